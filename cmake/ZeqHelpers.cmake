@@ -1,0 +1,35 @@
+# zeq_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest executable; its cases are discovered when CTest runs.
+function(zeq_add_test name)
+  if(NOT ZEQ_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+endfunction()
+
+# zeq_add_bench(<name> SOURCES <files...> LIBS <targets...>)
+function(zeq_add_bench name)
+  if(NOT ZEQ_BUILD_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# zeq_add_fuzz(<name> SOURCES <files...> LIBS <targets...>)
+function(zeq_add_fuzz name)
+  if(NOT ZEQ_BUILD_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address)
+endfunction()

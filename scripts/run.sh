@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the release configuration and runs the main job.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+zeq_ensure_packages
+
+build=${ZEQ_RUN_BUILD_DIR:-build/release}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEQ_BUILD_TESTS=OFF -DZEQ_BUILD_BENCH=OFF
+cmake --build "$build" -j "$(nproc)"
+echo "Built the SDK libraries in $build; the scene round trip is not built yet."
