@@ -1,17 +1,32 @@
 #include "base/kset.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace zeqsdk_400 {
 
 namespace {
 
+// ASCII upper-casing without a locale call per byte: sorting compares a lot.
+struct UpperTable {
+    unsigned char mMap[256];
+    UpperTable() {
+        for (int i = 0; i < 256; ++i) mMap[i] = static_cast<unsigned char>(i >= 'a' && i <= 'z' ? i - 32 : i);
+    }
+};
+
+const UpperTable& Upper() {
+    static const UpperTable table;
+    return table;
+}
+
 int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        int ca = std::toupper(static_cast<unsigned char>(*a));
-        int cb = std::toupper(static_cast<unsigned char>(*b));
+    const UpperTable& table = Upper();
+    const unsigned char* pa = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* pb = reinterpret_cast<const unsigned char*>(b);
+    for (;; ++pa, ++pb) {
+        int ca = table.mMap[*pa];
+        int cb = table.mMap[*pb];
         if (ca != cb || ca == 0) return ca - cb;
     }
 }
@@ -33,12 +48,32 @@ KCharPtrSet::KCharPtrSet(int itemsPerBlock) : mBlockSize(itemsPerBlock < 1 ? 1 :
 KCharPtrSet::~KCharPtrSet() = default;
 
 void KCharPtrSet::SetCaseSensitive(bool caseSensitive) {
-    if (caseSensitive != mCaseSensitive) mSorted = mEntries.empty();
+    if (caseSensitive == mCaseSensitive) return;
     mCaseSensitive = caseSensitive;
+    for (Entry& e : mEntries) e.mPrefix = Prefix(e.mKey.get());
+    mSorted = mEntries.size() < 2;
 }
 
 int KCharPtrSet::Compare(const char* a, const char* b) const {
     return mCaseSensitive ? std::strcmp(a, b) : CompareNoCase(a, b);
+}
+
+std::uint64_t KCharPtrSet::Prefix(const char* key) const {
+    const UpperTable& table = Upper();
+    std::uint64_t prefix = 0;
+    int i = 0;
+    for (; i < 8 && key[i]; ++i) {
+        unsigned char c = static_cast<unsigned char>(key[i]);
+        prefix = (prefix << 8) | (mCaseSensitive ? c : table.mMap[c]);
+    }
+    return prefix << (8 * (8 - i));
+}
+
+bool KCharPtrSet::Less(const Entry& e, std::uint64_t prefix, const char* key) const {
+    if (e.mPrefix != prefix) return e.mPrefix < prefix;
+    // Equal prefixes without a terminator in them: the first 8 bytes are equal.
+    std::size_t skip = (prefix & 0xFF) ? 8 : 0;
+    return Compare(e.mKey.get() + skip, key + skip) < 0;
 }
 
 bool KCharPtrSet::Add(const char* key, kReference value) {
@@ -47,16 +82,18 @@ bool KCharPtrSet::Add(const char* key, kReference value) {
     std::unique_ptr<char[]> copy(new char[n]);
     std::memcpy(copy.get(), key, n);
     ReserveBlock(mEntries, mBlockSize);
+    std::uint64_t prefix = Prefix(key);
     // Appending in ascending order keeps the table sorted.
-    if (!mEntries.empty() && Compare(mEntries.back().mKey.get(), key) > 0) mSorted = false;
-    mEntries.push_back(Entry{std::move(copy), value});
+    if (!mEntries.empty() && !Less(mEntries.back(), prefix, key) && Compare(mEntries.back().mKey.get(), key) != 0)
+        mSorted = false;
+    mEntries.push_back(Entry{prefix, std::move(copy), value});
     return true;
 }
 
 void KCharPtrSet::Sort() const {
     if (mSorted) return;
     std::stable_sort(mEntries.begin(), mEntries.end(),
-                     [this](const Entry& a, const Entry& b) { return Compare(a.mKey.get(), b.mKey.get()) < 0; });
+                     [this](const Entry& a, const Entry& b) { return Less(a, b.mPrefix, b.mKey.get()); });
     mSorted = true;
 }
 
@@ -64,9 +101,10 @@ kReference KCharPtrSet::Get(const char* key, int* index) const {
     if (index) *index = -1;
     if (!key) return 0;
     Sort();
+    std::uint64_t prefix = Prefix(key);
     auto it = std::lower_bound(mEntries.begin(), mEntries.end(), key,
-                               [this](const Entry& e, const char* k) { return Compare(e.mKey.get(), k) < 0; });
-    if (it == mEntries.end() || Compare(it->mKey.get(), key) != 0) return 0;
+                               [this, prefix](const Entry& e, const char* k) { return Less(e, prefix, k); });
+    if (it == mEntries.end() || it->mPrefix != prefix || Compare(it->mKey.get(), key) != 0) return 0;
     if (index) *index = static_cast<int>(it - mEntries.begin());
     return it->mValue;
 }

@@ -40,10 +40,13 @@ public:
 
 private:
     struct Entry {
+        std::uint64_t mPrefix;  // first 8 bytes as compared, big-endian: most comparisons end here
         std::unique_ptr<char[]> mKey;
         kReference mValue;
     };
     int Compare(const char* a, const char* b) const;
+    std::uint64_t Prefix(const char* key) const;
+    bool Less(const Entry& e, std::uint64_t prefix, const char* key) const;
 
     mutable std::vector<Entry> mEntries;
     mutable bool mSorted = true;
