@@ -1,0 +1,1 @@
+zeq_add_bench(bench_files SOURCES files_bench.cpp LIBS zeq_fileio)

@@ -1,0 +1,18 @@
+# Paths, settings files, the settings registry and the text tokenizer.
+target_sources(zeq_fileio PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/kconfigfile.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kregistry.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ktextfile.cpp
+)
+
+zeq_add_test(fileio_files_tests
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kpath_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kconfigfile_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kregistry_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/ktextfile_test.cpp
+  LIBS zeq_fileio)
+if(TARGET fileio_files_tests)
+  target_compile_definitions(fileio_files_tests PRIVATE
+    ZEQ_FILEIO_FILES_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
+endif()

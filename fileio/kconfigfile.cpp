@@ -1,0 +1,305 @@
+#include "fileio/kconfigfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "base/klib.h"
+#include "fileio/kpath.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+constexpr const char* kBackupFileName = "backupfile.ini";
+// Settings files are small; anything larger is not one and is left alone.
+constexpr std::size_t kMaxFileSize = 16u << 20;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string_view CutComment(std::string_view line) {
+    const std::size_t semicolon = line.find(';');
+    return semicolon == std::string_view::npos ? line : line.substr(0, semicolon);
+}
+
+// The section a header line opens; false for other lines.
+bool ParseSection(std::string_view line, std::string_view& name) {
+    const std::string_view text = Trim(CutComment(line));
+    if (text.empty() || text.front() != '[') return false;
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    name = Trim(text.substr(1, close - 1));
+    return true;
+}
+
+// The key and value of a "key = value" line; false for blank and comment lines.
+bool ParseEntry(std::string_view line, std::string_view& key, std::string_view& value) {
+    const std::string_view text = CutComment(line);
+    const std::size_t equal = text.find('=');
+    if (equal == std::string_view::npos) {
+        key = Trim(text);
+        value = std::string_view();
+    } else {
+        key = Trim(text.substr(0, equal));
+        std::size_t start = equal;
+        while (start < text.size() && (text[start] == '=' || IsBlank(text[start]))) ++start;
+        value = Trim(text.substr(start));
+    }
+    return !key.empty();
+}
+
+void SplitLines(const std::string& content, std::vector<std::string>& lines) {
+    std::size_t start = 0;
+    const std::size_t size = content.size();
+    while (start < size) {
+        std::size_t end = start;
+        while (end < size && content[end] != '\n' && content[end] != '\r') ++end;
+        lines.emplace_back(content, start, end - start);
+        if (end < size && content[end] == '\r' && end + 1 < size && content[end + 1] == '\n') ++end;
+        start = end + 1;
+    }
+}
+
+// Host names become part of a file name: keep only harmless characters.
+std::string HostNameForFile() {
+    char host[256] = {};
+    if (::gethostname(host, sizeof(host) - 1) != 0 || host[0] == '\0') return "unknown-host";
+    std::string name(host);
+    for (char& c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '_' || c == '.';
+        if (!plain) c = '_';
+    }
+    return name;
+}
+
+std::string FileNameFor(const char* name) {
+    std::string file = name ? name : "";
+    if (file.empty() || file[0] != '@') return file;
+    file.erase(0, 1);
+    // "@name.ext" becomes "name@host.ext": one file per computer, still recognisable.
+    const std::size_t slash = file.find_last_of("/\\");
+    std::size_t dot = file.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = file.size();
+    file.insert(dot, "@" + HostNameForFile());
+    return file;
+}
+
+// A text that would break the line structure cannot be stored.
+bool FitsInLine(const char* text, const char* forbidden) {
+    return std::strpbrk(text, "\r\n") == nullptr && std::strpbrk(text, forbidden) == nullptr;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(keepInMemory) {
+    const std::string file = FileNameFor(name);
+    std::string directory = KLib_GetConfigDirectory();
+    // Without a configuration directory the current one is used, never the root.
+    std::string path = directory.empty() ? file : directory + (directory.back() == '/' ? "" : "/") + file;
+    mFilePath = KString(path.c_str(), path.size());
+
+    const KString fileDirectory = ExtractDirectoryFromFilePath(mFilePath.Buffer());
+    std::string backup = fileDirectory.Buffer();
+    if (!backup.empty() || (!path.empty() && (path[0] == '/' || path[0] == '\\'))) backup += '/';
+    backup += kBackupFileName;
+    mBackupPath = KString(backup.c_str(), backup.size());
+}
+
+KConfigFile::~KConfigFile() = default;
+
+bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
+    lines.clear();
+    exists = false;
+    std::FILE* file = std::fopen(mFilePath.Buffer(), "rb");
+    if (!file) return errno == ENOENT;
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
+        std::fclose(file);
+        return false;
+    }
+    std::string content;
+    char block[4096];
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(block, 1, sizeof(block), file);
+        if (n == 0) break;
+        if (content.size() + n > kMaxFileSize) {
+            ok = false;
+            break;
+        }
+        content.append(block, n);
+    }
+    if (std::ferror(file)) ok = false;
+    std::fclose(file);
+    if (!ok) return false;
+    exists = true;
+    SplitLines(content, lines);
+    return true;
+}
+
+bool KConfigFile::WriteLines(const Lines& lines) const {
+    std::string content;
+    for (const std::string& line : lines) {
+        content += line;
+        content += '\n';
+    }
+
+    const int fd = ::open(mBackupPath.Buffer(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    // The new file keeps the access rights of the one it replaces.
+    struct stat st;
+    if (::stat(mFilePath.Buffer(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+
+    bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    // Only a complete, flushed copy replaces the settings; rename is atomic.
+    if (ok) ok = std::rename(mBackupPath.Buffer(), mFilePath.Buffer()) == 0;
+    if (!ok) {
+        ::unlink(mBackupPath.Buffer());
+        return false;
+    }
+
+    // Make the rename itself durable.
+    const KString directory = ExtractDirectoryFromFilePath(mFilePath.Buffer());
+    const char* dirPath = directory.IsEmpty() ? (mFilePath[0] == '/' ? "/" : ".") : directory.Buffer();
+    const int dirFd = ::open(dirPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+const KConfigFile::Lines* KConfigFile::CurrentLines(Lines& scratch) {
+    bool exists = false;
+    if (!mKeepInMemory) return LoadLines(scratch, exists) ? &scratch : nullptr;
+    if (!mLoaded) {
+        if (!LoadLines(mCache, exists)) return nullptr;
+        mLoaded = true;
+    }
+    return &mCache;
+}
+
+const char* KConfigFile::Get(const char* section, const char* key, const char* defaultValue) {
+    if (!section || !key) return defaultValue;
+    Lines scratch;
+    const Lines* lines = CurrentLines(scratch);
+    if (!lines) return defaultValue;
+
+    const std::string_view wantedSection = Trim(section);
+    const std::string_view wantedKey = Trim(key);
+    bool inSection = false;
+    for (const std::string& line : *lines) {
+        std::string_view name;
+        if (ParseSection(line, name)) {
+            inSection = EqualNoCase(name, wantedSection);
+            continue;
+        }
+        std::string_view lineKey;
+        std::string_view value;
+        if (inSection && ParseEntry(line, lineKey, value) && EqualNoCase(lineKey, wantedKey)) {
+            mValue = KString(value.data(), value.size());
+            return mValue.Buffer();
+        }
+    }
+    return defaultValue;
+}
+
+bool KConfigFile::Set(const char* section, const char* key, const char* value, const char* comment) {
+    if (!section || !key) return false;
+    if (!value) value = "";
+    const std::string_view sectionName = Trim(section);
+    const std::string_view keyName = Trim(key);
+    if (keyName.empty() || !FitsInLine(section, ";[]") || !FitsInLine(key, ";=[") || !FitsInLine(value, ";") ||
+        (comment && std::strpbrk(comment, "\r\n"))) {
+        return false;
+    }
+
+    std::string entry(keyName);
+    entry += " = ";
+    entry += value;
+    if (comment && *comment) {
+        entry += " ; ";
+        entry += comment;
+    }
+
+    Lines scratch;
+    const Lines* current = CurrentLines(scratch);
+    // An unreadable settings file is not overwritten.
+    if (!current) return false;
+    Lines lines = *current;
+
+    std::size_t header = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view name;
+        if (ParseSection(lines[i], name) && EqualNoCase(name, sectionName)) {
+            header = i;
+            break;
+        }
+    }
+
+    if (header == lines.size()) {
+        lines.push_back("[" + std::string(sectionName) + "]");
+        lines.push_back(entry);
+    } else {
+        std::size_t insertAt = header + 1;
+        bool replaced = false;
+        for (std::size_t i = header + 1; i < lines.size(); ++i) {
+            std::string_view name;
+            if (ParseSection(lines[i], name)) break;
+            std::string_view lineKey;
+            std::string_view lineValue;
+            if (ParseEntry(lines[i], lineKey, lineValue) && EqualNoCase(lineKey, keyName)) {
+                lines[i] = entry;
+                replaced = true;
+                break;
+            }
+            // New keys go after the section's last non-blank line, before any spacing.
+            if (!Trim(lines[i]).empty()) insertAt = i + 1;
+        }
+        if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+    }
+
+    if (!WriteLines(lines)) return false;
+    if (mKeepInMemory) mCache = std::move(lines);
+    return true;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,60 @@
+#ifndef ZEQ_FILEIO_KCONFIGFILE_H
+#define ZEQ_FILEIO_KCONFIGFILE_H
+
+#include <string>
+#include <vector>
+
+#include "base/kstring.h"
+
+namespace zeqsdk_400 {
+
+// An INI-style settings file in the configuration directory:
+//
+//   [Section]
+//   key = value ; comment
+//
+// ';' starts a comment; section and key names match whole and without regard to case.
+class KConfigFile {
+public:
+    // The file is KLib_GetConfigDirectory() + "/" + name (the current directory
+    // when none is set). A leading '@' makes the file per computer: "@name.ext"
+    // becomes "name@<host>.ext". With keepInMemory false the file is read and
+    // written on every call; with true it is read once and kept.
+    KConfigFile(const char* name, bool keepInMemory);
+    ~KConfigFile();
+    KConfigFile(const KConfigFile&) = delete;
+    KConfigFile& operator=(const KConfigFile&) = delete;
+
+    // The value of key in section, trimmed, or defaultValue (which may be null)
+    // when the file, section or key is absent. The text stays valid until the
+    // next call on this object.
+    const char* Get(const char* section, const char* key, const char* defaultValue);
+
+    // Writes "key = value" (with " ; comment" when a comment is given) in the
+    // section, replacing the key's line or adding it, and adding the section when
+    // missing. The new content goes to the backup file, which is flushed to disk
+    // and then renamed over the settings file, so an interruption leaves either
+    // the old or the new settings. False when the file could not be written.
+    bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
+
+    const KString& GetFilePath() const { return mFilePath; }
+    const KString& GetBackupFilePath() const { return mBackupPath; }
+
+private:
+    using Lines = std::vector<std::string>;
+
+    bool LoadLines(Lines& lines, bool& exists) const;
+    bool WriteLines(const Lines& lines) const;
+    const Lines* CurrentLines(Lines& scratch);
+
+    KString mFilePath;
+    KString mBackupPath;
+    bool mKeepInMemory;
+    bool mLoaded = false;
+    Lines mCache;
+    KString mValue;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

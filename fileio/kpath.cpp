@@ -1,0 +1,328 @@
+#include "fileio/kpath.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// Used when "TMPDIR" is not set.
+constexpr const char* kDefaultTempPath = "/tmp/";
+// Deeper trees are refused rather than exhausting file descriptors or the stack.
+constexpr int kMaxRemoveDepth = 256;
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+std::string_view View(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+// Index of the last separator, npos when none.
+std::size_t LastSeparator(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return i - 1;
+    }
+    return std::string_view::npos;
+}
+
+// Index of the dot that starts the extension of the file part, npos when none.
+std::size_t ExtensionDot(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos) return dot;
+    const std::size_t sep = LastSeparator(path);
+    if (sep != std::string_view::npos && dot < sep) return std::string_view::npos;
+    return dot;
+}
+
+KString ToKString(std::string_view text) { return KString(text.data() ? text.data() : "", text.size()); }
+
+std::string CleanPath(std::string_view path) {
+    if (path.empty()) return std::string();
+
+    std::string prefix;
+    std::size_t start = 0;
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
+        prefix.assign(path.substr(0, 2));
+        prefix += '/';
+        start = 3;
+    } else if (IsSeparator(path[0])) {
+        prefix = "/";
+        start = 1;
+    }
+    const bool absolute = !prefix.empty();
+
+    std::vector<std::string_view> parts;
+    std::size_t i = start;
+    while (i <= path.size()) {
+        std::size_t end = i;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        const std::string_view part = path.substr(i, end - i);
+        if (part.empty() || part == ".") {
+            // dropped
+        } else if (part == "..") {
+            if (!parts.empty() && parts.back() != "..") {
+                parts.pop_back();
+            } else if (!absolute) {
+                // A relative path may climb above its start; keep the step.
+                parts.push_back(part);
+            }
+            // Above the root there is nothing: the step is dropped.
+        } else {
+            parts.push_back(part);
+        }
+        i = end + 1;
+    }
+
+    std::string result = prefix;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (k > 0) result += '/';
+        result.append(parts[k].data(), parts[k].size());
+    }
+    if (result.empty()) result = ".";
+    return result;
+}
+
+bool MakeOneDirectory(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    // Another process may have created it meanwhile.
+    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Removes everything inside the open directory dirFd. Entries are examined with
+// lstat semantics and sub-directories opened with O_NOFOLLOW relative to their
+// parent, so a symbolic link is removed as a link and never entered.
+bool RemoveContents(int dirFd, int depth) {
+    if (depth > kMaxRemoveDepth) return false;
+    const int listFd = ::dup(dirFd);
+    if (listFd < 0) return false;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return false;
+    }
+    // Read the whole listing before removing, so removal cannot disturb the walk.
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+
+    bool ok = true;
+    for (const std::string& name : names) {
+        struct stat st;
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) ok = false;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            const int sub = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) {
+                ok = false;
+                continue;
+            }
+            const bool inner = RemoveContents(sub, depth + 1);
+            ::close(sub);
+            if (!inner || ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) ok = false;
+        } else if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace
+
+KString ExtractFileExtension(const char* path) {
+    const std::string_view p = View(path);
+    const std::size_t dot = ExtensionDot(p);
+    if (dot == std::string_view::npos) return KString("");
+    return ToKString(p.substr(dot + 1));
+}
+
+KString ExtractFileName(const char* path, bool keepExtension) {
+    const std::string_view p = View(path);
+    const std::size_t sep = LastSeparator(p);
+    std::string_view name = sep == std::string_view::npos ? p : p.substr(sep + 1);
+    if (!keepExtension) {
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string_view::npos) name = name.substr(0, dot);
+    }
+    return ToKString(name);
+}
+
+KString ExtractDirectoryFromFilePath(const char* path) {
+    const std::string_view p = View(path);
+    const std::size_t sep = LastSeparator(p);
+    if (sep == std::string_view::npos) return KString("");
+    return ToKString(p.substr(0, sep));
+}
+
+KString ChangeFileExtension(const char* path, const char* extension) {
+    const std::string_view p = View(path);
+    const std::size_t dot = ExtensionDot(p);
+    std::string result(p.substr(0, dot == std::string_view::npos ? p.size() : dot));
+    result += View(extension);
+    return ToKString(result);
+}
+
+bool IsAbsolutePath(const char* path) {
+    const std::string_view p = View(path);
+    if (p.empty()) return false;
+    if (IsSeparator(p[0])) return true;
+    return p.size() >= 3 && IsAsciiLetter(p[0]) && p[1] == ':' && IsSeparator(p[2]);
+}
+
+KString MakeFullPath(const char* directory, const char* path) {
+    const std::string_view dir = View(directory);
+    const std::string_view name = View(path);
+    if (IsAbsolutePath(path) || dir.empty()) return ToKString(CleanPath(name));
+    if (name.empty()) return ToKString(CleanPath(dir));
+    std::string joined(dir);
+    joined += '/';
+    joined += name;
+    return ToKString(CleanPath(joined));
+}
+
+KString MakeRelativePath(const char* directory, const char* path) {
+    const std::string_view dir = View(directory);
+    if (dir.empty() || !path) return KString(path ? path : "");
+    const std::string base = CleanPath(dir);
+    const std::string full = CleanPath(View(path));
+    if (full == base) return KString(".");
+    const std::string prefix = base.back() == '/' ? base : base + '/';
+    if (full.size() > prefix.size() && full.compare(0, prefix.size(), prefix) == 0) {
+        return ToKString(std::string_view(full).substr(prefix.size()));
+    }
+    return KString(path);
+}
+
+void KCleanPath(char* path) {
+    if (!path) return;
+    const std::string clean = CleanPath(path);
+    // Cleaning never lengthens a non-empty path, so the text fits in place.
+    std::memcpy(path, clean.c_str(), clean.size() + 1);
+}
+
+KString KCleanPath(const KString& path) { return ToKString(CleanPath(std::string_view(path.Buffer(), path.GetLen()))); }
+
+KString KGetCurrentDirectory() {
+    std::vector<char> buffer(256);
+    while (buffer.size() <= (1u << 20)) {
+        if (::getcwd(buffer.data(), buffer.size())) return KString(buffer.data());
+        if (errno != ERANGE) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    return KString("");
+}
+
+bool FileExist(const char* path) {
+    if (!path || !*path) return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    // A directory opens for reading on some systems but is no file.
+    struct stat st;
+    const bool regular = ::fstat(::fileno(file), &st) == 0 && !S_ISDIR(st.st_mode);
+    std::fclose(file);
+    return regular;
+}
+
+bool DirectoryExist(const char* path) {
+    if (!path || !*path) return false;
+    struct stat st;
+    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+char* KFgets(char* buffer, int size, std::FILE* stream) {
+    if (!buffer || !stream || size < 2) return nullptr;
+    int count = 0;
+    while (count < size - 1) {
+        const int c = std::getc(stream);
+        if (c == EOF) break;
+        if (c == '\n') {
+            buffer[count++] = '\n';
+            break;
+        }
+        if (c == '\r') {
+            const int next = std::getc(stream);
+            if (next != '\n' && next != EOF) std::ungetc(next, stream);
+            buffer[count++] = '\n';
+            break;
+        }
+        buffer[count++] = static_cast<char>(c);
+    }
+    buffer[count] = '\0';
+    return count > 0 ? buffer : nullptr;
+}
+
+unsigned int GetTempPath(unsigned int size, char* buffer) {
+    const char* env = std::getenv("TMPDIR");
+    std::string path = env && *env ? env : kDefaultTempPath;
+    if (path.back() != '/') path += '/';
+    if (!buffer || path.size() + 1 > size) {
+        // A cut path would name another directory: answer nothing instead.
+        if (buffer && size > 0) buffer[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<unsigned int>(path.size());
+}
+
+bool KCreateDirectory(const char* directory) {
+    if (!directory || !*directory) return false;
+    const std::string clean = CleanPath(directory);
+    // Create every prefix that ends before a separator, then the whole path.
+    for (std::size_t i = 1; i < clean.size(); ++i) {
+        if (clean[i] != '/' || clean[i - 1] == ':') continue;
+        if (!MakeOneDirectory(clean.substr(0, i))) return false;
+    }
+    return MakeOneDirectory(clean);
+}
+
+bool KEnsureDirectoryExistance(const char* filePath) {
+    const KString directory = ExtractDirectoryFromFilePath(filePath);
+    if (directory.IsEmpty()) return true;
+    return KCreateDirectory(directory.Buffer());
+}
+
+bool KRemoveDirectory(const char* directory) {
+    if (!directory || !*directory) return false;
+    // A path naming the root, the current directory or a parent of it is never
+    // what a caller means to wipe.
+    const std::string clean = CleanPath(directory);
+    if (clean == "/" || clean == "." || (clean.size() == 3 && clean.compare(1, 2, ":/") == 0) ||
+        clean == ".." || (clean.size() >= 3 && clean.compare(clean.size() - 3, 3, "/..") == 0)) {
+        return false;
+    }
+    struct stat st;
+    if (::lstat(directory, &st) != 0) return errno == ENOENT;
+    // A link standing for the directory is removed as a link; its target stays.
+    if (S_ISLNK(st.st_mode)) return ::unlink(directory) == 0;
+    if (!S_ISDIR(st.st_mode)) return false;
+    const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = RemoveContents(fd, 0);
+    ::close(fd);
+    return ::rmdir(directory) == 0 && ok;
+}
+
+bool KFile::Remove(const KString& path) {
+    if (path.IsEmpty()) return false;
+    if (::unlink(path.Buffer()) == 0) return true;
+    return errno == ENOENT;
+}
+
+}  // namespace zeqsdk_400
