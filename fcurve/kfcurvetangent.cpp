@@ -1,0 +1,579 @@
+// Key tangents of a curve: derivatives, auto parameters, TCB tangents,
+// weights, velocities, Bezier handles and the key removal that keeps the
+// following key's incoming tangent.
+//
+// The left tangent of key i is held on key i - 1 (its "next-left" slots), so
+// most left-side operations read and write the previous key.
+#include <cmath>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurveautotangent.h"
+#include "fcurve/kfcurvesettings.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
+
+bool IsUserMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_USER || mode == KFCURVE_TANGEANT_USER_BREAK; }
+
+bool IsAutoMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_AUTO || mode == KFCURVE_TANGEANT_AUTO_BREAK; }
+
+bool IsCubicUser(const KFCurveKey* key) { return IsCubic(key) && IsUserMode(key->GetTangeantMode()); }
+
+bool IsCubicAuto(const KFCurveKey* key) { return IsCubic(key) && IsAutoMode(key->GetTangeantMode()); }
+
+bool IsCubicTcb(const KFCurveKey* key) {
+    return IsCubic(key) && key->GetTangeantMode() == KFCURVE_TANGEANT_TCB;
+}
+
+bool HasModeBits(const KFCurveKey* key, unsigned int bits) { return (key->GetTangeantMode() & bits) != 0; }
+
+float RightSlot(const KFCurveKey* key) { return key->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE); }
+float NextLeftSlot(const KFCurveKey* key) { return key->GetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE); }
+void SetRightSlot(KFCurveKey* key, double value) {
+    key->SetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE, static_cast<float>(value));
+}
+void SetNextLeftSlot(KFCurveKey* key, double value) {
+    key->SetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, static_cast<float>(value));
+}
+
+struct Tcb {
+    double tension;
+    double continuity;
+    double bias;
+};
+
+Tcb TcbOf(const KFCurveKey* key) {
+    return {key->GetDataFloat(KFCURVEKEY_TCB_TENSION), key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY),
+            key->GetDataFloat(KFCURVEKEY_TCB_BIAS)};
+}
+
+void SetFlag(KFCurveKey* key, unsigned int bit, bool on, bool weightBit) {
+    if (weightBit)
+        key->SetTangeantWeightMode(on ? bit : 0u, bit);
+    else
+        key->SetTangeantVelocityMode(on ? bit : 0u, bit);
+}
+
+}  // namespace
+
+double KFCurve::Slope(int j, int k) const {
+    const double dt = (KeyTime(k) - KeyTime(j)).GetSecondDouble();
+    if (dt == 0.0) return 0.0;
+    return (static_cast<double>(KeyGetPtr(k)->GetValue()) - KeyGetPtr(j)->GetValue()) / dt;
+}
+
+// ---- Derivatives -------------------------------------------------------
+
+float KFCurve::KeyGetRightDerivative(int i) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return 0.0f;
+    if (i == n - 1) return n >= 2 ? KeyGetLeftDerivative(i) : 0.0f;
+    const KFCurveKey* key = KeyGetPtr(i);
+    switch (key->GetInterpolation()) {
+        case KFCURVE_INTERPOLATION_LINEAR:
+            return static_cast<float>(Slope(i, i + 1));
+        case KFCURVE_INTERPOLATION_CUBIC:
+            break;
+        default:
+            return 0.0f;
+    }
+    const unsigned int mode = key->GetTangeantMode();
+    if (IsUserMode(mode)) return RightSlot(key);
+    if (IsAutoMode(mode)) {
+        double autoValue = RightSlot(key);
+        double derivative;
+        KFCURVE_ComputeRightBezierFromAutoForKey(derivative, autoValue, this, i);
+        return static_cast<float>(derivative);
+    }
+    if (mode == KFCURVE_TANGEANT_TCB) {
+        const Tcb p = TcbOf(key);
+        if (i > 0)
+            return static_cast<float>((1.0 - p.tension) * 0.5 *
+                                      ((1.0 + p.continuity) * (1.0 + p.bias) * Slope(i - 1, i) +
+                                       (1.0 - p.continuity) * (1.0 - p.bias) * Slope(i, i + 1)));
+        return static_cast<float>((1.0 - p.tension) * (1.0 - p.continuity) * (1.0 - p.bias) * Slope(0, 1));
+    }
+    return 0.0f;
+}
+
+// The TCB tangent arriving at key i with the given parameters.
+static double TcbIncoming(KFCurve* curve, int i, const Tcb& p, double slopeBefore, double slopeAfter) {
+    if (i < curve->KeyGetCount() - 1)
+        return (1.0 - p.tension) * 0.5 *
+               ((1.0 + p.continuity) * (1.0 - p.bias) * slopeAfter + (1.0 - p.continuity) * (1.0 + p.bias) * slopeBefore);
+    return (1.0 - p.tension) * (1.0 - p.continuity) * (1.0 + p.bias) * slopeBefore;
+}
+
+float KFCurve::KeyGetLeftDerivative(int i) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return 0.0f;
+    if (i == 0) return n >= 2 ? KeyGetRightDerivative(0) : 0.0f;
+    const KFCurveKey* previous = KeyGetPtr(i - 1);
+    const KFCurveKey* key = KeyGetPtr(i);
+    if (previous->GetInterpolation() == KFCURVE_INTERPOLATION_LINEAR) return static_cast<float>(Slope(i - 1, i));
+    if (!IsCubic(previous)) return 0.0f;
+
+    const double slopeBefore = Slope(i - 1, i);
+    const double slopeAfter = i < n - 1 ? Slope(i, i + 1) : 0.0;
+    auto fromAuto = [&]() {
+        double autoValue = NextLeftSlot(previous);
+        double derivative;
+        KFCURVE_ComputeLeftBezierFromAutoForKey(derivative, autoValue, this, i);
+        return static_cast<float>(derivative);
+    };
+
+    if (IsCubic(key)) {
+        const unsigned int mode = key->GetTangeantMode();
+        switch (mode) {
+            case KFCURVE_TANGEANT_USER:
+                if (IsCubicTcb(previous)) return i < n - 1 ? RightSlot(key) : 0.0f;
+                return NextLeftSlot(previous);
+            case KFCURVE_TANGEANT_USER_BREAK:
+                if (IsCubicTcb(previous))
+                    return static_cast<float>(TcbIncoming(this, i, TcbOf(previous), slopeBefore, slopeAfter));
+                return NextLeftSlot(previous);
+            case KFCURVE_TANGEANT_AUTO:
+            case KFCURVE_TANGEANT_AUTO_BREAK:
+                return fromAuto();
+            case KFCURVE_TANGEANT_TCB:
+                // The last key has no right tangent of its own (it is its left
+                // one), so the shared-tangent mode falls back to the formula there.
+                if (gsTCB4051EvalMode && i < n - 1) return KeyGetRightDerivative(i);
+                return static_cast<float>(TcbIncoming(this, i, TcbOf(key), slopeBefore, slopeAfter));
+            default:
+                return 0.0f;
+        }
+    }
+    const unsigned int previousMode = previous->GetTangeantMode();
+    if (IsUserMode(previousMode)) return NextLeftSlot(previous);
+    if (IsAutoMode(previousMode)) return fromAuto();
+    if (previousMode == KFCURVE_TANGEANT_TCB) {
+        if (key->GetInterpolation() == KFCURVE_INTERPOLATION_LINEAR && i < n - 1) return KeyGetRightDerivative(i);
+        return 0.0f;
+    }
+    return 0.0f;
+}
+
+void KFCurve::KeySetRightDerivative(int i, float derivative) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    ResetCandidate();
+    KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubicUser(key)) {
+        SetRightSlot(key, derivative);
+    } else if (IsCubicAuto(key)) {
+        double d = derivative;
+        double autoValue;
+        KFCURVE_ComputeRightAutoFromBezierForKey(autoValue, d, this, i);
+        SetRightSlot(key, autoValue);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetLeftDerivative(int i, float derivative) {
+    const int n = mKeyCount;
+    if (i <= 0 || i > n) return;
+    ResetCandidate();
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    KFCurveKey* key = i < n ? KeyGetPtr(i) : nullptr;
+    auto converted = [&]() {
+        double d = derivative;
+        double autoValue;
+        KFCURVE_ComputeLeftAutoFromBezierForKey(autoValue, d, this, i);
+        return autoValue;
+    };
+    const bool keyCubicUserBit = key && IsCubic(key) && HasModeBits(key, KFCURVE_TANGEANT_USER);
+    const unsigned int interpolation = previous->GetInterpolation();
+    if (interpolation == KFCURVE_INTERPOLATION_CONSTANT || interpolation == KFCURVE_INTERPOLATION_LINEAR) {
+        SetNextLeftSlot(previous, derivative);
+    } else if (IsCubicAuto(previous)) {
+        SetNextLeftSlot(previous, (!key || keyCubicUserBit) ? derivative : converted());
+    } else if (IsCubicUser(previous)) {
+        SetNextLeftSlot(previous, (!key || !IsCubic(key) || keyCubicUserBit) ? derivative : converted());
+    }
+    if (key && IsCubic(key) && key->GetTangeantMode() == KFCURVE_TANGEANT_USER) KeySetRightDerivative(i, derivative);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeyIncRightDerivative(int i, float delta) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubicUser(key)) SetRightSlot(key, RightSlot(key) + delta);
+    ResetCandidate();
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeyIncLeftDerivative(int i, float delta) {
+    if (i <= 0 || i > mKeyCount) return;
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    if (IsCubicUser(previous)) SetNextLeftSlot(previous, NextLeftSlot(previous) + delta);
+    ResetCandidate();
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeyMultDerivative(int i, float factor) {
+    if (i < 0 || i >= mKeyCount) return;
+    if (!HasModeBits(KeyGetPtr(i), KFCURVE_TANGEANT_USER | KFCURVE_TANGEANT_BREAK_BIT)) return;
+    KeySetRightDerivative(i, KeyGetRightDerivative(i) * factor);
+    KeySetLeftDerivative(i, KeyGetLeftDerivative(i) * factor);
+}
+
+// ---- Auto parameters ---------------------------------------------------
+
+float KFCurve::KeyGetRightAuto(int i) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return 0.0f;
+    const KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubicAuto(key)) return RightSlot(key);
+    if (i == n - 1) return 0.0f;
+    double derivative = KeyGetRightDerivative(i);
+    double autoValue;
+    KFCURVE_ComputeRightAutoFromBezierForKey(autoValue, derivative, this, i);
+    return static_cast<float>(autoValue);
+}
+
+float KFCurve::KeyGetLeftAuto(int i) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return 0.0f;
+    if (i == 0) {
+        const KFCurveKey* first = KeyGetPtr(0);
+        return IsCubicAuto(first) ? RightSlot(first) : 0.0f;
+    }
+    const KFCurveKey* previous = KeyGetPtr(i - 1);
+    switch (previous->GetInterpolation()) {
+        case KFCURVE_INTERPOLATION_CONSTANT:
+            return 0.0f;
+        case KFCURVE_INTERPOLATION_LINEAR:
+            return 100.0f;  // the auto parameter of the one-sided left slope
+        default:
+            break;
+    }
+    if (IsCubicAuto(KeyGetPtr(i))) return NextLeftSlot(previous);
+    double derivative = KeyGetLeftDerivative(i);
+    double autoValue;
+    KFCURVE_ComputeLeftAutoFromBezierForKey(autoValue, derivative, this, i);
+    return static_cast<float>(autoValue);
+}
+
+void KFCurve::KeySetRightAuto(int i, float autoValue) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return;
+    ResetCandidate();
+    KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubicAuto(key)) {
+        SetRightSlot(key, autoValue);
+    } else if (IsCubicUser(key) && i < n - 1) {
+        double a = autoValue;
+        double derivative;
+        KFCURVE_ComputeRightBezierFromAutoForKey(derivative, a, this, i);
+        SetRightSlot(key, derivative);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetLeftAuto(int i, float autoValue) {
+    const int n = mKeyCount;
+    // i = n reaches the trailing slot of the last key.
+    if (i < 1 || i > n) return;
+    ResetCandidate();
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    KFCurveKey* key = i < n ? KeyGetPtr(i) : nullptr;
+    const unsigned int interpolation = previous->GetInterpolation();
+    if (interpolation == KFCURVE_INTERPOLATION_CONSTANT || interpolation == KFCURVE_INTERPOLATION_LINEAR) {
+        SetNextLeftSlot(previous, autoValue);
+    } else if (IsCubicAuto(previous) || IsCubicUser(previous)) {
+        const bool keepsAuto = !key || (IsCubic(key) && HasModeBits(key, KFCURVE_TANGEANT_AUTO)) ||
+                               (IsCubicAuto(previous) && !IsCubic(key));
+        if (keepsAuto) {
+            SetNextLeftSlot(previous, autoValue);
+        } else {
+            double a = autoValue;
+            double derivative;
+            KFCURVE_ComputeLeftBezierFromAutoForKey(derivative, a, this, i);
+            SetNextLeftSlot(previous, derivative);
+        }
+    }
+    if (key && IsCubic(key) && key->GetTangeantMode() == KFCURVE_TANGEANT_USER) KeySetRightAuto(i, autoValue);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+// ---- Tangent bundles ---------------------------------------------------
+
+KFCurveTangeantInfo KFCurve::KeyGetLeftDerivativeInfo(int i) {
+    KFCurveTangeantInfo info;
+    info.mDerivative = KeyGetLeftDerivative(i);
+    info.mWeight = KeyGetLeftTangeantWeight(i);
+    info.mWeighted = KeyIsLeftTangeantWeighted(i);
+    info.mVelocity = KeyGetLeftTangeantVelocity(i);
+    info.mHasVelocity = KeyIsLeftTangeantVelocity(i);
+    info.mAuto = KeyGetLeftAuto(i);
+    return info;
+}
+
+KFCurveTangeantInfo KFCurve::KeyGetRightDerivativeInfo(int i) {
+    KFCurveTangeantInfo info;
+    info.mDerivative = KeyGetRightDerivative(i);
+    info.mWeight = KeyGetRightTangeantWeight(i);
+    info.mWeighted = KeyIsRightTangeantWeighted(i);
+    info.mVelocity = KeyGetRightTangeantVelocity(i);
+    info.mHasVelocity = KeyIsRightTangeantVelocity(i);
+    info.mAuto = KeyGetRightAuto(i);
+    return info;
+}
+
+void KFCurve::KeySetLeftDerivativeInfo(int i, const KFCurveTangeantInfo& info) {
+    if (i < 1 || i >= mKeyCount) return;
+    KeySetLeftTangeantWeight(i, info.mWeight);
+    KeySetLeftTangeantWeightedMode(i, info.mWeighted);
+    KeySetLeftTangeantVelocity(i, info.mVelocity);
+    KeySetLeftTangeantVelocityMode(i, info.mHasVelocity);
+    const KFCurveKey* previous = KeyGetPtr(i - 1);
+    const KFCurveKey* key = KeyGetPtr(i);
+    const bool holdsAuto = IsCubic(key) ? HasModeBits(key, KFCURVE_TANGEANT_AUTO)
+                                        : IsCubic(previous) && HasModeBits(previous, KFCURVE_TANGEANT_AUTO);
+    if (holdsAuto)
+        KeySetLeftAuto(i, info.mAuto);
+    else
+        KeySetLeftDerivative(i, info.mDerivative);
+}
+
+void KFCurve::KeySetRightDerivativeInfo(int i, const KFCurveTangeantInfo& info) {
+    const int n = mKeyCount;
+    if (i < 0 || i >= n) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    const bool holdsAuto = IsCubic(key) && HasModeBits(key, KFCURVE_TANGEANT_AUTO);
+    if (i == n - 1) {
+        if (holdsAuto) SetRightSlot(key, info.mAuto);
+        return;
+    }
+    KeySetRightTangeantWeight(i, info.mWeight);
+    KeySetRightTangeantWeightedMode(i, info.mWeighted);
+    KeySetRightTangeantVelocity(i, info.mVelocity);
+    KeySetRightTangeantVelocityMode(i, info.mHasVelocity);
+    if (holdsAuto)
+        KeySetRightAuto(i, info.mAuto);
+    else
+        KeySetRightDerivative(i, info.mDerivative);
+}
+
+// ---- Weights and velocities --------------------------------------------
+// A TCB key keeps its bias over the two weight slots, so weights are never
+// stored on one.
+
+bool KFCurve::KeyIsLeftTangeantWeighted(int i) const {
+    if (i < 1 || i > mKeyCount) return false;
+    return (KeyGetPtr(i - 1)->GetTangeantWeightMode() & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
+}
+
+bool KFCurve::KeyIsRightTangeantWeighted(int i) const {
+    if (i < 0 || i >= mKeyCount - 1) return false;
+    const KFCurveKey* key = KeyGetPtr(i);
+    if (!IsCubic(key) || !HasModeBits(key, 0xD00)) return false;
+    return (key->GetTangeantWeightMode() & KFCURVE_WEIGHTED_RIGHT) != 0;
+}
+
+float KFCurve::KeyGetLeftTangeantWeight(int i) const {
+    if (!KeyIsLeftTangeantWeighted(i)) return KFCURVE_DEFAULT_WEIGHT;
+    return KeyGetPtr(i - 1)->GetDataDouble(KFCURVEKEY_NEXT_LEFT_WEIGHT);
+}
+
+float KFCurve::KeyGetRightTangeantWeight(int i) const {
+    if (!KeyIsRightTangeantWeighted(i)) return KFCURVE_DEFAULT_WEIGHT;
+    return KeyGetPtr(i)->GetDataDouble(KFCURVEKEY_RIGHT_WEIGHT);
+}
+
+void KFCurve::KeySetLeftTangeantWeight(int i, float weight) {
+    if (i < 1 || i > mKeyCount) return;
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    if (IsCubic(previous) && !IsCubicTcb(previous)) {
+        previous->SetTangeantWeightMode(KFCURVE_WEIGHTED_NEXT_LEFT, KFCURVE_WEIGHTED_NEXT_LEFT);
+        previous->SetDataDouble(KFCURVEKEY_NEXT_LEFT_WEIGHT, weight);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetRightTangeantWeight(int i, float weight) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubic(key) && !IsCubicTcb(key)) {
+        key->SetTangeantWeightMode(KFCURVE_WEIGHTED_RIGHT, KFCURVE_WEIGHTED_RIGHT);
+        key->SetDataDouble(KFCURVEKEY_RIGHT_WEIGHT, weight);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetLeftTangeantWeightedMode(int i, bool weighted) {
+    if (i < 1 || i > mKeyCount) return;
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    if (!IsCubic(previous) || (weighted && IsCubicTcb(previous))) return;
+    SetFlag(previous, KFCURVE_WEIGHTED_NEXT_LEFT, weighted, true);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetRightTangeantWeightedMode(int i, bool weighted) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    if (!IsCubic(key) || (weighted && IsCubicTcb(key))) return;
+    SetFlag(key, KFCURVE_WEIGHTED_RIGHT, weighted, true);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+bool KFCurve::KeyIsLeftTangeantVelocity(int i) const {
+    if (i < 1 || i > mKeyCount) return false;
+    return (KeyGetPtr(i - 1)->GetTangeantVelocityMode() & KFCURVE_VELOCITY_NEXT_LEFT) != 0;
+}
+
+bool KFCurve::KeyIsRightTangeantVelocity(int i) const {
+    if (i < 0 || i >= mKeyCount - 1) return false;
+    const KFCurveKey* key = KeyGetPtr(i);
+    if (!IsCubic(key) || !HasModeBits(key, 0xD00)) return false;
+    return (key->GetTangeantVelocityMode() & KFCURVE_VELOCITY_RIGHT) != 0;
+}
+
+float KFCurve::KeyGetLeftTangeantVelocity(int i) const {
+    if (!KeyIsLeftTangeantVelocity(i)) return 0.0f;
+    return KeyGetPtr(i - 1)->GetDataDouble(KFCURVEKEY_NEXT_LEFT_VELOCITY);
+}
+
+float KFCurve::KeyGetRightTangeantVelocity(int i) const {
+    if (!KeyIsRightTangeantVelocity(i)) return 0.0f;
+    return KeyGetPtr(i)->GetDataDouble(KFCURVEKEY_RIGHT_VELOCITY);
+}
+
+void KFCurve::KeySetLeftTangeantVelocity(int i, float velocity) {
+    if (i < 1 || i > mKeyCount) return;
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    if (IsCubic(previous)) {
+        previous->SetTangeantVelocityMode(KFCURVE_VELOCITY_NEXT_LEFT, KFCURVE_VELOCITY_NEXT_LEFT);
+        previous->SetDataDouble(KFCURVEKEY_NEXT_LEFT_VELOCITY, velocity);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetRightTangeantVelocity(int i, float velocity) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    if (IsCubic(key)) {
+        key->SetTangeantVelocityMode(KFCURVE_VELOCITY_RIGHT, KFCURVE_VELOCITY_RIGHT);
+        key->SetDataDouble(KFCURVEKEY_RIGHT_VELOCITY, velocity);
+    }
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetLeftTangeantVelocityMode(int i, bool hasVelocity) {
+    if (i < 1 || i > mKeyCount) return;
+    KFCurveKey* previous = KeyGetPtr(i - 1);
+    if (!IsCubic(previous)) return;
+    SetFlag(previous, KFCURVE_VELOCITY_NEXT_LEFT, hasVelocity, false);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+void KFCurve::KeySetRightTangeantVelocityMode(int i, bool hasVelocity) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    KFCurveKey* key = KeyGetPtr(i);
+    if (!IsCubic(key)) return;
+    SetFlag(key, KFCURVE_VELOCITY_RIGHT, hasVelocity, false);
+    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+}
+
+// ---- Bezier handles ----------------------------------------------------
+
+float KFCurve::KeyGetRightBezierTangeant(int i) {
+    const int n = mKeyCount;
+    if (n == 0 || i < 0) return 0.0f;
+    if (n == 1 || i >= n - 1) return KeyGetPtr(n - 1)->GetValue();
+    const KFCurveKey* key = KeyGetPtr(i);
+    const unsigned int interpolation = key->GetInterpolation();
+    if (interpolation != KFCURVE_INTERPOLATION_LINEAR && interpolation != KFCURVE_INTERPOLATION_CUBIC)
+        return key->GetValue();
+    const double dt = (KeyTime(i + 1) - KeyTime(i)).GetSecondDouble();
+    return static_cast<float>(key->GetValue() + KeyGetRightDerivative(i) * dt / 3.0);
+}
+
+float KFCurve::KeyGetLeftBezierTangeant(int i) {
+    const int n = mKeyCount;
+    if (n == 0 || i < 0 || i >= n) return 0.0f;
+    if (n == 1 || i == 0) return KeyGetPtr(0)->GetValue();
+    const KFCurveKey* key = KeyGetPtr(i);
+    const unsigned int interpolation = KeyGetPtr(i - 1)->GetInterpolation();
+    if (interpolation != KFCURVE_INTERPOLATION_LINEAR && interpolation != KFCURVE_INTERPOLATION_CUBIC)
+        return key->GetValue();
+    const double dt = (KeyTime(i) - KeyTime(i - 1)).GetSecondDouble();
+    return static_cast<float>(key->GetValue() - KeyGetLeftDerivative(i) * dt / 3.0);
+}
+
+void KFCurve::KeySetRightBezierTangeant(int i, float value) {
+    if (i < 0 || i >= mKeyCount - 1) return;
+    const double dt = (KeyTime(i + 1) - KeyTime(i)).GetSecondDouble();
+    if (dt == 0.0) return;
+    KeySetRightDerivative(i, static_cast<float>(3.0 * (value - KeyGetPtr(i)->GetValue()) / dt));
+}
+
+void KFCurve::KeySetLeftBezierTangeant(int i, float value) {
+    if (i <= 0 || i >= mKeyCount) return;
+    const double dt = (KeyTime(i) - KeyTime(i - 1)).GetSecondDouble();
+    if (dt == 0.0) return;
+    KeySetLeftDerivative(i, static_cast<float>(3.0 * (KeyGetPtr(i)->GetValue() - value) / dt));
+}
+
+// ---- Curve-wide tangent changes ----------------------------------------
+
+void KFCurve::KeyTangeantSetInterpolation(bool selectedOnly, unsigned int interpolation) {
+    ResetCandidate();
+    const int n = mKeyCount;
+    for (int k = n - 1; k >= 0; --k) {
+        KFCurveKey* key = KeyGetPtr(k);
+        if (selectedOnly && !key->GetSelected()) continue;
+        if (key->GetInterpolation() == interpolation) continue;
+        const bool hasNext = k + 1 < n;
+        const float right = hasNext ? KeyGetRightDerivative(k) : 0.0f;
+        const float left = hasNext ? KeyGetLeftDerivative(k + 1) : 0.0f;
+        key->SetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE, 0.0f);
+        key->SetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, 0.0f);
+        key->SetInterpolation(interpolation);
+        key->SetTangeantVisibility(0);
+        if (hasNext) {
+            KeyGetPtr(k + 1)->SetTangeantVisibility(0);
+            KeySetRightDerivative(k, right);
+            KeySetLeftDerivative(k + 1, left);
+        }
+        CallbackAddEvent(KFCURVEEVENT_KEY, k);
+        if (hasNext) CallbackAddEvent(KFCURVEEVENT_KEY, k + 1);
+    }
+}
+
+void KFCurve::KeyTangeantSetMode(bool selectedOnly, unsigned int tangentMode) {
+    ResetCandidate();
+    const int n = mKeyCount;
+    for (int k = n - 1; k >= 0; --k) {
+        KFCurveKey* key = KeyGetPtr(k);
+        if (selectedOnly && !key->GetSelected()) continue;
+        if (key->GetTangeantMode() == tangentMode) continue;
+        const bool hasNext = k + 1 < n;
+        const float right = KeyGetRightDerivative(k);
+        const float left = hasNext ? KeyGetLeftDerivative(k + 1) : 0.0f;
+        key->SetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE, 0.0f);
+        key->SetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, 0.0f);
+        key->SetTangeantMode(tangentMode);
+        key->SetTangeantVisibility(0);
+        if (hasNext) {
+            KeyGetPtr(k + 1)->SetTangeantVisibility(0);
+            KeySetRightDerivative(k, right);
+            KeySetLeftDerivative(k + 1, left);
+        }
+        CallbackAddEvent(KFCURVEEVENT_KEY, k);
+        if (hasNext) CallbackAddEvent(KFCURVEEVENT_KEY, k + 1);
+    }
+}
+
+void KFCurve::KeyTangeantHide() {
+    for (int i = 0; i < mKeyCount; ++i) {
+        KFCurveKey* key = KeyGetPtr(i);
+        if (key->GetTangeantVisibility() != 0) key->SetTangeantVisibility(0);
+    }
+    CallbackAddEvent(KFCURVEEVENT_SELECTION, -1);
+}
+
+}  // namespace zeqsdk_400
