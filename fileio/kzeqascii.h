@@ -1,0 +1,112 @@
+#ifndef ZEQ_FILEIO_KZEQASCII_H
+#define ZEQ_FILEIO_KZEQASCII_H
+
+// The ASCII encoding of field files. Layout:
+//
+//   ; comment lines anywhere (';' to the end of the line), blank lines ignored
+//   @Zeq: 6000                      file version; the first directive
+//   @Header: {                      the header record, as fields
+//       CameraName: "Producer Perspective"
+//       ...
+//   }
+//   @Section: 6000                  a section and its version; the first is the main one
+//   @Password: "PBKDF2-SHA256", "<salt hex>", "<verifier hex>"   optional
+//   Name: value, value, ... {       a field; the block is optional
+//       Child: "text"
+//   }
+//   @End                            the file is complete
+//
+// Names made only of letters, digits and "_-.|~+/()[]<>!?#$%&*=^" are written bare,
+// any other name quoted. Values: numbers (ints as integers, doubles in "%.15g"
+// form, floats shortest), strings quoted with the escapes \" \\ \n \r \t \0 and \xHH
+// for other control bytes, and chars bare when they are letters, else as a quoted
+// one-byte string. Long value lists continue on the next line after a comma.
+// Reading turns the text into the binary body (kzeqbody.h), so both encodings
+// read alike; numbers read back as 'I', 'L' or 'D' by their text.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fileio/kzeqbinary.h"
+#include "fileio/kzeqbody.h"
+
+namespace zeqsdk_400 {
+namespace zeqdetail {
+
+class ZeqAsciiWriter {
+public:
+    ZeqAsciiWriter(ZeqBuffer& out, int baseIndent) : mOut(&out), mBaseIndent(baseIndent) {}
+
+    void Reset();
+    bool Failed() const { return mFailed || mOut->Failed(); }
+    bool OutOfMemory() const { return mOut->Failed(); }
+    int Depth() const { return mDepth; }
+    bool ValueOpen() const { return !mFields.empty() && !mFields.back().mBlockOpen && !mFields.back().mBlockDone; }
+
+    bool FieldBegin(std::string_view name);
+    bool FieldEnd();
+    bool BlockBegin();
+    bool BlockEnd();
+    void CloseAll();
+
+    bool WriteDouble(double v);
+    bool WriteFloat(float v);
+    bool WriteInt(std::int32_t v);
+    bool WriteLong(std::int64_t v);
+    bool WriteChar(char v);
+    bool WriteString(std::string_view text);
+    bool WriteDoubles(const double* v, std::size_t count);
+    bool WriteFloats(const float* v, std::size_t count);
+    bool WriteInts(const std::int32_t* v, std::size_t count);
+    bool WriteLongs(const std::int64_t* v, std::size_t count);
+    bool Comment(std::string_view text);
+
+private:
+    struct OpenField {
+        bool mBlockOpen;
+        bool mBlockDone;
+        bool mHasValues;
+    };
+    // Separator before the next value (" " first, "," after, wrapping long lines).
+    bool BeginValue();
+    void Indent(int level);
+    void EndTop();
+    void FlushComments();
+    void WriteCommentLines(std::string_view text);
+
+    ZeqBuffer* mOut;
+    int mBaseIndent;
+    std::vector<OpenField> mFields;
+    int mDepth = 0;
+    std::size_t mLineStart = 0;
+    std::string mPendingComments;
+    bool mHavePendingComments = false;
+    bool mFailed = false;
+};
+
+// A double as "%.15g" prints it (C locale), without printf; answers the length
+// (at most 32 characters).
+std::size_t FormatDouble15(double v, char* out);
+
+// Quoted, escaped text as the ASCII encoding writes it.
+void AppendQuoted(ZeqBuffer& out, std::string_view text);
+
+struct ZeqAsciiFile {
+    int mFileVersion = 0;
+    KZeqFileHeaderInfo mHeader;
+    std::vector<ZeqSectionInfo> mSections;
+};
+
+ZeqOpenResult ParseAsciiFile(const std::uint8_t* text, std::size_t size, ZeqAsciiFile& file);
+
+bool AppendAsciiPrologue(ZeqBuffer& out, const KZeqFileHeaderInfo& header);
+bool AppendAsciiSectionStart(ZeqBuffer& out, int version, const ZeqPasswordInfo& password);
+bool AppendAsciiEnd(ZeqBuffer& out);
+
+}  // namespace zeqdetail
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,26 @@
+# The field file (KZeq) with its stream chain.
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+
+target_sources(zeq_fileio PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/kchainedfile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqcrypto.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqbody.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqbinary.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqascii.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeq.cpp
+)
+target_link_libraries(zeq_fileio PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)
+
+zeq_add_test(fileio_zeq_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_test_support.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_chainedfile_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_values_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_project_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_password_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_corrupt_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_ascii_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_embedded_test.cpp
+  LIBS zeq_fileio)

@@ -1,0 +1,259 @@
+#include "object/izeqobject.h"
+
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "object/kevent.h"
+#include "object/kobject.h"
+#include "object/kpropertytemplate.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+constexpr const char* kListField = "Properties60";
+constexpr const char* kOldListField = "Properties";
+constexpr const char* kPropertyField = "Property";
+
+// Flag letters of the property record: which bit of which word each stands for.
+struct FlagLetter {
+    char mLetter;
+    bool mInInfo;  // KPropertyInfo flags, else the property's own flags
+    unsigned mBit;
+};
+constexpr FlagLetter kFlagLetters[] = {
+    {'A', true, KPropertyInfo::kFlagAnimatable},
+    {'K', false, kPropertyFlagAnimated},
+    {'U', true, KPropertyInfo::kFlagUser},
+    {'T', true, KPropertyInfo::kFlagTemporary},
+};
+
+std::string FlagsToText(const KProperty& property) {
+    std::string text;
+    for (const FlagLetter& f : kFlagLetters) {
+        const unsigned word = f.mInInfo ? property.GetPropertyInfo().mFlags : property.GetPropertyFlags();
+        if (word & f.mBit) text += f.mLetter;
+    }
+    return text;
+}
+
+bool HasLetter(const char* text, char letter) { return text && std::strchr(text, letter) != nullptr; }
+
+// Flags of a property created from a record (the user flag is always set).
+void ApplyFlags(KProperty& property, const char* text) {
+    for (const FlagLetter& f : kFlagLetters) {
+        if (!HasLetter(text, f.mLetter)) continue;
+        if (f.mInInfo)
+            property.GetPropertyInfo().ModifyFlag(static_cast<KPropertyInfo::kFlags>(f.mBit), true);
+        else
+            property.ModifyPropertyFlag(static_cast<kPropertyFlag>(f.mBit), true);
+    }
+}
+
+// The data type a record names for a property.
+const KDataType* RecordDataType(KProperty& property) {
+    if (const KDataType* own = property.GetPropertyDataType()) return own;
+    return KDataTypeFromPropertyType(property.GetValueType());
+}
+
+bool IsNumber(char type) { return type == 'D' || type == 'F' || type == 'I' || type == 'L'; }
+
+class KZeqObjectStream final : public IZeqObject {
+public:
+    KZeqObjectStream() { mNameSets.emplace_back(); }
+
+    bool IsBeforeVersion6() const override { return mBeforeVersion6; }
+    void SetIsBeforeVersion6(bool before) override { mBeforeVersion6 = before; }
+
+    IKObject* ObjectFetch(const char* name) override {
+        if (!name) return nullptr;
+        NameSet& set = mNameSets.back();
+        auto found = set.find(name);
+        if (found == set.end()) return nullptr;
+        const Entry& entry = found->second;
+        if (entry.mHandle.GetId() != 0) return entry.mHandle.Get();  // null once the plug is gone
+        return entry.mObject;
+    }
+
+    bool ObjectRegister(const char* name, IKObject* object) override {
+        if (!name || !object) return false;
+        Entry entry{object, HdlKPlug()};
+        if (IKObject* plug = object->IQuery(static_cast<unsigned long>(KPlug::ClassId), 0))
+            entry.mHandle = static_cast<KPlug*>(plug);
+        return mNameSets.back().emplace(name, entry).second;
+    }
+
+    bool ObjectNameUnregister(const char* name) override {
+        return name && mNameSets.back().erase(name) != 0;
+    }
+
+    void ObjectNameSetPush() override { mNameSets.emplace_back(); }
+    bool ObjectNameSetPop() override {
+        if (mNameSets.size() < 2) return false;
+        mNameSets.pop_back();
+        return true;
+    }
+    int ObjectNameGetCount() const override { return static_cast<int>(mNameSets.back().size()); }
+
+    bool FieldWritePropertiesList(KArrayTemplate<KProperty*>& properties) override;
+    bool FieldReadPropertiesList(KArrayTemplate<KProperty*>& properties, KObject* owner) override;
+
+private:
+    struct Entry {
+        IKObject* mObject;
+        HdlKPlug mHandle;  // set for plugs: the entry then never leads to a destroyed one
+    };
+    typedef std::unordered_map<std::string, Entry> NameSet;
+
+    bool WriteValue(KProperty& property);
+    bool ReadValue(KProperty& property);
+    KProperty* FindListed(KArrayTemplate<KProperty*>& properties, const char* name, int& cursor);
+
+    bool mBeforeVersion6 = false;
+    std::vector<NameSet> mNameSets;
+};
+
+bool KZeqObjectStream::WriteValue(KProperty& property) {
+    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
+    if (info.mMemberCount == 0) return true;
+    alignas(double) unsigned char raw[64] = {};
+    if (!property.GetData(raw)) return true;
+    bool ok = true;
+    switch (info.mKind) {
+        case KPropertyValueKind::eBool:
+            ok = FieldWriteI(raw[0] ? 1 : 0);
+            break;
+        case KPropertyValueKind::eInteger: {
+            std::int32_t v;
+            std::memcpy(&v, raw, sizeof(v));
+            ok = FieldWriteI(v);
+            break;
+        }
+        case KPropertyValueKind::eFloat: {
+            float v;
+            std::memcpy(&v, raw, sizeof(v));
+            ok = FieldWriteD(v);
+            break;
+        }
+        case KPropertyValueKind::eDouble:
+        case KPropertyValueKind::eDoubles:
+            for (int i = 0; ok && i < info.mMemberCount; ++i) {
+                double v;
+                std::memcpy(&v, raw + i * sizeof(double), sizeof(v));
+                ok = FieldWriteD(v);
+            }
+            break;
+        case KPropertyValueKind::eNone:
+            break;
+    }
+    return ok;
+}
+
+bool KZeqObjectStream::FieldWritePropertiesList(KArrayTemplate<KProperty*>& properties) {
+    bool ok = FieldWriteBegin(kListField) && FieldWriteBlockBegin();
+    for (int i = 0; ok && i < properties.GetCount(); ++i) {
+        KProperty* property = properties[i];
+        if (!property || property->GetPropertyFlag(kPropertyFlagNotSavable)) continue;
+        const KDataType* type = RecordDataType(*property);
+        ok = FieldWriteBegin(kPropertyField) && FieldWriteC(property->GetPropertyName()) &&
+             FieldWriteC(type ? type->GetName() : "") && FieldWriteC(FlagsToText(*property).c_str()) &&
+             WriteValue(*property) && FieldWriteEnd();
+    }
+    ok = ok && FieldWriteBlockEnd() && FieldWriteEnd();
+    return ok && GetLastErrorID() == -1;
+}
+
+bool KZeqObjectStream::ReadValue(KProperty& property) {
+    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
+    if (info.mMemberCount == 0) return true;
+    if (FieldReadGetRemain() < info.mMemberCount) return false;
+    double members[4] = {};
+    for (int i = 0; i < info.mMemberCount; ++i) {
+        if (!IsNumber(FieldReadGetType())) return false;
+        members[i] = FieldReadD();
+    }
+    alignas(double) unsigned char raw[64] = {};
+    switch (info.mKind) {
+        case KPropertyValueKind::eBool:
+            raw[0] = members[0] != 0.0 ? 1 : 0;
+            break;
+        case KPropertyValueKind::eInteger: {
+            const std::int32_t v = KPropertyDoubleToInt(members[0]);
+            std::memcpy(raw, &v, sizeof(v));
+            break;
+        }
+        case KPropertyValueKind::eFloat: {
+            const float v = KPropertyDoubleToFloat(members[0]);
+            std::memcpy(raw, &v, sizeof(v));
+            break;
+        }
+        case KPropertyValueKind::eDouble:
+        case KPropertyValueKind::eDoubles:
+            std::memcpy(raw, members, static_cast<std::size_t>(info.mMemberCount) * sizeof(double));
+            break;
+        case KPropertyValueKind::eNone:
+            return true;
+    }
+    return property.SetData(raw);
+}
+
+KProperty* KZeqObjectStream::FindListed(KArrayTemplate<KProperty*>& properties, const char* name, int& cursor) {
+    // Records mostly come in list order: search on from the last match.
+    const int n = properties.GetCount();
+    for (int k = 0; k < n; ++k) {
+        const int i = (cursor + k) % n;
+        KProperty* property = properties[i];
+        if (property && std::strcmp(property->GetPropertyName(), name) == 0) {
+            cursor = i + 1;
+            return property;
+        }
+    }
+    return nullptr;
+}
+
+bool KZeqObjectStream::FieldReadPropertiesList(KArrayTemplate<KProperty*>& properties, KObject* owner) {
+    if (!FieldReadBegin(kListField) && !FieldReadBegin(kOldListField)) return false;
+    if (!FieldReadBlockBegin()) {
+        FieldReadEnd();
+        return false;
+    }
+    const HdlKObject ownerHandle(owner);  // setters may end the owner
+    int cursor = 0;
+    while (FieldReadBegin(kPropertyField)) {
+        if (FieldReadGetCount() >= 3 && FieldReadGetType() == 'S') {
+            const KString name = FieldReadC();
+            const KString typeName = FieldReadC();
+            const KString flags = FieldReadC();
+            KObject* liveOwner = ownerHandle.Get();
+            KProperty* property = FindListed(properties, name.Buffer(), cursor);
+            if (!property && liveOwner) property = liveOwner->FindPropertyByName(name.Buffer());
+            if (!property && liveOwner && !name.IsEmpty()) {
+                KDataType* type = KDataTypeGet(typeName.Buffer());
+                if (type && DataTypeToPropertyType(type) != kPropertyTypeNone) {
+                    property = liveOwner->CreatePropertyFromType(name.Buffer(), DataTypeToPropertyType(type), type,
+                                                                 HasLetter(flags.Buffer(), 'A'), true, nullptr);
+                    if (property) ApplyFlags(*property, flags.Buffer());
+                }
+            }
+            if (property && !property->GetPropertyFlag(kPropertyFlagNotSavable)) ReadValue(*property);
+        }
+        FieldReadEnd();
+    }
+    FieldReadBlockEnd();
+    FieldReadEnd();
+    return true;
+}
+
+}  // namespace
+
+IZeqObject::~IZeqObject() = default;
+
+IZeqObject* KZeqObjectCreate() { return new KZeqObjectStream; }
+
+void KZeqObject_GenerateEvent(IZeqObject* stream, int code) {
+    if (KEventManager* manager = KGetGlobalEventManager()) manager->Emit(KEvent{eEventObjectPersistence, stream, code});
+}
+
+}  // namespace zeqsdk_400
