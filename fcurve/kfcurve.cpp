@@ -36,6 +36,15 @@ void WatchFree(void* memory, std::size_t bytes) {
 
 std::size_t TableBytes(int capacity) { return static_cast<std::size_t>(capacity / 32) * sizeof(KFCurveKey*); }
 
+// Where time lies between a and b (a <= time < b) as a fraction of b - a; the
+// differences are taken unsigned so that keys spread over the whole time line
+// do not wrap.
+double SegmentFraction(KTime a, KTime time, KTime b) {
+    const auto base = static_cast<unsigned long long>(a.Get());
+    return static_cast<double>(static_cast<unsigned long long>(time.Get()) - base) /
+           static_cast<double>(static_cast<unsigned long long>(b.Get()) - base);
+}
+
 // The capacity, a whole number of table growth steps, that holds count keys.
 int CapacityFor(int count) { return static_cast<int>((static_cast<kLongLong>(count) + 2047) / 2048 * 2048); }
 
@@ -142,6 +151,14 @@ void KFCurve::KeyClear() {
     CallbackAddEvent(KFCURVEEVENT_KEY, -1);
 }
 
+void KFCurve::ReleaseBlocksAfterCount() {
+    const int lastUsed = mKeyCount > 0 ? (mKeyCount - 1) / kKeysPerBlock : 0;
+    while (mLastAllocatedBlock > lastUsed) {
+        WatchFree(mBlocks[mLastAllocatedBlock], kBlockBytes);
+        mBlocks[mLastAllocatedBlock--] = nullptr;
+    }
+}
+
 void KFCurve::KeyShrink() {
     if (!mBlocks) return;
     if (mKeyCount == 0) {
@@ -149,10 +166,7 @@ void KFCurve::KeyShrink() {
         return;
     }
     const int lastUsed = (mKeyCount - 1) / kKeysPerBlock;
-    while (mLastAllocatedBlock > lastUsed) {
-        WatchFree(mBlocks[mLastAllocatedBlock], kBlockBytes);
-        mBlocks[mLastAllocatedBlock--] = nullptr;
-    }
+    ReleaseBlocksAfterCount();
     if (mCapacity / kTableGrowth > mKeyCount / kTableGrowth + 1) {
         const int capacity = CapacityFor(mKeyCount);
         auto** table = static_cast<KFCurveKey**>(WatchMalloc(TableBytes(capacity)));
@@ -205,35 +219,51 @@ int KFCurve::FindFirstAtOrAfter(KTime time, int from) const {
     return bad;
 }
 
-double KFCurve::KeyFind(KTime time, int* last) {
+int KFCurve::Locate(KTime time, int& hint, double& u) const {
     const int count = mKeyCount;
-    if (count == 0) return -1.0;
-    int& hint = last ? *last : mLastFoundIndex;
     const int i = std::min(std::max(hint, 0), count - 1);
-
+    u = 0.0;
     const KTime ti = KeyTime(i);
     if (time == ti) {
         hint = i;
         return i;
     }
+    int first;
     if (time < ti) {
-        const int j = FindLastAtOrBefore(time, i - 1);
-        if (j < 0) {
+        first = FindLastAtOrBefore(time, i - 1);
+        if (first < 0) {
             hint = 0;
-            return -0.5;
+            return -1;
         }
-        const KTime tj = KeyTime(j);
-        hint = j;
-        return j + (time - tj).GetSecondDouble() / (KeyTime(j + 1) - tj).GetSecondDouble();
+        hint = first;
+    } else {
+        const int k = i == count - 1 ? count : FindFirstAtOrAfter(time, i + 1);
+        if (k == count) {
+            hint = count;
+            return count;
+        }
+        hint = k;
+        first = k - 1;
     }
-    const int k = i == count - 1 ? count : FindFirstAtOrAfter(time, i + 1);
-    if (k == count) {
-        hint = count;
-        return count - 0.5;
+    const KTime start = KeyTime(first);
+    if (time == start) return first;
+    u = SegmentFraction(start, time, KeyTime(first + 1));
+    if (u >= 1.0) {
+        // Rounded onto the next key (segments of more than 2^53 ticks).
+        u = 0.0;
+        return first + 1;
     }
-    const KTime tp = KeyTime(k - 1);
-    hint = k;
-    return (k - 1) + (time - tp).GetSecondDouble() / (KeyTime(k) - tp).GetSecondDouble();
+    return first;
+}
+
+double KFCurve::KeyFind(KTime time, int* last) {
+    const int count = mKeyCount;
+    if (count == 0) return -1.0;
+    double u;
+    const int i = Locate(time, last ? *last : mLastFoundIndex, u);
+    if (i < 0) return -0.5;
+    if (i >= count) return count - 0.5;
+    return i + u;
 }
 
 int KFCurve::KeySet(int index, const KFCurveKey& key) {

@@ -11,6 +11,7 @@
 namespace zeqsdk_400 {
 
 class KFCurve;
+class KZeq;
 
 // A change callback: the curve, the merged change record and the data given at registration.
 typedef void (*kFCurveCallback)(KFCurve* curve, KFCurveEvent* event, void* data);
@@ -49,6 +50,8 @@ public:
     void SetPostExtrapolationCount(unsigned int count);
 
     bool GetSelected() const { return mSelected; }
+    // Reports a selection change (event 256) for the whole curve.
+    void SetSelected(bool selected);
     void SetWasData(int wasData) { mWasData = wasData; }
     int GetWasData() const { return mWasData; }
 
@@ -178,6 +181,127 @@ public:
     void KeyTangeantSetMode(bool selectedOnly, unsigned int tangentMode);
     void KeyTangeantHide();
 
+    // ---- Evaluation ----------------------------------------------------
+    // The curve's value at a time, extrapolated outside the keys; without keys
+    // the default value. last is the search hint as for KeyFind.
+    float Evaluate(KTime time, int* last = nullptr);
+    // The fractional key index of a time after mapping it through constant,
+    // repetition and mirror extrapolation into the keys' range.
+    double KeyFindAll(KTime time, int* last = nullptr);
+    // The value at a fractional key index; indices outside the keys give the
+    // nearest end key's value.
+    float EvaluateIndex(double index);
+    // Incoming and outgoing slopes (value per second): at a key its own
+    // derivatives, between keys the segment's slope (tangent weights are not
+    // taken into account), outside the keys 0 whatever the extrapolation.
+    float EvaluateLeftDerivative(KTime time, int* last = nullptr);
+    float EvaluateRightDerivative(KTime time, int* last = nullptr);
+    // Extrema strictly inside the segment from key index to key index + 1,
+    // found on its non-weighted Bezier: 0, 1 or 2, the earlier one first. Only
+    // the outputs of reported extrema are written; an index without a
+    // following key reports none.
+    int FindPeaks(int index, KTime& time1, KTime& time2);
+    int FindPeaks(int index, float& value1, float& value2);
+    int FindPeaks(int index, KTime& time1, float& value1, KTime& time2, float& value2);
+
+    // ---- Candidate: a proposed value at one time, not yet a key ----------
+    // The candidate value when time is the candidate time; otherwise the
+    // curve's value there, which becomes the candidate.
+    float CandidateEvaluate(KTime time, int* last = nullptr);
+    int CandidateClear();
+    int CandidateSet(KTime time, double value);
+    bool IsCandidate() const { return mCandidateTime != KTime::Infinite(); }
+    float CandidateGet() const { return mCandidateValue; }
+    KTime CandidateGetTime() const { return mCandidateTime; }
+    // Turns the candidate into a key, or updates the key found at the
+    // candidate time within tolerance (counted in key indices). A time other
+    // than the largest one first becomes the candidate time. A new key takes
+    // the curve's slopes there and its neighbours keep their tangents, so
+    // that keying the curve's own value leaves the curve's shape unchanged.
+    // With isBreak the key's tangents are broken flat (user), to the
+    // neighbours (auto) or made discontinuous (TCB); with rebuild an existing
+    // key is made anew with the given interpolation and tangent mode, without
+    // it only its time and value change. 1 when there is no candidate (or
+    // memory runs out), else 0.
+    int CandidateKey(int* last = nullptr, int interpolation = KFCURVE_INTERPOLATION_CUBIC,
+                     int tangentMode = KFCURVE_TANGEANT_USER, bool isBreak = false, bool rebuild = true,
+                     KTime time = KTime::Infinite(), double tolerance = 0.0);
+
+    // ---- Whole-curve operations ----------------------------------------
+    // Copies the source's settings (default value, colour, selection,
+    // was-data, candidate, extrapolation) and, with keys, its keys; without
+    // keys this curve ends with none. Callbacks are not copied.
+    void CopyFrom(KFCurve& source, bool withKeys = true);
+    // A new curve, owned by the caller: over the whole time line a full copy;
+    // over another span the default value, was-data value, candidate and the
+    // keys in [start, stop].
+    KFCurve* Copy(KTime start = KTime::MinusInfinite(), KTime stop = KTime::Infinite());
+    // Removes keys first to last inclusive (clipped to the curve); when no key
+    // is left the former first key's value becomes the default value. False
+    // on an empty curve.
+    bool Delete(int first, int last);
+    // Removes the keys strictly between start and stop.
+    bool Delete(KTime start, KTime stop);
+    // Replaces the keys of [start, stop] by the source's keys there; the open
+    // ends of the time line stand for the source's first and last key times.
+    // Without exactSpan the span shrinks to the source keys inside it. The new
+    // keys join the kept ones with the curve's former slopes at the span's
+    // ends. A source without keys, with keyStartEnd, leaves keys just outside
+    // the span (the curve's value) and at its ends (the source's default).
+    void Replace(KFCurve* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd);
+    // Replace for an Euler rotation channel: offset (when above 1e-7 in
+    // magnitude) is added to the copied keys' values. The keys after the span
+    // are then shifted by offset when offsetFollowing is set, or set to
+    // mirrorValue minus their value (tangents mirrored) when mirrorFollowing
+    // is set, so that they stay continuous with the replaced span.
+    void ReplaceForEulerXYZ(KFCurve* source, KTime start, KTime stop, float offset, float mirrorValue,
+                            bool exactSpan, bool keyStartEnd, bool offsetFollowing, bool mirrorFollowing);
+    // Replace for one quaternion component channel: the copied keys' values
+    // (and user tangents) are scaled by scale, then offset is added; a scale
+    // of -1 takes the other hemisphere of the same rotations.
+    void ReplaceForQuaternion(KFCurve* source, KTime start, KTime stop, float scale, float offset, bool exactSpan,
+                              bool keyStartEnd);
+    // Consistency of the key block table with the key count.
+    bool CheckCurve() const;
+
+    // ---- Shape-keeping key edits -----------------------------------------
+    // Adds a cubic auto key that takes the curve's current value at time;
+    // answers its index (-1 when memory runs out).
+    int KeyAdd(KTime time, int* last = nullptr);
+    // Inserts a key at time without changing the curve's shape (the new key
+    // takes the interpolation and tangent mode of the key that starts the
+    // segment); answers the index of the key at time, existing or new, or -1
+    // when memory runs out.
+    int KeyInsert(KTime time, int* last = nullptr);
+    // Gives key index a new time. A key that would pass or come within the
+    // time tolerance of a neighbour changes place (onto a free time at or just
+    // after time) and the incoming tangents around its old and new places are
+    // kept. Answers the key's index afterwards, -1 for an index outside.
+    int KeyMove(int index, KTime time);
+    // Adds dt to the time and dv to the value of every key, or of the
+    // selected keys (which may change place as KeyMove does). 0 is answered.
+    int KeyMoveOf(bool selectedOnly, KTime dt, float dv);
+    // Copies the source's keys so that its first key lands at time; seam is
+    // the incoming tangent of the first copied key. Keys that would land
+    // beyond the time line are not copied.
+    void Insert(KFCurve* source, KTime time, const KFCurveTangeantInfo& seam);
+    void Insert(KFCurve* source, KTime time, float derivative = 0.0f, bool weighted = false,
+                float weight = KFCURVE_DEFAULT_WEIGHT);
+
+    // ---- Storage in the field file -------------------------------------
+    // Writes the curve's records into the block the caller has open ("Default",
+    // then unless onlyDefaults "KeyVer" 4004, "KeyCount", "Key", extrapolation;
+    // "Color" when color is set). version5 writes auto tangents as explicit
+    // ones that older readers understand. Answers 0.
+    int ZeqStore(KZeq* file, bool onlyDefaults, bool color, bool version5 = false);
+    // Reads a curve whose records start at the next "Default" field of the
+    // current block, replacing all keys. True when there is no "Default"
+    // field (nothing was read), else false. Damaged keys are dropped and the
+    // rest of the curve is kept.
+    bool ZeqRetrieve(KZeq* file, bool onlyDefaults, bool color);
+    // The same, once the caller has opened the "Default" field; answers false.
+    bool ZeqInternalRetrieve(KZeq* file, bool onlyDefaults, bool color);
+
     // ---- Callbacks -----------------------------------------------------
     void CallbackRegister(kFCurveCallback callback, void* data);
     // Removes the most recent registration of exactly this pair.
@@ -203,6 +327,35 @@ private:
     // Time differences below this count as one instant in key edits (1e-5 s).
     static KTime TimeTolerance();
 
+    // Locates time among the keys from the hint (which it updates): the key
+    // at time (u = 0) or the first key of the segment holding it (u its time
+    // fraction); -1 before the first key, the count after the last. Keys needed.
+    int Locate(KTime time, int& hint, double& u) const;
+    // Value of segment i (0 <= i < count - 1) at time fraction u in (0, 1).
+    float EvaluateSegment(int i, double u);
+    // Slope of segment i at fraction u, per second, on its non-weighted Bezier.
+    float SegmentDerivative(int i, double u);
+    // Keep-slope extrapolation before the first and after the last key.
+    float EvaluateKeepSlopeBefore(KTime time);
+    float EvaluateKeepSlopeAfter(KTime time);
+    // Index of the key exactly at time; -1 when none.
+    int KeyIndexAt(KTime time) const;
+    // Number of keys with a time strictly before time.
+    int KeyCountBefore(KTime time) const;
+    // Removes keys first to last (valid, first < last) in one pass.
+    void RemoveKeyRange(int first, int last);
+    // Gives key i one side of a tangent keeping its slope: auto keys get the
+    // auto parameter that yields the derivative among their present neighbours.
+    void KeySetLeftSlope(int index, const KFCurveTangeantInfo& info);
+    void KeySetRightSlope(int index, const KFCurveTangeantInfo& info);
+    // Replace with a hook applied to every key copied from the source.
+    template <class KeyHook>
+    void ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd, KeyHook hook,
+                     int* lastAdded);
+    // Moves key i to a free time at or just after time, keeping the incoming
+    // tangents around its old and new places; the key's value gets dv.
+    int KeyRelocate(int index, KTime time, float dv);
+
     KTime KeyTime(int index) const { return KeyGetPtr(index)->GetTime(); }
     // Searches outward from a known key with doubling steps, then bisects:
     // next to the hint this is the plain walk, far from it logarithmic.
@@ -215,6 +368,8 @@ private:
     void ResetCandidate() { mCandidateTime = KTime::Infinite(); }
     void DeliverPendingEvent();
     void FreeStorage();
+    // Gives back the blocks past the one holding the last key (block 0 stays).
+    void ReleaseBlocksAfterCount();
     // Opens a batch unless the caller has one open; EndInternalBatch closes
     // only what BeginInternalBatch opened, so a caller's batch is never split.
     bool BeginInternalBatch();
@@ -240,7 +395,8 @@ private:
     int mWasData = 0;
     bool mSelected = false;
     int mLastFoundIndex = 0;
-    KTime mCandidateTime = KTime::Infinite();  // the cached candidate is stale when this is the largest time
+    KTime mCandidateTime = KTime::Infinite();  // the largest time: no candidate
+    float mCandidateValue = 0.0f;
     KFCurveEvent mPendingEvent;
     std::vector<std::pair<kFCurveCallback, void*>> mCallbacks;
     // While callbacks run, an unregistered entry is blanked and dropped afterwards,
@@ -251,6 +407,19 @@ private:
 
 // Allocates an empty curve; end it with Destroy.
 KFCurve* KFCurveCreate();
+// Reads the curve whose records start at the next "Default" field of the
+// file's current block into curve (its keys replaced), or into a new curve
+// when curve is null. Null when there is no "Default" field; the given curve
+// is then left untouched.
+KFCurve* KFCurveCreate(KZeq* file, KFCurve* curve, bool onlyDefaults, bool color);
+KFCurve* KFCurveCreate(KZeq* file, bool onlyDefaults, bool color);
+
+// The time equation of a weighted segment: the Bezier with control values 0,
+// w1, 1 - w2, 1 at parameter 1 - x, minus u.
+float CubicWarp(float x, float u, float w1, float w2);
+// A root of f(x, u, w1, w2) between x1 and x2 by the secant method (at most
+// 15 steps); the last estimate when it does not converge.
+float rtsec(float (*f)(float, float, float, float), float x1, float x2, float u, float w1, float w2);
 
 }  // namespace zeqsdk_400
 

@@ -15,7 +15,7 @@ double SegmentSlope(KFCurve* curve, int from, int to) {
     const KFCurveKey* a = curve->KeyGetPtr(from);
     const KFCurveKey* b = curve->KeyGetPtr(to);
     const float dv = b->GetValue() - a->GetValue();
-    const float dt = static_cast<float>((b->GetTime() - a->GetTime()).GetSecondDouble());
+    const float dt = KFCURVE_SegmentSeconds(a->GetTime(), b->GetTime());
     if (dt == 0.0f) return 0.0;
     return dv / dt;
 }

@@ -1,9 +1,18 @@
 #ifndef ZEQ_FCURVE_KFCURVEAUTOTANGENT_H
 #define ZEQ_FCURVE_KFCURVEAUTOTANGENT_H
 
+#include "base/ktime.h"
+
 namespace zeqsdk_400 {
 
 class KFCurve;
+
+// The length of a segment in seconds as auto tangents measure it, in single
+// precision; evaluation takes the same figure so that both agree exactly.
+inline float KFCURVE_SegmentSeconds(KTime from, KTime to) {
+    return static_cast<float>(static_cast<double>((to - from).Get()) *
+                              (1.0 / static_cast<double>(KTime::kTicksPerSecond)));
+}
 
 // Conversions between a key's auto tangent parameter and its Bezier
 // derivatives. The auto parameter a is percentage-like: 0 gives the mean of

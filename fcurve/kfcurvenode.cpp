@@ -1,0 +1,526 @@
+// The curve-node tree: construction, children, names, curves, flags, links,
+// user locks and callbacks. Layers and time warps are in kfcurvenodelayer.cpp.
+#include "fcurve/kfcurvenode.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "fcurve/kfcurve.h"
+#include "object/kdatatype.h"
+#include "object/kproperty.h"
+
+namespace zeqsdk_400 {
+
+struct KFCurveNode::CallbackRecord {
+    KFCurveNodeEvent mEvent;
+    std::vector<std::pair<kFCurveNodeCallback, void*>> mCallbacks;
+    bool mEnabled = true;
+};
+
+namespace {
+
+int UpperByte(char c) { return std::toupper(static_cast<unsigned char>(c)); }
+
+// Byte-wise comparison of upper-cased texts, as strcmp orders them.
+int CompareNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int ca = UpperByte(*a);
+        const int cb = UpperByte(*b);
+        if (ca != cb || ca == 0) return ca - cb;
+    }
+}
+
+bool EqualsNoCase(std::string_view segment, const char* name) {
+    std::size_t i = 0;
+    for (; i < segment.size(); ++i)
+        if (name[i] == '\0' || UpperByte(segment[i]) != UpperByte(name[i])) return false;
+    return name[i] == '\0';
+}
+
+bool SegmentMatches(std::string_view segment, const KFCurveNode* node) {
+    if (EqualsNoCase(segment, node->GetName())) return true;
+    if (segment.size() != 1) return false;
+    const KDataType* type = node->GetDataType();
+    switch (segment[0]) {
+        case 'T': return type == &KDataTypeLclTranslation;
+        case 'R': return type == &KDataTypeLclRotation;
+        case 'S': return type == &KDataTypeLclScaling;
+        default: return false;
+    }
+}
+
+// The first node matching segment among node's children, each child's subtree
+// being searched before the next child.
+KFCurveNode* FindSegment(const KFCurveNode* node, std::string_view segment) {
+    const int count = node->GetCount();
+    for (int i = 0; i < count; ++i) {
+        KFCurveNode* child = node->Get(i);
+        if (SegmentMatches(segment, child)) return child;
+        if (KFCurveNode* found = FindSegment(child, segment)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// ---- Construction ----------------------------------------------------------------
+
+KFCurveNode::KFCurveNode(const char* name, const char* timeWarpName, KDataType* dataType, int layerType, int layerId)
+    : mNameInfo(new NameInfo), mObjectLayer(this), mLayerID(layerId) {
+    mNameInfo->mName = name ? name : "";
+    mNameInfo->mTimeWarpName = timeWarpName ? timeWarpName : "";
+    mNameInfo->mDataType = dataType;
+    SetLayerType(layerType, nullptr);
+}
+
+KFCurveNode::KFCurveNode(KFCurveNode* source) : mObjectLayer(this), mTemplate(source) {
+    if (!source) {
+        mNameInfo = new NameInfo;
+        return;
+    }
+    SetNameInfo(source->mNameInfo);
+    SetLayerType(source->mLayerType, nullptr);
+    mRotationOrder = source->mRotationOrder;
+    mUseQuaternion = source->mUseQuaternion;
+    mSpecificCandidateMethod = source->mSpecificCandidateMethod;
+    mTotalCandidateMethod = source->mTotalCandidateMethod;
+    std::memcpy(mCandidateTotalValue, source->mCandidateTotalValue, sizeof(mCandidateTotalValue));
+    mCandidateTotalTime = source->mCandidateTotalTime;
+}
+
+KFCurveNode::~KFCurveNode() {
+    mDestroying = true;
+    CallbackAddEvent(KFCURVENODEEVENT_DESTROY);
+    mCallback.reset();
+    Clear();
+    if (mParent) {
+        const int index = mParent->Find(this);
+        if (index >= 0) mParent->mChildren.RemoveAt(index);
+        mParent = nullptr;
+    }
+    ReleaseNameInfo();
+}
+
+void KFCurveNode::Destroy(int) { delete this; }
+
+KFCurveNode* KFCurveNodeCreate(const char* name, const char* timeWarpName, const char* dataTypeName, int layerType,
+                               int layerId) {
+    return new KFCurveNode(name, timeWarpName, KDataTypeGet(dataTypeName), layerType, layerId);
+}
+
+KFCurveNode* KFCurveNodeCreate(const char* name, KDataType* dataType, int layerType, int layerId) {
+    const char* timeWarpName = dataType == &KDataTypeTimeWarp ? "" : name;
+    return new KFCurveNode(name, timeWarpName, dataType, layerType, layerId);
+}
+
+KFCurveNode* KFCurveNodeCreate(KFCurveNode* source) { return new KFCurveNode(source); }
+
+KFCurveNode* KFCurveNode::CloneTemplate(bool copy, bool cloneCurves, bool createCurves, int layerId) {
+    const int id = layerId == -1 ? mLayerID : layerId;
+    KFCurveNode* clone;
+    if (copy) {
+        clone = new KFCurveNode(this);
+    } else {
+        clone = new KFCurveNode(GetNameInfo() ? mNameInfo->mName.Buffer() : "", GetTimeWarpName(), GetDataType(),
+                                mLayerType, id);
+        clone->mUserLock = mUserLock;
+        clone->SetUseQuaternion(mUseQuaternion);
+        clone->SetRotationOrder(mRotationOrder);
+        clone->SetFlagBits(KFCURVENODE_VISIBILITY, mFlags);
+        if (id != 0) clone->mObjectLayer = mObjectLayer;
+    }
+    if (mFCurve) {
+        if (cloneCurves) {
+            KFCurve* curve = KFCurveCreate();
+            curve->CopyFrom(*mFCurve, true);
+            clone->FCurveSet(curve, true);
+        }
+        if (createCurves) clone->FCurveSet(KFCurveCreate(), true);
+    }
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) clone->Add(mChildren[i]->CloneTemplate(copy, cloneCurves, createCurves, id));
+    return clone;
+}
+
+KFCurveNode* KFCurveNode::Clone(bool copy) { return CloneTemplate(copy, true, false, -1); }
+
+// ---- Children ---------------------------------------------------------------------
+
+void KFCurveNode::Clear() {
+    // The time warp goes first: should it lie in this subtree, it then leaves
+    // the children itself instead of being released after its deletion.
+    KFCurveNode* timeWarp = std::exchange(mTimeWarp, nullptr);
+    ReleaseReference(timeWarp);
+    for (int i = mChildren.GetCount() - 1; i >= 0; --i) {
+        if (GetContainerType())
+            Remove(i);
+        else
+            Delete(i);
+    }
+    mChildren.Clear();
+    if (mFCurve) {
+        mFCurve->Destroy();
+        mFCurve = nullptr;
+    }
+    KFCurveNode* next = std::exchange(mNextLayer, nullptr);
+    ReleaseReference(next);
+    mObjectLayer = this;
+}
+
+bool KFCurveNode::IsAncestorOrSelf(const KFCurveNode* node) const {
+    // A container does not parent its children, so ownership cycles are also
+    // looked for through the child lists.
+    return node == this || node->IsChild(const_cast<KFCurveNode*>(this), true);
+}
+
+int KFCurveNode::InsertChild(int index, KFCurveNode* node) {
+    if (!node || IsAncestorOrSelf(node)) return -1;
+    return mChildren.InsertAt(index, node);
+}
+
+int KFCurveNode::Add(KFCurveNode* node) {
+    const int index = InsertChild(mChildren.GetCount(), node);
+    if (index >= 0 && !GetContainerType()) node->SetParent(this);
+    return index;
+}
+
+int KFCurveNode::SortedAdd(KFCurveNode* node) {
+    if (!node) return -1;
+    const char* name = node->GetName();
+    const int count = mChildren.GetCount();
+    int index = 0;
+    while (index < count && CompareNoCase(mChildren[index]->GetName(), name) < 0) ++index;
+    return InsertChild(index, node);
+}
+
+void KFCurveNode::Remove(int index) {
+    if (index < 0 || index >= mChildren.GetCount()) return;
+    KFCurveNode* child = mChildren[index];
+    mChildren.RemoveAt(index);
+    if (!GetContainerType() && child->mParent == this) child->mParent = nullptr;
+}
+
+void KFCurveNode::Delete(int index) {
+    if (index < 0 || index >= mChildren.GetCount()) return;
+    KFCurveNode* child = mChildren[index];
+    Remove(index);
+    // A container's entry may still be parented elsewhere; that parent lets it go.
+    child->Destroy();
+}
+
+void KFCurveNode::Delete(KFCurveNode* node) {
+    if (!node) return;
+    const int index = Find(node);
+    if (index >= 0)
+        Delete(index);
+    else
+        node->Destroy();
+}
+
+int KFCurveNode::GetCount() const { return mChildren.GetCount(); }
+
+KFCurveNode* KFCurveNode::Get(int index) const { return mChildren.GetAt(index); }
+
+bool KFCurveNode::IsChild(KFCurveNode* node, bool recursive) const {
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) {
+        if (mChildren[i] == node) return true;
+        if (recursive && mChildren[i]->IsChild(node, true)) return true;
+    }
+    return false;
+}
+
+int KFCurveNode::Find(const char* name) const {
+    if (!name) return -1;
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i)
+        if (CompareNoCase(mChildren[i]->GetName(), name) == 0) return i;
+    return -1;
+}
+
+int KFCurveNode::Find(KFCurveNode* node) const { return mChildren.Find(node); }
+
+KFCurveNode* KFCurveNode::Find(KDataType* dataType) const {
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i)
+        if (mChildren[i]->GetDataType() == dataType) return mChildren[i];
+    return nullptr;
+}
+
+void KFCurveNode::SetParent(KFCurveNode* parent) { mParent = parent; }
+
+KFCurveNode* KFCurveNode::GetParent() const { return mParent; }
+
+KFCurveNode* KFCurveNode::FindRecursive(KDataType* dataType) const {
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) {
+        KFCurveNode* child = mChildren[i];
+        if (child->GetDataType() == dataType) return child;
+        if (KFCurveNode* found = child->FindRecursive(dataType)) return found;
+    }
+    return nullptr;
+}
+
+KFCurveNode* KFCurveNode::FindRecursive(const char* path) const {
+    if (!path) return nullptr;
+    const KFCurveNode* current = this;
+    std::string_view rest(path);
+    for (;;) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view segment = rest.substr(0, slash);
+        KFCurveNode* found = FindSegment(current, segment);
+        if (!found) return nullptr;
+        if (slash == std::string_view::npos) return found;
+        current = found;
+        rest.remove_prefix(slash + 1);
+    }
+}
+
+KFCurveNode* KFCurveNode::FindOrCreate(const char* name, bool createCurve) {
+    KFCurveNode* node = Get(Find(name));
+    if (!node) {
+        node = new KFCurveNode(name, name, nullptr, KFCL_NOLAYER, 0);
+        if (Add(node) < 0) {
+            node->Destroy();
+            return nullptr;
+        }
+    }
+    if (createCurve && !node->mFCurve) node->FCurveSet(KFCurveCreate(), true);
+    return node;
+}
+
+// ---- Names --------------------------------------------------------------------------
+
+const char* KFCurveNode::GetName() const {
+    if (!mNameInfo) return "";
+    if (mNameInfo->mProperty) return mNameInfo->mProperty->GetPropertyName();
+    return mNameInfo->mName.Buffer();
+}
+
+const char* KFCurveNode::GetTimeWarpName() const { return mNameInfo ? mNameInfo->mTimeWarpName.Buffer() : ""; }
+
+void KFCurveNode::SetTimeWarpName(const char* name) {
+    if (mNameInfo) mNameInfo->mTimeWarpName = name ? name : "";
+}
+
+const char* KFCurveNode::GetTypeName() const {
+    const KDataType* type = GetDataType();
+    return type ? type->GetName() : "";
+}
+
+KDataType* KFCurveNode::GetDataType() const { return mNameInfo ? mNameInfo->mDataType : nullptr; }
+
+KProperty* KFCurveNode::GetProperty() const { return mNameInfo ? mNameInfo->mProperty : nullptr; }
+
+void KFCurveNode::SetProperty(KProperty* property) {
+    if (mNameInfo) mNameInfo->mProperty = property;
+}
+
+void KFCurveNode::SetNameInfo(NameInfo* nameInfo) {
+    if (nameInfo == mNameInfo) return;
+    if (nameInfo) ++nameInfo->mRefCount;
+    ReleaseNameInfo();
+    mNameInfo = nameInfo;
+}
+
+void KFCurveNode::ReleaseNameInfo() {
+    NameInfo* info = std::exchange(mNameInfo, nullptr);
+    if (info && --info->mRefCount < 1) delete info;
+}
+
+// ---- Curves ------------------------------------------------------------------------------
+
+KFCurve* KFCurveNode::FCurveSet(KFCurve* curve, bool destroyOldCurve) {
+    // Nothing is replaced, so nothing is handed back for the caller to destroy.
+    if (curve == mFCurve) return nullptr;
+    KFCurve* old = std::exchange(mFCurve, curve);
+    if (destroyOldCurve && old) {
+        old->Destroy();
+        old = nullptr;
+    }
+    CallbackAddEvent(KFCURVENODEEVENT_FCURVE);
+    return old;
+}
+
+void KFCurveNode::FCurveReplace(KFCurve* curve) { FCurveSet(curve, true); }
+
+void KFCurveNode::CreateFCurve() {
+    const int count = mChildren.GetCount();
+    if (count == 0 && !mFCurve) FCurveSet(KFCurveCreate(), true);
+    for (int i = 0; i < count; ++i) mChildren[i]->CreateFCurve();
+}
+
+bool KFCurveNode::FCurveCreated() const {
+    const int count = mChildren.GetCount();
+    if (count == 0) return mFCurve != nullptr;
+    for (int i = 0; i < count; ++i)
+        if (!mChildren[i]->FCurveCreated()) return false;
+    return true;
+}
+
+namespace {
+
+template <class Op>
+void ForEachCurve(KFCurveNode* node, bool recursive, Op op) {
+    if (KFCurve* curve = node->FCurveGet()) op(*curve);
+    if (!recursive) return;
+    const int count = node->GetCount();
+    for (int i = 0; i < count; ++i) ForEachCurve(node->Get(i), true, op);
+}
+
+}  // namespace
+
+void KFCurveNode::SetPreExtrapolation(int mode, bool recursive) {
+    ForEachCurve(this, recursive, [mode](KFCurve& c) { c.SetPreExtrapolation(mode); });
+}
+
+void KFCurveNode::SetPreExtrapolationCount(unsigned int count, bool recursive) {
+    ForEachCurve(this, recursive, [count](KFCurve& c) { c.SetPreExtrapolationCount(count); });
+}
+
+void KFCurveNode::SetPostExtrapolation(int mode, bool recursive) {
+    ForEachCurve(this, recursive, [mode](KFCurve& c) { c.SetPostExtrapolation(mode); });
+}
+
+void KFCurveNode::SetPostExtrapolationCount(unsigned int count, bool recursive) {
+    ForEachCurve(this, recursive, [count](KFCurve& c) { c.SetPostExtrapolationCount(count); });
+}
+
+bool KFCurveNode::GetTransformCurves(KFCurve* t[3], KFCurve* r[3], KFCurve* s[3]) const {
+    static const char* const kParts[3] = {"T", "R", "S"};
+    static const char* const kAxes[3] = {"X", "Y", "Z"};
+    KFCurve** outputs[3] = {t, r, s};
+    bool all = true;
+    for (int p = 0; p < 3; ++p) {
+        const KFCurveNode* part = Get(Find(kParts[p]));
+        for (int a = 0; a < 3; ++a) {
+            const KFCurveNode* axis = part ? part->Get(part->Find(kAxes[a])) : nullptr;
+            outputs[p][a] = axis ? axis->FCurveGet() : nullptr;
+            all = all && outputs[p][a];
+        }
+    }
+    return all;
+}
+
+void KFCurveNode::GetColor(float rgb[3]) const {
+    for (int i = 0; i < 3; ++i) rgb[i] = mFCurve ? mFCurve->GetColor()[i] : 0.0f;
+}
+
+void KFCurveNode::SetColor(const float* rgb) {
+    if (mFCurve) mFCurve->SetColor(rgb);
+}
+
+// ---- Flags --------------------------------------------------------------------------
+
+void KFCurveNode::SetMultiLayer(bool multiLayer) {
+    SetFlagBits(KFCURVENODE_MULTILAYER, multiLayer ? ~0u : 0u);
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) mChildren[i]->SetMultiLayer(multiLayer);
+}
+
+// ---- Links --------------------------------------------------------------------------
+
+void KFCurveNode::TemplateSet(KFCurveNode* templateNode) {
+    mTemplate = templateNode;
+    if (!templateNode) return;
+    SetNameInfo(templateNode->mNameInfo);
+    const int count = std::min(mChildren.GetCount(), templateNode->mChildren.GetCount());
+    for (int i = 0; i < count; ++i) mChildren[i]->TemplateSet(templateNode->mChildren[i]);
+}
+
+void KFCurveNode::DataNodeSet(KFCurveNode* dataNode, bool recursive) {
+    if (dataNode == this) dataNode = nullptr;
+    // The chain from dataNode has no cycle (none is ever let in), so this ends.
+    for (const KFCurveNode* n = dataNode; n; n = n->mDataNode)
+        if (n == this) return;
+    mDataNode = dataNode;
+    if (!recursive) return;
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) mChildren[i]->DataNodeSet(dataNode ? dataNode->Get(i) : nullptr, true);
+}
+
+KFCurveNode* KFCurveNode::DataNodeGet() {
+    KFCurveNode* node = mDataNode;
+    while (node && node->mDataNode) node = node->mDataNode;
+    return node;
+}
+
+// ---- User locks ---------------------------------------------------------------------
+
+void KFCurveNode::UserLockAdd() {
+    for (KFCurveNode* layer = this; layer; layer = layer->mNextLayer) {
+        ++layer->mUserLock;
+        const int count = layer->mChildren.GetCount();
+        for (int i = 0; i < count; ++i) layer->mChildren[i]->UserLockAdd();
+    }
+}
+
+void KFCurveNode::UserLockRemove() {
+    for (KFCurveNode* layer = this; layer; layer = layer->mNextLayer) {
+        --layer->mUserLock;
+        const int count = layer->mChildren.GetCount();
+        for (int i = 0; i < count; ++i) layer->mChildren[i]->UserLockRemove();
+    }
+}
+
+// ---- Callbacks ---------------------------------------------------------------------
+
+void KFCurveNode::CallbackRegister(kFCurveNodeCallback callback, void* data) {
+    if (!mCallback) mCallback = std::make_unique<CallbackRecord>();
+    mCallback->mCallbacks.emplace_back(callback, data);
+}
+
+void KFCurveNode::CallbackUnregister(kFCurveNodeCallback callback, void* data) {
+    if (!mCallback) return;
+    auto& list = mCallback->mCallbacks;
+    for (std::size_t i = list.size(); i-- > 0;) {
+        if (list[i].first == callback && list[i].second == data) {
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+    if (list.empty()) mCallback.reset();
+}
+
+void KFCurveNode::CallbackEnable(bool enable) {
+    if (!mCallback || mCallback->mEnabled == enable) return;
+    if (enable && mCallback->mEvent.mType != KFCURVENODEEVENT_NONE) {
+        KFCurveNodeEvent event = mCallback->mEvent;
+        // By index and re-checked: a callback may register or unregister while it runs.
+        for (std::size_t i = 0; mCallback && i < mCallback->mCallbacks.size(); ++i) {
+            const auto entry = mCallback->mCallbacks[i];
+            entry.first(this, &event, entry.second);
+        }
+        if (mCallback) mCallback->mEvent.Clear();
+    }
+    if (mCallback) mCallback->mEnabled = enable;
+}
+
+bool KFCurveNode::CallbackIsEnable() const { return !mCallback || mCallback->mEnabled; }
+
+void KFCurveNode::CallbackClear() {
+    if (mCallback) mCallback->mEvent.Clear();
+}
+
+void KFCurveNode::CallbackAddEvent(unsigned int type) {
+    if (!mCallback) return;
+    KFCurveNodeEvent& event = mCallback->mEvent;
+    event.mType |= type;
+    ++event.mEventCount;
+    ++mNodeUpdateId;
+    if (!mCallback->mEnabled) return;
+    KFCurveNodeEvent delivered = event;
+    // From the last registered to the first, re-checked as in CallbackEnable.
+    for (std::size_t i = mCallback->mCallbacks.size(); i-- > 0;) {
+        if (!mCallback) return;
+        if (i >= mCallback->mCallbacks.size()) continue;
+        const auto entry = mCallback->mCallbacks[i];
+        entry.first(this, &delivered, entry.second);
+    }
+    if (mCallback) mCallback->mEvent.Clear();
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,437 @@
+#ifndef ZEQ_FCURVE_KFCURVENODE_H
+#define ZEQ_FCURVE_KFCURVENODE_H
+
+#include <memory>
+#include <vector>
+
+#include "base/karray.h"
+#include "base/kstring.h"
+#include "base/ktime.h"
+#include "base/kgemath.h"
+
+namespace zeqsdk_400 {
+
+class KDataType;
+class KFCurve;
+class KFCurveNode;
+class KProperty;
+class KZeq;
+
+// Layer types of a curve node: how the values of its layers combine with the base layer.
+enum : int {
+    KFCL_NOLAYER = 0,
+    KFCL_ADD = 1,        // added (translation and plain channels)
+    KFCL_EULER_XYZ = 2,  // Euler rotation of three channels X, Y, Z
+    KFCL_MULT = 3,       // multiplied (scaling)
+    KFCL_QUAT = 4,       // quaternion rotation of four channels X, Y, Z, W
+};
+
+// Event codes a curve node hands to its callbacks; an event carries their OR.
+enum : unsigned int {
+    KFCURVENODEEVENT_NONE = 0,
+    KFCURVENODEEVENT_DESTROY = 2,
+    KFCURVENODEEVENT_FCURVE = 4,     // the node's curve was replaced
+    KFCURVENODEEVENT_TIMEWARP = 8,   // the node's time warp was replaced
+    KFCURVENODEEVENT_LAYER = 16,     // layers added, removed or changed
+    KFCURVENODEEVENT_DATAUPDATED = 32,
+};
+
+// Bits of a curve node's flag word.
+enum : unsigned int {
+    KFCURVENODE_T_IO = 0x01,
+    KFCURVENODE_VISIBILITY = 0x02,
+    KFCURVENODE_CONTAINER = 0x08,  // a list of nodes it does not own
+    KFCURVENODE_TAKE = 0x10,
+    KFCURVENODE_EXPANDED = 0x20,
+    KFCURVENODE_MULTILAYER = 0x40,
+};
+
+// The change record a node accumulates and hands to its callbacks.
+struct KFCurveNodeEvent {
+    void Clear() {
+        mType = KFCURVENODEEVENT_NONE;
+        mCount = 0;
+        mEventCount = 0;
+    }
+    unsigned int mType = KFCURVENODEEVENT_NONE;
+    int mCount = 0;
+    int mEventCount = 0;  // events since the last clear
+};
+
+typedef void (*kFCurveNodeCallback)(KFCurveNode* node, KFCurveNodeEvent* event, void* data);
+
+// The saved candidate state of a node, its children and its next layer.
+struct KFCurveNodeCandidateState {
+    int mSpecificCandidateMethod = 1;
+    int mTotalCandidateMethod = 1;
+    double mCandidateTotalValue[4] = {0.0, 0.0, 0.0, 0.0};
+    KTime mCandidateTotalTime;
+    double mCandidateSpecificValue = 0.0;
+    double mFCurveValue = 0.0;
+    KTime mCandidateSpecificTime;
+    // One per child, in child order (no fixed limit: every child is saved).
+    std::vector<std::unique_ptr<KFCurveNodeCandidateState>> mSubStates;
+    std::unique_ptr<KFCurveNodeCandidateState> mLayerState;
+};
+
+// The channel tree of one animated property: a named node with a data type, an
+// optional curve and ordered children ("X", "Y", "Z" under a vector; "T", "R",
+// "S" under a transform). Each node also heads a chain of layer nodes of the same
+// shape (ascending layer ids, 0 the base), may share a reference-counted time-warp
+// node, and tells registered callbacks of its changes.
+//
+// A node owns its children, its curve and its next layer. Values of a tree are
+// passed as one run of doubles, one per curve in depth-first order (the node's
+// own curve first); a base-layer quaternion node gives three Euler XYZ angles.
+// A tree is used by one thread at a time.
+class KFCurveNode {
+public:
+    // Name, time-warp name, data type and property, shared by a node, its copies
+    // and its layers.
+    struct NameInfo {
+        KString mName;
+        KString mTimeWarpName;
+        KDataType* mDataType = nullptr;
+        KProperty* mProperty = nullptr;
+        int mRefCount = 1;
+    };
+
+    KFCurveNode(const char* name, const char* timeWarpName, KDataType* dataType, int layerType = KFCL_NOLAYER,
+                int layerId = 0);
+    // A node after source: the same name record, layer type, rotation order,
+    // quaternion flag and candidate, with no children, curve or layers.
+    explicit KFCurveNode(KFCurveNode* source);
+    KFCurveNode(const KFCurveNode&) = delete;
+    KFCurveNode& operator=(const KFCurveNode&) = delete;
+    // Reports KFCURVENODEEVENT_DESTROY, clears the node and leaves its parent.
+    virtual ~KFCurveNode();
+    // Deletes the node.
+    void Destroy(int local = 0);
+
+    // A new tree of this node's shape. copy makes the top node after this one
+    // (see the constructor above); cloneCurves copies the curves with their keys,
+    // createCurves gives empty curves instead. layerId -1 keeps this node's id.
+    KFCurveNode* CloneTemplate(bool copy = false, bool cloneCurves = false, bool createCurves = false,
+                               int layerId = -1);
+    KFCurveNode* Clone(bool copy = false);
+
+    // ---- Children ----------------------------------------------------------------
+    // Deletes the children (a container only lets them go), the curve, the next
+    // layer and the time warp (the last two when no one else holds them).
+    virtual void Clear();
+    // Appends a node; a container does not become its parent. -1 when refused
+    // (null, this node or one of its ancestors, or no memory).
+    virtual int Add(KFCurveNode* node);
+    virtual void Remove(int index);
+    virtual void Delete(int index);
+    // Destroys the node whether or not it is a child.
+    void Delete(KFCurveNode* node);
+    virtual int GetCount() const;
+    // Null outside 0 to count - 1.
+    virtual KFCurveNode* Get(int index) const;
+    virtual bool IsChild(KFCurveNode* node, bool recursive = false) const;
+    // Index of the first child whose name equals name ignoring case, -1 when none.
+    virtual int Find(const char* name) const;
+    virtual int Find(KFCurveNode* node) const;
+    virtual void SetParent(KFCurveNode* parent);
+    virtual KFCurveNode* GetParent() const;
+    // The first child of that data type (the node, not its index).
+    virtual KFCurveNode* Find(KDataType* dataType) const;
+    // Inserts before the first child whose name is not less (ignoring case).
+    // The parent is not set. -1 when refused.
+    virtual int SortedAdd(KFCurveNode* node);
+    // The first descendant of that data type, depth first.
+    KFCurveNode* FindRecursive(KDataType* dataType) const;
+    // The node at a path of names separated by "/": each name is looked for among
+    // the children, then in each child's subtree before the next child; "T", "R"
+    // and "S" also match the local translation, rotation and scaling types.
+    // The path is not written to.
+    KFCurveNode* FindRecursive(const char* path) const;
+    // The child of that name, created and added when missing; with createCurve a
+    // node without curve gets an empty one.
+    KFCurveNode* FindOrCreate(const char* name, bool createCurve = true);
+
+    // ---- Names ---------------------------------------------------------------------
+    // The property's name when a property is set, else the node's name.
+    const char* GetName() const;
+    const char* GetTimeWarpName() const;
+    void SetTimeWarpName(const char* name);
+    const char* GetTypeName() const;
+    KDataType* GetDataType() const;
+    KProperty* GetProperty() const;
+    void SetProperty(KProperty* property);
+    NameInfo* GetNameInfo() const { return mNameInfo; }
+    // Shares another record (null only lets the current one go).
+    void SetNameInfo(NameInfo* nameInfo);
+
+    // ---- Curves ----------------------------------------------------------------
+    KFCurve* FCurveGet() const { return mFCurve; }
+    // Sets the node's curve and answers the former one (null when destroyed,
+    // or when curve already is the node's curve).
+    KFCurve* FCurveSet(KFCurve* curve, bool destroyOldCurve = false);
+    void FCurveReplace(KFCurve* curve);
+    // Gives every leaf of the subtree without a curve an empty one.
+    void CreateFCurve();
+    // True when every leaf of the subtree has a curve.
+    bool FCurveCreated() const;
+    void SetPreExtrapolation(int mode, bool recursive = true);
+    void SetPreExtrapolationCount(unsigned int count, bool recursive = true);
+    void SetPostExtrapolation(int mode, bool recursive = true);
+    void SetPostExtrapolationCount(unsigned int count, bool recursive = true);
+    // The X, Y, Z curves of the "T", "R" and "S" children; true only when all nine exist.
+    bool GetTransformCurves(KFCurve* t[3], KFCurve* r[3], KFCurve* s[3]) const;
+    // Red, green, blue of the curve; zeros without a curve.
+    void GetColor(float rgb[3]) const;
+    void SetColor(const float* rgb);
+
+    // ---- Flags -------------------------------------------------------------------
+    // The int setters keep only their own bit of the argument.
+    int GetIOType() const { return static_cast<int>(mFlags & KFCURVENODE_T_IO); }
+    void SetIOType(int ioType) { SetFlagBits(KFCURVENODE_T_IO, static_cast<unsigned int>(ioType)); }
+    int GetVisibility() const { return static_cast<int>(mFlags & KFCURVENODE_VISIBILITY); }
+    int GetContainerType() const { return static_cast<int>(mFlags & KFCURVENODE_CONTAINER); }
+    void SetContainerType(int type) { SetFlagBits(KFCURVENODE_CONTAINER, static_cast<unsigned int>(type)); }
+    int GetTakeType() const { return static_cast<int>(mFlags & KFCURVENODE_TAKE); }
+    void SetTakeType(int type) { SetFlagBits(KFCURVENODE_TAKE, static_cast<unsigned int>(type)); }
+    bool IsExpended() const { return (mFlags & KFCURVENODE_EXPANDED) != 0; }
+    void SetExpended(bool expanded) { SetFlagBits(KFCURVENODE_EXPANDED, expanded ? ~0u : 0u); }
+    bool IsMultiLayer() const { return (mFlags & KFCURVENODE_MULTILAYER) != 0; }
+    // On the whole subtree.
+    void SetMultiLayer(bool multiLayer);
+    unsigned int GetFlags() const { return mFlags; }
+
+    // ---- Layers ------------------------------------------------------------------
+    int GetLayerType() const { return mLayerType; }
+    int GetLayerID() const { return mLayerID; }
+    // Changing a three-channel node to quaternion adds a "W" channel (whose
+    // object layer is objectLayer when given); changing a four-channel
+    // quaternion node to Euler removes it.
+    void SetLayerType(int layerType, KFCurveNode* objectLayer = nullptr);
+    // Links node as the next layer; the former one is destroyed with
+    // destroyOldLayer, else handed back to the caller (unlinked).
+    void LayerSet(KFCurveNode* node, bool destroyOldLayer = false);
+    KFCurveNode* LayerGet() const { return mNextLayer; }
+    // The node of that id in the chain from this node; null once a higher id is met.
+    KFCurveNode* LayerGet(int layerId) const;
+    KFCurveNode* ObjectLayerGet() const { return mObjectLayer; }
+    void ObjectLayerSet(KFCurveNode* node) { mObjectLayer = node ? node : this; }
+    // A layer of this node's shape with empty curves holding the layer type's
+    // zero values, linked as the next layer. Null unless the node is multi-layer.
+    KFCurveNode* LayerCreate(int layerId, bool destroyOldLayer = false);
+    // Inserts a layer of that id in id order unless there is one.
+    void CreateLayerAt(int layerId);
+    KFCurveNode* GetPreviousLayer(int layerId);
+    // Unlinks the layer of that id; destroys it with destroy (null is answered),
+    // else answers it.
+    KFCurveNode* RemoveLayer(int layerId, bool destroy = true);
+    // The layer of that id (created when missing) filled from source.
+    KFCurveNode* InsertOrCopyLayer(int layerId, KFCurveNode* source);
+    int GetCorrectLayerID(int layerId) const { return IsMultiLayer() ? layerId : 0; }
+    KFCurveNode* GetLayerNode(int layerId) const { return LayerGet(GetCorrectLayerID(layerId)); }
+    KFCurveNode* GetCorrectLayer(int layerId, bool create = false);
+    void SetUseQuaternion(bool useQuaternion);
+    bool GetUseQuaternion() const { return mUseQuaternion; }
+    // A rotation order of KVXRotationOrder.
+    void SetRotationOrder(int order);
+    int GetRotationOrder() const { return mRotationOrder; }
+    // The neutral value of the layer type for each value of this node's run:
+    // 0 (additive, Euler), 1 (multiplicative), (0, 0, 0, 1) (quaternion).
+    // Writes count values.
+    void GetZeroValues(double* values, int count) const;
+    // Copies the source's candidate, curve (moved with transfer) and layer type
+    // into this node, and the same into each child both sides have, layers included.
+    void SingleLayerCopyFrom(KFCurveNode* source, bool transfer = false);
+    void CopyFrom(KFCurveNode* source, bool transfer = false);
+    // Makes this node's layer chain hold the source's layer ids and copies each layer.
+    void LayerCopyFromRecursive(KFCurveNode* source, bool transfer = false);
+
+    // ---- Time warp and links ----------------------------------------------------------
+    // Shares a time-warp node (null removes it); a node no one holds any more is
+    // destroyed. A node cannot be its own time warp.
+    void TimeWarpSet(KFCurveNode* timeWarp);
+    KFCurveNode* TimeWarpGet() const { return mTimeWarp; }
+    // Also gives each child the template's child of the same index.
+    void TemplateSet(KFCurveNode* templateNode);
+    KFCurveNode* TemplateGet() const { return mTemplate; }
+    // Refused when it would make the data links circular.
+    void DataNodeSet(KFCurveNode* dataNode, bool recursive = true);
+    // The end of the chain of data links.
+    KFCurveNode* DataNodeGet();
+
+    // ---- User locks ----------------------------------------------------------------
+    void UserLockAdd();
+    void UserLockRemove();
+    bool IsUserLocked() const { return mUserLock != 0; }
+
+    // ---- Callbacks ---------------------------------------------------------------
+    void CallbackRegister(kFCurveNodeCallback callback, void* data);
+    // Removes the most recent registration of exactly this pair.
+    void CallbackUnregister(kFCurveNodeCallback callback, void* data);
+    // Enabling delivers the events held meanwhile, once.
+    void CallbackEnable(bool enable);
+    bool CallbackIsEnable() const;
+    void CallbackClear();
+    // Records an event; delivers it unless callbacks are held. Nothing happens
+    // before the first registration.
+    void CallbackAddEvent(unsigned int type);
+    int GetNodeUpdateId() const { return mNodeUpdateId; }
+
+    // ---- Evaluation ----------------------------------------------------------------
+    // The number of doubles a run of this node may hold; size value buffers by it.
+    int GetChannelCount() const;
+    // The curves alone (no layers, time warps or candidates), depth first.
+    // Answers the position after the last value written.
+    double* Evaluate(double* values, KTime time, int* last = nullptr);
+    // With the time warp, the layers combined by layer type and, with candidate,
+    // the candidates. Answers the position after the last value written.
+    double* GeneralEvaluate(double* values, KTime time, int* last = nullptr, bool candidate = false);
+    double* CandidateEvaluate(double* values, KTime time, int* last = nullptr);
+    // One layer alone; nothing when the chain has no such layer.
+    double* EvaluateSpecificLayer(double* values, KTime time, int layerId, int* last = nullptr);
+    double* CandidateEvaluateSpecificLayer(double* values, KTime time, int layerId, int* last = nullptr);
+    double* RotationNodeEvaluate(double* values, KTime time, int* last = nullptr, bool candidate = false);
+    // Every layer but one, summed into (resp. multiplied into) values.
+    void EvaluateCurvesExceptLayerRecursiveAdd(double* values, KTime time, int layerId, int* last = nullptr);
+    void EvaluateCurvesExceptLayerRecursiveMult(double* values, KTime time, int layerId, int* last = nullptr);
+    // The rotations of the layers below (resp. above) a layer composed into r or q.
+    void EvaluateCurvesBeforeLayerRecursiveEulerXYZ(KgeRMatrix& r, KTime time, int layerId, int* last = nullptr);
+    void EvaluateCurvesAfterLayerRecursiveEulerXYZ(KgeRMatrix& r, KTime time, int layerId, int* last = nullptr);
+    void EvaluateCurvesBeforeLayerRecursiveQuat(KgeQuaternion& q, KTime time, int layerId, int* last = nullptr);
+    void EvaluateCurvesAfterLayerRecursiveQuat(KgeQuaternion& q, KTime time, int layerId, int* last = nullptr);
+    // Sum of the curves' update ids over the subtree.
+    int GetUpdateId() const;
+    // Sum of the curves' value update ids over the subtree and the next layers.
+    int GetValuesUpdateId() const;
+
+    // ---- Candidates ----------------------------------------------------------------
+    // A total value for all layers together at a time, on a base-layer node.
+    // Answers the position after the values used.
+    double* CandidateSet(KTime time, double* values, int layerId = 0);
+    // Values for one layer (created when missing).
+    double* CandidateSetSpecificLayer(KTime time, double* values, int layerId);
+    void CandidateClear(int layerId = 0, bool clearSubLayers = true);
+    void CandidateClearSubLayers();
+    double* CandidateGet(double* values, int layerId = 0) const;
+    double* CandidateGetWithTime(double* values, KTime& time) const;
+    double* CandidateGetSpecificLayer(double* values, KTime& time, int layerId);
+    double* CandidateGetTotalCandidate(double* values, KTime& time) const;
+    // Splits a pending total candidate into the values of one layer.
+    void FromTotalCandidateToSpecificCandidate(int layerId);
+    // The values layerId must take so that all layers together give total.
+    // A multiplicative channel whose other layers multiply to zero keeps 1.
+    void ComputeCandidateForLayer(double* out, double* total, KTime time, int layerId, int* last = nullptr);
+    // Keys the candidates of one layer's curves; mask (one entry per channel,
+    // null for all) selects the channels.
+    void CandidateKeySpecificLayer(int* last, int layerId, bool* mask, int interpolation, int tangentMode,
+                                   bool isBreak = false, bool rebuild = true, KTime time = KTime::Infinite(),
+                                   double tolerance = 0.0);
+    bool IsCandidate() const { return mTotalCandidateMethod == 2; }
+    void GetCandidateState(KFCurveNodeCandidateState& state) const;
+    void SetCandidateState(const KFCurveNodeCandidateState& state);
+
+    // ---- Storage in the field file ----------------------------------------------------
+    // Writes this node as the field fieldName: its curve, child "Channel" fields,
+    // layer id and type, time-warp number and next layer ("LayerChannel").
+    // shortNames stores local transform nodes as "T", "R", "S"; noUserName omits
+    // "UserName". Answers false.
+    bool ZeqStore(KZeq* file, bool onlyDefaults, bool shortNames, bool noUserName, const char* fieldName = "Channel",
+                  bool color = true, bool version5 = false);
+    // Reads the next "Channel" field into this node itself. True when there was
+    // none (nothing read), false after reading one.
+    bool ZeqRetrieve(KZeq* file, bool onlyDefaults, bool createMissing, bool color);
+    // Reads the block of the channel field the caller has open.
+    void ZeqInternalRetrieve(KZeq* file, bool onlyDefaults, bool createMissing, bool color);
+
+private:
+    struct CallbackRecord;
+
+    void SetFlagBits(unsigned int bit, unsigned int value) { mFlags = (mFlags & ~bit) | (value & bit); }
+    void ReleaseNameInfo();
+    // Gives up one reference on node, deleting it when no one holds it.
+    static void ReleaseReference(KFCurveNode* node);
+    bool IsAncestorOrSelf(const KFCurveNode* node) const;
+    int InsertChild(int index, KFCurveNode* node);
+    void ApplyLayerZeroValues(KFCurveNode* source, int layerType, int& index);
+
+    // Evaluation helpers (kfcurvenodeeval.cpp).
+    double* EvaluateSpecific(double* values, KTime time, int layerId, int* last, bool candidate);
+    void EvaluateExceptLayer(double* values, int count, KTime time, int layerId, int* last, bool multiply);
+    bool EvaluateLayerRotation(KgeRMatrix& rotation, KTime time, int* last);
+    bool EvaluateLayerQuaternion(KgeQuaternion& quaternion, KTime time, int* last);
+    KTime WarpTime(KTime time, bool candidate);
+    double* ScratchBuffer(int count, double* local, int localCount);
+    // Values of the curves alone, depth first.
+    int PlainRunLength() const;
+    // Values layers combine: the node's curve, then one per child (four for a quaternion).
+    int LayerValueCount() const;
+    // Values of a total candidate: the node's curve, then one per child (three
+    // angles for a base quaternion node).
+    int CandidateValueCount() const;
+    // Whether every child is a leaf with a curve, so that each gives one value.
+    bool IsFlat() const;
+    // Whether the node keeps its total candidate itself (else its children do).
+    bool HoldsTotal() const;
+
+    // Candidate helpers (kfcurvenodecandidate.cpp).
+    // end (null: none) bounds the values read.
+    double* CandidateSetSpecificLayerAt(KTime time, double* values, int layerId, const double* end);
+    double* CandidateSetOnNode(KTime time, double* values, const double* end);
+    void CandidateClearOnNode(bool clearSubLayers);
+    void CandidateKeyOnNode(int* last, bool* mask, int interpolation, int tangentMode, bool isBreak, bool rebuild,
+                            KTime time, double tolerance);
+    // The total candidate turned into quaternion values for a quaternion node.
+    void TotalToLayerValues(double* total, const double* values) const;
+
+    bool mUseQuaternion = false;
+    NameInfo* mNameInfo = nullptr;
+    unsigned int mFlags = KFCURVENODE_EXPANDED | KFCURVENODE_MULTILAYER;
+    int mReferenceCount = 0;
+    KArrayTemplate<KFCurveNode*> mChildren{16};
+    KFCurve* mFCurve = nullptr;
+    KFCurveNode* mTimeWarp = nullptr;
+    KFCurveNode* mNextLayer = nullptr;
+    KFCurveNode* mObjectLayer = nullptr;
+    KFCurveNode* mTemplate = nullptr;
+    KFCurveNode* mDataNode = nullptr;
+    KFCurveNode* mParent = nullptr;
+    int mLayerType = KFCL_NOLAYER;
+    int mLayerID = 0;
+    int mNodeUpdateId = 0;
+    int mRotationOrder = 0;
+    int mSpecificCandidateMethod = 1;
+    int mTotalCandidateMethod = 1;
+    double mCandidateTotalValue[4] = {0.0, 0.0, 0.0, 0.0};
+    KTime mCandidateTotalTime = KTime::Infinite();
+    std::unique_ptr<CallbackRecord> mCallback;
+    int mUserLock = 0;
+
+    // Set while the node is being evaluated: a tree whose time warps lead back to
+    // itself is cut there instead of recursing without end.
+    bool mEvaluating = false;
+    // Set while the node is being destroyed, so that references to it that its
+    // own subtree gives up do not delete it a second time.
+    bool mDestroying = false;
+    // Value buffers for runs too long for the stack; grown once, then reused.
+    std::vector<double> mScratch;
+};
+
+// A node of that data type (looked up by name; none when unknown).
+KFCurveNode* KFCurveNodeCreate(const char* name, const char* timeWarpName, const char* dataTypeName,
+                               int layerType = KFCL_NOLAYER, int layerId = 0);
+// The time-warp name is the name, except for time-warp nodes, whose is empty.
+KFCurveNode* KFCurveNodeCreate(const char* name, KDataType* dataType = nullptr, int layerType = KFCL_NOLAYER,
+                               int layerId = 0);
+KFCurveNode* KFCurveNodeCreate(KFCurveNode* source);
+// Reads the next "Channel" field of the current block into the matching child
+// of templateNode (or, when none matches and createMissing allows it, into a new
+// node added to it). Null when there is no further "Channel" field.
+KFCurveNode* KFCurveNodeCreate(KZeq* file, KFCurveNode* templateNode, bool onlyDefaults = false,
+                               bool createMissing = true, bool color = false);
+// Reads the next "Channel" field into a new tree.
+KFCurveNode* KFCurveNodeCreate(KZeq* file, bool onlyDefaults, bool color);
+// Reads the "LayerChannel" field of the current block, if any, as node's next layer.
+KFCurveNode* KFCurveNodeLayerCreate(KZeq* file, KFCurveNode* node, bool onlyDefaults);
+
+}  // namespace zeqsdk_400
+
+#endif
