@@ -13,6 +13,7 @@ namespace zeqsdk_400 {
 
 class KDataType;
 class KFCurve;
+class KFCurveKey;
 class KFCurveNode;
 class KProperty;
 class KZeq;
@@ -29,6 +30,7 @@ enum : int {
 // Event codes a curve node hands to its callbacks; an event carries their OR.
 enum : unsigned int {
     KFCURVENODEEVENT_NONE = 0,
+    KFCURVENODEEVENT_VISIBILITY = 1,
     KFCURVENODEEVENT_DESTROY = 2,
     KFCURVENODEEVENT_FCURVE = 4,     // the node's curve was replaced
     KFCURVENODEEVENT_TIMEWARP = 8,   // the node's time warp was replaced
@@ -329,6 +331,104 @@ public:
     void GetCandidateState(KFCurveNodeCandidateState& state) const;
     void SetCandidateState(const KFCurveNodeCandidateState& state);
 
+    // ---- Keys across channels (kfcurvenodekeys.cpp) -----------------------------------
+    // Values are runs of doubles in depth-first channel order. A channel mask
+    // holds one flag per channel of a node: entry 0 for the node's own curve,
+    // and child i is walked with the mask advanced by i. A null mask enables
+    // every channel.
+
+    // Keys of the node's curve and of every descendant; with layers, plus those
+    // of the next layers.
+    int KeyGetCount(bool layers = false) const;
+    // Keys of child index and of the same child in every next layer; 0 for an
+    // index outside the children.
+    int KeyGetCountOnChild(int childIndex) const;
+    // Leaves in key the earliest first key (resp. the latest last key) among
+    // key itself and the tree's curves (with layers, the next layers' too); a
+    // null key takes the first curve's key met. Unchanged without keys.
+    void KeyGetFirst(KFCurveKey*& key, bool layers = false);
+    void KeyGetLast(KFCurveKey*& key, bool layers = false);
+    // Keys every curve of the tree at time with the next value of the run
+    // (cubic, auto tangents, flat, weights 1/3), replacing a key at that time.
+    // Answers the position after the values used.
+    double* KeyAdd(KTime time, double* values);
+    // Appends a key at time to every curve with the next value (no sorting: the
+    // caller appends in increasing time). With continuousRotation, a node of
+    // three channels without a curve of its own first makes its three values
+    // continuous with its previous key (GetContinuousRotation); other nodes use
+    // the values as given. Answers the position after the values used.
+    double* KeyAppend(KTime time, double* values, bool continuousRotation = false);
+    // For a node without a curve and with three children: the Euler triple
+    // equivalent to values that is closest to the node's value at its previous
+    // key before time (the values themselves when there is none). Spheric XYZ
+    // (rotation order 12) and other nodes copy values unchanged.
+    void GetContinuousRotation(double* out, double* values, KTime time);
+    // 0 when no enabled channel has a key at time, 2 when every enabled channel
+    // with a curve has one, 1 otherwise. tolerance is a distance in key
+    // positions (0: exactly at a key). last is a key search hint.
+    int IsKey(KTime& time, int* last = nullptr, bool* mask = nullptr, double tolerance = 0.0);
+    // The walk behind IsKey: counted and keyed are raised for each enabled curve
+    // and each one keyed at time.
+    void IsKeyRecursive(KTime& time, int& counted, int& keyed, int* last, bool* mask, double tolerance);
+    // Removes the key at time (within tolerance, in key positions) from every
+    // enabled curve of the tree.
+    void DeleteKey(KTime& time, bool* mask = nullptr, double tolerance = 0.0);
+    // The latest key time strictly before (resp. earliest strictly after) time
+    // over the enabled curves of the tree; time itself when there is none.
+    KTime GetPrevKeyTime(KTime time, bool* mask = nullptr);
+    KTime GetNextKeyTime(KTime time, bool* mask = nullptr);
+    // Widens [start, stop] to the first and last keys of the tree and its
+    // layers; false (both untouched) when no curve has keys.
+    bool GetAnimationInterval(KTime& start, KTime& stop);
+    // The tree's key interval; Infinite() .. MinusInfinite() without keys.
+    void GetTimeSpan(KTime& start, KTime& stop);
+    // The shared walk: the curve, the children, then the next layer.
+    bool GetAnimationIntervalRecursive(KTime& start, KTime& stop);
+
+    // ---- Rotation continuity ---------------------------------------------------------
+    // Offsets that bring the Euler triple source near target. When false, each
+    // channel adds its out offset (whole turns). When true, source is first
+    // replaced in place by the other solution of the same rotation (for Euler
+    // XYZ: x + 180, 180 - y, z + 180) and out holds, for the order's middle axis
+    // channel, the value m such that m - value is the equivalent angle, and for
+    // the two others an offset of whole turns plus 180. Spheric XYZ (order 12)
+    // uses source unchanged and answers false.
+    bool GetContinuousOffset(double* out, double* source, double* target) const;
+    // KFCurve::ReplaceForQuaternion on the four channel curves with those of the
+    // source. False (nothing done) unless both nodes have four children with curves.
+    bool ReplaceForQuaternion(KFCurveNode* source, KTime start, KTime stop, double scale, double offset,
+                              bool exactSpan, bool keyStartEnd);
+    // Replaces the keys of [start, stop] of every curve of the tree by those of
+    // the source's matching curve (same child index; KFCurve::Replace). On an
+    // Euler rotation node (not spheric) the copied keys are moved by whole turns,
+    // or to the other solution of the rotation, to join the keys before the
+    // span, and the keys after the span are moved likewise to join the new ones;
+    // on a quaternion node the sign is chosen the same way. Layers are not touched.
+    void Replace(KFCurveNode* source, KTime start, KTime stop, bool exactSpan = false, bool keyStartEnd = true);
+
+    // ---- Values ----------------------------------------------------------------------
+    // The default values of the curves, depth first; answers the position after them.
+    double* GetValue(double* values) const;
+    // Sets the default values (as floats) in the same order; answers the position after them.
+    double* SetValue(double* values);
+
+    // ---- Copies of a span ----------------------------------------------------------------
+    // A new tree (owned by the caller) with this node's names, data type, layer
+    // type and id, candidate, and copies of the curves over [start, stop].
+    KFCurveNode* SingleLayerCopy(KTime start, KTime stop);
+    // The same with the layer chain copied too.
+    KFCurveNode* Copy(KTime start = KTime::MinusInfinite(), KTime stop = KTime::Infinite());
+    // Removes the keys strictly between start and stop from every curve of the tree.
+    void Delete(KTime start, KTime stop);
+
+    // ---- Selection and visibility -------------------------------------------------------
+    // Sets or clears the visibility bit (event KFCURVENODEEVENT_VISIBILITY).
+    void SetVisibility(bool visible, bool recursive = false, bool layers = false);
+    // Visible, with a curve, and that curve selected.
+    bool IsEditable() const;
+    // Selects the curves of the tree, or (channel >= 0) of that child only.
+    void SetSelected(bool selected, int channel = -1, bool layers = false);
+
     // ---- Storage in the field file ----------------------------------------------------
     // Writes this node as the field fieldName: its curve, child "Channel" fields,
     // layer id and type, time-warp number and next layer ("LayerChannel").
@@ -371,6 +471,14 @@ private:
     bool IsFlat() const;
     // Whether the node keeps its total candidate itself (else its children do).
     bool HoldsTotal() const;
+
+    // Key helpers (kfcurvenodekeys.cpp).
+    int CurveKeyCount() const;
+    bool FindPrevKeyTime(KTime time, const bool* mask, KTime& found);
+    bool FindNextKeyTime(KTime time, const bool* mask, KTime& found);
+    void ReplaceRotation(KFCurveNode* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd);
+    // Euler rotation node of three channel curves (resp. quaternion node of four).
+    bool HasChannelCurves(int count) const;
 
     // Candidate helpers (kfcurvenodecandidate.cpp).
     // end (null: none) bounds the values read.
@@ -431,6 +539,15 @@ KFCurveNode* KFCurveNodeCreate(KZeq* file, KFCurveNode* templateNode, bool onlyD
 KFCurveNode* KFCurveNodeCreate(KZeq* file, bool onlyDefaults, bool color);
 // Reads the "LayerChannel" field of the current block, if any, as node's next layer.
 KFCurveNode* KFCurveNodeLayerCreate(KZeq* file, KFCurveNode* node, bool onlyDefaults);
+
+// A node for a data type: layer type Euler rotation for rotation types,
+// multiplicative for scaling types, additive otherwise, layer id 0; with one
+// child per member ("X", "Y", "Z", then " ") when the type has several members.
+KFCurveNode* FCurveNodeCreateFromDataType(KDataType* dataType, const char* name);
+
+// out[i] = a[i] + b[i] (resp. a[i] * factor) for count doubles; out may be a or b.
+void KVNAdd(double* out, const double* a, const double* b, int count);
+void KVNScale(double* out, const double* a, double factor, int count);
 
 }  // namespace zeqsdk_400
 
