@@ -81,11 +81,12 @@ void KZeqFileHeaderInfo::Reset() {
 
 // --- Impl ------------------------------------------------------------------------------------
 
-class KZeq::Impl {
+class KZeq::Impl final : public ZeqChunkSink, public ZeqChunkLoader, public ZeqTextSink {
 public:
     enum class Mode { eClosed, eRead, eWrite };
 
-    Impl() : mError(kErrorTable, eErrorCount), mBodyWriter(mWriteBuffer), mAsciiWriter(mWriteBuffer, 0) {}
+    Impl()
+        : mError(kErrorTable, eErrorCount), mBodyWriter(mWriteBuffer, this), mAsciiWriter(mWriteBuffer, 0, this) {}
 
     KError mError;
     Mode mMode = Mode::eClosed;
@@ -98,6 +99,8 @@ public:
     KChainedFile* mStream = nullptr;
     KZeqFileHeaderInfo mHeader;
     std::vector<ZeqSectionInfo> mSections;
+    // Binary files: where section data may begin (after the header record).
+    std::uint64_t mDataStart = 0;
     int mActiveSlot = 0;
     std::uint32_t mSlotSequence = 0;
 
@@ -115,6 +118,7 @@ public:
     std::uint8_t mDerivedSalt[kSaltSize] = {};
     std::uint8_t mDerivedKey[kKeySize] = {};
     std::uint8_t mDerivedVerifier[kVerifierSize] = {};
+    ZeqCtrCipher mChunkCipher;
 
     // Writing.
     bool mSectionWriting = false;
@@ -126,6 +130,10 @@ public:
     bool mSectionPasswordSet = false;
     std::string mSectionPassword;
     std::uint64_t mWriteEnd = 0;
+    // Where the section being written began (its chunks and embedded files first).
+    std::uint64_t mSectionStart = 0;
+    // Enciphered chunks pass through it, so the caller's bytes stay untouched.
+    ZeqBuffer mStage;
     KChainedStdioFile mUpdateFile;
     KChainedFile* mUpdateStream = nullptr;
 
@@ -186,6 +194,11 @@ public:
     void Unlock(const ZeqSectionInfo& section);
     bool CheckPassword(const char* password);
 
+    bool StoreChunk(const std::uint8_t* head, std::size_t headSize, const std::uint8_t* data, std::size_t dataSize,
+                    ZeqChunkRef& ref) override;
+    bool LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) override;
+    bool PutText(const std::uint8_t* text, std::size_t size) override;
+
     bool WriteEmbedded(const KString& fileName, const KString& relativeName);
     bool ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory, bool* overwritten);
 
@@ -205,6 +218,7 @@ void KZeq::Impl::ResetState() {
     mStream = nullptr;
     mHeader.Reset();
     mSections.clear();
+    mDataStart = 0;
     mActiveSlot = 0;
     mSlotSequence = 0;
     mCurrent = -1;
@@ -224,6 +238,8 @@ void KZeq::Impl::ResetState() {
     mSectionPasswordSet = false;
     mSectionPassword.clear();
     mWriteEnd = 0;
+    mSectionStart = 0;
+    mStage.Release();
     mUpdateFile.Close();
     mUpdateStream = nullptr;
 }
@@ -286,6 +302,7 @@ bool KZeq::Impl::OpenBinary(std::uint64_t size) {
     if (result != ZeqOpenResult::eOk) return Fail(ErrorOf(result));
     mHeader.mFileVersion = static_cast<int>(header.mFileVersion);
     if (!ReadHeaderInfo(*mStream, size, header, mHeader)) return Fail(eFileCorrupted);
+    mDataStart = kFixedHeaderSize + header.mInfoLength;
     int slot = 0;
     if (!ReadSectionTable(*mStream, size, header, mSections, slot)) return Fail(eFileCorrupted);
     mActiveSlot = slot;
@@ -296,13 +313,10 @@ bool KZeq::Impl::OpenBinary(std::uint64_t size) {
 }
 
 bool KZeq::Impl::OpenAscii(std::uint64_t size) {
-    if (size == 0 || size > std::numeric_limits<std::size_t>::max() / 4) return Fail(eFileCorrupted);
-    ZeqBuffer text;
-    std::uint8_t* p = text.Grow(static_cast<std::size_t>(size));
-    if (!p) return Fail(eOutOfMemory);
-    if (!mStream->Seek(0) || mStream->Read(p, text.Size()) != text.Size()) return Fail(eFileNotOpened);
+    if (size == 0) return Fail(eFileCorrupted);
+    if (!mStream->Seek(0)) return Fail(eFileNotOpened);
     ZeqAsciiFile file;
-    const ZeqOpenResult result = ParseAsciiFile(text.Data(), text.Size(), file);
+    const ZeqOpenResult result = ParseAsciiStream(*mStream, size, file);
     if (result != ZeqOpenResult::eOk) return Fail(ErrorOf(result));
     mHeader = file.mHeader;
     mHeader.mFileVersion = file.mFileVersion;
@@ -455,7 +469,7 @@ void KZeq::Impl::Unlock(const ZeqSectionInfo& section) {
         ZeqCtrCipher cipher;
         cipher.SetKey(mDerivedKey, section.mNonce);
         cipher.Apply(mReadBuffer.Data(), mReadBuffer.Size(), 0);
-        mReader.Reset(mReadBuffer.Data(), mReadBuffer.Size());
+        mReader.Reset(mReadBuffer.Data(), mReadBuffer.Size(), this);
     }
     mContentHidden = false;
     mLocked = false;
@@ -482,7 +496,7 @@ bool KZeq::Impl::OpenSection(int index) {
             cipher.Apply(mReadBuffer.Data(), mReadBuffer.Size(), 0);
         }
         mContentHidden = mEncrypted && section.mPassword.Has();
-        mReader.Reset(mContentHidden ? nullptr : mReadBuffer.Data(), mContentHidden ? 0 : mReadBuffer.Size());
+        mReader.Reset(mContentHidden ? nullptr : mReadBuffer.Data(), mContentHidden ? 0 : mReadBuffer.Size(), this);
     } else {
         mReader.Reset(section.mBody.Data(), section.mBody.Size());
     }
@@ -507,7 +521,10 @@ bool KZeq::Impl::CloseSection() {
 void KZeq::Impl::BeginSectionWrite(int index, int version) {
     mWriteBuffer.Clear();
     mBodyWriter.Reset();
+    // ASCII text goes out as it is written, from the section's directive on.
+    if (!mBinary) AppendAsciiSectionStart(mWriteBuffer, version);
     mAsciiWriter.Reset();
+    mSectionStart = mWriteEnd;
     mSectionWriting = true;
     mCurrent = index;
     mWriteVersion = version;
@@ -536,6 +553,9 @@ bool KZeq::Impl::CommitSection() {
     KChainedFile* stream = WriteStream();
     if (ErrorPending() || !stream) {
         mWriteBuffer.Release();
+        // A write-back leaves the file as it found it (chunks and embedded files
+        // of the section were appended already).
+        if (stream && mMode == Mode::eRead) stream->Truncate(mSectionStart);
         return false;
     }
 
@@ -551,32 +571,29 @@ bool KZeq::Impl::CommitSection() {
         std::memcpy(key, mDerivedKey, kKeySize);
     }
 
-    // ASCII sections start with their directive lines.
-    ZeqBuffer directives;
+    // An ASCII section's text went out as it was written; the password line,
+    // final only now, closes it.
+    if (!mBinary && !AppendAsciiPassword(mWriteBuffer, info.mPassword)) return Fail(eOutOfMemory);
     const std::size_t bodySize = mWriteBuffer.Size();
-    if (mBinary) {
-        if (mEncrypted) {
-            if (!RandomBytes(info.mNonce, kNonceSize)) return Fail(eFileWriteError);
-            ZeqCtrCipher cipher;
-            cipher.SetKey(key, info.mNonce);
-            cipher.Apply(mWriteBuffer.Data(), bodySize, 0);
-        }
-    } else if (!AppendAsciiSectionStart(directives, mWriteVersion, info.mPassword)) {
-        return Fail(eOutOfMemory);
+    if (mBinary && mEncrypted) {
+        if (!RandomBytes(info.mNonce, kNonceSize)) return Fail(eFileWriteError);
+        ZeqCtrCipher cipher;
+        cipher.SetKey(key, info.mNonce);
+        cipher.Apply(mWriteBuffer.Data(), bodySize, 0);
     }
-    const std::size_t size = directives.Size() + bodySize;
     // Binary sections are checksummed on their way out; ASCII text stays editable.
     KChainedCrcFile crc(*stream);
     KChainedFile& sink = mBinary ? static_cast<KChainedFile&>(crc) : *stream;
-    if (!stream->Seek(mWriteEnd) || sink.Write(directives.Data(), directives.Size()) != directives.Size() ||
-        sink.Write(mWriteBuffer.Data(), bodySize) != bodySize) {
+    if (!stream->Seek(mWriteEnd) || sink.Write(mWriteBuffer.Data(), bodySize) != bodySize) {
         mWriteBuffer.Release();
+        if (mMode == Mode::eRead) stream->Truncate(mSectionStart);
         return Fail(eFileWriteError);
     }
-    info.mOffset = mWriteEnd;
-    info.mStoredLength = size;
+    info.mStart = mSectionStart;
+    info.mOffset = mBinary ? mWriteEnd : mSectionStart;
+    info.mStoredLength = mWriteEnd + bodySize - info.mOffset;
     info.mCrc = crc.GetCrc();
-    mWriteEnd += size;
+    mWriteEnd += bodySize;
     mWriteBuffer.Release();
 
     const bool replaced = mReplaceLast;
@@ -584,6 +601,7 @@ bool KZeq::Impl::CommitSection() {
     ZeqSectionInfo previousLast;
     if (replaced) {
         ZeqSectionInfo& last = mSections.back();
+        previousLast.mStart = last.mStart;
         previousLast.mOffset = last.mOffset;
         previousLast.mStoredLength = last.mStoredLength;
         previousLast.mCrc = last.mCrc;
@@ -620,6 +638,7 @@ bool KZeq::Impl::CommitWriteBack(const ZeqSectionInfo& previousLast, bool replac
         // The file still names the previous table; so does the object.
         if (replaced) {
             ZeqSectionInfo& last = mSections.back();
+            last.mStart = previousLast.mStart;
             last.mOffset = previousLast.mOffset;
             last.mStoredLength = previousLast.mStoredLength;
             last.mCrc = previousLast.mCrc;
@@ -645,8 +664,8 @@ bool KZeq::Impl::CreateExtensionSection(bool overwriteLast) {
     const bool replace = overwriteLast && mSections.size() > 1;
     if (mMode == Mode::eWrite) {
         if (replace) {
-            // Nothing follows the last section yet: cut it off.
-            const std::uint64_t offset = mSections.back().mOffset;
+            // Nothing follows the last section yet: cut it off with its chunks.
+            const std::uint64_t offset = mSections.back().mStart;
             if (!mStream->Truncate(offset)) return Fail(eFileWriteError);
             mSections.pop_back();
             mWriteEnd = offset;
@@ -684,6 +703,82 @@ bool KZeq::Impl::CheckPassword(const char* password) {
     mHavePassword = true;
     mPassword.assign(text.data(), text.size());
     if (index == mCurrent && mLocked) Unlock(section);
+    return true;
+}
+
+// --- chunks ---------------------------------------------------------------------------------------
+
+bool KZeq::Impl::StoreChunk(const std::uint8_t* head, std::size_t headSize, const std::uint8_t* data,
+                            std::size_t dataSize, ZeqChunkRef& ref) {
+    KChainedFile* stream = WriteStream();
+    if (ErrorPending()) return false;
+    if (!stream || !stream->Seek(mWriteEnd)) return Fail(eFileWriteError);
+    const std::size_t total = headSize + dataSize;
+    ref.mOffset = mWriteEnd;
+    ref.mLength = total;
+    std::uint32_t crc = 0;
+    // Slices of one chunk at most, each checksummed while it is in the cache.
+    if (mEncrypted) {
+        if (!RandomBytes(ref.mKey, kKeySize) || !RandomBytes(ref.mNonce, kNonceSize)) return Fail(eFileWriteError);
+        std::uint8_t* stage = mStage.Room(kChunkBytes);
+        if (!stage) return Fail(eOutOfMemory);
+        mChunkCipher.SetKey(ref.mKey, ref.mNonce);
+        std::size_t done = 0;
+        while (done < total) {
+            const std::size_t n = std::min(kChunkBytes, total - done);
+            // The slice: the rest of the head, then data.
+            const std::size_t fromHead = done < headSize ? std::min(n, headSize - done) : 0;
+            if (fromHead) std::memcpy(stage, head + done, fromHead);
+            if (n > fromHead) std::memcpy(stage + fromHead, data + (done + fromHead - headSize), n - fromHead);
+            mChunkCipher.Apply(stage, n, done);
+            crc = Crc32(crc, stage, n);
+            if (stream->Write(stage, n) != n) return Fail(eFileWriteError);
+            done += n;
+        }
+    } else {
+        crc = Crc32(crc, head, headSize);
+        if (headSize && stream->Write(head, headSize) != headSize) return Fail(eFileWriteError);
+        std::size_t done = 0;
+        while (done < dataSize) {
+            const std::size_t n = std::min(kChunkBytes, dataSize - done);
+            crc = Crc32(crc, data + done, n);
+            if (stream->Write(data + done, n) != n) return Fail(eFileWriteError);
+            done += n;
+        }
+    }
+    ref.mCrc = crc;
+    mWriteEnd += total;
+    return true;
+}
+
+bool KZeq::Impl::PutText(const std::uint8_t* text, std::size_t size) {
+    KChainedFile* stream = WriteStream();
+    if (ErrorPending()) return false;
+    if (!stream || !stream->Seek(mWriteEnd) || stream->Write(text, size) != size) return Fail(eFileWriteError);
+    mWriteEnd += size;
+    return true;
+}
+
+bool KZeq::Impl::LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) {
+    if (!mBinary || mCurrent < 0 || static_cast<std::size_t>(mCurrent) >= mSections.size()) return false;
+    // Chunks are written before the body of their section.
+    const std::uint64_t body = mSections[static_cast<std::size_t>(mCurrent)].mOffset;
+    if (ref.mOffset < mDataStart || ref.mOffset > body || ref.mLength > body - ref.mOffset) return false;
+    if (ref.mLength > std::numeric_limits<std::size_t>::max() / 4) return false;
+    const std::size_t size = static_cast<std::size_t>(ref.mLength);
+    out.Clear();
+    std::uint8_t* p = out.Grow(size);
+    if (!p) {
+        SetErrorOnce(eOutOfMemory);
+        return false;
+    }
+    if (!mStream->Seek(ref.mOffset)) return false;
+    KChainedCrcFile crc(*mStream);
+    if (crc.Read(p, size) != size || crc.GetCrc() != ref.mCrc) return false;
+    if (mEncrypted) {
+        mChunkCipher.SetKey(ref.mKey, ref.mNonce);
+        mChunkCipher.Apply(p, size, 0);
+    }
     return true;
 }
 
@@ -1090,24 +1185,26 @@ KString KZeq::FieldReadC() {
     });
 }
 
+// The reader has an open field only while its section is readable, so the value
+// is taken first and the state looked at only when there was none.
 int KZeq::FieldReadI() {
     Impl& impl = *mImpl;
     std::int32_t value = 0;
-    if (impl.Readable() && !impl.mReader.ReadInt(value)) impl.AfterRead(false);
+    if (!impl.mReader.ReadInt(value) && impl.Readable()) impl.AfterRead(false);
     return value;
 }
 
 kLongLong KZeq::FieldReadL() {
     Impl& impl = *mImpl;
     std::int64_t value = 0;
-    if (impl.Readable() && !impl.mReader.ReadLong(value)) impl.AfterRead(false);
+    if (!impl.mReader.ReadLong(value) && impl.Readable()) impl.AfterRead(false);
     return value;
 }
 
 double KZeq::FieldReadD() {
     Impl& impl = *mImpl;
     double value = 0.0;
-    if (impl.Readable() && !impl.mReader.ReadDouble(value)) impl.AfterRead(false);
+    if (!impl.mReader.ReadDouble(value) && impl.Readable()) impl.AfterRead(false);
     return value;
 }
 
@@ -1116,14 +1213,17 @@ float KZeq::FieldReadF() { return static_cast<float>(FieldReadD()); }
 char KZeq::FieldReadCH() {
     Impl& impl = *mImpl;
     char value = 0;
-    if (impl.Readable() && !impl.mReader.ReadChar(value)) impl.AfterRead(false);
+    if (!impl.mReader.ReadChar(value) && impl.Readable()) impl.AfterRead(false);
     return value;
 }
 
 KTime KZeq::FieldReadT() {
     Impl& impl = *mImpl;
     std::int64_t ticks = 0;
-    if (impl.Readable() && !impl.mReader.ReadTime(ticks, impl.SectionVersion(impl.mCurrent))) impl.AfterRead(false);
+    if (!impl.mReader.ReadTicks(ticks) && impl.Readable() &&
+        !impl.mReader.ReadTime(ticks, impl.SectionVersion(impl.mCurrent))) {
+        impl.AfterRead(false);
+    }
     return KTime(ticks);
 }
 

@@ -57,7 +57,11 @@ struct KZeqFileHeaderInfo {
 // nothing is written: write calls answer false and a file being created is
 // discarded by ProjectClose. Reading stops at corrupted data with error 0; it
 // never reads outside the data, and allocates in proportion to the file's size
-// (at most about ten times it for ASCII text), whatever the file claims.
+// (at most about ten times it for ASCII text), whatever the file claims. In binary
+// files big values lie outside the section's body, each piece with its own
+// checksum, and are loaded when they are read: damage there ends the reading of
+// that field with error 0, the values before it delivered and the rest of the
+// caller's array untouched.
 //
 // No call throws. One KZeq is used by one thread at a time.
 class KZeq {

@@ -26,6 +26,135 @@ void AppendText(ZeqBuffer& out, std::string_view text) { out.Append(text.data(),
 
 }  // namespace
 
+namespace {
+
+// Powers of ten that doubles hold exactly.
+constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline std::uint64_t DigitPair(std::uint32_t v) {
+    std::uint16_t pair;
+    std::memcpy(&pair, kDigitPairs + 2 * v, 2);
+    return pair;
+}
+
+// The eight digits of v < 10^8 as the bytes of a word, first digit lowest (the
+// order memcpy stores them in). Built in registers: text stored in pieces and
+// read back whole would stall on the store buffer.
+inline std::uint64_t EightDigits(std::uint32_t v) {
+    const std::uint32_t high = v / 10000;
+    const std::uint32_t low = v % 10000;
+    return DigitPair(high / 100) | DigitPair(high % 100) << 16 | DigitPair(low / 100) << 32 |
+           DigitPair(low % 100) << 48;
+}
+
+// 10^(i - 6) as doubles (rounded below 1), to refine a decimal exponent guess.
+constexpr double kPow10From6[23] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                                    1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+
+constexpr std::uint64_t kZeroChars = 0x3030303030303030ull;
+
+// "%.15g" of a nonzero value of magnitude 1e-5 to 1e15, for most values: a * 10^k
+// with 10^k exact is off the exact product by at most half an ulp (1/16 below
+// 10^15), so rounding it gives the 15 digits printf gives unless the product lies
+// that close to a rounding midpoint. Answers 0 when it cannot decide. Writes up
+// to 34 bytes into out, of which the answered count are the text.
+std::size_t FormatScaled15(double v, char* out) {
+    const double a = std::fabs(v);
+    if (!(a >= 1e-5 && a < 1e15)) return 0;
+    // Decimal exponent from the binary one (a is normal), refined by one comparison;
+    // the loop below corrects what is left.
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof(bits));
+    const int binary = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    int e = (binary * 1233) >> 12;
+    if (a >= kPow10From6[e + 7]) ++e;
+    std::uint64_t digits = 0;
+    bool carried = false;
+    for (int attempt = 0;; ++attempt) {
+        const int k = 14 - e;
+        if (attempt == 4 || k < 0 || k > 22) return 0;
+        const double x = a * kExactPow10[k];
+        if (x < 1e14 && !carried) {
+            --e;
+            continue;
+        }
+        if (x >= 1e16) return 0;
+        // Adding 2^52 rounds to an integer, which the mantissa then holds.
+        const double shifted = x + 0x1p52;
+        const double distance = x - (shifted - 0x1p52);
+        if (distance > 0.375 || distance < -0.375) return 0;
+        std::uint64_t shiftedBits;
+        std::memcpy(&shiftedBits, &shifted, sizeof(shiftedBits));
+        const std::uint64_t rounded = shiftedBits - 0x4330000000000000ull;
+        if (rounded >= 1000000000000000u) {
+            // Too few digits before the point, or 9...9.5 rounding up to a power of ten.
+            ++e;
+            carried = true;
+            continue;
+        }
+        digits = rounded;
+        break;
+    }
+    // The fifteen digits and a '0' as two words of text.
+    const std::uint64_t first = EightDigits(static_cast<std::uint32_t>(digits / 10000000));
+    const std::uint64_t second = EightDigits(static_cast<std::uint32_t>(digits % 10000000) * 10);
+    // Significant digits: up to the last that is not '0' (the first is not).
+    const std::uint64_t firstMarks = first ^ kZeroChars;
+    const std::uint64_t secondMarks = second ^ kZeroChars;
+    const std::size_t countFirst = 8 - static_cast<std::size_t>(__builtin_clzll(firstMarks) >> 3);
+    const std::size_t countSecond = secondMarks ? 16 - static_cast<std::size_t>(__builtin_clzll(secondMarks) >> 3) : 0;
+    const std::size_t count = secondMarks ? countSecond : countFirst;
+    std::size_t n = 0;
+    if (v < 0) out[n++] = '-';
+    if (e >= 0 && e < 15) {
+        // The digits (the integer part's zeros among them), then the point and the
+        // fraction's digits over what follows the integer part.
+        const std::size_t whole = static_cast<std::size_t>(e) + 1;
+        std::memcpy(out + n, &first, 8);
+        std::memcpy(out + n + 8, &second, 8);
+        n += whole;
+        if (count > whole) {
+            const unsigned shift = static_cast<unsigned>(8 * whole);
+            const std::uint64_t low = shift < 64 ? (first >> shift) | (second << (64 - shift)) : second >> (shift - 64);
+            const std::uint64_t high = shift < 64 ? second >> shift : 0;
+            out[n] = '.';
+            std::memcpy(out + n + 1, &low, 8);
+            std::memcpy(out + n + 9, &high, 8);
+            n += 1 + count - whole;
+        }
+    } else if (e < 0 && e >= -4) {
+        std::memcpy(out + n, "0.000", 5);
+        n += 1 + static_cast<std::size_t>(-e);
+        std::memcpy(out + n, &first, 8);
+        std::memcpy(out + n + 8, &second, 8);
+        n += count;
+    } else {
+        char text[16];
+        std::memcpy(text, &first, 8);
+        std::memcpy(text + 8, &second, 8);
+        out[n++] = text[0];
+        if (count > 1) {
+            out[n++] = '.';
+            std::memcpy(out + n, text + 1, count - 1);
+            n += count - 1;
+        }
+        out[n++] = 'e';
+        out[n++] = e < 0 ? '-' : '+';
+        const int magnitude = e < 0 ? -e : e;
+        out[n++] = static_cast<char>('0' + magnitude / 10);
+        out[n++] = static_cast<char>('0' + magnitude % 10);
+    }
+    return n;
+}
+
+}  // namespace
+
 std::size_t FormatDouble15(double v, char* out) {
     // Integers below 10^15 print as themselves in "%.15g".
     if (v == 0.0) {
@@ -37,46 +166,13 @@ std::size_t FormatDouble15(double v, char* out) {
         out[0] = '0';
         return 1;
     }
-    if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
-        return static_cast<std::size_t>(std::to_chars(out, out + 24, static_cast<std::int64_t>(v)).ptr - out);
-    }
-    // Values with a few decimals (the common case of hand-made and rounded data): the
-    // shortest k for which m / 10^k reads back as v gives the digits "%.15g" prints,
-    // for the same reason as below.
-    const double magnitude = std::fabs(v);
-    if (magnitude >= 1e-4 && magnitude < 1e10) {
-        static const double kScale[5] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
-        for (int k = 1; k < 5; ++k) {
-            const double m = std::nearbyint(v * kScale[k]);
-            if (m / kScale[k] != v) continue;
-            std::int64_t whole = static_cast<std::int64_t>(std::fabs(m));
-            std::size_t n = 0;
-            if (v < 0) out[n++] = '-';
-            char digits[24];
-            const std::size_t count =
-                static_cast<std::size_t>(std::to_chars(digits, digits + sizeof(digits), whole).ptr - digits);
-            std::size_t fraction = static_cast<std::size_t>(k);
-            // Drop trailing zeros of the fraction.
-            std::size_t last = count;
-            while (fraction > 0 && digits[last - 1] == '0') {
-                --last;
-                --fraction;
-            }
-            if (count <= fraction) {
-                out[n++] = '0';
-                out[n++] = '.';
-                for (std::size_t i = count; i < fraction; ++i) out[n++] = '0';
-                for (std::size_t i = 0; i < last; ++i) out[n++] = digits[i];
-            } else {
-                for (std::size_t i = 0; i < last - fraction; ++i) out[n++] = digits[i];
-                if (fraction > 0) {
-                    out[n++] = '.';
-                    for (std::size_t i = last - fraction; i < last; ++i) out[n++] = digits[i];
-                }
-            }
-            return n;
+    if (std::fabs(v) < 1e15) {
+        const std::int64_t whole = static_cast<std::int64_t>(v);
+        if (static_cast<double>(whole) == v) {
+            return static_cast<std::size_t>(std::to_chars(out, out + 24, whole).ptr - out);
         }
     }
+    if (const std::size_t n = FormatScaled15(v, out)) return n;
     if (std::isnormal(v)) {
         // The shortest digits that read back exactly; when there are at most 15 of
         // them they are also the digits "%.15g" prints (the rounding to 15 digits
@@ -180,15 +276,35 @@ void AppendQuoted(ZeqBuffer& out, std::string_view text) {
 void ZeqAsciiWriter::Reset() {
     mFields.clear();
     mDepth = 0;
-    mLineStart = mOut->Size();
+    mFlushed = 0;
+    mLineStart = End();
     mPendingComments.clear();
     mHavePendingComments = false;
     mFailed = false;
 }
 
+bool ZeqAsciiWriter::Flush() {
+    if (!mSink || mOut->Size() == 0) return !Failed();
+    if (Failed()) return false;
+    if (!mSink->PutText(mOut->Data(), mOut->Size())) {
+        mFailed = true;
+        return false;
+    }
+    mFlushed += mOut->Size();
+    mOut->Clear();
+    return true;
+}
+
+std::uint8_t* ZeqAsciiWriter::Room(std::size_t count) {
+    if (mSink && mOut->Size() >= kChunkBytes && !Flush()) return nullptr;
+    return mOut->Room(count);
+}
+
 void ZeqAsciiWriter::Indent(int level) {
-    std::uint8_t* p = mOut->Grow(static_cast<std::size_t>(level));
-    if (p) std::memset(p, '\t', static_cast<std::size_t>(level));
+    std::uint8_t* p = Room(static_cast<std::size_t>(level));
+    if (!p) return;
+    std::memset(p, '\t', static_cast<std::size_t>(level));
+    mOut->Advance(static_cast<std::size_t>(level));
 }
 
 void ZeqAsciiWriter::WriteCommentLines(std::string_view text) {
@@ -207,7 +323,7 @@ void ZeqAsciiWriter::WriteCommentLines(std::string_view text) {
         mOut->AppendByte('\n');
         start = end + 1;
     }
-    mLineStart = mOut->Size();
+    mLineStart = End();
 }
 
 void ZeqAsciiWriter::FlushComments() {
@@ -240,7 +356,7 @@ bool ZeqAsciiWriter::FieldBegin(std::string_view name) {
     if (Failed()) return false;
     if (!mFields.empty() && !mFields.back().mBlockOpen) EndTop();
     if (mDepth >= kMaxBlockDepth + 1) return false;
-    mLineStart = mOut->Size();
+    mLineStart = End();
     Indent(mBaseIndent + mDepth);
     bool bare = !name.empty() && name[0] != '@';
     for (const char c : name) {
@@ -264,7 +380,7 @@ void ZeqAsciiWriter::EndTop() {
     mFields.pop_back();
     if (!field.mBlockDone) {
         mOut->AppendByte('\n');
-        mLineStart = mOut->Size();
+        mLineStart = End();
     }
     FlushComments();
 }
@@ -283,7 +399,7 @@ bool ZeqAsciiWriter::BlockBegin() {
         return false;
     }
     AppendText(*mOut, " {\n");
-    mLineStart = mOut->Size();
+    mLineStart = End();
     mFields.back().mBlockOpen = true;
     ++mDepth;
     FlushComments();
@@ -299,7 +415,7 @@ bool ZeqAsciiWriter::BlockEnd() {
     --mDepth;
     Indent(mBaseIndent + mDepth);
     AppendText(*mOut, "}\n");
-    mLineStart = mOut->Size();
+    mLineStart = End();
     mFields.back().mBlockOpen = false;
     mFields.back().mBlockDone = true;
     return !Failed();
@@ -310,48 +426,65 @@ void ZeqAsciiWriter::CloseAll() {
     FlushComments();
 }
 
-bool ZeqAsciiWriter::BeginValue() {
-    if (Failed() || !ValueOpen()) return false;
-    OpenField& field = mFields.back();
+std::uint8_t* ZeqAsciiWriter::Separator(std::uint8_t* p, OpenField& field) {
     if (!field.mHasValues) {
         field.mHasValues = true;
-        return mOut->AppendByte(' ');
+        *p++ = ' ';
+    } else if (mFlushed + static_cast<std::size_t>(p - mOut->Data()) - mLineStart > kWrapColumn) {
+        *p++ = ',';
+        *p++ = '\n';
+        mLineStart = mFlushed + static_cast<std::size_t>(p - mOut->Data());
+        const std::size_t indent = static_cast<std::size_t>(mBaseIndent + mDepth + 1);
+        std::memset(p, '\t', indent);
+        p += indent;
+    } else {
+        *p++ = ',';
     }
-    if (mOut->Size() - mLineStart > kWrapColumn) {
-        mOut->Append(",\n", 2);
-        mLineStart = mOut->Size();
-        Indent(mBaseIndent + mDepth + 1);
-        return !Failed();
+    return p;
+}
+
+bool ZeqAsciiWriter::BeginValue() {
+    if (Failed() || !ValueOpen()) return false;
+    std::uint8_t* p = Room(kSeparatorRoom + static_cast<std::size_t>(mBaseIndent + mDepth));
+    if (!p) return false;
+    mOut->Advance(static_cast<std::size_t>(Separator(p, mFields.back()) - p));
+    return true;
+}
+
+// Each value formatted straight into the text: one room check, no copy.
+template <class T, class Format>
+bool ZeqAsciiWriter::WriteNumbers(const T* v, std::size_t count, Format format) {
+    if (Failed() || !ValueOpen()) return false;
+    OpenField& field = mFields.back();
+    const std::size_t room = kSeparatorRoom + static_cast<std::size_t>(mBaseIndent + mDepth) + kNumberRoom;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t* const p = Room(room);
+        if (!p) return false;
+        std::uint8_t* q = Separator(p, field);
+        q += format(v[i], reinterpret_cast<char*>(q));
+        mOut->Advance(static_cast<std::size_t>(q - p));
     }
-    return mOut->AppendByte(',');
+    return true;
 }
 
-bool ZeqAsciiWriter::WriteDouble(double v) {
-    if (!BeginValue()) return false;
-    char text[40];
-    return mOut->Append(text, FormatDouble15(v, text));
+namespace {
+
+std::size_t FormatFloat(float v, char* out) {
+    return static_cast<std::size_t>(std::to_chars(out, out + ZeqAsciiWriter::kNumberRoom, v).ptr - out);
+}
+std::size_t FormatInt(std::int32_t v, char* out) {
+    return static_cast<std::size_t>(std::to_chars(out, out + ZeqAsciiWriter::kNumberRoom, v).ptr - out);
+}
+std::size_t FormatLong(std::int64_t v, char* out) {
+    return static_cast<std::size_t>(std::to_chars(out, out + ZeqAsciiWriter::kNumberRoom, v).ptr - out);
 }
 
-bool ZeqAsciiWriter::WriteFloat(float v) {
-    if (!BeginValue()) return false;
-    char text[40];
-    const auto result = std::to_chars(text, text + sizeof(text), v);
-    return mOut->Append(text, static_cast<std::size_t>(result.ptr - text));
-}
+}  // namespace
 
-bool ZeqAsciiWriter::WriteInt(std::int32_t v) {
-    if (!BeginValue()) return false;
-    char text[16];
-    const auto result = std::to_chars(text, text + sizeof(text), v);
-    return mOut->Append(text, static_cast<std::size_t>(result.ptr - text));
-}
-
-bool ZeqAsciiWriter::WriteLong(std::int64_t v) {
-    if (!BeginValue()) return false;
-    char text[24];
-    const auto result = std::to_chars(text, text + sizeof(text), v);
-    return mOut->Append(text, static_cast<std::size_t>(result.ptr - text));
-}
+bool ZeqAsciiWriter::WriteDouble(double v) { return WriteNumbers(&v, 1, FormatDouble15); }
+bool ZeqAsciiWriter::WriteFloat(float v) { return WriteNumbers(&v, 1, FormatFloat); }
+bool ZeqAsciiWriter::WriteInt(std::int32_t v) { return WriteNumbers(&v, 1, FormatInt); }
+bool ZeqAsciiWriter::WriteLong(std::int64_t v) { return WriteNumbers(&v, 1, FormatLong); }
 
 bool ZeqAsciiWriter::WriteChar(char v) {
     if (!BeginValue()) return false;
@@ -366,33 +499,10 @@ bool ZeqAsciiWriter::WriteString(std::string_view text) {
     return !Failed();
 }
 
-bool ZeqAsciiWriter::WriteDoubles(const double* v, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!WriteDouble(v[i])) return false;
-    }
-    return !Failed() && ValueOpen();
-}
-
-bool ZeqAsciiWriter::WriteFloats(const float* v, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!WriteFloat(v[i])) return false;
-    }
-    return !Failed() && ValueOpen();
-}
-
-bool ZeqAsciiWriter::WriteInts(const std::int32_t* v, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!WriteInt(v[i])) return false;
-    }
-    return !Failed() && ValueOpen();
-}
-
-bool ZeqAsciiWriter::WriteLongs(const std::int64_t* v, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!WriteLong(v[i])) return false;
-    }
-    return !Failed() && ValueOpen();
-}
+bool ZeqAsciiWriter::WriteDoubles(const double* v, std::size_t count) { return WriteNumbers(v, count, FormatDouble15); }
+bool ZeqAsciiWriter::WriteFloats(const float* v, std::size_t count) { return WriteNumbers(v, count, FormatFloat); }
+bool ZeqAsciiWriter::WriteInts(const std::int32_t* v, std::size_t count) { return WriteNumbers(v, count, FormatInt); }
+bool ZeqAsciiWriter::WriteLongs(const std::int64_t* v, std::size_t count) { return WriteNumbers(v, count, FormatLong); }
 
 // --- file-level text ----------------------------------------------------------------------
 
@@ -425,21 +535,24 @@ bool AppendAsciiPrologue(ZeqBuffer& out, const KZeqFileHeaderInfo& header) {
     return !out.Failed();
 }
 
-bool AppendAsciiSectionStart(ZeqBuffer& out, int version, const ZeqPasswordInfo& password) {
+bool AppendAsciiSectionStart(ZeqBuffer& out, int version) {
     AppendText(out, "@Section: ");
     char number[16];
     const auto result = std::to_chars(number, number + sizeof(number), version);
     out.Append(number, static_cast<std::size_t>(result.ptr - number));
     out.AppendByte('\n');
-    if (password.Has()) {
-        AppendText(out, "@Password: ");
-        AppendQuoted(out, kPasswordKdfName);
-        AppendText(out, ", ");
-        AppendQuoted(out, ToHex(password.mSalt, kSaltSize));
-        AppendText(out, ", ");
-        AppendQuoted(out, ToHex(password.mVerifier, kVerifierSize));
-        out.AppendByte('\n');
-    }
+    return !out.Failed();
+}
+
+bool AppendAsciiPassword(ZeqBuffer& out, const ZeqPasswordInfo& password) {
+    if (!password.Has()) return !out.Failed();
+    AppendText(out, "@Password: ");
+    AppendQuoted(out, kPasswordKdfName);
+    AppendText(out, ", ");
+    AppendQuoted(out, ToHex(password.mSalt, kSaltSize));
+    AppendText(out, ", ");
+    AppendQuoted(out, ToHex(password.mVerifier, kVerifierSize));
+    out.AppendByte('\n');
     return !out.Failed();
 }
 
@@ -452,12 +565,19 @@ bool AppendAsciiEnd(ZeqBuffer& out) {
 
 namespace {
 
+// Parses text read from a stream through a window of about a chunk (grown only
+// for a token that does not fit), so a big file is neither copied whole nor held
+// in memory beside the values parsed from it. Nothing keeps pointers into the
+// window across a refill but mPos and mEnd. A '\0' follows the window's text, so
+// scans for digits or blanks stop there without testing the end at every byte.
 class AsciiParser {
 public:
-    AsciiParser(const std::uint8_t* text, std::size_t size)
-        : mPos(reinterpret_cast<const char*>(text)), mEnd(reinterpret_cast<const char*>(text) + size) {}
+    AsciiParser(KChainedFile& stream, std::uint64_t size, std::size_t window)
+        : mStream(&stream), mLeft(size), mWindowSize(window < 1 ? 1 : window) {}
 
     ZeqOpenResult Parse(ZeqAsciiFile& file);
+    // The stream ended before the size it was given.
+    bool ReadFailed() const { return mReadFailed; }
 
 private:
     struct Value {
@@ -467,27 +587,47 @@ private:
         char mChar = 0;
     };
 
-    bool AtEnd() const { return mPos >= mEnd; }
+    // Reads on: keeps [mPos, mEnd), moved to the window's start, and adds up to a
+    // window of text, room for at least want more bytes made. False when nothing
+    // more came.
+    bool More(std::size_t want);
+    // At least count bytes ahead where the text has them.
+    void Ensure(std::size_t count) {
+        if (static_cast<std::size_t>(mEnd - mPos) < count && mLeft > 0) More(count);
+    }
+    // Everything of the text is in [mPos, mEnd).
+    bool Whole() const { return mLeft == 0; }
+    bool AtEnd() { return mPos >= mEnd && !More(mWindowSize); }
     // Spaces and tabs (and CR) on the current line.
     void SkipInline() {
-        while (mPos < mEnd && (*mPos == ' ' || *mPos == '\t' || *mPos == '\r')) ++mPos;
+        do {
+            while (mPos < mEnd && (*mPos == ' ' || *mPos == '\t' || *mPos == '\r')) ++mPos;
+        } while (mPos == mEnd && More(mWindowSize));
     }
     // Everything blank, line breaks and comments.
     void SkipAll() {
-        while (mPos < mEnd) {
+        while (!AtEnd()) {
             const char c = *mPos;
             if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
                 ++mPos;
             } else if (c == ';') {
-                const void* eol = std::memchr(mPos, '\n', static_cast<std::size_t>(mEnd - mPos));
-                mPos = eol ? static_cast<const char*>(eol) + 1 : mEnd;
+                // To the end of the line, however far.
+                for (;;) {
+                    const void* eol = std::memchr(mPos, '\n', static_cast<std::size_t>(mEnd - mPos));
+                    if (eol) {
+                        mPos = static_cast<const char*>(eol) + 1;
+                        break;
+                    }
+                    mPos = mEnd;
+                    if (!More(mWindowSize)) return;
+                }
             } else {
                 break;
             }
         }
     }
     // True at a place where a field's line may end.
-    bool AtLineEnd() const { return AtEnd() || *mPos == '\n' || *mPos == ';' || *mPos == '}'; }
+    bool AtLineEnd() { return AtEnd() || *mPos == '\n' || *mPos == ';' || *mPos == '}'; }
     static bool IsDelimiter(char c) { return kDelimiters.mTable[static_cast<unsigned char>(c)]; }
 
     struct DelimiterTable {
@@ -501,6 +641,7 @@ private:
     bool ParseQuoted(std::string& out);
     bool ParseBareToken(std::string_view& out);
     bool ParseValue(Value& value);
+    bool ParseNumberFast(ZeqBodyWriter& writer, bool& written);
     bool WriteValue(ZeqBodyWriter& writer, const Value& value);
     // Fields up to the '}' closing the enclosing block (nested) or up to the next
     // directive or the end of the text (top level).
@@ -508,24 +649,54 @@ private:
     bool ParseDirectiveInt(int& out);
     bool ParsePassword(ZeqPasswordInfo& password);
 
-    const char* mPos;
-    const char* mEnd;
+    const char* mPos = nullptr;
+    const char* mEnd = nullptr;
+    KChainedFile* mStream = nullptr;
+    // Bytes of the stream not read yet.
+    std::uint64_t mLeft = 0;
+    std::size_t mWindowSize = 0;
+    ZeqBuffer mWindow;
+    bool mReadFailed = false;
     std::string mText;
 };
 
 const AsciiParser::DelimiterTable AsciiParser::kDelimiters;
 
+bool AsciiParser::More(std::size_t want) {
+    if (!mStream || mLeft == 0) return false;
+    const std::size_t keep = mPos < mEnd ? static_cast<std::size_t>(mEnd - mPos) : 0;
+    if (keep > 0 && mPos != reinterpret_cast<const char*>(mWindow.Data())) std::memmove(mWindow.Data(), mPos, keep);
+    const std::size_t room = std::max(mWindowSize, want);
+    if (room > std::numeric_limits<std::size_t>::max() / 4 - keep || !mWindow.Reserve(keep + room + 1)) {
+        mLeft = 0;
+        mReadFailed = true;
+        return false;
+    }
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(mWindow.Capacity() - keep - 1, mLeft));
+    const std::size_t got = mStream->Read(mWindow.Data() + keep, count);
+    mLeft -= got;
+    if (got < count) {
+        mLeft = 0;
+        mReadFailed = true;
+    }
+    mWindow.Data()[keep + got] = '\0';
+    mPos = reinterpret_cast<const char*>(mWindow.Data());
+    mEnd = mPos + keep + got;
+    return got > 0;
+}
+
 bool AsciiParser::ParseQuoted(std::string& out) {
     out.clear();
     if (AtEnd() || *mPos != '"') return false;
     ++mPos;
-    while (mPos < mEnd) {
-        const char c = *mPos++;
-        if (c == '"') return true;
-        if (c != '\\') {
-            out.push_back(c);
-            continue;
-        }
+    for (;;) {
+        if (AtEnd()) return false;
+        // Plain bytes in one piece, up to a quote or a backslash.
+        const char* run = mPos;
+        while (mPos < mEnd && *mPos != '"' && *mPos != '\\') ++mPos;
+        out.append(run, static_cast<std::size_t>(mPos - run));
+        if (mPos == mEnd) continue;
+        if (*mPos++ == '"') return true;
         if (AtEnd()) return false;
         const char e = *mPos++;
         switch (e) {
@@ -546,6 +717,7 @@ bool AsciiParser::ParseQuoted(std::string& out) {
                 out.push_back('\0');
                 break;
             case 'x': {
+                Ensure(2);
                 if (mEnd - mPos < 2) return false;
                 std::uint8_t byte = 0;
                 if (!FromHex(std::string_view(mPos, 2), &byte, 1)) return false;
@@ -557,14 +729,18 @@ bool AsciiParser::ParseQuoted(std::string& out) {
                 return false;
         }
     }
-    return false;
 }
 
 bool AsciiParser::ParseBareToken(std::string_view& out) {
-    const char* start = mPos;
-    while (mPos < mEnd && !IsDelimiter(*mPos)) ++mPos;
-    out = std::string_view(start, static_cast<std::size_t>(mPos - start));
-    return !out.empty();
+    std::size_t length = 0;
+    for (;;) {
+        while (mPos + length < mEnd && !IsDelimiter(mPos[length])) ++length;
+        // A token running to the window's end may go on: make room and look again.
+        if (mPos + length < mEnd || !More(length + mWindowSize)) break;
+    }
+    out = std::string_view(mPos, length);
+    mPos += length;
+    return length > 0;
 }
 
 bool AsciiParser::ParseValue(Value& value) {
@@ -624,6 +800,89 @@ bool AsciiParser::ParseValue(Value& value) {
     return true;
 }
 
+// Plain numbers, the bulk of a big file, in one pass over their text: an integer
+// of up to 18 digits, or a decimal whose digits fit 2^53 and whose exponent is
+// within 10^22 (then one multiplication or division of exact operands rounds
+// correctly). Anything else, or a token that goes on past the number, is left to
+// ParseValue (false, nothing consumed); written tells whether the writer took it.
+bool AsciiParser::ParseNumberFast(ZeqBodyWriter& writer, bool& written) {
+    // A number running to the window's end is left to the general path.
+    Ensure(64);
+    const bool whole = Whole();
+    const char* p = mPos;
+    if (p == mEnd) return false;
+    const char first = *p;
+    if (static_cast<unsigned char>(first - '0') >= 10 && first != '-') {
+        // A one-byte token that is not a digit is a char.
+        if (first == '"' || IsDelimiter(first) || (p + 1 == mEnd ? !whole : !IsDelimiter(p[1]))) return false;
+        mPos = p + 1;
+        written = writer.WriteChar(first);
+        return true;
+    }
+    const bool negative = first == '-';
+    if (negative) ++p;
+    // Past 19 digits the mantissa wraps; such numbers take the general path.
+    const char* const digits = p;
+    std::uint64_t mantissa = 0;
+    while (static_cast<unsigned char>(*p - '0') < 10) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    std::size_t count = static_cast<std::size_t>(p - digits);
+    if (count == 0 || count > 18 || (p == mEnd && !whole)) return false;
+    if (p == mEnd || IsDelimiter(*p)) {
+        // "-0" is the text of a negative zero double, never of an int.
+        if (negative && mantissa == 0) {
+            mPos = p;
+            written = writer.WriteDouble(-0.0);
+            return true;
+        }
+        const std::int64_t value = negative ? -static_cast<std::int64_t>(mantissa) : static_cast<std::int64_t>(mantissa);
+        mPos = p;
+        if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max()) {
+            written = writer.WriteInt(static_cast<std::int32_t>(value));
+        } else {
+            written = writer.WriteLong(value);
+        }
+        return true;
+    }
+    int exponent = 0;
+    if (*p == '.') {
+        ++p;
+        const char* const fraction = p;
+        while (static_cast<unsigned char>(*p - '0') < 10) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+            ++p;
+        }
+        const std::size_t fractionCount = static_cast<std::size_t>(p - fraction);
+        count += fractionCount;
+        if (count > 18) return false;
+        exponent = -static_cast<int>(fractionCount);
+    }
+    if (p < mEnd && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool negativeExponent = p < mEnd && *p == '-';
+        if (p < mEnd && (*p == '-' || *p == '+')) ++p;
+        const char* const exponentDigits = p;
+        int value = 0;
+        while (p < mEnd && static_cast<unsigned char>(*p - '0') < 10 && p - exponentDigits < 4) {
+            value = value * 10 + (*p - '0');
+            ++p;
+        }
+        if (p == exponentDigits) return false;
+        exponent += negativeExponent ? -value : value;
+    }
+    if ((p < mEnd ? !IsDelimiter(*p) : !whole) || mantissa > (std::uint64_t(1) << 53) || exponent < -22 ||
+        exponent > 22) {
+        return false;
+    }
+    double value = static_cast<double>(mantissa);
+    value = exponent < 0 ? value / kExactPow10[-exponent] : value * kExactPow10[exponent];
+    mPos = p;
+    written = writer.WriteDouble(negative ? -value : value);
+    return true;
+}
+
 bool AsciiParser::WriteValue(ZeqBodyWriter& writer, const Value& value) {
     switch (value.mKind) {
         case Value::eInt:
@@ -668,8 +927,13 @@ bool AsciiParser::ParseFields(ZeqBodyWriter& writer, bool nested) {
         // Values.
         if (!AtEnd() && *mPos != '{' && !AtLineEnd()) {
             for (;;) {
-                Value value;
-                if (!ParseValue(value) || !WriteValue(writer, value)) return false;
+                bool written = false;
+                if (ParseNumberFast(writer, written)) {
+                    if (!written) return false;
+                } else {
+                    Value value;
+                    if (!ParseValue(value) || !WriteValue(writer, value)) return false;
+                }
                 SkipInline();
                 if (AtEnd() || *mPos != ',') break;
                 ++mPos;
@@ -761,6 +1025,7 @@ ZeqOpenResult AsciiParser::Parse(ZeqAsciiFile& file) {
             ZeqSectionInfo& section = file.mSections.back();
             section.mVersion = sectionVersion;
             SkipAll();
+            Ensure(10);
             if (mEnd - mPos > 9 && std::memcmp(mPos, "@Password", 9) == 0 && IsDelimiter(mPos[9])) {
                 mPos += 9;
                 if (!ParsePassword(section.mPassword)) return ZeqOpenResult::eCorrupted;
@@ -769,6 +1034,10 @@ ZeqOpenResult AsciiParser::Parse(ZeqAsciiFile& file) {
             if (!ParseFields(writer, false)) return ZeqOpenResult::eCorrupted;
             writer.CloseAll();
             if (writer.Failed()) return ZeqOpenResult::eCorrupted;
+        } else if (directive == "Password") {
+            // After the section's fields, as writers put it: one per section.
+            if (file.mSections.empty() || file.mSections.back().mPassword.Has()) return ZeqOpenResult::eCorrupted;
+            if (!ParsePassword(file.mSections.back().mPassword)) return ZeqOpenResult::eCorrupted;
         } else if (directive == "End") {
             SkipAll();
             if (!AtEnd() || file.mSections.empty()) return ZeqOpenResult::eCorrupted;
@@ -782,8 +1051,14 @@ ZeqOpenResult AsciiParser::Parse(ZeqAsciiFile& file) {
 }  // namespace
 
 ZeqOpenResult ParseAsciiFile(const std::uint8_t* text, std::size_t size, ZeqAsciiFile& file) {
-    AsciiParser parser(text, size);
-    return parser.Parse(file);
+    KChainedMemoryFile stream(text, size);
+    return ParseAsciiStream(stream, size, file, size);
+}
+
+ZeqOpenResult ParseAsciiStream(KChainedFile& stream, std::uint64_t size, ZeqAsciiFile& file, std::size_t window) {
+    AsciiParser parser(stream, size, window);
+    const ZeqOpenResult result = parser.Parse(file);
+    return parser.ReadFailed() ? ZeqOpenResult::eIoError : result;
 }
 
 }  // namespace zeqdetail

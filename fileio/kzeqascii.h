@@ -10,10 +10,12 @@
 //       ...
 //   }
 //   @Section: 6000                  a section and its version; the first is the main one
-//   @Password: "PBKDF2-SHA256", "<salt hex>", "<verifier hex>"   optional
 //   Name: value, value, ... {       a field; the block is optional
 //       Child: "text"
 //   }
+//   @Password: "PBKDF2-SHA256", "<salt hex>", "<verifier hex>"   optional, after the
+//                                   section's fields (writers stream the fields out
+//                                   before the password is final) or before them
 //   @End                            the file is complete
 //
 // Names made only of letters, digits and "_-.|~+/()[]<>!?#$%&*=^" are written bare,
@@ -30,15 +32,31 @@
 #include <string_view>
 #include <vector>
 
+#include "fileio/kchainedfile.h"
 #include "fileio/kzeqbinary.h"
 #include "fileio/kzeqbody.h"
 
 namespace zeqsdk_400 {
 namespace zeqdetail {
 
+// Takes the text of a section as it is written.
+class ZeqTextSink {
+public:
+    virtual bool PutText(const std::uint8_t* text, std::size_t size) = 0;
+
+protected:
+    ~ZeqTextSink() = default;
+};
+
+// Writes fields as text into a buffer; with a sink, the buffer is handed over
+// whenever it holds about a chunk's worth, so it stays small and in the cache.
 class ZeqAsciiWriter {
 public:
-    ZeqAsciiWriter(ZeqBuffer& out, int baseIndent) : mOut(&out), mBaseIndent(baseIndent) {}
+    // Room a formatted number needs at most.
+    static constexpr std::size_t kNumberRoom = 40;
+
+    ZeqAsciiWriter(ZeqBuffer& out, int baseIndent, ZeqTextSink* sink = nullptr)
+        : mOut(&out), mBaseIndent(baseIndent), mSink(sink) {}
 
     void Reset();
     bool Failed() const { return mFailed || mOut->Failed(); }
@@ -63,8 +81,13 @@ public:
     bool WriteInts(const std::int32_t* v, std::size_t count);
     bool WriteLongs(const std::int64_t* v, std::size_t count);
     bool Comment(std::string_view text);
+    // Hands the text written so far to the sink (nothing without one).
+    bool Flush();
 
 private:
+    // Room for the separator before a value: ",\n" and the indentation past the depth.
+    static constexpr std::size_t kSeparatorRoom = 3;
+
     struct OpenField {
         bool mBlockOpen;
         bool mBlockDone;
@@ -72,6 +95,13 @@ private:
     };
     // Separator before the next value (" " first, "," after, wrapping long lines).
     bool BeginValue();
+    std::uint8_t* Separator(std::uint8_t* p, OpenField& field);
+    template <class T, class Format>
+    bool WriteNumbers(const T* v, std::size_t count, Format format);
+    // Room for count more bytes of text, after handing a full buffer to the sink.
+    std::uint8_t* Room(std::size_t count);
+    // Position in the section's text of the end of what is written.
+    std::uint64_t End() const { return mFlushed + mOut->Size(); }
     void Indent(int level);
     void EndTop();
     void FlushComments();
@@ -79,16 +109,20 @@ private:
 
     ZeqBuffer* mOut;
     int mBaseIndent;
+    ZeqTextSink* mSink;
     std::vector<OpenField> mFields;
     int mDepth = 0;
-    std::size_t mLineStart = 0;
+    // Text handed to the sink since Reset.
+    std::uint64_t mFlushed = 0;
+    std::uint64_t mLineStart = 0;
     std::string mPendingComments;
     bool mHavePendingComments = false;
     bool mFailed = false;
 };
 
 // A double as "%.15g" prints it (C locale), without printf; answers the length
-// (at most 32 characters).
+// (at most 32 characters). out must have room for kNumberRoom (40) bytes: the
+// text is assembled in whole words.
 std::size_t FormatDouble15(double v, char* out);
 
 // Quoted, escaped text as the ASCII encoding writes it.
@@ -101,9 +135,14 @@ struct ZeqAsciiFile {
 };
 
 ZeqOpenResult ParseAsciiFile(const std::uint8_t* text, std::size_t size, ZeqAsciiFile& file);
+// The same for size bytes read from the stream's current position, through a
+// window of about window bytes; eIoError when the stream ends early.
+ZeqOpenResult ParseAsciiStream(KChainedFile& stream, std::uint64_t size, ZeqAsciiFile& file,
+                               std::size_t window = kChunkBytes);
 
 bool AppendAsciiPrologue(ZeqBuffer& out, const KZeqFileHeaderInfo& header);
-bool AppendAsciiSectionStart(ZeqBuffer& out, int version, const ZeqPasswordInfo& password);
+bool AppendAsciiSectionStart(ZeqBuffer& out, int version);
+bool AppendAsciiPassword(ZeqBuffer& out, const ZeqPasswordInfo& password);
 bool AppendAsciiEnd(ZeqBuffer& out);
 
 }  // namespace zeqdetail

@@ -6,7 +6,7 @@
 //                      fields "CameraName" S, "ResolutionMode" S, "ResolutionWidth" D,
 //                      "ResolutionHeight" D, "CreationTimeStamp" 7 I (year, month,
 //                      day, hour, minute, second, millisecond), "Creator" S
-//   then, in any order: section data, embedded file data, section tables
+//   then, in any order: chunks, embedded file data, section bodies, section tables
 //
 // Fixed header
 //    0  8  magic 89 5A 45 51 0D 0A 1A 0A  (catches text-mode transfers)
@@ -30,9 +30,10 @@
 //   Entry 0 is the main section, the others extension sections. Every section lies
 //   after the header record and before its table.
 //
-// Updating a file in place (extension sections): the new section and a new table are
-// appended and synced, then the slot not in use is written with the next sequence
-// and synced. Until that last write the old slot names the old, intact table.
+// Updating a file in place (extension sections): the new section (its chunks and
+// embedded files, then its body) and a new table are appended and synced, then the
+// slot not in use is written with the next sequence and synced. Until that last
+// write the old slot names the old, intact table.
 //
 // Section data: the body of the section. In an encrypted file it is enciphered with
 // Twofish-256 in counter mode (counter = nonce + block index, big-endian), keyed by
@@ -49,14 +50,27 @@
 //           the block's body (the rest of the field; empty without block)
 //   Values: runs. A single value is its type letter followed by the value; two or more
 //   consecutive values of a numeric or char type form a run: the lower-case letter,
-//   u32 count (at least 1), then the values packed.
+//   u32 count (at least 1), then the values packed. Runs of one type may follow
+//   each other.
 //     'D' f64   'F' f32   'I' i32   'L' i64   'C' one byte
 //     'S' u32 length + bytes
 //     'E' embedded file: u64 offset, u64 size, u32 CRC-32 of the stored bytes,
 //         16-byte nonce, 32-byte key (enciphered files: the file's own random key,
 //         protected because the body holding it is enciphered), u32 name length, name
-// Readers check every length against the enclosing one, and the runs of a field
-// against its value count and length, before using them.
+//     'X' chunk: values stored outside the body. u32 value count (at least 1), u64
+//         byte length (at least 1), u64 offset, u32 CRC-32 of the stored bytes,
+//         16-byte nonce, 32-byte key (as for 'E'; zeros in plain files). The chunk's
+//         bytes are values as above, without 'X', exactly that many filling exactly
+//         that length. A chunk lies after the header record and before the body of
+//         its section. In an enciphered file it is enciphered like an embedded file,
+//         with its own key (key stream offset 0 at its first byte).
+// Writers move a field's values into a chunk once about 1 MiB of them are in the
+// body, and write typed arrays and strings of 256 KiB or more straight into chunks
+// of up to 1 MiB each (a string whole). A body so holds the structure and small
+// values; big values move between the caller's memory and the file through one
+// chunk at a time, and chunks of fields that are not read are never loaded.
+// Readers check every length against the enclosing one, the runs of a field against
+// its value count and length, and a chunk against its CRC, before using them.
 
 #include "fileio/kzeqbinary.h"
 

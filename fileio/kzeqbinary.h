@@ -34,6 +34,8 @@ struct ZeqPasswordInfo {
 };
 
 struct ZeqSectionInfo {
+    // Where its writing began (its chunks and embedded files come first); not stored.
+    std::uint64_t mStart = 0;
     std::uint64_t mOffset = 0;
     std::uint64_t mStoredLength = 0;
     std::uint32_t mCrc = 0;

@@ -53,6 +53,7 @@ ZeqBuffer::~ZeqBuffer() { std::free(mData); }
 std::size_t ZeqBuffer::Checked(std::size_t count) {
     if (count > std::numeric_limits<std::size_t>::max() / 2 - mSize) {
         mFailed = true;
+        mCapacity = mSize;
         return std::numeric_limits<std::size_t>::max();
     }
     return mSize + count;
@@ -61,15 +62,13 @@ std::size_t ZeqBuffer::Checked(std::size_t count) {
 bool ZeqBuffer::Reserve(std::size_t size) {
     if (mFailed) return false;
     if (size <= mCapacity) return true;
-    if (size > std::numeric_limits<std::size_t>::max() / 4) {
-        mFailed = true;
-        return false;
-    }
     std::size_t capacity = std::max<std::size_t>(mCapacity * 2, 256);
     if (capacity < size) capacity = size;
-    void* grown = std::realloc(mData, capacity);
+    void* grown = size > std::numeric_limits<std::size_t>::max() / 4 ? nullptr : std::realloc(mData, capacity);
     if (!grown) {
+        // Nothing fits any more, so inline appends fail too until Clear.
         mFailed = true;
+        mCapacity = mSize;
         return false;
     }
     mData = static_cast<std::uint8_t*>(grown);
@@ -98,6 +97,17 @@ void ZeqBodyWriter::Reset() {
     mFields.clear();
     mDepth = 0;
     mFailed = false;
+    Track();
+}
+
+void ZeqBodyWriter::Track() {
+    mValueField = nullptr;
+    mSpillAt = static_cast<std::size_t>(-1);
+    if (mFields.empty() || mFailed) return;
+    OpenField& field = mFields.back();
+    if (field.mBlockOpen || field.mBlockDone) return;
+    mValueField = &field;
+    if (mSink) mSpillAt = field.mChunkStart + kChunkBytes;
 }
 
 bool ZeqBodyWriter::FieldBegin(std::string_view name) {
@@ -105,18 +115,25 @@ bool ZeqBodyWriter::FieldBegin(std::string_view name) {
     if (!mFields.empty() && !mFields.back().mBlockOpen) EndTop();
     if (name.size() > kMaxNameLength) {
         mFailed = true;
+        Track();
         return false;
     }
     const std::size_t header = mBuffer->Size();
     std::uint8_t* p = mBuffer->Grow(kFieldHeaderSize + name.size());
-    if (!p) return false;
+    if (!p) {
+        Track();
+        return false;
+    }
+    // The header is completed when the field ends.
     std::memset(p, 0, kFieldHeaderSize);
-    Store<std::uint32_t>(p + 8, static_cast<std::uint32_t>(name.size()));
     if (!name.empty()) std::memcpy(p + kFieldHeaderSize, name.data(), name.size());
     OpenField field{};
     field.mHeader = header;
     field.mValues = header + kFieldHeaderSize + name.size();
+    field.mChunkStart = field.mValues;
+    field.mNameLength = static_cast<std::uint32_t>(name.size());
     mFields.push_back(field);
+    Track();
     return true;
 }
 
@@ -145,19 +162,18 @@ bool ZeqBodyWriter::MakeRun(OpenField& field) {
 
 void ZeqBodyWriter::EndTop() {
     OpenField& field = mFields.back();
-    std::uint8_t* data = mBuffer->Data();
     const std::size_t size = mBuffer->Size();
     if (!field.mBlockDone) {
         CloseRun(field);
-        Store<std::uint64_t>(data + field.mHeader + 16, size - field.mValues);
+        field.mValueBytes = size - field.mValues;
     }
-    Store<std::uint64_t>(data + field.mHeader, size - field.mHeader - 8);
-    if (field.mBlockDone) {
-        const std::uint32_t nameFlags = Load<std::uint32_t>(data + field.mHeader + 8);
-        Store<std::uint32_t>(data + field.mHeader + 8, nameFlags | kBlockFlag);
-    }
-    Store<std::uint32_t>(data + field.mHeader + 12, field.mCount);
+    std::uint8_t* header = mBuffer->Data() + field.mHeader;
+    Store<std::uint64_t>(header, size - field.mHeader - 8);
+    Store<std::uint32_t>(header + 8, field.mNameLength | (field.mBlockDone ? kBlockFlag : 0u));
+    Store<std::uint32_t>(header + 12, field.mCount);
+    Store<std::uint64_t>(header + 16, field.mValueBytes);
     mFields.pop_back();
+    Track();
 }
 
 bool ZeqBodyWriter::FieldEnd() {
@@ -171,13 +187,15 @@ bool ZeqBodyWriter::BlockBegin() {
     if (Failed() || !ValueOpen()) return false;
     if (mDepth >= kMaxBlockDepth) {
         mFailed = true;
+        Track();
         return false;
     }
     OpenField& field = mFields.back();
     CloseRun(field);
-    Store<std::uint64_t>(mBuffer->Data() + field.mHeader + 16, mBuffer->Size() - field.mValues);
+    field.mValueBytes = mBuffer->Size() - field.mValues;
     field.mBlockOpen = true;
     ++mDepth;
+    Track();
     return true;
 }
 
@@ -192,6 +210,7 @@ bool ZeqBodyWriter::BlockEnd() {
     field.mBlockOpen = false;
     field.mBlockDone = true;
     --mDepth;
+    Track();
     return true;
 }
 
@@ -199,6 +218,7 @@ void ZeqBodyWriter::CloseAll() {
     if (mBuffer->Data() == nullptr) {
         mFields.clear();
         mDepth = 0;
+        Track();
         return;
     }
     while (!mFields.empty()) {
@@ -215,8 +235,78 @@ bool ZeqBodyWriter::CanWriteValues(std::size_t count) {
     if (Failed() || !ValueOpen()) return false;
     if (count > kMaxValueCount - mFields.back().mCount) {
         mFailed = true;
+        Track();
         return false;
     }
+    return true;
+}
+
+bool ZeqBodyWriter::AppendChunkRef(const ZeqChunkRef& ref) {
+    std::uint8_t* p = mBuffer->Grow(1 + kChunkRefSize);
+    if (!p) return false;
+    p[0] = kTagChunk;
+    Store<std::uint32_t>(p + 1, ref.mCount);
+    Store<std::uint64_t>(p + 5, ref.mLength);
+    Store<std::uint64_t>(p + 13, ref.mOffset);
+    Store<std::uint32_t>(p + 21, ref.mCrc);
+    std::memcpy(p + 25, ref.mNonce, 16);
+    std::memcpy(p + 41, ref.mKey, 32);
+    return true;
+}
+
+bool ZeqBodyWriter::Spill(OpenField& field) {
+    CloseRun(field);
+    const std::size_t start = field.mChunkStart;
+    const std::size_t bytes = mBuffer->Size() - start;
+    if (bytes == 0 || field.mCount == field.mChunkCount) return true;
+    ZeqChunkRef ref;
+    if (!mSink->StoreChunk(nullptr, 0, mBuffer->Data() + start, bytes, ref)) {
+        mFailed = true;
+        Track();
+        return false;
+    }
+    ref.mCount = field.mCount - field.mChunkCount;
+    mBuffer->Resize(start);
+    if (!AppendChunkRef(ref)) return false;
+    field.mChunkStart = mBuffer->Size();
+    field.mChunkCount = field.mCount;
+    Track();
+    return true;
+}
+
+bool ZeqBodyWriter::WriteChunked(OpenField& field, std::uint8_t tag, const std::uint8_t* data, std::size_t count,
+                                 std::size_t elementSize) {
+    CloseRun(field);
+    std::uint8_t head[5];
+    // A string is one value of its own; an array is split into runs of one chunk each.
+    const std::size_t perChunk = tag == kTagString ? count : std::max<std::size_t>(kChunkBytes / elementSize, 1);
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t n = std::min(perChunk, count - done);
+        ZeqChunkRef ref;
+        if (tag == kTagString) {
+            head[0] = kTagString;
+            Store<std::uint32_t>(head + 1, static_cast<std::uint32_t>(n));
+            ref.mCount = 1;
+        } else {
+            head[0] = static_cast<std::uint8_t>(tag + ('a' - 'A'));
+            Store<std::uint32_t>(head + 1, static_cast<std::uint32_t>(n));
+            ref.mCount = static_cast<std::uint32_t>(n);
+        }
+        const std::uint32_t values = ref.mCount;
+        if (!mSink->StoreChunk(head, sizeof(head), data + done * elementSize, n * elementSize, ref)) {
+            mFailed = true;
+            Track();
+            return false;
+        }
+        ref.mCount = values;
+        if (!AppendChunkRef(ref)) return false;
+        field.mCount += values;
+        done += n;
+    }
+    field.mChunkStart = mBuffer->Size();
+    field.mChunkCount = field.mCount;
+    Track();
     return true;
 }
 
@@ -226,8 +316,10 @@ bool ZeqBodyWriter::WriteScalar(std::uint8_t tag, const void* value, std::size_t
     if (field.mBlockOpen || field.mBlockDone) return false;
     if (field.mCount == kMaxValueCount) {
         mFailed = true;
+        Track();
         return false;
     }
+    if (mBuffer->Size() >= mSpillAt && !Spill(field)) return false;
     if (field.mRunType == tag) {
         if (!field.mRunIsArray && field.mRunCount + 1 >= kRunThreshold && !MakeRun(field)) return false;
         if (field.mRunIsArray && field.mRunCount < kNone) {
@@ -273,6 +365,9 @@ bool ZeqBodyWriter::WriteArray(std::uint8_t tag, const void* values, std::size_t
         return true;
     }
     OpenField& field = mFields.back();
+    // Big arrays go from the caller's memory straight into chunks.
+    if (mSink && count * size >= kChunkBytes / 4) return WriteChunked(field, tag, source, count, size);
+    if (mBuffer->Size() >= mSpillAt && !Spill(field)) return false;
     if (field.mRunType == tag && (!field.mRunIsArray || count <= kNone - field.mRunCount)) {
         if (!field.mRunIsArray && !MakeRun(field)) return false;
         if (!mBuffer->Append(source, count * size)) return false;
@@ -285,6 +380,7 @@ bool ZeqBodyWriter::WriteArray(std::uint8_t tag, const void* values, std::size_t
     std::uint8_t* p = mBuffer->Grow(5 + count * size);
     if (!p) return false;
     p[0] = static_cast<std::uint8_t>(tag + ('a' - 'A'));
+    Store<std::uint32_t>(p + 1, 0);
     std::memcpy(p + 5, source, count * size);
     field.mRunTag = at;
     field.mRunType = tag;
@@ -298,9 +394,14 @@ bool ZeqBodyWriter::WriteString(std::string_view text) {
     if (!CanWriteValues(1)) return false;
     if (text.size() > 0xFFFFFFFFu) {
         mFailed = true;
+        Track();
         return false;
     }
     OpenField& field = mFields.back();
+    if (mSink && text.size() >= kChunkBytes / 4) {
+        return WriteChunked(field, kTagString, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 1);
+    }
+    if (mBuffer->Size() >= mSpillAt && !Spill(field)) return false;
     CloseRun(field);
     std::uint8_t* p = mBuffer->Grow(5 + text.size());
     if (!p) return false;
@@ -315,6 +416,7 @@ bool ZeqBodyWriter::WriteEmbedded(const ZeqEmbeddedRef& ref) {
     if (!CanWriteValues(1)) return false;
     if (ref.mName.size() > 0xFFFFu) return false;
     OpenField& field = mFields.back();
+    if (mBuffer->Size() >= mSpillAt && !Spill(field)) return false;
     CloseRun(field);
     std::uint8_t* p = mBuffer->Grow(1 + kEmbeddedFixedSize + ref.mName.size());
     if (!p) return false;
@@ -410,15 +512,22 @@ std::int64_t ValueAsLong(std::uint8_t type, const std::uint8_t* v) {
     }
 }
 
+std::int32_t ValueAsInt(std::uint8_t type, const std::uint8_t* v) {
+    if (type == kTagInt) return Load<std::int32_t>(v);
+    if (type == kTagDouble || type == kTagFloat) return DoubleToInt(ValueAsDouble(type, v));
+    return LongToInt(ValueAsLong(type, v));
+}
+
 }  // namespace
 
 ZeqBodyReader::ZeqBodyReader() { mLevels.resize(1); }
 
 ZeqBodyReader::~ZeqBodyReader() = default;
 
-void ZeqBodyReader::Reset(const std::uint8_t* body, std::size_t size) {
+void ZeqBodyReader::Reset(const std::uint8_t* body, std::size_t size, ZeqChunkLoader* loader) {
     mDepth = -1;
     mCorrupted = false;
+    mLoader = loader;
     Enter(body, body ? body + size : nullptr);
 }
 
@@ -434,6 +543,9 @@ void ZeqBodyReader::Enter(const std::uint8_t* begin, const std::uint8_t* end) {
     level.mMap.clear();
     level.mOpen = nullptr;
     level.mCursor = Cursor();
+    // A big chunk buffer is not kept for the next file.
+    if (mDepth == 0 && level.mChunk.Capacity() > 4 * kChunkBytes) level.mChunk.Release();
+    Track();
 }
 
 ZeqBodyReader::Group* ZeqBodyReader::FindGroup(Level& level, std::string_view name) {
@@ -493,12 +605,13 @@ bool ZeqBodyReader::OpenField(Level& level, const std::uint8_t* field) {
     const std::uint32_t count = Load<std::uint32_t>(field + 12);
     const std::uint64_t valueBytes = Load<std::uint64_t>(field + 16);
     const std::uint8_t* values = field + kFieldHeaderSize + nameLength;
-    const std::uint8_t* valuesEnd = values + valueBytes;
     level.mOpen = field;
     level.mCursor = Cursor();
     level.mCursor.mPos = values;
-    level.mCursor.mEnd = valuesEnd;
+    level.mCursor.mEnd = values + valueBytes;
     level.mCursor.mCount = count;
+    level.mCursor.mLimit = count;
+    Track();
     return true;
 }
 
@@ -506,6 +619,7 @@ bool ZeqBodyReader::FieldBegin(std::string_view name) {
     if (mDepth < 0) return false;
     Level& level = Top();
     level.mOpen = nullptr;
+    mCursor = nullptr;
     if (!level.mIndexed) Index(level);
     Group* group = FindGroup(level, name);
     if (!group || group->mCursor == kNone) return false;
@@ -515,19 +629,20 @@ bool ZeqBodyReader::FieldBegin(std::string_view name) {
 }
 
 bool ZeqBodyReader::FieldEnd() {
-    if (mDepth < 0 || !Top().mOpen) return false;
-    Level& level = Top();
-    const Cursor& c = level.mCursor;
+    if (!mCursor) return false;
+    const Cursor& c = *mCursor;
     // Every value read: the runs must have filled the value bytes exactly.
-    if (c.mConsumed == c.mCount && c.mRunLeft == 0 && c.mPos != c.mEnd) mCorrupted = true;
-    level.mOpen = nullptr;
+    if (c.mConsumed == c.mCount && c.mRunLeft == 0 && (c.mPos != c.mEnd || c.mResume != c.mResumeEnd)) {
+        mCorrupted = true;
+    }
+    Top().mOpen = nullptr;
+    mCursor = nullptr;
     return true;
 }
 
 bool ZeqBodyReader::BlockBegin() {
     if (mDepth < 0) return false;
-    const Level& level = Top();
-    const std::uint8_t* field = level.mOpen;
+    const std::uint8_t* field = Top().mOpen;
     if (!field) return false;
     const std::uint32_t nameFlags = Load<std::uint32_t>(field + 8);
     if (!(nameFlags & kBlockFlag)) return false;
@@ -536,7 +651,9 @@ bool ZeqBodyReader::BlockBegin() {
         mCorrupted = true;
         return false;
     }
-    const std::uint8_t* begin = level.mCursor.mEnd;
+    // Checked by Index: the name and the values lie within the field.
+    const std::uint8_t* begin =
+        field + kFieldHeaderSize + (nameFlags & ~kBlockFlag) + Load<std::uint64_t>(field + 16);
     const std::uint8_t* end = field + 8 + Load<std::uint64_t>(field);
     Enter(begin, end);
     return true;
@@ -545,6 +662,7 @@ bool ZeqBodyReader::BlockBegin() {
 bool ZeqBodyReader::BlockEnd() {
     if (mDepth <= 0) return false;
     --mDepth;
+    Track();
     return true;
 }
 
@@ -552,6 +670,7 @@ void ZeqBodyReader::ResetPosition() {
     if (mDepth < 0) return;
     Level& level = Top();
     level.mOpen = nullptr;
+    mCursor = nullptr;
     for (Group& group : level.mGroups) group.mCursor = group.mFirst;
 }
 
@@ -579,55 +698,97 @@ std::string_view ZeqBodyReader::BlockFieldName(int index) {
     return std::string_view(reinterpret_cast<const char*>(entry.mField + kFieldHeaderSize), entry.mNameLength);
 }
 
-int ZeqBodyReader::Remain() const {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    const Cursor& c = Top().mCursor;
-    return static_cast<int>(c.mCount - c.mConsumed);
+void ZeqBodyReader::Damaged(Cursor& c) {
+    mCorrupted = true;
+    // Nothing more is readable.
+    c.mConsumed = c.mCount;
+    c.mLimit = c.mCount;
+    c.mRunLeft = 0;
+    c.mPos = c.mEnd;
+    c.mResume = c.mResumeEnd = nullptr;
 }
 
-// Decodes the next run header, checking it against the field's value bytes and
-// value count; anything inconsistent marks the body corrupted.
+// The chunk reference at the cursor: its values become the region being read.
+bool ZeqBodyReader::EnterChunk(Cursor& c) {
+    const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
+    if (c.mResume || !mLoader || left < kChunkRefSize) return false;
+    const std::uint8_t* p = c.mPos + 1;
+    ZeqChunkRef ref;
+    ref.mCount = Load<std::uint32_t>(p);
+    ref.mLength = Load<std::uint64_t>(p + 4);
+    ref.mOffset = Load<std::uint64_t>(p + 12);
+    ref.mCrc = Load<std::uint32_t>(p + 20);
+    std::memcpy(ref.mNonce, p + 24, 16);
+    std::memcpy(ref.mKey, p + 40, 32);
+    if (ref.mCount == 0 || ref.mCount > c.mCount - c.mConsumed || ref.mLength == 0) return false;
+    ZeqBuffer& chunk = Top().mChunk;
+    if (!mLoader->LoadChunk(ref, chunk) || chunk.Size() != ref.mLength) return false;
+    c.mResume = p + kChunkRefSize;
+    c.mResumeEnd = c.mEnd;
+    c.mPos = chunk.Data();
+    c.mEnd = chunk.Data() + chunk.Size();
+    c.mLimit = c.mConsumed + ref.mCount;
+    return true;
+}
+
+// Decodes the next run header, checking it against the region's bytes and value
+// count; anything inconsistent marks the body corrupted.
 bool ZeqBodyReader::NextRun(Cursor& c) {
     if (c.mRunLeft > 0) return true;
-    if (c.mConsumed >= c.mCount) return false;
-    if (c.mPos >= c.mEnd) {
-        mCorrupted = true;
-        c.mConsumed = c.mCount;  // nothing more is readable
-        return false;
-    }
-    const std::uint8_t tag = *c.mPos;
-    const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
-    const std::uint8_t* payload = c.mPos + 1;
-    bool ok = false;
-    if (tag >= 'a' && tag <= 'z') {
-        const std::uint8_t type = static_cast<std::uint8_t>(tag - ('a' - 'A'));
-        const std::size_t size = ElementSize(type);
-        if (size != 0 && left >= 4) {
-            const std::uint32_t n = Load<std::uint32_t>(payload);
-            if (n != 0 && n <= (left - 4) / size && n <= c.mCount - c.mConsumed) {
-                c.mRunType = type;
-                c.mRunLeft = n;
-                c.mPos += 5;
-                return true;
+    for (;;) {
+        if (c.mConsumed >= c.mLimit || c.mPos >= c.mEnd) {
+            if (!c.mResume) {
+                if (c.mConsumed >= c.mCount) return false;
+                Damaged(c);  // fewer values than the count says
+                return false;
             }
+            // The end of a chunk: it must hold exactly the values it claims.
+            if (c.mConsumed != c.mLimit || c.mPos != c.mEnd) {
+                Damaged(c);
+                return false;
+            }
+            c.mPos = c.mResume;
+            c.mEnd = c.mResumeEnd;
+            c.mResume = c.mResumeEnd = nullptr;
+            c.mLimit = c.mCount;
+            continue;
         }
-    } else if (tag == kTagString) {
-        ok = left >= 4 && Load<std::uint32_t>(payload) <= left - 4;
-    } else if (tag == kTagEmbedded) {
-        ok = left >= kEmbeddedFixedSize && Load<std::uint32_t>(payload + kEmbeddedFixedSize - 4) <= left - kEmbeddedFixedSize;
-    } else {
-        const std::size_t size = ElementSize(tag);
-        ok = size != 0 && size <= left;
+        const std::uint8_t tag = *c.mPos;
+        const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
+        const std::uint8_t* payload = c.mPos + 1;
+        bool ok = false;
+        if (tag >= 'a' && tag <= 'z') {
+            const std::uint8_t type = static_cast<std::uint8_t>(tag - ('a' - 'A'));
+            const std::size_t size = ElementSize(type);
+            if (size != 0 && left >= 4) {
+                const std::uint32_t n = Load<std::uint32_t>(payload);
+                if (n != 0 && n <= (left - 4) / size && n <= c.mLimit - c.mConsumed) {
+                    c.mRunType = type;
+                    c.mRunLeft = n;
+                    c.mPos += 5;
+                    return true;
+                }
+            }
+        } else if (tag == kTagChunk) {
+            if (EnterChunk(c)) continue;
+        } else if (tag == kTagString) {
+            ok = left >= 4 && Load<std::uint32_t>(payload) <= left - 4;
+        } else if (tag == kTagEmbedded) {
+            ok = left >= kEmbeddedFixedSize &&
+                 Load<std::uint32_t>(payload + kEmbeddedFixedSize - 4) <= left - kEmbeddedFixedSize;
+        } else {
+            const std::size_t size = ElementSize(tag);
+            ok = size != 0 && size <= left;
+        }
+        if (!ok) {
+            Damaged(c);
+            return false;
+        }
+        c.mRunType = tag;
+        c.mRunLeft = 1;
+        c.mPos += 1;
+        return true;
     }
-    if (!ok) {
-        mCorrupted = true;
-        c.mConsumed = c.mCount;
-        return false;
-    }
-    c.mRunType = tag;
-    c.mRunLeft = 1;
-    c.mPos += 1;
-    return true;
 }
 
 const std::uint8_t* ZeqBodyReader::Take(Cursor& c, std::uint8_t& type) {
@@ -647,61 +808,41 @@ const std::uint8_t* ZeqBodyReader::Take(Cursor& c, std::uint8_t& type) {
 }
 
 std::uint8_t ZeqBodyReader::PeekType() {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    Cursor& c = Top().mCursor;
-    if (!NextRun(c)) return 0;
-    return c.mRunType;
+    if (!mCursor || !NextRun(*mCursor)) return 0;
+    return mCursor->mRunType;
 }
 
 bool ZeqBodyReader::ReadDoubleSlow(double& out) {
-    if (mDepth < 0 || !FieldOpen()) return false;
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
     out = ValueAsDouble(type, v);
     return true;
 }
 
-bool ZeqBodyReader::ReadLong(std::int64_t& out) {
-    if (const std::uint8_t* fast = TakeFast<8>(kTagLong)) {
-        out = Load<std::int64_t>(fast);
-        return true;
-    }
-    if (mDepth < 0 || !FieldOpen()) return false;
+bool ZeqBodyReader::ReadLongSlow(std::int64_t& out) {
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
     out = ValueAsLong(type, v);
     return true;
 }
 
-bool ZeqBodyReader::ReadInt(std::int32_t& out) {
-    if (const std::uint8_t* fast = TakeFast<4>(kTagInt)) {
-        out = Load<std::int32_t>(fast);
-        return true;
-    }
-    if (mDepth < 0 || !FieldOpen()) return false;
+bool ZeqBodyReader::ReadIntSlow(std::int32_t& out) {
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
-    if (type == kTagInt) {
-        out = Load<std::int32_t>(v);
-    } else if (type == kTagDouble || type == kTagFloat) {
-        out = DoubleToInt(ValueAsDouble(type, v));
-    } else {
-        out = LongToInt(ValueAsLong(type, v));
-    }
+    out = ValueAsInt(type, v);
     return true;
 }
 
-bool ZeqBodyReader::ReadChar(char& out) {
-    if (const std::uint8_t* fast = TakeFast<1>(kTagChar)) {
-        out = static_cast<char>(*fast);
-        return true;
-    }
-    if (mDepth < 0 || !FieldOpen()) return false;
+bool ZeqBodyReader::ReadCharSlow(char& out) {
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
     switch (type) {
         case kTagChar:
@@ -721,9 +862,9 @@ bool ZeqBodyReader::ReadChar(char& out) {
 }
 
 bool ZeqBodyReader::ReadString(KString& out) {
-    if (mDepth < 0 || !FieldOpen()) return false;
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
     char text[32];
     std::to_chars_result result{text, std::errc()};
@@ -753,9 +894,9 @@ bool ZeqBodyReader::ReadString(KString& out) {
 }
 
 bool ZeqBodyReader::ReadEmbedded(ZeqEmbeddedRef& out) {
-    if (mDepth < 0 || !FieldOpen()) return false;
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v || type != kTagEmbedded) return false;
     out.mOffset = Load<std::uint64_t>(v);
     out.mSize = Load<std::uint64_t>(v + 8);
@@ -767,14 +908,10 @@ bool ZeqBodyReader::ReadEmbedded(ZeqEmbeddedRef& out) {
     return true;
 }
 
-bool ZeqBodyReader::ReadTime(std::int64_t& ticks, int sectionVersion) {
-    if (const std::uint8_t* fast = TakeFast<8>(kTagLong)) {
-        ticks = Load<std::int64_t>(fast);
-        return true;
-    }
-    if (mDepth < 0 || !FieldOpen()) return false;
+bool ZeqBodyReader::ReadTimeSlow(std::int64_t& ticks, int sectionVersion) {
+    if (!mCursor) return false;
     std::uint8_t type = 0;
-    const std::uint8_t* v = Take(Top().mCursor, type);
+    const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
     const bool ticksVersion = sectionVersion > 2000;
     bool asSeconds = false;
@@ -808,88 +945,44 @@ bool ZeqBodyReader::ReadTime(std::int64_t& ticks, int sectionVersion) {
     return true;
 }
 
-std::size_t ZeqBodyReader::ReadDoubles(double* out, std::size_t count) {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    Cursor& c = Top().mCursor;
+template <class T, class Convert>
+std::size_t ZeqBodyReader::ReadRuns(std::uint8_t tag, T* out, std::size_t count, Convert convert) {
+    if (!mCursor) return 0;
+    Cursor& c = *mCursor;
     std::size_t done = 0;
     while (done < count && NextRun(c)) {
-        if (c.mRunType == kTagDouble) {
+        if (c.mRunType == tag) {
+            // A run (or single) of the native type: checked once, copied whole.
             const std::size_t n = std::min<std::size_t>(c.mRunLeft, count - done);
-            std::memcpy(out + done, c.mPos, n * 8);
-            c.mPos += n * 8;
+            std::memcpy(out + done, c.mPos, n * sizeof(T));
+            c.mPos += n * sizeof(T);
             c.mRunLeft -= static_cast<std::uint32_t>(n);
             c.mConsumed += static_cast<std::uint32_t>(n);
             done += n;
         } else {
             std::uint8_t type = 0;
             const std::uint8_t* v = Take(c, type);
-            out[done++] = ValueAsDouble(type, v);
+            out[done++] = convert(type, v);
         }
     }
     return done;
+}
+
+std::size_t ZeqBodyReader::ReadDoubles(double* out, std::size_t count) {
+    return ReadRuns(kTagDouble, out, count, ValueAsDouble);
 }
 
 std::size_t ZeqBodyReader::ReadFloats(float* out, std::size_t count) {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    Cursor& c = Top().mCursor;
-    std::size_t done = 0;
-    while (done < count && NextRun(c)) {
-        if (c.mRunType == kTagFloat) {
-            const std::size_t n = std::min<std::size_t>(c.mRunLeft, count - done);
-            std::memcpy(out + done, c.mPos, n * 4);
-            c.mPos += n * 4;
-            c.mRunLeft -= static_cast<std::uint32_t>(n);
-            c.mConsumed += static_cast<std::uint32_t>(n);
-            done += n;
-        } else {
-            std::uint8_t type = 0;
-            const std::uint8_t* v = Take(c, type);
-            out[done++] = static_cast<float>(ValueAsDouble(type, v));
-        }
-    }
-    return done;
+    return ReadRuns(kTagFloat, out, count,
+                    [](std::uint8_t type, const std::uint8_t* v) { return static_cast<float>(ValueAsDouble(type, v)); });
 }
 
 std::size_t ZeqBodyReader::ReadInts(std::int32_t* out, std::size_t count) {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    Cursor& c = Top().mCursor;
-    std::size_t done = 0;
-    while (done < count && NextRun(c)) {
-        if (c.mRunType == kTagInt) {
-            const std::size_t n = std::min<std::size_t>(c.mRunLeft, count - done);
-            std::memcpy(out + done, c.mPos, n * 4);
-            c.mPos += n * 4;
-            c.mRunLeft -= static_cast<std::uint32_t>(n);
-            c.mConsumed += static_cast<std::uint32_t>(n);
-            done += n;
-        } else {
-            std::int32_t value = 0;
-            ReadInt(value);
-            out[done++] = value;
-        }
-    }
-    return done;
+    return ReadRuns(kTagInt, out, count, ValueAsInt);
 }
 
 std::size_t ZeqBodyReader::ReadLongs(std::int64_t* out, std::size_t count) {
-    if (mDepth < 0 || !FieldOpen()) return 0;
-    Cursor& c = Top().mCursor;
-    std::size_t done = 0;
-    while (done < count && NextRun(c)) {
-        if (c.mRunType == kTagLong) {
-            const std::size_t n = std::min<std::size_t>(c.mRunLeft, count - done);
-            std::memcpy(out + done, c.mPos, n * 8);
-            c.mPos += n * 8;
-            c.mRunLeft -= static_cast<std::uint32_t>(n);
-            c.mConsumed += static_cast<std::uint32_t>(n);
-            done += n;
-        } else {
-            std::uint8_t type = 0;
-            const std::uint8_t* v = Take(c, type);
-            out[done++] = ValueAsLong(type, v);
-        }
-    }
-    return done;
+    return ReadRuns(kTagLong, out, count, ValueAsLong);
 }
 
 }  // namespace zeqdetail

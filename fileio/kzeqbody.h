@@ -45,6 +45,7 @@ public:
     std::uint8_t* Data() { return mData; }
     const std::uint8_t* Data() const { return mData; }
     std::size_t Size() const { return mSize; }
+    std::size_t Capacity() const { return mCapacity; }
     bool Failed() const { return mFailed; }
 
     // Room for size bytes in total; false (and Failed) when memory runs out.
@@ -56,6 +57,13 @@ public:
         mSize += count;
         return p;
     }
+    // Pointer to room for count more bytes at the end, or null; the size stays
+    // until Advance says how many of them were written.
+    std::uint8_t* Room(std::size_t count) {
+        if (count > mCapacity - mSize && !Reserve(Checked(count))) return nullptr;
+        return mData + mSize;
+    }
+    void Advance(std::size_t count) { mSize += count; }
     bool Append(const void* data, std::size_t count) {
         std::uint8_t* p = Grow(count);
         if (!p) return false;
@@ -98,6 +106,13 @@ constexpr std::uint32_t kMaxValueCount = 0x7FFFFFFFu;
 // Embedded file value: u64 offset, u64 size, u32 CRC, 16-byte nonce, 32-byte key,
 // u32 name length, name.
 constexpr std::size_t kEmbeddedFixedSize = 8 + 8 + 4 + 16 + 32 + 4;
+// Chunk reference (values stored outside the body): u32 value count, u64 byte
+// length, u64 offset, u32 CRC, 16-byte nonce, 32-byte key.
+constexpr std::size_t kChunkRefSize = 4 + 8 + 8 + 4 + 16 + 32;
+// Writers move a field's values into a chunk once this many bytes of them are
+// held in the body; big arrays and strings go to chunks of this size directly.
+// One chunk is what moves between the caller's memory and the file in one piece.
+constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
 
 // Value tags: single values use the type letter, runs of one type its lower case.
 enum : std::uint8_t {
@@ -108,6 +123,7 @@ enum : std::uint8_t {
     kTagChar = 'C',
     kTagString = 'S',
     kTagEmbedded = 'E',
+    kTagChunk = 'X',
 };
 
 // Size of one element of a numeric or char tag (upper case), 0 for others.
@@ -135,14 +151,49 @@ struct ZeqEmbeddedRef {
     std::string_view mName;
 };
 
+// Where a chunk of values lies in the file and how to check and decipher it.
+struct ZeqChunkRef {
+    std::uint32_t mCount = 0;
+    std::uint64_t mLength = 0;
+    std::uint64_t mOffset = 0;
+    std::uint32_t mCrc = 0;
+    std::uint8_t mNonce[16] = {};
+    std::uint8_t mKey[32] = {};
+};
+
+// Stores chunks for a body writer: the bytes of head then data, as one chunk.
+// Fills in the reference (all but the count); false when it could not be stored.
+class ZeqChunkSink {
+public:
+    virtual bool StoreChunk(const std::uint8_t* head, std::size_t headSize, const std::uint8_t* data,
+                            std::size_t dataSize, ZeqChunkRef& ref) = 0;
+
+protected:
+    ~ZeqChunkSink() = default;
+};
+
+// Loads chunks for a body reader: the chunk's bytes, checked against its CRC
+// and deciphered, into out. False when it lies outside the data, does not match
+// or cannot be read.
+class ZeqChunkLoader {
+public:
+    virtual bool LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) = 0;
+
+protected:
+    ~ZeqChunkLoader() = default;
+};
+
 // Writes fields into a buffer. Misuse (values without a field, unbalanced ends)
-// is answered with false and leaves the buffer consistent.
+// is answered with false and leaves the buffer consistent. With a chunk sink,
+// big values leave the buffer as chunks while they are written, so the buffer
+// holds the structure and small values only.
 class ZeqBodyWriter {
 public:
-    explicit ZeqBodyWriter(ZeqBuffer& buffer) : mBuffer(&buffer) {}
+    explicit ZeqBodyWriter(ZeqBuffer& buffer, ZeqChunkSink* sink = nullptr) : mBuffer(&buffer), mSink(sink) {}
 
     void Reset();
-    // Errors: true once the buffer could not grow or a limit was passed.
+    // Errors: true once the buffer could not grow, a chunk could not be stored or
+    // a limit was passed.
     bool Failed() const { return mFailed || mBuffer->Failed(); }
     bool OutOfMemory() const { return mBuffer->Failed(); }
 
@@ -154,7 +205,7 @@ public:
     void CloseAll();
     // Blocks open (depth of the current block).
     int Depth() const { return mDepth; }
-    bool ValueOpen() const { return !mFields.empty() && !mFields.back().mBlockOpen && !mFields.back().mBlockDone; }
+    bool ValueOpen() const { return mValueField != nullptr; }
 
     bool WriteDouble(double v) { return WriteValue(kTagDouble, v); }
     bool WriteFloat(float v) { return WriteValue(kTagFloat, v); }
@@ -172,10 +223,16 @@ private:
 
     struct OpenField {
         std::size_t mHeader;
+        // Start of the values still in the buffer (after the last chunk reference).
+        std::size_t mChunkStart;
         std::size_t mValues;
+        std::size_t mValueBytes;
         // Start of the current run: its header, or its first single.
         std::size_t mRunTag;
+        std::uint32_t mNameLength;
         std::uint32_t mCount;
+        // mCount when the values at mChunkStart began.
+        std::uint32_t mChunkCount;
         std::uint32_t mRunCount;
         std::uint8_t mRunType;
         bool mRunIsArray;
@@ -187,33 +244,38 @@ private:
     // new single); the rest, with every limit, in WriteScalar.
     template <class T>
     bool WriteValue(std::uint8_t tag, T value) {
-        if (mFields.empty() || mFailed) return false;
-        OpenField& field = mFields.back();
-        if (field.mBlockOpen || field.mBlockDone || field.mCount >= kMaxValueCount - 1) {
+        OpenField* field = mValueField;
+        if (!field || field->mCount >= kMaxValueCount - 1 || mBuffer->Size() >= mSpillAt ||
+            mBuffer->Capacity() - mBuffer->Size() < 1 + sizeof(T)) {
             return WriteScalar(tag, &value, sizeof(T));
         }
-        if (field.mRunType == tag) {
-            if (field.mRunIsArray ? field.mRunCount == 0xFFFFFFFFu : field.mRunCount + 1 >= kRunThreshold) {
-                return WriteScalar(tag, &value, sizeof(T));
+        std::uint8_t* p = mBuffer->Data() + mBuffer->Size();
+        if (field->mRunType == tag) {
+            if (field->mRunIsArray) {
+                if (field->mRunCount == 0xFFFFFFFFu) return WriteScalar(tag, &value, sizeof(T));
+                std::memcpy(p, &value, sizeof(T));
+                mBuffer->Advance(sizeof(T));
+            } else {
+                if (field->mRunCount + 1 >= kRunThreshold) return WriteScalar(tag, &value, sizeof(T));
+                p[0] = tag;
+                std::memcpy(p + 1, &value, sizeof(T));
+                mBuffer->Advance(1 + sizeof(T));
             }
-            std::uint8_t* p = mBuffer->Grow(field.mRunIsArray ? sizeof(T) : 1 + sizeof(T));
-            if (!p) return false;
-            if (!field.mRunIsArray) *p++ = tag;
-            std::memcpy(p, &value, sizeof(T));
-            ++field.mRunCount;
-            ++field.mCount;
+            ++field->mRunCount;
+            ++field->mCount;
             return true;
         }
-        if (field.mRunIsArray) CloseRun(field);
-        const std::size_t at = mBuffer->Size();
-        std::uint8_t* p = mBuffer->Grow(1 + sizeof(T));
-        if (!p) return false;
+        if (field->mRunIsArray) {
+            CloseRun(*field);
+            p = mBuffer->Data() + mBuffer->Size();
+        }
         p[0] = tag;
         std::memcpy(p + 1, &value, sizeof(T));
-        field.mRunTag = at;
-        field.mRunType = tag;
-        field.mRunCount = 1;
-        ++field.mCount;
+        field->mRunTag = mBuffer->Size();
+        mBuffer->Advance(1 + sizeof(T));
+        field->mRunType = tag;
+        field->mRunCount = 1;
+        ++field->mCount;
         return true;
     }
     bool WriteScalar(std::uint8_t tag, const void* value, std::size_t size);
@@ -221,22 +283,36 @@ private:
     bool CanWriteValues(std::size_t count);
     void CloseRun(OpenField& field);
     void EndTop();
+    // Recomputes mValueField and mSpillAt after the open fields changed.
+    void Track();
+    // Moves the values held in the buffer since the last chunk into a chunk.
+    bool Spill(OpenField& field);
+    // Stores head + data (count values) as chunks and appends their references.
+    bool WriteChunked(OpenField& field, std::uint8_t tag, const std::uint8_t* data, std::size_t count,
+                      std::size_t elementSize);
+    bool AppendChunkRef(const ZeqChunkRef& ref);
 
     ZeqBuffer* mBuffer;
+    ZeqChunkSink* mSink;
     std::vector<OpenField> mFields;
+    // The field taking values (open, block not started), else null.
+    OpenField* mValueField = nullptr;
+    // Buffer size from which the value field's values move into a chunk.
+    std::size_t mSpillAt = static_cast<std::size_t>(-1);
     int mDepth = 0;
     bool mFailed = false;
 };
 
 // Reads a body held in memory (not owned; it must stay while the reader uses it).
-// Field headers are checked when a block is indexed, value runs as they are read;
-// anything inconsistent makes Corrupted() true and what lies behind it unreadable.
+// Field headers are checked when a block is indexed, value runs as they are read,
+// chunks when they are entered; anything inconsistent makes Corrupted() true and
+// what lies behind it unreadable.
 class ZeqBodyReader {
 public:
     ZeqBodyReader();
     ~ZeqBodyReader();
 
-    void Reset(const std::uint8_t* body, std::size_t size);
+    void Reset(const std::uint8_t* body, std::size_t size, ZeqChunkLoader* loader = nullptr);
     void Clear() { Reset(nullptr, 0); }
     bool Corrupted() const { return mCorrupted; }
     int Depth() const { return mDepth; }
@@ -249,10 +325,10 @@ public:
     int InstanceCount(std::string_view name);
     int BlockFieldCount();
     std::string_view BlockFieldName(int index);
-    bool FieldOpen() const { return Top().mOpen != nullptr; }
+    bool FieldOpen() const { return mCursor != nullptr; }
 
-    int Count() const { return FieldOpen() ? static_cast<int>(Top().mCursor.mCount) : 0; }
-    int Remain() const;
+    int Count() const { return mCursor ? static_cast<int>(mCursor->mCount) : 0; }
+    int Remain() const { return mCursor ? static_cast<int>(mCursor->mCount - mCursor->mConsumed) : 0; }
     // Next value's tag ('D', 'F', 'I', 'L', 'C', 'S', 'E'), 0 when none.
     std::uint8_t PeekType();
 
@@ -264,13 +340,41 @@ public:
         }
         return ReadDoubleSlow(out);
     }
-    bool ReadLong(std::int64_t& out);
-    bool ReadInt(std::int32_t& out);
-    bool ReadChar(char& out);
+    bool ReadLong(std::int64_t& out) {
+        if (const std::uint8_t* v = TakeFast<8>(kTagLong)) {
+            std::memcpy(&out, v, 8);
+            return true;
+        }
+        return ReadLongSlow(out);
+    }
+    bool ReadInt(std::int32_t& out) {
+        if (const std::uint8_t* v = TakeFast<4>(kTagInt)) {
+            std::memcpy(&out, v, 4);
+            return true;
+        }
+        return ReadIntSlow(out);
+    }
+    bool ReadChar(char& out) {
+        if (const std::uint8_t* v = TakeFast<1>(kTagChar)) {
+            out = static_cast<char>(*v);
+            return true;
+        }
+        return ReadCharSlow(out);
+    }
     bool ReadString(KString& out);
     bool ReadEmbedded(ZeqEmbeddedRef& out);
     // Time: ticks, with the section version deciding how 'I' values read.
-    bool ReadTime(std::int64_t& ticks, int sectionVersion);
+    bool ReadTime(std::int64_t& ticks, int sectionVersion) {
+        return ReadTicks(ticks) || ReadTimeSlow(ticks, sectionVersion);
+    }
+    // The next value when it is stored as ticks ('L'), the common case of a time.
+    bool ReadTicks(std::int64_t& ticks) {
+        if (const std::uint8_t* v = TakeFast<8>(kTagLong)) {
+            std::memcpy(&ticks, v, 8);
+            return true;
+        }
+        return false;
+    }
     // Up to count values converted; answers how many were read.
     std::size_t ReadDoubles(double* out, std::size_t count);
     std::size_t ReadFloats(float* out, std::size_t count);
@@ -290,13 +394,20 @@ private:
         std::uint32_t mCursor;
         std::uint32_t mCount;
     };
+    // Position in the values of the open field. mPos..mEnd is the region being
+    // read: the field's values in the body, or a chunk (then mResume..mResumeEnd
+    // is the rest of the field's values after the chunk reference).
     struct Cursor {
         const std::uint8_t* mPos = nullptr;
         const std::uint8_t* mEnd = nullptr;
+        const std::uint8_t* mResume = nullptr;
+        const std::uint8_t* mResumeEnd = nullptr;
         std::uint32_t mRunLeft = 0;
         std::uint8_t mRunType = 0;
         std::uint32_t mCount = 0;
         std::uint32_t mConsumed = 0;
+        // mConsumed at which the region's values end (mCount outside chunks).
+        std::uint32_t mLimit = 0;
     };
     struct Level {
         const std::uint8_t* mBegin = nullptr;
@@ -307,46 +418,60 @@ private:
         std::unordered_map<std::string_view, std::uint32_t> mMap;
         const std::uint8_t* mOpen = nullptr;
         Cursor mCursor;
+        // The chunk being read by the cursor (one per level, so a parent's chunk
+        // stays while a nested block is read).
+        ZeqBuffer mChunk;
     };
 
     Level& Top() { return mLevels[static_cast<std::size_t>(mDepth)]; }
     const Level& Top() const { return mLevels[static_cast<std::size_t>(mDepth)]; }
     void Enter(const std::uint8_t* begin, const std::uint8_t* end);
+    // The open field's cursor of the current level, or null.
+    void Track() { mCursor = mDepth >= 0 && Top().mOpen ? &Top().mCursor : nullptr; }
     bool ReadDoubleSlow(double& out);
+    bool ReadLongSlow(std::int64_t& out);
+    bool ReadIntSlow(std::int32_t& out);
+    bool ReadCharSlow(char& out);
+    bool ReadTimeSlow(std::int64_t& ticks, int sectionVersion);
+    template <class T, class Convert>
+    std::size_t ReadRuns(std::uint8_t tag, T* out, std::size_t count, Convert convert);
     // The next value when it is of this fixed-size type (single or in a run), else
     // null and nothing consumed.
     template <std::size_t N>
     const std::uint8_t* TakeFast(std::uint8_t tag) {
-        if (mDepth < 0) return nullptr;
-        Level& level = Top();
-        if (!level.mOpen) return nullptr;
-        Cursor& c = level.mCursor;
-        const std::uint8_t* v = nullptr;
-        if (c.mRunLeft > 0) {
-            if (c.mRunType != tag) return nullptr;
-            v = c.mPos;
-            c.mPos += N;
-            --c.mRunLeft;
+        Cursor* c = mCursor;
+        if (!c) return nullptr;
+        const std::uint8_t* v;
+        if (c->mRunLeft > 0) {
+            if (c->mRunType != tag) return nullptr;
+            v = c->mPos;
+            c->mPos += N;
+            --c->mRunLeft;
         } else {
-            if (c.mConsumed >= c.mCount || c.mEnd - c.mPos <= static_cast<std::ptrdiff_t>(N) || *c.mPos != tag) {
+            if (c->mConsumed >= c->mLimit || c->mEnd - c->mPos <= static_cast<std::ptrdiff_t>(N) || *c->mPos != tag) {
                 return nullptr;
             }
-            v = c.mPos + 1;
-            c.mPos += 1 + N;
-            c.mRunType = tag;
+            v = c->mPos + 1;
+            c->mPos += 1 + N;
+            c->mRunType = tag;
         }
-        ++c.mConsumed;
+        ++c->mConsumed;
         return v;
     }
     bool Index(Level& level);
     Group* FindGroup(Level& level, std::string_view name);
     bool OpenField(Level& level, const std::uint8_t* field);
-    // Makes the next value current in the cursor's run; false when none.
+    // Makes the next value current in the cursor's run, entering and leaving
+    // chunks; false when none is left or the values are damaged.
     bool NextRun(Cursor& c);
+    bool EnterChunk(Cursor& c);
+    void Damaged(Cursor& c);
     // The current value's bytes, consumed.
     const std::uint8_t* Take(Cursor& c, std::uint8_t& type);
 
     std::vector<Level> mLevels;
+    Cursor* mCursor = nullptr;
+    ZeqChunkLoader* mLoader = nullptr;
     int mDepth = 0;
     bool mCorrupted = false;
 };

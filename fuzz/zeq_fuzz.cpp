@@ -1,7 +1,8 @@
 // Opens arbitrary bytes as a field file and walks every section, field, value and
 // block. The first byte chooses how the rest is presented: as a whole file (any
 // encoding), as the main section of a valid plain or encrypted binary file (so the
-// checksums hold and the body parser is reached), or as the fields of an ASCII file.
+// checksums hold and the body parser is reached), as such a section after a data
+// area that its chunk references can point into, or as the fields of an ASCII file.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,7 @@ using namespace zeqsdk_400::zeqdetail;
 
 namespace {
 
-std::string WrapBinary(const std::uint8_t* data, std::size_t size, bool encrypted) {
+std::string WrapBinary(const std::uint8_t* data, std::size_t size, bool encrypted, std::size_t dataArea = 0) {
     KZeqFileHeaderInfo header;
     header.mFileVersion = 5800;
     ZeqBuffer info;
@@ -30,6 +31,9 @@ std::string WrapBinary(const std::uint8_t* data, std::size_t size, bool encrypte
                      Crc32(0, info.Data(), info.Size()));
     std::string file(reinterpret_cast<const char*>(fixed), sizeof(fixed));
     file.append(reinterpret_cast<const char*>(info.Data()), info.Size());
+    file.append(reinterpret_cast<const char*>(data), dataArea);
+    data += dataArea;
+    size -= dataArea;
     std::vector<ZeqSectionInfo> sections(1);
     sections[0].mOffset = file.size();
     sections[0].mStoredLength = size;
@@ -137,7 +141,7 @@ void WalkFile(KChainedFile& stream) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const std::uint8_t mode = data[0] % 4;
+    const std::uint8_t mode = data[0] % 6;
     ++data;
     --size;
     std::string file;
@@ -148,6 +152,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 1:
         case 2:
             file = WrapBinary(data, size, mode == 2);
+            break;
+        case 4:
+        case 5:
+            // The second byte says how much of the rest is the data area.
+            if (size < 1) return 0;
+            file = WrapBinary(data + 1, size - 1, mode == 5, (size - 1) * data[0] / 256);
             break;
         default:
             file = "@Zeq: 5800\n@Section: 5800\n";

@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <cstdio>
@@ -10,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
 #include "fileio/kzeqascii.h"
 #include "fileio/tests/kzeq_test_support.h"
@@ -174,6 +178,198 @@ TEST_F(KZeqAscii, EmbeddingIsBinaryOnly) {
     EXPECT_TRUE(z.ProjectClose());
 }
 
+// The password line follows the section's fields (the text goes out before the
+// password is final); readers take it there or right after "@Section", once.
+TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
+    {
+        KZeq z;
+        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
+        z.FieldWriteBegin("Secret");
+        z.FieldWriteI(7);
+        ASSERT_TRUE(z.ProjectSetPassword("pw"));
+        ASSERT_TRUE(z.ProjectClose());
+    }
+    const std::string text = zeqtest::ReadBytes(mPath);
+    const std::size_t field = text.find("Secret: 7\n");
+    const std::size_t password = text.find("@Password: \"PBKDF2-SHA256\"");
+    ASSERT_NE(field, std::string::npos);
+    ASSERT_NE(password, std::string::npos);
+    EXPECT_LT(field, password);
+    {
+        KZeq z;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
+        EXPECT_TRUE(z.IsPasswordProtected());
+        EXPECT_FALSE(z.CheckPassword("wrong"));
+        EXPECT_TRUE(z.CheckPassword("pw"));
+        EXPECT_EQ(z.FieldReadI("Secret", 0), 7);
+    }
+    // The same line before the fields.
+    const std::size_t lineEnd = text.find('\n', password);
+    const std::string line = text.substr(password, lineEnd + 1 - password);
+    std::string moved = text;
+    moved.erase(password, line.size());
+    moved.insert(moved.find("Secret"), line);
+    zeqtest::WriteBytes(mPath, moved);
+    {
+        KZeq z;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << moved;
+        EXPECT_FALSE(z.CheckPassword("wrong"));
+        EXPECT_TRUE(z.CheckPassword("pw"));
+        EXPECT_EQ(z.FieldReadI("Secret", 0), 7);
+    }
+    // Twice for one section, or before any section: corrupted.
+    std::string twice = moved;
+    twice.insert(twice.find("@End"), line);
+    std::string early = text;
+    early.insert(early.find("@Section"), line);
+    for (const std::string& bad : {twice, early}) {
+        zeqtest::WriteBytes(mPath, bad);
+        KZeq z;
+        EXPECT_FALSE(z.ProjectOpen(mPath.c_str()));
+        EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    }
+}
+
+// A section far larger than the writer's buffer streams out; lines keep wrapping
+// the same way across the hand-overs, and comments stay on their own lines.
+TEST_F(KZeqAscii, LongSectionsStreamOut) {
+    std::vector<double> values(400000);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i) * 1.25 - 3.5;
+    {
+        KZeq z;
+        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
+        for (int f = 0; f < 3; ++f) {
+            z.FieldWriteBegin("Block");
+            z.FieldWriteBlockBegin();
+            z.FieldWriteBegin("Values");
+            z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
+            z.WriteComments("after the values");
+            z.FieldWriteEnd();
+            z.FieldWriteBlockEnd();
+            z.FieldWriteEnd();
+        }
+        ASSERT_TRUE(z.ProjectClose());
+    }
+    const std::string text = zeqtest::ReadBytes(mPath);
+    std::istringstream lines(text);
+    std::string line;
+    std::size_t longest = 0;
+    int comments = 0;
+    while (std::getline(lines, line)) {
+        longest = std::max(longest, line.size());
+        if (line == "\t; after the values") ++comments;
+    }
+    EXPECT_LT(longest, 130u);
+    EXPECT_EQ(comments, 3);
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
+    for (int f = 0; f < 3; ++f) {
+        ASSERT_TRUE(z.FieldReadBegin("Block"));
+        ASSERT_TRUE(z.FieldReadBlockBegin());
+        ASSERT_TRUE(z.FieldReadBegin("Values"));
+        std::vector<double> read(values.size());
+        ASSERT_EQ(z.FieldReadDn(read.data(), static_cast<int>(read.size())), static_cast<int>(values.size()));
+        EXPECT_EQ(read, values);
+        z.FieldReadBlockEnd();
+        z.FieldReadEnd();
+    }
+}
+
+// Numbers read as strtod / strtoll read them: the one-pass path for plain numbers
+// and the general path agree on every form, at every limit.
+TEST_F(KZeqAscii, NumbersReadExactly) {
+    std::vector<std::string> tokens = {"0", "-0", "7", "-7", "2147483647", "2147483648", "-2147483648", "-2147483649",
+                                       "999999999999999999", "-999999999999999999", "9223372036854775807",
+                                       "1234567890123456789", "0.5", "-0.0", "1.", "1e5", "1E-5", "2.5e+3",
+                                       "9007199254740993", "9007199254740993.0", "0.1", "1e22", "1e23", "1e-22",
+                                       "1e-23", "4.9406564584124654e-324", "1.7976931348623157e308",
+                                       "123456789012345678.5", "0.000000000000000001", "00012", "-0000.25"};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 3000; ++i) {
+        const std::uint64_t bits = random();
+        std::string digits = std::to_string(bits % 1000000000000000000ull).substr(0, 1 + bits % 19);
+        const int point = static_cast<int>((bits >> 40) % (digits.size() + 1));
+        if (point < static_cast<int>(digits.size())) digits.insert(static_cast<std::size_t>(point), ".");
+        if (bits & (1ull << 60)) digits = "-" + digits;
+        if (bits & (1ull << 61)) digits += "e" + std::to_string(static_cast<int>((bits >> 48) % 61) - 30);
+        tokens.push_back(digits);
+    }
+    std::string file = "@Zeq: 6000\n@Section: 6000\nV: ";
+    for (std::size_t i = 0; i < tokens.size(); ++i) file += (i ? "," : "") + tokens[i];
+    file += "\n@End\n";
+    zeqtest::WriteBytes(mPath, file);
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << z.GetLastErrorString();
+    ASSERT_TRUE(z.FieldReadBegin("V"));
+    ASSERT_EQ(z.FieldReadGetCount(), static_cast<int>(tokens.size()));
+    for (const std::string& token : tokens) {
+        const bool integral = token.find_first_of(".eE") == std::string::npos && token != "-0";
+        errno = 0;
+        const long long whole = std::strtoll(token.c_str(), nullptr, 10);
+        if (integral && errno == 0) {
+            const char expected = whole >= INT_MIN && whole <= INT_MAX ? 'I' : 'L';
+            ASSERT_EQ(z.FieldReadGetType(), expected) << token;
+            ASSERT_EQ(z.FieldReadL(), whole) << token;
+        } else {
+            ASSERT_EQ(z.FieldReadGetType(), 'D') << token;
+            const double expected = std::strtod(token.c_str(), nullptr);
+            const double read = z.FieldReadD();
+            ASSERT_EQ(std::memcmp(&read, &expected, sizeof(double)), 0) << token << " " << read << " " << expected;
+        }
+    }
+}
+
+// Text read through a window of any size parses exactly as text held whole: tokens,
+// strings, escapes, comments and directives split anywhere.
+TEST(KZeqAsciiWindow, AnyWindowParsesAsTheWholeText) {
+    std::string longName(300, 'n');
+    std::string longString = "\"" + std::string(200, 'q') + "\\x41\\\"\\n" + std::string(50, 'r') + "\"";
+    const std::string texts[] = {
+        "; comment\r\n@Zeq: 5800\r\n@Header: {\n\tCreator: \"me\"\n}\n@Section: 5800\n"
+        "Model: \"Model::A\", 1,   2 ; after\r\nValues: 1,\r\n   ; inside\r\n   2.5, -inf, nan,\r\n   4294967296\r\n"
+        "Word: ByPolygonVertex, U, -0, 1e999, 123456789012345678901234567890\r\n"
+        "\"Odd \\\"name\\\"\": \"tab\\there\\x01\"\r\nBlock: {\r\n  Inner: 1 }\r\n@End",
+        "@Zeq: 6000\n@Section: 6000\n" + longName + ": " + longString + ", " + longName + "\n; " + longName +
+            "\n@Password: \"PBKDF2-SHA256\", \"00112233445566778899aabbccddeeff\", "
+            "\"00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\"\n@Section: 5800\nA: 1\n@End\n",
+        "@Zeq: 6000\n@Section: 6000\nA: \"open\n@End\n",
+        "@Zeq: 6000\n@Section: 6000\nA: 1,\n@End\n",
+        "@Zeq: 6000\n@Section: 6000\nA: \"\\x4\"\n@End\n",
+        "@Zeq: 6000\n@Section: 6000\nA: 1 {\n@End\n",
+        "@Zeq: 6000\n@Section: 6000\nA: 12345",
+        "@Zeq: 6000\n@Section: 6000\n@End\n; trailing comment without line break",
+    };
+    for (const std::string& text : texts) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+        zeqdetail::ZeqAsciiFile whole;
+        const zeqdetail::ZeqOpenResult expected = zeqdetail::ParseAsciiFile(bytes, text.size(), whole);
+        for (std::size_t window : {1, 2, 3, 5, 8, 13, 64, 100000}) {
+            KChainedMemoryFile stream(text.data(), text.size());
+            zeqdetail::ZeqAsciiFile windowed;
+            ASSERT_EQ(zeqdetail::ParseAsciiStream(stream, text.size(), windowed, window), expected)
+                << window << "\n" << text;
+            if (expected != zeqdetail::ZeqOpenResult::eOk) continue;
+            ASSERT_EQ(windowed.mSections.size(), whole.mSections.size());
+            EXPECT_EQ(std::string(windowed.mHeader.mCreator.Buffer()), std::string(whole.mHeader.mCreator.Buffer()));
+            for (std::size_t i = 0; i < whole.mSections.size(); ++i) {
+                const zeqdetail::ZeqSectionInfo& a = whole.mSections[i];
+                const zeqdetail::ZeqSectionInfo& b = windowed.mSections[i];
+                EXPECT_EQ(a.mVersion, b.mVersion);
+                EXPECT_EQ(a.mPassword.mKdf, b.mPassword.mKdf);
+                ASSERT_EQ(a.mBody.Size(), b.mBody.Size()) << window;
+                if (a.mBody.Size() > 0) {
+                    EXPECT_EQ(std::memcmp(a.mBody.Data(), b.mBody.Data(), a.mBody.Size()), 0) << window;
+                }
+            }
+        }
+        // A stream shorter than it claims is a read error.
+        KChainedMemoryFile shortStream(text.data(), text.size() / 2);
+        zeqdetail::ZeqAsciiFile cut;
+        const zeqdetail::ZeqOpenResult result = zeqdetail::ParseAsciiStream(shortStream, text.size(), cut, 8);
+        EXPECT_TRUE(result == zeqdetail::ZeqOpenResult::eIoError || result == zeqdetail::ZeqOpenResult::eCorrupted);
+    }
+}
+
 // Doubles are written as "%.15g" prints them, without printf.
 TEST(KZeqAsciiNumbers, DoubleTextMatchesPrintf) {
     std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 0.30000000000000004, 1e-5, 1e-4, 0.00012345, 123456789012345.0,
@@ -188,6 +384,16 @@ TEST(KZeqAsciiNumbers, DoubleTextMatchesPrintf) {
         if (std::isfinite(d)) values.push_back(d);
         values.push_back(static_cast<double>(static_cast<int>(bits % 2000001) - 1000000) / 1000.0);
         values.push_back(std::ldexp(static_cast<double>(bits >> 11), -static_cast<int>(bits % 80)));
+        // Every magnitude the scaled conversion covers, and values next to a
+        // rounding midpoint of the fifteenth digit (and the doubles around them).
+        const double fifteen = static_cast<double>(100000000000000ull + bits % 900000000000000ull);
+        const double scale = std::pow(10.0, static_cast<int>((bits >> 50) % 26) - 19);
+        const double midpoint = (fifteen + 0.5) * scale;
+        values.push_back(fifteen * scale);
+        values.push_back(midpoint);
+        values.push_back(std::nextafter(midpoint, 0.0));
+        values.push_back(std::nextafter(midpoint, 1e300));
+        values.push_back((999999999999999.5 - static_cast<double>(bits % 3) * 0.25) * scale);
     }
     char expected[64];
     char actual[64];

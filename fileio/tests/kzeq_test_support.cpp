@@ -76,6 +76,34 @@ std::string RawField(const std::string& name, std::uint32_t valueCount, const st
     return FieldHeader(name, rest, valueCount, values.size(), hasBlock) + values + block;
 }
 
+std::string MakeBinaryFileWithData(const std::string& data, const std::string& body, std::uint64_t& dataOffset) {
+    const int fileVersion = 6000;
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = fileVersion;
+    ZeqBuffer info;
+    EncodeHeaderInfo(header, info);
+    std::uint8_t fixed[kFixedHeaderSize];
+    BuildFixedHeader(fixed, static_cast<std::uint32_t>(fileVersion), 0, static_cast<std::uint32_t>(info.Size()),
+                     Crc32(0, info.Data(), info.Size()));
+    std::string file(reinterpret_cast<const char*>(fixed), sizeof(fixed));
+    file.append(reinterpret_cast<const char*>(info.Data()), info.Size());
+    dataOffset = file.size();
+    file += data;
+    std::vector<ZeqSectionInfo> sections(1);
+    sections[0].mOffset = file.size();
+    sections[0].mStoredLength = body.size();
+    sections[0].mCrc = Crc32(0, body.data(), body.size());
+    sections[0].mVersion = fileVersion;
+    file += body;
+    ZeqBuffer table;
+    EncodeSectionTable(sections, table);
+    std::uint8_t slot[kSlotSize];
+    BuildSlot(slot, file.size(), table.Size(), 1);
+    file.append(reinterpret_cast<const char*>(table.Data()), table.Size());
+    std::memcpy(&file[kSlotOffset], slot, kSlotSize);
+    return file;
+}
+
 std::string MakeBinaryFile(const std::string& body, int fileVersion) {
     KZeqFileHeaderInfo header;
     header.mFileVersion = fileVersion;
@@ -99,6 +127,16 @@ std::string MakeBinaryFile(const std::string& body, int fileVersion) {
     file.append(reinterpret_cast<const char*>(table.Data()), table.Size());
     std::memcpy(&file[kSlotOffset], slot, kSlotSize);
     return file;
+}
+
+std::string ChunkRef(std::uint32_t valueCount, const std::string& bytes, std::uint64_t offset) {
+    std::string out = "X";
+    Put<std::uint32_t>(out, valueCount);
+    Put<std::uint64_t>(out, bytes.size());
+    Put<std::uint64_t>(out, offset);
+    Put<std::uint32_t>(out, Crc32(0, bytes.data(), bytes.size()));
+    out.append(16 + 32, '\0');
+    return out;
 }
 
 }  // namespace zeqtest

@@ -39,6 +39,12 @@ std::string EncodingName(const Encoding& encoding);
 
 // A complete binary file around a hand-made main-section body (plain, no password).
 std::string MakeBinaryFile(const std::string& body, int fileVersion = 6000);
+// The same with data bytes (chunks) between the header record and the body;
+// dataOffset receives where they start in the file.
+std::string MakeBinaryFileWithData(const std::string& data, const std::string& body, std::uint64_t& dataOffset);
+
+// A chunk reference value ('X') for bytes lying at offset in the file.
+std::string ChunkRef(std::uint32_t valueCount, const std::string& bytes, std::uint64_t offset);
 
 // Little-endian field header of the body encoding, followed by the name.
 std::string FieldHeader(const std::string& name, std::uint64_t restLength, std::uint32_t valueCount,
