@@ -2,7 +2,7 @@
 // has a key inside the filter's span.
 #include "fcurve/kfcurvefilterkeysync.h"
 
-#include <cmath>
+#include <algorithm>
 #include <memory>
 
 #include "fcurve/kfcurve.h"
@@ -33,6 +33,105 @@ int CompactCurves(KFCurve** curves, int count, KFCurve** out, int max) {
     }
     return n;
 }
+
+// One curve being synchronised. Keys are inserted in increasing time, each
+// with the shape-keeping KFCurve::KeyInsert; inserting into the whole curve
+// would shift every later key each time. So the keys are built in a private
+// curve holding the keys up to the insertion time and a short window of the
+// original keys after it: an insertion reads and changes the keys around its
+// segment and reads one key further (its slopes), never beyond; only a value
+// extrapolated before the first key depends on all keys, and that is given.
+// The original keys join the window as time moves on, and the result replaces
+// the curve's keys once at the end.
+class SyncedCurve {
+public:
+    void Start(KFCurve& curve) {
+        mOriginal.reset(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()));
+        // The key settings (default value, extrapolation) shape the insertions.
+        mBuilt.CopyFrom(curve, false);
+        mHasCandidate = curve.IsCandidate();
+        mCandidateTime = curve.CandidateGetTime();
+        mCandidateValue = curve.CandidateGet();
+        mFailed = mOriginal->KeyGetCount() != curve.KeyGetCount();
+    }
+
+    // Moves past the original keys at or before t.
+    void SkipTo(KTime t) {
+        const int count = mOriginal->KeyGetCount();
+        while (mNext < count && mOriginal->KeyGetPtr(mNext)->GetTime() <= t) ++mNext;
+    }
+
+    // The first original key time after the last SkipTo; false when none.
+    bool NextKeyTime(KTime& time) const {
+        if (mNext >= mOriginal->KeyGetCount()) return false;
+        time = mOriginal->KeyGetPtr(mNext)->GetTime();
+        return true;
+    }
+
+    // Gives the curve a key at time (no original key lies between the last
+    // SkipTo and time) with its original value there.
+    void KeyAt(KTime time) {
+        if (mFailed) return;
+        if (!Append(std::min(mOriginal->KeyGetCount(), mNext + kWindow + 1))) return;
+        if (!mStarted) {
+            // The first key may lie before all others, where the curve's value
+            // (extrapolated) depends on every key: it is taken from the full
+            // copy, or from the curve's candidate at that time, as the whole
+            // curve gives it. Later keys lie inside or after the built keys.
+            const bool candidate = mHasCandidate && mCandidateTime == time;
+            mBuilt.CandidateSet(time, candidate ? mCandidateValue : mOriginal->Evaluate(time, &mCopyHint));
+            mStarted = true;
+        }
+        const int index = mBuilt.KeyInsert(time, &mSearchHint);
+        if (index < 0) return;  // out of memory: this key is not added
+        KFCurveKey key = mBuilt.KeyGet(index);
+        key.SetValue(mOriginal->Evaluate(time, &mCopyHint));
+        mBuilt.KeySet(index, key);
+    }
+
+    // Writes the built keys into the curve, whose key editing the caller holds
+    // open, and answers their count; -1 when they could not be built (the
+    // curve keeps its own keys).
+    int Finish(KFCurve& curve) {
+        if (mFailed || !Append(mOriginal->KeyGetCount())) return -1;
+        const int count = mBuilt.KeyGetCount();
+        if (!curve.InitBuffers(count)) return -1;
+        for (int k = 0; k < count; ++k) *curve.KeyGetPtr(k) = *mBuilt.KeyGetPtr(k);
+        curve.CallbackAddEvent(KFCURVEEVENT_KEY, -1);
+        return count;
+    }
+
+private:
+    // Original keys kept after the insertion point: the segment's next key,
+    // the one whose slope it reads, and one more for margin.
+    static constexpr int kWindow = 3;
+
+    // Appends the original keys before index end that are not yet built.
+    bool Append(int end) {
+        for (; mAppended < end; ++mAppended) {
+            const KFCurveKey& key = *mOriginal->KeyGetPtr(mAppended);
+            const int index = mBuilt.KeyAppendFast(key.GetTime(), key.GetValue());
+            if (index < 0) {
+                mFailed = true;
+                return false;
+            }
+            *mBuilt.KeyGetPtr(index) = key;
+        }
+        return true;
+    }
+
+    CurvePtr mOriginal;
+    KFCurve mBuilt;
+    int mNext = 0;      // first original key after the current time
+    int mAppended = 0;  // original keys already in mBuilt
+    int mSearchHint = 0;
+    int mCopyHint = 0;
+    bool mStarted = false;
+    bool mFailed = false;
+    bool mHasCandidate = false;
+    KTime mCandidateTime;
+    float mCandidateValue = 0.0f;
+};
 
 }  // namespace
 
@@ -106,14 +205,10 @@ bool KFCurveFilterKeySync::Apply(KFCurve** curves, int count) {
 
     // Values always come from the curves as they were, not from keys that this
     // pass has already inserted.
-    CurvePtr copies[kMaxCurves];
-    int searchHints[kMaxCurves];
-    int copyHints[kMaxCurves];
+    std::unique_ptr<SyncedCurve[]> synced(new SyncedCurve[n]);
     for (int c = 0; c < n; ++c) {
-        searchHints[c] = 0;
-        copyHints[c] = 0;
         list[c]->KeyModifyBegin();
-        copies[c].reset(list[c]->Copy(KTime::MinusInfinite(), KTime::Infinite()));
+        synced[c].Start(*list[c]);
     }
 
     const KTime start = GetStartTime();
@@ -121,41 +216,32 @@ bool KFCurveFilterKeySync::Apply(KFCurve** curves, int count) {
     // Keys strictly after t are candidates; one tick before the start lets a
     // key exactly at the start in.
     KTime t = start <= KTime::MinusInfinite() ? KTime::MinusInfinite() : start - KTime(1);
+    for (int c = 0; c < n; ++c) synced[c].SkipTo(t);
     while (t < stop) {
         bool found = false;
         KTime next = KTime::Infinite();
         for (int c = 0; c < n; ++c) {
-            KFCurve& curve = *list[c];
-            const int keys = curve.KeyGetCount();
-            if (keys == 0) continue;
-            int k = 0;
-            if (t > KTime::MinusInfinite()) {
-                const double f = std::ceil(curve.KeyFind(t, &searchHints[c]));
-                k = f < keys - 1 ? static_cast<int>(f) : keys - 1;
-                // At a key the position is whole: the candidate is the key after it.
-                if (k < keys - 1 && curve.KeyGetPtr(k)->GetTime() <= t) ++k;
-            }
-            const KTime time = curve.KeyGetPtr(k)->GetTime();
-            if (time > t && (!found || time < next)) {
+            KTime time;
+            if (synced[c].NextKeyTime(time) && (!found || time < next)) {
                 next = time;
                 found = true;
             }
         }
         if (!found || next > stop) break;
-        for (int c = 0; c < n; ++c) {
-            KFCurve& curve = *list[c];
-            const int index = curve.KeyInsert(next, &searchHints[c]);
-            if (index < 0) continue;  // out of memory: this curve keeps its keys
-            KFCurveKey key = curve.KeyGet(index);
-            key.SetValue(copies[c]->Evaluate(next, &copyHints[c]));
-            curve.KeySet(index, key);
-        }
+        for (int c = 0; c < n; ++c) synced[c].KeyAt(next);
         // The next search is for keys strictly after this one, so that a key
         // one tick later is not skipped.
         t = next;
+        for (int c = 0; c < n; ++c) synced[c].SkipTo(t);
     }
 
-    for (int c = 0; c < n; ++c) list[c]->KeyModifyEnd();
+    for (int c = 0; c < n; ++c) {
+        const int keys = synced[c].Finish(*list[c]);
+        if (keys >= 0)
+            list[c]->KeyModifyEnd(keys);
+        else
+            list[c]->KeyModifyEnd();
+    }
     return true;
 }
 

@@ -1,0 +1,39 @@
+#ifndef ZEQ_FCURVE_KFCURVEPLOTVALUES_H
+#define ZEQ_FCURVE_KFCURVEPLOTVALUES_H
+
+// Helpers shared by the plot's source files; not part of the library's interface.
+
+#include "base/karray.h"
+#include "base/ktime.h"
+
+namespace zeqsdk_400 {
+
+class KFCurve;
+class KFCurveNode;
+
+namespace plot {
+
+// The curve behind value index of a layer (its own curve, then one per
+// child); null when that channel has none.
+KFCurve* ValueCurve(const KFCurveNode* layer, int index);
+
+// The layer's values at time (curves alone, no time warp) into out, which
+// holds KFCurve_GetLayerValueCount(layer) doubles; channels without a curve
+// give the layer type's neutral value. hints (one per value, may be null)
+// else sharedHint (may be null) serve as key search hints.
+void EvaluateLayer(KFCurveNode* layer, double* out, KTime time, int* hints, int* sharedHint);
+
+// The size of a value buffer that any layer of the chain from node fits in.
+int ChainCapacity(KFCurveNode* node);
+
+// Composes into values the layers of the chain from layer (only the listed
+// ids from index on, when layers is given). scratch holds ChainCapacity
+// doubles. hints, when given, holds hintStride hints per layer of the chain.
+void EvaluateInLayers(KFCurveNode* layer, double* values, double* scratch, KTime time, KArrayTemplate<int>* layers,
+                      int index, int* hints, int hintStride, int* sharedHint);
+
+}  // namespace plot
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,13 @@
+# Smart plot and layer merge; the key reducer filter.
+target_sources(zeq_fcurve PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurveplot.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurveplotalgebra.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurveplotfidelity.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurvefilterkeyreducer.cpp
+)
+
+zeq_add_test(fcurve_plot_tests
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurveplot_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeyreducer_test.cpp
+  LIBS zeq_fcurve)
