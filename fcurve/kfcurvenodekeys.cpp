@@ -27,6 +27,18 @@ constexpr float kThird = 0.33333334f;
 
 KTime FirstKeyTime(const KFCurve& curve) { return curve.KeyGetPtr(0)->GetTime(); }
 KTime LastKeyTime(const KFCurve& curve) { return curve.KeyGetPtr(curve.KeyGetCount() - 1)->GetTime(); }
+// Time of the last key strictly before t; the curve has one.
+KTime LastKeyTimeBefore(const KFCurve& curve, KTime t) {
+    int low = 0, high = curve.KeyGetCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (curve.KeyGetPtr(middle)->GetTime() < t)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return curve.KeyGetPtr(low)->GetTime();
+}
 
 // Number of keys with a time strictly before time.
 int CountBefore(const KFCurve& curve, KTime time) {
@@ -421,16 +433,22 @@ void KFCurveNode::ReplaceRotation(KFCurveNode* source, KTime start, KTime stop, 
 
     bool keysBefore = false;
     bool keysAfter = false;
+    // The copied keys join the last key kept before the span, not the old value
+    // at the span's start: that value is being replaced.
+    KTime before = KTime::MinusInfinite();
     double sourceAtStart[4], oldAtStart[4], sourceAtStop[4], oldAtStop[4];
     for (int c = 0; c < n; ++c) {
         const int count = dst[c]->KeyGetCount();
-        keysBefore = keysBefore || (count > 0 && FirstKeyTime(*dst[c]) < s[c]);
+        if (count > 0 && FirstKeyTime(*dst[c]) < s[c]) {
+            keysBefore = true;
+            before = std::max(before, LastKeyTimeBefore(*dst[c], s[c]));
+        }
         keysAfter = keysAfter || (count > 0 && LastKeyTime(*dst[c]) > e[c]);
         sourceAtStart[c] = src[c]->Evaluate(nodeStart);
-        oldAtStart[c] = dst[c]->Evaluate(nodeStart);
         sourceAtStop[c] = src[c]->Evaluate(nodeStop);
         oldAtStop[c] = dst[c]->Evaluate(nodeStop);
     }
+    for (int c = 0; c < n; ++c) oldAtStart[c] = dst[c]->Evaluate(keysBefore ? before : nodeStart);
 
     // How the copied keys join the keys before the span, and how the keys after
     // it join the copied ones: value -> value * scale + offset per channel.

@@ -1,0 +1,16 @@
+# Rotation filters (unroll, gimbal killer), the rotation filter chosen in the
+# library settings, and the matrix converter.
+target_sources(zeq_fcurve PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurvefilterunroll.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurvefiltergimbalkiller.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurverotationfilter.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfcurvefiltermatrixconverter.cpp
+)
+
+zeq_add_test(fcurve_filters_rotation_tests
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterunroll_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefiltergimbalkiller_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurverotationfilter_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefiltermatrixconverter_test.cpp
+  LIBS zeq_fcurve)
