@@ -4,29 +4,21 @@
 
 using namespace zeqsdk_400;
 
-namespace {
-const char* const kTable[] = {"File is corrupted", nullptr, "File not opened"};
-}
-
 TEST(KError, TableTextsOverridesAndIdsBeyondTheTable) {
-    KError error(kTable, 3);
+    const char* const table[] = {"File is corrupted", nullptr, "File not opened"};
+    KError error(table, 3), none(nullptr, 4);
     EXPECT_EQ(-1, error.GetLastErrorID());
     error.SetLastErrorID(2);
-    EXPECT_EQ(2, error.GetLastErrorID());
     EXPECT_STREQ("File not opened", error.GetLastErrorString());
-    error.SetLastErrorID(1);  // null entry
-    EXPECT_STREQ("", error.GetLastErrorString());
     error.SetLastError(0, "File is corrupted: bad block");
     EXPECT_STREQ("File is corrupted: bad block", error.GetLastErrorString());
-    error.SetLastErrorID(57);
-    EXPECT_EQ(57, error.GetLastErrorID());
-    EXPECT_STREQ("", error.GetLastErrorString());
-    error.SetLastErrorID(-5);
-    EXPECT_STREQ("", error.GetLastErrorString());
+    for (int id : {1, 57, -5}) {  // a null entry, beyond the table, negative
+        error.SetLastErrorID(id);
+        EXPECT_EQ(id, error.GetLastErrorID());
+        EXPECT_STREQ("", error.GetLastErrorString());
+    }
     error.ClearLastError();
     EXPECT_EQ(-1, error.GetLastErrorID());
-
-    KError none(nullptr, 4);
     none.SetLastErrorID(2);
     EXPECT_STREQ("", none.GetLastErrorString());
 }

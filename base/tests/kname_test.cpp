@@ -3,96 +3,58 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
 using namespace zeqsdk_400;
 
-TEST(KName, InitialAndCurrent) {
+TEST(KName, SettingTheInitialNameResetsTheCurrentOne) {
     KName name("Cube");
-    EXPECT_STREQ("Cube", name.GetInitialName());
     name.SetCurrentName("Cube1");
     EXPECT_TRUE(name.IsRenamed());
     name.SetInitialName("Ball");
     EXPECT_STREQ("Ball", name.GetCurrentName());
     EXPECT_FALSE(name.IsRenamed());
-    KName copy = name;
-    EXPECT_STREQ("Ball", copy.GetCurrentName());
-    KName null(nullptr);
-    EXPECT_STREQ("", null.GetCurrentName());
+    EXPECT_STREQ("", KName(nullptr).GetCurrentName());
 }
 
-std::string RenameOnce(KNumberRenamingStrategy& strategy, const char* text, bool* changed = nullptr) {
+static std::string Rename(KRenamingStrategy& strategy, const char* text) {
     KName name(text);
-    bool c = strategy.Rename(name);
-    if (changed) *changed = c;
+    const bool changed = strategy.Rename(name);
+    EXPECT_EQ(changed, std::string(text) != name.GetCurrentName()) << "answers whether it renamed";
     return name.GetCurrentName();
 }
 
-TEST(KNumberRenamingStrategy, CountsRepeatedNames) {
-    KNumberRenamingStrategy s;
-    bool changed = true;
-    EXPECT_EQ("LINE", RenameOnce(s, "LINE", &changed));
-    EXPECT_FALSE(changed);
-    EXPECT_EQ("LINE1", RenameOnce(s, "LINE", &changed));
-    EXPECT_TRUE(changed);
-    EXPECT_EQ("LINE2", RenameOnce(s, "LINE"));
-}
-
-TEST(KNumberRenamingStrategy, NeverHandsOutATakenName) {
-    KNumberRenamingStrategy s;
-    EXPECT_EQ("LINE", RenameOnce(s, "LINE"));
-    EXPECT_EQ("LINE1", RenameOnce(s, "LINE1"));
-    EXPECT_EQ("LINE2", RenameOnce(s, "LINE"));
-    EXPECT_EQ("LINE11", RenameOnce(s, "LINE1"));
-    EXPECT_EQ("LINE3", RenameOnce(s, "LINE"));
+TEST(KNumberRenamingStrategy, CountsRepeatedNamesAndNeverHandsOutATakenOne) {
+    KNumberRenamingStrategy s, t;
+    const char* const steps[][2] = {{"LINE", "LINE"}, {"LINE1", "LINE1"}, {"LINE", "LINE2"}, {"LINE1", "LINE11"},
+                                    {"LINE", "LINE3"}};
+    for (const auto& step : steps) EXPECT_EQ(step[1], Rename(s, step[0]));
     std::set<std::string> seen;
-    KNumberRenamingStrategy t;
-    for (const char* n : {"A", "A1", "A", "A2", "A", "A1", "A11", "A1"}) EXPECT_TRUE(seen.insert(RenameOnce(t, n)).second);
-}
-
-TEST(KNumberRenamingStrategy, CloneAndClear) {
-    KNumberRenamingStrategy s;
-    RenameOnce(s, "X");
-    KRenamingStrategy* clone = s.Clone();
-    KName n("X");
-    EXPECT_TRUE(clone->Rename(n));
-    delete clone;
-    s.Clear();
-    EXPECT_EQ("X", RenameOnce(s, "X"));
-}
-
-TEST(KNumberRenamingStrategy, ReadsANameShortenedInPlace) {
-    KNumberRenamingStrategy s;
-    RenameOnce(s, "AB");
-    KName name("AB:tail");
-    std::strchr(name.GetCurrentName(), ':')[0] = '\0';
-    EXPECT_TRUE(s.Rename(name));
-    EXPECT_STREQ("AB1", name.GetCurrentName());
+    for (const char* n : {"A", "A1", "A", "A2", "A", "A1", "A11", "A1"}) EXPECT_TRUE(seen.insert(Rename(t, n)).second);
+    std::unique_ptr<KRenamingStrategy> clone(t.Clone());  // remembers what was seen
+    EXPECT_EQ("A4", Rename(*clone, "A"));
+    t.Clear();
+    EXPECT_EQ("A", Rename(t, "A"));
+    KName shortened("A:tail");  // the name is read up to its terminator
+    std::strchr(shortened.GetCurrentName(), ':')[0] = '\0';
+    EXPECT_TRUE(t.Rename(shortened));
+    EXPECT_STREQ("A1", shortened.GetCurrentName());
 }
 
 TEST(KUniqueNameObjectList, SuffixesFollowTheNamingRules) {
+    const char* const cases[][2] = {
+        {"  A\t", "A"}, {"A", "A 1"}, {"A", "A 2"},
+        {"Cube7", "Cube7"}, {"Cube7", "Cube8"}, {"   ", "Default"},
+        {nullptr, "Default 1"}, {"clip.mp3", "clip.mp3"}, {"clip.mp3", "clip.mp3 1"},
+        {"clip.mp37", "clip.mp37"}, {"clip.mp37", "clip.mp38"}, {"A 2", "A 3"},
+        // A digit suffix too long for 64 bits is part of the name.
+        {"N99999999999999999999999", "N99999999999999999999999"},
+        {"N99999999999999999999999", "N99999999999999999999999 1"}};
     KUniqueNameObjectList list(8, 64);
-    int keys[12];
-    EXPECT_STREQ("A", list.AddObject("  A\t", &keys[0]));
-    EXPECT_STREQ("A 1", list.AddObject("A", &keys[1]));
-    EXPECT_STREQ("A 2", list.AddObject("A", &keys[2]));
-    EXPECT_STREQ("Cube7", list.AddObject("Cube7", &keys[3]));
-    EXPECT_STREQ("Cube8", list.AddObject("Cube7", &keys[4]));
-    EXPECT_STREQ("Default", list.AddObject("   ", &keys[5]));
-    EXPECT_STREQ("Default 1", list.AddObject(nullptr, &keys[6]));
-    EXPECT_STREQ("clip.mp3", list.AddObject("clip.mp3", &keys[7]));
-    EXPECT_STREQ("clip.mp3 1", list.AddObject("clip.mp3", &keys[8]));
-    EXPECT_STREQ("clip.mp37", list.AddObject("clip.mp37", &keys[9]));
-    EXPECT_STREQ("clip.mp38", list.AddObject("clip.mp37", &keys[10]));
-    EXPECT_STREQ("A 3", list.AddObject("A 2", &keys[11]));
+    int keys[14];
+    for (int i = 0; i < 14; ++i) EXPECT_STREQ(cases[i][1], list.AddObject(cases[i][0], &keys[i])) << i;
     EXPECT_STREQ("Cube8", list.GetNameByObject(&keys[4]));
     EXPECT_EQ(nullptr, list.GetNameByObject(&list));
-}
-
-TEST(KUniqueNameObjectList, HugeSuffixDoesNotOverflow) {
-    KUniqueNameObjectList list;
-    int a, b;
-    list.AddObject("N99999999999999999999999", &a);
-    EXPECT_STREQ("N99999999999999999999999 1", list.AddObject("N99999999999999999999999", &b));
 }

@@ -12,11 +12,9 @@ TEST(KCharPtrSet, CaseInsensitiveByDefaultAndKeysCopied) {
     set.Add("beta", 2);
     set.Add("Gamma", 3);
     int index = 99;
-    EXPECT_EQ(1u, set.Get("ALPHA", &index));
-    EXPECT_EQ(0, index);
+    EXPECT_TRUE(set.Get("ALPHA", &index) == 1u && index == 0);
     EXPECT_EQ(2u, set.Get("Beta"));
-    EXPECT_EQ(0u, set.Get("Xlpha", &index));
-    EXPECT_EQ(-1, index);
+    EXPECT_TRUE(set.Get("Xlpha", &index) == 0u && index == -1);
     EXPECT_EQ(0u, set.Get(nullptr));
     EXPECT_FALSE(set.Add(nullptr, 5));
 }
@@ -24,15 +22,12 @@ TEST(KCharPtrSet, CaseInsensitiveByDefaultAndKeysCopied) {
 TEST(KCharPtrSet, CaseSensitiveOrderAndIndexAccess) {
     KCharPtrSet set(4);
     set.SetCaseSensitive(true);
-    set.Add("b", 2);
-    set.Add("B", 20);
-    set.Add("a", 1);
-    EXPECT_EQ(0u, set.Get("A"));
-    EXPECT_EQ(20u, set.Get("B"));
+    for (const char* k : {"b", "B", "a"}) set.Add(k, static_cast<kReference>(k[0]));
+    EXPECT_TRUE(set.Get("A") == 0u && set.Get("B") == kReference('B'));
     const char* key = nullptr;
-    EXPECT_EQ(20u, set.GetFromIndex(0, &key));  // 'B' < 'a' < 'b'
+    EXPECT_EQ(kReference('B'), set.GetFromIndex(0, &key));  // 'B' < 'a' < 'b'
     EXPECT_STREQ("B", key);
-    EXPECT_EQ(1u, set[1]);
+    EXPECT_EQ(kReference('a'), set[1]);
     EXPECT_EQ(0u, set.GetFromIndex(3, &key));
     EXPECT_EQ(nullptr, key);
     EXPECT_EQ(0u, set.GetFromIndex(-1));
@@ -40,36 +35,26 @@ TEST(KCharPtrSet, CaseSensitiveOrderAndIndexAccess) {
 
 TEST(KCharPtrSet, DuplicatesFirstAddedWinsAndRemove) {
     KCharPtrSet set;
-    set.Add("k", 1);
-    set.Add("z", 9);
-    set.Add("K", 2);
-    set.Add("k", 3);
+    for (const char* k : {"k", "z", "K", "k"}) set.Add(k, static_cast<kReference>(set.GetCount() + 1));
     EXPECT_EQ(1u, set.Get("k"));
     EXPECT_TRUE(set.Remove("k"));
-    EXPECT_EQ(2u, set.Get("k"));
-    EXPECT_EQ(3, set.GetCount());
+    EXPECT_EQ(3u, set.Get("k")) << "then the next added";
     set.RemoveFromIndex(10);
     set.RemoveFromIndex(-1);
     EXPECT_EQ(3, set.GetCount());
     set.Clear();
-    EXPECT_EQ(0, set.GetCount());
     EXPECT_FALSE(set.Remove("k"));
 }
 
 TEST(KSet, SortedAscendingLookupAndDuplicates) {
     KSet set(20);
-    set.Add(30, 300);
-    set.Add(10, 100);
-    set.Add(20, 200);
+    for (unsigned int key : {30u, 10u, 20u}) set.Add(key, key * 10);
     set.Add(10, 101);
     int index = 0;
-    EXPECT_EQ(100u, set.Get(10, &index));
-    EXPECT_EQ(0, index);
-    EXPECT_EQ(0u, set.Get(15, &index));
-    EXPECT_EQ(-1, index);
     unsigned int key = 0;
-    EXPECT_EQ(300u, set.GetFromIndex(3, &key));
-    EXPECT_EQ(30u, key);
+    EXPECT_TRUE(set.Get(10, &index) == 100u && index == 0) << "the first added of equal keys";
+    EXPECT_TRUE(set.Get(15, &index) == 0u && index == -1);
+    EXPECT_TRUE(set.GetFromIndex(3, &key) == 300u && key == 30u);
     EXPECT_EQ(0u, set.GetFromIndex(4, &key));
     EXPECT_TRUE(set.Remove(10));
     EXPECT_EQ(101u, set.Get(10));

@@ -4,164 +4,121 @@
 
 #include <cmath>
 #include <limits>
-#include <string>
+#include <utility>
 
 using namespace zeqsdk_400;
 
-namespace {
-
-struct ModeRow {
-    KTime::ETimeMode mode;
-    const char* rateName;
-    const char* label;
-    int oldCode;
-    KTime::ETimeMode readBack;
-};
-
-// Every row of the frame-rate mode table as the files use it.
-const ModeRow kRows[] = {
-    {KTime::eMode120, "120", "120 fps", 8, KTime::eMode120},
-    {KTime::eMode100, "100", "100 fps", 7, KTime::eMode100},
-    {KTime::eMode60, "60", "60 fps", 6, KTime::eMode60},
-    {KTime::eMode50, "50", "50 fps", 5, KTime::eMode50},
-    {KTime::eMode48, "48", "48 fps", 3, KTime::eMode30},
-    {KTime::eMode30, "30", "30 fps", 3, KTime::eMode30},
-    {KTime::eMode30Drop, "30 Drop", "30 Drop", 10, KTime::eMode30Drop},
-    {KTime::eModeNtscDrop, "29.97 drop", "NTSC Drop", 4, KTime::eModeNtscDrop},
-    {KTime::eModeNtscFull, "29.97 full", "NTSC Full", 9, KTime::eModeNtscFull},
-    {KTime::eModePal, "25", "PAL", 2, KTime::eModePal},
-    {KTime::eMode24, "24", "24 fps", 1, KTime::eMode24},
-    {KTime::eMode23976, "23.976", "23.976 fps", 10, KTime::eMode30Drop},
-};
-
-class TimeModeTable : public ::testing::TestWithParam<ModeRow> {};
-
-TEST_P(TimeModeTable, NamesCodesAndLabelsRoundTrip) {
-    const ModeRow& row = GetParam();
-    EXPECT_STREQ(row.rateName, KTime_GetGlobalFrameRateString(row.mode));
-    EXPECT_EQ(row.mode, KTime_GetTimeModeFromFrameRate(row.rateName));
-    EXPECT_EQ(row.mode, KTime_GetTimeModeFromFrameRate(row.label));
-    EXPECT_EQ(row.oldCode, KTime_GetOldTimeModeCorrespondance(row.mode));
-    EXPECT_EQ(row.readBack, KTime_GetTimeModeFromOldValue(row.oldCode));
-    // One frame of the mode is one frame at its rate, to the tick where the rate divides evenly.
-    double ticks = static_cast<double>(KTime::kTicksPerSecond) / KTime::GetFrameRate(row.mode);
-    EXPECT_NEAR(ticks, static_cast<double>(KTime::GetOneFrameValue(row.mode).Get()), 0.5);
+// Every row of the frame-rate mode table as the files use it: the rate name and
+// the label both read back as the mode, the old code reads back as readBack.
+TEST(TimeModeTable, NamesCodesAndLabelsRoundTrip) {
+    const struct {
+        KTime::ETimeMode mode;
+        const char *rateName, *label;
+        int oldCode;
+        KTime::ETimeMode readBack;
+    } rows[] = {
+        {KTime::eMode120, "120", "120 fps", 8, KTime::eMode120},
+        {KTime::eMode100, "100", "100 fps", 7, KTime::eMode100},
+        {KTime::eMode60, "60", "60 fps", 6, KTime::eMode60},
+        {KTime::eMode50, "50", "50 fps", 5, KTime::eMode50},
+        {KTime::eMode48, "48", "48 fps", 3, KTime::eMode30},
+        {KTime::eMode30, "30", "30 fps", 3, KTime::eMode30},
+        {KTime::eMode30Drop, "30 Drop", "30 Drop", 10, KTime::eMode30Drop},
+        {KTime::eModeNtscDrop, "29.97 drop", "NTSC Drop", 4, KTime::eModeNtscDrop},
+        {KTime::eModeNtscFull, "29.97 full", "NTSC Full", 9, KTime::eModeNtscFull},
+        {KTime::eModePal, "25", "PAL", 2, KTime::eModePal},
+        {KTime::eMode24, "24", "24 fps", 1, KTime::eMode24},
+        {KTime::eMode23976, "23.976", "23.976 fps", 10, KTime::eMode30Drop},
+    };
+    for (const auto& row : rows) {
+        EXPECT_STREQ(row.rateName, KTime_GetGlobalFrameRateString(row.mode));
+        EXPECT_EQ(row.mode, KTime_GetTimeModeFromFrameRate(row.rateName));
+        EXPECT_EQ(row.mode, KTime_GetTimeModeFromFrameRate(row.label));
+        EXPECT_EQ(row.oldCode, KTime_GetOldTimeModeCorrespondance(row.mode)) << row.label;
+        EXPECT_EQ(row.readBack, KTime_GetTimeModeFromOldValue(row.oldCode)) << row.label;
+        // One frame is one frame at the mode's rate, to the tick where the rate divides evenly.
+        const double ticks = static_cast<double>(KTime::kTicksPerSecond) / KTime::GetFrameRate(row.mode);
+        EXPECT_NEAR(ticks, static_cast<double>(KTime::GetOneFrameValue(row.mode).Get()), 0.5) << row.label;
+    }
 }
-INSTANTIATE_TEST_SUITE_P(AllModes, TimeModeTable, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<ModeRow>& info) {
-                             return "Mode" + std::to_string(static_cast<int>(info.param.mode));
-                         });
 
-}  // namespace
-
-TEST(TimeModeTableLookups, UnknownValuesFallBackToThirtyFps) {
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromFrameRate("31"));
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromFrameRate("pal"));  // exact, case-sensitive
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromFrameRate(""));
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromFrameRate(nullptr));
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromOldValue(0));
-    EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromOldValue(-7));
+TEST(TimeModeTable, UnknownValuesFallBackToThirtyFps) {
+    for (const char* text : {"31", "pal", "", static_cast<const char*>(nullptr)})  // exact, case-sensitive
+        EXPECT_EQ(KTime::eMode30, KTime_GetTimeModeFromFrameRate(text)) << (text ? text : "null");
+    EXPECT_TRUE(KTime_GetTimeModeFromOldValue(0) == KTime::eMode30 &&
+                KTime_GetTimeModeFromOldValue(-7) == KTime::eMode30);
     EXPECT_EQ(3, KTime_GetOldTimeModeCorrespondance(KTime::eMode1000));
     EXPECT_EQ(3, KTime_GetOldTimeModeCorrespondance(static_cast<KTime::ETimeMode>(99)));
     EXPECT_STREQ("", KTime_GetGlobalFrameRateString(KTime::eMode1000));
     EXPECT_STREQ("", KTime_GetGlobalFrameRateString(static_cast<KTime::ETimeMode>(-3)));
+    for (auto rate : {std::make_pair(25.0, KTime::eModePal), std::make_pair(29.97003, KTime::eModeNtscDrop),
+                      std::make_pair(23.976, KTime::eMode23976), std::make_pair(17.0, KTime::eModeDefault)})
+        EXPECT_EQ(rate.second, KTime::ConvertFrameRateToTimeMode(rate.first, 0.001)) << rate.first;
 }
 
-TEST(KTime, SecondsConversionTruncatesTowardZero) {
-    KTime t;
-    t.SetSecondDouble(1.0 / 30.0);
-    EXPECT_EQ(1539538600LL, t.Get());
-    t.SetSecondDouble(-1.0 / 30.0);
-    EXPECT_EQ(-1539538600LL, t.Get());
-    t.SetSecondDouble(1e-11);  // 0.46 ticks
-    EXPECT_EQ(0, t.Get());
-    t.SetSecondDouble(-1e-11);
-    EXPECT_EQ(0, t.Get());
-    t.SetSecondDouble(2.5);
-    EXPECT_DOUBLE_EQ(2.5, t.GetSecondDouble());
+// Truncated toward zero from the double product (1/30 s is exactly one frame);
+// out of range saturates at the infinities, NaN gives 0.
+TEST(KTime, SetSecondDouble) {
+    const std::pair<double, long long> cases[] = {
+        {1.0 / 30.0, 1539538600LL}, {-1.0 / 30.0, -1539538600LL}, {1e-11, 0} /* 0.46 ticks */, {-1e-11, 0},
+        {2.5, 115465395000LL}, {2e8, KTime::kInfiniteTicks}, {1e300, KTime::kInfiniteTicks},
+        {-std::numeric_limits<double>::infinity(), KTime::kMinusInfiniteTicks}, {std::nan(""), 0}};
+    for (const auto& c : cases) {
+        KTime t(77);
+        t.SetSecondDouble(c.first);
+        EXPECT_EQ(c.second, t.Get()) << c.first;
+    }
 }
 
-TEST(KTime, SecondsConversionSaturatesInsteadOfOverflowing) {
-    KTime t;
-    t.SetSecondDouble(1e300);
-    EXPECT_EQ(KTime::Infinite(), t);
-    t.SetSecondDouble(-std::numeric_limits<double>::infinity());
-    EXPECT_EQ(KTime::MinusInfinite(), t);
-    t.SetSecondDouble(std::nan(""));
-    EXPECT_EQ(0, t.Get());
-}
-
-TEST(KTime, Infinities) {
-    EXPECT_EQ(0x7FFFFFFFFFFFFFFFLL, KTime::Infinite().Get());
+TEST(KTime, InfinitiesArithmeticWrapsAndDivides) {
     EXPECT_EQ(static_cast<long long>(0x8000000000000001ULL), KTime::MinusInfinite().Get());
     EXPECT_EQ(KTime::MinusInfinite(), -KTime::Infinite());
-    KTimeSpan all = KTimeSpan::Infinite();
-    EXPECT_TRUE(all.IsInside(KTime(0)));
-    EXPECT_TRUE(all.IsInside(KTime::Infinite()));
-}
-
-TEST(KTime, ArithmeticWrapsAndDivides) {
-    KTime a(10), b(3);
-    EXPECT_EQ(13, (a + b).Get());
-    EXPECT_EQ(7, (a - b).Get());
-    EXPECT_EQ(30, (a * 3).Get());
-    EXPECT_EQ(30, (a * b).Get());
-    EXPECT_EQ(3, (a / b).Get());
-    EXPECT_EQ(-3, (KTime(-10) / b).Get());
-    EXPECT_EQ(-10, (a / KTime(-1)).Get());
-    // No overflow trap: the sum wraps as 64-bit integers do.
-    EXPECT_EQ(std::numeric_limits<long long>::min(), (KTime::Infinite() + KTime(1)).Get());
+    EXPECT_TRUE(KTimeSpan::Infinite().IsInside(KTime(0)) && KTimeSpan::Infinite().IsInside(KTime::Infinite()));
+    const KTime a(10), b(3);
+    KTime c(5);
+    c += a;
+    c -= b;
+    const long long results[] = {(a + b).Get(), (a - b).Get(), (a * 3).Get(), (a * b).Get(),
+                                 (a / b).Get(), c.Get(), (KTime(-10) / b).Get(), (a / KTime(-1)).Get()};
+    const long long expected[] = {13, 7, 30, 30, 3, 12, -3, -10};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], results[i]) << i;
+    // No overflow trap: results wrap as 64-bit integers do; division by zero saturates.
+    const long long min = std::numeric_limits<long long>::min();
+    EXPECT_EQ(min, (KTime::Infinite() + KTime(1)).Get());
+    EXPECT_EQ(KTime::Infinite(), KTime(min) - KTime(1));
+    EXPECT_EQ(min, (KTime(min) / KTime(-1)).Get());
     EXPECT_EQ(KTime::Infinite(), a / KTime(0));
     EXPECT_EQ(KTime::MinusInfinite(), KTime(-4) / KTime(0));
     EXPECT_EQ(0, (KTime(0) / KTime(0)).Get());
-    KTime c(5);
-    c += KTime(5);
-    c -= KTime(1);
-    EXPECT_EQ(9, c.Get());
 }
 
-class GlobalModeTest : public ::testing::Test {
-protected:
-    void TearDown() override { KTime::SetGlobalTimeMode(KTime::eModeDefault); }
-};
-
-TEST_F(GlobalModeTest, SetTimeUsesModeOrGlobalModeAtCallTime) {
-    KTime t;
-    t.SetTime(0, 0, 0, 7, 0, KTime::eMode30);
-    EXPECT_EQ(7 * 1539538600LL, t.Get());
-    t.SetTime(1, 2, 3, 0, 0, KTime::eMode30);
-    EXPECT_EQ(3723 * KTime::kTicksPerSecond, t.Get());
-    t.SetTime(0, 0, 1, 2, 1, KTime::eModePal);
-    EXPECT_EQ(KTime::kTicksPerSecond + 2 * 1847446320LL + 1847446320LL / 2, t.Get());
-
-    // Global 0 reads as the default mode (30 fps).
-    t.SetTime(0, 0, 0, 1);
-    EXPECT_EQ(1539538600LL, t.Get());
+// The mode given, or the global mode at call time (0 reads as 30 fps); an
+// unknown mode leaves the time alone.
+TEST(KTime, SetTimeFramesAndSeconds) {
+    const long long ntsc = 1539538600LL, pal = 1847446320LL, second = KTime::kTicksPerSecond;
+    const struct {
+        int h, m, s, frame, field, mode;
+        long long ticks;
+    } cases[] = {{0, 0, 0, 7, 0, KTime::eMode30, 7 * ntsc}, {1, 2, 3, 0, 0, KTime::eMode30, 3723 * second},
+                 {0, 0, 1, 2, 1, KTime::eModePal, second + 5 * pal / 2}, {0, 0, 0, 1, 0, 0, ntsc},
+                 {0, 0, 1, 0, 0, 14, 42}};
+    for (const auto& c : cases) {
+        KTime t(42);
+        t.SetTime(c.h, c.m, c.s, c.frame, c.field, c.mode);
+        EXPECT_EQ(c.ticks, t.Get()) << c.h << ":" << c.m << ":" << c.s << "." << c.frame << " mode " << c.mode;
+    }
     KTime::SetGlobalTimeMode(KTime::eModePal);
+    KTime t;
     t.SetTime(0, 0, 0, 1);
-    EXPECT_EQ(1847446320LL, t.Get());
-    EXPECT_EQ(KTime::eModePal, KTime::GetGlobalTimeMode());
+    EXPECT_EQ(pal, t.Get());
     EXPECT_DOUBLE_EQ(25.0, KTime::GetFrameRate(KTime::eModeDefault));
-
-    KTime unchanged(42);
-    unchanged.SetTime(0, 0, 1, 0, 0, 14);
-    EXPECT_EQ(42, unchanged.Get());
-}
-
-TEST_F(GlobalModeTest, FramesAndSeconds) {
-    KTime t(10 * 1539538600LL + 5);
+    KTime::SetGlobalTimeMode(KTime::eModeDefault);
+    t = KTime(10 * ntsc + 5);
     EXPECT_EQ(10, t.GetFrame(true, KTime::eMode30));
     EXPECT_EQ(0, t.GetFrame(true, 14));
-    EXPECT_EQ(-10, KTime(-10 * 1539538600LL).GetFrame(true, KTime::eMode30));
-    KTime s(125 * KTime::kTicksPerSecond + 3 * 1539538600LL);
+    EXPECT_EQ(-10, KTime(-10 * ntsc).GetFrame(true, KTime::eMode30));
+    const KTime s(125 * second + 3 * ntsc);
     EXPECT_EQ(125, s.GetSecond(true));
     EXPECT_EQ(5, s.GetSecond(false));
     EXPECT_EQ(3, s.GetFrame(false, KTime::eMode30));
-}
-
-TEST(KTime, ConvertFrameRateToTimeMode) {
-    EXPECT_EQ(KTime::eModePal, KTime::ConvertFrameRateToTimeMode(25.0, 0.001));
-    EXPECT_EQ(KTime::eModeNtscDrop, KTime::ConvertFrameRateToTimeMode(29.97003, 0.001));
-    EXPECT_EQ(KTime::eMode23976, KTime::ConvertFrameRateToTimeMode(23.976, 0.001));
-    EXPECT_EQ(KTime::eModeDefault, KTime::ConvertFrameRateToTimeMode(17.0, 0.001));
 }

@@ -3,195 +3,143 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "object/kpropertyobjectlist.h"
 #include "object/kpropertytemplate.h"
+#include "object/tests/object_test_support.h"
 
 using namespace zeqsdk_400;
+using namespace zeqsdk_400::objecttest;
 
 namespace {
 
-// Records the property-list notices it receives.
-class ListWatcher : public KObject {
+class Members : public LoggedObject {
 public:
-    bool PlugNotify(KPlugCallstack*, kPlugAction action, KPlug* plug, int index, KPlug* other, kConnectionType,
-                    KPlug*) override {
-        if (plug == this && action >= kPlugPropertyAdding && action <= kPlugPropertyRemoved)
-            mLog.push_back(std::to_string(action) + "@" + std::to_string(index) + ":" +
-                           static_cast<KProperty*>(other)->GetPropertyName());
-        return true;
-    }
-    std::vector<std::string> mLog;
-};
-
-class Members : public ListWatcher {
-public:
-    Members() {
+    explicit Members(NoticeLog* log) : LoggedObject(log, "M") {
         const char* names[] = {"First", "Second", "Third"};
-        for (int i = 0; i < 3; ++i) {
-            PropertyAddToList(&mProps[i]);
-            mProps[i].SetPropertyType(kPropertyTypeBool);
-            mProps[i].SetPropertyInfo(names[i], this, nullptr, nullptr);
-        }
+        for (int i = 0; i < 3; ++i) AddMember(*this, mProps[i], names[i], kPropertyTypeBool);
     }
     KPropertyTemplate<bool> mProps[3];
 };
 
-std::vector<std::string> Names(const KObject& object) {
-    std::vector<std::string> names;
-    for (int i = 0; i < object.GetPropertyCount(); ++i) names.push_back(object.GetProperty(i)->GetPropertyName());
-    return names;
-}
-
 }  // namespace
 
 TEST(KObject, ListKeepsCreationOrderWithNotices) {
-    Members object;
-    EXPECT_EQ((std::vector<std::string>{"First", "Second", "Third"}), Names(object));
+    NoticeLog log;
+    Members object(&log);
+    EXPECT_EQ((Lines{"First", "Second", "Third"}), PropertyNames(object));
     // The name is given after the append, so the notices see it unnamed.
-    EXPECT_EQ((std::vector<std::string>{"10@0:", "11@0:", "10@1:", "11@1:", "10@2:", "11@2:"}), object.mLog);
-    EXPECT_EQ(&object, object.mProps[1].GetOwner());
+    EXPECT_EQ((Lines{"M:10:M<", "M:11:M<", "M:10:M<#1", "M:11:M<#1", "M:10:M<#2", "M:11:M<#2"}), log.Take());
     EXPECT_EQ(&object.mProps[2], object.FindPropertyByName("Third"));
-    EXPECT_EQ(nullptr, object.FindPropertyByName("third"));  // exact
-    EXPECT_EQ(nullptr, object.FindPropertyByName(nullptr));
-    EXPECT_EQ(nullptr, object.GetProperty(3));
-    EXPECT_EQ(nullptr, object.GetProperty(-1));
+    EXPECT_FALSE(object.FindPropertyByName("third") || object.FindPropertyByName(nullptr));  // exact
+    EXPECT_FALSE(object.GetProperty(3) || object.GetProperty(-1));
     // Adding again, or a property of another object, changes nothing.
+    Members other(&log);
     object.PropertyAddToList(&object.mProps[0]);
-    Members other;
     object.PropertyAddToList(&other.mProps[0]);
     object.PropertyAddToList(nullptr);
     EXPECT_EQ(3, object.GetPropertyCount());
     EXPECT_EQ(&other, other.mProps[0].GetOwner());
-}
-
-TEST(KObject, CreatePropertyFromTypeMakesNamesUnique) {
-    KObject object;
-    KProperty* a = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
-    KProperty* b = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, nullptr, true, true, nullptr);
-    KProperty* c = object.CreatePropertyFromType("Weight", kPropertyTypeBool, nullptr, false, false, nullptr);
-    KProperty* d = object.CreatePropertyFromType("Weight1", kPropertyTypeInteger, nullptr, false, false, nullptr);
-    ASSERT_TRUE(a && b && c && d);
-    EXPECT_EQ((std::vector<std::string>{"Weight", "Weight1", "Weight2", "Weight11"}), Names(object));
-    EXPECT_EQ(KPropertyInfo::kFlagDynamic, a->GetPropertyInfo().mFlags);
-    EXPECT_EQ(KPropertyInfo::kFlagDynamic | KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser,
-              b->GetPropertyInfo().mFlags);
-    EXPECT_EQ(&KDataTypeNumber, a->GetPropertyDataType());
-    EXPECT_EQ(kPropertyTypeBool, c->GetPropertyType());
-    EXPECT_EQ(&object, c->GetOwner());
-    // The name is the property's own copy.
-    std::string name = "Temp";
-    KProperty* e = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, nullptr, false, false, nullptr);
-    name = "Changed";
-    EXPECT_STREQ("Temp", e->GetPropertyName());
-    // No value type, no name: nothing.
-    EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", kPropertyTypeNone, nullptr, false, false, nullptr));
-    EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", kPropertyTypeCharPtr, nullptr, false, false, nullptr));
-    EXPECT_EQ(nullptr, object.CreatePropertyFromType(nullptr, kPropertyTypeBool, nullptr, false, false, nullptr));
-    EXPECT_EQ(5, object.GetPropertyCount());
-}
-
-TEST(KObject, CreatePropertyFromTypeCopiesAReferenceOfTheSameType) {
-    KObject object;
-    KPropertyTemplate<KgeTVector> reference;
-    reference.Value() = KgeTVector(1.0, 2.0, 3.0);
-    KPropertyTemplate<double> wrongType;
-    wrongType.Value() = 7.0;
-    KProperty* copy = object.CreatePropertyFromType("T", kPropertyTypeVector, &KDataTypeLclTranslation, false, false,
-                                                    &reference);
-    KProperty* fresh = object.CreatePropertyFromType("U", kPropertyTypeVector, nullptr, false, false, &wrongType);
-    double v[3] = {};
-    copy->GetData(v);
-    EXPECT_EQ(3.0, v[2]);
-    fresh->GetData(v);
-    EXPECT_EQ(0.0, v[2]);
-}
-
-TEST(KObject, PropertyDestroyUnlistsAndEndsDynamicProperties) {
-    Members object;
-    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
-    HdlKPlug handle(dynamic);
-    KObject partner;
-    ASSERT_TRUE(object.mProps[1].ConnectSrc(&partner));
-    object.mLog.clear();
-
-    EXPECT_TRUE(object.PropertyDestroy(dynamic));
-    EXPECT_FALSE(handle.IsValid());
-    EXPECT_EQ((std::vector<std::string>{"12@3:Dyn", "13@3:Dyn"}), object.mLog);
-    EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
-    EXPECT_EQ(0, partner.GetDstCount());
-    EXPECT_EQ((std::vector<std::string>{"First", "Third"}), Names(object));
-    EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]));
-    EXPECT_FALSE(object.PropertyDestroy(nullptr));
-    Members other;
-    EXPECT_FALSE(object.PropertyDestroy(&other.mProps[0]));
-}
-
-TEST(KObject, DestructEmptiesTheListFromTheLast) {
-    Members* object = new Members;
-    KProperty* dynamic = object->CreatePropertyFromType("Dyn", kPropertyTypeBool, nullptr, false, false, nullptr);
-    KPropertyObjectList* list =
-        KPropertyObjectList::Create(object, "List", 0, -1, 1, KPlug::eDirectionSrcDst, kPropertyFlagNone);
-    KObject a, b;
-    ASSERT_TRUE(list->Add(&a));
-    ASSERT_TRUE(object->mProps[0].ConnectDst(&b));
-    HdlKPlug hDynamic(dynamic), hList(list);
-    object->Destruct();
-    EXPECT_EQ(0, object->GetPropertyCount());
-    EXPECT_FALSE(hDynamic.IsValid());
-    EXPECT_FALSE(hList.IsValid());
-    EXPECT_EQ(0, a.GetDstCount());
-    EXPECT_EQ(0, b.GetSrcCount());
-    object->Destruct();  // again: harmless
-    delete object;
-}
-
-TEST(KObject, DeletingWithoutDestructStillFreesDynamicProperties) {
-    KObject a;
-    HdlKPlug handle;
     {
-        Members object;
-        KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeBool, nullptr, false, false, nullptr);
-        ASSERT_TRUE(dynamic->ConnectSrc(&a));
-        handle = dynamic;
-    }
-    EXPECT_FALSE(handle.IsValid());
-    EXPECT_EQ(0, a.GetDstCount());
-}
-
-TEST(KObject, AMemberPropertyLeavesItsOwnersList) {
-    Members object;
-    {
-        KPropertyTemplate<double> temporary;
+        KPropertyTemplate<double> temporary;  // a member leaves the list when it ends
         object.PropertyAddToList(&temporary);
         EXPECT_EQ(4, object.GetPropertyCount());
     }
     EXPECT_EQ(3, object.GetPropertyCount());
 }
 
-TEST(KObject, TransactionsReachTheEntity) {
-    class Entity : public KObject {
-    public:
-        void EntityTransaction(KObject* object, bool begin) override {
-            mLog.push_back(std::string(begin ? "begin" : "end") + (object == mExpected ? "" : "?"));
+TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
+    KObject object;
+    KProperty* a = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
+    KProperty* b = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, nullptr, true, true, nullptr);
+    object.CreatePropertyFromType("Weight", kPropertyTypeBool, nullptr, false, false, nullptr);
+    object.CreatePropertyFromType("Weight1", kPropertyTypeInteger, nullptr, false, false, nullptr);
+    EXPECT_EQ((Lines{"Weight", "Weight1", "Weight2", "Weight11"}), PropertyNames(object));
+    EXPECT_EQ(KPropertyInfo::kFlagDynamic, a->GetPropertyInfo().mFlags);
+    EXPECT_EQ(KPropertyInfo::kFlagDynamic | KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser,
+              b->GetPropertyInfo().mFlags);
+    // The name is the property's own copy.
+    std::string name = "Temp";
+    KProperty* e = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, nullptr, false, false, nullptr);
+    name = "Changed";
+    EXPECT_STREQ("Temp", e->GetPropertyName());
+    // The value of a reference of the same value type is copied.
+    KPropertyTemplate<KgeTVector> reference;
+    reference.Value() = KgeTVector(1.0, 2.0, 3.0);
+    KPropertyTemplate<double> wrongType;
+    wrongType.Value() = 7.0;
+    KProperty* copy = object.CreatePropertyFromType("T", kPropertyTypeVector, nullptr, false, false, &reference);
+    KProperty* fresh = object.CreatePropertyFromType("U", kPropertyTypeVector, nullptr, false, false, &wrongType);
+    EXPECT_EQ((std::vector<double>{1.0, 2.0, 3.0}), ValueOf(*copy));
+    EXPECT_EQ((std::vector<double>{0.0, 0.0, 0.0}), ValueOf(*fresh));
+    // No value type, no name: nothing.
+    for (kPropertyType type : {kPropertyTypeNone, kPropertyTypeCharPtr})
+        EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", type, nullptr, false, false, nullptr));
+    EXPECT_EQ(nullptr, object.CreatePropertyFromType(nullptr, kPropertyTypeBool, nullptr, false, false, nullptr));
+    EXPECT_EQ(7, object.GetPropertyCount());
+}
+
+TEST(KObject, PropertyDestroyUnlistsAndEndsDynamicProperties) {
+    NoticeLog log;
+    Members object(&log);
+    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
+    HdlKPlug handle(dynamic);
+    KObject partner;
+    ASSERT_TRUE(object.mProps[1].ConnectSrc(&partner));
+    log.Take();
+
+    EXPECT_TRUE(object.PropertyDestroy(dynamic));
+    EXPECT_FALSE(handle.IsValid());
+    EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
+    EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
+    EXPECT_EQ(0, partner.GetDstCount());
+    EXPECT_EQ((Lines{"First", "Third"}), PropertyNames(object));
+    Members other(&log);
+    EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]) || object.PropertyDestroy(nullptr) ||
+                 object.PropertyDestroy(&other.mProps[0]));  // no longer, never or another's
+}
+
+// However its owner ends, a dynamic property ends with it and any other is
+// released: it no longer refers to the owner and may be deleted afterwards.
+TEST(KObject, EndingTheOwnerEndsOrReleasesItsProperties) {
+    for (bool destruct : {true, false}) {  // Destruct (twice) then delete, or delete alone
+        KObject partner;
+        KPropertyTemplate<double> released[3];  // they outlive their owner
+        auto* owner = new KObject;
+        KProperty* dynamic = owner->CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
+        KPropertyObjectList* list =
+            KPropertyObjectList::Create(owner, "List", 0, -1, 1, KPlug::eDirectionSrcDst, kPropertyFlagNone);
+        for (auto& property : released) owner->PropertyAddToList(&property);
+        ASSERT_TRUE(dynamic->ConnectSrc(&partner) && list->Add(&partner) && released[0].ConnectDst(&partner));
+        ASSERT_TRUE(owner->PropertyDestroy(&released[2]));
+        HdlKPlug hDynamic(dynamic), hList(list);
+        if (destruct) {
+            owner->Destruct();
+            owner->Destruct();
+            EXPECT_EQ(0, owner->GetPropertyCount());
+            EXPECT_EQ(0, partner.GetSrcCount() + partner.GetDstCount());
         }
-        KObject* mExpected = nullptr;
-        std::vector<std::string> mLog;
+        delete owner;
+        EXPECT_FALSE(hDynamic.IsValid() || hList.IsValid()) << destruct;
+        for (auto& property : released) EXPECT_EQ(nullptr, property.GetOwner()) << destruct;
+    }
+}
+
+TEST(KObject, TransactionsReachTheEntityWhileItLives) {
+    struct Entity : KObject {
+        void EntityTransaction(KObject* object, bool begin) override { mLog.emplace_back(object, begin); }
+        std::vector<std::pair<KObject*, bool>> mLog;
     };
     KObject object;
-    object.ObjectTransactionBegin();  // no entity: nothing
-    EXPECT_EQ(-1, object.GetPrefixClassId());
-    EXPECT_EQ(nullptr, object.ObjectClone());
     {
         Entity entity;
-        entity.mExpected = &object;
         object.EntitySet(&entity);
-        EXPECT_EQ(&entity, object.EntityGet());
         object.ObjectTransactionBegin();
         object.ObjectTransactionEnd();
-        EXPECT_EQ((std::vector<std::string>{"begin", "end"}), entity.mLog);
+        EXPECT_EQ((std::vector<std::pair<KObject*, bool>>{{&object, true}, {&object, false}}), entity.mLog);
     }
-    EXPECT_EQ(nullptr, object.EntityGet());  // held by handle
-    object.ObjectTransactionEnd();
+    EXPECT_EQ(nullptr, object.EntityGet());  // held by handle: no entity, nothing happens
+    object.ObjectTransactionBegin();
 }

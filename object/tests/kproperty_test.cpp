@@ -3,181 +3,133 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "object/kobject.h"
+#include "object/kpropertyobjectlist.h"
 #include "object/kpropertytemplate.h"
+#include "object/tests/object_test_support.h"
 
 using namespace zeqsdk_400;
+using namespace zeqsdk_400::objecttest;
 
 namespace {
 
 enum ETestMode { eModeA = 0, eModeB = 1, eModeC = 2 };
 
-// Checks every value type against its code, its zero and its data exchange.
 template <class T>
-struct Sample;
-template <>
-struct Sample<bool> {
-    static bool Value() { return true; }
-    static std::vector<double> Doubles() { return {1.0}; }
-};
-template <>
-struct Sample<int> {
-    static int Value() { return -42; }
-    static std::vector<double> Doubles() { return {-42.0}; }
-};
-template <>
-struct Sample<float> {
-    static float Value() { return 2.5f; }
-    static std::vector<double> Doubles() { return {2.5}; }
-};
-template <>
-struct Sample<double> {
-    static double Value() { return 0.125; }
-    static std::vector<double> Doubles() { return {0.125}; }
-};
-template <>
-struct Sample<ETestMode> {
-    static ETestMode Value() { return eModeC; }
-    static std::vector<double> Doubles() { return {2.0}; }
-};
-template <>
-struct Sample<KgeTVector> {
-    static KgeTVector Value() { return KgeTVector(1.0, 2.0, 3.0); }
-    static std::vector<double> Doubles() { return {1.0, 2.0, 3.0}; }
-};
-template <>
-struct Sample<KgeRGBVector> {
-    static KgeRGBVector Value() { return KgeRGBVector(0.25, 0.5, 0.75); }
-    static std::vector<double> Doubles() { return {0.25, 0.5, 0.75}; }
-};
-template <>
-struct Sample<KZeqVector4> {
-    static KZeqVector4 Value() { return KZeqVector4(1.0, -2.0, 3.0, -4.0); }
-    static std::vector<double> Doubles() { return {1.0, -2.0, 3.0, -4.0}; }
-};
-template <>
-struct Sample<KZeqColor> {
-    static KZeqColor Value() { return KZeqColor(0.1, 0.2, 0.3, 0.4); }
-    static std::vector<double> Doubles() { return {0.1, 0.2, 0.3, 0.4}; }
-};
-
-// The members of a value as doubles, through its own traits.
-template <class T>
-std::vector<double> AsDoubles(const T& value) {
-    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(KPropertyValueTraits<T>::kType);
-    alignas(double) unsigned char raw[64] = {};
-    KPropertyValueTraits<T>::Export(value, raw);
-    std::vector<double> out;
-    for (int i = 0; i < info.mMemberCount; ++i) {
-        double d = 0;
-        switch (info.mKind) {
-            case KPropertyValueKind::eBool: d = raw[0] ? 1.0 : 0.0; break;
-            case KPropertyValueKind::eInteger: { std::int32_t v; std::memcpy(&v, raw, 4); d = v; break; }
-            case KPropertyValueKind::eFloat: { float v; std::memcpy(&v, raw, 4); d = v; break; }
-            default: std::memcpy(&d, raw + 8 * i, 8); break;
-        }
-        out.push_back(d);
-    }
-    return out;
+KProperty* Make() {
+    return new KPropertyTemplate<T>;
 }
 
-template <class T>
-class KPropertyTemplateTypes : public ::testing::Test {};
-typedef ::testing::Types<bool, int, float, double, ETestMode, KgeTVector, KgeRGBVector, KZeqVector4, KZeqColor>
-    AllValueTypes;
-TYPED_TEST_SUITE(KPropertyTemplateTypes, AllValueTypes);
+struct ValueTypeCase {
+    const char* mName;
+    KProperty* (*mMake)();
+    kPropertyType mType;
+    std::vector<double> mSample;
+};
 
-TYPED_TEST(KPropertyTemplateTypes, ZeroDataExchangeAndDoubleAccess) {
-    typedef TypeParam T;
-    KPropertyTemplate<T> property;
-    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
-    EXPECT_EQ(KPropertyGetType(static_cast<T*>(nullptr)), property.GetValueType());
-    EXPECT_GT(info.mMemberCount, 0);
-    // A new property holds zero (a KgeTVector's fourth component is 1).
-    for (double d : AsDoubles(property.Value())) EXPECT_EQ(0.0, d);
+const ValueTypeCase kValueTypes[] = {
+    {"Bool", &Make<bool>, kPropertyTypeBool, {1.0}},       {"Integer", &Make<int>, kPropertyTypeInteger, {-42.0}},
+    {"Float", &Make<float>, kPropertyTypeFloat, {2.5}},    {"Double", &Make<double>, kPropertyTypeDouble, {0.125}},
+    {"Enum", &Make<ETestMode>, kPropertyTypeEnum, {2.0}},
+    {"Vector", &Make<KgeTVector>, kPropertyTypeVector, {1.0, 2.0, 3.0}},
+    {"Color", &Make<KgeRGBVector>, kPropertyTypeColor, {0.25, 0.5, 0.75}},
+    {"Vector4", &Make<KZeqVector4>, kPropertyTypeVector4, {1.0, -2.0, 3.0, -4.0}},
+    {"ColorRGBA", &Make<KZeqColor>, kPropertyTypeColorRGBA, {0.1, 0.2, 0.3, 0.4}},
+};
 
-    // SetData / GetData move the native value.
-    alignas(double) unsigned char in[64] = {};
-    KPropertyValueTraits<T>::Export(Sample<T>::Value(), in);
-    ASSERT_TRUE(property.SetData(in));
-    alignas(double) unsigned char out[64] = {};
-    ASSERT_TRUE(property.GetData(out));
-    EXPECT_EQ(0, std::memcmp(in, out, static_cast<std::size_t>(info.mSize)));
-    EXPECT_EQ(Sample<T>::Doubles(), AsDoubles(property.Value()));
-    EXPECT_FALSE(property.SetData(nullptr));
-    EXPECT_FALSE(property.GetData(nullptr));
+class PropertyValueTypes : public ::testing::TestWithParam<ValueTypeCase> {};
 
-    // The double accessors read and write the first member.
-    EXPECT_DOUBLE_EQ(Sample<T>::Doubles()[0], property.AsDouble());
-    property.SetDouble(0.0);
-    EXPECT_EQ(0.0, property.AsDouble());
-    property.SetInteger(1);
-    EXPECT_EQ(1, property.AsInteger());
-    EXPECT_DOUBLE_EQ(1.0, property.AsDouble());
-    // Other members are kept.
-    std::vector<double> expected = Sample<T>::Doubles();
+}  // namespace
+
+TEST_P(PropertyValueTypes, ZeroDataExchangeAndDoubleAccess) {
+    const ValueTypeCase& c = GetParam();
+    std::unique_ptr<KProperty> property(c.mMake());
+    ASSERT_EQ(c.mType, property->GetValueType());
+    std::unique_ptr<KProperty> created(KProperty::CreateOfType(c.mType));
+    EXPECT_TRUE(created && created->GetValueType() == c.mType);
+    ASSERT_EQ(static_cast<std::size_t>(KPropertyTypeGetInfo(c.mType).mMemberCount), c.mSample.size());
+    EXPECT_EQ(std::vector<double>(c.mSample.size(), 0.0), ValueOf(*property));
+
+    NativeValue in = Pack(c.mType, c.mSample);
+    ASSERT_TRUE(property->SetData(in.mBytes));
+    EXPECT_EQ(c.mSample, ValueOf(*property));
+    EXPECT_FALSE(property->SetData(nullptr) || property->GetData(nullptr));
+
+    // The scalar accessors reach the first member and keep the others.
+    EXPECT_DOUBLE_EQ(c.mSample[0], property->AsDouble());
+    property->SetDouble(0.0);
+    EXPECT_EQ(0.0, property->AsDouble());
+    property->SetInteger(1);
+    EXPECT_EQ(1, property->AsInteger());
+    std::vector<double> expected = c.mSample;
     expected[0] = 1.0;
-    EXPECT_EQ(expected, AsDoubles(property.Value()));
+    EXPECT_EQ(expected, ValueOf(*property));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllValueTypes, PropertyValueTypes, ::testing::ValuesIn(kValueTypes),
+                         [](const ::testing::TestParamInfo<ValueTypeCase>& info) { return info.param.mName; });
+
+TEST(KProperty, TypeCodeRowsAndCreateOfTypeOnlyForCodesWithAValue) {
+    for (int code = 0; code <= 17; ++code) {
+        EXPECT_EQ(code, KPropertyTypeGetInfo(code).mType);
+        std::unique_ptr<KProperty> property(KProperty::CreateOfType(static_cast<kPropertyType>(code)));
+        EXPECT_EQ(KPropertyTypeGetInfo(code).mMemberCount > 0 || code == kPropertyTypeObject, property != nullptr);
+    }
+    for (int code : {-1, 1000}) EXPECT_EQ(kPropertyTypeNone, KPropertyTypeGetInfo(code).mType);
+    std::unique_ptr<KProperty> list(KProperty::CreateOfType(kPropertyTypeObject));
+    EXPECT_TRUE(list->Is(KPropertyObjectList::ClassId));
 }
 
 TEST(KPropertyTemplate, VectorKeepsItsFourthComponent) {
     KPropertyTemplate<KgeTVector> property;
-    EXPECT_EQ(1.0, property.Value().mData[3]);
     double in[4] = {5.0, 6.0, 7.0, 99.0};
     property.SetData(in);
     EXPECT_EQ(1.0, property.Value().mData[3]);
     double out[4] = {0.0, 0.0, 0.0, -8.0};
     property.GetData(out);
-    EXPECT_EQ(5.0, out[0]);
-    EXPECT_EQ(7.0, out[2]);
-    EXPECT_EQ(-8.0, out[3]);  // only x, y and z are copied out
+    EXPECT_TRUE(out[2] == 7.0 && out[3] == -8.0);  // only x, y and z are copied out
 }
 
-TEST(KPropertyTemplate, ConversionsSaturateInsteadOfOverflowing) {
+TEST(KPropertyTemplate, ConversionsSaturateAndAnyByteIsAValidBool) {
+    const struct {
+        double mIn;
+        int mInt;
+        float mFloat;
+    } rows[] = {{1e300, INT_MAX, FLT_MAX}, {-1e300, INT_MIN, -FLT_MAX}, {std::nan(""), 0, NAN}, {-2.9, -2, -2.9f},
+                {HUGE_VAL, INT_MAX, HUGE_VALF}};
     KPropertyTemplate<int> i;
-    i.SetDouble(1e300);
-    EXPECT_EQ(INT_MAX, i.AsInteger());
-    i.SetDouble(-1e300);
-    EXPECT_EQ(INT_MIN, i.AsInteger());
-    i.SetDouble(std::nan(""));
-    EXPECT_EQ(0, i.AsInteger());
-    i.SetDouble(-2.9);
-    EXPECT_EQ(-2, i.AsInteger());
     KPropertyTemplate<float> f;
-    f.SetDouble(1e300);
-    EXPECT_EQ(FLT_MAX, f.Value());
-    f.SetDouble(-HUGE_VAL);
-    EXPECT_TRUE(std::isinf(f.Value()));
+    for (const auto& row : rows) {
+        i.SetDouble(row.mIn);
+        f.SetDouble(row.mIn);
+        EXPECT_EQ(row.mInt, i.AsInteger()) << row.mIn;
+        EXPECT_TRUE(row.mFloat == f.Value() || (std::isnan(row.mFloat) && std::isnan(f.Value()))) << row.mIn;
+    }
     KPropertyTemplate<bool> b;
-    unsigned char byte = 0x7f;  // any non-zero byte reads as true
+    unsigned char byte = 0x7f;
     b.SetData(&byte);
     EXPECT_TRUE(b.Value());
     EXPECT_EQ(1, b.AsInteger());
 }
 
+namespace {
+
 // An owner with typed accessors bound to its properties.
-class Owner : public KObject {
+class Owner : public LoggedObject {
 public:
-    Owner() {
-        PropertyAddToList(&mWeight);
-        mWeight.SetPropertyType(kPropertyTypeDouble);
+    explicit Owner(NoticeLog* log) : LoggedObject(log, "O") {
         mWeight.SetPropertyInfo("Weight", this, &Owner::WeightGet, &Owner::WeightSet);
-        PropertyAddToList(&mMode);
         mMode.SetPropertyInfo("Mode", this, &Owner::ModeGet, nullptr);
-        mMode.SetPropertyType(kPropertyTypeEnum);
         mMode.GetPropertyInfo().SetAsStringFunc(&Owner::ModeAsString);
-        PropertyAddToList(&mPlain);
-        mPlain.SetPropertyInfo("Plain", this, nullptr, nullptr);
+        AddMember(*this, mPlain, "Plain");
+        log->Take();
     }
-    double WeightGet() {
-        ++mGets;
-        return mWeight.Value();
-    }
+    double WeightGet() { return mWeight.Value(); }
     void WeightSet(double value) {
-        mLog.push_back("set");
+        mLog->mLines.push_back("set");
         mWeight.Value() = value < 0.0 ? 0.0 : value;
     }
     ETestMode ModeGet() { return mModeSource; }
@@ -185,128 +137,44 @@ public:
         static char texts[3][2] = {"A", "B", "C"};
         return mode >= eModeA && mode <= eModeC ? texts[mode] : nullptr;
     }
-    bool PlugNotify(KPlugCallstack*, kPlugAction action, KPlug* plug, int, KPlug*, kConnectionType,
-                    KPlug*) override {
-        if (action == kPlugDataChanging || action == kPlugDataChanged)
-            mLog.push_back(std::string(static_cast<KProperty*>(plug)->GetPropertyName()) + ":" + std::to_string(action));
-        return true;
-    }
 
     KPropertyTemplate<double> mWeight;
     KPropertyTemplate<ETestMode> mMode;
     KPropertyTemplate<bool> mPlain;
     ETestMode mModeSource = eModeA;
-    int mGets = 0;
-    std::vector<std::string> mLog;
 };
 
-TEST(KPropertyTemplate, WritesGoThroughTheSetterBetweenTheDataNotices) {
-    Owner owner;
-    owner.mWeight.SetDouble(-5.0);
-    EXPECT_EQ((std::vector<std::string>{"Weight:18", "set", "Weight:19"}), owner.mLog);
-    EXPECT_EQ(0.0, owner.mWeight.Value());  // the setter clamped it
-    owner.mLog.clear();
-    double value = 12.0;
-    owner.mWeight.SetData(&value);
-    EXPECT_EQ(12.0, owner.mWeight.Value());
-    EXPECT_EQ(3u, owner.mLog.size());
-    // Direct access raises nothing.
-    owner.mLog.clear();
-    owner.mWeight.Value() = 3.0;
-    EXPECT_TRUE(owner.mLog.empty());
-    // Without a setter the value is stored.
-    owner.mPlain.Set(true);
-    EXPECT_TRUE(owner.mPlain.Value());
-    EXPECT_EQ((std::vector<std::string>{"Plain:18", "Plain:19"}), owner.mLog);
-}
+}  // namespace
 
-TEST(KPropertyTemplate, ReadsFetchThroughTheGetterAndKeepTheResult) {
-    Owner owner;
+TEST(KPropertyTemplate, OwnerAccessorsNoticesAndTexts) {
+    NoticeLog log;
+    Owner owner(&log);
+    // Writes go through the setter, between the data notices.
+    owner.mWeight.SetDouble(-5.0);
+    EXPECT_EQ((Lines{"O:18:Weight<-", "set", "O:19:Weight<-"}), log.Take());
+    EXPECT_EQ(0.0, owner.mWeight.Value());  // the setter clamped it
+    owner.mWeight.Value() = 3.0;  // direct access raises nothing
+    EXPECT_TRUE(log.Take().empty());
+    owner.mPlain.Set(true);  // without a setter the value is stored
+    EXPECT_TRUE(owner.mPlain.Value());
+    EXPECT_EQ((Lines{"O:18:Plain<-", "O:19:Plain<-"}), log.Take());
+
+    // Reads fetch through the getter and keep the result.
     owner.mModeSource = eModeB;
     EXPECT_EQ(eModeA, owner.mMode.Value());
     std::int32_t raw = -1;
     owner.mMode.GetData(&raw);
     EXPECT_EQ(1, raw);
     EXPECT_EQ(eModeB, owner.mMode.Value());
-    const int before = owner.mGets;
-    EXPECT_EQ(0.0, owner.mWeight.AsDouble());
-    EXPECT_EQ(before + 1, owner.mGets);
-}
+    owner.mModeSource = eModeC;
+    EXPECT_EQ(2, owner.mMode.AsInteger());
 
-TEST(KPropertyTemplate, EnumerationTextsComeFromTheOwner) {
-    Owner owner;
-    EXPECT_TRUE(owner.mMode.GetPropertyInfo().HasAsStringFunc());
-    EXPECT_TRUE(owner.mMode.GetPropertyInfo().mFlags & KPropertyInfo::kFlagHasStringFunc);
+    // Enumeration texts come from the owner, but not for user properties.
     EXPECT_STREQ("C", owner.mMode.GetValueAsString(2));
     EXPECT_EQ(nullptr, owner.mMode.GetValueAsString(3));
     EXPECT_EQ(nullptr, owner.mWeight.GetValueAsString(0));
-    // Not for user properties.
     owner.mMode.GetPropertyInfo().ModifyFlag(KPropertyInfo::kFlagUser, true);
     EXPECT_EQ(nullptr, owner.mMode.GetValueAsString(2));
-    // A null function clears the flag.
     owner.mMode.GetPropertyInfo().SetAsStringFunc(static_cast<kPropertyAsStringFunc>(nullptr));
     EXPECT_FALSE(owner.mMode.GetPropertyInfo().HasAsStringFunc());
 }
-
-TEST(KProperty, DescriptionFlagsRangeAndLabel) {
-    KPropertyTemplate<double> property;
-    EXPECT_STREQ("", property.GetPropertyName());
-    EXPECT_STREQ("", property.GetPropertyLabel());
-    EXPECT_EQ(kPropertyTypeNone, property.GetPropertyType());
-    EXPECT_EQ(0u, property.GetPropertyInfo().mFlags);
-    EXPECT_TRUE(std::isinf(property.GetPropertyMin()) && property.GetPropertyMin() < 0);
-    EXPECT_TRUE(std::isinf(property.GetPropertyMax()) && property.GetPropertyMax() > 0);
-    property.SetPropertyMinMax(-1.0, 2.0);
-    EXPECT_EQ(-1.0, property.GetPropertyMin());
-    EXPECT_EQ(2.0, property.GetPropertyMax());
-    property.SetPropertyLabel("Nice name");
-    EXPECT_STREQ("Nice name", property.GetPropertyLabel());
-    property.SetPropertyLabel(nullptr);
-    EXPECT_STREQ("", property.GetPropertyLabel());
-
-    KPropertyInfo& info = property.GetPropertyInfo();
-    info.ModifyFlag(static_cast<KPropertyInfo::kFlags>(KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser),
-                    true);
-    EXPECT_EQ(66u, info.mFlags);
-    EXPECT_TRUE(property.IsAnimatable());
-    info.ModifyFlag(KPropertyInfo::kFlagAnimatable, false);
-    EXPECT_EQ(64u, info.mFlags);
-    EXPECT_FALSE(property.IsAnimatable());
-
-    property.ModifyPropertyFlag(static_cast<kPropertyFlag>(kPropertyFlagAnimated | kPropertyFlagNotSavable), true);
-    EXPECT_TRUE(property.IsAnimated());
-    EXPECT_EQ(24u, property.GetPropertyFlags());
-    property.SetReadOnly(true);
-    EXPECT_EQ(56u, property.GetPropertyFlags());
-    property.ModifyPropertyFlag(kPropertyFlagAnimated, false);
-    EXPECT_FALSE(property.IsAnimated());
-    EXPECT_TRUE(property.IsReadOnly());
-}
-
-TEST(KProperty, DataTypeFallsBackOnTheTypeCode) {
-    KPropertyTemplate<KgeTVector> property;
-    EXPECT_EQ(nullptr, property.GetPropertyDataType());
-    property.SetPropertyType(kPropertyTypeVector);
-    EXPECT_EQ(&KDataTypeVector, property.GetPropertyDataType());
-    property.SetPropertyDataType(&KDataTypeLclScaling);
-    EXPECT_EQ(&KDataTypeLclScaling, property.GetPropertyDataType());
-}
-
-TEST(KProperty, CreateOfTypeCoversTheValueCodes) {
-    for (int code = 0; code <= 17; ++code) {
-        KProperty* property = KProperty::CreateOfType(static_cast<kPropertyType>(code));
-        const KPropertyTypeInfo& info = KPropertyTypeGetInfo(code);
-        if (code == kPropertyTypeObject) {
-            ASSERT_NE(nullptr, property);
-            EXPECT_EQ(kPropertyTypeObject, property->GetValueType());
-        } else if (info.mMemberCount > 0) {
-            ASSERT_NE(nullptr, property) << code;
-            EXPECT_EQ(code, property->GetValueType());
-        } else {
-            EXPECT_EQ(nullptr, property) << code;
-        }
-        delete property;
-    }
-}
-
-}  // namespace
