@@ -135,10 +135,10 @@ bool KChainedMemoryFile::Truncate(kULongLong size) {
 
 // --- CRC -----------------------------------------------------------------------
 
-namespace {
+namespace zeqdetail {
 
 // zlib's crc32 takes a 32-bit length; feed it in slices.
-std::uint32_t UpdateCrc(std::uint32_t crc, const void* data, std::size_t size) {
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const Bytef*>(data);
     uLong value = crc;
     while (size > 0) {
@@ -150,7 +150,7 @@ std::uint32_t UpdateCrc(std::uint32_t crc, const void* data, std::size_t size) {
     return static_cast<std::uint32_t>(value);
 }
 
-}  // namespace
+}  // namespace zeqdetail
 
 // Large transfers go in slices, each checksummed while it is still in the cache.
 constexpr std::size_t kCrcSlice = 1 << 20;
@@ -161,7 +161,7 @@ std::size_t KChainedCrcFile::Read(void* buffer, std::size_t size) {
     while (done < size) {
         const std::size_t want = std::min(kCrcSlice, size - done);
         const std::size_t count = GetNext().Read(bytes + done, want);
-        mCrc = UpdateCrc(mCrc, bytes + done, count);
+        mCrc = zeqdetail::Crc32(mCrc, bytes + done, count);
         done += count;
         if (count != want) break;
     }
@@ -174,7 +174,7 @@ std::size_t KChainedCrcFile::Write(const void* data, std::size_t size) {
     while (done < size) {
         const std::size_t want = std::min(kCrcSlice, size - done);
         const std::size_t count = GetNext().Write(bytes + done, want);
-        mCrc = UpdateCrc(mCrc, bytes + done, count);
+        mCrc = zeqdetail::Crc32(mCrc, bytes + done, count);
         done += count;
         if (count != want) break;
     }

@@ -109,6 +109,11 @@ private:
     std::size_t mPosition = 0;
 };
 
+namespace zeqdetail {
+// CRC-32 (zlib's) of data, continuing crc; any length.
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
+}  // namespace zeqdetail
+
 // Layer computing the CRC-32 (zlib's) of every byte read or written through it
 // since the last ResetCrc.
 class KChainedCrcFile final : public KChainedLayer {

@@ -74,9 +74,6 @@
 
 #include "fileio/kzeqbinary.h"
 
-#include <zlib.h>
-
-#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -92,18 +89,6 @@ bool ReadAt(KChainedFile& file, std::uint64_t offset, void* buffer, std::size_t 
     return file.Seek(offset) && file.Read(buffer, size) == size;
 }
 }  // namespace
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const Bytef*>(data);
-    uLong value = crc;
-    while (size > 0) {
-        const uInt slice = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        value = ::crc32(value, bytes, slice);
-        bytes += slice;
-        size -= slice;
-    }
-    return static_cast<std::uint32_t>(value);
-}
 
 bool HasBinaryMagic(const std::uint8_t* data, std::size_t size) {
     return size >= kMagicSize && std::memcmp(data, kBinaryMagic, kMagicSize) == 0;

@@ -85,9 +85,6 @@ void BuildSlot(std::uint8_t out[kSlotSize], std::uint64_t tableOffset, std::uint
                std::uint32_t sequence);
 bool EncodeSectionTable(const std::vector<ZeqSectionInfo>& sections, ZeqBuffer& out);
 
-// Size of a value region, 32-bit CRC helper over any length.
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
-
 }  // namespace zeqdetail
 }  // namespace zeqsdk_400
 

@@ -15,13 +15,9 @@ target_link_libraries(zeq_fileio PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)
 
 zeq_add_test(fileio_zeq_tests
   SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_test_support.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_chainedfile_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kchainedfile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_values_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_project_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_password_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_corrupt_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_ascii_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_embedded_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_chunks_test.cpp
   LIBS zeq_fileio)

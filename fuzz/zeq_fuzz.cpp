@@ -6,57 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
-#include "fileio/kzeqascii.h"
-#include "fileio/kzeqbinary.h"
-#include "fileio/kzeqcrypto.h"
+#include "fuzz/fuzz_support.h"
 
 using namespace zeqsdk_400;
-using namespace zeqsdk_400::zeqdetail;
 
 namespace {
-
-std::string WrapBinary(const std::uint8_t* data, std::size_t size, bool encrypted, std::size_t dataArea = 0) {
-    KZeqFileHeaderInfo header;
-    header.mFileVersion = 5800;
-    ZeqBuffer info;
-    EncodeHeaderInfo(header, info);
-    std::uint8_t fixed[kFixedHeaderSize];
-    BuildFixedHeader(fixed, 5800, encrypted ? kFileFlagEncrypted : 0, static_cast<std::uint32_t>(info.Size()),
-                     Crc32(0, info.Data(), info.Size()));
-    std::string file(reinterpret_cast<const char*>(fixed), sizeof(fixed));
-    file.append(reinterpret_cast<const char*>(info.Data()), info.Size());
-    file.append(reinterpret_cast<const char*>(data), dataArea);
-    data += dataArea;
-    size -= dataArea;
-    std::vector<ZeqSectionInfo> sections(1);
-    sections[0].mOffset = file.size();
-    sections[0].mStoredLength = size;
-    sections[0].mVersion = 5800;
-    std::string body(reinterpret_cast<const char*>(data), size);
-    if (encrypted) {
-        std::uint8_t key[kKeySize];
-        BuiltInKey(key);
-        std::memset(sections[0].mNonce, 0x3C, kNonceSize);
-        ZeqCtrCipher cipher;
-        cipher.SetKey(key, sections[0].mNonce);
-        cipher.Apply(reinterpret_cast<std::uint8_t*>(&body[0]), body.size(), 0);
-    }
-    sections[0].mCrc = Crc32(0, body.data(), body.size());
-    file += body;
-    ZeqBuffer table;
-    EncodeSectionTable(sections, table);
-    std::uint8_t slot[kSlotSize];
-    BuildSlot(slot, file.size(), table.Size(), 1);
-    file.append(reinterpret_cast<const char*>(table.Data()), table.Size());
-    std::memcpy(&file[kSlotOffset], slot, kSlotSize);
-    return file;
-}
 
 void WalkValues(KZeq& zeq) {
     double doubles[7];
@@ -151,14 +109,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 1:
         case 2:
-            file = WrapBinary(data, size, mode == 2);
+            file = zeqfuzz::MakeBinaryZeq(std::string(reinterpret_cast<const char*>(data), size), 5800, mode == 2);
             break;
         case 4:
-        case 5:
+        case 5: {
             // The second byte says how much of the rest is the data area.
             if (size < 1) return 0;
-            file = WrapBinary(data + 1, size - 1, mode == 5, (size - 1) * data[0] / 256);
+            const std::size_t area = (size - 1) * data[0] / 256;
+            const char* rest = reinterpret_cast<const char*>(data + 1);
+            file = zeqfuzz::MakeBinaryZeq(std::string(rest + area, size - 1 - area), 5800, mode == 5,
+                                          std::string(rest, area));
             break;
+        }
         default:
             file = "@Zeq: 5800\n@Section: 5800\n";
             file.append(reinterpret_cast<const char*>(data), size);

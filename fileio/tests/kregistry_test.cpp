@@ -1,16 +1,15 @@
 #include "fileio/kregistry.h"
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "base/klib.h"
-#include "fileio/tests/files_test_support.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
-using zeqfilestest::ReadFile;
-using zeqfilestest::TempDir;
-using zeqfilestest::WriteFile;
+using zeqtest::ReadFile;
 
 namespace {
 
@@ -22,17 +21,18 @@ protected:
         KLib_SetConfigDirectory("");
     }
 
-    TempDir mDir;
+    // Writes of every kind answer the same; false when nothing was stored.
+    bool WriteAll(const char* key) {
+        const bool a = mRegistry.WriteInt("", key, 1);
+        const bool b = mRegistry.WriteFloat("", key, 1.5f);
+        const bool c = mRegistry.WriteString("", key, "x");
+        EXPECT_TRUE(a == b && b == c);
+        return a && b && c;
+    }
+
+    zeqtest::TempDir mDir;
     KRegistry mRegistry;
 };
-
-TEST_F(RegistryTest, UnconnectedReadsDefaultsAndRefusesWrites) {
-    EXPECT_EQ(7, mRegistry.ReadInt("UserParams", "k", 7));
-    EXPECT_FLOAT_EQ(1.5f, mRegistry.ReadFloat("UserParams", "k", 1.5f));
-    KString text;
-    EXPECT_STREQ("dflt", mRegistry.ReadString("UserParams", "k", "dflt", text).Buffer());
-    EXPECT_FALSE(mRegistry.WriteInt("UserParams", "k", 1));
-}
 
 TEST_F(RegistryTest, RoundTripInTheConnectedSection) {
     ASSERT_TRUE(mRegistry.Connect("zeqplugins6.0registry.txt", "Tulo60"));
@@ -43,16 +43,24 @@ TEST_F(RegistryTest, RoundTripInTheConnectedSection) {
     EXPECT_TRUE(mRegistry.WriteInt("Other", "ImportMerge", -3));
     EXPECT_EQ("[Tulo60]\nImportMerge = -3\nImportScale = 2.500000\nImportMode = kMerge\n",
               ReadFile(mDir / "zeqplugins6.0registry.txt"));
-
     EXPECT_EQ(-3, mRegistry.ReadInt("Anything", "importmerge", 0));
     EXPECT_FLOAT_EQ(2.5f, mRegistry.ReadFloat("Anything", "ImportScale", 0.0f));
     KString text;
     EXPECT_STREQ("kMerge", mRegistry.ReadString("Anything", "ImportMode", "x", text).Buffer());
     EXPECT_STREQ("x", mRegistry.ReadString("Anything", "Missing", "x", text).Buffer());
-}
-
-TEST_F(RegistryTest, UnscannableValuesGiveTheDefault) {
-    WriteFile(mDir / "reg.txt", "[Tulo60]\nNumber = abc\nPartial = 12abc\nEmpty =\n");
+    // Another section of the same file, then closed.
+    ASSERT_TRUE(mRegistry.Connect("zeqplugins6.0registry.txt", "Two"));
+    EXPECT_EQ(0, mRegistry.ReadInt("", "ImportMerge", 0));
+    ASSERT_TRUE(mRegistry.WriteInt("", "k", 2));
+    EXPECT_TRUE(mRegistry.Close());
+    EXPECT_FALSE(mRegistry.IsConnected());
+    EXPECT_EQ("[Tulo60]\nImportMerge = -3\nImportScale = 2.500000\nImportMode = kMerge\n[Two]\nk = 2\n",
+              ReadFile(mDir / "zeqplugins6.0registry.txt"));
+    EXPECT_EQ(9, mRegistry.ReadInt("", "k", 9));
+    EXPECT_FLOAT_EQ(1.5f, mRegistry.ReadFloat("", "k", 1.5f));
+    EXPECT_STREQ("dflt", mRegistry.ReadString("", "k", "dflt", text).Buffer());
+    // Values that do not scan give the default.
+    zeqtest::WriteFile(mDir / "reg.txt", "[Tulo60]\nNumber = abc\nPartial = 12abc\nEmpty =\n");
     ASSERT_TRUE(mRegistry.Connect("reg.txt", "Tulo60"));
     EXPECT_EQ(5, mRegistry.ReadInt("", "Number", 5));
     EXPECT_EQ(12, mRegistry.ReadInt("", "Partial", 5));
@@ -60,16 +68,14 @@ TEST_F(RegistryTest, UnscannableValuesGiveTheDefault) {
     EXPECT_FLOAT_EQ(0.25f, mRegistry.ReadFloat("", "Number", 0.25f));
 }
 
-TEST_F(RegistryTest, CloseAndReconnect) {
-    ASSERT_TRUE(mRegistry.Connect("a.txt", "One"));
-    ASSERT_TRUE(mRegistry.WriteInt("", "k", 1));
-    ASSERT_TRUE(mRegistry.Connect("a.txt", "Two"));
-    EXPECT_EQ(0, mRegistry.ReadInt("", "k", 0));
-    ASSERT_TRUE(mRegistry.WriteInt("", "k", 2));
-    EXPECT_TRUE(mRegistry.Close());
-    EXPECT_FALSE(mRegistry.IsConnected());
-    EXPECT_EQ(9, mRegistry.ReadInt("", "k", 9));
-    EXPECT_EQ("[One]\nk = 1\n[Two]\nk = 2\n", ReadFile(mDir / "a.txt"));
+// Writes answer false when nothing is connected or the file cannot be written.
+TEST_F(RegistryTest, FailedWritesAnswerFalse) {
+    EXPECT_FALSE(WriteAll("k"));
+    std::filesystem::create_directory(mDir / "blocked.txt");
+    ASSERT_TRUE(mRegistry.Connect("blocked.txt", "Tulo60"));
+    EXPECT_FALSE(WriteAll("k"));
+    ASSERT_TRUE(mRegistry.Connect("reg.txt", "Tulo60"));
+    EXPECT_TRUE(WriteAll("k"));
 }
 
 }  // namespace

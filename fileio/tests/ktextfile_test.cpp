@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "fileio/tests/files_test_support.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
-using zeqfilestest::ReadFile;
-using zeqfilestest::TempDir;
-using zeqfilestest::WriteFile;
+using zeqtest::ReadFile;
+using zeqtest::TempDir;
+using zeqtest::WriteFile;
 
 namespace {
 
@@ -34,159 +34,107 @@ protected:
     KTextFile mFile{"ASF", " \t,()\r\n", "#", true, true};
 };
 
-TEST_F(TextFileTest, OpenAnswersFalseOnSuccess) {
+// Open answers false on success.
+TEST_F(TextFileTest, OpenEndFlagAndRewind) {
     EXPECT_TRUE(mFile.IsEndOfFile());
     EXPECT_TRUE(mFile.Open((mDir / "missing.txt").c_str(), "r"));
     EXPECT_TRUE(mFile.IsEndOfFile());
     EXPECT_TRUE(mFile.Open(mDir.Path().c_str(), "r"));
     EXPECT_TRUE(mFile.Open(nullptr, "r"));
-    Load("  first line\nsecond\n");
+    Load("");
+    EXPECT_TRUE(mFile.IsOpen());
+    EXPECT_TRUE(mFile.IsEndOfFile());
+    char c;
+    EXPECT_FALSE(mFile.PeakChar(c));
+    Load("  only line\n");
     EXPECT_FALSE(mFile.IsEndOfFile());
     EXPECT_EQ(1, mFile.GetLineNumber());
-    EXPECT_STREQ("first line", mFile.GetCursor());
-}
-
-TEST_F(TextFileTest, EndFlagAfterTheLastLine) {
-    Load("only\n");
+    EXPECT_STREQ("only line", mFile.GetCursor());
     EXPECT_FALSE(mFile.NextLine());
     EXPECT_TRUE(mFile.IsEndOfFile());
     EXPECT_STREQ("", mFile.GetCursor());
     EXPECT_FALSE(mFile.NextLine());
-    // Rewinding starts over.
     EXPECT_TRUE(mFile.FirstLine());
     EXPECT_FALSE(mFile.IsEndOfFile());
-    EXPECT_STREQ("only", mFile.GetCursor());
+    EXPECT_STREQ("only line", mFile.GetCursor());
     mFile.Close();
     EXPECT_TRUE(mFile.IsEndOfFile());
     EXPECT_FALSE(mFile.NextLine());
     EXPECT_FALSE(mFile.FirstLine());
 }
 
-TEST_F(TextFileTest, EmptyFileOpensAtTheEnd) {
-    Load("");
-    EXPECT_TRUE(mFile.IsOpen());
-    EXPECT_TRUE(mFile.IsEndOfFile());
-    char c;
-    EXPECT_FALSE(mFile.PeakChar(c));
+// Every line end separates lines; NextLine skips blank and comment lines (the first
+// line is loaded as it is).
+TEST_F(TextFileTest, LineEndsBlankLinesAndComments) {
+    for (const std::string eol : {"\n", "\r", "\r\n"}) {
+        Load("# first" + eol + "alpha 1" + eol + eol + " \t " + eol + "  # indented" + eol +
+             "beta # not a comment" + eol + "#" + eol + "gamma" + eol + "#" + eol);
+        const struct {
+            const char* mText;
+            int mLine;
+        } lines[] = {{"# first", 1}, {"alpha 1", 2}, {"beta # not a comment", 6}, {"gamma", 8}};
+        for (const auto& line : lines) {
+            EXPECT_STREQ(line.mText, mFile.GetCursor()) << eol.size();
+            EXPECT_EQ(line.mLine, mFile.GetLineNumber());
+            EXPECT_EQ(line.mLine != 8, mFile.NextLine());
+        }
+        EXPECT_TRUE(mFile.IsEndOfFile());
+    }
 }
 
-class LineEndTest : public testing::TestWithParam<const char*> {};
-
-TEST_P(LineEndTest, EveryLineEndSeparatesLines) {
-    const std::string eol = GetParam();
-    TempDir dir;
-    const std::string path = dir / "ends.txt";
-    WriteFile(path, "alpha 1" + eol + eol + " \t " + eol + "  beta 2" + eol + "# note" + eol + "gamma");
-    KTextFile file("T", " \t\r\n", "#", false, false);
-    ASSERT_FALSE(file.Open(path.c_str(), "rb"));
-    EXPECT_STREQ("alpha 1", file.GetCursor());
-    EXPECT_EQ(1, file.GetLineNumber());
-    ASSERT_TRUE(file.NextLine());
-    EXPECT_STREQ("beta 2", file.GetCursor());
-    EXPECT_EQ(4, file.GetLineNumber());
-    ASSERT_TRUE(file.NextLine());
-    EXPECT_STREQ("gamma", file.GetCursor());
-    EXPECT_EQ(6, file.GetLineNumber());
-    EXPECT_FALSE(file.NextLine());
-}
-
-INSTANTIATE_TEST_SUITE_P(Ends, LineEndTest, testing::Values("\n", "\r", "\r\n"));
-
-TEST_F(TextFileTest, LinesLongerThanTheInitialBuffer) {
+// Lines grow past the initial buffer up to the cap; a longer line is an error,
+// not an allocation of any size, and not the end of the file.
+TEST_F(TextFileTest, LongLinesZeroBytesAndTheLineCap) {
     std::string line;
     const int count = 6000;  // about 29000 bytes
     for (int i = 0; i < count; ++i) line += std::to_string(i % 1000) + ".5 ";
     ASSERT_GT(line.size(), KTextFile::kInitialLineSize * 2);
-    Load("header\r\n" + line + "\r\nlast\r\n");
+    Load("header\r\n" + line + "\r\n" + std::string("ab\0cd ef\n", 9) +
+         std::string(KTextFile::kMaxLineLength + 1, 'x') + "\nafter\n");
     ASSERT_TRUE(mFile.NextLine());
     double sum = 0.0;
     int read = 0;
     double value = 0.0;
-    while (mFile.GetDouble(value, 1.0)) {
-        sum += value;
-        ++read;
-    }
+    for (; mFile.GetDouble(value, 1.0); ++read) sum += value;
     EXPECT_EQ(count, read);
     double expected = 0.0;
     for (int i = 0; i < count; ++i) expected += (i % 1000) + 0.5;
     EXPECT_DOUBLE_EQ(expected, sum);
     ASSERT_TRUE(mFile.NextLine());
-    EXPECT_STREQ("last", mFile.GetCursor());
-}
-
-TEST_F(TextFileTest, OverlongLineFailsWithoutTheEndFlag) {
-    Load("ok\n" + std::string(KTextFile::kMaxLineLength + 1, 'x') + "\nafter\n");
+    EXPECT_STREQ("ab", mFile.GetCursor());  // a zero byte ends the line
     EXPECT_FALSE(mFile.NextLine());
     EXPECT_FALSE(mFile.IsEndOfFile());
     EXPECT_STREQ("", mFile.GetCursor());
     EXPECT_FALSE(mFile.NextLine());
 }
 
-TEST_F(TextFileTest, ZeroByteEndsTheLine) {
-    Load(std::string("ab\0cd ef\nnext\n", 14));
-    EXPECT_STREQ("ab", mFile.GetCursor());
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_STREQ("next", mFile.GetCursor());
-}
-
-TEST_F(TextFileTest, CommentsAreSkippedByNextLine) {
-    Load("# first comment\n  # indented\nvalue # not a comment start\n#\n");
-    // The first line is loaded as it is; only NextLine skips comments.
-    EXPECT_STREQ("# first comment", mFile.GetCursor());
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_STREQ("value # not a comment start", mFile.GetCursor());
-    EXPECT_EQ(3, mFile.GetLineNumber());
-    EXPECT_FALSE(mFile.NextLine());
-    EXPECT_TRUE(mFile.IsEndOfFile());
-}
-
+// Earlier entries win over longer ones; a null or empty name ends the table.
 TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
-    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0}, {"", 0}};
-    Load("FRAMES: 12\nframe time:\t0.0333\nend sitefoo bar\nxposition\nnothing\n");
+    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0},
+                      {":", 0},           {":version", 0}, {"", 0}};
+    Load("FRAMES: 12\nframe time:\t0.0333\nend sitefoo bar\nxposition\n:version 1.10\nnothing\n");
     EXPECT_EQ(1, mFile.Check(table));
     EXPECT_EQ(0, table[1].mCount);
-    EXPECT_EQ(1, mFile.Handle(table));
-    int frames = 0;
-    EXPECT_TRUE(mFile.GetInteger(frames));
-    EXPECT_EQ(12, frames);
-
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_EQ(0, mFile.Handle(table));
-    double time = 0.0;
-    EXPECT_TRUE(mFile.GetDouble(time, 1.0));
-    EXPECT_DOUBLE_EQ(0.0333, time);
-
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_EQ(2, mFile.Handle(table));
-    EXPECT_STREQ("foo bar", mFile.GetCursor());
-
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_EQ(3, mFile.Handle(table));
-    EXPECT_STREQ("position", mFile.GetCursor());
-
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_EQ(-1, mFile.Handle(table));
-    EXPECT_STREQ("nothing", mFile.GetCursor());
-
+    const struct {
+        int mIndex;
+        const char* mRest;
+    } lines[] = {{1, "12"}, {0, "0.0333"}, {2, "foo bar"}, {3, "position"}, {4, "version 1.10"}, {-1, "nothing"}};
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.mIndex, mFile.Handle(table));
+        EXPECT_STREQ(line.mRest, mFile.GetCursor());
+        mFile.NextLine();
+    }
     EXPECT_EQ(1, table[0].mCount);
     EXPECT_EQ(1, table[1].mCount);
     mFile.InitTokens(table);
     for (const KToken& token : table) EXPECT_EQ(0, token.mCount);
-
-    KToken empty[] = {{"", 0}};
+    KToken empty[] = {{nullptr, 0}};
     EXPECT_EQ(-1, mFile.Handle(empty));
     EXPECT_EQ(-1, mFile.Handle(nullptr));
 }
 
-TEST_F(TextFileTest, EarlierEntriesWinOverLongerOnes) {
-    KToken table[] = {{":", 0}, {":version", 0}, {nullptr, 0}};
-    Load(":version 1.10\n");
-    EXPECT_EQ(0, mFile.Handle(table));
-    EXPECT_STREQ("version 1.10", mFile.GetCursor());
-}
-
 TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
-    Load("abcdef,ghi  (j)\n");
+    Load("abcdef,ghi  (j) x\n" + std::string(2000, 'w') + " tail\n");
     char buffer[8];
     EXPECT_TRUE(mFile.GetString(buffer, 3));
     EXPECT_STREQ("abc", buffer);
@@ -197,103 +145,67 @@ TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
     KString text("untouched");
     EXPECT_TRUE(mFile.GetString(text));
     EXPECT_STREQ("j", text.Buffer());
+    EXPECT_TRUE(mFile.GetString(text));
     EXPECT_FALSE(mFile.GetString(buffer, 7));
     EXPECT_STREQ("", buffer);
     EXPECT_FALSE(mFile.GetString(text));
-    EXPECT_STREQ("j", text.Buffer());
+    EXPECT_STREQ("x", text.Buffer());
+    // Words read into a KString are cut at 1023 characters.
+    ASSERT_TRUE(mFile.NextLine());
+    ASSERT_TRUE(mFile.GetString(text));
+    EXPECT_EQ(1023u, text.GetLen());
 }
 
-TEST_F(TextFileTest, KStringWordsAreCutAt1023Characters) {
-    Load(std::string(2000, 'w') + " tail\n");
-    KString word;
-    ASSERT_TRUE(mFile.GetString(word));
-    EXPECT_EQ(1023u, word.GetLen());
-}
-
-TEST_F(TextFileTest, Integers) {
-    Load("42abc -7 99999999999 x\n");
-    int value = 0;
-    EXPECT_TRUE(mFile.GetInteger(value));
-    EXPECT_EQ(42, value);
-    char buffer[8];
-    EXPECT_TRUE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("abc", buffer);
-    EXPECT_TRUE(mFile.GetInteger(value));
-    EXPECT_EQ(-7, value);
-    EXPECT_TRUE(mFile.GetInteger(value));
-    EXPECT_EQ(2147483647, value);
-    value = 5;
-    EXPECT_FALSE(mFile.GetInteger(value));
-    EXPECT_EQ(5, value);
-    EXPECT_STREQ("x", mFile.GetCursor());
-}
-
-TEST_F(TextFileTest, DoublesWithAScale) {
-    Load("1.5 -2e1,0.25 word\n");
-    double value = 0.0;
-    EXPECT_TRUE(mFile.GetDouble(value, 2.54));
-    EXPECT_DOUBLE_EQ(3.81, value);
-    EXPECT_TRUE(mFile.GetDouble(value, 0.1));
-    EXPECT_DOUBLE_EQ(-2.0, value);
-    EXPECT_TRUE(mFile.GetDouble(value, 1.0));
-    EXPECT_DOUBLE_EQ(0.25, value);
-    EXPECT_FALSE(mFile.GetDouble(value, 1.0));
-    EXPECT_DOUBLE_EQ(0.25, value);
-    EXPECT_STREQ("word", mFile.GetCursor());
-}
-
-TEST_F(TextFileTest, InfinityAsTheRestOfTheLine) {
-    Load("inf\n-inf \t\n1 inf\n");
-    double value = 0.0;
-    EXPECT_TRUE(mFile.GetDouble(value, 2.0));
-    EXPECT_EQ(kInf, value);
-    EXPECT_FALSE(mFile.GetDouble(value, 1.0));
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_TRUE(mFile.GetDouble(value, 1.0));
-    EXPECT_EQ(-kInf, value);
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_TRUE(mFile.GetDouble(value, 1.0));
-    EXPECT_EQ(1.0, value);
-    EXPECT_TRUE(mFile.GetDouble(value, -1.0));
-    EXPECT_EQ(-kInf, value);
-}
-
-TEST_F(TextFileTest, PairsAcceptInfinityInAnyCase) {
-    Load("limits (-INF, Inf)\n(1.5, 2)\n(1.5)\n");
-    KToken limits[] = {{"limits", 0}, {"", 0}};
-    ASSERT_EQ(0, mFile.Handle(limits));
-    double pair[2] = {0.0, 0.0};
-    EXPECT_TRUE(mFile.GetPair(pair, 1.0));
-    EXPECT_EQ(-kInf, pair[0]);
-    EXPECT_EQ(kInf, pair[1]);
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_TRUE(mFile.GetPair(pair, 2.0));
-    EXPECT_DOUBLE_EQ(3.0, pair[0]);
-    EXPECT_DOUBLE_EQ(4.0, pair[1]);
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_FALSE(mFile.GetPair(pair, 1.0));
-    EXPECT_DOUBLE_EQ(3.0, pair[0]);
-    EXPECT_DOUBLE_EQ(4.0, pair[1]);
-    // Nothing was consumed by the failed pair.
-    double single = 0.0;
-    EXPECT_TRUE(mFile.GetDouble(single, 1.0));
-    EXPECT_DOUBLE_EQ(1.5, single);
-}
-
-TEST_F(TextFileTest, VectorsNeedThreeWhiteSpaceSeparatedNumbers) {
-    Load("1 2\t3 rest\n4 5 x\n6,7,8\n");
-    double v[3] = {0.0, 0.0, 0.0};
-    EXPECT_TRUE(mFile.GetVector(v, 10.0));
-    EXPECT_DOUBLE_EQ(10.0, v[0]);
-    EXPECT_DOUBLE_EQ(20.0, v[1]);
-    EXPECT_DOUBLE_EQ(30.0, v[2]);
-    EXPECT_STREQ("rest", mFile.GetCursor());
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_FALSE(mFile.GetVector(v, 1.0));
-    EXPECT_DOUBLE_EQ(10.0, v[0]);
-    EXPECT_STREQ("4 5 x", mFile.GetCursor());
-    ASSERT_TRUE(mFile.NextLine());
-    EXPECT_FALSE(mFile.GetVector(v, 1.0));
+// One read per line: the values read (none: the read fails and leaves the values
+// and the cursor as they were) and what is left of the line. Integers saturate;
+// "inf" as the rest of the line takes the scale's sign.
+TEST_F(TextFileTest, Numbers) {
+    const struct {
+        const char* mLine;
+        char mRead;  // 'i'nteger, 'd'ouble, 'p'air, 'v'ector
+        double mScale;
+        std::vector<double> mValues;
+        const char* mRest;
+    } cases[] = {
+        {"42abc", 'i', 1, {42}, "abc"},
+        {"-7 x", 'i', 1, {-7}, "x"},
+        {"99999999999 x", 'i', 1, {2147483647}, "x"},
+        {"x", 'i', 1, {}, "x"},
+        {"1.5 word", 'd', 2.54, {3.81}, "word"},
+        {"-2e1,0.25", 'd', 0.1, {-2.0}, "0.25"},
+        {"word", 'd', 1, {}, "word"},
+        {"inf", 'd', 2, {kInf}, ""},
+        {"-inf \t", 'd', 1, {-kInf}, ""},
+        {"inf", 'd', -1, {-kInf}, ""},
+        {"(-INF, Inf)", 'p', 1, {-kInf, kInf}, ""},
+        {"(1.5, 2)", 'p', 2, {3, 4}, ""},
+        {"(1.5)", 'p', 1, {}, "1.5)"},
+        {"1 2\t3 rest", 'v', 10, {10, 20, 30}, "rest"},
+        {"4 5 x", 'v', 1, {}, "4 5 x"},
+        {"6,7,8", 'v', 1, {}, "6,7,8"},  // three numbers separated by white space
+    };
+    std::string content;
+    for (const auto& c : cases) content += std::string(c.mLine) + "\n";
+    Load(content);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mLine);
+        double values[3] = {-99, -99, -99};
+        int integer = -99;
+        bool read = false;
+        switch (c.mRead) {
+            case 'i':
+                read = mFile.GetInteger(integer);
+                values[0] = integer;
+                break;
+            case 'd': read = mFile.GetDouble(values[0], c.mScale); break;
+            case 'p': read = mFile.GetPair(values, c.mScale); break;
+            default: read = mFile.GetVector(values, c.mScale); break;
+        }
+        EXPECT_EQ(!c.mValues.empty(), read);
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(i < c.mValues.size() ? c.mValues[i] : -99.0, values[i]);
+        EXPECT_STREQ(c.mRest, mFile.GetCursor());
+        mFile.NextLine();
+    }
 }
 
 TEST(TextFileDelimiters, CharactersWithDelimitersSwitchedOff) {
@@ -324,7 +236,7 @@ TEST(TextFileDelimiters, CharactersWithDelimitersSwitchedOff) {
     EXPECT_STREQ("\t\r\n", file.GetDel());
 }
 
-TEST_F(TextFileTest, MessagesCarryTypeAndLine) {
+TEST_F(TextFileTest, MessagesAndPrint) {
     std::vector<std::string> errors;
     std::vector<std::string> warnings;
     mFile.SetErrorCallback([&](const char* text) { errors.push_back(text); });
@@ -333,16 +245,11 @@ TEST_F(TextFileTest, MessagesCarryTypeAndLine) {
     ASSERT_TRUE(mFile.NextLine());
     EXPECT_TRUE(mFile.Error("Unknown parent bone name (%s)\n", "hip"));
     EXPECT_FALSE(mFile.Warning("Bad value %d\n", 7));
-    ASSERT_EQ(1u, errors.size());
-    ASSERT_EQ(1u, warnings.size());
-    EXPECT_EQ("ASF read error (line 2): Unknown parent bone name (hip)\n", errors[0]);
-    EXPECT_EQ("ASF read warning (line 2): Bad value 7\n", warnings[0]);
-
-    // A long message is not cut.
-    const std::string longText(5000, 'm');
+    const std::string longText(5000, 'm');  // not cut
     mFile.Error("%s", longText.c_str());
-    EXPECT_EQ("ASF read error (line 2): " + longText, errors.back());
-
+    EXPECT_EQ(errors, (std::vector<std::string>{"ASF read error (line 2): Unknown parent bone name (hip)\n",
+                                                "ASF read error (line 2): " + longText}));
+    EXPECT_EQ(warnings, std::vector<std::string>{"ASF read warning (line 2): Bad value 7\n"});
     mFile.SetWarningCallback(nullptr);
     EXPECT_FALSE(mFile.Warning("no callback"));
     mFile.SetMessages(false);
@@ -350,10 +257,9 @@ TEST_F(TextFileTest, MessagesCarryTypeAndLine) {
     EXPECT_FALSE(mFile.Warning("silent"));
     EXPECT_EQ(2u, errors.size());
     EXPECT_EQ(1u, warnings.size());
-}
-
-TEST_F(TextFileTest, PrintIndentsTwoBlanksPerLevel) {
+    // Print indents two blanks a level.
     const std::string out = mDir / "out.txt";
+    mFile.Close();
     EXPECT_FALSE(mFile.Print(0, "nothing open\n"));
     ASSERT_FALSE(mFile.Open(out.c_str(), "w"));
     EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata"));
@@ -398,27 +304,19 @@ TEST(TextFileFixture, ReadsAKeywordDrivenSample) {
     int dofs = 0;
     while (file.NextLine()) {
         switch (file.Handle(bone)) {
-            case 2:
-                ASSERT_TRUE(file.GetString(name));
+            case 2: ASSERT_TRUE(file.GetString(name)); break;
+            case 3: ASSERT_TRUE(file.GetVector(direction, 1.0)); break;
+            case 5:
+                for (char word[8]; file.GetString(word, 7);) ++dofs;
                 break;
-            case 3:
-                ASSERT_TRUE(file.GetVector(direction, 1.0));
-                break;
-            case 5: {
-                char word[8];
-                while (file.GetString(word, 7)) ++dofs;
-                break;
-            }
             case 6:
                 do {
                     double pair[2];
                     ASSERT_TRUE(file.GetPair(pair, 1.0));
-                    limits.push_back(pair[0]);
-                    limits.push_back(pair[1]);
+                    limits.insert(limits.end(), pair, pair + 2);
                 } while (static_cast<int>(limits.size()) < 2 * dofs && file.NextLine());
                 break;
-            default:
-                break;
+            default: break;
         }
     }
     EXPECT_TRUE(file.IsEndOfFile());

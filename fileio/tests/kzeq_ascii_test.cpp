@@ -16,28 +16,26 @@
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
 #include "fileio/kzeqascii.h"
-#include "fileio/tests/kzeq_test_support.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
+using zeqtest::Str;
 
 namespace {
 
+const double kInf = std::numeric_limits<double>::infinity();
+
 class KZeqAscii : public testing::Test {
 protected:
-    KZeqFileHeaderInfo Header() {
-        KZeqFileHeaderInfo header;
-        header.mFileVersion = 6000;
-        header.mCreator = "t";
-        header.mCreationTimeStamp = kLocalTime{2024, 1, 2, 3, 4, 5, 0};
-        return header;
-    }
-
-    zeqtest::ScratchDir mDir;
+    zeqtest::TempDir mDir;
     std::string mPath = mDir / "text.zeq";
 };
 
 TEST_F(KZeqAscii, TextLayout) {
-    KZeqFileHeaderInfo header = Header();
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = 6000;
+    header.mCreator = "t";
+    header.mCreationTimeStamp = kLocalTime{2024, 1, 2, 3, 4, 5, 0};
     KZeq z;
     ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false, false, &header));
     EXPECT_TRUE(z.WriteComments("Objects"));
@@ -63,7 +61,7 @@ TEST_F(KZeqAscii, TextLayout) {
     z.FieldWriteBegin("Empty");
     z.FieldWriteEnd();
     ASSERT_TRUE(z.ProjectClose());
-    EXPECT_EQ(zeqtest::ReadBytes(mPath),
+    EXPECT_EQ(zeqtest::ReadFile(mPath),
               "; Zeq ASCII field file\n"
               "@Zeq: 6000\n"
               "@Header: {\n"
@@ -91,128 +89,84 @@ TEST_F(KZeqAscii, TextLayout) {
     EXPECT_EQ(reader.FieldGetBlockFieldCount(), 2);
 }
 
+// Text as a person writes it: comments anywhere, any line ends, spaces, words,
+// escapes, lists over several lines, numbers beyond the doubles' range.
+const std::string kHandWritten =
+    "; a comment first\r\n@Zeq: 5800\r\n@Header: {\n\tCreator: \"me\"\n}\n@Section: 5800\r\n"
+    "Model: \"Model::A\", 1,   2 ; comment after values\r\n"
+    "Values: 1,\r\n   ; a comment inside the list\r\n   2.5, -inf, nan,\r\n   4294967296\r\n"
+    "Word: ByPolygonVertex, U\r\n"
+    "Huge: 1e999, -1e999, 1e-999, +7, -0, 123456789012345678901234567890\r\n"
+    "\"Odd \\\"name\\\"\": \"tab\\there\\x01\"\r\nBlock: {\r\n  Inner: 1 }\r\n@End";
+
 TEST_F(KZeqAscii, HandWrittenTextReads) {
-    zeqtest::WriteBytes(mPath,
-                        "; a comment first\r\n"
-                        "@Zeq: 5800\r\n"
-                        "@Section: 5800\r\n"
-                        "Model: \"Model::A\", 1,   2 ; comment after values\r\n"
-                        "Values: 1,\r\n"
-                        "   ; a comment inside the list\r\n"
-                        "   2.5, -inf, nan,\r\n"
-                        "   4294967296\r\n"
-                        "Word: ByPolygonVertex, U\r\n"
-                        "Huge: 1e999, -1e999, 1e-999, +7\r\n"
-                        "\"Odd \\\"name\\\"\": \"tab\\there\\x01\"\r\n"
-                        "Block: {\r\n"
-                        "  Inner: 1 }\r\n"
-                        "@End");
+    zeqtest::WriteFile(mPath, kHandWritten);
     KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << z.GetLastErrorString();
+    KZeqFileHeaderInfo header;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true, &header)) << z.GetLastErrorString();
     EXPECT_FALSE(z.IsBinary());
     EXPECT_EQ(z.GetFileVersion(), 5800);
+    EXPECT_EQ(Str(header.mCreator), "me");
     ASSERT_TRUE(z.FieldReadBegin("Model"));
     EXPECT_EQ(z.FieldReadGetCount(), 3);
     EXPECT_EQ(z.FieldReadGetType(), 'S');
-    EXPECT_EQ(std::string(z.FieldReadC().Buffer()), "Model::A");
+    EXPECT_EQ(Str(z.FieldReadC()), "Model::A");
     EXPECT_EQ(z.FieldReadGetType(), 'I');
-    z.FieldReadEnd();
     ASSERT_TRUE(z.FieldReadBegin("Values"));
     EXPECT_EQ(z.FieldReadGetCount(), 5);
     EXPECT_EQ(z.FieldReadI(), 1);
     EXPECT_EQ(z.FieldReadGetType(), 'D');
     EXPECT_EQ(z.FieldReadD(), 2.5);
-    EXPECT_EQ(z.FieldReadD(), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(z.FieldReadD(), -kInf);
     EXPECT_TRUE(std::isnan(z.FieldReadD()));
     EXPECT_EQ(z.FieldReadGetType(), 'L');
     EXPECT_EQ(z.FieldReadL(), 4294967296LL);
-    z.FieldReadEnd();
+    // Beyond the range: infinities and zero, not lost values; "-0" keeps its sign.
     ASSERT_TRUE(z.FieldReadBegin("Huge"));
-    EXPECT_EQ(z.FieldReadD(), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(z.FieldReadD(), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(z.FieldReadD(), kInf);
+    EXPECT_EQ(z.FieldReadD(), -kInf);
     EXPECT_EQ(z.FieldReadD(), 0.0);
     EXPECT_EQ(z.FieldReadGetType(), 'I');
     EXPECT_EQ(z.FieldReadI(), 7);
-    z.FieldReadEnd();
+    EXPECT_EQ(z.FieldReadGetType(), 'D');
+    EXPECT_TRUE(std::signbit(z.FieldReadD()));
+    EXPECT_EQ(z.FieldReadGetType(), 'D');
+    EXPECT_EQ(z.FieldReadD(), 123456789012345678901234567890.0);
     ASSERT_TRUE(z.FieldReadBegin("Word"));
-    EXPECT_EQ(std::string(z.FieldReadC().Buffer()), "ByPolygonVertex");
+    EXPECT_EQ(Str(z.FieldReadC()), "ByPolygonVertex");
     EXPECT_EQ(z.FieldReadGetType(), 'C');
     EXPECT_EQ(z.FieldReadCH(), 'U');
-    z.FieldReadEnd();
-    EXPECT_EQ(std::string(z.FieldReadC("Odd \"name\"", "").Buffer()), "tab\there\x01");
+    EXPECT_EQ(Str(z.FieldReadC("Odd \"name\"", "")), "tab\there\x01");
     ASSERT_TRUE(z.FieldReadBegin("Block"));
     ASSERT_TRUE(z.FieldReadBlockBegin());
     EXPECT_EQ(z.FieldReadI("Inner", 0), 1);
 }
 
-TEST_F(KZeqAscii, LongListsWrapAndReadBack) {
-    std::vector<int> values(5000);
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<int>(i * i);
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
-        z.FieldWriteBegin("PolygonVertexIndex");
-        z.FieldWriteIn(values.data(), static_cast<int>(values.size()));
-        ASSERT_TRUE(z.ProjectClose());
-    }
-    std::istringstream lines(zeqtest::ReadBytes(mPath));
-    std::string line;
-    std::size_t longest = 0;
-    while (std::getline(lines, line)) longest = std::max(longest, line.size());
-    EXPECT_LT(longest, 130u);
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
-    ASSERT_TRUE(z.FieldReadBegin("PolygonVertexIndex"));
-    std::vector<int> read(values.size());
-    EXPECT_EQ(z.FieldReadIn(read.data(), static_cast<int>(read.size())), 5000);
-    EXPECT_EQ(read, values);
-}
-
-TEST_F(KZeqAscii, EmbeddingIsBinaryOnly) {
-    zeqtest::WriteBytes(mDir / "image.png", "pixels");
-    KZeq z;
-    ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
-    z.FieldWriteBegin("Content");
-    EXPECT_FALSE(z.FieldWriteEmbeddedFile(KString((mDir / "image.png").c_str()), KString("image.png")));
-    EXPECT_EQ(z.GetLastErrorID(), -1);
-    EXPECT_TRUE(z.ProjectClose());
-}
-
 // The password line follows the section's fields (the text goes out before the
 // password is final); readers take it there or right after "@Section", once.
 TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
+    ASSERT_TRUE(zeqtest::WriteZeq(mPath, zeqtest::kAscii, [](KZeq& z) {
         z.FieldWriteBegin("Secret");
         z.FieldWriteI(7);
         ASSERT_TRUE(z.ProjectSetPassword("pw"));
-        ASSERT_TRUE(z.ProjectClose());
-    }
-    const std::string text = zeqtest::ReadBytes(mPath);
+    }));
+    const std::string text = zeqtest::ReadFile(mPath);
     const std::size_t field = text.find("Secret: 7\n");
     const std::size_t password = text.find("@Password: \"PBKDF2-SHA256\"");
     ASSERT_NE(field, std::string::npos);
     ASSERT_NE(password, std::string::npos);
     EXPECT_LT(field, password);
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
-        EXPECT_TRUE(z.IsPasswordProtected());
-        EXPECT_FALSE(z.CheckPassword("wrong"));
-        EXPECT_TRUE(z.CheckPassword("pw"));
-        EXPECT_EQ(z.FieldReadI("Secret", 0), 7);
-    }
-    // The same line before the fields.
     const std::size_t lineEnd = text.find('\n', password);
     const std::string line = text.substr(password, lineEnd + 1 - password);
     std::string moved = text;
     moved.erase(password, line.size());
     moved.insert(moved.find("Secret"), line);
-    zeqtest::WriteBytes(mPath, moved);
-    {
+    // The same line before the fields.
+    for (const std::string& good : {text, moved}) {
+        zeqtest::WriteFile(mPath, good);
         KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << moved;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << good;
+        EXPECT_TRUE(z.IsPasswordProtected());
         EXPECT_FALSE(z.CheckPassword("wrong"));
         EXPECT_TRUE(z.CheckPassword("pw"));
         EXPECT_EQ(z.FieldReadI("Secret", 0), 7);
@@ -223,7 +177,7 @@ TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
     std::string early = text;
     early.insert(early.find("@Section"), line);
     for (const std::string& bad : {twice, early}) {
-        zeqtest::WriteBytes(mPath, bad);
+        zeqtest::WriteFile(mPath, bad);
         KZeq z;
         EXPECT_FALSE(z.ProjectOpen(mPath.c_str()));
         EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
@@ -232,26 +186,25 @@ TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
 
 // A section far larger than the writer's buffer streams out; lines keep wrapping
 // the same way across the hand-overs, and comments stay on their own lines.
-TEST_F(KZeqAscii, LongSectionsStreamOut) {
+TEST_F(KZeqAscii, LongSectionsStreamOutInShortLines) {
     std::vector<double> values(400000);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i) * 1.25 - 3.5;
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), false));
+    std::vector<int> ints(5000);
+    for (std::size_t i = 0; i < ints.size(); ++i) ints[i] = static_cast<int>(i * i);
+    ASSERT_TRUE(zeqtest::WriteZeq(mPath, zeqtest::kAscii, [&](KZeq& z) {
         for (int f = 0; f < 3; ++f) {
             z.FieldWriteBegin("Block");
             z.FieldWriteBlockBegin();
             z.FieldWriteBegin("Values");
             z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
             z.WriteComments("after the values");
+            z.FieldWriteBegin("PolygonVertexIndex");
+            z.FieldWriteIn(ints.data(), static_cast<int>(ints.size()));
             z.FieldWriteEnd();
             z.FieldWriteBlockEnd();
-            z.FieldWriteEnd();
         }
-        ASSERT_TRUE(z.ProjectClose());
-    }
-    const std::string text = zeqtest::ReadBytes(mPath);
-    std::istringstream lines(text);
+    }));
+    std::istringstream lines(zeqtest::ReadFile(mPath));
     std::string line;
     std::size_t longest = 0;
     int comments = 0;
@@ -270,8 +223,11 @@ TEST_F(KZeqAscii, LongSectionsStreamOut) {
         std::vector<double> read(values.size());
         ASSERT_EQ(z.FieldReadDn(read.data(), static_cast<int>(read.size())), static_cast<int>(values.size()));
         EXPECT_EQ(read, values);
+        ASSERT_TRUE(z.FieldReadBegin("PolygonVertexIndex"));
+        std::vector<int> readInts(ints.size());
+        EXPECT_EQ(z.FieldReadIn(readInts.data(), static_cast<int>(readInts.size())), static_cast<int>(ints.size()));
+        EXPECT_EQ(readInts, ints);
         z.FieldReadBlockEnd();
-        z.FieldReadEnd();
     }
 }
 
@@ -297,7 +253,7 @@ TEST_F(KZeqAscii, NumbersReadExactly) {
     std::string file = "@Zeq: 6000\n@Section: 6000\nV: ";
     for (std::size_t i = 0; i < tokens.size(); ++i) file += (i ? "," : "") + tokens[i];
     file += "\n@End\n";
-    zeqtest::WriteBytes(mPath, file);
+    zeqtest::WriteFile(mPath, file);
     KZeq z;
     ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << z.GetLastErrorString();
     ASSERT_TRUE(z.FieldReadBegin("V"));
@@ -325,10 +281,7 @@ TEST(KZeqAsciiWindow, AnyWindowParsesAsTheWholeText) {
     std::string longName(300, 'n');
     std::string longString = "\"" + std::string(200, 'q') + "\\x41\\\"\\n" + std::string(50, 'r') + "\"";
     const std::string texts[] = {
-        "; comment\r\n@Zeq: 5800\r\n@Header: {\n\tCreator: \"me\"\n}\n@Section: 5800\n"
-        "Model: \"Model::A\", 1,   2 ; after\r\nValues: 1,\r\n   ; inside\r\n   2.5, -inf, nan,\r\n   4294967296\r\n"
-        "Word: ByPolygonVertex, U, -0, 1e999, 123456789012345678901234567890\r\n"
-        "\"Odd \\\"name\\\"\": \"tab\\there\\x01\"\r\nBlock: {\r\n  Inner: 1 }\r\n@End",
+        kHandWritten,
         "@Zeq: 6000\n@Section: 6000\n" + longName + ": " + longString + ", " + longName + "\n; " + longName +
             "\n@Password: \"PBKDF2-SHA256\", \"00112233445566778899aabbccddeeff\", "
             "\"00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\"\n@Section: 5800\nA: 1\n@End\n",
@@ -350,7 +303,7 @@ TEST(KZeqAsciiWindow, AnyWindowParsesAsTheWholeText) {
                 << window << "\n" << text;
             if (expected != zeqdetail::ZeqOpenResult::eOk) continue;
             ASSERT_EQ(windowed.mSections.size(), whole.mSections.size());
-            EXPECT_EQ(std::string(windowed.mHeader.mCreator.Buffer()), std::string(whole.mHeader.mCreator.Buffer()));
+            EXPECT_EQ(Str(windowed.mHeader.mCreator), Str(whole.mHeader.mCreator));
             for (std::size_t i = 0; i < whole.mSections.size(); ++i) {
                 const zeqdetail::ZeqSectionInfo& a = whole.mSections[i];
                 const zeqdetail::ZeqSectionInfo& b = windowed.mSections[i];
@@ -374,7 +327,7 @@ TEST(KZeqAsciiWindow, AnyWindowParsesAsTheWholeText) {
 TEST(KZeqAsciiNumbers, DoubleTextMatchesPrintf) {
     std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 0.30000000000000004, 1e-5, 1e-4, 0.00012345, 123456789012345.0,
                                   999999999999999.0, 1e15, 1e16, 1.5e300, -2.5e-300, 4.9e-324, 1.7976931348623157e308,
-                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  kInf, -kInf,
                                   123.456, 1e14 + 0.5, 98765.4321e10, -17.249};
     std::mt19937_64 random(42);
     for (int i = 0; i < 200000; ++i) {

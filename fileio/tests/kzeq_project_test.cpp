@@ -1,39 +1,40 @@
-#include <cstring>
+// Files and sections: header, extension sections appended and replaced, write-back,
+// versions and open errors, passwords and embedded files.
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "fileio/kchainedfile.h"
-#include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "fileio/kzeqbinary.h"
-#include "fileio/tests/kzeq_test_support.h"
+#include "fileio/kzeqbody.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
+using zeqdetail::kChunkBytes;
 using zeqtest::Encoding;
+using zeqtest::ReadFile;
+using zeqtest::Str;
+using zeqtest::WriteFile;
 
 namespace {
 
-// Writes a main section with one "Model" and an extension section per summary text.
-void WriteScene(const std::string& path, const Encoding& encoding, std::initializer_list<const char*> summaries,
-                int version = 5800) {
-    KZeqFileHeaderInfo header;
-    header.mFileVersion = version;
-    KZeq z;
-    ASSERT_TRUE(z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted, &header));
-    z.FieldWriteBegin("Model");
-    z.FieldWriteC("Model::Cube");
-    z.FieldWriteEnd();
-    ASSERT_TRUE(z.ProjectCloseSection());
-    for (const char* summary : summaries) {
-        ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-        z.FieldWriteBegin("Summary");
-        z.FieldWriteC(summary);
-        z.FieldWriteEnd();
+// A main section with one "Model" and an extension section per summary text.
+void WriteScene(const std::string& path, const Encoding& encoding, std::initializer_list<const char*> summaries) {
+    ASSERT_TRUE(zeqtest::WriteZeq(path, encoding, [&](KZeq& z) {
+        z.FieldWriteBegin("Model");
+        z.FieldWriteC("Model::Cube");
         ASSERT_TRUE(z.ProjectCloseSection());
-    }
-    ASSERT_TRUE(z.ProjectClose()) << z.GetLastErrorString();
+        for (const char* summary : summaries) {
+            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
+            z.FieldWriteBegin("Summary");
+            z.FieldWriteC(summary);
+            ASSERT_TRUE(z.ProjectCloseSection());
+        }
+    }));
 }
 
 // The summary texts of the extension sections, in order.
@@ -42,7 +43,7 @@ std::vector<std::string> Summaries(KZeq& z) {
     for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
         EXPECT_TRUE(z.ProjectOpenExtensionSection(i));
         EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), i + 1);
-        texts.emplace_back(z.FieldReadC("Summary", "").Buffer());
+        texts.push_back(Str(z.FieldReadC("Summary", "")));
         EXPECT_TRUE(z.ProjectCloseSection());
     }
     return texts;
@@ -50,11 +51,12 @@ std::vector<std::string> Summaries(KZeq& z) {
 
 class KZeqProject : public testing::TestWithParam<Encoding> {
 protected:
-    zeqtest::ScratchDir mDir;
+    zeqtest::TempDir mDir;
+    std::string mPath = mDir / "scene.zeq";
 };
 
-TEST_P(KZeqProject, SectionsAndHeaderRoundTrip) {
-    const std::string path = mDir / "scene.zeq";
+// Extension sections are appended, and the last one (with its chunks) replaced.
+TEST_P(KZeqProject, HeaderAndSectionsRoundTrip) {
     KZeqFileHeaderInfo header;
     header.mFileVersion = 5800;
     header.mCameraName = "Producer Perspective";
@@ -62,109 +64,110 @@ TEST_P(KZeqProject, SectionsAndHeaderRoundTrip) {
     header.mResolutionW = 640;
     header.mResolutionH = 480;
     header.mCreator = "unit test";
+    const std::vector<double> big(kChunkBytes / 8 * 4, 0.5);
     {
         KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(path.c_str(), GetParam().mBinary, GetParam().mEncrypted, &header));
+        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), GetParam().mBinary, GetParam().mEncrypted, &header));
         EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 0);
         z.FieldWriteBegin("Main");
-        z.FieldWriteEnd();
         ASSERT_TRUE(z.ProjectCloseSection());
         EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), -1);
-        ASSERT_TRUE(z.ProjectCreateExtensionSection());
-        EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 1);
-        z.FieldWriteBegin("Ext");
-        z.FieldWriteEnd();
-        // ProjectClose stores the section still open.
-        ASSERT_TRUE(z.ProjectClose());
+        for (const char* text : {"first", "second"}) {
+            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
+            z.FieldWriteBegin("Summary");
+            z.FieldWriteC(text);
+            if (text[0] == 's') z.FieldWriteDn(big.data(), static_cast<int>(big.size()));
+            ASSERT_TRUE(z.ProjectCloseSection());
+        }
+        ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
+        EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 2);
+        z.FieldWriteBegin("Summary");
+        z.FieldWriteC("third");
+        ASSERT_TRUE(z.ProjectClose());  // stores the section still open
     }
+    EXPECT_LT(ReadFile(mPath).size(), kChunkBytes);  // the replaced section's values are gone
     KZeq z;
     KZeqFileHeaderInfo read;
     ASSERT_TRUE(z.ProjectOpen((mDir / "scene").c_str(), false, false, &read));  // ".zeq" is added
     EXPECT_EQ(read.mFileVersion, 5800);
-    EXPECT_EQ(std::string(read.mCameraName.Buffer()), "Producer Perspective");
-    EXPECT_EQ(std::string(read.mResolutionMode.Buffer()), "Custom");
+    EXPECT_EQ(Str(read.mCameraName), "Producer Perspective");
+    EXPECT_EQ(Str(read.mResolutionMode), "Custom");
     EXPECT_EQ(read.mResolutionW, 640);
     EXPECT_EQ(read.mResolutionH, 480);
-    EXPECT_EQ(std::string(read.mCreator.Buffer()), "unit test");
+    EXPECT_EQ(Str(read.mCreator), "unit test");
     EXPECT_GT(read.mCreationTimeStamp.mYear, 2000);
-    EXPECT_EQ(z.GetFileVersion(), 5800);
     EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), -1);
     EXPECT_FALSE(z.FieldReadBegin("Main"));
-    EXPECT_EQ(z.ProjectGetExtensionSectionCount(), 1);
-    EXPECT_EQ(z.ProjectGetSectionVersion(1), 5800);
-    EXPECT_EQ(z.ProjectGetSectionVersion(2), 0);
+    EXPECT_EQ(Summaries(z), (std::vector<std::string>{"first", "third"}));
+    EXPECT_EQ(z.ProjectGetSectionVersion(2), 5800);
+    EXPECT_EQ(z.ProjectGetSectionVersion(3), 0);
     EXPECT_EQ(z.ProjectGetSectionVersion(-1), 0);
     ASSERT_TRUE(z.ProjectOpenMainSection());
     EXPECT_TRUE(z.FieldReadBegin("Main"));
-    EXPECT_FALSE(z.FieldReadBegin("Ext"));
-    ASSERT_TRUE(z.ProjectOpenExtensionSection(0));  // closes the main section
-    EXPECT_TRUE(z.FieldReadBegin("Ext"));
-    EXPECT_FALSE(z.ProjectOpenExtensionSection(1));
+    EXPECT_FALSE(z.FieldReadBegin("Summary"));
+    EXPECT_FALSE(z.ProjectOpenExtensionSection(2));
     EXPECT_TRUE(z.ProjectClose());
     EXPECT_FALSE(z.ProjectClose());
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileNotOpened);
     EXPECT_STREQ(z.GetLastErrorString(), "File not opened");
 }
 
-TEST_P(KZeqProject, ExtensionSectionOfACreatedFileCanBeReplaced) {
-    const std::string path = mDir / "replace.zeq";
+// A file opened for reading takes sections back only when plain binary; a write-back
+// abandoned with an error leaves the file's bytes as they were.
+TEST_P(KZeqProject, WriteBackOnlyIntoPlainBinary) {
+    WriteScene(mPath, GetParam(), {"original"});
+    const std::string before = ReadFile(mPath);
+    const std::vector<double> values(kChunkBytes / 8 * 2 + 1, -2.5);
     {
         KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(path.c_str(), GetParam().mBinary, GetParam().mEncrypted));
-        ASSERT_TRUE(z.ProjectCloseSection());
-        for (const char* text : {"first", "second"}) {
-            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-            z.FieldWriteBegin("Summary");
-            z.FieldWriteC(text);
-            ASSERT_TRUE(z.ProjectCloseSection());
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str()));
+        const bool allowed = GetParam().mBinary && !GetParam().mEncrypted;
+        ASSERT_EQ(z.ProjectCreateExtensionSection(false), allowed);
+        if (!allowed) {
+            EXPECT_EQ(z.GetLastErrorID(), KZeq::eOperationNotAllowed);
+            z.ProjectClose();
+            EXPECT_EQ(ReadFile(mPath), before);
+            return;
         }
-        ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
         z.FieldWriteBegin("Summary");
-        z.FieldWriteC("third");
-        ASSERT_TRUE(z.ProjectClose());
+        z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
+        z.GetError().SetLastErrorID(KZeq::eOperationNotAllowed);
+        EXPECT_FALSE(z.ProjectClose());
     }
+    EXPECT_EQ(ReadFile(mPath), before);
     KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(path.c_str()));
-    EXPECT_EQ(Summaries(z), (std::vector<std::string>{"first", "third"}));
-}
-
-TEST_P(KZeqProject, WriteBackIsRefusedExceptInPlainBinary) {
-    const std::string path = mDir / "writeback.zeq";
-    WriteScene(path, GetParam(), {"original"});
-    const std::string before = zeqtest::ReadBytes(path);
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(path.c_str()));
-    const bool allowed = GetParam().mBinary && !GetParam().mEncrypted;
-    ASSERT_EQ(z.ProjectCreateExtensionSection(false), allowed);
-    if (!allowed) {
-        EXPECT_EQ(z.GetLastErrorID(), KZeq::eOperationNotAllowed);
-        EXPECT_EQ(zeqtest::ReadBytes(path), before);
-        return;
-    }
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str()));
+    ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
     z.FieldWriteBegin("Summary");
     z.FieldWriteC("appended");
+    z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
     ASSERT_TRUE(z.ProjectCloseSection());
     EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original", "appended"}));
+    ASSERT_TRUE(z.ProjectOpenExtensionSection(1));
+    ASSERT_TRUE(z.FieldReadBegin("Summary"));
+    z.FieldReadC();
+    std::vector<double> read(values.size());
+    EXPECT_EQ(z.FieldReadDn(read.data(), static_cast<int>(read.size())), static_cast<int>(values.size()));
+    EXPECT_EQ(read, values);
+    ASSERT_TRUE(z.ProjectCloseSection());
     ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
     z.FieldWriteBegin("Summary");
     z.FieldWriteC("replaced");
     ASSERT_TRUE(z.ProjectCloseSection());
-    EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original", "replaced"}));
     // The main section is never replaced, and reading goes on.
     ASSERT_TRUE(z.ProjectOpenMainSection());
-    EXPECT_EQ(std::string(z.FieldReadC("Model", "").Buffer()), "Model::Cube");
+    EXPECT_EQ(Str(z.FieldReadC("Model", "")), "Model::Cube");
     ASSERT_TRUE(z.ProjectClose());
-
     KZeq again;
-    ASSERT_TRUE(again.ProjectOpen(path.c_str()));
+    ASSERT_TRUE(again.ProjectOpen(mPath.c_str()));
     EXPECT_EQ(Summaries(again), (std::vector<std::string>{"original", "replaced"}));
 }
 
+// A file being created lives under a temporary name: an error leaves what was there.
 TEST_P(KZeqProject, ErrorPendingWritesNothing) {
-    const std::string path = mDir / "pending.zeq";
-    zeqtest::WriteBytes(path, "previous content");
+    WriteFile(mPath, "previous content");
     KZeq z;
-    ASSERT_TRUE(z.ProjectCreate(path.c_str(), GetParam().mBinary, GetParam().mEncrypted));
+    ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), GetParam().mBinary, GetParam().mEncrypted));
     EXPECT_TRUE(z.FieldWriteBegin("Before"));
     z.GetError().SetLastErrorID(KZeq::eFileCorrupted);
     EXPECT_FALSE(z.FieldWriteEnd());
@@ -172,124 +175,163 @@ TEST_P(KZeqProject, ErrorPendingWritesNothing) {
     EXPECT_FALSE(z.FieldWriteI(1));
     EXPECT_FALSE(z.ProjectClose());
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
-    // The file being created is dropped; what was there stays.
-    EXPECT_EQ(zeqtest::ReadBytes(path), "previous content");
+    EXPECT_EQ(ReadFile(mPath), "previous content");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mDir.Path()), std::filesystem::directory_iterator()), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, KZeqProject, testing::ValuesIn(zeqtest::kEncodings),
-                         [](const testing::TestParamInfo<Encoding>& info) { return zeqtest::EncodingName(info.param); });
+// Passwords right, wrong and absent. Given after some fields, a password covers the
+// whole section; only an encrypted file keeps the content from a wrong one.
+TEST_P(KZeqProject, Passwords) {
+    const char* const secret = "Pass word 42";
+    std::string text(kChunkBytes + 100, 'p');
+    text.replace(1000, 16, "PLAINTEXT-MARKER");
+    const std::vector<int> ints(kChunkBytes / 4 + 1, 0x41424344);
+    const bool encrypted = GetParam().mEncrypted;
+    auto readsAll = [&](KZeq& z) {
+        EXPECT_FALSE(z.IsPasswordProtected());
+        z.FieldReadResetPosition();
+        EXPECT_TRUE(Str(z.FieldReadC("Model", "")) == text);
+        std::vector<int> read(ints.size());
+        ASSERT_TRUE(z.FieldReadBegin("Takes"));
+        EXPECT_EQ(z.FieldReadIn(read.data(), static_cast<int>(read.size())), static_cast<int>(ints.size()));
+        EXPECT_EQ(read, ints);
+        EXPECT_EQ(z.GetLastErrorID(), -1);
+    };
+    for (const char* password : {secret, ""}) {
+        ASSERT_TRUE(zeqtest::WriteZeq(mPath, GetParam(), [&](KZeq& z) {
+            z.FieldWriteBegin("Model");
+            z.FieldWriteC(text.data(), text.size());
+            EXPECT_TRUE(z.ProjectSetPassword(password));
+            EXPECT_EQ(z.IsPasswordProtected(), *password != 0);
+            z.FieldWriteBegin("Takes");
+            z.FieldWriteIn(ints.data(), static_cast<int>(ints.size()));
+            ASSERT_TRUE(z.ProjectCloseSection());
+            EXPECT_FALSE(z.ProjectSetPassword("too late"));
+            ASSERT_TRUE(z.ProjectCreateExtensionSection());
+            z.FieldWriteBegin("Summary");
+            z.FieldWriteI(1);
+        }));
+        const std::string bytes = ReadFile(mPath);
+        EXPECT_EQ(bytes.find(secret), std::string::npos);
+        for (const char* plain : {"PLAINTEXT-MARKER", "Takes", "ABCDABCD", "DCBADCBA"}) {
+            if (encrypted) { EXPECT_EQ(bytes.find(plain), std::string::npos) << plain; }
+        }
+        KZeq z;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
+        EXPECT_EQ(z.IsEncrypted(), encrypted);
+        EXPECT_EQ(z.IsPasswordProtected(), *password != 0);
+        EXPECT_FALSE(*password && z.CheckPassword("pass word 42"));
+        EXPECT_FALSE(*password && z.CheckPassword(""));
+        EXPECT_EQ(z.GetLastErrorID(), -1);
+        EXPECT_EQ(z.FieldReadBegin("Model"), !encrypted || !*password);
+        EXPECT_TRUE(z.CheckPassword(*password ? secret : "whatever"));
+        readsAll(z);
+        // The extension section carries no password; the main one keeps the password given.
+        ASSERT_TRUE(z.ProjectOpenExtensionSection(0));
+        EXPECT_FALSE(z.IsPasswordProtected());
+        EXPECT_TRUE(z.CheckPassword("anything"));
+        EXPECT_EQ(z.FieldReadI("Summary", 0), 1);
+        ASSERT_TRUE(z.ProjectOpenMainSection());
+        readsAll(z);
+        // The password given before the section opens.
+        KZeq early;
+        ASSERT_TRUE(early.ProjectOpen(mPath.c_str()));
+        EXPECT_TRUE(early.CheckPassword(secret));
+        ASSERT_TRUE(early.ProjectOpenMainSection());
+        readsAll(early);
+    }
+}
 
-TEST(KZeqProjectFile, CreateAddsExtensionAndRemovesTheDataDirectory) {
-    zeqtest::ScratchDir dir;
+INSTANTIATE_TEST_SUITE_P(Encodings, KZeqProject, testing::ValuesIn(zeqtest::kEncodings), zeqtest::EncodingName);
+
+TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
+    zeqtest::TempDir dir;
     std::filesystem::create_directories(dir.Path() / "scene.zqd" / "sub");
-    zeqtest::WriteBytes(dir / "scene.zqd/sub/data.bin", "x");
+    WriteFile(dir / "scene.zqd/sub/data.bin", "x");
     std::filesystem::create_directories(dir.Path() / "take.zqd");
     KZeq z;
     ASSERT_TRUE(z.ProjectCreate((dir / "scene").c_str()));
-    EXPECT_EQ(std::string(z.GetFilePath().Buffer()), dir / "scene.zeq");
+    EXPECT_EQ(Str(z.GetFilePath()), dir / "scene.zeq");
     ASSERT_TRUE(z.ProjectClose());
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "scene.zeq"));
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "scene.zqd"));
-    // Only ".zeq" files own a data directory.
     ASSERT_TRUE(z.ProjectCreate((dir / "take.tak").c_str()));
     ASSERT_TRUE(z.ProjectClose());
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "take.zqd"));
 }
 
-TEST(KZeqProjectFile, OpenErrors) {
-    zeqtest::ScratchDir dir;
+TEST(KZeqProjectFile, VersionsAndOpenErrors) {
+    zeqtest::TempDir dir;
+    const std::string path = dir / "v.zeq";
+    const struct {
+        std::string mBytes;
+        int mError;  // -1: opens
+        bool m2000OrLater;
+    } cases[] = {
+        {zeqtest::MakeBinaryZeq("", 1000), -1, false},
+        {zeqtest::MakeBinaryZeq("", 1999), -1, false},
+        {zeqtest::MakeBinaryZeq("", 2000), -1, true},
+        {zeqtest::MakeBinaryZeq("", 6999), -1, true},
+        {zeqtest::MakeBinaryZeq("", 7000), KZeq::eFileVersionNotSupportedYet, false},
+        {zeqtest::MakeBinaryZeq("", 999), KZeq::eFileVersionNotSupportedAnymore, false},
+        {"@Zeq: 7100\n@Section: 7100\n@End\n", KZeq::eFileVersionNotSupportedYet, false},
+        {"", KZeq::eFileCorrupted, false},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.mBytes);
+        KZeq z;
+        EXPECT_EQ(z.ProjectOpen(path.c_str()), c.mError == -1);
+        EXPECT_EQ(z.GetLastErrorID(), c.mError);
+        if (c.mError == -1) { EXPECT_EQ(z.IsVersion2000OrLater(), c.m2000OrLater); }
+        if (c.mError == KZeq::eFileCorrupted) { EXPECT_STREQ(z.GetLastErrorString(), "File is corrupted"); }
+    }
     KZeq z;
     EXPECT_FALSE(z.ProjectOpen((dir / "missing.zeq").c_str()));
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileNotOpened);
     EXPECT_FALSE(z.IsOpen());
-
-    zeqtest::WriteBytes(dir / "empty.zeq", "");
-    EXPECT_FALSE(z.ProjectOpen((dir / "empty.zeq").c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
-    EXPECT_STREQ(z.GetLastErrorString(), "File is corrupted");
-
     KZeqFileHeaderInfo header;
     header.mFileVersion = 7000;
     EXPECT_FALSE(z.ProjectCreate((dir / "new.zeq").c_str(), true, false, &header));
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedYet);
     header.mFileVersion = 999;
-    EXPECT_FALSE(z.ProjectCreate((dir / "old.zeq").c_str(), true, false, &header));
+    EXPECT_FALSE(z.ProjectCreate((dir / "new.zeq").c_str(), true, false, &header));
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedAnymore);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "new.zeq"));
-
     EXPECT_FALSE(z.ProjectCreate((dir / "no/such/dir/x.zeq").c_str()));
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileNotCreated);
-}
-
-TEST(KZeqProjectFile, VersionsInTheFileAreChecked) {
-    zeqtest::ScratchDir dir;
-    KZeq z;
-    for (int version : {1000, 5700, 5800, 6000, 6999}) {
-        zeqtest::WriteBytes(dir / "v.zeq", zeqtest::MakeBinaryFile("", version));
-        EXPECT_TRUE(z.ProjectOpen((dir / "v.zeq").c_str())) << version;
-        EXPECT_EQ(z.IsVersion2000OrLater(), version > 1999);
+    for (int version : {5800, 5801, 6100}) {
+        int major = 0, minor = 0, revision = 0;
+        KZeq::ProjectConvertVersionNumber(version, major, minor, revision);
+        EXPECT_EQ(major * 10000 + minor * 100 + revision, version / 1000 * 10000 + version % 1000) << version;
     }
-    zeqtest::WriteBytes(dir / "v.zeq", zeqtest::MakeBinaryFile("", 7000));
-    EXPECT_FALSE(z.ProjectOpen((dir / "v.zeq").c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedYet);
-    zeqtest::WriteBytes(dir / "v.zeq", zeqtest::MakeBinaryFile("", 999));
-    EXPECT_FALSE(z.ProjectOpen((dir / "v.zeq").c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedAnymore);
-    zeqtest::WriteBytes(dir / "a.zeq", "@Zeq: 7100\n@Section: 7100\n@End\n");
-    EXPECT_FALSE(z.ProjectOpen((dir / "a.zeq").c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedYet);
 }
 
-TEST(KZeqProjectFile, ConvertVersionNumber) {
-    int major = 0, minor = 0, revision = 0;
-    KZeq::ProjectConvertVersionNumber(5800, major, minor, revision);
-    EXPECT_EQ(major * 10000 + minor * 100 + revision, 50800);
-    KZeq::ProjectConvertVersionNumber(5801, major, minor, revision);
-    EXPECT_EQ(major * 10000 + minor * 100 + revision, 50801);
-    KZeq::ProjectConvertVersionNumber(6100, major, minor, revision);
-    EXPECT_EQ(major * 10000 + minor * 100 + revision, 60100);
-}
-
-TEST(KZeqProjectFile, OpenDirectCanOpenTheMainSectionAtOnce) {
-    zeqtest::ScratchDir dir;
-    WriteScene(dir / "take.tak", zeqtest::kEncodings[0], {});
+TEST(KZeqProjectFile, OpenDirectReadOnlyAndPaths) {
+    zeqtest::TempDir dir;
+    WriteScene(dir / "take.tak", zeqtest::kBinary, {});
     KZeq z;
     EXPECT_FALSE(z.ProjectOpenDirect((dir / "take").c_str(), false, true));
-    ASSERT_TRUE(z.ProjectOpenDirect((dir / "take.tak").c_str(), false, true, nullptr));
+    ASSERT_TRUE(z.ProjectOpenDirect((dir / "take.tak").c_str(), true, true));
     EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 0);
-    EXPECT_EQ(std::string(z.FieldReadC("Model", "").Buffer()), "Model::Cube");
-}
-
-TEST(KZeqProjectFile, PathsResolveAgainstTheFilesDirectory) {
-    zeqtest::ScratchDir dir;
-    WriteScene(dir / "scene.zeq", zeqtest::kEncodings[0], {});
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpen((dir / "scene.zeq").c_str()));
-    EXPECT_EQ(std::string(z.GetFullFilePath("tex/wood.png").Buffer()), dir / "tex/wood.png");
-    EXPECT_EQ(std::string(z.GetFullFilePath("/abs/wood.png").Buffer()), "/abs/wood.png");
-    EXPECT_EQ(std::string(z.GetRelativeFilePath((dir / "tex/wood.png").c_str()).Buffer()), "tex/wood.png");
-    EXPECT_EQ(std::string(z.GetMediaDirectory().Buffer()), dir / "scene.zqm");
-}
-
-TEST(KZeqProjectFile, ReadOnlyRefusesWriteBack) {
-    zeqtest::ScratchDir dir;
-    WriteScene(dir / "ro.zeq", zeqtest::kEncodings[0], {});
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpen((dir / "ro.zeq").c_str(), true));
-    EXPECT_FALSE(z.ProjectCreateExtensionSection());
+    EXPECT_EQ(Str(z.FieldReadC("Model", "")), "Model::Cube");
+    ASSERT_TRUE(z.ProjectCloseSection());
+    EXPECT_FALSE(z.ProjectCreateExtensionSection());  // read-only
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eOperationNotAllowed);
     z.GetError().ClearLastError();
     ASSERT_TRUE(z.ProjectOpenMainSection());
     EXPECT_FALSE(z.ProjectCreateExtensionSection());  // a section is open
+    EXPECT_EQ(Str(z.GetFullFilePath("tex/wood.png")), dir / "tex/wood.png");
+    EXPECT_EQ(Str(z.GetFullFilePath("/abs/wood.png")), "/abs/wood.png");
+    EXPECT_EQ(Str(z.GetRelativeFilePath((dir / "tex/wood.png").c_str())), "tex/wood.png");
+    EXPECT_EQ(Str(z.GetMediaDirectory()), dir / "take.zqm");
 }
 
 // An update interrupted before the slot switch leaves the previous file readable.
 TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
-    zeqtest::ScratchDir dir;
+    zeqtest::TempDir dir;
     const std::string path = dir / "crash.zeq";
-    WriteScene(path, zeqtest::kEncodings[0], {"original"});
-    const std::string before = zeqtest::ReadBytes(path);
+    WriteScene(path, zeqtest::kBinary, {"original"});
+    const std::string before = ReadFile(path);
     {
         KZeq z;
         ASSERT_TRUE(z.ProjectOpen(path.c_str()));
@@ -298,38 +340,22 @@ TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
         z.FieldWriteC("new");
         ASSERT_TRUE(z.ProjectClose());
     }
-    const std::string after = zeqtest::ReadBytes(path);
+    const std::string after = ReadFile(path);
+    const std::size_t header = zeqdetail::kFixedHeaderSize;
     ASSERT_GT(after.size(), before.size());
-    ASSERT_EQ(after.compare(zeqdetail::kFixedHeaderSize, before.size() - zeqdetail::kFixedHeaderSize, before,
-                            zeqdetail::kFixedHeaderSize, before.size() - zeqdetail::kFixedHeaderSize),
-              0);
-
+    ASSERT_EQ(after.compare(header, before.size() - header, before, header, before.size() - header), 0);
+    std::vector<std::string> crashed;
     // Everything appended, but the slot not yet switched.
-    std::string crashed = after;
-    crashed.replace(0, zeqdetail::kFixedHeaderSize, before, 0, zeqdetail::kFixedHeaderSize);
-    zeqtest::WriteBytes(path, crashed);
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(path.c_str()));
-        EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original"}));
-    }
+    crashed.push_back(before.substr(0, header) + after.substr(header));
     // The slot switch torn half-way: its checksum fails, the other slot holds.
-    std::string torn = after;
-    const std::size_t slotB = zeqdetail::kSlotOffset + zeqdetail::kSlotSize;
-    torn[slotB + 3] = static_cast<char>(torn[slotB + 3] ^ 0x55);
-    zeqtest::WriteBytes(path, torn);
-    {
+    crashed.push_back(after);
+    crashed.back()[zeqdetail::kSlotOffset + zeqdetail::kSlotSize + 3] ^= 0x55;
+    // A crash while appending: the tail cut anywhere.
+    for (std::size_t cut = before.size(); cut < after.size(); cut += 7) crashed.push_back(after.substr(0, cut));
+    for (const std::string& bytes : crashed) {
+        WriteFile(path, bytes);
         KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(path.c_str()));
-        EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original"}));
-    }
-    // A crash while appending: the tail is cut anywhere.
-    for (std::size_t cut = before.size(); cut < after.size(); cut += 7) {
-        std::string partial = before;
-        partial.append(after, before.size(), cut - before.size());
-        zeqtest::WriteBytes(path, partial);
-        KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(path.c_str())) << cut;
+        ASSERT_TRUE(z.ProjectOpen(path.c_str())) << bytes.size();
         EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original"}));
     }
 }
@@ -343,18 +369,115 @@ TEST(KZeqProjectFile, StreamsHoldWholeFiles) {
         z.FieldWriteC("in memory");
         ASSERT_TRUE(z.ProjectClose());
     }
-    ASSERT_GT(memory.GetDataSize(), 0u);
     KZeq z;
     ASSERT_TRUE(z.ProjectOpenStream(memory, false, true));
-    EXPECT_EQ(std::string(z.FieldReadC("Name", "").Buffer()), "in memory");
+    EXPECT_EQ(Str(z.FieldReadC("Name", "")), "in memory");
     ASSERT_TRUE(z.ProjectCloseSection());
     ASSERT_TRUE(z.ProjectCreateExtensionSection());
     z.FieldWriteBegin("Summary");
-    z.FieldWriteEnd();
     ASSERT_TRUE(z.ProjectClose());
     KZeq again;
     ASSERT_TRUE(again.ProjectOpenStream(memory));
     EXPECT_EQ(again.ProjectGetExtensionSectionCount(), 1);
 }
+
+// --- embedded files (binary encodings) ------------------------------------------------
+
+class KZeqEmbedded : public testing::TestWithParam<Encoding> {
+protected:
+    void SetUp() override {
+        mContent.resize(3 * 1024 * 1024 + 17);
+        for (std::size_t i = 0; i < mContent.size(); ++i) mContent[i] = static_cast<char>((i * 131) >> 3);
+        std::filesystem::create_directories(mDir.Path() / "src");
+        WriteFile(mSource, mContent);
+    }
+
+    // One "Content" field per relative name, all embedding the same file.
+    void WriteScene(std::initializer_list<const char*> relativeNames) {
+        ASSERT_TRUE(zeqtest::WriteZeq(mScene, GetParam(), [&](KZeq& z) {
+            for (const char* name : relativeNames) {
+                z.FieldWriteBegin("Content");
+                ASSERT_TRUE(z.FieldWriteEmbeddedFile(KString(mSource.c_str()), KString(name)));
+            }
+            z.FieldWriteBegin("After");
+            z.FieldWriteI(5);
+        }));
+        ASSERT_TRUE(mZeq.ProjectOpen(mScene.c_str(), false, true));
+    }
+
+    bool Extract(const char* fileName, const char* relativeName, const char* directory = "",
+                 bool* overwritten = nullptr) {
+        mFileName = fileName;
+        KString relative(relativeName);
+        const bool ok = mZeq.FieldReadBegin("Content") &&
+                        mZeq.FieldReadEmbeddedFile(mFileName, relative, directory, overwritten);
+        EXPECT_EQ(Str(relative), relativeName);
+        return ok;
+    }
+
+    zeqtest::TempDir mDir;
+    std::string mScene = mDir / "scene.zeq";
+    std::string mSource = mDir / "src/wood.tif";
+    std::string mContent;
+    KString mFileName;
+    KZeq mZeq;
+};
+
+// Copies go into the media directory or the caller's; names that would leave the
+// directory are not used.
+TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
+    WriteScene({"textures/wood.tif", "b", "c"});
+    bool overwritten = true;
+    ASSERT_TRUE(Extract("elsewhere/wood.tif", "textures/wood.tif", "", &overwritten)) << mZeq.GetLastErrorString();
+    EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/textures/wood.tif");
+    EXPECT_EQ(Str(mZeq.GetRelativeFilePath(mFileName.Buffer())), "scene.zqm/textures/wood.tif");
+    EXPECT_FALSE(overwritten);
+    EXPECT_TRUE(ReadFile(Str(mFileName)) == mContent);
+    // ".." in the relative name: the file part of the file name is used instead.
+    ASSERT_TRUE(Extract("/some/where/../wood.tif", "../../etc/wood.tif"));
+    EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/wood.tif");
+    // An absolute relative name, and a file name that is only "..": the stored name.
+    ASSERT_TRUE(Extract("..", "/tmp/evil.tif"));
+    EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/c");
+    EXPECT_EQ(mZeq.FieldReadI("After", 0), 5);
+    mZeq.FieldReadResetPosition();
+    ASSERT_TRUE(Extract("", "textures/wood.tif", "", &overwritten));
+    EXPECT_TRUE(overwritten);
+    ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
+    EXPECT_EQ(Str(mFileName), mDir / "chosen/b");
+    EXPECT_TRUE(ReadFile(mDir / "chosen/b") == mContent);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(mDir.Path())) {
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+    }
+    if (GetParam().mEncrypted) { EXPECT_EQ(ReadFile(mScene).find(mContent.substr(1000, 64)), std::string::npos); }
+}
+
+TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {
+    WriteScene({"wood.tif"});
+    mZeq.ProjectClose();
+    std::string bytes = ReadFile(mScene);
+    bytes[bytes.size() / 2] ^= 1;  // inside the content
+    WriteFile(mScene, bytes);
+    ASSERT_TRUE(mZeq.ProjectOpen(mScene.c_str(), false, true));
+    EXPECT_FALSE(Extract("wood.tif", "wood.tif"));
+    EXPECT_EQ(mZeq.GetLastErrorID(), KZeq::eFileCorrupted);
+    EXPECT_EQ(Str(mFileName), "wood.tif");
+    EXPECT_FALSE(std::filesystem::exists(mDir.Path() / "scene.zqm" / "wood.tif"));
+}
+
+// One missing texture must not fail a whole export; ASCII files embed nothing.
+TEST_P(KZeqEmbedded, MissingSourceOrAsciiIsNotAFileError) {
+    for (const Encoding& encoding : {GetParam(), zeqtest::kAscii}) {
+        ASSERT_TRUE(zeqtest::WriteZeq(mScene, encoding, [&](KZeq& z) {
+            z.FieldWriteBegin("Content");
+            EXPECT_FALSE(z.FieldWriteEmbeddedFile(KString((mDir / "missing.tif").c_str()), KString("missing.tif")));
+            EXPECT_EQ(z.GetLastErrorID(), -1);
+            EXPECT_EQ(z.FieldWriteEmbeddedFile(KString(mSource.c_str()), KString("wood.tif")), encoding.mBinary);
+        }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Binary, KZeqEmbedded, testing::Values(zeqtest::kBinary, zeqtest::kEncrypted),
+                         zeqtest::EncodingName);
 
 }  // namespace

@@ -1,387 +1,449 @@
+// One table of value cases, each written and read back in every encoding: values
+// at their limits, arrays and strings across the sizes where binary files move them
+// into separately checked chunks, blocks, named access and times.
+
+#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "fileio/kzeq.h"
-#include "fileio/tests/kzeq_test_support.h"
+#include "fileio/kzeqbody.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
+using zeqdetail::kChunkBytes;
 using zeqtest::Encoding;
+using zeqtest::Str;
 
 namespace {
 
-class KZeqValues : public testing::TestWithParam<Encoding> {
-protected:
-    bool Binary() const { return GetParam().mBinary; }
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-    // Writes a file with the given body in the main section and opens it for reading.
-    void RoundTrip(const std::function<void(KZeq&)>& write, int version = 6000) {
-        KZeqFileHeaderInfo header;
-        header.mFileVersion = version;
-        KZeq writer;
-        ASSERT_TRUE(writer.ProjectCreate(mPath.c_str(), GetParam().mBinary, GetParam().mEncrypted, &header))
-            << writer.GetLastErrorString();
-        write(writer);
-        ASSERT_EQ(writer.GetLastErrorID(), -1) << writer.GetLastErrorString();
-        ASSERT_TRUE(writer.ProjectClose());
-        ASSERT_TRUE(mZeq.ProjectOpen(mPath.c_str(), false, true)) << mZeq.GetLastErrorString();
-        EXPECT_EQ(mZeq.IsBinary(), GetParam().mBinary);
-        EXPECT_EQ(mZeq.IsEncrypted(), GetParam().mEncrypted);
-    }
-
-    // ASCII doubles carry 15 significant digits.
-    void ExpectDouble(double expected, double actual) {
-        if (std::isnan(expected)) {
-            EXPECT_TRUE(std::isnan(actual));
-        } else if (Binary() || std::isinf(expected) || expected == 0.0) {
-            EXPECT_EQ(expected, actual);
-            EXPECT_EQ(std::signbit(expected), std::signbit(actual));
-        } else {
-            EXPECT_NEAR(expected, actual, std::fabs(expected) * 1e-14);
-        }
-    }
-
-    zeqtest::ScratchDir mDir;
-    std::string mPath = mDir / "values.zeq";
-    KZeq mZeq;
+// The read side of a case gets the file with its main section open.
+struct ValueCase {
+    const char* mName;
+    void (*mWrite)(KZeq&);
+    void (*mRead)(KZeq&, bool binary, int version);
+    int mVersion = 6000;
 };
 
-std::string AllBytes() {
-    std::string text;
-    for (int i = 0; i < 256; ++i) text.push_back(static_cast<char>(i));
-    return text;
+template <class T, class F>
+std::vector<T> Make(std::size_t n, F f) {
+    std::vector<T> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = f(i);
+    return v;
 }
 
-TEST_P(KZeqValues, EveryValueTypeRoundTrips) {
-    const double doubles[] = {0.0,
-                              -0.0,
-                              1.5,
-                              -123456.789,
-                              1e300,
-                              -1e-300,
-                              std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(),
-                              std::numeric_limits<double>::quiet_NaN(),
-                              0.1};
-    const int ints[] = {0, 1, -1, INT_MIN, INT_MAX};
-    const kLongLong longs[] = {0, LLONG_MIN, LLONG_MAX, 46186158000LL};
-    const std::string strings[] = {"", "plain", "with \"quotes\"", "back\\slash", "line\nbreak\r\n", AllBytes()};
-    RoundTrip([&](KZeq& z) {
-        z.FieldWriteBegin("Doubles");
-        for (double d : doubles) z.FieldWriteD(d);
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Ints");
-        for (int i : ints) z.FieldWriteI(i);
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Longs");
-        for (kLongLong l : longs) z.FieldWriteL(l);
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Strings");
-        for (const std::string& s : strings) z.FieldWriteC(s.data(), s.size());
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Chars");
-        for (int c = 0; c < 256; ++c) z.FieldWriteCH(static_cast<char>(c));
-        z.FieldWriteEnd();
-    });
+template <class F>
+std::string MakeText(std::size_t n, F f) {
+    const std::vector<char> bytes = Make<char>(n, f);
+    return std::string(bytes.begin(), bytes.end());
+}
 
-    ASSERT_TRUE(mZeq.FieldReadBegin("Doubles"));
-    EXPECT_EQ(mZeq.FieldReadGetCount(), 10);
-    for (double d : doubles) ExpectDouble(d, mZeq.FieldReadD());
-    EXPECT_EQ(mZeq.FieldReadGetRemain(), 0);
-    EXPECT_EQ(mZeq.FieldReadD(), 0.0);
-    EXPECT_TRUE(mZeq.FieldReadEnd());
+// --- every value type at its limits, names of any bytes ----------------------------
 
-    ASSERT_TRUE(mZeq.FieldReadBegin("Ints"));
-    for (int i : ints) EXPECT_EQ(mZeq.FieldReadI(), i);
-    EXPECT_TRUE(mZeq.FieldReadEnd());
+const double kDoubles[] = {0.0, -0.0, 1.5, -123456.789, 1e300, -1e-300, kInf, -kInf, kNaN, 0.1};
+const int kInts[] = {0, 1, -1, INT_MIN, INT_MAX};
+const kLongLong kLongs[] = {0, LLONG_MIN, LLONG_MAX, 46186158000LL};
+const std::string kStrings[] = {"", "plain", "with \"quotes\"", "back\\slash", "line\nbreak\r\n",
+                                MakeText(256, [](std::size_t i) { return static_cast<char>(i); })};
+const std::string kNames[] = {"", "Lcl Rotation", "a:b,c;d{e}", "@directive", "\"quoted\"", kStrings[5]};
 
-    ASSERT_TRUE(mZeq.FieldReadBegin("Longs"));
-    for (kLongLong l : longs) EXPECT_EQ(mZeq.FieldReadL(), l);
-    EXPECT_TRUE(mZeq.FieldReadEnd());
-
-    ASSERT_TRUE(mZeq.FieldReadBegin("Strings"));
-    for (const std::string& s : strings) {
-        const KString read = mZeq.FieldReadC();
-        EXPECT_EQ(std::string(read.Buffer(), read.GetLen()), s);
+void WriteScalars(KZeq& z) {
+    z.FieldWriteBegin("Doubles");
+    for (double d : kDoubles) z.FieldWriteD(d);
+    z.FieldWriteBegin("Ints");
+    for (int i : kInts) z.FieldWriteI(i);
+    z.FieldWriteBegin("Longs");
+    for (kLongLong l : kLongs) z.FieldWriteL(l);
+    z.FieldWriteBegin("Strings");
+    for (const std::string& s : kStrings) z.FieldWriteC(s.data(), s.size());
+    z.FieldWriteBegin("Chars");
+    for (char c : kStrings[5]) z.FieldWriteCH(c);
+    // Reads convert between the types.
+    z.FieldWriteBegin("Convert");
+    z.FieldWriteD(3.75);
+    z.FieldWriteI(-2);
+    z.FieldWriteC("12");
+    z.FieldWriteD(1e20);
+    z.FieldWriteD(kNaN);
+    z.FieldWriteI(65);
+    z.FieldWriteBegin("Names");
+    z.FieldWriteBlockBegin();
+    for (const std::string& name : kNames) {
+        z.FieldWriteBegin(name.data(), name.size());
+        z.FieldWriteI(static_cast<int>(name.size()));
     }
-    EXPECT_EQ(mZeq.FieldReadGetType(), 'S');
-    EXPECT_TRUE(mZeq.FieldReadEnd());
-
-    ASSERT_TRUE(mZeq.FieldReadBegin("Chars"));
-    for (int c = 0; c < 256; ++c) EXPECT_EQ(mZeq.FieldReadCH(), static_cast<char>(c)) << c;
-    EXPECT_TRUE(mZeq.FieldReadEnd());
+    z.FieldWriteBlockEnd();
+    z.FieldWriteEnd();
 }
 
-TEST_P(KZeqValues, NamesWithAnyByteRoundTrip) {
-    const std::string names[] = {"", "Lcl Rotation", "a:b,c;d{e}", "@directive", "\"quoted\"", AllBytes()};
-    RoundTrip([&](KZeq& z) {
-        for (const std::string& name : names) {
-            z.FieldWriteBegin(name.data(), name.size());
-            z.FieldWriteI(static_cast<int>(name.size()));
-            z.FieldWriteEnd();
+void ReadScalars(KZeq& z, bool binary, int) {
+    ASSERT_TRUE(z.FieldReadBegin("Doubles"));
+    EXPECT_EQ(z.FieldReadGetCount(), 10);
+    for (double d : kDoubles) {
+        const double read = z.FieldReadD();
+        if (std::isnan(d)) {
+            EXPECT_TRUE(std::isnan(read));
+        } else if (binary || std::isinf(d) || d == 0.0) {
+            EXPECT_EQ(d, read);
+            EXPECT_EQ(std::signbit(d), std::signbit(read));
+        } else {
+            EXPECT_NEAR(d, read, std::fabs(d) * 1e-14);  // ASCII keeps 15 digits
         }
-    });
-    ASSERT_EQ(mZeq.FieldGetBlockFieldCount(), 6);
-    for (int i = 0; i < 6; ++i) {
-        const KString name = mZeq.FieldGetBlockFieldName(i);
-        EXPECT_EQ(std::string(name.Buffer(), name.GetLen()), names[i]);
     }
-    for (const std::string& name : names) {
-        ASSERT_TRUE(mZeq.FieldReadBegin(name.data(), name.size()));
-        EXPECT_EQ(mZeq.FieldReadI(), static_cast<int>(name.size()));
-        mZeq.FieldReadEnd();
+    EXPECT_EQ(z.FieldReadGetRemain(), 0);
+    EXPECT_EQ(z.FieldReadD(), 0.0);
+    ASSERT_TRUE(z.FieldReadBegin("Ints"));
+    for (int i : kInts) EXPECT_EQ(z.FieldReadI(), i);
+    ASSERT_TRUE(z.FieldReadBegin("Longs"));
+    for (kLongLong l : kLongs) EXPECT_EQ(z.FieldReadL(), l);
+    ASSERT_TRUE(z.FieldReadBegin("Strings"));
+    for (const std::string& s : kStrings) EXPECT_EQ(Str(z.FieldReadC()), s);
+    EXPECT_EQ(z.FieldReadGetType(), 'S');
+    ASSERT_TRUE(z.FieldReadBegin("Chars"));
+    for (char c : kStrings[5]) EXPECT_EQ(z.FieldReadCH(), c);
+    ASSERT_TRUE(z.FieldReadBegin("Convert"));
+    EXPECT_EQ(z.FieldReadI(), 3);
+    EXPECT_EQ(z.FieldReadD(), -2.0);
+    EXPECT_EQ(z.FieldReadI(), 12);
+    EXPECT_EQ(z.FieldReadI(), INT_MAX);
+    EXPECT_EQ(z.FieldReadL(), 0);
+    EXPECT_EQ(z.FieldReadCH(), 'A');
+    ASSERT_TRUE(z.FieldReadBegin("Names"));
+    ASSERT_TRUE(z.FieldReadBlockBegin());
+    ASSERT_EQ(z.FieldGetBlockFieldCount(), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(Str(z.FieldGetBlockFieldName(i)), kNames[i]);
+    for (const std::string& name : kNames) {
+        ASSERT_TRUE(z.FieldReadBegin(name.data(), name.size()));
+        EXPECT_EQ(z.FieldReadI(), static_cast<int>(name.size()));
     }
 }
 
-TEST_P(KZeqValues, TypedArraysRoundTripAndMix) {
-    std::vector<double> doubles(100000);
-    std::vector<int> ints(100001);
-    std::vector<float> floats(1000);
-    std::vector<kLongLong> longs(1000);
-    for (std::size_t i = 0; i < doubles.size(); ++i) doubles[i] = static_cast<double>(i) * 0.25 - 7.0;
-    for (std::size_t i = 0; i < ints.size(); ++i) ints[i] = static_cast<int>(i * 7919) - 5000;
-    for (std::size_t i = 0; i < floats.size(); ++i) floats[i] = static_cast<float>(i) / 3.0f;
-    for (std::size_t i = 0; i < longs.size(); ++i) longs[i] = static_cast<kLongLong>(i) << 40;
-    RoundTrip([&](KZeq& z) {
-        z.FieldWriteBegin("Vertices");
-        z.FieldWriteDn(doubles.data(), static_cast<int>(doubles.size()));
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Mixed");
-        z.FieldWriteI(1);
-        z.FieldWriteIn(ints.data(), static_cast<int>(ints.size()));
-        z.FieldWriteI(2);
-        z.FieldWriteD(0.5);
-        z.FieldWriteDn(doubles.data(), 3);
-        z.FieldWriteC("tail");
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Floats");
-        z.FieldWriteFn(floats.data(), static_cast<int>(floats.size()));
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Longs");
-        z.FieldWriteLn(longs.data(), static_cast<int>(longs.size()));
-        z.FieldWriteEnd();
-        z.FieldWriteBegin("Empty");
-        z.FieldWriteDn(doubles.data(), 0);
-        z.FieldWriteEnd();
-    });
+// --- arrays and strings just below, at and above the sizes where they leave the body ---
 
-    std::vector<double> readDoubles(doubles.size() + 5, -1.0);
-    ASSERT_TRUE(mZeq.FieldReadBegin("Vertices"));
-    EXPECT_EQ(mZeq.FieldReadGetCount(), static_cast<int>(doubles.size()));
-    EXPECT_EQ(mZeq.FieldReadDn(readDoubles.data(), static_cast<int>(readDoubles.size())), 100000);
-    for (std::size_t i = 0; i < doubles.size(); ++i) ASSERT_EQ(readDoubles[i], doubles[i]) << i;
-    EXPECT_EQ(readDoubles[doubles.size()], -1.0);  // untouched beyond the field
-    mZeq.FieldReadEnd();
+const std::vector<double> kBigDoubles =
+    Make<double>(7 * kChunkBytes / 16 + 3, [](std::size_t i) { return static_cast<double>(i) * 0.25 - 1000.0; });
+const std::vector<int> kBigInts =
+    Make<int>(kChunkBytes / 4 * 2 + 5, [](std::size_t i) { return static_cast<int>(i * 2654435761u); });
+const std::vector<float> kFloats =
+    Make<float>(kChunkBytes / 4 + 9, [](std::size_t i) { return static_cast<float>(i) * 0.5f; });
+const std::vector<kLongLong> kLongArray =
+    Make<kLongLong>(kChunkBytes / 8 * 3 + 1, [](std::size_t i) { return static_cast<kLongLong>(i) * 1539538600 - 7; });
+const std::string kHuge =
+    MakeText(3 * kChunkBytes + 11, [](std::size_t i) { return static_cast<char>(i * 7 + i / 256); });
+const std::size_t kDoubleCounts[] = {3, kChunkBytes / 32 - 1, kChunkBytes / 32, kChunkBytes / 8, kChunkBytes / 8 + 1,
+                                     kBigDoubles.size()};
+const std::size_t kTextSizes[] = {kChunkBytes / 4 - 1, kChunkBytes / 4, 3 * kChunkBytes + 11};
+const int kOuter = static_cast<int>(kChunkBytes / 8 * 2 + 3);
+const int kInner = static_cast<int>(kChunkBytes / 4 + 1);
 
-    ASSERT_TRUE(mZeq.FieldReadBegin("Mixed"));
-    EXPECT_EQ(mZeq.FieldReadGetCount(), 1 + 100001 + 1 + 1 + 3 + 1);
-    EXPECT_EQ(mZeq.FieldReadI(), 1);
-    std::vector<int> readInts(ints.size() + 1);
-    // The int array is read across the run boundary into the next int.
-    EXPECT_EQ(mZeq.FieldReadIn(readInts.data(), static_cast<int>(readInts.size())), 100002);
-    for (std::size_t i = 0; i < ints.size(); ++i) ASSERT_EQ(readInts[i], ints[i]) << i;
-    EXPECT_EQ(readInts.back(), 2);
-    if (Binary()) {
-        EXPECT_EQ(mZeq.FieldReadGetType(), 'D');
+template <class T>
+bool StartsWith(const std::vector<T>& read, const std::vector<T>& expected) {
+    return read.size() <= expected.size() && std::equal(read.begin(), read.end(), expected.begin());
+}
+
+const int kKeys = 120000;
+
+void WriteArrays(KZeq& z) {
+    for (std::size_t count : kDoubleCounts) {
+        z.FieldWriteBegin("D");
+        z.FieldWriteDn(kBigDoubles.data(), static_cast<int>(count));
     }
+    // An int array between single values of other types.
+    z.FieldWriteBegin("Mixed");
+    z.FieldWriteI(1);
+    z.FieldWriteIn(kBigInts.data(), static_cast<int>(kBigInts.size()));
+    z.FieldWriteI(2);
+    z.FieldWriteD(0.5);
+    z.FieldWriteDn(kBigDoubles.data(), 3);
+    z.FieldWriteC("tail");
+    z.FieldWriteBegin("F");
+    z.FieldWriteFn(kFloats.data(), static_cast<int>(kFloats.size()));
+    z.FieldWriteBegin("L");
+    z.FieldWriteLn(kLongArray.data(), static_cast<int>(kLongArray.size()));
+    z.FieldWriteBegin("Empty");
+    z.FieldWriteDn(kBigDoubles.data(), 0);
+    z.FieldWriteBegin("Strings");
+    for (std::size_t size : kTextSizes) z.FieldWriteC(kHuge.data(), size);
+    z.FieldWriteBegin("Outer");
+    z.FieldWriteDn(kBigDoubles.data(), kOuter);
+    z.FieldWriteBlockBegin();
+    z.FieldWriteBegin("Inner");
+    z.FieldWriteIn(kBigInts.data(), kInner);
+    z.FieldWriteEnd();
+    z.FieldWriteBlockEnd();
+    z.FieldWriteEnd();
+    // Curve keys as curves store them: mixed types value by value, far more than one
+    // chunk, with arrays and strings in between.
+    z.FieldWriteBegin("Key");
+    for (int i = 0; i < kKeys; ++i) {
+        z.FieldWriteL(static_cast<kLongLong>(i) * 1539538600LL);
+        z.FieldWriteD(static_cast<double>(i % 1000) * 0.25);
+        z.FieldWriteCH('U');
+        z.FieldWriteCH(static_cast<char>('a' + i % 26));
+        z.FieldWriteI(i);
+        if (i % 10000 == 0) {
+            const double run[6] = {1, 2, 3, 4, 5, static_cast<double>(i)};
+            z.FieldWriteDn(run, 6);
+            z.FieldWriteC("text, \"quoted\"");
+        }
+    }
+    z.FieldWriteBegin("After");
+    z.FieldWriteI(42);
+    z.FieldWriteEnd();
+}
+
+void ReadArrays(KZeq& z, bool binary, int) {
+    for (std::size_t count : kDoubleCounts) {
+        ASSERT_TRUE(z.FieldReadBegin("D"));
+        ASSERT_EQ(z.FieldReadGetCount(), static_cast<int>(count));
+        std::vector<double> read(count + 1, 7.0);
+        // Pieces that do not line up with the chunks, then one value at a time.
+        std::size_t done = 0;
+        while (count - done > 2) {
+            const int piece = static_cast<int>(std::min<std::size_t>(100003, count - done - 2));
+            ASSERT_EQ(z.FieldReadDn(read.data() + done, piece), piece);
+            done += static_cast<std::size_t>(piece);
+        }
+        while (done < count) {
+            if (binary) { EXPECT_EQ(z.FieldReadGetType(), 'D'); }  // ASCII keeps no types
+            read[done++] = z.FieldReadD();
+        }
+        EXPECT_EQ(z.FieldReadGetRemain(), 0);
+        EXPECT_EQ(z.FieldReadDn(read.data() + count, 1), 0);
+        EXPECT_EQ(read[count], 7.0);  // untouched past the field
+        read.pop_back();
+        EXPECT_TRUE(StartsWith(read, kBigDoubles)) << count;
+    }
+    ASSERT_TRUE(z.FieldReadBegin("Mixed"));
+    EXPECT_EQ(z.FieldReadGetCount(), static_cast<int>(kBigInts.size()) + 7);
+    EXPECT_EQ(z.FieldReadI(), 1);
+    // The array is read across the run's end into the next int.
+    std::vector<int> ints(kBigInts.size() + 1);
+    EXPECT_EQ(z.FieldReadIn(ints.data(), static_cast<int>(ints.size())), static_cast<int>(ints.size()));
+    EXPECT_EQ(ints.back(), 2);
+    ints.pop_back();
+    EXPECT_EQ(ints, kBigInts);
+    if (binary) { EXPECT_EQ(z.FieldReadGetType(), 'D'); }
     double four[4] = {};
-    EXPECT_EQ(mZeq.FieldReadDn(four, 4), 4);
+    EXPECT_EQ(z.FieldReadDn(four, 4), 4);
     EXPECT_EQ(four[0], 0.5);
-    EXPECT_EQ(four[3], doubles[2]);
-    EXPECT_EQ(std::string(mZeq.FieldReadC().Buffer()), "tail");
-    mZeq.FieldReadEnd();
-
-    std::vector<float> readFloats(floats.size());
-    ASSERT_TRUE(mZeq.FieldReadBegin("Floats"));
-    EXPECT_EQ(mZeq.FieldReadFn(readFloats.data(), static_cast<int>(readFloats.size())), 1000);
-    EXPECT_EQ(readFloats, floats);
-    mZeq.FieldReadEnd();
-
-    std::vector<kLongLong> readLongs(longs.size());
-    ASSERT_TRUE(mZeq.FieldReadBegin("Longs"));
-    EXPECT_EQ(mZeq.FieldReadLn(readLongs.data(), static_cast<int>(readLongs.size())), 1000);
-    EXPECT_EQ(readLongs, longs);
-    mZeq.FieldReadEnd();
-
-    ASSERT_TRUE(mZeq.FieldReadBegin("Empty"));
-    EXPECT_EQ(mZeq.FieldReadGetCount(), 0);
-    EXPECT_EQ(mZeq.FieldReadDn(readDoubles.data(), 3), 0);
-}
-
-TEST_P(KZeqValues, NamedRandomAccessWalksEachNameInFileOrder) {
-    RoundTrip([](KZeq& z) {
-        for (int i = 0; i < 3000; ++i) {
-            z.FieldWriteBegin(i % 3 == 0 ? "Model" : (i % 3 == 1 ? "Texture" : "Material"));
-            z.FieldWriteI(i);
-            z.FieldWriteEnd();
-        }
-        z.FieldWriteBegin("Version");
-        z.FieldWriteI(7);
-        z.FieldWriteEnd();
-    });
-    EXPECT_EQ(mZeq.FieldGetInstanceCount("Model"), 1000);
-    EXPECT_EQ(mZeq.FieldGetInstanceCount("Missing"), 0);
-    // Another order than written: the last field first, then interleaved names.
-    EXPECT_EQ(mZeq.FieldReadI("Version", -1), 7);
-    EXPECT_EQ(mZeq.FieldReadI("Version", -1), -1);
-    for (int k = 0; k < 1000; ++k) {
-        ASSERT_EQ(mZeq.FieldReadI("Material", -1), 3 * k + 2);
-        ASSERT_EQ(mZeq.FieldReadI("Model", -1), 3 * k);
+    EXPECT_EQ(four[3], kBigDoubles[2]);
+    EXPECT_EQ(Str(z.FieldReadC()), "tail");
+    std::vector<float> floats(kFloats.size());
+    ASSERT_TRUE(z.FieldReadBegin("F"));
+    EXPECT_EQ(z.FieldReadFn(floats.data(), static_cast<int>(floats.size())), static_cast<int>(floats.size()));
+    EXPECT_EQ(floats, kFloats);
+    std::vector<kLongLong> longs(kLongArray.size());
+    ASSERT_TRUE(z.FieldReadBegin("L"));
+    EXPECT_EQ(z.FieldReadLn(longs.data(), static_cast<int>(longs.size())), static_cast<int>(longs.size()));
+    EXPECT_EQ(longs, kLongArray);
+    ASSERT_TRUE(z.FieldReadBegin("Empty"));
+    EXPECT_EQ(z.FieldReadGetCount(), 0);
+    EXPECT_EQ(z.FieldReadDn(four, 3), 0);
+    ASSERT_TRUE(z.FieldReadBegin("Strings"));
+    for (std::size_t size : kTextSizes) {
+        EXPECT_EQ(z.FieldReadGetType(), 'S');
+        EXPECT_TRUE(Str(z.FieldReadC()) == kHuge.substr(0, size)) << size;
     }
-    EXPECT_FALSE(mZeq.FieldReadBegin("Model"));
-    EXPECT_EQ(mZeq.FieldReadI("Texture", -1), 1);
-    EXPECT_TRUE(mZeq.FieldReadResetPosition());
-    EXPECT_EQ(mZeq.FieldReadI("Model", -1), 0);
-    EXPECT_EQ(mZeq.FieldReadI("Texture", -1), 1);
-    EXPECT_EQ(mZeq.FieldReadI("Version", -1), 7);
+    // A parent's values, read on after its block was read, come from its own
+    // chunk; a field read again loads its chunks again.
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(z.FieldReadBegin("Outer"));
+        std::vector<double> outer(static_cast<std::size_t>(kOuter));
+        ASSERT_EQ(z.FieldReadDn(outer.data(), kOuter / 2), kOuter / 2);
+        ASSERT_TRUE(z.FieldReadBlockBegin());
+        ASSERT_TRUE(z.FieldReadBegin("Inner"));
+        std::vector<int> inner(static_cast<std::size_t>(kInner));
+        ASSERT_EQ(z.FieldReadIn(inner.data(), kInner), kInner);
+        EXPECT_TRUE(StartsWith(inner, kBigInts));
+        ASSERT_TRUE(z.FieldReadBlockEnd());
+        ASSERT_EQ(z.FieldReadDn(outer.data() + kOuter / 2, kOuter - kOuter / 2), kOuter - kOuter / 2);
+        EXPECT_TRUE(StartsWith(outer, kBigDoubles));
+        z.FieldReadResetPosition();
+    }
+    ASSERT_TRUE(z.FieldReadBegin("Key"));
+    EXPECT_EQ(z.FieldReadGetCount(), kKeys * 5 + (kKeys / 10000) * 7);
+    for (int i = 0; i < kKeys; ++i) {
+        if (binary) { ASSERT_EQ(z.FieldReadGetType(), 'L') << i; }
+        ASSERT_EQ(z.FieldReadL(), static_cast<kLongLong>(i) * 1539538600LL) << i;
+        ASSERT_EQ(z.FieldReadD(), static_cast<double>(i % 1000) * 0.25) << i;
+        ASSERT_EQ(z.FieldReadCH(), 'U') << i;
+        ASSERT_EQ(z.FieldReadCH(), static_cast<char>('a' + i % 26)) << i;
+        ASSERT_EQ(z.FieldReadI(), i) << i;
+        if (i % 10000 == 0) {
+            double run[6] = {};
+            ASSERT_EQ(z.FieldReadDn(run, 6), 6);
+            EXPECT_EQ(run[5], static_cast<double>(i));
+            EXPECT_EQ(Str(z.FieldReadC()), "text, \"quoted\"");
+        }
+    }
+    EXPECT_EQ(z.FieldReadGetRemain(), 0);
+    EXPECT_EQ(z.FieldReadI("After", 0), 42);
 }
 
-TEST_P(KZeqValues, NestedBlocksAndNamedDefaults) {
-    RoundTrip([](KZeq& z) {
-        z.FieldWriteBegin("Takes");
+// --- fields and blocks ---------------------------------------------------------------
+
+void WriteFields(KZeq& z) {
+    for (int i = 0; i < 3000; ++i) {
+        z.FieldWriteBegin(i % 3 == 0 ? "Model" : (i % 3 == 1 ? "Texture" : "Material"));
+        z.FieldWriteI(i);
+    }
+    z.FieldWriteBegin("Version");
+    z.FieldWriteI(7);
+    z.FieldWriteBegin("Takes");
+    z.FieldWriteBlockBegin();
+    z.FieldWriteBegin("Current");
+    z.FieldWriteC("Take 001");
+    for (const char* take : {"Take 001", "Take 002"}) {
+        z.FieldWriteBegin("Take");
+        z.FieldWriteC(take);
         z.FieldWriteBlockBegin();
-        z.FieldWriteBegin("Current");
-        z.FieldWriteC("Take 001");
-        z.FieldWriteEnd();
-        for (int t = 0; t < 2; ++t) {
-            z.FieldWriteBegin("Take");
-            z.FieldWriteC(t == 0 ? "Take 001" : "Take 002");
-            z.FieldWriteBlockBegin();
-            z.FieldWriteBegin("Color");
-            z.FieldWriteD(0.25);
-            z.FieldWriteD(0.5);
-            z.FieldWriteEnd();
-            z.FieldWriteBegin("Empty");
-            z.FieldWriteBlockBegin();
-            z.FieldWriteBlockEnd();
-            z.FieldWriteEnd();
-            z.FieldWriteBlockEnd();
-            z.FieldWriteEnd();
-        }
+        z.FieldWriteBegin("Color");
+        z.FieldWriteD(0.25);
+        z.FieldWriteD(0.5);
+        z.FieldWriteBegin("Empty");
+        z.FieldWriteBlockBegin();
         z.FieldWriteBlockEnd();
         z.FieldWriteEnd();
-        z.FieldWriteBegin("NoBlock");
+        z.FieldWriteBlockEnd();
         z.FieldWriteEnd();
-    });
-    EXPECT_FALSE(mZeq.FieldReadBlockBegin());
-    ASSERT_TRUE(mZeq.FieldReadBegin("Takes"));
-    EXPECT_EQ(mZeq.FieldReadGetCount(), 0);
-    ASSERT_TRUE(mZeq.FieldReadBlockBegin());
-    EXPECT_EQ(std::string(mZeq.FieldReadC("Current", "none").Buffer()), "Take 001");
-    EXPECT_EQ(std::string(mZeq.FieldReadC("Missing", "none").Buffer()), "none");
-    for (int t = 0; t < 2; ++t) {
-        ASSERT_TRUE(mZeq.FieldReadBegin("Take"));
-        EXPECT_EQ(std::string(mZeq.FieldReadC().Buffer()), t == 0 ? "Take 001" : "Take 002");
-        ASSERT_TRUE(mZeq.FieldReadBlockBegin());
+    }
+    z.FieldWriteBlockEnd();
+    z.FieldWriteEnd();
+    z.FieldWriteBegin("NoBlock");
+    z.FieldWriteEnd();
+}
+
+// Each name is walked in file order, in any order of names, until reset.
+void ReadFields(KZeq& z, bool, int) {
+    EXPECT_EQ(z.FieldGetInstanceCount("Model"), 1000);
+    EXPECT_EQ(z.FieldGetInstanceCount("Missing"), 0);
+    EXPECT_EQ(z.FieldReadI("Version", -1), 7);
+    EXPECT_EQ(z.FieldReadI("Version", -1), -1);
+    for (int k = 0; k < 1000; ++k) {
+        ASSERT_EQ(z.FieldReadI("Material", -1), 3 * k + 2);
+        ASSERT_EQ(z.FieldReadI("Model", -1), 3 * k);
+    }
+    EXPECT_FALSE(z.FieldReadBegin("Model"));
+    EXPECT_EQ(z.FieldReadI("Texture", -1), 1);
+    EXPECT_TRUE(z.FieldReadResetPosition());
+    EXPECT_EQ(z.FieldReadI("Model", -1), 0);
+    EXPECT_EQ(z.FieldReadI("Texture", -1), 1);
+    EXPECT_EQ(z.FieldReadI("Version", -1), 7);
+    EXPECT_FALSE(z.FieldReadBlockBegin());
+    ASSERT_TRUE(z.FieldReadBegin("Takes"));
+    EXPECT_EQ(z.FieldReadGetCount(), 0);
+    ASSERT_TRUE(z.FieldReadBlockBegin());
+    EXPECT_EQ(Str(z.FieldReadC("Current", "none")), "Take 001");
+    EXPECT_EQ(Str(z.FieldReadC("Missing", "none")), "none");
+    for (const char* take : {"Take 001", "Take 002"}) {
+        ASSERT_TRUE(z.FieldReadBegin("Take"));
+        EXPECT_EQ(Str(z.FieldReadC()), take);
+        ASSERT_TRUE(z.FieldReadBlockBegin());
         double color[3] = {9, 9, 9};
         const double defaults[3] = {1, 2, 3};
-        EXPECT_TRUE(mZeq.FieldReadDn("Color", color, defaults, 3));
+        EXPECT_TRUE(z.FieldReadDn("Color", color, defaults, 3));
         EXPECT_EQ(color[0], 0.25);
         EXPECT_EQ(color[1], 0.5);
         EXPECT_EQ(color[2], 9);  // the field has two values only
-        EXPECT_FALSE(mZeq.FieldReadDn("Color", color, defaults, 3));
+        EXPECT_FALSE(z.FieldReadDn("Color", color, defaults, 3));
+        EXPECT_EQ(color[0], 1);
+        EXPECT_FALSE(z.FieldReadDn("Missing", color + 1, nullptr, 2));
         EXPECT_EQ(color[2], 3);
-        double untouched[2] = {5, 6};
-        EXPECT_FALSE(mZeq.FieldReadDn("Missing", untouched, nullptr, 2));
-        EXPECT_EQ(untouched[0], 5);
-        ASSERT_TRUE(mZeq.FieldReadBegin("Empty"));
-        ASSERT_TRUE(mZeq.FieldReadBlockBegin());
-        EXPECT_EQ(mZeq.FieldGetBlockFieldCount(), 0);
-        EXPECT_TRUE(mZeq.FieldReadBlockEnd());
-        mZeq.FieldReadEnd();
-        EXPECT_TRUE(mZeq.FieldReadBlockEnd());
-        EXPECT_TRUE(mZeq.FieldReadEnd());
+        ASSERT_TRUE(z.FieldReadBegin("Empty"));
+        ASSERT_TRUE(z.FieldReadBlockBegin());
+        EXPECT_EQ(z.FieldGetBlockFieldCount(), 0);
+        EXPECT_TRUE(z.FieldReadBlockEnd());
+        z.FieldReadEnd();
+        EXPECT_TRUE(z.FieldReadBlockEnd());
+        EXPECT_TRUE(z.FieldReadEnd());
     }
-    EXPECT_TRUE(mZeq.FieldReadBlockEnd());
-    mZeq.FieldReadEnd();
-    EXPECT_FALSE(mZeq.FieldReadBlockEnd());
-    ASSERT_TRUE(mZeq.FieldReadBegin("NoBlock"));
-    EXPECT_FALSE(mZeq.FieldReadBlockBegin());
-    EXPECT_EQ(mZeq.FieldReadGetType(), 'S');
-    EXPECT_EQ(std::string(mZeq.FieldReadC().Buffer()), "");
-    EXPECT_EQ(mZeq.FieldReadI(), 0);
-    EXPECT_EQ(mZeq.FieldReadCH(), 0);
+    EXPECT_TRUE(z.FieldReadBlockEnd());
+    z.FieldReadEnd();
+    EXPECT_FALSE(z.FieldReadBlockEnd());
+    // A field without values reads 'S', "" and 0.
+    ASSERT_TRUE(z.FieldReadBegin("NoBlock"));
+    EXPECT_FALSE(z.FieldReadBlockBegin());
+    EXPECT_EQ(z.FieldReadGetType(), 'S');
+    EXPECT_EQ(Str(z.FieldReadC()), "");
+    EXPECT_EQ(z.FieldReadI(), 0);
+    EXPECT_EQ(z.FieldReadCH(), 0);
 }
 
-TEST_P(KZeqValues, ReadsConvertBetweenTypes) {
-    RoundTrip([](KZeq& z) {
-        z.FieldWriteBegin("Values");
-        z.FieldWriteD(3.75);
-        z.FieldWriteI(-2);
-        z.FieldWriteC("12");
-        z.FieldWriteD(1e20);
-        z.FieldWriteD(std::numeric_limits<double>::quiet_NaN());
-        z.FieldWriteI(65);
-        z.FieldWriteEnd();
-    });
-    ASSERT_TRUE(mZeq.FieldReadBegin("Values"));
-    EXPECT_EQ(mZeq.FieldReadI(), 3);
-    EXPECT_EQ(mZeq.FieldReadD(), -2.0);
-    EXPECT_EQ(mZeq.FieldReadI(), 12);
-    EXPECT_EQ(mZeq.FieldReadI(), INT_MAX);
-    EXPECT_EQ(mZeq.FieldReadL(), 0);
-    EXPECT_EQ(mZeq.FieldReadCH(), 'A');
+// --- times: ticks above section version 2000, seconds up to it -----------------------
+
+const KTime kOneAndHalf(KTime::kTicksPerSecond + KTime::kTicksPerSecond / 2);
+const KTime kOdd(123456789);  // not a whole number of microseconds
+
+void WriteTimes(KZeq& z) {
+    z.FieldWriteBegin("Time");
+    z.FieldWriteT(kOneAndHalf);
+    z.FieldWriteT(kOdd);
+    z.FieldWriteBegin("Span");
+    z.FieldWriteTS(KTimeSpan(KTime(0), kOneAndHalf));
+    z.FieldWriteEnd();
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, KZeqValues, testing::ValuesIn(zeqtest::kEncodings),
-                         [](const testing::TestParamInfo<Encoding>& info) { return zeqtest::EncodingName(info.param); });
-
-// Times: ticks above section version 2000, seconds as doubles up to it.
-class KZeqTimes : public testing::TestWithParam<std::tuple<Encoding, int>> {};
-
-TEST_P(KZeqTimes, TimeEncodingFollowsTheSectionVersion) {
-    const Encoding encoding = std::get<0>(GetParam());
-    const int version = std::get<1>(GetParam());
-    zeqtest::ScratchDir dir;
-    const std::string path = dir / "times.zeq";
-    const KTime oneAndHalf(KTime::kTicksPerSecond + KTime::kTicksPerSecond / 2);
-    const KTime odd(123456789);  // not a whole number of microseconds
-    {
-        KZeqFileHeaderInfo header;
-        header.mFileVersion = version;
-        KZeq writer;
-        ASSERT_TRUE(writer.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted, &header));
-        EXPECT_EQ(writer.IsVersion2000OrLater(), version > 1999);
-        writer.FieldWriteBegin("Time");
-        writer.FieldWriteT(oneAndHalf);
-        writer.FieldWriteT(odd);
-        writer.FieldWriteEnd();
-        writer.FieldWriteBegin("Span");
-        writer.FieldWriteTS(KTimeSpan(KTime(0), oneAndHalf));
-        writer.FieldWriteEnd();
-        ASSERT_TRUE(writer.ProjectClose());
-    }
-    KZeq reader;
-    ASSERT_TRUE(reader.ProjectOpen(path.c_str(), false, true));
-    EXPECT_EQ(reader.IsVersion2000OrLater(), version > 1999);
-    EXPECT_EQ(reader.ProjectGetSectionVersion(0), version);
-    ASSERT_TRUE(reader.FieldReadBegin("Time"));
-    if (encoding.mBinary) {
-        EXPECT_EQ(reader.FieldReadGetType(), version > 2000 ? 'L' : 'D');
-    }
-    EXPECT_EQ(reader.FieldReadT(), oneAndHalf);
-    const KTime readOdd = reader.FieldReadT();
-    if (version > 2000) {
-        EXPECT_EQ(readOdd, odd);
-    } else {
-        EXPECT_NEAR(static_cast<double>(readOdd.Get()), static_cast<double>(odd.Get()), 2.0);
-    }
-    reader.FieldReadEnd();
-    EXPECT_EQ(reader.FieldReadTS("Span"), KTimeSpan(KTime(0), oneAndHalf));
-    EXPECT_EQ(reader.FieldReadTS("Missing"), KTimeSpan(KTime(0), KTime(0)));
-    EXPECT_EQ(reader.FieldReadT("Missing"), KTime(0));
+void ReadTimes(KZeq& z, bool binary, int version) {
+    ASSERT_TRUE(z.FieldReadBegin("Time"));
+    if (binary) { EXPECT_EQ(z.FieldReadGetType(), version > 2000 ? 'L' : 'D'); }
+    EXPECT_EQ(z.FieldReadT(), kOneAndHalf);
+    const double odd = static_cast<double>(z.FieldReadT().Get());
+    EXPECT_NEAR(odd, static_cast<double>(kOdd.Get()), version > 2000 ? 0.0 : 2.0);
+    EXPECT_EQ(z.FieldReadTS("Span"), KTimeSpan(KTime(0), kOneAndHalf));
+    EXPECT_EQ(z.FieldReadTS("Missing"), KTimeSpan(KTime(0), KTime(0)));
+    EXPECT_EQ(z.FieldReadT("Missing"), KTime(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, KZeqTimes,
-                         testing::Combine(testing::ValuesIn(zeqtest::kEncodings), testing::Values(1999, 2000, 2001, 5800)),
-                         [](const testing::TestParamInfo<std::tuple<Encoding, int>>& info) {
-                             return zeqtest::EncodingName(std::get<0>(info.param)) + "_" +
-                                    std::to_string(std::get<1>(info.param));
+const ValueCase kCases[] = {
+    {"Scalars", WriteScalars, ReadScalars},
+    {"Arrays", WriteArrays, ReadArrays},
+    {"Fields", WriteFields, ReadFields},
+    {"Times1999", WriteTimes, ReadTimes, 1999},
+    {"Times2000", WriteTimes, ReadTimes, 2000},
+    {"Times2001", WriteTimes, ReadTimes, 2001},
+    {"Times5800", WriteTimes, ReadTimes, 5800},
+};
+
+class KZeqValues : public testing::TestWithParam<std::tuple<Encoding, ValueCase>> {};
+
+TEST_P(KZeqValues, RoundTrip) {
+    const Encoding& encoding = std::get<0>(GetParam());
+    const ValueCase& c = std::get<1>(GetParam());
+    zeqtest::TempDir dir;
+    const std::string path = dir / "values.zeq";
+    // The flag follows the file version (above 1999), the time encoding the section
+    // version (above 2000).
+    ASSERT_TRUE(zeqtest::WriteZeq(
+        path, encoding,
+        [&](KZeq& z) {
+            EXPECT_EQ(z.IsVersion2000OrLater(), c.mVersion > 1999);
+            c.mWrite(z);
+        },
+        c.mVersion));
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(path.c_str(), false, true)) << z.GetLastErrorString();
+    EXPECT_EQ(z.IsBinary(), encoding.mBinary);
+    EXPECT_EQ(z.IsEncrypted(), encoding.mEncrypted);
+    EXPECT_EQ(z.IsVersion2000OrLater(), c.mVersion > 1999);
+    EXPECT_EQ(z.ProjectGetSectionVersion(0), c.mVersion);
+    c.mRead(z, encoding.mBinary, c.mVersion);
+    EXPECT_EQ(z.GetLastErrorID(), -1) << z.GetLastErrorString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KZeqValues,
+                         testing::Combine(testing::ValuesIn(zeqtest::kEncodings), testing::ValuesIn(kCases)),
+                         [](const testing::TestParamInfo<std::tuple<Encoding, ValueCase>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + "_" + std::get<1>(info.param).mName;
                          });
 
 }  // namespace

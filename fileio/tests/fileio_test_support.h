@@ -1,0 +1,121 @@
+#ifndef ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
+#define ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fileio/kchainedfile.h"
+#include "fileio/kzeq.h"
+#include "fuzz/fuzz_support.h"
+
+namespace zeqtest {
+
+// Whole binary files around hand-made bodies, shared with the fuzz targets.
+using zeqfuzz::MakeBinaryZeq;
+
+// A fresh directory under ZEQ_TEST_TMP for one test, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        const char* root = std::getenv("ZEQ_TEST_TMP");
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("fileio-") + (info ? info->name() : "") + "-" + std::to_string(::getpid()) +
+                           "-" + std::to_string(counter++);
+        std::replace(name.begin(), name.end(), '/', '_');
+        mPath = (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) / name;
+        std::filesystem::remove_all(mPath);
+        std::filesystem::create_directories(mPath);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(mPath, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return mPath; }
+    std::string operator/(const std::string& name) const { return (mPath / name).string(); }
+
+private:
+    std::filesystem::path mPath;
+};
+
+inline void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string Str(const zeqsdk_400::KString& text) { return std::string(text.Buffer(), text.GetLen()); }
+
+// The raw little-endian bytes of a value.
+template <class T>
+std::string Bytes(T value) {
+    std::string out(sizeof(T), '\0');
+    std::memcpy(&out[0], &value, sizeof(T));
+    return out;
+}
+
+// The three encodings of a field file, for parameterised tests.
+struct Encoding {
+    const char* mName;
+    bool mBinary;
+    bool mEncrypted;
+};
+inline constexpr Encoding kBinary{"Binary", true, false};
+inline constexpr Encoding kEncrypted{"Encrypted", true, true};
+inline constexpr Encoding kAscii{"Ascii", false, false};
+inline const Encoding kEncodings[] = {kBinary, kEncrypted, kAscii};
+inline std::string EncodingName(const testing::TestParamInfo<Encoding>& info) { return info.param.mName; }
+
+// Creates a field file whose main section write() fills; fails with the error text.
+inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding& encoding,
+                                         const std::function<void(zeqsdk_400::KZeq&)>& write, int version = 6000) {
+    zeqsdk_400::KZeqFileHeaderInfo header;
+    header.mFileVersion = version;
+    zeqsdk_400::KZeq z;
+    if (!z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted, &header)) {
+        return testing::AssertionFailure() << "create: " << z.GetLastErrorString();
+    }
+    write(z);
+    if (z.GetLastErrorID() != -1 || !z.ProjectClose()) {
+        return testing::AssertionFailure() << "write: " << z.GetLastErrorString();
+    }
+    return testing::AssertionSuccess();
+}
+
+// A field of the binary body encoding: the length of the rest, the name length with
+// the block flag, the value count and the value bytes' length, then name, values, block.
+inline std::string RawField(const std::string& name, std::uint32_t valueCount, const std::string& values,
+                            const std::string& block = "", bool hasBlock = false) {
+    return Bytes<std::uint64_t>(16 + name.size() + values.size() + block.size()) +
+           Bytes(static_cast<std::uint32_t>(name.size()) | (hasBlock ? 0x80000000u : 0u)) + Bytes(valueCount) +
+           Bytes<std::uint64_t>(values.size()) + name + values + block;
+}
+
+// A chunk reference value ('X') for bytes lying at offset in the file.
+inline std::string ChunkRef(std::uint32_t valueCount, const std::string& bytes, std::uint64_t offset) {
+    return "X" + Bytes(valueCount) + Bytes<std::uint64_t>(bytes.size()) + Bytes(offset) +
+           Bytes(zeqsdk_400::zeqdetail::Crc32(0, bytes.data(), bytes.size())) + std::string(16 + 32, '\0');
+}
+
+}  // namespace zeqtest
+
+#endif
