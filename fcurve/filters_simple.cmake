@@ -13,5 +13,4 @@ zeq_add_test(fcurve_filters_simple_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterconstantkeyreducer_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterresample_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefiltertimeshift_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeysync_window_test.cpp
   LIBS zeq_fcurve)

@@ -401,6 +401,15 @@ void KFCurve::EndInternalBatch(bool opened) {
     }
 }
 
+int KFCurve::ReportEditedSpan(int first, int last) {
+    mEventRecording = true;
+    const bool opened = BeginInternalBatch();
+    CallbackAddEvent(KFCURVEEVENT_KEY, first);
+    CallbackAddEvent(KFCURVEEVENT_KEY, last);
+    EndInternalBatch(opened);
+    return 0;
+}
+
 // ---- Callbacks ---------------------------------------------------------
 
 void KFCurve::CallbackRegister(kFCurveCallback callback, void* data) { mCallbacks.emplace_back(callback, data); }
@@ -523,12 +532,7 @@ int KFCurve::EditKeyValues(bool selectedOnly, KeyOp keyOp, bool emptyCurveEdits,
         first = 0;
         last = mKeyCount - 1;
     }
-    mEventRecording = true;
-    const bool opened = BeginInternalBatch();
-    CallbackAddEvent(KFCURVEEVENT_KEY, first);
-    CallbackAddEvent(KFCURVEEVENT_KEY, last);
-    EndInternalBatch(opened);
-    return 0;
+    return ReportEditedSpan(first, last);
 }
 
 int KFCurve::KeyMoveValueTo(bool selectedOnly, float value) {

@@ -374,6 +374,9 @@ private:
     // only what BeginInternalBatch opened, so a caller's batch is never split.
     bool BeginInternalBatch();
     void EndInternalBatch(bool opened);
+    // Ends an edit made with event recording off: keys first to last count as
+    // one key change.
+    int ReportEditedSpan(int first, int last);
     template <class KeyOp>
     int EditKeyValues(bool selectedOnly, KeyOp keyOp, bool emptyCurveEdits, float defaultFactor, bool setDefault,
                       float defaultValue);

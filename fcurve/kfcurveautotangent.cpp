@@ -81,7 +81,23 @@ double AutoFromDerivative(double derivative, double first, double second, double
     return (200.0 * derivative - 100.0 * (first + second)) / (first - second);
 }
 
-bool HasKeys(KFCurve* curve) { return curve && curve->KeyGetCount() > 0; }
+// The slopes around key index, or false on a curve without keys (the per-key
+// forms then answer 0 rather than convert with made-up slopes).
+bool SlopesAroundKey(double& toLeft, double& toRight, KFCurve* curve, int index) {
+    if (!curve || curve->KeyGetCount() == 0) return false;
+    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
+    return true;
+}
+
+// One side's conversion (output, input, TL, TR) around key index.
+void OneSideForKey(void (*convert)(double&, double&, double&, double&), double& output, double& input,
+                   KFCurve* curve, int index) {
+    double toLeft, toRight;
+    if (SlopesAroundKey(toLeft, toRight, curve, index))
+        convert(output, input, toLeft, toRight);
+    else
+        output = 0.0;
+}
 
 }  // namespace
 
@@ -136,66 +152,36 @@ void KFCURVE_ComputeAutoFromBezier(double& leftAuto, double& rightAuto, double& 
 
 void KFCURVE_ComputeBezierFromAutoForKey(double& leftDerivative, double& rightDerivative, double& leftAuto,
                                          double& rightAuto, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        leftDerivative = 0.0;
-        rightDerivative = 0.0;
-        return;
-    }
     double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeBezierFromAuto(leftDerivative, rightDerivative, leftAuto, rightAuto, toLeft, toRight);
+    if (SlopesAroundKey(toLeft, toRight, curve, index))
+        KFCURVE_ComputeBezierFromAuto(leftDerivative, rightDerivative, leftAuto, rightAuto, toLeft, toRight);
+    else
+        leftDerivative = rightDerivative = 0.0;
 }
 
 void KFCURVE_ComputeAutoFromBezierForKey(double& leftAuto, double& rightAuto, double& leftDerivative,
                                          double& rightDerivative, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        leftDerivative = 0.0;
-        rightDerivative = 0.0;
-        return;
-    }
     double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeAutoFromBezier(leftAuto, rightAuto, leftDerivative, rightDerivative, toLeft, toRight);
+    if (SlopesAroundKey(toLeft, toRight, curve, index))
+        KFCURVE_ComputeAutoFromBezier(leftAuto, rightAuto, leftDerivative, rightDerivative, toLeft, toRight);
+    else
+        leftDerivative = rightDerivative = 0.0;
 }
 
 void KFCURVE_ComputeLeftBezierFromAutoForKey(double& derivative, double& autoValue, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        derivative = 0.0;
-        return;
-    }
-    double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeLeftBezierFromAuto(derivative, autoValue, toLeft, toRight);
+    OneSideForKey(&KFCURVE_ComputeLeftBezierFromAuto, derivative, autoValue, curve, index);
 }
 
 void KFCURVE_ComputeLeftAutoFromBezierForKey(double& autoValue, double& derivative, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        autoValue = 0.0;
-        return;
-    }
-    double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeLeftAutoFromBezier(autoValue, derivative, toLeft, toRight);
+    OneSideForKey(&KFCURVE_ComputeLeftAutoFromBezier, autoValue, derivative, curve, index);
 }
 
 void KFCURVE_ComputeRightBezierFromAutoForKey(double& derivative, double& autoValue, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        derivative = 0.0;
-        return;
-    }
-    double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeRightBezierFromAuto(derivative, autoValue, toLeft, toRight);
+    OneSideForKey(&KFCURVE_ComputeRightBezierFromAuto, derivative, autoValue, curve, index);
 }
 
 void KFCURVE_ComputeRightAutoFromBezierForKey(double& autoValue, double& derivative, KFCurve* curve, int index) {
-    if (!HasKeys(curve)) {
-        autoValue = 0.0;
-        return;
-    }
-    double toLeft, toRight;
-    KFCURVE_ComputeToLeftAndToRight(toLeft, toRight, curve, index);
-    KFCURVE_ComputeRightAutoFromBezier(autoValue, derivative, toLeft, toRight);
+    OneSideForKey(&KFCURVE_ComputeRightAutoFromBezier, autoValue, derivative, curve, index);
 }
 
 }  // namespace zeqsdk_400

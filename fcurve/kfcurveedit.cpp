@@ -173,12 +173,7 @@ int KFCurve::KeyMoveOf(bool selectedOnly, KTime dt, float dv) {
             for (int i = 0; i < mKeyCount; ++i) process(i);
         }
     }
-    mEventRecording = true;
-    const bool opened = BeginInternalBatch();
-    CallbackAddEvent(KFCURVEEVENT_KEY, first);
-    CallbackAddEvent(KFCURVEEVENT_KEY, last);
-    EndInternalBatch(opened);
-    return 0;
+    return ReportEditedSpan(first, last);
 }
 
 void KFCurve::Insert(KFCurve* source, KTime time, const KFCurveTangeantInfo& seam) {

@@ -10,6 +10,7 @@
 #include "base/kgemath.h"
 #include "base/kvxrotationorder.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvekeyindex.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
 
@@ -27,37 +28,11 @@ constexpr float kThird = 0.33333334f;
 
 KTime FirstKeyTime(const KFCurve& curve) { return curve.KeyGetPtr(0)->GetTime(); }
 KTime LastKeyTime(const KFCurve& curve) { return curve.KeyGetPtr(curve.KeyGetCount() - 1)->GetTime(); }
+using keyindex::CountAtOrBefore;
+using keyindex::CountBefore;
+
 // Time of the last key strictly before t; the curve has one.
-KTime LastKeyTimeBefore(const KFCurve& curve, KTime t) {
-    int low = 0, high = curve.KeyGetCount() - 1;
-    while (low < high) {
-        const int middle = low + (high - low + 1) / 2;
-        if (curve.KeyGetPtr(middle)->GetTime() < t)
-            low = middle;
-        else
-            high = middle - 1;
-    }
-    return curve.KeyGetPtr(low)->GetTime();
-}
-
-// Number of keys with a time strictly before time.
-int CountBefore(const KFCurve& curve, KTime time) {
-    int low = 0;
-    int high = curve.KeyGetCount();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (curve.KeyGetPtr(middle)->GetTime() < time)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-// Number of keys with a time at or before time.
-int CountAtOrBefore(const KFCurve& curve, KTime time) {
-    return time == KTime::Infinite() ? curve.KeyGetCount() : CountBefore(curve, KTime(time.Get() + 1));
-}
+KTime LastKeyTimeBefore(const KFCurve& curve, KTime t) { return curve.KeyGetPtr(CountBefore(curve, t) - 1)->GetTime(); }
 
 // The nearest whole number, halves away from zero.
 double RoundHalfAway(double f) { return f > 0.0 ? std::floor(f + 0.5) : std::ceil(f - 0.5); }

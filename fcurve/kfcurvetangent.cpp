@@ -50,11 +50,43 @@ Tcb TcbOf(const KFCurveKey* key) {
             key->GetDataFloat(KFCURVEKEY_TCB_BIAS)};
 }
 
-void SetFlag(KFCurveKey* key, unsigned int bit, bool on, bool weightBit) {
-    if (weightBit)
-        key->SetTangeantWeightMode(on ? bit : 0u, bit);
+// Weights and velocities. Key i's incoming ones are held on key i - 1; its
+// outgoing ones on key i, read only from a cubic auto or user key with a
+// following key. A TCB key keeps its bias over the two weight slots, so
+// weights are never stored on one. Weight and velocity bits do not overlap.
+const KFCurveKey* IncomingHolder(const KFCurve& curve, int i) {
+    return i >= 1 && i <= curve.KeyGetCount() ? curve.KeyGetPtr(i - 1) : nullptr;
+}
+
+const KFCurveKey* OutgoingHolder(const KFCurve& curve, int i) {
+    if (i < 0 || i >= curve.KeyGetCount() - 1) return nullptr;
+    const KFCurveKey* key = curve.KeyGetPtr(i);
+    return IsCubic(key) && HasModeBits(key, 0xD00) ? key : nullptr;
+}
+
+bool HolderHas(const KFCurveKey* holder, unsigned int bit) {
+    return holder && ((holder->GetTangeantWeightMode() | holder->GetTangeantVelocityMode()) & bit) != 0;
+}
+
+float HolderSlot(const KFCurveKey* holder, unsigned int bit, EKFCurveDataIndex slot, float otherwise) {
+    return HolderHas(holder, bit) ? holder->GetDataDouble(slot) : otherwise;
+}
+
+bool IsWeightBit(unsigned int bit) { return (bit & KFCURVE_WEIGHTED_ALL) != 0; }
+
+// Turns a weight or velocity bit on or off; false where the holder takes none.
+bool FlagHolder(KFCurveKey* holder, unsigned int bit, bool on) {
+    const bool weight = IsWeightBit(bit);
+    if (!IsCubic(holder) || (on && weight && IsCubicTcb(holder))) return false;
+    if (weight)
+        holder->SetTangeantWeightMode(on ? bit : 0u, bit);
     else
-        key->SetTangeantVelocityMode(on ? bit : 0u, bit);
+        holder->SetTangeantVelocityMode(on ? bit : 0u, bit);
+    return true;
+}
+
+void StoreOnHolder(KFCurveKey* holder, unsigned int bit, EKFCurveDataIndex slot, float value) {
+    if (FlagHolder(holder, bit, true)) holder->SetDataDouble(slot, value);
 }
 
 }  // namespace
@@ -359,123 +391,83 @@ void KFCurve::KeySetRightDerivativeInfo(int i, const KFCurveTangeantInfo& info) 
 }
 
 // ---- Weights and velocities --------------------------------------------
-// A TCB key keeps its bias over the two weight slots, so weights are never
-// stored on one.
 
 bool KFCurve::KeyIsLeftTangeantWeighted(int i) const {
-    if (i < 1 || i > mKeyCount) return false;
-    return (KeyGetPtr(i - 1)->GetTangeantWeightMode() & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
+    return HolderHas(IncomingHolder(*this, i), KFCURVE_WEIGHTED_NEXT_LEFT);
 }
 
 bool KFCurve::KeyIsRightTangeantWeighted(int i) const {
-    if (i < 0 || i >= mKeyCount - 1) return false;
-    const KFCurveKey* key = KeyGetPtr(i);
-    if (!IsCubic(key) || !HasModeBits(key, 0xD00)) return false;
-    return (key->GetTangeantWeightMode() & KFCURVE_WEIGHTED_RIGHT) != 0;
+    return HolderHas(OutgoingHolder(*this, i), KFCURVE_WEIGHTED_RIGHT);
 }
 
 float KFCurve::KeyGetLeftTangeantWeight(int i) const {
-    if (!KeyIsLeftTangeantWeighted(i)) return KFCURVE_DEFAULT_WEIGHT;
-    return KeyGetPtr(i - 1)->GetDataDouble(KFCURVEKEY_NEXT_LEFT_WEIGHT);
+    return HolderSlot(IncomingHolder(*this, i), KFCURVE_WEIGHTED_NEXT_LEFT, KFCURVEKEY_NEXT_LEFT_WEIGHT,
+                      KFCURVE_DEFAULT_WEIGHT);
 }
 
 float KFCurve::KeyGetRightTangeantWeight(int i) const {
-    if (!KeyIsRightTangeantWeighted(i)) return KFCURVE_DEFAULT_WEIGHT;
-    return KeyGetPtr(i)->GetDataDouble(KFCURVEKEY_RIGHT_WEIGHT);
+    return HolderSlot(OutgoingHolder(*this, i), KFCURVE_WEIGHTED_RIGHT, KFCURVEKEY_RIGHT_WEIGHT,
+                      KFCURVE_DEFAULT_WEIGHT);
 }
 
 void KFCurve::KeySetLeftTangeantWeight(int i, float weight) {
     if (i < 1 || i > mKeyCount) return;
-    KFCurveKey* previous = KeyGetPtr(i - 1);
-    if (IsCubic(previous) && !IsCubicTcb(previous)) {
-        previous->SetTangeantWeightMode(KFCURVE_WEIGHTED_NEXT_LEFT, KFCURVE_WEIGHTED_NEXT_LEFT);
-        previous->SetDataDouble(KFCURVEKEY_NEXT_LEFT_WEIGHT, weight);
-    }
+    StoreOnHolder(KeyGetPtr(i - 1), KFCURVE_WEIGHTED_NEXT_LEFT, KFCURVEKEY_NEXT_LEFT_WEIGHT, weight);
     CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetRightTangeantWeight(int i, float weight) {
     if (i < 0 || i >= mKeyCount - 1) return;
-    KFCurveKey* key = KeyGetPtr(i);
-    if (IsCubic(key) && !IsCubicTcb(key)) {
-        key->SetTangeantWeightMode(KFCURVE_WEIGHTED_RIGHT, KFCURVE_WEIGHTED_RIGHT);
-        key->SetDataDouble(KFCURVEKEY_RIGHT_WEIGHT, weight);
-    }
+    StoreOnHolder(KeyGetPtr(i), KFCURVE_WEIGHTED_RIGHT, KFCURVEKEY_RIGHT_WEIGHT, weight);
     CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetLeftTangeantWeightedMode(int i, bool weighted) {
     if (i < 1 || i > mKeyCount) return;
-    KFCurveKey* previous = KeyGetPtr(i - 1);
-    if (!IsCubic(previous) || (weighted && IsCubicTcb(previous))) return;
-    SetFlag(previous, KFCURVE_WEIGHTED_NEXT_LEFT, weighted, true);
-    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+    if (FlagHolder(KeyGetPtr(i - 1), KFCURVE_WEIGHTED_NEXT_LEFT, weighted)) CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetRightTangeantWeightedMode(int i, bool weighted) {
     if (i < 0 || i >= mKeyCount - 1) return;
-    KFCurveKey* key = KeyGetPtr(i);
-    if (!IsCubic(key) || (weighted && IsCubicTcb(key))) return;
-    SetFlag(key, KFCURVE_WEIGHTED_RIGHT, weighted, true);
-    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+    if (FlagHolder(KeyGetPtr(i), KFCURVE_WEIGHTED_RIGHT, weighted)) CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 bool KFCurve::KeyIsLeftTangeantVelocity(int i) const {
-    if (i < 1 || i > mKeyCount) return false;
-    return (KeyGetPtr(i - 1)->GetTangeantVelocityMode() & KFCURVE_VELOCITY_NEXT_LEFT) != 0;
+    return HolderHas(IncomingHolder(*this, i), KFCURVE_VELOCITY_NEXT_LEFT);
 }
 
 bool KFCurve::KeyIsRightTangeantVelocity(int i) const {
-    if (i < 0 || i >= mKeyCount - 1) return false;
-    const KFCurveKey* key = KeyGetPtr(i);
-    if (!IsCubic(key) || !HasModeBits(key, 0xD00)) return false;
-    return (key->GetTangeantVelocityMode() & KFCURVE_VELOCITY_RIGHT) != 0;
+    return HolderHas(OutgoingHolder(*this, i), KFCURVE_VELOCITY_RIGHT);
 }
 
 float KFCurve::KeyGetLeftTangeantVelocity(int i) const {
-    if (!KeyIsLeftTangeantVelocity(i)) return 0.0f;
-    return KeyGetPtr(i - 1)->GetDataDouble(KFCURVEKEY_NEXT_LEFT_VELOCITY);
+    return HolderSlot(IncomingHolder(*this, i), KFCURVE_VELOCITY_NEXT_LEFT, KFCURVEKEY_NEXT_LEFT_VELOCITY, 0.0f);
 }
 
 float KFCurve::KeyGetRightTangeantVelocity(int i) const {
-    if (!KeyIsRightTangeantVelocity(i)) return 0.0f;
-    return KeyGetPtr(i)->GetDataDouble(KFCURVEKEY_RIGHT_VELOCITY);
+    return HolderSlot(OutgoingHolder(*this, i), KFCURVE_VELOCITY_RIGHT, KFCURVEKEY_RIGHT_VELOCITY, 0.0f);
 }
 
 void KFCurve::KeySetLeftTangeantVelocity(int i, float velocity) {
     if (i < 1 || i > mKeyCount) return;
-    KFCurveKey* previous = KeyGetPtr(i - 1);
-    if (IsCubic(previous)) {
-        previous->SetTangeantVelocityMode(KFCURVE_VELOCITY_NEXT_LEFT, KFCURVE_VELOCITY_NEXT_LEFT);
-        previous->SetDataDouble(KFCURVEKEY_NEXT_LEFT_VELOCITY, velocity);
-    }
+    StoreOnHolder(KeyGetPtr(i - 1), KFCURVE_VELOCITY_NEXT_LEFT, KFCURVEKEY_NEXT_LEFT_VELOCITY, velocity);
     CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetRightTangeantVelocity(int i, float velocity) {
     if (i < 0 || i >= mKeyCount - 1) return;
-    KFCurveKey* key = KeyGetPtr(i);
-    if (IsCubic(key)) {
-        key->SetTangeantVelocityMode(KFCURVE_VELOCITY_RIGHT, KFCURVE_VELOCITY_RIGHT);
-        key->SetDataDouble(KFCURVEKEY_RIGHT_VELOCITY, velocity);
-    }
+    StoreOnHolder(KeyGetPtr(i), KFCURVE_VELOCITY_RIGHT, KFCURVEKEY_RIGHT_VELOCITY, velocity);
     CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetLeftTangeantVelocityMode(int i, bool hasVelocity) {
     if (i < 1 || i > mKeyCount) return;
-    KFCurveKey* previous = KeyGetPtr(i - 1);
-    if (!IsCubic(previous)) return;
-    SetFlag(previous, KFCURVE_VELOCITY_NEXT_LEFT, hasVelocity, false);
-    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+    if (FlagHolder(KeyGetPtr(i - 1), KFCURVE_VELOCITY_NEXT_LEFT, hasVelocity)) CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 void KFCurve::KeySetRightTangeantVelocityMode(int i, bool hasVelocity) {
     if (i < 0 || i >= mKeyCount - 1) return;
-    KFCurveKey* key = KeyGetPtr(i);
-    if (!IsCubic(key)) return;
-    SetFlag(key, KFCURVE_VELOCITY_RIGHT, hasVelocity, false);
-    CallbackAddEvent(KFCURVEEVENT_KEY, i);
+    if (FlagHolder(KeyGetPtr(i), KFCURVE_VELOCITY_RIGHT, hasVelocity)) CallbackAddEvent(KFCURVEEVENT_KEY, i);
 }
 
 // ---- Bezier handles ----------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvekeyindex.h"
 #include "fcurve/kfcurvenode.h"
 
 namespace zeqsdk_400 {
@@ -41,34 +42,6 @@ KFCurveKey MakeKey(KTime time, float value, unsigned int interpolation, unsigned
     key.Set(time, value, interpolation, tangentMode, rightDerivative, nextLeftDerivative, KFCURVE_WEIGHTED_NONE,
             KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
     return key;
-}
-
-// Number of keys of curve with a time strictly before time.
-int KeysBefore(const KFCurve& curve, KTime time) {
-    int low = 0;
-    int high = curve.KeyGetCount();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (curve.KeyGetPtr(middle)->GetTime() < time)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-// Number of keys of curve with a time at or before time.
-int KeysAtOrBefore(const KFCurve& curve, KTime time) {
-    int low = 0;
-    int high = curve.KeyGetCount();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (curve.KeyGetPtr(middle)->GetTime() <= time)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
 }
 
 // Positive tick difference later - earlier (later > earlier), exact over the
@@ -412,8 +385,8 @@ bool KFCurveUtils::Merge(KFCurve& base, KFCurve& inserted, KFCurve& result) {
 
     // Settled on key times rather than fractional indices, so that rounding
     // can neither drop a key nor keep one inside the inserted span.
-    const int i0 = KeysBefore(base, bFirst);         // base keys kept before
-    const int i1 = KeysAtOrBefore(base, bLast) - 1;  // last base key not after
+    const int i0 = keyindex::CountBefore(base, bFirst);         // base keys kept before
+    const int i1 = keyindex::CountAtOrBefore(base, bLast) - 1;  // last base key not after
     const std::int64_t wanted = static_cast<std::int64_t>(i0) + nb + (na - 1 - i1);
     if (wanted > INT_MAX) {
         smError.SetLastError(eLeftUnchanged, kTooManyKeys);

@@ -11,44 +11,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
-#include "fileio/kzeqbinary.h"
+#include "fuzz/fuzz_support.h"
 
 using namespace zeqsdk_400;
-using namespace zeqsdk_400::zeqdetail;
 
 namespace {
 
 constexpr int kMaxDepth = 8;
 constexpr int kMaxCurvesPerBlock = 32;
-
-std::string WrapBinary(const std::uint8_t* data, std::size_t size) {
-    KZeqFileHeaderInfo header;
-    header.mFileVersion = 6000;
-    ZeqBuffer info;
-    EncodeHeaderInfo(header, info);
-    std::uint8_t fixed[kFixedHeaderSize];
-    BuildFixedHeader(fixed, 6000, 0, static_cast<std::uint32_t>(info.Size()), Crc32(0, info.Data(), info.Size()));
-    std::string file(reinterpret_cast<const char*>(fixed), sizeof(fixed));
-    file.append(reinterpret_cast<const char*>(info.Data()), info.Size());
-    std::vector<ZeqSectionInfo> sections(1);
-    sections[0].mOffset = file.size();
-    sections[0].mStoredLength = size;
-    sections[0].mVersion = 6000;
-    sections[0].mCrc = Crc32(0, data, size);
-    file.append(reinterpret_cast<const char*>(data), size);
-    ZeqBuffer table;
-    EncodeSectionTable(sections, table);
-    std::uint8_t slot[kSlotSize];
-    BuildSlot(slot, file.size(), table.Size(), 1);
-    file.append(reinterpret_cast<const char*>(table.Data()), table.Size());
-    std::memcpy(&file[kSlotOffset], slot, kSlotSize);
-    return file;
-}
 
 void Require(bool condition) {
     if (!condition) std::abort();
@@ -160,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             file.assign(reinterpret_cast<const char*>(data), size);
             break;
         case 1:
-            file = WrapBinary(data, size);
+            file = zeqfuzz::MakeBinaryZeq(std::string(reinterpret_cast<const char*>(data), size));
             break;
         default:
             file = "@Zeq: 6000\n@Section: 6000\n";

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,39 +16,12 @@
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
-#include "fileio/kzeqbinary.h"
-#include "fileio/kzeqcrypto.h"
+#include "fuzz/fuzz_support.h"
 #include "object/kdatatype.h"
 
 using namespace zeqsdk_400;
-using namespace zeqsdk_400::zeqdetail;
 
 namespace {
-
-std::string WrapBinary(const std::uint8_t* data, std::size_t size, int version) {
-    KZeqFileHeaderInfo header;
-    header.mFileVersion = version;
-    ZeqBuffer info;
-    EncodeHeaderInfo(header, info);
-    std::uint8_t fixed[kFixedHeaderSize];
-    BuildFixedHeader(fixed, static_cast<std::uint32_t>(version), 0, static_cast<std::uint32_t>(info.Size()),
-                     Crc32(0, info.Data(), info.Size()));
-    std::string file(reinterpret_cast<const char*>(fixed), sizeof(fixed));
-    file.append(reinterpret_cast<const char*>(info.Data()), info.Size());
-    std::vector<ZeqSectionInfo> sections(1);
-    sections[0].mOffset = file.size();
-    sections[0].mStoredLength = size;
-    sections[0].mVersion = static_cast<std::uint32_t>(version);
-    sections[0].mCrc = Crc32(0, data, size);
-    file.append(reinterpret_cast<const char*>(data), size);
-    ZeqBuffer table;
-    EncodeSectionTable(sections, table);
-    std::uint8_t slot[kSlotSize];
-    BuildSlot(slot, file.size(), table.Size(), 1);
-    file.append(reinterpret_cast<const char*>(table.Data()), table.Size());
-    std::memcpy(&file[kSlotOffset], slot, kSlotSize);
-    return file;
-}
 
 KFCurveNode* Vector(const char* name, KDataType* type, int layerType, int channels) {
     static const char* const kAxes[] = {"X", "Y", "Z", "W"};
@@ -157,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 1:
         case 2:
-            file = WrapBinary(data, size, version);
+            file = zeqfuzz::MakeBinaryZeq(std::string(reinterpret_cast<const char*>(data), size), version);
             break;
         default:
             file = "@Zeq: " + std::to_string(version) + "\n@Section: " + std::to_string(version) + "\n";

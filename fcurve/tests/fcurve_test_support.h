@@ -1,6 +1,11 @@
 #ifndef ZEQ_FCURVE_TESTS_FCURVE_TEST_SUPPORT_H
 #define ZEQ_FCURVE_TESTS_FCURVE_TEST_SUPPORT_H
 
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
 #include "fcurve/kfcurve.h"
 
 namespace fcurvetest {
@@ -41,6 +46,69 @@ inline std::vector<float> Sample(KFCurve& curve, double from, double to, int n) 
     for (int k = 0; k <= n; ++k) values.push_back(curve.Evaluate(Sec(from + (to - from) * k / n)));
     return values;
 }
+
+// Helpers of the tests of the curve itself, in their own namespace so that
+// they never collide with the names of other test files.
+namespace core {
+
+// {type, first key, last key, count} of an event.
+inline std::vector<int> Summary(const KFCurveEvent& e) {
+    return {e.mType, e.mKeyIndexStart, e.mKeyIndexStop, e.mEventCount};
+}
+
+// Records every delivery of a curve's callbacks.
+struct EventLog {
+    std::vector<KFCurveEvent> events;
+    static void Record(KFCurve*, KFCurveEvent* event, void* data) {
+        static_cast<EventLog*>(data)->events.push_back(*event);
+    }
+    // The summary of the one event delivered; {} when there was not exactly one.
+    std::vector<int> Single() const { return events.size() == 1 ? Summary(events[0]) : std::vector<int>{}; }
+};
+
+inline std::vector<double> KeyTimes(const KFCurve& curve) {
+    std::vector<double> times;
+    for (int i = 0; i < curve.KeyGetCount(); ++i) times.push_back(curve.KeyGetPtr(i)->GetTime().GetSecondDouble());
+    return times;
+}
+
+inline std::vector<float> KeyValues(const KFCurve& curve) {
+    std::vector<float> values;
+    for (int i = 0; i < curve.KeyGetCount(); ++i) values.push_back(curve.KeyGetPtr(i)->GetValue());
+    return values;
+}
+
+// The left and right derivatives of key i.
+inline std::vector<float> Derivatives(KFCurve& curve, int i) {
+    return {curve.KeyGetLeftDerivative(i), curve.KeyGetRightDerivative(i)};
+}
+
+inline ::testing::AssertionResult KeysOrdered(const KFCurve& curve) {
+    for (int i = 1; i < curve.KeyGetCount(); ++i)
+        if (!(curve.KeyGetPtr(i - 1)->GetTime() < curve.KeyGetPtr(i)->GetTime()))
+            return ::testing::AssertionFailure() << "key " << i << " is not after key " << i - 1;
+    return ::testing::AssertionSuccess();
+}
+
+inline void SetExtrapolation(KFCurve& curve, int preMode, unsigned int preCount, int postMode,
+                             unsigned int postCount) {
+    curve.SetPreExtrapolation(preMode);
+    curve.SetPreExtrapolationCount(preCount);
+    curve.SetPostExtrapolation(postMode);
+    curve.SetPostExtrapolationCount(postCount);
+}
+
+// Values (samples of two curves, derivatives) agree within tol x (1 + |expected|).
+inline ::testing::AssertionResult AllNear(const std::vector<float>& expected, const std::vector<float>& actual,
+                                          double tol) {
+    if (expected.size() != actual.size()) return ::testing::AssertionFailure() << "the counts differ";
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        if (!(std::abs(actual[k] - expected[k]) <= tol * (1.0 + std::abs(expected[k]))))
+            return ::testing::AssertionFailure() << "at " << k << ": " << actual[k] << ", not " << expected[k];
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace core
 
 }  // namespace fcurvetest
 

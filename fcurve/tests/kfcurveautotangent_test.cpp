@@ -5,40 +5,30 @@
 #include <cmath>
 #include <tuple>
 
-#include "fcurve/kfcurve.h"
+#include "fcurve/tests/fcurve_test_support.h"
 
-using namespace zeqsdk_400;
+using namespace fcurvetest;
 
 namespace {
 
-double Left(double a, double tl, double tr) {
-    double d;
-    KFCURVE_ComputeLeftBezierFromAuto(d, a, tl, tr);
-    return d;
+using Conversion = void (*)(double&, double&, double&, double&);
+
+// One side's conversion of x with the slopes tl and tr.
+double Convert(Conversion f, double x, double tl, double tr) {
+    double out = 0.0;
+    f(out, x, tl, tr);
+    return out;
 }
 
-double Right(double a, double tl, double tr) {
-    double d;
-    KFCURVE_ComputeRightBezierFromAuto(d, a, tl, tr);
-    return d;
-}
+const Conversion kLeft = &KFCURVE_ComputeLeftBezierFromAuto;
+const Conversion kRight = &KFCURVE_ComputeRightBezierFromAuto;
+const Conversion kLeftInverse = &KFCURVE_ComputeLeftAutoFromBezier;
+const Conversion kRightInverse = &KFCURVE_ComputeRightAutoFromBezier;
 
-double LeftInverse(double d, double tl, double tr) {
-    double a;
-    KFCURVE_ComputeLeftAutoFromBezier(a, d, tl, tr);
-    return a;
-}
-
-double RightInverse(double d, double tl, double tr) {
-    double a;
-    KFCURVE_ComputeRightAutoFromBezier(a, d, tl, tr);
-    return a;
-}
-
-void AddKey(KFCurve& curve, int seconds, float value) {
-    KFCurveKey key{};
-    key.Set(KTime(0), value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0, 0, 0, 0.3f, 0.3f, 0, 0);
-    curve.KeyAdd(KTime(seconds * KTime::kTicksPerSecond), key);
+// Keys at 0, 2 and 3 s with values 0, 4 and 1: slopes 2 then -3.
+void FillAuto(KFCurve& curve) {
+    const float keys[][2] = {{0, 0}, {2, 4}, {3, 1}};
+    for (const auto& k : keys) Add(curve, k[0], MakeKey(k[1], kCubic, KFCURVE_TANGEANT_AUTO));
 }
 
 }  // namespace
@@ -46,39 +36,40 @@ void AddKey(KFCurve& curve, int seconds, float value) {
 TEST(KFCurveAutoTangent, WorkedExamples) {
     const double tl = 2.0;
     const double tr = -4.0;
-    EXPECT_DOUBLE_EQ(Left(0, tl, tr), -1.0);
-    EXPECT_DOUBLE_EQ(Right(0, tl, tr), -1.0);
-    EXPECT_DOUBLE_EQ(Left(100, tl, tr), tl);
-    EXPECT_DOUBLE_EQ(Right(100, tl, tr), tr);
-    EXPECT_DOUBLE_EQ(Left(-100, tl, tr), tr);
-    EXPECT_DOUBLE_EQ(Right(-100, tl, tr), tl);
+    EXPECT_DOUBLE_EQ(Convert(kLeft, 0, tl, tr), -1.0);
+    EXPECT_DOUBLE_EQ(Convert(kRight, 0, tl, tr), -1.0);
+    EXPECT_DOUBLE_EQ(Convert(kLeft, 100, tl, tr), tl);
+    EXPECT_DOUBLE_EQ(Convert(kRight, 100, tl, tr), tr);
+    EXPECT_DOUBLE_EQ(Convert(kLeft, -100, tl, tr), tr);
+    EXPECT_DOUBLE_EQ(Convert(kRight, -100, tl, tr), tl);
     // Beyond +500 with equal slopes the two sides sweep apart.
-    EXPECT_DOUBLE_EQ(Left(600, 3.0, 3.0), 3.0 - 40.0);
-    EXPECT_DOUBLE_EQ(Right(600, 3.0, 3.0), 3.0 + 40.0);
-    EXPECT_DOUBLE_EQ(Left(-600, 3.0, 3.0), 3.0 + 40.0);
-    EXPECT_DOUBLE_EQ(Right(-600, 3.0, 3.0), 3.0 - 40.0);
-}
-
-TEST(KFCurveAutoTangent, BothSidesAtOnce) {
-    double l, r;
-    double al = 100, ar = 100, tl = 1, tr = 5;
-    KFCURVE_ComputeBezierFromAuto(l, r, al, ar, tl, tr);
-    EXPECT_DOUBLE_EQ(l, 1.0);
-    EXPECT_DOUBLE_EQ(r, 5.0);
-    double bl = l, br = r;
-    KFCURVE_ComputeAutoFromBezier(al, ar, bl, br, tl, tr);
-    EXPECT_NEAR(al, 100.0, 1e-9);
-    EXPECT_NEAR(ar, 100.0, 1e-9);
+    EXPECT_DOUBLE_EQ(Convert(kLeft, 600, 3.0, 3.0), 3.0 - 40.0);
+    EXPECT_DOUBLE_EQ(Convert(kRight, 600, 3.0, 3.0), 3.0 + 40.0);
+    EXPECT_DOUBLE_EQ(Convert(kLeft, -600, 3.0, 3.0), 3.0 + 40.0);
+    EXPECT_DOUBLE_EQ(Convert(kRight, -600, 3.0, 3.0), 3.0 - 40.0);
+    // Equal slopes invert to 0; derivatives below 1e-5 are written back as 0.
+    EXPECT_EQ(Convert(kLeftInverse, 4.0, 4.0, 4.0), 0.0);
+    EXPECT_EQ(Convert(kRightInverse, 4.0, 4.0, 4.0), 0.0);
+    double a, tiny = 5e-6, one = 1.0, minusOne = -1.0;
+    KFCURVE_ComputeLeftAutoFromBezier(a, tiny, one, minusOne);
+    EXPECT_EQ(tiny, 0.0);
+    EXPECT_DOUBLE_EQ(a, 0.0);
 }
 
 class KFCurveAutoRoundTrip : public ::testing::TestWithParam<std::tuple<double, double, double>> {};
 
 TEST_P(KFCurveAutoRoundTrip, InverseGivesTheAutoParameterBack) {
-    const double a = std::get<0>(GetParam());
-    const double tl = std::get<1>(GetParam());
-    const double tr = std::get<2>(GetParam());
-    EXPECT_NEAR(LeftInverse(Left(a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
-    EXPECT_NEAR(RightInverse(Right(a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
+    const auto [a, tl, tr] = GetParam();
+    EXPECT_NEAR(Convert(kLeftInverse, Convert(kLeft, a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
+    EXPECT_NEAR(Convert(kRightInverse, Convert(kRight, a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
+    // Both sides at once agree with the one-sided forms.
+    double l, r, al = a, ar = -a, tlv = tl, trv = tr;
+    KFCURVE_ComputeBezierFromAuto(l, r, al, ar, tlv, trv);
+    EXPECT_EQ(l, Convert(kLeft, a, tl, tr));
+    EXPECT_EQ(r, Convert(kRight, -a, tl, tr));
+    KFCURVE_ComputeAutoFromBezier(al, ar, l, r, tlv, trv);
+    EXPECT_NEAR(al, a, 1e-6 * (1 + std::fabs(a)));
+    EXPECT_NEAR(ar, -a, 1e-6 * (1 + std::fabs(a)));
 }
 
 INSTANTIATE_TEST_SUITE_P(LinearRange, KFCurveAutoRoundTrip,
@@ -89,93 +80,51 @@ INSTANTIATE_TEST_SUITE_P(SweepRange, KFCurveAutoRoundTrip,
                          ::testing::Combine(::testing::Values(-900.0, -600.0, 650.0, 1000.0),
                                             ::testing::Values(2.0, -3.0, 1.0), ::testing::Values(7.0, -0.5, 1.0)));
 
-TEST(KFCurveAutoTangent, EqualSlopesInvertToZero) {
-    EXPECT_EQ(LeftInverse(4.0, 4.0, 4.0), 0.0);
-    EXPECT_EQ(RightInverse(4.0, 4.0, 4.0), 0.0);
-}
-
-TEST(KFCurveAutoTangent, TinyDerivativesAreWrittenBackAsZero) {
-    double a;
-    double d = 5e-6;
-    double tl = 1.0, tr = -1.0;
-    KFCURVE_ComputeLeftAutoFromBezier(a, d, tl, tr);
-    EXPECT_EQ(d, 0.0);
-    EXPECT_DOUBLE_EQ(a, 0.0);  // the mean of the slopes is 0
-    d = -2e-6;
-    KFCURVE_ComputeRightAutoFromBezier(a, d, tl, tr);
-    EXPECT_EQ(d, 0.0);
-}
-
-TEST(KFCurveAutoTangent, SlopesAroundKeys) {
+TEST(KFCurveAutoTangent, SlopesAroundKeysAndPerKeyForms) {
     KFCurve curve;
-    AddKey(curve, 0, 0.0f);
-    AddKey(curve, 2, 4.0f);
-    AddKey(curve, 3, 1.0f);
-    double tl = -1, tr = -1;
-    KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, 0);
-    EXPECT_DOUBLE_EQ(tl, 2.0);
-    EXPECT_DOUBLE_EQ(tr, 2.0);
-    KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, 1);
-    EXPECT_DOUBLE_EQ(tl, 2.0);
-    EXPECT_DOUBLE_EQ(tr, -3.0);
-    KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, 2);
-    EXPECT_DOUBLE_EQ(tl, -3.0);
-    EXPECT_DOUBLE_EQ(tr, -3.0);
-    KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, 3);
-    EXPECT_EQ(tl, 0.0);
-    EXPECT_EQ(tr, 0.0);
-}
-
-TEST(KFCurveAutoTangent, PerKeyFormsOnCurvesWithoutEnoughKeys) {
-    KFCurve curve;
-    double l = 9, r = 9, al = 50, ar = 50;
-    KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 0);
-    EXPECT_EQ(l, 0.0);
-    EXPECT_EQ(r, 0.0);
-    double dl = 3, dr = 3;
-    al = 7;
-    ar = 8;
-    KFCURVE_ComputeAutoFromBezierForKey(al, ar, dl, dr, &curve, 0);
-    EXPECT_EQ(dl, 0.0);
-    EXPECT_EQ(dr, 0.0);
-    EXPECT_EQ(al, 7.0) << "outputs are left alone";
-    EXPECT_EQ(ar, 8.0);
-    KFCURVE_ComputeLeftBezierFromAutoForKey(l, al, nullptr, 0);
-    EXPECT_EQ(l, 0.0);
-
-    // One key: no slopes on either side, so everything is flat (and defined).
-    AddKey(curve, 1, 5.0f);
-    double a = 0;
-    double d = 1;
-    KFCURVE_ComputeLeftBezierFromAutoForKey(d, a, &curve, 0);
-    EXPECT_EQ(d, 0.0);
-    d = 2;
-    KFCURVE_ComputeRightBezierFromAutoForKey(d, a, &curve, 0);
-    EXPECT_EQ(d, 0.0);
-    d = 0.5;
-    KFCURVE_ComputeRightAutoFromBezierForKey(a, d, &curve, 0);
-    EXPECT_TRUE(std::isfinite(a));
-    d = 0.5;
-    KFCURVE_ComputeLeftAutoFromBezierForKey(a, d, &curve, 0);
-    EXPECT_TRUE(std::isfinite(a));
-}
-
-TEST(KFCurveAutoTangent, PerKeyFormsUseTheKeysSlopes) {
-    KFCurve curve;
-    AddKey(curve, 0, 0.0f);
-    AddKey(curve, 1, 2.0f);
-    AddKey(curve, 2, 0.0f);
-    double l, r;
-    double al = 0, ar = 0;
-    KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 1);
-    EXPECT_DOUBLE_EQ(l, 0.0);  // mean of +2 and -2
-    EXPECT_DOUBLE_EQ(r, 0.0);
-    al = 100;
-    ar = 100;
+    FillAuto(curve);
+    const double expected[][2] = {{2, 2}, {2, -3}, {-3, -3}, {0, 0}};  // the ends repeat their one slope
+    for (int i = 0; i < 4; ++i) {
+        double tl = -1, tr = -1;
+        KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, i);
+        EXPECT_EQ(tl, expected[i][0]) << i;
+        EXPECT_EQ(tr, expected[i][1]) << i;
+    }
+    double l, r, al = 100, ar = 100;
     KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 1);
     EXPECT_DOUBLE_EQ(l, 2.0);
-    EXPECT_DOUBLE_EQ(r, -2.0);
+    EXPECT_DOUBLE_EQ(r, -3.0);
     KFCURVE_ComputeAutoFromBezierForKey(al, ar, l, r, &curve, 1);
     EXPECT_NEAR(al, 100.0, 1e-9);
     EXPECT_NEAR(ar, 100.0, 1e-9);
+    double d = 0, a = 0;
+    KFCURVE_ComputeRightBezierFromAutoForKey(d, a, &curve, 1);
+    EXPECT_DOUBLE_EQ(d, -0.5);  // the mean of the slopes
+    KFCURVE_ComputeLeftAutoFromBezierForKey(a, l, &curve, 1);
+    EXPECT_NEAR(a, 100.0, 1e-9);
+}
+
+TEST(KFCurveAutoTangent, PerKeyFormsOnCurvesWithoutEnoughKeysAreFlatAndDefined) {
+    KFCurve curve;
+    double l = 9, r = 9, al = 7, ar = 900;
+    KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 0);
+    EXPECT_EQ(l + r, 0.0);
+    l = r = 3;
+    KFCURVE_ComputeAutoFromBezierForKey(al, ar, l, r, &curve, 0);
+    EXPECT_EQ(l + r, 0.0);
+    EXPECT_EQ(al, 7.0) << "outputs are left alone";
+    KFCURVE_ComputeLeftBezierFromAutoForKey(l, al, nullptr, 0);
+    EXPECT_EQ(l, 0.0);
+    // One key: no slopes on either side, so everything is flat (and defined).
+    Add(curve, 1, MakeKey(5.0f, kCubic, KFCURVE_TANGEANT_AUTO));
+    double a = 0, d;
+    for (auto* f : {&KFCURVE_ComputeLeftBezierFromAutoForKey, &KFCURVE_ComputeRightBezierFromAutoForKey}) {
+        d = 1;
+        f(d, a, &curve, 0);
+        EXPECT_EQ(d, 0.0);
+    }
+    d = 0.5;
+    KFCURVE_ComputeRightAutoFromBezierForKey(a, d, &curve, 0);
+    KFCURVE_ComputeLeftAutoFromBezierForKey(a, d, &curve, 0);
+    EXPECT_TRUE(std::isfinite(a));
 }

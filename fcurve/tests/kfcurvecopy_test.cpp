@@ -4,11 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "fcurve/kfcurve.h"
 #include "fcurve/tests/fcurve_test_support.h"
 
-using namespace zeqsdk_400;
 using namespace fcurvetest;
+using namespace fcurvetest::core;
 
 namespace {
 
@@ -17,32 +16,18 @@ struct CurveDeleter {
 };
 using CurvePtr = std::unique_ptr<KFCurve, CurveDeleter>;
 
-struct EventLog {
-    std::vector<KFCurveEvent> events;
-    static void Record(KFCurve*, KFCurveEvent* event, void* data) {
-        static_cast<EventLog*>(data)->events.push_back(*event);
-    }
-};
-
 // Keys at 0, 1, ... seconds with value 10 x index and user tangents that name
 // their key (right derivative = index, next-left = -index).
 void FillUser(KFCurve& curve, int count) {
     for (int i = 0; i < count; ++i)
-        Add(curve, i,
-            MakeKey(10.0f * i, kCubic, KFCURVE_TANGEANT_USER_BREAK, static_cast<float>(i), -static_cast<float>(i)));
+        Add(curve, i, MakeKey(10.0f * i, kCubic, KFCURVE_TANGEANT_USER_BREAK, float(i), -float(i)));
 }
 
-bool SameKeys(KFCurve& a, KFCurve& b) {
+bool SameKeys(const KFCurve& a, const KFCurve& b) {
     if (a.KeyGetCount() != b.KeyGetCount()) return false;
     for (int i = 0; i < a.KeyGetCount(); ++i)
         if (std::memcmp(a.KeyGetPtr(i), b.KeyGetPtr(i), sizeof(KFCurveKey)) != 0) return false;
     return true;
-}
-
-std::vector<double> KeyTimes(KFCurve& curve) {
-    std::vector<double> times;
-    for (int i = 0; i < curve.KeyGetCount(); ++i) times.push_back(curve.KeyGetPtr(i)->GetTime().GetSecondDouble());
-    return times;
 }
 
 }  // namespace
@@ -64,80 +49,56 @@ TEST(KFCurveCopyTest, CopyFromTakesKeysAndSettingsButNotCallbacks) {
     target.CallbackRegister(&EventLog::Record, &log);
     target.CopyFrom(source, true);
     EXPECT_TRUE(SameKeys(source, target));
+    EXPECT_TRUE(target.CheckCurve());
     EXPECT_EQ(target.GetValue(), 3.0f);
     EXPECT_EQ(target.GetColor()[2], 0.6f);
     EXPECT_EQ(target.GetPostExtrapolation(), KFCURVE_EXTRAPOLATION_MIRROR);
     EXPECT_EQ(target.GetPostExtrapolationCount(), 4u);
     EXPECT_EQ(target.GetWasData(), 2);
-    EXPECT_TRUE(target.IsCandidate());
     EXPECT_EQ(target.CandidateGet(), 7.0f);
-    EXPECT_TRUE(target.CheckCurve());
-    ASSERT_EQ(log.events.size(), 1u);
-    EXPECT_EQ(log.events[0].mType, KFCURVEEVENT_KEY);
-    EXPECT_EQ(log.events[0].mKeyIndexStart, -1);
-
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_KEY, -1, -1, 1}));
     target.CopyFrom(source, false);
     EXPECT_EQ(target.KeyGetCount(), 0);
-    EXPECT_EQ(target.GetValue(), 3.0f);
+    log.events.clear();
+    target.SetSelected(true);  // selecting the curve is reported too
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_SELECTION, -1, -1, 1}));
     target.CallbackUnregister(&EventLog::Record, &log);
 }
 
-TEST(KFCurveCopyTest, CopyOverTheWholeTimeLineIsFull) {
-    KFCurve curve;
-    FillUser(curve, 5);
-    curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-    CurvePtr copy(curve.Copy());
-    EXPECT_TRUE(SameKeys(curve, *copy));
-    EXPECT_EQ(copy->GetPreExtrapolation(), KFCURVE_EXTRAPOLATION_REPETITION);
-    CurvePtr same(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()));
-    EXPECT_TRUE(SameKeys(curve, *same));
-}
-
-TEST(KFCurveCopyTest, CopyOfASpanHoldsTheSpansKeys) {
+TEST(KFCurveCopyTest, CopyOfASpanHoldsTheKeysInIt) {
     KFCurve curve;
     FillUser(curve, 6);
     curve.SetValue(-1.0f);
-    curve.SetWasData(1);
+    curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+    CurvePtr full(curve.Copy());
+    EXPECT_TRUE(SameKeys(curve, *full));
+    EXPECT_EQ(full->GetPreExtrapolation(), KFCURVE_EXTRAPOLATION_REPETITION);
+    EXPECT_TRUE(SameKeys(curve, *CurvePtr(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()))));
     CurvePtr span(curve.Copy(Sec(1.0), Sec(3.0)));
     EXPECT_EQ(KeyTimes(*span), (std::vector<double>{1.0, 2.0, 3.0}));
     EXPECT_EQ(std::memcmp(span->KeyGetPtr(0), curve.KeyGetPtr(1), sizeof(KFCurveKey)), 0);
     EXPECT_EQ(span->GetValue(), -1.0f);
-    EXPECT_EQ(span->GetWasData(), 1);
-    CurvePtr between(curve.Copy(Sec(1.5), Sec(1.7)));
-    EXPECT_EQ(between->KeyGetCount(), 0);
-    CurvePtr reversed(curve.Copy(Sec(3.0), Sec(1.0)));
-    EXPECT_EQ(reversed->KeyGetCount(), 0);
-    CurvePtr tail(curve.Copy(Sec(4.0), KTime::Infinite()));
-    EXPECT_EQ(KeyTimes(*tail), (std::vector<double>{4.0, 5.0}));
+    EXPECT_EQ(CurvePtr(curve.Copy(Sec(1.5), Sec(1.7)))->KeyGetCount(), 0);
+    EXPECT_EQ(CurvePtr(curve.Copy(Sec(3.0), Sec(1.0)))->KeyGetCount(), 0);
+    EXPECT_EQ(KeyTimes(*CurvePtr(curve.Copy(Sec(4.0), KTime::Infinite()))), (std::vector<double>{4.0, 5.0}));
 }
 
-TEST(KFCurveCopyTest, DeleteByTimeKeepsKeysOnTheLimits) {
-    KFCurve curve;
-    FillUser(curve, 6);
-    EXPECT_TRUE(curve.Delete(Sec(1.0), Sec(4.0)));
-    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{0.0, 1.0, 4.0, 5.0}));
-    EXPECT_TRUE(curve.Delete(Sec(-1.0), Sec(0.5)));
-    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{1.0, 4.0, 5.0}));
-    EXPECT_TRUE(curve.Delete(KTime::MinusInfinite(), KTime::Infinite()));
-    EXPECT_EQ(curve.KeyGetCount(), 0);
-    EXPECT_EQ(curve.GetValue(), 10.0f);  // the former first key's value
-    EXPECT_FALSE(curve.Delete(KTime::MinusInfinite(), KTime::Infinite()));
-    EXPECT_TRUE(curve.CheckCurve());
-}
-
-TEST(KFCurveCopyTest, DeleteARangeKeepsTheFollowingIncomingTangent) {
+TEST(KFCurveCopyTest, DeleteByTimeKeepsKeysOnTheLimitsAndByIndexTheFollowingTangent) {
     KFCurve curve;
     FillUser(curve, 10);
     const float incoming = curve.KeyGetLeftDerivative(6);
     EXPECT_TRUE(curve.Delete(3, 5));
     EXPECT_EQ(KeyTimes(curve), (std::vector<double>{0, 1, 2, 6, 7, 8, 9}));
     EXPECT_EQ(curve.KeyGetLeftDerivative(3), incoming);
-    EXPECT_TRUE(curve.Delete(5, 2));  // nothing
-    EXPECT_EQ(curve.KeyGetCount(), 7);
+    EXPECT_TRUE(curve.Delete(5, 2));   // nothing
     EXPECT_TRUE(curve.Delete(-4, 0));  // clipped to key 0
-    EXPECT_EQ(curve.KeyGetCount(), 6);
-    EXPECT_TRUE(curve.Delete(4, 99));
-    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{1, 2, 6, 7}));
+    EXPECT_TRUE(curve.Delete(Sec(1.0), Sec(7.0)));
+    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{1, 7, 8, 9}));
+    EXPECT_TRUE(curve.Delete(Sec(-1.0), Sec(7.5)));
+    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{8, 9}));
+    EXPECT_TRUE(curve.Delete(KTime::MinusInfinite(), KTime::Infinite()));
+    EXPECT_EQ(curve.GetValue(), 80.0f);  // the former first key's value
+    EXPECT_FALSE(curve.Delete(KTime::MinusInfinite(), KTime::Infinite()));
     EXPECT_TRUE(curve.CheckCurve());
 }
 
@@ -148,15 +109,19 @@ TEST(KFCurveCopyTest, DeleteAcrossBlocksGivesTheirMemoryBack) {
     EXPECT_TRUE(curve.Delete(10, 180));
     EXPECT_LT(KFCurve::GetRecordingMemory(), before);
     EXPECT_TRUE(curve.CheckCurve());
+    EXPECT_TRUE(KeysOrdered(curve));
     ASSERT_EQ(curve.KeyGetCount(), 29);
     EXPECT_EQ(curve.KeyGetPtr(9)->GetValue(), 90.0f);
     EXPECT_EQ(curve.KeyGetPtr(10)->GetValue(), 1810.0f);
     EXPECT_EQ(curve.KeyGetPtr(28)->GetValue(), 1990.0f);
-    for (int i = 1; i < curve.KeyGetCount(); ++i)
-        EXPECT_LT(curve.KeyGetPtr(i - 1)->GetTime(), curve.KeyGetPtr(i)->GetTime());
-    // The curve keeps working over the released blocks.
+    // The curve keeps working over the released blocks, and the block table
+    // follows reservations beyond the keys and shrinking.
     for (int i = 0; i < 100; ++i) Add(curve, 300 + i, MakeKey(1.0f));
     EXPECT_EQ(curve.KeyGetCount(), 129);
+    curve.KeyModifyBegin(300);
+    curve.KeyModifyEnd(100);
+    EXPECT_TRUE(curve.CheckCurve());
+    curve.KeyShrink();
     EXPECT_TRUE(curve.CheckCurve());
 }
 
@@ -164,24 +129,23 @@ TEST(KFCurveCopyTest, DeleteAcrossBlocksGivesTheirMemoryBack) {
 
 class KFCurveReplaceTest : public ::testing::Test {
 protected:
+    // A smooth target with user tangents and a source of three keys at 3, 4.5 and 6 s.
     void SetUp() override {
-        // A smooth target with user tangents and a source of three keys.
         for (int i = 0; i <= 10; ++i)
-            Add(target, i,
-                MakeKey(static_cast<float>(i), kCubic, KFCURVE_TANGEANT_USER, 1.0f + 0.1f * i, 1.1f + 0.1f * i));
-        Add(source, 3.0, MakeKey(100.0f, kCubic, KFCURVE_TANGEANT_USER, 0.0f, 0.0f));
-        Add(source, 4.5, MakeKey(110.0f, kCubic, KFCURVE_TANGEANT_USER, 0.0f, 0.0f));
-        Add(source, 6.0, MakeKey(120.0f, kCubic, KFCURVE_TANGEANT_USER, 0.0f, 0.0f));
+            Add(target, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_USER, 1.0f + 0.1f * i, 1.1f + 0.1f * i));
+        for (int i = 0; i < 3; ++i) Add(source, 3.0 + 1.5 * i, MakeKey(100.0f + 10 * i));
     }
     KFCurve target;
     KFCurve source;
+    const std::vector<double> kReplaced{0, 1, 2, 3, 4.5, 6, 7, 8, 9, 10};
 };
 
 TEST_F(KFCurveReplaceTest, TheSpanTakesTheSourceKeysAndJoinsWithTheFormerSlopes) {
     const float leftSlope = target.EvaluateLeftDerivative(Sec(3.0));
     const float rightSlope = target.EvaluateRightDerivative(Sec(6.0));
+    target.CandidateSet(Sec(1.0), 1.0);
     target.Replace(&source, Sec(3.0), Sec(6.0), true, false);
-    EXPECT_EQ(KeyTimes(target), (std::vector<double>{0, 1, 2, 3, 4.5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(KeyTimes(target), kReplaced);
     EXPECT_EQ(target.KeyGetPtr(3)->GetValue(), 100.0f);
     EXPECT_EQ(target.KeyGetPtr(5)->GetValue(), 120.0f);
     EXPECT_FLOAT_EQ(target.KeyGetLeftDerivative(3), leftSlope);
@@ -189,23 +153,24 @@ TEST_F(KFCurveReplaceTest, TheSpanTakesTheSourceKeysAndJoinsWithTheFormerSlopes)
     EXPECT_FALSE(target.IsCandidate());
 }
 
-TEST_F(KFCurveReplaceTest, WithoutExactSpanTheSpanShrinksToTheSourceKeys) {
-    target.Replace(&source, Sec(2.5), Sec(7.5), false, false);
-    // Keys 3 to 6 go (the span became 3 .. 6), 7 stays.
-    EXPECT_EQ(KeyTimes(target), (std::vector<double>{0, 1, 2, 3, 4.5, 6, 7, 8, 9, 10}));
-    KFCurve exact;
+TEST_F(KFCurveReplaceTest, OpenEndsAndInexactSpansShrinkToTheSourceKeys) {
+    KFCurve exact, open;
     exact.CopyFrom(target);
+    open.CopyFrom(target);
+    target.Replace(&source, Sec(2.5), Sec(7.5), false, false);
+    EXPECT_EQ(KeyTimes(target), kReplaced) << "the span became 3 .. 6; 7 stays";
     exact.Replace(&source, Sec(2.5), Sec(7.5), true, false);
     EXPECT_EQ(KeyTimes(exact), (std::vector<double>{0, 1, 2, 3, 4.5, 6, 8, 9, 10}));
-}
-
-TEST_F(KFCurveReplaceTest, OpenEndsStandForTheSourceKeys) {
-    target.Replace(&source, KTime::MinusInfinite(), KTime::Infinite(), true, false);
-    EXPECT_EQ(KeyTimes(target), (std::vector<double>{0, 1, 2, 3, 4.5, 6, 7, 8, 9, 10}));
+    open.Replace(&source, KTime::MinusInfinite(), KTime::Infinite(), true, false);
+    EXPECT_EQ(KeyTimes(open), kReplaced);
+    // Replaced by its own keys, a span stays the same.
+    open.Replace(&open, Sec(2.0), Sec(5.0), true, false);
+    EXPECT_EQ(KeyTimes(open), kReplaced);
+    EXPECT_EQ(KeyValues(open), KeyValues(target));
 }
 
 TEST_F(KFCurveReplaceTest, AnEmptySourceUpToTheLargestTimeClearsTheTail) {
-    // The end of the time line: nothing may wrap around to its start.
+    // stop + 1 tick at the end of the time line must not wrap around to its start.
     KFCurveKey last = MakeKey(50.0f);
     target.KeyAdd(KTime::Infinite(), last);
     KFCurve empty;
@@ -227,65 +192,26 @@ TEST_F(KFCurveReplaceTest, AnEmptySourceCanKeyTheSpanEnds) {
     const float before = cleared.Evaluate(Sec(3.0) - KTime(1));
     target.Replace(&empty, Sec(3.0), Sec(6.0), true, true);
     ASSERT_EQ(target.KeyGetCount(), 11 - 4 + 4);
-    EXPECT_EQ(target.Evaluate(Sec(3.0)), -5.0f);
-    EXPECT_EQ(target.Evaluate(Sec(6.0)), -5.0f);
-    EXPECT_FLOAT_EQ(target.Evaluate(Sec(4.5)), -5.0f);  // flat in between
+    for (double t : {3.0, 4.5, 6.0}) EXPECT_FLOAT_EQ(target.Evaluate(Sec(t)), -5.0f) << t;
     EXPECT_NEAR(target.Evaluate(Sec(3.0) - KTime(1)), before, 1e-4);
     EXPECT_TRUE(target.CheckCurve());
 }
 
-TEST_F(KFCurveReplaceTest, ASpanReplacedByItsOwnKeysStaysTheSame) {
-    KFCurve copy;
-    copy.CopyFrom(target);
-    target.Replace(&target, Sec(2.0), Sec(5.0), true, false);
-    EXPECT_EQ(KeyTimes(target), KeyTimes(copy));
-    for (int i = 0; i < copy.KeyGetCount(); ++i)
-        EXPECT_EQ(target.KeyGetPtr(i)->GetValue(), copy.KeyGetPtr(i)->GetValue());
-}
-
-TEST_F(KFCurveReplaceTest, EulerReplaceOffsetsTheSpanAndItsFollowers) {
+TEST_F(KFCurveReplaceTest, EulerAndQuaternionFormsOffsetOrFlipTheSpanAndItsFollowers) {
+    KFCurve quaternion;
+    quaternion.CopyFrom(target);
     target.ReplaceForEulerXYZ(&source, Sec(3.0), Sec(6.0), 360.0f, 0.0f, true, false, true, false);
     EXPECT_EQ(target.KeyGetPtr(3)->GetValue(), 460.0f);
     EXPECT_EQ(target.KeyGetPtr(5)->GetValue(), 480.0f);
     EXPECT_EQ(target.KeyGetPtr(6)->GetValue(), 367.0f);
     EXPECT_EQ(target.KeyGetPtr(2)->GetValue(), 2.0f);
     KFCurve mirrored;
-    for (int i = 0; i <= 10; ++i)
-        Add(mirrored, i, MakeKey(static_cast<float>(i), kCubic, KFCURVE_TANGEANT_USER_BREAK, 1.0f, 2.0f));
+    for (int i = 0; i <= 10; ++i) Add(mirrored, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_USER_BREAK, 1.0f, 2.0f));
     mirrored.ReplaceForEulerXYZ(&source, Sec(3.0), Sec(6.0), 0.0f, 180.0f, true, false, false, true);
     EXPECT_EQ(mirrored.KeyGetPtr(3)->GetValue(), 100.0f);
     EXPECT_EQ(mirrored.KeyGetPtr(6)->GetValue(), 173.0f);
     EXPECT_EQ(mirrored.KeyGetPtr(6)->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE), -1.0f);
-}
-
-TEST_F(KFCurveReplaceTest, QuaternionReplaceCanFlipTheHemisphere) {
-    target.ReplaceForQuaternion(&source, Sec(3.0), Sec(6.0), -1.0f, 0.0f, true, false);
-    EXPECT_EQ(target.KeyGetPtr(4)->GetValue(), -110.0f);
-    EXPECT_EQ(target.KeyGetPtr(7)->GetValue(), 8.0f);
-}
-
-TEST(KFCurveCopyTest, CheckCurveFollowsTheBlockTable) {
-    KFCurve curve;
-    EXPECT_TRUE(curve.CheckCurve());
-    FillUser(curve, 100);
-    EXPECT_TRUE(curve.CheckCurve());
-    curve.KeyModifyBegin(300);
-    curve.KeyModifyEnd(100);
-    EXPECT_TRUE(curve.CheckCurve());  // reserved blocks beyond the keys are present
-    curve.KeyShrink();
-    EXPECT_TRUE(curve.CheckCurve());
-    curve.KeyClear();
-    EXPECT_TRUE(curve.CheckCurve());
-}
-
-TEST(KFCurveCopyTest, SelectingTheCurveIsReported) {
-    KFCurve curve;
-    EventLog log;
-    curve.CallbackRegister(&EventLog::Record, &log);
-    curve.SetSelected(true);
-    EXPECT_TRUE(curve.GetSelected());
-    ASSERT_EQ(log.events.size(), 1u);
-    EXPECT_EQ(log.events[0].mType, KFCURVEEVENT_SELECTION);
-    EXPECT_EQ(log.events[0].mKeyIndexStart, -1);
-    curve.CallbackUnregister(&EventLog::Record, &log);
+    quaternion.ReplaceForQuaternion(&source, Sec(3.0), Sec(6.0), -1.0f, 0.0f, true, false);
+    EXPECT_EQ(quaternion.KeyGetPtr(4)->GetValue(), -110.0f);
+    EXPECT_EQ(quaternion.KeyGetPtr(7)->GetValue(), 8.0f);
 }

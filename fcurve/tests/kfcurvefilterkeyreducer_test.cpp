@@ -1,38 +1,31 @@
-#include <gtest/gtest.h>
+#include "fcurve/kfcurvefilterkeyreducer.h"
 
+#include <gtest/gtest.h>
 #include <pthread.h>
 
 #include <cmath>
 #include <memory>
 #include <vector>
 
-#include "fcurve/kfcurve.h"
-#include "fcurve/kfcurvefilterkeyreducer.h"
-#include "fcurve/kfcurvenode.h"
-#include "fcurve/tests/fcurve_test_support.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
 
-using namespace zeqsdk_400;
-using fcurvetest::Sec;
+using namespace nodetest;
 
 namespace {
 
-void Linear(KFCurve& curve, double seconds, float value) {
-    fcurvetest::Add(curve, seconds, fcurvetest::MakeKey(value, fcurvetest::kLinear));
-}
-
+void Linear(KFCurve& curve, double seconds, float value) { Add(curve, seconds, MakeKey(value, kLinear)); }
 // A cubic key with flat user tangents.
-void Flat(KFCurve& curve, double seconds, float value) {
-    fcurvetest::Add(curve, seconds, fcurvetest::MakeKey(value, fcurvetest::kCubic, KFCURVE_TANGEANT_USER, 0.0f, 0.0f));
-}
+void Flat(KFCurve& curve, double seconds, float value) { Add(curve, seconds, MakeKey(value)); }
 
 struct Key {
     KTime time;
     float value;
 };
 
-std::vector<Key> Keys(KFCurve& curve) {
+std::vector<Key> KeyList(KFCurve& curve) {
     std::vector<Key> keys;
-    for (int i = 0; i < curve.KeyGetCount(); ++i) keys.push_back({curve.KeyGetPtr(i)->GetTime(), curve.KeyGetPtr(i)->GetValue()});
+    for (int i = 0; i < curve.KeyGetCount(); ++i)
+        keys.push_back({curve.KeyGetPtr(i)->GetTime(), curve.KeyGetPtr(i)->GetValue()});
     return keys;
 }
 
@@ -62,14 +55,6 @@ protected:
     KFCurveFilterKeyReducer filter;
 };
 
-TEST_F(KeyReducer, NameAndDefaults) {
-    EXPECT_STREQ(filter.GetName(), "Bezier Fit/Key Reducer");
-    EXPECT_EQ(filter.GetPrecision(), 1.0);
-    EXPECT_FALSE(filter.GetKeySync());
-    EXPECT_EQ(filter.GetStartTime(), KTime::MinusInfinite());
-    EXPECT_EQ(filter.GetStopTime(), KTime::Infinite());
-}
-
 TEST_F(KeyReducer, StraightLineKeepsOnlyItsEnds) {
     for (int i = 0; i < 50; ++i) Linear(curve, i, 2.0f * i);
     ASSERT_TRUE(filter.Apply(curve));
@@ -82,7 +67,7 @@ TEST_F(KeyReducer, StraightLineKeepsOnlyItsEnds) {
 
 TEST_F(KeyReducer, LineWithOneOutlierKeepsTheOutlier) {
     for (int i = 0; i <= 20; ++i) Linear(curve, i, i == 10 ? 12.0f : static_cast<float>(i));
-    const std::vector<Key> original = Keys(curve);
+    const std::vector<Key> original = KeyList(curve);
     ASSERT_TRUE(filter.Apply(curve));
     const int outlier = static_cast<int>(curve.KeyFind(Sec(10)));
     ASSERT_EQ(curve.KeyGetPtr(outlier)->GetTime(), Sec(10));
@@ -123,22 +108,17 @@ TEST_F(KeyReducer, TooFewKeysOrNoSpanLeaveTheCurveAlone) {
 
 TEST_F(KeyReducer, KeysOutsideTheSpanAreUntouched) {
     Wavy(curve, 100);
-    const std::vector<Key> original = Keys(curve);
+    const std::vector<Key> original = KeyList(curve);
     filter.SetStartTime(original[10].time);
     filter.SetStopTime(original[20].time);
     filter.SetPrecision(0.2);
     ASSERT_TRUE(filter.Apply(curve));
-    const std::vector<Key> after = Keys(curve);
+    const std::vector<Key> after = KeyList(curve);
     ASSERT_LT(after.size(), original.size());
-    for (int i = 0; i <= 10; ++i) {
-        EXPECT_EQ(after[static_cast<std::size_t>(i)].time, original[static_cast<std::size_t>(i)].time);
-        EXPECT_EQ(after[static_cast<std::size_t>(i)].value, original[static_cast<std::size_t>(i)].value);
-    }
-    const std::size_t tail = original.size() - 20;
-    for (std::size_t k = 1; k < tail; ++k) {
-        EXPECT_EQ(after[after.size() - k].time, original[original.size() - k].time);
-        EXPECT_EQ(after[after.size() - k].value, original[original.size() - k].value);
-    }
+    auto same = [](const Key& a, const Key& b) { return a.time == b.time && a.value == b.value; };
+    for (std::size_t i = 0; i <= 10; ++i) EXPECT_TRUE(same(after[i], original[i])) << i;
+    for (std::size_t k = 1; k < original.size() - 20; ++k)
+        EXPECT_TRUE(same(after[after.size() - k], original[original.size() - k])) << k;
 }
 
 class ReducedWithinPrecision : public ::testing::TestWithParam<double> {};
@@ -146,7 +126,7 @@ class ReducedWithinPrecision : public ::testing::TestWithParam<double> {};
 TEST_P(ReducedWithinPrecision, AtEveryOriginalKey) {
     KFCurve curve;
     Wavy(curve, 2000);
-    const std::vector<Key> original = Keys(curve);
+    const std::vector<Key> original = KeyList(curve);
     KFCurveFilterKeyReducer filter;
     filter.SetPrecision(GetParam());
     ASSERT_TRUE(filter.Apply(curve));
@@ -183,34 +163,28 @@ TEST_F(KeyReducerSync, CurvesReducedTogetherShareKeyTimes) {
     EXPECT_LT(count, 60);
     for (int c = 1; c < 3; ++c) {
         ASSERT_EQ(curves[c]->KeyGetCount(), count);
-        for (int i = 0; i < count; ++i) EXPECT_EQ(curves[c]->KeyGetPtr(i)->GetTime(), curves[0]->KeyGetPtr(i)->GetTime());
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(curves[c]->KeyGetPtr(i)->GetTime(), curves[0]->KeyGetPtr(i)->GetTime());
     }
 }
 
-TEST_F(KeyReducerSync, FlagSurvivesAnArrayOfOneAndANodeOfOneChild) {
+TEST_F(KeyReducerSync, NodeChildrenAreSynchronisedAndTheFlagSurvivesSingleCurves) {
     ASSERT_TRUE(filter.Apply(array, 1));
     EXPECT_TRUE(filter.GetKeySync());
-    KFCurveNode* node = KFCurveNodeCreate("V", static_cast<KDataType*>(nullptr));
-    KFCurveNode* x = KFCurveNodeCreate("X", static_cast<KDataType*>(nullptr));
-    x->FCurveSet(curves[1].release(), true);
-    node->Add(x);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_TRUE(filter.GetKeySync());
-    EXPECT_LT(x->FCurveGet()->KeyGetCount(), 60);
-    node->Destroy();
-}
-
-TEST_F(KeyReducerSync, NodeChildrenAreSynchronisedOnce) {
-    KFCurveNode* node = KFCurveNodeCreate("V", static_cast<KDataType*>(nullptr));
+    NodePtr node(KFCurveNodeCreate("V"));
     for (int c = 0; c < 3; ++c) {
-        KFCurveNode* child = KFCurveNodeCreate(c == 0 ? "X" : c == 1 ? "Y" : "Z", static_cast<KDataType*>(nullptr));
-        child->FCurveSet(curves[c].release(), true);
-        node->Add(child);
+        node->Add(KFCurveNodeCreate(kChannelNames[c]));
+        node->Get(c)->FCurveSet(curves[c].release(), true);
     }
     ASSERT_TRUE(filter.Apply(*node, true));
-    const int count = node->Get(0)->FCurveGet()->KeyGetCount();
-    for (int c = 1; c < 3; ++c) EXPECT_EQ(node->Get(c)->FCurveGet()->KeyGetCount(), count);
-    node->Destroy();
+    const int count = C(node, 0).KeyGetCount();
+    EXPECT_LT(count, 60);
+    for (int c = 1; c < 3; ++c) EXPECT_EQ(C(node, c).KeyGetCount(), count);
+    NodePtr single(KFCurveNodeCreate("V"));
+    single->Add(Leaf("X"));
+    Wavy(C(single, 0), 60);
+    EXPECT_TRUE(filter.Apply(*single, true));
+    EXPECT_TRUE(filter.GetKeySync());
 }
 
 // Keys zigzag with a growing amplitude and flat tangents: the key the

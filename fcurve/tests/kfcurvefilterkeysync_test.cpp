@@ -1,34 +1,18 @@
+#include "fcurve/kfcurvefilterkeysync.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
-#include "fcurve/kfcurve.h"
-#include "fcurve/kfcurvefilterkeysync.h"
-#include "fcurve/kfcurvenode.h"
-#include "fcurve/tests/fcurve_test_support.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
 
-using namespace zeqsdk_400;
-using fcurvetest::Sec;
+using namespace nodetest;
 
 namespace {
-
-// Linear keys (seconds, value).
-void Keys(KFCurve& curve, std::initializer_list<std::pair<double, float>> keys) {
-    for (auto [s, v] : keys) fcurvetest::Add(curve, s, fcurvetest::MakeKey(v, fcurvetest::kLinear));
-}
-
-std::vector<KTime> Times(KFCurve& curve) {
-    std::vector<KTime> times;
-    for (int i = 0; i < curve.KeyGetCount(); ++i) times.push_back(curve.KeyGetPtr(i)->GetTime());
-    return times;
-}
-
-std::vector<KTime> Secs(std::initializer_list<double> seconds) {
-    std::vector<KTime> times;
-    for (double s : seconds) times.push_back(Sec(s));
-    return times;
-}
 
 class KeySync : public ::testing::Test {
 protected:
@@ -37,107 +21,82 @@ protected:
     KFCurveFilterKeySync filter;
 };
 
-TEST_F(KeySync, NameAndOpenSpan) {
-    EXPECT_STREQ(filter.GetName(), "FCurve Key Synchronizer");
-    EXPECT_EQ(filter.GetStartTime(), KTime::MinusInfinite());
-    EXPECT_EQ(filter.GetStopTime(), KTime::Infinite());
-    EXPECT_EQ(filter.GetLastErrorID(), -1);
-}
-
 TEST_F(KeySync, KeysAtTheUnionOfTimesWithEachCurvesOwnValue) {
-    Keys(a, {{0, 0.0f}, {10, 100.0f}});
-    Keys(b, {{0, 1.0f}, {5, 7.0f}, {10, 3.0f}});
+    Keys(a, {{0, 0}, {10, 100}}, kLinear);
+    Keys(b, {{0, 1}, {5, 7}, {10, 3}}, kLinear);
     EXPECT_TRUE(filter.NeedApply(both, 2));
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eMultipleKeyCount);
     EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, Key count is different in the Curves to be filtered.");
-
     EXPECT_TRUE(filter.Apply(both, 2));
     EXPECT_EQ(Times(a), Secs({0, 5, 10}));
     EXPECT_EQ(Times(b), Secs({0, 5, 10}));
-    EXPECT_FLOAT_EQ(a.KeyGetPtr(1)->GetValue(), 50.0f);  // interpolated on the first curve
-    EXPECT_FLOAT_EQ(b.KeyGetPtr(1)->GetValue(), 7.0f);
-    // The first curve's shape is kept.
-    EXPECT_FLOAT_EQ(a.Evaluate(Sec(2.5)), 25.0f);
-    EXPECT_FLOAT_EQ(a.Evaluate(Sec(7.5)), 75.0f);
+    EXPECT_EQ(Values(a), (std::vector<float>{0, 50, 100}));
+    EXPECT_EQ(Values(b), (std::vector<float>{1, 7, 3}));
+    EXPECT_FLOAT_EQ(a.Evaluate(Sec(7.5)), 75.0f);  // the shape is kept
     EXPECT_FALSE(filter.NeedApply(both, 2));
-}
+    EXPECT_EQ(Values(a), (std::vector<float>{0, 50, 100}));
 
-TEST_F(KeySync, SynchronisedCurvesNeedNothingAndKeepTheirValues) {
-    Keys(a, {{0, 1.0f}, {1, 2.0f}, {3, -4.0f}});
-    Keys(b, {{0, 5.0f}, {1, 6.0f}, {3, 9.0f}});
-    EXPECT_FALSE(filter.NeedApply(both, 2));
-    EXPECT_EQ(filter.GetLastErrorID(), -1);
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 1, 3}));
-    EXPECT_FLOAT_EQ(a.KeyGetPtr(2)->GetValue(), -4.0f);
-    EXPECT_FLOAT_EQ(b.KeyGetPtr(1)->GetValue(), 6.0f);
-}
-
-TEST_F(KeySync, SameCountButDifferentTimesIsReported) {
-    Keys(a, {{0, 1.0f}, {2, 2.0f}});
-    Keys(b, {{0, 1.0f}, {3, 2.0f}});
-    EXPECT_TRUE(filter.NeedApply(both, 2));
+    // Same count, other times.
+    KFCurve c, d;
+    Keys(c, {{0, 1}, {2, 2}}, kLinear);
+    Keys(d, {{0, 1}, {3, 2}}, kLinear);
+    KFCurve* pair[2] = {&c, &d};
+    EXPECT_TRUE(filter.NeedApply(pair, 2));
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eUnsynchedKeys);
     EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, keys are not synchronized.");
 }
 
-TEST_F(KeySync, KeyAtTheStopTimeIsSynchronisedOneTickLaterIsNot) {
-    Keys(a, {{0, 0.0f}, {10, 10.0f}});
-    Keys(b, {{0, 0.0f}, {10, 10.0f}});
-    fcurvetest::Add(b, 4, fcurvetest::MakeKey(4.0f, fcurvetest::kLinear));
-    KFCurveKey late = fcurvetest::MakeKey(6.0f, fcurvetest::kLinear);
-    b.KeyAdd(Sec(6) + KTime(1), late);
-    filter.SetStopTime(Sec(4));
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 4, 10}));
+// The first curve keyed at 0 and 10 s, the second at times b: after the sync
+// over [start, stop] the first has expected times and the second is as it was.
+struct SpanCase {
+    std::vector<KTime> b;
+    KTime start, stop;
+    std::vector<KTime> expected;
+};
 
-    filter.SetStopTime(Sec(6));
+class KeySyncSpan : public KeySync, public ::testing::WithParamInterface<SpanCase> {};
+
+TEST_P(KeySyncSpan, OnlyKeysInsideTheSpanAreCopied) {
+    Keys(a, {{0, 0}, {10, 10}}, kLinear);
+    for (KTime t : GetParam().b) {
+        KFCurveKey key = MakeKey(1.0f, kLinear);
+        b.KeyAdd(t, key);
+    }
+    filter.SetStartTime(GetParam().start);
+    filter.SetStopTime(GetParam().stop);
     EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 4, 10}));
-    filter.SetStopTime(Sec(6) + KTime(1));
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), (std::vector<KTime>{Sec(0), Sec(4), Sec(6) + KTime(1), Sec(10)}));
+    EXPECT_EQ(Times(a), GetParam().expected);
+    EXPECT_EQ(Times(b), GetParam().b);
 }
 
-TEST_F(KeySync, KeysBeforeTheStartAreNotCopied) {
-    Keys(a, {{0, 0.0f}, {10, 10.0f}});
-    Keys(b, {{0, 0.0f}, {2, 2.0f}, {8, 8.0f}, {10, 10.0f}});
-    filter.SetStartTime(Sec(5));
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 8, 10}));
-    EXPECT_EQ(Times(b), Secs({0, 2, 8, 10}));
-}
-
-TEST_F(KeySync, KeyExactlyAtTheStartIsSynchronised) {
-    Keys(a, {{0, 0.0f}, {10, 10.0f}});
-    Keys(b, {{0, 0.0f}, {5, 5.0f}, {10, 10.0f}});
-    filter.SetStartTime(Sec(5));
-    filter.SetStopTime(Sec(5));
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 5, 10}));
-}
-
-TEST_F(KeySync, KeysOneTickApartAreBothSynchronised) {
-    Keys(a, {{0, 0.0f}, {10, 10.0f}});
-    Keys(b, {{0, 0.0f}, {5, 5.0f}, {10, 10.0f}});
-    KFCurveKey next = fcurvetest::MakeKey(5.0f, fcurvetest::kLinear);
-    b.KeyAdd(Sec(5) + KTime(1), next);
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Times(b));
-    EXPECT_FALSE(filter.NeedApply(both, 2));
-}
+const KTime kTick(1);
+const KTime kAll = KTime::MinusInfinite();
+INSTANTIATE_TEST_SUITE_P(
+    Spans, KeySyncSpan,
+    ::testing::Values(SpanCase{Secs({0, 4, 10}), kAll, Sec(4), Secs({0, 4, 10})},  // a key at the stop time
+                      SpanCase{{Sec(0), Sec(4), Sec(6) + kTick, Sec(10)}, kAll, Sec(6), Secs({0, 4, 10})},
+                      SpanCase{{Sec(0), Sec(4), Sec(6) + kTick, Sec(10)},
+                               kAll,
+                               Sec(6) + kTick,
+                               {Sec(0), Sec(4), Sec(6) + kTick, Sec(10)}},
+                      SpanCase{Secs({0, 2, 8, 10}), Sec(5), KTime::Infinite(), Secs({0, 8, 10})},
+                      SpanCase{Secs({0, 5, 10}), Sec(5), Sec(5), Secs({0, 5, 10})},  // a key at the start time
+                      // Keys one tick apart are both synchronised.
+                      SpanCase{{Sec(0), Sec(5), Sec(5) + kTick, Sec(10)},
+                               kAll,
+                               KTime::Infinite(),
+                               {Sec(0), Sec(5), Sec(5) + kTick, Sec(10)}}));
 
 TEST_F(KeySync, CurveWithoutKeysTakesItsDefaultValueAtEveryTime) {
     b.SetValue(3.0f);
-    Keys(a, {{1, 0.0f}, {2, 1.0f}});
+    Keys(a, {{1, 0}, {2, 1}}, kLinear);
     EXPECT_TRUE(filter.Apply(both, 2));
     EXPECT_EQ(Times(b), Secs({1, 2}));
-    EXPECT_FLOAT_EQ(b.KeyGetPtr(0)->GetValue(), 3.0f);
-    EXPECT_FLOAT_EQ(b.KeyGetPtr(1)->GetValue(), 3.0f);
+    EXPECT_EQ(Values(b), (std::vector<float>{3, 3}));
 }
 
 TEST_F(KeySync, FewerThanTwoCurvesChangeNothing) {
-    Keys(a, {{0, 0.0f}, {1, 1.0f}});
+    Keys(a, {{0, 0}, {1, 1}}, kLinear);
     KFCurve* one[] = {&a, nullptr};
     EXPECT_FALSE(filter.Apply(one, 1));
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
@@ -147,71 +106,150 @@ TEST_F(KeySync, FewerThanTwoCurvesChangeNothing) {
     EXPECT_FALSE(filter.Apply(a));
     EXPECT_FALSE(filter.NeedApply(a));
     EXPECT_EQ(a.KeyGetCount(), 2);
+
+    NodePtr node(Vector("V", nullptr, KFCL_NOLAYER, 1));
+    Keys(C(node, 0), {{0, 1}});
+    EXPECT_FALSE(filter.Apply(*node, true));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
 }
 
-TEST_F(KeySync, MoreThanTwentyCurvesAreRefused) {
-    std::vector<std::unique_ptr<KFCurve>> curves;
-    std::vector<KFCurve*> list;
-    for (int i = 0; i < 21; ++i) {
-        curves.push_back(std::make_unique<KFCurve>());
-        Keys(*curves.back(), {{static_cast<double>(i), 1.0f}});
-        list.push_back(curves.back().get());
-    }
-    EXPECT_FALSE(filter.Apply(list.data(), 21));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eTooManyCurves);
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, Curve count is too mush. No support above 20 curves..");
-    EXPECT_EQ(list[0]->KeyGetCount(), 1);
-
-    EXPECT_TRUE(filter.Apply(list.data(), 20));
-    EXPECT_EQ(list[0]->KeyGetCount(), 20);
-    EXPECT_EQ(list[19]->KeyGetCount(), 20);
-}
-
-// ---- Tree form -------------------------------------------------------------------------------
-
-KFCurveNode* NodeWithChildren(int count) {
-    KFCurveNode* node = KFCurveNodeCreate("R", static_cast<KDataType*>(nullptr));
+// A node of count channels, channel i keyed at i seconds.
+NodePtr NodeWithChildren(int count) {
+    NodePtr node(KFCurveNodeCreate("R"));
     for (int i = 0; i < count; ++i) {
-        KFCurveNode* child = KFCurveNodeCreate("C", static_cast<KDataType*>(nullptr));
-        child->FCurveSet(KFCurveCreate(), true);
-        Keys(*child->FCurveGet(), {{static_cast<double>(i), 1.0f}});
-        node->Add(child);
+        node->Add(Leaf("C"));
+        Keys(C(node, i), {{static_cast<double>(i), 1}}, kLinear);
     }
     return node;
 }
 
-TEST(KeySyncTree, TwentyOneChildrenGiveErrorFour) {
-    std::unique_ptr<KFCurveNode, void (*)(KFCurveNode*)> node(NodeWithChildren(21),
-                                                              [](KFCurveNode* n) { n->Destroy(); });
+TEST(KeySyncLimit, MoreThanTwentyCurvesGiveErrorFourAndChangeNothing) {
+    NodePtr node = NodeWithChildren(21);
     KFCurveFilterKeySync filter;
     EXPECT_FALSE(filter.NeedApply(*node, true));
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eTooManyCurves);
     KFCurveFilterKeySync other;
     EXPECT_FALSE(other.Apply(*node, true));
     EXPECT_EQ(other.GetLastErrorID(), KFCurveFilterKeySync::eTooManyCurves);
-    EXPECT_EQ(node->Get(0)->FCurveGet()->KeyGetCount(), 1);
+    EXPECT_STREQ(other.GetLastErrorString(), "KeySyncFilter, Curve count is too mush. No support above 20 curves..");
+    EXPECT_EQ(C(node, 0).KeyGetCount(), 1);
+
+    std::vector<KFCurve*> list;
+    for (int i = 0; i < 21; ++i) list.push_back(&C(node, i));
+    EXPECT_FALSE(filter.Apply(list.data(), 21));
+    EXPECT_EQ(list[0]->KeyGetCount(), 1);
+    EXPECT_TRUE(filter.Apply(list.data(), 20));
+    EXPECT_EQ(list[0]->KeyGetCount(), 20);
+    EXPECT_EQ(list[19]->KeyGetCount(), 20);
 }
 
 TEST(KeySyncTree, ChildrenCurvesAreSynchronisedAndChildrenWithoutCurveSkipped) {
-    std::unique_ptr<KFCurveNode, void (*)(KFCurveNode*)> node(NodeWithChildren(3),
-                                                              [](KFCurveNode* n) { n->Destroy(); });
-    node->Add(KFCurveNodeCreate("Empty", static_cast<KDataType*>(nullptr)));
-    // The node's own curve is not one of the synchronised curves.
-    node->FCurveSet(KFCurveCreate(), true);
+    NodePtr node = NodeWithChildren(3);
+    node->Add(KFCurveNodeCreate("Empty"));
+    node->FCurveSet(KFCurveCreate(), true);  // the node's own curve is not synchronised
     KFCurveFilterKeySync filter;
     EXPECT_TRUE(filter.NeedApply(*node, false));
     EXPECT_TRUE(filter.Apply(*node, false));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Times(*node->Get(i)->FCurveGet()), Secs({0, 1, 2}));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Times(C(node, i)), Secs({0, 1, 2}));
     EXPECT_EQ(node->FCurveGet()->KeyGetCount(), 0);
     EXPECT_FALSE(filter.NeedApply(*node, true));
 }
 
-TEST(KeySyncTree, NodeWithOneCurveChangesNothing) {
-    std::unique_ptr<KFCurveNode, void (*)(KFCurveNode*)> node(NodeWithChildren(1),
-                                                              [](KFCurveNode* n) { n->Destroy(); });
+TEST(KeySyncEvents, EachCurveHearsOneEvent) {
+    KFCurve a, b;
+    for (int k = 0; k < 100; ++k) {
+        KFCurveKey key = MakeKey(static_cast<float>(k));
+        a.KeyAdd(KTime(2 * k * 1000), key);
+        b.KeyAdd(KTime((2 * k + 1) * 1000), key);
+    }
+    int events = 0;
+    a.CallbackRegister(CountEvents, &events);
+    KFCurve* both[] = {&a, &b};
     KFCurveFilterKeySync filter;
-    EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
+    EXPECT_TRUE(filter.Apply(both, 2));
+    EXPECT_EQ(a.KeyGetCount(), 200);
+    EXPECT_EQ(events, 1);
+    a.CallbackUnregister(CountEvents, &events);
 }
+
+// ---- Against the straightforward method ------------------------------------------------
+
+// Every union time inside [start, stop] inserted with KeyInsert into the
+// whole curve, its value taken from a copy of the curve as it was.
+void SyncByInsertion(std::vector<KFCurve*> curves, KTime start, KTime stop) {
+    std::vector<std::unique_ptr<KFCurve>> copies;
+    std::vector<KTime> times;
+    for (KFCurve* curve : curves) {
+        copies.push_back(std::make_unique<KFCurve>());
+        copies.back()->CopyFrom(*curve, true);
+        for (KTime t : Times(*curve))
+            if (t >= start && t <= stop) times.push_back(t);
+    }
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    for (KTime t : times)
+        for (size_t c = 0; c < curves.size(); ++c) {
+            const int index = curves[c]->KeyInsert(t);
+            ASSERT_GE(index, 0);
+            KFCurveKey key = curves[c]->KeyGet(index);
+            key.SetValue(copies[c]->Evaluate(t));
+            curves[c]->KeySet(index, key);
+        }
+}
+
+void RandomCurve(std::mt19937& rng, KFCurve& curve, int keys) {
+    kLongLong t = static_cast<kLongLong>(rng() % 5) * 1000;
+    for (int k = 0; k < keys; ++k) {
+        const float value = static_cast<float>(rng() % 200) * 0.05f - 5.0f;
+        KFCurveKey key = RandomKey(rng, value, static_cast<float>(rng() % 7) - 3.0f);
+        curve.KeyAdd(KTime(t), key);
+        t += 1 + static_cast<kLongLong>(rng() % 4) * 1000;
+    }
+    curve.SetValue(static_cast<float>(rng() % 10));
+    // Outside the keys the value depends on every key, so all modes are tried.
+    curve.SetPreExtrapolation(1 + static_cast<int>(rng() % 4));
+    curve.SetPreExtrapolationCount(rng() % 3 == 0 ? 0xFFFFFFFFu : static_cast<unsigned int>(rng() % 3));
+    curve.SetPostExtrapolation(1 + static_cast<int>(rng() % 4));
+    curve.SetPostExtrapolationCount(static_cast<unsigned int>(rng() % 3));
+}
+
+class KeySyncAgainstInsertion : public ::testing::TestWithParam<int> {};
+
+TEST_P(KeySyncAgainstInsertion, SameKeysByteForByte) {
+    std::mt19937 rng(static_cast<unsigned>(GetParam()));
+    for (int round = 0; round < 25; ++round) {
+        const int n = 2 + static_cast<int>(rng() % 3);
+        std::vector<std::unique_ptr<KFCurve>> curves, expected;
+        std::vector<KFCurve*> list, expectedList;
+        for (int c = 0; c < n; ++c) {
+            curves.push_back(std::make_unique<KFCurve>());
+            RandomCurve(rng, *curves.back(), static_cast<int>(rng() % 40));
+            expected.push_back(std::make_unique<KFCurve>());
+            expected.back()->CopyFrom(*curves.back(), true);
+            list.push_back(curves.back().get());
+            expectedList.push_back(expected.back().get());
+        }
+        KFCurveFilterKeySync filter;
+        KTime start = KTime::MinusInfinite(), stop = KTime::Infinite();
+        if (rng() % 2) start = KTime(static_cast<kLongLong>(rng() % 40000));
+        if (rng() % 2) stop = KTime(static_cast<kLongLong>(rng() % 80000));
+        filter.SetStartTime(start);
+        filter.SetStopTime(stop);
+        if (rng() % 4 == 0) list[0]->CandidateSet(KTime(static_cast<kLongLong>(rng() % 40) * 1000 + 1), 3.5);
+        if (list[0]->IsCandidate()) expectedList[0]->CandidateSet(list[0]->CandidateGetTime(), list[0]->CandidateGet());
+
+        ASSERT_TRUE(filter.Apply(list.data(), n));
+        SyncByInsertion(expectedList, start, stop);
+        for (int c = 0; c < n; ++c) {
+            ASSERT_EQ(list[c]->KeyGetCount(), expectedList[c]->KeyGetCount()) << "round " << round << " curve " << c;
+            for (int k = 0; k < list[c]->KeyGetCount(); ++k)
+                ASSERT_EQ(std::memcmp(list[c]->KeyGetPtr(k), expectedList[c]->KeyGetPtr(k), sizeof(KFCurveKey)), 0)
+                    << "round " << round << " curve " << c << " key " << k;
+            EXPECT_TRUE(list[c]->CheckCurve());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, KeySyncAgainstInsertion, ::testing::Range(1, 5));
 
 }  // namespace

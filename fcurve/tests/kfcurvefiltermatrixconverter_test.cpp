@@ -1,3 +1,5 @@
+#include "fcurve/kfcurvefiltermatrixconverter.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,13 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "base/kgemath.h"
-#include "base/kvxrotationorder.h"
-#include "fcurve/kfcurvefiltermatrixconverter.h"
-#include "fcurve/tests/rotation_test_support.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
 
-using namespace zeqsdk_400;
-using namespace rotationtest;
+using namespace nodetest;
 
 namespace {
 
@@ -24,11 +22,13 @@ struct M4 {
     double m[4][4];
 };
 
-M4 Identity() {
-    M4 r{};
-    for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0;
-    return r;
+// Scaling by (sx, sy, sz), then translation by (tx, ty, tz).
+M4 Affine(double sx, double sy, double sz, double tx = 0, double ty = 0, double tz = 0) {
+    return M4{{{sx, 0, 0, 0}, {0, sy, 0, 0}, {0, 0, sz, 0}, {tx, ty, tz, 1}}};
 }
+M4 Identity() { return Affine(1, 1, 1); }
+M4 Translation(double x, double y, double z) { return Affine(1, 1, 1, x, y, z); }
+M4 Scaling(double x, double y, double z) { return Affine(x, y, z); }
 
 // a applied first, then b.
 M4 operator*(const M4& a, const M4& b) {
@@ -62,14 +62,6 @@ M4 Inverse(const M4& a) {
     return r;
 }
 
-M4 Translation(double x, double y, double z) {
-    M4 r = Identity();
-    r.m[3][0] = x;
-    r.m[3][1] = y;
-    r.m[3][2] = z;
-    return r;
-}
-
 M4 Rotation(double x, double y, double z, int order = 0) {
     KgeRMatrix r;
     KVXRotationOrder(order).V2M(r, KgeRVector(x, y, z));
@@ -77,14 +69,6 @@ M4 Rotation(double x, double y, double z, int order = 0) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) out.m[i][j] = r[i][j];
     return out;
-}
-
-M4 Scaling(double x, double y, double z) {
-    M4 r = Identity();
-    r.m[0][0] = x;
-    r.m[1][1] = y;
-    r.m[2][2] = z;
-    return r;
 }
 
 // A set as the tests keep it: matrix k, or none (identity, skipped).
@@ -125,28 +109,16 @@ void Load(MC& filter, const Set& set, bool source) {
 
 // ---- Transform nodes -------------------------------------------------------------------
 
-NodePtr TransformNode() {
-    NodePtr node(new KFCurveNode("Transform", "Transform", nullptr));
-    const char* parts[3] = {"T", "R", "S"};
-    const int layers[3] = {KFCL_ADD, KFCL_EULER_XYZ, KFCL_MULT};
-    for (int p = 0; p < 3; ++p) {
-        KFCurveNode* part = new KFCurveNode(parts[p], parts[p], nullptr, layers[p]);
-        for (const char* axis : {"X", "Y", "Z"}) part->FindOrCreate(axis, true);
-        node->Add(part);
-    }
-    return node;
-}
+NodePtr Transform() { return NodePtr(TransformNode()); }
 
 KFCurve* Curve(KFCurveNode& node, int part, int axis) { return node.Get(part)->Get(axis)->FCurveGet(); }
 
-// The nine values of a node at a time: T, R, S.
-void Values9(KFCurveNode& node, KTime t, double* v) {
-    for (int c = 0; c < 9; ++c) v[c] = Curve(node, c / 3, c % 3)->Evaluate(t);
-}
-
-M4 NodeTotal(KFCurveNode& node, KTime t, const Set& set, int order) {
+// The total matrix of a node's nine values (T, R, S) at a time, or of its
+// default values, under a set.
+M4 NodeTotal(KFCurveNode& node, const Set& set, int order, const KTime* t) {
     double v[9];
-    Values9(node, t, v);
+    for (int c = 0; c < 9; ++c)
+        v[c] = t ? Curve(node, c / 3, c % 3)->Evaluate(*t) : Curve(node, c / 3, c % 3)->GetValue();
     return Total(set, Translation(v[0], v[1], v[2]), Rotation(v[3], v[4], v[5], order), Scaling(v[6], v[7], v[8]));
 }
 
@@ -157,12 +129,19 @@ double MaxDifference(const M4& a, const M4& b) {
     return d;
 }
 
-void SetDefaults(KFCurveNode& node, std::initializer_list<float> values) {
-    int c = 0;
-    for (float v : values) {
-        Curve(node, c / 3, c % 3)->SetValue(v);
-        ++c;
-    }
+// The largest difference between the total matrices of the original under its
+// set and of the converted node under its set, at the given times.
+double WorstDifference(KFCurveNode& original, const Set& source, int sourceOrder, KFCurveNode& converted,
+                       const Set& dest, int destOrder, const std::vector<KTime>& times) {
+    double worst = 0.0;
+    for (const KTime& t : times)
+        worst = std::max(worst, MaxDifference(NodeTotal(original, source, sourceOrder, &t),
+                                              NodeTotal(converted, dest, destOrder, &t)));
+    return worst;
+}
+
+void SetDefaults(KFCurveNode& node, const std::vector<float>& values) {
+    for (int c = 0; c < 9; ++c) Curve(node, c / 3, c % 3)->SetValue(values[c]);
 }
 
 // ---- Random sets and animation ---------------------------------------------------------
@@ -212,7 +191,7 @@ private:
 
 // ---- Tests -----------------------------------------------------------------------------
 
-TEST(MatrixConverter, MatricesAreStoredByTheirTwelveElements) {
+TEST(MatrixConverter, MatricesKeepTwelveElementsAndSetsCompareWithinTolerance) {
     MC filter;
     M4 m = Rotation(10, 20, 30) * Translation(1, 2, 3);
     m.m[0][3] = 7.0;  // the fourth column does not count
@@ -223,59 +202,27 @@ TEST(MatrixConverter, MatricesAreStoredByTheirTwelveElements) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_EQ(out.m[i][j], m.m[i][j]);
     EXPECT_EQ(out.m[0][3], -1.0);
-    // Ids outside the set are ignored.
-    filter.SetDestMatrix(static_cast<MC::EMatrixID>(13), m.m);
-    filter.GetDestMatrix(static_cast<MC::EMatrixID>(-1), out.m);
-}
+    filter.SetDestMatrix(static_cast<MC::EMatrixID>(13), m.m);  // ids outside the set are ignored
 
-TEST(MatrixConverterCell, IdentityFlags) {
-    MC::Cell cell;
-    EXPECT_TRUE(cell.mAllIdentity);
-    MC filter;
-    // Within 1e-6 of identity counts as identity.
-    M4 nearly = Identity();
-    nearly.m[3][0] = 1e-7;
-    filter.SetSourceMatrix(MC::eRotationPivot, nearly.m);
-    KgeAMatrix a, b;
-    filter.GetSourceMatrix(MC::eRotationPivot, a);
-    EXPECT_EQ(a[3][0], 1e-7);
-    // Equivalent sets: the conversion is refused.
-    NodePtr node = TransformNode();
-    EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
-
-    const M4 shift = Translation(1, 0, 0);
-    filter.SetSourceMatrix(MC::eRotationPivot, shift.m);
-    filter.SetSourceMatrix(MC::eRotationPivot, Identity().m);
-    filter.GetSourceMatrix(MC::eRotationPivot, b);
-    EXPECT_EQ(b[3][0], 0.0);
-
-    cell.mMatrices[2][3][0] = 4.0;
-    cell.mIsIdentity[2] = false;
-    cell.mAllIdentity = false;
-    cell.mMatrices[5][3][1] = 9.0;  // flagged identity: left alone
-    cell.InverseMatrices();
-    EXPECT_DOUBLE_EQ(cell.mMatrices[2][3][0], -4.0);
-    EXPECT_EQ(cell.mMatrices[5][3][1], 9.0);
-    cell.Reset();
-    EXPECT_TRUE(cell.mAllIdentity);
-    EXPECT_EQ(cell.mMatrices[2][3][0], -4.0);  // reset keeps the matrices
-}
-
-TEST(MatrixConverter, Equivalence) {
-    MC filter;
-    M4 a[MC::eMatrixCount], b[MC::eMatrixCount];
-    for (int i = 0; i < MC::eMatrixCount; ++i) a[i] = b[i] = Rotation(i, 2 * i, 3 * i);
-    KgeAMatrix ma[MC::eMatrixCount], mb[MC::eMatrixCount];
+    KgeAMatrix a[MC::eMatrixCount], b[MC::eMatrixCount];
     for (int i = 0; i < MC::eMatrixCount; ++i) {
-        std::memcpy(ma[i], a[i].m, sizeof ma[i]);
-        std::memcpy(mb[i], b[i].m, sizeof mb[i]);
+        std::memcpy(a[i], Rotation(i, 2 * i, 3 * i).m, sizeof a[i]);
+        std::memcpy(b[i], a[i], sizeof b[i]);
     }
-    mb[7][3][2] += 0.9e-6;
-    mb[4][2][3] += 1.0;  // the fourth column does not count
-    EXPECT_TRUE(filter.MatricesEquivalence(ma, mb));
-    mb[12][3][2] += 2e-6;
-    EXPECT_FALSE(filter.MatricesEquivalence(ma, mb));
+    b[7][3][2] += 0.9e-6;
+    b[4][2][3] += 1.0;
+    EXPECT_TRUE(filter.MatricesEquivalence(a, b));
+    b[12][3][2] += 2e-6;
+    EXPECT_FALSE(filter.MatricesEquivalence(a, b));
+
+    // Within 1e-6 of identity counts as identity: nothing to convert.
+    MC nearly;
+    M4 almost = Identity();
+    almost.m[3][0] = 1e-7;
+    nearly.SetSourceMatrix(MC::eRotationPivot, almost.m);
+    NodePtr node = Transform();
+    EXPECT_FALSE(nearly.Apply(*node, true));
+    EXPECT_EQ(nearly.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
 }
 
 class MatrixConverterNode : public ::testing::Test {
@@ -287,21 +234,11 @@ protected:
     }
     KFCurve& C(int part, int axis) { return *Curve(*node, part, axis); }
 
-    NodePtr node = TransformNode();
+    NodePtr node = Transform();
     MC filter;
 };
 
-TEST_F(MatrixConverterNode, WrongApplyFormsAreRefused) {
-    KFCurve curve;
-    KFCurve* curves[1] = {&curve};
-    EXPECT_FALSE(filter.Apply(curve));
-    EXPECT_EQ(filter.GetLastErrorID(), MC::eInvalidApplyMethod);
-    EXPECT_STREQ(filter.GetLastErrorString(), "MatrixConverter, invalid apply method.");
-    EXPECT_FALSE(filter.Apply(curves, 1));
-    EXPECT_EQ(filter.GetLastErrorID(), MC::eInvalidApplyMethod);
-}
-
-TEST_F(MatrixConverterNode, EqualSetsChangeNothing) {
+TEST_F(MatrixConverterNode, EqualSetsWrongFormsAndMissingCurvesChangeNothing) {
     Keys(C(0, 0), {{0, 1}, {1, 2}});
     const Set same = Random(3).PivotSet();
     Load(filter, same, true);
@@ -311,11 +248,14 @@ TEST_F(MatrixConverterNode, EqualSetsChangeNothing) {
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
     EXPECT_STREQ(filter.GetLastErrorString(), "MatrixConverter, No key were changed by filter.");
     EXPECT_EQ(&C(0, 0), before);
-    EXPECT_EQ(Values(C(0, 0)), (std::vector<float>{1, 2}));
-}
 
-TEST_F(MatrixConverterNode, MissingCurveIsReported) {
-    Keys(C(0, 0), {{0, 1}, {1, 2}});
+    KFCurve* curves[1] = {before};
+    EXPECT_FALSE(filter.Apply(*before));
+    EXPECT_EQ(filter.GetLastErrorID(), MC::eInvalidApplyMethod);
+    EXPECT_STREQ(filter.GetLastErrorString(), "MatrixConverter, invalid apply method.");
+    EXPECT_FALSE(filter.Apply(curves, 1));
+    EXPECT_EQ(filter.GetLastErrorID(), MC::eInvalidApplyMethod);
+
     node->Get(2)->Delete(1);
     filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 2, 3).m);
     EXPECT_FALSE(filter.Apply(*node, true));
@@ -358,25 +298,12 @@ TEST_P(MatrixConverterRandom, TotalMatrixKeptAtEverySample) {
     KFCurve& x = C(0, 0);
     ASSERT_GT(x.KeyGetCount(), 40);
     for (int c = 1; c < 9; ++c) ASSERT_EQ(Times(*Curve(*node, c / 3, c % 3)), Times(x)) << c;
-    double worst = 0.0;
-    for (int k = 0; k < x.KeyGetCount(); ++k) {
-        const KTime t = x.KeyGetPtr(k)->GetTime();
-        const M4 expected = NodeTotal(*original, t, source, param.sourceOrder);
-        const M4 actual = NodeTotal(*node, t, dest, param.destOrder);
-        worst = std::max(worst, MaxDifference(expected, actual));
-    }
-    EXPECT_LT(worst, 1e-6);
+    EXPECT_LT(WorstDifference(*original, source, param.sourceOrder, *node, dest, param.destOrder, Times(x)), 1e-6);
     if (param.unroll) return;  // the resampling rewrites the rotation curves' defaults
-
     // The default values convert the same way.
-    double v[9];
-    for (int c = 0; c < 9; ++c) v[c] = Curve(*original, c / 3, c % 3)->GetValue();
-    const M4 expected = Total(source, Translation(v[0], v[1], v[2]), Rotation(v[3], v[4], v[5], param.sourceOrder),
-                              Scaling(v[6], v[7], v[8]));
-    for (int c = 0; c < 9; ++c) v[c] = Curve(*node, c / 3, c % 3)->GetValue();
-    const M4 actual = Total(dest, Translation(v[0], v[1], v[2]), Rotation(v[3], v[4], v[5], param.destOrder),
-                            Scaling(v[6], v[7], v[8]));
-    EXPECT_LT(MaxDifference(expected, actual), 1e-6);
+    EXPECT_LT(MaxDifference(NodeTotal(*original, source, param.sourceOrder, nullptr),
+                            NodeTotal(*node, dest, param.destOrder, nullptr)),
+              1e-6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MatrixConverterRandom,
@@ -400,11 +327,7 @@ TEST_F(MatrixConverterNode, PivotTermWithoutPreAndPostRotationsUsesTheirStandIns
     Load(filter, dest, false);
     NodePtr original(node->Clone(false));
     EXPECT_TRUE(filter.Apply(*node, true));
-    KFCurve& x = C(0, 0);
-    for (int k = 0; k < x.KeyGetCount(); ++k) {
-        const KTime t = x.KeyGetPtr(k)->GetTime();
-        EXPECT_LT(MaxDifference(NodeTotal(*original, t, source, 0), NodeTotal(*node, t, dest, 0)), 1e-6) << k;
-    }
+    EXPECT_LT(WorstDifference(*original, source, 0, *node, dest, 0, Times(C(0, 0))), 1e-6);
 }
 
 TEST_F(MatrixConverterNode, NegativeScalingKeepsTheTotalMatrix) {
@@ -415,76 +338,56 @@ TEST_F(MatrixConverterNode, NegativeScalingKeepsTheTotalMatrix) {
     EXPECT_TRUE(filter.Apply(*node, true));
     Set source;
     source.Put(MC::eRotationPivot, Translation(0.3, 0.1, 0));
-    for (int k = 0; k < C(0, 0).KeyGetCount(); ++k) {
-        const KTime t = C(0, 0).KeyGetPtr(k)->GetTime();
-        EXPECT_LT(MaxDifference(NodeTotal(*original, t, source, 0), NodeTotal(*node, t, Set(), 0)), 1e-6) << k;
-    }
+    EXPECT_LT(WorstDifference(*original, source, 0, *node, Set(), 0, Times(C(0, 0))), 1e-6);
 }
 
-TEST_F(MatrixConverterNode, SamplesAtThePeriodAndTheLastExactlyAtTheEnd) {
-    Keys(C(0, 0), {{0, 0}, {0.99, 1}});
+// Keys at first and last (s), the period, whether the last key comes exactly at
+// the end and whether sampling starts on a multiple of the period: the keys
+// sampled, the first and the last two times.
+struct SamplingCase {
+    double first, last;
+    KTime period;
+    bool exactEnd, onMultiple;
+    int count;
+    KTime firstTime, secondLast, lastTime;
+};
+
+class MatrixConverterSampling : public ::testing::TestWithParam<SamplingCase> {};
+
+TEST_P(MatrixConverterSampling, SamplesAtThePeriodWithinTheKeys) {
+    const SamplingCase& c = GetParam();
+    NodePtr node = Transform();
+    Keys(*Curve(*node, 0, 0), {{c.first, 0}, {c.last, 1}});
+    MC filter;
+    filter.SetApplyConstantKeyReducer(false);
+    filter.SetApplyUnroll(false);
+    filter.SetResamplingPeriod(c.period);
+    filter.SetGenerateLastKeyExactlyAtEndTime(c.exactEnd);
+    filter.SetResamplingOnFrameRateMultiple(c.onMultiple);
     filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
     EXPECT_TRUE(filter.Apply(*node, true));
-    KFCurve& x = C(0, 0);
-    ASSERT_EQ(x.KeyGetCount(), 31);
-    for (int k = 0; k < 30; ++k) EXPECT_EQ(x.KeyGetPtr(k)->GetTime(), KTime(k * kFrame)) << k;
-    EXPECT_EQ(x.KeyGetPtr(30)->GetTime(), Sec(0.99));
-    EXPECT_EQ(Times(C(1, 0)), Times(x));
+    const std::vector<KTime> times = Times(*Curve(*node, 0, 0));  // the curves are new ones
+    ASSERT_EQ(static_cast<int>(times.size()), c.count);
+    EXPECT_EQ(times[0], c.firstTime);
+    EXPECT_EQ(times[times.size() - 2], c.secondLast);
+    EXPECT_EQ(times.back(), c.lastTime);
+    for (int k = 1; k + 1 < c.count; ++k) EXPECT_EQ(times[k] - times[k - 1], c.period) << k;
+    EXPECT_EQ(Times(*Curve(*node, 2, 2)), times);
 }
 
-TEST_F(MatrixConverterNode, LastSampleOnThePeriodWhenNotExactAtTheEnd) {
-    Keys(C(0, 0), {{0, 0}, {0.99, 1}});
-    filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
-    filter.SetGenerateLastKeyExactlyAtEndTime(false);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    KFCurve& x = C(0, 0);
-    ASSERT_EQ(x.KeyGetCount(), 31);
-    EXPECT_EQ(x.KeyGetPtr(30)->GetTime(), KTime(30 * kFrame));
-}
-
-TEST_F(MatrixConverterNode, LastKeyExactlyAtTheSpanEnd) {
-    Keys(C(0, 0), {{0, 0}, {1, 1}});
-    filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    KFCurve& x = C(0, 0);
-    ASSERT_EQ(x.KeyGetCount(), 31);
-    EXPECT_EQ(x.KeyGetPtr(29)->GetTime(), KTime(29 * kFrame));
-    EXPECT_EQ(x.KeyGetPtr(30)->GetTime(), Sec(1));
-    EXPECT_FLOAT_EQ(x.KeyGetPtr(30)->GetValue(), 1.0f);
-}
-
-// Every sample has its reserved key, however long the period.
-TEST_F(MatrixConverterNode, LongPeriodSamplesEveryStep) {
-    Keys(C(0, 0), {{0, 0}, {150, 1}});
-    filter.SetResamplingPeriod(Sec(100));
-    filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(0, 0)), Secs({0, 100, 150}));
-    EXPECT_EQ(Times(C(2, 2)), Secs({0, 100, 150}));
-}
-
-TEST_F(MatrixConverterNode, SamplingStartsOnTheMultipleAtOrBelowTheStart) {
-    Keys(C(0, 0), {{0.05, 0}, {0.5, 1}});
-    filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(C(0, 0).KeyGetPtr(0)->GetTime(), KTime(kFrame));
-
-    // Off the multiple: the first key's own time.
-    NodePtr other = TransformNode();
-    Keys(*Curve(*other, 0, 0), {{0.05, 0}, {0.5, 1}});
-    filter.SetResamplingOnFrameRateMultiple(false);
-    EXPECT_TRUE(filter.Apply(*other, true));
-    EXPECT_EQ(Curve(*other, 0, 0)->KeyGetPtr(0)->GetTime(), Sec(0.05));
-}
-
-TEST_F(MatrixConverterNode, NegativeStartIsRoundedDown) {
-    Keys(C(0, 0), {{-0.05, 0}, {0.5, 1}});
-    filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    // -0.05 s lies between -2 and -1 frames: the animation's beginning is kept.
-    EXPECT_EQ(C(0, 0).KeyGetPtr(0)->GetTime(), KTime(-2 * kFrame));
-    EXPECT_FLOAT_EQ(C(0, 0).KeyGetPtr(0)->GetValue(), 0.0f);
-}
+const KTime kOneFrame(kFrame);
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MatrixConverterSampling,
+    ::testing::Values(
+        SamplingCase{0, 0.99, kOneFrame, true, true, 31, KTime(0), KTime(29 * kFrame), Sec(0.99)},
+        SamplingCase{0, 0.99, kOneFrame, false, true, 31, KTime(0), KTime(29 * kFrame), KTime(30 * kFrame)},
+        SamplingCase{0, 1, kOneFrame, true, true, 31, KTime(0), KTime(29 * kFrame), Sec(1)},
+        // Every sample has its reserved key, however long the period.
+        SamplingCase{0, 150, Sec(100), true, true, 3, KTime(0), Sec(100), Sec(150)},
+        // Sampling starts on the multiple at or below the first key, rounding a negative start down.
+        SamplingCase{0.05, 0.5, kOneFrame, true, true, 15, KTime(kFrame), KTime(14 * kFrame), Sec(0.5)},
+        SamplingCase{-0.05, 0.5, kOneFrame, true, true, 18, KTime(-2 * kFrame), KTime(14 * kFrame), Sec(0.5)},
+        SamplingCase{0.05, 0.5, kOneFrame, true, false, 15, Sec(0.05), Sec(0.05) + KTime(13 * kFrame), Sec(0.5)}));
 
 TEST_F(MatrixConverterNode, FilterSpanLimitsTheSampling) {
     Keys(C(0, 0), {{0, 0}, {2, 2}});
@@ -496,7 +399,7 @@ TEST_F(MatrixConverterNode, FilterSpanLimitsTheSampling) {
     EXPECT_EQ(C(0, 0).KeyGetPtr(C(0, 0).KeyGetCount() - 1)->GetTime(), Sec(1.0));
 
     // A span without any key refuses rather than emptying the curves.
-    NodePtr other = TransformNode();
+    NodePtr other = Transform();
     Keys(*Curve(*other, 0, 0), {{0, 0}, {2, 2}});
     filter.SetStartTime(Sec(3));
     filter.SetStopTime(Sec(4));
@@ -538,7 +441,7 @@ TEST_F(MatrixConverterNode, WithoutKeysOnlyTheDefaultsAreConverted) {
 }
 
 TEST_F(MatrixConverterNode, HugeSpansAreRefused) {
-    KFCurveKey key = fcurvetest::MakeKey(1.0f);
+    KFCurveKey key = MakeKey(1.0f);
     C(0, 0).KeyAdd(KTime(-4000000000000000000LL), key);
     C(0, 0).KeyAdd(KTime(4000000000000000000LL), key);
     filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
@@ -546,7 +449,7 @@ TEST_F(MatrixConverterNode, HugeSpansAreRefused) {
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
     EXPECT_EQ(C(0, 0).KeyGetCount(), 2);
     // Just over ten million samples.
-    NodePtr other = TransformNode();
+    NodePtr other = Transform();
     Keys(*Curve(*other, 0, 0), {{0, 0}});
     Curve(*other, 0, 0)->KeyAdd(KTime(10000001LL * kFrame), key);
     EXPECT_FALSE(filter.Apply(*other, true));
@@ -555,8 +458,8 @@ TEST_F(MatrixConverterNode, HugeSpansAreRefused) {
     // A period as long as the span samples its ends only.
     filter.SetResamplingPeriod(KTime(4000000000000000000LL));
     EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(0, 0)), (std::vector<KTime>{KTime(-4000000000000000000LL), KTime(0),
-                                                   KTime(4000000000000000000LL)}));
+    EXPECT_EQ(Times(C(0, 0)),
+              (std::vector<KTime>{KTime(-4000000000000000000LL), KTime(0), KTime(4000000000000000000LL)}));
 }
 
 TEST_F(MatrixConverterNode, TranslationKeptWhenNoPivotMovesIt) {
@@ -574,7 +477,7 @@ TEST_F(MatrixConverterNode, TranslationKeptWhenNoPivotMovesIt) {
     EXPECT_EQ(C(1, 2).KeyGetCount(), 31);
 
     // A rotation pivot always brings the translation along.
-    NodePtr other = TransformNode();
+    NodePtr other = Transform();
     Keys(*Curve(*other, 0, 0), {{0, 1}, {1, 2}});
     filter.SetSourceMatrix(MC::eRotationPivot, Translation(0, 1, 0).m);
     translation = Curve(*other, 0, 0);
@@ -584,20 +487,20 @@ TEST_F(MatrixConverterNode, TranslationKeptWhenNoPivotMovesIt) {
 }
 
 TEST_F(MatrixConverterNode, SampleKeysTakeTheSourceKeyKinds) {
-    fcurvetest::Add(C(0, 0), 0, fcurvetest::MakeKey(0, fcurvetest::kLinear, KFCURVE_TANGEANT_USER));
-    fcurvetest::Add(C(0, 0), 0.5, fcurvetest::MakeKey(1, fcurvetest::kConstant, KFCURVE_TANGEANT_BREAK_BIT));
-    fcurvetest::Add(C(0, 0), 1, fcurvetest::MakeKey(1, fcurvetest::kCubic, KFCURVE_TANGEANT_TCB));
+    Add(C(0, 0), 0, MakeKey(0, kLinear, KFCURVE_TANGEANT_USER));
+    Add(C(0, 0), 0.5, MakeKey(1, kConstant, KFCURVE_TANGEANT_BREAK_BIT));
+    Add(C(0, 0), 1, MakeKey(1, kCubic, KFCURVE_TANGEANT_TCB));
     filter.SetSourceMatrix(MC::eRotationPivot, Translation(1, 0, 0).m);
     EXPECT_TRUE(filter.Apply(*node, true));
     KFCurve& x = C(0, 0);
-    EXPECT_EQ(x.KeyGetPtr(1)->GetInterpolation(), fcurvetest::kLinear);
+    EXPECT_EQ(x.KeyGetPtr(1)->GetInterpolation(), kLinear);
     EXPECT_EQ(x.KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned>(KFCURVE_TANGEANT_USER));
     // A tangent mode the samples cannot carry becomes auto.
-    EXPECT_EQ(x.KeyGetPtr(16)->GetInterpolation(), fcurvetest::kConstant);
+    EXPECT_EQ(x.KeyGetPtr(16)->GetInterpolation(), kConstant);
     EXPECT_EQ(x.KeyGetPtr(16)->GetTangeantMode(), static_cast<unsigned>(KFCURVE_TANGEANT_AUTO));
     EXPECT_EQ(x.KeyGetPtr(30)->GetTangeantMode(), static_cast<unsigned>(KFCURVE_TANGEANT_TCB));
     // Curves without keys give cubic auto keys.
-    EXPECT_EQ(C(1, 0).KeyGetPtr(3)->GetInterpolation(), fcurvetest::kCubic);
+    EXPECT_EQ(C(1, 0).KeyGetPtr(3)->GetInterpolation(), kCubic);
     EXPECT_EQ(C(1, 0).KeyGetPtr(3)->GetTangeantMode(), static_cast<unsigned>(KFCURVE_TANGEANT_AUTO));
 }
 
@@ -622,29 +525,9 @@ TEST_F(MatrixConverterNode, UnrollAndConstantKeyReductionAfterTheConversion) {
     EXPECT_GT(z.KeyGetPtr(z.KeyGetCount() - 1)->GetValue(), 400.0f);
     for (int k = 1; k < z.KeyGetCount(); ++k)
         EXPECT_LT(std::fabs(z.KeyGetPtr(k)->GetValue() - z.KeyGetPtr(k - 1)->GetValue()), 30.0f) << k;
-    for (int k = 0; k <= 30; ++k) {
-        const KTime t(k * kFrame);
-        EXPECT_LT(MaxDifference(NodeTotal(*original, t, source, 0), NodeTotal(*node, t, Set(), 0)), 1e-5) << k;
-    }
-}
-
-TEST(MatrixConverterFill, KindsOfThreeCurves) {
-    KFCurve a, b;
-    fcurvetest::Add(a, 1, fcurvetest::MakeKey(0, fcurvetest::kLinear, KFCURVE_TANGEANT_USER_BREAK));
-    fcurvetest::Add(a, 2, fcurvetest::MakeKey(0, fcurvetest::kConstant, 0x300));
-    KFCurve* curves[3] = {&a, &b, nullptr};
-    unsigned int interpolations[3], modes[3];
-    KTime before = Sec(0);  // before the first key: the first key's kind
-    MC::FillInterpAndTangeant(before, curves, interpolations, modes);
-    EXPECT_EQ(interpolations[0], fcurvetest::kLinear);
-    EXPECT_EQ(modes[0], static_cast<unsigned>(KFCURVE_TANGEANT_USER_BREAK));
-    EXPECT_EQ(interpolations[1], fcurvetest::kCubic);
-    EXPECT_EQ(modes[1], static_cast<unsigned>(KFCURVE_TANGEANT_AUTO));
-    EXPECT_EQ(interpolations[2], fcurvetest::kCubic);
-    KTime after = Sec(5);
-    MC::FillInterpAndTangeant(after, curves, interpolations, modes);
-    EXPECT_EQ(interpolations[0], fcurvetest::kConstant);
-    EXPECT_EQ(modes[0], static_cast<unsigned>(KFCURVE_TANGEANT_AUTO));
+    std::vector<KTime> frames;
+    for (int k = 0; k <= 30; ++k) frames.push_back(KTime(k * kFrame));
+    EXPECT_LT(WorstDifference(*original, source, 0, *node, Set(), 0, frames), 1e-5);
 }
 
 }  // namespace

@@ -1,60 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/kset.h"
-#include "fcurve/kfcurve.h"
-#include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
-#include "object/kdatatype.h"
 
-using namespace zeqsdk_400;
+using namespace nodetest;
 
 namespace {
-
-struct Deleter {
-    void operator()(KFCurveNode* node) const { node->Destroy(); }
-};
-using NodePtr = std::unique_ptr<KFCurveNode, Deleter>;
-
-KTime Seconds(double s) {
-    KTime t;
-    t.SetSecondDouble(s);
-    return t;
-}
-
-void AddKey(KFCurve* curve, double seconds, float value) {
-    KFCurveKey key;
-    key.Set(Seconds(seconds), value, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_NONE,
-            KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
-    curve->KeyAdd(Seconds(seconds), key);
-}
-
-KFCurveNode* Vector(const char* name, KDataType* type, int layerType, int channels = 3) {
-    static const char* const kAxes[] = {"X", "Y", "Z", "W"};
-    KFCurveNode* node = KFCurveNodeCreate(name, type, layerType, 0);
-    for (int i = 0; i < channels; ++i) {
-        KFCurveNode* child = KFCurveNodeCreate(kAxes[i]);
-        child->FCurveSet(KFCurveCreate(), true);
-        node->Add(child);
-    }
-    return node;
-}
 
 // A take's root as the scene node makes it: "Transform" with "T", "R", "S".
 KFCurveNode* TakeTemplate() {
     KFCurveNode* root = KFCurveNodeCreate("Root");
-    KFCurveNode* transform = KFCurveNodeCreate("Transform");
-    transform->Add(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
-    transform->Add(Vector("Lcl Rotation", &KDataTypeLclRotation, KFCL_EULER_XYZ));
-    transform->Add(Vector("S", &KDataTypeLclScaling, KFCL_MULT));
-    root->Add(transform);
+    root->Add(TransformNode("Lcl Rotation"));
     return root;
 }
 
@@ -89,8 +52,8 @@ void StoreTake(KZeq& zeq, KFCurveNode* root, bool onlyDefaults = false) {
         root->Get(i)->ZeqStore(&zeq, onlyDefaults, true, true, "Channel", true, false);
 }
 
-void ReadTake(KZeq& zeq, KFCurveNode* root, bool onlyDefaults = false) {
-    while (KFCurveNodeCreate(&zeq, root, onlyDefaults, true, false)) {
+void ReadTake(KZeq& zeq, KFCurveNode* root, bool onlyDefaults = false, bool createMissing = true) {
+    while (KFCurveNodeCreate(&zeq, root, onlyDefaults, createMissing, false)) {
     }
 }
 
@@ -120,50 +83,12 @@ protected:
     MemoryZeq file{GetParam()};
 };
 
-TEST_P(KFCurveNodeStore, TakeTreeRoundTripsIntoItsTemplate) {
+TEST_P(KFCurveNodeStore, TakeTreeRoundTripsIntoItsTemplateUnderShortNames) {
     NodePtr take(TakeTemplate());
     KFCurveNode* t = take->FindRecursive("Transform/T");
-    KFCurveNode* rotation = take->FindRecursive("Transform/R");
-    AddKey(t->Get(0)->FCurveGet(), 0.0, 1.0f);
-    AddKey(t->Get(0)->FCurveGet(), 1.0, 5.0f);
-    rotation->Get(2)->FCurveGet()->SetValue(45.0f);
-    KFCurveNode* layer = t->LayerCreate(2);
-    AddKey(layer->Get(1)->FCurveGet(), 0.5, 3.0f);
-    file.Write([&](KZeq& zeq) { StoreTake(zeq, take.get()); });
-
-    NodePtr read(TakeTemplate());
-    KFCurveNode* readT = read->FindRecursive("Transform/T");
-    KFCurveNode* readR = read->FindRecursive("Transform/R");
-    file.Read([&](KZeq& zeq) { ReadTake(zeq, read.get()); });
-    EXPECT_EQ(read->GetCount(), 1);
-    ASSERT_EQ(readT->Get(0)->FCurveGet()->KeyGetCount(), 2);
-    EXPECT_FLOAT_EQ(readT->Get(0)->FCurveGet()->Evaluate(Seconds(0.5)), 3.0f);
-    EXPECT_FLOAT_EQ(readR->Get(2)->FCurveGet()->GetValue(), 45.0f);
-    EXPECT_EQ(readR->GetLayerType(), KFCL_EULER_XYZ);
-    EXPECT_EQ(readT->GetLayerType(), KFCL_ADD);
-
-    KFCurveNode* readLayer = readT->LayerGet();
-    ASSERT_NE(readLayer, nullptr);
-    EXPECT_EQ(readLayer->GetLayerID(), 2);
-    EXPECT_EQ(readLayer->GetLayerType(), KFCL_ADD);
-    EXPECT_EQ(readLayer->ObjectLayerGet(), readT);
-    EXPECT_EQ(readLayer->GetNameInfo(), readT->GetNameInfo());
-    ASSERT_EQ(readLayer->GetCount(), 3);
-    KFCurveNode* layerY = readLayer->Get(1);
-    EXPECT_EQ(layerY->ObjectLayerGet(), readT->Get(1));
-    EXPECT_EQ(layerY->GetNameInfo(), readT->Get(1)->GetNameInfo());
-    EXPECT_EQ(layerY->FCurveGet()->KeyGetCount(), 1);
-
-    // The layered node evaluates as before.
-    double before[3], after[3];
-    t->GeneralEvaluate(before, Seconds(0.25));
-    readT->GeneralEvaluate(after, Seconds(0.25));
-    for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(before[i], after[i]);
-}
-
-TEST_P(KFCurveNodeStore, ShortNamesFindTheChildByType) {
-    NodePtr take(TakeTemplate());
-    take->FindRecursive("Transform/R/Y")->FCurveGet()->SetValue(12.0f);
+    Keys(C(*t, 0), {{0, 1}, {1, 5}}, kLinear);
+    take->FindRecursive("Transform/R/Z")->FCurveGet()->SetValue(45.0f);
+    Keys(C(*t->LayerCreate(2), 1), {{0.5, 3}}, kLinear);
     file.Write([&](KZeq& zeq) { StoreTake(zeq, take.get()); });
     file.Read([&](KZeq& zeq) {
         ASSERT_TRUE(zeq.FieldReadBegin("Channel"));
@@ -172,32 +97,35 @@ TEST_P(KFCurveNodeStore, ShortNamesFindTheChildByType) {
         while (zeq.FieldReadBegin("Channel")) names.emplace_back(zeq.FieldReadC().Buffer());
         EXPECT_EQ(names, (std::vector<std::string>{"T", "R", "S"}));
     });
+
     NodePtr read(TakeTemplate());
+    KFCurveNode* readT = read->FindRecursive("Transform/T");
     file.Read([&](KZeq& zeq) { ReadTake(zeq, read.get()); });
-    EXPECT_FLOAT_EQ(read->FindRecursive("Transform/Lcl Rotation/Y")->FCurveGet()->GetValue(), 12.0f);
+    EXPECT_EQ(read->GetCount(), 1);
+    ASSERT_EQ(C(*readT, 0).KeyGetCount(), 2);
+    EXPECT_FLOAT_EQ(read->FindRecursive("Transform/Lcl Rotation/Z")->FCurveGet()->GetValue(), 45.0f);
+    KFCurveNode* readLayer = readT->LayerGet();
+    ASSERT_NE(readLayer, nullptr);
+    EXPECT_EQ(readLayer->GetLayerID(), 2);
+    EXPECT_EQ(readLayer->GetLayerType(), KFCL_ADD);
+    EXPECT_EQ(readLayer->ObjectLayerGet(), readT);
+    EXPECT_EQ(readLayer->GetNameInfo(), readT->GetNameInfo());
+    ASSERT_EQ(readLayer->GetCount(), 3);
+    EXPECT_EQ(readLayer->Get(1)->ObjectLayerGet(), readT->Get(1));
+    EXPECT_EQ(readLayer->Get(1)->GetNameInfo(), readT->Get(1)->GetNameInfo());
+    // The layered node evaluates as before.
+    EXPECT_EQ(Eval(*readT, Sec(0.25)), Eval(*t, Sec(0.25)));
+    EXPECT_FLOAT_EQ(static_cast<float>(Eval(*readT, Sec(0.5))[1]), 3.0f);
 }
 
-TEST_P(KFCurveNodeStore, ChannelWithSuffixMatchesItsBaseName) {
+TEST_P(KFCurveNodeStore, UnknownChannelsAreSkippedOrCreatedAndSuffixesIgnored) {
     file.Write([](KZeq& zeq) {
         WriteChannel(zeq, "Channel", "T", [&] {
             WriteChannel(zeq, "Channel", "X  (old)", [&] { WriteDefault(zeq, 4.0); });
             WriteChannel(zeq, "Channel", "y(old)", [&] { WriteDefault(zeq, 5.0); });
         });
-    });
-    NodePtr root(KFCurveNodeCreate("Root"));
-    root->Add(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
-    file.Read([&](KZeq& zeq) { ReadTake(zeq, root.get()); });
-    KFCurveNode* t = root->Get(0);
-    ASSERT_EQ(t->GetCount(), 3);
-    EXPECT_FLOAT_EQ(t->Get(0)->FCurveGet()->GetValue(), 4.0f);
-    EXPECT_FLOAT_EQ(t->Get(1)->FCurveGet()->GetValue(), 5.0f);
-}
-
-TEST_P(KFCurveNodeStore, UnknownChannelsAreSkippedOrCreated) {
-    file.Write([](KZeq& zeq) {
-        WriteChannel(zeq, "Channel", "Extra", [&] {
-            WriteChannel(zeq, "Channel", "Inner", [&] { WriteDefault(zeq, 3.0); });
-        });
+        WriteChannel(zeq, "Channel", "Extra",
+                     [&] { WriteChannel(zeq, "Channel", "Inner", [&] { WriteDefault(zeq, 3.0); }); });
         // A curve read before any channel makes the node a leaf: its channels are skipped.
         WriteChannel(zeq, "Channel", "Leaf", [&] {
             WriteDefault(zeq, 2.0);
@@ -205,19 +133,21 @@ TEST_P(KFCurveNodeStore, UnknownChannelsAreSkippedOrCreated) {
         });
     });
     NodePtr fixed(KFCurveNodeCreate("Root"));
-    file.Read([&](KZeq& zeq) { EXPECT_EQ(KFCurveNodeCreate(&zeq, fixed.get(), false, false, false), nullptr); });
-    EXPECT_EQ(fixed->GetCount(), 0);
+    fixed->Add(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    file.Read([&](KZeq& zeq) { ReadTake(zeq, fixed.get(), false, false); });
+    EXPECT_EQ(fixed->GetCount(), 1);
+    EXPECT_EQ(Eval(*fixed, KTime(0)), (std::vector<double>{4, 5, 0}));  // the channels' base names match
 
     NodePtr open(KFCurveNodeCreate("Root"));
     file.Read([&](KZeq& zeq) { ReadTake(zeq, open.get()); });
-    ASSERT_EQ(open->GetCount(), 2);
-    KFCurveNode* extra = open->Get(0);
+    ASSERT_EQ(open->GetCount(), 3);
+    KFCurveNode* extra = open->FindRecursive("Extra");
     EXPECT_STREQ(extra->GetName(), "Extra");
     EXPECT_STREQ(extra->GetTimeWarpName(), "Extra");
     EXPECT_EQ(extra->FCurveGet(), nullptr);
     ASSERT_EQ(extra->GetCount(), 1);
     EXPECT_FLOAT_EQ(extra->Get(0)->FCurveGet()->GetValue(), 3.0f);
-    KFCurveNode* leaf = open->Get(1);
+    KFCurveNode* leaf = open->FindRecursive("Leaf");
     ASSERT_NE(leaf->FCurveGet(), nullptr);
     EXPECT_FLOAT_EQ(leaf->FCurveGet()->GetValue(), 2.0f);
     EXPECT_EQ(leaf->GetCount(), 0);
@@ -226,12 +156,11 @@ TEST_P(KFCurveNodeStore, UnknownChannelsAreSkippedOrCreated) {
     NodePtr withChannels(KFCurveNodeCreate("Root"));
     withChannels->Add(Vector("Leaf", nullptr, KFCL_NOLAYER));
     file.Read([&](KZeq& zeq) { ReadTake(zeq, withChannels.get()); });
-    EXPECT_EQ(withChannels->Get(0)->FCurveGet(), nullptr);
-
+    EXPECT_EQ(withChannels->FindRecursive("Leaf")->FCurveGet(), nullptr);
     NodePtr standalone;
     file.Read([&](KZeq& zeq) { standalone.reset(KFCurveNodeCreate(&zeq, false, false)); });
     ASSERT_NE(standalone, nullptr);
-    EXPECT_EQ(standalone->GetCount(), 1);
+    EXPECT_EQ(standalone->GetCount(), 2);
 }
 
 TEST_P(KFCurveNodeStore, LongRunsOfSkippedChannelsDoNotRecurse) {
@@ -250,7 +179,7 @@ TEST_P(KFCurveNodeStore, LongRunsOfSkippedChannelsDoNotRecurse) {
 
 TEST_P(KFCurveNodeStore, OnlyDefaultsWritesNoKeysAndNoLayers) {
     NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
-    AddKey(t->Get(0)->FCurveGet(), 0.0, 1.0f);
+    Keys(C(t, 0), {{0, 1}});
     t->LayerCreate(1);
     NodePtr plain(KFCurveNodeCreate("Plain"));
     plain->FCurveSet(KFCurveCreate(), true);
@@ -373,7 +302,8 @@ TEST_P(KFCurveNodeLayerTypeRepair, ReadLayerType) {
     file.Write([&](KZeq& zeq) {
         WriteChannel(zeq, "Channel", c.name, [&] {
             static const char* const kAxes[] = {"X", "Y", "Z", "W"};
-            for (int i = 0; i < c.channels; ++i) WriteChannel(zeq, "Channel", kAxes[i], [&] { WriteDefault(zeq, 1.0); });
+            for (int i = 0; i < c.channels; ++i)
+                WriteChannel(zeq, "Channel", kAxes[i], [&] { WriteDefault(zeq, 1.0); });
             if (c.storedLayerType != 0) WriteInt(zeq, "LayerType", c.storedLayerType);
         });
     });
