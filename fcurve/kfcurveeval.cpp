@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "fcurve/kfcurve.h"
@@ -140,7 +141,9 @@ CubicShape ComputeCubicShape(KFCurve& curve, int i) {
     return shape;
 }
 
-// The last cubic segment evaluated on this thread. Samplers evaluate a
+// The last cubic segment evaluated per curve on this thread, in a small table
+// indexed by the curve's address, so that evaluating a whole channel tree per
+// sample does not evict one curve's segment with the next. Samplers evaluate a
 // segment many times in a row; its shape is reused while the keys it was
 // computed from (the segment's two keys and their outer neighbours, compared
 // byte for byte), the key count and the TCB mode are unchanged, so edits
@@ -153,10 +156,16 @@ struct SegmentMemo {
     KFCurveKey keys[4];
     CubicShape shape;
 };
-thread_local SegmentMemo tSegmentMemo;
+constexpr int kSegmentMemoBits = 6;
+thread_local SegmentMemo tSegmentMemos[1 << kSegmentMemoBits];
+
+SegmentMemo& MemoOf(const KFCurve& curve) {
+    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&curve));
+    return tSegmentMemos[(address * 0x9E3779B97F4A7C15ULL) >> (64 - kSegmentMemoBits)];
+}
 
 const CubicShape& CubicShapeOf(KFCurve& curve, int i) {
-    SegmentMemo& memo = tSegmentMemo;
+    SegmentMemo& memo = MemoOf(curve);
     const int n = curve.KeyGetCount();
     const int first = i > 0 ? i - 1 : 0;
     const int last = i + 2 < n ? i + 2 : n - 1;

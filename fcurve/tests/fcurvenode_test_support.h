@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <random>
@@ -30,6 +31,15 @@ using fcurvetest::MakeKey;
 using fcurvetest::Sec;
 
 constexpr kLongLong kSecond = KTime::kTicksPerSecond;
+constexpr unsigned int kAuto = KFCURVE_TANGEANT_AUTO;
+constexpr unsigned int kUser = KFCURVE_TANGEANT_USER;
+constexpr unsigned int kUserBreak = KFCURVE_TANGEANT_USER_BREAK;
+constexpr unsigned int kTcb = KFCURVE_TANGEANT_TCB;
+
+// Key i's interpolation and tangent mode (disjoint flags), to compare both at once.
+inline unsigned int Kind(const KFCurve& curve, int i) {
+    return curve.KeyGetPtr(i)->GetInterpolation() | curve.KeyGetPtr(i)->GetTangeantMode();
+}
 
 struct NodeDestroyer {
     void operator()(KFCurveNode* node) const { node->Destroy(); }
@@ -79,6 +89,15 @@ inline KFCurveNode* TransformNode(const char* rotationName = "R") {
 inline KFCurve& C(KFCurveNode& node, int channel) { return *node.Get(channel)->FCurveGet(); }
 inline KFCurve& C(const NodePtr& node, int channel) { return C(*node, channel); }
 
+// Layer id of node (created where missing), its channels given the values.
+inline KFCurveNode* LayerAt(KFCurveNode& node, int id, std::initializer_list<float> values = {}) {
+    node.CreateLayerAt(id);
+    KFCurveNode* layer = node.LayerGet(id);
+    int i = 0;
+    for (float v : values) C(*layer, i++).SetValue(v);
+    return layer;
+}
+
 // Keys (seconds, value): cubic ones with auto tangents, others with user ones.
 inline void Keys(KFCurve& curve, std::initializer_list<std::pair<double, float>> keys,
                  unsigned int interpolation = kCubic) {
@@ -94,6 +113,15 @@ inline void KeyAll(KFCurveNode& node, double seconds, std::initializer_list<floa
 }
 inline void KeyAll(const NodePtr& node, double seconds, std::initializer_list<float> values) {
     KeyAll(*node, seconds, values);
+}
+
+// Keys every channel of node at 0, 1, 2, ... s, one row of values per second.
+inline void KeyRows(KFCurveNode& node, std::initializer_list<std::initializer_list<float>> rows) {
+    double seconds = 0.0;
+    for (const auto& row : rows) KeyAll(node, seconds++, row);
+}
+inline void KeyRows(const NodePtr& node, std::initializer_list<std::initializer_list<float>> rows) {
+    KeyRows(*node, rows);
 }
 
 inline std::vector<float> Values(const KFCurve& curve) {
@@ -143,6 +171,35 @@ inline void ExpectSameRotation(const double* a, const double* b, double toleranc
 }
 
 inline void CountEvents(KFCurve*, KFCurveEvent*, void* data) { ++*static_cast<int*>(data); }
+
+// A filter against its straightforward reference on random curves, rounds
+// times: make(rng) gives the input curves, run(rng, actual, expected) applies
+// the filter to them and the reference to copies made before; the two must
+// then hold the same keys, byte for byte, and the same default value.
+template <class Make, class Run>
+void AgainstReference(unsigned seed, int rounds, Make make, Run run) {
+    std::mt19937 rng(seed);
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(::testing::Message() << "round " << round);
+        std::vector<std::unique_ptr<KFCurve>> curves = make(rng), copies;
+        std::vector<KFCurve*> actual, expected;
+        for (auto& curve : curves) {
+            copies.push_back(std::make_unique<KFCurve>());
+            copies.back()->CopyFrom(*curve, true);
+            actual.push_back(curve.get());
+            expected.push_back(copies.back().get());
+        }
+        run(rng, actual, expected);
+        for (std::size_t c = 0; c < curves.size(); ++c) {
+            ASSERT_EQ(actual[c]->KeyGetCount(), expected[c]->KeyGetCount()) << "curve " << c;
+            EXPECT_EQ(actual[c]->GetValue(), expected[c]->GetValue()) << "curve " << c;
+            for (int k = 0; k < actual[c]->KeyGetCount(); ++k)
+                ASSERT_EQ(std::memcmp(actual[c]->KeyGetPtr(k), expected[c]->KeyGetPtr(k), sizeof(KFCurveKey)), 0)
+                    << "curve " << c << " key " << k;
+            EXPECT_TRUE(actual[c]->CheckCurve());
+        }
+    }
+}
 
 // A key of a random kind (interpolations, tangent modes, weights, TCB) holding
 // value, its user tangents sloping by slope; for the comparisons of filters

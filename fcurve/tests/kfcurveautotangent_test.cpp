@@ -25,28 +25,17 @@ const Conversion kRight = &KFCURVE_ComputeRightBezierFromAuto;
 const Conversion kLeftInverse = &KFCURVE_ComputeLeftAutoFromBezier;
 const Conversion kRightInverse = &KFCURVE_ComputeRightAutoFromBezier;
 
-// Keys at 0, 2 and 3 s with values 0, 4 and 1: slopes 2 then -3.
-void FillAuto(KFCurve& curve) {
-    const float keys[][2] = {{0, 0}, {2, 4}, {3, 1}};
-    for (const auto& k : keys) Add(curve, k[0], MakeKey(k[1], kCubic, KFCURVE_TANGEANT_AUTO));
-}
-
 }  // namespace
 
 TEST(KFCurveAutoTangent, WorkedExamples) {
-    const double tl = 2.0;
-    const double tr = -4.0;
-    EXPECT_DOUBLE_EQ(Convert(kLeft, 0, tl, tr), -1.0);
-    EXPECT_DOUBLE_EQ(Convert(kRight, 0, tl, tr), -1.0);
-    EXPECT_DOUBLE_EQ(Convert(kLeft, 100, tl, tr), tl);
-    EXPECT_DOUBLE_EQ(Convert(kRight, 100, tl, tr), tr);
-    EXPECT_DOUBLE_EQ(Convert(kLeft, -100, tl, tr), tr);
-    EXPECT_DOUBLE_EQ(Convert(kRight, -100, tl, tr), tl);
-    // Beyond +500 with equal slopes the two sides sweep apart.
-    EXPECT_DOUBLE_EQ(Convert(kLeft, 600, 3.0, 3.0), 3.0 - 40.0);
-    EXPECT_DOUBLE_EQ(Convert(kRight, 600, 3.0, 3.0), 3.0 + 40.0);
-    EXPECT_DOUBLE_EQ(Convert(kLeft, -600, 3.0, 3.0), 3.0 + 40.0);
-    EXPECT_DOUBLE_EQ(Convert(kRight, -600, 3.0, 3.0), 3.0 - 40.0);
+    // {auto, toLeft, toRight, left, right}: 0 is the mean slope, +-100 the one-sided slopes; beyond +-500
+    // with equal slopes the two sides sweep apart.
+    const double cases[][5] = {{0, 2, -4, -1, -1},     {100, 2, -4, 2, -4},   {-100, 2, -4, -4, 2},
+                               {600, 3, 3, -37, 43},   {-600, 3, 3, 43, -37}};
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(Convert(kLeft, c[0], c[1], c[2]), c[3]) << c[0];
+        EXPECT_DOUBLE_EQ(Convert(kRight, c[0], c[1], c[2]), c[4]) << c[0];
+    }
     // Equal slopes invert to 0; derivatives below 1e-5 are written back as 0.
     EXPECT_EQ(Convert(kLeftInverse, 4.0, 4.0, 4.0), 0.0);
     EXPECT_EQ(Convert(kRightInverse, 4.0, 4.0, 4.0), 0.0);
@@ -60,16 +49,17 @@ class KFCurveAutoRoundTrip : public ::testing::TestWithParam<std::tuple<double, 
 
 TEST_P(KFCurveAutoRoundTrip, InverseGivesTheAutoParameterBack) {
     const auto [a, tl, tr] = GetParam();
-    EXPECT_NEAR(Convert(kLeftInverse, Convert(kLeft, a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
-    EXPECT_NEAR(Convert(kRightInverse, Convert(kRight, a, tl, tr), tl, tr), a, 1e-6 * (1 + std::fabs(a)));
+    const double tol = 1e-6 * (1 + std::fabs(a));
+    EXPECT_NEAR(Convert(kLeftInverse, Convert(kLeft, a, tl, tr), tl, tr), a, tol);
+    EXPECT_NEAR(Convert(kRightInverse, Convert(kRight, a, tl, tr), tl, tr), a, tol);
     // Both sides at once agree with the one-sided forms.
     double l, r, al = a, ar = -a, tlv = tl, trv = tr;
     KFCURVE_ComputeBezierFromAuto(l, r, al, ar, tlv, trv);
     EXPECT_EQ(l, Convert(kLeft, a, tl, tr));
     EXPECT_EQ(r, Convert(kRight, -a, tl, tr));
     KFCURVE_ComputeAutoFromBezier(al, ar, l, r, tlv, trv);
-    EXPECT_NEAR(al, a, 1e-6 * (1 + std::fabs(a)));
-    EXPECT_NEAR(ar, -a, 1e-6 * (1 + std::fabs(a)));
+    EXPECT_NEAR(al, a, tol);
+    EXPECT_NEAR(ar, -a, tol);
 }
 
 INSTANTIATE_TEST_SUITE_P(LinearRange, KFCurveAutoRoundTrip,
@@ -81,8 +71,9 @@ INSTANTIATE_TEST_SUITE_P(SweepRange, KFCurveAutoRoundTrip,
                                             ::testing::Values(2.0, -3.0, 1.0), ::testing::Values(7.0, -0.5, 1.0)));
 
 TEST(KFCurveAutoTangent, SlopesAroundKeysAndPerKeyForms) {
-    KFCurve curve;
-    FillAuto(curve);
+    KFCurve curve;  // keys at 0, 2 and 3 s with values 0, 4 and 1: slopes 2 then -3
+    const float keys[][2] = {{0, 0}, {2, 4}, {3, 1}};
+    for (const auto& k : keys) Add(curve, k[0], MakeKey(k[1], kCubic, KFCURVE_TANGEANT_AUTO));
     const double expected[][2] = {{2, 2}, {2, -3}, {-3, -3}, {0, 0}};  // the ends repeat their one slope
     for (int i = 0; i < 4; ++i) {
         double tl = -1, tr = -1;
@@ -90,18 +81,12 @@ TEST(KFCurveAutoTangent, SlopesAroundKeysAndPerKeyForms) {
         EXPECT_EQ(tl, expected[i][0]) << i;
         EXPECT_EQ(tr, expected[i][1]) << i;
     }
+    // The per-key forms use those slopes: auto 100 gives the one-sided slopes and back.
     double l, r, al = 100, ar = 100;
     KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 1);
-    EXPECT_DOUBLE_EQ(l, 2.0);
-    EXPECT_DOUBLE_EQ(r, -3.0);
+    EXPECT_TRUE(core::AllNear({2, -3}, {float(l), float(r)}, 1e-9));
     KFCURVE_ComputeAutoFromBezierForKey(al, ar, l, r, &curve, 1);
-    EXPECT_NEAR(al, 100.0, 1e-9);
-    EXPECT_NEAR(ar, 100.0, 1e-9);
-    double d = 0, a = 0;
-    KFCURVE_ComputeRightBezierFromAutoForKey(d, a, &curve, 1);
-    EXPECT_DOUBLE_EQ(d, -0.5);  // the mean of the slopes
-    KFCURVE_ComputeLeftAutoFromBezierForKey(a, l, &curve, 1);
-    EXPECT_NEAR(a, 100.0, 1e-9);
+    EXPECT_TRUE(core::AllNear({100, 100}, {float(al), float(ar)}, 1e-9));
 }
 
 TEST(KFCurveAutoTangent, PerKeyFormsOnCurvesWithoutEnoughKeysAreFlatAndDefined) {

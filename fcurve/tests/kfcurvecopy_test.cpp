@@ -36,33 +36,21 @@ TEST(KFCurveCopyTest, CopyFromTakesKeysAndSettingsButNotCallbacks) {
     KFCurve source;
     FillUser(source, 40);
     source.SetValue(3.0f);
-    const float color[3] = {0.2f, 0.4f, 0.6f};
-    source.SetColor(color);
-    source.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_MIRROR);
-    source.SetPostExtrapolationCount(4);
-    source.SetWasData(2);
+    SetExtrapolation(source, KFCURVE_EXTRAPOLATION_CONSTANT, 0, KFCURVE_EXTRAPOLATION_MIRROR, 4);
     source.CandidateSet(Sec(0.5), 7.0);
-
+    EventLog log;
     KFCurve target;
     FillUser(target, 70);  // more keys than the source: the rest go
-    EventLog log;
     target.CallbackRegister(&EventLog::Record, &log);
     target.CopyFrom(source, true);
     EXPECT_TRUE(SameKeys(source, target));
     EXPECT_TRUE(target.CheckCurve());
     EXPECT_EQ(target.GetValue(), 3.0f);
-    EXPECT_EQ(target.GetColor()[2], 0.6f);
-    EXPECT_EQ(target.GetPostExtrapolation(), KFCURVE_EXTRAPOLATION_MIRROR);
-    EXPECT_EQ(target.GetPostExtrapolationCount(), 4u);
-    EXPECT_EQ(target.GetWasData(), 2);
     EXPECT_EQ(target.CandidateGet(), 7.0f);
+    EXPECT_EQ(Sample(target, -5, 50, 50), Sample(source, -5, 50, 50)) << "with the extrapolation";
     EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_KEY, -1, -1, 1}));
     target.CopyFrom(source, false);
     EXPECT_EQ(target.KeyGetCount(), 0);
-    log.events.clear();
-    target.SetSelected(true);  // selecting the curve is reported too
-    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_SELECTION, -1, -1, 1}));
-    target.CallbackUnregister(&EventLog::Record, &log);
 }
 
 TEST(KFCurveCopyTest, CopyOfASpanHoldsTheKeysInIt) {
@@ -70,10 +58,10 @@ TEST(KFCurveCopyTest, CopyOfASpanHoldsTheKeysInIt) {
     FillUser(curve, 6);
     curve.SetValue(-1.0f);
     curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-    CurvePtr full(curve.Copy());
+    CurvePtr full(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()));
     EXPECT_TRUE(SameKeys(curve, *full));
     EXPECT_EQ(full->GetPreExtrapolation(), KFCURVE_EXTRAPOLATION_REPETITION);
-    EXPECT_TRUE(SameKeys(curve, *CurvePtr(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()))));
+    EXPECT_TRUE(SameKeys(curve, *CurvePtr(curve.Copy())));
     CurvePtr span(curve.Copy(Sec(1.0), Sec(3.0)));
     EXPECT_EQ(KeyTimes(*span), (std::vector<double>{1.0, 2.0, 3.0}));
     EXPECT_EQ(std::memcmp(span->KeyGetPtr(0), curve.KeyGetPtr(1), sizeof(KFCurveKey)), 0);
@@ -109,23 +97,19 @@ TEST(KFCurveCopyTest, DeleteAcrossBlocksGivesTheirMemoryBack) {
     EXPECT_TRUE(curve.Delete(10, 180));
     EXPECT_LT(KFCurve::GetRecordingMemory(), before);
     EXPECT_TRUE(curve.CheckCurve());
-    EXPECT_TRUE(KeysOrdered(curve));
-    ASSERT_EQ(curve.KeyGetCount(), 29);
-    EXPECT_EQ(curve.KeyGetPtr(9)->GetValue(), 90.0f);
-    EXPECT_EQ(curve.KeyGetPtr(10)->GetValue(), 1810.0f);
-    EXPECT_EQ(curve.KeyGetPtr(28)->GetValue(), 1990.0f);
+    std::vector<float> kept;
+    for (int i = 0; i < 200; ++i)
+        if (i < 10 || i > 180) kept.push_back(10.0f * i);
+    EXPECT_EQ(KeyValues(curve), kept);
     // The curve keeps working over the released blocks, and the block table
     // follows reservations beyond the keys and shrinking.
     for (int i = 0; i < 100; ++i) Add(curve, 300 + i, MakeKey(1.0f));
-    EXPECT_EQ(curve.KeyGetCount(), 129);
     curve.KeyModifyBegin(300);
     curve.KeyModifyEnd(100);
-    EXPECT_TRUE(curve.CheckCurve());
     curve.KeyShrink();
     EXPECT_TRUE(curve.CheckCurve());
+    EXPECT_EQ(curve.KeyGetCount(), 100);
 }
-
-// ---- Replace ---------------------------------------------------------------------
 
 class KFCurveReplaceTest : public ::testing::Test {
 protected:
@@ -146,8 +130,7 @@ TEST_F(KFCurveReplaceTest, TheSpanTakesTheSourceKeysAndJoinsWithTheFormerSlopes)
     target.CandidateSet(Sec(1.0), 1.0);
     target.Replace(&source, Sec(3.0), Sec(6.0), true, false);
     EXPECT_EQ(KeyTimes(target), kReplaced);
-    EXPECT_EQ(target.KeyGetPtr(3)->GetValue(), 100.0f);
-    EXPECT_EQ(target.KeyGetPtr(5)->GetValue(), 120.0f);
+    EXPECT_EQ(KeyValues(target), (std::vector<float>{0, 1, 2, 100, 110, 120, 7, 8, 9, 10}));
     EXPECT_FLOAT_EQ(target.KeyGetLeftDerivative(3), leftSlope);
     EXPECT_FLOAT_EQ(target.KeyGetRightDerivative(5), rightSlope);
     EXPECT_FALSE(target.IsCandidate());
@@ -183,10 +166,9 @@ TEST_F(KFCurveReplaceTest, AnEmptySourceUpToTheLargestTimeClearsTheTail) {
 }
 
 TEST_F(KFCurveReplaceTest, AnEmptySourceCanKeyTheSpanEnds) {
-    KFCurve empty;
+    KFCurve empty, cleared;
     empty.SetValue(-5.0f);
     // Just outside the span the curve keeps the value it has once the span's keys are gone.
-    KFCurve cleared;
     cleared.CopyFrom(target);
     cleared.Delete(Sec(3.0) - KTime(1), Sec(6.0) + KTime(1));
     const float before = cleared.Evaluate(Sec(3.0) - KTime(1));
@@ -201,10 +183,7 @@ TEST_F(KFCurveReplaceTest, EulerAndQuaternionFormsOffsetOrFlipTheSpanAndItsFollo
     KFCurve quaternion;
     quaternion.CopyFrom(target);
     target.ReplaceForEulerXYZ(&source, Sec(3.0), Sec(6.0), 360.0f, 0.0f, true, false, true, false);
-    EXPECT_EQ(target.KeyGetPtr(3)->GetValue(), 460.0f);
-    EXPECT_EQ(target.KeyGetPtr(5)->GetValue(), 480.0f);
-    EXPECT_EQ(target.KeyGetPtr(6)->GetValue(), 367.0f);
-    EXPECT_EQ(target.KeyGetPtr(2)->GetValue(), 2.0f);
+    EXPECT_EQ(KeyValues(target), (std::vector<float>{0, 1, 2, 460, 470, 480, 367, 368, 369, 370}));
     KFCurve mirrored;
     for (int i = 0; i <= 10; ++i) Add(mirrored, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_USER_BREAK, 1.0f, 2.0f));
     mirrored.ReplaceForEulerXYZ(&source, Sec(3.0), Sec(6.0), 0.0f, 180.0f, true, false, false, true);

@@ -25,6 +25,29 @@ struct ShapeCase {
 
 class KFCurveInsertShape : public ::testing::TestWithParam<ShapeCase> {};
 
+// Keys at the given times with values first + step x index and broken user
+// tangents: right 0.5, next-left nextLeft + index.
+void FillBroken(KFCurve& curve, const std::vector<double>& times, float first, float step, float nextLeft) {
+    for (std::size_t i = 0; i < times.size(); ++i)
+        Add(curve, times[i], MakeKey(first + step * i, kCubic, KFCURVE_TANGEANT_USER_BREAK, 0.5f, nextLeft + i));
+}
+
+class KFCurveMoveTest : public ::testing::Test {
+protected:
+    // Keys at 0 .. 5 s; each key's incoming tangent is 10 + its index.
+    void SetUp() override {
+        for (int i = 0; i < 6; ++i)
+            Add(curve, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_USER_BREAK, -1.0f - i, 11.0f + i));
+    }
+    float IncomingAt(double seconds) {
+        for (int i = 0; i < curve.KeyGetCount(); ++i)
+            if (curve.KeyGetPtr(i)->GetTime() == Sec(seconds)) return curve.KeyGetLeftDerivative(i);
+        ADD_FAILURE() << "no key at " << seconds;
+        return 0.0f;
+    }
+    KFCurve curve;
+};
+
 }  // namespace
 
 TEST_P(KFCurveInsertShape, KeyInsertLeavesTheSamplesAsTheyWere) {
@@ -48,11 +71,9 @@ TEST_P(KFCurveInsertShape, KeyInsertLeavesTheSamplesAsTheyWere) {
     std::vector<double> times = {-0.5, end + 0.5};
     for (int k = 0; k < 12; ++k) times.push_back((random() % 10000) * end / 10000.0);
     for (double t : times) {
-        const int count = curve.KeyGetCount();
         const int index = curve.KeyInsert(Sec(t));
         ASSERT_GE(index, 0);
         EXPECT_EQ(curve.KeyGetPtr(index)->GetTime(), Sec(t)) << "the answer names the key at the time";
-        EXPECT_LE(curve.KeyGetCount(), count + 1);
     }
     EXPECT_TRUE(KeysOrdered(curve));
     EXPECT_TRUE(AllNear(before, Sample(curve, -1.0, end + 1.0, 1500), c.tolerance));
@@ -73,11 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(KFCurveEditTest, KeyInsertAtAKeyChangesNothingAndAfterTheLastAnswersTheNewKey) {
     KFCurve curve;
     for (int i = 0; i < 4; ++i) Add(curve, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_AUTO));
-    std::vector<KFCurveKey> keys;
-    for (int i = 0; i < 4; ++i) keys.push_back(*curve.KeyGetPtr(i));
+    KFCurve copy;
+    copy.CopyFrom(curve);
     int hint = 0;
     EXPECT_EQ(curve.KeyInsert(Sec(2.0), &hint), 2);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(std::memcmp(&keys[i], curve.KeyGetPtr(i), sizeof(KFCurveKey)), 0);
+    ASSERT_EQ(curve.KeyGetCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(std::memcmp(copy.KeyGetPtr(i), curve.KeyGetPtr(i), sizeof(KFCurveKey)), 0);
 
     KFCurve line;
     Add(line, 0.0, MakeKey(1.0f, kLinear));
@@ -85,53 +107,27 @@ TEST(KFCurveEditTest, KeyInsertAtAKeyChangesNothingAndAfterTheLastAnswersTheNewK
     const int index = line.KeyInsert(Sec(2.0));
     ASSERT_EQ(index, 2);
     line.KeyGetPtr(index)->SetValue(8.0f);  // as channel setters do with the answer
-    EXPECT_EQ(line.KeyGetPtr(1)->GetValue(), 3.0f);
-    EXPECT_EQ(line.Evaluate(Sec(1.5)), 5.5f);
+    EXPECT_EQ(KeyValues(line), (std::vector<float>{1, 3, 8}));
 }
 
 TEST(KFCurveEditTest, KeysAddedOnTheCurveTakeItsValue) {
     KFCurve curve;
     curve.SetValue(6.0f);
     EXPECT_EQ(curve.KeyAdd(Sec(1.0)), 0);
-    EXPECT_EQ(curve.KeyGetPtr(0)->GetValue(), 6.0f);
     EXPECT_EQ(curve.KeyGetPtr(0)->GetTangeantMode(), KFCURVE_TANGEANT_AUTO);
     Add(curve, 3.0, MakeKey(10.0f, kLinear));
     curve.KeyGetPtr(0)->SetInterpolation(kLinear);
     EXPECT_EQ(curve.KeyAdd(Sec(2.0)), 1);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetValue(), 8.0f);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{6, 8, 10}));
     KFCurve empty;
     EXPECT_EQ(empty.KeyInsert(Sec(4.0)), 0);
     EXPECT_EQ(empty.KeyGetCount(), 1);
 }
 
-// ---- Moving keys ----------------------------------------------------------------
-
-namespace {
-
-class KFCurveMoveTest : public ::testing::Test {
-protected:
-    // Keys at 0 .. 5 s; each key's incoming tangent is 10 + its index.
-    void SetUp() override {
-        for (int i = 0; i < 6; ++i)
-            Add(curve, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_USER_BREAK, -1.0f - i, 11.0f + i));
-    }
-    float IncomingAt(double seconds) {
-        for (int i = 0; i < curve.KeyGetCount(); ++i)
-            if (curve.KeyGetPtr(i)->GetTime() == Sec(seconds)) return curve.KeyGetLeftDerivative(i);
-        ADD_FAILURE() << "no key at " << seconds;
-        return 0.0f;
-    }
-    KFCurve curve;
-};
-
-}  // namespace
-
 TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranceLater) {
-    EXPECT_EQ(curve.KeyMove(2, Sec(2.5)), 2);
-    EXPECT_EQ(curve.KeyMove(0, Sec(-3.0)), 0);
-    EXPECT_EQ(curve.KeyMove(5, Sec(50.0)), 5);
-    EXPECT_EQ(curve.KeyMove(6, Sec(1.0)), -1);
-    EXPECT_EQ(curve.KeyMove(-1, Sec(1.0)), -1);
+    // {key, to, answer}
+    const double moves[][3] = {{2, 2.5, 2}, {0, -3, 0}, {5, 50, 5}, {6, 1, -1}, {-1, 1, -1}};
+    for (const auto& m : moves) EXPECT_EQ(curve.KeyMove(int(m[0]), Sec(m[1])), int(m[2])) << m[0];
     EXPECT_EQ(KeyTimes(curve), (std::vector<double>{-3, 1, 2.5, 3, 4, 50}));
     // Onto key 3: the moved key and the keys after its old and new places keep their incoming tangents.
     const float movedIncoming = IncomingAt(1.0);
@@ -139,8 +135,7 @@ TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranc
     const float afterNew = IncomingAt(4.0);
     ASSERT_EQ(curve.KeyMove(1, Sec(3.0)), 3);
     EXPECT_EQ(curve.KeyGetPtr(3)->GetTime(), Sec(3.0) + Sec(0.00001));
-    EXPECT_EQ(curve.KeyGetPtr(3)->GetValue(), 1.0f);
-    EXPECT_EQ(curve.KeyGetCount(), 6);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{0, 2, 3, 1, 4, 5}));
     EXPECT_EQ(curve.KeyGetLeftDerivative(3), movedIncoming);
     EXPECT_EQ(IncomingAt(2.5), afterOld);
     EXPECT_EQ(IncomingAt(4.0), afterNew);
@@ -149,7 +144,7 @@ TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranc
 TEST_F(KFCurveMoveTest, MovingEveryKeyShiftsTimesAndValuesUpToTheEndOfTheTimeLine) {
     curve.KeyMoveOf(false, Sec(1.0), 2.0f);
     EXPECT_EQ(KeyTimes(curve), (std::vector<double>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(curve.KeyGetPtr(0)->GetValue(), 2.0f);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{2, 3, 4, 5, 6, 7}));
     curve.KeyMoveOf(false, KTime(LLONG_MAX), 0.0f);  // stops instead of wrapping
     EXPECT_EQ(curve.KeyGetPtr(5)->GetTime(), KTime::Infinite());
     EXPECT_TRUE(KeysOrdered(curve));
@@ -169,27 +164,12 @@ TEST_F(KFCurveMoveTest, SelectedKeysMoveAndPassTheirNeighbours) {
     EXPECT_EQ(KeyTimes(curve), (std::vector<double>{0, 3, 3.5, 4, 4.5, 5}));
     EXPECT_EQ(KeyValues(curve), (std::vector<float>{0, 3, 2, 4, 3, 5}));
     curve.KeyMoveOf(true, Sec(-4.2), 0.0f);
-    EXPECT_TRUE(KeysOrdered(curve));
-    EXPECT_EQ(curve.KeyGetCount(), 6);
+    EXPECT_TRUE(KeysOrdered(curve) && curve.KeyGetCount() == 6);
 }
-
-// ---- Inserting another curve -------------------------------------------------------
-
-namespace {
-
-// Keys at the given times with values first + step x index and broken user
-// tangents: right 0.5, next-left nextLeft + index.
-void FillBroken(KFCurve& curve, const std::vector<double>& times, float first, float step, float nextLeft) {
-    for (std::size_t i = 0; i < times.size(); ++i)
-        Add(curve, times[i], MakeKey(first + step * i, kCubic, KFCURVE_TANGEANT_USER_BREAK, 0.5f, nextLeft + i));
-}
-
-}  // namespace
 
 TEST(KFCurveInsertTest, AppendingAfterTheEndUsesTheSeam) {
-    KFCurve curve;
+    KFCurve curve, source;
     FillBroken(curve, {0, 1}, 0, 1, 1);
-    KFCurve source;
     FillBroken(source, {10, 11, 12}, 5, 1, 3);
     curve.CandidateSet(Sec(0.5), 1.0);
     curve.Insert(&source, Sec(5.0), -7.0f);
@@ -201,19 +181,17 @@ TEST(KFCurveInsertTest, AppendingAfterTheEndUsesTheSeam) {
 }
 
 TEST(KFCurveInsertTest, MergingKeepsTheIncomingTangentsAroundTheNewKeys) {
-    KFCurve curve;
+    KFCurve curve, source;
     FillBroken(curve, {0, 1, 2, 3, 4, 5}, 0, 1, 10);
-    KFCurve source;
     FillBroken(source, {0, 0.5, 1}, -1, 0, 20);
     const float into3 = curve.KeyGetLeftDerivative(3);
     const float into4 = curve.KeyGetLeftDerivative(4);
     curve.Insert(&source, Sec(2.25), 99.0f);
     EXPECT_EQ(KeyTimes(curve), (std::vector<double>{0, 1, 2, 2.25, 2.75, 3, 3.25, 4, 5}));
-    EXPECT_EQ(curve.KeyGetLeftDerivative(3), 99.0f);  // the seam
-    EXPECT_EQ(curve.KeyGetLeftDerivative(4), 20.0f);  // the source's own incoming tangents
-    EXPECT_EQ(curve.KeyGetLeftDerivative(6), 21.0f);
-    EXPECT_EQ(curve.KeyGetLeftDerivative(5), into3);  // the kept keys' incoming tangents
-    EXPECT_EQ(curve.KeyGetLeftDerivative(7), into4);
+    // The seam, the source's own incoming tangents and the kept keys' incoming tangents.
+    std::vector<float> incoming;
+    for (int i = 3; i < 8; ++i) incoming.push_back(curve.KeyGetLeftDerivative(i));
+    EXPECT_EQ(incoming, (std::vector<float>{99, 20, into3, 21, into4}));
 
     // A key landing on a key replaces it, and its follower keeps its tangent.
     KFCurve one;

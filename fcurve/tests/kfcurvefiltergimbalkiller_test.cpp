@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,17 +44,15 @@ protected:
 };
 
 TEST_F(GimbleKiller, SmallStepsAndKeysCloserThanTheMinimumIntervalAreNotSubdivided) {
-    KeyAll(node, 0, {0, 0, 0});
-    KeyAll(node, 1, {0, 0, 6});
+    KeyRows(node, {{0, 0, 0}, {0, 0, 6}});
     KeyAll(node, 1 + 1.0 / 2000, {0, 0, 96});
     EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(node, 2)), (std::vector<KTime>{Sec(0), Sec(1), Sec(1 + 1.0 / 2000)}));
+    EXPECT_EQ(Times(C(node, 2)), Secs({0, 1, 1 + 1.0 / 2000}));
     EXPECT_EQ(Values(C(node, 2)), (std::vector<float>{0, 6, 96}));
 }
 
 TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
-    KeyAll(node, 0, {0, 0, 0});
-    KeyAll(node, 1, {0, 0, 90});
+    KeyRows(node, {{0, 0, 0}, {0, 0, 90}});
     EXPECT_TRUE(filter.Apply(*node, true));
     ASSERT_GT(X().KeyGetCount(), 2);
     ExpectSameKeyTimes();
@@ -67,8 +64,7 @@ TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
     EXPECT_NEAR(Value(2, 1), 5.16, 0.01);
     // A turn about Z stays a turn about Z, monotonic up to the input key.
     for (int k = 1; k < X().KeyGetCount(); ++k) {
-        EXPECT_NEAR(Value(0, k), 0.0, 1e-4);
-        EXPECT_NEAR(Value(1, k), 0.0, 1e-4);
+        EXPECT_NEAR(std::fabs(Value(0, k)) + std::fabs(Value(1, k)), 0.0, 1e-4);
         EXPECT_GT(Value(2, k), Value(2, k - 1));
     }
     ExpectSmallSteps();
@@ -77,36 +73,16 @@ TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
 }
 
 TEST_F(GimbleKiller, FlipsAndTurnsAreRemoved) {
-    KeyAll(node, 0, {10, 0, 0});
-    KeyAll(node, 1, {370, 0, 0});
-    KeyAll(node, 2, {190, 180, 180});  // the identity written as its other solution
+    KeyRows(node, {{10, 0, 0}, {370, 0, 0}, {190, 180, 180}});  // the identity as its other solution
     EXPECT_TRUE(filter.Apply(*node, true));
     EXPECT_EQ(Values(X()), (std::vector<float>{10, 10, 10}));
-    EXPECT_EQ(Values(C(node, 1)), (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(Values(C(node, 2)), (std::vector<float>{0, 0, 0}));
+    for (int c = 1; c < 3; ++c) EXPECT_EQ(Values(C(node, c)), (std::vector<float>{0, 0, 0}));
 
-    KFCurve x, y, z;  // an array of three curves
-    Keys(x, {{0, 10}, {1, 370}});
-    Keys(y, {{0, 0}, {1, 0}});
-    Keys(z, {{0, 0}, {1, 0}});
-    KFCurve* curves[3] = {&x, &y, &z};
+    NodePtr other = RotationNode();  // as an array of three curves
+    KeyRows(other, {{10, 0, 0}, {370, 0, 0}});
+    KFCurve* curves[3] = {&C(other, 0), &C(other, 1), &C(other, 2)};
     EXPECT_TRUE(filter.Apply(curves, 3));
-    EXPECT_EQ(Values(x), (std::vector<float>{10, 10}));
-}
-
-TEST_F(GimbleKiller, FirstKeyKeepsItsKindOthersBecomeCubicAuto) {
-    const KFCurveKey linear =
-        MakeKey(0, kLinear, KFCURVE_TANGEANT_USER, 2.0f, 3.0f, KFCURVE_WEIGHTED_RIGHT, 0.5f, 0.25f);
-    for (int c = 0; c < 3; ++c) {
-        Add(C(node, c), 0, linear);
-        Add(C(node, c), 1, MakeKey(4, kConstant));
-    }
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(0, std::memcmp(X().KeyGetPtr(0), &linear, sizeof linear));
-    const KFCurveKey& second = *X().KeyGetPtr(1);
-    EXPECT_EQ(second.GetInterpolation(), kCubic);
-    EXPECT_EQ(second.GetTangeantMode(), static_cast<unsigned>(KFCURVE_TANGEANT_AUTO));
-    EXPECT_EQ(second.GetValue(), 4.0f);
+    EXPECT_EQ(Values(C(other, 0)), (std::vector<float>{10, 10}));
 }
 
 TEST_F(GimbleKiller, KeysAddedByKeySyncAreRebuilt) {
@@ -128,10 +104,9 @@ TEST_F(GimbleKiller, WithoutKeySyncTheFirstCurveTimesLead) {
     Keys(C(node, 2), {{0, 0}});
     EXPECT_TRUE(filter.Apply(*node, true));
     // The other curves are read at the first curve's key times.
+    ExpectSameKeyTimes();
     EXPECT_EQ(Times(X()), Secs({0, 1}));
-    EXPECT_EQ(Values(C(node, 1)), (std::vector<float>{0, 0}));
-    EXPECT_EQ(Values(C(node, 2)), (std::vector<float>{0, 0}));
-    EXPECT_EQ(Times(C(node, 2)), Secs({0, 1}));
+    for (int c = 1; c < 3; ++c) EXPECT_EQ(Values(C(node, c)), (std::vector<float>{0, 0}));
 }
 
 TEST_F(GimbleKiller, KeysOutsideTheSpanKeepTheirValuesAndKinds) {
@@ -140,24 +115,19 @@ TEST_F(GimbleKiller, KeysOutsideTheSpanKeepTheirValuesAndKinds) {
         Add(C(node, c), 3, MakeKey(c == 2 ? 100.0f : 0.0f, kLinear));
     }
     KeyAll(node, 1, {0, 0, 0});
-    KeyAll(node, 2, {0, 0, 90});
+    KeyAll(node, 2, {0, 0, 90});  // subdivided inside the span only
     filter.SetStartTime(Sec(1.5));
     filter.SetStopTime(Sec(2.5));
     EXPECT_TRUE(filter.Apply(*node, true));
     ExpectSameKeyTimes();
     KFCurve& z = C(node, 2);
-    const int last = z.KeyGetCount() - 1;
-    EXPECT_GT(last, 4);
+    const std::vector<KTime> times = Times(z);
+    ASSERT_GT(times.size(), 5u);
     EXPECT_EQ(z.KeyGetPtr(0)->GetInterpolation(), kConstant);
-    EXPECT_EQ(z.KeyGetPtr(0)->GetValue(), 0.0f);
-    EXPECT_EQ(z.KeyGetPtr(1)->GetTime(), Sec(1));
-    EXPECT_EQ(z.KeyGetPtr(last)->GetInterpolation(), kLinear);
-    EXPECT_EQ(z.KeyGetPtr(last)->GetValue(), 100.0f);
-    EXPECT_EQ(z.KeyGetPtr(last)->GetTime(), Sec(3));
-    for (int k = 2; k < last - 1; ++k) {  // inserted only inside the span
-        EXPECT_GE(X().KeyGetPtr(k)->GetTime(), Sec(1.5)) << k;
-        EXPECT_LE(X().KeyGetPtr(k)->GetTime(), Sec(2.5)) << k;
-    }
+    EXPECT_EQ(z.KeyGetPtr(times.size() - 1)->GetInterpolation(), kLinear);
+    EXPECT_EQ(Values(z).back(), 100.0f);
+    EXPECT_EQ(std::vector<KTime>({times[0], times[1], times.back()}), Secs({0, 1, 3}));
+    for (std::size_t k = 2; k + 2 < times.size(); ++k) EXPECT_TRUE(times[k] >= Sec(1.5) && times[k] <= Sec(2.5)) << k;
 }
 
 // Other rotation orders: the input keys keep their orientation for that order,
@@ -168,9 +138,7 @@ TEST_P(GimbleKillerOrder, InputOrientationsKeptAndStepsSmall) {
     const int order = GetParam();
     node->SetRotationOrder(order);
     const double keys[3][3] = {{10, 20, 30}, {170, -60, 100}, {-120, 45, -170}};
-    for (int k = 0; k < 3; ++k)
-        KeyAll(node, k,
-               {static_cast<float>(keys[k][0]), static_cast<float>(keys[k][1]), static_cast<float>(keys[k][2])});
+    KeyRows(node, {{10, 20, 30}, {170, -60, 100}, {-120, 45, -170}});
     EXPECT_TRUE(filter.Apply(*node, true));
     ExpectSameKeyTimes();
     if (order != KVXRotationOrder::eSphericXYZ) ExpectSmallSteps();
@@ -186,14 +154,11 @@ INSTANTIATE_TEST_SUITE_P(Orders, GimbleKillerOrder, ::testing::Values(0, 1, 2, 5
 
 TEST_F(GimbleKiller, RefusedInputLeavesTheNodeUnchanged) {
     EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
     EXPECT_STREQ(filter.GetLastErrorString(), "No key");
-    KeyAll(node, 0, {10, 0, 0});
-    KeyAll(node, 1, {370, 0, 0});
+    KeyRows(node, {{10, 0, 0}, {370, 0, 0}});
 
     KFCurve* two[2] = {&X(), &C(node, 1)};
     EXPECT_FALSE(filter.Apply(two, 2));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNot3Curves);
     EXPECT_STREQ(filter.GetLastErrorString(), "Need 3 KFCurve to apply a gimble killer filter.");
     EXPECT_FALSE(filter.Apply(X()));
     EXPECT_STREQ(filter.GetLastErrorString(), "Not 3 curve");
@@ -201,12 +166,10 @@ TEST_F(GimbleKiller, RefusedInputLeavesTheNodeUnchanged) {
     NodePtr translation = RotationNode(KFCL_ADD);
     KeyAll(translation, 0, {10, 0, 0});
     EXPECT_FALSE(filter.Apply(*translation, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNotRotationNode);
     EXPECT_STREQ(filter.GetLastErrorString(), "Gimble Killer. Not a Rotation node!");
 
     node->FindOrCreate("W", true);
     EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNot3Curves);
     EXPECT_STREQ(filter.GetLastErrorString(), "Gimble Killer. ioCurveNode does not have 3 childs.");
     node->Delete(3);
     KFCurve* z = node->Get(2)->FCurveSet(nullptr);

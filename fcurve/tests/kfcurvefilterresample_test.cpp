@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -52,10 +51,10 @@ TEST_F(ResampleFilter, BadPeriodBadIntervalAndTooManySamplesAreRefused) {
     filter.SetStartTime(KTime(0));
     ASSERT_TRUE(filter.Apply(empty));
     EXPECT_EQ(Values(empty), std::vector<float>(5, 3.0f));
-    EXPECT_EQ(empty.KeyGetPtr(4)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_AUTO));
+    EXPECT_EQ(Kind(empty, 4), kCubic | kAuto);
 }
 
-TEST_F(ResampleFilter, KeysOutsideTheSpanStay) {
+TEST_F(ResampleFilter, KeysOutsideTheSpanStayAndIntelligentModeKeepsTheKeyKinds) {
     KFCurve curve, ramp;
     LinearRamp(curve, 10);
     curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_MIRROR);
@@ -65,51 +64,46 @@ TEST_F(ResampleFilter, KeysOutsideTheSpanStay) {
     ASSERT_TRUE(filter.Apply(curve));
     EXPECT_EQ(Times(curve), Secs({0, 1, 2, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8, 9, 10}));
     for (int i = 0; i < curve.KeyGetCount(); ++i) {
-        const KFCurveKey& key = *curve.KeyGetPtr(i);
-        EXPECT_NEAR(key.GetValue(), key.GetTime().GetSecondDouble(), 1e-4) << i;
-        EXPECT_EQ(key.GetInterpolation(), i >= 3 && i <= 8 ? kCubic : kLinear) << i;
+        EXPECT_NEAR(curve.KeyGetPtr(i)->GetValue(), curve.KeyGetPtr(i)->GetTime().GetSecondDouble(), 1e-4) << i;
+        EXPECT_EQ(curve.KeyGetPtr(i)->GetInterpolation(), i >= 3 && i <= 8 ? kCubic : kLinear) << i;
     }
     EXPECT_EQ(curve.GetPostExtrapolation(), KFCURVE_EXTRAPOLATION_MIRROR);
 
-    // Intelligent mode keeps the key kinds.
     LinearRamp(ramp, 2);
     filter.Reset();
     SetPeriod(kSecond / 2);
     filter.SetIntelligentMode(true);
     ASSERT_TRUE(filter.Apply(ramp));
-    EXPECT_EQ(ramp.KeyGetCount(), 5);
+    ASSERT_EQ(ramp.KeyGetCount(), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(ramp.KeyGetPtr(i)->GetInterpolation(), kLinear);
 }
 
-// Keys at frames 0 and 10, sampled on frames from a start: (start, first sample) in half frames, key count.
-class ResampleOnFrame : public ResampleFilter, public ::testing::WithParamInterface<std::tuple<int, int, int>> {};
-
-TEST_P(ResampleOnFrame, StartMovesUpToAFrameAfterTheFirstOne) {
+TEST_F(ResampleFilter, OnFramesTheStartMovesUpToAFrame) {
+    // Keys at frames 0 and 10 sampled on frames from a start: (start, first
+    // sample) in half frames, and the key count. 2.5 frames: from frame 3;
+    // half a frame stays; on a frame already.
     const kLongLong frame = KTime::GetOneFrameValue(KTime::eModeDefault).Get();
-    const auto [start, first, keys] = GetParam();
-    KFCurve curve;
-    KFCurveKey zero = MakeKey(0.0f, kLinear), ten = MakeKey(10.0f, kLinear);
-    curve.KeyAdd(KTime(0), zero);
-    curve.KeyAdd(KTime(10 * frame), ten);
-    SetPeriod(frame);
-    filter.SetKeysOnFrame(true);
-    filter.SetStartTime(KTime(start * frame / 2));
-    ASSERT_TRUE(filter.Apply(curve));
-    ASSERT_EQ(curve.KeyGetCount(), keys);
-    EXPECT_EQ(curve.KeyGetPtr(0)->GetTime().Get(), 0) << "the key before the span stays";
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTime().Get(), first * frame / 2);
-    EXPECT_EQ(curve.KeyGetPtr(keys - 1)->GetTime().Get(), 10 * frame);
+    const int cases[][3] = {{5, 6, 9}, {1, 1, 12}, {4, 4, 10}};
+    for (const auto& [start, first, keys] : cases) {
+        KFCurve curve;
+        KFCurveKey zero = MakeKey(0.0f, kLinear), ten = MakeKey(10.0f, kLinear);
+        curve.KeyAdd(KTime(0), zero);
+        curve.KeyAdd(KTime(10 * frame), ten);
+        SetPeriod(frame);
+        filter.SetKeysOnFrame(true);
+        filter.SetStartTime(KTime(start * frame / 2));
+        ASSERT_TRUE(filter.Apply(curve));
+        ASSERT_EQ(curve.KeyGetCount(), keys);
+        // The key before the span stays.
+        EXPECT_EQ(std::vector<kLongLong>({curve.KeyGetPtr(0)->GetTime().Get(), curve.KeyGetPtr(1)->GetTime().Get(),
+                                          curve.KeyGetPtr(keys - 1)->GetTime().Get()}),
+                  std::vector<kLongLong>({0, first * frame / 2, 10 * frame}));
+    }
 }
 
-// 2.5 frames: from frame 3; half a frame stays; on a frame already.
-INSTANTIATE_TEST_SUITE_P(Starts, ResampleOnFrame,
-                         ::testing::Values(std::make_tuple(5, 6, 9), std::make_tuple(1, 1, 12),
-                                           std::make_tuple(4, 4, 10)));
-
 TEST_F(ResampleFilter, TreeFormResamplesEveryCurve) {
-    NodePtr node(KFCurveNodeCreate("T"));
-    for (const char* name : {"X", "Y"}) LinearRamp(*node->FindOrCreate(name)->FCurveGet(), 1);
-    node->FindOrCreate("Z");  // no keys: refused, the others still done
+    NodePtr node(Vector("T", nullptr, KFCL_NOLAYER));
+    for (int c = 0; c < 2; ++c) LinearRamp(C(node, c), 1);  // Z has no keys: refused, the others still done
     SetPeriod(kSecond / 4);
     EXPECT_TRUE(filter.Apply(*node, true));
     EXPECT_EQ(C(node, 1).KeyGetCount(), 5);

@@ -23,20 +23,25 @@ KFCurveNode* Channels(int layerType, int count, float value = 0.0f) {
 }
 
 // A channel's curve, or a leaf's own one.
-KFCurve* Curve(KFCurveNode* node, int channel) {
-    return node->GetCount() == 0 ? node->FCurveGet() : node->Get(channel)->FCurveGet();
-}
-
-KFCurveNode* Layer(KFCurveNode* node, int id) {
-    node->CreateLayerAt(id);
-    return node->LayerGet(id);
+KFCurve& Curve(KFCurveNode* node, int channel) {
+    return node->GetCount() == 0 ? *node->FCurveGet() : C(*node, channel);
 }
 
 // start, start + period, ... up to stop, by repeated addition.
-std::vector<KTime> Grid(KTime start, KTime stop, KTime period = kPeriod) {
+std::vector<KTime> Grid(KTime start, KTime stop) {
     std::vector<KTime> times;
-    for (KTime t = start; t <= stop; t += period) times.push_back(t);
+    for (KTime t = start; t <= stop; t += kPeriod) times.push_back(t);
     return times;
+}
+
+// Plots node's layers over [start, stop] into result (or the destination layer
+// by flags); with target, solves the destination layer for it.
+bool Plot(KFCurveNode* node, KFCurveNode* result, unsigned int flags = 0, int destination = 0,
+          KFCurveNode* target = nullptr, KTime stop = KTime::OneSecond(), bool timeWarp = false,
+          KSmartPlotOptions* options = nullptr, KArrayTemplate<int>* layers = nullptr, KTime start = KTime(0),
+          KError* error = nullptr) {
+    return KFCurve_PlotInLayers(node, layers, destination, flags, start, stop, kPeriod, result, target, timeWarp,
+                                options, error);
 }
 
 // Two runs of values are the same: as rotations of the order for Euler nodes.
@@ -51,266 +56,186 @@ void ExpectSameRun(const std::vector<double>& a, const std::vector<double>& b, i
 // The values of the result's channels at key i.
 std::vector<double> KeyRun(KFCurveNode* result, int i) {
     std::vector<double> run;
-    for (int c = 0; c < result->GetCount(); ++c) run.push_back(Curve(result, c)->KeyGetPtr(i)->GetValue());
+    for (int c = 0; c < result->GetCount(); ++c) run.push_back(Curve(result, c).KeyGetPtr(i)->GetValue());
     return run;
 }
 
-// ---- Value algebra -----------------------------------------------------------------------
+NodePtr ResultFor(const NodePtr& node) { return NodePtr(node->CloneTemplate(false, false, true, -1)); }
 
-TEST(LayerAlgebra, AdditiveMultiplicativeAndUnknownTypes) {
-    NodePtr add(Channels(KFCL_ADD, 3));
-    double a[4] = {1, 2, 3, 0}, b[4] = {10, 20, 30, 0}, r[4] = {};
-    AddValuesAlongLayerType(add.get(), r, a, b);
-    EXPECT_EQ(std::vector<double>(r, r + 3), (std::vector<double>{11, 22, 33}));
-    InverseValuesAlongLayerType(add.get(), r, a);
-    EXPECT_DOUBLE_EQ(r[1], -2);
+// ---- Value algebra and layer selection ---------------------------------------------------
 
-    NodePtr mult(Channels(KFCL_MULT, 3));
+// Combining layer values is checked through the plots below.
+TEST(LayerAlgebra, InversesAreFiniteOperandsMayBeTheResultAndUnknownTypesWriteNothing) {
+    NodePtr mult(Channels(KFCL_MULT, 3)), quaternion(Channels(KFCL_QUAT, 4)), unknown(Channels(9, 3));
+    // The inverse of 0 (or of a reciprocal too large) is the neutral value, never infinite.
+    double v[4] = {0.0, 4.0, -1e-320, 0}, r[4] = {};
+    InverseValuesAlongLayerType(mult.get(), r, v);
+    EXPECT_EQ(std::vector<double>(r, r + 2), (std::vector<double>{1.0, 0.25}));
+    EXPECT_TRUE(std::isfinite(r[2]));
+    double a[4] = {1, 2, 3, 0}, b[4] = {10, 20, 30, 0}, q[4] = {0.1, -0.2, 0.3, 0.9};
     AddValuesAlongLayerType(mult.get(), a, a, b);  // the result may be an operand
     EXPECT_EQ(std::vector<double>(a, a + 3), (std::vector<double>{10, 40, 90}));
-    // The inverse of 0 (or of a reciprocal too large) is the neutral value, never infinite.
-    double v[4] = {0.0, 4.0, -1e-320, 0};
-    InverseValuesAlongLayerType(mult.get(), r, v);
-    EXPECT_DOUBLE_EQ(r[0], 1.0);
-    EXPECT_DOUBLE_EQ(r[1], 0.25);
-    EXPECT_TRUE(std::isfinite(r[2]));
-    // A multiplicative node's own value is multiplied too.
     NodePtr own(Leaf("S", 1.0f, KFCL_MULT));
-    double three[4] = {3}, half[4] = {0.5};
-    AddValuesAlongLayerType(own.get(), r, three, half);
-    EXPECT_DOUBLE_EQ(r[0], 1.5);
-
-    add->SetLayerType(9);
-    double untouched[4] = {-7, -7, -7, -7};
-    AddValuesAlongLayerType(add.get(), untouched, b, b);
-    InverseValuesAlongLayerType(add.get(), untouched, b);
-    for (double x : untouched) EXPECT_EQ(x, -7);
-}
-
-TEST(LayerAlgebra, RotationsComposeAndInvert) {
-    NodePtr quaternion(Channels(KFCL_QUAT, 4));
-    double q[4] = {0.1, -0.2, 0.3, 0.9}, r[4] = {};
+    AddValuesAlongLayerType(own.get(), r, q + 3, q + 3);  // a multiplicative node's own value too
+    EXPECT_DOUBLE_EQ(r[0], 0.81);
     InverseValuesAlongLayerType(quaternion.get(), r, q);
     EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{-0.1, 0.2, -0.3, 0.9}));
-    double i[4] = {1, 0, 0, 0}, j[4] = {0, 1, 0, 0};
-    AddValuesAlongLayerType(quaternion.get(), r, i, j);  // i j = k
-    EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{0, 0, 1, 0}));
-
-    // Euler XYZ: b applied first, then a (row vectors: Mb Ma).
-    NodePtr euler(Channels(KFCL_EULER_XYZ, 3));
-    double a[4] = {30, -20, 45, 0}, b[4] = {10, 70, -15, 0};
-    AddValuesAlongLayerType(euler.get(), r, a, b);
-    KgeRMatrix ma, mb, expected, got;
-    KmXYZtoR(ma, a[0], a[1], a[2]);
-    KmXYZtoR(mb, b[0], b[1], b[2]);
-    KmXYZtoR(got, r[0], r[1], r[2]);
-    KmRR(expected, ma, mb);
-    ExpectSameMatrix(got, expected, 1e-9);
-    double inverse[4] = {};
-    InverseValuesAlongLayerType(euler.get(), inverse, a);
-    AddValuesAlongLayerType(euler.get(), r, a, inverse);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(r[k], 0.0, 1e-9);
+    double untouched[4] = {-7, -7, -7, -7};
+    AddValuesAlongLayerType(unknown.get(), untouched, q, q);
+    InverseValuesAlongLayerType(unknown.get(), untouched, q);
+    EXPECT_EQ(std::vector<double>(untouched, untouched + 4), std::vector<double>(4, -7));
 
     double origin[3] = {1, 1, 1}, x[3] = {3, 1, 1}, y[3] = {1, 4, 1}, minusX[3] = {-5, 1, 1}, angles[3] = {9, 9, 9};
     EXPECT_TRUE(AxisAlignmentInEulerAngle(origin, x, x, angles));
-    EXPECT_EQ(angles[0], 0.0);
-    EXPECT_EQ(angles[2], 0.0);
+    EXPECT_EQ(std::vector<double>({angles[0], angles[2]}), std::vector<double>({0, 0}));
     AxisAlignmentInEulerAngle(origin, x, minusX, angles);
     EXPECT_EQ(angles[0], 180.0);
     AxisAlignmentInEulerAngle(origin, x, y, angles);  // X onto Y: a quarter turn about Z
-    EXPECT_NEAR(angles[0], 0.0, 1e-9);
-    EXPECT_NEAR(angles[1], 0.0, 1e-9);
-    EXPECT_NEAR(angles[2], 90.0, 1e-9);
+    ExpectNear(std::vector<double>(angles, angles + 3), {0, 0, 90});
 }
 
-// ---- Layer selection and smart plot times ----------------------------------------------
-
-TEST(LayerChain, SolvingAndEvaluationTakeTheListedLayers) {
+TEST(LayerChain, SolvingAndEvaluationTakeOnlyTheListedLayersOfTheChain) {
     NodePtr node(Channels(KFCL_ADD, 1, 1.0f));
-    for (int id : {1, 2, 4}) Curve(Layer(node.get(), id), 0)->SetValue(static_cast<float>(10 * id));
-    auto ids = [](KArrayTemplate<KFCurveNode*>& layers) {
-        std::vector<int> result;
-        for (int i = 0; i < layers.GetCount(); ++i) result.push_back(layers[i]->GetLayerID());
-        return result;
-    };
-    KArrayTemplate<KFCurveNode*> below, above, below2, above2;
-    KFCurve_PrepareForSolving(node.get(), nullptr, 2, below, above);
-    EXPECT_EQ(ids(below), (std::vector<int>{0, 1}));
-    EXPECT_EQ(ids(above), (std::vector<int>{4}));
+    for (int id : {1, 2, 4}) C(*LayerAt(*node, id), 0).SetValue(static_cast<float>(10 * id));
     KArrayTemplate<int> list;
     for (int id : {0, 3, 4, 7}) list.Add(id);  // 3 and 7 are not in the chain
-    KFCurve_PrepareForSolving(node.get(), &list, 3, below2, above2);
-    EXPECT_EQ(ids(below2), (std::vector<int>{0}));
-    EXPECT_EQ(ids(above2), (std::vector<int>{4}));
-
-    double values[4] = {0, 0, 0, 0};
-    int hint = 0;
-    KFCurve_CandidateEvaluateInLayersRecursive(node.get(), values, KTime(0), nullptr, 0, &hint);
-    EXPECT_DOUBLE_EQ(values[0], 71.0);
-    values[0] = 0.0;
-    KFCurve_CandidateEvaluateInLayersRecursive(node.get(), values, KTime(0), &list, 0, &hint);
-    EXPECT_DOUBLE_EQ(values[0], 41.0);
-    values[0] = 0.0;
-    KFCurve_CandidateEvaluateInLayersRecursive(node.get(), values, KTime(0), &list, 2, &hint);
-    EXPECT_DOUBLE_EQ(values[0], 40.0);
+    KArrayTemplate<KFCurveNode*> below, above;
+    KFCurve_PrepareForSolving(node.get(), &list, 3, below, above);
+    ASSERT_EQ(std::vector<int>({below.GetCount(), above.GetCount()}), std::vector<int>({1, 1}));
+    EXPECT_EQ(std::vector<int>({below[0]->GetLayerID(), above[0]->GetLayerID()}), std::vector<int>({0, 4}));
+    // All layers, the listed ones, the listed ones from layer 2.
+    const std::pair<KArrayTemplate<int>*, int> picks[] = {{nullptr, 0}, {&list, 0}, {&list, 2}};
+    const double sums[] = {71, 41, 40};
+    for (int k = 0; k < 3; ++k) {
+        double values[4] = {0, 0, 0, 0};
+        int hint = 0;
+        KFCurve_CandidateEvaluateInLayersRecursive(node.get(), values, KTime(0), picks[k].first, picks[k].second,
+                                                   &hint);
+        EXPECT_DOUBLE_EQ(values[0], sums[k]) << k;
+    }
 }
 
 // ---- Plotting ---------------------------------------------------------------------------
 
-TEST(Plot, PlainSamplingOverOneSecondGivesThirtyOneKeys) {
-    NodePtr node(Leaf("V"));
-    Keys(*node->FCurveGet(), {{0, 0}, {1, 3}}, kLinear);
-    NodePtr result(Leaf("R"));
-    KSmartPlotOptions defaults;
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime(0), Sec(1.0), kPeriod, result.get(), nullptr,
-                                     false, &defaults));
-    KFCurve* plotted = result->FCurveGet();
-    EXPECT_EQ(Times(*plotted), Grid(KTime(0), KTime::OneSecond()));
-    for (int i = 0; i < 31; ++i) EXPECT_NEAR(plotted->KeyGetPtr(i)->GetValue(), i / 10.0, 1e-5);
-    EXPECT_EQ(node->FCurveGet()->KeyGetCount(), 2);  // the node is left as it was
-}
-
-// A three-channel node with a base layer and two layers, all keyed, and a
-// time warp that runs a little faster than the clock, not in step with it.
-class LayeredPlot : public ::testing::TestWithParam<int> {
+// A three-channel node of a layer type (and rotation order) with a base layer
+// and two layers, all keyed, and a time warp that runs a little faster than
+// the clock, not in step with it. Euler layers compose in the node's order.
+class LayeredPlot : public ::testing::TestWithParam<std::pair<int, int>> {
 protected:
     void SetUp() override {
-        const int type = GetParam();
         const float base = type == KFCL_MULT ? 1.0f : 0.0f, scale = type == KFCL_EULER_XYZ ? 40.0f : 1.0f;
         auto key = [&](KFCurveNode* n, int c, double s, float v, unsigned int kind = kCubic) {
-            Keys(*Curve(n, c), {{s, base + scale * v}}, kind);
+            Keys(Curve(n, c), {{s, base + scale * v}}, kind);
         };
         node.reset(Channels(type, 3, base));
+        node->SetRotationOrder(order);
         for (int c = 0; c < 3; ++c) {
             key(node.get(), c, 0.0, 0.2f * (c + 1));
             key(node.get(), c, 0.7, -0.4f);
             key(node.get(), c, 1.6, 0.9f, kLinear);
             key(node.get(), c, 2.0, 0.1f);
         }
-        KFCurveNode* one = Layer(node.get(), 1);
+        KFCurveNode* one = LayerAt(*node, 1);
         key(one, 0, 0.3, 0.5f);
         key(one, 0, 1.1, -0.3f);
         key(one, 2, 0.9, 0.25f);
-        KFCurveNode* two = Layer(node.get(), 2);
+        KFCurveNode* two = LayerAt(*node, 2);
         key(two, 1, 0.0, 0.3f);
         key(two, 1, 1.4, 0.6f);
         KFCurveNode* warp = Leaf("Warp");
         Keys(*warp->FCurveGet(), {{0, 0.05f}, {1, 1.3f}});
         node->TimeWarpSet(warp);
     }
+    const int type = GetParam().first, order = GetParam().second;
     NodePtr node;
+    const std::vector<KTime> grid = Grid(KTime(0), Sec(1.5));
 };
 
 TEST_P(LayeredPlot, PlottedKeysMatchDirectEvaluationAtEverySample) {
-    NodePtr result(node->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime(0), Sec(1.5), kPeriod, result.get(), nullptr,
-                                     true, nullptr));
-    const std::vector<KTime> grid = Grid(KTime(0), Sec(1.5));
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(Times(*Curve(result.get(), c)), grid);
+    NodePtr result = ResultFor(node);
+    ASSERT_TRUE(Plot(node.get(), result.get(), 0, 0, nullptr, Sec(1.5), true));
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(Times(Curve(result.get(), c)), grid);
     for (std::size_t i = 0; i < grid.size(); ++i) {
         SCOPED_TRACE(i);
-        ExpectSameRun(KeyRun(result.get(), static_cast<int>(i)), Eval(*node, grid[i]), GetParam());
+        ExpectSameRun(KeyRun(result.get(), static_cast<int>(i)), Eval(*node, grid[i]), type, order);
     }
 }
 
 TEST_P(LayeredPlot, MergingTheLayersIntoTheBaseKeepsTheAnimation) {
     // Time warp baked into the base, layers removed: the node animates as before.
-    const std::vector<KTime> grid = Grid(KTime(0), Sec(1.5));
     std::vector<std::vector<double>> before;
     for (KTime t : grid) before.push_back(Eval(*node, t));
     KArrayTemplate<int> all;
     for (int id : {0, 1, 2}) all.Add(id);
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), &all, 0,
-                                     KFCURVE_PLOT_REMOVE_MERGED_LAYERS | KFCURVE_PLOT_REPLACE_DESTINATION, KTime(0),
-                                     Sec(1.5), kPeriod, nullptr, nullptr, true, nullptr));
+    ASSERT_TRUE(Plot(node.get(), nullptr, KFCURVE_PLOT_REMOVE_MERGED_LAYERS | KFCURVE_PLOT_REPLACE_DESTINATION, 0,
+                     nullptr, Sec(1.5), true, nullptr, &all));
     EXPECT_EQ(node->LayerGet(), nullptr);
     node->TimeWarpSet(nullptr);
     for (std::size_t k = 0; k < grid.size(); ++k) {
         SCOPED_TRACE(k);
-        ExpectSameRun(Eval(*node, grid[k]), before[k], GetParam());
+        ExpectSameRun(Eval(*node, grid[k]), before[k], type, order);
     }
 }
 
 TEST_P(LayeredPlot, SolvingForALayerReproducesTheTarget) {
-    const int type = GetParam();
     const float base = type == KFCL_MULT ? 1.0f : 0.0f, scale = type == KFCL_EULER_XYZ ? 30.0f : 1.0f;
     NodePtr target(Channels(type, 3, base));
+    target->SetRotationOrder(order);
     for (int c = 0; c < 3; ++c)
-        Keys(*Curve(target.get(), c), {{0, base + scale * 0.3f}, {1, base + scale * (0.5f - 0.4f * c)}});
+        Keys(Curve(target.get(), c), {{0, base + scale * 0.3f}, {1, base + scale * (0.5f - 0.4f * c)}});
     node->TimeWarpSet(nullptr);
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 1, KFCURVE_PLOT_REPLACE_DESTINATION, KTime(0), Sec(1.0),
-                                     kPeriod, nullptr, target.get(), false, nullptr));
-    for (KTime t : Grid(KTime(0), Sec(1.0))) ExpectSameRun(Eval(*node, t), Eval(*target, t), type);
+    ASSERT_TRUE(Plot(node.get(), nullptr, KFCURVE_PLOT_REPLACE_DESTINATION, 1, target.get()));
+    for (KTime t : Grid(KTime(0), Sec(1.0))) ExpectSameRun(Eval(*node, t), Eval(*target, t), type, order);
 }
 
-INSTANTIATE_TEST_SUITE_P(LayerTypes, LayeredPlot, ::testing::Values(KFCL_ADD, KFCL_MULT, KFCL_EULER_XYZ));
-
-TEST(Plot, EulerLayersComposeInTheNodesRotationOrder) {
-    constexpr int kZYX = 10;
-    NodePtr node(Channels(KFCL_EULER_XYZ, 3));
-    node->SetRotationOrder(kZYX);
-    for (int c = 0; c < 3; ++c) Keys(*Curve(node.get(), c), {{0, 20.0f * (c + 1)}, {1, -35.0f + 10.0f * c}});
-    KFCurveNode* layer = Layer(node.get(), 1);
-    Keys(*Curve(layer, 0), {{0, 50}});
-    Keys(*Curve(layer, 1), {{1, -60}});
-    NodePtr result(node->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime(0), Sec(1.0), kPeriod, result.get(), nullptr,
-                                     false, nullptr));
-    for (int i = 0; i < Curve(result.get(), 0)->KeyGetCount(); ++i)
-        ExpectSameRun(KeyRun(result.get(), i), Eval(*node, Curve(result.get(), 0)->KeyGetPtr(i)->GetTime()),
-                      KFCL_EULER_XYZ, kZYX);
-}
+INSTANTIATE_TEST_SUITE_P(LayerTypes, LayeredPlot,
+                         ::testing::Values(std::make_pair(KFCL_ADD, 0), std::make_pair(KFCL_MULT, 0),
+                                           std::make_pair(KFCL_EULER_XYZ, 0), std::make_pair(KFCL_EULER_XYZ, 10)));
 
 TEST(Plot, QuaternionLayersPlotTheComposedRotation) {
     NodePtr node(Channels(KFCL_QUAT, 4));
     for (const auto& [seconds, degrees] : {std::pair<double, double>{0.0, 10.0}, {1.0, 80.0}}) {  // about X
         const double h = degrees * KM_DEG_TO_RAD / 2;
-        Keys(*Curve(node.get(), 0), {{seconds, static_cast<float>(std::sin(h))}});
-        Keys(*Curve(node.get(), 3), {{seconds, static_cast<float>(std::cos(h))}});
+        Keys(Curve(node.get(), 0), {{seconds, static_cast<float>(std::sin(h))}});
+        Keys(Curve(node.get(), 3), {{seconds, static_cast<float>(std::cos(h))}});
     }
-    KFCurveNode* layer = Layer(node.get(), 1);
-    const double h = 30.0 * KM_DEG_TO_RAD / 2;  // 30 degrees about Y
-    Curve(layer, 1)->SetValue(static_cast<float>(std::sin(h)));
-    Curve(layer, 3)->SetValue(static_cast<float>(std::cos(h)));
-    NodePtr result(node->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime(0), Sec(1.0), kPeriod, result.get(), nullptr,
-                                     false, nullptr));
-    ASSERT_EQ(Curve(result.get(), 0)->KeyGetCount(), 31);
-    for (int i = 0; i < 31; ++i) {
+    const float h = static_cast<float>(30.0 * KM_DEG_TO_RAD / 2);  // a layer of 30 degrees about Y
+    LayerAt(*node, 1, {0, std::sin(h), 0, std::cos(h)});
+    NodePtr result = ResultFor(node);
+    ASSERT_TRUE(Plot(node.get(), result.get()));
+    const std::vector<KTime> times = Times(Curve(result.get(), 0));
+    ASSERT_EQ(times.size(), 31u);
+    for (std::size_t i = 0; i < times.size(); ++i) {
         KgeRMatrix plotted, direct;
-        KmQtoR(plotted, KeyRun(result.get(), i).data());
-        const std::vector<double> angles = Eval(*node, Curve(result.get(), 0)->KeyGetPtr(i)->GetTime());
-        ASSERT_EQ(angles.size(), 3u);  // a base quaternion node gives Euler angles
-        KmXYZtoR(direct, angles[0], angles[1], angles[2]);
+        KmQtoR(plotted, KeyRun(result.get(), static_cast<int>(i)).data());
+        const std::vector<double> angles = Eval(*node, times[i]);  // a base quaternion node gives Euler angles
+        KmXYZtoR(direct, angles.at(0), angles.at(1), angles.at(2));
         ExpectSameMatrix(plotted, direct, 1e-5);
     }
 }
 
 TEST(Plot, MultiplicativeSolveAgainstAZeroLayerWritesFiniteKeys) {
     NodePtr node(Channels(KFCL_MULT, 3, 1.0f));
-    Curve(node.get(), 0)->SetValue(0.0f);  // the base scales X to nothing
-    Keys(*Curve(node.get(), 1), {{0, 2}});
-    Curve(Layer(node.get(), 2), 2)->SetValue(0.0f);
+    Curve(node.get(), 0).SetValue(0.0f);  // the base scales X to nothing
+    Keys(Curve(node.get(), 1), {{0, 2}});
+    LayerAt(*node, 2, {1, 1, 0});
     NodePtr target(Channels(KFCL_MULT, 3, 5.0f));
-    ASSERT_TRUE(KFCurve_PlotInLayers(node.get(), nullptr, 1, KFCURVE_PLOT_REPLACE_DESTINATION, KTime(0), Sec(1.0),
-                                     kPeriod, nullptr, target.get(), false, nullptr));
+    ASSERT_TRUE(Plot(node.get(), nullptr, KFCURVE_PLOT_REPLACE_DESTINATION, 1, target.get()));
     KFCurveNode* destination = node->LayerGet(1);
     ASSERT_NE(destination, nullptr);
     for (int c = 0; c < 3; ++c) {
-        KFCurve* curve = Curve(destination, c);
-        ASSERT_EQ(curve->KeyGetCount(), 31);
-        for (int i = 0; i < curve->KeyGetCount(); ++i) {
-            ASSERT_TRUE(std::isfinite(curve->KeyGetPtr(i)->GetValue())) << "channel " << c;
-            EXPECT_TRUE(std::isfinite(curve->KeyGetLeftDerivative(i)));
-            EXPECT_TRUE(std::isfinite(curve->KeyGetRightDerivative(i)));
-        }
+        KFCurve& curve = Curve(destination, c);
+        ASSERT_EQ(curve.KeyGetCount(), 31);
+        for (int i = 0; i < curve.KeyGetCount(); ++i)
+            ASSERT_TRUE(std::isfinite(curve.KeyGetPtr(i)->GetValue()) && std::isfinite(curve.KeyGetLeftDerivative(i)) &&
+                        std::isfinite(curve.KeyGetRightDerivative(i)))
+                << "channel " << c << " key " << i;
     }
-    EXPECT_FLOAT_EQ(Curve(destination, 0)->KeyGetPtr(5)->GetValue(), 1.0f);  // free: neutral
-    EXPECT_FLOAT_EQ(Curve(destination, 1)->KeyGetPtr(5)->GetValue(), 2.5f);  // 2 x 2.5 = 5
-    EXPECT_FLOAT_EQ(Curve(destination, 2)->KeyGetPtr(5)->GetValue(), 1.0f);
+    // X free (the base is 0) and Z (a layer is 0): neutral; Y: 2 x 2.5 = 5.
+    ExpectNear(KeyRun(destination, 5), {1.0, 2.5, 1.0}, 1e-6);
 }
 
-// ---- Smart plot -------------------------------------------------------------------------
+// ---- Smart plot and detail passes -------------------------------------------------------
 
 class SmartPlot : public ::testing::Test {
 protected:
@@ -319,22 +244,20 @@ protected:
         options.mBreakTangents = false;
         options.mIncreaseFidelity = false;
     }
-    bool Plot(KFCurveNode* node, KFCurveNode* result, bool applyTimeWarp = false) {
-        return KFCurve_PlotInLayers(node, nullptr, 0, 0, KTime(0), Sec(1.0), kPeriod, result, nullptr, applyTimeWarp,
-                                    &options);
+    bool SmartPlotOf(KFCurveNode* node, KFCurveNode* result, bool timeWarp = false) {
+        return Plot(node, result, 0, 0, nullptr, KTime::OneSecond(), timeWarp, &options);
     }
     KSmartPlotOptions options;
 };
 
 TEST_F(SmartPlot, KeysAtTheLayerKeysPerChannelAndExtraSamplesAroundThem) {
     const KTime key = Sec(0.51);
-    NodePtr node(Leaf("V"));
+    NodePtr node(Leaf("V")), result(Leaf("R"));
     Keys(*node->FCurveGet(), {{0.51, 2}});
-    NodePtr result(Leaf("R"));
-    ASSERT_TRUE(Plot(node.get(), result.get()));
+    ASSERT_TRUE(SmartPlotOf(node.get(), result.get()));
     EXPECT_EQ(Times(*result->FCurveGet()), (std::vector<KTime>{KTime(0), key}));
     options.mKeepAllSamples = true;
-    ASSERT_TRUE(Plot(node.get(), result.get()));
+    ASSERT_TRUE(SmartPlotOf(node.get(), result.get()));
     std::vector<KTime> expected = Grid(KTime(0), KTime::OneSecond());
     for (KTime t : {kOffset, key - kOffset, key, key + kOffset}) expected.push_back(t);
     std::sort(expected.begin(), expected.end());
@@ -343,80 +266,40 @@ TEST_F(SmartPlot, KeysAtTheLayerKeysPerChannelAndExtraSamplesAroundThem) {
     // Every channel at the start; then each at its own layers' keys.
     options.mKeepAllSamples = false;
     NodePtr channels(Channels(KFCL_ADD, 3));
-    Keys(*Curve(channels.get(), 1), {{0.51, 2}});
-    Keys(*Curve(Layer(channels.get(), 1), 2), {{0.25, 1}});
-    NodePtr plotted(channels->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(Plot(channels.get(), plotted.get()));
-    EXPECT_EQ(Times(*Curve(plotted.get(), 0)), (std::vector<KTime>{KTime(0)}));
-    EXPECT_EQ(Times(*Curve(plotted.get(), 1)), (std::vector<KTime>{KTime(0), key}));
-    EXPECT_EQ(Times(*Curve(plotted.get(), 2)), (std::vector<KTime>{KTime(0), Sec(0.25)}));
-    EXPECT_FLOAT_EQ(Curve(plotted.get(), 1)->KeyGetPtr(1)->GetValue(), 2.0f);
+    Keys(Curve(channels.get(), 1), {{0.51, 2}});
+    Keys(Curve(LayerAt(*channels, 1), 2), {{0.25, 1}});
+    NodePtr plotted = ResultFor(channels);
+    ASSERT_TRUE(SmartPlotOf(channels.get(), plotted.get()));
+    EXPECT_EQ(Times(Curve(plotted.get(), 0)), (std::vector<KTime>{KTime(0)}));
+    EXPECT_EQ(Times(Curve(plotted.get(), 1)), (std::vector<KTime>{KTime(0), key}));
+    EXPECT_EQ(Times(Curve(plotted.get(), 2)), (std::vector<KTime>{KTime(0), Sec(0.25)}));
+    EXPECT_FLOAT_EQ(Curve(plotted.get(), 1).KeyGetPtr(1)->GetValue(), 2.0f);
 }
-
-TEST_F(SmartPlot, FidelityPassRestoresDetailBetweenSparseKeys) {
-    // Keyed at 0 and 1 s, its warp makes it bulge in between: the sparse keys alone would miss it.
-    NodePtr node(Leaf("V"));
-    Keys(*node->FCurveGet(), {{0, 0}, {1, 10}}, kLinear);
-    KFCurveNode* warp = Leaf("Warp");
-    Keys(*warp->FCurveGet(), {{0, 0}, {0.5, 0.9f}, {1, 1}}, kLinear);
-    node->TimeWarpSet(warp);
-    options.mIncreaseFidelity = true;
-    options.mBreakTangents = true;
-    NodePtr result(Leaf("R"));
-    ASSERT_TRUE(Plot(node.get(), result.get(), true));
-    KFCurve* plotted = result->FCurveGet();
-    EXPECT_GT(plotted->KeyGetCount(), 2);
-    EXPECT_LT(plotted->KeyGetCount(), 31);
-    const int mid = static_cast<int>(plotted->KeyFind(Sec(0.5)));
-    EXPECT_EQ(plotted->KeyGetPtr(mid)->GetTime(), Sec(0.5));
-    EXPECT_NEAR(plotted->KeyGetPtr(mid)->GetValue(), 9.0f, 1e-4);
-    // The corner of the warp (slope 18 before, 2 after, rounded off by the
-    // full sampling's own tangents) breaks the inserted key's tangents.
-    EXPECT_EQ(plotted->KeyGetPtr(mid)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_USER_BREAK));
-    EXPECT_GT(plotted->KeyGetLeftDerivative(mid), 12.0f);
-    EXPECT_LT(plotted->KeyGetRightDerivative(mid), 8.0f);
-}
-
-// ---- Detail passes on curve pairs -------------------------------------------------------
 
 class DetailPass : public ::testing::Test {
 protected:
-    DetailPass() {
-        // Up to 1 at 0.5 s, back to 0 at 1 s: a corner in the middle.
-        Keys(*full->FCurveGet(), {{0, 0}, {0.5, 1}, {1, 0}}, kLinear);
-    }
-    KFCurve* Sparse() { return sparse->FCurveGet(); }
+    // Up to 1 at 0.5 s, back to 0 at 1 s: a corner in the middle.
+    DetailPass() { Keys(*full->FCurveGet(), {{0, 0}, {0.5, 1}, {1, 0}}, kLinear); }
+    KFCurve& Sparse() { return *sparse->FCurveGet(); }
     NodePtr sparse{Leaf("S")}, full{Leaf("F")};
 };
 
 TEST_F(DetailPass, BreakTangentsFollowsACornerOfTheFullCurve) {
-    for (double s : {0.0, 0.5, 1.0}) Keys(*Sparse(), {{s, full->FCurveGet()->Evaluate(Sec(s))}});
+    for (double s : {0.0, 0.5, 1.0}) Keys(Sparse(), {{s, full->FCurveGet()->Evaluate(Sec(s))}});
     KFCURVE_BreakTangents(sparse.get(), full.get(), KTime(0), 0.5);  // no offset: nothing
-    EXPECT_EQ(Sparse()->KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_AUTO));
+    EXPECT_EQ(Sparse().KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_AUTO));
     KFCURVE_BreakTangents(sparse.get(), full.get(), kOffset, 0.5);
-    EXPECT_EQ(Sparse()->KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_USER_BREAK));
-    EXPECT_NEAR(Sparse()->KeyGetLeftDerivative(1), 2.0f, 1e-3);
-    EXPECT_NEAR(Sparse()->KeyGetRightDerivative(1), -2.0f, 1e-3);
-    EXPECT_NEAR(Sparse()->KeyGetRightDerivative(0), 2.0f, 1e-3);  // the end keys measure their inner side
+    EXPECT_EQ(Sparse().KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_USER_BREAK));
+    // The end keys measure their inner side.
+    EXPECT_NEAR(Sparse().KeyGetRightDerivative(0), 2.0f, 1e-3);
+    EXPECT_NEAR(Sparse().KeyGetLeftDerivative(1), 2.0f, 1e-3);
+    EXPECT_NEAR(Sparse().KeyGetRightDerivative(1), -2.0f, 1e-3);
 
     NodePtr other(Channels(KFCL_ADD, 2));  // trees of other shapes are left alone
     KFCURVE_BreakTangents(other.get(), full.get(), kOffset, 0.1);
     KFCURVE_IncreaseFidelity(sparse.get(), other.get(), 0.1, 2, true, kOffset, 0.1);
     KFCURVE_IncreaseFidelity(nullptr, full.get(), 0.1, 2, true, kOffset, 0.1);
-    EXPECT_EQ(Sparse()->KeyGetCount(), 3);
-}
-
-TEST_F(DetailPass, FidelityStepOfOneHundredTwentiethOrLessIsLeftUntouched) {
-    const KTime twoSteps = kOffset * 2;
-    Keys(*Sparse(), {{0, 0}, {twoSteps.GetSecondDouble(), 0}});
-    KFCurve steep;
-    Keys(steep, {{0, 0}, {kOffset.GetSecondDouble(), 100}, {1, 0}}, kLinear);
-    KFCURVE_IncreaseFidelityRecursive(KTime(0), twoSteps, Sparse(), &steep, 0.25, 2, true, kOffset, 1.0);
-    EXPECT_EQ(Sparse()->KeyGetCount(), 2);
-    // One tick more and the middle is looked at.
-    KFCURVE_IncreaseFidelityRecursive(KTime(0), twoSteps + KTime(2), Sparse(), &steep, 0.25, 2, false, kOffset, 1.0);
-    EXPECT_EQ(Sparse()->KeyGetCount(), 3);
-    EXPECT_EQ(Sparse()->KeyGetPtr(1)->GetTime(), kOffset + KTime(1));
+    EXPECT_EQ(Sparse().KeyGetCount(), 3);
 }
 
 TEST_F(DetailPass, FidelityInsertsKeysWhereTheSparseCurveStraysWithOrWithoutOffset) {
@@ -425,17 +308,23 @@ TEST_F(DetailPass, FidelityInsertsKeysWhereTheSparseCurveStraysWithOrWithoutOffs
         KFCurve& curve = *loose->FCurveGet();
         Keys(curve, {{0, 0}, {1, 0}});
         KFCURVE_IncreaseFidelity(loose.get(), full.get(), 0.25, 2, true, offset, 1.0);
-        ASSERT_GE(curve.KeyGetCount(), 3);
         const int mid = static_cast<int>(curve.KeyFind(Sec(0.5)));
         EXPECT_EQ(curve.KeyGetPtr(mid)->GetTime(), Sec(0.5));
         EXPECT_FLOAT_EQ(curve.KeyGetPtr(mid)->GetValue(), 1.0f);
         for (int k = 0; k <= 16; ++k)
             EXPECT_NEAR(curve.Evaluate(Sec(k / 16.0)), full->FCurveGet()->Evaluate(Sec(k / 16.0)), 0.25);
-        for (int i = 0; i < curve.KeyGetCount(); ++i) {
-            EXPECT_TRUE(std::isfinite(curve.KeyGetLeftDerivative(i)));
-            EXPECT_TRUE(std::isfinite(curve.KeyGetRightDerivative(i)));
-        }
+        for (int i = 0; i < curve.KeyGetCount(); ++i)
+            EXPECT_TRUE(std::isfinite(curve.KeyGetLeftDerivative(i)) && std::isfinite(curve.KeyGetRightDerivative(i)));
     }
+    // A step of 1/120 s or less is left untouched; one tick more and the middle is looked at.
+    const KTime twoSteps = kOffset * 2;
+    Keys(Sparse(), {{0, 0}, {twoSteps.GetSecondDouble(), 0}});
+    KFCurve steep;
+    Keys(steep, {{0, 0}, {kOffset.GetSecondDouble(), 100}, {1, 0}}, kLinear);
+    KFCURVE_IncreaseFidelityRecursive(KTime(0), twoSteps, &Sparse(), &steep, 0.25, 2, true, kOffset, 1.0);
+    EXPECT_EQ(Sparse().KeyGetCount(), 2);
+    KFCURVE_IncreaseFidelityRecursive(KTime(0), twoSteps + KTime(2), &Sparse(), &steep, 0.25, 2, false, kOffset, 1.0);
+    EXPECT_EQ(Times(Sparse()).at(1), kOffset + KTime(1));
 }
 
 // ---- Writing the result -----------------------------------------------------------------
@@ -443,92 +332,86 @@ TEST_F(DetailPass, FidelityInsertsKeysWhereTheSparseCurveStraysWithOrWithoutOffs
 class PlotFlags : public ::testing::Test {
 protected:
     PlotFlags() {
-        for (int c = 0; c < 2; ++c) Keys(*Curve(node.get(), c), {{0, 1}, {2, 3}}, kLinear);
-        Keys(*Curve(Layer(node.get(), 1), 0), {{0, 10}, {2, 30}}, kLinear);
+        for (int c = 0; c < 2; ++c) Keys(Curve(node.get(), c), {{0, 1}, {2, 3}}, kLinear);
+        Keys(Curve(LayerAt(*node, 1), 0), {{0, 10}, {2, 30}}, kLinear);
     }
-    bool Plot(int destination, unsigned int flags, KArrayTemplate<int>* layers = nullptr, KFCurveNode* result = nullptr,
-              KTime start = KTime(0), KTime stop = KTime::OneSecond()) {
-        return KFCurve_PlotInLayers(node.get(), layers, destination, flags, start, stop, kPeriod, result, nullptr,
-                                    false, nullptr, &error);
+    bool PlotInto(int destination, unsigned int flags, KArrayTemplate<int>* layers = nullptr,
+                  KFCurveNode* result = nullptr, KTime start = KTime(0), KTime stop = KTime::OneSecond()) {
+        return Plot(node.get(), result, flags, destination, nullptr, stop, false, nullptr, layers, start, &error);
     }
     NodePtr node{Channels(KFCL_ADD, 2)};
     KError error;
 };
 
-TEST_F(PlotFlags, ReplaceDestinationKeepsTheReplacedCurvesLook) {
+TEST_F(PlotFlags, ReplaceDestinationKeepsTheReplacedCurvesLookAndTheResultGetsCopies) {
     const float red[3] = {1.0f, 0.0f, 0.0f};
-    Curve(node.get(), 1)->SetColor(red);
-    Curve(node.get(), 1)->SetSelected(true);
-    ASSERT_TRUE(Plot(0, KFCURVE_PLOT_REPLACE_DESTINATION));
-    KFCurve* x = Curve(node.get(), 0);
-    ASSERT_EQ(x->KeyGetCount(), 31);
-    EXPECT_NEAR(x->KeyGetPtr(30)->GetValue(), 2.0f + 20.0f, 1e-4);  // base and layer at 1 s
-    EXPECT_EQ(Curve(node.get(), 1)->GetColor()[1], 0.0f);
-    EXPECT_TRUE(Curve(node.get(), 1)->GetSelected());
+    Curve(node.get(), 1).SetColor(red);
+    Curve(node.get(), 1).SetSelected(true);
+    NodePtr result = ResultFor(node);
+    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_REPLACE_DESTINATION, nullptr, result.get()));
+    KFCurve& x = Curve(node.get(), 0);
+    ASSERT_EQ(x.KeyGetCount(), 31);
+    EXPECT_NEAR(x.KeyGetPtr(30)->GetValue(), 2.0f + 20.0f, 1e-4);  // base and layer at 1 s
+    EXPECT_EQ(Curve(node.get(), 1).GetColor()[1], 0.0f);
+    EXPECT_TRUE(Curve(node.get(), 1).GetSelected());
     EXPECT_NE(node->LayerGet(1), nullptr);  // not asked to remove it
+    // Each owns its curves.
+    EXPECT_NE(&Curve(result.get(), 0), &x);
+    EXPECT_EQ(Curve(result.get(), 0).KeyGetCount(), 31);
 }
 
 TEST_F(PlotFlags, DestinationAboveEveryLayerIsAnErrorAndChangesNothing) {
     KArrayTemplate<int> list;
     list.Add(0);
     list.Add(1);
-    EXPECT_FALSE(Plot(5, KFCURVE_PLOT_REPLACE_DESTINATION | KFCURVE_PLOT_REMOVE_MERGED_LAYERS, &list));
+    EXPECT_FALSE(PlotInto(5, KFCURVE_PLOT_REPLACE_DESTINATION | KFCURVE_PLOT_REMOVE_MERGED_LAYERS, &list));
     EXPECT_EQ(error.GetLastErrorID(), KFCURVE_PLOT_ERROR_NO_DESTINATION_LAYER);
     EXPECT_STRNE(error.GetLastErrorString(), "");
-    EXPECT_FALSE(Plot(5, KFCURVE_PLOT_SPLICE_INTO_DESTINATION));
-    EXPECT_EQ(Curve(node.get(), 0)->KeyGetCount(), 2);
+    EXPECT_FALSE(PlotInto(5, KFCURVE_PLOT_SPLICE_INTO_DESTINATION));
+    EXPECT_EQ(Curve(node.get(), 0).KeyGetCount(), 2);
     ASSERT_NE(node->LayerGet(1), nullptr);
     EXPECT_EQ(node->LayerGet(1)->LayerGet(), nullptr);
-    EXPECT_EQ(Curve(node->LayerGet(1), 0)->KeyGetCount(), 2);
-}
+    EXPECT_EQ(Curve(node->LayerGet(1), 0).KeyGetCount(), 2);
 
-TEST_F(PlotFlags, MissingDestinationBetweenLayersIsCreatedUnlessSingleLayer) {
-    Layer(node.get(), 4);
-    ASSERT_TRUE(Plot(2, KFCURVE_PLOT_REPLACE_DESTINATION));
+    // Between layers it is created, unless the node has a single layer.
+    LayerAt(*node, 4);
+    ASSERT_TRUE(PlotInto(2, KFCURVE_PLOT_REPLACE_DESTINATION));
     ASSERT_NE(node->LayerGet(2), nullptr);
-    EXPECT_EQ(Curve(node->LayerGet(2), 1)->KeyGetCount(), 31);
+    EXPECT_EQ(Curve(node->LayerGet(2), 1).KeyGetCount(), 31);
     EXPECT_NE(node->LayerGet(4), nullptr);
     node->SetMultiLayer(false);
-    EXPECT_FALSE(Plot(3, KFCURVE_PLOT_REPLACE_DESTINATION));
+    EXPECT_FALSE(PlotInto(3, KFCURVE_PLOT_REPLACE_DESTINATION));
     EXPECT_EQ(error.GetLastErrorID(), KFCURVE_PLOT_ERROR_NO_DESTINATION_LAYER);
 }
 
 TEST_F(PlotFlags, SpliceKeepsTheDestinationOutsideTheSpan) {
-    Keys(*Curve(node.get(), 0), {{5, 7}}, kLinear);
-    ASSERT_TRUE(Plot(0, KFCURVE_PLOT_SPLICE_INTO_DESTINATION, nullptr, nullptr, Sec(0.5), Sec(1.0)));
-    KFCurve* x = Curve(node.get(), 0);
-    EXPECT_EQ(x->KeyGetPtr(0)->GetTime(), KTime(0));
-    EXPECT_FLOAT_EQ(x->KeyGetPtr(0)->GetValue(), 1.0f);
-    EXPECT_EQ(Times(*x).back(), Sec(5.0));
-    EXPECT_NEAR(x->Evaluate(Sec(0.75)), 1.75f + 17.5f, 1e-3);
+    Keys(Curve(node.get(), 0), {{5, 7}}, kLinear);
+    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_SPLICE_INTO_DESTINATION, nullptr, nullptr, Sec(0.5), Sec(1.0)));
+    KFCurve& x = Curve(node.get(), 0);
+    EXPECT_EQ(x.KeyGetPtr(0)->GetTime(), KTime(0));
+    EXPECT_FLOAT_EQ(x.KeyGetPtr(0)->GetValue(), 1.0f);
+    EXPECT_EQ(Times(x).back(), Sec(5.0));
+    EXPECT_NEAR(x.Evaluate(Sec(0.75)), 1.75f + 17.5f, 1e-3);
 }
 
 TEST_F(PlotFlags, ZeroingSetsTheMergedLayersNeutralOverTheSpan) {
-    ASSERT_TRUE(Plot(0, KFCURVE_PLOT_ZERO_MERGED_LAYERS | KFCURVE_PLOT_REPLACE_DESTINATION));
+    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_ZERO_MERGED_LAYERS | KFCURVE_PLOT_REPLACE_DESTINATION));
     ASSERT_NE(node->LayerGet(1), nullptr);
-    EXPECT_NEAR(Curve(node->LayerGet(1), 0)->Evaluate(Sec(0.5)), 0.0f, 1e-6);
+    EXPECT_NEAR(Curve(node->LayerGet(1), 0).Evaluate(Sec(0.5)), 0.0f, 1e-6);
     EXPECT_NEAR(Eval(*node, Sec(0.5))[0], 1.5 + 15.0, 1e-4);  // the base holds it all now
-}
-
-TEST_F(PlotFlags, ResultNodeAndDestinationEachOwnTheirCurves) {
-    NodePtr result(node->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(Plot(0, KFCURVE_PLOT_REPLACE_DESTINATION, nullptr, result.get()));
-    EXPECT_NE(Curve(result.get(), 0), Curve(node.get(), 0));
-    EXPECT_EQ(Curve(result.get(), 0)->KeyGetCount(), 31);
-    EXPECT_EQ(Curve(node.get(), 0)->KeyGetCount(), 31);
 }
 
 TEST_F(PlotFlags, BadArgumentsAndTheEndOfTheTimeLine) {
     EXPECT_FALSE(KFCurve_PlotInLayers(nullptr, nullptr, 0, 0, KTime(0), Sec(1), kPeriod));
-    EXPECT_FALSE(Plot(0, KFCURVE_PLOT_REPLACE_DESTINATION, nullptr, nullptr, Sec(1), KTime(0)));
+    EXPECT_FALSE(PlotInto(0, KFCURVE_PLOT_REPLACE_DESTINATION, nullptr, nullptr, Sec(1), KTime(0)));
     EXPECT_EQ(error.GetLastErrorID(), KFCURVE_PLOT_ERROR_BAD_ARGUMENT);
     EXPECT_FALSE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime(0), Sec(1), KTime(0)));
     EXPECT_FALSE(KFCurve_PlotInLayers(node.get(), nullptr, 0, 0, KTime::MinusInfinite(), KTime::Infinite(), KTime(1)));
-    EXPECT_EQ(Curve(node.get(), 0)->KeyGetCount(), 2);
+    EXPECT_EQ(Curve(node.get(), 0).KeyGetCount(), 2);
     // The sample grid stops at the end of the time line instead of wrapping.
-    NodePtr result(node->CloneTemplate(false, false, true, -1));
-    ASSERT_TRUE(Plot(0, 0, nullptr, result.get(), KTime::Infinite() - kPeriod * 3, KTime::Infinite()));
-    EXPECT_EQ(Curve(result.get(), 0)->KeyGetCount(), 4);
+    NodePtr result = ResultFor(node);
+    ASSERT_TRUE(PlotInto(0, 0, nullptr, result.get(), KTime::Infinite() - kPeriod * 3, KTime::Infinite()));
+    EXPECT_EQ(Curve(result.get(), 0).KeyGetCount(), 4);
 }
 
 }  // namespace
