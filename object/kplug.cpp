@@ -281,38 +281,45 @@ kConnectionType KPlug::GetDstType(int index) const {
     return mLinks->mList[static_cast<std::size_t>(mLinks->mSrcCount + index)].mType;
 }
 
+namespace {
+
+// Walks one side's connections through a filter: the match at index, or with a
+// negative index none, counting the matches into *count.
+template <class Get>
+KPlug* FilteredWalk(const KPlugFilter* filter, int total, Get get, int index, int* count) {
+    if (count) *count = 0;
+    if (!filter) return nullptr;
+    for (int i = 0; i < total; ++i) {
+        KPlug* plug = get(i);
+        if (!filter->IsMatching(plug)) continue;
+        if (index-- == 0) return plug;
+        if (count) ++*count;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 int KPlug::GetSrcCount(const KPlugFilter* filter) const {
-    if (!filter) return 0;
-    int count = 0;
-    for (int i = 0, n = GetSrcCount(); i < n; ++i)
-        if (filter->IsMatching(GetSrc(i))) ++count;
+    int count;
+    FilteredWalk(filter, GetSrcCount(), [this](int i) { return GetSrc(i); }, -1, &count);
     return count;
 }
 
 KPlug* KPlug::GetSrc(const KPlugFilter* filter, int index) const {
-    if (!filter || index < 0) return nullptr;
-    for (int i = 0, n = GetSrcCount(); i < n; ++i) {
-        KPlug* src = GetSrc(i);
-        if (filter->IsMatching(src) && index-- == 0) return src;
-    }
-    return nullptr;
+    if (index < 0) return nullptr;
+    return FilteredWalk(filter, GetSrcCount(), [this](int i) { return GetSrc(i); }, index, nullptr);
 }
 
 int KPlug::GetDstCount(const KPlugFilter* filter) const {
-    if (!filter) return 0;
-    int count = 0;
-    for (int i = 0, n = GetDstCount(); i < n; ++i)
-        if (filter->IsMatching(GetDst(i))) ++count;
+    int count;
+    FilteredWalk(filter, GetDstCount(), [this](int i) { return GetDst(i); }, -1, &count);
     return count;
 }
 
 KPlug* KPlug::GetDst(const KPlugFilter* filter, int index) const {
-    if (!filter || index < 0) return nullptr;
-    for (int i = 0, n = GetDstCount(); i < n; ++i) {
-        KPlug* dst = GetDst(i);
-        if (filter->IsMatching(dst) && index-- == 0) return dst;
-    }
-    return nullptr;
+    if (index < 0) return nullptr;
+    return FilteredWalk(filter, GetDstCount(), [this](int i) { return GetDst(i); }, index, nullptr);
 }
 
 KSubPlug* KPlug::SubPlugGetOrCreate(KPlugFilter* filter) {
