@@ -1,0 +1,11 @@
+# Scene content, compiled into zeq_scene (see scene/CMakeLists.txt).
+set(ZEQ_CONTENT_DIR ${PROJECT_SOURCE_DIR}/content)
+target_sources(zeq_scene PRIVATE
+  ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
+)
+
+zeq_add_test(content_tests
+  SOURCES
+    ${ZEQ_CONTENT_DIR}/tests/kzeqgobo_test.cpp
+  LIBS zeq_scene)

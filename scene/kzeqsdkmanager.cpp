@@ -1,0 +1,205 @@
+#include "scene/kzeqsdkmanager.h"
+
+#include <cstring>
+
+#include "base/klib.h"
+#include "scene/kzeqsceneinfo.h"
+#include "scene/kzequserproperty.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+const char* const kErrorTable[KZeqSdkManager::eErrorCount] = {"Object not found", nullptr};
+
+// References on the base library: one held by the loaded library, one per
+// living manager. Plain integers, constant-initialised, so a manager made by
+// another load-time object finds them ready.
+int gManagerReferences = 0;
+bool gLibraryReferenceTaken = false;
+
+// The library's own reference is taken on first use: at load, or by the first
+// manager if one is made before this file's load-time object runs.
+void TakeLibraryReference() {
+    if (gLibraryReferenceTaken) return;
+    gLibraryReferenceTaken = true;
+    KBaseLib_Init();
+    ++gManagerReferences;
+}
+
+struct LibraryLifetime {
+    LibraryLifetime() { TakeLibraryReference(); }
+    ~LibraryLifetime() {
+        if (gManagerReferences > 0) --gManagerReferences;
+        KBaseLib_Terminate();
+    }
+} gLibraryLifetime;
+
+}  // namespace
+
+// Each list's kind and listener; kinds not built yet have no row and their
+// lists stay empty.
+const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
+    {nullptr, -1},                  // scenes
+    {nullptr, eNodeListener},       // nodes
+    {nullptr, -1},                  // node attributes
+    {nullptr, -1},                  // links
+    {nullptr, eMaterialListener},   // materials
+    {nullptr, -1},                  // shapes
+    {nullptr, eTextureListener},    // textures
+    {&kGoboOps, -1},                // gobos
+    {nullptr, -1},                  // poses
+    {&kUserPropertyOps, -1},        // user properties
+    {&kThumbnailOps, -1},           // thumbnails
+    {&kSceneInfoOps, -1},           // scene informations
+    {nullptr, -1},                  // generic nodes
+    {nullptr, -1},                  // deformers
+    {nullptr, -1},                  // geometry converters
+    {nullptr, -1},                  // image converters
+    {nullptr, -1},                  // exporters
+    {nullptr, -1},                  // importers
+};
+
+// Scenes first, since ending one destroys objects of the other lists.
+const KZeqSdkManager::EList KZeqSdkManager::kClearOrder[eListCount] = {
+    eScenes,   eNodeAttributes, eNodes,          eLinks,        eMaterials,         eShapes,
+    eTextures, eGobos,          ePoses,          eUserProperties, eGenericNodes,    eThumbnails,
+    eSceneInfos, eGeometryConverters, eExporters, eImporters,    eDeformers,         eImageConverters,
+};
+
+KZeqSdkManager::KZeqSdkManager() : mError(kErrorTable, eErrorCount) {
+    TakeLibraryReference();
+    if (gManagerReferences == 0) KBaseLib_Init();
+    ++gManagerReferences;
+}
+
+KZeqSdkManager::~KZeqSdkManager() {
+    // Runs the base implementation: a subclass's Clear is gone by now.
+    KZeqSdkManager::Clear();
+    for (auto& listener : mListeners) listener.reset();
+    if (--gManagerReferences == 0) KBaseLib_Terminate();
+}
+
+KZeqSdkManager* KZeqSdkManager::CreateKZeqSdkManager() { return new KZeqSdkManager; }
+
+KString KZeqSdkManager::PrefixName(const char* prefix, const char* name) {
+    KString text(name ? name : "");
+    int separator = text.Find("::");
+    if (separator >= 0) text = text.Mid(static_cast<unsigned>(separator) + 2);
+    if (text.IsEmpty()) text = "Name";
+    if (prefix && *prefix) return KString(prefix) + text;
+    return text;
+}
+
+const char* GetDeformerPrefixFromTypeName(const char* typeName) {
+    return KString(typeName ? typeName : "").CompareNoCase("Cluster") == 0 ? "SubDeformer::" : "Deformer::";
+}
+
+void* KZeqSdkManager::Listed(EList list, void* object, KName* name) {
+    if (!object) return nullptr;
+    if (!mLists[list].Add(object)) return object;  // a subclass allocator handed back a listed object
+    const int listener = kListRows[list].mListener;
+    if (listener >= 0 && mListeners[listener] && name) mListeners[listener]->Add(name);
+    return object;
+}
+
+bool KZeqSdkManager::DestroyListed(EList list, void* object) {
+    const int index = mLists[list].IndexOf(object);
+    if (index < 0) {
+        NotFound();
+        return false;
+    }
+    mLists[list].RemoveAt(index);
+    kListRows[list].mKind->mEnd(object);
+    return true;
+}
+
+void* KZeqSdkManager::FindNamed(EList list, const char* key, int index) {
+    const KZeqObjectList& objects = mLists[list];
+    for (int i = 0, seen = 0; i < objects.GetCount() && index >= 0; ++i) {
+        void* object = objects.GetAt(i);
+        if (std::strcmp(kListRows[list].mKind->mName(object), key) == 0 && seen++ == index) return object;
+    }
+    NotFound();
+    return nullptr;
+}
+
+void KZeqSdkManager::Clear() {
+    for (EList list : kClearOrder) {
+        // One at a time from the front: an object ending may destroy others,
+        // of this list or another, through the manager.
+        KZeqObjectList& objects = mLists[list];
+        while (objects.GetCount() > 0) {
+            void* object = objects.GetAt(0);
+            objects.RemoveAt(0);
+            kListRows[list].mKind->mEnd(object);
+        }
+    }
+    for (auto& listener : mListeners)
+        if (listener) listener->Clear();
+}
+
+void KZeqSdkManager::SetListener(EListener which, KZeqNameListener* listener) {
+    if (which < 0 || which >= eListenerCount) return;
+    mListeners[which].reset(listener);
+}
+
+// User properties, thumbnails and scene informations.
+
+KZeqUserProperty* KZeqSdkManager::CreateKZeqUserProperty(const char* name, const char* typeName, const char* label) {
+    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, AllocateKZeqUserProperty(name, typeName, label)));
+}
+
+KZeqUserProperty* KZeqSdkManager::CreateKZeqUserProperty(KProperty* property) {
+    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, AllocateKZeqUserProperty(property)));
+}
+
+KZeqThumbnail* KZeqSdkManager::CreateKZeqThumbnail() {
+    return static_cast<KZeqThumbnail*>(Listed(eThumbnails, AllocateKZeqThumbnail()));
+}
+
+KZeqSceneInfo* KZeqSdkManager::CreateKZeqSceneInfo() {
+    return static_cast<KZeqSceneInfo*>(Listed(eSceneInfos, AllocateKZeqSceneInfo()));
+}
+
+KZeqUserProperty* KZeqSdkManager::AllocateKZeqUserProperty(const char* name, const char* typeName,
+                                                           const char* label) {
+    if (!name || !label) return nullptr;
+    return new KZeqUserProperty(*this, name, typeName, label);
+}
+
+KZeqUserProperty* KZeqSdkManager::AllocateKZeqUserProperty(KProperty* property) {
+    return property ? new KZeqUserProperty(*this, property) : nullptr;
+}
+
+KZeqThumbnail* KZeqSdkManager::AllocateKZeqThumbnail() { return new KZeqThumbnail; }
+
+KZeqSceneInfo* KZeqSdkManager::AllocateKZeqSceneInfo() { return new KZeqSceneInfo; }
+
+bool KZeqSdkManager::DestroyKZeqUserProperty(KZeqUserProperty* property) {
+    return DestroyListed(eUserProperties, property);
+}
+
+bool KZeqSdkManager::DestroyKZeqThumbnail(KZeqThumbnail* thumbnail) { return DestroyListed(eThumbnails, thumbnail); }
+
+bool KZeqSdkManager::DestroyKZeqSceneInfo(KZeqSceneInfo* info) { return DestroyListed(eSceneInfos, info); }
+
+KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
+    if (!name) return nullptr;
+    const KZeqObjectList& list = mLists[eUserProperties];
+    for (int i = 0; i < list.GetCount(); ++i) {
+        auto* property = static_cast<KZeqUserProperty*>(list.GetAt(i));
+        if (property->GetName() == name) return property;
+    }
+    return nullptr;
+}
+
+// Plain deletion: these classes have no virtual destructor.
+const KZeqSdkManager::KindOps KZeqSdkManager::kUserPropertyOps = {
+    [](void* object) { delete static_cast<KZeqUserProperty*>(object); }, nullptr};
+const KZeqSdkManager::KindOps KZeqSdkManager::kThumbnailOps = {
+    [](void* object) { delete static_cast<KZeqThumbnail*>(object); }, nullptr};
+const KZeqSdkManager::KindOps KZeqSdkManager::kSceneInfoOps = {
+    [](void* object) { delete static_cast<KZeqSceneInfo*>(object); }, nullptr};
+
+}  // namespace zeqsdk_400

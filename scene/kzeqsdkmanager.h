@@ -1,0 +1,152 @@
+#ifndef ZEQ_SCENE_KZEQSDKMANAGER_H
+#define ZEQ_SCENE_KZEQSDKMANAGER_H
+
+#include <memory>
+
+#include "base/kerror.h"
+#include "base/kstring.h"
+#include "scene/kzeqobjectlist.h"
+
+namespace zeqsdk_400 {
+
+class KName;
+class KProperty;
+class KZeqGobo;
+class KZeqSceneInfo;
+class KZeqThumbnail;
+class KZeqUserProperty;
+
+// Hears the names of the objects a manager creates (node, material or texture
+// listener) and is emptied when the manager is cleared.
+class KZeqNameListener {
+public:
+    virtual ~KZeqNameListener() = default;
+    virtual void Clear() = 0;
+    virtual void Add(KName* name) = 0;
+};
+
+// Factory and owner of every scene object. Each kind has its own list in
+// creation order; creation goes through a virtual allocator per kind so that
+// a subclass may substitute its own classes; a destroy finds the object by
+// identity, removes it and ends it as its kind requires. Failures to find are
+// recorded in the manager's error object.
+class KZeqSdkManager {
+public:
+    enum EError { eObjectNotFound = 0, eErrorCount = 2 };
+    enum EListener { eNodeListener, eMaterialListener, eTextureListener, eListenerCount };
+
+    KZeqSdkManager();
+    KZeqSdkManager(const KZeqSdkManager&) = delete;
+    KZeqSdkManager& operator=(const KZeqSdkManager&) = delete;
+    // Clears, deletes the listeners and gives back the manager's reference on the base library.
+    virtual ~KZeqSdkManager();
+
+    // A new manager; the caller deletes it.
+    static KZeqSdkManager* CreateKZeqSdkManager();
+    // The normal form of a name: everything through the first "::" dropped,
+    // empty made "Name", then the prefix in front when there is one.
+    static KString PrefixName(const char* prefix, const char* name);
+
+    // Creation: null when the allocator refuses, with no error set.
+    KZeqGobo* CreateKZeqGobo(const char* name);
+    KZeqUserProperty* CreateKZeqUserProperty(const char* name, const char* typeName, const char* label);
+    KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
+    KZeqThumbnail* CreateKZeqThumbnail();
+    KZeqSceneInfo* CreateKZeqSceneInfo();
+
+    // Allocation hooks, one per kind.
+    virtual KZeqGobo* AllocateKZeqGobo(const char* name);
+    // Null when the name or the label is null.
+    virtual KZeqUserProperty* AllocateKZeqUserProperty(const char* name, const char* typeName, const char* label);
+    // Null for a null property.
+    virtual KZeqUserProperty* AllocateKZeqUserProperty(KProperty* property);
+    virtual KZeqThumbnail* AllocateKZeqThumbnail();
+    virtual KZeqSceneInfo* AllocateKZeqSceneInfo();
+
+    // False with "Object not found" when the manager does not list the object.
+    virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
+    // The KProperty a user property wraps survives it.
+    virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
+    virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
+    virtual bool DestroyKZeqSceneInfo(KZeqSceneInfo* info);
+
+    // The index-th gobo (in creation order) named "Model::" plus the normal
+    // form of name; gobos keep their names as given, so only names of that
+    // form are found. Null with "Object not found" when there is none.
+    virtual KZeqGobo* FindKZeqGobo(const char* name, int index = 0);
+    // The first user property of exactly that name; null, with no error, when none.
+    virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
+
+    // Ends every object of every list, then clears the listeners. The manager
+    // stays usable.
+    virtual void Clear();
+
+    // Owned from then on; a listener set before is deleted.
+    void SetListener(EListener which, KZeqNameListener* listener);
+
+    KError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
+
+private:
+    // The lists, one per kind of object.
+    enum EList {
+        eScenes,
+        eNodes,
+        eNodeAttributes,
+        eLinks,
+        eMaterials,
+        eShapes,
+        eTextures,
+        eGobos,
+        ePoses,
+        eUserProperties,
+        eThumbnails,
+        eSceneInfos,
+        eGenericNodes,
+        eDeformers,
+        eGeometryConverters,
+        eImageConverters,
+        eExporters,
+        eImporters,
+        eListCount
+    };
+    // What the manager needs to know of one kind: how its objects end and,
+    // for named kinds, an object's current name. Each kind defines its row
+    // beside its own class.
+    struct KindOps {
+        void (*mEnd)(void* object);
+        const char* (*mName)(const void* object);  // null for kinds without names
+    };
+    struct ListRow {
+        const KindOps* mKind;  // null until the kind is built: its list stays empty
+        int mListener;         // -1: none
+    };
+    static const ListRow kListRows[eListCount];
+    static const EList kClearOrder[eListCount];
+    static const KindOps kGoboOps;
+    static const KindOps kUserPropertyOps;
+    static const KindOps kThumbnailOps;
+    static const KindOps kSceneInfoOps;
+
+    // Lists what an allocator made (null passes through) and tells the list's
+    // listener, if any, of the name record.
+    void* Listed(EList list, void* object, KName* name = nullptr);
+    // Finds by identity, removes and ends; false with the error when absent.
+    bool DestroyListed(EList list, void* object);
+    // The index-th object of a named kind's list whose current name equals
+    // key; null with the error when there is none.
+    void* FindNamed(EList list, const char* key, int index);
+    void NotFound() { mError.SetLastErrorID(eObjectNotFound); }
+
+    KZeqObjectList mLists[eListCount];
+    std::unique_ptr<KZeqNameListener> mListeners[eListenerCount];
+    KError mError;
+};
+
+// "SubDeformer::" for the type name "Cluster" in any letter case, else "Deformer::".
+const char* GetDeformerPrefixFromTypeName(const char* typeName);
+
+}  // namespace zeqsdk_400
+
+#endif
