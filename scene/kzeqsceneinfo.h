@@ -13,8 +13,8 @@ namespace zeqsdk_400 {
 // after the format changes.
 class KZeqThumbnail {
 public:
-    enum EDataFormat { eRGB_24 = 0, eRGBA_32 = 1 };
-    enum EImageSize { eNOT_SET = 0, e64x64 = 64, e128x128 = 128 };
+    enum EDataFormat : int { eRGB_24 = 0, eRGBA_32 = 1 };
+    enum EImageSize : int { eNOT_SET = 0, e64x64 = 64, e128x128 = 128 };
 
     KZeqThumbnail() = default;
     KZeqThumbnail(const KZeqThumbnail&) = delete;
