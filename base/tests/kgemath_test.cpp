@@ -221,7 +221,7 @@ TEST_P(EulerOrderTest, IJKtoRFollowsTheTableAndRtoVordRebuildsAtGimbalLock) {
     EXPECT_TRUE(BlockNear(ref, m, 1e-9));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllOrders, EulerOrderTest, ::testing::Range(0, KM_EULER_ORDER_COUNT));
+INSTANTIATE_TEST_SUITE_P(AllOrders, EulerOrderTest, ::testing::Range(0, KM_EULER_ORDER_COUNT), OrderName);
 
 // The closest equivalent triple: whole turns, or the other solution.
 TEST(KgeMathTest, ContinuousRotationWorkedExamplesAndBadAxes) {

@@ -40,6 +40,7 @@ const ValueTypeCase kValueTypes[] = {
     {"ColorRGBA", &Make<KZeqColor>, kPropertyTypeColorRGBA, {0.1, 0.2, 0.3, 0.4}},
 };
 
+void PrintTo(const ValueTypeCase& c, std::ostream* out) { *out << c.mName; }
 class PropertyValueTypes : public ::testing::TestWithParam<ValueTypeCase> {};
 
 }  // namespace
