@@ -1,6 +1,7 @@
 #include "base/karray.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 namespace zeqsdk_400 {
@@ -50,10 +51,15 @@ bool KBaseArray::Grow(long needed) {
 int KBaseArray::InsertAt(int index, const void* item) {
     if (index < 0) return -1;
     if (index > mCount) index = mCount;
-    if (!Grow(static_cast<long>(mCount) + 1)) return -1;
     std::size_t size = static_cast<std::size_t>(mItemSize);
+    // An item of this array moves with the storage: keep its offset, not its address.
+    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(item), base = reinterpret_cast<std::uintptr_t>(mData);
+    const bool own = mData && from >= base && from < base + static_cast<std::size_t>(mCount) * size;
+    const std::size_t offset = own ? from - base : 0;
+    if (!Grow(static_cast<long>(mCount) + 1)) return -1;
     char* at = mData + static_cast<std::size_t>(index) * size;
     std::memmove(at + size, at, static_cast<std::size_t>(mCount - index) * size);
+    if (own) item = mData + offset + (offset >= static_cast<std::size_t>(index) * size ? size : 0);
     if (item)
         std::memcpy(at, item, size);
     else

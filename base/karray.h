@@ -21,7 +21,8 @@ public:
     int GetItemSize() const { return mItemSize; }
     int GetBlockSize() const { return mBlockSize; }
 
-    // Copies one item in at index (clamped to the count; the count appends).
+    // Copies one item in at index (clamped to the count; the count appends); a
+    // null item inserts zero bytes. The item may be one of this array's own.
     // Answers the index used, -1 for a negative index or when memory runs out.
     int InsertAt(int index, const void* item);
     // Removes the item at index, moving later items down; out of range is ignored.
@@ -60,10 +61,9 @@ class KArrayTemplate : public KBaseArray {
 public:
     explicit KArrayTemplate(int itemsPerBlock = 16) : KBaseArray(itemsPerBlock, static_cast<int>(sizeof(T))) {}
 
-    int InsertAt(int index, const T& item) {
-        T copy = item;  // item may live in the storage that is about to move
-        return KBaseArray::InsertAt(index, &copy);
-    }
+    // InsertAt(index, &item) copies the item's bytes, as the untyped form does.
+    using KBaseArray::InsertAt;
+    int InsertAt(int index, const T& item) { return KBaseArray::InsertAt(index, &item); }
     int Add(const T& item) { return InsertAt(GetCount(), item); }
     void RemoveLast() { RemoveAt(GetCount() - 1); }
     // Appends count default-constructed items; answers the index of the first, -1 when refused.

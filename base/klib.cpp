@@ -41,7 +41,7 @@ const char* KLib_GetMasterDirectory() { return MasterDirectory().Buffer(); }
 
 void KLib_SetConfigDirectory(const char* directory) { ConfigDirectory() = directory ? directory : ""; }
 
-const char* KLib_GetConfigDirectory() { return ConfigDirectory().Buffer(); }
+char* KLib_GetConfigDirectory() { return ConfigDirectory().Buffer(); }
 
 void KLib_GetCurrentLocalTime(kLocalTime& time) {
     std::time_t now = std::time(nullptr);

@@ -12,8 +12,9 @@ bool KBaseLib_IsInitialized();
 void KLib_SetMasterDirectory(const char* directory);
 const char* KLib_GetMasterDirectory();
 // The directory of the configuration files, stored exactly as given ("" until set).
+// The text is the library's own: read it, never write to it.
 void KLib_SetConfigDirectory(const char* directory);
-const char* KLib_GetConfigDirectory();
+char* KLib_GetConfigDirectory();
 
 struct kLocalTime {
     int mYear;  // four digits

@@ -188,6 +188,13 @@ void KSet::RemoveFromIndex(int index) {
     mEntries.erase(mEntries.begin() + index);
 }
 
+kReference KCharPtrSet::GetFromIndex(int index, char** key) const {
+    const char* found = nullptr;
+    const kReference value = GetFromIndex(index, &found);
+    if (key) *key = const_cast<char*>(found);
+    return value;
+}
+
 kReference KSet::GetFromIndex(int index, unsigned int* key) const {
     Sort();
     if (index < 0 || index >= GetCount()) {

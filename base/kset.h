@@ -32,6 +32,8 @@ public:
     void RemoveFromIndex(int index);
     // The value at a sorted index (0 outside the table), with its key when asked.
     kReference GetFromIndex(int index, const char** key = nullptr) const;
+    // The same for callers that hold keys as char*; the key is the set's own copy: never write to it.
+    kReference GetFromIndex(int index, char** key) const;
     kReference operator[](int index) const { return GetFromIndex(index); }
     // Replaces the value at a sorted index; ignored outside the table.
     void SetValueAtIndex(int index, kReference value);

@@ -1,5 +1,6 @@
 # zeq_add_test(<name> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable; its cases are discovered when CTest runs.
+# One GoogleTest executable; its cases are discovered when CTest runs. Parameterised
+# cases are named by their suite's name generator, never by the parameter's bytes.
 function(zeq_add_test name)
   if(NOT ZEQ_BUILD_TESTS)
     return()
@@ -10,6 +11,7 @@ function(zeq_add_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
     DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
 

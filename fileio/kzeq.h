@@ -240,6 +240,7 @@ public:
     char FieldReadGetType() const;
 
     // The next value of the open field, converted; "" / 0 when none is left.
+    // FieldReadC answers a KString by value: "const char* s = FieldReadC(...)" dangles, keep the KString.
     KString FieldReadC();
     int FieldReadI();
     kLongLong FieldReadL();

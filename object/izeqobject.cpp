@@ -169,34 +169,12 @@ bool KZeqObjectStream::ReadValue(KProperty& property) {
     const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
     if (info.mMemberCount == 0) return true;
     if (FieldReadGetRemain() < info.mMemberCount) return false;
-    double members[4] = {};
+    double members[kPropertyMaxMembers] = {};
     for (int i = 0; i < info.mMemberCount; ++i) {
         if (!IsNumber(FieldReadGetType())) return false;
         members[i] = FieldReadD();
     }
-    alignas(double) unsigned char raw[64] = {};
-    switch (info.mKind) {
-        case KPropertyValueKind::eBool:
-            raw[0] = members[0] != 0.0 ? 1 : 0;
-            break;
-        case KPropertyValueKind::eInteger: {
-            const std::int32_t v = KPropertyDoubleToInt(members[0]);
-            std::memcpy(raw, &v, sizeof(v));
-            break;
-        }
-        case KPropertyValueKind::eFloat: {
-            const float v = KPropertyDoubleToFloat(members[0]);
-            std::memcpy(raw, &v, sizeof(v));
-            break;
-        }
-        case KPropertyValueKind::eDouble:
-        case KPropertyValueKind::eDoubles:
-            std::memcpy(raw, members, static_cast<std::size_t>(info.mMemberCount) * sizeof(double));
-            break;
-        case KPropertyValueKind::eNone:
-            return true;
-    }
-    return property.SetData(raw);
+    return property.SetDataFromDoubles(members, info.mMemberCount);
 }
 
 KProperty* KZeqObjectStream::FindListed(KArrayTemplate<KProperty*>& properties, const char* name, int& cursor) {

@@ -1,9 +1,11 @@
 #include "object/kproperty.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "object/kobject.h"
+#include "object/kpropertytemplate.h"
 
 namespace zeqsdk_400 {
 
@@ -27,6 +29,17 @@ std::unique_ptr<char[]> CopyText(const char* text) {
     std::unique_ptr<char[]> copy(new char[n + 1]);
     std::memcpy(copy.get(), text, n + 1);
     return copy;
+}
+
+template <class T>
+T Load(const unsigned char* at) {
+    T value;
+    std::memcpy(&value, at, sizeof(value));
+    return value;
+}
+template <class T>
+void Store(unsigned char* at, T value) {
+    std::memcpy(at, &value, sizeof(value));
 }
 
 const char* InvokeIntAsString(KPlug* owner, kPropertyAsStringFunc func, int value) { return (owner->*func)(value); }
@@ -120,6 +133,44 @@ const char* KProperty::GetValueAsString(int value) {
 
 bool KProperty::GetData(void*, int, KEvaluateInfo*, KWorldState*) { return false; }
 bool KProperty::SetData(const void*, int, KEvaluateInfo*, KWorldState*) { return false; }
+int KProperty::GetDataAsDoubles(double* values, int count) {
+    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(GetValueType());
+    alignas(double) unsigned char raw[kPropertyMaxDataSize] = {};
+    if (info.mMemberCount == 0 || !GetData(raw)) return 0;
+    for (int i = 0; values && i < count && i < info.mMemberCount; ++i) {
+        switch (info.mKind) {
+            case KPropertyValueKind::eBool: values[i] = raw[0] ? 1.0 : 0.0; break;
+            case KPropertyValueKind::eInteger: values[i] = Load<std::int32_t>(raw); break;
+            case KPropertyValueKind::eFloat: values[i] = Load<float>(raw); break;
+            default: values[i] = Load<double>(raw + i * sizeof(double)); break;
+        }
+    }
+    return info.mMemberCount;
+}
+
+bool KProperty::SetDataFromDoubles(const double* values, int count) {
+    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(GetValueType());
+    if (info.mMemberCount == 0 || !values || count < info.mMemberCount) return false;
+    alignas(double) unsigned char raw[kPropertyMaxDataSize] = {};
+    switch (info.mKind) {
+        case KPropertyValueKind::eBool: raw[0] = KPropertyDoubleToInt(values[0]) != 0; break;
+        case KPropertyValueKind::eInteger: Store<std::int32_t>(raw, KPropertyDoubleToInt(values[0])); break;
+        case KPropertyValueKind::eFloat: Store(raw, KPropertyDoubleToFloat(values[0])); break;
+        default:
+            for (int i = 0; i < info.mMemberCount; ++i) Store(raw + i * sizeof(double), values[i]);
+            break;
+    }
+    return SetData(static_cast<const void*>(raw));
+}
+
+bool KProperty::SetDataMember(int index, double value) {
+    double values[kPropertyMaxMembers];
+    const int count = GetDataAsDoubles(values, kPropertyMaxMembers);
+    if (index < 0 || index >= count) return false;
+    values[index] = value;
+    return SetDataFromDoubles(values, count);
+}
+
 int KProperty::AsInteger() { return 0; }
 void KProperty::SetInteger(int) {}
 double KProperty::AsDouble() { return 0.0; }

@@ -198,6 +198,26 @@ public:
     // kPlugDataChanged).
     virtual bool GetData(void* buffer, int reserved = 0, KEvaluateInfo* info = nullptr, KWorldState* state = nullptr);
     virtual bool SetData(const void* buffer, int reserved = 0, KEvaluateInfo* info = nullptr, KWorldState* state = nullptr);
+    // The same for callers holding a writable buffer.
+    bool SetData(void* buffer, int reserved = 0, KEvaluateInfo* info = nullptr, KWorldState* state = nullptr) {
+        return SetData(static_cast<const void*>(buffer), reserved, info, state);
+    }
+
+    // The value as doubles, one per member of its value type (at most
+    // kPropertyMaxMembers), the form curves and other callers without the
+    // native type exchange. Writes at most count of them and answers the member
+    // count, 0 when the property holds no value.
+    int GetDataAsDoubles(double* values, int count);
+    // Writes the value from one double per member, each converted to the native
+    // type: int, bool and enumeration truncated toward zero, saturating, NaN as
+    // 0 (a bool is true when that is not 0); float and double as they are; the
+    // members of vectors and colours one by one (a vector's fourth component is
+    // kept). False when the property holds no value or count is short of its
+    // member count. Notifies as SetData does.
+    bool SetDataFromDoubles(const double* values, int count);
+    // Reads the value as doubles, replaces member index by value and writes it
+    // back as SetDataFromDoubles does; false for an index outside the members.
+    bool SetDataMember(int index, double value);
     // Numbers: the value converted; vectors and colours: the first member.
     virtual int AsInteger();
     virtual void SetInteger(int value);

@@ -200,6 +200,7 @@ public:
         KProperty::SetPropertyInfo(name, owner, get ? KPropertyGetter(get) : nullptr, nullptr);
     }
 
+    using KProperty::SetData;
     bool GetData(void* buffer, int = 0, KEvaluateInfo* = nullptr, KWorldState* = nullptr) override {
         if (!buffer) return false;
         Refresh();

@@ -33,6 +33,13 @@ constexpr bool RowsMatchCodes() {
 }
 static_assert(RowsMatchCodes(), "row i describes type code i");
 
+constexpr bool RowsFitTheLimits() {
+    for (const KPropertyTypeInfo& row : kTypes)
+        if (row.mMemberCount > kPropertyMaxMembers || row.mSize > kPropertyMaxDataSize) return false;
+    return true;
+}
+static_assert(RowsFitTheLimits(), "values exchanged as doubles fit the fixed buffers");
+
 }  // namespace
 
 const KPropertyTypeInfo& KPropertyTypeGetInfo(int type) {

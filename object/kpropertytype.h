@@ -33,6 +33,10 @@ struct KPropertyTypeInfo {
     int mSize;                 // bytes exchanged by GetData / SetData
 };
 
+// The most members a value has, and the most bytes GetData / SetData exchange.
+constexpr int kPropertyMaxMembers = 4;
+constexpr int kPropertyMaxDataSize = 32;
+
 // The row of a type code; a row of kind eNone for codes without values.
 const KPropertyTypeInfo& KPropertyTypeGetInfo(int type);
 

@@ -1,12 +1,14 @@
 // Moves an animated transform through Zeq files in every encoding and checks
 // that what comes back evaluates exactly like what went in.
 //
-//   zeqroundtrip [output directory] [keys per curve]
+//   zeqroundtrip [output directory [keys per curve]]
 
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,35 +59,92 @@ KFCurveNode* TakeTemplate() {
     return root;
 }
 
-// Keys of every interpolation and tangent kind, varying per channel.
-void Animate(KFCurveNode* root, int keyCount) {
-    static const unsigned int kKinds[][2] = {
-        {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO},
-        {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER},
-        {KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER},
-        {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_TANGEANT_USER},
-    };
+// One kind of key of the take: interpolation, tangent, weight and velocity modes.
+struct KeyKind {
+    const char* mName;
+    unsigned int mInterpolation, mTangent, mWeight, mVelocity;
+};
+const KeyKind kKinds[] = {
+    {"auto", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+    {"break", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER_BREAK, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+    {"auto break", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO_BREAK, KFCURVE_WEIGHTED_NONE,
+     KFCURVE_VELOCITY_NONE},
+    {"TCB", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_TCB, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+    {"weighted", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, KFCURVE_WEIGHTED_ALL, KFCURVE_VELOCITY_NONE},
+    {"velocity", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_ALL},
+    {"linear", KFCURVE_INTERPOLATION_LINEAR, 0, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+    {"constant", KFCURVE_INTERPOLATION_CONSTANT, 0, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+    {"user", KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, KFCURVE_WEIGHTED_NONE, KFCURVE_VELOCITY_NONE},
+};
+constexpr int kKindCount = static_cast<int>(sizeof(kKinds) / sizeof(kKinds[0]));
+// Velocities are no part of the file and do not change the shape: a velocity
+// key comes back as the user key it is otherwise.
+unsigned int KindOf(const KFCurveKey& key) {
+    return key.GetInterpolation() | key.GetTangeantMode() | key.GetTangeantWeightMode();
+}
+
+// The curves of the take, channel by channel.
+std::vector<KFCurve*> Curves(KFCurveNode* root) {
+    std::vector<KFCurve*> curves;
     KFCurveNode* transform = root->Get(0);
+    for (int v = 0; v < transform->GetCount(); ++v)
+        for (int a = 0; a < transform->Get(v)->GetCount(); ++a) curves.push_back(transform->Get(v)->Get(a)->FCurveGet());
+    return curves;
+}
+
+// Keys of every kind, the kinds shifting per channel, and every extrapolation
+// mode before and after the keys.
+void Animate(KFCurveNode* root, int keyCount) {
     int channel = 0;
-    for (int v = 0; v < transform->GetCount(); ++v) {
-        KFCurveNode* vector = transform->Get(v);
-        for (int a = 0; a < vector->GetCount(); ++a, ++channel) {
-            KFCurve* curve = vector->Get(a)->FCurveGet();
-            curve->KeyModifyBegin();
-            for (int k = 0; k < keyCount; ++k) {
-                const unsigned int* kind = kKinds[(k + channel) % 4];
-                double t = k / 30.0;
-                float value = static_cast<float>(std::sin(t * (1.0 + channel * 0.37)) * (10.0 + channel));
-                KFCurveKey key;
-                key.Set(Seconds(t), value, kind[0], kind[1], 0.5f * channel, -0.25f * channel, KFCURVE_WEIGHTED_NONE,
-                        KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
-                curve->KeyAdd(Seconds(t), key);
+    for (KFCurve* curve : Curves(root)) {
+        curve->KeyModifyBegin();
+        for (int k = 0; k < keyCount; ++k) {
+            const KeyKind& kind = kKinds[(k + channel) % kKindCount];
+            // An automatic key's sides are symmetric: its outgoing parameter and the
+            // incoming one, held by the key before it, are 0; else it is read back as a break.
+            const bool autoHere = kind.mTangent == KFCURVE_TANGEANT_AUTO;
+            const bool autoNext = kKinds[(k + 1 + channel) % kKindCount].mTangent == KFCURVE_TANGEANT_AUTO;
+            const double t = k / 30.0;
+            const float value = static_cast<float>(std::sin(t * (1.0 + channel * 0.37)) * (10.0 + channel));
+            KFCurveKey key;
+            if (kind.mTangent == KFCURVE_TANGEANT_TCB) {
+                key.SetTCB(Seconds(t), value, 0.25f * (channel % 3), -0.5f + 0.125f * (k % 9), 0.1f * (channel - 4));
+            } else {
+                key.Set(Seconds(t), value, kind.mInterpolation, kind.mTangent, autoHere ? 0.0f : 0.5f * channel,
+                        autoNext ? 0.0f : -0.25f * channel - 1.0f,
+                        kind.mWeight, 0.2f + 0.05f * (k % 5), 0.6f, 2.5f * channel, 1.5f + (k % 4));
+                key.SetTangeantVelocityMode(kind.mVelocity);
             }
-            curve->KeyModifyEnd();
-            curve->SetPostExtrapolation(channel % 2 ? 2 : 3);
-            curve->SetPostExtrapolationCount(2);
+            curve->KeyAdd(Seconds(t), key);
+        }
+        curve->KeyModifyEnd();
+        curve->SetPreExtrapolation(KFCURVE_EXTRAPOLATION_CONSTANT + channel % 4);
+        curve->SetPreExtrapolationCount(1 + channel % 3);
+        curve->SetPostExtrapolation(KFCURVE_EXTRAPOLATION_CONSTANT + (channel + 2) % 4);
+        curve->SetPostExtrapolationCount(2);
+        ++channel;
+    }
+}
+
+// Keys whose time, value or kind differ, plus curves whose extrapolation differs.
+int KindDifferences(KFCurveNode* a, KFCurveNode* b) {
+    const std::vector<KFCurve*> ca = Curves(a), cb = Curves(b);
+    int differences = 0;
+    for (std::size_t c = 0; c < ca.size(); ++c) {
+        differences += ca[c]->GetPreExtrapolation() != cb[c]->GetPreExtrapolation() ||
+                       ca[c]->GetPreExtrapolationCount() != cb[c]->GetPreExtrapolationCount() ||
+                       ca[c]->GetPostExtrapolation() != cb[c]->GetPostExtrapolation() ||
+                       ca[c]->GetPostExtrapolationCount() != cb[c]->GetPostExtrapolationCount();
+        if (ca[c]->KeyGetCount() != cb[c]->KeyGetCount()) {
+            differences += std::abs(ca[c]->KeyGetCount() - cb[c]->KeyGetCount());
+            continue;
+        }
+        for (int k = 0; k < ca[c]->KeyGetCount(); ++k) {
+            const KFCurveKey x = ca[c]->KeyGet(k), y = cb[c]->KeyGet(k);
+            differences += x.GetTime() != y.GetTime() || x.GetValue() != y.GetValue() || KindOf(x) != KindOf(y);
         }
     }
+    return differences;
 }
 
 struct Encoding {
@@ -169,18 +228,57 @@ long FileSize(const std::string& path) {
     return size;
 }
 
+constexpr long kMaxKeys = 10000000;
+
+void Usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: zeqroundtrip [OUTPUT_DIRECTORY [KEYS_PER_CURVE]]\n"
+                 "Writes an animated take (9 curves of KEYS_PER_CURVE keys, 2 to %ld, default 1000; keys of\n"
+                 "every kind and every extrapolation) to binary, ASCII and encrypted Zeq files in\n"
+                 "OUTPUT_DIRECTORY (default roundtrip-output), reads them back and checks that keys, kinds\n"
+                 "and values come back the same. Exit status: 0 passed, 1 failed, 2 bad arguments.\n",
+                 kMaxKeys);
+}
+
+int Refuse(const char* message, const char* argument) {
+    std::fprintf(stderr, "zeqroundtrip: %s: '%s'\nusage: zeqroundtrip [OUTPUT_DIRECTORY [KEYS_PER_CURVE]] (--help)\n",
+                 message, argument);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string directory = argc > 1 ? argv[1] : "roundtrip-output";
-    int keyCount = argc > 2 ? std::atoi(argv[2]) : 1000;
-    if (keyCount < 2) keyCount = 2;
+    std::vector<const char*> positional;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+        if (argv[i][0] == '-' || argv[i][0] == '\0') return Refuse("unknown option", argv[i]);
+        positional.push_back(argv[i]);
+    }
+    if (positional.size() > 2) return Refuse("too many arguments", positional[2]);
+    const std::string directory = positional.empty() ? "roundtrip-output" : positional[0];
+    long keys = 1000;
+    if (positional.size() > 1) {
+        char* end = nullptr;
+        errno = 0;
+        keys = std::strtol(positional[1], &end, 10);
+        if (errno != 0 || end == positional[1] || *end != '\0' || keys < 2 || keys > kMaxKeys)
+            return Refuse("the key count must be a whole number from 2 to 10000000", positional[1]);
+    }
+    const int keyCount = static_cast<int>(keys);
     if (!KCreateDirectory(directory.c_str())) {
         std::fprintf(stderr, "cannot create %s\n", directory.c_str());
         return 1;
     }
 
     std::printf("Zeq SDK %s: round trip of one take, 9 curves of %d keys\n", KZeqSdk_GetVersionString(), keyCount);
+    std::printf("  key kinds:");
+    for (const KeyKind& kind : kKinds) std::printf(" %s", kind.mName);
+    std::printf("; constant, repetition, mirror and keep-slope extrapolation before and after\n"
+                "  (velocities are no part of the file: velocity keys come back as the user keys they are otherwise)\n");
     NodePtr source(TakeTemplate());
     Animate(source.get(), keyCount);
     const double seconds = (keyCount - 1) / 30.0;
@@ -202,12 +300,13 @@ int main(int argc, char** argv) {
             ok = false;
             continue;
         }
-        double difference = Compare(source->Get(0), copy->Get(0), seconds);
-        bool same = difference == 0.0;
+        const double difference = Compare(source->Get(0), copy->Get(0), seconds);
+        const int kinds = KindDifferences(source.get(), copy.get());
+        const bool same = difference == 0.0 && kinds == 0;
         ok = ok && same;
-        std::printf("  %-9s %9ld bytes  write %7.2f ms  read %7.2f ms  largest difference %g  %s\n", encoding.mName,
-                    FileSize(path), std::chrono::duration<double, std::milli>(middle - start).count(),
-                    std::chrono::duration<double, std::milli>(end - middle).count(), difference,
+        std::printf("  %-9s %9ld bytes  write %7.2f ms  read %7.2f ms  largest difference %g  keys differing %d  %s\n",
+                    encoding.mName, FileSize(path), std::chrono::duration<double, std::milli>(middle - start).count(),
+                    std::chrono::duration<double, std::milli>(end - middle).count(), difference, kinds,
                     same ? "same" : "DIFFERENT");
     }
     std::printf(ok ? "Round trip passed.\n" : "Round trip FAILED.\n");

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "base/kgemath.h"
 #include "base/kzeqvector.h"
@@ -81,6 +82,14 @@ inline ::testing::AssertionResult VectorNear(const KZeqVector4& a, const KZeqVec
         if (!(std::fabs(a[i] - b[i]) <= tol))
             return ::testing::AssertionFailure() << "component " << i << ": " << a[i] << " vs " << b[i];
     return ::testing::AssertionSuccess();
+}
+
+// An Euler order's axes ("XYZ", "ZXZ"), "SphericXYZ" past the table: parameterised test names.
+inline std::string OrderName(const ::testing::TestParamInfo<int>& info) {
+    if (info.param < 0 || info.param >= KM_EULER_ORDER_COUNT) return "SphericXYZ";
+    std::string name;
+    for (int k = 0; k < 3; ++k) name += "XYZ"[KmEulerAxis[info.param * 3 + k]];
+    return name;
 }
 
 // Reproducible random numbers.

@@ -7,7 +7,8 @@ using namespace zeqsdk_400;
 TEST(KLib, DirectoriesInitCountingAndLocalTime) {
     KLib_SetConfigDirectory("/tmp/cfg");
     KLib_SetConfigDirectory(nullptr);
-    EXPECT_STREQ("", KLib_GetConfigDirectory());
+    char* config = KLib_GetConfigDirectory();
+    EXPECT_STREQ("", config);
     KLib_SetMasterDirectory("/opt/plug");
     EXPECT_STREQ("/opt/plug/", KLib_GetMasterDirectory());
     KLib_SetMasterDirectory("/opt/plug/");

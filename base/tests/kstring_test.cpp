@@ -44,7 +44,8 @@ TEST_P(KStringLength, CopyMoveAppendAroundInlineLimit) {
     s.Append(s.Buffer(), s.GetLen());
     EXPECT_EQ(text + text, s.Buffer());
 }
-INSTANTIATE_TEST_SUITE_P(Lengths, KStringLength, ::testing::Values(0, 1, 62, 63, 64, 65, 127, 1000));
+INSTANTIATE_TEST_SUITE_P(Lengths, KStringLength, ::testing::Values(0, 1, 62, 63, 64, 65, 127, 1000),
+                         [](const ::testing::TestParamInfo<int>& info) { return "L" + std::to_string(info.param); });
 
 TEST(KString, ComparisonsAndSearches) {
     const KString s("Hello"), path("path/to/file.name.ext"), tokens("  one,,two ; three  ");

@@ -39,7 +39,8 @@ TEST_P(RotationOrderTest, RoundTripsAndWritesAWholeMatrix) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllOrders, RotationOrderTest, ::testing::Range(0, int(KVXRotationOrder::eOrderCount)));
+INSTANTIATE_TEST_SUITE_P(AllOrders, RotationOrderTest, ::testing::Range(0, int(KVXRotationOrder::eOrderCount)),
+                         OrderName);
 
 TEST(KVXRotationOrderTest, EulerXYZGoesThroughTheXYZKernelsAndIsTheFallback) {
     KgeRMatrix m, ref;

@@ -34,11 +34,21 @@ TEST(KZeqXMatrixTest, MultTAndProduct) {
     EXPECT_TRUE(VectorNear((m * b).MultT(p), m.MultT(b.MultT(p)), 1e-12)) << "the right operand first";
 }
 
-class KZeqXMatrixDecomposeTest : public ::testing::TestWithParam<TRS> {
+namespace {
+
+struct Transform {
+    const char* mName;
+    TRS mTRS;
+};
+void PrintTo(const Transform& t, std::ostream* out) { *out << t.mName; }
+
+class KZeqXMatrixDecomposeTest : public ::testing::TestWithParam<Transform> {
 protected:
-    const TRS& c = GetParam();
+    const TRS& c = GetParam().mTRS;
     const KZeqXMatrix m{V(c[0], c[1], c[2]), V(c[3], c[4], c[5]), V(c[6], c[7], c[8])};
 };
+
+}  // namespace
 
 // T, R (or Q) and a scale signed by the determinant recompose to the same
 // matrix, and the inverse is one.
@@ -73,14 +83,14 @@ TEST_P(KZeqXMatrixDecomposeTest, SettersKeepTheOtherParts) {
     EXPECT_TRUE(VectorNear(d.GetS(), m.GetS(), 1e-9) && VectorNear(d.GetR(), KZeqVector4(), 1e-9));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transforms, KZeqXMatrixDecomposeTest,
-                         ::testing::Values(TRS{0, 0, 0, 0, 0, 0, 1, 1, 1}, TRS{1, 2, 3, 30, 45, 60, 1, 1, 1},
-                                           TRS{-4, 0.5, 8, -120, 33, 170, 2, 0.25, 7},
-                                           TRS{1, 1, 1, 10, 20, 30, -2, 3, 4}, // mirrors
-                                           TRS{1, 1, 1, 10, 20, 30, -2, -3, 4}, // a rotation
-                                           TRS{5, -5, 5, -60, 70, -80, -1, -1, -1},
-                                           TRS{0, 0, 0, 25, -90, 0, 1, 2, 3}, // gimbal lock
-                                           TRS{0, 0, 0, -25, 90, 0, -1, 2, 3}));
+const Transform kTransforms[] = {
+    {"Identity", {0, 0, 0, 0, 0, 0, 1, 1, 1}},          {"Rotated", {1, 2, 3, 30, 45, 60, 1, 1, 1}},
+    {"Scaled", {-4, 0.5, 8, -120, 33, 170, 2, 0.25, 7}}, {"MirrorsOneAxis", {1, 1, 1, 10, 20, 30, -2, 3, 4}},
+    {"TwoNegativeScales", {1, 1, 1, 10, 20, 30, -2, -3, 4}},  // a rotation
+    {"MirrorsAll", {5, -5, 5, -60, 70, -80, -1, -1, -1}}, {"GimbalLock", {0, 0, 0, 25, -90, 0, 1, 2, 3}},
+    {"GimbalLockMirrored", {0, 0, 0, -25, 90, 0, -1, 2, 3}}};
+INSTANTIATE_TEST_SUITE_P(Transforms, KZeqXMatrixDecomposeTest, ::testing::ValuesIn(kTransforms),
+                         [](const ::testing::TestParamInfo<Transform>& info) { return info.param.mName; });
 
 TEST(KZeqXMatrixTest, NegativeScaleWorkedExample) {
     const KZeqXMatrix m(V(1, 2, 3), V(0, 0, 0), V(-2, 1, 1));

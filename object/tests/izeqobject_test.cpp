@@ -52,7 +52,7 @@ public:
         for (const Field& f : kFields) {
             KProperty* p = CreatePropertyFromType(f.mName, f.mType, KDataTypeGet(f.mName), true, false, nullptr);
             p->ModifyPropertyFlag(kPropertyFlagAnimated, true);
-            if (filled) p->SetData(Pack(f.mType, f.mValue).mBytes);
+            if (filled) SetValue(*p, f.mValue);
         }
         mShow.Value() = filled;
         mUnsaved.Value() = filled ? KgeTVector(9.0, 9.0, 9.0) : KgeTVector();
@@ -143,7 +143,7 @@ TEST_P(PropertyListRecord, UnknownNamesBecomeUserProperties) {
     Sample source(true), target, bare;
     for (const auto& e : extras) {
         KProperty* p = source.CreatePropertyFromType(e.mName, e.mType, e.mDataType, e.mAnimated, true, nullptr);
-        p->SetData(Pack(e.mType, e.mValue).mBytes);
+        SetValue(*p, e.mValue);
         p->ModifyPropertyFlag(kPropertyFlagAnimated, e.mAnimated);
     }
     auto memory = WriteList(source, GetParam());

@@ -156,6 +156,7 @@ const DestroyCase kDestroyCases[] = {
     {"OwnerWhileListing", eAddProperty, true, kPlugPropertyAdded, false},
 };
 
+void PrintTo(const DestroyCase& c, std::ostream* out) { *out << c.mName; }
 class DestroyDuringANotice : public ::testing::TestWithParam<DestroyCase> {};
 
 }  // namespace

@@ -40,31 +40,35 @@ const ValueTypeCase kValueTypes[] = {
     {"ColorRGBA", &Make<KZeqColor>, kPropertyTypeColorRGBA, {0.1, 0.2, 0.3, 0.4}},
 };
 
+void PrintTo(const ValueTypeCase& c, std::ostream* out) { *out << c.mName; }
 class PropertyValueTypes : public ::testing::TestWithParam<ValueTypeCase> {};
 
 }  // namespace
 
-TEST_P(PropertyValueTypes, ZeroDataExchangeAndDoubleAccess) {
+// New values are zero; the value crosses as doubles both ways; one member is
+// replaced as a curve's callback does; the scalar accessors reach the first member.
+TEST_P(PropertyValueTypes, DoublesExchangeMemberEditsAndScalarAccess) {
     const ValueTypeCase& c = GetParam();
     std::unique_ptr<KProperty> property(c.mMake());
     ASSERT_EQ(c.mType, property->GetValueType());
     std::unique_ptr<KProperty> created(KProperty::CreateOfType(c.mType));
     EXPECT_TRUE(created && created->GetValueType() == c.mType);
-    ASSERT_EQ(static_cast<std::size_t>(KPropertyTypeGetInfo(c.mType).mMemberCount), c.mSample.size());
+    const int n = static_cast<int>(c.mSample.size());
     EXPECT_EQ(std::vector<double>(c.mSample.size(), 0.0), ValueOf(*property));
-
-    NativeValue in = Pack(c.mType, c.mSample);
-    ASSERT_TRUE(property->SetData(in.mBytes));
+    EXPECT_FALSE(property->SetDataFromDoubles(c.mSample.data(), n - 1) || property->SetDataFromDoubles(nullptr, 4));
+    ASSERT_TRUE(SetValue(*property, c.mSample));
     EXPECT_EQ(c.mSample, ValueOf(*property));
-    EXPECT_FALSE(property->SetData(nullptr) || property->GetData(nullptr));
-
-    // The scalar accessors reach the first member and keep the others.
-    EXPECT_DOUBLE_EQ(c.mSample[0], property->AsDouble());
+    EXPECT_TRUE(property->SetDataMember(n - 1, 1.0));
+    EXPECT_FALSE(property->SetDataMember(n, 1.0) || property->SetDataMember(-1, 1.0));
+    std::vector<double> expected = c.mSample;
+    expected[n - 1] = 1.0;
+    EXPECT_EQ(expected, ValueOf(*property));
+    EXPECT_FALSE(property->SetData(static_cast<const void*>(nullptr)) || property->GetData(nullptr));
+    EXPECT_DOUBLE_EQ(expected[0], property->AsDouble());
     property->SetDouble(0.0);
     EXPECT_EQ(0.0, property->AsDouble());
     property->SetInteger(1);
     EXPECT_EQ(1, property->AsInteger());
-    std::vector<double> expected = c.mSample;
     expected[0] = 1.0;
     EXPECT_EQ(expected, ValueOf(*property));
 }
@@ -80,39 +84,49 @@ TEST(KProperty, TypeCodeRowsAndCreateOfTypeOnlyForCodesWithAValue) {
     }
     for (int code : {-1, 1000}) EXPECT_EQ(kPropertyTypeNone, KPropertyTypeGetInfo(code).mType);
     std::unique_ptr<KProperty> list(KProperty::CreateOfType(kPropertyTypeObject));
-    EXPECT_TRUE(list->Is(KPropertyObjectList::ClassId));
+    EXPECT_TRUE(list->Is(KPropertyObjectList::ClassId) && ValueOf(*list).empty());
 }
 
-TEST(KPropertyTemplate, VectorKeepsItsFourthComponent) {
+// Doubles into native values: int, enumeration and bool truncated toward zero,
+// saturating, NaN 0; float and double as they are (a float saturates at its
+// largest finite value); vector and colour members one by one, unclamped.
+// SetDouble agrees, except that it makes a bool true for any value but 0.
+TEST(KProperty, DoublesConvertByValueType) {
+    const struct {
+        KProperty* (*mMake)();
+        double mIn, mOut;
+    } rows[] = {{&Make<int>, -2.9, -2},        {&Make<int>, 2.9, 2},           {&Make<int>, 1e300, INT_MAX},
+                {&Make<int>, -HUGE_VAL, INT_MIN}, {&Make<int>, NAN, 0},        {&Make<ETestMode>, 2.9, 2},
+                {&Make<ETestMode>, -0.5, 0},   {&Make<ETestMode>, NAN, 0},     {&Make<bool>, 0.5, 0},
+                {&Make<bool>, -1.5, 1},        {&Make<bool>, NAN, 0},          {&Make<float>, -2.9, -2.9f},
+                {&Make<float>, 1e300, FLT_MAX}, {&Make<float>, HUGE_VAL, HUGE_VALF}, {&Make<float>, NAN, NAN},
+                {&Make<double>, 1.0 / 3, 1.0 / 3}, {&Make<KgeTVector>, -2.9, -2.9}, {&Make<KZeqColor>, 2.5, 2.5}};
+    for (const auto& row : rows) {
+        std::unique_ptr<KProperty> p(row.mMake());
+        for (int path = 0; path < (p->GetValueType() == kPropertyTypeBool ? 1 : 2); ++path) {
+            if (path == 0) EXPECT_TRUE(p->SetDataMember(0, row.mIn));
+            else p->SetDouble(row.mIn);
+            const double out = ValueOf(*p)[0];
+            EXPECT_TRUE(out == row.mOut || (std::isnan(out) && std::isnan(row.mOut)))
+                << "type " << p->GetValueType() << ", " << row.mIn << " gave " << out << ", path " << path;
+        }
+    }
+    KPropertyTemplate<bool> b;
+    unsigned char byte = 0x7f;  // any non-zero byte is a valid true
+    b.SetData(&byte);
+    EXPECT_TRUE(b.Value() && b.AsInteger() == 1);
+}
+
+// Callers holding a writable buffer may take SetData as its void* form.
+TEST(KPropertyTemplate, VectorKeepsItsFourthComponentAndSetDataTakesAWritableBuffer) {
     KPropertyTemplate<KgeTVector> property;
+    bool (KProperty::*setData)(void*, int, KEvaluateInfo*, KWorldState*) = &KProperty::SetData;
     double in[4] = {5.0, 6.0, 7.0, 99.0};
-    property.SetData(in);
-    EXPECT_EQ(1.0, property.Value().mData[3]);
+    EXPECT_TRUE((property.*setData)(in, 0, nullptr, nullptr));
+    EXPECT_TRUE(property.Value().mData[2] == 7.0 && property.Value().mData[3] == 1.0);
     double out[4] = {0.0, 0.0, 0.0, -8.0};
     property.GetData(out);
     EXPECT_TRUE(out[2] == 7.0 && out[3] == -8.0);  // only x, y and z are copied out
-}
-
-TEST(KPropertyTemplate, ConversionsSaturateAndAnyByteIsAValidBool) {
-    const struct {
-        double mIn;
-        int mInt;
-        float mFloat;
-    } rows[] = {{1e300, INT_MAX, FLT_MAX}, {-1e300, INT_MIN, -FLT_MAX}, {std::nan(""), 0, NAN}, {-2.9, -2, -2.9f},
-                {HUGE_VAL, INT_MAX, HUGE_VALF}};
-    KPropertyTemplate<int> i;
-    KPropertyTemplate<float> f;
-    for (const auto& row : rows) {
-        i.SetDouble(row.mIn);
-        f.SetDouble(row.mIn);
-        EXPECT_EQ(row.mInt, i.AsInteger()) << row.mIn;
-        EXPECT_TRUE(row.mFloat == f.Value() || (std::isnan(row.mFloat) && std::isnan(f.Value()))) << row.mIn;
-    }
-    KPropertyTemplate<bool> b;
-    unsigned char byte = 0x7f;
-    b.SetData(&byte);
-    EXPECT_TRUE(b.Value());
-    EXPECT_EQ(1, b.AsInteger());
 }
 
 namespace {

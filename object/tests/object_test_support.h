@@ -3,8 +3,6 @@
 
 // Helpers shared by the object layer's tests.
 
-#include <cstdint>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -12,6 +10,7 @@
 
 #include "base/karray.h"
 #include "object/kobject.h"
+#include "object/kproperty.h"
 #include "object/kpropertytype.h"
 
 namespace zeqsdk_400 {
@@ -37,51 +36,13 @@ inline KArrayTemplate<KProperty*> PropertyList(const KObject& object) {
     return list;
 }
 
-// A value in the native layout GetData/SetData exchange for a type code.
-struct NativeValue {
-    alignas(double) unsigned char mBytes[64] = {};
-};
-template <class T>
-void Put(unsigned char* at, T value) {
-    std::memcpy(at, &value, sizeof(value));
-}
-template <class T>
-double Take(const unsigned char* at) {
-    T value;
-    std::memcpy(&value, at, sizeof(value));
-    return static_cast<double>(value);
-}
-
-inline NativeValue Pack(kPropertyType type, const std::vector<double>& members) {
-    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(type);
-    NativeValue out;
-    for (int i = 0; i < info.mMemberCount && i < static_cast<int>(members.size()); ++i) {
-        const double d = members[static_cast<std::size_t>(i)];
-        switch (info.mKind) {
-            case KPropertyValueKind::eBool: out.mBytes[0] = d != 0.0; break;
-            case KPropertyValueKind::eInteger: Put(out.mBytes, static_cast<std::int32_t>(d)); break;
-            case KPropertyValueKind::eFloat: Put(out.mBytes, static_cast<float>(d)); break;
-            default: Put(out.mBytes + 8 * i, d); break;
-        }
-    }
-    return out;
-}
-
-// The members of a property's value as doubles, read through GetData.
+// A property's value as doubles, one per member; its value set from them.
 inline std::vector<double> ValueOf(KProperty& property) {
-    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
-    NativeValue value;
-    std::vector<double> out;
-    if (!property.GetData(value.mBytes)) return out;
-    for (int i = 0; i < info.mMemberCount; ++i) {
-        switch (info.mKind) {
-            case KPropertyValueKind::eBool: out.push_back(value.mBytes[0] ? 1.0 : 0.0); break;
-            case KPropertyValueKind::eInteger: out.push_back(Take<std::int32_t>(value.mBytes)); break;
-            case KPropertyValueKind::eFloat: out.push_back(Take<float>(value.mBytes)); break;
-            default: out.push_back(Take<double>(value.mBytes + 8 * i)); break;
-        }
-    }
-    return out;
+    double values[kPropertyMaxMembers];
+    return std::vector<double>(values, values + property.GetDataAsDoubles(values, kPropertyMaxMembers));
+}
+inline bool SetValue(KProperty& property, const std::vector<double>& values) {
+    return property.SetDataFromDoubles(values.data(), static_cast<int>(values.size()));
 }
 
 typedef std::vector<std::string> Lines;
