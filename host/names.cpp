@@ -154,3 +154,51 @@ std::string shortestSuffix(const std::vector<std::uint32_t>& path) {
 }
 
 }  // namespace tulo_detail
+
+namespace tulo_detail {
+
+// Namespaces are carried in names; the set holds full names without a leading ':'.
+bool namespaceAdd(const std::string& wanted) {
+    Scene& s = scene();
+    std::string name = sanitizeName(wanted);
+    if (name.empty()) return false;
+    std::string full = s.currentNamespace.empty() ? name : s.currentNamespace + ":" + name;
+    if (s.namespaces.count(full)) return false;
+    // Intermediate namespaces of "A:B" come with it.
+    for (std::size_t colon = full.find(':'); colon != std::string::npos; colon = full.find(':', colon + 1))
+        s.namespaces.insert(full.substr(0, colon));
+    s.namespaces.insert(full);
+    return true;
+}
+
+bool namespaceSet(const std::string& wanted) {
+    Scene& s = scene();
+    if (wanted == ":") {
+        s.currentNamespace.clear();
+        return true;
+    }
+    std::string name = wanted;
+    bool absolute = !name.empty() && name[0] == ':';
+    while (!name.empty() && name[0] == ':') name.erase(0, 1);
+    std::string relative = s.currentNamespace.empty() ? name : s.currentNamespace + ":" + name;
+    if (!absolute && s.namespaces.count(relative)) {
+        s.currentNamespace = relative;
+        return true;
+    }
+    if (!s.namespaces.count(name)) return false;
+    s.currentNamespace = name;
+    return true;
+}
+
+std::vector<std::string> namespaceChildren() {
+    const Scene& s = scene();
+    std::vector<std::string> out;
+    std::string prefix = s.currentNamespace.empty() ? "" : s.currentNamespace + ":";
+    for (const std::string& n : s.namespaces)
+        if (n.compare(0, prefix.size(), prefix) == 0 && n.find(':', prefix.size()) == std::string::npos &&
+            n.size() > prefix.size())
+            out.push_back(n);
+    return out;
+}
+
+}  // namespace tulo_detail

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 namespace tulo_detail {
@@ -32,9 +33,46 @@ void Scene::reset() {
     nodes.push_back(std::move(world));
 }
 
+namespace {
+// The four default cameras of a fresh scene: persp looking at the origin, three orthographic.
+void addDefaultCameras() {
+    struct Cam {
+        const char* name;
+        double t[3], r[3];  // centimetres, degrees
+        bool ortho;
+    } cams[] = {{"persp", {28, 21, 28}, {-27.9, 45, 0}, false},
+                {"top", {0, 1000.1, 0}, {-90, 0, 0}, true},
+                {"front", {0, 0, 1000.1}, {0, 0, 0}, true},
+                {"side", {1000.1, 0, 0}, {0, 90, 0}, true}};
+    for (const Cam& c : cams) {
+        TObject x = createNode(*typeByName("transform"), c.name, 0);
+        TObject shape = createNode(*typeByName("camera"), "", x.id());
+        auto set = [](std::uint32_t id, const char* attr, double v) {
+            NodeRec& n = scene().nodes[id];
+            n.values[pathFor(findAttr(n, attr))].num = v;
+        };
+        for (int i = 0; i < 3; ++i) {
+            set(x.id(), (std::string("translate") + "XYZ"[i]).c_str(), c.t[i]);
+            set(x.id(), (std::string("rotate") + "XYZ"[i]).c_str(), c.r[i] * M_PI / 180);
+        }
+        set(shape.id(), "orthographic", c.ortho ? 1 : 0);
+    }
+}
+}  // namespace
+
 Scene& scene() {
     static Scene s;
+    static bool ready = false;
+    if (!ready) {
+        ready = true;
+        addDefaultCameras();
+    }
     return s;
+}
+
+void freshScene() {
+    scene().reset();
+    addDefaultCameras();
 }
 
 void fault(const std::string& kind, const std::string& text) {

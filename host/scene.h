@@ -80,7 +80,7 @@ struct CurveData {
 };
 
 struct Limits {
-    bool enabled[24] = {};
+    bool enabled[24] = {}, set[24] = {};
     double value[24] = {};
 };
 
@@ -128,7 +128,8 @@ struct Scene {
     // Units and time (units survive a reset).
     int uiTime = 6, uiDistance = 6, uiAngle = 2;
     double currentTime = 0, minTime = 0, maxTime = 1;
-    std::vector<TObject> selection;  // node handles; paths kept by the selection module
+    // Active selection: {path nodes (a DG node alone), component}.
+    std::vector<std::pair<std::vector<TObject>, TObject>> selection;
     std::vector<Fault> faults;
     std::vector<std::string> transcript;
 
@@ -137,6 +138,7 @@ struct Scene {
 };
 
 Scene& scene();
+void freshScene();  // world, the default cameras, root namespace, playback 0 to 1 s
 void fault(const std::string& kind, const std::string& text);
 void note(const std::string& line);  // transcript
 
@@ -194,8 +196,12 @@ std::string withNamespace(const std::string& name);  // prefixes the current nam
 std::string uniqueName(std::uint32_t id, const std::string& wanted);
 void setNodeName(std::uint32_t id, const std::string& name);  // indexes it
 void unindexName(std::uint32_t id);
+bool namespaceAdd(const std::string& name);  // under the current one
+bool namespaceSet(const std::string& name);  // ":" the root; relative, then absolute
+std::vector<std::string> namespaceChildren();  // of the current one, full names
 
 // DAG.
+bool reparent(std::uint32_t child, std::uint32_t parent, unsigned index, bool keepExistingParents);
 std::uint32_t pathCount(std::uint32_t id);
 std::vector<std::vector<std::uint32_t>> pathsTo(std::uint32_t id);
 std::string shortestSuffix(const std::vector<std::uint32_t>& path);

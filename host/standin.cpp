@@ -7,7 +7,7 @@ using namespace tulo_detail;
 
 namespace standin {
 
-void reset() { scene().reset(); }
+void reset() { freshScene(); }
 
 const std::vector<Fault>& faults() {
     static std::vector<Fault> copy;
@@ -109,6 +109,44 @@ TPlug plug(const std::string& text) {
         start = end + 1;
     }
     return TPlug(n, path);
+}
+
+bool parent(const TObject& child, const TObject& parentNode, bool addInstance) {
+    NodeRec* c = node(child);
+    NodeRec* p = node(parentNode);
+    if (!c || !isDag(*c) || child.id() == 0 || (!parentNode.isNull() && (!p || !isDag(*p)))) return false;
+    return reparent(child.id(), parentNode.isNull() ? 0 : parentNode.id(), 0xFFFFFFFFu, addInstance);
+}
+
+bool addNamespace(const std::string& name) { return namespaceAdd(name); }
+bool setNamespace(const std::string& name) { return namespaceSet(name); }
+std::string currentNamespace() { return scene().currentNamespace.empty() ? ":" : scene().currentNamespace; }
+std::vector<std::string> namespaces() { return namespaceChildren(); }
+
+TObject createDrivenCurve(const TPlug& driver, const TPlug& driven, int type) {
+    static const char* kinds[] = {"animCurveUA", "animCurveUL", "animCurveUT", "animCurveUU"};
+    if (type < 4 || type > 7 || driver.isNull() || driven.isNull()) return TObject();
+    std::uint32_t src;
+    PlugPath srcPath;
+    if (sourceOf(driven.node().id(), driven.entries(), src, srcPath)) return TObject();
+    TObject curve = tulo_detail::createNode(*typeByName(kinds[type - 4]), "", 0);
+    const NodeRec& n = scene().nodes[curve.id()];
+    if (!tulo_detail::connect(driver.node().id(), driver.entries(), curve.id(), pathFor(findAttr(n, "input"))) ||
+        !tulo_detail::connect(curve.id(), pathFor(findAttr(n, "output")), driven.node().id(), driven.entries())) {
+        destroyNode(curve.id());
+        return TObject();
+    }
+    return curve;
+}
+
+bool setKeyTangent(const TObject& curve, unsigned index, bool inTangent, double slope, double length) {
+    NodeRec* n = node(curve);
+    if (!n || !n->curve || index >= n->curve->keys.size()) return false;
+    Key& k = n->curve->keys[index];
+    (inTangent ? k.inType : k.outType) = 1;
+    (inTangent ? k.inM : k.outM) = slope;
+    (inTangent ? k.inL : k.outL) = length;
+    return true;
 }
 
 bool setUnits(int distance, int angle, int time) {
