@@ -112,7 +112,7 @@ TFnDependencyNode::TAttrClass TFnDependencyNode::attributeClass(const TObject& a
     if (!attached("TFnDependencyNode::attributeClass") || !attr(a) || !nodeHasAttr(*node(object_), a.id()))
         return put(status, TStatus::kFailure), kInvalidAttr;
     put(status, TStatus::kSuccess);
-    return attr(a)->isStatic ? kNormalAttr : kLocalDynamicAttr;
+    return attr(a)->isStatic ? kStaticAttr : kNormalAttr;
 }
 
 bool TFnDependencyNode::hasAttribute(const TString& name, TStatus* status) const {
@@ -124,7 +124,7 @@ bool TFnDependencyNode::hasAttribute(const TString& name, TStatus* status) const
 TStatus TFnDependencyNode::addAttribute(const TObject& a, TAttrClass type) {
     if (!attached("TFnDependencyNode::addAttribute")) return TStatus::kFailure;
     AttrRec* rec = attr(a);
-    if (type != kLocalDynamicAttr || !rec || rec->isStatic || rec->owner != 0 || rec->parent >= 0)
+    if (type != kNormalAttr || !rec || rec->isStatic || rec->owner != 0 || rec->parent >= 0)
         return TStatus::kFailure;
     NodeRec& n = *node(object_);
     auto names = namesOf(a.id());
@@ -143,7 +143,7 @@ TStatus TFnDependencyNode::removeAttribute(const TObject& a, TAttrClass type) {
     if (!attached("TFnDependencyNode::removeAttribute")) return TStatus::kFailure;
     AttrRec* rec = attr(a);
     NodeRec& n = *node(object_);
-    if (type != kLocalDynamicAttr || !rec || rec->isStatic || rec->parent >= 0 || !nodeHasAttr(n, a.id()))
+    if (type != kNormalAttr || !rec || rec->isStatic || rec->parent >= 0 || !nodeHasAttr(n, a.id()))
         return TStatus::kFailure;
     std::vector<std::uint32_t> all;
     std::vector<std::uint32_t> todo{a.id()};

@@ -29,7 +29,8 @@ protected:
 
 class TFnDependencyNode : public TFnBase {
 public:
-    enum TAttrClass { kInvalidAttr = 0, kNormalAttr = 1, kLocalDynamicAttr = 2 };
+    // Static attributes have class 1; attributes added to a node have class 2, kNormalAttr.
+    enum TAttrClass { kInvalidAttr = 0, kStaticAttr = 1, kNormalAttr = 2 };
 
     TFnDependencyNode() = default;
     TFnDependencyNode(const TObject& object, TStatus* status = nullptr);
@@ -48,9 +49,9 @@ public:
     TAttrClass attributeClass(const TObject& attribute, TStatus* status = nullptr) const;
     bool hasAttribute(const TString& name, TStatus* status = nullptr) const;
     // Class 2 only: 3 on a name clash, 1 for an invalid name or an attribute already added.
-    TStatus addAttribute(const TObject& attribute, TAttrClass type = kLocalDynamicAttr);
+    TStatus addAttribute(const TObject& attribute, TAttrClass type = kNormalAttr);
     TStatus addAttribute(const TObject& attribute, int type) { return addAttribute(attribute, TAttrClass(type)); }
-    TStatus removeAttribute(const TObject& attribute, TAttrClass type = kLocalDynamicAttr);
+    TStatus removeAttribute(const TObject& attribute, TAttrClass type = kNormalAttr);
     TStatus removeAttribute(const TObject& attribute, int type) { return removeAttribute(attribute, TAttrClass(type)); }
     // A null plug when the node has no such attribute.
     TPlug findPlug(const TString& name, TStatus* status = nullptr) const;

@@ -56,6 +56,21 @@ TEST_F(DagTest, InstancesAreWalkedOnEveryPath) {
     EXPECT_TRUE(worldPath.node().isNull());
 }
 
+TEST_F(DagTest, CreatePutsShapesUnderTransforms) {
+    TFnDagNode fn;
+    TObject made = fn.create("locator", "marker");
+    ASSERT_TRUE(made.hasFn(TFn::kTransform));
+    EXPECT_EQ(str(TFnDagNode(TFnDagNode(made).child(0)).name()), "markerShape");
+    TStatus status;
+    fn.create("transform", TFnDagNode(made).child(0), &status);  // no children under a shape
+    EXPECT_FALSE(status);
+    TObject joint = TFnIkJoint().create(TDagPath().node(), &status);  // the empty path's null: the world
+    ASSERT_TRUE(status);
+    EXPECT_EQ(str(TFnDagNode(joint).fullPathName()), "|joint1");
+    TFnIkJoint notJoint(made, &status);
+    EXPECT_FALSE(status);
+}
+
 TEST_F(DagTest, PathEdits) {
     TObject x = standin::createNode("transform", "x");
     TObject s1 = standin::createNode("mesh", "", x);

@@ -29,8 +29,8 @@ TEST_F(PlugTest, TagRoundTrips) {
     EXPECT_EQ(fn.addAttribute(tag, 2), TStatus::kSuccess);
     EXPECT_EQ(fn.addAttribute(makeTag(), 2), TStatus::kNameInUse);
     EXPECT_EQ(fn.addAttribute(tag, 2), TStatus::kFailure);
-    EXPECT_EQ(fn.attributeClass(tag), TFnDependencyNode::kLocalDynamicAttr);
-    EXPECT_EQ(fn.attributeClass(fn.attribute("translateX")), TFnDependencyNode::kNormalAttr);
+    EXPECT_EQ(fn.attributeClass(tag), 2);
+    EXPECT_EQ(fn.attributeClass(fn.attribute("translateX")), 1);
     TFnNumericAttribute a(fn.attribute("zeqID"));
     EXPECT_TRUE(a.isHidden() && a.isStorable() && !a.isConnectable());
     EXPECT_EQ(a.unitType(), TFnNumericData::kShort);
@@ -207,6 +207,31 @@ TEST_F(PlugTest, DeadNodesAndUnattachedSetsAreFaults) {
     none.name(&status);
     EXPECT_FALSE(TFnDependencyNode(box, &status).object() == box);
     expectFaults({"dead node", "dead node", "unattached function set", "dead node"});
+}
+
+}  // namespace
+
+namespace {
+
+// A reset kills every handle; removing an attribute drops its values and connections.
+TEST_F(PlugTest, ResetAndRemovalEndWhatTheyOwned) {
+    TObject a = standin::createNode("transform", "a"), b = standin::createNode("transform", "b");
+    TFnDependencyNode fn(a);
+    TFnNumericAttribute na;
+    TObject extra = na.create("extra", "ex", TFnNumericData::kDouble, 2);
+    ASSERT_TRUE(fn.addAttribute(extra, 2));
+    ASSERT_TRUE(standin::connect(plug("a.extra"), plug("b.translateX")));
+    EXPECT_FALSE(fn.removeAttribute(fn.attribute("translateX"), 2));
+    ASSERT_TRUE(fn.removeAttribute(extra, 2));
+    EXPECT_FALSE(plug("b.translateX").isConnected());
+    EXPECT_TRUE(fn.findPlug("extra").isNull());
+    ASSERT_TRUE(TFnDependencyNode(b).addAttribute(extra, 2));  // unattached again, so reusable
+    standin::reset();
+    TStatus status;
+    TFnDependencyNode dead(a, &status);
+    EXPECT_FALSE(status);
+    EXPECT_TRUE(TFnAttribute(extra).object().isNull());
+    expectFaults({"dead node"});
 }
 
 }  // namespace
