@@ -146,9 +146,11 @@ TObject createNode(const TypeRec& type, const std::string& wanted, std::uint32_t
         siblings.insert(at, id);
         if (name.empty() && type.shape && parent != 0) {
             const std::string& p = s.nodes[parent].name;
+            // "persp" gives "perspShape", "box1" gives "boxShape1".
             std::string leaf = p.substr(p.rfind(':') == std::string::npos ? 0 : p.rfind(':') + 1);
-            while (!leaf.empty() && std::isdigit(static_cast<unsigned char>(leaf.back()))) leaf.pop_back();
-            name = leaf + "Shape";
+            std::size_t digits = leaf.size();
+            while (digits > 0 && std::isdigit(static_cast<unsigned char>(leaf[digits - 1]))) --digits;
+            name = leaf.substr(0, digits) + "Shape" + leaf.substr(digits);
         }
     }
     if (name.empty()) name = type.name + "1";

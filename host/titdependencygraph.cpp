@@ -65,9 +65,13 @@ void TItDependencyGraph::expand(std::uint32_t id, const TPlug* only) {
         const Conn& cc = s.conns[c];
         const PlugPath& mine = down ? cc.srcPath : cc.dstPath;
         if (only) {
-            // That plug, or a child or element below it.
+            // That plug, or a child or element below it (an array plug covers its elements).
             const auto& p = only->entries();
-            if (mine.size() < p.size() || !std::equal(p.begin(), p.end(), mine.begin())) continue;
+            bool below = mine.size() >= p.size();
+            for (std::size_t i = 0; below && i < p.size(); ++i)
+                below = p[i].attr == mine[i].attr &&
+                        (p[i].index == mine[i].index || (i + 1 == p.size() && p[i].index == kArrayPlug));
+            if (!below) continue;
         }
         std::uint32_t next = down ? cc.dst : cc.src;
         if (seen_.insert(next).second) found.push_back(next);

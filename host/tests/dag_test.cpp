@@ -61,6 +61,7 @@ TEST_F(DagTest, CreatePutsShapesUnderTransforms) {
     TObject made = fn.create("locator", "marker");
     ASSERT_TRUE(made.hasFn(TFn::kTransform));
     EXPECT_EQ(str(TFnDagNode(TFnDagNode(made).child(0)).name()), "markerShape");
+    EXPECT_EQ(str(TFnDagNode(TFnDagNode(fn.create("locator")).child(0)).name()), "locatorShape1");
     TStatus status;
     fn.create("transform", TFnDagNode(made).child(0), &status);  // no children under a shape
     EXPECT_FALSE(status);

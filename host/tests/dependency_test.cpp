@@ -67,6 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
              {"j", "dagPose1", "skinCluster1", "blendShape1", "finalShape"}},
         Walk{"FilterPassesOthersThrough", "j", 0, 1, 1, TFn::kGeometryFilter, {"skinCluster1", "blendShape1"}},
         Walk{"PlugLevelFromAnElement", "skinCluster1.outputGeometry[0]", 0, 0, 1, TFn::kMesh, {"finalShape"}},
+        Walk{"PlugLevelFromAnArray", "skinCluster1.outputGeometry", 0, 0, 1, 0,
+             {"skinCluster1", "blendShape1", "finalShape"}},
         Walk{"UpFromAnInput", "skinCluster1.input[0].groupId", 1, 0, 1, 0, {"skinCluster1", "groupId1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
