@@ -12,9 +12,10 @@ TStatus put(TStatus* status, TStatus value) {
     return value;
 }
 
+// The world counts: it is the parent of top-level nodes, with name and path "".
 bool dagNode(const TObject& o) {
     const NodeRec* n = tulo_detail::node(o);
-    return n && isDag(*n) && o.id() != 0;
+    return n && isDag(*n);
 }
 
 }  // namespace
@@ -191,12 +192,12 @@ unsigned TFnDagNode::instanceCount(bool total, TStatus* status) const {
 }
 
 TStatus TFnDagNode::addChild(TObject& child, unsigned index, bool keepExistingParents) {
-    if (!attachedDag("TFnDagNode::addChild") || !dagNode(child)) return TStatus::kFailure;
+    if (!attachedDag("TFnDagNode::addChild") || !dagNode(child) || child.id() == 0) return TStatus::kFailure;
     return reparent(child.id(), object_.id(), index, keepExistingParents) ? TStatus::kSuccess : TStatus::kFailure;
 }
 
 TStatus TFnDagNode::removeChild(TObject& child) {
-    if (!attachedDag("TFnDagNode::removeChild") || !dagNode(child)) return TStatus::kFailure;
+    if (!attachedDag("TFnDagNode::removeChild") || !dagNode(child) || child.id() == 0) return TStatus::kFailure;
     NodeRec& c = scene().nodes[child.id()];
     auto it = std::find(c.parents.begin(), c.parents.end(), object_.id());
     if (it == c.parents.end()) return TStatus::kFailure;

@@ -50,6 +50,10 @@ TEST_F(DagTest, InstancesAreWalkedOnEveryPath) {
     ASSERT_EQ(top.parentCount(), 1u);
     TObject world = top.parent(0);
     EXPECT_EQ(world.apiType(), TFn::kWorld);
+    TFnDagNode worldFn(world);
+    EXPECT_EQ(worldFn.parentCount(), 0u);
+    EXPECT_EQ(str(worldFn.fullPathName()), "");
+    EXPECT_EQ(str(worldFn.name()), "");
     TDagPath worldPath = TDagPath::getAPathTo(world);
     EXPECT_EQ(worldPath.length(), 0u);
     EXPECT_EQ(str(worldPath.fullPathName()), "");
