@@ -4,9 +4,7 @@
 
 #include <cmath>
 
-#include "tfnanimcurve.h"
-#include "tfntransform.h"
-#include "titdependencygraph.h"
+#include "tulo.h"
 
 namespace {
 
