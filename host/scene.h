@@ -1,0 +1,213 @@
+// The stand-in's scene store: nodes, attributes, values, connections, DAG links and curves.
+// Internal to the library; the public API reaches it through handles.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tmath.h"
+#include "tobject.h"
+#include "tplug.h"
+
+namespace tulo_detail {
+
+constexpr std::int32_t kNoIndex = -1;     // entry of an attribute that is not an array
+constexpr std::int32_t kArrayPlug = -2;   // the array plug itself (last entry only)
+constexpr std::int32_t kUnresolved = -3;  // array ancestor without an index
+
+using PathEntry = TPlugEntry;
+// From the top-level attribute down to the plug's own attribute.
+using PlugPath = std::vector<PathEntry>;
+
+enum class AttrKind { Numeric, Compound, Message, Matrix, String, Enum, Geometry };
+enum class UnitKind { None = 0, Angle = 1, Distance = 2, Time = 3 };
+
+struct AttrRec {
+    std::uint32_t gen = 0;  // 0: slot free
+    std::string longName, shortName;
+    AttrKind kind = AttrKind::Numeric;
+    int apiType = TFn::kNumericAttribute;
+    int dataType = 0;  // numeric data type code (1 bool ... 15 three doubles)
+    UnitKind unit = UnitKind::None;
+    bool array = false, isStatic = false;
+    std::int32_t parent = -1;
+    std::vector<std::uint32_t> children;
+    double def = 0;
+    bool hasMin = false, hasMax = false, hasSoftMin = false, hasSoftMax = false;
+    double min = 0, max = 0, softMin = 0, softMax = 0;
+    bool connectable = true, storable = true, hidden = false, keyable = false, internal = false;
+    bool usedAsColor = false;
+    std::vector<std::pair<std::string, int>> fields;  // enum fields
+    // Dynamic attributes: the node they were added to (id + 1, 0 when unattached) and the order key.
+    std::uint32_t owner = 0, ownerGen = 0;
+    std::uint64_t addSeq = 0;
+};
+
+struct Value {
+    double num = 0;
+    std::string str;
+    std::array<double, 16> m{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+};
+
+struct TypeRec {
+    std::string name;
+    int code = 0;
+    bool dag = false, shape = false;
+    std::vector<std::uint32_t> attrs;  // static, inherited first, depth-first
+    std::unordered_map<std::string, std::uint32_t> byName;
+    int typeId = 0;
+};
+
+struct Key {
+    double t = 0;  // seconds, or the driver's value for driven keys
+    double v = 0;
+    int inType = 0, outType = 0;
+    double inM = 0, outM = 0;  // internal value per second
+    double inL = 0, outL = 0;  // seconds (weighted curves)
+    bool tangentsLocked = true, weightsLocked = false;
+};
+
+struct CurveData {
+    int type = 3;  // 0 TA, 1 TL, 2 TT, 3 TU, 4-7 driven
+    bool weighted = false;
+    std::vector<Key> keys;
+};
+
+struct Limits {
+    bool enabled[24] = {}, set[24] = {};
+    double value[24] = {};
+};
+
+struct NodeRec {
+    std::uint32_t gen = 0;  // 0: dead
+    const TypeRec* type = nullptr;
+    std::string name;
+    std::vector<std::uint32_t> dynAttrs;  // top-level dynamic attributes in addition order
+    std::map<PlugPath, Value> values;
+    std::map<PlugPath, std::vector<std::int32_t>> elements;  // key ends with {array attr, kArrayPlug}
+    std::set<PlugPath> locks;
+    std::map<PlugPath, std::string> labels;
+    std::vector<std::uint32_t> in, out;  // connection ids
+    std::vector<std::uint32_t> parents, children;  // DAG; the world is node 0
+    std::unique_ptr<CurveData> curve;
+    std::unique_ptr<Limits> limits;
+};
+
+struct Conn {
+    std::uint32_t src = 0, dst = 0;
+    PlugPath srcPath, dstPath;
+};
+
+struct Fault {
+    std::string kind, text;
+};
+
+struct Scene {
+    std::vector<NodeRec> nodes;
+    std::vector<AttrRec> attrs;  // dynamic attributes; id = static count + index
+    std::vector<Conn> conns;
+    std::vector<std::uint32_t> connGen;  // 0: disconnected
+    std::vector<std::pair<std::uint32_t, Value>> data;  // {gen, matrix data}
+    std::uint32_t nextGen = 1;
+    std::uint64_t nextAddSeq = 1;
+    // Names: every live node by full name; first-free-number hints per scope.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> byName;
+    struct Hint {
+        std::uint64_t next = 1, epoch = 0;
+    };
+    std::unordered_map<std::string, Hint> hints;        // key: scope id + "|" + base
+    std::unordered_map<std::string, std::uint64_t> freedEpoch;  // per base
+    std::set<std::string> namespaces;  // full names without leading ':'
+    std::string currentNamespace;      // "" = root
+    // Units and time (units survive a reset).
+    int uiTime = 6, uiDistance = 6, uiAngle = 2;
+    double currentTime = 0, minTime = 0, maxTime = 1;
+    // Active selection: {path nodes (a DG node alone), component}.
+    std::vector<std::pair<std::vector<TObject>, TObject>> selection;
+    std::vector<Fault> faults;
+    std::vector<std::string> transcript;
+
+    Scene();
+    void reset();
+};
+
+Scene& scene();
+void freshScene();  // world, the default cameras, root namespace, playback 0 to 1 s
+void fault(const std::string& kind, const std::string& text);
+void note(const std::string& line);  // transcript
+
+// Type table and its static attributes (ids below staticAttrCount()).
+std::size_t staticAttrCount();
+AttrRec& staticAttr(std::uint32_t id);
+const TypeRec* typeByName(const std::string& name);
+const TypeRec* typeByCode(int code);
+int typeParent(int code);
+const char* typeCodeName(int code);
+
+// Handles.
+NodeRec* node(const TObject& o);  // null for null, dead or non-node handles
+NodeRec* liveNode(const TObject& o, const char* user);  // records a dead-node fault
+TObject handle(std::uint32_t id);
+AttrRec* attr(const TObject& o);
+AttrRec& attrAt(std::uint32_t id);
+TObject attrHandle(std::uint32_t id);
+
+// Nodes.
+TObject createNode(const TypeRec& type, const std::string& name, std::uint32_t parent);
+void destroyNode(std::uint32_t id);
+bool isDag(const NodeRec& n);
+// Attribute lookup on a node by long or short name, children included; UINT32_MAX when absent.
+std::uint32_t findAttr(const NodeRec& n, const std::string& name);
+bool nodeHasAttr(const NodeRec& n, std::uint32_t attr);
+std::vector<std::uint32_t> nodeAttrs(const NodeRec& n);  // attribute(i) order
+std::uint64_t attrOrder(std::uint32_t attr);             // sorts like attribute(i)
+PlugPath pathFor(std::uint32_t attr);                    // array ancestors unresolved, leaf array plug
+
+// Values and connections.
+bool resolved(const PlugPath& p);
+void markElements(NodeRec& n, const PlugPath& p);
+Value* storedValue(NodeRec& n, const PlugPath& p);
+// The source feeding a plug (directly or through a connected compound ancestor).
+bool sourceOf(std::uint32_t nodeId, const PlugPath& p, std::uint32_t& srcNode, PlugPath& srcPath);
+bool connect(std::uint32_t src, const PlugPath& sp, std::uint32_t dst, const PlugPath& dp);
+bool disconnect(std::uint32_t src, const PlugPath& sp, std::uint32_t dst, const PlugPath& dp);
+std::vector<std::uint32_t> sortedConns(const NodeRec& n, bool outgoing);
+void removeValuesUnder(NodeRec& n, std::uint32_t attr);
+// Plug values (tplug.cpp).
+std::uint32_t dagWorldMatrixAttr();
+std::string nodeDisplayName(std::uint32_t id);  // DAG nodes: partial path of instance 0
+std::vector<std::int32_t> existingElements(std::uint32_t nodeId, const PlugPath& arrayPath);
+std::int64_t toInt64(double v);          // truncates, saturating; NaN gives 0
+double castTo(int dataType, double v);   // C cast to the numeric data type
+TStatus readValue(std::uint32_t nodeId, const PlugPath& path, Value& out, int depth);
+double evalCurve(const CurveData& c, double t);  // constant extrapolation
+double curveInput(std::uint32_t curveNode);       // current time or the driver's value
+
+// Names.
+std::string sanitizeName(const std::string& name);
+bool isValidAttrName(const std::string& name);
+std::string withNamespace(const std::string& name);  // prefixes the current namespace
+std::string uniqueName(std::uint32_t id, const std::string& wanted);
+void setNodeName(std::uint32_t id, const std::string& name);  // indexes it
+void unindexName(std::uint32_t id);
+bool namespaceAdd(const std::string& name);  // under the current one
+bool namespaceSet(const std::string& name);  // ":" the root; relative, then absolute
+std::vector<std::string> namespaceChildren();  // of the current one, full names
+
+// DAG.
+bool reparent(std::uint32_t child, std::uint32_t parent, unsigned index, bool keepExistingParents);
+std::uint32_t pathCount(std::uint32_t id);
+std::vector<std::vector<std::uint32_t>> pathsTo(std::uint32_t id);
+std::string shortestSuffix(const std::vector<std::uint32_t>& path);
+double plugNumber(std::uint32_t id, const char* name);  // evaluated; 0 when absent
+TTransformationMatrix transformationOf(std::uint32_t id);
+TMatrix localMatrix(std::uint32_t id);
+TMatrix worldMatrix(const std::vector<std::uint32_t>& path);
+
+}  // namespace tulo_detail
