@@ -51,15 +51,29 @@ bool KBaseArray::Grow(long needed) {
 int KBaseArray::InsertAt(int index, const void* item) {
     if (index < 0) return -1;
     if (index > mCount) index = mCount;
-    std::size_t size = static_cast<std::size_t>(mItemSize);
-    // An item of this array moves with the storage: keep its offset, not its address.
-    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(item), base = reinterpret_cast<std::uintptr_t>(mData);
-    const bool own = mData && from >= base && from < base + static_cast<std::size_t>(mCount) * size;
-    const std::size_t offset = own ? from - base : 0;
+    const std::size_t size = static_cast<std::size_t>(mItemSize);
+    // An item of this array moves when the storage grows or shifts: keep its offset instead.
+    std::size_t own = SIZE_MAX;
+    if (item && mData && (mCount == mCapacity || index < mCount)) {
+        const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(item), base = reinterpret_cast<std::uintptr_t>(mData);
+        if (from >= base && from < base + static_cast<std::size_t>(mCount) * size) own = from - base;
+    }
+    if (own == SIZE_MAX) return InsertCopyAt(index, item);
     if (!Grow(static_cast<long>(mCount) + 1)) return -1;
     char* at = mData + static_cast<std::size_t>(index) * size;
     std::memmove(at + size, at, static_cast<std::size_t>(mCount - index) * size);
-    if (own) item = mData + offset + (offset >= static_cast<std::size_t>(index) * size ? size : 0);
+    std::memcpy(at, mData + own + (own >= static_cast<std::size_t>(index) * size ? size : 0), size);
+    ++mCount;
+    return index;
+}
+
+int KBaseArray::InsertCopyAt(int index, const void* item) {
+    if (index < 0) return -1;
+    if (index > mCount) index = mCount;
+    const std::size_t size = static_cast<std::size_t>(mItemSize);
+    if (!Grow(static_cast<long>(mCount) + 1)) return -1;
+    char* at = mData + static_cast<std::size_t>(index) * size;
+    std::memmove(at + size, at, static_cast<std::size_t>(mCount - index) * size);
     if (item)
         std::memcpy(at, item, size);
     else

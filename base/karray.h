@@ -43,6 +43,10 @@ public:
     void* GetItem(int index) { return mData + static_cast<long>(index) * mItemSize; }
     const void* GetItem(int index) const { return mData + static_cast<long>(index) * mItemSize; }
 
+protected:
+    // InsertAt for an item that is known not to be one of this array's own.
+    int InsertCopyAt(int index, const void* item);
+
 private:
     bool Grow(long needed);
 
@@ -63,7 +67,10 @@ public:
 
     // InsertAt(index, &item) copies the item's bytes, as the untyped form does.
     using KBaseArray::InsertAt;
-    int InsertAt(int index, const T& item) { return KBaseArray::InsertAt(index, &item); }
+    int InsertAt(int index, const T& item) {
+        T copy = item;  // read before the storage moves or shifts
+        return InsertCopyAt(index, &copy);
+    }
     int Add(const T& item) { return InsertAt(GetCount(), item); }
     void RemoveLast() { RemoveAt(GetCount() - 1); }
     // Appends count default-constructed items; answers the index of the first, -1 when refused.

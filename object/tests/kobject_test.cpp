@@ -33,15 +33,14 @@ TEST(KObject, ListKeepsCreationOrderWithNotices) {
     // The name is given after the append, so the notices see it unnamed.
     EXPECT_EQ((Lines{"M:10:M<", "M:11:M<", "M:10:M<#1", "M:11:M<#1", "M:10:M<#2", "M:11:M<#2"}), log.Take());
     EXPECT_EQ(&object.mProps[2], object.FindPropertyByName("Third"));
-    EXPECT_FALSE(object.FindPropertyByName("third") || object.FindPropertyByName(nullptr));  // exact
-    EXPECT_FALSE(object.GetProperty(3) || object.GetProperty(-1));
+    EXPECT_FALSE(object.FindPropertyByName("third") || object.FindPropertyByName(nullptr) || object.GetProperty(3) ||
+                 object.GetProperty(-1));
     // Adding again, or a property of another object, changes nothing.
     Members other(&log);
-    object.PropertyAddToList(&object.mProps[0]);
-    object.PropertyAddToList(&other.mProps[0]);
-    object.PropertyAddToList(nullptr);
-    EXPECT_EQ(3, object.GetPropertyCount());
-    EXPECT_EQ(&other, other.mProps[0].GetOwner());
+    for (KProperty* p : {static_cast<KProperty*>(&object.mProps[0]), static_cast<KProperty*>(&other.mProps[0]),
+                         static_cast<KProperty*>(nullptr)})
+        object.PropertyAddToList(p);
+    EXPECT_TRUE(object.GetPropertyCount() == 3 && other.mProps[0].GetOwner() == &other);
     {
         KPropertyTemplate<double> temporary;  // a member leaves the list when it ends
         object.PropertyAddToList(&temporary);
@@ -60,8 +59,7 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     EXPECT_EQ(KPropertyInfo::kFlagDynamic, a->GetPropertyInfo().mFlags);
     EXPECT_EQ(KPropertyInfo::kFlagDynamic | KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser,
               b->GetPropertyInfo().mFlags);
-    // The name is the property's own copy.
-    std::string name = "Temp";
+    std::string name = "Temp";  // the name is the property's own copy
     KProperty* e = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, nullptr, false, false, nullptr);
     name = "Changed";
     EXPECT_STREQ("Temp", e->GetPropertyName());
@@ -72,8 +70,7 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     wrongType.Value() = 7.0;
     KProperty* copy = object.CreatePropertyFromType("T", kPropertyTypeVector, nullptr, false, false, &reference);
     KProperty* fresh = object.CreatePropertyFromType("U", kPropertyTypeVector, nullptr, false, false, &wrongType);
-    EXPECT_EQ((std::vector<double>{1.0, 2.0, 3.0}), ValueOf(*copy));
-    EXPECT_EQ((std::vector<double>{0.0, 0.0, 0.0}), ValueOf(*fresh));
+    EXPECT_TRUE(ValueOf(*copy) == (std::vector<double>{1.0, 2.0, 3.0}) && ValueOf(*fresh) == std::vector<double>(3));
     // No value type, no name: nothing.
     for (kPropertyType type : {kPropertyTypeNone, kPropertyTypeCharPtr})
         EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", type, nullptr, false, false, nullptr));
@@ -83,20 +80,17 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
 
 TEST(KObject, PropertyDestroyUnlistsAndEndsDynamicProperties) {
     NoticeLog log;
-    Members object(&log);
+    Members object(&log), other(&log);
     KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
     HdlKPlug handle(dynamic);
     KObject partner;
     ASSERT_TRUE(object.mProps[1].ConnectSrc(&partner));
     log.Take();
-
     EXPECT_TRUE(object.PropertyDestroy(dynamic));
     EXPECT_FALSE(handle.IsValid());
     EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
     EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
-    EXPECT_EQ(0, partner.GetDstCount());
-    EXPECT_EQ((Lines{"First", "Third"}), PropertyNames(object));
-    Members other(&log);
+    EXPECT_TRUE(partner.GetDstCount() == 0 && PropertyNames(object) == (Lines{"First", "Third"}));
     EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]) || object.PropertyDestroy(nullptr) ||
                  object.PropertyDestroy(&other.mProps[0]));  // no longer, never or another's
 }
@@ -118,8 +112,7 @@ TEST(KObject, EndingTheOwnerEndsOrReleasesItsProperties) {
         if (destruct) {
             owner->Destruct();
             owner->Destruct();
-            EXPECT_EQ(0, owner->GetPropertyCount());
-            EXPECT_EQ(0, partner.GetSrcCount() + partner.GetDstCount());
+            EXPECT_EQ(0, owner->GetPropertyCount() + partner.GetSrcCount() + partner.GetDstCount());
         }
         delete owner;
         EXPECT_FALSE(hDynamic.IsValid() || hList.IsValid()) << destruct;

@@ -2,36 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace zeqsdk_400;
 
+// Sections split the current one; the value never falls back.
 TEST(KProgress, NestedSectionsAdvanceMonotonically) {
-    KProgress* progress = KGetGlobalProgress();
-    ASSERT_EQ(progress, KGetGlobalProgress());
-    progress->ProgressBegin();
-    EXPECT_EQ(0.0, progress->GetProgress());
-    progress->DivideSection(4);
-    progress->UpdateSection();
-    EXPECT_DOUBLE_EQ(25.0, progress->GetProgress());
-    progress->DivideSection(2);  // splits the second quarter
-    progress->UpdateSection("half", nullptr);
-    EXPECT_DOUBLE_EQ(37.5, progress->GetProgress());
-    EXPECT_STREQ("half", progress->GetStatus());
-    progress->CloseSection();
-    EXPECT_DOUBLE_EQ(50.0, progress->GetProgress());
-    progress->UpdateSection();  // the parent's count does not fall back
-    EXPECT_DOUBLE_EQ(50.0, progress->GetProgress());
-    for (int i = 0; i < 10; ++i) progress->UpdateSection();
-    EXPECT_DOUBLE_EQ(100.0, progress->GetProgress());
-    progress->CloseSection();
-    progress->CloseSection();  // none left: nothing
-    progress->ProgressBegin();
-    progress->DivideSection(0);  // counts as one
-    progress->UpdateSection();
-    EXPECT_DOUBLE_EQ(100.0, progress->GetProgress());
-    progress->Cancel();
-    EXPECT_TRUE(progress->IsCanceled());
-    progress->ProgressDone();
-    EXPECT_DOUBLE_EQ(100.0, progress->GetProgress());
-    progress->ProgressBegin();
-    EXPECT_FALSE(progress->IsCanceled());
+    KProgress* p = KGetGlobalProgress();
+    ASSERT_EQ(p, KGetGlobalProgress());
+    p->ProgressBegin();
+    p->DivideSection(4);
+    p->UpdateSection();
+    EXPECT_DOUBLE_EQ(25.0, p->GetProgress());
+    p->DivideSection(2);  // splits the second quarter
+    p->UpdateSection("half", nullptr);
+    EXPECT_TRUE(p->GetProgress() == 37.5 && std::string("half") == p->GetStatus());
+    p->CloseSection();
+    EXPECT_DOUBLE_EQ(50.0, p->GetProgress());
+    p->UpdateSection();  // the parent's count does not fall back
+    EXPECT_DOUBLE_EQ(50.0, p->GetProgress());
+    for (int i = 0; i < 10; ++i) p->UpdateSection();
+    p->CloseSection();
+    p->CloseSection();  // none left: nothing
+    EXPECT_DOUBLE_EQ(100.0, p->GetProgress());
+    p->ProgressBegin();
+    EXPECT_EQ(0.0, p->GetProgress());
+    p->DivideSection(0);  // counts as one
+    p->UpdateSection();
+    p->Cancel();
+    EXPECT_TRUE(p->GetProgress() == 100.0 && p->IsCanceled());
+    p->ProgressDone();
+    p->ProgressBegin();
+    EXPECT_FALSE(p->IsCanceled());
 }
