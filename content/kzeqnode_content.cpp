@@ -35,7 +35,8 @@ const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
     {KZeqNodeAttribute::eNULL, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNull(); },
      &CopyAs<KZeqNull>},
 };
-const int KZeqNode::kAttributeCopyRowCount = static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
+const int KZeqNode::kAttributeCopyRowCount =
+    static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
 
 void KZeqNode::ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiLayer, EMultiTakeMode& multiTake) {
     const int type = attribute ? attribute->GetAttributeType() : KZeqNodeAttribute::eUNIDENTIFIED;

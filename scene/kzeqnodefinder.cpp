@@ -65,7 +65,8 @@ KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckCurve(KFCurve* curves
         KFCurve* curve = curves[i];
         if (!curve || curve->KeyGetCount() == 0) continue;
         if (curve->KeyGet(0).GetTime() < start) start = curve->KeyGet(0).GetTime();
-        if (curve->KeyGet(curve->KeyGetCount() - 1).GetTime() > stop) stop = curve->KeyGet(curve->KeyGetCount() - 1).GetTime();
+        if (curve->KeyGet(curve->KeyGetCount() - 1).GetTime() > stop)
+            stop = curve->KeyGet(curve->KeyGetCount() - 1).GetTime();
     }
     bool boneScale = false, nonUniform = false;
     int hints[3] = {0, 0, 0};
@@ -95,12 +96,15 @@ bool KZeqNodeFinderBadScale::CheckKFCurveNode(KZeqNode& node, KFCurveNode* root,
             if (node.GetChildCount() == 0) return false;
             bone.Add(&node);
             return true;
-        case eNegativeScale: negative.Add(&node); return true;
+        case eNegativeScale:
+            negative.Add(&node);
+            return true;
         case eNonUniformScale:
             if (node.GetChildCount() == 0) return false;
             nonUniform.Add(&node);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -9,7 +9,7 @@ KZEQ_CLASS_IMPLEMENT(KZeqNodeProperties, KZeqPropertyHandler, "KZeqNodePropertie
 
 namespace {
 
-constexpr const char* kRotationOrderTexts[] = {"Euler XYZ", "Euler XZY", "Euler YZX", "Euler YXZ",
+constexpr const char* kRotationOrderTexts[] = {"Euler XYZ", "Euler XZY", "Euler YZX",  "Euler YXZ",
                                                "Euler ZXY", "Euler ZYX", "Spheric XYZ"};
 // Inherit type 1 has no text of its own and shows as 0 does.
 constexpr const char* kInheritTypeTexts[] = {"RrSs", "RrSs", "Rrs"};
@@ -23,9 +23,9 @@ const char* TextOf(const char* const (&texts)[N], int value) {
 
 KZeqNodeProperties::KZeqNodeProperties(KZeqTakeNodeContainer* owner) : mOwner(owner) {
     // The plain properties: listed, typed, then named with their accessors.
-#define KZEQ_NODE_BIND(Name, Type)                                                \
-    PropertyAddToList(&Name);                                                     \
-    Name.SetPropertyType(KPropertyGetType(static_cast<Type*>(nullptr)));          \
+#define KZEQ_NODE_BIND(Name, Type)                                       \
+    PropertyAddToList(&Name);                                            \
+    Name.SetPropertyType(KPropertyGetType(static_cast<Type*>(nullptr))); \
     Name.SetPropertyInfo(#Name, this, &KZeqNodeProperties::Name##Get, &KZeqNodeProperties::Name##Set);
     KZEQ_NODE_PLAIN_PROPERTIES(KZEQ_NODE_BIND)
     RotationPivotUpdateOffset.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
@@ -84,8 +84,8 @@ const char* KZeqNodeProperties::InheritTypeAsString(ETransformInheritType type) 
     return TextOf(kInheritTypeTexts, type);
 }
 
-bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index,
-                                    KPlug* other, kConnectionType type, KPlug* replacement) {
+bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
+                                    kConnectionType type, KPlug* replacement) {
     KZeqNode* node = plug == this ? GetKZeqNode() : nullptr;
     if (node) {
         KZeqEntity* entity = node->GetEntity();
@@ -94,7 +94,8 @@ bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction actio
         switch (action) {
             case kPlugSrcConnectRequest:
                 // A node of the same entity, or one above this node, would close a cycle.
-                if (otherNode && ((entity && otherNode->GetEntity() == entity) || node->IsSelfOrDescendantOf(otherNode))) {
+                if (otherNode &&
+                    ((entity && otherNode->GetEntity() == entity) || node->IsSelfOrDescendantOf(otherNode))) {
                     node->GetError().SetLastErrorID(KZeqNode::eCyclicGraph);
                     return false;
                 }
@@ -107,7 +108,8 @@ bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction actio
                 node->ChildrenChanged();
                 if (otherNode) otherNode->SetEntity(nullptr, false);
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return KObject::PlugNotify(callstack, action, plug, index, other, type, replacement);

@@ -37,7 +37,9 @@ struct KZeqNodeValue<KgeTVector> {
     static void Store(KgeTVector& held, KgeTVector value) {
         for (int i = 0; i < 3; ++i) held.mData[i] = value.mData[i];
     }
-    static KgeTVector Load(const KgeTVector& held) { return KgeTVector(held.mData[0], held.mData[1], held.mData[2], 1.0); }
+    static KgeTVector Load(const KgeTVector& held) {
+        return KgeTVector(held.mData[0], held.mData[1], held.mData[2], 1.0);
+    }
 };
 
 // The plain member properties, in the order of the property list ("LookAtProperty",

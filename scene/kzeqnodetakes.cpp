@@ -309,19 +309,28 @@ struct LimitRow {
 };
 typedef KZeqNodeProperties P;
 const LimitRow kLimitRows[] = {
-    {&KZeqNodeLimits::mTranslationLimits, &KZeqNodeLimits::SetTranslationLimitActive,
-     &KZeqNodeLimits::GetTranslationLimitActive, &P::TranslationActive,
+    {&KZeqNodeLimits::mTranslationLimits,
+     &KZeqNodeLimits::SetTranslationLimitActive,
+     &KZeqNodeLimits::GetTranslationLimitActive,
+     &P::TranslationActive,
      {&P::TranslationMinX, &P::TranslationMinY, &P::TranslationMinZ, &P::TranslationMaxX, &P::TranslationMaxY,
       &P::TranslationMaxZ},
-     &P::TranslationMin, &P::TranslationMax},
-    {&KZeqNodeLimits::mRotationLimits, &KZeqNodeLimits::SetRotationLimitActive, &KZeqNodeLimits::GetRotationLimitActive,
+     &P::TranslationMin,
+     &P::TranslationMax},
+    {&KZeqNodeLimits::mRotationLimits,
+     &KZeqNodeLimits::SetRotationLimitActive,
+     &KZeqNodeLimits::GetRotationLimitActive,
      &P::RotationActive,
      {&P::RotationMinX, &P::RotationMinY, &P::RotationMinZ, &P::RotationMaxX, &P::RotationMaxY, &P::RotationMaxZ},
-     &P::RotationMin, &P::RotationMax},
-    {&KZeqNodeLimits::mScalingLimits, &KZeqNodeLimits::SetScalingLimitActive, &KZeqNodeLimits::GetScalingLimitActive,
+     &P::RotationMin,
+     &P::RotationMax},
+    {&KZeqNodeLimits::mScalingLimits,
+     &KZeqNodeLimits::SetScalingLimitActive,
+     &KZeqNodeLimits::GetScalingLimitActive,
      &P::ScalingActive,
      {&P::ScalingMinX, &P::ScalingMinY, &P::ScalingMinZ, &P::ScalingMaxX, &P::ScalingMaxY, &P::ScalingMaxZ},
-     &P::ScalingMin, &P::ScalingMax}};
+     &P::ScalingMin,
+     &P::ScalingMax}};
 
 void GetFlags(const KZeqLimits& limits, bool flags[6]) {
     limits.GetLimitMinActive(flags[0], flags[1], flags[2]);
@@ -356,7 +365,8 @@ void KZeqNode::UpdatePropertiesFromPivotsAndLimits() {
 void KZeqNode::UpdatePivotsAndLimitsFromProperties() {
     KZeqNodeProperties& p = *mProperties;
     bool pivotsSet = p.RotationOrder.Value() != eEULER_XYZ;
-    for (const PivotVectorRow& row : kPivotVectorRows) pivotsSet = pivotsSet || Differs((p.*row.mProperty).Value(), row.mNeutral);
+    for (const PivotVectorRow& row : kPivotVectorRows)
+        pivotsSet = pivotsSet || Differs((p.*row.mProperty).Value(), row.mNeutral);
     if (pivotsSet) {
         KZeqNodeProperties::KZeqPivot& pivot = p.mPivots[0];
         for (const PivotVectorRow& row : kPivotVectorRows) {

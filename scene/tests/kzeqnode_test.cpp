@@ -49,14 +49,16 @@ TEST_F(KZeqNodeTest, PropertySetInTableOrderWithItsDefaultsFlagsAndTexts) {
         int mRow;
         const char* mName;
         unsigned mFlags;
-    } rows[] = {{1, "QuaternionInterpolate", 0},  {4, "RotationPivotUpdateOffset", 16}, {7, "ScalingPivotUpdateOffset", 16},
-                {22, "AxisLen", 0},              {47, "LookAtProperty", 0},             {50, "NegativePercentShapeSupport", 0},
-                {51, "Lcl Translation", 8},      {54, "Visibility", 8}};
+    } rows[] = {{1, "QuaternionInterpolate", 0},     {4, "RotationPivotUpdateOffset", 16},
+                {7, "ScalingPivotUpdateOffset", 16}, {22, "AxisLen", 0},
+                {47, "LookAtProperty", 0},           {50, "NegativePercentShapeSupport", 0},
+                {51, "Lcl Translation", 8},          {54, "Visibility", 8}};
     for (const auto& row : rows) {
         KProperty* property = p->GetProperty(row.mRow - 1);
         EXPECT_STREQ(row.mName, property->GetPropertyName()) << row.mRow;
         EXPECT_EQ(row.mFlags, property->GetPropertyFlags()) << row.mRow;
-        EXPECT_EQ(row.mRow > 50, property->IsAnimatable() && property->GetPropertyInfo().GetFlag(KPropertyInfo::kFlagDynamic));
+        EXPECT_EQ(row.mRow > 50,
+                  property->IsAnimatable() && property->GetPropertyInfo().GetFlag(KPropertyInfo::kFlagDynamic));
     }
     double scaling[3], visibility;
     p->mLclScaling->GetDataAsDoubles(scaling, 3);
@@ -72,8 +74,8 @@ TEST_F(KZeqNodeTest, PropertySetInTableOrderWithItsDefaultsFlagsAndTexts) {
         int mValue;
         const char* mOrder;
         const char* mInherit;
-    } texts[] = {{0, "Euler XYZ", "RrSs"}, {1, "Euler XZY", "RrSs"}, {2, "Euler YZX", "Rrs"},
-                 {6, "Spheric XYZ", nullptr}, {7, nullptr, nullptr}, {-1, nullptr, nullptr}};
+    } texts[] = {{0, "Euler XYZ", "RrSs"},    {1, "Euler XZY", "RrSs"}, {2, "Euler YZX", "Rrs"},
+                 {6, "Spheric XYZ", nullptr}, {7, nullptr, nullptr},    {-1, nullptr, nullptr}};
     for (const auto& t : texts) {
         EXPECT_EQ(Text(t.mOrder), Text(p->RotationOrder.GetValueAsString(t.mValue))) << t.mValue;
         EXPECT_EQ(Text(t.mInherit), Text(p->InheritType.GetValueAsString(t.mValue))) << t.mValue;
