@@ -2,6 +2,8 @@
 set(ZEQ_CONTENT_DIR ${PROJECT_SOURCE_DIR}/content)
 target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
 )
 
