@@ -158,6 +158,23 @@ BENCHMARK(BM_EvaluateSortedUser)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateRandomAuto)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateRandomUser)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// ---- Curve-wide tangent mode changes --------------------------------------------
+
+// Every key of an n-key cubic curve switched between user and auto tangents,
+// keeping the curve's shape: one call per iteration, alternating the mode.
+void BM_TangeantSetMode(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    KFCurve* curve = MakeCubicCurve(n, true);
+    bool toAuto = true;
+    for (auto _ : state) {
+        curve->KeyTangeantSetMode(false, toAuto ? KFCURVE_TANGEANT_AUTO : KFCURVE_TANGEANT_USER);
+        toAuto = !toAuto;
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    curve->Destroy();
+}
+BENCHMARK(BM_TangeantSetMode)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // ---- Storage in a binary field file ------------------------------------------------
 
 // Writes an n-key cubic curve into a binary field file in memory.

@@ -348,6 +348,9 @@ private:
     // auto parameter that yields the derivative among their present neighbours.
     void KeySetLeftSlope(int index, const KFCurveTangeantInfo& info);
     void KeySetRightSlope(int index, const KFCurveTangeantInfo& info);
+    // Gives the keys that change a new interpolation (or tangent mode) while
+    // every tangent around them keeps its derivative.
+    void ChangeKeyKinds(bool selectedOnly, bool interpolation, unsigned int value);
     // Replace with a hook applied to every key copied from the source.
     template <class KeyHook>
     void ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd, KeyHook hook,

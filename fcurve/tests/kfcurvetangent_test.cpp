@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "fcurve/kfcurveautotangent.h"
@@ -269,14 +271,79 @@ TEST_F(KFCurveTangentTest, RemovingTheKeyBeforeTheLastUsesItsRealNeighbours) {
     EXPECT_FLOAT_EQ(Slot(0, KFCURVEKEY_NEXT_LEFT_DERIVATIVE), static_cast<float>(expected));
 }
 
-TEST_F(KFCurveTangentTest, SwitchingInterpolationOrModeKeepsTheSegmentTangents) {
-    Build({{0, 0, kCubic, kUser, 0.5f, 1.5f}, {1, 2, kCubic, kUser, 1.5f, -0.5f}, {3, 0, kCubic, kUser, 0, 0}});
-    curve.KeyGetPtr(1)->SetSelected(true);
-    curve.KeyTangeantSetMode(true, KFCURVE_TANGEANT_AUTO_BREAK);
-    EXPECT_EQ(curve.KeyGet(0).GetTangeantMode(), kUser) << "not selected";
-    EXPECT_EQ(curve.KeyGet(1).GetTangeantMode(), KFCURVE_TANGEANT_AUTO_BREAK);
-    EXPECT_TRUE(AllNear({1.5f, -0.5f}, {curve.KeyGetRightDerivative(1), curve.KeyGetLeftDerivative(2)}, 1e-4));
-    curve.KeyTangeantSetInterpolation(false, kLinear);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(curve.KeyGet(i).GetInterpolation(), kLinear);
-    EXPECT_FLOAT_EQ(curve.KeyGetRightDerivative(0), 2.0f);
+// Curve-wide kind changes keep every segment's shape, except where the new kind
+// cannot hold it: each row names those segments, and the test checks that they
+// are exactly the ones that change.
+struct KindChange {
+    const char* name;
+    bool interpolation;           // else the tangent mode
+    unsigned int value;
+    std::vector<int> selected;    // empty: every key
+    std::vector<int> reshaped;    // segments (by first key) the new kind cannot hold
+};
+
+class KFCurveKindChangeTest : public ::testing::TestWithParam<KindChange> {};
+
+// Keys of every kind at uneven times, with broken and unequal tangents; no key
+// has collinear neighbours, so that auto tangents can take any slope.
+void BuildMixed(KFCurve& curve) {
+    const float values[] = {0, 2, 1, 3, -1, 0.5f, 2, 1, -2};
+    const double times[] = {0, 1, 2.5, 3, 4.5, 5, 6, 7, 8.5};
+    const unsigned int kinds[][2] = {{kCubic, kUser},       {kCubic, kUserBreak}, {kCubic, kAuto},
+                                     {kCubic, KFCURVE_TANGEANT_AUTO_BREAK},     {kCubic, KFCURVE_TANGEANT_TCB},
+                                     {kLinear, kUser},      {kConstant, 0},       {kCubic, kUser},
+                                     {kCubic, kAuto}};
+    for (int k = 0; k < 9; ++k) Add(curve, times[k], MakeKey(values[k], kinds[k][0], kinds[k][1]));
+    curve.KeySetRightDerivative(0, 1.0f);
+    curve.KeySetLeftDerivative(1, 0.5f);
+    curve.KeySetRightDerivative(1, -1.0f);
+    curve.KeySetLeftAuto(3, 30.0f);
+    curve.KeySetRightAuto(3, -60.0f);
+    curve.KeyGetPtr(4)->SetTCB(Sec(4.5), -1.0f, 0.2f, 0.3f, -0.1f);
+    curve.KeySetLeftDerivative(7, 0.7f);
 }
+
+TEST_P(KFCurveKindChangeTest, KeepsTheShapeWhereTheNewKindCanHoldIt) {
+    const KindChange& change = GetParam();
+    KFCurve curve;
+    BuildMixed(curve);
+    for (int k : change.selected) curve.KeyGetPtr(k)->SetSelected(true);
+    constexpr int kPoints = 24;
+    std::vector<std::vector<float>> before;
+    for (int k = 0; k + 1 < curve.KeyGetCount(); ++k)
+        before.push_back(Sample(curve, curve.KeyGet(k).GetTime().GetSecondDouble(),
+                                curve.KeyGet(k + 1).GetTime().GetSecondDouble(), kPoints));
+    if (change.interpolation) {
+        curve.KeyTangeantSetInterpolation(!change.selected.empty(), change.value);
+    } else {
+        curve.KeyTangeantSetMode(!change.selected.empty(), change.value);
+    }
+    for (int k = 0; k + 1 < curve.KeyGetCount(); ++k) {
+        const std::vector<float> after = Sample(curve, curve.KeyGet(k).GetTime().GetSecondDouble(),
+                                                curve.KeyGet(k + 1).GetTime().GetSecondDouble(), kPoints);
+        const bool named = std::count(change.reshaped.begin(), change.reshaped.end(), k) > 0;
+        if (named) {
+            EXPECT_FALSE(AllNear(before[k], after, 2e-6)) << "segment " << k << " is named but kept";
+        } else {
+            EXPECT_TRUE(AllNear(before[k], after, 2e-6)) << "segment " << k;
+        }
+    }
+    if (!change.interpolation) {
+        EXPECT_EQ(curve.KeyGet(6).GetConstantMode(), KFCURVE_CONSTANT_STANDARD) << "the hold-next bit is no mode";
+    }
+}
+
+// An unbroken user key takes its incoming tangent on both sides (keys 1, 3, 4);
+// TCB tangents come from their parameters; the constant key 6 turns cubic
+// without a tangent mode, so its segment and its incoming tangent are lost.
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, KFCurveKindChangeTest,
+    ::testing::Values(KindChange{"ToUser", false, kUser, {}, {1, 3, 4}},
+                      KindChange{"ToUserBreak", false, kUserBreak, {}, {}},
+                      KindChange{"ToAuto", false, kAuto, {}, {}},
+                      KindChange{"ToAutoBreak", false, KFCURVE_TANGEANT_AUTO_BREAK, {}, {}},
+                      KindChange{"ToTcb", false, KFCURVE_TANGEANT_TCB, {}, {0, 1, 2, 3, 7}},
+                      KindChange{"SelectedToAuto", false, kAuto, {1, 7}, {}},
+                      KindChange{"SelectedToUser", false, kUser, {2, 3}, {3}},
+                      KindChange{"ToCubic", true, kCubic, {}, {5, 6}}),
+    [](const ::testing::TestParamInfo<KindChange>& info) { return std::string(info.param.name); });
