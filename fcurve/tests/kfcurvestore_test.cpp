@@ -140,6 +140,8 @@ TEST_P(KFCurveStoreTest, EveryKeyKindRoundTrips) {
     curve.SetValue(2.5f);
     Add(curve, 0.0, MakeKey(1.0f, kConstant, KFCURVE_CONSTANT_STANDARD));
     Add(curve, 0.5, MakeKey(2.0f, kConstant, KFCURVE_CONSTANT_NEXT));
+    KFCurveKey early = MakeKey(1.5f, kLinear);
+    curve.KeyAdd(KTime(7), early);  // ticks that ASCII text holds as a 32-bit number
     Add(curve, 1.0, MakeKey(3.0f, kLinear));
     Add(curve, 1.5, MakeKey(4.0f, kCubic, KFCURVE_TANGEANT_USER, 1.25f, -2.5f, KFCURVE_WEIGHTED_ALL, 0.2f, 0.7f));
     // Auto keys keep opposite parameters on their two sides (stored on them and their previous key).
