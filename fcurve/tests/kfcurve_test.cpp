@@ -130,21 +130,6 @@ TEST_F(KFCurveTest, EditsThatWouldBreakTheOrderOrLeaveTheCurveAreRefused) {
     EXPECT_EQ(KeyValues(curve), (std::vector<float>{0, 5, 20}));
 }
 
-TEST_F(KFCurveTest, AppendFastFillsWithoutEventsAndStartsFromACleanSlot) {
-    Fill(3);
-    curve.KeyGetPtr(2)->SetTangeantVelocityMode(KFCURVE_VELOCITY_ALL);
-    curve.KeyGetPtr(2)->SetFocus(true);
-    curve.KeyRemove(2);
-    log.events.clear();
-    for (int i = 2; i < 100; ++i) ASSERT_EQ(curve.KeyAppendFast(Sec(i), static_cast<float>(i)), i);
-    EXPECT_TRUE(log.events.empty());
-    const KFCurveKey key = curve.KeyGet(2);  // in the removed key's slot: a clean auto key
-    EXPECT_EQ(key.GetInterpolation() | key.GetTangeantMode(), kCubic | KFCURVE_TANGEANT_AUTO);
-    EXPECT_NEAR(key.GetDataDouble(KFCURVEKEY_RIGHT_WEIGHT), 1.0 / 3.0, 1e-4);
-    EXPECT_EQ(key.GetTangeantVelocityMode(), 0u);
-    EXPECT_FALSE(key.GetFocus());
-}
-
 TEST(KFCurveMemory, ClearShrinkAndImpossibleSizes) {
     const kLongLong baseline = KFCurve::GetRecordingMemory();
     KFCurve curve;
@@ -257,27 +242,6 @@ TEST_F(KFCurveTest, ValueEditsOfAllOrSelectedKeys) {
     EXPECT_EQ(empty.GetValue(), 10.0f);
 }
 
-TEST_F(KFCurveTest, CountAllIncludesTheCyclesAndTimesFollowThem) {
-    SetExtrapolation(curve, KFCURVE_EXTRAPOLATION_MIRROR, 2, KFCURVE_EXTRAPOLATION_REPETITION, 1);
-    int where = 9;
-    EXPECT_EQ(curve.KeyGetCountAll(), 0) << "no keys, never negative";
-    EXPECT_EQ(curve.MapIndexAll(0, where), -1);
-    EXPECT_EQ(where, 0);
-    EXPECT_EQ(curve.KeyGetRawAll(0), nullptr);
-    Fill(1);
-    EXPECT_EQ(curve.KeyGetCountAll(), 1);
-    curve.KeyClear();
-    Fill(4);  // times 0..3 s, span 3 s
-    std::vector<double> seconds;
-    for (int a = 0; a < curve.KeyGetCountAll(); ++a) seconds.push_back(curve.KeyGetTimeAll(a).GetSecondDouble());
-    EXPECT_EQ(seconds, (std::vector<double>{-6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6}));
-    // At -1 s (mirrored) and at 4 s (repeated) stands the key at 1 s.
-    EXPECT_EQ(curve.KeyGetRawAll(5)->GetTime(), Sec(1));
-    EXPECT_EQ(curve.KeyGetRawAll(10)->GetTime(), Sec(1));
-    curve.SetPreExtrapolationCount(0xFFFFFFFFu);
-    EXPECT_EQ(curve.KeyGetCountAll(), 0x7FFFFFFF) << "unbounded cycles saturate";
-}
-
 TEST_F(KFCurveTest, MapIndexAllMapsEveryNumberToARealKey) {
     Fill(4);  // 3 segments
     // MapIndexAll of -3, 0 .. 15 and 16 with two cycles on each side: the numbers outside clamp to the end keys.
@@ -303,20 +267,4 @@ TEST_F(KFCurveTest, MapIndexAllMapsEveryNumberToARealKey) {
         EXPECT_EQ(mapped, c.keys) << c.mode;
         EXPECT_EQ(regions, (Ints{0, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 4}));
     }
-}
-
-TEST_F(KFCurveTest, AverageRateAndGuessWasDataClassifyTheLayout) {
-    bool regular = true;
-    KTime largest(-1), period(-1);
-    EXPECT_EQ(curve.KeyGetAverageRate(&regular), KTime(0));
-    EXPECT_FALSE(regular);
-    Fill(5);
-    EXPECT_EQ(curve.GuessWasData(nullptr, &period), 2);
-    EXPECT_EQ(period, Sec(1));
-    curve.KeyGetPtr(2)->SetTangeantMode(KFCURVE_TANGEANT_USER);
-    EXPECT_EQ(curve.GuessWasData(), 0) << "a hand-edited tangent";
-    Add(curve, 9, MakeKey(0.0f));  // intervals 1, 1, 1, 1, 5
-    EXPECT_EQ(curve.KeyGetAverageRate(&regular, nullptr, &largest), Sec(9) / KTime(5));
-    EXPECT_FALSE(regular);
-    EXPECT_EQ(largest, Sec(5));
 }

@@ -70,25 +70,6 @@ INSTANTIATE_TEST_SUITE_P(SweepRange, KFCurveAutoRoundTrip,
                          ::testing::Combine(::testing::Values(-900.0, -600.0, 650.0, 1000.0),
                                             ::testing::Values(2.0, -3.0, 1.0), ::testing::Values(7.0, -0.5, 1.0)));
 
-TEST(KFCurveAutoTangent, SlopesAroundKeysAndPerKeyForms) {
-    KFCurve curve;  // keys at 0, 2 and 3 s with values 0, 4 and 1: slopes 2 then -3
-    const float keys[][2] = {{0, 0}, {2, 4}, {3, 1}};
-    for (const auto& k : keys) Add(curve, k[0], MakeKey(k[1], kCubic, KFCURVE_TANGEANT_AUTO));
-    const double expected[][2] = {{2, 2}, {2, -3}, {-3, -3}, {0, 0}};  // the ends repeat their one slope
-    for (int i = 0; i < 4; ++i) {
-        double tl = -1, tr = -1;
-        KFCURVE_ComputeToLeftAndToRight(tl, tr, &curve, i);
-        EXPECT_EQ(tl, expected[i][0]) << i;
-        EXPECT_EQ(tr, expected[i][1]) << i;
-    }
-    // The per-key forms use those slopes: auto 100 gives the one-sided slopes and back.
-    double l, r, al = 100, ar = 100;
-    KFCURVE_ComputeBezierFromAutoForKey(l, r, al, ar, &curve, 1);
-    EXPECT_TRUE(core::AllNear({2, -3}, {float(l), float(r)}, 1e-9));
-    KFCURVE_ComputeAutoFromBezierForKey(al, ar, l, r, &curve, 1);
-    EXPECT_TRUE(core::AllNear({100, 100}, {float(al), float(ar)}, 1e-9));
-}
-
 TEST(KFCurveAutoTangent, PerKeyFormsOnCurvesWithoutEnoughKeysAreFlatAndDefined) {
     KFCurve curve;
     double l = 9, r = 9, al = 7, ar = 900;

@@ -25,17 +25,6 @@ protected:
 
 }  // namespace
 
-TEST_F(KFCurveCandidateTest, EvaluatingTheCandidateTimeAgainReusesTheValue) {
-    const float value = curve.CandidateEvaluate(Sec(1.5));
-    EXPECT_EQ(value, curve.Evaluate(Sec(1.5)));
-    curve.KeyGetPtr(2)->SetValue(100.0f);  // not seen: the candidate is not evaluated again
-    EXPECT_EQ(curve.CandidateEvaluate(Sec(1.5)), value);
-    EXPECT_NE(curve.CandidateEvaluate(Sec(1.6)), value);
-    curve.CandidateClear();
-    EXPECT_EQ(curve.CandidateKey(), 1) << "no candidate, no key";
-    EXPECT_EQ(curve.KeyGetCount(), 4);
-}
-
 TEST(KFCurveCandidateEmptyTest, AnEmptyCurveGetsExactlyOneKeyOfTheAskedKind) {
     const struct {
         unsigned int interpolation;
@@ -86,17 +75,6 @@ TEST_F(KFCurveCandidateTest, WithinTheToleranceTheExistingKeyTakesTheCandidate) 
     curve.CandidateSet(Sec(2.25), 1.0);
     curve.CandidateKey();
     EXPECT_EQ(curve.KeyGetCount(), 5);
-}
-
-TEST_F(KFCurveCandidateTest, AGivenTimeWinsAndABrokenUserKeyIsFlat) {
-    curve.CandidateSet(Sec(9.0), 5.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, false, true, Sec(0.5)), 0);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTime(), Sec(0.5));
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetValue(), 5.0f);
-    curve.CandidateSet(Sec(1.5), 20.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, true), 0);
-    EXPECT_EQ(Derivatives(curve, 3), (std::vector<float>{0, 0}));
-    EXPECT_EQ(curve.KeyGetRightDerivative(2), 2.0f);  // the neighbour keeps its slope
 }
 
 TEST_F(KFCurveCandidateTest, AHugeToleranceStillKeysBetweenTheRightNeighbours) {

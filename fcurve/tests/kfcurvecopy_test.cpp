@@ -53,24 +53,6 @@ TEST(KFCurveCopyTest, CopyFromTakesKeysAndSettingsButNotCallbacks) {
     EXPECT_EQ(target.KeyGetCount(), 0);
 }
 
-TEST(KFCurveCopyTest, CopyOfASpanHoldsTheKeysInIt) {
-    KFCurve curve;
-    FillUser(curve, 6);
-    curve.SetValue(-1.0f);
-    curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-    CurvePtr full(curve.Copy(KTime::MinusInfinite(), KTime::Infinite()));
-    EXPECT_TRUE(SameKeys(curve, *full));
-    EXPECT_EQ(full->GetPreExtrapolation(), KFCURVE_EXTRAPOLATION_REPETITION);
-    EXPECT_TRUE(SameKeys(curve, *CurvePtr(curve.Copy())));
-    CurvePtr span(curve.Copy(Sec(1.0), Sec(3.0)));
-    EXPECT_EQ(KeyTimes(*span), (std::vector<double>{1.0, 2.0, 3.0}));
-    EXPECT_EQ(std::memcmp(span->KeyGetPtr(0), curve.KeyGetPtr(1), sizeof(KFCurveKey)), 0);
-    EXPECT_EQ(span->GetValue(), -1.0f);
-    EXPECT_EQ(CurvePtr(curve.Copy(Sec(1.5), Sec(1.7)))->KeyGetCount(), 0);
-    EXPECT_EQ(CurvePtr(curve.Copy(Sec(3.0), Sec(1.0)))->KeyGetCount(), 0);
-    EXPECT_EQ(KeyTimes(*CurvePtr(curve.Copy(Sec(4.0), KTime::Infinite()))), (std::vector<double>{4.0, 5.0}));
-}
-
 TEST(KFCurveCopyTest, DeleteByTimeKeepsKeysOnTheLimitsAndByIndexTheFollowingTangent) {
     KFCurve curve;
     FillUser(curve, 10);
@@ -150,33 +132,6 @@ TEST_F(KFCurveReplaceTest, OpenEndsAndInexactSpansShrinkToTheSourceKeys) {
     open.Replace(&open, Sec(2.0), Sec(5.0), true, false);
     EXPECT_EQ(KeyTimes(open), kReplaced);
     EXPECT_EQ(KeyValues(open), KeyValues(target));
-}
-
-TEST_F(KFCurveReplaceTest, AnEmptySourceUpToTheLargestTimeClearsTheTail) {
-    // stop + 1 tick at the end of the time line must not wrap around to its start.
-    KFCurveKey last = MakeKey(50.0f);
-    target.KeyAdd(KTime::Infinite(), last);
-    KFCurve empty;
-    target.Replace(&empty, Sec(2.0), KTime::Infinite(), true, false);
-    EXPECT_EQ(KeyTimes(target), (std::vector<double>{0, 1}));
-    KFCurve other;
-    FillUser(other, 4);
-    other.Replace(&empty, KTime::MinusInfinite(), Sec(1.0), true, false);
-    EXPECT_EQ(KeyTimes(other), (std::vector<double>{2, 3}));
-}
-
-TEST_F(KFCurveReplaceTest, AnEmptySourceCanKeyTheSpanEnds) {
-    KFCurve empty, cleared;
-    empty.SetValue(-5.0f);
-    // Just outside the span the curve keeps the value it has once the span's keys are gone.
-    cleared.CopyFrom(target);
-    cleared.Delete(Sec(3.0) - KTime(1), Sec(6.0) + KTime(1));
-    const float before = cleared.Evaluate(Sec(3.0) - KTime(1));
-    target.Replace(&empty, Sec(3.0), Sec(6.0), true, true);
-    ASSERT_EQ(target.KeyGetCount(), 11 - 4 + 4);
-    for (double t : {3.0, 4.5, 6.0}) EXPECT_FLOAT_EQ(target.Evaluate(Sec(t)), -5.0f) << t;
-    EXPECT_NEAR(target.Evaluate(Sec(3.0) - KTime(1)), before, 1e-4);
-    EXPECT_TRUE(target.CheckCurve());
 }
 
 TEST_F(KFCurveReplaceTest, EulerAndQuaternionFormsOffsetOrFlipTheSpanAndItsFollowers) {

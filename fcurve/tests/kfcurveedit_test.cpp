@@ -91,39 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ShapeCase{"Weighted", kCubic, KFCURVE_TANGEANT_USER_BREAK, 4, true, 2e-3}),
     [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
-TEST(KFCurveEditTest, KeyInsertAtAKeyChangesNothingAndAfterTheLastAnswersTheNewKey) {
-    KFCurve curve;
-    for (int i = 0; i < 4; ++i) Add(curve, i, MakeKey(float(i), kCubic, KFCURVE_TANGEANT_AUTO));
-    KFCurve copy;
-    copy.CopyFrom(curve);
-    int hint = 0;
-    EXPECT_EQ(curve.KeyInsert(Sec(2.0), &hint), 2);
-    ASSERT_EQ(curve.KeyGetCount(), 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(std::memcmp(copy.KeyGetPtr(i), curve.KeyGetPtr(i), sizeof(KFCurveKey)), 0);
-
-    KFCurve line;
-    Add(line, 0.0, MakeKey(1.0f, kLinear));
-    Add(line, 1.0, MakeKey(3.0f, kLinear));
-    const int index = line.KeyInsert(Sec(2.0));
-    ASSERT_EQ(index, 2);
-    line.KeyGetPtr(index)->SetValue(8.0f);  // as channel setters do with the answer
-    EXPECT_EQ(KeyValues(line), (std::vector<float>{1, 3, 8}));
-}
-
-TEST(KFCurveEditTest, KeysAddedOnTheCurveTakeItsValue) {
-    KFCurve curve;
-    curve.SetValue(6.0f);
-    EXPECT_EQ(curve.KeyAdd(Sec(1.0)), 0);
-    EXPECT_EQ(curve.KeyGetPtr(0)->GetTangeantMode(), KFCURVE_TANGEANT_AUTO);
-    Add(curve, 3.0, MakeKey(10.0f, kLinear));
-    curve.KeyGetPtr(0)->SetInterpolation(kLinear);
-    EXPECT_EQ(curve.KeyAdd(Sec(2.0)), 1);
-    EXPECT_EQ(KeyValues(curve), (std::vector<float>{6, 8, 10}));
-    KFCurve empty;
-    EXPECT_EQ(empty.KeyInsert(Sec(4.0)), 0);
-    EXPECT_EQ(empty.KeyGetCount(), 1);
-}
-
 TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranceLater) {
     // {key, to, answer}
     const double moves[][3] = {{2, 2.5, 2}, {0, -3, 0}, {5, 50, 5}, {6, 1, -1}, {-1, 1, -1}};
@@ -139,19 +106,6 @@ TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranc
     EXPECT_EQ(curve.KeyGetLeftDerivative(3), movedIncoming);
     EXPECT_EQ(IncomingAt(2.5), afterOld);
     EXPECT_EQ(IncomingAt(4.0), afterNew);
-}
-
-TEST_F(KFCurveMoveTest, MovingEveryKeyShiftsTimesAndValuesUpToTheEndOfTheTimeLine) {
-    curve.KeyMoveOf(false, Sec(1.0), 2.0f);
-    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(KeyValues(curve), (std::vector<float>{2, 3, 4, 5, 6, 7}));
-    curve.KeyMoveOf(false, KTime(LLONG_MAX), 0.0f);  // stops instead of wrapping
-    EXPECT_EQ(curve.KeyGetPtr(5)->GetTime(), KTime::Infinite());
-    EXPECT_TRUE(KeysOrdered(curve));
-    KFCurve empty;
-    empty.KeyMoveOf(false, Sec(1.0), 3.0f);
-    empty.KeyMoveOf(true, Sec(1.0), 3.0f);  // an unselected empty curve keeps its value
-    EXPECT_EQ(empty.GetValue(), 3.0f);
 }
 
 TEST_F(KFCurveMoveTest, SelectedKeysMoveAndPassTheirNeighbours) {

@@ -129,20 +129,6 @@ TEST(KFCurveEvalTest, RampExtrapolationWorkedExamples) {
     EXPECT_FLOAT_EQ(curve.EvaluateRightDerivative(Sec(0.25)), 10.0f);
 }
 
-TEST(KFCurveEvalTest, KeepSlopeContinuesTheEndTangentForItsCycles) {
-    KFCurve curve;
-    Add(curve, 0.0, MakeKey(0.0f, kCubic, KFCURVE_TANGEANT_USER, 2.0f, 4.0f));
-    Add(curve, 1.0, MakeKey(3.0f));
-    // {pre count, post count, time, value}: count 0 holds the key; each cycle lengthens the line by the span.
-    const double cases[][4] = {{0, 2, -0.5, 0}, {1, 2, -0.5, -1}, {1, 2, -3, -2}, {1, 2, 1.5, 5},
-                               {1, 2, 10, 11}, {1, 0xFFFFFFFFu, 10, 39}};
-    for (const auto& c : cases) {
-        SetExtrapolation(curve, KFCURVE_EXTRAPOLATION_KEEP_SLOPE, unsigned(c[0]), KFCURVE_EXTRAPOLATION_KEEP_SLOPE,
-                         unsigned(c[1]));
-        EXPECT_FLOAT_EQ(curve.Evaluate(Sec(c[2])), float(c[3])) << c[2];
-    }
-}
-
 TEST(KFCurveEvalTest, RepetitionCountsBeyond32BitsOfCycles) {
     // A span of 1000 ticks repeated more than 2^31 and 2^32 times.
     KFCurve curve;
@@ -171,23 +157,6 @@ TEST(KFCurveEvalTest, RepetitionCountsBeyond32BitsOfCycles) {
     }
     wide.SetPreExtrapolation(kRep);
     EXPECT_EQ(wide.Evaluate(KTime(LLONG_MIN)), 0.0f);
-}
-
-TEST(KFCurveEvalTest, ConstantAndUnknownSegments) {
-    KFCurve curve;
-    Add(curve, 0.0, MakeKey(1.0f, kConstant, KFCURVE_CONSTANT_STANDARD));
-    Add(curve, 1.0, MakeKey(2.0f, kConstant, KFCURVE_CONSTANT_NEXT));
-    Add(curve, 2.0, MakeKey(3.0f, kConstant));
-    // The next key's value follows a key of constant mode "next".
-    EXPECT_EQ(Sample(curve, 0.9, 1.1, 2), (std::vector<float>{1, 2, 3}));
-    EXPECT_EQ(curve.EvaluateLeftDerivative(Sec(0.5)), 0.0f);
-    KFCurve odd;
-    KFCurveKey unknown = MakeKey(5.0f, kLinear);
-    unknown.SetInterpolation(0);
-    Add(odd, 0.0, unknown);
-    Add(odd, 1.0, MakeKey(6.0f, kLinear));
-    EXPECT_EQ(Sample(odd, 0.0, 0.5, 1), (std::vector<float>{5, 0}));
-    EXPECT_EQ(odd.EvaluateRightDerivative(Sec(0.5)), 0.0f);
 }
 
 TEST(KFCurveEvalTest, WeightedSegmentsFollowTheirTimeBezier) {

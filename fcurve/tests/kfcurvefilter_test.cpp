@@ -41,21 +41,6 @@ public:
     std::vector<KFCurve*> applied, asked, refuse;
 };
 
-TEST(KFCurveFilterBase, TablesByIdAndNullNameOrTableAreSafe) {
-    EXPECT_STREQ(KFCurveFilterGetInfo(eKFCurveFilterKeySync).mName, "FCurve Key Synchronizer");
-    EXPECT_EQ(KFCurveFilterGetInfo(static_cast<EKFCurveFilterKind>(99)).mMessageCount, 0);
-
-    RecordingFilter unnamed(nullptr);
-    EXPECT_EQ(unnamed.GetStopTime(), KTime(0));  // an empty span until Reset
-    EXPECT_STREQ(unnamed.GetName(), "");
-    unnamed.Fail();
-    EXPECT_EQ(unnamed.GetLastErrorID(), 1);
-    EXPECT_STREQ(unnamed.GetLastErrorString(), "");
-    unnamed.Reset();
-    EXPECT_EQ(unnamed.GetStartTime(), KTime::MinusInfinite());
-    EXPECT_EQ(unnamed.GetStopTime().Get(), 0x7FFFFFFFFFFFFFFFLL);
-}
-
 TEST(KFCurveFilterBase, StartAndStopKeysIncludeTheKeysJustOutsideTheSpan) {
     KFCurve curve, empty;
     Keys(curve, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}});
@@ -79,28 +64,6 @@ TEST(KFCurveFilterBase, StartAndStopKeysIncludeTheKeysJustOutsideTheSpan) {
         filter.SetStopTime(Sec(c.seconds));
         EXPECT_EQ(filter.GetStopKey(curve), c.key) << c.seconds;
     }
-}
-
-TEST(KFCurveFilterForms, ArrayFormVisitsEveryCurveWhateverTheyAnswer) {
-    KFCurve a, b, c;
-    RecordingFilter filter;
-    filter.refuse = {&a};
-    KFCurve* curves[] = {&a, nullptr, &b, &c};
-    EXPECT_TRUE(filter.Apply(curves, 4));
-    EXPECT_EQ(filter.applied, (std::vector<KFCurve*>{&a, &b, &c}));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Recording, refused.");
-    // Successes later on leave the error in place.
-    filter.refuse.clear();
-    EXPECT_TRUE(filter.Apply(curves, 4));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
-
-    filter.applied.clear();
-    EXPECT_TRUE(filter.Apply(curves, 0));
-    EXPECT_TRUE(filter.Apply(curves, -3));
-    EXPECT_TRUE(filter.Apply(nullptr, 2));
-    EXPECT_TRUE(filter.applied.empty());
-    EXPECT_TRUE(filter.NeedApply(curves, 4));
-    EXPECT_EQ(filter.asked, (std::vector<KFCurve*>{&a, &b, &c}));
 }
 
 TEST(KFCurveFilterForms, TreeFormVisitsChildrenDepthFirstThenTheOwnCurve) {

@@ -68,19 +68,6 @@ TEST(KFCurveFilterConstantKeyReducerCurve, FlatRunsLoseTheirInnerKeys) {
     }
 }
 
-// Which runs go, key kinds and tangents included, is checked against plain deletions below.
-TEST(KFCurveFilterConstantKeyReducerCurve, NegativeTolerancesOrNoKeysChangeNothing) {
-    KFCurve flat, empty;
-    FlatKeys(flat, {1, 1, 1, 1});
-    KFCurveFilterConstantKeyReducer filter;
-    filter.SetValueTolerance(-1.0);  // every interval empty
-    EXPECT_FALSE(filter.Apply(flat));
-    EXPECT_EQ(flat.KeyGetCount(), 4);
-    EXPECT_FALSE(filter.Apply(empty));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
-    EXPECT_STREQ(filter.GetLastErrorString(), "ConstantKeyReducer, No key to be filtered.");
-}
-
 TEST(KFCurveFilterConstantKeyReducerCurve, ManyRunsAreReportedOnce) {
     KFCurve curve;
     for (int i = 0; i < 300; ++i) Add(curve, i, MakeKey(static_cast<float>(i / 5)));

@@ -43,14 +43,6 @@ protected:
     KFCurveFilterGimbleKiller filter;
 };
 
-TEST_F(GimbleKiller, SmallStepsAndKeysCloserThanTheMinimumIntervalAreNotSubdivided) {
-    KeyRows(node, {{0, 0, 0}, {0, 0, 6}});
-    KeyAll(node, 1 + 1.0 / 2000, {0, 0, 96});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(node, 2)), Secs({0, 1, 1 + 1.0 / 2000}));
-    EXPECT_EQ(Values(C(node, 2)), (std::vector<float>{0, 6, 96}));
-}
-
 TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
     KeyRows(node, {{0, 0, 0}, {0, 0, 90}});
     EXPECT_TRUE(filter.Apply(*node, true));
@@ -83,30 +75,6 @@ TEST_F(GimbleKiller, FlipsAndTurnsAreRemoved) {
     KFCurve* curves[3] = {&C(other, 0), &C(other, 1), &C(other, 2)};
     EXPECT_TRUE(filter.Apply(curves, 3));
     EXPECT_EQ(Values(C(other, 0)), (std::vector<float>{10, 10}));
-}
-
-TEST_F(GimbleKiller, KeysAddedByKeySyncAreRebuilt) {
-    Keys(X(), {{0, 0}, {1, 5}}, kLinear);
-    Keys(C(node, 1), {{0, 0}, {0.5, 1}, {1, 0}}, kLinear);
-    Keys(C(node, 2), {{0, 0}, {1, 0}}, kLinear);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    ExpectSameKeyTimes();
-    ASSERT_EQ(Times(X()), Secs({0, 0.5, 1}));
-    EXPECT_EQ(Values(X()), (std::vector<float>{0, 2.5f, 5}));
-    EXPECT_EQ(Values(C(node, 1)), (std::vector<float>{0, 1, 0}));
-    for (int k = 1; k < 3; ++k) EXPECT_EQ(X().KeyGetPtr(k)->GetInterpolation(), kCubic) << k;
-}
-
-TEST_F(GimbleKiller, WithoutKeySyncTheFirstCurveTimesLead) {
-    filter.SetApplyKeySyncFilter(false);
-    Keys(X(), {{0, 0}, {1, 5}});
-    Keys(C(node, 1), {{0, 0}, {0.5, 40}, {1, 0}});
-    Keys(C(node, 2), {{0, 0}});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    // The other curves are read at the first curve's key times.
-    ExpectSameKeyTimes();
-    EXPECT_EQ(Times(X()), Secs({0, 1}));
-    for (int c = 1; c < 3; ++c) EXPECT_EQ(Values(C(node, c)), (std::vector<float>{0, 0}));
 }
 
 TEST_F(GimbleKiller, KeysOutsideTheSpanKeepTheirValuesAndKinds) {

@@ -69,47 +69,6 @@ TEST_F(KeyReducer, StraightLineKeepsOnlyItsEndsAndAnOutlierStays) {
     ExpectWithin(line, original, 1.0);
 }
 
-TEST_F(KeyReducer, PrecisionZeroDropsOnlyKeysMetExactly) {
-    KFCurve bumpy;
-    for (int i = 0; i < 10; ++i) {
-        Add(curve, i, MakeKey(5.0f));  // flat user tangents
-        Add(bumpy, i, MakeKey(i == 4 ? 5.5f : 5.0f));
-    }
-    filter.SetPrecision(0.0);
-    ASSERT_TRUE(filter.Apply(curve));
-    EXPECT_EQ(curve.KeyGetCount(), 2);
-    ASSERT_TRUE(filter.Apply(bumpy));
-    EXPECT_GT(bumpy.KeyGetCount(), 2);
-    EXPECT_EQ(bumpy.KeyGetPtr(static_cast<int>(bumpy.KeyFind(Sec(4))))->GetTime(), Sec(4));
-}
-
-TEST_F(KeyReducer, TooFewKeysOrNoSpanLeaveTheCurveAlone) {
-    EXPECT_FALSE(filter.Apply(curve));
-    Linear(curve, 1.0, 3.0f);
-    EXPECT_FALSE(filter.Apply(curve));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeyReducer, No key were changed by filter.");
-    Linear(curve, 2.0, 3.0f);
-    Linear(curve, 3.0, 3.0f);
-    filter.SetStartTime(Sec(5));
-    EXPECT_FALSE(filter.Apply(curve));
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeyReducer, Invalid Time Span. No key were changed by filter.");
-    EXPECT_EQ(curve.KeyGetCount(), 3);
-}
-
-TEST_F(KeyReducer, KeysOutsideTheSpanAreUntouched) {
-    Wavy(curve, 100);
-    const auto original = KeyList(curve);
-    filter.SetStartTime(original[10].first);
-    filter.SetStopTime(original[20].first);
-    filter.SetPrecision(0.2);
-    ASSERT_TRUE(filter.Apply(curve));
-    const auto after = KeyList(curve);
-    ASSERT_LT(after.size(), original.size());
-    EXPECT_TRUE(std::equal(original.begin(), original.begin() + 11, after.begin()));
-    EXPECT_TRUE(std::equal(original.end() - 79, original.end(), after.end() - 79));
-}
-
 TEST_F(KeyReducer, ReducedWithinPrecisionAtEveryOriginalKey) {
     for (double precision : {1.0, 0.1, 0.01, 0.001}) {
         SCOPED_TRACE(precision);

@@ -73,19 +73,6 @@ TEST_F(KeySync, OnlyKeysInsideTheSpanAreCopiedEvenOneTickApart) {
     }
 }
 
-TEST_F(KeySync, FewerThanTwoCurvesChangeNothing) {
-    Keys(a, {{0, 0}, {1, 1}}, kLinear);
-    KFCurve* one[] = {&a, nullptr};
-    EXPECT_FALSE(filter.Apply(one, 1));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, No key were changed by filter.");
-    EXPECT_FALSE(filter.Apply(one, 2));  // a null entry is not a curve
-    EXPECT_FALSE(filter.Apply(nullptr, 2));
-    EXPECT_FALSE(filter.Apply(a));
-    EXPECT_FALSE(filter.NeedApply(a));
-    EXPECT_EQ(a.KeyGetCount(), 2);
-}
-
 // A node of count channels, channel i keyed at i seconds.
 NodePtr NodeWithChildren(int count) {
     NodePtr node(KFCurveNodeCreate("R"));
@@ -94,23 +81,6 @@ NodePtr NodeWithChildren(int count) {
         Keys(C(node, i), {{static_cast<double>(i), 1}}, kLinear);
     }
     return node;
-}
-
-TEST(KeySyncTree, MoreThanTwentyCurvesGiveErrorFourAndChangeNothing) {
-    NodePtr node = NodeWithChildren(21);
-    KFCurveFilterKeySync filter, other;
-    EXPECT_FALSE(filter.NeedApply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eTooManyCurves);
-    EXPECT_FALSE(other.Apply(*node, true));
-    EXPECT_STREQ(other.GetLastErrorString(), "KeySyncFilter, Curve count is too mush. No support above 20 curves..");
-    EXPECT_EQ(C(node, 0).KeyGetCount(), 1);
-
-    std::vector<KFCurve*> list;
-    for (int i = 0; i < 21; ++i) list.push_back(&C(node, i));
-    EXPECT_FALSE(filter.Apply(list.data(), 21));
-    EXPECT_EQ(list[0]->KeyGetCount(), 1);
-    EXPECT_TRUE(filter.Apply(list.data(), 20));
-    EXPECT_EQ(list[19]->KeyGetCount(), 20);
 }
 
 TEST(KeySyncTree, ChildrenCurvesAreSynchronisedOnceEachAndChildrenWithoutCurveSkipped) {

@@ -238,25 +238,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, MatrixConverterRandom,
                                            RandomCase{5, 0, 8, false, false}, RandomCase{6, 10, 2, true, true},
                                            RandomCase{7, 0, 0, false, false}, RandomCase{8, 6, 6, false, true}));
 
-TEST_F(MatrixConverter, PivotTermWithoutPreAndPostRotationsUsesTheirStandIns) {
-    Random random(11);
-    random.Animate(*node);
-    Set source, dest;
-    source.Put(MC::ePivotTermOffset, random.Move())
-        .Put(MC::ePivotTermPreRotation, random.Turn())
-        .Put(MC::ePivotTermPostRotation, random.Turn());
-    dest.Put(MC::eRotationPivot, random.Move())
-        .Put(MC::ePivotTermOffset, random.Move())
-        .Put(MC::ePivotTermPreRotation, random.Turn());
-    EXPECT_LT(Convert(source, dest), 1e-6);
-}
-
-TEST_F(MatrixConverter, NegativeScalingKeepsTheTotalMatrix) {
-    Keys(C(2, 0), {{0, -1.0f}, {1, -2.0f}});
-    Keys(C(1, 2), {{0, 30.0f}, {1, 60.0f}});
-    EXPECT_LT(Convert(Set().Put(MC::eRotationPivot, Translation(0.3, 0.1, 0)), Set()), 1e-6);
-}
-
 TEST_F(MatrixConverter, SamplesAtThePeriodWithinTheKeys) {
     // Keys at first and last (s), the period, whether the last key comes exactly
     // at the end and whether sampling starts on a multiple of the period: the
@@ -294,22 +275,6 @@ TEST_F(MatrixConverter, SamplesAtThePeriodWithinTheKeys) {
         for (int k = 1; k + 1 < c.count; ++k) EXPECT_EQ(times[k] - times[k - 1], c.period) << k;
         EXPECT_EQ(Times(Curve(*target, 2, 2)), times);
     }
-}
-
-TEST_F(MatrixConverter, FilterSpanLimitsTheSamplingAndASpanWithoutKeysIsRefused) {
-    Keys(C(0, 0), {{0, 0}, {2, 2}});
-    filter.SetStartTime(Sec(0.5));
-    filter.SetStopTime(Sec(1.0));
-    EXPECT_TRUE(ApplyWithPivot(*node));
-    EXPECT_EQ(Times(C(0, 0)).front(), KTime(15 * kFrame));
-    EXPECT_EQ(Times(C(0, 0)).back(), Sec(1.0));
-    // A span without any key refuses rather than emptying the curves.
-    filter.SetStartTime(Sec(3));
-    filter.SetStopTime(Sec(4));
-    const std::vector<float> values = Values(C(0, 0));
-    EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
-    EXPECT_EQ(Values(C(0, 0)), values);
 }
 
 TEST_F(MatrixConverter, PeriodOfZeroOrLessIsRefusedAsAWhole) {

@@ -82,19 +82,4 @@ TEST(KFCurveFilterTimeShiftAndScale, NothingToDoNoKeysAndKeysThatWouldWrapOrMerg
     }
 }
 
-TEST(KFCurveFilterTimeShiftAndScale, TreeFormMovesEveryCurveAndReportsEachOnce) {
-    NodePtr node(Vector("T", nullptr, KFCL_NOLAYER));
-    Keys(C(node, 0), {0, 1, 2});
-    Keys(C(node, 2), {5});  // Y has no keys
-    int events = 0;
-    C(node, 0).CallbackRegister(CountEvents, &events);
-    KFCurveFilterTimeShiftAndScale filter;
-    SetShift(filter, -kSecond);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(node, 0)), Secs({-1, 0, 1}));
-    EXPECT_EQ(Times(C(node, 2)), Secs({4}));
-    EXPECT_EQ(events, 1);
-    C(node, 0).CallbackUnregister(CountEvents, &events);
-}
-
 }  // namespace

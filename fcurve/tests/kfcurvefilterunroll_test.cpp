@@ -80,19 +80,6 @@ TEST_F(Unroll, KeysAtDifferentTimesAreUnrolledAtTheUnionOfTimes) {
     }
 }
 
-TEST_F(Unroll, PathTestAboveEveryFactorKeepsTheFirstReference) {
-    // The reference before the first key is the zero triple; it never moves.
-    filter.SetTestForPath(true);
-    filter.SetQualityTolerance(1e9);
-    KeyRows(node, {{170, 0, 0}, {200, 0, 0}, {230, 0, 0}});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, -160, -130}));
-    // Without the test each key follows the previous one.
-    filter.SetTestForPath(false);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, 200, 230}));
-}
-
 TEST_F(Unroll, OverASpanTheKeysOutsideItAreJoined) {
     // X keyed at 0 .. 4 s, unrolled over 0.5 .. 3.5 s: the keys before the span
     // stay, the span follows the key before it (even its first key, which needs
@@ -107,18 +94,6 @@ TEST_F(Unroll, OverASpanTheKeysOutsideItAreJoined) {
         EXPECT_TRUE(filter.Apply(*r, true));
         EXPECT_EQ(Values(C(r, 0)), c[1]);
     }
-}
-
-TEST_F(Unroll, KeyKindsAndCurveArraysAreKept) {
-    Add(X(), 0, MakeKey(170, kLinear));
-    Add(X(), 1, MakeKey(-170, kConstant));
-    Keys(C(node, 1), {{0, 0}, {1, 0}});
-    Keys(C(node, 2), {{0, 0}, {1, 0}});
-    KFCurve* curves[3] = {&X(), &C(node, 1), &C(node, 2)};  // an array of three curves
-    EXPECT_TRUE(filter.Apply(curves, 3));
-    EXPECT_EQ(X().KeyGetPtr(0)->GetInterpolation(), kLinear);
-    EXPECT_EQ(X().KeyGetPtr(1)->GetInterpolation(), kConstant);
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, 190}));
 }
 
 TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
@@ -145,16 +120,6 @@ TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterUnroll::eNeedRotationNode);
     node->Get(2)->FCurveSet(z);
     EXPECT_EQ(Values(X()), (std::vector<float>{170, -170}));
-}
-
-TEST(UnrollQualityFactor, WorkedValues) {
-    auto factor = [](KgeRVector a, KgeRVector b) { return KFCurveFilterUnroll::InterpolationQualityFactor(a, b); };
-    // A plain turn about one axis moves the angles as much as the orientation.
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(10, 0, 0)), 1.0, 1e-9);
-    // The other solution of the identity, or a whole turn: a long way for no rotation.
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(180, 180, 180)), 0.0, 1e-9);
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(0, 360, 0)), 0.0, 1e-9);
-    EXPECT_EQ(factor(KgeRVector(5, 6, 7), KgeRVector(5, 6, 7)), 100.0);
 }
 
 }  // namespace

@@ -130,21 +130,6 @@ TEST(KFCurveNodeEvaluate, QuaternionInterpolationTakesTheShortestArc) {
     ExpectSameRotation(Eval(*node, Sec(0.5)).data(), channelWise, 1e-4);
 }
 
-TEST(KFCurveNodeCandidate, CacheHoldsTheRunItGaveIncludingQuaternions) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    ExpectNear(Eval(*node, KTime(5), true), {1, 2, 3});
-    C(node, 0).SetValue(9.0f);
-    ExpectNear(Eval(*node, KTime(5), true), {1, 2, 3});
-    node->CandidateClear();
-    ExpectNear(Eval(*node, KTime(5), true), {9, 2, 3});
-
-    // A base quaternion node caches its Euler angles, not its components.
-    NodePtr quaternion(Vector("Q", nullptr, KFCL_QUAT, {kHalf, 0, 0, kHalf}));
-    const std::vector<double> first = Eval(*quaternion, KTime(3), true);
-    ExpectNear(first, {90, 0, 0}, 1e-4);
-    EXPECT_EQ(Eval(*quaternion, KTime(3), true), first);
-}
-
 TEST(KFCurveNodeCandidate, MultiplicativeLayerOverAZeroProductKeepsItsNeutralValue) {
     NodePtr node(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {0, 2, 1}));
     LayerAt(*node, 1, {1, 1, 1});
@@ -200,19 +185,6 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
             else
                 ExpectNear(run, {total[0], total[1], total[2]}, 1e-4);
         }
-}
-
-TEST(KFCurveNodeCandidate, KeylessLayerChannelsTakeTheirShareAsValue) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    double total[3] = {10, 10, 10}, split[3];
-    node->CandidateSet(KTime(0), total, 1);
-    ASSERT_NE(node->LayerGet(1), nullptr);
-    EXPECT_FLOAT_EQ(C(*node->LayerGet(1), 0).GetValue(), 9.0f);
-    EXPECT_FLOAT_EQ(C(*node->LayerGet(1), 2).GetValue(), 7.0f);
-    KTime when;
-    EXPECT_EQ(node->CandidateGetSpecificLayer(split, when, 1), split + 3);
-    EXPECT_EQ(when, KTime(0));
-    EXPECT_NEAR(split[1], 8.0, 1e-6);
 }
 
 TEST(KFCurveNodeCandidate, SplitOfAWarpedNodeLandsAtTheWarpedTime) {

@@ -12,20 +12,6 @@ namespace {
 NodePtr Translation() { return NodePtr(Vector("T", nullptr, KFCL_ADD)); }
 NodePtr Quaternion() { return NodePtr(Vector("R", nullptr, KFCL_QUAT, 4)); }
 
-TEST(NodeKeys, KeyAddKeysEachChannelCubicAuto) {
-    NodePtr t = Translation();
-    double values[] = {1.0, 2.0, 3.0, 99.0}, again[] = {4.0, 5.0, 6.0};
-    EXPECT_EQ(t->KeyAdd(Sec(1), values), values + 3);
-    for (int c = 0; c < 3; ++c) {
-        ASSERT_EQ(Times(C(t, c)), Secs({1}));
-        EXPECT_EQ(Values(C(t, c)), std::vector<float>{static_cast<float>(c + 1)});
-        EXPECT_EQ(Kind(C(t, c), 0), kCubic | kAuto);
-    }
-    t->KeyAdd(Sec(1), again);  // replaces the key at the same time
-    EXPECT_EQ(Values(C(t, 2)), std::vector<float>{6.0f});
-    EXPECT_EQ(t->KeyAdd(Sec(1), nullptr), nullptr);
-}
-
 TEST(NodeKeys, CountsFirstLastAndIntervalWithLayers) {
     NodePtr t = Translation();
     KFCurveKey* key = nullptr;
@@ -51,23 +37,6 @@ TEST(NodeKeys, CountsFirstLastAndIntervalWithLayers) {
     EXPECT_EQ(std::vector<KTime>({start, stop}), Secs({0, 3}));
 }
 
-TEST(NodeKeys, DeleteKeyWithinTolerance) {
-    // (time, tolerance in key positions, key removed or -1) on keys at 0 .. 5 s.
-    const struct {
-        double time, tolerance;
-        int removed;
-    } cases[] = {{4.2, 0.3, 4}, {4.5, 0.3, -1}, {2.01, 0.0, -1}, {2.0, 0.0, 2}, {-1.0, 0.9, -1}, {9.0, 0.9, -1}};
-    for (const auto& c : cases) {
-        NodePtr leaf(Leaf("L"));
-        Keys(*leaf->FCurveGet(), {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}, kLinear);
-        KTime t = Sec(c.time);
-        leaf->DeleteKey(t, nullptr, c.tolerance);
-        std::vector<KTime> expected = Secs({0, 1, 2, 3, 4, 5});
-        if (c.removed >= 0) expected.erase(expected.begin() + c.removed);
-        EXPECT_EQ(Times(*leaf->FCurveGet()), expected) << c.time;
-    }
-}
-
 TEST(NodeKeys, IsKeyCountsEnabledChannelsWithinTheKeys) {
     NodePtr t = Translation();
     Keys(C(t, 0), {{1, 0}, {2, 0}});
@@ -90,22 +59,6 @@ TEST(NodeKeys, IsKeyCountsEnabledChannelsWithinTheKeys) {
     NodePtr many(Vector("Many", nullptr, KFCL_NOLAYER, 6));
     KeyAll(many, 1, {0, 0, 0, 0, 0, 0});
     EXPECT_EQ(many->IsKey(one), 2);
-}
-
-TEST(NodeKeys, PreviousAndNextKeyTimesOverEnabledChannels) {
-    NodePtr t = Translation();
-    Keys(C(t, 0), {{1, 0}, {4, 0}});
-    Keys(C(t, 1), {{2, 0}});
-    Keys(C(t, 2), {{3, 0}, {6, 0}});
-    EXPECT_EQ(t->GetPrevKeyTime(Sec(3)), Sec(2));
-    EXPECT_EQ(t->GetNextKeyTime(Sec(3)), Sec(4));
-    EXPECT_EQ(t->GetPrevKeyTime(Sec(1)), Sec(1));  // none before: the time itself
-    EXPECT_EQ(t->GetNextKeyTime(Sec(6)), Sec(6));
-    bool noY[] = {true, false, true};
-    EXPECT_EQ(t->GetPrevKeyTime(Sec(3), noY), Sec(1));
-    // A key one tick away counts.
-    EXPECT_EQ(t->GetPrevKeyTime(Sec(4) + KTime(1)), Sec(4));
-    EXPECT_EQ(t->GetNextKeyTime(Sec(4) - KTime(1)), Sec(4));
 }
 
 TEST(NodeKeys, KeyAppendKeepsTheCurvesSortedAndRotationsContinuous) {

@@ -181,39 +181,6 @@ TEST_P(KFCurveNodeStore, OnlyDefaultsWritesNoKeysNoLayersAndNoNeutralFields) {
     });
 }
 
-TEST_P(KFCurveNodeStore, UserNameAndTimeWarpNumbers) {
-    KSet warps;
-    // The warp lives as long as some node holds it; the holder keeps it for the whole test.
-    KFCurveNode* warp = Vector("TW", &KDataTypeTimeWarp, KFCL_NOLAYER, 1);
-    NodePtr holder(KFCurveNodeCreate("Holder")), t(Translation());
-    holder->TimeWarpSet(warp);
-    warps.Add(7, reinterpret_cast<kReference>(warp));
-    KFCurve_SetTWSet(&warps);
-    t->SetTimeWarpName("Position");
-    t->TimeWarpSet(warp);
-    file.Write([&](KZeq& zeq) {
-        t->ZeqStore(&zeq, false, false, false, "Channel", true, false);
-        Channel(zeq, "T", [&] {
-            Channel(zeq, "Z", [&] { Field(zeq, "TimeWarpID", 7); });
-            Channel(zeq, "Y", [&] { Field(zeq, "TimeWarpID", 99); });
-        });
-    });
-    NodePtr first = Root(Translation()), second = Root(Translation());
-    file.Read([&](KZeq& zeq) { ASSERT_NE(KFCurveNodeCreate(&zeq, first.get(), false, true, false), nullptr); });
-    EXPECT_STREQ(first->Get(0)->GetTimeWarpName(), "Position");
-    EXPECT_EQ(first->Get(0)->TimeWarpGet(), warp);
-
-    // An axis channel's warp goes to its vector; an unknown number is ignored.
-    file.Read([&](KZeq& zeq) {
-        KFCurveNodeCreate(&zeq, second.get(), false, true, false);
-        ASSERT_NE(KFCurveNodeCreate(&zeq, second.get(), false, true, false), nullptr);
-    });
-    EXPECT_EQ(second->Get(0)->TimeWarpGet(), warp);
-    EXPECT_EQ(second->Get(0)->Get(2)->TimeWarpGet(), nullptr);
-    EXPECT_EQ(second->Get(0)->Get(1)->TimeWarpGet(), nullptr);
-    KFCurve_SetTWSet(nullptr);
-}
-
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveNodeStore, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Binary" : "Ascii");

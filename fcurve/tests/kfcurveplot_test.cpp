@@ -192,28 +192,6 @@ INSTANTIATE_TEST_SUITE_P(LayerTypes, LayeredPlot,
                          ::testing::Values(std::make_pair(KFCL_ADD, 0), std::make_pair(KFCL_MULT, 0),
                                            std::make_pair(KFCL_EULER_XYZ, 0), std::make_pair(KFCL_EULER_XYZ, 10)));
 
-TEST(Plot, QuaternionLayersPlotTheComposedRotation) {
-    NodePtr node(Channels(KFCL_QUAT, 4));
-    for (const auto& [seconds, degrees] : {std::pair<double, double>{0.0, 10.0}, {1.0, 80.0}}) {  // about X
-        const double h = degrees * KM_DEG_TO_RAD / 2;
-        Keys(Curve(node.get(), 0), {{seconds, static_cast<float>(std::sin(h))}});
-        Keys(Curve(node.get(), 3), {{seconds, static_cast<float>(std::cos(h))}});
-    }
-    const float h = static_cast<float>(30.0 * KM_DEG_TO_RAD / 2);  // a layer of 30 degrees about Y
-    LayerAt(*node, 1, {0, std::sin(h), 0, std::cos(h)});
-    NodePtr result = ResultFor(node);
-    ASSERT_TRUE(Plot(node.get(), result.get()));
-    const std::vector<KTime> times = Times(Curve(result.get(), 0));
-    ASSERT_EQ(times.size(), 31u);
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        KgeRMatrix plotted, direct;
-        KmQtoR(plotted, KeyRun(result.get(), static_cast<int>(i)).data());
-        const std::vector<double> angles = Eval(*node, times[i]);  // a base quaternion node gives Euler angles
-        KmXYZtoR(direct, angles.at(0), angles.at(1), angles.at(2));
-        ExpectSameMatrix(plotted, direct, 1e-5);
-    }
-}
-
 TEST(Plot, MultiplicativeSolveAgainstAZeroLayerWritesFiniteKeys) {
     NodePtr node(Channels(KFCL_MULT, 3, 1.0f));
     Curve(node.get(), 0).SetValue(0.0f);  // the base scales X to nothing
@@ -382,23 +360,6 @@ TEST_F(PlotFlags, DestinationAboveEveryLayerIsAnErrorAndChangesNothing) {
     node->SetMultiLayer(false);
     EXPECT_FALSE(PlotInto(3, KFCURVE_PLOT_REPLACE_DESTINATION));
     EXPECT_EQ(error.GetLastErrorID(), KFCURVE_PLOT_ERROR_NO_DESTINATION_LAYER);
-}
-
-TEST_F(PlotFlags, SpliceKeepsTheDestinationOutsideTheSpan) {
-    Keys(Curve(node.get(), 0), {{5, 7}}, kLinear);
-    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_SPLICE_INTO_DESTINATION, nullptr, nullptr, Sec(0.5), Sec(1.0)));
-    KFCurve& x = Curve(node.get(), 0);
-    EXPECT_EQ(x.KeyGetPtr(0)->GetTime(), KTime(0));
-    EXPECT_FLOAT_EQ(x.KeyGetPtr(0)->GetValue(), 1.0f);
-    EXPECT_EQ(Times(x).back(), Sec(5.0));
-    EXPECT_NEAR(x.Evaluate(Sec(0.75)), 1.75f + 17.5f, 1e-3);
-}
-
-TEST_F(PlotFlags, ZeroingSetsTheMergedLayersNeutralOverTheSpan) {
-    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_ZERO_MERGED_LAYERS | KFCURVE_PLOT_REPLACE_DESTINATION));
-    ASSERT_NE(node->LayerGet(1), nullptr);
-    EXPECT_NEAR(Curve(node->LayerGet(1), 0).Evaluate(Sec(0.5)), 0.0f, 1e-6);
-    EXPECT_NEAR(Eval(*node, Sec(0.5))[0], 1.5 + 15.0, 1e-4);  // the base holds it all now
 }
 
 TEST_F(PlotFlags, BadArgumentsAndTheEndOfTheTimeLine) {

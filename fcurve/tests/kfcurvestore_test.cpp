@@ -215,48 +215,6 @@ TEST_P(KFCurveStoreTest, TheRecordsAndTheirOrder) {
     EXPECT_EQ(read.GetPostExtrapolation(), KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
 }
 
-TEST_P(KFCurveStoreTest, DefaultsWithoutKeysAndOnlyDefaults) {
-    KFCurve curve, read;
-    curve.SetValue(-4.0f);
-    curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_MIRROR);
-    KZeq& file = Store(curve);
-    EXPECT_EQ(FieldNames(file), (std::vector<std::string>{"Default", "Color"}));
-    Add(read, 1.0, MakeKey(1.0f));
-    EXPECT_FALSE(read.ZeqRetrieve(&file, false, true));
-    EXPECT_EQ(read.KeyGetCount(), 0);
-    EXPECT_EQ(read.GetValue(), -4.0f);
-    // Only defaults: the default alone is written, and read from a full record.
-    Add(curve, 1.0, MakeKey(1.0f));
-    EXPECT_EQ(FieldNames(Store(curve, true, true)), (std::vector<std::string>{"Default"}));
-    KZeq& full = Store(curve, false, false);
-    read.ZeqRetrieve(&full, true, true);
-    EXPECT_EQ(read.KeyGetCount(), 0);
-    EXPECT_EQ(full.FieldReadI("KeyCount", -1), 1);  // left for the caller
-}
-
-TEST_P(KFCurveStoreTest, KFCurveCreateReadsIntoANewOrAGivenCurveAndNeedsADefault) {
-    KFCurve curve, given;
-    curve.SetValue(1.5f);
-    Add(curve, 0.0, MakeKey(1.0f));
-    KZeq& file = Write([&](KZeq& z) {
-        curve.ZeqStore(&z, false, true);
-        curve.ZeqStore(&z, false, true);
-        WriteField(z, "Other", 1);
-    });
-    KFCurve* created = KFCurveCreate(&file, false, true);
-    ASSERT_NE(created, nullptr);
-    EXPECT_EQ(created->GetValue(), 1.5f);
-    EXPECT_EQ(created->KeyGetCount(), 1);
-    created->Destroy();
-    for (int i = 0; i < 5; ++i) Add(given, i, MakeKey(0.0f));
-    EXPECT_EQ(KFCurveCreate(&file, &given, false, true), &given);
-    EXPECT_EQ(given.KeyGetCount(), 1);
-    // Without a "Default" record nothing is read and the curve is left alone.
-    EXPECT_TRUE(KFCurveCreate(&file, &given, false, true) == nullptr && KFCurveCreate(&file, false, true) == nullptr);
-    EXPECT_TRUE(given.ZeqRetrieve(&file, false, true) && given.ZeqRetrieve(nullptr, false, true));
-    EXPECT_EQ(given.KeyGetCount(), 1);
-}
-
 TEST_P(KFCurveStoreTest, OlderReadersGetAutoKeysAsExplicitTangents) {
     // Auto keys with parameters become user keys with their derivatives: the same curve.
     KFCurve curve;

@@ -85,20 +85,6 @@ TEST_F(KFCurveUtilsTest, GlobalTangentAndInterpolation) {
     EXPECT_STREQ(KFCurveUtils::GetLastErrorString(), "KFCurveFilter, No single interpolation type.");
 }
 
-TEST_F(KFCurveUtilsTest, CountsKeysByKind) {
-    KFCurve curve;
-    int t = 0;
-    for (KFCurveKey key : {MakeKey(0, kConstant), MakeKey(0, kLinear), MakeKey(0, kLinear),
-                           MakeKey(0, kCubic, KFCURVE_TANGEANT_AUTO), MakeKey(0, kCubic, KFCURVE_TANGEANT_AUTO_BREAK),
-                           MakeKey(0, kCubic, KFCURVE_TANGEANT_USER), MakeKey(0, kCubic, KFCURVE_TANGEANT_USER_BREAK),
-                           MakeKey(0, kCubic, KFCURVE_TANGEANT_USER), fcurvetest::TcbKey(0, 0, 0, 0)})
-        Add(curve, t++, key);
-    int counts[KFCurveUtils::eCountSize];
-    ASSERT_TRUE(KFCurveUtils::GetInterpolationAndTangeantCount(curve, counts));
-    EXPECT_EQ(std::vector<int>(counts, counts + KFCurveUtils::eCountSize), (std::vector<int>{1, 2, 1, 1, 2, 1, 1}));
-    EXPECT_FALSE(KFCurveUtils::GetInterpolationAndTangeantCount(curve, nullptr));
-}
-
 // ---- Conversion --------------------------------------------------------------
 
 TEST_F(KFCurveUtilsTest, ConvertSamplesChangedSegmentsEveryPeriod) {
@@ -149,23 +135,6 @@ TEST_F(KFCurveUtilsTest, ConvertInPlaceWithPeriodZeroGivesOneSamplePerKey) {
 }
 
 // ---- Resampling --------------------------------------------------------------
-
-TEST_F(KFCurveUtilsTest, ResampleOneSecondEveryPointThreeGivesFourKeysAndFiveWithTheStopKey) {
-    KFCurve source, destination;
-    Ramp(source);
-    KTime start(0), stop(kSecond), period(kSecond * 3 / 10);
-    ASSERT_TRUE(KFCurveUtils::Resample(source, destination, start, stop, period, false));
-    const KTime p = period;
-    EXPECT_EQ(Times(destination), (std::vector<KTime>{KTime(0), p, p * 2, p * 3}));
-    EXPECT_NEAR(destination.KeyGetPtr(3)->GetValue(), 9.0f, 1e-4);
-    ASSERT_TRUE(KFCurveUtils::Resample(source, destination, start, stop, period, true));
-    EXPECT_EQ(Times(destination), (std::vector<KTime>{KTime(0), p, p * 2, p * 3, stop}));
-    EXPECT_FLOAT_EQ(destination.KeyGetPtr(4)->GetValue(), 10.0f);
-    // A span of whole periods has no extra key.
-    KTime exact = p * 3;
-    ASSERT_TRUE(KFCurveUtils::Resample(source, destination, start, exact, period, true));
-    EXPECT_EQ(destination.KeyGetCount(), 4);
-}
 
 TEST_F(KFCurveUtilsTest, ResampleRefusalsLeaveTheDestination) {
     KFCurve source, destination;
@@ -264,33 +233,6 @@ TEST_F(KFCurveUtilsMerge, SeamsTakeTheBaseSlopes) {
     EXPECT_FLOAT_EQ(last.GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE),
                     base.KeyGetPtr(2)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
     EXPECT_FLOAT_EQ(result.Evaluate(Sec(3.0)), 3.0f);
-}
-
-TEST_F(KFCurveUtilsMerge, SpanningOrEmptyCurvesAreCopied) {
-    Add(inserted, -1, MakeKey(10));
-    Add(inserted, 4, MakeKey(11));
-    KFCurve empty;
-    const struct {
-        KFCurve *base, *inserted, *expected;
-    } cases[] = {{&base, &inserted, &inserted}, {&base, &empty, &base}, {&empty, &inserted, &inserted}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(KFCurveUtils::Merge(*c.base, *c.inserted, result));
-        EXPECT_TRUE(KFCurveUtils::CompareCurve(&result, c.expected));
-    }
-    ASSERT_TRUE(KFCurveUtils::Merge(empty, empty, base));  // nothing to merge: left as it was
-    EXPECT_EQ(base.KeyGetCount(), 5);
-}
-
-TEST_F(KFCurveUtilsTest, OffsetsOutsideTheKeys) {
-    KFCurve curve;
-    KTime zero(0), inside(2 * kSecond), late(5 * kSecond);
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetBefore(curve, zero).Get(), 0) << "no keys";
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetAfter(curve, zero).Get(), 0);
-    Keys(curve, {{1, 0}, {3, 0}});
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetBefore(curve, zero).Get(), kSecond);
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetBefore(curve, inside).Get(), 0);
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetAfter(curve, inside).Get(), 0);
-    EXPECT_EQ(KFCurveUtils::FindTimeOffsetAfter(curve, late).Get(), -2 * kSecond);
 }
 
 }  // namespace
