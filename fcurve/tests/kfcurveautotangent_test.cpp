@@ -47,6 +47,11 @@ TEST(KFCurveAutoTangent, WorkedExamples) {
 
 class KFCurveAutoRoundTrip : public ::testing::TestWithParam<std::tuple<double, double, double>> {};
 
+std::string RoundTripName(const ::testing::TestParamInfo<std::tuple<double, double, double>>& info) {
+    const auto [a, tl, tr] = info.param;
+    return "Auto" + NameOf(a) + "Slopes" + NameOf(tl) + "And" + NameOf(tr);
+}
+
 TEST_P(KFCurveAutoRoundTrip, InverseGivesTheAutoParameterBack) {
     const auto [a, tl, tr] = GetParam();
     const double tol = 1e-6 * (1 + std::fabs(a));
@@ -64,11 +69,13 @@ TEST_P(KFCurveAutoRoundTrip, InverseGivesTheAutoParameterBack) {
 
 INSTANTIATE_TEST_SUITE_P(LinearRange, KFCurveAutoRoundTrip,
                          ::testing::Combine(::testing::Values(-500.0, -250.0, -100.0, 0.0, 37.5, 100.0, 500.0),
-                                            ::testing::Values(2.0, -3.0), ::testing::Values(7.0, -0.5)));
+                                            ::testing::Values(2.0, -3.0), ::testing::Values(7.0, -0.5)),
+                         RoundTripName);
 
 INSTANTIATE_TEST_SUITE_P(SweepRange, KFCurveAutoRoundTrip,
                          ::testing::Combine(::testing::Values(-900.0, -600.0, 650.0, 1000.0),
-                                            ::testing::Values(2.0, -3.0, 1.0), ::testing::Values(7.0, -0.5, 1.0)));
+                                            ::testing::Values(2.0, -3.0, 1.0), ::testing::Values(7.0, -0.5, 1.0)),
+                         RoundTripName);
 
 TEST(KFCurveAutoTangent, PerKeyFormsOnCurvesWithoutEnoughKeysAreFlatAndDefined) {
     KFCurve curve;

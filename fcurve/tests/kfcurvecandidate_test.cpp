@@ -61,22 +61,6 @@ TEST_F(KFCurveCandidateTest, ANewKeyTakesTheCurvesValueAndSlopesAndLeavesTheNeig
     EXPECT_TRUE(AllNear(before, Sample(curve, -0.5, 3.5, 160), 1e-4));
 }
 
-TEST_F(KFCurveCandidateTest, WithinTheToleranceTheExistingKeyTakesTheCandidate) {
-    const KFCurveKey saved = *curve.KeyGetPtr(1);
-    const float left = curve.KeyGetLeftDerivative(1);
-    curve.CandidateSet(Sec(1.25), 9.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER_BREAK, false, false, KTime::Infinite(), 0.5), 0);
-    ASSERT_EQ(curve.KeyGetCount(), 4);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTime(), Sec(1.25));
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetValue(), 9.0f);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTangeantMode(), saved.GetTangeantMode());
-    EXPECT_EQ(Derivatives(curve, 1), (std::vector<float>{left, saved.GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE)}));
-    // Without tolerance the same time is a new key.
-    curve.CandidateSet(Sec(2.25), 1.0);
-    curve.CandidateKey();
-    EXPECT_EQ(curve.KeyGetCount(), 5);
-}
-
 TEST_F(KFCurveCandidateTest, AHugeToleranceStillKeysBetweenTheRightNeighbours) {
     // With a tolerance of several keys no single key is near enough: a new key
     // goes between its real neighbours, which keep their tangents.

@@ -72,27 +72,6 @@ TEST(KFCurveCopyTest, DeleteByTimeKeepsKeysOnTheLimitsAndByIndexTheFollowingTang
     EXPECT_TRUE(curve.CheckCurve());
 }
 
-TEST(KFCurveCopyTest, DeleteAcrossBlocksGivesTheirMemoryBack) {
-    KFCurve curve;
-    FillUser(curve, 200);
-    const kLongLong before = KFCurve::GetRecordingMemory();
-    EXPECT_TRUE(curve.Delete(10, 180));
-    EXPECT_LT(KFCurve::GetRecordingMemory(), before);
-    EXPECT_TRUE(curve.CheckCurve());
-    std::vector<float> kept;
-    for (int i = 0; i < 200; ++i)
-        if (i < 10 || i > 180) kept.push_back(10.0f * i);
-    EXPECT_EQ(KeyValues(curve), kept);
-    // The curve keeps working over the released blocks, and the block table
-    // follows reservations beyond the keys and shrinking.
-    for (int i = 0; i < 100; ++i) Add(curve, 300 + i, MakeKey(1.0f));
-    curve.KeyModifyBegin(300);
-    curve.KeyModifyEnd(100);
-    curve.KeyShrink();
-    EXPECT_TRUE(curve.CheckCurve());
-    EXPECT_EQ(curve.KeyGetCount(), 100);
-}
-
 class KFCurveReplaceTest : public ::testing::Test {
 protected:
     // A smooth target with user tangents and a source of three keys at 3, 4.5 and 6 s.
@@ -116,22 +95,6 @@ TEST_F(KFCurveReplaceTest, TheSpanTakesTheSourceKeysAndJoinsWithTheFormerSlopes)
     EXPECT_FLOAT_EQ(target.KeyGetLeftDerivative(3), leftSlope);
     EXPECT_FLOAT_EQ(target.KeyGetRightDerivative(5), rightSlope);
     EXPECT_FALSE(target.IsCandidate());
-}
-
-TEST_F(KFCurveReplaceTest, OpenEndsAndInexactSpansShrinkToTheSourceKeys) {
-    KFCurve exact, open;
-    exact.CopyFrom(target);
-    open.CopyFrom(target);
-    target.Replace(&source, Sec(2.5), Sec(7.5), false, false);
-    EXPECT_EQ(KeyTimes(target), kReplaced) << "the span became 3 .. 6; 7 stays";
-    exact.Replace(&source, Sec(2.5), Sec(7.5), true, false);
-    EXPECT_EQ(KeyTimes(exact), (std::vector<double>{0, 1, 2, 3, 4.5, 6, 8, 9, 10}));
-    open.Replace(&source, KTime::MinusInfinite(), KTime::Infinite(), true, false);
-    EXPECT_EQ(KeyTimes(open), kReplaced);
-    // Replaced by its own keys, a span stays the same.
-    open.Replace(&open, Sec(2.0), Sec(5.0), true, false);
-    EXPECT_EQ(KeyTimes(open), kReplaced);
-    EXPECT_EQ(KeyValues(open), KeyValues(target));
 }
 
 TEST_F(KFCurveReplaceTest, EulerAndQuaternionFormsOffsetOrFlipTheSpanAndItsFollowers) {

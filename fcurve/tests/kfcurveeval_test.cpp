@@ -74,21 +74,6 @@ void FillMixedCurve(KFCurve& curve, unsigned seed) {
 
 }  // namespace
 
-TEST(KFCurveEvalTest, EmptyCurveGivesTheDefaultAndOneKeyItsValueInEveryMode) {
-    KFCurve curve;
-    curve.SetValue(4.5f);
-    EXPECT_EQ(curve.Evaluate(Sec(-3.0)), 4.5f);
-    EXPECT_EQ(curve.Evaluate(KTime::Infinite()), 4.5f);
-    EXPECT_EQ(curve.EvaluateIndex(0.5), 4.5f);
-    EXPECT_EQ(curve.KeyFindAll(Sec(1.0)), -1.0);
-    Add(curve, 1.0, MakeKey(2.0f, kCubic, KFCURVE_TANGEANT_USER, 5.0f, 5.0f));
-    for (int mode : {1, 2, 3, 4, 0, 9}) {
-        SetExtrapolation(curve, mode, 0xFFFFFFFFu, mode, 3);
-        for (double t : {-100.0, 0.0, 1.0, 2.5, 1e6}) EXPECT_EQ(curve.Evaluate(Sec(t)), 2.0f) << mode << " " << t;
-        EXPECT_EQ(curve.EvaluateRightDerivative(Sec(1.0)), 0.0f);
-    }
-}
-
 constexpr int kRep = KFCURVE_EXTRAPOLATION_REPETITION;
 constexpr int kMirror = KFCURVE_EXTRAPOLATION_MIRROR;
 
@@ -249,7 +234,8 @@ TEST_P(KFCurveEvalAgreement, EverySegmentKindMatchesItsTangents) {
     KFCURVE_SetTCB4051EvalMode(false);
 }
 
-INSTANTIATE_TEST_SUITE_P(TcbModes, KFCurveEvalAgreement, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(TcbModes, KFCurveEvalAgreement, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Shared" : "Formula"; });
 
 // Edits through key pointers (value, time, tangent data, weight, kind) and
 // key additions and removals between two samples of one segment, at increasing

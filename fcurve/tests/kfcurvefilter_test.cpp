@@ -66,30 +66,4 @@ TEST(KFCurveFilterBase, StartAndStopKeysIncludeTheKeysJustOutsideTheSpan) {
     }
 }
 
-TEST(KFCurveFilterForms, TreeFormVisitsChildrenDepthFirstThenTheOwnCurve) {
-    NodePtr root(Leaf("T"));
-    root->Add(Leaf("X"));
-    root->Add(KFCurveNodeCreate("Y"));  // no curve
-    root->Add(Leaf("Z"));
-    root->Get(2)->Add(Leaf("Sub"));
-    auto curveOf = [&](const char* path) { return root->FindRecursive(path)->FCurveGet(); };
-    RecordingFilter filter;
-    filter.refuse = {curveOf("X")};
-    EXPECT_TRUE(filter.Apply(*root, true));
-    const std::vector<KFCurve*> expected = {curveOf("X"), curveOf("Z/Sub"), curveOf("Z"), root->FCurveGet()};
-    EXPECT_EQ(filter.applied, expected);
-    EXPECT_TRUE(filter.NeedApply(*root, true));
-    EXPECT_EQ(filter.asked, expected);
-
-    filter.applied.clear();
-    filter.asked.clear();
-    EXPECT_TRUE(filter.Apply(*root, false));
-    EXPECT_EQ(filter.applied, (std::vector<KFCurve*>{root->FCurveGet()}));
-    // A node without a curve of its own, not recursive: nothing to visit.
-    EXPECT_TRUE(filter.Apply(*root->Get(1), false));
-    EXPECT_TRUE(filter.NeedApply(*root->Get(1), false));
-    EXPECT_EQ(filter.applied.size(), 1u);
-    EXPECT_TRUE(filter.asked.empty());
-}
-
 }  // namespace

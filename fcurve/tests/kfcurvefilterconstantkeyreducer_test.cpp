@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -241,6 +242,7 @@ TEST_P(ReducerAgainstDeletions, SameKeysByteForByte) {
                      });
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, ReducerAgainstDeletions, ::testing::Range(1, 7));
+INSTANTIATE_TEST_SUITE_P(Seeds, ReducerAgainstDeletions, ::testing::Range(1, 7),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Seed" + std::to_string(info.param); });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -19,29 +20,6 @@ protected:
     KFCurve* both[2] = {&a, &b};
     KFCurveFilterKeySync filter;
 };
-
-TEST_F(KeySync, KeysAtTheUnionOfTimesWithEachCurvesOwnValue) {
-    Keys(a, {{0, 0}, {10, 100}}, kLinear);
-    Keys(b, {{0, 1}, {5, 7}, {10, 3}}, kLinear);
-    EXPECT_TRUE(filter.NeedApply(both, 2));
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, Key count is different in the Curves to be filtered.");
-    EXPECT_TRUE(filter.Apply(both, 2));
-    EXPECT_EQ(Times(a), Secs({0, 5, 10}));
-    EXPECT_EQ(Times(b), Secs({0, 5, 10}));
-    EXPECT_EQ(Values(a), (std::vector<float>{0, 50, 100}));
-    EXPECT_EQ(Values(b), (std::vector<float>{1, 7, 3}));
-    EXPECT_FLOAT_EQ(a.Evaluate(Sec(7.5)), 75.0f);  // the shape is kept
-    EXPECT_FALSE(filter.NeedApply(both, 2));
-
-    // Same count, other times.
-    KFCurve c, d;
-    Keys(c, {{0, 1}, {2, 2}}, kLinear);
-    Keys(d, {{0, 1}, {3, 2}}, kLinear);
-    KFCurve* pair[2] = {&c, &d};
-    EXPECT_TRUE(filter.NeedApply(pair, 2));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eUnsynchedKeys);
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, keys are not synchronized.");
-}
 
 TEST_F(KeySync, OnlyKeysInsideTheSpanAreCopiedEvenOneTickApart) {
     // The first curve keyed at 0 and 10 s, the second at times b: after the
@@ -174,6 +152,7 @@ TEST_P(KeySyncAgainstInsertion, SameKeysByteForByte) {
                      });
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, KeySyncAgainstInsertion, ::testing::Range(1, 5));
+INSTANTIATE_TEST_SUITE_P(Seeds, KeySyncAgainstInsertion, ::testing::Range(1, 5),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Seed" + std::to_string(info.param); });
 
 }  // namespace

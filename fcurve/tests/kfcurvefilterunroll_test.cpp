@@ -62,24 +62,6 @@ TEST_F(Unroll, MatrixDerivedAnglesKeepTheirOrientationsAndBecomeSmooth) {
     }
 }
 
-TEST_F(Unroll, KeysAtDifferentTimesAreUnrolledAtTheUnionOfTimes) {
-    for (int order : {KVXRotationOrder::eSphericXYZ, KVXRotationOrder::eEulerXYZ}) {
-        NodePtr r = RotationNode();
-        r->SetRotationOrder(order);
-        Keys(C(r, 0), {{0, 170}, {2, -150}});
-        Keys(C(r, 1), {{0, 0}, {1, order == KVXRotationOrder::eSphericXYZ ? 400.0f : 0.0f}, {2, 0}});
-        Keys(C(r, 2), {{0, 0}, {2, 0}});
-        EXPECT_TRUE(filter.Apply(*r, true));
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(Times(C(r, c)), Secs({0, 1, 2}));
-        EXPECT_EQ(C(r, 0).KeyGetPtr(2)->GetValue(), -150.0f);
-        if (order == KVXRotationOrder::eSphericXYZ) {  // spheric: only synchronised
-            EXPECT_EQ(C(r, 1).KeyGetPtr(1)->GetValue(), 400.0f);
-        } else {  // the inserted key takes the curve's value there (10 on the way from 170 to -150)
-            EXPECT_NEAR(C(r, 0).KeyGetPtr(1)->GetValue(), 10.0f, 1e-4);
-        }
-    }
-}
-
 TEST_F(Unroll, OverASpanTheKeysOutsideItAreJoined) {
     // X keyed at 0 .. 4 s, unrolled over 0.5 .. 3.5 s: the keys before the span
     // stay, the span follows the key before it (even its first key, which needs

@@ -61,20 +61,6 @@ TEST(KFCurveKey, SlotEncodingStoresScaledIntegersAndReadsThemBack) {
     }
 }
 
-TEST(KFCurveKey, TcbBiasSpansBothWeightSlotsAndRawSlotsStayInTheRecord) {
-    KFCurveKey key = TcbKey(2.0f, 0.25f, -0.5f, 0.75f);
-    EXPECT_EQ(key.GetTangeantMode(), KFCURVE_TANGEANT_TCB);
-    EXPECT_EQ(ReadAt<float>(key, 24), 0.75f);
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(3), 9.0f);  // float slot 3 covers the velocities
-    EXPECT_EQ(ReadAt<float>(key, 28), 9.0f);
-    EXPECT_EQ(key.GetDataFloat(KFCURVEKEY_TCB_BIAS), 0.75f);
-    const KFCurveKey before = key;
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(4), 1.0f);
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(-1), 1.0f);
-    EXPECT_EQ(std::memcmp(&key, &before, sizeof key), 0);
-    EXPECT_EQ(key.GetDataFloat(static_cast<EKFCurveDataIndex>(4)), 0.0f);
-}
-
 TEST(KFCurveEvent, AddMergesCodesAndTheIndexSpanAndNeverForgetsNoParticularKey) {
     // A -1 (no particular key) stays the start: a later index must not drop key 3 from the span.
     KFCurveEvent event;

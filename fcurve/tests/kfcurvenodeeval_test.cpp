@@ -107,29 +107,6 @@ TEST(KFCurveNodeEvaluate, TimeWarpBendsTheTimeHoweverWideItIs) {
     ExpectNear(Eval(*loop, KTime(0)), {1, 2, 3});
 }
 
-TEST(KFCurveNodeEvaluate, QuaternionInterpolationTakesTheShortestArc) {
-    NodePtr node = RotationNode();
-    const double second[3] = {0, 90, 0};
-    KeyRows(node, {{90, 0, 0}, {0, 90, 0}});
-    node->SetUseQuaternion(true);
-    ExpectSameRotation(Eval(*node, Sec(1.0)).data(), second, 1e-4);
-    // Halfway: half the relative rotation after the first key.
-    KgeRMatrix a, b, relative, half, expected;
-    KmXYZtoR(a, 90, 0, 0);
-    KmXYZtoR(b, 0, 90, 0);
-    KmRiR(relative, a, b);
-    KgeRVector arc;
-    KVXRotationOrder(KVXRotationOrder::eSphericXYZ).M2V(arc, relative);
-    KVXRotationOrder(KVXRotationOrder::eSphericXYZ).V2M(half, KgeRVector(arc[0] / 2, arc[1] / 2, arc[2] / 2));
-    KmRR(expected, a, half);
-    double angles[3];
-    KmRtoVXYZ(angles, expected);
-    ExpectSameRotation(Eval(*node, Sec(0.5)).data(), angles, 1e-4);
-    node->SetUseQuaternion(false);  // channel by channel the result differs
-    const double channelWise[3] = {45, 45, 0};
-    ExpectSameRotation(Eval(*node, Sec(0.5)).data(), channelWise, 1e-4);
-}
-
 TEST(KFCurveNodeCandidate, MultiplicativeLayerOverAZeroProductKeepsItsNeutralValue) {
     NodePtr node(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {0, 2, 1}));
     LayerAt(*node, 1, {1, 1, 1});
@@ -185,20 +162,6 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
             else
                 ExpectNear(run, {total[0], total[1], total[2]}, 1e-4);
         }
-}
-
-TEST(KFCurveNodeCandidate, SplitOfAWarpedNodeLandsAtTheWarpedTime) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    node->TimeWarpSet(DoublingWarp());
-    KeyAll(*LayerAt(*node, 1), 0, {0, 0, 0});
-    double total[3] = {5, 5, 5};
-    node->CandidateSet(Sec(1.0), total, 1);
-    node->FromTotalCandidateToSpecificCandidate(1);
-    // Time 1 s is 2 s for the curves; the split must not warp it again.
-    EXPECT_EQ(C(*node->LayerGet(1), 0).CandidateGetTime(), Sec(2.0));
-    node->CandidateKeySpecificLayer(nullptr, 1, nullptr, kLinear, KFCURVE_TANGEANT_USER);
-    node->CandidateClear(0, true);
-    ExpectNear(Eval(*node, Sec(1.0)), {5, 5, 5}, 1e-5);
 }
 
 }  // namespace

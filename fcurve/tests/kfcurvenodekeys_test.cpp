@@ -12,31 +12,6 @@ namespace {
 NodePtr Translation() { return NodePtr(Vector("T", nullptr, KFCL_ADD)); }
 NodePtr Quaternion() { return NodePtr(Vector("R", nullptr, KFCL_QUAT, 4)); }
 
-TEST(NodeKeys, CountsFirstLastAndIntervalWithLayers) {
-    NodePtr t = Translation();
-    KFCurveKey* key = nullptr;
-    t->KeyGetFirst(key, true);
-    EXPECT_EQ(key, nullptr);  // no keys: left as it was
-    KTime start = Sec(5), stop = Sec(6);
-    EXPECT_FALSE(t->GetAnimationInterval(start, stop));
-    EXPECT_EQ(start, Sec(5));
-
-    Keys(C(t, 0), {{0, 1}, {1, 2}});
-    Keys(C(t, 2), {{0.5, 1}});
-    Keys(C(*LayerAt(*t, 1), 0), {{3, 0}});
-    EXPECT_EQ(t->KeyGetCount(false), 3);
-    EXPECT_EQ(t->KeyGetCount(true), 4);
-    EXPECT_EQ(t->KeyGetCountOnChild(7), 0);
-    t->KeyGetLast(key, false);
-    EXPECT_EQ(key->GetTime(), Sec(1));
-    t->KeyGetLast(key, true);
-    EXPECT_EQ(key->GetTime(), Sec(3));
-    EXPECT_TRUE(t->GetAnimationInterval(start, stop));
-    EXPECT_EQ(std::vector<KTime>({start, stop}), Secs({0, 6}));
-    t->GetTimeSpan(start, stop);
-    EXPECT_EQ(std::vector<KTime>({start, stop}), Secs({0, 3}));
-}
-
 TEST(NodeKeys, IsKeyCountsEnabledChannelsWithinTheKeys) {
     NodePtr t = Translation();
     Keys(C(t, 0), {{1, 0}, {2, 0}});
@@ -165,23 +140,6 @@ TEST(NodeReplace, QuaternionSignFollowsTheNeighbouringKeys) {
     EXPECT_TRUE(
         fresh->ReplaceForQuaternion(other.get(), KTime::MinusInfinite(), KTime::Infinite(), -1.0, 0.0, false, true));
     EXPECT_EQ(Values(C(fresh, 3)), std::vector<float>{1});
-}
-
-TEST(NodeCopies, CopyOverASpanAndDeleteASpan) {
-    NodePtr t = Translation();
-    KeyRows(t, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
-    Keys(C(*LayerAt(*t, 2), 0), {{5, 5}});
-    NodePtr copy(t->Copy(Sec(1), Sec(2)));
-    EXPECT_EQ(Times(C(copy, 2)), Secs({1, 2}));
-    ASSERT_NE(copy->LayerGet(2), nullptr);
-    EXPECT_EQ(C(*copy->LayerGet(2), 0).KeyGetCount(), 1);
-    EXPECT_EQ(C(t, 0).KeyGetCount(), 4);
-    NodePtr single(t->SingleLayerCopy(KTime::MinusInfinite(), KTime::Infinite()));
-    EXPECT_EQ(single->LayerGet(), nullptr);
-    EXPECT_EQ(C(single, 0).KeyGetCount(), 4);
-
-    t->Delete(Sec(0), Sec(3));
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(Times(C(t, c)), Secs({0, 3}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -188,9 +189,15 @@ TEST_P(LayeredPlot, SolvingForALayerReproducesTheTarget) {
     for (KTime t : Grid(KTime(0), Sec(1.0))) ExpectSameRun(Eval(*node, t), Eval(*target, t), type, order);
 }
 
+std::string LayeredPlotName(const ::testing::TestParamInfo<std::pair<int, int>>& info) {
+    const char* names[] = {"", "Add", "Euler", "Mult", "Quat"};
+    return std::string(names[info.param.first]) + "Order" + std::to_string(info.param.second);
+}
+
 INSTANTIATE_TEST_SUITE_P(LayerTypes, LayeredPlot,
                          ::testing::Values(std::make_pair(KFCL_ADD, 0), std::make_pair(KFCL_MULT, 0),
-                                           std::make_pair(KFCL_EULER_XYZ, 0), std::make_pair(KFCL_EULER_XYZ, 10)));
+                                           std::make_pair(KFCL_EULER_XYZ, 0), std::make_pair(KFCL_EULER_XYZ, 10)),
+                         LayeredPlotName);
 
 TEST(Plot, MultiplicativeSolveAgainstAZeroLayerWritesFiniteKeys) {
     NodePtr node(Channels(KFCL_MULT, 3, 1.0f));
@@ -262,24 +269,6 @@ protected:
     NodePtr sparse{Leaf("S")}, full{Leaf("F")};
 };
 
-TEST_F(DetailPass, BreakTangentsFollowsACornerOfTheFullCurve) {
-    for (double s : {0.0, 0.5, 1.0}) Keys(Sparse(), {{s, full->FCurveGet()->Evaluate(Sec(s))}});
-    KFCURVE_BreakTangents(sparse.get(), full.get(), KTime(0), 0.5);  // no offset: nothing
-    EXPECT_EQ(Sparse().KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_AUTO));
-    KFCURVE_BreakTangents(sparse.get(), full.get(), kOffset, 0.5);
-    EXPECT_EQ(Sparse().KeyGetPtr(1)->GetTangeantMode(), static_cast<unsigned int>(KFCURVE_TANGEANT_USER_BREAK));
-    // The end keys measure their inner side.
-    EXPECT_NEAR(Sparse().KeyGetRightDerivative(0), 2.0f, 1e-3);
-    EXPECT_NEAR(Sparse().KeyGetLeftDerivative(1), 2.0f, 1e-3);
-    EXPECT_NEAR(Sparse().KeyGetRightDerivative(1), -2.0f, 1e-3);
-
-    NodePtr other(Channels(KFCL_ADD, 2));  // trees of other shapes are left alone
-    KFCURVE_BreakTangents(other.get(), full.get(), kOffset, 0.1);
-    KFCURVE_IncreaseFidelity(sparse.get(), other.get(), 0.1, 2, true, kOffset, 0.1);
-    KFCURVE_IncreaseFidelity(nullptr, full.get(), 0.1, 2, true, kOffset, 0.1);
-    EXPECT_EQ(Sparse().KeyGetCount(), 3);
-}
-
 TEST_F(DetailPass, FidelityInsertsKeysWhereTheSparseCurveStraysWithOrWithoutOffset) {
     for (KTime offset : {kOffset, KTime(0)}) {
         NodePtr loose(Leaf("S"));
@@ -320,23 +309,6 @@ protected:
     NodePtr node{Channels(KFCL_ADD, 2)};
     KError error;
 };
-
-TEST_F(PlotFlags, ReplaceDestinationKeepsTheReplacedCurvesLookAndTheResultGetsCopies) {
-    const float red[3] = {1.0f, 0.0f, 0.0f};
-    Curve(node.get(), 1).SetColor(red);
-    Curve(node.get(), 1).SetSelected(true);
-    NodePtr result = ResultFor(node);
-    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_REPLACE_DESTINATION, nullptr, result.get()));
-    KFCurve& x = Curve(node.get(), 0);
-    ASSERT_EQ(x.KeyGetCount(), 31);
-    EXPECT_NEAR(x.KeyGetPtr(30)->GetValue(), 2.0f + 20.0f, 1e-4);  // base and layer at 1 s
-    EXPECT_EQ(Curve(node.get(), 1).GetColor()[1], 0.0f);
-    EXPECT_TRUE(Curve(node.get(), 1).GetSelected());
-    EXPECT_NE(node->LayerGet(1), nullptr);  // not asked to remove it
-    // Each owns its curves.
-    EXPECT_NE(&Curve(result.get(), 0), &x);
-    EXPECT_EQ(Curve(result.get(), 0).KeyGetCount(), 31);
-}
 
 TEST_F(PlotFlags, DestinationAboveEveryLayerIsAnErrorAndChangesNothing) {
     KArrayTemplate<int> list;

@@ -215,29 +215,6 @@ TEST_P(KFCurveStoreTest, TheRecordsAndTheirOrder) {
     EXPECT_EQ(read.GetPostExtrapolation(), KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
 }
 
-TEST_P(KFCurveStoreTest, OlderReadersGetAutoKeysAsExplicitTangents) {
-    // Auto keys with parameters become user keys with their derivatives: the same curve.
-    KFCurve curve;
-    Add(curve, 0.0, MakeKey(0.0f, kCubic, KFCURVE_TANGEANT_AUTO, 10.0f, -20.0f));
-    Add(curve, 1.0, MakeKey(4.0f, kCubic, KFCURVE_TANGEANT_AUTO, 20.0f, 30.0f));
-    Add(curve, 2.5, MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_AUTO_BREAK, 150.0f, 40.0f));
-    Add(curve, 4.0, MakeKey(0.0f, kCubic, KFCURVE_TANGEANT_AUTO, -40.0f, 0.0f));
-    KFCurve read;
-    read.ZeqRetrieve(&Store(curve, false, false, true), false, false);
-    ASSERT_EQ(read.KeyGetCount(), 4);
-    EXPECT_TRUE(core::AllNear(Sample(curve, 0.0, 4.0, 80), Sample(read, 0.0, 4.0, 80), 1e-4));
-    EXPECT_EQ(read.KeyGetPtr(2)->GetTangeantMode(), KFCURVE_TANGEANT_USER_BREAK);
-    // Flat auto keys: 'a' before an auto key, 'd' and the incoming derivative before a user key.
-    KFCurve flat;
-    Add(flat, 0.0, MakeKey(0.0f, kCubic, KFCURVE_TANGEANT_AUTO));
-    Add(flat, 1.0, MakeKey(2.0f, kCubic, KFCURVE_TANGEANT_AUTO, 0.0f, 0.75f));
-    Add(flat, 2.0, MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_USER, 0.5f, 0.25f));
-    KZeq& file = Store(flat, false, false, true);
-    const std::string second = std::to_string(KTime::kTicksPerSecond);
-    const std::string third = std::to_string(2 * KTime::kTicksPerSecond);
-    EXPECT_EQ(FieldValues(file, "Key"), "0 0 U a " + second + " 2 U d 0.7500 n " + third + " 1 U s 0.5000 0.2500 n");
-}
-
 TEST_P(KFCurveStoreTest, ADamagedKeyInTheMiddleCostsOnlyItself) {
     // Key 1 has a time far beyond the others and a letter without meaning; key 3
     // repeats the time of key 2: the first of the two stays, unchanged by the other.

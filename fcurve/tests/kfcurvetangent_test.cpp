@@ -120,39 +120,6 @@ TEST_F(KFCurveTangentTest, TcbTangentsWeighTheSlopesAroundTheKey) {
     EXPECT_EQ(Derivatives(curve, 2), (Floats{4, 4}));
 }
 
-TEST_F(KFCurveTangentTest, AutoKeysStoreTheParameterAndGiveTheDerivativeBack) {
-    BuildThree(KFCURVE_TANGEANT_AUTO_BREAK);
-    curve.KeySetRightDerivative(1, -0.25f);
-    curve.KeySetLeftDerivative(1, 1.5f);
-    EXPECT_TRUE(AllNear({1.5f, -0.25f}, Derivatives(curve, 1), 1e-5));
-    // The slots hold auto parameters: -0.25 = DMid(a, -1, 2) gives a = 50.
-    EXPECT_NEAR(Slot(1, KFCURVEKEY_RIGHT_DERIVATIVE), 50.0f, 1e-3);
-    curve.KeySetLeftAuto(1, 100.0f);
-    EXPECT_NEAR(curve.KeyGetLeftDerivative(1), 2.0f, 1e-5);
-    // An unbroken user key converts an auto parameter on both sides: auto 100 gives the one-sided slopes.
-    BuildThree();
-    curve.KeySetLeftAuto(1, 100.0f);
-    EXPECT_TRUE(AllNear({2, -1}, Derivatives(curve, 1), 1e-5));
-    EXPECT_NEAR(curve.KeyGetRightAuto(1), 100.0f, 1e-3);
-}
-
-TEST_F(KFCurveTangentTest, IncrementsAndFactorsApplyToUserAndBrokenTangentsOnly) {
-    Build({{0, 0, kCubic, kUser, 1, 1}, {1, 2, kCubic, kAuto, 30, 0}, {3, 0, kCubic, kUser, 0, 0}});
-    curve.KeyIncRightDerivative(0, 0.5f);
-    curve.KeyIncLeftDerivative(1, -0.5f);
-    curve.KeyIncRightDerivative(1, 3.0f);  // auto: not changed
-    EXPECT_EQ((Floats{Slot(0, KFCURVEKEY_RIGHT_DERIVATIVE), Slot(0, KFCURVEKEY_NEXT_LEFT_DERIVATIVE),
-                      Slot(1, KFCURVEKEY_RIGHT_DERIVATIVE)}),
-              (Floats{1.5f, 0.5f, 30.0f}));
-    const Floats unbroken = Derivatives(curve, 1);
-    curve.KeyMultDerivative(1, 2.0f);  // an unbroken auto key is skipped
-    EXPECT_EQ(Derivatives(curve, 1), unbroken);
-    curve.KeyGetPtr(1)->SetTangeantMode(KFCURVE_TANGEANT_AUTO_BREAK);
-    const Floats broken = Derivatives(curve, 1);
-    curve.KeyMultDerivative(1, 2.0f);
-    EXPECT_TRUE(AllNear({2 * broken[0], 2 * broken[1]}, Derivatives(curve, 1), 1e-4));
-}
-
 TEST_F(KFCurveTangentTest, NonCubicKeysTakeNoWeightAndTcbKeysKeepTheirBias) {
     Build({{0, 0, kLinear, 0, 0, 0}, {1, 2, kCubic, kUser, 0, 0}});
     curve.KeySetRightTangeantWeight(0, 0.5f);
@@ -210,6 +177,8 @@ struct KindChange {
     std::vector<int> selected;    // empty: every key
     std::vector<int> reshaped;    // segments (by first key) the new kind cannot hold
 };
+
+void PrintTo(const KindChange& c, std::ostream* os) { *os << c.name; }
 
 class KFCurveKindChangeTest : public ::testing::TestWithParam<KindChange> {};
 
