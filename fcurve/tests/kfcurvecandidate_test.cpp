@@ -60,14 +60,3 @@ TEST_F(KFCurveCandidateTest, ANewKeyTakesTheCurvesValueAndSlopesAndLeavesTheNeig
     EXPECT_TRUE(AllNear({slope, slope}, Derivatives(curve, 2), 1e-6));
     EXPECT_TRUE(AllNear(before, Sample(curve, -0.5, 3.5, 160), 1e-4));
 }
-
-TEST_F(KFCurveCandidateTest, AHugeToleranceStillKeysBetweenTheRightNeighbours) {
-    // With a tolerance of several keys no single key is near enough: a new key
-    // goes between its real neighbours, which keep their tangents.
-    const std::vector<float> before = Sample(curve, 0.0, 3.0, 120);
-    curve.CandidateEvaluate(Sec(1.5));
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, false, true, KTime::Infinite(), 3.0), 0);
-    ASSERT_EQ(curve.KeyGetCount(), 5);
-    EXPECT_EQ(curve.KeyGetPtr(2)->GetTime(), Sec(1.5));
-    EXPECT_TRUE(AllNear(before, Sample(curve, 0.0, 3.0, 120), 1e-4));
-}

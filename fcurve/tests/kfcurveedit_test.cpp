@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -121,16 +120,6 @@ TEST(KFCurveInsertTest, MergingKeepsTheIncomingTangentsAroundTheNewKeys) {
     std::vector<float> incoming;
     for (int i = 3; i < 8; ++i) incoming.push_back(curve.KeyGetLeftDerivative(i));
     EXPECT_EQ(incoming, (std::vector<float>{99, 20, into3, 21, into4}));
-
-    // A key landing on a key replaces it, and its follower keeps its tangent.
-    KFCurve one;
-    FillBroken(one, {0}, -1, 0, 30);
-    const float into4Again = curve.KeyGetLeftDerivative(8);
-    curve.Insert(&one, Sec(4.0), 5.0f);
-    EXPECT_EQ(curve.KeyGetCount(), 9);
-    EXPECT_EQ(curve.KeyGetPtr(7)->GetValue(), -1.0f);
-    EXPECT_EQ(curve.KeyGetLeftDerivative(7), 5.0f);
-    EXPECT_EQ(curve.KeyGetLeftDerivative(8), into4Again);
 }
 
 TEST(KFCurveInsertTest, ACurveInsertsItselfAndKeysBeyondTheTimeLineStayOut) {

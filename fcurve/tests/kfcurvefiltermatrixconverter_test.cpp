@@ -179,7 +179,6 @@ TEST_F(MatrixConverter, SetsCompareWithinToleranceAndEqualSetsWrongFormsOrMissin
     EXPECT_TRUE(filter.MatricesEquivalence(a, b));
     b[12][3][2] += 2e-6;
     EXPECT_FALSE(filter.MatricesEquivalence(a, b));
-    filter.SetDestMatrix(static_cast<MC::EMatrixID>(13), a[0]);  // ids outside the set are ignored
 
     // Within 1e-6 of identity counts as identity, and equal sets convert nothing.
     Keys(C(0, 0), {{0, 1}, {1, 2}});
@@ -258,7 +257,6 @@ TEST_F(MatrixConverter, SamplesAtThePeriodWithinTheKeys) {
     } cases[] = {
         {0, 0.99, frame, true, true, 31, KTime(0), KTime(29 * kFrame), Sec(0.99)},
         {0, 0.99, frame, false, true, 31, KTime(0), KTime(29 * kFrame), KTime(30 * kFrame)},
-        {0, 1, frame, true, true, 31, KTime(0), KTime(29 * kFrame), Sec(1)},
         // Every sample has its reserved key, however long the period.
         {0, 150, Sec(100), true, true, 3, KTime(0), Sec(100), Sec(150)},
         // Sampling starts on the multiple at or below the first key, rounding a negative start down.

@@ -60,7 +60,6 @@ TEST(KFCurveFilterTimeShiftAndScale, NothingToDoNoKeysAndKeysThatWouldWrapOrMerg
     filter.SetScale(2.0);
     EXPECT_FALSE(filter.Apply(empty));
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
-    EXPECT_STREQ(filter.GetLastErrorString(), "TimeShiftAndScaleFilter, No key to be filtered.");
 
     KFCurve late, dense;
     KFCurveKey key = MakeKey(1.0f);

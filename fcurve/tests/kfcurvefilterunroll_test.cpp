@@ -83,13 +83,7 @@ TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
     EXPECT_STREQ(filter.GetLastErrorString(), "Unroll Filter, No key to be filtered.");
     KeyRows(node, {{170, 0, 0}, {-170, 0, 0}});
-
-    KFCurve* two[2] = {&X(), &C(node, 1)};
-    EXPECT_FALSE(filter.Apply(two, 2));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Unroll Filter, Works only on rotation CurveNodes.");
     EXPECT_FALSE(filter.Apply(nullptr, 3));
-    EXPECT_FALSE(filter.Apply(X()));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterUnroll::eNeedRotationNode);
     EXPECT_FALSE(filter.DoUnroll(nullptr));
 
     NodePtr translation = RotationNode(KFCL_ADD);

@@ -60,13 +60,3 @@ TEST(KFCurveKey, SlotEncodingStoresScaledIntegersAndReadsThemBack) {
         EXPECT_FLOAT_EQ(key.GetDataDouble(c.index), static_cast<float>(c.stored / 9999.0));
     }
 }
-
-TEST(KFCurveEvent, AddMergesCodesAndTheIndexSpanAndNeverForgetsNoParticularKey) {
-    // A -1 (no particular key) stays the start: a later index must not drop key 3 from the span.
-    KFCurveEvent event;
-    for (auto [what, index] : {std::pair{KFCURVEEVENT_KEY, 5}, {KFCURVEEVENT_KEY, 3}, {KFCURVEEVENT_DEFAULT_VALUE, -1},
-                               {KFCURVEEVENT_SELECTION, 6}})
-        event.Add(what, index);
-    EXPECT_EQ(core::Summary(event),
-              (std::vector<int>{KFCURVEEVENT_KEY | KFCURVEEVENT_DEFAULT_VALUE | KFCURVEEVENT_SELECTION, -1, 6, 4}));
-}

@@ -33,16 +33,6 @@ TEST(KFCurveNodeTree, FindRecursiveFollowsReadOnlyPathsDepthFirst) {
     EXPECT_EQ(transform->FindRecursive(""), nullptr);
     EXPECT_EQ(transform->FindRecursive(static_cast<const char*>(nullptr)), nullptr);
     EXPECT_EQ(transform->FindRecursive(&KDataTypeLclScaling), transform->Get(2));
-
-    // Each subtree is searched before the next child.
-    NodePtr root(KFCurveNodeCreate("Root"));
-    KFCurveNode* first = KFCurveNodeCreate("First");
-    KFCurveNode* deep = KFCurveNodeCreate("Target");
-    first->Add(deep);
-    root->Add(first);
-    root->Add(KFCurveNodeCreate("Target"));
-    EXPECT_EQ(root->FindRecursive("target"), deep);
-    EXPECT_EQ(root->FindRecursive("Target/Target"), nullptr);
 }
 
 TEST(KFCurveNodeTree, OwnershipRefusesCyclesAndTheOwnCurveIsNotHandedBack) {

@@ -79,14 +79,6 @@ TEST_F(KFCurveUtilsTest, ConvertInPlaceWithPeriodZeroGivesOneSamplePerKey) {
     EXPECT_FLOAT_EQ(source.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE), -1.5f);
     EXPECT_EQ(source.KeyGetPtr(1)->GetInterpolation(), kCubic);
     EXPECT_EQ(Values(source), (std::vector<float>{1, 2, 3}));
-
-    // Too many samples: refused, the destination left as it was.
-    KFCurve far, destination;
-    Keys(far, {{0, 0}, {1000, 1}}, kLinear);
-    Add(destination, 5, MakeKey(9));
-    EXPECT_FALSE(KFCurveUtils::ConvertCurve(far, destination, kCubic, KFCURVE_TANGEANT_AUTO, KTime(1)));
-    EXPECT_EQ(KFCurveUtils::GetLastErrorID(), KFCurveUtils::eLeftUnchanged);
-    EXPECT_EQ(Values(destination), std::vector<float>{9});
 }
 
 // ---- Resampling --------------------------------------------------------------
@@ -98,14 +90,9 @@ TEST_F(KFCurveUtilsTest, ResampleRefusalsLeaveTheDestination) {
     KTime start(kSecond), later(2 * kSecond), period(kSecond / 10), zero(0);
     EXPECT_FALSE(KFCurveUtils::Resample(source, destination, start, start, period, true));
     EXPECT_FALSE(KFCurveUtils::Resample(source, destination, start, later, zero, true));
-    EXPECT_FALSE(
-        KFCurveUtils::Resample(source, destination, later, start, period, kCubic, KFCURVE_TANGEANT_AUTO, true));
     EXPECT_EQ(KFCurveUtils::GetLastErrorID(), -1) << "an empty span is not an error";
-    // One key per tick over one second (about 4.6e10 keys), or the whole time line.
-    KTime origin(0), tick(1), from = KTime::MinusInfinite(), to = KTime::Infinite(), step(1000);
-    EXPECT_FALSE(KFCurveUtils::Resample(source, destination, origin, start, tick, false));
-    EXPECT_EQ(KFCurveUtils::GetLastErrorID(), KFCurveUtils::eLeftUnchanged);
-    KFCurveUtils::GetError().ClearLastError();
+    // One key per tick over the whole time line.
+    KTime from = KTime::MinusInfinite(), to = KTime::Infinite(), step(1000);
     EXPECT_FALSE(KFCurveUtils::Resample(source, destination, from, to, step, kCubic, KFCURVE_TANGEANT_AUTO, true));
     EXPECT_EQ(KFCurveUtils::GetLastErrorID(), KFCurveUtils::eLeftUnchanged);
     EXPECT_EQ(Values(destination), std::vector<float>{5});
