@@ -278,8 +278,10 @@ public:
     // mLong. The As calls convert it as the one-value reads would.
     struct Value {
         char mType;
-        double mDouble;
-        kLongLong mLong;
+        union {
+            double mDouble;
+            kLongLong mLong;
+        };
         double AsDouble() const;      // as FieldReadD
         char AsChar() const;          // as FieldReadCH
         KTime AsTime(int pSectionVersion) const;  // as FieldReadT in a section of that version

@@ -107,8 +107,6 @@ int KZeq::FieldReadValues(Value* pValues, int pCount) {
         [pValues](std::size_t k, std::uint8_t tag, const std::uint8_t* bytes) {
             Value& value = pValues[k];
             value.mType = static_cast<char>(tag);
-            value.mDouble = 0.0;
-            value.mLong = 0;
             switch (tag) {
                 case 'D':
                     value.mDouble = zeqdetail::Load<double>(bytes);
