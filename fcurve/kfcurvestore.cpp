@@ -236,6 +236,22 @@ public:
     void Doubles(double* out, int count) {
         for (int k = 0; k < count && mLeft > 0; ++k) out[k] = Double();
     }
+    // The decoded values next, at least count of them when the field holds
+    // them without a string or embedded value between; available tells how many.
+    const KZeq::Value* Window(int count, int& available) {
+        if (mEnd - mNext < count && mLeft > mEnd - mNext) {
+            const int kept = mEnd - mNext;
+            std::memmove(mBuffer, mBuffer + mNext, static_cast<std::size_t>(kept) * sizeof(KZeq::Value));
+            mNext = 0;
+            mEnd = kept + mFile->FieldReadValues(mBuffer + kept, kBatch - kept);
+        }
+        available = mEnd - mNext;
+        return mBuffer + mNext;
+    }
+    void Skip(int count) {
+        mNext += count;
+        mLeft -= count;
+    }
 
 private:
     static constexpr int kBatch = 1024;
@@ -296,6 +312,7 @@ private:
 
     void ReadOne() {
         static const KFCurveKey blank = BlankKey();
+        if (FastKey(blank)) return;
         KFCurveKey key = blank;
         bool bad = false;
         // Time: in a binary file stray values before it are skipped.
@@ -358,6 +375,55 @@ private:
         }
         *mCurve.KeyGetPtr(mGood++) = key;
         mPreviousLetter = letter;
+    }
+
+    // The layouts this version writes for linear, constant, flat auto and user
+    // keys, taken straight from the decoded values when every value has the
+    // type written; false, nothing consumed, for anything else, which the
+    // general reading below then handles.
+    bool FastKey(const KFCurveKey& blank) {
+        if (!mBinary || mVersion < kKeyVersion || mTimeType != 'L' || mPreviousLetter == 'B') return false;
+        int available = 0;
+        const KZeq::Value* v = mValues.Window(9, available);
+        auto is = [&](int k, char type) { return k < available && v[k].mType == type; };
+        if (!is(0, 'L') || !is(1, 'D') || !is(2, 'C')) return false;
+        const KTime time(v[0].mLong);
+        KFCurveKey* previous = Previous();
+        if (time.Get() == LLONG_MIN || (previous && time <= previous->GetTime())) return false;
+        KFCurveKey key = blank;
+        key.SetTime(time);
+        key.SetValue(static_cast<float>(v[1].mDouble));
+        const char letter = static_cast<char>(v[2].mLong);
+        int used = 3;
+        if (letter == 'L') {
+            key.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+        } else if (letter == 'C' && is(3, 'C')) {
+            key.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+            key.SetConstantMode(v[3].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
+            used = 4;
+        } else if (letter == 'U' && is(3, 'C') && v[3].mLong == 'a') {
+            key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
+            if (previous) ClearNextLeftWeight(*previous);
+            used = 4;
+        } else if (letter == 'U' && is(3, 'C') && (v[3].mLong == 's' || v[3].mLong == 'b') && is(4, 'D') &&
+                   is(5, 'D') && is(6, 'C')) {
+            const unsigned int weights = ModeOf(kWeightLetters, static_cast<char>(v[6].mLong), KFCURVE_WEIGHTED_NONE);
+            used = 7;
+            const bool right = (weights & KFCURVE_WEIGHTED_RIGHT) != 0, left = (weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
+            if ((right && !is(used, 'D')) || (left && !is(used + right, 'D'))) return false;
+            key.SetTangeantMode(v[3].mLong == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, v[4].mDouble);
+            SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, v[5].mDouble);
+            key.SetTangeantWeightMode(weights);
+            if (right) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, v[used++].mDouble);
+            if (left) SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, v[used++].mDouble);
+        } else {
+            return false;
+        }
+        mValues.Skip(used);
+        *mCurve.KeyGetPtr(mGood++) = key;
+        mPreviousLetter = letter;
+        return true;
     }
 
     // Old layouts: a constant or linear key after an auto key gives it a

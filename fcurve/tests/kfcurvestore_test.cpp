@@ -206,23 +206,23 @@ TEST_P(KFCurveStoreTest, TheRecordsAndTheirOrder) {
 
 TEST_P(KFCurveStoreTest, ADamagedKeyInTheMiddleCostsOnlyItself) {
     // Key 1 has a time far beyond the others and a letter without meaning; key 3
-    // repeats the time of key 2: the first of the two stays, unchanged by the other.
-    KFCurve& read = Read(4004, 5, [](KZeq& z) {
+    // repeats the time of key 2: the first of the two stays, its incoming weight
+    // untouched by the dropped flat auto key, which a kept one (at 4 s) clears.
+    KFCurve& read = Read(4004, 6, [](KZeq& z) {
         Key(z, 0.0, 1.0, "L");
         z.FieldWriteT(KTime(LLONG_MAX - 100));
         z.FieldWriteD(9.0);
         z.FieldWriteCH('X');
-        Key(z, 2.0, 3.0, "Us");
-        const double derivativesAndWeight[3] = {0.0, 0.0, 0.5};
-        z.FieldWriteDn(derivativesAndWeight, 2);
-        z.FieldWriteCH('l');
-        z.FieldWriteD(derivativesAndWeight[2]);
-        Key(z, 2.0, 5.0, "Ua");
-        Key(z, 3.0, 4.0, "L");
+        for (double t : {2.0, 3.0}) {
+            Key(z, t, t + 1, "Us", {0.0, 0.0});
+            z.FieldWriteCH('l');
+            z.FieldWriteD(0.5);
+            Key(z, t == 2.0 ? t : 4.0, 5.0, "Ua");
+        }
     });
-    EXPECT_EQ(core::KeyTimes(read), (std::vector<double>{0, 2, 3}));
-    EXPECT_EQ(core::KeyValues(read), (std::vector<float>{1, 3, 4}));
+    EXPECT_EQ(core::KeyTimes(read), (std::vector<double>{0, 2, 3, 4}));
     EXPECT_EQ(read.KeyGetPtr(1)->GetTangeantWeightMode(), KFCURVE_WEIGHTED_NEXT_LEFT);
+    EXPECT_EQ(read.KeyGetPtr(2)->GetTangeantWeightMode(), KFCURVE_WEIGHTED_NONE);
 }
 
 TEST_P(KFCurveStoreTest, ACountBeyondTheRecordReadsWhatIsThere) {
