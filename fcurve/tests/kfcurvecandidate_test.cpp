@@ -33,8 +33,7 @@ TEST(KFCurveCandidateEmptyTest, AnEmptyCurveGetsExactlyOneKeyOfTheAskedKind) {
         unsigned int expectedMode;  // TCB keys are never broken
     } cases[] = {{kCubic, KFCURVE_TANGEANT_USER, false, KFCURVE_TANGEANT_USER},
                  {kCubic, KFCURVE_TANGEANT_AUTO, true, KFCURVE_TANGEANT_AUTO_BREAK},
-                 {kCubic, KFCURVE_TANGEANT_TCB, true, KFCURVE_TANGEANT_TCB},
-                 {kLinear, 0, false, 0}};
+                 {kCubic, KFCURVE_TANGEANT_TCB, true, KFCURVE_TANGEANT_TCB}};
     for (const auto& c : cases) {
         KFCurve curve;
         curve.CandidateSet(Sec(2.0), 3.5);

@@ -265,7 +265,7 @@ TEST(KFCurveEvalTest, EditsThroughKeyPointersBetweenSamplesAreSeen) {
             const int n = curve.KeyGetCount();
             const int k = std::min(std::max(static_cast<int>(curve.KeyFind(t)) + static_cast<int>(random() % 4) - 1, 0), n - 1);
             KFCurveKey* key = curve.KeyGetPtr(k);
-            switch (random() % 10) {
+            switch (random() % 10) {  // one edit through the key pointer, or a key added or removed
                 case 0: key->SetValue(key->GetValue() + 0.5f); break;
                 case 1: key->SetDataFloat(static_cast<EKFCurveDataIndex>(random() % 2), 0.25f * (random() % 9)); break;
                 case 2: key->SetTangeantMode(modes[random() % 4]); break;

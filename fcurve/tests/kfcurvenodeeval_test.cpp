@@ -126,12 +126,7 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
         {&KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {20, -4, 0.5}},
         {&KDataTypeLclScaling, KFCL_MULT, {1, 2, 4}, {2, 2, 2}, {0.5, 4, 1}, {3, 6, 12}},
         {&KDataTypeLclRotation, KFCL_EULER_XYZ, {10, 20, 30}, {-15, 5, 40}, {0, 30, 10}, {35, -20, 70}},
-        {nullptr,
-         KFCL_QUAT,
-         {0.2f, 0.1f, 0.3f, 0.927f},
-         {0.0f, 0.3f, 0.1f, 0.949f},
-         {0.25f, 0.0f, 0.2f, 0.947f},
-         {10, 60, -35}},
+        {nullptr, KFCL_QUAT, {0.2f, 0.1f, 0.3f, 0.927f}, {0, 0.3f, 0.1f, 0.949f}, {0.25f, 0, 0.2f, 0.947f}, {10, 60, -35}},
     };
     for (const auto& c : cases)
         // Into the base (two layers above it), the middle and the top layer.
