@@ -479,7 +479,10 @@ int KFCurve::SearchKeyTimes(kLongLong t) const {
     const kLongLong* times = mTimes;
     constexpr int kWindow = 16;
     if (n > 2 * kWindow) {
-        const double guess = static_cast<double>(static_cast<U64>(t) - static_cast<U64>(times[0])) * mTimesScale;
+        // Clamped before it becomes an index: a stale array may not hold t.
+        double guess = static_cast<double>(static_cast<U64>(t) - static_cast<U64>(times[0])) * mTimesScale;
+        if (!(guess >= 0.0)) guess = 0.0;
+        if (guess > n) guess = n;
         const int low = std::min(std::max(static_cast<int>(guess) - kWindow / 2, 0), n - kWindow);
         // The keys around the guess are what the caller reads next (the
         // segment and the neighbours auto tangents read): loaded beside the search.

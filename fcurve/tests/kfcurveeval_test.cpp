@@ -271,8 +271,9 @@ TEST(KFCurveEvalTest, EditsThroughKeyPointersBetweenSamplesAreSeen) {
                 case 2: key->SetTangeantMode(modes[random() % 4]); break;
                 case 3: key->SetInterpolation(kinds[random() % 4]); break;
                 case 4: key->SetDataDouble(KFCURVEKEY_RIGHT_WEIGHT, 0.1f * (1 + random() % 8)); break;
-                case 5:
-                    if (k > 0) key->SetTime(KTime((key->GetTime().Get() + curve.KeyGetPtr(k - 1)->GetTime().Get()) / 2));
+                case 5:  // earlier, still after the key before it
+                    key->SetTime(k > 0 ? KTime((key->GetTime().Get() + curve.KeyGetPtr(k - 1)->GetTime().Get()) / 2)
+                                       : key->GetTime() - Sec(1.0));
                     break;
                 case 6:
                     if (n > 20) curve.KeyRemove(k);
