@@ -1329,6 +1329,8 @@ int KZeq::FieldReadLn(kLongLong* pValues, int pCount) {
     return static_cast<int>(read);
 }
 
+zeqdetail::ZeqBodyReader* KZeq::OpenFieldReader() { return mImpl->Readable() ? &mImpl->mReader : nullptr; }
+
 bool KZeq::FieldReadEmbeddedFile(KString& pFileName, KString& pRelativeFileName, const char* pDirectory,
                                  bool* pOverwritten) {
     return Guard(*mImpl, false,

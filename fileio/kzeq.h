@@ -13,6 +13,9 @@
 namespace zeqsdk_400 {
 
 class KChainedFile;
+namespace zeqdetail {
+class ZeqBodyReader;
+}
 
 // The header record of a Zeq file. ProjectOpen fills it; ProjectCreate writes it
 // (a zero creation time stamp is replaced by the current local time, an empty
@@ -271,6 +274,25 @@ public:
     int FieldReadIn(int* pValues, int pCount);
     int FieldReadLn(kLongLong* pValues, int pCount);
 
+    // A value of the open field with its stored type, as FieldReadValues hands
+    // it out: 'D' and 'F' in mDouble; 'I', 'L' and 'C' (its signed code) in
+    // mLong. The As calls convert it as the one-value reads would.
+    struct Value {
+        char mType;
+        union {
+            double mDouble;
+            kLongLong mLong;
+        };
+        double AsDouble() const;      // as FieldReadD
+        char AsChar() const;          // as FieldReadCH
+        KTime AsTime(int pSectionVersion) const;  // as FieldReadT in a section of that version
+    };
+    // Up to pCount next values of the open field with their types, in one pass
+    // over its runs, for records that mix types value by value. Stops before a
+    // string or embedded value (read it with the calls above). Answers the
+    // number read.
+    int FieldReadValues(Value* pValues, int pCount);
+
     // Extracts the embedded file that is the next value of the open field into
     // pDirectory, or when it is empty into the media directory (the open file's
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when
@@ -294,6 +316,9 @@ public:
     class Impl;
 
 private:
+    // The open field's reader while the open section is readable, else null.
+    zeqdetail::ZeqBodyReader* OpenFieldReader();
+
     std::unique_ptr<Impl> mImpl;
 };
 

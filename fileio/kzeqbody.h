@@ -380,6 +380,11 @@ public:
     std::size_t ReadFloats(float* out, std::size_t count);
     std::size_t ReadInts(std::int32_t* out, std::size_t count);
     std::size_t ReadLongs(std::int64_t* out, std::size_t count);
+    // Up to count next numbers and chars, each handed to out(index, tag, bytes),
+    // in one pass over the runs; stops before a string or embedded value.
+    // Defined beside its one user, the typed batch read (kzeqruns.cpp).
+    template <class Out>
+    std::size_t ReadValuesTo(Out out, std::size_t count);
 
 private:
     struct Entry {
