@@ -10,6 +10,9 @@ target_sources(zeq_fileio PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/kzeqbinary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kzeqascii.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kzeq.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqproject.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqsection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kzeqembedded.cpp
 )
 target_link_libraries(zeq_fileio PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)
 
