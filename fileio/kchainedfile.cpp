@@ -25,6 +25,18 @@ bool KChainedStdioFile::Open(const char* path, const char* mode) {
     return mFile != nullptr;
 }
 
+bool KChainedStdioFile::OpenDescriptor(int descriptor, const char* mode) {
+    Close();
+    if (descriptor < 0) return false;
+    mFile = mode ? ::fdopen(descriptor, mode) : nullptr;
+    if (!mFile) ::close(descriptor);
+    return mFile != nullptr;
+}
+
+int KChainedStdioFile::Descriptor() const { return mFile ? ::fileno(mFile) : -1; }
+
+bool KChainedStdioFile::Failed() const { return mFile && std::ferror(mFile) != 0; }
+
 bool KChainedStdioFile::Close() {
     if (!mFile) return true;
     const bool ok = std::fclose(mFile) == 0;

@@ -43,7 +43,9 @@ public:
     bool mEncrypted = false;
     bool mReadOnly = false;
     KString mPath;
+    // A file being created: unnamed until it is complete, or under this temporary name.
     KString mTempPath;
+    bool mTempAnonymous = false;
     KChainedStdioFile mFile;
     KChainedFile* mStream = nullptr;
     KZeqFileHeaderInfo mHeader;
@@ -52,6 +54,11 @@ public:
     std::uint64_t mDataStart = 0;
     int mActiveSlot = 0;
     std::uint32_t mSlotSequence = 0;
+    // What identifies the file opened, for write-backs: the fixed header before
+    // the slots, and the file's device and inode (named files).
+    std::uint8_t mHeaderPrefix[kSlotOffset] = {};
+    std::uint64_t mFileDevice = 0;
+    std::uint64_t mFileInode = 0;
 
     int mCurrent = -1;
     // Reading.
@@ -137,6 +144,8 @@ public:
     bool CommitSection();
     bool CommitWriteBack(const ZeqSectionInfo& previousLast, bool replaced);
     bool CreateExtensionSection(bool overwriteLast);
+    bool BeginWriteBack(bool replace);
+    bool StillNamedFile() const;
 
     void Derive(std::string_view password, const std::uint8_t salt[kSaltSize]);
     bool PasswordMatches(const ZeqPasswordInfo& info, std::string_view password);

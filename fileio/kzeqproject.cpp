@@ -2,7 +2,16 @@
 
 #include "fileio/kzeqimpl.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <string>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -22,6 +31,47 @@ bool IsZeqExtension(const char* path) {
     return extension.GetLen() == 3 && extension.CompareNoCase("zeq") == 0;
 }
 
+// "<path>.tmp<pid>.<random>": a writer that died is told by its process id.
+KString TemporaryName(const KString& path) {
+    std::uint8_t random[8] = {};
+    RandomBytes(random, sizeof(random));
+    const std::string suffix = ".tmp" + std::to_string(::getpid()) + "." + ToHex(random, sizeof(random));
+    return path + KString(suffix.c_str());
+}
+
+// Removes the temporaries of earlier writers of path that are no longer running.
+void RemoveStaleTemporaries(const KString& path) {
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const std::string prefix = std::string(ExtractFileName(path.Buffer()).Buffer()) + ".tmp";
+    DIR* dir = ::opendir(directory.IsEmpty() ? "/" : directory.Buffer());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        long pid = 0;
+        const char* digits = entry->d_name + prefix.size();
+        const auto parsed = std::from_chars(digits, entry->d_name + name.size(), pid);
+        if (parsed.ec != std::errc() || parsed.ptr == digits || *parsed.ptr != '.' || pid <= 0) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Gives an unnamed file a name.
+bool LinkDescriptor(int fd, const KString& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.Buffer(), AT_SYMLINK_FOLLOW) == 0) return true;
+    return ::linkat(fd, "", AT_FDCWD, name.Buffer(), AT_EMPTY_PATH) == 0;
+}
+
+void SyncDirectoryOf(const KString& path) {
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const int fd = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 }  // namespace
 
 void KZeq::Impl::ResetState() {
@@ -31,12 +81,16 @@ void KZeq::Impl::ResetState() {
     mReadOnly = false;
     mPath = "";
     mTempPath = "";
+    mTempAnonymous = false;
     mStream = nullptr;
     mHeader.Reset();
     mSections.clear();
     mDataStart = 0;
     mActiveSlot = 0;
     mSlotSequence = 0;
+    std::memset(mHeaderPrefix, 0, sizeof(mHeaderPrefix));
+    mFileDevice = 0;
+    mFileInode = 0;
     mCurrent = -1;
     mReader.Clear();
     mReadBuffer.Release();
@@ -123,6 +177,12 @@ bool KZeq::Impl::OpenBinary(std::uint64_t size) {
     if (!ReadSectionTable(*mStream, size, header, mSections, slot)) return Fail(eFileCorrupted);
     mActiveSlot = slot;
     mSlotSequence = header.mSlots[slot].mSequence;
+    if (!mStream->Seek(0) || mStream->Read(mHeaderPrefix, kSlotOffset) != kSlotOffset) return Fail(eFileNotOpened);
+    struct stat st;
+    if (mFile.IsOpen() && ::fstat(mFile.Descriptor(), &st) == 0) {
+        mFileDevice = static_cast<std::uint64_t>(st.st_dev);
+        mFileInode = static_cast<std::uint64_t>(st.st_ino);
+    }
     mBinary = true;
     mEncrypted = (header.mFlags & kFileFlagEncrypted) != 0;
     return true;
@@ -156,16 +216,21 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
     path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
-    if (IsZeqExtension(path.Buffer())) {
-        // Data that belonged to the file being replaced.
-        KRemoveDirectory(ChangeFileExtension(path.Buffer(), ".zqd").Buffer());
-    }
-    std::uint8_t random[8] = {};
-    RandomBytes(random, sizeof(random));
-    mTempPath = path + ".tmp" + KString(ToHex(random, sizeof(random)).c_str());
-    if (!mFile.Open(mTempPath.Buffer(), "wb")) {
-        mTempPath = "";
-        return Fail(eFileNotCreated);
+    RemoveStaleTemporaries(path);
+    // Written unnamed where the system allows it (nothing is left when the writer
+    // dies), else under a name that carries the writer's process id.
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (anonymous >= 0) {
+        if (!mFile.OpenDescriptor(anonymous, "w+b")) return Fail(eFileNotCreated);
+        mTempAnonymous = true;
+    } else {
+        mTempPath = TemporaryName(path);
+        const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (!mFile.OpenDescriptor(fd, "w+b")) {
+            mTempPath = "";
+            return Fail(eFileNotCreated);
+        }
     }
     mPath = path;
     mStream = &mFile;
@@ -209,6 +274,7 @@ bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderI
 }
 
 void KZeq::Impl::Discard() {
+    mTempAnonymous = false;
     if (!mTempPath.IsEmpty()) {
         mFile.Close();
         KFile::Remove(mTempPath);
@@ -237,10 +303,22 @@ bool KZeq::Impl::Finish() {
         }
     }
     if (!mStream->Flush()) return Fail(eFileWriteError);
-    if (!mTempPath.IsEmpty()) {
+    if (mTempAnonymous || !mTempPath.IsEmpty()) {
+        // The content reaches the disk before it takes the name, and the new name
+        // reaches it before the data of the file it replaced goes.
+        if (!mStream->Sync()) return Fail(eFileWriteError);
+        if (mTempAnonymous) {
+            const KString named = TemporaryName(mPath);
+            if (!LinkDescriptor(mFile.Descriptor(), named)) return Fail(eFileNotCreated);
+            mTempAnonymous = false;
+            mTempPath = named;
+        }
         if (!mFile.Close()) return Fail(eFileWriteError);
         if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return Fail(eFileNotCreated);
         mTempPath = "";
+        SyncDirectoryOf(mPath);
+        // Data that belonged to the file just replaced.
+        if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
     }
     return true;
 }

@@ -2,6 +2,9 @@
 
 #include "fileio/kzeqimpl.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -31,11 +34,17 @@ bool KZeq::Impl::PasswordMatches(const ZeqPasswordInfo& info, std::string_view p
 
 // Makes the open section's content readable; the derived key is current.
 void KZeq::Impl::Unlock(const ZeqSectionInfo& section) {
-    if (mBinary && mEncrypted && mContentHidden) {
-        ZeqCtrCipher cipher;
-        cipher.SetKey(mDerivedKey, section.mNonce);
-        cipher.Apply(mReadBuffer.Data(), mReadBuffer.Size(), 0);
-        mReader.Reset(mReadBuffer.Data(), mReadBuffer.Size(), this);
+    if (mContentHidden) {
+        if (!mBinary) {
+            mReader.Reset(section.mBody.Data(), section.mBody.Size());
+        } else {
+            if (mEncrypted) {
+                ZeqCtrCipher cipher;
+                cipher.SetKey(mDerivedKey, section.mNonce);
+                cipher.Apply(mReadBuffer.Data(), mReadBuffer.Size(), 0);
+            }
+            mReader.Reset(mReadBuffer.Data(), mReadBuffer.Size(), this);
+        }
     }
     mContentHidden = false;
     mLocked = false;
@@ -61,8 +70,15 @@ bool KZeq::Impl::OpenSection(int index) {
             cipher.SetKey(key, section.mNonce);
             cipher.Apply(mReadBuffer.Data(), mReadBuffer.Size(), 0);
         }
-        mContentHidden = mEncrypted && section.mPassword.Has();
-        mReader.Reset(mContentHidden ? nullptr : mReadBuffer.Data(), mContentHidden ? 0 : mReadBuffer.Size(), this);
+    }
+    // A protected section reads nothing until its password is given, in every
+    // encoding (only the encrypted one keeps the bytes themselves from a reader
+    // that bypasses this object).
+    mContentHidden = section.mPassword.Has();
+    if (mContentHidden) {
+        mReader.Reset(nullptr, 0);
+    } else if (mBinary) {
+        mReader.Reset(mReadBuffer.Data(), mReadBuffer.Size(), this);
     } else {
         mReader.Reset(section.mBody.Data(), section.mBody.Size());
     }
@@ -187,7 +203,10 @@ bool KZeq::Impl::CommitSection() {
 bool KZeq::Impl::CommitWriteBack(const ZeqSectionInfo& previousLast, bool replaced) {
     KChainedFile* stream = mUpdateStream;
     ZeqBuffer table;
-    bool ok = EncodeSectionTable(mSections, table);
+    // A file put in place of this one meanwhile keeps its content; this one was
+    // unlinked, so what was written is lost: say so.
+    const bool same = StillNamedFile();
+    bool ok = same && EncodeSectionTable(mSections, table);
     const int slot = 1 - mActiveSlot;
     const std::uint32_t sequence = mSlotSequence + 1;
     if (ok) {
@@ -214,7 +233,8 @@ bool KZeq::Impl::CommitWriteBack(const ZeqSectionInfo& previousLast, bool replac
         } else {
             mSections.pop_back();
         }
-        return Fail(eFileWriteError);
+        stream->Truncate(mSectionStart);
+        return Fail(same ? eFileWriteError : eOperationNotAllowed);
     }
     mWriteEnd += table.Size();
     mActiveSlot = slot;
@@ -240,20 +260,64 @@ bool KZeq::Impl::CreateExtensionSection(bool overwriteLast) {
         return true;
     }
     if (!mBinary || mEncrypted || mReadOnly) return Fail(eOperationNotAllowed);
+    if (!BeginWriteBack(replace)) {
+        mUpdateFile.Close();
+        mUpdateStream = nullptr;
+        return false;
+    }
+    mReplaceLast = replace;
+    BeginSectionWrite(static_cast<int>(replace ? mSections.size() - 1 : mSections.size()), mHeader.mFileVersion);
+    return true;
+}
+
+bool KZeq::Impl::StillNamedFile() const {
+    if (mPath.IsEmpty()) return true;
+    struct stat named;
+    struct stat open;
+    return ::stat(mPath.Buffer(), &named) == 0 && ::fstat(mUpdateFile.Descriptor(), &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino && open.st_dev == mFileDevice &&
+           open.st_ino == mFileInode;
+}
+
+// Write-backs to one file take turns: the lock is held from here until the slot
+// switch (or the section's end), and the slots are read again under it, so the
+// section is committed against the file as it is then.
+bool KZeq::Impl::BeginWriteBack(bool replace) {
     if (!mPath.IsEmpty()) {
         if (!mUpdateFile.Open(mPath.Buffer(), "r+b")) return Fail(eOperationNotAllowed);
+        // Another write-back in progress, or the name now names another file.
+        if (::flock(mUpdateFile.Descriptor(), LOCK_EX | LOCK_NB) != 0 || !StillNamedFile()) {
+            return Fail(eOperationNotAllowed);
+        }
         mUpdateStream = &mUpdateFile;
     } else {
         mUpdateStream = mStream;
     }
-    mWriteEnd = mUpdateStream->GetSize();
-    if (mWriteEnd < kFixedHeaderSize) {
-        mUpdateFile.Close();
-        mUpdateStream = nullptr;
+    KChainedFile& stream = *mUpdateStream;
+    const std::uint64_t size = stream.GetSize();
+    ZeqBinaryHeader header;
+    std::uint8_t prefix[kSlotOffset];
+    if (ReadBinaryHeader(stream, size, header) != ZeqOpenResult::eOk || !stream.Seek(0) ||
+        stream.Read(prefix, sizeof(prefix)) != sizeof(prefix)) {
         return Fail(eFileCorrupted);
     }
-    mReplaceLast = replace;
-    BeginSectionWrite(static_cast<int>(replace ? mSections.size() - 1 : mSections.size()), mHeader.mFileVersion);
+    // Rewritten in place by something else since it was opened.
+    if (std::memcmp(prefix, mHeaderPrefix, sizeof(prefix)) != 0) return Fail(eOperationNotAllowed);
+    std::vector<ZeqSectionInfo> sections;
+    int slot = 0;
+    if (!ReadSectionTable(stream, size, header, sections, slot)) return Fail(eFileCorrupted);
+    if (slot != mActiveSlot || header.mSlots[slot].mSequence != mSlotSequence) {
+        // Another writer added a section meanwhile: append after it; replacing
+        // "the last section" would now replace that writer's.
+        if (replace) return Fail(eOperationNotAllowed);
+        mSections = std::move(sections);
+        mActiveSlot = slot;
+        mSlotSequence = header.mSlots[slot].mSequence;
+    }
+    // The newest table ends the valid data; what follows it was left by a
+    // write-back that did not finish, and is reclaimed.
+    mWriteEnd = header.mSlots[slot].mTableOffset + header.mSlots[slot].mTableLength;
+    if (size > mWriteEnd && !stream.Truncate(mWriteEnd)) return Fail(eFileWriteError);
     return true;
 }
 
