@@ -23,4 +23,5 @@ zeq_add_test(fileio_zeq_tests
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_project_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_corrupt_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_ascii_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_lifecycle_test.cpp
   LIBS zeq_fileio)

@@ -1,5 +1,10 @@
 #include "fileio/ktextfile.h"
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -133,15 +138,15 @@ TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
     EXPECT_EQ(-1, mFile.Handle(nullptr));
 }
 
-TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
+// A word longer than the buffer is cut, never split into two words; a zero max
+// still moves on, so a loop on it ends.
+TEST_F(TextFileTest, StringsEndAtDelimitersAndAreCutNotSplit) {
     Load("abcdef,ghi  (j) x\n" + std::string(2000, 'w') + " tail\n");
     char buffer[8];
     EXPECT_TRUE(mFile.GetString(buffer, 3));
     EXPECT_STREQ("abc", buffer);
-    EXPECT_TRUE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("def", buffer);
-    EXPECT_TRUE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("ghi", buffer);
+    EXPECT_TRUE(mFile.GetString(buffer, 0));
+    EXPECT_STREQ("", buffer);
     KString text("untouched");
     EXPECT_TRUE(mFile.GetString(text));
     EXPECT_STREQ("j", text.Buffer());
@@ -150,10 +155,15 @@ TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
     EXPECT_STREQ("", buffer);
     EXPECT_FALSE(mFile.GetString(text));
     EXPECT_STREQ("x", text.Buffer());
-    // Words read into a KString are cut at 1023 characters.
     ASSERT_TRUE(mFile.NextLine());
     ASSERT_TRUE(mFile.GetString(text));
     EXPECT_EQ(1023u, text.GetLen());
+    ASSERT_TRUE(mFile.GetString(text));
+    EXPECT_STREQ("tail", text.Buffer());
+    int words = 0;
+    ASSERT_TRUE(mFile.FirstLine());
+    while (mFile.GetString(buffer, 0) && words < 100) ++words;
+    EXPECT_EQ(4, words);
 }
 
 // One read per line: the values read (none: the read fails and leaves the values
@@ -265,8 +275,30 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata"));
     EXPECT_TRUE(mFile.Print(2, "%s %d\n", "id", 3));
     EXPECT_TRUE(mFile.Print(-1, "end\n"));
-    mFile.Close();
+    EXPECT_TRUE(mFile.Close());
     EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
+}
+
+// A full disk: the buffered tail fails at Flush or Close, which say so.
+TEST_F(TextFileTest, WriteFailureIsReported) {
+    const std::string out = mDir / "out.txt";
+    for (const bool flush : {false, true}) {
+        const pid_t child = ::fork();
+        ASSERT_NE(-1, child);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {1000, 1000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            KTextFile file("ASF", " ", "", true, false);
+            bool printed = !file.Open(out.c_str(), "w");
+            for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
+            const bool reported = flush ? !file.Flush() && !file.Close() : !file.Close();
+            ::_exit(printed && reported ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(child, ::waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "flush " << flush;
+    }
 }
 
 TEST(TextFileFixture, ReadsAKeywordDrivenSample) {

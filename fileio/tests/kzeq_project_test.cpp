@@ -449,6 +449,15 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
     EXPECT_EQ(Str(mFileName), mDir / "chosen/b");
     EXPECT_TRUE(ReadFile(mDir / "chosen/b") == mContent);
+    // A link on the way, even to a directory inside the media directory, is refused.
+    std::filesystem::create_directories(mDir.Path() / "outside");
+    std::filesystem::create_directory_symlink(mDir.Path() / "outside", mDir.Path() / "scene.zqm/link");
+    std::filesystem::create_directory_symlink("textures", mDir.Path() / "scene.zqm/inner");
+    mZeq.FieldReadResetPosition();
+    EXPECT_FALSE(Extract("", "link/wood.tif"));
+    EXPECT_FALSE(Extract("", "inner/b"));
+    EXPECT_TRUE(std::filesystem::is_empty(mDir.Path() / "outside"));
+    EXPECT_FALSE(std::filesystem::exists(mDir.Path() / "scene.zqm/textures/b"));
     for (const auto& entry : std::filesystem::recursive_directory_iterator(mDir.Path())) {
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
     }
@@ -468,13 +477,17 @@ TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(mDir.Path() / "scene.zqm" / "wood.tif"));
 }
 
-// One missing texture must not fail a whole export; ASCII files embed nothing.
+// One missing or unreadable texture must not fail a whole export, nor be stored
+// as an empty file; ASCII files embed nothing.
 TEST_P(KZeqEmbedded, MissingSourceOrAsciiIsNotAFileError) {
     for (const Encoding& encoding : {GetParam(), zeqtest::kAscii}) {
         ASSERT_TRUE(zeqtest::WriteZeq(mScene, encoding, [&](KZeq& z) {
             z.FieldWriteBegin("Content");
-            EXPECT_FALSE(z.FieldWriteEmbeddedFile(KString((mDir / "missing.tif").c_str()), KString("missing.tif")));
-            EXPECT_EQ(z.GetLastErrorID(), -1);
+            // Missing, or unreadable (a read error is not an empty file).
+            for (const std::string& source : {mDir / "missing.tif", mDir.Path().string()}) {
+                EXPECT_FALSE(z.FieldWriteEmbeddedFile(KString(source.c_str()), KString("x.tif")));
+                EXPECT_EQ(z.GetLastErrorID(), -1);
+            }
             EXPECT_EQ(z.FieldWriteEmbeddedFile(KString(mSource.c_str()), KString("wood.tif")), encoding.mBinary);
         }));
     }
