@@ -3,7 +3,7 @@
 #include "fileio/kzeqcrypto.h"
 
 #include <unistd.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -149,17 +149,11 @@ bool KChainedMemoryFile::Truncate(kULongLong size) {
 
 namespace zeqdetail {
 
-// zlib's crc32 takes a 32-bit length; feed it in slices.
+// libdeflate's CRC-32: zlib's polynomial and values, several times faster where
+// the processor multiplies without carries.
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const Bytef*>(data);
-    uLong value = crc;
-    while (size > 0) {
-        const uInt slice = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        value = ::crc32(value, bytes, slice);
-        bytes += slice;
-        size -= slice;
-    }
-    return static_cast<std::uint32_t>(value);
+    if (size == 0) return crc;
+    return libdeflate_crc32(crc, data, size);
 }
 
 }  // namespace zeqdetail

@@ -116,7 +116,8 @@ private:
 };
 
 namespace zeqdetail {
-// CRC-32 (zlib's) of data, continuing crc; any length.
+// CRC-32 (the polynomial and values of zlib's crc32) of data, continuing crc;
+// any length.
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 }  // namespace zeqdetail
 

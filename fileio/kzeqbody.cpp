@@ -1,5 +1,7 @@
 #include "fileio/kzeqbody.h"
 
+#include "fileio/kzeqascii.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -866,7 +868,7 @@ bool ZeqBodyReader::ReadString(KString& out) {
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
-    char text[32];
+    char text[48];
     std::to_chars_result result{text, std::errc()};
     switch (type) {
         case kTagString: {
@@ -879,8 +881,9 @@ bool ZeqBodyReader::ReadString(KString& out) {
             return true;
         case kTagDouble:
         case kTagFloat:
-            result = std::to_chars(text, text + sizeof(text), ValueAsDouble(type, v), std::chars_format::general, 15);
-            break;
+            // As the ASCII encoding writes it: text that reads back exactly.
+            out = KString(text, FormatDouble(ValueAsDouble(type, v), text));
+            return true;
         case kTagInt:
         case kTagLong:
             result = std::to_chars(text, text + sizeof(text), ValueAsLong(type, v));
