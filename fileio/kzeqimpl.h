@@ -155,6 +155,8 @@ public:
     bool StoreChunk(const std::uint8_t* head, std::size_t headSize, const std::uint8_t* data, std::size_t dataSize,
                     ZeqChunkRef& ref) override;
     bool LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) override;
+    bool LoadChunkInto(const ZeqChunkRef& ref, std::uint8_t* head, std::size_t headSize, void* data) override;
+    bool ChunkInSection(const ZeqChunkRef& ref) const;
     bool PutText(const std::uint8_t* text, std::size_t size) override;
 
     bool WriteEmbedded(const KString& fileName, const KString& relativeName);

@@ -389,12 +389,33 @@ bool KZeq::Impl::PutText(const std::uint8_t* text, std::size_t size) {
     return true;
 }
 
-bool KZeq::Impl::LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) {
+bool KZeq::Impl::ChunkInSection(const ZeqChunkRef& ref) const {
     if (!mBinary || mCurrent < 0 || static_cast<std::size_t>(mCurrent) >= mSections.size()) return false;
     // Chunks are written before the body of their section.
     const std::uint64_t body = mSections[static_cast<std::size_t>(mCurrent)].mOffset;
     if (ref.mOffset < mDataStart || ref.mOffset > body || ref.mLength > body - ref.mOffset) return false;
-    if (ref.mLength > std::numeric_limits<std::size_t>::max() / 4) return false;
+    return ref.mLength <= std::numeric_limits<std::size_t>::max() / 4;
+}
+
+bool KZeq::Impl::LoadChunkInto(const ZeqChunkRef& ref, std::uint8_t* head, std::size_t headSize, void* data) {
+    if (!ChunkInSection(ref) || ref.mLength < headSize) return false;
+    const std::size_t size = static_cast<std::size_t>(ref.mLength) - headSize;
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    KChainedCrcFile crc(*mStream);
+    if (!mStream->Seek(ref.mOffset) || crc.Read(head, headSize) != headSize || crc.Read(bytes, size) != size ||
+        crc.GetCrc() != ref.mCrc) {
+        return false;
+    }
+    if (mEncrypted) {
+        mChunkCipher.SetKey(ref.mKey, ref.mNonce);
+        mChunkCipher.Apply(head, headSize, 0);
+        mChunkCipher.Apply(bytes, size, headSize);
+    }
+    return true;
+}
+
+bool KZeq::Impl::LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) {
+    if (!ChunkInSection(ref)) return false;
     const std::size_t size = static_cast<std::size_t>(ref.mLength);
     out.Clear();
     std::uint8_t* p = out.Grow(size);
