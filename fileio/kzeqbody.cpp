@@ -957,8 +957,13 @@ bool ZeqBodyReader::ReadTimeSlow(std::int64_t& ticks, int sectionVersion) {
 
 bool ZeqBodyReader::ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count,
                                     std::size_t elementSize) {
-    // Only where copying would cost: small chunks go through the chunk buffer.
+    // Only where copying would cost: small chunks go through the chunk buffer
+    // (a fuzzer's small inputs reach this path too).
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    constexpr std::size_t kDirectBytes = 16;
+#else
     constexpr std::size_t kDirectBytes = 64 * 1024;
+#endif
     if (c.mRunLeft != 0 || c.mResume || !mLoader || c.mConsumed >= c.mLimit || c.mPos >= c.mEnd ||
         *c.mPos != kTagChunk || static_cast<std::size_t>(c.mEnd - c.mPos) - 1 < kChunkRefSize) {
         return false;

@@ -133,22 +133,6 @@ TEST(FilesOnDisk, KFgetsAcceptsEveryLineEndAndSplitsLongLines) {
     }
 }
 
-TEST(FilesOnDisk, ExistAndRemove) {
-    TempDir dir;
-    WriteFile(dir / "present.txt", "x");
-    EXPECT_TRUE(FileExist((dir / "present.txt").c_str()));
-    EXPECT_FALSE(FileExist((dir / "absent.txt").c_str()));
-    EXPECT_FALSE(FileExist(dir.Path().c_str()));
-    EXPECT_FALSE(FileExist(nullptr));
-    EXPECT_TRUE(DirectoryExist(dir.Path().c_str()));
-    EXPECT_FALSE(DirectoryExist((dir / "present.txt").c_str()));
-    EXPECT_TRUE(KFile::Remove(KString((dir / "present.txt").c_str())));
-    EXPECT_FALSE(fs::exists(dir / "present.txt"));
-    EXPECT_TRUE(KFile::Remove(KString((dir / "never.txt").c_str())));
-    EXPECT_FALSE(KFile::Remove(KString(dir.Path().c_str())));
-    EXPECT_EQ(fs::current_path().string(), std::string(KGetCurrentDirectory().Buffer()));
-}
-
 TEST(Directories, CreateWithParents) {
     TempDir dir;
     const std::string file = dir / "a/b.d/c/file.txt";

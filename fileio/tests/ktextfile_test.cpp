@@ -23,8 +23,6 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 
-std::string DataPath(const char* name) { return std::string(ZEQ_FILEIO_FILES_TEST_DATA) + "/" + name; }
-
 // Delimiters and comment character of a keyword-driven skeleton format.
 class TextFileTest : public testing::Test {
 protected:
@@ -299,69 +297,6 @@ TEST_F(TextFileTest, WriteFailureIsReported) {
         ASSERT_EQ(child, ::waitpid(child, &status, 0));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "flush " << flush;
     }
-}
-
-TEST(TextFileFixture, ReadsAKeywordDrivenSample) {
-    KTextFile file("ASF", " \t,()\r\n", "#", true, false);
-    ASSERT_FALSE(file.Open(DataPath("textfile_sample.txt").c_str(), "r"));
-    KToken main[] = {{":version", 0}, {":units", 0}, {":bonedata", 0}, {":", 0}, {"", 0}};
-    KToken units[] = {{"mass", 0}, {"length", 0}, {"angle", 0}, {"", 0}};
-    KToken bone[] = {{"begin", 0}, {"end", 0}, {"name", 0}, {"direction", 0}, {"length", 0},
-                     {"dof", 0},   {"limits", 0}, {"", 0}};
-
-    // The leading comment is the first line; the readers skip past it.
-    EXPECT_EQ(-1, file.Handle(main));
-    ASSERT_TRUE(file.NextLine());
-    ASSERT_EQ(0, file.Handle(main));
-    double version = 0.0;
-    ASSERT_TRUE(file.GetDouble(version, 1.0));
-    EXPECT_DOUBLE_EQ(1.10, version);
-
-    ASSERT_TRUE(file.NextLine());
-    ASSERT_EQ(1, file.Handle(main));
-    double length = 0.0;
-    while (file.NextLine() && file.Check(main) < 0) {
-        if (file.Handle(units) == 1) {
-            ASSERT_TRUE(file.GetDouble(length, 1.0));
-        }
-    }
-    EXPECT_DOUBLE_EQ(0.45, length);
-    EXPECT_EQ(1, units[2].mCount);
-    EXPECT_EQ(9, file.GetLineNumber());
-
-    ASSERT_EQ(2, file.Handle(main));
-    std::vector<double> limits;
-    KString name;
-    double direction[3] = {0, 0, 0};
-    int dofs = 0;
-    while (file.NextLine()) {
-        switch (file.Handle(bone)) {
-            case 2: ASSERT_TRUE(file.GetString(name)); break;
-            case 3: ASSERT_TRUE(file.GetVector(direction, 1.0)); break;
-            case 5:
-                for (char word[8]; file.GetString(word, 7);) ++dofs;
-                break;
-            case 6:
-                do {
-                    double pair[2];
-                    ASSERT_TRUE(file.GetPair(pair, 1.0));
-                    limits.insert(limits.end(), pair, pair + 2);
-                } while (static_cast<int>(limits.size()) < 2 * dofs && file.NextLine());
-                break;
-            default: break;
-        }
-    }
-    EXPECT_TRUE(file.IsEndOfFile());
-    EXPECT_STREQ("lhipjoint", name.Buffer());
-    EXPECT_DOUBLE_EQ(-0.7, direction[1]);
-    EXPECT_EQ(3, dofs);
-    ASSERT_EQ(6u, limits.size());
-    EXPECT_DOUBLE_EQ(-160.0, limits[0]);
-    EXPECT_EQ(-kInf, limits[2]);
-    EXPECT_EQ(kInf, limits[3]);
-    EXPECT_DOUBLE_EQ(70.0, limits[5]);
-    EXPECT_EQ(1, bone[0].mCount);
-    EXPECT_EQ(1, bone[1].mCount);
 }
 
 }  // namespace
