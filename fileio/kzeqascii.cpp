@@ -27,9 +27,157 @@ void AppendText(ZeqBuffer& out, std::string_view text) { out.Append(text.data(),
 }  // namespace
 
 namespace {
+
 // Powers of ten that doubles hold exactly.
 constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline std::uint64_t DigitPair(std::uint32_t v) {
+    std::uint16_t pair;
+    std::memcpy(&pair, kDigitPairs + 2 * v, 2);
+    return pair;
+}
+
+// The eight digits of v < 10^8 as the bytes of a word, first digit lowest (the
+// order memcpy stores them in). Built in registers: text stored in pieces and
+// read back whole would stall on the store buffer.
+inline std::uint64_t EightDigits(std::uint32_t v) {
+    const std::uint32_t high = v / 10000;
+    const std::uint32_t low = v % 10000;
+    return DigitPair(high / 100) | DigitPair(high % 100) << 16 | DigitPair(low / 100) << 32 |
+           DigitPair(low % 100) << 48;
+}
+
+// 10^(i - 6) as doubles (rounded below 1), to refine a decimal exponent guess.
+constexpr double kPow10From6[23] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                                    1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+
+constexpr std::uint64_t kZeroChars = 0x3030303030303030ull;
+
+// a * b - p exactly, for p the rounded product (Dekker's splitting; no FMA needed).
+double ProductError(double a, double b, double p) {
+    auto split = [](double x, double& high, double& low) {
+        const double c = 134217729.0 * x;  // 2^27 + 1
+        high = c - (c - x);
+        low = x - high;
+    };
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+// "%.15g" of a nonzero value of magnitude 1e-5 to 1e15 when that text reads back
+// exactly, for most such values: a * 10^k
+// with 10^k exact is off the exact product by at most half an ulp (1/16 below
+// 10^15), so rounding it gives the 15 digits printf gives unless the product lies
+// that close to a rounding midpoint. Answers 0 when it cannot decide or the
+// text would not read back exactly. Writes up
+// to 34 bytes into out, of which the answered count are the text.
+std::size_t FormatScaled15(double v, char* out) {
+    const double a = std::fabs(v);
+    if (!(a >= 1e-5 && a < 1e15)) return 0;
+    // Decimal exponent from the binary one (a is normal), refined by one comparison;
+    // the loop below corrects what is left.
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof(bits));
+    const int binary = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    int e = (binary * 1233) >> 12;
+    if (a >= kPow10From6[e + 7]) ++e;
+    std::uint64_t digits = 0;
+    bool carried = false;
+    for (int attempt = 0;; ++attempt) {
+        const int k = 14 - e;
+        if (attempt == 4 || k < 0 || k > 22) return 0;
+        const double x = a * kExactPow10[k];
+        if (x < 1e14 && !carried) {
+            --e;
+            continue;
+        }
+        if (x >= 1e16) return 0;
+        // Adding 2^52 rounds to an integer, which the mantissa then holds.
+        const double shifted = x + 0x1p52;
+        const double distance = x - (shifted - 0x1p52);
+        if (distance > 0.375 || distance < -0.375) return 0;
+        std::uint64_t shiftedBits;
+        std::memcpy(&shiftedBits, &shifted, sizeof(shiftedBits));
+        const std::uint64_t rounded = shiftedBits - 0x4330000000000000ull;
+        if (rounded >= 1000000000000000u) {
+            // Too few digits before the point, or 9...9.5 rounding up to a power of ten.
+            ++e;
+            carried = true;
+            continue;
+        }
+        // The fifteen digits read back as v only when v is the double nearest to
+        // them: a * 10^k within half an ulp of a (scaled by 10^k) of them. The
+        // product's rounding error is recovered exactly, so only near-ties are
+        // left to the slow path.
+        const double off = distance + ProductError(a, kExactPow10[k], x);
+        int binaryExponent = 0;
+        // Below a power of two the doubles lie twice as close: left to the slow path.
+        if (std::frexp(a, &binaryExponent) == 0.5) return 0;
+        const double halfUlp = std::ldexp(kExactPow10[k], binaryExponent - 54);
+        if (!(std::fabs(off) < halfUlp * (1 - 1e-9))) return 0;
+        digits = rounded;
+        break;
+    }
+    // The fifteen digits and a '0' as two words of text.
+    const std::uint64_t first = EightDigits(static_cast<std::uint32_t>(digits / 10000000));
+    const std::uint64_t second = EightDigits(static_cast<std::uint32_t>(digits % 10000000) * 10);
+    // Significant digits: up to the last that is not '0' (the first is not).
+    const std::uint64_t firstMarks = first ^ kZeroChars;
+    const std::uint64_t secondMarks = second ^ kZeroChars;
+    const std::size_t countFirst = 8 - static_cast<std::size_t>(__builtin_clzll(firstMarks) >> 3);
+    const std::size_t countSecond = secondMarks ? 16 - static_cast<std::size_t>(__builtin_clzll(secondMarks) >> 3) : 0;
+    const std::size_t count = secondMarks ? countSecond : countFirst;
+    std::size_t n = 0;
+    if (v < 0) out[n++] = '-';
+    if (e >= 0 && e < 15) {
+        // The digits (the integer part's zeros among them), then the point and the
+        // fraction's digits over what follows the integer part.
+        const std::size_t whole = static_cast<std::size_t>(e) + 1;
+        std::memcpy(out + n, &first, 8);
+        std::memcpy(out + n + 8, &second, 8);
+        n += whole;
+        if (count > whole) {
+            const unsigned shift = static_cast<unsigned>(8 * whole);
+            const std::uint64_t low = shift < 64 ? (first >> shift) | (second << (64 - shift)) : second >> (shift - 64);
+            const std::uint64_t high = shift < 64 ? second >> shift : 0;
+            out[n] = '.';
+            std::memcpy(out + n + 1, &low, 8);
+            std::memcpy(out + n + 9, &high, 8);
+            n += 1 + count - whole;
+        }
+    } else if (e < 0 && e >= -4) {
+        std::memcpy(out + n, "0.000", 5);
+        n += 1 + static_cast<std::size_t>(-e);
+        std::memcpy(out + n, &first, 8);
+        std::memcpy(out + n + 8, &second, 8);
+        n += count;
+    } else {
+        char text[16];
+        std::memcpy(text, &first, 8);
+        std::memcpy(text + 8, &second, 8);
+        out[n++] = text[0];
+        if (count > 1) {
+            out[n++] = '.';
+            std::memcpy(out + n, text + 1, count - 1);
+            n += count - 1;
+        }
+        out[n++] = 'e';
+        out[n++] = e < 0 ? '-' : '+';
+        const int magnitude = e < 0 ? -e : e;
+        out[n++] = static_cast<char>('0' + magnitude / 10);
+        out[n++] = static_cast<char>('0' + magnitude % 10);
+    }
+    return n;
+}
+
 }  // namespace
 
 std::size_t FormatDouble(double v, char* out) {
@@ -47,50 +195,16 @@ std::size_t FormatDouble(double v, char* out) {
         const std::int64_t whole = static_cast<std::int64_t>(v);
         if (static_cast<double>(whole) == v) return static_cast<std::size_t>(std::to_chars(out, out + 24, whole).ptr - out);
     }
-    if (!std::isfinite(v)) return static_cast<std::size_t>(std::to_chars(out, out + 8, v).ptr - out);
-    // The shortest digits that read back exactly, then the layout of "%g": a
-    // plain number for decimal exponents -4 to 14, else d.ddde+XX.
-    char sci[32];
-    const char* const end = std::to_chars(sci, sci + sizeof(sci), v, std::chars_format::scientific).ptr;
-    const char* p = sci;
-    std::size_t n = 0;
-    if (*p == '-') {
-        out[n++] = '-';
-        ++p;
+    if (const std::size_t n = FormatScaled15(v, out)) return n;
+    // The shortest digits that read back exactly. For decimal exponents -4 to 14
+    // (where the values that need more than 15 digits mostly lie) the shorter of
+    // the two notations is the plain one, as "%g" lays it out; beyond, "%g" uses
+    // d.ddde+XX.
+    const char* end = std::to_chars(out, out + 32, v).ptr;
+    if (std::fabs(v) >= 1e15 && std::memchr(out, 'e', static_cast<std::size_t>(end - out)) == nullptr) {
+        end = std::to_chars(out, out + 32, v, std::chars_format::scientific).ptr;
     }
-    char digits[20];
-    int count = 0;
-    for (; p < end && *p != 'e'; ++p) {
-        if (*p != '.') digits[count++] = *p;
-    }
-    int exponent = 0;
-    std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
-    if (exponent < -4 || exponent >= 15) {
-        out[n++] = digits[0];
-        if (count > 1) {
-            out[n++] = '.';
-            std::memcpy(out + n, digits + 1, static_cast<std::size_t>(count - 1));
-            n += static_cast<std::size_t>(count - 1);
-        }
-        out[n++] = 'e';
-        out[n++] = exponent < 0 ? '-' : '+';
-        const int magnitude = exponent < 0 ? -exponent : exponent;
-        if (magnitude < 10) out[n++] = '0';
-        return n + static_cast<std::size_t>(std::to_chars(out + n, out + n + 4, magnitude).ptr - (out + n));
-    }
-    if (exponent >= 0) {
-        for (int i = 0; i <= exponent; ++i) out[n++] = i < count ? digits[i] : '0';
-        if (count > exponent + 1) {
-            out[n++] = '.';
-            for (int i = exponent + 1; i < count; ++i) out[n++] = digits[i];
-        }
-        return n;
-    }
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int i = 0; i < -exponent - 1; ++i) out[n++] = '0';
-    std::memcpy(out + n, digits, static_cast<std::size_t>(count));
-    return n + static_cast<std::size_t>(count);
+    return static_cast<std::size_t>(end - out);
 }
 
 void AppendQuoted(ZeqBuffer& out, std::string_view text) {

@@ -347,6 +347,8 @@ TEST(KZeqAsciiNumbers, DoubleTextIsExactAndMatchesPrintfWhenThatIs) {
         if (std::isfinite(d)) values.push_back(d);
         values.push_back(static_cast<double>(static_cast<int>(bits % 2000001) - 1000000) / 1000.0);
         values.push_back(std::ldexp(static_cast<double>(bits >> 11), -static_cast<int>(bits % 80)));
+        values.push_back(std::ldexp(1.0, static_cast<int>(bits % 100) - 50));
+        values.push_back(std::nextafter(values.back(), 0.0));
     }
     int longer = 0;
     char printed[64];

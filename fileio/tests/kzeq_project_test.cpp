@@ -334,6 +334,14 @@ TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
         ASSERT_TRUE(z.ProjectOpen(path.c_str())) << bytes.size();
         EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original"}));
     }
+    // A valid newest slot naming a damaged table cannot come from a crash (the
+    // table is synced first): corruption, not the previous version shown.
+    std::string damaged = after;
+    damaged[after.size() - 20] ^= 0x10;
+    WriteFile(path, damaged);
+    KZeq z;
+    EXPECT_FALSE(z.ProjectOpen(path.c_str()));
+    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
 }
 
 TEST(KZeqProjectFile, StreamsHoldWholeFiles) {
