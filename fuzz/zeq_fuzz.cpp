@@ -2,7 +2,8 @@
 // block, unlocking protected sections with a password taken from the input and
 // extracting embedded files into a scratch directory emptied on every run.
 //
-// Input: mode byte, password length byte (mod 32), the password, then the rest.
+// Input: mode byte, a byte giving the password's length (mod 32) and in bit 7
+// whether fields are read whole first, the password, then the rest.
 // The mode chooses how the rest is presented: as a whole file (any encoding), as
 // the main section of a valid plain or encrypted binary file (so the checksums
 // hold and the body parser is reached), as such a section after a data area that
@@ -34,21 +35,21 @@ namespace {
 
 std::string gScratch;
 std::string gPassword;
+// Read every field whole as doubles first, without looking at the types, as
+// array readers do (a chunk is then read straight into the array).
+bool gWhole = false;
 
 void WalkValues(KZeq& zeq) {
     double doubles[7];
     int ints[5];
-    std::vector<double> many;
+    if (gWhole && zeq.FieldReadGetRemain() < (1 << 22)) {
+        std::vector<double> all(static_cast<std::size_t>(zeq.FieldReadGetRemain()) + 1);
+        zeq.FieldReadDn(all.data(), static_cast<int>(all.size()));
+    }
     while (zeq.FieldReadGetRemain() > 0) {
         switch (zeq.FieldReadGetType()) {
             case 'D':
-                // Whole runs too, so a chunk can be read straight into the array.
-                if (zeq.FieldReadGetRemain() > 7 && zeq.FieldReadGetRemain() < (1 << 22)) {
-                    many.resize(static_cast<std::size_t>(zeq.FieldReadGetRemain()));
-                    zeq.FieldReadDn(many.data(), static_cast<int>(many.size()));
-                } else {
-                    zeq.FieldReadDn(doubles, 7);
-                }
+                zeq.FieldReadDn(doubles, 7);
                 break;
             case 'F':
                 zeq.FieldReadF();
@@ -195,7 +196,7 @@ void ChunkSeed(const std::string& dir, const char* name, bool encrypted) {
     const std::string field = Raw<std::uint64_t>(16 + 8 + values.size()) + Raw<std::uint32_t>(8) +
                               Raw<std::uint32_t>(7) + Raw<std::uint64_t>(values.size()) + "Vertices" + values;
     std::ofstream out(dir + "/" + name, std::ios::binary);
-    out << static_cast<char>(encrypted ? 5 : 4) << '\0' << Raw(static_cast<std::uint16_t>(chunk.size())) << chunk
+    out << static_cast<char>(encrypted ? 5 : 4) << '\x80' << Raw(static_cast<std::uint16_t>(chunk.size())) << chunk
         << field;
 }
 
@@ -223,6 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const std::uint8_t mode = data[0] % 6;
     const std::size_t passwordLength = std::min<std::size_t>(data[1] % 32, size - 2);
+    gWhole = (data[1] & 0x80) != 0;
     gPassword.assign(reinterpret_cast<const char*>(data + 2), passwordLength);
     data += 2 + passwordLength;
     size -= 2 + passwordLength;
