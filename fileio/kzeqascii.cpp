@@ -119,9 +119,9 @@ std::size_t FormatScaled15(double v, char* out) {
         // left to the slow path.
         const double off = distance + ProductError(a, kExactPow10[k], x);
         int binaryExponent = 0;
-        // Below a power of two the doubles lie twice as close: left to the slow path.
-        if (std::frexp(a, &binaryExponent) == 0.5) return 0;
-        const double halfUlp = std::ldexp(kExactPow10[k], binaryExponent - 54);
+        // Below a power of two the doubles lie twice as close: the closer bound.
+        const bool powerOfTwo = std::frexp(a, &binaryExponent) == 0.5;
+        const double halfUlp = std::ldexp(kExactPow10[k], binaryExponent - (powerOfTwo ? 55 : 54));
         if (!(std::fabs(off) < halfUlp * (1 - 1e-9))) return 0;
         digits = rounded;
         break;
