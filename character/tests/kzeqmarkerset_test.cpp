@@ -51,7 +51,8 @@ TEST(MarkerSet, GlobalAndLocalIndices) {
         EXPECT_FALSE(set.AddMarkerSetLink(bad, blank) || set.GetMarkerSetLinkCount(bad));
     copy.AddMarkerSetLink(p5, blank);
     copy = set;
-    copy = copy;  // self-assignment changes nothing
+    KZeqMarkerSet& self = copy;
+    copy = self;  // self-assignment changes nothing
     const int parts[] = {3, 5, 3}, locals[] = {0, 0, 1};
     const char* names[] = {"first", "second", "third"};
     for (KZeqMarkerSet* s : {&set, &copy}) {
