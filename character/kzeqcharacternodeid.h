@@ -60,9 +60,11 @@ namespace zeqsdk_400 {
     /* 189 */ X(RightFootExtraFinger3, 4500) X(RightFootExtraFinger4, 4500)
 
 enum ECharacterNodeId : int {
-#define KZEQ_CHARACTER_NODE_ENUM(Name, ...) eCharacter##Name,
-    KZEQ_CHARACTER_NODE_IDS(KZEQ_CHARACTER_NODE_ENUM, KZEQ_CHARACTER_NODE_ENUM)
+#define KZEQ_CHARACTER_NODE_ENUM(Name, Version) eCharacter##Name,
+#define KZEQ_CHARACTER_UNNAMED_ENUM(Name) eCharacter##Name,
+    KZEQ_CHARACTER_NODE_IDS(KZEQ_CHARACTER_NODE_ENUM, KZEQ_CHARACTER_UNNAMED_ENUM)
 #undef KZEQ_CHARACTER_NODE_ENUM
+#undef KZEQ_CHARACTER_UNNAMED_ENUM
 };
 constexpr int kCharacterNodeIdCount = 191;
 static_assert(eCharacterRightFootExtraFinger4 + 1 == kCharacterNodeIdCount, "identifiers run from 0 to 190");
