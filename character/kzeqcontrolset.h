@@ -7,6 +7,7 @@
 namespace zeqsdk_400 {
 
 class KZeqCharacter;
+class KZeqControlSetPlug;
 class KZeqNode;
 struct KZeqControlSetAccess;
 
@@ -95,6 +96,15 @@ public:
     // Null clears the slot; the set runs from 1 to 14.
     bool SetEffectorAux(EEffectorNodeId id, KZeqNode* node, EEffectorSetId set);
     bool GetEffectorAux(EEffectorNodeId id, KZeqNode** node, EEffectorSetId set) const;
+
+    // The whole content from a plug: its type and axis setting, a link's
+    // node from entry 0 of each node list, an effector's node from entry 0
+    // of its list and auxiliary set k from entry k (sets past 14 ignored).
+    // Entries that are not a node's properties are skipped; null does nothing.
+    void FromPlug(KZeqControlSetPlug* plug);
+    // Type, axis setting and lists of the plug from this set; each effector
+    // list holds its node and then its auxiliary nodes, without gaps.
+    void ToPlug(KZeqControlSetPlug* plug) const;
 
     // Null outside 0..43.
     static const char* GetEffectorNodeName(EEffectorNodeId id);

@@ -34,6 +34,10 @@ void SetXYZ(KgeTVector& held, double x, double y, double z) {
 
 }  // namespace
 
+// Defined with the characters, in this library: drops this node from the slot
+// of a character or its control set that a record names, touching no node.
+void KZeqCharacterClearNodeSlot(KZeqCharacter* character, int kind, int index, int subIndex);
+
 KZeqNode::KZeqNode(KZeqSdkManager& manager, const char* name)
     : KZeqTakeNodeContainer(manager, name, &mError),
       mProperties(new KZeqNodeProperties(this)),
@@ -47,7 +51,10 @@ KZeqNode::KZeqNode(KZeqSdkManager& manager, const char* name)
 }
 
 KZeqNode::~KZeqNode() {
-    // The attribute and the entity must not keep pointing at this node.
+    // The attribute, the entity and the characters must not keep pointing at this node.
+    for (const KZeqLinkToCharacter& link : mCharacterLinks)
+        KZeqCharacterClearNodeSlot(link.mCharacter, link.mType, link.mIndex, link.mSubIndex);
+    mCharacterLinks.clear();
     if (mNodeAttribute) mNodeAttribute->UnsetNode();
     if (mEntity) mEntity->ForgetNode(this);
     mLimits.reset();
