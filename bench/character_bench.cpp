@@ -1,8 +1,11 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
+#include "character/kzeqcharacter.h"
 #include "character/kzeqmarkerset.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -54,5 +57,33 @@ void BM_MarkerSetAdd(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_MarkerSetAdd)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// count characters made, each linked to the same 191 nodes (link lists
+// filled), then ended as the scene ends them; every node holds count records
+// at the peak.
+void BM_CharacterCreateLinkDestroy(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    KZeqSdkManager manager;
+    std::vector<KZeqNode*> nodes;
+    for (int id = 0; id < kCharacterNodeIdCount; ++id) nodes.push_back(manager.CreateKZeqNode("node"));
+    std::vector<KZeqCharacter*> characters(static_cast<std::size_t>(count));
+    for (auto _ : state) {
+        for (KZeqCharacter*& character : characters) {
+            character = new KZeqCharacter(manager, "Constraint::bench");
+            KZeqCharacterLink link;
+            for (int id = 0; id < kCharacterNodeIdCount; ++id) {
+                link.mNode = nodes[static_cast<std::size_t>(id)];
+                character->SetCharacterLink(static_cast<ECharacterNodeId>(id), link, true);
+            }
+        }
+        for (KZeqCharacter* character : characters) {
+            character->Destruct();
+            delete character;
+        }
+    }
+    if (nodes[0]->GetCharacterLinkCount() != 0) state.SkipWithError("records left behind");
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_CharacterCreateLinkDestroy)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

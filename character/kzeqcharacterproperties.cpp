@@ -50,7 +50,7 @@ KZeqControlSetPlug* ControlSetPlugOf(KPlug* plug) {
 // Figures of the table, checked where it is compiled.
 #define KZEQ_ROW_FIGURES(No, Name, Type, Flags, Kind, Param, Way)                                              \
     {No, std::is_same<Type, double>::value, std::is_same<Type, bool>::value, std::is_enum<Type>::value,        \
-     std::is_same<Type, KgeTVector>::value, Row::Flags, Row::eSet##Kind, Row::eCopy##Way, FilterParamIndex(#Param)},
+     std::is_same<Type, KgeTVector>::value, Row::Flags, Row::eSet##Kind, Row::eCopy##Way},
 #define KZEQ_ENUM_ROW_FIGURES(No, Name, Type, Flags, Kind, Param, Way, Text) \
     KZEQ_ROW_FIGURES(No, Name, Type, Flags, Kind, Param, Way)
 struct RowFigures {
@@ -59,7 +59,6 @@ struct RowFigures {
     unsigned mFlags;
     Row::ESet mSet;
     Row::ECopy mCopy;
-    int mParameter;
 };
 constexpr RowFigures kFigures[] = {KZEQ_CHARACTER_PROPERTIES(KZEQ_ROW_FIGURES, KZEQ_ENUM_ROW_FIGURES)};
 #undef KZEQ_ROW_FIGURES
@@ -68,7 +67,7 @@ static_assert(sizeof(kFigures) / sizeof(kFigures[0]) == kCharacterTypedPropertyC
 
 struct Counts {
     int mDouble = 0, mBool = 0, mEnum = 0, mVector = 0, mReadOnly = 0, mAnimatable = 0, mPlain = 0, mBound = 0;
-    bool mValid = true;  // every position once; flags, setters and ties fit the types
+    bool mValid = true;  // every position once; flags and setters fit the types
 };
 constexpr Counts Count() {
     Counts c;
@@ -87,14 +86,11 @@ constexpr Counts Count() {
         c.mBound += r.mSet > Row::eSetPlain;
         if (readOnly != (r.mSet == Row::eSetNone)) c.mValid = false;
         if ((r.mFlags & Row::A) && !(r.mDouble || r.mVector)) c.mValid = false;
-        // A tie exactly where something reads or writes the row.
-        const bool tied = r.mSet > Row::eSetPlain || r.mCopy != Row::eCopyNone;
-        if (tied != (r.mParameter >= 0)) c.mValid = false;
     }
     return c;
 }
 constexpr Counts kCounts = Count();
-static_assert(kCounts.mValid, "positions, flags and ties of the property table");
+static_assert(kCounts.mValid, "positions and flags of the property table");
 static_assert(kCounts.mDouble == 137 && kCounts.mBool == 26 && kCounts.mEnum == 26 && kCounts.mVector == 2,
               "value types");
 static_assert(kCounts.mReadOnly == 75 && kCounts.mAnimatable == 100, "read-only and animatable properties");
@@ -212,6 +208,7 @@ void KZeqCharacterProperties::Copy(KPropertyTemplate<T>& property) {
     if constexpr (Way == Row::eCopyNone) {
         return;
     } else {
+        static_assert(Parameter >= 0, "a copied property names its row");
         const KZeqFilterSet& filters = *mCharacter->GetFilterSet();
         if constexpr (Way == Row::eCopyDirect) {
             static_assert(std::is_same<T, double>::value, "values");
@@ -322,13 +319,16 @@ bool KZeqCharacterProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction 
             }
         } else if (KZeqNode* node = NodeOf(other)) {
             const int id = plug->GetTag();
-            const bool linkList = static_cast<unsigned>(id) < kCharacterNodeIdCount && mLinkLists[id] == plug;
-            KZeqCharacterLink link = linkList ? mCharacter->mLinks[id] : KZeqCharacterLink();
-            // A node leaving the list clears the link only when it is the link's
-            // node: replacing an entry connects the new node before the old one goes.
-            if (linkList && (connected || link.mNode == node)) {
-                link.mNode = connected ? node : nullptr;
-                mCharacter->SetCharacterLink(static_cast<ECharacterNodeId>(id), link, false);
+            if (static_cast<unsigned>(id) < kCharacterNodeIdCount && mLinkLists[id] == plug) {
+                // A connected node the link already holds (the character filled the
+                // list) changes nothing; a node leaving clears the link only when it is
+                // the link's node, since replacing an entry connects the new node first.
+                const KZeqCharacterLink& held = mCharacter->mLinks[id];
+                if (connected ? held.mNode != node : held.mNode == node) {
+                    KZeqCharacterLink link = held;
+                    link.mNode = connected ? node : nullptr;
+                    mCharacter->SetCharacterLink(static_cast<ECharacterNodeId>(id), link, false);
+                }
                 return false;
             }
         }
