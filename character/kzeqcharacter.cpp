@@ -183,7 +183,8 @@ KZeqCharacter& KZeqCharacter::operator=(KZeqCharacter& source) {
     }
     for (int id = 0; id < kEffectorNodeIdCount; ++id) {
         const EEffectorNodeId effectorId = static_cast<EEffectorNodeId>(id);
-        if (other.GetEffectorAux(effectorId, &node, eEffectorSetFirst)) set.SetEffectorAux(effectorId, node, eEffectorSetFirst);
+        if (other.GetEffectorAux(effectorId, &node, eEffectorSetFirst))
+            set.SetEffectorAux(effectorId, node, eEffectorSetFirst);
     }
     return *this;
 }

@@ -157,8 +157,10 @@ const KZeqCharacterProperties::Rows::Ops KZeqCharacterProperties::Rows::kOps[kCh
 // ---- Accessors ---------------------------------------------------------------------------------
 
 #define KZEQ_DEFINE_SETTER_None(Name, Type, Kind, Param)
-#define KZEQ_DEFINE_SETTER_ANY(Name, Type, Kind, Param) \
-    void KZeqCharacterProperties::Name##Set(Type value) { Store<Row::eSet##Kind, FilterParamIndex(#Param)>(Name, value); }
+#define KZEQ_DEFINE_SETTER_ANY(Name, Type, Kind, Param)  \
+    void KZeqCharacterProperties::Name##Set(Type value) { \
+        Store<Row::eSet##Kind, FilterParamIndex(#Param)>(Name, value); \
+    }
 #define KZEQ_DEFINE_SETTER_Plain KZEQ_DEFINE_SETTER_ANY
 #define KZEQ_DEFINE_SETTER_Iterations KZEQ_DEFINE_SETTER_ANY
 #define KZEQ_DEFINE_SETTER_Length KZEQ_DEFINE_SETTER_ANY

@@ -26,9 +26,7 @@ template <class T>
 using Owned = std::unique_ptr<T, Ender>;
 
 inline ECharacterNodeId Id(int id) { return static_cast<ECharacterNodeId>(id); }
-inline EEffectorNodeId Eff(int id) { return static_cast<EEffectorNodeId>(id); }
 inline EEffectorSetId AuxSet(int set) { return static_cast<EEffectorSetId>(set); }
-
 inline KZeqCharacterLink LinkTo(KZeqNode* node, const char* name = "") {
     KZeqCharacterLink link;
     link.mNode = node;
@@ -40,7 +38,7 @@ inline KZeqCharacterLink LinkTo(KZeqNode* node, const char* name = "") {
 class CharacterFixture {
 protected:
     KZeqNode* Node(const char* name) { return mManager.CreateKZeqNode(name); }
-    KZeqPropertyHandler* Handler(KZeqNode* node) { return node->GetPropertyHandler(); }
+    static KZeqPropertyHandler* Handler(KZeqNode* node) { return node->GetPropertyHandler(); }
     bool Holds(KZeqNode* node, int kind, int index, int sub = 0) const {
         return node->FindCharacterLink(mCharacter.get(), kind, index, sub) >= 0;
     }
@@ -51,9 +49,7 @@ protected:
     }
 
     KZeqSdkManager mManager;
-    KZeqNode* a = Node("a");
-    KZeqNode* b = Node("b");
-    KZeqNode* c = Node("c");
+    KZeqNode *a = Node("a"), *b = Node("b"), *c = Node("c");
     Owned<KZeqCharacter> mCharacter{new KZeqCharacter(mManager, "Constraint::hero")};
 };
 
