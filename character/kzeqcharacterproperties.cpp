@@ -148,7 +148,7 @@ struct KZeqCharacterProperties::Rows {
     KZEQ_ROW_OPS(No, Name, Type, Flags, Kind, Param, Way,                \
                  s.Name.SetPropertyType(kPropertyTypeEnum);              \
                  s.Name.GetPropertyInfo().SetAsStringFunc(&Self::Name##AsString);)
-const KZeqCharacterProperties::Rows::Ops KZeqCharacterProperties::Rows::kOps[kCharacterTypedPropertyCount] = {
+constexpr KZeqCharacterProperties::Rows::Ops KZeqCharacterProperties::Rows::kOps[kCharacterTypedPropertyCount] = {
     KZEQ_CHARACTER_PROPERTIES(KZEQ_PLAIN_ROW_OPS, KZEQ_ENUM_ROW_OPS)};
 #undef KZEQ_ROW_OPS
 #undef KZEQ_PLAIN_ROW_OPS

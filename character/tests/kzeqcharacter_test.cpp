@@ -6,6 +6,7 @@
 
 #include "character/kzeqactor.h"
 #include "character/tests/character_test_support.h"
+#include "fcurve/kfcurvenode.h"
 
 using namespace chartest;
 
@@ -29,6 +30,8 @@ TEST_F(CharacterTest, LinksKeepOneRecordAndFillTheirList) {
     EXPECT_TRUE(ch.GetCharacterLink(eCharacterReference, nullptr));
     EXPECT_TRUE(!ch.SetCharacterLink(Id(191), LinkTo(a)) && !ch.SetCharacterLink(Id(-1), LinkTo(a)) &&
                 !ch.GetCharacterLink(Id(191), &out) && a->GetCharacterLinkCount() == 0);
+    Props().PropertyDestroy(list);  // a list that ended is no longer reached
+    EXPECT_TRUE(ch.SetCharacterLink(Id(3), LinkTo(a)) && Holds(a, 0, 3));
 }
 
 // The type is always kept; the object only when it fits the type.
@@ -48,7 +51,8 @@ TEST_F(CharacterTest, InputTypeAlwaysObjectWhenItFits) {
 TEST_F(CharacterTest, NewAndResetCharacters) {
     KZeqCharacter& ch = *mCharacter;
     EXPECT_TRUE(ch.GetInputType() == 4 && !ch.GetInputObject() && ch.GetNameSpace() == 8 &&
-                ch.GetTakeNodeCount() == 1 && std::string("Default") == ch.GetTakeNodeName(0));
+                ch.GetTakeNodeCount() == 1 && std::string("Default") == ch.GetTakeNodeName(0) &&
+                ch.GetDefaultTakeNode()->GetKFCurveNode()->GetCount() == 100);  // a curve node per animatable one
     for (int id = 0; id < kCharacterNodeIdCount; ++id) EXPECT_FALSE(ch.GetCharacterLink(Id(id), nullptr));
     ch.SetCharacterLink(eCharacterHips, LinkTo(a, "hips"));
     ch.GetControlSet()->SetEffector(eHipsEffector, KZeqEffector{b, true, false, false, false, false});
