@@ -11,6 +11,8 @@ namespace {
 const char* const kErrorTable[KZeqGenericNode::eErrorCount] = {"Error"};
 }  // namespace
 
+KZeqGenericNode* KZeqGenericNodeProperties::GetKZeqGenericNode() { return static_cast<KZeqGenericNode*>(mOwner); }
+
 void KZeqGenericNodeProperties::DefaultValueChanged(KZeqUserProperty* property) {
     if (mOwner) mOwner->PropertyDefaultValueChanged(property);
 }

@@ -8,6 +8,7 @@
 namespace zeqsdk_400 {
 
 class KZeqEntity;
+class KZeqGenericNode;
 
 // Holds the properties of a generic node: one per user property added.
 class KZeqGenericNodeProperties : public KZeqPropertyHandler {
@@ -17,7 +18,7 @@ public:
     explicit KZeqGenericNodeProperties(KZeqTakeNodeContainer* owner) : mOwner(owner) {}
 
     KZeqTakeNodeContainer* GetKZeqObject() override { return mOwner; }
-    KZeqTakeNodeContainer* GetKZeqGenericNode() { return mOwner; }
+    KZeqGenericNode* GetKZeqGenericNode();
     void DefaultValueChanged(KZeqUserProperty* property) override;
 
 private:

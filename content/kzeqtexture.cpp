@@ -171,8 +171,6 @@ KZeqTexture::~KZeqTexture() { mProperties->Destroy(0); }
 
 int KZeqTexture::GetClassID() { return KZeqTextureProperties::ClassId; }
 
-KZeqPropertyHandler* KZeqTexture::GetPropertyHandler() { return mProperties; }
-
 void KZeqTexture::Init() {
     mCroppingLeft = mCroppingRight = mCroppingTop = mCroppingBottom = 0;
     mAlphaSource = eNONE;

@@ -13,17 +13,11 @@
 
 namespace zeqsdk_400 {
 
-class KZeqTextureProperties;
+class KZeqTexture;
 
-// A texture image and how it lies on a surface: file, cropping, alpha source,
-// mapping, wrap and blend modes, use, swapped UVs, UV offset and scale, and an
-// animatable placement (translation, rotation, scaling, alpha) whose static
-// values are the curves of the "Default" take. When a Default take lacks
-// those curves (a file may bring one), the placement getters answer the
-// built-in defaults and the setters do nothing.
-class KZeqTexture : public KZeqTakeNodeContainer {
-public:
-    enum EError { eTakeNodeError = 0, eErrorCount = 1 };
+// The enumerations of a texture, apart so that its properties can hold them;
+// reached as KZeqTexture::ETextureUse6 and so on.
+struct KZeqTextureTypes {
     // Stored in "TextureTypeUse".
     enum ETextureUse6 : int {
         eTEXTURE_USE_6_STANDARD = 0,
@@ -71,13 +65,80 @@ public:
     enum EAlphaSource : int { eNONE = 0, eRGB_INTENSITY = 1, eBLACK = 2 };
     // 0: the texture uses the model's material.
     enum EMaterialUse : int { eMODEL_MATERIAL = 0, eDEFAULT_MATERIAL = 1 };
+};
+
+// The texture's settings as properties of the object model, after the four
+// animated ones ("Translation", "Rotation", "Scaling", "Texture alpha").
+// Connected as a source of a node's property set, it enters the texture into
+// the node's entity.
+class KZeqTextureProperties : public KZeqPropertyHandler {
+    KZEQ_CLASS_DECLARE(KZeqTextureProperties)
+
+public:
+    explicit KZeqTextureProperties(KZeqTakeNodeContainer* owner);
+
+    KZeqTakeNodeContainer* GetKZeqObject() override { return mOwner; }
+    KZeqTexture* GetKZeqTexture();
+    void DefaultValueChanged(KZeqUserProperty* property) override;
+    bool PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
+                    kConnectionType type, KPlug* replacement) override;
+
+    // Display texts; null outside their tables.
+    const char* TextureTypeUseAsString(KZeqTextureTypes::ETextureUse6 value);
+    const char* CurrentTextureBlendModeAsString(KZeqTextureTypes::EBlendMode value);
+    const char* CurrentMappingTypeAsString(KZeqTextureTypes::EUnifiedMappingType value);
+    const char* WrapModeUAsString(KZeqTextureTypes::EWrapMode value);
+    const char* WrapModeVAsString(KZeqTextureTypes::EWrapMode value);
+
+    // Pivots keep their stored fourth component and read back with it 1.
+#define KZEQ_TEXTURE_MEMBER(Name, Type)                                                     \
+    KPropertyTemplate<Type> Name;                                                           \
+    virtual void Name##Set(Type value) { KZeqNodeValue<Type>::Store(Name.Value(), value); } \
+    virtual Type Name##Get() { return KZeqNodeValue<Type>::Load(Name.Value()); }
+    KZEQ_TEXTURE_MEMBER(TextureTypeUse, KZeqTextureTypes::ETextureUse6)
+    KZEQ_TEXTURE_MEMBER(CurrentTextureBlendMode, KZeqTextureTypes::EBlendMode)
+    KZEQ_TEXTURE_MEMBER(UseMaterial, bool)
+    KZEQ_TEXTURE_MEMBER(UseMipMap, bool)
+    KZEQ_TEXTURE_MEMBER(CurrentMappingType, KZeqTextureTypes::EUnifiedMappingType)
+    KZEQ_TEXTURE_MEMBER(UVSwap, bool)
+    KZEQ_TEXTURE_MEMBER(WrapModeU, KZeqTextureTypes::EWrapMode)
+    KZEQ_TEXTURE_MEMBER(WrapModeV, KZeqTextureTypes::EWrapMode)
+    KZEQ_TEXTURE_MEMBER(TextureRotationPivot, KgeTVector)
+    KZEQ_TEXTURE_MEMBER(TextureScalingPivot, KgeTVector)
+#undef KZEQ_TEXTURE_MEMBER
+
+    KPropertyObjectList VideoProperty;
+    KObject* VideoPropertyGet(int index) { return VideoProperty.GetAt(index); }
+    void VideoPropertySet(int index, KObject* object) { VideoProperty.SetAt(index, object); }
+
+    // The four animated properties, owned by the property list (null when
+    // their data type is missing).
+    KProperty* mTranslation;
+    KProperty* mRotation;
+    KProperty* mScaling;
+    KProperty* mTextureAlpha;
+
+private:
+    KProperty* AddAnimatedProperty(const char* name, const char* dataTypeName);
+
+    KZeqTakeNodeContainer* mOwner;
+};
+
+// A texture image and how it lies on a surface: file, cropping, alpha source,
+// mapping, wrap and blend modes, use, swapped UVs, UV offset and scale, and an
+// animatable placement (translation, rotation, scaling, alpha) whose static
+// values are the curves of the "Default" take. When a Default take lacks
+// those curves (a file may bring one), the placement getters answer the
+// built-in defaults and the setters do nothing.
+class KZeqTexture : public KZeqTakeNodeContainer, public KZeqTextureTypes {
+public:
+    enum EError { eTakeNodeError = 0, eErrorCount = 1 };
 
     // The name as given (the manager has prefixed it).
     KZeqTexture(KZeqSdkManager& manager, const char* name);
     ~KZeqTexture() override;
     ENameSpace GetNameSpace() const override { return eTexture; }
-    KZeqPropertyHandler* GetPropertyHandler() override;
-    KZeqTextureProperties* GetTextureProperties() const { return mProperties; }
+    KZeqTextureProperties* GetPropertyHandler() override { return mProperties; }
     static int GetClassID();
     // The takes back to a lone Default, then Init.
     void Reset();
@@ -188,63 +249,6 @@ private:
     KZeqVector2 mUVScaling;
     KZeqVector2 mUVTranslation;
     KZeqTextureProperties* mProperties;
-};
-
-// The texture's settings as properties of the object model, after the four
-// animated ones ("Translation", "Rotation", "Scaling", "Texture alpha").
-// Connected as a source of a node's property set, it enters the texture into
-// the node's entity.
-class KZeqTextureProperties : public KZeqPropertyHandler {
-    KZEQ_CLASS_DECLARE(KZeqTextureProperties)
-
-public:
-    explicit KZeqTextureProperties(KZeqTakeNodeContainer* owner);
-
-    KZeqTakeNodeContainer* GetKZeqObject() override { return mOwner; }
-    KZeqTexture* GetKZeqTexture();
-    void DefaultValueChanged(KZeqUserProperty* property) override;
-    bool PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
-                    kConnectionType type, KPlug* replacement) override;
-
-    // Display texts; null outside their tables.
-    const char* TextureTypeUseAsString(KZeqTexture::ETextureUse6 value);
-    const char* CurrentTextureBlendModeAsString(KZeqTexture::EBlendMode value);
-    const char* CurrentMappingTypeAsString(KZeqTexture::EUnifiedMappingType value);
-    const char* WrapModeUAsString(KZeqTexture::EWrapMode value);
-    const char* WrapModeVAsString(KZeqTexture::EWrapMode value);
-
-    // Pivots keep their stored fourth component and read back with it 1.
-#define KZEQ_TEXTURE_MEMBER(Name, Type)                                                     \
-    KPropertyTemplate<Type> Name;                                                           \
-    virtual void Name##Set(Type value) { KZeqNodeValue<Type>::Store(Name.Value(), value); } \
-    virtual Type Name##Get() { return KZeqNodeValue<Type>::Load(Name.Value()); }
-    KZEQ_TEXTURE_MEMBER(TextureTypeUse, KZeqTexture::ETextureUse6)
-    KZEQ_TEXTURE_MEMBER(CurrentTextureBlendMode, KZeqTexture::EBlendMode)
-    KZEQ_TEXTURE_MEMBER(UseMaterial, bool)
-    KZEQ_TEXTURE_MEMBER(UseMipMap, bool)
-    KZEQ_TEXTURE_MEMBER(CurrentMappingType, KZeqTexture::EUnifiedMappingType)
-    KZEQ_TEXTURE_MEMBER(UVSwap, bool)
-    KZEQ_TEXTURE_MEMBER(WrapModeU, KZeqTexture::EWrapMode)
-    KZEQ_TEXTURE_MEMBER(WrapModeV, KZeqTexture::EWrapMode)
-    KZEQ_TEXTURE_MEMBER(TextureRotationPivot, KgeTVector)
-    KZEQ_TEXTURE_MEMBER(TextureScalingPivot, KgeTVector)
-#undef KZEQ_TEXTURE_MEMBER
-
-    KPropertyObjectList VideoProperty;
-    KObject* VideoPropertyGet(int index) { return VideoProperty.GetAt(index); }
-    void VideoPropertySet(int index, KObject* object) { VideoProperty.SetAt(index, object); }
-
-    // The four animated properties, owned by the property list (null when
-    // their data type is missing).
-    KProperty* mTranslation;
-    KProperty* mRotation;
-    KProperty* mScaling;
-    KProperty* mTextureAlpha;
-
-private:
-    KProperty* AddAnimatedProperty(const char* name, const char* dataTypeName);
-
-    KZeqTakeNodeContainer* mOwner;
 };
 
 }  // namespace zeqsdk_400

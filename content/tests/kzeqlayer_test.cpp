@@ -104,6 +104,8 @@ TEST_F(LayerContainerTest, TypedNumberingOverMaterialsUVsMaterials) {
     EXPECT_TRUE(geometry.GetLayer(1, E::eMATERIAL) == geometry.GetLayer(2) && !geometry.GetLayer(2, E::eMATERIAL));
     EXPECT_TRUE(geometry.GetLayerCount(E::eMATERIAL) == 2 && geometry.GetLayerCount(E::eUNDEFINED) == 0);
     EXPECT_EQ(-1, geometry.GetLayerIndex(-1, E::eMATERIAL));
+    geometry.CopyLayers(&geometry);  // onto itself: the layers stay
+    EXPECT_EQ(3, geometry.GetLayerCount(E::eUNDEFINED) + geometry.GetLayerCount());
 }
 
 TEST_F(LayerContainerTest, AddingTexturesAndMaterialsToLayers) {

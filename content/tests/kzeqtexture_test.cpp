@@ -33,7 +33,7 @@ class TextureMapping : public ::testing::TestWithParam<MappingCase> {};
 TEST(KZeqTexture, NewTextureSettingsAndPropertyOrder) {
     KZeqSdkManager manager;
     KZeqTexture* texture = manager.CreateKZeqTexture("t");
-    KZeqTextureProperties* p = texture->GetTextureProperties();
+    KZeqTextureProperties* p = texture->GetPropertyHandler();
     EXPECT_STREQ("Texture::t", texture->GetName());
     EXPECT_TRUE(texture->GetMappingType() == T::eUV && p->CurrentMappingType.Value() == T::eUMT_UV &&
                 texture->GetPlanarMappingNormal() == T::ePLANAR_NORMAL_X);
@@ -63,7 +63,7 @@ TEST_P(TextureMapping, CurrentMappingTypeFollows) {
             texture->SetPlanarMappingNormal(T::EPlanarMappingNormal(step.mValue));
         else
             texture->SetMappingType(T::EMappingType(step.mValue));
-        EXPECT_EQ(step.mCurrent, texture->GetTextureProperties()->CurrentMappingType.Value()) << step.mValue;
+        EXPECT_EQ(step.mCurrent, texture->GetPropertyHandler()->CurrentMappingType.Value()) << step.mValue;
     }
 }
 
@@ -82,10 +82,10 @@ TEST(KZeqTexture, UsesCroppingAndCopy) {
     const int stored[] = {0, 3, 4, 1, 2, 5};
     for (int use = 0; use < 6; ++use) {
         a->SetTextureUse(T::ETextureUse(use));
-        EXPECT_TRUE(a->GetTextureProperties()->TextureTypeUse.Value() == stored[use] && a->GetTextureUse() == use);
+        EXPECT_TRUE(a->GetPropertyHandler()->TextureTypeUse.Value() == stored[use] && a->GetTextureUse() == use);
     }
     a->SetTextureUse(T::ETextureUse(9));
-    EXPECT_EQ(0, a->GetTextureProperties()->TextureTypeUse.Value());
+    EXPECT_EQ(0, a->GetPropertyHandler()->TextureTypeUse.Value());
     a->SetCropping(1, 2, 3, 4);
     EXPECT_TRUE(a->GetCroppingLeft() == 1 && a->GetCroppingTop() == 2 && a->GetCroppingRight() == 3 &&
                 a->GetCroppingBottom() == 4);
@@ -97,7 +97,7 @@ TEST(KZeqTexture, UsesCroppingAndCopy) {
     a->SetTranslation(0.5, 0.25);
     *b = *a;
     EXPECT_TRUE(*a == *b && std::string("wood.tif") == b->GetFileName() && *b->GetRelativeFileName() == 0);
-    EXPECT_TRUE(b->GetTextureProperties()->CurrentMappingType.Value() == T::eUMT_Z && b->GetWrapModeU() == T::eCLAMP);
+    EXPECT_TRUE(b->GetPropertyHandler()->CurrentMappingType.Value() == T::eUMT_Z && b->GetWrapModeU() == T::eCLAMP);
     EXPECT_EQ(0.25, b->GetTranslationV());
     EXPECT_STREQ("Texture::a", b->GetName());
 }
@@ -132,7 +132,7 @@ TEST(KZeqTexture, ErrorObjectIsSharedAndPlacementSetsProperties) {
     EXPECT_EQ(&a->GetError(), &KZeqTexture::GetError());
     a->SetRotation(10, 20, 30);
     double rotation[4] = {};
-    a->GetTextureProperties()->mRotation->GetDataAsDoubles(rotation, 4);
+    a->GetPropertyHandler()->mRotation->GetDataAsDoubles(rotation, 4);
     EXPECT_TRUE(rotation[0] == 10 && rotation[2] == 30 && a->GetRotationW() == 30);
     a->SetDefaultAlpha(0.5);
     EXPECT_TRUE(a->GetDefaultAlpha() == 0.5 && a->GetDefaultTakeNode()->GetTextureAlpha()->GetValue() == 0.5);
