@@ -40,7 +40,10 @@ KZeqEntity::KZeqEntity(KZeqSdkManager& manager) : mError(kErrorTable, eErrorCoun
     if (root && root->SetEntity(this, true)) mRootNode = root;
 }
 
-KZeqEntity::~KZeqEntity() { Clear(); }
+KZeqEntity::~KZeqEntity() {
+    Clear();
+    ForgetGenericNodes();
+}
 
 bool KZeqEntity::AddNode(KZeqNode* node) {
     if (!node) {
@@ -112,6 +115,16 @@ int KZeqEntity::FindShared(EShared kind, const KZeqObject* object) const {
     for (std::size_t i = 0; i < mShared[kind].size(); ++i)
         if (mShared[kind][i]->mObject == object) return static_cast<int>(i);
     return -1;
+}
+
+KZeqObject* KZeqEntity::FindSharedByName(EShared kind, const char* name, int* index) const {
+    for (std::size_t i = 0; name && i < mShared[kind].size(); ++i) {
+        if (std::strcmp(mShared[kind][i]->mObject->GetName(), name) != 0) continue;
+        if (index) *index = static_cast<int>(i);
+        return mShared[kind][i]->mObject;
+    }
+    if (index) *index = -1;
+    return nullptr;
 }
 
 void KZeqEntity::AddShared(EShared kind, KZeqObject* object) {

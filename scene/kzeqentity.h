@@ -6,15 +6,19 @@
 
 #include "base/karray.h"
 #include "base/kerror.h"
+#include "base/kstring.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqobjectlist.h"
 
 namespace zeqsdk_400 {
 
+class KZeqGenericNode;
 class KZeqGobo;
+class KZeqMaterial;
 class KZeqNode;
 class KZeqObject;
 class KZeqSdkManager;
+class KZeqTexture;
 
 // The content record of a scene: its root node and the nodes, gobos and other
 // shared objects that belong to it. Nodes are members once; shared objects
@@ -63,6 +67,29 @@ public:
     // before its children) when fromRoot, else the members in list order.
     void FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNodeAttribute::EAttributeType type, bool fromRoot);
 
+    // Materials and textures: by index null with "Parameter is out of range."
+    // outside the list; by exact name null (or -1) with "... not found.".
+    int GetMaterialCount() const { return SharedCount(eMaterials); }
+    KZeqMaterial* GetMaterial(int index);
+    KZeqMaterial* GetMaterial(const KString& name);
+    int GetMaterialIndex(const KString& name);
+    // Raises the count of a listed material; false for null.
+    bool AddMaterial(KZeqMaterial* material);
+    // True once the last reference is gone.
+    bool RemoveMaterial(KZeqMaterial* material);
+    int GetTextureCount() const { return SharedCount(eTextures); }
+    KZeqTexture* GetTexture(int index);
+    KZeqTexture* GetTexture(const KString& name);
+    bool AddTexture(KZeqTexture* texture);
+    bool RemoveTexture(KZeqTexture* texture);
+    // Generic nodes join and leave through KZeqGenericNode::SetEntity; by name
+    // null without error when none.
+    int GetGenericNodeCount() const { return SharedCount(eGenericNodes); }
+    KZeqGenericNode* GetGenericNode(int index);
+    KZeqGenericNode* GetGenericNode(const char* name);
+    bool AddGenericNode(KZeqGenericNode* node);
+    bool RemoveGenericNode(KZeqGenericNode* node);
+
     int GetGoboCount() const { return SharedCount(eGobos); }
     // Null with "Parameter is out of range." outside the list.
     KZeqGobo* GetGobo(int index);
@@ -87,6 +114,7 @@ public:
 
 private:
     friend class KZeqNode;
+    friend class KZeqGenericNode;
     // The kinds held by counted reference.
     enum EShared { eMaterials, eTextures, eGobos, eGenericNodes, eDeformers, eSharedCount };
     typedef std::vector<std::unique_ptr<KZeqObjectReference>> References;
@@ -96,8 +124,14 @@ private:
     int FindShared(EShared kind, const KZeqObject* object) const;
     void AddShared(EShared kind, KZeqObject* object);
     bool RemoveShared(EShared kind, KZeqObject* object, EError inUse, EError notFound);
+    // The first listed object of that exact name, with its index; null, -1 when none.
+    KZeqObject* FindSharedByName(EShared kind, const char* name, int* index = nullptr) const;
     // Told by a node that ends while a member.
     void ForgetNode(KZeqNode* node);
+    // Told by a generic node that ends: its record goes, whatever its count.
+    void ForgetGenericNode(KZeqGenericNode* node);
+    // The listed generic nodes that point here stop doing so.
+    void ForgetGenericNodes();
 
     KZeqNode* mRootNode = nullptr;
     KZeqObjectList mNodes;

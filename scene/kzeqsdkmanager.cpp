@@ -47,15 +47,15 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kNodeOps, eNodeListener},     // nodes
     {&kNodeAttributeOps, -1},       // node attributes
     {nullptr, -1},                  // links
-    {nullptr, eMaterialListener},   // materials
+    {&kMaterialOps, eMaterialListener},  // materials
     {nullptr, -1},                  // shapes
-    {nullptr, eTextureListener},    // textures
+    {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
     {nullptr, -1},                  // poses
     {&kUserPropertyOps, -1},        // user properties
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
-    {nullptr, -1},                  // generic nodes
+    {&kGenericNodeOps, -1},         // generic nodes
     {nullptr, -1},                  // deformers
     {nullptr, -1},                  // geometry converters
     {nullptr, -1},                  // image converters

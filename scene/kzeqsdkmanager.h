@@ -11,12 +11,15 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqGenericNode;
 class KZeqGobo;
+class KZeqMaterial;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
 class KZeqOpticalReference;
 class KZeqSceneInfo;
+class KZeqTexture;
 class KZeqThumbnail;
 class KZeqUserProperty;
 
@@ -57,6 +60,11 @@ public:
     KZeqNull* CreateKZeqNull();
     KZeqOpticalReference* CreateKZeqOpticalReference();
     KZeqGobo* CreateKZeqGobo(const char* name);
+    // Named "Material::" (or "Texture::") plus the normal form of name.
+    KZeqMaterial* CreateKZeqMaterial(const char* name);
+    KZeqTexture* CreateKZeqTexture(const char* name);
+    // Named as given.
+    KZeqGenericNode* CreateKZeqGenericNode(const char* name);
     KZeqUserProperty* CreateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
@@ -67,6 +75,10 @@ public:
     virtual KZeqNull* AllocateKZeqNull();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
+    virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
+    virtual KZeqTexture* AllocateKZeqTexture(const char* name);
+    // Null for a null name.
+    virtual KZeqGenericNode* AllocateKZeqGenericNode(const char* name);
     // Null when the name or the label is null.
     virtual KZeqUserProperty* AllocateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     // Null for a null property.
@@ -81,6 +93,9 @@ public:
     // An attribute still set on a node leaves it first.
     virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
     virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
+    virtual bool DestroyKZeqMaterial(KZeqMaterial* material);
+    virtual bool DestroyKZeqTexture(KZeqTexture* texture);
+    virtual bool DestroyKZeqGenericNode(KZeqGenericNode* node);
     // The KProperty a user property wraps survives it.
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
@@ -96,6 +111,17 @@ public:
     // form of name; gobos keep their names as given, so only names of that
     // form are found. Null with "Object not found" when there is none.
     virtual KZeqGobo* FindKZeqGobo(const char* name, int index = 0);
+    // The index-th material (texture) named "Material::" ("Texture::") plus
+    // the normal form of name; null with "Object not found" when there is none.
+    virtual KZeqMaterial* FindKZeqMaterial(const char* name, int index = 0);
+    virtual KZeqTexture* FindKZeqTexture(const char* name, int index = 0);
+    // The first generic node of exactly that name; null with "Object not found".
+    virtual KZeqGenericNode* FindKZeqGenericNode(const char* name);
+    // Null outside 0..count-1, with no error.
+    int GetKZeqMaterialCount() const { return mLists[eMaterials].GetCount(); }
+    KZeqMaterial* GetKZeqMaterial(int index) const;
+    int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
+    KZeqTexture* GetKZeqTexture(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -149,6 +175,9 @@ private:
     static const KindOps kNodeOps;
     static const KindOps kNodeAttributeOps;
     static const KindOps kGoboOps;
+    static const KindOps kMaterialOps;
+    static const KindOps kTextureOps;
+    static const KindOps kGenericNodeOps;
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
