@@ -105,3 +105,28 @@ void BM_CurveEvaluateSorted(benchmark::State& state) {
 BENCHMARK(BM_CurveEvaluateSorted)->ArgsProduct({{10000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+#include "tglobal.h"
+
+namespace {
+
+// n short commands as the import sends them per node: namespace queries and a visibility read,
+// in a scene of 10^4 transforms (names are looked up, never rebuilt).
+void BM_ShortCommands(benchmark::State& state) {
+    standin::reset();
+    for (int i = 0; i < 10000; ++i) standin::createNode("transform", "box");
+    const int n = static_cast<int>(state.range(0));
+    const TString queries[] = {"namespaceInfo -currentNamespace", "getAttr \"|box5000.visibility\""};
+    for (auto _ : state) {
+        state.PauseTiming();
+        standin::clearTranscript();
+        state.ResumeTiming();
+        TStringArray result;
+        for (int i = 0; i < n; ++i)
+            if (!TGlobal::executeCommand(queries[i & 1], result)) state.SkipWithError("command failed");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ShortCommands)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

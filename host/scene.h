@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <iosfwd>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -209,5 +210,8 @@ double plugNumber(std::uint32_t id, const char* name);  // evaluated; 0 when abs
 TTransformationMatrix transformationOf(std::uint32_t id);
 TMatrix localMatrix(std::uint32_t id);
 TMatrix worldMatrix(const std::vector<std::uint32_t>& path);
+
+// Geometry of a shape node in the canonical dump (nothing for other nodes).
+void dumpGeometry(std::uint32_t id, std::ostream& out);
 
 }  // namespace tulo_detail

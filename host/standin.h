@@ -1,6 +1,7 @@
 // Test API of the stand-in host: builds and inspects scenes and reports host faults.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct Fault {
 // A fresh scene: world, cameras persp/top/front/side (+ perspShape ...), root namespace, playback
 // 0 to 1 s. Units survive.
 void reset();
+// Host session state back to its start (dialogs, rig fakes, option variables, editor state, batch
+// off, records); loaded plug-ins stay.
+void resetSession();
 const std::vector<Fault>& faults();
 std::vector<Fault> takeFaults();  // returns the faults and clears them
 const std::vector<std::string>& transcript();
@@ -50,5 +54,68 @@ bool setKeyTangent(const TObject& curve, unsigned index, bool inTangent, double 
 
 // UI units: distance 1..8, angle 1..2, time 1..11 (other codes act as seconds).
 bool setUnits(int distance, int angle, int time);
+
+// How many live nodes a name or DAG path suffix names.
+std::size_t countMatches(const std::string& name);
+
+// Dialogs: each confirmDialog pops the next queued answer; an answer with a title is meant for
+// that dialog only (another title is a host fault). An empty queue answers the dismiss string
+// and is a host fault too.
+struct DialogAnswer {
+    std::string text, title;
+};
+struct DialogRecord {
+    std::string title, message;  // the message with real line breaks
+    std::vector<std::string> buttons;
+    std::string answer;
+    bool answered = false;
+};
+class Dialogs {
+public:
+    void push(const std::string& answer, const std::string& title = "");
+    std::size_t pending() const;
+    const std::vector<DialogRecord>& records() const;
+    void clear();  // the queue and the records
+};
+Dialogs& dialogs();
+
+// The rig tool's script procedures, faked: off until enabled. Groups 1..12 hold 15, 7, 9, 8, 1,
+// 30, 30, 5, 12, 9, 30, 30 links; group 0 holds the reference link 0.
+class Rig {
+public:
+    void enable(bool on = true);
+    void clear();
+    int addCharacter(const std::string& name);
+    bool setLink(int character, int group, int index, const std::string& node);
+    std::size_t characterCount() const;
+    std::string name(int character) const;
+    std::string link(int character, int group, int index) const;  // "" when none
+    std::vector<double> offsets(int character, int group, int index) const;  // t, r, s; empty when none
+    bool characterized(int character) const;
+};
+Rig& rig();
+
+// Batch mode (the "about -b" answer): off in the library, on in the host program.
+void setBatch(bool batch);
+// Display lines (results, errors, plug-in messages) also go to this sink.
+void setEcho(std::function<void(const std::string&)> echo);
+// Incidental commands kept as sent (bake, delete channels).
+const std::vector<std::string>& records();
+
+// Plug-ins: a path, or a name looked for on TULO_PLUG_IN_PATH (name, name.so, libname.so);
+// loading calls initializePlugin, unloading uninitializePlugin. Registrations left after unloading
+// are host faults and are removed.
+bool loadPlugin(const std::string& nameOrPath, std::string* error = nullptr);
+bool unloadPlugin(const std::string& name, std::string* error = nullptr);
+bool unloadAllPlugins(std::string* error = nullptr);
+std::vector<std::string> loadedPlugins();
+bool hasCommand(const std::string& name);
+bool hasTranslator(const std::string& name);
+
+// Canonical text of the whole scene, sorted by path or name: equal scenes dump equally.
+std::string dump();
+// Named scenes for tests and "standin_scene <name>"; false for an unknown name.
+bool buildScene(const std::string& name);
+std::vector<std::string> sceneNames();
 
 }  // namespace standin

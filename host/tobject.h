@@ -72,7 +72,7 @@ class TString;
 // {kind, id, generation}: a handle whose entity may die; function sets fail on a dead handle.
 class TObject {
 public:
-    enum Kind { kNone = 0, kNode = 1, kAttributeKind = 2, kDataKind = 3, kComponentKind = 4 };
+    enum Kind { kNone = 0, kNode = 1, kAttributeKind = 2, kDataKind = 3, kComponentKind = 4, kPluginKind = 5 };
 
     constexpr TObject() = default;
     constexpr TObject(int kind, std::uint32_t id, std::uint32_t generation)

@@ -115,6 +115,7 @@ const AttrRow kAttrs[] = {
     {"camera", 0, "farClipPlane", "fcp", "distance", 10000},
     {"camera", 0, "focusDistance", "fd", "distance", 5},
     {"camera", 0, "orthographic", "o", "bool", 0},
+    {"camera", 0, "clippingPlanes", "cpl", "bool", 1},
     {"light", 0, "color", "cl", "color", 1},
     {"light", 0, "intensity", "in", "float", 1},
     {"spotLight", 0, "coneAngle", "ca", "angle", 0.6981317007977318},
