@@ -129,7 +129,3 @@ std::string dumpScene() {
 }
 
 }  // namespace tulo_detail
-
-namespace tulo_detail {
-void dumpGeometry(std::uint32_t, std::ostream&) {}
-}  // namespace tulo_detail

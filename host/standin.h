@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tdagpath.h"
 #include "tplug.h"
 
 namespace standin {
@@ -111,6 +112,39 @@ bool unloadAllPlugins(std::string* error = nullptr);
 std::vector<std::string> loadedPlugins();
 bool hasCommand(const std::string& name);
 bool hasTranslator(const std::string& name);
+
+// ---- Geometry, shading and deformer builders (raw: they skip the API's validation where noted).
+
+// A cube of edge `size` centred on the origin under a new transform `name`: 8 vertices, 6 quads,
+// normals smooth (8) or hard (24). Returns the shape.
+TObject createCube(const std::string& name, bool hard, double size = 2, const TObject& parent = TObject());
+// A flat grid of n x m quads in the XZ plane, (n + 1) x (m + 1) vertices. Returns the shape.
+TObject createGrid(const std::string& name, int n, int m, const TObject& parent = TObject());
+// A surface without the API's checks (for bad data); CVs x y z w U-major. Returns the shape.
+TObject createNurbs(const std::string& name, const std::vector<double>& cvs, const std::vector<double>& knotsU,
+                    const std::vector<double>& knotsV, int degreeU, int degreeV, int formU, int formV,
+                    const TObject& parent = TObject());
+// Sets: members in order; a shading group is a set with restriction 5 fed by a shader's outColor.
+TObject createSet(const std::string& name, int restriction = 0);
+bool addToSet(const TObject& set, const TDagPath& path, const TObject& component = TObject());
+TObject createShadingGroup(const TObject& shader, const std::string& name = "");
+// Faces of a mesh path into a shading group (none listed: the whole instance).
+bool assignFaces(const TObject& shadingGroup, const TDagPath& mesh, const std::vector<int>& faces = {});
+// A file texture with its placement node feeding "uv", its outColor into `into` when not null.
+TObject createFileTexture(const std::string& name, const std::string& file, const TPlug& into = TPlug());
+bool linkUVSetTexture(const TObject& mesh, const std::string& uvSet, const TObject& texture);
+// r g b a per face-vertex; a negative r leaves the face-vertex uncoloured.
+bool setFaceVertexColors(const TObject& mesh, const std::vector<float>& rgba);
+// original (outMesh or local) -> input[index].inputGeometry, outputGeometry[index] -> final.
+bool connectDeformer(const TObject& deformer, int index, const TObject& original, const TObject& final);
+// A skin cluster from `original` to `final` with its influences and their weights (one list per
+// influence, one weight per point); bind poses: joints get "bindPose", other influences a dag pose.
+TObject createSkin(const std::string& name, const TObject& original, const TObject& final,
+                   const std::vector<TObject>& influences, const std::vector<std::vector<float>>& weights);
+// A cluster deforming one member (a path and a component) with a handle under `handleParent`,
+// its set linked through "message", the member's weights in "wl[0].w[element]".
+TObject createCluster(const std::string& name, const TObject& handleParent, const TDagPath& member,
+                      const TObject& component, const std::vector<float>& weights, bool relative);
 
 // Canonical text of the whole scene, sorted by path or name: equal scenes dump equally.
 std::string dump();

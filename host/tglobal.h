@@ -15,6 +15,9 @@ public:
     // Deleted or reparented items drop out of the active selection.
     static TStatus getActiveSelectionList(TSelectionList& list);
     static TStatus setActiveSelectionList(const TSelectionList& list);
+    // The sets (in creation order) holding an item of the list: its exact path, or its
+    // components; a dependency node by itself.
+    static TStatus getAssociatedSets(const TSelectionList& list, TObjectArray& sets);
 
     // Runs script text; its result is the last statement's. `display` echoes each statement's
     // result or error. A typed result is set only on success and when the type fits (int: an

@@ -63,7 +63,10 @@ enum Type {
     kGenericAttribute = 2017,
     kData = 2020,
     kMatrixData = 2021,
+    kMeshData = 2022,
+    kNurbsSurfaceData = 2023,
     kComponent = 2030,
+    kMeshPolygonComponent = 2031,
 };
 }
 
