@@ -23,7 +23,8 @@ protected:
     void SetUp() override {
         HostTest::SetUp();
         setenv("TULO_PLUG_IN_PATH", ("/nonexistent:" + dirOf(TULO_TEST_PLUGIN)).c_str(), 1);
-        log = tempPath("plugin-unload.log");
+        // One log per test: ctest runs the tests in parallel processes.
+        log = tempPath(std::string("unload-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
         std::remove(log.c_str());
         setenv("TULO_TEST_PLUGIN_LOG", log.c_str(), 1);
         std::string error;
