@@ -2,9 +2,13 @@
 set(ZEQ_CONTENT_DIR ${PROJECT_SOURCE_DIR}/content)
 target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqmarker.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnodelimits_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_skeleton.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqskeleton.cpp
 )
 
 zeq_add_test(content_tests

@@ -12,11 +12,13 @@ namespace zeqsdk_400 {
 class KName;
 class KProperty;
 class KZeqGobo;
+class KZeqMarker;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
 class KZeqOpticalReference;
 class KZeqSceneInfo;
+class KZeqSkeleton;
 class KZeqThumbnail;
 class KZeqUserProperty;
 
@@ -56,6 +58,8 @@ public:
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
     KZeqOpticalReference* CreateKZeqOpticalReference();
+    KZeqMarker* CreateKZeqMarker();
+    KZeqSkeleton* CreateKZeqSkeleton();
     KZeqGobo* CreateKZeqGobo(const char* name);
     KZeqUserProperty* CreateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
@@ -66,6 +70,8 @@ public:
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
+    virtual KZeqMarker* AllocateKZeqMarker();
+    virtual KZeqSkeleton* AllocateKZeqSkeleton();
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
     // Null when the name or the label is null.
     virtual KZeqUserProperty* AllocateKZeqUserProperty(const char* name, const char* typeName, const char* label);
