@@ -14,4 +14,6 @@ target_sources(zeq_scene PRIVATE
 zeq_add_test(content_tests
   SOURCES
     ${ZEQ_CONTENT_DIR}/tests/kzeqgobo_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqmarker_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqskeleton_test.cpp
   LIBS zeq_scene)
