@@ -308,7 +308,7 @@ private:
     void SetGeometryPivot(KZeqXMatrix& pivot, bool apply);
     const KZeqVector4* GetGeometryControlPoints(int& count) const;
     // One node of ComputeGlobalMatrix.
-    void ComputeOwnGlobalMatrix(EPivotSet set);
+    void ComputeOwnGlobalMatrix(EPivotSet set, KZeqNode* parent);
     // One node of each pivot conversion.
     void ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool keyReduce);
     void ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, bool keyReduce);

@@ -2,6 +2,7 @@
 // reduces to a translation shifts the translation curves by a constant, the
 // rest goes to the matrix converter, which resamples the transform curves.
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "base/kgemath.h"
@@ -93,15 +94,34 @@ bool RebuiltIsIdentity(const KZeqMatrix& m) {
     return true;
 }
 
-void Configure(Converter& converter, double frameRate, bool keyReduce) {
-    KTime period;
-    period.SetSecondDouble(1.0 / frameRate);
-    converter.SetResamplingPeriod(period);
-    converter.SetGenerateLastKeyExactlyAtEndTime(true);
-    converter.SetApplyUnroll(true);
-    converter.SetApplyConstantKeyReducer(keyReduce);
-    converter.SetResampleTranslation(false);
-}
+// The source matrices and rotation orders a node hands the converter. The
+// converter itself is built only when the node needs it.
+struct Conversion {
+    void Set(Converter::EMatrixID id, const KZeqMatrix& m) {
+        mMatrices[id] = m;
+        mSet[id] = true;
+    }
+    // Configured as both conversions want it.
+    void Build(Converter& converter, double frameRate, bool keyReduce) const {
+        for (int id = 0; id < Converter::eMatrixCount; ++id)
+            if (mSet[id]) converter.SetSourceMatrix(static_cast<Converter::EMatrixID>(id), mMatrices[id]);
+        KTime period;
+        period.SetSecondDouble(1.0 / frameRate);
+        converter.SetResamplingPeriod(period);
+        converter.SetGenerateLastKeyExactlyAtEndTime(true);
+        converter.SetApplyUnroll(true);
+        converter.SetApplyConstantKeyReducer(keyReduce);
+        converter.SetResampleTranslation(false);
+        converter.mSourceRotationOrder = mSourceOrder;
+        converter.mDestRotationOrder = mDestOrder;
+    }
+
+    KZeqMatrix mMatrices[Converter::eMatrixCount];
+    bool mSet[Converter::eMatrixCount] = {};
+    int mSourceOrder = 0;
+    int mDestOrder = 0;
+    bool mConvert = false;  // whether the converter runs at all
+};
 
 // The node of a take's tree that holds "T", "R" and "S".
 KFCurveNode* TransformNodeOf(KZeqTakeNode* take) {
@@ -113,7 +133,13 @@ KFCurveNode* TransformNodeOf(KZeqTakeNode* take) {
 
 // Every take: the translation curves shifted by v, then, when asked, the
 // converter run on the transform channels.
-void ShiftAndConvert(KZeqNode& node, const KZeqVector4& v, Converter& converter, bool convert) {
+void ShiftAndConvert(KZeqNode& node, const KZeqVector4& v, const Conversion& conversion, double frameRate,
+                     bool keyReduce) {
+    std::unique_ptr<Converter> converter;
+    if (conversion.mConvert) {
+        converter.reset(new Converter);
+        conversion.Build(*converter, frameRate, keyReduce);
+    }
     for (int i = 0; i < node.GetTakeNodeCount(); ++i) {
         KZeqTakeNode* take = node.GetTakeNode(i);
         if (!take) continue;
@@ -128,8 +154,8 @@ void ShiftAndConvert(KZeqNode& node, const KZeqVector4& v, Converter& converter,
             for (int k = 0; k < curve->KeyGetCount(); ++k) curve->KeyGetPtr(k)->IncValue(delta);
             curve->KeyModifyEnd();
         }
-        if (convert)
-            if (KFCurveNode* transform = TransformNodeOf(take)) converter.Apply(*transform, true);
+        if (converter)
+            if (KFCurveNode* transform = TransformNodeOf(take)) converter->Apply(*transform, true);
     }
 }
 
@@ -160,8 +186,7 @@ void KZeqNode::ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool
     typedef KZeqNodeProperties::KZeqPivot Set;
     const Set& D = mProperties->mPivots[target == 0 ? 0 : 1];
     const Set& S = mProperties->mPivots[target == 0 ? 1 : 0];
-    Converter converter;
-    bool convert = false;
+    Conversion conversion;
 
     KZeqVector4 v = Member(S, &Set::mRotationPivot) - Member(D, &Set::mRotationPivot);
     KZeqXMatrix pivot;
@@ -189,8 +214,8 @@ void KZeqNode::ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool
         Rotation(a, preS);
         Rotation(b, preD);
         Mul(m, a, Inverse(b));
-        converter.SetSourceMatrix(Converter::ePreRotation, m);
-        convert = true;
+        conversion.Set(Converter::ePreRotation, m);
+        conversion.mConvert = true;
     }
     const KZeqVector4 postS = Member(S, &Set::mPostRotation), postD = Member(D, &Set::mPostRotation);
     if (NonZero(postS) || NonZero(postD)) {
@@ -198,24 +223,22 @@ void KZeqNode::ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool
         Rotation(a, postS);
         Rotation(b, postD);
         Mul(m, Inverse(b), a);
-        converter.SetSourceMatrix(Converter::ePostRotation, m);
-        convert = true;
+        conversion.Set(Converter::ePostRotation, m);
+        conversion.mConvert = true;
     }
-    Configure(converter, frameRate, keyReduce);
-    ShiftAndConvert(*this, v, converter, convert);
+    ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }
 
 void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, bool keyReduce) {
     typedef KZeqNodeProperties::KZeqPivot Set;
     const Set& D = mProperties->mPivots[target == 0 ? 0 : 1];
     const Set& S = mProperties->mPivots[target == 0 ? 1 : 0];
-    Converter converter;
-    bool convert = false;
+    Conversion conversion;
 
     const KZeqVector4 t = Member(S, &Set::mRotationPivot) - Member(D, &Set::mRotationPivot);
     if (NonZero(t)) {
-        converter.SetSourceMatrix(Converter::eRotationPivot, Translation(t));
-        convert = true;
+        conversion.Set(Converter::eRotationPivot, Translation(t));
+        conversion.mConvert = true;
     }
     KZeqXMatrix pivot;
     if (GetGeometryPivot(pivot)) {
@@ -238,14 +261,14 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
     }
     const KZeqVector4 u = Member(S, &Set::mScalingPivot) - Member(D, &Set::mScalingPivot);
     if (Beyond(u, 0.000001)) {
-        converter.SetSourceMatrix(Converter::eScalingPivot, Translation(u));
-        convert = true;
+        conversion.Set(Converter::eScalingPivot, Translation(u));
+        conversion.mConvert = true;
     }
     const KZeqVector4 v = Member(S, &Set::mRotationOffset) - Member(D, &Set::mRotationOffset);
     const KZeqVector4 o = Member(S, &Set::mScalingOffset) - Member(D, &Set::mScalingOffset);
     if (Beyond(o, 0.000001)) {
-        converter.SetSourceMatrix(Converter::ePivotTermOffset, Translation(o));
-        convert = true;
+        conversion.Set(Converter::ePivotTermOffset, Translation(o));
+        conversion.mConvert = true;
     }
 
     if (mProperties->RotationActive.Value() && !mProperties->RotationSpaceForLimitOnly.Value()) {
@@ -256,10 +279,10 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
             Rotation(b, preD);
             Mul(m, a, Inverse(b));
             if (!RebuiltIsIdentity(m)) {
-                converter.SetSourceMatrix(Converter::ePreRotation, m);
-                convert = true;
+                conversion.Set(Converter::ePreRotation, m);
+                conversion.mConvert = true;
             } else {
-                converter.SetSourceMatrix(Converter::ePivotTermPreRotation, a);
+                conversion.Set(Converter::ePivotTermPreRotation, a);
             }
         }
         const KZeqVector4 postS = Member(S, &Set::mPostRotation), postD = Member(D, &Set::mPostRotation);
@@ -269,19 +292,18 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
             Rotation(b, postD);
             Mul(m, b, Inverse(a));
             if (!RebuiltIsIdentity(m)) {
-                converter.SetSourceMatrix(Converter::ePostRotation, m);
-                convert = true;
+                conversion.Set(Converter::ePostRotation, m);
+                conversion.mConvert = true;
             } else {
-                converter.SetSourceMatrix(Converter::ePivotTermPostRotation, Inverse(b));
+                conversion.Set(Converter::ePivotTermPostRotation, Inverse(b));
             }
         }
     }
-    Configure(converter, frameRate, keyReduce);
     // The converter's codes of the Euler orders are twice the node's.
-    converter.mSourceRotationOrder = 2 * S.mRotationOrder;
-    converter.mDestRotationOrder = 2 * D.mRotationOrder;
-    if (S.mRotationOrder != D.mRotationOrder) convert = true;
-    ShiftAndConvert(*this, v, converter, convert);
+    conversion.mSourceOrder = 2 * S.mRotationOrder;
+    conversion.mDestOrder = 2 * D.mRotationOrder;
+    if (S.mRotationOrder != D.mRotationOrder) conversion.mConvert = true;
+    ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }
 
 }  // namespace zeqsdk_400

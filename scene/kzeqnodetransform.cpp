@@ -2,6 +2,7 @@
 // readers of that matrix, the animation interval of a subtree, and the
 // conversions between local and global matrices with separate scales.
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "base/kgemath.h"
@@ -13,10 +14,14 @@ namespace {
 
 bool IsActive(const KZeqNodeProperties::KZeqPivot& pivot) { return pivot.mPivotState == KZeqNode::ePIVOT_STATE_ACTIVE; }
 
-// The x, y, z of a vector property's value.
+// The x, y, z of a vector property's value (the node's own are vectors:
+// read directly, without the general conversion).
 void ReadXYZ(KProperty* property, double* out) {
     double values[4] = {out[0], out[1], out[2], 0.0};
-    if (property) property->GetDataAsDoubles(values, 3);
+    if (property && property->GetValueType() == kPropertyTypeVector)
+        property->GetData(values);
+    else if (property)
+        property->GetDataAsDoubles(values, 3);
     for (int i = 0; i < 3; ++i) out[i] = values[i];
 }
 
@@ -45,6 +50,14 @@ void SplitScale(const KgeAMatrix& m, double* scale, KgeAMatrix& rotation) {
         scale[i] = sign * RowLength(m[i]);
         for (int j = 0; j < 3; ++j) rotation[i][j] = scale[i] != 0.0 ? m[i][j] / scale[i] : 0.0;
     }
+}
+
+// The rotation block of Euler XYZ angles in degrees; false, with the block
+// left as it is, for no rotation at all (the common case spares the trigonometry).
+bool Rotation(KZeqMatrix& m, const double* angles) {
+    if (angles[0] == 0.0 && angles[1] == 0.0 && angles[2] == 0.0) return false;
+    KmXYZtoR(m, angles[0], angles[1], angles[2]);
+    return true;
 }
 
 // Scale and pure rotation of a matrix, the rotation rebuilt from its Euler XYZ angles.
@@ -82,20 +95,21 @@ KZeqXMatrix& KZeqNode::GetGlobalMatrix(EPivotSet set, bool force) {
 }
 
 void KZeqNode::ComputeGlobalMatrix(EPivotSet set) {
-    // Depth first with a stack of its own: hierarchies may be deeper than the call stack.
-    std::vector<KZeqNode*> pending{this};
+    // Depth first with a stack of its own (hierarchies may be deeper than the
+    // call stack), each node with its parent.
+    std::vector<std::pair<KZeqNode*, KZeqNode*>> pending{{this, GetParent()}};
     while (!pending.empty()) {
-        KZeqNode* node = pending.back();
+        const std::pair<KZeqNode*, KZeqNode*> entry = pending.back();
         pending.pop_back();
-        node->ComputeOwnGlobalMatrix(set);
+        KZeqNode* node = entry.first;
+        node->ComputeOwnGlobalMatrix(set, entry.second);
         const std::vector<KZeqNode*>& children = node->Children();
-        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.emplace_back(*it, node);
     }
 }
 
-void KZeqNode::ComputeOwnGlobalMatrix(EPivotSet set) {
+void KZeqNode::ComputeOwnGlobalMatrix(EPivotSet set, KZeqNode* parent) {
     KZeqNodeProperties::KZeqPivot& own = Pivot(set);
-    KZeqNode* parent = GetParent();
     KZeqMatrix parentGlobal;
     if (parent) {
         const KgeAMatrix& from = parent->GetGlobalMatrix(set, false);
@@ -114,7 +128,7 @@ void KZeqNode::ComputeOwnGlobalMatrix(EPivotSet set) {
         // The parent's pivot as its children see it: turned back by its post-rotation.
         const KZeqNodeProperties::KZeqPivot& up = parent->Pivot(set);
         KZeqMatrix post;
-        KmXYZtoR(post, up.mPostRotation[0], up.mPostRotation[1], up.mPostRotation[2]);
+        Rotation(post, up.mPostRotation);
         for (int j = 0; j < 3; ++j)
             t[j] -= up.mRotationPivot[0] * post.mData[j][0] + up.mRotationPivot[1] * post.mData[j][1] +
                     up.mRotationPivot[2] * post.mData[j][2];
@@ -122,14 +136,12 @@ void KZeqNode::ComputeOwnGlobalMatrix(EPivotSet set) {
 
     // Local block: scaling, post-rotation, rotation, pre-rotation, in that order.
     KZeqMatrix block;
-    KmXYZtoR(block, r[0], r[1], r[2]);
+    Rotation(block, r);
     if (active) {
         for (int i = 0; i < 3; ++i) t[i] += own.mRotationOffset[i];
-        KZeqMatrix pre, post;
-        KmXYZtoR(pre, own.mPreRotation[0], own.mPreRotation[1], own.mPreRotation[2]);
-        KmXYZtoR(post, own.mPostRotation[0], own.mPostRotation[1], own.mPostRotation[2]);
-        Mul3(block, post, block);
-        Mul3(block, block, pre);
+        KZeqMatrix turn;
+        if (Rotation(turn, own.mPostRotation)) Mul3(block, turn, block);
+        if (Rotation(turn, own.mPreRotation)) Mul3(block, block, turn);
     }
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) block.mData[i][j] *= s[i];
