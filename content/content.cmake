@@ -1,15 +1,22 @@
 # Scene content, compiled into zeq_scene (see scene/CMakeLists.txt).
 set(ZEQ_CONTENT_DIR ${PROJECT_SOURCE_DIR}/content)
 target_sources(zeq_scene PRIVATE
+  ${ZEQ_CONTENT_DIR}/kzeqdeformer.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgenericnode.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqgeometry.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
   ${ZEQ_CONTENT_DIR}/kzeqlayer.cpp
   ${ZEQ_CONTENT_DIR}/kzeqlayercontainer.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqlink.cpp
   ${ZEQ_CONTENT_DIR}/kzeqmaterial.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqmesh.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnurb.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqpatch.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_genericnode.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_geometry.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_material.cpp
   ${ZEQ_CONTENT_DIR}/kzeqtexture.cpp
 )

@@ -3,8 +3,12 @@
 // names the duplicate-name finder checks. A kind without a row here is
 // removed by a node copy, leaves the modes at their plain values and carries
 // no content.
+#include "content/kzeqgeometry.h"
+#include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
 #include "content/kzeqopticalreference.h"
+#include "content/kzeqpatch.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodefinder.h"
 #include "scene/kzeqsdkmanager.h"
@@ -31,9 +35,27 @@ KZeqOpticalReference* KZeqNode::GetOpticalReference() const {
     return AttributeOf<KZeqOpticalReference>(mNodeAttribute, KZeqNodeAttribute::eOPTICAL_REFERENCE);
 }
 
+KZeqMesh* KZeqNode::GetMesh() const { return AttributeOf<KZeqMesh>(mNodeAttribute, KZeqNodeAttribute::eMESH); }
+
+KZeqNurb* KZeqNode::GetNurb() const { return AttributeOf<KZeqNurb>(mNodeAttribute, KZeqNodeAttribute::eNURB); }
+
+KZeqPatch* KZeqNode::GetPatch() const { return AttributeOf<KZeqPatch>(mNodeAttribute, KZeqNodeAttribute::ePATCH); }
+
+KZeqGeometry* KZeqNode::GetGeometry() const {
+    if (KZeqMesh* mesh = GetMesh()) return mesh;
+    if (KZeqNurb* nurb = GetNurb()) return nurb;
+    return GetPatch();
+}
+
 const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
     {KZeqNodeAttribute::eNULL, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNull(); },
      &CopyAs<KZeqNull>},
+    {KZeqNodeAttribute::eMESH, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqMesh(); },
+     &CopyAs<KZeqMesh>},
+    {KZeqNodeAttribute::eNURB, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNurb(); },
+     &CopyAs<KZeqNurb>},
+    {KZeqNodeAttribute::ePATCH, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqPatch(); },
+     &CopyAs<KZeqPatch>},
 };
 const int KZeqNode::kAttributeCopyRowCount =
     static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
@@ -44,6 +66,12 @@ void KZeqNode::ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiL
     multiTake = type == KZeqNodeAttribute::eLIGHT || type == KZeqNodeAttribute::eCAMERA ? eNO_MULTI_TAKE : eMULTI_TAKE;
 }
 
-bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode&) { return false; }
+bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode& node) {
+    if (KZeqGeometry* geometry = node.GetGeometry()) {
+        const bool materials = CheckMaterialName(geometry);
+        return CheckTextureName(geometry) || materials;
+    }
+    return false;
+}
 
 }  // namespace zeqsdk_400

@@ -16,8 +16,12 @@ namespace zeqsdk_400 {
 
 class KZeqCharacter;
 class KZeqEntity;
+class KZeqGeometry;
+class KZeqMesh;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
+class KZeqPatch;
 
 // An element of the scene hierarchy. Children and targets are connections of
 // the node's property set; the node adds its attribute, transform channels in
@@ -131,6 +135,11 @@ public:
     // The attribute when it is of that kind, else null.
     KZeqNull* GetNull() const;
     KZeqOpticalReference* GetOpticalReference() const;
+    KZeqMesh* GetMesh() const;
+    KZeqNurb* GetNurb() const;
+    KZeqPatch* GetPatch() const;
+    // A mesh, NURBS or patch.
+    KZeqGeometry* GetGeometry() const;
 
     // ---- Default values and display ---------------------------------------------
     void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }

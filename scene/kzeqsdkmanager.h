@@ -11,14 +11,20 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqDeformer;
 class KZeqGenericNode;
 class KZeqGobo;
+class KZeqLink;
 class KZeqMaterial;
+class KZeqMesh;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
+class KZeqPatch;
 class KZeqSceneInfo;
+class KZeqShape;
 class KZeqTexture;
 class KZeqThumbnail;
 class KZeqUserProperty;
@@ -59,6 +65,14 @@ public:
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
     KZeqOpticalReference* CreateKZeqOpticalReference();
+    KZeqMesh* CreateKZeqMesh();
+    KZeqNurb* CreateKZeqNurb();
+    KZeqPatch* CreateKZeqPatch();
+    KZeqLink* CreateKZeqLink();
+    // Made as a plain shape: the allocation hook is not asked.
+    KZeqShape* CreateKZeqShape();
+    // Named "SubDeformer::" (cluster) or "Deformer::" plus the normal form of name.
+    KZeqDeformer* CreateKZeqDeformer(const char* name, const char* typeName);
     KZeqGobo* CreateKZeqGobo(const char* name);
     // Named "Material::" (or "Texture::") plus the normal form of name.
     KZeqMaterial* CreateKZeqMaterial(const char* name);
@@ -74,6 +88,13 @@ public:
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
+    virtual KZeqMesh* AllocateKZeqMesh();
+    virtual KZeqPatch* AllocateKZeqPatch();
+    virtual KZeqNurb* AllocateKZeqNurb();
+    virtual KZeqLink* AllocateKZeqLink();
+    virtual KZeqShape* AllocateKZeqShape();
+    // Null when the name or the type name is null.
+    virtual KZeqDeformer* AllocateKZeqDeformer(const char* name, const char* typeName);
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
     virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
     virtual KZeqTexture* AllocateKZeqTexture(const char* name);
@@ -92,6 +113,9 @@ public:
     virtual bool DestroyKZeqNode(KZeqNode* node, bool recursive = false);
     // An attribute still set on a node leaves it first.
     virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
+    virtual bool DestroyKZeqLink(KZeqLink* link);
+    virtual bool DestroyKZeqShape(KZeqShape* shape);
+    virtual bool DestroyKZeqDeformer(KZeqDeformer* deformer);
     virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
     virtual bool DestroyKZeqMaterial(KZeqMaterial* material);
     virtual bool DestroyKZeqTexture(KZeqTexture* texture);
@@ -122,6 +146,8 @@ public:
     KZeqMaterial* GetKZeqMaterial(int index) const;
     int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
     KZeqTexture* GetKZeqTexture(int index) const;
+    int GetKZeqLinkCount() const { return mLists[eLinks].GetCount(); }
+    KZeqLink* GetKZeqLink(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -175,6 +201,9 @@ private:
     static const KindOps kNodeOps;
     static const KindOps kNodeAttributeOps;
     static const KindOps kGoboOps;
+    static const KindOps kLinkOps;
+    static const KindOps kShapeOps;
+    static const KindOps kDeformerOps;
     static const KindOps kMaterialOps;
     static const KindOps kTextureOps;
     static const KindOps kGenericNodeOps;
