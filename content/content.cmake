@@ -24,8 +24,12 @@ target_sources(zeq_scene PRIVATE
 zeq_add_test(content_tests
   SOURCES
     ${ZEQ_CONTENT_DIR}/tests/kzeqgenericnode_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqgeometry_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgobo_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqlayer_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqlink_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmaterial_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqnurb_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
   LIBS zeq_scene)

@@ -86,7 +86,11 @@ public:
     KZeqLink& operator=(const KZeqDeformer& deformer);
 
 private:
-    friend class KZeqDeformer;  // carries the parent flag, which has no getter
+    // The deformer carries the parent flag, which has no getter; the file
+    // reader and writer set and read the names and arrays directly.
+    friend class KZeqDeformer;
+    friend class KZeqReaderZeq;
+    friend class KZeqWriterZeq;
     enum { kSetCount = 4 };
     void Store(int set, int part, const KZeqVector4& value);
     void StoreMatrix(int set, const KZeqXMatrix& matrix);
