@@ -200,6 +200,14 @@ TEST_F(GeometryTest, ApplyPivotMovesPointsWhollyAndTurnsNormalsOnly) {
         KZeqXMatrix kept;
         EXPECT_TRUE(p[3] == 5 && n[3] == 7 && mesh->GetPivot(kept) == pivot);
     }
+    // A flat pivot has rows of length 0: the normals stay numbers.
+    KZeqMesh* flat = manager.CreateKZeqMesh();
+    flat->InitControlPoints(1);
+    flat->InitNormals();
+    flat->GetNormals()[0] = KZeqVector4(1, 1, 1, 1);
+    flat->SetPivot(KZeqXMatrix(KZeqVector4(), KZeqVector4(), KZeqVector4(0, 0, 0, 1)));
+    flat->ApplyPivot();
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(std::isfinite(flat->GetNormals()[0][i]));
 }
 
 TEST_F(GeometryTest, CopiesReplaceLinksAndShapesThroughTheManager) {
