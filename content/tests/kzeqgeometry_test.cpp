@@ -235,7 +235,8 @@ TEST_F(GeometryTest, CopiesReplaceLinksAndShapesThroughTheManager) {
     EXPECT_FALSE(HasChannel(node->GetDefaultTakeNode(), "old"));
     KZeqXMatrix pivot;
     EXPECT_EQ(1.0, target->GetPivot(pivot).mData[3][0]);
-    *target = *target;
+    KZeqMesh& same = *target;
+    *target = same;
     EXPECT_EQ(1, target->GetLinkCount());
     EXPECT_TRUE(source->GetGeometry() == mesh && !source->GetNurb() && !source->GetPatch());
 }

@@ -85,7 +85,8 @@ TEST(KZeqLink, MatricesSplitIntoSetsAndCopiesFollowTheSteps) {
     EXPECT_TRUE(copy.GetLinkName() == "" && copy.GetLinkMode() == KZeqLink::eTOTAL1);
     EXPECT_TRUE(copy.GetControlPointIndicesCount() == 1 && copy.GetControlPointWeights()[0] == 0.75);
     EXPECT_TRUE(copy.GetTransformLinkMatrix(back) == matrix);
-    copy = copy;
+    const KZeqLink& same = copy;
+    copy = same;
     EXPECT_EQ(1, copy.GetControlPointIndicesCount());
 }
 
