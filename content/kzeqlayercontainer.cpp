@@ -202,6 +202,12 @@ int KZeqLayerContainer::CreateLayer() {
 }
 
 void KZeqLayerContainer::ClearLayers() {
+    // The entity would otherwise go on counting references nobody holds.
+    if (mEntity)
+        for (const auto& layer : mLayers) {
+            MirrorLayer<KZeqMaterial>(*layer, *mEntity, false);
+            MirrorLayer<KZeqTexture>(*layer, *mEntity, false);
+        }
     while (!mLayers.empty()) {
         mLayers.back()->Clear();
         mLayers.pop_back();
@@ -245,6 +251,10 @@ void KZeqLayerContainer::CopyLayers(const KZeqLayerContainer* source) {
     for (const auto& layer : source->mLayers) {
         mLayers.push_back(std::make_unique<KZeqLayer>());
         *mLayers.back() = *layer;
+        if (mEntity) {
+            MirrorLayer<KZeqMaterial>(*mLayers.back(), *mEntity, true);
+            MirrorLayer<KZeqTexture>(*mLayers.back(), *mEntity, true);
+        }
     }
 }
 

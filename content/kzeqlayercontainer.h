@@ -35,7 +35,7 @@ public:
     // ---- Layers ------------------------------------------------------------------
     // Appends an empty layer; answers its index.
     int CreateLayer();
-    // Ends every layer, the last first.
+    // Ends every layer, the last first, taking their references out of the entity.
     void ClearLayers();
     int GetLayerCount() const { return static_cast<int>(mLayers.size()); }
     int GetLayerCount(KZeqLayerElement::ELayerElementType type) const;
@@ -49,7 +49,8 @@ public:
     // at or before it, minus 1 (for a layer without the type, that of the
     // last typed layer before it); -1 for an index out of range.
     int GetLayerTypedIndex(int index, KZeqLayerElement::ELayerElementType type) const;
-    // This container's layers become deep copies of the source's.
+    // This container's layers become deep copies of the source's; the
+    // entity's references follow.
     void CopyLayers(const KZeqLayerContainer* source);
 
     // ---- Control points and normals ------------------------------------------------

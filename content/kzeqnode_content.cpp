@@ -4,9 +4,13 @@
 // removed by a node copy, leaves the modes at their plain values and carries
 // no content.
 #include "content/kzeqmarker.h"
+#include "content/kzeqgeometry.h"
+#include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
 #include "content/kzeqopticalreference.h"
 #include "content/kzeqskeleton.h"
+#include "content/kzeqpatch.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodefinder.h"
 #include "scene/kzeqsdkmanager.h"
@@ -39,6 +43,18 @@ KZeqSkeleton* KZeqNode::GetSkeleton() const {
     return AttributeOf<KZeqSkeleton>(mNodeAttribute, KZeqNodeAttribute::eSKELETON);
 }
 
+KZeqMesh* KZeqNode::GetMesh() const { return AttributeOf<KZeqMesh>(mNodeAttribute, KZeqNodeAttribute::eMESH); }
+
+KZeqNurb* KZeqNode::GetNurb() const { return AttributeOf<KZeqNurb>(mNodeAttribute, KZeqNodeAttribute::eNURB); }
+
+KZeqPatch* KZeqNode::GetPatch() const { return AttributeOf<KZeqPatch>(mNodeAttribute, KZeqNodeAttribute::ePATCH); }
+
+KZeqGeometry* KZeqNode::GetGeometry() const {
+    if (KZeqMesh* mesh = GetMesh()) return mesh;
+    if (KZeqNurb* nurb = GetNurb()) return nurb;
+    return GetPatch();
+}
+
 const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
     {KZeqNodeAttribute::eNULL, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNull(); },
      &CopyAs<KZeqNull>},
@@ -46,6 +62,12 @@ const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
      &CopyAs<KZeqMarker>},
     {KZeqNodeAttribute::eSKELETON, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqSkeleton(); },
      &CopyAs<KZeqSkeleton>},
+    {KZeqNodeAttribute::eMESH, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqMesh(); },
+     &CopyAs<KZeqMesh>},
+    {KZeqNodeAttribute::eNURB, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNurb(); },
+     &CopyAs<KZeqNurb>},
+    {KZeqNodeAttribute::ePATCH, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqPatch(); },
+     &CopyAs<KZeqPatch>},
 };
 const int KZeqNode::kAttributeCopyRowCount =
     static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
@@ -62,17 +84,34 @@ void KZeqNode::ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiL
     }
 }
 
-bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode&) { return false; }
+bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode& node) {
+    if (KZeqGeometry* geometry = node.GetGeometry()) {
+        const bool materials = CheckMaterialName(geometry);
+        return CheckTextureName(geometry) || materials;
+    }
+    return false;
+}
 
 // The geometry a node carries, as the pivot conversion and the automatic
-// limits see it; no kind here holds geometry.
-bool KZeqNode::GetGeometryPivot(KZeqXMatrix&) const { return false; }
+// limits see it.
+bool KZeqNode::GetGeometryPivot(KZeqXMatrix& pivot) const {
+    KZeqGeometry* geometry = GetGeometry();
+    if (!geometry) return false;
+    geometry->GetPivot(pivot);
+    return true;
+}
 
-void KZeqNode::SetGeometryPivot(KZeqXMatrix&, bool) {}
+void KZeqNode::SetGeometryPivot(KZeqXMatrix& pivot, bool apply) {
+    KZeqGeometry* geometry = GetGeometry();
+    if (!geometry) return;
+    geometry->SetPivot(pivot);
+    if (apply) geometry->ApplyPivot();
+}
 
 const KZeqVector4* KZeqNode::GetGeometryControlPoints(int& count) const {
-    count = 0;
-    return nullptr;
+    KZeqGeometry* geometry = GetGeometry();
+    count = geometry ? geometry->GetControlPointsCount() : 0;
+    return geometry ? geometry->GetControlPoints() : nullptr;
 }
 
 }  // namespace zeqsdk_400

@@ -43,6 +43,7 @@ KZeqEntity::KZeqEntity(KZeqSdkManager& manager) : mError(kErrorTable, eErrorCoun
 KZeqEntity::~KZeqEntity() {
     Clear();
     ForgetGenericNodes();
+    ForgetDeformers();
 }
 
 bool KZeqEntity::AddNode(KZeqNode* node) {
@@ -178,7 +179,10 @@ bool KZeqEntity::ValidateName(KZeqObject& object, const char* name, unsigned int
 }
 
 void KZeqEntity::Clear() {
-    for (int i = 0; i < GetNodeCount(); ++i) GetNode(i)->mEntity = nullptr;
+    for (int i = 0; i < GetNodeCount(); ++i) {
+        GetNode(i)->mEntity = nullptr;
+        ForgetContainers(*GetNode(i));
+    }
     mRootNode = nullptr;
     mNodes.Clear();
     for (EShared kind : {eMaterials, eTextures, eGobos})

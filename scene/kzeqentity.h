@@ -12,6 +12,7 @@
 
 namespace zeqsdk_400 {
 
+class KZeqDeformer;
 class KZeqGenericNode;
 class KZeqGobo;
 class KZeqMaterial;
@@ -90,6 +91,16 @@ public:
     bool AddGenericNode(KZeqGenericNode* node);
     bool RemoveGenericNode(KZeqGenericNode* node);
 
+    // Deformers join and leave through KZeqDeformer::SetEntity. By type:
+    // 0 any, 1 skin, 2 cluster; another type counts 0 and finds null. By
+    // index among those of the type, null without error when out of range;
+    // by exact name, null without error when none.
+    int GetDeformerCount(int type = 0) const;
+    KZeqDeformer* GetDeformer(int index, int type = 0) const;
+    KZeqDeformer* GetDeformer(const char* name) const;
+    bool AddDeformer(KZeqDeformer* deformer);
+    bool RemoveDeformer(KZeqDeformer* deformer);
+
     int GetGoboCount() const { return SharedCount(eGobos); }
     // Null with "Parameter is out of range." outside the list.
     KZeqGobo* GetGobo(int index);
@@ -104,8 +115,9 @@ public:
     bool ValidateName(KZeqObject& object, const char* name, unsigned int* index = nullptr);
     bool ValidateNewName(KZeqObject& object, const char* name) { return !ValidateName(object, name); }
 
-    // Every member node leaves; the root is forgotten; material, texture and
-    // gobo references go. Generic nodes and deformers stay.
+    // Every member node leaves (its geometry and shapes forget the entity);
+    // the root is forgotten; material, texture and gobo references go.
+    // Generic nodes and deformers stay.
     void Clear();
 
     KError& GetError() { return mError; }
@@ -115,6 +127,7 @@ public:
 private:
     friend class KZeqNode;
     friend class KZeqGenericNode;
+    friend class KZeqDeformer;
     // The kinds held by counted reference.
     enum EShared { eMaterials, eTextures, eGobos, eGenericNodes, eDeformers, eSharedCount };
     typedef std::vector<std::unique_ptr<KZeqObjectReference>> References;
@@ -132,6 +145,12 @@ private:
     void ForgetGenericNode(KZeqGenericNode* node);
     // The listed generic nodes that point here stop doing so.
     void ForgetGenericNodes();
+    // The same for deformers.
+    void ForgetDeformer(KZeqDeformer* deformer);
+    void ForgetDeformers();
+    // The node's geometry and its shapes stop pointing here (their
+    // references are not taken out).
+    void ForgetContainers(KZeqNode& node);
 
     KZeqNode* mRootNode = nullptr;
     KZeqObjectList mNodes;

@@ -278,6 +278,8 @@ int KZeqNode::FindNameClash() {
     KZeqNodeFinderDuplicateName finder(nullptr);
     finder.Apply(*this);
     if (finder.GetDuplicateNodeArray().GetCount() > 0) return eNodeNameClash;
+    if (finder.GetDuplicateTextureArray().GetCount() > 0) return eTextureNameClash;
+    if (finder.GetDuplicateMaterialArray().GetCount() > 0) return eMaterialNameClash;
     if (finder.GetDuplicateGoboArray().GetCount() > 0) return eGoboNameClash;
     return -1;
 }
@@ -290,6 +292,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         int mCount;
         EError mError;
     } clashes[] = {{finder.GetDuplicateNodeArray().GetCount(), eNodeNameClash},
+                   {finder.GetDuplicateTextureArray().GetCount(), eTextureNameClash},
+                   {finder.GetDuplicateMaterialArray().GetCount(), eMaterialNameClash},
                    {finder.GetDuplicateGoboArray().GetCount(), eGoboNameClash}};
     for (const auto& clash : clashes) {
         if (clash.mCount > 0) {
@@ -298,12 +302,18 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         }
     }
     const KArrayTemplate<KZeqNode*>& nodes = finder.GetNodeArray();
+    const KArrayTemplate<KZeqMaterial*>& materials = finder.GetMaterialArray();
+    const KArrayTemplate<KZeqTexture*>& textures = finder.GetTextureArray();
     const KArrayTemplate<KZeqGobo*>& gobos = finder.GetGoboArray();
     if (KZeqEntity* former = mEntity) {
         for (int i = 0; i < nodes.GetCount(); ++i) {
             former->RemoveNode(nodes[i]);
             nodes[i]->mEntity = nullptr;
+            // Its geometry must not go on pointing at an entity that may end.
+            former->ForgetContainers(*nodes[i]);
         }
+        for (int i = 0; i < materials.GetCount(); ++i) former->RemoveMaterial(materials[i]);
+        for (int i = 0; i < textures.GetCount(); ++i) former->RemoveTexture(textures[i]);
         for (int i = 0; i < gobos.GetCount(); ++i) former->RemoveGobo(gobos[i]);
     }
     if (entity) {
@@ -315,6 +325,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
             entity->AddNode(nodes[i]);
             nodes[i]->mEntity = entity;
         }
+        for (int i = 0; i < materials.GetCount(); ++i) entity->AddMaterial(materials[i]);
+        for (int i = 0; i < textures.GetCount(); ++i) entity->AddTexture(textures[i]);
         for (int i = 0; i < gobos.GetCount(); ++i) entity->AddGobo(gobos[i]);
     }
     return true;

@@ -17,9 +17,13 @@ namespace zeqsdk_400 {
 class KZeqCharacter;
 class KZeqEntity;
 class KZeqMarker;
+class KZeqGeometry;
+class KZeqMesh;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
 class KZeqSkeleton;
+class KZeqPatch;
 
 // An element of the scene hierarchy. Children and targets are connections of
 // the node's property set; the node adds its attribute, transform channels in
@@ -135,6 +139,11 @@ public:
     KZeqOpticalReference* GetOpticalReference() const;
     KZeqMarker* GetMarker() const;
     KZeqSkeleton* GetSkeleton() const;
+    KZeqMesh* GetMesh() const;
+    KZeqNurb* GetNurb() const;
+    KZeqPatch* GetPatch() const;
+    // A mesh, NURBS or patch.
+    KZeqGeometry* GetGeometry() const;
 
     // ---- Default values and display ---------------------------------------------
     void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }

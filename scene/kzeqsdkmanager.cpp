@@ -46,9 +46,9 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {nullptr, -1},                  // scenes
     {&kNodeOps, eNodeListener},     // nodes
     {&kNodeAttributeOps, -1},       // node attributes
-    {nullptr, -1},                  // links
+    {&kLinkOps, -1},                // links
     {&kMaterialOps, eMaterialListener},  // materials
-    {nullptr, -1},                  // shapes
+    {&kShapeOps, -1},               // shapes
     {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
     {nullptr, -1},                  // poses
@@ -56,7 +56,7 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
     {&kGenericNodeOps, -1},         // generic nodes
-    {nullptr, -1},                  // deformers
+    {&kDeformerOps, -1},            // deformers
     {nullptr, -1},                  // geometry converters
     {nullptr, -1},                  // image converters
     {nullptr, -1},                  // exporters

@@ -11,15 +11,21 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqDeformer;
 class KZeqGenericNode;
 class KZeqGobo;
+class KZeqLink;
 class KZeqMaterial;
 class KZeqMarker;
+class KZeqMesh;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
+class KZeqPatch;
 class KZeqSceneInfo;
+class KZeqShape;
 class KZeqTexture;
 class KZeqSkeleton;
 class KZeqThumbnail;
@@ -63,6 +69,14 @@ public:
     KZeqOpticalReference* CreateKZeqOpticalReference();
     KZeqMarker* CreateKZeqMarker();
     KZeqSkeleton* CreateKZeqSkeleton();
+    KZeqMesh* CreateKZeqMesh();
+    KZeqNurb* CreateKZeqNurb();
+    KZeqPatch* CreateKZeqPatch();
+    KZeqLink* CreateKZeqLink();
+    // Made as a plain shape: the allocation hook is not asked.
+    KZeqShape* CreateKZeqShape();
+    // Named "SubDeformer::" (cluster) or "Deformer::" plus the normal form of name.
+    KZeqDeformer* CreateKZeqDeformer(const char* name, const char* typeName);
     KZeqGobo* CreateKZeqGobo(const char* name);
     // Named "Material::" (or "Texture::") plus the normal form of name.
     KZeqMaterial* CreateKZeqMaterial(const char* name);
@@ -80,6 +94,13 @@ public:
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
     virtual KZeqMarker* AllocateKZeqMarker();
     virtual KZeqSkeleton* AllocateKZeqSkeleton();
+    virtual KZeqMesh* AllocateKZeqMesh();
+    virtual KZeqPatch* AllocateKZeqPatch();
+    virtual KZeqNurb* AllocateKZeqNurb();
+    virtual KZeqLink* AllocateKZeqLink();
+    virtual KZeqShape* AllocateKZeqShape();
+    // Null when the name or the type name is null.
+    virtual KZeqDeformer* AllocateKZeqDeformer(const char* name, const char* typeName);
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
     virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
     virtual KZeqTexture* AllocateKZeqTexture(const char* name);
@@ -98,6 +119,9 @@ public:
     virtual bool DestroyKZeqNode(KZeqNode* node, bool recursive = false);
     // An attribute still set on a node leaves it first.
     virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
+    virtual bool DestroyKZeqLink(KZeqLink* link);
+    virtual bool DestroyKZeqShape(KZeqShape* shape);
+    virtual bool DestroyKZeqDeformer(KZeqDeformer* deformer);
     virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
     virtual bool DestroyKZeqMaterial(KZeqMaterial* material);
     virtual bool DestroyKZeqTexture(KZeqTexture* texture);
@@ -128,6 +152,8 @@ public:
     KZeqMaterial* GetKZeqMaterial(int index) const;
     int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
     KZeqTexture* GetKZeqTexture(int index) const;
+    int GetKZeqLinkCount() const { return mLists[eLinks].GetCount(); }
+    KZeqLink* GetKZeqLink(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -181,6 +207,9 @@ private:
     static const KindOps kNodeOps;
     static const KindOps kNodeAttributeOps;
     static const KindOps kGoboOps;
+    static const KindOps kLinkOps;
+    static const KindOps kShapeOps;
+    static const KindOps kDeformerOps;
     static const KindOps kMaterialOps;
     static const KindOps kTextureOps;
     static const KindOps kGenericNodeOps;
