@@ -1,0 +1,68 @@
+#ifndef ZEQ_IO_KZEQPLUGINRENAMINGSTRATEGY_H
+#define ZEQ_IO_KZEQPLUGINRENAMINGSTRATEGY_H
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/kname.h"
+#include "base/kstring.h"
+
+// Makes a host's node names unique in a Zeq scene and restores them on import.
+// A name seen before becomes, on export, the remembered name followed by
+// "_ncl1_" and a running count (an exact repeat) or by "_ncl2_" with "ul" and
+// "lu" masks of the letters whose case differs (a repeat up to case); import
+// reads these marks (and a trailing number in parentheses) back, keeping the
+// file's name as the initial name and the host's name as the current one.
+class KZeqPluginRenamingStrategy : public zeqsdk_400::KRenamingStrategy {
+public:
+    enum EMode : int { eToZeq = 0, eFromZeq = 1 };
+    enum EClashType : int { eAllClashes = 0, eExactClashes = 1, eCaseClashes = 2 };
+
+    // Any mode but eToZeq renames from the Zeq form. With replaceParentheses,
+    // import also turns the "(" and ")" around a number into "_".
+    KZeqPluginRenamingStrategy(EMode mode, bool replaceParentheses);
+    ~KZeqPluginRenamingStrategy() override;
+
+    void Clear() override {}
+    bool Rename(zeqsdk_400::KName& name) override;
+    zeqsdk_400::KRenamingStrategy* Clone() override { return nullptr; }
+    // Export: changes the current name only; true when it had to change.
+    virtual bool RenameToZEQ(zeqsdk_400::KName& name);
+    // Import: sets both names; true when a clash mark was read.
+    virtual bool RenameFromZEQ(zeqsdk_400::KName& name);
+    // Every byte that is not an ASCII letter or digit becomes the first
+    // character of replacement (the text is left alone for an empty one).
+    virtual zeqsdk_400::KString& ReplaceNonAlphaNum(zeqsdk_400::KString& text, const char* replacement);
+
+    // A different type forgets every remembered name.
+    void SetClashSoverType(EClashType type);
+    EClashType GetClashSoverType() const { return mClashType; }
+
+    // The text after the first "::" (all of it when there is none), in a
+    // buffer shared by every call and valid until the next one.
+    static char* NoPrefixName(const char* name);
+    static char* NoPrefixName(const zeqsdk_400::KString& name);
+
+private:
+    struct Record {
+        std::string mName;
+        int mCount;
+    };
+
+    void Remember(const std::string& name);
+    void Forget();
+
+    int mMode;
+    EClashType mClashType = eAllClashes;
+    bool mReplaceParentheses;
+    // Only the first record of a spelling can ever be matched (searches take
+    // the earliest), so repeats of a spelling are not kept. Two indexes stand
+    // in for the walk from the first record: by exact spelling, and by
+    // upper-cased spelling to the first record of each spelling in order.
+    std::vector<Record> mRecords;
+    std::unordered_map<std::string, std::size_t> mExact;
+    std::unordered_map<std::string, std::vector<std::size_t>> mFolded;
+};
+
+#endif
