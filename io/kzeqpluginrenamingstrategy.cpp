@@ -16,10 +16,20 @@ bool IsAlphaNum(char c) { return IsUpper(c) || IsLower(c) || (c >= '0' && c <= '
 char ToUpper(char c) { return IsLower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
 char ToLower(char c) { return IsUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Folded(const std::string& name) {
-    std::string folded(name);
-    for (char& c : folded) c = ToUpper(c);
-    return folded;
+bool EqualFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ToUpper(a[i]) != ToUpper(b[i])) return false;
+    return true;
+}
+
+// FNV-1a of the upper-cased name, mixed so that both halves are usable.
+std::uint64_t FoldedHash(std::string_view name) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(ToUpper(c))) * 0x100000001b3ULL;
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdULL;
+    return hash ^ (hash >> 33);
 }
 
 // The masks hold one bit per position; positions from 32 on cannot be kept.
@@ -62,44 +72,86 @@ void KZeqPluginRenamingStrategy::SetClashSoverType(EClashType type) {
 
 void KZeqPluginRenamingStrategy::Forget() {
     mRecords.clear();
-    mExact.clear();
-    mFolded.clear();
+    mNames.clear();
+    mControl.clear();
+    mSlots.clear();
 }
 
-void KZeqPluginRenamingStrategy::Remember(const std::string& name) {
-    if (!mExact.emplace(name, mRecords.size()).second) return;
-    mFolded[Folded(name)].push_back(mRecords.size());
-    mRecords.push_back(Record{name, 0});
+namespace {
+
+// A slot's control byte: 0 when empty, else the top seven bits of the hash with
+// the high bit set. The bytes are small enough to stay in cache when the
+// record numbers no longer do, and spare most visits to both.
+std::uint8_t ControlOf(std::uint64_t hash) { return static_cast<std::uint8_t>(0x80u | (hash >> 57)); }
+
+}  // namespace
+
+KZeqPluginRenamingStrategy::Matches KZeqPluginRenamingStrategy::Find(std::string_view name, std::uint64_t hash) const {
+    Matches matches;
+    if (mControl.empty()) return matches;
+    const std::size_t mask = mControl.size() - 1;
+    const std::uint8_t control = ControlOf(hash);
+    for (std::size_t i = hash & mask; mControl[i] != 0 && (matches.mExact < 0 || matches.mOtherSpelling < 0);
+         i = (i + 1) & mask) {
+        if (mControl[i] != control) continue;
+        const int index = static_cast<int>(mSlots[i]);
+        const Record& record = mRecords[static_cast<std::size_t>(index)];
+        const std::string_view spelling = NameOf(record);
+        if (record.mHash != hash || !EqualFolded(spelling, name)) continue;
+        if (matches.mFirst < 0) matches.mFirst = index;
+        if (spelling == name) {
+            matches.mExact = index;
+        } else if (matches.mOtherSpelling < 0) {
+            matches.mOtherSpelling = index;
+        }
+    }
+    return matches;
+}
+
+void KZeqPluginRenamingStrategy::Insert(std::uint64_t hash, int record) {
+    const std::size_t mask = mControl.size() - 1;
+    std::size_t i = hash & mask;
+    while (mControl[i] != 0) i = (i + 1) & mask;
+    mControl[i] = ControlOf(hash);
+    mSlots[i] = static_cast<std::uint32_t>(record);
+}
+
+void KZeqPluginRenamingStrategy::Remember(std::string_view name, std::uint64_t hash) {
+    // Kept at most half full; rebuilt in record order, which keeps each probe sequence in that order.
+    if ((mRecords.size() + 1) * 2 > mControl.size()) {
+        const std::size_t size = mControl.empty() ? 64 : mControl.size() * 2;
+        mControl.assign(size, 0);
+        mSlots.resize(size);
+        for (std::size_t i = 0; i < mRecords.size(); ++i) Insert(mRecords[i].mHash, static_cast<int>(i));
+    }
+    mRecords.push_back(Record{hash, mNames.size(), static_cast<std::uint32_t>(name.size()), 0});
+    mNames.append(name);
+    Insert(hash, static_cast<int>(mRecords.size() - 1));
 }
 
 bool KZeqPluginRenamingStrategy::RenameToZEQ(KName& name) {
     const std::string current = name.GetCurrentName();
-    // The earliest remembered record that clashes in a way the type handles.
-    Record* clash = nullptr;
-    if (mClashType == eExactClashes) {
-        const auto found = mExact.find(current);
-        if (found != mExact.end()) clash = &mRecords[found->second];
-    } else {
-        const auto bucket = mFolded.find(Folded(current));
-        if (bucket != mFolded.end()) {
-            for (std::size_t index : bucket->second) {
-                Record& record = mRecords[index];
-                // Type 2 passes over exact repeats; type 0 takes whichever comes first.
-                if (mClashType == eCaseClashes && record.mName == current) continue;
-                clash = &record;
-                break;
-            }
-        }
+    const std::uint64_t hash = FoldedHash(current);
+    const Matches matches = Find(current, hash);
+    // The earliest remembered record that clashes in a way the type handles:
+    // type 1 takes the exact spelling only, type 2 any other spelling, type 0 whichever comes first.
+    const int found = mClashType == eExactClashes ? matches.mExact
+                      : mClashType == eCaseClashes ? matches.mOtherSpelling
+                                                   : matches.mFirst;
+    if (found < 0) {
+        if (matches.mExact < 0) Remember(current, hash);
+        return false;
     }
 
-    std::string renamed = current;
-    if (clash && clash->mName == current) {
-        ++clash->mCount;
-        renamed = clash->mName + "_ncl1_" + MaskText(static_cast<std::uint32_t>(clash->mCount));
-    } else if (clash) {
+    Record& clash = mRecords[static_cast<std::size_t>(found)];
+    const std::string remembered(NameOf(clash));
+    std::string renamed;
+    if (remembered == current) {
+        ++clash.mCount;
+        renamed = remembered + "_ncl1_" + MaskText(static_cast<std::uint32_t>(clash.mCount));
+    } else {
         std::uint32_t upper = 0;  // upper case in the remembered name, lower in the new one
         std::uint32_t lower = 0;
-        const std::string& remembered = clash->mName;
         for (std::size_t k = 0; k < remembered.size() && k < kMaskBits; ++k) {
             if (remembered[k] == current[k]) continue;
             (IsUpper(remembered[k]) ? upper : lower) |= std::uint32_t(1) << k;
@@ -108,9 +160,10 @@ bool KZeqPluginRenamingStrategy::RenameToZEQ(KName& name) {
         if (upper) renamed += "ul" + MaskText(upper);
         if (lower) renamed += "lu" + MaskText(lower);
     }
-    if (clash) name.SetCurrentName(renamed.c_str());
-    Remember(renamed);
-    return clash != nullptr;
+    name.SetCurrentName(renamed.c_str());
+    const std::uint64_t renamedHash = FoldedHash(renamed);
+    if (Find(renamed, renamedHash).mExact < 0) Remember(renamed, renamedHash);
+    return true;
 }
 
 bool KZeqPluginRenamingStrategy::RenameFromZEQ(KName& name) {

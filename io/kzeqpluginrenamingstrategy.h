@@ -1,8 +1,9 @@
 #ifndef ZEQ_IO_KZEQPLUGINRENAMINGSTRATEGY_H
 #define ZEQ_IO_KZEQPLUGINRENAMINGSTRATEGY_H
 
+#include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "base/kname.h"
@@ -46,23 +47,39 @@ public:
 
 private:
     struct Record {
-        std::string mName;
+        std::uint64_t mHash;  // of the upper-cased name
+        std::size_t mOffset;  // of the name in mNames
+        std::uint32_t mLength;
         int mCount;
     };
+    // What one probe finds for a name, as record numbers (-1: none): the
+    // first record that folds like it, the first of those spelled otherwise,
+    // and the one spelled exactly like it.
+    struct Matches {
+        int mFirst = -1;
+        int mOtherSpelling = -1;
+        int mExact = -1;
+    };
 
-    void Remember(const std::string& name);
+    Matches Find(std::string_view name, std::uint64_t hash) const;
+    void Remember(std::string_view name, std::uint64_t hash);
+    std::string_view NameOf(const Record& record) const { return {mNames.data() + record.mOffset, record.mLength}; }
+    void Insert(std::uint64_t hash, int record);
     void Forget();
 
     int mMode;
     EClashType mClashType = eAllClashes;
     bool mReplaceParentheses;
-    // Only the first record of a spelling can ever be matched (searches take
-    // the earliest), so repeats of a spelling are not kept. Two indexes stand
-    // in for the walk from the first record: by exact spelling, and by
-    // upper-cased spelling to the first record of each spelling in order.
+    // Stands in for the search from the first remembered name: one
+    // open-addressing table of record numbers keyed by the upper-cased name.
+    // Records of one folded name lie along its probe sequence in the order
+    // they were added (nothing is ever removed), so the first one met is the
+    // earliest. Only the first record of a spelling can ever be matched, so
+    // repeats of a spelling are not kept.
     std::vector<Record> mRecords;
-    std::unordered_map<std::string, std::size_t> mExact;
-    std::unordered_map<std::string, std::vector<std::size_t>> mFolded;
+    std::string mNames;  // the remembered names, one after the other
+    std::vector<std::uint8_t> mControl;  // per slot: empty, or a few bits of the hash
+    std::vector<std::uint32_t> mSlots;   // per slot: a record number
 };
 
 #endif
