@@ -32,6 +32,11 @@ std::uint64_t FoldedHash(std::string_view name) {
     return hash ^ (hash >> 33);
 }
 
+// A slot's control byte: 0 when empty, else the top seven bits of the hash with
+// the high bit set. The bytes are small enough to stay in cache when the
+// record numbers no longer do, and spare most visits to both.
+std::uint8_t ControlOf(std::uint64_t hash) { return static_cast<std::uint8_t>(0x80u | (hash >> 57)); }
+
 // The masks hold one bit per position; positions from 32 on cannot be kept.
 constexpr std::size_t kMaskBits = 32;
 
@@ -76,15 +81,6 @@ void KZeqPluginRenamingStrategy::Forget() {
     mControl.clear();
     mSlots.clear();
 }
-
-namespace {
-
-// A slot's control byte: 0 when empty, else the top seven bits of the hash with
-// the high bit set. The bytes are small enough to stay in cache when the
-// record numbers no longer do, and spare most visits to both.
-std::uint8_t ControlOf(std::uint64_t hash) { return static_cast<std::uint8_t>(0x80u | (hash >> 57)); }
-
-}  // namespace
 
 KZeqPluginRenamingStrategy::Matches KZeqPluginRenamingStrategy::Find(std::string_view name, std::uint64_t hash) const {
     Matches matches;

@@ -38,7 +38,6 @@ public:
 
     // A different type forgets every remembered name.
     void SetClashSoverType(EClashType type);
-    EClashType GetClashSoverType() const { return mClashType; }
 
     // The text after the first "::" (all of it when there is none), in a
     // buffer shared by every call and valid until the next one.

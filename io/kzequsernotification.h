@@ -78,6 +78,7 @@ public:
     virtual void PreTerminate() = 0;
     virtual bool PostTerminate() { return true; }
 
+protected:
     int GetEntryCount() const { return mAccumulator.GetCount(); }
     bool IsTerminated() const { return mTerminated; }
     bool IsLogOpen() const { return mLog != nullptr; }

@@ -20,8 +20,6 @@ public:
     // leaves the file untouched, and a file that cannot be opened is skipped.
     void OutputLog();
 
-    const KString& GetPath() const { return mPath; }
-
 private:
     KString mPath;
     KString mTitle;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/klib.h"
-#include "scene/kzeqobject.h"
+#include "content/kzeqgobo.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -29,18 +29,16 @@ struct Recorder : KZeqUserNotification {
     bool OutputAllEntries(Accumulator& all, bool show) override {
         return mCalls += "all" + std::to_string(all.GetCount()) + (show ? "+ " : "- "), false;
     }
+    using KZeqUserNotification::GetEntryCount, KZeqUserNotification::IsLogOpen, KZeqUserNotification::IsTerminated;
     std::string mCalls;
-};
-
-struct Named : KZeqObject {
-    Named(KZeqSdkManager& manager, const char* name) : KZeqObject(manager, name) {}
-    ENameSpace GetNameSpace() const override { return eNoNameSpace; }
 };
 
 // A fresh directory is TMPDIR; the master directory and TMPDIR are put back afterwards.
 struct KZeqUserNotificationTest : ::testing::Test {
     void SetUp() override { std::filesystem::create_directories(mDir), setenv("TMPDIR", mDir.c_str(), 1); }
-    void TearDown() override { std::filesystem::remove_all(mDir), setenv("TMPDIR", mTmp.c_str(), 1), KLib_SetMasterDirectory(mMaster.c_str()); }
+    void TearDown() override {
+        std::filesystem::remove_all(mDir), setenv("TMPDIR", mTmp.c_str(), 1), KLib_SetMasterDirectory(mMaster.c_str());
+    }
     std::string Log() { return (std::stringstream() << std::ifstream(mDir + "notes.txt").rdbuf()).str(); }
     std::string mTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "", mMaster = KLib_GetMasterDirectory();
     std::string mDir = std::string(std::getenv("ZEQ_TEST_TMP") ? std::getenv("ZEQ_TEST_TMP") : "/tmp") + "/notes/";
@@ -58,14 +56,13 @@ TEST_F(KZeqUserNotificationTest, AccumulationScenario) {
     notes.AddDetail(0, KString(""), false);  // no detail, still shown
     notes.AddDetail(0, KString("D1"), true), notes.AddDetail(0, KString("D2"), true);
     KZeqSdkManager manager;
-    Named node(manager, "Model::Arm");
-    notes.AddDetail(1, &node, false), notes.AddDetail(1, static_cast<KZeqObject*>(nullptr), false);
+    notes.AddDetail(1, manager.CreateKZeqGobo("Arm"), false), notes.AddDetail(1, (KZeqObject*)nullptr, false);
     EXPECT_TRUE(notes.Output(0, true));  // shown, not logged
     EXPECT_FALSE(notes.Output(-1, false));
     notes.ClearAccumulator();
     EXPECT_EQ("init ready entry L- entry L+ entry L+ entry A- entry L+ all3+ pre clear post ", notes.mCalls);
     EXPECT_FALSE(notes.GetEntryCount() || notes.IsTerminated() || notes.IsLogOpen());
-    const std::string log = Log(), tail = "Run title\n\n\t[L] M D1\n\t[L] M D2\n\t[A] B Model::Arm\n";
+    const std::string log = Log(), tail = "Run title\n\n\t[L] M D1\n\t[L] M D2\n\t[A] B Arm\n";
     EXPECT_TRUE(log.find("\n\nDate: ") == 0 && log.find(tail) + tail.size() == log.size()) << log;
 }
 
