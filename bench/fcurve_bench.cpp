@@ -1,11 +1,15 @@
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <random>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
-#include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
 
 using namespace zeqsdk_400;
@@ -114,8 +118,91 @@ KFCurve* MakeCubicCurve(int n, bool user) {
     return curve;
 }
 
+// Baselines in the same run, so that every run prints the ratio: the plain
+// loop an application would write over flat arrays of the same keys (cursor,
+// one division, Bezier handles at one third), and a branch-free binary search
+// over a flat array of the key times.
+struct FlatKeys {
+    std::vector<kLongLong> times;
+    std::vector<float> values, right, left;
+    explicit FlatKeys(KFCurve& curve) {
+        for (int i = 0; i < curve.KeyGetCount(); ++i) {
+            times.push_back(curve.KeyGetPtr(i)->GetTime().Get());
+            values.push_back(curve.KeyGetPtr(i)->GetValue());
+            right.push_back(curve.KeyGetRightDerivative(i));
+            left.push_back(curve.KeyGetLeftDerivative(i));
+        }
+    }
+    float Segment(std::size_t i, kLongLong t) const {
+        const double span = static_cast<double>(times[i + 1] - times[i]);
+        const float u = static_cast<float>(static_cast<double>(t - times[i]) / span);
+        const float third = static_cast<float>(span / (3.0 * KTime::kTicksPerSecond));
+        const float p0 = values[i], p3 = values[i + 1];
+        const float p1 = p0 + right[i] * third, p2 = p3 - left[i + 1] * third;
+        const float a = p0 + (p1 - p0) * u, b = p1 + (p2 - p1) * u, c = p2 + (p3 - p2) * u;
+        const float d = a + (b - a) * u, e = b + (c - b) * u;
+        return d + (e - d) * u;
+    }
+    float SortedLoop(const std::vector<KTime>& samples) const {
+        float sum = 0.0f;
+        std::size_t i = 0;
+        for (const KTime& time : samples) {
+            const kLongLong t = time.Get();
+            while (i + 2 < times.size() && times[i + 1] <= t) ++i;
+            sum += Segment(i, t);
+        }
+        return sum;
+    }
+    std::size_t Search(kLongLong t) const {
+        const kLongLong* base = times.data();
+        std::size_t length = times.size();
+        while (length > 1) {
+            const std::size_t half = length / 2;
+            base = base[half] <= t ? base + half : base;
+            length -= half;
+        }
+        return static_cast<std::size_t>(base - times.data());
+    }
+    std::size_t RandomSearches(const std::vector<KTime>& samples) const {
+        std::size_t sum = 0;
+        for (const KTime& time : samples) sum += Search(time.Get());
+        return sum;
+    }
+};
+
+// Nanoseconds per sample of fn over count samples, the best of three runs.
+template <class Fn>
+double NsPerSample(Fn fn, std::size_t count) {
+    double best = 1e300;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(fn());
+        const std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+        best = std::min(best, elapsed.count() / static_cast<double>(count));
+    }
+    return best;
+}
+
+// Runs the timed loop, then prints ns per sample of the curve and of the
+// baseline and their ratio.
+template <class Curve, class Baseline>
+void RunAgainst(benchmark::State& state, Curve curveRun, Baseline baselineRun, std::size_t samples) {
+    double best = 1e300;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(curveRun());
+        const std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+        best = std::min(best, elapsed.count() / static_cast<double>(samples));
+    }
+    const double baseline = NsPerSample(baselineRun, samples);
+    state.SetItemsProcessed(state.iterations() * static_cast<kLongLong>(samples));
+    state.counters["ns_per_sample"] = best;
+    state.counters["baseline_ns"] = baseline;
+    state.counters["ratio"] = best / baseline;
+}
+
 // 10^6 evaluations per iteration at increasing times over the whole curve, as
-// a sampler or exporter runs, with the caller's hint.
+// a sampler or exporter runs, with the caller's hint; against the plain loop.
 void EvaluateSorted(benchmark::State& state, bool user) {
     const int n = static_cast<int>(state.range(0));
     KFCurve* curve = MakeCubicCurve(n, user);
@@ -123,26 +210,68 @@ void EvaluateSorted(benchmark::State& state, bool user) {
     times.reserve(kSamples);
     const kLongLong end = kFrame * (n - 1);
     for (int k = 0; k < kSamples; ++k) times.emplace_back(end / kSamples * k);
-    for (auto _ : state) {
-        int hint = 0;
-        float sum = 0.0f;
-        for (const KTime& t : times) sum += curve->Evaluate(t, &hint);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetItemsProcessed(state.iterations() * kSamples);
+    const FlatKeys flat(*curve);
+    RunAgainst(
+        state,
+        [&] {
+            int hint = 0;
+            float sum = 0.0f;
+            for (const KTime& t : times) sum += curve->Evaluate(t, &hint);
+            return sum;
+        },
+        [&] { return flat.SortedLoop(times); }, kSamples);
     curve->Destroy();
 }
 
+// Evaluations at random times; against the branch-free search alone.
 void EvaluateRandom(benchmark::State& state, bool user) {
     const int n = static_cast<int>(state.range(0));
     KFCurve* curve = MakeCubicCurve(n, user);
     std::mt19937_64 random(9);
     std::vector<KTime> times;
     times.reserve(kSamples);
-    for (int k = 0; k < kSamples; ++k) times.emplace_back(static_cast<kLongLong>(random() % (kFrame * n)));
+    for (int k = 0; k < kSamples; ++k) times.emplace_back(static_cast<kLongLong>(random() % (kFrame * (n - 1))));
+    const FlatKeys flat(*curve);
+    RunAgainst(
+        state,
+        [&] {
+            float sum = 0.0f;
+            for (const KTime& t : times) sum += curve->Evaluate(t);
+            return sum;
+        },
+        [&] { return flat.RandomSearches(times); }, kSamples);
+    // The least any evaluation does at a random time: the search, then the
+    // segment's keys (and their outer neighbours) read from the curve's memory.
+    state.counters["search_and_keys_ns"] = NsPerSample(
+        [&] {
+            float sum = 0.0f;
+            for (const KTime& t : times) {
+                const int i = static_cast<int>(flat.Search(t.Get()));
+                sum += curve->KeyGetPtr(i)->GetValue() + curve->KeyGetPtr(std::min(i + 1, n - 1))->GetValue();
+                if (!user)
+                    sum += curve->KeyGetPtr(std::max(i - 1, 0))->GetValue() +
+                           curve->KeyGetPtr(std::min(i + 2, n - 1))->GetValue();
+            }
+            return sum;
+        },
+        kSamples);
+    curve->Destroy();
+}
+
+// Evaluation while every key is edited through its pointer between passes:
+// what the byte comparison of the segment memo costs when it never holds.
+void BM_EvaluateSortedEdited(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    KFCurve* curve = MakeCubicCurve(n, true);
+    const kLongLong end = kFrame * (n - 1);
     for (auto _ : state) {
+        int hint = 0;
         float sum = 0.0f;
-        for (const KTime& t : times) sum += curve->Evaluate(t);
+        for (int k = 0; k < kSamples; ++k) {
+            KFCurveKey* key = curve->KeyGetPtr(hint);
+            key->SetValue(key->GetValue() + 1e-3f);
+            sum += curve->Evaluate(KTime(end / kSamples * k), &hint);
+        }
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * kSamples);
@@ -157,49 +286,116 @@ BENCHMARK(BM_EvaluateSortedAuto)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateSortedUser)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateRandomAuto)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EvaluateRandomUser)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EvaluateSortedEdited)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// ---- Curve-wide tangent mode changes --------------------------------------------
+
+// Every key of an n-key cubic curve switched between user and auto tangents,
+// keeping the curve's shape: one call per iteration, alternating the mode.
+void BM_TangeantSetMode(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    KFCurve* curve = MakeCubicCurve(n, true);
+    bool toAuto = true;
+    for (auto _ : state) {
+        curve->KeyTangeantSetMode(false, toAuto ? KFCURVE_TANGEANT_AUTO : KFCURVE_TANGEANT_USER);
+        toAuto = !toAuto;
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    curve->Destroy();
+}
+BENCHMARK(BM_TangeantSetMode)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // ---- Storage in a binary field file ------------------------------------------------
 
-// Writes an n-key cubic curve into a binary field file in memory.
-void StoreCurve(KFCurve& curve, KChainedMemoryFile& stream) {
+// Files go to $TMPDIR (tmpfs or disk), else /tmp. Each iteration writes (or
+// reads) the curve, then the raw key bytes with fwrite (fread): the counters
+// give the best time of each and their ratio.
+std::string TempPath(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/zeq-fcurve-bench-" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::vector<KFCurveKey> KeyBytes(KFCurve& curve) {
+    std::vector<KFCurveKey> keys;
+    for (int i = 0; i < curve.KeyGetCount(); ++i) keys.push_back(*curve.KeyGetPtr(i));
+    return keys;
+}
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void StoreCurveFile(KFCurve& curve, const std::string& path) {
     KZeq file;
-    file.ProjectCreateStream(stream, true, false);
+    file.ProjectCreate(path.c_str(), true, false);
     curve.ZeqStore(&file, false, true);
     file.ProjectClose();
+}
+
+void ReportRatio(benchmark::State& state, int n, double best, double raw) {
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["ms"] = best * 1e3;
+    state.counters["raw_ms"] = raw * 1e3;
+    state.counters["ratio"] = best / raw;
 }
 
 void BM_StoreBinary(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     KFCurve* curve = MakeCubicCurve(n, true);
-    std::size_t bytes = 0;
+    const std::vector<KFCurveKey> keys = KeyBytes(*curve);
+    const std::string path = TempPath("store.zeq"), raw = TempPath("store.raw");
+    double best = 1e300, bestRaw = 1e300;
     for (auto _ : state) {
-        KChainedMemoryFile stream;
-        StoreCurve(*curve, stream);
-        bytes = stream.GetDataSize();
+        auto start = std::chrono::steady_clock::now();
+        StoreCurveFile(*curve, path);
+        best = std::min(best, Seconds(start));
+        start = std::chrono::steady_clock::now();
+        std::FILE* f = std::fopen(raw.c_str(), "wb");
+        if (!f || std::fwrite(keys.data(), sizeof(KFCurveKey), keys.size(), f) != keys.size()) std::abort();
+        std::fclose(f);
+        bestRaw = std::min(bestRaw, Seconds(start));
     }
-    state.SetItemsProcessed(state.iterations() * n);
-    state.counters["file_bytes"] = static_cast<double>(bytes);
+    ReportRatio(state, n, best, bestRaw);
+    std::remove(path.c_str());
+    std::remove(raw.c_str());
     curve->Destroy();
 }
-BENCHMARK(BM_StoreBinary)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreBinary)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_RetrieveBinary(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     KFCurve* curve = MakeCubicCurve(n, true);
-    KChainedMemoryFile written;
-    StoreCurve(*curve, written);
+    std::vector<KFCurveKey> keys = KeyBytes(*curve);
+    const std::string path = TempPath("retrieve.zeq"), raw = TempPath("retrieve.raw");
+    StoreCurveFile(*curve, path);
+    std::FILE* w = std::fopen(raw.c_str(), "wb");
+    if (!w || std::fwrite(keys.data(), sizeof(KFCurveKey), keys.size(), w) != keys.size()) std::abort();
+    std::fclose(w);
+    double best = 1e300, bestRaw = 1e300;
     for (auto _ : state) {
-        KChainedMemoryFile stream(written.GetData(), written.GetDataSize());
-        KZeq file;
-        file.ProjectOpenStream(stream, true, true);
-        KFCurve read;
-        read.ZeqRetrieve(&file, false, true);
-        benchmark::DoNotOptimize(read.KeyGetCount());
-        file.ProjectClose();
+        auto start = std::chrono::steady_clock::now();
+        {
+            KZeq file;
+            file.ProjectOpen(path.c_str(), true, true);
+            KFCurve read;
+            read.ZeqRetrieve(&file, false, true);
+            if (read.KeyGetCount() != n) std::abort();
+            file.ProjectClose();
+        }
+        best = std::min(best, Seconds(start));
+        start = std::chrono::steady_clock::now();
+        std::vector<KFCurveKey> back(keys.size());
+        std::FILE* f = std::fopen(raw.c_str(), "rb");
+        if (!f || std::fread(back.data(), sizeof(KFCurveKey), back.size(), f) != back.size()) std::abort();
+        std::fclose(f);
+        benchmark::DoNotOptimize(back.data());
+        bestRaw = std::min(bestRaw, Seconds(start));
     }
-    state.SetItemsProcessed(state.iterations() * n);
+    ReportRatio(state, n, best, bestRaw);
+    std::remove(path.c_str());
+    std::remove(raw.c_str());
     curve->Destroy();
 }
-BENCHMARK(BM_RetrieveBinary)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RetrieveBinary)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

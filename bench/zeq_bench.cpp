@@ -1,16 +1,21 @@
-// Writes and reads back a mesh-like record (3n doubles, 4n ints) and a curve-like
-// record of n keys (times, values, two tangents and two letters a key), in each
-// encoding, beside raw fwrite/fread of the same arrays. The argument is n.
-//   BM_<Kind>Write / BM_<Kind>Read: every record as typed arrays.
-//   BM_<Kind>KeysWrite / BM_<Kind>KeysRead: the curve keys alone, written and read
-//   value by value as curves store themselves ("Key" record), against raw I/O of
-//   the key arrays.
+// The field file against raw stdio of the same bytes, measured in the same run so
+// every line carries its ratio. The directory is $TMPDIR (tmpfs or disk).
+//   BM_Mesh<Write|Read>/<encoding>/n: 3n doubles and 4n ints as typed arrays
+//   (n = 10^6 is the 40 MB record).
+//   BM_Keys<Write|Read>/<encoding>/n: n curve keys written and read value by value
+//   (time, value, two letters, two tangents), as curves store themselves.
+// Counters: ratio = min time of the field file / min time of raw fwrite or fread
+// (per iteration both run); ratio_sync on writes is against fwrite + fsync, since
+// the field file syncs what it closes.
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,18 +27,24 @@ using namespace zeqsdk_400;
 
 namespace {
 
-struct Scene {
+enum Kind { kBinary, kEncrypted, kPassword, kAscii };
+const char* const kKindNames[] = {"binary", "encrypted", "password", "ascii"};
+
+struct Mesh {
     std::vector<double> mVertices;
     std::vector<int> mIndices;
+    explicit Mesh(std::size_t n) : mVertices(3 * n), mIndices(4 * n) {
+        for (std::size_t i = 0; i < mVertices.size(); ++i) mVertices[i] = static_cast<double>(i) * 0.001 - 17.25;
+        for (std::size_t i = 0; i < mIndices.size(); ++i) mIndices[i] = static_cast<int>((i * 7) % n);
+    }
+};
+
+struct Keys {
     std::vector<kLongLong> mTimes;
     std::vector<double> mValues;
     std::vector<double> mTangents;  // two per key
-    std::vector<char> mLetters;     // interpolation and tangent letters, two per key
-
-    explicit Scene(std::size_t n)
-        : mVertices(3 * n), mIndices(4 * n), mTimes(n), mValues(n), mTangents(2 * n), mLetters(2 * n) {
-        for (std::size_t i = 0; i < mVertices.size(); ++i) mVertices[i] = static_cast<double>(i) * 0.001 - 17.25;
-        for (std::size_t i = 0; i < mIndices.size(); ++i) mIndices[i] = static_cast<int>((i * 7) % n);
+    std::vector<char> mLetters;     // two per key
+    explicit Keys(std::size_t n) : mTimes(n), mValues(n), mTangents(2 * n), mLetters(2 * n) {
         for (std::size_t i = 0; i < n; ++i) {
             mTimes[i] = static_cast<kLongLong>(i) * 1539538600LL;
             mValues[i] = static_cast<double>(i % 1000) * 0.37;
@@ -42,11 +53,6 @@ struct Scene {
             mLetters[2 * i] = 'U';
             mLetters[2 * i + 1] = 's';
         }
-    }
-
-    std::size_t Bytes() const {
-        return mVertices.size() * 8 + mIndices.size() * 4 + mTimes.size() * 8 + mValues.size() * 8 +
-               mTangents.size() * 8 + mLetters.size();
     }
 };
 
@@ -57,181 +63,176 @@ std::string TempFile(const char* name) {
 
 template <class T>
 void Put(std::FILE* f, const std::vector<T>& v) {
-    std::fwrite(v.data(), sizeof(T), v.size(), f);
+    if (std::fwrite(v.data(), sizeof(T), v.size(), f) != v.size()) std::abort();
 }
 template <class T>
 void Get(std::FILE* f, std::vector<T>& v) {
     if (std::fread(v.data(), sizeof(T), v.size(), f) != v.size()) std::abort();
 }
 
-void RawWrite(const std::string& path, const Scene& s) {
+// Raw I/O of the arrays of a record, optionally synced like a closed field file.
+template <class... V>
+void RawWrite(const std::string& path, bool sync, const V&... arrays) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    Put(f, s.mVertices);
-    Put(f, s.mIndices);
-    Put(f, s.mTimes);
-    Put(f, s.mValues);
-    Put(f, s.mTangents);
-    Put(f, s.mLetters);
+    (Put(f, arrays), ...);
+    std::fflush(f);
+    if (sync) ::fsync(::fileno(f));
     std::fclose(f);
 }
-
-void RawRead(const std::string& path, Scene& s) {
+template <class... V>
+void RawRead(const std::string& path, V&... arrays) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    Get(f, s.mVertices);
-    Get(f, s.mIndices);
-    Get(f, s.mTimes);
-    Get(f, s.mValues);
-    Get(f, s.mTangents);
-    Get(f, s.mLetters);
+    (Get(f, arrays), ...);
     std::fclose(f);
 }
 
-void ZeqWrite(const std::string& path, const Scene& s, bool binary, bool encrypted) {
+void Create(KZeq& z, const std::string& path, Kind kind) {
+    if (!z.ProjectCreate(path.c_str(), kind != kAscii, kind == kEncrypted || kind == kPassword)) std::abort();
+    if (kind == kPassword) z.ProjectSetPassword("bench password");
+}
+
+void Open(KZeq& z, const std::string& path, Kind kind) {
+    if (!z.ProjectOpen(path.c_str(), true, true)) std::abort();
+    if (kind == kPassword && !z.CheckPassword("bench password")) std::abort();
+}
+
+void MeshWrite(const std::string& path, const Mesh& m, Kind kind) {
     KZeq z;
-    if (!z.ProjectCreate(path.c_str(), binary, encrypted)) std::abort();
+    Create(z, path, kind);
     z.FieldWriteBegin("Vertices");
-    z.FieldWriteDn(s.mVertices.data(), static_cast<int>(s.mVertices.size()));
+    z.FieldWriteDn(m.mVertices.data(), static_cast<int>(m.mVertices.size()));
     z.FieldWriteBegin("PolygonVertexIndex");
-    z.FieldWriteIn(s.mIndices.data(), static_cast<int>(s.mIndices.size()));
-    z.FieldWriteBegin("KeyTime");
-    z.FieldWriteLn(s.mTimes.data(), static_cast<int>(s.mTimes.size()));
-    z.FieldWriteBegin("KeyValue");
-    z.FieldWriteDn(s.mValues.data(), static_cast<int>(s.mValues.size()));
-    z.FieldWriteBegin("KeyTangent");
-    z.FieldWriteDn(s.mTangents.data(), static_cast<int>(s.mTangents.size()));
-    z.FieldWriteBegin("KeyLetters");
-    z.FieldWriteC(s.mLetters.data(), s.mLetters.size());
-    z.FieldWriteEnd();
+    z.FieldWriteIn(m.mIndices.data(), static_cast<int>(m.mIndices.size()));
     if (!z.ProjectClose()) std::abort();
 }
 
-void ZeqRead(const std::string& path, Scene& s) {
+void MeshRead(const std::string& path, Mesh& m, Kind kind) {
     KZeq z;
-    if (!z.ProjectOpen(path.c_str(), true, true)) std::abort();
-    auto read = [&z](const char* name, auto& values, auto reader) {
-        if (!z.FieldReadBegin(name)) std::abort();
-        if ((z.*reader)(values.data(), static_cast<int>(values.size())) != static_cast<int>(values.size())) std::abort();
-        z.FieldReadEnd();
-    };
-    using Doubles = int (KZeq::*)(double*, int);
-    read("Vertices", s.mVertices, static_cast<Doubles>(&KZeq::FieldReadDn));
-    read("PolygonVertexIndex", s.mIndices, &KZeq::FieldReadIn);
-    read("KeyTime", s.mTimes, &KZeq::FieldReadLn);
-    read("KeyValue", s.mValues, static_cast<Doubles>(&KZeq::FieldReadDn));
-    read("KeyTangent", s.mTangents, static_cast<Doubles>(&KZeq::FieldReadDn));
-    if (!z.FieldReadBegin("KeyLetters")) std::abort();
-    const KString letters = z.FieldReadC();
-    if (letters.GetLen() != s.mLetters.size()) std::abort();
-    std::memcpy(s.mLetters.data(), letters.Buffer(), letters.GetLen());
+    Open(z, path, kind);
+    const int nv = static_cast<int>(m.mVertices.size());
+    const int ni = static_cast<int>(m.mIndices.size());
+    if (!z.FieldReadBegin("Vertices") || z.FieldReadDn(m.mVertices.data(), nv) != nv) std::abort();
+    if (!z.FieldReadBegin("PolygonVertexIndex") || z.FieldReadIn(m.mIndices.data(), ni) != ni) std::abort();
     z.ProjectClose();
 }
 
-void RawKeysWrite(const std::string& path, const Scene& s) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    Put(f, s.mTimes);
-    Put(f, s.mValues);
-    Put(f, s.mTangents);
-    Put(f, s.mLetters);
-    std::fclose(f);
-}
-
-void RawKeysRead(const std::string& path, Scene& s) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    Get(f, s.mTimes);
-    Get(f, s.mValues);
-    Get(f, s.mTangents);
-    Get(f, s.mLetters);
-    std::fclose(f);
-}
-
-void ZeqKeysWrite(const std::string& path, const Scene& s, bool binary, bool encrypted) {
+void KeysWrite(const std::string& path, const Keys& k, Kind kind) {
     KZeq z;
-    if (!z.ProjectCreate(path.c_str(), binary, encrypted)) std::abort();
+    Create(z, path, kind);
     z.FieldWriteBegin("Key");
-    for (std::size_t i = 0; i < s.mTimes.size(); ++i) {
-        z.FieldWriteT(KTime(s.mTimes[i]));
-        z.FieldWriteD(s.mValues[i]);
-        z.FieldWriteCH(s.mLetters[2 * i]);
-        z.FieldWriteCH(s.mLetters[2 * i + 1]);
-        z.FieldWriteD(s.mTangents[2 * i]);
-        z.FieldWriteD(s.mTangents[2 * i + 1]);
+    for (std::size_t i = 0; i < k.mTimes.size(); ++i) {
+        z.FieldWriteT(KTime(k.mTimes[i]));
+        z.FieldWriteD(k.mValues[i]);
+        z.FieldWriteCH(k.mLetters[2 * i]);
+        z.FieldWriteCH(k.mLetters[2 * i + 1]);
+        z.FieldWriteD(k.mTangents[2 * i]);
+        z.FieldWriteD(k.mTangents[2 * i + 1]);
     }
-    z.FieldWriteEnd();
     if (!z.ProjectClose()) std::abort();
 }
 
-void ZeqKeysRead(const std::string& path, Scene& s) {
+void KeysRead(const std::string& path, Keys& k, Kind kind) {
     KZeq z;
-    if (!z.ProjectOpen(path.c_str(), true, true)) std::abort();
+    Open(z, path, kind);
     if (!z.FieldReadBegin("Key")) std::abort();
-    for (std::size_t i = 0; i < s.mTimes.size(); ++i) {
-        s.mTimes[i] = z.FieldReadT().Get();
-        s.mValues[i] = z.FieldReadD();
-        s.mLetters[2 * i] = z.FieldReadCH();
-        s.mLetters[2 * i + 1] = z.FieldReadCH();
-        s.mTangents[2 * i] = z.FieldReadD();
-        s.mTangents[2 * i + 1] = z.FieldReadD();
+    for (std::size_t i = 0; i < k.mTimes.size(); ++i) {
+        k.mTimes[i] = z.FieldReadT().Get();
+        k.mValues[i] = z.FieldReadD();
+        k.mLetters[2 * i] = z.FieldReadCH();
+        k.mLetters[2 * i + 1] = z.FieldReadCH();
+        k.mTangents[2 * i] = z.FieldReadD();
+        k.mTangents[2 * i + 1] = z.FieldReadD();
     }
-    z.FieldReadEnd();
     z.ProjectClose();
 }
 
-std::size_t KeyBytes(const Scene& s) {
-    return s.mTimes.size() * 8 + s.mValues.size() * 8 + s.mTangents.size() * 8 + s.mLetters.size();
+double Seconds(const std::function<void()>& body) {
+    const auto start = std::chrono::steady_clock::now();
+    body();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-enum Kind { kRaw, kBinary, kEncrypted, kAscii };
-
-void WriteFile(const std::string& path, const Scene& scene, Kind kind, bool keys) {
-    if (kind == kRaw) {
-        keys ? RawKeysWrite(path, scene) : RawWrite(path, scene);
-    } else if (keys) {
-        ZeqKeysWrite(path, scene, kind != kAscii, kind == kEncrypted);
-    } else {
-        ZeqWrite(path, scene, kind != kAscii, kind == kEncrypted);
-    }
-}
-
-void Write(benchmark::State& state, Kind kind, bool keys) {
-    const Scene scene(static_cast<std::size_t>(state.range(0)));
-    const std::string path = TempFile("write.zeq");
-    for (auto _ : state) WriteFile(path, scene, kind, keys);
-    const std::size_t bytes = keys ? KeyBytes(scene) : scene.Bytes();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
-    std::remove(path.c_str());
-}
-
-void Read(benchmark::State& state, Kind kind, bool keys) {
-    Scene scene(static_cast<std::size_t>(state.range(0)));
-    const std::string path = TempFile("read.zeq");
-    WriteFile(path, scene, kind, keys);
+// Each iteration times the raw baseline(s) and the field file; the iteration's
+// time is the field file's.
+void Measure(benchmark::State& state, std::size_t bytes, const std::function<void()>& zeq,
+             const std::function<void()>& raw, const std::function<void()>& rawSync) {
+    double best = 1e30, bestRaw = 1e30, bestSync = 1e30;
     for (auto _ : state) {
-        if (kind == kRaw) {
-            keys ? RawKeysRead(path, scene) : RawRead(path, scene);
-        } else {
-            keys ? ZeqKeysRead(path, scene) : ZeqRead(path, scene);
-        }
-        benchmark::DoNotOptimize(scene.mVertices.data());
+        bestRaw = std::min(bestRaw, Seconds(raw));
+        if (rawSync) bestSync = std::min(bestSync, Seconds(rawSync));
+        const double t = Seconds(zeq);
+        best = std::min(best, t);
+        state.SetIterationTime(t);
     }
-    const std::size_t bytes = keys ? KeyBytes(scene) : scene.Bytes();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
-    std::remove(path.c_str());
+    state.counters["ratio"] = best / bestRaw;
+    state.counters["raw_ms"] = bestRaw * 1e3;
+    if (rawSync) state.counters["ratio_sync"] = best / bestSync;
 }
 
-#define ZEQ_CASES(Kind, kind)                                                          \
-    void BM_##Kind##Write(benchmark::State& state) { Write(state, kind, false); }     \
-    void BM_##Kind##Read(benchmark::State& state) { Read(state, kind, false); }       \
-    void BM_##Kind##KeysWrite(benchmark::State& state) { Write(state, kind, true); }  \
-    void BM_##Kind##KeysRead(benchmark::State& state) { Read(state, kind, true); }    \
-    BENCHMARK(BM_##Kind##Write) ZEQ_SIZES;                                            \
-    BENCHMARK(BM_##Kind##Read) ZEQ_SIZES;                                             \
-    BENCHMARK(BM_##Kind##KeysWrite) ZEQ_SIZES;                                        \
-    BENCHMARK(BM_##Kind##KeysRead) ZEQ_SIZES;
+void BM_MeshWrite(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    const Mesh m(static_cast<std::size_t>(state.range(1)));
+    const std::string path = TempFile("mesh.zeq"), rawPath = TempFile("mesh.raw");
+    Measure(
+        state, m.mVertices.size() * 8 + m.mIndices.size() * 4, [&] { MeshWrite(path, m, kind); },
+        [&] { RawWrite(rawPath, false, m.mVertices, m.mIndices); },
+        [&] { RawWrite(rawPath, true, m.mVertices, m.mIndices); });
+    state.SetLabel(kKindNames[kind]);
+    std::remove(path.c_str());
+    std::remove(rawPath.c_str());
+}
 
-#define ZEQ_SIZES ->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()
-ZEQ_CASES(Raw, kRaw)
-ZEQ_CASES(Binary, kBinary)
-ZEQ_CASES(Encrypted, kEncrypted)
-ZEQ_CASES(Ascii, kAscii)
+void BM_MeshRead(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    Mesh m(static_cast<std::size_t>(state.range(1)));
+    const std::string path = TempFile("mesh.zeq"), rawPath = TempFile("mesh.raw");
+    MeshWrite(path, m, kind);
+    RawWrite(rawPath, false, m.mVertices, m.mIndices);
+    Measure(
+        state, m.mVertices.size() * 8 + m.mIndices.size() * 4, [&] { MeshRead(path, m, kind); },
+        [&] { RawRead(rawPath, m.mVertices, m.mIndices); }, nullptr);
+    state.SetLabel(kKindNames[kind]);
+    std::remove(path.c_str());
+    std::remove(rawPath.c_str());
+}
+
+std::size_t KeyBytes(const Keys& k) { return k.mTimes.size() * 8 + k.mValues.size() * 8 + k.mTangents.size() * 8 + k.mLetters.size(); }
+
+void BM_KeysWrite(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    const Keys k(static_cast<std::size_t>(state.range(1)));
+    const std::string path = TempFile("keys.zeq"), rawPath = TempFile("keys.raw");
+    Measure(
+        state, KeyBytes(k), [&] { KeysWrite(path, k, kind); },
+        [&] { RawWrite(rawPath, false, k.mTimes, k.mValues, k.mTangents, k.mLetters); },
+        [&] { RawWrite(rawPath, true, k.mTimes, k.mValues, k.mTangents, k.mLetters); });
+    state.SetLabel(kKindNames[kind]);
+    std::remove(path.c_str());
+    std::remove(rawPath.c_str());
+}
+
+void BM_KeysRead(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    Keys k(static_cast<std::size_t>(state.range(1)));
+    const std::string path = TempFile("keys.zeq"), rawPath = TempFile("keys.raw");
+    KeysWrite(path, k, kind);
+    RawWrite(rawPath, false, k.mTimes, k.mValues, k.mTangents, k.mLetters);
+    Measure(
+        state, KeyBytes(k), [&] { KeysRead(path, k, kind); },
+        [&] { RawRead(rawPath, k.mTimes, k.mValues, k.mTangents, k.mLetters); }, nullptr);
+    state.SetLabel(kKindNames[kind]);
+    std::remove(path.c_str());
+    std::remove(rawPath.c_str());
+}
+
+#define ZEQ_SIZES                                                                                          \
+    ->ArgsProduct({{kBinary, kEncrypted, kPassword, kAscii}, {10000, 1000000}})->ArgNames({"kind", "n"}) \
+        ->Unit(benchmark::kMillisecond)                                                                    \
+        ->UseManualTime()
+BENCHMARK(BM_MeshWrite) ZEQ_SIZES;
+BENCHMARK(BM_MeshRead) ZEQ_SIZES;
+BENCHMARK(BM_KeysWrite) ZEQ_SIZES;
+BENCHMARK(BM_KeysRead) ZEQ_SIZES;
 
 }  // namespace

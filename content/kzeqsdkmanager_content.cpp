@@ -1,9 +1,24 @@
 // The manager's operations on the kinds of scene content: each kind brings
 // its allocator, its ending and its finds here, beside its own class.
 #include "content/kzeqgobo.h"
+#include "content/kzeqnull.h"
+#include "content/kzeqopticalreference.h"
+#include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqsdkmanager.h"
 
 namespace zeqsdk_400 {
+
+// Node attributes: unnamed, in one list.
+
+KZeqNull* KZeqSdkManager::CreateKZeqNull() { return ListedAttribute(AllocateKZeqNull()); }
+
+KZeqOpticalReference* KZeqSdkManager::CreateKZeqOpticalReference() {
+    return ListedAttribute(AllocateKZeqOpticalReference());
+}
+
+KZeqNull* KZeqSdkManager::AllocateKZeqNull() { return new KZeqNull(*this); }
+
+KZeqOpticalReference* KZeqSdkManager::AllocateKZeqOpticalReference() { return new KZeqOpticalReference(*this); }
 
 // Gobos: named as given, found under the model prefix, ended by Destruct then deletion.
 

@@ -135,6 +135,10 @@ bool KFCurve::InitBuffers(int count) {
 }
 
 void KFCurve::FreeStorage() {
+    std::free(mTimes);
+    mTimes = nullptr;
+    mTimesCount = -1;
+    mTimesCapacity = 0;
     if (mBlocks) {
         for (int b = mLastAllocatedBlock; b >= 0; --b) WatchFree(mBlocks[b], kBlockBytes);
         WatchFree(mBlocks, TableBytes(mCapacity));

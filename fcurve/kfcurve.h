@@ -183,7 +183,9 @@ public:
 
     // ---- Evaluation ----------------------------------------------------
     // The curve's value at a time, extrapolated outside the keys; without keys
-    // the default value. last is the search hint as for KeyFind.
+    // the default value. last is the search hint as for KeyFind. Threads may
+    // evaluate one curve at once when each passes its own hint; a call without
+    // a hint may also rebuild the curve's flat array of key times.
     float Evaluate(KTime time, int* last = nullptr);
     // The fractional key index of a time after mapping it through constant,
     // repetition and mirror extrapolation into the keys' range.
@@ -331,6 +333,16 @@ private:
     // at time (u = 0) or the first key of the segment holding it (u its time
     // fraction); -1 before the first key, the count after the last. Keys needed.
     int Locate(KTime time, int& hint, double& u) const;
+    // The segment holding time, by its first key, or the key at time (the last
+    // key at its own time), for times within the keys. mayIndex allows the
+    // flat array of key times to be rebuilt.
+    int FindSegment(KTime time, int hint, bool mayIndex);
+    // Fills the flat array of key times; false when memory runs out.
+    bool IndexKeyTimes();
+    // The index in the flat array of the last time at or before t.
+    int SearchKeyTimes(kLongLong t) const;
+    // Evaluate where the last sample's segment does not serve.
+    float EvaluateElsewhere(KTime time, int* last);
     // Value of segment i (0 <= i < count - 1) at time fraction u in (0, 1).
     float EvaluateSegment(int i, double u);
     // Slope of segment i at fraction u, per second, on its non-weighted Bezier.
@@ -348,6 +360,9 @@ private:
     // auto parameter that yields the derivative among their present neighbours.
     void KeySetLeftSlope(int index, const KFCurveTangeantInfo& info);
     void KeySetRightSlope(int index, const KFCurveTangeantInfo& info);
+    // Gives the keys that change a new interpolation (or tangent mode) while
+    // every tangent around them keeps its derivative.
+    void ChangeKeyKinds(bool selectedOnly, bool interpolation, unsigned int value);
     // Replace with a hook applied to every key copied from the source.
     template <class KeyHook>
     void ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd, KeyHook hook,
@@ -398,6 +413,13 @@ private:
     int mWasData = 0;
     bool mSelected = false;
     int mLastFoundIndex = 0;
+    // Key times in one flat array for searches far from the hint: a cache,
+    // current when mTimesCount is the key count (see FindSegment).
+    kLongLong* mTimes = nullptr;
+    int mTimesCount = -1;
+    int mTimesCapacity = 0;
+    int mTimesMisses = 0;
+    double mTimesScale = 0.0;  // key count - 1 over the keys' time range
     KTime mCandidateTime = KTime::Infinite();  // the largest time: no candidate
     float mCandidateValue = 0.0f;
     KFCurveEvent mPendingEvent;

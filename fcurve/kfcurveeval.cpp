@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "fcurve/kfcurve.h"
@@ -38,11 +39,11 @@ double ThirdOfSeconds(KTime a, KTime b) {
     return static_cast<double>(Bits(b) - Bits(a)) * kFactor;
 }
 
-float Lerp(float a, float b, float u) { return a + (b - a) * u; }
+inline float Lerp(float a, float b, float u) { return a + (b - a) * u; }
 
 // De Casteljau's construction on four control values, in single precision
 // like the values themselves.
-float Bezier(float p0, float p1, float p2, float p3, float u) {
+inline float Bezier(float p0, float p1, float p2, float p3, float u) {
     const float a = Lerp(p0, p1, u);
     const float b = Lerp(p1, p2, u);
     const float c = Lerp(p2, p3, u);
@@ -141,46 +142,198 @@ CubicShape ComputeCubicShape(KFCurve& curve, int i) {
     return shape;
 }
 
-// The last cubic segment evaluated per curve on this thread, in a small table
+// The last segment evaluated per curve on this thread, in a small table
 // indexed by the curve's address, so that evaluating a whole channel tree per
-// sample does not evict one curve's segment with the next. Samplers evaluate a
-// segment many times in a row; its shape is reused while the keys it was
-// computed from (the segment's two keys and their outer neighbours, compared
-// byte for byte), the key count and the TCB mode are unchanged, so edits
-// through key pointers are always seen. Plain data: no per-thread set-up.
+// sample does not evict one curve's segment with the next, and so that
+// threads evaluating one curve with their own hints share nothing. Samplers
+// evaluate a segment many times in a row: its value coefficients and the
+// reciprocal of its length are reused while the bytes they were computed from
+// are unchanged, so edits through key pointers are always seen. Only those
+// bytes are compared: the first key whole, the next key's value, time and
+// flags (its tangent data too when a TCB rule may read it), and the outer
+// neighbours' values and times when auto or TCB tangents read their slopes.
+// Plain data: no per-thread set-up.
 struct SegmentMemo {
     const KFCurve* curve;
     int index;
     int count;
+    kLongLong t0;
+    kLongLong t1;
+    // t1, or t0 for a segment longer than 2^63 ticks: the fast path, which
+    // takes time differences as signed numbers, then never serves it.
+    kLongLong fastT1;
+    double scale;  // 1 / (t1 - t0) in ticks
+    float v0, p1, p2, v3, w1, w2;
+    unsigned int interpolation;
+    bool constantNext;
+    bool plainCubic;  // cubic and not weighted
+    bool weighted;
+    bool wholeNext;  // the next key's tangent data is watched (and the TCB mode)
+    bool outer;      // the outer neighbours' values and times are watched
     bool tcbShared;
-    KFCurveKey keys[4];
-    CubicShape shape;
+    KFCurveKey first;
+    KFCurveKey next;
+    unsigned char before[12];
+    unsigned char after[12];
 };
 constexpr int kSegmentMemoBits = 6;
-thread_local SegmentMemo tSegmentMemos[1 << kSegmentMemoBits];
+struct SegmentMemoTable {
+    SegmentMemo entries[1 << kSegmentMemoBits];
+};
 
-SegmentMemo& MemoOf(const KFCurve& curve) {
-    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&curve));
-    return tSegmentMemos[(address * 0x9E3779B97F4A7C15ULL) >> (64 - kSegmentMemoBits)];
+// The table is allocated on a thread's first evaluation and freed when the
+// thread ends. The hot path reads it through a plain thread pointer in the
+// initial-exec model: one load, no call that would make the compiler spill.
+[[gnu::tls_model("initial-exec")]] thread_local SegmentMemoTable* tSegmentMemos = nullptr;
+struct SegmentMemoOwner {
+    SegmentMemoTable* table = nullptr;
+    ~SegmentMemoOwner() {
+        std::free(table);
+        tSegmentMemos = nullptr;
+    }
+};
+thread_local SegmentMemoOwner tSegmentMemoOwner;
+
+// A scratch memo for the rare thread whose table could not be allocated: it
+// is filled before each use, so it only serves one evaluation.
+[[gnu::noinline]] SegmentMemo& AllocateSegmentMemos(std::size_t slot) {
+    thread_local SegmentMemo scratch;
+    auto* table = static_cast<SegmentMemoTable*>(std::calloc(1, sizeof(SegmentMemoTable)));
+    if (!table) {
+        scratch.curve = nullptr;
+        return scratch;
+    }
+    tSegmentMemoOwner.table = table;
+    tSegmentMemos = table;
+    return table->entries[slot];
 }
 
-const CubicShape& CubicShapeOf(KFCurve& curve, int i) {
-    SegmentMemo& memo = MemoOf(curve);
+[[gnu::always_inline]] inline SegmentMemo& MemoOf(const KFCurve& curve) {
+    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&curve));
+    const std::size_t slot = (address * 0x9E3779B97F4A7C15ULL) >> (64 - kSegmentMemoBits);
+    SegmentMemoTable* table = tSegmentMemos;
+    if (__builtin_expect(table == nullptr, 0)) return AllocateSegmentMemos(slot);
+    return table->entries[slot];
+}
+
+// Value and time of a key: what its neighbours' slopes read.
+constexpr std::size_t kValueAndTime = 12;
+
+inline bool Same(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
+
+// Whether the memo still describes segment memo.index of curve (whose count is n).
+[[gnu::always_inline]] inline bool MemoHolds(const SegmentMemo& memo, const KFCurve& curve, int n) {
+    if (memo.curve != &curve || memo.count != n) return false;
+    const int i = memo.index;
+    const KFCurveKey* a = curve.KeyGetPtr(i);
+    const int slot = i & 31;
+    const KFCurveKey* b = slot != 31 ? a + 1 : curve.KeyGetPtr(i + 1);
+    if (!Same(a, &memo.first, 32) || !Same(b, &memo.next, 16)) return false;
+    if (memo.wholeNext &&
+        (!Same(reinterpret_cast<const char*>(b) + 16, reinterpret_cast<const char*>(&memo.next) + 16, 16) ||
+         memo.tcbShared != gsTCB4051EvalMode))
+        return false;
+    if (!memo.outer) return true;
+    if (i > 0 && !Same(slot != 0 ? a - 1 : curve.KeyGetPtr(i - 1), memo.before, kValueAndTime)) return false;
+    return i + 2 >= n || Same(slot < 30 ? a + 2 : curve.KeyGetPtr(i + 2), memo.after, kValueAndTime);
+}
+
+// Makes the memo describe segment i (0 <= i < n - 1) of curve.
+void FillMemo(SegmentMemo& memo, KFCurve& curve, int i) {
     const int n = curve.KeyGetCount();
-    const int first = i > 0 ? i - 1 : 0;
-    const int last = i + 2 < n ? i + 2 : n - 1;
-    bool valid = memo.curve == &curve && memo.index == i && memo.count == n && memo.tcbShared == gsTCB4051EvalMode;
-    for (int k = first; valid && k <= last; ++k)
-        valid = std::memcmp(&memo.keys[k - first], curve.KeyGetPtr(k), sizeof(KFCurveKey)) == 0;
-    if (!valid) {
-        memo.curve = &curve;
-        memo.index = i;
-        memo.count = n;
-        memo.tcbShared = gsTCB4051EvalMode;
-        for (int k = first; k <= last; ++k) memo.keys[k - first] = *curve.KeyGetPtr(k);
-        memo.shape = ComputeCubicShape(curve, i);
+    const KFCurveKey* a = curve.KeyGetPtr(i);
+    const KFCurveKey* b = curve.KeyGetPtr(i + 1);
+    memo.curve = &curve;
+    memo.index = i;
+    memo.count = n;
+    memo.first = *a;
+    memo.next = *b;
+    memo.t0 = a->GetTime().Get();
+    memo.t1 = b->GetTime().Get();
+    const U64 span = Bits(b->GetTime()) - Bits(a->GetTime());
+    memo.scale = 1.0 / static_cast<double>(span);
+    memo.fastT1 = span < (U64(1) << 63) ? memo.t1 : memo.t0;
+    memo.v0 = a->GetValue();
+    memo.v3 = b->GetValue();
+    memo.interpolation = a->GetInterpolation();
+    memo.constantNext = a->GetConstantMode() == KFCURVE_CONSTANT_NEXT;
+    memo.weighted = false;
+    memo.plainCubic = false;
+    memo.p1 = memo.p2 = 0.0f;
+    memo.w1 = memo.w2 = KFCURVE_DEFAULT_WEIGHT;
+    memo.wholeNext = false;
+    memo.outer = false;
+    memo.tcbShared = gsTCB4051EvalMode;
+    if (memo.interpolation == KFCURVE_INTERPOLATION_CUBIC) {
+        const CubicShape shape = ComputeCubicShape(curve, i);
+        memo.p1 = shape.p1;
+        memo.p2 = shape.p2;
+        memo.w1 = shape.w1;
+        memo.w2 = shape.w2;
+        memo.weighted = shape.weighted;
+        memo.plainCubic = !shape.weighted;
+        const unsigned int modeA = a->GetTangeantMode();
+        const bool cubicB = b->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC;
+        const unsigned int modeB = b->GetTangeantMode();
+        const bool plain = (IsUserMode(modeA) || IsAutoMode(modeA)) && (!cubicB || IsUserMode(modeB) || IsAutoMode(modeB));
+        memo.wholeNext = !plain;
+        memo.outer = !plain || IsAutoMode(modeA) || (cubicB ? IsAutoMode(modeB) : IsAutoMode(modeA));
     }
-    return memo.shape;
+    if (memo.outer) {
+        if (i > 0) std::memcpy(memo.before, curve.KeyGetPtr(i - 1), kValueAndTime);
+        if (i + 2 < n) std::memcpy(memo.after, curve.KeyGetPtr(i + 2), kValueAndTime);
+    }
+}
+
+// The memo's segment at time fraction u (0 < u < 1).
+[[gnu::always_inline]] inline float MemoValueAt(const SegmentMemo& memo, double u) {
+    if (memo.plainCubic) return Bezier(memo.v0, memo.p1, memo.p2, memo.v3, static_cast<float>(u));
+    switch (memo.interpolation) {
+        case KFCURVE_INTERPOLATION_CONSTANT:
+            return memo.constantNext ? memo.v3 : memo.v0;
+        case KFCURVE_INTERPOLATION_LINEAR:
+            return static_cast<float>(memo.v0 + u * (static_cast<double>(memo.v3) - memo.v0));
+        case KFCURVE_INTERPOLATION_CUBIC:
+            break;
+        default:
+            return 0.0f;
+    }
+    if (!memo.weighted) return Bezier(memo.v0, memo.p1, memo.p2, memo.v3, static_cast<float>(u));
+    const float x = rtsec(&CubicWarp, 0.0f, 1.0f, static_cast<float>(u), memo.w1, memo.w2);
+    // The parameter stays on the segment even when the secant strays.
+    double s = 1.0 - static_cast<double>(x);
+    if (!(s >= 0.0)) s = std::isnan(s) ? u : 0.0;
+    if (s > 1.0) s = 1.0;
+    return Bezier(memo.v0, memo.p1, memo.p2, memo.v3, static_cast<float>(s));
+}
+
+// The memo's segment at a time t0 <= t < t1: the fraction by one
+// multiplication; one that rounds up to 1 (spans beyond 2^53 ticks) is the next
+// key. The signed difference serves segments shorter than 2^63 ticks.
+template <bool kSigned>
+[[gnu::always_inline]] inline float MemoValueAtTime(const SegmentMemo& memo, kLongLong t) {
+    if (t == memo.t0) return memo.v0;
+    const U64 d = static_cast<U64>(t) - static_cast<U64>(memo.t0);
+    const double u = (kSigned ? static_cast<double>(static_cast<kLongLong>(d)) : static_cast<double>(d)) * memo.scale;
+    if (u >= 1.0) return memo.v3;
+    return MemoValueAt(memo, u);
+}
+
+// The largest index whose time is at or before t, for times[0] <= t: a fixed
+// number of halvings with a conditional move each, no branch on the data. Both
+// places the next probe may fall are fetched ahead, so the loads of successive
+// halvings overlap instead of waiting on each other.
+int LastAtOrBefore(const kLongLong* times, int n, kLongLong t) {
+    const kLongLong* base = times;
+    int length = n;
+    while (length > 1) {
+        const int half = length >> 1;
+        __builtin_prefetch(base + (half >> 1));
+        __builtin_prefetch(base + half + (half >> 1));
+        base = base[half] <= t ? base + half : base;
+        length -= half;
+    }
+    return static_cast<int>(base - times);
 }
 
 }  // namespace
@@ -256,6 +409,19 @@ float KFCurve::EvaluateKeepSlopeAfter(KTime time) {
 }
 
 float KFCurve::Evaluate(KTime time, int* last) {
+    // The segment of the last sample, unchanged: no search, no division.
+    const SegmentMemo& memo = MemoOf(*this);
+    const kLongLong t = time.Get();
+    if (t >= memo.t0 && t < memo.fastT1 && MemoHolds(memo, *this, mKeyCount)) {
+        const int index = memo.index;
+        const float value = MemoValueAtTime<true>(memo, t);
+        (last ? *last : mLastFoundIndex) = index;
+        return value;
+    }
+    return EvaluateElsewhere(time, last);
+}
+
+float KFCurve::EvaluateElsewhere(KTime time, int* last) {
     const int n = mKeyCount;
     if (n >= 2) {
         if (time < KeyTime(0)) {
@@ -264,13 +430,85 @@ float KFCurve::Evaluate(KTime time, int* last) {
             if (mPostExtrapolation == KFCURVE_EXTRAPOLATION_KEEP_SLOPE) return EvaluateKeepSlopeAfter(time);
         } else {
             // Inside the keys no extrapolation applies: straight to the segment.
-            double u;
-            const int i = Locate(time, last ? *last : mLastFoundIndex, u);
-            if (u == 0.0) return KeyGetPtr(i)->GetValue();
-            return EvaluateSegment(i, u);
+            int& hint = last ? *last : mLastFoundIndex;
+            const int i = FindSegment(time, hint, last == nullptr);
+            hint = i;
+            const KFCurveKey* key = KeyGetPtr(i);
+            if (i == n - 1 || key->GetTime() == time) return key->GetValue();
+            SegmentMemo& memo = MemoOf(*this);
+            FillMemo(memo, *this, i);
+            return MemoValueAtTime<false>(memo, time.Get());
         }
     }
     return EvaluateIndex(KeyFindAll(time, last));
+}
+
+// Near the hint the segment is found by looking at it and the next one (the
+// playback case); far from it, by the flat array of key times when that is
+// current, else by the doubling search. The flat array is a cache: a segment
+// found in it is checked on the keys themselves, so a stale array costs a
+// search, never a wrong answer. It is rebuilt once enough far searches missed
+// it to pay for the rebuild, and only by callers without a hint of their own
+// (who use the curve alone), so that threads evaluating with their own hints
+// only read it.
+int KFCurve::FindSegment(KTime time, int hint, bool mayIndex) {
+    const int n = mKeyCount;
+    const int h = std::min(std::max(hint, 0), n - 2);
+    if (KeyTime(h) <= time) {
+        if (time < KeyTime(h + 1)) return h;
+        if (h + 2 >= n) return n - 1;
+        if (time < KeyTime(h + 2)) return h + 1;
+    }
+    const kLongLong t = time.Get();
+    if (mTimesCount == n) {
+        const int i = SearchKeyTimes(t);
+        if (KeyTime(i) <= time && (i == n - 1 || time < KeyTime(i + 1))) return i;
+        if (mayIndex) mTimesCount = -1;  // keys moved since it was built
+    }
+    if (mayIndex && ++mTimesMisses > n / 32 + 8 && IndexKeyTimes()) return SearchKeyTimes(t);
+    if (time < KeyTime(h)) return FindLastAtOrBefore(time, h - 1);
+    const int k = FindFirstAtOrAfter(time, h + 1);
+    return KeyTime(k) == time ? k : k - 1;
+}
+
+// Keys are mostly near evenly spaced (one per frame): the mean spacing points
+// at a window of 16 times, searched alone when it brackets t; otherwise the
+// search runs over all the times. t lies within the first and last time.
+int KFCurve::SearchKeyTimes(kLongLong t) const {
+    const int n = mTimesCount;
+    const kLongLong* times = mTimes;
+    constexpr int kWindow = 16;
+    if (n > 2 * kWindow) {
+        // Clamped before it becomes an index: a stale array may not hold t.
+        double guess = static_cast<double>(static_cast<U64>(t) - static_cast<U64>(times[0])) * mTimesScale;
+        if (!(guess >= 0.0)) guess = 0.0;
+        if (guess > n) guess = n;
+        const int low = std::min(std::max(static_cast<int>(guess) - kWindow / 2, 0), n - kWindow);
+        // The keys around the guess are what the caller reads next (the
+        // segment and the neighbours auto tangents read): loaded beside the search.
+        const int guessed = low + kWindow / 2;
+        __builtin_prefetch(KeyGetPtr(guessed - 1));
+        __builtin_prefetch(KeyGetPtr(guessed + 1));
+        if (times[low] <= t && (low + kWindow == n || t < times[low + kWindow]))
+            return low + LastAtOrBefore(times + low, kWindow, t);
+    }
+    return LastAtOrBefore(times, n, t);
+}
+
+bool KFCurve::IndexKeyTimes() {
+    const int n = mKeyCount;
+    mTimesMisses = 0;
+    if (n > mTimesCapacity) {
+        auto* times = static_cast<kLongLong*>(std::malloc(static_cast<std::size_t>(n) * sizeof(kLongLong)));
+        if (!times) return false;
+        std::free(mTimes);
+        mTimes = times;
+        mTimesCapacity = n;
+    }
+    for (int i = 0; i < n; ++i) mTimes[i] = KeyTime(i).Get();
+    mTimesCount = n;
+    mTimesScale = (n - 1) / static_cast<double>(static_cast<U64>(mTimes[n - 1]) - static_cast<U64>(mTimes[0]));
+    return true;
 }
 
 // Times outside the keys are folded into the keys' range in exact integer
@@ -348,28 +586,9 @@ float KFCurve::EvaluateIndex(double index) {
 }
 
 float KFCurve::EvaluateSegment(int i, double u) {
-    const KFCurveKey* a = KeyGetPtr(i);
-    const KFCurveKey* b = KeyGetPtr(i + 1);
-    switch (a->GetInterpolation()) {
-        case KFCURVE_INTERPOLATION_CONSTANT:
-            return a->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? b->GetValue() : a->GetValue();
-        case KFCURVE_INTERPOLATION_LINEAR:
-            return static_cast<float>(a->GetValue() + u * (static_cast<double>(b->GetValue()) - a->GetValue()));
-        case KFCURVE_INTERPOLATION_CUBIC:
-            break;
-        default:
-            return 0.0f;
-    }
-    const CubicShape& shape = CubicShapeOf(*this, i);
-    const float v0 = a->GetValue();
-    const float v3 = b->GetValue();
-    if (!shape.weighted) return Bezier(v0, shape.p1, shape.p2, v3, static_cast<float>(u));
-    const float x = rtsec(&CubicWarp, 0.0f, 1.0f, static_cast<float>(u), shape.w1, shape.w2);
-    // The parameter stays on the segment even when the secant strays.
-    double s = 1.0 - static_cast<double>(x);
-    if (!(s >= 0.0)) s = std::isnan(s) ? u : 0.0;
-    if (s > 1.0) s = 1.0;
-    return Bezier(v0, shape.p1, shape.p2, v3, static_cast<float>(s));
+    SegmentMemo& memo = MemoOf(*this);
+    if (memo.index != i || !MemoHolds(memo, *this, mKeyCount)) FillMemo(memo, *this, i);
+    return MemoValueAt(memo, u);
 }
 
 float KFCurve::SegmentDerivative(int i, double u) {

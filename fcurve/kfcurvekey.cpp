@@ -17,8 +17,6 @@ struct KFCurveKeyLayout {
 
 namespace {
 
-constexpr int kFloatSlotCount = 4;
-
 // A scaled slot value as a 16-bit integer: truncated toward zero, saturated
 // at the ends of the range; not-a-number stores 0.
 short SaturateToShort(double scaled) {
@@ -50,18 +48,6 @@ short KFCurveKey::GetShort(int slot) const {
 
 void KFCurveKey::SetShort(int slot, short value) {
     std::memcpy(mData + 8 + 2 * (slot - 2), &value, sizeof value);
-}
-
-float KFCurveKey::GetDataFloat(EKFCurveDataIndex index) const {
-    if (index < 0 || index >= kFloatSlotCount) return 0.0f;
-    float value;
-    std::memcpy(&value, mData + 4 * index, sizeof value);
-    return value;
-}
-
-void KFCurveKey::SetDataFloat(EKFCurveDataIndex index, float value) {
-    if (index < 0 || index >= kFloatSlotCount) return;
-    std::memcpy(mData + 4 * index, &value, sizeof value);
 }
 
 float KFCurveKey::GetDataDouble(EKFCurveDataIndex index) const {

@@ -1,6 +1,8 @@
 #ifndef ZEQ_FCURVE_KFCURVEKEY_H
 #define ZEQ_FCURVE_KFCURVEKEY_H
 
+#include <cstring>
+
 #include "base/kdefs.h"
 #include "base/ktime.h"
 
@@ -149,8 +151,14 @@ public:
     void SetDataDouble(EKFCurveDataIndex index, float value);
     // Raw float slots: 0 and 1 are data 0 and 1, 2 covers data 2 and 3,
     // 3 covers data 4 and 5. Other indices read 0 and are not written.
-    float GetDataFloat(EKFCurveDataIndex index) const;
-    void SetDataFloat(EKFCurveDataIndex index, float value);
+    float GetDataFloat(EKFCurveDataIndex index) const {
+        float value = 0.0f;
+        if (index >= 0 && index < 4) std::memcpy(&value, mData + 4 * index, sizeof value);
+        return value;
+    }
+    void SetDataFloat(EKFCurveDataIndex index, float value) {
+        if (index >= 0 && index < 4) std::memcpy(mData + 4 * index, &value, sizeof value);
+    }
     void* GetDataPtr() { return mData; }
     const void* GetDataPtr() const { return mData; }
 

@@ -206,42 +206,121 @@ KFCurveKey BlankKey() {
     return key;
 }
 
+// The values of the open "Key" field, decoded in batches of typed values; a
+// string or embedded value (which no writer puts there) is read on its own
+// with the one-value calls.
+class KeyValues {
+public:
+    explicit KeyValues(KZeq* file)
+        : mFile(file),
+          mVersion(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex())),
+          mLeft(file->FieldReadGetRemain()) {}
+
+    int Remain() const { return mLeft; }
+    char Type() { return Ready() ? mBuffer[mNext].mType : mFile->FieldReadGetType(); }
+    double Double() {
+        if (!Ready()) return Taken(mFile->FieldReadD());
+        const KZeq::Value& v = Take();
+        return v.mType == 'D' ? v.mDouble : v.AsDouble();
+    }
+    KTime Time() {
+        if (!Ready()) return Taken(mFile->FieldReadT());
+        const KZeq::Value& v = Take();
+        return v.mType == 'L' ? KTime(v.mLong) : v.AsTime(mVersion);
+    }
+    char Char() {
+        if (!Ready()) return Taken(mFile->FieldReadCH());
+        const KZeq::Value& v = Take();
+        return v.mType == 'C' ? static_cast<char>(v.mLong) : v.AsChar();
+    }
+    void Doubles(double* out, int count) {
+        for (int k = 0; k < count && mLeft > 0; ++k) out[k] = Double();
+    }
+    // The decoded values next, at least count of them when the field holds
+    // them without a string or embedded value between; available tells how many.
+    const KZeq::Value* Window(int count, int& available) {
+        if (mEnd - mNext < count && mLeft > mEnd - mNext) {
+            const int kept = mEnd - mNext;
+            std::memmove(mBuffer, mBuffer + mNext, static_cast<std::size_t>(kept) * sizeof(KZeq::Value));
+            mNext = 0;
+            mEnd = kept + mFile->FieldReadValues(mBuffer + kept, kBatch - kept);
+        }
+        available = mEnd - mNext;
+        return mBuffer + mNext;
+    }
+    void Skip(int count) {
+        mNext += count;
+        mLeft -= count;
+    }
+
+private:
+    static constexpr int kBatch = 1024;
+
+    // True when a decoded value is next; false when the next one must be read
+    // with the one-value calls (or none is left).
+    bool Ready() {
+        if (mNext < mEnd) return true;
+        if (mLeft <= 0) return false;
+        mNext = 0;
+        mEnd = mFile->FieldReadValues(mBuffer, kBatch);
+        return mEnd > 0;
+    }
+    const KZeq::Value& Take() {
+        --mLeft;
+        return mBuffer[mNext++];
+    }
+    // A value read with a one-value call; damage may have ended the field.
+    template <class T>
+    T Taken(T value) {
+        mLeft = mFile->FieldReadGetRemain();
+        return value;
+    }
+
+    KZeq* mFile;
+    int mVersion;
+    int mLeft;  // values of the field not yet taken, decoded ones included
+    int mNext = 0;
+    int mEnd = 0;
+    KZeq::Value mBuffer[kBatch];
+};
+
 // Reads the keys of one "Key" record straight into the curve's reserved key
 // slots. Keys that cannot be read are dropped as they are met; the previous
 // key of a key is the last good one, so that one damaged key costs only itself.
 class KeyReader {
 public:
     KeyReader(KZeq* file, KFCurve& curve, int version)
-        : mFile(file), mCurve(curve), mVersion(version), mBinary(file->IsBinary()) {}
+        : mValues(file), mCurve(curve), mVersion(version), mBinary(file->IsBinary()) {}
 
     // Up to count keys from the open "Key" field; answers how many were read.
     int Read(int count) {
-        mTimeType = mFile->FieldReadGetType();
+        mTimeType = mValues.Type();
         // A key takes at least one value and a good one three: the count read
         // from the file never sizes anything beyond what the record holds.
-        const int remain = mFile->FieldReadGetRemain();
+        const int remain = mValues.Remain();
         count = std::min(count, remain);
         const int room = std::min(count, remain / 3);
         if (room == 0 || !mCurve.InitBuffers(room)) return 0;
         mRoom = room;
-        for (int i = 0; i < count && mGood < mRoom && mFile->FieldReadGetRemain() > 0; ++i) ReadOne();
+        for (int i = 0; i < count && mGood < mRoom && mValues.Remain() > 0; ++i) ReadOne();
         return mGood;
     }
 
 private:
     KFCurveKey* Previous() { return mGood > 0 ? mCurve.KeyGetPtr(mGood - 1) : nullptr; }
-    bool TypeIs(char type) const { return mFile->FieldReadGetType() == type; }
+    bool TypeIs(char type) { return mValues.Type() == type; }
 
     void ReadOne() {
         static const KFCurveKey blank = BlankKey();
+        if (FastKey(blank)) return;
         KFCurveKey key = blank;
         bool bad = false;
         // Time: in a binary file stray values before it are skipped.
         if (mBinary) {
-            while (!TypeIs(mTimeType) && mFile->FieldReadGetRemain() > 0) mFile->FieldReadT();
+            while (!TypeIs(mTimeType) && mValues.Remain() > 0) mValues.Time();
             if (!TypeIs(mTimeType)) bad = true;
         }
-        const KTime time = bad ? KTime::Infinite() : mFile->FieldReadT();
+        const KTime time = bad ? KTime::Infinite() : mValues.Time();
         if (time.Get() == LLONG_MIN) bad = true;
         KFCurveKey* previous = Previous();
         if (previous && time <= previous->GetTime()) bad = true;
@@ -250,10 +329,10 @@ private:
         if (mBinary && !TypeIs('D') && !TypeIs('F'))
             bad = true;
         else
-            key.SetValue(static_cast<float>(mFile->FieldReadD()));
+            key.SetValue(static_cast<float>(mValues.Double()));
 
         char letter = 0;
-        if (!mBinary || TypeIs('C')) letter = mFile->FieldReadCH();
+        if (!mBinary || TypeIs('C')) letter = mValues.Char();
         // Changes to the previous key are made only for keys that are kept.
         KFCurveKey* linked = bad ? nullptr : previous;
         switch (letter) {
@@ -298,6 +377,55 @@ private:
         mPreviousLetter = letter;
     }
 
+    // The layouts this version writes for linear, constant, flat auto and user
+    // keys, taken straight from the decoded values when every value has the
+    // type written; false, nothing consumed, for anything else, which the
+    // general reading below then handles.
+    bool FastKey(const KFCurveKey& blank) {
+        if (!mBinary || mVersion < kKeyVersion || mTimeType != 'L' || mPreviousLetter == 'B') return false;
+        int available = 0;
+        const KZeq::Value* v = mValues.Window(9, available);
+        auto is = [&](int k, char type) { return k < available && v[k].mType == type; };
+        if (!is(0, 'L') || !is(1, 'D') || !is(2, 'C')) return false;
+        const KTime time(v[0].mLong);
+        KFCurveKey* previous = Previous();
+        if (time.Get() == LLONG_MIN || (previous && time <= previous->GetTime())) return false;
+        KFCurveKey key = blank;
+        key.SetTime(time);
+        key.SetValue(static_cast<float>(v[1].mDouble));
+        const char letter = static_cast<char>(v[2].mLong);
+        int used = 3;
+        if (letter == 'L') {
+            key.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+        } else if (letter == 'C' && is(3, 'C')) {
+            key.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+            key.SetConstantMode(v[3].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
+            used = 4;
+        } else if (letter == 'U' && is(3, 'C') && v[3].mLong == 'a') {
+            key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
+            if (previous) ClearNextLeftWeight(*previous);
+            used = 4;
+        } else if (letter == 'U' && is(3, 'C') && (v[3].mLong == 's' || v[3].mLong == 'b') && is(4, 'D') &&
+                   is(5, 'D') && is(6, 'C')) {
+            const unsigned int weights = ModeOf(kWeightLetters, static_cast<char>(v[6].mLong), KFCURVE_WEIGHTED_NONE);
+            used = 7;
+            const bool right = (weights & KFCURVE_WEIGHTED_RIGHT) != 0, left = (weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
+            if ((right && !is(used, 'D')) || (left && !is(used + right, 'D'))) return false;
+            key.SetTangeantMode(v[3].mLong == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, v[4].mDouble);
+            SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, v[5].mDouble);
+            key.SetTangeantWeightMode(weights);
+            if (right) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, v[used++].mDouble);
+            if (left) SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, v[used++].mDouble);
+        } else {
+            return false;
+        }
+        mValues.Skip(used);
+        *mCurve.KeyGetPtr(mGood++) = key;
+        mPreviousLetter = letter;
+        return true;
+    }
+
     // Old layouts: a constant or linear key after an auto key gives it a
     // one-sided incoming tangent.
     void LinkAfterAuto(KFCurveKey* previous) {
@@ -309,30 +437,30 @@ private:
     void ReadConstant(KFCurveKey& key, KFCurveKey* previous) {
         if (mVersion > 4003) {
             char mode = 's';
-            if (!mBinary || TypeIs('C')) mode = mFile->FieldReadCH();
+            if (!mBinary || TypeIs('C')) mode = mValues.Char();
             key.SetConstantMode(mode == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
         }
         LinkAfterAuto(previous);
     }
 
     void ReadWeights(KFCurveKey& key) {
-        const unsigned int weights = ModeOf(kWeightLetters, mFile->FieldReadCH(), KFCURVE_WEIGHTED_NONE);
+        const unsigned int weights = ModeOf(kWeightLetters, mValues.Char(), KFCURVE_WEIGHTED_NONE);
         key.SetTangeantWeightMode(weights);
-        if (weights & KFCURVE_WEIGHTED_RIGHT) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, mFile->FieldReadD());
+        if (weights & KFCURVE_WEIGHTED_RIGHT) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, mValues.Double());
         if (weights & KFCURVE_WEIGHTED_NEXT_LEFT)
-            SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, mFile->FieldReadD());
+            SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, mValues.Double());
     }
 
     void ReadPair(KFCurveKey& key) {
         double values[2] = {0.0, 0.0};
-        mFile->FieldReadDn(values, 2);
+        mValues.Doubles(values, 2);
         SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, values[0]);
         SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, values[1]);
     }
 
     void ReadTcb(KFCurveKey& key) {
         double tcb[3] = {0.0, 0.0, 0.0};
-        mFile->FieldReadDn(tcb, 3);
+        mValues.Doubles(tcb, 3);
         key.SetTangeantMode(KFCURVE_TANGEANT_TCB);
         for (int k = 0; k < 3; ++k) key.SetDataFloat(static_cast<EKFCurveDataIndex>(k), static_cast<float>(tcb[k]));
     }
@@ -340,7 +468,7 @@ private:
     // The tangent of a 'U' key; false for a letter without meaning.
     bool ReadTangent(KFCurveKey& key, KFCurveKey* previous) {
         char letter = 'a';
-        if (!mBinary || TypeIs('C')) letter = mFile->FieldReadCH();
+        if (!mBinary || TypeIs('C')) letter = mValues.Char();
         switch (letter) {
             case 'A':
             case 'a':
@@ -354,7 +482,7 @@ private:
                 if (mVersion <= 4003 && previous && previous->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC &&
                     (previous->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0)
                     SetData(*previous, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, 0.0);
-                if (mVersion == 4000) SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, mFile->FieldReadD());
+                if (mVersion == 4000) SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, mValues.Double());
                 return true;
             case 'S':
             case 's':
@@ -370,7 +498,7 @@ private:
             case 'D':
             case 'd':
                 key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
-                SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, mFile->FieldReadD());
+                SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, mValues.Double());
                 SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, 0.0);
                 if (mVersion >= 4002) {
                     if (previous) ClearNextLeftWeight(*previous);
@@ -423,23 +551,23 @@ private:
             return;
         }
         const bool previousTakes = previous && !IsCubicMode(*previous, KFCURVE_TANGEANT_TCB);
-        const char second = mFile->FieldReadCH();
+        const char second = mValues.Char();
         if (second == 'A' || second == 'a') {
             key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
         } else if (second == 'B' || second == 'b') {
             key.SetTangeantMode(KFCURVE_TANGEANT_USER_BREAK);
-            const double incoming = mFile->FieldReadD();
+            const double incoming = mValues.Double();
             if (previousTakes) SetData(*previous, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, incoming);
-            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, mFile->FieldReadD());
+            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, mValues.Double());
         } else {
             key.SetTangeantMode(KFCURVE_TANGEANT_USER);
-            const double both = mFile->FieldReadD();
+            const double both = mValues.Double();
             if (previousTakes) SetData(*previous, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, both);
             SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, both);
         }
     }
 
-    KZeq* mFile;
+    KeyValues mValues;
     KFCurve& mCurve;
     int mVersion;
     bool mBinary;

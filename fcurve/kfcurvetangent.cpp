@@ -5,6 +5,7 @@
 // The left tangent of key i is held on key i - 1 (its "next-left" slots), so
 // most left-side operations read and write the previous key.
 #include <cmath>
+#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurveautotangent.h"
@@ -15,6 +16,8 @@ namespace zeqsdk_400 {
 namespace {
 
 bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
+
+bool IsConstant(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT; }
 
 bool IsUserMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_USER || mode == KFCURVE_TANGEANT_USER_BREAK; }
 
@@ -512,52 +515,59 @@ void KFCurve::KeySetLeftBezierTangeant(int i, float value) {
 
 // ---- Curve-wide tangent changes ----------------------------------------
 
-void KFCurve::KeyTangeantSetInterpolation(bool selectedOnly, unsigned int interpolation) {
+// Every derivative around the keys that change is read before any of them
+// changes: key k's kind decides how the slot on key k - 1 that holds its
+// incoming tangent reads, so a key changed first would misread its neighbour's.
+void KFCurve::ChangeKeyKinds(bool selectedOnly, bool interpolation, unsigned int value) {
     ResetCandidate();
     const int n = mKeyCount;
-    for (int k = n - 1; k >= 0; --k) {
-        KFCurveKey* key = KeyGetPtr(k);
-        if (selectedOnly && !key->GetSelected()) continue;
-        if (key->GetInterpolation() == interpolation) continue;
-        const bool hasNext = k + 1 < n;
-        const float right = hasNext ? KeyGetRightDerivative(k) : 0.0f;
-        const float left = hasNext ? KeyGetLeftDerivative(k + 1) : 0.0f;
+    struct Saved {
+        int index;
+        bool changes;
+        float left;
+        float right;
+    };
+    std::vector<Saved> saved;
+    for (int k = 0; k < n; ++k) {
+        const KFCurveKey* key = KeyGetPtr(k);
+        bool changes = !selectedOnly || key->GetSelected();
+        if (interpolation)
+            changes = changes && key->GetInterpolation() != value;
+        else  // on a constant key the auto bit is the hold-next bit: its mode is left alone
+            changes = changes && !IsConstant(key) && key->GetTangeantMode() != value;
+        const bool afterChange = !saved.empty() && saved.back().index == k - 1 && saved.back().changes;
+        if (!changes && !afterChange) continue;
+        saved.push_back({k, changes, k > 0 ? KeyGetLeftDerivative(k) : 0.0f, k + 1 < n ? KeyGetRightDerivative(k) : 0.0f});
+    }
+    for (const Saved& s : saved) {
+        if (!s.changes) continue;
+        KFCurveKey* key = KeyGetPtr(s.index);
         key->SetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE, 0.0f);
         key->SetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, 0.0f);
-        key->SetInterpolation(interpolation);
+        if (interpolation)
+            key->SetInterpolation(value);
+        else
+            key->SetTangeantMode(value);
         key->SetTangeantVisibility(0);
-        if (hasNext) {
-            KeyGetPtr(k + 1)->SetTangeantVisibility(0);
-            KeySetRightDerivative(k, right);
-            KeySetLeftDerivative(k + 1, left);
-        }
-        CallbackAddEvent(KFCURVEEVENT_KEY, k);
-        if (hasNext) CallbackAddEvent(KFCURVEEVENT_KEY, k + 1);
+        if (s.index + 1 < n) KeyGetPtr(s.index + 1)->SetTangeantVisibility(0);
+    }
+    // A changed key that becomes an unbroken user key takes its incoming
+    // tangent on both sides (setting the left side sets both); a key that
+    // keeps its kind gets its own right tangent back afterwards.
+    for (const Saved& s : saved) {
+        if (s.changes) KeySetRightDerivative(s.index, s.right);
+        if (s.index > 0) KeySetLeftDerivative(s.index, s.left);
+        if (!s.changes) KeySetRightDerivative(s.index, s.right);
+        CallbackAddEvent(KFCURVEEVENT_KEY, s.index);
     }
 }
 
+void KFCurve::KeyTangeantSetInterpolation(bool selectedOnly, unsigned int interpolation) {
+    ChangeKeyKinds(selectedOnly, true, interpolation);
+}
+
 void KFCurve::KeyTangeantSetMode(bool selectedOnly, unsigned int tangentMode) {
-    ResetCandidate();
-    const int n = mKeyCount;
-    for (int k = n - 1; k >= 0; --k) {
-        KFCurveKey* key = KeyGetPtr(k);
-        if (selectedOnly && !key->GetSelected()) continue;
-        if (key->GetTangeantMode() == tangentMode) continue;
-        const bool hasNext = k + 1 < n;
-        const float right = KeyGetRightDerivative(k);
-        const float left = hasNext ? KeyGetLeftDerivative(k + 1) : 0.0f;
-        key->SetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE, 0.0f);
-        key->SetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, 0.0f);
-        key->SetTangeantMode(tangentMode);
-        key->SetTangeantVisibility(0);
-        if (hasNext) {
-            KeyGetPtr(k + 1)->SetTangeantVisibility(0);
-            KeySetRightDerivative(k, right);
-            KeySetLeftDerivative(k + 1, left);
-        }
-        CallbackAddEvent(KFCURVEEVENT_KEY, k);
-        if (hasNext) CallbackAddEvent(KFCURVEEVENT_KEY, k + 1);
-    }
+    ChangeKeyKinds(selectedOnly, false, tangentMode);
 }
 
 void KFCurve::KeyTangeantHide() {

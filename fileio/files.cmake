@@ -12,7 +12,3 @@ zeq_add_test(fileio_files_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kregistry_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/ktextfile_test.cpp
   LIBS zeq_fileio)
-if(TARGET fileio_files_tests)
-  target_compile_definitions(fileio_files_tests PRIVATE
-    ZEQ_FILEIO_FILES_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
-endif()

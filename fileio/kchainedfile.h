@@ -64,8 +64,14 @@ public:
 
     // mode as for fopen ("rb", "r+b", "wb"); closes a file already open.
     bool Open(const char* path, const char* mode);
+    // Takes over an open descriptor (closed with the file, also on failure).
+    bool OpenDescriptor(int descriptor, const char* mode);
     bool Close();
     bool IsOpen() const { return mFile != nullptr; }
+    // The descriptor of the open file, -1 when none.
+    int Descriptor() const;
+    // True once a read or write failed (a failed read is not the end of the file).
+    bool Failed() const;
 
     std::size_t Read(void* buffer, std::size_t size) override;
     std::size_t Write(const void* data, std::size_t size) override;
@@ -110,7 +116,8 @@ private:
 };
 
 namespace zeqdetail {
-// CRC-32 (zlib's) of data, continuing crc; any length.
+// CRC-32 (the polynomial and values of zlib's crc32) of data, continuing crc;
+// any length.
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 }  // namespace zeqdetail
 

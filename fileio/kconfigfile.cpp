@@ -1,6 +1,7 @@
 #include "fileio/kconfigfile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,6 +127,32 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// Holds an exclusive advisory lock on a directory: every settings file of a
+// directory is rewritten through the one backup name, so rewrites there take turns.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const KString& filePath) {
+        const KString directory = ExtractDirectoryFromFilePath(filePath.Buffer());
+        const char* path = directory.IsEmpty() ? (filePath[0] == '/' ? "/" : ".") : directory.Buffer();
+        mFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (mFd >= 0 && ::flock(mFd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(mFd);
+                mFd = -1;
+            }
+        }
+    }
+    ~DirectoryLock() {
+        if (mFd >= 0) ::close(mFd);
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    bool Held() const { return mFd >= 0; }
+
+private:
+    int mFd = -1;
+};
+
 }  // namespace
 
 KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(keepInMemory) {
@@ -247,7 +274,9 @@ bool KConfigFile::Set(const char* section, const char* key, const char* value, c
     if (!value) value = "";
     const std::string_view sectionName = Trim(section);
     const std::string_view keyName = Trim(key);
+    // A value starting with '=' would read back without it ("k = =v" reads "v").
     if (keyName.empty() || !FitsInLine(section, ";[]") || !FitsInLine(key, ";=[") || !FitsInLine(value, ";") ||
+        Trim(value).substr(0, 1) == "=" ||
         (comment && std::strpbrk(comment, "\r\n"))) {
         return false;
     }
@@ -260,11 +289,14 @@ bool KConfigFile::Set(const char* section, const char* key, const char* value, c
         entry += comment;
     }
 
-    Lines scratch;
-    const Lines* current = CurrentLines(scratch);
+    // Read, rewrite and rename under the lock, from the file as it is now (another
+    // process may have changed it since this object last read it).
+    const DirectoryLock lock(mFilePath);
+    if (!lock.Held()) return false;
+    Lines lines;
+    bool exists = false;
     // An unreadable settings file is not overwritten.
-    if (!current) return false;
-    Lines lines = *current;
+    if (!LoadLines(lines, exists)) return false;
 
     std::size_t header = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -298,7 +330,10 @@ bool KConfigFile::Set(const char* section, const char* key, const char* value, c
     }
 
     if (!WriteLines(lines)) return false;
-    if (mKeepInMemory) mCache = std::move(lines);
+    if (mKeepInMemory) {
+        mCache = std::move(lines);
+        mLoaded = true;
+    }
     return true;
 }
 

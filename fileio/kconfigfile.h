@@ -34,7 +34,11 @@ public:
     // section, replacing the key's line or adding it, and adding the section when
     // missing. The new content goes to the backup file, which is flushed to disk
     // and then renamed over the settings file, so an interruption leaves either
-    // the old or the new settings. False when the file could not be written.
+    // the old or the new settings. Rewrites in one directory take turns (an
+    // advisory lock on the directory) and start from the file as it is on disk,
+    // so concurrent writers lose no Set. A value that would not read back as
+    // written (line breaks, ';', a leading '=') is refused. False when the file
+    // could not be written.
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
 
     const KString& GetFilePath() const { return mFilePath; }

@@ -97,8 +97,12 @@ bool KTextFile::Open(const char* path, const char* mode) {
     return false;
 }
 
-void KTextFile::Close() {
-    if (mFile) std::fclose(mFile);
+bool KTextFile::Close() {
+    bool ok = true;
+    if (mFile) {
+        ok = std::ferror(mFile) == 0;
+        if (std::fclose(mFile) != 0) ok = false;
+    }
     mFile = nullptr;
     mReadable = false;
     mEnd = true;
@@ -108,7 +112,10 @@ void KTextFile::Close() {
     mBlockPos = mBlockLen = 0;
     mPendingCR = false;
     ClearLine();
+    return ok;
 }
+
+bool KTextFile::Flush() { return mFile && std::fflush(mFile) == 0 && std::ferror(mFile) == 0; }
 
 void KTextFile::ClearLine() {
     mLine.clear();
@@ -244,10 +251,11 @@ bool KTextFile::GetString(char* buffer, int max) {
         buffer[0] = '\0';
         return false;
     }
-    const std::size_t count = std::min(WordLength(), static_cast<std::size_t>(max));
+    const std::size_t length = WordLength();
+    const std::size_t count = std::min(length, static_cast<std::size_t>(max));
     std::memcpy(buffer, mLine.data() + mPos, count);
     buffer[count] = '\0';
-    mPos += count;
+    mPos += length;
     SkipDelimiters();
     return true;
 }

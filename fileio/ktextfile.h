@@ -42,8 +42,12 @@ public:
     // Opens path with the fopen mode and, when readable, loads its first line.
     // Answers false on success and true on failure.
     bool Open(const char* path, const char* mode);
-    // Closes the file and empties the line.
-    void Close();
+    // Closes the file and empties the line; false when writing the file failed
+    // (a write error of any Print, or of the data still buffered). The
+    // destructor closes too, but cannot report: writers call Close.
+    bool Close();
+    // Pushes printed text to the file; false when that or an earlier write failed.
+    bool Flush();
     bool IsOpen() const { return mFile != nullptr; }
 
     // Rewinds and loads the first line holding more than delimiters (a comment
@@ -70,9 +74,9 @@ public:
     // Handle without consuming or counting.
     int Check(const KToken* table) const;
 
-    // Copies up to max characters up to the next delimiter into buffer (which
-    // holds max + 1 bytes) and skips the delimiters after them. False at the end
-    // of the line.
+    // Copies up to max characters of the word at the cursor into buffer (which
+    // holds max + 1 bytes), moves past the whole word (a longer word is cut, not
+    // split) and skips the delimiters after it. False at the end of the line.
     bool GetString(char* buffer, int max);
     bool GetString(KString& text);
     // Each number reader skips the delimiters after what it read and answers
@@ -101,7 +105,8 @@ public:
     void SetMessages(bool messages) { mMessages = messages; }
 
     // Writes two blanks per indentation level, then the formatted text. False
-    // when no file is open or the write fails.
+    // when no file is open or a write failed. Text is buffered: a failure to
+    // store it may show only at Flush or Close.
     bool Print(int indent, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
 private:

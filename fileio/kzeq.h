@@ -13,6 +13,9 @@
 namespace zeqsdk_400 {
 
 class KChainedFile;
+namespace zeqdetail {
+class ZeqBodyReader;
+}
 
 // The header record of a Zeq file. ProjectOpen fills it; ProjectCreate writes it
 // (a zero creation time stamp is replaced by the current local time, an empty
@@ -49,9 +52,10 @@ struct KZeqFileHeaderInfo {
 // whole section. The file stores only a salt and a salted, iterated hash of it.
 // In an encrypted file the section's content key is derived from the password,
 // so the content stays unreadable until CheckPassword is given the right one; in
-// a plain binary or ASCII file the password is a check only (the content is
-// plain). Encrypted sections without a password use a key built into the SDK:
-// that only obfuscates the content.
+// a plain binary or ASCII file the password is a check only (the bytes are
+// plain), but in every encoding a protected section reads nothing until
+// CheckPassword succeeds. Encrypted sections without a password use a key built
+// into the SDK: that only obfuscates the content.
 //
 // Errors: GetError() holds the last one (-1 none). While an error is pending,
 // nothing is written: write calls answer false and a file being created is
@@ -59,9 +63,9 @@ struct KZeqFileHeaderInfo {
 // never reads outside the data, and allocates in proportion to the file's size
 // (at most about ten times it for ASCII text), whatever the file claims. In binary
 // files big values lie outside the section's body, each piece with its own
-// checksum, and are loaded when they are read: damage there ends the reading of
-// that field with error 0, the values before it delivered and the rest of the
-// caller's array untouched.
+// checksum, and are loaded when they are read (big arrays straight into the
+// caller's array): damage there ends the reading of that field with error 0,
+// the values before it delivered and the rest of the caller's array unspecified.
 //
 // No call throws. One KZeq is used by one thread at a time.
 class KZeq {
@@ -111,9 +115,11 @@ public:
                            KZeqFileHeaderInfo* pHeader = nullptr);
 
     // Creates a file (".zeq" added when the name has no extension) and opens its
-    // main section for writing. Creating a ".zeq" file deletes the data directory
-    // of the same name (".zqd"). The file appears under its name only when
-    // ProjectClose completes it; until then an existing file of that name stays.
+    // main section for writing. The file appears under its name only when
+    // ProjectClose completes it (synced, then renamed into place, then its
+    // directory synced); until then an existing file of that name and its data
+    // directory (".zqd") stay, and then that data directory is deleted. A writer
+    // that dies leaves no temporary file that accumulates.
     // Without a header record the file gets kDefaultFileVersion. An encrypted file
     // is always binary.
     bool ProjectCreate(const char* pName, bool pBinary = true, bool pEncrypted = false,
@@ -136,7 +142,11 @@ public:
     // is binary, unencrypted and not read-only: the section is appended, or with
     // pOverwriteLast replaces the last extension section (never the main one);
     // the file on disk changes when ProjectCloseSection commits it, and a crash
-    // before that leaves the previous file intact.
+    // before that leaves the previous file intact. Write-backs to one file take
+    // turns: while one is in progress another fails with error 6, as does one
+    // into a file that was replaced since it was opened, and replacing the last
+    // section after another writer added one. Sections added by others meanwhile
+    // are kept (and then listed by this object).
     bool ProjectCreateExtensionSection(bool pOverwriteLast = false);
     // Closes the open section; a section being written is stored.
     bool ProjectCloseSection();
@@ -212,7 +222,8 @@ public:
 
     // Stores the bytes of the file pFileName (streamed, not held in memory) as the
     // next value of the open field; pRelativeFileName is the name the reader will
-    // use for the extracted copy. False when the file is not binary.
+    // use for the extracted copy. False when the file is not binary, and (without
+    // failing the file) when the source is missing or cannot be read.
     bool FieldWriteEmbeddedFile(KString pFileName, KString pRelativeFileName);
 
     // --- Reading (in the current block of the open section) ----------------------
@@ -271,12 +282,31 @@ public:
     int FieldReadIn(int* pValues, int pCount);
     int FieldReadLn(kLongLong* pValues, int pCount);
 
+    // A value of the open field with its stored type, as FieldReadValues hands
+    // it out: 'D' and 'F' in mDouble; 'I', 'L' and 'C' (its signed code) in
+    // mLong. The As calls convert it as the one-value reads would.
+    struct Value {
+        char mType;
+        union {
+            double mDouble;
+            kLongLong mLong;
+        };
+        double AsDouble() const;      // as FieldReadD
+        char AsChar() const;          // as FieldReadCH
+        KTime AsTime(int pSectionVersion) const;  // as FieldReadT in a section of that version
+    };
+    // Up to pCount next values of the open field with their types, in one pass
+    // over its runs, for records that mix types value by value. Stops before a
+    // string or embedded value (read it with the calls above). Answers the
+    // number read.
+    int FieldReadValues(Value* pValues, int pCount);
+
     // Extracts the embedded file that is the next value of the open field into
     // pDirectory, or when it is empty into the media directory (the open file's
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when
     // that is a clean relative path, else by the file part of pFileName (or the
-    // name stored with the content); names that would leave the directory are
-    // refused. On success pFileName becomes the written file's full path
+    // name stored with the content); names that would leave the directory, and
+    // symbolic links on the way below it, are refused. On success pFileName becomes the written file's full path
     // (pRelativeFileName is left as it is); *pOverwritten (when given) tells
     // whether an existing file was replaced.
     bool FieldReadEmbeddedFile(KString& pFileName, KString& pRelativeFileName, const char* pDirectory = "",
@@ -294,6 +324,9 @@ public:
     class Impl;
 
 private:
+    // The open field's reader while the open section is readable, else null.
+    zeqdetail::ZeqBodyReader* OpenFieldReader();
+
     std::unique_ptr<Impl> mImpl;
 };
 

@@ -59,10 +59,25 @@ constexpr double kPow10From6[23] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e
 
 constexpr std::uint64_t kZeroChars = 0x3030303030303030ull;
 
-// "%.15g" of a nonzero value of magnitude 1e-5 to 1e15, for most values: a * 10^k
+// a * b - p exactly, for p the rounded product (Dekker's splitting; no FMA needed).
+double ProductError(double a, double b, double p) {
+    auto split = [](double x, double& high, double& low) {
+        const double c = 134217729.0 * x;  // 2^27 + 1
+        high = c - (c - x);
+        low = x - high;
+    };
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+// "%.15g" of a nonzero value of magnitude 1e-5 to 1e15 when that text reads back
+// exactly, for most such values: a * 10^k
 // with 10^k exact is off the exact product by at most half an ulp (1/16 below
 // 10^15), so rounding it gives the 15 digits printf gives unless the product lies
-// that close to a rounding midpoint. Answers 0 when it cannot decide. Writes up
+// that close to a rounding midpoint. Answers 0 when it cannot decide or the
+// text would not read back exactly. Writes up
 // to 34 bytes into out, of which the answered count are the text.
 std::size_t FormatScaled15(double v, char* out) {
     const double a = std::fabs(v);
@@ -98,6 +113,16 @@ std::size_t FormatScaled15(double v, char* out) {
             carried = true;
             continue;
         }
+        // The fifteen digits read back as v only when v is the double nearest to
+        // them: a * 10^k within half an ulp of a (scaled by 10^k) of them. The
+        // product's rounding error is recovered exactly, so only near-ties are
+        // left to the slow path.
+        const double off = distance + ProductError(a, kExactPow10[k], x);
+        int binaryExponent = 0;
+        // Below a power of two the doubles lie twice as close: the closer bound.
+        const bool powerOfTwo = std::frexp(a, &binaryExponent) == 0.5;
+        const double halfUlp = std::ldexp(kExactPow10[k], binaryExponent - (powerOfTwo ? 55 : 54));
+        if (!(std::fabs(off) < halfUlp * (1 - 1e-9))) return 0;
         digits = rounded;
         break;
     }
@@ -155,8 +180,7 @@ std::size_t FormatScaled15(double v, char* out) {
 
 }  // namespace
 
-std::size_t FormatDouble15(double v, char* out) {
-    // Integers below 10^15 print as themselves in "%.15g".
+std::size_t FormatDouble(double v, char* out) {
     if (v == 0.0) {
         if (std::signbit(v)) {
             out[0] = '-';
@@ -166,65 +190,21 @@ std::size_t FormatDouble15(double v, char* out) {
         out[0] = '0';
         return 1;
     }
+    // Integers below 10^15 print as themselves.
     if (std::fabs(v) < 1e15) {
         const std::int64_t whole = static_cast<std::int64_t>(v);
-        if (static_cast<double>(whole) == v) {
-            return static_cast<std::size_t>(std::to_chars(out, out + 24, whole).ptr - out);
-        }
+        if (static_cast<double>(whole) == v) return static_cast<std::size_t>(std::to_chars(out, out + 24, whole).ptr - out);
     }
     if (const std::size_t n = FormatScaled15(v, out)) return n;
-    if (std::isnormal(v)) {
-        // The shortest digits that read back exactly; when there are at most 15 of
-        // them they are also the digits "%.15g" prints (the rounding to 15 digits
-        // cannot move a value that lies this close to a 15-digit number; subnormals
-        // are too coarse for that and take the slow way).
-        char sci[40];
-        const char* end = std::to_chars(sci, sci + sizeof(sci), v, std::chars_format::scientific).ptr;
-        const char* p = sci;
-        std::size_t n = 0;
-        if (*p == '-') {
-            out[n++] = '-';
-            ++p;
-        }
-        char digits[20];
-        int count = 0;
-        while (p < end && *p != 'e') {
-            if (*p != '.') {
-                if (count == 20) break;
-                digits[count++] = *p;
-            }
-            ++p;
-        }
-        int exponent = 0;
-        if (p < end && *p == 'e') std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
-        if (count <= 15) {
-            if (exponent < -4 || exponent >= 15) {
-                out[n++] = digits[0];
-                if (count > 1) {
-                    out[n++] = '.';
-                    for (int i = 1; i < count; ++i) out[n++] = digits[i];
-                }
-                out[n++] = 'e';
-                out[n++] = exponent < 0 ? '-' : '+';
-                const int magnitude = exponent < 0 ? -exponent : exponent;
-                if (magnitude < 10) out[n++] = '0';
-                n += static_cast<std::size_t>(std::to_chars(out + n, out + n + 4, magnitude).ptr - (out + n));
-            } else if (exponent >= 0) {
-                for (int i = 0; i <= exponent; ++i) out[n++] = i < count ? digits[i] : '0';
-                if (count > exponent + 1) {
-                    out[n++] = '.';
-                    for (int i = exponent + 1; i < count; ++i) out[n++] = digits[i];
-                }
-            } else {
-                out[n++] = '0';
-                out[n++] = '.';
-                for (int i = 0; i < -exponent - 1; ++i) out[n++] = '0';
-                for (int i = 0; i < count; ++i) out[n++] = digits[i];
-            }
-            return n;
-        }
+    // The shortest digits that read back exactly. For decimal exponents -4 to 14
+    // (where the values that need more than 15 digits mostly lie) the shorter of
+    // the two notations is the plain one, as "%g" lays it out; beyond, "%g" uses
+    // d.ddde+XX.
+    const char* end = std::to_chars(out, out + 32, v).ptr;
+    if (std::fabs(v) >= 1e15 && std::memchr(out, 'e', static_cast<std::size_t>(end - out)) == nullptr) {
+        end = std::to_chars(out, out + 32, v, std::chars_format::scientific).ptr;
     }
-    return static_cast<std::size_t>(std::to_chars(out, out + 40, v, std::chars_format::general, 15).ptr - out);
+    return static_cast<std::size_t>(end - out);
 }
 
 void AppendQuoted(ZeqBuffer& out, std::string_view text) {
@@ -481,7 +461,7 @@ std::size_t FormatLong(std::int64_t v, char* out) {
 
 }  // namespace
 
-bool ZeqAsciiWriter::WriteDouble(double v) { return WriteNumbers(&v, 1, FormatDouble15); }
+bool ZeqAsciiWriter::WriteDouble(double v) { return WriteNumbers(&v, 1, FormatDouble); }
 bool ZeqAsciiWriter::WriteFloat(float v) { return WriteNumbers(&v, 1, FormatFloat); }
 bool ZeqAsciiWriter::WriteInt(std::int32_t v) { return WriteNumbers(&v, 1, FormatInt); }
 bool ZeqAsciiWriter::WriteLong(std::int64_t v) { return WriteNumbers(&v, 1, FormatLong); }
@@ -499,7 +479,7 @@ bool ZeqAsciiWriter::WriteString(std::string_view text) {
     return !Failed();
 }
 
-bool ZeqAsciiWriter::WriteDoubles(const double* v, std::size_t count) { return WriteNumbers(v, count, FormatDouble15); }
+bool ZeqAsciiWriter::WriteDoubles(const double* v, std::size_t count) { return WriteNumbers(v, count, FormatDouble); }
 bool ZeqAsciiWriter::WriteFloats(const float* v, std::size_t count) { return WriteNumbers(v, count, FormatFloat); }
 bool ZeqAsciiWriter::WriteInts(const std::int32_t* v, std::size_t count) { return WriteNumbers(v, count, FormatInt); }
 bool ZeqAsciiWriter::WriteLongs(const std::int64_t* v, std::size_t count) { return WriteNumbers(v, count, FormatLong); }

@@ -120,10 +120,11 @@ private:
     bool mFailed = false;
 };
 
-// A double as "%.15g" prints it (C locale), without printf; answers the length
-// (at most 32 characters). out must have room for kNumberRoom (40) bytes: the
-// text is assembled in whole words.
-std::size_t FormatDouble15(double v, char* out);
+// A double as the shortest text that reads back exactly, laid out as "%.15g"
+// lays out its digits: the same text as "%.15g" whenever that reads back
+// exactly (normal numbers), one or two digits more otherwise. Answers the length
+// (at most 24 characters); out must have room for kNumberRoom (40) bytes.
+std::size_t FormatDouble(double v, char* out);
 
 // Quoted, escaped text as the ASCII encoding writes it.
 void AppendQuoted(ZeqBuffer& out, std::string_view text);

@@ -33,7 +33,9 @@
 // Updating a file in place (extension sections): the new section (its chunks and
 // embedded files, then its body) and a new table are appended and synced, then the
 // slot not in use is written with the next sequence and synced. Until that last
-// write the old slot names the old, intact table.
+// write the old slot names the old, intact table. Write-backs hold an advisory
+// lock (flock) on the file throughout, and start by cutting off whatever follows
+// the newest table (the remains of a write-back that did not finish).
 //
 // Section data: the body of the section. In an encrypted file it is enciphered with
 // Twofish-256 in counter mode (counter = nonce + block index, big-endian), keyed by
@@ -179,20 +181,14 @@ bool ReadTableAt(KChainedFile& file, std::uint64_t fileSize, const ZeqBinaryHead
 
 bool ReadSectionTable(KChainedFile& file, std::uint64_t fileSize, const ZeqBinaryHeader& header,
                       std::vector<ZeqSectionInfo>& sections, int& slot) {
-    // Newest slot first; the other one is what an interrupted update left valid.
-    int order[2] = {0, 1};
-    if (header.mSlots[1].mValid &&
-        (!header.mSlots[0].mValid || header.mSlots[1].mSequence > header.mSlots[0].mSequence)) {
-        order[0] = 1;
-        order[1] = 0;
-    }
-    for (int i : order) {
-        if (ReadTableAt(file, fileSize, header, header.mSlots[i], sections)) {
-            slot = i;
-            return true;
-        }
-    }
-    return false;
+    // The newest valid slot names the table. A torn slot write fails its checksum
+    // and leaves the other slot in charge; a valid slot naming a damaged table
+    // cannot come from an interrupted write (a table is synced before its slot)
+    // and is corruption, not a reason to show an older version.
+    const ZeqBinaryHeader::Slot* const slots = header.mSlots;
+    if (!slots[0].mValid && !slots[1].mValid) return false;
+    slot = slots[1].mValid && (!slots[0].mValid || slots[1].mSequence > slots[0].mSequence) ? 1 : 0;
+    return ReadTableAt(file, fileSize, header, slots[slot], sections);
 }
 
 bool ReadSectionBytes(KChainedFile& file, const ZeqSectionInfo& section, ZeqBuffer& out) {

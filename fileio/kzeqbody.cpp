@@ -1,5 +1,7 @@
 #include "fileio/kzeqbody.h"
 
+#include "fileio/kzeqascii.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -708,19 +710,26 @@ void ZeqBodyReader::Damaged(Cursor& c) {
     c.mResume = c.mResumeEnd = nullptr;
 }
 
-// The chunk reference at the cursor: its values become the region being read.
-bool ZeqBodyReader::EnterChunk(Cursor& c) {
-    const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
-    if (c.mResume || !mLoader || left < kChunkRefSize) return false;
-    const std::uint8_t* p = c.mPos + 1;
-    ZeqChunkRef ref;
+namespace {
+// The chunk reference at p (after its tag), checked against the values left.
+bool ParseChunkRef(const std::uint8_t* p, std::uint32_t valuesLeft, ZeqChunkRef& ref) {
     ref.mCount = Load<std::uint32_t>(p);
     ref.mLength = Load<std::uint64_t>(p + 4);
     ref.mOffset = Load<std::uint64_t>(p + 12);
     ref.mCrc = Load<std::uint32_t>(p + 20);
     std::memcpy(ref.mNonce, p + 24, 16);
     std::memcpy(ref.mKey, p + 40, 32);
-    if (ref.mCount == 0 || ref.mCount > c.mCount - c.mConsumed || ref.mLength == 0) return false;
+    return ref.mCount != 0 && ref.mCount <= valuesLeft && ref.mLength != 0;
+}
+}  // namespace
+
+// The chunk reference at the cursor: its values become the region being read.
+bool ZeqBodyReader::EnterChunk(Cursor& c) {
+    const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
+    if (c.mResume || !mLoader || left < kChunkRefSize) return false;
+    const std::uint8_t* p = c.mPos + 1;
+    ZeqChunkRef ref;
+    if (!ParseChunkRef(p, c.mCount - c.mConsumed, ref)) return false;
     ZeqBuffer& chunk = Top().mChunk;
     if (!mLoader->LoadChunk(ref, chunk) || chunk.Size() != ref.mLength) return false;
     c.mResume = p + kChunkRefSize;
@@ -866,7 +875,7 @@ bool ZeqBodyReader::ReadString(KString& out) {
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
-    char text[32];
+    char text[48];
     std::to_chars_result result{text, std::errc()};
     switch (type) {
         case kTagString: {
@@ -879,8 +888,9 @@ bool ZeqBodyReader::ReadString(KString& out) {
             return true;
         case kTagDouble:
         case kTagFloat:
-            result = std::to_chars(text, text + sizeof(text), ValueAsDouble(type, v), std::chars_format::general, 15);
-            break;
+            // As the ASCII encoding writes it: text that reads back exactly.
+            out = KString(text, FormatDouble(ValueAsDouble(type, v), text));
+            return true;
         case kTagInt:
         case kTagLong:
             result = std::to_chars(text, text + sizeof(text), ValueAsLong(type, v));
@@ -945,12 +955,48 @@ bool ZeqBodyReader::ReadTimeSlow(std::int64_t& ticks, int sectionVersion) {
     return true;
 }
 
+bool ZeqBodyReader::ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count,
+                                    std::size_t elementSize) {
+    // Only where copying would cost: small chunks go through the chunk buffer
+    // (a fuzzer's small inputs reach this path too).
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    constexpr std::size_t kDirectBytes = 16;
+#else
+    constexpr std::size_t kDirectBytes = 64 * 1024;
+#endif
+    if (c.mRunLeft != 0 || c.mResume || !mLoader || c.mConsumed >= c.mLimit || c.mPos >= c.mEnd ||
+        *c.mPos != kTagChunk || static_cast<std::size_t>(c.mEnd - c.mPos) - 1 < kChunkRefSize) {
+        return false;
+    }
+    ZeqChunkRef ref;
+    if (!ParseChunkRef(c.mPos + 1, c.mCount - c.mConsumed, ref) || ref.mCount > count) return false;
+    const std::size_t bytes = ref.mCount * elementSize;
+    if (bytes < kDirectBytes || ref.mLength != 5 + static_cast<std::uint64_t>(bytes)) return false;
+    std::uint8_t head[5];
+    if (!mLoader->LoadChunkInto(ref, head, sizeof(head), out)) {
+        Damaged(c);
+        return false;
+    }
+    // The same length can hold other runs (five singles are as long as a run of
+    // five): then the chunk is read the common way.
+    if (head[0] != tag + ('a' - 'A') || Load<std::uint32_t>(head + 1) != ref.mCount) return false;
+    c.mPos += 1 + kChunkRefSize;
+    c.mConsumed += ref.mCount;
+    return true;
+}
+
 template <class T, class Convert>
 std::size_t ZeqBodyReader::ReadRuns(std::uint8_t tag, T* out, std::size_t count, Convert convert) {
     if (!mCursor) return 0;
     Cursor& c = *mCursor;
     std::size_t done = 0;
-    while (done < count && NextRun(c)) {
+    while (done < count) {
+        const std::uint32_t before = c.mConsumed;
+        if (ReadChunkDirect(c, tag, out + done, count - done, sizeof(T))) {
+            done += c.mConsumed - before;
+            continue;
+        }
+        if (!NextRun(c)) break;
         if (c.mRunType == tag) {
             // A run (or single) of the native type: checked once, copied whole.
             const std::size_t n = std::min<std::size_t>(c.mRunLeft, count - done);

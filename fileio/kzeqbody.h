@@ -178,6 +178,9 @@ protected:
 class ZeqChunkLoader {
 public:
     virtual bool LoadChunk(const ZeqChunkRef& ref, ZeqBuffer& out) = 0;
+    // The same into two places: the first headSize bytes into head, the rest
+    // (ref.mLength - headSize bytes) into data. On failure data holds anything.
+    virtual bool LoadChunkInto(const ZeqChunkRef& ref, std::uint8_t* head, std::size_t headSize, void* data) = 0;
 
 protected:
     ~ZeqChunkLoader() = default;
@@ -380,6 +383,11 @@ public:
     std::size_t ReadFloats(float* out, std::size_t count);
     std::size_t ReadInts(std::int32_t* out, std::size_t count);
     std::size_t ReadLongs(std::int64_t* out, std::size_t count);
+    // Up to count next numbers and chars, each handed to out(index, tag, bytes),
+    // in one pass over the runs; stops before a string or embedded value.
+    // Defined beside its one user, the typed batch read (kzeqruns.cpp).
+    template <class Out>
+    std::size_t ReadValuesTo(Out out, std::size_t count);
 
 private:
     struct Entry {
@@ -465,6 +473,10 @@ private:
     // chunks; false when none is left or the values are damaged.
     bool NextRun(Cursor& c);
     bool EnterChunk(Cursor& c);
+    // A chunk at the cursor that is one run of count values of the tag's type,
+    // read straight into out; false (nothing consumed) when it is not one. A
+    // damaged chunk marks the body corrupted (out then holds anything there).
+    bool ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count, std::size_t elementSize);
     void Damaged(Cursor& c);
     // The current value's bytes, consumed.
     const std::uint8_t* Take(Cursor& c, std::uint8_t& type);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace zeqsdk_400 {
 namespace zeqdetail {
@@ -49,12 +50,35 @@ void BuiltInKey(std::uint8_t key[kKeySize]) {
 
 void DerivePasswordKey(std::string_view password, const std::uint8_t salt[kSaltSize], std::uint8_t key[kKeySize],
                        std::uint8_t verifier[kVerifierSize]) {
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    // A fuzzer meets the same few passwords and salts in every run: derivations
+    // are remembered so that it keeps its speed. Never in a product build.
+    struct Memo {
+        std::string mPassword;
+        std::uint8_t mSalt[kSaltSize];
+        std::uint8_t mDerived[kKeySize + kVerifierSize];
+    };
+    static std::vector<Memo> memos;
+    for (const Memo& m : memos) {
+        if (m.mPassword == password && std::memcmp(m.mSalt, salt, kSaltSize) == 0) {
+            std::memcpy(key, m.mDerived, kKeySize);
+            std::memcpy(verifier, m.mDerived + kKeySize, kVerifierSize);
+            return;
+        }
+    }
+#endif
     std::uint8_t derived[kKeySize + kVerifierSize];
     static const std::uint8_t kEmpty = 0;
     const auto* text = password.empty() ? &kEmpty : reinterpret_cast<const std::uint8_t*>(password.data());
     pbkdf2_hmac_sha256(password.size(), text, kPbkdf2Iterations, kSaltSize, salt, sizeof(derived), derived);
     std::memcpy(key, derived, kKeySize);
     std::memcpy(verifier, derived + kKeySize, kVerifierSize);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    if (memos.size() >= 256) memos.erase(memos.begin());
+    memos.push_back(Memo{std::string(password), {}, {}});
+    std::memcpy(memos.back().mSalt, salt, kSaltSize);
+    std::memcpy(memos.back().mDerived, derived, sizeof(derived));
+#endif
     std::memset(derived, 0, sizeof(derived));
 }
 

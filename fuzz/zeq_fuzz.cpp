@@ -1,12 +1,29 @@
 // Opens arbitrary bytes as a field file and walks every section, field, value and
-// block. The first byte chooses how the rest is presented: as a whole file (any
-// encoding), as the main section of a valid plain or encrypted binary file (so the
-// checksums hold and the body parser is reached), as such a section after a data
-// area that its chunk references can point into, or as the fields of an ASCII file.
+// block, unlocking protected sections with a password taken from the input and
+// extracting embedded files into a scratch directory emptied on every run.
+//
+// Input: mode byte, a byte giving the password's length (mod 32) and in bit 7
+// whether fields are read whole first, the password, then the rest.
+// The mode chooses how the rest is presented: as a whole file (any encoding), as
+// the main section of a valid plain or encrypted binary file (so the checksums
+// hold and the body parser is reached), as such a section after a data area that
+// its chunk references can point into (two bytes give the area's length), or as
+// the fields of an ASCII file.
+//
+// With ZEQ_FUZZ_SEEDS=<dir> in the environment the target first writes its seed
+// corpus there: whole files made by the writer (plain, encrypted, with and without
+// password, embedded file, extension sections) and sections with a chunk.
+
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
@@ -16,9 +33,19 @@ using namespace zeqsdk_400;
 
 namespace {
 
+std::string gScratch;
+std::string gPassword;
+// Read every field whole as doubles first, without looking at the types, as
+// array readers do (a chunk is then read straight into the array).
+bool gWhole = false;
+
 void WalkValues(KZeq& zeq) {
     double doubles[7];
     int ints[5];
+    if (gWhole && zeq.FieldReadGetRemain() < (1 << 22)) {
+        std::vector<double> all(static_cast<std::size_t>(zeq.FieldReadGetRemain()) + 1);
+        zeq.FieldReadDn(all.data(), static_cast<int>(all.size()));
+    }
     while (zeq.FieldReadGetRemain() > 0) {
         switch (zeq.FieldReadGetType()) {
             case 'D':
@@ -39,7 +66,7 @@ void WalkValues(KZeq& zeq) {
             case 'E': {
                 KString name("x");
                 KString relative("../x");
-                zeq.FieldReadEmbeddedFile(name, relative);
+                zeq.FieldReadEmbeddedFile(name, relative, gScratch.c_str());
                 break;
             }
             default:
@@ -51,6 +78,7 @@ void WalkValues(KZeq& zeq) {
 }
 
 void WalkBlock(KZeq& zeq, int depth) {
+    if (zeq.IsPasswordProtected()) zeq.CheckPassword(gPassword.c_str());
     const int count = zeq.FieldGetBlockFieldCount();
     for (int i = 0; i < count; ++i) {
         const KString name = zeq.FieldGetBlockFieldName(i);
@@ -74,7 +102,6 @@ void WalkFile(KChainedFile& stream) {
     KZeqFileHeaderInfo header;
     if (!zeq.ProjectOpenStream(stream, false, false, &header)) return;
     if (zeq.ProjectOpenMainSection()) {
-        zeq.IsPasswordProtected();
         WalkBlock(zeq, 0);
         zeq.ProjectCloseSection();
     }
@@ -95,13 +122,112 @@ void WalkFile(KChainedFile& stream) {
     zeq.ProjectClose();
 }
 
+// --- seeds ---------------------------------------------------------------------------------
+
+void Seed(const std::string& dir, const char* name, const std::string& password, bool binary, bool encrypted,
+          bool embedded, int extensions) {
+    const std::string path = dir + "/" + name + ".tmp.zeq";
+    const std::string media = dir + "/media.tmp";
+    std::ofstream(media) << "embedded bytes";
+    KZeq z;
+    if (!z.ProjectCreate(path.c_str(), binary, encrypted)) return;
+    if (!password.empty()) z.ProjectSetPassword(password.c_str());
+    z.FieldWriteBegin("Model");
+    z.FieldWriteC("Model::Cube");
+    z.FieldWriteBlockBegin();
+    z.FieldWriteBegin("Version");
+    z.FieldWriteI(232);
+    z.FieldWriteBegin("LocalTime");
+    z.FieldWriteT(KTime(0));
+    z.FieldWriteT(KTime(46186158000LL));
+    z.FieldWriteBlockEnd();
+    z.FieldWriteBegin("Vertices");
+    std::vector<double> values(12);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i) * 0.5;
+    z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
+    const float floats[2] = {1.5f, -2.0f};
+    z.FieldWriteFn(floats, 2);
+    z.FieldWriteCH('a');
+    if (embedded) {
+        z.FieldWriteBegin("Media");
+        z.FieldWriteEmbeddedFile(KString(media.c_str()), KString("tex/wood.tif"));
+    }
+    for (int i = 0; i < extensions; ++i) {
+        z.ProjectCloseSection();
+        z.ProjectCreateExtensionSection(false);
+        z.FieldWriteBegin("Summary");
+        z.FieldWriteL(i);
+    }
+    if (!z.ProjectClose()) std::fprintf(stderr, "seed %s: %s\n", name, z.GetLastErrorString());
+    std::ifstream in(path, std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream out(dir + "/" + name, std::ios::binary);
+    out << '\0' << static_cast<char>(password.size()) << password << file;
+    std::remove(path.c_str());
+    std::remove(media.c_str());
+}
+
+template <class T>
+std::string Raw(T value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof(T));
+}
+
+// A main section whose "Vertices" are a run of doubles in a chunk of the data
+// area (enciphered with its own key when encrypted), as modes 4 and 5 present it.
+void ChunkSeed(const std::string& dir, const char* name, bool encrypted) {
+    using namespace zeqsdk_400::zeqdetail;
+    std::string chunk = "d" + Raw<std::uint32_t>(6);
+    for (int i = 0; i < 6; ++i) chunk += Raw(i * 0.25);
+    std::uint8_t nonce[kNonceSize] = {1, 2, 3};
+    std::uint8_t key[kKeySize] = {4, 5, 6};
+    if (encrypted) {
+        ZeqCtrCipher cipher;
+        cipher.SetKey(key, nonce);
+        cipher.Apply(reinterpret_cast<std::uint8_t*>(&chunk[0]), chunk.size(), 0);
+    }
+    std::uint64_t offset = 0;
+    zeqfuzz::MakeBinaryZeq("", 5800, encrypted, chunk, &offset);
+    const std::string values = "X" + Raw<std::uint32_t>(6) + Raw<std::uint64_t>(chunk.size()) + Raw(offset) +
+                               Raw(Crc32(0, chunk.data(), chunk.size())) +
+                               std::string(reinterpret_cast<const char*>(nonce), kNonceSize) +
+                               (encrypted ? std::string(reinterpret_cast<const char*>(key), kKeySize)
+                                          : std::string(kKeySize, '\0')) +
+                               "I" + Raw<std::int32_t>(7);
+    const std::string field = Raw<std::uint64_t>(16 + 8 + values.size()) + Raw<std::uint32_t>(8) +
+                              Raw<std::uint32_t>(7) + Raw<std::uint64_t>(values.size()) + "Vertices" + values;
+    std::ofstream out(dir + "/" + name, std::ios::binary);
+    out << static_cast<char>(encrypted ? 5 : 4) << '\x80' << Raw(static_cast<std::uint16_t>(chunk.size())) << chunk
+        << field;
+}
+
+void WriteSeeds(const std::string& dir) {
+    Seed(dir, "binary", "", true, false, false, 0);
+    Seed(dir, "binary-sections", "", true, false, false, 2);
+    Seed(dir, "binary-password-embedded", "pw", true, false, true, 1);
+    Seed(dir, "encrypted-embedded", "", true, true, true, 1);
+    Seed(dir, "encrypted-password", "secret", true, true, true, 1);
+    Seed(dir, "ascii-password", "pw", false, false, false, 1);
+    ChunkSeed(dir, "chunk", false);
+    ChunkSeed(dir, "chunk-encrypted", true);
+}
+
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* root = std::getenv("TMPDIR");
+    gScratch = std::string(root && *root ? root : "/tmp") + "/zeq-fuzz-scratch-" + std::to_string(::getpid());
+    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size < 2) return 0;
     const std::uint8_t mode = data[0] % 6;
-    ++data;
-    --size;
+    const std::size_t passwordLength = std::min<std::size_t>(data[1] % 32, size - 2);
+    gWhole = (data[1] & 0x80) != 0;
+    gPassword.assign(reinterpret_cast<const char*>(data + 2), passwordLength);
+    data += 2 + passwordLength;
+    size -= 2 + passwordLength;
     std::string file;
     switch (mode) {
         case 0:
@@ -113,11 +239,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 4:
         case 5: {
-            // The second byte says how much of the rest is the data area.
-            if (size < 1) return 0;
-            const std::size_t area = (size - 1) * data[0] / 256;
-            const char* rest = reinterpret_cast<const char*>(data + 1);
-            file = zeqfuzz::MakeBinaryZeq(std::string(rest + area, size - 1 - area), 5800, mode == 5,
+            // Two bytes (little-endian) give the length of the data area that follows.
+            if (size < 2) return 0;
+            const std::size_t area = std::min<std::size_t>(data[0] | data[1] << 8, size - 2);
+            const char* rest = reinterpret_cast<const char*>(data + 2);
+            file = zeqfuzz::MakeBinaryZeq(std::string(rest + area, size - 2 - area), 5800, mode == 5,
                                           std::string(rest, area));
             break;
         }
@@ -127,7 +253,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             file += "\n@End\n";
             break;
     }
+    std::error_code ec;
+    std::filesystem::remove_all(gScratch, ec);
     KChainedMemoryFile stream(file.data(), file.size());
     WalkFile(stream);
+    std::filesystem::remove_all(gScratch, ec);
     return 0;
 }

@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include <vector>
+
 #include "base/klib.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzequserproperty.h"
 
@@ -41,18 +44,18 @@ struct LibraryLifetime {
 // lists stay empty.
 const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {nullptr, -1},                  // scenes
-    {nullptr, eNodeListener},       // nodes
-    {nullptr, -1},                  // node attributes
+    {&kNodeOps, eNodeListener},     // nodes
+    {&kNodeAttributeOps, -1},       // node attributes
     {nullptr, -1},                  // links
-    {nullptr, eMaterialListener},   // materials
+    {&kMaterialOps, eMaterialListener},  // materials
     {nullptr, -1},                  // shapes
-    {nullptr, eTextureListener},    // textures
+    {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
     {nullptr, -1},                  // poses
     {&kUserPropertyOps, -1},        // user properties
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
-    {nullptr, -1},                  // generic nodes
+    {&kGenericNodeOps, -1},         // generic nodes
     {nullptr, -1},                  // deformers
     {nullptr, -1},                  // geometry converters
     {nullptr, -1},                  // image converters
@@ -143,6 +146,62 @@ void KZeqSdkManager::SetListener(EListener which, KZeqNameListener* listener) {
     if (which < 0 || which >= eListenerCount) return;
     mListeners[which].reset(listener);
 }
+
+// Nodes and attributes.
+
+KZeqNode* KZeqSdkManager::CreateKZeqNode(const char* name) {
+    KZeqNode* node = AllocateKZeqNode(PrefixName("Model::", name));
+    return static_cast<KZeqNode*>(Listed(eNodes, node, node ? &node->mName : nullptr));
+}
+
+KZeqNode* KZeqSdkManager::AllocateKZeqNode(const char* name) { return new KZeqNode(*this, name); }
+
+bool KZeqSdkManager::DestroyKZeqNode(KZeqNode* node, bool recursive) {
+    const int index = mLists[eNodes].IndexOf(node);
+    if (index < 0) {
+        NotFound();
+        return false;
+    }
+    mLists[eNodes].RemoveAt(index);
+    bool result = true;
+    if (recursive) {
+        // Taken first: each child leaves the list as it ends.
+        std::vector<KZeqNode*> children;
+        for (int i = 0; i < node->GetChildCount(); ++i) children.push_back(node->GetChild(i));
+        for (KZeqNode* child : children) result = DestroyKZeqNode(child, true) && result;
+        if (KZeqNodeAttribute* attribute = node->GetNodeAttribute())
+            result = DestroyKZeqNodeAttribute(attribute) && result;
+    }
+    kNodeOps.mEnd(node);
+    return result;
+}
+
+bool KZeqSdkManager::DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute) {
+    return DestroyListed(eNodeAttributes, attribute);
+}
+
+KZeqNode* KZeqSdkManager::FindKZeqNode(const char* name, int index) {
+    return static_cast<KZeqNode*>(FindNamed(eNodes, PrefixName("Model::", name), index));
+}
+
+KZeqNode* KZeqSdkManager::GetKZeqNode(int index) const { return static_cast<KZeqNode*>(mLists[eNodes].GetAt(index)); }
+
+const KZeqSdkManager::KindOps KZeqSdkManager::kNodeOps = {
+    [](void* object) {
+        auto* node = static_cast<KZeqNode*>(object);
+        node->Destruct();
+        delete node;
+    },
+    [](const void* object) { return static_cast<const KZeqNode*>(object)->GetName(); }};
+
+// An attribute leaves its node before it ends, so that no node points at it.
+const KZeqSdkManager::KindOps KZeqSdkManager::kNodeAttributeOps = {
+    [](void* object) {
+        auto* attribute = static_cast<KZeqNodeAttribute*>(object);
+        if (KZeqNode* node = attribute->GetNode()) node->SetNodeAttribute(nullptr);
+        delete attribute;
+    },
+    nullptr};
 
 // User properties, thumbnails and scene informations.
 

@@ -11,8 +11,15 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqGenericNode;
 class KZeqGobo;
+class KZeqMaterial;
+class KZeqNode;
+class KZeqNodeAttribute;
+class KZeqNull;
+class KZeqOpticalReference;
 class KZeqSceneInfo;
+class KZeqTexture;
 class KZeqThumbnail;
 class KZeqUserProperty;
 
@@ -48,14 +55,30 @@ public:
     static KString PrefixName(const char* prefix, const char* name);
 
     // Creation: null when the allocator refuses, with no error set.
+    // Named "Model::" plus the normal form of name.
+    KZeqNode* CreateKZeqNode(const char* name);
+    KZeqNull* CreateKZeqNull();
+    KZeqOpticalReference* CreateKZeqOpticalReference();
     KZeqGobo* CreateKZeqGobo(const char* name);
+    // Named "Material::" (or "Texture::") plus the normal form of name.
+    KZeqMaterial* CreateKZeqMaterial(const char* name);
+    KZeqTexture* CreateKZeqTexture(const char* name);
+    // Named as given.
+    KZeqGenericNode* CreateKZeqGenericNode(const char* name);
     KZeqUserProperty* CreateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
     KZeqSceneInfo* CreateKZeqSceneInfo();
 
     // Allocation hooks, one per kind.
+    virtual KZeqNode* AllocateKZeqNode(const char* name);
+    virtual KZeqNull* AllocateKZeqNull();
+    virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
+    virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
+    virtual KZeqTexture* AllocateKZeqTexture(const char* name);
+    // Null for a null name.
+    virtual KZeqGenericNode* AllocateKZeqGenericNode(const char* name);
     // Null when the name or the label is null.
     virtual KZeqUserProperty* AllocateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     // Null for a null property.
@@ -64,16 +87,41 @@ public:
     virtual KZeqSceneInfo* AllocateKZeqSceneInfo();
 
     // False with "Object not found" when the manager does not list the object.
+    // With recursive, the node's subtree and attributes end with it (false
+    // when one of them was not listed); without, they stay.
+    virtual bool DestroyKZeqNode(KZeqNode* node, bool recursive = false);
+    // An attribute still set on a node leaves it first.
+    virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
     virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
+    virtual bool DestroyKZeqMaterial(KZeqMaterial* material);
+    virtual bool DestroyKZeqTexture(KZeqTexture* texture);
+    virtual bool DestroyKZeqGenericNode(KZeqGenericNode* node);
     // The KProperty a user property wraps survives it.
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
     virtual bool DestroyKZeqSceneInfo(KZeqSceneInfo* info);
 
+    // The index-th node (in creation order) named "Model::" plus the normal
+    // form of name; null with "Object not found" when there is none.
+    virtual KZeqNode* FindKZeqNode(const char* name, int index = 0);
+    // Null outside 0..count-1, with no error.
+    int GetKZeqNodeCount() const { return mLists[eNodes].GetCount(); }
+    KZeqNode* GetKZeqNode(int index) const;
     // The index-th gobo (in creation order) named "Model::" plus the normal
     // form of name; gobos keep their names as given, so only names of that
     // form are found. Null with "Object not found" when there is none.
     virtual KZeqGobo* FindKZeqGobo(const char* name, int index = 0);
+    // The index-th material (texture) named "Material::" ("Texture::") plus
+    // the normal form of name; null with "Object not found" when there is none.
+    virtual KZeqMaterial* FindKZeqMaterial(const char* name, int index = 0);
+    virtual KZeqTexture* FindKZeqTexture(const char* name, int index = 0);
+    // The first generic node of exactly that name; null with "Object not found".
+    virtual KZeqGenericNode* FindKZeqGenericNode(const char* name);
+    // Null outside 0..count-1, with no error.
+    int GetKZeqMaterialCount() const { return mLists[eMaterials].GetCount(); }
+    KZeqMaterial* GetKZeqMaterial(int index) const;
+    int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
+    KZeqTexture* GetKZeqTexture(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -124,7 +172,12 @@ private:
     };
     static const ListRow kListRows[eListCount];
     static const EList kClearOrder[eListCount];
+    static const KindOps kNodeOps;
+    static const KindOps kNodeAttributeOps;
     static const KindOps kGoboOps;
+    static const KindOps kMaterialOps;
+    static const KindOps kTextureOps;
+    static const KindOps kGenericNodeOps;
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
@@ -132,6 +185,12 @@ private:
     // Lists what an allocator made (null passes through) and tells the list's
     // listener, if any, of the name record.
     void* Listed(EList list, void* object, KName* name = nullptr);
+    // Attributes are listed as their base, the form their row ends them in.
+    template <class T>
+    T* ListedAttribute(T* attribute) {
+        KZeqNodeAttribute* base = attribute;
+        return static_cast<T*>(static_cast<KZeqNodeAttribute*>(Listed(eNodeAttributes, base)));
+    }
     // Finds by identity, removes and ends; false with the error when absent.
     bool DestroyListed(EList list, void* object);
     // The index-th object of a named kind's list whose current name equals

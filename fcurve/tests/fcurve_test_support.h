@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
@@ -39,6 +40,16 @@ inline KFCurveKey TcbKey(float value, float tension, float continuity, float bia
 }
 
 inline void Add(KFCurve& curve, double seconds, KFCurveKey key) { curve.KeyAdd(Sec(seconds), key); }
+
+// A number as part of a test name: "Minus" for the sign, "p" for the point.
+inline std::string NameOf(double value) {
+    std::string text = std::to_string(value);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+    std::string name;
+    for (char c : text) name += c == '-' ? std::string("Minus") : c == '.' ? std::string("p") : std::string(1, c);
+    return name;
+}
 
 // The curve's values at n + 1 evenly spread times over [from, to].
 inline std::vector<float> Sample(KFCurve& curve, double from, double to, int n) {

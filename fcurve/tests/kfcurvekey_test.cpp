@@ -20,13 +20,6 @@ T ReadAt(const KFCurveKey& key, std::size_t offset) {
     return value;
 }
 
-// The derivative, weight and velocity slots, right then next-left.
-std::vector<float> Slots(const KFCurveKey& key) {
-    std::vector<float> slots;
-    for (int i = 0; i < 6; ++i) slots.push_back(key.GetDataDouble(static_cast<EKFCurveDataIndex>(i)));
-    return slots;
-}
-
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
@@ -66,57 +59,4 @@ TEST(KFCurveKey, SlotEncodingStoresScaledIntegersAndReadsThemBack) {
         EXPECT_EQ(ReadAt<std::int16_t>(key, 24 + 2 * (c.index - 2)), c.stored) << c.index << " " << c.value;
         EXPECT_FLOAT_EQ(key.GetDataDouble(c.index), static_cast<float>(c.stored / 9999.0));
     }
-}
-
-TEST(KFCurveKey, TcbBiasSpansBothWeightSlotsAndRawSlotsStayInTheRecord) {
-    KFCurveKey key = TcbKey(2.0f, 0.25f, -0.5f, 0.75f);
-    EXPECT_EQ(key.GetTangeantMode(), KFCURVE_TANGEANT_TCB);
-    EXPECT_EQ(ReadAt<float>(key, 24), 0.75f);
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(3), 9.0f);  // float slot 3 covers the velocities
-    EXPECT_EQ(ReadAt<float>(key, 28), 9.0f);
-    EXPECT_EQ(key.GetDataFloat(KFCURVEKEY_TCB_BIAS), 0.75f);
-    const KFCurveKey before = key;
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(4), 1.0f);
-    key.SetDataFloat(static_cast<EKFCurveDataIndex>(-1), 1.0f);
-    EXPECT_EQ(std::memcmp(&key, &before, sizeof key), 0);
-    EXPECT_EQ(key.GetDataFloat(static_cast<EKFCurveDataIndex>(4)), 0.0f);
-}
-
-TEST(KFCurveKey, BecomingCubicResetsWeightsAndVelocities) {
-    KFCurveKey key{};
-    key.Set(KTime(10), 4.0f, kLinear, KFCURVE_TANGEANT_USER, 1.25f, -2.5f,
-            KFCURVE_WEIGHTED_RIGHT | KFCURVE_VELOCITY_RIGHT, 2.0f, -1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(key.GetTangeantWeightMode(), KFCURVE_WEIGHTED_RIGHT) << "the weight mode only sets weight bits";
-    // Becoming cubic resets weights and velocities; a cubic key keeps them.
-    key.SetTangeantVelocityMode(KFCURVE_VELOCITY_ALL);
-    key.SetInterpolation(kCubic);
-    EXPECT_EQ(key.GetTangeantWeightMode() | key.GetTangeantVelocityMode(), 0u);
-    EXPECT_TRUE(core::AllNear({1.25f, -2.5f, 1.0f / 3, 1.0f / 3, 0, 0}, Slots(key), 1e-4));
-    key.SetTangeantWeightMode(KFCURVE_WEIGHTED_RIGHT);
-    key.SetDataDouble(KFCURVEKEY_RIGHT_WEIGHT, 0.5f);
-    key.SetInterpolation(kCubic);
-    EXPECT_EQ(key.GetTangeantWeightMode(), KFCURVE_WEIGHTED_RIGHT);
-    EXPECT_NEAR(key.GetDataDouble(KFCURVEKEY_RIGHT_WEIGHT), 0.5, 1e-4);
-}
-
-TEST(KFCurveKey, MultTangeantScalesOnlyUserTangents) {
-    const unsigned int modes[] = {KFCURVE_TANGEANT_USER, KFCURVE_TANGEANT_USER_BREAK, KFCURVE_TANGEANT_AUTO,
-                                  KFCURVE_TANGEANT_AUTO_BREAK, KFCURVE_TANGEANT_TCB, 0u};  // 0: a linear key
-    for (unsigned int mode : modes) {
-        const bool user = mode == KFCURVE_TANGEANT_USER || mode == KFCURVE_TANGEANT_USER_BREAK;
-        KFCurveKey key = MakeKey(1.0f, mode ? kCubic : kLinear, mode ? mode : KFCURVE_TANGEANT_USER, 1.5f, -0.5f);
-        key.MultTangeant(2.0f);
-        EXPECT_EQ(Slots(key)[0], user ? 3.0f : 1.5f) << mode;
-        EXPECT_EQ(Slots(key)[1], user ? -1.0f : -0.5f) << mode;
-    }
-}
-
-TEST(KFCurveEvent, AddMergesCodesAndTheIndexSpanAndNeverForgetsNoParticularKey) {
-    // A -1 (no particular key) stays the start: a later index must not drop key 3 from the span.
-    KFCurveEvent event;
-    for (auto [what, index] : {std::pair{KFCURVEEVENT_KEY, 5}, {KFCURVEEVENT_KEY, 3}, {KFCURVEEVENT_DEFAULT_VALUE, -1},
-                               {KFCURVEEVENT_SELECTION, 6}})
-        event.Add(what, index);
-    EXPECT_EQ(core::Summary(event),
-              (std::vector<int>{KFCURVEEVENT_KEY | KFCURVEEVENT_DEFAULT_VALUE | KFCURVEEVENT_SELECTION, -1, 6, 4}));
 }

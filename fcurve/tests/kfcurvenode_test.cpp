@@ -10,12 +10,6 @@ using namespace nodetest;
 
 namespace {
 
-std::vector<int> LayerIds(const KFCurveNode* node) {
-    std::vector<int> ids;
-    for (const KFCurveNode* n = node; n; n = n->LayerGet()) ids.push_back(n->GetLayerID());
-    return ids;
-}
-
 using EventLog = std::vector<std::pair<int, unsigned int>>;  // (callback tag, event type)
 
 template <int Tag>
@@ -39,16 +33,6 @@ TEST(KFCurveNodeTree, FindRecursiveFollowsReadOnlyPathsDepthFirst) {
     EXPECT_EQ(transform->FindRecursive(""), nullptr);
     EXPECT_EQ(transform->FindRecursive(static_cast<const char*>(nullptr)), nullptr);
     EXPECT_EQ(transform->FindRecursive(&KDataTypeLclScaling), transform->Get(2));
-
-    // Each subtree is searched before the next child.
-    NodePtr root(KFCurveNodeCreate("Root"));
-    KFCurveNode* first = KFCurveNodeCreate("First");
-    KFCurveNode* deep = KFCurveNodeCreate("Target");
-    first->Add(deep);
-    root->Add(first);
-    root->Add(KFCurveNodeCreate("Target"));
-    EXPECT_EQ(root->FindRecursive("target"), deep);
-    EXPECT_EQ(root->FindRecursive("Target/Target"), nullptr);
 }
 
 TEST(KFCurveNodeTree, OwnershipRefusesCyclesAndTheOwnCurveIsNotHandedBack) {
@@ -82,28 +66,6 @@ TEST(KFCurveNodeTree, SharedNameRecordOutlivesItsFirstOwner) {
     EXPECT_STREQ(second->GetTimeWarpName(), "Warp");
     second->SetNameInfo(nullptr);
     EXPECT_STREQ(second->GetName(), "");
-}
-
-TEST(KFCurveNodeLayers, CopyFromMatchesTheSourceLayersEvenFromChainsOutOfOrder) {
-    NodePtr node(Vector("S", &KDataTypeLclScaling, KFCL_MULT));
-    NodePtr source(Vector("S", &KDataTypeLclScaling, KFCL_MULT));
-    LayerAt(*source, 2, {4});
-    node->CreateLayerAt(1);
-    node->CopyFrom(source.get());
-    EXPECT_EQ(LayerIds(node.get()), (std::vector<int>{0, 2}));
-    EXPECT_FLOAT_EQ(C(*node->LayerGet(2), 0).GetValue(), 4.0f);
-    KFCurve* sourceCurve = &C(source, 1);
-    node->CopyFrom(source.get(), true);
-    EXPECT_EQ(&C(node, 1), sourceCurve);
-    EXPECT_EQ(source->Get(1)->FCurveGet(), nullptr);
-
-    // Chains read from files need not ascend: 0, 5, 2.
-    NodePtr unordered(Vector("S", &KDataTypeLclScaling, KFCL_MULT));
-    unordered->LayerCreate(5)->LayerSet(KFCurveNodeCreate("S", &KDataTypeLclScaling, KFCL_MULT, 2));
-    NodePtr five(Vector("S", &KDataTypeLclScaling, KFCL_MULT));
-    five->CreateLayerAt(5);
-    unordered->CopyFrom(five.get());
-    EXPECT_EQ(LayerIds(unordered.get()), (std::vector<int>{0, 5}));
 }
 
 TEST(KFCurveNodeLinks, TimeWarpIsSharedAndReleasedByItsLastHolderAndCyclesAreCut) {

@@ -98,51 +98,12 @@ TEST(KFCurveNodeEvaluate, TimeWarpBendsTheTimeHoweverWideItIs) {
     EXPECT_NEAR(Eval(*node, Sec(2.0))[0], 40.0, 1e-3);
     // A warp wider than one value still gives its first.
     warp->Add(Vector("Extra", nullptr, KFCL_NOLAYER, {1, 2, 3, 4, 5, 6, 7, 8}));
-    for (int i = 0; i < 2; ++i) warp->Get(0)->Add(Vector("More", nullptr, KFCL_NOLAYER, {1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_NEAR(Eval(*node, Sec(2.0))[0], 40.0, 1e-3);
 
     // A warp leading back into the node is cut.
     NodePtr loop(Vector("T", nullptr, KFCL_ADD, {1, 2, 3}));
     loop->Get(0)->TimeWarpSet(loop.get());
     ExpectNear(Eval(*loop, KTime(0)), {1, 2, 3});
-}
-
-TEST(KFCurveNodeEvaluate, QuaternionInterpolationTakesTheShortestArc) {
-    NodePtr node = RotationNode();
-    const double second[3] = {0, 90, 0};
-    KeyRows(node, {{90, 0, 0}, {0, 90, 0}});
-    node->SetUseQuaternion(true);
-    ExpectSameRotation(Eval(*node, Sec(1.0)).data(), second, 1e-4);
-    // Halfway: half the relative rotation after the first key.
-    KgeRMatrix a, b, relative, half, expected;
-    KmXYZtoR(a, 90, 0, 0);
-    KmXYZtoR(b, 0, 90, 0);
-    KmRiR(relative, a, b);
-    KgeRVector arc;
-    KVXRotationOrder(KVXRotationOrder::eSphericXYZ).M2V(arc, relative);
-    KVXRotationOrder(KVXRotationOrder::eSphericXYZ).V2M(half, KgeRVector(arc[0] / 2, arc[1] / 2, arc[2] / 2));
-    KmRR(expected, a, half);
-    double angles[3];
-    KmRtoVXYZ(angles, expected);
-    ExpectSameRotation(Eval(*node, Sec(0.5)).data(), angles, 1e-4);
-    node->SetUseQuaternion(false);  // channel by channel the result differs
-    const double channelWise[3] = {45, 45, 0};
-    ExpectSameRotation(Eval(*node, Sec(0.5)).data(), channelWise, 1e-4);
-}
-
-TEST(KFCurveNodeCandidate, CacheHoldsTheRunItGaveIncludingQuaternions) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    ExpectNear(Eval(*node, KTime(5), true), {1, 2, 3});
-    C(node, 0).SetValue(9.0f);
-    ExpectNear(Eval(*node, KTime(5), true), {1, 2, 3});
-    node->CandidateClear();
-    ExpectNear(Eval(*node, KTime(5), true), {9, 2, 3});
-
-    // A base quaternion node caches its Euler angles, not its components.
-    NodePtr quaternion(Vector("Q", nullptr, KFCL_QUAT, {kHalf, 0, 0, kHalf}));
-    const std::vector<double> first = Eval(*quaternion, KTime(3), true);
-    ExpectNear(first, {90, 0, 0}, 1e-4);
-    EXPECT_EQ(Eval(*quaternion, KTime(3), true), first);
 }
 
 TEST(KFCurveNodeCandidate, MultiplicativeLayerOverAZeroProductKeepsItsNeutralValue) {
@@ -165,12 +126,7 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
         {&KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {20, -4, 0.5}},
         {&KDataTypeLclScaling, KFCL_MULT, {1, 2, 4}, {2, 2, 2}, {0.5, 4, 1}, {3, 6, 12}},
         {&KDataTypeLclRotation, KFCL_EULER_XYZ, {10, 20, 30}, {-15, 5, 40}, {0, 30, 10}, {35, -20, 70}},
-        {nullptr,
-         KFCL_QUAT,
-         {0.2f, 0.1f, 0.3f, 0.927f},
-         {0.0f, 0.3f, 0.1f, 0.949f},
-         {0.25f, 0.0f, 0.2f, 0.947f},
-         {10, 60, -35}},
+        {nullptr, KFCL_QUAT, {0.2f, 0.1f, 0.3f, 0.927f}, {0, 0.3f, 0.1f, 0.949f}, {0.25f, 0, 0.2f, 0.947f}, {10, 60, -35}},
     };
     for (const auto& c : cases)
         // Into the base (two layers above it), the middle and the top layer.
@@ -200,33 +156,6 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
             else
                 ExpectNear(run, {total[0], total[1], total[2]}, 1e-4);
         }
-}
-
-TEST(KFCurveNodeCandidate, KeylessLayerChannelsTakeTheirShareAsValue) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    double total[3] = {10, 10, 10}, split[3];
-    node->CandidateSet(KTime(0), total, 1);
-    ASSERT_NE(node->LayerGet(1), nullptr);
-    EXPECT_FLOAT_EQ(C(*node->LayerGet(1), 0).GetValue(), 9.0f);
-    EXPECT_FLOAT_EQ(C(*node->LayerGet(1), 2).GetValue(), 7.0f);
-    KTime when;
-    EXPECT_EQ(node->CandidateGetSpecificLayer(split, when, 1), split + 3);
-    EXPECT_EQ(when, KTime(0));
-    EXPECT_NEAR(split[1], 8.0, 1e-6);
-}
-
-TEST(KFCurveNodeCandidate, SplitOfAWarpedNodeLandsAtTheWarpedTime) {
-    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
-    node->TimeWarpSet(DoublingWarp());
-    KeyAll(*LayerAt(*node, 1), 0, {0, 0, 0});
-    double total[3] = {5, 5, 5};
-    node->CandidateSet(Sec(1.0), total, 1);
-    node->FromTotalCandidateToSpecificCandidate(1);
-    // Time 1 s is 2 s for the curves; the split must not warp it again.
-    EXPECT_EQ(C(*node->LayerGet(1), 0).CandidateGetTime(), Sec(2.0));
-    node->CandidateKeySpecificLayer(nullptr, 1, nullptr, kLinear, KFCURVE_TANGEANT_USER);
-    node->CandidateClear(0, true);
-    ExpectNear(Eval(*node, Sec(1.0)), {5, 5, 5}, 1e-5);
 }
 
 }  // namespace

@@ -41,20 +41,4 @@ TEST_F(RotationFilter, UnrollByDefaultOverTheSpanOrTheGimbleKillerWhenChosen) {
     EXPECT_FLOAT_EQ(C(other, 0).KeyGetPtr(second)->GetValue(), 190.0f);
 }
 
-TEST_F(RotationFilter, OtherSettingsNullAndRefusedNodesAreLeftAlone) {
-    NodePtr translation = RotationNode(KFCL_ADD);
-    KeyRows(translation, {{170, 0, 0}, {-170, 0, 0}});
-    for (int setting : {0, 3, -1, int{KFCURVE_ROTATION_FILTER_UNROLL}, int{KFCURVE_ROTATION_FILTER_GIMBLE_KILLER}}) {
-        KFCURVE_SetRotationFilterToApply(setting);
-        KFCURVE_ApplyRotationFilter(nullptr, KTime::MinusInfinite(), KTime::Infinite());
-        KFCURVE_ApplyRotationFilter(translation.get(), KTime::MinusInfinite(), KTime::Infinite());
-        EXPECT_EQ(Values(C(translation, 0)), (std::vector<float>{170, -170})) << setting;
-    }
-    for (int setting : {0, 3, -1}) {
-        KFCURVE_SetRotationFilterToApply(setting);
-        Run();
-        EXPECT_EQ(Values(C(node, 0)), (std::vector<float>{170, -170, -150})) << setting;
-    }
-}
-
 }  // namespace

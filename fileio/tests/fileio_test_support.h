@@ -13,6 +13,8 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,8 @@ inline constexpr Encoding kEncrypted{"Encrypted", true, true};
 inline constexpr Encoding kAscii{"Ascii", false, false};
 inline const Encoding kEncodings[] = {kBinary, kEncrypted, kAscii};
 inline std::string EncodingName(const testing::TestParamInfo<Encoding>& info) { return info.param.mName; }
+// What ctest shows of the parameter (not its raw bytes).
+inline void PrintTo(const Encoding& encoding, std::ostream* os) { *os << encoding.mName; }
 
 // Creates a field file whose main section write() fills; fails with the error text.
 inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding& encoding,
@@ -99,6 +103,22 @@ inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding
         return testing::AssertionFailure() << "write: " << z.GetLastErrorString();
     }
     return testing::AssertionSuccess();
+}
+
+// Up to count values of the next field of that name (of the open field when name
+// is null), read by the array reader of T.
+template <class T>
+std::vector<T> ReadValues(zeqsdk_400::KZeq& z, const char* name, std::size_t count) {
+    std::vector<T> out(count);
+    if (name && !z.FieldReadBegin(name)) return {};
+    const int n = static_cast<int>(count);
+    int read = 0;
+    if constexpr (std::is_same_v<T, double>) read = z.FieldReadDn(out.data(), n);
+    if constexpr (std::is_same_v<T, float>) read = z.FieldReadFn(out.data(), n);
+    if constexpr (std::is_same_v<T, int>) read = z.FieldReadIn(out.data(), n);
+    if constexpr (std::is_same_v<T, zeqsdk_400::kLongLong>) read = z.FieldReadLn(out.data(), n);
+    out.resize(static_cast<std::size_t>(read));
+    return out;
 }
 
 // A field of the binary body encoding: the length of the rest, the name length with

@@ -110,7 +110,12 @@ TEST_F(ConfigFileTest, RefusesTextThatWouldBreakTheLineStructure) {
     EXPECT_FALSE(config.Set("S]", "k", "v", nullptr));
     EXPECT_FALSE(config.Set("S", "k", "v", "two\nlines"));
     EXPECT_FALSE(config.Set("S", "  ", "v", nullptr));
+    // "k = =v" would read back as "v".
+    EXPECT_FALSE(config.Set("S", "k", "=v", nullptr));
+    EXPECT_FALSE(config.Set("S", "k", " == v", nullptr));
     EXPECT_EQ(before, ReadFile(mPath));
+    ASSERT_TRUE(config.Set("S", "k", "a=b", nullptr));
+    EXPECT_STREQ("a=b", config.Get("S", "k", nullptr));
 }
 
 TEST_F(ConfigFileTest, WhereTheFileLives) {
@@ -187,6 +192,35 @@ TEST_F(ConfigFileTest, WriteFailingHalfwayLosesNothing) {
     EXPECT_EQ(0, WEXITSTATUS(status)) << "the failed write was reported as success";
     EXPECT_EQ(before, ReadFile(mPath));
     EXPECT_STREQ("old", config.Get("S", "k", nullptr));
+}
+
+// Two processes writing two settings files of one directory (one backup name):
+// no Set is lost and none lands in the other file.
+TEST_F(ConfigFileTest, ConcurrentWritersInOneDirectoryLoseNothing) {
+    constexpr int kSets = 60;
+    auto writer = [](const char* file, const char* section) {
+        KConfigFile config(file, true);
+        int ok = 0;
+        for (int i = 0; i < kSets; ++i) ok += config.Set(section, ("k" + std::to_string(i)).c_str(), "v", nullptr);
+        return ok;
+    };
+    const pid_t child = ::fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) ::_exit(writer("b.ini", "B") == kSets ? 0 : 1);
+    EXPECT_EQ(kSets, writer("a.ini", "A"));
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (const char* name : {"a.ini", "b.ini"}) {
+        KConfigFile config(name, false);
+        const char* section = name[0] == 'a' ? "A" : "B";
+        const char* other = name[0] == 'a' ? "B" : "A";
+        for (int i = 0; i < kSets; ++i) {
+            const std::string key = "k" + std::to_string(i);
+            EXPECT_STREQ("v", config.Get(section, key.c_str(), nullptr)) << name << " " << key;
+            EXPECT_EQ(nullptr, config.Get(other, key.c_str(), nullptr)) << name << " " << key;
+        }
+    }
 }
 
 }  // namespace

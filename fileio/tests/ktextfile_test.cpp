@@ -1,5 +1,10 @@
 #include "fileio/ktextfile.h"
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -17,8 +22,6 @@ using zeqtest::WriteFile;
 namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
-
-std::string DataPath(const char* name) { return std::string(ZEQ_FILEIO_FILES_TEST_DATA) + "/" + name; }
 
 // Delimiters and comment character of a keyword-driven skeleton format.
 class TextFileTest : public testing::Test {
@@ -133,15 +136,15 @@ TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
     EXPECT_EQ(-1, mFile.Handle(nullptr));
 }
 
-TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
+// A word longer than the buffer is cut, never split into two words; a zero max
+// still moves on, so a loop on it ends.
+TEST_F(TextFileTest, StringsEndAtDelimitersAndAreCutNotSplit) {
     Load("abcdef,ghi  (j) x\n" + std::string(2000, 'w') + " tail\n");
     char buffer[8];
     EXPECT_TRUE(mFile.GetString(buffer, 3));
     EXPECT_STREQ("abc", buffer);
-    EXPECT_TRUE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("def", buffer);
-    EXPECT_TRUE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("ghi", buffer);
+    EXPECT_TRUE(mFile.GetString(buffer, 0));
+    EXPECT_STREQ("", buffer);
     KString text("untouched");
     EXPECT_TRUE(mFile.GetString(text));
     EXPECT_STREQ("j", text.Buffer());
@@ -150,10 +153,15 @@ TEST_F(TextFileTest, StringsEndAtDelimitersAndAtMax) {
     EXPECT_STREQ("", buffer);
     EXPECT_FALSE(mFile.GetString(text));
     EXPECT_STREQ("x", text.Buffer());
-    // Words read into a KString are cut at 1023 characters.
     ASSERT_TRUE(mFile.NextLine());
     ASSERT_TRUE(mFile.GetString(text));
     EXPECT_EQ(1023u, text.GetLen());
+    ASSERT_TRUE(mFile.GetString(text));
+    EXPECT_STREQ("tail", text.Buffer());
+    int words = 0;
+    ASSERT_TRUE(mFile.FirstLine());
+    while (mFile.GetString(buffer, 0) && words < 100) ++words;
+    EXPECT_EQ(4, words);
 }
 
 // One read per line: the values read (none: the read fails and leaves the values
@@ -265,71 +273,30 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata"));
     EXPECT_TRUE(mFile.Print(2, "%s %d\n", "id", 3));
     EXPECT_TRUE(mFile.Print(-1, "end\n"));
-    mFile.Close();
+    EXPECT_TRUE(mFile.Close());
     EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
 }
 
-TEST(TextFileFixture, ReadsAKeywordDrivenSample) {
-    KTextFile file("ASF", " \t,()\r\n", "#", true, false);
-    ASSERT_FALSE(file.Open(DataPath("textfile_sample.txt").c_str(), "r"));
-    KToken main[] = {{":version", 0}, {":units", 0}, {":bonedata", 0}, {":", 0}, {"", 0}};
-    KToken units[] = {{"mass", 0}, {"length", 0}, {"angle", 0}, {"", 0}};
-    KToken bone[] = {{"begin", 0}, {"end", 0}, {"name", 0}, {"direction", 0}, {"length", 0},
-                     {"dof", 0},   {"limits", 0}, {"", 0}};
-
-    // The leading comment is the first line; the readers skip past it.
-    EXPECT_EQ(-1, file.Handle(main));
-    ASSERT_TRUE(file.NextLine());
-    ASSERT_EQ(0, file.Handle(main));
-    double version = 0.0;
-    ASSERT_TRUE(file.GetDouble(version, 1.0));
-    EXPECT_DOUBLE_EQ(1.10, version);
-
-    ASSERT_TRUE(file.NextLine());
-    ASSERT_EQ(1, file.Handle(main));
-    double length = 0.0;
-    while (file.NextLine() && file.Check(main) < 0) {
-        if (file.Handle(units) == 1) {
-            ASSERT_TRUE(file.GetDouble(length, 1.0));
+// A full disk: the buffered tail fails at Flush or Close, which say so.
+TEST_F(TextFileTest, WriteFailureIsReported) {
+    const std::string out = mDir / "out.txt";
+    for (const bool flush : {false, true}) {
+        const pid_t child = ::fork();
+        ASSERT_NE(-1, child);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {1000, 1000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            KTextFile file("ASF", " ", "", true, false);
+            bool printed = !file.Open(out.c_str(), "w");
+            for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
+            const bool reported = flush ? !file.Flush() && !file.Close() : !file.Close();
+            ::_exit(printed && reported ? 0 : 1);
         }
+        int status = 0;
+        ASSERT_EQ(child, ::waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "flush " << flush;
     }
-    EXPECT_DOUBLE_EQ(0.45, length);
-    EXPECT_EQ(1, units[2].mCount);
-    EXPECT_EQ(9, file.GetLineNumber());
-
-    ASSERT_EQ(2, file.Handle(main));
-    std::vector<double> limits;
-    KString name;
-    double direction[3] = {0, 0, 0};
-    int dofs = 0;
-    while (file.NextLine()) {
-        switch (file.Handle(bone)) {
-            case 2: ASSERT_TRUE(file.GetString(name)); break;
-            case 3: ASSERT_TRUE(file.GetVector(direction, 1.0)); break;
-            case 5:
-                for (char word[8]; file.GetString(word, 7);) ++dofs;
-                break;
-            case 6:
-                do {
-                    double pair[2];
-                    ASSERT_TRUE(file.GetPair(pair, 1.0));
-                    limits.insert(limits.end(), pair, pair + 2);
-                } while (static_cast<int>(limits.size()) < 2 * dofs && file.NextLine());
-                break;
-            default: break;
-        }
-    }
-    EXPECT_TRUE(file.IsEndOfFile());
-    EXPECT_STREQ("lhipjoint", name.Buffer());
-    EXPECT_DOUBLE_EQ(-0.7, direction[1]);
-    EXPECT_EQ(3, dofs);
-    ASSERT_EQ(6u, limits.size());
-    EXPECT_DOUBLE_EQ(-160.0, limits[0]);
-    EXPECT_EQ(-kInf, limits[2]);
-    EXPECT_EQ(kInf, limits[3]);
-    EXPECT_DOUBLE_EQ(70.0, limits[5]);
-    EXPECT_EQ(1, bone[0].mCount);
-    EXPECT_EQ(1, bone[1].mCount);
 }
 
 }  // namespace

@@ -1,0 +1,344 @@
+// KZeq: opening, creating, completing and closing files.
+
+#include "fileio/kzeqimpl.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <string>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "fileio/kpath.h"
+
+namespace zeqsdk_400 {
+
+using namespace zeqdetail;
+
+namespace {
+
+constexpr const char* kDefaultCreator = "Zeq SDK";
+
+bool IsZeqExtension(const char* path) {
+    const KString extension = ExtractFileExtension(path);
+    return extension.GetLen() == 3 && extension.CompareNoCase("zeq") == 0;
+}
+
+// "<path>.tmp<pid>.<random>": a writer that died is told by its process id.
+KString TemporaryName(const KString& path) {
+    std::uint8_t random[8] = {};
+    RandomBytes(random, sizeof(random));
+    const std::string suffix = ".tmp" + std::to_string(::getpid()) + "." + ToHex(random, sizeof(random));
+    return path + KString(suffix.c_str());
+}
+
+// Removes the temporaries of earlier writers of path that are no longer running.
+void RemoveStaleTemporaries(const KString& path) {
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const std::string prefix = std::string(ExtractFileName(path.Buffer()).Buffer()) + ".tmp";
+    DIR* dir = ::opendir(directory.IsEmpty() ? "/" : directory.Buffer());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        long pid = 0;
+        const char* digits = entry->d_name + prefix.size();
+        const auto parsed = std::from_chars(digits, entry->d_name + name.size(), pid);
+        if (parsed.ec != std::errc() || parsed.ptr == digits || *parsed.ptr != '.' || pid <= 0) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Gives an unnamed file a name.
+bool LinkDescriptor(int fd, const KString& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.Buffer(), AT_SYMLINK_FOLLOW) == 0) return true;
+    return ::linkat(fd, "", AT_FDCWD, name.Buffer(), AT_EMPTY_PATH) == 0;
+}
+
+void SyncDirectoryOf(const KString& path) {
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const int fd = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+void KZeq::Impl::ResetState() {
+    mMode = Mode::eClosed;
+    mBinary = true;
+    mEncrypted = false;
+    mReadOnly = false;
+    mPath = "";
+    mTempPath = "";
+    mTempAnonymous = false;
+    mStream = nullptr;
+    mHeader.Reset();
+    mSections.clear();
+    mDataStart = 0;
+    mActiveSlot = 0;
+    mSlotSequence = 0;
+    std::memset(mHeaderPrefix, 0, sizeof(mHeaderPrefix));
+    mFileDevice = 0;
+    mFileInode = 0;
+    mCurrent = -1;
+    mReader.Clear();
+    mReadBuffer.Release();
+    mLocked = false;
+    mContentHidden = false;
+    mHavePassword = false;
+    mPassword.clear();
+    mHaveDerived = false;
+    mDerivedPassword.clear();
+    mSectionWriting = false;
+    mReplaceLast = false;
+    mWriteBuffer.Release();
+    mBodyWriter.Reset();
+    mAsciiWriter.Reset();
+    mSectionPasswordSet = false;
+    mSectionPassword.clear();
+    mWriteEnd = 0;
+    mSectionStart = 0;
+    mStage.Release();
+    mUpdateFile.Close();
+    mUpdateStream = nullptr;
+}
+
+// --- opening -----------------------------------------------------------------------------------
+
+bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHeaderInfo* header) {
+    if (mMode != Mode::eClosed) Close();
+    ResetState();
+    mError.ClearLastError();
+    if (!path || !*path || !mFile.Open(path, "rb")) return Fail(eFileNotOpened);
+    mPath = MakeFullPath(KGetCurrentDirectory().Buffer(), path);
+    mStream = &mFile;
+    return OpenCommon(readOnly, openMain, header);
+}
+
+bool KZeq::Impl::OpenCommon(bool readOnly, bool openMain, KZeqFileHeaderInfo* header) {
+    const std::uint64_t size = mStream->GetSize();
+    std::uint8_t magic[kMagicSize] = {};
+    const bool haveMagic = mStream->Seek(0) && mStream->Read(magic, kMagicSize) == kMagicSize;
+    const bool ok = haveMagic && HasBinaryMagic(magic, kMagicSize) ? OpenBinary(size) : OpenAscii(size);
+    if (!ok) {
+        const int error = mError.GetLastErrorID();
+        mFile.Close();
+        ResetState();
+        mError.SetLastErrorID(error < 0 ? eFileCorrupted : error);
+        return false;
+    }
+    mMode = Mode::eRead;
+    mReadOnly = readOnly;
+    if (header) *header = mHeader;
+    if (openMain && !OpenSection(0)) {
+        const int error = mError.GetLastErrorID();
+        mFile.Close();
+        ResetState();
+        mError.SetLastErrorID(error < 0 ? eFileCorrupted : error);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+int ErrorOf(ZeqOpenResult result) {
+    switch (result) {
+        case ZeqOpenResult::eTooNew:
+            return KZeq::eFileVersionNotSupportedYet;
+        case ZeqOpenResult::eTooOld:
+            return KZeq::eFileVersionNotSupportedAnymore;
+        case ZeqOpenResult::eIoError:
+            return KZeq::eFileNotOpened;
+        default:
+            return KZeq::eFileCorrupted;
+    }
+}
+}  // namespace
+
+bool KZeq::Impl::OpenBinary(std::uint64_t size) {
+    ZeqBinaryHeader header;
+    const ZeqOpenResult result = ReadBinaryHeader(*mStream, size, header);
+    if (result != ZeqOpenResult::eOk) return Fail(ErrorOf(result));
+    mHeader.mFileVersion = static_cast<int>(header.mFileVersion);
+    if (!ReadHeaderInfo(*mStream, size, header, mHeader)) return Fail(eFileCorrupted);
+    mDataStart = kFixedHeaderSize + header.mInfoLength;
+    int slot = 0;
+    if (!ReadSectionTable(*mStream, size, header, mSections, slot)) return Fail(eFileCorrupted);
+    mActiveSlot = slot;
+    mSlotSequence = header.mSlots[slot].mSequence;
+    if (!mStream->Seek(0) || mStream->Read(mHeaderPrefix, kSlotOffset) != kSlotOffset) return Fail(eFileNotOpened);
+    struct stat st;
+    if (mFile.IsOpen() && ::fstat(mFile.Descriptor(), &st) == 0) {
+        mFileDevice = static_cast<std::uint64_t>(st.st_dev);
+        mFileInode = static_cast<std::uint64_t>(st.st_ino);
+    }
+    mBinary = true;
+    mEncrypted = (header.mFlags & kFileFlagEncrypted) != 0;
+    return true;
+}
+
+bool KZeq::Impl::OpenAscii(std::uint64_t size) {
+    if (size == 0) return Fail(eFileCorrupted);
+    if (!mStream->Seek(0)) return Fail(eFileNotOpened);
+    ZeqAsciiFile file;
+    const ZeqOpenResult result = ParseAsciiStream(*mStream, size, file);
+    if (result != ZeqOpenResult::eOk) return Fail(ErrorOf(result));
+    mHeader = file.mHeader;
+    mHeader.mFileVersion = file.mFileVersion;
+    mSections = std::move(file.mSections);
+    mBinary = false;
+    mEncrypted = false;
+    return true;
+}
+
+// --- creating -------------------------------------------------------------------------------------
+
+bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileHeaderInfo* header) {
+    if (mMode != Mode::eClosed) Close();
+    ResetState();
+    mError.ClearLastError();
+    if (!name || !*name) return Fail(eFileNotCreated);
+    const int version = header ? header->mFileVersion : kDefaultFileVersion;
+    if (version >= kFirstUnsupportedFileVersion) return Fail(eFileVersionNotSupportedYet);
+    if (version < kMinimumFileVersion) return Fail(eFileVersionNotSupportedAnymore);
+
+    KString path(name);
+    if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
+    path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
+    RemoveStaleTemporaries(path);
+    // Written unnamed where the system allows it (nothing is left when the writer
+    // dies), else under a name that carries the writer's process id.
+    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (anonymous >= 0) {
+        if (!mFile.OpenDescriptor(anonymous, "w+b")) return Fail(eFileNotCreated);
+        mTempAnonymous = true;
+    } else {
+        mTempPath = TemporaryName(path);
+        const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (!mFile.OpenDescriptor(fd, "w+b")) {
+            mTempPath = "";
+            return Fail(eFileNotCreated);
+        }
+    }
+    mPath = path;
+    mStream = &mFile;
+    if (!CreateCommon(binary, encrypted, header)) {
+        const int error = mError.GetLastErrorID();
+        Discard();
+        mError.SetLastErrorID(error < 0 ? eFileNotCreated : error);
+        return false;
+    }
+    return true;
+}
+
+bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderInfo* header) {
+    mMode = Mode::eWrite;
+    mEncrypted = encrypted;
+    mBinary = binary || encrypted;
+    if (header) mHeader = *header;
+    if (mHeader.mCreationTimeStamp.mYear == 0) KLib_GetCurrentLocalTime(mHeader.mCreationTimeStamp);
+    if (mHeader.mCreator.IsEmpty()) mHeader.mCreator = kDefaultCreator;
+
+    ZeqBuffer prologue;
+    if (mBinary) {
+        ZeqBuffer info;
+        if (!EncodeHeaderInfo(mHeader, info) || info.Size() > 0xFFFFFFFFu) return Fail(eOutOfMemory);
+        std::uint8_t fixed[kFixedHeaderSize];
+        BuildFixedHeader(fixed, static_cast<std::uint32_t>(mHeader.mFileVersion),
+                         mEncrypted ? kFileFlagEncrypted : 0, static_cast<std::uint32_t>(info.Size()),
+                         Crc32(0, info.Data(), info.Size()));
+        prologue.Append(fixed, sizeof(fixed));
+        prologue.Append(info.Data(), info.Size());
+    } else {
+        AppendAsciiPrologue(prologue, mHeader);
+    }
+    if (prologue.Failed()) return Fail(eOutOfMemory);
+    if (!mStream->Seek(0) || !mStream->Truncate(0) || mStream->Write(prologue.Data(), prologue.Size()) != prologue.Size()) {
+        return Fail(eFileNotCreated);
+    }
+    mWriteEnd = prologue.Size();
+    BeginSectionWrite(0, mHeader.mFileVersion);
+    return true;
+}
+
+void KZeq::Impl::Discard() {
+    mTempAnonymous = false;
+    if (!mTempPath.IsEmpty()) {
+        mFile.Close();
+        KFile::Remove(mTempPath);
+    }
+    mFile.Close();
+    const int error = mError.GetLastErrorID();
+    const KString text = mError.GetLastErrorString();
+    ResetState();
+    if (error >= 0) mError.SetLastError(error, text.Buffer());
+}
+
+bool KZeq::Impl::Finish() {
+    ZeqBuffer tail;
+    if (mBinary) {
+        if (!EncodeSectionTable(mSections, tail)) return Fail(eOutOfMemory);
+        std::uint8_t slot[kSlotSize];
+        BuildSlot(slot, mWriteEnd, tail.Size(), 1);
+        if (!mStream->Seek(mWriteEnd) || mStream->Write(tail.Data(), tail.Size()) != tail.Size()) {
+            return Fail(eFileWriteError);
+        }
+        if (!mStream->Seek(kSlotOffset) || mStream->Write(slot, kSlotSize) != kSlotSize) return Fail(eFileWriteError);
+    } else {
+        AppendAsciiEnd(tail);
+        if (!mStream->Seek(mWriteEnd) || mStream->Write(tail.Data(), tail.Size()) != tail.Size()) {
+            return Fail(eFileWriteError);
+        }
+    }
+    if (!mStream->Flush()) return Fail(eFileWriteError);
+    if (mTempAnonymous || !mTempPath.IsEmpty()) {
+        // The content reaches the disk before it takes the name, and the new name
+        // reaches it before the data of the file it replaced goes.
+        if (!mStream->Sync()) return Fail(eFileWriteError);
+        if (mTempAnonymous) {
+            const KString named = TemporaryName(mPath);
+            if (!LinkDescriptor(mFile.Descriptor(), named)) return Fail(eFileNotCreated);
+            mTempAnonymous = false;
+            mTempPath = named;
+        }
+        if (!mFile.Close()) return Fail(eFileWriteError);
+        if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return Fail(eFileNotCreated);
+        mTempPath = "";
+        SyncDirectoryOf(mPath);
+        // Data that belonged to the file just replaced.
+        if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
+    }
+    return true;
+}
+
+bool KZeq::Impl::Close() {
+    if (mMode == Mode::eClosed) return Fail(eFileNotOpened);
+    bool ok = true;
+    if (mSectionWriting) ok = CommitSection();
+    if (mMode == Mode::eWrite) {
+        if (ErrorPending() || !Finish()) {
+            Discard();
+            return false;
+        }
+    }
+    mFile.Close();
+    const int error = mError.GetLastErrorID();
+    const KString text = mError.GetLastErrorString();
+    ResetState();
+    if (error >= 0) mError.SetLastError(error, text.Buffer());
+    return ok;
+}
+
+}  // namespace zeqsdk_400

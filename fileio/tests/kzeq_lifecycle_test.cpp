@@ -1,0 +1,188 @@
+// The life of a field file on disk: write-backs into a file replaced, shared or
+// damaged meanwhile, writers killed midway, and failures that must be reported.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio/kzeq.h"
+#include "fileio/tests/fileio_test_support.h"
+
+using namespace zeqsdk_400;
+using zeqtest::ReadFile;
+using zeqtest::Str;
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteMain(const std::string& path, const char* model) {
+    ASSERT_TRUE(zeqtest::WriteZeq(path, zeqtest::kBinary, [&](KZeq& z) {
+        z.FieldWriteBegin("Model");
+        z.FieldWriteC(model);
+    }));
+}
+
+// Appends an extension section holding a summary; answers what the commit answered.
+bool WriteBack(KZeq& z, const char* summary, bool overwriteLast = false) {
+    if (!z.ProjectCreateExtensionSection(overwriteLast)) return false;
+    z.FieldWriteBegin("Summary");
+    z.FieldWriteC(summary);
+    return z.ProjectCloseSection();
+}
+
+std::vector<std::string> Summaries(const std::string& path) {
+    KZeq z;
+    std::vector<std::string> texts;
+    EXPECT_TRUE(z.ProjectOpen(path.c_str())) << z.GetLastErrorString();
+    for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
+        EXPECT_TRUE(z.ProjectOpenExtensionSection(i));
+        texts.push_back(Str(z.FieldReadC("Summary", "")));
+    }
+    return texts;
+}
+
+// Runs body in a child process, which dies by SIGKILL as body's work stands.
+void InKilledChild(const std::function<void()>& body) {
+    const pid_t child = ::fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        body();
+        ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+}
+
+class KZeqLifecycle : public testing::Test {
+protected:
+    zeqtest::TempDir mDir;
+    std::string mPath = mDir / "take.zeq";
+};
+
+// An object whose file was replaced by a new create of the same name must not
+// write its old section table into the new file, before or during its write-back.
+TEST_F(KZeqLifecycle, WriteBackRefusesAReplacedFile) {
+    WriteMain(mPath, "old");
+    for (const bool begunBefore : {false, true}) {
+        KZeq stale;
+        ASSERT_TRUE(stale.ProjectOpen(mPath.c_str()));
+        if (begunBefore) {
+            ASSERT_TRUE(stale.ProjectCreateExtensionSection());
+        }
+        WriteMain(mPath, "new");
+        const std::string replaced = ReadFile(mPath);
+        if (begunBefore) {
+            stale.FieldWriteBegin("Summary");
+            EXPECT_FALSE(stale.ProjectCloseSection());
+        } else {
+            EXPECT_FALSE(stale.ProjectCreateExtensionSection());
+        }
+        EXPECT_EQ(stale.GetLastErrorID(), KZeq::eOperationNotAllowed);
+        EXPECT_TRUE(ReadFile(mPath) == replaced);
+        KZeq z;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
+        EXPECT_EQ(Str(z.FieldReadC("Model", "")), "new");
+    }
+}
+
+// Writers in turn keep every section; a writer meeting one in progress fails
+// clearly; replacing "the last section" after another writer added one is refused.
+TEST_F(KZeqLifecycle, TwoWritersKeepBothSectionsOrFailClearly) {
+    WriteMain(mPath, "m");
+    KZeq a, b;
+    ASSERT_TRUE(a.ProjectOpen(mPath.c_str()));
+    ASSERT_TRUE(b.ProjectOpen(mPath.c_str()));
+    ASSERT_TRUE(WriteBack(a, "a1"));
+    ASSERT_TRUE(WriteBack(b, "b1"));
+    ASSERT_TRUE(a.ProjectCreateExtensionSection());
+    EXPECT_FALSE(b.ProjectCreateExtensionSection());
+    EXPECT_EQ(b.GetLastErrorID(), KZeq::eOperationNotAllowed);
+    a.FieldWriteBegin("Summary");
+    a.FieldWriteC("a2");
+    ASSERT_TRUE(a.ProjectCloseSection());
+    b.GetError().ClearLastError();
+    EXPECT_FALSE(WriteBack(b, "b2", true));
+    EXPECT_EQ(Summaries(mPath), (std::vector<std::string>{"a1", "b1", "a2"}));
+    ASSERT_TRUE(WriteBack(a, "a3", true));
+    EXPECT_EQ(Summaries(mPath), (std::vector<std::string>{"a1", "b1", "a3"}));
+}
+
+// Killed write-backs leave bytes behind; every later write-back starts by
+// reclaiming them, so they never add up.
+TEST_F(KZeqLifecycle, KilledWriteBacksAreReclaimed) {
+    WriteMain(mPath, "m");
+    const auto size = [&] { return fs::file_size(mPath); };
+    const std::uintmax_t before = size();
+    const std::vector<double> big(3 << 17, 1.5);  // three chunks
+    for (int kill = 0; kill < 3; ++kill) {
+        InKilledChild([&] {
+            KZeq z;
+            if (!z.ProjectOpen(mPath.c_str()) || !z.ProjectCreateExtensionSection()) ::_exit(2);
+            z.FieldWriteBegin("Summary");
+            z.FieldWriteDn(big.data(), static_cast<int>(big.size()));
+            ::raise(SIGKILL);
+        });
+    }
+    EXPECT_GT(size(), before + big.size() * 8 / 2);
+    EXPECT_LT(size(), before + 2 * big.size() * 8);
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str()));
+    ASSERT_TRUE(WriteBack(z, "good"));
+    EXPECT_LT(size(), before + 1000);
+    EXPECT_EQ(Summaries(mPath), std::vector<std::string>{"good"});
+}
+
+// A writer killed midway, or an export that fails, keeps the old file and its
+// data directory, and leaves no temporary behind; a stale temporary of a dead
+// writer is removed by the next create, a live writer's is not.
+TEST_F(KZeqLifecycle, FailedCreateKeepsTheOldFileAndLeavesNothing) {
+    WriteMain(mPath, "old");
+    const std::string old = ReadFile(mPath);
+    fs::create_directories(mDir.Path() / "take.zqd");
+    zeqtest::WriteFile(mDir / "take.zqd/data.bin", "d");
+    for (int i = 0; i < 3; ++i) {
+        InKilledChild([&] {
+            KZeq z;
+            if (!z.ProjectCreate(mPath.c_str())) ::_exit(2);
+            z.FieldWriteBegin("Model");
+            std::vector<int> big(1 << 20, 7);
+            z.FieldWriteIn(big.data(), static_cast<int>(big.size()));
+            ::raise(SIGKILL);
+        });
+    }
+    for (const zeqtest::Encoding& encoding : zeqtest::kEncodings) {
+        // An error pending: nothing more is written, and the file is discarded.
+        KZeq z;
+        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted));
+        z.FieldWriteBegin("Before");
+        z.GetError().SetLastErrorID(KZeq::eFileWriteError);
+        EXPECT_FALSE(z.FieldWriteBegin("After"));
+        EXPECT_FALSE(z.FieldWriteI(1));
+        EXPECT_FALSE(z.ProjectClose());
+        EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileWriteError);
+    }
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = "take.zeq.tmp" + std::to_string(dead) + ".00";
+    const std::string live = "take.zeq.tmp" + std::to_string(::getpid()) + ".00";
+    zeqtest::WriteFile(mDir / stale, "x");
+    zeqtest::WriteFile(mDir / live, "x");
+    EXPECT_TRUE(ReadFile(mPath) == old);
+    EXPECT_TRUE(fs::exists(mDir.Path() / "take.zqd/data.bin"));
+    WriteMain(mPath, "new");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(mDir.Path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"take.zeq", live}));
+}
+
+}  // namespace

@@ -1,0 +1,461 @@
+#include "scene/kzeqnode.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnodefinder.h"
+#include "scene/kzeqsdkmanager.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+const char* const kErrorTable[KZeqNode::eErrorCount] = {
+    "Take node error",
+    "Node name clash",
+    "Material name clash",
+    "Texture name clash",
+    "Gobo name clash",
+    "Target node is not a child of this object",
+    "Operation with a target of the entity would generate a cyclic graph",
+    "Index out of range"};
+
+KZeqNode* NodeOf(KPlug* plug) {
+    return plug && plug->Is(KZeqNodeProperties::ClassId) ? static_cast<KZeqNodeProperties*>(plug)->GetKZeqNode()
+                                                         : nullptr;
+}
+
+void SetXYZ(KgeTVector& held, double x, double y, double z) {
+    held.mData[0] = x;
+    held.mData[1] = y;
+    held.mData[2] = z;
+}
+
+}  // namespace
+
+KZeqNode::KZeqNode(KZeqSdkManager& manager, const char* name)
+    : KZeqTakeNodeContainer(manager, name, &mError),
+      mProperties(new KZeqNodeProperties(this)),
+      mLimits(new KZeqNodeLimits(this)),
+      mError(kErrorTable, eErrorCount) {
+    Reset();
+    Init();
+    SetVisibility(true);
+    SetShadingMode(eLIGHT_SHADING);
+    PublishProperties();
+}
+
+KZeqNode::~KZeqNode() {
+    // The attribute and the entity must not keep pointing at this node.
+    if (mNodeAttribute) mNodeAttribute->UnsetNode();
+    if (mEntity) mEntity->ForgetNode(this);
+    mLimits.reset();
+    mProperties->Destroy();
+}
+
+void KZeqNode::Destruct() { mProperties->Destruct(); }
+
+void KZeqNode::Reset() {
+    KZeqNodeProperties& p = *mProperties;
+    for (KPropertyTemplate<KgeTVector>* vector :
+         {&p.RotationOffset, &p.RotationPivot, &p.RotationPivotUpdateOffset, &p.ScalingOffset, &p.ScalingPivot,
+          &p.ScalingPivotUpdateOffset, &p.PreRotation, &p.PostRotation, &p.TranslationMin, &p.TranslationMax,
+          &p.RotationMin, &p.RotationMax, &p.ScalingMin, &p.ScalingMax, &p.GeometricTranslation,
+          &p.GeometricRotation})
+        SetXYZ(vector->Value(), 0.0, 0.0, 0.0);
+    SetXYZ(p.GeometricScaling.Value(), 1.0, 1.0, 1.0);
+    for (KPropertyTemplate<bool>* flag :
+         {&p.TranslationActive, &p.RotationActive, &p.ScalingActive, &p.TranslationMinX, &p.TranslationMinY,
+          &p.TranslationMinZ, &p.TranslationMaxX, &p.TranslationMaxY, &p.TranslationMaxZ, &p.RotationMinX,
+          &p.RotationMinY, &p.RotationMinZ, &p.RotationMaxX, &p.RotationMaxY, &p.RotationMaxZ, &p.ScalingMinX,
+          &p.ScalingMinY, &p.ScalingMinZ, &p.ScalingMaxX, &p.ScalingMaxY, &p.ScalingMaxZ,
+          &p.RotationSpaceForLimitOnly})
+        flag->Value() = false;
+    p.RotationOrder.Value() = eEULER_XYZ;
+    p.AxisLen.Value() = 0.0;
+    p.InheritType.Value() = eINHERIT_RrSs;
+    p.QuaternionInterpolate.Set(false);
+    for (KPropertyTemplate<double>* stiffness : {&p.RotationStiffnessX, &p.RotationStiffnessY, &p.RotationStiffnessZ})
+        stiffness->Set(0.0);
+    for (KZeqNodeProperties::KZeqPivot& pivot : p.mPivots) pivot = KZeqNodeProperties::KZeqPivot();
+}
+
+// ---- Hierarchy ------------------------------------------------------------------------
+
+const std::vector<KZeqNode*>& KZeqNode::Children() const {
+    if (mChildrenValid) return mChildren;
+    mChildren.clear();
+    mChildHandles.clear();
+    for (int i = 0; i < mProperties->GetSrcCount(); ++i) {
+        if (KZeqNode* child = NodeOf(mProperties->GetSrc(i))) {
+            mChildren.push_back(child);
+            mChildHandles.push_back(mProperties->GetSrcHandle(i));
+        }
+    }
+    mChildrenValid = true;
+    return mChildren;
+}
+
+int KZeqNode::GetChildCount(bool) const { return static_cast<int>(Children().size()); }
+
+KZeqNode* KZeqNode::GetChild(int index) const {
+    if (index < 0 || index >= GetChildCount()) return nullptr;
+    // A child whose property set ended without notice leaves the list.
+    if (!mChildHandles[static_cast<std::size_t>(index)].Get()) {
+        mChildrenValid = false;
+        return index < GetChildCount() ? mChildren[static_cast<std::size_t>(index)] : nullptr;
+    }
+    return mChildren[static_cast<std::size_t>(index)];
+}
+
+KZeqNode* KZeqNode::GetParent() const {
+    for (int i = 0; i < mProperties->GetDstCount(); ++i)
+        if (KZeqNode* parent = NodeOf(mProperties->GetDst(i))) return parent;
+    return nullptr;
+}
+
+bool KZeqNode::IsSelfOrDescendantOf(const KZeqNode* node) const {
+    for (const KZeqNode* n = this; n; n = n->GetParent())
+        if (n == node) return true;
+    return false;
+}
+
+bool KZeqNode::AddChild(KZeqNode* child) {
+    if (!child) return false;
+    // Refused before anything moves: a cycle, a member of this entity not
+    // leaving it, or names that would clash once the subtree joins.
+    if (IsSelfOrDescendantOf(child) || (mEntity && child->mEntity == mEntity && !child->GetParent())) {
+        mError.SetLastErrorID(eCyclicGraph);
+        return false;
+    }
+    if (mEntity) {
+        const int clash = child->FindNameClash();
+        if (clash >= 0) {
+            mError.SetLastErrorID(clash);
+            return false;
+        }
+    }
+    if (KZeqNode* parent = child->GetParent()) parent->RemoveChild(child);
+    return mProperties->ConnectSrc(child->mProperties, 0);
+}
+
+KZeqNode* KZeqNode::RemoveChild(KZeqNode* child) {
+    if (!child) return nullptr;
+    if (!mProperties->DisconnectSrc(child->mProperties)) return nullptr;
+    return child;
+}
+
+KZeqNode* KZeqNode::FindChild(const char* name, bool recursive, bool initial) const {
+    const KString searched = KZeqSdkManager::PrefixName("Model::", name);
+    for (KZeqNode* child : Children()) {
+        if (std::strcmp(initial ? child->GetInitialName() : child->GetName(), searched.Buffer()) == 0) return child;
+        if (recursive)
+            if (KZeqNode* found = child->FindChild(name, true, initial)) return found;
+    }
+    return nullptr;
+}
+
+void KZeqNode::AddChildName(const char* name) { mChildNames.emplace_back(name); }
+
+const char* KZeqNode::GetChildName(unsigned int index) {
+    if (index >= mChildNames.size()) {
+        mError.SetLastErrorID(eIndexOutOfRange);
+        return nullptr;
+    }
+    return mChildNames[index].Buffer();
+}
+
+// ---- Targets --------------------------------------------------------------------------
+
+namespace {
+
+void AddTarget(KPropertyObjectList& list, KZeqNode* node) {
+    if (!node || !node->GetPropertyHandler() || list.IsConnectedSrc(node->GetPropertyHandler())) return;
+    list.ConnectSrc(node->GetPropertyHandler());
+}
+
+KZeqNode* FirstTarget(const KPropertyObjectList& list) {
+    for (int i = 0; i < list.GetSrcCount(); ++i)
+        if (KZeqNode* node = NodeOf(list.GetSrc(i))) return node;
+    return nullptr;
+}
+
+}  // namespace
+
+void KZeqNode::SetTarget(KZeqNode* node) { AddTarget(mProperties->LookAtProperty, node); }
+KZeqNode* KZeqNode::GetTarget() const { return FirstTarget(mProperties->LookAtProperty); }
+void KZeqNode::SetTargetUp(KZeqNode* node) { AddTarget(mProperties->UpVectorProperty, node); }
+KZeqNode* KZeqNode::GetTargetUp() const { return FirstTarget(mProperties->UpVectorProperty); }
+
+// ---- Attribute ------------------------------------------------------------------------
+
+KZeqNodeAttribute* KZeqNode::SetNodeAttribute(KZeqNodeAttribute* attribute) {
+    if (attribute == mNodeAttribute) return nullptr;
+    KZeqNodeAttribute* former = mNodeAttribute;
+    mNodeAttribute = attribute;
+    if (former) former->UnsetNode();
+    if (attribute) {
+        if (KZeqNode* other = attribute->GetNode()) other->SetNodeAttribute(nullptr);
+        attribute->SetNode(*this);
+    }
+    ModesOfAttribute(attribute, mMultiLayer, mMultiTakeMode);
+    return former;
+}
+
+// ---- Default values and display -----------------------------------------------------------
+
+void KZeqNode::SetDefault(const char* name, const KZeqVector4& value) {
+    if (KZeqUserProperty* property = FindPropertyByName(name)) property->SetDefaultValue(value[0], value[1], value[2]);
+}
+
+KZeqVector4& KZeqNode::GetDefault(const char* name, KZeqVector4& value) const {
+    if (KZeqUserProperty* property = FindPropertyByName(name))
+        property->GetDefaultValue(value[0], value[1], value[2]);
+    return value;
+}
+
+void KZeqNode::SetDefaultVisibility(double visibility) {
+    if (KZeqUserProperty* property = FindPropertyByName("Visibility")) property->SetDefaultValue(visibility);
+}
+
+double KZeqNode::GetDefaultVisibility() const {
+    double visibility = 1.0;
+    if (KZeqUserProperty* property = FindPropertyByName("Visibility")) property->GetDefaultValue(visibility);
+    return visibility;
+}
+
+void KZeqNode::SetVisibility(bool visible) {
+    mProperties->Show.SetData(&visible);
+    if (mProperties->mVisibility) mProperties->mVisibility->SetDouble(visible ? 1.0 : 0.0);
+}
+
+bool KZeqNode::GetVisibility() const {
+    return mProperties->mVisibility && mProperties->mVisibility->AsDouble() != 0.0;
+}
+
+void KZeqNode::SetTransformationInheritType(ETransformInheritType type) { mProperties->InheritType.Value() = type; }
+
+void KZeqNode::GetTransformationInheritType(ETransformInheritType& type) const {
+    type = mProperties->InheritType.Value();
+}
+
+void KZeqNode::SetUseQuaternionForInterpolation(bool use) { mProperties->QuaternionInterpolate.SetData(&use); }
+
+bool KZeqNode::GetUseQuaternionForInterpolation() const {
+    bool use = false;
+    mProperties->QuaternionInterpolate.GetData(&use);
+    return use;
+}
+
+void KZeqNode::SetRotationStiffness(KZeqVector4 stiffness) {
+    mProperties->RotationStiffnessX.Value() = stiffness[0];
+    mProperties->RotationStiffnessY.Value() = stiffness[1];
+    mProperties->RotationStiffnessZ.Value() = stiffness[2];
+}
+
+KZeqVector4 KZeqNode::GetRotationStiffness() const {
+    return KZeqVector4(mProperties->RotationStiffnessX.Value(), mProperties->RotationStiffnessY.Value(),
+                       mProperties->RotationStiffnessZ.Value(), 1.0);
+}
+
+void KZeqNode::SetSelected(bool selected, bool recursive) {
+    mSelected = selected;
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetSelected(selected, true);
+}
+
+bool KZeqNode::GetSelected(bool recursive) const {
+    if (mSelected || !recursive) return mSelected;
+    for (KZeqNode* child : Children())
+        if (child->GetSelected(true)) return true;
+    return false;
+}
+
+// ---- Entity -----------------------------------------------------------------------------
+
+int KZeqNode::FindNameClash() {
+    KZeqNodeFinderDuplicateName finder(nullptr);
+    finder.Apply(*this);
+    if (finder.GetDuplicateNodeArray().GetCount() > 0) return eNodeNameClash;
+    if (finder.GetDuplicateGoboArray().GetCount() > 0) return eGoboNameClash;
+    return -1;
+}
+
+bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
+    if (mEntity == entity) return true;
+    KZeqNodeFinderDuplicateName finder(checkEntityNames ? entity : nullptr);
+    finder.Apply(*this);
+    const struct {
+        int mCount;
+        EError mError;
+    } clashes[] = {{finder.GetDuplicateNodeArray().GetCount(), eNodeNameClash},
+                   {finder.GetDuplicateGoboArray().GetCount(), eGoboNameClash}};
+    for (const auto& clash : clashes) {
+        if (clash.mCount > 0) {
+            mError.SetLastErrorID(clash.mError);
+            return false;
+        }
+    }
+    const KArrayTemplate<KZeqNode*>& nodes = finder.GetNodeArray();
+    const KArrayTemplate<KZeqGobo*>& gobos = finder.GetGoboArray();
+    if (KZeqEntity* former = mEntity) {
+        for (int i = 0; i < nodes.GetCount(); ++i) {
+            former->RemoveNode(nodes[i]);
+            nodes[i]->mEntity = nullptr;
+        }
+        for (int i = 0; i < gobos.GetCount(); ++i) former->RemoveGobo(gobos[i]);
+    }
+    if (entity) {
+        if (checkEntityNames) {
+            if (KZeqNode* root = entity->GetRootNode()) root->SetEntity(nullptr, true);
+            entity->Clear();
+        }
+        for (int i = 0; i < nodes.GetCount(); ++i) {
+            entity->AddNode(nodes[i]);
+            nodes[i]->mEntity = entity;
+        }
+        for (int i = 0; i < gobos.GetCount(); ++i) entity->AddGobo(gobos[i]);
+    }
+    return true;
+}
+
+// ---- Copy -------------------------------------------------------------------------------
+
+void KZeqNode::CopyAttribute(KZeqNode& source) {
+    KZeqNodeAttribute* from = source.mNodeAttribute;
+    const int type = from ? from->GetAttributeType() : KZeqNodeAttribute::eUNIDENTIFIED;
+    for (int i = 0; i < kAttributeCopyRowCount; ++i) {
+        const AttributeCopyRow& row = kAttributeCopyRows[i];
+        if (row.mType != type) continue;
+        KZeqNodeAttribute* to = mNodeAttribute;
+        if (!to || to->GetAttributeType() != type) {
+            // A kind the manager cannot make is copied only onto an attribute of its kind.
+            if (!row.mCreate) return;
+            to = row.mCreate(GetSdkManager());
+            if (!to) return;
+            if (KZeqNodeAttribute* replaced = SetNodeAttribute(to)) GetSdkManager().DestroyKZeqNodeAttribute(replaced);
+        }
+        row.mCopy(*to, *from);
+        return;
+    }
+    if (KZeqNodeAttribute* removed = SetNodeAttribute(nullptr)) GetSdkManager().DestroyKZeqNodeAttribute(removed);
+}
+
+KZeqNode& KZeqNode::operator=(KZeqNode& source) {
+    if (this == &source) return *this;
+    SetTarget(source.GetTarget());
+    mPostTargetRotation = source.mPostTargetRotation;
+    mTargetUpVector = source.mTargetUpVector;
+    CopyAttribute(source);
+    SetVisibility(source.GetVisibility());
+    mShadingMode = source.mShadingMode;
+    mMultiLayer = source.mMultiLayer;
+    mMultiTakeMode = source.mMultiTakeMode;
+    for (int set = 0; set < 2; ++set) {
+        KZeqNodeProperties::KZeqPivot& to = mProperties->mPivots[set];
+        const KZeqNodeProperties::KZeqPivot& from = source.mProperties->mPivots[set];
+        to.mRotationOffset = from.mRotationOffset;
+        to.mRotationPivot = from.mRotationPivot;
+        to.mRotationPivotUpdateOffset = from.mRotationPivotUpdateOffset;
+        to.mPreRotation = from.mPreRotation;
+        to.mPostRotation = from.mPostRotation;
+        to.mScalingPivot = from.mScalingPivot;
+        to.mScalingPivotUpdateOffset = from.mScalingPivotUpdateOffset;
+    }
+    ResetCaches();
+    mLocalState.Reset();
+    mGlobalState.Reset();
+    mCullingType = source.mCullingType;
+    KZeqTakeNodeContainer::operator=(source);
+    return *this;
+}
+
+// ---- Character links ----------------------------------------------------------------------
+
+int KZeqNode::AddCharacterLink(KZeqCharacter* character, int type, int index, int subIndex) {
+    mCharacterLinks.push_back(KZeqLinkToCharacter{character, type, index, subIndex});
+    return GetCharacterLinkCount() - 1;
+}
+
+int KZeqNode::FindCharacterLink(KZeqCharacter* character, int type, int index, int subIndex) const {
+    if (!character) return -1;
+    const KZeqLinkToCharacter link{character, type, index, subIndex};
+    for (std::size_t i = 0; i < mCharacterLinks.size(); ++i)
+        if (mCharacterLinks[i] == link) return static_cast<int>(i);
+    return -1;
+}
+
+int KZeqNode::RemoveCharacterLink(KZeqCharacter* character, int type, int index, int subIndex) {
+    const int found = FindCharacterLink(character, type, index, subIndex);
+    if (found >= 0) mCharacterLinks.erase(mCharacterLinks.begin() + found);
+    return found;
+}
+
+bool KZeqNode::GetCharacterLink(int index, KZeqCharacter** character, int* type, int* linkIndex,
+                                int* subIndex) const {
+    if (index < 0 || index >= GetCharacterLinkCount() || !character || !type || !linkIndex || !subIndex) return false;
+    const KZeqLinkToCharacter& link = mCharacterLinks[static_cast<std::size_t>(index)];
+    *character = link.mCharacter;
+    *type = link.mType;
+    *linkIndex = link.mIndex;
+    *subIndex = link.mSubIndex;
+    return true;
+}
+
+// ---- Object model -----------------------------------------------------------------------
+
+KString KZeqNode::GetTypeName() const { return mNodeAttribute ? mNodeAttribute->GetTypeName() : KString("Null"); }
+
+KStringList KZeqNode::GetTypeFlags() const {
+    if (mNodeAttribute) return mNodeAttribute->GetTypeFlags();
+    KStringList flags;
+    flags.Add("Null");
+    return flags;
+}
+
+void KZeqNode::FillPropertyList(void* list) {
+    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
+    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
+    if (mNodeAttribute) mNodeAttribute->FillPropertyList(list);
+}
+
+void KZeqNode::PublishProperties() {
+    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
+        KProperty* property = mProperties->GetProperty(i);
+        if (GetProperty(property)) continue;
+        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
+        if (!user) continue;
+        AddProperty(user);
+        user->SetPropertyHandler(mProperties);
+    }
+}
+
+void KZeqNode::PropertyAdded(KZeqUserProperty* property) {
+    if (!property) return;
+    mProperties->CreateKProperty(property);
+    KZeqTakeNodeContainer::PropertyAdded(property);
+}
+
+void KZeqNode::PropertyRemoved(KZeqUserProperty* property) {
+    if (!property) return;
+    KZeqTakeNodeContainer::PropertyRemoved(property);
+    mProperties->DestroyKProperty(property);
+}
+
+bool KZeqNode::SetCurrentTakeNode(int index) {
+    ResetCaches();
+    return KZeqTakeNodeContainer::SetCurrentTakeNode(index);
+}
+
+bool KZeqNode::SetCurrentTakeNode(const char* name) {
+    ResetCaches();
+    return KZeqTakeNodeContainer::SetCurrentTakeNode(name);
+}
+
+void KZeqNode::ResetCaches() {
+    mCurrentTakeCache.Reset();
+    mDefaultTakeCache.Reset();
+}
+
+}  // namespace zeqsdk_400

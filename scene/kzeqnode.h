@@ -1,0 +1,314 @@
+#ifndef ZEQ_SCENE_KZEQNODE_H
+#define ZEQ_SCENE_KZEQNODE_H
+
+#include <memory>
+#include <vector>
+
+#include "base/kerror.h"
+#include "base/kzeqmatrix.h"
+#include "object/khandle.h"
+#include "scene/kzeqnodeattribute.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqtakenodecontainer.h"
+
+namespace zeqsdk_400 {
+
+class KZeqCharacter;
+class KZeqEntity;
+class KZeqNull;
+class KZeqOpticalReference;
+
+// An element of the scene hierarchy. Children and targets are connections of
+// the node's property set; the node adds its attribute, transform channels in
+// every take, matrix caches and its place in an entity. Made and ended by the
+// manager only.
+class KZeqNode : public KZeqTakeNodeContainer {
+public:
+    enum EError {
+        eTakeNodeError = 0,
+        eNodeNameClash = 1,
+        eMaterialNameClash = 2,
+        eTextureNameClash = 3,
+        eGoboNameClash = 4,
+        eTargetNotChild = 5,
+        eCyclicGraph = 6,
+        eIndexOutOfRange = 7,
+        eErrorCount = 8
+    };
+    enum EPivotSet : int { eSOURCE_SET = 0, eDESTINATION_SET = 1 };
+    // Active: the set's pivots enter the transform evaluation.
+    enum EPivotState : int { ePIVOT_STATE_ACTIVE = 0, ePIVOT_STATE_REFERENCE = 1 };
+    enum EShadingMode : int {
+        eHARD_SHADING = 0,
+        eWIRE_FRAME = 1,
+        eFLAT_SHADING = 2,
+        eLIGHT_SHADING = 3,
+        eTEXTURE_SHADING = 4,
+        eLIGHT_TEXTURE_SHADING = 5
+    };
+    enum EMultiTakeMode : int { eNO_MULTI_TAKE = 0, eMULTI_TAKE = 1 };
+    enum ECullingType : int { eCULLING_OFF = 0, eCULLING_ON_CCW = 1, eCULLING_ON_CW = 2 };
+
+    // A character or control set pointing at this node: kind 0 a character
+    // link, 1 a control-set link, 2 an effector, 3 an effector's auxiliary node.
+    struct KZeqLinkToCharacter {
+        KZeqCharacter* mCharacter;
+        int mType;
+        int mIndex;
+        int mSubIndex;
+        bool operator==(const KZeqLinkToCharacter& o) const {
+            return mCharacter == o.mCharacter && mType == o.mType && mIndex == o.mIndex && mSubIndex == o.mSubIndex;
+        }
+    };
+
+    // Matrices of one take; hints speed up curve evaluation.
+    struct KZeqTRSCache {
+        void Reset() {
+            mHints[0] = mHints[1] = mHints[2] = 0;
+            mLocalValid = mGlobalValid = false;
+        }
+        int mHints[3] = {0, 0, 0};  // translation, rotation, scaling
+        KTime mLocalTime;
+        KTime mGlobalTime;
+        bool mLocalValid = false;
+        bool mGlobalValid = false;
+        KZeqXMatrix mLocal;
+        KZeqXMatrix mGlobal;
+    };
+    // A matrix callers fill and compose, tagged with the pass that computed it.
+    struct KZeqState {
+        void Reset() { mId = 0xFFFFFFFFu; }
+        unsigned int mId = 0xFFFFFFFFu;
+        KZeqXMatrix mMatrix;
+    };
+
+    // The name as given (the manager has prefixed it).
+    KZeqNode(KZeqSdkManager& manager, const char* name);
+    ~KZeqNode() override;
+    void Destruct() override;
+    ENameSpace GetNameSpace() const override { return eModel; }
+    // Transform, pivot and limit values and both pivot sets back to their defaults.
+    void Reset();
+
+    // ---- Hierarchy --------------------------------------------------------------
+    // Moves the child here from its former parent. False for null, for this
+    // node or one above it, or for a child of this node's entity (error 6), and
+    // when its subtree's names clash (errors 1 to 4): both trees then stay as they were.
+    bool AddChild(KZeqNode* child);
+    // The child, detached with its subtree; null when it is not a child.
+    KZeqNode* RemoveChild(KZeqNode* child);
+    int GetChildCount(bool recursive = false) const;
+    // Null outside 0..count-1.
+    KZeqNode* GetChild(int index) const;
+    KZeqNode* GetParent() const;
+    // The first node named "Model::" + name (its current or initial name),
+    // each child's subtree searched before the next child when recursive.
+    KZeqNode* FindChild(const char* name, bool recursive = true, bool initial = false) const;
+    // True when this node is node or lies below it.
+    bool IsSelfOrDescendantOf(const KZeqNode* node) const;
+    void AddChildName(const char* name);
+    // Null with "Index out of range" outside the names.
+    const char* GetChildName(unsigned int index);
+    int GetChildNameCount() const { return static_cast<int>(mChildNames.size()); }
+
+    // ---- Targets ----------------------------------------------------------------
+    // The first target set stays the target.
+    void SetTarget(KZeqNode* node);
+    KZeqNode* GetTarget() const;
+    void SetTargetUp(KZeqNode* node);
+    KZeqNode* GetTargetUp() const;
+    void SetPostTargetRotation(KZeqVector4 rotation) { mPostTargetRotation = rotation; }
+    KZeqVector4 GetPostTargetRotation() const { return mPostTargetRotation; }
+    void SetTargetUpVector(KZeqVector4 vector) { mTargetUpVector = vector; }
+    KZeqVector4 GetTargetUpVector() const { return mTargetUpVector; }
+
+    // ---- Attribute --------------------------------------------------------------
+    // The former attribute (the caller ends it); null and no change when it is
+    // the current one. An attribute set on another node leaves that node.
+    KZeqNodeAttribute* SetNodeAttribute(KZeqNodeAttribute* attribute);
+    KZeqNodeAttribute* GetNodeAttribute() const { return mNodeAttribute; }
+    // The attribute when it is of that kind, else null.
+    KZeqNull* GetNull() const;
+    KZeqOpticalReference* GetOpticalReference() const;
+
+    // ---- Default values and display ---------------------------------------------
+    void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }
+    void SetDefaultR(const KZeqVector4& r) { SetDefault("Lcl Rotation", r); }
+    void SetDefaultS(const KZeqVector4& s) { SetDefault("Lcl Scaling", s); }
+    KZeqVector4& GetDefaultT(KZeqVector4& t) const { return GetDefault("Lcl Translation", t); }
+    KZeqVector4& GetDefaultR(KZeqVector4& r) const { return GetDefault("Lcl Rotation", r); }
+    KZeqVector4& GetDefaultS(KZeqVector4& s) const { return GetDefault("Lcl Scaling", s); }
+    void SetDefaultVisibility(double visibility);
+    double GetDefaultVisibility() const;
+    void SetVisibility(bool visible);
+    // Any value but 0 (NaN too) is visible.
+    bool GetVisibility() const;
+    void SetShadingMode(EShadingMode mode) { mShadingMode = mode; }
+    EShadingMode GetShadingMode() const { return mShadingMode; }
+    void SetMultiLayer(bool multiLayer) { mMultiLayer = multiLayer; }
+    bool GetMultiLayer() const { return mMultiLayer; }
+    void SetMultiTakeMode(EMultiTakeMode mode) { mMultiTakeMode = mode; }
+    EMultiTakeMode GetMultiTakeMode() const { return mMultiTakeMode; }
+    void SetCullingType(ECullingType type) { mCullingType = type; }
+    ECullingType GetCullingType() const { return mCullingType; }
+    void SetTransformationInheritType(ETransformInheritType type);
+    void GetTransformationInheritType(ETransformInheritType& type) const;
+    void SetUseQuaternionForInterpolation(bool use);
+    bool GetUseQuaternionForInterpolation() const;
+    void SetRotationStiffness(KZeqVector4 stiffness);
+    KZeqVector4 GetRotationStiffness() const;
+    void SetSelected(bool selected, bool recursive = false);
+    // With recursive, also true when a descendant is selected.
+    bool GetSelected(bool recursive = false) const;
+
+    // ---- Pivot sets: values stored only, nothing recomputed ---------------------
+#define KZEQ_PIVOT_VECTOR(Name, Member)                                                               \
+    void Set##Name(EPivotSet set, KZeqVector4 value) { Pivot(set).Member = value; }                  \
+    KZeqVector4& Get##Name(EPivotSet set) const { return Pivot(set).Member; }
+    KZEQ_PIVOT_VECTOR(RotationOffset, mRotationOffset)
+    KZEQ_PIVOT_VECTOR(RotationPivot, mRotationPivot)
+    KZEQ_PIVOT_VECTOR(RotationPivotUpdateOffset, mRotationPivotUpdateOffset)
+    KZEQ_PIVOT_VECTOR(PreRotation, mPreRotation)
+    KZEQ_PIVOT_VECTOR(PostRotation, mPostRotation)
+    KZEQ_PIVOT_VECTOR(ScalingOffset, mScalingOffset)
+    KZEQ_PIVOT_VECTOR(ScalingPivot, mScalingPivot)
+    KZEQ_PIVOT_VECTOR(ScalingPivotUpdateOffset, mScalingPivotUpdateOffset)
+#undef KZEQ_PIVOT_VECTOR
+    void SetGeometricTranslation(EPivotSet set, KZeqVector4 t) { Pivot(set).mGeometricTranslation = t; }
+    KZeqVector4 GetGeometricTranslation(EPivotSet set) const { return Pivot(set).mGeometricTranslation; }
+    void SetGeometricRotation(EPivotSet set, KZeqVector4 r) { Pivot(set).mGeometricRotation = r; }
+    KZeqVector4 GetGeometricRotation(EPivotSet set) const { return Pivot(set).mGeometricRotation; }
+    void SetGeometricScaling(EPivotSet set, KZeqVector4 s) { Pivot(set).mGeometricScaling = s; }
+    KZeqVector4 GetGeometricScaling(EPivotSet set) const { return Pivot(set).mGeometricScaling; }
+    void SetRotationOrder(EPivotSet set, ERotationOrder order) { Pivot(set).mRotationOrder = order; }
+    void GetRotationOrder(EPivotSet set, ERotationOrder& order) const { order = Pivot(set).mRotationOrder; }
+    void SetUseRotationSpaceForLimitOnly(EPivotSet set, bool on) { Pivot(set).mRotationSpaceForLimitOnly = on; }
+    bool GetUseRotationSpaceForLimitOnly(EPivotSet set) const { return Pivot(set).mRotationSpaceForLimitOnly; }
+    void SetPivotState(EPivotSet set, EPivotState state) { Pivot(set).mPivotState = state; }
+    void GetPivotState(EPivotSet set, EPivotState& state) const {
+        state = static_cast<EPivotState>(Pivot(set).mPivotState);
+    }
+    KZeqNodeLimits& GetLimits() { return *mLimits; }
+
+    // ---- Entity ------------------------------------------------------------------
+    // Makes the node (with flag its subtree checked against the entity's
+    // names) leave its entity and join another. False, with nothing changed,
+    // when names repeat (errors 1 to 4).
+    bool SetEntity(KZeqEntity* entity, bool checkEntityNames);
+    KZeqEntity* GetEntity() const { return mEntity; }
+
+    // ---- Copy, character links, errors, object model -----------------------------
+    // Targets, attribute, display values, pivots (not the scaling offset,
+    // geometric values, order, limit-only flag or state), culling and takes.
+    KZeqNode& operator=(KZeqNode& source);
+    int AddCharacterLink(KZeqCharacter* character, int type, int index, int subIndex);
+    int FindCharacterLink(KZeqCharacter* character, int type, int index, int subIndex) const;
+    int RemoveCharacterLink(KZeqCharacter* character, int type, int index, int subIndex);
+    int GetCharacterLinkCount() const { return static_cast<int>(mCharacterLinks.size()); }
+    bool GetCharacterLink(int index, KZeqCharacter** character, int* type, int* linkIndex, int* subIndex) const;
+
+    KError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
+    KZeqNodeProperties* GetPropertyHandler() override { return mProperties; }
+    int GetClassID() const { return KZeqNodeProperties::ClassId; }
+    KString GetTypeName() const override;
+    KStringList GetTypeFlags() const override;
+    void FillPropertyList(void* list) override;
+    // Wraps each property of the property set without a user property in one.
+    void PublishProperties();
+    void PropertyAdded(KZeqUserProperty* property) override;
+    void PropertyRemoved(KZeqUserProperty* property) override;
+    using KZeqTakeNodeContainer::SetCurrentTakeNode;
+    // Both take caches start over.
+    bool SetCurrentTakeNode(int index) override;
+    bool SetCurrentTakeNode(const char* name) override;
+
+    // ---- Takes, channels and states ------------------------------------------------
+    // "Transform" with "T", "R", "S" and "Visibility", the other animatable
+    // properties, then the attribute's channels.
+    void AddChannels(KZeqTakeNode* take) override;
+    // Cached until SetCurrentTakeNode or a copy.
+    KZeqXMatrix& GetLocalFromDefaultTake();
+    KZeqXMatrix& GetGlobalFromDefaultTake();
+    KZeqXMatrix& GetLocalFromCurrentTake(KTime time);
+    KZeqXMatrix& GetGlobalFromCurrentTake(KTime time);
+    void SetLocalState(const KZeqXMatrix& matrix) { mLocalState.mMatrix = matrix; }
+    KZeqXMatrix& GetLocalState() { return mLocalState.mMatrix; }
+    void SetGlobalState(const KZeqXMatrix& matrix) { mGlobalState.mMatrix = matrix; }
+    KZeqXMatrix& GetGlobalState() { return mGlobalState.mMatrix; }
+    void SetLocalStateId(unsigned int id, bool recursive);
+    unsigned int GetLocalStateId() const { return mLocalState.mId; }
+    void SetGlobalStateId(unsigned int id, bool recursive);
+    unsigned int GetGlobalStateId() const { return mGlobalState.mId; }
+    // Nothing when the state already has that id.
+    void ComputeGlobalState(unsigned int id, bool recursive);
+    void ComputeLocalState(unsigned int id, bool recursive);
+    void SetLocalStateFromDefaultTake(bool recursive);
+    void SetLocalStateFromCurrentTake(KTime time, bool recursive);
+    void SetDefaultTakeFromLocalState(bool recursive);
+    // Default values in the default take, else one key per curve at time.
+    void SetCurrentTakeFromLocalState(KTime time, bool recursive);
+    static void ComputeLocalMatrixZeqStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal, KZeqXMatrix& global);
+    static void ComputeGlobalMatrixZeqStyle(KZeqXMatrix& global, KZeqXMatrix& parentGlobal, KZeqXMatrix& local);
+    void UpdatePropertiesFromPivotsAndLimits();
+    void UpdatePivotsAndLimitsFromProperties();
+
+    // Told by the property set when a source connection came or went.
+    void ChildrenChanged() { mChildrenValid = false; }
+
+private:
+    friend class KZeqEntity;
+    // How a node copy makes and fills an attribute of a kind; the content
+    // kinds define their rows beside their classes.
+    struct AttributeCopyRow {
+        KZeqNodeAttribute::EAttributeType mType;
+        KZeqNodeAttribute* (*mCreate)(KZeqSdkManager& manager);
+        void (*mCopy)(KZeqNodeAttribute& to, KZeqNodeAttribute& from);
+    };
+    static const AttributeCopyRow kAttributeCopyRows[];
+    static const int kAttributeCopyRowCount;
+    // Multi-layer and multi-take mode a node takes from its attribute.
+    static void ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiLayer, EMultiTakeMode& multiTake);
+
+    KZeqNodeProperties::KZeqPivot& Pivot(EPivotSet set) const { return mProperties->mPivots[set == 1 ? 1 : 0]; }
+    void SetDefault(const char* name, const KZeqVector4& value);
+    KZeqVector4& GetDefault(const char* name, KZeqVector4& value) const;
+    void CopyAttribute(KZeqNode& source);
+    // The id of the name clash the subtree holds (1 to 4), -1 when none.
+    int FindNameClash();
+    const std::vector<KZeqNode*>& Children() const;
+    void ResetCaches();
+    KZeqXMatrix& LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time);
+
+    KZeqNodeProperties* mProperties;
+    std::vector<KString> mChildNames;
+    KZeqEntity* mEntity = nullptr;
+    KZeqVector4 mPostTargetRotation;
+    KZeqVector4 mTargetUpVector;
+    KZeqNodeAttribute* mNodeAttribute = nullptr;
+    EShadingMode mShadingMode = eLIGHT_SHADING;
+    bool mMultiLayer = false;
+    EMultiTakeMode mMultiTakeMode = eMULTI_TAKE;
+    KZeqTRSCache mCurrentTakeCache;
+    KZeqTRSCache mDefaultTakeCache;
+    KZeqState mLocalState;
+    KZeqState mGlobalState;
+    std::unique_ptr<KZeqNodeLimits> mLimits;
+    bool mSelected = false;
+    std::vector<KZeqLinkToCharacter> mCharacterLinks;
+    KError mError;
+    ECullingType mCullingType = eCULLING_OFF;
+    // The children in connection order, rebuilt after the sources changed.
+    mutable std::vector<HdlKPlug> mChildHandles;
+    mutable std::vector<KZeqNode*> mChildren;
+    mutable bool mChildrenValid = false;
+};
+
+// Any of the four components differs (a NaN always does).
+bool operator!=(const KgeTVector& a, const KZeqVector4& b);
+
+}  // namespace zeqsdk_400
+
+#endif

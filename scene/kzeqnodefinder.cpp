@@ -1,0 +1,165 @@
+#include "scene/kzeqnodefinder.h"
+
+#include <cstring>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+
+namespace zeqsdk_400 {
+
+KArrayTemplate<KZeqNode*>& KZeqNodeFinder::Apply(KZeqNode& root) {
+    mRootNode = &root;
+    ApplyRecursive(root);
+    return mFoundNodes;
+}
+
+void KZeqNodeFinder::ApplyRecursive(KZeqNode& node) {
+    if (CheckNode(node)) mFoundNodes.Add(&node);
+    for (int i = 0; i < node.GetChildCount(); ++i)
+        if (KZeqNode* child = node.GetChild(i)) ApplyRecursive(*child);
+}
+
+// ---- Bad scale ---------------------------------------------------------------------------
+
+KZeqNodeFinderBadScale::KZeqNodeFinderBadScale() { mPeriod.SetSecondDouble(1.0 / 24.0); }
+
+void KZeqNodeFinderBadScale::Reset() {
+    for (auto* array : {&mBoneScaleStatic, &mBoneScaleAnimated, &mNegativeScaleStatic, &mNegativeScaleAnimated,
+                        &mNonUniformScaleStatic, &mNonUniformScaleAnimated})
+        array->Clear();
+    KZeqNodeFinder::Reset();
+}
+
+KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckValue(const double* values, int count) const {
+    if (count <= 0) return eNone;
+    const double first = values[0];
+    for (int i = 0; i < count && i < 3; ++i) {
+        const double v = values[i];
+        if (mCheckBoneScale && (v < 1.0 - mEpsilon || v > 1.0 + mEpsilon)) return eBoneScale;
+        if (mCheckNegativeScale && v < 0.0) return eNegativeScale;
+        if (mCheckNonUniformScale && (v < first - mEpsilon || v > first + mEpsilon)) return eNonUniformScale;
+    }
+    return eNone;
+}
+
+void KZeqNodeFinderBadScale::GetCurve(KFCurveNode* root, KFCurve* curves[3]) const {
+    curves[0] = curves[1] = curves[2] = nullptr;
+    KFCurveNode* scaling = root ? root->FindRecursive("S") : nullptr;
+    if (!scaling) return;
+    const char* axes[3] = {"X", "Y", "Z"};
+    for (int i = 0; i < 3; ++i)
+        if (KFCurveNode* axis = scaling->FindRecursive(axes[i])) curves[i] = axis->FCurveGet();
+}
+
+KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckCurve(KFCurve* curves[3]) const {
+    double values[3];
+    int count = 0;
+    for (int i = 0; i < 3; ++i)
+        if (curves[i]) values[count++] = curves[i]->GetValue();
+    if (const ECode code = CheckValue(values, count)) return code;
+
+    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
+    for (int i = 0; i < 3; ++i) {
+        KFCurve* curve = curves[i];
+        if (!curve || curve->KeyGetCount() == 0) continue;
+        if (curve->KeyGet(0).GetTime() < start) start = curve->KeyGet(0).GetTime();
+        if (curve->KeyGet(curve->KeyGetCount() - 1).GetTime() > stop)
+            stop = curve->KeyGet(curve->KeyGetCount() - 1).GetTime();
+    }
+    bool boneScale = false, nonUniform = false;
+    int hints[3] = {0, 0, 0};
+    for (KTime t = start; t <= stop;) {
+        count = 0;
+        for (int i = 0; i < 3; ++i)
+            if (curves[i]) values[count++] = curves[i]->Evaluate(t, &hints[i]);
+        const ECode code = CheckValue(values, count);
+        if (code == eNegativeScale) return code;
+        boneScale = boneScale || code == eBoneScale;
+        nonUniform = nonUniform || code == eNonUniformScale;
+        // The last sample may lie within one period of the largest time.
+        kLongLong next;
+        if (__builtin_add_overflow(t.Get(), mPeriod.Get(), &next)) break;
+        t = KTime(next);
+    }
+    return nonUniform ? eNonUniformScale : boneScale ? eBoneScale : eNone;
+}
+
+bool KZeqNodeFinderBadScale::CheckKFCurveNode(KZeqNode& node, KFCurveNode* root, KArrayTemplate<KZeqNode*>& bone,
+                                              KArrayTemplate<KZeqNode*>& negative,
+                                              KArrayTemplate<KZeqNode*>& nonUniform) {
+    KFCurve* curves[3];
+    GetCurve(root, curves);
+    switch (CheckCurve(curves)) {
+        case eBoneScale:
+            if (node.GetChildCount() == 0) return false;
+            bone.Add(&node);
+            return true;
+        case eNegativeScale:
+            negative.Add(&node);
+            return true;
+        case eNonUniformScale:
+            if (node.GetChildCount() == 0) return false;
+            nonUniform.Add(&node);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool KZeqNodeFinderBadScale::CheckNode(KZeqNode& node) {
+    const bool checkBones = mCheckBoneScale;
+    KZeqNodeAttribute* attribute = node.GetNodeAttribute();
+    if (!attribute || attribute->GetAttributeType() != KZeqNodeAttribute::eSKELETON) mCheckBoneScale = false;
+    KZeqTakeNode* defaultTake = node.GetDefaultTakeNode();
+    const int current = node.GetCurrentTakeNodeIndex();
+    KZeqTakeNode* currentTake = current >= 0 && current < node.GetTakeNodeCount() ? node.GetTakeNode(current) : nullptr;
+    bool found = false;
+    if (defaultTake)
+        found = CheckKFCurveNode(node, defaultTake->GetKFCurveNode(), mBoneScaleStatic, mNegativeScaleStatic,
+                                 mNonUniformScaleStatic);
+    if (currentTake && currentTake != defaultTake)
+        found = CheckKFCurveNode(node, currentTake->GetKFCurveNode(), mBoneScaleAnimated, mNegativeScaleAnimated,
+                                 mNonUniformScaleAnimated) ||
+                found;
+    mCheckBoneScale = checkBones;
+    return found;
+}
+
+// ---- Duplicate names --------------------------------------------------------------------------
+
+KZeqNodeFinderDuplicateName::KZeqNodeFinderDuplicateName(KZeqEntity* entity) : mEntity(entity) {}
+
+void KZeqNodeFinderDuplicateName::Reset() {
+    mNodes.Clear();
+    mDuplicateNodes.Clear();
+    mGobos.Clear();
+    mDuplicateGobos.Clear();
+    mNodeSet.clear();
+    mNodeNames.clear();
+    KZeqNodeFinder::Reset();
+}
+
+bool KZeqNodeFinderDuplicateName::CheckNode(KZeqNode& node) {
+    const bool nodeFound = CheckNodeName(node);
+    return CheckContentNames(node) || nodeFound;
+}
+
+bool KZeqNodeFinderDuplicateName::CheckNodeName(KZeqNode& node) {
+    if (!mStates[eNODE]) {
+        mNodes.Add(&node);
+        return false;
+    }
+    const char* name = node.GetName();
+    KZeqNode* root = mEntity ? mEntity->GetRootNode() : nullptr;
+    const bool found = (root && root->FindChild(name, true, false)) || mNodeNames.count(name) > 0;
+    if (found) mDuplicateNodes.Add(&node);
+    if (mNodeSet.insert(&node).second) {
+        mNodes.Add(&node);
+        mNodeNames.insert(name);
+    }
+    return found;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,406 @@
+// The node's take channels, its local and global matrices per take, its
+// state records and the synchronisation of its properties with pivot set 0
+// and the limits.
+#include <cmath>
+#include <vector>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "object/kdatatype.h"
+#include "scene/kzeqnode.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+constexpr float kAxisColors[3][3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+constexpr const char* kAxisNames[3] = {"X", "Y", "Z"};
+constexpr float kVisibilityColor[3] = {0.75f, 0.0f, 0.0f};
+
+struct TransformChannel {
+    const char* mProperty;
+    const char* mNode;
+    KDataType* mDataType;
+    int mLayerType;
+    double mPreset;
+};
+
+// The first three values of a channel node's run: its default values, or
+// its candidates at a time when hint is given.
+void ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
+    if (!node) return;
+    double local[8];
+    std::vector<double> heap;
+    const int count = node->GetChannelCount();
+    double* values = local;
+    if (count > 8) {
+        heap.resize(static_cast<std::size_t>(count));
+        values = heap.data();
+    }
+    double* end = time ? node->CandidateEvaluate(values, *time, hint) : node->GetValue(values);
+    for (int i = 0; i < 3 && values + i < end; ++i) out[i] = values[i];
+}
+
+// Scaling, then rotation about X, Y and Z, then translation: the twelve
+// entries of an affine matrix; the fourth column is left as it is.
+void BuildLocal(KZeqXMatrix& matrix, const double* t, const double* r, const double* s) {
+    const double rx = r[0] * KM_DEG_TO_RAD, ry = r[1] * KM_DEG_TO_RAD, rz = r[2] * KM_DEG_TO_RAD;
+    const double cx = std::cos(rx), sx = std::sin(rx), cy = std::cos(ry), sy = std::sin(ry);
+    const double cz = std::cos(rz), sz = std::sin(rz);
+    const double rows[3][3] = {{cy * cz, cy * sz, -sy},
+                               {sx * sy * cz - cx * sz, sx * sy * sz + cx * cz, sx * cy},
+                               {cx * sy * cz + sx * sz, cx * sy * sz - sx * cz, cx * cy}};
+    KgeAMatrix& m = matrix;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) m[i][j] = s[i] * rows[i][j];
+        m[3][i] = t[i];
+    }
+}
+
+void CopyAffine(KZeqXMatrix& to, const KZeqXMatrix& from) {
+    KgeAMatrix& t = to;
+    const KgeAMatrix& f = from;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) t[i][j] = f[i][j];
+}
+
+bool Differs(const KgeTVector& value, double reference) {
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(value.mData[i] - reference) > 1e-6) return true;
+    return false;
+}
+
+KZeqVector4 XYZ(const KgeTVector& v, double w) { return KZeqVector4(v.mData[0], v.mData[1], v.mData[2], w); }
+
+void StoreXYZ(KgeTVector& held, const KZeqVector4& v) {
+    for (int i = 0; i < 3; ++i) held.mData[i] = v[i];
+}
+
+}  // namespace
+
+bool operator!=(const KgeTVector& a, const KZeqVector4& b) {
+    for (int i = 0; i < 4; ++i)
+        if (!(a.mData[i] == b[i])) return true;
+    return false;
+}
+
+// ---- Channels ---------------------------------------------------------------------------
+
+void KZeqNode::AddChannels(KZeqTakeNode* take) {
+    if (!take) return;
+    const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
+    KFCurveNode* transform = KFCurveNodeCreate("Transform");
+    const TransformChannel channels[] = {{"Lcl Translation", "T", &KDataTypeLclTranslation, KFCL_ADD, 0.0},
+                                         {"Lcl Rotation", "R", &KDataTypeLclRotation, KFCL_EULER_XYZ, 0.0},
+                                         {"Lcl Scaling", "S", &KDataTypeLclScaling, KFCL_MULT, 1.0}};
+    for (const TransformChannel& channel : channels) {
+        KProperty* property = mProperties->FindPropertyByName(channel.mProperty);
+        double value[kPropertyMaxMembers] = {channel.mPreset, channel.mPreset, channel.mPreset, 0.0};
+        if (property) property->GetDataAsDoubles(value, kPropertyMaxMembers);
+        KFCurveNode* node = KFCurveNodeCreate(channel.mNode, channel.mDataType, channel.mLayerType, 0);
+        for (int axis = 0; axis < 3; ++axis) {
+            KFCurveNode* child = KFCurveNodeCreate(kAxisNames[axis]);
+            KFCurve* curve = KFCurveCreate();
+            child->FCurveSet(curve, false);
+            curve->SetValue(static_cast<float>(value[axis]));
+            curve->SetColor(kAxisColors[axis]);
+            if (isDefault) RegisterDefaultTakeCallback(property, axis, curve);
+            node->Add(child);
+        }
+        transform->Add(node);
+    }
+    KFCurveNode* visibility = KFCurveNodeCreate("Visibility", &KDataTypeVisibility, KFCL_ADD, 0);
+    KFCurve* curve = KFCurveCreate();
+    visibility->FCurveSet(curve, false);
+    curve->SetValue(static_cast<float>(mProperties->mVisibility ? mProperties->mVisibility->AsDouble() : 1.0));
+    curve->SetColor(kVisibilityColor);
+    if (isDefault) RegisterDefaultTakeCallback(mProperties->mVisibility, 0, curve);
+    take->GetKFCurveNode()->Add(transform);
+    take->GetKFCurveNode()->Add(visibility);
+
+    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
+        KProperty* property = mProperties->GetProperty(i);
+        if (!property->IsAnimatable() || property == mProperties->mLclTranslation ||
+            property == mProperties->mLclRotation || property == mProperties->mLclScaling ||
+            property == mProperties->mVisibility)
+            continue;
+        CreateChannelsForProperty(property, take);
+    }
+    if (mNodeAttribute) mNodeAttribute->AddChannels(take);
+}
+
+// ---- Matrices from the takes --------------------------------------------------------------
+
+KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
+    double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
+    if (take) {
+        KFCurveNode* root = take->GetKFCurveNode();
+        ReadChannel(root->FindRecursive("T"), t, time, &cache.mHints[0]);
+        ReadChannel(root->FindRecursive("R"), r, time, &cache.mHints[1]);
+        ReadChannel(root->FindRecursive("S"), s, time, &cache.mHints[2]);
+    }
+    BuildLocal(cache.mLocal, t, r, s);
+    cache.mLocalValid = true;
+    if (time) cache.mLocalTime = *time;
+    return cache.mLocal;
+}
+
+KZeqXMatrix& KZeqNode::GetLocalFromDefaultTake() {
+    if (mDefaultTakeCache.mLocalValid) return mDefaultTakeCache.mLocal;
+    return LocalMatrix(mDefaultTakeCache, GetDefaultTakeNode(), nullptr);
+}
+
+KZeqXMatrix& KZeqNode::GetLocalFromCurrentTake(KTime time) {
+    if (mCurrentTakeCache.mLocalValid && mCurrentTakeCache.mLocalTime == time) return mCurrentTakeCache.mLocal;
+    const int current = GetCurrentTakeNodeIndex();
+    return LocalMatrix(mCurrentTakeCache, current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr,
+                       &time);
+}
+
+KZeqXMatrix& KZeqNode::GetGlobalFromDefaultTake() {
+    KZeqTRSCache& cache = mDefaultTakeCache;
+    if (cache.mGlobalValid) return cache.mGlobal;
+    KZeqXMatrix& local = GetLocalFromDefaultTake();
+    if (KZeqNode* parent = GetParent())
+        ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->GetGlobalFromDefaultTake(), local);
+    else
+        CopyAffine(cache.mGlobal, local);
+    cache.mGlobalValid = true;
+    return cache.mGlobal;
+}
+
+KZeqXMatrix& KZeqNode::GetGlobalFromCurrentTake(KTime time) {
+    KZeqTRSCache& cache = mCurrentTakeCache;
+    if (cache.mGlobalValid && cache.mGlobalTime == time) return cache.mGlobal;
+    KZeqXMatrix& local = GetLocalFromCurrentTake(time);
+    if (KZeqNode* parent = GetParent())
+        ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->GetGlobalFromCurrentTake(time), local);
+    else
+        CopyAffine(cache.mGlobal, local);
+    cache.mGlobalTime = time;
+    cache.mGlobalValid = true;
+    return cache.mGlobal;
+}
+
+void KZeqNode::ComputeLocalMatrixZeqStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal, KZeqXMatrix& global) {
+    KmAiA(local, parentGlobal, global);
+}
+
+void KZeqNode::ComputeGlobalMatrixZeqStyle(KZeqXMatrix& global, KZeqXMatrix& parentGlobal, KZeqXMatrix& local) {
+    KmAA(global, parentGlobal, local);
+}
+
+// ---- States ----------------------------------------------------------------------------------
+
+void KZeqNode::SetLocalStateId(unsigned int id, bool recursive) {
+    mLocalState.mId = id;
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetLocalStateId(id, true);
+}
+
+void KZeqNode::SetGlobalStateId(unsigned int id, bool recursive) {
+    mGlobalState.mId = id;
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetGlobalStateId(id, true);
+}
+
+void KZeqNode::ComputeGlobalState(unsigned int id, bool recursive) {
+    if (mGlobalState.mId == id) return;
+    mGlobalState.mId = id;
+    if (KZeqNode* parent = GetParent()) {
+        parent->ComputeGlobalState(id, false);
+        ComputeGlobalMatrixZeqStyle(mGlobalState.mMatrix, parent->mGlobalState.mMatrix, mLocalState.mMatrix);
+    } else {
+        mGlobalState.mMatrix = mLocalState.mMatrix;
+    }
+    if (recursive)
+        for (KZeqNode* child : Children()) child->ComputeGlobalState(id, true);
+}
+
+void KZeqNode::ComputeLocalState(unsigned int id, bool recursive) {
+    if (mLocalState.mId == id) return;
+    mLocalState.mId = id;
+    if (KZeqNode* parent = GetParent())
+        ComputeLocalMatrixZeqStyle(mLocalState.mMatrix, parent->mGlobalState.mMatrix, mGlobalState.mMatrix);
+    else
+        mLocalState.mMatrix = mGlobalState.mMatrix;
+    if (recursive)
+        for (KZeqNode* child : Children()) child->ComputeLocalState(id, true);
+}
+
+void KZeqNode::SetLocalStateFromDefaultTake(bool recursive) {
+    mLocalState.mMatrix = GetLocalFromDefaultTake();
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetLocalStateFromDefaultTake(true);
+}
+
+void KZeqNode::SetLocalStateFromCurrentTake(KTime time, bool recursive) {
+    const bool onDefault = GetCurrentTakeNodeIndex() == 0;
+    mLocalState.mMatrix = onDefault ? GetLocalFromDefaultTake() : GetLocalFromCurrentTake(time);
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetLocalStateFromCurrentTake(time, true);
+}
+
+void KZeqNode::SetDefaultTakeFromLocalState(bool recursive) {
+    SetDefaultT(mLocalState.mMatrix.GetT());
+    SetDefaultR(mLocalState.mMatrix.GetR());
+    SetDefaultS(mLocalState.mMatrix.GetS());
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetDefaultTakeFromLocalState(true);
+}
+
+void KZeqNode::SetCurrentTakeFromLocalState(KTime time, bool recursive) {
+    const int current = GetCurrentTakeNodeIndex();
+    KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
+    if (take) {
+        const KZeqVector4 parts[3] = {mLocalState.mMatrix.GetT(), mLocalState.mMatrix.GetR(),
+                                      mLocalState.mMatrix.GetS()};
+        KFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
+                              take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                              take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+        for (int i = 0; i < 9; ++i) {
+            KFCurve* curve = curves[i];
+            if (!curve) continue;
+            const float value = static_cast<float>(parts[i / 3][i % 3]);
+            if (take == GetDefaultTakeNode()) {
+                curve->SetValue(value);
+            } else {
+                const int key = curve->KeyInsert(time, nullptr);
+                if (key >= 0) curve->KeyGetPtr(key)->SetValue(value);
+            }
+        }
+    }
+    if (recursive)
+        for (KZeqNode* child : Children()) child->SetCurrentTakeFromLocalState(time, true);
+}
+
+// ---- Properties, pivot set 0 and limits ------------------------------------------------------
+
+namespace {
+
+// Each pivot vector of pivot set 0 with the property holding it.
+struct PivotVectorRow {
+    KPropertyTemplate<KgeTVector> KZeqNodeProperties::*mProperty;
+    KZeqVector4 KZeqNodeProperties::KZeqPivot::*mField;
+    double mNeutral;  // the value that leaves the pivots unset
+};
+const PivotVectorRow kPivotVectorRows[] = {
+    {&KZeqNodeProperties::RotationOffset, &KZeqNodeProperties::KZeqPivot::mRotationOffset, 0.0},
+    {&KZeqNodeProperties::RotationPivot, &KZeqNodeProperties::KZeqPivot::mRotationPivot, 0.0},
+    {&KZeqNodeProperties::RotationPivotUpdateOffset, &KZeqNodeProperties::KZeqPivot::mRotationPivotUpdateOffset, 0.0},
+    {&KZeqNodeProperties::PreRotation, &KZeqNodeProperties::KZeqPivot::mPreRotation, 0.0},
+    {&KZeqNodeProperties::PostRotation, &KZeqNodeProperties::KZeqPivot::mPostRotation, 0.0},
+    {&KZeqNodeProperties::ScalingOffset, &KZeqNodeProperties::KZeqPivot::mScalingOffset, 0.0},
+    {&KZeqNodeProperties::ScalingPivot, &KZeqNodeProperties::KZeqPivot::mScalingPivot, 0.0},
+    {&KZeqNodeProperties::ScalingPivotUpdateOffset, &KZeqNodeProperties::KZeqPivot::mScalingPivotUpdateOffset, 0.0},
+    {&KZeqNodeProperties::GeometricTranslation, &KZeqNodeProperties::KZeqPivot::mGeometricTranslation, 0.0},
+    {&KZeqNodeProperties::GeometricRotation, &KZeqNodeProperties::KZeqPivot::mGeometricRotation, 0.0},
+    {&KZeqNodeProperties::GeometricScaling, &KZeqNodeProperties::KZeqPivot::mGeometricScaling, 1.0}};
+
+// Each limit kind with its properties: active, six per-axis flags, minimum, maximum.
+struct LimitRow {
+    KZeqLimits KZeqNodeLimits::*mLimits;
+    void (KZeqNodeLimits::*mSetActive)(bool);
+    bool (KZeqNodeLimits::*mGetActive)() const;
+    KPropertyTemplate<bool> KZeqNodeProperties::*mActive;
+    KPropertyTemplate<bool> KZeqNodeProperties::*mFlags[6];  // min X, Y, Z, max X, Y, Z
+    KPropertyTemplate<KgeTVector> KZeqNodeProperties::*mMin;
+    KPropertyTemplate<KgeTVector> KZeqNodeProperties::*mMax;
+};
+typedef KZeqNodeProperties P;
+const LimitRow kLimitRows[] = {
+    {&KZeqNodeLimits::mTranslationLimits,
+     &KZeqNodeLimits::SetTranslationLimitActive,
+     &KZeqNodeLimits::GetTranslationLimitActive,
+     &P::TranslationActive,
+     {&P::TranslationMinX, &P::TranslationMinY, &P::TranslationMinZ, &P::TranslationMaxX, &P::TranslationMaxY,
+      &P::TranslationMaxZ},
+     &P::TranslationMin,
+     &P::TranslationMax},
+    {&KZeqNodeLimits::mRotationLimits,
+     &KZeqNodeLimits::SetRotationLimitActive,
+     &KZeqNodeLimits::GetRotationLimitActive,
+     &P::RotationActive,
+     {&P::RotationMinX, &P::RotationMinY, &P::RotationMinZ, &P::RotationMaxX, &P::RotationMaxY, &P::RotationMaxZ},
+     &P::RotationMin,
+     &P::RotationMax},
+    {&KZeqNodeLimits::mScalingLimits,
+     &KZeqNodeLimits::SetScalingLimitActive,
+     &KZeqNodeLimits::GetScalingLimitActive,
+     &P::ScalingActive,
+     {&P::ScalingMinX, &P::ScalingMinY, &P::ScalingMinZ, &P::ScalingMaxX, &P::ScalingMaxY, &P::ScalingMaxZ},
+     &P::ScalingMin,
+     &P::ScalingMax}};
+
+void GetFlags(const KZeqLimits& limits, bool flags[6]) {
+    limits.GetLimitMinActive(flags[0], flags[1], flags[2]);
+    limits.GetLimitMaxActive(flags[3], flags[4], flags[5]);
+}
+
+bool VectorDiffers(const KgeTVector& property, const KZeqVector4& value) {
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(property.mData[i] - value[i]) > 1e-6) return true;
+    return false;
+}
+
+}  // namespace
+
+void KZeqNode::UpdatePropertiesFromPivotsAndLimits() {
+    KZeqNodeProperties& p = *mProperties;
+    const KZeqNodeProperties::KZeqPivot& pivot = p.mPivots[0];
+    for (const PivotVectorRow& row : kPivotVectorRows) StoreXYZ((p.*row.mProperty).Value(), pivot.*row.mField);
+    p.RotationOrder.Value() = pivot.mRotationOrder;
+    p.RotationSpaceForLimitOnly.Value() = pivot.mRotationSpaceForLimitOnly;
+    for (const LimitRow& row : kLimitRows) {
+        const KZeqLimits& limits = (*mLimits).*row.mLimits;
+        (p.*row.mActive).Value() = ((*mLimits).*row.mGetActive)();
+        bool flags[6];
+        GetFlags(limits, flags);
+        for (int i = 0; i < 6; ++i) (p.*row.mFlags[i]).Value() = flags[i];
+        StoreXYZ((p.*row.mMin).Value(), limits.GetLimitMin());
+        StoreXYZ((p.*row.mMax).Value(), limits.GetLimitMax());
+    }
+}
+
+void KZeqNode::UpdatePivotsAndLimitsFromProperties() {
+    KZeqNodeProperties& p = *mProperties;
+    bool pivotsSet = p.RotationOrder.Value() != eEULER_XYZ;
+    for (const PivotVectorRow& row : kPivotVectorRows)
+        pivotsSet = pivotsSet || Differs((p.*row.mProperty).Value(), row.mNeutral);
+    if (pivotsSet) {
+        KZeqNodeProperties::KZeqPivot& pivot = p.mPivots[0];
+        for (const PivotVectorRow& row : kPivotVectorRows) {
+            KZeqVector4& field = pivot.*row.mField;
+            field = XYZ((p.*row.mProperty).Value(), field[3]);
+        }
+        pivot.mRotationOrder = p.RotationOrder.Value();
+        pivot.mRotationSpaceForLimitOnly = p.RotationSpaceForLimitOnly.Value();
+        pivot.mPivotState = ePIVOT_STATE_ACTIVE;
+        pivot.mGlobalMatrixValid = false;
+        p.mPivots[1] = KZeqNodeProperties::KZeqPivot();
+    }
+
+    bool limitsChanged = false;
+    for (const LimitRow& row : kLimitRows) {
+        const KZeqLimits& limits = (*mLimits).*row.mLimits;
+        bool flags[6];
+        GetFlags(limits, flags);
+        limitsChanged = limitsChanged || (p.*row.mActive).Value() != ((*mLimits).*row.mGetActive)() ||
+                        VectorDiffers((p.*row.mMin).Value(), limits.GetLimitMin()) ||
+                        VectorDiffers((p.*row.mMax).Value(), limits.GetLimitMax());
+        for (int i = 0; i < 6; ++i) limitsChanged = limitsChanged || (p.*row.mFlags[i]).Value() != flags[i];
+    }
+    if (!limitsChanged) return;
+    for (const LimitRow& row : kLimitRows) {
+        KZeqLimits& limits = (*mLimits).*row.mLimits;
+        ((*mLimits).*row.mSetActive)((p.*row.mActive).Value());
+        bool f[6];
+        for (int i = 0; i < 6; ++i) f[i] = (p.*row.mFlags[i]).Value();
+        limits.SetLimitMinActive(f[0], f[1], f[2]);
+        limits.SetLimitMaxActive(f[3], f[4], f[5]);
+        limits.SetLimitMin(XYZ((p.*row.mMin).Value(), limits.GetLimitMin()[3]));
+        limits.SetLimitMax(XYZ((p.*row.mMax).Value(), limits.GetLimitMax()[3]));
+    }
+}
+
+}  // namespace zeqsdk_400

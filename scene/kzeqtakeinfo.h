@@ -1,0 +1,35 @@
+#ifndef ZEQ_SCENE_KZEQTAKEINFO_H
+#define ZEQ_SCENE_KZEQTAKEINFO_H
+
+#include "base/kstring.h"
+#include "base/ktime.h"
+
+namespace zeqsdk_400 {
+
+class KZeqThumbnail;
+
+// What a scene and the files keep of one take beside its take nodes. Copies
+// share the thumbnail, which the record never frees.
+class KZeqTakeInfo {
+public:
+    KString mName;
+    // The name the take had in the file it was read from.
+    KString mImportName;
+    // Stored in files as "Comments".
+    KString mDescription;
+    // A reader takes a take's animation only when its record is selected.
+    bool mSelect = true;
+    // Stored as "LocalTime" and "ReferenceTime".
+    KTimeSpan mLocalTimeSpan;
+    KTimeSpan mReferenceTimeSpan;
+
+    KZeqThumbnail* GetTakeThumbnail() const { return mTakeThumbnail; }
+    void SetTakeThumbnail(KZeqThumbnail* thumbnail) { mTakeThumbnail = thumbnail; }
+
+private:
+    KZeqThumbnail* mTakeThumbnail = nullptr;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,435 @@
+#include "scene/kzeqtakenodecontainer.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <unordered_set>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "object/kdatatype.h"
+#include "object/kproperty.h"
+#include "scene/kzequserproperty.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+const char* const kTakeNodeDoesNotExist = "Take node does not exist";
+const char* const kIndexOutOfRange = "Index out of range";
+const char* const kUnknownTakeNodeName = "Unknown take node name";
+const char* const kCannotRemoveDefault = "Cannot remove default take node";
+const char* const kTakeNodeAlreadyExists = "Take node already exists";
+
+// Names of a property's channels, by member.
+constexpr const char* kChannelNames[] = {"X", "Y", "Z", "toto"};
+constexpr int kMaxChannels = static_cast<int>(sizeof(kChannelNames) / sizeof(kChannelNames[0]));
+
+// Channel count of a property without a data type, by type code.
+int ChannelCountOfType(kPropertyType type) {
+    switch (type) {
+        case kPropertyTypeVector:
+        case kPropertyTypeColor: return 3;
+        case kPropertyTypeVector4:
+        case kPropertyTypeColorRGBA: return 4;
+        default: return 1;
+    }
+}
+
+bool IsThreeValueType(KZeqUserProperty::EUserPropertyType type) {
+    return type == KZeqUserProperty::eVECTOR || type == KZeqUserProperty::eCOLOR;
+}
+
+// A new child with an empty curve; null when the parent refuses it.
+KFCurveNode* AddChannel(KFCurveNode* parent, const char* name) {
+    KFCurveNode* node = KFCurveNodeCreate(name);
+    node->FCurveSet(KFCurveCreate(), true);
+    if (parent->Add(node) < 0) {
+        node->Destroy();
+        return nullptr;
+    }
+    return node;
+}
+
+// The child at index, created with a curve under its channel name when the
+// parent has fewer children.
+KFCurveNode* ChannelAt(KFCurveNode* parent, int index) {
+    if (parent->GetCount() > index) return parent->Get(index);
+    return AddChannel(parent, kChannelNames[index]);
+}
+
+// A default value written so that no callback of the curve answers it.
+void SetValueQuietly(KFCurve* curve, double value) {
+    curve->CallbackEnable(false);
+    curve->SetValue(static_cast<float>(value));
+    curve->CallbackClear();
+    curve->CallbackEnable(true);
+}
+
+// Toward zero, saturating at the int range; NaN gives 0.
+int TruncateToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+void CollectCurves(KFCurveNode* node, std::unordered_set<const KFCurve*>& curves) {
+    if (KFCurve* curve = node->FCurveGet()) curves.insert(curve);
+    for (int i = 0; i < node->GetCount(); ++i) CollectCurves(node->Get(i), curves);
+}
+
+}  // namespace
+
+KProperty* KZeqDefaultTakeCallback::GetProperty() const { return static_cast<KProperty*>(mProperty.Get()); }
+
+KZeqTakeNodeContainer::KZeqTakeNodeContainer(KZeqSdkManager& manager, const char* name, KError* error)
+    : KZeqObject(manager, name), mError(error) {}
+
+KZeqTakeNodeContainer::~KZeqTakeNodeContainer() {
+    DestroyTakeNodes();
+    UnregisterAllDefaultTakeCallback();
+}
+
+void KZeqTakeNodeContainer::SetError(const char* message) {
+    if (mError) mError->SetLastError(0, message);
+}
+
+void KZeqTakeNodeContainer::DestroyTakeNodes() {
+    // The default take's curves end last; each ends its own callback record.
+    while (!mTakeNodes.empty()) mTakeNodes.pop_back();
+    mCurrentTakeNode = -1;
+}
+
+void KZeqTakeNodeContainer::Init() {
+    CreateTakeNode("Default");
+    mCurrentTakeNode = 0;
+}
+
+void KZeqTakeNodeContainer::Reset() {
+    DestroyTakeNodes();
+    Init();
+}
+
+KZeqTakeNodeContainer& KZeqTakeNodeContainer::operator=(KZeqTakeNodeContainer& other) {
+    if (this == &other) return *this;
+    KZeqObject::operator=(other);
+    while (!mTakeNodes.empty()) mTakeNodes.pop_back();
+    for (auto& take : other.mTakeNodes) mTakeNodes.push_back(std::make_unique<KZeqTakeNode>(*take));
+    mCurrentTakeNode = other.mCurrentTakeNode;
+    return *this;
+}
+
+KZeqTakeNode* KZeqTakeNodeContainer::GetTakeNode(int index) {
+    if (index < 0 || index >= GetTakeNodeCount()) {
+        SetError(kTakeNodeDoesNotExist);
+        return nullptr;
+    }
+    return mTakeNodes[static_cast<std::size_t>(index)].get();
+}
+
+const char* KZeqTakeNodeContainer::GetTakeNodeName(int index) {
+    KZeqTakeNode* take = GetTakeNode(index);
+    return take ? take->GetName() : nullptr;
+}
+
+KZeqTakeNode* KZeqTakeNodeContainer::GetDefaultTakeNode() const {
+    return mTakeNodes.empty() ? nullptr : mTakeNodes.front().get();
+}
+
+KZeqTakeNode* KZeqTakeNodeContainer::GetCurrentTakeNode() { return GetTakeNode(mCurrentTakeNode); }
+
+const char* KZeqTakeNodeContainer::GetCurrentTakeNodeName() { return GetTakeNodeName(mCurrentTakeNode); }
+
+bool KZeqTakeNodeContainer::SetCurrentTakeNode(int index) {
+    if (index < 0 || index >= GetTakeNodeCount()) {
+        SetError(kIndexOutOfRange);
+        mCurrentTakeNode = 0;
+        return false;
+    }
+    mCurrentTakeNode = index;
+    return true;
+}
+
+bool KZeqTakeNodeContainer::SetCurrentTakeNode(const char* name) {
+    for (int i = 0; name && i < GetTakeNodeCount(); ++i) {
+        if (std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) == 0) {
+            mCurrentTakeNode = i;
+            return true;
+        }
+    }
+    SetError(kUnknownTakeNodeName);
+    mCurrentTakeNode = 0;
+    return false;
+}
+
+KZeqTakeNode* KZeqTakeNodeContainer::CreateTakeNode(const char* name) {
+    if (!name) return nullptr;
+    for (auto& take : mTakeNodes) {
+        if (std::strcmp(take->GetName(), name) == 0) {
+            SetError(kTakeNodeAlreadyExists);
+            return nullptr;
+        }
+    }
+    std::unique_ptr<KZeqTakeNode> take;
+    if (mTakeNodes.empty()) {
+        take = std::make_unique<KZeqTakeNode>(name);
+        AddChannels(take.get());
+    } else {
+        take = std::make_unique<KZeqTakeNode>(*mTakeNodes.front());
+        take->SetName(name);
+    }
+    mTakeNodes.push_back(std::move(take));
+    return mTakeNodes.back().get();
+}
+
+bool KZeqTakeNodeContainer::RemoveTakeNode(int index) {
+    if (index == 0) {
+        SetError(kCannotRemoveDefault);
+        return false;
+    }
+    if (index < 0 || index >= GetTakeNodeCount()) {
+        SetError(kIndexOutOfRange);
+        return false;
+    }
+    // The same take stays current: the indices above the removed one move down.
+    if (index <= mCurrentTakeNode) --mCurrentTakeNode;
+    mTakeNodes.erase(mTakeNodes.begin() + index);
+    return true;
+}
+
+bool KZeqTakeNodeContainer::RemoveTakeNode(const char* name) {
+    for (int i = 0; name && i < GetTakeNodeCount(); ++i) {
+        if (std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) != 0) continue;
+        if (i == 0) {
+            SetError(kCannotRemoveDefault);
+            return false;
+        }
+        return RemoveTakeNode(i);
+    }
+    SetError(kUnknownTakeNodeName);
+    return false;
+}
+
+bool KZeqTakeNodeContainer::GetAnimationInterval(KTime& start, KTime& stop) {
+    if (mCurrentTakeNode < 0 || mCurrentTakeNode >= GetTakeNodeCount()) return false;
+    KTime takeStart = KTime::Infinite(), takeStop = KTime::MinusInfinite();
+    if (!mTakeNodes[static_cast<std::size_t>(mCurrentTakeNode)]->GetAnimationInterval(takeStart, takeStop))
+        return false;
+    if (takeStart < start) start = takeStart;
+    if (takeStop > stop) stop = takeStop;
+    return true;
+}
+
+bool KZeqTakeNodeContainer::IsChannelAnimated(const char* group, const char* node, const char* channel) {
+    for (std::size_t i = 1; i < mTakeNodes.size(); ++i)
+        if (mTakeNodes[i]->IsChannelAnimated(group, node, channel)) return true;
+    return false;
+}
+
+bool KZeqTakeNodeContainer::IsChannelAnimated(const char* group, const char* node, KDataType* channel) {
+    for (std::size_t i = 1; i < mTakeNodes.size(); ++i)
+        if (mTakeNodes[i]->IsChannelAnimated(group, node, channel)) return true;
+    return false;
+}
+
+// ---- Property channels --------------------------------------------------------------
+
+void KZeqTakeNodeContainer::CreateChannelsForProperty(KProperty* property, KZeqTakeNode* take) {
+    if (!property || !take) return;
+    const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
+    KFCurveNode* root = take->GetKFCurveNode();
+    const char* name = property->GetPropertyName();
+    if (root->FindRecursive(name)) return;
+
+    KDataType* dataType = property->GetPropertyDataType();
+    const int count = dataType ? dataType->GetMemberCount() : ChannelCountOfType(property->GetPropertyType());
+    KFCurveNode* node = nullptr;
+    if (count <= 1) {
+        node = root->FindOrCreate(name, true);
+        if (node && isDefault) RegisterDefaultTakeCallback(property, 0, node->FCurveGet());
+    } else {
+        node = root->FindOrCreate(name, false);
+        for (int i = 0; node && i < count && i < kMaxChannels; ++i) {
+            KFCurveNode* channel = ChannelAt(node, i);
+            if (channel && isDefault) RegisterDefaultTakeCallback(property, i, channel->FCurveGet());
+        }
+    }
+    if (node) UpdateDefaultValuesWithProperty(node, property);
+}
+
+void KZeqTakeNodeContainer::PropertyAdded(KZeqUserProperty* property) {
+    if (!property || !property->GetFlag(KZeqUserProperty::eANIMATABLE)) return;
+    KProperty* wrapped = property->GetKProperty();
+    if (wrapped) wrapped->ModifyPropertyFlag(kPropertyFlagAnimated, true);
+    const KString name = property->GetName();
+    const KString effective = GetEffectivePropertyName(name);
+    const bool threeValues = IsThreeValueType(property->GetPropertyType());
+
+    for (std::size_t take = 0; take < mTakeNodes.size(); ++take) {
+        KFCurveNode* root = mTakeNodes[take]->GetKFCurveNode();
+        KFCurveNode* node = root->FindRecursive(effective.Buffer());
+        // The transform channels belong to the object: found, never made.
+        if (node || effective != name) {
+            if (node) UpdateDefaultValuesWithProperty(node, property);
+            continue;
+        }
+        node = root->FindOrCreate(name.Buffer(), !threeValues);
+        if (!node) continue;
+        if (take == 0 && wrapped) {
+            if (threeValues) {
+                for (int i = 0; i < 3; ++i)
+                    if (KFCurveNode* channel = ChannelAt(node, i))
+                        RegisterDefaultTakeCallback(wrapped, i, channel->FCurveGet());
+            } else {
+                RegisterDefaultTakeCallback(wrapped, 0, node->FCurveGet());
+            }
+        }
+        UpdateDefaultValuesWithProperty(node, property);
+    }
+}
+
+void KZeqTakeNodeContainer::PropertyRemoved(KZeqUserProperty* property) {
+    if (!property) return;
+    const KString name = property->GetName();
+    for (auto& take : mTakeNodes) {
+        KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer());
+        KFCurveNode* parent = node ? node->GetParent() : nullptr;
+        if (!parent) continue;
+        // Detached alone, the node would leak with curves still aimed at a
+        // property about to end.
+        UnregisterSubtree(node);
+        parent->Delete(parent->Find(node));
+    }
+}
+
+void KZeqTakeNodeContainer::PropertyDefaultValueChanged(KZeqUserProperty* property) {
+    if (!property || !property->GetFlag(KZeqUserProperty::eANIMATABLE)) return;
+    if (mCurrentTakeNode < 0 || mCurrentTakeNode >= GetTakeNodeCount()) return;
+    const KString name = GetEffectivePropertyName(property->GetName());
+    for (KZeqTakeNode* take : {mTakeNodes[static_cast<std::size_t>(mCurrentTakeNode)].get(), GetDefaultTakeNode()})
+        if (KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer()))
+            UpdateDefaultValuesWithProperty(node, property);
+}
+
+void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
+    KZeqTakeNode* take = GetDefaultTakeNode();
+    if (!take) return;
+    KArrayTemplate<KProperty*> properties;
+    FillPropertyList(&properties);
+    for (int i = 0; i < properties.GetCount(); ++i) {
+        KProperty* property = properties[i];
+        if (!property) continue;
+        const KString name = GetEffectivePropertyName(property->GetPropertyName());
+        if (KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer()))
+            UpdateDefaultValuesWithProperty(node, property);
+    }
+}
+
+// ---- Callback records -----------------------------------------------------------------
+
+void KZeqTakeNodeContainer::RegisterDefaultTakeCallback(KProperty* property, int channel, KFCurve* curve) {
+    if (!property || !curve) return;
+    mCallbacks.push_back(std::unique_ptr<KZeqDefaultTakeCallback>(
+        new KZeqDefaultTakeCallback{HdlKPlug(property), channel, curve, this}));
+    curve->CallbackRegister(DefaultTakeValueChangedCallback, mCallbacks.back().get());
+}
+
+void KZeqTakeNodeContainer::UnregisterDefaultTakeCallback(KZeqDefaultTakeCallback*& record) {
+    if (!record) return;
+    for (auto it = mCallbacks.begin(); it != mCallbacks.end(); ++it) {
+        if (it->get() != record) continue;
+        if (record->mCurve) record->mCurve->CallbackUnregister(DefaultTakeValueChangedCallback, record);
+        mCallbacks.erase(it);
+        record = nullptr;
+        return;
+    }
+}
+
+void KZeqTakeNodeContainer::UnregisterAllDefaultTakeCallback() {
+    while (!mCallbacks.empty()) {
+        KZeqDefaultTakeCallback* record = mCallbacks.front().get();
+        UnregisterDefaultTakeCallback(record);
+    }
+}
+
+KZeqDefaultTakeCallback* KZeqTakeNodeContainer::GetDefaultTakeCallback(int index) const {
+    return index >= 0 && index < GetDefaultTakeCallbackCount() ? mCallbacks[static_cast<std::size_t>(index)].get()
+                                                               : nullptr;
+}
+
+void KZeqTakeNodeContainer::UnregisterSubtree(KFCurveNode* node) {
+    std::unordered_set<const KFCurve*> curves;
+    CollectCurves(node, curves);
+    for (std::size_t i = mCallbacks.size(); i-- > 0;) {
+        if (!curves.count(mCallbacks[i]->mCurve)) continue;
+        KZeqDefaultTakeCallback* record = mCallbacks[i].get();
+        UnregisterDefaultTakeCallback(record);
+    }
+}
+
+// ---- Values between properties and curves -------------------------------------------------
+
+void UpdateDefaultValuesWithProperty(KFCurveNode* node, KZeqUserProperty* property) {
+    if (!node || !property) return;
+    if (IsThreeValueType(property->GetPropertyType())) {
+        double values[3] = {0.0, 0.0, 0.0};
+        property->GetDefaultValue(values[0], values[1], values[2]);
+        for (int i = 0; i < 3; ++i) {
+            KFCurveNode* channel = ChannelAt(node, i);
+            if (!channel) continue;
+            if (!channel->FCurveGet()) channel->FCurveSet(KFCurveCreate(), true);
+            SetValueQuietly(channel->FCurveGet(), values[i]);
+        }
+        return;
+    }
+    double value = 0.0;
+    property->GetDefaultValue(value);
+    if (!node->FCurveGet()) node->FCurveSet(KFCurveCreate(), true);
+    SetValueQuietly(node->FCurveGet(), value);
+}
+
+void UpdateDefaultValuesWithProperty(KFCurveNode* node, KProperty* property) {
+    if (!node || !property) return;
+    double values[kPropertyMaxMembers];
+    const int count = property->GetDataAsDoubles(values, kPropertyMaxMembers);
+    if (count == 3 || count == 4) {
+        for (int i = 0; i < count; ++i) {
+            KFCurveNode* channel = node->Get(i);
+            if (channel && channel->FCurveGet()) SetValueQuietly(channel->FCurveGet(), values[i]);
+        }
+    } else if (count > 0 && node->FCurveGet()) {
+        SetValueQuietly(node->FCurveGet(), values[0]);
+    }
+}
+
+void DefaultTakeValueChangedCallback(KFCurve* curve, KFCurveEvent* event, void* data) {
+    auto* record = static_cast<KZeqDefaultTakeCallback*>(data);
+    if (!curve || !event || !record) return;
+    if (event->mType & KFCURVEEVENT_DEFAULT_VALUE) {
+        if (KProperty* property = record->GetProperty()) {
+            const double value = curve->GetValue();
+            const int channel = record->mChannel;
+            if (KDataType* dataType = property->GetPropertyDataType()) {
+                if (dataType->SizeOf() <= kPropertyMaxDataSize && dataType->GetMemberCount() > channel)
+                    property->SetDataMember(channel, value);
+            } else {
+                switch (property->GetPropertyType()) {
+                    case kPropertyTypeInteger:
+                    case kPropertyTypeBool:
+                    case kPropertyTypeEnum: property->SetInteger(TruncateToInt(value)); break;
+                    case kPropertyTypeFloat:
+                    case kPropertyTypeDouble: property->SetDouble(value); break;
+                    case kPropertyTypeVector4:
+                    case kPropertyTypeVector:
+                    case kPropertyTypeColor:
+                    case kPropertyTypeColorRGBA: property->SetDataMember(channel, value); break;
+                    default: break;
+                }
+            }
+        }
+    }
+    if (event->mType & KFCURVEEVENT_DESTROY) record->mContainer->UnregisterDefaultTakeCallback(record);
+}
+
+}  // namespace zeqsdk_400

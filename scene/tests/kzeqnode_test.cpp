@@ -1,0 +1,282 @@
+#include "scene/kzeqnode.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "content/kzeqnull.h"
+#include "content/kzeqopticalreference.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
+
+using namespace scenetest;
+
+namespace {
+
+// Stands in for the attribute kinds not built here; records its channel calls.
+class TestAttribute : public KZeqNodeAttribute {
+public:
+    TestAttribute(KZeqSdkManager& manager, EAttributeType type) : KZeqNodeAttribute(manager), mType(type) {}
+    EAttributeType GetAttributeType() const override { return mType; }
+    void AddChannels(KZeqTakeNode* take) override { mCalls += std::string("+") + take->GetName(); }
+    void RemoveChannels(KZeqTakeNode* take) override { mCalls += std::string("-") + take->GetName(); }
+    EAttributeType mType;
+    std::string mCalls;
+};
+
+class KZeqNodeTest : public ::testing::Test {
+protected:
+    KZeqNode* Node(const char* name) { return mManager.CreateKZeqNode(name); }
+    KZeqSdkManager mManager;
+};
+
+std::string Text(const char* text) { return text ? text : "(null)"; }
+
+std::vector<double> Row(KZeqXMatrix& m, int row) {
+    const KgeAMatrix& a = m;
+    return {a[row][0], a[row][1], a[row][2]};
+}
+
+}  // namespace
+
+TEST_F(KZeqNodeTest, PropertySetInTableOrderWithItsDefaultsFlagsAndTexts) {
+    KZeqNode* node = Node("n");
+    KZeqNodeProperties* p = node->GetPropertyHandler();
+    ASSERT_EQ(54, p->GetPropertyCount());
+    const struct {
+        int mRow;
+        const char* mName;
+        unsigned mFlags;
+    } rows[] = {{1, "QuaternionInterpolate", 0},     {4, "RotationPivotUpdateOffset", 16},
+                {7, "ScalingPivotUpdateOffset", 16}, {22, "AxisLen", 0},
+                {47, "LookAtProperty", 0},           {50, "NegativePercentShapeSupport", 0},
+                {51, "Lcl Translation", 8},          {54, "Visibility", 8}};
+    for (const auto& row : rows) {
+        KProperty* property = p->GetProperty(row.mRow - 1);
+        EXPECT_STREQ(row.mName, property->GetPropertyName()) << row.mRow;
+        EXPECT_EQ(row.mFlags, property->GetPropertyFlags()) << row.mRow;
+        EXPECT_EQ(row.mRow > 50,
+                  property->IsAnimatable() && property->GetPropertyInfo().GetFlag(KPropertyInfo::kFlagDynamic));
+    }
+    double scaling[3], visibility;
+    p->mLclScaling->GetDataAsDoubles(scaling, 3);
+    p->mVisibility->GetDataAsDoubles(&visibility, 1);
+    EXPECT_EQ(std::vector<double>({1, 1, 1, 1}), std::vector<double>({scaling[0], scaling[1], scaling[2], visibility}));
+    EXPECT_EQ(1.0, p->GeometricScalingGet().mData[0]);  // the node's Reset
+    EXPECT_TRUE(p->ShowGet() && p->NegativePercentShapeSupportGet() && !p->TranslationActiveGet());
+    p->RotationOffset.Value().mData[3] = 9.0;
+    p->RotationOffsetSet(KgeTVector(1, 2, 3, 7));
+    EXPECT_EQ(9.0, p->RotationOffset.Value().mData[3]);
+    EXPECT_EQ(1.0, p->RotationOffsetGet().mData[3]);
+    const struct {
+        int mValue;
+        const char* mOrder;
+        const char* mInherit;
+    } texts[] = {{0, "Euler XYZ", "RrSs"},    {1, "Euler XZY", "RrSs"}, {2, "Euler YZX", "Rrs"},
+                 {6, "Spheric XYZ", nullptr}, {7, nullptr, nullptr},    {-1, nullptr, nullptr}};
+    for (const auto& t : texts) {
+        EXPECT_EQ(Text(t.mOrder), Text(p->RotationOrder.GetValueAsString(t.mValue))) << t.mValue;
+        EXPECT_EQ(Text(t.mInherit), Text(p->InheritType.GetValueAsString(t.mValue))) << t.mValue;
+    }
+    for (int id : {KZeqNodeProperties::ClassId, KZeqPropertyHandler::ClassId, KObject::ClassId, KPlug::ClassId})
+        EXPECT_TRUE(p->Is(id));
+    EXPECT_FALSE(p->Is(KProperty::ClassId));
+    EXPECT_EQ(nullptr, p->LookAtPropertyGet(0));
+}
+
+TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
+    KZeqNode *a = Node("a"), *b = Node("b"), *c = Node("Foo::c"), *d = Node("d");
+    ASSERT_TRUE(a->AddChild(b) && b->AddChild(c) && a->AddChild(d));
+    EXPECT_EQ(c, a->FindChild("c"));
+    EXPECT_EQ(c, a->FindChild("Bar::c"));
+    EXPECT_EQ(nullptr, a->FindChild("c", false));
+    ASSERT_TRUE(d->AddChild(c));  // moves
+    EXPECT_TRUE(b->GetChildCount() == 0 && c->GetParent() == d && a->GetChild(1) == d);
+    for (int bad : {-1, 2}) EXPECT_EQ(nullptr, a->GetChild(bad));
+    for (KZeqNode* cycle : {a, d, c}) {
+        a->GetError().ClearLastError();
+        c->GetError().ClearLastError();
+        EXPECT_FALSE(c->AddChild(cycle));
+        EXPECT_EQ(KZeqNode::eCyclicGraph, c->GetLastErrorID());
+    }
+    EXPECT_TRUE(d->GetParent() == a && c->GetParent() == d && a->GetParent() == nullptr);
+    EXPECT_EQ(nullptr, a->GetChildName(0));
+    EXPECT_STREQ("Index out of range", a->GetLastErrorString());
+    a->SetTarget(b);
+    a->SetTarget(c);
+    EXPECT_EQ(b, a->GetTarget());
+    a->SetSelected(true, false);
+    c->SetSelected(true);
+    EXPECT_TRUE(d->GetSelected(true) && !d->GetSelected(false));
+    // The recursive destroy ends the whole subtree, attribute included.
+    KZeqNull* null = mManager.CreateKZeqNull();
+    d->SetNodeAttribute(null);
+    const int before = mManager.GetKZeqNodeCount();
+    ASSERT_TRUE(mManager.DestroyKZeqNode(a, true));
+    EXPECT_EQ(before - 4, mManager.GetKZeqNodeCount());
+    EXPECT_FALSE(mManager.DestroyKZeqNodeAttribute(null));
+}
+
+TEST_F(KZeqNodeTest, EntityFollowsAttachedSubtreesAndRefusesClashes) {
+    KZeqEntity entity(mManager);
+    KZeqNode* root = entity.GetRootNode();
+    ASSERT_STREQ("Model::RootNode", root->GetName());
+    KZeqNode *a = Node("a"), *b = Node("b"), *x = Node("x"), *other = Node("other");
+    ASSERT_TRUE(a->AddChild(b) && root->AddChild(a));
+    EXPECT_TRUE(b->GetEntity() == &entity && entity.GetNodeCount() == 3);
+    EXPECT_TRUE(other->AddChild(b));  // leaves the entity with its subtree
+    EXPECT_TRUE(b->GetEntity() == nullptr && entity.GetNodeCount() == 2);
+    // A subtree holding a name twice is refused whole, both trees unchanged.
+    KZeqNode* twin = Node("x");
+    ASSERT_TRUE(b->AddChild(x) && b->AddChild(twin));
+    EXPECT_FALSE(a->AddChild(b));
+    EXPECT_EQ(KZeqNode::eNodeNameClash, a->GetLastErrorID());
+    EXPECT_TRUE(b->GetParent() == other && a->GetChildCount() == 0 && b->GetEntity() == nullptr);
+    // A member of the same entity is refused as a new source; AddChild moves it.
+    KZeqNode* y = Node("y");
+    root->AddChild(y);
+    EXPECT_FALSE(a->GetPropertyHandler()->ConnectSrc(y->GetPropertyHandler()));
+    EXPECT_EQ(KZeqNode::eCyclicGraph, a->GetLastErrorID());
+    EXPECT_TRUE(a->AddChild(y) && y->GetEntity() == &entity && entity.GetNodeCount() == 3);
+    EXPECT_TRUE(a->SetEntity(&entity, true));  // already there: nothing to check
+    EXPECT_TRUE(mManager.DestroyKZeqNode(a) && entity.GetNodeCount() == 1 && !y->GetEntity());
+}
+
+TEST_F(KZeqNodeTest, AttributesMoveAddChannelsPerTakeAndLeaveBeforeTheyEnd) {
+    KZeqNode *a = Node("a"), *b = Node("b");
+    a->CreateTakeNode("T1");
+    a->CreateTakeNode("T2");
+    TestAttribute light(mManager, KZeqNodeAttribute::eLIGHT);
+    EXPECT_EQ(nullptr, a->SetNodeAttribute(&light));
+    EXPECT_EQ(nullptr, a->SetNodeAttribute(&light));
+    EXPECT_EQ("+Default+T1+T2", light.mCalls);
+    EXPECT_EQ(KZeqNode::eNO_MULTI_TAKE, a->GetMultiTakeMode());
+    b->SetNodeAttribute(&light);
+    EXPECT_EQ("+Default+T1+T2-Default-T1-T2+Default", light.mCalls);
+    EXPECT_TRUE(a->GetNodeAttribute() == nullptr && a->GetMultiTakeMode() == KZeqNode::eMULTI_TAKE);
+    b->SetNodeAttribute(nullptr);
+    light.UnsetNode();  // detached: nothing
+    EXPECT_EQ("+Default+T1+T2-Default-T1-T2+Default-Default", light.mCalls);
+
+    KZeqNull* null = mManager.CreateKZeqNull();
+    EXPECT_TRUE(null->GetSize() == 100.0 && !null->GetSizeIsSet());
+    null->SetSize(100.0);
+    EXPECT_TRUE(null->GetSizeIsSet());
+    a->SetNodeAttribute(null);
+    EXPECT_TRUE(a->GetNull() == null && a->GetOpticalReference() == nullptr && a->GetTypeName() == "Null");
+    ASSERT_TRUE(mManager.DestroyKZeqNodeAttribute(null));
+    EXPECT_EQ(nullptr, a->GetNodeAttribute());
+    KZeqOpticalReference* optical = mManager.CreateKZeqOpticalReference();
+    b->SetNodeAttribute(optical);
+    EXPECT_TRUE(b->GetTypeName() == "Optical" && b->GetTypeFlags().GetCount() == 1);
+    EXPECT_STREQ("Marker", b->GetTypeFlags().GetStringAt(0));
+}
+
+TEST_F(KZeqNodeTest, CopyTakesAttributeDisplayPivotsAndTakesButNotGeometricValues) {
+    KZeqNode *from = Node("from"), *to = Node("to"), *target = Node("t");
+    KZeqNull* null = mManager.CreateKZeqNull();
+    null->SetSize(5.0);
+    from->SetNodeAttribute(null);
+    from->SetTarget(target);
+    from->GetPropertyHandler()->mVisibility->SetDouble(NAN);
+    EXPECT_TRUE(from->GetVisibility());
+    from->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 3, 1));
+    from->SetScalingOffset(KZeqNode::eSOURCE_SET, KZeqVector4(4, 4, 4, 1));
+    from->SetGeometricTranslation(KZeqNode::eDESTINATION_SET, KZeqVector4(5, 5, 5, 1));
+    from->CreateTakeNode("T1");
+    to->SetNodeAttribute(mManager.CreateKZeqOpticalReference());
+    *to = *from;
+    EXPECT_TRUE(to->GetNull() && to->GetNull() != null && to->GetNull()->GetSize() == 5.0);
+    EXPECT_TRUE(to->GetTarget() == target && to->GetVisibility() && to->GetTakeNodeCount() == 2);
+    EXPECT_EQ(1.0, to->GetRotationPivot(KZeqNode::eSOURCE_SET)[0]);
+    EXPECT_EQ(0.0, to->GetScalingOffset(KZeqNode::eSOURCE_SET)[0]);
+    EXPECT_EQ(0.0, to->GetGeometricTranslation(KZeqNode::eDESTINATION_SET)[0]);
+}
+
+TEST_F(KZeqNodeTest, ChannelsInEveryTakeRegisteredOnlyInTheDefaultOne) {
+    KZeqNode* node = Node("n");
+    node->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+    EXPECT_EQ(10, node->GetDefaultTakeCallbackCount());  // nine transform curves and visibility
+    KZeqTakeNode lower("default"), other("Take 001");
+    node->AddChannels(&lower);
+    node->AddChannels(&other);
+    EXPECT_EQ(20, node->GetDefaultTakeCallbackCount());
+    EXPECT_TRUE(lower.GetTranslationY()->GetValue() == 2.0f && lower.GetTranslationY()->GetColor()[1] == 1.0f);
+    EXPECT_EQ(0.75f, lower.GetVisibility()->GetColor()[0]);
+    KFCurveNode* t = lower.GetKFCurveNode()->FindRecursive("T");
+    EXPECT_TRUE(t->GetDataType() == &KDataTypeLclTranslation && t->GetLayerType() == KFCL_ADD);
+    EXPECT_EQ(KFCL_MULT, lower.GetKFCurveNode()->FindRecursive("S")->GetLayerType());
+    other.GetScaleZ()->SetValue(4.0f);
+    KZeqVector4 s;
+    EXPECT_EQ(1.0, node->GetDefaultS(s)[2]);
+    lower.GetScaleZ()->SetValue(4.0f);
+    EXPECT_EQ(4.0, node->GetDefaultS(s)[2]);
+}
+
+TEST_F(KZeqNodeTest, MatricesFromTakesAndStates) {
+    KZeqNode *parent = Node("p"), *child = Node("c");
+    parent->AddChild(child);
+    child->SetDefaultR(KZeqVector4(90, 0, 0, 0));
+    KZeqXMatrix& local = child->GetLocalFromDefaultTake();
+    for (int row = 1; row < 3; ++row) {
+        const std::vector<double> expected = row == 1 ? std::vector<double>{0, 0, 1} : std::vector<double>{0, -1, 0};
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(expected[j], Row(local, row)[j], 1e-12) << row;
+    }
+    parent->SetDefaultT(KZeqVector4(10, 0, 0, 0));
+    EXPECT_EQ(10.0, Row(child->GetGlobalFromDefaultTake(), 3)[0]);
+    EXPECT_EQ(Row(parent->GetLocalFromDefaultTake(), 3), Row(parent->GetGlobalFromDefaultTake(), 3));
+    parent->SetDefaultT(KZeqVector4(20, 0, 0, 0));  // stale until the take is switched
+    EXPECT_EQ(10.0, Row(parent->GetLocalFromDefaultTake(), 3)[0]);
+    parent->SetCurrentTakeNode(0);
+    EXPECT_EQ(20.0, Row(parent->GetLocalFromDefaultTake(), 3)[0]);
+
+    KZeqTakeNode* take = parent->CreateTakeNode("T1");
+    Key(take->GetTranslationX(), 0.0, 0.0f);
+    Key(take->GetTranslationX(), 1.0, 2.0f);
+    parent->SetCurrentTakeNode("T1");
+    EXPECT_NEAR(1.0, Row(parent->GetLocalFromCurrentTake(Sec(0.5)), 3)[0], 1e-6);
+    EXPECT_NEAR(2.0, Row(parent->GetGlobalFromCurrentTake(Sec(1.0)), 3)[0], 1e-6);
+
+    // States: one pass per id.
+    KZeqXMatrix shifted;
+    shifted.SetT(KZeqVector4(1, 0, 0, 0));
+    parent->SetLocalState(shifted);
+    child->SetLocalState(shifted);
+    parent->ComputeGlobalState(5, true);
+    EXPECT_EQ(2.0, Row(child->GetGlobalState(), 3)[0]);
+    child->SetLocalState(KZeqXMatrix());
+    parent->ComputeGlobalState(5, true);
+    EXPECT_EQ(2.0, Row(child->GetGlobalState(), 3)[0]);
+    parent->ComputeGlobalState(6, true);
+    EXPECT_EQ(1.0, Row(child->GetGlobalState(), 3)[0]);
+    // Written back: default values in the default take, keys elsewhere.
+    child->SetLocalState(shifted);
+    child->SetCurrentTakeFromLocalState(Sec(2.0), false);
+    EXPECT_TRUE(child->GetDefaultTakeNode()->GetTranslationX()->GetValue() == 1.0f &&
+                child->GetDefaultTakeNode()->GetTranslationX()->KeyGetCount() == 0);
+    parent->SetCurrentTakeFromLocalState(Sec(2.0), false);
+    EXPECT_EQ(3, take->GetTranslationX()->KeyGetCount());
+}
+
+TEST_F(KZeqNodeTest, PivotsFollowPropertiesBeyondOneMillionth) {
+    KZeqNode* node = Node("n");
+    node->SetPreRotation(KZeqNode::eDESTINATION_SET, KZeqVector4(7, 7, 7, 1));
+    for (double z : {5e-7, 2e-6}) {
+        node->GetPropertyHandler()->RotationOffsetSet(KgeTVector(0, 0, z));
+        node->UpdatePivotsAndLimitsFromProperties();
+        KZeqNode::EPivotState state;
+        node->GetPivotState(KZeqNode::eSOURCE_SET, state);
+        EXPECT_EQ(z > 1e-6, state == KZeqNode::ePIVOT_STATE_ACTIVE) << z;
+        EXPECT_EQ(z > 1e-6 ? 0.0 : 7.0, node->GetPreRotation(KZeqNode::eDESTINATION_SET)[0]) << z;
+    }
+    node->GetPropertyHandler()->RotationMinYSet(true);
+    node->UpdatePivotsAndLimitsFromProperties();
+    bool x, y, z;
+    node->GetLimits().mRotationLimits.GetLimitMinActive(x, y, z);
+    EXPECT_TRUE(!x && y && !z);
+    node->GetLimits().SetScalingLimitActive(true);
+    node->UpdatePropertiesFromPivotsAndLimits();
+    EXPECT_TRUE(node->GetPropertyHandler()->ScalingActiveGet());
+}

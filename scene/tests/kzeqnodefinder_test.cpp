@@ -1,0 +1,121 @@
+#include "scene/kzeqnodefinder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
+
+using namespace scenetest;
+
+namespace {
+
+struct Skeleton : KZeqNodeAttribute {
+    explicit Skeleton(KZeqSdkManager& manager) : KZeqNodeAttribute(manager) {}
+    EAttributeType GetAttributeType() const override { return eSKELETON; }
+};
+
+struct BadScaleCase {
+    const char* mName;
+    bool mSkeleton;
+    bool mChild;
+    double mScale[3];
+    const char* mFound;  // "bone", "negative", "non-uniform" or ""
+};
+
+class BadScale : public ::testing::TestWithParam<BadScaleCase> {};
+
+const char* Where(KZeqNodeFinderBadScale& finder) {
+    if (finder.BoneScaleStaticNodeArray().GetCount()) return "bone";
+    if (finder.NegativeScaleStaticNodeArray().GetCount()) return "negative";
+    if (finder.NonUniformScaleStaticNodeArray().GetCount()) return "non-uniform";
+    return "";
+}
+
+}  // namespace
+
+TEST_P(BadScale, StaticScaleOfTheDefaultTake) {
+    const BadScaleCase& c = GetParam();
+    KZeqSdkManager manager;
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    Skeleton skeleton(manager);
+    if (c.mSkeleton) node->SetNodeAttribute(&skeleton);
+    if (c.mChild) node->AddChild(manager.CreateKZeqNode("child"));
+    node->SetDefaultS(KZeqVector4(c.mScale[0], c.mScale[1], c.mScale[2], 0));
+    KZeqNodeFinderBadScale finder;
+    finder.Apply(*node);
+    EXPECT_STREQ(c.mFound, Where(finder));
+    node->SetNodeAttribute(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(KZeqNodeFinder, BadScale,
+                         ::testing::Values(BadScaleCase{"BoneNearOne", true, true, {1, 1, 1 + 1e-6}, "bone"},
+                                           BadScaleCase{"PlainNearOne", false, true, {1, 1, 1 + 1e-6}, "non-uniform"},
+                                           BadScaleCase{"ChildlessUniform", true, false, {2, 2, 2}, ""},
+                                           BadScaleCase{"ChildlessPlainNegative", false, false, {1, -1, 1}, "negative"},
+                                           BadScaleCase{"ChildlessSkeletonNegative", true, false, {1, -1, 1}, ""},
+                                           BadScaleCase{"Unit", true, true, {1, 1, 1}, ""}),
+                         [](const ::testing::TestParamInfo<BadScaleCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
+TEST(KZeqNodeFinder, AnimatedScaleSampledUpToTheLastTime) {
+    KZeqSdkManager manager;
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    KZeqTakeNode* take = node->CreateTakeNode("T1");
+    node->SetCurrentTakeNode("T1");
+    KFCurve* axes[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    for (KFCurve* axis : axes) {
+        Key(axis, 0.0, 1.0f);
+        Key(axis, 1.0, -1.0f);  // uniform, crossing zero
+    }
+    KZeqNodeFinderBadScale finder;
+    finder.SetCheckBoneScale(false);
+    EXPECT_EQ(1, finder.Apply(*node).GetCount());
+    EXPECT_EQ(1, finder.NegativeScaleAnimatedNodeArray().GetCount());
+    // Keys at the far end of time: sampling stops there instead of wrapping.
+    for (KFCurve* axis : axes) axis->KeyClear();
+    KFCurveKey key{};
+    key.Set(KTime(0), 1.0f, KFCURVE_INTERPOLATION_CONSTANT, 0, 0, 0, 0, 0, 0, 0, 0);
+    axes[0]->KeyAdd(KTime(KTime::kInfiniteTicks - 1000), key);
+    key.SetValue(2.0f);
+    axes[1]->KeyAdd(KTime(KTime::kInfiniteTicks - 1), key);
+    finder.Reset();
+    finder.Apply(*node);
+    EXPECT_EQ(0, finder.NonUniformScaleAnimatedNodeArray().GetCount());  // childless
+    EXPECT_EQ(KZeqNodeFinderBadScale::eNonUniformScale, finder.CheckCurve(axes));
+    finder.SetCheckNonUniformScale(false);
+    finder.SetCheckNegativeScale(false);
+    EXPECT_EQ(KZeqNodeFinderBadScale::eNone, finder.CheckCurve(axes));
+}
+
+TEST(KZeqNodeFinder, DuplicateNamesAddUpOverWalks) {
+    KZeqSdkManager manager;
+    KZeqNode *top = manager.CreateKZeqNode("top"), *a = manager.CreateKZeqNode("a"),
+             *twin = manager.CreateKZeqNode("a");
+    top->AddChild(a);
+    top->AddChild(twin);
+    KZeqNodeFinderDuplicateName finder(nullptr);
+    finder.Apply(*top);
+    EXPECT_TRUE(finder.GetNodeArray().GetCount() == 3 && finder.GetDuplicateNodeArray().GetCount() == 1);
+    EXPECT_EQ(twin, finder.GetDuplicateNodeArray()[0]);
+    finder.Apply(*top);  // each node now matches its own earlier entry
+    EXPECT_TRUE(finder.GetNodeArray().GetCount() == 3 && finder.GetDuplicateNodeArray().GetCount() == 4);
+    finder.Reset();
+    finder.SetState(KZeqNodeFinderDuplicateName::eNODE, false);
+    finder.Apply(*top);
+    finder.Apply(*top);
+    EXPECT_TRUE(finder.GetNodeArray().GetCount() == 6 && finder.GetDuplicateNodeArray().GetCount() == 0);
+    // Against an entity: a name under its root is taken.
+    KZeqEntity entity(manager);
+    entity.GetRootNode()->AddChild(manager.CreateKZeqNode("top2"));
+    KZeqNodeFinderDuplicateName against(&entity);
+    KZeqNode* clash = manager.CreateKZeqNode("top2");
+    against.Apply(*clash);
+    EXPECT_EQ(1, against.GetDuplicateNodeArray().GetCount());
+    EXPECT_FALSE(clash->SetEntity(&entity, true));
+    EXPECT_EQ(KZeqNode::eNodeNameClash, clash->GetLastErrorID());
+}
