@@ -1,13 +1,19 @@
 #include <benchmark/benchmark.h>
 #include <strings.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "io/kzeqpivotreplacement.h"
 #include "io/kzeqpluginrenamingstrategy.h"
+#include "scene/kzeqsdkmanager.h"
 
 using zeqsdk_400::KName;
+using zeqsdk_400::KZeqNode;
+using zeqsdk_400::KZeqSdkManager;
+using zeqsdk_400::KZeqVector4;
 
 namespace {
 
@@ -93,5 +99,33 @@ void BM_RenameFromZeq(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_RenameFromZeq)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// count nodes, ten children to a parent; every third carries a
+// pre-rotation, every fifth a post-rotation. Pivots go out to nodes and are
+// folded back in, the tree built anew (untimed) for each round.
+void BM_PivotReplacement(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto manager = std::make_unique<KZeqSdkManager>();
+        KZeqNode* root = manager->CreateKZeqNode("Root");
+        std::vector<KZeqNode*> nodes{root};
+        for (int i = 1; i <= count; ++i) {
+            KZeqNode* node = manager->CreateKZeqNode(("n" + std::to_string(i)).c_str());
+            nodes[static_cast<std::size_t>((i - 1) / 10)]->AddChild(node);
+            if (i % 3 == 0) node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
+            if (i % 5 == 0) node->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 10, 0, 0));
+            nodes.push_back(node);
+        }
+        state.ResumeTiming();
+        zeqsdk_400::ReplacePivotExport(root, KZeqNode::eSOURCE_SET, *manager);
+        zeqsdk_400::ReplacePivotImport(root, KZeqNode::eSOURCE_SET, *manager);
+        state.PauseTiming();
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PivotReplacement)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
