@@ -3,7 +3,7 @@
 #include "base/klib.h"
 #include "fileio/kpath.h"
 #include "io/zeqlogfile.h"
-#include "scene/kzeqobject.h"
+#include "scene/kzeqnode.h"
 
 namespace zeqsdk_400 {
 
@@ -57,9 +57,9 @@ void KZeqUserNotification::AddDetail(int index, KString detail, bool display) {
     SendToOutput(display, index, true);
 }
 
-void KZeqUserNotification::AddDetail(int index, KZeqObject* object, bool display) {
-    if (!object || index < 0 || index >= mAccumulator.GetCount()) return;
-    mAccumulator[index]->AddDetail(KString(object->GetName()));
+void KZeqUserNotification::AddDetail(int index, KZeqNode* node, bool display) {
+    if (!node || index < 0 || index >= mAccumulator.GetCount()) return;
+    mAccumulator[index]->AddDetail(KString(node->GetName()));
     SendToOutput(display, index, true);
 }
 

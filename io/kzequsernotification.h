@@ -9,7 +9,7 @@
 
 namespace zeqsdk_400 {
 
-class KZeqObject;
+class KZeqNode;
 class ZeqLogFile;
 
 // One notification: a label, a message and the details that go with it.
@@ -59,9 +59,9 @@ public:
     // Adds a non-empty text to the entry's details, then shows the entry
     // (nothing goes to the log). An index outside the accumulator is ignored.
     void AddDetail(int index, KString detail, bool display);
-    // The same with an object's name as the detail, added even when empty;
-    // a null object is ignored like a bad index.
-    void AddDetail(int index, KZeqObject* object, bool display);
+    // The same with the node's name as the detail, added even when empty;
+    // a null node is ignored like a bad index.
+    void AddDetail(int index, KZeqNode* node, bool display);
     // Shows one entry (or all for an index outside the accumulator), and
     // logs its lines unless noLog.
     bool Output(int index, bool noLog);

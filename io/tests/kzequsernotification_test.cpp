@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/klib.h"
-#include "content/kzeqgobo.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -56,13 +56,13 @@ TEST_F(KZeqUserNotificationTest, AccumulationScenario) {
     notes.AddDetail(0, KString(""), false);  // no detail, still shown
     notes.AddDetail(0, KString("D1"), true), notes.AddDetail(0, KString("D2"), true);
     KZeqSdkManager manager;
-    notes.AddDetail(1, manager.CreateKZeqGobo("Arm"), false), notes.AddDetail(1, (KZeqObject*)nullptr, false);
+    notes.AddDetail(1, manager.CreateKZeqNode("Arm"), false), notes.AddDetail(1, (KZeqNode*)nullptr, false);
     EXPECT_TRUE(notes.Output(0, true));  // shown, not logged
     EXPECT_FALSE(notes.Output(-1, false));
     notes.ClearAccumulator();
     EXPECT_EQ("init ready entry L- entry L+ entry L+ entry A- entry L+ all3+ pre clear post ", notes.mCalls);
     EXPECT_FALSE(notes.GetEntryCount() || notes.IsTerminated() || notes.IsLogOpen());
-    const std::string log = Log(), tail = "Run title\n\n\t[L] M D1\n\t[L] M D2\n\t[A] B Arm\n";
+    const std::string log = Log(), tail = "Run title\n\n\t[L] M D1\n\t[L] M D2\n\t[A] B Model::Arm\n";
     EXPECT_TRUE(log.find("\n\nDate: ") == 0 && log.find(tail) + tail.size() == log.size()) << log;
 }
 
