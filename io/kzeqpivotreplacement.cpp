@@ -88,14 +88,15 @@ void ExportPost(KZeqNode& node, KZeqSdkManager& manager) {
 }
 
 // Folds pre into node: its translation and curves come back, its rotation
-// becomes the pre-rotation, and node takes its place.
-void ImportPre(KZeqNode& node, KZeqNode& pre) {
+// becomes the pre-rotation, and node takes its place. False, with nothing
+// changed, when the node cannot move up (pre then stays in the tree).
+bool ImportPre(KZeqNode& node, KZeqNode& pre) {
     KZeqNode* above = pre.GetParent();
+    if (!above || !above->AddChild(&node)) return false;
+    above->RemoveChild(&pre);
     KZeqVector4 translation, rotation;
     node.SetDefaultT(pre.GetDefaultT(translation));
     node.SetPreRotation(kSource, pre.GetDefaultR(rotation));
-    above->AddChild(&node);
-    above->RemoveChild(&pre);
     for (int t = 0; t < pre.GetTakeNodeCount(); ++t) {
         KZeqTakeNode* to = MatchingTakeNode(node, pre, t);
         KZeqTakeNode* from = pre.GetTakeNode(t);
@@ -107,6 +108,7 @@ void ImportPre(KZeqNode& node, KZeqNode& pre) {
             target->SetValue(source->GetValue());
         }
     }
+    return true;
 }
 
 void ImportPost(KZeqNode& node, KZeqNode& post) {
@@ -155,9 +157,7 @@ void ReplacePivotImport(KZeqNode* node, KZeqNode::EPivotSet, KZeqSdkManager&) {
             if (Contains(child, "__Post_") && child->GetChild(0)) child = child->GetChild(0);
             if (Contains(child, "__Pre_") && child->GetChild(0)) child = child->GetChild(0);
             KZeqNode* pre = child->GetParent();
-            // A helper without a parent of its own cannot give its place away.
-            const bool preFolded = pre && Contains(pre, "__Pre_") && pre->GetParent();
-            if (preFolded) ImportPre(*child, *pre);
+            const bool preFolded = pre && Contains(pre, "__Pre_") && ImportPre(*child, *pre);
             KZeqNode* post = child->GetChild(0);
             const bool postFolded = post && Contains(post, "__Post_");
             if (postFolded) ImportPost(*child, *post);
