@@ -6,12 +6,16 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqlayer.cpp
   ${ZEQ_CONTENT_DIR}/kzeqlayercontainer.cpp
   ${ZEQ_CONTENT_DIR}/kzeqmaterial.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqmarker.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnodelimits_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_genericnode.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_material.cpp
   ${ZEQ_CONTENT_DIR}/kzeqtexture.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_skeleton.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqskeleton.cpp
 )
 
 zeq_add_test(content_tests
@@ -21,4 +25,6 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqlayer_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmaterial_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqmarker_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqskeleton_test.cpp
   LIBS zeq_scene)

@@ -14,12 +14,14 @@ class KProperty;
 class KZeqGenericNode;
 class KZeqGobo;
 class KZeqMaterial;
+class KZeqMarker;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
 class KZeqOpticalReference;
 class KZeqSceneInfo;
 class KZeqTexture;
+class KZeqSkeleton;
 class KZeqThumbnail;
 class KZeqUserProperty;
 
@@ -59,6 +61,8 @@ public:
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
     KZeqOpticalReference* CreateKZeqOpticalReference();
+    KZeqMarker* CreateKZeqMarker();
+    KZeqSkeleton* CreateKZeqSkeleton();
     KZeqGobo* CreateKZeqGobo(const char* name);
     // Named "Material::" (or "Texture::") plus the normal form of name.
     KZeqMaterial* CreateKZeqMaterial(const char* name);
@@ -74,6 +78,8 @@ public:
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
+    virtual KZeqMarker* AllocateKZeqMarker();
+    virtual KZeqSkeleton* AllocateKZeqSkeleton();
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
     virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
     virtual KZeqTexture* AllocateKZeqTexture(const char* name);
