@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
@@ -32,6 +33,17 @@ KFCurve* Rotation(KZeqTakeNode& take, int axis) {
     return axis == 0 ? take.GetEulerRotationX() : axis == 1 ? take.GetEulerRotationY() : take.GetEulerRotationZ();
 }
 
+// A helper of a skeleton node is a limb node of the same size; other helpers have no attribute.
+void GiveHelperAttribute(KZeqNode& helper, const KZeqNode& node, KZeqSdkManager& manager) {
+    const KZeqNodeAttribute* attribute = node.GetNodeAttribute();
+    if (!attribute || attribute->GetAttributeType() != KZeqNodeAttribute::eSKELETON) return;
+    KZeqSkeleton* limbNode = manager.CreateKZeqSkeleton();
+    if (!limbNode) return;
+    limbNode->SetSkeletonType(KZeqSkeleton::eLIMB_NODE);
+    limbNode->SetLimbNodeSize(node.GetSkeleton()->GetLimbNodeSize());
+    helper.SetNodeAttribute(limbNode);
+}
+
 // The take node of "to" named like from's take node t: made when missing,
 // else the one at the same index (null when there is none).
 KZeqTakeNode* MatchingTakeNode(KZeqNode& to, KZeqNode& from, int t) {
@@ -51,6 +63,7 @@ void ExportPre(KZeqNode& node, KZeqNode* parent, KZeqSdkManager& manager) {
         manager.DestroyKZeqNode(pre);
         return;
     }
+    GiveHelperAttribute(*pre, node, manager);
     const KZeqVector4 rotation = node.GetPreRotation(kSource);
     KZeqVector4 translation;
     node.GetDefaultT(translation);
@@ -80,6 +93,7 @@ void ExportPre(KZeqNode& node, KZeqNode* parent, KZeqSdkManager& manager) {
 void ExportPost(KZeqNode& node, KZeqSdkManager& manager) {
     KZeqNode* post = manager.CreateKZeqNode(HelperName(node, "__Post_").Buffer());
     if (!post) return;
+    GiveHelperAttribute(*post, node, manager);
     if (KZeqTakeNode* take = node.GetTakeNode(0)) post->CreateTakeNode(take->GetName());
     while (node.GetChildCount() > 0) post->AddChild(node.GetChild(0));
     node.AddChild(post);

@@ -24,16 +24,6 @@ void SetIdentity(KgeAMatrix& m) {
         for (int column = 0; column < 4; ++column) m[row][column] = row == column ? 1.0 : 0.0;
 }
 
-// The node's global matrix from its default values, recomputed: the cached
-// matrices of the node and of every node above it start over first.
-KZeqXMatrix& RecomputedGlobalMatrix(KZeqNode& node) {
-    for (KZeqNode* above = &node; above; above = above->GetParent()) {
-        const int take = above->GetCurrentTakeNodeIndex();
-        if (take >= 0 && take < above->GetTakeNodeCount()) above->SetCurrentTakeNode(take);
-    }
-    return node.GetGlobalFromDefaultTake();
-}
-
 }  // namespace
 
 KZeqPluginBase::KZeqPluginBase() : mZeqRootNodeName("Zeq_Root") {}
@@ -68,7 +58,7 @@ void KZeqPluginImportBase::CustomApplyWorldTransform(KZeqNode* node, KgeAMatrix&
     node->SetDefaultT(transform.GetT());
     node->SetDefaultR(transform.GetR());
     node->SetDefaultS(transform.GetS());
-    RecomputedGlobalMatrix(*node);
+    node->GetGlobalMatrix(KZeqNode::eSOURCE_SET, true);
 }
 
 void KZeqPluginImportBase::Preprocess(KZeqNode* root) {
@@ -85,7 +75,7 @@ void KZeqPluginImportBase::Preprocess(KZeqNode* root) {
 
     for (int i = 0; i < roots.GetCount(); ++i) {
         KZeqNode* node = roots[i];
-        const KgeAMatrix& global = RecomputedGlobalMatrix(*node);
+        const KgeAMatrix& global = node->GetGlobalMatrix(KZeqNode::eSOURCE_SET, true);
         KgeAMatrix corrected;
         SetIdentity(corrected);
         KmAA(corrected, correction, global);  // the global matrix first, then the correction

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
@@ -41,6 +42,8 @@ TEST_F(PivotReplacementTest, ExportThenImportRestoresTheNode) {
     mArm->SetPreRotation(kSet, KZeqVector4(10, 20, 30, 0));
     mArm->SetPostRotation(kSet, KZeqVector4(0, 0, 45, 0));
     mHand->SetPostRotation(kSet, KZeqVector4(5, 0, 0, 0));
+    KZeqSkeleton* bone = mManager.CreateKZeqSkeleton();
+    bone->SetSkeletonType(KZeqSkeleton::eLIMB), bone->SetLimbNodeSize(3.0), mHand->SetNodeAttribute(bone);
     mArm->SetDefaultT(KZeqVector4(1, 2, 3, 0));
     KFCurve* x = mArm->GetTakeNode(mArm->CreateTakeNode("Take 001") ? 1 : 0)->GetTranslationX();
     x->SetValue(7.0f), x->KeyAdd(KTime(0));
@@ -57,6 +60,10 @@ TEST_F(PivotReplacementTest, ExportThenImportRestoresTheNode) {
     EXPECT_TRUE(moved->KeyGetCount() == 1 && moved->GetValue() == 1.0f);
     EXPECT_EQ(30.0f, pre->GetTakeNode(1)->GetEulerRotationZ()->GetValue());
     EXPECT_TRUE(mArm->GetChild(0)->GetDefaultR(v) == KZeqVector4(0, 0, 45, 0));
+    // Helpers of a skeleton node are limb nodes of its size; the others have no attribute.
+    const KZeqSkeleton* limbNode = mHand->GetChild(0)->GetSkeleton();
+    ASSERT_TRUE(limbNode && !pre->GetNodeAttribute() && !mArm->GetChild(0)->GetNodeAttribute());
+    EXPECT_TRUE(limbNode->GetSkeletonType() == KZeqSkeleton::eLIMB_NODE && limbNode->GetLimbNodeSize() == 3.0);
 
     ReplacePivotImport(mRoot, kSet, mManager);
     EXPECT_EQ("Root(Leg Arm(Hand))", Tree(mRoot));
