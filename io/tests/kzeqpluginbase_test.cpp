@@ -34,14 +34,13 @@ struct KZeqPluginImportBaseTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(KZeqPluginImportBaseTest, RootNodesByNameOrTheDriversTest) {
+TEST_F(KZeqPluginImportBaseTest, RootNodesAndPreprocessing) {
     EXPECT_TRUE(mDriver.IsZeqRootNode(mAtIdentity) && mDriver.IsZeqRootNode(mMoved));
     EXPECT_FALSE(mDriver.IsZeqRootNode(mPlain) || mDriver.IsZeqRootNode(nullptr));
-    EXPECT_TRUE(mDriver.IsZeqRootNode(Child(mRoot, "Alt")));
+    EXPECT_TRUE(mDriver.IsZeqRootNode(mManager.CreateKZeqNode("Alt")));
     EXPECT_FALSE(KZeqPluginBase().IsZeqRootNode(mManager.CreateKZeqNode("Alt")));
-}
 
-TEST_F(KZeqPluginImportBaseTest, IdentityRootGivesWayToItsChildrenThenCorrectionApplies) {
+    // An identity correction: the root at the identity gives way to its children.
     mMoved->SetDefaultT(KZeqVector4(1, 0, 0, 0));
     mDriver.mCorrection[0][3] = 5;  // the fourth column does not count
     mDriver.Preprocess(mRoot);

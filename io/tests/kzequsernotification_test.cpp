@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -67,17 +68,15 @@ TEST_F(KZeqUserNotificationTest, AccumulationScenario) {
 }
 
 TEST_F(KZeqUserNotificationTest, NoLogLinesWhileClosedNoFileWithoutLinesAndAnOpenLogIsWritten) {
-    {
-        Recorder notes;
-        notes.AddEntry("L", "M");
-        notes.AddDetail(0, KString("D"), true), notes.Output(-1, false);  // nothing open: shown only
-        notes.InitAccumulator(), notes.ClearAccumulator();
-        EXPECT_FALSE(std::filesystem::exists(mDir + "notes.txt"));
-        setenv("TMPDIR", ("/" + std::string(1100, 'd')).c_str(), 1);  // too long: the master directory stays
-        notes.InitAccumulator();
-        notes.AddEntry("L", "M");
-        notes.AddDetail(0, KString("left open"), true), notes.Output(0, false);
-        EXPECT_EQ("entry L+ all1+ init ready pre clear post init ready entry L+ entry L+ ", notes.mCalls);
-    }
+    auto notes = std::make_unique<Recorder>();
+    notes->AddEntry("L", "M");
+    notes->AddDetail(0, KString("D"), true), notes->Output(-1, false);  // nothing open: shown only
+    notes->InitAccumulator(), notes->ClearAccumulator();
+    EXPECT_FALSE(std::filesystem::exists(mDir + "notes.txt"));
+    setenv("TMPDIR", ("/" + std::string(1100, 'd')).c_str(), 1);  // too long: the master directory stays
+    notes->InitAccumulator(), notes->AddEntry("L", "M");
+    notes->AddDetail(0, KString("left open"), true), notes->Output(0, false);
+    EXPECT_EQ("entry L+ all1+ init ready pre clear post init ready entry L+ entry L+ ", notes->mCalls);
+    notes.reset();  // destroyed open
     EXPECT_NE(std::string::npos, Log().find("\t[L] M left open\n"));
 }
