@@ -1,13 +1,18 @@
 # Scene content, compiled into zeq_scene (see scene/CMakeLists.txt).
 set(ZEQ_CONTENT_DIR ${PROJECT_SOURCE_DIR}/content)
 target_sources(zeq_scene PRIVATE
+  ${ZEQ_CONTENT_DIR}/kzeqcamera.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqcameraproperties.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqcameraswitcher.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgenericnode.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
   ${ZEQ_CONTENT_DIR}/kzeqlayer.cpp
   ${ZEQ_CONTENT_DIR}/kzeqlayercontainer.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqlight.cpp
   ${ZEQ_CONTENT_DIR}/kzeqmaterial.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_camera.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_genericnode.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_material.cpp
@@ -16,9 +21,11 @@ target_sources(zeq_scene PRIVATE
 
 zeq_add_test(content_tests
   SOURCES
+    ${ZEQ_CONTENT_DIR}/tests/kzeqcamera_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgenericnode_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgobo_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqlayer_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqlight_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmaterial_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
   LIBS zeq_scene)

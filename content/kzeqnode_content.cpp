@@ -3,6 +3,9 @@
 // names the duplicate-name finder checks. A kind without a row here is
 // removed by a node copy, leaves the modes at their plain values and carries
 // no content.
+#include "content/kzeqcamera.h"
+#include "content/kzeqcameraswitcher.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqopticalreference.h"
 #include "scene/kzeqnode.h"
@@ -31,9 +34,23 @@ KZeqOpticalReference* KZeqNode::GetOpticalReference() const {
     return AttributeOf<KZeqOpticalReference>(mNodeAttribute, KZeqNodeAttribute::eOPTICAL_REFERENCE);
 }
 
+KZeqCamera* KZeqNode::GetCamera() const { return AttributeOf<KZeqCamera>(mNodeAttribute, KZeqNodeAttribute::eCAMERA); }
+
+KZeqCameraSwitcher* KZeqNode::GetCameraSwitcher() const {
+    return AttributeOf<KZeqCameraSwitcher>(mNodeAttribute, KZeqNodeAttribute::eCAMERA_SWITCHER);
+}
+
+KZeqLight* KZeqNode::GetLight() const { return AttributeOf<KZeqLight>(mNodeAttribute, KZeqNodeAttribute::eLIGHT); }
+
 const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
     {KZeqNodeAttribute::eNULL, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNull(); },
      &CopyAs<KZeqNull>},
+    {KZeqNodeAttribute::eCAMERA, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqCamera(); },
+     &CopyAs<KZeqCamera>},
+    // The manager cannot make a switcher: one is copied onto a switcher only.
+    {KZeqNodeAttribute::eCAMERA_SWITCHER, nullptr, &CopyAs<KZeqCameraSwitcher>},
+    {KZeqNodeAttribute::eLIGHT, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqLight(); },
+     &CopyAs<KZeqLight>},
 };
 const int KZeqNode::kAttributeCopyRowCount =
     static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
@@ -44,6 +61,14 @@ void KZeqNode::ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiL
     multiTake = type == KZeqNodeAttribute::eLIGHT || type == KZeqNodeAttribute::eCAMERA ? eNO_MULTI_TAKE : eMULTI_TAKE;
 }
 
-bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode&) { return false; }
+KZeqGobo* KZeqNode::GoboOfAttribute(KZeqNodeAttribute* attribute) {
+    KZeqLight* light = AttributeOf<KZeqLight>(attribute, KZeqNodeAttribute::eLIGHT);
+    return light ? light->GetGobo() : nullptr;
+}
+
+bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode& node) {
+    if (KZeqLight* light = node.GetLight()) return CheckGoboName(light->GetGobo());
+    return false;
+}
 
 }  // namespace zeqsdk_400

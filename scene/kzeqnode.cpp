@@ -298,13 +298,15 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         }
     }
     const KArrayTemplate<KZeqNode*>& nodes = finder.GetNodeArray();
-    const KArrayTemplate<KZeqGobo*>& gobos = finder.GetGoboArray();
+    // A gobo is referenced once per node projecting it, as attaching its
+    // light does, so that moving a subtree keeps the counts whole.
     if (KZeqEntity* former = mEntity) {
         for (int i = 0; i < nodes.GetCount(); ++i) {
             former->RemoveNode(nodes[i]);
             nodes[i]->mEntity = nullptr;
         }
-        for (int i = 0; i < gobos.GetCount(); ++i) former->RemoveGobo(gobos[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) former->RemoveGobo(gobo);
     }
     if (entity) {
         if (checkEntityNames) {
@@ -315,7 +317,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
             entity->AddNode(nodes[i]);
             nodes[i]->mEntity = entity;
         }
-        for (int i = 0; i < gobos.GetCount(); ++i) entity->AddGobo(gobos[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) entity->AddGobo(gobo);
     }
     return true;
 }
@@ -330,8 +333,9 @@ void KZeqNode::CopyAttribute(KZeqNode& source) {
         if (row.mType != type) continue;
         KZeqNodeAttribute* to = mNodeAttribute;
         if (!to || to->GetAttributeType() != type) {
-            // A kind the manager cannot make is copied only onto an attribute of its kind.
-            if (!row.mCreate) return;
+            // A kind the manager cannot make is copied only onto an attribute
+            // of its kind; any other attribute goes, as for kinds not copied.
+            if (!row.mCreate) break;
             to = row.mCreate(GetSdkManager());
             if (!to) return;
             if (KZeqNodeAttribute* replaced = SetNodeAttribute(to)) GetSdkManager().DestroyKZeqNodeAttribute(replaced);

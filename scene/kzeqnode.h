@@ -14,8 +14,12 @@
 
 namespace zeqsdk_400 {
 
+class KZeqCamera;
+class KZeqCameraSwitcher;
 class KZeqCharacter;
 class KZeqEntity;
+class KZeqGobo;
+class KZeqLight;
 class KZeqNull;
 class KZeqOpticalReference;
 
@@ -131,6 +135,9 @@ public:
     // The attribute when it is of that kind, else null.
     KZeqNull* GetNull() const;
     KZeqOpticalReference* GetOpticalReference() const;
+    KZeqCamera* GetCamera() const;
+    KZeqCameraSwitcher* GetCameraSwitcher() const;
+    KZeqLight* GetLight() const;
 
     // ---- Default values and display ---------------------------------------------
     void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }
@@ -271,6 +278,9 @@ private:
     static const int kAttributeCopyRowCount;
     // Multi-layer and multi-take mode a node takes from its attribute.
     static void ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiLayer, EMultiTakeMode& multiTake);
+    // The gobo an attribute projects, null when none: each node holding one
+    // holds one reference on it in its entity.
+    static KZeqGobo* GoboOfAttribute(KZeqNodeAttribute* attribute);
 
     KZeqNodeProperties::KZeqPivot& Pivot(EPivotSet set) const { return mProperties->mPivots[set == 1 ? 1 : 0]; }
     void SetDefault(const char* name, const KZeqVector4& value);

@@ -11,8 +11,10 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqCamera;
 class KZeqGenericNode;
 class KZeqGobo;
+class KZeqLight;
 class KZeqMaterial;
 class KZeqNode;
 class KZeqNodeAttribute;
@@ -58,6 +60,8 @@ public:
     // Named "Model::" plus the normal form of name.
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
+    KZeqCamera* CreateKZeqCamera();
+    KZeqLight* CreateKZeqLight();
     KZeqOpticalReference* CreateKZeqOpticalReference();
     KZeqGobo* CreateKZeqGobo(const char* name);
     // Named "Material::" (or "Texture::") plus the normal form of name.
@@ -73,6 +77,8 @@ public:
     // Allocation hooks, one per kind.
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
+    virtual KZeqCamera* AllocateKZeqCamera();
+    virtual KZeqLight* AllocateKZeqLight();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
     virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
