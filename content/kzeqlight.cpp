@@ -38,7 +38,8 @@ constexpr float kColorStart = 1.0f;
 KZeqLightProperties::KZeqLightProperties() {
     PropertyAddToList(&LightType);
     LightType.SetPropertyType(kPropertyTypeEnum);
-    LightType.SetPropertyInfo("LightType", this, &KZeqLightProperties::LightTypeGet, &KZeqLightProperties::LightTypeSet);
+    LightType.SetPropertyInfo("LightType", this, &KZeqLightProperties::LightTypeGet,
+                              &KZeqLightProperties::LightTypeSet);
     LightType.GetPropertyInfo().SetAsStringFunc(&KZeqLightProperties::LightTypeAsString);
     PropertyAddToList(&CastLightOnObject);
     CastLightOnObject.SetPropertyType(kPropertyTypeBool);
@@ -125,7 +126,8 @@ double KZeqLight::GetDefaultValue(EValue which) const {
 void KZeqLight::SetDefaultColor(const KZeqColor& color) {
     const double rgb[3] = {color.mRed, color.mGreen, color.mBlue};
     for (int i = 0; i < 3; ++i)
-        if (KFCurve* curve = DefaultCurve(kColorChannel, kAxisNames[i])) curve->SetValue(KPropertyDoubleToFloat(rgb[i]));
+        if (KFCurve* curve = DefaultCurve(kColorChannel, kAxisNames[i]))
+            curve->SetValue(KPropertyDoubleToFloat(rgb[i]));
     if (mProperties->mColor) mProperties->mColor->SetDataFromDoubles(rgb, 3);
 }
 
