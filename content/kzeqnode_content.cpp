@@ -6,6 +6,9 @@
 #include "content/kzeqmarker.h"
 #include "content/kzeqgeometry.h"
 #include "content/kzeqmesh.h"
+#include "content/kzeqcamera.h"
+#include "content/kzeqcameraswitcher.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqnurb.h"
 #include "content/kzeqopticalreference.h"
@@ -55,6 +58,14 @@ KZeqGeometry* KZeqNode::GetGeometry() const {
     return GetPatch();
 }
 
+KZeqCamera* KZeqNode::GetCamera() const { return AttributeOf<KZeqCamera>(mNodeAttribute, KZeqNodeAttribute::eCAMERA); }
+
+KZeqCameraSwitcher* KZeqNode::GetCameraSwitcher() const {
+    return AttributeOf<KZeqCameraSwitcher>(mNodeAttribute, KZeqNodeAttribute::eCAMERA_SWITCHER);
+}
+
+KZeqLight* KZeqNode::GetLight() const { return AttributeOf<KZeqLight>(mNodeAttribute, KZeqNodeAttribute::eLIGHT); }
+
 const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
     {KZeqNodeAttribute::eNULL, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqNull(); },
      &CopyAs<KZeqNull>},
@@ -68,6 +79,12 @@ const KZeqNode::AttributeCopyRow KZeqNode::kAttributeCopyRows[] = {
      &CopyAs<KZeqNurb>},
     {KZeqNodeAttribute::ePATCH, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqPatch(); },
      &CopyAs<KZeqPatch>},
+    {KZeqNodeAttribute::eCAMERA, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqCamera(); },
+     &CopyAs<KZeqCamera>},
+    // The manager cannot make a switcher: one is copied onto a switcher only.
+    {KZeqNodeAttribute::eCAMERA_SWITCHER, nullptr, &CopyAs<KZeqCameraSwitcher>},
+    {KZeqNodeAttribute::eLIGHT, [](KZeqSdkManager& m) -> KZeqNodeAttribute* { return m.CreateKZeqLight(); },
+     &CopyAs<KZeqLight>},
 };
 const int KZeqNode::kAttributeCopyRowCount =
     static_cast<int>(sizeof(kAttributeCopyRows) / sizeof(kAttributeCopyRows[0]));
@@ -84,11 +101,17 @@ void KZeqNode::ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiL
     }
 }
 
+KZeqGobo* KZeqNode::GoboOfAttribute(KZeqNodeAttribute* attribute) {
+    KZeqLight* light = AttributeOf<KZeqLight>(attribute, KZeqNodeAttribute::eLIGHT);
+    return light ? light->GetGobo() : nullptr;
+}
+
 bool KZeqNodeFinderDuplicateName::CheckContentNames(KZeqNode& node) {
     if (KZeqGeometry* geometry = node.GetGeometry()) {
         const bool materials = CheckMaterialName(geometry);
         return CheckTextureName(geometry) || materials;
     }
+    if (KZeqLight* light = node.GetLight()) return CheckGoboName(light->GetGobo());
     return false;
 }
 

@@ -304,7 +304,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
     const KArrayTemplate<KZeqNode*>& nodes = finder.GetNodeArray();
     const KArrayTemplate<KZeqMaterial*>& materials = finder.GetMaterialArray();
     const KArrayTemplate<KZeqTexture*>& textures = finder.GetTextureArray();
-    const KArrayTemplate<KZeqGobo*>& gobos = finder.GetGoboArray();
+    // A gobo is referenced once per node projecting it, as attaching its
+    // light does, so that moving a subtree keeps the counts whole.
     if (KZeqEntity* former = mEntity) {
         for (int i = 0; i < nodes.GetCount(); ++i) {
             former->RemoveNode(nodes[i]);
@@ -314,7 +315,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         }
         for (int i = 0; i < materials.GetCount(); ++i) former->RemoveMaterial(materials[i]);
         for (int i = 0; i < textures.GetCount(); ++i) former->RemoveTexture(textures[i]);
-        for (int i = 0; i < gobos.GetCount(); ++i) former->RemoveGobo(gobos[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) former->RemoveGobo(gobo);
     }
     if (entity) {
         if (checkEntityNames) {
@@ -327,7 +329,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         }
         for (int i = 0; i < materials.GetCount(); ++i) entity->AddMaterial(materials[i]);
         for (int i = 0; i < textures.GetCount(); ++i) entity->AddTexture(textures[i]);
-        for (int i = 0; i < gobos.GetCount(); ++i) entity->AddGobo(gobos[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) entity->AddGobo(gobo);
     }
     return true;
 }
@@ -342,8 +345,9 @@ void KZeqNode::CopyAttribute(KZeqNode& source) {
         if (row.mType != type) continue;
         KZeqNodeAttribute* to = mNodeAttribute;
         if (!to || to->GetAttributeType() != type) {
-            // A kind the manager cannot make is copied only onto an attribute of its kind.
-            if (!row.mCreate) return;
+            // A kind the manager cannot make is copied only onto an attribute
+            // of its kind; any other attribute goes, as for kinds not copied.
+            if (!row.mCreate) break;
             to = row.mCreate(GetSdkManager());
             if (!to) return;
             if (KZeqNodeAttribute* replaced = SetNodeAttribute(to)) GetSdkManager().DestroyKZeqNodeAttribute(replaced);

@@ -14,11 +14,15 @@
 
 namespace zeqsdk_400 {
 
+class KZeqCamera;
+class KZeqCameraSwitcher;
 class KZeqCharacter;
 class KZeqEntity;
 class KZeqMarker;
 class KZeqGeometry;
 class KZeqMesh;
+class KZeqGobo;
+class KZeqLight;
 class KZeqNull;
 class KZeqNurb;
 class KZeqOpticalReference;
@@ -144,6 +148,9 @@ public:
     KZeqPatch* GetPatch() const;
     // A mesh, NURBS or patch.
     KZeqGeometry* GetGeometry() const;
+    KZeqCamera* GetCamera() const;
+    KZeqCameraSwitcher* GetCameraSwitcher() const;
+    KZeqLight* GetLight() const;
 
     // ---- Default values and display ---------------------------------------------
     void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }
@@ -332,6 +339,9 @@ private:
     static const int kAttributeCopyRowCount;
     // Multi-layer and multi-take mode a node takes from its attribute.
     static void ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiLayer, EMultiTakeMode& multiTake);
+    // The gobo an attribute projects, null when none: each node holding one
+    // holds one reference on it in its entity.
+    static KZeqGobo* GoboOfAttribute(KZeqNodeAttribute* attribute);
 
     KZeqNodeProperties::KZeqPivot& Pivot(EPivotSet set) const { return mProperties->mPivots[set == 1 ? 1 : 0]; }
     void SetDefault(const char* name, const KZeqVector4& value);

@@ -15,6 +15,8 @@ class KZeqDeformer;
 class KZeqGenericNode;
 class KZeqGobo;
 class KZeqLink;
+class KZeqCamera;
+class KZeqLight;
 class KZeqMaterial;
 class KZeqMarker;
 class KZeqMesh;
@@ -66,6 +68,8 @@ public:
     // Named "Model::" plus the normal form of name.
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
+    KZeqCamera* CreateKZeqCamera();
+    KZeqLight* CreateKZeqLight();
     KZeqOpticalReference* CreateKZeqOpticalReference();
     KZeqMarker* CreateKZeqMarker();
     KZeqSkeleton* CreateKZeqSkeleton();
@@ -91,6 +95,8 @@ public:
     // Allocation hooks, one per kind.
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
+    virtual KZeqCamera* AllocateKZeqCamera();
+    virtual KZeqLight* AllocateKZeqLight();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
     virtual KZeqMarker* AllocateKZeqMarker();
     virtual KZeqSkeleton* AllocateKZeqSkeleton();
