@@ -18,6 +18,7 @@ void Scene::reset() {
     conns.clear();
     connGen.clear();
     data.clear();
+    components.clear();
     byName.clear();
     hints.clear();
     freedEpoch.clear();
@@ -132,6 +133,13 @@ TObject createNode(const TypeRec& type, const std::string& wanted, std::uint32_t
         for (int k = 0; k < 8; ++k)
             if (type.name == kinds[k]) n.curve->type = k;
     }
+    if (type.code == TFn::kMesh) {
+        n.mesh = std::make_shared<MeshData>();
+        n.mesh->offsets.assign(1, 0);
+        n.mesh->uvSets.resize(1);
+        n.mesh->uvSets[0].name = "map1";
+    }
+    if (type.code == TFn::kNurbsSurface || type.code == TFn::kNurbsSurfaceOther) n.nurbs = std::make_shared<NurbsData>();
     s.nodes.push_back(std::move(n));
     std::string name = wanted;
     if (type.dag) {
@@ -186,6 +194,11 @@ void destroyNode(std::uint32_t id) {
     n.values.clear();
     n.elements.clear();
     n.curve.reset();
+    n.mesh.reset();
+    n.nurbs.reset();
+    n.skin.reset();
+    n.blend.reset();
+    n.members.clear();
     // A child goes with its last parent; an instance under another parent stays.
     for (std::uint32_t c : children) {
         auto& cp = s.nodes[c].parents;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <iosfwd>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -52,6 +53,7 @@ struct AttrRec {
 struct Value {
     double num = 0;
     std::string str;
+    TObject geometry;  // geometry data: the shape node whose geometry it is
     std::array<double, 16> m{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 };
 
@@ -84,6 +86,63 @@ struct Limits {
     double value[24] = {};
 };
 
+// A polygon mesh. Face-vertex arrays run polygon by polygon; offsets has one entry more than
+// counts. Normals are indexed per face-vertex; UV and colour ids are -1 where unassigned.
+struct MeshData {
+    std::vector<float> points;  // x y z per vertex
+    std::vector<int> counts, offsets, connects;
+    std::vector<float> normals;  // x y z per normal
+    std::vector<int> normalIds;  // per face-vertex
+    struct UVSet {
+        std::string name;
+        std::vector<float> u, v;
+        std::vector<int> ids;  // per face-vertex, or empty when none assigned
+        std::vector<std::uint32_t> textures;  // linked texture nodes
+    };
+    std::vector<UVSet> uvSets;
+    std::vector<float> colors;  // r g b a per face-vertex, or empty when uncoloured
+    std::vector<int> colorIds;  // per face-vertex: running index, -1 uncoloured
+    // Face-vertices by vertex, built when first needed.
+    mutable std::vector<int> adjOffsets, adjFaceVertices;
+    std::size_t numVertices() const { return points.size() / 3; }
+    std::size_t numPolygons() const { return counts.size(); }
+    const std::vector<int>& adjacency() const;
+    void smoothNormals();  // one per vertex, from the polygons
+    void hardNormals();    // one per face-vertex: its polygon's normal
+};
+
+// A NURBS surface: CVs x y z w, U-major (V fastest), repeats of periodic forms included.
+struct NurbsData {
+    std::vector<double> cvs;
+    int numU = 0, numV = 0, degreeU = 0, degreeV = 0, formU = 1, formV = 1;
+    std::vector<double> knotsU, knotsV;
+    bool rational = false;
+};
+
+struct SetMember {
+    std::vector<TObject> path;  // a DAG path, or the node alone for a dependency node
+    TObject component;
+};
+
+// Skin weights per output geometry: influence-major, weights[i * points + p].
+struct SkinData {
+    std::vector<std::uint32_t> influences;
+    std::map<std::int32_t, std::vector<float>> weights;  // by output logical index
+    std::map<std::int32_t, std::size_t> points;
+};
+
+struct BlendData {
+    std::vector<std::uint32_t> bases;
+    std::map<std::pair<std::size_t, std::int32_t>, std::vector<std::uint32_t>> targets;  // (base, weight) -> shapes
+};
+
+struct ComponentRec {
+    std::uint32_t gen = 0;
+    int type = 0;                      // 537 vertices, 525 CVs, own face code
+    std::vector<int> first, second;    // element indices (second: V of CVs)
+    int complete = -1;                 // >= 0: all elements 0 .. complete - 1
+};
+
 struct NodeRec {
     std::uint32_t gen = 0;  // 0: dead
     const TypeRec* type = nullptr;
@@ -97,6 +156,12 @@ struct NodeRec {
     std::vector<std::uint32_t> parents, children;  // DAG; the world is node 0
     std::unique_ptr<CurveData> curve;
     std::unique_ptr<Limits> limits;
+    std::shared_ptr<MeshData> mesh;
+    std::shared_ptr<NurbsData> nurbs;
+    std::unique_ptr<SkinData> skin;
+    std::unique_ptr<BlendData> blend;
+    std::vector<SetMember> members;  // sets, in order
+    int restriction = 0;             // sets: 5 for a shading group
 };
 
 struct Conn {
@@ -113,7 +178,8 @@ struct Scene {
     std::vector<AttrRec> attrs;  // dynamic attributes; id = static count + index
     std::vector<Conn> conns;
     std::vector<std::uint32_t> connGen;  // 0: disconnected
-    std::vector<std::pair<std::uint32_t, Value>> data;  // {gen, matrix data}
+    std::vector<std::pair<std::uint32_t, Value>> data;  // {gen, matrix data or geometry reference}
+    std::vector<ComponentRec> components;
     std::uint32_t nextGen = 1;
     std::uint64_t nextAddSeq = 1;
     // Names: every live node by full name; first-free-number hints per scope.
@@ -209,5 +275,17 @@ double plugNumber(std::uint32_t id, const char* name);  // evaluated; 0 when abs
 TTransformationMatrix transformationOf(std::uint32_t id);
 TMatrix localMatrix(std::uint32_t id);
 TMatrix worldMatrix(const std::vector<std::uint32_t>& path);
+
+// Geometry of a shape node in the canonical dump (nothing for other nodes).
+void dumpGeometry(std::uint32_t id, std::ostream& out);
+// The shape whose geometry a geometry plug carries: through connections and, past a deformer,
+// from its output to the matching input (deformers do not deform).
+bool geometrySource(std::uint32_t nodeId, const PlugPath& path, std::uint32_t& shape, int depth);
+// The first shape (of `type`, 0 any) reached from a plug over connections, up- or downstream.
+std::uint32_t shapeFrom(std::uint32_t nodeId, const PlugPath& path, bool downstream, int type);
+// The node of a DAG path whose end may be a transform: the first direct shape child of the type.
+std::uint32_t shapeOf(const TObject& node, int type);
+// An element plug path: the array attribute at its logical index.
+PlugPath elementPath(std::uint32_t nodeId, const char* arrayAttr, std::int32_t index);
 
 }  // namespace tulo_detail

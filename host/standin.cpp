@@ -50,12 +50,15 @@ bool setLabel(const TPlug& p, const std::string& label) {
     return true;
 }
 
-TObject find(const std::string& name) {
+namespace {
+std::vector<std::uint32_t> matches(const std::string& name) {
     const Scene& s = scene();
     std::vector<std::uint32_t> hits;
+    if (name.empty()) return hits;
     std::string leaf = name.substr(name.rfind('|') == std::string::npos ? 0 : name.rfind('|') + 1);
     auto it = s.byName.find(leaf);
-    if (it == s.byName.end()) return TObject();
+    if (it == s.byName.end()) return hits;
+    std::string want = name[0] == '|' ? name : "|" + name;
     for (std::uint32_t id : it->second) {
         if (name.find('|') == std::string::npos) {
             hits.push_back(id);
@@ -64,7 +67,6 @@ TObject find(const std::string& name) {
         for (const auto& path : pathsTo(id)) {
             std::string full;
             for (std::uint32_t p : path) full += "|" + s.nodes[p].name;
-            std::string want = name[0] == '|' ? name : "|" + name;
             if (full.size() >= want.size() && full.compare(full.size() - want.size(), want.size(), want) == 0 &&
                 (name[0] != '|' || full == want)) {
                 hits.push_back(id);
@@ -72,8 +74,16 @@ TObject find(const std::string& name) {
             }
         }
     }
+    return hits;
+}
+}  // namespace
+
+TObject find(const std::string& name) {
+    std::vector<std::uint32_t> hits = matches(name);
     return hits.size() == 1 ? handle(hits[0]) : TObject();
 }
+
+std::size_t countMatches(const std::string& name) { return matches(name).size(); }
 
 TPlug plug(const std::string& text) {
     std::size_t dot = text.find('.');

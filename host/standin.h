@@ -1,9 +1,11 @@
 // Test API of the stand-in host: builds and inspects scenes and reports host faults.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "tdagpath.h"
 #include "tplug.h"
 
 namespace standin {
@@ -16,6 +18,9 @@ struct Fault {
 // A fresh scene: world, cameras persp/top/front/side (+ perspShape ...), root namespace, playback
 // 0 to 1 s. Units survive.
 void reset();
+// Host session state back to its start (dialogs, rig fakes, option variables, editor state, batch
+// off, records); loaded plug-ins stay.
+void resetSession();
 const std::vector<Fault>& faults();
 std::vector<Fault> takeFaults();  // returns the faults and clears them
 const std::vector<std::string>& transcript();
@@ -50,5 +55,101 @@ bool setKeyTangent(const TObject& curve, unsigned index, bool inTangent, double 
 
 // UI units: distance 1..8, angle 1..2, time 1..11 (other codes act as seconds).
 bool setUnits(int distance, int angle, int time);
+
+// How many live nodes a name or DAG path suffix names.
+std::size_t countMatches(const std::string& name);
+
+// Dialogs: each confirmDialog pops the next queued answer; an answer with a title is meant for
+// that dialog only (another title is a host fault). An empty queue answers the dismiss string
+// and is a host fault too.
+struct DialogAnswer {
+    std::string text, title;
+};
+struct DialogRecord {
+    std::string title, message;  // the message with real line breaks
+    std::vector<std::string> buttons;
+    std::string answer;
+    bool answered = false;
+};
+class Dialogs {
+public:
+    void push(const std::string& answer, const std::string& title = "");
+    std::size_t pending() const;
+    const std::vector<DialogRecord>& records() const;
+    void clear();  // the queue and the records
+};
+Dialogs& dialogs();
+
+// The rig tool's script procedures, faked: off until enabled. Groups 1..12 hold 15, 7, 9, 8, 1,
+// 30, 30, 5, 12, 9, 30, 30 links; group 0 holds the reference link 0.
+class Rig {
+public:
+    void enable(bool on = true);
+    void clear();
+    int addCharacter(const std::string& name);
+    bool setLink(int character, int group, int index, const std::string& node);
+    std::size_t characterCount() const;
+    std::string name(int character) const;
+    std::string link(int character, int group, int index) const;  // "" when none
+    std::vector<double> offsets(int character, int group, int index) const;  // t, r, s; empty when none
+    bool characterized(int character) const;
+};
+Rig& rig();
+
+// Batch mode (the "about -b" answer): off in the library, on in the host program.
+void setBatch(bool batch);
+// Display lines (results, errors, plug-in messages) also go to this sink.
+void setEcho(std::function<void(const std::string&)> echo);
+// Incidental commands kept as sent (bake, delete channels).
+const std::vector<std::string>& records();
+
+// Plug-ins: a path, or a name looked for on TULO_PLUG_IN_PATH (name, name.so, libname.so);
+// loading calls initializePlugin, unloading uninitializePlugin. Registrations left after unloading
+// are host faults and are removed.
+bool loadPlugin(const std::string& nameOrPath, std::string* error = nullptr);
+bool unloadPlugin(const std::string& name, std::string* error = nullptr);
+bool unloadAllPlugins(std::string* error = nullptr);
+std::vector<std::string> loadedPlugins();
+bool hasCommand(const std::string& name);
+bool hasTranslator(const std::string& name);
+
+// ---- Geometry, shading and deformer builders (raw: they skip the API's validation where noted).
+
+// A cube of edge `size` centred on the origin under a new transform `name`: 8 vertices, 6 quads,
+// normals smooth (8) or hard (24). Returns the shape.
+TObject createCube(const std::string& name, bool hard, double size = 2, const TObject& parent = TObject());
+// A flat grid of n x m quads in the XZ plane, (n + 1) x (m + 1) vertices. Returns the shape.
+TObject createGrid(const std::string& name, int n, int m, const TObject& parent = TObject());
+// A surface without the API's checks (for bad data); CVs x y z w U-major. Returns the shape.
+TObject createNurbs(const std::string& name, const std::vector<double>& cvs, const std::vector<double>& knotsU,
+                    const std::vector<double>& knotsV, int degreeU, int degreeV, int formU, int formV,
+                    const TObject& parent = TObject());
+// Sets: members in order; a shading group is a set with restriction 5 fed by a shader's outColor.
+TObject createSet(const std::string& name, int restriction = 0);
+bool addToSet(const TObject& set, const TDagPath& path, const TObject& component = TObject());
+TObject createShadingGroup(const TObject& shader, const std::string& name = "");
+// Faces of a mesh path into a shading group (none listed: the whole instance).
+bool assignFaces(const TObject& shadingGroup, const TDagPath& mesh, const std::vector<int>& faces = {});
+// A file texture with its placement node feeding "uv", its outColor into `into` when not null.
+TObject createFileTexture(const std::string& name, const std::string& file, const TPlug& into = TPlug());
+bool linkUVSetTexture(const TObject& mesh, const std::string& uvSet, const TObject& texture);
+// r g b a per face-vertex; a negative r leaves the face-vertex uncoloured.
+bool setFaceVertexColors(const TObject& mesh, const std::vector<float>& rgba);
+// original (outMesh or local) -> input[index].inputGeometry, outputGeometry[index] -> final.
+bool connectDeformer(const TObject& deformer, int index, const TObject& original, const TObject& final);
+// A skin cluster from `original` to `final` with its influences and their weights (one list per
+// influence, one weight per point); bind poses: joints get "bindPose", other influences a dag pose.
+TObject createSkin(const std::string& name, const TObject& original, const TObject& final,
+                   const std::vector<TObject>& influences, const std::vector<std::vector<float>>& weights);
+// A cluster deforming one member (a path and a component) with a handle under `handleParent`,
+// its set linked through "message", the member's weights in "wl[0].w[element]".
+TObject createCluster(const std::string& name, const TObject& handleParent, const TDagPath& member,
+                      const TObject& component, const std::vector<float>& weights, bool relative);
+
+// Canonical text of the whole scene, sorted by path or name: equal scenes dump equally.
+std::string dump();
+// Named scenes for tests and "standin_scene <name>"; false for an unknown name.
+bool buildScene(const std::string& name);
+std::vector<std::string> sceneNames();
 
 }  // namespace standin

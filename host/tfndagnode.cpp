@@ -207,3 +207,58 @@ TStatus TFnDagNode::removeChild(TObject& child) {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), child.id()), siblings.end());
     return TStatus::kSuccess;
 }
+
+namespace {
+// The node itself when it has the type, else the first direct shape child of a transform with it.
+std::uint32_t fitting(const TObject& o, int type) {
+    const NodeRec* n = tulo_detail::node(o);
+    if (!n || o.id() == 0) return UINT32_MAX;
+    if (tuloTypeIsA(n->type->code, type)) return o.id();
+    if (!tuloTypeIsA(n->type->code, TFn::kTransform)) return UINT32_MAX;
+    for (std::uint32_t c : n->children)
+        if (scene().nodes[c].type->shape && tuloTypeIsA(scene().nodes[c].type->code, type)) return c;
+    return UINT32_MAX;
+}
+}  // namespace
+
+TStatus TFnDagNode::attachShape(const TObject& object, int type) {
+    object_ = TObject();
+    path_ = TDagPath();
+    if (object.isNull() || !liveNode(object, "function set")) return TStatus::kFailure;
+    std::uint32_t id = fitting(object, type);
+    if (id == UINT32_MAX) return TStatus::kFailure;
+    object_ = handle(id);
+    return TStatus::kSuccess;
+}
+
+TStatus TFnDagNode::attachShape(const TDagPath& path, int type) {
+    object_ = TObject();
+    path_ = TDagPath();
+    TStatus status;
+    TObject end = path.node(&status);
+    if (!status) return TStatus::kFailure;
+    std::uint32_t id = fitting(end, type);
+    if (id == UINT32_MAX) return TStatus::kFailure;
+    std::vector<TObject> nodes = path.nodes();
+    if (id != end.id()) nodes.push_back(handle(id));
+    object_ = handle(id);
+    path_ = TDagPath(nodes);
+    return TStatus::kSuccess;
+}
+
+double TFnDagNode::number(const char* attr, TStatus* status) const {
+    if (!attachedDag(attr)) return put(status, TStatus::kFailure), 0;
+    const NodeRec& n = scene().nodes[object_.id()];
+    std::uint32_t a = findAttr(n, attr);
+    Value v;
+    if (a == UINT32_MAX || !readValue(object_.id(), pathFor(a), v, 0)) return put(status, TStatus::kFailure), 0;
+    put(status, TStatus::kSuccess);
+    return v.num;
+}
+
+TStatus TFnDagNode::setNumber(const char* attr, double value) {
+    if (!attachedDag(attr)) return TStatus::kFailure;
+    std::uint32_t a = findAttr(scene().nodes[object_.id()], attr);
+    if (a == UINT32_MAX) return TStatus::kFailure;
+    return TPlug(object_, pathFor(a)).setValue(value);
+}

@@ -38,5 +38,12 @@ public:
 
 protected:
     bool attachedDag(const char* user) const;
+    // Attaches to a node of the type, or to the first direct shape child of a transform that has
+    // it (a path is then extended to the shape).
+    TStatus attachShape(const TObject& object, int type);
+    TStatus attachShape(const TDagPath& path, int type);
+    // Reads and writes a numeric attribute of the attached node (internal units).
+    double number(const char* attr, TStatus* status) const;
+    TStatus setNumber(const char* attr, double value);
     TDagPath path_;
 };

@@ -22,3 +22,21 @@ TStatus TGlobal::deleteNode(const TObject& object) {
     }
     return TStatus::kSuccess;
 }
+
+#include "tselectionlist.h"
+
+TStatus TGlobal::getAssociatedSets(const TSelectionList& list, TObjectArray& sets) {
+    sets.clear();
+    const Scene& s = scene();
+    for (std::uint32_t id = 1; id < s.nodes.size(); ++id) {
+        const NodeRec& set = s.nodes[id];
+        if (!set.gen || !tuloTypeIsA(set.type->code, TFn::kSet)) continue;
+        bool holds = false;
+        for (const TSelectionList::Item& item : list.items())
+            for (const SetMember& m : set.members)
+                holds = holds || (item.path.nodes().empty() ? m.path.size() == 1 && m.path[0] == item.node
+                                                            : m.path == item.path.nodes());
+        if (holds) sets.append(handle(id));
+    }
+    return TStatus::kSuccess;
+}

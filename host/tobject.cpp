@@ -16,9 +16,17 @@ TFn::Type TObject::apiType() const {
         const AttrRec* a = attr(*this);
         return a ? static_cast<TFn::Type>(a->apiType) : TFn::kInvalid;
     }
-    case kDataKind:
-        return id_ < scene().data.size() && scene().data[id_].first == generation_ ? TFn::kMatrixData
-                                                                                     : TFn::kInvalid;
+    case kDataKind: {
+        if (id_ >= scene().data.size() || scene().data[id_].first != generation_) return TFn::kInvalid;
+        const TObject& g = scene().data[id_].second.geometry;
+        if (g.isNull()) return TFn::kMatrixData;
+        const NodeRec* n = node(g);
+        return !n ? TFn::kInvalid : n->mesh ? TFn::kMeshData : TFn::kNurbsSurfaceData;
+    }
+    case kComponentKind:
+        return id_ < scene().components.size() && scene().components[id_].gen == generation_
+                   ? static_cast<TFn::Type>(scene().components[id_].type)
+                   : TFn::kInvalid;
     default:
         return TFn::kInvalid;
     }
@@ -30,6 +38,11 @@ const char* TObject::apiTypeStr() const {
     switch (apiType()) {
     case TFn::kInvalid: return "kInvalid";
     case TFn::kMatrixData: return "kMatrixData";
+    case TFn::kMeshData: return "kMeshData";
+    case TFn::kNurbsSurfaceData: return "kNurbsSurfaceData";
+    case TFn::kSingleIndexedComponent: return "kMeshVertComponent";
+    case TFn::kDoubleIndexedComponent: return "kSurfaceCVComponent";
+    case TFn::kMeshPolygonComponent: return "kMeshPolygonComponent";
     default: return "kAttribute";
     }
 }

@@ -63,7 +63,10 @@ enum Type {
     kGenericAttribute = 2017,
     kData = 2020,
     kMatrixData = 2021,
+    kMeshData = 2022,
+    kNurbsSurfaceData = 2023,
     kComponent = 2030,
+    kMeshPolygonComponent = 2031,
 };
 }
 
@@ -72,7 +75,7 @@ class TString;
 // {kind, id, generation}: a handle whose entity may die; function sets fail on a dead handle.
 class TObject {
 public:
-    enum Kind { kNone = 0, kNode = 1, kAttributeKind = 2, kDataKind = 3, kComponentKind = 4 };
+    enum Kind { kNone = 0, kNode = 1, kAttributeKind = 2, kDataKind = 3, kComponentKind = 4, kPluginKind = 5 };
 
     constexpr TObject() = default;
     constexpr TObject(int kind, std::uint32_t id, std::uint32_t generation)

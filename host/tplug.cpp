@@ -263,9 +263,16 @@ TStatus TPlug::getValue(TString& out, TDGContext&) const {
 
 TStatus TPlug::getValue(TObject& out, TDGContext&) const {
     if (!valueTarget(node_, path_, "TPlug::getValue")) return TStatus::kFailure;
-    if (attrAt(path_.back().attr).kind != AttrKind::Matrix || isArrayPlug(path_)) return TStatus::kFailure;
+    AttrKind kind = attrAt(path_.back().attr).kind;
+    if ((kind != AttrKind::Matrix && kind != AttrKind::Geometry) || isArrayPlug(path_)) return TStatus::kFailure;
     Value v;
-    if (!readValue(idOf(node_), path_, v, 0)) return TStatus::kFailure;
+    std::uint32_t shape;
+    if (kind == AttrKind::Geometry) {
+        if (!geometrySource(idOf(node_), path_, shape, 0)) return TStatus::kFailure;
+        v.geometry = handle(shape);
+    } else if (!readValue(idOf(node_), path_, v, 0)) {
+        return TStatus::kFailure;
+    }
     Scene& s = scene();
     std::uint32_t gen = s.nextGen++;
     s.data.emplace_back(gen, v);

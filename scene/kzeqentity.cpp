@@ -40,7 +40,11 @@ KZeqEntity::KZeqEntity(KZeqSdkManager& manager) : mError(kErrorTable, eErrorCoun
     if (root && root->SetEntity(this, true)) mRootNode = root;
 }
 
-KZeqEntity::~KZeqEntity() { Clear(); }
+KZeqEntity::~KZeqEntity() {
+    Clear();
+    ForgetGenericNodes();
+    ForgetDeformers();
+}
 
 bool KZeqEntity::AddNode(KZeqNode* node) {
     if (!node) {
@@ -114,6 +118,16 @@ int KZeqEntity::FindShared(EShared kind, const KZeqObject* object) const {
     return -1;
 }
 
+KZeqObject* KZeqEntity::FindSharedByName(EShared kind, const char* name, int* index) const {
+    for (std::size_t i = 0; name && i < mShared[kind].size(); ++i) {
+        if (std::strcmp(mShared[kind][i]->mObject->GetName(), name) != 0) continue;
+        if (index) *index = static_cast<int>(i);
+        return mShared[kind][i]->mObject;
+    }
+    if (index) *index = -1;
+    return nullptr;
+}
+
 void KZeqEntity::AddShared(EShared kind, KZeqObject* object) {
     const int index = FindShared(kind, object);
     if (index >= 0)
@@ -165,7 +179,10 @@ bool KZeqEntity::ValidateName(KZeqObject& object, const char* name, unsigned int
 }
 
 void KZeqEntity::Clear() {
-    for (int i = 0; i < GetNodeCount(); ++i) GetNode(i)->mEntity = nullptr;
+    for (int i = 0; i < GetNodeCount(); ++i) {
+        GetNode(i)->mEntity = nullptr;
+        ForgetContainers(*GetNode(i));
+    }
     mRootNode = nullptr;
     mNodes.Clear();
     for (EShared kind : {eMaterials, eTextures, eGobos})

@@ -285,6 +285,8 @@ int KZeqNode::FindNameClash() {
     KZeqNodeFinderDuplicateName finder(nullptr);
     finder.Apply(*this);
     if (finder.GetDuplicateNodeArray().GetCount() > 0) return eNodeNameClash;
+    if (finder.GetDuplicateTextureArray().GetCount() > 0) return eTextureNameClash;
+    if (finder.GetDuplicateMaterialArray().GetCount() > 0) return eMaterialNameClash;
     if (finder.GetDuplicateGoboArray().GetCount() > 0) return eGoboNameClash;
     return -1;
 }
@@ -297,6 +299,8 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         int mCount;
         EError mError;
     } clashes[] = {{finder.GetDuplicateNodeArray().GetCount(), eNodeNameClash},
+                   {finder.GetDuplicateTextureArray().GetCount(), eTextureNameClash},
+                   {finder.GetDuplicateMaterialArray().GetCount(), eMaterialNameClash},
                    {finder.GetDuplicateGoboArray().GetCount(), eGoboNameClash}};
     for (const auto& clash : clashes) {
         if (clash.mCount > 0) {
@@ -305,13 +309,21 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
         }
     }
     const KArrayTemplate<KZeqNode*>& nodes = finder.GetNodeArray();
-    const KArrayTemplate<KZeqGobo*>& gobos = finder.GetGoboArray();
+    const KArrayTemplate<KZeqMaterial*>& materials = finder.GetMaterialArray();
+    const KArrayTemplate<KZeqTexture*>& textures = finder.GetTextureArray();
+    // A gobo is referenced once per node projecting it, as attaching its
+    // light does, so that moving a subtree keeps the counts whole.
     if (KZeqEntity* former = mEntity) {
         for (int i = 0; i < nodes.GetCount(); ++i) {
             former->RemoveNode(nodes[i]);
             nodes[i]->mEntity = nullptr;
+            // Its geometry must not go on pointing at an entity that may end.
+            former->ForgetContainers(*nodes[i]);
         }
-        for (int i = 0; i < gobos.GetCount(); ++i) former->RemoveGobo(gobos[i]);
+        for (int i = 0; i < materials.GetCount(); ++i) former->RemoveMaterial(materials[i]);
+        for (int i = 0; i < textures.GetCount(); ++i) former->RemoveTexture(textures[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) former->RemoveGobo(gobo);
     }
     if (entity) {
         if (checkEntityNames) {
@@ -322,7 +334,10 @@ bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
             entity->AddNode(nodes[i]);
             nodes[i]->mEntity = entity;
         }
-        for (int i = 0; i < gobos.GetCount(); ++i) entity->AddGobo(gobos[i]);
+        for (int i = 0; i < materials.GetCount(); ++i) entity->AddMaterial(materials[i]);
+        for (int i = 0; i < textures.GetCount(); ++i) entity->AddTexture(textures[i]);
+        for (int i = 0; i < nodes.GetCount(); ++i)
+            if (KZeqGobo* gobo = GoboOfAttribute(nodes[i]->mNodeAttribute)) entity->AddGobo(gobo);
     }
     return true;
 }
@@ -337,8 +352,9 @@ void KZeqNode::CopyAttribute(KZeqNode& source) {
         if (row.mType != type) continue;
         KZeqNodeAttribute* to = mNodeAttribute;
         if (!to || to->GetAttributeType() != type) {
-            // A kind the manager cannot make is copied only onto an attribute of its kind.
-            if (!row.mCreate) return;
+            // A kind the manager cannot make is copied only onto an attribute
+            // of its kind; any other attribute goes, as for kinds not copied.
+            if (!row.mCreate) break;
             to = row.mCreate(GetSdkManager());
             if (!to) return;
             if (KZeqNodeAttribute* replaced = SetNodeAttribute(to)) GetSdkManager().DestroyKZeqNodeAttribute(replaced);

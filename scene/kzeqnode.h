@@ -14,10 +14,20 @@
 
 namespace zeqsdk_400 {
 
+class KZeqCamera;
+class KZeqCameraSwitcher;
 class KZeqCharacter;
 class KZeqEntity;
+class KZeqMarker;
+class KZeqGeometry;
+class KZeqMesh;
+class KZeqGobo;
+class KZeqLight;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
+class KZeqSkeleton;
+class KZeqPatch;
 
 // An element of the scene hierarchy. Children and targets are connections of
 // the node's property set; the node adds its attribute, transform channels in
@@ -131,6 +141,16 @@ public:
     // The attribute when it is of that kind, else null.
     KZeqNull* GetNull() const;
     KZeqOpticalReference* GetOpticalReference() const;
+    KZeqMarker* GetMarker() const;
+    KZeqSkeleton* GetSkeleton() const;
+    KZeqMesh* GetMesh() const;
+    KZeqNurb* GetNurb() const;
+    KZeqPatch* GetPatch() const;
+    // A mesh, NURBS or patch.
+    KZeqGeometry* GetGeometry() const;
+    KZeqCamera* GetCamera() const;
+    KZeqCameraSwitcher* GetCameraSwitcher() const;
+    KZeqLight* GetLight() const;
 
     // ---- Default values and display ---------------------------------------------
     void SetDefaultT(const KZeqVector4& t) { SetDefault("Lcl Translation", t); }
@@ -255,11 +275,59 @@ public:
     void UpdatePropertiesFromPivotsAndLimits();
     void UpdatePivotsAndLimitsFromProperties();
 
+    // ---- Global transform of the default values, per pivot set --------------------
+    // The set's cached global matrix, computed with the node's whole hierarchy
+    // when forced or never computed. New values or pivots leave the cache as
+    // it is: ask with force after changing them.
+    KZeqXMatrix& GetGlobalMatrix(EPivotSet set, bool force = false);
+    // This node's global matrix for the set, then its subtree's, parents first.
+    void ComputeGlobalMatrix(EPivotSet set);
+    // Translation, Euler XYZ angles in degrees and scaling of GetGlobalMatrix,
+    // w = 0. A mirroring matrix has all three scales negative.
+    KZeqVector4 GetGlobalT(EPivotSet set, bool force = false);
+    KZeqVector4 GetGlobalR(EPivotSet set, bool force = false);
+    KZeqVector4 GetGlobalS(EPivotSet set, bool force = false);
+    // Widens start and stop by the keys of the current takes of the whole
+    // subtree; false, both untouched, when it has none.
+    bool GetAnimationInterval(KTime& start, KTime& stop) override;
+    bool GetAnimationIntervalRecursive(KTime& start, KTime& stop);
+    // Local from global and back with translation, rotation and per-axis
+    // scale kept apart: the parent's scale multiplies the child's axis by axis
+    // instead of passing through its rotation. Only the output's 3x3 block and
+    // translation row are written; a zero parent scale gives a zero scale.
+    static KgeAMatrix& ComputeLocalMatrixVeltrixStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal,
+                                                      KZeqXMatrix& global);
+    static KgeAMatrix& ComputeGlobalMatrixVeltrixStyle(KZeqXMatrix& global, KZeqXMatrix& parentGlobal,
+                                                       KZeqXMatrix& local);
+
+    // ---- Pivot conversion --------------------------------------------------------
+    // Rewrites the animation of the subtree, every take, for the target pivot
+    // set (any non-zero target is set 1) at 1/frameRate seconds per sample.
+    // The lighter form shifts translations by the rotation pivot, offset and
+    // parent pivot differences and resamples only for pre- and post-rotation
+    // differences; the fuller one also resamples for pivots, scaling offset and
+    // rotation order, and bakes the geometric transform into the geometry.
+    // Neither changes the pivot sets.
+    void ConvertPivotAnimation(EPivotSet target, double frameRate, bool keyReduce);
+    void ConvertPivotAnimationRecursive(EPivotSet target, double frameRate, bool keyReduce);
+
     // Told by the property set when a source connection came or went.
     void ChildrenChanged() { mChildrenValid = false; }
 
 private:
     friend class KZeqEntity;
+    friend class KZeqNodeLimits;
+    // Where the geometry kinds join: the pivot matrix and control points of
+    // the node's geometry. False or null when the node has none.
+    bool GetGeometryPivot(KZeqXMatrix& pivot) const;
+    // Stores the pivot; with apply, the geometry is transformed by it.
+    void SetGeometryPivot(KZeqXMatrix& pivot, bool apply);
+    const KZeqVector4* GetGeometryControlPoints(int& count) const;
+    // One node of ComputeGlobalMatrix.
+    void ComputeOwnGlobalMatrix(EPivotSet set, KZeqNode* parent);
+    // One node of each pivot conversion.
+    void ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool keyReduce);
+    void ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, bool keyReduce);
     // How a node copy makes and fills an attribute of a kind; the content
     // kinds define their rows beside their classes.
     struct AttributeCopyRow {
@@ -271,6 +339,9 @@ private:
     static const int kAttributeCopyRowCount;
     // Multi-layer and multi-take mode a node takes from its attribute.
     static void ModesOfAttribute(const KZeqNodeAttribute* attribute, bool& multiLayer, EMultiTakeMode& multiTake);
+    // The gobo an attribute projects, null when none: each node holding one
+    // holds one reference on it in its entity.
+    static KZeqGobo* GoboOfAttribute(KZeqNodeAttribute* attribute);
 
     KZeqNodeProperties::KZeqPivot& Pivot(EPivotSet set) const { return mProperties->mPivots[set == 1 ? 1 : 0]; }
     void SetDefault(const char* name, const KZeqVector4& value);

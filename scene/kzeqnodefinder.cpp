@@ -134,6 +134,10 @@ KZeqNodeFinderDuplicateName::KZeqNodeFinderDuplicateName(KZeqEntity* entity) : m
 void KZeqNodeFinderDuplicateName::Reset() {
     mNodes.Clear();
     mDuplicateNodes.Clear();
+    mMaterials.Clear();
+    mDuplicateMaterials.Clear();
+    mTextures.Clear();
+    mDuplicateTextures.Clear();
     mGobos.Clear();
     mDuplicateGobos.Clear();
     mNodeSet.clear();

@@ -12,8 +12,11 @@ namespace zeqsdk_400 {
 class KFCurve;
 class KFCurveNode;
 class KZeqEntity;
+class KZeqGeometry;
 class KZeqGobo;
+class KZeqMaterial;
 class KZeqNode;
+class KZeqTexture;
 
 // Walks a node tree, a node before its children, and collects the nodes its
 // test accepts. Results add up over Apply calls until Reset.
@@ -95,8 +98,8 @@ private:
     double mEpsilon = 2.220446049250313e-16;
 };
 
-// Nodes and gobos whose full names repeat within the walked trees or clash
-// with those of an entity. Names compare byte for byte.
+// Nodes, materials, textures and gobos whose full names repeat within the
+// walked trees or clash with those of an entity. Names compare byte for byte.
 class KZeqNodeFinderDuplicateName : public KZeqNodeFinder {
 public:
     enum EState { eNODE = 0, eMATERIAL = 1, eTEXTURE = 2, eGOBO = 3, eGENERIC_NODE = 4, eStateCount = 5 };
@@ -114,12 +117,20 @@ public:
 
     KArrayTemplate<KZeqNode*>& GetNodeArray() { return mNodes; }
     KArrayTemplate<KZeqNode*>& GetDuplicateNodeArray() { return mDuplicateNodes; }
+    KArrayTemplate<KZeqMaterial*>& GetMaterialArray() { return mMaterials; }
+    KArrayTemplate<KZeqMaterial*>& GetDuplicateMaterialArray() { return mDuplicateMaterials; }
+    KArrayTemplate<KZeqTexture*>& GetTextureArray() { return mTextures; }
+    KArrayTemplate<KZeqTexture*>& GetDuplicateTextureArray() { return mDuplicateTextures; }
     KArrayTemplate<KZeqGobo*>& GetGoboArray() { return mGobos; }
     KArrayTemplate<KZeqGobo*>& GetDuplicateGoboArray() { return mDuplicateGobos; }
 
     // Each true when it recorded a duplicate.
     bool CheckNodeName(KZeqNode& node);
     bool CheckGoboName(KZeqGobo* gobo);
+    // The materials of the geometry's layers (not those in index mode) and
+    // the textures of all its layers; one result for the whole geometry.
+    bool CheckMaterialName(KZeqGeometry* geometry);
+    bool CheckTextureName(KZeqGeometry* geometry);
 
 protected:
     bool CheckNode(KZeqNode& node) override;
@@ -132,6 +143,10 @@ private:
     bool mStates[eStateCount] = {true, false, false, true, true};
     KArrayTemplate<KZeqNode*> mNodes;
     KArrayTemplate<KZeqNode*> mDuplicateNodes;
+    KArrayTemplate<KZeqMaterial*> mMaterials;
+    KArrayTemplate<KZeqMaterial*> mDuplicateMaterials;
+    KArrayTemplate<KZeqTexture*> mTextures;
+    KArrayTemplate<KZeqTexture*> mDuplicateTextures;
     KArrayTemplate<KZeqGobo*> mGobos;
     KArrayTemplate<KZeqGobo*> mDuplicateGobos;
     KZeqEntity* mEntity;

@@ -88,7 +88,7 @@ public:
         KZeqVector4 mGeometricScaling{1, 1, 1, 1};
         ERotationOrder mRotationOrder = eEULER_XYZ;
         bool mRotationSpaceForLimitOnly = false;
-        KZeqMatrix mGlobalMatrix;
+        KZeqXMatrix mGlobalMatrix;
         bool mGlobalMatrixValid = false;
         int mPivotState = 1;  // a KZeqNode::EPivotState
     };

@@ -46,17 +46,17 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {nullptr, -1},                  // scenes
     {&kNodeOps, eNodeListener},     // nodes
     {&kNodeAttributeOps, -1},       // node attributes
-    {nullptr, -1},                  // links
-    {nullptr, eMaterialListener},   // materials
-    {nullptr, -1},                  // shapes
-    {nullptr, eTextureListener},    // textures
+    {&kLinkOps, -1},                // links
+    {&kMaterialOps, eMaterialListener},  // materials
+    {&kShapeOps, -1},               // shapes
+    {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
     {nullptr, -1},                  // poses
     {&kUserPropertyOps, -1},        // user properties
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
-    {nullptr, -1},                  // generic nodes
-    {nullptr, -1},                  // deformers
+    {&kGenericNodeOps, -1},         // generic nodes
+    {&kDeformerOps, -1},            // deformers
     {nullptr, -1},                  // geometry converters
     {nullptr, -1},                  // image converters
     {nullptr, -1},                  // exporters

@@ -11,12 +11,25 @@ namespace zeqsdk_400 {
 
 class KName;
 class KProperty;
+class KZeqDeformer;
+class KZeqGenericNode;
 class KZeqGobo;
+class KZeqLink;
+class KZeqCamera;
+class KZeqLight;
+class KZeqMaterial;
+class KZeqMarker;
+class KZeqMesh;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqNull;
+class KZeqNurb;
 class KZeqOpticalReference;
+class KZeqPatch;
 class KZeqSceneInfo;
+class KZeqShape;
+class KZeqTexture;
+class KZeqSkeleton;
 class KZeqThumbnail;
 class KZeqUserProperty;
 
@@ -55,8 +68,25 @@ public:
     // Named "Model::" plus the normal form of name.
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
+    KZeqCamera* CreateKZeqCamera();
+    KZeqLight* CreateKZeqLight();
     KZeqOpticalReference* CreateKZeqOpticalReference();
+    KZeqMarker* CreateKZeqMarker();
+    KZeqSkeleton* CreateKZeqSkeleton();
+    KZeqMesh* CreateKZeqMesh();
+    KZeqNurb* CreateKZeqNurb();
+    KZeqPatch* CreateKZeqPatch();
+    KZeqLink* CreateKZeqLink();
+    // Made as a plain shape: the allocation hook is not asked.
+    KZeqShape* CreateKZeqShape();
+    // Named "SubDeformer::" (cluster) or "Deformer::" plus the normal form of name.
+    KZeqDeformer* CreateKZeqDeformer(const char* name, const char* typeName);
     KZeqGobo* CreateKZeqGobo(const char* name);
+    // Named "Material::" (or "Texture::") plus the normal form of name.
+    KZeqMaterial* CreateKZeqMaterial(const char* name);
+    KZeqTexture* CreateKZeqTexture(const char* name);
+    // Named as given.
+    KZeqGenericNode* CreateKZeqGenericNode(const char* name);
     KZeqUserProperty* CreateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
@@ -65,8 +95,23 @@ public:
     // Allocation hooks, one per kind.
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
+    virtual KZeqCamera* AllocateKZeqCamera();
+    virtual KZeqLight* AllocateKZeqLight();
     virtual KZeqOpticalReference* AllocateKZeqOpticalReference();
+    virtual KZeqMarker* AllocateKZeqMarker();
+    virtual KZeqSkeleton* AllocateKZeqSkeleton();
+    virtual KZeqMesh* AllocateKZeqMesh();
+    virtual KZeqPatch* AllocateKZeqPatch();
+    virtual KZeqNurb* AllocateKZeqNurb();
+    virtual KZeqLink* AllocateKZeqLink();
+    virtual KZeqShape* AllocateKZeqShape();
+    // Null when the name or the type name is null.
+    virtual KZeqDeformer* AllocateKZeqDeformer(const char* name, const char* typeName);
     virtual KZeqGobo* AllocateKZeqGobo(const char* name);
+    virtual KZeqMaterial* AllocateKZeqMaterial(const char* name);
+    virtual KZeqTexture* AllocateKZeqTexture(const char* name);
+    // Null for a null name.
+    virtual KZeqGenericNode* AllocateKZeqGenericNode(const char* name);
     // Null when the name or the label is null.
     virtual KZeqUserProperty* AllocateKZeqUserProperty(const char* name, const char* typeName, const char* label);
     // Null for a null property.
@@ -80,7 +125,13 @@ public:
     virtual bool DestroyKZeqNode(KZeqNode* node, bool recursive = false);
     // An attribute still set on a node leaves it first.
     virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
+    virtual bool DestroyKZeqLink(KZeqLink* link);
+    virtual bool DestroyKZeqShape(KZeqShape* shape);
+    virtual bool DestroyKZeqDeformer(KZeqDeformer* deformer);
     virtual bool DestroyKZeqGobo(KZeqGobo* gobo);
+    virtual bool DestroyKZeqMaterial(KZeqMaterial* material);
+    virtual bool DestroyKZeqTexture(KZeqTexture* texture);
+    virtual bool DestroyKZeqGenericNode(KZeqGenericNode* node);
     // The KProperty a user property wraps survives it.
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
@@ -96,6 +147,19 @@ public:
     // form of name; gobos keep their names as given, so only names of that
     // form are found. Null with "Object not found" when there is none.
     virtual KZeqGobo* FindKZeqGobo(const char* name, int index = 0);
+    // The index-th material (texture) named "Material::" ("Texture::") plus
+    // the normal form of name; null with "Object not found" when there is none.
+    virtual KZeqMaterial* FindKZeqMaterial(const char* name, int index = 0);
+    virtual KZeqTexture* FindKZeqTexture(const char* name, int index = 0);
+    // The first generic node of exactly that name; null with "Object not found".
+    virtual KZeqGenericNode* FindKZeqGenericNode(const char* name);
+    // Null outside 0..count-1, with no error.
+    int GetKZeqMaterialCount() const { return mLists[eMaterials].GetCount(); }
+    KZeqMaterial* GetKZeqMaterial(int index) const;
+    int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
+    KZeqTexture* GetKZeqTexture(int index) const;
+    int GetKZeqLinkCount() const { return mLists[eLinks].GetCount(); }
+    KZeqLink* GetKZeqLink(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -149,6 +213,12 @@ private:
     static const KindOps kNodeOps;
     static const KindOps kNodeAttributeOps;
     static const KindOps kGoboOps;
+    static const KindOps kLinkOps;
+    static const KindOps kShapeOps;
+    static const KindOps kDeformerOps;
+    static const KindOps kMaterialOps;
+    static const KindOps kTextureOps;
+    static const KindOps kGenericNodeOps;
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;

@@ -11,6 +11,7 @@ namespace zeqsdk_400 {
 class KDataType;
 class KFCurve;
 class KFCurveNode;
+class KZeqGeometry;
 class KZeqUserProperty;
 
 // The animation of one object in one take: a tree of curve nodes under a root
@@ -98,6 +99,10 @@ public:
     KFCurve* GetMaterialOpacity();
     KFCurve* GetMaterialReflectivity();
     KFCurve* GetMaterialShininess();
+
+    // The geometry's curve of that shape in this take; null, with "Curve not
+    // found", when there is none.
+    KFCurve* GetShapeChannel(KZeqGeometry* geometry, int index);
 
     // One channel of a user property's curve node ("Lcl Translation",
     // "Lcl Rotation", "Lcl Scaling" are "T", "R", "S"): a node without children

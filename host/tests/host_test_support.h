@@ -7,6 +7,7 @@
 
 #include "standin.h"
 #include "tfnattribute.h"
+#include "tglobal.h"
 #include "tunits.h"
 
 class HostTest : public ::testing::Test {
@@ -14,10 +15,13 @@ protected:
     void SetUp() override {
         standin::reset();
         standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, TTime::kFilm);
+        standin::resetSession();
+        standin::clearTranscript();
         standin::takeFaults();
     }
     void TearDown() override {
         for (const auto& f : standin::takeFaults()) ADD_FAILURE() << "unexpected host fault: " << f.kind << ": " << f.text;
+        EXPECT_EQ(standin::dialogs().pending(), 0u) << "dialog answers left unused";
     }
     // Exactly the expected fault kinds, in order, since the last check.
     static void expectFaults(std::initializer_list<const char*> kinds) {
@@ -34,3 +38,27 @@ protected:
 };
 
 inline std::string str(const TString& s) { return s.asChar(); }
+
+// Runs script text; the result's words joined by blanks, or "<failed>".
+inline std::string run(const std::string& text) {
+    TStringArray r;
+    if (!TGlobal::executeCommand(TString(text), r)) return "<failed>";
+    std::string out;
+    for (unsigned i = 0; i < r.length(); ++i) out += (i ? " " : "") + str(r[i]);
+    return out;
+}
+
+// True when a transcript line contains the text.
+inline bool transcribed(const std::string& text) {
+    for (const std::string& line : standin::transcript())
+        if (line.find(text) != std::string::npos) return true;
+    return false;
+}
+
+// Parameterised cases carry their test name first.
+struct CaseName {
+    template <class P>
+    std::string operator()(const ::testing::TestParamInfo<P>& info) const {
+        return info.param.name;
+    }
+};

@@ -1,0 +1,169 @@
+#include "content/kzeqmaterial.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "content/kzeqtexture.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "base/kname.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqsdkmanager.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+double F(double value) { return static_cast<float>(value); }
+
+// Ends a channel node of the Default take, as a file without it would leave it.
+void DropChannel(KZeqTakeNodeContainer& container, const char* name) {
+    KFCurveNode* root = container.GetDefaultTakeNode()->GetKFCurveNode();
+    root->Delete(root->Find(name));
+}
+
+}  // namespace
+
+TEST(KZeqMaterial, DefaultsReadBackThroughFloatCurves) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("Texture::wood");
+    EXPECT_STREQ("Material::wood", material->GetName());
+    EXPECT_TRUE(std::string("phong") == material->GetShadingModel() && !material->GetMultiLayer());
+    const struct {
+        KZeqColor mColor;
+        double mExpected;
+    } colors[] = {{material->GetAmbient(), 0.2}, {material->GetDiffuse(), 0.8},
+                  {material->GetSpecular(), 0.2}, {material->GetEmissive(), 0.0}};
+    for (const auto& c : colors)
+        EXPECT_TRUE(c.mColor.mRed == F(c.mExpected) && c.mColor.mBlue == F(c.mExpected) && c.mColor.mAlpha == 1.0);
+    EXPECT_EQ(1.0, material->GetOpacity());
+    EXPECT_EQ(F(0.3), material->GetReflectivity());
+    EXPECT_EQ(F(6.4), material->GetDefaultTakeNode()->GetMaterialShininess()->GetValue());
+    EXPECT_NEAR(0.05, material->GetShininess(), 1e-7);
+    // The Default take writes through to the properties.
+    material->SetDefaultDiffuseColor(KZeqColor(0.5, 0.25, 1.0, 0.0));
+    EXPECT_EQ(0.25, material->GetPropertyHandler()->Diffuse.Get().mData[1]);
+}
+
+TEST(KZeqMaterial, OpacityAndShininessClamp) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    KFCurve* shininess = material->GetDefaultTakeNode()->GetMaterialShininess();
+    const struct {
+        double mOpacity, mStoredOpacity, mShininess, mStoredShininess;
+    } rows[] = {{1.5, 1.0, 0.5, 64.0}, {-0.2, 0.0, 2.0, 128.0}, {NAN, 0.0, -1.0, 0.0}, {0.5, 0.5, NAN, 0.0}};
+    for (const auto& row : rows) {
+        material->SetDefaultOpacity(row.mOpacity);
+        material->SetDefaultShininess(row.mShininess);
+        EXPECT_EQ(row.mStoredOpacity, material->GetDefaultOpacity());
+        EXPECT_EQ(row.mStoredShininess, shininess->GetValue());
+    }
+    for (auto curve : {std::make_pair(200.0f, 1.0), std::make_pair(-5.0f, 0.0), std::make_pair(32.0f, 0.25)}) {
+        shininess->SetValue(curve.first);
+        EXPECT_EQ(curve.second, material->GetDefaultShininess());
+    }
+}
+
+TEST(KZeqMaterial, EqualityAndCopy) {
+    KZeqSdkManager manager;
+    KZeqMaterial *a = manager.CreateKZeqMaterial("m"), *b = manager.CreateKZeqMaterial("m");
+    b->SetShadingModel("PHONG");
+    b->SetMultiLayer(true);
+    b->SetAmbient(KZeqColor(0.2, 0.2, 0.2, 0.5));  // alpha is not compared
+    EXPECT_TRUE(*a == *b);
+    b->SetName("M");
+    EXPECT_FALSE(*a == *b);
+    b->SetName("m");
+    b->SetReflectivity(0.4);
+    EXPECT_FALSE(*a == *b);
+    a->SetShadingModel("lambert");
+    *a = *b;
+    EXPECT_TRUE(*a == *b && !a->GetMultiLayer() && std::string("PHONG") == a->GetShadingModel());
+}
+
+// The take named "Default" in any case ties the channels to the properties.
+TEST(KZeqMaterial, OnlyADefaultTakeRegistersCallbacks) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    const int registered = material->GetDefaultTakeCallbackCount();
+    EXPECT_EQ(15, registered);
+    for (const char* name : {"Take 001", "DEFAULT"}) {
+        KZeqTakeNode take(name);
+        material->AddChannels(&take);
+        EXPECT_TRUE(take.GetMaterialSpecularColorB() && take.GetMaterialOpacity()) << name;
+        EXPECT_EQ(registered + (std::string(name) == "DEFAULT" ? 15 : 0), material->GetDefaultTakeCallbackCount());
+    }
+    EXPECT_EQ(registered, material->GetDefaultTakeCallbackCount());  // the take's curves ended their records
+}
+
+// A Default take read without the channels: getters answer the built-in
+// defaults, setters change nothing.
+TEST(KZeqMaterial, MissingChannelsGiveDefaults) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    for (const char* name : {"Diffuse", "Opacity", "Shininess"}) DropChannel(*material, name);
+    for (const char* name : {"Translation", "Scaling", "Alpha"}) DropChannel(*texture, name);
+    material->SetDefaultOpacity(0.3);
+    material->SetShininess(0.5);
+    material->SetDiffuse(KZeqColor(0, 0, 0, 1));
+    EXPECT_TRUE(material->GetOpacity() == 1.0 && material->GetShininess() == 6.4 / 128.0);
+    EXPECT_EQ(0.8, material->GetDiffuse().mGreen);
+    texture->SetTranslation(3, 4);
+    texture->SetScale(2, 2);
+    texture->SetDefaultAlpha(0.5);
+    KZeqVector4 t(9, 9, 9, 9), s;
+    texture->GetDefaultT(t);
+    texture->GetDefaultS(s);
+    EXPECT_TRUE(t[0] == 0.0 && t[3] == 9.0 && s[1] == 1.0 && texture->GetDefaultAlpha() == 1.0);
+}
+
+// Connected to a node of an entity, a material or texture enters it once: a
+// second connection finds its name listed.
+TEST(KZeqMaterial, ConnectionEntersTheNodesEntityOnce) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    KZeqNode *a = manager.CreateKZeqNode("a"), *b = manager.CreateKZeqNode("b"), *free = manager.CreateKZeqNode("f");
+    entity.GetRootNode()->AddChild(a);
+    entity.GetRootNode()->AddChild(b);
+    KZeqMaterial *material = manager.CreateKZeqMaterial("m"), *twin = manager.CreateKZeqMaterial("m");
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    for (KZeqNode* node : {free, a, b}) {
+        node->GetPropertyHandler()->ConnectSrc(material->GetPropertyHandler());
+        node->GetPropertyHandler()->ConnectSrc(texture->GetPropertyHandler());
+    }
+    b->GetPropertyHandler()->ConnectSrc(twin->GetPropertyHandler());
+    EXPECT_TRUE(entity.GetMaterialCount() == 1 && entity.GetMaterial(0) == material && entity.GetTextureCount() == 1);
+    EXPECT_TRUE(entity.RemoveMaterial(material) && entity.RemoveTexture(texture));  // one reference each
+    EXPECT_EQ(nullptr, entity.GetMaterial(KString("Material::m")));
+    EXPECT_STREQ("Material not found.", entity.GetLastErrorString());
+    EXPECT_TRUE(manager.DestroyKZeqMaterial(material) && a->GetPropertyHandler()->GetSrcCount() == 1);
+}
+
+TEST(KZeqMaterial, ManagerListsFindsAndEndsMaterialsAndTextures) {
+    struct Names : KZeqNameListener {
+        void Clear() override { mNames.clear(); }
+        void Add(KName* name) override { mNames.push_back(name->GetCurrentName()); }
+        std::vector<std::string>& mNames;
+        explicit Names(std::vector<std::string>& names) : mNames(names) {}
+    };
+    std::vector<std::string> heard;
+    KZeqSdkManager manager;
+    manager.SetListener(KZeqSdkManager::eMaterialListener, new Names(heard));
+    KZeqMaterial *first = manager.CreateKZeqMaterial("x"), *second = manager.CreateKZeqMaterial("Other::x");
+    KZeqTexture* texture = manager.CreateKZeqTexture("");
+    EXPECT_STREQ("Texture::Name", texture->GetName());
+    EXPECT_EQ((std::vector<std::string>{"Material::x", "Material::x"}), heard);
+    EXPECT_TRUE(manager.FindKZeqMaterial("x", 1) == second && manager.FindKZeqTexture("Name") == texture);
+    EXPECT_TRUE(!manager.FindKZeqMaterial("x", 2) && manager.GetLastErrorID() == KZeqSdkManager::eObjectNotFound);
+    EXPECT_TRUE(manager.GetKZeqMaterialCount() == 2 && manager.GetKZeqMaterial(0) == first &&
+                !manager.GetKZeqTexture(1));
+    EXPECT_TRUE(manager.DestroyKZeqMaterial(first) && !manager.DestroyKZeqMaterial(first));
+    EXPECT_FALSE(manager.DestroyKZeqTexture(nullptr));
+    manager.Clear();
+    EXPECT_TRUE(manager.GetKZeqMaterialCount() == 0 && manager.GetKZeqTextureCount() == 0 && heard.empty());
+}

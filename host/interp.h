@@ -1,0 +1,64 @@
+// Internals of the script interpreter shared by its parser, built-ins and rig fakes.
+#pragma once
+
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "session.h"
+#include "tplug.h"
+
+namespace tulo_detail {
+
+struct Word {
+    std::string text;
+    bool quoted = false;
+};
+using Statement = std::vector<Word>;
+
+// Statements split on ";" or a line break, words on blanks; a quoted string must be followed by
+// a blank, ";" or the end. "name(a, b)" stands for "name a b".
+bool parseScript(const std::string& text, std::vector<Statement>& out, std::string& error);
+bool parseNumber(const std::string& s, double& v);  // the whole text
+bool parseInt(const std::string& s, int& v);        // a whole number
+bool parseBool(const std::string& s, bool& v);
+
+struct FlagSpec {
+    const char* longName;
+    const char* shortName;
+    int args;
+};
+
+// One statement on its way through a command.
+struct Call {
+    Call(std::string n, std::vector<Word> a, Result& r) : name(std::move(n)), args(std::move(a)), result(r) {}
+    std::string name;
+    std::vector<Word> args;
+    Result& result;
+    std::string error;
+    std::map<std::string, std::vector<std::string>> flagValues;  // by long name, repeats appended
+    std::vector<std::string> seen;                               // flags in order
+    std::vector<std::string> positional;
+
+    // Sorts the words into flags and positional words; an unknown flag fails and is a host fault.
+    bool flags(std::initializer_list<FlagSpec> specs);
+    bool has(const char* longName) const;
+    const std::string& value(const char* longName, std::size_t k = 0) const;
+    bool fail(const std::string& message);  // always false
+};
+
+struct Builtin {
+    bool (*run)(Call&);
+};
+const Builtin* findBuiltin(const std::string& name);
+const Builtin* findRigFake(const std::string& name);
+bool commandExists(const std::string& name);
+std::string& lastError();  // the last command error, for TStatus texts
+
+// Script names: a node by name or unique path suffix, a plug by "node.attr[i].child" or by the
+// element's label. A name that matches no node is a dead-node host fault.
+bool resolveNode(Call& call, const std::string& name, TObject& node);
+bool resolvePlug(Call& call, const std::string& text, TPlug& plug);
+
+}  // namespace tulo_detail

@@ -1,0 +1,85 @@
+// tulo-standin: the stand-in host program. Loads plug-ins, runs script texts and files with their
+// results echoed ("// Result:", "// Error:"), unloads the plug-ins and reports host faults.
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "standin.h"
+#include "tglobal.h"
+#include "tunits.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tulo-standin [--plugin P]... [--answer T]... [--units] [--interactive] [--strict] [-c CMDS] [SCRIPT]...\n"
+    "  --plugin P     load plug-in P (a path, or a name on TULO_PLUG_IN_PATH)\n"
+    "  --answer T     queue T as the answer of the next dialog\n"
+    "  --units        UI units inch, radians and 30 frames per second (default cm, degrees, 24)\n"
+    "  --interactive  answer 0 to \"about -b\" (default: batch mode)\n"
+    "  --strict       fail when any host fault was recorded\n"
+    "  -c CMDS        run script text; SCRIPT runs a script file; both in the order given\n";
+
+struct Job {
+    bool text;
+    std::string value;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> plugins;
+    std::vector<Job> jobs;
+    bool units = false, interactive = false, strict = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        bool more = i + 1 < argc;
+        if (a == "--plugin" && more) plugins.push_back(argv[++i]);
+        else if (a == "--answer" && more) standin::dialogs().push(argv[++i]);
+        else if (a == "--units") units = true;
+        else if (a == "--interactive") interactive = true;
+        else if (a == "--strict") strict = true;
+        else if (a == "-c" && more) jobs.push_back({true, argv[++i]});
+        else if (a == "--help" || a == "-h") return std::cout << kUsage, 0;
+        else if (!a.empty() && a[0] != '-') jobs.push_back({false, a});
+        else return std::cerr << "tulo-standin: unknown or incomplete option \"" << a << "\"\n" << kUsage, 2;
+    }
+    standin::setBatch(!interactive);
+    if (units) standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
+    standin::setEcho([](const std::string& line) { std::cout << line << "\n"; });
+
+    bool ok = true;
+    for (const std::string& p : plugins) {
+        std::string error;
+        if (!standin::loadPlugin(p, &error)) {
+            std::cerr << "tulo-standin: " << error << "\n";
+            ok = false;
+        }
+    }
+    for (const Job& job : jobs) {
+        if (!ok) break;
+        std::string text = job.value;
+        if (!job.text) {
+            std::ifstream in(job.value, std::ios::binary);
+            if (!in) {
+                std::cerr << "tulo-standin: cannot read " << job.value << "\n";
+                ok = false;
+                break;
+            }
+            std::stringstream s;
+            s << in.rdbuf();
+            text = s.str();
+        }
+        if (!TGlobal::executeCommand(TString(text), true, false)) ok = false;
+    }
+    std::string error;
+    if (!standin::unloadAllPlugins(&error)) {
+        std::cerr << "tulo-standin: " << error << "\n";
+        ok = false;
+    }
+    const auto& faults = standin::faults();
+    for (const auto& f : faults) std::cerr << "// Host fault: " << f.kind << ": " << f.text << "\n";
+    if (strict && !faults.empty()) ok = false;
+    return ok ? 0 : 1;
+}

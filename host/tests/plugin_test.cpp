@@ -1,0 +1,124 @@
+// The plug-in shell end to end: a small plug-in library loaded, its command and translator run
+// through scripts, unloaded; and the host program around it.
+#include "host_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string dirOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+std::string tempPath(const std::string& name) {
+    const char* dir = std::getenv("ZEQ_TEST_TMP");
+    std::string d = dir ? dir : "/tmp";
+    std::system(("mkdir -p '" + d + "'").c_str());
+    return d + "/" + name;
+}
+
+class PluginTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        setenv("TULO_PLUG_IN_PATH", ("/nonexistent:" + dirOf(TULO_TEST_PLUGIN)).c_str(), 1);
+        // One log per test: ctest runs the tests in parallel processes.
+        log = tempPath(std::string("unload-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
+        std::remove(log.c_str());
+        setenv("TULO_TEST_PLUGIN_LOG", log.c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(standin::loadPlugin("tulo_test_plugin", &error)) << error;
+    }
+    void TearDown() override {
+        if (!standin::loadedPlugins().empty()) {
+            EXPECT_TRUE(standin::unloadAllPlugins());
+        }
+        HostTest::TearDown();
+    }
+    std::string log;
+};
+
+TEST_F(PluginTest, CommandGetsItsWordsAndReportsIntoTheTranscript) {
+    EXPECT_EQ(run("exists testEcho; testEcho a \"b c\" -3"), "a|b c|-3");
+    EXPECT_TRUE(transcribed("testEcho: a|b c|-3"));
+    int count = 0;
+    ASSERT_TRUE(TGlobal::executeCommand("testEcho -count x y", count));
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(run("testEcho -fail"), "<failed>");
+    EXPECT_TRUE(transcribed("// Error: testEcho failed on request"));
+    std::string error;
+    EXPECT_FALSE(standin::loadPlugin("tulo_test_plugin", &error));  // loaded already
+    EXPECT_FALSE(standin::loadPlugin("no_such_plugin", &error));
+}
+
+// A path holding a quote and a backslash reaches the command word unchanged when escaped.
+TEST_F(PluginTest, TranslatorRunsThroughFileCommands) {
+    std::string path = tempPath("odd \"name\\.tfmt");
+    std::ofstream(path) << "x";
+    std::string escaped;
+    for (char c : path) escaped += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    EXPECT_EQ(run("file -import \"" + escaped + "\""), path);
+    EXPECT_TRUE(transcribed("testEcho: -f|" + path + "|-caller|TestTranslator"));
+    EXPECT_EQ(run("file -exportAll -type \"TestFmt\" \"out.zeq\""), "out.zeq");
+    EXPECT_TRUE(transcribed("testEcho: -export|out.zeq"));
+    EXPECT_EQ(run("file -import \"notes.txt\""), "<failed>");
+    EXPECT_EQ(run("file -import -type \"Other\" \"a.tfmt\""), "<failed>");
+}
+
+TEST_F(PluginTest, UnloadingDeregistersAndRunsStaticDestructors) {
+    ASSERT_TRUE(standin::unloadPlugin("tulo_test_plugin"));
+    EXPECT_EQ(run("exists testEcho"), "0");
+    EXPECT_FALSE(standin::hasTranslator("TestFmt"));
+    std::ifstream in(log);
+    std::string line;
+    EXPECT_TRUE(std::getline(in, line) && line == "saved");
+}
+
+TEST_F(PluginTest, RegistrationLeftAfterUnloadIsAFault) {
+    EXPECT_EQ(run("testLeak"), "");
+    std::string error;
+    EXPECT_FALSE(standin::unloadPlugin("tulo_test_plugin", &error));
+    expectFaults({"registration left"});
+    EXPECT_FALSE(standin::hasCommand("testEcho"));
+}
+
+// The host program: exit 0 only when every step succeeded; --strict also needs no host fault.
+struct ProgramCase {
+    const char* name;
+    const char* args;
+    int exit;
+    const char* output;
+};
+
+class Program : public HostTest, public ::testing::WithParamInterface<ProgramCase> {};
+
+TEST_P(Program, ExitsAndEchoes) {
+    std::string out = tempPath(std::string(GetParam().name) + ".out");
+    std::string cmd = "TULO_PLUG_IN_PATH='" + dirOf(TULO_TEST_PLUGIN) + "' TULO_TEST_PLUGIN_LOG=/dev/null '" +
+                      TULO_STANDIN + "' --plugin tulo_test_plugin " + GetParam().args + " > '" + out + "' 2>&1";
+    int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), GetParam().exit);
+    std::stringstream text;
+    text << std::ifstream(out).rdbuf();
+    EXPECT_NE(text.str().find(GetParam().output), std::string::npos) << text.str();
+}
+
+const ProgramCase kProgram[] = {
+    {"ScriptRuns", "--strict -c 'testEcho a; about -b'", 0, "// Result: a\n// Result: 1\n"},
+    {"Interactive", "--interactive -c 'about -b'", 0, "// Result: 0"},
+    {"AnsweredDialog", "--strict --answer Yes -c 'confirmDialog -title \"Q\" -message \"m\" -button Yes'", 0,
+     "// Result: Yes"},
+    {"UnansweredDialogUnderStrict", "--strict -c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 1,
+     "// Host fault: unanswered dialog"},
+    {"UnansweredDialogWithoutStrict", "-c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 0, "dismiss"},
+    {"FailureStops", "-c 'testEcho -fail' -c 'testEcho never'", 1, "// Error: testEcho failed on request"},
+    {"UnitsSwitch", "--units -c 'getAttr persp.rotateY'", 0, "// Result: 0.78539816339744828"},
+    {"MissingScript", "no-such-script.txt", 1, "cannot read no-such-script.txt"},
+    {"LeftRegistration", "-c testLeak", 1, "left registrations"},
+    {"BadOption", "--bogus", 2, "unknown or incomplete option"},
+};
+INSTANTIATE_TEST_SUITE_P(Host, Program, ::testing::ValuesIn(kProgram), CaseName());
+
+}  // namespace

@@ -1,0 +1,33 @@
+#ifndef ZEQ_IO_ZEQLOGFILE_H
+#define ZEQ_IO_ZEQLOGFILE_H
+
+#include "base/kstring.h"
+
+namespace zeqsdk_400 {
+
+// The text log of one run: lines are buffered and written as one block,
+// headed by the date and the title, each line indented by a tab. The file is
+// the master directory followed directly by the file name.
+class ZeqLogFile {
+public:
+    ZeqLogFile(const char* fileName, const char* title, bool append, bool writeOnDestroy);
+    ZeqLogFile(const ZeqLogFile&) = delete;
+    ZeqLogFile& operator=(const ZeqLogFile&) = delete;
+    ~ZeqLogFile();
+
+    ZeqLogFile& operator+=(const char* line);
+    // Writes the block now; the lines stay buffered. A log without lines
+    // leaves the file untouched, and a file that cannot be opened is skipped.
+    void OutputLog();
+
+private:
+    KString mPath;
+    KString mTitle;
+    bool mAppend;
+    bool mWriteOnDestroy;
+    KStringList mLines;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
+
+using namespace scenetest;
+
+namespace {
+
+constexpr KZeqNode::EPivotSet kSet0 = KZeqNode::eSOURCE_SET;
+constexpr KZeqNode::EPivotSet kSet1 = KZeqNode::eDESTINATION_SET;
+
+// Default value, then each key's value.
+std::vector<float> Values(KFCurve* curve) {
+    std::vector<float> values{curve->GetValue()};
+    for (int i = 0; i < curve->KeyGetCount(); ++i) values.push_back(curve->KeyGetPtr(i)->GetValue());
+    return values;
+}
+
+// Translation X as Values, then the defaults of Y and Z.
+std::vector<float> Translation(KZeqTakeNode* take) {
+    std::vector<float> values = Values(take->GetTranslationX());
+    values.push_back(take->GetTranslationY()->GetValue());
+    values.push_back(take->GetTranslationZ()->GetValue());
+    return values;
+}
+
+// Pre-rotations about Y in set 0 and set 1; the node's properties for more.
+KZeqNodeProperties* Pre(KZeqNode* node, double set0, double set1) {
+    node->SetPreRotation(kSet0, KZeqVector4(0, set0, 0, 0));
+    node->SetPreRotation(kSet1, KZeqVector4(0, set1, 0, 0));
+    return node->GetPropertyHandler();
+}
+
+class KZeqNodePivotTest : public ::testing::Test {
+protected:
+    // Two takes, each keying translation X at 0 s and 1 s (0, 10) and
+    // rotation X flat at 0 s, 1 s and 2 s (5); rotation counts, both sets as asked.
+    KZeqNode* Animated(KZeqNode* parent = nullptr, bool active = true) {
+        KZeqNode* node = mManager.CreateKZeqNode("n");
+        if (parent) parent->AddChild(node);
+        node->CreateTakeNode("Take 001");
+        for (int i = 0; i < 2; ++i) {
+            KZeqTakeNode* take = node->GetTakeNode(i);
+            Key(take->GetTranslationX(), 0.0, 0.0f);
+            Key(take->GetTranslationX(), 1.0, 10.0f);
+            for (double t : {0.0, 1.0, 2.0}) Key(take->GetEulerRotationX(), t, 5.0f);
+        }
+        node->GetPropertyHandler()->RotationActive.Value() = true;
+        for (KZeqNode::EPivotSet set : {kSet0, kSet1})
+            node->SetPivotState(set, active ? KZeqNode::ePIVOT_STATE_ACTIVE : KZeqNode::ePIVOT_STATE_REFERENCE);
+        return node;
+    }
+    // The converter ran on the take: its constant key reducer thinned the flat rotation run.
+    static bool Converted(KZeqNode* node, int take) {
+        return node->GetTakeNode(take)->GetEulerRotationX()->KeyGetCount() != 3;
+    }
+    KZeqSdkManager mManager;
+};
+
+}  // namespace
+
+TEST_F(KZeqNodePivotTest, LighterShiftsEveryTakeByThePivotOffsetAndParentDifferences) {
+    KZeqNode* root = Animated(nullptr, false);
+    KZeqNode* child = Animated(root, false);
+    for (KZeqNode* n : {root, child}) {
+        n->SetPivotState(kSet0, KZeqNode::ePIVOT_STATE_ACTIVE);
+        n->SetRotationPivot(kSet0, KZeqVector4(1, 2, 3, 0));
+        n->SetDefaultS(KZeqVector4(2, 0, 4, 0));
+    }
+    child->SetRotationOffset(kSet0, KZeqVector4(0, 0, 1, 0));
+    root->ConvertPivotAnimation(static_cast<KZeqNode::EPivotSet>(7), 30.0, true);  // any non-zero target is set 1
+    for (int take = 0; take < 2; ++take) {
+        EXPECT_EQ(std::vector<float>({1, 1, 11, 2, 3}), Translation(root->GetTakeNode(take)));
+        // The child's pivot is cancelled by its parent's; its offset stays.
+        EXPECT_EQ(std::vector<float>({0, 0, 10, 0, 1}), Translation(child->GetTakeNode(take)));
+        EXPECT_FALSE(Converted(root, take));
+    }
+    KZeqVector4 t;
+    EXPECT_EQ(KZeqVector4(1, 2, 3, 0), root->GetDefaultT(t));  // through the default take to the property
+    EXPECT_EQ(KZeqVector4(1, 2, 3, 0), root->GetRotationPivot(kSet0));  // sets are never changed
+}
+
+TEST_F(KZeqNodePivotTest, PreRotationDifferenceIsResampledIntoTheRotationCurvesOnly) {
+    for (auto convert : {&KZeqNode::ConvertPivotAnimation, &KZeqNode::ConvertPivotAnimationRecursive}) {
+        KZeqNode* node = Animated();
+        node->SetPreRotation(kSet0, KZeqVector4(0, 0, 90, 0));
+        (node->*convert)(kSet1, 30.0, false);
+        for (int take = 0; take < 2; ++take) {
+            KZeqTakeNode* t = node->GetTakeNode(take);
+            EXPECT_NEAR(90.0, t->GetEulerRotationZ()->GetValue(), 1e-4);
+            ASSERT_EQ(61, t->GetEulerRotationZ()->KeyGetCount());  // 2 s at 30 per second
+            EXPECT_NEAR(90.0, t->GetEulerRotationZ()->KeyGetPtr(30)->GetValue(), 1e-4);
+            EXPECT_EQ(std::vector<float>({0, 0, 10}), Values(t->GetTranslationX()));
+        }
+    }
+}
+
+TEST_F(KZeqNodePivotTest, FullerTestsTheRotationPivotExactlyAndTheRestWithinATolerance) {
+    const struct {
+        const char* mName;
+        void (*mSet)(KZeqNode*);
+        bool mFuller, mLighter;  // whether each form runs the converter
+    } rows[] = {
+        {"sets inactive",
+         [](KZeqNode* n) {
+             for (KZeqNode::EPivotSet set : {kSet0, kSet1}) n->SetPivotState(set, KZeqNode::ePIVOT_STATE_REFERENCE);
+             Pre(n, 10, 30);
+             n->SetRotationPivot(kSet0, KZeqVector4(1, 1, 1, 0));
+         },
+         false, false},
+        {"rotation pivot", [](KZeqNode* n) { n->SetRotationPivot(kSet0, KZeqVector4(1e-9, 0, 0, 0)); }, true, false},
+        {"scaling pivot", [](KZeqNode* n) { n->SetScalingPivot(kSet0, KZeqVector4(1e-9, 0, 0, 0)); }, false, false},
+        {"scaling offset", [](KZeqNode* n) { n->SetScalingOffset(kSet0, KZeqVector4(0, 1e-3, 0, 0)); }, true, false},
+        {"rotation orders", [](KZeqNode* n) { n->SetRotationOrder(kSet1, eEULER_ZYX); }, true, false},
+        {"equal pre-rotations", [](KZeqNode* n) { Pre(n, 30, 30); }, false, true},
+        {"rotation inactive", [](KZeqNode* n) { Pre(n, 30, 0)->RotationActive.Value() = false; }, false, true},
+        {"limits only", [](KZeqNode* n) { Pre(n, 30, 0)->RotationSpaceForLimitOnly.Value() = true; }, false, true},
+    };
+    for (const auto& row : rows) {
+        KZeqNode* fuller = Animated();
+        KZeqNode* lighter = Animated();
+        row.mSet(fuller);
+        row.mSet(lighter);
+        fuller->ConvertPivotAnimationRecursive(kSet1, 30.0, true);
+        lighter->ConvertPivotAnimation(kSet1, 30.0, true);
+        for (int take = 0; take < 2; ++take) {
+            EXPECT_EQ(row.mFuller, Converted(fuller, take)) << row.mName;
+            EXPECT_EQ(row.mLighter, Converted(lighter, take)) << row.mName;
+        }
+    }
+}
+
+TEST_F(KZeqNodePivotTest, TakeWithoutATranslationCurveShiftsTheOthers) {
+    KZeqNode* node = Animated(nullptr, false);
+    KFCurveNode* t = node->GetTakeNode(1)->GetKFCurveNode()->FindRecursive("T");
+    t->Delete(t->Find("X"));
+    node->SetPivotState(kSet0, KZeqNode::ePIVOT_STATE_ACTIVE);
+    node->SetRotationPivot(kSet0, KZeqVector4(1, 2, 3, 0));
+    node->ConvertPivotAnimation(kSet1, 30.0, true);
+    EXPECT_EQ(nullptr, node->GetTakeNode(1)->GetTranslationX());
+    EXPECT_EQ(std::vector<float>({2}), Values(node->GetTakeNode(1)->GetTranslationY()));
+    EXPECT_EQ(std::vector<float>({1, 1, 11}), Values(node->GetTakeNode(0)->GetTranslationX()));
+}
