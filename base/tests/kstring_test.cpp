@@ -14,12 +14,7 @@ static const char* const kNull = nullptr;
 TEST(KString, EmptyAndInvalidStrings) {
     KString s(kNull), t("x"), empty, emptied("abc");
     EXPECT_TRUE(!s.IsOK() && s.IsEmpty() && !KString(s).IsOK());
-    t = s;
-    EXPECT_FALSE(t.IsOK());
-    t = "y";
-    EXPECT_TRUE(t.IsOK());
-    t = kNull;
-    EXPECT_FALSE(t.IsOK());
+    EXPECT_TRUE(!(t = s).IsOK() && (t = "y").IsOK() && !(t = kNull).IsOK());
     emptied.Empty();
     empty.Buffer()[0] = 'e';
     s.Buffer()[0] = 'i';
@@ -51,14 +46,12 @@ TEST(KString, ComparisonsAndSearches) {
     const KString s("Hello"), path("path/to/file.name.ext"), tokens("  one,,two ; three  ");
     EXPECT_TRUE(s == "Hello" && s != "hello" && KString("") == kNull);
     EXPECT_FALSE(KString("a\xff") == "a\x7f") << "bytes beyond ASCII compare as unsigned";
-    KString big;
-    big = 3.0e38f;
     const int found[] = {s.CompareNoCase("hELLO") == 0, s.Compare("Help") < 0, s.Compare(nullptr) > 0,
                          KString().Compare(nullptr) == 0, path.Find('/'), path.Find('/', 5),
                          path.Find('/', 100), path.Find("file"), path.Find("file", 9),
                          path.Find(kNull), path.ReverseFind('.'), path.ReverseFind('#'),
                          tokens.GetTokenCount(" ,;"), KString(",,,").GetTokenCount(","),
-                         KString("abc").GetTokenCount(nullptr), big.Find("300000")};
+                         KString("abc").GetTokenCount(nullptr), (KString() = 3.0e38f).Find("300000")};
     const int expected[] = {1, 1, 1, 1, 4, 7, -1, 8, -1, 0, 17, -1, 3, 0, 1, 0};
     for (int i = 0; i < 16; ++i) EXPECT_EQ(expected[i], found[i]) << i;
 }
@@ -104,7 +97,6 @@ TEST(KStringList, InsertClampsAndKeepsReferences) {
     EXPECT_TRUE(at[0] == 0 && at[1] == 0 && at[2] == 2 && at[3] == -1 && list.GetCount() == 3);
     EXPECT_TRUE(std::string("a") == list.GetStringAt(0) && list.GetReferenceAt(2) == 3u && !list.GetStringAt(3));
     EXPECT_EQ(1, list.Find("b"));
-    list.RemoveAt(0);
-    list.RemoveAt(10);
+    for (int i : {0, 10}) list.RemoveAt(i);
     EXPECT_EQ(2, list.GetCount());
 }

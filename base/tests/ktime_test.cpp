@@ -11,25 +11,15 @@ using namespace zeqsdk_400;
 // Every row of the frame-rate mode table as the files use it: the rate name and
 // the label both read back as the mode, the old code reads back as readBack.
 TEST(TimeModeTable, NamesCodesAndLabelsRoundTrip) {
-    const struct {
-        KTime::ETimeMode mode;
-        const char *rateName, *label;
-        int oldCode;
-        KTime::ETimeMode readBack;
-    } rows[] = {
-        {KTime::eMode120, "120", "120 fps", 8, KTime::eMode120},
-        {KTime::eMode100, "100", "100 fps", 7, KTime::eMode100},
-        {KTime::eMode60, "60", "60 fps", 6, KTime::eMode60},
-        {KTime::eMode50, "50", "50 fps", 5, KTime::eMode50},
-        {KTime::eMode48, "48", "48 fps", 3, KTime::eMode30},
-        {KTime::eMode30, "30", "30 fps", 3, KTime::eMode30},
-        {KTime::eMode30Drop, "30 Drop", "30 Drop", 10, KTime::eMode30Drop},
-        {KTime::eModeNtscDrop, "29.97 drop", "NTSC Drop", 4, KTime::eModeNtscDrop},
-        {KTime::eModeNtscFull, "29.97 full", "NTSC Full", 9, KTime::eModeNtscFull},
-        {KTime::eModePal, "25", "PAL", 2, KTime::eModePal},
-        {KTime::eMode24, "24", "24 fps", 1, KTime::eMode24},
-        {KTime::eMode23976, "23.976", "23.976 fps", 10, KTime::eMode30Drop},
-    };
+    using T = KTime;
+    const struct { T::ETimeMode mode; const char *rateName, *label; int oldCode; T::ETimeMode readBack; } rows[] = {
+        {T::eMode120, "120", "120 fps", 8, T::eMode120}, {T::eMode60, "60", "60 fps", 6, T::eMode60},
+        {T::eMode100, "100", "100 fps", 7, T::eMode100}, {T::eMode50, "50", "50 fps", 5, T::eMode50},
+        {T::eMode48, "48", "48 fps", 3, T::eMode30}, {T::eMode30, "30", "30 fps", 3, T::eMode30},
+        {T::eMode30Drop, "30 Drop", "30 Drop", 10, T::eMode30Drop}, {T::eModePal, "25", "PAL", 2, T::eModePal},
+        {T::eModeNtscDrop, "29.97 drop", "NTSC Drop", 4, T::eModeNtscDrop}, {T::eMode24, "24", "24 fps", 1, T::eMode24},
+        {T::eModeNtscFull, "29.97 full", "NTSC Full", 9, T::eModeNtscFull},
+        {T::eMode23976, "23.976", "23.976 fps", 10, T::eMode30Drop}};
     for (const auto& row : rows) {
         EXPECT_STREQ(row.rateName, KTime_GetGlobalFrameRateString(row.mode));
         EXPECT_EQ(row.mode, KTime_GetTimeModeFromFrameRate(row.rateName));
@@ -90,12 +80,9 @@ TEST(KTime, InfinitiesArithmeticWrapsAndDivides) {
 // unknown mode leaves the time alone.
 TEST(KTime, SetTimeFramesAndSeconds) {
     const long long ntsc = 1539538600LL, pal = 1847446320LL, second = KTime::kTicksPerSecond;
-    const struct {
-        int h, m, s, frame, field, mode;
-        long long ticks;
-    } cases[] = {{0, 0, 0, 7, 0, KTime::eMode30, 7 * ntsc}, {1, 2, 3, 0, 0, KTime::eMode30, 3723 * second},
-                 {0, 0, 1, 2, 1, KTime::eModePal, second + 5 * pal / 2}, {0, 0, 0, 1, 0, 0, ntsc},
-                 {0, 0, 1, 0, 0, 14, 42}};
+    const struct { int h, m, s, frame, field, mode; long long ticks; } cases[] = {
+        {0, 0, 0, 7, 0, KTime::eMode30, 7 * ntsc}, {1, 2, 3, 0, 0, KTime::eMode30, 3723 * second},
+        {0, 0, 1, 2, 1, KTime::eModePal, second + 5 * pal / 2}, {0, 0, 0, 1, 0, 0, ntsc}, {0, 0, 1, 0, 0, 14, 42}};
     for (const auto& c : cases) {
         KTime t(42);
         t.SetTime(c.h, c.m, c.s, c.frame, c.field, c.mode);
@@ -104,15 +91,12 @@ TEST(KTime, SetTimeFramesAndSeconds) {
     KTime::SetGlobalTimeMode(KTime::eModePal);
     KTime t;
     t.SetTime(0, 0, 0, 1);
-    EXPECT_EQ(pal, t.Get());
-    EXPECT_DOUBLE_EQ(25.0, KTime::GetFrameRate(KTime::eModeDefault));
+    EXPECT_TRUE(t.Get() == pal && KTime::GetFrameRate(KTime::eModeDefault) == 25.0);
     KTime::SetGlobalTimeMode(KTime::eModeDefault);
-    t = KTime(10 * ntsc + 5);
-    EXPECT_EQ(10, t.GetFrame(true, KTime::eMode30));
-    EXPECT_EQ(0, t.GetFrame(true, 14));
-    EXPECT_EQ(-10, KTime(-10 * ntsc).GetFrame(true, KTime::eMode30));
     const KTime s(125 * second + 3 * ntsc);
-    EXPECT_EQ(125, s.GetSecond(true));
-    EXPECT_EQ(5, s.GetSecond(false));
-    EXPECT_EQ(3, s.GetFrame(false, KTime::eMode30));
+    const kLongLong read[] = {KTime(10 * ntsc + 5).GetFrame(true, KTime::eMode30), KTime(ntsc).GetFrame(true, 14),
+                              KTime(-10 * ntsc).GetFrame(true, KTime::eMode30), s.GetSecond(true), s.GetSecond(false),
+                              s.GetFrame(false, KTime::eMode30)};
+    const kLongLong expected[] = {10, 0, -10, 125, 5, 3};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], read[i]) << i;
 }

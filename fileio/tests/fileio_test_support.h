@@ -1,6 +1,9 @@
 #ifndef ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 #define ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -67,6 +70,23 @@ inline std::string ReadFile(const std::string& path) {
 
 inline std::string Str(const zeqsdk_400::KString& text) { return std::string(text.Buffer(), text.GetLen()); }
 
+// Runs body in a child process, its files capped at fileLimit bytes when that is
+// given (a write beyond fails instead of raising a signal), while this process runs
+// meanwhile; answers whether the child exited with status 0.
+inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
+                    const std::function<void()>& meanwhile = nullptr) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const struct rlimit limit = {fileLimit, fileLimit};
+        if (fileLimit > 0 && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0))
+            ::_exit(2);
+        ::_exit(body() ? 0 : 1);
+    }
+    if (meanwhile) meanwhile();
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // The raw little-endian bytes of a value.
 template <class T>
 std::string Bytes(T value) {
@@ -103,6 +123,25 @@ inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding
         return testing::AssertionFailure() << "write: " << z.GetLastErrorString();
     }
     return testing::AssertionSuccess();
+}
+
+// Writes a field: its name, then each value by the writer of its type.
+inline void PutValue(zeqsdk_400::KZeq& z, int value) { z.FieldWriteI(value); }
+inline void PutValue(zeqsdk_400::KZeq& z, zeqsdk_400::kLongLong value) { z.FieldWriteL(value); }
+inline void PutValue(zeqsdk_400::KZeq& z, double value) { z.FieldWriteD(value); }
+inline void PutValue(zeqsdk_400::KZeq& z, char value) { z.FieldWriteCH(value); }
+inline void PutValue(zeqsdk_400::KZeq& z, const char* value) { z.FieldWriteC(value); }
+template <class... Values>
+void Put(zeqsdk_400::KZeq& z, const char* name, const Values&... values) {
+    z.FieldWriteBegin(name);
+    (PutValue(z, values), ...);
+}
+
+// The error a file of these bytes fails to open with (its main section opened); -1 when it opens.
+inline int OpenError(const std::string& path, const std::string& bytes) {
+    WriteFile(path, bytes);
+    zeqsdk_400::KZeq z;
+    return z.ProjectOpen(path.c_str(), false, true) ? -1 : z.GetLastErrorID();
 }
 
 // Up to count values of the next field of that name (of the open field when name
