@@ -87,6 +87,12 @@ inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The bytes with the one at `at` changed by mask.
+inline std::string Flipped(std::string bytes, std::size_t at, char mask = 1) {
+    bytes.at(at) ^= mask;
+    return bytes;
+}
+
 // The raw little-endian bytes of a value.
 template <class T>
 std::string Bytes(T value) {
@@ -125,16 +131,28 @@ inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding
     return testing::AssertionSuccess();
 }
 
-// Writes a field: its name, then each value by the writer of its type.
+// Writes a field: its name, then each value by the writer of its type (a vector as an array).
 inline void PutValue(zeqsdk_400::KZeq& z, int value) { z.FieldWriteI(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, zeqsdk_400::kLongLong value) { z.FieldWriteL(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, double value) { z.FieldWriteD(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, char value) { z.FieldWriteCH(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, const char* value) { z.FieldWriteC(value); }
+template <class T>
+void PutValue(zeqsdk_400::KZeq& z, const std::vector<T>& values) {
+    const int n = static_cast<int>(values.size());
+    if constexpr (std::is_same_v<T, double>) z.FieldWriteDn(values.data(), n);
+    if constexpr (std::is_same_v<T, float>) z.FieldWriteFn(values.data(), n);
+    if constexpr (std::is_same_v<T, int>) z.FieldWriteIn(values.data(), n);
+    if constexpr (std::is_same_v<T, zeqsdk_400::kLongLong>) z.FieldWriteLn(values.data(), n);
+}
+template <class... Values>
+void PutValues(zeqsdk_400::KZeq& z, const Values&... values) {
+    (PutValue(z, values), ...);
+}
 template <class... Values>
 void Put(zeqsdk_400::KZeq& z, const char* name, const Values&... values) {
     z.FieldWriteBegin(name);
-    (PutValue(z, values), ...);
+    PutValues(z, values...);
 }
 
 // The error a file of these bytes fails to open with (its main section opened); -1 when it opens.
