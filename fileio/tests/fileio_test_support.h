@@ -137,6 +137,7 @@ inline void PutValue(zeqsdk_400::KZeq& z, zeqsdk_400::kLongLong value) { z.Field
 inline void PutValue(zeqsdk_400::KZeq& z, double value) { z.FieldWriteD(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, char value) { z.FieldWriteCH(value); }
 inline void PutValue(zeqsdk_400::KZeq& z, const char* value) { z.FieldWriteC(value); }
+inline void PutValue(zeqsdk_400::KZeq& z, const std::string& value) { z.FieldWriteC(value.data(), value.size()); }
 template <class T>
 void PutValue(zeqsdk_400::KZeq& z, const std::vector<T>& values) {
     const int n = static_cast<int>(values.size());
