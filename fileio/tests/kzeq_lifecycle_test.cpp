@@ -18,9 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteMain(const std::string& path, const char* model) {
-    ASSERT_TRUE(zeqtest::WriteZeq(path, zeqtest::kBinary, [&](KZeq& z) { zeqtest::Put(z, "Model", model); }));
-}
+void WriteMain(const std::string& path, const char* model) { zeqtest::WriteScene(path, zeqtest::kBinary, {}, model); }
 
 // Appends an extension section holding a summary; answers what the commit answered.
 bool WriteBack(KZeq& z, const char* summary, bool overwriteLast = false) {
@@ -31,13 +29,8 @@ bool WriteBack(KZeq& z, const char* summary, bool overwriteLast = false) {
 
 std::vector<std::string> Summaries(const std::string& path) {
     KZeq z;
-    std::vector<std::string> texts;
     EXPECT_TRUE(z.ProjectOpen(path.c_str())) << z.GetLastErrorString();
-    for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
-        EXPECT_TRUE(z.ProjectOpenExtensionSection(i));
-        texts.push_back(Str(z.FieldReadC("Summary", "")));
-    }
-    return texts;
+    return zeqtest::Summaries(z);
 }
 
 class KZeqLifecycle : public testing::Test {

@@ -18,35 +18,12 @@ using zeqdetail::kChunkBytes;
 using zeqtest::Encoding;
 using zeqtest::ReadFile;
 using zeqtest::Str;
+using zeqtest::Summaries;
+using zeqtest::WriteScene;
 using zeqtest::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A main section with one "Model" and an extension section per summary text.
-void WriteScene(const std::string& path, const Encoding& encoding, std::initializer_list<const char*> summaries) {
-    ASSERT_TRUE(zeqtest::WriteZeq(path, encoding, [&](KZeq& z) {
-        zeqtest::Put(z, "Model", "Model::Cube");
-        ASSERT_TRUE(z.ProjectCloseSection());
-        for (const char* summary : summaries) {
-            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-            zeqtest::Put(z, "Summary", summary);
-            ASSERT_TRUE(z.ProjectCloseSection());
-        }
-    }));
-}
-
-// The summary texts of the extension sections, in order.
-std::vector<std::string> Summaries(KZeq& z) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
-        EXPECT_TRUE(z.ProjectOpenExtensionSection(i));
-        EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), i + 1);
-        texts.push_back(Str(z.FieldReadC("Summary", "")));
-        EXPECT_TRUE(z.ProjectCloseSection());
-    }
-    return texts;
-}
 
 class KZeqProject : public testing::TestWithParam<Encoding> {
 protected:
