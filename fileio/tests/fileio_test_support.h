@@ -95,6 +95,14 @@ inline std::string Flipped(std::string bytes, std::size_t at, char mask = 1) {
     return bytes;
 }
 
+// Doubles by their bits: the same bits (as NaN payloads and -0 must be), and from bits.
+inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof(double)) == 0; }
+inline double DoubleOf(std::uint64_t bits) {
+    double d;
+    std::memcpy(&d, &bits, sizeof(d));
+    return d;
+}
+
 // The raw little-endian bytes of a value.
 template <class T>
 std::string Bytes(T value) {
@@ -104,11 +112,7 @@ std::string Bytes(T value) {
 }
 
 // The three encodings of a field file, for parameterised tests.
-struct Encoding {
-    const char* mName;
-    bool mBinary;
-    bool mEncrypted;
-};
+struct Encoding { const char* mName; bool mBinary; bool mEncrypted; };
 inline constexpr Encoding kBinary{"Binary", true, false};
 inline constexpr Encoding kEncrypted{"Encrypted", true, true};
 inline constexpr Encoding kAscii{"Ascii", false, false};

@@ -11,8 +11,6 @@
 
 using namespace zeqsdk_400;
 
-namespace {
-
 // Memory and disk files behave alike: writing past the end fills with zeros,
 // reads stop at the end, truncation shortens.
 TEST(KChainedFile, MemoryAndStdioFilesBehaveAlike) {
@@ -74,5 +72,3 @@ TEST(KChainedFile, CipherLayerIsTwofishCounterMode) {
     ASSERT_TRUE(cipher.Seek(6) && cipher.Read(all.data(), all.size()) == all.size());
     EXPECT_TRUE(all == plain && crc.GetCrc() == storedCrc);
 }
-
-}  // namespace

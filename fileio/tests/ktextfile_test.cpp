@@ -58,11 +58,9 @@ TEST_F(TextFileTest, LineEndsBlankLinesAndComments) {
              "beta # not a comment" + eol + "#" + eol + "gamma" + eol + "#" + eol);
         const struct { const char* mText; int mLine; } lines[] = {
             {"# first", 1}, {"alpha 1", 2}, {"beta # not a comment", 6}, {"gamma", 8}};
-        for (const auto& line : lines) {
-            EXPECT_STREQ(line.mText, mFile.GetCursor()) << eol.size();
-            EXPECT_EQ(line.mLine, mFile.GetLineNumber());
-            EXPECT_EQ(line.mLine != 8, mFile.NextLine());
-        }
+        for (const auto& line : lines)
+            EXPECT_TRUE(mFile.GetCursor() == std::string(line.mText) && mFile.GetLineNumber() == line.mLine &&
+                        mFile.NextLine() == (line.mLine != 8)) << line.mText << ", line end of " << eol.size();
         EXPECT_TRUE(mFile.IsEndOfFile());
     }
 }
@@ -89,15 +87,14 @@ TEST_F(TextFileTest, LongLinesZeroBytesAndTheLineCap) {
 
 // Earlier entries win over longer ones; a null or empty name ends the table.
 TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
-    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0},
-                      {":", 0},           {":version", 0}, {"", 0}};
+    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0}, {":", 0}, {":version", 0},
+                      {"", 0}};
     Load("FRAMES: 12\nframe time:\t0.0333\nend sitefoo bar\nxposition\n:version 1.10\nnothing\n");
     EXPECT_TRUE(mFile.Check(table) == 1 && table[1].mCount == 0);
     const struct { int mIndex; const char* mRest; } lines[] = {
         {1, "12"}, {0, "0.0333"}, {2, "foo bar"}, {3, "position"}, {4, "version 1.10"}, {-1, "nothing"}};
     for (const auto& line : lines) {
-        EXPECT_EQ(line.mIndex, mFile.Handle(table));
-        EXPECT_STREQ(line.mRest, mFile.GetCursor());
+        EXPECT_TRUE(mFile.Handle(table) == line.mIndex && mFile.GetCursor() == std::string(line.mRest)) << line.mRest;
         mFile.NextLine();
     }
     EXPECT_TRUE(table[0].mCount == 1 && table[1].mCount == 1);
@@ -157,12 +154,10 @@ TEST_F(TextFileTest, Numbers) {
     }
 }
 
-TEST(TextFileDelimiters, CharactersWithDelimitersSwitchedOff) {
-    TempDir dir;
-    const std::string path = dir / "rows.txt";
-    WriteFile(path, "1\t0.5\t\t2.0\n");
+TEST_F(TextFileTest, CharactersWithDelimitersSwitchedOff) {
+    WriteFile(mPath, "1\t0.5\t\t2.0\n");
     KTextFile file("TRC", "\t\r\n", "", true, false);
-    ASSERT_FALSE(file.Open(path.c_str(), "r"));
+    ASSERT_FALSE(file.Open(mPath.c_str(), "r"));
     const KString previous = file.SetDel("");
     EXPECT_STREQ("\t\r\n", previous.Buffer());
     int frame = 0;
@@ -176,8 +171,7 @@ TEST(TextFileDelimiters, CharactersWithDelimitersSwitchedOff) {
 }
 
 TEST_F(TextFileTest, MessagesAndPrint) {
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
+    std::vector<std::string> errors, warnings;
     mFile.SetErrorCallback([&](const char* text) { errors.push_back(text); });
     mFile.SetWarningCallback([&](const char* text) { warnings.push_back(text); });
     Load("one\ntwo\n");

@@ -140,8 +140,7 @@ TEST(KZeqCorrupt, NestingIsBounded) {
     ASSERT_TRUE(z.ProjectOpen((dir / "deep.zeq").c_str(), false, true));
     int depth = 0;
     while (z.FieldReadBegin("N") && z.FieldReadBlockBegin()) ++depth;
-    EXPECT_EQ(depth, KZeq::kMaxDepth);
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    EXPECT_TRUE(depth == KZeq::kMaxDepth && z.GetLastErrorID() == KZeq::eFileCorrupted) << depth;
 
     std::string text = "@Zeq: 6000\n@Section: 6000\n";
     for (int i = 0; i < 600; ++i) text += i < 300 ? "N: {\n" : "}\n";
@@ -235,15 +234,12 @@ TEST(KZeqCorrupt, MalformedText) {
 
 // A stream that fails part-way through a chunk, as a full disk does, fails the file
 // being written.
-class FullDisk final : public KChainedLayer {
-public:
+struct FullDisk final : KChainedLayer {
     FullDisk(KChainedFile& next, kULongLong limit) : KChainedLayer(next), mLimit(limit) {}
     std::size_t Write(const void* data, std::size_t size) override {
         const kULongLong room = GetPosition() >= mLimit ? 0 : mLimit - GetPosition();
         return GetNext().Write(data, static_cast<std::size_t>(std::min<kULongLong>(size, room)));
     }
-
-private:
     kULongLong mLimit;
 };
 

@@ -140,8 +140,7 @@ TEST_P(KZeqProject, Passwords) {
         EXPECT_FALSE(*password && (z.CheckPassword("pass word 42") || z.CheckPassword("")));
         EXPECT_EQ(z.GetLastErrorID(), -1);
         // Until the password is given nothing reads, in every encoding.
-        EXPECT_EQ(z.FieldReadBegin("Model"), !*password);
-        EXPECT_TRUE(z.CheckPassword(*password ? secret : "whatever"));
+        EXPECT_TRUE(z.FieldReadBegin("Model") == !*password && z.CheckPassword(*password ? secret : "whatever"));
         readsAll(z);
         // The extension section carries no password; the main one keeps the password given.
         ASSERT_TRUE(z.ProjectOpenExtensionSection(0));
@@ -163,8 +162,7 @@ TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
     fs::create_directories(dir.Path() / "take.zqd");
     KZeq z;
     ASSERT_TRUE(z.ProjectCreate((dir / "scene").c_str()));
-    EXPECT_EQ(Str(z.GetFilePath()), dir / "scene.zeq");
-    ASSERT_TRUE(z.ProjectClose());
+    ASSERT_TRUE(Str(z.GetFilePath()) == dir / "scene.zeq" && z.ProjectClose());
     EXPECT_TRUE(fs::exists(dir / "scene.zeq") && !fs::exists(dir / "scene.zqd"));
     ASSERT_TRUE(z.ProjectCreate((dir / "take.tak").c_str()) && z.ProjectClose());
     EXPECT_TRUE(fs::exists(dir / "take.zqd"));
@@ -213,17 +211,16 @@ TEST(KZeqProjectFile, OpenDirectReadOnlyAndPaths) {
     KZeq z;
     EXPECT_FALSE(z.ProjectOpenDirect((dir / "take").c_str(), false, true));
     ASSERT_TRUE(z.ProjectOpenDirect((dir / "take.tak").c_str(), true, true));
-    EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 0);
-    EXPECT_EQ(Str(z.FieldReadC("Model", "")), "Model::Cube");
+    EXPECT_TRUE(z.ProjectGetCurrentSectionIndex() == 0 && Str(z.FieldReadC("Model", "")) == "Model::Cube");
     ASSERT_TRUE(z.ProjectCloseSection());
     // Read-only; then a section is open.
     EXPECT_TRUE(!z.ProjectCreateExtensionSection() && z.GetLastErrorID() == KZeq::eOperationNotAllowed);
     z.GetError().ClearLastError();
     EXPECT_TRUE(z.ProjectOpenMainSection() && !z.ProjectCreateExtensionSection());
-    EXPECT_EQ(Str(z.GetFullFilePath("tex/wood.png")), dir / "tex/wood.png");
-    EXPECT_EQ(Str(z.GetFullFilePath("/abs/wood.png")), "/abs/wood.png");
-    EXPECT_EQ(Str(z.GetRelativeFilePath((dir / "tex/wood.png").c_str())), "tex/wood.png");
-    EXPECT_EQ(Str(z.GetMediaDirectory()), dir / "take.zqm");
+    EXPECT_TRUE(Str(z.GetFullFilePath("tex/wood.png")) == dir / "tex/wood.png" &&
+                Str(z.GetFullFilePath("/abs/wood.png")) == "/abs/wood.png");
+    EXPECT_TRUE(Str(z.GetRelativeFilePath((dir / "tex/wood.png").c_str())) == "tex/wood.png" &&
+                Str(z.GetMediaDirectory()) == dir / "take.zqm");
 }
 
 // An update interrupted before the slot switch leaves the previous file readable.
@@ -267,8 +264,8 @@ TEST(KZeqProjectFile, StreamsHoldWholeFiles) {
     ASSERT_TRUE(writer.ProjectCreateStream(memory, true, false));
     zeqtest::Put(writer, "Name", "in memory");
     ASSERT_TRUE(writer.ProjectClose() && z.ProjectOpenStream(memory, false, true));
-    EXPECT_EQ(Str(z.FieldReadC("Name", "")), "in memory");
-    ASSERT_TRUE(z.ProjectCloseSection() && z.ProjectCreateExtensionSection());
+    ASSERT_TRUE(Str(z.FieldReadC("Name", "")) == "in memory" && z.ProjectCloseSection() &&
+                z.ProjectCreateExtensionSection());
     z.FieldWriteBegin("Summary");
     ASSERT_TRUE(z.ProjectClose() && again.ProjectOpenStream(memory));
     EXPECT_EQ(again.ProjectGetExtensionSectionCount(), 1);
@@ -320,15 +317,14 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     bool overwritten = true;
     ASSERT_TRUE(Extract("elsewhere/wood.tif", "textures/wood.tif", "", &overwritten)) << mZeq.GetLastErrorString();
     EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/textures/wood.tif");
-    EXPECT_EQ(Str(mZeq.GetRelativeFilePath(mFileName.Buffer())), "scene.zqm/textures/wood.tif");
-    EXPECT_TRUE(!overwritten && ReadFile(Str(mFileName)) == mContent);
+    EXPECT_TRUE(Str(mZeq.GetRelativeFilePath(mFileName.Buffer())) == "scene.zqm/textures/wood.tif" && !overwritten &&
+                ReadFile(Str(mFileName)) == mContent);
     // ".." in the relative name: the file part of the file name is used instead.
     ASSERT_TRUE(Extract("/some/where/../wood.tif", "../../etc/wood.tif"));
     EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/wood.tif");
     // An absolute relative name, and a file name that is only "..": the stored name.
     ASSERT_TRUE(Extract("..", "/tmp/evil.tif"));
-    EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/c");
-    EXPECT_EQ(mZeq.FieldReadI("After", 0), 5);
+    EXPECT_TRUE(Str(mFileName) == mDir / "scene.zqm/c" && mZeq.FieldReadI("After", 0) == 5);
     ASSERT_TRUE(mZeq.FieldReadResetPosition() && Extract("", "textures/wood.tif", "", &overwritten) && overwritten);
     ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
     EXPECT_TRUE(Str(mFileName) == mDir / "chosen/b" && ReadFile(mDir / "chosen/b") == mContent);

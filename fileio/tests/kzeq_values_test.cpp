@@ -24,8 +24,7 @@ using zeqtest::Str;
 
 namespace {
 
-const double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity(), kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The read side of a case gets the file with its main section open.
 struct ValueCase {
@@ -85,7 +84,7 @@ void ReadScalars(KZeq& z, bool, int) {
     ASSERT_TRUE(z.FieldReadBegin("Doubles") && z.FieldReadGetCount() == 10);
     for (double d : kDoubles) {
         const double read = z.FieldReadD();
-        EXPECT_TRUE(std::memcmp(&read, &d, sizeof(d)) == 0 || (std::isnan(d) && std::isnan(read))) << d;
+        EXPECT_TRUE(zeqtest::SameBits(read, d) || (std::isnan(d) && std::isnan(read))) << d;
     }
     EXPECT_TRUE(z.FieldReadGetRemain() == 0 && z.FieldReadD() == 0.0);
     ASSERT_TRUE(z.FieldReadBegin("Ints"));
@@ -123,15 +122,13 @@ const std::string kHuge =
 const std::size_t kDoubleCounts[] = {3, kChunkBytes / 32 - 1, kChunkBytes / 32, kChunkBytes / 8, kChunkBytes / 8 + 1,
                                      kBigDoubles.size()};
 const std::size_t kTextSizes[] = {kChunkBytes / 4 - 1, kChunkBytes / 4, 3 * kChunkBytes + 11};
-const int kOuter = static_cast<int>(kChunkBytes / 8 * 2 + 3);
-const int kInner = static_cast<int>(kChunkBytes / 4 + 1);
+const int kOuter = static_cast<int>(kChunkBytes / 8 * 2 + 3), kInner = static_cast<int>(kChunkBytes / 4 + 1);
+const int kKeys = 120000;
 
 template <class T>
 bool StartsWith(const std::vector<T>& read, const std::vector<T>& expected) {
     return read.size() <= expected.size() && std::equal(read.begin(), read.end(), expected.begin());
 }
-
-const int kKeys = 120000;
 
 void WriteArrays(KZeq& z) {
     for (std::size_t count : kDoubleCounts) {
