@@ -107,17 +107,13 @@ TEST(FilesOnDisk, KFgetsAcceptsEveryLineEndAndSplitsLongLines) {
     TempDir dir;
     const struct { const char* mContent; int mSize; std::vector<const char*> mLines; } cases[] = {
         {"one\r\ntwo\rthree\nfour", 32, {"one\n", "two\n", "three\n", "four"}},
-        {"abcdefgh\r\n\r\nz", 4, {"abc", "def", "gh\n", "\n", "z"}},
-    };
+        {"abcdefgh\r\n\r\nz", 4, {"abc", "def", "gh\n", "\n", "z"}}};
     for (const auto& c : cases) {
         WriteFile(dir / "lines.txt", c.mContent);
         std::FILE* file = std::fopen((dir / "lines.txt").c_str(), "rb");
         ASSERT_NE(nullptr, file);
         char buffer[32];
-        for (const char* line : c.mLines) {
-            ASSERT_NE(nullptr, KFgets(buffer, c.mSize, file));
-            EXPECT_STREQ(line, buffer);
-        }
+        for (const char* line : c.mLines) ASSERT_TRUE(KFgets(buffer, c.mSize, file) && line == std::string(buffer));
         EXPECT_TRUE(!KFgets(buffer, c.mSize, file) && !KFgets(buffer, 1, file) && !KFgets(nullptr, 4, file));
         std::fclose(file);
     }
@@ -142,9 +138,7 @@ TEST(Directories, RemoveDeletesTheWholeTreeWithoutAShell) {
     TempDir dir;
     const std::string root = dir / "tree $(touch pwned) `touch pwned`; touch pwned '\".zqd";
     fs::create_directories(root + "/a/b/c");
-    WriteFile(root + "/top.bin", "1");
-    WriteFile(root + "/a/b/c/deep.bin", "2");
-    WriteFile(root + "/a/.hidden", "3");
+    for (const char* file : {"/top.bin", "/a/b/c/deep.bin", "/a/.hidden"}) WriteFile(root + file, "1");
     EXPECT_TRUE(KCreateDirectory((root + "/a/more").c_str()) && KRemoveDirectory(root.c_str()) && !fs::exists(root));
     // Nothing left is success too.
     EXPECT_TRUE(KRemoveDirectory(root.c_str()) && fs::is_empty(dir.Path()) && !fs::exists("pwned"));
@@ -169,8 +163,7 @@ TEST(Directories, RemoveNeverFollowsSymbolicLinks) {
     const std::string link = dir / "link.zqd";
     fs::create_directory_symlink(outside, link);
     EXPECT_TRUE(KRemoveDirectory(link.c_str()) && !fs::exists(fs::symlink_status(link)));
-    EXPECT_EQ("keep me", ReadFile(outside + "/precious.txt"));
-    EXPECT_EQ("keep me too", ReadFile(outside + "/keep/also.txt"));
+    EXPECT_EQ(ReadFile(outside + "/precious.txt") + ReadFile(outside + "/keep/also.txt"), "keep mekeep me too");
 }
 
 TEST(Directories, RemoveRefusesRootCurrentAndParent) {

@@ -176,8 +176,7 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     mFile.SetWarningCallback([&](const char* text) { warnings.push_back(text); });
     Load("one\ntwo\n");
     ASSERT_TRUE(mFile.NextLine());
-    EXPECT_TRUE(mFile.Error("Unknown parent bone name (%s)\n", "hip"));
-    EXPECT_FALSE(mFile.Warning("Bad value %d\n", 7));
+    EXPECT_TRUE(mFile.Error("Unknown parent bone name (%s)\n", "hip") && !mFile.Warning("Bad value %d\n", 7));
     const std::string longText(5000, 'm');  // not cut
     mFile.Error("%s", longText.c_str());
     EXPECT_EQ(errors, (std::vector<std::string>{"ASF read error (line 2): Unknown parent bone name (hip)\n",
@@ -201,15 +200,13 @@ TEST_F(TextFileTest, MessagesAndPrint) {
 TEST_F(TextFileTest, WriteFailureIsReported) {
     const std::string out = mDir / "out.txt";
     for (const bool flush : {false, true}) {
-        EXPECT_TRUE(zeqtest::InChild(
-            [&] {
-                KTextFile file("ASF", " ", "", true, false);
-                bool printed = !file.Open(out.c_str(), "w");
-                for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
-                return printed && (flush ? !file.Flush() && !file.Close() : !file.Close());
-            },
-            1000))
-            << "flush " << flush;
+        const auto print = [&] {
+            KTextFile file("ASF", " ", "", true, false);
+            bool printed = !file.Open(out.c_str(), "w");
+            for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
+            return printed && (flush ? !file.Flush() && !file.Close() : !file.Close());
+        };
+        EXPECT_TRUE(zeqtest::InChild(print, 1000)) << "flush " << flush;
     }
 }
 

@@ -122,8 +122,7 @@ TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
     const std::string text = zeqtest::ReadFile(mPath);
     const std::size_t field = text.find("Secret: 7\n"), password = text.find("@Password: \"PBKDF2-SHA256\"");
     ASSERT_TRUE(field != std::string::npos && password != std::string::npos && field < password);
-    const std::size_t lineEnd = text.find('\n', password);
-    const std::string line = text.substr(password, lineEnd + 1 - password);
+    const std::string line = text.substr(password, text.find('\n', password) + 1 - password);
     std::string moved = text;
     moved.erase(password, line.size());
     moved.insert(moved.find("Secret"), line);
@@ -136,9 +135,8 @@ TEST_F(KZeqAscii, PasswordLineAfterTheFields) {
         EXPECT_EQ(z.FieldReadI("Secret", 0), 7);
     }
     // Twice for one section, or before any section: corrupted.
-    std::string twice = moved;
+    std::string twice = moved, early = text;
     twice.insert(twice.find("@End"), line);
-    std::string early = text;
     early.insert(early.find("@Section"), line);
     for (const std::string& bad : {twice, early}) EXPECT_EQ(zeqtest::OpenError(mPath, bad), KZeq::eFileCorrupted);
 }

@@ -61,7 +61,8 @@ TEST(KZeqChecksum, AgreesWithZlib) {
         const std::size_t size = trial < 8 ? (data.size() - 64) >> trial : random() % 9000;
         const std::size_t split = size ? random() % size : 0;
         const unsigned char* p = data.data() + offset;
-        const uLong expected = ::crc32(::crc32(0, p, static_cast<uInt>(split)), p + split, static_cast<uInt>(size - split));
+        const uLong expected =
+            ::crc32(::crc32(0, p, static_cast<uInt>(split)), p + split, static_cast<uInt>(size - split));
         const std::uint32_t seed = zeqdetail::Crc32(0, p, split);
         EXPECT_EQ(zeqdetail::Crc32(seed, p + split, size - split), expected) << offset << " " << size << " " << split;
     }

@@ -45,8 +45,7 @@ std::string Field(std::uint32_t count, const std::string& values, const std::str
 }
 
 TEST(KZeqCorrupt, HandMadeBodies) {
-    const std::string run = Ints({10, 11, 12});
-    const std::string nested = "X" + std::string(zeqdetail::kChunkRefSize, '\0');
+    const std::string run = Ints({10, 11, 12}), nested = "X" + std::string(zeqdetail::kChunkRefSize, '\0');
     auto fixed = [](std::string body) { return [body](std::uint64_t) { return body; }; };
     auto chunk = [](std::uint32_t count, std::string data, std::uint32_t fieldCount, std::string tail = "",
                     std::int64_t shift = 0) {

@@ -237,8 +237,8 @@ TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
     }
     const std::string after = ReadFile(path);
     const std::size_t header = zeqdetail::kFixedHeaderSize;
-    ASSERT_GT(after.size(), before.size());
-    ASSERT_EQ(after.compare(header, before.size() - header, before, header, before.size() - header), 0);
+    ASSERT_TRUE(after.size() > before.size() &&
+                after.compare(header, before.size() - header, before, header, before.size() - header) == 0);
     std::vector<std::string> crashed;
     // Everything appended, but the slot not yet switched.
     crashed.push_back(before.substr(0, header) + after.substr(header));

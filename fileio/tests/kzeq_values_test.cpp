@@ -101,10 +101,8 @@ void ReadScalars(KZeq& z, bool, int) {
                 z.FieldReadL() == 0 && z.FieldReadCH() == 'A');
     ASSERT_TRUE(z.FieldReadBegin("Names") && z.FieldReadBlockBegin() && z.FieldGetBlockFieldCount() == 6);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(Str(z.FieldGetBlockFieldName(i)), kNames[i]);
-    for (const std::string& name : kNames) {
-        ASSERT_TRUE(z.FieldReadBegin(name.data(), name.size()));
-        EXPECT_EQ(z.FieldReadI(), static_cast<int>(name.size()));
-    }
+    for (const std::string& name : kNames)
+        ASSERT_TRUE(z.FieldReadBegin(name.data(), name.size()) && z.FieldReadI() == static_cast<int>(name.size()));
 }
 
 // --- arrays and strings just below, at and above the sizes where they leave the body ---
@@ -300,11 +298,9 @@ void WriteTimes(KZeq& z) {
 }
 
 void ReadTimes(KZeq& z, bool binary, int version) {
-    ASSERT_TRUE(z.FieldReadBegin("Time"));
-    if (binary) { EXPECT_EQ(z.FieldReadGetType(), version > 2000 ? 'L' : 'D'); }
+    ASSERT_TRUE(z.FieldReadBegin("Time") && (!binary || z.FieldReadGetType() == (version > 2000 ? 'L' : 'D')));
     EXPECT_EQ(z.FieldReadT(), kOneAndHalf);
-    const double odd = static_cast<double>(z.FieldReadT().Get());
-    EXPECT_NEAR(odd, static_cast<double>(kOdd.Get()), version > 2000 ? 0.0 : 2.0);
+    EXPECT_NEAR(static_cast<double>(z.FieldReadT().Get()), static_cast<double>(kOdd.Get()), version > 2000 ? 0.0 : 2.0);
     EXPECT_EQ(z.FieldReadTS("Span"), KTimeSpan(KTime(0), kOneAndHalf));
     EXPECT_TRUE(z.FieldReadTS("Missing") == KTimeSpan(KTime(0), KTime(0)) && z.FieldReadT("Missing") == KTime(0));
 }
