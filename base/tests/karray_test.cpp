@@ -8,7 +8,8 @@
 
 using namespace zeqsdk_400;
 
-TEST(KArrayTemplate, InsertClampsAndBadIndicesAreRefused) {
+// Bad indices clamp or are refused; SetCount zero-fills, AddMultiple constructs.
+TEST(KArrayTemplate, IndicesClampOrAreRefusedSetCountFindAfterAndCopy) {
     KArrayTemplate<int> a;
     const int at[] = {5, 0, 2, 1, -1}, expected[] = {0, 0, 2, 1, -1}, ranges[][2] = {{8, 100}, {2, 3}, {-1, 2}, {0, 0}};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], a.InsertAt(at[i], 10 * i + 1));
@@ -22,6 +23,20 @@ TEST(KArrayTemplate, InsertClampsAndBadIndicesAreRefused) {
     for (const auto& r : ranges) a.RemoveRange(r[0], r[1]);  // the first clipped at the end
     ASSERT_EQ(5, a.GetCount());
     EXPECT_TRUE(a[0] == 11 && a[2] == 2 && a[4] == 4);
+    struct Colour { double r = 1, g = 1, b = 1; };
+    KArrayTemplate<Colour> c;
+    EXPECT_TRUE(c.AddMultiple(3) == 0 && c[2].g == 1.0 && c.SetCount(5) && c[4].r == 0.0);
+    EXPECT_TRUE(!c.SetCount(-1) && c.AddMultiple(-2) == -1 && c.GetCount() == 5);
+    c.Clear();
+    EXPECT_TRUE(c.GetCount() == 0 && c.GetArray() == nullptr);
+    KArrayTemplate<unsigned int> u, copy(4);
+    for (unsigned int v : {3u, 1u, 3u, 2u, 3u}) u.Add(v);
+    const int found[] = {u.FindAfter(-1, 3), u.FindAfter(0, 3), u.FindAfter(2, 3),
+                         u.FindAfter(4, 3), u.Find(9), u.FindAfter(-100, 3)}, after[] = {0, 2, 4, -1, -1, 0};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(after[i], found[i]) << i;
+    copy = u;
+    u.Clear();
+    EXPECT_TRUE(copy.GetCount() == 5 && copy[3] == 2u && KArrayTemplate<unsigned int>(copy).GetCount() == 5);
 }
 
 // An item of the array itself, typed or by address, is read before the
@@ -43,24 +58,4 @@ TEST(KArrayTemplate, GrowsAcrossBlocksAndInsertsItsOwnItems) {
     KArrayTemplate<KZeqColor> colours;
     const KZeqColor red(1, 0, 0, 1);
     EXPECT_TRUE(colours.InsertAt(0, &red) == 0 && colours[0].mGreen == 0.0);
-}
-
-TEST(KArrayTemplate, SetCountZeroFillsAddMultipleConstructsFindAfterAndCopy) {
-    struct Colour {
-        double r = 1, g = 1, b = 1;
-    };
-    KArrayTemplate<Colour> c;
-    EXPECT_TRUE(c.AddMultiple(3) == 0 && c[2].g == 1.0 && c.SetCount(5) && c[4].r == 0.0);
-    EXPECT_TRUE(!c.SetCount(-1) && c.AddMultiple(-2) == -1 && c.GetCount() == 5);
-    c.Clear();
-    EXPECT_TRUE(c.GetCount() == 0 && c.GetArray() == nullptr);
-    KArrayTemplate<unsigned int> a, b(4);
-    for (unsigned int v : {3u, 1u, 3u, 2u, 3u}) a.Add(v);
-    const int found[] = {a.FindAfter(-1, 3), a.FindAfter(0, 3), a.FindAfter(2, 3),
-                         a.FindAfter(4, 3), a.Find(9), a.FindAfter(-100, 3)};
-    const int expected[] = {0, 2, 4, -1, -1, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], found[i]) << i;
-    b = a;
-    a.Clear();
-    EXPECT_TRUE(b.GetCount() == 5 && b[3] == 2u && KArrayTemplate<unsigned int>(b).GetCount() == 5);
 }

@@ -25,10 +25,9 @@ static ::testing::AssertionResult AliasSafe(Kernel k, const Mat& a, const Mat& b
     return BlockNear(x, ref, 0.0, rows) << "output is the second operand";
 }
 
-// B applied first: KmAA moves after turning X onto Y, KmRR turns about Y after X.
-// KmRi transposes, KmRiR gives b . transpose(a), KmRS scales rows. No kernel writes
-// column 3 (the block kernels not row 3 either), and any may be given its output
-// as an operand.
+// B applied first: KmAA moves after turning X onto Y, KmRR turns about Y after X; KmRi
+// transposes, KmRiR gives b . transpose(a), KmRS scales rows. No kernel writes column 3
+// (the block kernels not row 3 either); any may be given its output as an operand.
 TEST(KgeMathTest, ProductsApplyTheSecondOperandFirstKeepTheEdgesAndMayAlias) {
     const Mat aa = Apply(KmAA, AffineOf({1, 0, 0, 0, 0, 0, 1, 1, 1}), AffineOf({0, 0, 0, 0, 0, 90, 1, 1, 1}));
     EXPECT_TRUE(BlockNear(aa, AffineOf({1, 0, 0, 0, 0, 90, 1, 1, 1}), 1e-12, 4) && EdgeIs(aa, kSentinel, false));
@@ -61,8 +60,8 @@ TEST(KgeMathTest, AffineInversesShearedAndSingular) {
     EXPECT_TRUE(BlockNear(Apply(KmAA, sheared, back), b, 1e-12, 4) && EdgeIs(back, kSentinel, false));
     Mat m = AffineOf({1, 2, 3, 20, 30, 40, 0, 2, 3}), r = Apply(Fill, kSentinel), zero;
     const Mat inv = Apply(KmAi, m);
-    EXPECT_TRUE(BlockNear(Apply(KmRR, m, Apply(KmRR, inv, m)), m, 1e-12));  // M . M+ . M = M for a pseudo-inverse
-    EXPECT_TRUE(AllFinite(Apply(KmAiA, m, inv)));
+    // M . M+ . M = M for a pseudo-inverse.
+    EXPECT_TRUE(BlockNear(Apply(KmRR, m, Apply(KmRR, inv, m)), m, 1e-12) && AllFinite(Apply(KmAiA, m, inv)));
     KgeSetRM(r.m, m.m);
     EXPECT_TRUE(r.m[0][0] == 0.0 && r.m[0][1] == 0.0 && r.m[0][2] == 0.0) << "a zero row stays zero";
     m.m[0][0] = 1e-320;  // its reciprocal overflows

@@ -12,8 +12,7 @@ TEST(KLib, DirectoriesInitCountingAndLocalTime) {
         KLib_SetMasterDirectory(master);
         EXPECT_STREQ("/opt/plug/", KLib_GetMasterDirectory());
     }
-    KBaseLib_Init();
-    KBaseLib_Init();
+    for (int i = 0; i < 2; ++i) KBaseLib_Init();
     KBaseLib_Terminate();
     EXPECT_TRUE(KBaseLib_IsInitialized());
     KBaseLib_Terminate();

@@ -29,7 +29,8 @@ TEST(KZeqVector4Test, EqualityToleranceOnTheFirstThree) {
     EXPECT_TRUE(KZeqVector2(0.25, 0.5) != KZeqVector2(0.25, 0.5 + 1e-12)) << "2D vectors compare exactly";
 }
 
-TEST(KZeqVector4Test, LengthAndNormalizeIgnoreWAndNeverUnderOrOverflow) {
+// Length and Normalize never under- or overflow.
+TEST(KZeqVector4Test, LengthNormalizeAndProductsIgnoreWArithmeticDoesNot) {
     for (double scale : {1.0, 1e-200, 1e200}) {
         KZeqVector4 v(3 * scale, 0, 4 * scale, 7);
         EXPECT_DOUBLE_EQ(v.Length(), 5 * scale);
@@ -39,10 +40,7 @@ TEST(KZeqVector4Test, LengthAndNormalizeIgnoreWAndNeverUnderOrOverflow) {
     KZeqVector4 zero(0, 0, 0, 2);
     zero.Normalize();
     EXPECT_TRUE(Is(zero, 0, 0, 0, 2));
-}
-
-// Products use x, y and z; arithmetic all four components; a null array is zero.
-TEST(KZeqVector4Test, ProductsAndArithmetic) {
+    // Products use x, y and z; arithmetic all four components; a null array is zero.
     const KZeqVector4 a(1, 2, 3, 4), b(-4, 5, 0.5, 40), c = a.CrossProduct(b);
     EXPECT_TRUE(Is(KZeqVector4(1, 0, 0, 5).CrossProduct(KZeqVector4(0, 1, 0, 5)), 0, 0, 1, 1));
     EXPECT_TRUE(a.DotProduct(b) == 7.5 && std::fabs(c.DotProduct(a)) < 1e-12 && std::fabs(c.DotProduct(b)) < 1e-12);
