@@ -150,7 +150,7 @@ TEST_F(ConfigFileTest, FailedRewriteLosesNothing) {
     EXPECT_TRUE(!unreadable.Set("S", "k", "v", nullptr) && fs::is_directory(mDir / "blocked.txt"));
     EXPECT_TRUE(zeqtest::InChild([&] { return !config.Set("S", "k", huge.c_str(), nullptr); }, 4096))
         << "the failed write was reported as success";
-    EXPECT_EQ("[S]\nk = old\nj = 2\n", ReadFile(mPath));
+    EXPECT_TRUE(ReadFile(mPath) == "[S]\nk = old\nj = 2\n" && !fs::exists(mDir / "backupfile.ini"));
     EXPECT_STREQ("old", config.Get("S", "k", nullptr));
 }
 

@@ -85,8 +85,7 @@ TEST_F(KZeqLifecycle, KilledWriteBacksAreReclaimed) {
         EXPECT_FALSE(zeqtest::InChild([&] {
             KZeq z;
             if (!z.ProjectOpen(mPath.c_str()) || !z.ProjectCreateExtensionSection()) return false;
-            z.FieldWriteBegin("Summary");
-            z.FieldWriteDn(big.data(), static_cast<int>(big.size()));
+            zeqtest::Put(z, "Summary", big);
             return ::raise(SIGKILL) != 0;
         }));
     }
@@ -110,8 +109,7 @@ TEST_F(KZeqLifecycle, FailedCreateKeepsTheOldFileAndLeavesNothing) {
         EXPECT_FALSE(zeqtest::InChild([&] {
             KZeq z;
             if (!z.ProjectCreate(mPath.c_str())) return false;
-            z.FieldWriteBegin("Model");
-            z.FieldWriteIn(big.data(), static_cast<int>(big.size()));
+            zeqtest::Put(z, "Model", big);
             return ::raise(SIGKILL) != 0;
         }));
     }

@@ -303,8 +303,7 @@ protected:
     }
 
     zeqtest::TempDir mDir;
-    std::string mScene = mDir / "scene.zeq";
-    std::string mSource = mDir / "src/wood.tif";
+    std::string mScene = mDir / "scene.zeq", mSource = mDir / "src/wood.tif";
     std::string mContent;
     KString mFileName;
     KZeq mZeq;

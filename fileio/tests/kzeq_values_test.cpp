@@ -292,6 +292,7 @@ void WriteTimes(KZeq& z) {
     z.FieldWriteBegin("Time");
     z.FieldWriteT(kOneAndHalf);
     z.FieldWriteT(kOdd);
+    z.FieldWriteI(3);  // an int: ticks above version 2000, seconds up to it
     z.FieldWriteBegin("Span");
     z.FieldWriteTS(KTimeSpan(KTime(0), kOneAndHalf));
     z.FieldWriteEnd();
@@ -301,6 +302,7 @@ void ReadTimes(KZeq& z, bool binary, int version) {
     ASSERT_TRUE(z.FieldReadBegin("Time") && (!binary || z.FieldReadGetType() == (version > 2000 ? 'L' : 'D')));
     EXPECT_EQ(z.FieldReadT(), kOneAndHalf);
     EXPECT_NEAR(static_cast<double>(z.FieldReadT().Get()), static_cast<double>(kOdd.Get()), version > 2000 ? 0.0 : 2.0);
+    EXPECT_EQ(z.FieldReadT().Get(), version > 2000 ? 3 : 3 * KTime::kTicksPerSecond);
     EXPECT_EQ(z.FieldReadTS("Span"), KTimeSpan(KTime(0), kOneAndHalf));
     EXPECT_TRUE(z.FieldReadTS("Missing") == KTimeSpan(KTime(0), KTime(0)) && z.FieldReadT("Missing") == KTime(0));
 }
