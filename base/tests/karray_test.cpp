@@ -8,26 +8,35 @@
 
 using namespace zeqsdk_400;
 
-TEST(KArrayTemplate, InsertClampsAndBadIndicesAreRefused) {
+// Bad indices clamp or are refused; SetCount zero-fills, AddMultiple constructs.
+TEST(KArrayTemplate, IndicesClampOrAreRefusedSetCountFindAfterAndCopy) {
     KArrayTemplate<int> a;
-    const int at[] = {5, 0, 2, 1, -1}, expected[] = {0, 0, 2, 1, -1};
+    const int at[] = {5, 0, 2, 1, -1}, expected[] = {0, 0, 2, 1, -1}, ranges[][2] = {{8, 100}, {2, 3}, {-1, 2}, {0, 0}};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], a.InsertAt(at[i], 10 * i + 1));
     ASSERT_EQ(4, a.GetCount());
     EXPECT_TRUE(a[0] == 11 && a[1] == 31 && a[2] == 1 && a[3] == 21);
-    a.RemoveAt(1);
-    a.RemoveAt(-1);
-    a.RemoveAt(100);
-    EXPECT_TRUE(a.GetCount() == 3 && a[1] == 1);
-    EXPECT_TRUE(a.GetAt(-1) == 0 && a.GetAt(3) == 0);
+    for (int i : {1, -1, 100}) a.RemoveAt(i);
+    EXPECT_TRUE(a.GetCount() == 3 && a[1] == 1 && a.GetAt(-1) == 0 && a.GetAt(3) == 0);
     a.SetAt(7, 1);
     EXPECT_EQ(3, a.GetCount());
     for (int i = 0; i < 7; ++i) a.Add(i);
-    a.RemoveRange(8, 100);  // clipped at the end
-    a.RemoveRange(2, 3);
-    a.RemoveRange(-1, 2);
-    a.RemoveRange(0, 0);
+    for (const auto& r : ranges) a.RemoveRange(r[0], r[1]);  // the first clipped at the end
     ASSERT_EQ(5, a.GetCount());
     EXPECT_TRUE(a[0] == 11 && a[2] == 2 && a[4] == 4);
+    struct Colour { double r = 1, g = 1, b = 1; };
+    KArrayTemplate<Colour> c;
+    EXPECT_TRUE(c.AddMultiple(3) == 0 && c[2].g == 1.0 && c.SetCount(5) && c[4].r == 0.0);
+    EXPECT_TRUE(!c.SetCount(-1) && c.AddMultiple(-2) == -1 && c.GetCount() == 5);
+    c.Clear();
+    EXPECT_TRUE(c.GetCount() == 0 && c.GetArray() == nullptr);
+    KArrayTemplate<unsigned int> u, copy(4);
+    for (unsigned int v : {3u, 1u, 3u, 2u, 3u}) u.Add(v);
+    const int found[] = {u.FindAfter(-1, 3), u.FindAfter(0, 3), u.FindAfter(2, 3),
+                         u.FindAfter(4, 3), u.Find(9), u.FindAfter(-100, 3)}, after[] = {0, 2, 4, -1, -1, 0};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(after[i], found[i]) << i;
+    copy = u;
+    u.Clear();
+    EXPECT_TRUE(copy.GetCount() == 5 && copy[3] == 2u && KArrayTemplate<unsigned int>(copy).GetCount() == 5);
 }
 
 // An item of the array itself, typed or by address, is read before the
@@ -49,32 +58,4 @@ TEST(KArrayTemplate, GrowsAcrossBlocksAndInsertsItsOwnItems) {
     KArrayTemplate<KZeqColor> colours;
     const KZeqColor red(1, 0, 0, 1);
     EXPECT_TRUE(colours.InsertAt(0, &red) == 0 && colours[0].mGreen == 0.0);
-}
-
-TEST(KArrayTemplate, SetCountZeroFillsAndAddMultipleConstructs) {
-    struct Colour {
-        double r = 1, g = 1, b = 1;
-    };
-    KArrayTemplate<Colour> c;
-    EXPECT_EQ(0, c.AddMultiple(3));
-    EXPECT_EQ(1.0, c[2].g);
-    EXPECT_TRUE(c.SetCount(5));
-    EXPECT_EQ(0.0, c[4].r);
-    EXPECT_FALSE(c.SetCount(-1));
-    EXPECT_EQ(-1, c.AddMultiple(-2));
-    EXPECT_EQ(5, c.GetCount());
-    c.Clear();
-    EXPECT_TRUE(c.GetCount() == 0 && c.GetArray() == nullptr);
-}
-
-TEST(KArrayTemplate, FindAfterAndCopy) {
-    KArrayTemplate<unsigned int> a, b(4);
-    for (unsigned int v : {3u, 1u, 3u, 2u, 3u}) a.Add(v);
-    const int found[] = {a.FindAfter(-1, 3), a.FindAfter(0, 3), a.FindAfter(2, 3),
-                         a.FindAfter(4, 3), a.Find(9), a.FindAfter(-100, 3)};
-    const int expected[] = {0, 2, 4, -1, -1, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], found[i]) << i;
-    b = a;
-    a.Clear();
-    EXPECT_TRUE(b.GetCount() == 5 && b[3] == 2u && KArrayTemplate<unsigned int>(b).GetCount() == 5);
 }

@@ -7,14 +7,12 @@ using namespace zeqsdk_400;
 TEST(KLib, DirectoriesInitCountingAndLocalTime) {
     KLib_SetConfigDirectory("/tmp/cfg");
     KLib_SetConfigDirectory(nullptr);
-    char* config = KLib_GetConfigDirectory();
-    EXPECT_STREQ("", config);
+    EXPECT_STREQ("", static_cast<char*>(KLib_GetConfigDirectory()));  // the writable form
     for (const char* master : {"/opt/plug", "/opt/plug/"}) {  // one '/' at the end
         KLib_SetMasterDirectory(master);
         EXPECT_STREQ("/opt/plug/", KLib_GetMasterDirectory());
     }
-    KBaseLib_Init();
-    KBaseLib_Init();
+    for (int i = 0; i < 2; ++i) KBaseLib_Init();
     KBaseLib_Terminate();
     EXPECT_TRUE(KBaseLib_IsInitialized());
     KBaseLib_Terminate();

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace zeqsdk_400;
 
-TEST(KCharPtrSet, CaseInsensitiveByDefaultKeysCopiedFirstAddedWins) {
+// Case-insensitive by default, the keys copied, the first added of equal keys found;
+// case-sensitive sets order by bytes ('B' < 'a' < 'b').
+TEST(KCharPtrSet, CaseRulesKeysCopiedFirstAddedWinsAndIndexAccess) {
     KCharPtrSet set(20);
     char key[] = "Alpha";
     for (const char* k : {static_cast<const char*>(key), "beta", "Gamma", "BETA"})
@@ -13,27 +17,21 @@ TEST(KCharPtrSet, CaseInsensitiveByDefaultKeysCopiedFirstAddedWins) {
     int index = 99;
     EXPECT_TRUE(set.Get("ALPHA", &index) == 1u && index == 0 && set.Get("Beta") == 2u);
     EXPECT_TRUE(set.Get("Xlpha", &index) == 0u && index == -1 && set.Get(nullptr) == 0u);
-    EXPECT_FALSE(set.Add(nullptr, 5));
-    EXPECT_TRUE(set.Remove("beta") && set.Get("beta") == 4u) << "then the next added";
-    set.RemoveFromIndex(10);
-    set.RemoveFromIndex(-1);
+    EXPECT_TRUE(!set.Add(nullptr, 5) && set.Remove("beta") && set.Get("beta") == 4u) << "then the next added";
+    for (int i : {10, -1}) set.RemoveFromIndex(i);
     EXPECT_EQ(3, set.GetCount());
     set.Clear();
     EXPECT_FALSE(set.Remove("beta"));
-}
-
-TEST(KCharPtrSet, CaseSensitiveOrderAndIndexAccess) {
-    KCharPtrSet set(4);
-    set.SetCaseSensitive(true);
-    for (const char* k : {"b", "B", "a"}) set.Add(k, static_cast<kReference>(k[0]));
-    EXPECT_TRUE(set.Get("A") == 0u && set.Get("B") == kReference('B'));
-    const char* key = nullptr;
+    KCharPtrSet exact(4);
+    exact.SetCaseSensitive(true);
+    for (const char* k : {"b", "B", "a"}) exact.Add(k, static_cast<kReference>(k[0]));
+    EXPECT_TRUE(exact.Get("A") == 0u && exact.Get("B") == kReference('B'));
+    const char* found = nullptr;
     char* writable = nullptr;
-    EXPECT_EQ(kReference('B'), set.GetFromIndex(0, &key));  // 'B' < 'a' < 'b'
-    EXPECT_TRUE(set.GetFromIndex(1, &writable) == kReference('a') && set[1] == kReference('a'));
-    EXPECT_STREQ("B", key);
-    EXPECT_STREQ("a", writable);
-    EXPECT_TRUE(set.GetFromIndex(3, &key) == 0u && key == nullptr && set.GetFromIndex(-1) == 0u);
+    EXPECT_TRUE(exact.GetFromIndex(0, &found) == kReference('B') &&
+                exact.GetFromIndex(1, &writable) == kReference('a'));
+    EXPECT_TRUE(exact[1] == kReference('a') && std::string("B") == found && std::string("a") == writable);
+    EXPECT_TRUE(exact.GetFromIndex(3, &found) == 0u && found == nullptr && exact.GetFromIndex(-1) == 0u);
 }
 
 TEST(KSet, SortedAscendingLookupAndDuplicates) {

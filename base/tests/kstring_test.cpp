@@ -14,12 +14,7 @@ static const char* const kNull = nullptr;
 TEST(KString, EmptyAndInvalidStrings) {
     KString s(kNull), t("x"), empty, emptied("abc");
     EXPECT_TRUE(!s.IsOK() && s.IsEmpty() && !KString(s).IsOK());
-    t = s;
-    EXPECT_FALSE(t.IsOK());
-    t = "y";
-    EXPECT_TRUE(t.IsOK());
-    t = kNull;
-    EXPECT_FALSE(t.IsOK());
+    EXPECT_TRUE(!(t = s).IsOK() && (t = "y").IsOK() && !(t = kNull).IsOK());
     emptied.Empty();
     empty.Buffer()[0] = 'e';
     s.Buffer()[0] = 'i';
@@ -31,52 +26,44 @@ class KStringLength : public ::testing::TestWithParam<int> {};
 // Around the 64-byte inline buffer: copies, moves and appends, also from itself, stay exact.
 TEST_P(KStringLength, CopyMoveAppendAroundInlineLimit) {
     const std::string text(static_cast<std::size_t>(GetParam()), 'a');
-    KString s(text.c_str());
-    EXPECT_EQ(text.size(), s.GetLen());
-    KString copy(s);
-    EXPECT_TRUE(copy == s);
-    KString moved(std::move(copy)), assigned;
+    KString s(text.c_str()), copy(s), assigned;
+    EXPECT_TRUE(s.GetLen() == text.size() && copy == s);
+    KString moved(std::move(copy));
     moved += "b";
-    EXPECT_EQ(text + "b", moved.Buffer());
     assigned = moved;
-    assigned = assigned.Buffer() + 1;
-    EXPECT_EQ((text + "b").substr(1), assigned.Buffer());
+    assigned = assigned.Buffer() + 1;  // from its own buffer
+    EXPECT_TRUE(text + "b" == moved.Buffer() && (text + "b").substr(1) == assigned.Buffer()) << assigned.Buffer();
     s.Append(s.Buffer(), s.GetLen());
     EXPECT_EQ(text + text, s.Buffer());
 }
 INSTANTIATE_TEST_SUITE_P(Lengths, KStringLength, ::testing::Values(0, 1, 62, 63, 64, 65, 127, 1000),
                          [](const ::testing::TestParamInfo<int>& info) { return "L" + std::to_string(info.param); });
 
-TEST(KString, ComparisonsAndSearches) {
+TEST(KString, ComparisonsSearchesAndDerivedStrings) {
     const KString s("Hello"), path("path/to/file.name.ext"), tokens("  one,,two ; three  ");
     EXPECT_TRUE(s == "Hello" && s != "hello" && KString("") == kNull);
     EXPECT_FALSE(KString("a\xff") == "a\x7f") << "bytes beyond ASCII compare as unsigned";
-    KString big;
-    big = 3.0e38f;
-    const int found[] = {s.CompareNoCase("hELLO") == 0, s.Compare("Help") < 0, s.Compare(nullptr) > 0,
+    const int found[] = {s.CompareNoCase("hELLO") == 0, s.Compare("Help") < 0, s.CompareNoCase("HELP") < 0,
                          KString().Compare(nullptr) == 0, path.Find('/'), path.Find('/', 5),
                          path.Find('/', 100), path.Find("file"), path.Find("file", 9),
                          path.Find(kNull), path.ReverseFind('.'), path.ReverseFind('#'),
                          tokens.GetTokenCount(" ,;"), KString(",,,").GetTokenCount(","),
-                         KString("abc").GetTokenCount(nullptr), big.Find("300000")};
-    const int expected[] = {1, 1, 1, 1, 4, 7, -1, 8, -1, 0, 17, -1, 3, 0, 1, 0};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(expected[i], found[i]) << i;
-}
-
-TEST(KString, DerivedStrings) {
-    const KString s("path/to/file.name.ext"), padded(" \t x y \n"), tokens("  one,,two ; three  ");
-    KString marker("Marker Set "), f;
-    marker += 1;
-    f = 1.5f;
+                         KString("abc").GetTokenCount(nullptr), (KString() = 3.0e38f).Find("300000"),
+                         s.Compare(nullptr) > 0};
+    const int expected[] = {1, 1, 1, 1, 4, 7, -1, 8, -1, 0, 17, -1, 3, 0, 1, 0, 1};
+    for (int i = 0; i < 17; ++i) EXPECT_EQ(expected[i], found[i]) << i;
+    const KString padded(" \t x y \n");
     const std::pair<KString, const char*> cases[] = {
-        {s.Left(4), "path"}, {s.Left(1000), s.Buffer()}, {s.Right(3), "ext"}, {s.Right(1000), s.Buffer()},
-        {s.Mid(8), "file.name.ext"}, {s.Mid(8, 4), "file"}, {s.Mid(100), ""}, {s.Mid(18, 100), "ext"},
+        {path.Left(4), "path"}, {path.Left(1000), path.Buffer()}, {path.Right(3), "ext"},
+        {path.Right(1000), path.Buffer()}, {path.Mid(8), "file.name.ext"}, {path.Mid(8, 4), "file"},
+        {path.Mid(100), ""}, {path.Mid(18, 100), "ext"},
         {padded.UnPad(KString::eRight), " \t x y"}, {padded.UnPad(KString::eLeft), "x y \n"},
         {padded.UnPad(KString::eBoth), "x y"}, {KString("   ").UnPad(KString::eBoth), ""},
         {KString("aBc1").Upper(), "ABC1"}, {KString("aBc1").Lower(), "abc1"}, {KString("abc").Reverse(), "cba"},
         {tokens.GetToken(0, " ,;"), "one"}, {tokens.GetToken(2, " ,;"), "three"}, {tokens.GetToken(3, " ,;"), ""},
-        {tokens.GetToken(-1, " ,;"), ""}, {marker, "Marker Set 1"}, {KString(-42), "-42"}, {f, "1.500000"},
-        {"a" + KString("b"), "ab"}, {KString("a") + 7, "a7"}, {KString("a") + KString("b"), "ab"}};
+        {tokens.GetToken(-1, " ,;"), ""}, {KString("Marker Set ") += 1, "Marker Set 1"}, {KString(-42), "-42"},
+        {KString() = 1.5f, "1.500000"}, {"a" + KString("b"), "ab"}, {KString("a") + 7, "a7"},
+        {KString("a") + KString("b"), "ab"}};
     for (const auto& c : cases) EXPECT_STREQ(c.second, c.first.Buffer()) << &c - cases;
 }
 
@@ -90,21 +77,18 @@ TEST(KString, IndexPastTheEndAndFindAndReplaceAtAnyIndex) {
     EXPECT_TRUE(s[1000u] == '\0' && std::string("abc") == s.Buffer());
     KString r("a-b-c");
     EXPECT_TRUE(r.FindAndReplace("-", "+") && r.FindAndReplace("-", "--", 2));
-    EXPECT_FALSE(r.FindAndReplace("x", "y") || r.FindAndReplace("", "y"));
-    EXPECT_STREQ("a+b--c", r.Buffer());
+    EXPECT_TRUE(!r.FindAndReplace("x", "y") && !r.FindAndReplace("", "y") && std::string("a+b--c") == r.Buffer());
     const std::string big(10000, 'z');
     KString b((big + "needle").c_str());
-    EXPECT_TRUE(b.FindAndReplace("needle", "pin", 5000));
-    EXPECT_EQ(big + "pin", b.Buffer());
+    EXPECT_TRUE(b.FindAndReplace("needle", "pin", 5000) && big + "pin" == b.Buffer());
 }
 
 TEST(KStringList, InsertClampsAndKeepsReferences) {
     KStringList list;
     const int at[] = {list.Add("b", 2), list.InsertAt(0, "a", 1), list.InsertAt(99, "c", 3), list.InsertAt(-1, "x", 0)};
     EXPECT_TRUE(at[0] == 0 && at[1] == 0 && at[2] == 2 && at[3] == -1 && list.GetCount() == 3);
-    EXPECT_TRUE(std::string("a") == list.GetStringAt(0) && list.GetReferenceAt(2) == 3u && !list.GetStringAt(3));
-    EXPECT_EQ(1, list.Find("b"));
-    list.RemoveAt(0);
-    list.RemoveAt(10);
+    EXPECT_TRUE(std::string("a") == list.GetStringAt(0) && list.GetReferenceAt(2) == 3u && !list.GetStringAt(3) &&
+                list.Find("b") == 1);
+    for (int i : {0, 10}) list.RemoveAt(i);
     EXPECT_EQ(2, list.GetCount());
 }

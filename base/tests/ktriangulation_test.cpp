@@ -15,19 +15,16 @@ static std::vector<int> Triangulate(int n) {
     return out;
 }
 
-TEST(KTriangulationTest, WorkedExamplesAndTooFewVertices) {
+TEST(KTriangulationTest, WorkedExamplesTooFewVerticesAndConvexPolygonsTiled) {
     EXPECT_EQ(Triangulate(4), (std::vector<int>{0, 1, 2, 2, 3, 0}));
     EXPECT_EQ(Triangulate(8), (std::vector<int>{0, 1, 2, 2, 3, 0, 0, 3, 7, 3, 4, 7, 7, 4, 6, 4, 5, 6}));
     int out[6] = {9, 9, 9, 9, 9, 9};
     for (int n : {2, 1, 0, -1, -100}) KTriangulation(out, n);
     EXPECT_EQ(std::vector<int>(out, out + 6), std::vector<int>(6, 9));
     KTriangulation(nullptr, 5);  // no room given: nothing written
-}
-
-// On a convex regular polygon the triangles tile it exactly: each keeps the
-// polygon's winding, their areas add up to its area, each outer edge belongs
-// to one triangle and each diagonal to two.
-TEST(KTriangulationTest, TilesConvexPolygons) {
+    // On a convex regular polygon the triangles tile it exactly: each keeps the
+    // polygon's winding, their areas add up to its area, each outer edge belongs
+    // to one triangle and each diagonal to two.
     const double kPi = std::acos(-1.0);
     for (int n = 3; n <= 40; ++n) {
         auto x = [&](int i) { return std::cos(2 * kPi * i / n); };

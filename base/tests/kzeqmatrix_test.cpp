@@ -13,11 +13,8 @@ static KZeqVector4 V(double x, double y, double z, double w = 0) { return KZeqVe
 
 TEST(KZeqMatrixTest, LayoutRowsAndTolerance) {
     const KZeqMatrix m(V(1, 2, 3, 9), V(10, 20, 30, 9), V(2, 3, 4, 9));
-    double ref[4][4];
-    Affine(ref, {1, 2, 3, 10, 20, 30, 2, 3, 4});
-    EXPECT_TRUE(BlockNear(m.mData, ref, 0.0, 4));
-    EXPECT_TRUE(VectorNear(m.GetRow(3), V(1, 2, 3, 1), 0.0, 4));
-    EXPECT_EQ(static_cast<const double*>(m)[3 * 4 + 1], 2.0) << "row by row";
+    EXPECT_TRUE(BlockNear(m.mData, AffineOf({1, 2, 3, 10, 20, 30, 2, 3, 4}), 0.0, 4));
+    EXPECT_TRUE(VectorNear(m.GetRow(3), V(1, 2, 3, 1), 0.0, 4) && static_cast<const double*>(m)[3 * 4 + 1] == 2.0);
     EXPECT_TRUE(VectorNear(m.GetRow(4), KZeqVector4(), 0.0, 4) && VectorNear(m.GetRow(-1), KZeqVector4(), 0.0, 4));
     KZeqMatrix a, b;
     b.mData[3][2] = 0.9e-6;
@@ -26,20 +23,21 @@ TEST(KZeqMatrixTest, LayoutRowsAndTolerance) {
     EXPECT_TRUE(a != b);
 }
 
-TEST(KZeqXMatrixTest, MultTAndProduct) {
-    // (1, 0, 0) scaled by 2, turned onto Y, then moved; w of the result is 0.
+// (1, 0, 0) scaled by 2, turned onto Y, then moved; w of the result is 0. Lengths
+// 2, 1, 1 with a negative determinant decompose as (-2, -1, -1), the rotation taking
+// up the other two signs (180 degrees about X).
+TEST(KZeqXMatrixTest, MultTProductAndNegativeScaleWorkedExamples) {
     const KZeqXMatrix m(V(10, 20, 30), V(0, 0, 90), V(2, 2, 2)), b(V(-3, 0, 4), V(-50, 5, 80), V(0.5, 1, 2));
     EXPECT_TRUE(VectorNear(m.MultT(V(1, 0, 0, 5)), V(10, 22, 30), 1e-12, 4));
-    const KZeqVector4 p(0.25, -1.5, 2, 1);
+    const KZeqVector4 p(0.25, -1.5, 2, 1), r = KZeqXMatrix(V(1, 2, 3), V(0, 0, 0), V(-2, 1, 1)).GetR();
     EXPECT_TRUE(VectorNear((m * b).MultT(p), m.MultT(b.MultT(p)), 1e-12)) << "the right operand first";
+    EXPECT_TRUE(VectorNear(KZeqXMatrix(V(1, 2, 3), V(0, 0, 0), V(-2, 1, 1)).GetS(), V(-2, -1, -1), 1e-12) &&
+                VectorNear(V(std::fabs(r[0]), r[1], r[2]), V(180, 0, 0), 1e-9));
 }
 
 namespace {
 
-struct Transform {
-    const char* mName;
-    TRS mTRS;
-};
+struct Transform { const char* mName; TRS mTRS; };
 void PrintTo(const Transform& t, std::ostream* out) { *out << t.mName; }
 
 class KZeqXMatrixDecomposeTest : public ::testing::TestWithParam<Transform> {
@@ -50,9 +48,9 @@ protected:
 
 }  // namespace
 
-// T, R (or Q) and a scale signed by the determinant recompose to the same
-// matrix, and the inverse is one.
-TEST_P(KZeqXMatrixDecomposeTest, RecomposesAndInverts) {
+// T, R (or Q) and a scale signed by the determinant recompose to the same matrix,
+// and the inverse is one. Setting one part keeps the others.
+TEST_P(KZeqXMatrixDecomposeTest, RecomposesInvertsAndSettersKeepTheOtherParts) {
     const KZeqVector4 t = m.GetT(), r = m.GetR(), s = m.GetS();
     EXPECT_TRUE(t[3] == 0.0 && r[3] == 0.0 && s[3] == 0.0);
     KZeqXMatrix back;
@@ -60,16 +58,11 @@ TEST_P(KZeqXMatrixDecomposeTest, RecomposesAndInverts) {
     EXPECT_TRUE(BlockNear(back.mData, m.mData, 1e-9, 4));
     back.SetTQS(t, m.GetQ(), s);
     EXPECT_TRUE(BlockNear(back.mData, m.mData, 1e-9, 4) && m.GetQ()[3] >= 0.0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(std::fabs(s[i]), std::fabs(c[6 + i]), 1e-12);
-        EXPECT_EQ(s[i] < 0, c[6] * c[7] * c[8] < 0) << "all three negative exactly when the block mirrors";
-    }
+    for (int i = 0; i < 3; ++i)  // all three negative exactly when the block mirrors
+        EXPECT_TRUE(std::fabs(std::fabs(s[i]) - std::fabs(c[6 + i])) < 1e-12 && (s[i] < 0) == (c[6] * c[7] * c[8] < 0));
     const KZeqXMatrix inv = m.Inverse();
     EXPECT_TRUE(IsIdentityBlock((inv * m).mData, 1e-9, 4) && IsIdentityBlock((m * inv).mData, 1e-9, 4));
     EXPECT_TRUE(inv.mData[3][3] == 1.0 && inv.mData[0][3] == 0.0);
-}
-
-TEST_P(KZeqXMatrixDecomposeTest, SettersKeepTheOtherParts) {
     KZeqXMatrix a = m, b = m, d = m, rm = m;
     a.SetR(V(-15, 25, 135));
     EXPECT_TRUE(VectorNear(a.GetT(), m.GetT(), 0.0) && VectorNear(a.GetS(), m.GetS(), 1e-9));
@@ -91,15 +84,6 @@ const Transform kTransforms[] = {
     {"GimbalLockMirrored", {0, 0, 0, -25, 90, 0, -1, 2, 3}}};
 INSTANTIATE_TEST_SUITE_P(Transforms, KZeqXMatrixDecomposeTest, ::testing::ValuesIn(kTransforms),
                          [](const ::testing::TestParamInfo<Transform>& info) { return info.param.mName; });
-
-TEST(KZeqXMatrixTest, NegativeScaleWorkedExample) {
-    const KZeqXMatrix m(V(1, 2, 3), V(0, 0, 0), V(-2, 1, 1));
-    // Lengths 2, 1, 1 and a negative determinant: (-2, -1, -1), with the
-    // rotation taking up the other two signs (180 degrees about X).
-    const KZeqVector4 r = m.GetR();
-    EXPECT_TRUE(VectorNear(m.GetS(), V(-2, -1, -1), 1e-12));
-    EXPECT_TRUE(VectorNear(V(std::fabs(r[0]), r[1], r[2]), V(180, 0, 0), 1e-9));
-}
 
 // Zero scales lose rows of the rotation: decomposition must stay finite and a
 // later SetS must bring a consistent rotation back.

@@ -1,6 +1,9 @@
 #ifndef ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 #define ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +26,8 @@
 #include "fuzz/fuzz_support.h"
 
 namespace zeqtest {
+
+using namespace zeqsdk_400;
 
 // Whole binary files around hand-made bodies, shared with the fuzz targets.
 using zeqfuzz::MakeBinaryZeq;
@@ -65,7 +70,38 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline std::string Str(const zeqsdk_400::KString& text) { return std::string(text.Buffer(), text.GetLen()); }
+inline std::string Str(const KString& text) { return std::string(text.Buffer(), text.GetLen()); }
+
+// Runs body in a child process, its files capped at fileLimit bytes when that is
+// given (a write beyond fails instead of raising a signal), while this process runs
+// meanwhile; answers whether the child exited with status 0.
+inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
+                    const std::function<void()>& meanwhile = nullptr) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const struct rlimit limit = {fileLimit, fileLimit};
+        if (fileLimit > 0 && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0))
+            ::_exit(2);
+        ::_exit(body() ? 0 : 1);
+    }
+    if (meanwhile) meanwhile();
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The bytes with the one at `at` changed by mask.
+inline std::string Flipped(std::string bytes, std::size_t at, char mask = 1) {
+    bytes.at(at) ^= mask;
+    return bytes;
+}
+
+// Doubles by their bits: the same bits (as NaN payloads and -0 must be), and from bits.
+inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof(double)) == 0; }
+inline double DoubleOf(std::uint64_t bits) {
+    double d;
+    std::memcpy(&d, &bits, sizeof(d));
+    return d;
+}
 
 // The raw little-endian bytes of a value.
 template <class T>
@@ -76,11 +112,7 @@ std::string Bytes(T value) {
 }
 
 // The three encodings of a field file, for parameterised tests.
-struct Encoding {
-    const char* mName;
-    bool mBinary;
-    bool mEncrypted;
-};
+struct Encoding { const char* mName; bool mBinary; bool mEncrypted; };
 inline constexpr Encoding kBinary{"Binary", true, false};
 inline constexpr Encoding kEncrypted{"Encrypted", true, true};
 inline constexpr Encoding kAscii{"Ascii", false, false};
@@ -91,24 +123,77 @@ inline void PrintTo(const Encoding& encoding, std::ostream* os) { *os << encodin
 
 // Creates a field file whose main section write() fills; fails with the error text.
 inline testing::AssertionResult WriteZeq(const std::string& path, const Encoding& encoding,
-                                         const std::function<void(zeqsdk_400::KZeq&)>& write, int version = 6000) {
-    zeqsdk_400::KZeqFileHeaderInfo header;
+                                         const std::function<void(KZeq&)>& write, int version = 6000) {
+    KZeqFileHeaderInfo header;
     header.mFileVersion = version;
-    zeqsdk_400::KZeq z;
-    if (!z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted, &header)) {
+    KZeq z;
+    if (!z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted, &header))
         return testing::AssertionFailure() << "create: " << z.GetLastErrorString();
-    }
     write(z);
-    if (z.GetLastErrorID() != -1 || !z.ProjectClose()) {
+    if (z.GetLastErrorID() != -1 || !z.ProjectClose())
         return testing::AssertionFailure() << "write: " << z.GetLastErrorString();
-    }
     return testing::AssertionSuccess();
+}
+
+// Writes a value by the writer of its type: a vector as an array, a pointer as text.
+template <class T>
+void PutValue(KZeq& z, const T& v) {
+    if constexpr (std::is_same_v<T, int>) z.FieldWriteI(v);
+    else if constexpr (std::is_same_v<T, kLongLong>) z.FieldWriteL(v);
+    else if constexpr (std::is_same_v<T, double>) z.FieldWriteD(v);
+    else if constexpr (std::is_same_v<T, char>) z.FieldWriteCH(v);
+    else if constexpr (std::is_same_v<T, std::string>) z.FieldWriteC(v.data(), v.size());
+    else if constexpr (std::is_same_v<T, std::vector<double>>) z.FieldWriteDn(v.data(), static_cast<int>(v.size()));
+    else if constexpr (std::is_same_v<T, std::vector<float>>) z.FieldWriteFn(v.data(), static_cast<int>(v.size()));
+    else if constexpr (std::is_same_v<T, std::vector<int>>) z.FieldWriteIn(v.data(), static_cast<int>(v.size()));
+    else if constexpr (std::is_same_v<T, std::vector<kLongLong>>) z.FieldWriteLn(v.data(), static_cast<int>(v.size()));
+    else z.FieldWriteC(v);
+}
+template <class... Values>
+void PutValues(KZeq& z, const Values&... values) { (PutValue(z, values), ...); }
+// A field: its name, then its values.
+template <class... Values>
+void Put(KZeq& z, const char* name, const Values&... values) {
+    z.FieldWriteBegin(name);
+    PutValues(z, values...);
+}
+
+// A main section with one "Model" and an extension section per summary text.
+inline void WriteScene(const std::string& path, const Encoding& encoding, std::initializer_list<const char*> summaries,
+                       const char* model = "Model::Cube") {
+    ASSERT_TRUE(WriteZeq(path, encoding, [&](KZeq& z) {
+        Put(z, "Model", model);
+        ASSERT_TRUE(z.ProjectCloseSection());
+        for (const char* summary : summaries) {
+            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
+            Put(z, "Summary", summary);
+            ASSERT_TRUE(z.ProjectCloseSection());
+        }
+    }));
+}
+
+// The summary texts of the extension sections, in order.
+inline std::vector<std::string> Summaries(KZeq& z) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
+        EXPECT_TRUE(z.ProjectOpenExtensionSection(i) && z.ProjectGetCurrentSectionIndex() == i + 1);
+        texts.push_back(Str(z.FieldReadC("Summary", "")));
+        EXPECT_TRUE(z.ProjectCloseSection());
+    }
+    return texts;
+}
+
+// The error a file of these bytes fails to open with (its main section opened); -1 when it opens.
+inline int OpenError(const std::string& path, const std::string& bytes) {
+    WriteFile(path, bytes);
+    KZeq z;
+    return z.ProjectOpen(path.c_str(), false, true) ? -1 : z.GetLastErrorID();
 }
 
 // Up to count values of the next field of that name (of the open field when name
 // is null), read by the array reader of T.
 template <class T>
-std::vector<T> ReadValues(zeqsdk_400::KZeq& z, const char* name, std::size_t count) {
+std::vector<T> ReadValues(KZeq& z, const char* name, std::size_t count) {
     std::vector<T> out(count);
     if (name && !z.FieldReadBegin(name)) return {};
     const int n = static_cast<int>(count);
@@ -116,7 +201,7 @@ std::vector<T> ReadValues(zeqsdk_400::KZeq& z, const char* name, std::size_t cou
     if constexpr (std::is_same_v<T, double>) read = z.FieldReadDn(out.data(), n);
     if constexpr (std::is_same_v<T, float>) read = z.FieldReadFn(out.data(), n);
     if constexpr (std::is_same_v<T, int>) read = z.FieldReadIn(out.data(), n);
-    if constexpr (std::is_same_v<T, zeqsdk_400::kLongLong>) read = z.FieldReadLn(out.data(), n);
+    if constexpr (std::is_same_v<T, kLongLong>) read = z.FieldReadLn(out.data(), n);
     out.resize(static_cast<std::size_t>(read));
     return out;
 }
@@ -133,7 +218,7 @@ inline std::string RawField(const std::string& name, std::uint32_t valueCount, c
 // A chunk reference value ('X') for bytes lying at offset in the file.
 inline std::string ChunkRef(std::uint32_t valueCount, const std::string& bytes, std::uint64_t offset) {
     return "X" + Bytes(valueCount) + Bytes<std::uint64_t>(bytes.size()) + Bytes(offset) +
-           Bytes(zeqsdk_400::zeqdetail::Crc32(0, bytes.data(), bytes.size())) + std::string(16 + 32, '\0');
+           Bytes(zeqdetail::Crc32(0, bytes.data(), bytes.size())) + std::string(16 + 32, '\0');
 }
 
 }  // namespace zeqtest

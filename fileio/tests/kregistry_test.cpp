@@ -23,9 +23,8 @@ protected:
 
     // Writes of every kind answer the same; false when nothing was stored.
     bool WriteAll(const char* key) {
-        const bool a = mRegistry.WriteInt("", key, 1);
-        const bool b = mRegistry.WriteFloat("", key, 1.5f);
-        const bool c = mRegistry.WriteString("", key, "x");
+        const bool a = mRegistry.WriteInt("", key, 1), b = mRegistry.WriteFloat("", key, 1.5f),
+                   c = mRegistry.WriteString("", key, "x");
         EXPECT_TRUE(a == b && b == c);
         return a && b && c;
     }
@@ -37,27 +36,25 @@ protected:
 TEST_F(RegistryTest, RoundTripInTheConnectedSection) {
     ASSERT_TRUE(mRegistry.Connect("zeqplugins6.0registry.txt", "Tulo60"));
     // The section argument is ignored in favour of the connected one.
-    EXPECT_TRUE(mRegistry.WriteInt("UserParams", "ImportMerge", 1));
-    EXPECT_TRUE(mRegistry.WriteFloat("UserParams", "ImportScale", 2.5f));
-    EXPECT_TRUE(mRegistry.WriteString("UserParams", "ImportMode", "kMerge"));
-    EXPECT_TRUE(mRegistry.WriteInt("Other", "ImportMerge", -3));
+    EXPECT_TRUE(mRegistry.WriteInt("UserParams", "ImportMerge", 1) &&
+                mRegistry.WriteFloat("UserParams", "ImportScale", 2.5f) &&
+                mRegistry.WriteString("UserParams", "ImportMode", "kMerge") &&
+                mRegistry.WriteInt("Other", "ImportMerge", -3));
     EXPECT_EQ("[Tulo60]\nImportMerge = -3\nImportScale = 2.500000\nImportMode = kMerge\n",
               ReadFile(mDir / "zeqplugins6.0registry.txt"));
-    EXPECT_EQ(-3, mRegistry.ReadInt("Anything", "importmerge", 0));
-    EXPECT_FLOAT_EQ(2.5f, mRegistry.ReadFloat("Anything", "ImportScale", 0.0f));
+    EXPECT_TRUE(mRegistry.ReadInt("Anything", "importmerge", 0) == -3 &&
+                mRegistry.ReadFloat("Anything", "ImportScale", 0.0f) == 2.5f);
     KString text;
     EXPECT_STREQ("kMerge", mRegistry.ReadString("Anything", "ImportMode", "x", text).Buffer());
     EXPECT_STREQ("x", mRegistry.ReadString("Anything", "Missing", "x", text).Buffer());
     // Closed: defaults only.
-    EXPECT_TRUE(mRegistry.Close());
-    EXPECT_EQ(9, mRegistry.ReadInt("", "ImportMerge", 9));
+    EXPECT_TRUE(mRegistry.Close() && mRegistry.ReadInt("", "ImportMerge", 9) == 9);
     EXPECT_STREQ("dflt", mRegistry.ReadString("", "ImportMode", "dflt", text).Buffer());
     // Values that do not scan give the default.
     zeqtest::WriteFile(mDir / "reg.txt", "[Tulo60]\nNumber = abc\nPartial = 12abc\nEmpty =\n");
     ASSERT_TRUE(mRegistry.Connect("reg.txt", "Tulo60"));
-    EXPECT_EQ(5, mRegistry.ReadInt("", "Number", 5));
-    EXPECT_EQ(12, mRegistry.ReadInt("", "Partial", 5));
-    EXPECT_EQ(5, mRegistry.ReadInt("", "Empty", 5));
+    EXPECT_TRUE(mRegistry.ReadInt("", "Number", 5) == 5 && mRegistry.ReadInt("", "Partial", 5) == 12 &&
+                mRegistry.ReadInt("", "Empty", 5) == 5);
     EXPECT_FLOAT_EQ(0.25f, mRegistry.ReadFloat("", "Number", 0.25f));
 }
 
@@ -65,10 +62,8 @@ TEST_F(RegistryTest, RoundTripInTheConnectedSection) {
 TEST_F(RegistryTest, FailedWritesAnswerFalse) {
     EXPECT_FALSE(WriteAll("k"));
     std::filesystem::create_directory(mDir / "blocked.txt");
-    ASSERT_TRUE(mRegistry.Connect("blocked.txt", "Tulo60"));
-    EXPECT_FALSE(WriteAll("k"));
-    ASSERT_TRUE(mRegistry.Connect("reg.txt", "Tulo60"));
-    EXPECT_TRUE(WriteAll("k"));
+    EXPECT_TRUE(mRegistry.Connect("blocked.txt", "Tulo60") && !WriteAll("k"));
+    EXPECT_TRUE(mRegistry.Connect("reg.txt", "Tulo60") && WriteAll("k"));
 }
 
 }  // namespace

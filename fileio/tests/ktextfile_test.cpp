@@ -1,10 +1,5 @@
 #include "fileio/ktextfile.h"
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <limits>
 #include <string>
@@ -16,6 +11,7 @@
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
+using zeqtest::Str;
 using zeqtest::TempDir;
 using zeqtest::WriteFile;
 
@@ -39,31 +35,19 @@ protected:
 
 // Open answers false on success.
 TEST_F(TextFileTest, OpenEndFlagAndRewind) {
-    EXPECT_TRUE(mFile.IsEndOfFile());
-    EXPECT_TRUE(mFile.Open((mDir / "missing.txt").c_str(), "r"));
-    EXPECT_TRUE(mFile.IsEndOfFile());
-    EXPECT_TRUE(mFile.Open(mDir.Path().c_str(), "r"));
-    EXPECT_TRUE(mFile.Open(nullptr, "r"));
+    EXPECT_TRUE(mFile.IsEndOfFile() && mFile.Open((mDir / "missing.txt").c_str(), "r") && mFile.IsEndOfFile());
+    EXPECT_TRUE(mFile.Open(mDir.Path().c_str(), "r") && mFile.Open(nullptr, "r"));
     Load("");
-    EXPECT_TRUE(mFile.IsOpen());
-    EXPECT_TRUE(mFile.IsEndOfFile());
     char c;
-    EXPECT_FALSE(mFile.PeakChar(c));
+    EXPECT_TRUE(mFile.IsOpen() && mFile.IsEndOfFile() && !mFile.PeakChar(c));
     Load("  only line\n");
-    EXPECT_FALSE(mFile.IsEndOfFile());
-    EXPECT_EQ(1, mFile.GetLineNumber());
+    EXPECT_TRUE(!mFile.IsEndOfFile() && mFile.GetLineNumber() == 1);
     EXPECT_STREQ("only line", mFile.GetCursor());
-    EXPECT_FALSE(mFile.NextLine());
-    EXPECT_TRUE(mFile.IsEndOfFile());
-    EXPECT_STREQ("", mFile.GetCursor());
-    EXPECT_FALSE(mFile.NextLine());
-    EXPECT_TRUE(mFile.FirstLine());
-    EXPECT_FALSE(mFile.IsEndOfFile());
+    EXPECT_TRUE(!mFile.NextLine() && mFile.IsEndOfFile() && !*mFile.GetCursor() && !mFile.NextLine());
+    EXPECT_TRUE(mFile.FirstLine() && !mFile.IsEndOfFile());
     EXPECT_STREQ("only line", mFile.GetCursor());
     mFile.Close();
-    EXPECT_TRUE(mFile.IsEndOfFile());
-    EXPECT_FALSE(mFile.NextLine());
-    EXPECT_FALSE(mFile.FirstLine());
+    EXPECT_TRUE(mFile.IsEndOfFile() && !mFile.NextLine() && !mFile.FirstLine());
 }
 
 // Every line end separates lines; NextLine skips blank and comment lines (the first
@@ -72,15 +56,11 @@ TEST_F(TextFileTest, LineEndsBlankLinesAndComments) {
     for (const std::string eol : {"\n", "\r", "\r\n"}) {
         Load("# first" + eol + "alpha 1" + eol + eol + " \t " + eol + "  # indented" + eol +
              "beta # not a comment" + eol + "#" + eol + "gamma" + eol + "#" + eol);
-        const struct {
-            const char* mText;
-            int mLine;
-        } lines[] = {{"# first", 1}, {"alpha 1", 2}, {"beta # not a comment", 6}, {"gamma", 8}};
-        for (const auto& line : lines) {
-            EXPECT_STREQ(line.mText, mFile.GetCursor()) << eol.size();
-            EXPECT_EQ(line.mLine, mFile.GetLineNumber());
-            EXPECT_EQ(line.mLine != 8, mFile.NextLine());
-        }
+        const struct { const char* mText; int mLine; } lines[] = {
+            {"# first", 1}, {"alpha 1", 2}, {"beta # not a comment", 6}, {"gamma", 8}};
+        for (const auto& line : lines)
+            EXPECT_TRUE(mFile.GetCursor() == std::string(line.mText) && mFile.GetLineNumber() == line.mLine &&
+                        mFile.NextLine() == (line.mLine != 8)) << line.mText << ", line end of " << eol.size();
         EXPECT_TRUE(mFile.IsEndOfFile());
     }
 }
@@ -95,45 +75,33 @@ TEST_F(TextFileTest, LongLinesZeroBytesAndTheLineCap) {
     Load("header\r\n" + line + "\r\n" + std::string("ab\0cd ef\n", 9) +
          std::string(KTextFile::kMaxLineLength + 1, 'x') + "\nafter\n");
     ASSERT_TRUE(mFile.NextLine());
-    double sum = 0.0;
+    double sum = 0.0, value = 0.0, expected = 0.0;
     int read = 0;
-    double value = 0.0;
     for (; mFile.GetDouble(value, 1.0); ++read) sum += value;
-    EXPECT_EQ(count, read);
-    double expected = 0.0;
     for (int i = 0; i < count; ++i) expected += (i % 1000) + 0.5;
-    EXPECT_DOUBLE_EQ(expected, sum);
+    EXPECT_TRUE(read == count && sum == expected) << read << " " << sum;
     ASSERT_TRUE(mFile.NextLine());
     EXPECT_STREQ("ab", mFile.GetCursor());  // a zero byte ends the line
-    EXPECT_FALSE(mFile.NextLine());
-    EXPECT_FALSE(mFile.IsEndOfFile());
-    EXPECT_STREQ("", mFile.GetCursor());
-    EXPECT_FALSE(mFile.NextLine());
+    EXPECT_TRUE(!mFile.NextLine() && !mFile.IsEndOfFile() && !*mFile.GetCursor() && !mFile.NextLine());
 }
 
 // Earlier entries win over longer ones; a null or empty name ends the table.
 TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
-    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0},
-                      {":", 0},           {":version", 0}, {"", 0}};
+    KToken table[] = {{"Frame Time:", 0}, {"Frames:", 0}, {"End Site", 0}, {"x", 0}, {":", 0}, {":version", 0},
+                      {"", 0}};
     Load("FRAMES: 12\nframe time:\t0.0333\nend sitefoo bar\nxposition\n:version 1.10\nnothing\n");
-    EXPECT_EQ(1, mFile.Check(table));
-    EXPECT_EQ(0, table[1].mCount);
-    const struct {
-        int mIndex;
-        const char* mRest;
-    } lines[] = {{1, "12"}, {0, "0.0333"}, {2, "foo bar"}, {3, "position"}, {4, "version 1.10"}, {-1, "nothing"}};
+    EXPECT_TRUE(mFile.Check(table) == 1 && table[1].mCount == 0);
+    const struct { int mIndex; const char* mRest; } lines[] = {
+        {1, "12"}, {0, "0.0333"}, {2, "foo bar"}, {3, "position"}, {4, "version 1.10"}, {-1, "nothing"}};
     for (const auto& line : lines) {
-        EXPECT_EQ(line.mIndex, mFile.Handle(table));
-        EXPECT_STREQ(line.mRest, mFile.GetCursor());
+        EXPECT_TRUE(mFile.Handle(table) == line.mIndex && mFile.GetCursor() == std::string(line.mRest)) << line.mRest;
         mFile.NextLine();
     }
-    EXPECT_EQ(1, table[0].mCount);
-    EXPECT_EQ(1, table[1].mCount);
+    EXPECT_TRUE(table[0].mCount == 1 && table[1].mCount == 1);
     mFile.InitTokens(table);
     for (const KToken& token : table) EXPECT_EQ(0, token.mCount);
     KToken empty[] = {{nullptr, 0}};
-    EXPECT_EQ(-1, mFile.Handle(empty));
-    EXPECT_EQ(-1, mFile.Handle(nullptr));
+    EXPECT_TRUE(mFile.Handle(empty) == -1 && mFile.Handle(nullptr) == -1);
 }
 
 // A word longer than the buffer is cut, never split into two words; a zero max
@@ -141,23 +109,13 @@ TEST_F(TextFileTest, KeywordsMatchAsCaseInsensitivePrefixes) {
 TEST_F(TextFileTest, StringsEndAtDelimitersAndAreCutNotSplit) {
     Load("abcdef,ghi  (j) x\n" + std::string(2000, 'w') + " tail\n");
     char buffer[8];
-    EXPECT_TRUE(mFile.GetString(buffer, 3));
-    EXPECT_STREQ("abc", buffer);
-    EXPECT_TRUE(mFile.GetString(buffer, 0));
-    EXPECT_STREQ("", buffer);
     KString text("untouched");
-    EXPECT_TRUE(mFile.GetString(text));
-    EXPECT_STREQ("j", text.Buffer());
-    EXPECT_TRUE(mFile.GetString(text));
-    EXPECT_FALSE(mFile.GetString(buffer, 7));
-    EXPECT_STREQ("", buffer);
-    EXPECT_FALSE(mFile.GetString(text));
-    EXPECT_STREQ("x", text.Buffer());
-    ASSERT_TRUE(mFile.NextLine());
-    ASSERT_TRUE(mFile.GetString(text));
+    EXPECT_TRUE(mFile.GetString(buffer, 3) && std::string(buffer) == "abc" && mFile.GetString(buffer, 0) && !*buffer);
+    EXPECT_TRUE(mFile.GetString(text) && Str(text) == "j" && mFile.GetString(text));
+    EXPECT_TRUE(!mFile.GetString(buffer, 7) && !*buffer && !mFile.GetString(text) && Str(text) == "x");
+    ASSERT_TRUE(mFile.NextLine() && mFile.GetString(text));
     EXPECT_EQ(1023u, text.GetLen());
-    ASSERT_TRUE(mFile.GetString(text));
-    EXPECT_STREQ("tail", text.Buffer());
+    EXPECT_TRUE(mFile.GetString(text) && Str(text) == "tail");
     int words = 0;
     ASSERT_TRUE(mFile.FirstLine());
     while (mFile.GetString(buffer, 0) && words < 100) ++words;
@@ -168,30 +126,15 @@ TEST_F(TextFileTest, StringsEndAtDelimitersAndAreCutNotSplit) {
 // and the cursor as they were) and what is left of the line. Integers saturate;
 // "inf" as the rest of the line takes the scale's sign.
 TEST_F(TextFileTest, Numbers) {
-    const struct {
-        const char* mLine;
-        char mRead;  // 'i'nteger, 'd'ouble, 'p'air, 'v'ector
-        double mScale;
-        std::vector<double> mValues;
-        const char* mRest;
-    } cases[] = {
-        {"42abc", 'i', 1, {42}, "abc"},
-        {"-7 x", 'i', 1, {-7}, "x"},
-        {"99999999999 x", 'i', 1, {2147483647}, "x"},
-        {"x", 'i', 1, {}, "x"},
-        {"1.5 word", 'd', 2.54, {3.81}, "word"},
-        {"-2e1,0.25", 'd', 0.1, {-2.0}, "0.25"},
-        {"word", 'd', 1, {}, "word"},
-        {"inf", 'd', 2, {kInf}, ""},
-        {"-inf \t", 'd', 1, {-kInf}, ""},
-        {"inf", 'd', -1, {-kInf}, ""},
-        {"(-INF, Inf)", 'p', 1, {-kInf, kInf}, ""},
-        {"(1.5, 2)", 'p', 2, {3, 4}, ""},
-        {"(1.5)", 'p', 1, {}, "1.5)"},
-        {"1 2\t3 rest", 'v', 10, {10, 20, 30}, "rest"},
-        {"4 5 x", 'v', 1, {}, "4 5 x"},
-        {"6,7,8", 'v', 1, {}, "6,7,8"},  // three numbers separated by white space
-    };
+    // mRead: 'i'nteger, 'd'ouble, 'p'air, 'v'ector; "6,7,8" is not three numbers separated by white space.
+    const struct { const char* mLine; char mRead; double mScale; std::vector<double> mValues; const char* mRest; }
+        cases[] = {
+        {"42abc", 'i', 1, {42}, "abc"}, {"-7 x", 'i', 1, {-7}, "x"}, {"99999999999 x", 'i', 1, {2147483647}, "x"},
+        {"x", 'i', 1, {}, "x"}, {"1.5 word", 'd', 2.54, {3.81}, "word"}, {"-2e1,0.25", 'd', 0.1, {-2.0}, "0.25"},
+        {"word", 'd', 1, {}, "word"}, {"inf", 'd', 2, {kInf}, ""}, {"-inf \t", 'd', 1, {-kInf}, ""},
+        {"inf", 'd', -1, {-kInf}, ""}, {"(-INF, Inf)", 'p', 1, {-kInf, kInf}, ""}, {"(1.5, 2)", 'p', 2, {3, 4}, ""},
+        {"(1.5)", 'p', 1, {}, "1.5)"}, {"1 2\t3 rest", 'v', 10, {10, 20, 30}, "rest"}, {"4 5 x", 'v', 1, {}, "4 5 x"},
+        {"6,7,8", 'v', 1, {}, "6,7,8"}};
     std::string content;
     for (const auto& c : cases) content += std::string(c.mLine) + "\n";
     Load(content);
@@ -199,16 +142,11 @@ TEST_F(TextFileTest, Numbers) {
         SCOPED_TRACE(c.mLine);
         double values[3] = {-99, -99, -99};
         int integer = -99;
-        bool read = false;
-        switch (c.mRead) {
-            case 'i':
-                read = mFile.GetInteger(integer);
-                values[0] = integer;
-                break;
-            case 'd': read = mFile.GetDouble(values[0], c.mScale); break;
-            case 'p': read = mFile.GetPair(values, c.mScale); break;
-            default: read = mFile.GetVector(values, c.mScale); break;
-        }
+        const bool read = c.mRead == 'i'   ? mFile.GetInteger(integer)
+                          : c.mRead == 'd' ? mFile.GetDouble(values[0], c.mScale)
+                          : c.mRead == 'p' ? mFile.GetPair(values, c.mScale)
+                                           : mFile.GetVector(values, c.mScale);
+        if (c.mRead == 'i') values[0] = integer;
         EXPECT_EQ(!c.mValues.empty(), read);
         for (std::size_t i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(i < c.mValues.size() ? c.mValues[i] : -99.0, values[i]);
         EXPECT_STREQ(c.mRest, mFile.GetCursor());
@@ -216,43 +154,29 @@ TEST_F(TextFileTest, Numbers) {
     }
 }
 
-TEST(TextFileDelimiters, CharactersWithDelimitersSwitchedOff) {
-    TempDir dir;
-    const std::string path = dir / "rows.txt";
-    WriteFile(path, "1\t0.5\t\t2.0\n");
+TEST_F(TextFileTest, CharactersWithDelimitersSwitchedOff) {
+    WriteFile(mPath, "1\t0.5\t\t2.0\n");
     KTextFile file("TRC", "\t\r\n", "", true, false);
-    ASSERT_FALSE(file.Open(path.c_str(), "r"));
+    ASSERT_FALSE(file.Open(mPath.c_str(), "r"));
     const KString previous = file.SetDel("");
     EXPECT_STREQ("\t\r\n", previous.Buffer());
     int frame = 0;
-    char c = 0;
+    char c = 0, peeked = 0;
     double value = 0.0;
-    EXPECT_TRUE(file.GetInteger(frame));
-    EXPECT_EQ(1, frame);
-    EXPECT_TRUE(file.GetChar(c));
-    EXPECT_EQ('\t', c);
-    EXPECT_TRUE(file.GetDouble(value, 1.0));
-    EXPECT_TRUE(file.GetChar(c));
-    EXPECT_TRUE(file.PeakChar(c));
-    EXPECT_EQ('\t', c);
-    EXPECT_TRUE(file.GetChar(c));
-    EXPECT_TRUE(file.GetDouble(value, 1.0));
-    EXPECT_DOUBLE_EQ(2.0, value);
-    EXPECT_FALSE(file.PeakChar(c));
-    EXPECT_FALSE(file.GetChar(c));
+    EXPECT_TRUE(file.GetInteger(frame) && frame == 1 && file.GetChar(c) && c == '\t');
+    EXPECT_TRUE(file.GetDouble(value, 1.0) && file.GetChar(c) && file.PeakChar(peeked) && peeked == '\t');
+    EXPECT_TRUE(file.GetChar(c) && file.GetDouble(value, 1.0) && value == 2.0 && !file.PeakChar(c) && !file.GetChar(c));
     file.SetDel(previous);
     EXPECT_STREQ("\t\r\n", file.GetDel());
 }
 
 TEST_F(TextFileTest, MessagesAndPrint) {
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
+    std::vector<std::string> errors, warnings;
     mFile.SetErrorCallback([&](const char* text) { errors.push_back(text); });
     mFile.SetWarningCallback([&](const char* text) { warnings.push_back(text); });
     Load("one\ntwo\n");
     ASSERT_TRUE(mFile.NextLine());
-    EXPECT_TRUE(mFile.Error("Unknown parent bone name (%s)\n", "hip"));
-    EXPECT_FALSE(mFile.Warning("Bad value %d\n", 7));
+    EXPECT_TRUE(mFile.Error("Unknown parent bone name (%s)\n", "hip") && !mFile.Warning("Bad value %d\n", 7));
     const std::string longText(5000, 'm');  // not cut
     mFile.Error("%s", longText.c_str());
     EXPECT_EQ(errors, (std::vector<std::string>{"ASF read error (line 2): Unknown parent bone name (hip)\n",
@@ -261,19 +185,14 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     mFile.SetWarningCallback(nullptr);
     EXPECT_FALSE(mFile.Warning("no callback"));
     mFile.SetMessages(false);
-    EXPECT_TRUE(mFile.Error("silent"));
-    EXPECT_FALSE(mFile.Warning("silent"));
-    EXPECT_EQ(2u, errors.size());
-    EXPECT_EQ(1u, warnings.size());
+    EXPECT_TRUE(mFile.Error("silent") && !mFile.Warning("silent") && errors.size() == 2 && warnings.size() == 1);
     // Print indents two blanks a level.
     const std::string out = mDir / "out.txt";
     mFile.Close();
     EXPECT_FALSE(mFile.Print(0, "nothing open\n"));
     ASSERT_FALSE(mFile.Open(out.c_str(), "w"));
-    EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata"));
-    EXPECT_TRUE(mFile.Print(2, "%s %d\n", "id", 3));
-    EXPECT_TRUE(mFile.Print(-1, "end\n"));
-    EXPECT_TRUE(mFile.Close());
+    EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata") && mFile.Print(2, "%s %d\n", "id", 3) && mFile.Print(-1, "end\n") &&
+                mFile.Close());
     EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
 }
 
@@ -281,21 +200,13 @@ TEST_F(TextFileTest, MessagesAndPrint) {
 TEST_F(TextFileTest, WriteFailureIsReported) {
     const std::string out = mDir / "out.txt";
     for (const bool flush : {false, true}) {
-        const pid_t child = ::fork();
-        ASSERT_NE(-1, child);
-        if (child == 0) {
-            ::signal(SIGXFSZ, SIG_IGN);
-            struct rlimit limit = {1000, 1000};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto print = [&] {
             KTextFile file("ASF", " ", "", true, false);
             bool printed = !file.Open(out.c_str(), "w");
             for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
-            const bool reported = flush ? !file.Flush() && !file.Close() : !file.Close();
-            ::_exit(printed && reported ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(child, ::waitpid(child, &status, 0));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "flush " << flush;
+            return printed && (flush ? !file.Flush() && !file.Close() : !file.Close());
+        };
+        EXPECT_TRUE(zeqtest::InChild(print, 1000)) << "flush " << flush;
     }
 }
 

@@ -30,8 +30,8 @@ namespace {
 struct BodyCase {
     const char* mWhat;
     std::function<std::string(std::uint64_t dataOffset)> mBody;
-    std::string mData;
-    std::vector<int> mGood;  // the values of "N"; empty: corrupted
+    std::string mData = "";
+    std::vector<int> mGood = {};  // the values of "N"; empty: corrupted
 };
 
 std::string Ints(std::initializer_list<std::int32_t> values) {
@@ -45,8 +45,7 @@ std::string Field(std::uint32_t count, const std::string& values, const std::str
 }
 
 TEST(KZeqCorrupt, HandMadeBodies) {
-    const std::string run = Ints({10, 11, 12});
-    const std::string nested = "X" + std::string(zeqdetail::kChunkRefSize, '\0');
+    const std::string run = Ints({10, 11, 12}), nested = "X" + std::string(zeqdetail::kChunkRefSize, '\0');
     auto fixed = [](std::string body) { return [body](std::uint64_t) { return body; }; };
     auto chunk = [](std::uint32_t count, std::string data, std::uint32_t fieldCount, std::string tail = "",
                     std::int64_t shift = 0) {
@@ -55,38 +54,31 @@ TEST(KZeqCorrupt, HandMadeBodies) {
     const BodyCase cases[] = {
         {"good run", fixed(Field(3, run)), "", {10, 11, 12}},
         {"good chunk", chunk(3, run, 4, "I" + Bytes<std::int32_t>(13)), run, {10, 11, 12, 13}},
-        {"field length past the block", fixed(Bytes<std::uint64_t>(0x40) + Field(0, "").substr(8)), "", {}},
-        {"name length beyond the field", fixed(Field(0, "").replace(8, 4, Bytes<std::uint32_t>(0x7FFFFFFF))), "", {}},
-        {"value bytes beyond the field", fixed(RawField("N", 0, "", "", true).replace(16, 8, Bytes(~0ull))), "", {}},
+        {"field length past the block", fixed(Bytes<std::uint64_t>(0x40) + Field(0, "").substr(8))},
+        {"name length beyond the field", fixed(Field(0, "").replace(8, 4, Bytes<std::uint32_t>(0x7FFFFFFF)))},
+        {"value bytes beyond the field", fixed(RawField("N", 0, "", "", true).replace(16, 8, Bytes(~0ull)))},
         {"four billion doubles",
-         fixed(Field(0xFFFFFFFF, "d" + Bytes<std::uint32_t>(0xFFFFFFFF) + std::string(16, '\0'))), "", {}},
-        {"string longer than the values", fixed(Field(1, "S" + Bytes<std::uint32_t>(0xFFFFFFF0) + "abc")), "", {}},
-        {"more values than counted", fixed(Field(1, "I" + Bytes<std::int32_t>(1) + "I" + Bytes<std::int32_t>(2))), "",
-         {}},
-        {"fewer values than counted", fixed(Field(3, "I" + Bytes<std::int32_t>(1))), "", {}},
-        {"unknown tag", fixed(Field(1, "Q" + Bytes<std::int32_t>(1))), "", {}},
-        {"run of zero values", fixed(Field(0, Ints({}))), "", {}},
-        {"embedded name past the values", fixed(Field(1, "E" + std::string(68, '\0') + Bytes<std::uint32_t>(1000))), "",
-         {}},
-        {"bytes after the values", fixed(Field(0, "", "junk")), "", {}},
-        {"field length below the header", fixed(Bytes<std::uint64_t>(3) + std::string(16, '\0')), "", {}},
-        {"chunk crc mismatch",
-         [&](std::uint64_t at) {
-             std::string ref = ChunkRef(3, run, at);
-             ref[21] ^= 1;
-             return Field(3, ref);
-         },
-         run, {}},
-        {"chunk before the data", fixed(Field(3, ChunkRef(3, run, 0))), run, {}},
-        {"chunk into the body", chunk(3, run, 3, "", 1), run, {}},
-        {"chunk of zero values", chunk(0, run, 0), run, {}},
-        {"chunk more than the field", chunk(3, run, 2), run, {}},
-        {"chunk holds more", chunk(2, run, 2), run, {}},
+         fixed(Field(0xFFFFFFFF, "d" + Bytes<std::uint32_t>(0xFFFFFFFF) + std::string(16, '\0')))},
+        {"string longer than the values", fixed(Field(1, "S" + Bytes<std::uint32_t>(0xFFFFFFF0) + "abc"))},
+        {"more values than counted", fixed(Field(1, "I" + Bytes<std::int32_t>(1) + "I" + Bytes<std::int32_t>(2)))},
+        {"fewer values than counted", fixed(Field(3, "I" + Bytes<std::int32_t>(1)))},
+        {"unknown tag", fixed(Field(1, "Q" + Bytes<std::int32_t>(1)))},
+        {"run of zero values", fixed(Field(0, Ints({})))},
+        {"embedded name past the values", fixed(Field(1, "E" + std::string(68, '\0') + Bytes<std::uint32_t>(1000)))},
+        {"bytes after the values", fixed(Field(0, "", "junk"))},
+        {"field length below the header", fixed(Bytes<std::uint64_t>(3) + std::string(16, '\0'))},
+        {"chunk crc mismatch", [&](std::uint64_t at) { return Field(3, zeqtest::Flipped(ChunkRef(3, run, at), 21)); },
+         run},
+        {"chunk before the data", fixed(Field(3, ChunkRef(3, run, 0))), run},
+        {"chunk into the body", chunk(3, run, 3, "", 1), run},
+        {"chunk of zero values", chunk(0, run, 0), run},
+        {"chunk more than the field", chunk(3, run, 2), run},
+        {"chunk holds more", chunk(2, run, 2), run},
         {"chunk holds fewer", chunk(5, run + "I" + Bytes<std::int32_t>(1), 5), run + "I" + Bytes<std::int32_t>(1), {}},
         {"chunk with bytes after the values", chunk(3, run + "junk", 3), run + "junk", {}},
         {"chunk in a chunk", chunk(1, nested, 1), nested, {}},
         {"chunk reference cut short", [&](std::uint64_t at) { return Field(3, ChunkRef(3, run, at).substr(0, 40)); },
-         run, {}},
+         run},
     };
     const std::string good = RawField("Good", 1, "I" + Bytes<std::int32_t>(7));
     zeqtest::TempDir dir;
@@ -96,24 +88,18 @@ TEST(KZeqCorrupt, HandMadeBodies) {
         std::uint64_t at = 0;
         zeqtest::MakeBinaryZeq(good + c.mBody(0), 6000, false, c.mData, &at);
         zeqtest::WriteFile(path, zeqtest::MakeBinaryZeq(good + c.mBody(at), 6000, false, c.mData));
-        KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(path.c_str(), false, true));
-        EXPECT_EQ(z.FieldReadI("Good", 0), 7);  // what lies before stays readable
+        KZeq z;  // what lies before stays readable
+        ASSERT_TRUE(z.ProjectOpen(path.c_str(), false, true) && z.FieldReadI("Good", 0) == 7);
         // Field headers fail when the field is looked for, values when they are read.
-        int values[8] = {};
-        int read = 0;
+        int values[8] = {}, read = 0;
         if (z.FieldReadBegin("N")) {
             read = z.FieldReadIn(values, 8);
             for (int guard = 0; z.FieldReadGetRemain() > 0 && guard < 100; ++guard) z.FieldReadC();
             EXPECT_EQ(z.FieldReadGetRemain(), 0);
             z.FieldReadEnd();
         }
-        if (c.mGood.empty()) {
-            EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
-        } else {
-            EXPECT_EQ(std::vector<int>(values, values + read), c.mGood);
-            EXPECT_EQ(z.GetLastErrorID(), -1);
-        }
+        EXPECT_EQ(z.GetLastErrorID(), c.mGood.empty() ? KZeq::eFileCorrupted : -1);
+        if (!c.mGood.empty()) { EXPECT_EQ(std::vector<int>(values, values + read), c.mGood); }
     }
 }
 
@@ -126,27 +112,21 @@ TEST(KZeqCorrupt, DamagedChunkStopsAtItsStart) {
     zeqtest::TempDir dir;
     const std::string path = dir / "chunks.zeq";
     ASSERT_TRUE(zeqtest::WriteZeq(path, zeqtest::kBinary, [&](KZeq& z) {
-        z.FieldWriteBegin("Big");
-        z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
-        z.FieldWriteBegin("After");
-        z.FieldWriteI(2);
+        zeqtest::Put(z, "Big", values);
+        zeqtest::Put(z, "After", 2);
     }));
-    std::string file = zeqtest::ReadFile(path);
+    const std::string file = zeqtest::ReadFile(path);
     // The second chunk holds the second third of the values.
     const std::size_t at = file.find(Bytes(values[values.size() / 2]));
     ASSERT_NE(at, std::string::npos);
-    file[at] ^= 1;
-    zeqtest::WriteFile(path, file);
+    zeqtest::WriteFile(path, zeqtest::Flipped(file, at));
     KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(path.c_str(), false, true));
-    EXPECT_EQ(z.FieldReadI("After", 0), 2);
-    ASSERT_TRUE(z.FieldReadBegin("Big"));
+    ASSERT_TRUE(z.ProjectOpen(path.c_str(), false, true) && z.FieldReadI("After", 0) == 2 && z.FieldReadBegin("Big"));
     std::vector<double> read(values.size(), -1.0);
     const std::size_t got = static_cast<std::size_t>(z.FieldReadDn(read.data(), static_cast<int>(read.size())));
-    EXPECT_EQ(got, values.size() / 3);
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
-    for (std::size_t i = 0; i < got; ++i) ASSERT_EQ(read[i], values[i]) << i;
-    EXPECT_EQ(z.FieldReadGetRemain(), 0);
+    ASSERT_EQ(got, values.size() / 3);
+    EXPECT_TRUE(z.GetLastErrorID() == KZeq::eFileCorrupted && z.FieldReadGetRemain() == 0);
+    EXPECT_TRUE(std::equal(read.begin(), read.begin() + static_cast<std::ptrdiff_t>(got), values.begin()));
 }
 
 // Readers and writers stop at the same depth.
@@ -159,26 +139,18 @@ TEST(KZeqCorrupt, NestingIsBounded) {
     ASSERT_TRUE(z.ProjectOpen((dir / "deep.zeq").c_str(), false, true));
     int depth = 0;
     while (z.FieldReadBegin("N") && z.FieldReadBlockBegin()) ++depth;
-    EXPECT_EQ(depth, KZeq::kMaxDepth);
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    EXPECT_TRUE(depth == KZeq::kMaxDepth && z.GetLastErrorID() == KZeq::eFileCorrupted) << depth;
 
     std::string text = "@Zeq: 6000\n@Section: 6000\n";
-    for (int i = 0; i < 300; ++i) text += "N: {\n";
-    for (int i = 0; i < 300; ++i) text += "}\n";
-    zeqtest::WriteFile(dir / "deep.zeq", text + "@End\n");
-    EXPECT_FALSE(z.ProjectOpen((dir / "deep.zeq").c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    for (int i = 0; i < 600; ++i) text += i < 300 ? "N: {\n" : "}\n";
+    EXPECT_EQ(zeqtest::OpenError(dir / "deep.zeq", text + "@End\n"), KZeq::eFileCorrupted);
 
     KZeq writer;
     ASSERT_TRUE(writer.ProjectCreate((dir / "written.zeq").c_str()));
-    for (int level = 0; level < KZeq::kMaxDepth; ++level) {
-        ASSERT_TRUE(writer.FieldWriteBegin("N"));
-        ASSERT_TRUE(writer.FieldWriteBlockBegin()) << level;
-    }
+    for (int level = 0; level < KZeq::kMaxDepth; ++level)
+        ASSERT_TRUE(writer.FieldWriteBegin("N") && writer.FieldWriteBlockBegin()) << level;
     ASSERT_TRUE(writer.FieldWriteBegin("N"));
-    EXPECT_FALSE(writer.FieldWriteBlockBegin());
-    EXPECT_NE(writer.GetLastErrorID(), -1);
-    EXPECT_FALSE(writer.ProjectClose());
+    EXPECT_TRUE(!writer.FieldWriteBlockBegin() && writer.GetLastErrorID() != -1 && !writer.ProjectClose());
 }
 
 // Damage to a valid file of each encoding.
@@ -187,12 +159,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(zeqtest::WriteZeq(mPath, GetParam(), [](KZeq& z) {
             for (int i = 0; i < 20; ++i) {
-                z.FieldWriteBegin("Model");
-                z.FieldWriteC("Model::Node");
+                zeqtest::Put(z, "Model", "Model::Node");
                 z.FieldWriteBlockBegin();
-                z.FieldWriteBegin("Values");
-                const double values[4] = {1, 2, 3, static_cast<double>(i)};
-                z.FieldWriteDn(values, 4);
+                zeqtest::Put(z, "Values", std::vector<double>{1, 2, 3, static_cast<double>(i)});
                 z.FieldWriteEnd();
                 z.FieldWriteBlockEnd();
                 z.FieldWriteEnd();
@@ -225,14 +194,11 @@ TEST_P(KZeqDamagedFile, TruncatedOrFlippedBytes) {
     const std::size_t end = GetParam().mBinary ? mValid.size() : mValid.size() - 1;
     for (std::size_t length = 0; length < end; length += 1 + length / 16) {
         KZeq z;
-        EXPECT_FALSE(OpenAndWalk(z, mValid.substr(0, length))) << length;
-        EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted) << length;
+        EXPECT_TRUE(!OpenAndWalk(z, mValid.substr(0, length)) && z.GetLastErrorID() == KZeq::eFileCorrupted) << length;
     }
     for (std::size_t at = 0; at < mValid.size(); at += 3) {
-        std::string damaged = mValid;
-        damaged[at] ^= 0x5A;
         KZeq z;
-        const bool read = OpenAndWalk(z, damaged);
+        const bool read = OpenAndWalk(z, zeqtest::Flipped(mValid, at, 0x5A));
         // Binary files hold checksums over everything that is read (slot B is unused).
         const bool unusedSlot = at >= zeqdetail::kSlotOffset + zeqdetail::kSlotSize && at < zeqdetail::kFixedHeaderSize;
         if (!read || (GetParam().mBinary && !unusedSlot)) { EXPECT_NE(z.GetLastErrorID(), -1) << at; }
@@ -262,25 +228,17 @@ TEST(KZeqCorrupt, MalformedText) {
         "@Zeq: 6000\n@Section: 6000\n@Password: \"X\", \"00\", \"00\"\n@End\n",
     };
     zeqtest::TempDir dir;
-    for (const char* text : cases) {
-        zeqtest::WriteFile(dir / "bad.zeq", text);
-        KZeq z;
-        EXPECT_FALSE(z.ProjectOpen((dir / "bad.zeq").c_str(), false, true)) << text;
-        EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted) << text;
-    }
+    for (const char* text : cases) EXPECT_EQ(zeqtest::OpenError(dir / "bad.zeq", text), KZeq::eFileCorrupted) << text;
 }
 
 // A stream that fails part-way through a chunk, as a full disk does, fails the file
 // being written.
-class FullDisk final : public KChainedLayer {
-public:
+struct FullDisk final : KChainedLayer {
     FullDisk(KChainedFile& next, kULongLong limit) : KChainedLayer(next), mLimit(limit) {}
     std::size_t Write(const void* data, std::size_t size) override {
         const kULongLong room = GetPosition() >= mLimit ? 0 : mLimit - GetPosition();
         return GetNext().Write(data, static_cast<std::size_t>(std::min<kULongLong>(size, room)));
     }
-
-private:
     kULongLong mLimit;
 };
 
@@ -294,8 +252,7 @@ TEST(KZeqCorrupt, WriteFailureInAChunkIsReported) {
         z.FieldWriteBegin("Big");
         EXPECT_FALSE(z.FieldWriteDn(values.data(), static_cast<int>(values.size())));
         EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileWriteError);
-        EXPECT_FALSE(z.FieldWriteI(1));
-        EXPECT_FALSE(z.ProjectClose());
+        EXPECT_FALSE(z.FieldWriteI(1) || z.ProjectClose());
     }
 }
 

@@ -18,36 +18,12 @@ using zeqdetail::kChunkBytes;
 using zeqtest::Encoding;
 using zeqtest::ReadFile;
 using zeqtest::Str;
+using zeqtest::Summaries;
+using zeqtest::WriteScene;
 using zeqtest::WriteFile;
+namespace fs = std::filesystem;
 
 namespace {
-
-// A main section with one "Model" and an extension section per summary text.
-void WriteScene(const std::string& path, const Encoding& encoding, std::initializer_list<const char*> summaries) {
-    ASSERT_TRUE(zeqtest::WriteZeq(path, encoding, [&](KZeq& z) {
-        z.FieldWriteBegin("Model");
-        z.FieldWriteC("Model::Cube");
-        ASSERT_TRUE(z.ProjectCloseSection());
-        for (const char* summary : summaries) {
-            ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-            z.FieldWriteBegin("Summary");
-            z.FieldWriteC(summary);
-            ASSERT_TRUE(z.ProjectCloseSection());
-        }
-    }));
-}
-
-// The summary texts of the extension sections, in order.
-std::vector<std::string> Summaries(KZeq& z) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < z.ProjectGetExtensionSectionCount(); ++i) {
-        EXPECT_TRUE(z.ProjectOpenExtensionSection(i));
-        EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), i + 1);
-        texts.push_back(Str(z.FieldReadC("Summary", "")));
-        EXPECT_TRUE(z.ProjectCloseSection());
-    }
-    return texts;
-}
 
 class KZeqProject : public testing::TestWithParam<Encoding> {
 protected:
@@ -70,34 +46,25 @@ TEST_P(KZeqProject, HeaderAndSectionsRoundTrip) {
         ASSERT_TRUE(z.ProjectCloseSection());
         for (const char* text : {"first", "second"}) {
             ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-            z.FieldWriteBegin("Summary");
-            z.FieldWriteC(text);
-            if (text[0] == 's') z.FieldWriteDn(big.data(), static_cast<int>(big.size()));
+            zeqtest::Put(z, "Summary", text);
+            if (text[0] == 's') zeqtest::PutValue(z, big);
             ASSERT_TRUE(z.ProjectCloseSection());
         }
-        ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
-        EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 2);
-        z.FieldWriteBegin("Summary");
-        z.FieldWriteC("third");
+        ASSERT_TRUE(z.ProjectCreateExtensionSection(true) && z.ProjectGetCurrentSectionIndex() == 2);
+        zeqtest::Put(z, "Summary", "third");
         ASSERT_TRUE(z.ProjectClose());  // stores the section still open
     }
     EXPECT_LT(ReadFile(mPath).size(), kChunkBytes);  // the replaced section's values are gone
     KZeq z;
     KZeqFileHeaderInfo read;
     ASSERT_TRUE(z.ProjectOpen((mDir / "scene").c_str(), false, false, &read));  // ".zeq" is added
-    EXPECT_EQ(read.mFileVersion, 5800);
+    EXPECT_TRUE(read.mFileVersion == 5800 && read.mResolutionW == 640 && read.mCreationTimeStamp.mYear > 2000);
     EXPECT_EQ(Str(read.mCameraName) + Str(read.mCreator), "Producer Perspectiveunit test");
-    EXPECT_EQ(read.mResolutionW, 640);
-    EXPECT_GT(read.mCreationTimeStamp.mYear, 2000);
     EXPECT_FALSE(z.FieldReadBegin("Main"));  // no section open
     EXPECT_EQ(Summaries(z), (std::vector<std::string>{"first", "third"}));
-    EXPECT_EQ(z.ProjectGetSectionVersion(2), 5800);
-    EXPECT_EQ(z.ProjectGetSectionVersion(3), 0);
-    ASSERT_TRUE(z.ProjectOpenMainSection());
-    EXPECT_TRUE(z.FieldReadBegin("Main"));
-    EXPECT_FALSE(z.ProjectOpenExtensionSection(2));
-    EXPECT_TRUE(z.ProjectClose());
-    EXPECT_FALSE(z.ProjectClose());
+    EXPECT_TRUE(z.ProjectGetSectionVersion(2) == 5800 && z.ProjectGetSectionVersion(3) == 0);
+    EXPECT_TRUE(z.ProjectOpenMainSection() && z.FieldReadBegin("Main") && !z.ProjectOpenExtensionSection(2));
+    EXPECT_TRUE(z.ProjectClose() && !z.ProjectClose());
     EXPECT_STREQ(z.GetLastErrorString(), "File not opened");
 }
 
@@ -118,37 +85,26 @@ TEST_P(KZeqProject, WriteBackOnlyIntoPlainBinary) {
             EXPECT_EQ(ReadFile(mPath), before);
             return;
         }
-        z.FieldWriteBegin("Summary");
-        z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
+        zeqtest::Put(z, "Summary", values);
         z.GetError().SetLastErrorID(KZeq::eOperationNotAllowed);
         EXPECT_FALSE(z.ProjectClose());
     }
     EXPECT_EQ(ReadFile(mPath), before);
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpen(mPath.c_str()));
-    ASSERT_TRUE(z.ProjectCreateExtensionSection(false));
-    z.FieldWriteBegin("Summary");
-    z.FieldWriteC("appended");
-    z.FieldWriteDn(values.data(), static_cast<int>(values.size()));
+    KZeq z, again;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str()) && z.ProjectCreateExtensionSection(false));
+    zeqtest::Put(z, "Summary", "appended", values);
     ASSERT_TRUE(z.ProjectCloseSection());
     EXPECT_EQ(Summaries(z), (std::vector<std::string>{"original", "appended"}));
-    ASSERT_TRUE(z.ProjectOpenExtensionSection(1));
-    ASSERT_TRUE(z.FieldReadBegin("Summary"));
+    ASSERT_TRUE(z.ProjectOpenExtensionSection(1) && z.FieldReadBegin("Summary"));
     z.FieldReadC();
-    std::vector<double> read(values.size());
-    EXPECT_EQ(z.FieldReadDn(read.data(), static_cast<int>(read.size())), static_cast<int>(values.size()));
-    EXPECT_EQ(read, values);
-    ASSERT_TRUE(z.ProjectCloseSection());
-    ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
-    z.FieldWriteBegin("Summary");
-    z.FieldWriteC("replaced");
+    EXPECT_EQ(zeqtest::ReadValues<double>(z, nullptr, values.size()), values);
+    ASSERT_TRUE(z.ProjectCloseSection() && z.ProjectCreateExtensionSection(true));
+    zeqtest::Put(z, "Summary", "replaced");
     ASSERT_TRUE(z.ProjectCloseSection());
     // The main section is never replaced, and reading goes on.
     ASSERT_TRUE(z.ProjectOpenMainSection());
     EXPECT_EQ(Str(z.FieldReadC("Model", "")), "Model::Cube");
-    ASSERT_TRUE(z.ProjectClose());
-    KZeq again;
-    ASSERT_TRUE(again.ProjectOpen(mPath.c_str()));
+    ASSERT_TRUE(z.ProjectClose() && again.ProjectOpen(mPath.c_str()));
     EXPECT_EQ(Summaries(again), (std::vector<std::string>{"original", "replaced"}));
 }
 
@@ -161,57 +117,38 @@ TEST_P(KZeqProject, Passwords) {
     const std::vector<int> ints(kChunkBytes / 4 + 1, 0x41424344);
     const bool encrypted = GetParam().mEncrypted;
     auto readsAll = [&](KZeq& z) {
-        EXPECT_FALSE(z.IsPasswordProtected());
-        z.FieldReadResetPosition();
-        EXPECT_TRUE(Str(z.FieldReadC("Model", "")) == text);
-        std::vector<int> read(ints.size());
-        ASSERT_TRUE(z.FieldReadBegin("Takes"));
-        EXPECT_EQ(z.FieldReadIn(read.data(), static_cast<int>(read.size())), static_cast<int>(ints.size()));
-        EXPECT_EQ(read, ints);
-        EXPECT_EQ(z.GetLastErrorID(), -1);
+        EXPECT_TRUE(!z.IsPasswordProtected() && z.FieldReadResetPosition() && Str(z.FieldReadC("Model", "")) == text);
+        EXPECT_TRUE(zeqtest::ReadValues<int>(z, "Takes", ints.size()) == ints && z.GetLastErrorID() == -1);
     };
     for (const char* password : {secret, ""}) {
         ASSERT_TRUE(zeqtest::WriteZeq(mPath, GetParam(), [&](KZeq& z) {
-            z.FieldWriteBegin("Model");
-            z.FieldWriteC(text.data(), text.size());
-            EXPECT_TRUE(z.ProjectSetPassword(password));
-            EXPECT_EQ(z.IsPasswordProtected(), *password != 0);
-            z.FieldWriteBegin("Takes");
-            z.FieldWriteIn(ints.data(), static_cast<int>(ints.size()));
+            zeqtest::Put(z, "Model", text);
+            EXPECT_TRUE(z.ProjectSetPassword(password) && z.IsPasswordProtected() == (*password != 0));
+            zeqtest::Put(z, "Takes", ints);
             ASSERT_TRUE(z.ProjectCloseSection());
             EXPECT_FALSE(z.ProjectSetPassword("too late"));
             ASSERT_TRUE(z.ProjectCreateExtensionSection());
-            z.FieldWriteBegin("Summary");
-            z.FieldWriteI(1);
+            zeqtest::Put(z, "Summary", 1);
         }));
         const std::string bytes = ReadFile(mPath);
         EXPECT_EQ(bytes.find(secret), std::string::npos);
-        for (const char* plain : {"PLAINTEXT-MARKER", "Takes", "ABCDABCD", "DCBADCBA"}) {
-            if (encrypted) { EXPECT_EQ(bytes.find(plain), std::string::npos) << plain; }
-        }
-        KZeq z;
+        for (const char* plain : {"PLAINTEXT-MARKER", "Takes", "ABCDABCD", "DCBADCBA"})
+            EXPECT_TRUE(!encrypted || bytes.find(plain) == std::string::npos) << plain;
+        KZeq z, early;
         ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true));
-        EXPECT_EQ(z.IsEncrypted(), encrypted);
-        EXPECT_EQ(z.IsPasswordProtected(), *password != 0);
-        EXPECT_FALSE(*password && z.CheckPassword("pass word 42"));
-        EXPECT_FALSE(*password && z.CheckPassword(""));
+        EXPECT_TRUE(z.IsEncrypted() == encrypted && z.IsPasswordProtected() == (*password != 0));
+        EXPECT_FALSE(*password && (z.CheckPassword("pass word 42") || z.CheckPassword("")));
         EXPECT_EQ(z.GetLastErrorID(), -1);
         // Until the password is given nothing reads, in every encoding.
-        EXPECT_EQ(z.FieldReadBegin("Model"), !*password);
-        EXPECT_TRUE(z.CheckPassword(*password ? secret : "whatever"));
+        EXPECT_TRUE(z.FieldReadBegin("Model") == !*password && z.CheckPassword(*password ? secret : "whatever"));
         readsAll(z);
         // The extension section carries no password; the main one keeps the password given.
         ASSERT_TRUE(z.ProjectOpenExtensionSection(0));
-        EXPECT_FALSE(z.IsPasswordProtected());
-        EXPECT_TRUE(z.CheckPassword("anything"));
-        EXPECT_EQ(z.FieldReadI("Summary", 0), 1);
+        EXPECT_TRUE(!z.IsPasswordProtected() && z.CheckPassword("anything") && z.FieldReadI("Summary", 0) == 1);
         ASSERT_TRUE(z.ProjectOpenMainSection());
         readsAll(z);
         // The password given before the section opens.
-        KZeq early;
-        ASSERT_TRUE(early.ProjectOpen(mPath.c_str()));
-        EXPECT_TRUE(early.CheckPassword(secret));
-        ASSERT_TRUE(early.ProjectOpenMainSection());
+        ASSERT_TRUE(early.ProjectOpen(mPath.c_str()) && early.CheckPassword(secret) && early.ProjectOpenMainSection());
         readsAll(early);
     }
 }
@@ -220,37 +157,27 @@ INSTANTIATE_TEST_SUITE_P(Encodings, KZeqProject, testing::ValuesIn(zeqtest::kEnc
 
 TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
     zeqtest::TempDir dir;
-    std::filesystem::create_directories(dir.Path() / "scene.zqd" / "sub");
+    fs::create_directories(dir.Path() / "scene.zqd" / "sub");
     WriteFile(dir / "scene.zqd/sub/data.bin", "x");
-    std::filesystem::create_directories(dir.Path() / "take.zqd");
+    fs::create_directories(dir.Path() / "take.zqd");
     KZeq z;
     ASSERT_TRUE(z.ProjectCreate((dir / "scene").c_str()));
-    EXPECT_EQ(Str(z.GetFilePath()), dir / "scene.zeq");
-    ASSERT_TRUE(z.ProjectClose());
-    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "scene.zeq"));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "scene.zqd"));
-    ASSERT_TRUE(z.ProjectCreate((dir / "take.tak").c_str()));
-    ASSERT_TRUE(z.ProjectClose());
-    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "take.zqd"));
+    ASSERT_TRUE(Str(z.GetFilePath()) == dir / "scene.zeq" && z.ProjectClose());
+    EXPECT_TRUE(fs::exists(dir / "scene.zeq") && !fs::exists(dir / "scene.zqd"));
+    ASSERT_TRUE(z.ProjectCreate((dir / "take.tak").c_str()) && z.ProjectClose());
+    EXPECT_TRUE(fs::exists(dir / "take.zqd"));
 }
 
 TEST(KZeqProjectFile, VersionsAndOpenErrors) {
     zeqtest::TempDir dir;
     const std::string path = dir / "v.zeq";
-    const struct {
-        std::string mBytes;
-        int mError;  // -1: opens
-        bool m2000OrLater;
-    } cases[] = {
-        {zeqtest::MakeBinaryZeq("", 1000), -1, false},
-        {zeqtest::MakeBinaryZeq("", 1999), -1, false},
-        {zeqtest::MakeBinaryZeq("", 2000), -1, true},
-        {zeqtest::MakeBinaryZeq("", 6999), -1, true},
+    const struct { std::string mBytes; int mError; bool m2000OrLater; } cases[] = {  // error -1: opens
+        {zeqtest::MakeBinaryZeq("", 1000), -1, false}, {zeqtest::MakeBinaryZeq("", 1999), -1, false},
+        {zeqtest::MakeBinaryZeq("", 2000), -1, true}, {zeqtest::MakeBinaryZeq("", 6999), -1, true},
         {zeqtest::MakeBinaryZeq("", 7000), KZeq::eFileVersionNotSupportedYet, false},
         {zeqtest::MakeBinaryZeq("", 999), KZeq::eFileVersionNotSupportedAnymore, false},
         {"@Zeq: 7100\n@Section: 7100\n@End\n", KZeq::eFileVersionNotSupportedYet, false},
-        {"", KZeq::eFileCorrupted, false},
-    };
+        {"", KZeq::eFileCorrupted, false}};
     for (const auto& c : cases) {
         WriteFile(path, c.mBytes);
         KZeq z;
@@ -260,18 +187,16 @@ TEST(KZeqProjectFile, VersionsAndOpenErrors) {
         if (c.mError == KZeq::eFileCorrupted) { EXPECT_STREQ(z.GetLastErrorString(), "File is corrupted"); }
     }
     KZeq z;
-    EXPECT_FALSE(z.ProjectOpen((dir / "missing.zeq").c_str()));
+    EXPECT_FALSE(z.ProjectOpen((dir / "missing.zeq").c_str()) || z.IsOpen());
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileNotOpened);
-    EXPECT_FALSE(z.IsOpen());
     KZeqFileHeaderInfo header;
-    header.mFileVersion = 7000;
-    EXPECT_FALSE(z.ProjectCreate((dir / "new.zeq").c_str(), true, false, &header));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedYet);
-    header.mFileVersion = 999;
-    EXPECT_FALSE(z.ProjectCreate((dir / "new.zeq").c_str(), true, false, &header));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileVersionNotSupportedAnymore);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "new.zeq"));
-    EXPECT_FALSE(z.ProjectCreate((dir / "no/such/dir/x.zeq").c_str()));
+    for (const int version : {7000, 999}) {
+        header.mFileVersion = version;
+        EXPECT_FALSE(z.ProjectCreate((dir / "new.zeq").c_str(), true, false, &header));
+        EXPECT_EQ(z.GetLastErrorID(),
+                  version > 6000 ? KZeq::eFileVersionNotSupportedYet : KZeq::eFileVersionNotSupportedAnymore);
+    }
+    EXPECT_FALSE(fs::exists(dir / "new.zeq") || z.ProjectCreate((dir / "no/such/dir/x.zeq").c_str()));
     EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileNotCreated);
     for (int version : {5800, 5801, 6100}) {
         int major = 0, minor = 0, revision = 0;
@@ -286,18 +211,16 @@ TEST(KZeqProjectFile, OpenDirectReadOnlyAndPaths) {
     KZeq z;
     EXPECT_FALSE(z.ProjectOpenDirect((dir / "take").c_str(), false, true));
     ASSERT_TRUE(z.ProjectOpenDirect((dir / "take.tak").c_str(), true, true));
-    EXPECT_EQ(z.ProjectGetCurrentSectionIndex(), 0);
-    EXPECT_EQ(Str(z.FieldReadC("Model", "")), "Model::Cube");
+    EXPECT_TRUE(z.ProjectGetCurrentSectionIndex() == 0 && Str(z.FieldReadC("Model", "")) == "Model::Cube");
     ASSERT_TRUE(z.ProjectCloseSection());
-    EXPECT_FALSE(z.ProjectCreateExtensionSection());  // read-only
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eOperationNotAllowed);
+    // Read-only; then a section is open.
+    EXPECT_TRUE(!z.ProjectCreateExtensionSection() && z.GetLastErrorID() == KZeq::eOperationNotAllowed);
     z.GetError().ClearLastError();
-    ASSERT_TRUE(z.ProjectOpenMainSection());
-    EXPECT_FALSE(z.ProjectCreateExtensionSection());  // a section is open
-    EXPECT_EQ(Str(z.GetFullFilePath("tex/wood.png")), dir / "tex/wood.png");
-    EXPECT_EQ(Str(z.GetFullFilePath("/abs/wood.png")), "/abs/wood.png");
-    EXPECT_EQ(Str(z.GetRelativeFilePath((dir / "tex/wood.png").c_str())), "tex/wood.png");
-    EXPECT_EQ(Str(z.GetMediaDirectory()), dir / "take.zqm");
+    EXPECT_TRUE(z.ProjectOpenMainSection() && !z.ProjectCreateExtensionSection());
+    EXPECT_TRUE(Str(z.GetFullFilePath("tex/wood.png")) == dir / "tex/wood.png" &&
+                Str(z.GetFullFilePath("/abs/wood.png")) == "/abs/wood.png");
+    EXPECT_TRUE(Str(z.GetRelativeFilePath((dir / "tex/wood.png").c_str())) == "tex/wood.png" &&
+                Str(z.GetMediaDirectory()) == dir / "take.zqm");
 }
 
 // An update interrupted before the slot switch leaves the previous file readable.
@@ -308,26 +231,22 @@ TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
     const std::string before = ReadFile(path);
     {
         KZeq z;
-        ASSERT_TRUE(z.ProjectOpen(path.c_str()));
-        ASSERT_TRUE(z.ProjectCreateExtensionSection(true));
-        z.FieldWriteBegin("Summary");
-        z.FieldWriteC("new");
+        ASSERT_TRUE(z.ProjectOpen(path.c_str()) && z.ProjectCreateExtensionSection(true));
+        zeqtest::Put(z, "Summary", "new");
         ASSERT_TRUE(z.ProjectClose());
     }
     const std::string after = ReadFile(path);
     const std::size_t header = zeqdetail::kFixedHeaderSize;
-    ASSERT_GT(after.size(), before.size());
-    ASSERT_EQ(after.compare(header, before.size() - header, before, header, before.size() - header), 0);
+    ASSERT_TRUE(after.size() > before.size() &&
+                after.compare(header, before.size() - header, before, header, before.size() - header) == 0);
     std::vector<std::string> crashed;
     // Everything appended, but the slot not yet switched.
     crashed.push_back(before.substr(0, header) + after.substr(header));
     // The slot switch torn half-way: its checksum fails, the other slot holds.
-    crashed.push_back(after);
-    crashed.back()[zeqdetail::kSlotOffset + zeqdetail::kSlotSize + 3] ^= 0x55;
+    crashed.push_back(zeqtest::Flipped(after, zeqdetail::kSlotOffset + zeqdetail::kSlotSize + 3, 0x55));
     // A crash while appending: the tail cut anywhere, the slot not switched.
-    for (std::size_t cut = before.size(); cut < after.size(); cut += 7) {
+    for (std::size_t cut = before.size(); cut < after.size(); cut += 7)
         crashed.push_back(before.substr(0, header) + after.substr(header, cut - header));
-    }
     for (const std::string& bytes : crashed) {
         WriteFile(path, bytes);
         KZeq z;
@@ -336,32 +255,19 @@ TEST(KZeqProjectFile, InterruptedWriteBackKeepsThePreviousFile) {
     }
     // A valid newest slot naming a damaged table cannot come from a crash (the
     // table is synced first): corruption, not the previous version shown.
-    std::string damaged = after;
-    damaged[after.size() - 20] ^= 0x10;
-    WriteFile(path, damaged);
-    KZeq z;
-    EXPECT_FALSE(z.ProjectOpen(path.c_str()));
-    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    EXPECT_EQ(zeqtest::OpenError(path, zeqtest::Flipped(after, after.size() - 20, 0x10)), KZeq::eFileCorrupted);
 }
 
 TEST(KZeqProjectFile, StreamsHoldWholeFiles) {
     KChainedMemoryFile memory;
-    {
-        KZeq z;
-        ASSERT_TRUE(z.ProjectCreateStream(memory, true, false));
-        z.FieldWriteBegin("Name");
-        z.FieldWriteC("in memory");
-        ASSERT_TRUE(z.ProjectClose());
-    }
-    KZeq z;
-    ASSERT_TRUE(z.ProjectOpenStream(memory, false, true));
-    EXPECT_EQ(Str(z.FieldReadC("Name", "")), "in memory");
-    ASSERT_TRUE(z.ProjectCloseSection());
-    ASSERT_TRUE(z.ProjectCreateExtensionSection());
+    KZeq writer, z, again;
+    ASSERT_TRUE(writer.ProjectCreateStream(memory, true, false));
+    zeqtest::Put(writer, "Name", "in memory");
+    ASSERT_TRUE(writer.ProjectClose() && z.ProjectOpenStream(memory, false, true));
+    ASSERT_TRUE(Str(z.FieldReadC("Name", "")) == "in memory" && z.ProjectCloseSection() &&
+                z.ProjectCreateExtensionSection());
     z.FieldWriteBegin("Summary");
-    ASSERT_TRUE(z.ProjectClose());
-    KZeq again;
-    ASSERT_TRUE(again.ProjectOpenStream(memory));
+    ASSERT_TRUE(z.ProjectClose() && again.ProjectOpenStream(memory));
     EXPECT_EQ(again.ProjectGetExtensionSectionCount(), 1);
 }
 
@@ -372,19 +278,16 @@ protected:
     void SetUp() override {
         mContent.resize(3 * 1024 * 1024 + 17);
         for (std::size_t i = 0; i < mContent.size(); ++i) mContent[i] = static_cast<char>((i * 131) >> 3);
-        std::filesystem::create_directories(mDir.Path() / "src");
+        fs::create_directories(mDir.Path() / "src");
         WriteFile(mSource, mContent);
     }
 
     // One "Content" field per relative name, all embedding the same file.
     void WriteScene(std::initializer_list<const char*> relativeNames) {
         ASSERT_TRUE(zeqtest::WriteZeq(mScene, GetParam(), [&](KZeq& z) {
-            for (const char* name : relativeNames) {
-                z.FieldWriteBegin("Content");
-                ASSERT_TRUE(z.FieldWriteEmbeddedFile(KString(mSource.c_str()), KString(name)));
-            }
-            z.FieldWriteBegin("After");
-            z.FieldWriteI(5);
+            for (const char* name : relativeNames)
+                ASSERT_TRUE(z.FieldWriteBegin("Content") && z.FieldWriteEmbeddedFile(KString(mSource.c_str()), name));
+            zeqtest::Put(z, "After", 5);
         }));
         ASSERT_TRUE(mZeq.ProjectOpen(mScene.c_str(), false, true));
     }
@@ -400,8 +303,7 @@ protected:
     }
 
     zeqtest::TempDir mDir;
-    std::string mScene = mDir / "scene.zeq";
-    std::string mSource = mDir / "src/wood.tif";
+    std::string mScene = mDir / "scene.zeq", mSource = mDir / "src/wood.tif";
     std::string mContent;
     KString mFileName;
     KZeq mZeq;
@@ -414,48 +316,36 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     bool overwritten = true;
     ASSERT_TRUE(Extract("elsewhere/wood.tif", "textures/wood.tif", "", &overwritten)) << mZeq.GetLastErrorString();
     EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/textures/wood.tif");
-    EXPECT_EQ(Str(mZeq.GetRelativeFilePath(mFileName.Buffer())), "scene.zqm/textures/wood.tif");
-    EXPECT_FALSE(overwritten);
-    EXPECT_TRUE(ReadFile(Str(mFileName)) == mContent);
+    EXPECT_TRUE(Str(mZeq.GetRelativeFilePath(mFileName.Buffer())) == "scene.zqm/textures/wood.tif" && !overwritten &&
+                ReadFile(Str(mFileName)) == mContent);
     // ".." in the relative name: the file part of the file name is used instead.
     ASSERT_TRUE(Extract("/some/where/../wood.tif", "../../etc/wood.tif"));
     EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/wood.tif");
     // An absolute relative name, and a file name that is only "..": the stored name.
     ASSERT_TRUE(Extract("..", "/tmp/evil.tif"));
-    EXPECT_EQ(Str(mFileName), mDir / "scene.zqm/c");
-    EXPECT_EQ(mZeq.FieldReadI("After", 0), 5);
-    mZeq.FieldReadResetPosition();
-    ASSERT_TRUE(Extract("", "textures/wood.tif", "", &overwritten));
-    EXPECT_TRUE(overwritten);
+    EXPECT_TRUE(Str(mFileName) == mDir / "scene.zqm/c" && mZeq.FieldReadI("After", 0) == 5);
+    ASSERT_TRUE(mZeq.FieldReadResetPosition() && Extract("", "textures/wood.tif", "", &overwritten) && overwritten);
     ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
-    EXPECT_EQ(Str(mFileName), mDir / "chosen/b");
-    EXPECT_TRUE(ReadFile(mDir / "chosen/b") == mContent);
+    EXPECT_TRUE(Str(mFileName) == mDir / "chosen/b" && ReadFile(mDir / "chosen/b") == mContent);
     // A link on the way, even to a directory inside the media directory, is refused.
-    std::filesystem::create_directories(mDir.Path() / "outside");
-    std::filesystem::create_directory_symlink(mDir.Path() / "outside", mDir.Path() / "scene.zqm/link");
-    std::filesystem::create_directory_symlink("textures", mDir.Path() / "scene.zqm/inner");
-    mZeq.FieldReadResetPosition();
-    EXPECT_FALSE(Extract("", "link/wood.tif"));
-    EXPECT_FALSE(Extract("", "inner/b"));
-    EXPECT_TRUE(std::filesystem::is_empty(mDir.Path() / "outside"));
-    EXPECT_FALSE(std::filesystem::exists(mDir.Path() / "scene.zqm/textures/b"));
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(mDir.Path())) {
+    fs::create_directories(mDir.Path() / "outside");
+    fs::create_directory_symlink(mDir.Path() / "outside", mDir.Path() / "scene.zqm/link");
+    fs::create_directory_symlink("textures", mDir.Path() / "scene.zqm/inner");
+    EXPECT_TRUE(mZeq.FieldReadResetPosition() && !Extract("", "link/wood.tif") && !Extract("", "inner/b"));
+    EXPECT_TRUE(fs::is_empty(mDir.Path() / "outside") && !fs::exists(mDir / "scene.zqm/textures/b"));
+    for (const auto& entry : fs::recursive_directory_iterator(mDir.Path()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
-    }
     if (GetParam().mEncrypted) { EXPECT_EQ(ReadFile(mScene).find(mContent.substr(1000, 64)), std::string::npos); }
 }
 
 TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {
     WriteScene({"wood.tif"});
     mZeq.ProjectClose();
-    std::string bytes = ReadFile(mScene);
-    bytes[bytes.size() / 2] ^= 1;  // inside the content
-    WriteFile(mScene, bytes);
+    const std::string bytes = ReadFile(mScene);
+    WriteFile(mScene, zeqtest::Flipped(bytes, bytes.size() / 2));  // inside the content
     ASSERT_TRUE(mZeq.ProjectOpen(mScene.c_str(), false, true));
-    EXPECT_FALSE(Extract("wood.tif", "wood.tif"));
-    EXPECT_EQ(mZeq.GetLastErrorID(), KZeq::eFileCorrupted);
-    EXPECT_EQ(Str(mFileName), "wood.tif");
-    EXPECT_FALSE(std::filesystem::exists(mDir.Path() / "scene.zqm" / "wood.tif"));
+    EXPECT_TRUE(!Extract("wood.tif", "wood.tif") && mZeq.GetLastErrorID() == KZeq::eFileCorrupted);
+    EXPECT_TRUE(Str(mFileName) == "wood.tif" && !fs::exists(mDir / "scene.zqm/wood.tif"));
 }
 
 // One missing or unreadable texture must not fail a whole export, nor be stored
@@ -465,10 +355,8 @@ TEST_P(KZeqEmbedded, MissingSourceOrAsciiIsNotAFileError) {
         ASSERT_TRUE(zeqtest::WriteZeq(mScene, encoding, [&](KZeq& z) {
             z.FieldWriteBegin("Content");
             // Missing, or unreadable (a read error is not an empty file).
-            for (const std::string& source : {mDir / "missing.tif", mDir.Path().string()}) {
-                EXPECT_FALSE(z.FieldWriteEmbeddedFile(KString(source.c_str()), KString("x.tif")));
-                EXPECT_EQ(z.GetLastErrorID(), -1);
-            }
+            for (const std::string& source : {mDir / "missing.tif", mDir.Path().string()})
+                EXPECT_TRUE(!z.FieldWriteEmbeddedFile(KString(source.c_str()), "x.tif") && z.GetLastErrorID() == -1);
             EXPECT_EQ(z.FieldWriteEmbeddedFile(KString(mSource.c_str()), KString("wood.tif")), encoding.mBinary);
         }));
     }
