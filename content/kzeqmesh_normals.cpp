@@ -61,15 +61,18 @@ public:
             if (mCellOf[i] >= 0) mSorted[fill[mCellOf[i]]++] = i;
     }
 
+    // The points left in, cell by cell, each cell's by ascending index.
+    const std::vector<int>& Sorted() const { return mSorted; }
+
     // The largest i below limit whose point equals point j; -1 when none.
     int LastEqualBefore(int j, int limit) const {
         if (mCellOf[j] < 0) return -1;
         const KZeqVector4& p = mPoints[j];
         std::int64_t low[3], high[3];
         for (int a = 0; a < 3; ++a) {
-            // Twice the tolerance keeps rounding of the box's ends on the safe side.
-            low[a] = Cell(p[a] - 2 * KZeqVector4::kEqualTolerance);
-            high[a] = Cell(p[a] + 2 * KZeqVector4::kEqualTolerance);
+            // A box a little wider than the tolerance keeps rounding on the safe side.
+            low[a] = Cell(p[a] - 1.5 * KZeqVector4::kEqualTolerance);
+            high[a] = Cell(p[a] + 1.5 * KZeqVector4::kEqualTolerance);
         }
         int best = -1;
         for (std::int64_t x = low[0]; x <= high[0]; ++x)
@@ -96,7 +99,7 @@ private:
         std::int64_t mX, mY, mZ;
         bool operator==(const KKey& o) const { return mX == o.mX && mY == o.mY && mZ == o.mZ; }
     };
-    static constexpr double kCellSize = 8 * KZeqVector4::kEqualTolerance;
+    static constexpr double kCellSize = 16 * KZeqVector4::kEqualTolerance;
     // Far coordinates share the outermost cells: still correct, only slower there.
     static constexpr double kFarthestCell = 4611686018427387904.0;  // 2^62
 
@@ -109,11 +112,15 @@ private:
         if (!(cell < kFarthestCell)) return static_cast<std::int64_t>(kFarthestCell);
         return static_cast<std::int64_t>(cell);
     }
+    // Cell numbers are regular (multiples of the grid's spacing): every bit is mixed in.
+    static std::uint64_t Mix(std::uint64_t h) {
+        h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+        h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+        return h ^ (h >> 31);
+    }
     std::size_t Slot(const KKey& key) const {
-        std::uint64_t h = static_cast<std::uint64_t>(key.mX) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<std::uint64_t>(key.mY) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-        h ^= static_cast<std::uint64_t>(key.mZ) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-        h ^= h >> 29;
+        const std::uint64_t h = Mix(Mix(Mix(static_cast<std::uint64_t>(key.mX)) ^ static_cast<std::uint64_t>(key.mY)) ^
+                                    static_cast<std::uint64_t>(key.mZ));
         return static_cast<std::size_t>(h) & (mTable.size() - 1);
     }
     int Find(const KKey& key) const {
@@ -268,6 +275,12 @@ void KZeqMesh::SplitPointsForHardEdge(KSplitList& list) {
     for (int k = 0; k < listed; ++k)
         for (int u = 1; list[k] && u < list[k]->GetCount(); ++u)
             if (usable((*list[k])[u])) newCount = std::max(newCount, (*list[k])[u].mControlPoint + 1);
+    // The arrays grow first, so that nothing refers to a point that could not be made.
+    KArrayTemplate<KZeqVector4>& points = mControlPoints;
+    KZeqLayerElementNormal* element = NormalsOf(*this);
+    KArrayTemplate<KZeqVector4>* normals = element ? &element->GetDirectArray() : nullptr;
+    if (!points.SetCount(newCount) || (normals && !normals->SetCount(newCount))) return;
+
     // Links: every later use gets the weight of the point it copies.
     for (int l = 0; l < GetLinkCount(); ++l) {
         KZeqLink* link = GetLink(l);
@@ -275,17 +288,13 @@ void KZeqMesh::SplitPointsForHardEdge(KSplitList& list) {
         for (int i = 0; i < pairs; ++i) {
             const int c = link->mIndices[i];
             const double weight = link->mWeights[i];
-            if (c >= listed || !list[c]) continue;
+            if (c < 0 || c >= listed || !list[c]) continue;
             for (int u = 1; u < list[c]->GetCount(); ++u)
                 if (usable((*list[c])[u])) link->AddControlPointIndex((*list[c])[u].mControlPoint, weight);
         }
     }
 
     // Points, normals and polygon vertices.
-    KArrayTemplate<KZeqVector4>& points = mControlPoints;
-    KZeqLayerElementNormal* element = NormalsOf(*this);
-    KArrayTemplate<KZeqVector4>* normals = element ? &element->GetDirectArray() : nullptr;
-    if (!points.SetCount(newCount) || (normals && !normals->SetCount(newCount))) return;
     for (int k = 0; k < listed; ++k) {
         const KArrayTemplate<KDuplicateVertex>* uses = list[k];
         if (!uses || uses->GetCount() == 0) continue;
@@ -326,21 +335,22 @@ bool KZeqMesh::BuildMergeList(KArrayTemplate<int>& list, ESplitObject object, bo
     if (object != eNORMALS) return false;
     const int count = GetControlPointsCount();
     if (!list.SetCount(count)) return false;
-    // An entry no point claims names its own point, also past the first duplicate.
-    for (int i = 0; i < count; ++i) list[i] = i;
-    if (count < 2) return false;
+    // First the last earlier equal point of every point (-1: none), cell by
+    // cell so that the neighbouring cells stay in the cache.
     const KPointGrid grid(GetControlPoints(), count);
-    // Without all, only points before the first duplicate are joined to.
-    int limit = INT_MAX;
-    bool found = false;
-    for (int j = 1; j < count; ++j) {
-        const int i = grid.LastEqualBefore(j, std::min(j, limit));
-        if (i < 0) continue;
-        list[j] = i;
-        found = true;
-        if (!all && limit == INT_MAX) limit = j;
-    }
-    return found;
+    for (int i = 0; i < count; ++i) list[i] = -1;
+    for (int j : grid.Sorted()) list[j] = grid.LastEqualBefore(j, j);
+    int first = INT_MAX;  // the first point with an equal earlier one
+    for (int j = 0; j < count && first == INT_MAX; ++j)
+        if (list[j] >= 0) first = j;
+    // Without all, only points before that first duplicate are joined to.
+    if (!all && first != INT_MAX)
+        for (int j : grid.Sorted())
+            if (j > first && list[j] >= first) list[j] = grid.LastEqualBefore(j, first);
+    // An entry no point claims names its own point, also past the first duplicate.
+    for (int i = 0; i < count; ++i)
+        if (list[i] < 0) list[i] = i;
+    return first != INT_MAX;
 }
 
 void KZeqMesh::MergePointsForPolygonVerteNormals(KArrayTemplate<int>& list) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -77,25 +78,22 @@ TEST(KZeqWeightedMapping, ManyInterleavedRelationsMatchAPlainModel) {
         model[0][s].emplace_back(d, w);
         model[1][d].emplace_back(s, w);
     }
-    // Destination with absolute values, then source without: the Part's mirror search.
+    // Destination with absolute values, then source without, each mirror found by a plain search.
     for (auto normalize : {std::make_pair(M::eDESTINATION, true), std::make_pair(M::eSOURCE, false)}) {
-        const int set = normalize.first, other = 1 - set;
+        const int set = normalize.first;
         for (int i = 0; i < counts[set]; ++i) {
             double sum = 0.0;
             for (const auto& r : model[set][i]) sum += normalize.second ? std::fabs(r.second) : r.second;
             for (auto& r : model[set][i]) {
-                r.second = sum == 0.0 ? 0.0 : r.second / sum;
-                if (normalize.second) r.second = std::fabs(r.second);
-                for (auto& mirror : model[other][r.first])
-                    if (mirror.first == i) {
-                        mirror.second = r.second;
-                        break;
-                    }
+                r.second = sum == 0.0 ? 0.0 : normalize.second ? std::fabs(r.second / sum) : r.second / sum;
+                Relations& back = model[1 - set][r.first];
+                std::find_if(back.begin(), back.end(), [i](const std::pair<int, double>& m) { return m.first == i; })
+                    ->second = r.second;
             }
         }
         mapping.Normalize(normalize.first, normalize.second);
         for (int side = 0; side < 2; ++side)
             for (int i = 0; i < counts[side]; ++i)
-                ASSERT_EQ(model[side][i], List(mapping, static_cast<M::ESet>(side), i)) << side << " " << i;
+                ASSERT_EQ(model[side][i], List(mapping, M::ESet(side), i)) << side << " " << i;
     }
 }
