@@ -45,10 +45,13 @@ public:
         std::size_t capacity = 16;
         while (capacity < 2 * static_cast<std::size_t>(count)) capacity *= 2;
         mTable.assign(capacity, -1);
+        // Slots are random in a large table: the slot of a point some way
+        // ahead is fetched while this one is inserted.
+        constexpr int kAhead = 16;
         for (int i = 0; i < count; ++i) {
-            if (!Finite(points[i])) continue;
-            KKey key{Cell(points[i][0]), Cell(points[i][1]), Cell(points[i][2])};
-            mCellOf[i] = Insert(key);
+            if (i + kAhead < count && Finite(points[i + kAhead]))
+                __builtin_prefetch(&mTable[Slot(KeyOf(points[i + kAhead]))]);
+            if (Finite(points[i])) mCellOf[i] = Insert(KeyOf(points[i]));
         }
         // Each cell's points, by ascending index.
         mStart.assign(mKeys.size() + 1, 0);
@@ -78,7 +81,9 @@ public:
         for (std::int64_t x = low[0]; x <= high[0]; ++x)
             for (std::int64_t y = low[1]; y <= high[1]; ++y)
                 for (std::int64_t z = low[2]; z <= high[2]; ++z) {
-                    const int cell = Find(KKey{x, y, z});
+                    // The point's own cell is known: most boxes touch no other.
+                    const KKey key{x, y, z};
+                    const int cell = key == mKeys[mCellOf[j]] ? mCellOf[j] : Find(key);
                     if (cell < 0) continue;
                     const int* first = mSorted.data() + mStart[cell];
                     const int* at = std::lower_bound(first, mSorted.data() + mStart[cell + 1], limit);
@@ -103,11 +108,14 @@ private:
     // Far coordinates share the outermost cells: still correct, only slower there.
     static constexpr double kFarthestCell = 4611686018427387904.0;  // 2^62
 
+    static KKey KeyOf(const KZeqVector4& p) { return KKey{Cell(p[0]), Cell(p[1]), Cell(p[2])}; }
     static bool Finite(const KZeqVector4& p) {
         return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
     }
+    // Cells are centred on multiples of their size, so that round coordinates
+    // (whole numbers, halves, tenths) lie mid-cell and their boxes touch one cell.
     static std::int64_t Cell(double v) {
-        const double cell = std::floor(v / kCellSize);
+        const double cell = std::floor(v / kCellSize + 0.5);
         if (!(cell > -kFarthestCell)) return -static_cast<std::int64_t>(kFarthestCell);
         if (!(cell < kFarthestCell)) return static_cast<std::int64_t>(kFarthestCell);
         return static_cast<std::int64_t>(cell);
