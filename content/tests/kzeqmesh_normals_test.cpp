@@ -71,8 +71,8 @@ TEST_F(MeshNormalsTest, CubeSplitsInto24PointsWithItsLinkAndShapeAndMergesBack) 
     link->AddControlPointIndex(6, 0.25);
     mesh->AddLink(link);
     KZeqShape* shape = manager.CreateKZeqShape();
-    shape->InitControlPoints(8);
-    for (int i = 0; i < 8; ++i) shape->GetControlPoints()[i] = Corner(i, 2.0);
+    shape->InitControlPoints(7);  // one point short: the last is taken as zero
+    for (int i = 0; i < 7; ++i) shape->GetControlPoints()[i] = Corner(i, 2.0);
     mesh->AddShape(shape, "double");
     const std::vector<int> before = Vertices();
 
@@ -94,7 +94,7 @@ TEST_F(MeshNormalsTest, CubeSplitsInto24PointsWithItsLinkAndShapeAndMergesBack) 
     for (int j = 0; j < 24; ++j) {
         EXPECT_EQ(kFaceNormals[j / 4], XYZW(mesh->GetNormals()[after[j]])) << j;
         EXPECT_EQ(XYZW(Corner(before[j])), XYZW(mesh->GetControlPoints()[after[j]])) << j;
-        EXPECT_EQ(XYZW(Corner(before[j], 2.0)), XYZW(shape->GetControlPoints()[after[j]])) << j;
+        EXPECT_EQ(before[j] == 7 ? V(4, 0.0) : XYZW(Corner(before[j], 2.0)), XYZW(shape->GetControlPoints()[after[j]]));
     }
     ASSERT_EQ(6, link->GetControlPointIndicesCount());  // each corner's weight on its two copies as well
     for (int i = 0; i < 6; ++i)
@@ -111,7 +111,7 @@ TEST_F(MeshNormalsTest, CubeSplitsInto24PointsWithItsLinkAndShapeAndMergesBack) 
     EXPECT_EQ(KZeqMesh::eBY_POLYGON_VERTEX, mesh->GetNormalsMappingType());
     for (int j = 0; j < 24; ++j) EXPECT_EQ(kFaceNormals[j / 4], XYZW(mesh->GetNormals()[j]));
     EXPECT_TRUE(link->GetControlPointIndicesCount() == 2 && link->GetControlPointIndices()[1] == 6);
-    EXPECT_TRUE(shape->GetControlPointsCount() == 8 && shape->GetControlPoints()[7][2] == 2.0);
+    EXPECT_TRUE(shape->GetControlPointsCount() == 8 && shape->GetControlPoints()[6][1] == 2.0);
 
     mesh->GetLayer(0)->GetNormals()->GetDirectArray().Clear();
     EXPECT_FALSE(mesh->CheckIfVertexNormalsCCW());  // no stored normals
@@ -206,4 +206,16 @@ TEST_F(MeshNormalsTest, TriangleNormalsThenASplitSkippingWhatIsOutOfRange) {
     Merge(false, true);
     EXPECT_EQ(std::vector<int>({0, 1, 2, 2, 99, -1, 1}), Vertices());
     EXPECT_EQ(4, mesh->GetControlPointsCount());
+}
+
+TEST_F(MeshNormalsTest, SplitWithoutNormalsStillMakesItsPoints) {
+    Points({KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)});
+    Polygon({0, 1, 2});
+    Polygon({2, 1, 0});
+    KZeqMesh::KSplitList list;
+    mesh->BuildSplitList(list, KZeqMesh::eNORMALS);
+    mesh->SplitPointsForHardEdge(list);
+    for (int k = 0; k < list.GetCount(); ++k) delete list[k];
+    EXPECT_EQ(std::vector<int>({0, 1, 2, 3, 4, 5}), Vertices());
+    EXPECT_TRUE(mesh->GetControlPointsCount() == 6 && mesh->GetControlPoints()[5][0] == 0 && !mesh->GetNormals());
 }

@@ -230,6 +230,7 @@ TEST(KZEQNURBSurfaceEvaluator, SpansWindowsWeightsAndRefusedOrders) {
         {"closed wrapping twice", 4, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8}, 1, 1.0, 8, -1},
         {"quadratic", 3, 4, {0, 0, 0, 1, 2, 2, 2}, 0, 1.0, 9, 1},
         {"order five", 5, 5, {0, 0, 0, 0, 0, 1, 1, 1, 1, 1}, 0, 1.0, 0, -1},
+        {"no span", 4, 4, {1, 1, 1, 1, 1, 1, 1, 1}, 0, 1.0, 0, -1},
     };
     for (const auto& row : rows) {
         Nurbs nurbs(row.mOrder, row.mCount, row.mKnots, row.mMode);

@@ -40,6 +40,9 @@ TEST(KZeqWeightedMapping, AddsOnBothSidesInOrderAndIgnoresIndicesOutside) {
     EXPECT_TRUE(mapping.GetRelationSum(M::eDESTINATION, 5, true) == 1.0 &&
                 mapping.GetRelationSum(M::eDESTINATION, 5, false) == -0.5);
     EXPECT_EQ(0.0, mapping.GetRelation(M::eSOURCE, 9, 0).mWeight);
+    mapping.GetRelation(M::eDESTINATION, 5, 0).mIndex = 0;  // edited in place: no mirror left
+    mapping.Normalize(M::eDESTINATION, false);
+    EXPECT_EQ(Relations({{1, 1.0}, {5, 0.25}}), List(mapping, M::eSOURCE, 2));
     mapping.Reset(1, 1);
     EXPECT_TRUE(mapping.GetElementCount(M::eDESTINATION) == 1 && mapping.GetRelationCount(M::eSOURCE, 0) == 0);
 }
