@@ -38,15 +38,6 @@ protected:
         mesh->BeginPolygon();
         for (int v : vertices) mesh->AddPolygon(v);
     }
-    // 8 points, 6 quads, hard normals by polygon vertex.
-    void Cube() {
-        std::vector<KZeqVector4> points;
-        for (int i = 0; i < 8; ++i) points.push_back(Corner(i));
-        Points(points);
-        for (const auto& face : kFaces) Polygon({face[0], face[1], face[2], face[3]});
-        mesh->InitNormals(24);
-        for (int j = 0; j < 24; ++j) mesh->GetNormals()[j] = KZeqVector4(kFaceNormals[j / 4].data());
-    }
     std::vector<int> Vertices() {
         int count = 0;
         for (int p = 0; p < mesh->GetPolygonCount(); ++p) count += mesh->GetPolygonSize(p);
@@ -65,7 +56,11 @@ protected:
 }  // namespace
 
 TEST_F(MeshNormalsTest, CubeSplitsInto24PointsWithItsLinkAndShapeAndMergesBack) {
-    Cube();
+    mesh->InitControlPoints(8);  // 8 points, 6 quads, hard normals by polygon vertex
+    for (int i = 0; i < 8; ++i) mesh->GetControlPoints()[i] = Corner(i);
+    for (const auto& face : kFaces) Polygon({face[0], face[1], face[2], face[3]});
+    mesh->InitNormals(24);
+    for (int j = 0; j < 24; ++j) mesh->GetNormals()[j] = KZeqVector4(kFaceNormals[j / 4].data());
     KZeqLink* link = manager.CreateKZeqLink();
     link->AddControlPointIndex(0, 0.5);
     link->AddControlPointIndex(6, 0.25);

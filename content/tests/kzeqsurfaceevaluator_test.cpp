@@ -34,8 +34,7 @@ Grid Evaluate(KZEQSurfaceEvaluator& e, std::vector<double>& source, unsigned int
               M* mapping = nullptr, bool normals = true) {
     e.SetSourceArray(source.data(), u, v);
     Grid g;
-    g.mX = e.GetCurvePointCountX();
-    g.mY = e.GetCurvePointCountY();
+    g.mX = e.GetCurvePointCountX(), g.mY = e.GetCurvePointCountY();
     g.mPoints.assign(4 * std::max(1u, g.mX * g.mY), -7.0);
     g.mNormals = g.mPoints;
     e.SetDestinationArray(g.mPoints.data());
@@ -78,8 +77,7 @@ class UniformCounts : public ::testing::TestWithParam<CountCase> {};
 TEST_P(UniformCounts, AgainstAFourRowBSplineDirection) {
     const CountCase& c = GetParam();
     auto e = Uniform(c.mUType, 3);
-    e->SetEvaluationModeU(c.mMode);
-    e->SetEvaluationModeV(c.mMode);
+    e->SetEvaluationModeU(c.mMode), e->SetEvaluationModeV(c.mMode);
     e->SetEvaluationStepU(c.mUStep);
     if (c.mUAfterStep >= 0) e->SetAfterStepU(c.mUAfterStep);
     std::vector<double> source = Source(c.mUCount, 4);
@@ -109,8 +107,7 @@ TEST(KZEQSurfaceEvaluator, EveryBasisSharesEachPointAmongItsControlPoints) {
                 {"bspline closed", 3, 1, 4}, {"linear", 4, 0, 3}, {"linear closed", 4, 1, 3}};
     for (const auto& row : rows) {
         auto e = Uniform(row.mType, row.mType);
-        e->SetEvaluationModeU(row.mMode);
-        e->SetEvaluationModeV(row.mMode);
+        e->SetEvaluationModeU(row.mMode), e->SetEvaluationModeV(row.mMode);
         std::vector<double> source = Source(row.mCount, row.mCount);
         M mapping(0, 0);
         const Grid g = Evaluate(*e, source, row.mCount, row.mCount, &mapping);
@@ -123,8 +120,7 @@ TEST(KZEQSurfaceEvaluator, EveryBasisSharesEachPointAmongItsControlPoints) {
     for (int corner : {0, 12, 156, 168}) EXPECT_EQ(1, mapping.GetRelationCount(M::eDESTINATION, corner)) << corner;
     EXPECT_TRUE(g.At(12, 12)[0] == 3.0 && g.At(12, 12)[1] == 6.0);
     auto linear = Uniform(4, 4);
-    linear->SetEvaluationStepU(1);
-    linear->SetEvaluationStepV(1);
+    linear->SetEvaluationStepU(1), linear->SetEvaluationStepV(1);
     const Grid l = Evaluate(*linear, source, 4, 4);
     for (std::size_t i = 0; i < source.size(); ++i) EXPECT_TRUE(i % 4 == 3 || source[i] == l.mPoints[i]) << i;
 }
@@ -133,8 +129,7 @@ TEST(KZEQSurfaceEvaluator, TensionOneIsCardinalAndAnUnknownTypeChangesNothing) {
     std::vector<double> source = Source(5, 6);
     auto cardinal = Uniform(2, 2);
     auto tension = Uniform(4, 4);
-    tension->SetSurfaceTensionU(1.0);
-    tension->SetSurfaceTensionV(1.0);
+    tension->SetSurfaceTensionU(1.0), tension->SetSurfaceTensionV(1.0);
     const Grid expected = Evaluate(*cardinal, source, 5, 6);
     EXPECT_EQ(expected.mPoints, Evaluate(*tension, source, 5, 6).mPoints);
     SetSurfaceCurveTypeU(cardinal.get(), 5);
@@ -197,8 +192,7 @@ TEST(KZEQNURBSurfaceEvaluator, OpenCubicMatchesTheBezierEvaluatorAndTheAnalyticS
     Nurbs nurbs(4, 4, kBezierKnots, 0, 6);
     const Grid n = nurbs.Evaluate();
     auto bezier = Uniform(0, 0);
-    bezier->SetEvaluationStepU(2);
-    bezier->SetEvaluationStepV(2);
+    bezier->SetEvaluationStepU(2), bezier->SetEvaluationStepV(2);
     const Grid b = Evaluate(*bezier, nurbs.mSource, 4, 4);
     ASSERT_TRUE(n.mX == 7 && n.mY == 7 && b.mX == 7 && b.mY == 7);
     for (unsigned int y = 0; y < 7; ++y)
