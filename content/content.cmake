@@ -15,6 +15,7 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqmaterial.cpp
   ${ZEQ_CONTENT_DIR}/kzeqmarker.cpp
   ${ZEQ_CONTENT_DIR}/kzeqmesh.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqmesh_normals.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnode_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnodelimits_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
@@ -28,6 +29,9 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqtexture.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_skeleton.cpp
   ${ZEQ_CONTENT_DIR}/kzeqskeleton.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqsurfaceevaluator.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqnurbsurfaceevaluator.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqweightedmapping.cpp
 )
 
 zeq_add_test(content_tests
@@ -41,8 +45,11 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqlight_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmaterial_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_normals_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqnurb_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmarker_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqskeleton_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqsurfaceevaluator_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqweightedmapping_test.cpp
   LIBS zeq_scene)

@@ -106,6 +106,7 @@ public:
 
 private:
     friend class KZeqEntity;  // forgets itself when cleared
+    friend class KZeqMesh;    // splits and merges resize its shapes' points in place
 
     KZeqEntity* mEntity = nullptr;
     KArrayTemplate<KZeqVector4> mControlPoints{256};

@@ -89,6 +89,7 @@ private:
     // The deformer carries the parent flag, which has no getter; the file
     // reader and writer set and read the names and arrays directly.
     friend class KZeqDeformer;
+    friend class KZeqMesh;  // a merge renumbers the pairs in place
     friend class KZeqReaderZeq;
     friend class KZeqWriterZeq;
     enum { kSetCount = 4 };

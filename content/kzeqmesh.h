@@ -123,6 +123,46 @@ public:
     // The geometry's copy, then polygons, polygon vertices and grid values.
     KZeqMesh& operator=(KZeqMesh& source);
 
+    // ---- Normals and hard edges (kzeqmesh_normals.cpp) -----------------------------------
+    // Vertices naming a control point out of range are skipped throughout.
+    // What drives a split or merge: only the normals.
+    enum ESplitObject : int { eNORMALS = 0 };
+    // One use of a control point by a polygon vertex.
+    struct KDuplicateVertex {
+        int mPolygonVertex;  // position in the flat list of polygon vertices
+        int mControlPoint;   // the control point this use is to have
+        KZeqVector4 mNormal;
+    };
+    typedef KArrayTemplate<KArrayTemplate<KDuplicateVertex>*> KSplitList;
+
+    // Layer 0's normals become one per control point: the sum of the point's
+    // corner normals (b x a of the edges to the next and previous vertex, a x b
+    // when clockwise) over its use count, normalised; (0, 0, 0, 1) when unused.
+    void ComputeVertexNormals(bool clockwise);
+    // True as soon as a stored normal k lies within 0.01 of the
+    // counter-clockwise normal of point k; false without stored normals.
+    bool CheckIfVertexNormalsCCW();
+    // Appends one new array per control point (the caller deletes them; pass
+    // an empty list) with the point's uses in polygon-vertex order: the first
+    // keeps the point, every later one gets a new point numbered on from the
+    // control-point count.
+    void BuildSplitList(KSplitList& list, ESplitObject object);
+    // Gives every later use its own point (a copy), in the polygon vertices,
+    // the links (with the copied point's weight) and the shapes; the normals
+    // become by control point. Uses out of range are skipped.
+    void SplitPointsForHardEdge(KSplitList& list);
+    // Entry j: the last earlier point equal to point j (x, y, z within 1e-6),
+    // else j. With all false, only points before the first duplicate are
+    // joined to. True when any two points are equal. Equal points are found
+    // through a grid of cells, not by comparing every pair.
+    bool BuildMergeList(KArrayTemplate<int>& list, ESplitObject object, bool all);
+    // Joins every point whose entry names an earlier point to where that one
+    // is joined, then removes the joined points, renumbering the rest in
+    // order, in the polygon vertices, the links (a joined point's pairs go)
+    // and the shapes; each polygon vertex keeps its point's normal, so the
+    // normals become by polygon vertex. Nothing changes when nothing joins.
+    void MergePointsForPolygonVerteNormals(KArrayTemplate<int>& list);
+
 private:
     // The polygon's record, null out of range.
     const KZeqPolygon* PolygonAt(int polygon) const;
@@ -133,6 +173,8 @@ private:
     KZeqLayerElementUV& UVs();
     KZeqLayerElementMaterial& Materials();
     KZeqLayerElementTexture& Textures();
+    // Adds each corner normal to its control point's sum and use count.
+    void SumCornerNormals(bool clockwise, double* sums, int* uses);
 
     int mUCount = 0;
     int mVCount = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "content/kzeqmarker.h"
+#include "content/kzeqmesh.h"
 #include "content/kzeqskeleton.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -124,4 +125,16 @@ TEST_F(KZeqNodeLimitsTest, EndPointFallsBackToTheLongestChildAndMirroringNegates
     plain->GetLimits().UpdateAutomatic(plain);
     EXPECT_EQ(Values({-1, -2, -3}), XYZ(plain->GetLimits().GetMin(L::eS)));
     EXPECT_EQ(Values({0, 0, 0}), XYZ(plain->GetLimits().GetMin(L::eT)));  // manual: untouched
+}
+
+TEST_F(KZeqNodeLimitsTest, EndSiteIsTheGeometrysFarthestControlPoint) {
+    KZeqMesh* mesh = mManager.CreateKZeqMesh();
+    KZeqNode* node = Node(nullptr, KZeqVector4(), mesh);
+    L& limits = node->GetLimits();
+    EXPECT_EQ(1.0, limits.GetEndSite(node)[3]);  // no control points: (0, 0, 0, 1)
+    mesh->InitControlPoints(3);
+    EXPECT_EQ(0.0, limits.GetEndSite(node)[3]);  // all at the origin: the zero vector
+    const KZeqVector4 points[] = {KZeqVector4(1, 0, 0, 1), KZeqVector4(0, -3, 0, 1), KZeqVector4(3, 0, 0, 1)};
+    std::copy(points, points + 3, mesh->GetControlPoints());
+    EXPECT_EQ(Values({0, -3, 0}), XYZ(limits.GetEndPointTranslation(node)));  // the first of the longest
 }

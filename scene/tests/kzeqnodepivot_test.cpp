@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "content/kzeqmesh.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzeqnode.h"
@@ -74,7 +75,12 @@ TEST_F(KZeqNodePivotTest, LighterShiftsEveryTakeByThePivotOffsetAndParentDiffere
         n->SetDefaultS(KZeqVector4(2, 0, 4, 0));
     }
     child->SetRotationOffset(kSet0, KZeqVector4(0, 0, 1, 0));
+    KZeqMesh* mesh = mManager.CreateKZeqMesh();
+    root->SetNodeAttribute(mesh);
     root->ConvertPivotAnimation(static_cast<KZeqNode::EPivotSet>(7), 30.0, true);  // any non-zero target is set 1
+    // The geometry stays in place: its pivot moves by -(1, 2, 3) over the scaling, 0 counting as 1.
+    KZeqXMatrix pivot;
+    EXPECT_EQ(KZeqVector4(-0.5, -2, -0.75, 1), mesh->GetPivot(pivot).GetT());
     for (int take = 0; take < 2; ++take) {
         EXPECT_EQ(std::vector<float>({1, 1, 11, 2, 3}), Translation(root->GetTakeNode(take)));
         // The child's pivot is cancelled by its parent's; its offset stays.
