@@ -1,5 +1,6 @@
 #include "object/kplug.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "object/kobject.h"
@@ -10,9 +11,67 @@ KClassDefinition KPlug::ClassDefinition = {&KPlug::ClassId, nullptr, "KPlug", nu
 const char* KPlug::ClassName = "KPlug";
 int KPlug::ClassId = KPlug_RegisterClassId(&KPlug::ClassDefinition, -1);
 
+// One side of a plug's connections, in connection order. Entries removed from
+// the front only advance mHead, and a removal anywhere moves the shorter part
+// of the list, so a plug emptied from either end costs constant time per
+// connection.
+class KPlug::Side {
+public:
+    int Count() const { return static_cast<int>(mItems.size() - mHead); }
+    const Connection& At(int index) const { return mItems[mHead + static_cast<std::size_t>(index)]; }
+
+    void Insert(int index, const Connection& connection) {
+        if (index == 0 && mHead > 0) {
+            mItems[--mHead] = connection;
+            return;
+        }
+        // The gap is given back once it is as large as the list (amortised).
+        if (mHead > 0 && mHead >= mItems.size() - mHead) {
+            mItems.erase(mItems.begin(), mItems.begin() + static_cast<std::ptrdiff_t>(mHead));
+            mHead = 0;
+        }
+        mItems.insert(mItems.begin() + static_cast<std::ptrdiff_t>(mHead + static_cast<std::size_t>(index)), connection);
+    }
+
+    void Erase(int index) {
+        const auto at = mItems.begin() + static_cast<std::ptrdiff_t>(mHead + static_cast<std::size_t>(index));
+        if (index < Count() - 1 - index) {
+            std::move_backward(mItems.begin() + static_cast<std::ptrdiff_t>(mHead), at, at + 1);
+            ++mHead;
+        } else {
+            mItems.erase(at);
+        }
+        if (mHead == mItems.size()) {
+            mItems.clear();
+            mHead = 0;
+        }
+    }
+
+    // Index of the plug's entry, -1 when none. Searched from both ends at
+    // once: a plug holds at most one entry per side, and the connections
+    // removed first are mostly the first or the last ones.
+    int Find(const KPlug* plug) const {
+        for (int low = 0, high = Count() - 1; low <= high; ++low, --high) {
+            if (plug->SameAs(At(low))) return low;
+            if (plug->SameAs(At(high))) return high;
+        }
+        return -1;
+    }
+
+    void TakeAll(std::vector<Connection>& out) {
+        out.assign(mItems.begin() + static_cast<std::ptrdiff_t>(mHead), mItems.end());
+        mItems.clear();
+        mHead = 0;
+    }
+
+private:
+    std::vector<Connection> mItems;
+    std::size_t mHead = 0;  // entries before it are free
+};
+
 struct KPlug::Links {
-    std::vector<Connection> mList;  // sources [0, mSrcCount), then destinations
-    int mSrcCount = 0;
+    Side mSrc;
+    Side mDst;
     std::vector<std::unique_ptr<KSubPlug>> mSubPlugs;
     KPlugFilter* mFilter = nullptr;
     KPlug::kType mFilterType = 0;
@@ -92,23 +151,15 @@ KPlug::~KPlug() {
 void KPlug::UnlinkSilently() {
     if (!mLinks) return;
     std::vector<Connection> list;
-    list.swap(mLinks->mList);
-    const int srcCount = mLinks->mSrcCount;
-    mLinks->mSrcCount = 0;
-    for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-        KPlug* other = handle_detail::Resolve(list[static_cast<std::size_t>(i)].mSlot, list[static_cast<std::size_t>(i)].mId);
-        if (!other || !other->mLinks) continue;
-        Links& links = *other->mLinks;
-        // We are a destination of our sources and a source of our destinations.
-        const bool otherIsSource = i < srcCount;
-        const int begin = otherIsSource ? links.mSrcCount : 0;
-        const int end = otherIsSource ? static_cast<int>(links.mList.size()) : links.mSrcCount;
-        for (int k = end - 1; k >= begin; --k) {
-            if (SameAs(links.mList[static_cast<std::size_t>(k)])) {
-                links.mList.erase(links.mList.begin() + k);
-                if (!otherIsSource) --links.mSrcCount;
-                break;
-            }
+    // We are a destination of our sources and a source of our destinations.
+    for (const bool ofSources : {true, false}) {
+        (ofSources ? mLinks->mSrc : mLinks->mDst).TakeAll(list);
+        for (const Connection& c : list) {
+            KPlug* other = handle_detail::Resolve(c.mSlot, c.mId);
+            if (!other || !other->mLinks) continue;
+            Side& side = ofSources ? other->mLinks->mDst : other->mLinks->mSrc;
+            const int at = mHandleId != 0 ? side.Find(this) : -1;
+            if (at >= 0) side.Erase(at);
         }
     }
 }
@@ -226,45 +277,37 @@ bool KPlug::Notify(kPlugAction action, int index, KPlug* other, kConnectionType 
 // ---------------------------------------------------------------------------
 // Connections
 
-int KPlug::FindIn(int begin, int end, const KPlug* plug) const {
-    if (!mLinks || !plug || plug->mHandleId == 0) return -1;
-    for (int i = begin; i < end; ++i)
-        if (plug->SameAs(mLinks->mList[static_cast<std::size_t>(i)])) return i;
-    return -1;
-}
-
 int KPlug::FindSrc(const KPlug* src) const {
-    if (!mLinks) return -1;
-    return FindIn(0, mLinks->mSrcCount, src);
+    if (!mLinks || !src || src->mHandleId == 0) return -1;
+    return mLinks->mSrc.Find(src);
 }
 
 int KPlug::FindDst(const KPlug* dst) const {
-    if (!mLinks) return -1;
-    int i = FindIn(mLinks->mSrcCount, static_cast<int>(mLinks->mList.size()), dst);
-    return i < 0 ? -1 : i - mLinks->mSrcCount;
+    if (!mLinks || !dst || dst->mHandleId == 0) return -1;
+    return mLinks->mDst.Find(dst);
 }
 
 bool KPlug::IsConnectedSrc(const KPlug* src) const {
     if (!src || !mLinks || !src->mLinks) return false;
     // Search the shorter of the two lists that both hold the connection.
-    if (mLinks->mSrcCount <= src->GetDstCount()) return FindSrc(src) >= 0;
+    if (GetSrcCount() <= src->GetDstCount()) return FindSrc(src) >= 0;
     return src->FindDst(this) >= 0;
 }
 
 bool KPlug::IsConnectedDst(const KPlug* dst) const { return dst && dst->IsConnectedSrc(this); }
 
-int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrcCount : 0; }
-int KPlug::GetDstCount() const { return mLinks ? static_cast<int>(mLinks->mList.size()) - mLinks->mSrcCount : 0; }
+int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrc.Count() : 0; }
+int KPlug::GetDstCount() const { return mLinks ? mLinks->mDst.Count() : 0; }
 
 HdlKPlug KPlug::GetSrcHandle(int index) const {
     if (index < 0 || index >= GetSrcCount()) return HdlKPlug();
-    const Connection& c = mLinks->mList[static_cast<std::size_t>(index)];
+    const Connection& c = mLinks->mSrc.At(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
 HdlKPlug KPlug::GetDstHandle(int index) const {
     if (index < 0 || index >= GetDstCount()) return HdlKPlug();
-    const Connection& c = mLinks->mList[static_cast<std::size_t>(mLinks->mSrcCount + index)];
+    const Connection& c = mLinks->mDst.At(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
@@ -273,12 +316,12 @@ KPlug* KPlug::GetDst(int index) const { return GetDstHandle(index).Get(); }
 
 kConnectionType KPlug::GetSrcType(int index) const {
     if (index < 0 || index >= GetSrcCount()) return -1;
-    return mLinks->mList[static_cast<std::size_t>(index)].mType;
+    return mLinks->mSrc.At(index).mType;
 }
 
 kConnectionType KPlug::GetDstType(int index) const {
     if (index < 0 || index >= GetDstCount()) return -1;
-    return mLinks->mList[static_cast<std::size_t>(mLinks->mSrcCount + index)].mType;
+    return mLinks->mDst.At(index).mType;
 }
 
 namespace {
@@ -339,7 +382,7 @@ void KPlug::SetFilter(KPlugFilter* filter, kType type) {
 
 KPlugFilter* KPlug::GetFilter() const { return mLinks ? mLinks->mFilter : nullptr; }
 KPlug::kType KPlug::GetFilterType() const { return mLinks ? mLinks->mFilterType : 0; }
-bool KPlug::HasConnections() const { return mLinks && !mLinks->mList.empty(); }
+bool KPlug::HasConnections() const { return mLinks && (mLinks->mSrc.Count() > 0 || mLinks->mDst.Count() > 0); }
 
 bool KPlug::ConnectSrc(KPlug* src, kConnectionType type) { return Connect(this, src, type, -1, -1); }
 bool KPlug::ConnectDst(KPlug* dst, kConnectionType type) { return Connect(dst, this, type, -1, -1); }
@@ -385,11 +428,8 @@ bool KPlug::ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int src
     if (!src->mLinks) src->mLinks = std::make_unique<Links>();
     const int si = srcIndex();
     const int di = dstIndex();
-    Links& dl = *dst->mLinks;
-    dl.mList.insert(dl.mList.begin() + si, Connection{hSrc.GetSlot(), hSrc.GetId(), type});
-    ++dl.mSrcCount;
-    Links& sl = *src->mLinks;
-    sl.mList.insert(sl.mList.begin() + sl.mSrcCount + di, Connection{hDst.GetSlot(), hDst.GetId(), type});
+    dst->mLinks->mSrc.Insert(si, Connection{hSrc.GetSlot(), hSrc.GetId(), type});
+    src->mLinks->mDst.Insert(di, Connection{hDst.GetSlot(), hDst.GetId(), type});
 
     Send(dst, kPlugSrcConnected, si, src, type);
     if (!alive()) return false;
@@ -415,11 +455,8 @@ bool KPlug::Disconnect(KPlug* dst, KPlug* src) {
 
     const int si = dst->FindSrc(src);
     const int di = src->FindDst(dst);
-    if (si >= 0) {
-        dst->mLinks->mList.erase(dst->mLinks->mList.begin() + si);
-        --dst->mLinks->mSrcCount;
-    }
-    if (di >= 0) src->mLinks->mList.erase(src->mLinks->mList.begin() + src->mLinks->mSrcCount + di);
+    if (si >= 0) dst->mLinks->mSrc.Erase(si);
+    if (di >= 0) src->mLinks->mDst.Erase(di);
     if (si < 0) return true;  // removed during the notices
 
     Send(dst, kPlugSrcDisconnected, si, src, type);
@@ -436,15 +473,7 @@ void KPlug::DisconnectAllSrc() {
     while (self.Get() == this && GetSrcCount() > 0) {
         const int last = GetSrcCount() - 1;
         KPlug* src = GetSrc(last);
-        if (!src) {
-            mLinks->mList.erase(mLinks->mList.begin() + last);
-            --mLinks->mSrcCount;
-            continue;
-        }
-        if (!Disconnect(this, src)) {  // no matching entry on the other side
-            mLinks->mList.erase(mLinks->mList.begin() + last);
-            --mLinks->mSrcCount;
-        }
+        if (!src || !Disconnect(this, src)) mLinks->mSrc.Erase(last);  // no matching entry on the other side
     }
 }
 
@@ -455,16 +484,12 @@ void KPlug::DisconnectAllDst() {
     while (self.Get() == this && GetDstCount() > 0) {
         const int last = GetDstCount() - 1;
         KPlug* dst = GetDst(last);
-        if (!dst) {
-            mLinks->mList.erase(mLinks->mList.begin() + mLinks->mSrcCount + last);
-            continue;
-        }
-        if (!Disconnect(dst, this)) mLinks->mList.erase(mLinks->mList.begin() + mLinks->mSrcCount + last);
+        if (!dst || !Disconnect(dst, this)) mLinks->mDst.Erase(last);
     }
 }
 
 void KPlug::DisconnectAll() {
-    if (!mLinks || mLinks->mList.empty()) return;
+    if (!HasConnections()) return;
     KPostponeGuard guard;
     guard.Add(this);
     const HdlKPlug self = GetHandle();

@@ -51,8 +51,8 @@ struct KPlugCallstack {
     int mDepth;
 };
 
-// Connectable node of the object model. A plug keeps its connections in one
-// list, sources first, then destinations; each entry is a handle with its
+// Connectable node of the object model. A plug keeps its sources and its
+// destinations in two ordered lists; each entry is a handle with its
 // connection type, so an entry can never lead to a destroyed plug.
 class KPlug : public IKObject {
 public:
@@ -170,6 +170,7 @@ private:
     friend class KPostponeGuard;
     friend class KPlugScope;
     friend class KObject;
+    class Side;
     struct Links;
     struct Connection {
         std::uint32_t mSlot;
@@ -178,7 +179,6 @@ private:
     };
 
     bool SameAs(const Connection& c) const { return mHandleId != 0 && c.mSlot == mHandleSlot && c.mId == mHandleId; }
-    int FindIn(int begin, int end, const KPlug* plug) const;
     static bool ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int srcPos, int dstPos);
     static bool Send(KPlug* plug, kPlugAction action, int index, KPlug* other, kConnectionType type);
     void UnlinkSilently();

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -217,4 +220,124 @@ TEST(KPlugNotices, ANoticeSentDuringANoticeCarriesItsCallChain) {
     ASSERT_TRUE(probe.ConnectSrc(&first));
     EXPECT_TRUE(probe.IsConnectedSrc(&second));
     EXPECT_EQ((std::vector<std::pair<int, int>>{{0, -1}, {1, kPlugSrcConnected}}), probe.mSeen);
+}
+
+namespace {
+
+// Checks every notice index against the lists as the receiver sees them: the
+// entry before a removal, the new entry after a connection.
+class IndexProbe : public KObject {
+public:
+    bool PlugNotify(KPlugCallstack*, kPlugAction action, KPlug* plug, int index, KPlug* other, kConnectionType,
+                    KPlug*) override {
+        const bool src = action == kPlugSrcDisconnecting || action == kPlugSrcConnected;
+        const bool dst = action == kPlugDstDisconnecting || action == kPlugDstConnected;
+        if (src || dst) {
+            EXPECT_EQ(other, src ? plug->GetSrc(index) : plug->GetDst(index));
+        }
+        return true;
+    }
+};
+
+struct Wiring : KPlug {
+    using KPlug::Connect;
+};
+
+typedef std::vector<KPlug*> Model;
+
+void EraseFrom(Model& list, KPlug* plug) { list.erase(std::find(list.begin(), list.end(), plug)); }
+
+}  // namespace
+
+// Two hubs and many leaves wired, unwired and ended at random positions and in
+// random orders, compared after each step with plain ordered lists.
+TEST(KPlugConnections, ListsFollowAPlainModelThroughRandomEdits) {
+    std::mt19937 random(7);
+    std::vector<KPlug*> plugs(40);
+    std::map<KPlug*, std::pair<Model, Model>> model;  // sources, destinations
+    for (KPlug*& plug : plugs) model[plug = new IndexProbe];
+    auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+    for (int step = 0; step < 4000; ++step) {
+        // Hubs 0 and 1 take part in most edits, so their lists grow long.
+        KPlug* a = plugs[static_cast<std::size_t>(pick(4) ? pick(2) : pick(40))];
+        KPlug* b = plugs[static_cast<std::size_t>(pick(40))];
+        if (pick(2)) std::swap(a, b);
+        Model& aSrc = model[a].first;
+        Model& bDst = model[b].second;
+        const bool linked = std::find(aSrc.begin(), aSrc.end(), b) != aSrc.end();
+        const int op = pick(10);
+        if (op < 5 && a != b && !linked) {
+            const int si = pick(static_cast<int>(aSrc.size()) + 2) - 1;  // -1 appends
+            const int di = pick(static_cast<int>(bDst.size()) + 2) - 1;
+            ASSERT_TRUE(Wiring::Connect(a, b, 0, si, di));
+            aSrc.insert(si < 0 ? aSrc.end() : aSrc.begin() + si, b);
+            bDst.insert(di < 0 ? bDst.end() : bDst.begin() + di, a);
+        } else if (op < 8 && linked) {
+            ASSERT_TRUE(a->DisconnectSrc(b));
+            EraseFrom(aSrc, b);
+            EraseFrom(bDst, a);
+        } else if (op >= 8 && a != plugs[0] && a != plugs[1]) {
+            // A leaf ends, with notices or silently, and a fresh one takes its place.
+            for (KPlug* src : model[a].first) EraseFrom(model[src].second, a);
+            for (KPlug* dst : model[a].second) EraseFrom(model[dst].first, a);
+            model.erase(a);
+            if (op == 8) a->Destroy();
+            else delete a;
+            KPlug* fresh = new IndexProbe;
+            model[fresh];
+            *std::find(plugs.begin(), plugs.end(), a) = fresh;
+        }
+        for (KPlug* plug : plugs) {
+            const auto& [sources, destinations] = model[plug];
+            ASSERT_EQ(static_cast<int>(sources.size()), plug->GetSrcCount()) << "step " << step;
+            ASSERT_EQ(static_cast<int>(destinations.size()), plug->GetDstCount()) << "step " << step;
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                ASSERT_TRUE(plug->GetSrc(static_cast<int>(i)) == sources[i] &&
+                            plug->FindSrc(sources[i]) == static_cast<int>(i)) << "step " << step;
+            for (std::size_t i = 0; i < destinations.size(); ++i)
+                ASSERT_TRUE(plug->GetDst(static_cast<int>(i)) == destinations[i] &&
+                            plug->FindDst(destinations[i]) == static_cast<int>(i)) << "step " << step;
+        }
+    }
+    for (KPlug* plug : plugs) plug->Destroy();
+}
+
+// Thousands of handles span several blocks of the table, taken and given back
+// from several threads at once; each resolves to its own plug or to null.
+TEST(KPlugHandles, ManyHandlesFromSeveralThreadsResolveToTheirOwnPlugs) {
+    auto churn = [](int seed, int* faults) {
+        std::mt19937 random(static_cast<unsigned>(seed));
+        struct Made {
+            HdlKPlug mHandle;
+            KObject* mObject;
+            bool mAlive;
+        };
+        std::vector<Made> made;
+        std::vector<std::size_t> live;  // indices into made
+        for (int step = 0; step < 6000; ++step) {
+            if (live.empty() || random() % 3 != 0) {
+                auto* object = new KObject;
+                live.push_back(made.size());
+                made.push_back(Made{object->GetHandle(), object, true});
+            } else {
+                const std::size_t at = random() % live.size();
+                made[live[at]].mObject->Destroy();
+                made[live[at]].mAlive = false;
+                live[at] = live.back();
+                live.pop_back();
+            }
+            const Made& m = made[random() % made.size()];
+            if (m.mHandle.Get() != (m.mAlive ? m.mObject : nullptr)) ++*faults;
+        }
+        for (const Made& m : made)
+            if (m.mHandle.Get() != (m.mAlive ? m.mObject : nullptr)) ++*faults;
+        for (std::size_t i : live) made[i].mObject->Destroy();
+    };
+    const int before = handle_detail::LiveCount();
+    int faults[4] = {};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) threads.emplace_back(churn, t, &faults[t]);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), std::vector<int>(faults, faults + 4));
+    EXPECT_EQ(before, handle_detail::LiveCount());
 }
