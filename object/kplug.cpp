@@ -1,8 +1,8 @@
 #include "object/kplug.h"
 
-#include <algorithm>
 #include <vector>
 
+#include "object/kconnectionlist.h"
 #include "object/kobject.h"
 
 namespace zeqsdk_400 {
@@ -11,67 +11,9 @@ KClassDefinition KPlug::ClassDefinition = {&KPlug::ClassId, nullptr, "KPlug", nu
 const char* KPlug::ClassName = "KPlug";
 int KPlug::ClassId = KPlug_RegisterClassId(&KPlug::ClassDefinition, -1);
 
-// One side of a plug's connections, in connection order. Entries removed from
-// the front only advance mHead, and a removal anywhere moves the shorter part
-// of the list, so a plug emptied from either end costs constant time per
-// connection.
-class KPlug::Side {
-public:
-    int Count() const { return static_cast<int>(mItems.size() - mHead); }
-    const Connection& At(int index) const { return mItems[mHead + static_cast<std::size_t>(index)]; }
-
-    void Insert(int index, const Connection& connection) {
-        if (index == 0 && mHead > 0) {
-            mItems[--mHead] = connection;
-            return;
-        }
-        // The gap is given back once it is as large as the list (amortised).
-        if (mHead > 0 && mHead >= mItems.size() - mHead) {
-            mItems.erase(mItems.begin(), mItems.begin() + static_cast<std::ptrdiff_t>(mHead));
-            mHead = 0;
-        }
-        mItems.insert(mItems.begin() + static_cast<std::ptrdiff_t>(mHead + static_cast<std::size_t>(index)), connection);
-    }
-
-    void Erase(int index) {
-        const auto at = mItems.begin() + static_cast<std::ptrdiff_t>(mHead + static_cast<std::size_t>(index));
-        if (index < Count() - 1 - index) {
-            std::move_backward(mItems.begin() + static_cast<std::ptrdiff_t>(mHead), at, at + 1);
-            ++mHead;
-        } else {
-            mItems.erase(at);
-        }
-        if (mHead == mItems.size()) {
-            mItems.clear();
-            mHead = 0;
-        }
-    }
-
-    // Index of the plug's entry, -1 when none. Searched from both ends at
-    // once: a plug holds at most one entry per side, and the connections
-    // removed first are mostly the first or the last ones.
-    int Find(const KPlug* plug) const {
-        for (int low = 0, high = Count() - 1; low <= high; ++low, --high) {
-            if (plug->SameAs(At(low))) return low;
-            if (plug->SameAs(At(high))) return high;
-        }
-        return -1;
-    }
-
-    void TakeAll(std::vector<Connection>& out) {
-        out.assign(mItems.begin() + static_cast<std::ptrdiff_t>(mHead), mItems.end());
-        mItems.clear();
-        mHead = 0;
-    }
-
-private:
-    std::vector<Connection> mItems;
-    std::size_t mHead = 0;  // entries before it are free
-};
-
 struct KPlug::Links {
-    Side mSrc;
-    Side mDst;
+    KConnectionList mSrc;
+    KConnectionList mDst;
     std::vector<std::unique_ptr<KSubPlug>> mSubPlugs;
     KPlugFilter* mFilter = nullptr;
     KPlug::kType mFilterType = 0;
@@ -150,16 +92,16 @@ KPlug::~KPlug() {
 
 void KPlug::UnlinkSilently() {
     if (!mLinks) return;
-    std::vector<Connection> list;
+    std::vector<KConnection> list;
     // We are a destination of our sources and a source of our destinations.
     for (const bool ofSources : {true, false}) {
         (ofSources ? mLinks->mSrc : mLinks->mDst).TakeAll(list);
-        for (const Connection& c : list) {
+        for (const KConnection& c : list) {
             KPlug* other = handle_detail::Resolve(c.mSlot, c.mId);
             if (!other || !other->mLinks) continue;
-            Side& side = ofSources ? other->mLinks->mDst : other->mLinks->mSrc;
-            const int at = mHandleId != 0 ? side.Find(this) : -1;
-            if (at >= 0) side.Erase(at);
+            KConnectionList& side = ofSources ? other->mLinks->mDst : other->mLinks->mSrc;
+            const int at = side.Find(mHandleSlot, mHandleId);
+            if (at >= 0) side.RemoveAt(at);
         }
     }
 }
@@ -278,13 +220,13 @@ bool KPlug::Notify(kPlugAction action, int index, KPlug* other, kConnectionType 
 // Connections
 
 int KPlug::FindSrc(const KPlug* src) const {
-    if (!mLinks || !src || src->mHandleId == 0) return -1;
-    return mLinks->mSrc.Find(src);
+    if (!mLinks || !src) return -1;
+    return mLinks->mSrc.Find(src->mHandleSlot, src->mHandleId);
 }
 
 int KPlug::FindDst(const KPlug* dst) const {
-    if (!mLinks || !dst || dst->mHandleId == 0) return -1;
-    return mLinks->mDst.Find(dst);
+    if (!mLinks || !dst) return -1;
+    return mLinks->mDst.Find(dst->mHandleSlot, dst->mHandleId);
 }
 
 bool KPlug::IsConnectedSrc(const KPlug* src) const {
@@ -296,18 +238,18 @@ bool KPlug::IsConnectedSrc(const KPlug* src) const {
 
 bool KPlug::IsConnectedDst(const KPlug* dst) const { return dst && dst->IsConnectedSrc(this); }
 
-int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrc.Count() : 0; }
-int KPlug::GetDstCount() const { return mLinks ? mLinks->mDst.Count() : 0; }
+int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrc.GetCount() : 0; }
+int KPlug::GetDstCount() const { return mLinks ? mLinks->mDst.GetCount() : 0; }
 
 HdlKPlug KPlug::GetSrcHandle(int index) const {
     if (index < 0 || index >= GetSrcCount()) return HdlKPlug();
-    const Connection& c = mLinks->mSrc.At(index);
+    const KConnection& c = mLinks->mSrc.GetAt(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
 HdlKPlug KPlug::GetDstHandle(int index) const {
     if (index < 0 || index >= GetDstCount()) return HdlKPlug();
-    const Connection& c = mLinks->mDst.At(index);
+    const KConnection& c = mLinks->mDst.GetAt(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
@@ -316,12 +258,12 @@ KPlug* KPlug::GetDst(int index) const { return GetDstHandle(index).Get(); }
 
 kConnectionType KPlug::GetSrcType(int index) const {
     if (index < 0 || index >= GetSrcCount()) return -1;
-    return mLinks->mSrc.At(index).mType;
+    return mLinks->mSrc.GetAt(index).mType;
 }
 
 kConnectionType KPlug::GetDstType(int index) const {
     if (index < 0 || index >= GetDstCount()) return -1;
-    return mLinks->mDst.At(index).mType;
+    return mLinks->mDst.GetAt(index).mType;
 }
 
 namespace {
@@ -382,7 +324,7 @@ void KPlug::SetFilter(KPlugFilter* filter, kType type) {
 
 KPlugFilter* KPlug::GetFilter() const { return mLinks ? mLinks->mFilter : nullptr; }
 KPlug::kType KPlug::GetFilterType() const { return mLinks ? mLinks->mFilterType : 0; }
-bool KPlug::HasConnections() const { return mLinks && (mLinks->mSrc.Count() > 0 || mLinks->mDst.Count() > 0); }
+bool KPlug::HasConnections() const { return mLinks && (mLinks->mSrc.GetCount() > 0 || mLinks->mDst.GetCount() > 0); }
 
 bool KPlug::ConnectSrc(KPlug* src, kConnectionType type) { return Connect(this, src, type, -1, -1); }
 bool KPlug::ConnectDst(KPlug* dst, kConnectionType type) { return Connect(dst, this, type, -1, -1); }
@@ -428,8 +370,8 @@ bool KPlug::ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int src
     if (!src->mLinks) src->mLinks = std::make_unique<Links>();
     const int si = srcIndex();
     const int di = dstIndex();
-    dst->mLinks->mSrc.Insert(si, Connection{hSrc.GetSlot(), hSrc.GetId(), type});
-    src->mLinks->mDst.Insert(di, Connection{hDst.GetSlot(), hDst.GetId(), type});
+    dst->mLinks->mSrc.InsertAt(si, KConnection{hSrc.GetSlot(), hSrc.GetId(), type});
+    src->mLinks->mDst.InsertAt(di, KConnection{hDst.GetSlot(), hDst.GetId(), type});
 
     Send(dst, kPlugSrcConnected, si, src, type);
     if (!alive()) return false;
@@ -455,8 +397,8 @@ bool KPlug::Disconnect(KPlug* dst, KPlug* src) {
 
     const int si = dst->FindSrc(src);
     const int di = src->FindDst(dst);
-    if (si >= 0) dst->mLinks->mSrc.Erase(si);
-    if (di >= 0) src->mLinks->mDst.Erase(di);
+    if (si >= 0) dst->mLinks->mSrc.RemoveAt(si);
+    if (di >= 0) src->mLinks->mDst.RemoveAt(di);
     if (si < 0) return true;  // removed during the notices
 
     Send(dst, kPlugSrcDisconnected, si, src, type);
@@ -473,7 +415,7 @@ void KPlug::DisconnectAllSrc() {
     while (self.Get() == this && GetSrcCount() > 0) {
         const int last = GetSrcCount() - 1;
         KPlug* src = GetSrc(last);
-        if (!src || !Disconnect(this, src)) mLinks->mSrc.Erase(last);  // no matching entry on the other side
+        if (!src || !Disconnect(this, src)) mLinks->mSrc.RemoveAt(last);  // no matching entry on the other side
     }
 }
 
@@ -484,7 +426,7 @@ void KPlug::DisconnectAllDst() {
     while (self.Get() == this && GetDstCount() > 0) {
         const int last = GetDstCount() - 1;
         KPlug* dst = GetDst(last);
-        if (!dst || !Disconnect(dst, this)) mLinks->mDst.Erase(last);
+        if (!dst || !Disconnect(dst, this)) mLinks->mDst.RemoveAt(last);
     }
 }
 

@@ -170,15 +170,8 @@ private:
     friend class KPostponeGuard;
     friend class KPlugScope;
     friend class KObject;
-    class Side;
     struct Links;
-    struct Connection {
-        std::uint32_t mSlot;
-        std::uint32_t mId;
-        kConnectionType mType;
-    };
 
-    bool SameAs(const Connection& c) const { return mHandleId != 0 && c.mSlot == mHandleSlot && c.mId == mHandleId; }
     static bool ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int srcPos, int dstPos);
     static bool Send(KPlug* plug, kPlugAction action, int index, KPlug* other, kConnectionType type);
     void UnlinkSilently();

@@ -253,35 +253,40 @@ void EraseFrom(Model& list, KPlug* plug) { list.erase(std::find(list.begin(), li
 // random orders, compared after each step with plain ordered lists.
 TEST(KPlugConnections, ListsFollowAPlainModelThroughRandomEdits) {
     std::mt19937 random(7);
-    std::vector<KPlug*> plugs(40);
+    std::vector<KPlug*> plugs(160);
     std::map<KPlug*, std::pair<Model, Model>> model;  // sources, destinations
     for (KPlug*& plug : plugs) model[plug = new IndexProbe];
     auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
-    for (int step = 0; step < 4000; ++step) {
+    for (int step = 0; step < 6000; ++step) {
         // Hubs 0 and 1 take part in most edits, so their lists grow long.
-        KPlug* a = plugs[static_cast<std::size_t>(pick(4) ? pick(2) : pick(40))];
-        KPlug* b = plugs[static_cast<std::size_t>(pick(40))];
+        KPlug* a = plugs[static_cast<std::size_t>(pick(4) ? pick(2) : pick(160))];
+        KPlug* b = plugs[static_cast<std::size_t>(pick(160))];
         if (pick(2)) std::swap(a, b);
         Model& aSrc = model[a].first;
         Model& bDst = model[b].second;
         const bool linked = std::find(aSrc.begin(), aSrc.end(), b) != aSrc.end();
+        // Phases that mostly connect, then mostly disconnect: the hubs' lists
+        // grow long and shrink back.
+        const bool growing = step / 1500 % 2 == 0;
         const int op = pick(10);
-        if (op < 5 && a != b && !linked) {
+        if (op < (growing ? 8 : 1)) {
+            if (a == b || linked) continue;
             const int si = pick(static_cast<int>(aSrc.size()) + 2) - 1;  // -1 appends
             const int di = pick(static_cast<int>(bDst.size()) + 2) - 1;
             ASSERT_TRUE(Wiring::Connect(a, b, 0, si, di));
             aSrc.insert(si < 0 ? aSrc.end() : aSrc.begin() + si, b);
             bDst.insert(di < 0 ? bDst.end() : bDst.begin() + di, a);
-        } else if (op < 8 && linked) {
+        } else if (op < 9) {
+            if (!linked) continue;
             ASSERT_TRUE(a->DisconnectSrc(b));
             EraseFrom(aSrc, b);
             EraseFrom(bDst, a);
-        } else if (op >= 8 && a != plugs[0] && a != plugs[1]) {
+        } else if (a != plugs[0] && a != plugs[1]) {
             // A leaf ends, with notices or silently, and a fresh one takes its place.
             for (KPlug* src : model[a].first) EraseFrom(model[src].second, a);
             for (KPlug* dst : model[a].second) EraseFrom(model[dst].first, a);
             model.erase(a);
-            if (op == 8) a->Destroy();
+            if (pick(2)) a->Destroy();
             else delete a;
             KPlug* fresh = new IndexProbe;
             model[fresh];
