@@ -30,6 +30,20 @@ void Arrange(std::vector<KObject*>& objects, int order, std::mt19937& random) {
     if (order == eRandom) std::shuffle(objects.begin(), objects.end(), random);
 }
 
+// Building the star: count connections to one hub.
+void BM_ConnectSources(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        Star star(count, 0);
+        state.PauseTiming();
+        star.mHub->Destroy();
+        for (KObject* leaf : star.mLeaves) leaf->Destroy();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_ConnectSources)->Arg(1000)->Arg(10000)->Arg(100000)->ArgName("n")->Unit(benchmark::kMillisecond);
+
 // Destroying the hub: every connection ends, with its notices.
 void BM_DestroyHub(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));

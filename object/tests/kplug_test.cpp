@@ -224,52 +224,44 @@ TEST(KPlugNotices, ANoticeSentDuringANoticeCarriesItsCallChain) {
 
 namespace {
 
-// Checks every notice index against the lists as the receiver sees them: the
-// entry before a removal, the new entry after a connection.
-class IndexProbe : public KObject {
-public:
+// Checks each notice index against the list the receiver has then: the entry
+// before a removal, the new entry after a connection.
+struct IndexProbe : KObject {
     bool PlugNotify(KPlugCallstack*, kPlugAction action, KPlug* plug, int index, KPlug* other, kConnectionType,
                     KPlug*) override {
         const bool src = action == kPlugSrcDisconnecting || action == kPlugSrcConnected;
-        const bool dst = action == kPlugDstDisconnecting || action == kPlugDstConnected;
-        if (src || dst) {
+        if (src || action == kPlugDstDisconnecting || action == kPlugDstConnected) {
             EXPECT_EQ(other, src ? plug->GetSrc(index) : plug->GetDst(index));
         }
         return true;
     }
 };
-
 struct Wiring : KPlug {
     using KPlug::Connect;
 };
-
 typedef std::vector<KPlug*> Model;
-
 void EraseFrom(Model& list, KPlug* plug) { list.erase(std::find(list.begin(), list.end(), plug)); }
 
 }  // namespace
 
-// Two hubs and many leaves wired, unwired and ended at random positions and in
-// random orders, compared after each step with plain ordered lists.
+// Two hubs and many leaves wired at random positions, unwired and ended in
+// random orders, in phases that grow the hubs' lists long and shrink them
+// back; compared after each step with plain ordered lists.
 TEST(KPlugConnections, ListsFollowAPlainModelThroughRandomEdits) {
     std::mt19937 random(7);
-    std::vector<KPlug*> plugs(160);
-    std::map<KPlug*, std::pair<Model, Model>> model;  // sources, destinations
-    for (KPlug*& plug : plugs) model[plug = new IndexProbe];
     auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+    std::vector<KPlug*> plugs(160);
+    std::map<KPlug*, Model[2]> model;  // sources, destinations
+    for (KPlug*& plug : plugs) model[plug = new IndexProbe];
     for (int step = 0; step < 6000; ++step) {
-        // Hubs 0 and 1 take part in most edits, so their lists grow long.
         KPlug* a = plugs[static_cast<std::size_t>(pick(4) ? pick(2) : pick(160))];
         KPlug* b = plugs[static_cast<std::size_t>(pick(160))];
         if (pick(2)) std::swap(a, b);
-        Model& aSrc = model[a].first;
-        Model& bDst = model[b].second;
+        Model& aSrc = model[a][0];
+        Model& bDst = model[b][1];
         const bool linked = std::find(aSrc.begin(), aSrc.end(), b) != aSrc.end();
-        // Phases that mostly connect, then mostly disconnect: the hubs' lists
-        // grow long and shrink back.
-        const bool growing = step / 1500 % 2 == 0;
         const int op = pick(10);
-        if (op < (growing ? 8 : 1)) {
+        if (op < (step / 1500 % 2 == 0 ? 8 : 1)) {
             if (a == b || linked) continue;
             const int si = pick(static_cast<int>(aSrc.size()) + 2) - 1;  // -1 appends
             const int di = pick(static_cast<int>(bDst.size()) + 2) - 1;
@@ -282,66 +274,56 @@ TEST(KPlugConnections, ListsFollowAPlainModelThroughRandomEdits) {
             EraseFrom(aSrc, b);
             EraseFrom(bDst, a);
         } else if (a != plugs[0] && a != plugs[1]) {
-            // A leaf ends, with notices or silently, and a fresh one takes its place.
-            for (KPlug* src : model[a].first) EraseFrom(model[src].second, a);
-            for (KPlug* dst : model[a].second) EraseFrom(model[dst].first, a);
+            // A leaf ends, with notices or silently; a fresh one takes its place.
+            for (KPlug* src : model[a][0]) EraseFrom(model[src][1], a);
+            for (KPlug* dst : model[a][1]) EraseFrom(model[dst][0], a);
             model.erase(a);
             if (pick(2)) a->Destroy();
             else delete a;
-            KPlug* fresh = new IndexProbe;
-            model[fresh];
-            *std::find(plugs.begin(), plugs.end(), a) = fresh;
+            model[*std::find(plugs.begin(), plugs.end(), a) = new IndexProbe];
         }
-        for (KPlug* plug : plugs) {
-            const auto& [sources, destinations] = model[plug];
-            ASSERT_EQ(static_cast<int>(sources.size()), plug->GetSrcCount()) << "step " << step;
-            ASSERT_EQ(static_cast<int>(destinations.size()), plug->GetDstCount()) << "step " << step;
-            for (std::size_t i = 0; i < sources.size(); ++i)
-                ASSERT_TRUE(plug->GetSrc(static_cast<int>(i)) == sources[i] &&
-                            plug->FindSrc(sources[i]) == static_cast<int>(i)) << "step " << step;
-            for (std::size_t i = 0; i < destinations.size(); ++i)
-                ASSERT_TRUE(plug->GetDst(static_cast<int>(i)) == destinations[i] &&
-                            plug->FindDst(destinations[i]) == static_cast<int>(i)) << "step " << step;
+        for (KPlug* p : plugs) {
+            const Model* m = model[p];
+            ASSERT_EQ(static_cast<int>(m[0].size()), p->GetSrcCount()) << step;
+            ASSERT_EQ(static_cast<int>(m[1].size()), p->GetDstCount()) << step;
+            for (int i = 0; i < static_cast<int>(m[0].size()); ++i)
+                ASSERT_TRUE(p->GetSrc(i) == m[0][static_cast<std::size_t>(i)] && p->FindSrc(p->GetSrc(i)) == i) << step;
+            for (int i = 0; i < static_cast<int>(m[1].size()); ++i)
+                ASSERT_TRUE(p->GetDst(i) == m[1][static_cast<std::size_t>(i)] && p->FindDst(p->GetDst(i)) == i) << step;
         }
     }
     for (KPlug* plug : plugs) plug->Destroy();
 }
 
-// Thousands of handles span several blocks of the table, taken and given back
-// from several threads at once; each resolves to its own plug or to null.
+// Handles spanning several blocks of the table, taken and given back by
+// several threads at once, each resolve to their own plug or to null.
 TEST(KPlugHandles, ManyHandlesFromSeveralThreadsResolveToTheirOwnPlugs) {
-    auto churn = [](int seed, int* faults) {
-        std::mt19937 random(static_cast<unsigned>(seed));
-        struct Made {
-            HdlKPlug mHandle;
-            KObject* mObject;
-            bool mAlive;
-        };
-        std::vector<Made> made;
-        std::vector<std::size_t> live;  // indices into made
+    auto churn = [](unsigned seed, int* faults) {
+        std::mt19937 random(seed);
+        std::vector<std::pair<HdlKPlug, KObject*>> made;  // the object null once destroyed
+        std::vector<std::size_t> live;
+        auto check = [&](const std::pair<HdlKPlug, KObject*>& m) { *faults += m.first.Get() != m.second; };
         for (int step = 0; step < 6000; ++step) {
             if (live.empty() || random() % 3 != 0) {
                 auto* object = new KObject;
                 live.push_back(made.size());
-                made.push_back(Made{object->GetHandle(), object, true});
+                made.emplace_back(object->GetHandle(), object);
             } else {
-                const std::size_t at = random() % live.size();
-                made[live[at]].mObject->Destroy();
-                made[live[at]].mAlive = false;
-                live[at] = live.back();
+                std::size_t& at = live[random() % live.size()];
+                made[at].second->Destroy();
+                made[at].second = nullptr;
+                at = live.back();
                 live.pop_back();
             }
-            const Made& m = made[random() % made.size()];
-            if (m.mHandle.Get() != (m.mAlive ? m.mObject : nullptr)) ++*faults;
+            check(made[random() % made.size()]);
         }
-        for (const Made& m : made)
-            if (m.mHandle.Get() != (m.mAlive ? m.mObject : nullptr)) ++*faults;
-        for (std::size_t i : live) made[i].mObject->Destroy();
+        for (const auto& m : made) check(m);
+        for (std::size_t i : live) made[i].second->Destroy();
     };
     const int before = handle_detail::LiveCount();
     int faults[4] = {};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) threads.emplace_back(churn, t, &faults[t]);
+    for (unsigned t = 0; t < 4; ++t) threads.emplace_back(churn, t, &faults[t]);
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), std::vector<int>(faults, faults + 4));
     EXPECT_EQ(before, handle_detail::LiveCount());
