@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <list>
@@ -307,6 +308,74 @@ TEST_P(KFCurveStoreTest, LegacyLayoutsKeepTheirDerivatives) {
     });
     ASSERT_EQ(tcb.KeyGetCount(), 4);
     EXPECT_EQ(tcb.KeyGetPtr(1)->GetTangeantMode(), KFCURVE_TANGEANT_USER_BREAK);
+}
+
+// Keys of every kind the writer knows in a fixed pseudo-random order, so that
+// each kind follows each other and the values of a big binary record move
+// into chunks at every place within a key.
+KFCurve& MixedCurve(KFCurve& curve, int n) {
+    std::uint64_t x = 12345;
+    auto next = [&x] { return (x = x * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    for (int i = 0; i < n; ++i) {
+        const float v = static_cast<float>(next() % 20001) / 64.0f - 150.0f;
+        const float d0 = static_cast<float>(next() % 2001) / 16.0f - 60.0f, d1 = static_cast<float>(next() % 33) - 16.0f;
+        const float w0 = static_cast<float>(next() % 9000 + 10) / 9999.0f, w1 = static_cast<float>(next() % 9000 + 10) / 9999.0f;
+        const unsigned int weights[4] = {KFCURVE_WEIGHTED_NONE, KFCURVE_WEIGHTED_RIGHT, KFCURVE_WEIGHTED_NEXT_LEFT,
+                                         KFCURVE_WEIGHTED_ALL};
+        const unsigned int weight = weights[next() % 4];
+        KFCurveKey key;
+        switch (next() % 10) {
+            case 0: key = MakeKey(v, kLinear); break;
+            case 1: key = MakeKey(v, kConstant, next() % 2 ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD); break;
+            case 2: key = MakeKey(v, kCubic, KFCURVE_TANGEANT_AUTO); break;
+            case 3: key = MakeKey(v, kCubic, KFCURVE_TANGEANT_AUTO, d0, d1, weight, w0, w1); break;
+            case 4: key = MakeKey(v, kCubic, KFCURVE_TANGEANT_AUTO_BREAK, d0, d1, weight, w0, w1); break;
+            case 5: key = TcbKey(v, d1 / 16, d0 / 64, w0); break;
+            case 6: key = MakeKey(v, kCubic, KFCURVE_TANGEANT_USER_BREAK, d0, d1, weight, w0, w1); break;
+            default: key = MakeKey(v, kCubic, KFCURVE_TANGEANT_USER, d0, d1, weight, w0, w1); break;
+        }
+        curve.KeyAdd(KTime(i * 1539538600LL + static_cast<kLongLong>(next() % 1000)), key);
+    }
+    return curve;
+}
+
+TEST_P(KFCurveStoreTest, AMixedCurveKeepsItsStoredBytesAndTheKeysReadFromThem) {
+    // The file's size and CRC-32 as the writer lays it out, and the CRC-32 of
+    // the keys read back from it: files written earlier rely on both.
+    struct Expected {
+        bool version5;
+        std::size_t size;
+        std::uint32_t crc;
+        int count;
+        std::uint32_t keys;
+    };
+    const bool binary = GetParam();
+    KFCurve curve;
+    MixedCurve(curve, binary ? 60000 : 3000);
+    const Expected ascii[2] = {{false, 153691, 2590567644u, 3000, 2093425925u},
+                               {true, 171630, 2464428871u, 3000, 3513518450u}};
+    const Expected binaries[2] = {{false, 2506068, 2445522738u, 60000, 3199988658u},
+                                  {true, 2594478, 1731732238u, 60000, 4065988444u}};
+    for (const Expected& expected : binary ? binaries : ascii) {
+        KChainedMemoryFile written;
+        KZeqFileHeaderInfo header;
+        header.mCreationTimeStamp = kLocalTime{2001, 2, 3, 4, 5, 6, 7};
+        KZeq writer;
+        ASSERT_TRUE(writer.ProjectCreateStream(written, binary, false, &header));
+        curve.ZeqStore(&writer, false, true, expected.version5);
+        ASSERT_TRUE(writer.ProjectClose());
+        KChainedMemoryFile stream(written.GetData(), written.GetDataSize());
+        KZeq reader;
+        ASSERT_TRUE(reader.ProjectOpenStream(stream, true, true));
+        KFCurve read;
+        read.ZeqRetrieve(&reader, false, true);
+        std::uint32_t keys = 0;
+        for (int i = 0; i < read.KeyGetCount(); ++i) keys = zeqdetail::Crc32(keys, read.KeyGetPtr(i), sizeof(KFCurveKey));
+        EXPECT_EQ(written.GetDataSize(), expected.size) << expected.version5;
+        EXPECT_EQ(zeqdetail::Crc32(0, written.GetData(), written.GetDataSize()), expected.crc) << expected.version5;
+        EXPECT_EQ(read.KeyGetCount(), expected.count) << expected.version5;
+        EXPECT_EQ(keys, expected.keys) << expected.version5;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveStoreTest, ::testing::Bool(), Name);
