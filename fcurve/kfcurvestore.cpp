@@ -2,6 +2,7 @@
 // "Key", extrapolation and "Color" records. Version 4004 keys are written;
 // every older key layout is read and converted.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -65,6 +66,66 @@ unsigned int ModeOf(const ModeLetter (&table)[N], char letter, unsigned int othe
     return otherwise;
 }
 
+bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
+bool IsAutoMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_AUTO || mode == KFCURVE_TANGEANT_AUTO_BREAK; }
+
+// ---- Key layouts ---------------------------------------------------------------------
+
+// A record layout from its types and, for reading, the codes its chars must
+// have ('.' for any; none given: any).
+constexpr KZeq::RecordLayout Layout(const char* types, const char* codes = "") {
+    KZeq::RecordLayout layout{};
+    const bool any = *codes == 0;
+    for (int k = 0; types[k] != 0; ++k) {
+        layout.mTypes[k] = types[k];
+        layout.mCodes[k] = any || codes[k] == '.' ? 0 : codes[k];
+        layout.mCount = k + 1;
+    }
+    return layout;
+}
+
+// The values of a key as written: its time, its value, then letters and
+// numbers after the interpolation. A key takes at most kMostKeyValues.
+enum KeyShape : unsigned char {
+    kTimeValue,  // an interpolation without a letter
+    kLetter,     // linear, or a cubic key whose tangent has no letter
+    kTwoLetters,  // constant and its mode; flat auto 'a'
+    kPair,       // tangent letter, both derivatives, weights letter, then 0, 1 or 2 weights
+    kTcb = kPair + 3,
+    kOne,        // 'd', one derivative, weights letter, then 0, 1 or 2 weights (older readers)
+    kShapeCount = kOne + 3
+};
+constexpr int kMostKeyValues = 9;
+
+// The shapes with times as ticks ('L') or, in sections before version 2001,
+// as seconds ('D'), as FieldWriteT stores them.
+constexpr std::array<KZeq::RecordLayout, kShapeCount> WriteLayouts(char time) {
+    const char* types[kShapeCount] = {"TD",      "TDC",     "TDCC",     "TDCCDDC",  "TDCCDDCD",
+                                      "TDCCDDCDD", "TDCCDDD", "TDCCDC", "TDCCDCD", "TDCCDCDD"};
+    std::array<KZeq::RecordLayout, kShapeCount> layouts{};
+    for (int s = 0; s < kShapeCount; ++s) {
+        layouts[s] = Layout(types[s]);
+        layouts[s].mTypes[0] = time;
+    }
+    return layouts;
+}
+constexpr std::array<KZeq::RecordLayout, kShapeCount> kTickLayouts = WriteLayouts('L');
+constexpr std::array<KZeq::RecordLayout, kShapeCount> kSecondLayouts = WriteLayouts('D');
+
+KZeq::Value Real(double value) {
+    KZeq::Value v;
+    v.mType = 'D';
+    v.mDouble = value;
+    return v;
+}
+
+KZeq::Value Code(char code) {
+    KZeq::Value v;
+    v.mType = 'C';
+    v.mLong = code;
+    return v;
+}
+
 // ---- Writing -----------------------------------------------------------------------
 
 // Weights are kept as whole steps of 1/9999. They are written as the exact
@@ -85,82 +146,129 @@ void SetStoredWeight(KFCurveKey& key, EKFCurveDataIndex index, double weight) {
     std::memcpy(static_cast<unsigned char*>(key.GetDataPtr()) + 8 + 2 * (index - 2), &steps, sizeof steps);
 }
 
-bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
-bool IsAutoMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_AUTO || mode == KFCURVE_TANGEANT_AUTO_BREAK; }
+// The keys of a curve as records of the "Key" field, a batch per call.
+class KeyWriter {
+public:
+    KeyWriter(KZeq* file, KFCurve& curve, bool version5)
+        : mFile(file),
+          mCurve(curve),
+          mVersion5(version5),
+          mTicks(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex()) > 2000) {}
 
-void WriteWeights(KZeq* file, const KFCurveKey* key) {
-    const unsigned int weights = key->GetTangeantWeightMode();
-    file->FieldWriteCH(LetterOf(kWeightLetters, weights, 'n'));
-    double values[2];
-    int count = 0;
-    if (weights & KFCURVE_WEIGHTED_RIGHT) values[count++] = StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT);
-    if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) values[count++] = StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT);
-    if (count > 0) file->FieldWriteDn(values, count);
-}
-
-void WriteTangentPair(KZeq* file, char letter, double right, double nextLeft, const KFCurveKey* key) {
-    file->FieldWriteCH(letter);
-    const double values[2] = {right, nextLeft};
-    file->FieldWriteDn(values, 2);
-    WriteWeights(file, key);
-}
-
-// Auto keys as explicit tangents that readers of older files understand.
-void WriteAutoForOlderReaders(KZeq* file, KFCurve& curve, int i) {
-    const int n = curve.KeyGetCount();
-    const KFCurveKey* key = curve.KeyGetPtr(i);
-    const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
-                      (i == 0 || curve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
-    if (flat) {
-        const KFCurveKey* next = i + 1 < n ? curve.KeyGetPtr(i + 1) : nullptr;
-        if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
-            file->FieldWriteCH('d');
-            file->FieldWriteD(curve.KeyGetLeftDerivative(i + 1));
-            WriteWeights(file, key);
-        } else {
-            file->FieldWriteCH('a');
+    void Write() {
+        const int n = mCurve.KeyGetCount();
+        for (int i = 0; i < n; ++i) {
+            Add(i);
+            if (mRecords == kBatch) Flush();
         }
-        return;
+        Flush();
     }
-    const char letter = (key->GetTangeantMode() & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
-    WriteTangentPair(file, letter, curve.KeyGetRightDerivative(i), i + 1 < n ? curve.KeyGetLeftDerivative(i + 1) : 0.0,
-                     key);
-}
 
-void WriteKey(KZeq* file, KFCurve& curve, int i, bool version5) {
-    const KFCurveKey* key = curve.KeyGetPtr(i);
-    file->FieldWriteT(key->GetTime());
-    file->FieldWriteD(key->GetValue());
-    const unsigned int interpolation = key->GetInterpolation();
-    const char letter = LetterOf(kInterpolationLetters, interpolation, 0);
-    if (letter == 0) return;
-    file->FieldWriteCH(letter);
-    if (interpolation == KFCURVE_INTERPOLATION_CONSTANT) {
-        file->FieldWriteCH(key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
-        return;
+private:
+    static constexpr int kBatch = 256;
+
+    void Flush() {
+        if (mRecords > 0)
+            mFile->FieldWriteRecords((mTicks ? kTickLayouts : kSecondLayouts).data(), kShapeCount, mValues, mShapeOf,
+                                     mRecords);
+        mRecords = 0;
+        mUsed = 0;
     }
-    if (interpolation != KFCURVE_INTERPOLATION_CUBIC) return;
-    const unsigned int mode = key->GetTangeantMode();
-    if (mode == KFCURVE_TANGEANT_TCB) {
-        file->FieldWriteCH('t');
-        const double tcb[3] = {key->GetDataFloat(KFCURVEKEY_TCB_TENSION), key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY),
-                               key->GetDataFloat(KFCURVEKEY_TCB_BIAS)};
-        file->FieldWriteDn(tcb, 3);
-        return;
+
+    void End(KeyShape shape, int values) {
+        mShapeOf[mRecords++] = shape;
+        mUsed += values;
     }
-    if (IsAutoMode(mode) && version5) {
-        WriteAutoForOlderReaders(file, curve, i);
-        return;
+
+    // The weights letter then the weights, from v on; answers how many weights.
+    static int Weights(KZeq::Value* v, const KFCurveKey* key) {
+        const unsigned int weights = key->GetTangeantWeightMode();
+        v[0] = Code(LetterOf(kWeightLetters, weights, 'n'));
+        int count = 0;
+        if (weights & KFCURVE_WEIGHTED_RIGHT) v[1 + count++] = Real(StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT));
+        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) v[1 + count++] = Real(StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT));
+        return count;
     }
-    const double right = key->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE);
-    const double nextLeft = key->GetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
-    if (IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0) {
-        file->FieldWriteCH('a');
-        return;
+
+    // A tangent letter, both derivatives and the weights, from value 3 on.
+    void Pair(KZeq::Value* v, char letter, double right, double nextLeft, const KFCurveKey* key) {
+        v[3] = Code(letter);
+        v[4] = Real(right);
+        v[5] = Real(nextLeft);
+        const int weights = Weights(v + 6, key);
+        End(static_cast<KeyShape>(kPair + weights), 7 + weights);
     }
-    const char tangent = LetterOf(kTangentLetters, mode, 0);
-    if (tangent != 0) WriteTangentPair(file, tangent, right, nextLeft, key);
-}
+
+    void Add(int i) {
+        KZeq::Value* v = mValues + mUsed;
+        const KFCurveKey* key = mCurve.KeyGetPtr(i);
+        const KTime time = key->GetTime();
+        if (mTicks) {
+            v[0].mType = 'L';
+            v[0].mLong = time.Get();
+        } else {
+            v[0] = Real(time.GetSecondDouble());
+        }
+        v[1] = Real(key->GetValue());
+        const unsigned int interpolation = key->GetInterpolation();
+        const char letter = LetterOf(kInterpolationLetters, interpolation, 0);
+        if (letter == 0) return End(kTimeValue, 2);
+        v[2] = Code(letter);
+        if (interpolation == KFCURVE_INTERPOLATION_CONSTANT) {
+            v[3] = Code(key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
+            return End(kTwoLetters, 4);
+        }
+        if (interpolation != KFCURVE_INTERPOLATION_CUBIC) return End(kLetter, 3);
+        const unsigned int mode = key->GetTangeantMode();
+        if (mode == KFCURVE_TANGEANT_TCB) {
+            v[3] = Code('t');
+            v[4] = Real(key->GetDataFloat(KFCURVEKEY_TCB_TENSION));
+            v[5] = Real(key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY));
+            v[6] = Real(key->GetDataFloat(KFCURVEKEY_TCB_BIAS));
+            return End(kTcb, 7);
+        }
+        if (IsAutoMode(mode) && mVersion5) return AddAutoForOlderReaders(v, i);
+        const double right = key->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE);
+        const double nextLeft = key->GetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
+        if (IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0) {
+            v[3] = Code('a');
+            return End(kTwoLetters, 4);
+        }
+        const char tangent = LetterOf(kTangentLetters, mode, 0);
+        if (tangent == 0) return End(kLetter, 3);
+        Pair(v, tangent, right, nextLeft, key);
+    }
+
+    // Auto keys as explicit tangents that readers of older files understand.
+    void AddAutoForOlderReaders(KZeq::Value* v, int i) {
+        const int n = mCurve.KeyGetCount();
+        const KFCurveKey* key = mCurve.KeyGetPtr(i);
+        const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
+                          (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
+        if (flat) {
+            const KFCurveKey* next = i + 1 < n ? mCurve.KeyGetPtr(i + 1) : nullptr;
+            if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
+                v[3] = Code('d');
+                v[4] = Real(mCurve.KeyGetLeftDerivative(i + 1));
+                const int weights = Weights(v + 5, key);
+                return End(static_cast<KeyShape>(kOne + weights), 6 + weights);
+            }
+            v[3] = Code('a');
+            return End(kTwoLetters, 4);
+        }
+        const char letter = (key->GetTangeantMode() & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
+        Pair(v, letter, mCurve.KeyGetRightDerivative(i), i + 1 < n ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0, key);
+    }
+
+    KZeq* mFile;
+    KFCurve& mCurve;
+    bool mVersion5;
+    bool mTicks;
+    int mRecords = 0;
+    int mUsed = 0;
+    unsigned char mShapeOf[kBatch];
+    KZeq::Value mValues[kBatch * kMostKeyValues];
+};
 
 void WriteExtrapolation(KZeq* file, const char* name, int mode, unsigned int count) {
     if (mode == 0 || (mode == KFCURVE_EXTRAPOLATION_CONSTANT && count == 0)) return;
@@ -211,12 +319,18 @@ KFCurveKey BlankKey() {
 // with the one-value calls.
 class KeyValues {
 public:
-    explicit KeyValues(KZeq* file)
+    // batch: how many values are decoded ahead (at most kMostBatch).
+    KeyValues(KZeq* file, int batch)
         : mFile(file),
           mVersion(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex())),
+          mBatch(batch),
           mLeft(file->FieldReadGetRemain()) {}
 
     int Remain() const { return mLeft; }
+    // No decoded value waits: the field's next value is the file's.
+    bool Drained() const { return mNext == mEnd; }
+    // After values were read from the file directly.
+    void Resync() { mLeft = mFile->FieldReadGetRemain(); }
     char Type() { return Ready() ? mBuffer[mNext].mType : mFile->FieldReadGetType(); }
     double Double() {
         if (!Ready()) return Taken(mFile->FieldReadD());
@@ -236,25 +350,10 @@ public:
     void Doubles(double* out, int count) {
         for (int k = 0; k < count && mLeft > 0; ++k) out[k] = Double();
     }
-    // The decoded values next, at least count of them when the field holds
-    // them without a string or embedded value between; available tells how many.
-    const KZeq::Value* Window(int count, int& available) {
-        if (mEnd - mNext < count && mLeft > mEnd - mNext) {
-            const int kept = mEnd - mNext;
-            std::memmove(mBuffer, mBuffer + mNext, static_cast<std::size_t>(kept) * sizeof(KZeq::Value));
-            mNext = 0;
-            mEnd = kept + mFile->FieldReadValues(mBuffer + kept, kBatch - kept);
-        }
-        available = mEnd - mNext;
-        return mBuffer + mNext;
-    }
-    void Skip(int count) {
-        mNext += count;
-        mLeft -= count;
-    }
+
+    static constexpr int kMostBatch = 1024;
 
 private:
-    static constexpr int kBatch = 1024;
 
     // True when a decoded value is next; false when the next one must be read
     // with the one-value calls (or none is left).
@@ -262,7 +361,7 @@ private:
         if (mNext < mEnd) return true;
         if (mLeft <= 0) return false;
         mNext = 0;
-        mEnd = mFile->FieldReadValues(mBuffer, kBatch);
+        mEnd = mFile->FieldReadValues(mBuffer, mBatch);
         return mEnd > 0;
     }
     const KZeq::Value& Take() {
@@ -278,11 +377,58 @@ private:
 
     KZeq* mFile;
     int mVersion;
+    int mBatch;
     int mLeft;  // values of the field not yet taken, decoded ones included
     int mNext = 0;
     int mEnd = 0;
-    KZeq::Value mBuffer[kBatch];
+    KZeq::Value mBuffer[kMostBatch];
 };
+
+// The key layouts this version writes, as read in records: those of linear,
+// constant, flat auto and user keys with times as ticks.
+enum ReadShape : unsigned char { kReadLinear, kReadConstant, kReadAuto, kReadUser, kReadShapeCount = kReadUser + 8 };
+
+constexpr std::array<KZeq::RecordLayout, kReadShapeCount> ReadLayouts() {
+    std::array<KZeq::RecordLayout, kReadShapeCount> layouts{};
+    layouts[kReadLinear] = Layout("LDC", "..L");
+    layouts[kReadConstant] = Layout("LDCC", "..C.");
+    layouts[kReadAuto] = Layout("LDCC", "..Ua");
+    // User and user-break keys, each with the four weight letters and their weights.
+    const char* types[4] = {"LDCCDDC", "LDCCDDCD", "LDCCDDCD", "LDCCDDCDD"};
+    const char* codes[8] = {"..Us..n", "..Us..r.", "..Us..l.", "..Us..a..",
+                            "..Ub..n", "..Ub..r.", "..Ub..l.", "..Ub..a.."};
+    for (int k = 0; k < 8; ++k) layouts[kReadUser + k] = Layout(types[k % 4], codes[k]);
+    return layouts;
+}
+constexpr std::array<KZeq::RecordLayout, kReadShapeCount> kReadLayouts = ReadLayouts();
+
+// The values a record of each layout hands out: all but its fixed letters.
+constexpr std::array<int, kReadShapeCount> ReadValueCounts() {
+    std::array<int, kReadShapeCount> counts{};
+    for (int s = 0; s < kReadShapeCount; ++s) {
+        const KZeq::RecordLayout& layout = kReadLayouts[static_cast<std::size_t>(s)];
+        for (int k = 0; k < layout.mCount; ++k) counts[static_cast<std::size_t>(s)] += layout.mCodes[k] == 0;
+    }
+    return counts;
+}
+constexpr std::array<int, kReadShapeCount> kReadValues = ReadValueCounts();
+
+// The key each read layout starts from: what the key-by-key reading makes of
+// its letters, before the key's numbers.
+std::array<KFCurveKey, kReadShapeCount> RecordStarts() {
+    std::array<KFCurveKey, kReadShapeCount> starts;
+    starts.fill(BlankKey());
+    starts[kReadLinear].SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+    starts[kReadConstant].SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+    starts[kReadAuto].SetTangeantMode(KFCURVE_TANGEANT_AUTO);
+    for (int k = 0; k < 8; ++k) {
+        KFCurveKey& key = starts[static_cast<std::size_t>(kReadUser + k)];
+        const KZeq::RecordLayout& layout = kReadLayouts[static_cast<std::size_t>(kReadUser + k)];
+        key.SetTangeantMode(layout.mCodes[3] == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+        key.SetTangeantWeightMode(ModeOf(kWeightLetters, layout.mCodes[6], KFCURVE_WEIGHTED_NONE));
+    }
+    return starts;
+}
 
 // Reads the keys of one "Key" record straight into the curve's reserved key
 // slots. Keys that cannot be read are dropped as they are met; the previous
@@ -290,11 +436,18 @@ private:
 class KeyReader {
 public:
     KeyReader(KZeq* file, KFCurve& curve, int version)
-        : mValues(file), mCurve(curve), mVersion(version), mBinary(file->IsBinary()) {}
+        : mFile(file),
+          mTimeType(file->FieldReadGetType()),
+          // The layouts this version writes, in a binary file with ticks, are
+          // read as records; the rest key by key, with few values decoded ahead.
+          mRecords(file->IsBinary() && version >= kKeyVersion && mTimeType == 'L'),
+          mValues(file, mRecords ? 16 : KeyValues::kMostBatch),
+          mCurve(curve),
+          mVersion(version),
+          mBinary(file->IsBinary()) {}
 
     // Up to count keys from the open "Key" field; answers how many were read.
     int Read(int count) {
-        mTimeType = mValues.Type();
         // A key takes at least one value and a good one three: the count read
         // from the file never sizes anything beyond what the record holds.
         const int remain = mValues.Remain();
@@ -302,7 +455,16 @@ public:
         const int room = std::min(count, remain / 3);
         if (room == 0 || !mCurve.InitBuffers(room)) return 0;
         mRoom = room;
-        for (int i = 0; i < count && mGood < mRoom && mValues.Remain() > 0; ++i) ReadOne();
+        int i = 0;
+        while (i < count && mGood < mRoom && mValues.Remain() > 0) {
+            if (mRecords && mPreviousLetter != 'B' && mValues.Drained()) {
+                const int read = ReadRecords(std::min(count - i, mRoom - mGood));
+                i += read;
+                if (read > 0) continue;
+            }
+            ReadOne();
+            ++i;
+        }
         return mGood;
     }
 
@@ -312,7 +474,6 @@ private:
 
     void ReadOne() {
         static const KFCurveKey blank = BlankKey();
-        if (FastKey(blank)) return;
         KFCurveKey key = blank;
         bool bad = false;
         // Time: in a binary file stray values before it are skipped.
@@ -377,53 +538,54 @@ private:
         mPreviousLetter = letter;
     }
 
-    // The layouts this version writes for linear, constant, flat auto and user
-    // keys, taken straight from the decoded values when every value has the
-    // type written; false, nothing consumed, for anything else, which the
-    // general reading below then handles.
-    bool FastKey(const KFCurveKey& blank) {
-        if (!mBinary || mVersion < kKeyVersion || mTimeType != 'L' || mPreviousLetter == 'B') return false;
-        int available = 0;
-        const KZeq::Value* v = mValues.Window(9, available);
-        auto is = [&](int k, char type) { return k < available && v[k].mType == type; };
-        if (!is(0, 'L') || !is(1, 'D') || !is(2, 'C')) return false;
-        const KTime time(v[0].mLong);
+    // Up to limit keys (good or dropped) stored in the layouts of kReadLayouts,
+    // read as records; answers how many. Each key is made in its slot from
+    // the key its layout starts (as the key-by-key reading would set it up).
+    int ReadRecords(int limit) {
+        static const std::array<KFCurveKey, kReadShapeCount> starts = RecordStarts();
+        static const std::array<unsigned int, kReadShapeCount> weightsOf = [] {
+            std::array<unsigned int, kReadShapeCount> weights{};
+            for (std::size_t s = 0; s < weights.size(); ++s) weights[s] = starts[s].GetTangeantWeightMode();
+            return weights;
+        }();
+        const int records = mFile->FieldReadRecords(kReadLayouts.data(), kReadShapeCount, mRecordValues,
+                                                    kRecordBatch * kMostKeyValues, mShapeOf,
+                                                    std::min(limit, kRecordBatch));
+        const KZeq::Value* v = mRecordValues;
         KFCurveKey* previous = Previous();
-        if (time.Get() == LLONG_MIN || (previous && time <= previous->GetTime())) return false;
-        KFCurveKey key = blank;
-        key.SetTime(time);
-        key.SetValue(static_cast<float>(v[1].mDouble));
-        const char letter = static_cast<char>(v[2].mLong);
-        int used = 3;
-        if (letter == 'L') {
-            key.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
-        } else if (letter == 'C' && is(3, 'C')) {
-            key.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
-            key.SetConstantMode(v[3].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
-            used = 4;
-        } else if (letter == 'U' && is(3, 'C') && v[3].mLong == 'a') {
-            key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
-            if (previous) ClearNextLeftWeight(*previous);
-            used = 4;
-        } else if (letter == 'U' && is(3, 'C') && (v[3].mLong == 's' || v[3].mLong == 'b') && is(4, 'D') &&
-                   is(5, 'D') && is(6, 'C')) {
-            const unsigned int weights = ModeOf(kWeightLetters, static_cast<char>(v[6].mLong), KFCURVE_WEIGHTED_NONE);
-            used = 7;
-            const bool right = (weights & KFCURVE_WEIGHTED_RIGHT) != 0, left = (weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
-            if ((right && !is(used, 'D')) || (left && !is(used + right, 'D'))) return false;
-            key.SetTangeantMode(v[3].mLong == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
-            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, v[4].mDouble);
-            SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, v[5].mDouble);
-            key.SetTangeantWeightMode(weights);
-            if (right) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, v[used++].mDouble);
-            if (left) SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, v[used++].mDouble);
-        } else {
-            return false;
+        kLongLong previousTime = previous ? previous->GetTime().Get() : LLONG_MIN;
+        for (int r = 0; r < records; ++r) {
+            const int shape = mShapeOf[r];
+            const KZeq::Value* values = v;
+            v += kReadValues[static_cast<std::size_t>(shape)];
+            // As the key-by-key reading does: a key out of order is dropped
+            // with all its values, and changes nothing.
+            const kLongLong time = values[0].mLong;
+            if (time == LLONG_MIN || time <= previousTime) continue;
+            KFCurveKey* key = mCurve.KeyGetPtr(mGood++);
+            *key = starts[static_cast<std::size_t>(shape)];
+            key->SetTime(KTime(time));
+            key->SetValue(static_cast<float>(values[1].mDouble));
+            if (shape == kReadConstant) {
+                key->SetConstantMode(values[2].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
+            } else if (shape == kReadAuto) {
+                if (previous) ClearNextLeftWeight(*previous);
+            } else if (shape >= kReadUser) {
+                key->SetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE, static_cast<float>(values[2].mDouble));
+                key->SetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, static_cast<float>(values[3].mDouble));
+                const unsigned int weights = weightsOf[static_cast<std::size_t>(shape)];
+                int next = 4;
+                if (weights & KFCURVE_WEIGHTED_RIGHT)
+                    SetStoredWeight(*key, KFCURVEKEY_RIGHT_WEIGHT, values[next++].mDouble);
+                if (weights & KFCURVE_WEIGHTED_NEXT_LEFT)
+                    SetStoredWeight(*key, KFCURVEKEY_NEXT_LEFT_WEIGHT, values[next].mDouble);
+            }
+            previous = key;
+            previousTime = time;
+            mPreviousLetter = kReadLayouts[static_cast<std::size_t>(shape)].mCodes[2];
         }
-        mValues.Skip(used);
-        *mCurve.KeyGetPtr(mGood++) = key;
-        mPreviousLetter = letter;
-        return true;
+        mValues.Resync();
+        return records;
     }
 
     // Old layouts: a constant or linear key after an auto key gives it a
@@ -567,14 +729,20 @@ private:
         }
     }
 
+    static constexpr int kRecordBatch = 256;
+
+    KZeq* mFile;
+    char mTimeType;
+    bool mRecords;
     KeyValues mValues;
     KFCurve& mCurve;
     int mVersion;
     bool mBinary;
-    char mTimeType = 'S';
     int mRoom = 0;
     int mGood = 0;
     char mPreviousLetter = 0;  // interpolation letter of the last good key
+    unsigned char mShapeOf[kRecordBatch];
+    KZeq::Value mRecordValues[kRecordBatch * kMostKeyValues];
 };
 
 void ReadExtrapolation(KZeq* file, const char* name, int& mode, unsigned int& count) {
@@ -689,7 +857,7 @@ int KFCurve::ZeqStore(KZeq* file, bool onlyDefaults, bool color, bool version5) 
         file->FieldWriteI(n);
         file->FieldWriteEnd();
         file->FieldWriteBegin("Key");
-        for (int i = 0; i < n; ++i) WriteKey(file, *this, i, version5);
+        KeyWriter(file, *this, version5).Write();
         file->FieldWriteEnd();
         WriteExtrapolation(file, "Pre-Extrapolation", mPreExtrapolation, mPreExtrapolationCount);
         WriteExtrapolation(file, "Post-Extrapolation", mPostExtrapolation, mPostExtrapolationCount);

@@ -301,6 +301,34 @@ public:
     // number read.
     int FieldReadValues(Value* pValues, int pCount);
 
+    // Records: values that come in a few fixed layouts, as a curve's keys do,
+    // read and written a batch of records per call, stored as the one-value
+    // calls store them.
+    static constexpr int kMaxRecordValues = 16;
+    static constexpr int kMaxRecordLayouts = 32;
+    struct RecordLayout {
+        int mCount;                     // values of a record, 1 to kMaxRecordValues
+        char mTypes[kMaxRecordValues];  // their stored types: 'D', 'F', 'I', 'L' or 'C'
+        char mCodes[kMaxRecordValues];  // reading: the code each char must have, 0 for any
+    };
+    // Up to pMaxRecords next records of the open field, each stored value by
+    // value as one of pLayouts says (at most kMaxRecordLayouts): their values
+    // in turn into pValues (room for pMaxValues), as FieldReadValues gives
+    // them, but for chars of a fixed code, which the layout tells; and the
+    // index of each one's layout into pLayoutOf. Stops at the
+    // first value that begins none of them, and may stop before one that does
+    // (stored another way); the other calls read on from there. Answers the
+    // number of records read.
+    int FieldReadRecords(const RecordLayout* pLayouts, int pLayoutCount, Value* pValues, int pMaxValues,
+                         unsigned char* pLayoutOf, int pMaxRecords);
+    // Writes pRecordCount records, record k in the layout pLayouts[pLayoutOf[k]]
+    // with the values next in pValues, of the layout's types (mType is not
+    // read; 'F', 'I' and 'C' take mDouble, mLong and mLong as the one-value
+    // calls would take them cast): the same bytes as those calls, and false
+    // where they would fail.
+    bool FieldWriteRecords(const RecordLayout* pLayouts, int pLayoutCount, const Value* pValues,
+                           const unsigned char* pLayoutOf, int pRecordCount);
+
     // Extracts the embedded file that is the next value of the open field into
     // pDirectory, or when it is empty into the media directory (the open file's
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when

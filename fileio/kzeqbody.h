@@ -161,6 +161,55 @@ struct ZeqChunkRef {
     std::uint8_t mKey[32] = {};
 };
 
+// A record layout of single values (tag and value each, no runs), prepared
+// for the body reader and writer: the bytes of its tags and fixed char codes
+// as masked 16-byte vectors over the record, and where each value lies.
+struct ZeqRecordShape {
+    static constexpr std::size_t kMaxValues = 16;
+    using Bytes16 = std::uint64_t __attribute__((vector_size(16)));
+    static constexpr std::size_t kMaxVectors = (kMaxValues * 9 + 15) / 16;
+    // Bytes readable from a record's start for Matches and from a value's for
+    // reading it as eight.
+    static constexpr std::size_t kReadable = kMaxVectors * 16 + 8;
+
+    // False for a count or type out of range; codes (may be null) holds for
+    // each char the code it must have, 0 for any.
+    bool Prepare(std::size_t count, const char* types, const char* codes);
+    // Whether the bytes at p (kReadable of them readable) begin a record of this shape.
+    bool Matches(const std::uint8_t* p) const {
+        Bytes16 differ = {0, 0};
+        for (std::size_t v = 0; v < mVectors; ++v) {
+            Bytes16 bytes;
+            std::memcpy(&bytes, p + 16 * v, sizeof bytes);
+            differ |= (bytes ^ mExpect[v]) & mMask[v];
+        }
+        return (differ[0] | differ[1]) == 0;
+    }
+
+    Bytes16 mMask[kMaxVectors];
+    Bytes16 mExpect[kMaxVectors];
+    std::uint8_t mTypes[kMaxValues];
+    // Where each value's tag lies in the record.
+    std::uint8_t mOffsets[kMaxValues];
+    std::uint8_t mCount;
+    std::uint8_t mBytes;
+    std::uint8_t mVectors;
+    // The values a reader hands out (all but chars of a fixed code): their
+    // number, and for each its type, the offset of its bytes and the shift
+    // that sign-extends an integer's or char's bytes read as eight.
+    std::uint8_t mOutCount;
+    std::uint8_t mOutTypes[kMaxValues];
+    std::uint8_t mOutOffsets[kMaxValues];
+    std::uint8_t mOutShifts[kMaxValues];
+    // Every value handed out is eight bytes as stored ('D' or 'L').
+    bool mOutWide;
+    // For the writer, how the record's own values run: values of the first
+    // type at its start, of the last type at its end, and the longest run.
+    std::uint8_t mLead;
+    std::uint8_t mTrail;
+    std::uint8_t mLongest;
+};
+
 // Stores chunks for a body writer: the bytes of head then data, as one chunk.
 // Fills in the reference (all but the count); false when it could not be stored.
 class ZeqChunkSink {
@@ -218,6 +267,11 @@ public:
     bool WriteString(std::string_view text);
     bool WriteArray(std::uint8_t tag, const void* values, std::size_t count);
     bool WriteEmbedded(const ZeqEmbeddedRef& ref);
+    // Records, record k in shapes[shapeOf[k]], the stored bytes of value v in
+    // the low bytes of bits(v): the bytes of writing each value on its own.
+    // Defined beside its one user (kzeqruns.cpp).
+    template <class Bits>
+    bool WriteRecords(const ZeqRecordShape* shapes, const std::uint8_t* shapeOf, std::size_t records, Bits bits);
 
 private:
     // Consecutive values of one type are kept as singles (tag and value each) up to
@@ -282,6 +336,8 @@ private:
         return true;
     }
     bool WriteScalar(std::uint8_t tag, const void* value, std::size_t size);
+    // One value of a record given by its stored bytes, the common way.
+    bool WriteBits(std::uint8_t tag, std::uint64_t bits);
     bool MakeRun(OpenField& field);
     bool CanWriteValues(std::size_t count);
     void CloseRun(OpenField& field);
@@ -388,6 +444,13 @@ public:
     // Defined beside its one user, the typed batch read (kzeqruns.cpp).
     template <class Out>
     std::size_t ReadValuesTo(Out out, std::size_t count);
+    // Up to count next records, each stored as one of the shapes says, in one
+    // pass over the field's regions: out(index, shape, bytes) for each (bytes
+    // at its first tag, ZeqRecordShape::kReadable of them readable), which
+    // answers false to stop before it. Stops at the first value that begins none.
+    // Defined in kzeqruns.cpp.
+    template <class Out>
+    std::size_t ReadRecordsTo(const ZeqRecordShape* shapes, std::size_t shapeCount, Out out, std::size_t count);
 
 private:
     struct Entry {
@@ -472,6 +535,9 @@ private:
     // Makes the next value current in the cursor's run, entering and leaving
     // chunks; false when none is left or the values are damaged.
     bool NextRun(Cursor& c);
+    // Leaves finished regions and enters chunks until the cursor lies at a
+    // value's tag; false when none is left or the values are damaged.
+    bool AtValue(Cursor& c);
     bool EnterChunk(Cursor& c);
     // A chunk at the cursor that is one run of count values of the tag's type,
     // read straight into out; false (nothing consumed) when it is not one. A
