@@ -9,6 +9,7 @@
 
 #include "fcurve/kfcurve.h"
 #include "fileio/kzeq.h"
+#include "fileio/kzeqrecords.h"
 
 namespace zeqsdk_400 {
 
@@ -85,7 +86,7 @@ constexpr KZeq::RecordLayout Layout(const char* types, const char* codes = "") {
 }
 
 // The values of a key as written: its time, its value, then letters and
-// numbers after the interpolation. A key takes at most kMostKeyValues.
+// numbers after the interpolation.
 enum KeyShape : unsigned char {
     kTimeValue,  // an interpolation without a letter
     kLetter,     // linear, or a cubic key whose tangent has no letter
@@ -95,7 +96,6 @@ enum KeyShape : unsigned char {
     kOne,        // 'd', one derivative, weights letter, then 0, 1 or 2 weights (older readers)
     kShapeCount = kOne + 3
 };
-constexpr int kMostKeyValues = 9;
 
 // The shapes with times as ticks ('L') or, in sections before version 2001,
 // as seconds ('D'), as FieldWriteT stores them.
@@ -111,20 +111,6 @@ constexpr std::array<KZeq::RecordLayout, kShapeCount> WriteLayouts(char time) {
 }
 constexpr std::array<KZeq::RecordLayout, kShapeCount> kTickLayouts = WriteLayouts('L');
 constexpr std::array<KZeq::RecordLayout, kShapeCount> kSecondLayouts = WriteLayouts('D');
-
-KZeq::Value Real(double value) {
-    KZeq::Value v;
-    v.mType = 'D';
-    v.mDouble = value;
-    return v;
-}
-
-KZeq::Value Code(char code) {
-    KZeq::Value v;
-    v.mType = 'C';
-    v.mLong = code;
-    return v;
-}
 
 // ---- Writing -----------------------------------------------------------------------
 
@@ -146,7 +132,7 @@ void SetStoredWeight(KFCurveKey& key, EKFCurveDataIndex index, double weight) {
     std::memcpy(static_cast<unsigned char*>(key.GetDataPtr()) + 8 + 2 * (index - 2), &steps, sizeof steps);
 }
 
-// The keys of a curve as records of the "Key" field, a batch per call.
+// The keys of a curve as records of the "Key" field.
 class KeyWriter {
 public:
     KeyWriter(KZeq* file, KFCurve& curve, bool version5)
@@ -156,118 +142,129 @@ public:
           mTicks(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex()) > 2000) {}
 
     void Write() {
-        const int n = mCurve.KeyGetCount();
-        for (int i = 0; i < n; ++i) {
-            Add(i);
-            if (mRecords == kBatch) Flush();
-        }
-        Flush();
+        KZeqWriteRecords(*mFile, (mTicks ? kTickLayouts : kSecondLayouts).data(), kShapeCount, mCurve.KeyGetCount(),
+                         [this](int i, KZeqRecordWriter& record) { Add(record, i); });
     }
 
 private:
-    static constexpr int kBatch = 256;
-
-    void Flush() {
-        if (mRecords > 0)
-            mFile->FieldWriteRecords((mTicks ? kTickLayouts : kSecondLayouts).data(), kShapeCount, mValues, mShapeOf,
-                                     mRecords);
-        mRecords = 0;
-        mUsed = 0;
-    }
-
-    void End(KeyShape shape, int values) {
-        mShapeOf[mRecords++] = shape;
-        mUsed += values;
-    }
-
-    // The weights letter then the weights, from v on; answers how many weights.
-    static int Weights(KZeq::Value* v, const KFCurveKey* key) {
-        const unsigned int weights = key->GetTangeantWeightMode();
-        v[0] = Code(LetterOf(kWeightLetters, weights, 'n'));
-        int count = 0;
-        if (weights & KFCURVE_WEIGHTED_RIGHT) v[1 + count++] = Real(StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT));
-        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) v[1 + count++] = Real(StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT));
-        return count;
-    }
-
-    // A tangent letter, both derivatives and the weights, from value 3 on.
-    void Pair(KZeq::Value* v, char letter, double right, double nextLeft, const KFCurveKey* key) {
-        v[3] = Code(letter);
-        v[4] = Real(right);
-        v[5] = Real(nextLeft);
-        const int weights = Weights(v + 6, key);
-        End(static_cast<KeyShape>(kPair + weights), 7 + weights);
-    }
-
-    void Add(int i) {
-        KZeq::Value* v = mValues + mUsed;
-        const KFCurveKey* key = mCurve.KeyGetPtr(i);
+    // The shape's first values: the key's time and value.
+    void Begin(KZeqRecordWriter& record, KeyShape shape, const KFCurveKey* key) {
+        record.Begin(shape);
         const KTime time = key->GetTime();
-        if (mTicks) {
-            v[0].mType = 'L';
-            v[0].mLong = time.Get();
-        } else {
-            v[0] = Real(time.GetSecondDouble());
+        if (mTicks)
+            record.Long(0, time.Get());
+        else
+            record.Double(0, time.GetSecondDouble());
+        record.Double(1, key->GetValue());
+    }
+
+    static int WeightCount(unsigned int weights) {
+        return ((weights & KFCURVE_WEIGHTED_RIGHT) != 0) + ((weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0);
+    }
+
+    // The letters of the modes of a key, looked up again only when they change.
+    struct Letters {
+        unsigned int mModes = ~0u;
+        char mInterpolation, mTangent, mWeights;
+    };
+    const Letters& LettersOf(const KFCurveKey* key) {
+        const unsigned int modes = key->GetInterpolation() | key->GetTangeantMode() | key->GetTangeantWeightMode();
+        if (modes != mLetters.mModes) {
+            mLetters.mModes = modes;
+            mLetters.mInterpolation = LetterOf(kInterpolationLetters, key->GetInterpolation(), 0);
+            mLetters.mTangent = LetterOf(kTangentLetters, key->GetTangeantMode(), 0);
+            mLetters.mWeights = LetterOf(kWeightLetters, key->GetTangeantWeightMode(), 'n');
         }
-        v[1] = Real(key->GetValue());
+        return mLetters;
+    }
+
+    // The weights letter then the weights, from value k on.
+    void Weights(KZeqRecordWriter& record, int k, const KFCurveKey* key, unsigned int weights) {
+        record.Char(k, LettersOf(key).mWeights);
+        if (weights & KFCURVE_WEIGHTED_RIGHT) record.Double(++k, StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT));
+        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) record.Double(++k, StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT));
+    }
+
+    // A tangent letter, both derivatives, the weights letter and the weights.
+    void Pair(KZeqRecordWriter& record, const KFCurveKey* key, char letter, double right, double nextLeft) {
+        const unsigned int weights = key->GetTangeantWeightMode();
+        Begin(record, static_cast<KeyShape>(kPair + WeightCount(weights)), key);
+        record.Char(2, 'U');
+        record.Char(3, letter);
+        record.Double(4, right);
+        record.Double(5, nextLeft);
+        Weights(record, 6, key, weights);
+    }
+
+    void Add(KZeqRecordWriter& record, int i) {
+        const KFCurveKey* key = mCurve.KeyGetPtr(i);
         const unsigned int interpolation = key->GetInterpolation();
-        const char letter = LetterOf(kInterpolationLetters, interpolation, 0);
-        if (letter == 0) return End(kTimeValue, 2);
-        v[2] = Code(letter);
+        const char letter = LettersOf(key).mInterpolation;
+        if (letter == 0) return Begin(record, kTimeValue, key);
         if (interpolation == KFCURVE_INTERPOLATION_CONSTANT) {
-            v[3] = Code(key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
-            return End(kTwoLetters, 4);
+            Begin(record, kTwoLetters, key);
+            record.Char(2, letter);
+            record.Char(3, key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
+            return;
         }
-        if (interpolation != KFCURVE_INTERPOLATION_CUBIC) return End(kLetter, 3);
+        if (interpolation != KFCURVE_INTERPOLATION_CUBIC) {
+            Begin(record, kLetter, key);
+            record.Char(2, letter);
+            return;
+        }
         const unsigned int mode = key->GetTangeantMode();
         if (mode == KFCURVE_TANGEANT_TCB) {
-            v[3] = Code('t');
-            v[4] = Real(key->GetDataFloat(KFCURVEKEY_TCB_TENSION));
-            v[5] = Real(key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY));
-            v[6] = Real(key->GetDataFloat(KFCURVEKEY_TCB_BIAS));
-            return End(kTcb, 7);
+            Begin(record, kTcb, key);
+            record.Char(2, 'U');
+            record.Char(3, 't');
+            record.Double(4, key->GetDataFloat(KFCURVEKEY_TCB_TENSION));
+            record.Double(5, key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY));
+            record.Double(6, key->GetDataFloat(KFCURVEKEY_TCB_BIAS));
+            return;
         }
-        if (IsAutoMode(mode) && mVersion5) return AddAutoForOlderReaders(v, i);
-        const double right = key->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE);
-        const double nextLeft = key->GetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
-        if (IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0) {
-            v[3] = Code('a');
-            return End(kTwoLetters, 4);
+        if (IsAutoMode(mode) && mVersion5) return AddAutoForOlderReaders(record, i, key);
+        const double right = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE);
+        const double nextLeft = key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
+        const char tangent = IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0 ? 'a' : mLetters.mTangent;
+        if (tangent == 0 || tangent == 'a') {
+            Begin(record, tangent == 0 ? kLetter : kTwoLetters, key);
+            record.Char(2, 'U');
+            if (tangent == 'a') record.Char(3, 'a');
+            return;
         }
-        const char tangent = LetterOf(kTangentLetters, mode, 0);
-        if (tangent == 0) return End(kLetter, 3);
-        Pair(v, tangent, right, nextLeft, key);
+        Pair(record, key, tangent, right, nextLeft);
     }
 
     // Auto keys as explicit tangents that readers of older files understand.
-    void AddAutoForOlderReaders(KZeq::Value* v, int i) {
+    void AddAutoForOlderReaders(KZeqRecordWriter& record, int i, const KFCurveKey* key) {
         const int n = mCurve.KeyGetCount();
-        const KFCurveKey* key = mCurve.KeyGetPtr(i);
         const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
                           (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
         if (flat) {
             const KFCurveKey* next = i + 1 < n ? mCurve.KeyGetPtr(i + 1) : nullptr;
             if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
-                v[3] = Code('d');
-                v[4] = Real(mCurve.KeyGetLeftDerivative(i + 1));
-                const int weights = Weights(v + 5, key);
-                return End(static_cast<KeyShape>(kOne + weights), 6 + weights);
+                const unsigned int weights = key->GetTangeantWeightMode();
+                Begin(record, static_cast<KeyShape>(kOne + WeightCount(weights)), key);
+                record.Char(2, 'U');
+                record.Char(3, 'd');
+                record.Double(4, mCurve.KeyGetLeftDerivative(i + 1));
+                Weights(record, 5, key, weights);
+                return;
             }
-            v[3] = Code('a');
-            return End(kTwoLetters, 4);
+            Begin(record, kTwoLetters, key);
+            record.Char(2, 'U');
+            record.Char(3, 'a');
+            return;
         }
         const char letter = (key->GetTangeantMode() & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
-        Pair(v, letter, mCurve.KeyGetRightDerivative(i), i + 1 < n ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0, key);
+        Pair(record, key, letter, mCurve.KeyGetRightDerivative(i), i + 1 < n ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0);
     }
 
     KZeq* mFile;
     KFCurve& mCurve;
     bool mVersion5;
     bool mTicks;
-    int mRecords = 0;
-    int mUsed = 0;
-    unsigned char mShapeOf[kBatch];
-    KZeq::Value mValues[kBatch * kMostKeyValues];
+    Letters mLetters;
 };
 
 void WriteExtrapolation(KZeq* file, const char* name, int mode, unsigned int count) {
@@ -402,32 +399,33 @@ constexpr std::array<KZeq::RecordLayout, kReadShapeCount> ReadLayouts() {
 }
 constexpr std::array<KZeq::RecordLayout, kReadShapeCount> kReadLayouts = ReadLayouts();
 
-// The values a record of each layout hands out: all but its fixed letters.
-constexpr std::array<int, kReadShapeCount> ReadValueCounts() {
-    std::array<int, kReadShapeCount> counts{};
-    for (int s = 0; s < kReadShapeCount; ++s) {
-        const KZeq::RecordLayout& layout = kReadLayouts[static_cast<std::size_t>(s)];
-        for (int k = 0; k < layout.mCount; ++k) counts[static_cast<std::size_t>(s)] += layout.mCodes[k] == 0;
-    }
-    return counts;
-}
-constexpr std::array<int, kReadShapeCount> kReadValues = ReadValueCounts();
 
-// The key each read layout starts from: what the key-by-key reading makes of
-// its letters, before the key's numbers.
-std::array<KFCurveKey, kReadShapeCount> RecordStarts() {
-    std::array<KFCurveKey, kReadShapeCount> starts;
-    starts.fill(BlankKey());
-    starts[kReadLinear].SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
-    starts[kReadConstant].SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
-    starts[kReadAuto].SetTangeantMode(KFCURVE_TANGEANT_AUTO);
+// What a key read in each read layout starts as (what the key-by-key reading
+// makes of its letters), and where its weights are among its values (0: none).
+struct RecordKey {
+    KFCurveKey mStart;
+    int mRightWeight;
+    int mLeftWeight;
+};
+
+std::array<RecordKey, kReadShapeCount> RecordKeys() {
+    std::array<RecordKey, kReadShapeCount> keys;
+    keys.fill(RecordKey{BlankKey(), 0, 0});
+    keys[kReadLinear].mStart.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+    keys[kReadConstant].mStart.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+    keys[kReadAuto].mStart.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
     for (int k = 0; k < 8; ++k) {
-        KFCurveKey& key = starts[static_cast<std::size_t>(kReadUser + k)];
+        RecordKey& key = keys[static_cast<std::size_t>(kReadUser + k)];
         const KZeq::RecordLayout& layout = kReadLayouts[static_cast<std::size_t>(kReadUser + k)];
-        key.SetTangeantMode(layout.mCodes[3] == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
-        key.SetTangeantWeightMode(ModeOf(kWeightLetters, layout.mCodes[6], KFCURVE_WEIGHTED_NONE));
+        key.mStart.SetTangeantMode(layout.mCodes[3] == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+        const unsigned int weights = ModeOf(kWeightLetters, layout.mCodes[6], KFCURVE_WEIGHTED_NONE);
+        key.mStart.SetTangeantWeightMode(weights);
+        // The weights follow the weights letter (value 6), the right one first.
+        int next = 7;
+        if (weights & KFCURVE_WEIGHTED_RIGHT) key.mRightWeight = next++;
+        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) key.mLeftWeight = next;
     }
-    return starts;
+    return keys;
 }
 
 // Reads the keys of one "Key" record straight into the curve's reserved key
@@ -539,51 +537,39 @@ private:
     }
 
     // Up to limit keys (good or dropped) stored in the layouts of kReadLayouts,
-    // read as records; answers how many. Each key is made in its slot from
-    // the key its layout starts (as the key-by-key reading would set it up).
+    // read as records where they are stored; answers how many. Each key is
+    // made in its slot from the key its layout starts (what the key-by-key
+    // reading makes of its letters).
     int ReadRecords(int limit) {
-        static const std::array<KFCurveKey, kReadShapeCount> starts = RecordStarts();
-        static const std::array<unsigned int, kReadShapeCount> weightsOf = [] {
-            std::array<unsigned int, kReadShapeCount> weights{};
-            for (std::size_t s = 0; s < weights.size(); ++s) weights[s] = starts[s].GetTangeantWeightMode();
-            return weights;
-        }();
-        const int records = mFile->FieldReadRecords(kReadLayouts.data(), kReadShapeCount, mRecordValues,
-                                                    kRecordBatch * kMostKeyValues, mShapeOf,
-                                                    std::min(limit, kRecordBatch));
-        const KZeq::Value* v = mRecordValues;
+        static const std::array<RecordKey, kReadShapeCount> kinds = RecordKeys();
         KFCurveKey* previous = Previous();
         kLongLong previousTime = previous ? previous->GetTime().Get() : LLONG_MIN;
-        for (int r = 0; r < records; ++r) {
-            const int shape = mShapeOf[r];
-            const KZeq::Value* values = v;
-            v += kReadValues[static_cast<std::size_t>(shape)];
-            // As the key-by-key reading does: a key out of order is dropped
-            // with all its values, and changes nothing.
-            const kLongLong time = values[0].mLong;
-            if (time == LLONG_MIN || time <= previousTime) continue;
-            KFCurveKey* key = mCurve.KeyGetPtr(mGood++);
-            *key = starts[static_cast<std::size_t>(shape)];
-            key->SetTime(KTime(time));
-            key->SetValue(static_cast<float>(values[1].mDouble));
-            if (shape == kReadConstant) {
-                key->SetConstantMode(values[2].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
-            } else if (shape == kReadAuto) {
-                if (previous) ClearNextLeftWeight(*previous);
-            } else if (shape >= kReadUser) {
-                key->SetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE, static_cast<float>(values[2].mDouble));
-                key->SetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, static_cast<float>(values[3].mDouble));
-                const unsigned int weights = weightsOf[static_cast<std::size_t>(shape)];
-                int next = 4;
-                if (weights & KFCURVE_WEIGHTED_RIGHT)
-                    SetStoredWeight(*key, KFCURVEKEY_RIGHT_WEIGHT, values[next++].mDouble);
-                if (weights & KFCURVE_WEIGHTED_NEXT_LEFT)
-                    SetStoredWeight(*key, KFCURVEKEY_NEXT_LEFT_WEIGHT, values[next].mDouble);
-            }
-            previous = key;
-            previousTime = time;
-            mPreviousLetter = kReadLayouts[static_cast<std::size_t>(shape)].mCodes[2];
-        }
+        const int records = KZeqReadRecords(
+            *mFile, kReadLayouts.data(), kReadShapeCount, limit, [&](int shape, const KZeqRecord& record) {
+                // As the key-by-key reading does: a key out of order is dropped
+                // with all its values, and changes nothing.
+                const kLongLong time = record.Long(0);
+                if (time == LLONG_MIN || time <= previousTime) return;
+                const RecordKey& kind = kinds[static_cast<std::size_t>(shape)];
+                KFCurveKey* key = mCurve.KeyGetPtr(mGood++);
+                *key = kind.mStart;
+                key->SetTime(KTime(time));
+                key->SetValue(static_cast<float>(record.Double(1)));
+                if (shape == kReadConstant) {
+                    key->SetConstantMode(record.Char(3) == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
+                } else if (shape == kReadAuto) {
+                    if (previous) ClearNextLeftWeight(*previous);
+                } else if (shape >= kReadUser) {
+                    key->SetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE, static_cast<float>(record.Double(4)));
+                    key->SetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, static_cast<float>(record.Double(5)));
+                    if (kind.mRightWeight)
+                        SetStoredWeight(*key, KFCURVEKEY_RIGHT_WEIGHT, record.Double(kind.mRightWeight));
+                    if (kind.mLeftWeight) SetStoredWeight(*key, KFCURVEKEY_NEXT_LEFT_WEIGHT, record.Double(kind.mLeftWeight));
+                }
+                previous = key;
+                previousTime = time;
+                mPreviousLetter = kReadLayouts[static_cast<std::size_t>(shape)].mCodes[2];
+            });
         mValues.Resync();
         return records;
     }
@@ -729,8 +715,6 @@ private:
         }
     }
 
-    static constexpr int kRecordBatch = 256;
-
     KZeq* mFile;
     char mTimeType;
     bool mRecords;
@@ -741,8 +725,6 @@ private:
     int mRoom = 0;
     int mGood = 0;
     char mPreviousLetter = 0;  // interpolation letter of the last good key
-    unsigned char mShapeOf[kRecordBatch];
-    KZeq::Value mRecordValues[kRecordBatch * kMostKeyValues];
 };
 
 void ReadExtrapolation(KZeq* file, const char* name, int& mode, unsigned int& count) {

@@ -15,6 +15,8 @@ namespace zeqsdk_400 {
 class KChainedFile;
 namespace zeqdetail {
 class ZeqBodyReader;
+class ZeqBodyWriter;
+struct ZeqRecordShape;
 }
 
 // The header record of a Zeq file. ProjectOpen fills it; ProjectCreate writes it
@@ -302,8 +304,8 @@ public:
     int FieldReadValues(Value* pValues, int pCount);
 
     // Records: values that come in a few fixed layouts, as a curve's keys do,
-    // read and written a batch of records per call, stored as the one-value
-    // calls store them.
+    // stored as the one-value calls store them and moved a batch of records
+    // at a time: KZeqReadRecords and KZeqWriteRecords (fileio/kzeqrecords.h).
     static constexpr int kMaxRecordValues = 16;
     static constexpr int kMaxRecordLayouts = 32;
     struct RecordLayout {
@@ -311,23 +313,6 @@ public:
         char mTypes[kMaxRecordValues];  // their stored types: 'D', 'F', 'I', 'L' or 'C'
         char mCodes[kMaxRecordValues];  // reading: the code each char must have, 0 for any
     };
-    // Up to pMaxRecords next records of the open field, each stored value by
-    // value as one of pLayouts says (at most kMaxRecordLayouts): their values
-    // in turn into pValues (room for pMaxValues), as FieldReadValues gives
-    // them, but for chars of a fixed code, which the layout tells; and the
-    // index of each one's layout into pLayoutOf. Stops at the
-    // first value that begins none of them, and may stop before one that does
-    // (stored another way); the other calls read on from there. Answers the
-    // number of records read.
-    int FieldReadRecords(const RecordLayout* pLayouts, int pLayoutCount, Value* pValues, int pMaxValues,
-                         unsigned char* pLayoutOf, int pMaxRecords);
-    // Writes pRecordCount records, record k in the layout pLayouts[pLayoutOf[k]]
-    // with the values next in pValues, of the layout's types (mType is not
-    // read; 'F', 'I' and 'C' take mDouble, mLong and mLong as the one-value
-    // calls would take them cast): the same bytes as those calls, and false
-    // where they would fail.
-    bool FieldWriteRecords(const RecordLayout* pLayouts, int pLayoutCount, const Value* pValues,
-                           const unsigned char* pLayoutOf, int pRecordCount);
 
     // Extracts the embedded file that is the next value of the open field into
     // pDirectory, or when it is empty into the media directory (the open file's
@@ -352,8 +337,20 @@ public:
     class Impl;
 
 private:
+    template <class Visit>
+    friend int KZeqReadRecords(KZeq& pFile, const RecordLayout* pLayouts, int pLayoutCount, int pMaxRecords,
+                               Visit&& pVisit);
+    template <class Fill>
+    friend bool KZeqWriteRecords(KZeq& pFile, const RecordLayout* pLayouts, int pLayoutCount, int pRecordCount,
+                                 Fill&& pFill);
+
     // The open field's reader while the open section is readable, else null.
     zeqdetail::ZeqBodyReader* OpenFieldReader();
+    // The layouts prepared for reading and writing records (kept for the next
+    // call with the same layouts); null when one is out of range.
+    const zeqdetail::ZeqRecordShape* RecordShapes(const RecordLayout* pLayouts, int pLayoutCount);
+    // The body writer of a binary file taking values without an error pending, else null.
+    zeqdetail::ZeqBodyWriter* RecordWriter();
 
     std::unique_ptr<Impl> mImpl;
 };

@@ -168,22 +168,34 @@ struct ZeqRecordShape {
     static constexpr std::size_t kMaxValues = 16;
     using Bytes16 = std::uint64_t __attribute__((vector_size(16)));
     static constexpr std::size_t kMaxVectors = (kMaxValues * 9 + 15) / 16;
-    // Bytes readable from a record's start for Matches and from a value's for
-    // reading it as eight.
+    // Bytes readable from a record's start for Matches, and for reading any
+    // of its values as eight bytes.
     static constexpr std::size_t kReadable = kMaxVectors * 16 + 8;
 
     // False for a count or type out of range; codes (may be null) holds for
     // each char the code it must have, 0 for any.
     bool Prepare(std::size_t count, const char* types, const char* codes);
-    // Whether the bytes at p (kReadable of them readable) begin a record of this shape.
+    // Whether the bytes at p (kReadable of them readable) begin a record of
+    // this shape. Vectors past the record have an empty mask: four are always
+    // compared, without a loop for records of up to 64 bytes.
     bool Matches(const std::uint8_t* p) const {
-        Bytes16 differ = {0, 0};
-        for (std::size_t v = 0; v < mVectors; ++v) {
-            Bytes16 bytes;
-            std::memcpy(&bytes, p + 16 * v, sizeof bytes);
-            differ |= (bytes ^ mExpect[v]) & mMask[v];
-        }
+        Bytes16 differ = Differ(p, 0) | Differ(p, 1) | Differ(p, 2) | Differ(p, 3);
+        for (std::size_t v = 4; v < mVectors; ++v) differ |= Differ(p, v);
         return (differ[0] | differ[1]) == 0;
+    }
+    Bytes16 Differ(const std::uint8_t* p, std::size_t v) const {
+        Bytes16 bytes;
+        std::memcpy(&bytes, p + 16 * v, sizeof bytes);
+        return (bytes ^ mExpect[v]) & mMask[v];
+    }
+    // Value k's bytes read as eight, an integer's or char's sign-extended.
+    std::int64_t Integer(const std::uint8_t* record, std::size_t k) const {
+        const unsigned shift = mShifts[k];
+        return static_cast<std::int64_t>(Load<std::uint64_t>(record + mOffsets[k] + 1) << shift) >> shift;
+    }
+    double Real(const std::uint8_t* record, std::size_t k) const {
+        const std::uint8_t* at = record + mOffsets[k] + 1;
+        return mTypes[k] == kTagFloat ? static_cast<double>(Load<float>(at)) : Load<double>(at);
     }
 
     Bytes16 mMask[kMaxVectors];
@@ -191,18 +203,18 @@ struct ZeqRecordShape {
     std::uint8_t mTypes[kMaxValues];
     // Where each value's tag lies in the record.
     std::uint8_t mOffsets[kMaxValues];
+    // The shift that sign-extends each integer's or char's bytes read as eight.
+    std::uint8_t mShifts[kMaxValues];
     std::uint8_t mCount;
     std::uint8_t mBytes;
     std::uint8_t mVectors;
-    // The values a reader hands out (all but chars of a fixed code): their
-    // number, and for each its type, the offset of its bytes and the shift
-    // that sign-extends an integer's or char's bytes read as eight.
-    std::uint8_t mOutCount;
-    std::uint8_t mOutTypes[kMaxValues];
-    std::uint8_t mOutOffsets[kMaxValues];
-    std::uint8_t mOutShifts[kMaxValues];
-    // Every value handed out is eight bytes as stored ('D' or 'L').
-    bool mOutWide;
+    // Bit k: value k is a real number ('D' or 'F'); a float ('F').
+    std::uint32_t mReals;
+    std::uint32_t mFloats;
+    // The values after one shorter than eight bytes, whose tags a writer that
+    // stores eight bytes for each value overwrites: their number and indices.
+    std::uint8_t mCovered;
+    std::uint8_t mCoveredValues[kMaxValues];
     // For the writer, how the record's own values run: values of the first
     // type at its start, of the last type at its end, and the longest run.
     std::uint8_t mLead;
@@ -267,11 +279,12 @@ public:
     bool WriteString(std::string_view text);
     bool WriteArray(std::uint8_t tag, const void* values, std::size_t count);
     bool WriteEmbedded(const ZeqEmbeddedRef& ref);
-    // Records, record k in shapes[shapeOf[k]], the stored bytes of value v in
-    // the low bytes of bits(v): the bytes of writing each value on its own.
-    // Defined beside its one user (kzeqruns.cpp).
-    template <class Bits>
-    bool WriteRecords(const ZeqRecordShape* shapes, const std::uint8_t* shapeOf, std::size_t records, Bits bits);
+    // A record of this shape written as singles, where each value's own call
+    // would write it as one: the room for its bytes (and ZeqRecordShape::
+    // kReadable more), for its tags and values, then EndRecord. Null where it
+    // must go value by value.
+    std::uint8_t* BeginRecord(const ZeqRecordShape& shape);
+    void EndRecord(const ZeqRecordShape& shape);
 
 private:
     // Consecutive values of one type are kept as singles (tag and value each) up to
@@ -336,8 +349,6 @@ private:
         return true;
     }
     bool WriteScalar(std::uint8_t tag, const void* value, std::size_t size);
-    // One value of a record given by its stored bytes, the common way.
-    bool WriteBits(std::uint8_t tag, std::uint64_t bits);
     bool MakeRun(OpenField& field);
     bool CanWriteValues(std::size_t count);
     void CloseRun(OpenField& field);
@@ -361,6 +372,39 @@ private:
     int mDepth = 0;
     bool mFailed = false;
 };
+
+inline std::uint8_t* ZeqBodyWriter::BeginRecord(const ZeqRecordShape& shape) {
+    OpenField* field = mValueField;
+    const std::size_t size = mBuffer->Size();
+    const std::size_t n = shape.mCount;
+    // No run forms (within the record or with the run before it), no value
+    // moves into a chunk, and the value count stays below its limit.
+    if (!field || shape.mLongest >= kRunThreshold || field->mCount + n >= kMaxValueCount - 1 ||
+        size + shape.mOffsets[n - 1] >= mSpillAt ||
+        (field->mRunType == shape.mTypes[0] &&
+         (field->mRunIsArray || field->mRunCount + shape.mLead >= kRunThreshold))) {
+        return nullptr;
+    }
+    if (mBuffer->Capacity() - size < ZeqRecordShape::kReadable && !mBuffer->Reserve(size + ZeqRecordShape::kReadable)) {
+        return nullptr;
+    }
+    if (field->mRunIsArray) CloseRun(*field);
+    return mBuffer->Data() + size;
+}
+
+inline void ZeqBodyWriter::EndRecord(const ZeqRecordShape& shape) {
+    OpenField& field = *mValueField;
+    const std::size_t n = shape.mCount;
+    if (shape.mLead == n && field.mRunType == shape.mTypes[0]) {
+        field.mRunCount += static_cast<std::uint32_t>(n);
+    } else {
+        field.mRunType = shape.mTypes[n - 1];
+        field.mRunCount = shape.mTrail;
+        field.mRunTag = mBuffer->Size() + shape.mOffsets[n - shape.mTrail];
+    }
+    field.mCount += static_cast<std::uint32_t>(n);
+    mBuffer->Advance(shape.mBytes);
+}
 
 // Reads a body held in memory (not owned; it must stay while the reader uses it).
 // Field headers are checked when a block is indexed, value runs as they are read,
@@ -448,7 +492,7 @@ public:
     // pass over the field's regions: out(index, shape, bytes) for each (bytes
     // at its first tag, ZeqRecordShape::kReadable of them readable), which
     // answers false to stop before it. Stops at the first value that begins none.
-    // Defined in kzeqruns.cpp.
+    // Defined in kzeqrecords.h.
     template <class Out>
     std::size_t ReadRecordsTo(const ZeqRecordShape* shapes, std::size_t shapeCount, Out out, std::size_t count);
 
