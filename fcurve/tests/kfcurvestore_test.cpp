@@ -13,6 +13,7 @@
 #include "fcurve/tests/fcurve_test_support.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
+#include "fileio/kzeqrecords.h"
 
 using namespace fcurvetest;
 
@@ -376,6 +377,184 @@ TEST_P(KFCurveStoreTest, AMixedCurveKeepsItsStoredBytesAndTheKeysReadFromThem) {
         EXPECT_EQ(read.KeyGetCount(), expected.count) << expected.version5;
         EXPECT_EQ(keys, expected.keys) << expected.version5;
     }
+}
+
+TEST(KFCurveStoreBinaryTest, ADamagedChunkEndsTheKeysThere) {
+    KFCurve curve;
+    MixedCurve(curve, 60000);
+    KChainedMemoryFile written;
+    KZeq writer;
+    ASSERT_TRUE(writer.ProjectCreateStream(written, true, false));
+    curve.ZeqStore(&writer, false, true);
+    ASSERT_TRUE(writer.ProjectClose());
+    // A byte in the middle of the file, in a chunk of the "Key" values.
+    std::vector<std::uint8_t> bytes(written.GetData(), written.GetData() + written.GetDataSize());
+    bytes[bytes.size() / 2] ^= 0x5A;
+    KChainedMemoryFile stream(bytes.data(), bytes.size());
+    KZeq reader;
+    ASSERT_TRUE(reader.ProjectOpenStream(stream, true, true));
+    KFCurve read;
+    read.ZeqRetrieve(&reader, false, true);
+    EXPECT_GT(read.KeyGetCount(), 10000);
+    EXPECT_LT(read.KeyGetCount(), curve.KeyGetCount());
+    for (int i = 1; i < read.KeyGetCount(); ++i) ASSERT_LT(read.KeyGetPtr(i - 1)->GetTime(), read.KeyGetPtr(i)->GetTime());
+    EXPECT_EQ(reader.GetLastErrorID(), KZeq::eFileCorrupted);
+}
+
+// ---- Records -------------------------------------------------------------------------
+
+constexpr KZeq::RecordLayout RecordLayoutOf(const char* types, const char* codes = "") {
+    KZeq::RecordLayout layout{};
+    for (int k = 0; types[k] != 0; ++k) {
+        layout.mTypes[k] = types[k];
+        layout.mCodes[k] = *codes && codes[k] != '.' ? codes[k] : 0;
+        layout.mCount = k + 1;
+    }
+    return layout;
+}
+
+// Layouts that run into each other ("D" and "DDD" form runs, six chars are a
+// run on their own) and one of each type.
+const KZeq::RecordLayout kLayouts[] = {RecordLayoutOf("LDCC", "..U."), RecordLayoutOf("DDD"), RecordLayoutOf("D"),
+                                       RecordLayoutOf("CCCCCC"), RecordLayoutOf("IFDL"), RecordLayoutOf("CDDDDC")};
+constexpr int kLayoutCount = sizeof kLayouts / sizeof kLayouts[0];
+
+struct Values {
+    int layout;
+    std::vector<double> values;  // chars and integers as whole numbers
+};
+
+// Records in random layouts, their values of each type's range.
+std::vector<Values> RandomRecords(int count, unsigned seed) {
+    std::uint64_t x = seed;
+    auto next = [&x] { return (x = x * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    std::vector<Values> records(static_cast<std::size_t>(count));
+    for (Values& record : records) {
+        record.layout = static_cast<int>(next() % kLayoutCount);
+        const KZeq::RecordLayout& layout = kLayouts[record.layout];
+        for (int k = 0; k < layout.mCount; ++k) {
+            const double v = static_cast<double>(next() % 200001) - 100000.0;
+            switch (layout.mTypes[k]) {
+                case 'C': record.values.push_back(layout.mCodes[k] ? layout.mCodes[k] : static_cast<signed char>(v)); break;
+                case 'F': record.values.push_back(static_cast<float>(v / 7)); break;
+                case 'D': record.values.push_back(v / 3); break;
+                case 'L': record.values.push_back(v * 1e9); break;
+                default: record.values.push_back(v); break;
+            }
+        }
+    }
+    return records;
+}
+
+void WriteOne(KZeq& z, char type, double v) {
+    const float f = static_cast<float>(v);
+    switch (type) {
+        case 'C': z.FieldWriteCH(static_cast<char>(v)); break;
+        case 'F': z.FieldWriteFn(&f, 1); break;
+        case 'D': z.FieldWriteD(v); break;
+        case 'L': z.FieldWriteL(static_cast<kLongLong>(v)); break;
+        default: z.FieldWriteI(static_cast<int>(v)); break;
+    }
+}
+
+// A field of doubles in a run, the records (as records or value by value)
+// with a string between them, and a field after.
+std::vector<std::uint8_t> WriteRecordFile(bool binary, const std::vector<Values>& records, bool asRecords) {
+    KChainedMemoryFile written;
+    KZeqFileHeaderInfo header;
+    header.mCreationTimeStamp = kLocalTime{2001, 2, 3, 4, 5, 6, 7};
+    KZeq z;
+    EXPECT_TRUE(z.ProjectCreateStream(written, binary, false, &header));
+    z.FieldWriteBegin("Values");
+    const double run[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    z.FieldWriteDn(run, 8);
+    const int half = static_cast<int>(records.size() / 2);
+    for (int from : {0, half}) {
+        const int to = from == 0 ? half : static_cast<int>(records.size());
+        if (asRecords) {
+            EXPECT_TRUE(KZeqWriteRecords(z, kLayouts, kLayoutCount, to - from, [&](int k, KZeqRecordWriter& w) {
+                const Values& r = records[static_cast<std::size_t>(from + k)];
+                w.Begin(r.layout);
+                for (int v = 0; v < kLayouts[r.layout].mCount; ++v) {
+                    const char type = kLayouts[r.layout].mTypes[v];
+                    const double value = r.values[static_cast<std::size_t>(v)];
+                    type == 'D' || type == 'F' ? w.Double(v, value) : w.Long(v, static_cast<kLongLong>(value));
+                }
+            }));
+        } else {
+            for (int k = from; k < to; ++k)
+                for (int v = 0; v < kLayouts[records[k].layout].mCount; ++v)
+                    WriteOne(z, kLayouts[records[k].layout].mTypes[v], records[k].values[static_cast<std::size_t>(v)]);
+        }
+        if (from == 0) z.FieldWriteC("between");
+    }
+    z.FieldWriteEnd();
+    z.FieldWriteBegin("After");
+    z.FieldWriteI(7);
+    z.FieldWriteEnd();
+    EXPECT_TRUE(z.ProjectClose());
+    return std::vector<std::uint8_t>(written.GetData(), written.GetData() + written.GetDataSize());
+}
+
+TEST_P(KFCurveStoreTest, RecordsStoreTheBytesOfTheOneValueCalls) {
+    // 60000 records hold more than a chunk of values in a binary file.
+    const std::vector<Values> records = RandomRecords(GetParam() ? 60000 : 3000, 11);
+    EXPECT_EQ(WriteRecordFile(GetParam(), records, true), WriteRecordFile(GetParam(), records, false));
+}
+
+TEST(KFCurveStoreBinaryTest, RecordsReadBackWhereverTheyLie) {
+    const std::vector<Values> records = RandomRecords(60000, 12);
+    const std::vector<std::uint8_t> bytes = WriteRecordFile(true, records, true);
+    std::vector<std::pair<char, double>> expected = {{'D', 1}, {'D', 2}, {'D', 3}, {'D', 4},
+                                                     {'D', 5}, {'D', 6}, {'D', 7}, {'D', 8}};
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        if (k == records.size() / 2) expected.emplace_back('S', 0);
+        const KZeq::RecordLayout& layout = kLayouts[records[k].layout];
+        for (int v = 0; v < layout.mCount; ++v) expected.emplace_back(layout.mTypes[v], records[k].values[v]);
+    }
+    KChainedMemoryFile stream(bytes.data(), bytes.size());
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpenStream(stream, true, true));
+    ASSERT_TRUE(z.FieldReadBegin("Values"));
+    // Records where they match, one value the common way where none does.
+    std::size_t at = 0, read = 0;
+    while (at < expected.size()) {
+        const int found = KZeqReadRecords(z, kLayouts, kLayoutCount, 1 << 30, [&](int l, const KZeqRecord& r) {
+            for (int v = 0; v < kLayouts[l].mCount; ++v, ++at) {
+                ASSERT_EQ(kLayouts[l].mTypes[v], expected[at].first) << at;
+                const bool real = expected[at].first == 'D' || expected[at].first == 'F';
+                ASSERT_EQ(real ? r.Double(v) : static_cast<double>(r.Long(v)), expected[at].second) << at;
+            }
+        });
+        read += static_cast<std::size_t>(found);
+        if (found > 0) continue;
+        const char type = z.FieldReadGetType();
+        ASSERT_EQ(type, expected[at].first) << at;
+        const double value = type == 'S' ? (z.FieldReadC(), 0.0) : type == 'C' ? z.FieldReadCH() : z.FieldReadD();
+        ASSERT_EQ(value, expected[at++].second) << at;
+    }
+    EXPECT_GT(read, records.size() / 2);
+    EXPECT_EQ(z.FieldReadGetRemain(), 0);
+    EXPECT_TRUE(z.FieldReadEnd());
+    EXPECT_EQ(z.FieldReadI("After", 0), 7);
+    EXPECT_EQ(z.GetLastErrorID(), -1);
+}
+
+TEST(KFCurveStoreBinaryTest, RecordsNotAsTheirLayoutSaysAreRefused) {
+    KChainedMemoryFile written;
+    KZeq z;
+    ASSERT_TRUE(z.ProjectCreateStream(written, true, false));
+    z.FieldWriteBegin("Values");
+    const KZeq::RecordLayout bad[] = {RecordLayoutOf("LS")};
+    EXPECT_FALSE(KZeqWriteRecords(z, bad, 1, 1, [](int, KZeqRecordWriter& w) { w.Begin(0); }));
+    using Fill = std::function<void(KZeqRecordWriter&)>;
+    for (const Fill& fill : {Fill([](KZeqRecordWriter& w) { w.Begin(0); }),
+                             Fill([](KZeqRecordWriter& w) { w.Begin(1); w.Long(0, 1); w.Long(1, 2); }),
+                             Fill([](KZeqRecordWriter& w) { w.Begin(4); w.Double(0, 1); }),
+                             Fill([](KZeqRecordWriter& w) { w.Begin(2); w.Double(0, 1); w.Double(16, 1); }),
+                             Fill([](KZeqRecordWriter& w) { w.Begin(2); w.Begin(2); w.Double(0, 1); })})
+        EXPECT_FALSE(KZeqWriteRecords(z, kLayouts, kLayoutCount, 1, [&](int, KZeqRecordWriter& w) { fill(w); }));
+    EXPECT_EQ(z.GetLastErrorID(), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveStoreTest, ::testing::Bool(), Name);
