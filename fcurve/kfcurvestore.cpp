@@ -88,17 +88,17 @@ constexpr KZeq::RecordLayout Layout(const char* types, const char* codes = "") {
 // The values of a key as written: its time, its value, then letters and
 // numbers after the interpolation.
 enum KeyShape : unsigned char {
-    kTimeValue,  // an interpolation without a letter
-    kLetter,     // linear, or a cubic key whose tangent has no letter
+    kTimeValue,   // an interpolation without a letter
+    kLetter,      // linear, or a cubic key whose tangent has no letter
     kTwoLetters,  // constant and its mode; flat auto 'a'
-    kPair,       // tangent letter, both derivatives, weights letter, then 0, 1 or 2 weights
+    kPair,        // tangent letter, both derivatives, weights letter, then 0, 1 or 2 weights
     kTcb = kPair + 3,
-    kOne,        // 'd', one derivative, weights letter, then 0, 1 or 2 weights (older readers)
+    kOne,  // 'd', one derivative, weights letter, then 0, 1 or 2 weights (older readers)
     kShapeCount = kOne + 3
 };
 
-// The shapes with times as ticks ('L') or, in sections before version 2001,
-// as seconds ('D'), as FieldWriteT stores them.
+// The shapes ('T' the time) with times as ticks ('L') or, in sections before
+// version 2001, as seconds ('D'), as FieldWriteT stores them.
 constexpr std::array<KZeq::RecordLayout, kShapeCount> WriteLayouts(char time) {
     const char* types[kShapeCount] = {"TD",      "TDC",     "TDCC",     "TDCCDDC",  "TDCCDDCD",
                                       "TDCCDDCDD", "TDCCDDD", "TDCCDC", "TDCCDCD", "TDCCDCDD"};
@@ -351,7 +351,6 @@ public:
     static constexpr int kMostBatch = 1024;
 
 private:
-
     // True when a decoded value is next; false when the next one must be read
     // with the one-value calls (or none is left).
     bool Ready() {
@@ -398,7 +397,6 @@ constexpr std::array<KZeq::RecordLayout, kReadShapeCount> ReadLayouts() {
     return layouts;
 }
 constexpr std::array<KZeq::RecordLayout, kReadShapeCount> kReadLayouts = ReadLayouts();
-
 
 // What a key read in each read layout starts as (what the key-by-key reading
 // makes of its letters), and where its weights are among its values (0: none).

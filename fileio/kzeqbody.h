@@ -188,15 +188,19 @@ struct ZeqRecordShape {
         std::memcpy(&bytes, p + 16 * v, sizeof bytes);
         return (bytes ^ mExpect[v]) & mMask[v];
     }
-    // Value k's bytes read as eight, an integer's or char's sign-extended.
+    // Value k's bytes read as eight, an integer's or char's sign-extended
+    // (k past the count: the first value's; any k stays in the record's bytes).
     std::int64_t Integer(const std::uint8_t* record, std::size_t k) const {
+        k %= kMaxValues;
         const unsigned shift = mShifts[k];
         return static_cast<std::int64_t>(Load<std::uint64_t>(record + mOffsets[k] + 1) << shift) >> shift;
     }
     double Real(const std::uint8_t* record, std::size_t k) const {
+        k %= kMaxValues;
         const std::uint8_t* at = record + mOffsets[k] + 1;
         return mTypes[k] == kTagFloat ? static_cast<double>(Load<float>(at)) : Load<double>(at);
     }
+    std::uint8_t Code(const std::uint8_t* record, std::size_t k) const { return record[mOffsets[k % kMaxValues] + 1]; }
 
     Bytes16 mMask[kMaxVectors];
     Bytes16 mExpect[kMaxVectors];

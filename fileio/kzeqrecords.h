@@ -19,7 +19,8 @@ namespace zeqsdk_400 {
 
 // One record as stored, valid during the call it is handed to: value k of
 // its layout as the one-value calls read it. Double takes a 'D' or 'F' value,
-// Long an 'L', 'I' or 'C' one; Char a 'C' one.
+// Long an 'L', 'I' or 'C' one; Char a 'C' one. Any other k reads some byte of
+// the record, never past it.
 class KZeqRecord {
 public:
     KZeqRecord(const std::uint8_t* pBytes, const zeqdetail::ZeqRecordShape& pShape)
@@ -27,7 +28,7 @@ public:
 
     double Double(int k) const { return mShape->Real(mBytes, static_cast<std::size_t>(k)); }
     kLongLong Long(int k) const { return mShape->Integer(mBytes, static_cast<std::size_t>(k)); }
-    char Char(int k) const { return static_cast<char>(mBytes[mShape->mOffsets[k] + 1]); }
+    char Char(int k) const { return static_cast<char>(mShape->Code(mBytes, static_cast<std::size_t>(k))); }
 
 private:
     const std::uint8_t* mBytes;

@@ -105,6 +105,10 @@ bool ZeqRecordShape::Prepare(std::size_t count, const char* types, const char* c
     std::uint8_t mask[kMaxVectors * 16] = {};
     std::size_t at = 0;
     std::uint8_t run = 0;
+    // Values past the count read as the first one's bytes.
+    std::memset(mTypes, 0, sizeof mTypes);
+    std::memset(mOffsets, 0, sizeof mOffsets);
+    std::memset(mShifts, 0, sizeof mShifts);
     mLead = mLongest = 0;
     mReals = mFloats = 0;
     mCovered = 0;
@@ -169,8 +173,13 @@ void Decode(KZeq::Value& value, std::uint8_t tag, const std::uint8_t* bytes) {
 const zeqdetail::ZeqRecordShape* Shapes(KZeq::Impl& impl, const KZeq::RecordLayout* layouts, int count) {
     if (!layouts || count <= 0 || count > KZeq::kMaxRecordLayouts) return nullptr;
     const std::size_t n = static_cast<std::size_t>(count);
-    if (impl.mRecordLayouts.size() == n &&
-        std::memcmp(impl.mRecordLayouts.data(), layouts, n * sizeof(KZeq::RecordLayout)) == 0) {
+    // The same layouts: the same counts, types and codes (nothing past the count).
+    auto same = [](const KZeq::RecordLayout& a, const KZeq::RecordLayout& b) {
+        const std::size_t used = static_cast<std::size_t>(std::clamp(a.mCount, 0, KZeq::kMaxRecordValues));
+        return a.mCount == b.mCount && std::memcmp(a.mTypes, b.mTypes, used) == 0 &&
+               std::memcmp(a.mCodes, b.mCodes, used) == 0;
+    };
+    if (impl.mRecordLayouts.size() == n && std::equal(layouts, layouts + n, impl.mRecordLayouts.begin(), same)) {
         return impl.mRecordShapes.data();
     }
     impl.mRecordLayouts.assign(layouts, layouts + n);
