@@ -222,42 +222,48 @@ private:
             record.Double(6, key->GetDataFloat(KFCURVEKEY_TCB_BIAS));
             return;
         }
-        if (IsAutoMode(mode) && mVersion5) return AddAutoForOlderReaders(record, i, key);
-        const double right = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE);
-        const double nextLeft = key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
-        const char tangent = IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0 ? 'a' : mLetters.mTangent;
-        if (tangent == 0 || tangent == 'a') {
-            Begin(record, tangent == 0 ? kLetter : kTwoLetters, key);
-            record.Char(2, 'U');
-            if (tangent == 'a') record.Char(3, 'a');
-            return;
+        double right, nextLeft;
+        char tangent;
+        if (IsAutoMode(mode) && mVersion5) {
+            // Auto keys as explicit tangents that readers of older files understand.
+            if (AddFlatAutoForOlderReaders(record, i, key)) return;
+            tangent = (mode & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
+            right = mCurve.KeyGetRightDerivative(i);
+            nextLeft = i + 1 < mCurve.KeyGetCount() ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0;
+        } else {
+            right = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE);
+            nextLeft = key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
+            tangent = IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0 ? 'a' : mLetters.mTangent;
+            if (tangent == 0 || tangent == 'a') {
+                Begin(record, tangent == 0 ? kLetter : kTwoLetters, key);
+                record.Char(2, 'U');
+                if (tangent == 'a') record.Char(3, 'a');
+                return;
+            }
         }
         Pair(record, key, tangent, right, nextLeft);
     }
 
-    // Auto keys as explicit tangents that readers of older files understand.
-    void AddAutoForOlderReaders(KZeqRecordWriter& record, int i, const KFCurveKey* key) {
-        const int n = mCurve.KeyGetCount();
+    // A flat auto key for readers of older files: 'd' and the next key's
+    // incoming slope before a user key, else 'a'. False for a key with slopes.
+    bool AddFlatAutoForOlderReaders(KZeqRecordWriter& record, int i, const KFCurveKey* key) {
         const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
                           (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
-        if (flat) {
-            const KFCurveKey* next = i + 1 < n ? mCurve.KeyGetPtr(i + 1) : nullptr;
-            if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
-                const unsigned int weights = key->GetTangeantWeightMode();
-                Begin(record, static_cast<KeyShape>(kOne + WeightCount(weights)), key);
-                record.Char(2, 'U');
-                record.Char(3, 'd');
-                record.Double(4, mCurve.KeyGetLeftDerivative(i + 1));
-                Weights(record, 5, key, weights);
-                return;
-            }
-            Begin(record, kTwoLetters, key);
+        if (!flat) return false;
+        const KFCurveKey* next = i + 1 < mCurve.KeyGetCount() ? mCurve.KeyGetPtr(i + 1) : nullptr;
+        if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
+            const unsigned int weights = key->GetTangeantWeightMode();
+            Begin(record, static_cast<KeyShape>(kOne + WeightCount(weights)), key);
             record.Char(2, 'U');
-            record.Char(3, 'a');
-            return;
+            record.Char(3, 'd');
+            record.Double(4, mCurve.KeyGetLeftDerivative(i + 1));
+            Weights(record, 5, key, weights);
+            return true;
         }
-        const char letter = (key->GetTangeantMode() & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
-        Pair(record, key, letter, mCurve.KeyGetRightDerivative(i), i + 1 < n ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0);
+        Begin(record, kTwoLetters, key);
+        record.Char(2, 'U');
+        record.Char(3, 'a');
+        return true;
     }
 
     KZeq* mFile;
