@@ -43,7 +43,7 @@ struct LibraryLifetime {
 // Each list's kind and listener; kinds not built yet have no row and their
 // lists stay empty.
 const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
-    {nullptr, -1},                  // scenes
+    {&kSceneOps, -1},               // scenes
     {&kNodeOps, eNodeListener},     // nodes
     {&kNodeAttributeOps, -1},       // node attributes
     {&kLinkOps, -1},                // links
@@ -51,7 +51,7 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kShapeOps, -1},               // shapes
     {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
-    {nullptr, -1},                  // poses
+    {&kPoseOps, -1},                // poses
     {&kUserPropertyOps, -1},        // user properties
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
