@@ -107,12 +107,10 @@ void* KZeqSdkManager::Listed(EList list, void* object, KName* name) {
 }
 
 bool KZeqSdkManager::DestroyListed(EList list, void* object) {
-    const int index = mLists[list].IndexOf(object);
-    if (index < 0) {
+    if (!mLists[list].Remove(object)) {
         NotFound();
         return false;
     }
-    mLists[list].RemoveAt(index);
     kListRows[list].mKind->mEnd(object);
     return true;
 }
@@ -157,12 +155,10 @@ KZeqNode* KZeqSdkManager::CreateKZeqNode(const char* name) {
 KZeqNode* KZeqSdkManager::AllocateKZeqNode(const char* name) { return new KZeqNode(*this, name); }
 
 bool KZeqSdkManager::DestroyKZeqNode(KZeqNode* node, bool recursive) {
-    const int index = mLists[eNodes].IndexOf(node);
-    if (index < 0) {
+    if (!mLists[eNodes].Remove(node)) {
         NotFound();
         return false;
     }
-    mLists[eNodes].RemoveAt(index);
     bool result = true;
     if (recursive) {
         // Taken first: each child leaves the list as it ends.

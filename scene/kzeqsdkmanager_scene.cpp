@@ -14,13 +14,12 @@ KZeqScene* KZeqSdkManager::AllocateKZeqScene() { return new KZeqScene(*this); }
 KZeqScene* KZeqSdkManager::SceneAt(int index) const { return static_cast<KZeqScene*>(mLists[eScenes].GetAt(index)); }
 
 bool KZeqSdkManager::DestroyKZeqScene(KZeqScene* scene, bool recursive) {
-    const int index = mLists[eScenes].IndexOf(scene);
-    if (index < 0) {
+    if (!mLists[eScenes].Contains(scene)) {
         NotFound();
         return false;
     }
     KZeqNode* root = recursive ? scene->GetRootNode() : nullptr;
-    mLists[eScenes].RemoveAt(index);
+    mLists[eScenes].Remove(scene);
     kSceneOps.mEnd(scene);
     return root ? DestroyKZeqNode(root, true) : true;
 }
