@@ -135,7 +135,8 @@ void KZeqScene::FillTakeNameArray(KArrayTemplate<KString*>& names) {
     VisitTakeContainers(true, [&](KZeqTakeNodeContainer& container) {
         for (int i = 0; i < container.GetTakeNodeCount(); ++i) {
             const char* name = container.GetTakeNodeName(i);
-            if (!name || seen.count(name)) continue;
+            // Most objects list the scene's takes in the same order: no hashing then.
+            if (!name || (i < names.GetCount() && *names[i] == name) || seen.count(name)) continue;
             auto* copy = new KString(name);
             names.Add(copy);
             seen.insert(std::string_view(copy->Buffer(), static_cast<std::size_t>(copy->GetLen())));
@@ -155,7 +156,7 @@ bool KZeqScene::FindTakeName(const KString& name) {
 }
 
 bool KZeqScene::SetCurrentTake(const char* name) {
-    mCurrentTakeName = name;
+    mCurrentTakeName = name ? name : "";
     bool result = true;
     VisitTakeContainers(true, [&](KZeqTakeNodeContainer& container) {
         if (!container.SetCurrentTakeNode(name)) result = false;

@@ -161,10 +161,19 @@ bool KZeqSdkManager::DestroyKZeqNode(KZeqNode* node, bool recursive) {
     }
     bool result = true;
     if (recursive) {
-        // Taken first: each child leaves the list as it ends.
-        std::vector<KZeqNode*> children;
-        for (int i = 0; i < node->GetChildCount(); ++i) children.push_back(node->GetChild(i));
-        for (KZeqNode* child : children) result = DestroyKZeqNode(child, true) && result;
+        // The descendants are taken first (each leaves its parent as it ends)
+        // and ended deepest first, each through the virtual slot: none of
+        // those calls finds children left, so no depth of tree recurses deeply.
+        std::vector<KZeqNode*> pending, order;
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+        while (!pending.empty()) {
+            KZeqNode* next = pending.back();
+            pending.pop_back();
+            order.push_back(next);
+            for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
+        }
+        for (auto descendant = order.rbegin(); descendant != order.rend(); ++descendant)
+            result = DestroyKZeqNode(*descendant, true) && result;
         if (KZeqNodeAttribute* attribute = node->GetNodeAttribute())
             result = DestroyKZeqNodeAttribute(attribute) && result;
     }

@@ -1,6 +1,7 @@
 #include "scene/kzeqscene.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <string>
 #include <vector>
@@ -178,6 +179,37 @@ TEST_F(SceneFixture, ClearReturnsToANewScenesContent) {
     mScene->FillMaterialArray(materials);
     mScene->FillTextureArray(textures);
     EXPECT_TRUE(materials.GetCount() == 1 && materials[0] == mMaterial && textures[0] == mTexture);
+}
+
+// A chain deeper than a small stack allows frames for: searching it and
+// clearing it must not recurse once per level.
+TEST(KZeqScene, DeepChainsAreSearchedAndClearedOnASmallStack) {
+    struct Run {
+        static void* Body(void* result) {
+            KZeqSdkManager manager;
+            KZeqScene* scene = manager.CreateKZeqScene();
+            KZeqNode* parent = scene->GetRootNode();
+            for (int i = 0; i < 4000; ++i) {
+                KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
+                parent->AddChild(node);
+                parent = node;
+            }
+            bool ok = scene->GetGlobalCameraSettings()->SetDefaultCamera("n3999");
+            ok = !scene->GetGlobalCameraSettings()->SetDefaultCamera("missing") && ok;
+            scene->Clear();
+            *static_cast<bool*>(result) = ok && manager.GetKZeqNodeCount() == 2;
+            return nullptr;
+        }
+    };
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 256 * 1024);
+    pthread_t thread;
+    bool result = false;
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, &Run::Body, &result));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_TRUE(result);
 }
 
 TEST_F(SceneFixture, DeformersAndGenericNodesLeaveWhenTheyEnd) {

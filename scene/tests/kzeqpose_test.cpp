@@ -24,6 +24,7 @@ TEST(KZeqPose, BindPosesAgreeAcrossTheManagersScenes) {
     first->AddPose(bind);
     second->AddPose(other);
     second->AddPose(rest);
+    EXPECT_TRUE(!first->AddPose(bind) && !first->AddPose(nullptr) && first->GetPoseCount() == 1);
 
     EXPECT_EQ(0, bind->Add("Bone", At(1), false));
     EXPECT_EQ(0, bind->Add("Bone", At(1), true));  // equal: the entry is kept, its flag too
