@@ -25,9 +25,7 @@ protected:
         mTarget = mScene->GetCharacterPose(mScene->CreateCharacterPose("target"));
         KZeqNode* root = mSource->GetRootNode();
         KZeqNode *p = Node("P"), *q = Node("Q"), *r = Node("R");
-        root->AddChild(p);
-        p->AddChild(q);
-        root->AddChild(r);
+        EXPECT_TRUE(root->AddChild(p) && p->AddChild(q) && root->AddChild(r));
         mOutside = Node("Outside");
         KZeqCharacter& ch = *mSource->GetCharacter();
         KZeqCharacterLink hips = LinkTo(p);
@@ -63,9 +61,8 @@ protected:
 TEST_F(CharacterPoseTest, NewAndResetPoses) {
     KZeqCharacter* ch = mTarget->GetCharacter();
     EXPECT_TRUE(ch && mTarget->GetPoseScene()->GetCharacterCount() == 1 && mTarget->GetNameSpace() == 9);
-    EXPECT_STREQ("Constraint::PoseCharacter", ch->GetName());
-    EXPECT_STREQ("Pose::target", mTarget->GetName());
-    EXPECT_EQ(0, mTarget->GetRootNode()->GetChildCount());
+    EXPECT_TRUE(std::string("Constraint::PoseCharacter") == ch->GetName() &&
+                std::string("Pose::target") == mTarget->GetName() && mTarget->GetRootNode()->GetChildCount() == 0);
     for (int id = 0; id < kCharacterNodeIdCount; ++id) EXPECT_FALSE(ch->GetCharacterLink(Id(id), nullptr));
     mSource->GetPoseScene()->CreateCharacter("extra");
     mSource->Reset();

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "character/kzeqcharacter.h"
 #include "content/kzeqcamera.h"
 #include "content/kzeqcameraswitcher.h"
 #include "content/kzeqdeformer.h"
@@ -18,7 +17,6 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqglobalsettings.h"
 #include "scene/kzeqnode.h"
-#include "scene/kzeqpose.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -143,31 +141,30 @@ TEST_F(SceneFixture, ClearReturnsToANewScenesContent) {
     KZeqTakeInfo info;
     info.mName = "Take 001";
     mScene->SetTakeInfo(info);
+    mScene->GetEntity()->AddGenericNode(mGeneric);  // a second reference, added directly
     KZeqSceneInfo* sceneInfo = mManager.CreateKZeqSceneInfo();
     mScene->SetSceneInfo(sceneInfo);
-    mScene->CreateCharacter("c");
-    mScene->CreateActor("a");
-    mScene->CreateMarkerSet("m");
-    mScene->CreateControlSetPlug("p");
-    mScene->CreateCharacterPose("q");
+    KZeqScene& scene = *mScene;
+    for (auto create : {&KZeqScene::CreateCharacter, &KZeqScene::CreateActor, &KZeqScene::CreateMarkerSet,
+                        &KZeqScene::CreateControlSetPlug, &KZeqScene::CreateCharacterPose})
+        (scene.*create)("x");
     KZeqPose* pose = mManager.CreateKZeqPose("bind", true);
     mScene->AddPose(pose);
-    mScene->GetEntity()->AddGenericNode(mGeneric);  // a second reference, added directly
-    mScene->GetGlobalLightSettings()->SetFogEnable(true);
+    KZeqGlobalLightSettings* light = mScene->GetGlobalLightSettings();
+    light->SetFogEnable(true);
     mScene->GetGlobalCameraSettings()->SetDefaultCamera("Producer Top");
     mScene->GetGlobalTimeSettings()->SetTimeMode(KTime::eModePal);
-    KZeqGlobalLightSettings* light = mScene->GetGlobalLightSettings();
 
     mScene->Clear();
     EXPECT_TRUE(root == mScene->GetRootNode() && root->GetChildCount() == 0 && root->GetTakeNodeCount() == 1);
     EXPECT_TRUE(!mManager.FindKZeqNode("a") && !mManager.FindKZeqNode("b") && mManager.GetKZeqNodeCount() == 2);
     KZeqNode* switcher = mScene->GetCameraSwitcher();
-    EXPECT_TRUE(switcher->GetTakeNodeCount() == 1 && switcher->GetCameraSwitcher()->GetDefaultCameraIndex() == 0);
-    EXPECT_STREQ("Model::Camera Switcher", switcher->GetName());
+    EXPECT_TRUE(switcher->GetTakeNodeCount() == 1 && switcher->GetCameraSwitcher()->GetDefaultCameraIndex() == 0 &&
+                std::string("Model::Camera Switcher") == switcher->GetName());
     EXPECT_TRUE(!mScene->GetSceneInfo() && !mManager.DestroyKZeqSceneInfo(sceneInfo));
-    EXPECT_TRUE(mScene->GetCharacterCount() + mScene->GetActorCount() + mScene->GetMarkerSetCount() +
-                    mScene->GetControlSetPlugCount() + mScene->GetCharacterPoseCount() ==
-                0);
+    for (auto count : {&KZeqScene::GetCharacterCount, &KZeqScene::GetActorCount, &KZeqScene::GetMarkerSetCount,
+                       &KZeqScene::GetControlSetPlugCount, &KZeqScene::GetCharacterPoseCount})
+        EXPECT_EQ(0, (scene.*count)());
     EXPECT_TRUE(mScene->GetPoseCount() == 0 && mManager.GetKZeqPose(0) == pose);
     EXPECT_TRUE(mScene->GetGenericNodeCount() == 0 && !mManager.FindKZeqGenericNode("g"));
     EXPECT_TRUE(light == mScene->GetGlobalLightSettings() && !light->GetFogEnable());
@@ -202,14 +199,11 @@ TEST(KZeqScene, DeepChainsAreSearchedAndClearedOnASmallStack) {
         }
     };
     pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 256 * 1024);
     pthread_t thread;
     bool result = false;
+    ASSERT_TRUE(pthread_attr_init(&attributes) == 0 && pthread_attr_setstacksize(&attributes, 256 * 1024) == 0);
     ASSERT_EQ(0, pthread_create(&thread, &attributes, &Run::Body, &result));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    EXPECT_TRUE(result);
+    EXPECT_TRUE(pthread_join(thread, nullptr) == 0 && pthread_attr_destroy(&attributes) == 0 && result);
 }
 
 TEST_F(SceneFixture, DeformersAndGenericNodesLeaveWhenTheyEnd) {
@@ -226,55 +220,38 @@ TEST_F(SceneFixture, DeformersAndGenericNodesLeaveWhenTheyEnd) {
 
 // ---- Global camera settings ----------------------------------------------------------------
 
-namespace {
-
-struct ProducerCase {
-    const char* mName;
-    KZeqCamera* (KZeqGlobalCameraSettings::*mGet)() const;
-    KZeqCamera::ECameraProjectionType mProjection;
-    double mNear, mFar;
-    KZeqVector4 mPosition, mUp;
-};
-
-class ProducerCamera : public testing::TestWithParam<ProducerCase> {};
-
-TEST_P(ProducerCamera, TakesItsRowOnEveryRestore) {
-    const ProducerCase& c = GetParam();
-    KZeqSdkManager manager;
-    KZeqGlobalCameraSettings* settings = manager.CreateKZeqScene()->GetGlobalCameraSettings();
-    KZeqCamera* camera = (settings->*c.mGet)();
-    camera->SetNearPlane(50000.0);
-    camera->SetPosition(KZeqVector4(1, 2, 3, 1));
-    settings->RestoreDefaultSettings();
-    EXPECT_TRUE(camera == (settings->*c.mGet)() && !camera->GetNode());
-    EXPECT_EQ(c.mProjection, camera->GetProjectionType());
-    EXPECT_TRUE(camera->GetNearPlane() == c.mNear && camera->GetFarPlane() == c.mFar);
-    EXPECT_NEAR(40.0, camera->GetAngleOfView(), 1e-6);
-    EXPECT_TRUE(camera->GetPosition() == c.mPosition && camera->GetUpVector() == c.mUp);
-    EXPECT_TRUE(settings->SetDefaultCamera(c.mName));
-}
-
 typedef KZeqGlobalCameraSettings Settings;
-const KZeqCamera::ECameraProjectionType kOrtho = KZeqCamera::eORTHOGONAL;
-INSTANTIATE_TEST_SUITE_P(
-    Table, ProducerCamera,
-    testing::Values(ProducerCase{"Producer Perspective", &Settings::GetCameraProducerPerspective,
-                                 KZeqCamera::ePERSPECTIVE, 10, 4000, {0, 71.3, 287.5, 1}, {0, 1, 0, 1}},
-                    ProducerCase{"Producer Top", &Settings::GetCameraProducerTop, kOrtho, 1, 30000, {0, 4000, 0, 1},
-                                 {0, 0, -1, 1}},
-                    ProducerCase{"Producer Bottom", &Settings::GetCameraProducerBottom, kOrtho, 1, 30000,
-                                 {0, -4000, 0, 1}, {0, 0, -1, 1}},
-                    ProducerCase{"Producer Front", &Settings::GetCameraProducerFront, kOrtho, 1, 30000,
-                                 {0, 0, 4000, 1}, {0, 1, 0, 1}},
-                    ProducerCase{"Producer Back", &Settings::GetCameraProducerBack, kOrtho, 1, 30000,
-                                 {0, 0, -4000, 1}, {0, 1, 0, 1}},
-                    ProducerCase{"Producer Right", &Settings::GetCameraProducerRight, kOrtho, 1, 30000,
-                                 {4000, 0, 0, 1}, {0, 1, 0, 1}},
-                    ProducerCase{"Producer Left", &Settings::GetCameraProducerLeft, kOrtho, 1, 30000,
-                                 {-4000, 0, 0, 1}, {0, 1, 0, 1}}),
-    [](const testing::TestParamInfo<ProducerCase>& info) { return std::string(info.param.mName + 9); });
 
-}  // namespace
+TEST(KZeqGlobalCameraSettings, ProducerCamerasTakeTheirRowOnEveryRestore) {
+    const struct {
+        const char* mName;
+        KZeqCamera* (Settings::*mGet)() const;
+        double mNear, mFar, mPosition[3], mUp[3];  // orthographic but the first
+    } rows[] = {{"Producer Perspective", &Settings::GetCameraProducerPerspective, 10, 4000, {0, 71.3, 287.5}, {0, 1, 0}},
+                {"Producer Top", &Settings::GetCameraProducerTop, 1, 30000, {0, 4000, 0}, {0, 0, -1}},
+                {"Producer Bottom", &Settings::GetCameraProducerBottom, 1, 30000, {0, -4000, 0}, {0, 0, -1}},
+                {"Producer Front", &Settings::GetCameraProducerFront, 1, 30000, {0, 0, 4000}, {0, 1, 0}},
+                {"Producer Back", &Settings::GetCameraProducerBack, 1, 30000, {0, 0, -4000}, {0, 1, 0}},
+                {"Producer Right", &Settings::GetCameraProducerRight, 1, 30000, {4000, 0, 0}, {0, 1, 0}},
+                {"Producer Left", &Settings::GetCameraProducerLeft, 1, 30000, {-4000, 0, 0}, {0, 1, 0}}};
+    KZeqSdkManager manager;
+    Settings& settings = *manager.CreateKZeqScene()->GetGlobalCameraSettings();
+    for (const auto& row : rows) {
+        (settings.*row.mGet)()->SetNearPlane(50000.0);  // the far plane follows
+        (settings.*row.mGet)()->SetPosition(KZeqVector4(1, 2, 3, 1));
+    }
+    settings.RestoreDefaultSettings();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mName);
+        KZeqCamera* camera = (settings.*row.mGet)();
+        EXPECT_TRUE(!camera->GetNode() && camera->GetProjectionType() == (row.mNear == 1 ? 1 : 0));
+        EXPECT_TRUE(camera->GetNearPlane() == row.mNear && camera->GetFarPlane() == row.mFar);
+        EXPECT_NEAR(40.0, camera->GetAngleOfView(), 1e-6);
+        EXPECT_TRUE(camera->GetPosition() == KZeqVector4(row.mPosition[0], row.mPosition[1], row.mPosition[2], 1));
+        EXPECT_TRUE(camera->GetUpVector() == KZeqVector4(row.mUp[0], row.mUp[1], row.mUp[2], 1));
+        EXPECT_TRUE(settings.SetDefaultCamera(row.mName));
+    }
+}
 
 TEST(KZeqGlobalCameraSettings, DefaultCameraByNameAndCopies) {
     KZeqSdkManager manager;
@@ -285,19 +262,18 @@ TEST(KZeqGlobalCameraSettings, DefaultCameraByNameAndCopies) {
     Settings& settings = *scene->GetGlobalCameraSettings();
     const struct {
         const char* mName;
-        bool mTaken;
-        int mError;
-    } rows[] = {{"Producer Top", true, -1},   {"producer top", false, 1},   {"Camera Switcher", true, -1},
-                {"Cam", true, -1},            {"Model::Cam", true, -1},     {"Ghost", false, 1},
-                {nullptr, false, 0}};
+        int mError;  // -1: taken
+    } rows[] = {{"Producer Top", -1}, {"producer top", 1}, {"Camera Switcher", -1}, {"Cam", -1},
+                {"Model::Cam", -1},   {"Ghost", 1},        {nullptr, 0}};
     for (const auto& row : rows) {
         settings.GetError().ClearLastError();
         settings.SetDefaultCamera("Producer Left");
-        EXPECT_EQ(row.mTaken, settings.SetDefaultCamera(row.mName)) << (row.mName ? row.mName : "null");
+        EXPECT_EQ(row.mError < 0, settings.SetDefaultCamera(row.mName)) << (row.mName ? row.mName : "null");
         EXPECT_EQ(row.mError, settings.GetLastErrorID());
-        EXPECT_STREQ(row.mTaken ? row.mName : "Producer Left", settings.GetDefaultCamera());
+        EXPECT_STREQ(row.mError < 0 ? row.mName : "Producer Left", settings.GetDefaultCamera());
+        EXPECT_STREQ(row.mError ? row.mError > 0 ? "Unknown camera name." : "" : "Null parameter.",
+                     settings.GetLastErrorString());
     }
-    EXPECT_STREQ("Unknown camera name.", (settings.SetDefaultCamera("x"), settings.GetLastErrorString()));
 
     settings.SetDefaultCamera("Cam");
     settings.SetDefaultViewingMode(static_cast<Settings::EViewingMode>(2));

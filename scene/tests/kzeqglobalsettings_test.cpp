@@ -81,26 +81,19 @@ TEST(KZeqGlobalLightSettings, DefaultsRestoredAndPlanesCopiedApart) {
 TEST(KZeqGlobalTimeSettings, StoredModeAndProtocolFallBackToGlobalThenDefault) {
     const KTime::ETimeMode savedMode = KTime::GetGlobalTimeMode();
     const KTime::ETimeProtocol savedProtocol = KTime::GetGlobalTimeProtocol();
-    const struct {
-        KTime::ETimeMode mStored, mGlobal, mSeen;
-    } modes[] = {{KTime::eMode30, KTime::eModePal, KTime::eMode30},
-                 {KTime::eModeDefault, KTime::eModePal, KTime::eModePal},
-                 {KTime::eModeDefault, KTime::eModeDefault, KTime::eMode30}};
+    // Stored, global, seen: modes (6, 10 PAL, 0 global) then protocols (0 SMPTE, 1 frame, 2 global).
+    const int modes[][3] = {{6, 10, 6}, {0, 10, 10}, {0, 0, 6}};
+    const int protocols[][3] = {{0, 1, 0}, {2, 0, 0}, {2, 2, 1}};
     Time time;
     for (const auto& row : modes) {
-        KTime::SetGlobalTimeMode(row.mGlobal);
-        time.SetTimeMode(row.mStored);
-        EXPECT_EQ(row.mSeen, time.GetTimeMode()) << row.mStored << " " << row.mGlobal;
+        KTime::SetGlobalTimeMode(static_cast<KTime::ETimeMode>(row[1]));
+        time.SetTimeMode(static_cast<KTime::ETimeMode>(row[0]));
+        EXPECT_EQ(row[2], time.GetTimeMode()) << row[0] << " " << row[1];
     }
-    const struct {
-        KTime::ETimeProtocol mStored, mGlobal, mSeen;
-    } protocols[] = {{KTime::eProtocolSmpte, KTime::eProtocolFrame, KTime::eProtocolSmpte},
-                     {KTime::eProtocolDefault, KTime::eProtocolSmpte, KTime::eProtocolSmpte},
-                     {KTime::eProtocolDefault, KTime::eProtocolDefault, KTime::eProtocolFrame}};
     for (const auto& row : protocols) {
-        KTime::SetGlobalTimeProtocol(row.mGlobal);
-        time.SetTimeProtocol(row.mStored);
-        EXPECT_EQ(row.mSeen, time.GetTimeProtocol()) << row.mStored << " " << row.mGlobal;
+        KTime::SetGlobalTimeProtocol(static_cast<KTime::ETimeProtocol>(row[1]));
+        time.SetTimeProtocol(static_cast<KTime::ETimeProtocol>(row[0]));
+        EXPECT_EQ(row[2], time.GetTimeProtocol()) << row[0] << " " << row[1];
     }
     // A copy takes the stored values, not what the getters answer.
     Time copy;

@@ -84,17 +84,3 @@ TEST(KZeqPose, EntriesNamesAndFallbacks) {
     pose->Remove(0);
     EXPECT_TRUE(pose->GetCount() == 1 && pose->Find("Arm") == -1 && std::string("Leg") == pose->GetNodeName(0));
 }
-
-TEST(KZeqPose, UserPropertiesLiveInItsHandler) {
-    KZeqSdkManager manager;
-    KZeqPose* pose = manager.CreateKZeqPose("p", true);
-    EXPECT_STREQ("KZeqPoseProperties", pose->GetPropertyHandler()->GetClassIdName());
-    KZeqUserProperty* weight = manager.CreateKZeqUserProperty("Weight", "Real", "Weight");
-    pose->AddProperty(weight);
-    EXPECT_TRUE(weight->GetKProperty() && pose->GetPropertyHandler()->FindPropertyByName("Weight"));
-    KArrayTemplate<KProperty*> properties;
-    pose->FillPropertyList(&properties);
-    EXPECT_EQ(1, properties.GetCount());
-    pose->RemoveProperty(weight);
-    EXPECT_TRUE(!weight->GetKProperty() && !pose->GetPropertyHandler()->FindPropertyByName("Weight"));
-}
