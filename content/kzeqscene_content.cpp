@@ -87,7 +87,8 @@ void KZeqScene::Clear() {
         RemoveGenericNode(node);
         // References added to the entity directly go too: it must not list
         // a node that is about to end.
-        while (mEntity->GetGenericNodeCount() > 0 && mEntity->GetGenericNode(0) == node) mEntity->RemoveGenericNode(node);
+        while (mEntity->GetGenericNodeCount() > 0 && mEntity->GetGenericNode(0) == node)
+            mEntity->RemoveGenericNode(node);
         mManager.DestroyKZeqGenericNode(node);
     }
     mLightSettings->RestoreDefaultSettings();
@@ -136,7 +137,8 @@ void KZeqScene::FillTakeNameArray(KArrayTemplate<KString*>& names) {
         for (int i = 0; i < container.GetTakeNodeCount(); ++i) {
             const char* name = container.GetTakeNodeName(i);
             // Most objects list the scene's takes in the same order: no hashing then.
-            if (!name || (i < names.GetCount() && *names[i] == name) || seen.count(name)) continue;
+            if (!name || (i < names.GetCount() && *names[i] == name) || seen.count(name))
+                continue;
             auto* copy = new KString(name);
             names.Add(copy);
             seen.insert(std::string_view(copy->Buffer(), static_cast<std::size_t>(copy->GetLen())));
@@ -161,7 +163,8 @@ bool KZeqScene::SetCurrentTake(const char* name) {
     VisitTakeContainers(true, [&](KZeqTakeNodeContainer& container) {
         if (!container.SetCurrentTakeNode(name)) result = false;
     });
-    if (!result) mError.SetLastError(eTakeError, KString("Not all nodes have a take node called ") + (name ? name : ""));
+    if (!result)
+        mError.SetLastError(eTakeError, KString("Not all nodes have a take node called ") + (name ? name : ""));
     return result;
 }
 
@@ -171,8 +174,8 @@ bool KZeqScene::CreateTake(const char* name) {
         if (!container.CreateTakeNode(name)) result = false;
     });
     if (!result)
-        mError.SetLastError(eTakeError,
-                            KString("At least one node, texture or material already has a take called ") + (name ? name : ""));
+        mError.SetLastError(eTakeError, KString("At least one node, texture or material already has a take called ") +
+                                            (name ? name : ""));
     return result;
 }
 

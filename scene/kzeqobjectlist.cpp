@@ -15,7 +15,7 @@ void KZeqObjectList::BuildTree() const {
     if (!mTree.empty() || mSlots.empty()) return;
     const int size = static_cast<int>(mSlots.size());
     mTree.resize(mSlots.size());
-    for (int i = 1; i <= size; ++i) mTree[static_cast<std::size_t>(i - 1)] += mSlots[static_cast<std::size_t>(i - 1)] ? 1 : 0;
+    for (int i = 0; i < size; ++i) mTree[static_cast<std::size_t>(i)] = mSlots[static_cast<std::size_t>(i)] ? 1 : 0;
     for (int i = 1; i <= size; ++i) {
         const int parent = i + LowBit(i);
         if (parent <= size) mTree[static_cast<std::size_t>(parent - 1)] += mTree[static_cast<std::size_t>(i - 1)];
@@ -80,7 +80,8 @@ bool KZeqObjectList::Remove(const void* object) {
 void KZeqObjectList::RemoveSlot(int slot) {
     mIndex.erase(mSlots[static_cast<std::size_t>(slot)]);
     mSlots[static_cast<std::size_t>(slot)] = nullptr;
-    for (int i = slot + 1; i <= static_cast<int>(mTree.size()); i += LowBit(i)) --mTree[static_cast<std::size_t>(i - 1)];
+    for (int i = slot + 1; i <= static_cast<int>(mTree.size()); i += LowBit(i))
+        --mTree[static_cast<std::size_t>(i - 1)];
     --mCount;
     ++mHoles;
     // Holes at the ends go at once: the head moves past them, the tail drops them.

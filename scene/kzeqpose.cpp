@@ -83,7 +83,9 @@ KZeqMatrix& KZeqPose::GetMatrix(int index) {
     return mFallbackMatrix;
 }
 
-bool KZeqPose::IsLocalMatrix(int index) const { return Valid(index) && mEntries[static_cast<std::size_t>(index)]->mLocal; }
+bool KZeqPose::IsLocalMatrix(int index) const {
+    return Valid(index) && mEntries[static_cast<std::size_t>(index)]->mLocal;
+}
 
 void KZeqPose::ReplaceNodeName(int index, const char* name) {
     if (Valid(index) && name && *name) mEntries[static_cast<std::size_t>(index)]->mNodeName = name;
@@ -126,7 +128,8 @@ bool KZeqPose::GetRestPoseContaining(KZeqSdkManager& manager, const char* name, 
 
 void KZeqPose::FillPropertyList(void* list) {
     auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; properties && i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
+    for (int i = 0; properties && i < mProperties->GetPropertyCount(); ++i)
+        properties->Add(mProperties->GetProperty(i));
 }
 
 void KZeqPose::PublishProperties() {

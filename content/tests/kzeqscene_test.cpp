@@ -227,7 +227,8 @@ TEST(KZeqGlobalCameraSettings, ProducerCamerasTakeTheirRowOnEveryRestore) {
         const char* mName;
         KZeqCamera* (Settings::*mGet)() const;
         double mNear, mFar, mPosition[3], mUp[3];  // orthographic but the first
-    } rows[] = {{"Producer Perspective", &Settings::GetCameraProducerPerspective, 10, 4000, {0, 71.3, 287.5}, {0, 1, 0}},
+    } rows[] = {{"Producer Perspective", &Settings::GetCameraProducerPerspective, 10, 4000, {0, 71.3, 287.5},
+                 {0, 1, 0}},
                 {"Producer Top", &Settings::GetCameraProducerTop, 1, 30000, {0, 4000, 0}, {0, 0, -1}},
                 {"Producer Bottom", &Settings::GetCameraProducerBottom, 1, 30000, {0, -4000, 0}, {0, 0, -1}},
                 {"Producer Front", &Settings::GetCameraProducerFront, 1, 30000, {0, 0, 4000}, {0, 1, 0}},
