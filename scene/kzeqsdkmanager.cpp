@@ -59,16 +59,24 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kDeformerOps, -1},            // deformers
     {nullptr, -1},                  // geometry converters
     {nullptr, -1},                  // image converters
-    {nullptr, -1},                  // exporters
-    {nullptr, -1},                  // importers
+    {&kImportExportOps, -1},        // exporters
+    {&kImportExportOps, -1},        // importers
 };
 
-// Scenes first, since ending one destroys objects of the other lists.
+// Scenes first, since ending one destroys objects of the other lists; then
+// importers and exporters, which give back the scene information they hold.
 const KZeqSdkManager::EList KZeqSdkManager::kClearOrder[eListCount] = {
-    eScenes,   eNodeAttributes, eNodes,          eLinks,        eMaterials,         eShapes,
-    eTextures, eGobos,          ePoses,          eUserProperties, eGenericNodes,    eThumbnails,
-    eSceneInfos, eGeometryConverters, eExporters, eImporters,    eDeformers,         eImageConverters,
+    eScenes,   eExporters,      eImporters,      eNodeAttributes, eNodes,         eLinks,
+    eMaterials, eShapes,        eTextures,       eGobos,          ePoses,         eUserProperties,
+    eGenericNodes, eThumbnails, eSceneInfos,     eGeometryConverters, eDeformers, eImageConverters,
 };
+
+void (*KZeqSdkManager::sEndImportExport)(void* object) = nullptr;
+const KZeqSdkManager::KindOps KZeqSdkManager::kImportExportOps = {
+    [](void* object) {
+        if (sEndImportExport) sEndImportExport(object);
+    },
+    nullptr};
 
 KZeqSdkManager::KZeqSdkManager() : mError(kErrorTable, eErrorCount) {
     TakeLibraryReference();

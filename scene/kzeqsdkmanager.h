@@ -12,7 +12,9 @@ namespace zeqsdk_400 {
 class KName;
 class KProperty;
 class KZeqDeformer;
+class KZeqExporter;
 class KZeqGenericNode;
+class KZeqImporter;
 class KZeqGobo;
 class KZeqLink;
 class KZeqCamera;
@@ -96,6 +98,9 @@ public:
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
     KZeqSceneInfo* CreateKZeqSceneInfo();
+    // Made by the import/export layer, which links them in (zeq_io).
+    KZeqImporter* CreateKZeqImporter();
+    KZeqExporter* CreateKZeqExporter();
 
     // Allocation hooks, one per kind.
     virtual KZeqScene* AllocateKZeqScene();
@@ -148,6 +153,8 @@ public:
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
     virtual bool DestroyKZeqSceneInfo(KZeqSceneInfo* info);
+    bool DestroyKZeqImporter(KZeqImporter* importer);
+    bool DestroyKZeqExporter(KZeqExporter* exporter);
 
     // The index-th node (in creation order) named "Model::" plus the normal
     // form of name; null with "Object not found" when there is none.
@@ -246,6 +253,10 @@ private:
     static const KindOps kSceneInfoOps;
     static const KindOps kSceneOps;
     static const KindOps kPoseOps;
+    // Importers and exporters end through the import/export layer, which
+    // sets this when it makes its first one.
+    static const KindOps kImportExportOps;
+    static void (*sEndImportExport)(void* object);
 
     // Lists what an allocator made (null passes through) and tells the list's
     // listener, if any, of the name record.

@@ -1,0 +1,208 @@
+#include "io/kzeqexporter.h"
+
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqwriterzeq.h"
+#include "io/kzeqwriterzeq6.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+typedef KZeqWriter* (*WriterFactory)(KZeqSdkManager& manager, KZeqExporter& exporter);
+
+template <class Writer, KZeqWriterZeqBase::EExportMode Mode>
+KZeqWriter* MakeZeqWriter(KZeqSdkManager& manager, KZeqExporter& exporter) {
+    Writer* writer = new Writer(manager, exporter);
+    writer->SetExportMode(Mode);
+    return writer;
+}
+
+struct FormatRow {
+    const char* mDescription;
+    const char* mExtension;
+    WriterFactory mWriter;  // null: the format is not available yet
+};
+
+const FormatRow kFormats[KZeqExporter::eFileFormatCount + 1] = {
+    {"ZEQ binary (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eBINARY>},
+    {"ZEQ ascii (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eASCII>},
+    {"ZEQ encrypted (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eENCRYPTED>},
+    {"ZEQ 5.0 binary (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq, KZeqWriterZeqBase::eBINARY>},
+    {"ZEQ 5.0 ascii (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq, KZeqWriterZeqBase::eASCII>},
+    {"Biovision (*.bvh)", "bvh", nullptr},
+    {"Motion Analysis HTR (*.htr)", "htr", nullptr},
+    {"Motion Analysis TRC (*.trc)", "trc", nullptr},
+    {"Acclaim ASF (*.asf)", "asf", nullptr},
+    {"Acclaim AMC (*.amc)", "amc", nullptr},
+    {"Vicon C3D (*.c3d)", "c3d", nullptr},
+    {"Adaptive Optics AOA (*.aoa)", "aoa", nullptr},
+    {"Superfluo MCD (*.mcd)", "mcd", nullptr},
+    {"Puppeteer VPM (*.vpm)", "vpm", nullptr},
+    {"Corvantis MOV (*.mov)", "mov", nullptr},
+    {"Ascension BRD (*.brd)", "brd", nullptr},
+    {"Autocad DXF (*.dxf)", "dxf", nullptr},
+    {"3D Studio 3DS (*.3ds)", "3ds", nullptr},
+    {"Vonex OBJ (*.obj)", "obj", nullptr},
+    {nullptr, nullptr, nullptr},
+};
+
+}  // namespace
+
+KZeqExporter::KZeqExporter(KZeqSdkManager& manager) : KZeqIO(manager) { Reset(); }
+
+KZeqExporter::~KZeqExporter() { Reset(); }
+
+void KZeqExporter::Reset() {
+    FileClose();
+    ResetConfiguration();
+    mMessage.Empty();
+}
+
+bool KZeqExporter::Initialize(const char* fileName) {
+    Reset();
+    return KZeqIO::Initialize(fileName);
+}
+
+const char* KZeqExporter::GetFileFormatDescription(int format) {
+    return format >= 0 && format <= eFileFormatCount ? kFormats[format].mDescription : nullptr;
+}
+
+const char* KZeqExporter::GetFileFormatExtension(int format) {
+    return format >= 0 && format <= eFileFormatCount ? kFormats[format].mExtension : nullptr;
+}
+
+void KZeqExporter::SetState(int state, bool value) {
+    if (state >= 0 && state < eExportStateCount) mStates[state] = value;
+}
+
+bool KZeqExporter::GetState(int state) const { return state >= 0 && state < eExportStateCount && mStates[state]; }
+
+void KZeqExporter::ResetConfiguration() {
+    for (bool& state : mStates) state = true;
+    mStates[eEMBED_MEDIA] = false;
+}
+
+bool KZeqExporter::FileCreatePart1() {
+    FileClose();
+    const WriterFactory factory = mFormat >= 0 && mFormat < eFileFormatCount ? kFormats[mFormat].mWriter : nullptr;
+    if (factory) {
+        mWriter.reset(factory(mManager, *this));
+        return true;
+    }
+    if (mFormat >= 0 && mFormat < eFileFormatCount)
+        mError.SetLastError(eUnidentifiedError, "Format not available");
+    else
+        mError.SetLastErrorID(eIndexOutOfRange);
+    return false;
+}
+
+bool KZeqExporter::FileCreatePart2() {
+    mWriterRefusedFile = false;
+    if (mFileName.IsEmpty()) {
+        mError.SetLastErrorID(eUninitializedFilename);
+        return false;
+    }
+    if (!mWriter && !FileCreatePart1()) return false;
+    if (mWriter->FileCreate(mFileName.Buffer())) return true;
+    const int writerError = mWriter->GetLastErrorID();
+    const int error = writerError == KZeqWriter::eFileCorrupted   ? eFileCorrupted
+                      : writerError == KZeqWriter::eFileNotCreated ? eFileNotCreated
+                                                                   : eUnidentifiedError;
+    mError.SetLastError(error, mWriter->GetLastErrorString());
+    mWriterRefusedFile = true;
+    FileClose();
+    return false;
+}
+
+bool KZeqExporter::FileClose() {
+    mWriter.reset();
+    return true;
+}
+
+void KZeqExporter::SetExportOptionsInfo(KStreamOptionsZeq* options) {
+    if (!options) return;
+    options->Reset();
+    if (!mPassword.IsEmpty()) {
+        options->SetPasswordProtection(true);
+        options->SetPassword(mPassword.Buffer());
+    }
+    for (int state = eGEOMETRY; state <= eTEXTURE; ++state) options->SetOption(state, mStates[state]);
+    for (int state = eLINK; state <= ePIVOT; ++state) options->SetOption(state - 1, mStates[state]);
+    options->SetOption(KStreamOptionsZeq::eEMBED_MEDIA, mStates[eEMBED_MEDIA]);
+}
+
+KStreamOptions* KZeqExporter::GetExportOptions() {
+    if (!FileCreatePart1()) return nullptr;
+    KStreamOptions* options = mWriter->GetWriteOptions();
+    if (!options) mError.SetLastErrorID(eUnidentifiedError);
+    return options;
+}
+
+KStreamOptions* KZeqExporter::GetExportOptions(IZeqObject* object) {
+    if (!object) {
+        mError.SetLastErrorID(eFileNotCreated);
+        return nullptr;
+    }
+    KZeqWriterZeq writer(mManager, *this);
+    KStreamOptions* options = writer.GetWriteOptions(object);
+    if (!options) mError.SetLastErrorID(eUnidentifiedError);
+    return options;
+}
+
+void KZeqExporter::ReleaseExportOptions(KStreamOptions* options) {
+    if (options) options->Destroy();
+}
+
+bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
+    KStreamOptionsZeq local;
+    if (!options) {
+        if (!IsZeqRow()) {
+            mError.SetLastErrorID(eStreamOptionsNotSet);
+            return false;
+        }
+        SetExportOptionsInfo(&local);
+        options = &local;
+    }
+    if (!FileCreatePart2()) {
+        // A missing name, format or writer keeps its own error.
+        if (mWriterRefusedFile) mError.SetLastErrorID(eFileNotCreated);
+        return false;
+    }
+    if (IsZeqRow()) mStreamOptions = options;
+    bool written = mWriter->Write(scene, options);
+    mMessage.Empty();
+    mWriter->GetMessage(mMessage);
+    if (IsZeqRow()) mStreamOptions = nullptr;
+    // The file exists under its name only once it is closed: a close that
+    // fails loses the file, and the export with it.
+    const bool closed = mWriter->FileClose();
+    if (written && !closed) {
+        mError.SetLastError(eUnidentifiedError, mWriter->GetLastErrorString());
+        FileClose();
+        return false;
+    }
+    FileClose();
+    if (!written) mError.SetLastErrorID(eOutOfDiskSpace);
+    return written;
+}
+
+bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {
+    if (!options) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    if (!object) {
+        mError.SetLastErrorID(eFileNotCreated);
+        return false;
+    }
+    KZeqWriterZeq writer(mManager, *this);
+    mStreamOptions = options;
+    const bool written = writer.Write(scene, options, object);
+    mMessage.Empty();
+    writer.GetMessage(mMessage);
+    mStreamOptions = nullptr;
+    if (!written) mError.SetLastErrorID(eOutOfDiskSpace);
+    return written;
+}
+
+}  // namespace zeqsdk_400

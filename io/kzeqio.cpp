@@ -1,0 +1,127 @@
+#include "io/kzeqio.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "fileio/kzeq.h"
+#include "object/kstreamoptions.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodefinder.h"
+#include "scene/kzeqscene.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+const char* const kIOErrors[KZeqIO::eErrorCount] = {
+    "File is corrupted",
+    "File version is not supported yet",
+    "File version is not supported anymore",
+    "File not opened",
+    "File not created",
+    "Out of disk space",
+    "Uninitialized filename, use method Initialize(kCharPtr pFilename) first",
+    "Unidentified error",
+    "Index out of range",
+    "Password error",
+    "Stream options not set",
+};
+
+const char* const kReaderErrors[KZeqReader::eErrorCount] = {
+    "File is corrupted", "File version is not supported yet", "File version is not supported anymore",
+    "File not opened",   "File not created",                  "Wrong password",
+    "Stream options not set", "Unidentified error",
+};
+
+const char* const kWriterErrors[KZeqWriter::eErrorCount] = {
+    "File is corrupted", "File not opened", "File not created", "Out of disk space", "Stream options not set",
+    "Unidentified error",
+};
+
+}  // namespace
+
+KZeqIO::KZeqIO(KZeqSdkManager& manager) : mError(kIOErrors, eErrorCount), mManager(manager) {}
+
+KZeqIO::~KZeqIO() = default;
+
+bool KZeqIO::Initialize(const char* fileName) {
+    mFileName = fileName ? fileName : "";
+    return true;
+}
+
+KString KZeqIO::GetFileName() { return mFileName; }
+
+void KZeqIO::ProgressUpdate(const char* title, const char* message, const char* detail, float percent) {
+    if (!mStreamOptions) return;
+    if (!detail) {
+        mStreamOptions->ProgressCallback(title, message, percent);
+        return;
+    }
+    KString text(message ? message : "");
+    if (*detail) text += KString(" - ") + detail;
+    mStreamOptions->ProgressCallback(title, text.Buffer(), percent);
+}
+
+void KZeqIO::GetCurrentVersion(int& major, int& minor, int& revision) {
+    KZeq::ProjectConvertVersionNumber(KZeq::kDefaultFileVersion, major, minor, revision);
+}
+
+KZeqReader::KZeqReader(KZeqSdkManager& manager) : mManager(manager), mError(kReaderErrors, eErrorCount) {}
+
+KZeqReader::~KZeqReader() = default;
+
+bool KZeqReader::CheckDuplicateNodeNames(KZeqNode* root, KString& message) {
+    KZeqNodeFinderDuplicateName finder(nullptr);
+    finder.SetState(KZeqNodeFinderDuplicateName::eNODE, true);
+    finder.SetState(KZeqNodeFinderDuplicateName::eMATERIAL, false);
+    finder.SetState(KZeqNodeFinderDuplicateName::eTEXTURE, false);
+    finder.SetState(KZeqNodeFinderDuplicateName::eGOBO, false);
+    if (!root) return true;
+    finder.Apply(*root);
+    KArrayTemplate<KZeqNode*>& duplicates = finder.GetDuplicateNodeArray();
+    if (duplicates.GetCount() == 0) return true;
+    std::unordered_set<std::string> listed;
+    for (int i = 0; i < duplicates.GetCount(); ++i) {
+        const char* name = duplicates[i]->GetName();
+        if (listed.insert(name).second) message += KString("\n    ") + name;
+    }
+    return false;
+}
+
+KZeqWriter::KZeqWriter(KZeqSdkManager& manager) : mManager(manager), mError(kWriterErrors, eErrorCount) {}
+
+KZeqWriter::~KZeqWriter() = default;
+
+KZeqNode* KZeqWriter::FindRootNode(KZeqScene& scene) {
+    KZeqNode* root = scene.GetRootNode();
+    if (!root || root->GetChildCount() != 1) return nullptr;
+    for (KZeqNode* node = root->GetChild(0); node; node = node->GetChild(0)) {
+        if (node->GetSelected(false)) return node;
+        if (node->GetChildCount() != 1) return nullptr;
+    }
+    return nullptr;
+}
+
+bool KZeqWriter::CheckSpaceInNodeNameRecursive(KZeqNode* node, KString& message) {
+    if (!node) return true;
+    // Pre-order on a stack of its own: trees read from files may be deep.
+    bool result = true;
+    std::vector<KZeqNode*> pending{node};
+    while (!pending.empty()) {
+        KZeqNode* current = pending.back();
+        pending.pop_back();
+        const char* name = current->GetName();
+        for (const char* c = name; *c; ++c) {
+            if (*c == ' ' || *c == '\t' || *c == '\n') {
+                message += KString("\n    ") + name;
+                result = false;
+                break;
+            }
+        }
+        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
+    }
+    return result;
+}
+
+}  // namespace zeqsdk_400

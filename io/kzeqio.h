@@ -1,0 +1,155 @@
+#ifndef ZEQ_IO_KZEQIO_H
+#define ZEQ_IO_KZEQIO_H
+
+#include "base/kerror.h"
+#include "base/kstring.h"
+
+namespace zeqsdk_400 {
+
+class KStreamOptions;
+class KZeqNode;
+class KZeqScene;
+class KZeqSdkManager;
+
+// What the importer and the exporter share: the file name, an error table, the
+// SDK manager, the stream options attached while a Zeq read or write runs (not
+// owned) and the last message of the reader or writer.
+class KZeqIO {
+public:
+    enum EError {
+        eFileCorrupted = 0,
+        eFileVersionNotSupportedYet,
+        eFileVersionNotSupportedAnymore,
+        eFileNotOpened,
+        eFileNotCreated,
+        eOutOfDiskSpace,
+        eUninitializedFilename,
+        eUnidentifiedError,
+        eIndexOutOfRange,
+        ePasswordError,
+        eStreamOptionsNotSet,
+        eErrorCount
+    };
+
+    explicit KZeqIO(KZeqSdkManager& manager);
+    KZeqIO(const KZeqIO&) = delete;
+    KZeqIO& operator=(const KZeqIO&) = delete;
+    virtual ~KZeqIO();
+
+    // Stores the file name.
+    virtual bool Initialize(const char* fileName);
+    virtual KString GetFileName();
+    // Passes "message - detail" (just the message for an empty detail, and
+    // without the detail at all for a null one) to the progress callback of
+    // the attached options; nothing while none are attached.
+    virtual void ProgressUpdate(const char* title, const char* message, const char* detail, float percent);
+
+    // The layout written by default: 6.0.0.
+    static void GetCurrentVersion(int& major, int& minor, int& revision);
+
+    KError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
+    void GetMessage(KString& message) const { message = mMessage; }
+
+    KZeqSdkManager& GetSdkManager() { return mManager; }
+
+protected:
+    KError mError;
+    KString mFileName;
+    KZeqSdkManager& mManager;
+    KStreamOptions* mStreamOptions = nullptr;
+    KString mMessage;
+};
+
+// Base of every format reader: an error table, a message in which readers
+// collect warnings, and the duplicate-name check.
+class KZeqReader {
+public:
+    enum EError {
+        eFileCorrupted = 0,
+        eFileVersionNotSupportedYet,
+        eFileVersionNotSupportedAnymore,
+        eFileNotOpened,
+        eFileNotCreated,
+        eWrongPassword,
+        eStreamOptionsNotSet,
+        eUnidentifiedError,
+        eErrorCount
+    };
+
+    explicit KZeqReader(KZeqSdkManager& manager);
+    KZeqReader(const KZeqReader&) = delete;
+    KZeqReader& operator=(const KZeqReader&) = delete;
+    virtual ~KZeqReader();
+
+    virtual bool FileOpen(const char* fileName) = 0;
+    virtual bool FileClose() = 0;
+    virtual bool IsFileOpen() = 0;
+    // A new option set the caller releases, or null; parseFile allows reading
+    // the whole file when it keeps no summary.
+    virtual KStreamOptions* GetReadOptions(bool parseFile = true) = 0;
+    virtual bool Read(KZeqScene& scene, KStreamOptions* options) = 0;
+    // False when two nodes of the subtree share a name; each such name is
+    // appended once to message, after a line feed and four blanks.
+    virtual bool CheckDuplicateNodeNames(KZeqNode* root, KString& message);
+
+    KError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
+    void GetMessage(KString& message) const { message = mMessage; }
+    void ClearMessage() { mMessage.Empty(); }
+
+protected:
+    KZeqSdkManager& mManager;
+    KError mError;
+    KString mMessage;
+};
+
+// Base of every format writer, with the checks writers run on node trees.
+class KZeqWriter {
+public:
+    enum EError {
+        eFileCorrupted = 0,
+        eFileNotOpened,
+        eFileNotCreated,
+        eOutOfDiskSpace,
+        eStreamOptionsNotSet,
+        eUnidentifiedError,
+        eErrorCount
+    };
+
+    explicit KZeqWriter(KZeqSdkManager& manager);
+    KZeqWriter(const KZeqWriter&) = delete;
+    KZeqWriter& operator=(const KZeqWriter&) = delete;
+    virtual ~KZeqWriter();
+
+    virtual bool FileCreate(const char* fileName) = 0;
+    virtual bool FileClose() = 0;
+    virtual bool IsFileOpen() = 0;
+    // A new option set the caller releases.
+    virtual KStreamOptions* GetWriteOptions() = 0;
+    virtual bool Write(KZeqScene& scene, KStreamOptions* options) = 0;
+    // The first selected node on the single-child chain below the root's only
+    // child; null when the root has not exactly one child or the chain forks
+    // before a selected node.
+    virtual KZeqNode* FindRootNode(KZeqScene& scene);
+    // False when a name of the subtree holds a blank, tab or line feed; each
+    // such name is appended to message (parent before children).
+    virtual bool CheckSpaceInNodeNameRecursive(KZeqNode* node, KString& message);
+
+    KError& GetError() { return mError; }
+    int GetLastErrorID() const { return mError.GetLastErrorID(); }
+    const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
+    void GetMessage(KString& message) const { message = mMessage; }
+    void ClearMessage() { mMessage.Empty(); }
+
+protected:
+    KZeqSdkManager& mManager;
+    KError mError;
+    KString mMessage;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,362 @@
+#include "io/kzeqreaderzeq.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "fileio/kpath.h"
+#include "fileio/kzeq.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqscenerecords.h"
+#include "object/izeqobject.h"
+#include "scene/kzeqsceneinfo.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// The field file's open errors keep their number; anything else is unidentified.
+int ReaderErrorFromFile(int fileError) {
+    return fileError >= KZeq::eFileCorrupted && fileError <= KZeq::eFileNotCreated ? fileError
+                                                                                  : KZeqReader::eUnidentifiedError;
+}
+
+// Take files are named by the file being read: only regular files are
+// opened, so that a name of a pipe or device cannot stall the read.
+bool IsRegularFile(const char* path) {
+    struct stat status;
+    return ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+const char* const kTemplateMark = "~zeqexport~";
+
+// The part after the last ':' (the whole text without one).
+bool IsTemplateName(const KString& name) {
+    const int colon = name.ReverseFind(':');
+    return (colon < 0 ? name : name.Mid(static_cast<unsigned>(colon) + 1)) == kTemplateMark;
+}
+
+}  // namespace
+
+KZeqReaderZeq::KZeqReaderZeq(KZeqSdkManager& manager, KZeqImporter& importer)
+    : KZeqReader(manager), mImporter(importer) {
+    for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->SetCaseSensitive(true);
+}
+
+KZeqReaderZeq::~KZeqReaderZeq() {
+    if (mOwnedFile) FileClose();
+}
+
+bool KZeqReaderZeq::FileOpen(const char* fileName) {
+    mRenderResolution = false;
+    if (!mOwnedFile) mOwnedFile.reset(KZeqObjectCreate());
+    mFile = mOwnedFile.get();
+    if (mFile->IsOpen()) mFile->ProjectClose();
+    if (!fileName || !*fileName) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
+    KZeqFileHeaderInfo header;
+    if (!mFile->ProjectOpen(path.Buffer(), false, false, &header)) {
+        mError.SetLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetLastErrorString());
+        return false;
+    }
+    if (header.mResolutionW != 0.0 && header.mResolutionH != 0.0 && !header.mResolutionMode.IsEmpty()) {
+        mRenderResolution = true;
+        mRenderCamera = header.mCameraName;
+        mRenderMode = header.mResolutionMode;
+        mRenderWidth = header.mResolutionW;
+        mRenderHeight = header.mResolutionH;
+    }
+    return true;
+}
+
+bool KZeqReaderZeq::FileClose() {
+    if (!mOwnedFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mOwnedFile->ProjectClose();
+    if (!closed) {
+        const int id = mOwnedFile->GetLastErrorID();
+        if (id == KZeq::eFileNotOpened)
+            mError.SetLastErrorID(eFileNotOpened);
+        else
+            mError.SetLastError(eUnidentifiedError, mOwnedFile->GetLastErrorString());
+    }
+    mOwnedFile.reset();
+    mFile = nullptr;
+    return closed;
+}
+
+// An object whose open failed is no open file.
+bool KZeqReaderZeq::IsFileOpen() { return mOwnedFile && mOwnedFile->IsOpen(); }
+
+int KZeqReaderZeq::GetImportMode() const {
+    if (!mFile) return 0;
+    return mFile->IsEncrypted() ? 2 : mFile->IsBinary() ? 1 : 0;
+}
+
+void KZeqReaderZeq::GetVersion(int& major, int& minor, int& revision) const {
+    KZeq::ProjectConvertVersionNumber(mFile ? mFile->ProjectGetSectionVersion(0) : 0, major, minor, revision);
+}
+
+bool KZeqReaderZeq::GetDefaultRenderResolution(KString& camera, KString& mode, double& width,
+                                               double& height) const {
+    if (!mRenderResolution) return false;
+    camera = mRenderCamera;
+    mode = mRenderMode;
+    width = mRenderWidth;
+    height = mRenderHeight;
+    return true;
+}
+
+KStreamOptions* KZeqReaderZeq::GetReadOptions(bool parseFile) { return GetReadOptions(nullptr, parseFile); }
+
+KStreamOptions* KZeqReaderZeq::GetReadOptions(IZeqObject* object, bool parseFile) {
+    KStreamOptionsZeq* options = KStreamOptionsZeqCreate();
+    mOptions = options;
+    IZeqObject* own = mFile;
+    if (object) mFile = object;
+    bool ok = false;
+    if (!object && !IsFileOpen()) {
+        mError.SetLastErrorID(eFileNotOpened);
+    } else if (mFile->ProjectGetCurrentSectionIndex() == -1) {
+        int sectionIndex = -1;
+        if (ReadOptionsInExtensionSection(sectionIndex)) {
+            SetIsBeforeVersion6WithMainSection(true);
+            ok = true;
+        } else if (parseFile && mFile->ProjectOpenMainSection()) {
+            SetIsBeforeVersion6WithMainSection(false);
+            ReadOptionsInMainSection();
+            mFile->ProjectCloseSection();
+            WriteOptionsInExtensionSection(false);
+            ok = true;
+        }
+    } else if (parseFile) {
+        ReadOptionsInMainSection();
+        ok = true;
+    }
+    mFile = own;
+    mOptions = nullptr;
+    if (ok) return options;
+    options->Destroy();
+    return nullptr;
+}
+
+bool KZeqReaderZeq::ReadOptionsInExtensionSection(int& sectionIndex) {
+    KZeq& file = *mFile;
+    bool found = false;
+    for (int i = file.ProjectGetExtensionSectionCount() - 1; i >= 0 && !found; --i) {
+        if (!file.ProjectOpenExtensionSection(i)) continue;
+        found = file.FieldReadBegin("Summary");
+        if (found)
+            sectionIndex = i;
+        else
+            file.ProjectCloseSection();
+    }
+    if (!found) return false;
+    if (file.FieldReadBlockBegin()) {
+        const int version = file.FieldReadI("Version", 100);
+        mOptions->SetTemplate(file.FieldReadI("Template", 0) != 0);
+        mOptions->SetPasswordProtection(file.FieldReadI("PasswordProtection", 0) != 0);
+        if (file.FieldReadBegin("ContentCount")) {
+            if (file.FieldReadBlockBegin()) {
+                static const char* const kNames[] = {"Model", "Device", "Character", "Actor", "Constraint", "Media"};
+                for (int i = 0; i < KStreamOptionsZeq::eContentCountCount; ++i)
+                    mOptions->SetContentCount(i, file.FieldReadI(kNames[i], 0));
+                file.FieldReadBlockEnd();
+            }
+            file.FieldReadEnd();
+        }
+        if (version > 100) {
+            if (KZeqSceneInfo* info = ReadSceneInfo()) {
+                if (mOptions->GetSceneInfo()) mManager.DestroyKZeqSceneInfo(mOptions->GetSceneInfo());
+                mOptions->SetSceneInfo(info);
+            }
+        }
+        ReadTakeOptions();
+        file.FieldReadBlockEnd();
+    }
+    file.FieldReadEnd();
+    file.ProjectCloseSection();
+    return true;
+}
+
+void KZeqReaderZeq::ReadOptionsInMainSection() {
+    KZeq& file = *mFile;
+    file.FieldReadResetPosition();
+    mOptions->SetPasswordProtection(file.IsPasswordProtected());
+    mImporter.ProgressUpdate(nullptr, "Retrieving content information", "", 0.0f);
+
+    mOptions->SetContentCount(KStreamOptionsZeq::eMODEL_COUNT, file.FieldGetInstanceCount("Model"));
+    while (file.FieldReadBegin("Model")) {
+        const bool isTemplate = IsTemplateName(file.FieldReadC());
+        file.FieldReadEnd();
+        if (isTemplate) {
+            mOptions->SetTemplate(true);
+            break;
+        }
+    }
+    mOptions->SetContentCount(KStreamOptionsZeq::eDEVICE_COUNT, file.FieldGetInstanceCount("Device"));
+    mOptions->SetContentCount(KStreamOptionsZeq::eCHARACTER_COUNT, file.FieldGetInstanceCount("CHARACTER"));
+    mOptions->SetContentCount(KStreamOptionsZeq::eACTOR_COUNT, file.FieldGetInstanceCount("ACTOR"));
+
+    int constraints = 0;
+    if (file.FieldReadBegin("Constraints")) {
+        if (file.FieldReadBlockBegin()) {
+            while (file.FieldReadBegin("Group")) {
+                if (file.FieldReadBlockBegin()) {
+                    constraints += file.FieldGetInstanceCount("Constraint");
+                    file.FieldReadBlockEnd();
+                }
+                file.FieldReadEnd();
+            }
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+    mOptions->SetContentCount(KStreamOptionsZeq::eCONSTRAINT_COUNT, constraints);
+
+    int clips = 0;
+    if (file.FieldReadBegin("Media")) {
+        if (file.FieldReadBlockBegin()) {
+            if (file.FieldReadBegin("Video")) {
+                if (file.FieldReadBlockBegin()) {
+                    while (file.FieldReadBegin("Video")) {
+                        if (file.FieldReadBlockBegin()) {
+                            if (file.FieldReadC("Type") == "Clip") ++clips;
+                            file.FieldReadBlockEnd();
+                        }
+                        file.FieldReadEnd();
+                    }
+                    file.FieldReadBlockEnd();
+                }
+                file.FieldReadEnd();
+            }
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+    mOptions->SetContentCount(KStreamOptionsZeq::eMEDIA_COUNT, clips);
+
+    ReadTakeOptions();
+    ReadOptionsInGenericSection();
+    file.FieldReadResetPosition();
+}
+
+void KZeqReaderZeq::ReadOptionsInGenericSection() {
+    KZeq& file = *mFile;
+    if (!file.FieldReadBegin("SceneGenericPersistence")) return;
+    if (file.FieldReadBlockBegin()) {
+        if (mOptions->GetSceneInfo()) mManager.DestroyKZeqSceneInfo(mOptions->GetSceneInfo());
+        mOptions->SetSceneInfo(ReadSceneInfo());
+        file.FieldReadBlockEnd();
+    }
+    file.FieldReadEnd();
+}
+
+void KZeqReaderZeq::ReadTakeOptions() {
+    KZeq& file = *mFile;
+    mOptions->ClearTakeInfos();
+    mOptions->SetCurrentTake("");
+    if (!file.FieldReadBegin("Takes")) return;
+    if (file.FieldReadBlockBegin()) {
+        KString current = file.FieldReadC("Current", "");
+        bool found = false;
+        while (file.FieldReadBegin("Take")) {
+            KZeqTakeInfo take;
+            take.mName = file.FieldReadC();
+            if (file.FieldReadBlockBegin()) {
+                ReadTakeDetails(take);
+                file.FieldReadBlockEnd();
+            }
+            file.FieldReadEnd();
+            take.mImportName = take.mName;
+            found = found || take.mName == current;
+            mOptions->AddTakeInfo(take);
+        }
+        if (!found) current = mOptions->GetTakeInfoCount() > 0 ? mOptions->GetTakeInfo(0)->mName : KString();
+        mOptions->SetCurrentTake(current.Buffer());
+        file.FieldReadBlockEnd();
+    }
+    file.FieldReadEnd();
+}
+
+void KZeqReaderZeq::ReadTakeDetails(KZeqTakeInfo& take) {
+    KZeq& file = *mFile;
+    if (file.FieldReadBegin("FileName")) {
+        const KString name = file.FieldReadC();
+        file.FieldReadEnd();
+        const KString path = file.GetFullFilePath(name.Buffer());
+        KZeq takeFile;
+        if (IsRegularFile(path.Buffer()) && takeFile.ProjectOpenDirect(path.Buffer(), true, true)) {
+            take.mDescription = takeFile.FieldReadC("Comments");
+            take.mLocalTimeSpan = takeFile.FieldReadTS("LocalTime");
+            take.mReferenceTimeSpan = takeFile.FieldReadTS("ReferenceTime");
+            takeFile.ProjectClose();
+            return;
+        }
+        if (file.GetFileVersion() <= 1999) return;
+    }
+    take.mDescription = file.FieldReadC("Comments");
+    take.mLocalTimeSpan = file.FieldReadTS("LocalTime");
+    take.mReferenceTimeSpan = file.FieldReadTS("ReferenceTime");
+    take.SetTakeThumbnail(ReadThumbnail());
+}
+
+bool KZeqReaderZeq::WriteOptionsInExtensionSection(bool overwriteLast) {
+    KZeq& file = *mFile;
+    if (!file.ProjectCreateExtensionSection(overwriteLast)) {
+        file.GetError().ClearLastError();
+        return false;
+    }
+    ZeqSummary summary;
+    summary.mTemplate = mOptions->GetTemplate();
+    summary.mPasswordProtection = mOptions->GetPasswordProtection();
+    for (int i = 0; i < ZeqSummary::eCountCount; ++i) summary.mCounts[i] = mOptions->GetContentCount(i);
+    summary.mSceneInfo = mOptions->GetSceneInfo();
+    summary.mCurrentTake = mOptions->GetCurrentTake();
+    for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) summary.mTakes.push_back(mOptions->GetTakeInfo(i));
+    ZeqWriteSummary(file, summary);
+    // A write-back that did not make it leaves the file as it was, and the
+    // read goes on as if the file could not take one.
+    if (file.ProjectCloseSection() && file.GetLastErrorID() < 0) return true;
+    file.GetError().ClearLastError();
+    return false;
+}
+
+bool KZeqReaderZeq::UpdateImportOptions(KStreamOptions* options) {
+    if (!IsFileOpen() || mFile->ProjectGetCurrentSectionIndex() != -1) return false;
+    if (!options || !options->Is(KStreamOptionsZeq::ClassId)) return false;
+    KStreamOptionsZeq& caller = *static_cast<KStreamOptionsZeq*>(options);
+    KStreamOptionsZeq* mine = KStreamOptionsZeqCreate();
+    mOptions = mine;
+    bool rewritten = false;
+    int sectionIndex = -1;
+    if (ReadOptionsInExtensionSection(sectionIndex)) {
+        if (!caller.GetSceneInfo()) {
+            if (mine->GetSceneInfo()) mine->GetSceneInfo()->Clear();
+        } else {
+            if (!mine->GetSceneInfo()) mine->SetSceneInfo(mManager.CreateKZeqSceneInfo());
+            if (mine->GetSceneInfo()) *mine->GetSceneInfo() = *caller.GetSceneInfo();
+        }
+        const int takes = std::min(mine->GetTakeInfoCount(), caller.GetTakeInfoCount());
+        for (int i = 0; i < takes; ++i) *mine->GetTakeInfo(i) = *caller.GetTakeInfo(i);
+        rewritten = WriteOptionsInExtensionSection(sectionIndex == mFile->ProjectGetExtensionSectionCount() - 1);
+    }
+    mOptions = nullptr;
+    mine->Destroy();
+    return rewritten;
+}
+
+KZeqThumbnail* KZeqReaderZeq::ReadThumbnail() { return ZeqReadThumbnail(*mFile, mManager); }
+bool KZeqReaderZeq::WriteThumbnail(KZeqThumbnail* thumbnail) { return ZeqWriteThumbnail(*mFile, thumbnail); }
+KZeqSceneInfo* KZeqReaderZeq::ReadSceneInfo() { return ZeqReadSceneInfo(*mFile, mManager); }
+void KZeqReaderZeq::WriteSceneInfo(KZeqSceneInfo* info) { ZeqWriteSceneInfo(*mFile, info); }
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,149 @@
+// The scene read driver: the layout decision, the password check, the
+// clearing of the scene and the section steps in their fixed order.
+
+#include <cstring>
+
+#include "fileio/kzeq.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqreaderzeq.h"
+#include "io/kzeqreaderzeq_steps.h"
+#include "object/izeqobject.h"
+#include "object/kprogress.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakeinfo.h"
+
+namespace zeqsdk_400 {
+
+void KZeqReaderZeq::SetIsBeforeVersion6WithMainSection(bool openMainSection) {
+    if (!mFile) return;
+    int major = 0, minor = 0, revision = 0;
+    GetVersion(major, minor, revision);
+    if (major == 5 && minor == 8 && revision == 0) {
+        // 5.8.0 files come in both layouts; only version-6 ones have "Definitions".
+        if (openMainSection && !mFile->ProjectOpenMainSection()) return;
+        mFile->SetIsBeforeVersion6(mFile->FieldGetInstanceCount("Definitions") == 0);
+        if (openMainSection) mFile->ProjectCloseSection();
+        return;
+    }
+    mFile->SetIsBeforeVersion6(major <= 4 || (major == 5 && minor <= 7));
+}
+
+bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options) { return Read(scene, options, nullptr); }
+
+bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {
+    mOptions = nullptr;
+    KProgress& progress = *KGetGlobalProgress();
+    progress.ProgressBegin();
+    bool failed = false;
+    if (!options || !options->Is(KStreamOptionsZeq::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        failed = true;
+    }
+    IZeqObject* own = mFile;
+    bool nested = false;
+    if (!failed) {
+        mOptions = static_cast<KStreamOptionsZeq*>(options);
+        if (object) {
+            mFile = object;
+            object->ObjectNameSetPush();
+            nested = true;
+        } else if (!IsFileOpen()) {
+            mError.SetLastErrorID(eFileNotOpened);
+            failed = true;
+        }
+    }
+    int sections = 1;
+    if (!failed)
+        for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) sections += mOptions->GetTakeInfo(i)->mSelect ? 1 : 0;
+    progress.DivideSection(sections);
+
+    if (!failed) {
+        const bool opened = mFile->ProjectGetCurrentSectionIndex() == -1;
+        if (opened && !mFile->ProjectOpenMainSection()) {
+            mError.SetLastError(eFileCorrupted, mFile->GetLastErrorString());
+            failed = true;
+        } else if (!opened && !nested) {
+            mFile->FieldReadResetPosition();
+        }
+        // The password first: the layout decision of a 5.8.0 file looks into
+        // the section, which stays unreadable until the password is given.
+        if (!failed && !nested && !ReadPassword(mOptions->GetPassword().Buffer())) {
+            mError.SetLastErrorID(eWrongPassword);
+            failed = true;
+        }
+        if (!failed && opened) SetIsBeforeVersion6WithMainSection(false);
+    }
+
+    scene.Clear();
+    for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->Clear();
+    const bool result = !failed && ReadSections(scene);
+
+    if (nested) {
+        mFile->ObjectNameSetPop();
+        mFile = own;
+    }
+    mObjectTypes.clear();
+    mOptions = nullptr;
+    progress.CloseSection();
+    progress.ProgressDone();
+    return result;
+}
+
+bool KZeqReaderZeq::ReadSections(KZeqScene& scene) {
+    const bool before6 = mFile->IsBeforeVersion6();
+    bool ok = true;
+    for (int i = 0; i < kZeqReadStepCount; ++i) {
+        const ZeqReadStep& step = kZeqReadSteps[i];
+        if (step.mLayout == (before6 ? eZeqVersion6Layout : eZeqBeforeVersion6Layout)) continue;
+        if (!ok && !(step.mFlags & eZeqRunsAfterFailure)) break;
+        if (step.mOption >= 0 && !mOptions->GetOption(step.mOption)) continue;
+        if ((step.mFlags & eZeqNeedsTakes) && mOptions->GetTakeInfoCount() == 0) continue;
+        const bool read = step.mRead ? step.mRead(*this, scene) : true;
+        if (!read && (step.mFlags & eZeqEndsReadOnFailure)) ok = false;
+    }
+    return ok;
+}
+
+bool ZeqReadRewindMainSection(KZeqReaderZeq& reader, KZeqScene&) {
+    reader.GetZeqObject()->FieldReadResetPosition();
+    return true;
+}
+
+// Connection records name the scene root "Model::Scene".
+bool ZeqReadRegisterSceneRoot(KZeqReaderZeq& reader, KZeqScene& scene) {
+    KZeqNode* root = scene.GetRootNode();
+    IZeqObject& file = *reader.GetZeqObject();
+    if (!root) return true;
+    static const char* const kRootName = "Model::Scene";
+    if (file.ObjectFetch(kRootName)) file.ObjectNameUnregister(kRootName);
+    if (KZeqNodeProperties* handler = root->GetPropertyHandler())
+        file.ObjectRegister(kRootName, handler->IQuery(kIKObjectInterfaceId, 0));
+    return true;
+}
+
+bool ZeqReadVersion5Block(KZeqReaderZeq& reader, KZeqScene& scene) {
+    KZeq& file = *reader.GetZeqObject();
+    if (!file.FieldReadBegin("Version5")) return true;
+    if (file.FieldReadBlockBegin()) {
+        if (kZeqReaderHooks.mGlobalLightSettings) kZeqReaderHooks.mGlobalLightSettings(reader, scene);
+        if (kZeqReaderHooks.mGlobalTimeSettings) kZeqReaderHooks.mGlobalTimeSettings(reader, scene);
+        file.FieldReadBlockEnd();
+    }
+    file.FieldReadEnd();
+    return true;
+}
+
+bool ZeqReadTopLevelGlobalSettings(KZeqReaderZeq& reader, KZeqScene& scene) {
+    if (kZeqReaderHooks.mGlobalLightSettings) kZeqReaderHooks.mGlobalLightSettings(reader, scene);
+    if (kZeqReaderHooks.mGlobalCameraAndTimeSettings) kZeqReaderHooks.mGlobalCameraAndTimeSettings(reader, scene);
+    return true;
+}
+
+bool ZeqReadSceneGenericPersistence(KZeqReaderZeq& reader, KZeqScene& scene) {
+    reader.ReadSceneGenericPersistenceSection(scene);
+    return true;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,61 @@
+#ifndef ZEQ_IO_KZEQSCENERECORDS_H
+#define ZEQ_IO_KZEQSCENERECORDS_H
+
+#include <vector>
+
+#include "base/kstring.h"
+
+namespace zeqsdk_400 {
+
+class KZeq;
+class KZeqSceneInfo;
+class KZeqSdkManager;
+class KZeqTakeInfo;
+class KZeqThumbnail;
+
+// The small document records of Zeq files, read and written field for field
+// the same way by the reader and both writers:
+//
+//   "Thumbnail" {                       (nothing at all for an unsized one)
+//     "Version" 100, "Format" 0|1, "Size" 0|64|128, "ImageEncoding" 0,
+//     "ImageData" one int per byte of the image
+//   }
+//   "SceneInfo" "SceneInfo::GlobalInfo" {
+//     "Type" "UserData", "Version" 100, ["Thumbnail"],
+//     "MetaData" { "Version" 100, "Title", "Subject", "Author", "Keywords", "Revision", "Comment" }
+//   }
+//   "Summary" {                         (alone in an extension section)
+//     "Version" 101, "Template" 0|1, "PasswordProtection" 0|1,
+//     "ContentCount" { "Version" "100", "Model", "Device", "Character", "Actor", "Constraint", "Media" },
+//     ["SceneInfo"],
+//     "Takes" { "Version" 101, "Current" name,
+//               "Take" name { ["Comments"], "LocalTime", "ReferenceTime", ["Thumbnail"] } ... }
+//   }
+
+// A new thumbnail made through the manager from the next "Thumbnail" field of
+// the current block; null (nothing left behind) when there is none or it
+// cannot be used.
+KZeqThumbnail* ZeqReadThumbnail(KZeq& file, KZeqSdkManager& manager);
+bool ZeqWriteThumbnail(KZeq& file, const KZeqThumbnail* thumbnail);
+// A new scene information (and thumbnail) made through the manager; null when
+// there is no "SceneInfo" field or it is not of the "UserData" type.
+KZeqSceneInfo* ZeqReadSceneInfo(KZeq& file, KZeqSdkManager& manager);
+// Nothing for null.
+void ZeqWriteSceneInfo(KZeq& file, const KZeqSceneInfo* info);
+
+// What a "Summary" tells; the pointers are not owned.
+struct ZeqSummary {
+    enum { eCountCount = 6 };
+    bool mTemplate = false;
+    bool mPasswordProtection = false;
+    int mCounts[eCountCount] = {0, 0, 0, 0, 0, 0};
+    const KZeqSceneInfo* mSceneInfo = nullptr;
+    KString mCurrentTake;
+    std::vector<const KZeqTakeInfo*> mTakes;
+};
+// Writes the record into the open section; false when the field file refused.
+bool ZeqWriteSummary(KZeq& file, const ZeqSummary& summary);
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,58 @@
+#include "io/kzeqwriterzeq_steps.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// Version 5.8: the order of the main section. Rows whose writer is null are
+// sections still to be built.
+const ZeqWriteStep kZeq58Steps[] = {
+    {"Media", 2, 0, nullptr},  // also tells the media count to the "Summary"
+    {"camera switcher", -1, 0, nullptr},
+    {"models", -1, 0, &ZeqWriteModels},
+    {"password", -1, 0, &ZeqWritePassword},
+    {"Takes", 6, 0, nullptr},
+    {"clear animated channels", -1, eZeqRunsAlways, nullptr},
+    {"GoboManager", 5, 0, nullptr},
+    {"marker sets, actors and characters", 7, 0, nullptr},
+    {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
+    {"Constraints", 7, 0, nullptr},
+    {"global settings", 8, 0, nullptr},
+};
+
+// Version 6.0.
+const ZeqWriteStep kZeq6Steps[] = {
+    {"Definitions", -1, 0, nullptr},
+    {"Switcher", -1, 0, nullptr},
+    {"Objects", -1, eZeqAdvancesProgress, nullptr},
+    {"password", -1, 0, &ZeqWritePassword},
+    {"Media", 2, 0, nullptr},
+    {"GoboManager", 5, 0, nullptr},
+    {"MARKERSET", 7, 0, nullptr},
+    {"ACTOR", 7, 0, nullptr},
+    {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
+    {"Version5", 8, 0, nullptr},  // the global light and time settings
+    {"Connections", -1, 0, nullptr},
+    {"Takes", 6, 0, nullptr},
+};
+
+}  // namespace
+
+const ZeqWriterLayout kZeq58Layout = {
+    5800, true, kZeq58Steps, static_cast<int>(sizeof(kZeq58Steps) / sizeof(kZeq58Steps[0])),
+    nullptr,  // shape names to the version-5 form
+    nullptr,  // and back
+    nullptr,  // find animated channels
+    nullptr,  // node record
+    nullptr,  // character poses
+    nullptr,  // poses
+};
+
+const ZeqWriterLayout kZeq6Layout = {
+    6000, false, kZeq6Steps, static_cast<int>(sizeof(kZeq6Steps) / sizeof(kZeq6Steps[0])),
+    nullptr, nullptr, nullptr, nullptr,
+    nullptr,  // character poses
+    nullptr,  // poses
+};
+
+}  // namespace zeqsdk_400

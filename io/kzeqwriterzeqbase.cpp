@@ -1,0 +1,210 @@
+#include "io/kzeqwriterzeqbase.h"
+
+#include "fileio/kpath.h"
+#include "fileio/kzeq.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqfields.h"
+#include "io/kzeqscenerecords.h"
+#include "io/kzeqwriterzeq_steps.h"
+#include "object/izeqobject.h"
+#include "object/kprogress.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakeinfo.h"
+
+namespace zeqsdk_400 {
+
+KZeqWriterZeqBase::KZeqWriterZeqBase(KZeqSdkManager& manager, KZeqExporter& exporter, const ZeqWriterLayout& layout)
+    : KZeqWriter(manager), mLayout(layout), mExporter(exporter) {}
+
+KZeqWriterZeqBase::~KZeqWriterZeqBase() {
+    if (mOwnedFile) FileClose();
+}
+
+bool KZeqWriterZeqBase::FileCreate(const char* fileName) {
+    if (!mOwnedFile) mOwnedFile.reset(KZeqObjectCreate());
+    mFile = mOwnedFile.get();
+    if (mFile->IsOpen()) mFile->ProjectClose();
+    mFile->SetIsBeforeVersion6(mLayout.mBeforeVersion6);
+    if (!fileName || !*fileName) {
+        mError.SetLastErrorID(eFileNotCreated);
+        return false;
+    }
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = mLayout.mFileVersion;
+    const KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
+    if (mFile->ProjectCreate(path.Buffer(), mExportMode != eASCII, mExportMode == eENCRYPTED, &header)) return true;
+    const int fileError = mFile->GetLastErrorID();
+    const int error = fileError == KZeq::eFileCorrupted    ? eFileCorrupted
+                      : fileError == KZeq::eFileNotCreated ? eFileNotCreated
+                                                           : eUnidentifiedError;
+    mError.SetLastError(error, mFile->GetLastErrorString());
+    return false;
+}
+
+bool KZeqWriterZeqBase::FileClose() {
+    if (!mOwnedFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mOwnedFile->ProjectClose();
+    if (!closed) {
+        if (mOwnedFile->GetLastErrorID() == KZeq::eFileNotOpened)
+            mError.SetLastErrorID(eFileNotOpened);
+        else
+            mError.SetLastError(eUnidentifiedError, mOwnedFile->GetLastErrorString());
+    }
+    mOwnedFile.reset();
+    mFile = nullptr;
+    return closed;
+}
+
+// An object whose creation failed holds no file.
+bool KZeqWriterZeqBase::IsFileOpen() { return mOwnedFile && mOwnedFile->IsOpen(); }
+
+KStreamOptions* KZeqWriterZeqBase::GetWriteOptions() { return GetWriteOptions(nullptr); }
+
+KStreamOptions* KZeqWriterZeqBase::GetWriteOptions(IZeqObject*) { return KStreamOptionsZeqCreate(); }
+
+bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options) { return Write(scene, options, nullptr); }
+
+bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {
+    KProgress& progress = *KGetGlobalProgress();
+    progress.ProgressBegin();
+    KStreamOptionsZeq local;
+    mMediaCount = 0;
+    bool blocked = false;
+    if (!options || !(options->Is(KStreamOptionsZeq::ClassId) || options->Is(KStreamOptionsMotion::ClassId))) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        blocked = true;
+    } else if (options->Is(KStreamOptionsMotion::ClassId)) {
+        // Motion options ask for the animated models alone.
+        for (int option = 0; option < KStreamOptionsZeq::eOptionCount; ++option) local.SetOption(option, false);
+        local.SetOption(KStreamOptionsZeq::eANIMATION, true);
+        mOptions = &local;
+    } else {
+        mOptions = static_cast<KStreamOptionsZeq*>(options);
+    }
+    IZeqObject* own = mFile;
+    if (!blocked) {
+        if (object) {
+            mFile = object;
+        } else if (!IsFileOpen()) {
+            mError.SetLastErrorID(eFileNotCreated);
+            blocked = true;
+        }
+    }
+    int sections = 1;
+    if (!blocked)
+        for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) sections += mOptions->GetTakeInfo(i)->mSelect ? 1 : 0;
+    progress.DivideSection(sections);
+    if (mLayout.mBeforeSteps) mLayout.mBeforeSteps(*this, scene);
+
+    bool written = !blocked && WriteSections(scene);
+    if (!blocked) {
+        if (object) {
+            mFile = own;
+        } else {
+            mFile->ProjectCloseSection();
+            WriteExtensionSection(scene, mMediaCount);
+            // An error now would make the close discard the file.
+            if (written && mFile->GetLastErrorID() >= 0) {
+                mError.SetLastErrorID(eOutOfDiskSpace);
+                written = false;
+            }
+        }
+    }
+    if (mLayout.mAfterSteps) mLayout.mAfterSteps(*this, scene);
+    mOptions = nullptr;
+    progress.CloseSection();
+    progress.ProgressDone();
+    return written;
+}
+
+bool KZeqWriterZeqBase::WriteSections(KZeqScene& scene) {
+    bool ok = true;
+    for (int i = 0; i < mLayout.mStepCount; ++i) {
+        const ZeqWriteStep& step = mLayout.mSteps[i];
+        const bool always = (step.mFlags & eZeqRunsAlways) != 0;
+        if (!ok && !always) continue;
+        if (step.mOption >= 0 && !mOptions->GetOption(step.mOption)) continue;
+        if (step.mWrite) step.mWrite(*this, scene);
+        if (step.mFlags & eZeqAdvancesProgress) KGetGlobalProgress()->UpdateSection();
+        if (ok && !always && mFile->GetLastErrorID() >= 0) {
+            mError.SetLastErrorID(eOutOfDiskSpace);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void KZeqWriterZeqBase::WritePassword() {
+    // A nested scene has no section of its own to protect.
+    if (IsNested() || !mOptions) return;
+    if (mOptions->GetPasswordProtection() && !mOptions->GetPassword().IsEmpty())
+        mFile->ProjectSetPassword(mOptions->GetPassword().Buffer());
+}
+
+bool KZeqWriterZeqBase::WriteExtensionSection(KZeqScene& scene, int mediaCount) {
+    KZeq& file = *mFile;
+    if (!file.ProjectCreateExtensionSection(false)) return false;
+    ZeqSummary summary;
+    mOptions->SetTemplate(false);
+    if (KZeqEntity* entity = scene.GetEntity()) {
+        for (int i = 0; i < entity->GetNodeCount(); ++i) {
+            const KString name(entity->GetNode(i)->GetName());
+            const int colon = name.ReverseFind(':');
+            if ((colon < 0 ? name : name.Mid(static_cast<unsigned>(colon) + 1)) == "~zeqexport~") {
+                mOptions->SetTemplate(true);
+                break;
+            }
+        }
+    }
+    summary.mTemplate = mOptions->GetTemplate();
+    summary.mPasswordProtection = mOptions->GetPasswordProtection() && !mOptions->GetPassword().IsEmpty();
+    summary.mCounts[0] = scene.GetRootNode() ? scene.GetRootNode()->GetChildCount(true) : 0;
+    summary.mCounts[2] = summary.mCounts[4] = scene.GetCharacterCount();
+    summary.mCounts[5] = mediaCount;
+    summary.mSceneInfo = scene.GetSceneInfo();
+    summary.mCurrentTake = scene.GetCurrentTakeName();
+    KArrayTemplate<KString*> names;
+    scene.FillTakeNameArray(names);
+    for (int i = 0; i < names.GetCount(); ++i) {
+        if (*names[i] == "Default") continue;
+        const KZeqTakeInfo* info = scene.GetTakeInfo(*names[i]);
+        if (info && info->mSelect) summary.mTakes.push_back(info);
+    }
+    ZeqWriteSummary(file, summary);
+    for (int i = 0; i < names.GetCount(); ++i) delete names[i];
+    file.ProjectCloseSection();
+    return true;
+}
+
+void KZeqWriterZeqBase::WriteSceneGenericPersistenceSection(KZeqScene& scene) {
+    const bool characters = mOptions->GetOption(KStreamOptionsZeq::eCHARACTER);
+    if (scene.GetPoseCount() == 0 && !scene.GetSceneInfo() && !(characters && scene.GetCharacterPoseCount() > 0))
+        return;
+    ZeqWriteBlockBegin(*mFile, "SceneGenericPersistence");
+    if (characters && mLayout.mCharacterPoses) mLayout.mCharacterPoses(*this, scene);
+    if (mLayout.mPoses) mLayout.mPoses(*this, scene);
+    ZeqWriteSceneInfo(*mFile, scene.GetSceneInfo());
+    ZeqWriteBlockEnd(*mFile);
+}
+
+bool KZeqWriterZeqBase::WriteThumbnail(KZeqThumbnail* thumbnail) { return ZeqWriteThumbnail(*mFile, thumbnail); }
+
+void KZeqWriterZeqBase::WriteSceneInfo(KZeqSceneInfo* info) { ZeqWriteSceneInfo(*mFile, info); }
+
+bool ZeqWritePassword(KZeqWriterZeqBase& writer, KZeqScene&) {
+    writer.WritePassword();
+    return true;
+}
+
+bool ZeqWriteSceneGenericPersistence(KZeqWriterZeqBase& writer, KZeqScene& scene) {
+    writer.WriteSceneGenericPersistenceSection(scene);
+    return true;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,88 @@
+#ifndef ZEQ_IO_KZEQWRITERZEQBASE_H
+#define ZEQ_IO_KZEQWRITERZEQBASE_H
+
+#include <memory>
+
+#include "io/kzeqio.h"
+
+namespace zeqsdk_400 {
+
+class IZeqObject;
+class KStreamOptionsZeq;
+class KZeqExporter;
+class KZeqSceneInfo;
+class KZeqThumbnail;
+struct ZeqWriterLayout;
+
+// What the two Zeq writers share: the file, the export mode, the option,
+// progress and error rules of a write, the run of the layout's section steps
+// with an error test after each, the password, the generic persistence
+// section and the closing "Summary" extension section.
+//
+// A write takes Zeq options, or motion options (then only the models,
+// password, takes and generic persistence are written). A field-file error
+// after a step ends the steps with writer error 3; the main section is
+// closed and the "Summary" written all the same.
+class KZeqWriterZeqBase : public KZeqWriter {
+public:
+    enum EExportMode { eASCII = 0, eBINARY = 1, eENCRYPTED = 2 };
+
+    // Closes a file left open.
+    ~KZeqWriterZeqBase() override;
+
+    // Takes effect at the next FileCreate.
+    void SetExportMode(EExportMode mode) { mExportMode = mode; }
+    EExportMode GetExportMode() const { return mExportMode; }
+
+    // A relative name is created under the current directory; ".zeq" is added
+    // when the name has none.
+    bool FileCreate(const char* fileName) override;
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    KStreamOptions* GetWriteOptions() override;
+    bool Write(KZeqScene& scene, KStreamOptions* options) override;
+    // A new default Zeq option set; the object is not used.
+    virtual KStreamOptions* GetWriteOptions(IZeqObject* object);
+    // With an object stream the scene is written into its current block, and
+    // neither the main section is closed nor the "Summary" written.
+    virtual bool Write(KZeqScene& scene, KStreamOptions* options, IZeqObject* object);
+
+    // Sets the password of the main section when the options ask for one.
+    void WritePassword();
+    // Closes the extension section it writes; false when the file refuses one.
+    bool WriteExtensionSection(KZeqScene& scene, int mediaCount);
+    void WriteSceneGenericPersistenceSection(KZeqScene& scene);
+    bool WriteThumbnail(KZeqThumbnail* thumbnail);
+    void WriteSceneInfo(KZeqSceneInfo* info);
+
+    // ---- State of the write in progress, for the section writers --------------------------------
+    IZeqObject* GetZeqObject() const { return mFile; }
+    KStreamOptionsZeq* GetStreamOptions() const { return mOptions; }
+    KZeqSdkManager& GetSdkManager() const { return mManager; }
+    KZeqExporter& GetExporter() const { return mExporter; }
+    // True while writing into another file's object stream.
+    bool IsNested() const { return mFile && mFile != mOwnedFile.get(); }
+    // The media step tells how many clips it wrote.
+    void SetMediaCount(int count) { mMediaCount = count; }
+    int mProgressCounter = 0;
+    int mProgressTotal = 0;
+
+protected:
+    KZeqWriterZeqBase(KZeqSdkManager& manager, KZeqExporter& exporter, const ZeqWriterLayout& layout);
+
+private:
+    // The layout's steps, each when its switch is on; false after a field-file error.
+    bool WriteSections(KZeqScene& scene);
+
+    const ZeqWriterLayout& mLayout;
+    KZeqExporter& mExporter;
+    IZeqObject* mFile = nullptr;  // the owned file, or a borrowed stream during a nested write
+    std::unique_ptr<IZeqObject> mOwnedFile;
+    KStreamOptionsZeq* mOptions = nullptr;
+    EExportMode mExportMode = eBINARY;
+    int mMediaCount = 0;
+};
+
+}  // namespace zeqsdk_400
+
+#endif
