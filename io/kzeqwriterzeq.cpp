@@ -34,8 +34,15 @@ bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     if (kZeq58Layout.mFindAnimatedChannels) kZeq58Layout.mFindAnimatedChannels(writer, scene);
     writer.GetExporter().ProgressUpdate(nullptr, "Storing models", nullptr, 0.0f);
     KZeqNode* root = scene.GetRootNode();
+    // The percentage runs over every node below the root, not just its children.
     writer.mProgressCounter = 0;
-    writer.mProgressTotal = root ? root->GetChildCount(true) : 0;
+    writer.mProgressTotal = 0;
+    for (std::vector<KZeqNode*> pending{root}; root && !pending.empty();) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        writer.mProgressTotal += node->GetChildCount();
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+    }
     static_cast<KZeqWriterZeq&>(writer).WriteNode(root);
     KGetGlobalProgress()->UpdateSection();
     return true;

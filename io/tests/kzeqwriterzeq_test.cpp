@@ -1,0 +1,196 @@
+#include "io/kzeqwriterzeq.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "fileio/tests/fileio_test_support.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqwriterzeq6.h"
+#include "io/tests/zeqroundtrip.h"
+#include "io/tests/zeqscenecompare.h"
+#include "object/izeqobject.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsceneinfo.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+
+using namespace zeqsdk_400;
+using namespace zeqiotest;
+
+namespace {
+
+KZeqThumbnail* Picture(KZeqSdkManager& manager, KZeqThumbnail::EImageSize size, KZeqThumbnail::EDataFormat format,
+                       int seed) {
+    KZeqThumbnail* picture = manager.CreateKZeqThumbnail();
+    picture->SetDataFormat(format), picture->SetSize(size);
+    for (int i = 0; i < picture->GetSizeInBytes(); ++i) picture->GetThumbnailImage()[i] = static_cast<unsigned char>(i * seed);
+    return picture;
+}
+
+// An empty scene whose switcher has the takes "Walk" and "Run" (current),
+// with take infos, thumbnails and scene information.
+struct WriterTest : ::testing::Test {
+    WriterTest() {
+        for (const char* name : {"Walk", "Run"}) mScene->CreateTake(name);
+        KZeqTakeInfo walk;
+        walk.mName = "Walk", walk.mDescription = "slow";
+        walk.mLocalTimeSpan = KTimeSpan(KTime(0), KTime(46186158000LL));
+        walk.mReferenceTimeSpan = KTimeSpan(KTime(-7), KTime(1234567));
+        walk.SetTakeThumbnail(Picture(mManager, KZeqThumbnail::e64x64, KZeqThumbnail::eRGB_24, 3));
+        KZeqTakeInfo run;
+        run.mName = "Run";
+        mScene->SetTakeInfo(walk), mScene->SetTakeInfo(run);
+        mScene->SetCurrentTake("Run");
+        KZeqSceneInfo* info = mManager.CreateKZeqSceneInfo();
+        info->mTitle = "Title", info->mAuthor = "Author", info->mComment = "line\nbreak";
+        info->SetSceneThumbnail(Picture(mManager, KZeqThumbnail::e128x128, KZeqThumbnail::eRGBA_32, 5));
+        mScene->SetSceneInfo(info);
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    KZeqExporter mExporter{mManager};
+};
+
+struct WriterFormTest : WriterTest, ::testing::WithParamInterface<ZeqFileCase> {};
+
+}  // namespace
+
+// Versions read back; the takes and scene information from the "Summary";
+// the scene information also through the main section.
+TEST_P(WriterFormTest, EmptySceneWithTakesThroughEveryForm) {
+    const ZeqFileCase& form = GetParam();
+    const std::string path = mDir / "scene.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, path, "", &error)) << error;
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(path.c_str())) << importer.GetLastErrorString();
+    EXPECT_EQ(form.mMode, importer.GetFileFormat());
+    int major, minor, revision;
+    importer.GetFileVersion(major, minor, revision);
+    EXPECT_EQ(form.mFileVersion, major * 1000 + minor * 100 + revision);
+    KStreamOptions* summary = importer.GetImportOptions(KZeqImporter::eSummaryOnly);
+    ASSERT_NE(nullptr, summary);
+    importer.ReleaseImportOptions(summary);
+    ASSERT_EQ(2, importer.GetTakeCount());
+    EXPECT_STREQ("Run", importer.GetCurrentTakeName().Buffer());
+    ZeqDiff diff;
+    for (int i = 0; i < 2; ++i) {
+        const KZeqTakeInfo* take = importer.GetTakeInfo(i);
+        CompareTakeInfo("take", *mScene->GetTakeInfo(take->mName), *take, diff);
+    }
+    ASSERT_NE(nullptr, importer.GetSceneInfo());
+    CompareThumbnail("summary.sceneInfo.thumbnail", mScene->GetSceneInfo()->GetSceneThumbnail(),
+                     importer.GetSceneInfo()->GetSceneThumbnail(), diff);
+    diff.Check("summary.sceneInfo.mComment", mScene->GetSceneInfo()->mComment, importer.GetSceneInfo()->mComment);
+    EXPECT_TRUE(diff.Fields().empty()) << diff.Report();
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    EXPECT_TRUE(CompareScenes(*mScene, *read).Fields().empty()) << CompareScenes(*mScene, *read).Report();
+}
+INSTANTIATE_TEST_SUITE_P(Forms, WriterFormTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
+
+TEST_F(WriterTest, PasswordProtectedRoundTrip) {
+    for (const ZeqFileCase& form : kZeqFileCases) {
+        SCOPED_TRACE(form.mName);
+        const std::string path = mDir / form.mName;
+        std::string error;
+        KZeqScene* read = RoundTrip(mManager, *mScene, form, path, "key", &error);
+        ASSERT_NE(nullptr, read) << error;
+        EXPECT_TRUE(CompareScenes(*mScene, *read).Fields().empty());
+        EXPECT_EQ(nullptr, ReadZeqFile(mManager, path, "other", &error));
+        KZeqImporter importer(mManager);
+        ASSERT_TRUE(importer.Initialize((path + ".zeq").c_str()) || importer.Initialize(path.c_str()));
+        KStreamOptionsZeq* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
+        EXPECT_TRUE(options->GetPasswordProtection());
+        importer.ReleaseImportOptions(options);
+    }
+}
+
+// The "Summary" of a scene: template mark, password flag and counts.
+TEST_F(WriterTest, SummaryCounts) {
+    KZeqNode* mark = mManager.CreateKZeqNode("~zeqexport~");
+    mScene->GetRootNode()->AddChild(mark);
+    mark->AddChild(mManager.CreateKZeqNode("child"));
+    mScene->CreateCharacter("a"), mScene->CreateCharacter("b");
+    KStreamOptionsZeq options;
+    options.SetPasswordProtection(true);  // but no password
+    KZeqWriterZeq6 writer(mManager, mExporter);
+    const std::string path = mDir / "summary.zeq";
+    ASSERT_TRUE(writer.FileCreate(path.c_str()) && writer.Write(*mScene, &options) && writer.FileClose());
+    EXPECT_TRUE(options.GetTemplate());
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(path.c_str()));
+    auto* read = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions(KZeqImporter::eSummaryOnly));
+    ASSERT_NE(nullptr, read);
+    EXPECT_TRUE(read->GetTemplate());
+    EXPECT_FALSE(read->GetPasswordProtection());
+    const int counts[] = {1, 0, 2, 0, 2, 0};  // top-level models
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(counts[i], read->GetContentCount(i)) << i;
+    importer.ReleaseImportOptions(read);
+}
+
+TEST_F(WriterTest, OptionsAndFileRules) {
+    KZeqWriterZeq writer(mManager, mExporter);
+    KStreamOptionsZeq options;
+    EXPECT_FALSE(writer.FileClose());
+    EXPECT_EQ(KZeqWriter::eFileNotOpened, writer.GetLastErrorID());
+    EXPECT_FALSE(writer.Write(*mScene, &options));
+    EXPECT_EQ(KZeqWriter::eFileNotCreated, writer.GetLastErrorID());
+    const std::string cwd = std::filesystem::current_path();
+    ASSERT_EQ(0, ::chdir(mDir.Path().c_str()));
+    const bool created = writer.FileCreate("relative");
+    ASSERT_EQ(0, ::chdir(cwd.c_str()));
+    ASSERT_TRUE(created);
+    EXPECT_FALSE(writer.Write(*mScene, nullptr));
+    EXPECT_EQ(KZeqWriter::eStreamOptionsNotSet, writer.GetLastErrorID());
+    KStreamOptionsMotion motion;  // the animated models alone; no options of its own
+    EXPECT_TRUE(writer.Write(*mScene, &motion));
+    EXPECT_TRUE(writer.FileClose());
+    EXPECT_TRUE(std::filesystem::exists(mDir / "relative.zeq"));
+    KZeqScene* read = ReadZeqFile(mManager, mDir / "relative.zeq");
+    ASSERT_NE(nullptr, read);
+    EXPECT_NE(nullptr, read->GetSceneInfo());  // generic persistence is always written
+}
+
+// A field-file error ends the steps with "Out of disk space".
+TEST_F(WriterTest, AFullDiskEndsTheWrite) {
+    mScene->GetSceneInfo()->mComment = KString(std::string(1 << 20, 'x').c_str());
+    const std::string path = mDir / "full.zeq";
+    EXPECT_TRUE(zeqtest::InChild(
+        [&] {
+            KZeqWriterZeq writer(mManager, mExporter);
+            KStreamOptionsZeq options;
+            return writer.FileCreate(path.c_str()) && !writer.Write(*mScene, &options) &&
+                   writer.GetLastErrorID() == KZeqWriter::eOutOfDiskSpace && !writer.FileClose();
+        },
+        64 * 1024));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A scene nested in another file's block, written and read through the exporter and importer.
+TEST_F(WriterTest, NestedSceneInAnObjectStream) {
+    const std::string path = mDir / "outer.zeq";
+    std::unique_ptr<IZeqObject> outer(KZeqObjectCreate());
+    ASSERT_TRUE(outer->ProjectCreate(path.c_str()));
+    outer->FieldWriteBegin("Pose"), outer->FieldWriteBlockBegin();
+    KStreamOptionsZeq options;
+    EXPECT_TRUE(mExporter.Export(*mScene, &options, outer.get()));
+    EXPECT_EQ(0, outer->ProjectGetCurrentSectionIndex());  // the main section stays open
+    outer->FieldWriteBlockEnd(), outer->FieldWriteEnd();
+    ASSERT_TRUE(outer->ProjectClose());
+    ASSERT_TRUE(outer->ProjectOpen(path.c_str(), true, true));
+    EXPECT_EQ(0, outer->ProjectGetExtensionSectionCount());
+    ASSERT_TRUE(outer->FieldReadBegin("Pose") && outer->FieldReadBlockBegin());
+    KZeqImporter importer(mManager);
+    KZeqScene* read = mManager.CreateKZeqScene();
+    EXPECT_TRUE(importer.Import(*read, &options, outer.get()));
+    EXPECT_TRUE(CompareScenes(*mScene, *read).Fields().empty());
+    EXPECT_FALSE(importer.Import(*read, nullptr, outer.get()));
+    EXPECT_EQ(KZeqIO::eStreamOptionsNotSet, importer.GetLastErrorID());
+}
