@@ -1,0 +1,87 @@
+// The options of a binary Zeq file with N top-level "Model" records (each
+// with a small block) and N / 100 takes: parsed from the main section (which
+// writes the "Summary" back), then read from that "Summary".
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "fileio/kzeq.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqfields.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqreaderzeq.h"
+#include "scene/kzeqsdkmanager.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+std::string Scratch(const char* name, int models) {
+    return (std::filesystem::temp_directory_path() /
+            ("zeqreader-bench-" + std::to_string(::getpid()) + "-" + name + std::to_string(models) + ".zeq"))
+        .string();
+}
+
+void MakeFile(const std::string& path, int models) {
+    KZeq file;
+    file.ProjectCreate(path.c_str(), true, false);
+    for (int i = 0; i < models; ++i) {
+        const std::string name = "Model::node" + std::to_string(i);
+        ZeqWriteBlockBegin(file, "Model", name.c_str());
+        ZeqWriteFieldI(file, "Version", 232);
+        ZeqWriteFieldC(file, "Type", "Null");
+        ZeqWriteBlockEnd(file);
+    }
+    ZeqWriteBlockBegin(file, "Takes");
+    ZeqWriteFieldC(file, "Current", "Take 1");
+    for (int i = 0; i < models / 100; ++i) {
+        const std::string name = "Take " + std::to_string(i);
+        ZeqWriteBlockBegin(file, "Take", name.c_str());
+        ZeqWriteFieldC(file, "Comments", "a take");
+        ZeqWriteFieldTS(file, "LocalTime", KTimeSpan(KTime(0), KTime(i)));
+        ZeqWriteFieldTS(file, "ReferenceTime", KTimeSpan(KTime(0), KTime(i)));
+        ZeqWriteBlockEnd(file);
+    }
+    ZeqWriteBlockEnd(file);
+    file.ProjectClose();
+}
+
+void ReadOptions(benchmark::State& state, const std::string& path, bool parse) {
+    KZeqSdkManager manager;
+    KZeqImporter importer(manager);
+    KZeqReaderZeq reader(manager, importer);
+    reader.FileOpen(path.c_str());
+    KStreamOptions* options = reader.GetReadOptions(parse);
+    if (!options || static_cast<KStreamOptionsZeq*>(options)->GetTakeInfoCount() != state.range(0) / 100)
+        state.SkipWithError("options not read");
+    if (options) options->Destroy();
+}
+
+void BM_OptionsParsed(benchmark::State& state) {
+    const int models = static_cast<int>(state.range(0));
+    const std::string pristine = Scratch("pristine", models), path = Scratch("parsed", models);
+    MakeFile(pristine, models);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::copy_file(pristine, path, std::filesystem::copy_options::overwrite_existing);
+        state.ResumeTiming();
+        ReadOptions(state, path, true);
+    }
+    std::filesystem::remove(pristine), std::filesystem::remove(path);
+}
+BENCHMARK(BM_OptionsParsed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_OptionsFromSummary(benchmark::State& state) {
+    const int models = static_cast<int>(state.range(0));
+    const std::string path = Scratch("summary", models);
+    MakeFile(path, models);
+    ReadOptions(state, path, true);  // writes the "Summary"
+    for (auto _ : state) ReadOptions(state, path, false);
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_OptionsFromSummary)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,211 @@
+// Zeq files through the importer: open, take queries, options (and their
+// "Summary" write-back), import with and without options, summary updates.
+//
+// Input: mode byte, password length byte (mod 16), the password, then the rest.
+// Modes: 0 the rest is the whole file; 1 and 2 the rest is the main section
+// of a valid plain or encrypted binary file (checksums hold, so the body
+// parser and the reader are reached); 3 the rest is the fields of an ASCII
+// file; 4 structure-aware: the rest is a program that writes a field file
+// through the field-file writer (encoding and version first, then one
+// operation per byte: fields named from a dictionary of the reader's record
+// names, values, blocks, extension sections, a password).
+//
+// With ZEQ_FUZZ_SEEDS=<dir> in the environment the target first writes its
+// seeds there: files from the 6.0 and 5.8 writers in the three encodings.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "fileio/kzeq.h"
+#include "fuzz/fuzz_support.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqwriterzeq.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsceneinfo.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+std::string gScratch;
+
+const char* const kNames[] = {
+    "Summary", "Version", "Template", "PasswordProtection", "ContentCount", "Model", "Device", "Character",
+    "Actor", "Constraint", "Media", "SceneInfo", "Type", "MetaData", "Title", "Subject", "Author", "Keywords",
+    "Revision", "Comment", "Thumbnail", "Format", "Size", "ImageEncoding", "ImageData", "Takes", "Current",
+    "Take", "Comments", "LocalTime", "ReferenceTime", "FileName", "CHARACTER", "ACTOR", "Constraints", "Group",
+    "Video", "SceneGenericPersistence", "Definitions", "ObjectType", "Objects", "Connections", "Version5",
+    "GoboManager", "MARKERSET", "Properties60", "Property", "Channel", "Default"};
+const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
+                               "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b"};
+const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
+
+template <class T, int N>
+const T& Pick(const T (&table)[N], std::uint8_t byte) {
+    return table[byte % N];
+}
+
+// Writes a field file from the program; false when it could not be made.
+bool Build(const std::string& path, const std::uint8_t* data, std::size_t size, const std::string& password) {
+    if (size < 2) return false;
+    KZeq file;
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = Pick(kVersions, data[1]);
+    const int encoding = data[0] % 3;
+    if (!file.ProjectCreate(path.c_str(), encoding != 0, encoding == 2, &header)) return false;
+    int depth = 0;
+    std::size_t i = 2;
+    auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
+    for (int ops = 0; i < size && ops < 4096; ++ops) {
+        switch (next() % 9) {
+            case 0: file.FieldWriteBegin(Pick(kNames, next())); break;
+            case 1: file.FieldWriteI(static_cast<std::int8_t>(next()) * 257); break;
+            case 2: file.FieldWriteC(Pick(kValues, next())); break;
+            case 3:
+                if (depth < 64 && file.FieldWriteBlockBegin()) ++depth;
+                break;
+            case 4:
+                if (depth > 0 && file.FieldWriteBlockEnd()) --depth;
+                break;
+            case 5: file.FieldWriteEnd(); break;
+            case 6: file.FieldWriteTS(KTimeSpan(KTime(next()), KTime(next() * 1000))); break;
+            case 7: file.FieldWriteI(next()); break;
+            default:
+                if (next() & 1) {
+                    file.ProjectSetPassword(password.c_str());
+                } else {
+                    while (depth > 0 && file.FieldWriteBlockEnd()) --depth;
+                    file.ProjectCloseSection();
+                    file.ProjectCreateExtensionSection(false);
+                    depth = 0;
+                }
+                break;
+        }
+    }
+    while (depth-- > 0) file.FieldWriteBlockEnd();
+    return file.ProjectClose();
+}
+
+void Exercise(const std::string& path, const std::string& password) {
+    KZeqSdkManager manager;
+    KZeqImporter importer(manager);
+    importer.SetPassword(password.c_str());
+    if (!importer.Initialize(path.c_str())) return;
+    int major, minor, revision;
+    importer.GetFileVersion(major, minor, revision);
+    KString camera, mode;
+    double width, height;
+    importer.GetDefaultRenderResolution(camera, mode, width, height);
+    const int takes = importer.GetTakeCount();
+    if (KZeqTakeInfo* take = importer.GetTakeInfo(takes - 1)) take->mSelect = false;
+    importer.GetCurrentTakeName();
+    importer.GetSceneInfo();
+    KZeqScene* scene = manager.CreateKZeqScene();
+    importer.Import(*scene);
+    if (KStreamOptions* options = importer.GetImportOptions(KZeqImporter::eSummaryOnly)) {
+        importer.UpdateImportOptions(options);
+        importer.Import(*scene, options);
+        importer.ReleaseImportOptions(options);
+    }
+    importer.Import(*scene);
+}
+
+// --- seeds ---------------------------------------------------------------------------------
+
+void WriteSeeds(const std::string& dir) {
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    scene->GetRootNode()->AddChild(manager.CreateKZeqNode("~zeqexport~"));
+    for (const char* name : {"Take 001", "Take 002"}) scene->CreateTake(name);
+    KZeqTakeInfo take;
+    take.mName = "Take 001", take.mDescription = "first";
+    take.mLocalTimeSpan = KTimeSpan(KTime(0), KTime(46186158000LL));
+    scene->SetTakeInfo(take);
+    KZeqSceneInfo* info = manager.CreateKZeqSceneInfo();
+    info->mTitle = "seed";
+    scene->SetSceneInfo(info);
+    const struct {
+        const char* mName;
+        int mRow;  // -1: the 5.8 writer, encrypted
+        const char* mPassword;
+    } seeds[] = {{"v60-binary", 0, ""}, {"v60-ascii", 1, ""},   {"v60-encrypted", 2, "pw"},
+                 {"v58-binary", 3, "pw"}, {"v58-ascii", 4, ""}, {"v58-encrypted", -1, ""}};
+    for (const auto& seed : seeds) {
+        // One seed carries thumbnails; they make files big.
+        KZeqThumbnail* picture = nullptr;
+        if (seed.mRow == 3) picture = manager.CreateKZeqThumbnail(), picture->SetSize(KZeqThumbnail::e64x64);
+        info->SetSceneThumbnail(picture);
+        const std::string path = dir + "/" + seed.mName + ".tmp.zeq";
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetPassword(seed.mPassword);
+        if (seed.mRow >= 0) {
+            exporter.SetFileFormat(seed.mRow);
+            exporter.Export(*scene);
+        } else {
+            KZeqWriterZeq writer(manager, exporter);
+            writer.SetExportMode(KZeqWriterZeqBase::eENCRYPTED);
+            KStreamOptionsZeq options;
+            exporter.SetExportOptionsInfo(&options);
+            if (writer.FileCreate(path.c_str())) writer.Write(*scene, &options), writer.FileClose();
+        }
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream out(dir + "/" + seed.mName, std::ios::binary);
+        out << '\0' << static_cast<char>(std::string(seed.mPassword).size()) << seed.mPassword << file;
+        std::filesystem::remove(path);
+    }
+    // A program (mode 4): a binary 6.0 file whose takes name a take file,
+    // then a "Summary" extension section with a scene information record.
+    const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,
+                                     0, 28, 2, 0, 6, 1, 2, 4, 4, 8, 0, 0, 0, 3, 0, 1, 1, 101, 0, 11,
+                                     2, 4, 3, 0, 12, 2, 0, 0, 13, 3, 0, 14, 2, 3, 4, 4, 4};
+    std::ofstream(dir + "/program", std::ios::binary).write(reinterpret_cast<const char*>(program), sizeof(program));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* root = std::getenv("TMPDIR");
+    gScratch = std::string(root && *root ? root : "/tmp") + "/zeqreader-fuzz-" + std::to_string(::getpid());
+    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::uint8_t mode = data[0] % 5;
+    const std::size_t passwordLength = std::min<std::size_t>(data[1] % 16, size - 2);
+    const std::string password(reinterpret_cast<const char*>(data + 2), passwordLength);
+    data += 2 + passwordLength;
+    size -= 2 + passwordLength;
+    std::error_code ec;
+    std::filesystem::remove_all(gScratch, ec);
+    std::filesystem::create_directories(gScratch, ec);
+    const std::string path = gScratch + "/in.zeq";
+    const std::string rest(reinterpret_cast<const char*>(data), size);
+    bool made = true;
+    if (mode == 4) {
+        made = Build(path, data, size, password);
+    } else {
+        std::string file = rest;
+        if (mode == 1 || mode == 2) file = zeqfuzz::MakeBinaryZeq(rest, 6000, mode == 2);
+        if (mode == 3) file = "@Zeq: 5800\n@Section: 5800\n" + rest + "\n@End\n";
+        std::ofstream(path, std::ios::binary) << file;
+    }
+    if (made) Exercise(path, password);
+    std::filesystem::remove_all(gScratch, ec);
+    return 0;
+}
