@@ -11,19 +11,15 @@ using namespace zeqsdk_400;
 TEST(KStreamOptionsZeqTest, ResetSwitchesOnTheContentAndOffMergingAndEmbedding) {
     KStreamOptionsZeq options;
     EXPECT_TRUE(options.Is(KStreamOptionsZeq::ClassId) && options.Is(KStreamOptions::ClassId));
-    EXPECT_FALSE(options.Is(KStreamOptionsMotion::ClassId));
-    EXPECT_STREQ("KStreamOptionsZeq", options.GetClassIdName());
+    EXPECT_TRUE(!options.Is(KStreamOptionsMotion::ClassId) && !options.ObjectClone());
     for (int i = 0; i < 12; ++i) options.SetOption(i, i >= 10);
     options.SetContentCount(5, 7), options.SetPassword("p"), options.SetTemplate(true), options.AddTakeInfo({});
     options.Reset();
     for (int i = 0; i < 12; ++i) EXPECT_EQ(i < 10, options.GetOption(i)) << i;
-    EXPECT_EQ(0, options.GetContentCount(5));
-    EXPECT_TRUE(options.GetPassword().IsEmpty() && !options.GetTemplate() && options.GetTakeInfoCount() == 0);
+    EXPECT_TRUE(options.GetContentCount(5) == 0 && options.GetPassword().IsEmpty() && !options.GetTemplate() && options.GetTakeInfoCount() == 0);
     // Indices outside the tables.
     options.SetOption(12, true), options.SetContentCount(6, 3), options.SetOption(-1, true);
-    EXPECT_FALSE(options.GetOption(12) || options.GetOption(-1));
-    EXPECT_EQ(0, options.GetContentCount(6));
-    EXPECT_EQ(nullptr, options.ObjectClone());
+    EXPECT_FALSE(options.GetOption(12) || options.GetOption(-1) || options.GetContentCount(6));
 }
 
 TEST(KStreamOptionsZeqTest, AssignmentCopiesTakesAndSharesSceneInformation) {
@@ -31,62 +27,47 @@ TEST(KStreamOptionsZeqTest, AssignmentCopiesTakesAndSharesSceneInformation) {
     KZeqTakeInfo take;
     for (const char* name : {"one", "two"}) take.mName = name, source.AddTakeInfo(take);
     for (const char* name : {"x", "y", "z"}) take.mName = name, target.AddTakeInfo(take);
-    KZeqSceneInfo sceneInfo;
-    KZeqSceneInfo* info = &sceneInfo;  // only pointed to
+    KZeqSceneInfo sceneInfo, *info = &sceneInfo;  // only pointed to
     source.SetSceneInfo(info), source.SetCurrentTake("two"), source.SetOption(11, true);
     target = source;
     ASSERT_EQ(2, target.GetTakeInfoCount());
-    EXPECT_STREQ("two", target.GetTakeInfo(1)->mName.Buffer());
-    EXPECT_NE(source.GetTakeInfo(0), target.GetTakeInfo(0));
-    EXPECT_EQ(info, target.GetSceneInfo());
-    EXPECT_STREQ("two", target.GetCurrentTake().Buffer());
-    EXPECT_TRUE(target.GetOption(11));
-    EXPECT_EQ(nullptr, target.GetTakeInfo(2));
+    EXPECT_TRUE(target.GetTakeInfo(1)->mName == "two" && source.GetTakeInfo(0) != target.GetTakeInfo(0));
+    EXPECT_TRUE(target.GetSceneInfo() == info && target.GetCurrentTake() == "two" && target.GetOption(11));
 }
 
-TEST(KStreamOptionsMotionTest, ResetStateOptionsAndFrames) {
+TEST(KStreamOptionsMotionTest, ResetStateOptionsTimeModesAndFrames) {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
     EXPECT_TRUE(options->Is(KStreamOptionsMotion::ClassId) && !options->Is(KStreamOptionsZeq::ClassId));
-    for (int i = 0; i < 18; ++i) EXPECT_EQ(KStreamOptionsMotion::eUnset, options->GetOption(i));
-    options->SetOption(17, KStreamOptionsMotion::eOn), options->SetOption(18, KStreamOptionsMotion::eOn);
-    EXPECT_EQ(KStreamOptionsMotion::eOn, options->GetOption(17));
+    for (int i = 0; i < 18; ++i) options->SetOption(i, KStreamOptionsMotion::eOn);
+    options->SetOption(18, KStreamOptionsMotion::eOn), options->SetFrameCount(-5);
+    EXPECT_TRUE(options->GetOption(17) == KStreamOptionsMotion::eOn && options->GetFrameCount() == 0);
     EXPECT_EQ(KStreamOptionsMotion::eUnset, options->GetOption(18));
-    options->SetFrameCount(-5);
-    EXPECT_EQ(0, options->GetFrameCount());
     options->SetTakeName("t"), options->SetStart(KTime(5)), options->SetFrameCount(9);
+    options->SetTimeMode(KTime::eModeDefault, 25.0004);  // close enough to 25
+    EXPECT_EQ(KTime::eModePal, options->GetTimeMode());
+    EXPECT_DOUBLE_EQ(25.0004, options->GetFrameRate());
+    EXPECT_EQ(KTime::GetOneFrameValue(KTime::eModePal), options->GetFramePeriod());
+    options->SetTimeMode(KTime::eModeDefault, 12.5);  // no mode of its own: the period comes from the rate
+    EXPECT_EQ(KTime::eModeDefault, options->GetTimeMode());
+    EXPECT_EQ(KTime(KTime::kTicksPerSecond * 2 / 25), options->GetFramePeriod());
+    options->SetTimeMode(KTime::eMode24, 99.0);
+    EXPECT_DOUBLE_EQ(24.0, options->GetFrameRate());
     options->Reset();
+    for (int i = 0; i < 18; ++i) EXPECT_EQ(KStreamOptionsMotion::eUnset, options->GetOption(i));
     EXPECT_TRUE(options->GetTakeName().IsEmpty() && options->GetStart() == KTime() && options->GetFrameCount() == 0);
     EXPECT_EQ(KTime::GetGlobalTimeMode(), options->GetTimeMode());
     options->Destroy();
 }
 
-TEST(KStreamOptionsMotionTest, TimeModesAndFramePeriods) {
-    KStreamOptionsMotion options;
-    options.SetTimeMode(KTime::eModeDefault, 25.0004);  // close enough to 25
-    EXPECT_EQ(KTime::eModePal, options.GetTimeMode());
-    EXPECT_DOUBLE_EQ(25.0004, options.GetFrameRate());
-    EXPECT_EQ(KTime::GetOneFrameValue(KTime::eModePal), options.GetFramePeriod());
-    options.SetTimeMode(KTime::eModeDefault, 12.5);  // no mode of its own: the period comes from the rate
-    EXPECT_EQ(KTime::eModeDefault, options.GetTimeMode());
-    EXPECT_EQ(KTime(KTime::kTicksPerSecond * 2 / 25), options.GetFramePeriod());
-    options.SetTimeMode(KTime::eMode24, 99.0);
-    EXPECT_DOUBLE_EQ(24.0, options.GetFrameRate());
-}
-
 TEST(KStreamOptionsMotionTest, AnOwnedSkeletonSceneEndsWithTheOptions) {
-    HdlKObject owned, lent;
-    KObject* borrowed = new KObject;
+    KObject *owned = new KObject, *lent = new KObject;
+    HdlKObject ownedHandle(owned), lentHandle(lent);
     {
         KStreamOptionsMotion options;
-        KObject* scene = new KObject;
-        owned = scene;
-        options.SetASFScene(scene, true);
-        EXPECT_EQ(scene, options.GetASFScene());
-        options.Reset();
-        EXPECT_FALSE(owned.IsValid());
-        lent = borrowed;
-        options.SetASFScene(borrowed, false);
+        options.SetASFScene(owned, true), options.Reset();
+        EXPECT_TRUE(!ownedHandle.IsValid() && !options.GetASFScene());
+        options.SetASFScene(lent, false);
     }
-    EXPECT_TRUE(lent.IsValid());
-    borrowed->Destroy();
+    EXPECT_TRUE(lentHandle.IsValid());
+    lent->Destroy();
 }

@@ -1,5 +1,9 @@
 #include "io/tests/zeqroundtrip.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
@@ -25,18 +29,15 @@ bool WriteZeqFile(KZeqSdkManager& manager, KZeqScene& scene, const ZeqFileCase& 
     KZeqExporter exporter(manager);
     exporter.Initialize(path.c_str());
     exporter.SetPassword(password);
-    if (form.mExportRow >= 0) {
-        exporter.SetFileFormat(form.mExportRow);
-        const bool written = exporter.Export(scene);
-        if (!written && error) *error = exporter.GetLastErrorString();
-        return written;
-    }
+    exporter.SetFileFormat(form.mExportRow);
     KZeqWriterZeq writer(manager, exporter);
     writer.SetExportMode(static_cast<KZeqWriterZeqBase::EExportMode>(form.mMode));
     KStreamOptionsZeq options;
     exporter.SetExportOptionsInfo(&options);
-    const bool written = writer.FileCreate(path.c_str()) && writer.Write(scene, &options) && writer.FileClose();
-    if (!written && error) *error = writer.GetLastErrorString();
+    const bool written = form.mExportRow >= 0
+                             ? exporter.Export(scene)
+                             : writer.FileCreate(path.c_str()) && writer.Write(scene, &options) && writer.FileClose();
+    if (!written && error) *error = form.mExportRow >= 0 ? exporter.GetLastErrorString() : writer.GetLastErrorString();
     return written;
 }
 
@@ -50,21 +51,47 @@ KZeqScene* ReadZeqFile(KZeqSdkManager& manager, const std::string& path, const c
     return nullptr;
 }
 
-KZeqScene* RoundTrip(KZeqSdkManager& manager, KZeqScene& scene, const ZeqFileCase& form, const std::string& path,
-                     const char* password, std::string* error) {
-    if (!WriteZeqFile(manager, scene, form, path, password, error)) return nullptr;
-    return ReadZeqFile(manager, path, password, error);
+namespace {
+
+// Copies the current block of one field file into another, value by value.
+void CopyBlock(KZeq& from, KZeq& to) {
+    for (int i = 0; i < from.FieldGetBlockFieldCount(); ++i) {
+        const KString name = from.FieldGetBlockFieldName(i);
+        from.FieldReadBegin(name.Buffer());
+        to.FieldWriteBegin(name.Buffer());
+        while (from.FieldReadGetRemain() > 0) {
+            switch (from.FieldReadGetType()) {
+                case 'I': to.FieldWriteI(from.FieldReadI()); break;
+                case 'L': to.FieldWriteL(from.FieldReadL()); break;
+                case 'D': to.FieldWriteD(from.FieldReadD()); break;
+                default: to.FieldWriteC(from.FieldReadC().Buffer()); break;
+            }
+        }
+        if (from.FieldReadBlockBegin()) {
+            to.FieldWriteBlockBegin();
+            CopyBlock(from, to);
+            to.FieldWriteBlockEnd(), from.FieldReadBlockEnd();
+        }
+        to.FieldWriteEnd(), from.FieldReadEnd();
+    }
 }
 
-void MakeZeqFile(const std::string& path, int version, int mode, const std::function<void(KZeq&)>& body,
-                 const char* password) {
-    KZeq file;
+}  // namespace
+
+void MakeZeqFile(const std::string& path, int version, int mode, const std::string& fields, const char* password) {
+    const std::string text = path + ".text.zeq";
+    std::string lines = fields;
+    std::replace(lines.begin(), lines.end(), ';', '\n');
+    std::ofstream(text) << "@Zeq: " << version << "\n@Section: " << version << "\n" << lines << "\n@End\n";
+    KZeq from, to;
     KZeqFileHeaderInfo header;
     header.mFileVersion = version;
-    ASSERT_TRUE(file.ProjectCreate(path.c_str(), mode != 0, mode == 2, &header)) << path;
-    body(file);
-    if (password) file.ProjectSetPassword(password);
-    ASSERT_TRUE(file.ProjectClose()) << file.GetLastErrorString();
+    ASSERT_TRUE(from.ProjectOpen(text.c_str(), true, true)) << from.GetLastErrorString();
+    ASSERT_TRUE(to.ProjectCreate(path.c_str(), mode != 0, mode == 2, &header)) << path;
+    CopyBlock(from, to);
+    if (password) to.ProjectSetPassword(password);
+    ASSERT_TRUE(to.ProjectClose()) << to.GetLastErrorString();
+    std::remove(text.c_str());
 }
 
 }  // namespace zeqiotest

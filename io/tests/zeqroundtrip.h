@@ -5,13 +5,11 @@
 // {6.0, 5.8} x {ASCII, binary, encrypted}. Tests parameterised on
 // kZeqFileCases run once per form, named by ZeqFileCaseName.
 
-#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 namespace zeqsdk_400 {
-class KZeq;
 class KZeqScene;
 class KZeqSdkManager;
 }  // namespace zeqsdk_400
@@ -34,14 +32,10 @@ bool WriteZeqFile(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& sc
 // states; null with the importer's error text.
 zeqsdk_400::KZeqScene* ReadZeqFile(zeqsdk_400::KZeqSdkManager& manager, const std::string& path,
                                    const char* password = "", std::string* error = nullptr);
-// Both of the above.
-zeqsdk_400::KZeqScene* RoundTrip(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene,
-                                 const ZeqFileCase& form, const std::string& path, const char* password = "",
-                                 std::string* error = nullptr);
-
-// A field file whose main section the body writes (version, mode as above;
-// a password protects the main section).
-void MakeZeqFile(const std::string& path, int version, int mode, const std::function<void(zeqsdk_400::KZeq&)>& body,
+// A field file whose main section holds the fields given as ASCII field-file
+// text ("Name: value, value {" ... "}", one field a line, ';' for a line
+// break), in any mode and version; a password protects the main section.
+void MakeZeqFile(const std::string& path, int version, int mode, const std::string& fields,
                  const char* password = nullptr);
 
 }  // namespace zeqiotest

@@ -19,21 +19,18 @@ class KZeqThumbnail;
 
 namespace zeqiotest {
 
-class ZeqDiff {
-public:
-    // Compares and records a difference under the path.
+struct ZeqDiff {
     template <class T>
     void Check(const std::string& path, const T& expected, const T& actual) {
-        if (!(expected == actual)) Add(path, Text(expected), Text(actual));
+        if (!(expected == actual)) mFields.push_back(path + ": " + Text(expected) + " != " + Text(actual));
     }
-    void Add(const std::string& path, const std::string& expected, const std::string& actual) {
-        mFields.push_back(path + ": " + expected + " != " + actual);
-    }
-    const std::vector<std::string>& Fields() const { return mFields; }
     // Every difference, one per line; empty when equal.
-    std::string Report() const;
+    std::string Report() const {
+        std::string text;
+        for (const std::string& field : mFields) text += field + "\n";
+        return text;
+    }
 
-private:
     static std::string Text(const zeqsdk_400::KString& value) { return "'" + std::string(value.Buffer()) + "'"; }
     static std::string Text(const zeqsdk_400::KTime& value) { return std::to_string(value.Get()); }
     template <class T>
