@@ -13,6 +13,8 @@ class KName;
 class KProperty;
 class KZeqDeformer;
 class KZeqGenericNode;
+class KZeqGeometryConverter;
+class KZeqImageConverter;
 class KZeqGobo;
 class KZeqLink;
 class KZeqCamera;
@@ -91,6 +93,8 @@ public:
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
     KZeqSceneInfo* CreateKZeqSceneInfo();
+    KZeqGeometryConverter* CreateKZeqGeometryConverter();
+    KZeqImageConverter* CreateKZeqImageConverter();
 
     // Allocation hooks, one per kind.
     virtual KZeqNode* AllocateKZeqNode(const char* name);
@@ -118,6 +122,8 @@ public:
     virtual KZeqUserProperty* AllocateKZeqUserProperty(KProperty* property);
     virtual KZeqThumbnail* AllocateKZeqThumbnail();
     virtual KZeqSceneInfo* AllocateKZeqSceneInfo();
+    virtual KZeqGeometryConverter* AllocateKZeqGeometryConverter();
+    virtual KZeqImageConverter* AllocateKZeqImageConverter();
 
     // False with "Object not found" when the manager does not list the object.
     // With recursive, the node's subtree and attributes end with it (false
@@ -136,6 +142,8 @@ public:
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
     virtual bool DestroyKZeqSceneInfo(KZeqSceneInfo* info);
+    bool DestroyKZeqGeometryConverter(KZeqGeometryConverter* converter);
+    bool DestroyKZeqImageConverter(KZeqImageConverter* converter);
 
     // The index-th node (in creation order) named "Model::" plus the normal
     // form of name; null with "Object not found" when there is none.
@@ -219,6 +227,8 @@ private:
     static const KindOps kMaterialOps;
     static const KindOps kTextureOps;
     static const KindOps kGenericNodeOps;
+    static const KindOps kGeometryConverterOps;
+    static const KindOps kImageConverterOps;
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
