@@ -67,7 +67,7 @@ public:
 
 private:
     std::unique_ptr<KCharPtrSet> mTable;
-    KZeqSdkManager* mManager;
+    [[maybe_unused]] KZeqSdkManager* mManager;  // the manager that made it; nothing here needs it
 };
 
 // ---- TIFF ---------------------------------------------------------------------------------------
