@@ -101,11 +101,6 @@ int GridCount(int countU, int countV) {
     return countU > 0 && countV > 0 ? countU * countV : 0;  // the surfaces keep the product in int
 }
 
-// The element index array's entry, -1 past its end.
-int IndexAt(const KZeqLayerElement* element, int at) {
-    return element && at >= 0 && at < element->GetIndexArray().GetCount() ? element->GetIndexArray()[at] : -1;
-}
-
 // Per link: the destination elements it reaches and their summed weights.
 // Kept between links so that a link costs what it touches, not the grid.
 struct LinkScratch {
@@ -132,11 +127,18 @@ void ConvertLinkInto(int linkIndex, KZeqWeightedMapping& linkMapping, KZeqWeight
             weight += std::fabs(point.mWeight * vertex.mWeight);
         }
     }
+    // In element order: a link reaching much of the grid scans it, a small one sorts what it reached.
+    if (scratch.mTouched.size() > scratch.mWeights.size() / 16) {
+        for (int vertex = 0; vertex < count; ++vertex)
+            if (scratch.mWeights[static_cast<std::size_t>(vertex)] != 0.0)
+                link->AddControlPointIndex(vertex, scratch.mWeights[static_cast<std::size_t>(vertex)]);
+        return;
+    }
     std::sort(scratch.mTouched.begin(), scratch.mTouched.end());
-    scratch.mTouched.erase(std::unique(scratch.mTouched.begin(), scratch.mTouched.end()), scratch.mTouched.end());
-    for (int vertex : scratch.mTouched) {
+    for (std::size_t k = 0; k < scratch.mTouched.size(); ++k) {
+        const int vertex = scratch.mTouched[k];
         const double weight = scratch.mWeights[static_cast<std::size_t>(vertex)];
-        if (weight != 0.0) link->AddControlPointIndex(vertex, weight);
+        if ((k == 0 || vertex != scratch.mTouched[k - 1]) && weight != 0.0) link->AddControlPointIndex(vertex, weight);
     }
 }
 
@@ -194,43 +196,39 @@ KZeqMesh* KZeqGeometryConverter::TriangulateMesh(KZeqMesh* source) {
     mesh->mPolygons.Clear();
     mesh->mPolygonVertices.Clear();
 
-    const KZeqLayer* first = source->GetLayer(0);
-    const KZeqLayerElement* materials = first ? first->GetMaterials() : nullptr;
-    const KZeqLayerElement* textures = first ? first->GetTextures() : nullptr;
-    const bool materialsByPolygon = source->GetMaterialMappingType() == KZeqMesh::eBY_POLYGON;
-    const bool texturesByPolygon = source->GetTextureMappingType() == KZeqMesh::eBY_POLYGON;
-    const bool uvsByPolygonVertex = source->GetTextureUVMappingType() == KZeqMesh::eBY_POLYGON_VERTEX;
-
-    // Where each new polygon and polygon vertex comes from, for the elements.
-    std::vector<int> polygonFrom, vertexFrom;
-    std::vector<int> table;
+    // Where each new polygon and polygon vertex comes from: the elements
+    // mapped by polygon or by polygon vertex (materials, textures, UVs,
+    // normals, colours, groups) follow the triangles through these.
     const int* vertices = source->mPolygonVertices.GetArray();
     const int vertexCount = source->mPolygonVertices.GetCount();
+    // Fewer than 3 vertices make no triangle; a record reaching past the
+    // vertices is damaged.
+    auto usable = [&](const KZeqMesh::KZeqPolygon& polygon) {
+        return polygon.mSize >= 3 && polygon.mIndex >= 0 && polygon.mIndex <= vertexCount - polygon.mSize;
+    };
+    long long triangles = 0;
+    for (int p = 0; p < source->GetPolygonCount(); ++p)
+        if (usable(source->mPolygons[p])) triangles += source->mPolygons[p].mSize - 2;
+    if (3 * triangles > INT_MAX) return mesh;
+    std::vector<int> polygonFrom, vertexFrom, table;
+    polygonFrom.reserve(static_cast<std::size_t>(triangles));
+    vertexFrom.reserve(3 * static_cast<std::size_t>(triangles));
+    mesh->mPolygons.Reserve(static_cast<int>(triangles));
+    mesh->mPolygonVertices.Reserve(static_cast<int>(3 * triangles));
     for (int p = 0; p < source->GetPolygonCount(); ++p) {
-        const KZeqMesh::KZeqPolygon& polygon = source->mPolygons[p];
-        const int n = polygon.mSize;
-        // Fewer than 3 vertices make no triangle; a record reaching past the
-        // vertices is damaged.
-        if (n < 3 || polygon.mIndex < 0 || polygon.mIndex > vertexCount - n) continue;
-        table.resize(3 * static_cast<std::size_t>(n - 2));
-        KTriangulation(table.data(), n);
-        // An element the source lacks is not made by a material or texture of 0.
-        const int material = materialsByPolygon ? IndexAt(materials, p) : materials ? 0 : -1;
-        const int texture = texturesByPolygon ? IndexAt(textures, p) : textures ? 0 : -1;
+        const KZeqMesh::KZeqPolygon polygon = source->mPolygons[p];
+        if (!usable(polygon)) continue;
+        table.resize(3 * static_cast<std::size_t>(polygon.mSize - 2));
+        KTriangulation(table.data(), polygon.mSize);
         for (std::size_t t = 0; t < table.size(); t += 3) {
-            mesh->BeginPolygon(material, texture, polygon.mGroup);
-            for (std::size_t k = t; k < t + 3; ++k) {
-                const int local = table[k];
-                mesh->AddPolygon(vertices[polygon.mIndex + local],
-                                 uvsByPolygonVertex ? source->GetTextureUVIndex(p, local) : -1);
-                vertexFrom.push_back(polygon.mIndex + local);
-            }
-            mesh->EndPolygon();
+            mesh->mPolygons.Add(KZeqMesh::KZeqPolygon{mesh->mPolygonVertices.GetCount(), 3, polygon.mGroup});
             polygonFrom.push_back(p);
+            for (std::size_t k = t; k < t + 3; ++k) {
+                mesh->mPolygonVertices.Add(vertices[polygon.mIndex + table[k]]);
+                vertexFrom.push_back(polygon.mIndex + table[k]);
+            }
         }
     }
-    // Every element by polygon or by polygon vertex follows the triangles
-    // (normals, colours and groups as well as materials, textures and UVs).
     RemapElements(*source, *mesh, E::eBY_POLYGON, polygonFrom);
     RemapElements(*source, *mesh, E::eBY_POLYGON_VERTEX, vertexFrom);
     return mesh;
