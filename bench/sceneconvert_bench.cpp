@@ -10,6 +10,9 @@
 #include "content/kzeqlink.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
+#include "content/kzeqscenestorage.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -104,5 +107,32 @@ void BM_TifRoundTrip(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * out.GetDataSize());
 }
 BENCHMARK(BM_TifRoundTrip)->Args({1024, 0})->Args({4096, 0})->Args({4096, 1})->Unit(benchmark::kMillisecond);
+
+// range(0) clusters whose link nodes share one short name, made from the
+// links of one mesh (each new name is checked against a set of the taken
+// ones); their removal is not timed.
+void BM_ClusterNames(benchmark::State& state) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    KZeqSceneStorage storage(entity, manager);
+    KZeqNode* node = manager.CreateKZeqNode("mesh");
+    KZeqMesh* mesh = manager.CreateKZeqMesh();
+    node->SetNodeAttribute(mesh);
+    entity.GetRootNode()->AddChild(node);
+    for (int i = 0; i < state.range(0); ++i) {
+        KZeqLink* link = manager.CreateKZeqLink();
+        link->SetLink(manager.CreateKZeqNode("bone"));
+        link->AddControlPointIndex(i, 1.0);
+        mesh->AddLink(link);
+    }
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        storage.BuildKZeqDeformerFromKZeqLink();
+        state.SetIterationTime(Since(start));
+        storage.RemoveKZeqDeformers();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ClusterNames)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
