@@ -49,7 +49,6 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqgenericnode_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgeometry_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgeometryconverter_test.cpp
-    ${ZEQ_CONTENT_DIR}/tests/kzeqgeometryconversions_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqgobo_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqimageconverter_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqlayer_test.cpp

@@ -59,16 +59,15 @@ public:
     // its settings), added to the destination under the same name. A shape
     // with fewer points than countU x countV is read as if the missing
     // points were zero.
-    void ConvertShapes(KZeqGeometry* source, KZeqGeometry* destination, KZEQSurfaceEvaluator* evaluator,
-                       int countU, int countV);
+    void ConvertShapes(KZeqGeometry* source, KZeqGeometry* destination, KZEQSurfaceEvaluator* evaluator, int countU,
+                       int countV);
     // The destination's links (destroyed) replaced by links carried from the
     // source's through the mapping (source control points -> destination's).
     void ConvertLinks(KZeqGeometry* source, KZeqGeometry* destination, KZeqWeightedMapping* mapping);
     // One new link per source link appended to destination. The mapping is
     // normalised per destination element first.
     void ConvertLinks(KArrayTemplate<KZeqLink*>& sourceLinks, int sourceCount,
-                      KArrayTemplate<KZeqLink*>& destinationLinks, int destinationCount,
-                      KZeqWeightedMapping* mapping);
+                      KArrayTemplate<KZeqLink*>& destinationLinks, int destinationCount, KZeqWeightedMapping* mapping);
     // The relation (i, c, w) for each control point c of weight w of link i.
     static void BuildLinkToSourceMapping(KArrayTemplate<KZeqLink*>& links, KZeqWeightedMapping* mapping);
     // The new link's points: each destination element with the sum, over the

@@ -85,8 +85,7 @@ void RemapPoints(KZeqLayerContainer& container, const std::vector<int>& map) {
 std::vector<int> Transposition(int countU, int countV) {
     std::vector<int> map(static_cast<std::size_t>(countU) * static_cast<std::size_t>(countV));
     for (int i = 0; i < countU; ++i)
-        for (int j = 0; j < countV; ++j)
-            map[static_cast<std::size_t>(i) * countV + j] = j * countU + i;
+        for (int j = 0; j < countV; ++j) map[static_cast<std::size_t>(i) * countV + j] = j * countU + i;
     return map;
 }
 
@@ -184,8 +183,7 @@ KZeqNurb* KZeqGeometryConverter::FlipNurb(KZeqNurb* nurb, bool swapUV, bool swap
 
 // ---- Normals by polygon vertex ------------------------------------------------------------------
 
-void KZeqGeometryConverter::DuplicateControlPoints(KArrayTemplate<KZeqVector4>& points,
-                                                   KArrayTemplate<int>& indices) {
+void KZeqGeometryConverter::DuplicateControlPoints(KArrayTemplate<KZeqVector4>& points, KArrayTemplate<int>& indices) {
     RemapArray(points, points, std::vector<int>(indices.GetArray(), indices.GetArray() + indices.GetCount()), false);
 }
 

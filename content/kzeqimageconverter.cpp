@@ -39,9 +39,7 @@ namespace {
 
 kReference ToReference(KZeqImageConverterFunction function) { return reinterpret_cast<kReference>(function); }
 
-KZeqImageConverterFunction ToFunction(kReference value) {
-    return reinterpret_cast<KZeqImageConverterFunction>(value);
-}
+KZeqImageConverterFunction ToFunction(kReference value) { return reinterpret_cast<KZeqImageConverterFunction>(value); }
 
 }  // namespace
 

@@ -55,7 +55,7 @@ KString ShortName(const char* name) {
 
 KZeqNode* NodeOf(KPlug* plug) {
     return plug && plug->Is(KZeqNodeProperties::ClassId) ? static_cast<KZeqNodeProperties*>(plug)->GetKZeqNode()
-                                                          : nullptr;
+                                                         : nullptr;
 }
 
 // The names of the deformers of the entity and of those made since, so
@@ -136,7 +136,8 @@ void KZeqSceneStorage::BuildLayers() {
             const int sources = handler->GetSrcCount(filter);
             KArrayTemplate<T*>& direct = element->GetDirectArray();
             if (element->GetReferenceMode() == E::eDIRECT) {
-                while (direct.GetCount() < sources) append(direct, Kind<T>::Of(handler->GetSrc(filter, direct.GetCount())));
+                while (direct.GetCount() < sources)
+                    append(direct, Kind<T>::Of(handler->GetSrc(filter, direct.GetCount())));
             } else if (element->GetReferenceMode() == E::eINDEX_TO_DIRECT) {
                 // Each named source is appended once; all entries are then
                 // renumbered through one map, so that a new position equal to
@@ -152,7 +153,8 @@ void KZeqSceneStorage::BuildLayers() {
                     append(direct, Kind<T>::Of(handler->GetSrc(filter, c)));
                 }
                 for (int k = 0; k < indices.GetCount(); ++k)
-                    if (indices[k] >= 0 && indices[k] < sources) indices[k] = position[static_cast<std::size_t>(indices[k])];
+                    if (indices[k] >= 0 && indices[k] < sources)
+                        indices[k] = position[static_cast<std::size_t>(indices[k])];
             }
         }
     }
@@ -207,7 +209,8 @@ void KZeqSceneStorage::BuildKZeqLinkFromKZeqDeformer() {
             KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
             if (!geometry) continue;
             for (int s = 0; s < skin->GetSrcCount(deformers); ++s) {
-                KZeqDeformer* cluster = static_cast<KZeqDeformerProperties*>(skin->GetSrc(deformers, s))->GetKZeqDeformer();
+                KZeqDeformer* cluster =
+                    static_cast<KZeqDeformerProperties*>(skin->GetSrc(deformers, s))->GetKZeqDeformer();
                 if (!cluster || cluster->GetDeformerType() != KZeqDeformer::eCLUSTER) continue;
                 KZeqLink* link = mManager.CreateKZeqLink();
                 if (!link) continue;

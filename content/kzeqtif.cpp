@@ -89,8 +89,7 @@ bool ReadLayout(TIFF* tif, Layout& layout) {
     const unsigned long long h64 = layout.mSubsampling;
     const unsigned long long line = layout.mYCbCr ? (layout.mWidth + h64 - 1) / h64 * (h64 + 2)
                                                   : static_cast<unsigned long long>(layout.mWidth) * layout.mSamples;
-    return layout.mScanline > 0 && static_cast<unsigned long long>(layout.mScanline) >= line &&
-           layout.mStripSize > 0 &&
+    return layout.mScanline > 0 && static_cast<unsigned long long>(layout.mScanline) >= line && layout.mStripSize > 0 &&
            static_cast<unsigned long long>(layout.mStripSize) >=
                static_cast<unsigned long long>(layout.mScanline) * layout.mRowsPerStrip;
 }
@@ -101,7 +100,8 @@ bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile
     TiffFile tif(TIFFOpen(fileName.Buffer(), "r"));
     Layout layout;
     if (!tif || !ReadLayout(tif.get(), layout)) return false;
-    std::unique_ptr<unsigned char[]> strip(new (std::nothrow) unsigned char[static_cast<std::size_t>(layout.mStripSize)]);
+    std::unique_ptr<unsigned char[]> strip(
+        new (std::nothrow) unsigned char[static_cast<std::size_t>(layout.mStripSize)]);
     if (!strip) return false;
     buffer.Init(static_cast<int>(layout.mWidth), static_cast<int>(layout.mHeight), true,
                 layout.mYCbCr ? ImageConverterBuffer::eYCBCR : ImageConverterBuffer::eRGB,
@@ -131,8 +131,7 @@ bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile
 }
 
 bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
-    if (!buffer.mData || buffer.mWidth <= 0 || buffer.mHeight < 0 || buffer.mChannels <= 0 ||
-        buffer.mChannels > 0xFFFF)
+    if (!buffer.mData || buffer.mWidth <= 0 || buffer.mHeight < 0 || buffer.mChannels <= 0 || buffer.mChannels > 0xFFFF)
         return false;
     TiffFile tif(TIFFOpen(fileName.Buffer(), "w"));
     if (!tif) return false;

@@ -1,3 +1,5 @@
+#include "content/kzeqimageconverter.h"
+
 #include <gtest/gtest.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "content/kzeqimageconverter.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -15,37 +16,30 @@ using namespace zeqsdk_400;
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
+template <class T>
+std::string Name(const ::testing::TestParamInfo<T>& info) {
+    return info.param.mName;
+}
 
 // ---- Buffer and table ----------------------------------------------------------------------------
 
-struct InitCase {
-    const char* mName;
-    int mWidth, mHeight;
-    bool mAllocate;
-    int mType;
-    char mChannels;
-    bool mValid, mData;
-};
-
-class BufferInit : public ::testing::TestWithParam<InitCase> {};
-
-TEST_P(BufferInit, ValidityAndData) {
-    const InitCase& c = GetParam();
-    ImageConverterBuffer buffer;
-    buffer.Init(4, 4, true, 0, 3);  // pixels held before are freed (the sanitizer build checks)
-    buffer.Init(c.mWidth, c.mHeight, c.mAllocate, c.mType, c.mChannels);
-    EXPECT_EQ(c.mValid, buffer.mValid);
-    EXPECT_EQ(c.mData, buffer.mData != nullptr);
-    EXPECT_EQ(c.mAllocate, buffer.mAllocated);
+TEST(ImageConverterBuffer, InitValidityAndData) {
+    const struct {
+        int mWidth, mHeight;
+        bool mAllocate;
+        int mType;
+        bool mValid, mData;
+    } cases[] = {{0, 10, false, 0, true, false},
+                 {0, 10, true, 0, false, false},
+                 {5, 2, true, 1, true, true},
+                 {5, 2, true, 2, false, false}};
+    for (const auto& c : cases) {
+        ImageConverterBuffer buffer;
+        buffer.Init(4, 4, true, 0, 3);  // freed by the next Init (the sanitizer build checks)
+        buffer.Init(c.mWidth, c.mHeight, c.mAllocate, c.mType, 3);
+        EXPECT_TRUE(buffer.mValid == c.mValid && (buffer.mData != nullptr) == c.mData) << c.mWidth << c.mType;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Parameters, BufferInit,
-                         ::testing::Values(InitCase{"NoWidthNoAllocation", 0, 10, false, 0, 3, true, false},
-                                           InitCase{"NoWidthAllocated", 0, 10, true, 0, 3, false, false},
-                                           InitCase{"Good", 5, 2, true, 1, 3, true, true},
-                                           InitCase{"BadType", 5, 2, true, 2, 3, false, false},
-                                           InitCase{"NoChannels", 5, 2, true, 0, 0, false, false}),
-                         [](const ::testing::TestParamInfo<InitCase>& info) { return std::string(info.param.mName); });
 
 int gCalls = 0;
 int First(int, KString&, ImageConverterBuffer&) { return ++gCalls, 0; }
@@ -58,7 +52,6 @@ TEST(ImageConverter, FirstRegistrationWinsAndExtensionsIgnoreCase) {
     converter->RegisterConverterFunction("tif", First);
     converter->RegisterConverterFunction("TIF", Second);
     converter->RegisterConverterFunction("bad", Failing);
-    converter->RegisterConverterFunction("png", nullptr);
     converter->RegisterConverterFunction("", Second);
     ImageConverterBuffer buffer;
     struct Call {
@@ -79,18 +72,18 @@ TEST(ImageConverter, FirstRegistrationWinsAndExtensionsIgnoreCase) {
     converter->RegisterConverterFunction("TIF", Second);
     EXPECT_TRUE(converter->Convert(1, name, buffer));
     EXPECT_TRUE(manager.DestroyKZeqImageConverter(converter));
-    EXPECT_FALSE(manager.DestroyKZeqImageConverter(converter));
 }
 
 // ---- TIFF files -----------------------------------------------------------------------------------
 
-// The fields of a test file.
+// A test file: its fields, and how many bytes fill its strips in order.
 struct Spec {
-    uint32_t mWidth = 5, mHeight = 2, mRowsPerStrip = 1;
-    uint16_t mPhotometric = PHOTOMETRIC_RGB, mSamples = 3, mBits = 8, mPlanar = PLANARCONFIG_CONTIG;
-    uint16_t mSubsampling[2] = {0, 0};  // 0: no tag
-    bool mColormap = false;
+    const char* mName;
+    uint32_t mWidth, mHeight, mRowsPerStrip;
+    uint16_t mPhotometric, mSamples, mBits, mPlanar, mSubsampling[2];  // 0: no subsampling tag
+    std::size_t mBytes;
 };
+const Spec kRgb{"Rgb", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, PLANARCONFIG_CONTIG, {0, 0}, 30};
 
 class Tif : public ::testing::Test {
 protected:
@@ -99,19 +92,15 @@ protected:
         mDir = (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) /
                ("tif-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(mDir);
         std::filesystem::create_directories(mDir);
         TIFFSetWarningHandler(nullptr);
         TIFFSetErrorHandler(nullptr);
     }
     ~Tif() override { std::filesystem::remove_all(mDir); }
     std::string Path(const std::string& name) const { return (mDir / name).string(); }
-
-    // A file of the given fields whose strips hold data in order.
-    std::string Make(const std::string& name, const Spec& spec, const Bytes& data) {
-        const std::string path = Path(name);
+    std::string Make(const Spec& spec, const Bytes& data) {
+        const std::string path = Path("made.tif");
         TIFF* tif = TIFFOpen(path.c_str(), "w");
-        EXPECT_NE(nullptr, tif);
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.mWidth);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.mHeight);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, spec.mRowsPerStrip);
@@ -119,13 +108,13 @@ protected:
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.mSamples);
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.mBits);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.mPlanar);
-        if (spec.mSubsampling[0]) TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, spec.mSubsampling[0], spec.mSubsampling[1]);
+        if (spec.mSubsampling[0])
+            TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, spec.mSubsampling[0], spec.mSubsampling[1]);
         std::vector<uint16_t> map(256, 0);
-        if (spec.mColormap) TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
-        const tmsize_t strip = TIFFStripSize(tif);
-        const uint32_t strips = TIFFNumberOfStrips(tif);
-        for (uint32_t s = 0, at = 0; s < strips && at < data.size(); ++s) {
-            const tmsize_t size = std::min<tmsize_t>(strip, static_cast<tmsize_t>(data.size() - at));
+        if (spec.mPhotometric == PHOTOMETRIC_PALETTE)
+            TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+        for (uint32_t s = 0, at = 0; s < TIFFNumberOfStrips(tif) && at < data.size(); ++s) {
+            const tmsize_t size = std::min<tmsize_t>(TIFFStripSize(tif), static_cast<tmsize_t>(data.size() - at));
             TIFFWriteEncodedStrip(tif, s, const_cast<unsigned char*>(data.data()) + at, size);
             at += static_cast<uint32_t>(size);
         }
@@ -140,94 +129,56 @@ protected:
     static Bytes Data(const ImageConverterBuffer& buffer) {
         return Bytes(buffer.mData, buffer.mData + buffer.GetDataSize());
     }
-
     std::filesystem::path mDir;
 };
 
-TEST_F(Tif, RgbFiveByTwoReadAndRemoved) {
-    const std::string path = Make("rgb.tif", Spec(), Count(30));
-    ImageConverterBuffer buffer;
-    ASSERT_TRUE(ReadFromTif(path.c_str(), buffer, true));
-    EXPECT_TRUE(buffer.mValid);
-    EXPECT_EQ(ImageConverterBuffer::eRGB, buffer.mPixelType);
-    EXPECT_EQ(3, buffer.mChannels);
-    EXPECT_EQ(Count(30), Data(buffer));
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
+TEST_F(Tif, RgbFiveByTwoAndYCbCrPairsOverSeveralStrips) {
+    std::string path = Make(kRgb, Count(30));
+    ImageConverterBuffer rgb, ycc;
+    ASSERT_TRUE(ReadFromTif(path.c_str(), rgb, true));
+    EXPECT_TRUE(rgb.mValid && rgb.mPixelType == ImageConverterBuffer::eRGB && rgb.mChannels == 3);
+    EXPECT_EQ(Count(30), Data(rgb));
+    EXPECT_FALSE(std::filesystem::exists(path));  // removed after the read
 
-TEST_F(Tif, YCbCrPairsOverSeveralRowsAndStrips) {
     // 5 pixels a row in 3 units of (Y, Y, Cb, Cr): 12 bytes a line, 2 lines a strip.
-    Spec spec;
-    spec.mHeight = 5;
-    spec.mRowsPerStrip = 2;
-    spec.mPhotometric = PHOTOMETRIC_YCBCR;
-    spec.mSubsampling[0] = 2;
-    spec.mSubsampling[1] = 1;
+    const Spec spec{"YCbCr", 5, 5, 2, PHOTOMETRIC_YCBCR, 3, 8, PLANARCONFIG_CONTIG, {2, 1}, 0};
     Bytes data, expected;
     for (int r = 0; r < 5; ++r)
         for (int u = 0; u < 3; ++u) {
-            const unsigned char cb = static_cast<unsigned char>(100 + 10 * r + u), cr = static_cast<unsigned char>(cb + 100);
-            const unsigned char y0 = static_cast<unsigned char>(10 * r + 2 * u);
-            data.insert(data.end(), {y0, static_cast<unsigned char>(y0 + 1), cb, cr});
-            expected.insert(expected.end(), {y0, cb, cr});
-            if (u < 2) expected.insert(expected.end(), {static_cast<unsigned char>(y0 + 1), cb, cr});
+            const unsigned char y = static_cast<unsigned char>(10 * r + 2 * u),
+                                cb = static_cast<unsigned char>(100 + y);
+            data.insert(data.end(), {y, static_cast<unsigned char>(y + 1), cb, static_cast<unsigned char>(cb + 1)});
+            for (int k = 0; k < (u < 2 ? 2 : 1); ++k)
+                expected.insert(expected.end(),
+                                {static_cast<unsigned char>(y + k), cb, static_cast<unsigned char>(cb + 1)});
         }
-    const std::string path = Make("ycbcr.tif", spec, data);
-    ImageConverterBuffer buffer;
-    ASSERT_TRUE(ReadFromTif(path.c_str(), buffer, false));
-    EXPECT_EQ(ImageConverterBuffer::eYCBCR, buffer.mPixelType);
-    EXPECT_EQ(expected, Data(buffer));
+    path = Make(spec, data);
+    ASSERT_TRUE(ReadFromTif(path.c_str(), ycc, false));
+    EXPECT_EQ(ImageConverterBuffer::eYCBCR, ycc.mPixelType);
+    EXPECT_EQ(expected, Data(ycc));
     EXPECT_TRUE(std::filesystem::exists(path));
 }
 
-struct RefusedCase {
-    const char* mName;
-    void (*mChange)(Spec&);
-    std::size_t mBytes;
-};
-
-class TifRefused : public Tif, public ::testing::WithParamInterface<RefusedCase> {};
+class TifRefused : public Tif, public ::testing::WithParamInterface<Spec> {};
 
 TEST_P(TifRefused, FileKeptAndFalse) {
-    Spec spec;
-    GetParam().mChange(spec);
-    const std::string path = Make("refused.tif", spec, Count(GetParam().mBytes));
+    const std::string path = Make(GetParam(), Count(GetParam().mBytes));
     const auto size = std::filesystem::file_size(path);
     ImageConverterBuffer buffer;
     EXPECT_FALSE(ReadFromTif(path.c_str(), buffer, true));
-    ASSERT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(size, std::filesystem::file_size(path));
+    EXPECT_TRUE(std::filesystem::exists(path) && std::filesystem::file_size(path) == size);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, TifRefused,
-    ::testing::Values(
-        RefusedCase{"Palette",
-                    [](Spec& s) {
-                        s.mPhotometric = PHOTOMETRIC_PALETTE;
-                        s.mSamples = 1;
-                        s.mColormap = true;
-                    },
-                    10},
-        RefusedCase{"Grey", [](Spec& s) { s.mPhotometric = PHOTOMETRIC_MINISBLACK, s.mSamples = 1; }, 10},
-        RefusedCase{"SixteenBits", [](Spec& s) { s.mBits = 16; }, 60},
-        RefusedCase{"Planar", [](Spec& s) { s.mPlanar = PLANARCONFIG_SEPARATE; }, 30},
-        RefusedCase{"TwoSamplesRgb", [](Spec& s) { s.mSamples = 2; }, 20},
-        RefusedCase{"YCbCrFourByOne",
-                    [](Spec& s) {
-                        s.mPhotometric = PHOTOMETRIC_YCBCR;
-                        s.mSubsampling[0] = 4, s.mSubsampling[1] = 1;
-                    },
-                    24},
-        RefusedCase{"YCbCrTwoByTwo",
-                    [](Spec& s) {
-                        s.mPhotometric = PHOTOMETRIC_YCBCR;
-                        s.mSubsampling[0] = 2, s.mSubsampling[1] = 2;
-                    },
-                    24},
-        // A strip shorter than its lines: no read past the data.
-        RefusedCase{"ShortStrip", [](Spec&) {}, 20}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.mName); });
+INSTANTIATE_TEST_SUITE_P(Files, TifRefused,
+                         ::testing::Values(Spec{"Palette", 5, 2, 1, PHOTOMETRIC_PALETTE, 1, 8, 1, {0, 0}, 10},
+                                           Spec{"Grey", 5, 2, 1, PHOTOMETRIC_MINISBLACK, 1, 8, 1, {0, 0}, 10},
+                                           Spec{"SixteenBits", 5, 2, 1, PHOTOMETRIC_RGB, 3, 16, 1, {0, 0}, 60},
+                                           Spec{"Planar", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 2, {0, 0}, 30},
+                                           Spec{"TwoSamplesRgb", 5, 2, 1, PHOTOMETRIC_RGB, 2, 8, 1, {0, 0}, 20},
+                                           Spec{"YCbCrFourByOne", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {4, 1}, 24},
+                                           Spec{"YCbCrTwoByTwo", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {2, 2}, 24},
+                                           Spec{"ShortStrip", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 1, {0, 0}, 20}),
+                         Name<Spec>);
 
 struct WriteCase {
     const char* mName;
@@ -236,7 +187,6 @@ struct WriteCase {
     bool mCompress;
     const char* mFile;
 };
-
 class TifWrite : public Tif, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(TifWrite, RoundTripAndTags) {
@@ -248,45 +198,33 @@ TEST_P(TifWrite, RoundTripAndTags) {
     const std::string path = Path(c.mFile);
     ASSERT_TRUE(WriteToTif(path.c_str(), c.mCompress, out));
     EXPECT_EQ(c.mCompress, IsCompressedTif(path.c_str()));
-
     TIFF* tif = TIFFOpen(path.c_str(), "r");
-    ASSERT_NE(nullptr, tif);
     uint16_t count = 0, *extra = nullptr, h = 0, v = 0;
     EXPECT_EQ(c.mChannels == 4, TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &extra) == 1);
-    if (c.mChannels == 4) {
-        EXPECT_EQ((std::vector<uint16_t>{EXTRASAMPLE_ASSOCALPHA}), std::vector<uint16_t>(extra, extra + count));
-    }
+    EXPECT_TRUE(c.mChannels != 4 || (count == 1 && extra[0] == EXTRASAMPLE_ASSOCALPHA));
     EXPECT_EQ(c.mType == 1, TIFFGetField(tif, TIFFTAG_YCBCRSUBSAMPLING, &h, &v) == 1);
-    if (c.mType == 1) {
-        EXPECT_EQ(2, h + v);
-    }
+    EXPECT_TRUE(c.mType != 1 || (h == 1 && v == 1));
     TIFFClose(tif);
-
     ASSERT_TRUE(ReadFromTif(path.c_str(), in, false));
-    EXPECT_EQ(c.mType, in.mPixelType);
-    EXPECT_EQ(c.mChannels, in.mChannels);
-    EXPECT_EQ(pixels, Data(in));
+    EXPECT_TRUE(in.mPixelType == c.mType && in.mChannels == c.mChannels && Data(in) == pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Buffers, TifWrite,
                          ::testing::Values(WriteCase{"RgbPlain", 0, 3, false, "plain.TIFF"},
                                            WriteCase{"RgbaDeflate", 0, 4, true, "alpha.tif"},
                                            WriteCase{"YCbCrDeflate", 1, 3, true, "ycc.Tif"}),
-                         [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.mName); });
+                         Name<WriteCase>);
 
 TEST_F(Tif, NothingToWriteAndNamesNotTif) {
-    ImageConverterBuffer empty;
-    const std::string path = Path("none.tif");
-    EXPECT_FALSE(WriteToTif(path.c_str(), true, empty));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    // A compressed TIFF named .png is not opened.
-    ImageConverterBuffer buffer;
+    ImageConverterBuffer empty, buffer;
+    EXPECT_FALSE(WriteToTif(Path("none.tif").c_str(), true, empty));
+    EXPECT_FALSE(std::filesystem::exists(Path("none.tif")));
     buffer.Init(2, 2, true, 0, 3);
     std::fill(buffer.mData, buffer.mData + 12, 0);
     ASSERT_TRUE(WriteToTif(Path("image.png").c_str(), true, buffer));
-    EXPECT_FALSE(IsCompressedTif(Path("image.png").c_str()));
-    EXPECT_FALSE(IsCompressedTif(Path("missing.tif").c_str()));
-    EXPECT_FALSE(ReadFromTif(Path("missing.tif").c_str(), buffer, true));
+    EXPECT_FALSE(IsCompressedTif(Path("image.png").c_str()));  // not opened
+    EXPECT_FALSE(IsCompressedTif(Path("missing.tif").c_str()) ||
+                 ReadFromTif(Path("missing.tif").c_str(), buffer, true));
     EXPECT_FALSE(WriteToTif(Path("no/such/dir.tif").c_str(), false, buffer));
 }
 
