@@ -83,8 +83,8 @@ struct EvaluatorEnd {
 };
 typedef std::unique_ptr<KZEQSurfaceEvaluator, EvaluatorEnd> EvaluatorPtr;
 
-// A step read from a surface; a negative one evaluates nothing.
-unsigned int Step(int step) { return step < 0 ? 0u : static_cast<unsigned int>(step); }
+// A count, order or step read from a surface; a negative one evaluates nothing.
+unsigned int NonNegative(int value) { return value < 0 ? 0u : static_cast<unsigned int>(value); }
 
 // The grid of count points the evaluator reads: the container's own points
 // when it has that many, else a copy padded with zero points.
@@ -299,11 +299,12 @@ KZeqMesh* KZeqGeometryConverter::TriangulatePatch(KZeqPatch* patch) {
     if (!evaluator) return mesh;
     evaluator->SetEvaluationModeU(patch->GetUClosed() ? 1 : 0);
     evaluator->SetEvaluationModeV(patch->GetVClosed() ? 1 : 0);
-    evaluator->SetEvaluationStepU(Step(patch->GetUStep()));
-    evaluator->SetEvaluationStepV(Step(patch->GetVStep()));
+    evaluator->SetEvaluationStepU(NonNegative(patch->GetUStep()));
+    evaluator->SetEvaluationStepV(NonNegative(patch->GetVStep()));
     const int countU = patch->GetUCount(), countV = patch->GetVCount();
     std::vector<KZeqVector4> padded;
-    evaluator->SetSourceArray(GridSource(*patch, GridCount(countU, countV), padded), Step(countU), Step(countV));
+    evaluator->SetSourceArray(GridSource(*patch, GridCount(countU, countV), padded), NonNegative(countU),
+                              NonNegative(countV));
     Tessellate(*patch, *mesh, *evaluator, countU, countV);
     return mesh;
 }
@@ -319,14 +320,15 @@ KZeqMesh* KZeqGeometryConverter::TriangulateNurb(KZeqNurb* nurb) {
     std::unique_ptr<double[]> weights(new (std::nothrow) double[static_cast<std::size_t>(count) + 1]);
     std::unique_ptr<double[]> work(new (std::nothrow) double[3 * static_cast<std::size_t>(count) + 1]);
     if (!weights || !work) return mesh;
-    EvaluatorPtr evaluator(KZEQNURBSurfaceEvaluatorCreate(Step(nurb->GetUOrder()), Step(nurb->GetVOrder())));
+    EvaluatorPtr evaluator(
+        KZEQNURBSurfaceEvaluatorCreate(NonNegative(nurb->GetUOrder()), NonNegative(nurb->GetVOrder())));
     if (!evaluator) return mesh;
     evaluator->SetEvaluationModeU(nurb->GetNurbUType() != KZeqNurb::eOPEN ? 1 : 0);
     evaluator->SetEvaluationModeV(nurb->GetNurbVType() != KZeqNurb::eOPEN ? 1 : 0);
-    evaluator->SetEvaluationStepU(Step(nurb->GetUStep()));
-    evaluator->SetEvaluationStepV(Step(nurb->GetVStep()));
+    evaluator->SetEvaluationStepU(NonNegative(nurb->GetUStep()));
+    evaluator->SetEvaluationStepV(NonNegative(nurb->GetVStep()));
     double* source = GridSource(*nurb, count, padded);
-    evaluator->SetSourceArray(source, Step(countU), Step(countV));
+    evaluator->SetSourceArray(source, NonNegative(countU), NonNegative(countV));
     for (int i = 0; i < count; ++i) weights[i] = source[4 * static_cast<std::size_t>(i) + 3];
     evaluator->SetAuxSourceArray(1, nurb->GetUKnotVector());
     evaluator->SetAuxSourceArray(2, nurb->GetVKnotVector());
@@ -390,7 +392,8 @@ void KZeqGeometryConverter::ConvertShapes(KZeqGeometry* source, KZeqGeometry* de
     std::vector<KZeqVector4> padded;
     for (int s = 0; s < source->GetShapeCount(); ++s) {
         KZeqShape* from = source->GetShape(s);
-        evaluator->SetSourceArray(GridSource(*from, GridCount(countU, countV), padded), Step(countU), Step(countV));
+        evaluator->SetSourceArray(GridSource(*from, GridCount(countU, countV), padded), NonNegative(countU),
+                                  NonNegative(countV));
         KZeqShape* shape = mManager.CreateKZeqShape();
         if (!shape) continue;
         *shape = *from;
