@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "fcurve/kfcurve.h"
+#include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
 
 using namespace zeqsdk_400;
@@ -308,8 +310,11 @@ BENCHMARK(BM_TangeantSetMode)->Arg(100000)->Unit(benchmark::kMillisecond);
 // ---- Storage in a binary field file ------------------------------------------------
 
 // Files go to $TMPDIR (tmpfs or disk), else /tmp. Each iteration writes (or
-// reads) the curve, then the raw key bytes with fwrite (fread): the counters
-// give the best time of each and their ratio.
+// reads) the curve, then the raw key bytes with fwrite (fread); the counters
+// give the best time of each and their ratio. Beside them: the raw write
+// synced as closing the field file syncs it, and the floor, what any write
+// (read) of the stored file does: its bytes written (read) a chunk at a time,
+// each checksummed.
 std::string TempPath(const char* name) {
     const char* dir = std::getenv("TMPDIR");
     return std::string(dir && *dir ? dir : "/tmp") + "/zeq-fcurve-bench-" + std::to_string(::getpid()) + "-" + name;
@@ -332,32 +337,79 @@ void StoreCurveFile(KFCurve& curve, const std::string& path) {
     file.ProjectClose();
 }
 
-void ReportRatio(benchmark::State& state, int n, double best, double raw) {
-    state.SetItemsProcessed(state.iterations() * n);
-    state.counters["ms"] = best * 1e3;
-    state.counters["raw_ms"] = raw * 1e3;
-    state.counters["ratio"] = best / raw;
+constexpr std::size_t kChunk = std::size_t(1) << 20;
+
+// Seconds to write bytes with fwrite, synced when asked, a chunk at a time
+// and checksummed when asked.
+double RawWrite(const std::string& path, const void* data, std::size_t size, bool sync, bool chunked) {
+    const auto start = std::chrono::steady_clock::now();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::uint32_t crc = 0;
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t n = chunked ? std::min(kChunk, size - done) : size - done;
+        if (chunked) crc = zeqdetail::Crc32(crc, bytes + done, n);
+        if (std::fwrite(bytes + done, 1, n, f) != n) std::abort();
+        done += n;
+    }
+    if (sync && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) std::abort();
+    std::fclose(f);
+    benchmark::DoNotOptimize(crc);
+    return Seconds(start);
+}
+
+// Seconds to read the file at path a chunk at a time, each checksummed.
+double ChunkedRead(const std::string& path, std::vector<unsigned char>& chunk) {
+    const auto start = std::chrono::steady_clock::now();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) std::abort();
+    chunk.resize(kChunk);
+    std::uint32_t crc = 0;
+    for (std::size_t n; (n = std::fread(chunk.data(), 1, kChunk, f)) > 0;) crc = zeqdetail::Crc32(crc, chunk.data(), n);
+    std::fclose(f);
+    benchmark::DoNotOptimize(crc);
+    return Seconds(start);
+}
+
+std::vector<unsigned char> FileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) std::abort();
+    unsigned char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(f);
+    return bytes;
 }
 
 void BM_StoreBinary(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     KFCurve* curve = MakeCubicCurve(n, true);
     const std::vector<KFCurveKey> keys = KeyBytes(*curve);
-    const std::string path = TempPath("store.zeq"), raw = TempPath("store.raw");
-    double best = 1e300, bestRaw = 1e300;
+    // Each written over its own file of the iteration before, as the store
+    // replaces its file.
+    const std::string path = TempPath("store.zeq"), raw = TempPath("store.raw"), synced = TempPath("store.sync"),
+                      floor = TempPath("store.floor");
+    StoreCurveFile(*curve, path);
+    const std::vector<unsigned char> stored = FileBytes(path);
+    const std::size_t keyBytes = keys.size() * sizeof(KFCurveKey);
+    double best = 1e300, bestRaw = 1e300, bestSynced = 1e300, bestFloor = 1e300;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
+        const auto start = std::chrono::steady_clock::now();
         StoreCurveFile(*curve, path);
         best = std::min(best, Seconds(start));
-        start = std::chrono::steady_clock::now();
-        std::FILE* f = std::fopen(raw.c_str(), "wb");
-        if (!f || std::fwrite(keys.data(), sizeof(KFCurveKey), keys.size(), f) != keys.size()) std::abort();
-        std::fclose(f);
-        bestRaw = std::min(bestRaw, Seconds(start));
+        bestRaw = std::min(bestRaw, RawWrite(raw, keys.data(), keyBytes, false, false));
+        bestSynced = std::min(bestSynced, RawWrite(synced, keys.data(), keyBytes, true, false));
+        bestFloor = std::min(bestFloor, RawWrite(floor, stored.data(), stored.size(), true, true));
     }
-    ReportRatio(state, n, best, bestRaw);
-    std::remove(path.c_str());
-    std::remove(raw.c_str());
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["ms"] = best * 1e3;
+    state.counters["raw_ms"] = bestRaw * 1e3;
+    state.counters["raw_sync_ms"] = bestSynced * 1e3;
+    state.counters["floor_ms"] = bestFloor * 1e3;
+    state.counters["ratio"] = best / bestRaw;
+    state.counters["ratio_sync"] = best / bestSynced;
+    for (const std::string& file : {path, raw, synced, floor}) std::remove(file.c_str());
     curve->Destroy();
 }
 BENCHMARK(BM_StoreBinary)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -368,10 +420,9 @@ void BM_RetrieveBinary(benchmark::State& state) {
     std::vector<KFCurveKey> keys = KeyBytes(*curve);
     const std::string path = TempPath("retrieve.zeq"), raw = TempPath("retrieve.raw");
     StoreCurveFile(*curve, path);
-    std::FILE* w = std::fopen(raw.c_str(), "wb");
-    if (!w || std::fwrite(keys.data(), sizeof(KFCurveKey), keys.size(), w) != keys.size()) std::abort();
-    std::fclose(w);
-    double best = 1e300, bestRaw = 1e300;
+    RawWrite(raw, keys.data(), keys.size() * sizeof(KFCurveKey), false, false);
+    std::vector<unsigned char> chunk;
+    double best = 1e300, bestRaw = 1e300, bestFloor = 1e300, bestKeys = 1e300;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         {
@@ -390,8 +441,25 @@ void BM_RetrieveBinary(benchmark::State& state) {
         std::fclose(f);
         benchmark::DoNotOptimize(back.data());
         bestRaw = std::min(bestRaw, Seconds(start));
+        bestFloor = std::min(bestFloor, ChunkedRead(path, chunk));
+        // The least a reader spends on the keys themselves: room for them in a
+        // curve and each copied into place.
+        start = std::chrono::steady_clock::now();
+        {
+            KFCurve filled;
+            filled.KeyModifyBegin(n);
+            for (int i = 0; i < n; ++i) *filled.KeyGetPtr(i) = keys[static_cast<std::size_t>(i)];
+            filled.KeyModifyEnd(n);
+            benchmark::DoNotOptimize(filled.KeyGetPtr(n - 1));
+        }
+        bestKeys = std::min(bestKeys, Seconds(start));
     }
-    ReportRatio(state, n, best, bestRaw);
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["ms"] = best * 1e3;
+    state.counters["raw_ms"] = bestRaw * 1e3;
+    state.counters["floor_ms"] = bestFloor * 1e3;
+    state.counters["keys_ms"] = bestKeys * 1e3;
+    state.counters["ratio"] = best / bestRaw;
     std::remove(path.c_str());
     std::remove(raw.c_str());
     curve->Destroy();

@@ -2,12 +2,14 @@
 // "Key", extrapolation and "Color" records. Version 4004 keys are written;
 // every older key layout is read and converted.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "fcurve/kfcurve.h"
 #include "fileio/kzeq.h"
+#include "fileio/kzeqrecords.h"
 
 namespace zeqsdk_400 {
 
@@ -65,6 +67,51 @@ unsigned int ModeOf(const ModeLetter (&table)[N], char letter, unsigned int othe
     return otherwise;
 }
 
+bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
+bool IsAutoMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_AUTO || mode == KFCURVE_TANGEANT_AUTO_BREAK; }
+
+// ---- Key layouts ---------------------------------------------------------------------
+
+// A record layout from its types and, for reading, the codes its chars must
+// have ('.' for any; none given: any).
+constexpr KZeq::RecordLayout Layout(const char* types, const char* codes = "") {
+    KZeq::RecordLayout layout{};
+    const bool any = *codes == 0;
+    for (int k = 0; types[k] != 0; ++k) {
+        layout.mTypes[k] = types[k];
+        layout.mCodes[k] = any || codes[k] == '.' ? 0 : codes[k];
+        layout.mCount = k + 1;
+    }
+    return layout;
+}
+
+// The values of a key as written: its time, its value, then letters and
+// numbers after the interpolation.
+enum KeyShape : unsigned char {
+    kTimeValue,   // an interpolation without a letter
+    kLetter,      // linear, or a cubic key whose tangent has no letter
+    kTwoLetters,  // constant and its mode; flat auto 'a'
+    kPair,        // tangent letter, both derivatives, weights letter, then 0, 1 or 2 weights
+    kTcb = kPair + 3,
+    kOne,  // 'd', one derivative, weights letter, then 0, 1 or 2 weights (older readers)
+    kShapeCount = kOne + 3
+};
+
+// The shapes ('T' the time) with times as ticks ('L') or, in sections before
+// version 2001, as seconds ('D'), as FieldWriteT stores them.
+constexpr std::array<KZeq::RecordLayout, kShapeCount> WriteLayouts(char time) {
+    const char* types[kShapeCount] = {"TD",      "TDC",     "TDCC",     "TDCCDDC",  "TDCCDDCD",
+                                      "TDCCDDCDD", "TDCCDDD", "TDCCDC", "TDCCDCD", "TDCCDCDD"};
+    std::array<KZeq::RecordLayout, kShapeCount> layouts{};
+    for (int s = 0; s < kShapeCount; ++s) {
+        layouts[s] = Layout(types[s]);
+        layouts[s].mTypes[0] = time;
+    }
+    return layouts;
+}
+constexpr std::array<KZeq::RecordLayout, kShapeCount> kTickLayouts = WriteLayouts('L');
+constexpr std::array<KZeq::RecordLayout, kShapeCount> kSecondLayouts = WriteLayouts('D');
+
 // ---- Writing -----------------------------------------------------------------------
 
 // Weights are kept as whole steps of 1/9999. They are written as the exact
@@ -85,82 +132,146 @@ void SetStoredWeight(KFCurveKey& key, EKFCurveDataIndex index, double weight) {
     std::memcpy(static_cast<unsigned char*>(key.GetDataPtr()) + 8 + 2 * (index - 2), &steps, sizeof steps);
 }
 
-bool IsCubic(const KFCurveKey* key) { return key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC; }
-bool IsAutoMode(unsigned int mode) { return mode == KFCURVE_TANGEANT_AUTO || mode == KFCURVE_TANGEANT_AUTO_BREAK; }
+// The keys of a curve as records of the "Key" field.
+class KeyWriter {
+public:
+    KeyWriter(KZeq* file, KFCurve& curve, bool version5)
+        : mFile(file),
+          mCurve(curve),
+          mVersion5(version5),
+          mTicks(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex()) > 2000) {}
 
-void WriteWeights(KZeq* file, const KFCurveKey* key) {
-    const unsigned int weights = key->GetTangeantWeightMode();
-    file->FieldWriteCH(LetterOf(kWeightLetters, weights, 'n'));
-    double values[2];
-    int count = 0;
-    if (weights & KFCURVE_WEIGHTED_RIGHT) values[count++] = StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT);
-    if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) values[count++] = StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT);
-    if (count > 0) file->FieldWriteDn(values, count);
-}
+    void Write() {
+        KZeqWriteRecords(*mFile, (mTicks ? kTickLayouts : kSecondLayouts).data(), kShapeCount, mCurve.KeyGetCount(),
+                         [this](int i, KZeqRecordWriter& record) { Add(record, i); });
+    }
 
-void WriteTangentPair(KZeq* file, char letter, double right, double nextLeft, const KFCurveKey* key) {
-    file->FieldWriteCH(letter);
-    const double values[2] = {right, nextLeft};
-    file->FieldWriteDn(values, 2);
-    WriteWeights(file, key);
-}
+private:
+    // The shape's first values: the key's time and value.
+    void Begin(KZeqRecordWriter& record, KeyShape shape, const KFCurveKey* key) {
+        record.Begin(shape);
+        const KTime time = key->GetTime();
+        if (mTicks)
+            record.Long(0, time.Get());
+        else
+            record.Double(0, time.GetSecondDouble());
+        record.Double(1, key->GetValue());
+    }
 
-// Auto keys as explicit tangents that readers of older files understand.
-void WriteAutoForOlderReaders(KZeq* file, KFCurve& curve, int i) {
-    const int n = curve.KeyGetCount();
-    const KFCurveKey* key = curve.KeyGetPtr(i);
-    const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
-                      (i == 0 || curve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
-    if (flat) {
-        const KFCurveKey* next = i + 1 < n ? curve.KeyGetPtr(i + 1) : nullptr;
-        if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
-            file->FieldWriteCH('d');
-            file->FieldWriteD(curve.KeyGetLeftDerivative(i + 1));
-            WriteWeights(file, key);
-        } else {
-            file->FieldWriteCH('a');
+    static int WeightCount(unsigned int weights) {
+        return ((weights & KFCURVE_WEIGHTED_RIGHT) != 0) + ((weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0);
+    }
+
+    // The letters of the modes of a key, looked up again only when they change.
+    struct Letters {
+        unsigned int mModes = ~0u;
+        char mInterpolation, mTangent, mWeights;
+    };
+    const Letters& LettersOf(const KFCurveKey* key) {
+        const unsigned int modes = key->GetInterpolation() | key->GetTangeantMode() | key->GetTangeantWeightMode();
+        if (modes != mLetters.mModes) {
+            mLetters.mModes = modes;
+            mLetters.mInterpolation = LetterOf(kInterpolationLetters, key->GetInterpolation(), 0);
+            mLetters.mTangent = LetterOf(kTangentLetters, key->GetTangeantMode(), 0);
+            mLetters.mWeights = LetterOf(kWeightLetters, key->GetTangeantWeightMode(), 'n');
         }
-        return;
+        return mLetters;
     }
-    const char letter = (key->GetTangeantMode() & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
-    WriteTangentPair(file, letter, curve.KeyGetRightDerivative(i), i + 1 < n ? curve.KeyGetLeftDerivative(i + 1) : 0.0,
-                     key);
-}
 
-void WriteKey(KZeq* file, KFCurve& curve, int i, bool version5) {
-    const KFCurveKey* key = curve.KeyGetPtr(i);
-    file->FieldWriteT(key->GetTime());
-    file->FieldWriteD(key->GetValue());
-    const unsigned int interpolation = key->GetInterpolation();
-    const char letter = LetterOf(kInterpolationLetters, interpolation, 0);
-    if (letter == 0) return;
-    file->FieldWriteCH(letter);
-    if (interpolation == KFCURVE_INTERPOLATION_CONSTANT) {
-        file->FieldWriteCH(key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
-        return;
+    // The weights letter then the weights, from value k on.
+    void Weights(KZeqRecordWriter& record, int k, const KFCurveKey* key, unsigned int weights) {
+        record.Char(k, LettersOf(key).mWeights);
+        if (weights & KFCURVE_WEIGHTED_RIGHT) record.Double(++k, StoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT));
+        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) record.Double(++k, StoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT));
     }
-    if (interpolation != KFCURVE_INTERPOLATION_CUBIC) return;
-    const unsigned int mode = key->GetTangeantMode();
-    if (mode == KFCURVE_TANGEANT_TCB) {
-        file->FieldWriteCH('t');
-        const double tcb[3] = {key->GetDataFloat(KFCURVEKEY_TCB_TENSION), key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY),
-                               key->GetDataFloat(KFCURVEKEY_TCB_BIAS)};
-        file->FieldWriteDn(tcb, 3);
-        return;
+
+    // A tangent letter, both derivatives, the weights letter and the weights.
+    void Pair(KZeqRecordWriter& record, const KFCurveKey* key, char letter, double right, double nextLeft) {
+        const unsigned int weights = key->GetTangeantWeightMode();
+        Begin(record, static_cast<KeyShape>(kPair + WeightCount(weights)), key);
+        record.Char(2, 'U');
+        record.Char(3, letter);
+        record.Double(4, right);
+        record.Double(5, nextLeft);
+        Weights(record, 6, key, weights);
     }
-    if (IsAutoMode(mode) && version5) {
-        WriteAutoForOlderReaders(file, curve, i);
-        return;
+
+    void Add(KZeqRecordWriter& record, int i) {
+        const KFCurveKey* key = mCurve.KeyGetPtr(i);
+        const unsigned int interpolation = key->GetInterpolation();
+        const char letter = LettersOf(key).mInterpolation;
+        if (letter == 0) return Begin(record, kTimeValue, key);
+        if (interpolation == KFCURVE_INTERPOLATION_CONSTANT) {
+            Begin(record, kTwoLetters, key);
+            record.Char(2, letter);
+            record.Char(3, key->GetConstantMode() == KFCURVE_CONSTANT_NEXT ? 'n' : 's');
+            return;
+        }
+        if (interpolation != KFCURVE_INTERPOLATION_CUBIC) {
+            Begin(record, kLetter, key);
+            record.Char(2, letter);
+            return;
+        }
+        const unsigned int mode = key->GetTangeantMode();
+        if (mode == KFCURVE_TANGEANT_TCB) {
+            Begin(record, kTcb, key);
+            record.Char(2, 'U');
+            record.Char(3, 't');
+            record.Double(4, key->GetDataFloat(KFCURVEKEY_TCB_TENSION));
+            record.Double(5, key->GetDataFloat(KFCURVEKEY_TCB_CONTINUITY));
+            record.Double(6, key->GetDataFloat(KFCURVEKEY_TCB_BIAS));
+            return;
+        }
+        double right, nextLeft;
+        char tangent;
+        if (IsAutoMode(mode) && mVersion5) {
+            // Auto keys as explicit tangents that readers of older files understand.
+            if (AddFlatAutoForOlderReaders(record, i, key)) return;
+            tangent = (mode & KFCURVE_TANGEANT_BREAK_BIT) != 0 ? 'b' : 's';
+            right = mCurve.KeyGetRightDerivative(i);
+            nextLeft = i + 1 < mCurve.KeyGetCount() ? mCurve.KeyGetLeftDerivative(i + 1) : 0.0;
+        } else {
+            right = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE);
+            nextLeft = key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
+            tangent = IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0 ? 'a' : mLetters.mTangent;
+            if (tangent == 0 || tangent == 'a') {
+                Begin(record, tangent == 0 ? kLetter : kTwoLetters, key);
+                record.Char(2, 'U');
+                if (tangent == 'a') record.Char(3, 'a');
+                return;
+            }
+        }
+        Pair(record, key, tangent, right, nextLeft);
     }
-    const double right = key->GetDataDouble(KFCURVEKEY_RIGHT_DERIVATIVE);
-    const double nextLeft = key->GetDataDouble(KFCURVEKEY_NEXT_LEFT_DERIVATIVE);
-    if (IsAutoMode(mode) && right == 0.0 && nextLeft == 0.0) {
-        file->FieldWriteCH('a');
-        return;
+
+    // A flat auto key for readers of older files: 'd' and the next key's
+    // incoming slope before a user key, else 'a'. False for a key with slopes.
+    bool AddFlatAutoForOlderReaders(KZeqRecordWriter& record, int i, const KFCurveKey* key) {
+        const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
+                          (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
+        if (!flat) return false;
+        const KFCurveKey* next = i + 1 < mCurve.KeyGetCount() ? mCurve.KeyGetPtr(i + 1) : nullptr;
+        if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
+            const unsigned int weights = key->GetTangeantWeightMode();
+            Begin(record, static_cast<KeyShape>(kOne + WeightCount(weights)), key);
+            record.Char(2, 'U');
+            record.Char(3, 'd');
+            record.Double(4, mCurve.KeyGetLeftDerivative(i + 1));
+            Weights(record, 5, key, weights);
+            return true;
+        }
+        Begin(record, kTwoLetters, key);
+        record.Char(2, 'U');
+        record.Char(3, 'a');
+        return true;
     }
-    const char tangent = LetterOf(kTangentLetters, mode, 0);
-    if (tangent != 0) WriteTangentPair(file, tangent, right, nextLeft, key);
-}
+
+    KZeq* mFile;
+    KFCurve& mCurve;
+    bool mVersion5;
+    bool mTicks;
+    Letters mLetters;
+};
 
 void WriteExtrapolation(KZeq* file, const char* name, int mode, unsigned int count) {
     if (mode == 0 || (mode == KFCURVE_EXTRAPOLATION_CONSTANT && count == 0)) return;
@@ -211,12 +322,18 @@ KFCurveKey BlankKey() {
 // with the one-value calls.
 class KeyValues {
 public:
-    explicit KeyValues(KZeq* file)
+    // batch: how many values are decoded ahead (at most kMostBatch).
+    KeyValues(KZeq* file, int batch)
         : mFile(file),
           mVersion(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex())),
+          mBatch(batch),
           mLeft(file->FieldReadGetRemain()) {}
 
     int Remain() const { return mLeft; }
+    // No decoded value waits: the field's next value is the file's.
+    bool Drained() const { return mNext == mEnd; }
+    // After values were read from the file directly.
+    void Resync() { mLeft = mFile->FieldReadGetRemain(); }
     char Type() { return Ready() ? mBuffer[mNext].mType : mFile->FieldReadGetType(); }
     double Double() {
         if (!Ready()) return Taken(mFile->FieldReadD());
@@ -236,33 +353,17 @@ public:
     void Doubles(double* out, int count) {
         for (int k = 0; k < count && mLeft > 0; ++k) out[k] = Double();
     }
-    // The decoded values next, at least count of them when the field holds
-    // them without a string or embedded value between; available tells how many.
-    const KZeq::Value* Window(int count, int& available) {
-        if (mEnd - mNext < count && mLeft > mEnd - mNext) {
-            const int kept = mEnd - mNext;
-            std::memmove(mBuffer, mBuffer + mNext, static_cast<std::size_t>(kept) * sizeof(KZeq::Value));
-            mNext = 0;
-            mEnd = kept + mFile->FieldReadValues(mBuffer + kept, kBatch - kept);
-        }
-        available = mEnd - mNext;
-        return mBuffer + mNext;
-    }
-    void Skip(int count) {
-        mNext += count;
-        mLeft -= count;
-    }
+
+    static constexpr int kMostBatch = 1024;
 
 private:
-    static constexpr int kBatch = 1024;
-
     // True when a decoded value is next; false when the next one must be read
     // with the one-value calls (or none is left).
     bool Ready() {
         if (mNext < mEnd) return true;
         if (mLeft <= 0) return false;
         mNext = 0;
-        mEnd = mFile->FieldReadValues(mBuffer, kBatch);
+        mEnd = mFile->FieldReadValues(mBuffer, mBatch);
         return mEnd > 0;
     }
     const KZeq::Value& Take() {
@@ -278,11 +379,58 @@ private:
 
     KZeq* mFile;
     int mVersion;
+    int mBatch;
     int mLeft;  // values of the field not yet taken, decoded ones included
     int mNext = 0;
     int mEnd = 0;
-    KZeq::Value mBuffer[kBatch];
+    KZeq::Value mBuffer[kMostBatch];
 };
+
+// The key layouts this version writes, as read in records: those of linear,
+// constant, flat auto and user keys with times as ticks.
+enum ReadShape : unsigned char { kReadLinear, kReadConstant, kReadAuto, kReadUser, kReadShapeCount = kReadUser + 8 };
+
+constexpr std::array<KZeq::RecordLayout, kReadShapeCount> ReadLayouts() {
+    std::array<KZeq::RecordLayout, kReadShapeCount> layouts{};
+    layouts[kReadLinear] = Layout("LDC", "..L");
+    layouts[kReadConstant] = Layout("LDCC", "..C.");
+    layouts[kReadAuto] = Layout("LDCC", "..Ua");
+    // User and user-break keys, each with the four weight letters and their weights.
+    const char* types[4] = {"LDCCDDC", "LDCCDDCD", "LDCCDDCD", "LDCCDDCDD"};
+    const char* codes[8] = {"..Us..n", "..Us..r.", "..Us..l.", "..Us..a..",
+                            "..Ub..n", "..Ub..r.", "..Ub..l.", "..Ub..a.."};
+    for (int k = 0; k < 8; ++k) layouts[kReadUser + k] = Layout(types[k % 4], codes[k]);
+    return layouts;
+}
+constexpr std::array<KZeq::RecordLayout, kReadShapeCount> kReadLayouts = ReadLayouts();
+
+// What a key read in each read layout starts as (what the key-by-key reading
+// makes of its letters), and where its weights are among its values (0: none).
+struct RecordKey {
+    KFCurveKey mStart;
+    int mRightWeight;
+    int mLeftWeight;
+};
+
+std::array<RecordKey, kReadShapeCount> RecordKeys() {
+    std::array<RecordKey, kReadShapeCount> keys;
+    keys.fill(RecordKey{BlankKey(), 0, 0});
+    keys[kReadLinear].mStart.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+    keys[kReadConstant].mStart.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+    keys[kReadAuto].mStart.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
+    for (int k = 0; k < 8; ++k) {
+        RecordKey& key = keys[static_cast<std::size_t>(kReadUser + k)];
+        const KZeq::RecordLayout& layout = kReadLayouts[static_cast<std::size_t>(kReadUser + k)];
+        key.mStart.SetTangeantMode(layout.mCodes[3] == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+        const unsigned int weights = ModeOf(kWeightLetters, layout.mCodes[6], KFCURVE_WEIGHTED_NONE);
+        key.mStart.SetTangeantWeightMode(weights);
+        // The weights follow the weights letter (value 6), the right one first.
+        int next = 7;
+        if (weights & KFCURVE_WEIGHTED_RIGHT) key.mRightWeight = next++;
+        if (weights & KFCURVE_WEIGHTED_NEXT_LEFT) key.mLeftWeight = next;
+    }
+    return keys;
+}
 
 // Reads the keys of one "Key" record straight into the curve's reserved key
 // slots. Keys that cannot be read are dropped as they are met; the previous
@@ -290,11 +438,18 @@ private:
 class KeyReader {
 public:
     KeyReader(KZeq* file, KFCurve& curve, int version)
-        : mValues(file), mCurve(curve), mVersion(version), mBinary(file->IsBinary()) {}
+        : mFile(file),
+          mTimeType(file->FieldReadGetType()),
+          // The layouts this version writes, in a binary file with ticks, are
+          // read as records; the rest key by key, with few values decoded ahead.
+          mRecords(file->IsBinary() && version >= kKeyVersion && mTimeType == 'L'),
+          mValues(file, mRecords ? 16 : KeyValues::kMostBatch),
+          mCurve(curve),
+          mVersion(version),
+          mBinary(file->IsBinary()) {}
 
     // Up to count keys from the open "Key" field; answers how many were read.
     int Read(int count) {
-        mTimeType = mValues.Type();
         // A key takes at least one value and a good one three: the count read
         // from the file never sizes anything beyond what the record holds.
         const int remain = mValues.Remain();
@@ -302,7 +457,16 @@ public:
         const int room = std::min(count, remain / 3);
         if (room == 0 || !mCurve.InitBuffers(room)) return 0;
         mRoom = room;
-        for (int i = 0; i < count && mGood < mRoom && mValues.Remain() > 0; ++i) ReadOne();
+        int i = 0;
+        while (i < count && mGood < mRoom && mValues.Remain() > 0) {
+            if (mRecords && mPreviousLetter != 'B' && mValues.Drained()) {
+                const int read = ReadRecords(std::min(count - i, mRoom - mGood));
+                i += read;
+                if (read > 0) continue;
+            }
+            ReadOne();
+            ++i;
+        }
         return mGood;
     }
 
@@ -312,7 +476,6 @@ private:
 
     void ReadOne() {
         static const KFCurveKey blank = BlankKey();
-        if (FastKey(blank)) return;
         KFCurveKey key = blank;
         bool bad = false;
         // Time: in a binary file stray values before it are skipped.
@@ -377,53 +540,42 @@ private:
         mPreviousLetter = letter;
     }
 
-    // The layouts this version writes for linear, constant, flat auto and user
-    // keys, taken straight from the decoded values when every value has the
-    // type written; false, nothing consumed, for anything else, which the
-    // general reading below then handles.
-    bool FastKey(const KFCurveKey& blank) {
-        if (!mBinary || mVersion < kKeyVersion || mTimeType != 'L' || mPreviousLetter == 'B') return false;
-        int available = 0;
-        const KZeq::Value* v = mValues.Window(9, available);
-        auto is = [&](int k, char type) { return k < available && v[k].mType == type; };
-        if (!is(0, 'L') || !is(1, 'D') || !is(2, 'C')) return false;
-        const KTime time(v[0].mLong);
+    // Up to limit keys (good or dropped) stored in the layouts of kReadLayouts,
+    // read as records where they are stored; answers how many. Each key is
+    // made in its slot from the key its layout starts (what the key-by-key
+    // reading makes of its letters).
+    int ReadRecords(int limit) {
+        static const std::array<RecordKey, kReadShapeCount> kinds = RecordKeys();
         KFCurveKey* previous = Previous();
-        if (time.Get() == LLONG_MIN || (previous && time <= previous->GetTime())) return false;
-        KFCurveKey key = blank;
-        key.SetTime(time);
-        key.SetValue(static_cast<float>(v[1].mDouble));
-        const char letter = static_cast<char>(v[2].mLong);
-        int used = 3;
-        if (letter == 'L') {
-            key.SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
-        } else if (letter == 'C' && is(3, 'C')) {
-            key.SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
-            key.SetConstantMode(v[3].mLong == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
-            used = 4;
-        } else if (letter == 'U' && is(3, 'C') && v[3].mLong == 'a') {
-            key.SetTangeantMode(KFCURVE_TANGEANT_AUTO);
-            if (previous) ClearNextLeftWeight(*previous);
-            used = 4;
-        } else if (letter == 'U' && is(3, 'C') && (v[3].mLong == 's' || v[3].mLong == 'b') && is(4, 'D') &&
-                   is(5, 'D') && is(6, 'C')) {
-            const unsigned int weights = ModeOf(kWeightLetters, static_cast<char>(v[6].mLong), KFCURVE_WEIGHTED_NONE);
-            used = 7;
-            const bool right = (weights & KFCURVE_WEIGHTED_RIGHT) != 0, left = (weights & KFCURVE_WEIGHTED_NEXT_LEFT) != 0;
-            if ((right && !is(used, 'D')) || (left && !is(used + right, 'D'))) return false;
-            key.SetTangeantMode(v[3].mLong == 's' ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
-            SetData(key, KFCURVEKEY_RIGHT_DERIVATIVE, v[4].mDouble);
-            SetData(key, KFCURVEKEY_NEXT_LEFT_DERIVATIVE, v[5].mDouble);
-            key.SetTangeantWeightMode(weights);
-            if (right) SetStoredWeight(key, KFCURVEKEY_RIGHT_WEIGHT, v[used++].mDouble);
-            if (left) SetStoredWeight(key, KFCURVEKEY_NEXT_LEFT_WEIGHT, v[used++].mDouble);
-        } else {
-            return false;
-        }
-        mValues.Skip(used);
-        *mCurve.KeyGetPtr(mGood++) = key;
-        mPreviousLetter = letter;
-        return true;
+        kLongLong previousTime = previous ? previous->GetTime().Get() : LLONG_MIN;
+        const int records = KZeqReadRecords(
+            *mFile, kReadLayouts.data(), kReadShapeCount, limit, [&](int shape, const KZeqRecord& record) {
+                // As the key-by-key reading does: a key out of order is dropped
+                // with all its values, and changes nothing.
+                const kLongLong time = record.Long(0);
+                if (time == LLONG_MIN || time <= previousTime) return;
+                const RecordKey& kind = kinds[static_cast<std::size_t>(shape)];
+                KFCurveKey* key = mCurve.KeyGetPtr(mGood++);
+                *key = kind.mStart;
+                key->SetTime(KTime(time));
+                key->SetValue(static_cast<float>(record.Double(1)));
+                if (shape == kReadConstant) {
+                    key->SetConstantMode(record.Char(3) == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
+                } else if (shape == kReadAuto) {
+                    if (previous) ClearNextLeftWeight(*previous);
+                } else if (shape >= kReadUser) {
+                    key->SetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE, static_cast<float>(record.Double(4)));
+                    key->SetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, static_cast<float>(record.Double(5)));
+                    if (kind.mRightWeight)
+                        SetStoredWeight(*key, KFCURVEKEY_RIGHT_WEIGHT, record.Double(kind.mRightWeight));
+                    if (kind.mLeftWeight) SetStoredWeight(*key, KFCURVEKEY_NEXT_LEFT_WEIGHT, record.Double(kind.mLeftWeight));
+                }
+                previous = key;
+                previousTime = time;
+                mPreviousLetter = kReadLayouts[static_cast<std::size_t>(shape)].mCodes[2];
+            });
+        mValues.Resync();
+        return records;
     }
 
     // Old layouts: a constant or linear key after an auto key gives it a
@@ -567,11 +719,13 @@ private:
         }
     }
 
+    KZeq* mFile;
+    char mTimeType;
+    bool mRecords;
     KeyValues mValues;
     KFCurve& mCurve;
     int mVersion;
     bool mBinary;
-    char mTimeType = 'S';
     int mRoom = 0;
     int mGood = 0;
     char mPreviousLetter = 0;  // interpolation letter of the last good key
@@ -689,7 +843,7 @@ int KFCurve::ZeqStore(KZeq* file, bool onlyDefaults, bool color, bool version5) 
         file->FieldWriteI(n);
         file->FieldWriteEnd();
         file->FieldWriteBegin("Key");
-        for (int i = 0; i < n; ++i) WriteKey(file, *this, i, version5);
+        KeyWriter(file, *this, version5).Write();
         file->FieldWriteEnd();
         WriteExtrapolation(file, "Pre-Extrapolation", mPreExtrapolation, mPreExtrapolationCount);
         WriteExtrapolation(file, "Post-Extrapolation", mPostExtrapolation, mPostExtrapolationCount);

@@ -15,6 +15,8 @@ namespace zeqsdk_400 {
 class KChainedFile;
 namespace zeqdetail {
 class ZeqBodyReader;
+class ZeqBodyWriter;
+struct ZeqRecordShape;
 }
 
 // The header record of a Zeq file. ProjectOpen fills it; ProjectCreate writes it
@@ -301,6 +303,17 @@ public:
     // number read.
     int FieldReadValues(Value* pValues, int pCount);
 
+    // Records: values that come in a few fixed layouts, as a curve's keys do,
+    // stored as the one-value calls store them and moved a batch of records
+    // at a time: KZeqReadRecords and KZeqWriteRecords (fileio/kzeqrecords.h).
+    static constexpr int kMaxRecordValues = 16;
+    static constexpr int kMaxRecordLayouts = 32;
+    struct RecordLayout {
+        int mCount;                     // values of a record, 1 to kMaxRecordValues
+        char mTypes[kMaxRecordValues];  // their stored types: 'D', 'F', 'I', 'L' or 'C'
+        char mCodes[kMaxRecordValues];  // reading: the code each char must have, 0 for any
+    };
+
     // Extracts the embedded file that is the next value of the open field into
     // pDirectory, or when it is empty into the media directory (the open file's
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when
@@ -324,8 +337,20 @@ public:
     class Impl;
 
 private:
+    template <class Visit>
+    friend int KZeqReadRecords(KZeq& pFile, const RecordLayout* pLayouts, int pLayoutCount, int pMaxRecords,
+                               Visit&& pVisit);
+    template <class Fill>
+    friend bool KZeqWriteRecords(KZeq& pFile, const RecordLayout* pLayouts, int pLayoutCount, int pRecordCount,
+                                 Fill&& pFill);
+
     // The open field's reader while the open section is readable, else null.
     zeqdetail::ZeqBodyReader* OpenFieldReader();
+    // The layouts prepared for reading and writing records (kept for the next
+    // call with the same layouts); null when one is out of range.
+    const zeqdetail::ZeqRecordShape* RecordShapes(const RecordLayout* pLayouts, int pLayoutCount);
+    // The body writer of a binary file taking values without an error pending, else null.
+    zeqdetail::ZeqBodyWriter* RecordWriter();
 
     std::unique_ptr<Impl> mImpl;
 };

@@ -740,10 +740,7 @@ bool ZeqBodyReader::EnterChunk(Cursor& c) {
     return true;
 }
 
-// Decodes the next run header, checking it against the region's bytes and value
-// count; anything inconsistent marks the body corrupted.
-bool ZeqBodyReader::NextRun(Cursor& c) {
-    if (c.mRunLeft > 0) return true;
+bool ZeqBodyReader::AtValue(Cursor& c) {
     for (;;) {
         if (c.mConsumed >= c.mLimit || c.mPos >= c.mEnd) {
             if (!c.mResume) {
@@ -762,42 +759,52 @@ bool ZeqBodyReader::NextRun(Cursor& c) {
             c.mLimit = c.mCount;
             continue;
         }
-        const std::uint8_t tag = *c.mPos;
-        const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
-        const std::uint8_t* payload = c.mPos + 1;
-        bool ok = false;
-        if (tag >= 'a' && tag <= 'z') {
-            const std::uint8_t type = static_cast<std::uint8_t>(tag - ('a' - 'A'));
-            const std::size_t size = ElementSize(type);
-            if (size != 0 && left >= 4) {
-                const std::uint32_t n = Load<std::uint32_t>(payload);
-                if (n != 0 && n <= (left - 4) / size && n <= c.mLimit - c.mConsumed) {
-                    c.mRunType = type;
-                    c.mRunLeft = n;
-                    c.mPos += 5;
-                    return true;
-                }
-            }
-        } else if (tag == kTagChunk) {
-            if (EnterChunk(c)) continue;
-        } else if (tag == kTagString) {
-            ok = left >= 4 && Load<std::uint32_t>(payload) <= left - 4;
-        } else if (tag == kTagEmbedded) {
-            ok = left >= kEmbeddedFixedSize &&
-                 Load<std::uint32_t>(payload + kEmbeddedFixedSize - 4) <= left - kEmbeddedFixedSize;
-        } else {
-            const std::size_t size = ElementSize(tag);
-            ok = size != 0 && size <= left;
-        }
-        if (!ok) {
+        if (*c.mPos != kTagChunk) return true;
+        if (!EnterChunk(c)) {
             Damaged(c);
             return false;
         }
-        c.mRunType = tag;
-        c.mRunLeft = 1;
-        c.mPos += 1;
-        return true;
     }
+}
+
+// Decodes the next run header, checking it against the region's bytes and value
+// count; anything inconsistent marks the body corrupted.
+bool ZeqBodyReader::NextRun(Cursor& c) {
+    if (c.mRunLeft > 0) return true;
+    if (!AtValue(c)) return false;
+    const std::uint8_t tag = *c.mPos;
+    const std::size_t left = static_cast<std::size_t>(c.mEnd - c.mPos) - 1;
+    const std::uint8_t* payload = c.mPos + 1;
+    bool ok = false;
+    if (tag >= 'a' && tag <= 'z') {
+        const std::uint8_t type = static_cast<std::uint8_t>(tag - ('a' - 'A'));
+        const std::size_t size = ElementSize(type);
+        if (size != 0 && left >= 4) {
+            const std::uint32_t n = Load<std::uint32_t>(payload);
+            if (n != 0 && n <= (left - 4) / size && n <= c.mLimit - c.mConsumed) {
+                c.mRunType = type;
+                c.mRunLeft = n;
+                c.mPos += 5;
+                return true;
+            }
+        }
+    } else if (tag == kTagString) {
+        ok = left >= 4 && Load<std::uint32_t>(payload) <= left - 4;
+    } else if (tag == kTagEmbedded) {
+        ok = left >= kEmbeddedFixedSize &&
+             Load<std::uint32_t>(payload + kEmbeddedFixedSize - 4) <= left - kEmbeddedFixedSize;
+    } else {
+        const std::size_t size = ElementSize(tag);
+        ok = size != 0 && size <= left;
+    }
+    if (!ok) {
+        Damaged(c);
+        return false;
+    }
+    c.mRunType = tag;
+    c.mRunLeft = 1;
+    c.mPos += 1;
+    return true;
 }
 
 const std::uint8_t* ZeqBodyReader::Take(Cursor& c, std::uint8_t& type) {

@@ -161,6 +161,71 @@ struct ZeqChunkRef {
     std::uint8_t mKey[32] = {};
 };
 
+// A record layout of single values (tag and value each, no runs), prepared
+// for the body reader and writer: the bytes of its tags and fixed char codes
+// as masked 16-byte vectors over the record, and where each value lies.
+struct ZeqRecordShape {
+    static constexpr std::size_t kMaxValues = 16;
+    using Bytes16 = std::uint64_t __attribute__((vector_size(16)));
+    static constexpr std::size_t kMaxVectors = (kMaxValues * 9 + 15) / 16;
+    // Bytes readable from a record's start for Matches, and for reading any
+    // of its values as eight bytes.
+    static constexpr std::size_t kReadable = kMaxVectors * 16 + 8;
+
+    // False for a count or type out of range; codes (may be null) holds for
+    // each char the code it must have, 0 for any.
+    bool Prepare(std::size_t count, const char* types, const char* codes);
+    // Whether the bytes at p (kReadable of them readable) begin a record of
+    // this shape. Vectors past the record have an empty mask: four are always
+    // compared, without a loop for records of up to 64 bytes.
+    bool Matches(const std::uint8_t* p) const {
+        Bytes16 differ = Differ(p, 0) | Differ(p, 1) | Differ(p, 2) | Differ(p, 3);
+        for (std::size_t v = 4; v < mVectors; ++v) differ |= Differ(p, v);
+        return (differ[0] | differ[1]) == 0;
+    }
+    Bytes16 Differ(const std::uint8_t* p, std::size_t v) const {
+        Bytes16 bytes;
+        std::memcpy(&bytes, p + 16 * v, sizeof bytes);
+        return (bytes ^ mExpect[v]) & mMask[v];
+    }
+    // Value k's bytes read as eight, an integer's or char's sign-extended
+    // (k past the count: the first value's; any k stays in the record's bytes).
+    std::int64_t Integer(const std::uint8_t* record, std::size_t k) const {
+        k %= kMaxValues;
+        const unsigned shift = mShifts[k];
+        return static_cast<std::int64_t>(Load<std::uint64_t>(record + mOffsets[k] + 1) << shift) >> shift;
+    }
+    double Real(const std::uint8_t* record, std::size_t k) const {
+        k %= kMaxValues;
+        const std::uint8_t* at = record + mOffsets[k] + 1;
+        return mTypes[k] == kTagFloat ? static_cast<double>(Load<float>(at)) : Load<double>(at);
+    }
+    std::uint8_t Code(const std::uint8_t* record, std::size_t k) const { return record[mOffsets[k % kMaxValues] + 1]; }
+
+    Bytes16 mMask[kMaxVectors];
+    Bytes16 mExpect[kMaxVectors];
+    std::uint8_t mTypes[kMaxValues];
+    // Where each value's tag lies in the record.
+    std::uint8_t mOffsets[kMaxValues];
+    // The shift that sign-extends each integer's or char's bytes read as eight.
+    std::uint8_t mShifts[kMaxValues];
+    std::uint8_t mCount;
+    std::uint8_t mBytes;
+    std::uint8_t mVectors;
+    // Bit k: value k is a real number ('D' or 'F'); a float ('F').
+    std::uint32_t mReals;
+    std::uint32_t mFloats;
+    // The values after one shorter than eight bytes, whose tags a writer that
+    // stores eight bytes for each value overwrites: their number and indices.
+    std::uint8_t mCovered;
+    std::uint8_t mCoveredValues[kMaxValues];
+    // For the writer, how the record's own values run: values of the first
+    // type at its start, of the last type at its end, and the longest run.
+    std::uint8_t mLead;
+    std::uint8_t mTrail;
+    std::uint8_t mLongest;
+};
+
 // Stores chunks for a body writer: the bytes of head then data, as one chunk.
 // Fills in the reference (all but the count); false when it could not be stored.
 class ZeqChunkSink {
@@ -218,6 +283,12 @@ public:
     bool WriteString(std::string_view text);
     bool WriteArray(std::uint8_t tag, const void* values, std::size_t count);
     bool WriteEmbedded(const ZeqEmbeddedRef& ref);
+    // A record of this shape written as singles, where each value's own call
+    // would write it as one: the room for its bytes (and ZeqRecordShape::
+    // kReadable more), for its tags and values, then EndRecord. Null where it
+    // must go value by value.
+    std::uint8_t* BeginRecord(const ZeqRecordShape& shape);
+    void EndRecord(const ZeqRecordShape& shape);
 
 private:
     // Consecutive values of one type are kept as singles (tag and value each) up to
@@ -306,6 +377,39 @@ private:
     bool mFailed = false;
 };
 
+inline std::uint8_t* ZeqBodyWriter::BeginRecord(const ZeqRecordShape& shape) {
+    OpenField* field = mValueField;
+    const std::size_t size = mBuffer->Size();
+    const std::size_t n = shape.mCount;
+    // No run forms (within the record or with the run before it), no value
+    // moves into a chunk, and the value count stays below its limit.
+    if (!field || shape.mLongest >= kRunThreshold || field->mCount + n >= kMaxValueCount - 1 ||
+        size + shape.mOffsets[n - 1] >= mSpillAt ||
+        (field->mRunType == shape.mTypes[0] &&
+         (field->mRunIsArray || field->mRunCount + shape.mLead >= kRunThreshold))) {
+        return nullptr;
+    }
+    if (mBuffer->Capacity() - size < ZeqRecordShape::kReadable && !mBuffer->Reserve(size + ZeqRecordShape::kReadable)) {
+        return nullptr;
+    }
+    if (field->mRunIsArray) CloseRun(*field);
+    return mBuffer->Data() + size;
+}
+
+inline void ZeqBodyWriter::EndRecord(const ZeqRecordShape& shape) {
+    OpenField& field = *mValueField;
+    const std::size_t n = shape.mCount;
+    if (shape.mLead == n && field.mRunType == shape.mTypes[0]) {
+        field.mRunCount += static_cast<std::uint32_t>(n);
+    } else {
+        field.mRunType = shape.mTypes[n - 1];
+        field.mRunCount = shape.mTrail;
+        field.mRunTag = mBuffer->Size() + shape.mOffsets[n - shape.mTrail];
+    }
+    field.mCount += static_cast<std::uint32_t>(n);
+    mBuffer->Advance(shape.mBytes);
+}
+
 // Reads a body held in memory (not owned; it must stay while the reader uses it).
 // Field headers are checked when a block is indexed, value runs as they are read,
 // chunks when they are entered; anything inconsistent makes Corrupted() true and
@@ -388,6 +492,13 @@ public:
     // Defined beside its one user, the typed batch read (kzeqruns.cpp).
     template <class Out>
     std::size_t ReadValuesTo(Out out, std::size_t count);
+    // Up to count next records, each stored as one of the shapes says, in one
+    // pass over the field's regions: out(index, shape, bytes) for each (bytes
+    // at its first tag, ZeqRecordShape::kReadable of them readable), which
+    // answers false to stop before it. Stops at the first value that begins none.
+    // Defined in kzeqrecords.h.
+    template <class Out>
+    std::size_t ReadRecordsTo(const ZeqRecordShape* shapes, std::size_t shapeCount, Out out, std::size_t count);
 
 private:
     struct Entry {
@@ -472,6 +583,9 @@ private:
     // Makes the next value current in the cursor's run, entering and leaving
     // chunks; false when none is left or the values are damaged.
     bool NextRun(Cursor& c);
+    // Leaves finished regions and enters chunks until the cursor lies at a
+    // value's tag; false when none is left or the values are damaged.
+    bool AtValue(Cursor& c);
     bool EnterChunk(Cursor& c);
     // A chunk at the cursor that is one run of count values of the tag's type,
     // read straight into out; false (nothing consumed) when it is not one. A

@@ -75,6 +75,9 @@ public:
     std::uint8_t mDerivedKey[kKeySize] = {};
     std::uint8_t mDerivedVerifier[kVerifierSize] = {};
     ZeqCtrCipher mChunkCipher;
+    // The record layouts last prepared for the record calls, and their shapes.
+    std::vector<KZeq::RecordLayout> mRecordLayouts;
+    std::vector<ZeqRecordShape> mRecordShapes;
 
     // Writing.
     bool mSectionWriting = false;

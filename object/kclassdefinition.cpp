@@ -92,8 +92,10 @@ int KClassDefinition_GetId(KClassDefinition* definition) {
 }
 
 bool KClassDefinition_Is(KClassDefinition* definition, int classId) {
-    for (KClassDefinition* d = definition; d; d = d->mParent)
-        if (KClassDefinition_GetId(d) == classId) return true;
+    for (KClassDefinition* d = definition; d; d = d->mParent) {
+        const int id = d->mFilter ? d->mFilter->GetClassId() : KClassDefinition_GetId(d);
+        if (id == classId) return true;
+    }
     return false;
 }
 

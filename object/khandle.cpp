@@ -1,7 +1,8 @@
 #include "object/khandle.h"
 
+#include <atomic>
 #include <mutex>
-#include <vector>
+#include <type_traits>
 
 #include "object/kplug.h"
 
@@ -9,25 +10,54 @@ namespace zeqsdk_400 {
 
 namespace {
 
+// Resolving a handle takes no lock: it runs for nearly every access to a
+// connection or a wrapped property. The slots live in blocks that are never
+// moved or freed (block b holds kFirstBlock << b slots), and an entry is read
+// identifier, plug, identifier again, so that a slot given back and taken
+// again meanwhile reads as no plug rather than as another one.
 struct Entry {
-    KPlug* mPlug;
-    std::uint32_t mId;        // 0 while the slot is free
-    std::uint32_t mNextFree;  // next free slot + 1, 0 at the end of the list
+    std::atomic<KPlug*> mPlug{nullptr};
+    std::atomic<std::uint32_t> mId{0};  // 0 while the slot is free
+    std::uint32_t mNextFree = 0;        // next free slot + 1, 0 at the end of the list (under the lock)
 };
 
-// Never destroyed: plugs destroyed by static destructors still find it.
+constexpr unsigned kFirstBlockBits = 10;
+constexpr std::uint64_t kFirstBlock = std::uint64_t(1) << kFirstBlockBits;
+constexpr int kBlockCount = 33 - kFirstBlockBits;  // enough for every 32-bit slot number
+
+struct Place {
+    int mBlock;
+    std::uint64_t mOffset;
+};
+
+Place PlaceOf(std::uint32_t slot) {
+    const std::uint64_t n = slot + kFirstBlock;
+    const int block = 63 - __builtin_clzll(n) - static_cast<int>(kFirstBlockBits);
+    return Place{block, n - (kFirstBlock << block)};
+}
+
+// Constant-initialised and trivially destructible: plugs made by static
+// initialisers and destroyed by static destructors always find it intact.
 struct HandleManager {
-    std::recursive_mutex mMutex;
-    std::vector<Entry> mEntries;
-    std::uint32_t mFreeHead = 0;  // free slot + 1, 0 when none
+    constexpr HandleManager() = default;
+
+    std::mutex mMutex;  // taking and giving back slots
+    std::atomic<Entry*> mBlocks[kBlockCount] = {};
+    std::uint32_t mSlotCount = 0;  // slots ever handed out
+    std::uint32_t mFreeHead = 0;   // free slot + 1, 0 when none
     std::uint32_t mNextId = 1;
     int mLive = 0;
-};
 
-HandleManager& Manager() {
-    static HandleManager* manager = new HandleManager;
-    return *manager;
-}
+    Entry& At(std::uint32_t slot) {
+        const Place place = PlaceOf(slot);
+        return mBlocks[place.mBlock].load(std::memory_order_relaxed)[place.mOffset];
+    }
+};
+static_assert(std::is_trivially_destructible<HandleManager>::value, "the table outlives every static destructor");
+
+HandleManager gManager;
+
+HandleManager& Manager() { return gManager; }
 
 }  // namespace
 
@@ -35,42 +65,54 @@ namespace handle_detail {
 
 SlotRef Acquire(KPlug* plug) {
     HandleManager& m = Manager();
-    std::lock_guard<std::recursive_mutex> lock(m.mMutex);
+    std::lock_guard<std::mutex> lock(m.mMutex);
     std::uint32_t slot;
     if (m.mFreeHead != 0) {
         slot = m.mFreeHead - 1;
-        m.mFreeHead = m.mEntries[slot].mNextFree;
+        m.mFreeHead = m.At(slot).mNextFree;
     } else {
-        slot = static_cast<std::uint32_t>(m.mEntries.size());
-        m.mEntries.push_back(Entry{nullptr, 0, 0});
+        slot = m.mSlotCount++;
+        const Place place = PlaceOf(slot);
+        if (place.mOffset == 0)
+            m.mBlocks[place.mBlock].store(new Entry[kFirstBlock << place.mBlock], std::memory_order_release);
     }
     std::uint32_t id = m.mNextId++;
     if (m.mNextId == 0) m.mNextId = 1;  // 0 means "no plug"
-    m.mEntries[slot] = Entry{plug, id, 0};
+    Entry& entry = m.At(slot);
+    entry.mNextFree = 0;
+    entry.mPlug.store(plug, std::memory_order_release);
+    entry.mId.store(id, std::memory_order_release);
     ++m.mLive;
     return SlotRef{slot, id};
 }
 
 void Release(std::uint32_t slot, std::uint32_t id) {
     HandleManager& m = Manager();
-    std::lock_guard<std::recursive_mutex> lock(m.mMutex);
-    if (slot >= m.mEntries.size() || m.mEntries[slot].mId != id || id == 0) return;
-    m.mEntries[slot] = Entry{nullptr, 0, m.mFreeHead};
+    std::lock_guard<std::mutex> lock(m.mMutex);
+    if (id == 0 || slot >= m.mSlotCount) return;
+    Entry& entry = m.At(slot);
+    if (entry.mId.load(std::memory_order_relaxed) != id) return;
+    entry.mId.store(0, std::memory_order_release);
+    entry.mPlug.store(nullptr, std::memory_order_release);
+    entry.mNextFree = m.mFreeHead;
     m.mFreeHead = slot + 1;
     --m.mLive;
 }
 
 KPlug* Resolve(std::uint32_t slot, std::uint32_t id) {
     if (id == 0) return nullptr;
-    HandleManager& m = Manager();
-    std::lock_guard<std::recursive_mutex> lock(m.mMutex);
-    if (slot >= m.mEntries.size() || m.mEntries[slot].mId != id) return nullptr;
-    return m.mEntries[slot].mPlug;
+    const Place place = PlaceOf(slot);
+    const Entry* block = Manager().mBlocks[place.mBlock].load(std::memory_order_acquire);
+    if (!block) return nullptr;
+    const Entry& entry = block[place.mOffset];
+    if (entry.mId.load(std::memory_order_acquire) != id) return nullptr;
+    KPlug* plug = entry.mPlug.load(std::memory_order_acquire);
+    return entry.mId.load(std::memory_order_acquire) == id ? plug : nullptr;
 }
 
 int LiveCount() {
     HandleManager& m = Manager();
-    std::lock_guard<std::recursive_mutex> lock(m.mMutex);
+    std::lock_guard<std::mutex> lock(m.mMutex);
     return m.mLive;
 }
 

@@ -42,8 +42,9 @@ private:
 
 namespace handle_detail {
 
-// The global handle table, guarded by a recursive mutex. A plug takes a slot
-// when its first handle is made and gives it back when it is destroyed.
+// The global handle table. A plug takes a slot when its first handle is made
+// and gives it back when it is destroyed; slots are taken and given back under
+// a lock, and resolved from any thread without one.
 struct SlotRef {
     std::uint32_t mSlot;
     std::uint32_t mId;

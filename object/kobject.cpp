@@ -87,8 +87,11 @@ void KObject::PropertyAddToList(KProperty* property) {
 
 KProperty* KObject::FindPropertyByName(const char* name) const {
     if (!name) return nullptr;
-    for (KProperty* property : mProperties)
-        if (std::strcmp(property->GetPropertyName(), name) == 0) return property;
+    // Names mostly differ in their first letter: test it before calling strcmp.
+    for (KProperty* property : mProperties) {
+        const char* own = property->GetPropertyName();
+        if (*own == *name && std::strcmp(own, name) == 0) return property;
+    }
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "object/kconnectionlist.h"
 #include "object/kobject.h"
 
 namespace zeqsdk_400 {
@@ -11,8 +12,8 @@ const char* KPlug::ClassName = "KPlug";
 int KPlug::ClassId = KPlug_RegisterClassId(&KPlug::ClassDefinition, -1);
 
 struct KPlug::Links {
-    std::vector<Connection> mList;  // sources [0, mSrcCount), then destinations
-    int mSrcCount = 0;
+    KConnectionList mSrc;
+    KConnectionList mDst;
     std::vector<std::unique_ptr<KSubPlug>> mSubPlugs;
     KPlugFilter* mFilter = nullptr;
     KPlug::kType mFilterType = 0;
@@ -91,24 +92,16 @@ KPlug::~KPlug() {
 
 void KPlug::UnlinkSilently() {
     if (!mLinks) return;
-    std::vector<Connection> list;
-    list.swap(mLinks->mList);
-    const int srcCount = mLinks->mSrcCount;
-    mLinks->mSrcCount = 0;
-    for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-        KPlug* other = handle_detail::Resolve(list[static_cast<std::size_t>(i)].mSlot, list[static_cast<std::size_t>(i)].mId);
-        if (!other || !other->mLinks) continue;
-        Links& links = *other->mLinks;
-        // We are a destination of our sources and a source of our destinations.
-        const bool otherIsSource = i < srcCount;
-        const int begin = otherIsSource ? links.mSrcCount : 0;
-        const int end = otherIsSource ? static_cast<int>(links.mList.size()) : links.mSrcCount;
-        for (int k = end - 1; k >= begin; --k) {
-            if (SameAs(links.mList[static_cast<std::size_t>(k)])) {
-                links.mList.erase(links.mList.begin() + k);
-                if (!otherIsSource) --links.mSrcCount;
-                break;
-            }
+    std::vector<KConnection> list;
+    // We are a destination of our sources and a source of our destinations.
+    for (const bool ofSources : {true, false}) {
+        (ofSources ? mLinks->mSrc : mLinks->mDst).TakeAll(list);
+        for (const KConnection& c : list) {
+            KPlug* other = handle_detail::Resolve(c.mSlot, c.mId);
+            if (!other || !other->mLinks) continue;
+            KConnectionList& side = ofSources ? other->mLinks->mDst : other->mLinks->mSrc;
+            const int at = side.Find(mHandleSlot, mHandleId);
+            if (at >= 0) side.RemoveAt(at);
         }
     }
 }
@@ -226,45 +219,37 @@ bool KPlug::Notify(kPlugAction action, int index, KPlug* other, kConnectionType 
 // ---------------------------------------------------------------------------
 // Connections
 
-int KPlug::FindIn(int begin, int end, const KPlug* plug) const {
-    if (!mLinks || !plug || plug->mHandleId == 0) return -1;
-    for (int i = begin; i < end; ++i)
-        if (plug->SameAs(mLinks->mList[static_cast<std::size_t>(i)])) return i;
-    return -1;
-}
-
 int KPlug::FindSrc(const KPlug* src) const {
-    if (!mLinks) return -1;
-    return FindIn(0, mLinks->mSrcCount, src);
+    if (!mLinks || !src) return -1;
+    return mLinks->mSrc.Find(src->mHandleSlot, src->mHandleId);
 }
 
 int KPlug::FindDst(const KPlug* dst) const {
-    if (!mLinks) return -1;
-    int i = FindIn(mLinks->mSrcCount, static_cast<int>(mLinks->mList.size()), dst);
-    return i < 0 ? -1 : i - mLinks->mSrcCount;
+    if (!mLinks || !dst) return -1;
+    return mLinks->mDst.Find(dst->mHandleSlot, dst->mHandleId);
 }
 
 bool KPlug::IsConnectedSrc(const KPlug* src) const {
     if (!src || !mLinks || !src->mLinks) return false;
     // Search the shorter of the two lists that both hold the connection.
-    if (mLinks->mSrcCount <= src->GetDstCount()) return FindSrc(src) >= 0;
+    if (GetSrcCount() <= src->GetDstCount()) return FindSrc(src) >= 0;
     return src->FindDst(this) >= 0;
 }
 
 bool KPlug::IsConnectedDst(const KPlug* dst) const { return dst && dst->IsConnectedSrc(this); }
 
-int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrcCount : 0; }
-int KPlug::GetDstCount() const { return mLinks ? static_cast<int>(mLinks->mList.size()) - mLinks->mSrcCount : 0; }
+int KPlug::GetSrcCount() const { return mLinks ? mLinks->mSrc.GetCount() : 0; }
+int KPlug::GetDstCount() const { return mLinks ? mLinks->mDst.GetCount() : 0; }
 
 HdlKPlug KPlug::GetSrcHandle(int index) const {
     if (index < 0 || index >= GetSrcCount()) return HdlKPlug();
-    const Connection& c = mLinks->mList[static_cast<std::size_t>(index)];
+    const KConnection& c = mLinks->mSrc.GetAt(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
 HdlKPlug KPlug::GetDstHandle(int index) const {
     if (index < 0 || index >= GetDstCount()) return HdlKPlug();
-    const Connection& c = mLinks->mList[static_cast<std::size_t>(mLinks->mSrcCount + index)];
+    const KConnection& c = mLinks->mDst.GetAt(index);
     return HdlKPlug(c.mSlot, c.mId);
 }
 
@@ -273,12 +258,12 @@ KPlug* KPlug::GetDst(int index) const { return GetDstHandle(index).Get(); }
 
 kConnectionType KPlug::GetSrcType(int index) const {
     if (index < 0 || index >= GetSrcCount()) return -1;
-    return mLinks->mList[static_cast<std::size_t>(index)].mType;
+    return mLinks->mSrc.GetAt(index).mType;
 }
 
 kConnectionType KPlug::GetDstType(int index) const {
     if (index < 0 || index >= GetDstCount()) return -1;
-    return mLinks->mList[static_cast<std::size_t>(mLinks->mSrcCount + index)].mType;
+    return mLinks->mDst.GetAt(index).mType;
 }
 
 namespace {
@@ -339,7 +324,7 @@ void KPlug::SetFilter(KPlugFilter* filter, kType type) {
 
 KPlugFilter* KPlug::GetFilter() const { return mLinks ? mLinks->mFilter : nullptr; }
 KPlug::kType KPlug::GetFilterType() const { return mLinks ? mLinks->mFilterType : 0; }
-bool KPlug::HasConnections() const { return mLinks && !mLinks->mList.empty(); }
+bool KPlug::HasConnections() const { return mLinks && (mLinks->mSrc.GetCount() > 0 || mLinks->mDst.GetCount() > 0); }
 
 bool KPlug::ConnectSrc(KPlug* src, kConnectionType type) { return Connect(this, src, type, -1, -1); }
 bool KPlug::ConnectDst(KPlug* dst, kConnectionType type) { return Connect(dst, this, type, -1, -1); }
@@ -385,11 +370,8 @@ bool KPlug::ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int src
     if (!src->mLinks) src->mLinks = std::make_unique<Links>();
     const int si = srcIndex();
     const int di = dstIndex();
-    Links& dl = *dst->mLinks;
-    dl.mList.insert(dl.mList.begin() + si, Connection{hSrc.GetSlot(), hSrc.GetId(), type});
-    ++dl.mSrcCount;
-    Links& sl = *src->mLinks;
-    sl.mList.insert(sl.mList.begin() + sl.mSrcCount + di, Connection{hDst.GetSlot(), hDst.GetId(), type});
+    dst->mLinks->mSrc.InsertAt(si, KConnection{hSrc.GetSlot(), hSrc.GetId(), type});
+    src->mLinks->mDst.InsertAt(di, KConnection{hDst.GetSlot(), hDst.GetId(), type});
 
     Send(dst, kPlugSrcConnected, si, src, type);
     if (!alive()) return false;
@@ -415,11 +397,8 @@ bool KPlug::Disconnect(KPlug* dst, KPlug* src) {
 
     const int si = dst->FindSrc(src);
     const int di = src->FindDst(dst);
-    if (si >= 0) {
-        dst->mLinks->mList.erase(dst->mLinks->mList.begin() + si);
-        --dst->mLinks->mSrcCount;
-    }
-    if (di >= 0) src->mLinks->mList.erase(src->mLinks->mList.begin() + src->mLinks->mSrcCount + di);
+    if (si >= 0) dst->mLinks->mSrc.RemoveAt(si);
+    if (di >= 0) src->mLinks->mDst.RemoveAt(di);
     if (si < 0) return true;  // removed during the notices
 
     Send(dst, kPlugSrcDisconnected, si, src, type);
@@ -436,15 +415,7 @@ void KPlug::DisconnectAllSrc() {
     while (self.Get() == this && GetSrcCount() > 0) {
         const int last = GetSrcCount() - 1;
         KPlug* src = GetSrc(last);
-        if (!src) {
-            mLinks->mList.erase(mLinks->mList.begin() + last);
-            --mLinks->mSrcCount;
-            continue;
-        }
-        if (!Disconnect(this, src)) {  // no matching entry on the other side
-            mLinks->mList.erase(mLinks->mList.begin() + last);
-            --mLinks->mSrcCount;
-        }
+        if (!src || !Disconnect(this, src)) mLinks->mSrc.RemoveAt(last);  // no matching entry on the other side
     }
 }
 
@@ -455,16 +426,12 @@ void KPlug::DisconnectAllDst() {
     while (self.Get() == this && GetDstCount() > 0) {
         const int last = GetDstCount() - 1;
         KPlug* dst = GetDst(last);
-        if (!dst) {
-            mLinks->mList.erase(mLinks->mList.begin() + mLinks->mSrcCount + last);
-            continue;
-        }
-        if (!Disconnect(dst, this)) mLinks->mList.erase(mLinks->mList.begin() + mLinks->mSrcCount + last);
+        if (!dst || !Disconnect(dst, this)) mLinks->mDst.RemoveAt(last);
     }
 }
 
 void KPlug::DisconnectAll() {
-    if (!mLinks || mLinks->mList.empty()) return;
+    if (!HasConnections()) return;
     KPostponeGuard guard;
     guard.Add(this);
     const HdlKPlug self = GetHandle();

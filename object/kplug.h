@@ -51,8 +51,8 @@ struct KPlugCallstack {
     int mDepth;
 };
 
-// Connectable node of the object model. A plug keeps its connections in one
-// list, sources first, then destinations; each entry is a handle with its
+// Connectable node of the object model. A plug keeps its sources and its
+// destinations in two ordered lists; each entry is a handle with its
 // connection type, so an entry can never lead to a destroyed plug.
 class KPlug : public IKObject {
 public:
@@ -171,14 +171,7 @@ private:
     friend class KPlugScope;
     friend class KObject;
     struct Links;
-    struct Connection {
-        std::uint32_t mSlot;
-        std::uint32_t mId;
-        kConnectionType mType;
-    };
 
-    bool SameAs(const Connection& c) const { return mHandleId != 0 && c.mSlot == mHandleSlot && c.mId == mHandleId; }
-    int FindIn(int begin, int end, const KPlug* plug) const;
     static bool ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int srcPos, int dstPos);
     static bool Send(KPlug* plug, kPlugAction action, int index, KPlug* other, kConnectionType type);
     void UnlinkSilently();

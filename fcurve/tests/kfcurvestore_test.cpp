@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <list>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurve_test_support.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
+#include "fileio/kzeqrecords.h"
 
 using namespace fcurvetest;
 
@@ -19,22 +23,29 @@ namespace {
 
 using Fill = std::function<void(KZeq&)>;
 
-// A field file written to memory in one encoding and opened again for reading.
+// A field file written to memory in one encoding (with a fixed creation time).
+std::vector<std::uint8_t> Bytes(bool binary, const Fill& fill) {
+    KChainedMemoryFile written;
+    KZeqFileHeaderInfo header;
+    header.mCreationTimeStamp = kLocalTime{2001, 2, 3, 4, 5, 6, 7};
+    KZeq writer;
+    EXPECT_TRUE(writer.ProjectCreateStream(written, binary, false, &header));
+    fill(writer);
+    EXPECT_TRUE(writer.GetLastErrorID() == -1 && writer.ProjectClose()) << writer.GetLastErrorString();
+    return std::vector<std::uint8_t>(written.GetData(), written.GetData() + written.GetDataSize());
+}
+
+// Such a file opened again for reading.
 class MemoryZeq {
 public:
-    KZeq& Make(bool binary, const Fill& fill) {
-        KZeq writer;
-        EXPECT_TRUE(writer.ProjectCreateStream(mWritten, binary, false));
-        fill(writer);
-        EXPECT_EQ(writer.GetLastErrorID(), -1) << writer.GetLastErrorString();
-        EXPECT_TRUE(writer.ProjectClose());
-        mRead = std::make_unique<KChainedMemoryFile>(mWritten.GetData(), mWritten.GetDataSize());
+    KZeq& Open(std::vector<std::uint8_t> bytes) {
+        mRead = std::make_unique<KChainedMemoryFile>(bytes.data(), bytes.size());
         EXPECT_TRUE(mReader.ProjectOpenStream(*mRead, true, true)) << mReader.GetLastErrorString();
         return mReader;
     }
+    KZeq& Make(bool binary, const Fill& fill) { return Open(Bytes(binary, fill)); }
 
 private:
-    KChainedMemoryFile mWritten;
     std::unique_ptr<KChainedMemoryFile> mRead;  // outlives the reader
     KZeq mReader;
 };
@@ -307,6 +318,115 @@ TEST_P(KFCurveStoreTest, LegacyLayoutsKeepTheirDerivatives) {
     });
     ASSERT_EQ(tcb.KeyGetCount(), 4);
     EXPECT_EQ(tcb.KeyGetPtr(1)->GetTangeantMode(), KFCURVE_TANGEANT_USER_BREAK);
+}
+
+// Keys of every kind in a fixed pseudo-random order (each kind after each other, chunks beginning anywhere in a key).
+void MixedCurve(KFCurve& curve, int n) {
+    std::minstd_rand random(12345);
+    auto next = [&random](int range) { return double(random() % unsigned(range)); };
+    const unsigned int weights[4] = {0, KFCURVE_WEIGHTED_RIGHT, KFCURVE_WEIGHTED_NEXT_LEFT, KFCURVE_WEIGHTED_ALL};
+    const unsigned int modes[5] = {KFCURVE_TANGEANT_AUTO, KFCURVE_TANGEANT_AUTO, KFCURVE_TANGEANT_AUTO_BREAK,
+                                   KFCURVE_TANGEANT_USER_BREAK, KFCURVE_TANGEANT_USER};
+    for (int i = 0; i < n; ++i) {
+        const float v = float(next(20001) / 64 - 150), d0 = float(next(2001) / 16 - 60), d1 = float(next(33) - 16);
+        const float w0 = float((next(9000) + 10) / 9999), w1 = float((next(9000) + 10) / 9999);
+        const unsigned int weight = weights[int(next(4))], constant = KFCURVE_CONSTANT_NEXT * unsigned(next(2));
+        const int kind = int(next(9));
+        KFCurveKey key = kind == 0   ? MakeKey(v, kLinear)
+                         : kind == 1 ? MakeKey(v, kConstant, constant)
+                         : kind == 2 ? MakeKey(v, kCubic, KFCURVE_TANGEANT_AUTO)
+                         : kind == 3 ? TcbKey(v, d1 / 16, d0 / 64, w0)
+                                     : MakeKey(v, kCubic, modes[kind - 4], d0, d1, weight, w0, w1);
+        curve.KeyAdd(KTime(i * 1539538600LL + kLongLong(next(1000))), key);
+    }
+}
+
+TEST_P(KFCurveStoreTest, AMixedCurveKeepsItsStoredBytesAndTheKeysReadFromThem) {
+    // Per layout (before version 6000 too) the file's size and CRC-32 and those of the keys read back, as files
+    // written earlier rely on them; a damaged byte half-way through a binary file (in a chunk) ends the keys there.
+    using Crcs = std::array<std::uint32_t, 3>;
+    const Crcs want[2][2] = {{Crcs{150948, 566927863u, 589575993u}, Crcs{180414, 940274357u, 1554030143u}},
+                             {Crcs{2454896, 1037332977u, 2340175163u}, Crcs{2548585, 3160634728u, 3576692396u}}};
+    const bool binary = GetParam();
+    KFCurve curve, read;
+    MixedCurve(curve, binary ? 60000 : 3000);
+    for (int pass = 0; pass < 3; ++pass) {
+        std::vector<std::uint8_t> bytes = Bytes(binary, [&](KZeq& z) { curve.ZeqStore(&z, false, true, pass == 1); });
+        if (pass == 2) bytes[bytes.size() / 2] ^= 0x5A;
+        MemoryZeq file;
+        KZeq& reader = file.Open(bytes);
+        read.ZeqRetrieve(&reader, false, true);
+        Crcs got = {std::uint32_t(bytes.size()), zeqdetail::Crc32(0, bytes.data(), bytes.size()), 0};
+        for (int i = 0; i < read.KeyGetCount(); ++i) got[2] = zeqdetail::Crc32(got[2], read.KeyGetPtr(i), 32);
+        EXPECT_EQ(got, pass < 2 ? want[binary][pass] : got);
+        EXPECT_TRUE(pass < 2 || !binary ||
+                    (read.KeyGetCount() > 10000 && read.KeyGetCount() < curve.KeyGetCount() &&
+                     reader.GetLastErrorID() == KZeq::eFileCorrupted));
+    }
+}
+
+// Record layouts that run into each other ("D" and "DDD" form runs, six chars
+// are a run on their own) and one of each type.
+const KZeq::RecordLayout kLayouts[] = {{4, "LDCC", {0, 0, 'U'}}, {3, "DDD", {}},    {1, "D", {}},
+                                       {6, "CCCCCC", {}},         {4, "IFDL", {}}, {6, "CDDDDC", {}}};
+constexpr int kLayoutCount = sizeof kLayouts / sizeof kLayouts[0];
+
+TEST_P(KFCurveStoreTest, RecordsStoreTheBytesOfTheOneValueCallsAndReadBackWhereverTheyLie) {
+    // Random records (60000 hold more than a chunk of values in a binary file); chars and integers as whole numbers.
+    std::vector<int> layouts;
+    std::vector<std::pair<char, double>> values;
+    std::minstd_rand random(11);
+    auto next = [&random](int range) { return double(random() % unsigned(range)); };
+    for (int r = 0; r < (GetParam() ? 60000 : 3000); ++r) {
+        const KZeq::RecordLayout& layout = kLayouts[layouts.emplace_back(int(next(kLayoutCount)))];
+        for (int k = 0; k < layout.mCount; ++k) {
+            const double v = next(200001) - 100000, code = layout.mCodes[k];
+            const char t = layout.mTypes[k];
+            values.emplace_back(t, t == 'C' ? (code ? code : double(static_cast<signed char>(v)))
+                                   : t == 'F' ? double(float(v / 7)) : t == 'D' ? v / 3 : t == 'L' ? v * 1e9 : v);
+        }
+    }
+    auto real = [](char type) { return type == 'D' || type == 'F'; };
+    auto write = [&](bool asRecords) {
+        return Bytes(GetParam(), [&](KZeq& z) {
+            z.FieldWriteBegin("Values");
+            std::size_t at = 0;
+            auto fill = [&](int r, KZeqRecordWriter& w) {
+                w.Begin(layouts[r]);
+                for (int k = 0; k < kLayouts[layouts[r]].mCount; ++k, ++at)
+                    real(values[at].first) ? w.Double(k, values[at].second) : w.Long(k, kLongLong(values[at].second));
+            };
+            EXPECT_TRUE(KZeqWriteRecords(z, kLayouts, kLayoutCount, asRecords ? int(layouts.size()) : 0, fill));
+            for (float f; at < values.size(); ++at) {
+                const auto [t, v] = values[at];
+                t == 'F' ? z.FieldWriteFn(&(f = float(v)), 1) : t == 'C' ? z.FieldWriteCH(char(v))
+                : t == 'D' ? z.FieldWriteD(v) : t == 'L' ? z.FieldWriteL(kLongLong(v)) : z.FieldWriteI(int(v));
+            }
+        });
+    };
+    const std::vector<std::uint8_t> bytes = write(true);
+    EXPECT_EQ(bytes, write(false));
+    if (!GetParam()) return;  // text keeps no types to match records by
+    MemoryZeq file;
+    KZeq& z = file.Open(bytes);
+    ASSERT_TRUE(z.FieldReadBegin("Values"));
+    // Records where they match (most), one value the common way where none does.
+    std::size_t at = 0, read = 0;
+    while (at < values.size()) {
+        const int found = KZeqReadRecords(z, kLayouts, kLayoutCount, 1 << 30, [&](int l, const KZeqRecord& r) {
+            for (int k = 0; k < kLayouts[l].mCount; ++k, ++at) {
+                ASSERT_EQ(kLayouts[l].mTypes[k], values[at].first) << at;
+                ASSERT_EQ(real(values[at].first) ? r.Double(k) : double(r.Long(k)), values[at].second) << at;
+            }
+        });
+        read += std::size_t(found);
+        if (found > 0) continue;
+        const char t = z.FieldReadGetType();
+        ASSERT_EQ(t, values[at].first) << at;
+        ASSERT_EQ(t == 'C' ? z.FieldReadCH() : z.FieldReadD(), values[at++].second);
+    }
+    EXPECT_GT(read, layouts.size() / 2);
+    EXPECT_EQ(z.FieldReadGetRemain() + z.GetLastErrorID(), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveStoreTest, ::testing::Bool(), Name);

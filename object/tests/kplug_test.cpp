@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -217,4 +220,111 @@ TEST(KPlugNotices, ANoticeSentDuringANoticeCarriesItsCallChain) {
     ASSERT_TRUE(probe.ConnectSrc(&first));
     EXPECT_TRUE(probe.IsConnectedSrc(&second));
     EXPECT_EQ((std::vector<std::pair<int, int>>{{0, -1}, {1, kPlugSrcConnected}}), probe.mSeen);
+}
+
+namespace {
+
+// Checks each notice index against the list the receiver has then: the entry
+// before a removal, the new entry after a connection.
+struct IndexProbe : KObject {
+    bool PlugNotify(KPlugCallstack*, kPlugAction action, KPlug* plug, int index, KPlug* other, kConnectionType,
+                    KPlug*) override {
+        const bool src = action == kPlugSrcDisconnecting || action == kPlugSrcConnected;
+        if (src || action == kPlugDstDisconnecting || action == kPlugDstConnected) {
+            EXPECT_EQ(other, src ? plug->GetSrc(index) : plug->GetDst(index));
+        }
+        return true;
+    }
+};
+struct Wiring : KPlug {
+    using KPlug::Connect;
+};
+typedef std::vector<KPlug*> Model;
+void EraseFrom(Model& list, KPlug* plug) { list.erase(std::find(list.begin(), list.end(), plug)); }
+
+}  // namespace
+
+// Two hubs and many leaves wired at random positions, unwired and ended in
+// random orders, in phases that grow the hubs' lists long and shrink them
+// back; compared after each step with plain ordered lists.
+TEST(KPlugConnections, ListsFollowAPlainModelThroughRandomEdits) {
+    std::mt19937 random(7);
+    auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+    std::vector<KPlug*> plugs(160);
+    std::map<KPlug*, Model[2]> model;  // sources, destinations
+    for (KPlug*& plug : plugs) model[plug = new IndexProbe];
+    for (int step = 0; step < 6000; ++step) {
+        KPlug* a = plugs[static_cast<std::size_t>(pick(4) ? pick(2) : pick(160))];
+        KPlug* b = plugs[static_cast<std::size_t>(pick(160))];
+        if (pick(2)) std::swap(a, b);
+        Model& aSrc = model[a][0];
+        Model& bDst = model[b][1];
+        const bool linked = std::find(aSrc.begin(), aSrc.end(), b) != aSrc.end();
+        const int op = pick(10);
+        if (op < (step / 1500 % 2 == 0 ? 8 : 1)) {
+            if (a == b || linked) continue;
+            const int si = pick(static_cast<int>(aSrc.size()) + 2) - 1;  // -1 appends
+            const int di = pick(static_cast<int>(bDst.size()) + 2) - 1;
+            ASSERT_TRUE(Wiring::Connect(a, b, 0, si, di));
+            aSrc.insert(si < 0 ? aSrc.end() : aSrc.begin() + si, b);
+            bDst.insert(di < 0 ? bDst.end() : bDst.begin() + di, a);
+        } else if (op < 9) {
+            if (!linked) continue;
+            ASSERT_TRUE(a->DisconnectSrc(b));
+            EraseFrom(aSrc, b);
+            EraseFrom(bDst, a);
+        } else if (a != plugs[0] && a != plugs[1]) {
+            // A leaf ends, with notices or silently; a fresh one takes its place.
+            for (KPlug* src : model[a][0]) EraseFrom(model[src][1], a);
+            for (KPlug* dst : model[a][1]) EraseFrom(model[dst][0], a);
+            model.erase(a);
+            if (pick(2)) a->Destroy();
+            else delete a;
+            model[*std::find(plugs.begin(), plugs.end(), a) = new IndexProbe];
+        }
+        for (KPlug* p : plugs) {
+            const Model* m = model[p];
+            ASSERT_EQ(static_cast<int>(m[0].size()), p->GetSrcCount()) << step;
+            ASSERT_EQ(static_cast<int>(m[1].size()), p->GetDstCount()) << step;
+            for (int i = 0; i < static_cast<int>(m[0].size()); ++i)
+                ASSERT_TRUE(p->GetSrc(i) == m[0][static_cast<std::size_t>(i)] && p->FindSrc(p->GetSrc(i)) == i) << step;
+            for (int i = 0; i < static_cast<int>(m[1].size()); ++i)
+                ASSERT_TRUE(p->GetDst(i) == m[1][static_cast<std::size_t>(i)] && p->FindDst(p->GetDst(i)) == i) << step;
+        }
+    }
+    for (KPlug* plug : plugs) plug->Destroy();
+}
+
+// Handles spanning several blocks of the table, taken and given back by
+// several threads at once, each resolve to their own plug or to null.
+TEST(KPlugHandles, ManyHandlesFromSeveralThreadsResolveToTheirOwnPlugs) {
+    auto churn = [](unsigned seed, int* faults) {
+        std::mt19937 random(seed);
+        std::vector<std::pair<HdlKPlug, KObject*>> made;  // the object null once destroyed
+        std::vector<std::size_t> live;
+        auto check = [&](const std::pair<HdlKPlug, KObject*>& m) { *faults += m.first.Get() != m.second; };
+        for (int step = 0; step < 6000; ++step) {
+            if (live.empty() || random() % 3 != 0) {
+                auto* object = new KObject;
+                live.push_back(made.size());
+                made.emplace_back(object->GetHandle(), object);
+            } else {
+                std::size_t& at = live[random() % live.size()];
+                made[at].second->Destroy();
+                made[at].second = nullptr;
+                at = live.back();
+                live.pop_back();
+            }
+            check(made[random() % made.size()]);
+        }
+        for (const auto& m : made) check(m);
+        for (std::size_t i : live) made[i].second->Destroy();
+    };
+    const int before = handle_detail::LiveCount();
+    int faults[4] = {};
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) threads.emplace_back(churn, t, &faults[t]);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), std::vector<int>(faults, faults + 4));
+    EXPECT_EQ(before, handle_detail::LiveCount());
 }
