@@ -14,18 +14,10 @@ using namespace zeqsdk_400;
 namespace {
 
 // Three levels below KObject.
-class Animal : public KObject {
-    KZEQ_CLASS_DECLARE(Animal)
-};
-class Dog : public Animal {
-    KZEQ_CLASS_DECLARE(Dog)
-};
-class Puppy : public Dog {
-    KZEQ_CLASS_DECLARE(Puppy)
-};
-class Cat : public Animal {
-    KZEQ_CLASS_DECLARE(Cat)
-};
+class Animal : public KObject { KZEQ_CLASS_DECLARE(Animal) };
+class Dog : public Animal { KZEQ_CLASS_DECLARE(Dog) };
+class Puppy : public Dog { KZEQ_CLASS_DECLARE(Puppy) };
+class Cat : public Animal { KZEQ_CLASS_DECLARE(Cat) };
 
 }  // namespace
 
@@ -34,9 +26,11 @@ KZEQ_CLASS_IMPLEMENT(Dog, Animal, "Dog")
 KZEQ_CLASS_IMPLEMENT(Puppy, Dog, "Puppy")
 KZEQ_CLASS_IMPLEMENT(Cat, Animal, "Cat")
 
-TEST(KClassRegistry, IsIdentifiersAndNamesFollowTheHierarchy) {
+// Identifiers, names, filters and interfaces follow the hierarchy.
+TEST(KClassRegistry, IdentifiersNamesFiltersAndInterfacesFollowTheHierarchy) {
     Puppy puppy;
     Cat cat;
+    KProperty property;
     for (int id : {Puppy::ClassId, Dog::ClassId, Animal::ClassId, KObject::ClassId, KPlug::ClassId})
         EXPECT_TRUE(puppy.Is(id)) << id;
     for (int id : {Cat::ClassId, KProperty::ClassId, -1}) EXPECT_FALSE(puppy.Is(id)) << id;
@@ -48,6 +42,17 @@ TEST(KClassRegistry, IsIdentifiersAndNamesFollowTheHierarchy) {
     EXPECT_TRUE(KPlug_GetClassIdByName("Dog") == Dog::ClassId && KPlug_GetClassIdByName("NoSuchClass") == -1 &&
                 KPlug_GetClassIdByName(nullptr) == -1);
     EXPECT_TRUE(KPlug_GetClassDefinition(Dog::ClassId) == &Dog::ClassDefinition && !KPlug_GetClassDefinition(1 << 20));
+
+    KPlugFilter* animals = KPlug_GetFilter(Animal::ClassId);
+    ASSERT_NE(nullptr, animals);
+    EXPECT_TRUE(animals->IsMatching(&puppy) && !animals->IsMatching(&property) && !animals->IsMatching(nullptr));
+    EXPECT_TRUE(KPlug_GetFilter(-1)->IsMatching(&property) && KPlug_GetFilter(KPlug::ClassId)->IsMatching(&property));
+    EXPECT_TRUE(KPlug_GetFilter(1 << 20) == nullptr && KPlug_GetFilter(-7) == nullptr);
+    for (unsigned long id : {kIKObjectInterfaceId, static_cast<unsigned long>(KObject::ClassId),
+                             static_cast<unsigned long>(KPlug::ClassId)})
+        EXPECT_EQ(static_cast<IKObject*>(&puppy), puppy.IQuery(id, 0)) << id;
+    EXPECT_FALSE(puppy.IQuery(39402, 0) || property.IQuery(static_cast<unsigned long>(KObject::ClassId), 0));
+    EXPECT_EQ(static_cast<IKObject*>(&property), property.IQuery(kIKObjectInterfaceId, 0));
 }
 
 TEST(KClassRegistry, LateRegistrationParentsFirstAndExplicitIdentifiers) {
@@ -58,29 +63,12 @@ TEST(KClassRegistry, LateRegistrationParentsFirstAndExplicitIdentifiers) {
     static KClassDefinition clash = {&takenId, &KObject::ClassDefinition, "ClashingId", nullptr};
     // The child first: its parent is registered on the way, once.
     const int id = KPlug_RegisterClassId(&child, -1);
-    EXPECT_TRUE(id == childId && parentId > 0 && parentId < childId);
-    EXPECT_EQ(id, KPlug_RegisterClassId(&child, -1));
+    EXPECT_TRUE(id == childId && parentId > 0 && parentId < childId && id == KPlug_RegisterClassId(&child, -1));
     EXPECT_TRUE(KClassDefinition_Is(&child, KObject::ClassId) && KClassDefinition_Is(&child, parentId));
     EXPECT_FALSE(KClassDefinition_Is(&parent, childId));
-
+    // An explicit identifier must be free and positive; else the next after the highest taken.
     EXPECT_EQ(5000, KPlug_RegisterClassId(&fixed, 5000));
-    EXPECT_EQ(-1, KPlug_RegisterClassId(&clash, 5000));  // taken
-    EXPECT_EQ(-1, KPlug_RegisterClassId(&clash, 0));     // not a class identifier
+    for (int wanted : {5000, 0}) EXPECT_EQ(-1, KPlug_RegisterClassId(&clash, wanted)) << wanted;
     EXPECT_EQ(-1, KPlug_RegisterClassId(nullptr, -1));
-    EXPECT_GT(KPlug_RegisterClassId(&clash, -1), 5000);  // after the highest taken
-}
-
-TEST(KClassRegistry, FiltersAndInterfaces) {
-    Dog dog;
-    KProperty property;
-    KPlugFilter* animals = KPlug_GetFilter(Animal::ClassId);
-    ASSERT_NE(nullptr, animals);
-    EXPECT_TRUE(animals->IsMatching(&dog) && !animals->IsMatching(&property) && !animals->IsMatching(nullptr));
-    EXPECT_TRUE(KPlug_GetFilter(-1)->IsMatching(&property) && KPlug_GetFilter(KPlug::ClassId)->IsMatching(&property));
-    EXPECT_TRUE(KPlug_GetFilter(1 << 20) == nullptr && KPlug_GetFilter(-7) == nullptr);
-    for (unsigned long id : {kIKObjectInterfaceId, static_cast<unsigned long>(KObject::ClassId),
-                             static_cast<unsigned long>(KPlug::ClassId)})
-        EXPECT_EQ(static_cast<IKObject*>(&dog), dog.IQuery(id, 0)) << id;
-    EXPECT_FALSE(dog.IQuery(39402, 0) || property.IQuery(static_cast<unsigned long>(KObject::ClassId), 0));
-    EXPECT_EQ(static_cast<IKObject*>(&property), property.IQuery(kIKObjectInterfaceId, 0));
+    EXPECT_GT(KPlug_RegisterClassId(&clash, -1), 5000);
 }

@@ -19,12 +19,9 @@ struct EditCase {
 };
 
 const EditCase kEditCases[] = {
-    {"AppendRemoveFront", eBack, eFront},
-    {"AppendRemoveBack", eBack, eBack},
-    {"AppendRemoveRandom", eBack, eRandom},
-    {"InsertRandomRemoveRandom", eRandom, eRandom},
-    {"InsertFrontRemoveFront", eFront, eFront},
-};
+    {"AppendRemoveFront", eBack, eFront},   {"AppendRemoveBack", eBack, eBack},
+    {"AppendRemoveRandom", eBack, eRandom}, {"InsertRandomRemoveRandom", eRandom, eRandom},
+    {"InsertFrontRemoveFront", eFront, eFront}};
 
 void PrintTo(const EditCase& c, std::ostream* out) { *out << c.mName; }
 class KConnectionListEdits : public ::testing::TestWithParam<EditCase> {};

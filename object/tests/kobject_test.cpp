@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +27,9 @@ public:
 
 }  // namespace
 
-TEST(KObject, ListKeepsCreationOrderWithNotices) {
+// Members are listed in creation order with notices, each once; destroying one
+// unlists and disconnects it, and ends it when it is dynamic.
+TEST(KObject, ListKeepsCreationOrderAndPropertyDestroyUnlists) {
     NoticeLog log;
     Members object(&log);
     EXPECT_EQ((Lines{"First", "Second", "Third"}), PropertyNames(object));
@@ -35,10 +38,8 @@ TEST(KObject, ListKeepsCreationOrderWithNotices) {
     EXPECT_EQ(&object.mProps[2], object.FindPropertyByName("Third"));
     EXPECT_FALSE(object.FindPropertyByName("third") || object.FindPropertyByName(nullptr) || object.GetProperty(3) ||
                  object.GetProperty(-1));
-    // Adding again, or a property of another object, changes nothing.
-    Members other(&log);
-    for (KProperty* p : {static_cast<KProperty*>(&object.mProps[0]), static_cast<KProperty*>(&other.mProps[0]),
-                         static_cast<KProperty*>(nullptr)})
+    Members other(&log);  // adding again, or a property of another object, changes nothing
+    for (KProperty* p : std::initializer_list<KProperty*>{&object.mProps[0], &other.mProps[0], nullptr})
         object.PropertyAddToList(p);
     EXPECT_TRUE(object.GetPropertyCount() == 3 && other.mProps[0].GetOwner() == &other);
     {
@@ -46,12 +47,27 @@ TEST(KObject, ListKeepsCreationOrderWithNotices) {
         object.PropertyAddToList(&temporary);
         EXPECT_EQ(4, object.GetPropertyCount());
     }
-    EXPECT_EQ(3, object.GetPropertyCount());
+    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
+    HdlKPlug handle(dynamic);
+    KObject partner;
+    ASSERT_TRUE(object.GetPropertyCount() == 4 && object.mProps[1].ConnectSrc(&partner));
+    log.Take();
+    EXPECT_TRUE(object.PropertyDestroy(dynamic) && !handle.IsValid());
+    EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
+    EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
+    EXPECT_TRUE(partner.GetDstCount() == 0 && PropertyNames(object) == (Lines{"First", "Third"}));
+    EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]) || object.PropertyDestroy(nullptr) ||
+                 object.PropertyDestroy(&other.mProps[0]));  // no longer, never or another's
 }
 
+// A taken name is counted up; the name is the property's own copy; the flags
+// say dynamic, animatable and user; a reference of the same value type gives
+// its value; without a value type or a name nothing is made.
 TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     KObject object;
-    KProperty* a = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
+    std::string name = "Weight";
+    KProperty* a = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
+    name = "Changed";
     KProperty* b = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, nullptr, true, true, nullptr);
     object.CreatePropertyFromType("Weight", kPropertyTypeBool, nullptr, false, false, nullptr);
     object.CreatePropertyFromType("Weight1", kPropertyTypeInteger, nullptr, false, false, nullptr);
@@ -59,11 +75,6 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     EXPECT_EQ(KPropertyInfo::kFlagDynamic, a->GetPropertyInfo().mFlags);
     EXPECT_EQ(KPropertyInfo::kFlagDynamic | KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser,
               b->GetPropertyInfo().mFlags);
-    std::string name = "Temp";  // the name is the property's own copy
-    KProperty* e = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, nullptr, false, false, nullptr);
-    name = "Changed";
-    EXPECT_STREQ("Temp", e->GetPropertyName());
-    // The value of a reference of the same value type is copied.
     KPropertyTemplate<KgeTVector> reference;
     reference.Value() = KgeTVector(1.0, 2.0, 3.0);
     KPropertyTemplate<double> wrongType;
@@ -71,28 +82,10 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     KProperty* copy = object.CreatePropertyFromType("T", kPropertyTypeVector, nullptr, false, false, &reference);
     KProperty* fresh = object.CreatePropertyFromType("U", kPropertyTypeVector, nullptr, false, false, &wrongType);
     EXPECT_TRUE(ValueOf(*copy) == (std::vector<double>{1.0, 2.0, 3.0}) && ValueOf(*fresh) == std::vector<double>(3));
-    // No value type, no name: nothing.
     for (kPropertyType type : {kPropertyTypeNone, kPropertyTypeCharPtr})
         EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", type, nullptr, false, false, nullptr));
     EXPECT_EQ(nullptr, object.CreatePropertyFromType(nullptr, kPropertyTypeBool, nullptr, false, false, nullptr));
-    EXPECT_EQ(7, object.GetPropertyCount());
-}
-
-TEST(KObject, PropertyDestroyUnlistsAndEndsDynamicProperties) {
-    NoticeLog log;
-    Members object(&log), other(&log);
-    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
-    HdlKPlug handle(dynamic);
-    KObject partner;
-    ASSERT_TRUE(object.mProps[1].ConnectSrc(&partner));
-    log.Take();
-    EXPECT_TRUE(object.PropertyDestroy(dynamic));
-    EXPECT_FALSE(handle.IsValid());
-    EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
-    EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
-    EXPECT_TRUE(partner.GetDstCount() == 0 && PropertyNames(object) == (Lines{"First", "Third"}));
-    EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]) || object.PropertyDestroy(nullptr) ||
-                 object.PropertyDestroy(&other.mProps[0]));  // no longer, never or another's
+    EXPECT_EQ(6, object.GetPropertyCount());
 }
 
 // However its owner ends, a dynamic property ends with it and any other is
@@ -120,19 +113,20 @@ TEST(KObject, EndingTheOwnerEndsOrReleasesItsProperties) {
     }
 }
 
+// The entity is held by handle: once it is gone, transactions reach nothing.
 TEST(KObject, TransactionsReachTheEntityWhileItLives) {
     struct Entity : KObject {
         void EntityTransaction(KObject* object, bool begin) override { mLog.emplace_back(object, begin); }
         std::vector<std::pair<KObject*, bool>> mLog;
     };
     KObject object;
-    {
-        Entity entity;
-        object.EntitySet(&entity);
-        object.ObjectTransactionBegin();
-        object.ObjectTransactionEnd();
-        EXPECT_EQ((std::vector<std::pair<KObject*, bool>>{{&object, true}, {&object, false}}), entity.mLog);
-    }
-    EXPECT_EQ(nullptr, object.EntityGet());  // held by handle: no entity, nothing happens
+    EXPECT_EQ(nullptr, object.EntityGet());
+    auto entity = std::make_unique<Entity>();
+    object.EntitySet(entity.get());
+    object.ObjectTransactionBegin();
+    object.ObjectTransactionEnd();
+    EXPECT_EQ((std::vector<std::pair<KObject*, bool>>{{&object, true}, {&object, false}}), entity->mLog);
+    entity.reset();
+    EXPECT_EQ(nullptr, object.EntityGet());
     object.ObjectTransactionBegin();
 }
