@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "fileio/kchainedfile.h"
+#include "object/kevent.h"
 #include "object/kobject.h"
+#include "object/kprogress.h"
 #include "object/kpropertyobjectlist.h"
 #include "object/kpropertytemplate.h"
+#include "object/kstreamoptions.h"
 #include "object/tests/object_test_support.h"
 
 using namespace zeqsdk_400;
@@ -84,6 +87,13 @@ bool Read(KChainedMemoryFile& memory, KObject& target, KObject* owner) {
 }
 
 class PropertyListRecord : public ::testing::TestWithParam<bool> {};
+
+std::string gLast;
+void Progress(const char*, const char* message, float) { gLast = message; }
+int Ask(const char* caption, const char*, const char*, const char*, const char*, int defaultButton) {
+    gLast = caption;
+    return defaultButton + 1;
+}
 
 }  // namespace
 
@@ -180,4 +190,72 @@ TEST(ZeqObjectStream, NameTableHoldsHandles) {
     EXPECT_TRUE(stream->ObjectNameSetPop() && !stream->ObjectNameSetPop() && stream->ObjectNameGetCount() == 2);
     EXPECT_TRUE(stream->ObjectNameUnregister("Model::Scene"));
     EXPECT_FALSE(stream->ObjectNameUnregister("Model::Scene") || stream->ObjectFetch("Model::Scene"));
+}
+
+TEST(KStreamOptions, DefaultsDoNothingIndicesAreCheckedAndCopiesKeepTheirCallbacks) {
+    KStreamOptions options;
+    options.ProgressCallback(nullptr, "m", 5.0f);
+    EXPECT_TRUE(options.MessageCallback(1, "c", "m", "Ok", nullptr, nullptr, 0) == 0 && gLast.empty());
+    options.SetProgressCallback(&Progress);
+    options.SetMessageCallback(1, &Ask);
+    EXPECT_TRUE(options.MessageCallback(1, "Error", "bad", "Ok", nullptr, nullptr, 1) == 2 && gLast == "Error");
+    EXPECT_TRUE(options.MessageCallback(3, "x", "y", nullptr, nullptr, nullptr, 0) == 0 && !options.GetMessageCallback(-1));
+    KStreamOptions copy(options);
+    options.Reset();
+    options.SetProgressCallback(nullptr);  // stands for the do-nothing one
+    options.ProgressCallback("s", "m", 1.0f);
+    EXPECT_EQ("Error", gLast);
+    copy.ProgressCallback(nullptr, "Reading", 42.0f);
+    EXPECT_TRUE(gLast == "Reading" && copy.GetMessageCallback(1) == &Ask);
+}
+
+// Every registration hears the event, each is removed once; a stream's events
+// reach the global manager while there is one.
+TEST(KEventManager, HandlersRemovalAndTheGlobalManager) {
+    std::vector<KEvent> seen;
+    auto handler = [](const KEvent& e, void* data) { static_cast<std::vector<KEvent>*>(data)->push_back(e); };
+    KEventManager manager;
+    manager.AddHandler(handler, &seen);
+    manager.AddHandler(handler, &seen);
+    manager.AddHandler(nullptr, &seen);  // ignored
+    std::unique_ptr<IZeqObject> stream(KZeqObjectCreate());
+    KZeqObject_GenerateEvent(stream.get(), eZeqObjectEventWrongPassword);  // no global manager: nothing
+    KSetGlobalEventManager(&manager);
+    KZeqObject_GenerateEvent(stream.get(), eZeqObjectEventWrongPassword);
+    KSetGlobalEventManager(nullptr);
+    ASSERT_TRUE(seen.size() == 2 && manager.GetHandlerCount() == 2);
+    EXPECT_TRUE(seen[1].mType == eEventObjectPersistence && seen[1].mSender == stream.get() && seen[1].mCode == 16);
+    EXPECT_TRUE(manager.RemoveHandler(handler, &seen) && manager.RemoveHandler(handler, &seen));
+    EXPECT_FALSE(manager.RemoveHandler(handler, &seen));
+    manager.Emit(KEvent{1, nullptr, 2});
+    EXPECT_EQ(2u, seen.size());
+}
+
+// Sections split the current one; the value never falls back.
+TEST(KProgress, NestedSectionsAdvanceMonotonically) {
+    KProgress* p = KGetGlobalProgress();
+    p->ProgressBegin();
+    p->DivideSection(4);
+    p->UpdateSection();
+    EXPECT_DOUBLE_EQ(25.0, p->GetProgress());
+    p->DivideSection(2);  // splits the second quarter
+    p->UpdateSection("half", nullptr);
+    EXPECT_TRUE(p->GetProgress() == 37.5 && std::string("half") == p->GetStatus());
+    p->CloseSection();
+    EXPECT_DOUBLE_EQ(50.0, p->GetProgress());
+    p->UpdateSection();  // the parent's count does not fall back
+    EXPECT_DOUBLE_EQ(50.0, p->GetProgress());
+    for (int i = 0; i < 10; ++i) p->UpdateSection();
+    p->CloseSection();
+    p->CloseSection();  // none left: nothing
+    EXPECT_DOUBLE_EQ(100.0, p->GetProgress());
+    p->ProgressBegin();
+    EXPECT_EQ(0.0, p->GetProgress());
+    p->DivideSection(0);  // counts as one
+    p->UpdateSection();
+    p->Cancel();
+    EXPECT_TRUE(p->GetProgress() == 100.0 && p->IsCanceled());
+    p->ProgressDone();
+    p->ProgressBegin();
+    EXPECT_FALSE(p->IsCanceled());
 }

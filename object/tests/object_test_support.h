@@ -13,9 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "base/karray.h"
 #include "object/kobject.h"
 #include "object/kproperty.h"
+#include "object/kpropertytemplate.h"
 #include "object/kpropertytype.h"
 
 namespace zeqsdk_400 {
@@ -98,8 +101,9 @@ struct NoticeLog {
 
 typedef std::function<bool(kPlugAction action, KPlug* other)> Hook;
 
-// Logs its notices and answers through an optional hook. A rude one ends at
-// once when destroyed, ignoring any postponement: the machinery must cope.
+// Logs its notices, checks that an index names the entry before a removal and
+// the new one after a connection, and answers through an optional hook. A rude
+// one ends at once when destroyed, ignoring any postponement: the machinery must cope.
 template <class Base>
 class Logged : public Base {
 public:
@@ -107,6 +111,10 @@ public:
     bool PlugNotify(KPlugCallstack* cs, kPlugAction action, KPlug* plug, int index, KPlug* other, kConnectionType type,
                     KPlug* replacement) override {
         mLog->Add(cs, this, action, plug, index, other);
+        const bool src = action == kPlugSrcDisconnecting || action == kPlugSrcConnected;
+        const bool dst = action == kPlugDstDisconnecting || action == kPlugDstConnected;
+        if ((src && plug->GetSrc(index) != other) || (dst && plug->GetDst(index) != other))
+            ADD_FAILURE() << "notice " << action << " names entry " << index;
         if (!Base::PlugNotify(cs, action, plug, index, other, type, replacement)) return false;
         Hook hook = mHook;  // a copy: the hook may end this object
         return !hook || hook(action, other);
@@ -121,6 +129,15 @@ public:
     bool mRude = false;
 };
 typedef Logged<KObject> LoggedObject;
+
+// An object with one logged member property "p", logged as "<name>.p".
+class Holder : public LoggedObject {
+public:
+    Holder(NoticeLog* log, const std::string& name) : LoggedObject(log, name), mProp(log, name + ".p") {
+        AddMember(*this, mProp, "p");
+    }
+    Logged<KPropertyTemplate<double>> mProp;
+};
 
 }  // namespace objecttest
 }  // namespace zeqsdk_400
