@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -27,13 +28,11 @@ namespace {
 const ValueTypeCase kTyped[] = {{"Lcl Translation", kPropertyTypeVector, {10.0, 20.0, 30.0}, {}},
                                 {"Visibility", kPropertyTypeDouble, {0.25}, {}}};
 
-// An object shaped like a node's property set: a member with accessors, an
+// An object shaped like a node's property set: members with accessors, an
 // unsaved member, an object list, then a dynamic property of every value type.
-class Sample : public KObject {
+class Sample : public Owner {
 public:
-    explicit Sample(bool filled = false) {
-        mShow.SetPropertyInfo("Show", this, &Sample::ShowGet, &Sample::ShowSet);
-        mShow.SetPropertyType(kPropertyTypeBool);
+    explicit Sample(NoticeLog* log, bool filled = false) : Owner(log) {
         AddMember(*this, mUnsaved, "PivotUpdateOffset", kPropertyTypeVector);
         mUnsaved.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
         AddMember(*this, mTargets, "LookAtProperty", kPropertyTypeObject);
@@ -45,20 +44,13 @@ public:
         };
         for (const ValueTypeCase& f : kValueTypes) add(f);
         for (const ValueTypeCase& f : kTyped) add(f);
-        mShow.Value() = filled;
+        mWeight.Value() = filled ? 0.75 : 0.0;
         mUnsaved.Value() = filled ? KgeTVector(9.0, 9.0, 9.0) : KgeTVector();
-    }
-    bool ShowGet() { return mShow.Value(); }
-    void ShowSet(bool v) {
-        ++mShowSets;
-        mShow.Value() = v;
     }
     KProperty& operator[](const char* name) { return *FindPropertyByName(name); }
 
-    KPropertyTemplate<bool> mShow;
     KPropertyTemplate<KgeTVector> mUnsaved;
     KPropertyObjectList mTargets;
-    int mShowSets = 0;
 };
 
 // A field file in memory holding one "Model" block whose contents body writes.
@@ -100,7 +92,8 @@ int Ask(const char* caption, const char*, const char*, const char*, const char*,
 // Every value type comes back, through the owner's setter where it has one;
 // unknown names become user properties of the owner, or are skipped without one.
 TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProperties) {
-    Sample source(true), target, bare;
+    NoticeLog log;
+    Sample source(&log, true), target(&log), bare(&log);
     auto user = [&](const char* name, kPropertyType type, KDataType* dataType, bool animated, std::vector<double> v) {
         KProperty* p = source.CreatePropertyFromType(name, type, dataType, animated, true, nullptr);
         p->ModifyPropertyFlag(kPropertyFlagAnimated, animated);
@@ -116,7 +109,10 @@ TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProp
     });
     const std::string bytes(reinterpret_cast<const char*>(memory->GetData()), memory->GetDataSize());
     EXPECT_TRUE(bytes.find("Lcl Translation") != std::string::npos && bytes.find("PivotUpdateOffset") == std::string::npos);
+    log.Take();
     ASSERT_TRUE(Read(*memory, target, &target));
+    const Lines lines = log.Take();
+    EXPECT_EQ(1, std::count(lines.begin(), lines.end(), "set"));
     ASSERT_EQ(PropertyNames(source), PropertyNames(target));
     const double digits = GetParam() ? 0.0 : 1e-14;  // binary is exact; ASCII keeps 15 digits
     for (int i = 0; i < source.GetPropertyCount(); ++i) {
@@ -131,9 +127,9 @@ TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProp
             EXPECT_NEAR(expected[k], actual[k], digits * std::abs(expected[k])) << s.GetPropertyName();
     }
     EXPECT_TRUE(target["Targets"].Is(KPropertyObjectList::ClassId));
-    EXPECT_TRUE(target.mShowSets == 1 && target.mShow.Value() && target.mUnsaved.Value().mData[0] == 0.0);
+    EXPECT_EQ(0.0, target.mUnsaved.Value().mData[0]);
     ASSERT_TRUE(Read(*memory, bare, nullptr));
-    EXPECT_TRUE(bare.GetPropertyCount() == Sample().GetPropertyCount() && bare["Integer"].AsInteger() == -123456);
+    EXPECT_TRUE(bare.GetPropertyCount() == Sample(&log).GetPropertyCount() && bare["Integer"].AsInteger() == -123456);
 }
 
 TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
@@ -159,7 +155,8 @@ TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
         stream.FieldWriteBlockEnd();
         stream.FieldWriteEnd();
     });
-    Sample target;
+    NoticeLog log;
+    Sample target(&log);
     target["Vector"].SetDouble(7.0);
     target["Integer"].SetInteger(3);
     const int before = target.GetPropertyCount();

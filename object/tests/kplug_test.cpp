@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -24,33 +25,31 @@ namespace {
 enum EOperation { eConnect, eDisconnect, eSetValue, eAddProperty };
 
 // An object destroys itself when it hears one notice during an operation: the
-// owner of the destination property, or else the source object; a rude one
-// deletes itself at once.
+// owner of the destination property, or else the source object. Each case runs
+// twice: politely, and rudely deleting itself at once.
 struct DestroyCase {
     const char* mName;
     EOperation mOperation;
     bool mVictimIsDst;
     kPlugAction mWhen;
-    bool mRude;
 };
 
 const DestroyCase kDestroyCases[] = {
-    {"SourceAfterConnect", eConnect, false, kPlugDstConnected, false},
-    {"SourceDeletedBeforeConnect", eConnect, false, kPlugDstConnecting, true},
-    {"SourceDeletedAfterConnect", eConnect, false, kPlugDstConnected, true},
-    {"OwnerOfDestinationBeforeConnect", eConnect, true, kPlugSrcConnecting, false},
-    {"OwnerOfDestinationDeletedAfterConnect", eConnect, true, kPlugSrcConnected, true},
-    {"SourceDeletedBeforeDisconnect", eDisconnect, false, kPlugDstDisconnecting, true},
-    {"SourceAfterDisconnect", eDisconnect, false, kPlugDstDisconnected, false},
-    {"OwnerBeforeValue", eSetValue, true, kPlugDataChanging, false},
-    {"OwnerDeletedBeforeValue", eSetValue, true, kPlugDataChanging, true},
-    {"OwnerAfterValue", eSetValue, true, kPlugDataChanged, false},
-    {"OwnerDeletedAfterValue", eSetValue, true, kPlugDataChanged, true},
-    {"OwnerWhileListing", eAddProperty, true, kPlugPropertyAdded, false},
+    {"SourceBeforeConnect", eConnect, false, kPlugDstConnecting},
+    {"SourceAfterConnect", eConnect, false, kPlugDstConnected},
+    {"OwnerOfDestinationBeforeConnect", eConnect, true, kPlugSrcConnecting},
+    {"OwnerOfDestinationAfterConnect", eConnect, true, kPlugSrcConnected},
+    {"SourceBeforeDisconnect", eDisconnect, false, kPlugDstDisconnecting},
+    {"SourceAfterDisconnect", eDisconnect, false, kPlugDstDisconnected},
+    {"OwnerOfDestinationBeforeDisconnect", eDisconnect, true, kPlugSrcDisconnecting},
+    {"OwnerOfDestinationAfterDisconnect", eDisconnect, true, kPlugSrcDisconnected},
+    {"OwnerBeforeValue", eSetValue, true, kPlugDataChanging},
+    {"OwnerAfterValue", eSetValue, true, kPlugDataChanged},
+    {"OwnerWhileListing", eAddProperty, true, kPlugPropertyAdded},
 };
 
-void PrintTo(const DestroyCase& c, std::ostream* out) { *out << c.mName; }
-class DestroyDuringANotice : public ::testing::TestWithParam<DestroyCase> {};
+typedef std::tuple<DestroyCase, bool> DestroyParam;  // the case, rude
+class DestroyDuringANotice : public ::testing::TestWithParam<DestroyParam> {};
 
 enum EPick { eFront, eBack, eRandom };
 
@@ -159,13 +158,13 @@ TEST(KPlugConnections, SidesTypesRefusalsAndFilteredViews) {
 }
 
 TEST_P(DestroyDuringANotice, IsSafeAndLeavesNoConnection) {
-    const DestroyCase& c = GetParam();
+    const DestroyCase& c = std::get<0>(GetParam());
     NoticeLog log;
     Holder *dst = new Holder(&log, "D"), *src = new Holder(&log, "S");
     if (c.mOperation == eDisconnect) dst->mProp.ConnectSrc(src);
     Holder *victim = c.mVictimIsDst ? dst : src, *survivor = c.mVictimIsDst ? src : dst;
     HdlKObject handle(victim);
-    victim->mRude = c.mRude;
+    victim->mRude = std::get<1>(GetParam());
     bool fired = false;  // once: the destruction itself sends more notices
     victim->mHook = [&](kPlugAction action, KPlug*) {
         if (action == c.mWhen && !std::exchange(fired, true)) victim->Destroy();
@@ -183,8 +182,11 @@ TEST_P(DestroyDuringANotice, IsSafeAndLeavesNoConnection) {
     survivor->Destroy();
 }
 
-INSTANTIATE_TEST_SUITE_P(Notices, DestroyDuringANotice, ::testing::ValuesIn(kDestroyCases),
-                         [](const ::testing::TestParamInfo<DestroyCase>& info) { return info.param.mName; });
+INSTANTIATE_TEST_SUITE_P(Notices, DestroyDuringANotice,
+                         ::testing::Combine(::testing::ValuesIn(kDestroyCases), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<DestroyParam>& i) {
+                             return std::string(std::get<0>(i.param).mName) + (std::get<1>(i.param) ? "Rude" : "");
+                         });
 
 // Lists grow past the length that gives them an index and shrink back below
 // it, several times, compared with a plain array after each change.

@@ -21,35 +21,6 @@ namespace {
 
 class PropertyValueTypes : public ::testing::TestWithParam<ValueTypeCase> {};
 
-enum ETestMode { eModeA = 0, eModeB = 1, eModeC = 2 };
-
-// An owner with typed accessors bound to its properties.
-class Owner : public LoggedObject {
-public:
-    explicit Owner(NoticeLog* log) : LoggedObject(log, "O") {
-        mWeight.SetPropertyInfo("Weight", this, &Owner::WeightGet, &Owner::WeightSet);
-        mMode.SetPropertyInfo("Mode", this, &Owner::ModeGet, nullptr);
-        mMode.GetPropertyInfo().SetAsStringFunc(&Owner::ModeAsString);
-        AddMember(*this, mPlain, "Plain");
-        log->Take();
-    }
-    double WeightGet() { return mWeight.Value(); }
-    void WeightSet(double value) {
-        mLog->mLines.push_back("set");
-        mWeight.Value() = value < 0.0 ? 0.0 : value;
-    }
-    ETestMode ModeGet() { return mModeSource; }
-    char* ModeAsString(ETestMode mode) {
-        static char texts[3][2] = {"A", "B", "C"};
-        return mode >= eModeA && mode <= eModeC ? texts[mode] : nullptr;
-    }
-
-    KPropertyTemplate<double> mWeight;
-    KPropertyTemplate<ETestMode> mMode;
-    KPropertyTemplate<bool> mPlain;
-    ETestMode mModeSource = eModeA;
-};
-
 typedef std::vector<KObject*> Objects;
 
 // Every case runs on a list of sources (the default direction) and on a list of destinations.
