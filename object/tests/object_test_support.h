@@ -53,10 +53,9 @@ inline bool SetValue(KProperty& property, const std::vector<double>& values) {
     return property.SetDataFromDoubles(values.data(), static_cast<int>(values.size()));
 }
 
-// Each value type, named after it, with a sample value, and doubles with what
-// its first member becomes of them: int, enumeration and bool truncated toward
-// zero, saturating, NaN 0; a float saturates at its largest finite value;
-// vector and colour members unclamped.
+// Each value type with a sample, and doubles with what its first member becomes of
+// them: int, enumeration and bool truncated toward zero, saturating, NaN 0; a
+// float saturates at its largest finite value; vector and colour members as they are.
 struct ValueTypeCase {
     const char* mName;
     kPropertyType mType;
@@ -101,9 +100,9 @@ struct NoticeLog {
 
 typedef std::function<bool(kPlugAction action, KPlug* other)> Hook;
 
-// Logs its notices, checks that an index names the entry before a removal and
-// the new one after a connection, and answers through an optional hook. A rude
-// one ends at once when destroyed, ignoring any postponement: the machinery must cope.
+// Logs its notices, checks that an index names the entry before a removal and the
+// new one after a connection, and answers through an optional hook. A rude one
+// ends at once when destroyed, ignoring any postponement: the machinery must cope.
 template <class Base>
 class Logged : public Base {
 public:
