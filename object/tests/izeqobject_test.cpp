@@ -227,14 +227,15 @@ TEST(KEventManager, HandlersRemovalAndTheGlobalManager) {
     EXPECT_EQ(2u, seen.size());
 }
 
-// Sections split the current one and the value never falls back (closing the
-// inner half and updating the parent both give 50); fewer than one part counts
-// as one. Steps: Begin, Divide into n, Update n times, Close; the value after each.
+// Sections split the current one and the value never falls back: once the inner
+// half of the second quarter is closed (50), a section begun again there (25 to
+// 37.5) changes nothing. Fewer than one part counts as one. Steps: Begin, Divide
+// into n, Update n times, Close; the value after each.
 TEST(KProgress, NestedSectionsAdvanceMonotonically) {
     const std::tuple<char, int, double> steps[] = {
-        {'B', 0, 0.0},  {'D', 4, 0.0},    {'U', 1, 25.0},  {'D', 2, 25.0},  {'U', 1, 37.5}, {'C', 0, 50.0},
-        {'U', 1, 50.0}, {'U', 10, 100.0}, {'C', 0, 100.0}, {'C', 0, 100.0}, {'B', 0, 0.0},  {'D', 0, 0.0},
-        {'U', 1, 100.0}};
+        {'B', 0, 0.0},    {'D', 4, 0.0},   {'U', 1, 25.0},  {'D', 2, 25.0}, {'U', 1, 37.5}, {'C', 0, 50.0},
+        {'D', 2, 50.0},   {'D', 2, 50.0},  {'U', 1, 50.0},  {'C', 0, 50.0}, {'C', 0, 50.0}, {'U', 1, 50.0},
+        {'U', 10, 100.0}, {'C', 0, 100.0}, {'C', 0, 100.0}, {'B', 0, 0.0},  {'D', 0, 0.0},  {'U', 1, 100.0}};
     KProgress* p = KGetGlobalProgress();
     for (const auto& [step, n, percent] : steps) {
         if (step == 'B') p->ProgressBegin();
