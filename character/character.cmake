@@ -11,12 +11,15 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CHARACTER_DIR}/kzeqcontrolsetplug.cpp
   ${ZEQ_CHARACTER_DIR}/kzeqfilterset.cpp
   ${ZEQ_CHARACTER_DIR}/kzeqmarkerset.cpp
+  ${ZEQ_CHARACTER_DIR}/kzeqcharacterpose.cpp
+  ${ZEQ_CHARACTER_DIR}/kzeqscene_character.cpp
 )
 
 zeq_add_test(character_tests
   SOURCES
     ${ZEQ_CHARACTER_DIR}/tests/kcharactermodes_test.cpp
     ${ZEQ_CHARACTER_DIR}/tests/kzeqcharacter_test.cpp
+    ${ZEQ_CHARACTER_DIR}/tests/kzeqcharacterpose_test.cpp
     ${ZEQ_CHARACTER_DIR}/tests/kzeqcharacterproperties_test.cpp
     ${ZEQ_CHARACTER_DIR}/tests/kzeqcharacternodeid_test.cpp
     ${ZEQ_CHARACTER_DIR}/tests/kzeqfilterset_test.cpp

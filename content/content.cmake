@@ -9,6 +9,8 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqgeometry.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgeometryconverter.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgeometryconverter_conversions.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqglobalcamerasettings.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqscene_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
   ${ZEQ_CONTENT_DIR}/kzeqimageconverter.cpp
   ${ZEQ_CONTENT_DIR}/kzeqtif.cpp
@@ -58,6 +60,7 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_normals_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqnurb_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqscene_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqscenestorage_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmarker_test.cpp

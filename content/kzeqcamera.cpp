@@ -168,13 +168,17 @@ void KZeqCamera::Reset() {
 // ---- Position and default-take values ----------------------------------------------------
 
 void KZeqCamera::SetPosition(const KZeqVector4& position) {
-    if (KZeqNode* node = GetNode()) node->SetDefaultT(position);
+    // Cameras on no node (a scene's producer cameras) would otherwise lose it.
+    if (KZeqNode* node = GetNode())
+        node->SetDefaultT(position);
+    else
+        mDetachedPosition = position;
 }
 
 KZeqVector4 KZeqCamera::GetPosition() const {
     KZeqVector4 position;
-    if (KZeqNode* node = GetNode()) node->GetDefaultT(position);
-    return position;
+    if (KZeqNode* node = GetNode()) return node->GetDefaultT(position);
+    return mDetachedPosition;
 }
 
 KFCurve* KZeqCamera::DefaultCurve(const char* group, const char* name) const {

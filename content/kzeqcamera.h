@@ -33,7 +33,8 @@ public:
     KZeqCameraProperties* GetPropertyHandler() const { return mProperties; }
 
     // ---- Position and orientation --------------------------------------------
-    // The node's default translation; nothing (a zero vector) when detached.
+    // The node's default translation; a detached camera keeps its own
+    // (a zero vector until set), which attaching leaves behind.
     void SetPosition(const KZeqVector4& position);
     KZeqVector4 GetPosition() const;
     void SetUpVector(const KZeqVector4& up) { mUpVector = up; }
@@ -235,6 +236,7 @@ private:
     KZeqCameraProperties* mProperties;
     KZeqVector4 mUpVector;
     KZeqVector4 mDefaultInterest;
+    KZeqVector4 mDetachedPosition;
     KString mBackgroundMediaName;
     KString mBackgroundFileName;
     bool mShowInfoOnMoving = false;

@@ -63,20 +63,18 @@ bool KZeqEntity::RemoveNode(KZeqNode* node) {
         mError.SetLastErrorID(eNodeIsNull);
         return false;
     }
-    const int index = mNodes.IndexOf(node);
-    if (index < 0) {
+    if (!mNodes.Remove(node)) {
         mError.SetLastErrorID(eNodeNotOwned);
         return false;
     }
     if (node == mRootNode) mRootNode = nullptr;
-    mNodes.RemoveAt(index);
     // A node left outside must not keep pointing at an entity that may end.
     if (node->mEntity == this) node->mEntity = nullptr;
     return true;
 }
 
 void KZeqEntity::ForgetNode(KZeqNode* node) {
-    if (mNodes.IndexOf(node) >= 0) RemoveNode(node);
+    if (mNodes.Contains(node)) RemoveNode(node);
     node->mEntity = nullptr;
 }
 

@@ -155,10 +155,13 @@ KZeqNode* KZeqNode::RemoveChild(KZeqNode* child) {
 
 KZeqNode* KZeqNode::FindChild(const char* name, bool recursive, bool initial) const {
     const KString searched = KZeqSdkManager::PrefixName("Model::", name);
-    for (KZeqNode* child : Children()) {
+    // Depth first with a stack of its own, so that no depth of tree exhausts the call stack.
+    std::vector<KZeqNode*> pending(Children().rbegin(), Children().rend());
+    while (!pending.empty()) {
+        KZeqNode* child = pending.back();
+        pending.pop_back();
         if (std::strcmp(initial ? child->GetInitialName() : child->GetName(), searched.Buffer()) == 0) return child;
-        if (recursive)
-            if (KZeqNode* found = child->FindChild(name, true, initial)) return found;
+        if (recursive) pending.insert(pending.end(), child->Children().rbegin(), child->Children().rend());
     }
     return nullptr;
 }

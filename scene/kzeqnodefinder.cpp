@@ -1,6 +1,7 @@
 #include "scene/kzeqnodefinder.h"
 
 #include <cstring>
+#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -16,9 +17,16 @@ KArrayTemplate<KZeqNode*>& KZeqNodeFinder::Apply(KZeqNode& root) {
 }
 
 void KZeqNodeFinder::ApplyRecursive(KZeqNode& node) {
-    if (CheckNode(node)) mFoundNodes.Add(&node);
-    for (int i = 0; i < node.GetChildCount(); ++i)
-        if (KZeqNode* child = node.GetChild(i)) ApplyRecursive(*child);
+    // A node, then its children's subtrees in order, on a stack of its own:
+    // no depth of tree exhausts the call stack.
+    std::vector<KZeqNode*> pending{&node};
+    while (!pending.empty()) {
+        KZeqNode* next = pending.back();
+        pending.pop_back();
+        if (CheckNode(*next)) mFoundNodes.Add(next);
+        for (int i = next->GetChildCount(); i-- > 0;)
+            if (KZeqNode* child = next->GetChild(i)) pending.push_back(child);
+    }
 }
 
 // ---- Bad scale ---------------------------------------------------------------------------

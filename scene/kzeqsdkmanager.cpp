@@ -43,7 +43,7 @@ struct LibraryLifetime {
 // Each list's kind and listener; kinds not built yet have no row and their
 // lists stay empty.
 const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
-    {nullptr, -1},                  // scenes
+    {&kSceneOps, -1},               // scenes
     {&kNodeOps, eNodeListener},     // nodes
     {&kNodeAttributeOps, -1},       // node attributes
     {&kLinkOps, -1},                // links
@@ -51,7 +51,7 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kShapeOps, -1},               // shapes
     {&kTextureOps, eTextureListener},  // textures
     {&kGoboOps, -1},                // gobos
-    {nullptr, -1},                  // poses
+    {&kPoseOps, -1},                // poses
     {&kUserPropertyOps, -1},        // user properties
     {&kThumbnailOps, -1},           // thumbnails
     {&kSceneInfoOps, -1},           // scene informations
@@ -107,12 +107,10 @@ void* KZeqSdkManager::Listed(EList list, void* object, KName* name) {
 }
 
 bool KZeqSdkManager::DestroyListed(EList list, void* object) {
-    const int index = mLists[list].IndexOf(object);
-    if (index < 0) {
+    if (!mLists[list].Remove(object)) {
         NotFound();
         return false;
     }
-    mLists[list].RemoveAt(index);
     kListRows[list].mKind->mEnd(object);
     return true;
 }
@@ -157,18 +155,25 @@ KZeqNode* KZeqSdkManager::CreateKZeqNode(const char* name) {
 KZeqNode* KZeqSdkManager::AllocateKZeqNode(const char* name) { return new KZeqNode(*this, name); }
 
 bool KZeqSdkManager::DestroyKZeqNode(KZeqNode* node, bool recursive) {
-    const int index = mLists[eNodes].IndexOf(node);
-    if (index < 0) {
+    if (!mLists[eNodes].Remove(node)) {
         NotFound();
         return false;
     }
-    mLists[eNodes].RemoveAt(index);
     bool result = true;
     if (recursive) {
-        // Taken first: each child leaves the list as it ends.
-        std::vector<KZeqNode*> children;
-        for (int i = 0; i < node->GetChildCount(); ++i) children.push_back(node->GetChild(i));
-        for (KZeqNode* child : children) result = DestroyKZeqNode(child, true) && result;
+        // The descendants are taken first (each leaves its parent as it ends)
+        // and ended deepest first, each through the virtual slot: none of
+        // those calls finds children left, so no depth of tree recurses deeply.
+        std::vector<KZeqNode*> pending, order;
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+        while (!pending.empty()) {
+            KZeqNode* next = pending.back();
+            pending.pop_back();
+            order.push_back(next);
+            for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
+        }
+        for (auto descendant = order.rbegin(); descendant != order.rend(); ++descendant)
+            result = DestroyKZeqNode(*descendant, true) && result;
         if (KZeqNodeAttribute* attribute = node->GetNodeAttribute())
             result = DestroyKZeqNodeAttribute(attribute) && result;
     }

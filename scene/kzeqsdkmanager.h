@@ -28,6 +28,8 @@ class KZeqNull;
 class KZeqNurb;
 class KZeqOpticalReference;
 class KZeqPatch;
+class KZeqPose;
+class KZeqScene;
 class KZeqSceneInfo;
 class KZeqShape;
 class KZeqTexture;
@@ -67,6 +69,9 @@ public:
     static KString PrefixName(const char* prefix, const char* name);
 
     // Creation: null when the allocator refuses, with no error set.
+    KZeqScene* CreateKZeqScene();
+    // Named "Pose::" plus the normal form of name.
+    KZeqPose* CreateKZeqPose(const char* name, bool bindPose);
     // Named "Model::" plus the normal form of name.
     KZeqNode* CreateKZeqNode(const char* name);
     KZeqNull* CreateKZeqNull();
@@ -97,6 +102,8 @@ public:
     KZeqImageConverter* CreateKZeqImageConverter();
 
     // Allocation hooks, one per kind.
+    virtual KZeqScene* AllocateKZeqScene();
+    virtual KZeqPose* AllocateKZeqPose(const char* name, bool bindPose);
     virtual KZeqNode* AllocateKZeqNode(const char* name);
     virtual KZeqNull* AllocateKZeqNull();
     virtual KZeqCamera* AllocateKZeqCamera();
@@ -129,6 +136,11 @@ public:
     // With recursive, the node's subtree and attributes end with it (false
     // when one of them was not listed); without, they stay.
     virtual bool DestroyKZeqNode(KZeqNode* node, bool recursive = false);
+    // With recursive, the scene's root node (fetched first) ends with its
+    // subtree once the scene is gone; without, the nodes stay listed.
+    virtual bool DestroyKZeqScene(KZeqScene* scene, bool recursive = false);
+    // Scenes listing the pose stop doing so.
+    virtual bool DestroyKZeqPose(KZeqPose* pose);
     // An attribute still set on a node leaves it first.
     virtual bool DestroyKZeqNodeAttribute(KZeqNodeAttribute* attribute);
     virtual bool DestroyKZeqLink(KZeqLink* link);
@@ -168,6 +180,10 @@ public:
     KZeqTexture* GetKZeqTexture(int index) const;
     int GetKZeqLinkCount() const { return mLists[eLinks].GetCount(); }
     KZeqLink* GetKZeqLink(int index) const;
+    // The first pose of exactly that name; null with "Object not found".
+    virtual KZeqPose* FindKZeqPose(const char* name);
+    int GetKZeqPoseCount() const { return mLists[ePoses].GetCount(); }
+    KZeqPose* GetKZeqPose(int index) const;
     // The first user property of exactly that name; null, with no error, when none.
     virtual KZeqUserProperty* FindKZeqUserProperty(const char* name);
 
@@ -183,6 +199,12 @@ public:
     const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
 
 private:
+    // Poses validate against, and scenes clear inputs across, every scene.
+    friend class KZeqPose;
+    friend class KZeqScene;
+    int SceneCount() const { return mLists[eScenes].GetCount(); }
+    KZeqScene* SceneAt(int index) const;
+
     // The lists, one per kind of object.
     enum EList {
         eScenes,
@@ -232,6 +254,8 @@ private:
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
+    static const KindOps kSceneOps;
+    static const KindOps kPoseOps;
 
     // Lists what an allocator made (null passes through) and tells the list's
     // listener, if any, of the name record.

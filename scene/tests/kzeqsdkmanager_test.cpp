@@ -95,14 +95,14 @@ TEST(KZeqSdkManager, LibraryReferenceOutlivesManagersMadeInTurn) {
 }
 
 // The identity index against a plain list, over random appends and removals
-// at the front, the back and anywhere.
+// at the front, the back and anywhere, by position or by identity.
 TEST(KZeqObjectList, MatchesAPlainListOverRandomEdits) {
     KZeqObjectList list;
     std::vector<void*> model;
     std::vector<int> storage(300);
     std::mt19937 random(7);
-    for (int step = 0; step < 4000; ++step) {
-        const int op = static_cast<int>(random() % 5);
+    for (int step = 0; step < 6000; ++step) {
+        const int op = static_cast<int>(random() % 6);
         if (op < 2) {
             void* object = &storage[random() % storage.size()];
             const bool listed = std::find(model.begin(), model.end(), object) != model.end();
@@ -112,12 +112,15 @@ TEST(KZeqObjectList, MatchesAPlainListOverRandomEdits) {
             const int last = static_cast<int>(model.size()) - 1;
             const int index = op == 2 ? 0 : op == 3 ? last : static_cast<int>(random() % model.size());
             ASSERT_EQ(index, list.IndexOf(model[static_cast<std::size_t>(index)]));
-            list.RemoveAt(index);
+            if (op == 5)
+                ASSERT_TRUE(list.Remove(model[static_cast<std::size_t>(index)]));
+            else
+                list.RemoveAt(index);
             model.erase(model.begin() + index);
         }
         ASSERT_EQ(static_cast<int>(model.size()), list.GetCount());
         if (step % 97 != 0) continue;
         for (std::size_t i = 0; i < model.size(); ++i) ASSERT_EQ(model[i], list.GetAt(static_cast<int>(i)));
     }
-    EXPECT_TRUE(list.IndexOf(nullptr) == -1 && !list.Add(nullptr) && !list.GetAt(-1));
+    EXPECT_TRUE(list.IndexOf(nullptr) == -1 && !list.Add(nullptr) && !list.GetAt(-1) && !list.Remove(&model));
 }
