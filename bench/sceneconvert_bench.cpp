@@ -10,9 +10,8 @@
 #include "content/kzeqlink.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
-#include "content/kzeqscenestorage.h"
-#include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -113,12 +112,11 @@ BENCHMARK(BM_TifRoundTrip)->Args({1024, 0})->Args({4096, 0})->Args({4096, 1})->U
 // ones); their removal is not timed.
 void BM_ClusterNames(benchmark::State& state) {
     KZeqSdkManager manager;
-    KZeqEntity entity(manager);
-    KZeqSceneStorage storage(entity, manager);
+    KZeqScene* scene = manager.CreateKZeqScene();
     KZeqNode* node = manager.CreateKZeqNode("mesh");
     KZeqMesh* mesh = manager.CreateKZeqMesh();
     node->SetNodeAttribute(mesh);
-    entity.GetRootNode()->AddChild(node);
+    scene->GetRootNode()->AddChild(node);
     for (int i = 0; i < state.range(0); ++i) {
         KZeqLink* link = manager.CreateKZeqLink();
         link->SetLink(manager.CreateKZeqNode("bone"));
@@ -127,9 +125,9 @@ void BM_ClusterNames(benchmark::State& state) {
     }
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        storage.BuildKZeqDeformerFromKZeqLink();
+        scene->BuildKZeqDeformerFromKZeqLink();
         state.SetIterationTime(Since(start));
-        storage.RemoveKZeqDeformers();
+        scene->RemoveKZeqDeformers();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -11,6 +11,7 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqgeometryconverter_conversions.cpp
   ${ZEQ_CONTENT_DIR}/kzeqglobalcamerasettings.cpp
   ${ZEQ_CONTENT_DIR}/kzeqscene_content.cpp
+  ${ZEQ_CONTENT_DIR}/kzeqscene_storage.cpp
   ${ZEQ_CONTENT_DIR}/kzeqgobo.cpp
   ${ZEQ_CONTENT_DIR}/kzeqimageconverter.cpp
   ${ZEQ_CONTENT_DIR}/kzeqtif.cpp
@@ -27,7 +28,6 @@ target_sources(zeq_scene PRIVATE
   ${ZEQ_CONTENT_DIR}/kzeqnull.cpp
   ${ZEQ_CONTENT_DIR}/kzeqnurb.cpp
   ${ZEQ_CONTENT_DIR}/kzeqpatch.cpp
-  ${ZEQ_CONTENT_DIR}/kzeqscenestorage.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_camera.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_content.cpp
   ${ZEQ_CONTENT_DIR}/kzeqsdkmanager_converter.cpp
@@ -61,7 +61,7 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_normals_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqnurb_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqscene_test.cpp
-    ${ZEQ_CONTENT_DIR}/tests/kzeqscenestorage_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqscene_storage_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqtexture_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmarker_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqskeleton_test.cpp

@@ -1,5 +1,7 @@
-#include "content/kzeqscenestorage.h"
-
+// The scene's conversions between its working form and the form the scene
+// file stores (version 6 layout), run by the file reader and writer: the
+// materials and textures of layer elements as connections to the nodes,
+// skin links as skin and cluster deformers.
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -14,6 +16,7 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
 namespace zeqsdk_400 {
@@ -89,14 +92,15 @@ private:
     std::unordered_map<std::string, int> mNext;
 };
 
-}  // namespace
-
 // ---- Layers and connections ------------------------------------------------------------------------
 
+// Layers to connections: each material (texture) a direct or
+// index-to-direct element of a node's geometry holds becomes a source of
+// the node; indices past the direct array become -1.
 template <class T>
-void KZeqSceneStorage::ConnectLayers() {
-    for (int i = 0; i < mEntity.GetNodeCount(); ++i) {
-        KZeqNode* node = mEntity.GetNode(i);
+void ConnectLayers(KZeqEntity& entity) {
+    for (int i = 0; i < entity.GetNodeCount(); ++i) {
+        KZeqNode* node = entity.GetNode(i);
         KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
         if (!geometry) continue;
         KPlug* handler = node->GetPropertyHandler();
@@ -116,11 +120,13 @@ void KZeqSceneStorage::ConnectLayers() {
     }
 }
 
+// Connections to layers: the materials (textures) connected to each node
+// fill its geometry's direct and index-to-direct elements.
 template <class T>
-void KZeqSceneStorage::BuildLayers() {
+void BuildLayers(KZeqEntity& entity) {
     KPlugFilter* filter = KPlug_GetFilter(Kind<T>::ClassId());
-    for (int i = 0; i < mEntity.GetNodeCount(); ++i) {
-        KZeqNode* node = mEntity.GetNode(i);
+    for (int i = 0; i < entity.GetNodeCount(); ++i) {
+        KZeqNode* node = entity.GetNode(i);
         KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
         if (!geometry || !filter) continue;
         KPlug* handler = node->GetPropertyHandler();
@@ -160,24 +166,26 @@ void KZeqSceneStorage::BuildLayers() {
     }
 }
 
-void KZeqSceneStorage::ConnectMaterials() { ConnectLayers<KZeqMaterial>(); }
-void KZeqSceneStorage::ConnectTextures() { ConnectLayers<KZeqTexture>(); }
-void KZeqSceneStorage::BuildMaterialLayersDirectArray() { BuildLayers<KZeqMaterial>(); }
-void KZeqSceneStorage::BuildTextureLayersDirectArray() { BuildLayers<KZeqTexture>(); }
+}  // namespace
+
+void KZeqScene::ConnectMaterials() { ConnectLayers<KZeqMaterial>(*mEntity); }
+void KZeqScene::ConnectTextures() { ConnectLayers<KZeqTexture>(*mEntity); }
+void KZeqScene::BuildMaterialLayersDirectArray() { BuildLayers<KZeqMaterial>(*mEntity); }
+void KZeqScene::BuildTextureLayersDirectArray() { BuildLayers<KZeqTexture>(*mEntity); }
 
 // ---- Links and deformers ---------------------------------------------------------------------------
 
-void KZeqSceneStorage::BuildKZeqDeformerFromKZeqLink() {
-    DeformerNames names(mEntity);
-    for (int i = 0; i < mEntity.GetNodeCount(); ++i) {
-        KZeqNode* node = mEntity.GetNode(i);
+void KZeqScene::BuildKZeqDeformerFromKZeqLink() {
+    DeformerNames names(*mEntity);
+    for (int i = 0; i < mEntity->GetNodeCount(); ++i) {
+        KZeqNode* node = mEntity->GetNode(i);
         KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
         if (!geometry || geometry->GetLinkCount() == 0) continue;
         // Skins are named apart too: a file read back binds them by name.
         const KString skinName = names.Claim(KString("Skin ") + ShortName(node->GetName()), "Skin");
         KZeqDeformer* skin = mManager.CreateKZeqDeformer(skinName, "Skin");
         if (!skin) continue;
-        skin->SetEntity(&mEntity);
+        AddDeformer(skin);
         node->GetPropertyHandler()->ConnectSrc(skin->GetPropertyHandler(), 0);
         for (int l = 0; l < geometry->GetLinkCount(); ++l) {
             KZeqLink* link = geometry->GetLink(l);
@@ -186,7 +194,7 @@ void KZeqSceneStorage::BuildKZeqDeformerFromKZeqLink() {
                 names.Claim(KString("SubDeformer::Cluster ") + ShortName(link->GetLink()->GetName()), "Cluster");
             KZeqDeformer* cluster = mManager.CreateKZeqDeformer(clusterName, "Cluster");
             if (!cluster) continue;
-            cluster->SetEntity(&mEntity);
+            AddDeformer(cluster);
             *cluster = *link;
             KPlug* handler = cluster->GetPropertyHandler();
             handler->ConnectSrc(link->GetLink()->GetPropertyHandler(), 0);
@@ -198,12 +206,12 @@ void KZeqSceneStorage::BuildKZeqDeformerFromKZeqLink() {
     }
 }
 
-void KZeqSceneStorage::BuildKZeqLinkFromKZeqDeformer() {
+void KZeqScene::BuildKZeqLinkFromKZeqDeformer() {
     KPlugFilter* deformers = KPlug_GetFilter(KZeqDeformer::GetClassID());
     KPlugFilter* nodes = KPlug_GetFilter(KZeqNodeProperties::ClassId);
     if (!deformers || !nodes) return;
-    for (int i = 0; i < mEntity.GetDeformerCount(KZeqDeformer::eSKIN); ++i) {
-        KPlug* skin = mEntity.GetDeformer(i, KZeqDeformer::eSKIN)->GetPropertyHandler();
+    for (int i = 0; i < GetDeformerCount(KZeqDeformer::eSKIN); ++i) {
+        KPlug* skin = GetDeformer(i, KZeqDeformer::eSKIN)->GetPropertyHandler();
         for (int d = 0; d < skin->GetDstCount(); ++d) {
             KZeqNode* node = NodeOf(skin->GetDst(d));
             KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
@@ -226,17 +234,12 @@ void KZeqSceneStorage::BuildKZeqLinkFromKZeqDeformer() {
     }
 }
 
-void KZeqSceneStorage::RemoveKZeqDeformers() {
+void KZeqScene::RemoveKZeqDeformers() {
     for (int type : {KZeqDeformer::eCLUSTER, KZeqDeformer::eANY_DEFORMER}) {
-        while (KZeqDeformer* deformer = mEntity.GetDeformer(0, type)) {
+        while (KZeqDeformer* deformer = GetDeformer(0, type)) {
             // Entered more than once, it is taken out as often: it must not
             // stay listed once it has ended.
-            while (mEntity.GetDeformer(0, type) == deformer) {
-                if (deformer->GetEntity() == &mEntity)
-                    deformer->SetEntity(nullptr);
-                else
-                    mEntity.RemoveDeformer(deformer);
-            }
+            while (GetDeformer(0, type) == deformer) RemoveDeformer(deformer);
             mManager.DestroyKZeqDeformer(deformer);
         }
     }

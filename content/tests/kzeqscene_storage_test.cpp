@@ -1,4 +1,3 @@
-#include "content/kzeqscenestorage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "object/kclassdefinition.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -27,7 +27,7 @@ std::vector<T> Items(const KArrayTemplate<T>& array) {
     return std::vector<T>(array.GetArray(), array.GetArray() + array.GetCount());
 }
 
-class StorageTest : public ::testing::Test {
+class SceneStorage : public ::testing::Test {
 protected:
     // A node under the root carrying a new mesh.
     KZeqMesh* MeshNode(const char* name, KZeqNode** node = nullptr) {
@@ -70,13 +70,13 @@ protected:
     }
 
     KZeqSdkManager manager;
-    KZeqEntity entity{manager};
-    KZeqSceneStorage storage{entity, manager};
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqEntity& entity = *scene->GetEntity();
     KZeqMaterial* materials[4] = {manager.CreateKZeqMaterial("m0"), manager.CreateKZeqMaterial("m1"),
                                   manager.CreateKZeqMaterial("m2"), manager.CreateKZeqMaterial("m3")};
 };
 
-TEST_F(StorageTest, ConnectionsFillTheElements) {
+TEST_F(SceneStorage, ConnectionsFillTheElements) {
     KZeqNode* node = nullptr;
     KZeqMesh* mesh = MeshNode("mesh", &node);
     Connect(node, {0, 1, 2, 3});
@@ -85,7 +85,7 @@ TEST_F(StorageTest, ConnectionsFillTheElements) {
     // An element with items already: its indices are renumbered once (0 -> 1, 1 -> 2).
     KZeqLayerElementMaterial& filled = Element(mesh, 2, E::eINDEX_TO_DIRECT, {0, 1, 7});
     filled.GetDirectArray().Add(materials[3]);
-    storage.BuildMaterialLayersDirectArray();
+    scene->BuildMaterialLayersDirectArray();
     EXPECT_EQ((Materials{materials[1], materials[3]}), Items(toDirect.GetDirectArray()));
     EXPECT_EQ((Ints{0, 0, 1}), Items(toDirect.GetIndexArray()));
     EXPECT_EQ((Materials(materials, materials + 4)), Items(direct.GetDirectArray()));
@@ -93,20 +93,20 @@ TEST_F(StorageTest, ConnectionsFillTheElements) {
     EXPECT_EQ((Ints{1, 2, 7}), Items(filled.GetIndexArray()));
 }
 
-TEST_F(StorageTest, ElementsBecomeConnections) {
+TEST_F(SceneStorage, ElementsBecomeConnections) {
     KZeqNode* node = nullptr;
     KZeqMesh* mesh = MeshNode("mesh", &node);
     Connect(node, {2});
     KZeqLayerElementMaterial& element = Element(mesh, 0, E::eINDEX_TO_DIRECT, {0, 2, 1, -1});
     element.GetDirectArray().Add(materials[1]);
     element.GetDirectArray().Add(materials[2]);
-    storage.ConnectMaterials();
-    storage.ConnectMaterials();  // nothing twice
+    scene->ConnectMaterials();
+    scene->ConnectMaterials();  // nothing twice
     EXPECT_EQ((Materials{materials[2], materials[1]}), Connected(node));
     EXPECT_EQ((Ints{0, -1, 1, -1}), Items(element.GetIndexArray()));
 }
 
-TEST_F(StorageTest, ClusterAndSkinNamesGetNumbersOnClashes) {
+TEST_F(SceneStorage, ClusterAndSkinNamesGetNumbersOnClashes) {
     KZeqNode* bones[3] = {manager.CreateKZeqNode("bone"), manager.CreateKZeqNode("Model::bone"),
                           manager.CreateKZeqNode("bone")};
     MeshNode("body")->AddLink(Link(bones[0], {0}));
@@ -114,19 +114,19 @@ TEST_F(StorageTest, ClusterAndSkinNamesGetNumbersOnClashes) {
     torso->AddLink(Link(bones[1], {1}));
     torso->AddLink(Link(bones[2], {2}));
     MeshNode("bare")->AddLink(manager.CreateKZeqLink());  // a link without a node: a skin, no cluster
-    manager.CreateKZeqDeformer("Cluster bone 1", "Cluster")->SetEntity(&entity);  // taken before
-    manager.CreateKZeqDeformer("Skin torso", "Skin")->SetEntity(&entity);
-    storage.BuildKZeqDeformerFromKZeqLink();
+    scene->AddDeformer(manager.CreateKZeqDeformer("Cluster bone 1", "Cluster"));  // taken before
+    scene->AddDeformer(manager.CreateKZeqDeformer("Skin torso", "Skin"));
+    scene->BuildKZeqDeformerFromKZeqLink();
     EXPECT_EQ((Names{"SubDeformer::Cluster bone 1", "SubDeformer::Cluster bone", "SubDeformer::Cluster bone 2",
                      "SubDeformer::Cluster bone 3"}),
               DeformerNames(KZeqDeformer::eCLUSTER));
     EXPECT_EQ((Names{"Deformer::Skin torso", "Deformer::Skin body", "Deformer::Skin torso 1", "Deformer::Skin bare"}),
               DeformerNames(KZeqDeformer::eSKIN));
-    storage.RemoveKZeqDeformers();
+    scene->RemoveKZeqDeformers();
     EXPECT_EQ(0, entity.GetDeformerCount());
 }
 
-TEST_F(StorageTest, LinksBecomeDeformersAndComeBack) {
+TEST_F(SceneStorage, LinksBecomeDeformersAndComeBack) {
     KZeqNode *node = nullptr, *other = nullptr;
     KZeqMesh* mesh = MeshNode("arm", &node);
     KZeqMesh* twin = MeshNode("twin", &other);
@@ -138,7 +138,7 @@ TEST_F(StorageTest, LinksBecomeDeformersAndComeBack) {
     link->SetTransformLinkT(KZeqVector4(1, 2, 3, 1));
     mesh->AddLink(link);
     mesh->AddLink(Link(manager.CreateKZeqNode("hand"), {0}));
-    storage.BuildKZeqDeformerFromKZeqLink();
+    scene->BuildKZeqDeformerFromKZeqLink();
     ASSERT_TRUE(entity.GetDeformerCount(KZeqDeformer::eSKIN) == 1 &&
                 entity.GetDeformerCount(KZeqDeformer::eCLUSTER) == 2);
     KZeqDeformer* skin = entity.GetDeformer(0, KZeqDeformer::eSKIN);
@@ -147,8 +147,8 @@ TEST_F(StorageTest, LinksBecomeDeformersAndComeBack) {
     // A read: the deformers come from the file, the skin deforms a second geometry too.
     mesh->ClearLink();
     other->GetPropertyHandler()->ConnectSrc(skin->GetPropertyHandler());
-    storage.BuildKZeqLinkFromKZeqDeformer();
-    storage.RemoveKZeqDeformers();
+    scene->BuildKZeqLinkFromKZeqDeformer();
+    scene->RemoveKZeqDeformers();
     EXPECT_EQ(0, entity.GetDeformerCount());
     for (KZeqMesh* geometry : {mesh, twin}) {
         ASSERT_EQ(2, geometry->GetLinkCount());
@@ -163,9 +163,9 @@ TEST_F(StorageTest, LinksBecomeDeformersAndComeBack) {
     EXPECT_NE(mesh->GetLink(0), twin->GetLink(0));
     // A deformer entered twice still ends once, out of the entity.
     KZeqDeformer* cluster = manager.CreateKZeqDeformer("c", "Cluster");
-    cluster->SetEntity(&entity);
+    scene->AddDeformer(cluster);
     entity.AddDeformer(cluster);
-    storage.RemoveKZeqDeformers();
+    scene->RemoveKZeqDeformers();
     EXPECT_TRUE(entity.GetDeformerCount() == 0 && !manager.DestroyKZeqDeformer(cluster));
 }
 
