@@ -164,6 +164,8 @@ public:
     void MergePointsForPolygonVerteNormals(KArrayTemplate<int>& list);
 
 private:
+    friend class KZeqGeometryConverter;  // rebuilds the polygons of its copies in place
+
     // The polygon's record, null out of range.
     const KZeqPolygon* PolygonAt(int polygon) const;
     // The polygon vertex's position in the flat list, -1 out of range.

@@ -65,6 +65,8 @@ public:
     KZeqNurb& operator=(KZeqNurb& source);
 
 private:
+    friend class KZeqGeometryConverter;  // swaps the U and V settings of its copies
+
     static int KnotCount(int count, int order, ENurbType type);
     static bool Fits(int count, int order, ENurbType type);
     // The vector to length count, values kept; nothing when there is none.

@@ -47,6 +47,8 @@ public:
     // 1: closed; anything else: open.
     virtual void SetEvaluationModeU(int mode);
     virtual void SetEvaluationModeV(int mode);
+    int GetEvaluationModeU() const { return mDirections[0].mMode; }
+    int GetEvaluationModeV() const { return mDirections[1].mMode; }
     virtual void SetEvaluationStepU(unsigned int step);
     virtual void SetEvaluationStepV(unsigned int step);
     // The border at U (V) start or end collapses to a point.

@@ -18,6 +18,12 @@
 
 namespace tulo_detail {
 
+// Stores a call's status where the caller asked for it, and returns it.
+inline TStatus put(TStatus* status, TStatus value) {
+    if (status) *status = value;
+    return value;
+}
+
 constexpr std::int32_t kNoIndex = -1;     // entry of an attribute that is not an array
 constexpr std::int32_t kArrayPlug = -2;   // the array plug itself (last entry only)
 constexpr std::int32_t kUnresolved = -3;  // array ancestor without an index

@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 std::vector<std::uint32_t> ids(const std::vector<TObject>& nodes) {
     std::vector<std::uint32_t> out;
     for (const TObject& o : nodes) out.push_back(o.id());

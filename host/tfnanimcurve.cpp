@@ -9,11 +9,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 const char* const kCurveTypes[] = {"animCurveTA", "animCurveTL", "animCurveTT", "animCurveTU",
                                    "animCurveUA", "animCurveUL", "animCurveUT", "animCurveUU"};
 

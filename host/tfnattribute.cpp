@@ -8,11 +8,6 @@ using namespace tulo_detail;
 const TObject TPxTransform::worldMatrix(TObject::kAttributeKind, 2, 1);
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 AttrRec* rec(const TObject& o) { return attr(o); }
 
 bool numericRec(const TObject& o) {

@@ -6,13 +6,6 @@
 
 using namespace tulo_detail;
 
-namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-}  // namespace
-
 TFnCamera::TFnCamera(const TObject& object, TStatus* status) { put(status, setObject(object)); }
 TFnCamera::TFnCamera(const TDagPath& path, TStatus* status) { put(status, setObject(path)); }
 TStatus TFnCamera::setObject(const TObject& object) { return attachShape(object, TFn::kCamera); }

@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 bool faceOrVertex(int type) { return type == TFn::kSingleIndexedComponent || type == TFn::kMeshPolygonComponent; }
 
 // The shape at the end of a path (or under its transform) and the path's world matrix.

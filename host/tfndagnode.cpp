@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 // The world counts: it is the parent of top-level nodes, with name and path "".
 bool dagNode(const TObject& o) {
     const NodeRec* n = tulo_detail::node(o);

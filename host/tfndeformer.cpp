@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 std::size_t pointCount(std::uint32_t shape) {
     const NodeRec& n = scene().nodes[shape];
     if (n.mesh) return n.mesh->numVertices();

@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 std::vector<std::string> namesOf(std::uint32_t id) {
     std::vector<std::string> out{attrAt(id).longName, attrAt(id).shortName};
     for (std::uint32_t c : attrAt(id).children) {

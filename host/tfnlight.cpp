@@ -6,13 +6,6 @@
 
 using namespace tulo_detail;
 
-namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-}  // namespace
-
 TFnLight::TFnLight(const TObject& object, TStatus* status) { put(status, setObject(object)); }
 TFnLight::TFnLight(const TDagPath& path, TStatus* status) { put(status, setObject(path)); }
 TStatus TFnLight::setObject(const TObject& object) { return attachShape(object, kind_); }

@@ -8,11 +8,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 TPoint pointAt(const MeshData& m, std::size_t v) {
     return TPoint(m.points[3 * v], m.points[3 * v + 1], m.points[3 * v + 2]);
 }

@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 bool knotsOk(const TDoubleArray& k) {
     for (std::size_t i = 0; i < k.length(); ++i)
         if (!std::isfinite(k.values()[i]) || (i && k.values()[i] < k.values()[i - 1])) return false;

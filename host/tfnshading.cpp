@@ -4,13 +4,6 @@
 
 using namespace tulo_detail;
 
-namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-}  // namespace
-
 TFnSet::TFnSet(const TObject& object, TStatus* status) { put(status, setObject(object)); }
 
 TStatus TFnSet::setObject(const TObject& object) {

@@ -7,11 +7,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 bool spaceOk(int space) { return space == TSpace::kTransform || space == TSpace::kObject || space == TSpace::kWorld; }
 
 // Row-normalised rotation block of a matrix.

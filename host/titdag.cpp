@@ -4,13 +4,6 @@
 
 using namespace tulo_detail;
 
-namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-}  // namespace
-
 TItDag::TItDag(int traversal, int filter, TStatus* status) : traversal_(traversal), filter_(filter) {
     if (traversal != kDepthFirst && traversal != kBreadthFirst) {
         put(status, TStatus::kFailure);

@@ -8,10 +8,6 @@ namespace {
 bool passes(std::uint32_t id, int filter) {
     return filter == TFn::kInvalid || tuloTypeIsA(scene().nodes[id].type->code, filter);
 }
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
 }  // namespace
 
 TItDependencyGraph::TItDependencyGraph(const TObject& root, int filter, int direction, int traversal, int level,

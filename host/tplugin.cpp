@@ -13,11 +13,6 @@
 using namespace tulo_detail;
 
 namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-
 Plugin* pluginOf(const TObject& o) {
     Session& s = session();
     if (o.kind() != TObject::kPluginKind || o.id() >= s.plugins.size()) return nullptr;

@@ -5,13 +5,6 @@
 
 using namespace tulo_detail;
 
-namespace {
-TStatus put(TStatus* status, TStatus value) {
-    if (status) *status = value;
-    return value;
-}
-}  // namespace
-
 TStatus TSelectionList::add(const TDagPath& path, const TObject& component, bool merge) {
     if (!path.isValid()) return TStatus::kFailure;
     if (merge && hasItem(path, component)) return TStatus::kSuccess;

@@ -141,6 +141,19 @@ public:
     // The first record of the name; null when none.
     KZeqTakeInfo* GetTakeInfo(const KString& name) const;
 
+    // ---- Storage conversions, run around scene-file writes and reads -------------------------
+    // Before a write: the materials and textures of the layer elements become
+    // connections to the nodes, the skin links skin and cluster deformers.
+    void ConnectMaterials();
+    void ConnectTextures();
+    void BuildKZeqDeformerFromKZeqLink();
+    // After a read: the reverse.
+    void BuildMaterialLayersDirectArray();
+    void BuildTextureLayersDirectArray();
+    void BuildKZeqLinkFromKZeqDeformer();
+    // Every deformer out of the entity and destroyed, clusters first.
+    void RemoveKZeqDeformers();
+
     KError& GetError() { return mError; }
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString(); }

@@ -57,8 +57,8 @@ const KZeqSdkManager::ListRow KZeqSdkManager::kListRows[eListCount] = {
     {&kSceneInfoOps, -1},           // scene informations
     {&kGenericNodeOps, -1},         // generic nodes
     {&kDeformerOps, -1},            // deformers
-    {nullptr, -1},                  // geometry converters
-    {nullptr, -1},                  // image converters
+    {&kGeometryConverterOps, -1},   // geometry converters
+    {&kImageConverterOps, -1},      // image converters
     {&kImportExportOps, -1},        // exporters
     {&kImportExportOps, -1},        // importers
 };

@@ -14,6 +14,8 @@ class KProperty;
 class KZeqDeformer;
 class KZeqExporter;
 class KZeqGenericNode;
+class KZeqGeometryConverter;
+class KZeqImageConverter;
 class KZeqImporter;
 class KZeqGobo;
 class KZeqLink;
@@ -98,6 +100,8 @@ public:
     KZeqUserProperty* CreateKZeqUserProperty(KProperty* property);
     KZeqThumbnail* CreateKZeqThumbnail();
     KZeqSceneInfo* CreateKZeqSceneInfo();
+    KZeqGeometryConverter* CreateKZeqGeometryConverter();
+    KZeqImageConverter* CreateKZeqImageConverter();
     // Made by the import/export layer, which links them in (zeq_io).
     KZeqImporter* CreateKZeqImporter();
     KZeqExporter* CreateKZeqExporter();
@@ -130,6 +134,8 @@ public:
     virtual KZeqUserProperty* AllocateKZeqUserProperty(KProperty* property);
     virtual KZeqThumbnail* AllocateKZeqThumbnail();
     virtual KZeqSceneInfo* AllocateKZeqSceneInfo();
+    virtual KZeqGeometryConverter* AllocateKZeqGeometryConverter();
+    virtual KZeqImageConverter* AllocateKZeqImageConverter();
 
     // False with "Object not found" when the manager does not list the object.
     // With recursive, the node's subtree and attributes end with it (false
@@ -153,6 +159,8 @@ public:
     virtual bool DestroyKZeqUserProperty(KZeqUserProperty* property);
     virtual bool DestroyKZeqThumbnail(KZeqThumbnail* thumbnail);
     virtual bool DestroyKZeqSceneInfo(KZeqSceneInfo* info);
+    bool DestroyKZeqGeometryConverter(KZeqGeometryConverter* converter);
+    bool DestroyKZeqImageConverter(KZeqImageConverter* converter);
     bool DestroyKZeqImporter(KZeqImporter* importer);
     bool DestroyKZeqExporter(KZeqExporter* exporter);
 
@@ -248,6 +256,8 @@ private:
     static const KindOps kMaterialOps;
     static const KindOps kTextureOps;
     static const KindOps kGenericNodeOps;
+    static const KindOps kGeometryConverterOps;
+    static const KindOps kImageConverterOps;
     static const KindOps kUserPropertyOps;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;

@@ -2,17 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "fileio/kchainedfile.h"
+#include "object/kevent.h"
 #include "object/kobject.h"
+#include "object/kprogress.h"
 #include "object/kpropertyobjectlist.h"
 #include "object/kpropertytemplate.h"
+#include "object/kstreamoptions.h"
 #include "object/tests/object_test_support.h"
 
 using namespace zeqsdk_400;
@@ -20,53 +25,33 @@ using namespace zeqsdk_400::objecttest;
 
 namespace {
 
-// The dynamic properties of a sample object (with the data type of the same
-// name, when there is one) and their values when it is filled.
-struct Field {
-    const char* mName;
-    kPropertyType mType;
-    std::vector<double> mValue;
-};
-const Field kFields[] = {
-    {"Count", kPropertyTypeInteger, {-123456.0}},       {"Ratio", kPropertyTypeFloat, {0.5}},
-    {"Weight", kPropertyTypeDouble, {1.0 / 3.0}},       {"RotationOrder", kPropertyTypeEnum, {5.0}},
-    {"RotationPivot", kPropertyTypeVector, {1.5, -2.25, 1e-300}},
-    {"Color3", kPropertyTypeColor, {0.1, 0.2, 0.3}},    {"Color4", kPropertyTypeColorRGBA, {0.4, 0.5, 0.6, 0.7}},
-    {"Vector4", kPropertyTypeVector4, {-1.0, 2.0, -3.0, 4.0}},
-    {"Lcl Translation", kPropertyTypeVector, {10.0, 20.0, 30.0}},
-    {"Lcl Scaling", kPropertyTypeVector, {2.0, 2.0, 2.0}}, {"Visibility", kPropertyTypeDouble, {0.25}},
-};
+// Dynamic properties with data types of their own, beside one of every value type.
+const ValueTypeCase kTyped[] = {{"Lcl Translation", kPropertyTypeVector, {10.0, 20.0, 30.0}, {}},
+                                {"Visibility", kPropertyTypeDouble, {0.25}, {}}};
 
-// An object shaped like a node's property set: a member with accessors, an
+// An object shaped like a node's property set: members with accessors, an
 // unsaved member, an object list, then a dynamic property of every value type.
-class Sample : public KObject {
+class Sample : public Owner {
 public:
-    explicit Sample(bool filled = false) {
-        mShow.SetPropertyInfo("Show", this, &Sample::ShowGet, &Sample::ShowSet);
-        mShow.SetPropertyType(kPropertyTypeBool);
+    explicit Sample(NoticeLog* log, bool filled = false) : Owner(log) {
         AddMember(*this, mUnsaved, "PivotUpdateOffset", kPropertyTypeVector);
         mUnsaved.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
         AddMember(*this, mTargets, "LookAtProperty", kPropertyTypeObject);
         mTargets.Init();
-        for (const Field& f : kFields) {
+        auto add = [&](const ValueTypeCase& f) {
             KProperty* p = CreatePropertyFromType(f.mName, f.mType, KDataTypeGet(f.mName), true, false, nullptr);
             p->ModifyPropertyFlag(kPropertyFlagAnimated, true);
-            if (filled) SetValue(*p, f.mValue);
-        }
-        mShow.Value() = filled;
+            if (filled) SetValue(*p, f.mSample);
+        };
+        for (const ValueTypeCase& f : kValueTypes) add(f);
+        for (const ValueTypeCase& f : kTyped) add(f);
+        mWeight.Value() = filled ? 0.75 : 0.0;
         mUnsaved.Value() = filled ? KgeTVector(9.0, 9.0, 9.0) : KgeTVector();
-    }
-    bool ShowGet() { return mShow.Value(); }
-    void ShowSet(bool v) {
-        ++mShowSets;
-        mShow.Value() = v;
     }
     KProperty& operator[](const char* name) { return *FindPropertyByName(name); }
 
-    KPropertyTemplate<bool> mShow;
     KPropertyTemplate<KgeTVector> mUnsaved;
     KPropertyObjectList mTargets;
-    int mShowSets = 0;
 };
 
 // A field file in memory holding one "Model" block whose contents body writes.
@@ -83,13 +68,6 @@ std::unique_ptr<KChainedMemoryFile> WriteModel(bool binary, const std::function<
     return memory;
 }
 
-std::unique_ptr<KChainedMemoryFile> WriteList(const KObject& object, bool binary) {
-    return WriteModel(binary, [&](IZeqObject& stream) {
-        KArrayTemplate<KProperty*> list = PropertyList(object);
-        EXPECT_TRUE(stream.FieldWritePropertiesList(list));
-    });
-}
-
 // Reads the record of the "Model" block into the target's list.
 bool Read(KChainedMemoryFile& memory, KObject& target, KObject* owner) {
     memory.Seek(0);
@@ -103,31 +81,37 @@ bool Read(KChainedMemoryFile& memory, KObject& target, KObject* owner) {
 
 class PropertyListRecord : public ::testing::TestWithParam<bool> {};
 
+std::string gLast;
+void Progress(const char*, const char* message, float) { gLast = message; }
+int Ask(const char* caption, const char*, const char*, const char*, const char*, int defaultButton) {
+    gLast = caption;
+    return defaultButton + 1;
+}
+
 }  // namespace
 
 // Every value type comes back, through the owner's setter where it has one;
 // unknown names become user properties of the owner, or are skipped without one.
 TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProperties) {
-    const struct {
-        const char* mName;
-        kPropertyType mType;
-        KDataType* mDataType;
-        bool mAnimated;
-        std::vector<double> mValue;
-    } extras[] = {{"Weight (Real)", kPropertyTypeDouble, &KDataTypeReal, true, {42.5}},
-                  {"Tint", kPropertyTypeColor, &KDataTypeColor, false, {0.9, 0.8, 0.7}},
-                  {"a \"quoted\", name", kPropertyTypeBool, nullptr, false, {1.0}},
-                  {"Targets", kPropertyTypeObject, nullptr, false, {}}};
-    Sample source(true), target, bare;
-    for (const auto& e : extras) {
-        KProperty* p = source.CreatePropertyFromType(e.mName, e.mType, e.mDataType, e.mAnimated, true, nullptr);
-        SetValue(*p, e.mValue);
-        p->ModifyPropertyFlag(kPropertyFlagAnimated, e.mAnimated);
-    }
-    auto memory = WriteList(source, GetParam());
+    NoticeLog log;
+    Sample source(&log, true), target(&log), bare(&log);
+    auto user = [&](const char* name, kPropertyType type, KDataType* dataType, bool animated, std::vector<double> v) {
+        KProperty* p = source.CreatePropertyFromType(name, type, dataType, animated, true, nullptr);
+        p->ModifyPropertyFlag(kPropertyFlagAnimated, animated);
+        SetValue(*p, v);
+    };
+    user("Weight (Real)", kPropertyTypeDouble, &KDataTypeReal, true, {42.5});
+    user("Tint", kPropertyTypeColor, &KDataTypeColor, false, {0.9, 0.8, 0.7});
+    user("a \"quoted\", name", kPropertyTypeBool, nullptr, false, {1.0});
+    user("Targets", kPropertyTypeObject, nullptr, false, {});
+    auto memory = WriteModel(GetParam(), [&](IZeqObject& stream) {
+        KArrayTemplate<KProperty*> list = PropertyList(source);
+        EXPECT_TRUE(stream.FieldWritePropertiesList(list));
+    });
     const std::string bytes(reinterpret_cast<const char*>(memory->GetData()), memory->GetDataSize());
     EXPECT_TRUE(bytes.find("Lcl Translation") != std::string::npos && bytes.find("PivotUpdateOffset") == std::string::npos);
     ASSERT_TRUE(Read(*memory, target, &target));
+    EXPECT_EQ(1, std::count(log.mLines.begin(), log.mLines.end(), "set"));  // the setter, once
     ASSERT_EQ(PropertyNames(source), PropertyNames(target));
     const double digits = GetParam() ? 0.0 : 1e-14;  // binary is exact; ASCII keeps 15 digits
     for (int i = 0; i < source.GetPropertyCount(); ++i) {
@@ -142,18 +126,18 @@ TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProp
             EXPECT_NEAR(expected[k], actual[k], digits * std::abs(expected[k])) << s.GetPropertyName();
     }
     EXPECT_TRUE(target["Targets"].Is(KPropertyObjectList::ClassId));
-    EXPECT_TRUE(target.mShowSets == 1 && target.mShow.Value() && target.mUnsaved.Value().mData[0] == 0.0);
+    EXPECT_EQ(0.0, target.mUnsaved.Value().mData[0]);
     ASSERT_TRUE(Read(*memory, bare, nullptr));
-    EXPECT_TRUE(bare.GetPropertyCount() == Sample().GetPropertyCount() && bare["Count"].AsInteger() == -123456);
+    EXPECT_TRUE(bare.GetPropertyCount() == Sample(&log).GetPropertyCount() && bare["Integer"].AsInteger() == -123456);
 }
 
 TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
     // Hand-made records under the older block name: texts, then numbers.
     typedef std::pair<std::vector<const char*>, std::vector<double>> Record;
     const Record records[] = {
-        {{"Weight", "Number", ""}, {2.0}},                        // fine
-        {{"RotationPivot", "Vector", ""}, {1.0, 2.0}},            // one member short
-        {{"Count", "Integer", "", "seven"}, {}},                  // text where a number belongs
+        {{"Double", "Number", ""}, {2.0}},                        // fine
+        {{"Vector", "Vector", ""}, {1.0, 2.0}},                   // one member short
+        {{"Integer", "Integer", "", "seven"}, {}},                // text where a number belongs
         {{}, {5.0}},                                              // no name, type or flags
         {{"Mystery", "NoSuchType", "U"}, {1.0}},                  // unknown type: no user property
         {{"PivotUpdateOffset", "Vector", ""}, {1.0, 2.0, 3.0}},   // an unsaved property is not read
@@ -170,17 +154,15 @@ TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
         stream.FieldWriteBlockEnd();
         stream.FieldWriteEnd();
     });
-    Sample target;
-    target["RotationPivot"].SetDouble(7.0);
-    target["Count"].SetInteger(3);
+    NoticeLog log;
+    Sample target(&log);
+    target["Vector"].SetDouble(7.0);
+    target["Integer"].SetInteger(3);
     const int before = target.GetPropertyCount();
     ASSERT_TRUE(Read(*memory, target, &target));
-    EXPECT_EQ(2.0, target["Weight"].AsDouble());
-    EXPECT_EQ(7.0, target["RotationPivot"].AsDouble());
-    EXPECT_EQ(3, target["Count"].AsInteger());
-    EXPECT_EQ(0.0, target.mUnsaved.Value().mData[0]);
+    EXPECT_TRUE(target["Double"].AsDouble() == 2.0 && target["Vector"].AsDouble() == 7.0);
+    EXPECT_TRUE(target["Integer"].AsInteger() == 3 && target.mUnsaved.Value().mData[0] == 0.0);
     EXPECT_EQ(before, target.GetPropertyCount());
-
     EXPECT_FALSE(Read(*WriteModel(GetParam(), [](IZeqObject&) {}), target, &target));  // no record at all
 }
 
@@ -199,13 +181,74 @@ TEST(ZeqObjectStream, NameTableHoldsHandles) {
     EXPECT_FALSE(stream->ObjectFetch("model::scene") || stream->ObjectFetch(nullptr));  // exact
     doomed->Destroy();
     EXPECT_EQ(nullptr, stream->ObjectFetch("Model::Doomed"));  // never a dangling pointer
-
     stream->ObjectNameSetPush();  // a nested table of its own
-    EXPECT_EQ(nullptr, stream->ObjectFetch("Model::Scene"));
-    EXPECT_TRUE(stream->ObjectRegister("Model::Scene", &root));
-    EXPECT_TRUE(stream->ObjectNameSetPop());
-    EXPECT_FALSE(stream->ObjectNameSetPop());
-    EXPECT_EQ(2, stream->ObjectNameGetCount());
+    EXPECT_TRUE(!stream->ObjectFetch("Model::Scene") && stream->ObjectRegister("Model::Scene", &root));
+    EXPECT_TRUE(stream->ObjectNameSetPop() && !stream->ObjectNameSetPop() && stream->ObjectNameGetCount() == 2);
     EXPECT_TRUE(stream->ObjectNameUnregister("Model::Scene"));
     EXPECT_FALSE(stream->ObjectNameUnregister("Model::Scene") || stream->ObjectFetch("Model::Scene"));
+}
+
+TEST(KStreamOptions, DefaultsDoNothingIndicesAreCheckedAndCopiesKeepTheirCallbacks) {
+    KStreamOptions options;
+    options.ProgressCallback(nullptr, "m", 5.0f);
+    EXPECT_TRUE(options.MessageCallback(1, "c", "m", "Ok", nullptr, nullptr, 0) == 0 && gLast.empty());
+    options.SetProgressCallback(&Progress);
+    options.SetMessageCallback(1, &Ask);
+    EXPECT_TRUE(options.MessageCallback(1, "Error", "bad", "Ok", nullptr, nullptr, 1) == 2 && gLast == "Error");
+    EXPECT_TRUE(options.MessageCallback(3, "x", "y", nullptr, nullptr, nullptr, 0) == 0 && !options.GetMessageCallback(-1));
+    KStreamOptions copy(options);
+    options.Reset();
+    options.SetProgressCallback(nullptr);  // stands for the do-nothing one
+    options.ProgressCallback("s", "m", 1.0f);
+    EXPECT_EQ("Error", gLast);
+    copy.ProgressCallback(nullptr, "Reading", 42.0f);
+    EXPECT_TRUE(gLast == "Reading" && copy.GetMessageCallback(1) == &Ask);
+}
+
+// Every registration hears the event, each is removed once; a stream's events
+// reach the global manager while there is one.
+TEST(KEventManager, HandlersRemovalAndTheGlobalManager) {
+    std::vector<KEvent> seen;
+    auto handler = [](const KEvent& e, void* data) { static_cast<std::vector<KEvent>*>(data)->push_back(e); };
+    KEventManager manager;
+    manager.AddHandler(handler, &seen);
+    manager.AddHandler(handler, &seen);
+    manager.AddHandler(nullptr, &seen);  // ignored
+    std::unique_ptr<IZeqObject> stream(KZeqObjectCreate());
+    KZeqObject_GenerateEvent(stream.get(), eZeqObjectEventWrongPassword);  // no global manager: nothing
+    KSetGlobalEventManager(&manager);
+    KZeqObject_GenerateEvent(stream.get(), eZeqObjectEventWrongPassword);
+    KSetGlobalEventManager(nullptr);
+    ASSERT_TRUE(seen.size() == 2 && manager.GetHandlerCount() == 2);
+    EXPECT_TRUE(seen[1].mType == eEventObjectPersistence && seen[1].mSender == stream.get() && seen[1].mCode == 16);
+    EXPECT_TRUE(manager.RemoveHandler(handler, &seen) && manager.RemoveHandler(handler, &seen));
+    EXPECT_FALSE(manager.RemoveHandler(handler, &seen));
+    manager.Emit(KEvent{1, nullptr, 2});
+    EXPECT_EQ(2u, seen.size());
+}
+
+// Sections split the current one and the value never falls back: once the inner
+// half of the second quarter is closed (50), a section begun again there (25 to
+// 37.5) changes nothing. Fewer than one part counts as one. Steps: Begin, Divide
+// into n, Update n times, Close; the value after each.
+TEST(KProgress, NestedSectionsAdvanceMonotonically) {
+    const std::tuple<char, int, double> steps[] = {
+        {'B', 0, 0.0},    {'D', 4, 0.0},   {'U', 1, 25.0},  {'D', 2, 25.0}, {'U', 1, 37.5}, {'C', 0, 50.0},
+        {'D', 2, 50.0},   {'D', 2, 50.0},  {'U', 1, 50.0},  {'C', 0, 50.0}, {'C', 0, 50.0}, {'U', 1, 50.0},
+        {'U', 10, 100.0}, {'C', 0, 100.0}, {'C', 0, 100.0}, {'B', 0, 0.0},  {'D', 0, 0.0},  {'U', 1, 100.0}};
+    KProgress* p = KGetGlobalProgress();
+    for (const auto& [step, n, percent] : steps) {
+        if (step == 'B') p->ProgressBegin();
+        if (step == 'D') p->DivideSection(n);
+        for (int i = 0; step == 'U' && i < n; ++i) p->UpdateSection();
+        if (step == 'C') p->CloseSection();
+        EXPECT_EQ(percent, p->GetProgress()) << step << n;
+    }
+    p->UpdateSection("half", nullptr);
+    p->UpdateSection();  // null texts keep the previous ones
+    p->Cancel();
+    EXPECT_TRUE(p->GetProgress() == 100.0 && p->IsCanceled() && std::string("half") == p->GetStatus());
+    p->ProgressDone();
+    p->ProgressBegin();
+    EXPECT_FALSE(p->IsCanceled());
 }

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "object/kclassdefinition.h"
+#include "object/kproperty.h"
 #include "object/kpropertyobjectlist.h"
 #include "object/kpropertytemplate.h"
 #include "object/tests/object_test_support.h"
@@ -13,45 +17,52 @@
 using namespace zeqsdk_400;
 using namespace zeqsdk_400::objecttest;
 
-namespace {
-
-class Members : public LoggedObject {
-public:
-    explicit Members(NoticeLog* log) : LoggedObject(log, "M") {
-        const char* names[] = {"First", "Second", "Third"};
-        for (int i = 0; i < 3; ++i) AddMember(*this, mProps[i], names[i], kPropertyTypeBool);
-    }
-    KPropertyTemplate<bool> mProps[3];
-};
-
-}  // namespace
-
-TEST(KObject, ListKeepsCreationOrderWithNotices) {
+// Members are listed in creation order with notices, each once; destroying one
+// unlists and disconnects it, and ends it when it is dynamic.
+TEST(KObject, ListKeepsCreationOrderAndPropertyDestroyUnlists) {
     NoticeLog log;
-    Members object(&log);
-    EXPECT_EQ((Lines{"First", "Second", "Third"}), PropertyNames(object));
+    Holder object(&log, "M"), other(&log, "N");
+    log.Take();
+    KPropertyTemplate<bool> second, third;
+    AddMember(object, second, "Second");
+    AddMember(object, third, "Third");
+    EXPECT_EQ((Lines{"p", "Second", "Third"}), PropertyNames(object));
     // The name is given after the append, so the notices see it unnamed.
-    EXPECT_EQ((Lines{"M:10:M<", "M:11:M<", "M:10:M<#1", "M:11:M<#1", "M:10:M<#2", "M:11:M<#2"}), log.Take());
-    EXPECT_EQ(&object.mProps[2], object.FindPropertyByName("Third"));
+    EXPECT_EQ((Lines{"M:10:M<#1", "M:11:M<#1", "M:10:M<#2", "M:11:M<#2"}), log.Take());
+    EXPECT_EQ(&third, object.FindPropertyByName("Third"));
     EXPECT_FALSE(object.FindPropertyByName("third") || object.FindPropertyByName(nullptr) || object.GetProperty(3) ||
                  object.GetProperty(-1));
     // Adding again, or a property of another object, changes nothing.
-    Members other(&log);
-    for (KProperty* p : {static_cast<KProperty*>(&object.mProps[0]), static_cast<KProperty*>(&other.mProps[0]),
-                         static_cast<KProperty*>(nullptr)})
+    for (KProperty* p : std::initializer_list<KProperty*>{&object.mProp, &other.mProp, nullptr})
         object.PropertyAddToList(p);
-    EXPECT_TRUE(object.GetPropertyCount() == 3 && other.mProps[0].GetOwner() == &other);
+    EXPECT_TRUE(object.GetPropertyCount() == 3 && other.mProp.GetOwner() == &other);
     {
         KPropertyTemplate<double> temporary;  // a member leaves the list when it ends
         object.PropertyAddToList(&temporary);
         EXPECT_EQ(4, object.GetPropertyCount());
     }
-    EXPECT_EQ(3, object.GetPropertyCount());
+    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
+    HdlKPlug handle(dynamic);
+    KObject partner;
+    ASSERT_TRUE(object.GetPropertyCount() == 4 && second.ConnectSrc(&partner));
+    log.Take();
+    EXPECT_TRUE(object.PropertyDestroy(dynamic) && !handle.IsValid());
+    EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
+    EXPECT_TRUE(object.PropertyDestroy(&second));  // a member: unlisted and disconnected
+    EXPECT_TRUE(partner.GetDstCount() == 0 && PropertyNames(object) == (Lines{"p", "Third"}));
+    EXPECT_FALSE(object.PropertyDestroy(&second) || object.PropertyDestroy(nullptr) ||
+                 object.PropertyDestroy(&other.mProp));  // no longer, never or another's
 }
 
+// A taken name is counted up; the name is the property's own copy; the flags
+// say dynamic, animatable and user; a reference of the same value type gives
+// its value; without a value type or a name nothing is made.
 TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     KObject object;
-    KProperty* a = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
+    std::string name = "Weight";
+    KProperty* a =
+        object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, &KDataTypeNumber, false, false, nullptr);
+    name = "Changed";
     KProperty* b = object.CreatePropertyFromType("Weight", kPropertyTypeDouble, nullptr, true, true, nullptr);
     object.CreatePropertyFromType("Weight", kPropertyTypeBool, nullptr, false, false, nullptr);
     object.CreatePropertyFromType("Weight1", kPropertyTypeInteger, nullptr, false, false, nullptr);
@@ -59,11 +70,6 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     EXPECT_EQ(KPropertyInfo::kFlagDynamic, a->GetPropertyInfo().mFlags);
     EXPECT_EQ(KPropertyInfo::kFlagDynamic | KPropertyInfo::kFlagAnimatable | KPropertyInfo::kFlagUser,
               b->GetPropertyInfo().mFlags);
-    std::string name = "Temp";  // the name is the property's own copy
-    KProperty* e = object.CreatePropertyFromType(name.c_str(), kPropertyTypeDouble, nullptr, false, false, nullptr);
-    name = "Changed";
-    EXPECT_STREQ("Temp", e->GetPropertyName());
-    // The value of a reference of the same value type is copied.
     KPropertyTemplate<KgeTVector> reference;
     reference.Value() = KgeTVector(1.0, 2.0, 3.0);
     KPropertyTemplate<double> wrongType;
@@ -71,28 +77,10 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     KProperty* copy = object.CreatePropertyFromType("T", kPropertyTypeVector, nullptr, false, false, &reference);
     KProperty* fresh = object.CreatePropertyFromType("U", kPropertyTypeVector, nullptr, false, false, &wrongType);
     EXPECT_TRUE(ValueOf(*copy) == (std::vector<double>{1.0, 2.0, 3.0}) && ValueOf(*fresh) == std::vector<double>(3));
-    // No value type, no name: nothing.
     for (kPropertyType type : {kPropertyTypeNone, kPropertyTypeCharPtr})
         EXPECT_EQ(nullptr, object.CreatePropertyFromType("X", type, nullptr, false, false, nullptr));
     EXPECT_EQ(nullptr, object.CreatePropertyFromType(nullptr, kPropertyTypeBool, nullptr, false, false, nullptr));
-    EXPECT_EQ(7, object.GetPropertyCount());
-}
-
-TEST(KObject, PropertyDestroyUnlistsAndEndsDynamicProperties) {
-    NoticeLog log;
-    Members object(&log), other(&log);
-    KProperty* dynamic = object.CreatePropertyFromType("Dyn", kPropertyTypeDouble, nullptr, false, false, nullptr);
-    HdlKPlug handle(dynamic);
-    KObject partner;
-    ASSERT_TRUE(object.mProps[1].ConnectSrc(&partner));
-    log.Take();
-    EXPECT_TRUE(object.PropertyDestroy(dynamic));
-    EXPECT_FALSE(handle.IsValid());
-    EXPECT_EQ((Lines{"M:12:M<Dyn#3", "M:13:M<Dyn#3"}), log.Take());
-    EXPECT_TRUE(object.PropertyDestroy(&object.mProps[1]));  // a member: unlisted and disconnected
-    EXPECT_TRUE(partner.GetDstCount() == 0 && PropertyNames(object) == (Lines{"First", "Third"}));
-    EXPECT_FALSE(object.PropertyDestroy(&object.mProps[1]) || object.PropertyDestroy(nullptr) ||
-                 object.PropertyDestroy(&other.mProps[0]));  // no longer, never or another's
+    EXPECT_EQ(6, object.GetPropertyCount());
 }
 
 // However its owner ends, a dynamic property ends with it and any other is
@@ -120,19 +108,82 @@ TEST(KObject, EndingTheOwnerEndsOrReleasesItsProperties) {
     }
 }
 
+// The entity is held by handle: once it is gone, transactions reach nothing.
 TEST(KObject, TransactionsReachTheEntityWhileItLives) {
     struct Entity : KObject {
         void EntityTransaction(KObject* object, bool begin) override { mLog.emplace_back(object, begin); }
         std::vector<std::pair<KObject*, bool>> mLog;
     };
     KObject object;
-    {
-        Entity entity;
-        object.EntitySet(&entity);
-        object.ObjectTransactionBegin();
-        object.ObjectTransactionEnd();
-        EXPECT_EQ((std::vector<std::pair<KObject*, bool>>{{&object, true}, {&object, false}}), entity.mLog);
-    }
-    EXPECT_EQ(nullptr, object.EntityGet());  // held by handle: no entity, nothing happens
+    EXPECT_EQ(nullptr, object.EntityGet());
+    auto entity = std::make_unique<Entity>();
+    object.EntitySet(entity.get());
     object.ObjectTransactionBegin();
+    object.ObjectTransactionEnd();
+    EXPECT_EQ((std::vector<std::pair<KObject*, bool>>{{&object, true}, {&object, false}}), entity->mLog);
+    entity.reset();
+    EXPECT_EQ(nullptr, object.EntityGet());
+    object.ObjectTransactionBegin();
+}
+
+namespace {
+
+// Three levels below KObject.
+class Animal : public KObject { KZEQ_CLASS_DECLARE(Animal) };
+class Dog : public Animal { KZEQ_CLASS_DECLARE(Dog) };
+class Puppy : public Dog { KZEQ_CLASS_DECLARE(Puppy) };
+class Cat : public Animal { KZEQ_CLASS_DECLARE(Cat) };
+
+}  // namespace
+
+KZEQ_CLASS_IMPLEMENT(Animal, KObject, "Animal")
+KZEQ_CLASS_IMPLEMENT(Dog, Animal, "Dog")
+KZEQ_CLASS_IMPLEMENT(Puppy, Dog, "Puppy")
+KZEQ_CLASS_IMPLEMENT(Cat, Animal, "Cat")
+
+// Identifiers, names, filters and interfaces follow the hierarchy.
+TEST(KClassRegistry, IdentifiersNamesFiltersAndInterfacesFollowTheHierarchy) {
+    Puppy puppy;
+    Cat cat;
+    KProperty property;
+    for (int id : {Puppy::ClassId, Dog::ClassId, Animal::ClassId, KObject::ClassId, KPlug::ClassId})
+        EXPECT_TRUE(puppy.Is(id)) << id;
+    for (int id : {Cat::ClassId, KProperty::ClassId, -1}) EXPECT_FALSE(puppy.Is(id)) << id;
+    EXPECT_TRUE(cat.Is(Animal::ClassId) && !cat.Is(Dog::ClassId) && std::string("Puppy") == puppy.GetClassIdName());
+    const std::set<int> ids = {KPlug::ClassId, KObject::ClassId, KProperty::ClassId, KPropertyObjectList::ClassId,
+                               Animal::ClassId, Dog::ClassId, Puppy::ClassId, Cat::ClassId};
+    EXPECT_TRUE(ids.size() == 8 && *ids.begin() > 0) << "distinct and positive";
+    EXPECT_TRUE(KObject::ClassId < Animal::ClassId && Animal::ClassId < Dog::ClassId) << "parents first";
+    EXPECT_TRUE(KPlug_GetClassIdByName("Dog") == Dog::ClassId && KPlug_GetClassIdByName("NoSuchClass") == -1 &&
+                KPlug_GetClassIdByName(nullptr) == -1);
+    EXPECT_TRUE(KPlug_GetClassDefinition(Dog::ClassId) == &Dog::ClassDefinition && !KPlug_GetClassDefinition(1 << 20));
+
+    KPlugFilter* animals = KPlug_GetFilter(Animal::ClassId);
+    ASSERT_NE(nullptr, animals);
+    EXPECT_TRUE(animals->IsMatching(&puppy) && !animals->IsMatching(&property) && !animals->IsMatching(nullptr));
+    EXPECT_TRUE(KPlug_GetFilter(-1)->IsMatching(&property) && KPlug_GetFilter(KPlug::ClassId)->IsMatching(&property));
+    EXPECT_TRUE(KPlug_GetFilter(1 << 20) == nullptr && KPlug_GetFilter(-7) == nullptr);
+    for (unsigned long id : {kIKObjectInterfaceId, static_cast<unsigned long>(KObject::ClassId),
+                             static_cast<unsigned long>(KPlug::ClassId)})
+        EXPECT_EQ(static_cast<IKObject*>(&puppy), puppy.IQuery(id, 0)) << id;
+    EXPECT_FALSE(puppy.IQuery(39402, 0) || property.IQuery(static_cast<unsigned long>(KObject::ClassId), 0));
+    EXPECT_EQ(static_cast<IKObject*>(&property), property.IQuery(kIKObjectInterfaceId, 0));
+}
+
+TEST(KClassRegistry, LateRegistrationParentsFirstAndExplicitIdentifiers) {
+    static int parentId = 0, childId = 0, freeId = 0, takenId = 0;
+    static KClassDefinition parent = {&parentId, &KObject::ClassDefinition, "LateParent", nullptr};
+    static KClassDefinition child = {&childId, &parent, "LateChild", nullptr};
+    static KClassDefinition fixed = {&freeId, &KObject::ClassDefinition, "FixedId", nullptr};
+    static KClassDefinition clash = {&takenId, &KObject::ClassDefinition, "ClashingId", nullptr};
+    // The child first: its parent is registered on the way, once.
+    const int id = KPlug_RegisterClassId(&child, -1);
+    EXPECT_TRUE(id == childId && parentId > 0 && parentId < childId && id == KPlug_RegisterClassId(&child, -1));
+    EXPECT_TRUE(KClassDefinition_Is(&child, KObject::ClassId) && KClassDefinition_Is(&child, parentId) &&
+                !KClassDefinition_Is(&parent, childId));
+    // An explicit identifier must be free and positive; else the next after the highest taken.
+    EXPECT_EQ(5000, KPlug_RegisterClassId(&fixed, 5000));
+    for (int wanted : {5000, 0}) EXPECT_EQ(-1, KPlug_RegisterClassId(&clash, wanted)) << wanted;
+    EXPECT_EQ(-1, KPlug_RegisterClassId(nullptr, -1));
+    EXPECT_GT(KPlug_RegisterClassId(&clash, -1), 5000);
 }
