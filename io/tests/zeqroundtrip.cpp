@@ -51,14 +51,11 @@ KZeqScene* ReadZeqFile(KZeqSdkManager& manager, const std::string& path, const c
     return nullptr;
 }
 
-namespace {
-
 // Copies the current block of one field file into another, value by value.
-void CopyBlock(KZeq& from, KZeq& to) {
+static void CopyBlock(KZeq& from, KZeq& to) {
     for (int i = 0; i < from.FieldGetBlockFieldCount(); ++i) {
         const KString name = from.FieldGetBlockFieldName(i);
-        from.FieldReadBegin(name.Buffer());
-        to.FieldWriteBegin(name.Buffer());
+        from.FieldReadBegin(name.Buffer()), to.FieldWriteBegin(name.Buffer());
         while (from.FieldReadGetRemain() > 0) {
             switch (from.FieldReadGetType()) {
                 case 'I': to.FieldWriteI(from.FieldReadI()); break;
@@ -75,8 +72,6 @@ void CopyBlock(KZeq& from, KZeq& to) {
         to.FieldWriteEnd(), from.FieldReadEnd();
     }
 }
-
-}  // namespace
 
 void MakeZeqFile(const std::string& path, int version, int mode, const std::string& fields, const char* password) {
     const std::string text = path + ".text.zeq";
