@@ -23,7 +23,7 @@ run_suite() {
 }
 
 run_suite sanitizer "${ZEQ_TEST_BUILD_DIR:-build/test}" \
-    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DZEQ_SANITIZE=ON -DZEQ_BUILD_BENCH=OFF
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" -DZEQ_SANITIZE=ON -DZEQ_BUILD_BENCH=OFF
 # The benchmarks are compiled here, where they are meant to run.
 run_suite optimised "${ZEQ_TEST_O2_BUILD_DIR:-build/test-o2}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -D_GLIBCXX_ASSERTIONS" -DZEQ_BUILD_BENCH=ON
