@@ -1,6 +1,9 @@
 #include "content/kzeqgenericnode.h"
 
+#include <cstring>
+
 #include "scene/kzeqentity.h"
+#include "scene/kzeqnodefinder.h"
 #include "scene/kzeqsdkmanager.h"
 
 namespace zeqsdk_400 {
@@ -110,6 +113,18 @@ void KZeqEntity::ForgetGenericNodes() {
         auto* node = static_cast<KZeqGenericNode*>(reference->mObject);
         if (node->mEntity == this) node->mEntity = nullptr;
     }
+}
+
+bool KZeqNodeFinderDuplicateName::CheckGenericNodeName(const char* name) {
+    if (!name || !mStates[eGENERIC_NODE]) return false;
+    auto named = [name](KZeqGenericNode* node) { return node && std::strcmp(node->GetName(), name) == 0; };
+    KZeqGenericNode* found = nullptr;
+    for (int i = 0; mEntity && !found && i < mEntity->GetGenericNodeCount(); ++i)
+        if (named(mEntity->GetGenericNode(i))) found = mEntity->GetGenericNode(i);
+    for (int i = 0; !found && i < mGenericNodes.GetCount(); ++i)
+        if (named(mGenericNodes[i])) found = mGenericNodes[i];
+    if (found) mDuplicateGenericNodes.Add(found);
+    return found != nullptr;
 }
 
 }  // namespace zeqsdk_400

@@ -148,6 +148,8 @@ void KZeqNodeFinderDuplicateName::Reset() {
     mDuplicateTextures.Clear();
     mGobos.Clear();
     mDuplicateGobos.Clear();
+    mGenericNodes.Clear();
+    mDuplicateGenericNodes.Clear();
     mNodeSet.clear();
     mNodeNames.clear();
     KZeqNodeFinder::Reset();

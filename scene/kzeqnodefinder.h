@@ -12,6 +12,7 @@ namespace zeqsdk_400 {
 class KFCurve;
 class KFCurveNode;
 class KZeqEntity;
+class KZeqGenericNode;
 class KZeqGeometry;
 class KZeqGobo;
 class KZeqMaterial;
@@ -123,6 +124,8 @@ public:
     KArrayTemplate<KZeqTexture*>& GetDuplicateTextureArray() { return mDuplicateTextures; }
     KArrayTemplate<KZeqGobo*>& GetGoboArray() { return mGobos; }
     KArrayTemplate<KZeqGobo*>& GetDuplicateGoboArray() { return mDuplicateGobos; }
+    KArrayTemplate<KZeqGenericNode*>& GetGenericNodeArray() { return mGenericNodes; }
+    KArrayTemplate<KZeqGenericNode*>& GetDuplicateGenericNodeArray() { return mDuplicateGenericNodes; }
 
     // Each true when it recorded a duplicate.
     bool CheckNodeName(KZeqNode& node);
@@ -131,6 +134,10 @@ public:
     // the textures of all its layers; one result for the whole geometry.
     bool CheckMaterialName(KZeqGeometry* geometry);
     bool CheckTextureName(KZeqGeometry* geometry);
+    // For callers holding generic nodes outside any tree: records the first
+    // entity generic node, else the first collected one, named name. Nothing
+    // is added to the generic-node array.
+    bool CheckGenericNodeName(const char* name);
 
 protected:
     bool CheckNode(KZeqNode& node) override;
@@ -149,6 +156,8 @@ private:
     KArrayTemplate<KZeqTexture*> mDuplicateTextures;
     KArrayTemplate<KZeqGobo*> mGobos;
     KArrayTemplate<KZeqGobo*> mDuplicateGobos;
+    KArrayTemplate<KZeqGenericNode*> mGenericNodes;
+    KArrayTemplate<KZeqGenericNode*> mDuplicateGenericNodes;
     KZeqEntity* mEntity;
     // The node array's members and their names as they were collected, so
     // that each test is a look-up instead of a walk.

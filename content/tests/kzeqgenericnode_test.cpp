@@ -6,6 +6,7 @@
 
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzeqentity.h"
+#include "scene/kzeqnodefinder.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -68,4 +69,25 @@ TEST(KZeqGenericNode, MovesBetweenEntitiesAndNeverDangles) {
     manager.DestroyKZeqGenericNode(other);  // leaves its entity whatever the count
     EXPECT_TRUE(first.GetGenericNodeCount() == 0 && !first.GetGenericNode(0));
     EXPECT_STREQ("Parameter is out of range.", first.GetLastErrorString());
+}
+
+// The finder records the entity's generic node first, then a collected one,
+// and never collects on its own.
+TEST(KZeqGenericNode, FinderRecordsDuplicateNames) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    KZeqGenericNode *inEntity = manager.CreateKZeqGenericNode("g"), *loose = manager.CreateKZeqGenericNode("g");
+    inEntity->SetEntity(&entity);
+    KZeqNodeFinderDuplicateName finder(&entity);
+    finder.GetGenericNodeArray().Add(loose);
+    EXPECT_TRUE(finder.CheckGenericNodeName("g") && !finder.CheckGenericNodeName("h") && !finder.CheckGenericNodeName(nullptr));
+    EXPECT_TRUE(finder.GetDuplicateGenericNodeArray().GetCount() == 1 && finder.GetDuplicateGenericNodeArray()[0] == inEntity);
+    KZeqNodeFinderDuplicateName alone(nullptr);
+    alone.GetGenericNodeArray().Add(loose);
+    EXPECT_TRUE(alone.CheckGenericNodeName("g") && alone.GetDuplicateGenericNodeArray()[0] == loose);
+    EXPECT_EQ(1, alone.GetGenericNodeArray().GetCount());
+    alone.SetState(KZeqNodeFinderDuplicateName::eGENERIC_NODE, false);
+    EXPECT_FALSE(alone.CheckGenericNodeName("g"));
+    alone.Reset();
+    EXPECT_TRUE(alone.GetGenericNodeArray().GetCount() == 0 && alone.GetDuplicateGenericNodeArray().GetCount() == 0);
 }
