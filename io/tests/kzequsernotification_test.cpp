@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "base/klib.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -34,7 +36,7 @@ struct Recorder : KZeqUserNotification {
     std::string mCalls;
 };
 
-// A fresh directory is TMPDIR; the master directory and TMPDIR are put back afterwards.
+// A fresh directory of its own (tests run in parallel processes) is TMPDIR; the master directory and TMPDIR are put back afterwards.
 struct KZeqUserNotificationTest : ::testing::Test {
     void SetUp() override { std::filesystem::create_directories(mDir), setenv("TMPDIR", mDir.c_str(), 1); }
     void TearDown() override {
@@ -42,7 +44,9 @@ struct KZeqUserNotificationTest : ::testing::Test {
     }
     std::string Log() { return (std::stringstream() << std::ifstream(mDir + "notes.txt").rdbuf()).str(); }
     std::string mTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "", mMaster = KLib_GetMasterDirectory();
-    std::string mDir = std::string(std::getenv("ZEQ_TEST_TMP") ? std::getenv("ZEQ_TEST_TMP") : "/tmp") + "/notes/";
+    std::string mDir = std::string(std::getenv("ZEQ_TEST_TMP") ? std::getenv("ZEQ_TEST_TMP") : "/tmp") + "/notes-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                       std::to_string(getpid()) + "/";
 };
 
 }  // namespace
