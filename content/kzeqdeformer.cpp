@@ -69,40 +69,15 @@ bool KZeqDeformer::SetEntity(KZeqEntity* entity) {
     return true;
 }
 
-void KZeqDeformer::PublishProperties() {
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqDeformer::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqDeformer::FillPropertyList(void* list) {
-    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
-}
+void KZeqDeformer::FillPropertyList(void* list) { FillHandlerPropertyList(*mProperties, list); }
 
-void KZeqDeformer::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqDeformer::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqDeformer::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqDeformer::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
-void KZeqDeformer::AddChannels(KZeqTakeNode* take) {
-    for (int i = 0; take && i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (property->IsAnimatable()) CreateChannelsForProperty(property, take);
-    }
-}
+void KZeqDeformer::AddChannels(KZeqTakeNode* take) { AddHandlerChannels(*mProperties, take); }
 
 KZeqDeformer& KZeqDeformer::operator=(const KZeqLink& link) {
     if (mDeformerType != eCLUSTER) return *this;

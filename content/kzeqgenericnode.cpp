@@ -48,40 +48,15 @@ bool KZeqGenericNode::SetEntity(KZeqEntity* entity) {
     return true;
 }
 
-void KZeqGenericNode::PublishProperties() {
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqGenericNode::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqGenericNode::FillPropertyList(void* list) {
-    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
-}
+void KZeqGenericNode::FillPropertyList(void* list) { FillHandlerPropertyList(*mProperties, list); }
 
-void KZeqGenericNode::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqGenericNode::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqGenericNode::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqGenericNode::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
-void KZeqGenericNode::AddChannels(KZeqTakeNode* take) {
-    for (int i = 0; take && i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (property->IsAnimatable()) CreateChannelsForProperty(property, take);
-    }
-}
+void KZeqGenericNode::AddChannels(KZeqTakeNode* take) { AddHandlerChannels(*mProperties, take); }
 
 // ---- Generic nodes in an entity: counted references ----------------------------------------
 

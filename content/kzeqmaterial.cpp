@@ -188,33 +188,13 @@ bool KZeqMaterial::operator==(const KZeqMaterial& other) const {
 
 // ---- Properties as user properties and channels -----------------------------------------------
 
-void KZeqMaterial::PublishProperties() {
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqMaterial::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqMaterial::FillPropertyList(void* list) {
-    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
-}
+void KZeqMaterial::FillPropertyList(void* list) { FillHandlerPropertyList(*mProperties, list); }
 
-void KZeqMaterial::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqMaterial::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqMaterial::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqMaterial::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
 void KZeqMaterial::AddChannels(KZeqTakeNode* take) {
     if (!take) return;

@@ -343,33 +343,13 @@ bool KZeqTexture::operator==(const KZeqTexture& other) const {
 
 // ---- Properties as user properties and channels -----------------------------------------------
 
-void KZeqTexture::PublishProperties() {
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqTexture::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqTexture::FillPropertyList(void* list) {
-    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
-}
+void KZeqTexture::FillPropertyList(void* list) { FillHandlerPropertyList(*mProperties, list); }
 
-void KZeqTexture::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqTexture::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqTexture::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqTexture::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
 void KZeqTexture::AddChannels(KZeqTakeNode* take) {
     if (!take) return;

@@ -126,40 +126,14 @@ bool KZeqPose::GetRestPoseContaining(KZeqSdkManager& manager, const char* name, 
 
 // ---- Properties ----------------------------------------------------------------------------
 
-void KZeqPose::FillPropertyList(void* list) {
-    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; properties && i < mProperties->GetPropertyCount(); ++i)
-        properties->Add(mProperties->GetProperty(i));
-}
+void KZeqPose::FillPropertyList(void* list) { FillHandlerPropertyList(*mProperties, list); }
 
-void KZeqPose::PublishProperties() {
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqPose::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqPose::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqPose::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqPose::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqPose::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
-void KZeqPose::AddChannels(KZeqTakeNode* take) {
-    for (int i = 0; take && i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (property->IsAnimatable()) CreateChannelsForProperty(property, take);
-    }
-}
+void KZeqPose::AddChannels(KZeqTakeNode* take) { AddHandlerChannels(*mProperties, take); }
 
 }  // namespace zeqsdk_400

@@ -9,6 +9,8 @@
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
 #include "object/kproperty.h"
+#include "scene/kzeqpropertyhandler.h"
+#include "scene/kzeqsdkmanager.h"
 #include "scene/kzequserproperty.h"
 
 namespace zeqsdk_400 {
@@ -430,6 +432,43 @@ void DefaultTakeValueChangedCallback(KFCurve* curve, KFCurveEvent* event, void* 
         }
     }
     if (event->mType & KFCURVEEVENT_DESTROY) record->mContainer->UnregisterDefaultTakeCallback(record);
+}
+
+// ---- Built-in properties kept by a property handler -----------------------------------------
+
+void KZeqTakeNodeContainer::PublishHandlerProperties(KZeqPropertyHandler& handler) {
+    for (int i = 0; i < handler.GetPropertyCount(); ++i) {
+        KProperty* property = handler.GetProperty(i);
+        if (GetProperty(property)) continue;
+        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
+        if (!user) continue;
+        AddProperty(user);
+        user->SetPropertyHandler(&handler);
+    }
+}
+
+void KZeqTakeNodeContainer::FillHandlerPropertyList(KZeqPropertyHandler& handler, void* list) {
+    auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
+    for (int i = 0; properties && i < handler.GetPropertyCount(); ++i) properties->Add(handler.GetProperty(i));
+}
+
+void KZeqTakeNodeContainer::AddHandlerProperty(KZeqPropertyHandler& handler, KZeqUserProperty* property) {
+    if (!property) return;
+    handler.CreateKProperty(property);
+    KZeqTakeNodeContainer::PropertyAdded(property);
+}
+
+void KZeqTakeNodeContainer::RemoveHandlerProperty(KZeqPropertyHandler& handler, KZeqUserProperty* property) {
+    if (!property) return;
+    KZeqTakeNodeContainer::PropertyRemoved(property);
+    handler.DestroyKProperty(property);
+}
+
+void KZeqTakeNodeContainer::AddHandlerChannels(KZeqPropertyHandler& handler, KZeqTakeNode* take) {
+    for (int i = 0; take && i < handler.GetPropertyCount(); ++i) {
+        KProperty* property = handler.GetProperty(i);
+        if (property->IsAnimatable()) CreateChannelsForProperty(property, take);
+    }
 }
 
 }  // namespace zeqsdk_400

@@ -112,6 +112,15 @@ public:
 protected:
     void SetError(const char* message);
 
+    // What every container whose built-in properties live in one handler does
+    // with them: publish each as a user property, list them, bind an added
+    // user property, end a removed one, and give the animatable ones channels.
+    void PublishHandlerProperties(KZeqPropertyHandler& handler);
+    static void FillHandlerPropertyList(KZeqPropertyHandler& handler, void* list);
+    void AddHandlerProperty(KZeqPropertyHandler& handler, KZeqUserProperty* property);
+    void RemoveHandlerProperty(KZeqPropertyHandler& handler, KZeqUserProperty* property);
+    void AddHandlerChannels(KZeqPropertyHandler& handler, KZeqTakeNode* take);
+
 private:
     void DestroyTakeNodes();
     // Unregisters the records whose curves lie in the subtree.
