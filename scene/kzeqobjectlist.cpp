@@ -4,7 +4,62 @@ namespace zeqsdk_400 {
 
 namespace {
 int LowBit(int i) { return i & -i; }
+constexpr std::size_t kFirstIndexSize = 16;
 }  // namespace
+
+std::size_t KZeqObjectList::Home(const void* object) const {
+    // Fibonacci hashing: the top bits of the product, which every bit of the address reaches.
+    const std::uint64_t key = reinterpret_cast<std::uintptr_t>(object);
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> mIndexShift);
+}
+
+long KZeqObjectList::Find(const void* object) const {
+    if (!object || mIndex.empty()) return -1;
+    const std::size_t mask = mIndex.size() - 1;
+    for (std::size_t at = Home(object);; at = (at + 1) & mask) {
+        if (mIndex[at].mObject == object) return static_cast<long>(at);
+        if (!mIndex[at].mObject) return -1;
+    }
+}
+
+void KZeqObjectList::Index(const void* object, int slot) {
+    if ((mIndexed + 1) * 4 > mIndex.size() * 3) Rehash(mIndex.empty() ? kFirstIndexSize : mIndex.size() * 2);
+    const std::size_t mask = mIndex.size() - 1;
+    std::size_t at = Home(object);
+    while (mIndex[at].mObject && mIndex[at].mObject != object) at = (at + 1) & mask;
+    if (!mIndex[at].mObject) ++mIndexed;
+    mIndex[at] = IndexEntry{object, slot};
+}
+
+void KZeqObjectList::Unindex(const void* object) {
+    long found = Find(object);
+    if (found < 0) return;
+    const std::size_t mask = mIndex.size() - 1;
+    auto hole = static_cast<std::size_t>(found);
+    // Later entries of the run move back into the hole when their home allows it.
+    for (std::size_t at = (hole + 1) & mask; mIndex[at].mObject; at = (at + 1) & mask) {
+        const std::size_t home = Home(mIndex[at].mObject);
+        if (((at - home) & mask) >= ((at - hole) & mask)) {
+            mIndex[hole] = mIndex[at];
+            hole = at;
+        }
+    }
+    mIndex[hole] = IndexEntry{nullptr, 0};
+    --mIndexed;
+}
+
+void KZeqObjectList::Rehash(std::size_t size) {
+    std::vector<IndexEntry> old(size, IndexEntry{nullptr, 0});
+    old.swap(mIndex);
+    mIndexShift = 64 - __builtin_ctzll(size);
+    const std::size_t mask = size - 1;
+    for (const IndexEntry& entry : old) {
+        if (!entry.mObject) continue;
+        std::size_t at = Home(entry.mObject);
+        while (mIndex[at].mObject) at = (at + 1) & mask;
+        mIndex[at] = entry;
+    }
+}
 
 void* KZeqObjectList::GetAt(int index) const {
     if (index < 0 || index >= mCount) return nullptr;
@@ -46,8 +101,8 @@ int KZeqObjectList::LiveBefore(int slot) const {
 }
 
 bool KZeqObjectList::Add(void* object) {
-    if (!object || mIndex.count(object)) return false;
-    mIndex.emplace(object, static_cast<int>(mSlots.size()));
+    if (!object || Find(object) >= 0) return false;
+    Index(object, static_cast<int>(mSlots.size()));
     mSlots.push_back(object);
     ++mCount;
     if (!mTree.empty()) {
@@ -59,11 +114,12 @@ bool KZeqObjectList::Add(void* object) {
 }
 
 int KZeqObjectList::IndexOf(const void* object) const {
-    auto found = mIndex.find(object);
-    if (found == mIndex.end()) return -1;
-    if (mHoles == 0) return found->second - mHead;
+    const long found = Find(object);
+    if (found < 0) return -1;
+    const int slot = mIndex[static_cast<std::size_t>(found)].mSlot;
+    if (mHoles == 0) return slot - mHead;
     BuildTree();
-    return LiveBefore(found->second);
+    return LiveBefore(slot);
 }
 
 void KZeqObjectList::RemoveAt(int index) {
@@ -71,14 +127,14 @@ void KZeqObjectList::RemoveAt(int index) {
 }
 
 bool KZeqObjectList::Remove(const void* object) {
-    auto found = mIndex.find(object);
-    if (found == mIndex.end()) return false;
-    RemoveSlot(found->second);
+    const long found = Find(object);
+    if (found < 0) return false;
+    RemoveSlot(mIndex[static_cast<std::size_t>(found)].mSlot);
     return true;
 }
 
 void KZeqObjectList::RemoveSlot(int slot) {
-    mIndex.erase(mSlots[static_cast<std::size_t>(slot)]);
+    Unindex(mSlots[static_cast<std::size_t>(slot)]);
     mSlots[static_cast<std::size_t>(slot)] = nullptr;
     for (int i = slot + 1; i <= static_cast<int>(mTree.size()); i += LowBit(i))
         --mTree[static_cast<std::size_t>(i - 1)];
@@ -108,7 +164,7 @@ void KZeqObjectList::Pack() {
         void* object = mSlots[from];
         if (!object) continue;
         mSlots[static_cast<std::size_t>(to)] = object;
-        mIndex[object] = to++;
+        Index(object, to++);
     }
     mSlots.resize(static_cast<std::size_t>(to));
     mTree.clear();
@@ -122,7 +178,8 @@ void KZeqObjectList::Clear() {
     mHead = 0;
     mHoles = 0;
     mCount = 0;
-    mIndex.clear();
+    std::vector<IndexEntry>().swap(mIndex);
+    mIndexed = 0;
 }
 
 }  // namespace zeqsdk_400

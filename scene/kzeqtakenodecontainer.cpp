@@ -74,6 +74,41 @@ int TruncateToInt(double value) {
     return static_cast<int>(value);
 }
 
+// Ending a take touches every node, name record and curve of its tree, each a
+// block of its own: reached one after another, each waits on memory. The trees
+// of all the takes are first read level by level, the reads of one level
+// independent of each other, so that they overlap and the ending then finds
+// everything in the cache. Loads, not prefetch hints: a hint on a page missing
+// from the address cache is dropped. Only a look-ahead: it stops after a
+// bounded number of nodes.
+template <class T>
+unsigned TouchLines(const T* object) {
+    if (!object) return 0;
+    const unsigned char* first = reinterpret_cast<const unsigned char*>(object);
+    unsigned sum = first[sizeof(T) - 1];
+    for (std::size_t at = 0; at < sizeof(T); at += 64) sum += first[at];
+    return sum;
+}
+
+void FetchTakeTrees(const std::vector<std::unique_ptr<KZeqTakeNode>>& takes) {
+    constexpr std::size_t kMaxNodes = 8192;
+    std::vector<KFCurveNode*> level, next;
+    for (const auto& take : takes) level.push_back(take->GetKFCurveNode());
+    unsigned sum = 0;
+    std::size_t visited = 0;
+    while (!level.empty() && visited < kMaxNodes) {
+        next.clear();
+        for (KFCurveNode* node : level) {
+            sum += TouchLines(node) + TouchLines(node->GetNameInfo()) + TouchLines(node->FCurveGet());
+            for (int i = 0, count = node->GetCount(); i < count; ++i) next.push_back(node->Get(i));
+        }
+        visited += next.size();
+        level.swap(next);
+    }
+    // Keeps the reads, whose values nothing uses.
+    asm volatile("" : : "r"(sum));
+}
+
 void CollectCurves(KFCurveNode* node, std::unordered_set<const KFCurve*>& curves) {
     if (KFCurve* curve = node->FCurveGet()) curves.insert(curve);
     for (int i = 0; i < node->GetCount(); ++i) CollectCurves(node->Get(i), curves);
@@ -97,6 +132,7 @@ void KZeqTakeNodeContainer::SetError(const char* message) {
 
 void KZeqTakeNodeContainer::DestroyTakeNodes() {
     // The default take's curves end last; each ends its own callback record.
+    if (!mTakeNodes.empty()) FetchTakeTrees(mTakeNodes);
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
     mCurrentTakeNode = -1;
 }

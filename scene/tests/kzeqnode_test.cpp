@@ -1,6 +1,7 @@
 #include "scene/kzeqnode.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cmath>
 #include <string>
@@ -117,6 +118,39 @@ TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
     ASSERT_TRUE(mManager.DestroyKZeqNode(a, true));
     EXPECT_EQ(before - 4, mManager.GetKZeqNodeCount());
     EXPECT_FALSE(mManager.DestroyKZeqNodeAttribute(null));
+}
+
+// A chain built child by child below its end, deeper than a small stack has
+// frames for: selecting it and asking for a selection below must not recurse
+// once per level, and a cycle through it is still refused.
+TEST(KZeqNodeDeep, ChainsSelectAndRefuseCyclesOnASmallStack) {
+    struct Run {
+        static void* Body(void* result) {
+            KZeqSdkManager manager;
+            KZeqNode* top = manager.CreateKZeqNode("top");
+            KZeqNode* end = top;
+            bool ok = true;
+            for (int i = 0; i < 4000; ++i) {
+                KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
+                ok = end->AddChild(node) && ok;
+                end = node;
+            }
+            ok = ok && !top->GetSelected(true) && !end->AddChild(top) && !end->AddChild(end);
+            end->SetSelected(true);
+            ok = ok && top->GetSelected(true) && !top->GetSelected(false);
+            top->SetSelected(false, true);
+            ok = ok && !top->GetSelected(true);
+            top->SetSelected(true, true);
+            *static_cast<bool*>(result) = ok && end->GetSelected() && end->GetParent()->GetSelected();
+            return nullptr;
+        }
+    };
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool result = false;
+    ASSERT_TRUE(pthread_attr_init(&attributes) == 0 && pthread_attr_setstacksize(&attributes, 64 * 1024) == 0);
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, &Run::Body, &result));
+    EXPECT_TRUE(pthread_join(thread, nullptr) == 0 && pthread_attr_destroy(&attributes) == 0 && result);
 }
 
 TEST_F(KZeqNodeTest, EntityFollowsAttachedSubtreesAndRefusesClashes) {
