@@ -81,4 +81,26 @@ void BM_AttachSubtree(benchmark::State& state) {
 }
 BENCHMARK(BM_AttachSubtree)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
+// A chain built child by child below its end, under an entity's root.
+void BM_AttachChain(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        KZeqSdkManager manager;
+        KZeqEntity entity(manager);
+        const std::vector<KZeqNode*> nodes = MakeNodes(manager, count);
+        const auto start = std::chrono::steady_clock::now();
+        KZeqNode* end = entity.GetRootNode();
+        for (KZeqNode* node : nodes) {
+            end->AddChild(node);
+            end = node;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (entity.GetNodeCount() != count + 1) state.SkipWithError("not all attached");
+        entity.Clear();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_AttachChain)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseManualTime()
+    ->Iterations(1);
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "scene/kzeqtakenodecontainer.h"
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <unordered_set>
@@ -76,30 +77,36 @@ int TruncateToInt(double value) {
 
 // Ending a take touches every node, name record and curve of its tree, each a
 // block of its own: reached one after another, each waits on memory. The trees
-// of all the takes are first read level by level, the reads of one level
-// independent of each other, so that they overlap and the ending then finds
-// everything in the cache. Loads, not prefetch hints: a hint on a page missing
-// from the address cache is dropped. Only a look-ahead: it stops after a
-// bounded number of nodes.
-template <class T>
-unsigned TouchLines(const T* object) {
-    if (!object) return 0;
-    const unsigned char* first = reinterpret_cast<const unsigned char*>(object);
-    unsigned sum = first[sizeof(T) - 1];
-    for (std::size_t at = 0; at < sizeof(T); at += 64) sum += first[at];
+// are first read level by level, the reads of one level independent of each
+// other, so that they overlap and the ending then finds everything in the
+// cache. Loads, not prefetch hints: a hint on a page missing from the address
+// cache is dropped. Each object's fields that its ending reads are loaded
+// through their accessors. Only a look-ahead: it stops after a bounded number
+// of nodes.
+std::uintptr_t Touch(const KFCurveNode& node) {
+    std::uintptr_t sum = node.GetUseQuaternion() + node.GetFlags() + static_cast<unsigned>(node.GetLayerType()) +
+                         node.IsCandidate() + node.IsUserLocked();
+    for (const void* field : {static_cast<const void*>(node.FCurveGet()), static_cast<const void*>(node.TimeWarpGet()),
+                              static_cast<const void*>(node.LayerGet()), static_cast<const void*>(node.GetParent())})
+        sum += reinterpret_cast<std::uintptr_t>(field);
+    if (const KFCurveNode::NameInfo* info = node.GetNameInfo())
+        sum += reinterpret_cast<std::uintptr_t>(info->mName.Buffer()) +
+               reinterpret_cast<std::uintptr_t>(info->mTimeWarpName.Buffer()) + static_cast<unsigned>(info->mRefCount);
+    if (const KFCurve* curve = node.FCurveGet())
+        sum += curve->CallbackIsEnable() + static_cast<unsigned>(curve->KeyGetCount()) + curve->GetWasData() +
+               static_cast<std::uintptr_t>(curve->CandidateGetTime().Get());
     return sum;
 }
 
-void FetchTakeTrees(const std::vector<std::unique_ptr<KZeqTakeNode>>& takes) {
+void FetchTrees(std::vector<KFCurveNode*> level) {
     constexpr std::size_t kMaxNodes = 8192;
-    std::vector<KFCurveNode*> level, next;
-    for (const auto& take : takes) level.push_back(take->GetKFCurveNode());
-    unsigned sum = 0;
+    std::vector<KFCurveNode*> next;
+    std::uintptr_t sum = 0;
     std::size_t visited = 0;
     while (!level.empty() && visited < kMaxNodes) {
         next.clear();
         for (KFCurveNode* node : level) {
-            sum += TouchLines(node) + TouchLines(node->GetNameInfo()) + TouchLines(node->FCurveGet());
+            sum += Touch(*node);
             for (int i = 0, count = node->GetCount(); i < count; ++i) next.push_back(node->Get(i));
         }
         visited += next.size();
@@ -132,7 +139,9 @@ void KZeqTakeNodeContainer::SetError(const char* message) {
 
 void KZeqTakeNodeContainer::DestroyTakeNodes() {
     // The default take's curves end last; each ends its own callback record.
-    if (!mTakeNodes.empty()) FetchTakeTrees(mTakeNodes);
+    std::vector<KFCurveNode*> roots;
+    for (const auto& take : mTakeNodes) roots.push_back(take->GetKFCurveNode());
+    FetchTrees(std::move(roots));
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
     mCurrentTakeNode = -1;
 }
