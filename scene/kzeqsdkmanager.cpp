@@ -71,6 +71,8 @@ const KZeqSdkManager::EList KZeqSdkManager::kClearOrder[eListCount] = {
 };
 
 KZeqSdkManager::KZeqSdkManager() : mError(kErrorTable, eErrorCount) {
+    // Every node publishes dozens of user properties: they keep their own place.
+    mLists[eUserProperties].KeepSlotsIn(&kUserPropertySlots);
     TakeLibraryReference();
     if (gManagerReferences == 0) KBaseLib_Init();
     ++gManagerReferences;
@@ -257,6 +259,10 @@ KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
     }
     return nullptr;
 }
+
+const KZeqObjectList::SlotKeeper KZeqSdkManager::kUserPropertySlots = {
+    [](const void* object) { return static_cast<const KZeqUserProperty*>(object)->mListSlot; },
+    [](void* object, int slot) { static_cast<KZeqUserProperty*>(object)->mListSlot = slot; }};
 
 // Plain deletion: these classes have no virtual destructor.
 const KZeqSdkManager::KindOps KZeqSdkManager::kUserPropertyOps = {

@@ -242,6 +242,7 @@ private:
     static const KindOps kTextureOps;
     static const KindOps kGenericNodeOps;
     static const KindOps kUserPropertyOps;
+    static const KZeqObjectList::SlotKeeper kUserPropertySlots;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
     static const KindOps kSceneOps;
