@@ -494,8 +494,7 @@ private:
     NameInfo* mNameInfo = nullptr;
     unsigned int mFlags = KFCURVENODE_EXPANDED | KFCURVENODE_MULTILAYER;
     int mReferenceCount = 0;
-    // Grown four entries at a time: most nodes have three or four children, and every take copies them.
-    KArrayTemplate<KFCurveNode*> mChildren{4};
+    KArrayTemplate<KFCurveNode*> mChildren{16};
     KFCurve* mFCurve = nullptr;
     KFCurveNode* mTimeWarp = nullptr;
     KFCurveNode* mNextLayer = nullptr;
