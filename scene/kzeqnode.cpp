@@ -273,19 +273,14 @@ KZeqVector4 KZeqNode::GetRotationStiffness() const {
                        mProperties->RotationStiffnessZ.Value(), 1.0);
 }
 
-// Both walk the subtree on a stack of their own, so that no depth of tree exhausts the call stack.
 void KZeqNode::SetSelected(bool selected, bool recursive) {
-    mSelected = selected;
-    if (!recursive) return;
-    std::vector<KZeqNode*> pending(Children().begin(), Children().end());
-    while (!pending.empty()) {
-        KZeqNode* node = pending.back();
-        pending.pop_back();
-        node->mSelected = selected;
-        pending.insert(pending.end(), node->Children().begin(), node->Children().end());
-    }
+    VisitSubtree(recursive, [selected](KZeqNode& node) {
+        node.mSelected = selected;
+        return true;
+    });
 }
 
+// On a stack of its own, so that no depth of tree exhausts the call stack.
 bool KZeqNode::GetSelected(bool recursive) const {
     if (mSelected || !recursive) return mSelected;
     std::vector<KZeqNode*> pending(Children().begin(), Children().end());

@@ -121,20 +121,34 @@ TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
 }
 
 // A chain built child by child below its end, deeper than a small stack has
-// frames for: selecting it and asking for a selection below must not recurse
-// once per level, and a cycle through it is still refused.
-TEST(KZeqNodeDeep, ChainsSelectAndRefuseCyclesOnASmallStack) {
+// frames for: selecting it, asking for a selection below and computing states
+// must not recurse once per level, and a cycle through it is still refused.
+TEST(KZeqNodeDeep, ChainsSelectComputeStatesAndRefuseCyclesOnASmallStack) {
     struct Run {
         static void* Body(void* result) {
             KZeqSdkManager manager;
             KZeqNode* top = manager.CreateKZeqNode("top");
             KZeqNode* end = top;
             bool ok = true;
+            top->SetDefaultT(KZeqVector4(1, 0, 0, 1));
             for (int i = 0; i < 4000; ++i) {
                 KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
+                node->SetDefaultT(KZeqVector4(1, 0, 0, 1));
                 ok = end->AddChild(node) && ok;
                 end = node;
             }
+            // Each level adds one: the end's global state is computed up the whole chain.
+            top->SetLocalStateFromDefaultTake(true);
+            end->ComputeGlobalState(7, false);
+            ok = ok && end->GetGlobalState().GetT()[0] == 4001 && top->GetGlobalStateId() == 7;
+            top->SetGlobalStateId(0, true);
+            top->ComputeGlobalState(8, true);
+            top->ComputeLocalState(8, true);
+            top->SetLocalStateId(9, true);
+            top->SetDefaultTakeFromLocalState(true);
+            top->SetCurrentTakeFromLocalState(KTime(0), true);
+            KZeqVector4 t;
+            ok = ok && end->GetLocalState().GetT()[0] == 1 && end->GetDefaultT(t)[0] == 1 && end->GetLocalStateId() == 9;
             ok = ok && !top->GetSelected(true) && !end->AddChild(top) && !end->AddChild(end);
             end->SetSelected(true);
             ok = ok && top->GetSelected(true) && !top->GetSelected(false);
