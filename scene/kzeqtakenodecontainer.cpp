@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -79,10 +80,10 @@ int TruncateToInt(double value) {
 // block of its own: reached one after another, each waits on memory. The trees
 // are first read level by level, the reads of one level independent of each
 // other, so that they overlap and the ending then finds everything in the
-// cache. Loads, not prefetch hints: a hint on a page missing from the address
-// cache is dropped. Each object's fields that its ending reads are loaded
-// through their accessors. Only a look-ahead: it stops after a bounded number
-// of nodes.
+// cache. A level's hints go first, then its loads, which stay: a hint on a
+// page missing from the address cache may be dropped. Each object's fields
+// that its ending reads are loaded through their accessors. Only a look-ahead:
+// it stops after a bounded number of nodes.
 std::uintptr_t Touch(const KFCurveNode& node) {
     std::uintptr_t sum = node.GetUseQuaternion() + node.GetFlags() + static_cast<unsigned>(node.GetLayerType()) +
                          node.IsCandidate() + node.IsUserLocked();
@@ -98,6 +99,12 @@ std::uintptr_t Touch(const KFCurveNode& node) {
     return sum;
 }
 
+template <class T>
+void PrefetchObject(const T* object) {
+    const char* at = reinterpret_cast<const char*>(object);
+    for (std::size_t line = 0; object && line < sizeof(T); line += 64) __builtin_prefetch(at + line);
+}
+
 void FetchTrees(std::vector<KFCurveNode*> level) {
     constexpr std::size_t kMaxNodes = 8192;
     std::vector<KFCurveNode*> next;
@@ -105,6 +112,11 @@ void FetchTrees(std::vector<KFCurveNode*> level) {
     std::size_t visited = 0;
     while (!level.empty() && visited < kMaxNodes) {
         next.clear();
+        for (KFCurveNode* node : level) PrefetchObject(node);
+        for (KFCurveNode* node : level) {
+            __builtin_prefetch(node->GetNameInfo());
+            PrefetchObject(node->FCurveGet());
+        }
         for (KFCurveNode* node : level) {
             sum += Touch(*node);
             for (int i = 0, count = node->GetCount(); i < count; ++i) next.push_back(node->Get(i));
@@ -139,11 +151,22 @@ void KZeqTakeNodeContainer::SetError(const char* message) {
 
 void KZeqTakeNodeContainer::DestroyTakeNodes() {
     // The default take's curves end last; each ends its own callback record.
-    std::vector<KFCurveNode*> roots;
-    for (const auto& take : mTakeNodes) roots.push_back(take->GetKFCurveNode());
-    FetchTrees(std::move(roots));
+    if (!std::exchange(mTakesReadAhead, false)) {
+        std::vector<KFCurveNode*> roots;
+        for (const auto& take : mTakeNodes) roots.push_back(take->GetKFCurveNode());
+        FetchTrees(std::move(roots));
+    }
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
     mCurrentTakeNode = -1;
+}
+
+void KZeqTakeNodeContainer::ReadTakesAhead(KZeqTakeNodeContainer* const* containers, std::size_t count) {
+    std::vector<KFCurveNode*> roots;
+    for (std::size_t i = 0; i < count; ++i) {
+        for (const auto& take : containers[i]->mTakeNodes) roots.push_back(take->GetKFCurveNode());
+        containers[i]->mTakesReadAhead = true;
+    }
+    FetchTrees(std::move(roots));
 }
 
 void KZeqTakeNodeContainer::Init() {
