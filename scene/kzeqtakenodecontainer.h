@@ -113,6 +113,7 @@ protected:
     void SetError(const char* message);
 
 private:
+    friend class KZeqScene;
     friend class KZeqSdkManager;
     // Reads the take trees of containers about to end, together, so that their
     // endings find them in the cache; each ending then skips its own reading.
