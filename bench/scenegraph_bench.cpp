@@ -1,4 +1,5 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <chrono>
 #include <memory>
@@ -18,10 +19,18 @@ double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Bytes the heap holds in use now.
+double HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
 // A scene of count nodes under its root, fanout children a node (fanout
-// count: all of them on the root), and ten takes besides the default one.
+// count: all of them on the root), and ten takes besides the default one
+// unless asked for none.
 struct BigScene {
-    BigScene(int count, int fanout) : mScene(mManager.CreateKZeqScene()) {
+    BigScene(int count, int fanout, bool takes = true) : mScene(mManager.CreateKZeqScene()) {
+        const double before = HeapInUse();
         std::vector<KZeqNode*> nodes;
         nodes.push_back(mScene->GetRootNode());
         for (int i = 0; i < count; ++i) {
@@ -29,10 +38,18 @@ struct BigScene {
             nodes[static_cast<std::size_t>(i / fanout)]->AddChild(node);
             nodes.push_back(node);
         }
-        for (int take = 1; take <= 10; ++take) mScene->CreateTake(("Take " + std::to_string(take)).c_str());
+        if (takes) CreateTakes();
+        mBytesPerNode = (HeapInUse() - before) / count;
+    }
+    bool CreateTakes() {
+        bool created = true;
+        for (int take = 1; take <= 10; ++take)
+            created = mScene->CreateTake(("Take " + std::to_string(take)).c_str()) && created;
+        return created;
     }
     KZeqSdkManager mManager;
     KZeqScene* mScene;
+    double mBytesPerNode = 0.0;
 };
 
 void BM_SceneSetCurrentTake(benchmark::State& state) {
@@ -60,13 +77,29 @@ void BM_SceneFillTakeNameArray(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// Also prints the heap a node of the scene takes with its eleven takes.
 void BM_SceneClear(benchmark::State& state) {
+    double bytes = 0.0;
     for (auto _ : state) {
         BigScene big(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+        bytes = big.mBytesPerNode;
         const auto start = std::chrono::steady_clock::now();
         big.mScene->Clear();
         state.SetIterationTime(Seconds(start));
         if (big.mManager.GetKZeqNodeCount() != 2) state.SkipWithError("nodes left");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["bytes_per_node"] = bytes;
+}
+
+// The ten takes made on a scene that has only the default one.
+void BM_SceneCreateTakes(benchmark::State& state) {
+    for (auto _ : state) {
+        BigScene big(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), false);
+        const auto start = std::chrono::steady_clock::now();
+        const bool created = big.CreateTakes();
+        state.SetIterationTime(Seconds(start));
+        if (!created) state.SkipWithError("a take was refused");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -80,5 +113,6 @@ void Sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_SceneSetCurrentTake)->Apply(Sizes);
 BENCHMARK(BM_SceneFillTakeNameArray)->Apply(Sizes);
 BENCHMARK(BM_SceneClear)->Apply(Sizes);
+BENCHMARK(BM_SceneCreateTakes)->Apply(Sizes);
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <chrono>
 #include <string>
@@ -18,17 +19,30 @@ std::vector<KZeqNode*> MakeNodes(KZeqSdkManager& manager, int count) {
     return nodes;
 }
 
+// Bytes the heap holds in use now.
+double HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
+// Also prints the heap a node takes, once made (names included).
 void BM_NodeCreate(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
+    double bytes = 0.0;
     for (auto _ : state) {
         KZeqSdkManager manager;
+        const double before = HeapInUse();
         const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(MakeNodes(manager, count));
+        std::vector<KZeqNode*> nodes = MakeNodes(manager, count);
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(nodes.data());
+        bytes = (HeapInUse() - before) / count;
     }
     state.SetItemsProcessed(state.iterations() * count);
+    state.counters["bytes_per_node"] = bytes;
 }
-BENCHMARK(BM_NodeCreate)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_NodeCreate)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseManualTime()
+    ->Iterations(1);
 
 // Timed by hand: ending the scenes between iterations costs more than what is measured.
 
@@ -66,5 +80,27 @@ void BM_AttachSubtree(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_AttachSubtree)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// A chain built child by child below its end, under an entity's root.
+void BM_AttachChain(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        KZeqSdkManager manager;
+        KZeqEntity entity(manager);
+        const std::vector<KZeqNode*> nodes = MakeNodes(manager, count);
+        const auto start = std::chrono::steady_clock::now();
+        KZeqNode* end = entity.GetRootNode();
+        for (KZeqNode* node : nodes) {
+            end->AddChild(node);
+            end = node;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (entity.GetNodeCount() != count + 1) state.SkipWithError("not all attached");
+        entity.Clear();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_AttachChain)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->UseManualTime()
+    ->Iterations(1);
 
 }  // namespace

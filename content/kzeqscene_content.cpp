@@ -1,6 +1,7 @@
 // The scene's life (construction, clearing, destruction), its take operations
 // over every animated object, and its generic nodes and deformers: the parts
 // that need the content kinds.
+#include <cstddef>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -59,12 +60,21 @@ KZeqScene::~KZeqScene() {
 void KZeqScene::Clear() {
     if (KZeqNode* root = GetRootNode()) {
         // Last child first, as taken out one by one; the children are read
-        // once per pass, not once per child.
+        // once per pass, not once per child. The take trees of childless ones
+        // are read a few at a time, as when a subtree ends.
+        constexpr std::ptrdiff_t kReadAhead = 4;
         std::vector<KZeqNode*> children;
+        std::vector<KZeqTakeNodeContainer*> ahead;
         while (root->GetChildCount() > 0) {
             children.clear();
             for (int i = 0; i < root->GetChildCount(); ++i) children.push_back(root->GetChild(i));
             for (auto child = children.rbegin(); child != children.rend(); ++child) {
+                if ((child - children.rbegin()) % kReadAhead == 0) {
+                    ahead.clear();
+                    for (auto next = child; next != children.rend() && next - child < kReadAhead; ++next)
+                        if ((*next)->GetChildCount() == 0) ahead.push_back(*next);
+                    KZeqTakeNodeContainer::ReadTakesAhead(ahead.data(), ahead.size());
+                }
                 root->RemoveChild(*child);
                 mManager.DestroyKZeqNode(*child, true);
             }

@@ -123,7 +123,11 @@ KZeqNode* KZeqNode::GetParent() const {
 }
 
 bool KZeqNode::IsSelfOrDescendantOf(const KZeqNode* node) const {
-    for (const KZeqNode* n = this; n; n = n->GetParent())
+    if (node == this) return true;
+    // Only a node with sources can lie above another: a new node hung below the
+    // end of a deep chain is refused or taken without the walk up.
+    if (!node || node->mProperties->GetSrcCount() == 0) return false;
+    for (const KZeqNode* n = GetParent(); n; n = n->GetParent())
         if (n == node) return true;
     return false;
 }
@@ -270,15 +274,22 @@ KZeqVector4 KZeqNode::GetRotationStiffness() const {
 }
 
 void KZeqNode::SetSelected(bool selected, bool recursive) {
-    mSelected = selected;
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetSelected(selected, true);
+    VisitSubtree(recursive, [selected](KZeqNode& node) {
+        node.mSelected = selected;
+        return true;
+    });
 }
 
+// On a stack of its own, so that no depth of tree exhausts the call stack.
 bool KZeqNode::GetSelected(bool recursive) const {
     if (mSelected || !recursive) return mSelected;
-    for (KZeqNode* child : Children())
-        if (child->GetSelected(true)) return true;
+    std::vector<KZeqNode*> pending(Children().begin(), Children().end());
+    while (!pending.empty()) {
+        const KZeqNode* node = pending.back();
+        pending.pop_back();
+        if (node->mSelected) return true;
+        pending.insert(pending.end(), node->Children().begin(), node->Children().end());
+    }
     return false;
 }
 
@@ -447,9 +458,11 @@ void KZeqNode::FillPropertyList(void* list) {
 }
 
 void KZeqNode::PublishProperties() {
+    // A node publishing for the first time wraps nothing yet: no lookup per property.
+    const bool fresh = GetPropertyCount() == 0;
     for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
         KProperty* property = mProperties->GetProperty(i);
-        if (GetProperty(property)) continue;
+        if (!fresh && GetProperty(property)) continue;
         KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
         if (!user) continue;
         AddProperty(user);

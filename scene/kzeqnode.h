@@ -350,6 +350,24 @@ private:
     // The id of the name clash the subtree holds (1 to 4), -1 when none.
     int FindNameClash();
     const std::vector<KZeqNode*>& Children() const;
+    // Runs visit on this node, then, when recursive, on its subtree, parents
+    // before children and children in order, on a stack of its own (no depth
+    // of tree exhausts the call stack); a visit answering false leaves that
+    // node's subtree out.
+    template <class Visit>
+    void VisitSubtree(bool recursive, Visit visit) {
+        std::vector<KZeqNode*> pending{this};
+        while (!pending.empty()) {
+            KZeqNode* node = pending.back();
+            pending.pop_back();
+            if (!visit(*node) || !recursive) continue;
+            const std::vector<KZeqNode*>& children = node->Children();
+            pending.insert(pending.end(), children.rbegin(), children.rend());
+        }
+    }
+    // The global state of this node and of the ancestors it needs that lack
+    // the id, those nearest the root first.
+    void ComputeGlobalStateUpward(unsigned int id);
     void ResetCaches();
     KZeqXMatrix& LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time);
 

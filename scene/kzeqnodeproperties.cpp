@@ -86,7 +86,11 @@ const char* KZeqNodeProperties::InheritTypeAsString(ETransformInheritType type) 
 
 bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
                                     kConnectionType type, KPlug* replacement) {
-    KZeqNode* node = plug == this ? GetKZeqNode() : nullptr;
+    // Only the three connection notices concern the node; property notices are the most frequent.
+    KZeqNode* node = plug == this && (action == kPlugSrcConnectRequest || action == kPlugSrcConnected ||
+                                      action == kPlugSrcDisconnected)
+                         ? GetKZeqNode()
+                         : nullptr;
     if (node) {
         KZeqEntity* entity = node->GetEntity();
         KZeqNode* otherNode =

@@ -192,69 +192,91 @@ void KZeqNode::ComputeGlobalMatrixZeqStyle(KZeqXMatrix& global, KZeqXMatrix& par
 
 // ---- States ----------------------------------------------------------------------------------
 
+// Each walks the subtree through VisitSubtree: parents before children, as
+// the global states need.
 void KZeqNode::SetLocalStateId(unsigned int id, bool recursive) {
-    mLocalState.mId = id;
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetLocalStateId(id, true);
+    VisitSubtree(recursive, [id](KZeqNode& node) {
+        node.mLocalState.mId = id;
+        return true;
+    });
 }
 
 void KZeqNode::SetGlobalStateId(unsigned int id, bool recursive) {
-    mGlobalState.mId = id;
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetGlobalStateId(id, true);
+    VisitSubtree(recursive, [id](KZeqNode& node) {
+        node.mGlobalState.mId = id;
+        return true;
+    });
+}
+
+void KZeqNode::ComputeGlobalStateUpward(unsigned int id) {
+    // The ancestors lacking the id, taken without recursion up a chain of any depth.
+    std::vector<KZeqNode*> chain;
+    for (KZeqNode* node = this; node && node->mGlobalState.mId != id; node = node->GetParent()) {
+        node->mGlobalState.mId = id;
+        chain.push_back(node);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        KZeqNode& node = **it;
+        if (KZeqNode* parent = node.GetParent())
+            ComputeGlobalMatrixZeqStyle(node.mGlobalState.mMatrix, parent->mGlobalState.mMatrix,
+                                        node.mLocalState.mMatrix);
+        else
+            node.mGlobalState.mMatrix = node.mLocalState.mMatrix;
+    }
 }
 
 void KZeqNode::ComputeGlobalState(unsigned int id, bool recursive) {
-    if (mGlobalState.mId == id) return;
-    mGlobalState.mId = id;
-    if (KZeqNode* parent = GetParent()) {
-        parent->ComputeGlobalState(id, false);
-        ComputeGlobalMatrixZeqStyle(mGlobalState.mMatrix, parent->mGlobalState.mMatrix, mLocalState.mMatrix);
-    } else {
-        mGlobalState.mMatrix = mLocalState.mMatrix;
-    }
-    if (recursive)
-        for (KZeqNode* child : Children()) child->ComputeGlobalState(id, true);
+    VisitSubtree(recursive, [id](KZeqNode& node) {
+        if (node.mGlobalState.mId == id) return false;
+        node.ComputeGlobalStateUpward(id);
+        return true;
+    });
 }
 
 void KZeqNode::ComputeLocalState(unsigned int id, bool recursive) {
-    if (mLocalState.mId == id) return;
-    mLocalState.mId = id;
-    if (KZeqNode* parent = GetParent())
-        ComputeLocalMatrixZeqStyle(mLocalState.mMatrix, parent->mGlobalState.mMatrix, mGlobalState.mMatrix);
-    else
-        mLocalState.mMatrix = mGlobalState.mMatrix;
-    if (recursive)
-        for (KZeqNode* child : Children()) child->ComputeLocalState(id, true);
+    VisitSubtree(recursive, [id](KZeqNode& node) {
+        if (node.mLocalState.mId == id) return false;
+        node.mLocalState.mId = id;
+        if (KZeqNode* parent = node.GetParent())
+            ComputeLocalMatrixZeqStyle(node.mLocalState.mMatrix, parent->mGlobalState.mMatrix,
+                                       node.mGlobalState.mMatrix);
+        else
+            node.mLocalState.mMatrix = node.mGlobalState.mMatrix;
+        return true;
+    });
 }
 
 void KZeqNode::SetLocalStateFromDefaultTake(bool recursive) {
-    mLocalState.mMatrix = GetLocalFromDefaultTake();
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetLocalStateFromDefaultTake(true);
+    VisitSubtree(recursive, [](KZeqNode& node) {
+        node.mLocalState.mMatrix = node.GetLocalFromDefaultTake();
+        return true;
+    });
 }
 
 void KZeqNode::SetLocalStateFromCurrentTake(KTime time, bool recursive) {
-    const bool onDefault = GetCurrentTakeNodeIndex() == 0;
-    mLocalState.mMatrix = onDefault ? GetLocalFromDefaultTake() : GetLocalFromCurrentTake(time);
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetLocalStateFromCurrentTake(time, true);
+    VisitSubtree(recursive, [time](KZeqNode& node) {
+        const bool onDefault = node.GetCurrentTakeNodeIndex() == 0;
+        node.mLocalState.mMatrix = onDefault ? node.GetLocalFromDefaultTake() : node.GetLocalFromCurrentTake(time);
+        return true;
+    });
 }
 
 void KZeqNode::SetDefaultTakeFromLocalState(bool recursive) {
-    SetDefaultT(mLocalState.mMatrix.GetT());
-    SetDefaultR(mLocalState.mMatrix.GetR());
-    SetDefaultS(mLocalState.mMatrix.GetS());
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetDefaultTakeFromLocalState(true);
+    VisitSubtree(recursive, [](KZeqNode& node) {
+        node.SetDefaultT(node.mLocalState.mMatrix.GetT());
+        node.SetDefaultR(node.mLocalState.mMatrix.GetR());
+        node.SetDefaultS(node.mLocalState.mMatrix.GetS());
+        return true;
+    });
 }
 
 void KZeqNode::SetCurrentTakeFromLocalState(KTime time, bool recursive) {
-    const int current = GetCurrentTakeNodeIndex();
-    KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
-    if (take) {
-        const KZeqVector4 parts[3] = {mLocalState.mMatrix.GetT(), mLocalState.mMatrix.GetR(),
-                                      mLocalState.mMatrix.GetS()};
+    VisitSubtree(recursive, [time](KZeqNode& node) {
+        const int current = node.GetCurrentTakeNodeIndex();
+        KZeqTakeNode* take = current >= 0 && current < node.GetTakeNodeCount() ? node.GetTakeNode(current) : nullptr;
+        if (!take) return true;
+        const KZeqVector4 parts[3] = {node.mLocalState.mMatrix.GetT(), node.mLocalState.mMatrix.GetR(),
+                                      node.mLocalState.mMatrix.GetS()};
         KFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
                               take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
                               take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
@@ -262,16 +284,15 @@ void KZeqNode::SetCurrentTakeFromLocalState(KTime time, bool recursive) {
             KFCurve* curve = curves[i];
             if (!curve) continue;
             const float value = static_cast<float>(parts[i / 3][i % 3]);
-            if (take == GetDefaultTakeNode()) {
+            if (take == node.GetDefaultTakeNode()) {
                 curve->SetValue(value);
             } else {
                 const int key = curve->KeyInsert(time, nullptr);
                 if (key >= 0) curve->KeyGetPtr(key)->SetValue(value);
             }
         }
-    }
-    if (recursive)
-        for (KZeqNode* child : Children()) child->SetCurrentTakeFromLocalState(time, true);
+        return true;
+    });
 }
 
 // ---- Properties, pivot set 0 and limits ------------------------------------------------------

@@ -1,10 +1,115 @@
 #include "scene/kzeqobjectlist.h"
 
+#include <algorithm>
+
 namespace zeqsdk_400 {
 
 namespace {
 int LowBit(int i) { return i & -i; }
+constexpr std::size_t kFirstIndexSize = 16;
+// Entries placed together: their places are read first, the reads overlapping.
+constexpr std::size_t kBatch = 64;
 }  // namespace
+
+std::size_t KZeqObjectList::Home(const void* object) const {
+    // Fibonacci hashing: the top bits of the product, which every bit of the address reaches.
+    const std::uint64_t key = reinterpret_cast<std::uintptr_t>(object);
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> mIndexShift);
+}
+
+long KZeqObjectList::Find(const void* object) const {
+    Flush();
+    if (!object || mIndex.empty()) return -1;
+    const std::size_t mask = mIndex.size() - 1;
+    for (std::size_t at = Home(object);; at = (at + 1) & mask) {
+        if (mIndex[at].mObject == object) return static_cast<long>(at);
+        if (!mIndex[at].mObject) return -1;
+    }
+}
+
+int KZeqObjectList::SlotFor(const void* object) const {
+    const long found = Find(object);
+    return found < 0 ? -1 : mIndex[static_cast<std::size_t>(found)].mSlot;
+}
+
+void KZeqObjectList::KeepSlotsIn(const SlotKeeper* keeper) {
+    if (mSlots.empty()) mKeeper = keeper;
+}
+
+void KZeqObjectList::Reserve(std::size_t entries) const {
+    std::size_t size = mIndex.empty() ? kFirstIndexSize : mIndex.size();
+    while (entries * 4 > size * 3) size *= 2;
+    if (size == mIndex.size()) return;
+    std::vector<IndexEntry> old(size, IndexEntry{nullptr, 0});
+    old.swap(mIndex);
+    mIndexShift = 64 - __builtin_ctzll(size);
+    mIndexed = 0;
+    IndexEntry batch[kBatch];
+    std::size_t count = 0;
+    for (const IndexEntry& entry : old) {
+        if (!entry.mObject) continue;
+        batch[count++] = entry;
+        if (count == kBatch) {
+            Place(batch, count);
+            count = 0;
+        }
+    }
+    Place(batch, count);
+}
+
+void KZeqObjectList::Place(const IndexEntry* entries, std::size_t count) const {
+    const std::size_t mask = mIndex.size() - 1;
+    std::size_t homes[kBatch];
+    for (std::size_t first = 0; first < count; first += kBatch) {
+        const std::size_t n = count - first < kBatch ? count - first : kBatch;
+        // Independent reads of every home first, so that their waits overlap.
+        std::uintptr_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            homes[i] = Home(entries[first + i].mObject);
+            sum += reinterpret_cast<std::uintptr_t>(mIndex[homes[i]].mObject);
+        }
+        asm volatile("" : : "r"(sum));
+        for (std::size_t i = 0; i < n; ++i) {
+            std::size_t at = homes[i];
+            while (mIndex[at].mObject) at = (at + 1) & mask;
+            mIndex[at] = entries[first + i];
+        }
+        mIndexed += n;
+    }
+}
+
+void KZeqObjectList::Flush() const {
+    if (mPending.empty()) return;
+    Reserve(mIndexed + mPending.size());
+    Place(mPending.data(), mPending.size());
+    mPending.clear();
+}
+
+void KZeqObjectList::Unindex(const void* object) {
+    const long found = Find(object);
+    if (found < 0) return;
+    const std::size_t mask = mIndex.size() - 1;
+    auto hole = static_cast<std::size_t>(found);
+    // Later entries of the run move back into the hole when their home allows it.
+    for (std::size_t at = (hole + 1) & mask; mIndex[at].mObject; at = (at + 1) & mask) {
+        const std::size_t home = Home(mIndex[at].mObject);
+        if (((at - home) & mask) >= ((at - hole) & mask)) {
+            mIndex[hole] = mIndex[at];
+            hole = at;
+        }
+    }
+    mIndex[hole] = IndexEntry{nullptr, 0};
+    --mIndexed;
+}
+
+void KZeqObjectList::Reindex() {
+    mPending.clear();
+    std::fill(mIndex.begin(), mIndex.end(), IndexEntry{nullptr, 0});
+    mIndexed = 0;
+    for (int slot = mHead; slot < static_cast<int>(mSlots.size()); ++slot)
+        if (void* object = mSlots[static_cast<std::size_t>(slot)]) mPending.push_back(IndexEntry{object, slot});
+    Flush();
+}
 
 void* KZeqObjectList::GetAt(int index) const {
     if (index < 0 || index >= mCount) return nullptr;
@@ -46,8 +151,21 @@ int KZeqObjectList::LiveBefore(int slot) const {
 }
 
 bool KZeqObjectList::Add(void* object) {
-    if (!object || mIndex.count(object)) return false;
-    mIndex.emplace(object, static_cast<int>(mSlots.size()));
+    if (!object) return false;
+    const int slot = static_cast<int>(mSlots.size());
+    if (mKeeper) {
+        // Slots read from objects of another list, or left from before, name other entries.
+        const int kept = mKeeper->mGet(object);
+        if (kept >= 0 && kept < slot && mSlots[static_cast<std::size_t>(kept)] == object) return false;
+        mKeeper->mSet(object, slot);
+        mPending.push_back(IndexEntry{object, slot});
+        if (mPending.size() >= kBatch) Flush();
+    } else {
+        if (Find(object) >= 0) return false;
+        Reserve(mIndexed + 1);
+        const IndexEntry entry{object, slot};
+        Place(&entry, 1);
+    }
     mSlots.push_back(object);
     ++mCount;
     if (!mTree.empty()) {
@@ -59,11 +177,11 @@ bool KZeqObjectList::Add(void* object) {
 }
 
 int KZeqObjectList::IndexOf(const void* object) const {
-    auto found = mIndex.find(object);
-    if (found == mIndex.end()) return -1;
-    if (mHoles == 0) return found->second - mHead;
+    const int slot = SlotFor(object);
+    if (slot < 0) return -1;
+    if (mHoles == 0) return slot - mHead;
     BuildTree();
-    return LiveBefore(found->second);
+    return LiveBefore(slot);
 }
 
 void KZeqObjectList::RemoveAt(int index) {
@@ -71,14 +189,14 @@ void KZeqObjectList::RemoveAt(int index) {
 }
 
 bool KZeqObjectList::Remove(const void* object) {
-    auto found = mIndex.find(object);
-    if (found == mIndex.end()) return false;
-    RemoveSlot(found->second);
+    const int slot = SlotFor(object);
+    if (slot < 0) return false;
+    RemoveSlot(slot);
     return true;
 }
 
 void KZeqObjectList::RemoveSlot(int slot) {
-    mIndex.erase(mSlots[static_cast<std::size_t>(slot)]);
+    Unindex(mSlots[static_cast<std::size_t>(slot)]);
     mSlots[static_cast<std::size_t>(slot)] = nullptr;
     for (int i = slot + 1; i <= static_cast<int>(mTree.size()); i += LowBit(i))
         --mTree[static_cast<std::size_t>(i - 1)];
@@ -108,12 +226,14 @@ void KZeqObjectList::Pack() {
         void* object = mSlots[from];
         if (!object) continue;
         mSlots[static_cast<std::size_t>(to)] = object;
-        mIndex[object] = to++;
+        if (mKeeper) mKeeper->mSet(object, to);
+        ++to;
     }
     mSlots.resize(static_cast<std::size_t>(to));
     mTree.clear();
     mHead = 0;
     mHoles = 0;
+    Reindex();
 }
 
 void KZeqObjectList::Clear() {
@@ -122,7 +242,9 @@ void KZeqObjectList::Clear() {
     mHead = 0;
     mHoles = 0;
     mCount = 0;
-    mIndex.clear();
+    std::vector<IndexEntry>().swap(mIndex);
+    mIndexed = 0;
+    mPending.clear();
 }
 
 }  // namespace zeqsdk_400

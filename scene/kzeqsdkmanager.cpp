@@ -1,5 +1,7 @@
 #include "scene/kzeqsdkmanager.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include <vector>
@@ -79,6 +81,8 @@ const KZeqSdkManager::KindOps KZeqSdkManager::kImportExportOps = {
     nullptr};
 
 KZeqSdkManager::KZeqSdkManager() : mError(kErrorTable, eErrorCount) {
+    // Every node publishes dozens of user properties: they keep their own place.
+    mLists[eUserProperties].KeepSlotsIn(&kUserPropertySlots);
     TakeLibraryReference();
     if (gManagerReferences == 0) KBaseLib_Init();
     ++gManagerReferences;
@@ -180,8 +184,17 @@ bool KZeqSdkManager::DestroyKZeqNode(KZeqNode* node, bool recursive) {
             order.push_back(next);
             for (int i = 0; i < next->GetChildCount(); ++i) pending.push_back(next->GetChild(i));
         }
-        for (auto descendant = order.rbegin(); descendant != order.rend(); ++descendant)
+        // A few at a time, their take trees read together first: the reads
+        // overlap, and each ending finds its trees in the cache.
+        constexpr std::ptrdiff_t kReadAhead = 4;
+        std::vector<KZeqTakeNodeContainer*> ahead;
+        for (auto descendant = order.rbegin(); descendant != order.rend(); ++descendant) {
+            if ((descendant - order.rbegin()) % kReadAhead == 0) {
+                ahead.assign(descendant, descendant + std::min(kReadAhead, order.rend() - descendant));
+                KZeqTakeNodeContainer::ReadTakesAhead(ahead.data(), ahead.size());
+            }
             result = DestroyKZeqNode(*descendant, true) && result;
+        }
         if (KZeqNodeAttribute* attribute = node->GetNodeAttribute())
             result = DestroyKZeqNodeAttribute(attribute) && result;
     }
@@ -265,6 +278,10 @@ KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
     }
     return nullptr;
 }
+
+const KZeqObjectList::SlotKeeper KZeqSdkManager::kUserPropertySlots = {
+    [](const void* object) { return static_cast<const KZeqUserProperty*>(object)->mListSlot; },
+    [](void* object, int slot) { static_cast<KZeqUserProperty*>(object)->mListSlot = slot; }};
 
 // Plain deletion: these classes have no virtual destructor.
 const KZeqSdkManager::KindOps KZeqSdkManager::kUserPropertyOps = {

@@ -259,6 +259,7 @@ private:
     static const KindOps kGeometryConverterOps;
     static const KindOps kImageConverterOps;
     static const KindOps kUserPropertyOps;
+    static const KZeqObjectList::SlotKeeper kUserPropertySlots;
     static const KindOps kThumbnailOps;
     static const KindOps kSceneInfoOps;
     static const KindOps kSceneOps;

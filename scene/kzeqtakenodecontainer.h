@@ -122,6 +122,12 @@ protected:
     void AddHandlerChannels(KZeqPropertyHandler& handler, KZeqTakeNode* take);
 
 private:
+    friend class KZeqScene;
+    friend class KZeqSdkManager;
+    // Reads the take trees of containers about to end, together, so that their
+    // endings find them in the cache; each ending then skips its own reading.
+    // Only a look-ahead: the trees are not changed.
+    static void ReadTakesAhead(KZeqTakeNodeContainer* const* containers, std::size_t count);
     void DestroyTakeNodes();
     // Unregisters the records whose curves lie in the subtree.
     void UnregisterSubtree(KFCurveNode* node);
@@ -129,6 +135,7 @@ private:
     std::vector<std::unique_ptr<KZeqTakeNode>> mTakeNodes;
     std::vector<std::unique_ptr<KZeqDefaultTakeCallback>> mCallbacks;
     int mCurrentTakeNode = -1;
+    bool mTakesReadAhead = false;
     KError* mError;
 };
 

@@ -74,6 +74,7 @@ public:
 
 private:
     friend class KZeqPropertyHandler;
+    friend class KZeqSdkManager;
     struct Record {
         KString mName;
         EUserPropertyType mType;
@@ -89,6 +90,7 @@ private:
     HdlKObject mHandler;
     std::unique_ptr<Record> mRecord;
     KZeqSdkManager* mManager;
+    int mListSlot = -1;  // the manager's list keeps it
 };
 
 // 0 for null and for names other than "Bool", "Real", "Color", "Integer", "Vector".

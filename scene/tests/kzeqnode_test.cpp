@@ -1,6 +1,7 @@
 #include "scene/kzeqnode.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cmath>
 #include <string>
@@ -117,6 +118,53 @@ TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
     ASSERT_TRUE(mManager.DestroyKZeqNode(a, true));
     EXPECT_EQ(before - 4, mManager.GetKZeqNodeCount());
     EXPECT_FALSE(mManager.DestroyKZeqNodeAttribute(null));
+}
+
+// A chain built child by child below its end, deeper than a small stack has
+// frames for: selecting it, asking for a selection below and computing states
+// must not recurse once per level, and a cycle through it is still refused.
+TEST(KZeqNodeDeep, ChainsSelectComputeStatesAndRefuseCyclesOnASmallStack) {
+    struct Run {
+        static void* Body(void* result) {
+            KZeqSdkManager manager;
+            KZeqNode* top = manager.CreateKZeqNode("top");
+            KZeqNode* end = top;
+            bool ok = true;
+            top->SetDefaultT(KZeqVector4(1, 0, 0, 1));
+            for (int i = 0; i < 4000; ++i) {
+                KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
+                node->SetDefaultT(KZeqVector4(1, 0, 0, 1));
+                ok = end->AddChild(node) && ok;
+                end = node;
+            }
+            // Each level adds one: the end's global state is computed up the whole chain.
+            top->SetLocalStateFromDefaultTake(true);
+            end->ComputeGlobalState(7, false);
+            ok = ok && end->GetGlobalState().GetT()[0] == 4001 && top->GetGlobalStateId() == 7;
+            top->SetGlobalStateId(0, true);
+            top->ComputeGlobalState(8, true);
+            top->ComputeLocalState(8, true);
+            top->SetLocalStateId(9, true);
+            top->SetDefaultTakeFromLocalState(true);
+            top->SetCurrentTakeFromLocalState(KTime(0), true);
+            KZeqVector4 t;
+            ok = ok && end->GetLocalState().GetT()[0] == 1 && end->GetDefaultT(t)[0] == 1 && end->GetLocalStateId() == 9;
+            ok = ok && !top->GetSelected(true) && !end->AddChild(top) && !end->AddChild(end);
+            end->SetSelected(true);
+            ok = ok && top->GetSelected(true) && !top->GetSelected(false);
+            top->SetSelected(false, true);
+            ok = ok && !top->GetSelected(true);
+            top->SetSelected(true, true);
+            *static_cast<bool*>(result) = ok && end->GetSelected() && end->GetParent()->GetSelected();
+            return nullptr;
+        }
+    };
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool result = false;
+    ASSERT_TRUE(pthread_attr_init(&attributes) == 0 && pthread_attr_setstacksize(&attributes, 64 * 1024) == 0);
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, &Run::Body, &result));
+    EXPECT_TRUE(pthread_join(thread, nullptr) == 0 && pthread_attr_destroy(&attributes) == 0 && result);
 }
 
 TEST_F(KZeqNodeTest, EntityFollowsAttachedSubtreesAndRefusesClashes) {

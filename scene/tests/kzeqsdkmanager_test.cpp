@@ -124,3 +124,39 @@ TEST(KZeqObjectList, MatchesAPlainListOverRandomEdits) {
     }
     EXPECT_TRUE(list.IndexOf(nullptr) == -1 && !list.Add(nullptr) && !list.GetAt(-1) && !list.Remove(&model));
 }
+
+// Objects that keep their own slot, starting from a value never written:
+// removals that pack the list, a clear leaving stale slots behind, and an
+// object of another list whose slot names an entry of this one.
+TEST(KZeqObjectList, SlotsKeptByTheObjectsMatchAPlainList) {
+    struct Kept {
+        int mSlot = 3;
+    };
+    static const KZeqObjectList::SlotKeeper keeper = {
+        [](const void* object) { return static_cast<const Kept*>(object)->mSlot; },
+        [](void* object, int slot) { static_cast<Kept*>(object)->mSlot = slot; }};
+    KZeqObjectList list;
+    list.KeepSlotsIn(&keeper);
+    std::vector<Kept> storage(500);
+    std::vector<void*> model;
+    std::mt19937 random(11);
+    for (int round = 0; round < 2; ++round) {
+        for (Kept& kept : storage) {
+            ASSERT_TRUE(list.Add(&kept) && !list.Add(&kept));
+            model.push_back(&kept);
+        }
+        while (model.size() > 40) {
+            const std::size_t index = random() % model.size();
+            ASSERT_TRUE(list.IndexOf(model[index]) == static_cast<int>(index) && list.Remove(model[index]));
+            model.erase(model.begin() + static_cast<long>(index));
+        }
+        for (std::size_t i = 0; i < model.size(); ++i) ASSERT_EQ(model[i], list.GetAt(static_cast<int>(i)));
+        KZeqObjectList other;
+        other.KeepSlotsIn(&keeper);
+        Kept stranger;
+        ASSERT_TRUE(other.Add(&stranger) && stranger.mSlot == 0 && !list.Contains(&stranger));
+        list.Clear();
+        model.clear();
+        EXPECT_TRUE(!list.Contains(&storage[0]) && list.GetCount() == 0);
+    }
+}
