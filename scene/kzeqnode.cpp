@@ -457,30 +457,11 @@ void KZeqNode::FillPropertyList(void* list) {
     if (mNodeAttribute) mNodeAttribute->FillPropertyList(list);
 }
 
-void KZeqNode::PublishProperties() {
-    // A node publishing for the first time wraps nothing yet: no lookup per property.
-    const bool fresh = GetPropertyCount() == 0;
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
-        KProperty* property = mProperties->GetProperty(i);
-        if (!fresh && GetProperty(property)) continue;
-        KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
-        if (!user) continue;
-        AddProperty(user);
-        user->SetPropertyHandler(mProperties);
-    }
-}
+void KZeqNode::PublishProperties() { PublishHandlerProperties(*mProperties); }
 
-void KZeqNode::PropertyAdded(KZeqUserProperty* property) {
-    if (!property) return;
-    mProperties->CreateKProperty(property);
-    KZeqTakeNodeContainer::PropertyAdded(property);
-}
+void KZeqNode::PropertyAdded(KZeqUserProperty* property) { AddHandlerProperty(*mProperties, property); }
 
-void KZeqNode::PropertyRemoved(KZeqUserProperty* property) {
-    if (!property) return;
-    KZeqTakeNodeContainer::PropertyRemoved(property);
-    mProperties->DestroyKProperty(property);
-}
+void KZeqNode::PropertyRemoved(KZeqUserProperty* property) { RemoveHandlerProperty(*mProperties, property); }
 
 bool KZeqNode::SetCurrentTakeNode(int index) {
     ResetCaches();

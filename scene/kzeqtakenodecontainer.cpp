@@ -505,9 +505,11 @@ void DefaultTakeValueChangedCallback(KFCurve* curve, KFCurveEvent* event, void* 
 // ---- Built-in properties kept by a property handler -----------------------------------------
 
 void KZeqTakeNodeContainer::PublishHandlerProperties(KZeqPropertyHandler& handler) {
+    // An object publishing for the first time wraps nothing yet: no lookup per property.
+    const bool fresh = GetPropertyCount() == 0;
     for (int i = 0; i < handler.GetPropertyCount(); ++i) {
         KProperty* property = handler.GetProperty(i);
-        if (GetProperty(property)) continue;
+        if (!fresh && GetProperty(property)) continue;
         KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
         if (!user) continue;
         AddProperty(user);
