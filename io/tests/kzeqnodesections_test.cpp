@@ -3,17 +3,22 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "content/kzeqmaterial.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kzeqimporter.h"
+#include "object/kstreamoptions.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/tests/zeqroundtrip.h"
+#include "object/izeqobject.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -255,4 +260,66 @@ TEST_F(SectionsTest, TimeWarpMerge) {
         EXPECT_EQ(nullptr, zero.child->TimeWarpGet());
     }
     KFCURVE_SetPlotPeriod(period);
+}
+
+// Models before version 6 report "Retrieving models" at i x 100 / n.
+TEST_F(SectionsTest, ModelProgressBeforeVersion6) {
+    static std::vector<float> percents;
+    percents.clear();
+    MakeZeqFile(mDir / "p.zeq", 5800, 1, "Model: \"Model::A\";Model: \"Model::B\";Model: \"Model::C\"");
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize((mDir / "p.zeq").c_str()));
+    KStreamOptions* options = importer.GetImportOptions(KZeqImporter::eParseFile);
+    ASSERT_NE(nullptr, options);
+    options->SetProgressCallback([](const char*, const char* message, float percent) {
+        if (std::string(message) == "Retrieving models") percents.push_back(percent);
+    });
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    EXPECT_TRUE(importer.Import(*scene, options));
+    importer.ReleaseImportOptions(options);
+    ASSERT_EQ(4u, percents.size());  // the message first, then one per model
+    EXPECT_FLOAT_EQ(0.0f, percents[1]);
+    EXPECT_NEAR(33.333f, percents[2], 1e-3);
+    EXPECT_NEAR(66.667f, percents[3], 1e-3);
+    EXPECT_EQ(3, scene->GetRootNode()->GetChildCount());
+}
+
+// The 5.8 writer stores a material take's shininess a hundred times larger
+// and leaves the scene's curve as it was; reading a take of a file before
+// version 6 divides again.
+TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqMaterial* material = mManager.CreateKZeqMaterial("Shiny");
+    ASSERT_TRUE(scene->GetEntity()->AddMaterial(material));
+    scene->CreateTake("Walk");
+    ASSERT_TRUE(material->SetCurrentTakeNode("Walk"));
+    KFCurve* shininess = material->GetCurrentTakeNode()->GetMaterialShininess();
+    ASSERT_NE(nullptr, shininess);
+    Key(shininess, kSecond, 0.5f);
+    material->SetCurrentTakeNode(0);
+    const std::string path = mDir / "shiny.zeq";
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, kZeqFileCases[3], path));
+    EXPECT_EQ(0.5f, shininess->KeyGet(0).GetValue());
+
+    KZeqScene* read = mManager.CreateKZeqScene();
+    KZeqMaterial* copy = mManager.CreateKZeqMaterial("Shiny");
+    read->GetEntity()->AddMaterial(copy);
+    for (bool before6 : {true, false}) {
+        KZeqTakeInfo take;
+        take.mName = take.mImportName = before6 ? "Walk" : "Again";
+        KZeqImporter importer(mManager);
+        KZeqReaderZeq reader(mManager, importer);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        reader.GetZeqObject()->SetIsBeforeVersion6(before6);  // the main file's layout decides
+        std::unique_ptr<IZeqObject> stream(KZeqObjectCreate());
+        IZeqObject& file = *stream;
+        ASSERT_TRUE(file.ProjectOpen(path.c_str(), true, true));
+        ASSERT_TRUE(file.FieldReadBegin("Takes") && file.FieldReadBlockBegin() && file.FieldReadBegin("Take") &&
+                    file.FieldReadBlockBegin());
+        reader.ReadNodeAnimation(file, *read, &take);
+        ASSERT_TRUE(copy->SetCurrentTakeNode(take.mName.Buffer()));
+        KFCurve* curve = copy->GetCurrentTakeNode()->GetMaterialShininess();
+        ASSERT_TRUE(curve && curve->KeyGetCount() == 1);
+        EXPECT_FLOAT_EQ(before6 ? 0.5f : 50.0f, curve->KeyGet(0).GetValue());
+    }
 }
