@@ -8,6 +8,7 @@
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqimporter.h"
+#include "io/kzeqreaderzeq_steps.h"
 #include "io/kzeqscenerecords.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqsceneinfo.h"
@@ -24,13 +25,6 @@ int ReaderErrorFromFile(int fileError) {
                                                                                   : KZeqReader::eUnidentifiedError;
 }
 
-// Take files are named by the file being read: only regular files are
-// opened, so that a name of a pipe or device cannot stall the read.
-bool IsRegularFile(const char* path) {
-    struct stat status;
-    return ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
-}
-
 const char* const kTemplateMark = "~zeqexport~";
 
 // The part after the last ':' (the whole text without one).
@@ -40,6 +34,13 @@ bool IsTemplateName(const KString& name) {
 }
 
 }  // namespace
+
+// Take files are named by the file being read: only regular files are
+// opened, so that a name of a pipe or device cannot stall the read.
+bool ZeqIsRegularFile(const char* path) {
+    struct stat status;
+    return path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
 
 KZeqReaderZeq::KZeqReaderZeq(KZeqSdkManager& manager, KZeqImporter& importer)
     : KZeqReader(manager), mImporter(importer) {
@@ -294,7 +295,7 @@ void KZeqReaderZeq::ReadTakeDetails(KZeqTakeInfo& take) {
         file.FieldReadEnd();
         const KString path = file.GetFullFilePath(name.Buffer());
         KZeq takeFile;
-        if (IsRegularFile(path.Buffer()) && takeFile.ProjectOpenDirect(path.Buffer(), true, true)) {
+        if (ZeqIsRegularFile(path.Buffer()) && takeFile.ProjectOpenDirect(path.Buffer(), true, true)) {
             take.mDescription = takeFile.FieldReadC("Comments");
             take.mLocalTimeSpan = takeFile.FieldReadTS("LocalTime");
             take.mReferenceTimeSpan = takeFile.FieldReadTS("ReferenceTime");

@@ -2,6 +2,8 @@
 #define ZEQ_IO_KZEQREADERZEQ_H
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/karray.h"
@@ -12,10 +14,20 @@
 namespace zeqsdk_400 {
 
 class IZeqObject;
+class KFCurveNode;
+class KObject;
+class KSet;
+class KZeq;
 class KStreamOptionsZeq;
+class KZeqGenericNode;
 class KZeqImporter;
+class KZeqMarker;
+class KZeqNode;
+class KZeqNull;
+class KZeqObject;
 class KZeqSceneInfo;
 class KZeqTakeInfo;
+class KZeqTakeNodeContainer;
 class KZeqTexture;
 class KZeqThumbnail;
 
@@ -23,6 +35,7 @@ class KZeqThumbnail;
 struct ObjectTypeInfo {
     KString mTypeName;
 };
+typedef std::vector<std::unique_ptr<ObjectTypeInfo>> ObjectTypeList;
 
 // Reads Zeq scene files of every version up to 6, ASCII, binary or encrypted.
 // This file's part: the reader object, open and close, version and encoding,
@@ -78,6 +91,75 @@ public:
     // With option 7 on, the character-pose reader's result; else false.
     bool ReadPoses(KZeqScene& scene);
 
+    // ---- Objects and models (kzeqreaderzeq_objects.cpp) ---------------------------------------
+    // The type names of "Definitions", each once; nothing before version 6.
+    bool ReadDefinitionSection(KZeqScene& scene, ObjectTypeList& types);
+    // Index of the exact name, -1 when absent.
+    static int FindTypeIndex(const KString& name, const ObjectTypeList& types);
+    // "Objects", type by type in list order; objects of unlisted types are not read.
+    bool ReadObjectSection(KZeqScene& scene, ObjectTypeList& types);
+    // One object of a kind of kZeqObjectKinds; unknown kinds are skipped.
+    bool ReadObject(KZeqScene& scene, const KString& type, const KString& subtype, const KString& name);
+    // The top-level "Model" records of a file before version 6.
+    bool ReadNode();
+    // The node read under that full name ("Model::" included), null when none.
+    KZeqNode* FindNode(const char* name) const;
+    // Enters a node just read in the node-name table.
+    void AddNodeName(KZeqNode& node);
+    // Registers the object under the name for the connections; false when
+    // the name is taken.
+    bool RegisterObject(const char* name, KObject* object);
+    // "Connect" records: "OO" and "OP" are made, other kinds skipped.
+    bool ReadConnectionSection();
+
+    // ---- Node record (kzeqreaderzeq_node.cpp) ---------------------------------------------------
+    // The body of the current "Model" block.
+    bool ReadKZeqNode(KZeqNode& node);
+    bool ReadKZeqGenericNode(KZeqGenericNode& node);
+    // The attribute the "Type" field names (none: a mesh), created, read and attached.
+    bool ReadKZeqNodeAttribute(KZeqNode& node);
+    // "Channel" records into the default take.
+    bool ReadKZeqNodeDefaultAttributes(KZeqNode& node);
+    bool ReadKZeqNull(KZeqNull& null);
+    bool ReadKZeqMarker(KZeqMarker& marker);
+    // Version 6: the property block of the node and its attribute.
+    bool ReadKZeqNodeProperties(KZeqNode& node);
+    // Before version 6: the "UserProperty" blocks.
+    bool ReadUserProperties(KZeqNode& node);
+    // Every property of the object's handler gets a user property.
+    bool PublishKZeqProperties(KZeqObject& object);
+    // Before version 6: user-property defaults from the current take's channels.
+    bool UpdatePropertiesDefaultValues(KZeqNode& node);
+    // "Channel" records of the file's current block into node's channels, until none is left.
+    bool ReadAnimation(KZeq& file, KFCurveNode* node);
+
+    // ---- Hierarchy and references (kzeqreaderzeq_hierarchy.cpp) -----------------------------------
+    // Before version 6: children, skin links (option 3), targets and up nodes.
+    bool ReadHierarchy(KZeqNode& root);
+    // Parents from child names; a link that would make a node its own
+    // ancestor is skipped; nodes left without parent go under the root.
+    bool ResolveHierarchy(KZeqNode& root);
+    bool ResolveLinks(KZeqNode& root, KZeqNode& node);
+    bool ResolveTargets(KZeqNode& root);
+    bool ResolveUpNodes(KZeqNode& root);
+    bool ResolveCameraBackgrounds(KZeqScene& scene);
+
+    // ---- Takes and time warps (kzeqreaderzeq_takes.cpp) -------------------------------------------
+    // The selected takes of "Takes"; false when one of them failed.
+    bool ReadAnimation(KZeqScene& scene);
+    // One take, from its take file or inline, then time-shifted.
+    bool ReadTakeAnimation(KZeqScene& scene, KZeqTakeInfo* take);
+    // The take-node records of the current block of file.
+    bool ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo* take);
+    // The import offset; a take without keys is not shifted.
+    bool TimeShiftNodeAnimation(KZeqScene& scene, KZeqTakeInfo* take);
+    // "TimeWarps" of the current block into set (number to curve node); false without one.
+    bool ReadTimeWarps(KZeq& file, KSet& set);
+    // Bakes layers and time warps into plain curves.
+    void MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* timeWarp);
+    void MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* timeWarp);
+    void MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* timeWarp);
+
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.
     IZeqObject* GetZeqObject() const { return mFile; }
@@ -90,7 +172,7 @@ public:
     KCharPtrSet& GetUpNodeSet() { return mUpNodes; }
     KCharPtrSet& GetCameraBackgroundSet() { return mCameraBackgrounds; }
     KArrayTemplate<KZeqTexture*>& GetTextureList() { return mTextures; }
-    std::vector<std::unique_ptr<ObjectTypeInfo>>& GetObjectTypes() { return mObjectTypes; }
+    ObjectTypeList& GetObjectTypes() { return mObjectTypes; }
 
 private:
     bool ReadOptionsInExtensionSection(int& sectionIndex);
@@ -102,12 +184,22 @@ private:
     // The steps of the read table, in order, on a read not failed so far.
     bool ReadSections(KZeqScene& scene);
     void RegisterSceneRoot(KZeqScene& scene);
+    // The index of the nodes below root (each name's first in depth-first
+    // order, as a recursive FindChild finds it) and a look-up in it, so that
+    // records naming nodes need no walk each.
+    void IndexNodesBelow(KZeqNode& root);
+    KZeqNode* FindIndexedNode(const char* name) const;
+    // One take-node record of the current field: its channels into the
+    // object's take node of the take's import name. Kind 'M' a model, 'S' the
+    // switcher, 'G' a generic node, 'T' a texture, 'A' a material.
+    void ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object, KZeqTakeInfo& take, char kind);
 
     KZeqImporter& mImporter;
     IZeqObject* mFile = nullptr;  // the owned file, or a borrowed stream during a nested call
     std::unique_ptr<IZeqObject> mOwnedFile;
     KStreamOptionsZeq* mOptions = nullptr;
     KCharPtrSet mNodeNames;
+    std::vector<KZeqNode*> mNodesRead;  // in file order
     KCharPtrSet mTargets;
     KCharPtrSet mUpNodes;
     KCharPtrSet mCameraBackgrounds;
@@ -117,7 +209,10 @@ private:
     double mRenderWidth = 0.0;
     double mRenderHeight = 0.0;
     KArrayTemplate<KZeqTexture*> mTextures;
-    std::vector<std::unique_ptr<ObjectTypeInfo>> mObjectTypes;
+    ObjectTypeList mObjectTypes;
+    std::unordered_map<std::string, KZeqNode*> mNodeIndex;
+    // Whether the file being read predates version 6, for the take files too.
+    bool mBefore6 = false;
 };
 
 // Layer-element words of the files: exact and case-sensitive, anything else 0.

@@ -78,7 +78,10 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
 
     scene.Clear();
     for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->Clear();
+    mNodesRead.clear();
     const bool result = !failed && ReadSections(scene);
+    mNodesRead.clear();
+    mNodeIndex.clear();
 
     if (nested) {
         mFile->ObjectNameSetPop();

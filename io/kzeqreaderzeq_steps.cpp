@@ -1,18 +1,20 @@
 #include "io/kzeqreaderzeq_steps.h"
 
+#include "scene/kzeqnodeattribute.h"
+
 namespace zeqsdk_400 {
 
 // The sections in the order the read meets them. Rows whose reader is null
 // are sections still to be built.
 const ZeqReadStep kZeqReadSteps[] = {
-    {"Definitions", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, nullptr},
+    {"Definitions", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadDefinitions},
     {"camera switcher", eZeqAnyLayout, -1, 0, nullptr},
     {"rewind", eZeqAnyLayout, -1, 0, &ZeqReadRewindMainSection},
-    {"Objects", eZeqVersion6Layout, -1, eZeqEndsReadOnFailure, nullptr},
-    {"Model", eZeqBeforeVersion6Layout, -1, eZeqEndsReadOnFailure, nullptr},
+    {"Objects", eZeqVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadObjects},
+    {"Model", eZeqBeforeVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadModels},
     {"Model::Scene", eZeqAnyLayout, -1, eZeqRunsAfterFailure, &ZeqReadRegisterSceneRoot},
-    {"hierarchy", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, nullptr},
-    {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, nullptr},
+    {"hierarchy", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadHierarchy},
+    {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadCameraBackgrounds},
     {"duplicate textures and materials", eZeqAnyLayout, -1, 0, nullptr},
     {"Media", eZeqAnyLayout, 2, 0, nullptr},
     {"camera switcher indices", eZeqAnyLayout, -1, 0, nullptr},
@@ -23,11 +25,52 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"SceneGenericPersistence", eZeqAnyLayout, -1, 0, &ZeqReadSceneGenericPersistence},
     {"Version5", eZeqVersion6Layout, 8, 0, &ZeqReadVersion5Block},
     {"global settings", eZeqBeforeVersion6Layout, 8, 0, &ZeqReadTopLevelGlobalSettings},
-    {"Connections", eZeqVersion6Layout, -1, 0, nullptr},
-    {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, nullptr},
-    {"post-processing", eZeqVersion6Layout, -1, 0, nullptr},
+    {"Connections", eZeqVersion6Layout, -1, 0, &ZeqReadConnections},
+    {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
+    {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
 };
 const int kZeqReadStepCount = static_cast<int>(sizeof(kZeqReadSteps) / sizeof(kZeqReadSteps[0]));
+
+const ZeqObjectKind kZeqObjectKinds[] = {
+    {"Model", nullptr, &ZeqReadModelObject},
+    {"Material", nullptr, nullptr},
+    {"Texture", nullptr, nullptr},
+    {"Deformer", "Skin", nullptr},
+    {"Deformer", "Cluster", nullptr},
+    {"Pose", "CharacterPose", nullptr},
+    {"Pose", "BindPose", nullptr},
+    {"Pose", "RestPose", nullptr},
+    {"GenericNode", nullptr, &ZeqReadGenericNodeObject},
+    {"Constraint", "Character", nullptr},
+    {"ControlSetPlug", "ControlSetPlug", &ZeqReadControlSetPlugObject},
+};
+const int kZeqObjectKindCount = static_cast<int>(sizeof(kZeqObjectKinds) / sizeof(kZeqObjectKinds[0]));
+
+// The marker and skeleton rows carry their type as set-up.
+const ZeqAttributeKind kZeqAttributeKinds[] = {
+    {"Null", &ZeqCreateNull, 0, &ZeqReadNullFields, false},
+    {"Marker", &ZeqCreateMarker, 0, &ZeqReadMarkerFields, true},
+    {"OpticalMarker", &ZeqCreateMarker, 1, &ZeqReadMarkerFields, true},
+    {"IKEffector", &ZeqCreateMarker, 2, &ZeqReadMarkerFields, true},
+    {"FKEffector", &ZeqCreateMarker, 3, &ZeqReadMarkerFields, true},
+    {"Root", &ZeqCreateSkeleton, 0, &ZeqReadSkeletonFields, false},
+    {"Limb", &ZeqCreateSkeleton, 1, &ZeqReadSkeletonFields, false},
+    {"LimbNode", &ZeqCreateSkeleton, 2, &ZeqReadSkeletonFields, false},
+    {"Effector", &ZeqCreateSkeleton, 3, nullptr, true},
+    {"Nurb", &ZeqCreateNurb, 0, nullptr, false},
+    {"Patch", &ZeqCreatePatch, 0, nullptr, false},
+    {"Light", &ZeqCreateLight, 0, nullptr, true},
+    {"Camera", &ZeqCreateCamera, 0, nullptr, false},
+    {"Optical", &ZeqCreateOpticalReference, 0, nullptr, true},
+    {nullptr, &ZeqCreateMesh, 0, nullptr, false},
+};
+const int kZeqAttributeKindCount = static_cast<int>(sizeof(kZeqAttributeKinds) / sizeof(kZeqAttributeKinds[0]));
+
+const ZeqNodeRecordHooks kZeqNodeRecordHooks = {
+    nullptr,  // targets
+    nullptr,  // limits
+    nullptr,  // pivots
+};
 
 const ZeqReaderHooks kZeqReaderHooks = {
     nullptr,  // global light settings

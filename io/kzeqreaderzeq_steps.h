@@ -3,8 +3,12 @@
 
 namespace zeqsdk_400 {
 
+class KString;
+class KZeqNode;
+class KZeqNodeAttribute;
 class KZeqReaderZeq;
 class KZeqScene;
+class KZeqSdkManager;
 
 // The scene read, step by step. Each section's reader lives in its own
 // source file and is named in its row of kZeqReadSteps; a row without a
@@ -42,6 +46,74 @@ struct ZeqReaderHooks {
     int (*mCharacterPoses)(KZeqReaderZeq& reader, KZeqScene& scene);
 };
 extern const ZeqReaderHooks kZeqReaderHooks;
+
+// Object kinds of a version-6 "Objects" section, compared in row order: the
+// first row whose type matches, and whose subtype matches when it names one,
+// creates, reads, adds and registers the object. A row without reader skips
+// its objects (the kind is still to be built); so do kinds of no row.
+typedef bool (*ZeqReadObjectKind)(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype,
+                                  const KString& name);
+struct ZeqObjectKind {
+    const char* mType;
+    const char* mSubtype;  // null: any
+    ZeqReadObjectKind mRead;
+};
+extern const ZeqObjectKind kZeqObjectKinds[];
+extern const int kZeqObjectKindCount;
+
+// Node attributes by the "Type" value of a model block, compared exactly in
+// row order; the row without type is a block without "Type" (a mesh). The
+// attribute is made with its set-up, then read and attached in the row's
+// order. A row without field reader reads nothing of the block.
+typedef bool (*ZeqReadAttributeFields)(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+struct ZeqAttributeKind {
+    const char* mType;
+    KZeqNodeAttribute* (*mCreate)(KZeqSdkManager& manager, int setUp);
+    int mSetUp;  // the marker or skeleton type
+    ZeqReadAttributeFields mRead;
+    bool mAttachFirst;
+};
+extern const ZeqAttributeKind kZeqAttributeKinds[];
+extern const int kZeqAttributeKindCount;
+
+// Parts of the node record read by other sections' readers; null until built.
+typedef bool (*ZeqReadNodePart)(KZeqReaderZeq& reader, KZeqNode& node);
+struct ZeqNodeRecordHooks {
+    ZeqReadNodePart mTargets;  // look-at and up-vector names
+    ZeqReadNodePart mLimits;   // "Limits", before version 6
+    ZeqReadNodePart mPivots;   // "Pivots", before version 6 with option 9
+};
+extern const ZeqNodeRecordHooks kZeqNodeRecordHooks;
+
+// Steps of the sections.
+bool ZeqReadDefinitions(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadObjects(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadModels(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadHierarchy(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadCameraBackgrounds(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadConnections(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadTakes(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadPostProcessing(KZeqReaderZeq& reader, KZeqScene& scene);
+// Object kinds and attribute set-ups of this file's sections.
+bool ZeqReadModelObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadGenericNodeObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadControlSetPlugObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype,
+                                 const KString& name);
+KZeqNodeAttribute* ZeqCreateNull(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateMarker(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateSkeleton(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateMesh(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateNurb(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreatePatch(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateLight(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateCamera(KZeqSdkManager& manager, int setUp);
+KZeqNodeAttribute* ZeqCreateOpticalReference(KZeqSdkManager& manager, int setUp);
+bool ZeqReadNullFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadMarkerFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadSkeletonFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+
+// Only regular files are opened as take files.
+bool ZeqIsRegularFile(const char* path);
 
 // Steps of the front itself.
 bool ZeqReadRewindMainSection(KZeqReaderZeq& reader, KZeqScene& scene);

@@ -11,7 +11,7 @@ const ZeqWriteStep kZeq58Steps[] = {
     {"camera switcher", -1, 0, nullptr},
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
-    {"Takes", 6, 0, nullptr},
+    {"Takes", 6, 0, &ZeqWriteTakes},
     {"clear animated channels", -1, eZeqRunsAlways, nullptr},
     {"GoboManager", 5, 0, nullptr},
     {"marker sets, actors and characters", 7, 0, nullptr},
@@ -22,9 +22,9 @@ const ZeqWriteStep kZeq58Steps[] = {
 
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
-    {"Definitions", -1, 0, nullptr},
+    {"Definitions", -1, 0, &ZeqWriteDefinitions},
     {"Switcher", -1, 0, nullptr},
-    {"Objects", -1, eZeqAdvancesProgress, nullptr},
+    {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
     {"password", -1, 0, &ZeqWritePassword},
     {"Media", 2, 0, nullptr},
     {"GoboManager", 5, 0, nullptr},
@@ -32,8 +32,8 @@ const ZeqWriteStep kZeq6Steps[] = {
     {"ACTOR", 7, 0, nullptr},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
     {"Version5", 8, 0, nullptr},  // the global light and time settings
-    {"Connections", -1, 0, nullptr},
-    {"Takes", 6, 0, nullptr},
+    {"Connections", -1, 0, &ZeqWriteConnections},
+    {"Takes", 6, 0, &ZeqWriteTakes},
 };
 
 }  // namespace
@@ -43,7 +43,7 @@ const ZeqWriterLayout kZeq58Layout = {
     nullptr,  // shape names to the version-5 form
     nullptr,  // and back
     nullptr,  // find animated channels
-    nullptr,  // node record
+    &ZeqWriteNodeRecordOf,
     nullptr,  // character poses
     nullptr,  // poses
 };
@@ -54,5 +54,24 @@ const ZeqWriterLayout kZeq6Layout = {
     nullptr,  // character poses
     nullptr,  // poses
 };
+
+// By attribute type code: none, null, marker, skeleton, mesh, NURBS, patch,
+// camera, camera switcher, light, optical reference.
+const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
+    nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+};
+
+const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
+    nullptr,  // limits
+    nullptr,  // target
+};
+
+// The switcher node is no object: it lies outside the root's tree.
+const ZeqObjectWriter kZeq6ObjectWriters[] = {
+    {"Model", &ZeqListModels, &ZeqWriteModelObject},
+    {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
+};
+const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 
 }  // namespace zeqsdk_400

@@ -1,9 +1,12 @@
 #ifndef ZEQ_IO_KZEQWRITERZEQ_STEPS_H
 #define ZEQ_IO_KZEQWRITERZEQ_STEPS_H
 
+#include <vector>
+
 namespace zeqsdk_400 {
 
 class KZeqNode;
+class KZeqObject;
 class KZeqScene;
 class KZeqWriterZeqBase;
 
@@ -47,6 +50,46 @@ struct ZeqWriterLayout {
 
 extern const ZeqWriterLayout kZeq58Layout;
 extern const ZeqWriterLayout kZeq6Layout;
+
+// The attribute record of each attribute type code (0 to 10), given the
+// node. A row without writer writes the default null record, so that a node
+// never comes back as another kind.
+extern const ZeqWriteNodeRecord kZeqAttributeWriters[11];
+
+// Parts of the 5.8 node record written by other sections' writers; null until built.
+struct ZeqNodeWriterHooks {
+    ZeqWriteNodeRecord mLimits;  // "Limits"
+    ZeqWriteNodeRecord mTarget;  // look-at and up-vector names
+};
+extern const ZeqNodeWriterHooks kZeqNodeWriterHooks;
+
+// Object kinds of the 6.0 "Objects" section, in order. Each row lists the
+// scene's objects of its kind and writes one object's whole field; every
+// object listed is also a candidate end of the "Connections".
+typedef void (*ZeqListObjects)(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+typedef bool (*ZeqWriteObject)(KZeqWriterZeqBase& writer, KZeqObject& object);
+struct ZeqObjectWriter {
+    const char* mType;
+    ZeqListObjects mList;
+    ZeqWriteObject mWrite;
+};
+extern const ZeqObjectWriter kZeq6ObjectWriters[];
+extern const int kZeq6ObjectWriterCount;
+
+// Steps and rows of the sections.
+bool ZeqWriteNodeRecordOf(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteNullAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteMarkerAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteSkeletonAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteOpticalReferenceAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteTakes(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteDefinitions(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteObjects(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteConnections(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListModels(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+void ZeqListGenericNodes(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWriteModelObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);

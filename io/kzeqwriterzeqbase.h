@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "base/kstring.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -10,7 +11,11 @@ namespace zeqsdk_400 {
 class IZeqObject;
 class KStreamOptionsZeq;
 class KZeqExporter;
+class KZeqNode;
+class KZeqNull;
 class KZeqSceneInfo;
+class KZeqSkeleton;
+class KZeqTakeNodeContainer;
 class KZeqThumbnail;
 struct ZeqWriterLayout;
 
@@ -55,6 +60,47 @@ public:
     bool WriteThumbnail(KZeqThumbnail* thumbnail);
     void WriteSceneInfo(KZeqSceneInfo* info);
 
+    // ---- Node record (kzeqwriterzeq_node.cpp) ------------------------------------------------------
+    // The whole "Model" record of a node. Before version 6 (5.8): version
+    // 194, limits, target, animated and user properties, the attribute, the
+    // default channels and the children's names. From version 6: the type
+    // name beside the node's name, version 231, the attribute, the property
+    // block and the default channels; the hierarchy lies in the connections.
+    bool WriteKZeqNode(KZeqNode& node);
+    bool WriteKZeqNodeBegin(KZeqNode& node);
+    bool WriteKZeqNodeParameters(KZeqNode& node);
+    bool WriteKZeqNodeVersion(KZeqNode& node);
+    bool WriteKZeqNodeAnimationSettings(KZeqNode& node);
+    bool WriteKZeqNodeShading(KZeqNode& node);
+    bool WriteKZeqNodeCullingType(KZeqNode& node);
+    bool WriteKZeqNodeLimits(KZeqNode& node);
+    bool WriteKZeqNodeTarget(KZeqNode& node);
+    bool WriteKZeqNodeAnimatedProperties(KZeqNode& node);
+    // By the attribute's type; a node without one, a geometry with option 0
+    // off and a kind without record writer give the null record.
+    bool WriteKZeqNodeAttribute(KZeqNode& node);
+    // The property block, from version 6 on only.
+    bool WriteKZeqNodeProperties(KZeqNode& node);
+    bool WriteKZeqNodeDefaultAttributes(KZeqNode& node);
+    bool WriteKZeqNodeChildrenList(KZeqNode& node);
+    bool WriteKZeqNodeEnd(KZeqNode& node);
+    // Attribute records; a null record without null holds the defaults.
+    bool WriteKZeqNull(KZeqNull* null);
+    bool WriteKZeqMarker(KZeqNode& node);
+    bool WriteKZeqOpticalReference();
+    bool WriteKZeqSkeleton(KZeqSkeleton& skeleton);
+
+    // ---- Takes (kzeqwriterzeq_takes.cpp) --------------------------------------------------------------
+    // The "Takes" section: every selected take but "Default", spans computed
+    // where unset. The scene's current take is the same afterwards.
+    bool WriteAnimation(KZeqScene& scene);
+    // The "Model" take-node records of every node below node.
+    bool WriteAnimation(KZeqNode& node, const char* take);
+    // One take-node record; false, nothing written, when the object has no
+    // take of that name. Before version 6 a material's shininess keys are
+    // written a hundred times larger.
+    bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material);
+
     // ---- State of the write in progress, for the section writers --------------------------------
     IZeqObject* GetZeqObject() const { return mFile; }
     KStreamOptionsZeq* GetStreamOptions() const { return mOptions; }
@@ -66,6 +112,7 @@ public:
     void SetMediaCount(int count) { mMediaCount = count; }
     int mProgressCounter = 0;
     int mProgressTotal = 0;
+    KString mProgressMessage;
 
 protected:
     KZeqWriterZeqBase(KZeqSdkManager& manager, KZeqExporter& exporter, const ZeqWriterLayout& layout);
@@ -82,6 +129,9 @@ private:
     EExportMode mExportMode = eBINARY;
     int mMediaCount = 0;
 };
+
+// A user property's name without its " (Real)" (or other type) suffix.
+void RemoveTypeIdentifierFromName(KString& name);
 
 }  // namespace zeqsdk_400
 

@@ -22,6 +22,10 @@ public:
     // Stored as "LocalTime" and "ReferenceTime".
     KTimeSpan mLocalTimeSpan;
     KTimeSpan mReferenceTimeSpan;
+    // How a reader moves the take's keys: with type 1 by the offset, with
+    // type 0 so that the first key lands on it.
+    KTime mImportOffset;
+    int mImportOffsetType = 1;
 
     KZeqThumbnail* GetTakeThumbnail() const { return mTakeThumbnail; }
     void SetTakeThumbnail(KZeqThumbnail* thumbnail) { mTakeThumbnail = thumbnail; }

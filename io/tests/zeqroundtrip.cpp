@@ -9,6 +9,7 @@
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqwriterzeq.h"
+#include "io/tests/zeqscenecompare.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -17,9 +18,12 @@ using namespace zeqsdk_400;
 namespace zeqiotest {
 
 const ZeqFileCase kZeqFileCases[6] = {
-    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII},   {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY},
-    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED}, {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII},
-    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY}, {"V58Encrypted", 5800, 2, -1},
+    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII, eZeqLosesUserPropertyRecords},
+    {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY, eZeqLosesUserPropertyRecords},
+    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED, eZeqLosesUserPropertyRecords},
+    {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII, eZeqLosesPropertyBlock},
+    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY, eZeqLosesPropertyBlock},
+    {"V58Encrypted", 5800, 2, -1, eZeqLosesPropertyBlock},
 };
 
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info) { return info.param.mName; }

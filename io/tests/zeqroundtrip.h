@@ -21,6 +21,7 @@ struct ZeqFileCase {
     int mFileVersion;  // 6000 or 5800
     int mMode;         // 0 ASCII, 1 binary, 2 encrypted
     int mExportRow;    // the exporter's row; -1: the 5.8 writer directly (it has no encrypted row)
+    int mLosses;       // what the form does not keep (EZeqLoss)
 };
 extern const ZeqFileCase kZeqFileCases[6];
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info);

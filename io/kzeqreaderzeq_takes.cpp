@@ -1,0 +1,332 @@
+// The "Takes" section as read: every selected take, inline or from its take
+// file, into take nodes of the scene's objects, then moved by its import
+// offset; and the take's time warps, with the baking of layers and time
+// warps into plain curves that option 10 asks for.
+
+#include <vector>
+
+#include "base/kset.h"
+#include "content/kzeqgenericnode.h"
+#include "content/kzeqgeometry.h"
+#include "content/kzeqmaterial.h"
+#include "content/kzeqtexture.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvefilterconstantkeyreducer.h"
+#include "fcurve/kfcurvefiltertimeshift.h"
+#include "fcurve/kfcurvenode.h"
+#include "fcurve/kfcurveplot.h"
+#include "fcurve/kfcurverotationfilter.h"
+#include "fcurve/kfcurvesettings.h"
+#include "fileio/kzeq.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqreaderzeq.h"
+#include "io/kzeqreaderzeq_steps.h"
+#include "io/kzeqscenerecords.h"
+#include "object/izeqobject.h"
+#include "object/kprogress.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakeinfo.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// The time warps of one take: installed for curve reading while the take is
+// read, and each held once, so that warps no channel took end with the take.
+class TimeWarpScope {
+public:
+    TimeWarpScope() : mSet(20) {}
+    TimeWarpScope(const TimeWarpScope&) = delete;
+    TimeWarpScope& operator=(const TimeWarpScope&) = delete;
+    ~TimeWarpScope() {
+        KFCurve_SetTWSet(nullptr);
+        for (KFCurveNode* holder : mHolders) holder->Destroy();
+    }
+    void Install() {
+        for (int i = 0; i < mSet.GetCount(); ++i) {
+            mHolders.push_back(KFCurveNodeCreate("TimeWarpHolder"));
+            mHolders.back()->TimeWarpSet(reinterpret_cast<KFCurveNode*>(mSet.GetFromIndex(i)));
+        }
+        KFCurve_SetTWSet(&mSet);
+    }
+    KSet mSet;
+
+private:
+    std::vector<KFCurveNode*> mHolders;
+};
+
+// Ten million keys: over three days at 30 frames a second.
+constexpr double kMaxResampledKeys = 1e7;
+
+bool IsSwitcherName(const KString& name) { return name == "Camera Switcher" || name == "Model::Camera Switcher"; }
+
+}  // namespace
+
+bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
+    KZeq& file = *mFile;
+    bool failed = false;
+    if (file.FieldReadBegin("Takes")) {
+        if (file.FieldReadBlockBegin()) {
+            if (scene.GetRootNode()) IndexNodesBelow(*scene.GetRootNode());
+            while (file.FieldReadBegin("Take")) {
+                const KString name = file.FieldReadC();
+                KZeqTakeInfo* take = nullptr;
+                for (int i = 0; i < mOptions->GetTakeInfoCount() && !take; ++i)
+                    if (mOptions->GetTakeInfo(i)->mName == name) take = mOptions->GetTakeInfo(i);
+                if (take && take->mSelect && file.FieldReadBlockBegin()) {
+                    if (ReadTakeAnimation(scene, take)) {
+                        // The scene knows the take by the name it was read under.
+                        KZeqTakeInfo copy = *take;
+                        copy.mName = take->mImportName;
+                        scene.SetTakeInfo(copy);
+                    } else {
+                        failed = true;
+                    }
+                    file.FieldReadBlockEnd();
+                    KGetGlobalProgress()->UpdateSection();
+                }
+                file.FieldReadEnd();
+            }
+            mNodeIndex.clear();
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+    const KString current = mOptions->GetCurrentTake();
+    if (scene.GetTakeInfo(current)) scene.SetCurrentTake(current.Buffer());
+    return !failed;
+}
+
+bool KZeqReaderZeq::ReadTakeAnimation(KZeqScene& scene, KZeqTakeInfo* take) {
+    KZeq& file = *mFile;
+    if (file.FieldReadBegin("FileName")) {
+        const KString name = file.FieldReadC();
+        file.FieldReadEnd();
+        const KString path = file.GetFullFilePath(name.Buffer());
+        KZeq takeFile;
+        const bool regular = ZeqIsRegularFile(path.Buffer());
+        if (regular && takeFile.ProjectOpenDirect(path.Buffer(), false, true)) {
+            ReadNodeAnimation(takeFile, scene, take);
+            takeFile.ProjectClose();
+        } else if (file.IsVersion2000OrLater()) {
+            ReadNodeAnimation(file, scene, take);
+        } else {
+            // Before version 2000 a take lives in its take file only.
+            const int error = regular ? takeFile.GetLastErrorID() : KZeq::eFileNotOpened;
+            const int id = error == KZeq::eFileCorrupted   ? eFileCorrupted
+                           : error == KZeq::eFileNotOpened ? eFileNotOpened
+                                                           : eUnidentifiedError;
+            if (regular)
+                mError.SetLastError(id, takeFile.GetLastErrorString());
+            else
+                mError.SetLastErrorID(id);
+            return false;
+        }
+    } else {
+        ReadNodeAnimation(file, scene, take);
+    }
+    TimeShiftNodeAnimation(scene, take);
+    return true;
+}
+
+bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo* take) {
+    mBefore6 = mFile && mFile->IsBeforeVersion6();  // the main file's layout, also for a take file
+    TimeWarpScope warps;
+    ReadTimeWarps(file, warps.mSet);
+    warps.Install();
+    const int total =
+        file.FieldGetInstanceCount("Model") + file.FieldGetInstanceCount("Texture") + file.FieldGetInstanceCount("Material");
+    int counter = 0;
+    const KString message = KString("Retrieving take ") + take->mImportName;
+    auto progress = [&] {
+        mImporter.ProgressUpdate(nullptr, message.Buffer(), "",
+                                 total > 0 ? static_cast<float>(counter) * 100.0f / static_cast<float>(total) : 0.0f);
+        ++counter;
+    };
+    mImporter.ProgressUpdate(nullptr, message.Buffer(), "", 0.0f);
+    if (KZeqThumbnail* thumbnail = ZeqReadThumbnail(file, mManager)) take->SetTakeThumbnail(thumbnail);
+    KZeqEntity* entity = scene.GetEntity();
+    while (file.FieldReadBegin("Model")) {
+        progress();
+        const KString name = file.FieldReadC();
+        KZeqTakeNodeContainer* object = IsSwitcherName(name) ? scene.GetCameraSwitcher() : FindIndexedNode(name.Buffer());
+        // The switcher is no model of the tree: 'S' keeps its shapes alone.
+        if (object) ReadTakeNodeRecord(file, *object, *take, object == scene.GetCameraSwitcher() ? 'S' : 'M');
+        file.FieldReadEnd();
+    }
+    // Generic nodes ('G', no progress and no merge), textures ('T'), materials ('A').
+    for (const char* field : {"GenericNode", "Texture", "Material"}) {
+        const char kind = field[0] == 'M' ? 'A' : field[0];
+        while (file.FieldReadBegin(field)) {
+            if (kind != 'G') progress();
+            const KString name = file.FieldReadC();
+            KZeqTakeNodeContainer* object = nullptr;
+            if (entity && kind == 'G') object = entity->GetGenericNode(name.Buffer());
+            if (entity && kind == 'T') object = entity->GetTexture(name);
+            if (entity && kind == 'A') object = entity->GetMaterial(name);
+            if (object) ReadTakeNodeRecord(file, *object, *take, kind);
+            file.FieldReadEnd();
+        }
+    }
+    return true;
+}
+
+void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object, KZeqTakeInfo& take, char kind) {
+    const char* name = take.mImportName.Buffer();
+    object.CreateTakeNode(name);
+    object.SetCurrentTakeNode(name);
+    KZeqTakeNode* node = object.GetCurrentTakeNode();
+    if (node && file.FieldReadBlockBegin()) {
+        ReadAnimation(file, node->GetKFCurveNode());
+        if (kind == 'M' && mBefore6) {
+            KZeqGeometry* geometry = static_cast<KZeqNode&>(object).GetGeometry();
+            if (geometry) geometry->CleanShapeChannels(node);
+        }
+        // Files before version 6 keep a material's shininess keys a hundred times larger.
+        if (kind == 'A' && mBefore6)
+            if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
+        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
+            MergeLayerAndTimeWarp(node->GetKFCurveNode(), nullptr);
+        file.FieldReadBlockEnd();
+    }
+    object.SetCurrentTakeNode(0);
+}
+
+bool KZeqReaderZeq::TimeShiftNodeAnimation(KZeqScene& scene, KZeqTakeInfo* take) {
+    scene.SetCurrentTake(take->mImportName.Buffer());
+    KZeqEntity* entity = scene.GetEntity();
+    std::vector<KZeqTakeNodeContainer*> objects;
+    if (KZeqNode* switcher = scene.GetCameraSwitcher()) objects.push_back(switcher);
+    if (entity) {
+        for (int i = 0; i < entity->GetNodeCount(); ++i) objects.push_back(entity->GetNode(i));
+        for (int i = 0; i < entity->GetMaterialCount(); ++i) objects.push_back(entity->GetMaterial(i));
+        for (int i = 0; i < entity->GetTextureCount(); ++i) objects.push_back(entity->GetTexture(i));
+    }
+    KTime shift = take->mImportOffset;
+    if (take->mImportOffsetType != 1) {
+        KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
+        // Each node's interval covers its subtree: the switcher, the root,
+        // then the materials and textures.
+        if (KZeqNode* switcher = scene.GetCameraSwitcher()) switcher->GetAnimationInterval(start, stop);
+        if (KZeqNode* root = scene.GetRootNode()) root->GetAnimationInterval(start, stop);
+        if (entity) {
+            for (int i = 0; i < entity->GetMaterialCount(); ++i) entity->GetMaterial(i)->GetAnimationInterval(start, stop);
+            for (int i = 0; i < entity->GetTextureCount(); ++i) entity->GetTexture(i)->GetAnimationInterval(start, stop);
+        }
+        // A take without keys has nothing to move to the offset.
+        shift = start <= stop ? take->mImportOffset - start : KTime(0);
+    }
+    if (shift != KTime(0)) {
+        KFCurveFilterTimeShiftAndScale filter;
+        filter.SetStartTime(KTime::MinusInfinite());
+        filter.SetStopTime(KTime::Infinite());
+        filter.SetShift(shift);
+        for (KZeqTakeNodeContainer* object : objects) {
+            KZeqTakeNode* node = object ? object->GetCurrentTakeNode() : nullptr;
+            if (node && node->GetKFCurveNode()) filter.Apply(*node->GetKFCurveNode(), true);
+        }
+        take->mLocalTimeSpan.Set(take->mLocalTimeSpan.GetStart() + shift, take->mLocalTimeSpan.GetStop() + shift);
+    }
+    scene.SetCurrentTake("Default");
+    return true;
+}
+
+// ---- Time warps ----------------------------------------------------------------------------------
+
+bool KZeqReaderZeq::ReadTimeWarps(KZeq& file, KSet& set) {
+    if (!file.FieldReadBegin("TimeWarps")) return false;
+    if (file.FieldReadBlockBegin()) {
+        file.FieldReadI("Version", 0);
+        while (file.FieldReadBegin("TW")) {
+            const int number = file.FieldReadI();
+            if (file.FieldReadBlockBegin()) {
+                if (KFCurveNode* warp = KFCurveNodeCreate(&file, false, false))
+                    set.Add(static_cast<unsigned int>(number), reinterpret_cast<kReference>(warp));
+                file.FieldReadBlockEnd();
+            }
+            file.FieldReadEnd();
+        }
+        file.FieldReadBlockEnd();
+    }
+    return file.FieldReadEnd();
+}
+
+void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inherited) {
+    if (!node) return;
+    KFCurveNode* warp = node->TimeWarpGet() ? node->TimeWarpGet() : inherited;
+    bool changed = false;
+    if (node->LayerGet()) {
+        MergeTimeWarpWithLayer(node, warp);
+        changed = true;
+    } else {
+        if (inherited) {
+            MergeTimeWarpWithoutLayer(node, warp);
+            changed = true;
+        }
+        for (int i = 0; i < node->GetCount(); ++i) MergeLayerAndTimeWarp(node->Get(i), warp);
+    }
+    if (!changed) return;
+    KFCURVE_ApplyRotationFilter(node, KTime::MinusInfinite(), KTime::Infinite());
+    if (KFCURVE_GetUseConstantKeyReducer()) {
+        KFCurveFilterConstantKeyReducer reducer;
+        reducer.SetKeepFirstAndLastKeys(true);
+        reducer.Apply(*node, true);
+    }
+}
+
+void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {
+    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
+    (warp ? warp : node)->GetAnimationInterval(start, stop);
+    KFCurve_PlotInLayers(node, nullptr, 0, KFCURVE_PLOT_REPLACE_DESTINATION, start, stop, KFCURVE_GetPlotPeriod(),
+                         nullptr, nullptr, true, nullptr);
+}
+
+void KZeqReaderZeq::MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* warp) {
+    KFCurve* curve = node->FCurveGet();
+    KFCurve* warpCurve = warp ? warp->FCurveGet() : nullptr;
+    const KTime period = KFCURVE_GetPlotPeriod();
+    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
+    if (warp) warp->GetAnimationInterval(start, stop);
+    // A period of zero or less would sample without end, and a span of more
+    // samples than a curve sensibly holds would not end in time: nothing is
+    // resampled then.
+    const bool sampled = period > KTime(0) && start <= stop &&
+                         static_cast<double>(stop.Get()) - static_cast<double>(start.Get()) <
+                             static_cast<double>(period.Get()) * kMaxResampledKeys;
+    if (curve && warpCurve && curve->KeyGetCount() > 1 && warpCurve->KeyGetCount() > 1 && sampled) {
+        KFCurve* resampled = KFCurveCreate();
+        resampled->SetColor(curve->GetColor());
+        resampled->SetSelected(true);
+        KFCurveKey key;
+        int last = 0;
+        // Samples start, start + p, ... strictly before stop, counted so that no time overflows.
+        const auto span = static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(start.Get());
+        const auto step = static_cast<kULongLong>(period.Get());
+        const kULongLong samples = span / step + (span % step != 0 ? 1 : 0);
+        for (kULongLong i = 0; i < samples; ++i) {
+            const KTime t(static_cast<kLongLong>(static_cast<kULongLong>(start.Get()) + i * step));
+            KTime warped;
+            warped.SetSecondDouble(warpCurve->Evaluate(t));
+            key.Set(t, curve->Evaluate(warped), 8, 256, 0.0f, 0.0f, 0, 0.33333334f, 0.33333334f, 0.0f, 0.0f);
+            resampled->KeyAdd(t, key, &last);
+        }
+        curve->CopyFrom(*resampled, true);
+        resampled->Destroy();
+    }
+    node->TimeWarpSet(nullptr);
+}
+
+bool ZeqReadTakes(KZeqReaderZeq& reader, KZeqScene& scene) { return reader.ReadAnimation(scene); }
+
+bool ZeqReadPostProcessing(KZeqReaderZeq&, KZeqScene& scene) {
+    scene.BuildMaterialLayersDirectArray();
+    scene.BuildTextureLayersDirectArray();
+    scene.BuildKZeqLinkFromKZeqDeformer();
+    scene.RemoveKZeqDeformers();
+    return true;
+}
+
+}  // namespace zeqsdk_400
