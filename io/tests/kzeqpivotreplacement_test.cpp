@@ -6,6 +6,11 @@
 
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "io/tests/zeqroundtrip.h"
+#include "io/tests/zeqscenecompare.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
 
@@ -85,3 +90,61 @@ TEST_F(PivotReplacementTest, ClashMarkedNamesKeepTheInitialName) {
     // The initial name, the marker, then as many last characters of "Model::Arm_ncl1_1" as "ncl" lies from its start.
     EXPECT_STREQ("Model::Arm__Pre_:Arm_ncl1_1", mArm->GetParent()->GetName());
 }
+
+namespace {
+
+// Pivots replaced by nodes on export, written in every form, read back and
+// folded again: the scene equals the one that never had its pivots replaced.
+struct PivotFileTest : ::testing::TestWithParam<zeqiotest::ZeqFileCase> {
+    KZeqScene* Build() {
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        KZeqNode* arm = mManager.CreateKZeqNode("Arm");
+        KZeqNode* hand = mManager.CreateKZeqNode("Hand");
+        scene->GetRootNode()->AddChild(arm), arm->AddChild(hand);
+        KZeqSkeleton* bone = mManager.CreateKZeqSkeleton();
+        bone->SetSkeletonType(KZeqSkeleton::eLIMB), bone->SetLimbNodeSize(2.0), hand->SetNodeAttribute(bone);
+        arm->SetPreRotation(kSet, KZeqVector4(10, 20, 30, 0)), arm->SetPostRotation(kSet, KZeqVector4(0, 0, 45, 0));
+        hand->SetPostRotation(kSet, KZeqVector4(5, 0, 0, 0));
+        arm->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+        scene->CreateTake("Walk"), scene->SetCurrentTake("Walk");
+        KZeqTakeInfo walk;
+        walk.mName = "Walk", walk.mLocalTimeSpan = walk.mReferenceTimeSpan = KTimeSpan(KTime(0), KTime(46186158000LL));
+        scene->SetTakeInfo(walk);
+        arm->SetCurrentTakeNode("Walk");
+        KFCurve* x = arm->GetCurrentTakeNode()->GetTranslationX();
+        for (int i = 0; i < 2; ++i) {
+            KFCurveKey key;
+            key.Set(KTime(46186158000LL * i), 1.0f + 3 * i, KFCURVE_INTERPOLATION_LINEAR, 0, 0, 0,
+                    KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f, 0, 0);
+            x->KeyAdd(key.GetTime(), key);
+        }
+        arm->SetCurrentTakeNode(0);
+        return scene;
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+};
+
+}  // namespace
+
+TEST_P(PivotFileTest, ReplacedPivotsComeBackThroughTheFile) {
+    const zeqiotest::ZeqFileCase& form = GetParam();
+    KZeqScene *original = Build(), *replaced = Build();
+    EXPECT_FALSE(ReplacePivotExport(replaced->GetRootNode(), kSet, mManager));
+    ASSERT_EQ("Arm__Pre_(Arm(Arm__Post_(Hand(Hand__Post_))))", Tree(replaced->GetRootNode()->GetChild(0)));
+    std::string error;
+    const std::string path = mDir / "pivots.zeq";
+    ASSERT_TRUE(zeqiotest::WriteZeqFile(mManager, *replaced, form, path, "", &error)) << error;
+    KZeqScene* read = zeqiotest::ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    ReplacePivotImport(read->GetRootNode(), kSet, mManager);
+    ASSERT_EQ(1, read->GetRootNode()->GetChildCount());
+    KZeqNode* arm = read->GetRootNode()->GetChild(0);
+    ASSERT_EQ("Arm(Hand)", Tree(arm));
+    EXPECT_TRUE(arm->GetPreRotation(kSet) == KZeqVector4(10, 20, 30, 0) &&
+                arm->GetPostRotation(kSet) == KZeqVector4(0, 0, 45, 0) &&
+                arm->GetChild(0)->GetPostRotation(kSet) == KZeqVector4(5, 0, 0, 0));
+    EXPECT_EQ("", zeqiotest::CompareScenes(*original, *read, form.mLosses).Report());
+}
+INSTANTIATE_TEST_SUITE_P(Forms, PivotFileTest, ::testing::ValuesIn(zeqiotest::kZeqFileCases),
+                         zeqiotest::ZeqFileCaseName);
