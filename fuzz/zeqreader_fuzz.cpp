@@ -24,6 +24,9 @@
 #include <iterator>
 #include <string>
 
+#include "character/kzeqcharacter.h"
+#include "character/kzeqcharacterpose.h"
+#include "character/kzeqcontrolset.h"
 #include "content/kzeqmarker.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
@@ -56,13 +59,20 @@ const char* const kNames[] = {
     "Hidden", "Shading", "Culling", "Children", "MultiLayer", "MultiTake", "LimbLength", "Color", "Look",
     "IKPivot", "ShowLabel", "IKReachTranslation", "IKReachRotation", "UserProperty", "Name", "Label", "Value",
     "Min", "Max", "AnimatedProperty", "Animated", "Connect", "GenericNode", "Texture", "Material", "Deformer",
-    "Pose", "ControlSetPlug", "TimeWarps", "TW", "Key", "KeyVer", "KeyCount", "TimeWarpID", "LayerType"};
+    "Pose", "ControlSetPlug", "TimeWarps", "TW", "Key", "KeyVer", "KeyCount", "TimeWarpID", "LayerType",
+    // character, control-set, constraint and character-pose records
+    "CHARACTERIZE", "LOCK_XFORM", "LOCK_PICK", "CONSTRAINT", "INPUTOUTPUTTYPE", "ACTORINDEX", "CHARACTERINDEX",
+    "REFERENCE", "LEFT_FLOOR", "BASE", "SPINE", "NECK", "LEFTFOOT", "PROPS", "GAMEMODEPARENT", "FILTERSET",
+    "PARAM", "MODE", "VALUE", "VALUE0", "VALUE1", "VALUE2", "CONTROLSET", "VX_CONTROLSET", "LINK", "MODEL",
+    "NAME", "TOFFSETX", "SOFFSETZ", "TYPE", "EFFECTOR", "EFFECTOR_AUX1", "SHOW", "TACTIVE", "PoseScene"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
                                "LimbNode", "Effector", "Optical", "OO", "OP", "PO", "Model::A", "Model::B", "A",
                                "True", "W", "CullingOnCW", "Real", "Vector", "Bool", "Model::Camera Switcher",
-                               "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape"};
+                               "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape",
+                               "Hips", "Neck1", "Spine", "HipsTOffset", "HeadEffector", "CharacterPose",
+                               "BindPose", "Character", "Constraint::A", "Pose::P"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -182,6 +192,37 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
             << '\0' << '\0' << file;
         std::filesystem::remove(path);
     }
+    // Characters linked to the tree, with a control set and a nested pose.
+    KZeqCharacter* character = scene->GetCharacter(scene->CreateCharacter("Rig"));
+    KZeqCharacterLink link;
+    link.mNode = props, link.mTemplateName = "Tpl";
+    character->SetCharacterLink(eCharacterHips, link), character->SetCharacterLink(eCharacterNeck1, link);
+    KZeqEffector effector;
+    effector.mNode = props;
+    character->GetControlSet()->SetEffector(eHeadEffector, effector);
+    scene->GetCharacter(scene->CreateCharacter("Driven"))->SetInput(eCharacterInputCharacter, character);
+    KZeqScene* posed = scene->GetCharacterPose(scene->CreateCharacterPose("Stance"))->GetPoseScene();
+    posed->CreateCharacter("Posed");
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = dir + "/characters.tmp.zeq";
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        exporter.Export(*scene);
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-characters" : "/v58-characters"),
+                      std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
+    std::ofstream(dir + "/v58-text-characters", std::ios::binary)
+        << '\3' << '\0'
+        << "Model: \"Model::H\" {\nType: \"Null\"\n}\nCHARACTER:  {\nINPUTOUTPUTTYPE: 1\nCHARACTERINDEX: 1\n"
+           "NECK:  {\nLINK: \"Hips\" {\nMODEL: \"H\"\n}\nLINK: \"Neck1\" {\n}\n}\nSPINE:  {\nLINK: \"\" {\n}\n}\n"
+           "FILTERSET:  {\nPARAM:  {\nNAME: \"HipsTOffset\"\nVALUE0: 1\n}\n}\nCONTROLSET:  {\nEFFECTOR:  {\n"
+           "LINK:  {\nNAME: \"HeadEffector\"\nMODEL: \"H\"\n}\n}\n}\n}\nCHARACTER:  {\n}\n"
+           "SceneGenericPersistence:  {\nPose: \"Pose::P\" {\nType: \"CharacterPose\"\nPoseScene:  {\n}\n}\n}\n";
     std::ofstream(dir + "/v58-text-nodes", std::ios::binary)
         << '\3' << '\0'
         << "Model: \"Model::A\" {\nType: \"LimbNode\"\nSize: 0.5\nChildren: \"Model::B\"\nHidden: \"true\"\n}\n"

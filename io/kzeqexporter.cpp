@@ -1,8 +1,11 @@
 #include "io/kzeqexporter.h"
 
+#include <memory>
+
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqwriterzeq.h"
 #include "io/kzeqwriterzeq6.h"
+#include "object/izeqobject.h"
 
 namespace zeqsdk_400 {
 
@@ -195,11 +198,17 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options, IZeqObject*
         mError.SetLastErrorID(eFileNotCreated);
         return false;
     }
-    KZeqWriterZeq writer(mManager, *this);
+    // The nested scene takes the layout of the stream it goes into: its
+    // reader reads it with that layout's steps.
+    std::unique_ptr<KZeqWriterZeqBase> writer;
+    if (object->IsBeforeVersion6())
+        writer.reset(new KZeqWriterZeq(mManager, *this));
+    else
+        writer.reset(new KZeqWriterZeq6(mManager, *this));
     mStreamOptions = options;
-    const bool written = writer.Write(scene, options, object);
+    const bool written = writer->Write(scene, options, object);
     mMessage.Empty();
-    writer.GetMessage(mMessage);
+    writer->GetMessage(mMessage);
     mStreamOptions = nullptr;
     if (!written) mError.SetLastErrorID(eOutOfDiskSpace);
     return written;

@@ -19,6 +19,10 @@ class KObject;
 class KSet;
 class KZeq;
 class KStreamOptionsZeq;
+class KZeqCharacter;
+class KZeqCharacterPose;
+class KZeqControlSet;
+class KZeqFilterSet;
 class KZeqGenericNode;
 class KZeqImporter;
 class KZeqMarker;
@@ -159,6 +163,28 @@ public:
     void MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* timeWarp);
     void MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* timeWarp);
     void MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* timeWarp);
+
+    // ---- Characters, control sets, character poses (kzeqreaderzeq_character.cpp) -----------------
+    // Before version 6: every "CHARACTER" record into a new character, the
+    // inputs resolved once all are read. Nothing from a version-6 file.
+    bool ReadCharacter(KZeqScene& scene);
+    // One record body; the input index read (before version 6) goes to inputIndex.
+    bool ReadKZeqCharacter(KZeqCharacter& character, int& inputIndex);
+    bool ReadKZeqCharacterLink(KZeqCharacter& character, int id);
+    // By names (searched through the groups up to the current one) when the
+    // first "LINK" has one, else by position.
+    bool ReadKZeqCharacterLinkGroup(KZeqCharacter& character, int group);
+    bool ReadKZeqFilterSet(KZeqFilterSet& filterSet);
+    bool ReadKZeqControlSet(KZeqControlSet& controlSet);
+    bool ReadKZeqControlSetLinkGroup(KZeqControlSet& controlSet, int group);
+    bool ReadKZeqControlSetLink(KZeqControlSet& controlSet, int id);
+    bool ReadKZeqEffector(KZeqControlSet& controlSet);
+    bool ReadKZeqEffectorAux(KZeqControlSet& controlSet);
+    // The "Pose" records of the current block: character poses are read; true
+    // when no bind or rest pose was met (those are left to the pose reader).
+    bool ReadCharacterPose(KZeqScene& scene);
+    // The scene nested in the current block, into the pose's scene.
+    bool ReadKZeqCharacterPose(KZeqCharacterPose& pose);
 
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.

@@ -21,11 +21,12 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"GoboManager", eZeqAnyLayout, 5, 0, nullptr},
     {"MARKERSET", eZeqAnyLayout, 7, 0, nullptr},
     {"ACTOR", eZeqAnyLayout, 7, 0, nullptr},
-    {"CHARACTER", eZeqAnyLayout, 7, 0, nullptr},
+    {"CHARACTER", eZeqAnyLayout, 7, 0, &ZeqReadCharacters},
     {"SceneGenericPersistence", eZeqAnyLayout, -1, 0, &ZeqReadSceneGenericPersistence},
     {"Version5", eZeqVersion6Layout, 8, 0, &ZeqReadVersion5Block},
     {"global settings", eZeqBeforeVersion6Layout, 8, 0, &ZeqReadTopLevelGlobalSettings},
     {"Connections", eZeqVersion6Layout, -1, 0, &ZeqReadConnections},
+    {"control sets from their plugs", eZeqVersion6Layout, -1, 0, &ZeqReadControlSetsFromPlugs},
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
 };
@@ -37,11 +38,11 @@ const ZeqObjectKind kZeqObjectKinds[] = {
     {"Texture", nullptr, nullptr},
     {"Deformer", "Skin", nullptr},
     {"Deformer", "Cluster", nullptr},
-    {"Pose", "CharacterPose", nullptr},
+    {"Pose", "CharacterPose", &ZeqReadCharacterPoseObject},
     {"Pose", "BindPose", nullptr},
     {"Pose", "RestPose", nullptr},
     {"GenericNode", nullptr, &ZeqReadGenericNodeObject},
-    {"Constraint", "Character", nullptr},
+    {"Constraint", "Character", &ZeqReadCharacterObject},
     {"ControlSetPlug", "ControlSetPlug", &ZeqReadControlSetPlugObject},
 };
 const int kZeqObjectKindCount = static_cast<int>(sizeof(kZeqObjectKinds) / sizeof(kZeqObjectKinds[0]));
@@ -77,7 +78,7 @@ const ZeqReaderHooks kZeqReaderHooks = {
     nullptr,  // global time settings
     nullptr,  // global camera and time settings
     nullptr,  // poses
-    nullptr,  // character poses
+    &ZeqReadCharacterPoses,
 };
 
 }  // namespace zeqsdk_400

@@ -4,6 +4,8 @@
 namespace zeqsdk_400 {
 
 class KString;
+class KZeqCharacter;
+class KZeqControlSetPlug;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqReaderZeq;
@@ -111,6 +113,16 @@ KZeqNodeAttribute* ZeqCreateOpticalReference(KZeqSdkManager& manager, int setUp)
 bool ZeqReadNullFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadMarkerFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadSkeletonFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+
+// Characters, character poses and control sets (kzeqreaderzeq_character.cpp).
+bool ZeqReadCharacters(KZeqReaderZeq& reader, KZeqScene& scene);
+int ZeqReadCharacterPoses(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadCharacterObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadCharacterPoseObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype,
+                                const KString& name);
+bool ZeqReadControlSetsFromPlugs(KZeqReaderZeq& reader, KZeqScene& scene);
+// The plug connected to the character's "ControlSet" list, null when none.
+KZeqControlSetPlug* ZeqFindControlSetPlug(KZeqCharacter& character);
 
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);

@@ -15,8 +15,9 @@ const ZeqWriteStep kZeq58Steps[] = {
     {"clear animated channels", -1, eZeqRunsAlways, nullptr},
     {"GoboManager", 5, 0, nullptr},
     {"marker sets, actors and characters", 7, 0, nullptr},
+    {"CHARACTER", 7, 0, &ZeqWriteCharacters},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
-    {"Constraints", 7, 0, nullptr},
+    {"Constraints", 7, 0, &ZeqWriteConstraints},
     {"global settings", 8, 0, nullptr},
 };
 
@@ -44,14 +45,16 @@ const ZeqWriterLayout kZeq58Layout = {
     nullptr,  // and back
     nullptr,  // find animated channels
     &ZeqWriteNodeRecordOf,
-    nullptr,  // character poses
+    &ZeqWriteCharacterPoses,
     nullptr,  // poses
 };
 
 const ZeqWriterLayout kZeq6Layout = {
     6000, false, kZeq6Steps, static_cast<int>(sizeof(kZeq6Steps) / sizeof(kZeq6Steps[0])),
-    nullptr, nullptr, nullptr, nullptr,
-    nullptr,  // character poses
+    &ZeqBeginCharacterObjects,  // every character with its control-set plug
+    &ZeqEndCharacterObjects,
+    nullptr, nullptr,
+    nullptr,  // character poses: objects
     nullptr,  // poses
 };
 
@@ -71,6 +74,10 @@ const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
 const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"Model", &ZeqListModels, &ZeqWriteModelObject},
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
+    // Plugs before the characters they feed.
+    {"ControlSetPlug", &ZeqListControlSetPlugs, &ZeqWriteControlSetPlugObject},
+    {"Constraint", &ZeqListCharacters, &ZeqWriteCharacterObject},
+    {"Pose", &ZeqListCharacterPoses, &ZeqWriteCharacterPoseObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 

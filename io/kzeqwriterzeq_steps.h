@@ -91,6 +91,21 @@ void ZeqListGenericNodes(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteModelObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
+// Characters, constraints, character poses and control-set plugs
+// (kzeqwriterzeq_character.cpp). A 6.0 write begins by giving every
+// character a connected plug and ends by removing those it made.
+bool ZeqWriteCharacters(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteConstraints(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteCharacterPoses(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqBeginCharacterObjects(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqEndCharacterObjects(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListControlSetPlugs(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+void ZeqListCharacters(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+void ZeqListCharacterPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWriteControlSetPlugObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+bool ZeqWriteCharacterObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+bool ZeqWriteCharacterPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWritePassword(KZeqWriterZeqBase& writer, KZeqScene& scene);

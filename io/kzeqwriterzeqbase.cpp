@@ -165,7 +165,9 @@ bool KZeqWriterZeqBase::WriteExtensionSection(KZeqScene& scene, int mediaCount) 
     summary.mTemplate = mOptions->GetTemplate();
     summary.mPasswordProtection = mOptions->GetPasswordProtection() && !mOptions->GetPassword().IsEmpty();
     summary.mCounts[0] = scene.GetRootNode() ? scene.GetRootNode()->GetChildCount(true) : 0;
-    summary.mCounts[2] = summary.mCounts[4] = scene.GetCharacterCount();
+    summary.mCounts[2] = scene.GetCharacterCount();
+    // "Constraints" lists the actors too.
+    summary.mCounts[4] = scene.GetCharacterCount() + scene.GetActorCount();
     summary.mCounts[5] = mediaCount;
     summary.mSceneInfo = scene.GetSceneInfo();
     summary.mCurrentTake = scene.GetCurrentTakeName();

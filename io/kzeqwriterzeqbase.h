@@ -10,7 +10,12 @@ namespace zeqsdk_400 {
 
 class IZeqObject;
 class KStreamOptionsZeq;
+class KZeqCharacter;
+class KZeqCharacterPose;
+class KZeqControlSet;
+class KZeqEntity;
 class KZeqExporter;
+class KZeqFilterSet;
 class KZeqNode;
 class KZeqNull;
 class KZeqSceneInfo;
@@ -100,6 +105,27 @@ public:
     // take of that name. Before version 6 a material's shininess keys are
     // written a hundred times larger.
     bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material);
+
+    // ---- Characters, control sets, constraints, character poses (kzeqwriterzeq_character.cpp) ----
+    // A node counts for a link or an effector when it belongs to the entity;
+    // with defaults on, the elements every reader knows (version 4000) are
+    // written even when empty.
+    bool WriteCharacter(KZeqScene& scene);
+    bool WriteKZeqCharacter(KZeqScene& scene, int index);
+    bool WriteKZeqCharacterLink(KZeqCharacter& character, int id, KZeqEntity* entity, bool defaults);
+    bool WriteKZeqCharacterLinkGroup(KZeqCharacter& character, int group, KZeqEntity* entity, bool defaults);
+    bool WriteKZeqFilterSet(KZeqFilterSet& filterSet);
+    bool WriteKZeqControlSet(KZeqControlSet& controlSet, KZeqEntity* entity, bool defaults);
+    bool WriteKZeqControlSetLinkGroup(KZeqControlSet& controlSet, int group, KZeqEntity* entity, bool defaults);
+    bool WriteKZeqControlSetLink(KZeqControlSet& controlSet, int id, KZeqEntity* entity);
+    bool WriteKZeqEffector(KZeqControlSet& controlSet, int id, KZeqEntity* entity);
+    bool WriteKZeqEffectorAux(KZeqControlSet& controlSet, int id, KZeqEntity* entity);
+    // "Constraints": characters, then actors; nothing when there is neither.
+    bool WriteConstraint(KZeqScene& scene);
+    // One "Pose" record per character pose; false when the scene has none.
+    bool WriteCharacterPose(KZeqScene& scene);
+    // The pose's scene, nested into the current block in the file's layout.
+    bool WriteKZeqCharacterPose(KZeqCharacterPose& pose);
 
     // ---- State of the write in progress, for the section writers --------------------------------
     IZeqObject* GetZeqObject() const { return mFile; }
