@@ -8,6 +8,7 @@
 #include "character/kzeqcontrolset.h"
 #include "character/kzeqfilterset.h"
 #include "content/kzeqnull.h"
+#include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqimporter.h"
@@ -113,6 +114,7 @@ struct RecordCase {
     const char* mName;
     const char* mFields;
     const char* mExpected;  // "id=node" links, ';'-separated, and other facts
+    int mVersion = 5000;
 };
 
 const char* const kModels = "Model: \"Model::H\" {;Type: \"Null\";};Model: \"Model::K\" {;Type: \"Null\";};";
@@ -131,6 +133,15 @@ const RecordCase kRecords[] = {
      "CHARACTER: {;FILTERSET: {;PARAM: {;NAME: \"HipsTOffset\";VALUE0: 1;VALUE1: 2;};PARAM: {;NAME: \"ChestTOffsetX\";VALUE: "
      "5;};};};",
      "HipsTOffsetX=1;HipsTOffsetY=2;HipsTOffsetZ=1;ChestTOffsetX=5;"},
+    {"Version6BodyIgnoresRecordParts",
+     "Definitions: {;ObjectType: \"Constraint\" {;};};Objects: {;Constraint: \"Constraint::C\", \"Character\" "
+     "{;FILTERSET: {;PARAM: {;NAME: \"ChestTOffsetX\";VALUE: 5;};};VX_CONTROLSET: {;TYPE: 7;};INPUTOUTPUTTYPE: 1;"
+     "BASE: {;LINK: \"Hips\" {;MODEL: \"H\";NAME: \"T\";};};};};",
+     "names=Constraint::C;ChestTOffsetX=0;type=0;0=+;", 6000},
+    {"PosesBesideABindPose",
+     "SceneGenericPersistence: {;Pose: \"Pose::C\" {;Type: \"CharacterPose\";PoseScene: {;CHARACTER: {;};};};"
+     "Pose: \"Pose::N\" {;Type: \"CharacterPose\";};Pose: \"Pose::B\" {;Type: \"BindPose\";};};CHARACTER: {;};",
+     "poses=Pose::C/1;"},
     {"EffectorsAndBothControlSets",
      "CHARACTER: {;CONTROLSET: {;EFFECTOR: {;LINK: {;NAME: \"HeadEffector\";MODEL: \"H\";TACTIVE: 1;};LINK: "
      "{;NAME: \"HipsEffector\";MODEL: \"Gone\";};};EFFECTOR_AUX1: {;LINK: {;NAME: \"HeadEffector\";MODEL: "
@@ -151,7 +162,11 @@ std::string Describe(KZeqScene& scene, const std::string& expected) {
         KZeqEffector effector;
         KZeqNode* node = nullptr;
         KZeqFilterSet& filter = *c->GetFilterSet();
-        if (key == "names") {
+        if (key == "poses") {
+            for (int i = 0; i < scene.GetCharacterPoseCount(); ++i)
+                value += std::string(scene.GetCharacterPose(i)->GetName()) + "/" +
+                         std::to_string(scene.GetCharacterPose(i)->GetPoseScene()->GetCharacterCount());
+        } else if (key == "names") {
             for (int i = 0; i < scene.GetCharacterCount(); ++i) value += (i ? "," : "") + std::string(scene.GetCharacter(i)->GetName());
         } else if (key.rfind("input", 0) == 0) {
             KZeqObject* input = scene.GetCharacter(std::stoi(key.substr(5)))->GetInputObject();
@@ -187,7 +202,7 @@ struct RecordTest : CharacterTest, ::testing::WithParamInterface<RecordCase> {};
 
 TEST_P(RecordTest, ReadsAsTheRecordSays) {
     const std::string path = mDir / "r.zeq";
-    MakeZeqFile(path, 5000, 0, std::string(kModels) + GetParam().mFields);
+    MakeZeqFile(path, GetParam().mVersion, 0, std::string(kModels) + GetParam().mFields);
     std::string error;
     KZeqScene* scene = ReadZeqFile(mManager, path, "", &error);
     ASSERT_NE(nullptr, scene) << error;
@@ -211,5 +226,55 @@ TEST_F(CharacterTest, ConstraintsAndPosesOfA58File) {
         ASSERT_NE(nullptr, options);
         EXPECT_EQ(2, static_cast<KStreamOptionsZeq*>(options)->GetContentCount(KStreamOptionsZeq::eCONSTRAINT_COUNT));
         importer.ReleaseImportOptions(options);
+    }
+}
+
+TEST_F(CharacterTest, ConstraintGroupsAreCountedTogether) {
+    const std::string path = mDir / "g.zeq";
+    MakeZeqFile(path, 5800, 1, "Constraints: {;Group: \"A\" {;Constraint: \"x\";Constraint: \"y\";};"
+                               "Group: \"B\" {;Constraint: \"x\";Constraint: \"y\";Constraint: \"z\";};};");
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(path.c_str()));
+    KStreamOptions* options = importer.GetImportOptions(KZeqImporter::eParseFile);
+    ASSERT_NE(nullptr, options);
+    EXPECT_EQ(5, static_cast<KStreamOptionsZeq*>(options)->GetContentCount(KStreamOptionsZeq::eCONSTRAINT_COUNT));
+    importer.ReleaseImportOptions(options);
+}
+
+// What the 5.8 writer leaves out: nodes of another scene (a template name
+// keeps a link), and empty version-4500 elements.
+TEST_F(CharacterTest, WritesOnlyWhatCounts) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqScene* other = mManager.CreateKZeqScene();
+    KZeqNode* foreign = Node(*other, "Foreign");
+    KZeqCharacter& character = *Character(*scene, "C");
+    Link(character, eCharacterHips, foreign, "Kept"), Link(character, eCharacterSpine, foreign);
+    KZeqEffector effector;
+    effector.mNode = foreign;
+    character.GetControlSet()->SetEffector(eHeadEffector, effector);
+    character.GetControlSet()->SetEffectorAux(eHeadEffector, foreign, eEffectorSetFirst);
+    const std::string path = mDir / "w.zeq";
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, kZeqFileCases[3], path));
+    KZeq file;
+    ASSERT_TRUE(file.ProjectOpen(path.c_str(), true, true));
+    ASSERT_TRUE(file.FieldReadBegin("CHARACTER") && file.FieldReadBlockBegin());
+    ASSERT_TRUE(file.FieldReadBegin("BASE") && file.FieldReadBlockBegin());
+    EXPECT_EQ(15, file.FieldGetInstanceCount("LINK"));  // every element of version 4000
+    ASSERT_TRUE(file.FieldReadBegin("LINK") && file.FieldReadBlockBegin());
+    EXPECT_EQ("Model::Foreign", std::string(file.FieldReadC("MODEL", "").Buffer()));
+    EXPECT_EQ("Kept", std::string(file.FieldReadC("NAME", "").Buffer()));
+    file.FieldReadBlockEnd(), file.FieldReadEnd();
+    ASSERT_TRUE(file.FieldReadBegin("LINK") && file.FieldReadBlockBegin());
+    EXPECT_EQ(0, file.FieldGetInstanceCount("MODEL"));  // Spine: a default record
+    EXPECT_EQ(1.0, file.FieldReadD("SOFFSETY", 0.0));
+    file.FieldReadBlockEnd(), file.FieldReadEnd(), file.FieldReadBlockEnd(), file.FieldReadEnd();
+    ASSERT_TRUE(file.FieldReadBegin("NECK") && file.FieldReadBlockBegin());
+    EXPECT_EQ(0, file.FieldGetInstanceCount("LINK"));
+    file.FieldReadBlockEnd(), file.FieldReadEnd();
+    ASSERT_TRUE(file.FieldReadBegin("VX_CONTROLSET") && file.FieldReadBlockBegin());
+    for (const char* name : {"EFFECTOR", "EFFECTOR_AUX1"}) {
+        ASSERT_TRUE(file.FieldReadBegin(name) && file.FieldReadBlockBegin());
+        EXPECT_EQ(0, file.FieldGetBlockFieldCount()) << name;
+        file.FieldReadBlockEnd(), file.FieldReadEnd();
     }
 }
