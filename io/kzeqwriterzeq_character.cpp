@@ -61,6 +61,8 @@ void WriteOffsets(KZeq& file, const KZeqCharacterLink& link) {
         for (int axis = 0; axis < 3; ++axis) WriteFieldD(file, kNames[kind][axis], (*offsets[kind])[axis]);
 }
 
+bool WritesCharacters(const KZeqScene& scene);
+
 // A link counts when its node is the entity's or it keeps a template name.
 bool Counts(KZeqNode* node, const KString& templateName, KZeqEntity* entity) {
     return (node && entity && node->GetEntity() == entity) || !templateName.IsEmpty();
@@ -310,16 +312,19 @@ bool ZeqWriteConstraints(KZeqWriterZeqBase& writer, KZeqScene& scene) { return w
 bool ZeqWriteCharacterPoses(KZeqWriterZeqBase& writer, KZeqScene& scene) { return writer.WriteCharacterPose(scene); }
 
 void ZeqListControlSetPlugs(KZeqScene& scene, std::vector<KZeqObject*>& objects) {
+    if (!WritesCharacters(scene)) return;
     for (int i = 0; i < scene.GetControlSetPlugCount(); ++i)
         if (KZeqControlSetPlug* plug = scene.GetControlSetPlug(i)) objects.push_back(plug);
 }
 
 void ZeqListCharacters(KZeqScene& scene, std::vector<KZeqObject*>& objects) {
+    if (!WritesCharacters(scene)) return;
     for (int i = 0; i < scene.GetCharacterCount(); ++i)
         if (KZeqCharacter* character = scene.GetCharacter(i)) objects.push_back(character);
 }
 
 void ZeqListCharacterPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects) {
+    if (!WritesCharacters(scene)) return;
     for (int i = 0; i < scene.GetCharacterPoseCount(); ++i)
         if (KZeqCharacterPose* pose = scene.GetCharacterPose(i)) objects.push_back(pose);
 }
@@ -369,13 +374,26 @@ struct WriteState {
 };
 std::mutex gStatesLock;
 std::map<const KZeqWriterZeqBase*, WriteState> gStates;
+// Scenes being written without characters (option 7 off).
+std::map<const KZeqScene*, int> gScenesWithoutCharacters;
+
+bool WritesCharacters(const KZeqScene& scene) {
+    std::lock_guard<std::mutex> lock(gStatesLock);
+    return gScenesWithoutCharacters.count(&scene) == 0;
+}
 
 }  // namespace
 
 bool ZeqBeginCharacterObjects(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     WriteState state;
     state.mScene = &scene;
-    for (int i = 0; i < scene.GetCharacterCount(); ++i) {
+    const KStreamOptionsZeq* options = writer.GetStreamOptions();
+    const bool characters = options && options->GetOption(KStreamOptionsZeq::eCHARACTER);
+    if (!characters) {
+        std::lock_guard<std::mutex> lock(gStatesLock);
+        ++gScenesWithoutCharacters[&scene];
+    }
+    for (int i = 0; characters && i < scene.GetCharacterCount(); ++i) {
         KZeqCharacter& character = *scene.GetCharacter(i);
         KZeqControlSet& controlSet = *character.GetControlSet();
         if (KZeqControlSetPlug* plug = ZeqFindControlSetPlug(character)) {
@@ -407,6 +425,8 @@ bool ZeqEndCharacterObjects(KZeqWriterZeqBase& writer, KZeqScene& scene) {
         if (found == gStates.end()) return true;
         state = std::move(found->second);
         gStates.erase(found);
+        const auto without = gScenesWithoutCharacters.find(&scene);
+        if (without != gScenesWithoutCharacters.end() && --without->second == 0) gScenesWithoutCharacters.erase(without);
     }
     for (KZeqControlSetPlug* plug : state.mMadePlugs)
         for (int i = scene.GetControlSetPlugCount(); i-- > 0;)

@@ -11,6 +11,7 @@
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "io/tests/zeqroundtrip.h"
 #include "io/tests/zeqscenecompare.h"
@@ -276,5 +277,22 @@ TEST_F(CharacterTest, WritesOnlyWhatCounts) {
         ASSERT_TRUE(file.FieldReadBegin(name) && file.FieldReadBlockBegin());
         EXPECT_EQ(0, file.FieldGetBlockFieldCount()) << name;
         file.FieldReadBlockEnd(), file.FieldReadEnd();
+    }
+}
+
+// Without characters in the options neither writer stores any.
+TEST_F(CharacterTest, CharactersOffWritesNone) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    Build(*scene);
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = mDir / ("off" + std::to_string(row) + ".zeq");
+        KZeqExporter exporter(mManager);
+        ASSERT_TRUE(exporter.Initialize(path.c_str()));
+        exporter.SetFileFormat(row);
+        exporter.SetState(KZeqExporter::eCHARACTER, false);
+        ASSERT_TRUE(exporter.Export(*scene));
+        KZeqScene* read = ReadZeqFile(mManager, path);
+        ASSERT_NE(nullptr, read);
+        EXPECT_EQ(0, read->GetCharacterCount() + read->GetControlSetPlugCount() + read->GetCharacterPoseCount()) << row;
     }
 }
