@@ -329,9 +329,18 @@ bool KZeqReaderZeq::ReadCharacterPose(KZeqScene& scene) {
     return result;
 }
 
+namespace {
+// Each nested scene reads on the stack of the one around it: a file nesting
+// poses deeper than any scene needs is refused there.
+const int kMaxPoseNesting = 16;
+thread_local int gPoseNesting = 0;
+}  // namespace
+
 bool KZeqReaderZeq::ReadKZeqCharacterPose(KZeqCharacterPose& pose) {
+    if (gPoseNesting >= kMaxPoseNesting) return false;
     KZeqImporter* importer = mManager.CreateKZeqImporter();
     if (!importer) return false;
+    ++gPoseNesting;
     bool result = false;
     KStreamOptions* options = pose.GetPoseScene() ? importer->GetImportOptions(mFile) : nullptr;
     if (options) {
@@ -341,6 +350,7 @@ bool KZeqReaderZeq::ReadKZeqCharacterPose(KZeqCharacterPose& pose) {
         importer->ReleaseImportOptions(options);
     }
     mManager.DestroyKZeqImporter(importer);
+    --gPoseNesting;
     return result;
 }
 

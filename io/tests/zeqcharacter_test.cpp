@@ -249,3 +249,15 @@ TEST_F(CharacterTest, CharactersOffWritesNone) {
         EXPECT_EQ(0, read->GetCharacterCount() + read->GetControlSetPlugCount() + read->GetCharacterPoseCount()) << row;
     }
 }
+
+// Poses nested deeper than sixteen scenes are dropped, not read on and on.
+TEST_F(CharacterTest, DeepPoseNestingIsCut) {
+    std::string fields = "CHARACTER: {;};";
+    for (int i = 0; i < 40; ++i) fields += "SceneGenericPersistence: {;Pose: \"P\" {;Type: \"CharacterPose\";PoseScene: {;";
+    for (int i = 0; i < 40; ++i) fields += "};};};";
+    MakeZeqFile(mDir / "deep.zeq", 5000, 1, fields);
+    int depth = 0;
+    for (KZeqScene* scene = ReadZeqFile(mManager, mDir / "deep.zeq"); scene && scene->GetCharacterPoseCount(); ++depth)
+        scene = scene->GetCharacterPose(0)->GetPoseScene();
+    EXPECT_EQ(16, depth);
+}
