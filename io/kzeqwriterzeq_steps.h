@@ -5,7 +5,12 @@
 
 namespace zeqsdk_400 {
 
+class KZeq;
+class KZeqLayer;
+class KZeqMaterial;
+class KZeqMesh;
 class KZeqNode;
+class KZeqTexture;
 class KZeqObject;
 class KZeqScene;
 class KZeqWriterZeqBase;
@@ -90,6 +95,28 @@ void ZeqListModels(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 void ZeqListGenericNodes(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteModelObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+
+// Geometry, materials and textures.
+bool ZeqWriteMeshAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh);
+// 5.8: layer 0 in the mesh's own fields, the other layers' textures and UVs
+// in "GeometryLayer" blocks (what the older records carry).
+bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh);
+bool ZeqWriteGeometryLayer58(KZeqWriterZeqBase& writer, KZeqMesh& mesh, int layer,
+                             const std::vector<KZeqTexture*>& list);
+bool ZeqWriteGeometryTextureLayer58(KZeqWriterZeqBase& writer, KZeqMesh& mesh, KZeqLayer& layer,
+                                    const std::vector<KZeqTexture*>& list);
+bool ZeqWriteTexture58(KZeqWriterZeqBase& writer, KZeqTexture& texture);
+bool ZeqWriteMaterial58(KZeqWriterZeqBase& writer, KZeqMaterial& material);
+// Fields both layouts write: UV translation and scaling, alpha source, cropping.
+void ZeqWriteTextureCommonFields(KZeq& file, KZeqTexture& texture);
+bool ZeqFindAnimatedChannels(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqClearAnimatedChannels(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteConnectMaterialsAndTextures(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListMaterials(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+void ZeqListTextures(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWriteMaterialObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+bool ZeqWriteTextureObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);
