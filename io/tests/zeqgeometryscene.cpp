@@ -21,12 +21,13 @@ namespace {
 
 typedef KZeqLayerElement E;
 
-void Key(KFCurve* curve, double seconds, float value) {
+void Key(KFCurve* curve, double seconds, float value, unsigned interpolation = KFCURVE_INTERPOLATION_CUBIC) {
     KTime time;
     time.SetSecondDouble(seconds);
     KFCurveKey key;
-    key.Set(time, value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, 0.25f, -0.25f, KFCURVE_WEIGHTED_NONE,
-            0.3333333f, 0.3333333f, 0.0f, 0.0f);
+    const unsigned tangent = interpolation == KFCURVE_INTERPOLATION_CUBIC ? static_cast<unsigned>(KFCURVE_TANGEANT_USER) : 0u;
+    key.Set(time, value, interpolation, tangent, 0.25f, -0.25f, KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f, 0.0f,
+            0.0f);
     if (curve) curve->KeyAdd(time, key);
 }
 
@@ -80,7 +81,7 @@ void FillGridMesh(KZeqMesh& mesh, int side) {
     layer.SetPolygonGroups(groups);
 }
 
-void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side) {
+void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int keys) {
     KZeqMaterial* red = manager.CreateKZeqMaterial("Red");
     KZeqMaterial* blue = manager.CreateKZeqMaterial("Blue");
     KZeqMaterial* green = manager.CreateKZeqMaterial("Green");
@@ -150,7 +151,17 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side) {
 
     for (const char* take : {"Walk", "Run"}) scene.CreateTake(take);
     bodyNode->SetCurrentTakeNode("Walk");
-    Key(bodyNode->GetCurrentTakeNode()->GetTranslationX(), 0.0, 1.0f), Key(bodyNode->GetCurrentTakeNode()->GetTranslationX(), 1.0, 4.0f);
+    KZeqTakeNode* walk = bodyNode->GetCurrentTakeNode();
+    KFCurve* curves[] = {walk->GetTranslationX(),    walk->GetTranslationY(),    walk->GetTranslationZ(),
+                         walk->GetEulerRotationX(), walk->GetEulerRotationY(), walk->GetEulerRotationZ(),
+                         walk->GetScaleX(),          walk->GetScaleY(),          walk->GetScaleZ()};
+    const unsigned kinds[] = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_INTERPOLATION_CONSTANT};
+    for (int c = 0; c < 9; ++c) {
+        curves[c]->KeyModifyBegin();
+        for (int k = 0; k < keys; ++k)
+            Key(curves[c], k / 30.0, static_cast<float>(c + (k % 7) * 0.5 - (k % 3)), kinds[(k + c) % 3]);
+        curves[c]->KeyModifyEnd();
+    }
     bodyNode->SetCurrentTakeNode(0);
     propNode->SetCurrentTakeNode("Run");
     Key(propNode->GetCurrentTakeNode()->GetEulerRotationZ(), 0.5, 45.0f);

@@ -14,8 +14,11 @@ class KZeqSdkManager;
 
 namespace zeqiotest {
 
-// Fills the scene; the big mesh is a grid of side x side quads.
-void BuildGeometryScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, int side = 3);
+// Fills the scene; the big mesh is a grid of side x side quads, whose node's
+// translation, rotation and scaling curves hold keys keys each in "Walk"
+// (cubic, linear and constant in turn).
+void BuildGeometryScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, int side = 3,
+                        int keys = 2);
 
 // A grid of side x side quads: control points, polygons, normals by polygon
 // vertex, UVs by polygon vertex through indices, groups by polygon.
