@@ -82,9 +82,8 @@ void BoundIndices(KZeqLayerElementTemplate<T>* element) {
 
 // The six element kinds of the version-6 records, in the order they are read.
 enum { kMaterial, kNormal, kColor, kGroup, kTexture, kUV, kKindCount };
-const char* const kElementRecords[kKindCount] = {"LayerElementMaterial", "LayerElementNormal",
-                                                 "LayerElementColor",    "LayerElementPolygonGroup",
-                                                 "LayerElementTexture",  "LayerElementUV"};
+const char* const kElementRecords[kKindCount] = {"LayerElementMaterial",     "LayerElementNormal",  "LayerElementColor",
+                                                 "LayerElementPolygonGroup", "LayerElementTexture", "LayerElementUV"};
 
 // An element of a kind, its deletion and its place in a layer.
 struct ElementSlot {
@@ -95,12 +94,24 @@ struct ElementSlot {
 
 void DeleteElement(E* element, int kind) {
     switch (kind) {
-        case kMaterial: delete static_cast<KZeqLayerElementMaterial*>(element); break;
-        case kNormal: delete static_cast<KZeqLayerElementNormal*>(element); break;
-        case kColor: delete static_cast<KZeqLayerElementVertexColor*>(element); break;
-        case kGroup: delete static_cast<KZeqLayerElementPolygonGroup*>(element); break;
-        case kTexture: delete static_cast<KZeqLayerElementTexture*>(element); break;
-        default: delete static_cast<KZeqLayerElementUV*>(element); break;
+        case kMaterial:
+            delete static_cast<KZeqLayerElementMaterial*>(element);
+            break;
+        case kNormal:
+            delete static_cast<KZeqLayerElementNormal*>(element);
+            break;
+        case kColor:
+            delete static_cast<KZeqLayerElementVertexColor*>(element);
+            break;
+        case kGroup:
+            delete static_cast<KZeqLayerElementPolygonGroup*>(element);
+            break;
+        case kTexture:
+            delete static_cast<KZeqLayerElementTexture*>(element);
+            break;
+        default:
+            delete static_cast<KZeqLayerElementUV*>(element);
+            break;
     }
 }
 
@@ -111,7 +122,9 @@ void SetElement(KZeqLayer& layer, E* element, int kind) {
         case kMaterial:
             former = layer.GetMaterials(), layer.SetMaterials(static_cast<KZeqLayerElementMaterial*>(element));
             break;
-        case kNormal: former = layer.GetNormals(), layer.SetNormals(static_cast<KZeqLayerElementNormal*>(element)); break;
+        case kNormal:
+            former = layer.GetNormals(), layer.SetNormals(static_cast<KZeqLayerElementNormal*>(element));
+            break;
         case kColor:
             former = layer.GetVertexColors(), layer.SetVertexColors(static_cast<KZeqLayerElementVertexColor*>(element));
             break;
@@ -119,8 +132,12 @@ void SetElement(KZeqLayer& layer, E* element, int kind) {
             former = layer.GetPolygonGroups(),
             layer.SetPolygonGroups(static_cast<KZeqLayerElementPolygonGroup*>(element));
             break;
-        case kTexture: former = layer.GetTextures(), layer.SetTextures(static_cast<KZeqLayerElementTexture*>(element)); break;
-        default: former = layer.GetUVs(), layer.SetUVs(static_cast<KZeqLayerElementUV*>(element)); break;
+        case kTexture:
+            former = layer.GetTextures(), layer.SetTextures(static_cast<KZeqLayerElementTexture*>(element));
+            break;
+        default:
+            former = layer.GetUVs(), layer.SetUVs(static_cast<KZeqLayerElementUV*>(element));
+            break;
     }
     if (former && former != element) DeleteElement(former, kind);
 }
@@ -351,7 +368,7 @@ bool KZeqReaderZeq::ReadKZeqMeshTextureType(KZeqMesh& mesh) {
     if (file.FieldReadBegin("MappingInformationType")) {
         const KString token = file.FieldReadC();
         file.FieldReadEnd();
-        type = token == "ByVertice" ? KZeqMesh::eBY_CONTROL_POINT
+        type = token == "ByVertice"   ? KZeqMesh::eBY_CONTROL_POINT
                : token == "ByPolygon" ? KZeqMesh::eBY_POLYGON_VERTEX
                                       : KZeqMesh::eALL_SAME;
     } else if (file.FieldReadBegin("UVType")) {
@@ -442,18 +459,30 @@ bool KZeqReaderZeq::ReadLayerElements(KZeqGeometry& geometry) {
             file.FieldReadI();
             E* element = nullptr;
             switch (kind) {
-                case kMaterial: element = new KZeqLayerElementMaterial; break;
-                case kNormal: element = new KZeqLayerElementNormal; break;
-                case kColor: element = new KZeqLayerElementVertexColor; break;
-                case kGroup: element = new KZeqLayerElementPolygonGroup; break;
-                case kTexture: element = new KZeqLayerElementTexture; break;
-                default: element = new KZeqLayerElementUV; break;
+                case kMaterial:
+                    element = new KZeqLayerElementMaterial;
+                    break;
+                case kNormal:
+                    element = new KZeqLayerElementNormal;
+                    break;
+                case kColor:
+                    element = new KZeqLayerElementVertexColor;
+                    break;
+                case kGroup:
+                    element = new KZeqLayerElementPolygonGroup;
+                    break;
+                case kTexture:
+                    element = new KZeqLayerElementTexture;
+                    break;
+                default:
+                    element = new KZeqLayerElementUV;
+                    break;
             }
             bool keep = kind != kTexture;
             if (file.FieldReadBlockBegin()) {
                 file.FieldReadI("Version", 0);
-                element->SetMappingMode(
-                    static_cast<E::EMappingMode>(ConvertMappingModeToken(file.FieldReadC("MappingInformationType", "").Buffer())));
+                element->SetMappingMode(static_cast<E::EMappingMode>(
+                    ConvertMappingModeToken(file.FieldReadC("MappingInformationType", "").Buffer())));
                 element->SetReferenceMode(static_cast<E::EReferenceMode>(
                     ConvertReferenceModeToken(file.FieldReadC("ReferenceInformationType", "").Buffer())));
                 const bool indexed = element->GetReferenceMode() == E::eINDEX_TO_DIRECT;
@@ -603,7 +632,8 @@ bool KZeqReaderZeq::ReadKZeqGeometryShapes(KZeqGeometry& geometry) {
     while (mFile->FieldReadBegin("Shape")) {
         const KString name = mFile->FieldReadC();
         KZeqShape* shape = mManager.CreateKZeqShape();
-        if (shape && !(kZeqGeometryHooks.mShape(*this, *shape, geometry) && geometry.AddShape(shape, name.Buffer()) != -1))
+        if (shape &&
+            !(kZeqGeometryHooks.mShape(*this, *shape, geometry) && geometry.AddShape(shape, name.Buffer()) != -1))
             mManager.DestroyKZeqShape(shape);
         mFile->FieldReadEnd();
     }
@@ -682,15 +712,20 @@ bool KZeqReaderZeq::ReadKZeqGeometryTextureLayer(KZeqGeometry& geometry, int ind
     auto* uvs = new KZeqLayerElementUV;
     SetElement(*layer, uvs, kUV);
     switch (uvMode) {
-        case 3: uvs->SetMappingMode(E::eBY_CONTROL_POINT); break;
-        case 4: uvs->SetMappingMode(E::eBY_CONTROL_POINT), uvs->SetReferenceMode(E::eINDEX_TO_DIRECT); break;
+        case 3:
+            uvs->SetMappingMode(E::eBY_CONTROL_POINT);
+            break;
+        case 4:
+            uvs->SetMappingMode(E::eBY_CONTROL_POINT), uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
+            break;
         case 7:
         case 8:
             if (!mesh) return false;
             uvs->SetMappingMode(E::eBY_POLYGON_VERTEX);
             if (uvMode == 8) uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
             break;
-        default: return false;
+        default:
+            return false;
     }
     // The count is bounded by the values present.
     const int count = file.FieldReadI("UVCount", 0);
@@ -700,7 +735,7 @@ bool KZeqReaderZeq::ReadKZeqGeometryTextureLayer(KZeqGeometry& geometry, int ind
             uvs->GetDirectArray().Add(KZeqVector2(values[2 * i], values[2 * i + 1]));
     if (uvs->GetReferenceMode() != E::eINDEX_TO_DIRECT) return result;
     const int n = uvs->GetMappingMode() == E::eBY_CONTROL_POINT ? geometry.GetControlPointsCount()
-                                                                 : PolygonVertexCount(static_cast<KZeqMesh&>(geometry));
+                                                                : PolygonVertexCount(static_cast<KZeqMesh&>(geometry));
     if (n == 0) return result;
     file.FieldReadI("UVIdCount", 0);
     std::vector<int> ids;

@@ -30,11 +30,12 @@ struct Word {
     int mValue;
 };
 const Word kAlphaSources[] = {{"None", 0}, {"RGB_Intensity", 1}, {"Alpha_Black", 2}};
-const Word kMappingTypes[] = {{"None", 0},   {"Planar", 1}, {"Spherical", 2}, {"Cylindrical", 3},
-                              {"Box", 4},    {"Face", 5},   {"UV", 6},        {"Environment", 7}};
+const Word kMappingTypes[] = {{"None", 0}, {"Planar", 1}, {"Spherical", 2}, {"Cylindrical", 3},
+                              {"Box", 4},  {"Face", 5},   {"UV", 6},        {"Environment", 7}};
 const Word kPlanarNormals[] = {{"X", 0}, {"Y", 1}, {"Z", 2}};
-const Word kTextureUses[] = {{"Standard", 0},           {"ShadowMap", 1},          {"LightMap", 2},
-                             {"SphericalReflexionMap", 3}, {"SphereReflexionMap", 4}, {"BumpNormalMap", 5}};
+const Word kTextureUses[] = {{"Standard", 0},           {"ShadowMap", 1},
+                             {"LightMap", 2},           {"SphericalReflexionMap", 3},
+                             {"SphereReflexionMap", 4}, {"BumpNormalMap", 5}};
 
 // Exact, case included; an absent field or another text is 0.
 template <int N>
@@ -57,7 +58,8 @@ void ReadCommonTextureFields(KZeq& file, KZeqTexture& texture) {
     if (ReadVector2(file, "ModelUVTranslation", uv)) texture.SetUVTranslation(uv);
     uv = texture.GetUVScaling();
     if (ReadVector2(file, "ModelUVScaling", uv)) texture.SetUVScaling(uv);
-    texture.SetAlphaSource(static_cast<KZeqTexture::EAlphaSource>(ReadWord(file, "Texture_Alpha_Source", kAlphaSources)));
+    texture.SetAlphaSource(
+        static_cast<KZeqTexture::EAlphaSource>(ReadWord(file, "Texture_Alpha_Source", kAlphaSources)));
     // Written left, right, top and bottom.
     if (file.FieldReadBegin("Cropping")) {
         int values[4] = {};
@@ -100,18 +102,21 @@ bool KZeqReaderZeq::ReadKZeqTexture(KZeqTexture& texture) {
     if (!file.FieldReadBlockBegin()) return true;
     texture.SetMediaName(file.FieldReadC("Media", "").Buffer());
     double values[3] = {};
-    if (file.FieldReadDn("Translation", values, nullptr, 2)) texture.SetDefaultT(KZeqVector4(values[0], values[1], 0.0, 0.0));
+    if (file.FieldReadDn("Translation", values, nullptr, 2))
+        texture.SetDefaultT(KZeqVector4(values[0], values[1], 0.0, 0.0));
     if (file.FieldReadDn("Rotation", values, nullptr, 3))
         texture.SetDefaultR(KZeqVector4(values[0], values[1], values[2], 0.0));
-    if (file.FieldReadDn("Scaling", values, nullptr, 2)) texture.SetDefaultS(KZeqVector4(values[0], values[1], 1.0, 0.0));
+    if (file.FieldReadDn("Scaling", values, nullptr, 2))
+        texture.SetDefaultS(KZeqVector4(values[0], values[1], 1.0, 0.0));
     if (file.FieldReadBegin("TextureAlpha")) {
         texture.SetDefaultAlpha(std::min(std::max(file.FieldReadD(), 0.0), 1.0));
         file.FieldReadEnd();
     }
     ReadCommonTextureFields(file, texture);
-    texture.SetMappingType(static_cast<KZeqTexture::EMappingType>(ReadWord(file, "Texture_Mapping_Type", kMappingTypes)));
-    texture.SetPlanarMappingNormal(
-        static_cast<KZeqTexture::EPlanarMappingNormal>(ReadWord(file, "Texture_Planar_Mapping_Normal", kPlanarNormals)));
+    texture.SetMappingType(
+        static_cast<KZeqTexture::EMappingType>(ReadWord(file, "Texture_Mapping_Type", kMappingTypes)));
+    texture.SetPlanarMappingNormal(static_cast<KZeqTexture::EPlanarMappingNormal>(
+        ReadWord(file, "Texture_Planar_Mapping_Normal", kPlanarNormals)));
     texture.SetSwapUV(file.FieldReadI("SwapUV", 0) != 0);
     texture.SetMaterialUse(static_cast<KZeqTexture::EMaterialUse>(file.FieldReadI("MaterialMode", 0)));
     texture.SetTextureUse(static_cast<KZeqTexture::ETextureUse>(ReadWord(file, "TextureUse", kTextureUses)));
@@ -143,7 +148,8 @@ bool KZeqReaderZeq::ReadKZeqMaterial(KZeqMaterial& material) {
                   {"Emissive", &KZeqMaterial::SetDefaultEmissiveColor}};
     for (const auto& color : colors) {
         double rgb[3] = {};
-        if (file.FieldReadDn(color.mField, rgb, nullptr, 3)) (material.*color.mSet)(KZeqColor(rgb[0], rgb[1], rgb[2], 1.0));
+        if (file.FieldReadDn(color.mField, rgb, nullptr, 3))
+            (material.*color.mSet)(KZeqColor(rgb[0], rgb[1], rgb[2], 1.0));
     }
     if (file.FieldReadBegin("Shininess")) {
         const double shininess = file.FieldReadD();
@@ -192,7 +198,8 @@ namespace {
 // A texture's name without its trailing digits and blanks, as its equality cuts it.
 std::string CutName(const char* name) {
     std::string text(name ? name : "");
-    while (!text.empty() && (std::isdigit(static_cast<unsigned char>(text.back())) || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (std::isdigit(static_cast<unsigned char>(text.back())) || text.back() == ' '))
+        text.pop_back();
     return text;
 }
 

@@ -158,9 +158,12 @@ void WriteElementKind(KZeq& file, KZeqNode& node, KZeqGeometry& geometry, E::ELa
 const struct {
     E::ELayerElementType mType;
     const char* mRecord;
-} kElementRows[] = {{E::eNORMAL, "LayerElementNormal"},   {E::eMATERIAL, "LayerElementMaterial"},
-                    {E::ePOLYGON_GROUP, "LayerElementPolygonGroup"}, {E::eVERTEX_COLOR, "LayerElementColor"},
-                    {E::eUV, "LayerElementUV"},           {E::eTEXTURE, "LayerElementTexture"}};
+} kElementRows[] = {{E::eNORMAL, "LayerElementNormal"},
+                    {E::eMATERIAL, "LayerElementMaterial"},
+                    {E::ePOLYGON_GROUP, "LayerElementPolygonGroup"},
+                    {E::eVERTEX_COLOR, "LayerElementColor"},
+                    {E::eUV, "LayerElementUV"},
+                    {E::eTEXTURE, "LayerElementTexture"}};
 
 }  // namespace
 
@@ -177,10 +180,12 @@ bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh) {
     std::vector<int> vertices;
     for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
         const int size = mesh.GetPolygonSize(p);
-        for (int v = 0; v < size; ++v) vertices.push_back(v + 1 == size ? ~mesh.GetPolygonVertex(p, v) : mesh.GetPolygonVertex(p, v));
+        for (int v = 0; v < size; ++v)
+            vertices.push_back(v + 1 == size ? ~mesh.GetPolygonVertex(p, v) : mesh.GetPolygonVertex(p, v));
     }
     WriteInts(file, "PolygonVertexIndex", vertices.data(), static_cast<int>(vertices.size()));
-    for (E::ELayerElementType type : {E::eNORMAL, E::eMATERIAL, E::eVERTEX_COLOR, E::ePOLYGON_GROUP, E::eTEXTURE, E::eUV})
+    for (E::ELayerElementType type :
+         {E::eNORMAL, E::eMATERIAL, E::eVERTEX_COLOR, E::ePOLYGON_GROUP, E::eTEXTURE, E::eUV})
         WriteElementKind(file, node, mesh, type);
     for (int l = 0; l < mesh.GetLayerCount(); ++l) {
         BlockWithIndex(file, "Layer", l);
@@ -250,15 +255,15 @@ bool ZeqWriteTextureObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
 void ZeqWriteTextureCommonFields(KZeq& file, KZeqTexture& texture) {
     static const char* const kAlphaSources[] = {"None", "RGB_Intensity", "Alpha_Black"};
     const KZeqVector2 translation = texture.GetUVTranslation(), scaling = texture.GetUVScaling();
-    file.FieldWriteBegin("ModelUVTranslation") && file.FieldWriteD(translation[0]) && file.FieldWriteD(translation[1]) &&
-        file.FieldWriteEnd();
+    file.FieldWriteBegin("ModelUVTranslation") && file.FieldWriteD(translation[0]) &&
+        file.FieldWriteD(translation[1]) && file.FieldWriteEnd();
     file.FieldWriteBegin("ModelUVScaling") && file.FieldWriteD(scaling[0]) && file.FieldWriteD(scaling[1]) &&
         file.FieldWriteEnd();
     const int source = texture.GetAlphaSource();
     ZeqWriteFieldC(file, "Texture_Alpha_Source", kAlphaSources[source >= 0 && source <= 2 ? source : 0]);
     file.FieldWriteBegin("Cropping");
-    for (int value : {texture.GetCroppingLeft(), texture.GetCroppingRight(), texture.GetCroppingTop(),
-                      texture.GetCroppingBottom()})
+    for (int value :
+         {texture.GetCroppingLeft(), texture.GetCroppingRight(), texture.GetCroppingTop(), texture.GetCroppingBottom()})
         file.FieldWriteI(value);
     file.FieldWriteEnd();
 }

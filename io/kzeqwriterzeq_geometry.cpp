@@ -89,12 +89,14 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
     ZeqWriteFieldI(file, "GeometryVersion", 123);
     std::vector<double> values;
     const KZeqVector4* points = mesh.GetControlPoints();
-    for (int i = 0; i < mesh.GetControlPointsCount(); ++i) values.insert(values.end(), {points[i][0], points[i][1], points[i][2]});
+    for (int i = 0; i < mesh.GetControlPointsCount(); ++i)
+        values.insert(values.end(), {points[i][0], points[i][1], points[i][2]});
     WriteDoubles(file, "Vertices", values);
     std::vector<int> vertices, groups;
     for (int p = 0; p < mesh.GetPolygonCount(); ++p) {
         const int size = mesh.GetPolygonSize(p);
-        for (int v = 0; v < size; ++v) vertices.push_back(v + 1 == size ? ~mesh.GetPolygonVertex(p, v) : mesh.GetPolygonVertex(p, v));
+        for (int v = 0; v < size; ++v)
+            vertices.push_back(v + 1 == size ? ~mesh.GetPolygonVertex(p, v) : mesh.GetPolygonVertex(p, v));
         groups.push_back(mesh.GetPolygonGroup(p));
     }
     WriteInts(file, "PolygonVertexIndex", vertices);
@@ -102,7 +104,8 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
         values.clear();
         for (int n = 0; n < ItemCount(*normals); ++n) {
             const KZeqVector4* normal = ItemAt(*normals, n);
-            values.insert(values.end(), {normal ? (*normal)[0] : 0.0, normal ? (*normal)[1] : 0.0, normal ? (*normal)[2] : 0.0});
+            values.insert(values.end(),
+                          {normal ? (*normal)[0] : 0.0, normal ? (*normal)[1] : 0.0, normal ? (*normal)[2] : 0.0});
         }
         WriteDoubles(file, "Normals", values);
     }
@@ -140,7 +143,9 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
     if (materials && materials->GetReferenceMode() == E::eINDEX_TO_DIRECT) {
         const E::EMappingMode mapping = materials->GetMappingMode();
         ZeqWriteFieldC(file, "MaterialAssignation",
-                       mapping == E::eBY_CONTROL_POINT ? "ByVertice" : mapping == E::eBY_POLYGON ? "ByPolygon" : "AllSame");
+                       mapping == E::eBY_CONTROL_POINT ? "ByVertice"
+                       : mapping == E::eBY_POLYGON     ? "ByPolygon"
+                                                       : "AllSame");
         WriteInts(file, "Materials", ToVector(materials->GetIndexArray()));
     }
     if (KZeqLayerElementTexture* textures = zero ? zero->GetTextures() : nullptr) {
@@ -153,7 +158,8 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
         WriteInts(file, "TextureId", ids);
     }
     const char* const axes[] = {"U", "V"};
-    const int extents[] = {mesh.GetUCountExtent(), mesh.GetVCountExtent()}, steps[] = {mesh.GetUStep(), mesh.GetVStep()};
+    const int extents[] = {mesh.GetUCountExtent(), mesh.GetVCountExtent()},
+              steps[] = {mesh.GetUStep(), mesh.GetVStep()};
     const int counts[] = {mesh.GetUCount(), mesh.GetVCount()};
     const bool closed[] = {mesh.GetUClosed(), mesh.GetVClosed()}, capped[] = {mesh.GetUCapped(), mesh.GetVCapped()};
     for (int a = 0; a < 2; ++a) {
@@ -170,7 +176,9 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
         const E::EMappingMode mapping = uvs->GetMappingMode();
         // "ByPolygon" is how these readers spell by polygon vertex.
         ZeqWriteFieldC(file, "MappingInformationType",
-                       mapping == E::eBY_CONTROL_POINT ? "ByVertice" : mapping == E::eBY_POLYGON_VERTEX ? "ByPolygon" : "AllSame");
+                       mapping == E::eBY_CONTROL_POINT    ? "ByVertice"
+                       : mapping == E::eBY_POLYGON_VERTEX ? "ByPolygon"
+                                                          : "AllSame");
         values.clear();
         const bool byVertex = mapping == E::eBY_POLYGON_VERTEX;
         // By control point the UVs are read one per point, in point order.
@@ -239,7 +247,7 @@ bool ZeqWriteTexture58(KZeqWriterZeqBase& writer, KZeqTexture& texture) {
     static const char* const kMappingTypes[] = {"None", "Planar", "Spherical", "Cylindrical",
                                                 "Box",  "Face",   "UV",        "Environment"};
     static const char* const kNormals[] = {"X", "Y", "Z"};
-    static const char* const kUses[] = {"Standard", "ShadowMap", "LightMap", "SphericalReflexionMap",
+    static const char* const kUses[] = {"Standard",           "ShadowMap",    "LightMap", "SphericalReflexionMap",
                                         "SphereReflexionMap", "BumpNormalMap"};
     KZeq& file = *writer.GetZeqObject();
     ZeqWriteBlockBegin(file, "Texture", texture.GetName());
@@ -254,7 +262,8 @@ bool ZeqWriteTexture58(KZeqWriterZeqBase& writer, KZeqTexture& texture) {
     WriteD(file, "Scaling", {s[0], s[1]});
     WriteD(file, "TextureAlpha", {texture.GetDefaultAlpha()});
     ZeqWriteTextureCommonFields(file, texture);
-    const int mapping = texture.GetMappingType(), normal = texture.GetPlanarMappingNormal(), use = texture.GetTextureUse();
+    const int mapping = texture.GetMappingType(), normal = texture.GetPlanarMappingNormal(),
+              use = texture.GetTextureUse();
     ZeqWriteFieldC(file, "Texture_Mapping_Type", kMappingTypes[mapping >= 0 && mapping < 8 ? mapping : 0]);
     ZeqWriteFieldC(file, "Texture_Planar_Mapping_Normal", kNormals[normal >= 0 && normal < 3 ? normal : 0]);
     ZeqWriteFieldI(file, "SwapUV", texture.GetSwapUV() ? 1 : 0);
@@ -326,7 +335,8 @@ bool ZeqClearAnimatedChannels(KZeqWriterZeqBase& writer, KZeqScene&) {
 bool ZeqWriteMeshAttribute(KZeqWriterZeqBase& writer, KZeqNode& node) {
     KZeqMesh* mesh = node.GetMesh();
     if (!mesh) return writer.WriteKZeqNull(nullptr);
-    return writer.GetZeqObject()->IsBeforeVersion6() ? ZeqWriteMesh58(writer, *mesh) : ZeqWriteMesh6(writer, node, *mesh);
+    return writer.GetZeqObject()->IsBeforeVersion6() ? ZeqWriteMesh58(writer, *mesh)
+                                                     : ZeqWriteMesh6(writer, node, *mesh);
 }
 
 }  // namespace zeqsdk_400

@@ -36,7 +36,8 @@ struct GeometryFileTest : ::testing::TestWithParam<ZeqFileCase> {
 
 std::vector<int> Indices(const E* element) {
     std::vector<int> values;
-    for (int i = 0; element && i < element->GetIndexArray().GetCount(); ++i) values.push_back(element->GetIndexArray()[i]);
+    for (int i = 0; element && i < element->GetIndexArray().GetCount(); ++i)
+        values.push_back(element->GetIndexArray()[i]);
     return values;
 }
 
@@ -76,8 +77,7 @@ std::string OneModel(int version, const std::string& fields) {
 }
 
 const char kTwoTriangles[] = "Vertices: 0,0,0,1,0,0,1,1,0,0,1,0;PolygonVertexIndex: 0,1,-3,2,3,-1";
-const char kFourTriangles[] =
-    "Vertices: 0,0,0,1,0,0,1,1,0,0,1,0;PolygonVertexIndex: 0,1,-3,2,3,-1,0,2,-4,1,3,-3";
+const char kFourTriangles[] = "Vertices: 0,0,0,1,0,0,1,1,0,0,1,0;PolygonVertexIndex: 0,1,-3,2,3,-1,0,2,-4,1,3,-3";
 const char kThreeTextures[] = "Texture: \"A\" {;};Texture: \"B\" {;TextureAlpha: 0.5;};Texture: \"C\" {;SwapUV: 1;}";
 
 std::string Names(const KZeqLayerElementTexture* element) {
@@ -102,7 +102,8 @@ const RecordCase kRecordCases[] = {
          EXPECT_EQ(0, mesh.GetPolygonVertex(1, 2));
          EXPECT_EQ(0, mesh.GetPolygonGroup(1));  // no "PolygonGroup": group 0
      }},
-    {"PolygonNamingAMissingPointIsLeftOut", 6000, "Vertices: 0,0,0,1,0,0,1,1,0;PolygonVertexIndex: 0,1,-3,0,7,-2,2,1,-1",
+    {"PolygonNamingAMissingPointIsLeftOut", 6000,
+     "Vertices: 0,0,0,1,0,0,1,1,0;PolygonVertexIndex: 0,1,-3,0,7,-2,2,1,-1",
      [](KZeqMesh& mesh, KZeqScene&) {
          ASSERT_EQ(2, mesh.GetPolygonCount());
          EXPECT_EQ(2, mesh.GetPolygonVertex(1, 0));
@@ -127,7 +128,8 @@ const RecordCase kRecordCases[] = {
          EXPECT_EQ((std::vector<int>{0, -1, -1, 0}), Indices(mesh.GetLayer(1)->GetTextures()));
      }},
     {"AllSameIdPastTheListAddsNothing", 5000,
-     std::string(kTwoTriangles) + ";" + kThreeTextures + ";GeometryLayer: {;LayerTextureInfo: {;TextureMode: 2;TextureId: 5;};}",
+     std::string(kTwoTriangles) + ";" + kThreeTextures +
+         ";GeometryLayer: {;LayerTextureInfo: {;TextureMode: 2;TextureId: 5;};}",
      [](KZeqMesh& mesh, KZeqScene&) { EXPECT_EQ("", Names(mesh.GetLayer(1)->GetTextures())); }},
     {"WithoutGeometryLayerTheListGoesToLayerZero", 5000, std::string(kTwoTriangles) + ";" + kThreeTextures,
      [](KZeqMesh& mesh, KZeqScene&) { EXPECT_EQ("ABC", Names(mesh.GetLayer(0)->GetTextures())); }},
@@ -157,8 +159,8 @@ const RecordCase kRecordCases[] = {
          EXPECT_EQ((std::vector<int>{-1, -1}), Indices(mesh.GetLayer(0)->GetTextures()));
      }},
     {"ColoursThatFitTheMesh", 5000,
-     std::string(kTwoTriangles) + ";VertexColorInfo: {;MappingInformationType: \"ByVertice\";Colors: " +
-         "1,0,0,1,0,1,0,1,0,0,1,1,1,1,1,1;}",
+     std::string(kTwoTriangles) +
+         ";VertexColorInfo: {;MappingInformationType: \"ByVertice\";Colors: " + "1,0,0,1,0,1,0,1,0,0,1,1,1,1,1,1;}",
      [](KZeqMesh& mesh, KZeqScene&) {
          const KZeqLayerElementVertexColor* colors = mesh.GetLayer(0)->GetVertexColors();
          EXPECT_EQ(4, colors->GetDirectArray().GetCount());
@@ -166,7 +168,9 @@ const RecordCase kRecordCases[] = {
      }},
     {"ColoursThatDoNotFitAreEmptied", 5000,
      std::string(kTwoTriangles) + ";VertexColorInfo: {;MappingInformationType: \"ByVertice\";Colors: 1,0,0,1;}",
-     [](KZeqMesh& mesh, KZeqScene&) { EXPECT_EQ(0, mesh.GetLayer(0)->GetVertexColors()->GetDirectArray().GetCount()); }},
+     [](KZeqMesh& mesh, KZeqScene&) {
+         EXPECT_EQ(0, mesh.GetLayer(0)->GetVertexColors()->GetDirectArray().GetCount());
+     }},
     {"MaterialIndicesWithoutMaterialsAreDropped", 5000,
      std::string(kTwoTriangles) + ";MaterialAssignation: \"ByPolygon\";Materials: 0,0",
      [](KZeqMesh& mesh, KZeqScene&) { EXPECT_EQ(nullptr, mesh.GetLayer(0)->GetMaterials()); }},
@@ -181,7 +185,8 @@ const RecordCase kRecordCases[] = {
          EXPECT_DOUBLE_EQ(0.5, material->GetDiffuse().mGreen);
      }},
     {"ShininessFrom3000", 5000,
-     std::string(kTwoTriangles) + ";Material: \"Shiny\" {;Shininess: 50;}" + ";MaterialAssignation: \"AllSame\";Materials: 0",
+     std::string(kTwoTriangles) + ";Material: \"Shiny\" {;Shininess: 50;}" +
+         ";MaterialAssignation: \"AllSame\";Materials: 0",
      [](KZeqMesh& mesh, KZeqScene&) {
          EXPECT_DOUBLE_EQ(0.5, mesh.GetMaterial(0, 0)->GetShininess());
          EXPECT_STREQ("phong", mesh.GetMaterial(0, 0)->GetShadingModel());

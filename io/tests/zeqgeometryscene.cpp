@@ -25,7 +25,8 @@ void Key(KFCurve* curve, double seconds, float value, unsigned interpolation = K
     KTime time;
     time.SetSecondDouble(seconds);
     KFCurveKey key;
-    const unsigned tangent = interpolation == KFCURVE_INTERPOLATION_CUBIC ? static_cast<unsigned>(KFCURVE_TANGEANT_USER) : 0u;
+    const unsigned tangent =
+        interpolation == KFCURVE_INTERPOLATION_CUBIC ? static_cast<unsigned>(KFCURVE_TANGEANT_USER) : 0u;
     key.Set(time, value, interpolation, tangent, 0.25f, -0.25f, KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f, 0.0f,
             0.0f);
     if (curve) curve->KeyAdd(time, key);
@@ -65,12 +66,14 @@ void FillGridMesh(KZeqMesh& mesh, int side) {
     KZeqLayer& layer = *mesh.GetLayer(0);
     auto* normals = new KZeqLayerElementNormal;
     normals->SetMappingMode(E::eBY_POLYGON_VERTEX);
-    for (int v = 0; v < vertices; ++v) normals->GetDirectArray().Add(KZeqVector4(0.0, v % 2 ? 0.6 : 0.0, v % 2 ? 0.8 : 1.0, 0.0));
+    for (int v = 0; v < vertices; ++v)
+        normals->GetDirectArray().Add(KZeqVector4(0.0, v % 2 ? 0.6 : 0.0, v % 2 ? 0.8 : 1.0, 0.0));
     layer.SetNormals(normals);
     auto* uvs = new KZeqLayerElementUV;
     uvs->SetMappingMode(E::eBY_POLYGON_VERTEX);
     uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
-    for (int i = 0; i < row * row; ++i) uvs->GetDirectArray().Add(KZeqVector2((i % row) / double(side), (i / row) / double(side)));
+    for (int i = 0; i < row * row; ++i)
+        uvs->GetDirectArray().Add(KZeqVector2((i % row) / double(side), (i / row) / double(side)));
     for (int p = 0; p < polygons; ++p)
         for (int v = 0; v < 4; ++v) uvs->GetIndexArray().Add(mesh.GetPolygonVertex(p, v));
     layer.SetUVs(uvs);
@@ -111,7 +114,8 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
     body->GetLayer(0)->GetTextures()->SetBlendMode(KZeqLayerElementTexture::eMODULATE);
     auto* colors = new KZeqLayerElementVertexColor;
     colors->SetMappingMode(E::eBY_CONTROL_POINT);
-    for (int i = 0; i < body->GetControlPointsCount(); ++i) colors->GetDirectArray().Add(KZeqColor(i % 2, 0.5, 0.25, 1.0));
+    for (int i = 0; i < body->GetControlPointsCount(); ++i)
+        colors->GetDirectArray().Add(KZeqColor(i % 2, 0.5, 0.25, 1.0));
     body->GetLayer(0)->SetVertexColors(colors);
     // Layer 1 shares the blue material (in the other order) and takes the
     // stone for the whole mesh, with UVs by control point.
@@ -152,10 +156,11 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
     for (const char* take : {"Walk", "Run"}) scene.CreateTake(take);
     bodyNode->SetCurrentTakeNode("Walk");
     KZeqTakeNode* walk = bodyNode->GetCurrentTakeNode();
-    KFCurve* curves[] = {walk->GetTranslationX(),    walk->GetTranslationY(),    walk->GetTranslationZ(),
+    KFCurve* curves[] = {walk->GetTranslationX(),   walk->GetTranslationY(),   walk->GetTranslationZ(),
                          walk->GetEulerRotationX(), walk->GetEulerRotationY(), walk->GetEulerRotationZ(),
-                         walk->GetScaleX(),          walk->GetScaleY(),          walk->GetScaleZ()};
-    const unsigned kinds[] = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_INTERPOLATION_CONSTANT};
+                         walk->GetScaleX(),         walk->GetScaleY(),         walk->GetScaleZ()};
+    const unsigned kinds[] = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_INTERPOLATION_LINEAR,
+                              KFCURVE_INTERPOLATION_CONSTANT};
     for (int c = 0; c < 9; ++c) {
         curves[c]->KeyModifyBegin();
         for (int k = 0; k < keys; ++k)
@@ -167,10 +172,12 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
     Key(propNode->GetCurrentTakeNode()->GetEulerRotationZ(), 0.5, 45.0f);
     propNode->SetCurrentTakeNode(0);
     red->SetCurrentTakeNode("Walk");
-    Key(red->GetCurrentTakeNode()->GetMaterialDiffuseColorG(), 0.0, 0.1f), Key(red->GetCurrentTakeNode()->GetMaterialDiffuseColorG(), 2.0, 0.9f);
+    Key(red->GetCurrentTakeNode()->GetMaterialDiffuseColorG(), 0.0, 0.1f),
+        Key(red->GetCurrentTakeNode()->GetMaterialDiffuseColorG(), 2.0, 0.9f);
     red->SetCurrentTakeNode(0);
     wood->SetCurrentTakeNode("Run");
-    Key(wood->GetCurrentTakeNode()->GetTextureAlpha(), 0.0, 0.25f), Key(wood->GetCurrentTakeNode()->GetTextureTranslationX(), 1.0, 2.0f);
+    Key(wood->GetCurrentTakeNode()->GetTextureAlpha(), 0.0, 0.25f),
+        Key(wood->GetCurrentTakeNode()->GetTextureTranslationX(), 1.0, 2.0f);
     wood->SetCurrentTakeNode(0);
     scene.SetCurrentTake("Walk");
 }

@@ -22,7 +22,9 @@ namespace {
 
 typedef KZeqLayerElement E;
 
-std::string Text(const KZeqVector4& v) { return std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]); }
+std::string Text(const KZeqVector4& v) {
+    return std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]);
+}
 std::string Text(const KZeqVector2& v) { return std::to_string(v[0]) + "," + std::to_string(v[1]); }
 std::string Text(const KZeqColor& c) {
     return std::to_string(c.mRed) + "," + std::to_string(c.mGreen) + "," + std::to_string(c.mBlue) + "," +
@@ -43,7 +45,8 @@ std::vector<std::string> Resolved(const KZeqLayerElementTemplate<T>* element) {
     if (element->GetReferenceMode() == E::eDIRECT) {
         for (int i = 0; i < direct.GetCount(); ++i) items.push_back(Text(direct[i]));
     } else if (element->GetReferenceMode() == E::eINDEX) {
-        for (int i = 0; i < element->GetIndexArray().GetCount(); ++i) items.push_back(Text(element->GetIndexArray()[i]));
+        for (int i = 0; i < element->GetIndexArray().GetCount(); ++i)
+            items.push_back(Text(element->GetIndexArray()[i]));
     } else {
         for (int i = 0; i < element->GetIndexArray().GetCount(); ++i) {
             const int k = element->GetIndexArray()[i];
@@ -76,15 +79,16 @@ void CompareMesh(const std::string& path, KZeqMesh& a, KZeqMesh& b, ZeqDiff& dif
     for (int p = 0; p < a.GetPolygonCount() && p < b.GetPolygonCount(); ++p) {
         const std::string polygon = path + ".polygon" + std::to_string(p);
         diff.Check(polygon + ".size", a.GetPolygonSize(p), b.GetPolygonSize(p));
-        for (int v = 0; v < a.GetPolygonSize(p); ++v) diff.Check(polygon + ".vertex", a.GetPolygonVertex(p, v), b.GetPolygonVertex(p, v));
+        for (int v = 0; v < a.GetPolygonSize(p); ++v)
+            diff.Check(polygon + ".vertex", a.GetPolygonVertex(p, v), b.GetPolygonVertex(p, v));
         if (a.GetLayer(0) && a.GetLayer(0)->GetPolygonGroups())
             diff.Check(polygon + ".group", a.GetPolygonGroup(p), b.GetPolygonGroup(p));
     }
     const std::string grid = path + ".grid";
     if (!(diff.mLosses & eZeqLosesMeshGrid)) {
-    diff.Check(grid + ".count", a.GetUCount() * 1000 + a.GetVCount(), b.GetUCount() * 1000 + b.GetVCount());
-    diff.Check(grid + ".step", a.GetUStep() * 1000 + a.GetVStep(), b.GetUStep() * 1000 + b.GetVStep());
-    diff.Check(grid + ".closed", a.GetUClosed() && a.GetVCapped(), b.GetUClosed() && b.GetVCapped());
+        diff.Check(grid + ".count", a.GetUCount() * 1000 + a.GetVCount(), b.GetUCount() * 1000 + b.GetVCount());
+        diff.Check(grid + ".step", a.GetUStep() * 1000 + a.GetVStep(), b.GetUStep() * 1000 + b.GetVStep());
+        diff.Check(grid + ".closed", a.GetUClosed() && a.GetVCapped(), b.GetUClosed() && b.GetVCapped());
     }
     const bool upper = (diff.mLosses & eZeqLosesUpperLayers) != 0;
     for (int l = 0; l < a.GetLayerCount(); ++l) {
@@ -148,7 +152,8 @@ void CompareMaterials(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
         diff.Check(path + " present", true, y != nullptr);
         if (!y) continue;
         diff.Check(path + ".shading", KString(x.GetShadingModel()), KString(y->GetShadingModel()));
-        if (!(diff.mLosses & eZeqLosesPropertyBlock)) diff.Check(path + ".multiLayer", x.GetMultiLayer(), y->GetMultiLayer());
+        if (!(diff.mLosses & eZeqLosesPropertyBlock))
+            diff.Check(path + ".multiLayer", x.GetMultiLayer(), y->GetMultiLayer());
         const KZeqColor colors[][2] = {{x.GetAmbient(), y->GetAmbient()},
                                        {x.GetDiffuse(), y->GetDiffuse()},
                                        {x.GetSpecular(), y->GetSpecular()},
@@ -190,7 +195,8 @@ void CompareTextures(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
         diff.Check(path + ".mapping", static_cast<int>(x.GetMappingType()), static_cast<int>(y->GetMappingType()));
         diff.Check(path + ".use", static_cast<int>(x.GetTextureUse()), static_cast<int>(y->GetTextureUse()));
         diff.Check(path + ".swapUV", x.GetSwapUV(), y->GetSwapUV());
-        diff.Check(path + ".wrap", x.GetWrapModeU() * 10 + x.GetWrapModeV(), y->GetWrapModeU() * 10 + y->GetWrapModeV());
+        diff.Check(path + ".wrap", x.GetWrapModeU() * 10 + x.GetWrapModeV(),
+                   y->GetWrapModeU() * 10 + y->GetWrapModeV());
         diff.Check(path + ".blend", static_cast<int>(x.GetBlendMode()), static_cast<int>(y->GetBlendMode()));
         // The property block publishes the alpha, whose channel then joins the takes.
         CompareTakes(path, x, *y, diff, "Texture alpha", 1);
