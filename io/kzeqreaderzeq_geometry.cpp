@@ -55,9 +55,34 @@ bool ReadDoubles(KZeq& file, const char* name, std::vector<double>& values) {
     return true;
 }
 
+// Arrays grow once per field rather than once per value.
 void Append(KArrayTemplate<int>& array, const std::vector<int>& values) {
-    for (int value : values) array.Add(value);
+    const int first = array.GetCount(), count = static_cast<int>(values.size());
+    if (count == 0 || !array.SetCount(first + count)) return;
+    std::copy(values.begin(), values.end(), array.GetArray() + first);
 }
+
+// Appends value count / width items, each made from width consecutive values.
+template <class T, int Width, class Make>
+void AppendItems(KArrayTemplate<T>& array, const std::vector<double>& values, Make make) {
+    const int first = array.GetCount(), count = static_cast<int>(values.size() / Width);
+    if (count == 0 || !array.SetCount(first + count)) return;
+    T* items = array.GetArray() + first;
+    for (int i = 0; i < count; ++i) items[i] = make(&values[static_cast<std::size_t>(i) * Width]);
+}
+
+// Appends the values of the next field of that name straight into the array.
+bool AppendInts(KZeq& file, const char* name, KArrayTemplate<int>& array) {
+    if (!file.FieldReadBegin(name)) return false;
+    const int first = array.GetCount(), count = file.FieldReadGetRemain();
+    if (count > 0 && array.SetCount(first + count)) array.SetCount(first + file.FieldReadIn(array.GetArray() + first, count));
+    file.FieldReadEnd();
+    return true;
+}
+
+KZeqVector4 MakeNormal(const double* v) { return KZeqVector4(v[0], v[1], v[2], 0.0); }
+KZeqColor MakeColor(const double* v) { return KZeqColor(v[0], v[1], v[2], v[3]); }
+KZeqVector2 MakeUV(const double* v) { return KZeqVector2(v[0], v[1]); }
 
 KZeqLayer& LayerZero(KZeqGeometry& geometry) {
     if (geometry.GetLayerCount() == 0) geometry.CreateLayer();
@@ -272,8 +297,7 @@ bool KZeqReaderZeq::ReadKZeqMeshVertexColors(KZeqMesh& mesh) {
         std::vector<int> indices;
         ReadDoubles(file, "Colors", colors);
         ReadInts(file, "ColorIndex", indices);
-        for (std::size_t i = 0; i + 3 < colors.size(); i += 4)
-            element.GetDirectArray().Add(KZeqColor(colors[i], colors[i + 1], colors[i + 2], colors[i + 3]));
+        AppendItems<KZeqColor, 4>(element.GetDirectArray(), colors, MakeColor);
         Append(element.GetIndexArray(), indices);
         file.FieldReadBlockEnd();
     }
@@ -490,25 +514,23 @@ bool KZeqReaderZeq::ReadLayerElements(KZeqGeometry& geometry) {
                 std::vector<int> indices;
                 switch (kind) {
                     case kMaterial:
-                        if (ReadInts(file, "Materials", indices)) Append(element->GetIndexArray(), indices);
+                        AppendInts(file, "Materials", element->GetIndexArray());
                         break;
                     case kNormal: {
                         auto& direct = static_cast<KZeqLayerElementNormal*>(element)->GetDirectArray();
                         ReadDoubles(file, "Normals", values);
-                        for (std::size_t i = 0; i + 2 < values.size(); i += 3)
-                            direct.Add(KZeqVector4(values[i], values[i + 1], values[i + 2], 0.0));
+                        AppendItems<KZeqVector4, 3>(direct, values, MakeNormal);
                         break;
                     }
                     case kColor: {
                         auto& direct = static_cast<KZeqLayerElementVertexColor*>(element)->GetDirectArray();
                         ReadDoubles(file, "Colors", values);
-                        for (std::size_t i = 0; i + 3 < values.size(); i += 4)
-                            direct.Add(KZeqColor(values[i], values[i + 1], values[i + 2], values[i + 3]));
-                        if (indexed && ReadInts(file, "ColorIndex", indices)) Append(element->GetIndexArray(), indices);
+                        AppendItems<KZeqColor, 4>(direct, values, MakeColor);
+                        if (indexed) AppendInts(file, "ColorIndex", element->GetIndexArray());
                         break;
                     }
                     case kGroup:
-                        if (ReadInts(file, "PolygonGroup", indices)) Append(element->GetIndexArray(), indices);
+                        AppendInts(file, "PolygonGroup", element->GetIndexArray());
                         break;
                     case kTexture: {
                         auto* textures = static_cast<KZeqLayerElementTexture*>(element);
@@ -525,9 +547,8 @@ bool KZeqReaderZeq::ReadLayerElements(KZeqGeometry& geometry) {
                     default: {
                         auto& direct = static_cast<KZeqLayerElementUV*>(element)->GetDirectArray();
                         ReadDoubles(file, "UV", values);
-                        for (std::size_t i = 0; i + 1 < values.size(); i += 2)
-                            direct.Add(KZeqVector2(values[i], values[i + 1]));
-                        if (indexed && ReadInts(file, "UVIndex", indices)) Append(element->GetIndexArray(), indices);
+                        AppendItems<KZeqVector2, 2>(direct, values, MakeUV);
+                        if (indexed) AppendInts(file, "UVIndex", element->GetIndexArray());
                         break;
                     }
                 }
