@@ -9,6 +9,7 @@
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqtexture.h"
+#include "io/kstreamoptionszeq.h"
 #include "io/kzeqfields.h"
 #include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
@@ -187,6 +188,8 @@ bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh) {
     for (E::ELayerElementType type :
          {E::eNORMAL, E::eMATERIAL, E::eVERTEX_COLOR, E::ePOLYGON_GROUP, E::eTEXTURE, E::eUV})
         WriteElementKind(file, node, mesh, type);
+    if (kZeqGeometryWriterHooks.mShapes && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eSHAPE))
+        kZeqGeometryWriterHooks.mShapes(writer, mesh);
     for (int l = 0; l < mesh.GetLayerCount(); ++l) {
         BlockWithIndex(file, "Layer", l);
         ZeqWriteFieldI(file, "Version", 100);

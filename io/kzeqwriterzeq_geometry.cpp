@@ -125,21 +125,9 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
         }
         ZeqWriteBlockEnd(file);
     }
-    KZeqLayerElementMaterial* materials = zero ? zero->GetMaterials() : nullptr;
-    if (materials && writer.GetStreamOptions()->GetOption(1))
-        for (int i = 0; i < materials->GetDirectArray().GetCount(); ++i)
-            if (KZeqMaterial* material = materials->GetDirectArray()[i]) ZeqWriteMaterial58(writer, *material);
-    // The texture list: layer 0's textures first, so that the older readers'
-    // repair of layer 0 finds them in place, then those of the other layers.
     std::vector<KZeqTexture*> list;
-    for (int l = 0; l < mesh.GetLayerCount(); ++l)
-        if (KZeqLayerElementTexture* textures = mesh.GetLayer(l)->GetTextures())
-            for (int i = 0; i < textures->GetDirectArray().GetCount(); ++i)
-                if (textures->GetDirectArray()[i] && ListPosition(list, &textures->GetDirectArray()[i]) < 0)
-                    list.push_back(textures->GetDirectArray()[i]);
-    if (writer.GetStreamOptions()->GetOption(2))
-        for (KZeqTexture* texture : list) ZeqWriteTexture58(writer, *texture);
-    for (int l = 1; l < mesh.GetLayerCount(); ++l) ZeqWriteGeometryLayer58(writer, mesh, l, list);
+    ZeqWriteGeometry58(writer, mesh, list);
+    KZeqLayerElementMaterial* materials = zero ? zero->GetMaterials() : nullptr;
     if (materials && materials->GetReferenceMode() == E::eINDEX_TO_DIRECT) {
         const E::EMappingMode mapping = materials->GetMappingMode();
         ZeqWriteFieldC(file, "MaterialAssignation",
@@ -199,28 +187,55 @@ bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh) {
     return true;
 }
 
-bool ZeqWriteGeometryLayer58(KZeqWriterZeqBase& writer, KZeqMesh& mesh, int layer,
+bool ZeqWriteGeometry58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, std::vector<KZeqTexture*>& list) {
+    KZeqLayer* zero = geometry.GetLayer(0);
+    KZeqLayerElementMaterial* materials = zero ? zero->GetMaterials() : nullptr;
+    if (materials && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eMATERIAL))
+        for (int i = 0; i < materials->GetDirectArray().GetCount(); ++i)
+            if (KZeqMaterial* material = materials->GetDirectArray()[i]) ZeqWriteMaterial58(writer, *material);
+    // The texture list: layer 0's textures first, so that the older readers'
+    // repair of layer 0 finds them in place, then those of the other layers.
+    list.clear();
+    for (int l = 0; l < geometry.GetLayerCount(); ++l)
+        if (KZeqLayerElementTexture* textures = geometry.GetLayer(l)->GetTextures())
+            for (int i = 0; i < textures->GetDirectArray().GetCount(); ++i)
+                if (textures->GetDirectArray()[i] && ListPosition(list, &textures->GetDirectArray()[i]) < 0)
+                    list.push_back(textures->GetDirectArray()[i]);
+    if (writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eTEXTURE))
+        for (KZeqTexture* texture : list) ZeqWriteTexture58(writer, *texture);
+    if (kZeqGeometryWriterHooks.mLinks && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eLINK))
+        kZeqGeometryWriterHooks.mLinks(writer, geometry);
+    if (kZeqGeometryWriterHooks.mShapes && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eSHAPE))
+        kZeqGeometryWriterHooks.mShapes(writer, geometry);
+    for (int l = 1; l < geometry.GetLayerCount(); ++l) ZeqWriteGeometryLayer58(writer, geometry, l, list);
+    return true;
+}
+
+bool ZeqWriteGeometryLayer58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, int layer,
                              const std::vector<KZeqTexture*>& list) {
     KZeq& file = *writer.GetZeqObject();
     ZeqWriteBlockBegin(file, "GeometryLayer");
     ZeqWriteFieldI(file, "LayerIndex", layer);
     ZeqWriteBlockBegin(file, "LayerTextureInfo");
-    ZeqWriteGeometryTextureLayer58(writer, mesh, *mesh.GetLayer(layer), list);
+    ZeqWriteGeometryTextureLayer58(writer, geometry, *geometry.GetLayer(layer), list);
     ZeqWriteBlockEnd(file);
     return ZeqWriteBlockEnd(file);
 }
 
-bool ZeqWriteGeometryTextureLayer58(KZeqWriterZeqBase& writer, KZeqMesh& mesh, KZeqLayer& layer,
+bool ZeqWriteGeometryTextureLayer58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, KZeqLayer& layer,
                                     const std::vector<KZeqTexture*>& list) {
     KZeq& file = *writer.GetZeqObject();
     const KZeqLayerElementTexture* textures = layer.GetTextures();
     const E::EMappingMode mapping = textures ? textures->GetMappingMode() : E::eNONE;
-    const int mode = mapping == E::eALL_SAME ? 2 : mapping == E::eBY_POLYGON ? 6 : 0;
+    // By polygon and by polygon vertex are kept for meshes only.
+    const bool mesh = geometry.GetAttributeType() == KZeqNodeAttribute::eMESH;
+    const int mode = mapping == E::eALL_SAME ? 2 : mapping == E::eBY_POLYGON && mesh ? 6 : 0;
     ZeqWriteFieldI(file, "TextureMode", mode);
     ZeqWriteFieldI(file, "TextureBlendMode", textures ? textures->GetBlendMode() : 2);
     if (mode == 6) {
         std::vector<int> ids;
-        for (int p = 0; p < mesh.GetPolygonCount(); ++p) ids.push_back(ListPosition(list, ItemAt(*textures, p)));
+        for (int p = 0; p < static_cast<KZeqMesh&>(geometry).GetPolygonCount(); ++p)
+            ids.push_back(ListPosition(list, ItemAt(*textures, p)));
         ZeqWriteFieldI(file, "TextureIdCount", static_cast<int>(ids.size()));
         WriteInts(file, "TextureId", ids);
     } else {
@@ -228,7 +243,8 @@ bool ZeqWriteGeometryTextureLayer58(KZeqWriterZeqBase& writer, KZeqMesh& mesh, K
         ZeqWriteFieldI(file, "TextureId", textures ? ListPosition(list, ItemAt(*textures, 0)) : -1);
     }
     const KZeqLayerElementUV* uvs = layer.GetUVs();
-    const int uvMode = UVMode(uvs);
+    int uvMode = UVMode(uvs);
+    if (!mesh && uvMode >= 7) uvMode = 0;
     ZeqWriteFieldI(file, "UVMode", uvMode);
     if (uvMode == 0) return true;
     ZeqWriteFieldI(file, "UVCount", uvs->GetDirectArray().GetCount());

@@ -63,6 +63,11 @@ const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     &ZeqWriteMeshAttribute, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
 };
 
+const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
+    nullptr,  // links
+    nullptr,  // shapes
+};
+
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
     nullptr,  // limits
     nullptr,  // target
