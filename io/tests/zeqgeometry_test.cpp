@@ -12,6 +12,7 @@
 #include "content/kzeqmesh.h"
 #include "content/kzeqtexture.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "io/kstreamoptionszeq.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/tests/zeqgeometryscene.h"
@@ -295,4 +296,26 @@ TEST(DuplicateTest, CopiesBecomeTheFirstAndCamerasFollow) {
     EXPECT_EQ(2, scene->GetEntity()->GetMaterialCount());
     EXPECT_EQ("woodstonewoodwood 3", Names(mesh->GetLayer(0)->GetTextures()));
     EXPECT_TRUE(eye->GetPropertyHandler()->IsConnectedSrc(textures[0]->GetPropertyHandler()));
+}
+
+// Options 1 and 2 gate the older records' material and texture blocks.
+TEST(GeometryOptionsTest, MaterialAndTextureBlocksFollowTheirOptions) {
+    zeqtest::TempDir dir;
+    const std::string path = dir / "options.zeq";
+    MakeZeqFile(path, 5000, 1,
+                OneModel(5000, std::string(kTwoTriangles) +
+                                   ";Material: \"M\" {;};MaterialAssignation: \"AllSame\";Materials: 0;" + kThreeTextures));
+    for (const bool on : {true, false}) {
+        KZeqSdkManager manager;
+        KZeqImporter importer(manager);
+        ASSERT_TRUE(importer.Initialize(path.c_str()));
+        auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
+        options->SetOption(KStreamOptionsZeq::eMATERIAL, on), options->SetOption(KStreamOptionsZeq::eTEXTURE, on);
+        KZeqScene* scene = manager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Import(*scene, options));
+        importer.ReleaseImportOptions(options);
+        KZeqMesh* mesh = scene->GetRootNode()->GetChild(0)->GetMesh();
+        EXPECT_EQ(on ? 1 : 0, scene->GetEntity()->GetMaterialCount());
+        EXPECT_EQ(on ? 3 : 0, mesh->GetTextureCount(0));
+    }
 }
