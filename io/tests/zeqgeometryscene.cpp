@@ -118,7 +118,7 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
         colors->GetDirectArray().Add(KZeqColor(i % 2, 0.5, 0.25, 1.0));
     body->GetLayer(0)->SetVertexColors(colors);
     // Layer 1 shares the blue material (in the other order) and takes the
-    // stone for the whole mesh, with UVs by control point.
+    // stone for the whole mesh, with UVs by control point through indices.
     body->CreateLayer();
     body->AddMaterial(green, 1), body->AddMaterial(blue, 1);
     ByPolygon(*body->GetLayer(1)->GetMaterials(), polygons, 2);
@@ -128,7 +128,9 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
     body->GetLayer(1)->GetTextures()->GetIndexArray().Add(0);
     auto* uvs = new KZeqLayerElementUV;
     uvs->SetMappingMode(E::eBY_CONTROL_POINT);
-    for (int i = 0; i < body->GetControlPointsCount(); ++i) uvs->GetDirectArray().Add(KZeqVector2(0.5 * i, 1.0 - i));
+    uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
+    for (int i = 0; i < 3; ++i) uvs->GetDirectArray().Add(KZeqVector2(0.5 * i, 1.0 - i));
+    for (int i = 0; i < body->GetControlPointsCount(); ++i) uvs->GetIndexArray().Add(i % 3);
     body->GetLayer(1)->SetUVs(uvs);
     body->SetCount(side, side), body->SetStep(1, 2), body->SetClosed(true, false), body->SetCapped(false, true);
     KZeqNode* bodyNode = Node(manager, root, "Body", body);
