@@ -4,6 +4,9 @@
 namespace zeqsdk_400 {
 
 class KString;
+class KZeqGeometry;
+class KZeqLink;
+class KZeqShape;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqReaderZeq;
@@ -85,6 +88,13 @@ struct ZeqNodeRecordHooks {
 };
 extern const ZeqNodeRecordHooks kZeqNodeRecordHooks;
 
+// Records a geometry's record reads through other sections' readers; null until built.
+struct ZeqGeometryHooks {
+    bool (*mLink)(KZeqReaderZeq& reader, KZeqLink& link);
+    bool (*mShape)(KZeqReaderZeq& reader, KZeqShape& shape, KZeqGeometry& geometry);
+};
+extern const ZeqGeometryHooks kZeqGeometryHooks;
+
 // Steps of the sections.
 bool ZeqReadDefinitions(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadObjects(KZeqReaderZeq& reader, KZeqScene& scene);
@@ -111,6 +121,15 @@ KZeqNodeAttribute* ZeqCreateOpticalReference(KZeqSdkManager& manager, int setUp)
 bool ZeqReadNullFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadMarkerFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadSkeletonFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+
+bool ZeqReadMeshFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadTextureObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadMaterialObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadDuplicates(KZeqReaderZeq& reader, KZeqScene& scene);
+// Version 6, once the layers are rebuilt: indices bound, then duplicates merged.
+bool ZeqReadMaterialAndTextureEnd(KZeqReaderZeq& reader, KZeqScene& scene);
+// Material and texture indices outside their direct array become -1.
+void ZeqBoundMaterialAndTextureIndices(KZeqGeometry& geometry);
 
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);
