@@ -101,6 +101,10 @@ int KZeqMesh::GetPolygonSize(int polygon) const {
     return record ? record->mSize : -1;
 }
 
+void KZeqMesh::SetPolygonGroup(int polygon, int group) {
+    if (polygon >= 0 && polygon < GetPolygonCount()) mPolygons[polygon].mGroup = group;
+}
+
 int KZeqMesh::GetPolygonGroup(int polygon) const {
     const KZeqPolygon* record = PolygonAt(polygon);
     return record ? record->mGroup : -1;

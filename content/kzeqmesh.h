@@ -53,6 +53,8 @@ public:
     int* GetPolygonVertices() { return mPolygonVertices.GetArray(); }
     int GetPolygonSize(int polygon) const;
     int GetPolygonGroup(int polygon) const;
+    // Nothing for a polygon out of range.
+    void SetPolygonGroup(int polygon, int group);
     int GetPolygonVertex(int polygon, int vertex) const;
     // Layer 0's normal at the polygon vertex's position, whatever the
     // mapping; normal unchanged when anything is out of range or missing.

@@ -36,6 +36,7 @@
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqwriterzeq.h"
+#include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
@@ -64,7 +65,15 @@ const char* const kNames[] = {
     "CHARACTERIZE", "LOCK_XFORM", "LOCK_PICK", "CONSTRAINT", "INPUTOUTPUTTYPE", "ACTORINDEX", "CHARACTERINDEX",
     "REFERENCE", "LEFT_FLOOR", "BASE", "SPINE", "NECK", "LEFTFOOT", "PROPS", "GAMEMODEPARENT", "FILTERSET",
     "PARAM", "MODE", "VALUE", "VALUE0", "VALUE1", "VALUE2", "CONTROLSET", "VX_CONTROLSET", "LINK", "MODEL",
-    "NAME", "TOFFSETX", "SOFFSETZ", "TYPE", "EFFECTOR", "EFFECTOR_AUX1", "SHOW", "TACTIVE", "PoseScene"};
+    "NAME", "TOFFSETX", "SOFFSETZ", "TYPE", "EFFECTOR", "EFFECTOR_AUX1", "SHOW", "TACTIVE", "PoseScene",
+    // Meshes, layers, materials and textures.
+    "GeometryVersion", "Vertices", "PolygonVertexIndex", "Normals", "PolygonGroup", "VertexColorInfo", "Colors",
+    "ColorIndex", "MappingInformationType", "ReferenceInformationType", "MaterialAssignation", "TextureMode",
+    "Materials", "TextureId", "TextureIdCount", "GeometryLayer", "LayerTextureInfo", "TextureBlendMode", "UVMode",
+    "UVCount", "UV", "UVIdCount", "UVId", "GeometryUVInfo", "TextureUV", "TextureVertexIndex", "UVIndex",
+    "LayerElementMaterial", "LayerElementNormal", "LayerElementColor", "LayerElementTexture", "LayerElementUV",
+    "LayerElementPolygonGroup", "BlendMode", "TextureAlpha", "Layer", "LayerElement", "TypedIndex", "Material",
+    "Texture", "TextureName", "ShadingModel", "Shininess", "Cropping", "UCount", "VStep"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
@@ -72,7 +81,10 @@ const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexpor
                                "True", "W", "CullingOnCW", "Real", "Vector", "Bool", "Model::Camera Switcher",
                                "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape",
                                "Hips", "Neck1", "Spine", "HipsTOffset", "HeadEffector", "CharacterPose",
-                               "BindPose", "Character", "Constraint::A", "Pose::P"};
+                               "BindPose", "Character", "Constraint::A", "Pose::P",
+                               "ByVertice", "ByPolygonVertex", "ByPolygon", "AllSame", "IndexToDirect", "Direct",
+                               "LayerElementUV", "LayerElementTexture", "LayerElementMaterial", "Mesh",
+                               "Texture::a", "Material::a", "OO"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -245,6 +257,8 @@ void WriteSeeds(const std::string& dir) {
     KZeqSceneInfo* info = manager.CreateKZeqSceneInfo();
     info->mTitle = "seed";
     scene->SetSceneInfo(info);
+    // Meshes with their layers, materials and textures, animated.
+    zeqiotest::BuildGeometryScene(manager, *scene, 2);
     const struct {
         const char* mName;
         int mRow;  // -1: the 5.8 writer, encrypted
@@ -283,6 +297,15 @@ void WriteSeeds(const std::string& dir) {
                                      0, 28, 2, 0, 6, 1, 2, 4, 4, 8, 0, 0, 0, 3, 0, 1, 1, 101, 0, 11,
                                      2, 4, 3, 0, 12, 2, 0, 0, 13, 3, 0, 14, 2, 3, 4, 4, 4};
     std::ofstream(dir + "/program", std::ios::binary).write(reinterpret_cast<const char*>(program), sizeof(program));
+    // An older mesh record as text (mode 3): a texture layer by polygon with UVs through ids.
+    std::ofstream(dir + "/v58-text-mesh", std::ios::binary)
+        << '\3' << '\0'
+        << "Model: \"Model::M\" {\nGeometryVersion: 123\nVertices: 0,0,0,1,0,0,1,1,0,0,1,0\n"
+           "PolygonVertexIndex: 0,1,-3,2,3,-1\nPolygonGroup: 1,2\nTexture: \"A\" {\nCropping: 1,2,3,4\n}\n"
+           "Material: \"M\" {\nShininess: 20\n}\nGeometryLayer: {\nLayerTextureInfo: {\nTextureMode: 6\n"
+           "TextureIdCount: 2\nTextureId: 0,0\nUVMode: 8\nUVCount: 3\nUV: 0,0,1,0,1,1\nUVIdCount: 6\n"
+           "UVId: 0,1,2,2,1,0\n}\n}\nMaterialAssignation: \"ByPolygon\"\nMaterials: 0,0\nTextureMode: \"ByPolygon\"\n"
+           "TextureId: 0,0\nGeometryUVInfo: {\nMappingInformationType: \"ByPolygon\"\nTextureUV: 0,0,1,1\n}\n}\n";
 }
 
 }  // namespace

@@ -24,6 +24,9 @@ class KZeqCharacterPose;
 class KZeqControlSet;
 class KZeqFilterSet;
 class KZeqGenericNode;
+class KZeqGeometry;
+class KZeqMaterial;
+class KZeqMesh;
 class KZeqImporter;
 class KZeqMarker;
 class KZeqNode;
@@ -185,6 +188,49 @@ public:
     bool ReadCharacterPose(KZeqScene& scene);
     // The scene nested in the current block, into the pose's scene.
     bool ReadKZeqCharacterPose(KZeqCharacterPose& pose);
+    // ---- Geometry, meshes, materials and textures (kzeqreaderzeq_geometry.cpp,
+    // kzeqreaderzeq_material.cpp) --------------------------------------------------------------------
+    // The mesh record of either layout; never fails. Once read, a polygon
+    // naming a control point the mesh lacks is left out and other indices
+    // outside their direct array become -1.
+    bool ReadKZeqMesh(KZeqMesh& mesh);
+    bool ReadKZeqMeshVertices(KZeqMesh& mesh);
+    bool ReadKZeqMeshPolygonIndex(KZeqMesh& mesh);
+    bool ReadKZeqMeshNormals(KZeqMesh& mesh);
+    bool ReadKZeqMeshPolyGroupIndex(KZeqMesh& mesh);
+    // False when the colours do not fit the mesh (then emptied).
+    bool ReadKZeqMeshVertexColors(KZeqMesh& mesh);
+    bool ReadKZeqMeshAssignation(KZeqMesh& mesh);
+    bool ReadKZeqMeshMaterialsID(KZeqMesh& mesh);
+    bool ReadKZeqMeshTexturesID(KZeqMesh& mesh);
+    bool ReadKZeqMeshParameters(KZeqMesh& mesh);
+    bool ReadKZeqMeshTextureType(KZeqMesh& mesh);
+    bool ReadKZeqMeshTextureUV(KZeqMesh& mesh);
+    bool ReadKZeqMeshTextureIndex(KZeqMesh& mesh);
+    // Older files: texture layers get the textures their indices name, from
+    // the texture list, as far as it reaches.
+    bool CorrectTextureLayers(KZeqMesh& mesh);
+    bool CheckMeshIndices(KZeqMesh& mesh);
+    // Version 6: the element records and "Layer" records; elements no layer
+    // takes, and those a later one replaces, are freed.
+    bool ReadLayerElements(KZeqGeometry& geometry);
+    // Before version 6: materials (option 1), textures (2, into the texture
+    // list), links (3), shapes (4), then the texture layers.
+    bool ReadKZeqGeometry(KZeqGeometry& geometry);
+    bool ReadKZeqGeometryMaterial(KZeqGeometry& geometry);
+    bool ReadKZeqGeometryTexture(KZeqGeometry& geometry);
+    bool ReadKZeqGeometryLinks(KZeqGeometry& geometry);
+    bool ReadKZeqGeometryShapes(KZeqGeometry& geometry);
+    // False when a texture layer failed; the record is read all the same.
+    bool ReadKZeqGeometryLayer(KZeqGeometry& geometry);
+    bool ReadKZeqGeometryTextureLayer(KZeqGeometry& geometry, int layer);
+    bool GenerateParametricGeometryLayer(KZeqGeometry& geometry);
+    // The record of either layout; never fails.
+    bool ReadKZeqTexture(KZeqTexture& texture);
+    bool ReadKZeqMaterial(KZeqMaterial& material);
+    // Equal textures (materials) of the scene become the first of them.
+    void RemoveDuplicateTextures(KZeqScene& scene);
+    void RemoveDuplicateMaterials(KZeqScene& scene);
 
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.
@@ -235,6 +281,7 @@ private:
     double mRenderWidth = 0.0;
     double mRenderHeight = 0.0;
     KArrayTemplate<KZeqTexture*> mTextures;
+    std::vector<int> mPolygonGroups;  // before version 6, while a mesh is read
     ObjectTypeList mObjectTypes;
     std::unordered_map<std::string, KZeqNode*> mNodeIndex;
     // Whether the file being read predates version 6, for the take files too.

@@ -15,7 +15,7 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"Model::Scene", eZeqAnyLayout, -1, eZeqRunsAfterFailure, &ZeqReadRegisterSceneRoot},
     {"hierarchy", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadHierarchy},
     {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadCameraBackgrounds},
-    {"duplicate textures and materials", eZeqAnyLayout, -1, 0, nullptr},
+    {"duplicate textures and materials", eZeqBeforeVersion6Layout, -1, 0, &ZeqReadDuplicates},
     {"Media", eZeqAnyLayout, 2, 0, nullptr},
     {"camera switcher indices", eZeqAnyLayout, -1, 0, nullptr},
     {"GoboManager", eZeqAnyLayout, 5, 0, nullptr},
@@ -29,13 +29,14 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"control sets from their plugs", eZeqVersion6Layout, -1, 0, &ZeqReadControlSetsFromPlugs},
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
+    {"material and texture indices, duplicates", eZeqVersion6Layout, -1, 0, &ZeqReadMaterialAndTextureEnd},
 };
 const int kZeqReadStepCount = static_cast<int>(sizeof(kZeqReadSteps) / sizeof(kZeqReadSteps[0]));
 
 const ZeqObjectKind kZeqObjectKinds[] = {
     {"Model", nullptr, &ZeqReadModelObject},
-    {"Material", nullptr, nullptr},
-    {"Texture", nullptr, nullptr},
+    {"Material", nullptr, &ZeqReadMaterialObject},
+    {"Texture", nullptr, &ZeqReadTextureObject},
     {"Deformer", "Skin", nullptr},
     {"Deformer", "Cluster", nullptr},
     {"Pose", "CharacterPose", &ZeqReadCharacterPoseObject},
@@ -63,7 +64,7 @@ const ZeqAttributeKind kZeqAttributeKinds[] = {
     {"Light", &ZeqCreateLight, 0, nullptr, true},
     {"Camera", &ZeqCreateCamera, 0, nullptr, false},
     {"Optical", &ZeqCreateOpticalReference, 0, nullptr, true},
-    {nullptr, &ZeqCreateMesh, 0, nullptr, false},
+    {nullptr, &ZeqCreateMesh, 0, &ZeqReadMeshFields, false},
 };
 const int kZeqAttributeKindCount = static_cast<int>(sizeof(kZeqAttributeKinds) / sizeof(kZeqAttributeKinds[0]));
 
@@ -71,6 +72,11 @@ const ZeqNodeRecordHooks kZeqNodeRecordHooks = {
     nullptr,  // targets
     nullptr,  // limits
     nullptr,  // pivots
+};
+
+const ZeqGeometryHooks kZeqGeometryHooks = {
+    nullptr,  // link record
+    nullptr,  // shape record
 };
 
 const ZeqReaderHooks kZeqReaderHooks = {

@@ -6,6 +6,9 @@ namespace zeqsdk_400 {
 class KString;
 class KZeqCharacter;
 class KZeqControlSetPlug;
+class KZeqGeometry;
+class KZeqLink;
+class KZeqShape;
 class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqReaderZeq;
@@ -87,6 +90,13 @@ struct ZeqNodeRecordHooks {
 };
 extern const ZeqNodeRecordHooks kZeqNodeRecordHooks;
 
+// Records a geometry's record reads through other sections' readers; null until built.
+struct ZeqGeometryHooks {
+    bool (*mLink)(KZeqReaderZeq& reader, KZeqLink& link);
+    bool (*mShape)(KZeqReaderZeq& reader, KZeqShape& shape, KZeqGeometry& geometry);
+};
+extern const ZeqGeometryHooks kZeqGeometryHooks;
+
 // Steps of the sections.
 bool ZeqReadDefinitions(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadObjects(KZeqReaderZeq& reader, KZeqScene& scene);
@@ -123,6 +133,14 @@ bool ZeqReadCharacterPoseObject(KZeqReaderZeq& reader, KZeqScene& scene, const K
 bool ZeqReadControlSetsFromPlugs(KZeqReaderZeq& reader, KZeqScene& scene);
 // The plug connected to the character's "ControlSet" list, null when none.
 KZeqControlSetPlug* ZeqFindControlSetPlug(KZeqCharacter& character);
+bool ZeqReadMeshFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadTextureObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadMaterialObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
+bool ZeqReadDuplicates(KZeqReaderZeq& reader, KZeqScene& scene);
+// Version 6, once the layers are rebuilt: indices bound, then duplicates merged.
+bool ZeqReadMaterialAndTextureEnd(KZeqReaderZeq& reader, KZeqScene& scene);
+// Material and texture indices outside their direct array become -1.
+void ZeqBoundMaterialAndTextureIndices(KZeqGeometry& geometry);
 
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);

@@ -12,7 +12,7 @@ const ZeqWriteStep kZeq58Steps[] = {
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
     {"Takes", 6, 0, &ZeqWriteTakes},
-    {"clear animated channels", -1, eZeqRunsAlways, nullptr},
+    {"clear animated channels", -1, eZeqRunsAlways, &ZeqClearAnimatedChannels},
     {"GoboManager", 5, 0, nullptr},
     {"marker sets, actors and characters", 7, 0, nullptr},
     {"CHARACTER", 7, 0, &ZeqWriteCharacters},
@@ -23,6 +23,7 @@ const ZeqWriteStep kZeq58Steps[] = {
 
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
+    {"materials and textures to connections", -1, 0, &ZeqWriteConnectMaterialsAndTextures},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
     {"Switcher", -1, 0, nullptr},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
@@ -43,7 +44,7 @@ const ZeqWriterLayout kZeq58Layout = {
     5800, true, kZeq58Steps, static_cast<int>(sizeof(kZeq58Steps) / sizeof(kZeq58Steps[0])),
     nullptr,  // shape names to the version-5 form
     nullptr,  // and back
-    nullptr,  // find animated channels
+    &ZeqFindAnimatedChannels,
     &ZeqWriteNodeRecordOf,
     &ZeqWriteCharacterPoses,
     nullptr,  // poses
@@ -62,7 +63,12 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+    &ZeqWriteMeshAttribute, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+};
+
+const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
+    nullptr,  // links
+    nullptr,  // shapes
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
@@ -74,6 +80,8 @@ const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
 const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"Model", &ZeqListModels, &ZeqWriteModelObject},
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
+    {"Material", &ZeqListMaterials, &ZeqWriteMaterialObject},
+    {"Texture", &ZeqListTextures, &ZeqWriteTextureObject},
     // Plugs before the characters they feed.
     {"ControlSetPlug", &ZeqListControlSetPlugs, &ZeqWriteControlSetPlugObject},
     {"Constraint", &ZeqListCharacters, &ZeqWriteCharacterObject},

@@ -5,7 +5,13 @@
 
 namespace zeqsdk_400 {
 
+class KZeq;
+class KZeqGeometry;
+class KZeqLayer;
+class KZeqMaterial;
+class KZeqMesh;
 class KZeqNode;
+class KZeqTexture;
 class KZeqObject;
 class KZeqScene;
 class KZeqWriterZeqBase;
@@ -105,6 +111,38 @@ void ZeqListCharacterPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteControlSetPlugObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteCharacterObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteCharacterPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+// Geometry, materials and textures.
+bool ZeqWriteMeshAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh);
+// 5.8: layer 0 in the mesh's own fields, the other layers' textures and UVs
+// in "GeometryLayer" blocks (what the older records carry).
+bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh);
+// The part every geometry record shares: layer 0's materials (option 1), the
+// textures of all layers (option 2, their list given back), links (3),
+// shapes (4), then one "GeometryLayer" per layer after the first.
+bool ZeqWriteGeometry58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, std::vector<KZeqTexture*>& list);
+bool ZeqWriteGeometryLayer58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, int layer,
+                             const std::vector<KZeqTexture*>& list);
+bool ZeqWriteGeometryTextureLayer58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry, KZeqLayer& layer,
+                                    const std::vector<KZeqTexture*>& list);
+// Records of a geometry written by other sections' writers; null until built.
+typedef bool (*ZeqWriteGeometryPart)(KZeqWriterZeqBase& writer, KZeqGeometry& geometry);
+struct ZeqGeometryWriterHooks {
+    ZeqWriteGeometryPart mLinks;   // 5.8 "Link" records
+    ZeqWriteGeometryPart mShapes;  // "Shape" records, both layouts
+};
+extern const ZeqGeometryWriterHooks kZeqGeometryWriterHooks;
+bool ZeqWriteTexture58(KZeqWriterZeqBase& writer, KZeqTexture& texture);
+bool ZeqWriteMaterial58(KZeqWriterZeqBase& writer, KZeqMaterial& material);
+// Fields both layouts write: UV translation and scaling, alpha source, cropping.
+void ZeqWriteTextureCommonFields(KZeq& file, KZeqTexture& texture);
+bool ZeqFindAnimatedChannels(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqClearAnimatedChannels(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteConnectMaterialsAndTextures(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListMaterials(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+void ZeqListTextures(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWriteMaterialObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+bool ZeqWriteTextureObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);

@@ -2,6 +2,7 @@
 #define ZEQ_IO_KZEQWRITERZEQBASE_H
 
 #include <memory>
+#include <unordered_set>
 
 #include "base/kstring.h"
 #include "io/kzeqio.h"
@@ -126,6 +127,11 @@ public:
     bool WriteCharacterPose(KZeqScene& scene);
     // The pose's scene, nested into the current block in the file's layout.
     bool WriteKZeqCharacterPose(KZeqCharacterPose& pose);
+    // ---- Animated textures and materials (kzeqwriterzeq_geometry.cpp) -------------------------
+    // Filled before the models are written, emptied after the takes.
+    void AddAnimatedObject(const void* object) { mAnimated.insert(object); }
+    bool IsAnimatedObject(const void* object) const { return mAnimated.count(object) != 0; }
+    void ClearAnimatedChannels() { mAnimated.clear(); }
 
     // ---- State of the write in progress, for the section writers --------------------------------
     IZeqObject* GetZeqObject() const { return mFile; }
@@ -154,6 +160,7 @@ private:
     KStreamOptionsZeq* mOptions = nullptr;
     EExportMode mExportMode = eBINARY;
     int mMediaCount = 0;
+    std::unordered_set<const void*> mAnimated;
 };
 
 // A user property's name without its " (Real)" (or other type) suffix.

@@ -187,11 +187,11 @@ std::string Describe(KZeqScene& scene, const std::string& expected) {
     return facts;
 }
 
-struct RecordTest : CharacterTest, ::testing::WithParamInterface<RecordCase> {};
+struct CharacterRecordTest : CharacterTest, ::testing::WithParamInterface<RecordCase> {};
 
 }  // namespace
 
-TEST_P(RecordTest, ReadsAsTheRecordSays) {
+TEST_P(CharacterRecordTest, ReadsAsTheRecordSays) {
     const std::string path = mDir / "r.zeq";
     MakeZeqFile(path, GetParam().mVersion, 0, std::string(kModels) + GetParam().mFields);
     std::string error;
@@ -200,7 +200,7 @@ TEST_P(RecordTest, ReadsAsTheRecordSays) {
     EXPECT_EQ(GetParam().mExpected, Describe(*scene, GetParam().mExpected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, RecordTest, ::testing::ValuesIn(kRecords),
+INSTANTIATE_TEST_SUITE_P(Records, CharacterRecordTest, ::testing::ValuesIn(kRecords),
                          [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.mName); });
 
 // What the 5.8 writer leaves out: nodes of another scene (a template name

@@ -241,7 +241,8 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 }  // namespace
 
 const ZeqCompareRow kZeqCompareRows[] = {
-    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes, &CompareCharacters,
+    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes,
+    &CompareMeshes,    &CompareMaterials, &CompareTextures, &CompareCharacters,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 

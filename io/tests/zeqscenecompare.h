@@ -31,6 +31,10 @@ enum EZeqLoss {
     // 6.0: what only the 5.8 user-property record holds: limits, labels and
     // user properties of no type.
     eZeqLosesUserPropertyRecords = 2,
+    // 5.8: of the layers after the first, all but the textures and UVs.
+    eZeqLosesUpperLayers = 4,
+    // 6.0: the grid values of meshes.
+    eZeqLosesMeshGrid = 8,
 };
 
 struct ZeqDiff {
@@ -47,6 +51,7 @@ struct ZeqDiff {
 
     static std::string Text(const zeqsdk_400::KString& value) { return "'" + std::string(value.Buffer()) + "'"; }
     static std::string Text(const zeqsdk_400::KTime& value) { return std::to_string(value.Get()); }
+    static std::string Text(const std::string& value) { return "'" + value + "'"; }
     template <class T>
     static std::string Text(const T& value) {
         return std::to_string(value);
@@ -64,6 +69,11 @@ void CompareCharacters(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& a
 
 // Runs every row, knowing what the file form lost.
 ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
+
+// Rows of meshes (with their layers), materials and textures.
+void CompareMeshes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareMaterials(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareTextures(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 
 // Pieces the rows share.
 void CompareThumbnail(const std::string& path, const zeqsdk_400::KZeqThumbnail* expected,
