@@ -2,8 +2,9 @@
 // whole in a "CHARACTER" record, lists characters and actors in
 // "Constraints" and nests character poses in the generic persistence
 // section. The 6.0 writer stores characters as "Constraint" objects whose
-// nodes, input lists and control set travel in the connections, the control
-// sets as "ControlSetPlug" objects and character poses as "Pose" objects.
+// nodes and control set travel in the connections (the input does not), the
+// control sets as "ControlSetPlug" objects and character poses as "Pose"
+// objects holding a whole nested scene.
 
 #include <map>
 #include <memory>
@@ -274,7 +275,8 @@ bool KZeqWriterZeqBase::WriteConstraint(KZeqScene& scene) {
         ZeqWriteFieldC(file, "Description", description);
         ZeqWriteBlockEnd(file);
     };
-    for (int i = 0; i < scene.GetCharacterCount(); ++i) entry(scene.GetCharacter(i)->GetName(), "Character", 1, "Character");
+    for (int i = 0; i < scene.GetCharacterCount(); ++i)
+        entry(scene.GetCharacter(i)->GetName(), "Character", 1, "Character");
     for (int i = 0; i < scene.GetActorCount(); ++i) entry(scene.GetActor(i)->GetName(), "Actor", 0, "");
     ZeqWriteBlockEnd(file);
     return ZeqWriteBlockEnd(file);
@@ -426,7 +428,8 @@ bool ZeqEndCharacterObjects(KZeqWriterZeqBase& writer, KZeqScene& scene) {
         state = std::move(found->second);
         gStates.erase(found);
         const auto without = gScenesWithoutCharacters.find(&scene);
-        if (without != gScenesWithoutCharacters.end() && --without->second == 0) gScenesWithoutCharacters.erase(without);
+        if (without != gScenesWithoutCharacters.end() && --without->second == 0)
+            gScenesWithoutCharacters.erase(without);
     }
     for (KZeqControlSetPlug* plug : state.mMadePlugs)
         for (int i = scene.GetControlSetPlugCount(); i-- > 0;)

@@ -1,8 +1,6 @@
-// Comparer row of characters and character poses. 5.8 keeps no axis flag
-// and of the auxiliary nodes set 1 only; 6.0 keeps no input, no filter set
-// beyond the properties, no floor node and of a control set what its plug holds.
+// Characters and character poses. 5.8 keeps no axis flag and auxiliary set 1 only; 6.0 no input, no filter
+// set beyond the properties, no floor node and of a control set what its plug holds.
 
-#include "character/kzeqactor.h"
 #include "character/kzeqcharacter.h"
 #include "character/kzeqcharacterpose.h"
 #include "character/kzeqcontrolset.h"
@@ -19,15 +17,15 @@ namespace {
 
 KString NameOf(const KZeqObject* object) { return KString(object ? object->GetName() : "-"); }
 
-int IndexOf(KZeqScene& scene, const KZeqObject* object) {
-    for (int i = 0; object && i < scene.GetCharacterCount(); ++i)
-        if (scene.GetCharacter(i) == object) return i;
-    return object ? 1000 : -1;  // an actor
+// The input by type and index (an actor as 1000).
+int Input(KZeqScene& scene, KZeqCharacter& character) {
+    int index = character.GetInputObject() ? 1000 : -1;
+    for (int i = 0; i < scene.GetCharacterCount(); ++i)
+        if (scene.GetCharacter(i) == character.GetInputObject()) index = i;
+    return character.GetInputType() * 10000 + index;
 }
 
-int Flags(const KZeqEffector& e) {
-    return e.mShow | e.mTActive << 1 | e.mRActive << 2 | e.mCandidateTActive << 3 | e.mCandidateRActive << 4;
-}
+int Flags(const KZeqEffector& e) { return e.mShow | e.mTActive << 1 | e.mRActive << 2 | e.mCandidateTActive << 3; }
 
 void CompareControlSet(const std::string& path, KZeqControlSet& a, KZeqControlSet& b, bool v58, ZeqDiff& diff) {
     diff.Check(path + ".type", static_cast<int>(a.GetType()), static_cast<int>(b.GetType()));
@@ -35,9 +33,10 @@ void CompareControlSet(const std::string& path, KZeqControlSet& a, KZeqControlSe
                v58 ? b.GetLockTransform() * 2 + b.GetLock3DPick() : b.GetUseAxis() * 4);
     for (int id = 0; id < kCharacterNodeIdCount; ++id) {
         KZeqControlSetLink x, y;
-        a.GetControlSetLink(static_cast<ECharacterNodeId>(id), &x), b.GetControlSetLink(static_cast<ECharacterNodeId>(id), &y);
-        const std::string at = path + ".link" + std::to_string(id);
-        diff.Check(at, NameOf(x.mNode) + (v58 ? x.mTemplateName : ""), NameOf(y.mNode) + (v58 ? y.mTemplateName : ""));
+        const auto node = static_cast<ECharacterNodeId>(id);
+        a.GetControlSetLink(node, &x), b.GetControlSetLink(node, &y);
+        diff.Check(path + ".link" + std::to_string(id), NameOf(x.mNode) + (v58 ? x.mTemplateName : ""),
+                   NameOf(y.mNode) + (v58 ? y.mTemplateName : ""));
     }
     for (int id = 0; id < kEffectorNodeIdCount; ++id) {
         const auto effector = static_cast<EEffectorNodeId>(id);
@@ -47,8 +46,8 @@ void CompareControlSet(const std::string& path, KZeqControlSet& a, KZeqControlSe
         diff.Check(at, NameOf(x.mNode) + (v58 ? Flags(x) : 0), NameOf(y.mNode) + (v58 ? Flags(y) : 0));
         for (int set = eEffectorSetFirst; set <= (v58 ? eEffectorSetFirst : eEffectorSetLast); ++set) {
             KZeqNode *nx = nullptr, *ny = nullptr;
-            a.GetEffectorAux(effector, &nx, static_cast<EEffectorSetId>(set));
-            b.GetEffectorAux(effector, &ny, static_cast<EEffectorSetId>(set));
+            const auto which = static_cast<EEffectorSetId>(set);
+            a.GetEffectorAux(effector, &nx, which), b.GetEffectorAux(effector, &ny, which);
             diff.Check(at + ".aux" + std::to_string(set), NameOf(nx), NameOf(ny));
         }
     }
@@ -58,13 +57,11 @@ void CompareCharacter(KZeqScene& sa, KZeqScene& sb, KZeqCharacter& a, KZeqCharac
     const std::string path = std::string("character[") + a.GetName() + "]";
     diff.Check(path + ".name", KString(a.GetName()), KString(b.GetName()));
     if (v58) {
-        diff.Check(path + ".input", a.GetInputType() * 10000 + IndexOf(sa, a.GetInputObject()),
-                   b.GetInputType() * 10000 + IndexOf(sb, b.GetInputObject()));
+        diff.Check(path + ".input", Input(sa, a), Input(sb, b));
         KZeqFilterSet &x = *a.GetFilterSet(), &y = *b.GetFilterSet();
-        for (int i = 0; i < x.GetParameterCount(); ++i) {
-            diff.Check(path + "." + x.GetParameterName(i), x.GetParameterValue(i), y.GetParameterValue(i));
-            diff.Check(path + "." + x.GetParameterName(i) + ".mode", x.GetParameterMode(i), y.GetParameterMode(i));
-        }
+        for (int i = 0; i < x.GetParameterCount(); ++i)
+            diff.Check(path + "." + x.GetParameterName(i), x.GetParameterValue(i) + 1000 * x.GetParameterMode(i),
+                       y.GetParameterValue(i) + 1000 * y.GetParameterMode(i));
     }
     for (int id = 0; id < kCharacterNodeIdCount; ++id) {
         KZeqCharacterLink x, y;
@@ -76,9 +73,11 @@ void CompareCharacter(KZeqScene& sa, KZeqScene& sb, KZeqCharacter& a, KZeqCharac
             if (x.mTemplateName.IsEmpty()) continue;
         }
         const std::string at = path + ".link" + std::to_string(id);
-        diff.Check(at, NameOf(setX ? x.mNode : nullptr) + x.mTemplateName, NameOf(setY ? y.mNode : nullptr) + y.mTemplateName);
+        diff.Check(at, NameOf(setX ? x.mNode : nullptr) + x.mTemplateName,
+                   NameOf(setY ? y.mNode : nullptr) + y.mTemplateName);
         for (int axis = 0; setX && setY && axis < 3; ++axis) {
-            diff.Check(at + ".t", x.mOffsetT[axis], y.mOffsetT[axis]), diff.Check(at + ".r", x.mOffsetR[axis], y.mOffsetR[axis]);
+            diff.Check(at + ".t", x.mOffsetT[axis], y.mOffsetT[axis]);
+            diff.Check(at + ".r", x.mOffsetR[axis], y.mOffsetR[axis]);
             diff.Check(at + ".s", x.mOffsetS[axis], y.mOffsetS[axis]);
         }
     }
