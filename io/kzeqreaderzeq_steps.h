@@ -112,6 +112,14 @@ bool ZeqReadNullFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadMarkerFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadSkeletonFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 
+// Limits, targets, pivots, cameras, lights and media.
+bool ZeqReadNodeTarget(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadNodeLimits(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadNodePivots(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadCameraFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadLightFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadMedia(KZeqReaderZeq& reader, KZeqScene& scene);
+
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);
 

@@ -91,6 +91,13 @@ void ZeqListGenericNodes(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteModelObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
+// Limits, targets, cameras, lights and media.
+bool ZeqWriteNodeLimits(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteNodeTarget(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteCameraAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteLightAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteMediaSection(KZeqWriterZeqBase& writer, KZeqScene& scene);
+
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWritePassword(KZeqWriterZeqBase& writer, KZeqScene& scene);
