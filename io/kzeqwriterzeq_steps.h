@@ -6,6 +6,7 @@
 namespace zeqsdk_400 {
 
 class KZeqNode;
+class KZeqVector4;
 class KZeqObject;
 class KZeqScene;
 class KZeqWriterZeqBase;
@@ -97,6 +98,9 @@ bool ZeqWriteNodeTarget(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteCameraAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteLightAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteMediaSection(KZeqWriterZeqBase& writer, KZeqScene& scene);
+// Within 1e-6 of zero, or of (180, 180, 180) modulo 360: the same orientation
+// as zero, which the 5.8 target fields leave out.
+bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);

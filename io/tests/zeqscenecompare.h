@@ -59,6 +59,9 @@ typedef void (*ZeqCompareRow)(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqS
 extern const ZeqCompareRow kZeqCompareRows[];
 extern const int kZeqCompareRowCount;
 
+// Rows of limits, targets, cameras and lights (zeqcompare_cameras.cpp).
+void CompareNodeLimitsAndTargets(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareCamerasAndLights(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 // Runs every row, knowing what the file form lost.
 ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
 
