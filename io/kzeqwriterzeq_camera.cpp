@@ -2,6 +2,7 @@
 // camera setting; the 6.0 one only what the property block does not carry.
 
 #include "content/kzeqcamera.h"
+#include "content/kzeqcameraswitcher.h"
 #include "content/kzeqlight.h"
 #include "io/kzeqfields.h"
 #include "io/kzeqwriterzeq_steps.h"
@@ -141,6 +142,24 @@ bool KZeqWriterZeqBase::WriteKZeqLight(KZeqLight& light) {
     WriteFieldD(file, "Intensity", light.GetDefaultIntensity());
     WriteFieldD(file, "ConeAngle", light.GetDefaultConeAngle());
     return WriteFieldD(file, "Fog", light.GetDefaultFog());
+}
+
+// No "Type": readers take the switcher's cameras from the "Switcher" record.
+bool KZeqWriterZeqBase::WriteKZeqCameraSwitcher(KZeqCameraSwitcher& switcher) {
+    KZeq& file = *mFile;
+    KZeqNode* node = switcher.GetNode();
+    const int index = switcher.GetDefaultCameraIndex();
+    const char* camera = index >= 0 ? switcher.GetCameraName(static_cast<unsigned int>(index)) : nullptr;
+    ZeqWriteFieldI(file, "AnimationMode", 0);
+    ZeqWriteFieldI(file, "Version", 101);
+    ZeqWriteFieldC(file, "Name", node ? node->GetName() : "");
+    ZeqWriteFieldI(file, "CameraId", index);
+    return ZeqWriteFieldC(file, "CameraName", camera ? camera : "");
+}
+
+bool ZeqWriteCameraSwitcherAttribute(KZeqWriterZeqBase& writer, KZeqNode& node) {
+    KZeqCameraSwitcher* switcher = node.GetCameraSwitcher();
+    return switcher ? writer.WriteKZeqCameraSwitcher(*switcher) : writer.WriteKZeqNull(nullptr);
 }
 
 bool ZeqWriteCameraAttribute(KZeqWriterZeqBase& writer, KZeqNode& node) {

@@ -59,7 +59,7 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    nullptr, nullptr, nullptr, &ZeqWriteCameraAttribute, nullptr, &ZeqWriteLightAttribute,
+    nullptr, nullptr, nullptr, &ZeqWriteCameraAttribute, &ZeqWriteCameraSwitcherAttribute, &ZeqWriteLightAttribute,
     &ZeqWriteOpticalReferenceAttribute,
 };
 

@@ -13,6 +13,7 @@ class IZeqObject;
 class KStreamOptionsZeq;
 class KZeqExporter;
 class KZeqCamera;
+class KZeqCameraSwitcher;
 class KZeqLight;
 class KZeqNode;
 class KZeqNull;
@@ -103,6 +104,7 @@ public:
     // With typeFlags the record begins with "TypeFlags" (producer cameras).
     bool WriteKZeqCamera(KZeqCamera& camera, bool typeFlags);
     bool WriteKZeqLight(KZeqLight& light);
+    bool WriteKZeqCameraSwitcher(KZeqCameraSwitcher& switcher);
     // ---- Media (kzeqwriterzeq_media.cpp) -----------------------------------------------------------------
     // Gives the scene's textures and camera backgrounds their media names and
     // writes the "Media" section, embedding the files when asked in a binary
