@@ -35,7 +35,8 @@ void ReadPivotVector(KZeq& file, const char* name, KZeqVector4& vector) {
 
 void ReadPivotSet(KZeq& file, KZeqNode& node, KZeqNode::EPivotSet set) {
     if (file.FieldReadBegin("PivotEnabled")) {
-        node.SetPivotState(set, file.FieldReadI() != 0 ? KZeqNode::ePIVOT_STATE_ACTIVE : KZeqNode::ePIVOT_STATE_REFERENCE);
+        const bool enabled = file.FieldReadI() != 0;
+        node.SetPivotState(set, enabled ? KZeqNode::ePIVOT_STATE_ACTIVE : KZeqNode::ePIVOT_STATE_REFERENCE);
         file.FieldReadEnd();
     }
     ReadPivotVector(file, "TranslationOffset", node.GetRotationOffset(set));
@@ -54,7 +55,8 @@ bool KZeqReaderZeq::ReadKZeqNodeLimits(KZeqNode& node) {
     KZeqNodeLimits& limits = node.GetLimits();
     typedef KZeqNodeLimits::ELimitType Kind;
     for (int kind = 0; kind < 3; ++kind)
-        limits.SetAuto(static_cast<Kind>(kind), file.FieldReadI((std::string(1, kKindLetters[kind]) + "Auto").c_str(), 1) != 0);
+        limits.SetAuto(static_cast<Kind>(kind),
+                       file.FieldReadI((std::string(1, kKindLetters[kind]) + "Auto").c_str(), 1) != 0);
     for (int kind = 0; kind < 3; ++kind)
         limits.SetEnable(static_cast<Kind>(kind),
                          file.FieldReadI((std::string(1, kKindLetters[kind]) + "Enable").c_str(), 0) != 0);

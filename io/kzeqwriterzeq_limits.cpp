@@ -42,9 +42,10 @@ bool IsZero(const KZeqVector4& value) { return value[0] == 0.0 && value[1] == 0.
 bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation) {
     const double e = 1e-6;
     if (std::fabs(rotation[0]) <= e && std::fabs(rotation[1]) <= e && std::fabs(rotation[2]) <= e) return true;
-    const double x = std::fmod(rotation[0], 360.0), y = std::fmod(rotation[1], 360.0), z = std::fmod(rotation[2], 360.0);
-    return std::fabs(std::fabs(x) - 180.0) <= e && std::fabs(std::fabs(y) - 180.0) <= e &&
-           std::fabs(std::fabs(z) - 180.0) <= e;
+    // Remainders keep the dividend's sign; against zero the y test is the same as x's.
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(std::fabs(std::fmod(rotation[i], 360.0)) - 180.0) > e) return false;
+    return true;
 }
 
 // Pre- and post-rotation live in the rotation default and axis: they are

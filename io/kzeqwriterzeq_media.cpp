@@ -103,9 +103,9 @@ bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed, KString& tempo
     return embedded;
 }
 
-bool KZeqWriterZeqBase::WriteMedia(KZeqScene& scene, bool embed, int& count) {
-    KZeq& file = *mFile;
-    MediaLists lists;
+namespace {
+
+void NameMedia(KZeqScene& scene, MediaLists& lists) {
     if (KZeqEntity* entity = scene.GetEntity()) {
         for (int i = 0; i < entity->GetTextureCount(); ++i) {
             KZeqTexture* texture = entity->GetTexture(i);
@@ -118,6 +118,14 @@ bool KZeqWriterZeqBase::WriteMedia(KZeqScene& scene, bool embed, int& count) {
             if (camera) camera->SetBackgroundMediaName(lists.NameOf(camera->GetBackgroundFileName()).Buffer());
         }
     }
+}
+
+}  // namespace
+
+bool KZeqWriterZeqBase::WriteMedia(KZeqScene& scene, bool embed, int& count) {
+    KZeq& file = *mFile;
+    MediaLists lists;
+    NameMedia(scene, lists);
     count = lists.mNames.GetCount();
     std::vector<KString> temporaries;
     ZeqWriteBlockBegin(file, "Media");
@@ -142,6 +150,14 @@ bool KZeqWriterZeqBase::WriteDefaultMedia() {
     ZeqWriteFieldC(file, "Type", "Live");
     for (const char* name : {"Input", "Format", "Interleave", "Delay", "Online"}) ZeqWriteFieldI(file, name, 0);
     return ZeqWriteBlockEnd(file);
+}
+
+// Version 6 writes textures before its "Media" section: they take their
+// names first (the section gives the same ones).
+bool ZeqNameMedia(KZeqWriterZeqBase&, KZeqScene& scene) {
+    MediaLists lists;
+    NameMedia(scene, lists);
+    return true;
 }
 
 bool ZeqWriteMediaSection(KZeqWriterZeqBase& writer, KZeqScene& scene) {

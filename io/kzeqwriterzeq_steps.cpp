@@ -22,6 +22,7 @@ const ZeqWriteStep kZeq58Steps[] = {
 
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
+    {"media names", 2, 0, &ZeqNameMedia},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
     {"Switcher", -1, 0, nullptr},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},

@@ -99,6 +99,7 @@ bool ZeqWriteCameraAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteLightAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteCameraSwitcherAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteMediaSection(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqNameMedia(KZeqWriterZeqBase& writer, KZeqScene& scene);
 // Within 1e-6 of zero, or of (180, 180, 180) modulo 360: the same orientation
 // as zero, which the 5.8 target fields leave out.
 bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation);

@@ -1,13 +1,9 @@
-// The "Media" section: media names shared by textures and camera
-// backgrounds, embedding in binary files only, extraction and conversion on
-// reading, and the entries a reader skips.
+// "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-
 #include <gtest/gtest.h>
-
 #include "content/kzeqcamera.h"
 #include "content/kzeqimageconverter.h"
 #include "content/kzeqtexture.h"
@@ -29,7 +25,6 @@ using namespace zeqsdk_400;
 using namespace zeqiotest;
 
 namespace {
-
 struct MediaForm {
     const char* mName;
     int mVersion, mMode;
@@ -73,17 +68,15 @@ struct MediaTest : ::testing::TestWithParam<MediaForm> {
     KZeqScene* mScene = mManager.CreateKZeqScene();
     int mTextures = 0;
 };
-
 }  // namespace
 
-// wood and wood1 by file, one entry per file, the camera sharing a
-// texture's name, no entry for an empty name; embedded in binary files only.
+// wood and wood1 by file, one entry per file, shared by the camera, none for an empty name; embedded in binary only.
 TEST_P(MediaTest, NamesAndEmbedding) {
     const MediaForm& form = GetParam();
     KZeqTexture *a = Texture(mDir / "a/wood.tif"), *b = Texture(mDir / "b/wood.png");
     KZeqTexture *again = Texture(mDir / "a/./wood.tif"), *none = Texture("");
-    KZeqCamera* camera = mManager.CreateKZeqCamera();
     KZeqNode* node = mManager.CreateKZeqNode("Cam");
+    KZeqCamera* camera = mManager.CreateKZeqCamera();
     node->SetNodeAttribute(camera), mScene->GetRootNode()->AddChild(node);
     camera->SetBackgroundFileName((mDir / "b/wood.png").c_str());
     const std::string path = mDir / "scene.zeq";
@@ -91,7 +84,8 @@ TEST_P(MediaTest, NamesAndEmbedding) {
     EXPECT_EQ("wood wood1 wood  wood1", std::string(a->GetMediaName().Buffer()) + " " + b->GetMediaName().Buffer() +
                                             " " + again->GetMediaName().Buffer() + " " + none->GetMediaName().Buffer() +
                                             " " + camera->GetBackgroundMediaName());
-    const std::string text = form.mMode ? "\nMedia: " : zeqtest::ReadFile(path), media = text.substr(text.find("\nMedia: "));
+    const std::string text = form.mMode ? "\nMedia: " : zeqtest::ReadFile(path);
+    const std::string media = text.substr(text.find("\nMedia: "));
     for (const char* absent : {"OriginalFormat", "Content", "Version"})
         EXPECT_EQ(std::string::npos, media.substr(0, media.find("\n}")).find(absent)) << absent;
     // The sources go away: a 5.8 read takes the file's own copy, or the file found.
@@ -107,7 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Forms, MediaTest, ::testing::ValuesIn(kMediaForms),
                          [](const ::testing::TestParamInfo<MediaForm>& info) { return std::string(info.param.mName); });
 
 namespace {
-
 struct MediaReadTest : MediaTest {};
 bool gConvertBack = true;
 
@@ -116,12 +109,10 @@ int KeepPathConverter(int direction, KString& fileName, ImageConverterBuffer& bu
     if (direction == 0) return buffer.Init(1, 1, true, 0, 3), buffer.mData[0] = 10, buffer.mData[1] = 20, 0;
     return gConvertBack ? (zeqtest::WriteFile(fileName.Buffer(), "converted"), 0) : 1;
 }
-
 }  // namespace
 
-// The first resolved entry of a name wins; "Live" entries, clips without a
-// file and a second entry of a read name are skipped; "OriginalFormat"
-// needs "Version"; a relative name stays when set. A version-6 read meets
+// The first resolved entry of a name wins; "Live" entries, clips without a file and a second entry of a read
+// name are skipped; "OriginalFormat" needs "Version"; a relative name stays when set. A version-6 read meets
 // "Media" before the connections: the textures it made are resolved.
 TEST_F(MediaReadTest, ReadingSkipsWhatItCannotUse) {
     const std::string path = mDir / "read.zeq";
@@ -141,16 +132,16 @@ TEST_F(MediaReadTest, ReadingSkipsWhatItCannotUse) {
     EXPECT_STREQ("mine.tif", kept->GetRelativeFileName());
     EXPECT_EQ(mDir / "b/wood.png", gone->GetFileName());
     EXPECT_STREQ("old.tif", live->GetFileName());
-    MakeZeqFile(path, 6000, 0, "Definitions: {;};Media: {;Video: {;Video: \"w\" {;Type: \"Clip\";Filename: \"b/wood.png\";};};}");
+    MakeZeqFile(path, 6000, 0,
+                "Definitions: {;};Media: {;Video: {;Video: \"w\" {;Type: \"Clip\";Filename: \"b/wood.png\";};};}");
     KZeqTexture* loose = mManager.CreateKZeqTexture("Loose");
     loose->SetMediaName("w");
     ASSERT_TRUE(ReadMediaOf(path, *mManager.CreateKZeqScene(), loose));
     EXPECT_EQ(mDir / "b/wood.png", loose->GetFileName());
 }
 
-// A converter that keeps the path: the user's image is neither overwritten
-// nor deleted; the TIFF travels in the file and is converted back on
-// reading, or stays the texture's file when that fails.
+// A converter that keeps the path: the user's image is neither overwritten nor deleted; the TIFF travels in
+// the file and is converted back on reading, or stays the texture's file when that fails.
 TEST_F(MediaReadTest, ConvertedImagesLeaveTheUsersFileAlone) {
     const std::string temporary = mDir / "tmp", former = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
     std::filesystem::create_directories(temporary);

@@ -13,6 +13,7 @@
 
 namespace zeqsdk_400 {
 class KFCurveNode;
+class KZeqNode;
 class KZeqScene;
 class KZeqTakeInfo;
 class KZeqTakeNodeContainer;
@@ -59,9 +60,9 @@ typedef void (*ZeqCompareRow)(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqS
 extern const ZeqCompareRow kZeqCompareRows[];
 extern const int kZeqCompareRowCount;
 
-// Rows of limits, targets, cameras and lights (zeqcompare_cameras.cpp).
-void CompareNodeLimitsAndTargets(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
-void CompareCamerasAndLights(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+// Limits, targets, cameras and lights of a node pair (zeqcompare_cameras.cpp).
+void CompareLimitsTargetsCamerasAndLights(const std::string& path, zeqsdk_400::KZeqNode& expected,
+                                          zeqsdk_400::KZeqNode& actual, ZeqDiff& diff);
 // Runs every row, knowing what the file form lost.
 ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
 
