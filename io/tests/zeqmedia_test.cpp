@@ -13,7 +13,6 @@
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqwriterzeq.h"
-#include "io/kzeqwriterzeq6.h"
 #include "io/tests/zeqroundtrip.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqentity.h"
@@ -25,16 +24,7 @@ using namespace zeqsdk_400;
 using namespace zeqiotest;
 
 namespace {
-struct MediaForm {
-    const char* mName;
-    int mVersion, mMode;
-    bool mEmbedded;  // what the file holds, embedding asked for in every form
-};
-const MediaForm kMediaForms[] = {{"V58Ascii", 5800, 0, false}, {"V58Binary", 5800, 1, true},
-                                 {"V58Encrypted", 5800, 2, true}, {"V60Ascii", 6000, 0, false},
-                                 {"V60Binary", 6000, 1, true}};
-
-struct MediaTest : ::testing::TestWithParam<MediaForm> {
+struct MediaTest : ::testing::TestWithParam<ZeqFileCase> {
     MediaTest() {
         std::filesystem::create_directories(mDir.Path() / "a"), std::filesystem::create_directories(mDir.Path() / "b");
         zeqtest::WriteFile(mDir / "a/wood.tif", "wood A"), zeqtest::WriteFile(mDir / "b/wood.png", "wood B");
@@ -44,15 +34,16 @@ struct MediaTest : ::testing::TestWithParam<MediaForm> {
         texture->SetFileName(file.c_str()), texture->SetMediaName(media), mScene->GetEntity()->AddTexture(texture);
         return texture;
     }
-    bool Write(int version, int mode, const std::string& path) {
+    // Through the exporter's row (5.8 encrypted: the writer itself), embedding asked for.
+    bool Write(const ZeqFileCase& form, const std::string& path) {
         KZeqExporter exporter(mManager);
+        KZeqWriterZeq writer(mManager, exporter);
         KStreamOptionsZeq options;
-        options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
-        std::unique_ptr<KZeqWriterZeqBase> writer(version == 5800 ? static_cast<KZeqWriterZeqBase*>(
-                                                                        new KZeqWriterZeq(mManager, exporter))
-                                                                  : new KZeqWriterZeq6(mManager, exporter));
-        writer->SetExportMode(static_cast<KZeqWriterZeqBase::EExportMode>(mode));
-        return writer->FileCreate(path.c_str()) && writer->Write(*mScene, &options) && writer->FileClose();
+        exporter.Initialize(path.c_str()), exporter.SetFileFormat(form.mExportRow);
+        exporter.SetExportOptionsInfo(&options);
+        options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true), writer.SetExportMode(KZeqWriterZeq::eENCRYPTED);
+        if (form.mExportRow >= 0) return exporter.Export(*mScene, &options);
+        return writer.FileCreate(path.c_str()) && writer.Write(*mScene, &options) && writer.FileClose();
     }
     // ReadMedia on the main section of a file, over the scene.
     bool ReadMediaOf(const std::string& path, KZeqScene& scene, KZeqTexture* textureRead = nullptr) {
@@ -72,7 +63,7 @@ struct MediaTest : ::testing::TestWithParam<MediaForm> {
 
 // wood and wood1 by file, one entry per file, shared by the camera, none for an empty name; embedded in binary only.
 TEST_P(MediaTest, NamesAndEmbedding) {
-    const MediaForm& form = GetParam();
+    const ZeqFileCase& form = GetParam();
     KZeqTexture *a = Texture(mDir / "a/wood.tif"), *b = Texture(mDir / "b/wood.png");
     KZeqTexture *again = Texture(mDir / "a/./wood.tif"), *none = Texture("");
     KZeqNode* node = mManager.CreateKZeqNode("Cam");
@@ -80,7 +71,7 @@ TEST_P(MediaTest, NamesAndEmbedding) {
     node->SetNodeAttribute(camera), mScene->GetRootNode()->AddChild(node);
     camera->SetBackgroundFileName((mDir / "b/wood.png").c_str());
     const std::string path = mDir / "scene.zeq";
-    ASSERT_TRUE(Write(form.mVersion, form.mMode, path));
+    ASSERT_TRUE(Write(form, path));
     EXPECT_EQ("wood wood1 wood  wood1", std::string(a->GetMediaName().Buffer()) + " " + b->GetMediaName().Buffer() +
                                             " " + again->GetMediaName().Buffer() + " " + none->GetMediaName().Buffer() +
                                             " " + camera->GetBackgroundMediaName());
@@ -92,13 +83,12 @@ TEST_P(MediaTest, NamesAndEmbedding) {
     std::filesystem::remove_all(mDir.Path() / "a");
     KZeqScene* read = ReadZeqFile(mManager, path);
     ASSERT_NE(nullptr, read);
-    if (form.mVersion != 5800) return;  // 6.0 keeps backgrounds as texture connections
+    if (form.mFileVersion != 5800) return;  // 6.0 keeps backgrounds as texture connections
     const std::string background = read->GetRootNode()->FindChild("Cam")->GetCamera()->GetBackgroundFileName();
-    EXPECT_EQ(form.mEmbedded ? mDir / "scene.zqm/b/wood.png" : mDir / "b/wood.png", background);
+    EXPECT_EQ(form.mMode ? mDir / "scene.zqm/b/wood.png" : mDir / "b/wood.png", background);
     EXPECT_EQ("wood B", zeqtest::ReadFile(background));
 }
-INSTANTIATE_TEST_SUITE_P(Forms, MediaTest, ::testing::ValuesIn(kMediaForms),
-                         [](const ::testing::TestParamInfo<MediaForm>& info) { return std::string(info.param.mName); });
+INSTANTIATE_TEST_SUITE_P(Forms, MediaTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
 
 namespace {
 struct MediaReadTest : MediaTest {};
@@ -114,7 +104,7 @@ int KeepPathConverter(int direction, KString& fileName, ImageConverterBuffer& bu
 // The first resolved entry of a name wins; "Live" entries, clips without a file and a second entry of a read
 // name are skipped; "OriginalFormat" needs "Version"; a relative name stays when set. A version-6 read meets
 // "Media" before the connections: the textures it made are resolved.
-TEST_F(MediaReadTest, ReadingSkipsWhatItCannotUse) {
+TEST_F(MediaReadTest, ReadingAndConverting) {
     const std::string path = mDir / "read.zeq";
     MakeZeqFile(path, 5800, 0,
                 "Media: {;Video: {;Video: \"Video input 1\" {;Type: \"Live\";Input: 0;};"
@@ -138,25 +128,21 @@ TEST_F(MediaReadTest, ReadingSkipsWhatItCannotUse) {
     loose->SetMediaName("w");
     ASSERT_TRUE(ReadMediaOf(path, *mManager.CreateKZeqScene(), loose));
     EXPECT_EQ(mDir / "b/wood.png", loose->GetFileName());
-}
-
-// A converter that keeps the path: the user's image is neither overwritten nor deleted; the TIFF travels in
-// the file and is converted back on reading, or stays the texture's file when that fails.
-TEST_F(MediaReadTest, ConvertedImagesLeaveTheUsersFileAlone) {
+    // A converter that keeps the path: the user's image is neither overwritten nor deleted; the TIFF travels
+    // in the file and is converted back on reading, or stays the texture's file when that fails.
     const std::string temporary = mDir / "tmp", former = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
     std::filesystem::create_directories(temporary);
     setenv("TMPDIR", temporary.c_str(), 1);
     mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
-    Texture(mDir / "b/wood.png");
-    const std::string path = mDir / "converted.zeq";
-    const bool written = Write(5800, 1, path);
+    mScene = mManager.CreateKZeqScene(), Texture(mDir / "b/wood.png");
+    const bool written = Write(kZeqFileCases[4], path);
     former.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", former.c_str(), 1);
     ASSERT_TRUE(written);
     EXPECT_EQ("wood B", zeqtest::ReadFile(mDir / "b/wood.png"));
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
     KZeqTexture* texture = Texture("old.png", "wood");
     ASSERT_TRUE(ReadMediaOf(path, *mScene));
-    EXPECT_EQ(mDir / "converted.zqm/b/wood.png", texture->GetFileName());
+    EXPECT_EQ(mDir / "read.zqm/b/wood.png", texture->GetFileName());
     EXPECT_EQ("converted", zeqtest::ReadFile(texture->GetFileName()));
     gConvertBack = false;
     ASSERT_TRUE(ReadMediaOf(path, *mScene));
