@@ -1,7 +1,6 @@
 // Limits, targets, pivots, cameras and lights: round trips in six forms, hand-made records, 5.8 omissions.
 
 #include <cmath>
-#include <functional>
 #include <gtest/gtest.h>
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
@@ -101,65 +100,3 @@ TEST_P(CameraLightTest, RoundTrip) {
     EXPECT_TRUE(automatic.find("RYDefault: 45") != none && manual.find("SYMax: ") != none);
 }
 INSTANTIATE_TEST_SUITE_P(Forms, CameraLightTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
-
-// ---- Records read from hand-made files -------------------------------------------------------
-namespace {
-struct RecordRow {
-    const char* mName;
-    int mVersion;
-    const char* mFields;  // of one "Model::N" record
-    std::function<void(KZeqNode&)> mCheck;
-};
-
-#define ROW(name, version, fields, check) {#name, version, fields, [](KZeqNode& n) { check; }}
-KZeqCamera& Cam(KZeqNode& n) { return *n.GetCamera(); }
-const RecordRow kRecordRows[] = {
-    // With option 9 (on by default) the "Package" rotations replace those of the limits.
-    ROW(PivotsAfterLimits, 5800, "Type: \"Null\";Limits: {;RXDefault: 7;};Pivots: {;Version: 1;Package: {;"
-        "PivotEnabled: 0;PreRotation: 1,2,3;};File: {;PivotEnabled: 4;ScalingPivot: 5,6,7;}}",
-        KZeqNode::EPivotState a; n.GetPivotState(KZeqNode::eSOURCE_SET, a);
-        EXPECT_EQ(KZeqNode::ePIVOT_STATE_REFERENCE, a); EXPECT_EQ(1, n.GetPreRotation(KZeqNode::eSOURCE_SET)[0]);
-        EXPECT_EQ(6, n.GetScalingPivot(KZeqNode::eDESTINATION_SET)[1])),
-    ROW(CameraVersion116, 5800, "Type: \"Camera\";Version: 116;AspectW: 640.5;AspectType: 2",
-        EXPECT_EQ(640.0, Cam(n).GetAspectWidth())),
-    ROW(CameraVersion117, 5800, "Type: \"Camera\";Version: 117;AspectW: 640.5;AspectType: 2",
-        EXPECT_EQ(640.5, Cam(n).GetAspectWidth())),
-    ROW(CameraVersion209, 5800, "Type: \"Camera\";Version: 209;Aperture: 90;FocalLength: 80",
-        EXPECT_NEAR(90.0, Cam(n).GetAngleOfView(), 1e-9)),
-    ROW(CameraVersion220, 5800, "Type: \"Camera\";Version: 220;Aperture: 90", EXPECT_EQ(35.0, Cam(n).GetFocalLength())),
-    ROW(CameraBackgroundBefore200, 5800, "Type: \"Camera\";Version: 150;BackgroundTexture: \"a.tif\";"
-        "VideoClipTexture: \"b.tif\";Media: \"m\"",
-        EXPECT_STREQ("b.tif", Cam(n).GetBackgroundFileName()); EXPECT_EQ(nullptr, Cam(n).GetBackgroundMediaName())),
-    ROW(CameraFormatsAndPlanes, 5800, "Type: \"Camera\";NearPlane: 0;FormatName: \"pal\";ApertureFormat: \"35mm\"",
-        EXPECT_EQ(0.001, Cam(n).GetNearPlane()); EXPECT_EQ(C::eCUSTOM_FORMAT, Cam(n).GetFormat());
-        EXPECT_EQ(C::eCUSTOM_APERTURE_FORMAT, Cam(n).GetApertureFormat())),
-    ROW(CameraApertureFormatAbsent, 5800, "Type: \"Camera\";FormatName: \"HD\"",
-        EXPECT_EQ(C::e35MM_TV_PROJECTION, Cam(n).GetApertureFormat()); EXPECT_EQ(C::eHD, Cam(n).GetFormat())),
-    ROW(CameraVersion6, 6000, "Type: \"Camera\";Roll: 30", EXPECT_EQ(1.0, Cam(n).GetAudioColor().mGreen);
-        EXPECT_EQ(0.0, Cam(n).GetAudioColor().mRed); EXPECT_EQ(0.0, Cam(n).GetRoll())),
-    ROW(LightVersion201, 5800, "Type: \"Light\";LightTypeVersion: 201;Intensity: 80;LightType: 2",
-        EXPECT_NE(80.0, n.GetLight()->GetDefaultIntensity()); EXPECT_EQ(KZeqLight::eSPOT, n.GetLight()->GetLightType());
-        EXPECT_TRUE(n.GetLight()->GetCastLight())),
-    ROW(LightVersion202WithoutIntensity, 6000, "Type: \"Light\";LightTypeVersion: 202;CastLight: 0",
-        EXPECT_EQ(0.0, n.GetLight()->GetDefaultIntensity()); EXPECT_FALSE(n.GetLight()->GetCastLight())),
-};
-#undef ROW
-
-struct RecordTest : ::testing::TestWithParam<RecordRow> {};
-}  // namespace
-
-TEST_P(RecordTest, ReadsAsItsRowSays) {
-    const RecordRow& row = GetParam();
-    zeqtest::TempDir dir;
-    KZeqSdkManager manager;
-    MakeZeqFile(dir / "r.zeq", row.mVersion, 0,
-                row.mVersion == 6000 ? std::string("Definitions: {;ObjectType: \"Model\";};Objects: {;"
-                                                   "Model: \"Model::N\", \"Null\" {;") +
-                          row.mFields + ";};};Connections: {;Connect: \"OO\", \"Model::N\", \"Model::Scene\";}"
-                    : std::string("Model: \"Model::N\" {;") + row.mFields + ";}");
-    KZeqScene* scene = ReadZeqFile(manager, dir / "r.zeq");
-    ASSERT_TRUE(scene && scene->GetRootNode()->FindChild("N"));
-    row.mCheck(*scene->GetRootNode()->FindChild("N"));
-}
-INSTANTIATE_TEST_SUITE_P(Rows, RecordTest, ::testing::ValuesIn(kRecordRows),
-                         [](const ::testing::TestParamInfo<RecordRow>& info) { return std::string(info.param.mName); });

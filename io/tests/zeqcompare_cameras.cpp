@@ -55,42 +55,39 @@ void CompareTargets(const std::string& path, KZeqNode& a, KZeqNode& b, bool befo
     Check3(diff, path + ".targetUpVector", kept(a.GetTargetUpVector()), b.GetTargetUpVector());
 }
 
-// Every property of the camera's handler by name and value, then the members no property holds.
-void CompareCamera(const std::string& path, KZeqCamera& a, KZeqCamera& b, bool before6, ZeqDiff& diff) {
-    for (int i = 0; i < a.GetPropertyHandler()->GetPropertyCount(); ++i) {
-        KProperty* p = a.GetPropertyHandler()->GetProperty(i);
-        KProperty* q = b.GetPropertyHandler()->FindPropertyByName(p->GetPropertyName());
+// Every property of an attribute's handler, by name and value.
+void CompareHandlers(const std::string& path, KObject& a, KObject& b, ZeqDiff& diff) {
+    for (int i = 0; i < a.GetPropertyCount(); ++i) {
+        KProperty *p = a.GetProperty(i), *q = b.FindPropertyByName(p->GetPropertyName());
         double x[kPropertyMaxMembers] = {}, y[kPropertyMaxMembers] = {};
         const int count = p->GetDataAsDoubles(x, kPropertyMaxMembers);
         if (q) q->GetDataAsDoubles(y, kPropertyMaxMembers);
-        for (int k = 0; k < count; ++k) diff.Check(path + "." + p->GetPropertyName() + std::to_string(k), x[k], y[k]);
+        for (int k = 0; k < count; ++k)
+            diff.Check(path + "." + p->GetPropertyName() + std::to_string(k), x[k], y[k]);
     }
+}
+
+// The camera's properties, then the members no property holds.
+void CompareCamera(const std::string& path, KZeqCamera& a, KZeqCamera& b, bool before6, ZeqDiff& diff) {
+    CompareHandlers(path, *a.GetPropertyHandler(), *b.GetPropertyHandler(), diff);
     Check3(diff, path + ".position", a.GetPosition(), b.GetPosition());
     Check3(diff, path + ".up", a.GetUpVector(), b.GetUpVector());
     Check3(diff, path + ".interest", a.GetDefaultCameraInterestPosition(), b.GetDefaultCameraInterestPosition());
     CheckColor(diff, path + ".audioColor", a.GetAudioColor(), b.GetAudioColor());
-    CheckColor(diff, path + ".backgroundColor", a.GetBackgroundColor(), b.GetBackgroundColor());
-    CheckColor(diff, path + ".frameColor", a.GetFrameColor(), b.GetFrameColor());
-    ZEQ_SAME(GetShowInfoOnMoving), ZEQ_SAME(GetShowAudio), ZEQ_SAME(GetRoll), ZEQ_SAME(GetDefaultFieldOfViewX);
-    ZEQ_SAME(GetDefaultOpticalCenterY), ZEQ_SAME(GetTurnTable);
+    ZEQ_SAME(GetShowInfoOnMoving), ZEQ_SAME(GetShowAudio), ZEQ_SAME(GetDefaultFieldOfViewX);
     if (!before6) return;  // 6.0 has neither a record field nor a property for the rest
     ZEQ_SAME(GetAntialiasingMethod), ZEQ_SAME(GetSamplingType), ZEQ_SAME(GetDisplaySafeAreaOnRender);
     ZEQ_SAME(GetRenderOptionsUsageTime);
     diff.Check(path + ".background", KString(a.GetBackgroundFileName()), KString(b.GetBackgroundFileName()));
 }
 
-void CompareLight(const std::string& path, KZeqLight& a, KZeqLight& b, ZeqDiff& diff) {
-    KZeqColor x, y;
-    CheckColor(diff, path + ".color", a.GetDefaultColor(x), b.GetDefaultColor(y));
-    ZEQ_SAME(GetLightType), ZEQ_SAME(GetCastLight), ZEQ_SAME(GetDefaultIntensity), ZEQ_SAME(GetDefaultConeAngle);
-    ZEQ_SAME(GetDefaultFog);
-}
 }  // namespace
 
 void CompareLimitsTargetsCamerasAndLights(const std::string& path, KZeqNode& a, KZeqNode& b, ZeqDiff& diff) {
     const bool before6 = diff.mLosses & eZeqLosesPropertyBlock;
     CompareLimits(path, a, b, before6, diff), CompareTargets(path, a, b, before6, diff);
     if (a.GetCamera() && b.GetCamera()) CompareCamera(path, *a.GetCamera(), *b.GetCamera(), before6, diff);
-    if (a.GetLight() && b.GetLight()) CompareLight(path, *a.GetLight(), *b.GetLight(), diff);
+    KZeqLight *x = a.GetLight(), *y = b.GetLight();
+    if (x && y) CompareHandlers(path, *x->GetPropertyHandler(), *y->GetPropertyHandler(), diff);
 }
 }  // namespace zeqiotest
