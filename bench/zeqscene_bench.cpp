@@ -33,13 +33,14 @@ std::string Scratch(const std::string& name) {
 // Arguments: node count, 0 flat or 1 chain, 0 the 6.0 writer or 1 the 5.8 one.
 KZeqScene* MakeTree(KZeqSdkManager& manager, int count, bool chain) {
     KZeqScene* scene = manager.CreateKZeqScene();
-    KZeqNode* parent = scene->GetRootNode();
+    std::vector<KZeqNode*> nodes;
     for (int i = 0; i < count; ++i) {
-        KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
-        node->SetNodeAttribute(manager.CreateKZeqNull());
-        parent->AddChild(node);
-        if (chain) parent = node;
+        nodes.push_back(manager.CreateKZeqNode(("n" + std::to_string(i)).c_str()));
+        nodes.back()->SetNodeAttribute(manager.CreateKZeqNull());
     }
+    // A chain is linked from its end: each link's ancestor check then stays short.
+    for (int i = count - 1; i > 0 && chain; --i) nodes[i - 1]->AddChild(nodes[i]);
+    for (int i = 0; i < (chain ? 1 : count); ++i) scene->GetRootNode()->AddChild(nodes[i]);
     return scene;
 }
 

@@ -10,6 +10,7 @@
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
+#include "content/kzeqmarker.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
@@ -141,6 +142,22 @@ const NodeRow kNodeRows[] = {
      [](KZeqNode& n) { EXPECT_DOUBLE_EQ(3.0, n.GetSkeleton()->GetLimbNodeSize()); }},
     {"EffectorReadsNothing", "Type: \"Effector\";Properties: {;Size: 3;}",
      [](KZeqNode& n) { EXPECT_EQ(KZeqSkeleton::eEFFECTOR, n.GetSkeleton()->GetSkeletonType()); }},
+    {"MarkerColourFromItsChannel",
+     "Type: \"Marker\";Channel: \"Visibility\" {;Default: 0;};Channel: \"Color\" {;Channel: \"X\" {;Default: 1;};"
+     "Channel: \"Y\" {;Default: 0;};Channel: \"Z\" {;Default: 0;};}",
+     [](KZeqNode& n) {
+         const KZeqColor color = n.GetMarker()->GetColor();
+         EXPECT_EQ(1.0, color.mRed); EXPECT_EQ(0.0, color.mGreen); EXPECT_EQ(0.0, color.mBlue);
+         EXPECT_EQ(0.0f, n.GetDefaultTakeNode()->GetVisibility()->GetValue());  // channels read from the first
+     }},
+    {"MarkerPropertiesWinOverTheChannel",
+     "Type: \"Marker\";Properties: {;Size: 3;};Channel: \"Color\" {;Channel: \"X\" {;Default: 0.25;};}",
+     [](KZeqNode& n) { EXPECT_NE(0.25, n.GetMarker()->GetColor().mRed); }},
+    {"IKEffectorReach", "Type: \"IKEffector\";IKReachTranslation: 0.5",
+     [](KZeqNode& n) {
+         EXPECT_EQ(0.5, n.GetMarker()->GetDefaultIKReachTranslation());
+         EXPECT_NE(nullptr, n.GetMarker()->GetPropertyHandler()->FindPropertyByName("IK Reach Rotation"));
+     }},
     {"UserProperties",
      "Type: \"Null\";UserProperty: {;Name: \"Weight\";Type: \"Real\";Value: 0.5;Max: 2;};"
      "UserProperty: {;Name: \"Dir\";Type: \"vEcToR\";};UserProperty: {;Name: \"Odd\";}",
