@@ -116,7 +116,6 @@ int AttributeType(KZeqNode& node) { return node.GetNodeAttribute() ? node.GetNod
 // Limits, pivots, camera and light records: one line each.
 #define ROW(name, fields, check) {#name, fields, [](KZeqNode& n) { check; }}
 KZeqCamera& Cam(KZeqNode& n) { return *n.GetCamera(); }
-
 const NodeRow kNodeRows[] = {
     {"Defaults", "Type: \"Null\"",
      [](KZeqNode& n) {

@@ -18,10 +18,6 @@ void Check3(ZeqDiff& diff, const std::string& path, const KZeqVector4& a, const 
     for (int i = 0; i < 3; ++i) diff.Check(path + "[" + std::to_string(i) + "]", a[i], b[i]);
 }
 
-void CheckColor(ZeqDiff& diff, const std::string& path, const KZeqColor& a, const KZeqColor& b) {
-    Check3(diff, path, KZeqVector4(a.mRed, a.mGreen, a.mBlue, 0), KZeqVector4(b.mRed, b.mGreen, b.mBlue, 0));
-}
-
 void CompareLimits(const std::string& path, KZeqNode& p, KZeqNode& q, bool before6, ZeqDiff& diff) {
     KZeqNodeLimits &a = p.GetLimits(), &b = q.GetLimits();
     // Both forms keep pivot set 0's rotations (5.8 in the limits record).
@@ -73,7 +69,9 @@ void CompareCamera(const std::string& path, KZeqCamera& a, KZeqCamera& b, bool b
     Check3(diff, path + ".position", a.GetPosition(), b.GetPosition());
     Check3(diff, path + ".up", a.GetUpVector(), b.GetUpVector());
     Check3(diff, path + ".interest", a.GetDefaultCameraInterestPosition(), b.GetDefaultCameraInterestPosition());
-    CheckColor(diff, path + ".audioColor", a.GetAudioColor(), b.GetAudioColor());
+    const KZeqColor x = a.GetAudioColor(), y = b.GetAudioColor();
+    Check3(diff, path + ".audioColor", KZeqVector4(x.mRed, x.mGreen, x.mBlue, 0),
+           KZeqVector4(y.mRed, y.mGreen, y.mBlue, 0));
     ZEQ_SAME(GetShowInfoOnMoving), ZEQ_SAME(GetShowAudio), ZEQ_SAME(GetDefaultFieldOfViewX);
     if (!before6) return;  // 6.0 has neither a record field nor a property for the rest
     ZEQ_SAME(GetAntialiasingMethod), ZEQ_SAME(GetSamplingType), ZEQ_SAME(GetDisplaySafeAreaOnRender);
