@@ -73,9 +73,9 @@ void CompareCamera(const std::string& path, KZeqCamera& a, KZeqCamera& b, bool b
     Check3(diff, path + ".audioColor", KZeqVector4(x.mRed, x.mGreen, x.mBlue, 0),
            KZeqVector4(y.mRed, y.mGreen, y.mBlue, 0));
     ZEQ_SAME(GetShowInfoOnMoving), ZEQ_SAME(GetShowAudio), ZEQ_SAME(GetDefaultFieldOfViewX);
+    ZEQ_SAME(GetSamplingType), ZEQ_SAME(GetRenderOptionsUsageTime);
     if (!before6) return;  // 6.0 has neither a record field nor a property for the rest
-    ZEQ_SAME(GetAntialiasingMethod), ZEQ_SAME(GetSamplingType), ZEQ_SAME(GetDisplaySafeAreaOnRender);
-    ZEQ_SAME(GetRenderOptionsUsageTime);
+    ZEQ_SAME(GetAntialiasingMethod), ZEQ_SAME(GetDisplaySafeAreaOnRender);
     diff.Check(path + ".background", KString(a.GetBackgroundFileName()), KString(b.GetBackgroundFileName()));
 }
 
