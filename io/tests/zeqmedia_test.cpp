@@ -155,3 +155,28 @@ TEST_F(MediaReadTest, ReadingAndConverting) {
     ASSERT_TRUE(ReadFromTif(KString(texture->GetFileName()), image, false));
     EXPECT_EQ(20, image.mData[1]);
 }
+
+// "OriginalFormat" is 0 only for a converted TIFF that travels: a failed conversion embeds the file itself.
+TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
+    zeqtest::WriteFile(mDir / "b/wood.bmp", "wood C");
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
+        "bmp", [](int, KString&, ImageConverterBuffer&) { return 1; });
+    Texture(mDir / "b/wood.png"), Texture(mDir / "b/wood.bmp");
+    const std::string path = mDir / "formats.zeq";
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    KZeqImporter importer(mManager);
+    KZeqReaderZeq reader(mManager, importer);
+    ASSERT_TRUE(reader.FileOpen(path.c_str()));
+    reader.SetIsBeforeVersion6WithMainSection(true);
+    KZeq& file = *reader.GetZeqObject();
+    ASSERT_TRUE(file.ProjectOpenMainSection() && file.FieldReadBegin("Media") && file.FieldReadBlockBegin() &&
+                file.FieldReadBegin("Video") && file.FieldReadBlockBegin());
+    std::string formats;
+    while (file.FieldReadBegin("Video")) {
+        formats += std::string(file.FieldReadC().Buffer()) + "=";
+        if (file.FieldReadBlockBegin()) formats += std::to_string(file.FieldReadI("OriginalFormat", -1)) + " ";
+        file.FieldReadBlockEnd(), file.FieldReadEnd();
+    }
+    EXPECT_EQ("wood=0 wood1=1 ", formats);
+}
