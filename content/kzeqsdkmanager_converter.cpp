@@ -31,4 +31,8 @@ const KZeqSdkManager::KindOps KZeqSdkManager::kGeometryConverterOps = {
 const KZeqSdkManager::KindOps KZeqSdkManager::kImageConverterOps = {
     [](void* object) { delete static_cast<KZeqImageConverter*>(object); }, nullptr};
 
+KZeqImageConverter* KZeqSdkManager::GetKZeqImageConverter(int index) const {
+    return static_cast<KZeqImageConverter*>(mLists[eImageConverters].GetAt(index));
+}
+
 }  // namespace zeqsdk_400

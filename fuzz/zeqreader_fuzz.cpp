@@ -22,12 +22,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "character/kzeqcharacter.h"
 #include "character/kzeqcharacterpose.h"
 #include "character/kzeqcontrolset.h"
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
+#include "content/kzeqtexture.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
 #include "fileio/kzeq.h"
@@ -37,6 +41,9 @@
 #include "io/kzeqimporter.h"
 #include "io/kzeqwriterzeq.h"
 #include "io/tests/zeqgeometryscene.h"
+#include "io/kzeqwriterzeq6.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnodelimits.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
@@ -73,7 +80,15 @@ const char* const kNames[] = {
     "UVCount", "UV", "UVIdCount", "UVId", "GeometryUVInfo", "TextureUV", "TextureVertexIndex", "UVIndex",
     "LayerElementMaterial", "LayerElementNormal", "LayerElementColor", "LayerElementTexture", "LayerElementUV",
     "LayerElementPolygonGroup", "BlendMode", "TextureAlpha", "Layer", "LayerElement", "TypedIndex", "Material",
-    "Texture", "TextureName", "ShadingModel", "Shininess", "Cropping", "UCount", "VStep"};
+    "Texture", "TextureName", "ShadingModel", "Shininess", "Cropping", "UCount", "VStep",
+    // limits, targets, pivots, cameras, lights and media
+    "Limits", "TAuto", "RAuto", "SAuto", "REnable", "RXDefault", "SYMin", "TZMax", "RType", "RClampType", "RYAxis",
+    "AxisLen", "LookAtModel", "PostTargetRotation", "UpTargetRotation", "UpVectorModel", "Pivots", "Package", "File",
+    "PivotEnabled", "PreRotation", "ScalingPivot", "Position", "Up", "LookAt", "Roll", "AspectW", "AspectType",
+    "FormatName", "ApertureFormat", "CameraAperture", "NearPlane", "FarPlane", "Aperture", "FocalLength",
+    "BackgroundTexture", "VideoClipTexture", "CameraAndLens", "DepthOfField", "Antialiasing", "OverSampling",
+    "AudioColor", "LightTypeVersion", "LightType", "Intensity", "CastLight", "Filename", "RelativeFilename",
+    "OriginalFormat", "OriginalFilename", "Content"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
@@ -84,7 +99,8 @@ const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexpor
                                "BindPose", "Character", "Constraint::A", "Pose::P",
                                "ByVertice", "ByPolygonVertex", "ByPolygon", "AllSame", "IndexToDirect", "Direct",
                                "LayerElementUV", "LayerElementTexture", "LayerElementMaterial", "Mesh",
-                               "Texture::a", "Material::a", "OO"};
+                               "Texture::a", "Material::a", "OO",
+                               "Camera", "Light", "Live", "PAL", "35mm", "wood", "a/../../x.tif"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -245,6 +261,54 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
            "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n";
 }
 
+// Limits, targets, a camera with a background, lights and an embedded
+// texture image, from both writers; and a hand-made 5.8 section.
+void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
+    KZeqScene* scene = manager.CreateKZeqScene();
+    const std::string image = dir + "/wood.tmp.png";
+    std::ofstream(image, std::ios::binary) << "not an image";
+    KZeqTexture* texture = manager.CreateKZeqTexture("Wood");
+    texture->SetFileName(image.c_str());
+    scene->GetEntity()->AddTexture(texture);
+    KZeqCamera* camera = manager.CreateKZeqCamera();
+    camera->SetBackgroundFileName(image.c_str());
+    KZeqNode* eye = manager.CreateKZeqNode("Eye");
+    eye->SetNodeAttribute(camera);
+    KZeqNode* lamp = manager.CreateKZeqNode("Lamp");
+    KZeqLight* light = manager.CreateKZeqLight();
+    lamp->SetNodeAttribute(light);
+    light->SetLightType(KZeqLight::eSPOT);
+    scene->GetRootNode()->AddChild(eye), scene->GetRootNode()->AddChild(lamp);
+    eye->SetTarget(lamp), eye->SetTargetUp(lamp), eye->SetPostTargetRotation(KZeqVector4(10, 0, 0, 0));
+    lamp->GetLimits().SetAuto(KZeqNodeLimits::eR, false);
+    lamp->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 45, 0, 0));
+    for (int version : {5800, 6000}) {
+        const std::string path = dir + "/cameras.tmp.zeq";
+        KZeqExporter exporter(manager);
+        KStreamOptionsZeq options;
+        options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+        std::unique_ptr<KZeqWriterZeqBase> writer;
+        if (version == 5800) writer.reset(new KZeqWriterZeq(manager, exporter));
+        else writer.reset(new KZeqWriterZeq6(manager, exporter));
+        if (writer->FileCreate(path.c_str())) writer->Write(*scene, &options), writer->FileClose();
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir + (version == 5800 ? "/v58-cameras" : "/v60-cameras"), std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
+    std::filesystem::remove(image);
+    std::ofstream(dir + "/v58-text-cameras", std::ios::binary)
+        << '\3' << '\0'
+        << "Model: \"Model::C\" {\nVersion: 194\nType: \"Camera\"\nVersion: 116\nAspectW: 640\nFormatName: \"PAL\"\n"
+           "ApertureFormat: \"35mm\"\nNearPlane: 0\nBackgroundTexture: \"b.tif\"\nCameraAndLens:  {\n"
+           "OverSampling: 5,1,1\n}\nLimits:  {\nRAuto: 0\nRType: 0\nRYDefault: 45\n}\nLookAtModel: \"Model::L\"\n"
+           "Pivots:  {\nPackage:  {\nPivotEnabled: 0\nPreRotation: 1,2,3\n}\n}\n}\n"
+           "Model: \"Model::L\" {\nType: \"Light\"\nLightTypeVersion: 202\nLightType: 2\nIntensity: 80\n}\n"
+           "Media:  {\nVideo:  {\nVideo: \"Video input 1\" {\nType: \"Live\"\n}\nVideo: \"b\" {\nType: \"Clip\"\n"
+           "Version: 101\nOriginalFormat: 0\nFilename: \"b.tif\"\nRelativeFilename: \"../b.tif\"\n}\n}\n}\n";
+}
+
 void WriteSeeds(const std::string& dir) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
@@ -291,6 +355,7 @@ void WriteSeeds(const std::string& dir) {
         std::filesystem::remove(path);
     }
     WriteNodeSeeds(manager, dir);
+    WriteCameraSeeds(manager, dir);
     // A program (mode 4): a binary 6.0 file whose takes name a take file,
     // then a "Summary" extension section with a scene information record.
     const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,

@@ -28,6 +28,8 @@ class KZeqGeometry;
 class KZeqMaterial;
 class KZeqMesh;
 class KZeqImporter;
+class KZeqCamera;
+class KZeqLight;
 class KZeqMarker;
 class KZeqNode;
 class KZeqNull;
@@ -231,6 +233,26 @@ public:
     // Equal textures (materials) of the scene become the first of them.
     void RemoveDuplicateTextures(KZeqScene& scene);
     void RemoveDuplicateMaterials(KZeqScene& scene);
+    // ---- Limits, targets and pivots (kzeqreaderzeq_limits.cpp) --------------------------------------
+    // The "Limits" block into the node's limits (pivot set 0's pre- and post-rotation included).
+    bool ReadKZeqNodeLimits(KZeqNode& node);
+    // Look-at and up-vector names into the target tables; the post-target
+    // rotation and up vector always (zero when absent).
+    bool ReadKZeqNodeTarget(KZeqNode& node);
+    // The "Pivots" block into both pivot sets.
+    bool ReadKZeqNodePivots(KZeqNode& node);
+    // ---- Camera and light records (kzeqreaderzeq_camera.cpp) ---------------------------------------
+    bool ReadKZeqCamera(KZeqCamera& camera);
+    bool ReadKZeqLight(KZeqLight& light);
+    // ---- Media (kzeqreaderzeq_media.cpp) -------------------------------------------------------------
+    // The "Media" section; textures and camera backgrounds whose media name
+    // it maps get the file. A missing section changes nothing.
+    bool ReadMedia(KZeqScene& scene);
+    // One clip record: the usable file (extracted when embedded), "" when none.
+    KString ReadMediaClip();
+    // Textures made by a version-6 read, resolved by "Media" before the
+    // connections put them into the scene.
+    void AddTextureRead(KZeqTexture& texture);
 
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.
@@ -272,6 +294,7 @@ private:
     KStreamOptionsZeq* mOptions = nullptr;
     KCharPtrSet mNodeNames;
     std::vector<KZeqNode*> mNodesRead;  // in file order
+    std::vector<KZeqTexture*> mTexturesRead;
     KCharPtrSet mTargets;
     KCharPtrSet mUpNodes;
     KCharPtrSet mCameraBackgrounds;

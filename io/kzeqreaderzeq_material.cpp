@@ -175,6 +175,7 @@ bool ZeqReadTextureObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString
     KZeqTexture* texture = reader.GetSdkManager().CreateKZeqTexture("");
     if (!texture) return false;
     reader.ReadKZeqTexture(*texture);
+    reader.AddTextureRead(*texture);  // "Media" names its file before the connections are read
     // Listed in the scene at once: its takes are read before the layers are rebuilt.
     if (scene.GetEntity()) scene.GetEntity()->AddTexture(texture);
     reader.RegisterObject(name.Buffer(), texture->GetPropertyHandler());

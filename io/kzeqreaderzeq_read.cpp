@@ -79,8 +79,10 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     scene.Clear();
     for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->Clear();
     mNodesRead.clear();
+    mTexturesRead.clear();
     const bool result = !failed && ReadSections(scene);
     mNodesRead.clear();
+    mTexturesRead.clear();
     mNodeIndex.clear();
 
     if (nested) {

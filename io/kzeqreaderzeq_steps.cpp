@@ -16,7 +16,7 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"hierarchy", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadHierarchy},
     {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadCameraBackgrounds},
     {"duplicate textures and materials", eZeqBeforeVersion6Layout, -1, 0, &ZeqReadDuplicates},
-    {"Media", eZeqAnyLayout, 2, 0, nullptr},
+    {"Media", eZeqAnyLayout, 2, 0, &ZeqReadMedia},
     {"camera switcher indices", eZeqAnyLayout, -1, 0, nullptr},
     {"GoboManager", eZeqAnyLayout, 5, 0, nullptr},
     {"MARKERSET", eZeqAnyLayout, 7, 0, nullptr},
@@ -61,17 +61,17 @@ const ZeqAttributeKind kZeqAttributeKinds[] = {
     {"Effector", &ZeqCreateSkeleton, 3, nullptr, true},
     {"Nurb", &ZeqCreateNurb, 0, nullptr, false},
     {"Patch", &ZeqCreatePatch, 0, nullptr, false},
-    {"Light", &ZeqCreateLight, 0, nullptr, true},
-    {"Camera", &ZeqCreateCamera, 0, nullptr, false},
+    {"Light", &ZeqCreateLight, 0, &ZeqReadLightFields, true},
+    {"Camera", &ZeqCreateCamera, 0, &ZeqReadCameraFields, false},
     {"Optical", &ZeqCreateOpticalReference, 0, nullptr, true},
     {nullptr, &ZeqCreateMesh, 0, &ZeqReadMeshFields, false},
 };
 const int kZeqAttributeKindCount = static_cast<int>(sizeof(kZeqAttributeKinds) / sizeof(kZeqAttributeKinds[0]));
 
 const ZeqNodeRecordHooks kZeqNodeRecordHooks = {
-    nullptr,  // targets
-    nullptr,  // limits
-    nullptr,  // pivots
+    &ZeqReadNodeTarget,
+    &ZeqReadNodeLimits,
+    &ZeqReadNodePivots,
 };
 
 const ZeqGeometryHooks kZeqGeometryHooks = {

@@ -141,6 +141,13 @@ bool ZeqReadDuplicates(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadMaterialAndTextureEnd(KZeqReaderZeq& reader, KZeqScene& scene);
 // Material and texture indices outside their direct array become -1.
 void ZeqBoundMaterialAndTextureIndices(KZeqGeometry& geometry);
+// Limits, targets, pivots, cameras, lights and media.
+bool ZeqReadNodeTarget(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadNodeLimits(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadNodePivots(KZeqReaderZeq& reader, KZeqNode& node);
+bool ZeqReadCameraFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadLightFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
+bool ZeqReadMedia(KZeqReaderZeq& reader, KZeqScene& scene);
 
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);

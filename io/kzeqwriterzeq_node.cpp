@@ -155,14 +155,15 @@ bool KZeqWriterZeqBase::WriteKZeqNodeCullingType(KZeqNode& node) {
     return true;
 }
 
-// Version 6 keeps limits in the property block and targets in the connections.
+// Version 6 keeps limits in the property block.
 bool KZeqWriterZeqBase::WriteKZeqNodeLimits(KZeqNode& node) {
     if (mFile->IsBeforeVersion6() && kZeqNodeWriterHooks.mLimits) kZeqNodeWriterHooks.mLimits(*this, node);
     return true;
 }
 
+// Both layouts: version 6 keeps the post-target rotation and up vector here.
 bool KZeqWriterZeqBase::WriteKZeqNodeTarget(KZeqNode& node) {
-    if (mFile->IsBeforeVersion6() && kZeqNodeWriterHooks.mTarget) kZeqNodeWriterHooks.mTarget(*this, node);
+    if (kZeqNodeWriterHooks.mTarget) kZeqNodeWriterHooks.mTarget(*this, node);
     return true;
 }
 

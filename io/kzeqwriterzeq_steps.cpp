@@ -7,7 +7,7 @@ namespace {
 // Version 5.8: the order of the main section. Rows whose writer is null are
 // sections still to be built.
 const ZeqWriteStep kZeq58Steps[] = {
-    {"Media", 2, 0, nullptr},  // also tells the media count to the "Summary"
+    {"Media", 2, 0, &ZeqWriteMediaSection},  // also tells the media count to the "Summary"
     {"camera switcher", -1, 0, nullptr},
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
@@ -24,11 +24,12 @@ const ZeqWriteStep kZeq58Steps[] = {
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
     {"materials and textures to connections", -1, 0, &ZeqWriteConnectMaterialsAndTextures},
+    {"media names", 2, 0, &ZeqNameMedia},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
     {"Switcher", -1, 0, nullptr},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
     {"password", -1, 0, &ZeqWritePassword},
-    {"Media", 2, 0, nullptr},
+    {"Media", 2, 0, &ZeqWriteMediaSection},
     {"GoboManager", 5, 0, nullptr},
     {"MARKERSET", 7, 0, nullptr},
     {"ACTOR", 7, 0, nullptr},
@@ -63,7 +64,8 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    &ZeqWriteMeshAttribute, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+    &ZeqWriteMeshAttribute, nullptr, nullptr, &ZeqWriteCameraAttribute, &ZeqWriteCameraSwitcherAttribute,
+    &ZeqWriteLightAttribute, &ZeqWriteOpticalReferenceAttribute,
 };
 
 const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
@@ -72,8 +74,8 @@ const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
-    nullptr,  // limits
-    nullptr,  // target
+    &ZeqWriteNodeLimits,
+    &ZeqWriteNodeTarget,
 };
 
 // The switcher node is no object: it lies outside the root's tree.

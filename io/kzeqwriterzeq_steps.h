@@ -12,6 +12,7 @@ class KZeqMaterial;
 class KZeqMesh;
 class KZeqNode;
 class KZeqTexture;
+class KZeqVector4;
 class KZeqObject;
 class KZeqScene;
 class KZeqWriterZeqBase;
@@ -143,6 +144,17 @@ void ZeqListMaterials(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 void ZeqListTextures(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteMaterialObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteTextureObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+// Limits, targets, cameras, lights and media.
+bool ZeqWriteNodeLimits(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteNodeTarget(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteCameraAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteLightAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteCameraSwitcherAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteMediaSection(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqNameMedia(KZeqWriterZeqBase& writer, KZeqScene& scene);
+// Within 1e-6 of zero, or of (180, 180, 180) modulo 360: the same orientation
+// as zero, which the 5.8 target fields leave out.
+bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "base/karray.h"
 #include "base/kstring.h"
 #include "io/kzeqio.h"
 
@@ -11,12 +12,15 @@ namespace zeqsdk_400 {
 
 class IZeqObject;
 class KStreamOptionsZeq;
+class KZeqCamera;
+class KZeqCameraSwitcher;
 class KZeqCharacter;
 class KZeqCharacterPose;
 class KZeqControlSet;
 class KZeqEntity;
 class KZeqExporter;
 class KZeqFilterSet;
+class KZeqLight;
 class KZeqNode;
 class KZeqNull;
 class KZeqSceneInfo;
@@ -96,6 +100,31 @@ public:
     bool WriteKZeqOpticalReference();
     bool WriteKZeqSkeleton(KZeqSkeleton& skeleton);
 
+    // ---- Limits and targets (kzeqwriterzeq_limits.cpp) ------------------------------------------------
+    // The 5.8 "Limits" block.
+    bool WriteKZeqNodeLimitsRecord(KZeqNode& node);
+    // 5.8: look-at and up-vector names, rotation and up vector unless
+    // equivalent to zero; 6.0: the rotation and up vector when non-zero.
+    bool WriteKZeqNodeTargetFields(KZeqNode& node);
+    // ---- Camera and light records (kzeqwriterzeq_camera.cpp) ------------------------------------------
+    // With typeFlags the record begins with "TypeFlags" (producer cameras).
+    bool WriteKZeqCamera(KZeqCamera& camera, bool typeFlags);
+    bool WriteKZeqLight(KZeqLight& light);
+    bool WriteKZeqCameraSwitcher(KZeqCameraSwitcher& switcher);
+    // ---- Media (kzeqwriterzeq_media.cpp) -----------------------------------------------------------------
+    // Gives the scene's textures and camera backgrounds their media names and
+    // writes the "Media" section, embedding the files when asked in a binary
+    // file; count is the number of entries.
+    bool WriteMedia(KZeqScene& scene, bool embed, int& count);
+    // One clip record for the file (a converter may change its path); a
+    // converted image is embedded from a new temporary file, named in
+    // temporary for removal once the section is written. The embedding's
+    // result, true when nothing is embedded.
+    bool WriteMediaClip(KString& path, bool embed, KString& temporary);
+    // A live-input entry "Video input 1".
+    bool WriteDefaultMedia();
+    // Index of the first equal entry, -1 when none.
+    static int FindString(const KString& text, const KArrayTemplate<KString*>& list);
     // ---- Takes (kzeqwriterzeq_takes.cpp) --------------------------------------------------------------
     // The "Takes" section: every selected take but "Default", spans computed
     // where unset. The scene's current take is the same afterwards.

@@ -185,6 +185,9 @@ public:
     KZeqMaterial* GetKZeqMaterial(int index) const;
     int GetKZeqTextureCount() const { return mLists[eTextures].GetCount(); }
     KZeqTexture* GetKZeqTexture(int index) const;
+    // Image converters in creation order; null outside 0..count-1.
+    int GetKZeqImageConverterCount() const { return mLists[eImageConverters].GetCount(); }
+    KZeqImageConverter* GetKZeqImageConverter(int index) const;
     int GetKZeqLinkCount() const { return mLists[eLinks].GetCount(); }
     KZeqLink* GetKZeqLink(int index) const;
     // The first pose of exactly that name; null with "Object not found".

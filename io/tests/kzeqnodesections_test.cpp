@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqskeleton.h"
@@ -111,6 +113,9 @@ struct NodeRow {
 
 int AttributeType(KZeqNode& node) { return node.GetNodeAttribute() ? node.GetNodeAttribute()->GetAttributeType() : 0; }
 
+// Limits, pivots, camera and light records: one line each.
+#define ROW(name, fields, check) {#name, fields, [](KZeqNode& n) { check; }}
+KZeqCamera& Cam(KZeqNode& n) { return *n.GetCamera(); }
 const NodeRow kNodeRows[] = {
     {"Defaults", "Type: \"Null\"",
      [](KZeqNode& n) {
@@ -165,7 +170,33 @@ const NodeRow kNodeRows[] = {
          EXPECT_NE(nullptr, n.FindPropertyByName("Dir"));
          EXPECT_NE(nullptr, n.FindPropertyByName("Odd ()"));
      }},
+    // With option 9 (on by default) the "Package" rotations replace those of the limits.
+    ROW(PivotsAfterLimits, "Type: \"Null\";Limits: {;RXDefault: 7;};Pivots: {;Version: 1;Package: {;"
+        "PivotEnabled: 0;PreRotation: 1,2,3;};File: {;PivotEnabled: 4;ScalingPivot: 5,6,7;}}",
+        KZeqNode::EPivotState a; n.GetPivotState(KZeqNode::eSOURCE_SET, a);
+        EXPECT_EQ(KZeqNode::ePIVOT_STATE_REFERENCE, a); EXPECT_EQ(1, n.GetPreRotation(KZeqNode::eSOURCE_SET)[0]);
+        EXPECT_EQ(6, n.GetScalingPivot(KZeqNode::eDESTINATION_SET)[1])),
+    ROW(CameraVersion116, "Type: \"Camera\";Version: 116;AspectW: 640.5;AspectType: 2",
+        EXPECT_EQ(640.0, Cam(n).GetAspectWidth())),
+    ROW(CameraVersion117, "Type: \"Camera\";Version: 117;AspectW: 640.5;AspectType: 2",
+        EXPECT_EQ(640.5, Cam(n).GetAspectWidth())),
+    ROW(CameraVersion209, "Type: \"Camera\";Version: 209;Aperture: 90;FocalLength: 80",
+        EXPECT_NEAR(90.0, Cam(n).GetAngleOfView(), 1e-9)),
+    ROW(CameraBackgroundBefore200, "Type: \"Camera\";Version: 150;BackgroundTexture: \"a.tif\";"
+        "VideoClipTexture: \"b.tif\";Media: \"m\"",
+        EXPECT_STREQ("b.tif", Cam(n).GetBackgroundFileName()); EXPECT_EQ(nullptr, Cam(n).GetBackgroundMediaName())),
+    ROW(CameraUnknownFormats, "Type: \"Camera\";FormatName: \"pal\";ApertureFormat: \"35mm\"",
+        EXPECT_EQ(KZeqCamera::eCUSTOM_FORMAT, Cam(n).GetFormat());
+        EXPECT_EQ(KZeqCamera::eCUSTOM_APERTURE_FORMAT, Cam(n).GetApertureFormat())),
+    ROW(CameraNoApertureFormat, "Type: \"Camera\";NearPlane: 0", EXPECT_EQ(0.001, Cam(n).GetNearPlane());
+        EXPECT_EQ(KZeqCamera::e35MM_TV_PROJECTION, Cam(n).GetApertureFormat())),
+    ROW(LightVersion201, "Type: \"Light\";LightTypeVersion: 201;Intensity: 80;LightType: 2",
+        EXPECT_NE(80.0, n.GetLight()->GetDefaultIntensity()); EXPECT_EQ(KZeqLight::eSPOT, n.GetLight()->GetLightType());
+        EXPECT_TRUE(n.GetLight()->GetCastLight())),
+    ROW(LightVersion202WithoutIntensity, "Type: \"Light\";LightTypeVersion: 202;CastLight: 0",
+        EXPECT_EQ(0.0, n.GetLight()->GetDefaultIntensity()); EXPECT_FALSE(n.GetLight()->GetCastLight())),
 };
+#undef ROW
 
 struct NodeRecordTest : SectionsTest, ::testing::WithParamInterface<NodeRow> {};
 

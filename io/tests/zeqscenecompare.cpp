@@ -217,6 +217,7 @@ void CompareNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
         diff.Check(path + ".multiLayer", a->GetMultiLayer(), b->GetMultiLayer());
         diff.Check(path + ".multiTake", static_cast<int>(a->GetMultiTakeMode()), static_cast<int>(b->GetMultiTakeMode()));
         CompareAttribute(path, *a, *b, diff);
+        CompareLimitsTargetsCamerasAndLights(path, *a, *b, diff);
         CompareUserProperties(path, *a, *b, diff);
         // A marker record also carries its colour as a channel.
         CompareTakes(path, *a, *b, diff, a->GetMarker() ? "Color" : "");

@@ -13,6 +13,7 @@
 
 namespace zeqsdk_400 {
 class KFCurveNode;
+class KZeqNode;
 class KZeqScene;
 class KZeqTakeInfo;
 class KZeqTakeNodeContainer;
@@ -64,6 +65,10 @@ typedef void (*ZeqCompareRow)(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqS
 extern const ZeqCompareRow kZeqCompareRows[];
 extern const int kZeqCompareRowCount;
 
+// Limits, targets, cameras and lights of a node pair (zeqcompare_cameras.cpp).
+void CompareLimitsTargetsCamerasAndLights(const std::string& path, zeqsdk_400::KZeqNode& expected,
+                                          zeqsdk_400::KZeqNode& actual, ZeqDiff& diff);
+// Characters and character poses (zeqcompare_characters.cpp).
 void CompareCharacters(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 
 // Runs every row, knowing what the file form lost.

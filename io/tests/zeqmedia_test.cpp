@@ -1,0 +1,182 @@
+// "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include "content/kzeqcamera.h"
+#include "content/kzeqimageconverter.h"
+#include "content/kzeqtexture.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqreaderzeq.h"
+#include "io/tests/zeqroundtrip.h"
+#include "object/izeqobject.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+
+using namespace zeqsdk_400;
+using namespace zeqiotest;
+
+namespace {
+struct MediaTest : ::testing::TestWithParam<ZeqFileCase> {
+    MediaTest() {
+        std::filesystem::create_directories(mDir.Path() / "a"), std::filesystem::create_directories(mDir.Path() / "b");
+        zeqtest::WriteFile(mDir / "a/wood.tif", "wood A"), zeqtest::WriteFile(mDir / "b/wood.png", "wood B");
+    }
+    KZeqTexture* Texture(const std::string& file, const char* media = "") {
+        KZeqTexture* texture = mManager.CreateKZeqTexture(("T" + std::to_string(mTextures++)).c_str());
+        texture->SetFileName(file.c_str()), texture->SetMediaName(media), mScene->GetEntity()->AddTexture(texture);
+        return texture;
+    }
+    // Through the exporter's row, embedding asked for.
+    bool Write(const ZeqFileCase& form, const std::string& path) {
+        KZeqExporter exporter(mManager);
+        KStreamOptionsZeq options;
+        exporter.Initialize(path.c_str()), exporter.SetFileFormat(form.mExportRow);
+        exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+        return exporter.Export(*mScene, &options);
+    }
+    // ReadMedia on the main section of a file, over the scene.
+    bool ReadMediaOf(const std::string& path, KZeqScene& scene, KZeqTexture* textureRead = nullptr) {
+        KZeqImporter importer(mManager);
+        KZeqReaderZeq reader(mManager, importer);
+        if (textureRead) reader.AddTextureRead(*textureRead);
+        if (!reader.FileOpen(path.c_str())) return false;
+        return reader.SetIsBeforeVersion6WithMainSection(true), reader.GetZeqObject()->ProjectOpenMainSection() &&
+                                                                    reader.ReadMedia(scene);
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    int mTextures = 0;
+};
+}  // namespace
+
+// wood and wood1 by file, one entry per file, shared by the camera, none for an empty name; embedded in binary only.
+TEST_P(MediaTest, NamesAndEmbedding) {
+    const ZeqFileCase& form = GetParam();
+    KZeqTexture *a = Texture(mDir / "a/wood.tif"), *b = Texture(mDir / "b/wood.png");
+    KZeqTexture *again = Texture(mDir / "a/./wood.tif"), *none = Texture("");
+    KZeqNode* node = mManager.CreateKZeqNode("Cam");
+    node->SetNodeAttribute(mManager.CreateKZeqCamera()), mScene->GetRootNode()->AddChild(node);
+    KZeqCamera* camera = node->GetCamera();
+    camera->SetBackgroundFileName((mDir / "b/wood.png").c_str());
+    const std::string path = mDir / "scene.zeq";
+    ASSERT_TRUE(Write(form, path));
+    EXPECT_EQ("wood wood1 wood  wood1", std::string(a->GetMediaName().Buffer()) + " " + b->GetMediaName().Buffer() +
+                                            " " + again->GetMediaName().Buffer() + " " + none->GetMediaName().Buffer() +
+                                            " " + camera->GetBackgroundMediaName());
+    const std::string text = form.mMode ? "\nMedia: " : zeqtest::ReadFile(path);
+    const std::string media = text.substr(text.find("\nMedia: "));
+    for (const char* absent : {"OriginalFormat", "Content", "Version"})
+        EXPECT_EQ(std::string::npos, media.substr(0, media.find("\n}")).find(absent)) << absent;
+    // The sources go away: a 5.8 read takes the file's own copy, or the file found.
+    std::filesystem::remove_all(mDir.Path() / "a");
+    KZeqScene* read = ReadZeqFile(mManager, path);
+    ASSERT_NE(nullptr, read);
+    // 6.0 keeps textures without geometry: in a binary file their media come out of it (both "wood" textures then
+    // name one file and merge); in text each keeps its lost file.
+    std::string woods;
+    for (int i = 0; i < read->GetEntity()->GetTextureCount(); ++i) {
+        const KZeqTexture* texture = read->GetEntity()->GetTexture(i);
+        if (std::string(texture->GetFileName()).find("wood.tif") != std::string::npos)
+            woods += (std::filesystem::exists(texture->GetFileName()) ? zeqtest::ReadFile(texture->GetFileName())
+                                                                      : std::string("missing")) + ";";
+    }
+    if (form.mFileVersion != 5800) {
+        EXPECT_EQ(form.mMode ? "wood A;" : "missing;missing;", woods);
+        return;
+    }  // 6.0 keeps backgrounds as texture connections
+    const std::string background = read->GetRootNode()->FindChild("Cam")->GetCamera()->GetBackgroundFileName();
+    EXPECT_EQ(form.mMode ? mDir / "scene.zqm/b/wood.png" : mDir / "b/wood.png", background);
+    EXPECT_EQ("wood B", zeqtest::ReadFile(background));
+}
+// The forms with an exporter row (all but 5.8 encrypted).
+INSTANTIATE_TEST_SUITE_P(Forms, MediaTest, ::testing::ValuesIn(kZeqFileCases, kZeqFileCases + 5), ZeqFileCaseName);
+
+namespace {
+struct MediaReadTest : MediaTest {};
+bool gConvertBack = true;
+
+// Reads any file as a 1 x 1 image; writes "converted" over the file when converting back is on.
+int KeepPathConverter(int direction, KString& fileName, ImageConverterBuffer& buffer) {
+    if (direction == 0) return buffer.Init(1, 1, true, 0, 3), buffer.mData[0] = 10, buffer.mData[1] = 20, 0;
+    return gConvertBack ? (zeqtest::WriteFile(fileName.Buffer(), "converted"), 0) : 1;
+}
+}  // namespace
+
+// The first resolved entry of a name wins; "Live" entries, clips without a file and a second entry of a read
+// name are skipped; "OriginalFormat" needs "Version"; a relative name stays when set. A version-6 read meets
+// "Media" before the connections: the textures it made are resolved.
+TEST_F(MediaReadTest, ReadingAndConverting) {
+    const std::string path = mDir / "read.zeq";
+    MakeZeqFile(path, 5800, 0,
+                "Media: {;Video: {;Video: \"Video input 1\" {;Type: \"Live\";Input: 0;};"
+                "Video: \"gone\" {;Type: \"Clip\";Filename: \"nowhere.png\";};"
+                "Video: \"wood\" {;Type: \"Clip\";OriginalFormat: 0;Filename: \"a/wood.tif\";};"
+                "Video: \"wood\" {;Type: \"Clip\";Filename: \"b/wood.png\";};"
+                "Video: \"gone\" {;Type: \"Clip\";Filename: \"b/wood.png\";};"
+                "Video: \"live\" {;Type: \"clip\";Filename: \"b/wood.png\";};};}");
+    KZeqTexture *wood = Texture("old.tif", "wood"), *kept = Texture("old.tif", "wood");
+    KZeqTexture *gone = Texture("old.tif", "gone"), *live = Texture("old.tif", "live");
+    kept->SetRelativeFileName("mine.tif");
+    ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    EXPECT_EQ(mDir / "a/wood.tif " + mDir / "b/wood.png old.tif", std::string(wood->GetFileName()) + " " +
+                                                                    gone->GetFileName() + " " + live->GetFileName());
+    EXPECT_EQ("a/wood.tif mine.tif", std::string(wood->GetRelativeFileName()) + " " + kept->GetRelativeFileName());
+    MakeZeqFile(path, 6000, 0,
+                "Definitions: {;};Media: {;Video: {;Video: \"w\" {;Type: \"Clip\";Filename: \"b/wood.png\";};};}");
+    KZeqTexture* loose = Texture("", "w");
+    ASSERT_TRUE(ReadMediaOf(path, *mManager.CreateKZeqScene(), loose));
+    EXPECT_EQ(mDir / "b/wood.png", loose->GetFileName());
+    // A converter that keeps the path: the user's image is neither overwritten nor deleted; the TIFF travels
+    // in the file and is converted back on reading, or stays the texture's file when that fails.
+    const std::string temporary = mDir / "tmp", former = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    std::filesystem::create_directories(temporary);
+    setenv("TMPDIR", temporary.c_str(), 1);
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
+    mScene = mManager.CreateKZeqScene(), Texture(mDir / "b/wood.png");
+    const bool written = Write(kZeqFileCases[4], path);
+    former.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", former.c_str(), 1);
+    ASSERT_TRUE(written);
+    EXPECT_EQ("wood B", zeqtest::ReadFile(mDir / "b/wood.png"));
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+    KZeqTexture* texture = Texture("old.png", "wood");
+    ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    EXPECT_EQ(mDir / "read.zqm/b/wood.png", texture->GetFileName());
+    EXPECT_EQ("converted", zeqtest::ReadFile(texture->GetFileName()));
+    gConvertBack = false;  // the converter fails: the TIFF stays
+    EXPECT_TRUE(ReadMediaOf(path, *mScene)), gConvertBack = true;
+    ImageConverterBuffer image;
+    ASSERT_TRUE(ReadFromTif(KString(texture->GetFileName()), image, false));
+    EXPECT_EQ(20, image.mData[1]);
+}
+
+// "OriginalFormat" is 0 only for a converted TIFF that travels: a failed conversion embeds the file itself.
+TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
+    zeqtest::WriteFile(mDir / "b/wood.bmp", "wood C");
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
+        "bmp", [](int, KString&, ImageConverterBuffer&) { return 1; });
+    Texture(mDir / "b/wood.png"), Texture(mDir / "b/wood.bmp");
+    const std::string path = mDir / "formats.zeq";
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    KZeqImporter importer(mManager);
+    KZeqReaderZeq reader(mManager, importer);
+    ASSERT_TRUE(reader.FileOpen(path.c_str()));
+    reader.SetIsBeforeVersion6WithMainSection(true);
+    KZeq& file = *reader.GetZeqObject();
+    ASSERT_TRUE(file.ProjectOpenMainSection() && file.FieldReadBegin("Media") && file.FieldReadBlockBegin() &&
+                file.FieldReadBegin("Video") && file.FieldReadBlockBegin());
+    std::string formats;
+    while (file.FieldReadBegin("Video")) {
+        formats += std::string(file.FieldReadC().Buffer()) + "=";
+        if (file.FieldReadBlockBegin()) formats += std::to_string(file.FieldReadI("OriginalFormat", -1)) + " ";
+        file.FieldReadBlockEnd(), file.FieldReadEnd();
+    }
+    EXPECT_EQ("wood=0 wood1=1 ", formats);
+}
