@@ -100,7 +100,7 @@ bool KZeqReaderZeq::ReadSections(KZeqScene& scene) {
     for (int i = 0; i < kZeqReadStepCount; ++i) {
         const ZeqReadStep& step = kZeqReadSteps[i];
         if (step.mLayout == (before6 ? eZeqVersion6Layout : eZeqBeforeVersion6Layout)) continue;
-        if (!ok && !(step.mFlags & eZeqRunsAfterFailure)) break;
+        if (!ok && !(step.mFlags & eZeqRunsAfterFailure)) continue;
         if (step.mOption >= 0 && !mOptions->GetOption(step.mOption)) continue;
         if ((step.mFlags & eZeqNeedsTakes) && mOptions->GetTakeInfoCount() == 0) continue;
         const bool read = step.mRead ? step.mRead(*this, scene) : true;

@@ -1,5 +1,6 @@
 #include "io/kzeqreaderzeq_steps.h"
 
+#include "io/kzeqsurfaces_steps.h"
 #include "scene/kzeqnodeattribute.h"
 
 namespace zeqsdk_400 {
@@ -28,6 +29,8 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"Connections", eZeqVersion6Layout, -1, 0, &ZeqReadConnections},
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
+    {"link indices", eZeqVersion6Layout, -1, 0, &ZeqReadBoundLinkIndices},
+    {"deformers", eZeqVersion6Layout, -1, eZeqRunsAfterFailure, &ZeqReadRemoveDeformers},
 };
 const int kZeqReadStepCount = static_cast<int>(sizeof(kZeqReadSteps) / sizeof(kZeqReadSteps[0]));
 
@@ -35,8 +38,7 @@ const ZeqObjectKind kZeqObjectKinds[] = {
     {"Model", nullptr, &ZeqReadModelObject},
     {"Material", nullptr, nullptr},
     {"Texture", nullptr, nullptr},
-    {"Deformer", "Skin", nullptr},
-    {"Deformer", "Cluster", nullptr},
+    {"Deformer", nullptr, &ZeqReadDeformerObject},  // "Skin" and "Cluster" in any letter case
     {"Pose", "CharacterPose", nullptr},
     {"Pose", "BindPose", nullptr},
     {"Pose", "RestPose", nullptr},
@@ -57,8 +59,8 @@ const ZeqAttributeKind kZeqAttributeKinds[] = {
     {"Limb", &ZeqCreateSkeleton, 1, &ZeqReadSkeletonFields, false},
     {"LimbNode", &ZeqCreateSkeleton, 2, &ZeqReadSkeletonFields, false},
     {"Effector", &ZeqCreateSkeleton, 3, nullptr, true},
-    {"Nurb", &ZeqCreateNurb, 0, nullptr, false},
-    {"Patch", &ZeqCreatePatch, 0, nullptr, false},
+    {"Nurb", &ZeqCreateNurb, 0, &ZeqReadNurbFields, false},
+    {"Patch", &ZeqCreatePatch, 0, &ZeqReadPatchFields, false},
     {"Light", &ZeqCreateLight, 0, nullptr, true},
     {"Camera", &ZeqCreateCamera, 0, nullptr, false},
     {"Optical", &ZeqCreateOpticalReference, 0, nullptr, true},

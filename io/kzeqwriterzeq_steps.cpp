@@ -1,5 +1,7 @@
 #include "io/kzeqwriterzeq_steps.h"
 
+#include "io/kzeqsurfaces_steps.h"
+
 namespace zeqsdk_400 {
 
 namespace {
@@ -40,8 +42,8 @@ const ZeqWriteStep kZeq6Steps[] = {
 
 const ZeqWriterLayout kZeq58Layout = {
     5800, true, kZeq58Steps, static_cast<int>(sizeof(kZeq58Steps) / sizeof(kZeq58Steps[0])),
-    nullptr,  // shape names to the version-5 form
-    nullptr,  // and back
+    &ZeqWrite58ConvertShapeNames,  // shape names to the version-5 form
+    &ZeqWrite58RevertShapeNames,   // and back
     nullptr,  // find animated channels
     &ZeqWriteNodeRecordOf,
     nullptr,  // character poses
@@ -50,7 +52,9 @@ const ZeqWriterLayout kZeq58Layout = {
 
 const ZeqWriterLayout kZeq6Layout = {
     6000, false, kZeq6Steps, static_cast<int>(sizeof(kZeq6Steps) / sizeof(kZeq6Steps[0])),
-    nullptr, nullptr, nullptr, nullptr,
+    &ZeqWrite6LinksToDeformers,  // before "Definitions"
+    &ZeqWrite6RemoveDeformers,   // after "Takes", whatever happened
+    nullptr, nullptr,
     nullptr,  // character poses
     nullptr,  // poses
 };
@@ -59,7 +63,8 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+    nullptr, &ZeqWriteNurbAttribute, &ZeqWritePatchAttribute, nullptr,
+    nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
@@ -71,6 +76,7 @@ const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
 const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"Model", &ZeqListModels, &ZeqWriteModelObject},
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
+    {"Deformer", &ZeqListDeformers, &ZeqWriteDeformerObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 
