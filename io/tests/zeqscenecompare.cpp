@@ -241,7 +241,7 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 }  // namespace
 
 const ZeqCompareRow kZeqCompareRows[] = {
-    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes,
+    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes, &CompareSurfacesLinksAndShapes,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 

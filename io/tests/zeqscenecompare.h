@@ -59,6 +59,9 @@ typedef void (*ZeqCompareRow)(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqS
 extern const ZeqCompareRow kZeqCompareRows[];
 extern const int kZeqCompareRowCount;
 
+// Rows kept in files of their own.
+void CompareSurfacesLinksAndShapes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+
 // Runs every row, knowing what the file form lost.
 ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
 
