@@ -2,10 +2,10 @@
 // through both writers in their three encodings, and the record readers on
 // hand-written fields.
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "content/kzeqdeformer.h"
 #include "content/kzeqlayer.h"
@@ -46,7 +46,8 @@ struct SurfaceFileTest : ::testing::TestWithParam<ZeqFileCase> {
         KZeqNode* root = mScene->GetRootNode();
         KZeqNode* rig = Node(root, "Rig", mManager.CreateKZeqNull());
         KZeqNode* bones[3];
-        for (int i = 0; i < 3; ++i) bones[i] = Node(rig, ("Bone" + std::to_string(i)).c_str(), mManager.CreateKZeqNull());
+        for (int i = 0; i < 3; ++i)
+            bones[i] = Node(rig, ("Bone" + std::to_string(i)).c_str(), mManager.CreateKZeqNull());
         const KZeqNurb::ENurbType types[3] = {KZeqNurb::eOPEN, KZeqNurb::eCLOSED, KZeqNurb::ePERIODIC};
         for (int t = 0; t < 3; ++t) {
             KZeqNurb* nurb = mManager.CreateKZeqNurb();
@@ -81,8 +82,8 @@ struct SurfaceFileTest : ::testing::TestWithParam<ZeqFileCase> {
             const double mirror = l == 2 ? -1.0 : 1.0;
             link->SetTransformMatrix(KZeqXMatrix(KZeqVector4(1, 2, 3, 1), KZeqVector4(10, 20 * l, 30, 1),
                                                  KZeqVector4(mirror, 2 * mirror, 0.5 * mirror, 1)));
-            link->SetTransformLinkMatrix(KZeqXMatrix(KZeqVector4(-4, l, 6, 1), KZeqVector4(45, -30, 15 * l, 1),
-                                                     KZeqVector4(1.5, 1.5, 1.5, 1)));
+            link->SetTransformLinkMatrix(
+                KZeqXMatrix(KZeqVector4(-4, l, 6, 1), KZeqVector4(45, -30, 15 * l, 1), KZeqVector4(1.5, 1.5, 1.5, 1)));
             link->SetAssociateModel(rig);
             link->SetTransformAssociateModelMatrix(
                 KZeqXMatrix(KZeqVector4(0, 5, 0, 1), KZeqVector4(0, 90, 0, 1), KZeqVector4(2, 2, 2, 1)));
@@ -184,9 +185,9 @@ struct RecordTest : ::testing::Test {
 struct NurbRow {
     const char* mName;
     std::string mFields;
-    int mError;      // the reader's error number, -1 when the record is sound
-    int mFileCode;   // the field file's
-    int mPoints;     // control points after the read
+    int mError;     // the reader's error number, -1 when the record is sound
+    int mFileCode;  // the field file's
+    int mPoints;    // control points after the read
     int mUType, mVType;
 };
 
@@ -197,11 +198,12 @@ std::string Points(int count, double weight = 1.0, int at = -1) {
     return text + ";";
 }
 
-std::string Nurb(const std::string& head, const std::string& points, const char* knotsU = "8", const char* mults = "4") {
+std::string Nurb(const std::string& head, const std::string& points, const char* knotsU = "8",
+                 const char* mults = "4") {
     return "NurbOrder: 4,4;" + head + points + "MultiplicityU: " + Values(4, [](int) { return 1.0; }) +
-           ";MultiplicityV: " + Values(std::atoi(mults), [](int) { return 1.0; }) + ";KnotVectorU: " +
-           Values(std::atoi(knotsU), [](int i) { return i * 1.0; }) + ";KnotVectorV: " +
-           Values(11, [](int i) { return i * 1.0; }) + ";";
+           ";MultiplicityV: " + Values(std::atoi(mults), [](int) { return 1.0; }) +
+           ";KnotVectorU: " + Values(std::atoi(knotsU), [](int i) { return i * 1.0; }) +
+           ";KnotVectorV: " + Values(11, [](int i) { return i * 1.0; }) + ";";
 }
 
 const NurbRow kNurbRows[] = {
@@ -221,10 +223,12 @@ const NurbRow kNurbRows[] = {
 struct NurbRecordTest : RecordTest, ::testing::WithParamInterface<NurbRow> {};
 
 TEST_P(NurbRecordTest, ChecksAndTheirMessages) {
-    static const char* const kTexts[] = {
-        "Type of nurb unknown (invalid data).", "Control point definition error (wrong number of data).",
-        "Weight of control point must be greater than 0 (invalid data).", "", "Multiplicity V definition error (wrong number of data).",
-        "U knot vector definition error (wrong number of data)."};
+    static const char* const kTexts[] = {"Type of nurb unknown (invalid data).",
+                                         "Control point definition error (wrong number of data).",
+                                         "Weight of control point must be greater than 0 (invalid data).",
+                                         "",
+                                         "Multiplicity V definition error (wrong number of data).",
+                                         "U knot vector definition error (wrong number of data)."};
     const NurbRow& row = GetParam();
     KZeq& file = Open(row.mFields);
     KZeqNurb* nurb = mManager.CreateKZeqNurb();
@@ -252,8 +256,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, NurbRecordTest, ::testing::ValuesIn(kNurbRows),
                          [](const testing::TestParamInfo<NurbRow>& info) { return std::string(info.param.mName); });
 
 TEST_F(RecordTest, PatchTypesStepsAndPoints) {
-    Open("PatchType: \"bspline\",\"Hermite\";Dimensions: 2,1;SurfaceDisplay: 1,4,4;Step: 8,8;Closed: 0,3;"
-         "VCapped: 1,0;Points: 1,2,3,4,5,6");
+    Open(
+        "PatchType: \"bspline\",\"Hermite\";Dimensions: 2,1;SurfaceDisplay: 1,4,4;Step: 8,8;Closed: 0,3;"
+        "VCapped: 1,0;Points: 1,2,3,4,5,6");
     KZeqPatch* patch = mManager.CreateKZeqPatch();
     EXPECT_TRUE(mReader.ReadKZeqPatch(*patch));
     EXPECT_TRUE(patch->GetPatchUType() == KZeqPatch::eBSPLINE && patch->GetPatchVType() == KZeqPatch::eLINEAR);
@@ -271,8 +276,10 @@ TEST_F(RecordTest, PatchTypesStepsAndPoints) {
 }
 
 TEST_F(RecordTest, LinkFields) {
-    KZeq& file = Open("Link: \"Model::Bare\";Link: \"Model::B\" {;Mode: \"additive\";UserData: \"k\",\"v\";"
-                      "Indexes: 4,2,9;Weights: 0.5;TransformParent: " + Values(16, [](int i) { return i % 5 == 0 ? 1.0 : 0.0; }) + ";}");
+    KZeq& file = Open(
+        "Link: \"Model::Bare\";Link: \"Model::B\" {;Mode: \"additive\";UserData: \"k\",\"v\";"
+        "Indexes: 4,2,9;Weights: 0.5;TransformParent: " +
+        Values(16, [](int i) { return i % 5 == 0 ? 1.0 : 0.0; }) + ";}");
     KZeqLink* bare = mManager.CreateKZeqLink();
     bare->SetUserData("kept", "kept");
     ASSERT_TRUE(file.FieldReadBegin("Link") && mReader.ReadKZeqLink(*bare));
@@ -327,8 +334,9 @@ TEST_F(RecordTest, ShapesOnAMeshAndOnASurface) {
     auto* normals = new KZeqLayerElementNormal;
     for (int i = 0; i < 4; ++i) normals->GetDirectArray().Add(KZeqVector4(0, 0, 1, 0));
     mesh->GetLayer(0)->SetNormals(normals);
-    KZeq& file = Open("Shape: \"a\" {;Indexes: 1,3,9,-1;Vertices: 1,1,1,2,2,2,5,5,5,7,7,7;Normals: 0.5,0,0,0,0.5,0;};"
-                      "Shape: \"b\" {;Indexes: 0,2;Vertices: 1,1,1,2,2,2,9;};Shape: \"c\" {;Indexes: 0;};");
+    KZeq& file = Open(
+        "Shape: \"a\" {;Indexes: 1,3,9,-1;Vertices: 1,1,1,2,2,2,5,5,5,7,7,7;Normals: 0.5,0,0,0,0.5,0;};"
+        "Shape: \"b\" {;Indexes: 0,2;Vertices: 1,1,1,2,2,2,9;};Shape: \"c\" {;Indexes: 0;};");
     KZeqShape* shapes[3];
     for (KZeqShape*& shape : shapes) {
         shape = mManager.CreateKZeqShape();
@@ -341,7 +349,8 @@ TEST_F(RecordTest, ShapesOnAMeshAndOnASurface) {
     const KZeqLayerElementNormal* read = shapes[0]->GetLayer(0)->GetNormals();
     EXPECT_TRUE(read->GetMappingMode() == KZeqLayerElement::eBY_CONTROL_POINT &&
                 read->GetReferenceMode() == KZeqLayerElement::eDIRECT);
-    EXPECT_TRUE(read->GetDirectArray()[1] == KZeqVector4(0.5, 0, 1, 0) && read->GetDirectArray()[3] == KZeqVector4(0, 0.5, 1, 0));
+    EXPECT_TRUE(read->GetDirectArray()[1] == KZeqVector4(0.5, 0, 1, 0) &&
+                read->GetDirectArray()[3] == KZeqVector4(0, 0.5, 1, 0));
     // Seven values are two entries.
     EXPECT_TRUE(shapes[1]->GetControlPoints()[2] == KZeqVector4(4, 2, 2, 1));
     // No "Vertices": no points, yet a mesh shape gets its normals element.
@@ -364,12 +373,16 @@ TEST_F(RecordTest, DeformersOfAVersion6FileBecomeBoundedLinks) {
     KZeqScene* scene = Read(
         "Definitions: {;ObjectType: \"Model\" {;};ObjectType: \"Deformer\" {;};};"
         "Objects: {;Model: \"Model::Surf\", \"Nurb\" {;Type: \"Nurb\";NurbOrder: 2,2;Form: \"Open\",\"Open\";"
-        "Dimensions: 2,2;" + Points(16) + "};Model: \"Model::Bone\", \"Null\" {;Type: \"Null\";};"
-        "Deformer: \"Deformer::Skin\", \"skin\" {;Version: 100;};"
-        "Deformer: \"SubDeformer::C\", \"cluster\" {;Indexes: -1,0,3,4;Weights: 0.1,0.2,0.3,0.4;};};"
-        "Connections: {;Connect: \"OO\", \"Model::Surf\", \"Model::Scene\";Connect: \"OO\", \"Model::Bone\", \"Model::Scene\";"
-        "Connect: \"OO\", \"Deformer::Skin\", \"Model::Surf\";Connect: \"OO\", \"SubDeformer::C\", \"Deformer::Skin\";"
-        "Connect: \"OO\", \"Model::Bone\", \"SubDeformer::C\";}",
+        "Dimensions: 2,2;" +
+            Points(16) +
+            "};Model: \"Model::Bone\", \"Null\" {;Type: \"Null\";};"
+            "Deformer: \"Deformer::Skin\", \"skin\" {;Version: 100;};"
+            "Deformer: \"SubDeformer::C\", \"cluster\" {;Indexes: -1,0,3,4;Weights: 0.1,0.2,0.3,0.4;};};"
+            "Connections: {;Connect: \"OO\", \"Model::Surf\", \"Model::Scene\";Connect: \"OO\", \"Model::Bone\", "
+            "\"Model::Scene\";"
+            "Connect: \"OO\", \"Deformer::Skin\", \"Model::Surf\";Connect: \"OO\", \"SubDeformer::C\", "
+            "\"Deformer::Skin\";"
+            "Connect: \"OO\", \"Model::Bone\", \"SubDeformer::C\";}",
         6000);
     KZeqNode* surface = scene->GetRootNode()->FindChild("Surf");
     ASSERT_TRUE(surface && surface->GetNurb());
@@ -383,10 +396,11 @@ TEST_F(RecordTest, DeformersOfAVersion6FileBecomeBoundedLinks) {
 
 // Before version 6 the link pairs are bounded when the geometry is read.
 TEST_F(RecordTest, LinksOfAVersion5FileAreBounded) {
-    KZeqScene* scene = Read("Model: \"Model::Bone\" {;Type: \"Null\";};Model: \"Model::Surf\" {;Type: \"Nurb\";"
-                            "NurbOrder: 2,2;Form: \"Open\",\"Open\";Dimensions: 2,2;" + Points(16) +
-                            "Link: \"Model::Bone\" {;Indexes: 7,1,-2;Weights: 1,2,3;};Link: \"Model::Bone\";}",
-                            5800);
+    KZeqScene* scene = Read(
+        "Model: \"Model::Bone\" {;Type: \"Null\";};Model: \"Model::Surf\" {;Type: \"Nurb\";"
+        "NurbOrder: 2,2;Form: \"Open\",\"Open\";Dimensions: 2,2;" +
+            Points(16) + "Link: \"Model::Bone\" {;Indexes: 7,1,-2;Weights: 1,2,3;};Link: \"Model::Bone\";}",
+        5800);
     KZeqNode* surface = scene->GetRootNode()->FindChild("Surf");
     ASSERT_TRUE(surface && surface->GetNurb() && surface->GetNurb()->GetLinkCount() == 2);
     KZeqLink* link = surface->GetNurb()->GetLink(0);

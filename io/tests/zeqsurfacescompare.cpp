@@ -63,9 +63,12 @@ void CompareGeometry(const std::string& path, KZeqNode& x, KZeqNode& y, ZeqDiff&
     KZeqGeometry* b = y.GetGeometry();
     if (!a || !b) return;
     if (KZeqNurb* n = x.GetNurb(), *m = y.GetNurb(); n && m) {
-        diff.Check(path + ".nurb.orders", n->GetUOrder() * 1000 + n->GetVOrder(), m->GetUOrder() * 1000 + m->GetVOrder());
-        diff.Check(path + ".nurb.counts", n->GetUCount() * 1000 + n->GetVCount(), m->GetUCount() * 1000 + m->GetVCount());
-        diff.Check(path + ".nurb.types", n->GetNurbUType() * 10 + n->GetNurbVType(), m->GetNurbUType() * 10 + m->GetNurbVType());
+        diff.Check(path + ".nurb.orders", n->GetUOrder() * 1000 + n->GetVOrder(),
+                   m->GetUOrder() * 1000 + m->GetVOrder());
+        diff.Check(path + ".nurb.counts", n->GetUCount() * 1000 + n->GetVCount(),
+                   m->GetUCount() * 1000 + m->GetVCount());
+        diff.Check(path + ".nurb.types", n->GetNurbUType() * 10 + n->GetNurbVType(),
+                   m->GetNurbUType() * 10 + m->GetNurbVType());
         diff.Check(path + ".nurb.steps", n->GetUStep() * 1000 + n->GetVStep(), m->GetUStep() * 1000 + m->GetVStep());
         diff.Check(path + ".nurb.mode", static_cast<int>(n->GetSurfaceMode()), static_cast<int>(m->GetSurfaceMode()));
         for (int d = 0; d < 2; ++d) {
@@ -83,13 +86,15 @@ void CompareGeometry(const std::string& path, KZeqNode& x, KZeqNode& y, ZeqDiff&
         }
     }
     if (KZeqPatch* n = x.GetPatch(), *m = y.GetPatch(); n && m) {
-        diff.Check(path + ".patch.types", n->GetPatchUType() * 10 + n->GetPatchVType(), m->GetPatchUType() * 10 + m->GetPatchVType());
-        diff.Check(path + ".patch.counts", n->GetUCount() * 1000 + n->GetVCount(), m->GetUCount() * 1000 + m->GetVCount());
+        diff.Check(path + ".patch.types", n->GetPatchUType() * 10 + n->GetPatchVType(),
+                   m->GetPatchUType() * 10 + m->GetPatchVType());
+        diff.Check(path + ".patch.counts", n->GetUCount() * 1000 + n->GetVCount(),
+                   m->GetUCount() * 1000 + m->GetVCount());
         diff.Check(path + ".patch.steps", n->GetUStep() * 1000 + n->GetVStep(), m->GetUStep() * 1000 + m->GetVStep());
-        const int flags[2] = {n->GetUClosed() + 2 * n->GetVClosed() + 4 * n->GetUCappedBottom() + 8 * n->GetUCappedTop() +
-                                  16 * n->GetVCappedBottom() + 32 * n->GetVCappedTop(),
-                              m->GetUClosed() + 2 * m->GetVClosed() + 4 * m->GetUCappedBottom() + 8 * m->GetUCappedTop() +
-                                  16 * m->GetVCappedBottom() + 32 * m->GetVCappedTop()};
+        const int flags[2] = {n->GetUClosed() + 2 * n->GetVClosed() + 4 * n->GetUCappedBottom() +
+                                  8 * n->GetUCappedTop() + 16 * n->GetVCappedBottom() + 32 * n->GetVCappedTop(),
+                              m->GetUClosed() + 2 * m->GetVClosed() + 4 * m->GetUCappedBottom() +
+                                  8 * m->GetUCappedTop() + 16 * m->GetVCappedBottom() + 32 * m->GetVCappedTop()};
         diff.Check(path + ".patch.flags", flags[0], flags[1]);
         diff.Check(path + ".patch.mode", static_cast<int>(n->GetSurfaceMode()), static_cast<int>(m->GetSurfaceMode()));
     }
