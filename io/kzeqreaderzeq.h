@@ -173,10 +173,6 @@ public:
     bool ReadKZeqPatch(KZeqPatch& patch);
     // The patch type of the open field's next string, any letter case.
     int ReadKZeqPatchType(KZeqPatch& patch);
-    bool GenerateParametricGeometryLayer(KZeqGeometry& geometry);
-    // Every "Link" (option 3) / "Shape" (option 4) of the current block.
-    bool ReadKZeqGeometryLinks(KZeqGeometry& geometry);
-    bool ReadKZeqGeometryShapes(KZeqGeometry& geometry);
     // The open "Link" field; always true.
     bool ReadKZeqLink(KZeqLink& link);
     // The current block of a "Deformer" object; always true.

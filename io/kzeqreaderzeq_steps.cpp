@@ -29,7 +29,7 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"Connections", eZeqVersion6Layout, -1, 0, &ZeqReadConnections},
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
-    {"link indices", eZeqVersion6Layout, -1, 0, &ZeqReadBoundLinkIndices},
+    {"link indices", eZeqAnyLayout, -1, eZeqRunsAfterFailure, &ZeqReadBoundLinkIndices},
     {"deformers", eZeqVersion6Layout, -1, eZeqRunsAfterFailure, &ZeqReadRemoveDeformers},
 };
 const int kZeqReadStepCount = static_cast<int>(sizeof(kZeqReadSteps) / sizeof(kZeqReadSteps[0]));

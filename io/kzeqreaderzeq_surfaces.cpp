@@ -156,7 +156,6 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
     take(hasUKnots, uKnots, nurb.GetUKnotVector(), nurb.GetUKnotVector() ? nurb.GetUKnotCount() : 0, 5);
     take(hasVKnots, vKnots, nurb.GetVKnotVector(), nurb.GetVKnotVector() ? nurb.GetVKnotCount() : 0, 6);
 
-    if (mFile->IsBeforeVersion6()) GenerateParametricGeometryLayer(nurb);
     ZeqReadGeometryCommon(*this, nurb);
     return result;
 }
@@ -203,60 +202,40 @@ bool KZeqReaderZeq::ReadKZeqPatch(KZeqPatch& patch) {
             stored[i] = KZeqVector4(p[0], p[1], p[2], 1.0);
         }
     }
-    if (mFile->IsBeforeVersion6()) GenerateParametricGeometryLayer(patch);
     ZeqReadGeometryCommon(*this, patch);
     return true;
 }
 
-bool KZeqReaderZeq::GenerateParametricGeometryLayer(KZeqGeometry&) { return true; }
-
-bool KZeqReaderZeq::ReadKZeqGeometryLinks(KZeqGeometry& geometry) {
-    if (!mOptions || !mOptions->GetOption(KStreamOptionsZeq::eLINK)) return true;
-    while (mFile->FieldReadBegin("Link")) {
-        KZeqLink* link = mManager.CreateKZeqLink();
-        if (link && ReadKZeqLink(*link)) {
-            DropLinkIndicesOutside(*link, geometry.GetControlPointsCount());
-            geometry.AddLink(link);
-        } else if (link) {
-            mManager.DestroyKZeqLink(link);
-        }
-        mFile->FieldReadEnd();
-    }
-    return true;
-}
-
-bool KZeqReaderZeq::ReadKZeqGeometryShapes(KZeqGeometry& geometry) {
-    if (!mOptions || !mOptions->GetOption(KStreamOptionsZeq::eSHAPE)) return true;
-    while (mFile->FieldReadBegin("Shape")) {
-        const KString name = mFile->FieldReadC();
-        KZeqShape* shape = mManager.CreateKZeqShape();
-        if (shape && !(ReadKZeqShape(*shape, geometry) && geometry.AddShape(shape, name.Buffer()) != -1))
-            mManager.DestroyKZeqShape(shape);
-        mFile->FieldReadEnd();
-    }
-    return true;
-}
-
-const ZeqGeometryReaderHooks kZeqGeometryReaderHooks = {
-    nullptr,  // layer elements
-    nullptr,  // materials and textures
-    nullptr,  // geometry layers
-};
-
 bool ZeqReadGeometryCommon(KZeqReaderZeq& reader, KZeqGeometry& geometry) {
-    const ZeqGeometryReaderHooks& hooks = kZeqGeometryReaderHooks;
-    bool result = true;
-    if (!reader.GetZeqObject()->IsBeforeVersion6()) {
-        if (hooks.mLayerElements) result = hooks.mLayerElements(reader, geometry);
-        reader.ReadKZeqGeometryLinks(geometry);
-        reader.ReadKZeqGeometryShapes(geometry);
-        return result;
+    KStreamOptionsZeq* options = reader.GetStreamOptions();
+    IZeqObject& file = *reader.GetZeqObject();
+    KZeqSdkManager& manager = reader.GetSdkManager();
+    if (options && options->GetOption(KStreamOptionsZeq::eLINK)) {
+        while (file.FieldReadBegin("Link")) {
+            KZeqLink* link = manager.CreateKZeqLink();
+            if (link && ZeqReadLinkRecord(reader, *link))
+                geometry.AddLink(link);
+            else if (link)
+                manager.DestroyKZeqLink(link);
+            file.FieldReadEnd();
+        }
     }
-    if (hooks.mMaterialsAndTextures) hooks.mMaterialsAndTextures(reader, geometry);
-    reader.ReadKZeqGeometryLinks(geometry);
-    reader.ReadKZeqGeometryShapes(geometry);
-    if (hooks.mGeometryLayers) result = hooks.mGeometryLayers(reader, geometry);
-    return result;
+    if (options && options->GetOption(KStreamOptionsZeq::eSHAPE)) {
+        while (file.FieldReadBegin("Shape")) {
+            const KString name = file.FieldReadC();
+            KZeqShape* shape = manager.CreateKZeqShape();
+            if (shape && !(ZeqReadShapeRecord(reader, *shape, geometry) && geometry.AddShape(shape, name.Buffer()) != -1))
+                manager.DestroyKZeqShape(shape);
+            file.FieldReadEnd();
+        }
+    }
+    return true;
+}
+
+bool ZeqReadLinkRecord(KZeqReaderZeq& reader, KZeqLink& link) { return reader.ReadKZeqLink(link); }
+
+bool ZeqReadShapeRecord(KZeqReaderZeq& reader, KZeqShape& shape, KZeqGeometry& geometry) {
+    return reader.ReadKZeqShape(shape, geometry);
 }
 
 bool ZeqReadNurbFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute) {

@@ -25,43 +25,36 @@ class KZeqWriterZeqBase;
 
 // ---- Reading ----------------------------------------------------------------------------------------
 
-// Pieces of the geometry record that layers and materials own; null until built.
-typedef bool (*ZeqReadGeometryPart)(KZeqReaderZeq& reader, KZeqGeometry& geometry);
-struct ZeqGeometryReaderHooks {
-    ZeqReadGeometryPart mLayerElements;         // version 6
-    ZeqReadGeometryPart mMaterialsAndTextures;  // before version 6, ahead of the links
-    ZeqReadGeometryPart mGeometryLayers;        // before version 6, after the shapes
-};
-extern const ZeqGeometryReaderHooks kZeqGeometryReaderHooks;
-
-// What follows a geometry's own fields: version 6 the layer elements, links
+// What follows a surface's own fields: version 6 the layer elements, links
 // and shapes; before version 6 materials, textures, links, shapes and layers.
+// Until the geometry record's own readers are in, this reads the links and
+// shapes alone.
 bool ZeqReadGeometryCommon(KZeqReaderZeq& reader, KZeqGeometry& geometry);
+// One "Link" / "Shape" record, for the geometry record's loops.
+bool ZeqReadLinkRecord(KZeqReaderZeq& reader, KZeqLink& link);
+bool ZeqReadShapeRecord(KZeqReaderZeq& reader, KZeqShape& shape, KZeqGeometry& geometry);
 
 bool ZeqReadNurbFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadPatchFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 // A "Deformer" object of subtype "Skin" or "Cluster" (any letter case);
 // other subtypes are skipped.
 bool ZeqReadDeformerObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
-// After the deformers became links: pairs naming no control point go.
+// Once the geometry is read (and the deformers became links): pairs naming
+// no control point go.
 bool ZeqReadBoundLinkIndices(KZeqReaderZeq& reader, KZeqScene& scene);
 // No deformer outlives a read, a failed one included.
 bool ZeqReadRemoveDeformers(KZeqReaderZeq& reader, KZeqScene& scene);
 
 // ---- Writing ----------------------------------------------------------------------------------------
 
-typedef bool (*ZeqWriteGeometryPart)(KZeqWriterZeqBase& writer, KZeqGeometry& geometry);
-struct ZeqGeometryWriterHooks {
-    ZeqWriteGeometryPart mLayerElements;         // 6.0
-    ZeqWriteGeometryPart mMaterialsAndTextures;  // 5.8, ahead of the links
-    ZeqWriteGeometryPart mGeometryLayers;        // 5.8, after the shapes
-};
-extern const ZeqGeometryWriterHooks kZeqGeometryWriterHooks;
-
 // The common part as the readers above take it: 6.0 layer elements and
 // shapes (links are deformers there), 5.8 materials, textures, links, shapes
-// and layers.
+// and layers. Until the geometry record's own writers are in, this writes the
+// links and shapes alone.
 bool ZeqWriteGeometryCommon(KZeqWriterZeqBase& writer, KZeqGeometry& geometry);
+// A geometry's 5.8 "Link" records / "Shape" records, for the geometry record.
+bool ZeqWriteLinkRecords58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry);
+bool ZeqWriteShapeRecords(KZeqWriterZeqBase& writer, KZeqGeometry& geometry);
 
 bool WriteKZeqNurb(KZeqWriterZeqBase& writer, KZeqNurb& nurb);
 bool WriteKZeqPatch(KZeqWriterZeqBase& writer, KZeqPatch& patch);

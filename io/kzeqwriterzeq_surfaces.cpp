@@ -148,27 +148,24 @@ bool ZeqWritePatchAttribute(KZeqWriterZeqBase& writer, KZeqNode& node) {
 
 // ---- Common part: links and shapes ----------------------------------------------------------------------
 
-const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
-    nullptr,  // layer elements
-    nullptr,  // materials and textures
-    nullptr,  // geometry layers
-};
-
 bool ZeqWriteGeometryCommon(KZeqWriterZeqBase& writer, KZeqGeometry& geometry) {
-    const ZeqGeometryWriterHooks& hooks = kZeqGeometryWriterHooks;
     KStreamOptionsZeq* options = writer.GetStreamOptions();
-    const bool before6 = writer.GetZeqObject()->IsBeforeVersion6();
-    if (!before6 && hooks.mLayerElements) hooks.mLayerElements(writer, geometry);
-    if (before6 && hooks.mMaterialsAndTextures) hooks.mMaterialsAndTextures(writer, geometry);
     // Version 6 keeps the links as deformer objects.
-    if (before6 && (!options || options->GetOption(KStreamOptionsZeq::eLINK)))
-        for (int i = 0; i < geometry.GetLinkCount(); ++i)
-            if (KZeqLink* link = geometry.GetLink(i)) KZeqWriterZeq::WriteKZeqLink(writer, *link);
-    if (!options || options->GetOption(KStreamOptionsZeq::eSHAPE))
-        for (int i = 0; i < geometry.GetShapeCount(); ++i)
-            if (KZeqShape* shape = geometry.GetShape(i))
-                WriteKZeqShape(writer, *shape, geometry, geometry.GetShapeName(i));
-    if (before6 && hooks.mGeometryLayers) hooks.mGeometryLayers(writer, geometry);
+    if (writer.GetZeqObject()->IsBeforeVersion6() && (!options || options->GetOption(KStreamOptionsZeq::eLINK)))
+        ZeqWriteLinkRecords58(writer, geometry);
+    if (!options || options->GetOption(KStreamOptionsZeq::eSHAPE)) ZeqWriteShapeRecords(writer, geometry);
+    return true;
+}
+
+bool ZeqWriteLinkRecords58(KZeqWriterZeqBase& writer, KZeqGeometry& geometry) {
+    for (int i = 0; i < geometry.GetLinkCount(); ++i)
+        if (KZeqLink* link = geometry.GetLink(i)) KZeqWriterZeq::WriteKZeqLink(writer, *link);
+    return true;
+}
+
+bool ZeqWriteShapeRecords(KZeqWriterZeqBase& writer, KZeqGeometry& geometry) {
+    for (int i = 0; i < geometry.GetShapeCount(); ++i)
+        if (KZeqShape* shape = geometry.GetShape(i)) WriteKZeqShape(writer, *shape, geometry, geometry.GetShapeName(i));
     return true;
 }
 
