@@ -11,7 +11,8 @@
 // names, values, blocks, extension sections, a password).
 //
 // With ZEQ_FUZZ_SEEDS=<dir> in the environment the target first writes its
-// seeds there: files from the 6.0 and 5.8 writers in the three encodings.
+// seeds there: files from the 6.0 and 5.8 writers in the three encodings,
+// node trees and a hand-made 5.8 main section.
 
 #include <unistd.h>
 
@@ -23,6 +24,9 @@
 #include <iterator>
 #include <string>
 
+#include "content/kzeqmarker.h"
+#include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
 #include "fileio/kzeq.h"
 #include "fuzz/fuzz_support.h"
 #include "io/kstreamoptionszeq.h"
@@ -53,15 +57,24 @@ const char* const kNames[] = {
     "Take", "Comments", "LocalTime", "ReferenceTime", "FileName", "CHARACTER", "ACTOR", "Constraints", "Group",
     "Video", "SceneGenericPersistence", "Definitions", "ObjectType", "Objects", "Connections", "Version5",
     "GoboManager", "MARKERSET", "Properties60", "Property", "Channel", "Default",
+    // node, connection, take and time-warp records
+    "Hidden", "Shading", "Culling", "Children", "MultiLayer", "MultiTake", "LimbLength", "Color", "Look",
+    "IKPivot", "ShowLabel", "IKReachTranslation", "IKReachRotation", "UserProperty", "Name", "Label", "Value",
+    "Min", "Max", "AnimatedProperty", "Animated", "Connect", "GenericNode", "Texture", "Material", "Deformer",
+    "Pose", "ControlSetPlug", "TimeWarps", "TW", "Key", "KeyVer", "KeyCount", "TimeWarpID", "LayerType",
     // surfaces, links, deformers and shapes
     "NurbVersion", "NurbOrder", "Form", "SurfaceDisplay", "Step", "Dimensions", "Points", "MultiplicityU",
     "MultiplicityV", "KnotVectorU", "KnotVectorV", "PatchVersion", "PatchType", "Closed", "UCapped", "VCapped",
-    "Link", "Mode", "UserData", "Indexes", "Weights", "Transform", "TransformLink", "AssociateModel",
-    "TransformParent", "Deformer", "MultiLayer", "Link_DeformAcuracy", "Shape", "Vertices", "Normals", "Connect"};
+    "Link", "Mode", "UserData", "Indexes", "Weights", "Transform", "TransformLink", "AssociateModel", "TransformParent",
+    "Link_DeformAcuracy", "Shape", "Vertices", "Normals"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
+                               "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
+                               "LimbNode", "Effector", "Optical", "OO", "OP", "PO", "Model::A", "Model::B", "A",
+                               "True", "W", "CullingOnCW", "Real", "Vector", "Bool", "Model::Camera Switcher",
+                               "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape",
                                "Nurb", "Patch", "open", "Closed", "Periodic", "bspline", "Skin", "cluster",
-                               "Additive", "Total1", "OO", "OP", "SrcModelReference", "Model::Bone"};
+                               "Additive", "Total1", "SrcModelReference", "Model::Bone"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -93,7 +106,12 @@ bool Build(const std::string& path, const std::uint8_t* data, std::size_t size, 
                 break;
             case 5: file.FieldWriteEnd(); break;
             case 6: file.FieldWriteTS(KTimeSpan(KTime(next()), KTime(next() * 1000))); break;
-            case 7: file.FieldWriteI(next()); break;
+            case 7:
+                if (next() & 1)
+                    file.FieldWriteI(next());
+                else
+                    file.FieldWriteD(static_cast<std::int8_t>(next()) / 8.0);
+                break;
             default:
                 if (next() & 1) {
                     file.ProjectSetPassword(password.c_str());
@@ -135,6 +153,56 @@ void Exercise(const std::string& path, const std::string& password) {
 }
 
 // --- seeds ---------------------------------------------------------------------------------
+
+// A tree of the simple attribute kinds with user properties and a take,
+// through both writers in binary; and an ASCII 5.8 main section (mode 3)
+// with a cycle of child names, time warps and a take file that is missing.
+void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqNode* parent = scene->GetRootNode();
+    for (int type = 0; type < 4; ++type) {
+        KZeqNode* node = manager.CreateKZeqNode(("m" + std::to_string(type)).c_str());
+        KZeqMarker* marker = manager.CreateKZeqMarker();
+        marker->SetType(static_cast<KZeqMarker::EType>(type));
+        node->SetNodeAttribute(marker), parent->AddChild(node);
+        KZeqSkeleton* skeleton = manager.CreateKZeqSkeleton();
+        skeleton->SetSkeletonType(static_cast<KZeqSkeleton::ESkeletonType>(type));
+        KZeqNode* bone = manager.CreateKZeqNode(("b" + std::to_string(type)).c_str());
+        bone->SetNodeAttribute(skeleton), node->AddChild(bone);
+        parent = bone;
+    }
+    KZeqNode* props = manager.CreateKZeqNode("props");
+    props->SetVisibility(false), props->SetShadingMode(KZeqNode::eWIRE_FRAME);
+    scene->GetRootNode()->AddChild(props);
+    KZeqUserProperty* weight = manager.CreateKZeqUserProperty("Weight (Real)", "Real", "w");
+    weight->ModifyFlag(KZeqUserProperty::eUSER, true), weight->SetLimits(-1.0, 1.0);
+    props->AddProperty(weight);
+    scene->CreateTake("Walk");
+    props->SetCurrentTakeNode("Walk");
+    KFCurve* x = props->GetCurrentTakeNode()->GetTranslationX();
+    for (int i = 0; i < 3; ++i) x->KeyAppendFast(KTime(i * 1539538600LL), 0.5f * i);
+    props->SetCurrentTakeNode(0);
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = dir + "/nodes.tmp.zeq";
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        exporter.Export(*scene);
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-nodes" : "/v58-nodes"), std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
+    std::ofstream(dir + "/v58-text-nodes", std::ios::binary)
+        << '\3' << '\0'
+        << "Model: \"Model::A\" {\nType: \"LimbNode\"\nSize: 0.5\nChildren: \"Model::B\"\nHidden: \"true\"\n}\n"
+           "Model: \"Model::B\" {\nChildren: \"Model::A\", \"\", \"Model::B\"\nUserProperty:  {\nName: \"W\"\n"
+           "Type: \"Real\"\nMin: 0\n}\n}\nTakes:  {\nCurrent: \"T\"\nTake: \"T\" {\nFileName: \"gone.tak\"\n"
+           "TimeWarps:  {\nVersion: 100\nTW: 1 {\nDefault: 0\nKeyVer: 4004\nKeyCount: 1\nKey: 0,0,L\n}\n}\n"
+           "Model: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\nChannel: \"T\" {\n"
+           "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n";
+}
 
 void WriteSeeds(const std::string& dir) {
     KZeqSdkManager manager;
@@ -200,6 +268,7 @@ void WriteSeeds(const std::string& dir) {
         out << '\0' << static_cast<char>(std::string(seed.mPassword).size()) << seed.mPassword << file;
         std::filesystem::remove(path);
     }
+    WriteNodeSeeds(manager, dir);
     // A program (mode 4): a binary 6.0 file whose takes name a take file,
     // then a "Summary" extension section with a scene information record.
     const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,

@@ -27,6 +27,7 @@
 #include "object/kdatatype.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 
 namespace zeqsdk_400 {
 
@@ -62,7 +63,13 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
     const bool before6 = mFile->IsBeforeVersion6();
     node.SetVisibility(true);
     if (file.FieldReadBegin("Hidden")) {
-        if (file.FieldReadC().CompareNoCase("True") == 0) node.SetVisibility(false);
+        if (file.FieldReadC().CompareNoCase("True") == 0) {
+            node.SetVisibility(false);
+            // Property defaults are later taken from the channels: a file
+            // with no visibility channel must not show the node again.
+            KZeqTakeNode* take = node.GetDefaultTakeNode();
+            if (KFCurve* visibility = take ? take->GetVisibility() : nullptr) visibility->SetValue(0.0f);
+        }
         file.FieldReadEnd();
     }
     node.SetShadingMode(KZeqNode::eHARD_SHADING);

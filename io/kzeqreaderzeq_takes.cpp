@@ -67,7 +67,6 @@ bool IsSwitcherName(const KString& name) { return name == "Camera Switcher" || n
 
 bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
     KZeq& file = *mFile;
-    mBefore6 = mFile->IsBeforeVersion6();
     bool failed = false;
     if (file.FieldReadBegin("Takes")) {
         if (file.FieldReadBlockBegin()) {
@@ -134,6 +133,7 @@ bool KZeqReaderZeq::ReadTakeAnimation(KZeqScene& scene, KZeqTakeInfo* take) {
 }
 
 bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo* take) {
+    mBefore6 = mFile && mFile->IsBeforeVersion6();  // the main file's layout, also for a take file
     TimeWarpScope warps;
     ReadTimeWarps(file, warps.mSet);
     warps.Install();

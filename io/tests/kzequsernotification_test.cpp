@@ -38,10 +38,12 @@ struct Recorder : KZeqUserNotification {
 struct KZeqUserNotificationTest : ::testing::Test {
     void SetUp() override { std::filesystem::create_directories(mDir), setenv("TMPDIR", mDir.c_str(), 1); }
     void TearDown() override {
-        std::filesystem::remove_all(mDir), setenv("TMPDIR", mTmp.c_str(), 1), KLib_SetMasterDirectory(mMaster.c_str());
+        std::filesystem::remove_all(mDir), KLib_SetMasterDirectory(mMaster.c_str());
+        mHadTmp ? setenv("TMPDIR", mTmp.c_str(), 1) : unsetenv("TMPDIR");  // an empty TMPDIR breaks later tests
     }
     std::string Log() { return (std::stringstream() << std::ifstream(mDir + "notes.txt").rdbuf()).str(); }
-    std::string mTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "", mMaster = KLib_GetMasterDirectory();
+    bool mHadTmp = std::getenv("TMPDIR") != nullptr;
+    std::string mTmp = mHadTmp ? std::getenv("TMPDIR") : "", mMaster = KLib_GetMasterDirectory();
     std::string mDir = std::string(std::getenv("ZEQ_TEST_TMP") ? std::getenv("ZEQ_TEST_TMP") : "/tmp") + "/notes/";
 };
 

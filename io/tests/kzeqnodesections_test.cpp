@@ -1,0 +1,342 @@
+// Node, object, hierarchy, take and time-warp sections read from hand-made
+// field files: the edge cases of each record and the faults a file can name.
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "content/kzeqmarker.h"
+#include "content/kzeqmaterial.h"
+#include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "fcurve/kfcurvesettings.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "io/kzeqimporter.h"
+#include "object/kstreamoptions.h"
+#include "io/kzeqreaderzeq.h"
+#include "io/tests/zeqroundtrip.h"
+#include "object/izeqobject.h"
+#include "scene/kzeqentity.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+
+using namespace zeqsdk_400;
+using namespace zeqiotest;
+
+namespace {
+
+const KTime kSecond(46186158000LL);
+
+struct SectionsTest : ::testing::Test {
+    // The scene read from a main section of the given text; null on failure.
+    KZeqScene* Read(int version, const std::string& fields) {
+        const std::string path = mDir / "s.zeq";
+        MakeZeqFile(path, version, 0, fields);
+        return ReadZeqFile(mManager, path, "", &mError);
+    }
+    static std::string Names(KZeqNode& parent) {
+        std::string names;
+        for (int i = 0; i < parent.GetChildCount(); ++i) names += std::string(parent.GetChild(i)->GetName()) + " ";
+        return names;
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+    std::string mError;
+};
+
+void Key(KFCurve* curve, KTime time, float value) {
+    KFCurveKey key;
+    key.Set(time, value, KFCURVE_INTERPOLATION_LINEAR, 0, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f,
+            0.0f, 0.0f);
+    curve->KeyAdd(time, key);
+}
+
+}  // namespace
+
+// A type listed twice is read once; unlisted types and unknown subtypes are
+// skipped; connections are made once and only between registered objects.
+TEST_F(SectionsTest, DefinitionsObjectsAndConnections) {
+    KZeqScene* scene = Read(6000,
+                            "Definitions: {;ObjectType: \"Model\" {;Count: 2;};ObjectType: \"Deformer\";"
+                            "ObjectType: \"Model\";};"
+                            "Objects: {;Model: \"Model::A\", \"Null\" {;Type: \"Null\";};"
+                            "Deformer: \"Deformer::D\", \"BlendShape\" {;};Material: \"Material::M\", \"\" {;};"
+                            "Model: \"Model::B\", \"Null\" {;Type: \"Null\";};};"
+                            "Connections: {;Connect: \"OO\", \"Model::A\", \"Model::Scene\";"
+                            "Connect: \"OO\", \"Model::A\", \"Model::Scene\";Connect: \"OO\", \"Model::B\", \"Model::Nowhere\";"
+                            "Connect: \"PO\", \"Model::B\", \"Lcl Scaling\", \"Model::Scene\";"
+                            "Connect: \"PP\", \"Model::B\", \"Visibility\", \"Model::A\", \"Visibility\";};");
+    ASSERT_NE(nullptr, scene) << mError;
+    EXPECT_EQ("Model::A ", Names(*scene->GetRootNode()));
+    EXPECT_EQ(1, scene->GetRootNode()->GetPropertyHandler()->GetSrcCount());
+    EXPECT_EQ(0, scene->GetEntity()->GetMaterialCount());
+    EXPECT_EQ(0, scene->GetRootNode()->GetChild(0)->GetChildCount());
+}
+
+// Before version 6: a later claim wins in sorted order, a link that would
+// close a cycle is skipped, an empty name ends the list, and the nodes no
+// one claims join the root in the order of the file.
+TEST_F(SectionsTest, ChildNamesBeforeVersion6) {
+    KZeqScene* scene = Read(5800,
+                            "Model: \"Model::P2\" {;Type: \"Null\";Children: \"X\";};"
+                            "Model: \"Model::P1\" {;Type: \"Null\";Children: \"Model::X\";};"
+                            "Model: \"Model::X\" {;Type: \"Null\";};"
+                            "Model: \"Model::B\" {;Type: \"Null\";Children: \"Model::A\";};"
+                            "Model: \"Model::A\" {;Type: \"Null\";Children: \"Model::B\";};"
+                            "Model: \"Model::C\" {;Type: \"Null\";Children: \"Model::C\", \"\", \"Model::D\";};"
+                            "Model: \"Model::D\" {;Type: \"Null\";};");
+    ASSERT_NE(nullptr, scene) << mError;
+    KZeqNode& root = *scene->GetRootNode();
+    EXPECT_EQ("Model::P2 Model::P1 Model::A Model::C Model::D ", Names(root));
+    EXPECT_EQ("Model::X ", Names(*root.FindChild("P2")));
+    EXPECT_EQ("Model::B ", Names(*root.FindChild("A")));
+    EXPECT_EQ(0, root.FindChild("C")->GetChildCount());
+}
+
+// ---- One node record, row by row -------------------------------------------------------------
+
+namespace {
+
+struct NodeRow {
+    const char* mName;
+    const char* mFields;
+    std::function<void(KZeqNode&)> mCheck;
+};
+
+int AttributeType(KZeqNode& node) { return node.GetNodeAttribute() ? node.GetNodeAttribute()->GetAttributeType() : 0; }
+
+const NodeRow kNodeRows[] = {
+    {"Defaults", "Type: \"Null\"",
+     [](KZeqNode& n) {
+         EXPECT_TRUE(n.GetVisibility() && n.GetMultiLayer());
+         EXPECT_EQ(0, n.GetShadingMode()); EXPECT_EQ(0, n.GetCullingType()); EXPECT_EQ(0, n.GetMultiTakeMode());
+     }},
+    {"HiddenInAnyCase", "Type: \"Null\";Hidden: \"tRUe\";Shading: \"U\";Culling: \"CullingOnCW\";MultiLayer: 0",
+     [](KZeqNode& n) {
+         EXPECT_FALSE(n.GetVisibility()); EXPECT_FALSE(n.GetMultiLayer());
+         EXPECT_EQ(5, n.GetShadingMode()); EXPECT_EQ(2, n.GetCullingType());
+     }},
+    {"OtherTextsKeepDefaults", "Type: \"Null\";Hidden: \"yes\";Shading: \"Q\";Culling: \"cullingoncw\";MultiTake: 2",
+     [](KZeqNode& n) {
+         EXPECT_TRUE(n.GetVisibility());
+         EXPECT_EQ(0, n.GetShadingMode()); EXPECT_EQ(0, n.GetCullingType()); EXPECT_EQ(2, n.GetMultiTakeMode());
+     }},
+    {"NoTypeIsAMesh", "", [](KZeqNode& n) { EXPECT_EQ(KZeqNodeAttribute::eMESH, AttributeType(n)); }},
+    {"LowerCaseTypeIsNone", "Type: \"null\"", [](KZeqNode& n) { EXPECT_EQ(0, AttributeType(n)); }},
+    {"TrailingBlankIsNone", "Type: \"Null \"", [](KZeqNode& n) { EXPECT_EQ(0, AttributeType(n)); }},
+    {"OldLimbNodeSizeInMetres", "Type: \"LimbNode\";Size: 0.5",
+     [](KZeqNode& n) { EXPECT_DOUBLE_EQ(50.0, n.GetSkeleton()->GetLimbNodeSize()); }},
+    {"LimbNodeSizeInProperties", "Type: \"LimbNode\";Size: 0.5;Properties: {;Size: 3;}",
+     [](KZeqNode& n) { EXPECT_DOUBLE_EQ(3.0, n.GetSkeleton()->GetLimbNodeSize()); }},
+    {"EffectorReadsNothing", "Type: \"Effector\";Properties: {;Size: 3;}",
+     [](KZeqNode& n) { EXPECT_EQ(KZeqSkeleton::eEFFECTOR, n.GetSkeleton()->GetSkeletonType()); }},
+    {"MarkerColourFromItsChannel",
+     "Type: \"Marker\";Channel: \"Visibility\" {;Default: 0;};Channel: \"Color\" {;Channel: \"X\" {;Default: 1;};"
+     "Channel: \"Y\" {;Default: 0;};Channel: \"Z\" {;Default: 0;};}",
+     [](KZeqNode& n) {
+         const KZeqColor color = n.GetMarker()->GetColor();
+         EXPECT_EQ(1.0, color.mRed); EXPECT_EQ(0.0, color.mGreen); EXPECT_EQ(0.0, color.mBlue);
+         EXPECT_EQ(0.0f, n.GetDefaultTakeNode()->GetVisibility()->GetValue());  // channels read from the first
+     }},
+    {"MarkerPropertiesWinOverTheChannel",
+     "Type: \"Marker\";Properties: {;Size: 3;};Channel: \"Color\" {;Channel: \"X\" {;Default: 0.25;};}",
+     [](KZeqNode& n) { EXPECT_NE(0.25, n.GetMarker()->GetColor().mRed); }},
+    {"IKEffectorReach", "Type: \"IKEffector\";IKReachTranslation: 0.5",
+     [](KZeqNode& n) {
+         EXPECT_EQ(0.5, n.GetMarker()->GetDefaultIKReachTranslation());
+         EXPECT_NE(nullptr, n.GetMarker()->GetPropertyHandler()->FindPropertyByName("IK Reach Rotation"));
+     }},
+    {"UserProperties",
+     "Type: \"Null\";UserProperty: {;Name: \"Weight\";Type: \"Real\";Value: 0.5;Max: 2;};"
+     "UserProperty: {;Name: \"Dir\";Type: \"vEcToR\";};UserProperty: {;Name: \"Odd\";}",
+     [](KZeqNode& n) {
+         KZeqUserProperty* weight = n.FindPropertyByName("Weight (Real)");
+         ASSERT_NE(nullptr, weight);
+         double value = 0.0;
+         weight->GetDefaultValue(value);
+         EXPECT_EQ(0.5, value);
+         EXPECT_TRUE(std::isinf(weight->GetMinLimit()) && weight->GetMinLimit() < 0); EXPECT_EQ(2.0, weight->GetMaxLimit());
+         EXPECT_NE(nullptr, n.FindPropertyByName("Dir"));
+         EXPECT_NE(nullptr, n.FindPropertyByName("Odd ()"));
+     }},
+};
+
+struct NodeRecordTest : SectionsTest, ::testing::WithParamInterface<NodeRow> {};
+
+}  // namespace
+
+TEST_P(NodeRecordTest, ReadsAsItsRowSays) {
+    KZeqScene* scene = Read(5800, std::string("Model: \"Model::N\" {;") + GetParam().mFields + ";}");
+    ASSERT_NE(nullptr, scene) << mError;
+    KZeqNode* node = scene->GetRootNode()->FindChild("N");
+    ASSERT_NE(nullptr, node);
+    GetParam().mCheck(*node);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, NodeRecordTest, ::testing::ValuesIn(kNodeRows),
+                         [](const ::testing::TestParamInfo<NodeRow>& info) { return std::string(info.param.mName); });
+
+// ---- Takes --------------------------------------------------------------------------------------
+
+// Offset type 0 moves a take's first key to the offset; a take without keys
+// stays where it is (its start would be +infinity).
+TEST_F(SectionsTest, ImportOffsetOfTypeZero) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqNode* node = mManager.CreateKZeqNode("Moved");
+    scene->GetRootNode()->AddChild(node);
+    for (const char* take : {"Keys", "Empty"}) scene->CreateTake(take);
+    node->SetCurrentTakeNode("Keys");
+    Key(node->GetCurrentTakeNode()->GetTranslationX(), kSecond * 2, 1.0f);
+    Key(node->GetCurrentTakeNode()->GetTranslationX(), kSecond * 3, 2.0f);
+    node->SetCurrentTakeNode(0);
+    const std::string path = mDir / "offset.zeq";
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, kZeqFileCases[1], path));
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(path.c_str()));
+    ASSERT_EQ(2, importer.GetTakeCount());
+    for (int i = 0; i < 2; ++i) importer.GetTakeInfo(i)->mImportOffsetType = 0, importer.GetTakeInfo(i)->mImportOffset = kSecond * 10;
+    KZeqScene* read = mManager.CreateKZeqScene();
+    ASSERT_TRUE(importer.Import(*read)) << importer.GetLastErrorString();
+    KZeqNode* moved = read->GetRootNode()->FindChild("Moved");
+    ASSERT_TRUE(moved && moved->SetCurrentTakeNode("Keys"));
+    KFCurve* x = moved->GetCurrentTakeNode()->GetTranslationX();
+    ASSERT_EQ(2, x->KeyGetCount());
+    EXPECT_EQ(kSecond * 10, x->KeyGet(0).GetTime()); EXPECT_EQ(kSecond * 11, x->KeyGet(1).GetTime());
+    EXPECT_EQ(kSecond * 10, read->GetTakeInfo("Keys")->mLocalTimeSpan.GetStart());
+    EXPECT_EQ(kSecond * 11, read->GetTakeInfo("Keys")->mLocalTimeSpan.GetStop());
+    EXPECT_EQ(KTime(0), read->GetTakeInfo("Empty")->mLocalTimeSpan.GetStart());
+    EXPECT_EQ(kSecond, read->GetTakeInfo("Empty")->mLocalTimeSpan.GetStop());
+}
+
+// A missing take file fails a file before version 2000 with "File not
+// opened"; later files read the take from its block.
+TEST_F(SectionsTest, MissingTakeFileByVersion) {
+    for (int version : {1000, 5800}) {
+        SCOPED_TRACE(version);
+        KZeqScene* scene = Read(version,
+                                "Model: \"Model::A\" {;Type: \"Null\";};"
+                                "Takes: {;Take: \"T\" {;FileName: \"gone.tak\";LocalTime: 1,2;Model: \"Model::A\" {;};};}");
+        EXPECT_EQ(version == 5800, scene != nullptr);
+        EXPECT_TRUE(scene ? scene->GetTakeInfo("T") != nullptr : mError.find("not opened") != std::string::npos) << mError;
+    }
+}
+
+// ---- Time warps ------------------------------------------------------------------------------
+
+namespace {
+
+// A parent with its own time warp and a child curve of three keys.
+struct WarpedNode {
+    WarpedNode(std::initializer_list<double> warpSeconds) {
+        warp->FCurveSet(KFCurveCreate(), true);
+        for (double s : warpSeconds) Key(warp->FCurveGet(), KTime(static_cast<kLongLong>(s * 46186158000.0)), static_cast<float>(s / 2));
+        parent->Add(child);
+        child->FCurveSet(KFCurveCreate(), true);
+        for (int i = 0; i < 3; ++i) Key(child->FCurveGet(), kSecond * i, static_cast<float>(i * 10));
+        parent->TimeWarpSet(warp);
+    }
+    ~WarpedNode() { parent->Destroy(); }  // the parent holds the warp
+    KFCurveNode* parent = KFCurveNodeCreate("Parent");
+    KFCurveNode* child = KFCurveNodeCreate("X");
+    KFCurveNode* warp = KFCurveNodeCreate("Warp");
+};
+
+}  // namespace
+
+TEST_F(SectionsTest, TimeWarpMerge) {
+    KZeqImporter importer(mManager);
+    KZeqReaderZeq reader(mManager, importer);
+    const KTime period = KFCURVE_GetPlotPeriod();
+    {
+        // One warp key: the child keeps its keys and loses the warp.
+        WarpedNode one({1.0});
+        reader.MergeLayerAndTimeWarp(one.parent, nullptr);
+        EXPECT_EQ(3, one.child->FCurveGet()->KeyGetCount());
+        EXPECT_EQ(nullptr, one.child->TimeWarpGet());
+    }
+    {
+        // Half speed over one second: samples strictly before its end, as linear weighted keys.
+        WarpedNode two({0.0, 1.0});
+        KFCURVE_SetPlotPeriod(KTime(kSecond.Get() / 4));
+        reader.MergeLayerAndTimeWarp(two.parent, nullptr);
+        KFCurve* curve = two.child->FCurveGet();
+        ASSERT_EQ(4, curve->KeyGetCount());
+        EXPECT_EQ(KTime(kSecond.Get() * 3 / 4), curve->KeyGet(3).GetTime());
+        EXPECT_NEAR(3.75, curve->KeyGet(3).GetValue(), 1e-4);
+        EXPECT_EQ(8u, curve->KeyGet(3).GetInterpolation());
+        // A plot period of zero would sample without end: nothing is resampled.
+        WarpedNode zero({0.0, 1.0});
+        KFCURVE_SetPlotPeriod(KTime(0));
+        reader.MergeLayerAndTimeWarp(zero.parent, nullptr);
+        EXPECT_EQ(3, zero.child->FCurveGet()->KeyGetCount());
+        EXPECT_EQ(nullptr, zero.child->TimeWarpGet());
+    }
+    KFCURVE_SetPlotPeriod(period);
+}
+
+// Models before version 6 report "Retrieving models" at i x 100 / n.
+TEST_F(SectionsTest, ModelProgressBeforeVersion6) {
+    static std::vector<float> percents;
+    percents.clear();
+    MakeZeqFile(mDir / "p.zeq", 5800, 1, "Model: \"Model::A\";Model: \"Model::B\";Model: \"Model::C\"");
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize((mDir / "p.zeq").c_str()));
+    KStreamOptions* options = importer.GetImportOptions(KZeqImporter::eParseFile);
+    ASSERT_NE(nullptr, options);
+    options->SetProgressCallback([](const char*, const char* message, float percent) {
+        if (std::string(message) == "Retrieving models") percents.push_back(percent);
+    });
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    EXPECT_TRUE(importer.Import(*scene, options));
+    importer.ReleaseImportOptions(options);
+    ASSERT_EQ(4u, percents.size());  // the message first, then one per model
+    EXPECT_FLOAT_EQ(0.0f, percents[1]);
+    EXPECT_NEAR(33.333f, percents[2], 1e-3);
+    EXPECT_NEAR(66.667f, percents[3], 1e-3);
+    EXPECT_EQ(3, scene->GetRootNode()->GetChildCount());
+}
+
+// The 5.8 writer stores a material take's shininess a hundred times larger
+// and leaves the scene's curve as it was; reading a take of a file before
+// version 6 divides again.
+TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqMaterial* material = mManager.CreateKZeqMaterial("Shiny");
+    ASSERT_TRUE(scene->GetEntity()->AddMaterial(material));
+    scene->CreateTake("Walk");
+    ASSERT_TRUE(material->SetCurrentTakeNode("Walk"));
+    KFCurve* shininess = material->GetCurrentTakeNode()->GetMaterialShininess();
+    ASSERT_NE(nullptr, shininess);
+    Key(shininess, kSecond, 0.5f);
+    material->SetCurrentTakeNode(0);
+    const std::string path = mDir / "shiny.zeq";
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, kZeqFileCases[3], path));
+    EXPECT_EQ(0.5f, shininess->KeyGet(0).GetValue());
+
+    KZeqScene* read = mManager.CreateKZeqScene();
+    KZeqMaterial* copy = mManager.CreateKZeqMaterial("Shiny");
+    read->GetEntity()->AddMaterial(copy);
+    for (bool before6 : {true, false}) {
+        KZeqTakeInfo take;
+        take.mName = take.mImportName = before6 ? "Walk" : "Again";
+        KZeqImporter importer(mManager);
+        KZeqReaderZeq reader(mManager, importer);
+        ASSERT_TRUE(reader.FileOpen(path.c_str()));
+        reader.GetZeqObject()->SetIsBeforeVersion6(before6);  // the main file's layout decides
+        std::unique_ptr<IZeqObject> stream(KZeqObjectCreate());
+        IZeqObject& file = *stream;
+        ASSERT_TRUE(file.ProjectOpen(path.c_str(), true, true));
+        ASSERT_TRUE(file.FieldReadBegin("Takes") && file.FieldReadBlockBegin() && file.FieldReadBegin("Take") &&
+                    file.FieldReadBlockBegin());
+        reader.ReadNodeAnimation(file, *read, &take);
+        ASSERT_TRUE(copy->SetCurrentTakeNode(take.mName.Buffer()));
+        KFCurve* curve = copy->GetCurrentTakeNode()->GetMaterialShininess();
+        ASSERT_TRUE(curve && curve->KeyGetCount() == 1);
+        EXPECT_FLOAT_EQ(before6 ? 0.5f : 50.0f, curve->KeyGet(0).GetValue());
+    }
+}
