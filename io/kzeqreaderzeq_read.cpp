@@ -52,8 +52,12 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
         } else if (!IsFileOpen()) {
             mError.SetLastErrorID(eFileNotOpened);
             failed = true;
+        } else {
+            // Names registered by an earlier read would shadow this read's objects.
+            mFile->ObjectNameSetPush();
         }
     }
+    const bool pushed = !failed;
     int sections = 1;
     if (!failed)
         for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) sections += mOptions->GetTakeInfo(i)->mSelect ? 1 : 0;
@@ -83,10 +87,8 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     mNodesRead.clear();
     mNodeIndex.clear();
 
-    if (nested) {
-        mFile->ObjectNameSetPop();
-        mFile = own;
-    }
+    if (pushed) mFile->ObjectNameSetPop();
+    if (nested) mFile = own;
     mObjectTypes.clear();
     mOptions = nullptr;
     progress.CloseSection();
