@@ -1,5 +1,7 @@
 #include "io/kzeqwriterzeq_steps.h"
 
+#include "io/kzeqsurfaces_steps.h"
+
 namespace zeqsdk_400 {
 
 namespace {
@@ -42,8 +44,8 @@ const ZeqWriteStep kZeq6Steps[] = {
 
 const ZeqWriterLayout kZeq58Layout = {
     5800, true, kZeq58Steps, static_cast<int>(sizeof(kZeq58Steps) / sizeof(kZeq58Steps[0])),
-    nullptr,  // shape names to the version-5 form
-    nullptr,  // and back
+    &ZeqWrite58ConvertShapeNames,  // shape names to the version-5 form
+    &ZeqWrite58RevertShapeNames,   // and back
     &ZeqFindAnimatedChannels,
     &ZeqWriteNodeRecordOf,
     nullptr,  // character poses
@@ -52,7 +54,9 @@ const ZeqWriterLayout kZeq58Layout = {
 
 const ZeqWriterLayout kZeq6Layout = {
     6000, false, kZeq6Steps, static_cast<int>(sizeof(kZeq6Steps) / sizeof(kZeq6Steps[0])),
-    nullptr, nullptr, nullptr, nullptr,
+    &ZeqWrite6LinksToDeformers,  // before "Definitions"
+    &ZeqWrite6RemoveDeformers,   // after "Takes", whatever happened
+    nullptr, nullptr,
     nullptr,  // character poses
     nullptr,  // poses
 };
@@ -61,13 +65,13 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    &ZeqWriteMeshAttribute, nullptr, nullptr, &ZeqWriteCameraAttribute, &ZeqWriteCameraSwitcherAttribute,
-    &ZeqWriteLightAttribute, &ZeqWriteOpticalReferenceAttribute,
+    &ZeqWriteMeshAttribute, &ZeqWriteNurbAttribute, &ZeqWritePatchAttribute, &ZeqWriteCameraAttribute,
+    &ZeqWriteCameraSwitcherAttribute, &ZeqWriteLightAttribute, &ZeqWriteOpticalReferenceAttribute,
 };
 
 const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
-    nullptr,  // links
-    nullptr,  // shapes
+    &ZeqWriteLinkRecords58,  // links
+    &ZeqWriteShapeRecords,   // shapes
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
@@ -81,6 +85,7 @@ const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
     {"Material", &ZeqListMaterials, &ZeqWriteMaterialObject},
     {"Texture", &ZeqListTextures, &ZeqWriteTextureObject},
+    {"Deformer", &ZeqListDeformers, &ZeqWriteDeformerObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 

@@ -242,8 +242,8 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 }  // namespace
 
 const ZeqCompareRow kZeqCompareRows[] = {
-    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes,
-    &CompareMeshes,    &CompareMaterials, &CompareTextures,
+    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes,    &CompareGenericNodes,
+    &CompareMeshes,    &CompareMaterials, &CompareTextures, &CompareSurfacesLinksAndShapes,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 
