@@ -16,6 +16,7 @@
 #include "io/kzeqfields.h"
 #include "io/kzeqsurfaces_steps.h"
 #include "io/kzeqwriterzeq.h"
+#include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqnode.h"
