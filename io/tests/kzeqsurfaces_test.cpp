@@ -80,6 +80,19 @@ struct SurfaceFileTest : ::testing::TestWithParam<ZeqFileCase> {
             // Surface shapes take these names in the version-5 form anyway.
             geometry->AddShape(shape, ("Shape 0" + std::to_string(s + 1)).c_str());
         }
+        // A skinned quad with a shape: links and shapes ride on the mesh record too.
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(4);
+        for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = V(i % 2, i / 2, 0, 0);
+        mesh->BeginPolygon(), mesh->AddPolygon(0), mesh->AddPolygon(1), mesh->AddPolygon(3), mesh->AddPolygon(2);
+        mesh->EndPolygon(), Node(mScene->GetRootNode(), "Quad", mesh);
+        KZeqLink* skin = mManager.CreateKZeqLink();
+        skin->SetLink(rig->GetChild(0)), skin->AddControlPointIndex(1, 0.5), skin->AddControlPointIndex(3, 1.0);
+        skin->SetTransformMatrix(KZeqXMatrix()), skin->SetTransformLinkMatrix(KZeqXMatrix(V(1, 0, 0, 1), V(), V(1, 1, 1, 1)));
+        mesh->AddLink(skin);
+        KZeqShape* smile = mManager.CreateKZeqShape();
+        smile->InitControlPoints(4), std::copy_n(mesh->GetControlPoints(), 4, smile->GetControlPoints());
+        smile->GetControlPoints()[2][2] = 0.75, mesh->AddShape(smile, "Smile");
     }
     KZeqNode* Node(KZeqNode* parent, const char* name, KZeqNodeAttribute* attribute) {
         KZeqNode* node = mManager.CreateKZeqNode(name);
