@@ -76,12 +76,18 @@ KFCurveNode::KFCurveNode(const char* name, const char* timeWarpName, KDataType* 
     SetLayerType(layerType, nullptr);
 }
 
+KFCurveNode::KFCurveNode(NameInfo* borrowed, int layerType, int layerId)
+    : mNameInfoLent(true), mNameInfo(borrowed), mObjectLayer(this), mLayerID(layerId) {
+    ++borrowed->mRefCount;
+    SetLayerType(layerType, nullptr);
+}
+
 KFCurveNode::KFCurveNode(KFCurveNode* source) : mObjectLayer(this), mTemplate(source) {
     if (!source) {
         mNameInfo = new NameInfo;
         return;
     }
-    SetNameInfo(source->mNameInfo);
+    SetNameInfo(source->OwnNameInfo());
     SetLayerType(source->mLayerType, nullptr);
     mRotationOrder = source->mRotationOrder;
     mUseQuaternion = source->mUseQuaternion;
@@ -124,8 +130,15 @@ KFCurveNode* KFCurveNode::CloneTemplate(bool copy, bool cloneCurves, bool create
     if (copy) {
         clone = new KFCurveNode(this);
     } else {
-        clone = new KFCurveNode(GetNameInfo() ? mNameInfo->mName.Buffer() : "", GetTimeWarpName(), GetDataType(),
-                                mLayerType, id);
+        // Take trees are cloned from one tree many times over: their records are
+        // held once until written to.
+        if (CanLendNameInfo()) {
+            mNameInfoLent = true;
+            clone = new KFCurveNode(mNameInfo, mLayerType, id);
+        } else {
+            clone = new KFCurveNode(mNameInfo ? mNameInfo->mName.Buffer() : "", GetTimeWarpName(), GetDataType(),
+                                    mLayerType, id);
+        }
         clone->mUserLock = mUserLock;
         clone->SetUseQuaternion(mUseQuaternion);
         clone->SetRotationOrder(mRotationOrder);
@@ -303,7 +316,7 @@ const char* KFCurveNode::GetName() const {
 const char* KFCurveNode::GetTimeWarpName() const { return mNameInfo ? mNameInfo->mTimeWarpName.Buffer() : ""; }
 
 void KFCurveNode::SetTimeWarpName(const char* name) {
-    if (mNameInfo) mNameInfo->mTimeWarpName = name ? name : "";
+    if (NameInfo* info = OwnNameInfo()) info->mTimeWarpName = name ? name : "";
 }
 
 const char* KFCurveNode::GetTypeName() const {
@@ -316,19 +329,54 @@ KDataType* KFCurveNode::GetDataType() const { return mNameInfo ? mNameInfo->mDat
 KProperty* KFCurveNode::GetProperty() const { return mNameInfo ? mNameInfo->mProperty : nullptr; }
 
 void KFCurveNode::SetProperty(KProperty* property) {
-    if (mNameInfo) mNameInfo->mProperty = property;
+    if (NameInfo* info = OwnNameInfo()) info->mProperty = property;
+}
+
+KFCurveNode::NameInfo* KFCurveNode::GetNameInfo() const {
+    NameInfo* info = OwnNameInfo();
+    if (info) mNameInfoExposed = true;
+    return info;
 }
 
 void KFCurveNode::SetNameInfo(NameInfo* nameInfo) {
-    if (nameInfo == mNameInfo) return;
-    if (nameInfo) ++nameInfo->mRefCount;
-    ReleaseNameInfo();
-    mNameInfo = nameInfo;
+    // The caller knows the record's address and may write to it.
+    if (nameInfo == mNameInfo) {
+        OwnNameInfo();
+    } else {
+        if (nameInfo) ++nameInfo->mRefCount;
+        ReleaseNameInfo();
+        mNameInfo = nameInfo;
+    }
+    mNameInfoExposed = nameInfo != nullptr;
 }
 
 void KFCurveNode::ReleaseNameInfo() {
     NameInfo* info = std::exchange(mNameInfo, nullptr);
+    mNameInfoLent = false;
+    mNameInfoExposed = false;
     if (info && --info->mRefCount < 1) delete info;
+}
+
+KFCurveNode::NameInfo* KFCurveNode::OwnNameInfo() const {
+    if (!mNameInfoLent) return mNameInfo;
+    mNameInfoLent = false;
+    if (mNameInfo->mRefCount > 1) {
+        NameInfo* copy = new NameInfo(*mNameInfo);
+        copy->mRefCount = 1;
+        --mNameInfo->mRefCount;
+        mNameInfo = copy;
+    }
+    return mNameInfo;
+}
+
+bool KFCurveNode::CanLendNameInfo() const {
+    const NameInfo* info = mNameInfo;
+    if (!info || mNameInfoExposed || info->mProperty) return false;
+    // Held by others without being lent: those share the record on purpose.
+    if (!mNameInfoLent && info->mRefCount != 1) return false;
+    for (const KString* text : {&info->mName, &info->mTimeWarpName})
+        if (!text->IsOK() || std::strlen(text->Buffer()) != text->GetLen()) return false;
+    return true;
 }
 
 // ---- Curves ------------------------------------------------------------------------------
@@ -426,7 +474,7 @@ void KFCurveNode::SetMultiLayer(bool multiLayer) {
 void KFCurveNode::TemplateSet(KFCurveNode* templateNode) {
     mTemplate = templateNode;
     if (!templateNode) return;
-    SetNameInfo(templateNode->mNameInfo);
+    SetNameInfo(templateNode->OwnNameInfo());
     const int count = std::min(mChildren.GetCount(), templateNode->mChildren.GetCount());
     for (int i = 0; i < count; ++i) mChildren[i]->TemplateSet(templateNode->mChildren[i]);
 }

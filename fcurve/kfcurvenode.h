@@ -89,7 +89,9 @@ struct KFCurveNodeCandidateState {
 class KFCurveNode {
 public:
     // Name, time-warp name, data type and property, shared by a node, its copies
-    // and its layers.
+    // and its layers. A clone that is not a copy (CloneTemplate) holds the
+    // original's record only until either side writes to it: the writer first
+    // takes a copy of its own, so neither sees the other's change.
     struct NameInfo {
         KString mName;
         KString mTimeWarpName;
@@ -162,7 +164,9 @@ public:
     KDataType* GetDataType() const;
     KProperty* GetProperty() const;
     void SetProperty(KProperty* property);
-    NameInfo* GetNameInfo() const { return mNameInfo; }
+    // The node's own record: one borrowed from a clone's original is copied
+    // first, and is no longer lent to later clones, as the caller may write to it.
+    NameInfo* GetNameInfo() const;
     // Shares another record (null only lets the current one go).
     void SetNameInfo(NameInfo* nameInfo);
 
@@ -445,8 +449,17 @@ public:
 private:
     struct CallbackRecord;
 
+    // A node holding borrowed, a record lent by the node it is cloned from.
+    KFCurveNode(NameInfo* borrowed, int layerType, int layerId);
+
     void SetFlagBits(unsigned int bit, unsigned int value) { mFlags = (mFlags & ~bit) | (value & bit); }
     void ReleaseNameInfo();
+    // The record, made the node's own (a lent one is copied) before a write.
+    NameInfo* OwnNameInfo() const;
+    // Whether a clone may hold this node's record instead of a copy of it: a
+    // copy would be equal (no property, no text past a zero) and no caller
+    // holds the record's address.
+    bool CanLendNameInfo() const;
     // Gives up one reference on node, deleting it when no one holds it.
     static void ReleaseReference(KFCurveNode* node);
     bool IsAncestorOrSelf(const KFCurveNode* node) const;
@@ -491,10 +504,16 @@ private:
     void TotalToLayerValues(double* total, const double* values) const;
 
     bool mUseQuaternion = false;
-    NameInfo* mNameInfo = nullptr;
+    // The record is lent (held by clones that are not copies): copied before a write.
+    mutable bool mNameInfoLent = false;
+    // GetNameInfo handed the record out or SetNameInfo took one in: never lent.
+    mutable bool mNameInfoExposed = false;
+    mutable NameInfo* mNameInfo = nullptr;
     unsigned int mFlags = KFCURVENODE_EXPANDED | KFCURVENODE_MULTILAYER;
     int mReferenceCount = 0;
-    KArrayTemplate<KFCurveNode*> mChildren{16};
+    // Most nodes have three or four children (none for a leaf); the array grows
+    // by half again past that.
+    KArrayTemplate<KFCurveNode*> mChildren{4};
     KFCurve* mFCurve = nullptr;
     KFCurveNode* mTimeWarp = nullptr;
     KFCurveNode* mNextLayer = nullptr;

@@ -149,8 +149,9 @@ bool KFCurveNode::ZeqRetrieve(KZeq* file, bool onlyDefaults, bool createMissing,
     if (!file || !file->FieldReadBegin("Channel")) return true;
     const KString name = file->FieldReadC();
     if (!mNameInfo) mNameInfo = new NameInfo;
-    mNameInfo->mName = name;
-    mNameInfo->mTimeWarpName = name;
+    NameInfo* info = OwnNameInfo();
+    info->mName = name;
+    info->mTimeWarpName = name;
     ZeqInternalRetrieve(file, onlyDefaults, createMissing, color);
     file->FieldReadEnd();
     return false;

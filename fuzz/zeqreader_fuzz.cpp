@@ -44,6 +44,11 @@
 #include "io/kzeqwriterzeq6.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnodelimits.h"
+#include "content/kzeqlink.h"
+#include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqpatch.h"
+#include "content/kzeqshape.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
@@ -88,7 +93,12 @@ const char* const kNames[] = {
     "FormatName", "ApertureFormat", "CameraAperture", "NearPlane", "FarPlane", "Aperture", "FocalLength",
     "BackgroundTexture", "VideoClipTexture", "CameraAndLens", "DepthOfField", "Antialiasing", "OverSampling",
     "AudioColor", "LightTypeVersion", "LightType", "Intensity", "CastLight", "Filename", "RelativeFilename",
-    "OriginalFormat", "OriginalFilename", "Content"};
+    "OriginalFormat", "OriginalFilename", "Content",
+    // surfaces, links, deformers and shapes
+    "NurbVersion", "NurbOrder", "Form", "SurfaceDisplay", "Step", "Dimensions", "Points", "MultiplicityU",
+    "MultiplicityV", "KnotVectorU", "KnotVectorV", "PatchVersion", "PatchType", "Closed", "UCapped", "VCapped",
+    "Link", "Mode", "UserData", "Indexes", "Weights", "Transform", "TransformLink", "AssociateModel", "TransformParent",
+    "Link_DeformAcuracy", "Shape", "Vertices", "Normals"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
@@ -100,7 +110,9 @@ const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexpor
                                "ByVertice", "ByPolygonVertex", "ByPolygon", "AllSame", "IndexToDirect", "Direct",
                                "LayerElementUV", "LayerElementTexture", "LayerElementMaterial", "Mesh",
                                "Texture::a", "Material::a", "OO",
-                               "Camera", "Light", "Live", "PAL", "35mm", "wood", "a/../../x.tif"};
+                               "Camera", "Light", "Live", "PAL", "35mm", "wood", "a/../../x.tif",
+                               "Nurb", "Patch", "open", "Closed", "Periodic", "bspline", "Skin", "cluster",
+                               "Additive", "Total1", "SrcModelReference", "Model::Bone"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -313,6 +325,27 @@ void WriteSeeds(const std::string& dir) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     scene->GetRootNode()->AddChild(manager.CreateKZeqNode("~zeqexport~"));
+    // A skinned, shaped surface and a patch.
+    KZeqNode* bone = manager.CreateKZeqNode("Bone");
+    bone->SetNodeAttribute(manager.CreateKZeqNull());
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    nurb->SetOrder(2, 2);
+    nurb->InitControlPoints(2, KZeqNurb::eOPEN, 2, KZeqNurb::ePERIODIC);
+    for (int i = 0; i < 4; ++i) nurb->GetControlPoints()[i] = KZeqVector4(i, i % 2, 0, 1);
+    KZeqNode* surface = manager.CreateKZeqNode("Surface");
+    surface->SetNodeAttribute(nurb);
+    KZeqLink* link = manager.CreateKZeqLink();
+    link->SetLink(bone), link->SetAssociateModel(bone), link->AddControlPointIndex(1, 0.5);
+    nurb->AddLink(link);
+    KZeqShape* shape = manager.CreateKZeqShape();
+    shape->InitControlPoints(4);
+    shape->GetControlPoints()[2] = KZeqVector4(1, 2, 3, 1);
+    nurb->AddShape(shape, "Shape 01");
+    KZeqPatch* patch = manager.CreateKZeqPatch();
+    patch->InitControlPoints(2, KZeqPatch::eBEZIER, 1, KZeqPatch::eCARDINAL);
+    KZeqNode* patchNode = manager.CreateKZeqNode("Patch");
+    patchNode->SetNodeAttribute(patch);
+    for (KZeqNode* node : {bone, surface, patchNode}) scene->GetRootNode()->AddChild(node);
     for (const char* name : {"Take 001", "Take 002"}) scene->CreateTake(name);
     KZeqTakeInfo take;
     take.mName = "Take 001", take.mDescription = "first";

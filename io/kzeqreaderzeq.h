@@ -37,6 +37,12 @@ class KZeqObject;
 class KZeqSceneInfo;
 class KZeqTakeInfo;
 class KZeqTakeNodeContainer;
+class KZeqDeformer;
+class KZeqGeometry;
+class KZeqLink;
+class KZeqNurb;
+class KZeqPatch;
+class KZeqShape;
 class KZeqTexture;
 class KZeqThumbnail;
 
@@ -253,6 +259,21 @@ public:
     // Textures made by a version-6 read, resolved by "Media" before the
     // connections put them into the scene.
     void AddTextureRead(KZeqTexture& texture);
+    // ---- Surfaces, skin links, deformers and shapes (kzeqreaderzeq_surfaces.cpp, _skin.cpp) -------
+    // False when a check failed (each with its own error number and text);
+    // the rest of the record is read all the same.
+    bool ReadKZeqNurb(KZeqNurb& nurb);
+    bool ReadKZeqPatch(KZeqPatch& patch);
+    // The patch type of the open field's next string, any letter case.
+    int ReadKZeqPatchType(KZeqPatch& patch);
+    // The open "Link" field; always true.
+    bool ReadKZeqLink(KZeqLink& link);
+    // The current block of a "Deformer" object; always true.
+    bool ReadKZeqDeformer(KZeqDeformer& deformer);
+    // The open "Shape" field, as offsets on the geometry's points; always true.
+    bool ReadKZeqShape(KZeqShape& shape, KZeqGeometry& geometry);
+    // Drops the pairs whose index is no control point of a geometry of that count.
+    static void DropLinkIndicesOutside(KZeqLink& link, int controlPointCount);
 
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.

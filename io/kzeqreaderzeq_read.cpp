@@ -52,8 +52,12 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
         } else if (!IsFileOpen()) {
             mError.SetLastErrorID(eFileNotOpened);
             failed = true;
+        } else {
+            // Names registered by an earlier read would shadow this read's objects.
+            mFile->ObjectNameSetPush();
         }
     }
+    const bool pushed = !failed;
     int sections = 1;
     if (!failed)
         for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) sections += mOptions->GetTakeInfo(i)->mSelect ? 1 : 0;
@@ -85,10 +89,8 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     mTexturesRead.clear();
     mNodeIndex.clear();
 
-    if (nested) {
-        mFile->ObjectNameSetPop();
-        mFile = own;
-    }
+    if (pushed) mFile->ObjectNameSetPop();
+    if (nested) mFile = own;
     mObjectTypes.clear();
     mOptions = nullptr;
     progress.CloseSection();
@@ -102,7 +104,7 @@ bool KZeqReaderZeq::ReadSections(KZeqScene& scene) {
     for (int i = 0; i < kZeqReadStepCount; ++i) {
         const ZeqReadStep& step = kZeqReadSteps[i];
         if (step.mLayout == (before6 ? eZeqVersion6Layout : eZeqBeforeVersion6Layout)) continue;
-        if (!ok && !(step.mFlags & eZeqRunsAfterFailure)) break;
+        if (!ok && !(step.mFlags & eZeqRunsAfterFailure)) continue;
         if (step.mOption >= 0 && !mOptions->GetOption(step.mOption)) continue;
         if ((step.mFlags & eZeqNeedsTakes) && mOptions->GetTakeInfoCount() == 0) continue;
         const bool read = step.mRead ? step.mRead(*this, scene) : true;

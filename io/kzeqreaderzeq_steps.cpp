@@ -1,5 +1,6 @@
 #include "io/kzeqreaderzeq_steps.h"
 
+#include "io/kzeqsurfaces_steps.h"
 #include "scene/kzeqnodeattribute.h"
 
 namespace zeqsdk_400 {
@@ -30,6 +31,8 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},
     {"material and texture indices, duplicates", eZeqVersion6Layout, -1, 0, &ZeqReadMaterialAndTextureEnd},
+    {"link indices", eZeqAnyLayout, -1, eZeqRunsAfterFailure, &ZeqReadBoundLinkIndices},
+    {"deformers", eZeqVersion6Layout, -1, eZeqRunsAfterFailure, &ZeqReadRemoveDeformers},
 };
 const int kZeqReadStepCount = static_cast<int>(sizeof(kZeqReadSteps) / sizeof(kZeqReadSteps[0]));
 
@@ -37,8 +40,7 @@ const ZeqObjectKind kZeqObjectKinds[] = {
     {"Model", nullptr, &ZeqReadModelObject},
     {"Material", nullptr, &ZeqReadMaterialObject},
     {"Texture", nullptr, &ZeqReadTextureObject},
-    {"Deformer", "Skin", nullptr},
-    {"Deformer", "Cluster", nullptr},
+    {"Deformer", nullptr, &ZeqReadDeformerObject},  // "Skin" and "Cluster" in any letter case
     {"Pose", "CharacterPose", &ZeqReadCharacterPoseObject},
     {"Pose", "BindPose", nullptr},
     {"Pose", "RestPose", nullptr},
@@ -59,8 +61,8 @@ const ZeqAttributeKind kZeqAttributeKinds[] = {
     {"Limb", &ZeqCreateSkeleton, 1, &ZeqReadSkeletonFields, false},
     {"LimbNode", &ZeqCreateSkeleton, 2, &ZeqReadSkeletonFields, false},
     {"Effector", &ZeqCreateSkeleton, 3, nullptr, true},
-    {"Nurb", &ZeqCreateNurb, 0, nullptr, false},
-    {"Patch", &ZeqCreatePatch, 0, nullptr, false},
+    {"Nurb", &ZeqCreateNurb, 0, &ZeqReadNurbFields, false},
+    {"Patch", &ZeqCreatePatch, 0, &ZeqReadPatchFields, false},
     {"Light", &ZeqCreateLight, 0, &ZeqReadLightFields, true},
     {"Camera", &ZeqCreateCamera, 0, &ZeqReadCameraFields, false},
     {"Optical", &ZeqCreateOpticalReference, 0, nullptr, true},
@@ -75,8 +77,8 @@ const ZeqNodeRecordHooks kZeqNodeRecordHooks = {
 };
 
 const ZeqGeometryHooks kZeqGeometryHooks = {
-    nullptr,  // link record
-    nullptr,  // shape record
+    &ZeqReadLinkRecord,
+    &ZeqReadShapeRecord,
 };
 
 const ZeqReaderHooks kZeqReaderHooks = {

@@ -5,6 +5,7 @@
 
 namespace zeqsdk_400 {
 
+class KZeqLink;
 class KZeqNode;
 
 // Writes scenes as version-5.8 Zeq files (5800, the layout before version 6):
@@ -18,6 +19,9 @@ public:
     // Every node below the root, parent before children, through the node
     // record writer, with progress "Storing models".
     void WriteNode(KZeqNode* root);
+    // A geometry's "Link" record, Transform and the associate model's relative
+    // to TransformLink; nothing for a link without link node.
+    static bool WriteKZeqLink(KZeqWriterZeqBase& writer, KZeqLink& link);
 };
 
 }  // namespace zeqsdk_400

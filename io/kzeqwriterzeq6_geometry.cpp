@@ -185,23 +185,28 @@ bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh) {
             vertices.push_back(v + 1 == size ? ~mesh.GetPolygonVertex(p, v) : mesh.GetPolygonVertex(p, v));
     }
     WriteInts(file, "PolygonVertexIndex", vertices.data(), static_cast<int>(vertices.size()));
+    return ZeqWriteGeometryLayers6(writer, node, mesh);
+}
+
+bool ZeqWriteGeometryLayers6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqGeometry& geometry) {
+    KZeq& file = *writer.GetZeqObject();
     for (E::ELayerElementType type :
          {E::eNORMAL, E::eMATERIAL, E::eVERTEX_COLOR, E::ePOLYGON_GROUP, E::eTEXTURE, E::eUV})
-        WriteElementKind(file, node, mesh, type);
+        WriteElementKind(file, node, geometry, type);
     if (kZeqGeometryWriterHooks.mShapes && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eSHAPE))
-        kZeqGeometryWriterHooks.mShapes(writer, mesh);
-    for (int l = 0; l < mesh.GetLayerCount(); ++l) {
+        kZeqGeometryWriterHooks.mShapes(writer, geometry);
+    for (int l = 0; l < geometry.GetLayerCount(); ++l) {
         BlockWithIndex(file, "Layer", l);
         ZeqWriteFieldI(file, "Version", 100);
         for (const auto& row : kElementRows) {
-            if (!mesh.GetLayer(l)->GetLayerElementOfType(row.mType)) continue;
+            if (!geometry.GetLayer(l)->GetLayerElementOfType(row.mType)) continue;
             // A texture element without ids is not read back: not named either.
-            if (row.mType == E::eTEXTURE && mesh.GetLayer(l)->GetTextures()->GetIndexArray().GetCount() == 0 &&
-                mesh.GetLayer(l)->GetTextures()->GetReferenceMode() != E::eDIRECT)
+            if (row.mType == E::eTEXTURE && geometry.GetLayer(l)->GetTextures()->GetIndexArray().GetCount() == 0 &&
+                geometry.GetLayer(l)->GetTextures()->GetReferenceMode() != E::eDIRECT)
                 continue;
             ZeqWriteBlockBegin(file, "LayerElement");
             ZeqWriteFieldC(file, "Type", row.mRecord);
-            ZeqWriteFieldI(file, "TypedIndex", mesh.GetLayerTypedIndex(l, row.mType));
+            ZeqWriteFieldI(file, "TypedIndex", geometry.GetLayerTypedIndex(l, row.mType));
             ZeqWriteBlockEnd(file);
         }
         ZeqWriteBlockEnd(file);

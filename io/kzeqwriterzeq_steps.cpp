@@ -1,5 +1,7 @@
 #include "io/kzeqwriterzeq_steps.h"
 
+#include "io/kzeqsurfaces_steps.h"
+
 namespace zeqsdk_400 {
 
 namespace {
@@ -23,6 +25,7 @@ const ZeqWriteStep kZeq58Steps[] = {
 
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
+    {"characters with their control-set plugs", -1, 0, &ZeqBeginCharacterObjects},
     {"materials and textures to connections", -1, 0, &ZeqWriteConnectMaterialsAndTextures},
     {"media names", 2, 0, &ZeqNameMedia},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
@@ -37,14 +40,15 @@ const ZeqWriteStep kZeq6Steps[] = {
     {"Version5", 8, 0, nullptr},  // the global light and time settings
     {"Connections", -1, 0, &ZeqWriteConnections},
     {"Takes", 6, 0, &ZeqWriteTakes},
+    {"remove the write's control-set plugs", -1, eZeqRunsAlways, &ZeqEndCharacterObjects},
 };
 
 }  // namespace
 
 const ZeqWriterLayout kZeq58Layout = {
     5800, true, kZeq58Steps, static_cast<int>(sizeof(kZeq58Steps) / sizeof(kZeq58Steps[0])),
-    nullptr,  // shape names to the version-5 form
-    nullptr,  // and back
+    &ZeqWrite58ConvertShapeNames,  // shape names to the version-5 form
+    &ZeqWrite58RevertShapeNames,   // and back
     &ZeqFindAnimatedChannels,
     &ZeqWriteNodeRecordOf,
     &ZeqWriteCharacterPoses,
@@ -53,10 +57,10 @@ const ZeqWriterLayout kZeq58Layout = {
 
 const ZeqWriterLayout kZeq6Layout = {
     6000, false, kZeq6Steps, static_cast<int>(sizeof(kZeq6Steps) / sizeof(kZeq6Steps[0])),
-    &ZeqBeginCharacterObjects,  // every character with its control-set plug
-    &ZeqEndCharacterObjects,
+    &ZeqWrite6LinksToDeformers,  // before "Definitions"
+    &ZeqWrite6RemoveDeformers,   // after "Takes", whatever happened
     nullptr, nullptr,
-    nullptr,  // character poses: objects
+    nullptr,  // character poses
     nullptr,  // poses
 };
 
@@ -64,13 +68,13 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    &ZeqWriteMeshAttribute, nullptr, nullptr, &ZeqWriteCameraAttribute, &ZeqWriteCameraSwitcherAttribute,
-    &ZeqWriteLightAttribute, &ZeqWriteOpticalReferenceAttribute,
+    &ZeqWriteMeshAttribute, &ZeqWriteNurbAttribute, &ZeqWritePatchAttribute, &ZeqWriteCameraAttribute,
+    &ZeqWriteCameraSwitcherAttribute, &ZeqWriteLightAttribute, &ZeqWriteOpticalReferenceAttribute,
 };
 
 const ZeqGeometryWriterHooks kZeqGeometryWriterHooks = {
-    nullptr,  // links
-    nullptr,  // shapes
+    &ZeqWriteLinkRecords58,  // links
+    &ZeqWriteShapeRecords,   // shapes
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
@@ -84,6 +88,7 @@ const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
     {"Material", &ZeqListMaterials, &ZeqWriteMaterialObject},
     {"Texture", &ZeqListTextures, &ZeqWriteTextureObject},
+    {"Deformer", &ZeqListDeformers, &ZeqWriteDeformerObject},
     // Plugs before the characters they feed.
     {"ControlSetPlug", &ZeqListControlSetPlugs, &ZeqWriteControlSetPlugObject},
     {"Constraint", &ZeqListCharacters, &ZeqWriteCharacterObject},

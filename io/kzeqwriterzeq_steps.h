@@ -115,6 +115,8 @@ bool ZeqWriteCharacterPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 // Geometry, materials and textures.
 bool ZeqWriteMeshAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh);
+// What follows a 6.0 geometry's own fields: layer elements, shapes, "Layer" records.
+bool ZeqWriteGeometryLayers6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqGeometry& geometry);
 // 5.8: layer 0 in the mesh's own fields, the other layers' textures and UVs
 // in "GeometryLayer" blocks (what the older records carry).
 bool ZeqWriteMesh58(KZeqWriterZeqBase& writer, KZeqMesh& mesh);

@@ -92,9 +92,9 @@ std::uintptr_t Touch(const KFCurveNode& node) {
     for (const void* field : {static_cast<const void*>(node.FCurveGet()), static_cast<const void*>(node.TimeWarpGet()),
                               static_cast<const void*>(node.LayerGet()), static_cast<const void*>(node.GetParent())})
         sum += reinterpret_cast<std::uintptr_t>(field);
-    if (const KFCurveNode::NameInfo* info = node.GetNameInfo())
-        sum += reinterpret_cast<std::uintptr_t>(info->mName.Buffer()) +
-               reinterpret_cast<std::uintptr_t>(info->mTimeWarpName.Buffer()) + static_cast<unsigned>(info->mRefCount);
+    // Through the name accessors: GetNameInfo would make a record lent by the
+    // default take the node's own.
+    sum += reinterpret_cast<std::uintptr_t>(node.GetName()) + reinterpret_cast<std::uintptr_t>(node.GetTimeWarpName());
     if (const KFCurve* curve = node.FCurveGet())
         sum += curve->CallbackIsEnable() + static_cast<unsigned>(curve->KeyGetCount()) + curve->GetWasData() +
                static_cast<std::uintptr_t>(curve->CandidateGetTime().Get());
@@ -115,10 +115,7 @@ void FetchTrees(std::vector<KFCurveNode*> level) {
     while (!level.empty() && visited < kMaxNodes) {
         next.clear();
         for (KFCurveNode* node : level) PrefetchObject(node);
-        for (KFCurveNode* node : level) {
-            __builtin_prefetch(node->GetNameInfo());
-            PrefetchObject(node->FCurveGet());
-        }
+        for (KFCurveNode* node : level) PrefetchObject(node->FCurveGet());
         for (KFCurveNode* node : level) {
             sum += Touch(*node);
             for (int i = 0, count = node->GetCount(); i < count; ++i) next.push_back(node->Get(i));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -67,6 +69,30 @@ TEST(KFCurveNodeTree, SharedNameRecordOutlivesItsFirstOwner) {
     second->SetNameInfo(nullptr);
     EXPECT_STREQ(second->GetName(), "");
 }
+
+// Cloned trees share name records until written: a write reaches the writer alone (and a copy sharing on purpose).
+class KFCurveNodeClonedNames : public ::testing::TestWithParam<int> {};  // writing tree * 2 + through record
+
+TEST_P(KFCurveNodeClonedNames, AWriteReachesOnlyTheWriter) {
+    const std::size_t writer = static_cast<std::size_t>(GetParam() / 2);
+    NodePtr trees[3] = {NodePtr(TransformNode())};
+    NodePtr copy(KFCurveNodeCreate(trees[0]->Get(0)));  // "T" shares its record: cloned by value
+    for (std::size_t i = 1; i < 3; ++i) trees[i].reset(trees[i - 1]->Clone(false));
+    for (KFCurveNode* node : {trees[writer]->Get(0), trees[writer]->Get(1)}) {
+        KFCurveNode::NameInfo* info = GetParam() % 2 ? node->GetNameInfo() : nullptr;
+        NodePtr later(node->Clone(false));
+        info ? void(info->mTimeWarpName = "New") : node->SetTimeWarpName("New");
+        EXPECT_STRNE(later->GetTimeWarpName(), "New");
+    }
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(std::string(trees[i / 2]->Get(int(i % 2))->GetTimeWarpName()) == "New", i / 2 == writer) << i;
+    EXPECT_EQ(std::string(copy->GetTimeWarpName()) == "New", writer == 0);
+    trees[0].reset();  // the clones outlive the record's first holder
+    EXPECT_STREQ(trees[2]->Get(1)->GetName(), "R");
+}
+INSTANTIATE_TEST_SUITE_P(Writers, KFCurveNodeClonedNames, ::testing::Range(0, 6), [](const auto& info) {
+    return "Tree" + std::to_string(info.param / 2) + (info.param % 2 ? "Record" : "Setter");
+});
 
 TEST(KFCurveNodeLinks, TimeWarpIsSharedAndReleasedByItsLastHolderAndCyclesAreCut) {
     int destroyed = 0;

@@ -242,8 +242,9 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 }  // namespace
 
 const ZeqCompareRow kZeqCompareRows[] = {
-    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes,
-    &CompareMeshes,    &CompareMaterials, &CompareTextures, &CompareCharacters,
+    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes,    &CompareGenericNodes,
+    &CompareMeshes,    &CompareMaterials, &CompareTextures, &CompareSurfacesLinksAndShapes,
+    &CompareCharacters,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 

@@ -68,6 +68,8 @@ extern const int kZeqCompareRowCount;
 // Limits, targets, cameras and lights of a node pair (zeqcompare_cameras.cpp).
 void CompareLimitsTargetsCamerasAndLights(const std::string& path, zeqsdk_400::KZeqNode& expected,
                                           zeqsdk_400::KZeqNode& actual, ZeqDiff& diff);
+// Rows kept in files of their own.
+void CompareSurfacesLinksAndShapes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 // Characters and character poses (zeqcompare_characters.cpp).
 void CompareCharacters(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 

@@ -1,0 +1,270 @@
+// NURBS, patches, links, deformers and shapes: round trips through both
+// writers in their three encodings; record readers on hand-written fields.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "content/kzeqlayer.h"
+#include "content/kzeqlink.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqpatch.h"
+#include "content/kzeqshape.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "io/kzeqreaderzeq.h"
+#include "io/kzeqwriterzeq6.h"
+#include "io/tests/zeqroundtrip.h"
+#include "io/tests/zeqscenecompare.h"
+#include "object/izeqobject.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+
+using namespace zeqsdk_400;
+using namespace zeqiotest;
+
+namespace {
+
+typedef KZeqVector4 V;
+// Open, closed and periodic surfaces, the five patch types, three links
+// (associate model, parent transform, one mirrored) and three shapes: one
+// moved, one moved by 1e-12 in Z alone, one equal to its base.
+struct SurfaceFileTest : ::testing::TestWithParam<ZeqFileCase> {
+    SurfaceFileTest() {
+        KZeqNode* rig = Node(mScene->GetRootNode(), "Rig", mManager.CreateKZeqNull());
+        for (int t = 0; t < 3; ++t) {
+            KZeqNurb* nurb = mManager.CreateKZeqNurb();
+            const KZeqNurb::ENurbType types[3] = {KZeqNurb::eOPEN, KZeqNurb::eCLOSED, KZeqNurb::ePERIODIC};
+            nurb->SetOrder(4, 3 - t / 2), nurb->InitControlPoints(4 + t, types[t], 4, types[2 - t]);
+            nurb->SetStep(8 + t, 6), nurb->SetSurfaceMode(KZeqGeometry::eLOW);
+            for (int i = 0; i < nurb->GetControlPointsCount(); ++i)
+                nurb->GetControlPoints()[i] = V(i % 4, i / 4 + 0.25 * t, 0.1 * i, 1.0 + 0.5 * (i % 3));
+            for (int i = 0; i < nurb->GetUKnotCount(); ++i) nurb->GetUKnotVector()[i] = i / 3.0;
+            for (int i = 0; i < nurb->GetVKnotCount(); ++i) nurb->GetVKnotVector()[i] = i * 0.5;
+            nurb->GetUMultiplicityVector()[0] = 3, nurb->GetVMultiplicityVector()[3] = 2;
+            mSurfaces[t] = Node(mScene->GetRootNode(), ("Nurb" + std::to_string(t)).c_str(), nurb);
+        }
+        for (int p = 0; p < 5; ++p) {
+            KZeqPatch* patch = mManager.CreateKZeqPatch();
+            patch->InitControlPoints(2 + p, KZeqPatch::EPatchType(p), 3, KZeqPatch::EPatchType(4 - p));
+            patch->SetStep(p, 2 * p), patch->SetClosed(p % 2, p % 3 == 0);
+            patch->SetUCapped(p == 1, p == 2), patch->SetVCapped(p == 3, p == 4);
+            for (int i = 0; i < patch->GetControlPointsCount(); ++i) patch->GetControlPoints()[i] = V(i, -i, p, 1);
+            Node(mScene->GetRootNode(), ("Patch" + std::to_string(p)).c_str(), patch);
+        }
+        for (int l = 0; l < 3; ++l) {
+            KZeqLink* link = mManager.CreateKZeqLink();
+            link->SetLink(Node(rig, ("Bone" + std::to_string(l)).c_str(), mManager.CreateKZeqNull()));
+            link->SetLinkMode(KZeqLink::ELinkMode(l)), link->SetUserData("id", "data");
+            for (int i = l; i < 16; i += 2) link->AddControlPointIndex(i, 0.125 * (i + 1));
+            const double m = l == 2 ? -1.0 : 1.0;
+            link->SetTransformMatrix(KZeqXMatrix(V(1, 2, 3, 1), V(10, 20 * l, 30, 1), V(m, 2 * m, 0.5 * m, 1)));
+            link->SetTransformLinkMatrix(KZeqXMatrix(V(-4, l, 6, 1), V(45, -30, 15 * l, 1), V(1.5, 1.5, 1.5, 1)));
+            link->SetAssociateModel(rig);
+            link->SetTransformAssociateModelMatrix(KZeqXMatrix(V(0, 5, 0, 1), V(0, 90, 0, 1), V(2, 2, 2, 1)));
+            if (l == 1) link->SetTransformParentMatrix(KZeqXMatrix(V(7, 8, 9, 1), V(5, 5, 5, 1), V(1, 1, 1, 1)));
+            mSurfaces[0]->GetGeometry()->AddLink(link);
+        }
+        KZeqGeometry* geometry = mSurfaces[1]->GetGeometry();
+        for (int s = 0; s < 3; ++s) {
+            KZeqShape* shape = mManager.CreateKZeqShape();
+            shape->InitControlPoints(geometry->GetControlPointsCount());
+            std::copy_n(geometry->GetControlPoints(), geometry->GetControlPointsCount(), shape->GetControlPoints());
+            if (s == 0) shape->GetControlPoints()[5][0] += 2.5, shape->GetControlPoints()[17][1] -= 1.0;
+            if (s == 1) shape->GetControlPoints()[3][2] += 1e-12;
+            // Surface shapes take these names in the version-5 form anyway.
+            geometry->AddShape(shape, ("Shape 0" + std::to_string(s + 1)).c_str());
+        }
+        // A skinned quad with a shape: links and shapes ride on the mesh record too.
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(4);
+        for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = V(i % 2, i / 2, 0, 0);
+        mesh->BeginPolygon(), mesh->AddPolygon(0), mesh->AddPolygon(1), mesh->AddPolygon(3), mesh->AddPolygon(2);
+        mesh->EndPolygon(), Node(mScene->GetRootNode(), "Quad", mesh);
+        KZeqLink* skin = mManager.CreateKZeqLink();
+        skin->SetLink(rig->GetChild(0)), skin->AddControlPointIndex(1, 0.5), skin->AddControlPointIndex(3, 1.0);
+        skin->SetTransformMatrix(KZeqXMatrix()), skin->SetTransformLinkMatrix(KZeqXMatrix(V(1, 0, 0, 1), V(), V(1, 1, 1, 1)));
+        mesh->AddLink(skin);
+        KZeqShape* smile = mManager.CreateKZeqShape();
+        smile->InitControlPoints(4), std::copy_n(mesh->GetControlPoints(), 4, smile->GetControlPoints());
+        smile->GetControlPoints()[2][2] = 0.75, mesh->AddShape(smile, "Smile");
+    }
+    KZeqNode* Node(KZeqNode* parent, const char* name, KZeqNodeAttribute* attribute) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        return node->SetNodeAttribute(attribute), parent->AddChild(node), node;
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    KZeqNode* mSurfaces[3] = {};
+};
+
+// A link without node is not written; no deformer is left by a 6.0 write that cannot start, by a write or a read.
+TEST_P(SurfaceFileTest, SurfacesPatchesLinksAndShapesComeBack) {
+    const std::string path = mDir / "surfaces.zeq";
+    std::string error;
+    KZeqGeometry* skinned = mSurfaces[0]->GetGeometry();
+    skinned->AddLink(mManager.CreateKZeqLink());
+    KZeqExporter exporter(mManager);
+    KStreamOptionsZeq options;
+    EXPECT_FALSE(KZeqWriterZeq6(mManager, exporter).Write(*mScene, &options));  // no file
+    EXPECT_TRUE(mScene->GetDeformerCount() == 0 && skinned->GetLinkCount() == 4);
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, GetParam(), path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    mManager.DestroyKZeqLink(skinned->RemoveLink(3));
+    EXPECT_EQ("", CompareScenes(*mScene, *read, GetParam().mLosses).Report());
+}
+INSTANTIATE_TEST_SUITE_P(Forms, SurfaceFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
+
+struct RecordTest : ::testing::Test {
+    KZeq& Open(const std::string& fields) {
+        MakeZeqFile(mDir / "r.zeq", 5800, 0, fields);
+        EXPECT_TRUE(mReader.FileOpen((mDir / "r.zeq").c_str()) && mReader.GetZeqObject()->ProjectOpenMainSection());
+        mReader.SetIsBeforeVersion6WithMainSection(false);
+        return *mReader.GetZeqObject();
+    }
+    KZeqNode* Read(const std::string& fields, int version, const char* node) {
+        MakeZeqFile(mDir / "s.zeq", version, 1, fields);
+        KStreamOptionsZeq options;
+        mScene = mManager.CreateKZeqScene();
+        EXPECT_TRUE(mReader.FileOpen((mDir / "s.zeq").c_str()) && mReader.Read(*mScene, &options));
+        return mScene->GetRootNode()->FindChild(node);
+    }
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+    KZeqImporter mImporter{mManager};
+    KZeqReaderZeq mReader{mManager, mImporter};
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+};
+
+std::string Points(int count, const char* weight = "1") {
+    std::string text = "Points: ";
+    for (int i = 0; i < count; ++i) text += (i ? "," : "") + std::string(i % 4 < 3 ? "0.5" : i == 23 ? weight : "1");
+    return text + ";";
+}
+
+std::string Nurb(const char* form, const std::string& points, int knotsU = 8, int multiplicitiesV = 4) {
+    const std::string knots = "0,1,2,3,4,5,6,7,8,9,10";
+    return std::string("NurbOrder: 4,4;Form: ") + form + ";Dimensions: 4,4;" + points + "MultiplicityU: 1,1,1,1;" +
+           "MultiplicityV: 1" + std::string(",1,1,1").substr(0, 2 * (multiplicitiesV - 1)) + ";KnotVectorU: " +
+           knots.substr(0, knotsU == 8 ? 15 : 22) + ";KnotVectorV: " + knots + ";";
+}
+
+struct NurbRow {
+    const char* mName;
+    std::string mFields;
+    int mError, mCode, mPoints, mUType;  // the reader's error number (-1: sound record), the field file's
+    double mWeight;     // of point 5, stored even when it fails
+    const char* mText;  // how the message starts
+};
+const char* const kOpenClosed = "\"Open\",\"Closed\"";
+const NurbRow kNurbRows[] = {
+    {"FormInAnyCase", Nurb("\"open\",\"CLOSED\"", Points(64)), -1, -1, 16, 2, 1, ""},
+    {"SixtyThreePoints", "NurbOrder: 4,4;Dimensions: 4,4;" + Points(63), 1, 9, 0, 0, 0, "Control point"},
+    {"WeightAtTheLimit", Nurb(kOpenClosed, Points(64, "0.00001")), 2, 10, 16, 2, 0.00001, "Weight of"},
+    {"WeightJustAbove", Nurb(kOpenClosed, Points(64, "0.00002")), -1, -1, 16, 2, 0.00002, ""},
+    {"UnknownForm", Nurb("\"Spiral\",\"Closed\"", Points(64), 11), 0, 10, 16, 0, 1, "Type of nurb"},
+    {"ShortMultiplicityV", Nurb(kOpenClosed, Points(64), 8, 3), 4, 9, 16, 2, 1, "Multiplicity V"},
+    {"WrongKnotCountU", Nurb(kOpenClosed, Points(64), 11), 5, 9, 16, 2, 1, "U knot vector"},
+    {"NegativeDimensions", "NurbOrder: 4,4;Dimensions: -4,4;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
+    {"OverflowingDimensions", "NurbOrder: 4,4;Dimensions: 65536,65536;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
+    {"DimensionsBeyondThePoints", "NurbOrder: 4,4;Dimensions: 1000,1000;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
+    {"HugeOrder", "NurbOrder: 1000000000,4;Dimensions: 4,4;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
+};
+
+struct NurbRecordTest : RecordTest, ::testing::WithParamInterface<NurbRow> {};
+TEST_P(NurbRecordTest, ChecksAndTheirMessages) {
+    const NurbRow& row = GetParam();
+    KZeq& file = Open(row.mFields);
+    KZeqNurb* nurb = mManager.CreateKZeqNurb();
+    EXPECT_TRUE((row.mError < 0) == mReader.ReadKZeqNurb(*nurb) && row.mPoints == nurb->GetControlPointsCount());
+    const std::string text = mReader.GetLastErrorString();
+    EXPECT_TRUE(row.mError < 0 || (row.mError == mReader.GetLastErrorID() && row.mCode == file.GetLastErrorID() &&
+                                   text.rfind(row.mText, 0) == 0 && text == file.GetLastErrorString()));
+    // Knots: count + order when open, else count + 2 x order - 1; the V type is closed.
+    EXPECT_TRUE(row.mPoints == 0 || (row.mUType == nurb->GetNurbUType() && nurb->GetNurbVType() == 1 &&
+                                     nurb->GetUKnotCount() == (row.mUType == 2 ? 8 : 11) &&
+                                     nurb->GetVKnotCount() == 11 && row.mWeight == nurb->GetControlPoints()[5][3]));
+}
+INSTANTIATE_TEST_SUITE_P(Rows, NurbRecordTest, ::testing::ValuesIn(kNurbRows),
+                         [](const testing::TestParamInfo<NurbRow>& info) { return std::string(info.param.mName); });
+
+// Any other type is linear, also without "PatchType"; counts beyond the points are refused.
+TEST_F(RecordTest, PatchTypesStepsAndPoints) {
+    Open("PatchType: \"bspline\",\"Hermite\";Dimensions: 2,1;SurfaceDisplay: 1,4,4;Step: 8,8;Closed: 0,3;"
+         "VCapped: 1,0;Points: 1,2,3,4,5,6");
+    KZeqPatch* patch = mManager.CreateKZeqPatch();
+    EXPECT_TRUE(mReader.ReadKZeqPatch(*patch) && patch->GetPatchUType() == 3 && patch->GetPatchVType() == 4 &&
+                patch->GetUStep() == 8 && patch->GetVStep() == 8 && patch->GetSurfaceMode() == 1);
+    EXPECT_TRUE(!patch->GetUClosed() && patch->GetVClosed() && patch->GetVCappedBottom() && !patch->GetVCappedTop());
+    EXPECT_TRUE(patch->GetControlPointsCount() == 2 && patch->GetControlPoints()[1] == V(4, 5, 6, 1));
+    Open("Dimensions: 1000,1000;Points: 1,2,3");
+    KZeqPatch* bare = mManager.CreateKZeqPatch();
+    EXPECT_TRUE(mReader.ReadKZeqPatch(*bare) && bare->GetControlPointsCount() == 0 && bare->GetPatchVType() == 4);
+}
+
+// Offsets at the indices that name a point; seven values are two entries; no
+// "Vertices": no points, yet the normals element of a mesh shape.
+TEST_F(RecordTest, ShapesOnAMesh) {
+    KZeqMesh* mesh = mManager.CreateKZeqMesh();
+    mesh->InitControlPoints(4), mesh->CreateLayer();
+    auto* normals = new KZeqLayerElementNormal;
+    for (int i = 0; i < 4; ++i)
+        mesh->GetControlPoints()[i] = V(i, 0, 0, 1), normals->GetDirectArray().Add(V(0, 0, 1, 0));
+    mesh->GetLayer(0)->SetNormals(normals);
+    KZeq& file = Open("Shape: \"a\" {;Indexes: 1,3,9,-1;Vertices: 1,1,1,2,2,2,5,5,5,7,7,7;Normals: 0.5,0,0,0,0.5,0;};"
+                      "Shape: \"b\" {;Indexes: 0,2;Vertices: 1,1,1,2,2,2,9;};Shape: \"c\" {;Indexes: 0;};");
+    KZeqShape* shapes[3];
+    for (KZeqShape*& shape : shapes) {
+        shape = mManager.CreateKZeqShape();
+        ASSERT_TRUE(file.FieldReadBegin("Shape") && mReader.ReadKZeqShape(*shape, *mesh));
+    }
+    const V* a = shapes[0]->GetControlPoints();
+    EXPECT_TRUE(a[1] == V(2, 1, 1, 1) && a[3] == V(5, 2, 2, 1) && a[2] == V(2, 0, 0, 1));
+    const KZeqLayerElementNormal* read = shapes[0]->GetLayer(0)->GetNormals();
+    EXPECT_TRUE(read->GetMappingMode() == KZeqLayerElement::eBY_CONTROL_POINT && read->GetReferenceMode() == 0 &&
+                read->GetDirectArray()[1] == V(0.5, 0, 1, 0) && read->GetDirectArray()[3] == V(0, 0.5, 1, 0));
+    EXPECT_TRUE(shapes[1]->GetControlPoints()[2] == V(4, 2, 2, 1) && shapes[2]->GetControlPointsCount() == 0 &&
+                shapes[2]->GetLayer(0)->GetNormals()->GetDirectArray().GetCount() == 4);
+}
+
+// Link fields; pairs naming no control point are dropped in both layouts; version 6 reads a lower-case cluster
+// under a skin as a link, no deformer kept; one reader reads both files (the mirrored cluster: round trips).
+TEST_F(RecordTest, LinksOfBothLayoutsAreBounded) {
+    const std::string surface = "Type: \"Nurb\";NurbOrder: 2,2;Form: \"Open\",\"Open\";Dimensions: 2,2;" + Points(16);
+    KZeqNode* v5 = Read("Model: \"Model::Bone\" {;Type: \"Null\";};Model: \"Model::Surf\" {;" + surface +
+                            "Link: \"Model::Bone\" {;Mode: \"total1\";UserData: \"k\",\"v\";Indexes: 7,1,3,-2;"
+                            "Weights: 1,2;};Link: \"Model::Bone\";}",
+                        5800, "Surf");
+    ASSERT_TRUE(v5 && v5->GetNurb() && v5->GetNurb()->GetLinkCount() == 2);
+    KZeqLink* link = v5->GetNurb()->GetLink(0);
+    // Missing weights read 0; a link without block keeps the manager's mode.
+    EXPECT_TRUE(link->GetControlPointIndicesCount() == 2 && link->GetControlPointIndices()[1] == 3 &&
+                link->GetControlPointWeights()[0] == 2.0 && link->GetControlPointWeights()[1] == 0.0);
+    EXPECT_TRUE(link->GetLinkMode() == KZeqLink::eTOTAL1 && link->GetUserData("K") == "v" &&
+                v5->GetNurb()->GetLink(1)->GetLinkMode() == KZeqLink::eADDITIVE &&
+                mScene->GetRootNode()->FindChild("Bone") == link->GetLink());
+    const std::string connect = "Connect: \"OO\", \"";
+    KZeqNode* v6 = Read("Definitions: {;ObjectType: \"Model\" {;};ObjectType: \"Deformer\" {;};};Objects: {;"
+                        "Model: \"Model::Surf\", \"Nurb\" {;" + surface + "};Model: \"Model::Bone\", \"Null\" {;"
+                        "Type: \"Null\";};Deformer: \"Deformer::Skin\", \"skin\" {;Version: 100;};Deformer: "
+                        "\"SubDeformer::C\", \"cluster\" {;Indexes: -1,0,3,4;Weights: 0.1,0.2,0.3,0.4;};};"
+                        "Connections: {;" + connect + "Model::Surf\", \"Model::Scene\";" + connect +
+                        "Model::Bone\", \"Model::Scene\";" + connect + "Deformer::Skin\", \"Model::Surf\";" + connect +
+                        "Model::Bone\", \"SubDeformer::C\";" + connect + "SubDeformer::C\", \"Deformer::Skin\";}",
+                        6000, "Surf");
+    ASSERT_TRUE(v6 && v6->GetNurb() && v6->GetNurb()->GetLinkCount() == 1);
+    link = v6->GetNurb()->GetLink(0);
+    KZeqXMatrix transform;  // none in the file: identity
+    EXPECT_TRUE(link->GetControlPointIndicesCount() == 2 && link->GetControlPointIndices()[1] == 3 &&
+                link->GetControlPointWeights()[1] == 0.3 && link->GetTransformMatrix(transform) == KZeqXMatrix());
+    EXPECT_TRUE(link->GetLink() == mScene->GetRootNode()->FindChild("Bone") && mScene->GetDeformerCount() == 0);
+}
+
+}  // namespace
