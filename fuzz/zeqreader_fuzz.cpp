@@ -24,6 +24,11 @@
 #include <iterator>
 #include <string>
 
+#include "character/kzeqactor.h"
+#include "character/kzeqmarkerset.h"
+#include "content/kzeqcameraswitcher.h"
+#include "content/kzeqgobo.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
@@ -33,7 +38,9 @@
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqwriterzeq.h"
+#include "scene/kzeqglobalsettings.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
@@ -56,13 +63,23 @@ const char* const kNames[] = {
     "Hidden", "Shading", "Culling", "Children", "MultiLayer", "MultiTake", "LimbLength", "Color", "Look",
     "IKPivot", "ShowLabel", "IKReachTranslation", "IKReachRotation", "UserProperty", "Name", "Label", "Value",
     "Min", "Max", "AnimatedProperty", "Animated", "Connect", "GenericNode", "Texture", "Material", "Deformer",
-    "Pose", "ControlSetPlug", "TimeWarps", "TW", "Key", "KeyVer", "KeyCount", "TimeWarpID", "LayerType"};
+    "Pose", "ControlSetPlug", "TimeWarps", "TW", "Key", "KeyVer", "KeyCount", "TimeWarpID", "LayerType",
+    // scene settings, switcher, gobos, marker sets, actors and poses
+    "Switcher", "CameraId", "CameraIndexName", "AmbientRenderSettings", "AmbientLightColor", "FogOptions",
+    "FlogEnable", "FogMode", "FogDensity", "FogStart", "FogEnd", "FogColor", "ShadowPlanes", "Count", "Plane",
+    "UseShadow", "ShadowIntensity", "RendererSetting", "DefaultCamera", "DefaultViewingMode", "Settings", "Camera",
+    "TimeMode", "FrameRate", "TimeFormat", "SnapOnFrames", "ReferenceTimeIndex", "TimeMarker", "Time", "Loop",
+    "Gobo", "GoboName", "GoboPath", "DrawComponent", "LightGobo", "MARKER", "VERSION", "NAME", "NODEINDEX",
+    "ORIENTED", "DEFAULTY", "TOFFSETX", "ROFFSETZ", "MODEL", "CONSTRAINT", "MARKERSETINDEX", "NODESCALE",
+    "NbPoseNodes", "PoseNode", "Node", "Matrix", "Local"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
                                "LimbNode", "Effector", "Optical", "OO", "OP", "PO", "Model::A", "Model::B", "A",
                                "True", "W", "CullingOnCW", "Real", "Vector", "Bool", "Model::Camera Switcher",
-                               "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape"};
+                               "Transform", "T", "R", "S", "X", "Visibility", "Lcl Translation", "BlendShape",
+                               "BindPose", "RestPose", "Light", "Camera", "0.0", "PAL", "48", "Producer Top",
+                               "Model::Producer Front", "Pose::P", "G"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -192,6 +209,51 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
            "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n";
 }
 
+// Settings, a switcher, lights sharing gobos, a marker set, an actor and a
+// bind pose through both writers in binary; and an ASCII 5.8 main section
+// (mode 3) with the records' edge cases.
+void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
+    KZeqScene* scene = manager.CreateKZeqScene();
+    scene->GetGlobalLightSettings()->AddShadowPlane(KZeqGlobalLightSettings::KZeqShadowPlane());
+    scene->GetGlobalTimeSettings()->AddTimeMarker({KString("m"), KTime(5), true});
+    static_cast<KZeqCameraSwitcher*>(scene->GetCameraSwitcher()->GetNodeAttribute())->AddCameraName("Model::c");
+    KZeqGobo* gobo = manager.CreateKZeqGobo("G");
+    KZeqPose* pose = manager.CreateKZeqPose("P", true);
+    for (const char* name : {"c", "l0", "l1"}) {
+        KZeqNode* node = manager.CreateKZeqNode(name);
+        if (*name == 'c') node->SetNodeAttribute(manager.CreateKZeqCamera());
+        else node->SetNodeAttribute(manager.CreateKZeqLight()), node->GetLight()->SetGobo(gobo);
+        scene->GetRootNode()->AddChild(node);
+        pose->Add(node->GetName(), KZeqMatrix(), false);
+    }
+    scene->AddPose(pose);
+    KZeqMarkerSetLink link;
+    link.mNode = scene->GetRootNode()->GetChild(0);
+    scene->GetMarkerSet(scene->CreateMarkerSet("S"))->AddMarkerSetLink(eActorBodyPartFirst, link);
+    scene->GetActor(scene->CreateActor("A"))->SetInputMarkerSet(scene->GetMarkerSet(0));
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = dir + "/settings.tmp.zeq";
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        exporter.Export(*scene);
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-settings" : "/v58-settings"), std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
+    std::ofstream(dir + "/v58-text-settings", std::ios::binary)
+        << '\3' << '\0'
+        << "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
+           "FogOptions:  {\nFogStart: 1500\nFogEnd: 2000\nFogColor: 0.5\n}\nShadowPlanes:  {\nCount: 9\n"
+           "Plane: 1,2\nShadowIntensity: 500\n}\nSettings:  {\nFrameRate: \"0.0\"\nTimeMode: 10\n"
+           "ReferenceTimeIndex: 5\nTimeMarker: \"a\" {\nTime: 7\n}\n}\nGoboManager:  {\nGobo:  {\nGoboName: \"G\"\n}\n"
+           "Gobo:  {\nGoboName: \"G\"\n}\nLightGobo: \"L\", \"G\"\n}\nMARKERSET:  {\nMARKER:  {\nNODEINDEX: 9\n"
+           "MODEL: \"L\"\n}\n}\nACTOR:  {\nMARKERSETINDEX: 0\nNODESCALE: 2\n}\nSceneGenericPersistence:  {\n"
+           "Pose: \"p\" {\nType: \"BindPose\"\nNbPoseNodes: 99\nPoseNode:  {\nNode: \"L\"\nMatrix: 1,2\n}\n}\n}\n";
+}
+
 void WriteSeeds(const std::string& dir) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
@@ -236,6 +298,7 @@ void WriteSeeds(const std::string& dir) {
         std::filesystem::remove(path);
     }
     WriteNodeSeeds(manager, dir);
+    WriteSettingsSeeds(manager, dir);
     // A program (mode 4): a binary 6.0 file whose takes name a take file,
     // then a "Summary" extension section with a scene information record.
     const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,

@@ -8,7 +8,7 @@ namespace zeqsdk_400 {
 // are sections still to be built.
 const ZeqReadStep kZeqReadSteps[] = {
     {"Definitions", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadDefinitions},
-    {"camera switcher", eZeqAnyLayout, -1, 0, nullptr},
+    {"camera switcher", eZeqAnyLayout, -1, 0, &ZeqReadCameraSwitcher},
     {"rewind", eZeqAnyLayout, -1, 0, &ZeqReadRewindMainSection},
     {"Objects", eZeqVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadObjects},
     {"Model", eZeqBeforeVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadModels},
@@ -17,10 +17,10 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadCameraBackgrounds},
     {"duplicate textures and materials", eZeqAnyLayout, -1, 0, nullptr},
     {"Media", eZeqAnyLayout, 2, 0, nullptr},
-    {"camera switcher indices", eZeqAnyLayout, -1, 0, nullptr},
-    {"GoboManager", eZeqAnyLayout, 5, 0, nullptr},
-    {"MARKERSET", eZeqAnyLayout, 7, 0, nullptr},
-    {"ACTOR", eZeqAnyLayout, 7, 0, nullptr},
+    {"camera switcher indices", eZeqAnyLayout, -1, 0, &ZeqReorderCameraSwitcherIndices},
+    {"GoboManager", eZeqAnyLayout, 5, 0, &ZeqReadGobos},
+    {"MARKERSET", eZeqAnyLayout, 7, 0, &ZeqReadMarkerSets},
+    {"ACTOR", eZeqAnyLayout, 7, 0, &ZeqReadActors},
     {"CHARACTER", eZeqAnyLayout, 7, 0, nullptr},
     {"SceneGenericPersistence", eZeqAnyLayout, -1, 0, &ZeqReadSceneGenericPersistence},
     {"Version5", eZeqVersion6Layout, 8, 0, &ZeqReadVersion5Block},
@@ -38,8 +38,8 @@ const ZeqObjectKind kZeqObjectKinds[] = {
     {"Deformer", "Skin", nullptr},
     {"Deformer", "Cluster", nullptr},
     {"Pose", "CharacterPose", nullptr},
-    {"Pose", "BindPose", nullptr},
-    {"Pose", "RestPose", nullptr},
+    {"Pose", "BindPose", &ZeqReadPoseObject},
+    {"Pose", "RestPose", &ZeqReadPoseObject},
     {"GenericNode", nullptr, &ZeqReadGenericNodeObject},
     {"Constraint", "Character", nullptr},
     {"ControlSetPlug", "ControlSetPlug", &ZeqReadControlSetPlugObject},
@@ -73,10 +73,10 @@ const ZeqNodeRecordHooks kZeqNodeRecordHooks = {
 };
 
 const ZeqReaderHooks kZeqReaderHooks = {
-    nullptr,  // global light settings
-    nullptr,  // global time settings
-    nullptr,  // global camera and time settings
-    nullptr,  // poses
+    &ZeqReadGlobalLightSettings,
+    &ZeqReadGlobalTimeSettings,
+    &ZeqReadGlobalCameraAndTimeSettings,
+    &ZeqReadPoses,
     nullptr,  // character poses
 };
 

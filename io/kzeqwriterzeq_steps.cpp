@@ -8,30 +8,32 @@ namespace {
 // sections still to be built.
 const ZeqWriteStep kZeq58Steps[] = {
     {"Media", 2, 0, nullptr},  // also tells the media count to the "Summary"
-    {"camera switcher", -1, 0, nullptr},
+    {"camera switcher", -1, 0, nullptr},  // the 5.8 layout has no "Switcher"
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
     {"Takes", 6, 0, &ZeqWriteTakes},
     {"clear animated channels", -1, eZeqRunsAlways, nullptr},
-    {"GoboManager", 5, 0, nullptr},
-    {"marker sets, actors and characters", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
+    {"CHARACTER", 7, 0, nullptr},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
     {"Constraints", 7, 0, nullptr},
-    {"global settings", 8, 0, nullptr},
+    {"global settings", 8, 0, &ZeqWriteGlobalSettings},
 };
 
 // Version 6.0.
 const ZeqWriteStep kZeq6Steps[] = {
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
-    {"Switcher", -1, 0, nullptr},
+    {"Switcher", -1, 0, &ZeqWriteSwitcher},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
     {"password", -1, 0, &ZeqWritePassword},
     {"Media", 2, 0, nullptr},
-    {"GoboManager", 5, 0, nullptr},
-    {"MARKERSET", 7, 0, nullptr},
-    {"ACTOR", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
-    {"Version5", 8, 0, nullptr},  // the global light and time settings
+    {"Version5", 8, 0, &ZeqWriteVersion5Block},  // the global light and time settings
     {"Connections", -1, 0, &ZeqWriteConnections},
     {"Takes", 6, 0, &ZeqWriteTakes},
 };
@@ -45,7 +47,7 @@ const ZeqWriterLayout kZeq58Layout = {
     nullptr,  // find animated channels
     &ZeqWriteNodeRecordOf,
     nullptr,  // character poses
-    nullptr,  // poses
+    &ZeqWritePoses,
 };
 
 const ZeqWriterLayout kZeq6Layout = {
@@ -59,7 +61,8 @@ const ZeqWriterLayout kZeq6Layout = {
 // camera, camera switcher, light, optical reference.
 const ZeqWriteNodeRecord kZeqAttributeWriters[11] = {
     nullptr, &ZeqWriteNullAttribute, &ZeqWriteMarkerAttribute, &ZeqWriteSkeletonAttribute,
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ZeqWriteOpticalReferenceAttribute,
+    nullptr, nullptr, nullptr, &ZeqWriteCameraTypeRecord, nullptr, &ZeqWriteLightTypeRecord,
+    &ZeqWriteOpticalReferenceAttribute,
 };
 
 const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
@@ -71,6 +74,7 @@ const ZeqNodeWriterHooks kZeqNodeWriterHooks = {
 const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"Model", &ZeqListModels, &ZeqWriteModelObject},
     {"GenericNode", &ZeqListGenericNodes, &ZeqWriteGenericNodeObject},
+    {"Pose", &ZeqListPoses, &ZeqWritePoseObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 

@@ -91,6 +91,19 @@ void ZeqListGenericNodes(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteModelObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
+// Steps and object rows of the scene settings, gobos, marker sets, actors and poses.
+bool ZeqWriteCameraTypeRecord(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteLightTypeRecord(KZeqWriterZeqBase& writer, KZeqNode& node);
+bool ZeqWriteGlobalSettings(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteVersion5Block(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteGobos(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteMarkerSets(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteActors(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWritePoses(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWritePoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWritePassword(KZeqWriterZeqBase& writer, KZeqScene& scene);

@@ -11,6 +11,8 @@ namespace zeqsdk_400 {
 class IZeqObject;
 class KStreamOptionsZeq;
 class KZeqExporter;
+class KZeqGobo;
+class KZeqPose;
 class KZeqNode;
 class KZeqNull;
 class KZeqSceneInfo;
@@ -100,6 +102,32 @@ public:
     // take of that name. Before version 6 a material's shininess keys are
     // written a hundred times larger.
     bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material);
+
+    // ---- Scene settings (kzeqwriterzeq_settings.cpp) ------------------------------------------------
+    // Writes nothing: the 5.8 layout has no "Switcher".
+    bool WriteCameraSwitcher(KZeqScene& scene);
+    bool WriteGlobalLightSettings(KZeqScene& scene);
+    bool WriteAmbientColor(KZeqScene& scene);
+    bool WriteFogOption(KZeqScene& scene);
+    // Only when there are shadow planes.
+    bool WriteShadowPlane(KZeqScene& scene);
+    bool WriteShadowPlaneSection(KZeqScene& scene);
+    // "RendererSetting", and "Settings" with the producer cameras and the time fields.
+    bool WriteGlobalCameraAndTimeSettings(KZeqScene& scene);
+    // The time fields into the open "Settings" block.
+    bool WriteGlobalTimeSettings(KZeqScene& scene);
+
+    // ---- Gobos, marker sets, actors and poses (kzeqwriterzeq_actors.cpp) -------------------------
+    // "GoboManager", even without gobos.
+    bool WriteGobo(KZeqScene& scene);
+    bool WriteGoboSection(KZeqScene& scene);
+    bool WriteKZeqGobo(KZeqGobo& gobo);
+    bool WriteMarkerSet(KZeqScene& scene);
+    bool WriteKZeqMarkerSet(KZeqScene& scene, int index);
+    bool WriteActor(KZeqScene& scene);
+    bool WriteKZeqActor(KZeqScene& scene, int index);
+    bool WritePose(KZeqScene& scene);
+    bool WriteKZeqPose(KZeqPose& pose);
 
     // ---- State of the write in progress, for the section writers --------------------------------
     IZeqObject* GetZeqObject() const { return mFile; }

@@ -18,12 +18,12 @@ using namespace zeqsdk_400;
 namespace zeqiotest {
 
 const ZeqFileCase kZeqFileCases[6] = {
-    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII, eZeqLosesUserPropertyRecords},
-    {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY, eZeqLosesUserPropertyRecords},
-    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED, eZeqLosesUserPropertyRecords},
-    {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII, eZeqLosesPropertyBlock},
-    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY, eZeqLosesPropertyBlock},
-    {"V58Encrypted", 5800, 2, -1, eZeqLosesPropertyBlock},
+    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII, eZeqLosesUserPropertyRecords | eZeqLosesCameraSettings},
+    {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY, eZeqLosesUserPropertyRecords | eZeqLosesCameraSettings},
+    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED, eZeqLosesUserPropertyRecords | eZeqLosesCameraSettings},
+    {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII, eZeqLosesPropertyBlock | eZeqLosesSwitcherNames},
+    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY, eZeqLosesPropertyBlock | eZeqLosesSwitcherNames},
+    {"V58Encrypted", 5800, 2, -1, eZeqLosesPropertyBlock | eZeqLosesSwitcherNames},
 };
 
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info) { return info.param.mName; }

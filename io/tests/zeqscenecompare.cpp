@@ -242,6 +242,7 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 
 const ZeqCompareRow kZeqCompareRows[] = {
     &CompareSceneInfo, &CompareTakeInfos, &CompareNodes, &CompareGenericNodes,
+    &CompareSettings, &CompareSwitcher, &CompareGobos, &CompareMarkerSetsAndActors, &ComparePoses,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 

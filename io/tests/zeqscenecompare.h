@@ -31,6 +31,10 @@ enum EZeqLoss {
     // 6.0: what only the 5.8 user-property record holds: limits, labels and
     // user properties of no type.
     eZeqLosesUserPropertyRecords = 2,
+    // 6.0: the producer cameras and the default camera (no version-6 read takes them).
+    eZeqLosesCameraSettings = 4,
+    // 5.8: the switcher's camera names and default index (no "Switcher" record).
+    eZeqLosesSwitcherNames = 8,
 };
 
 struct ZeqDiff {
@@ -61,6 +65,13 @@ extern const int kZeqCompareRowCount;
 
 // Runs every row, knowing what the file form lost.
 ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
+
+// Rows of the scene settings, switcher, gobos, marker sets, actors and poses.
+void CompareSettings(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareSwitcher(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareGobos(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareMarkerSetsAndActors(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void ComparePoses(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 
 // Pieces the rows share.
 void CompareThumbnail(const std::string& path, const zeqsdk_400::KZeqThumbnail* expected,
