@@ -55,9 +55,9 @@ void CompareSettings(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
         Field(diff, "light.shadow", a, b, &L::GetShadowEnable), Field(diff, "light.intensity", a, b, &L::GetShadowIntensity);
     for (int i = 0; i < a.GetShadowPlaneCount() && i < b.GetShadowPlaneCount(); ++i) {
         const std::string path = "light.plane" + std::to_string(i);
-        diff.Check(path + ".enable", a.GetShadowPlane(i)->mEnable, b.GetShadowPlane(i)->mEnable);
-        Vector(diff, path + ".origin", a.GetShadowPlane(i)->mOrigin, b.GetShadowPlane(i)->mOrigin);
-        Vector(diff, path + ".normal", a.GetShadowPlane(i)->mNormal, b.GetShadowPlane(i)->mNormal);
+        const L::KZeqShadowPlane &x = *a.GetShadowPlane(i), &y = *b.GetShadowPlane(i);
+        diff.Check(path + ".enable", x.mEnable, y.mEnable), Vector(diff, path + ".origin", x.mOrigin, y.mOrigin);
+        Vector(diff, path + ".normal", x.mNormal, y.mNormal);
     }
     KZeqGlobalTimeSettings& t = *expected.GetGlobalTimeSettings();
     KZeqGlobalTimeSettings& u = *actual.GetGlobalTimeSettings();
@@ -67,9 +67,9 @@ void CompareSettings(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
     Field(diff, "time.current", t, u, &T::GetCurrentTimeMarker);
     for (int i = 0; i < t.GetTimeMarkerCount() && i < u.GetTimeMarkerCount(); ++i) {
         const std::string path = "time.marker" + std::to_string(i);
-        diff.Check(path + ".name", t.GetTimeMarker(i)->mName, u.GetTimeMarker(i)->mName);
-        diff.Check(path + ".time", t.GetTimeMarker(i)->mTime, u.GetTimeMarker(i)->mTime);
-        diff.Check(path + ".loop", t.GetTimeMarker(i)->mLoop, u.GetTimeMarker(i)->mLoop);
+        const T::KZeqTimeMarker &x = *t.GetTimeMarker(i), &y = *u.GetTimeMarker(i);
+        diff.Check(path + ".name", x.mName, y.mName), diff.Check(path + ".time", x.mTime, y.mTime);
+        diff.Check(path + ".loop", x.mLoop, y.mLoop);
     }
     if (!(diff.mLosses & eZeqLosesCameraSettings)) {
         KZeqGlobalCameraSettings& c = *expected.GetGlobalCameraSettings();
@@ -100,24 +100,21 @@ void CompareGobos(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
     actual.GetEntity()->FillNodeArray(b, KZeqNodeAttribute::eLIGHT, false);
     diff.Check("lights", a.GetCount(), b.GetCount());
     for (int i = 0; i < a.GetCount() && i < b.GetCount(); ++i) {
-        KZeqGobo* x = a[i]->GetLight()->GetGobo();
-        KZeqGobo* y = b[i]->GetLight()->GetGobo();
+        KZeqGobo *x = a[i]->GetLight()->GetGobo(), *y = b[i]->GetLight()->GetGobo();
         const std::string path = std::string(a[i]->GetName()) + ".gobo";
         diff.Check(path, x != nullptr, y != nullptr);
         if (!x || !y) continue;
         diff.Check(path + ".name", KString(x->GetName()), KString(y->GetName()));
         diff.Check(path + ".equal", true, *x == *y);
         for (int j = 0; j < i; ++j)
-            diff.Check(path + ".sharedWith" + std::to_string(j), a[j]->GetLight()->GetGobo() == x,
-                       b[j]->GetLight()->GetGobo() == y);
+            diff.Check(path + std::to_string(j), a[j]->GetLight()->GetGobo() == x, b[j]->GetLight()->GetGobo() == y);
     }
 }
 
 void CompareMarkerSetsAndActors(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
     diff.Check("markerSets", expected.GetMarkerSetCount(), actual.GetMarkerSetCount());
     for (int i = 0; i < expected.GetMarkerSetCount() && i < actual.GetMarkerSetCount(); ++i) {
-        KZeqMarkerSet& a = *expected.GetMarkerSet(i);
-        KZeqMarkerSet& b = *actual.GetMarkerSet(i);
+        KZeqMarkerSet &a = *expected.GetMarkerSet(i), &b = *actual.GetMarkerSet(i);
         const std::string path = std::string(a.GetName());
         diff.Check(path + ".name", KString(a.GetName()), KString(b.GetName()));
         diff.Check(path + ".links", a.GetMarkerSetLinkCount(), b.GetMarkerSetLinkCount());
@@ -138,8 +135,7 @@ void CompareMarkerSetsAndActors(KZeqScene& expected, KZeqScene& actual, ZeqDiff&
     }
     diff.Check("actors", expected.GetActorCount(), actual.GetActorCount());
     for (int i = 0; i < expected.GetActorCount() && i < actual.GetActorCount(); ++i) {
-        KZeqActor& a = *expected.GetActor(i);
-        KZeqActor& b = *actual.GetActor(i);
+        KZeqActor &a = *expected.GetActor(i), &b = *actual.GetActor(i);
         const std::string path = std::string(a.GetName());
         diff.Check(path + ".name", KString(a.GetName()), KString(b.GetName()));
         diff.Check(path + ".input", IndexOf(expected, a.GetInputMarkerSet()), IndexOf(actual, b.GetInputMarkerSet()));
@@ -152,8 +148,7 @@ void CompareMarkerSetsAndActors(KZeqScene& expected, KZeqScene& actual, ZeqDiff&
 void ComparePoses(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) {
     diff.Check("poses", expected.GetPoseCount(), actual.GetPoseCount());
     for (int i = 0; i < expected.GetPoseCount() && i < actual.GetPoseCount(); ++i) {
-        KZeqPose& a = *expected.GetPose(i);
-        KZeqPose& b = *actual.GetPose(i);
+        KZeqPose &a = *expected.GetPose(i), &b = *actual.GetPose(i);
         const std::string path = std::string(a.GetName());
         diff.Check(path + ".name", KString(a.GetName()), KString(b.GetName()));
         diff.Check(path + ".type", static_cast<int>(a.GetType()), static_cast<int>(b.GetType()));
