@@ -74,7 +74,7 @@ void BM_BindPoseAdd(benchmark::State& state) {
     KZeqSdkManager manager;
     for (auto _ : state) manager.DestroyKZeqPose(MakePose(manager, static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_BindPoseAdd)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BindPoseAdd)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_BindPoseThroughFile(benchmark::State& state) {
     KZeqSdkManager manager;
