@@ -26,6 +26,7 @@
 
 #include "character/kzeqactor.h"
 #include "character/kzeqmarkerset.h"
+#include "content/kzeqcamera.h"
 #include "content/kzeqcameraswitcher.h"
 #include "content/kzeqgobo.h"
 #include "content/kzeqlight.h"
