@@ -10,16 +10,18 @@ namespace {
 // sections still to be built.
 const ZeqWriteStep kZeq58Steps[] = {
     {"Media", 2, 0, &ZeqWriteMediaSection},  // also tells the media count to the "Summary"
-    {"camera switcher", -1, 0, nullptr},
+    {"camera switcher", -1, 0, nullptr},  // the 5.8 layout has no "Switcher"
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
     {"Takes", 6, 0, &ZeqWriteTakes},
     {"clear animated channels", -1, eZeqRunsAlways, &ZeqClearAnimatedChannels},
-    {"GoboManager", 5, 0, nullptr},
-    {"marker sets, actors and characters", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
+    {"CHARACTER", 7, 0, nullptr},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
     {"Constraints", 7, 0, nullptr},
-    {"global settings", 8, 0, nullptr},
+    {"global settings", 8, 0, &ZeqWriteGlobalSettings},
 };
 
 // Version 6.0.
@@ -27,15 +29,15 @@ const ZeqWriteStep kZeq6Steps[] = {
     {"materials and textures to connections", -1, 0, &ZeqWriteConnectMaterialsAndTextures},
     {"media names", 2, 0, &ZeqNameMedia},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
-    {"Switcher", -1, 0, nullptr},
+    {"Switcher", -1, 0, &ZeqWriteSwitcher},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
     {"password", -1, 0, &ZeqWritePassword},
     {"Media", 2, 0, &ZeqWriteMediaSection},
-    {"GoboManager", 5, 0, nullptr},
-    {"MARKERSET", 7, 0, nullptr},
-    {"ACTOR", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
-    {"Version5", 8, 0, nullptr},  // the global light and time settings
+    {"Version5", 8, 0, &ZeqWriteVersion5Block},  // the global light and time settings
     {"Connections", -1, 0, &ZeqWriteConnections},
     {"Takes", 6, 0, &ZeqWriteTakes},
 };
@@ -49,7 +51,7 @@ const ZeqWriterLayout kZeq58Layout = {
     &ZeqFindAnimatedChannels,
     &ZeqWriteNodeRecordOf,
     nullptr,  // character poses
-    nullptr,  // poses
+    &ZeqWritePoses,
 };
 
 const ZeqWriterLayout kZeq6Layout = {
@@ -86,6 +88,7 @@ const ZeqObjectWriter kZeq6ObjectWriters[] = {
     {"Material", &ZeqListMaterials, &ZeqWriteMaterialObject},
     {"Texture", &ZeqListTextures, &ZeqWriteTextureObject},
     {"Deformer", &ZeqListDeformers, &ZeqWriteDeformerObject},
+    {"Pose", &ZeqListPoses, &ZeqWritePoseObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 
