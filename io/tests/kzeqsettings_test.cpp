@@ -44,7 +44,7 @@ KZeqMatrix Matrix(double base) {
     return matrix;
 }
 
-struct RecordTest : ::testing::Test {
+struct SettingsRecordTest : ::testing::Test {
     KZeqNode* Node(const std::string& name, KZeqNodeAttribute* attribute, KZeqScene* scene = nullptr) {
         KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
         node->SetNodeAttribute(attribute);
@@ -61,7 +61,7 @@ struct RecordTest : ::testing::Test {
     std::string mError;
 };
 
-struct SettingsTest : RecordTest, ::testing::WithParamInterface<ZeqFileCase> {};
+struct SettingsTest : SettingsRecordTest, ::testing::WithParamInterface<ZeqFileCase> {};
 
 }  // namespace
 
@@ -223,7 +223,7 @@ const Row kRows[] = {
      }},
 };
 
-struct RecordRows : RecordTest, ::testing::WithParamInterface<Row> {};
+struct RecordRows : SettingsRecordTest, ::testing::WithParamInterface<Row> {};
 
 }  // namespace
 
@@ -238,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Records, RecordRows, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row>& info) { return info.param.mName; });
 
 // Names A then B; the traversal meets B's node first.
-TEST_F(RecordTest, SwitcherIndicesRenumberedOverCameraNodes) {
+TEST_F(SettingsRecordTest, SwitcherIndicesRenumberedOverCameraNodes) {
     for (const char* name : {"B", "A", "Other"}) Node(name, mManager.CreateKZeqCamera());
     KZeqNode& node = *mScene->GetCameraSwitcher();
     for (const char* name : {"Model::A", "Model::B", "Model::Missing"})
@@ -257,7 +257,7 @@ TEST_F(RecordTest, SwitcherIndicesRenumberedOverCameraNodes) {
 }
 
 // Every time mode through one form of each writer.
-TEST_F(RecordTest, TimeModesThroughBothWriters) {
+TEST_F(SettingsRecordTest, TimeModesThroughBothWriters) {
     for (int form : {0, 3}) {
         for (int mode = 1; mode <= 13; ++mode) {
             mScene->GetGlobalTimeSettings()->SetTimeMode(static_cast<KTime::ETimeMode>(mode));
