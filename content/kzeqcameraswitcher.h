@@ -26,6 +26,8 @@ public:
 
     // A copy of the name, appended even when listed already.
     void AddCameraName(const char* name);
+    // Texts handed out before end here.
+    void RemoveAllCameraNames() { mCameraNames.clear(); }
     int GetCameraNameCount() const { return static_cast<int>(mCameraNames.size()); }
     // Valid while the switcher lives; null at or past the count.
     const char* GetCameraName(unsigned int index) const;

@@ -29,6 +29,10 @@
 #include "character/kzeqcharacterpose.h"
 #include "character/kzeqcontrolset.h"
 #include "content/kzeqcamera.h"
+#include "character/kzeqactor.h"
+#include "character/kzeqmarkerset.h"
+#include "content/kzeqcameraswitcher.h"
+#include "content/kzeqgobo.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
 #include "content/kzeqtexture.h"
@@ -49,7 +53,9 @@
 #include "content/kzeqnurb.h"
 #include "content/kzeqpatch.h"
 #include "content/kzeqshape.h"
+#include "scene/kzeqglobalsettings.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
@@ -98,7 +104,15 @@ const char* const kNames[] = {
     "NurbVersion", "NurbOrder", "Form", "SurfaceDisplay", "Step", "Dimensions", "Points", "MultiplicityU",
     "MultiplicityV", "KnotVectorU", "KnotVectorV", "PatchVersion", "PatchType", "Closed", "UCapped", "VCapped",
     "Link", "Mode", "UserData", "Indexes", "Weights", "Transform", "TransformLink", "AssociateModel", "TransformParent",
-    "Link_DeformAcuracy", "Shape", "Vertices", "Normals"};
+    "Link_DeformAcuracy", "Shape", "Vertices", "Normals",
+    // scene settings, switcher, gobos, marker sets, actors and poses
+    "Switcher", "CameraId", "CameraIndexName", "AmbientRenderSettings", "AmbientLightColor", "FogOptions",
+    "FlogEnable", "FogMode", "FogDensity", "FogStart", "FogEnd", "FogColor", "ShadowPlanes", "Count", "Plane",
+    "UseShadow", "ShadowIntensity", "RendererSetting", "DefaultCamera", "DefaultViewingMode", "Settings", "Camera",
+    "TimeMode", "FrameRate", "TimeFormat", "SnapOnFrames", "ReferenceTimeIndex", "TimeMarker", "Time", "Loop",
+    "Gobo", "GoboName", "GoboPath", "DrawComponent", "LightGobo", "MARKER", "VERSION", "NAME", "NODEINDEX",
+    "ORIENTED", "DEFAULTY", "TOFFSETX", "ROFFSETZ", "MODEL", "CONSTRAINT", "MARKERSETINDEX", "NODESCALE",
+    "NbPoseNodes", "PoseNode", "Node", "Matrix", "Local"};
 const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexport~", "SceneInfo::GlobalInfo",
                                "Take 001", "t.tak", "/dev/zero", "..", "", "Model::Scene", "Default", "a:b",
                                "Null", "Marker", "OpticalMarker", "IKEffector", "FKEffector", "Root", "Limb",
@@ -112,7 +126,9 @@ const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexpor
                                "Texture::a", "Material::a", "OO",
                                "Camera", "Light", "Live", "PAL", "35mm", "wood", "a/../../x.tif",
                                "Nurb", "Patch", "open", "Closed", "Periodic", "bspline", "Skin", "cluster",
-                               "Additive", "Total1", "SrcModelReference", "Model::Bone"};
+                               "Additive", "Total1", "SrcModelReference", "Model::Bone",
+                               "BindPose", "RestPose", "Light", "Camera", "0.0", "PAL", "48", "Producer Top",
+                               "Model::Producer Front", "Pose::P", "G"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
 
 template <class T, int N>
@@ -319,6 +335,40 @@ void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
            "Model: \"Model::L\" {\nType: \"Light\"\nLightTypeVersion: 202\nLightType: 2\nIntensity: 80\n}\n"
            "Media:  {\nVideo:  {\nVideo: \"Video input 1\" {\nType: \"Live\"\n}\nVideo: \"b\" {\nType: \"Clip\"\n"
            "Version: 101\nOriginalFormat: 0\nFilename: \"b.tif\"\nRelativeFilename: \"../b.tif\"\n}\n}\n}\n";
+// Settings, a switcher, lights sharing gobos, a marker set, an actor and a
+// bind pose through both writers in binary; and an ASCII 5.8 main section
+// (mode 3) with the records' edge cases.
+void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
+    scene->GetGlobalLightSettings()->AddShadowPlane(KZeqGlobalLightSettings::KZeqShadowPlane());
+    scene->GetGlobalTimeSettings()->AddTimeMarker({KString("m"), KTime(5), true});
+    static_cast<KZeqCameraSwitcher*>(scene->GetCameraSwitcher()->GetNodeAttribute())->AddCameraName("Model::c");
+    KZeqGobo* gobo = manager.CreateKZeqGobo("G");
+    KZeqPose* pose = manager.CreateKZeqPose("P", true);
+    for (const char* name : {"c", "l0", "l1"}) {
+        KZeqNode* node = manager.CreateKZeqNode(name);
+        if (*name == 'c') node->SetNodeAttribute(manager.CreateKZeqCamera());
+        else node->SetNodeAttribute(manager.CreateKZeqLight()), node->GetLight()->SetGobo(gobo);
+        scene->GetRootNode()->AddChild(node);
+        pose->Add(node->GetName(), KZeqMatrix(), false);
+    scene->AddPose(pose);
+    KZeqMarkerSetLink link;
+    link.mNode = scene->GetRootNode()->GetChild(0);
+    scene->GetMarkerSet(scene->CreateMarkerSet("S"))->AddMarkerSetLink(eActorBodyPartFirst, link);
+    scene->GetActor(scene->CreateActor("A"))->SetInputMarkerSet(scene->GetMarkerSet(0));
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = dir + "/settings.tmp.zeq";
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        exporter.Export(*scene);
+        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-settings" : "/v58-settings"), std::ios::binary)
+    std::ofstream(dir + "/v58-text-settings", std::ios::binary)
+        << "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
+           "FogOptions:  {\nFogStart: 1500\nFogEnd: 2000\nFogColor: 0.5\n}\nShadowPlanes:  {\nCount: 9\n"
+           "Plane: 1,2\nShadowIntensity: 500\n}\nSettings:  {\nFrameRate: \"0.0\"\nTimeMode: 10\n"
+           "ReferenceTimeIndex: 5\nTimeMarker: \"a\" {\nTime: 7\n}\n}\nGoboManager:  {\nGobo:  {\nGoboName: \"G\"\n}\n"
+           "Gobo:  {\nGoboName: \"G\"\n}\nLightGobo: \"L\", \"G\"\n}\nMARKERSET:  {\nMARKER:  {\nNODEINDEX: 9\n"
+           "MODEL: \"L\"\n}\n}\nACTOR:  {\nMARKERSETINDEX: 0\nNODESCALE: 2\n}\nSceneGenericPersistence:  {\n"
+           "Pose: \"p\" {\nType: \"BindPose\"\nNbPoseNodes: 99\nPoseNode:  {\nNode: \"L\"\nMatrix: 1,2\n}\n}\n}\n";
 }
 
 void WriteSeeds(const std::string& dir) {
@@ -389,6 +439,7 @@ void WriteSeeds(const std::string& dir) {
     }
     WriteNodeSeeds(manager, dir);
     WriteCameraSeeds(manager, dir);
+    WriteSettingsSeeds(manager, dir);
     // A program (mode 4): a binary 6.0 file whose takes name a take file,
     // then a "Summary" extension section with a scene information record.
     const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,

@@ -19,6 +19,7 @@ class KObject;
 class KSet;
 class KZeq;
 class KStreamOptionsZeq;
+class KZeqActor;
 class KZeqCharacter;
 class KZeqCharacterPose;
 class KZeqControlSet;
@@ -27,6 +28,9 @@ class KZeqGenericNode;
 class KZeqGeometry;
 class KZeqMaterial;
 class KZeqMesh;
+class KZeqGobo;
+class KZeqMarkerSet;
+class KZeqPose;
 class KZeqImporter;
 class KZeqCamera;
 class KZeqLight;
@@ -274,6 +278,37 @@ public:
     bool ReadKZeqShape(KZeqShape& shape, KZeqGeometry& geometry);
     // Drops the pairs whose index is no control point of a geometry of that count.
     static void DropLinkIndicesOutside(KZeqLink& link, int controlPointCount);
+    // ---- Scene settings (kzeqreaderzeq_settings.cpp) ---------------------------------------------
+    // "Switcher": the switcher's camera names and default index.
+    bool ReadCameraSwitcher(KZeqScene& scene);
+    // Camera indices from positions in the name list to positions among the
+    // scene's camera nodes; values naming no listed camera with a node stay.
+    bool ReorderCameraSwitcherIndices(KZeqScene& scene);
+    // Defaults first, then ambient colour, fog and shadow planes.
+    bool ReadGlobalLightSettings(KZeqScene& scene);
+    bool ReadAmbientColor(KZeqScene& scene);
+    bool ReadFogOption(KZeqScene& scene);
+    bool ReadShadowPlane(KZeqScene& scene);
+    // Before version 6: "RendererSetting" and "Settings" with the producer cameras.
+    bool ReadGlobalCameraAndTimeSettings(KZeqScene& scene);
+    // Version 6: the time fields of "Settings".
+    bool ReadGlobalTimeSettings(KZeqScene& scene);
+
+    // ---- Gobos, marker sets, actors and poses (kzeqreaderzeq_actors.cpp) ----------------------
+    bool ReadGobo(KZeqScene& scene);
+    // Gobos no light takes are destroyed.
+    bool ReadGoboSection(KZeqScene& scene);
+    bool ReadKZeqGobo(KZeqGobo& gobo);
+    bool ReadMarkerSet(KZeqScene& scene);
+    bool ReadKZeqMarkerSet(KZeqMarkerSet& set);
+    // Actors get their input marker sets once all are read.
+    bool ReadActor(KZeqScene& scene);
+    bool ReadKZeqActor(KZeqActor& actor, int& markerSetIndex);
+    // The "Pose" fields of the current block.
+    bool ReadPose(KZeqScene& scene);
+    // The entries of the current block into pose (none: read and dropped);
+    // entries the pose refuses are dropped.
+    bool ReadKZeqPose(KZeqPose* pose, bool bindPose);
 
     // ---- State of the read in progress ---------------------------------------------------------
     // The stream being read: the reader's own file or a nested object stream.

@@ -9,7 +9,7 @@ namespace zeqsdk_400 {
 // are sections still to be built.
 const ZeqReadStep kZeqReadSteps[] = {
     {"Definitions", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadDefinitions},
-    {"camera switcher", eZeqAnyLayout, -1, 0, nullptr},
+    {"camera switcher", eZeqAnyLayout, -1, 0, &ZeqReadCameraSwitcher},
     {"rewind", eZeqAnyLayout, -1, 0, &ZeqReadRewindMainSection},
     {"Objects", eZeqVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadObjects},
     {"Model", eZeqBeforeVersion6Layout, -1, eZeqEndsReadOnFailure, &ZeqReadModels},
@@ -18,10 +18,10 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"camera backgrounds", eZeqAnyLayout, -1, eZeqEndsReadOnFailure, &ZeqReadCameraBackgrounds},
     {"duplicate textures and materials", eZeqBeforeVersion6Layout, -1, 0, &ZeqReadDuplicates},
     {"Media", eZeqAnyLayout, 2, 0, &ZeqReadMedia},
-    {"camera switcher indices", eZeqAnyLayout, -1, 0, nullptr},
-    {"GoboManager", eZeqAnyLayout, 5, 0, nullptr},
-    {"MARKERSET", eZeqAnyLayout, 7, 0, nullptr},
-    {"ACTOR", eZeqAnyLayout, 7, 0, nullptr},
+    {"camera switcher indices", eZeqAnyLayout, -1, 0, &ZeqReorderCameraSwitcherIndices},
+    {"GoboManager", eZeqAnyLayout, 5, 0, &ZeqReadGobos},
+    {"MARKERSET", eZeqAnyLayout, 7, 0, &ZeqReadMarkerSets},
+    {"ACTOR", eZeqAnyLayout, 7, 0, &ZeqReadActors},
     {"CHARACTER", eZeqAnyLayout, 7, 0, &ZeqReadCharacters},
     {"SceneGenericPersistence", eZeqAnyLayout, -1, 0, &ZeqReadSceneGenericPersistence},
     {"Version5", eZeqVersion6Layout, 8, 0, &ZeqReadVersion5Block},
@@ -42,8 +42,8 @@ const ZeqObjectKind kZeqObjectKinds[] = {
     {"Texture", nullptr, &ZeqReadTextureObject},
     {"Deformer", nullptr, &ZeqReadDeformerObject},  // "Skin" and "Cluster" in any letter case
     {"Pose", "CharacterPose", &ZeqReadCharacterPoseObject},
-    {"Pose", "BindPose", nullptr},
-    {"Pose", "RestPose", nullptr},
+    {"Pose", "BindPose", &ZeqReadPoseObject},
+    {"Pose", "RestPose", &ZeqReadPoseObject},
     {"GenericNode", nullptr, &ZeqReadGenericNodeObject},
     {"Constraint", "Character", &ZeqReadCharacterObject},
     {"ControlSetPlug", "ControlSetPlug", &ZeqReadControlSetPlugObject},
@@ -82,10 +82,10 @@ const ZeqGeometryHooks kZeqGeometryHooks = {
 };
 
 const ZeqReaderHooks kZeqReaderHooks = {
-    nullptr,  // global light settings
-    nullptr,  // global time settings
-    nullptr,  // global camera and time settings
-    nullptr,  // poses
+    &ZeqReadGlobalLightSettings,
+    &ZeqReadGlobalTimeSettings,
+    &ZeqReadGlobalCameraAndTimeSettings,
+    &ZeqReadPoses,
     &ZeqReadCharacterPoses,
 };
 

@@ -148,6 +148,17 @@ bool ZeqReadNodePivots(KZeqReaderZeq& reader, KZeqNode& node);
 bool ZeqReadCameraFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadLightFields(KZeqReaderZeq& reader, KZeqNodeAttribute& attribute);
 bool ZeqReadMedia(KZeqReaderZeq& reader, KZeqScene& scene);
+// Steps and object kinds of the scene settings, gobos, marker sets, actors and poses.
+bool ZeqReadCameraSwitcher(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReorderCameraSwitcherIndices(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadGlobalLightSettings(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadGlobalCameraAndTimeSettings(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadGlobalTimeSettings(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadGobos(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadMarkerSets(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadActors(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadPoses(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadPoseObject(KZeqReaderZeq& reader, KZeqScene& scene, const KString& subtype, const KString& name);
 
 // Only regular files are opened as take files.
 bool ZeqIsRegularFile(const char* path);

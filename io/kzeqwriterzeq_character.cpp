@@ -469,6 +469,16 @@ bool ZeqWriteCharacterObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
     return ZeqWriteBlockEnd(file);
 }
 
+void ZeqListAllPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects) {
+    ZeqListCharacterPoses(scene, objects);
+    ZeqListPoses(scene, objects);
+}
+
+bool ZeqWriteAnyPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
+    return object.GetNameSpace() == KZeqObject::eCharacterPose ? ZeqWriteCharacterPoseObject(writer, object)
+                                                                : ZeqWritePoseObject(writer, object);
+}
+
 // The block holds the pose's scene itself.
 bool ZeqWriteCharacterPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
     auto& pose = static_cast<KZeqCharacterPose&>(object);

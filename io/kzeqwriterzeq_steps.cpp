@@ -10,17 +10,18 @@ namespace {
 // sections still to be built.
 const ZeqWriteStep kZeq58Steps[] = {
     {"Media", 2, 0, &ZeqWriteMediaSection},  // also tells the media count to the "Summary"
-    {"camera switcher", -1, 0, nullptr},
+    {"camera switcher", -1, 0, nullptr},  // the 5.8 layout has no "Switcher"
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
     {"Takes", 6, 0, &ZeqWriteTakes},
     {"clear animated channels", -1, eZeqRunsAlways, &ZeqClearAnimatedChannels},
-    {"GoboManager", 5, 0, nullptr},
-    {"marker sets, actors and characters", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
     {"CHARACTER", 7, 0, &ZeqWriteCharacters},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
     {"Constraints", 7, 0, &ZeqWriteConstraints},
-    {"global settings", 8, 0, nullptr},
+    {"global settings", 8, 0, &ZeqWriteGlobalSettings},
 };
 
 // Version 6.0.
@@ -29,15 +30,15 @@ const ZeqWriteStep kZeq6Steps[] = {
     {"materials and textures to connections", -1, 0, &ZeqWriteConnectMaterialsAndTextures},
     {"media names", 2, 0, &ZeqNameMedia},
     {"Definitions", -1, 0, &ZeqWriteDefinitions},
-    {"Switcher", -1, 0, nullptr},
+    {"Switcher", -1, 0, &ZeqWriteSwitcher},
     {"Objects", -1, eZeqAdvancesProgress, &ZeqWriteObjects},
     {"password", -1, 0, &ZeqWritePassword},
     {"Media", 2, 0, &ZeqWriteMediaSection},
-    {"GoboManager", 5, 0, nullptr},
-    {"MARKERSET", 7, 0, nullptr},
-    {"ACTOR", 7, 0, nullptr},
+    {"GoboManager", 5, 0, &ZeqWriteGobos},
+    {"MARKERSET", 7, 0, &ZeqWriteMarkerSets},
+    {"ACTOR", 7, 0, &ZeqWriteActors},
     {"SceneGenericPersistence", -1, 0, &ZeqWriteSceneGenericPersistence},
-    {"Version5", 8, 0, nullptr},  // the global light and time settings
+    {"Version5", 8, 0, &ZeqWriteVersion5Block},  // the global light and time settings
     {"Connections", -1, 0, &ZeqWriteConnections},
     {"Takes", 6, 0, &ZeqWriteTakes},
     {"remove the write's control-set plugs", -1, eZeqRunsAlways, &ZeqEndCharacterObjects},
@@ -52,7 +53,7 @@ const ZeqWriterLayout kZeq58Layout = {
     &ZeqFindAnimatedChannels,
     &ZeqWriteNodeRecordOf,
     &ZeqWriteCharacterPoses,
-    nullptr,  // poses
+    &ZeqWritePoses,
 };
 
 const ZeqWriterLayout kZeq6Layout = {
@@ -92,7 +93,8 @@ const ZeqObjectWriter kZeq6ObjectWriters[] = {
     // Plugs before the characters they feed.
     {"ControlSetPlug", &ZeqListControlSetPlugs, &ZeqWriteControlSetPlugObject},
     {"Constraint", &ZeqListCharacters, &ZeqWriteCharacterObject},
-    {"Pose", &ZeqListCharacterPoses, &ZeqWriteCharacterPoseObject},
+    // Character poses, then bind and rest poses, under one type.
+    {"Pose", &ZeqListAllPoses, &ZeqWriteAnyPoseObject},
 };
 const int kZeq6ObjectWriterCount = static_cast<int>(sizeof(kZeq6ObjectWriters) / sizeof(kZeq6ObjectWriters[0]));
 

@@ -112,6 +112,9 @@ void ZeqListCharacterPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
 bool ZeqWriteControlSetPlugObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteCharacterObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 bool ZeqWriteCharacterPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
+// One "Pose" row for both kinds of pose: character poses first.
+void ZeqListAllPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWriteAnyPoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 // Geometry, materials and textures.
 bool ZeqWriteMeshAttribute(KZeqWriterZeqBase& writer, KZeqNode& node);
 bool ZeqWriteMesh6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqMesh& mesh);
@@ -157,6 +160,16 @@ bool ZeqNameMedia(KZeqWriterZeqBase& writer, KZeqScene& scene);
 // Within 1e-6 of zero, or of (180, 180, 180) modulo 360: the same orientation
 // as zero, which the 5.8 target fields leave out.
 bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation);
+// Steps and object rows of the scene settings, gobos, marker sets, actors and poses.
+bool ZeqWriteGlobalSettings(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteVersion5Block(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteGobos(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteMarkerSets(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWriteActors(KZeqWriterZeqBase& writer, KZeqScene& scene);
+bool ZeqWritePoses(KZeqWriterZeqBase& writer, KZeqScene& scene);
+void ZeqListPoses(KZeqScene& scene, std::vector<KZeqObject*>& objects);
+bool ZeqWritePoseObject(KZeqWriterZeqBase& writer, KZeqObject& object);
 
 // Steps of the front itself.
 bool ZeqWriteModels(KZeqWriterZeqBase& writer, KZeqScene& scene);

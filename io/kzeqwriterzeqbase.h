@@ -21,6 +21,8 @@ class KZeqEntity;
 class KZeqExporter;
 class KZeqFilterSet;
 class KZeqLight;
+class KZeqGobo;
+class KZeqPose;
 class KZeqNode;
 class KZeqNull;
 class KZeqSceneInfo;
@@ -161,6 +163,31 @@ public:
     void AddAnimatedObject(const void* object) { mAnimated.insert(object); }
     bool IsAnimatedObject(const void* object) const { return mAnimated.count(object) != 0; }
     void ClearAnimatedChannels() { mAnimated.clear(); }
+    // ---- Scene settings (kzeqwriterzeq_settings.cpp) ------------------------------------------------
+    // Writes nothing: the 5.8 layout has no "Switcher".
+    bool WriteCameraSwitcher(KZeqScene& scene);
+    bool WriteGlobalLightSettings(KZeqScene& scene);
+    bool WriteAmbientColor(KZeqScene& scene);
+    bool WriteFogOption(KZeqScene& scene);
+    // Only when there are shadow planes.
+    bool WriteShadowPlane(KZeqScene& scene);
+    bool WriteShadowPlaneSection(KZeqScene& scene);
+    // "RendererSetting", and "Settings" with the producer cameras and the time fields.
+    bool WriteGlobalCameraAndTimeSettings(KZeqScene& scene);
+    // The time fields into the open "Settings" block.
+    bool WriteGlobalTimeSettings(KZeqScene& scene);
+
+    // ---- Gobos, marker sets, actors and poses (kzeqwriterzeq_actors.cpp) -------------------------
+    // "GoboManager", even without gobos.
+    bool WriteGobo(KZeqScene& scene);
+    bool WriteGoboSection(KZeqScene& scene);
+    bool WriteKZeqGobo(KZeqGobo& gobo);
+    bool WriteMarkerSet(KZeqScene& scene);
+    bool WriteKZeqMarkerSet(KZeqScene& scene, int index);
+    bool WriteActor(KZeqScene& scene);
+    bool WriteKZeqActor(KZeqScene& scene, int index);
+    bool WritePose(KZeqScene& scene);
+    bool WriteKZeqPose(KZeqPose& pose);
 
     // ---- State of the write in progress, for the section writers --------------------------------
     IZeqObject* GetZeqObject() const { return mFile; }

@@ -58,18 +58,25 @@ int KZeqPose::Add(const char* name, const KZeqMatrix& matrix, bool local) {
     if (!ValidateLocal(name, matrix, index)) return -1;
     if (index >= 0) return index;
     mEntries.push_back(std::unique_ptr<Entry>(new Entry{KString(name), matrix, local}));
+    if (mFirstEntryValid) mFirstEntry.emplace(name, GetCount() - 1);
     return GetCount() - 1;
 }
 
 void KZeqPose::Remove(int index) {
-    if (Valid(index)) mEntries.erase(mEntries.begin() + index);
+    if (!Valid(index)) return;
+    mEntries.erase(mEntries.begin() + index);
+    mFirstEntryValid = false;
 }
 
 int KZeqPose::Find(const char* name) const {
     if (!name) return -1;
-    for (int i = 0; i < GetCount(); ++i)
-        if (mEntries[static_cast<std::size_t>(i)]->mNodeName == name) return i;
-    return -1;
+    if (!mFirstEntryValid) {
+        mFirstEntry.clear();
+        for (int i = 0; i < GetCount(); ++i) mFirstEntry.emplace(mEntries[static_cast<std::size_t>(i)]->mNodeName.Buffer(), i);
+        mFirstEntryValid = true;
+    }
+    const auto found = mFirstEntry.find(name);
+    return found == mFirstEntry.end() ? -1 : found->second;
 }
 
 const char* KZeqPose::GetNodeName(int index) const {
@@ -88,7 +95,9 @@ bool KZeqPose::IsLocalMatrix(int index) const {
 }
 
 void KZeqPose::ReplaceNodeName(int index, const char* name) {
-    if (Valid(index) && name && *name) mEntries[static_cast<std::size_t>(index)]->mNodeName = name;
+    if (!Valid(index) || !name || !*name) return;
+    mEntries[static_cast<std::size_t>(index)]->mNodeName = name;
+    mFirstEntryValid = false;
 }
 
 template <class Pass>

@@ -2,6 +2,8 @@
 #define ZEQ_SCENE_KZEQPOSE_H
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/karray.h"
@@ -111,6 +113,10 @@ private:
     // Owned one by one, so that matrices handed out stay where they are.
     std::vector<std::unique_ptr<Entry>> mEntries;
     KZeqMatrix mFallbackMatrix;
+    // Each name's first entry, so that adding to a large pose stays linear;
+    // rebuilt after entries are removed or renamed.
+    mutable std::unordered_map<std::string, int> mFirstEntry;
+    mutable bool mFirstEntryValid = true;
 };
 
 }  // namespace zeqsdk_400

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "character/kzeqactor.h"
 #include "character/kzeqcharacter.h"
 #include "character/kzeqcharacterpose.h"
 #include "character/kzeqcontrolset.h"
@@ -53,7 +54,8 @@ struct CharacterTest : ::testing::Test {
                      nodes[static_cast<std::size_t>((g + i) % 20)], i % 2 ? "Tpl" : "", 0.5 * i);
         Link(*a, eCharacterReference, nodes[20], "", 3.0), Link(*a, eCharacterLeftFloor, nullptr, "Floor");
         Link(*b, eCharacterHips, nodes[21]);
-        a->SetInput(eCharacterInputCharacter, b), b->SetInput(eCharacterInputActor, nullptr), scene.CreateActor("Act");
+        a->SetInput(eCharacterInputCharacter, b);
+        b->SetInput(eCharacterInputActor, scene.GetActor(scene.CreateActor("Act")));
         KZeqFilterSet& filter = *a->GetFilterSet();
         filter.SetParameterValue(filter.GetParameterIndex("HipsTOffsetY"), 2.5), filter.SetParameterValue(3, 0.25);
         KZeqControlSet& controls = *a->GetControlSet();
@@ -138,7 +140,7 @@ const RecordCase kRecords[] = {
     {"PosesBesideABindPose",
      "SceneGenericPersistence: {;Pose: \"Pose::C\" {;Type: \"CharacterPose\";PoseScene: {;CHARACTER: {;};};};"
      "Pose: \"Pose::N\" {;Type: \"CharacterPose\";};Pose: \"Pose::B\" {;Type: \"BindPose\";};};CHARACTER: {;};",
-     "poses=Pose::C/1;"},
+     "poses=1 bind or rest, Pose::C/1;"},
     {"EffectorsAndBothControlSets",
      "CHARACTER: {;CONTROLSET: {;EFFECTOR: {;LINK: {;NAME: \"HeadEffector\";MODEL: \"H\";TACTIVE: 1;};LINK: "
      "{;NAME: \"HipsEffector\";MODEL: \"Gone\";};};EFFECTOR_AUX1: {;LINK: {;NAME: \"HeadEffector\";MODEL: "
@@ -164,6 +166,7 @@ std::string Describe(KZeqScene& scene, const std::string& expected) {
         KZeqNode* node = nullptr;
         KZeqCharacterLink link;  // named where a node is expected, else "+" for a set link
         if (key == "poses") {
+            value = std::to_string(scene.GetPoseCount()) + " bind or rest, ";  // read once
             for (int i = 0; i < scene.GetCharacterPoseCount(); ++i)
                 value += name(scene.GetCharacterPose(i)) + "/" +
                          std::to_string(scene.GetCharacterPose(i)->GetPoseScene()->GetCharacterCount());

@@ -244,7 +244,7 @@ const RecordCase kRecordCases[] = {
      }},
 };
 
-struct RecordTest : ::testing::TestWithParam<RecordCase> {
+struct GeometryRecordTest : ::testing::TestWithParam<RecordCase> {
     zeqtest::TempDir mDir;
     KZeqSdkManager mManager;
 };
@@ -253,7 +253,7 @@ std::string RecordCaseName(const testing::TestParamInfo<RecordCase>& info) { ret
 
 }  // namespace
 
-TEST_P(RecordTest, ReadsAsTheRecordSays) {
+TEST_P(GeometryRecordTest, ReadsAsTheRecordSays) {
     const RecordCase& row = GetParam();
     const std::string path = mDir / "record.zeq";
     MakeZeqFile(path, row.mVersion, 0, OneModel(row.mVersion, row.mFields));
@@ -265,7 +265,7 @@ TEST_P(RecordTest, ReadsAsTheRecordSays) {
     ASSERT_NE(nullptr, mesh);
     row.mCheck(*mesh, *scene);
 }
-INSTANTIATE_TEST_SUITE_P(Records, RecordTest, ::testing::ValuesIn(kRecordCases), RecordCaseName);
+INSTANTIATE_TEST_SUITE_P(Records, GeometryRecordTest, ::testing::ValuesIn(kRecordCases), RecordCaseName);
 
 // Equal textures are merged into the first; a camera whose background was a
 // copy keeps the survivor, and layer entries follow.

@@ -18,12 +18,17 @@ using namespace zeqsdk_400;
 namespace zeqiotest {
 
 const ZeqFileCase kZeqFileCases[6] = {
-    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII, eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid},
-    {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY, eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid},
-    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED, eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid},
-    {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII, eZeqLosesPropertyBlock | eZeqLosesUpperLayers},
-    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY, eZeqLosesPropertyBlock | eZeqLosesUpperLayers},
-    {"V58Encrypted", 5800, 2, -1, eZeqLosesPropertyBlock | eZeqLosesUpperLayers},
+    {"V60Ascii", 6000, 0, KZeqExporter::eZEQ_ASCII,
+     eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid | eZeqLosesCameraSettings},
+    {"V60Binary", 6000, 1, KZeqExporter::eZEQ_BINARY,
+     eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid | eZeqLosesCameraSettings},
+    {"V60Encrypted", 6000, 2, KZeqExporter::eZEQ_ENCRYPTED,
+     eZeqLosesUserPropertyRecords | eZeqLosesMeshGrid | eZeqLosesCameraSettings},
+    {"V58Ascii", 5800, 0, KZeqExporter::eZEQ_5_ASCII,
+     eZeqLosesPropertyBlock | eZeqLosesUpperLayers | eZeqLosesSwitcherNames},
+    {"V58Binary", 5800, 1, KZeqExporter::eZEQ_5_BINARY,
+     eZeqLosesPropertyBlock | eZeqLosesUpperLayers | eZeqLosesSwitcherNames},
+    {"V58Encrypted", 5800, 2, -1, eZeqLosesPropertyBlock | eZeqLosesUpperLayers | eZeqLosesSwitcherNames},
 };
 
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info) { return info.param.mName; }

@@ -242,8 +242,9 @@ void CompareGenericNodes(KZeqScene& expected, KZeqScene& actual, ZeqDiff& diff) 
 }  // namespace
 
 const ZeqCompareRow kZeqCompareRows[] = {
-    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes,    &CompareGenericNodes,
-    &CompareMeshes,    &CompareMaterials, &CompareTextures, &CompareSurfacesLinksAndShapes,
+    &CompareSceneInfo, &CompareTakeInfos, &CompareNodes,    &CompareGenericNodes, &CompareMeshes,
+    &CompareMaterials, &CompareTextures,  &CompareSurfacesLinksAndShapes, &CompareSettings,
+    &CompareSwitcher,  &CompareGobos,     &CompareMarkerSetsAndActors,  &ComparePoses,
     &CompareCharacters,
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));

@@ -36,6 +36,10 @@ enum EZeqLoss {
     eZeqLosesUpperLayers = 4,
     // 6.0: the grid values of meshes.
     eZeqLosesMeshGrid = 8,
+    // 6.0: the producer cameras and the default camera (no version-6 read takes them).
+    eZeqLosesCameraSettings = 4,
+    // 5.8: the switcher's camera names and default index (no "Switcher" record).
+    eZeqLosesSwitcherNames = 8,
 };
 
 struct ZeqDiff {
@@ -80,6 +84,12 @@ ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& ac
 void CompareMeshes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 void CompareMaterials(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 void CompareTextures(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+// Rows of the scene settings, switcher, gobos, marker sets, actors and poses.
+void CompareSettings(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareSwitcher(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareGobos(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void CompareMarkerSetsAndActors(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
+void ComparePoses(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 
 // Pieces the rows share.
 void CompareThumbnail(const std::string& path, const zeqsdk_400::KZeqThumbnail* expected,
