@@ -335,10 +335,13 @@ void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
            "Model: \"Model::L\" {\nType: \"Light\"\nLightTypeVersion: 202\nLightType: 2\nIntensity: 80\n}\n"
            "Media:  {\nVideo:  {\nVideo: \"Video input 1\" {\nType: \"Live\"\n}\nVideo: \"b\" {\nType: \"Clip\"\n"
            "Version: 101\nOriginalFormat: 0\nFilename: \"b.tif\"\nRelativeFilename: \"../b.tif\"\n}\n}\n}\n";
+}
+
 // Settings, a switcher, lights sharing gobos, a marker set, an actor and a
 // bind pose through both writers in binary; and an ASCII 5.8 main section
 // (mode 3) with the records' edge cases.
 void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
+    KZeqScene* scene = manager.CreateKZeqScene();
     scene->GetGlobalLightSettings()->AddShadowPlane(KZeqGlobalLightSettings::KZeqShadowPlane());
     scene->GetGlobalTimeSettings()->AddTimeMarker({KString("m"), KTime(5), true});
     static_cast<KZeqCameraSwitcher*>(scene->GetCameraSwitcher()->GetNodeAttribute())->AddCameraName("Model::c");
@@ -350,6 +353,7 @@ void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
         else node->SetNodeAttribute(manager.CreateKZeqLight()), node->GetLight()->SetGobo(gobo);
         scene->GetRootNode()->AddChild(node);
         pose->Add(node->GetName(), KZeqMatrix(), false);
+    }
     scene->AddPose(pose);
     KZeqMarkerSetLink link;
     link.mNode = scene->GetRootNode()->GetChild(0);
@@ -357,11 +361,18 @@ void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
     scene->GetActor(scene->CreateActor("A"))->SetInputMarkerSet(scene->GetMarkerSet(0));
     for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
         const std::string path = dir + "/settings.tmp.zeq";
+        KZeqExporter exporter(manager);
         exporter.Initialize(path.c_str());
         exporter.SetFileFormat(row);
         exporter.Export(*scene);
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-settings" : "/v58-settings"), std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
     std::ofstream(dir + "/v58-text-settings", std::ios::binary)
+        << '\3' << '\0'
         << "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
            "FogOptions:  {\nFogStart: 1500\nFogEnd: 2000\nFogColor: 0.5\n}\nShadowPlanes:  {\nCount: 9\n"
            "Plane: 1,2\nShadowIntensity: 500\n}\nSettings:  {\nFrameRate: \"0.0\"\nTimeMode: 10\n"
