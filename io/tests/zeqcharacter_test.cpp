@@ -75,8 +75,6 @@ struct CharacterTest : ::testing::Test {
 
 struct CharacterFileTest : CharacterTest, ::testing::WithParamInterface<ZeqFileCase> {};
 
-}  // namespace
-
 TEST_P(CharacterFileTest, TwoCharactersAndAPose) {
     const ZeqFileCase& form = GetParam();
     KZeqScene* scene = mManager.CreateKZeqScene();
@@ -107,8 +105,6 @@ TEST_P(CharacterFileTest, TwoCharactersAndAPose) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, CharacterFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
-
-namespace {
 
 // Hand-made records of a file before version 6, and what they must give.
 struct RecordCase {
