@@ -92,6 +92,18 @@ void BM_SceneClear(benchmark::State& state) {
     state.counters["bytes_per_node"] = bytes;
 }
 
+// Clear of a scene with only the default take.
+void BM_SceneClearDefaultTake(benchmark::State& state) {
+    for (auto _ : state) {
+        BigScene big(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), false);
+        const auto start = std::chrono::steady_clock::now();
+        big.mScene->Clear();
+        state.SetIterationTime(Seconds(start));
+        if (big.mManager.GetKZeqNodeCount() != 2) state.SkipWithError("nodes left");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // The ten takes made on a scene that has only the default one.
 void BM_SceneCreateTakes(benchmark::State& state) {
     for (auto _ : state) {
@@ -113,6 +125,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_SceneSetCurrentTake)->Apply(Sizes);
 BENCHMARK(BM_SceneFillTakeNameArray)->Apply(Sizes);
 BENCHMARK(BM_SceneClear)->Apply(Sizes);
+BENCHMARK(BM_SceneClearDefaultTake)->Apply(Sizes);
 BENCHMARK(BM_SceneCreateTakes)->Apply(Sizes);
 
 }  // namespace

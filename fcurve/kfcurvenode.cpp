@@ -313,6 +313,11 @@ const char* KFCurveNode::GetName() const {
     return mNameInfo->mName.Buffer();
 }
 
+void KFCurveNode::PrefetchParts() const {
+    if (mChildren.GetCount() > 0) __builtin_prefetch(mChildren.GetArray());
+    if (mNameInfo) __builtin_prefetch(mNameInfo);
+}
+
 const char* KFCurveNode::GetTimeWarpName() const { return mNameInfo ? mNameInfo->mTimeWarpName.Buffer() : ""; }
 
 void KFCurveNode::SetTimeWarpName(const char* name) {

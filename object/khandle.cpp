@@ -110,6 +110,12 @@ KPlug* Resolve(std::uint32_t slot, std::uint32_t id) {
     return entry.mId.load(std::memory_order_acquire) == id ? plug : nullptr;
 }
 
+void Prefetch(std::uint32_t slot) {
+    const Place place = PlaceOf(slot);
+    if (const Entry* block = Manager().mBlocks[place.mBlock].load(std::memory_order_relaxed))
+        __builtin_prefetch(block + place.mOffset, 1);
+}
+
 int LiveCount() {
     HandleManager& m = Manager();
     std::lock_guard<std::mutex> lock(m.mMutex);

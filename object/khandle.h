@@ -52,6 +52,8 @@ struct SlotRef {
 SlotRef Acquire(KPlug* plug);
 void Release(std::uint32_t slot, std::uint32_t id);
 KPlug* Resolve(std::uint32_t slot, std::uint32_t id);
+// Asks for the slot's entry ahead of its release; changes nothing.
+void Prefetch(std::uint32_t slot);
 // Number of slots in use (for tests and diagnostics).
 int LiveCount();
 

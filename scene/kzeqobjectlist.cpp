@@ -104,11 +104,28 @@ void KZeqObjectList::Unindex(const void* object) {
 
 void KZeqObjectList::Reindex() {
     mPending.clear();
-    std::fill(mIndex.begin(), mIndex.end(), IndexEntry{nullptr, 0});
+    // A list emptied by many removals gives back most of its table: refilling
+    // it costs its whole size, and a scene being cleared packs it again and again.
+    std::size_t size = kFirstIndexSize;
+    while (static_cast<std::size_t>(mCount) * 4 > size * 3) size *= 2;
+    if (mIndex.size() >= size * 4) {
+        std::vector<IndexEntry>(size, IndexEntry{nullptr, 0}).swap(mIndex);
+        mIndexShift = 64 - __builtin_ctzll(size);
+    } else {
+        std::fill(mIndex.begin(), mIndex.end(), IndexEntry{nullptr, 0});
+    }
     mIndexed = 0;
-    for (int slot = mHead; slot < static_cast<int>(mSlots.size()); ++slot)
-        if (void* object = mSlots[static_cast<std::size_t>(slot)]) mPending.push_back(IndexEntry{object, slot});
-    Flush();
+    Reserve(static_cast<std::size_t>(mCount));
+    IndexEntry batch[kBatch];
+    std::size_t count = 0;
+    for (int slot = mHead; slot < static_cast<int>(mSlots.size()); ++slot) {
+        if (void* object = mSlots[static_cast<std::size_t>(slot)]) batch[count++] = IndexEntry{object, slot};
+        if (count == kBatch) {
+            Place(batch, count);
+            count = 0;
+        }
+    }
+    Place(batch, count);
 }
 
 void* KZeqObjectList::GetAt(int index) const {

@@ -70,7 +70,7 @@ private:
     // Table position of the object, -1 when the table has none.
     long Find(const void* object) const;
     void Unindex(const void* object);
-    // The table rebuilt from the slots.
+    // The table rebuilt from the slots, smaller when most entries have gone.
     void Reindex();
     // Entries waiting for their place go to the table.
     void Flush() const;

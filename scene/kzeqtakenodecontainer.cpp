@@ -115,7 +115,10 @@ void FetchTrees(std::vector<KFCurveNode*> level) {
     while (!level.empty() && visited < kMaxNodes) {
         next.clear();
         for (KFCurveNode* node : level) PrefetchObject(node);
-        for (KFCurveNode* node : level) PrefetchObject(node->FCurveGet());
+        for (KFCurveNode* node : level) {
+            PrefetchObject(node->FCurveGet());
+            node->PrefetchParts();
+        }
         for (KFCurveNode* node : level) {
             sum += Touch(*node);
             for (int i = 0, count = node->GetCount(); i < count; ++i) next.push_back(node->Get(i));

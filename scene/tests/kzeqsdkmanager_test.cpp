@@ -125,6 +125,20 @@ TEST(KZeqObjectList, MatchesAPlainListOverRandomEdits) {
     EXPECT_TRUE(list.IndexOf(nullptr) == -1 && !list.Add(nullptr) && !list.GetAt(-1) && !list.Remove(&model));
 }
 
+// A long list emptied from the front, as a clear does, gives back most of its
+// table: the entries left, and those added after, are still found in place.
+TEST(KZeqObjectList, ListShrunkByRemovalsFindsItsEntries) {
+    KZeqObjectList list;
+    std::vector<int> storage(6000);
+    for (int& item : storage) ASSERT_TRUE(list.Add(&item));
+    while (list.GetCount() > 10) list.RemoveAt(0);
+    for (std::size_t i = 0; i < 10; ++i) ASSERT_EQ(static_cast<int>(i), list.IndexOf(&storage[5990 + i]));
+    EXPECT_TRUE(!list.Contains(&storage[0]) && !list.Contains(&storage[5989]) && !list.Remove(&storage[17]));
+    for (std::size_t i = 0; i < storage.size() - 10; ++i) ASSERT_TRUE(list.Add(&storage[i]));
+    for (std::size_t i = 0; i < storage.size(); i += 7) ASSERT_EQ(&storage[i], list.GetAt(list.IndexOf(&storage[i])));
+    EXPECT_EQ(static_cast<int>(storage.size()), list.GetCount());
+}
+
 // Objects that keep their own slot, starting from a value never written:
 // removals that pack the list, a clear leaving stale slots behind, and an
 // object of another list whose slot names an entry of this one.
