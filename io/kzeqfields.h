@@ -1,6 +1,8 @@
 #ifndef ZEQ_IO_KZEQFIELDS_H
 #define ZEQ_IO_KZEQFIELDS_H
 
+#include <initializer_list>
+
 #include "base/ktime.h"
 #include "fileio/kzeq.h"
 
@@ -15,6 +17,11 @@ inline bool ZeqWriteFieldC(KZeq& file, const char* name, const char* value) {
 }
 inline bool ZeqWriteFieldTS(KZeq& file, const char* name, KTimeSpan value) {
     return file.FieldWriteBegin(name) && file.FieldWriteTS(value) && file.FieldWriteEnd();
+}
+inline bool ZeqWriteFieldDn(KZeq& file, const char* name, std::initializer_list<double> values) {
+    bool ok = file.FieldWriteBegin(name);
+    for (double value : values) ok = ok && file.FieldWriteD(value);
+    return ok && file.FieldWriteEnd();
 }
 // A field that opens a block, with an optional string value before it.
 inline bool ZeqWriteBlockBegin(KZeq& file, const char* name, const char* value = nullptr) {

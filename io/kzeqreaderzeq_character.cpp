@@ -14,6 +14,7 @@
 #include "character/kzeqfilterset.h"
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionszeq.h"
+#include "io/kzeqcharacterslots.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqreaderzeq_steps.h"
@@ -26,22 +27,10 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// The single links and the groups of a character record, by block name.
-struct NamedSlot {
-    const char* mName;
-    int mId;
-};
-const NamedSlot kSingleLinks[] = {
-    {"REFERENCE", eCharacterReference},          {"LEFT_FLOOR", eCharacterLeftFloor},
-    {"RIGHT_FLOOR", eCharacterRightFloor},       {"LEFT_HANDFLOOR", eCharacterLeftHandFloor},
-    {"RIGHT_HANDFLOOR", eCharacterRightHandFloor},
-};
-// The control set has the same groups but "PROPS".
-const NamedSlot kGroups[] = {
-    {"BASE", 0},     {"AUXILIARY", 1}, {"SPINE", 2},     {"NECK", 9},       {"ROLL", 3},      {"SPECIAL", 4},
-    {"LEFTHAND", 5}, {"RIGHTHAND", 6}, {"LEFTFOOT", 10}, {"RIGHTFOOT", 11}, {"PROPS", 7},
-};
-const int kControlSetGroupCount = 10;
+typedef ZeqCharacterSlot NamedSlot;
+constexpr const auto& kSingleLinks = kZeqCharacterSingleLinks;
+constexpr const auto& kGroups = kZeqCharacterGroups;
+constexpr int kControlSetGroupCount = kZeqControlSetGroupCount;
 
 // Enters the block of the next field of that name; false (nothing open) when
 // there is none or it has no block.

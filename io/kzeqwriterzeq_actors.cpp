@@ -19,16 +19,6 @@
 
 namespace zeqsdk_400 {
 
-namespace {
-
-bool WriteDoubles(KZeq& file, const char* name, std::initializer_list<double> values) {
-    bool ok = file.FieldWriteBegin(name);
-    for (double value : values) ok = ok && file.FieldWriteD(value);
-    return ok && file.FieldWriteEnd();
-}
-
-}  // namespace
-
 // ---- Gobos -------------------------------------------------------------------------------------------------
 
 bool KZeqWriterZeqBase::WriteGobo(KZeqScene& scene) {
@@ -107,7 +97,7 @@ bool KZeqWriterZeqBase::WriteKZeqMarkerSet(KZeqScene& scene, int index) {
         ZeqWriteFieldI(file, "ORIENTED", link.mOriented ? 1 : 0);
         const char* const names[] = {"DEFAULTX", "DEFAULTY", "DEFAULTZ", "TOFFSETX", "TOFFSETY", "TOFFSETZ",
                                      "ROFFSETX", "ROFFSETY", "ROFFSETZ"};
-        for (int k = 0; k < 9; ++k) WriteDoubles(file, names[k], {k < 6 ? t[k % 3] : r[k % 3]});
+        for (int k = 0; k < 9; ++k) ZeqWriteFieldDn(file, names[k], {k < 6 ? t[k % 3] : r[k % 3]});
         ZeqWriteFieldC(file, "MODEL", link.mNode->GetName());
         ZeqWriteBlockEnd(file);
     }
@@ -132,14 +122,14 @@ bool KZeqWriterZeqBase::WriteKZeqActor(KZeqScene& scene, int index) {
     ZeqWriteFieldI(file, "OUTPUTMARKERSETINDEX", -1);
     ZeqWriteBlockBegin(file, "Properties");
     ZeqWriteFieldI(file, "Version", 100);
-    WriteDoubles(file, "MeshColor", {0.4, 0.4, 0.5});
-    WriteDoubles(file, "BoneColor", {0.2, 0.2, 0.33});
-    WriteDoubles(file, "MarkerSize", {100.0});
+    ZeqWriteFieldDn(file, "MeshColor", {0.4, 0.4, 0.5});
+    ZeqWriteFieldDn(file, "BoneColor", {0.2, 0.2, 0.33});
+    ZeqWriteFieldDn(file, "MarkerSize", {100.0});
     ZeqWriteBlockEnd(file);
     ZeqWriteFieldI(file, "MARKERSETINDEX", input);
     for (int part = 0; part < kActorBodyPartCount; ++part) {
         const KZeqVector4 scale = actor->GetScale(static_cast<EActorBodyPart>(part));
-        WriteDoubles(file, "NODESCALE", {scale[0], scale[1], scale[2]});
+        ZeqWriteFieldDn(file, "NODESCALE", {scale[0], scale[1], scale[2]});
     }
     return ZeqWriteBlockEnd(file);
 }

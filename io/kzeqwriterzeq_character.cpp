@@ -20,6 +20,7 @@
 #include "character/kzeqfilterset.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
+#include "io/kzeqcharacterslots.h"
 #include "io/kzeqfields.h"
 #include "io/kzeqreaderzeq_steps.h"
 #include "io/kzeqwriterzeq_steps.h"
@@ -33,21 +34,10 @@ namespace zeqsdk_400 {
 
 namespace {
 
-struct NamedSlot {
-    const char* mName;
-    int mId;
-};
-const NamedSlot kSingleLinks[] = {
-    {"REFERENCE", eCharacterReference},          {"LEFT_FLOOR", eCharacterLeftFloor},
-    {"RIGHT_FLOOR", eCharacterRightFloor},       {"LEFT_HANDFLOOR", eCharacterLeftHandFloor},
-    {"RIGHT_HANDFLOOR", eCharacterRightHandFloor},
-};
-// The control set writes the first ten.
-const NamedSlot kGroups[] = {
-    {"BASE", 0},     {"AUXILIARY", 1}, {"SPINE", 2},     {"NECK", 9},       {"ROLL", 3},      {"SPECIAL", 4},
-    {"LEFTHAND", 5}, {"RIGHTHAND", 6}, {"LEFTFOOT", 10}, {"RIGHTFOOT", 11}, {"PROPS", 7},
-};
-const int kControlSetGroupCount = 10;
+typedef ZeqCharacterSlot NamedSlot;
+constexpr const auto& kSingleLinks = kZeqCharacterSingleLinks;
+constexpr const auto& kGroups = kZeqCharacterGroups;
+constexpr int kControlSetGroupCount = kZeqControlSetGroupCount;
 
 void WriteFieldD(KZeq& file, const char* name, double value) {
     file.FieldWriteBegin(name), file.FieldWriteD(value), file.FieldWriteEnd();

@@ -19,16 +19,6 @@
 
 namespace zeqsdk_400 {
 
-namespace {
-
-bool WriteDoubles(KZeq& file, const char* name, std::initializer_list<double> values) {
-    bool ok = file.FieldWriteBegin(name);
-    for (double value : values) ok = ok && file.FieldWriteD(value);
-    return ok && file.FieldWriteEnd();
-}
-
-}  // namespace
-
 // The 5.8 layout keeps the switcher's cameras in no record of its own.
 bool KZeqWriterZeqBase::WriteCameraSwitcher(KZeqScene&) { return true; }
 
@@ -45,7 +35,7 @@ bool KZeqWriterZeqBase::WriteAmbientColor(KZeqScene& scene) {
     const KZeqColor color = scene.GetGlobalLightSettings()->GetAmbientColor();
     ZeqWriteBlockBegin(file, "AmbientRenderSettings");
     ZeqWriteFieldI(file, "Version", 101);
-    WriteDoubles(file, "AmbientLightColor", {color.mRed, color.mGreen, color.mBlue, color.mAlpha});
+    ZeqWriteFieldDn(file, "AmbientLightColor", {color.mRed, color.mGreen, color.mBlue, color.mAlpha});
     return ZeqWriteBlockEnd(file);
 }
 
@@ -56,10 +46,10 @@ bool KZeqWriterZeqBase::WriteFogOption(KZeqScene& scene) {
     ZeqWriteBlockBegin(file, "FogOptions");
     ZeqWriteFieldI(file, "FlogEnable", light.GetFogEnable() ? 1 : 0);
     ZeqWriteFieldI(file, "FogMode", static_cast<int>(light.GetFogMode()));
-    WriteDoubles(file, "FogDensity", {light.GetFogDensity()});
-    WriteDoubles(file, "FogStart", {light.GetFogStart()});
-    WriteDoubles(file, "FogEnd", {light.GetFogEnd()});
-    WriteDoubles(file, "FogColor", {color.mRed, color.mGreen, color.mBlue, 1.0});
+    ZeqWriteFieldDn(file, "FogDensity", {light.GetFogDensity()});
+    ZeqWriteFieldDn(file, "FogStart", {light.GetFogStart()});
+    ZeqWriteFieldDn(file, "FogEnd", {light.GetFogEnd()});
+    ZeqWriteFieldDn(file, "FogColor", {color.mRed, color.mGreen, color.mBlue, 1.0});
     return ZeqWriteBlockEnd(file);
 }
 
@@ -87,7 +77,7 @@ bool KZeqWriterZeqBase::WriteShadowPlaneSection(KZeqScene& scene) {
         file.FieldWriteEnd();
     }
     ZeqWriteFieldI(file, "UseShadow", light.GetShadowEnable() ? 1 : 0);
-    WriteDoubles(file, "ShadowIntensity", {light.GetShadowIntensity()});
+    ZeqWriteFieldDn(file, "ShadowIntensity", {light.GetShadowIntensity()});
     return true;
 }
 
