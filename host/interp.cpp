@@ -153,7 +153,7 @@ bool Call::fail(const std::string& message) {
     return false;
 }
 
-bool Call::flags(std::initializer_list<FlagSpec> specs) {
+bool Call::flags(std::initializer_list<FlagRule> rules) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const Word& w = args[i];
         double number;
@@ -161,20 +161,20 @@ bool Call::flags(std::initializer_list<FlagSpec> specs) {
             positional.push_back(w.text);
             continue;
         }
-        const FlagSpec* spec = nullptr;
-        for (const FlagSpec& f : specs)
+        const FlagRule* rule = nullptr;
+        for (const FlagRule& f : rules)
             if (w.text.compare(1, std::string::npos, f.longName) == 0 ||
                 w.text.compare(1, std::string::npos, f.shortName) == 0)
-                spec = &f;
-        if (!spec) {
+                rule = &f;
+        if (!rule) {
             fault("unknown flag", name + " " + w.text);
             return fail("Invalid flag '" + w.text + "'");
         }
-        if (spec->args > 0 && i + static_cast<std::size_t>(spec->args) >= args.size())
-            return fail("Flag '" + w.text + "' needs " + std::to_string(spec->args) + " argument(s)");
-        std::vector<std::string>& values = flagValues[spec->longName];
-        seen.push_back(spec->longName);
-        for (int k = 0; k < spec->args; ++k) values.push_back(args[++i].text);
+        if (rule->args > 0 && i + static_cast<std::size_t>(rule->args) >= args.size())
+            return fail("Flag '" + w.text + "' needs " + std::to_string(rule->args) + " argument(s)");
+        std::vector<std::string>& values = flagValues[rule->longName];
+        seen.push_back(rule->longName);
+        for (int k = 0; k < rule->args; ++k) values.push_back(args[++i].text);
     }
     return true;
 }

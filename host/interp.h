@@ -24,7 +24,7 @@ bool parseNumber(const std::string& s, double& v);  // the whole text
 bool parseInt(const std::string& s, int& v);        // a whole number
 bool parseBool(const std::string& s, bool& v);
 
-struct FlagSpec {
+struct FlagRule {
     const char* longName;
     const char* shortName;
     int args;
@@ -42,7 +42,7 @@ struct Call {
     std::vector<std::string> positional;
 
     // Sorts the words into flags and positional words; an unknown flag fails and is a host fault.
-    bool flags(std::initializer_list<FlagSpec> specs);
+    bool flags(std::initializer_list<FlagRule> rules);
     bool has(const char* longName) const;
     const std::string& value(const char* longName, std::size_t k = 0) const;
     bool fail(const std::string& message);  // always false

@@ -77,13 +77,13 @@ TEST(ImageConverter, FirstRegistrationWinsAndExtensionsIgnoreCase) {
 // ---- TIFF files -----------------------------------------------------------------------------------
 
 // A test file: its fields, and how many bytes fill its strips in order.
-struct Spec {
+struct TiffCase {
     const char* mName;
     uint32_t mWidth, mHeight, mRowsPerStrip;
     uint16_t mPhotometric, mSamples, mBits, mPlanar, mSubsampling[2];  // 0: no subsampling tag
     std::size_t mBytes;
 };
-const Spec kRgb{"Rgb", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, PLANARCONFIG_CONTIG, {0, 0}, 30};
+const TiffCase kRgb{"Rgb", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, PLANARCONFIG_CONTIG, {0, 0}, 30};
 
 class Tif : public ::testing::Test {
 protected:
@@ -98,20 +98,20 @@ protected:
     }
     ~Tif() override { std::filesystem::remove_all(mDir); }
     std::string Path(const std::string& name) const { return (mDir / name).string(); }
-    std::string Make(const Spec& spec, const Bytes& data) {
+    std::string Make(const TiffCase& tiff, const Bytes& data) {
         const std::string path = Path("made.tif");
         TIFF* tif = TIFFOpen(path.c_str(), "w");
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.mWidth);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.mHeight);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, spec.mRowsPerStrip);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.mPhotometric);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.mSamples);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.mBits);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.mPlanar);
-        if (spec.mSubsampling[0])
-            TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, spec.mSubsampling[0], spec.mSubsampling[1]);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, tiff.mWidth);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, tiff.mHeight);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, tiff.mRowsPerStrip);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, tiff.mPhotometric);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, tiff.mSamples);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, tiff.mBits);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, tiff.mPlanar);
+        if (tiff.mSubsampling[0])
+            TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, tiff.mSubsampling[0], tiff.mSubsampling[1]);
         std::vector<uint16_t> map(256, 0);
-        if (spec.mPhotometric == PHOTOMETRIC_PALETTE)
+        if (tiff.mPhotometric == PHOTOMETRIC_PALETTE)
             TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
         for (uint32_t s = 0, at = 0; s < TIFFNumberOfStrips(tif) && at < data.size(); ++s) {
             const tmsize_t size = std::min<tmsize_t>(TIFFStripSize(tif), static_cast<tmsize_t>(data.size() - at));
@@ -141,7 +141,7 @@ TEST_F(Tif, RgbFiveByTwoAndYCbCrPairsOverSeveralStrips) {
     EXPECT_FALSE(std::filesystem::exists(path));  // removed after the read
 
     // 5 pixels a row in 3 units of (Y, Y, Cb, Cr): 12 bytes a line, 2 lines a strip.
-    const Spec spec{"YCbCr", 5, 5, 2, PHOTOMETRIC_YCBCR, 3, 8, PLANARCONFIG_CONTIG, {2, 1}, 0};
+    const TiffCase tiff{"YCbCr", 5, 5, 2, PHOTOMETRIC_YCBCR, 3, 8, PLANARCONFIG_CONTIG, {2, 1}, 0};
     Bytes data, expected;
     for (int r = 0; r < 5; ++r)
         for (int u = 0; u < 3; ++u) {
@@ -152,14 +152,14 @@ TEST_F(Tif, RgbFiveByTwoAndYCbCrPairsOverSeveralStrips) {
                 expected.insert(expected.end(),
                                 {static_cast<unsigned char>(y + k), cb, static_cast<unsigned char>(cb + 1)});
         }
-    path = Make(spec, data);
+    path = Make(tiff, data);
     ASSERT_TRUE(ReadFromTif(path.c_str(), ycc, false));
     EXPECT_EQ(ImageConverterBuffer::eYCBCR, ycc.mPixelType);
     EXPECT_EQ(expected, Data(ycc));
     EXPECT_TRUE(std::filesystem::exists(path));
 }
 
-class TifRefused : public Tif, public ::testing::WithParamInterface<Spec> {};
+class TifRefused : public Tif, public ::testing::WithParamInterface<TiffCase> {};
 
 TEST_P(TifRefused, FileKeptAndFalse) {
     const std::string path = Make(GetParam(), Count(GetParam().mBytes));
@@ -170,15 +170,15 @@ TEST_P(TifRefused, FileKeptAndFalse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TifRefused,
-                         ::testing::Values(Spec{"Palette", 5, 2, 1, PHOTOMETRIC_PALETTE, 1, 8, 1, {0, 0}, 10},
-                                           Spec{"Grey", 5, 2, 1, PHOTOMETRIC_MINISBLACK, 1, 8, 1, {0, 0}, 10},
-                                           Spec{"SixteenBits", 5, 2, 1, PHOTOMETRIC_RGB, 3, 16, 1, {0, 0}, 60},
-                                           Spec{"Planar", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 2, {0, 0}, 30},
-                                           Spec{"TwoSamplesRgb", 5, 2, 1, PHOTOMETRIC_RGB, 2, 8, 1, {0, 0}, 20},
-                                           Spec{"YCbCrFourByOne", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {4, 1}, 24},
-                                           Spec{"YCbCrTwoByTwo", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {2, 2}, 24},
-                                           Spec{"ShortStrip", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 1, {0, 0}, 20}),
-                         Name<Spec>);
+                         ::testing::Values(TiffCase{"Palette", 5, 2, 1, PHOTOMETRIC_PALETTE, 1, 8, 1, {0, 0}, 10},
+                                           TiffCase{"Grey", 5, 2, 1, PHOTOMETRIC_MINISBLACK, 1, 8, 1, {0, 0}, 10},
+                                           TiffCase{"SixteenBits", 5, 2, 1, PHOTOMETRIC_RGB, 3, 16, 1, {0, 0}, 60},
+                                           TiffCase{"Planar", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 2, {0, 0}, 30},
+                                           TiffCase{"TwoSamplesRgb", 5, 2, 1, PHOTOMETRIC_RGB, 2, 8, 1, {0, 0}, 20},
+                                           TiffCase{"YCbCrFourByOne", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {4, 1}, 24},
+                                           TiffCase{"YCbCrTwoByTwo", 5, 2, 1, PHOTOMETRIC_YCBCR, 3, 8, 1, {2, 2}, 24},
+                                           TiffCase{"ShortStrip", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, 1, {0, 0}, 20}),
+                         Name<TiffCase>);
 
 struct WriteCase {
     const char* mName;
