@@ -37,9 +37,9 @@ enum EZeqLoss {
     // 6.0: the grid values of meshes.
     eZeqLosesMeshGrid = 8,
     // 6.0: the producer cameras and the default camera (no version-6 read takes them).
-    eZeqLosesCameraSettings = 4,
+    eZeqLosesCameraSettings = 16,
     // 5.8: the switcher's camera names and default index (no "Switcher" record).
-    eZeqLosesSwitcherNames = 8,
+    eZeqLosesSwitcherNames = 32,
 };
 
 struct ZeqDiff {
