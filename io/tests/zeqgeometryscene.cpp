@@ -1,14 +1,23 @@
 #include "io/tests/zeqgeometryscene.h"
 
+#include <algorithm>
 #include <string>
 
+#include "character/kzeqcharacter.h"
+#include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqlink.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqshape.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
+#include "scene/kzeqglobalsettings.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -182,6 +191,50 @@ void BuildGeometryScene(KZeqSdkManager& manager, KZeqScene& scene, int side, int
         Key(wood->GetCurrentTakeNode()->GetTextureTranslationX(), 1.0, 2.0f);
     wood->SetCurrentTakeNode(0);
     scene.SetCurrentTake("Walk");
+}
+
+void AddCamerasLightsSurfacesPosesAndCharacters(KZeqSdkManager& manager, KZeqScene& scene) {
+    KZeqNode* root = scene.GetRootNode();
+    KZeqCamera* camera = manager.CreateKZeqCamera();
+    camera->SetPosition(KZeqVector4(0, 50, 200, 1)), camera->SetFocalLength(50), camera->SetNearPlane(2);
+    camera->SetBackgroundColor(KZeqColor(0.1, 0.2, 0.3, 1));
+    Node(manager, root, "Camera", camera);
+    KZeqLight* light = manager.CreateKZeqLight();
+    light->SetLightType(KZeqLight::eSPOT), light->SetDefaultIntensity(80), light->SetDefaultConeAngle(35);
+    light->SetDefaultColor(KZeqColor(1, 0.9, 0.8, 1));
+    Node(manager, root, "Spot", light)->SetDefaultT(KZeqVector4(10, 100, 10, 1));
+
+    KZeqNode* bone = Node(manager, root, "Bone", manager.CreateKZeqNull());
+    bone->SetDefaultT(KZeqVector4(1, 2, 3, 1));
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    nurb->SetOrder(4, 4), nurb->InitControlPoints(4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN);
+    for (int i = 0; i < 16; ++i) nurb->GetControlPoints()[i] = KZeqVector4(i % 4, i / 4, 0.5 * (i % 3), 1.0);
+    for (int i = 0; i < nurb->GetUKnotCount(); ++i) nurb->GetUKnotVector()[i] = i < 4 ? 0.0 : 1.0;
+    for (int i = 0; i < nurb->GetVKnotCount(); ++i) nurb->GetVKnotVector()[i] = i < 4 ? 0.0 : 1.0;
+    Node(manager, root, "Surface", nurb);
+    KZeqLink* link = manager.CreateKZeqLink();
+    link->SetLink(bone);
+    for (int i = 0; i < 16; i += 3) link->AddControlPointIndex(i, 0.25 * (i % 4 + 1));
+    link->SetTransformMatrix(KZeqXMatrix()), link->SetTransformLinkMatrix(KZeqXMatrix(KZeqVector4(1, 2, 3, 1),
+                                                                                      KZeqVector4(), KZeqVector4(1, 1, 1, 1)));
+    nurb->AddLink(link);
+    KZeqShape* shape = manager.CreateKZeqShape();
+    shape->InitControlPoints(16), std::copy_n(nurb->GetControlPoints(), 16, shape->GetControlPoints());
+    shape->GetControlPoints()[5][2] += 1.5;
+    nurb->AddShape(shape, "Shape 01");  // the name every file form keeps for a surface's shape
+
+    KZeqPose* pose = manager.CreateKZeqPose("Bind", true);
+    KZeqMatrix matrix;
+    static_cast<double*>(matrix)[12] = 1, static_cast<double*>(matrix)[13] = 2, static_cast<double*>(matrix)[14] = 3;
+    pose->Add("Model::Bone", matrix, false), scene.AddPose(pose);
+
+    KZeqCharacter* character = scene.GetCharacter(scene.CreateCharacter("Walker"));
+    KZeqCharacterLink hips;
+    hips.mNode = bone;
+    if (character) character->SetCharacterLink(eCharacterHips, hips);
+
+    if (KZeqGlobalLightSettings* lights = scene.GetGlobalLightSettings())
+        lights->SetAmbientColor(KZeqColor(0.2, 0.2, 0.25, 0)), lights->SetFogEnable(true), lights->SetFogDensity(0.5);
 }
 
 }  // namespace zeqiotest

@@ -20,6 +20,11 @@ namespace zeqiotest {
 void BuildGeometryScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, int side = 3,
                         int keys = 2);
 
+// Adds to a scene built above the other kinds a whole scene holds: a
+// camera and a spot light, a NURBS surface skinned to a bone with a shape, a
+// bind pose, a character on the bone, the global light settings.
+void AddCamerasLightsSurfacesPosesAndCharacters(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene);
+
 // A grid of side x side quads: control points, polygons, normals by polygon
 // vertex, UVs by polygon vertex through indices, groups by polygon.
 void FillGridMesh(zeqsdk_400::KZeqMesh& mesh, int side);
