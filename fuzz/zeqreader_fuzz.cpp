@@ -211,6 +211,23 @@ void Exercise(const std::string& path, const std::string& password) {
 // A tree of the simple attribute kinds with user properties and a take,
 // through both writers in binary; and an ASCII 5.8 main section (mode 3)
 // with a cycle of child names, time warps and a take file that is missing.
+// The scene through the 6.0 and 5.8 binary exporter rows, as seeds
+// "v60-<name>" and "v58-<name>" (no password).
+void WriteExportedSeeds(KZeqSdkManager& manager, KZeqScene& scene, const std::string& dir, const std::string& name) {
+    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = dir + "/" + name + ".tmp.zeq";
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        exporter.Export(scene);
+        std::ifstream in(path, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-" : "/v58-") + name, std::ios::binary)
+            << '\0' << '\0' << file;
+        std::filesystem::remove(path);
+    }
+}
+
 void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
     KZeqScene* scene = manager.CreateKZeqScene();
     KZeqNode* parent = scene->GetRootNode();
@@ -236,18 +253,7 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
     KFCurve* x = props->GetCurrentTakeNode()->GetTranslationX();
     for (int i = 0; i < 3; ++i) x->KeyAppendFast(KTime(i * 1539538600LL), 0.5f * i);
     props->SetCurrentTakeNode(0);
-    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
-        const std::string path = dir + "/nodes.tmp.zeq";
-        KZeqExporter exporter(manager);
-        exporter.Initialize(path.c_str());
-        exporter.SetFileFormat(row);
-        exporter.Export(*scene);
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-nodes" : "/v58-nodes"), std::ios::binary)
-            << '\0' << '\0' << file;
-        std::filesystem::remove(path);
-    }
+    WriteExportedSeeds(manager, *scene, dir, "nodes");
     // Characters linked to the tree, with a control set and a nested pose.
     KZeqCharacter* character = scene->GetCharacter(scene->CreateCharacter("Rig"));
     KZeqCharacterLink link;
@@ -259,19 +265,7 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
     scene->GetCharacter(scene->CreateCharacter("Driven"))->SetInput(eCharacterInputCharacter, character);
     KZeqScene* posed = scene->GetCharacterPose(scene->CreateCharacterPose("Stance"))->GetPoseScene();
     posed->CreateCharacter("Posed");
-    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
-        const std::string path = dir + "/characters.tmp.zeq";
-        KZeqExporter exporter(manager);
-        exporter.Initialize(path.c_str());
-        exporter.SetFileFormat(row);
-        exporter.Export(*scene);
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-characters" : "/v58-characters"),
-                      std::ios::binary)
-            << '\0' << '\0' << file;
-        std::filesystem::remove(path);
-    }
+    WriteExportedSeeds(manager, *scene, dir, "characters");
     std::ofstream(dir + "/v58-text-characters", std::ios::binary)
         << '\3' << '\0'
         << "Model: \"Model::H\" {\nType: \"Null\"\n}\nCHARACTER:  {\nINPUTOUTPUTTYPE: 1\nCHARACTERINDEX: 1\n"
@@ -359,18 +353,7 @@ void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
     link.mNode = scene->GetRootNode()->GetChild(0);
     scene->GetMarkerSet(scene->CreateMarkerSet("S"))->AddMarkerSetLink(eActorBodyPartFirst, link);
     scene->GetActor(scene->CreateActor("A"))->SetInputMarkerSet(scene->GetMarkerSet(0));
-    for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
-        const std::string path = dir + "/settings.tmp.zeq";
-        KZeqExporter exporter(manager);
-        exporter.Initialize(path.c_str());
-        exporter.SetFileFormat(row);
-        exporter.Export(*scene);
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-settings" : "/v58-settings"), std::ios::binary)
-            << '\0' << '\0' << file;
-        std::filesystem::remove(path);
-    }
+    WriteExportedSeeds(manager, *scene, dir, "settings");
     std::ofstream(dir + "/v58-text-settings", std::ios::binary)
         << '\3' << '\0'
         << "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
