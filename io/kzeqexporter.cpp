@@ -11,8 +11,6 @@ namespace zeqsdk_400 {
 
 namespace {
 
-typedef KZeqWriter* (*WriterFactory)(KZeqSdkManager& manager, KZeqExporter& exporter);
-
 template <class Writer, KZeqWriterZeqBase::EExportMode Mode>
 KZeqWriter* MakeZeqWriter(KZeqSdkManager& manager, KZeqExporter& exporter) {
     Writer* writer = new Writer(manager, exporter);
@@ -23,10 +21,11 @@ KZeqWriter* MakeZeqWriter(KZeqSdkManager& manager, KZeqExporter& exporter) {
 struct FormatRow {
     const char* mDescription;
     const char* mExtension;
-    WriterFactory mWriter;  // null: the format is not available yet
+    KZeqExporter::WriterFactory mWriter;  // null: the format is not available yet
 };
 
-const FormatRow kFormats[KZeqExporter::eFileFormatCount + 1] = {
+// Not const: the format libraries set their rows' factories when registered.
+FormatRow kFormats[KZeqExporter::eFileFormatCount + 1] = {
     {"ZEQ binary (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eBINARY>},
     {"ZEQ ascii (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eASCII>},
     {"ZEQ encrypted (*.zeq)", "zeq", &MakeZeqWriter<KZeqWriterZeq6, KZeqWriterZeqBase::eENCRYPTED>},
@@ -64,6 +63,13 @@ void KZeqExporter::Reset() {
 bool KZeqExporter::Initialize(const char* fileName) {
     Reset();
     return KZeqIO::Initialize(fileName);
+}
+
+bool KZeqExporter::SetWriterFactory(int format, WriterFactory factory) {
+    // The Zeq rows are the exporter's own.
+    if (format <= eZEQ_5_ASCII || format >= eFileFormatCount) return false;
+    kFormats[format].mWriter = factory;
+    return true;
 }
 
 const char* KZeqExporter::GetFileFormatDescription(int format) {

@@ -54,6 +54,12 @@ public:
         eExportStateCount
     };
 
+    typedef KZeqWriter* (*WriterFactory)(KZeqSdkManager& manager, KZeqExporter& exporter);
+    // Sets the writer of a non-Zeq row (null: not available); false for a Zeq
+    // row or an index outside the table. Process-wide, not thread-safe: called
+    // once at start-up by ZeqRegisterFormats().
+    static bool SetWriterFactory(int format, WriterFactory factory);
+
     explicit KZeqExporter(KZeqSdkManager& manager);
     ~KZeqExporter() override;
 

@@ -13,8 +13,6 @@ namespace zeqsdk_400 {
 
 namespace {
 
-typedef KZeqReader* (*ReaderFactory)(KZeqSdkManager& manager, KZeqImporter& importer);
-
 KZeqReader* MakeZeqReader(KZeqSdkManager& manager, KZeqImporter& importer) {
     return new KZeqReaderZeq(manager, importer);
 }
@@ -22,10 +20,11 @@ KZeqReader* MakeZeqReader(KZeqSdkManager& manager, KZeqImporter& importer) {
 struct FormatRow {
     const char* mDescription;
     const char* mExtension;
-    ReaderFactory mReader;  // null: the format is not available yet
+    KZeqImporter::ReaderFactory mReader;  // null: the format is not available yet
 };
 
-const FormatRow kFormats[KZeqImporter::eFileFormatCount + 1] = {
+// Not const: the format libraries set their rows' factories when registered.
+FormatRow kFormats[KZeqImporter::eFileFormatCount + 1] = {
     {"ZEQ ascii (*.zeq)", "zeq", &MakeZeqReader},
     {"ZEQ binary (*.zeq)", "zeq", &MakeZeqReader},
     {"ZEQ encrypted (*.zeq)", "zeq", &MakeZeqReader},
@@ -76,6 +75,13 @@ bool KZeqImporter::Initialize(const char* fileName) {
     KZeqIO::Initialize(fileName);
     if (ExtractFileExtension(mFileName.Buffer()).Lower().Find(kFormats[eZEQ_ASCII].mExtension) >= 0)
         return FileOpen();
+    return true;
+}
+
+bool KZeqImporter::SetReaderFactory(int format, ReaderFactory factory) {
+    // The Zeq rows are the importer's own.
+    if (format <= eZEQ_ENCRYPTED || format >= eFileFormatCount) return false;
+    kFormats[format].mReader = factory;
     return true;
 }
 

@@ -58,6 +58,12 @@ public:
     // back); 1: the "Summary" only.
     enum EStreamOptionsGeneration { eParseFile = 0, eSummaryOnly = 1 };
 
+    typedef KZeqReader* (*ReaderFactory)(KZeqSdkManager& manager, KZeqImporter& importer);
+    // Sets the reader of a non-Zeq row (null: not available); false for a Zeq
+    // row or an index outside the table. Process-wide, not thread-safe: called
+    // once at start-up by ZeqRegisterFormats().
+    static bool SetReaderFactory(int format, ReaderFactory factory);
+
     explicit KZeqImporter(KZeqSdkManager& manager);
     ~KZeqImporter() override;
 

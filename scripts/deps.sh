@@ -2,7 +2,8 @@
 # Makes sure the Debian packages the build needs are installed: installs the
 # missing ones when run as root, else prints the exact command and fails.
 zeq_ensure_packages() {
-    local need=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev zlib1g-dev nettle-dev libdeflate-dev libtiff-dev "$@")
+    local need=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev zlib1g-dev nettle-dev libdeflate-dev libtiff-dev
+                lib3ds-dev libtinyobjloader-dev libdxflib-dev python3-ezdxf "$@")
     local missing=() p
     for p in "${need[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
