@@ -234,3 +234,51 @@ void BM_RawWriteSmallChunks(benchmark::State& state) {
 BENCHMARK(BM_RawWriteSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// A mesh file of about `megabytes` MB: objects of 65,535 vertices and 21,845 faces.
+std::string BigMeshFile(int megabytes) {
+    std::string section;
+    const std::string vertices = ArrayFile(0x4110, 65535, 12).substr(6);
+    const std::string faces = ArrayFile(0x4120, 21845, 8).substr(6);
+    for (int i = 0; section.size() < static_cast<std::size_t>(megabytes) << 20; ++i) {
+        const std::string name = "Obj" + std::to_string(i);
+        section += Chunk(0x4000, name + std::string(1, '\0') + Chunk(0x4100, vertices + faces));
+    }
+    return Chunk(0x4D4D, Chunk(0x3D3D, section));
+}
+
+void BM_ReadHeadersBigFile(benchmark::State& state) {
+    const std::string path = Path("big");
+    const std::string bytes = BigMeshFile(static_cast<int>(state.range(0)));
+    WriteBytes(path, bytes);
+    for (auto _ : state) {
+        database3ds* db = nullptr;
+        InitDatabase3ds(&db);
+        CreateDatabase3ds(OpenFile3ds(path.c_str(), "rb"), db);
+        benchmark::DoNotOptimize(db->top);
+        ReleaseDatabase3ds(&db);
+        CloseAllFiles3ds();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_ReadHeadersBigFile)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_RawFreadBigFile(benchmark::State& state) {
+    const std::string path = Path("rawbig");
+    const std::string bytes = BigMeshFile(static_cast<int>(state.range(0)));
+    WriteBytes(path, bytes);
+    std::vector<char> buffer(bytes.size());
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_RawFreadBigFile)->Arg(100)->Unit(benchmark::kMillisecond);
+
+}  // namespace

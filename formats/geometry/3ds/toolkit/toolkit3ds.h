@@ -3,6 +3,7 @@
 
 // The whole 3DS toolkit in one include.
 
+#include "formats/geometry/3ds/toolkit/background3ds.h"
 #include "formats/geometry/3ds/toolkit/bytestream3ds.h"
 #include "formats/geometry/3ds/toolkit/chunk3ds.h"
 #include "formats/geometry/3ds/toolkit/chunkdata3ds.h"
@@ -10,6 +11,7 @@
 #include "formats/geometry/3ds/toolkit/errors3ds.h"
 #include "formats/geometry/3ds/toolkit/filecontext3ds.h"
 #include "formats/geometry/3ds/toolkit/kfnodes3ds.h"
+#include "formats/geometry/3ds/toolkit/meshset3ds.h"
 #include "formats/geometry/3ds/toolkit/types3ds.h"
 
 #endif
