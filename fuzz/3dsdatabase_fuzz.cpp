@@ -56,6 +56,37 @@ void Records(database3ds* db) {
     GetDatabaseRelease3ds(db);
     GetKfRelease3ds(db);
     ClearErrList3ds();
+    // Every record by index, released after; a failing get leaves a freeable record.
+    for (std::uint32_t i = 0, n = GetMeshCount3ds(db); i < n && i < 64; ++i) {
+        mesh3ds* m = nullptr;
+        GetMeshByIndex3ds(db, static_cast<std::int32_t>(i), &m);
+        RelMeshObj3ds(&m);
+        ClearErrList3ds();
+    }
+    for (std::uint32_t i = 0, n = GetMaterialCount3ds(db); i < n && i < 64; ++i) {
+        material3ds* m = nullptr;
+        GetMaterialByIndex3ds(db, i, &m);
+        ReleaseMaterial3ds(&m);
+        ClearErrList3ds();
+    }
+    for (std::uint32_t i = 0, n = GetCameraCount3ds(db); i < n && i < 64; ++i) {
+        camera3ds* c = nullptr;
+        GetCameraByIndex3ds(db, i, &c);
+        ReleaseCamera3ds(&c);
+        ClearErrList3ds();
+    }
+    for (int spot = 0; spot < 2; ++spot) {
+        const std::uint32_t n = spot ? GetSpotlightCount3ds(db) : GetOmnilightCount3ds(db);
+        for (std::uint32_t i = 0; i < n && i < 64; ++i) {
+            light3ds* l = nullptr;
+            if (spot)
+                GetSpotlightByIndex3ds(db, i, &l);
+            else
+                GetOmnilightByIndex3ds(db, i, &l);
+            if (l) ReleaseLight3ds(&l);
+            ClearErrList3ds();
+        }
+    }
 }
 
 }  // namespace

@@ -76,6 +76,13 @@ chunk3ds* MaterialParent(database3ds* db) {
 // whose subtree holds 0x4610)?
 bool HoldsKind(chunk3ds* object, std::uint32_t tag) {
     chunk3ds* found = nullptr;
+    if (tag == 0x14600) {  // an omnilight: a light without a spotlight
+        FindChunk3ds(object, 0x4600, &found);
+        if (!found) return false;
+        chunk3ds* spot = nullptr;
+        FindChunk3ds(found, 0x4610, &spot);
+        return spot == nullptr;
+    }
     if (tag == 0x4610) {
         FindChunk3ds(object, 0x4600, &found);
         if (!found) return false;
