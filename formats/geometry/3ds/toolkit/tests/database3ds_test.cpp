@@ -153,6 +153,18 @@ TEST_F(Database3ds, NodesRenumberedWhenOneLacksItsId) {
     std::free(text);
 }
 
+TEST_F(Database3ds, MoreNodesThanIdsCanNumberAreNotWritten) {
+    std::string nodes;
+    const std::string node = Chunk(0xB002, Chunk(0xB030, U16(0)) + Chunk(0xB010, Z("N") + U16(0) + U16(0) + U16(0xFFFF)));
+    nodes.reserve(node.size() * 32769);
+    for (int i = 0; i < 32769; ++i) nodes += node;
+    database3ds* db = Open(MeshFile("", nodes));
+    ASSERT_NE(db->top, nullptr);
+    ClearErrList3ds();
+    Write(db);
+    EXPECT_EQ(Errors(), (std::vector<std::int32_t>{ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
+}
+
 TEST_F(Database3ds, CopiesMakeTheSectionsTheyNeed) {
     database3ds* src = Open(MeshFile(Object("Box") + Object("Ball")));
     database3ds* dst = New();
