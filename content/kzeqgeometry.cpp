@@ -173,7 +173,10 @@ int KZeqGeometry::AddShape(KZeqShape* shape, const char* name) {
         mError.SetLastErrorID(eShapeNameIsInvalid);
         return -1;
     }
-    if (std::find(mShapeNames.begin(), mShapeNames.end(), trimmed) != mShapeNames.end()) {
+    // Channels are found by name ignoring case, so two shapes whose names differ
+    // only in case would share one weight: the second name is refused.
+    if (std::any_of(mShapeNames.begin(), mShapeNames.end(),
+                    [&](const KString& used) { return used.CompareNoCase(trimmed) == 0; })) {
         mError.SetLastErrorID(eShapeNameIsAlreadyUsed);
         return -1;
     }
@@ -215,7 +218,8 @@ KFCurveNode* KZeqGeometry::GetShapeCurveNode(KZeqTakeNode* take, int index) {
     }
     const KString& name = mShapeNames[static_cast<std::size_t>(index)];
     KFCurveNode* root = RootOf(take);
-    return name.IsEmpty() || !root ? nullptr : root->FindRecursive(name.Buffer());
+    // Only the root's own children: deeper down lie the transform's "X", "T", "S"...
+    return name.IsEmpty() || !root ? nullptr : root->Get(root->Find(name.Buffer()));
 }
 
 KFCurve* KZeqGeometry::GetShapeChannel(KZeqTakeNode* take, int index) {

@@ -71,7 +71,7 @@ public:
 
     // ---- Shapes ------------------------------------------------------------------------
     // The index, or -1 for a null shape (1), one already held (6), a name
-    // blank once trimmed at both ends (7) or taken, exactly (8). The name is
+    // blank once trimmed at both ends (7) or taken, ignoring case (8). The name is
     // kept trimmed; attached, the node gets the shape's property and a
     // channel in every take. The shape joins the geometry's entity.
     int AddShape(KZeqShape* shape, const char* name);
@@ -82,7 +82,7 @@ public:
     // Null with error 0 out of range.
     KZeqShape* GetShape(int index);
     const char* GetShapeName(int index);
-    // The shape's channel below the take's root, at any depth. Null with
+    // The child of the take's root named as the shape (ignoring case). Null with
     // error 0 for an index out of range, error 1 for a null take; null for a
     // blank name or when none.
     KFCurveNode* GetShapeCurveNode(KZeqTakeNode* take, int index);

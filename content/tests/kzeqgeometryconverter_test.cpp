@@ -244,28 +244,57 @@ INSTANTIATE_TEST_SUITE_P(Modes, SkinnedPatch,
                                                     {0.75, 0.5625, 0.25, 0.4375}}),
                          Name<LinkCase>);
 
-TEST_F(ConverterTest, InPlaceKeepsTheShapeCurvesOfTheTakes) {
+// Shape channels are the take root's own children: a shape named like a
+// transform channel ("X", "s", "T") must neither move the node nor lose its
+// takes' animation when the geometry is replaced.
+struct InPlaceCase {
+    const char* mName;
+    std::vector<const char*> mShapes;
+    bool mPatch;
+};
+class InPlaceShapes : public ConverterTest, public ::testing::WithParamInterface<InPlaceCase> {};
+
+TEST_P(InPlaceShapes, KeepTheirWeightsAndTheCurvesOfTheTakes) {
+    const InPlaceCase& c = GetParam();
     KZeqNode* node = manager.CreateKZeqNode("quad");
     EXPECT_FALSE(converter->TriangulateInPlace(node));
     node->CreateTakeNode("one");
     node->CreateTakeNode("two");
-    KZeqMesh* mesh = Mesh({{0, 1, 2, 3}});
-    mesh->AddShape(manager.CreateKZeqShape(), "smile");
-    node->SetNodeAttribute(mesh);
-    for (int t = 0; t < 3; ++t)
-        for (int k = 0; k <= t; ++k)
-            mesh->GetShapeChannel(node->GetTakeNode(t), 0)->KeyAppendFast(KTime(k), 10.0f * t + k);
-    ASSERT_TRUE(converter->TriangulateInPlace(node));
-    KZeqMesh* result = node->GetMesh();
-    ASSERT_TRUE(result && result != mesh && result->GetPolygonCount() == 2);
-    EXPECT_EQ(0, result->GetShapeChannel(node->GetTakeNode(0), 0)->KeyGetCount());  // the default take anew
-    for (int t = 1; t < 3; ++t) {
-        KFCurve* curve = result->GetShapeChannel(node->GetTakeNode(t), 0);
-        ASSERT_EQ(t + 1, curve->KeyGetCount());
-        EXPECT_EQ(11.0f * t, curve->KeyGet(t).GetValue());
+    KZeqGeometry* geometry = c.mPatch ? static_cast<KZeqGeometry*>(Patch(4, 4, 3, KZeqPatch::eBEZIER, KZeqPatch::eBEZIER))
+                                      : Mesh({{0, 1, 2, 3}});
+    const int shapes = static_cast<int>(c.mShapes.size());
+    for (const char* name : c.mShapes) geometry->AddShape(manager.CreateKZeqShape(), name);
+    node->SetNodeAttribute(geometry);
+    for (int s = 0; s < shapes; ++s) {
+        geometry->SetDefaultShape(s, 0.25 * (s + 1));
+        EXPECT_EQ(0.25 * (s + 1), geometry->GetDefaultShape(s)) << c.mShapes[s];
+        for (int t = 0; t < 3; ++t)
+            for (int k = 0; k <= t; ++k)
+                geometry->GetShapeChannel(node->GetTakeNode(t), s)->KeyAppendFast(KTime(k), 10.0f * t + k + 100 * s);
     }
-    EXPECT_FALSE(manager.DestroyKZeqNodeAttribute(mesh));  // destroyed already
+    KZeqVector4 translation, scaling;
+    EXPECT_EQ(KZeqVector4(0, 0, 0, 1), node->GetDefaultT(translation));
+    EXPECT_EQ(KZeqVector4(1, 1, 1, 1), node->GetDefaultS(scaling));
+
+    ASSERT_TRUE(c.mPatch ? converter->ConvertPatchToNurbInPlace(node) : converter->TriangulateInPlace(node));
+    KZeqGeometry* result = c.mPatch ? static_cast<KZeqGeometry*>(node->GetNurb()) : node->GetMesh();
+    ASSERT_TRUE(result && result != geometry && result->GetShapeCount() == shapes);
+    for (int s = 0; s < shapes; ++s) {
+        EXPECT_EQ(0, result->GetShapeChannel(node->GetTakeNode(0), s)->KeyGetCount());  // the default take anew
+        for (int t = 1; t < 3; ++t) {
+            KFCurve* curve = result->GetShapeChannel(node->GetTakeNode(t), s);
+            ASSERT_EQ(t + 1, curve->KeyGetCount()) << c.mShapes[s];
+            EXPECT_EQ(11.0f * t + 100 * s, curve->KeyGet(t).GetValue());
+        }
+    }
+    EXPECT_FALSE(manager.DestroyKZeqNodeAttribute(geometry));  // destroyed already
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, InPlaceShapes,
+                         ::testing::Values(InPlaceCase{"Smile", {"smile"}, false},
+                                           InPlaceCase{"TransformAxes", {"X", "y", "Z"}, false},
+                                           InPlaceCase{"TransformParts", {"s", "T", "r"}, true}),
+                         Name<InPlaceCase>);
 
 // ---- Patch to NURBS --------------------------------------------------------------------------------
 
