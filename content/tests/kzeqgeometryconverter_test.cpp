@@ -203,7 +203,7 @@ TEST_F(ConverterTest, PatchAndItsNurbTessellateAlike) {
 struct LinkCase {
     const char* mName;
     KZeqLink::ELinkMode mMode, mExpected;
-    std::map<int, double> mA, mB;
+    std::vector<std::pair<int, double>> mA, mB;  // links keep repeated indices
     Doubles mAt;  // A and B at vertices 1 (between points 0 and 1) and 4 (the centre)
 };
 class SkinnedPatch : public ConverterTest, public ::testing::WithParamInterface<LinkCase> {};
@@ -241,7 +241,14 @@ INSTANTIATE_TEST_SUITE_P(Modes, SkinnedPatch,
                                                     KZeqLink::eTOTAL1,
                                                     {{0, 1}, {1, 1}, {2, 3}},
                                                     {{1, 1}, {2, 1}, {3, 2}},
-                                                    {0.75, 0.5625, 0.25, 0.4375}}),
+                                                    {0.75, 0.5625, 0.25, 0.4375}},
+                                           // Point 0 twice in A: its shares 0.25 and 0.75 add up to 1.
+                                           LinkCase{"NormalizedRepeatedIndex",
+                                                    KZeqLink::eNORMALIZE,
+                                                    KZeqLink::eTOTAL1,
+                                                    {{0, 1}, {0, 3}},
+                                                    {{1, 1}, {2, 1}, {3, 1}},
+                                                    {0.5, 0.25, 0.5, 0.75}}),
                          Name<LinkCase>);
 
 // Shape channels are the take root's own children: a shape named like a
