@@ -237,8 +237,14 @@ KFCurve* KZeqGeometry::GetShapeChannel(KZeqTakeNode* take, int index) {
 
 void KZeqGeometry::SetDefaultShape(int index, double weight) {
     if (!ShapeInRange(index) || !GetNode()) return;
-    if (KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index))
-        curve->SetValue(static_cast<float>(weight));
+    KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index);
+    if (!curve) return;
+    curve->SetValue(static_cast<float>(weight));
+    // The node's property of the shape holds the weight too: the files keep
+    // both, and a read gives the property's value to the channel.
+    KZeqNodeProperties* handler = GetNode()->GetPropertyHandler();
+    if (KProperty* property = handler ? handler->FindPropertyByName(GetShapeName(index)) : nullptr)
+        property->SetDouble(static_cast<double>(curve->GetValue()));
 }
 
 double KZeqGeometry::GetDefaultShape(int index) {
