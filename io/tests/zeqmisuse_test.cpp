@@ -99,4 +99,94 @@ TEST_P(MisuseTest, ProtectedFileWithoutItsSummaryKeepsItsTakes) {
     }
 }
 
+namespace {
+
+// The default-take values of lights, cameras and markers, one per accessor.
+struct DefaultRow {
+    const char* mName;
+    KZeqNodeAttribute* (*mMake)(KZeqSdkManager&);
+    void (*mSet)(KZeqNodeAttribute&, double);
+    double (*mGet)(KZeqNodeAttribute&);
+};
+KZeqNodeAttribute* Light(KZeqSdkManager& m) { return m.CreateKZeqLight(); }
+KZeqNodeAttribute* Camera(KZeqSdkManager& m) { return m.CreateKZeqCamera(); }
+KZeqNodeAttribute* Optical(KZeqSdkManager& m) {
+    KZeqMarker* marker = m.CreateKZeqMarker();
+    marker->SetType(KZeqMarker::eOPTICAL_MARKER);
+    return marker;
+}
+KZeqLight& L(KZeqNodeAttribute& a) { return static_cast<KZeqLight&>(a); }
+KZeqCamera& C(KZeqNodeAttribute& a) { return static_cast<KZeqCamera&>(a); }
+const DefaultRow kDefaultRows[] = {
+    {"Intensity", Light, [](KZeqNodeAttribute& a, double v) { L(a).SetDefaultIntensity(v); },
+     [](KZeqNodeAttribute& a) { return L(a).GetDefaultIntensity(); }},
+    {"ConeAngle", Light, [](KZeqNodeAttribute& a, double v) { L(a).SetDefaultConeAngle(v); },
+     [](KZeqNodeAttribute& a) { return L(a).GetDefaultConeAngle(); }},
+    {"Fog", Light, [](KZeqNodeAttribute& a, double v) { L(a).SetDefaultFog(v); },
+     [](KZeqNodeAttribute& a) { return L(a).GetDefaultFog(); }},
+    {"Green", Light, [](KZeqNodeAttribute& a, double v) { L(a).SetDefaultColor(KZeqColor(1, v / 100, 1, 1)); },
+     [](KZeqNodeAttribute& a) {
+         KZeqColor color;
+         return L(a).GetDefaultColor(color).mGreen * 100;
+     }},
+    {"FieldOfView", Camera, [](KZeqNodeAttribute& a, double v) { C(a).SetDefaultFieldOfView(v); },
+     [](KZeqNodeAttribute& a) { return C(a).GetDefaultFieldOfView(); }},
+    {"Roll", Camera, [](KZeqNodeAttribute& a, double v) { C(a).SetDefaultRoll(v); },
+     [](KZeqNodeAttribute& a) { return C(a).GetDefaultRoll(); }},
+    {"Occlusion", Optical,
+     [](KZeqNodeAttribute& a, double v) { static_cast<KZeqMarker&>(a).SetDefaultOcclusion(v / 100); },
+     [](KZeqNodeAttribute& a) { return static_cast<KZeqMarker&>(a).GetDefaultOcclusion() * 100; }},
+};
+
+}  // namespace
+
+// A value set before the attribute is attached answers after it, and both
+// writers keep it, as one set after attaching.
+TEST_P(MisuseTest, DefaultsSetBeforeAttachingAreKept) {
+    const ZeqFileCase& form = GetParam();
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    for (const DefaultRow& row : kDefaultRows)
+        for (bool before : {true, false}) {
+            const double value = before ? 35.0 : 55.0;
+            KZeqNodeAttribute* attribute = row.mMake(mManager);
+            KZeqNode* node = mManager.CreateKZeqNode((std::string(row.mName) + (before ? "Before" : "After")).c_str());
+            if (before) row.mSet(*attribute, value);
+            node->SetNodeAttribute(attribute);
+            if (!before) row.mSet(*attribute, value);
+            scene->GetRootNode()->AddChild(node);
+            EXPECT_NEAR(value, row.mGet(*attribute), 1e-5) << node->GetName();
+        }
+    const std::string path = mDir / "defaults.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (const DefaultRow& row : kDefaultRows)
+        for (bool before : {true, false}) {
+            const std::string name = std::string("Model::") + row.mName + (before ? "Before" : "After");
+            KZeqNode* node = read->GetRootNode()->FindChild(name.c_str());
+            ASSERT_TRUE(node && node->GetNodeAttribute()) << name;
+            EXPECT_NEAR(before ? 35.0 : 55.0, row.mGet(*node->GetNodeAttribute()), 1e-5) << name;
+        }
+}
+
+// A texture whose file does not exist here keeps the path as written.
+TEST_P(MisuseTest, TextureWithoutItsFileKeepsItsPath) {
+    const ZeqFileCase& form = GetParam();
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    BuildGeometryScene(mManager, *scene);  // its texture files are nowhere
+    const std::string path = mDir / "textures.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    KZeqEntity& entity = *scene->GetEntity();
+    ASSERT_EQ(entity.GetTextureCount(), read->GetEntity()->GetTextureCount());
+    for (int i = 0; i < entity.GetTextureCount(); ++i) {
+        KZeqTexture* texture = read->GetEntity()->GetTexture(KString(entity.GetTexture(i)->GetName()));
+        ASSERT_NE(nullptr, texture) << entity.GetTexture(i)->GetName();
+        EXPECT_STREQ(entity.GetTexture(i)->GetFileName(), texture->GetFileName());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, MisuseTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
