@@ -94,6 +94,9 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
         if (kZeqNodeRecordHooks.mLimits) kZeqNodeRecordHooks.mLimits(*this, node);
         if (kZeqNodeRecordHooks.mPivots && mOptions && mOptions->GetOption(KStreamOptionsZeq::ePIVOT))
             kZeqNodeRecordHooks.mPivots(*this, node);
+        // These files keep no property block: the properties that mirror the
+        // pivots and limits take them here, as a version-6 read gives them.
+        node.UpdatePropertiesFromPivotsAndLimits();
     } else {
         ReadKZeqNodeProperties(node);
     }
