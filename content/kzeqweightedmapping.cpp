@@ -153,7 +153,8 @@ void KZeqWeightedMapping::Normalize(ESet set, bool absolute) {
             while (mirror != last && mirror->mElement < relation.first) ++mirror;
             // A relation edited in place may have lost its mirror: nothing to write then.
             if (mirror == last || mirror->mElement != relation.first) continue;
-            RecordsOf(other, *ListOf(other, relation.first))[mirror->mPosition].mWeight = records[relation.second].mWeight;
+            KElement* mirrored = RecordsOf(other, *ListOf(other, relation.first));
+            mirrored[mirror->mPosition].mWeight = records[relation.second].mWeight;
             ++mirror;
         }
     }

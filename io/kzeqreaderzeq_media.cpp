@@ -140,7 +140,8 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
             texture->SetRelativeFileName(mFile->GetRelativeFilePath(clean.Buffer()).Buffer());
     }
     for (KZeqCamera* camera : cameras) {
-        const KString* path = camera ? find(camera->GetBackgroundMediaName(), camera->GetBackgroundFileName()) : nullptr;
+        const KString* path =
+            camera ? find(camera->GetBackgroundMediaName(), camera->GetBackgroundFileName()) : nullptr;
         if (path) camera->SetBackgroundFileName(KCleanPath(*path).Buffer());
     }
     return true;

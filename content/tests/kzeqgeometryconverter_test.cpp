@@ -267,8 +267,11 @@ TEST_P(InPlaceShapes, KeepTheirWeightsAndTheCurvesOfTheTakes) {
     EXPECT_FALSE(converter->TriangulateInPlace(node));
     node->CreateTakeNode("one");
     node->CreateTakeNode("two");
-    KZeqGeometry* geometry = c.mPatch ? static_cast<KZeqGeometry*>(Patch(4, 4, 3, KZeqPatch::eBEZIER, KZeqPatch::eBEZIER))
-                                      : Mesh({{0, 1, 2, 3}});
+    KZeqGeometry* geometry = nullptr;
+    if (c.mPatch)
+        geometry = Patch(4, 4, 3, KZeqPatch::eBEZIER, KZeqPatch::eBEZIER);
+    else
+        geometry = Mesh({{0, 1, 2, 3}});
     const int shapes = static_cast<int>(c.mShapes.size());
     for (const char* name : c.mShapes) geometry->AddShape(manager.CreateKZeqShape(), name);
     node->SetNodeAttribute(geometry);

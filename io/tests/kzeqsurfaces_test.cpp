@@ -145,7 +145,8 @@ TEST_P(SurfaceFileTest, ShapeWeightsComeBackAndMoveNothing) {
     ASSERT_NE(nullptr, read) << error;
     for (KZeqNode* node : nodes) {
         KZeqNode* back = read->GetRootNode()->FindChild(node->GetName());
-        ASSERT_TRUE(back && back->GetGeometry() && back->GetGeometry()->GetShapeCount() == node->GetGeometry()->GetShapeCount());
+        ASSERT_TRUE(back && back->GetGeometry());
+        ASSERT_EQ(node->GetGeometry()->GetShapeCount(), back->GetGeometry()->GetShapeCount());
         KZeqTakeNode* take = back->GetDefaultTakeNode();
         KFCurve* transform[] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
                                 take->GetScaleX(),       take->GetScaleY(),       take->GetScaleZ()};

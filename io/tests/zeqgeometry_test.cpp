@@ -90,7 +90,8 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
                     mesh->GetLayer(static_cast<int>(l))->SetTextures(new KZeqLayerElementTexture);
                 else
                     mesh->AddTexture(textures[name], static_cast<unsigned>(l));
-        KZeqNode* node = mManager.CreateKZeqNode(("Mesh" + std::to_string(scene->GetRootNode()->GetChildCount())).c_str());
+        const std::string name = "Mesh" + std::to_string(scene->GetRootNode()->GetChildCount());
+        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
         node->SetNodeAttribute(mesh);
         scene->GetRootNode()->AddChild(node);
     }
