@@ -61,6 +61,7 @@ KZeqGeometry::~KZeqGeometry() {
     for (KZeqShape* shape : mShapes) GetSdkManager().DestroyKZeqShape(shape);
     mShapes.clear();
     mShapeNames.clear();
+    mDetachedWeights.clear();
 }
 
 // ---- Node attachment ------------------------------------------------------------------------
@@ -70,11 +71,16 @@ void KZeqGeometry::SetNode(KZeqNode& node) {
     for (std::size_t i = 0; i < mShapes.size(); ++i) {
         mShapes[i]->SetEntity(node.GetEntity());
         CreateShapeChannelProperties(mShapeNames[i]);
+        // A weight set while on no node reaches the shape's property too.
+        if (mDetachedWeights[i] != 0.0) SetDefaultShape(static_cast<int>(i), mDetachedWeights[i]);
     }
     SetEntity(node.GetEntity());
 }
 
 void KZeqGeometry::UnsetNode() {
+    // Leaving the node, the geometry keeps the weights of its default take.
+    if (GetNode())
+        for (int i = 0; i < GetShapeCount(); ++i) mDetachedWeights[static_cast<std::size_t>(i)] = GetDefaultShape(i);
     UnsetEntity();
     for (KZeqShape* shape : mShapes) shape->UnsetEntity();
     KZeqNodeAttribute::UnsetNode();
@@ -182,6 +188,7 @@ int KZeqGeometry::AddShape(KZeqShape* shape, const char* name) {
     }
     mShapes.push_back(shape);
     mShapeNames.push_back(trimmed);
+    mDetachedWeights.push_back(0.0);
     const int index = GetShapeCount() - 1;
     if (KZeqNode* node = GetNode()) {
         CreateShapeChannelProperties(trimmed);
@@ -198,6 +205,7 @@ void KZeqGeometry::ClearShape() {
     for (KZeqShape* shape : mShapes) shape->UnsetEntity();
     mShapes.clear();
     mShapeNames.clear();
+    mDetachedWeights.clear();
 }
 
 KZeqShape* KZeqGeometry::GetShape(int index) {
@@ -236,7 +244,12 @@ KFCurve* KZeqGeometry::GetShapeChannel(KZeqTakeNode* take, int index) {
 }
 
 void KZeqGeometry::SetDefaultShape(int index, double weight) {
-    if (!ShapeInRange(index) || !GetNode()) return;
+    if (!ShapeInRange(index)) return;
+    if (!GetNode()) {
+        // On no node the geometry keeps it, as the channel it starts would.
+        mDetachedWeights[static_cast<std::size_t>(index)] = static_cast<float>(weight);
+        return;
+    }
     KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index);
     if (!curve) return;
     curve->SetValue(static_cast<float>(weight));
@@ -248,7 +261,8 @@ void KZeqGeometry::SetDefaultShape(int index, double weight) {
 }
 
 double KZeqGeometry::GetDefaultShape(int index) {
-    if (!ShapeInRange(index) || !GetNode()) return 0.0;
+    if (!ShapeInRange(index)) return 0.0;
+    if (!GetNode()) return mDetachedWeights[static_cast<std::size_t>(index)];
     KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index);
     return curve ? curve->GetValue() : 0.0;
 }
@@ -260,9 +274,14 @@ bool KZeqGeometry::AddShapeChannel(KZeqTakeNode* take, int index) {
     if (!root || !ShapeInRange(index)) return false;
     const KString& name = mShapeNames[static_cast<std::size_t>(index)];
     if (name.IsEmpty()) return false;
+    const bool made = root->Find(name.Buffer()) < 0;
     KFCurveNode* channel = root->FindOrCreate(name.Buffer(), true);
     if (!channel) return false;
-    if (KFCurve* curve = channel->FCurveGet()) curve->SetColor(kShapeColors[index % 20]);
+    if (KFCurve* curve = channel->FCurveGet()) {
+        curve->SetColor(kShapeColors[index % 20]);
+        // A new channel starts from the weight kept while on no node.
+        if (made) curve->SetValue(static_cast<float>(mDetachedWeights[static_cast<std::size_t>(index)]));
+    }
     return true;
 }
 

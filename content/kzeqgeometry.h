@@ -89,7 +89,8 @@ public:
     // Its curve; error 9 when the lookup finds no curve.
     KFCurve* GetShapeChannel(KZeqTakeNode* take, int index);
     // The weight as the default value of the channel in the node's default
-    // take; nothing (0.0) when unattached or the channel is missing.
+    // take (0.0 when the channel is missing); on no node the geometry keeps
+    // it, and the channels start from it once attached.
     void SetDefaultShape(int index, double weight);
     double GetDefaultShape(int index);
 
@@ -154,6 +155,8 @@ private:
     std::vector<KZeqLink*> mLinks;
     std::vector<KZeqShape*> mShapes;
     std::vector<KString> mShapeNames;
+    // Each shape's weight while the geometry is on no node (its channels start from it).
+    std::vector<double> mDetachedWeights;
     // While in the older naming, by shape: the name before, the older name
     // and the older channel name.
     std::vector<KString> mNamesBefore;

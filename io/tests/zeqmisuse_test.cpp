@@ -12,6 +12,8 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqshape.h"
 #include "content/kzeqtexture.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/tests/zeqgeometryscene.h"
@@ -101,7 +103,7 @@ TEST_P(MisuseTest, ProtectedFileWithoutItsSummaryKeepsItsTakes) {
 
 namespace {
 
-// The default-take values of lights, cameras and markers, one per accessor.
+// The default-take values of lights, cameras, markers and shapes, one per accessor.
 struct DefaultRow {
     const char* mName;
     KZeqNodeAttribute* (*mMake)(KZeqSdkManager&);
@@ -114,6 +116,17 @@ KZeqNodeAttribute* Optical(KZeqSdkManager& m) {
     KZeqMarker* marker = m.CreateKZeqMarker();
     marker->SetType(KZeqMarker::eOPTICAL_MARKER);
     return marker;
+}
+KZeqNodeAttribute* Mesh(KZeqSdkManager& m) {
+    KZeqMesh* mesh = m.CreateKZeqMesh();
+    mesh->InitControlPoints(3);
+    mesh->BeginPolygon();
+    for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+    mesh->EndPolygon();
+    KZeqShape* shape = m.CreateKZeqShape();
+    shape->InitControlPoints(3);
+    mesh->AddShape(shape, "Smile");
+    return mesh;
 }
 KZeqLight& L(KZeqNodeAttribute& a) { return static_cast<KZeqLight&>(a); }
 KZeqCamera& C(KZeqNodeAttribute& a) { return static_cast<KZeqCamera&>(a); }
@@ -133,6 +146,9 @@ const DefaultRow kDefaultRows[] = {
      [](KZeqNodeAttribute& a) { return C(a).GetDefaultFieldOfView(); }},
     {"Roll", Camera, [](KZeqNodeAttribute& a, double v) { C(a).SetDefaultRoll(v); },
      [](KZeqNodeAttribute& a) { return C(a).GetDefaultRoll(); }},
+    {"ShapeWeight", Mesh,
+     [](KZeqNodeAttribute& a, double v) { static_cast<KZeqGeometry&>(a).SetDefaultShape(0, v / 100); },
+     [](KZeqNodeAttribute& a) { return static_cast<KZeqGeometry&>(a).GetDefaultShape(0) * 100; }},
     {"Occlusion", Optical,
      [](KZeqNodeAttribute& a, double v) { static_cast<KZeqMarker&>(a).SetDefaultOcclusion(v / 100); },
      [](KZeqNodeAttribute& a) { return static_cast<KZeqMarker&>(a).GetDefaultOcclusion() * 100; }},
