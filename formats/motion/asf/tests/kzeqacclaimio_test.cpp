@@ -1,0 +1,341 @@
+// The Acclaim readers and writers through the importer and exporter rows:
+// the shared sample files, round trips, and the cases the rows must refuse.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "base/karray.h"
+#include "fcurve/kfcurve.h"
+#include "formats/kzeqformats.h"
+#include "formats/motion/asf/kzeqasfscene.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+namespace {
+
+std::string SampleDir() {
+#ifdef ZEQ_TESTDATA_DIR
+    const std::string dir = std::string(ZEQ_TESTDATA_DIR) + "/asf-amc";
+    if (FILE* f = std::fopen((dir + "/backflip.asf").c_str(), "rb")) {
+        std::fclose(f);
+        return dir;
+    }
+#endif
+    return std::string();
+}
+
+#define REQUIRE_SAMPLES(dir)                   \
+    const std::string dir = SampleDir();       \
+    if (dir.empty()) GTEST_SKIP() << "sample files of asf-amc not found (ZEQ_TESTDATA_DIR)"
+
+int CountNodes(KZeqNode* node) {
+    int count = 1;
+    for (int i = 0; i < node->GetChildCount(); ++i) count += CountNodes(node->GetChild(i));
+    return count;
+}
+
+class AcclaimIO : public testing::Test {
+protected:
+    void SetUp() override {
+        ZeqRegisterFormats();
+        const char* tmp = std::getenv("ZEQ_TEST_TMP");
+        mDir = std::string(tmp ? tmp : "/tmp") + "/acclaim-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("mkdir -p '" + mDir + "'").c_str());
+    }
+    void TearDown() override {
+        if (mOptions) mOptions->Destroy();
+        mManager.DestroyKZeqScene(mScene, true);
+        std::system(("rm -rf '" + mDir + "'").c_str());
+    }
+    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+    // The ASF row with its own options (kept for the AMC read), adjusted first.
+    bool ImportAsf(const std::string& path, const std::function<void(KStreamOptionsMotion&)>& adjust = nullptr) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
+        importer.Initialize(path.c_str());
+        if (mOptions) mOptions->Destroy();
+        mOptions = static_cast<KStreamOptionsMotion*>(importer.GetImportOptions());
+        if (!mOptions) return false;
+        if (adjust) adjust(*mOptions);
+        const bool ok = importer.Import(*mScene, mOptions);
+        mLastError = importer.GetLastErrorID();
+        return ok;
+    }
+    // The AMC row with the skeleton's options: frame count and start from the
+    // file, the rate given (the files state none).
+    bool ImportAmc(const std::string& path, double rate = 120.0) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+        importer.Initialize(path.c_str());
+        if (!mOptions) mOptions = KStreamOptionsMotionCreate();
+        mOptions->SetTimeMode(KTime::eModeDefault, rate);
+        if (KStreamOptions* read = importer.GetImportOptions()) {
+            auto* motion = static_cast<KStreamOptionsMotion*>(read);
+            const long long first = motion->GetStart().Get() / motion->GetFramePeriod().Get();
+            mOptions->SetFrameCount(motion->GetFrameCount());
+            mOptions->SetStart(mOptions->GetFramePeriod() * static_cast<int>(first));
+            read->Destroy();
+        }
+        const bool ok = importer.Import(*mScene, mOptions);
+        mLastError = importer.GetLastErrorID();
+        return ok;
+    }
+    bool Export(int row, const std::string& path, const std::function<void(KStreamOptionsMotion&)>& adjust = nullptr,
+                KStreamOptionsMotion* options = nullptr) {
+        KZeqExporter exporter(mManager);
+        exporter.SetFileFormat(row);
+        if (!exporter.Initialize(path.c_str())) return false;
+        if (!options) {
+            if (!mOptions) mOptions = static_cast<KStreamOptionsMotion*>(exporter.GetExportOptions());
+            options = mOptions;
+        }
+        if (adjust) adjust(*options);
+        const bool ok = exporter.Export(*mScene, options);
+        mLastError = exporter.GetLastErrorID();
+        return ok;
+    }
+    KZeqNode* Find(const char* name) const { return mScene->GetRootNode()->FindChild(name, true); }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    KStreamOptionsMotion* mOptions = nullptr;
+    int mLastError = -1;
+    std::string mDir;
+};
+
+struct SamplePair {
+    const char* mAsf;
+    const char* mAmc;
+    int mFrames;
+};
+
+class AcclaimSamples : public AcclaimIO, public testing::WithParamInterface<SamplePair> {};
+
+TEST_P(AcclaimSamples, ReadAsCounted) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/" + GetParam().mAsf)) << mLastError;
+    KZeqNode* reference = Find("VICON:reference");
+    ASSERT_TRUE(reference);
+    // root, 28 bones (the two hip joints without dof dissolved), 7 "_End".
+    EXPECT_EQ(CountNodes(reference) - 1, 36);
+    EXPECT_TRUE(Find("ltoes_End"));
+    EXPECT_FALSE(Find("lhipjoint"));
+
+    ASSERT_TRUE(ImportAmc(dir + "/" + GetParam().mAmc)) << mLastError;
+    const std::string take = std::string(GetParam().mAmc).substr(0, std::string(GetParam().mAmc).size() - 4);
+    EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), take);
+    const KZeqTakeInfo* info = mScene->GetTakeInfo(take.c_str());
+    ASSERT_TRUE(info);
+    EXPECT_NEAR((info->mLocalTimeSpan.GetStop() - info->mLocalTimeSpan.GetStart()).GetSecondDouble(),
+                (GetParam().mFrames - 1) / 120.0, 1e-9);
+    KZeqTakeNode* lfemur = Find("lfemur")->GetCurrentTakeNode();
+    ASSERT_TRUE(lfemur && lfemur->GetEulerRotationX());
+    EXPECT_EQ(lfemur->GetEulerRotationX()->KeyGetCount(), GetParam().mFrames);
+    KZeqTakeNode* root = Find("root")->GetCurrentTakeNode();
+    ASSERT_TRUE(root->GetTranslationX());
+    EXPECT_EQ(root->GetTranslationX()->KeyGetCount(), GetParam().mFrames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AcclaimSamples,
+                         testing::Values(SamplePair{"backflip.asf", "backflip.amc", 247},
+                                         SamplePair{"pirouette.asf", "pirouette.amc", 591},
+                                         SamplePair{"charleston.asf", "charleston1.amc", 506},
+                                         SamplePair{"HDM_dg.asf", "HDM_dg_06-03_03_120.amc", 202}),
+                         [](const testing::TestParamInfo<SamplePair>& info) {
+                             std::string name = info.param.mAsf;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(AcclaimIO, DummyBonesStayOnRequest) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/backflip.asf", [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eImportDummyNodes, KStreamOptionsMotion::eOn);
+    }));
+    EXPECT_EQ(CountNodes(Find("VICON:reference")) - 1, 38);
+    EXPECT_TRUE(Find("lhipjoint"));
+}
+
+// A small skeleton: a (rx ry rz and an "l" place) below the root, b (tx rz) below a.
+const char kSkeleton[] =
+    ":version 1.10\n:name Small\n:units\n  length 1\n  angle deg\n:root\n  order TX TY TZ RX RY RZ\n  axis XYZ\n"
+    "  position 0 0 0\n  orientation 0 0 0\n:bonedata\n"
+    "  begin\n  name a\n  direction 0 1 0\n  length 1\n  axis 0 0 0 XYZ\n  dof rx ry rz l\n  end\n"
+    "  begin\n  name b\n  direction 1 0 0\n  length 2\n  axis 0 0 0 XYZ\n  dof tx rz\n  end\n"
+    ":hierarchy\n  begin\n  root a\n  a b\n  end\n";
+
+std::string Frames(const std::vector<int>& numbers) {
+    std::string text = ":FULLY-SPECIFIED\n:DEGREES\n";
+    for (int n : numbers)
+        text += std::to_string(n) + "\nroot 0 0 0 0 0 0\na 10 20 30 999\nb 1 " + std::to_string(n) + "\n";
+    return text;
+}
+
+class AcclaimMotion : public AcclaimIO {
+protected:
+    void SetUp() override {
+        AcclaimIO::SetUp();
+        ASSERT_TRUE(ImportAsf(Write("small.asf", kSkeleton)));
+    }
+    KFCurve* Curve(const char* node, KFCurve* (KZeqTakeNode::*channel)()) {
+        KZeqTakeNode* take = Find(node)->GetCurrentTakeNode();
+        return take ? (take->*channel)() : nullptr;
+    }
+};
+
+TEST_F(AcclaimMotion, ValuesFollowTheDofListAndTheLengthPlaceIsSkipped) {
+    ASSERT_TRUE(ImportAmc(Write("m.amc", Frames({1, 2, 3})), 30.0));
+    // rx ry rz applied in list order is the Euler XYZ rotation itself; 999 fills the "l" place.
+    // (Constant channels keep their value once the constant keys are reduced.)
+    auto at = [this](const char* node, KFCurve* (KZeqTakeNode::*channel)(), int frame) {
+        KFCurve* curve = Curve(node, channel);
+        KTime time;
+        time.SetSecondDouble(frame / 30.0);
+        return curve ? curve->Evaluate(time) : -12345.0f;
+    };
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationX, 0), 10.0f, 1e-4);
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationY, 1), 20.0f, 1e-4);
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationZ, 2), 30.0f, 1e-4);
+    // b: tx of 1 inch on top of its offset (a's bone, 2.54 cm along Y).
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetTranslationX, 0), 2.54f, 1e-5);
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetTranslationY, 0), 2.54f, 1e-5);
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetEulerRotationZ, 2), 3.0f, 1e-5);
+}
+
+TEST_F(AcclaimMotion, FramesThatDoNotIncreaseAreSkipped) {
+    ASSERT_TRUE(ImportAmc(Write("m.amc", Frames({1, 2, 2, 1, 3})), 30.0));
+    KFCurve* rz = Curve("b", &KZeqTakeNode::GetEulerRotationZ);
+    ASSERT_EQ(rz->KeyGetCount(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(rz->KeyGetPtr(k)->GetTime().GetSecondDouble(), k / 30.0, 1e-9);
+        EXPECT_NEAR(rz->KeyGetPtr(k)->GetValue(), k + 1.0f, 1e-5);
+    }
+}
+
+TEST_F(AcclaimMotion, ASecondReadOfOneFileIsASecondTake) {
+    const std::string path = Write("walk.amc", Frames({1, 2}));
+    ASSERT_TRUE(ImportAmc(path, 30.0));
+    ASSERT_TRUE(ImportAmc(path, 30.0));
+    EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), "walk 1");
+    EXPECT_TRUE(mScene->GetTakeInfo("walk"));
+}
+
+struct HeaderCase {
+    const char* mName;
+    std::string mText;
+    int mFrames;  // -1: refused
+    double mRate;
+};
+
+class AcclaimHeaders : public AcclaimMotion, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(AcclaimHeaders, ReadOptions) {
+    KZeqImporter importer(mManager);
+    importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+    importer.Initialize(Write("h.amc", GetParam().mText).c_str());
+    KStreamOptions* options = importer.GetImportOptions();
+    if (GetParam().mFrames < 0) {
+        EXPECT_FALSE(options);
+        mOptions->SetFrameCount(0);
+        EXPECT_FALSE(importer.Import(*mScene, mOptions));
+        EXPECT_EQ(importer.GetLastErrorID(), 0);
+        return;
+    }
+    ASSERT_TRUE(options);
+    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    EXPECT_EQ(motion->GetFrameCount(), GetParam().mFrames);
+    if (GetParam().mRate > 0.0) {
+        EXPECT_EQ(motion->GetFrameRate(), GetParam().mRate);
+    }
+    options->Destroy();
+}
+
+std::string Blocks(int count) {
+    std::vector<int> numbers;
+    for (int i = 1; i <= count; ++i) numbers.push_back(i);
+    return Frames(numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AcclaimHeaders,
+    testing::Values(HeaderCase{"FirstFrameIndexed", ":FORMAT FIRSTFRAME-INDEXED\n" + Blocks(2), -1, 0.0},
+                    HeaderCase{"OtherFormat", ":FORMAT FULLY-SPECIFIED\n" + Blocks(2), 2, 0.0},
+                    HeaderCase{"BackwardRangeIgnored", ":FRAME-RANGE 10-5\n" + Blocks(3), 3, 0.0},
+                    HeaderCase{"RangeCuts", ":FRAME-RANGE 1-100\n" + Blocks(120), 100, 0.0},
+                    HeaderCase{"Rate", ":SAMPLES-PER-SECOND 120\n" + Blocks(2), 2, 120.0},
+                    HeaderCase{"UnknownKeywordLine", "hello\n" + Blocks(2), -1, 0.0}),
+    [](const testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.mName); });
+
+TEST_F(AcclaimMotion, RefusedReadsLeaveTheSceneAsItWas) {
+    const int nodes = mManager.GetKZeqNodeCount();
+    for (const char* text : {"1\nroot 0 0 0 0 0 0\nro", "1\nroot 1 2 3 4 5 6\nroot 1 2 3 4 5 6\n",
+                             "1\nroot 0 0 0 0 0 0\na 1 x 3\n", "1\nroot 0 0 0 0 0 inf\n",
+                             "1\nroot 1 2 3 4 5 6\n:FORMAT FIRSTFRAME-INDEXED\n", ":FORMAT\n"}) {
+        mOptions->SetFrameCount(0);
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+        importer.Initialize(Write("bad.amc", text).c_str());
+        EXPECT_FALSE(importer.Import(*mScene, mOptions)) << text;
+        EXPECT_EQ(importer.GetLastErrorID(), 0) << text;
+        EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes) << text;
+        EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), "") << text;
+        EXPECT_EQ(Find("a")->GetTakeNodeCount(), 1) << text;
+    }
+}
+
+TEST_F(AcclaimIO, MotionWithoutASkeletonIsRefused) {
+    KZeqImporter importer(mManager);
+    importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+    importer.Initialize(Write("m.amc", Frames({1})).c_str());
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    EXPECT_FALSE(importer.Import(*mScene, options));
+    options->Destroy();
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+}
+
+TEST_F(AcclaimIO, LimitsOfAnRxOnlyBone) {
+    ASSERT_TRUE(ImportAsf(Write("s.asf", std::string(kSkeleton).replace(std::string(kSkeleton).find("dof tx rz"), 9,
+                                                                        "dof rx")),
+                          [](KStreamOptionsMotion& options) {
+                              options.SetOption(KStreamOptionsMotion::eImportLimits, KStreamOptionsMotion::eOn);
+                          }));
+    KZeqNodeLimits& limits = Find("b")->GetLimits();
+    EXPECT_FALSE(limits.GetAuto(KZeqNodeLimits::eR));
+    EXPECT_EQ(limits.GetMin(KZeqNodeLimits::eR), KZeqVector4(0, 0, -180, 0));
+    EXPECT_EQ(limits.GetMax(KZeqNodeLimits::eR), KZeqVector4(0, 0, 180, 0));
+    EXPECT_NEAR(limits.GetAxisLength(), 5.08, 1e-12);
+    // E: rows Z, Y and -X; its XYZ angles.
+    KgeRMatrix e = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
+    double angles[3];
+    KmRtoVXYZ(angles, e);
+    EXPECT_EQ(limits.GetRotationAxis(), KZeqVector4(angles[0], angles[1], angles[2], 0));
+    // a (three rotation dofs) keeps an automatic rotation limit; the root gets none.
+    EXPECT_TRUE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eR));
+    EXPECT_FALSE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+    EXPECT_TRUE(Find("root")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+}
+
+}  // namespace
+}  // namespace zeqsdk_400
