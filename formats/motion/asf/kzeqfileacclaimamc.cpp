@@ -344,10 +344,11 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         ok = Print(0, "%s ", bone->GetName());
         for (int i = 0; i < bone->mDofCount; ++i) {
             const int code = bone->mDof[i];
+            // Adding 0 turns a negative zero into a plain one ("0", not "-0").
             if (code <= eDofTZ)
-                ok = Print(0, " %g", values[code]) && ok;
+                ok = Print(0, " %g", values[code] + 0.0) && ok;
             else if (code <= eDofRX)
-                ok = Print(0, " %g", angles[5 - code]) && ok;
+                ok = Print(0, " %g", angles[5 - code] + 0.0) && ok;
         }
         ok = Print(0, "\n") && ok;
     }

@@ -463,9 +463,13 @@ bool KZeqFileAcclaimAsf::WriteBone(KZeqAsfNode* node, int& id) {
     bool ok = Print(1, "begin\n");
     ok = Print(2, "%s %d\n", "id", id) && ok;
     ok = Print(2, "%s %s\n", "name", node->GetName()) && ok;
-    ok = Print(2, "%s %g %g %g\n", "direction", node->mDirection[0], node->mDirection[1], node->mDirection[2]) && ok;
+    // Adding 0 turns negative zeros into plain ones ("0", not "-0").
+    ok = Print(2, "%s %g %g %g\n", "direction", node->mDirection[0] + 0.0, node->mDirection[1] + 0.0,
+               node->mDirection[2] + 0.0) &&
+         ok;
     ok = Print(2, "%s %g\n", "length", node->mLength / mScene->LengthToScene()) && ok;
-    ok = Print(2, "%s %g %g %g %s\n", "axis", node->mAxis[0], node->mAxis[1], node->mAxis[2], "xyz") && ok;
+    ok = Print(2, "%s %g %g %g %s\n", "axis", node->mAxis[0] + 0.0, node->mAxis[1] + 0.0, node->mAxis[2] + 0.0, "xyz") &&
+         ok;
     if (node->mDofCount > 0) {
         ok = Print(2, "dof") && ok;
         for (int i = 0; i < node->mDofCount; ++i)

@@ -17,6 +17,7 @@
 #include "fcurve/kfcurve.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/kzeqwriteracclaimasf.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -335,6 +336,123 @@ TEST_F(AcclaimIO, LimitsOfAnRxOnlyBone) {
     EXPECT_TRUE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eR));
     EXPECT_FALSE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eT));
     EXPECT_TRUE(Find("root")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+}
+
+// ---- Writers ---------------------------------------------------------------------------------
+
+class AcclaimWriters : public AcclaimIO {
+protected:
+    KZeqNode* Node(const char* name, KZeqNode* parent, KZeqVector4 t = KZeqVector4(),
+                   KZeqVector4 scaling = KZeqVector4(1, 1, 1, 0)) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        node->SetDefaultT(t);
+        node->SetDefaultS(scaling);
+        (parent ? parent : mScene->GetRootNode())->AddChild(node);
+        return node;
+    }
+    std::string Read(const std::string& path) const {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(AcclaimWriters, BonesRunTowardTheChildren) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    // A scaling of 2 carries into the bone: 10 cm x 2 = 20 cm = 7.87402 inches.
+    KZeqNode* n1 = Node("n1", top, KZeqVector4(), KZeqVector4(2, 2, 2, 0));
+    Node("n2", n1, KZeqVector4(10, 0, 0, 0));
+    KZeqNode* away = Node("away", n1, KZeqVector4(10, 0, 0, 0));
+    Node("leaf", away, KZeqVector4(0, 3, 0, 0));
+    KZeqNode* fork = Node("fork", top, KZeqVector4(0, 0, 0, 0));
+    Node("q", fork, KZeqVector4(1, 0, 0, 0));
+    Node("r", fork, KZeqVector4(0, 1, 0, 0));
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf"))) << mLastError;
+    const std::string text = Read(Path("w.asf"));
+    EXPECT_NE(text.find("name n1\n    direction 1 0 0\n    length 7.87402\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("order  tx ty tz rx ry rz\n"), std::string::npos);
+    EXPECT_NE(text.find("dof rx ry rz\n"), std::string::npos);
+    // Unanimated leaves give no bone; children at different offsets a dummy each.
+    EXPECT_EQ(text.find("name n2\n"), std::string::npos);
+    EXPECT_EQ(text.find("name leaf\n"), std::string::npos);
+    EXPECT_NE(text.find("    fork qDummy rDummy\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("name fork\n    direction 0 0 0\n    length 0\n"), std::string::npos);
+    EXPECT_NE(text.find("name qDummy\n    direction 1 0 0\n    length 0.393701\n    axis 0 0 0 xyz\n  end\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(AcclaimWriters, TheRootsOffsetGoesToADummy) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top, KZeqVector4(5, 0, 0, 0));
+    Node("d", top, KZeqVector4(5, 0, 0, 0));
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf")));
+    const std::string text = Read(Path("w.asf"));
+    // Written as zeros, the root's position cannot carry the offset the children share.
+    EXPECT_NE(text.find("    root cDummy dDummy\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("position 0 0 0\n"), std::string::npos);
+}
+
+TEST_F(AcclaimWriters, FramesAreNumberedFromOneWhateverTheRange) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top);
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf")));
+    KTime start;
+    start.SetSecondDouble(10.0);
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("w.amc"), [start](KStreamOptionsMotion& options) {
+        options.SetTimeMode(KTime::eModeDefault, 30.0);
+        options.SetStart(start);
+        options.SetFrameCount(3);
+        options.SetOption(KStreamOptionsMotion::eExportFrameRange, KStreamOptionsMotion::eOn);
+    })) << mLastError;
+    const std::string text = Read(Path("w.amc"));
+    EXPECT_EQ(text.substr(0, text.find("\n2\n")),
+              ":SAMPLES-PER-SECOND 30\n:FRAME-RANGE 300-302\n:FULLY-SPECIFIED\n:DEGREES\n1\nroot  0 0 0 0 0 0");
+    EXPECT_NE(text.find("\n3\nroot"), std::string::npos);
+}
+
+TEST_F(AcclaimWriters, RefusedScenes) {
+    struct Case {
+        const char* mName;
+        std::function<void()> mBuild;
+        int mError;
+    };
+    const std::vector<Case> cases = {
+        {"TwoTops", [this] { Node("a", nullptr)->SetSelected(true); Node("b", nullptr); }, KZeqWriter::eFileNotCreated},
+        {"RootBelow", [this] { Node("root", Node("a", nullptr))->GetParent()->SetSelected(true); },
+         KZeqWriter::eUnidentifiedError},
+        {"Space", [this] { Node("b c", Node("a", nullptr))->GetParent()->SetSelected(true); },
+         KZeqWriter::eUnidentifiedError},
+    };
+    for (const Case& c : cases) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        c.mBuild();
+        KZeqWriterAcclaimAsf writer(mManager);
+        ASSERT_TRUE(writer.FileCreate(Path("r.asf").c_str()));
+        KStreamOptions* options = writer.GetWriteOptions();
+        EXPECT_FALSE(writer.Write(*mScene, options)) << c.mName;
+        EXPECT_EQ(writer.GetLastErrorID(), c.mError) << c.mName;
+        options->Destroy();
+    }
+}
+
+TEST_F(AcclaimWriters, OutputErrorsAreReported) {
+    if (!std::fopen("/dev/full", "w")) GTEST_SKIP() << "no /dev/full";
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top);
+    KZeqWriterAcclaimAsf writer(mManager);
+    ASSERT_TRUE(writer.FileCreate("/dev/full"));
+    KStreamOptions* options = writer.GetWriteOptions();
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+    KString message;
+    writer.GetMessage(message);
+    EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
+    options->Destroy();
 }
 
 }  // namespace
