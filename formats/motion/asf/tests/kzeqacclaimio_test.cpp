@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "base/karray.h"
 #include "fcurve/kfcurve.h"
 #include "formats/kzeqformats.h"
+#include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "formats/motion/asf/kzeqasfscene.h"
 #include "formats/motion/asf/kzeqwriteracclaimasf.h"
 #include "io/kstreamoptionsmotion.h"
@@ -453,6 +455,134 @@ TEST_F(AcclaimWriters, OutputErrorsAreReported) {
     writer.GetMessage(message);
     EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
     options->Destroy();
+}
+
+// ---- Round trips ------------------------------------------------------------------------------
+
+// Names, parents and world positions alike, matched by name (renamed first).
+testing::AssertionResult SameJoints(const zeqmotiontest::MotionSnapshot& expected,
+                                    const zeqmotiontest::MotionSnapshot& actual, double tolerance,
+                                    const std::vector<std::pair<std::string, std::string>>& renamed = {}) {
+    auto rename = [&renamed](const std::string& name) {
+        for (const auto& pair : renamed)
+            if (pair.first == name) return pair.second;
+        return name;
+    };
+    auto index = [](const zeqmotiontest::MotionSnapshot& s, const std::string& name) {
+        for (std::size_t i = 0; i < s.mNames.size(); ++i)
+            if (s.mNames[i] == name) return static_cast<int>(i);
+        return -1;
+    };
+    if (expected.mPositions.size() != actual.mPositions.size())
+        return testing::AssertionFailure() << "sample counts differ";
+    for (std::size_t i = 0; i < expected.mNames.size(); ++i) {
+        const std::string name = rename(expected.mNames[i]);
+        const int j = index(actual, name);
+        if (j < 0) return testing::AssertionFailure() << name << " is missing";
+        const int parent = expected.mParents[i];
+        const int other = actual.mParents[static_cast<std::size_t>(j)];
+        if ((parent < 0) != (other < 0) ||
+            (parent >= 0 && rename(expected.mNames[static_cast<std::size_t>(parent)]) !=
+                                actual.mNames[static_cast<std::size_t>(other)]))
+            return testing::AssertionFailure() << name << " has another parent";
+        for (std::size_t f = 0; f < expected.mPositions.size(); ++f)
+            for (int c = 0; c < 3; ++c) {
+                const double d = expected.mPositions[f][i][c] - actual.mPositions[f][static_cast<std::size_t>(j)][c];
+                if (std::fabs(d) > tolerance)
+                    return testing::AssertionFailure()
+                           << name << " at sample " << f << " axis " << c << " differs by " << d;
+            }
+    }
+    return testing::AssertionSuccess();
+}
+
+class AcclaimRoundTrip : public AcclaimIO {
+protected:
+    // Writes the skeleton below top and the current take's frames as ASF and AMC.
+    void WriteBoth(KZeqNode* top, int frames, double rate) {
+        top->SetSelected(true);
+        if (mOptions) mOptions->Destroy();
+        mOptions = nullptr;
+        ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("out.asf"))) << mLastError;
+        ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("out.amc"), [frames, rate](KStreamOptionsMotion& options) {
+            options.SetTimeMode(KTime::eModeDefault, rate);
+            options.SetStart(KTime());
+            options.SetFrameCount(frames);
+        })) << mLastError;
+        mOptions->Destroy();
+        mOptions = nullptr;
+    }
+    // Reads them back into a fresh scene.
+    void ReadBack(double rate) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(ImportAsf(Path("out.asf")));
+        ASSERT_TRUE(ImportAmc(Path("out.amc"), rate));
+    }
+};
+
+class AcclaimSampleRoundTrip : public AcclaimRoundTrip, public testing::WithParamInterface<SamplePair> {};
+
+TEST_P(AcclaimSampleRoundTrip, WrittenFilesReadBackAlike) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/" + GetParam().mAsf));
+    ASSERT_TRUE(ImportAmc(dir + "/" + GetParam().mAmc));
+    const int frames = GetParam().mFrames;
+    const auto times = zeqmotiontest::FrameTimes(KTime(), mOptions->GetFramePeriod(), frames);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("root"), times);
+    WriteBoth(Find("root"), frames, 120.0);
+    ReadBack(120.0);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(Find("root"), times);
+    // Bones keep their joints; their local axes are the writer's own.
+    EXPECT_TRUE(SameJoints(before, after, 0.02));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AcclaimSampleRoundTrip,
+                         testing::Values(SamplePair{"backflip.asf", "backflip.amc", 247},
+                                         SamplePair{"HDM_dg.asf", "HDM_dg_06-03_03_120.amc", 202}),
+                         [](const testing::TestParamInfo<SamplePair>& info) {
+                             std::string name = info.param.mAsf;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(AcclaimRoundTrip, ABiovisionSkeletonReadsBackAlike) {
+    const std::string bvh = zeqmotiontest::TestDataDir("bvh");
+    if (bvh.empty()) GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
+    std::string error;
+    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, KZeqImporter::eBIOVISION_BVH,
+                                            bvh + "/cmu_12_01_walk.bvh", nullptr, &error))
+        << error;
+    const int frames = 60;
+    KTime period;
+    period.SetSecondDouble(1.0 / 120.0);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, frames);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("Hips"), times);
+    WriteBoth(Find("Hips"), frames, 120.0);
+    ReadBack(120.0);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(Find("root"), times);
+    EXPECT_TRUE(SameJoints(before, after, 0.02, {{"Hips", "root"}}));
+}
+
+TEST_F(AcclaimRoundTrip, HdmMotionIsTheC3DTake) {
+    REQUIRE_SAMPLES(dir);
+    // The C3D file of the same take: its header's first and last frame and rate.
+    FILE* c3d = std::fopen((std::string(ZEQ_TESTDATA_DIR) + "/c3d/HDM_dg_06-03_03_120.c3d").c_str(), "rb");
+    if (!c3d) GTEST_SKIP() << "c3d sample missing";
+    unsigned char header[24];
+    const bool read = std::fread(header, 1, sizeof(header), c3d) == sizeof(header);
+    std::fclose(c3d);
+    ASSERT_TRUE(read);
+    const int first = header[6] | header[7] << 8;
+    const int last = header[8] | header[9] << 8;
+    float rate = 0.0f;
+    std::memcpy(&rate, header + 20, sizeof(rate));
+    ASSERT_EQ(rate, 120.0f);
+    ASSERT_TRUE(ImportAsf(dir + "/HDM_dg.asf"));
+    ASSERT_TRUE(ImportAmc(dir + "/HDM_dg_06-03_03_120.amc", rate));
+    EXPECT_EQ(mOptions->GetFrameCount(), last - first + 1);
+    const KZeqTakeInfo* info = mScene->GetTakeInfo("HDM_dg_06-03_03_120");
+    ASSERT_TRUE(info);
+    EXPECT_NEAR((info->mLocalTimeSpan.GetStop() - info->mLocalTimeSpan.GetStart()).GetSecondDouble(), 1.675, 1e-9);
 }
 
 }  // namespace
