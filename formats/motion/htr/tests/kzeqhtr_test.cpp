@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "base/klib.h"
+#include "fileio/kconfigfile.h"
 #include "fcurve/kfcurve.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
@@ -77,11 +78,9 @@ protected:
         KZeqImporter importer(mManager);
         importer.SetFileFormat(KZeqImporter::eMOTION_ANALYSIS_HTR);
         importer.Initialize(path.c_str());
+        // Options the header refuses still let the read itself say why.
         auto* options = static_cast<KStreamOptionsMotion*>(importer.GetImportOptions());
-        if (!options) {
-            mLastError = importer.GetLastErrorID();
-            return false;
-        }
+        if (!options) options = KStreamOptionsMotionCreate();
         if (adjust) adjust(*options);
         const bool ok = importer.Import(*mScene, options);
         mLastError = importer.GetLastErrorID();
@@ -273,6 +272,177 @@ TEST_F(HtrRoundTrip, ABiovisionSkeletonReadsBackAlike) {
     zeqmotiontest::CompareParts parts;
     parts.mOffsets = false;
     EXPECT_TRUE(zeqmotiontest::CompareMotion(before, after, 0.05, parts));
+}
+
+// ---- Small files --------------------------------------------------------------------------
+
+struct Parts {
+    std::string mHeader = "FileType htr\nDataType HTRS\nFileVersion 1\nNumSegments 3\nNumFrames 2\nDataFrameRate 30\n"
+                          "EulerRotationOrder ZYX\nCalibrationUnits mm\nRotationUnits Degrees\nGlobalAxisofGravity Y\n"
+                          "BoneLengthAxis Y\nScaleFactor 1.0\n";
+    std::string mHierarchy = "A\tGLOBAL\nB\tA\nC\tB\n";
+    std::string mBase = "A\t10\t0\t0\t0\t0\t0\t100\nB\t0\t100\t0\t0\t0\t90\t50\nC\t0\t50\t0\t0\t0\t0\t30\n";
+    std::string mFrames = "[A]\n1\t0 0 0 0 0 0 1\n2\t10 0 0 0 0 0 1\n[B]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 10 0 0 1\n"
+                          "[C]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 0 0 0 1\n";
+    std::string Text() const {
+        return "[Header]\n" + mHeader + "[SegmentNames&Hierarchy]\n" + mHierarchy + "[BasePosition]\n" + mBase +
+               mFrames + "[EndOfFile]\n";
+    }
+};
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+struct RefusedHtr {
+    const char* mName;
+    std::string mText;
+};
+
+class HtrRefused : public HtrIO, public testing::WithParamInterface<RefusedHtr> {};
+
+TEST_P(HtrRefused, LeavesTheSceneAsItWas) {
+    const int nodes = mManager.GetKZeqNodeCount();
+    EXPECT_FALSE(Import(Write("bad.htr", GetParam().mText)));
+    EXPECT_EQ(mLastError, 0);
+    EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    EXPECT_EQ(mScene->GetPoseCount(), 0);
+}
+
+const Parts kParts;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HtrRefused,
+    testing::Values(
+        RefusedHtr{"HeaderAfterHierarchy", "[SegmentNames&Hierarchy]\nA GLOBAL\n" + kParts.Text()},
+        RefusedHtr{"BadSegmentCount", Replace(kParts.Text(), "NumSegments 3", "NumSegments 4")},
+        RefusedHtr{"BaseOutOfOrder", Replace(kParts.Text(), "A\t10\t0\t0\t0\t0\t0\t100\nB\t0\t100\t0\t0\t0\t90\t50\n",
+                                             "B\t0\t100\t0\t0\t0\t90\t50\nA\t10\t0\t0\t0\t0\t0\t100\n")},
+        RefusedHtr{"ScaleFactorZero", Replace(kParts.Text(), "ScaleFactor 1.0", "ScaleFactor 0")},
+        RefusedHtr{"TwoRoots", Replace(kParts.Text(), "B\tA\n", "B\tGLOBAL\n")},
+        RefusedHtr{"NoRoot", Replace(kParts.Text(), "A\tGLOBAL\n", "A\tC\n")},
+        RefusedHtr{"ParentLoop", Replace(Replace(kParts.Text(), "NumSegments 3", "NumSegments 5"), "C\tB\n",
+                                         "C\tB\nD\tE\nE\tD\n") },
+        RefusedHtr{"OtherDataType", Replace(kParts.Text(), "DataType HTRS", "DataType GTRS")},
+        RefusedHtr{"UnknownFrameSection", Replace(kParts.Text(), "[C]", "[Z]")},
+        RefusedHtr{"FramesTwice", Replace(kParts.Text(), "[C]", "[B]")},
+        RefusedHtr{"NoFrames", Replace(kParts.Text(), kParts.mFrames, "")},
+        RefusedHtr{"Truncated", kParts.Text().substr(0, kParts.Text().find("[C]") + 8)},
+        RefusedHtr{"NotANumber", Replace(kParts.Text(), "2\t10 0 0", "2\tnan 0 0")}),
+    [](const testing::TestParamInfo<RefusedHtr>& info) { return std::string(info.param.mName); });
+
+TEST_F(HtrIO, UnitsScaleAndSectionsComeInAnyOrder) {
+    Parts parts;
+    parts.mHeader = Replace(Replace(Replace(parts.mHeader, "CalibrationUnits mm", "CalibrationUnits in"),
+                                    "ScaleFactor 1.0", "ScaleFactor 2"),
+                            "RotationUnits Degrees", "RotationUnits Radians");
+    parts.mBase = Replace(parts.mBase, "B\t0\t100\t0\t0\t0\t90\t50", "B\t0\t1\t0\t0\t0\t3.14159265\t50");
+    // C's section first, with a third row beyond NumFrames.
+    parts.mFrames = "[C]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 0 0 0 2.0\n3\t9 9 9 9 9 9 1\n" +
+                    parts.mFrames.substr(0, parts.mFrames.find("[C]"));
+    parts.mHeader = Replace(parts.mHeader, "NumFrames 2", "NumFrames 3");
+    ASSERT_TRUE(Import(Write("units.htr", parts.Text()), [](KStreamOptionsMotion& options) {
+        options.SetFrameCount(2);
+    })) << mLastError;
+    KZeqVector4 t, r;
+    Find("B")->GetDefaultT(t);
+    Find("B")->GetDefaultR(r);
+    // 1 inch over scale factor 2.
+    EXPECT_NEAR(t[1], 1.27, 1e-12);
+    EXPECT_NEAR(std::fabs(r[2]), 180.0, 1e-5);
+    // The end node one bone length along Y: 30 inches over 2.
+    Find("C_End")->GetDefaultT(t);
+    EXPECT_NEAR(t.Length(), 38.1, 1e-9);
+    KZeqTakeNode* take = Find("C")->GetCurrentTakeNode();
+    EXPECT_EQ(take->GetScaleX()->Evaluate(KTime()), 1.0f);
+    EXPECT_EQ(mFrames, 2);
+}
+
+TEST_F(HtrIO, WithoutTheReferenceNodeTheRootHangsBelowTheScenesRoot) {
+    KZeqNode* other = mManager.CreateKZeqNode("Other");
+    mScene->GetRootNode()->AddChild(other);
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text()), [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eImportCreateReferenceNode, KStreamOptionsMotion::eOff);
+    }));
+    EXPECT_FALSE(Find("HTR:reference"));
+    EXPECT_EQ(Find("A")->GetParent(), mScene->GetRootNode());
+    const std::string rootName = mScene->GetRootNode()->GetNameWithoutNameSpacePrefix().Buffer();
+    EXPECT_TRUE(KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, rootName.c_str()));
+    // The other import's node is not touched by the rest-offset removal.
+    EXPECT_EQ(other->GetChildCount(), 0);
+    EXPECT_EQ(other->GetTakeNodeCount(), 1);
+}
+
+TEST_F(HtrIO, RestOffsetsStayWhenTheConfigurationSaysNo) {
+    const std::string dir = mDir + "/config";
+    std::system(("mkdir -p '" + dir + "'").c_str());
+    const std::string saved = KLib_GetConfigDirectory() ? KLib_GetConfigDirectory() : "";
+    KLib_SetConfigDirectory(dir.c_str());
+    {
+        KConfigFile configuration("@Application.txt", false);
+        ASSERT_TRUE(configuration.Set("MotionImportHTR", "MinimizeRotationOffset", "No"));
+    }
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    KLib_SetConfigDirectory(saved.c_str());
+    // B's rotation is its base rotation (90 about Z) as read: nothing taken out.
+    KZeqTakeNode* take = Find("B")->GetCurrentTakeNode();
+    EXPECT_NEAR(take->GetEulerRotationZ()->Evaluate(KTime()), 90.0f, 1e-4);
+
+    mManager.DestroyKZeqScene(mScene, true);
+    mScene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    EXPECT_NEAR(Find("B")->GetCurrentTakeNode()->GetEulerRotationZ()->Evaluate(KTime()), 0.0f, 1e-4);
+}
+
+TEST_F(HtrIO, WriterRateIsTruncatedAndEndSitesLeftOut) {
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    Find("A")->SetSelected(true);
+    for (const double rate : {30.0, 29.97}) {
+        std::string error;
+        ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eMOTION_ANALYSIS_HTR, Path("w.htr"),
+                                                [rate](KStreamOptionsMotion& options) {
+                                                    options.SetTimeMode(KTime::eModeDefault, rate);
+                                                    options.SetFrameCount(2);
+                                                },
+                                                &error))
+            << error;
+        const std::string text = zeqmotiontest::ReadText(Path("w.htr"));
+        EXPECT_NE(text.find(rate == 30.0 ? "DataFrameRate 30\n" : "DataFrameRate 29\n"), std::string::npos);
+        EXPECT_NE(text.find("NumSegments 3\n"), std::string::npos);
+        EXPECT_EQ(text.find("C_End"), std::string::npos);
+        EXPECT_NE(text.find("A\tGLOBAL\n"), std::string::npos);
+        EXPECT_NE(text.find("\n1\t"), std::string::npos);
+        EXPECT_NE(text.find("\t1.0\n[EndOfFile]\n"), std::string::npos);
+    }
+}
+
+TEST_F(HtrIO, WriterRefusesSpacesAndReportsOutputErrors) {
+    KZeqNode* top = mManager.CreateKZeqNode("top");
+    mScene->GetRootNode()->AddChild(top);
+    top->SetSelected(true);
+    KZeqNode* spaced = mManager.CreateKZeqNode("a b");
+    top->AddChild(spaced);
+    KZeqWriterMotionAnalysisHtr writer(mManager);
+    ASSERT_TRUE(writer.FileCreate(Path("s.htr").c_str()));
+    zeqmotiontest::CallbackRecorder recorder;
+    KStreamOptions* options = writer.GetWriteOptions();
+    recorder.Install(*options);
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eUnidentifiedError);
+    ASSERT_EQ(recorder.mMessages.size(), 1u);
+    EXPECT_EQ(recorder.mMessages[0].mText, "Spaces are not allowed in HTR node names:\n    Model::a b");
+    writer.FileClose();
+    top->RemoveChild(spaced);
+    if (FILE* full = std::fopen("/dev/full", "w")) {
+        std::fclose(full);
+        ASSERT_TRUE(writer.FileCreate("/dev/full"));
+        EXPECT_FALSE(writer.Write(*mScene, options));
+        EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+    }
+    options->Destroy();
 }
 
 }  // namespace
