@@ -215,11 +215,12 @@ bool KZeqWriterMotionAnalysisHtr::ConvertAnimationBegin(KZeqNode* node, KZeqNode
     if (IsEndSite(node)) return true;
     copy->CreateTakeNode("Current");
     copy->SetCurrentTakeNode("Current");
+    std::array<KFCurve*, 6>& curves = mCurves[copy];
     for (int c = 0; c < 6; ++c) {
-        KFCurve* curve = AnimationCurve(copy, c);
-        if (!curve) return false;
+        curves[static_cast<std::size_t>(c)] = AnimationCurve(copy, c);
+        if (!curves[static_cast<std::size_t>(c)]) return false;
         // Keys are appended frame by frame: nothing is reserved for a count the caller chose.
-        curve->KeyModifyBegin();
+        curves[static_cast<std::size_t>(c)]->KeyModifyBegin();
     }
     for (int i = 0; i < node->GetChildCount(); ++i)
         if (!ConvertAnimationBegin(node->GetChild(i), copy->GetChild(i))) return false;
@@ -258,8 +259,8 @@ void KZeqWriterMotionAnalysisHtr::ConvertAnimation(KZeqNode* node, KZeqNode* cop
     Identity(rotation);
     KmRiR(rotation, b, l);
     KmRtoVXYZ(values + 3, rotation);
-    for (int c = 0; c < 6; ++c)
-        ok = AnimationCurve(copy, c)->KeyAppendFast(time, static_cast<float>(values[c])) >= 0 && ok;
+    KFCurve* const* curves = Curves(copy);
+    for (int c = 0; c < 6; ++c) ok = curves[c]->KeyAppendFast(time, static_cast<float>(values[c])) >= 0 && ok;
     for (int i = 0; i < node->GetChildCount(); ++i)
         ConvertAnimation(node->GetChild(i), copy->GetChild(i), time, factor, &x, ok);
 }
@@ -267,7 +268,7 @@ void KZeqWriterMotionAnalysisHtr::ConvertAnimation(KZeqNode* node, KZeqNode* cop
 void KZeqWriterMotionAnalysisHtr::ConvertAnimationEnd(KZeqNode* node, KZeqNode* copy) {
     if (IsEndSite(node)) return;
     for (int c = 0; c < 6; ++c)
-        if (KFCurve* curve = AnimationCurve(copy, c)) curve->KeyModifyEnd();
+        if (KFCurve* curve = Curves(copy)[c]) curve->KeyModifyEnd();
     for (int i = 0; i < node->GetChildCount(); ++i) ConvertAnimationEnd(node->GetChild(i), copy->GetChild(i));
 }
 
@@ -298,8 +299,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteNodeAnimation(KZeqNode* node, KZeqNode* c
     mOptions->ProgressCallback(nullptr, nullptr, static_cast<float>(counter * 50 / (segments > 0 ? segments : 1) + 50));
     ++counter;
     bool ok = mFile->PrintAnimationHeader(node->GetNameWithoutNameSpacePrefix().Buffer());
-    KFCurve* curves[6];
-    for (int c = 0; c < 6; ++c) curves[c] = AnimationCurve(copy, c);
+    KFCurve* const* curves = Curves(copy);
     for (int k = 0; k < frames; ++k) {
         double v[6];
         for (int c = 0; c < 6; ++c) v[c] = curves[c]->KeyGetPtr(k)->GetValue();
@@ -366,6 +366,7 @@ bool KZeqWriterMotionAnalysisHtr::Write(KZeqScene& scene, KStreamOptions* option
     ConvertBasePosition(root, copy, pose, offset);
 
     const int frames = motion->GetFrameCount();
+    mCurves.clear();
     const KTime start = motion->GetStart();
     const KTime period = motion->GetFramePeriod();
     bool ok = ConvertAnimationBegin(root, copy);
@@ -402,6 +403,7 @@ bool KZeqWriterMotionAnalysisHtr::Write(KZeqScene& scene, KStreamOptions* option
         mError.SetLastError(eUnidentifiedError, "Out of memory");
     }
     mManager.DestroyKZeqNode(copy, true);
+    mCurves.clear();
     mOptions = nullptr;
     mRoot = nullptr;
     return ok;

@@ -1,7 +1,9 @@
 #ifndef ZEQ_FORMATS_MOTION_HTR_KZEQWRITERMOTIONANALYSISHTR_H
 #define ZEQ_FORMATS_MOTION_HTR_KZEQWRITERMOTIONANALYSISHTR_H
 
+#include <array>
 #include <memory>
+#include <unordered_map>
 
 #include "base/kgemath.h"
 #include "base/ktime.h"
@@ -9,6 +11,7 @@
 
 namespace zeqsdk_400 {
 
+class KFCurve;
 class KStreamOptionsMotion;
 class KZeqFileMotionAnalysisHtr;
 class KZeqPose;
@@ -44,7 +47,11 @@ private:
     bool WriteNodeBasePosition(KZeqNode* node, KZeqNode* copy);
     bool WriteNodeAnimation(KZeqNode* node, KZeqNode* copy, int frames, int& counter, int segments);
 
+    // The six animation curves of each copy node, looked up once.
+    KFCurve* const* Curves(KZeqNode* copy) { return mCurves[copy].data(); }
+
     std::unique_ptr<KZeqFileMotionAnalysisHtr> mFile;
+    std::unordered_map<KZeqNode*, std::array<KFCurve*, 6>> mCurves;
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;
     // One file unit in scene units: a millimetre.
