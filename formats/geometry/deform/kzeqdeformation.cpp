@@ -3,9 +3,11 @@
 #include <vector>
 
 #include "content/kzeqgeometry.h"
+#include "content/kzeqgeometryconverter.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqshape.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqsdkmanager.h"
 
 namespace zeqsdk_400 {
 
@@ -144,6 +146,22 @@ void KZeqDeformation::Deform(const KZeqXMatrix& global, KZeqGeometry* geometry, 
     if (!geometry) return;
     if (geometry->GetShapeCount() > 0) ComputeShapeDeformation(geometry, points, count, controlPoints);
     if (geometry->GetLinkCount() > 0) ComputeLinkDeformation(global, geometry, points, count, controlPoints);
+}
+
+bool KZeqDeformation::TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node) {
+    KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
+    if (!geometry) return false;
+    std::vector<double> weights;
+    for (int s = 0; s < geometry->GetShapeCount(); ++s) weights.push_back(geometry->GetDefaultShape(s));
+    KZeqGeometryConverter* converter = manager.CreateKZeqGeometryConverter();
+    if (!converter) return false;
+    const bool done = converter->TriangulateInPlace(node);
+    manager.DestroyKZeqGeometryConverter(converter);
+    KZeqGeometry* made = node->GetGeometry();
+    if (done && made)
+        for (int s = 0; s < made->GetShapeCount() && s < static_cast<int>(weights.size()); ++s)
+            made->SetDefaultShape(s, weights[static_cast<std::size_t>(s)]);
+    return done;
 }
 
 KZeqXMatrix KZeqDeformation::GetLocalPosition(KZeqNode* node) {

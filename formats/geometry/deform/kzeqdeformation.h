@@ -8,6 +8,7 @@ namespace zeqsdk_400 {
 
 class KZeqGeometry;
 class KZeqNode;
+class KZeqSdkManager;
 
 // A geometry as its blend shapes and skin links deform it, for writers that
 // export static meshes. Every operation works on an array of points that the
@@ -37,6 +38,12 @@ public:
     // order every writer applies them in.
     static void Deform(const KZeqXMatrix& global, KZeqGeometry* geometry, KZeqVector4* points, int count,
                        const int* controlPoints = nullptr);
+
+    // Replaces the node's mesh, NURBS or patch by a triangulated mesh, as the
+    // geometry converter does, then gives the new mesh's shapes the weights
+    // the default take had (the converter starts them over), so that what is
+    // exported next is deformed as before. False when it cannot.
+    static bool TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node);
 
     // The node's default translation, rotation and scaling as a matrix.
     static KZeqXMatrix GetLocalPosition(KZeqNode* node);

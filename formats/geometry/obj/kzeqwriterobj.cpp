@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "content/kzeqgeometryconverter.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
@@ -216,13 +215,7 @@ void KZeqWriterObj::InitNodes(KZeqNode* root) {
         const KZeqNodeAttribute::EAttributeType type = attribute->GetAttributeType();
         if (type != KZeqNodeAttribute::eMESH && type != KZeqNodeAttribute::eNURB && type != KZeqNodeAttribute::ePATCH)
             continue;
-        if (type != KZeqNodeAttribute::eMESH || mForceTriangulation) {
-            KZeqGeometryConverter* converter = mManager.CreateKZeqGeometryConverter();
-            if (converter) {
-                converter->TriangulateInPlace(node);
-                mManager.DestroyKZeqGeometryConverter(converter);
-            }
-        }
+        if (type != KZeqNodeAttribute::eMESH || mForceTriangulation) KZeqDeformation::TriangulateInPlace(mManager, node);
         KZeqGeometry* geometry = node->GetGeometry();
         if (geometry && (geometry->GetMaterialCount(0) > 0 || geometry->GetTextureCount(0) > 0)) mHasMaterials = true;
     }

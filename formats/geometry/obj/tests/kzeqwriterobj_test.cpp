@@ -236,6 +236,9 @@ TEST_F(ObjWriterTest, ShapedSkinnedMeshWrittenTwice) {
     EXPECT_EQ("vn 0.000000 0.000000 1.000000", Lines(ReadFile(first), "vn")[1]);
     ASSERT_TRUE(WriteObj(first, false, false));
     EXPECT_EQ("v 1.000000 0.000000 0.000000", Lines(ReadFile(first), "v")[1]);
+    // Triangulated in place, the mesh keeps its shape weights.
+    ASSERT_TRUE(WriteObj(first, true));
+    EXPECT_EQ("v -1.000000 1.000000 0.000000", Lines(ReadFile(first), "v")[1]);
 }
 
 // Normals are written as the mesh maps them; corners without a texture
