@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "io/kstreamoptionsdxf.h"
 #include "io/kstreamoptionsmotion.h"
+#include "io/kstreamoptionsobj.h"
 #include "io/kstreamoptionszeq.h"
 #include "object/khandle.h"
 #include "scene/kzeqsceneinfo.h"
@@ -70,4 +74,34 @@ TEST(KStreamOptionsMotionTest, AnOwnedSkeletonSceneEndsWithTheOptions) {
     }
     EXPECT_TRUE(lentHandle.IsValid());
     lent->Destroy();
+}
+
+TEST(KStreamOptionsGeometryTest, EachFormatDefinesItsNumberedOptions) {
+    KStreamOptionsObj obj;
+    KStreamOptionsDxf dxf;
+    EXPECT_TRUE(obj.Is(KStreamOptionsObj::ClassId) && obj.Is(KStreamOptionsBase::ClassId) && !obj.Is(KStreamOptionsDxf::ClassId));
+    EXPECT_TRUE(dxf.Is(KStreamOptionsDxf::ClassId) && !dxf.Is(KStreamOptionsObj::ClassId) && !dxf.Is(KStreamOptionsMotion::ClassId));
+    // Obj: reference node on, triangulation off, deformations on; nothing else.
+    EXPECT_EQ((std::vector<int>{1, 0, 1}), (std::vector<int>{obj.GetOption(KStreamOptionsBase::eCREATE_REFERENCE_NODE),
+                                                             obj.GetOption(KStreamOptionsBase::eFORCE_TRIANGULATION),
+                                                             obj.GetOption(KStreamOptionsBase::eEVALUATE_DEFORMATIONS)}));
+    EXPECT_FALSE(obj.IsOptionValid(KStreamOptionsBase::eWELD_VERTICES) || obj.SetOption(KStreamOptionsBase::eWELD_VERTICES, 1));
+    EXPECT_EQ(0, obj.GetOption(KStreamOptionsBase::eWELD_VERTICES));
+    EXPECT_STREQ("Evaluate Link/Shape deformations", obj.GetOptionName(KStreamOptionsBase::eEVALUATE_DEFORMATIONS));
+    // Dxf: four switches on, a label and its choice.
+    for (auto option : {KStreamOptionsBase::eCREATE_REFERENCE_NODE, KStreamOptionsBase::eFORCE_TRIANGULATION,
+                        KStreamOptionsBase::eEVALUATE_DEFORMATIONS, KStreamOptionsBase::eWELD_VERTICES})
+        EXPECT_EQ(1, dxf.GetOption(option)) << option;
+    EXPECT_EQ(KStreamOptionsBase::eLABEL, dxf.GetOptionType(KStreamOptionsBase::eOBJECT_DERIVATION));
+    EXPECT_STREQ("Layer~Block~Entity", dxf.GetOptionName(KStreamOptionsBase::eLAYER_BLOCK_ENTITY));
+    const KStreamOptionsDxf::EObjectDerivation derivations[] = {KStreamOptionsDxf::eBY_LAYER, KStreamOptionsDxf::eBY_BLOCK,
+                                                                KStreamOptionsDxf::eBY_ENTITY, KStreamOptionsDxf::eBY_LAYER};
+    for (int choice = 0; choice < 4; ++choice) {
+        EXPECT_TRUE(dxf.SetOption(KStreamOptionsBase::eLAYER_BLOCK_ENTITY, choice));
+        EXPECT_EQ(derivations[choice], dxf.GetObjectDerivation()) << choice;
+    }
+    dxf.SetTakeName("take");
+    dxf.Reset();
+    EXPECT_TRUE(dxf.GetTakeName().IsEmpty() && dxf.GetObjectDerivation() == KStreamOptionsDxf::eBY_LAYER);
+    EXPECT_FALSE(dxf.IsOptionValid(KStreamOptionsBase::eOptionCount) || dxf.IsOptionValid(static_cast<KStreamOptionsBase::EOption>(-1)));
 }

@@ -1,0 +1,51 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_DXF_KZEQWRITERDXF_H
+#define ZEQ_FORMATS_GEOMETRY_DXF_KZEQWRITERDXF_H
+
+#include <cstdio>
+
+#include "base/kstring.h"
+#include "io/kzeqio.h"
+#include "io/kzeqtextoutput.h"
+
+namespace zeqsdk_400 {
+
+class KZeqNode;
+
+// Writes the meshes of a scene as an ASCII DXF file of release 10 layout:
+// one layer and one polyface mesh (POLYLINE with VERTEX records) per mesh
+// node, at its global transform, in the file's z-up axes (scene (x, y, z)
+// as (x, -z, y)), colours reduced to the nearest AutoCAD colour index.
+// NURBS and patches are triangulated in place first, meshes too under option
+// 2; option 3 writes meshes as their shapes and links deform them.
+class KZeqWriterDxf : public KZeqWriter {
+public:
+    explicit KZeqWriterDxf(KZeqSdkManager& manager);
+    ~KZeqWriterDxf() override;
+
+    bool FileCreate(const char* fileName) override;
+    bool FileClose() override;
+    bool IsFileOpen() override { return mFile != nullptr; }
+    // A new KStreamOptionsDxf with its defaults; the caller releases it.
+    KStreamOptions* GetWriteOptions() override;
+    bool Write(KZeqScene& scene, KStreamOptions* options) override;
+
+private:
+    // One node, then its subtree when asked.
+    void WriteLayerTable(KZeqNode* node, bool recursive);
+    void WritePolyfaceMesh(KZeqNode* node, bool recursive);
+    // A group code right-aligned in three characters, then its value.
+    void Group(int code, const char* value);
+    void GroupInt(int code, int value);
+    void GroupReal(int code, double value);
+    void OutputFailed(const KString& failure);
+
+    std::FILE* mFile = nullptr;
+    KString mFileName;
+    KZeqTextOutput mOut;
+    bool mForceTriangulation = true;
+    bool mEvaluateDeformations = true;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,50 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_OBJ_KOBJMATERIALS_H
+#define ZEQ_FORMATS_GEOMETRY_OBJ_KOBJMATERIALS_H
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace zeqsdk_400 {
+
+class KZeqMaterial;
+class KZeqSdkManager;
+class KZeqTexture;
+
+// What one "newmtl" entry of a material library says.
+struct KObjMtlEntry {
+    bool mHasAmbient = false, mHasDiffuse = false, mHasSpecular = false;
+    double mAmbient[3] = {0, 0, 0};
+    double mDiffuse[3] = {0, 0, 0};
+    double mSpecular[3] = {0, 0, 0};
+    int mIllumination = 2;
+    bool mHasShininess = false;
+    double mShininess = 0.0;  // Ns / 100
+    bool mHasOpacity = false;
+    double mOpacity = 1.0;  // Tr and d alike, the last one given
+    bool mHasMap = false;
+    std::string mMap;  // map_Kd's whole rest
+};
+
+// The entries of the material libraries an OBJ file names, read once each
+// when the "mtllib" statement comes. Names compare exactly; the first entry
+// of a name wins, in library order and within a library.
+class KObjMtlLibrary {
+public:
+    // Adds the entries of the file; false when it cannot be opened or read.
+    bool Load(const char* path);
+    // Null when no library loaded so far holds the name.
+    const KObjMtlEntry* Find(std::string_view name) const;
+
+    // Gives the material the entry's values; a diffuse map becomes a new
+    // texture named after the material, null without one.
+    static KZeqTexture* Apply(const KObjMtlEntry& entry, KZeqMaterial& material, KZeqSdkManager& manager,
+                              const char* name);
+
+private:
+    std::unordered_map<std::string, KObjMtlEntry> mEntries;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,296 @@
+#include "formats/geometry/obj/kzeqwriterobj.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "content/kzeqlayer.h"
+#include "content/kzeqlink.h"
+#include "content/kzeqmaterial.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqshape.h"
+#include "content/kzeqtexture.h"
+#include "formats/geometry/obj/tests/objtest_support.h"
+#include "io/kstreamoptionsdxf.h"
+
+namespace zeqtest {
+namespace {
+
+// The lines of a text that start with a keyword and a blank.
+std::vector<std::string> Lines(const std::string& text, const std::string& keyword) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.compare(0, keyword.size() + 1, keyword + " ") == 0) lines.push_back(line);
+    return lines;
+}
+
+class ObjWriterTest : public ObjTest {
+protected:
+    // A mesh of points and polygons under the root, normals by control point
+    // (pointing along +z) when asked.
+    KZeqMesh* AddMesh(const char* name, const std::vector<KZeqVector4>& points,
+                      const std::vector<std::vector<int>>& polygons, bool normals = true) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(static_cast<int>(points.size()));
+        std::copy(points.begin(), points.end(), mesh->GetControlPoints());
+        if (normals) {
+            mesh->InitNormals(0);
+            for (std::size_t i = 0; i < points.size(); ++i) mesh->GetNormals()[i].Set(0, 0, 1, 0);
+        }
+        for (const auto& polygon : polygons) {
+            mesh->BeginPolygon();
+            for (int index : polygon) mesh->AddPolygon(index);
+        }
+        node->SetNodeAttribute(mesh);
+        mScene->GetRootNode()->AddChild(node);
+        return mesh;
+    }
+    KZeqMesh* AddCube(const char* name, bool normals = true) {
+        std::vector<KZeqVector4> points;
+        for (int i = 0; i < 8; ++i) points.emplace_back(i & 1, (i >> 1) & 1, (i >> 2) & 1, 1);
+        return AddMesh(name, points, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}},
+                       normals);
+    }
+    KZeqMaterial* Material(const char* name, double shininess = 0.5, double opacity = 0.8) {
+        KZeqMaterial* material = mManager.CreateKZeqMaterial(name);
+        material->SetShininess(shininess);
+        material->SetOpacity(opacity);
+        material->SetDiffuse(KZeqColor(1, 0, 0, 1));
+        return material;
+    }
+    KZeqTexture* Texture(const char* name, const std::string& file) {
+        KZeqTexture* texture = mManager.CreateKZeqTexture(name);
+        texture->SetFileName(file.c_str());
+        return texture;
+    }
+    bool WriteObj(const std::string& path, bool triangulate = false, bool deform = true) {
+        return Export(path, KZeqExporter::eVONEX_OBJ, [&](KStreamOptionsBase& options) {
+            options.SetOption(KStreamOptionsBase::eFORCE_TRIANGULATION, triangulate);
+            options.SetOption(KStreamOptionsBase::eEVALUATE_DEFORMATIONS, deform);
+        });
+    }
+};
+
+TEST_F(ObjWriterTest, CubeWithoutMaterials) {
+    AddCube("Cube");
+    const std::string path = mDir / "cube.obj";
+    ASSERT_TRUE(WriteObj(path)) << mError;
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(0u, text.find("# \n# Corvantis OBJ file\n#"));
+    EXPECT_EQ(std::vector<std::string>{"g Cube"}, Lines(text, "g"));
+    EXPECT_EQ(8u, Lines(text, "v").size());
+    EXPECT_EQ(8u, Lines(text, "vn").size());
+    EXPECT_EQ("v 1.000000 1.000000 1.000000", Lines(text, "v")[7]);
+    const std::vector<std::string> faces = Lines(text, "f");
+    ASSERT_EQ(6u, faces.size());
+    EXPECT_EQ("f 1//1 3//3 4//4 2//2", faces[0]);
+    EXPECT_EQ("f 5//5 6//6 8//8 7//7", faces[1]);
+    EXPECT_TRUE(Lines(text, "mtllib").empty() && Lines(text, "usemtl").empty());
+    EXPECT_FALSE(std::filesystem::exists(mDir / "cube.mtl"));
+    // Triangulated on request, in the scene too.
+    ASSERT_TRUE(WriteObj(path, true)) << mError;
+    EXPECT_EQ(12u, Lines(ReadFile(path), "f").size());
+    EXPECT_EQ(12, Node("Cube")->GetMesh()->GetPolygonCount());
+}
+
+// Numbers run on across meshes: positions after the first mesh's 8, normals
+// from 1 again after a mesh without.
+TEST_F(ObjWriterTest, NumbersRunAcrossMeshes) {
+    AddCube("First", false);
+    AddMesh("Second", {KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)}, {{0, 1, 2}});
+    AddMesh("Third", {KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)}, {{2, 1, 0}});
+    const std::string path = mDir / "three.obj";
+    ASSERT_TRUE(WriteObj(path));
+    const std::vector<std::string> faces = Lines(ReadFile(path), "f");
+    ASSERT_EQ(8u, faces.size());
+    EXPECT_EQ("f 1 3 4 2", faces[0]);
+    EXPECT_EQ("f 9//1 10//2 11//3", faces[6]);
+    EXPECT_EQ("f 14//6 13//5 12//4", faces[7]);
+}
+
+// Each (material, texture) pair is one entry, named after the material with
+// its first blank made "_" and made unique; meshes without materials use the
+// default entry once materials exist.
+TEST_F(ObjWriterTest, MaterialFileEntries) {
+    std::filesystem::create_directories(mDir / "images");
+    WriteFile(mDir / "images/wood.png", "wood");
+    WriteFile(mDir / "images/stone.png", "stone");
+    WriteFile(mDir / "stone.png", "kept");  // already beside the file: not copied again
+    KZeqMaterial* plastic = Material("red plastic");
+    for (const char* texture : {"wood", "stone"}) {
+        KZeqMesh* mesh = AddCube(texture);
+        mesh->AddMaterial(plastic);
+        mesh->AddTexture(Texture(texture, mDir / (std::string("images/") + texture + ".png")));
+    }
+    AddCube("Bare");
+    KZeqMesh* missing = AddCube("Missing");
+    missing->AddMaterial(Material("gone", 0.25, 1.0));
+    missing->AddTexture(Texture("gone", mDir / "nowhere/gone.png"));
+    const std::string path = mDir / "Out/Model.OBJ";
+    ASSERT_TRUE(WriteObj(path)) << Str(mMessage);
+    const std::string text = ReadFile(path);
+    // Only the file name is lower-cased.
+    EXPECT_EQ(std::vector<std::string>{"mtllib model.mtl"}, Lines(text, "mtllib"));
+    const std::string mtl = ReadFile(mDir / "Out/model.mtl");
+    EXPECT_EQ((std::vector<std::string>{"newmtl red_plastic", "newmtl red_plastic1", "newmtl default1", "newmtl gone"}),
+              Lines(mtl, "newmtl"));
+    EXPECT_EQ((std::vector<std::string>{"usemtl red_plastic", "usemtl red_plastic1", "usemtl default1", "usemtl gone"}),
+              Lines(text, "usemtl"));
+    EXPECT_EQ((std::vector<std::string>{"map_Kd wood.png", "map_Kd stone.png", "map_Kd gone.png"}), Lines(mtl, "map_Kd"));
+    EXPECT_EQ("Ns 50.000000", Lines(mtl, "Ns")[0]);
+    EXPECT_EQ("Tr 0.800000", Lines(mtl, "Tr")[0]);
+    EXPECT_EQ("Kd 1.000000 0.000000 0.000000", Lines(mtl, "Kd")[0]);
+    EXPECT_EQ("wood", ReadFile(mDir / "Out/wood.png"));
+    EXPECT_EQ("stone", ReadFile(mDir / "Out/stone.png"));
+    WriteFile(mDir / "Out/wood.png", "kept");
+    ASSERT_TRUE(WriteObj(path));
+    EXPECT_EQ("kept", ReadFile(mDir / "Out/wood.png"));
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Unable to locate texture file \"" + (mDir / "nowhere/gone.png") + "\".\n"));
+    // The default material lives only while writing.
+    EXPECT_FALSE(mManager.FindKZeqMaterial("default"));
+}
+
+// Per polygon: each change of pair is one usemtl line; a polygon without a
+// material takes the default entry rather than its predecessor's.
+TEST_F(ObjWriterTest, MaterialsByPolygon) {
+    KZeqMesh* mesh = AddMesh("Strip", {KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)},
+                             {}, false);
+    mesh->InitMaterialIndices(KZeqMesh::eBY_POLYGON);
+    mesh->AddMaterial(Material("a"));
+    mesh->AddMaterial(Material("b"));
+    for (int material : {0, 0, 1, -1, 1}) {
+        mesh->BeginPolygon(material);
+        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+    }
+    const std::string path = mDir / "strip.obj";
+    ASSERT_TRUE(WriteObj(path));
+    const std::string text = ReadFile(path);
+    EXPECT_EQ((std::vector<std::string>{"usemtl a", "usemtl b", "usemtl default1", "usemtl b"}), Lines(text, "usemtl"));
+}
+
+// A textured mesh of a quad and a triangle read back as written: positions
+// at their global place, texture coordinates, normals and materials.
+TEST_F(ObjWriterTest, RoundTrip) {
+    KZeqMesh* mesh = AddMesh("Shape", {KZeqVector4(0, 0, 0, 1), KZeqVector4(2, 0, 0, 1), KZeqVector4(2, 2, 0, 1),
+                                       KZeqVector4(0, 2, 0, 1), KZeqVector4(1, 3, 1, 1)},
+                             {}, true);
+    mesh->GetNormals()[4].Set(0, 1, 0, 0);
+    mesh->InitTextureUVIndices(KZeqMesh::eBY_POLYGON_VERTEX);
+    for (int i = 0; i < 5; ++i) mesh->AddTextureUV(KZeqVector2(0.125 * i, 1 - 0.25 * i));
+    mesh->InitMaterialIndices(KZeqMesh::eBY_POLYGON);
+    mesh->InitTextureIndices(KZeqMesh::eBY_POLYGON);
+    mesh->AddMaterial(Material("first"));
+    mesh->AddMaterial(Material("second"));
+    mesh->AddTexture(Texture("picture", mDir / "picture.png"));
+    mesh->BeginPolygon(0, 0);
+    for (int v = 0; v < 4; ++v) mesh->AddPolygon(v, v);
+    mesh->BeginPolygon(1, 0);
+    for (int v : {3, 2, 4}) mesh->AddPolygon(v, 4 - v % 2);
+    Node("Shape")->SetDefaultT(KZeqVector4(10, 0, 0, 0));
+    Node("Shape")->SetDefaultR(KZeqVector4(0, 90, 0, 0));
+    WriteFile(mDir / "picture.png", "png");
+    const std::vector<Face> before = Faces(mScene->GetRootNode());
+    const std::string path = mDir / "out/shape.obj";
+    ASSERT_TRUE(WriteObj(path)) << Str(mMessage);
+    KZeqScene* again = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(path, KZeqImporter::eVONEX_OBJ, nullptr, again)) << mError;
+    ExpectSameFaces(before, Faces(again->GetRootNode()), 1e-6);
+    KZeqMesh* read = again->GetRootNode()->FindChild("Shape", true, false)->GetMesh();
+    ASSERT_EQ(2, read->GetMaterialCount(0));
+    EXPECT_STREQ("Texture::first", read->GetTexture(0)->GetName());
+    EXPECT_STREQ("picture.png", read->GetTexture(0)->GetFileName());
+}
+
+// Deformation is evaluated on copies: the same file twice, the scene's
+// points and normals unchanged.
+TEST_F(ObjWriterTest, ShapedSkinnedMeshWrittenTwice) {
+    KZeqMesh* mesh = AddMesh("Skin", {KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)},
+                             {{0, 1, 2}});
+    KZeqShape* shape = mManager.CreateKZeqShape();
+    shape->InitControlPoints(3);
+    for (int i = 0; i < 3; ++i) shape->GetControlPoints()[i] = mesh->GetControlPoints()[i] + KZeqVector4(0, 1, 0, 0);
+    mesh->AddShape(shape, "Up");
+    mesh->SetDefaultShape(0, 1.0);
+    KZeqNode* bone = mManager.CreateKZeqNode("Bone");
+    mScene->GetRootNode()->AddChild(bone);
+    bone->SetDefaultR(KZeqVector4(0, 0, 90, 0));
+    KZeqLink* link = mManager.CreateKZeqLink();
+    link->SetLink(bone);
+    link->SetLinkMode(KZeqLink::eNORMALIZE);
+    link->AddControlPointIndex(1, 1.0);
+    link->AddControlPointIndex(7, 1.0);  // outside the mesh
+    mesh->AddLink(link);
+    const std::string first = mDir / "first.obj", second = mDir / "second.obj";
+    ASSERT_TRUE(WriteObj(first));
+    ASSERT_TRUE(WriteObj(second));
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
+    EXPECT_TRUE(mesh->GetControlPoints()[1] == KZeqVector4(1, 0, 0, 1));
+    EXPECT_TRUE(mesh->GetNormals()[1] == KZeqVector4(0, 0, 1, 0));
+    // Point 1 up by the shape to (1, 1, 0), then turned about z to (-1, 1, 0);
+    // its normal turns with it and stays (0, 0, 1).
+    const std::vector<std::string> positions = Lines(ReadFile(first), "v");
+    EXPECT_EQ("v 0.000000 1.000000 0.000000", positions[0]);
+    EXPECT_EQ("v -1.000000 1.000000 0.000000", positions[1]);
+    EXPECT_EQ("vn 0.000000 0.000000 1.000000", Lines(ReadFile(first), "vn")[1]);
+    ASSERT_TRUE(WriteObj(first, false, false));
+    EXPECT_EQ("v 1.000000 0.000000 0.000000", Lines(ReadFile(first), "v")[1]);
+    // Triangulated in place, the mesh keeps its shape weights.
+    ASSERT_TRUE(WriteObj(first, true));
+    EXPECT_EQ("v -1.000000 1.000000 0.000000", Lines(ReadFile(first), "v")[1]);
+}
+
+// Normals are written as the mesh maps them; corners without a texture
+// coordinate get no texture number.
+TEST_F(ObjWriterTest, NormalsFollowTheirMappingAndCornersMayLackCoordinates) {
+    KZeqMesh* mesh = AddMesh("Pair", {KZeqVector4(0, 0, 0, 1), KZeqVector4(1, 0, 0, 1), KZeqVector4(0, 1, 0, 1)},
+                             {{0, 1, 2}, {2, 1, 0}}, false);
+    mesh->InitNormals(6);  // by polygon vertex
+    for (int i = 0; i < 6; ++i) mesh->GetNormals()[i].Set(0, 0, i < 3 ? 1 : -1, 0);
+    mesh->InitTextureUVIndices(KZeqMesh::eBY_POLYGON_VERTEX);
+    mesh->AddTextureUV(KZeqVector2(0.5, 0.5));
+    KArrayTemplate<int>& uvIndices = mesh->GetLayer(0)->GetUVs()->GetIndexArray();
+    for (int index : {0, -1, 0, -1, -1, -1}) uvIndices.Add(index);
+    const std::string path = mDir / "pair.obj";
+    ASSERT_TRUE(WriteObj(path));
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(6u, Lines(text, "vn").size());
+    EXPECT_EQ("vn 0.000000 0.000000 -1.000000", Lines(text, "vn")[3]);
+    EXPECT_EQ((std::vector<std::string>{"f 1/1/1 2//2 3/1/3", "f 3//4 2//5 1//6"}), Lines(text, "f"));
+}
+
+TEST_F(ObjWriterTest, SurfacesAreTriangulated) {
+    KZeqNode* node = mManager.CreateKZeqNode("Patch");
+    KZeqNurb* nurb = mManager.CreateKZeqNurb();
+    nurb->SetOrder(2, 2);
+    ASSERT_TRUE(nurb->InitControlPoints(2, KZeqNurb::eOPEN, 2, KZeqNurb::eOPEN));
+    for (int i = 0; i < 4; ++i) nurb->GetControlPoints()[i].Set(i % 2, i / 2, 0, 1);
+    for (int i = 0; i < 4; ++i) nurb->GetUKnotVector()[i] = nurb->GetVKnotVector()[i] = i / 2;
+    nurb->SetStep(2, 2);
+    node->SetNodeAttribute(nurb);
+    mScene->GetRootNode()->AddChild(node);
+    const std::string path = mDir / "patch.obj";
+    ASSERT_TRUE(WriteObj(path));
+    EXPECT_TRUE(Node("Patch")->GetMesh());
+    EXPECT_FALSE(Lines(ReadFile(path), "f").empty());
+}
+
+TEST_F(ObjWriterTest, FailuresAreReported) {
+    AddCube("Cube");
+    // A device that takes no byte.
+    ASSERT_FALSE(WriteObj("/dev/full"));
+    EXPECT_EQ(KZeqIO::eOutOfDiskSpace, mError);
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Error writing \"/dev/full\": ")) << Str(mMessage);
+    KZeqWriterObj writer(mManager);
+    KStreamOptionsDxf other;
+    EXPECT_FALSE(writer.Write(*mScene, &other));
+    EXPECT_EQ(KZeqWriter::eStreamOptionsNotSet, writer.GetLastErrorID());
+    KStreamOptions* options = writer.GetWriteOptions();
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(KZeqWriter::eFileNotOpened, writer.GetLastErrorID());
+    options->Destroy();
+}
+
+}  // namespace
+}  // namespace zeqtest

@@ -1,0 +1,97 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_TESTS_GEOMETRYTEST_SUPPORT_H
+#define ZEQ_FORMATS_GEOMETRY_TESTS_GEOMETRYTEST_SUPPORT_H
+
+// What the tests of the geometry formats share: a scene with its manager, a
+// fresh directory, and import and export through the format rows as a
+// caller of the SDK does them.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio/tests/fileio_test_support.h"
+#include "formats/kzeqformats.h"
+#include "io/kstreamoptionsbase.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+
+namespace zeqtest {
+
+using namespace zeqsdk_400;
+
+// The shared sample files of other producers, or empty when they are absent.
+inline std::string SampleDir(const char* format) {
+#ifdef ZEQ_TESTDATA_DIR
+    const std::string dir = std::string(ZEQ_TESTDATA_DIR) + "/" + format;
+    if (std::filesystem::is_directory(dir)) return dir;
+#endif
+    (void)format;
+    return std::string();
+}
+
+class GeometryFormatTest : public testing::Test {
+protected:
+    GeometryFormatTest() : mScene(mManager.CreateKZeqScene()) { ZeqRegisterFormats(); }
+
+    typedef std::function<void(KStreamOptionsBase&)> Tweak;
+
+    // Reads the file through the importer's row; false with the importer's
+    // error in mError and its message in mMessage.
+    bool Import(const std::string& path, int format, const Tweak& tweak = nullptr, KZeqScene* scene = nullptr) {
+        KZeqImporter importer(mManager);
+        importer.Initialize(path.c_str());
+        importer.SetFileFormat(format);
+        KStreamOptions* options = importer.GetImportOptions();
+        if (!options) {
+            mError = importer.GetLastErrorID();
+            return false;
+        }
+        if (tweak) tweak(*static_cast<KStreamOptionsBase*>(options));
+        const bool read = importer.Import(scene ? *scene : *mScene, options);
+        options->Destroy();
+        mError = read ? -1 : importer.GetLastErrorID();
+        importer.GetMessage(mMessage);
+        return read;
+    }
+
+    bool Export(const std::string& path, int format, const Tweak& tweak = nullptr, KZeqScene* scene = nullptr) {
+        KZeqExporter exporter(mManager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(format);
+        if (!exporter.FileCreatePart1()) return false;
+        KStreamOptions* options = exporter.GetExportOptions();
+        if (!options) return false;
+        if (tweak) tweak(*static_cast<KStreamOptionsBase*>(options));
+        const bool written = exporter.Export(scene ? *scene : *mScene, options);
+        options->Destroy();
+        mError = written ? -1 : exporter.GetLastErrorID();
+        exporter.GetMessage(mMessage);
+        return written;
+    }
+
+    std::string WriteText(const std::string& name, const std::string& text) {
+        const std::string path = mDir / name;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        WriteFile(path, text);
+        return path;
+    }
+
+    // The first node of that name in the scene.
+    KZeqNode* Node(const char* name) { return mScene->GetRootNode()->FindChild(name, true, false); }
+    KZeqNode* Child(int index) { return mScene->GetRootNode()->GetChild(index); }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene;
+    TempDir mDir;
+    int mError = -1;
+    KString mMessage;
+};
+
+}  // namespace zeqtest
+
+#endif

@@ -1,0 +1,74 @@
+#include "io/kzeqtextoutput.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace zeqsdk_400 {
+
+void KZeqTextOutput::Reset(std::FILE* file) {
+    Flush();
+    mFile = file;
+    mUsed = 0;
+    mFailed = false;
+    mFailure.Empty();
+}
+
+void KZeqTextOutput::Write(const char* data, std::size_t size) {
+    if (!mFile || mFailed) return;
+    if (mUsed + size > sizeof(mBuffer)) {
+        Flush();
+        if (size > sizeof(mBuffer)) {
+            if (!mFailed && std::fwrite(data, 1, size, mFile) != size) Fail(errno);
+            return;
+        }
+    }
+    std::memcpy(mBuffer + mUsed, data, size);
+    mUsed += size;
+}
+
+KZeqTextOutput& KZeqTextOutput::operator<<(std::string_view text) {
+    Write(text.data(), text.size());
+    return *this;
+}
+
+KZeqTextOutput& KZeqTextOutput::operator<<(int value) {
+    char text[16];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof(text), value);
+    Write(text, static_cast<std::size_t>(result.ptr - text));
+    return *this;
+}
+
+KZeqTextOutput& KZeqTextOutput::Fixed(double value) {
+    // The widest "%f" of a double holds 309 digits before the point.
+    char text[400];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, 6);
+    Write(text, static_cast<std::size_t>(result.ptr - text));
+    return *this;
+}
+
+KZeqTextOutput& KZeqTextOutput::Padded(int value, int width) {
+    char text[16];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof(text), value);
+    for (int pad = width - static_cast<int>(result.ptr - text); pad > 0; --pad) Write(" ", 1);
+    Write(text, static_cast<std::size_t>(result.ptr - text));
+    return *this;
+}
+
+bool KZeqTextOutput::Flush() {
+    if (mFile && !mFailed && mUsed > 0) {
+        if (std::fwrite(mBuffer, 1, mUsed, mFile) != mUsed || std::fflush(mFile) != 0) Fail(errno);
+    } else if (mFile && !mFailed && std::fflush(mFile) != 0) {
+        Fail(errno);
+    }
+    mUsed = 0;
+    return !mFailed;
+}
+
+void KZeqTextOutput::Fail(int error) {
+    mFailed = true;
+    mFailure = error ? std::strerror(error) : "write error";
+}
+
+}  // namespace zeqsdk_400
