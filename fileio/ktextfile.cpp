@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdarg>
@@ -35,6 +36,29 @@ bool StartsWithNoCase(const char* text, const char* keyword) {
         if (LowerAscii(*text) != LowerAscii(*keyword)) return false;
     }
     return true;
+}
+
+// strtod's value and end for the number at text (line ends at limit), by
+// std::from_chars for the plain decimal forms: several times faster on the
+// long number columns of motion files. Hexadecimal, out-of-range and anything
+// else from_chars does not take go to strtod, whose reading stays the rule.
+double ParseNumber(const char* text, const char* limit, const char** end) {
+    const char* p = text;
+    while (p < limit && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v')) ++p;
+    // from_chars takes no '+'; a sign after it ("+-1") is no number for strtod either.
+    if (p + 1 < limit && *p == '+' && p[1] != '-' && p[1] != '+') ++p;
+    if (p < limit && *p != '+') {
+        double value = 0.0;
+        const std::from_chars_result result = std::from_chars(p, limit, value);
+        if (result.ec == std::errc() && (result.ptr == limit || (*result.ptr != 'x' && *result.ptr != 'X'))) {
+            *end = result.ptr;
+            return value;
+        }
+    }
+    char* stop = nullptr;
+    const double value = std::strtod(text, &stop);
+    *end = stop;
+    return value;
 }
 
 void FillTable(bool (&table)[256], const char* characters) {
@@ -294,8 +318,8 @@ bool KTextFile::GetDouble(double& value, double scale) {
         return true;
     }
     const char* start = GetCursor();
-    char* end = nullptr;
-    const double number = std::strtod(start, &end);
+    const char* end = nullptr;
+    const double number = ParseNumber(start, mLine.data() + mLine.size(), &end);
     if (end == start) return false;
     value = number * scale;
     mPos += static_cast<std::size_t>(end - start);
@@ -312,8 +336,8 @@ bool KTextFile::ReadPairValue(double& value) {
         mPos += word.size();
     } else {
         const char* start = GetCursor();
-        char* end = nullptr;
-        value = std::strtod(start, &end);
+        const char* end = nullptr;
+        value = ParseNumber(start, mLine.data() + mLine.size(), &end);
         if (end == start) return false;
         mPos += static_cast<std::size_t>(end - start);
     }
@@ -339,9 +363,10 @@ bool KTextFile::GetVector(double* values, double scale) {
     if (!values || AtLineEnd()) return false;
     const char* cursor = GetCursor();
     double read[3];
+    const char* limit = mLine.data() + mLine.size();
     for (double& v : read) {
-        char* end = nullptr;
-        v = std::strtod(cursor, &end);
+        const char* end = nullptr;
+        v = ParseNumber(cursor, limit, &end);
         if (end == cursor) return false;
         cursor = end;
     }

@@ -1,6 +1,7 @@
 #include "fileio/ktextfile.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -150,6 +151,31 @@ TEST_F(TextFileTest, Numbers) {
         EXPECT_EQ(!c.mValues.empty(), read);
         for (std::size_t i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(i < c.mValues.size() ? c.mValues[i] : -99.0, values[i]);
         EXPECT_STREQ(c.mRest, mFile.GetCursor());
+        mFile.NextLine();
+    }
+}
+
+TEST_F(TextFileTest, NumbersReadAsStrtodReadsThem) {
+    // The fast path must agree with strtod on every form, the odd ones included.
+    const char* const words[] = {"+1.5", "-2e3", ".5", "5.", "1e", "1e+", "0x1A", "0X1p3", "1e999", "-1e999",
+                                 "1e-320", "+-1", "++1", "-+1", "+", "-", "nan", "infinity", "-0", "007", "1.5.2",
+                                 "3e2e1", "1_000"};
+    std::string content;
+    for (const char* word : words) content += std::string(word) + " #\n";
+    Load(content);
+    for (const char* word : words) {
+        SCOPED_TRACE(word);
+        char* end = nullptr;
+        const double expected = std::strtod(word, &end);
+        double value = -99.0;
+        const bool read = mFile.GetDouble(value, 1.0);
+        EXPECT_EQ(read, end != word);
+        if (read && !std::isnan(expected)) {
+            EXPECT_EQ(value, expected);
+        }
+        if (read) {
+            EXPECT_EQ(std::string(mFile.GetCursor()), std::string(end).empty() ? "#" : std::string(end) + " #");
+        }
         mFile.NextLine();
     }
 }

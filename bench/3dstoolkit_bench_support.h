@@ -1,0 +1,41 @@
+#ifndef ZEQ_BENCH_3DSTOOLKIT_BENCH_SUPPORT_H
+#define ZEQ_BENCH_3DSTOOLKIT_BENCH_SUPPORT_H
+
+// Helpers of the 3DS toolkit's record and motion benchmarks.
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "formats/geometry/3ds/toolkit/toolkit3ds.h"
+
+namespace tk3dsbench {
+
+using namespace zeqsdk_400;
+
+inline std::string Path(const std::string& name) {
+    return "/tmp/3dstoolkit-bench-records-" + std::to_string(getpid()) + "-" + name;
+}
+
+inline std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+inline database3ds* NewDatabase() {
+    database3ds* db = nullptr;
+    InitDatabase3ds(&db);
+    CreateNewDatabase3ds(db, 1);
+    return db;
+}
+
+inline void WriteDb(database3ds* db, const std::string& path) {
+    file3ds* file = OpenFile3ds(path.c_str(), "wb");
+    WriteDatabase3ds(file, db);
+    CloseFile3ds(file);
+}
+
+inline std::string Name(std::int64_t i) { return "O" + std::to_string(i); }
+
+}  // namespace tk3dsbench
+
+#endif

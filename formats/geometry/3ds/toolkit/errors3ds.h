@@ -1,0 +1,63 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_3DS_TOOLKIT_ERRORS3DS_H
+#define ZEQ_FORMATS_GEOMETRY_3DS_TOOLKIT_ERRORS3DS_H
+
+// The 3DS toolkit's error stack. Every toolkit function that fails pushes a code
+// here and returns its failure value, unless ignoretoolkiterr3ds is set; the flag
+// toolkiterr3ds stays set until ClearErrList3ds, so composite functions test it
+// after each inner call. Global state: one toolkit user at a time.
+
+#include <cstdint>
+#include <cstdio>
+
+namespace zeqsdk_400 {
+
+enum : std::int32_t {
+    NO_ERRORS = 0,
+    ERR_NO_MEM = 1,
+    ERR_INVALID_ARG = 2,
+    ERR_INVALID_DATA = 3,
+    ERR_INVALID_CHUNK = 4,
+    ERR_INVALID_DATABASE = 5,
+    ERR_WRONG_DATABASE = 6,
+    ERR_UNFOUND_CHUNK = 7,
+    ERR_WRONG_OBJECT = 8,
+    ERR_NO_SUCH_FILE = 9,
+    ERR_INIT_FAILED = 10,
+    ERR_OPENING_FILE = 11,
+    ERR_CLOSING_FILE = 12,
+    ERR_READING_FILE = 13,
+    ERR_CREATING_DATABASE = 14,
+    ERR_READING_DATABASE = 15,
+    ERR_WRITING_DATABASE = 16,
+    ERR_WRITING_FILE = 17,
+    ERR_STRING_TOO_LONG = 18,
+    ERR_TOO_MANY_FILES = 19,
+    // Raised by PutMesh3ds when a chunk cannot be made; it has no message of its own.
+    ERR_PUTTING_MESH = 21,
+    N_ERRORS = 22,
+};
+
+struct errorentry3ds {
+    std::int32_t code;
+    const char* text;  // constant message, never freed
+};
+
+// Entries 0..18 hold the errors oldest first, the entry after the last one has
+// code 0; entry 20 records the first overflow and then turns into N_ERRORS.
+constexpr int ErrStackSize3ds = 21;
+
+extern std::uint8_t toolkiterr3ds;        // set by every push, cleared only by ClearErrList3ds
+extern std::uint8_t ignoretoolkiterr3ds;  // users' switch: record failures and carry on
+
+void PushErrList3ds(std::int32_t code);
+void ClearErrList3ds();
+void DumpErrList3ds(std::FILE* out);
+const errorentry3ds* ReturnErrorList3ds();
+const char* ErrCodeToString3ds(std::int32_t code);
+
+// True when an error is pending and not ignored: the caller returns at once.
+inline bool Stop3ds() { return toolkiterr3ds != 0 && ignoretoolkiterr3ds == 0; }
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,59 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_3DS_TOOLKIT_FILECONTEXT3DS_H
+#define ZEQ_FORMATS_GEOMETRY_3DS_TOOLKIT_FILECONTEXT3DS_H
+
+// File contexts: up to 252 open 3DS files in numbered slots, one of them current.
+// Chunks read from a file remember its slot and make it current again when their
+// data is read later. Global state: one toolkit user at a time.
+
+#include <cstdint>
+#include <cstdio>
+
+namespace zeqsdk_400 {
+
+constexpr std::uint8_t InvalidFileContext3ds = 255;
+constexpr int MaxFileContext = 252;
+
+struct file3ds {
+    std::FILE* stream;      // null until opened
+    char* filename;         // owned copy of the path
+    std::uint32_t mode;     // 1 read, 2 write, 0 not decided
+    std::uint8_t index;     // slot in the context list, 255 while in none
+    char* buffer;           // owned stream buffer or null
+    std::int32_t buffersize;
+    std::uint8_t istemp;    // moved to a temporary name: removed when closed
+    std::uint64_t filesize; // bytes in the file when opened for reading; bounds every read
+    void* readcache;        // window of the file's bytes for the toolkit's own reads, owned
+};
+
+extern file3ds** FileContextList3ds;
+extern std::uint8_t NextFileContext;
+extern file3ds* FileContext3ds;
+extern std::uint8_t CurrentFileContext;
+extern std::int32_t NewFileBufferSize3ds;
+
+void InitContextList3ds();
+void ReleaseContextList3ds();
+void AddContext3ds(file3ds* ctx);
+void DelContext3ds(file3ds* ctx);
+file3ds* GetContextByIndex3ds(std::uint8_t i);
+void SetContextByIndex3ds(std::uint8_t i);
+file3ds* GetContextByName3ds(const char* name);
+bool IsValidFileIndex3ds(std::uint8_t i);
+void SetContext3ds(file3ds* ctx);
+file3ds* GetContext3ds();
+std::uint8_t GetContextIndex3ds();
+void SetFileName3ds(const char* name);
+const char* GetFileName3ds();
+void SetFile3ds(std::FILE* f);
+std::FILE* GetFile3ds();
+void InitFile3ds(file3ds** out);
+file3ds* OpenFile3ds(const char* filename, const char* mode);
+void CloseFile3ds(file3ds* ctx);
+void CloseAllFiles3ds();
+std::int32_t GetFilePosition3ds();
+std::int16_t FileSeek3ds(std::int32_t pos);
+void RenameFileToTemp3ds(file3ds* ctx);
+
+}  // namespace zeqsdk_400
+
+#endif

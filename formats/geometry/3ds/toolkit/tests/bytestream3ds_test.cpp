@@ -1,0 +1,208 @@
+// Error stack, file contexts and the byte stream.
+
+#include "formats/geometry/3ds/toolkit/tests/toolkit_test_support.h"
+
+namespace tk3dstest {
+namespace {
+
+class ErrorStack3ds : public ToolkitTest {};
+
+TEST_F(ErrorStack3ds, NineteenEntriesThenOverflowThenNErrors) {
+    PushErrList3ds(0);
+    EXPECT_EQ(toolkiterr3ds, 0);
+    for (int i = 1; i <= 19; ++i) PushErrList3ds(i);
+    const errorentry3ds* stack = ReturnErrorList3ds();
+    EXPECT_EQ(stack[18].code, 19);
+    EXPECT_EQ(stack[19].code, 0);
+    EXPECT_EQ(stack[20].code, 0);
+    PushErrList3ds(ERR_NO_MEM);  // the 20th lands in the overflow entry with its code
+    EXPECT_EQ(stack[20].code, ERR_NO_MEM);
+    PushErrList3ds(ERR_INVALID_ARG);  // the 21st turns it into N_ERRORS
+    EXPECT_EQ(stack[20].code, N_ERRORS);
+    EXPECT_STREQ(stack[20].text, "N_ERRORS: More errors were reported than could be recorded.");
+    EXPECT_EQ(toolkiterr3ds, 1);
+
+    // Clearing keeps the overflow entry: the next overflow reads N_ERRORS at once.
+    ClearErrList3ds();
+    EXPECT_EQ(toolkiterr3ds, 0);
+    EXPECT_EQ(stack[0].code, 0);
+    EXPECT_EQ(stack[20].code, N_ERRORS);
+    for (int i = 0; i < 20; ++i) PushErrList3ds(ERR_READING_FILE);
+    EXPECT_EQ(stack[20].code, N_ERRORS);
+}
+
+TEST_F(ErrorStack3ds, MessagesNameTheirCodeAndDumpNewestFirst) {
+    for (std::int32_t code : {13, 14, 15, 16, 17}) EXPECT_NE(std::string(ErrCodeToString3ds(code)).find("occurred"), std::string::npos);
+    EXPECT_STREQ(ErrCodeToString3ds(0), "NO_ERRORS: No errors are pending");
+    EXPECT_STREQ(ErrCodeToString3ds(5), "ERR_INVALID_DATABASE: The database passed as an argument has not been created yet.");
+    EXPECT_NE(std::string(ErrCodeToString3ds(18)).find("uninitialized pointer"), std::string::npos);
+    for (std::int32_t code : {20, 21, -1, 23})
+        EXPECT_STREQ(ErrCodeToString3ds(code), "Unknown error code was encountered") << code;
+
+    PushErrList3ds(ERR_NO_MEM);
+    PushErrList3ds(ERR_OPENING_FILE);
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    DumpErrList3ds(out);
+    std::fclose(out);
+    EXPECT_EQ(std::string(text), std::string(ErrCodeToString3ds(11)) + "\n" + ErrCodeToString3ds(1) + "\n");
+    std::free(text);
+}
+
+class FileContexts3ds : public ToolkitTest {};
+
+TEST_F(FileContexts3ds, SameNameAndModeReturnsTheOpenContext) {
+    const std::string path = mDir / "a.3ds";
+    WriteFile(path, Chunk(0x4D4D, ""));
+    file3ds* first = OpenFile3ds(path.c_str(), "rb");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(OpenFile3ds(path.c_str(), "r+"), first);  // 'r' decides, the rest is ignored
+    EXPECT_EQ(GetContextByName3ds(path.c_str()), first);
+    EXPECT_FALSE(IsValidFileIndex3ds(255));
+    EXPECT_EQ(GetContextByIndex3ds(NextFileContext), nullptr);
+}
+
+TEST_F(FileContexts3ds, ModeWithoutReadOrWriteLeavesNoContext) {
+    const std::string path = mDir / "a.3ds";
+    WriteFile(path, "x");
+    EXPECT_EQ(OpenFile3ds(path.c_str(), "a+"), nullptr);
+    EXPECT_EQ(FirstError(), ERR_INIT_FAILED);
+    EXPECT_EQ(GetContextByName3ds(path.c_str()), nullptr);
+}
+
+TEST_F(FileContexts3ds, MissingFileIsCode11AndAPendingErrorStopsTheNextOpen) {
+    const std::string path = mDir / "missing.3ds";
+    EXPECT_EQ(OpenFile3ds(path.c_str(), "rb"), nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_OPENING_FILE});
+    EXPECT_EQ(GetContextByName3ds(path.c_str()), nullptr);
+    EXPECT_EQ(OpenFile3ds(path.c_str(), "rb"), nullptr);
+    EXPECT_EQ(Errors().back(), ERR_INIT_FAILED);
+    ClearErrList3ds();
+    EXPECT_EQ(OpenFile3ds(path.c_str(), "rb"), nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_OPENING_FILE});
+}
+
+TEST_F(FileContexts3ds, WritingAFileBeingReadKeepsItsChunksReadable) {
+    // A file read lazily and then overwritten: the old chunks still read the old bytes.
+    const std::string path = mDir / "same.3ds";
+    database3ds* db = Open(Chunk(0x4D4D, Chunk(0x0100, F32(2.5f))), "same.3ds");
+    file3ds* reading = GetContextByName3ds(path.c_str());
+    ASSERT_NE(reading, nullptr);
+    file3ds* writing = OpenFile3ds(path.c_str(), "wb");
+    ASSERT_NE(writing, nullptr);
+    EXPECT_NE(writing, reading);
+    EXPECT_EQ(reading->istemp, 1);
+    const std::string temp = reading->filename;
+    EXPECT_EQ(std::filesystem::path(temp).parent_path(), mDir.Path());
+    SetContext3ds(writing);
+    WriteHeader3ds(0x4D4D, 6);
+    CloseFile3ds(writing);
+    EXPECT_EQ(ReadFile(path).size(), 6u);
+
+    chunk3ds* scale = nullptr;
+    FindChunk3ds(db->top, 0x0100, &scale);
+    ASSERT_NE(scale, nullptr);
+    const auto* data = static_cast<floatdata3ds*>(ReadChunkData3ds(scale));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->value, 2.5f);
+    CloseFile3ds(reading);
+    EXPECT_FALSE(std::filesystem::exists(temp));
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(FileContexts3ds, TwoHundredFiftyThirdFileIsRefusedAndAFreedSlotIsReused) {
+    std::vector<file3ds*> open;
+    for (int i = 0; i < MaxFileContext; ++i) {
+        const std::string path = mDir / ("f" + std::to_string(i));
+        open.push_back(OpenFile3ds(path.c_str(), "wb"));
+        ASSERT_NE(open.back(), nullptr) << i;
+    }
+    const std::string extra = mDir / "extra";
+    EXPECT_EQ(OpenFile3ds(extra.c_str(), "wb"), nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_TOO_MANY_FILES});
+    const std::uint8_t freed = open[7]->index;
+    CloseFile3ds(open[7]);
+    ClearErrList3ds();
+    file3ds* again = OpenFile3ds(extra.c_str(), "wb");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->index, freed);
+}
+
+class ByteStream3ds : public ToolkitTest {
+protected:
+    // Runs `write` on a new file and returns the bytes written.
+    template <typename F>
+    std::string Written(F write) {
+        const std::string path = mDir / "bytes";
+        file3ds* file = OpenFile3ds(path.c_str(), "wb");
+        SetContext3ds(file);
+        write();
+        CloseFile3ds(file);
+        return ReadFile(path);
+    }
+    // Makes a file of `bytes` current for reading.
+    void Reading(const std::string& bytes) {
+        const std::string path = mDir / "read";
+        WriteFile(path, bytes);
+        SetContext3ds(OpenFile3ds(path.c_str(), "rb"));
+    }
+};
+
+TEST_F(ByteStream3ds, RecordsHaveTheirFileWidths) {
+    const point3ds p = {1, 2, 3};
+    EXPECT_EQ(Written([&] { WritePoint3ds(&p); }), F32(1) + F32(2) + F32(3));
+    const keyheader3ds key = {7, 0x0005, 0.25f, 9.0f, 0.5f, 9.0f, 9.0f};
+    const std::string keyBytes = Written([&] { WriteKeyHeader3ds(&key); });
+    EXPECT_EQ(keyBytes, U32(7) + U16(5) + F32(0.25f) + F32(0.5f));  // 14 bytes: tension and bias only
+    Reading(keyBytes);
+    keyheader3ds back;
+    ReadKeyHeader3ds(&back);
+    EXPECT_EQ(back.tension, 0.25f);
+    EXPECT_EQ(back.bias, 0.5f);
+    EXPECT_EQ(back.continuity, 0.0f);
+    EXPECT_EQ(back.easeto, 0.0f);
+    EXPECT_EQ(back.easefrom, 0.0f);
+    const trackheader3ds track = {3, 0, 0, 9};
+    EXPECT_EQ(Written([&] { WriteTrackHeader3ds(&track); }).size(), TrackHeaderSize3ds);
+    EXPECT_EQ(Written([] { WriteFixedString3ds("Cam01", 11); }), std::string("Cam01") + std::string(6, '\0'));
+    EXPECT_EQ(Written([] { WriteFixedString3ds("ElevenChars", 11); }), Z("ElevenChar"));  // cut to the field
+}
+
+TEST_F(ByteStream3ds, StringsAreBoundedByTheirRoom) {
+    Reading(Z("TenCharsXY") + "ElevenChars" + Z(""));
+    char* name = nullptr;
+    ReadAndAllocString3ds(&name, 10);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "TenCharsXY");
+    std::free(name);
+    name = nullptr;
+    ReadAndAllocString3ds(&name, 10);
+    EXPECT_EQ(name, nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    ClearErrList3ds();
+    EXPECT_EQ(strlenf3ds("twelve_chars", 12), 12u);
+    EXPECT_EQ(strlenf3ds("thirteen_char", 12), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_STRING_TOO_LONG});
+}
+
+TEST_F(ByteStream3ds, FinishHeaderPatchesTheLengthAndReturnsToTheEnd) {
+    const std::string bytes = Written([] {
+        WriteVoid3ds(250, std::string(250, 'x').data());
+        FinishHeader3ds(100, 250);
+        EXPECT_EQ(GetFilePosition3ds(), 250);
+    });
+    ASSERT_EQ(bytes.size(), 250u);
+    EXPECT_EQ(bytes.substr(102, 4), U32(150));
+    EXPECT_EQ(bytes.substr(100, 2), "xx");
+}
+
+TEST_F(ByteStream3ds, ReadingPastTheEndGivesZeroAndCode13) {
+    Reading(U16(0x1234));
+    EXPECT_EQ(ReadUShort3ds(), 0x1234);
+    EXPECT_EQ(ReadULong3ds(), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+}
+
+}  // namespace
+}  // namespace tk3dstest

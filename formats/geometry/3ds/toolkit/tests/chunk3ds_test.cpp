@@ -1,0 +1,260 @@
+// The chunk tree and the per-tag chunk data.
+
+#include "formats/geometry/3ds/toolkit/tests/toolkit_test_support.h"
+
+namespace tk3dstest {
+namespace {
+
+class ChunkTree3ds : public ToolkitTest {
+protected:
+    static chunk3ds* Make(std::uint32_t tag) {
+        chunk3ds* c = nullptr;
+        InitChunkAs3ds(&c, tag);
+        return c;
+    }
+    static std::vector<std::uint32_t> Tags(const chunk3ds* parent) {
+        std::vector<std::uint32_t> tags;
+        for (const chunk3ds* c = parent->children; c; c = c->sibling) tags.push_back(c->tag);
+        return tags;
+    }
+};
+
+TEST_F(ChunkTree3ds, OrderedInsertionFollowsWriteOrderAndKeepsTies) {
+    chunk3ds* section = Make(0x3D3D);
+    for (std::uint32_t tag : {0x3D3Eu, 0x0100u, 0x4000u, 0x4000u}) AddChild3ds(section, Make(tag));
+    AddChildOrdered3ds(section, Make(0xAFFF));  // 25: between 0x3D3E (26) and 0x0100 (23)
+    chunk3ds* first = Make(0x1410);
+    chunk3ds* second = Make(0x9999);
+    AddChildOrdered3ds(section, first);  // value 0 goes last, and ties keep their order
+    AddChildOrdered3ds(section, second);
+    AddChildOrdered3ds(section, Make(0x4000));
+    EXPECT_EQ(Tags(section), (std::vector<std::uint32_t>{0x3D3E, 0xAFFF, 0x0100, 0x4000, 0x4000, 0x4000, 0x1410, 0x9999}));
+    EXPECT_EQ(GetChunkValue3ds(0x0000), 35u);
+    EXPECT_EQ(GetChunkValue3ds(0x0001), 0u);
+
+    chunk3ds* top = Make(0x4D4D);
+    AddChildOrdered3ds(top, Make(0xB000));
+    AddChildOrdered3ds(top, Make(0x3D3D));
+    AddChildOrdered3ds(top, Make(0x0002));
+    EXPECT_EQ(Tags(top), (std::vector<std::uint32_t>{0x0002, 0x3D3D, 0xB000}));
+    ReleaseChunk3ds(&top);
+    ReleaseChunk3ds(&section);
+}
+
+TEST_F(ChunkTree3ds, FindReplaceReleaseAndLists) {
+    chunk3ds* top = Make(0x4D4D);
+    chunk3ds* version = Make(0x0002);
+    AddChild3ds(top, version);
+    static_cast<ulongdata3ds*>(InitChunkData3ds(version))->value = 3;
+    AddChild3ds(version, Make(0x9999));
+    chunk3ds* section = Make(0x3D3D);
+    AddChild3ds(top, section);
+    AddChild3ds(section, Make(0x3D3E));
+    chunk3ds* found = nullptr;
+    FindChunk3ds(top, 0x3D3E, &found);
+    EXPECT_NE(found, nullptr);
+    FindNextChunk3ds(top->children, 0x3D3E, &found);
+    EXPECT_EQ(found, nullptr);
+
+    chunk3ds* replaced = nullptr;
+    ReplaceOrAddChild3ds(top, 0x0002, &replaced);  // keeps its place, loses data and children
+    EXPECT_EQ(replaced, version);
+    EXPECT_EQ(top->children, version);
+    EXPECT_EQ(version->tag, 0x0002u);
+    EXPECT_EQ(version->data, nullptr);
+    EXPECT_EQ(version->children, nullptr);
+
+    // Releasing the second of three children frees it and the third.
+    AddChild3ds(top, Make(0xB000));
+    ReleaseChunk3ds(&top->children->sibling);
+    EXPECT_EQ(top->children->sibling, nullptr);
+    AddChild3ds(top, Make(0x3D3D));  // appending after a release walks the real list
+    EXPECT_EQ(Tags(top), (std::vector<std::uint32_t>{0x0002, 0x3D3D}));
+    ReleaseChunk3ds(&top);
+
+    namelist3ds* names = nullptr;
+    InitNameList3ds(&names, 0);
+    for (const char* n : {"a", "b", "c", "d", "e", "f"}) AddToNameList3ds(&names, n);
+    EXPECT_EQ(names->count, 6u);
+    EXPECT_EQ(names->spaces, 10u);
+    EXPECT_STREQ(names->list[5], "f");
+    ReleaseNameList3ds(&names);
+    EXPECT_EQ(names, nullptr);
+}
+
+TEST_F(ChunkTree3ds, CopyMovesFileDataAndDeepCopiesMemoryData) {
+    database3ds* db = Open(Chunk(0x4D4D, Chunk(0x0100, F32(4.0f))));
+    chunk3ds* scale = db->top->children;
+    ASSERT_NE(ReadChunkData3ds(scale), nullptr);
+    chunk3ds* copy = nullptr;
+    CopyChunk3ds(scale, &copy);
+    EXPECT_EQ(scale->data, nullptr);
+    ASSERT_NE(copy->data, nullptr);
+    EXPECT_EQ(static_cast<floatdata3ds*>(copy->data)->value, 4.0f);
+    ReleaseChunk3ds(&copy);
+
+    chunk3ds* named = Make(0x4000);
+    static_cast<stringdata3ds*>(InitChunkData3ds(named))->value = strdup3ds("Box");
+    CopyChunk3ds(named, &copy);
+    EXPECT_NE(named->data, nullptr);
+    EXPECT_NE(static_cast<stringdata3ds*>(copy->data)->value, static_cast<stringdata3ds*>(named->data)->value);
+    EXPECT_STREQ(static_cast<stringdata3ds*>(copy->data)->value, "Box");
+    ReleaseChunk3ds(&copy);
+    ReleaseChunk3ds(&named);
+}
+
+TEST_F(ChunkTree3ds, SeekChildSkipsEachTagsDataBoundedByTheChunk) {
+    struct Case {
+        std::string bytes;
+        std::uint32_t skip;  // from the end of the header; ~0u: code 4
+    };
+    const std::string faces = U16(500) + std::string(4000, '\0');
+    const Case cases[] = {
+        {Chunk(0x4120, faces + Chunk(0x4150, "")), 2 + 4000},
+        {Chunk(0x4000, Z("Box01") + Chunk(0x4100, "")), 6},
+        {Chunk(0xB010, Z("Cam") + std::string(6, '\0')), 10},
+        {Chunk(0xB00A, U16(5) + Z("") + U32(30)), 7},
+        {Chunk(0x4110, U16(1) + std::string(12, '\0')), 14},
+        {Chunk(0xA300, Z("texture_long.jpg")), 17},  // a map name past 12 characters: to its NUL
+        {Chunk(0x4000, "NoNulInside"), ~0u},          // a string running past the chunk
+        {Chunk(0x4120, U16(9)), ~0u},                 // faces past the chunk
+        {U16(0x4110) + U32(5), ~0u},                  // a length below 6
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        ClearErrList3ds();
+        const std::string path = mDir / ("seek" + std::to_string(n++));
+        WriteFile(path, c.bytes + std::string(8, '\0'));
+        file3ds* file = OpenFile3ds(path.c_str(), "rb");
+        SetContext3ds(file);
+        chunk3ds* chunk = nullptr;
+        InitChunk3ds(&chunk);
+        ReadHeader3ds(&chunk->tag, &chunk->size);
+        SeekChild3ds(chunk);
+        if (c.skip == ~0u) {
+            EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_CHUNK}) << n;
+        } else {
+            EXPECT_TRUE(Errors().empty()) << n;
+            EXPECT_EQ(GetFilePosition3ds(), static_cast<std::int32_t>(6 + c.skip)) << n;
+        }
+        ReleaseChunk3ds(&chunk);
+        CloseFile3ds(file);
+    }
+}
+
+class ChunkData3ds : public ToolkitTest {
+protected:
+    // The data of the first chunk of `tag` in a mesh file holding `chunks`.
+    void* DataOf(const std::string& chunks, std::uint32_t tag) {
+        database3ds* db = Open(Chunk(0x4D4D, chunks), "data" + std::to_string(mCount++));
+        chunk3ds* chunk = nullptr;
+        FindChunk3ds(db->top, tag, &chunk);
+        return chunk ? ReadChunkData3ds(chunk) : nullptr;
+    }
+    int mCount = 0;
+};
+
+TEST_F(ChunkData3ds, LayoutsReadByTheirCountsAndLengths) {
+    const auto* points = static_cast<pointarraydata3ds*>(
+        DataOf(Chunk(0x4110, U16(3) + F32(1) + F32(2) + F32(3) + std::string(24, '\0')), 0x4110));
+    ASSERT_NE(points, nullptr);
+    EXPECT_EQ(points->count, 3);
+    EXPECT_EQ(points->points[0].z, 3.0f);
+    const auto* smooth = static_cast<smoothgroupdata3ds*>(DataOf(Chunk(0x4150, std::string(20, '\x01')), 0x4150));
+    ASSERT_NE(smooth, nullptr);
+    EXPECT_EQ(smooth->count, 5);  // a 0x4150 of length 26: five masks
+    const auto* view = static_cast<viewdata3ds*>(DataOf(Chunk(0x3010, F32(100) + F32(1) + F32(2) + F32(3)), 0x3010));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->width, 100.0f);
+    EXPECT_EQ(view->target.z, 3.0f);
+    const auto* block = static_cast<rawdata3ds*>(DataOf(Chunk(0x9999, std::string(14, 'q')), 0x9999));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->size, 14u);
+    EXPECT_EQ(DataOf(Chunk(0x9999, ""), 0x9999), nullptr);
+    const auto* track = static_cast<trackdata3ds*>(
+        DataOf(Chunk(0xB026, U16(0) + U32(0) + U32(0) + U32(1) + U32(4) + U16(0) + Z("morph_target_beyond")), 0xB026));
+    ASSERT_NE(track, nullptr);
+    EXPECT_STREQ(static_cast<const char*>(track->values), "morph_target");  // 12 characters in the 13-byte slot
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ChunkData3ds, HostileCountsAndLengthsAreCode4WithNothingAllocated) {
+    struct Case {
+        const char* what;
+        std::string chunks;
+        std::uint32_t tag;
+    };
+    const Case cases[] = {
+        {"points beyond the file", Chunk(0x4110, U16(65535)), 0x4110},
+        {"a colour shorter than its layout", Chunk(0x0013, F32(1)), 0x0013},
+        {"a key count of 0xFFFFFFFF", Chunk(0xB020, U16(0) + U32(0) + U32(0) + U32(0xFFFFFFFFu)), 0xB020},
+        {"a key header past the chunk", Chunk(0xB020, U16(0) + U32(0) + U32(0) + U32(1) + U32(0) + U16(0x1F) + F32(0)),
+         0xB020},
+        {"a material name without its NUL", Chunk(0x4130, "Mat"), 0x4130},
+    };
+    for (const Case& c : cases) {
+        ClearErrList3ds();
+        EXPECT_EQ(DataOf(c.chunks, c.tag), nullptr) << c.what;
+        EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_CHUNK}) << c.what;
+    }
+}
+
+TEST_F(ChunkData3ds, InMemoryTreeWrittenAndReadBackEqual) {
+    // A tree built in memory, written through a context and walked back.
+    chunk3ds* top = nullptr;
+    InitChunkAs3ds(&top, 0x4D4D);
+    chunk3ds* section = nullptr;
+    InitChunkAs3ds(&section, 0x3D3D);
+    AddChildOrdered3ds(top, section);
+    chunk3ds* named = nullptr;
+    static_cast<stringdata3ds*>(InitChunkAndData3ds(&named, 0x4000))->value = strdup3ds("Tri");
+    AddChildOrdered3ds(section, named);
+    chunk3ds* mesh = nullptr;
+    InitChunkAs3ds(&mesh, 0x4100);
+    AddChildOrdered3ds(named, mesh);
+    chunk3ds* faces = nullptr;
+    auto* fa = static_cast<facearraydata3ds*>(InitChunkAndData3ds(&faces, 0x4120));
+    fa->count = 2;
+    fa->faces = static_cast<face3ds*>(std::malloc(2 * sizeof(face3ds)));
+    fa->faces[0] = {0, 1, 2, 7};
+    fa->faces[1] = {2, 1, 0, 0};
+    AddChildOrdered3ds(mesh, faces);
+    chunk3ds* group = nullptr;
+    auto* mg = static_cast<matgroupdata3ds*>(InitChunkAndData3ds(&group, 0x4130));
+    mg->matname = strdup3ds("Red");
+    mg->count = 1;
+    mg->faces = static_cast<std::uint16_t*>(std::malloc(2));
+    mg->faces[0] = 1;
+    AddChildOrdered3ds(faces, group);
+    chunk3ds* unknown = nullptr;
+    auto* raw = static_cast<rawdata3ds*>(InitChunkAndData3ds(&unknown, 0x9999));
+    EXPECT_EQ(raw, nullptr);  // length 6: no block
+    AddChildOrdered3ds(section, unknown);
+
+    const std::string path = mDir / "tree.3ds";
+    file3ds* out = OpenFile3ds(path.c_str(), "wb");
+    WriteChunk3ds(top, out->index);
+    CloseFile3ds(out);
+    const std::string bytes = ReadFile(path);
+    const std::string expected = Chunk(
+        0x4D4D, Chunk(0x3D3D, Chunk(0x4000, Z("Tri") + Chunk(0x4100, Chunk(0x4120, U16(2) + U16(0) + U16(1) + U16(2) +
+                                                                                U16(7) + U16(2) + U16(1) + U16(0) + U16(0) +
+                                                                                Chunk(0x4130, Z("Red") + U16(1) + U16(1))))) +
+                                  Chunk(0x9999, "")));
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(top->size, expected.size());
+    ReleaseChunk3ds(&top);
+
+    database3ds* back = OpenPath(path);
+    chunk3ds* group2 = nullptr;
+    FindChunk3ds(back->top, 0x4130, &group2);
+    ASSERT_NE(group2, nullptr);
+    const auto* mg2 = static_cast<matgroupdata3ds*>(ReadChunkData3ds(group2));
+    ASSERT_NE(mg2, nullptr);
+    EXPECT_STREQ(mg2->matname, "Red");
+    EXPECT_EQ(mg2->faces[0], 1);
+    EXPECT_TRUE(Errors().empty());
+}
+
+}  // namespace
+}  // namespace tk3dstest

@@ -1,0 +1,165 @@
+// The export side of the Acclaim skeleton: bones built from scene nodes, and
+// bones bound to the curves of the scene nodes of the same names.
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "fcurve/kfcurvenode.h"
+#include "formats/motion/asf/kzeqasfscene.h"
+#include "scene/kzeqnode.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+KZeqVector4 MulRow(const KZeqVector4& v, const KgeRMatrix& m) {
+    KZeqVector4 out;
+    for (int j = 0; j < 3; ++j) out[j] = v[0] * m[0][j] + v[1] * m[1][j] + v[2] * m[2][j];
+    return out;
+}
+
+void CopyMatrix(KgeRMatrix& target, const KgeRMatrix& source) { std::memcpy(target, source, sizeof(KgeRMatrix)); }
+
+int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
+
+}  // namespace
+
+KZeqAsfNode* KZeqAsfScene::CreateRoot(KZeqNode* root) {
+    auto bone = std::make_unique<KZeqAsfNode>("root");
+    for (int code : {eDofTX, eDofTY, eDofTZ, eDofRX, eDofRY, eDofRZ}) bone->AddDof(code);
+    bone->GetKFCurvePointers(root);
+    mRoot = std::move(bone);
+    return mRoot.get();
+}
+
+void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
+                             const KZeqVector4& scaling) {
+    KgeRMatrix rotationMatrix;
+    KmXYZtoR(rotationMatrix, rotation[0], rotation[1], rotation[2]);
+    KmRR(bone->mAxisMatrix, bone->mParentAxisMatrix, rotationMatrix);
+    KmRi(bone->mInvAxisMatrix, bone->mAxisMatrix);
+    KmRtoVXYZ(bone->mAxis, bone->mAxisMatrix);
+    bone->mAxisOrder = 0;
+    KZeqVector4 t = translation;
+    for (int i = 0; i < 3; ++i) t[i] *= scaling[i];
+    bone->mPosition = MulRow(t, bone->mAxisMatrix);
+    // Lengths are held in scene units, as a read skeleton holds them; the file
+    // gets them in its own units.
+    const double length = bone->mPosition.Length();
+    bone->mLength = length;
+    bone->mDirection = KZeqVector4();
+    if (length > 0.0)
+        for (int i = 0; i < 3; ++i) bone->mDirection[i] = bone->mPosition[i] / length;
+}
+
+void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation,
+                                   const KZeqVector4& scaling) {
+    KZeqVector4 s;
+    node->GetDefaultS(s);
+    for (int i = 0; i < 3; ++i) s[i] *= scaling[i];
+    const int count = node->GetChildCount();
+
+    // A bone runs toward its children: when they do not share one offset, each
+    // gets a dummy bone of its own carrying it.
+    // The root's own position is always written as zeros, so any offset below
+    // it needs dummies too, however many children share it.
+    bool dummies = false;
+    KZeqVector4 first;
+    if (count >= 1) node->GetChild(0)->GetDefaultT(first);
+    if (count >= 1 && bone == mRoot.get()) dummies = first.Length() > 0.0;
+    for (int i = 1; i < count && !dummies; ++i) {
+        KZeqVector4 t;
+        dummies = node->GetChild(i)->GetDefaultT(t) != first;
+    }
+    if (count >= 1) {
+        KZeqVector4 rotation;
+        if (bone != mRoot.get()) node->GetDefaultR(rotation);
+        SetupNode(bone, dummies ? KZeqVector4() : first, rotation, s);
+    }
+
+    for (int i = 0; i < count; ++i) {
+        KZeqNode* childNode = node->GetChild(i);
+        const KString name = childNode->GetNameWithoutNameSpacePrefix();
+        auto child = std::make_unique<KZeqAsfNode>(name.Buffer());
+        KZeqAsfNode* parent = bone;
+        if (dummies) {
+            char dummyName[KZeqAsfNode::kMaxNameLength + 1];
+            std::snprintf(dummyName, sizeof(dummyName), "%.250sDummy", child->GetName());
+            auto dummy = std::make_unique<KZeqAsfNode>(dummyName);
+            dummy->mOffset = bone->mPosition;
+            CopyMatrix(dummy->mParentAxisMatrix, bone->mAxisMatrix);
+            CopyMatrix(dummy->mParentInvAxisMatrix, bone->mInvAxisMatrix);
+            KZeqVector4 t;
+            childNode->GetDefaultT(t);
+            SetupNode(dummy.get(), t, KZeqVector4(), s);
+            parent = dummy.get();
+            bone->AddChild(std::move(dummy));
+        }
+        child->mOffset = parent->mPosition;
+        CopyMatrix(child->mParentAxisMatrix, parent->mAxisMatrix);
+        CopyMatrix(child->mParentInvAxisMatrix, parent->mInvAxisMatrix);
+        child->GetKFCurvePointers(childNode);
+        if (withTranslation)
+            for (int code : {eDofTX, eDofTY, eDofTZ}) child->AddDof(code);
+        for (int code : {eDofRX, eDofRY, eDofRZ}) child->AddDof(code);
+        KZeqAsfNode* created = child.get();
+        parent->AddChild(std::move(child));
+        RecursiveCreate(childNode, created, withTranslation, s);
+    }
+}
+
+void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
+    for (int i = bone->GetChildCount() - 1; i >= 0; --i) {
+        KZeqAsfNode* child = bone->GetChild(i);
+        if (child->GetChildCount() == 0 && child->mLength == 0.0 && KeyCount(child->mCurveNodes[0]) == 0 &&
+            KeyCount(child->mCurveNodes[1]) == 0)
+            bone->RemoveChild(child);
+    }
+    for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
+}
+
+void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling) {
+    SetName("ASF");
+    mLengthUnit = 1.0;
+    mMassUnit = 1.0;
+    mAngleFactor = 1.0;
+    KZeqAsfNode* bone = CreateRoot(root);
+    if (!root) return;
+    RecursiveCreate(root, bone, withTranslation, scaling);
+    RemoveEndSite(bone);
+}
+
+void KZeqAsfScene::RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone) {
+    for (int i = 0; i < bone->GetChildCount(); ++i) {
+        KZeqAsfNode* child = bone->GetChild(i);
+        if (KZeqNode* found = node->FindChild(child->GetName(), true)) {
+            CopyMatrix(child->mParentAxisMatrix, matrixBone->mAxisMatrix);
+            CopyMatrix(child->mParentInvAxisMatrix, matrixBone->mInvAxisMatrix);
+            child->GetKFCurvePointers(found);
+            RecursiveMerge(found, child, child);
+        } else {
+            RecursiveMerge(node, child, matrixBone);
+        }
+    }
+}
+
+void KZeqAsfScene::ClearCurveNodes() {
+    std::vector<KZeqAsfNode*> pending;
+    if (mRoot) pending.push_back(mRoot.get());
+    while (!pending.empty()) {
+        KZeqAsfNode* bone = pending.back();
+        pending.pop_back();
+        for (KFCurveNode*& node : bone->mCurveNodes) node = nullptr;
+        for (int i = 0; i < bone->GetChildCount(); ++i) pending.push_back(bone->GetChild(i));
+    }
+}
+
+void KZeqAsfScene::MergeZEQToASF(KZeqNode* root) {
+    if (!mRoot || !root) return;
+    mRoot->GetKFCurvePointers(root);
+    RecursiveMerge(root, mRoot.get(), mRoot.get());
+}
+
+}  // namespace zeqsdk_400

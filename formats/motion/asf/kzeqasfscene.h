@@ -1,0 +1,180 @@
+#ifndef ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
+#define ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
+
+#include <memory>
+#include <vector>
+
+#include "base/kgemath.h"
+#include "base/ktime.h"
+#include "base/kzeqvector.h"
+#include "object/kobject.h"
+
+namespace zeqsdk_400 {
+
+class KFCurve;
+class KFCurveNode;
+class KZeqNode;
+class KZeqSdkManager;
+
+// Degree-of-freedom codes of a bone, in the order of the "order" and "dof"
+// keyword tables. eDofLength is the "l" word: it holds a place in the value
+// list of a motion line but drives nothing.
+enum EAsfDof : int { eDofTX = 0, eDofTY, eDofTZ, eDofRZ, eDofRY, eDofRX, eDofLength };
+
+// Euler order of the rotation dofs of a list, first listed applied first
+// (rx ry rz gives 0, XYZ; a lone rx gives 10, ZYX).
+int EulerOrderFromOrderBuf(const int* dofs, int count);
+// Reorders a triple of angles in an order's axis sequence (as KmRtoVord gives
+// them) into the angles about X, Y and Z. Odd orders leave it as it is.
+void OrderVector(double* angles, int order);
+
+// One bone of an Acclaim skeleton, between the file and the scene graph.
+// Owned by its parent; the root by the skeleton scene.
+class KZeqAsfNode {
+public:
+    static constexpr int kMaxNameLength = 255;
+    static constexpr int kMaxDof = 6;
+
+    explicit KZeqAsfNode(const char* name);
+    // Deletes the curves it still owns, then its subtree (without recursion,
+    // so that no depth of tree exhausts the stack).
+    ~KZeqAsfNode();
+    KZeqAsfNode(const KZeqAsfNode&) = delete;
+    KZeqAsfNode& operator=(const KZeqAsfNode&) = delete;
+
+    void SetName(const char* name);
+    const char* GetName() const { return mName; }
+    // Appends a dof code; false when the list is full.
+    bool AddDof(int code);
+    int TranslationDofCount() const;
+    int RotationDofCount() const;
+
+    // This bone or a descendant of exactly that name, depth first; null when none.
+    KZeqAsfNode* Find(const char* name);
+    void AddChild(std::unique_ptr<KZeqAsfNode> child);
+    // Hands the child back to the caller, parent cleared; null when not a child.
+    std::unique_ptr<KZeqAsfNode> RemoveChild(KZeqAsfNode* child);
+    int GetChildCount() const { return static_cast<int>(mChildren.size()); }
+    KZeqAsfNode* GetChild(int index) const { return mChildren[static_cast<std::size_t>(index)].get(); }
+    KZeqAsfNode* GetParent() const { return mParent; }
+    bool IsSelfOrAncestorOf(const KZeqAsfNode* node) const;
+    // Levels below this bone (0 for a leaf), walked without recursion.
+    int GetHeight() const;
+
+    // Axis matrix and its inverse from the axis angles and order.
+    void ComputeAxisMatrix();
+    // Positions, offsets and parent matrices of the subtree from directions and lengths.
+    void SetupPosition();
+    // Dissolves the bones without dofs below this one into their parents.
+    void RemoveDummy();
+
+    // Builds the scene node of this bone and its subtree (with "<name>_End"
+    // end nodes below childless bones of some length); null when the manager
+    // refuses a node, nothing then left behind.
+    KZeqNode* ASFToZEQ(KZeqSdkManager& manager, const char* takeName, bool withLimits);
+    // Gives the node a take of that name (the default take for an empty name)
+    // carrying this bone's defaults and the curves it owns.
+    bool SetKFCurvePointers(KZeqNode* node, const char* takeName);
+    // Binds the bone to the node's current-take "T", "R" and "S" curve nodes,
+    // unless that is the default take.
+    void GetKFCurvePointers(KZeqNode* node);
+    void SetLimits(KZeqNode* node);
+
+    // Motion sampling, each over the subtree.
+    void CreateDataFromDOF();
+    void StartSamplingData();
+    // values: one per entry of the dof list.
+    void AddSampleFromDOF(const double* values, KTime time, double lengthFactor, double angleFactor);
+    void StopSamplingData();
+    void DeleteCurves();
+    void DeleteCurvesRecursive();
+    bool HasCurves() const;
+
+    char mName[kMaxNameLength + 1];
+    int mDofCount = 0;
+    int mDof[kMaxDof] = {0, 0, 0, 0, 0, 0};
+    int mAxisOrder = 0;
+    double mAxis[3] = {0.0, 0.0, 0.0};
+    KZeqVector4 mPosition;
+    KZeqVector4 mDirection;
+    double mLength = 0.0;  // scene units (centimetres)
+    KgeRMatrix mAxisMatrix;
+    KgeRMatrix mInvAxisMatrix;
+    KgeRMatrix mParentAxisMatrix;
+    KgeRMatrix mParentInvAxisMatrix;
+    KZeqVector4 mOffset;
+    KZeqVector4 mLocalOffset;
+    double mDefaultRotation[3] = {0.0, 0.0, 0.0};
+    // "T", "R" and "S" of a bound scene node's current take; not owned.
+    KFCurveNode* mCurveNodes[3] = {nullptr, nullptr, nullptr};
+    // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
+    KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+private:
+    KZeqAsfNode* mParent = nullptr;
+    std::vector<std::unique_ptr<KZeqAsfNode>> mChildren;
+};
+
+// A parsed Acclaim skeleton. It travels from an ASF read or write to the AMC
+// reader or writer inside the motion options.
+class KZeqAsfScene : public KObject {
+    KZEQ_CLASS_DECLARE(KZeqAsfScene)
+
+public:
+    static constexpr int kMaxSceneNameLength = 50;
+    // Deeper skeletons are refused: every walk of the tree below may recurse.
+    static constexpr int kMaxDepth = 256;
+
+    KZeqAsfScene();
+    ~KZeqAsfScene() override;
+
+    const char* GetName() const { return mName; }
+    void SetName(const char* name);
+    KZeqAsfNode* GetRoot() const { return mRoot.get(); }
+    void SetRoot(std::unique_ptr<KZeqAsfNode> root) { mRoot = std::move(root); }
+
+    // The skeleton's scene nodes; the top node (the root bone's) or null.
+    KZeqNode* ASFToZEQ(KZeqSdkManager& manager, const char* takeName, bool withLimits);
+    // Puts the curves of the bones on the nodes of the same names below
+    // target (a take of that name each), creating the nodes missing there.
+    // Created is given the nodes made and the nodes given a take, for the
+    // caller to undo. False when a node cannot be made or attached.
+    struct MergeRecord {
+        std::vector<KZeqNode*> mCreated;  // top nodes of created subtrees
+        std::vector<KZeqNode*> mTaken;    // existing nodes given the take
+    };
+    bool MergeASFToZEQ(KZeqSdkManager& manager, KZeqNode* target, const char* takeName, bool withLimits,
+                       MergeRecord& record);
+
+    // Builds the skeleton of the scene nodes under root (export); scaling is
+    // carried into the bone lengths.
+    void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling);
+    // Binds the bones to the scene nodes of the same names under root.
+    void MergeZEQToASF(KZeqNode* root);
+    // Forgets every bone's curve nodes (they belong to a scene that may go).
+    void ClearCurveNodes();
+
+    double mMassUnit = 1.0;
+    double mLengthUnit = 1.0;
+    double mAngleFactor = 1.0;
+
+    // 2.54 / length unit: file lengths to centimetres (1 for a unit not above 0).
+    double LengthToScene() const;
+
+private:
+    KZeqAsfNode* CreateRoot(KZeqNode* root);
+    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqVector4& scaling);
+    void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
+                   const KZeqVector4& scaling);
+    void RemoveEndSite(KZeqAsfNode* bone);
+    void RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone);
+    bool MergeBone(KZeqSdkManager& manager, KZeqAsfNode* bone, KZeqNode* parentNode, const char* takeName,
+                   bool withLimits, MergeRecord& record);
+
+    char mName[kMaxSceneNameLength + 1];
+    std::unique_ptr<KZeqAsfNode> mRoot;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

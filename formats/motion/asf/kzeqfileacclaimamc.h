@@ -1,0 +1,54 @@
+#ifndef ZEQ_FORMATS_MOTION_ASF_KZEQFILEACCLAIMAMC_H
+#define ZEQ_FORMATS_MOTION_ASF_KZEQFILEACCLAIMAMC_H
+
+#include <memory>
+
+#include "base/kgemath.h"
+#include "base/ktime.h"
+#include "fileio/ktextfile.h"
+
+namespace zeqsdk_400 {
+
+class KStreamOptionsMotion;
+class KZeqAsfNode;
+class KZeqAsfScene;
+
+// The Acclaim AMC motion text of an ASF skeleton: read into the bones'
+// curves, printed frame by frame from the bones' bound curve nodes.
+class KZeqFileAcclaimAmc : public KTextFile {
+public:
+    explicit KZeqFileAcclaimAmc(bool messages);
+    ~KZeqFileAcclaimAmc() override;
+
+    // Scans the file for its rate, range and frame count into the options.
+    bool ReadOptions(KStreamOptionsMotion* options);
+    // Reads the frames into new curves of the bones (StopSamplingData run,
+    // the curves owned by the bones); on failure the bones own no curves.
+    bool Read(KZeqAsfScene* scene, KStreamOptionsMotion* options);
+
+    // Each false when a write failed.
+    bool WriteHeader(KZeqAsfScene* scene, bool writeRate, double rate, bool writeRange, int first, int last);
+    // matrix: the root's parent's global matrix, or null.
+    bool WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix);
+    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix);
+
+private:
+    struct Reading;
+
+    // The first line, past a leading comment line.
+    bool LoadFirstLine();
+    // Whether the line's first word is a number, and which.
+    bool IsFrameLine(double* number) const;
+    // Bone lines up to the next frame line or the end of the file.
+    bool ReadFrame(Reading& reading, KTime time);
+    int SkipFrame();
+    // After a line failed to load: true at the end of the file, false (reported) for a read error.
+    bool EndOrError();
+
+    struct Tokens;
+    std::unique_ptr<Tokens> mTokens;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

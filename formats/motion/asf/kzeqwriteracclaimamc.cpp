@@ -1,0 +1,112 @@
+#include "formats/motion/asf/kzeqwriteracclaimamc.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "base/kzeqmatrix.h"
+#include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/kzeqfileacclaimamc.h"
+#include "formats/motion/asf/kzeqwriteracclaimasf.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+
+namespace zeqsdk_400 {
+
+KZeqWriterAcclaimAmc::KZeqWriterAcclaimAmc(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterAcclaimAmc::~KZeqWriterAcclaimAmc() = default;
+
+bool KZeqWriterAcclaimAmc::FileCreate(const char* fileName) {
+    mFile.reset();
+    auto file = std::make_unique<KZeqFileAcclaimAmc>(false);
+    if (!fileName || file->Open(fileName, "w")) {
+        char text[1100];
+        std::snprintf(text, sizeof(text), "Cannot open file \"%.1000s\" for writing.", fileName ? fileName : "");
+        mError.SetLastError(eFileNotOpened, text);
+        return false;
+    }
+    mFile = std::move(file);
+    return true;
+}
+
+bool KZeqWriterAcclaimAmc::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool stored = mFile->Close();
+    mFile.reset();
+    if (!stored) {
+        mError.SetLastErrorID(eOutOfDiskSpace);
+        mMessage = mError.GetLastErrorString();
+    }
+    return stored;
+}
+
+bool KZeqWriterAcclaimAmc::IsFileOpen() { return mFile != nullptr; }
+
+KStreamOptions* KZeqWriterAcclaimAmc::GetWriteOptions() { return KZeqAcclaimWriteOptions(); }
+
+bool KZeqWriterAcclaimAmc::Write(KZeqScene& scene, KStreamOptions* options) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    KZeqNode* root = FindRootNode(scene);
+    if (!root) {
+        mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
+        return false;
+    }
+    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KObject* object = motion->GetASFScene();
+    if (!object || !object->Is(KZeqAsfScene::ClassId)) {
+        mError.SetLastErrorID(eUnidentifiedError);
+        return false;
+    }
+    auto* asf = static_cast<KZeqAsfScene*>(object);
+    // Curve nodes bound by an earlier write may belong to a scene gone since.
+    asf->ClearCurveNodes();
+    asf->MergeZEQToASF(root);
+
+    const int count = motion->GetFrameCount();
+    const KTime period = motion->GetFramePeriod();
+    const double rate = motion->GetFrameRate();
+    double firstFrame = std::floor(motion->GetStart().GetSecondDouble() * rate + 0.5);
+    if (!(firstFrame > INT_MIN && firstFrame < INT_MAX - double(count))) firstFrame = 0.0;
+    const int first = static_cast<int>(firstFrame);
+    bool ok = mFile->WriteHeader(asf, motion->GetOption(KStreamOptionsMotion::eExportFrameRate) != KStreamOptionsMotion::eOff,
+                                 rate, motion->GetOption(KStreamOptionsMotion::eExportFrameRange) != KStreamOptionsMotion::eOff,
+                                 first, first + count - 1);
+    const bool global = motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
+    KTime time = motion->GetStart();
+    for (int i = 1; i <= count; ++i) {
+        motion->ProgressCallback(nullptr, "Writing AMC animation frames", static_cast<float>(i * 100.0 / count));
+        KgeAMatrix parent;
+        const KgeAMatrix* matrix = nullptr;
+        if (global && root->GetParent()) {
+            const KZeqXMatrix& m = root->GetParent()->GetGlobalFromCurrentTake(time);
+            const double* values = m;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c) parent[r][c] = values[r * 4 + c];
+            matrix = &parent;
+        }
+        ok = mFile->WriteFrame(asf, time, i, matrix) && ok;
+        time = time + period;
+    }
+    ok = mFile->Flush() && ok;
+    asf->ClearCurveNodes();
+    if (!ok) {
+        mError.SetLastErrorID(eOutOfDiskSpace);
+        mMessage = mError.GetLastErrorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zeqsdk_400

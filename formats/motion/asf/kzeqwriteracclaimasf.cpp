@@ -1,0 +1,124 @@
+#include "formats/motion/asf/kzeqwriteracclaimasf.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "base/kzeqmatrix.h"
+#include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/kzeqfileacclaimasf.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+
+namespace zeqsdk_400 {
+
+KStreamOptions* KZeqAcclaimWriteOptions() {
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    options->SetOption(KStreamOptionsMotion::eTranslation, KStreamOptionsMotion::eOff);
+    options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
+    options->SetOption(KStreamOptionsMotion::eExportRequireSingleRootNode, KStreamOptionsMotion::eOn);
+    options->SetOption(KStreamOptionsMotion::eExportFrameRate, KStreamOptionsMotion::eOn);
+    options->SetOption(KStreamOptionsMotion::eExportFrameRange, KStreamOptionsMotion::eOff);
+    return options;
+}
+
+bool KZeqAcclaimTreeFits(KZeqNode* root) {
+    std::vector<std::pair<KZeqNode*, int>> pending{{root, 0}};
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        if (depth > KZeqAsfScene::kMaxDepth) return false;
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.emplace_back(node->GetChild(i), depth + 1);
+    }
+    return true;
+}
+
+KZeqWriterAcclaimAsf::KZeqWriterAcclaimAsf(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterAcclaimAsf::~KZeqWriterAcclaimAsf() = default;
+
+bool KZeqWriterAcclaimAsf::FileCreate(const char* fileName) {
+    mFile.reset();
+    auto file = std::make_unique<KZeqFileAcclaimAsf>(false);
+    if (!fileName || file->Open(fileName, "w")) {
+        char text[1100];
+        std::snprintf(text, sizeof(text), "Cannot open file \"%.1000s\" for writing.", fileName ? fileName : "");
+        mError.SetLastError(eFileNotOpened, text);
+        return false;
+    }
+    mFile = std::move(file);
+    return true;
+}
+
+bool KZeqWriterAcclaimAsf::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool stored = mFile->Close();
+    mFile.reset();
+    if (!stored) {
+        mError.SetLastErrorID(eOutOfDiskSpace);
+        mMessage = mError.GetLastErrorString();
+    }
+    return stored;
+}
+
+bool KZeqWriterAcclaimAsf::IsFileOpen() { return mFile != nullptr; }
+
+KStreamOptions* KZeqWriterAcclaimAsf::GetWriteOptions() { return KZeqAcclaimWriteOptions(); }
+
+bool KZeqWriterAcclaimAsf::Write(KZeqScene& scene, KStreamOptions* options) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    KZeqNode* root = FindRootNode(scene);
+    if (!root) {
+        mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
+        return false;
+    }
+    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KString message = "Spaces are not allowed in ASF node names:";
+    if (!CheckSpaceInNodeNameRecursive(root, message)) {
+        motion->MessageCallback(1, "Error", message.Buffer(), "OK", nullptr, nullptr, 0);
+        mError.SetLastErrorID(eUnidentifiedError);
+        return false;
+    }
+    if (root->FindChild("root", true)) {
+        motion->MessageCallback(1, "Error", "Model name \"root\" is only allowed for the ASF root node.", "Ok",
+                                nullptr, nullptr, 0);
+        mError.SetLastErrorID(eUnidentifiedError);
+        return false;
+    }
+    if (!KZeqAcclaimTreeFits(root)) {
+        mError.SetLastError(eUnidentifiedError, "Skeleton hierarchy too deep");
+        return false;
+    }
+    const bool withTranslation = motion->GetOption(KStreamOptionsMotion::eTranslation) == KStreamOptionsMotion::eOn;
+    KZeqVector4 scaling(1.0, 1.0, 1.0, 1.0);
+    if (motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn &&
+        root->GetParent())
+        scaling = root->GetParent()->GetGlobalFromDefaultTake().GetS();
+
+    KZeqAsfScene* asf = new KZeqAsfScene;
+    asf->ZEQToASF(root, withTranslation, scaling);
+    motion->ProgressCallback(nullptr, "Writing ASF node hierarchy", 0.0f);
+    const bool written = mFile->Write(asf);
+    // The bones' curve nodes belong to this scene: the AMC writer binds them again.
+    asf->ClearCurveNodes();
+    if (!written) {
+        asf->Destroy();
+        mError.SetLastErrorID(eOutOfDiskSpace);
+        mMessage = mError.GetLastErrorString();
+        return false;
+    }
+    motion->SetASFScene(asf, true);
+    return true;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,589 @@
+// The Acclaim readers and writers through the importer and exporter rows:
+// the shared sample files, round trips, and the cases the rows must refuse.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "base/karray.h"
+#include "fcurve/kfcurve.h"
+#include "formats/kzeqformats.h"
+#include "formats/motion/testkit/zeqmotiontestkit.h"
+#include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/kzeqwriteracclaimasf.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+namespace {
+
+std::string SampleDir() {
+#ifdef ZEQ_TESTDATA_DIR
+    const std::string dir = std::string(ZEQ_TESTDATA_DIR) + "/asf-amc";
+    if (FILE* f = std::fopen((dir + "/backflip.asf").c_str(), "rb")) {
+        std::fclose(f);
+        return dir;
+    }
+#endif
+    return std::string();
+}
+
+#define REQUIRE_SAMPLES(dir)                   \
+    const std::string dir = SampleDir();       \
+    if (dir.empty()) GTEST_SKIP() << "sample files of asf-amc not found (ZEQ_TESTDATA_DIR)"
+
+int CountNodes(KZeqNode* node) {
+    int count = 1;
+    for (int i = 0; i < node->GetChildCount(); ++i) count += CountNodes(node->GetChild(i));
+    return count;
+}
+
+class AcclaimIO : public testing::Test {
+protected:
+    void SetUp() override {
+        ZeqRegisterFormats();
+        const char* tmp = std::getenv("ZEQ_TEST_TMP");
+        mDir = std::string(tmp ? tmp : "/tmp") + "/acclaim-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("mkdir -p '" + mDir + "'").c_str());
+    }
+    void TearDown() override {
+        if (mOptions) mOptions->Destroy();
+        mManager.DestroyKZeqScene(mScene, true);
+        std::system(("rm -rf '" + mDir + "'").c_str());
+    }
+    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+    // The ASF row with its own options (kept for the AMC read), adjusted first.
+    bool ImportAsf(const std::string& path, const std::function<void(KStreamOptionsMotion&)>& adjust = nullptr) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
+        importer.Initialize(path.c_str());
+        if (mOptions) mOptions->Destroy();
+        mOptions = static_cast<KStreamOptionsMotion*>(importer.GetImportOptions());
+        if (!mOptions) return false;
+        if (adjust) adjust(*mOptions);
+        const bool ok = importer.Import(*mScene, mOptions);
+        mLastError = importer.GetLastErrorID();
+        return ok;
+    }
+    // The AMC row with the skeleton's options: frame count and start from the
+    // file, the rate given (the files state none).
+    bool ImportAmc(const std::string& path, double rate = 120.0) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+        importer.Initialize(path.c_str());
+        if (!mOptions) mOptions = KStreamOptionsMotionCreate();
+        mOptions->SetTimeMode(KTime::eModeDefault, rate);
+        if (KStreamOptions* read = importer.GetImportOptions()) {
+            auto* motion = static_cast<KStreamOptionsMotion*>(read);
+            const long long first = motion->GetStart().Get() / motion->GetFramePeriod().Get();
+            mOptions->SetFrameCount(motion->GetFrameCount());
+            mOptions->SetStart(mOptions->GetFramePeriod() * static_cast<int>(first));
+            read->Destroy();
+        }
+        const bool ok = importer.Import(*mScene, mOptions);
+        mLastError = importer.GetLastErrorID();
+        return ok;
+    }
+    bool Export(int row, const std::string& path, const std::function<void(KStreamOptionsMotion&)>& adjust = nullptr,
+                KStreamOptionsMotion* options = nullptr) {
+        KZeqExporter exporter(mManager);
+        exporter.SetFileFormat(row);
+        if (!exporter.Initialize(path.c_str())) return false;
+        if (!options) {
+            if (!mOptions) mOptions = static_cast<KStreamOptionsMotion*>(exporter.GetExportOptions());
+            options = mOptions;
+        }
+        if (adjust) adjust(*options);
+        const bool ok = exporter.Export(*mScene, options);
+        mLastError = exporter.GetLastErrorID();
+        return ok;
+    }
+    KZeqNode* Find(const char* name) const { return mScene->GetRootNode()->FindChild(name, true); }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    KStreamOptionsMotion* mOptions = nullptr;
+    int mLastError = -1;
+    std::string mDir;
+};
+
+struct SamplePair {
+    const char* mAsf;
+    const char* mAmc;
+    int mFrames;
+};
+
+class AcclaimSamples : public AcclaimIO, public testing::WithParamInterface<SamplePair> {};
+
+TEST_P(AcclaimSamples, ReadAsCounted) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/" + GetParam().mAsf)) << mLastError;
+    KZeqNode* reference = Find("VICON:reference");
+    ASSERT_TRUE(reference);
+    // root, 28 bones (the two hip joints without dof dissolved), 7 "_End".
+    EXPECT_EQ(CountNodes(reference) - 1, 36);
+    EXPECT_TRUE(Find("ltoes_End"));
+    EXPECT_FALSE(Find("lhipjoint"));
+
+    ASSERT_TRUE(ImportAmc(dir + "/" + GetParam().mAmc)) << mLastError;
+    const std::string take = std::string(GetParam().mAmc).substr(0, std::string(GetParam().mAmc).size() - 4);
+    EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), take);
+    const KZeqTakeInfo* info = mScene->GetTakeInfo(take.c_str());
+    ASSERT_TRUE(info);
+    EXPECT_NEAR((info->mLocalTimeSpan.GetStop() - info->mLocalTimeSpan.GetStart()).GetSecondDouble(),
+                (GetParam().mFrames - 1) / 120.0, 1e-9);
+    KZeqTakeNode* lfemur = Find("lfemur")->GetCurrentTakeNode();
+    ASSERT_TRUE(lfemur && lfemur->GetEulerRotationX());
+    EXPECT_EQ(lfemur->GetEulerRotationX()->KeyGetCount(), GetParam().mFrames);
+    KZeqTakeNode* root = Find("root")->GetCurrentTakeNode();
+    ASSERT_TRUE(root->GetTranslationX());
+    EXPECT_EQ(root->GetTranslationX()->KeyGetCount(), GetParam().mFrames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AcclaimSamples,
+                         testing::Values(SamplePair{"backflip.asf", "backflip.amc", 247},
+                                         SamplePair{"pirouette.asf", "pirouette.amc", 591},
+                                         SamplePair{"charleston.asf", "charleston1.amc", 506},
+                                         SamplePair{"HDM_dg.asf", "HDM_dg_06-03_03_120.amc", 202}),
+                         [](const testing::TestParamInfo<SamplePair>& info) {
+                             std::string name = info.param.mAsf;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(AcclaimIO, DummyBonesStayOnRequest) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/backflip.asf", [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eImportDummyNodes, KStreamOptionsMotion::eOn);
+    }));
+    EXPECT_EQ(CountNodes(Find("VICON:reference")) - 1, 38);
+    EXPECT_TRUE(Find("lhipjoint"));
+}
+
+// A small skeleton: a (rx ry rz and an "l" place) below the root, b (tx rz) below a.
+const char kSkeleton[] =
+    ":version 1.10\n:name Small\n:units\n  length 1\n  angle deg\n:root\n  order TX TY TZ RX RY RZ\n  axis XYZ\n"
+    "  position 0 0 0\n  orientation 0 0 0\n:bonedata\n"
+    "  begin\n  name a\n  direction 0 1 0\n  length 1\n  axis 0 0 0 XYZ\n  dof rx ry rz l\n  end\n"
+    "  begin\n  name b\n  direction 1 0 0\n  length 2\n  axis 0 0 0 XYZ\n  dof tx rz\n  end\n"
+    ":hierarchy\n  begin\n  root a\n  a b\n  end\n";
+
+std::string Frames(const std::vector<int>& numbers) {
+    std::string text = ":FULLY-SPECIFIED\n:DEGREES\n";
+    for (int n : numbers)
+        text += std::to_string(n) + "\nroot 0 0 0 0 0 0\na 10 20 30 999\nb 1 " + std::to_string(n) + "\n";
+    return text;
+}
+
+class AcclaimMotion : public AcclaimIO {
+protected:
+    void SetUp() override {
+        AcclaimIO::SetUp();
+        ASSERT_TRUE(ImportAsf(Write("small.asf", kSkeleton)));
+    }
+    KFCurve* Curve(const char* node, KFCurve* (KZeqTakeNode::*channel)()) {
+        KZeqTakeNode* take = Find(node)->GetCurrentTakeNode();
+        return take ? (take->*channel)() : nullptr;
+    }
+};
+
+TEST_F(AcclaimMotion, ValuesFollowTheDofListAndTheLengthPlaceIsSkipped) {
+    ASSERT_TRUE(ImportAmc(Write("m.amc", Frames({1, 2, 3})), 30.0));
+    // rx ry rz applied in list order is the Euler XYZ rotation itself; 999 fills the "l" place.
+    // (Constant channels keep their value once the constant keys are reduced.)
+    auto at = [this](const char* node, KFCurve* (KZeqTakeNode::*channel)(), int frame) {
+        KFCurve* curve = Curve(node, channel);
+        KTime time;
+        time.SetSecondDouble(frame / 30.0);
+        return curve ? curve->Evaluate(time) : -12345.0f;
+    };
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationX, 0), 10.0f, 1e-4);
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationY, 1), 20.0f, 1e-4);
+    EXPECT_NEAR(at("a", &KZeqTakeNode::GetEulerRotationZ, 2), 30.0f, 1e-4);
+    // b: tx of 1 inch on top of its offset (a's bone, 2.54 cm along Y).
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetTranslationX, 0), 2.54f, 1e-5);
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetTranslationY, 0), 2.54f, 1e-5);
+    EXPECT_NEAR(at("b", &KZeqTakeNode::GetEulerRotationZ, 2), 3.0f, 1e-5);
+}
+
+TEST_F(AcclaimMotion, FramesThatDoNotIncreaseAreSkipped) {
+    ASSERT_TRUE(ImportAmc(Write("m.amc", Frames({1, 2, 2, 1, 3})), 30.0));
+    KFCurve* rz = Curve("b", &KZeqTakeNode::GetEulerRotationZ);
+    ASSERT_EQ(rz->KeyGetCount(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(rz->KeyGetPtr(k)->GetTime().GetSecondDouble(), k / 30.0, 1e-9);
+        EXPECT_NEAR(rz->KeyGetPtr(k)->GetValue(), k + 1.0f, 1e-5);
+    }
+}
+
+TEST_F(AcclaimMotion, ASecondReadOfOneFileIsASecondTake) {
+    const std::string path = Write("walk.amc", Frames({1, 2}));
+    ASSERT_TRUE(ImportAmc(path, 30.0));
+    ASSERT_TRUE(ImportAmc(path, 30.0));
+    EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), "walk 1");
+    EXPECT_TRUE(mScene->GetTakeInfo("walk"));
+}
+
+struct HeaderCase {
+    const char* mName;
+    std::string mText;
+    int mFrames;  // -1: refused
+    double mRate;
+};
+
+class AcclaimHeaders : public AcclaimMotion, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(AcclaimHeaders, ReadOptions) {
+    KZeqImporter importer(mManager);
+    importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+    importer.Initialize(Write("h.amc", GetParam().mText).c_str());
+    KStreamOptions* options = importer.GetImportOptions();
+    if (GetParam().mFrames < 0) {
+        EXPECT_FALSE(options);
+        mOptions->SetFrameCount(0);
+        EXPECT_FALSE(importer.Import(*mScene, mOptions));
+        EXPECT_EQ(importer.GetLastErrorID(), 0);
+        return;
+    }
+    ASSERT_TRUE(options);
+    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    EXPECT_EQ(motion->GetFrameCount(), GetParam().mFrames);
+    if (GetParam().mRate > 0.0) {
+        EXPECT_EQ(motion->GetFrameRate(), GetParam().mRate);
+    }
+    options->Destroy();
+}
+
+std::string Blocks(int count) {
+    std::vector<int> numbers;
+    for (int i = 1; i <= count; ++i) numbers.push_back(i);
+    return Frames(numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AcclaimHeaders,
+    testing::Values(HeaderCase{"FirstFrameIndexed", ":FORMAT FIRSTFRAME-INDEXED\n" + Blocks(2), -1, 0.0},
+                    HeaderCase{"OtherFormat", ":FORMAT FULLY-SPECIFIED\n" + Blocks(2), 2, 0.0},
+                    HeaderCase{"BackwardRangeIgnored", ":FRAME-RANGE 10-5\n" + Blocks(3), 3, 0.0},
+                    HeaderCase{"RangeCuts", ":FRAME-RANGE 1-100\n" + Blocks(120), 100, 0.0},
+                    HeaderCase{"Rate", ":SAMPLES-PER-SECOND 120\n" + Blocks(2), 2, 120.0},
+                    HeaderCase{"UnknownKeywordLine", "hello\n" + Blocks(2), -1, 0.0}),
+    [](const testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.mName); });
+
+TEST_F(AcclaimMotion, RefusedReadsLeaveTheSceneAsItWas) {
+    const int nodes = mManager.GetKZeqNodeCount();
+    for (const char* text : {"1\nroot 0 0 0 0 0 0\nro", "1\nroot 1 2 3 4 5 6\nroot 1 2 3 4 5 6\n",
+                             "1\nroot 0 0 0 0 0 0\na 1 x 3\n", "1\nroot 0 0 0 0 0 inf\n",
+                             "1\nroot 1 2 3 4 5 6\n:FORMAT FIRSTFRAME-INDEXED\n", ":FORMAT\n"}) {
+        mOptions->SetFrameCount(0);
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+        importer.Initialize(Write("bad.amc", text).c_str());
+        EXPECT_FALSE(importer.Import(*mScene, mOptions)) << text;
+        EXPECT_EQ(importer.GetLastErrorID(), 0) << text;
+        EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes) << text;
+        EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), "") << text;
+        EXPECT_EQ(Find("a")->GetTakeNodeCount(), 1) << text;
+    }
+}
+
+TEST_F(AcclaimIO, MotionWithoutASkeletonIsRefused) {
+    KZeqImporter importer(mManager);
+    importer.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+    importer.Initialize(Write("m.amc", Frames({1})).c_str());
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    EXPECT_FALSE(importer.Import(*mScene, options));
+    options->Destroy();
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+}
+
+TEST_F(AcclaimIO, LimitsOfAnRxOnlyBone) {
+    ASSERT_TRUE(ImportAsf(Write("s.asf", std::string(kSkeleton).replace(std::string(kSkeleton).find("dof tx rz"), 9,
+                                                                        "dof rx")),
+                          [](KStreamOptionsMotion& options) {
+                              options.SetOption(KStreamOptionsMotion::eImportLimits, KStreamOptionsMotion::eOn);
+                          }));
+    KZeqNodeLimits& limits = Find("b")->GetLimits();
+    EXPECT_FALSE(limits.GetAuto(KZeqNodeLimits::eR));
+    EXPECT_EQ(limits.GetMin(KZeqNodeLimits::eR), KZeqVector4(0, 0, -180, 0));
+    EXPECT_EQ(limits.GetMax(KZeqNodeLimits::eR), KZeqVector4(0, 0, 180, 0));
+    EXPECT_NEAR(limits.GetAxisLength(), 5.08, 1e-12);
+    // E: rows Z, Y and -X; its XYZ angles.
+    KgeRMatrix e = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
+    double angles[3];
+    KmRtoVXYZ(angles, e);
+    EXPECT_EQ(limits.GetRotationAxis(), KZeqVector4(angles[0], angles[1], angles[2], 0));
+    // a (three rotation dofs) keeps an automatic rotation limit; the root gets none.
+    EXPECT_TRUE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eR));
+    EXPECT_FALSE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+    EXPECT_TRUE(Find("root")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+}
+
+// ---- Writers ---------------------------------------------------------------------------------
+
+class AcclaimWriters : public AcclaimIO {
+protected:
+    KZeqNode* Node(const char* name, KZeqNode* parent, KZeqVector4 t = KZeqVector4(),
+                   KZeqVector4 scaling = KZeqVector4(1, 1, 1, 0)) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        node->SetDefaultT(t);
+        node->SetDefaultS(scaling);
+        (parent ? parent : mScene->GetRootNode())->AddChild(node);
+        return node;
+    }
+    std::string Read(const std::string& path) const {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(AcclaimWriters, BonesRunTowardTheChildren) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    // A scaling of 2 carries into the bone: 10 cm x 2 = 20 cm = 7.87402 inches.
+    KZeqNode* n1 = Node("n1", top, KZeqVector4(), KZeqVector4(2, 2, 2, 0));
+    Node("n2", n1, KZeqVector4(10, 0, 0, 0));
+    KZeqNode* away = Node("away", n1, KZeqVector4(10, 0, 0, 0));
+    Node("leaf", away, KZeqVector4(0, 3, 0, 0));
+    KZeqNode* fork = Node("fork", top, KZeqVector4(0, 0, 0, 0));
+    Node("q", fork, KZeqVector4(1, 0, 0, 0));
+    Node("r", fork, KZeqVector4(0, 1, 0, 0));
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf"))) << mLastError;
+    const std::string text = Read(Path("w.asf"));
+    EXPECT_NE(text.find("name n1\n    direction 1 0 0\n    length 7.87402\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("order  tx ty tz rx ry rz\n"), std::string::npos);
+    EXPECT_NE(text.find("dof rx ry rz\n"), std::string::npos);
+    // Unanimated leaves give no bone; children at different offsets a dummy each.
+    EXPECT_EQ(text.find("name n2\n"), std::string::npos);
+    EXPECT_EQ(text.find("name leaf\n"), std::string::npos);
+    EXPECT_NE(text.find("    fork qDummy rDummy\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("name fork\n    direction 0 0 0\n    length 0\n"), std::string::npos);
+    EXPECT_NE(text.find("name qDummy\n    direction 1 0 0\n    length 0.393701\n    axis 0 0 0 xyz\n  end\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(AcclaimWriters, TheRootsOffsetGoesToADummy) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top, KZeqVector4(5, 0, 0, 0));
+    Node("d", top, KZeqVector4(5, 0, 0, 0));
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf")));
+    const std::string text = Read(Path("w.asf"));
+    // Written as zeros, the root's position cannot carry the offset the children share.
+    EXPECT_NE(text.find("    root cDummy dDummy\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("position 0 0 0\n"), std::string::npos);
+}
+
+TEST_F(AcclaimWriters, FramesAreNumberedFromOneWhateverTheRange) {
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top);
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("w.asf")));
+    KTime start;
+    start.SetSecondDouble(10.0);
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("w.amc"), [start](KStreamOptionsMotion& options) {
+        options.SetTimeMode(KTime::eModeDefault, 30.0);
+        options.SetStart(start);
+        options.SetFrameCount(3);
+        options.SetOption(KStreamOptionsMotion::eExportFrameRange, KStreamOptionsMotion::eOn);
+    })) << mLastError;
+    const std::string text = Read(Path("w.amc"));
+    EXPECT_EQ(text.substr(0, text.find("\n2\n")),
+              ":SAMPLES-PER-SECOND 30\n:FRAME-RANGE 300-302\n:FULLY-SPECIFIED\n:DEGREES\n1\nroot  0 0 0 0 0 0");
+    EXPECT_NE(text.find("\n3\nroot"), std::string::npos);
+}
+
+TEST_F(AcclaimWriters, RefusedScenes) {
+    struct Case {
+        const char* mName;
+        std::function<void()> mBuild;
+        int mError;
+    };
+    const std::vector<Case> cases = {
+        {"TwoTops", [this] { Node("a", nullptr)->SetSelected(true); Node("b", nullptr); }, KZeqWriter::eFileNotCreated},
+        {"RootBelow", [this] { Node("root", Node("a", nullptr))->GetParent()->SetSelected(true); },
+         KZeqWriter::eUnidentifiedError},
+        {"Space", [this] { Node("b c", Node("a", nullptr))->GetParent()->SetSelected(true); },
+         KZeqWriter::eUnidentifiedError},
+    };
+    for (const Case& c : cases) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        c.mBuild();
+        KZeqWriterAcclaimAsf writer(mManager);
+        ASSERT_TRUE(writer.FileCreate(Path("r.asf").c_str()));
+        KStreamOptions* options = writer.GetWriteOptions();
+        EXPECT_FALSE(writer.Write(*mScene, options)) << c.mName;
+        EXPECT_EQ(writer.GetLastErrorID(), c.mError) << c.mName;
+        options->Destroy();
+    }
+}
+
+TEST_F(AcclaimWriters, OutputErrorsAreReported) {
+    if (!std::fopen("/dev/full", "w")) GTEST_SKIP() << "no /dev/full";
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top);
+    KZeqWriterAcclaimAsf writer(mManager);
+    ASSERT_TRUE(writer.FileCreate("/dev/full"));
+    KStreamOptions* options = writer.GetWriteOptions();
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+    KString message;
+    writer.GetMessage(message);
+    EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
+    options->Destroy();
+}
+
+// ---- Round trips ------------------------------------------------------------------------------
+
+// Names, parents and world positions alike, matched by name (renamed first).
+testing::AssertionResult SameJoints(const zeqmotiontest::MotionSnapshot& expected,
+                                    const zeqmotiontest::MotionSnapshot& actual, double tolerance,
+                                    const std::vector<std::pair<std::string, std::string>>& renamed = {}) {
+    auto rename = [&renamed](const std::string& name) {
+        for (const auto& pair : renamed)
+            if (pair.first == name) return pair.second;
+        return name;
+    };
+    auto index = [](const zeqmotiontest::MotionSnapshot& s, const std::string& name) {
+        for (std::size_t i = 0; i < s.mNames.size(); ++i)
+            if (s.mNames[i] == name) return static_cast<int>(i);
+        return -1;
+    };
+    if (expected.mPositions.size() != actual.mPositions.size())
+        return testing::AssertionFailure() << "sample counts differ";
+    for (std::size_t i = 0; i < expected.mNames.size(); ++i) {
+        const std::string name = rename(expected.mNames[i]);
+        const int j = index(actual, name);
+        if (j < 0) return testing::AssertionFailure() << name << " is missing";
+        const int parent = expected.mParents[i];
+        const int other = actual.mParents[static_cast<std::size_t>(j)];
+        if ((parent < 0) != (other < 0) ||
+            (parent >= 0 && rename(expected.mNames[static_cast<std::size_t>(parent)]) !=
+                                actual.mNames[static_cast<std::size_t>(other)]))
+            return testing::AssertionFailure() << name << " has another parent";
+        for (std::size_t f = 0; f < expected.mPositions.size(); ++f)
+            for (int c = 0; c < 3; ++c) {
+                const double d = expected.mPositions[f][i][c] - actual.mPositions[f][static_cast<std::size_t>(j)][c];
+                if (std::fabs(d) > tolerance)
+                    return testing::AssertionFailure()
+                           << name << " at sample " << f << " axis " << c << " differs by " << d;
+            }
+    }
+    return testing::AssertionSuccess();
+}
+
+class AcclaimRoundTrip : public AcclaimIO {
+protected:
+    // Writes the skeleton below top and the current take's frames as ASF and AMC.
+    void WriteBoth(KZeqNode* top, int frames, double rate) {
+        top->SetSelected(true);
+        if (mOptions) mOptions->Destroy();
+        mOptions = nullptr;
+        ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("out.asf"))) << mLastError;
+        ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("out.amc"), [frames, rate](KStreamOptionsMotion& options) {
+            options.SetTimeMode(KTime::eModeDefault, rate);
+            options.SetStart(KTime());
+            options.SetFrameCount(frames);
+        })) << mLastError;
+        mOptions->Destroy();
+        mOptions = nullptr;
+    }
+    // Reads them back into a fresh scene.
+    void ReadBack(double rate) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(ImportAsf(Path("out.asf")));
+        ASSERT_TRUE(ImportAmc(Path("out.amc"), rate));
+    }
+};
+
+class AcclaimSampleRoundTrip : public AcclaimRoundTrip, public testing::WithParamInterface<SamplePair> {};
+
+TEST_P(AcclaimSampleRoundTrip, WrittenFilesReadBackAlike) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(ImportAsf(dir + "/" + GetParam().mAsf));
+    ASSERT_TRUE(ImportAmc(dir + "/" + GetParam().mAmc));
+    const int frames = GetParam().mFrames;
+    const auto times = zeqmotiontest::FrameTimes(KTime(), mOptions->GetFramePeriod(), frames);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("root"), times);
+    WriteBoth(Find("root"), frames, 120.0);
+    ReadBack(120.0);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(Find("root"), times);
+    // Bones keep their joints; their local axes are the writer's own.
+    EXPECT_TRUE(SameJoints(before, after, 0.02));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AcclaimSampleRoundTrip,
+                         testing::Values(SamplePair{"backflip.asf", "backflip.amc", 247},
+                                         SamplePair{"HDM_dg.asf", "HDM_dg_06-03_03_120.amc", 202}),
+                         [](const testing::TestParamInfo<SamplePair>& info) {
+                             std::string name = info.param.mAsf;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(AcclaimRoundTrip, ABiovisionSkeletonReadsBackAlike) {
+    const std::string bvh = zeqmotiontest::TestDataDir("bvh");
+    if (bvh.empty()) GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
+    std::string error;
+    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, KZeqImporter::eBIOVISION_BVH,
+                                            bvh + "/cmu_12_01_walk.bvh", nullptr, &error))
+        << error;
+    const int frames = 60;
+    KTime period;
+    period.SetSecondDouble(1.0 / 120.0);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, frames);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("Hips"), times);
+    WriteBoth(Find("Hips"), frames, 120.0);
+    ReadBack(120.0);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(Find("root"), times);
+    EXPECT_TRUE(SameJoints(before, after, 0.02, {{"Hips", "root"}}));
+}
+
+TEST_F(AcclaimRoundTrip, HdmMotionIsTheC3DTake) {
+    REQUIRE_SAMPLES(dir);
+    // The C3D file of the same take: its header's first and last frame and rate.
+    FILE* c3d = std::fopen((std::string(ZEQ_TESTDATA_DIR) + "/c3d/HDM_dg_06-03_03_120.c3d").c_str(), "rb");
+    if (!c3d) GTEST_SKIP() << "c3d sample missing";
+    unsigned char header[24];
+    const bool read = std::fread(header, 1, sizeof(header), c3d) == sizeof(header);
+    std::fclose(c3d);
+    ASSERT_TRUE(read);
+    const int first = header[6] | header[7] << 8;
+    const int last = header[8] | header[9] << 8;
+    float rate = 0.0f;
+    std::memcpy(&rate, header + 20, sizeof(rate));
+    ASSERT_EQ(rate, 120.0f);
+    ASSERT_TRUE(ImportAsf(dir + "/HDM_dg.asf"));
+    ASSERT_TRUE(ImportAmc(dir + "/HDM_dg_06-03_03_120.amc", rate));
+    EXPECT_EQ(mOptions->GetFrameCount(), last - first + 1);
+    const KZeqTakeInfo* info = mScene->GetTakeInfo("HDM_dg_06-03_03_120");
+    ASSERT_TRUE(info);
+    EXPECT_NEAR((info->mLocalTimeSpan.GetStop() - info->mLocalTimeSpan.GetStart()).GetSecondDouble(), 1.675, 1e-9);
+}
+
+}  // namespace
+}  // namespace zeqsdk_400

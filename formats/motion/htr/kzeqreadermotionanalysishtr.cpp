@@ -1,0 +1,120 @@
+#include "formats/motion/htr/kzeqreadermotionanalysishtr.h"
+
+#include "fileio/kpath.h"
+#include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+
+namespace zeqsdk_400 {
+
+KZeqReaderMotionAnalysisHtr::KZeqReaderMotionAnalysisHtr(KZeqSdkManager& manager) : KZeqReader(manager) {}
+
+KZeqReaderMotionAnalysisHtr::~KZeqReaderMotionAnalysisHtr() = default;
+
+bool KZeqReaderMotionAnalysisHtr::FileOpen(const char* fileName) {
+    mFile.reset();
+    mFileName.Empty();
+    auto file = std::make_unique<KZeqFileMotionAnalysisHtr>(false);
+    if (!fileName || file->Open(fileName, "r")) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    mFile = std::move(file);
+    mFileName = fileName;
+    return true;
+}
+
+bool KZeqReaderMotionAnalysisHtr::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    mFile.reset();
+    mFileName.Empty();
+    return true;
+}
+
+bool KZeqReaderMotionAnalysisHtr::IsFileOpen() { return mFile != nullptr; }
+
+KStreamOptions* KZeqReaderMotionAnalysisHtr::GetReadOptions(bool) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return nullptr;
+    }
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    if (!mFile->ReadOptions(options)) {
+        options->Destroy();
+        mError.SetLastErrorID(eFileCorrupted);
+        return nullptr;
+    }
+    return options;
+}
+
+bool KZeqReaderMotionAnalysisHtr::Read(KZeqScene& scene, KStreamOptions* options) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    motion->ProgressCallback(nullptr, "Reading HTR nodes", 0.0f);
+    if (!mFile->ReadMain(motion)) {
+        mError.SetLastErrorID(eFileCorrupted);
+        return false;
+    }
+    const KString takeName = ExtractFileName(mFileName.Buffer(), false);
+    KZeqNode* reference = mManager.CreateKZeqNode("HTR:reference");
+    KZeqNode* sceneRoot = scene.GetRootNode();
+    // Whatever fails from here takes away every node this read made.
+    auto fail = [&]() {
+        mFile->DestroyNodes(mManager);
+        if (reference) {
+            if (KZeqNode* parent = reference->GetParent()) parent->RemoveChild(reference);
+            mManager.DestroyKZeqNode(reference, true);
+        }
+        mError.SetLastErrorID(eFileCorrupted);
+        return false;
+    };
+    if (!reference || !sceneRoot || !mFile->CreateNodes(mManager, reference, takeName.Buffer(), motion)) return fail();
+
+    KString message = KString("Duplicate names found in ") + ExtractFileName(mFileName.Buffer(), true) + ":";
+    if (!CheckDuplicateNodeNames(reference, message)) {
+        motion->MessageCallback(1, "Error", message.Buffer(), "Ok", nullptr, nullptr, 0);
+        return fail();
+    }
+    KZeqNode* top = reference;
+    if (motion->GetOption(KStreamOptionsMotion::eImportCreateReferenceNode) == KStreamOptionsMotion::eOn) {
+        if (!sceneRoot->AddChild(reference)) return fail();
+    } else {
+        KZeqNode* rootNode = reference->GetChild(0);
+        reference->RemoveChild(rootNode);
+        if (!sceneRoot->AddChild(rootNode)) {
+            reference->AddChild(rootNode);
+            return fail();
+        }
+        mManager.DestroyKZeqNode(reference, true);
+        reference = nullptr;
+        top = sceneRoot;
+    }
+    if (!mFile->ReadFrames(motion, top)) return fail();
+
+    const KTime start = motion->GetStart();
+    const int count = motion->GetFrameCount();
+    const KTime stop = count > 0 ? start + motion->GetFramePeriod() * (count - 1) : start;
+    KZeqTakeInfo info;
+    info.mName = takeName;
+    info.mLocalTimeSpan.Set(start, stop);
+    info.mReferenceTimeSpan.Set(start, stop);
+    scene.SetTakeInfo(info);
+    scene.SetCurrentTake(takeName.Buffer());
+    mFile->StoreRestPose(mManager, scene, top->GetNameWithoutNameSpacePrefix().Buffer());
+    return true;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,63 @@
+#ifndef ZEQ_FORMATS_MOTION_HTR_KZEQWRITERMOTIONANALYSISHTR_H
+#define ZEQ_FORMATS_MOTION_HTR_KZEQWRITERMOTIONANALYSISHTR_H
+
+#include <array>
+#include <memory>
+#include <unordered_map>
+
+#include "base/kgemath.h"
+#include "base/ktime.h"
+#include "io/kzeqio.h"
+
+namespace zeqsdk_400 {
+
+class KFCurve;
+class KStreamOptionsMotion;
+class KZeqFileMotionAnalysisHtr;
+class KZeqPose;
+
+// Exports a skeleton and its current take as an HTR file (export row 6),
+// converting base pose and animation to HTR segment space on a temporary
+// copy of the node tree.
+class KZeqWriterMotionAnalysisHtr : public KZeqWriter {
+public:
+    explicit KZeqWriterMotionAnalysisHtr(KZeqSdkManager& manager);
+    ~KZeqWriterMotionAnalysisHtr() override;
+
+    bool FileCreate(const char* fileName) override;
+    // False with error 3 when what was written could not be stored.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    KStreamOptions* GetWriteOptions() override;
+    bool Write(KZeqScene& scene, KStreamOptions* options) override;
+
+    // A childless node with a manual rotation limit and no axis length: the
+    // end nodes the reader makes. Neither written nor counted.
+    static bool IsEndSite(KZeqNode* node);
+    static int GetSegmentCount(KZeqNode* node);
+
+private:
+    KZeqNode* CopyNodeTree(KZeqNode* node);
+    void ConvertBasePosition(KZeqNode* node, KZeqNode* copy, KZeqPose* pose, const KgeAMatrix* offset);
+    bool ConvertAnimationBegin(KZeqNode* node, KZeqNode* copy);
+    void ConvertAnimation(KZeqNode* node, KZeqNode* copy, KTime time, double factor, const KgeAMatrix* offset,
+                          bool& ok);
+    void ConvertAnimationEnd(KZeqNode* node, KZeqNode* copy);
+    bool WriteNodeHierarchy(KZeqNode* node, KZeqNode* parent);
+    bool WriteNodeBasePosition(KZeqNode* node, KZeqNode* copy);
+    bool WriteNodeAnimation(KZeqNode* node, KZeqNode* copy, int frames, int& counter, int segments);
+
+    // The six animation curves of each copy node, looked up once.
+    KFCurve* const* Curves(KZeqNode* copy) { return mCurves[copy].data(); }
+
+    std::unique_ptr<KZeqFileMotionAnalysisHtr> mFile;
+    std::unordered_map<KZeqNode*, std::array<KFCurve*, 6>> mCurves;
+    KStreamOptionsMotion* mOptions = nullptr;
+    KZeqNode* mRoot = nullptr;
+    // One file unit in scene units: a millimetre.
+    double mFileUnit = 0.1;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

@@ -1,0 +1,449 @@
+// The HTR reader and writer through the importer and exporter rows: the
+// shared sample files, values read by hand, round trips and refused files.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "base/klib.h"
+#include "fileio/kconfigfile.h"
+#include "fcurve/kfcurve.h"
+#include "formats/kzeqformats.h"
+#include "formats/motion/testkit/zeqmotiontestkit.h"
+#include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
+#include "formats/motion/htr/kzeqwritermotionanalysishtr.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqpose.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+namespace {
+
+std::string SampleDir() {
+#ifdef ZEQ_TESTDATA_DIR
+    const std::string dir = std::string(ZEQ_TESTDATA_DIR) + "/htr";
+    if (FILE* f = std::fopen((dir + "/jab.HTR").c_str(), "rb")) {
+        std::fclose(f);
+        return dir;
+    }
+#endif
+    return std::string();
+}
+
+#define REQUIRE_SAMPLES(dir)             \
+    const std::string dir = SampleDir(); \
+    if (dir.empty()) GTEST_SKIP() << "sample files of htr not found (ZEQ_TESTDATA_DIR)"
+
+int CountNodes(KZeqNode* node) {
+    int count = 1;
+    for (int i = 0; i < node->GetChildCount(); ++i) count += CountNodes(node->GetChild(i));
+    return count;
+}
+
+class HtrIO : public testing::Test {
+protected:
+    void SetUp() override {
+        ZeqRegisterFormats();
+        const char* tmp = std::getenv("ZEQ_TEST_TMP");
+        mDir = std::string(tmp ? tmp : "/tmp") + "/htr-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("mkdir -p '" + mDir + "'").c_str());
+    }
+    void TearDown() override {
+        mManager.DestroyKZeqScene(mScene, true);
+        std::system(("rm -rf '" + mDir + "'").c_str());
+    }
+    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+    bool Import(const std::string& path, const std::function<void(KStreamOptionsMotion&)>& adjust = nullptr) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(KZeqImporter::eMOTION_ANALYSIS_HTR);
+        importer.Initialize(path.c_str());
+        // Options the header refuses still let the read itself say why.
+        auto* options = static_cast<KStreamOptionsMotion*>(importer.GetImportOptions());
+        if (!options) options = KStreamOptionsMotionCreate();
+        if (adjust) adjust(*options);
+        const bool ok = importer.Import(*mScene, options);
+        mLastError = importer.GetLastErrorID();
+        mFrames = options->GetFrameCount();
+        mRate = options->GetFrameRate();
+        options->Destroy();
+        return ok;
+    }
+    KZeqNode* Find(const char* name) const { return mScene->GetRootNode()->FindChild(name, true); }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    int mLastError = -1;
+    int mFrames = 0;
+    double mRate = 0.0;
+    std::string mDir;
+};
+
+struct Sample {
+    const char* mFile;
+    int mSegments;
+    int mFrames;
+    double mRate;
+    int mNodes;
+};
+
+class HtrSamples : public HtrIO, public testing::WithParamInterface<Sample> {};
+
+TEST_P(HtrSamples, ReadAsCounted) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam();
+    const bool walk = std::string(s.mFile) == "walk.htr";
+    ASSERT_TRUE(Import(dir + "/" + s.mFile, [walk](KStreamOptionsMotion& options) {
+        if (walk) options.SetFrameCount(25);
+    })) << mLastError;
+    KZeqNode* reference = Find("HTR:reference");
+    ASSERT_TRUE(reference);
+    EXPECT_EQ(CountNodes(reference) - 1, s.mNodes);
+    EXPECT_EQ(mFrames, s.mFrames);
+    EXPECT_EQ(mRate, s.mRate);
+    const std::string take = std::string(s.mFile).substr(0, std::string(s.mFile).rfind('.'));
+    EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), take);
+    EXPECT_TRUE(KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, "HTR:reference"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HtrSamples,
+                         testing::Values(Sample{"jab.HTR", 41, 101, 30, 48}, Sample{"run.htr", 81, 17, 30, 109},
+                                         Sample{"simple_rig.htr", 6, 3, 60, 7},
+                                         Sample{"idle_Take_001.htr", 28, 24, 24, 37},
+                                         Sample{"walk.htr", 28, 25, 24, 37}),
+                         [](const testing::TestParamInfo<Sample>& info) {
+                             std::string name = info.param.mFile;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(HtrIO, WalkDeclaresMoreFramesThanItHolds) {
+    REQUIRE_SAMPLES(dir);
+    const int nodes = mManager.GetKZeqNodeCount();
+    EXPECT_FALSE(Import(dir + "/walk.htr"));
+    EXPECT_EQ(mLastError, 0);
+    EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+}
+
+// ---- Values read by hand -------------------------------------------------------------------
+
+using Row3 = std::array<std::array<double, 3>, 3>;
+
+// Row-vector rotation of "ZYX" angles: X applied first, then Y, then Z.
+Row3 Zyx(double x, double y, double z) {
+    const double d = 3.14159265358979323846 / 180.0;
+    const double cx = std::cos(x * d), sx = std::sin(x * d), cy = std::cos(y * d), sy = std::sin(y * d),
+                 cz = std::cos(z * d), sz = std::sin(z * d);
+    const Row3 rx{{{1, 0, 0}, {0, cx, sx}, {0, -sx, cx}}}, ry{{{cy, 0, -sy}, {0, 1, 0}, {sy, 0, cy}}},
+        rz{{{cz, sz, 0}, {-sz, cz, 0}, {0, 0, 1}}};
+    auto mul = [](const Row3& a, const Row3& b) {
+        Row3 m{};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                for (int k = 0; k < 3; ++k) m[i][j] += a[i][k] * b[k][j];
+        return m;
+    };
+    return mul(mul(rx, ry), rz);
+}
+
+TEST_F(HtrIO, JabJointsWhereTheFileSaysTheyAre) {
+    REQUIRE_SAMPLES(dir);
+    ASSERT_TRUE(Import(dir + "/jab.HTR"));
+    struct Frame {
+        int mIndex;
+        double mHips[6];
+        double mSpine[3];
+    };
+    // Rows 0 and 100 of [Hips] and [Spine]; base positions Hips and Spine.
+    const double hipsBase[6] = {10.843260, 822.336530, -12.690015, 97.234374, -43.527032, 174.849775};
+    const double spineBase[3] = {4.324737, 0.000000, 146.524372};
+    for (const Frame& f : {Frame{0, {0, 0, 0, 0, 0, 0}, {0, 0, 0}},
+                           Frame{100, {-0.002528, 0.000194, 0.000385, -0.000066, -0.000006, 0.000018},
+                                 {-0.000007, 0.000000, 0.000076}}}) {
+        const Row3 frame = Zyx(f.mHips[3], f.mHips[4], f.mHips[5]);
+        const Row3 base = Zyx(hipsBase[3], hipsBase[4], hipsBase[5]);
+        Row3 world{};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                for (int k = 0; k < 3; ++k) world[i][j] += frame[i][k] * base[k][j];
+        double hips[3], spine[3];
+        for (int j = 0; j < 3; ++j) hips[j] = (hipsBase[j] + f.mHips[j]) * 0.1;
+        for (int j = 0; j < 3; ++j) {
+            spine[j] = hips[j];
+            for (int k = 0; k < 3; ++k) spine[j] += (spineBase[k] + f.mSpine[k]) * 0.1 * world[k][j];
+        }
+        KTime time;
+        time.SetSecondDouble(f.mIndex / 30.0);
+        const KZeqVector4 h = Find("Hips")->GetGlobalFromCurrentTake(time).GetT();
+        const KZeqVector4 s = Find("Spine")->GetGlobalFromCurrentTake(time).GetT();
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NEAR(h[j], hips[j], 1e-4) << f.mIndex;
+            EXPECT_NEAR(s[j], spine[j], 1e-4) << f.mIndex;
+        }
+    }
+}
+
+// ---- Round trips ------------------------------------------------------------------------------
+
+class HtrRoundTrip : public HtrIO {
+protected:
+    // Writes the skeleton below top over the current take's frames, reads it back into a fresh scene.
+    void WriteAndReadBack(KZeqNode* top, int frames, double rate) {
+        top->SetSelected(true);
+        std::string error;
+        ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eMOTION_ANALYSIS_HTR, Path("out.htr"),
+                                                [frames, rate](KStreamOptionsMotion& options) {
+                                                    options.SetTimeMode(KTime::eModeDefault, rate);
+                                                    options.SetFrameCount(frames);
+                                                },
+                                                &error))
+            << error;
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(Import(Path("out.htr"))) << mLastError;
+    }
+};
+
+class HtrSampleRoundTrip : public HtrRoundTrip, public testing::WithParamInterface<Sample> {};
+
+TEST_P(HtrSampleRoundTrip, WrittenFileReadsBackAlike) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam();
+    ASSERT_TRUE(Import(dir + "/" + s.mFile, [&s](KStreamOptionsMotion& options) { options.SetFrameCount(s.mFrames); }));
+    KTime period;
+    period.SetSecondDouble(1.0 / s.mRate);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, s.mFrames);
+    KZeqNode* reference = Find("HTR:reference");
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(reference->GetChild(0), times);
+    WriteAndReadBack(reference->GetChild(0), s.mFrames, s.mRate);
+    EXPECT_EQ(mFrames, s.mFrames);
+    EXPECT_EQ(mRate, s.mRate);
+    const zeqmotiontest::MotionSnapshot after =
+        zeqmotiontest::SampleMotion(Find("HTR:reference")->GetChild(0), times);
+    zeqmotiontest::CompareParts parts;
+    parts.mOffsets = false;
+    EXPECT_TRUE(zeqmotiontest::CompareMotion(before, after, 0.05, parts));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HtrSampleRoundTrip,
+                         testing::Values(Sample{"jab.HTR", 41, 101, 30, 48}, Sample{"run.htr", 81, 17, 30, 109},
+                                         Sample{"simple_rig.htr", 6, 3, 60, 7},
+                                         Sample{"idle_Take_001.htr", 28, 24, 24, 37},
+                                         Sample{"walk.htr", 28, 25, 24, 37}),
+                         [](const testing::TestParamInfo<Sample>& info) {
+                             std::string name = info.param.mFile;
+                             return name.substr(0, name.find_first_of("_."));
+                         });
+
+TEST_F(HtrRoundTrip, ABiovisionSkeletonReadsBackAlike) {
+    const std::string bvh = zeqmotiontest::TestDataDir("bvh");
+    if (bvh.empty()) GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
+    std::string error;
+    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, KZeqImporter::eBIOVISION_BVH,
+                                            bvh + "/cmu_12_01_walk.bvh", nullptr, &error))
+        << error;
+    const int frames = 40;
+    KTime period;
+    period.SetSecondDouble(1.0 / 120.0);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, frames);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("Hips"), times);
+    WriteAndReadBack(Find("Hips"), frames, 120.0);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(Find("Hips"), times);
+    zeqmotiontest::CompareParts parts;
+    parts.mOffsets = false;
+    EXPECT_TRUE(zeqmotiontest::CompareMotion(before, after, 0.05, parts));
+}
+
+// ---- Small files --------------------------------------------------------------------------
+
+struct Parts {
+    std::string mHeader = "FileType htr\nDataType HTRS\nFileVersion 1\nNumSegments 3\nNumFrames 2\nDataFrameRate 30\n"
+                          "EulerRotationOrder ZYX\nCalibrationUnits mm\nRotationUnits Degrees\nGlobalAxisofGravity Y\n"
+                          "BoneLengthAxis Y\nScaleFactor 1.0\n";
+    std::string mHierarchy = "A\tGLOBAL\nB\tA\nC\tB\n";
+    std::string mBase = "A\t10\t0\t0\t0\t0\t0\t100\nB\t0\t100\t0\t0\t0\t90\t50\nC\t0\t50\t0\t0\t0\t0\t30\n";
+    std::string mFrames = "[A]\n1\t0 0 0 0 0 0 1\n2\t10 0 0 0 0 0 1\n[B]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 10 0 0 1\n"
+                          "[C]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 0 0 0 1\n";
+    std::string Text() const {
+        return "[Header]\n" + mHeader + "[SegmentNames&Hierarchy]\n" + mHierarchy + "[BasePosition]\n" + mBase +
+               mFrames + "[EndOfFile]\n";
+    }
+};
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+struct RefusedHtr {
+    const char* mName;
+    std::string mText;
+};
+
+class HtrRefused : public HtrIO, public testing::WithParamInterface<RefusedHtr> {};
+
+TEST_P(HtrRefused, LeavesTheSceneAsItWas) {
+    const int nodes = mManager.GetKZeqNodeCount();
+    EXPECT_FALSE(Import(Write("bad.htr", GetParam().mText)));
+    EXPECT_EQ(mLastError, 0);
+    EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    EXPECT_EQ(mScene->GetPoseCount(), 0);
+}
+
+const Parts kParts;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HtrRefused,
+    testing::Values(
+        RefusedHtr{"HeaderAfterHierarchy", "[SegmentNames&Hierarchy]\nA GLOBAL\n" + kParts.Text()},
+        RefusedHtr{"BadSegmentCount", Replace(kParts.Text(), "NumSegments 3", "NumSegments 4")},
+        RefusedHtr{"BaseOutOfOrder", Replace(kParts.Text(), "A\t10\t0\t0\t0\t0\t0\t100\nB\t0\t100\t0\t0\t0\t90\t50\n",
+                                             "B\t0\t100\t0\t0\t0\t90\t50\nA\t10\t0\t0\t0\t0\t0\t100\n")},
+        RefusedHtr{"ScaleFactorZero", Replace(kParts.Text(), "ScaleFactor 1.0", "ScaleFactor 0")},
+        RefusedHtr{"TwoRoots", Replace(kParts.Text(), "B\tA\n", "B\tGLOBAL\n")},
+        RefusedHtr{"NoRoot", Replace(kParts.Text(), "A\tGLOBAL\n", "A\tC\n")},
+        RefusedHtr{"ParentLoop", Replace(Replace(kParts.Text(), "NumSegments 3", "NumSegments 5"), "C\tB\n",
+                                         "C\tB\nD\tE\nE\tD\n") },
+        RefusedHtr{"OtherDataType", Replace(kParts.Text(), "DataType HTRS", "DataType GTRS")},
+        RefusedHtr{"UnknownFrameSection", Replace(kParts.Text(), "[C]", "[Z]")},
+        RefusedHtr{"FramesTwice", Replace(kParts.Text(), "[C]", "[B]")},
+        RefusedHtr{"NoFrames", Replace(kParts.Text(), kParts.mFrames, "")},
+        RefusedHtr{"Truncated", kParts.Text().substr(0, kParts.Text().find("[C]") + 8)},
+        RefusedHtr{"NotANumber", Replace(kParts.Text(), "2\t10 0 0", "2\tnan 0 0")}),
+    [](const testing::TestParamInfo<RefusedHtr>& info) { return std::string(info.param.mName); });
+
+TEST_F(HtrIO, UnitsScaleAndSectionsComeInAnyOrder) {
+    Parts parts;
+    parts.mHeader = Replace(Replace(Replace(parts.mHeader, "CalibrationUnits mm", "CalibrationUnits in"),
+                                    "ScaleFactor 1.0", "ScaleFactor 2"),
+                            "RotationUnits Degrees", "RotationUnits Radians");
+    parts.mBase = Replace(parts.mBase, "B\t0\t100\t0\t0\t0\t90\t50", "B\t0\t1\t0\t0\t0\t3.14159265\t50");
+    // C's section first, with a third row beyond NumFrames.
+    parts.mFrames = "[C]\n1\t0 0 0 0 0 0 1\n2\t0 0 0 0 0 0 2.0\n3\t9 9 9 9 9 9 1\n" +
+                    parts.mFrames.substr(0, parts.mFrames.find("[C]"));
+    parts.mHeader = Replace(parts.mHeader, "NumFrames 2", "NumFrames 3");
+    ASSERT_TRUE(Import(Write("units.htr", parts.Text()), [](KStreamOptionsMotion& options) {
+        options.SetFrameCount(2);
+    })) << mLastError;
+    KZeqVector4 t, r;
+    Find("B")->GetDefaultT(t);
+    Find("B")->GetDefaultR(r);
+    // 1 inch over scale factor 2.
+    EXPECT_NEAR(t[1], 1.27, 1e-12);
+    EXPECT_NEAR(std::fabs(r[2]), 180.0, 1e-5);
+    // The end node one bone length along Y: 30 inches over 2.
+    Find("C_End")->GetDefaultT(t);
+    EXPECT_NEAR(t.Length(), 38.1, 1e-9);
+    KZeqTakeNode* take = Find("C")->GetCurrentTakeNode();
+    EXPECT_EQ(take->GetScaleX()->Evaluate(KTime()), 1.0f);
+    EXPECT_EQ(mFrames, 2);
+}
+
+TEST_F(HtrIO, WithoutTheReferenceNodeTheRootHangsBelowTheScenesRoot) {
+    KZeqNode* other = mManager.CreateKZeqNode("Other");
+    mScene->GetRootNode()->AddChild(other);
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text()), [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eImportCreateReferenceNode, KStreamOptionsMotion::eOff);
+    }));
+    EXPECT_FALSE(Find("HTR:reference"));
+    EXPECT_EQ(Find("A")->GetParent(), mScene->GetRootNode());
+    const std::string rootName = mScene->GetRootNode()->GetNameWithoutNameSpacePrefix().Buffer();
+    EXPECT_TRUE(KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, rootName.c_str()));
+    // The other import's node is not touched by the rest-offset removal.
+    EXPECT_EQ(other->GetChildCount(), 0);
+    EXPECT_EQ(other->GetTakeNodeCount(), 1);
+}
+
+TEST_F(HtrIO, RestOffsetsStayWhenTheConfigurationSaysNo) {
+    const std::string dir = mDir + "/config";
+    std::system(("mkdir -p '" + dir + "'").c_str());
+    const std::string saved = KLib_GetConfigDirectory() ? KLib_GetConfigDirectory() : "";
+    KLib_SetConfigDirectory(dir.c_str());
+    {
+        KConfigFile configuration("@Application.txt", false);
+        ASSERT_TRUE(configuration.Set("MotionImportHTR", "MinimizeRotationOffset", "No"));
+    }
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    KLib_SetConfigDirectory(saved.c_str());
+    // B's rotation is its base rotation (90 about Z) as read: nothing taken out.
+    KZeqTakeNode* take = Find("B")->GetCurrentTakeNode();
+    EXPECT_NEAR(take->GetEulerRotationZ()->Evaluate(KTime()), 90.0f, 1e-4);
+
+    mManager.DestroyKZeqScene(mScene, true);
+    mScene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    EXPECT_NEAR(Find("B")->GetCurrentTakeNode()->GetEulerRotationZ()->Evaluate(KTime()), 0.0f, 1e-4);
+}
+
+TEST_F(HtrIO, WriterRateIsTruncatedAndEndSitesLeftOut) {
+    ASSERT_TRUE(Import(Write("small.htr", kParts.Text())));
+    Find("A")->SetSelected(true);
+    for (const double rate : {30.0, 29.97}) {
+        std::string error;
+        ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eMOTION_ANALYSIS_HTR, Path("w.htr"),
+                                                [rate](KStreamOptionsMotion& options) {
+                                                    options.SetTimeMode(KTime::eModeDefault, rate);
+                                                    options.SetFrameCount(2);
+                                                },
+                                                &error))
+            << error;
+        const std::string text = zeqmotiontest::ReadText(Path("w.htr"));
+        EXPECT_NE(text.find(rate == 30.0 ? "DataFrameRate 30\n" : "DataFrameRate 29\n"), std::string::npos);
+        EXPECT_NE(text.find("NumSegments 3\n"), std::string::npos);
+        EXPECT_EQ(text.find("C_End"), std::string::npos);
+        EXPECT_NE(text.find("A\tGLOBAL\n"), std::string::npos);
+        EXPECT_NE(text.find("\n1\t"), std::string::npos);
+        EXPECT_NE(text.find("\t1.0\n[EndOfFile]\n"), std::string::npos);
+    }
+}
+
+TEST_F(HtrIO, WriterRefusesSpacesAndReportsOutputErrors) {
+    KZeqNode* top = mManager.CreateKZeqNode("top");
+    mScene->GetRootNode()->AddChild(top);
+    top->SetSelected(true);
+    KZeqNode* spaced = mManager.CreateKZeqNode("a b");
+    top->AddChild(spaced);
+    KZeqWriterMotionAnalysisHtr writer(mManager);
+    ASSERT_TRUE(writer.FileCreate(Path("s.htr").c_str()));
+    zeqmotiontest::CallbackRecorder recorder;
+    KStreamOptions* options = writer.GetWriteOptions();
+    recorder.Install(*options);
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eUnidentifiedError);
+    ASSERT_EQ(recorder.mMessages.size(), 1u);
+    EXPECT_EQ(recorder.mMessages[0].mText, "Spaces are not allowed in HTR node names:\n    Model::a b");
+    writer.FileClose();
+    top->RemoveChild(spaced);
+    if (FILE* full = std::fopen("/dev/full", "w")) {
+        std::fclose(full);
+        ASSERT_TRUE(writer.FileCreate("/dev/full"));
+        EXPECT_FALSE(writer.Write(*mScene, options));
+        EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+    }
+    options->Destroy();
+}
+
+}  // namespace
+}  // namespace zeqsdk_400

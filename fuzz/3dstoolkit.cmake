@@ -1,0 +1,6 @@
+# The 3DS chunk toolkit (seeds: the shared 3DS sample files, on a copy): whole
+# files and each tag's data, and databases with every list and record.
+if(TARGET zeq_formats_3dstoolkit)
+  zeq_add_fuzz(3dstoolkit_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/3dstoolkit_fuzz.cpp LIBS zeq_formats_3dstoolkit)
+  zeq_add_fuzz(3dsdatabase_fuzz SOURCES ${CMAKE_CURRENT_LIST_DIR}/3dsdatabase_fuzz.cpp LIBS zeq_formats_3dstoolkit)
+endif()
