@@ -269,35 +269,30 @@ const char* KConfigFile::Get(const char* section, const char* key, const char* d
     return defaultValue;
 }
 
-bool KConfigFile::Set(const char* section, const char* key, const char* value, const char* comment) {
+namespace {
+
+// The line "key = value ; comment" for Set, or false for text that would not read back as
+// written (a value starting with '=' would read back without it: "k = =v" reads "v").
+bool MakeEntry(const char* section, const char* key, const char* value, const char* comment, std::string& entry) {
     if (!section || !key) return false;
     if (!value) value = "";
-    const std::string_view sectionName = Trim(section);
     const std::string_view keyName = Trim(key);
-    // A value starting with '=' would read back without it ("k = =v" reads "v").
     if (keyName.empty() || !FitsInLine(section, ";[]") || !FitsInLine(key, ";=[") || !FitsInLine(value, ";") ||
-        Trim(value).substr(0, 1) == "=" ||
-        (comment && std::strpbrk(comment, "\r\n"))) {
+        Trim(value).substr(0, 1) == "=" || (comment && std::strpbrk(comment, "\r\n"))) {
         return false;
     }
-
-    std::string entry(keyName);
-    entry += " = ";
-    entry += value;
+    entry = std::string(keyName) + " = " + value;
     if (comment && *comment) {
         entry += " ; ";
         entry += comment;
     }
+    return true;
+}
 
-    // Read, rewrite and rename under the lock, from the file as it is now (another
-    // process may have changed it since this object last read it).
-    const DirectoryLock lock(mFilePath);
-    if (!lock.Held()) return false;
-    Lines lines;
-    bool exists = false;
-    // An unreadable settings file is not overwritten.
-    if (!LoadLines(lines, exists)) return false;
-
+// Replaces the key's line in the first section of that name, or adds it after the section's
+// last non-blank line (and the section when missing).
+void PutEntry(std::vector<std::string>& lines, std::string_view sectionName, std::string_view keyName,
+              const std::string& entry) {
     std::size_t header = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
@@ -306,29 +301,59 @@ bool KConfigFile::Set(const char* section, const char* key, const char* value, c
             break;
         }
     }
-
     if (header == lines.size()) {
         lines.push_back("[" + std::string(sectionName) + "]");
         lines.push_back(entry);
-    } else {
-        std::size_t insertAt = header + 1;
-        bool replaced = false;
-        for (std::size_t i = header + 1; i < lines.size(); ++i) {
-            std::string_view name;
-            if (ParseSection(lines[i], name)) break;
-            std::string_view lineKey;
-            std::string_view lineValue;
-            if (ParseEntry(lines[i], lineKey, lineValue) && EqualNoCase(lineKey, keyName)) {
-                lines[i] = entry;
-                replaced = true;
-                break;
-            }
-            // New keys go after the section's last non-blank line, before any spacing.
-            if (!Trim(lines[i]).empty()) insertAt = i + 1;
-        }
-        if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+        return;
     }
+    std::size_t insertAt = header + 1;
+    for (std::size_t i = header + 1; i < lines.size(); ++i) {
+        std::string_view name;
+        if (ParseSection(lines[i], name)) break;
+        std::string_view lineKey;
+        std::string_view lineValue;
+        if (ParseEntry(lines[i], lineKey, lineValue) && EqualNoCase(lineKey, keyName)) {
+            lines[i] = entry;
+            return;
+        }
+        // New keys go after the section's last non-blank line, before any spacing.
+        if (!Trim(lines[i]).empty()) insertAt = i + 1;
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+}
 
+}  // namespace
+
+bool KConfigFile::Set(const char* section, const char* key, const char* value, const char* comment) {
+    std::string entry;
+    if (!MakeEntry(section, key, value, comment, entry)) return false;
+    return Rewrite(Trim(section), {{std::string(Trim(key)), entry}});
+}
+
+bool KConfigFile::Set(const char* section, const std::vector<std::pair<std::string, std::string>>& values) {
+    if (!section) return false;
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool all = true;
+    for (const auto& kv : values) {
+        std::string entry;
+        if (MakeEntry(section, kv.first.c_str(), kv.second.c_str(), nullptr, entry))
+            entries.emplace_back(std::string(Trim(kv.first)), entry);
+        else
+            all = false;
+    }
+    return Rewrite(Trim(section), entries) && all;
+}
+
+bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries) {
+    // Read, rewrite and rename under the lock, from the file as it is now (another
+    // process may have changed it since this object last read it).
+    const DirectoryLock lock(mFilePath);
+    if (!lock.Held()) return false;
+    Lines lines;
+    bool exists = false;
+    // An unreadable settings file is not overwritten.
+    if (!LoadLines(lines, exists)) return false;
+    for (const auto& e : entries) PutEntry(lines, section, e.first, e.second);
     if (!WriteLines(lines)) return false;
     if (mKeepInMemory) {
         mCache = std::move(lines);

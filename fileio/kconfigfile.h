@@ -2,6 +2,8 @@
 #define ZEQ_FILEIO_KCONFIGFILE_H
 
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/kstring.h"
@@ -40,6 +42,9 @@ public:
     // written (line breaks, ';', a leading '=') is refused. False when the file
     // could not be written.
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
+    // Several keys of one section in one rewrite, as Set would store them one by one; a refused
+    // value is left out. False when one was refused or the file could not be written.
+    bool Set(const char* section, const std::vector<std::pair<std::string, std::string>>& values);
 
     const KString& GetFilePath() const { return mFilePath; }
     const KString& GetBackupFilePath() const { return mBackupPath; }
@@ -48,6 +53,8 @@ private:
     using Lines = std::vector<std::string>;
 
     bool LoadLines(Lines& lines, bool& exists) const;
+    // Puts each (key, line) in the section and writes the file once.
+    bool Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
     bool WriteLines(const Lines& lines) const;
     const Lines* CurrentLines(Lines& scratch);
 

@@ -24,7 +24,23 @@ bool KRegistry::Connect(const char* fileName, const char* sectionName) {
 
 bool KRegistry::Close() {
     mFile.reset();
+    mUpdating = false;
+    mPending.clear();
     return true;
+}
+
+void KRegistry::BeginUpdate() {
+    mUpdating = true;
+    mPending.clear();
+}
+
+bool KRegistry::EndUpdate() {
+    const bool updating = mUpdating;
+    mUpdating = false;
+    std::vector<std::pair<std::string, std::string>> pending;
+    pending.swap(mPending);
+    if (!updating || !mFile) return false;
+    return pending.empty() || mFile->Set(mSectionName.Buffer(), pending);
 }
 
 const char* KRegistry::Read(const char* key) {
@@ -67,6 +83,10 @@ bool KRegistry::WriteFloat(const char* section, const char* key, float value) {
 
 bool KRegistry::WriteString(const char* /*section*/, const char* key, const char* value) {
     if (!mFile || !key) return false;
+    if (mUpdating) {
+        mPending.emplace_back(key, value ? value : "");
+        return true;
+    }
     return mFile->Set(mSectionName.Buffer(), key, value, nullptr);
 }
 

@@ -2,6 +2,9 @@
 #define ZEQ_FILEIO_KREGISTRY_H
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/kstring.h"
 #include "fileio/kconfigfile.h"
@@ -35,10 +38,18 @@ public:
     KString& ReadString(const char* section, const char* key, const char* defaultValue, KString& result);
 
     // Write the value ("%d", "%f" or unchanged) under the key. False when nothing
-    // is connected or the file could not be written.
+    // is connected or the file could not be written (while an update runs: when
+    // nothing is connected).
     bool WriteInt(const char* section, const char* key, int value);
     bool WriteFloat(const char* section, const char* key, float value);
     bool WriteString(const char* section, const char* key, const char* value);
+
+    // Between BeginUpdate and EndUpdate the writes are kept and then stored in
+    // one rewrite of the file (each write otherwise rewrites and syncs it); the
+    // content is the same. EndUpdate is false when one was refused or the file
+    // could not be written; Close ends an update without writing.
+    void BeginUpdate();
+    bool EndUpdate();
 
     const KString& GetFileName() const { return mFileName; }
     const KString& GetSectionName() const { return mSectionName; }
@@ -49,6 +60,8 @@ private:
     KString mFileName;
     KString mSectionName;
     std::unique_ptr<KConfigFile> mFile;
+    bool mUpdating = false;
+    std::vector<std::pair<std::string, std::string>> mPending;  // key, value
 };
 
 }  // namespace zeqsdk_400

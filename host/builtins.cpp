@@ -198,8 +198,8 @@ bool fileCmd(Call& c) {
         return true;
     }
     if (c.positional.size() != 1) return c.fail("needs one file");
-    int code = fileTranslate(c.positional[0], c.value("type"), c.has("import"));
-    if (code != TStatus::kSuccess) return c.error.empty() ? c.fail("the translator failed on " + c.positional[0]) : false;
+    std::string error;
+    if (!fileTranslate(c.positional[0], c.value("type"), c.has("import"), error)) return c.fail(error);
     c.result.setText(c.positional[0]);
     return true;
 }
@@ -695,9 +695,9 @@ bool resolveNode(Call& call, const std::string& name, TObject& node) {
         node = standin::find(name);
         return true;
     }
-    if (matches > 1) return call.fail("more than one object matches name: " + name);
-    fault("dead node", call.name + " sent to \"" + name + "\", which names no object");
-    return call.fail("no object matches name: " + name);
+    // A script naming a missing object is the script's error, not misuse of the API.
+    if (matches > 1) return call.fail("More than one object matches name: " + name);
+    return call.fail("No object matches name: " + name);
 }
 
 bool resolvePlug(Call& call, const std::string& text, TPlug& plug) {

@@ -2,9 +2,12 @@
 // so a scene built twice dumps identically.
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include "scene.h"
 #include "standin.h"
+#include "tfnanimcurve.h"
+#include "tfnattribute.h"
 #include "tfncamera.h"
 #include "tfnlight.h"
 #include "tfncomponent.h"
@@ -162,9 +165,121 @@ void sample() {
     cameras();
 }
 
+// Keys at 0, 0.25, 0.5 ... s on a plug, with the given in and out tangent kinds.
+TFnAnimCurve keyed(const TPlug& plug, const std::vector<double>& values, const std::vector<int>& in,
+                   const std::vector<int>& out) {
+    TFnAnimCurve curve;
+    curve.create(plug);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        curve.addKey(TTime(0.25 * static_cast<double>(k), TTime::kSeconds), values[k], in[k], out[k]);
+    return curve;
+}
+
+// User attributes of each kind the export carries, one animated (the colour), some with soft
+// limits, one locked; and a byte holding 200, which reads as -56 through a signed char.
+void userAttributes(const TObject& node) {
+    TFnDependencyNode fn(node);
+    TFnNumericAttribute num;
+    fn.addAttribute(num.create("isHero", "hero", TFnNumericData::kBoolean, 1), 2);
+    TObject count = num.create("crowdCount", "cc", TFnNumericData::kInt, 3);
+    num.setSoftMin(0);
+    num.setSoftMax(10);
+    fn.addAttribute(count, 2);
+    TObject weight = num.create("heaviness", "hv", TFnNumericData::kDouble, 0.5);
+    num.setSoftMin(0);
+    num.setSoftMax(10);
+    num.setMin(-5);
+    num.setMax(20);
+    fn.addAttribute(weight, 2);
+    fn.addAttribute(num.create("level", "lv", TFnNumericData::kByte, 200), 2);
+    TObject offset = num.create("aimOffset", "ao", TFnNumericData::k3Double);
+    num.setDefault(1, 2, 3);
+    fn.addAttribute(offset, 2);
+    fn.addAttribute(num.createColor("tint", "ti"), 2);
+    fn.findPlug("ti").child(0).setValue(0.25);
+    keyed(fn.findPlug("tintG"), {0, 1}, {TFnAnimCurve::kTangentLinear, TFnAnimCurve::kTangentLinear},
+          {TFnAnimCurve::kTangentLinear, TFnAnimCurve::kTangentLinear});
+    fn.findPlug("hv").setValue(2.5);
+    fn.findPlug("cc").setLocked(true);
+}
+
+// The sample scene plus what the export's attribute, animation and hierarchy readers meet: keys of
+// every tangent kind (a stepped visibility among them), user attributes, rotate orders other than
+// XYZ, pivots, limits, a namespace with nested nodes, an instanced transform, an aimed camera with
+// an up target, an animated blend weight and an animated light intensity.
+void rich() {
+    sample();
+    TObject dancer = standin::createNode("transform", "dancer");
+    standin::createNode("locator", "", dancer);
+    TFnTransform t(dancer);
+    t.setRotationOrder(TTransformationMatrix::kZXY, false);
+    double r[3] = {0.1, 0.2, 0.3};
+    t.setRotation(r, TTransformationMatrix::kZXY);
+    t.setRotatePivot(TPoint(1, 2, 3), TSpace::kTransform, false);
+    t.setScalePivot(TPoint(-1, 0, 2), TSpace::kTransform, false);
+    t.setLimit(TFnTransform::kTranslateMinY, 0);
+    t.enableLimit(TFnTransform::kTranslateMinY, true);
+    t.setLimit(TFnTransform::kRotateMinX, -0.5);
+    t.setLimit(TFnTransform::kRotateMaxX, 0.5);
+    t.enableLimit(TFnTransform::kRotateMinX, true);
+    t.enableLimit(TFnTransform::kRotateMaxX, true);
+    t.setLimit(TFnTransform::kScaleMaxZ, 3);
+    t.enableLimit(TFnTransform::kScaleMaxZ, true);
+    // Every tangent kind, in and out: global, fixed, linear, flat, smooth, step, slow, fast, clamped.
+    std::vector<int> kinds = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    TFnAnimCurve tx = keyed(at(dancer, "translateX"), {0, 2, 1, 5, 4, 4, -1, 3, 0}, kinds, kinds);
+    tx.setTangent(1, 1, 2, true);
+    tx.setTangent(1, 1, -2, false);
+    TFnAnimCurve ry = keyed(at(dancer, "rotateY"), {0, 0.7, -0.3},
+                            {TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentClamped, TFnAnimCurve::kTangentFlat},
+                            {TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentClamped, TFnAnimCurve::kTangentFlat});
+    ry.setIsWeighted(true);
+    keyed(at(dancer, "visibility"), {1, 0, 1}, {TFnAnimCurve::kTangentStep, TFnAnimCurve::kTangentStep, TFnAnimCurve::kTangentStep},
+          {TFnAnimCurve::kTangentStep, TFnAnimCurve::kTangentStep, TFnAnimCurve::kTangentStep});
+    keyed(at(dancer, "scaleZ"), {1, 2}, {TFnAnimCurve::kTangentFast, TFnAnimCurve::kTangentSlow},
+          {TFnAnimCurve::kTangentFast, TFnAnimCurve::kTangentSlow});
+    userAttributes(dancer);
+
+    TObject spinner = standin::createNode("joint", "spinner", dancer);
+    TFnTransform(spinner).setRotationOrder(TTransformationMatrix::kYXZ, false);
+    TFnTransform(spinner).setRotationOrder(TTransformationMatrix::kZYX, true);
+
+    // A namespace with a nested one, nodes nested in both.
+    standin::addNamespace("crowd");
+    standin::setNamespace("crowd");
+    TObject leader = standin::createNode("transform", "leader");
+    standin::createNode("transform", "follower", leader);
+    standin::addNamespace("squad");
+    standin::setNamespace("squad");
+    TObject scout = standin::createNode("transform", "scout", leader);
+    standin::createCube("helmet", false, 0.5, scout);
+    standin::setNamespace(":");
+
+    // One transform under two parents.
+    TObject prop = standin::createNode("transform", "prop");
+    standin::createNode("locator", "", prop);
+    standin::parent(prop, dancer, true);
+
+    // A camera aimed at a target with an up target, in its look-at group.
+    TObject group = standin::createNode("lookAt", "crane_group");
+    TObject crane = standin::createNode("transform", "crane", group);
+    TFnCamera(standin::createNode("camera", "", crane)).setFocalLength(28);
+    for (const char* name : {"crane_aim", "crane_up"}) standin::createNode("locator", "", standin::createNode("transform", name, group));
+    move(crane, 0, 300, -400);
+    move(standin::find("crane_up"), 0, 500, -400);
+
+    // An animated blend weight and an animated light intensity.
+    keyed(standin::plug("legBlend.weight[0]"), {0, 1, 0.5}, {4, 4, 4}, {4, 4, 4});
+    TFnPointLight lamp;
+    TObject lampShape = lamp.create();
+    lamp.setName("lampShape");
+    TFnDagNode(TFnDagNode(lampShape).parent(0)).setName("lamp");
+    keyed(at(lampShape, "intensity"), {0, 3}, {2, 2}, {2, 2});
+}
+
 const std::map<std::string, void (*)()>& table() {
-    static const std::map<std::string, void (*)()> t = {
-        {"cameras", cameras}, {"cube", cube}, {"nurbs", nurbs}, {"sample", sample}, {"skinRig", skinRig}};
+    static const std::map<std::string, void (*)()> t = {{"cameras", cameras}, {"cube", cube},     {"nurbs", nurbs},
+                                                        {"rich", rich},       {"sample", sample}, {"skinRig", skinRig}};
     return t;
 }
 

@@ -1,5 +1,10 @@
 // Script entry points of the host API and the test API's view of the session: dialogs, the rig
 // fakes, batch mode and the echo of display lines.
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
 #include "interp.h"
 #include "scene.h"
 #include "tglobal.h"
@@ -77,10 +82,79 @@ TStatus TGlobal::executeCommand(const TString& command, TStringArray& result, bo
     return status;
 }
 
+namespace {
+
+// The crash report is written from a signal handler: it reads a fixed buffer only.
+char gCrashNote[512];
+const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+struct sigaction gPreviousActions[sizeof kCrashSignals / sizeof kCrashSignals[0]];
+
+void writeAll(const char* text) {
+    for (std::size_t n = std::strlen(text); n > 0;) {
+        ssize_t k = ::write(2, text, n);
+        if (k <= 0) return;
+        text += k, n -= static_cast<std::size_t>(k);
+    }
+}
+
+void onCrash(int signal) {
+    char number[12];
+    int k = static_cast<int>(sizeof number) - 1;
+    number[k] = 0;
+    int v = signal;
+    do {
+        number[--k] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0 && k > 0);
+    writeAll("tulo-standin: crashed with signal ");
+    writeAll(number + k);
+    if (gCrashNote[0]) writeAll(" in "), writeAll(gCrashNote);
+    writeAll("\n");
+    // The handler that was there before (the sanitizer's, or the default) ends the process.
+    for (std::size_t i = 0; i < sizeof kCrashSignals / sizeof kCrashSignals[0]; ++i)
+        if (kCrashSignals[i] == signal) sigaction(signal, &gPreviousActions[i], nullptr);
+    raise(signal);
+}
+
+}  // namespace
+
+namespace tulo_detail {
+std::string crashNote() { return gCrashNote; }
+void setCrashNote(const std::string& note) {
+    std::size_t n = std::min(note.size(), sizeof gCrashNote - 1);
+    std::memcpy(gCrashNote, note.data(), n);
+    gCrashNote[n] = 0;
+}
+}  // namespace tulo_detail
+
 namespace standin {
+
+bool runProgramText(const std::string& text, const std::string& source) {
+    session().source = source;
+    TStatus status = TGlobal::executeCommand(TString(text), true, false);
+    session().source.clear();
+    return status;
+}
+
+void reportCrashes() {
+    for (std::size_t i = 0; i < sizeof kCrashSignals / sizeof kCrashSignals[0]; ++i) {
+        struct sigaction action {};
+        action.sa_handler = onCrash;
+        sigemptyset(&action.sa_mask);
+        sigaction(kCrashSignals[i], &action, &gPreviousActions[i]);
+    }
+}
 
 void Dialogs::push(const std::string& answer, const std::string& title) { session().answers.push_back({answer, title}); }
 std::size_t Dialogs::pending() const { return session().answers.size(); }
+std::vector<DialogAnswer> Dialogs::reportUnused() {
+    std::vector<DialogAnswer> left(session().answers.begin(), session().answers.end());
+    session().answers.clear();
+    for (const DialogAnswer& a : left)
+        fault("unused answer", escapeText(a.text) + (a.title.empty() ? "" : " for " + escapeText(a.title)) +
+                                   " was queued but no dialog asked");
+    return left;
+}
 const std::vector<DialogRecord>& Dialogs::records() const { return session().dialogs; }
 void Dialogs::clear() {
     session().answers.clear();

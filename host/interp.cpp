@@ -50,37 +50,85 @@ bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 }  // namespace
 
-bool parseScript(const std::string& text, std::vector<Statement>& out, std::string& error) {
+namespace {
+
+// "name(arg, ...)" stands for "name arg ...".
+void expandCallForm(Statement& st) {
+    Word& first = st.front();
+    std::size_t open = first.text.find('(');
+    if (first.quoted || open == std::string::npos || open == 0 || first.text.back() != ')') return;
+    std::string inner = first.text.substr(open + 1, first.text.size() - open - 2);
+    first.text.resize(open);
+    std::vector<Word> args;
+    for (std::size_t start = 0; start < inner.size();) {
+        std::size_t comma = inner.find(',', start);
+        if (comma == std::string::npos) comma = inner.size();
+        std::string a = inner.substr(start, comma - start);
+        while (!a.empty() && blank(a.front())) a.erase(0, 1);
+        while (!a.empty() && blank(a.back())) a.pop_back();
+        if (!a.empty()) args.push_back({a, false});
+        start = comma + 1;
+    }
+    st.insert(st.begin() + 1, args.begin(), args.end());
+}
+
+}  // namespace
+
+bool parseScript(const std::string& text, std::vector<Statement>& out, std::string& error, std::vector<int>* lines,
+                 int* errorLine) {
     out.assign(1, Statement());
+    std::vector<int> starts(1, 0);
     std::string word;
     bool inWord = false;
+    int line = 1;
+    auto addWord = [&](Word w) {
+        if (out.back().empty()) starts.back() = line;
+        out.back().push_back(std::move(w));
+    };
     auto endWord = [&] {
-        if (inWord) out.back().push_back({word, false});
+        if (inWord) addWord({word, false});
         word.clear();
         inWord = false;
     };
     auto endStatement = [&] {
         endWord();
-        if (!out.back().empty()) out.emplace_back();
+        if (!out.back().empty()) out.emplace_back(), starts.push_back(0);
+    };
+    // Keeps the complete statements before the faulty one.
+    auto finish = [&](bool ok) {
+        if (!ok) {
+            if (errorLine) *errorLine = out.back().empty() ? line : starts.back();
+            out.back().clear();
+        } else {
+            endStatement();
+        }
+        if (out.back().empty()) out.pop_back(), starts.pop_back();
+        for (Statement& st : out) expandCallForm(st);
+        if (lines) *lines = starts;
+        return ok;
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == ';' || c == '\n') {
             endStatement();
+            line += c == '\n';
         } else if (blank(c)) {
             endWord();
         } else if (c == '/' && !inWord && i + 1 < text.size() && text[i + 1] == '/') {
             while (i + 1 < text.size() && text[i + 1] != '\n') ++i;  // a comment to the line's end
         } else if (c == '"') {
-            if (inWord) return error = "Syntax error: quote inside the word \"" + word + "\"", false;
+            if (inWord) return error = "Syntax error: quote inside the word \"" + word + "\"", finish(false);
+            int startLine = line;
             std::string quoted;
             std::size_t j = i + 1;
             for (; j < text.size() && text[j] != '"'; ++j) {
+                line += text[j] == '\n';
                 if (text[j] != '\\' || j + 1 >= text.size()) {
                     quoted += text[j];
                     continue;
                 }
                 char e = text[++j];
+                line += e == '\n';
                 switch (e) {
                 case 'n': quoted += '\n'; break;
                 case 't': quoted += '\t'; break;
@@ -89,38 +137,24 @@ bool parseScript(const std::string& text, std::vector<Statement>& out, std::stri
                 default: quoted += '\\', quoted += e;  // other escapes stay as written
                 }
             }
-            if (j >= text.size()) return error = "Syntax error: unterminated string", false;
+            if (j >= text.size()) {
+                line = startLine;
+                return error = "Syntax error: unterminated string", finish(false);
+            }
             if (j + 1 < text.size() && !blank(text[j + 1]) && text[j + 1] != ';' && text[j + 1] != '\n')
-                return error = "Syntax error: a string must be followed by a blank, \";\" or the end", false;
-            out.back().push_back({quoted, true});
+                return error = "Syntax error: a string must be followed by a blank, \";\" or the end", finish(false);
+            int afterLine = line;
+            line = startLine;
+            addWord({quoted, true});
+            line = afterLine;
             i = j;
         } else {
+            if (!inWord && out.back().empty()) starts.back() = line;
             word += c;
             inWord = true;
         }
     }
-    endStatement();
-    if (out.back().empty()) out.pop_back();
-    // name(arg, ...) stands for name arg ...
-    for (Statement& st : out) {
-        Word& first = st.front();
-        std::size_t open = first.text.find('(');
-        if (first.quoted || open == std::string::npos || open == 0 || first.text.back() != ')') continue;
-        std::string inner = first.text.substr(open + 1, first.text.size() - open - 2);
-        first.text.resize(open);
-        std::vector<Word> args;
-        for (std::size_t start = 0; start < inner.size();) {
-            std::size_t comma = inner.find(',', start);
-            if (comma == std::string::npos) comma = inner.size();
-            std::string a = inner.substr(start, comma - start);
-            while (!a.empty() && blank(a.front())) a.erase(0, 1);
-            while (!a.empty() && blank(a.back())) a.pop_back();
-            if (!a.empty()) args.push_back({a, false});
-            start = comma + 1;
-        }
-        st.insert(st.begin() + 1, args.begin(), args.end());
-    }
-    return true;
+    return finish(true);
 }
 
 bool parseNumber(const std::string& s, double& v) {
@@ -196,10 +230,16 @@ bool runPluginCommand(const CommandReg& reg, Call& call) {
     if (!cmd) return call.fail("the plug-in made no command object");
     Result* saved = session().commandResult;
     session().commandResult = &call.result;
+    std::string outer = crashNote();
+    setCrashNote("the plug-in command \"" + call.name + "\"");
     TStatus status = cmd->doIt(args);
+    setCrashNote(outer);
     session().commandResult = saved;
     delete cmd;
-    if (!status) return call.fail("command failed " + status.errorString().str());
+    if (!status) {
+        call.error = "the plug-in command \"" + call.name + "\" failed " + status.errorString().str();
+        return false;
+    }
     return true;
 }
 
@@ -233,25 +273,28 @@ bool commandExists(const std::string& name) {
 
 TStatus runScript(const std::string& text, Result& result, bool displayIt, bool) {
     std::vector<Statement> statements;
-    std::string error;
+    std::vector<int> lines;
+    std::string syntax, error;
+    int syntaxLine = 0;
     result.clear();
-    if (!parseScript(text, statements, error)) {
-        if (displayIt) display("// Error: " + error);
-        lastError() = error;
-        return TStatus::kFailure;
-    }
+    bool parsed = parseScript(text, statements, syntax, &lines, &syntaxLine);
+    // Only the host program's own texts carry a source; the plug-in's commands run inside them.
+    std::string source = session().depth == 0 ? session().source : "";
+    auto fail = [&](int line, const std::string& what) {
+        std::string located = source.empty() ? what : source + ", line " + std::to_string(line) + ": " + what;
+        if (displayIt) display("// Error: " + located);
+        lastError() = located;
+        return TStatus(TStatus::kFailure);
+    };
     ++session().depth;
     TStatus status;
-    for (const Statement& st : statements) {
-        status = runStatement(st, result, error);
-        if (!status) {
-            if (displayIt) display("// Error: " + error);
-            lastError() = error;
-            break;
-        }
-        if (displayIt && !result.values.empty()) display("// Result: " + result.text());
+    for (std::size_t i = 0; i < statements.size() && status; ++i) {
+        status = runStatement(statements[i], result, error);
+        if (!status) fail(lines[i], error);
+        else if (displayIt && !result.values.empty()) display("// Result: " + result.text());
     }
     --session().depth;
+    if (status && !parsed) status = fail(syntaxLine, syntax);
     return status;
 }
 

@@ -18,8 +18,11 @@ struct Word {
 using Statement = std::vector<Word>;
 
 // Statements split on ";" or a line break, words on blanks; a quoted string must be followed by
-// a blank, ";" or the end. "name(a, b)" stands for "name a b".
-bool parseScript(const std::string& text, std::vector<Statement>& out, std::string& error);
+// a blank, ";" or the end. "name(a, b)" stands for "name a b". `lines` gets the line on which each
+// statement starts. On a syntax error `out` keeps the statements before the faulty one and
+// `errorLine` names the faulty one's line.
+bool parseScript(const std::string& text, std::vector<Statement>& out, std::string& error,
+                 std::vector<int>* lines = nullptr, int* errorLine = nullptr);
 bool parseNumber(const std::string& s, double& v);  // the whole text
 bool parseInt(const std::string& s, int& v);        // a whole number
 bool parseBool(const std::string& s, bool& v);
@@ -55,9 +58,12 @@ const Builtin* findBuiltin(const std::string& name);
 const Builtin* findRigFake(const std::string& name);
 bool commandExists(const std::string& name);
 std::string& lastError();  // the last command error, for TStatus texts
+// What runs now, for the host program's crash report ("" outside plug-in commands).
+std::string crashNote();
+void setCrashNote(const std::string& note);
 
 // Script names: a node by name or unique path suffix, a plug by "node.attr[i].child" or by the
-// element's label. A name that matches no node is a dead-node host fault.
+// element's label. A name that matches no node or several fails the command.
 bool resolveNode(Call& call, const std::string& name, TObject& node);
 bool resolvePlug(Call& call, const std::string& text, TPlug& plug);
 

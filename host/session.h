@@ -73,6 +73,7 @@ struct Session {
     std::function<void(const std::string&)> echo;
     Result* commandResult = nullptr;  // the result slot of the plug-in command that runs
     int depth = 0;                    // nested executeCommand calls
+    std::string source;               // the host program's script or -c argument that runs
 };
 
 Session& session();
@@ -85,7 +86,8 @@ std::string dumpScene();
 // Plug-in loading (tplugin.cpp).
 bool pluginLoad(const std::string& nameOrPath, std::string& error);
 bool pluginUnload(std::size_t index, std::string& error);
-int fileTranslate(const std::string& path, const std::string& type, bool import);  // TStatus code
+// Runs the translator that takes the file (or the one named by type); false with the reason.
+bool fileTranslate(const std::string& path, const std::string& type, bool import, std::string& error);
 std::string escapeText(const std::string& s);  // quoted with \" \\ \n \t
 
 }  // namespace tulo_detail

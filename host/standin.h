@@ -75,6 +75,8 @@ class Dialogs {
 public:
     void push(const std::string& answer, const std::string& title = "");
     std::size_t pending() const;
+    // The answers no dialog asked for: each a host fault ("unused answer"); the queue is emptied.
+    std::vector<DialogAnswer> reportUnused();
     const std::vector<DialogRecord>& records() const;
     void clear();  // the queue and the records
 };
@@ -95,6 +97,13 @@ public:
     bool characterized(int character) const;
 };
 Rig& rig();
+
+// The host program's texts: a script file or a -c argument, named by `source` in error messages
+// ("<source>, line <n>: ..."); displayed like any script. False when a statement failed.
+bool runProgramText(const std::string& text, const std::string& source);
+// From now on a crash prints which plug-in command was running before the process ends by its
+// signal (the host program's choice; tests leave the default handlers alone).
+void reportCrashes();
 
 // Batch mode (the "about -b" answer): off in the library, on in the host program.
 void setBatch(bool batch);

@@ -24,6 +24,7 @@ const char kUsage[] =
 struct Job {
     bool text;
     std::string value;
+    std::string source;  // how messages name it
 };
 
 }  // namespace
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> plugins;
     std::vector<Job> jobs;
     bool units = false, interactive = false, strict = false;
+    int texts = 0;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool more = i + 1 < argc;
@@ -40,14 +42,15 @@ int main(int argc, char** argv) {
         else if (a == "--units") units = true;
         else if (a == "--interactive") interactive = true;
         else if (a == "--strict") strict = true;
-        else if (a == "-c" && more) jobs.push_back({true, argv[++i]});
+        else if (a == "-c" && more) jobs.push_back({true, argv[++i], "-c argument " + std::to_string(++texts)});
         else if (a == "--help" || a == "-h") return std::cout << kUsage, 0;
-        else if (!a.empty() && a[0] != '-') jobs.push_back({false, a});
+        else if (!a.empty() && a[0] != '-') jobs.push_back({false, a, "script " + a});
         else return std::cerr << "tulo-standin: unknown or incomplete option \"" << a << "\"\n" << kUsage, 2;
     }
     standin::setBatch(!interactive);
     if (units) standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
-    standin::setEcho([](const std::string& line) { std::cout << line << "\n"; });
+    standin::setEcho([](const std::string& line) { std::cout << line << std::endl; });
+    standin::reportCrashes();
 
     bool ok = true;
     for (const std::string& p : plugins) {
@@ -57,26 +60,39 @@ int main(int argc, char** argv) {
             ok = false;
         }
     }
-    for (const Job& job : jobs) {
-        if (!ok) break;
+    std::size_t done = 0;
+    for (; ok && done < jobs.size(); ++done) {
+        const Job& job = jobs[done];
         std::string text = job.value;
         if (!job.text) {
             std::ifstream in(job.value, std::ios::binary);
             if (!in) {
                 std::cerr << "tulo-standin: cannot read " << job.value << "\n";
                 ok = false;
-                break;
+                continue;
             }
             std::stringstream s;
             s << in.rdbuf();
             text = s.str();
         }
-        if (!TGlobal::executeCommand(TString(text), true, false)) ok = false;
+        if (!standin::runProgramText(text, job.source)) ok = false;
+    }
+    if (done < jobs.size()) {
+        std::cerr << "tulo-standin: not run after the failure:";
+        for (std::size_t i = done; i < jobs.size(); ++i) std::cerr << (i > done ? "," : "") << " " << jobs[i].source;
+        std::cerr << "\n";
     }
     std::string error;
     if (!standin::unloadAllPlugins(&error)) {
         std::cerr << "tulo-standin: " << error << "\n";
         ok = false;
+    }
+    // Answers meant for dialogs that never came: the script and its answers disagree.
+    std::vector<standin::DialogAnswer> unused = standin::dialogs().reportUnused();
+    if (!unused.empty()) {
+        std::cerr << "tulo-standin: " << unused.size() << " --answer value(s) never used by a dialog:";
+        for (const auto& a : unused) std::cerr << " \"" << a.text << "\"";
+        std::cerr << "\n";
     }
     const auto& faults = standin::faults();
     for (const auto& f : faults) std::cerr << "// Host fault: " << f.kind << ": " << f.text << "\n";

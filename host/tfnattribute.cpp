@@ -10,12 +10,17 @@ const TObject TPxTransform::worldMatrix(TObject::kAttributeKind, 2, 1);
 namespace {
 AttrRec* rec(const TObject& o) { return attr(o); }
 
+// Single numeric attributes, and the three-value compounds (721 floats, 722 doubles) with their
+// three children.
 bool numericRec(const TObject& o) {
-    AttrRec* a = attr(o);
-    return a && a->kind == AttrKind::Numeric && a->unit == UnitKind::None &&
-           (a->apiType == TFn::kNumericAttribute || a->apiType == TFn::kAttribute3Float ||
-            a->apiType == TFn::kAttribute3Double);
+    const AttrRec* a = attr(o);
+    if (!a) return false;
+    if (a->apiType == TFn::kAttribute3Float || a->apiType == TFn::kAttribute3Double)
+        return a->kind == AttrKind::Compound && a->children.size() == 3;
+    return a->kind == AttrKind::Numeric && a->unit == UnitKind::None && a->apiType == TFn::kNumericAttribute;
 }
+
+bool tripleRec(const AttrRec& a) { return a.kind == AttrKind::Compound; }
 
 std::uint32_t newAttr(AttrRec a) {
     Scene& s = scene();
@@ -169,22 +174,63 @@ TFnNumericData::Type TFnNumericAttribute::unitType(TStatus* status) const {
     return static_cast<TFnNumericData::Type>(rec(object_)->dataType);
 }
 
-TStatus TFnNumericAttribute::getDefault(double& value) const {
+// A single form on a compound, or three values of the wrong width, fails and leaves the outputs.
+TStatus TFnNumericAttribute::singleDefault(double& value) const {
     if (!attachedAttr("TFnNumericAttribute::getDefault")) return TStatus::kFailure;
-    value = rec(object_)->def;
+    const AttrRec& a = *rec(object_);
+    if (tripleRec(a)) return TStatus::kFailure;
+    value = castTo(a.dataType, a.def);
     return TStatus::kSuccess;
+}
+
+template <class T>
+TStatus TFnNumericAttribute::tripleDefault(T& a, T& b, T& c, int dataType) const {
+    if (!attachedAttr("TFnNumericAttribute::getDefault")) return TStatus::kFailure;
+    const AttrRec& r = *rec(object_);
+    if (!tripleRec(r) || r.dataType != dataType) return TStatus::kFailure;
+    // Children of a float compound hold float defaults already.
+    a = static_cast<T>(castTo(attrAt(r.children[0]).dataType, attrAt(r.children[0]).def));
+    b = static_cast<T>(castTo(attrAt(r.children[1]).dataType, attrAt(r.children[1]).def));
+    c = static_cast<T>(castTo(attrAt(r.children[2]).dataType, attrAt(r.children[2]).def));
+    return TStatus::kSuccess;
+}
+
+TStatus TFnNumericAttribute::getDefault(bool& value) const {
+    double d = 0;
+    TStatus s = singleDefault(d);
+    if (s) value = d != 0;
+    return s;
+}
+TStatus TFnNumericAttribute::getDefault(char& value) const {
+    double d = 0;
+    TStatus s = singleDefault(d);
+    if (s) value = static_cast<char>(toInt64(d));
+    return s;
+}
+TStatus TFnNumericAttribute::getDefault(short& value) const {
+    double d = 0;
+    TStatus s = singleDefault(d);
+    if (s) value = static_cast<short>(toInt64(d));
+    return s;
 }
 TStatus TFnNumericAttribute::getDefault(int& value) const {
     double d = 0;
-    TStatus s = getDefault(d);
-    if (s) value = static_cast<int>(tulo_detail::toInt64(d));
+    TStatus s = singleDefault(d);
+    if (s) value = static_cast<int>(toInt64(d));
     return s;
 }
-TStatus TFnNumericAttribute::getDefault(bool& value) const {
+TStatus TFnNumericAttribute::getDefault(float& value) const {
     double d = 0;
-    TStatus s = getDefault(d);
-    if (s) value = d != 0;
+    TStatus s = singleDefault(d);
+    if (s) value = static_cast<float>(castTo(TFnNumericData::kFloat, d));
     return s;
+}
+TStatus TFnNumericAttribute::getDefault(double& value) const { return singleDefault(value); }
+TStatus TFnNumericAttribute::getDefault(float& a, float& b, float& c) const {
+    return tripleDefault(a, b, c, TFnNumericData::k3Float);
+}
+TStatus TFnNumericAttribute::getDefault(double& a, double& b, double& c) const {
+    return tripleDefault(a, b, c, TFnNumericData::k3Double);
 }
 
 TStatus TFnNumericAttribute::setDefault(double value) {

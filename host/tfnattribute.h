@@ -55,9 +55,17 @@ public:
     // Three floats with children long + R/G/B, used as a colour.
     TObject createColor(const TString& longName, const TString& shortName, TStatus* status = nullptr);
     TFnNumericData::Type unitType(TStatus* status = nullptr) const;
-    TStatus getDefault(double& value) const;
-    TStatus getDefault(int& value) const;
+    // Single forms fit single attributes (a C cast of the default); the three-value forms fit the
+    // compounds of their width (12 floats, 15 doubles). A form that does not fit fails (status 1)
+    // and leaves its outputs untouched.
     TStatus getDefault(bool& value) const;
+    TStatus getDefault(char& value) const;
+    TStatus getDefault(short& value) const;
+    TStatus getDefault(int& value) const;
+    TStatus getDefault(float& value) const;
+    TStatus getDefault(double& value) const;
+    TStatus getDefault(float& a, float& b, float& c) const;
+    TStatus getDefault(double& a, double& b, double& c) const;
     TStatus setDefault(double value);
     TStatus setDefault(int value) { return setDefault(static_cast<double>(value)); }
     TStatus setDefault(bool value) { return setDefault(value ? 1.0 : 0.0); }
@@ -76,6 +84,11 @@ public:
     TStatus setMax(double a, double b, double c) { return (void)b, (void)c, setMax(a); }
     TStatus setSoftMin(double value);
     TStatus setSoftMax(double value);
+
+private:
+    TStatus singleDefault(double& value) const;
+    template <class T>
+    TStatus tripleDefault(T& a, T& b, T& c, int dataType) const;
 };
 
 class TFnUnitAttribute : public TFnAttribute {

@@ -40,7 +40,7 @@ double TFnCamera::focusDistance(TStatus* status) const { return number("focusDis
 TStatus TFnCamera::setFocusDistance(double v) { return setPositive("focusDistance", v); }
 
 TVector TFnCamera::upDirection(int space, TStatus* status) const {
-    if (!attachedDag("TFnCamera::upDirection")) return put(status, TStatus::kFailure), TVector();
+    if (!attachedDag("TFnCamera::upDirection") || !TSpace::valid(space)) return put(status, TStatus::kFailure), TVector();
     TVector up(0, 1, 0);
     if (space != TSpace::kWorld) return put(status, TStatus::kSuccess), up;
     TDagPath path;

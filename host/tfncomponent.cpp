@@ -219,7 +219,7 @@ int TItMeshVertex::count(TStatus* status) const {
 }
 
 TPoint TItMeshVertex::position(int space, TStatus* status) const {
-    if (isDone()) return put(status, TStatus::kFailure), TPoint();
+    if (isDone() || !TSpace::valid(space)) return put(status, TStatus::kFailure), TPoint();
     std::size_t v = static_cast<std::size_t>(index());
     TPoint p(mesh_->points[3 * v], mesh_->points[3 * v + 1], mesh_->points[3 * v + 2]);
     put(status, TStatus::kSuccess);
@@ -227,7 +227,7 @@ TPoint TItMeshVertex::position(int space, TStatus* status) const {
 }
 
 TStatus TItMeshVertex::getNormals(TVectorArray& normals, int space) const {
-    if (isDone()) return TStatus::kFailure;
+    if (isDone() || !TSpace::valid(space)) return TStatus::kFailure;
     std::size_t v = static_cast<std::size_t>(index());
     auto& out = normals.values();
     out.clear();
@@ -390,7 +390,7 @@ TStatus TItSurfaceCV::getIndex(int& u, int& v) const {
     return TStatus::kSuccess;
 }
 TPoint TItSurfaceCV::position(int space, TStatus* status) const {
-    if (isDone()) return put(status, TStatus::kFailure), TPoint();
+    if (isDone() || !TSpace::valid(space)) return put(status, TStatus::kFailure), TPoint();
     std::size_t i = 4 * static_cast<std::size_t>(index());
     const std::vector<double>& c = surface_->cvs;
     TPoint p(c[i], c[i + 1], c[i + 2], c[i + 3]);

@@ -80,7 +80,7 @@ MeshData* TFnMesh::writable(const char* user) {
 }
 
 bool TFnMesh::spaceOk(int space) const {
-    return space == TSpace::kObject || space == TSpace::kTransform || space == TSpace::kWorld;
+    return TSpace::valid(space);
 }
 
 TMatrix TFnMesh::worldOf() const {

@@ -144,7 +144,7 @@ double TFnNurbsSurface::knotInV(int i, TStatus* status) const {
 
 TStatus TFnNurbsSurface::getCV(int u, int v, TPoint& point, int space) const {
     const NurbsData* s = view("TFnNurbsSurface::getCV");
-    if (!s || (space != TSpace::kObject && space != TSpace::kTransform && space != TSpace::kWorld)) return TStatus::kFailure;
+    if (!s || !TSpace::valid(space)) return TStatus::kFailure;
     if (u < 0 || v < 0 || u >= s->numU || v >= s->numV) {
         indexFault("TFnNurbsSurface::getCV", static_cast<unsigned>(u < 0 || u >= s->numU ? u : v),
                    static_cast<std::size_t>(u < 0 || u >= s->numU ? s->numU : s->numV));

@@ -7,7 +7,7 @@
 using namespace tulo_detail;
 
 namespace {
-bool spaceOk(int space) { return space == TSpace::kTransform || space == TSpace::kObject || space == TSpace::kWorld; }
+bool spaceOk(int space) { return TSpace::valid(space); }
 
 // Row-normalised rotation block of a matrix.
 TMatrix rotationPart(const TMatrix& m) {

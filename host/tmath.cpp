@@ -346,7 +346,8 @@ TStatus TTransformationMatrix::rotateBy(const TEulerRotation& e, int space, TSta
 }
 
 TVector TTransformationMatrix::getTranslation(int space, TStatus* status) const {
-    bool ok = space == TSpace::kTransform || space == TSpace::kObject;
+    // Without a parent the transformation's world translation is its own.
+    bool ok = TSpace::valid(space);
     if (status) *status = ok ? TStatus::kSuccess : TStatus::kFailure;
     return ok ? translate : TVector();
 }

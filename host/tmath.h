@@ -6,6 +6,8 @@
 
 namespace TSpace {
 enum Space { kInvalid = 0, kTransform = 1, kObject = 2, kWorld = 4 };
+// Every call that takes a space accepts these three codes and fails on any other.
+inline bool valid(int space) { return space == kTransform || space == kObject || space == kWorld; }
 }
 
 class TMatrix;

@@ -25,8 +25,8 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name without "/" is looked for in each directory of TULO_PLUG_IN_PATH.
-std::string locate(const std::string& name) {
+// A name without "/" is looked for in each directory of TULO_PLUG_IN_PATH; `searched` lists them.
+std::string locate(const std::string& name, std::string& searched) {
     if (name.find('/') != std::string::npos) return access(name.c_str(), R_OK) == 0 ? name : "";
     const char* env = std::getenv("TULO_PLUG_IN_PATH");
     std::string dirs = env ? env : "";
@@ -36,6 +36,7 @@ std::string locate(const std::string& name) {
         std::string dir = dirs.substr(start, colon - start);
         start = colon + 1;
         if (dir.empty()) continue;
+        searched += (searched.empty() ? "" : ", ") + dir;
         for (const std::string& file : {name, name + ".so", "lib" + name + ".so"}) {
             std::string path = dir + "/" + file;
             if (access(path.c_str(), R_OK) == 0) return path;
@@ -69,8 +70,16 @@ void dropRegistrations(std::size_t index) {
 namespace tulo_detail {
 
 bool pluginLoad(const std::string& nameOrPath, std::string& error) {
-    std::string path = locate(nameOrPath);
-    if (path.empty()) return error = "cannot find plug-in \"" + nameOrPath + "\"", false;
+    std::string searched;
+    std::string path = locate(nameOrPath, searched);
+    if (path.empty()) {
+        error = "cannot find plug-in \"" + nameOrPath + "\"";
+        if (nameOrPath.find('/') != std::string::npos) return false;
+        error += searched.empty() ? " (TULO_PLUG_IN_PATH names no directory)"
+                                  : " (searched for " + nameOrPath + ", " + nameOrPath + ".so and lib" + nameOrPath +
+                                        ".so in " + searched + ")";
+        return false;
+    }
     Session& s = session();
     for (const Plugin& p : s.plugins)
         if (p.handle && p.path == path) return error = "plug-in \"" + path + "\" is loaded already", false;
@@ -116,7 +125,7 @@ bool pluginUnload(std::size_t index, std::string& error) {
     return status && left.empty();
 }
 
-int fileTranslate(const std::string& path, const std::string& type, bool import) {
+bool fileTranslate(const std::string& path, const std::string& type, bool import, std::string& error) {
     Session& s = session();
     TFileObject file;
     file.setRawFullName(path);
@@ -133,15 +142,19 @@ int fileTranslate(const std::string& path, const std::string& type, bool import)
         TPxFileTranslator* tr = reg.creator ? reg.creator() : nullptr;
         if (!tr) continue;
         bool fits = !type.empty() || tr->identifyFile(file, buffer, size) == TPxFileTranslator::kIsMyFileType;
+        bool can = import ? tr->haveReadMethod() : tr->haveWriteMethod();
         TStatus status = TStatus::kFailure;
-        if (fits && (import ? tr->haveReadMethod() : tr->haveWriteMethod()))
+        if (fits && can)
             status = import ? tr->reader(file, reg.defaultOptions, TPxFileTranslator::kImportAccessMode)
                             : tr->writer(file, reg.defaultOptions, TPxFileTranslator::kExportAccessMode);
         delete tr;
-        if (fits) return status.statusCode();
+        if (!fits) continue;
+        if (!can) error = "the file translator \"" + t.first + "\" cannot " + (import ? "read" : "write") + " files";
+        else if (!status) error = "the file translator \"" + t.first + "\" failed on " + escapeText(path);
+        return status;
     }
-    note("// Error: no file translator " + (type.empty() ? "takes " + escapeText(path) : escapeText(type)));
-    return TStatus::kFailure;
+    error = type.empty() ? "no file translator takes " + escapeText(path) : "no file translator is named " + escapeText(type);
+    return false;
 }
 
 }  // namespace tulo_detail

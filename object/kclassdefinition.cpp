@@ -12,8 +12,9 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// Built on first use and never destroyed, so that registration from any static
-// initialiser and lookups from any static destructor find it intact.
+// Built on first use, so that registration from any static initialiser finds it, and ended only
+// after every other static object of the library (RegistryEnd), so that lookups from any static
+// destructor find it intact and a plug-in library its host unloads gives its memory back.
 struct ClassRegistry {
     std::vector<KClassDefinition*> mById;  // index = class identifier
     std::vector<std::unique_ptr<KPlugFilter>> mFilters;
@@ -21,10 +22,25 @@ struct ClassRegistry {
     KPlugFilter mNone{-1, nullptr};
 };
 
+ClassRegistry*& RegistryPointer() {
+    static ClassRegistry* registry = nullptr;
+    return registry;
+}
+
 ClassRegistry& Registry() {
-    static ClassRegistry* registry = new ClassRegistry;
+    ClassRegistry*& registry = RegistryPointer();
+    if (!registry) registry = new ClassRegistry;
     return *registry;
 }
+
+// Constructed before, so destroyed after, every static object of default priority.
+struct RegistryEnd {
+    ~RegistryEnd() {
+        delete RegistryPointer();
+        RegistryPointer() = nullptr;
+    }
+};
+__attribute__((init_priority(101))) RegistryEnd gRegistryEnd;
 
 // Identifiers start at 1 so that a class identifier not yet registered
 // (zero-initialised) never names a real class.

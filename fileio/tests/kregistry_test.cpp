@@ -66,4 +66,31 @@ TEST_F(RegistryTest, FailedWritesAnswerFalse) {
     EXPECT_TRUE(mRegistry.Connect("reg.txt", "Tulo60") && WriteAll("k"));
 }
 
+// An update stores its writes in one rewrite: the same file as writing them one by one, a
+// refused value left out; Close drops an update.
+TEST_F(RegistryTest, UpdateWritesOnceWithTheSameContent) {
+    auto writeAll = [&] {
+        mRegistry.WriteInt("", "A", 1);
+        mRegistry.WriteString("", "B", "x;y");  // refused: a comment would cut it
+        mRegistry.WriteFloat("", "C", 0.5f);
+        mRegistry.WriteInt("", "a", 2);  // keys ignore case: replaces A
+    };
+    zeqtest::WriteFile(mDir / "one.txt", "; kept\n[Other]\nA = 9\n");
+    zeqtest::WriteFile(mDir / "many.txt", "; kept\n[Other]\nA = 9\n");
+    ASSERT_TRUE(mRegistry.Connect("one.txt", "Tulo60"));
+    writeAll();
+    ASSERT_TRUE(mRegistry.Connect("many.txt", "Tulo60"));
+    mRegistry.BeginUpdate();
+    writeAll();
+    EXPECT_EQ("; kept\n[Other]\nA = 9\n", ReadFile(mDir / "many.txt"));  // nothing yet
+    EXPECT_FALSE(mRegistry.EndUpdate());  // one value was refused
+    EXPECT_EQ(ReadFile(mDir / "one.txt"), ReadFile(mDir / "many.txt"));
+    EXPECT_EQ("; kept\n[Other]\nA = 9\n[Tulo60]\na = 2\nC = 0.500000\n", ReadFile(mDir / "many.txt"));
+    mRegistry.BeginUpdate();
+    mRegistry.WriteInt("", "D", 4);
+    mRegistry.Close();
+    EXPECT_EQ(ReadFile(mDir / "many.txt").find("D = "), std::string::npos);
+    EXPECT_FALSE(mRegistry.EndUpdate());
+}
+
 }  // namespace

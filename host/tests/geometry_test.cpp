@@ -319,6 +319,64 @@ TEST_F(GeometryTest, ClusterWeightsThroughItsSet) {
     expectFaults({"unattached function set"});
 }
 
+// Every call that takes a space accepts 1 (transform), 2 (object) and 4 (world) only.
+struct SpaceCall {
+    const char* name;
+    bool (*call)(int space);
+};
+
+TDagPath pathNamed(const char* name) { return pathOf(standin::find(name)); }
+
+const SpaceCall kSpaceCalls[] = {
+    {"CameraUp", [](int s) { TStatus st; TFnCamera(pathNamed("shotCam")).upDirection(s, &st); return bool(st); }},
+    {"VertexPosition", [](int s) { TStatus st; TItMeshVertex(pathNamed("hardCube")).position(s, &st); return bool(st); }},
+    {"VertexNormals", [](int s) { TVectorArray n; return bool(TItMeshVertex(pathNamed("hardCube")).getNormals(n, s)); }},
+    {"SurfaceCV", [](int s) { TStatus st; TItSurfaceCV(pathNamed("patch")).position(s, &st); return bool(st); }},
+    {"MeshPoint", [](int s) { TPoint p; return bool(TFnMesh(pathNamed("hardCube")).getPoint(0, p, s)); }},
+    {"MeshNormals", [](int s) { TFloatVectorArray n; return bool(TFnMesh(pathNamed("hardCube")).getNormals(n, s)); }},
+    {"SurfaceGetCV", [](int s) { TPoint p; return bool(TFnNurbsSurface(pathNamed("patch")).getCV(0, 0, p, s)); }},
+    {"Translation", [](int s) { TStatus st; TFnTransform(pathNamed("shotCam")).translation(s, &st); return bool(st); }},
+    {"RotatePivot", [](int s) { TStatus st; TFnTransform(pathNamed("shotCam")).rotatePivot(s, &st); return bool(st); }},
+    {"Rotation", [](int s) { TEulerRotation e; return bool(TFnTransform(pathNamed("shotCam")).getRotation(e, s)); }},
+    {"RotateBy", [](int s) { TTransformationMatrix m; return bool(m.rotateBy(TEulerRotation(0.1, 0, 0), s)); }},
+    {"TransformationTranslation", [](int s) { TStatus st; TTransformationMatrix().getTranslation(s, &st); return bool(st); }},
+};
+
+class SpaceCodes : public GeometryTest, public ::testing::WithParamInterface<SpaceCall> {};
+
+TEST_P(SpaceCodes, OnlyTransformObjectAndWorld) {
+    ASSERT_TRUE(standin::buildScene("sample"));
+    for (int space : {-1, 0, 1, 2, 3, 4, 5, 8}) EXPECT_EQ(GetParam().call(space), space == 1 || space == 2 || space == 4) << space;
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometry, SpaceCodes, ::testing::ValuesIn(kSpaceCalls), CaseName());
+
+// The rich scene holds what the export's readers meet beyond the sample.
+TEST_F(GeometryTest, RichFixtureHoldsEveryFeature) {
+    ASSERT_TRUE(standin::buildScene("rich"));
+    TFnAnimCurve tx(standin::plug("dancer.translateX"));
+    ASSERT_EQ(tx.numKeys(), 9u);
+    for (unsigned k = 0; k < 9; ++k) EXPECT_EQ(tx.inTangentType(k) * 10 + tx.outTangentType(k), 11 * static_cast<int>(k));
+    TFnAnimCurve visibility(standin::plug("dancer.visibility"));
+    EXPECT_EQ(visibility.outTangentType(0), TFnAnimCurve::kTangentStep);
+    EXPECT_TRUE(TFnAnimCurve(standin::plug("dancer.rotateY")).isWeighted());
+    EXPECT_TRUE(standin::plug("dancer.crowdCount").isLocked());
+    EXPECT_EQ(TFnAnimCurve(standin::plug("dancer.tintG")).numKeys(), 2u);
+    EXPECT_EQ(TFnTransform(standin::find("dancer")).rotationOrder(), TTransformationMatrix::kZXY);
+    EXPECT_EQ(TFnTransform(standin::find("spinner")).rotationOrder(), TTransformationMatrix::kZYX);
+    TFnTransform dancer(standin::find("dancer"));
+    EXPECT_TRUE(dancer.rotatePivot(TSpace::kTransform).isEquivalent(TPoint(1, 2, 3)));
+    EXPECT_TRUE(dancer.scalePivot(TSpace::kTransform).isEquivalent(TPoint(-1, 0, 2)));
+    EXPECT_TRUE(dancer.isLimited(TFnTransform::kRotateMaxX) && dancer.isLimited(TFnTransform::kTranslateMinY));
+    EXPECT_EQ(pathNamed("crowd:squad:helmetShape").fullPathName().asChar(),
+              std::string("|crowd:leader|crowd:squad:scout|crowd:squad:helmet|crowd:squad:helmetShape"));
+    EXPECT_EQ(TFnDagNode(standin::find("prop")).parentCount(), 2u);
+    EXPECT_EQ(TFnDagNode(standin::find("crane_group")).childCount(), 3u);
+    EXPECT_EQ(standin::find("crane_group").apiType(), TFn::kLookAt);
+    EXPECT_EQ(TFnAnimCurve(standin::plug("legBlend.weight[0]")).numKeys(), 3u);
+    EXPECT_EQ(TFnAnimCurve(standin::plug("lampShape.intensity")).numKeys(), 2u);
+}
+
 class Fixture : public GeometryTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(Fixture, DumpsIdenticallyTwice) {

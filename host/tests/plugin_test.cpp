@@ -83,26 +83,41 @@ TEST_F(PluginTest, RegistrationLeftAfterUnloadIsAFault) {
     EXPECT_FALSE(standin::hasCommand("testEcho"));
 }
 
-// The host program: exit 0 only when every step succeeded; --strict also needs no host fault.
+// The host program: exit 0 only when every step succeeded; --strict also needs no host fault. Its
+// messages say where a script failed, what did not run and why a plug-in or translator is missing.
 struct ProgramCase {
     const char* name;
     const char* args;
-    int exit;
+    int exit;  // below 0: ended by that signal
     const char* output;
+    const char* absent = "";  // text the output must not hold
 };
 
 class Program : public HostTest, public ::testing::WithParamInterface<ProgramCase> {};
 
 TEST_P(Program, ExitsAndEchoes) {
     std::string out = tempPath(std::string(GetParam().name) + ".out");
-    std::string cmd = "TULO_PLUG_IN_PATH='" + dirOf(TULO_TEST_PLUGIN) + "' TULO_TEST_PLUGIN_LOG=/dev/null '" +
-                      TULO_STANDIN + "' --plugin tulo_test_plugin " + GetParam().args + " > '" + out + "' 2>&1";
+    std::string script = tempPath(std::string(GetParam().name) + ".script");
+    std::ofstream(script) << "testEcho first\n\ntestEcho \"second\"\nnoSuchProcedure 1\ntestEcho never\n";
+    std::string cmd = "cd '" + dirOf(script) + "' && TULO_PLUG_IN_PATH='" + dirOf(TULO_TEST_PLUGIN) +
+                      "' TULO_TEST_PLUGIN_LOG=/dev/null '" + TULO_STANDIN + "' --plugin tulo_test_plugin " +
+                      GetParam().args + " > '" + out + "' 2>&1";
+    std::string name = GetParam().name;
+    for (std::size_t at; (at = cmd.find("SCRIPT")) != std::string::npos;) cmd.replace(at, 6, name + ".script");
     int status = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), GetParam().exit);
+    if (GetParam().exit >= 0) {
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), GetParam().exit);
+    } else {  // the shell may report the signal as 128 + its number
+        EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == -GetParam().exit) ||
+                    (WIFEXITED(status) && WEXITSTATUS(status) == 128 - GetParam().exit));
+    }
     std::stringstream text;
     text << std::ifstream(out).rdbuf();
     EXPECT_NE(text.str().find(GetParam().output), std::string::npos) << text.str();
+    if (*GetParam().absent) {
+        EXPECT_EQ(text.str().find(GetParam().absent), std::string::npos) << text.str();
+    }
 }
 
 const ProgramCase kProgram[] = {
@@ -113,7 +128,28 @@ const ProgramCase kProgram[] = {
     {"UnansweredDialogUnderStrict", "--strict -c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 1,
      "// Host fault: unanswered dialog"},
     {"UnansweredDialogWithoutStrict", "-c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 0, "dismiss"},
-    {"FailureStops", "-c 'testEcho -fail' -c 'testEcho never'", 1, "// Error: testEcho failed on request"},
+    {"UnusedAnswerUnderStrict", "--strict --answer Maybe -c 'testEcho a'", 1,
+     "1 --answer value(s) never used by a dialog: \"Maybe\"\n// Host fault: unused answer"},
+    {"FailureStops", "-c 'testEcho -fail' -c 'testEcho never'", 1, "// Error: testEcho failed on request", "never"},
+    {"FailingCommandIsNamed", "-c 'testEcho -fail'", 1,
+     "// Error: -c argument 1, line 1: the plug-in command \"testEcho\" failed (kFailure)"},
+    {"LaterTextsNotRun", "-c 'testEcho ok' -c 'testEcho -fail' -c 'about -b' SCRIPT", 1,
+     "not run after the failure: -c argument 3, script LaterTextsNotRun.script", "// Result: 1"},
+    {"ScriptErrorNamesItsLine", "SCRIPT", 1,
+     "// Result: second\n// Error: script ScriptErrorNamesItsLine.script, line 4: Cannot find "
+     "procedure \"noSuchProcedure\".",
+     "never"},
+    {"SyntaxErrorAfterGoodLines", "-c 'testEcho one\ntestEcho two; testEcho \"three\"x'", 1,
+     "// Result: two\n// Error: -c argument 1, line 2: Syntax error: a string must be followed"},
+    {"MissingObjectIsNoHostFault", "--strict -c 'getAttr ghost.visibility'", 1,
+     "line 1: getAttr: No object matches name: ghost", "Host fault"},
+    {"NoTranslatorForTheFile", "-c 'file -import \"notes.txt\"'", 1,
+     "file: no file translator takes \"notes.txt\""},
+    {"PluginNotFoundListsDirectories", "--plugin no_such_plugin", 1,
+     "cannot find plug-in \"no_such_plugin\" (searched for no_such_plugin, no_such_plugin.so and "
+     "libno_such_plugin.so in "},
+    {"CrashNamesTheCommand", "-c 'testEcho before; testCrash'", -6,
+     "// Result: before\ntulo-standin: crashed with signal 6 in the plug-in command \"testCrash\""},
     {"UnitsSwitch", "--units -c 'getAttr persp.rotateY'", 0, "// Result: 0.78539816339744828"},
     {"MissingScript", "no-such-script.txt", 1, "cannot read no-such-script.txt"},
     {"LeftRegistration", "-c testLeak", 1, "left registrations"},

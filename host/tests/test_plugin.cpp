@@ -1,4 +1,4 @@
-// A small plug-in for the plug-in shell tests: two commands and a translator that hands its file
+// A small plug-in for the plug-in shell tests: three commands and a translator that hands its file
 // to a command, as the real plug-in's translator does.
 #include <cstdlib>
 #include <fstream>
@@ -44,6 +44,12 @@ public:
     }
 };
 
+// testCrash: ends the process as a faulty plug-in would.
+class Crash : public TPxCommand {
+public:
+    TStatus doIt(const TArgList&) override { std::abort(); }
+};
+
 std::string quoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) out += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
@@ -73,6 +79,7 @@ extern "C" TStatus initializePlugin(TObject object) {
     leak = false;
     if (!plugin.registerCommand("testEcho", [] { return static_cast<TPxCommand*>(new Echo); })) return TStatus::kFailure;
     if (!plugin.registerCommand("testLeak", [] { return static_cast<TPxCommand*>(new Leak); })) return TStatus::kFailure;
+    if (!plugin.registerCommand("testCrash", [] { return static_cast<TPxCommand*>(new Crash); })) return TStatus::kFailure;
     return plugin.registerFileTranslator("TestFmt", "", [] { return static_cast<TPxFileTranslator*>(new Translator); });
 }
 
@@ -80,6 +87,7 @@ extern "C" TStatus uninitializePlugin(TObject object) {
     TFnPlugin plugin(object);
     plugin.deregisterFileTranslator("TestFmt");
     plugin.deregisterCommand("testLeak");
+    plugin.deregisterCommand("testCrash");
     if (!leak) plugin.deregisterCommand("testEcho");
     return TStatus::kSuccess;
 }

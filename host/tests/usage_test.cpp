@@ -150,4 +150,85 @@ TEST_F(UsageTest, LightForwardAxisCorrection) {
     EXPECT_TRUE((TVector(0, 0, -1) * m).isEquivalent(TVector(-1, 0, 0), 1e-12));
 }
 
+// User attributes read as the export reads them: single values and three-value compounds through
+// TFnNumericAttribute, the default from the plug, else from the attribute when the plug is missing.
+TEST_F(UsageTest, UserAttributeDefaults) {
+    ASSERT_TRUE(standin::buildScene("rich"));
+    TFnTransform t(standin::find("dancer"));
+    std::string got;
+    for (unsigned i = 0; i < t.attributeCount(); ++i) {
+        TObject a = t.attribute(i);
+        int api = a.apiType();
+        if (t.attributeClass(a) != 2 || (api != 548 && api != 721 && api != 722)) continue;
+        TStatus status;
+        TFnNumericAttribute na(a, &status);
+        ASSERT_TRUE(status) << str(na.name());
+        TObject parent = na.parent();
+        if (api == 548 && (parent.apiType() == 721 || parent.apiType() == 722)) continue;
+        TPlug plug = t.findPlug(na.shortName(), &status);
+        ASSERT_TRUE(status);
+        got += str(na.shortName()) + ":" + std::to_string(na.unitType()) + (na.isUsedAsColor() ? "c" : "");
+        if (api == 548 && na.unitType() == TFnNumericData::kByte) {
+            char c = 0;
+            plug.getValue(c);
+            got += "=" + std::to_string(c) + " ";
+            continue;
+        }
+        for (unsigned k = 0; k < (api == 548 ? 1u : 3u); ++k) {
+            double v = 0;
+            ASSERT_TRUE((api == 548 ? plug : plug.child(k)).getValue(v));
+            got += (k ? "," : "=") + tuloFormatDouble(v);
+        }
+        got += " ";
+    }
+    EXPECT_EQ(got, "hero:1=1 cc:7=3 hv:13=2.5 lv:2=-56 ao:15=1,2,3 ti:12c=0.25,0,0 ");
+    expectFaults({});
+}
+
+// The three-value forms of getDefault fit compounds of their width only; a form that does not fit
+// fails and leaves its outputs alone. Static compounds attach too.
+TEST_F(UsageTest, NumericAttributeForms) {
+    TFnNumericAttribute na;
+    TObject vec = na.create("aim", "am", TFnNumericData::k3Double);
+    na.setDefault(1, 2, 3);
+    TObject single = na.create("gain", "gn", TFnNumericData::kFloat, 1.5);
+    double a = -1, b = -1, c = -1;
+    float fa = -1, fb = -1, fc = -1;
+    ASSERT_TRUE(na.setObject(vec));  // on no node: no plug, so the export takes the defaults
+    EXPECT_TRUE(na.getDefault(a, b, c));
+    EXPECT_EQ(std::vector<double>({a, b, c}), std::vector<double>({1, 2, 3}));
+    double d = -1;
+    EXPECT_EQ(na.getDefault(d).statusCode(), TStatus::kFailure);
+    EXPECT_EQ(na.getDefault(fa, fb, fc).statusCode(), TStatus::kFailure);
+    EXPECT_EQ(std::vector<float>({fa, fb, fc, static_cast<float>(d)}), std::vector<float>(4, -1));
+    ASSERT_TRUE(na.setObject(single));
+    a = b = c = -1;
+    EXPECT_EQ(na.getDefault(a, b, c).statusCode(), TStatus::kFailure);
+    EXPECT_EQ(a + b + c, -3);
+    bool on = false;
+    char ch = 0;
+    short sh = 0;
+    int i = 0;
+    float f = 0;
+    EXPECT_TRUE(na.getDefault(on) && na.getDefault(ch) && na.getDefault(sh) && na.getDefault(i) && na.getDefault(f));
+    EXPECT_TRUE(on && ch == 1 && sh == 1 && i == 1 && f == 1.5f);
+
+    TFnDependencyNode shader(standin::createNode("lambert", "paint"));
+    TFnTransform box(standin::createNode("transform", "box"));
+    TStatus status;
+    TFnNumericAttribute color(shader.attribute("color"), &status);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(color.unitType(), TFnNumericData::k3Float);
+    EXPECT_TRUE(color.isUsedAsColor() && color.getDefault(fa, fb, fc));
+    EXPECT_EQ(fa + fb + fc, 1.5f);
+    for (const char* name : {"translate", "rotate", "scale"}) {
+        TFnNumericAttribute triple(box.attribute(name), &status);
+        EXPECT_TRUE(status) << name;
+        EXPECT_EQ(triple.unitType(), TFnNumericData::k3Double);
+        EXPECT_FALSE(triple.isUsedAsColor());
+    }
+    TFnNumericAttribute distance(box.attribute("translateX"), &status);  // a unit attribute
+    EXPECT_FALSE(status);
+}
+
 }  // namespace

@@ -1,0 +1,1 @@
+zeq_add_bench(bench_plugin SOURCES plugin_bench.cpp LIBS zeqtulo_shell)

@@ -1,0 +1,19 @@
+#include "plugin/commandoptions.h"
+
+TStatus CommandBoolOption::doIt(const TArgList& args) {
+    bool on = false;
+    if (args.length() != 1 || !SwitchArgument(args, 0, on)) return SyntaxError("needs one argument, 0 or 1");
+    ZeqTuloUserParams::Instance()->SetBoolParam(mOption, on);
+    return TStatus::kSuccess;
+}
+
+TStatus CommandSetUserParams::doIt(const TArgList& args) {
+    bool importShowUI = false, exportShowUI = false;
+    if (args.length() != 2 || !SwitchArgument(args, 0, importShowUI) || !SwitchArgument(args, 1, exportShowUI))
+        return SyntaxError("needs two arguments, each 0 or 1");
+    ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
+    params->SetBoolParam(ZeqTuloUserParams::kImportShowUI, importShowUI);
+    params->SetBoolParam(ZeqTuloUserParams::kExportShowUI, exportShowUI);
+    params->Save();
+    return TStatus::kSuccess;
+}

@@ -1,0 +1,95 @@
+// The host helper functions: status printing, attribute factories, disconnections, the type test
+// on connections, the selection commands and the world matrix.
+#include "zeqtulo_test_support.h"
+
+#include "plugin/zeqmodifier.h"
+#include "plugin/zeqtulohelpers.h"
+
+namespace {
+
+using HelpersTest = HostTest;
+
+TEST_F(HelpersTest, DebugCheckStatusPrintsFailuresOnly) {
+    TStatus ok;
+    DebugCheckStatus(ok, "never shown");
+    EXPECT_FALSE(transcribed("never shown"));
+    TStatus failed(TStatus::kFailure);
+    DebugCheckStatus(failed, nullptr);
+    EXPECT_EQ(standin::transcript().size(), 1u);
+    DebugCheckStatus(failed, "FMSetQuorbelID : Cannot find Plug.");
+    EXPECT_TRUE(transcribed("FMSetQuorbelID : Cannot find Plug. \n \n: (kFailure)"));
+}
+
+TEST_F(HelpersTest, AttributeFactories) {
+    TFnDependencyNode node(standin::createNode("transform", "box"));
+    EXPECT_TRUE(node.addAttribute(CreateDoubleAttribute("gain", "gn", 2, -1, 5)));
+    EXPECT_TRUE(node.addAttribute(CreateDoubleVectorAttribute("aim", "am", 3, 0, 9)));
+    EXPECT_TRUE(node.addAttribute(CreateDegreeAttribute("spin", "spn", 90, 0, 180)));
+    EXPECT_TRUE(node.addAttribute(CreateBoolAttribute("on", "on", true)));
+    TStringArray fields;
+    fields.append("off");
+    fields.append("on");
+    EXPECT_TRUE(node.addAttribute(CreateEnumAttribute("mode", "md", fields, 1)));
+    EXPECT_EQ(run("getAttr box.gain; getAttr box.aim"), "3 3 3");
+    EXPECT_EQ(run("getAttr box.spin; getAttr box.on; getAttr box.mode"), "1");
+    EXPECT_EQ(run("getAttr box.spin"), "90");
+    EXPECT_EQ(run("getAttr box.gain"), "2");
+    TFnEnumAttribute mode(node.attribute("mode"));
+    EXPECT_EQ(std::string(mode.fieldName(1).asChar()), "on");
+    EXPECT_TRUE(node.findPlug("gain").isNull() == false);
+}
+
+TEST_F(HelpersTest, DisconnectionsAndTypeTest) {
+    standin::createNode("transform", "a");
+    for (const char* name : {"b", "c", "d"}) standin::createNode("transform", name);
+    TPlug source = standin::plug("a.translateX");
+    EXPECT_TRUE(DisconnectAllSource(source));  // nothing to remove
+    for (const char* dst : {"b.translateX", "c.translateX", "d.translateX"}) standin::connect(source, standin::plug(dst));
+    TPlug b = standin::plug("b.translateX");
+    EXPECT_TRUE(IsIDPlugged(b, TFnDependencyNode(standin::find("a")).typeId(), true, false));
+    EXPECT_FALSE(IsIDPlugged(b, TFnDependencyNode(standin::find("a")).typeId(), false, true));
+    EXPECT_TRUE(DisconnectAllSource(b));
+    EXPECT_FALSE(b.isDestination());
+    EXPECT_TRUE(DisconnectAllDestination(source));
+    EXPECT_FALSE(source.isSource());
+}
+
+TEST_F(HelpersTest, SelectionCommandsAsSent) {
+    BakeSelection(TTime(1, TTime::kFilm), TTime(24, TTime::kFilm));
+    DeleteSelectedChannels();
+    EXPECT_EQ(standin::records(),
+              std::vector<std::string>({"bakeResults -simulation true -t \"1:24\"",
+                                        "delete -channels -unitlessAnimationCurves false -hierarchy 0 -controlPoints 0 -shape 0"}));
+    EXPECT_TRUE(transcribed("command: \"bakeResults -simulation true -t \\\"1:24\\\"\\n\" display 0 undo 0"));
+}
+
+TEST_F(HelpersTest, WorldMatrixOfInstanceZero) {
+    TObject parent = standin::createNode("transform", "p");
+    TObject child = standin::createNode("transform", "c", parent);
+    TFnTransform(parent).setTranslation(TVector(1, 2, 3), TSpace::kTransform);
+    TFnTransform(child).setTranslation(TVector(0, 10, 0), TSpace::kTransform);
+    TMatrix m;
+    ASSERT_TRUE(ExtractWorldMatrix(TFnTransform(child), m));
+    EXPECT_EQ(m[3][1], 12);
+    EXPECT_EQ(m[3][2], 3);
+}
+
+// Field of view and focal length: 36 mm wide at 18 mm is 90 degrees, and back.
+TEST(Modifiers, FieldOfViewAndFocalLength) {
+    ZeqFocalLengthToFOVModifier fov;
+    fov.mApertureWidth = 36;
+    fov.mApertureHeight = 24;
+    fov.mSqueezeRatio = 1;
+    EXPECT_NEAR(fov.Modify(18.0), 90, 1e-12);
+    EXPECT_EQ(fov.Modify(20), 83);  // 83.97 cut toward zero
+    fov.mApertureMode = 2;
+    EXPECT_NEAR(fov.Modify(12.0), 90, 1e-12);
+    ZeqFOVToFocalLengthModifier focal;
+    focal.mApertureWidth = 36;
+    focal.mSqueezeRatio = 2;
+    EXPECT_NEAR(focal.Modify(90.0), 36, 1e-12);
+    EXPECT_EQ(focal.Modify(0.0), 0);
+    EXPECT_EQ(ZeqModifier().Modify(7), 7);
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "plugin/zeqtuloplugin.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "base/klib.h"
+#include "plugin/zeqtulotranslator.h"
+#include "plugin/zeqtulouserparams.h"
+
+using zeqsdk_400::KString;
+
+namespace {
+const char kTranslatorName[] = "Zeq";
+}
+
+KString ZeqTuloPluginDirectory(const char* libraryFileName) {
+    const char* env = std::getenv("TULO_PLUG_IN_PATH");
+    const std::string dirs = env ? env : "";
+    const std::string file = libraryFileName ? libraryFileName : "";
+    for (std::size_t start = 0; start < dirs.size() && !file.empty();) {
+        std::size_t colon = dirs.find(':', start);
+        if (colon == std::string::npos) colon = dirs.size();
+        std::string dir = dirs.substr(start, colon - start);
+        start = colon + 1;
+        if (dir.empty()) continue;
+        if (dir.back() != '/') dir += '/';
+        if (access(dir.c_str(), W_OK) == 0 && access((dir + file).c_str(), F_OK) == 0) return KString(dir.c_str());
+    }
+    return KString("/usr/tmp/");
+}
+
+TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count,
+                          const char* libraryFileName) {
+    TStatus status;
+    TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
+    if (!status) return status;
+    const KString directory = ZeqTuloPluginDirectory(libraryFileName);
+    zeqsdk_400::KLib_SetMasterDirectory(directory.Buffer());
+    zeqsdk_400::KLib_SetConfigDirectory(directory.Buffer());
+    ZeqTuloUserParams::Instance()->Load();
+    status = fn.registerFileTranslator(kTranslatorName, "", ZeqTuloTranslator::creator, nullptr, nullptr);
+    for (std::size_t i = 0; status && i < count; ++i) {
+        status = fn.registerCommand(commands[i].mName, commands[i].mCreator);
+        if (!status) {
+            TString text("the host refused the command ");
+            text += commands[i].mName;
+            status.perror(text);
+            while (i-- > 0) fn.deregisterCommand(commands[i].mName);
+            fn.deregisterFileTranslator(kTranslatorName);
+        }
+    }
+    return status;
+}
+
+TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count) {
+    TFnPlugin fn(plugin);
+    TStatus status = fn.deregisterFileTranslator(kTranslatorName);
+    for (std::size_t i = 0; i < count; ++i) {
+        TStatus one = fn.deregisterCommand(commands[i].mName);
+        if (!one) status = one;
+    }
+    return status;
+}

@@ -1,0 +1,23 @@
+#ifndef ZEQ_PLUGIN_ZEQTULOPLUGIN_H
+#define ZEQ_PLUGIN_ZEQTULOPLUGIN_H
+
+#include <cstddef>
+
+#include "base/kstring.h"
+#include "plugin/zeqtulocommand.h"
+
+// Start-up and shut-down of the plug-in, run by the module's entry points with its command table.
+
+// Start-up: the host's plug-in record (vendor "Vonex", version "6.0"); the plug-in directory made
+// master and configuration directory; the user parameters loaded; the translator "Zeq", then the
+// commands in table order. A registration the host refuses undoes the others and fails.
+TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count,
+                          const char* libraryFileName);
+// Shut-down: deregisters the translator and every command of the table.
+TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count);
+
+// The first directory of TULO_PLUG_IN_PATH that is writable and holds the library file, ending
+// in "/"; else "/usr/tmp/".
+zeqsdk_400::KString ZeqTuloPluginDirectory(const char* libraryFileName);
+
+#endif
