@@ -1,0 +1,138 @@
+#ifndef ZEQ_FORMATS_MOTION_MARKER_TESTS_MARKERTEST_H
+#define ZEQ_FORMATS_MOTION_MARKER_TESTS_MARKERTEST_H
+
+// What the marker format tests share: files under a fresh directory, reading
+// a file into a scene through the importer, and the keys a read left.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fcurve/kfcurve.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "formats/kzeqformats.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+
+namespace markertest {
+
+using namespace zeqsdk_400;
+using zeqtest::ReadFile;
+using zeqtest::TempDir;
+using zeqtest::WriteFile;
+
+// A shared sample file, or "" when the samples are not on this machine.
+inline std::string SampleFile(const std::string& relative) {
+#ifdef ZEQ_TESTDATA_DIR
+    const std::string path = std::string(ZEQ_TESTDATA_DIR) + "/" + relative;
+    if (std::filesystem::exists(path)) return path;
+#endif
+    return std::string();
+}
+
+#define ZEQ_SAMPLE_OR_SKIP(var, relative)                                                           \
+    const std::string var = ::markertest::SampleFile(relative);                                     \
+    if (var.empty()) GTEST_SKIP() << "sample file " << (relative) << " not found (ZEQ_TESTDATA_DIR)"
+
+// One curve of a marker: its keys' values and times.
+struct Track {
+    std::vector<float> mValues;
+    std::vector<KTime> mTimes;
+    std::vector<int> mInterpolations;
+};
+
+inline Track TrackOf(KFCurve* curve) {
+    Track track;
+    for (int i = 0; curve && i < curve->KeyGetCount(); ++i) {
+        track.mValues.push_back(curve->KeyGetPtr(i)->GetValue());
+        track.mTimes.push_back(curve->KeyGetPtr(i)->GetTime());
+        track.mInterpolations.push_back(static_cast<int>(curve->KeyGetPtr(i)->GetInterpolation()));
+    }
+    return track;
+}
+
+// A manager and a scene that files are read into and written from.
+struct MarkerScene {
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    int mError = -1;
+    KString mErrorText;
+
+    MarkerScene() { ZeqRegisterFormats(); }
+
+    // Reads path through the importer row; tweak may change the file's options first.
+    bool Import(const std::string& path, int row,
+                const std::function<void(KStreamOptionsMotion&)>& tweak = nullptr) {
+        KZeqImporter importer(mManager);
+        importer.Initialize(path.c_str());
+        importer.SetFileFormat(row);
+        KStreamOptions* options = importer.GetImportOptions();
+        bool read = false;
+        if (options) {
+            if (tweak) tweak(*static_cast<KStreamOptionsMotion*>(options));
+            read = importer.Import(*mScene, options);
+            importer.ReleaseImportOptions(options);
+        }
+        mError = importer.GetLastErrorID();
+        mErrorText = importer.GetLastErrorString();
+        return read;
+    }
+
+    // Writes the scene through the exporter row; tweak may change the options.
+    bool Export(const std::string& path, int row,
+                const std::function<void(KStreamOptionsMotion&)>& tweak = nullptr) {
+        KZeqExporter exporter(mManager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        KStreamOptions* options = exporter.GetExportOptions();
+        bool written = false;
+        if (options) {
+            if (tweak) tweak(*static_cast<KStreamOptionsMotion*>(options));
+            written = exporter.Export(*mScene, options);
+            exporter.ReleaseExportOptions(options);
+        }
+        mError = exporter.GetLastErrorID();
+        mErrorText = exporter.GetLastErrorString();
+        return written;
+    }
+
+    KZeqNode* Root() const { return mScene->GetRootNode(); }
+    // The last reference node read (the root's last child).
+    KZeqNode* Reference() const {
+        const int count = Root()->GetChildCount();
+        return count > 0 ? Root()->GetChild(count - 1) : nullptr;
+    }
+    std::vector<std::string> MarkerNames() const {
+        std::vector<std::string> names;
+        KZeqNode* reference = Reference();
+        for (int i = 0; reference && i < reference->GetChildCount(); ++i)
+            names.push_back(reference->GetChild(i)->GetNameWithoutNameSpacePrefix().Buffer());
+        return names;
+    }
+    // Curve c (0-2 translation x, y, z, 3 occlusion) of marker i in its current take.
+    KFCurve* Curve(int marker, int c) const {
+        KZeqTakeNode* take = Reference()->GetChild(marker)->GetCurrentTakeNode();
+        return c == 0 ? take->GetTranslationX() : c == 1 ? take->GetTranslationY() : c == 2 ? take->GetTranslationZ()
+                                                                                          : take->GetOcclusion();
+    }
+    Track TrackOf(int marker, int c) const { return markertest::TrackOf(Curve(marker, c)); }
+    // Occluded samples over every marker.
+    int OccludedCount() const {
+        int count = 0;
+        for (int i = 0; i < Reference()->GetChildCount(); ++i)
+            for (float v : TrackOf(i, 3).mValues) count += v > 0.5f;
+        return count;
+    }
+};
+
+}  // namespace markertest
+
+#endif
