@@ -45,8 +45,9 @@ void AppendFixed(std::string& out, double value, int decimals) {
 std::string RateText(double rate) {
     char text[64];
     std::snprintf(text, sizeof(text), "%.2f", rate);
-    if (std::strtod(text, nullptr) != rate) std::snprintf(text, sizeof(text), "%.17g", rate);
-    return text;
+    if (std::strtod(text, nullptr) == rate) return text;
+    const std::to_chars_result shortest = std::to_chars(text, text + sizeof(text), rate);
+    return std::string(text, shortest.ptr);
 }
 
 }  // namespace

@@ -20,6 +20,8 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "content/kzeqmarker.h"
+#include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
 
 namespace markertest {
@@ -57,6 +59,22 @@ inline Track TrackOf(KFCurve* curve) {
         track.mInterpolations.push_back(static_cast<int>(curve->KeyGetPtr(i)->GetInterpolation()));
     }
     return track;
+}
+
+// One sample of a marker: x, y, z and occlusion.
+typedef std::vector<std::vector<KZeqVector4>> Samples;  // [marker][frame]
+
+inline KTime Seconds(double seconds) {
+    KTime time;
+    time.SetSecondDouble(seconds);
+    return time;
+}
+
+// Frame f of a take at rate from start, timed as the readers and writers time it.
+inline KTime FrameTime(double start, double rate, int f) {
+    KStreamOptionsMotion options;
+    options.SetTimeMode(KTime::eModeDefault, rate);
+    return Seconds(start) + options.GetFramePeriod() * f;
 }
 
 // A manager and a scene that files are read into and written from.
@@ -124,6 +142,45 @@ struct MarkerScene {
                                                                                           : take->GetOcclusion();
     }
     Track TrackOf(int marker, int c) const { return markertest::TrackOf(Curve(marker, c)); }
+    // A selected optical marker under parent animated in the take "anim" with one
+    // key a frame at rate from start: position and occlusion of sample(frame).
+    KZeqNode* AddMarker(KZeqNode* parent, const char* name, int frames, double rate, double start,
+                        const std::function<KZeqVector4(int)>& sample) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        KZeqMarker* marker = mManager.CreateKZeqMarker();
+        marker->SetType(KZeqMarker::eOPTICAL_MARKER);
+        node->SetNodeAttribute(marker);
+        parent->AddChild(node);
+        node->SetSelected(true);
+        node->CreateTakeNode("anim");
+        node->SetCurrentTakeNode("anim");
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        KFCurve* curves[4] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), take->GetOcclusion()};
+        for (int f = 0; f < frames; ++f) {
+            const KZeqVector4 v = sample(f);
+            for (int c = 0; c < 4; ++c) {
+                const int key = curves[c]->KeyAppendFast(FrameTime(start, rate, f), static_cast<float>(v.GetAt(c)));
+                if (c == 3) curves[c]->KeyGetPtr(key)->SetInterpolation(2);
+            }
+        }
+        return node;
+    }
+    // The markers under parent evaluated at frame times in their current take.
+    static Samples Sample(KZeqNode* parent, double start, double rate, int frames) {
+        Samples samples;
+        for (int i = 0; parent && i < parent->GetChildCount(); ++i) {
+            KZeqTakeNode* take = parent->GetChild(i)->GetCurrentTakeNode();
+            KFCurve* curves[4] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), take->GetOcclusion()};
+            std::vector<KZeqVector4> track;
+            for (int f = 0; f < frames; ++f) {
+                KZeqVector4 v;
+                for (int c = 0; c < 4; ++c) v.SetAt(c, curves[c]->Evaluate(FrameTime(start, rate, f)));
+                track.push_back(v);
+            }
+            samples.push_back(track);
+        }
+        return samples;
+    }
     // Occluded samples over every marker.
     int OccludedCount() const {
         int count = 0;
