@@ -60,8 +60,13 @@ float FloatOf(std::uint32_t bits) {
     return value;
 }
 
-// Four bytes in a processor's layout to a host (IEEE) float.
-float DecodeFloat(int type, const unsigned char* b) {
+bool ReadAt(std::FILE* file, long offset, void* out, std::size_t count) {
+    return std::fseek(file, offset, SEEK_SET) == 0 && std::fread(out, 1, count, file) == count;
+}
+
+}  // namespace
+
+float KViconLoaderBase::DecodeFloat(int type, const unsigned char* b) {
     if (type == KViconLoaderBase::eMips)
         return FloatOf(std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3]);
     if (type != KViconLoaderBase::eDec)
@@ -79,8 +84,7 @@ float DecodeFloat(int type, const unsigned char* b) {
     return sign ? -magnitude : magnitude;
 }
 
-// A host float into a processor's layout.
-void EncodeFloat(int type, float value, unsigned char* b) {
+void KViconLoaderBase::EncodeFloat(int type, float value, unsigned char* b) {
     std::uint32_t bits = BitsOf(value);
     if (type == KViconLoaderBase::eMips) {
         b[0] = static_cast<unsigned char>(bits >> 24), b[1] = static_cast<unsigned char>(bits >> 16);
@@ -106,12 +110,6 @@ void EncodeFloat(int type, float value, unsigned char* b) {
     b[0] = static_cast<unsigned char>(high), b[1] = static_cast<unsigned char>(high >> 8);
     b[2] = static_cast<unsigned char>(low), b[3] = static_cast<unsigned char>(low >> 8);
 }
-
-bool ReadAt(std::FILE* file, long offset, void* out, std::size_t count) {
-    return std::fseek(file, offset, SEEK_SET) == 0 && std::fread(out, 1, count, file) == count;
-}
-
-}  // namespace
 
 bool KViconTag::Resolve(KViconLoaderBase& loader, unsigned short value) {
     mValue = value;
@@ -358,10 +356,16 @@ bool KViconLoaderBase::WriteHeader(std::FILE* file) {
 // ---- Data records ----
 
 bool KViconDataRecord::Read(KViconLoaderBase& loader, float scale, double unitScale) {
+    unsigned char bytes[16];
+    if (!loader.GetBytes(bytes, Size(scale))) return false;
+    Decode(bytes, loader.GetFileProcessorType(), scale, unitScale);
+    return true;
+}
+
+void KViconDataRecord::Decode(const unsigned char* bytes, int type, float scale, double unitScale) {
     if (scale >= 0.0f) {
         short values[4];
-        for (short& v : values)
-            if (!loader.GetShort(v)) return false;
+        for (int i = 0; i < 4; ++i) values[i] = KViconLoaderBase::DecodeShort(type, bytes + 2 * i);
         const double step = static_cast<double>(scale) * unitScale;
         mX = values[0] * step, mY = values[1] * step, mZ = values[2] * step;
         mResidual = (values[3] & 0xFF) * unitScale;
@@ -369,8 +373,7 @@ bool KViconDataRecord::Read(KViconLoaderBase& loader, float scale, double unitSc
         mValid = values[3] >= 0;
     } else {
         float values[4];
-        for (float& v : values)
-            if (!loader.GetFloat(v)) return false;
+        for (int i = 0; i < 4; ++i) values[i] = KViconLoaderBase::DecodeFloat(type, bytes + 4 * i);
         mX = values[0] * unitScale, mY = values[1] * unitScale, mZ = values[2] * unitScale;
         mResidual = 0.0;
         mCameras = 0;
@@ -381,7 +384,6 @@ bool KViconDataRecord::Read(KViconLoaderBase& loader, float scale, double unitSc
         mX = mY = mZ = 0.0;
         mValid = false;
     }
-    return true;
 }
 
 bool KViconDataRecord::Write(KViconLoaderBase& loader, float scale, const double* xyz, bool valid, double unitScale,

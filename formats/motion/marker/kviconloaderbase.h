@@ -80,6 +80,12 @@ public:
     bool GetFloat(float& value);
     bool Skip(long count) { return count >= 0 && Seek(Tell() + count); }
 
+    // Four bytes in a processor type's layout as a host float, and back.
+    static float DecodeFloat(int type, const unsigned char* bytes);
+    static void EncodeFloat(int type, float value, unsigned char* bytes);
+    static short DecodeShort(int type, const unsigned char* bytes) {
+        return static_cast<short>(type == eMips ? bytes[0] << 8 | bytes[1] : bytes[1] << 8 | bytes[0]);
+    }
     // Numbers in the layout of one processor type into another's.
     static void ConvertShort(int from, int to, short* value);
     static void ConvertUShort(int from, int to, unsigned short* value);
@@ -163,10 +169,14 @@ struct KViconDataRecord {
     int mCameras = 0;
     bool mValid = false;
 
+    // Bytes of a record: 8 in integer form (scale >= 0), else 16.
+    static std::size_t Size(float scale) { return scale >= 0.0f ? 8 : 16; }
     // Integer form when scale >= 0 (coordinates times scale and unitScale),
     // floats otherwise (times unitScale); non-finite coordinates make the
     // point invalid at the origin.
     bool Read(KViconLoaderBase& loader, float scale, double unitScale);
+    // The same from Size(scale) bytes in the layout of processor type.
+    void Decode(const unsigned char* bytes, int type, float scale, double unitScale);
     // The point in file units; false when the file refuses it. In integer
     // form a coordinate beyond 32767 steps cannot be stored: the point is
     // written invalid and clipped is set.

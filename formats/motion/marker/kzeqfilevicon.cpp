@@ -222,17 +222,22 @@ bool KZeqFileVicon::ReadAnimationHeader(KArrayTemplate<KString*>& names, bool ac
 bool KZeqFileVicon::ReadAnimationFrame(KArrayTemplate<KZeqVector4>& frame, int markerCount, KTime& time,
                                        int& frameNumber, KTime period, bool) {
     if (!mFile || mWriting) return false;
+    // The frame's points in one read, decoded in place.
+    const std::size_t size = KViconDataRecord::Size(mScaleFactor);
+    mFrame.resize(size * static_cast<std::size_t>(markerCount));
+    const int first = frame.GetCount();
+    if ((markerCount > 0 && !GetBytes(mFrame.data(), mFrame.size())) || !frame.SetCount(first + markerCount)) return false;
+    KZeqVector4* points = frame.GetArray() + first;
     KViconDataRecord record;
     for (int i = 0; i < markerCount; ++i) {
-        if (!record.Read(*this, mScaleFactor, mUnitScale)) return false;
+        record.Decode(mFrame.data() + size * static_cast<std::size_t>(i), mFileProcessorType, mScaleFactor, mUnitScale);
         const double file[3] = {record.mX, record.mY, record.mZ};
-        KZeqVector4 point;
+        double scene[3];
         for (int c = 0; c < 3; ++c) {
             const int m = mAxisMap[c];
-            point.SetAt(c, m < 0 ? -file[-m - 1] : file[m - 1]);
+            scene[c] = m < 0 ? -file[-m - 1] : file[m - 1];
         }
-        point.SetAt(3, record.mValid ? 0.0 : 1.0);
-        if (frame.Add(point) < 0) return false;
+        points[i].Set(scene[0], scene[1], scene[2], record.mValid ? 0.0 : 1.0);
     }
     // The frame's analog values must be there too, even though they are not kept.
     if (mFrameBytes > 0 && !Skip(mFrameBytes - 1)) return false;

@@ -65,6 +65,7 @@ private:
     double mUnitScale = 0.1;  // file millimetres to scene centimetres
     int mAxisMap[3] = {-1, 3, 2};  // scene component i = sign x file component |m| (1 = x)
     long mFrameBytes = 0;
+    std::vector<unsigned char> mFrame;  // one frame's point records
 
     // Writing state.
     long mSectionStart = 0;

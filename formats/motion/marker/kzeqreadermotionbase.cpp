@@ -101,7 +101,7 @@ bool KZeqReaderMotionBase::ReadFrames(KStreamOptionsMotion& options, int markerC
     KArrayTemplate<KZeqVector4> frame(std::max(1, std::min(markerCount, 4096)));
     for (int i = 0; i < frameCount; ++i) {
         options.ProgressCallback(nullptr, "Reading animation frames", static_cast<float>(i * 50.0 / frameCount));
-        frame.Clear();
+        frame.SetCount(0);
         KTime time;
         int frameNumber = 0;
         if (!mFile->ReadAnimationFrame(frame, markerCount, time, frameNumber, period, exactZero)) return false;

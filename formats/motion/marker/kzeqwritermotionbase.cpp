@@ -39,18 +39,21 @@ void SetRootState(KZeqNode* root, const KTime* time) {
     root->SetGlobalStateId(1, false);
 }
 
-void UpdateTranslationArray(const std::vector<KZeqNode*>& nodes, KTime time, bool gapsAsValid, KZeqVector4* points) {
+// A node to sample and its occlusion curve (null when it has none or gaps
+// are written as data), with the curve's search hint.
+struct Sampled {
+    KZeqNode* mNode;
+    KFCurve* mOcclusion;
+    int mHint;
+};
+
+void UpdateTranslationArray(std::vector<Sampled>& nodes, KTime time, KZeqVector4* points) {
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        KZeqNode* node = nodes[i];
-        node->ComputeGlobalState(1, false);
-        points[i] = node->GetGlobalState().GetT();
-        double w = 0.0;
-        if (!gapsAsValid) {
-            KZeqTakeNode* take = node->GetCurrentTakeNode();
-            KFCurve* occlusion = take ? take->GetOcclusion() : nullptr;
-            if (occlusion && occlusion->Evaluate(time) > 0.5f) w = 1.0;
-        }
-        points[i].SetAt(3, w);
+        Sampled& sampled = nodes[i];
+        sampled.mNode->ComputeGlobalState(1, false);
+        points[i] = sampled.mNode->GetGlobalState().GetT();
+        const bool occluded = sampled.mOcclusion && sampled.mOcclusion->Evaluate(time, &sampled.mHint) > 0.5f;
+        points[i].SetAt(3, occluded ? 1.0 : 0.0);
     }
 }
 
@@ -135,11 +138,16 @@ bool KZeqWriterMotionBase::Write(KZeqScene& scene, KStreamOptions* streamOptions
         }
     } release{names};
     std::vector<KZeqVector4> points(nodes.size() + 1);
+    const bool gapsAsValid = options.GetOption(KStreamOptionsMotion::eExportGapsAsValidData) == 1;
+    std::vector<Sampled> sampled;
+    for (KZeqNode* node : nodes) {
+        KZeqTakeNode* take = gapsAsValid ? nullptr : node->GetCurrentTakeNode();
+        sampled.push_back({node, take ? take->GetOcclusion() : nullptr, 0});
+    }
 
     const int frameCount = options.GetFrameCount();
     KTime time = options.GetStart();
     const KTime period = options.GetFramePeriod();
-    const bool gapsAsValid = options.GetOption(KStreamOptionsMotion::eExportGapsAsValidData) == 1;
     const double scale = options.GetOption(KStreamOptionsMotion::eExportC3DRealFormat) == 1 ? -1.0 : 1.0;
 
     if (!mFile->PrintHeader(nodeCount, time, frameCount, options.GetFrameRate(), scale) ||
@@ -148,7 +156,7 @@ bool KZeqWriterMotionBase::Write(KZeqScene& scene, KStreamOptions* streamOptions
     for (int i = 1; i <= frameCount; ++i) {
         options.ProgressCallback(nullptr, "Writing animation frames", static_cast<float>(i * 100.0 / frameCount));
         SetRootState(root, &time);
-        UpdateTranslationArray(nodes, time, gapsAsValid, points.data());
+        UpdateTranslationArray(sampled, time, points.data());
         if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return OutOfDiskSpace();
         time += period;
     }
