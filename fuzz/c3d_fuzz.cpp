@@ -1,5 +1,5 @@
 // C3D files through the importer, and what reads written back through the
-// exporter (floats, or integers with flag bit 0x20).
+// exporter (floats with flag bit 0x20, else integers).
 //
 // Input: a flag byte (the options of zeqfuzz::ReadAndWrite), then the file.
 //
@@ -78,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const std::string path = zeqfuzz::Scratch("c3d-fuzz") + "/take.c3d";
     zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-    zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eVICON_C3D, zeqsdk_400::KZeqExporter::eVICON_C3D, data[0]);
+    zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eVICON_C3D, zeqsdk_400::KZeqExporter::eVICON_C3D, data[0],
+                          zeqfuzz::MarkerReadOptions(), {zeqsdk_400::KStreamOptionsMotion::eExportC3DRealFormat});
     return 0;
 }

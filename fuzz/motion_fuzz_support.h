@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "formats/kzeqformats.h"
 #include "io/kstreamoptionsmotion.h"
@@ -43,11 +44,13 @@ inline std::string Load(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Reads path through the importer row: the file's own options with the motion
-// options the flag bits set (carry-over, exact zero, actor prefix, renaming,
-// optical), else fresh options asking for up to 4096 frames; then, when the
-// read succeeded, writes the markers back through the exporter row.
-inline void ReadAndWrite(const std::string& path, int importRow, int exportRow, std::uint8_t flags) {
+// Reads path through the importer row: the file's own options, else fresh
+// options asking for up to 4096 frames, with each read option switched by a
+// bit of flags (from bit 0 on); then, when the read succeeded, writes what was
+// read back through the exporter row, each write option switched by the bits
+// after those (64 frames at most).
+inline void ReadAndWrite(const std::string& path, int importRow, int exportRow, unsigned flags,
+                         const std::vector<int>& readOptions, const std::vector<int>& writeOptions) {
     using namespace zeqsdk_400;
     ZeqRegisterFormats();
     KZeqSdkManager manager;
@@ -57,11 +60,9 @@ inline void ReadAndWrite(const std::string& path, int importRow, int exportRow, 
     importer.SetFileFormat(importRow);
     KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(importer.GetImportOptions());
     if (!options) options = KStreamOptionsMotionCreate(), options->SetFrameCount(4096);
-    const int bits[] = {KStreamOptionsMotion::eImportSetOccludedToLastValidPosition,
-                        KStreamOptionsMotion::eImportExactZeroAsOccluded, KStreamOptionsMotion::eImportActorPrefix,
-                        KStreamOptionsMotion::eRenameDuplicateNames, KStreamOptionsMotion::eImportAsOpticalSegments};
-    for (int i = 0; i < 5; ++i)
-        options->SetOption(bits[i], (flags >> i) & 1 ? KStreamOptionsMotion::eOn : KStreamOptionsMotion::eOff);
+    int bit = 0;
+    for (int option : readOptions)
+        options->SetOption(option, (flags >> bit++) & 1 ? KStreamOptionsMotion::eOn : KStreamOptionsMotion::eOff);
     if (options->GetFrameCount() > 4096) options->SetFrameCount(4096);
     const bool read = importer.Import(*scene, options);
     if (read && scene->GetRootNode()->GetChildCount() > 0) {
@@ -74,12 +75,20 @@ inline void ReadAndWrite(const std::string& path, int importRow, int exportRow, 
             out->SetStart(options->GetStart());
             out->SetTimeMode(options->GetTimeMode(), options->GetFrameRate());
             out->SetFrameCount(options->GetFrameCount() > 64 ? 64 : options->GetFrameCount());
-            if (flags & 0x20) out->SetOption(KStreamOptionsMotion::eExportC3DRealFormat, KStreamOptionsMotion::eOff);
+            for (int option : writeOptions)
+                out->SetOption(option, (flags >> bit++) & 1 ? KStreamOptionsMotion::eOn : KStreamOptionsMotion::eOff);
             exporter.Export(*scene, out);
             exporter.ReleaseExportOptions(out);
         }
     }
     options->Destroy();
+}
+
+// The options the marker formats' flag bits switch.
+inline std::vector<int> MarkerReadOptions() {
+    using O = zeqsdk_400::KStreamOptionsMotion;
+    return {O::eImportSetOccludedToLastValidPosition, O::eImportExactZeroAsOccluded, O::eImportActorPrefix,
+            O::eRenameDuplicateNames, O::eImportAsOpticalSegments};
 }
 
 }  // namespace zeqfuzz

@@ -84,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(tc, ec);
     if (tcLength > 0) zeqfuzz::Store(tc, std::string(reinterpret_cast<const char*>(data + 2), tcLength));
     zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 2 + tcLength), size - 2 - tcLength));
-    zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eMOTION_ANALYSIS_TRC, zeqsdk_400::KZeqExporter::eMOTION_ANALYSIS_TRC, flags);
+    zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eMOTION_ANALYSIS_TRC, zeqsdk_400::KZeqExporter::eMOTION_ANALYSIS_TRC, flags,
+                          zeqfuzz::MarkerReadOptions(), {zeqsdk_400::KStreamOptionsMotion::eExportGapsAsValidData});
     return 0;
 }

@@ -33,6 +33,8 @@
 // bias 129: 1.0 is 80 40 00 00); MIPS is big-endian IEEE.
 #include "formats/motion/marker/kviconloaderbase.h"
 
+#include "formats/motion/kzeqmotionkeys.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -391,7 +393,7 @@ bool KViconDataRecord::Write(KViconLoaderBase& loader, float scale, const double
     clipped = false;
     if (scale < 0.0f) {
         bool ok = true;
-        for (int c = 0; c < 3; ++c) ok = loader.PutFloat(static_cast<float>(xyz[c] / unitScale)) && ok;
+        for (int c = 0; c < 3; ++c) ok = loader.PutFloat(motionkeys::ToFloat(xyz[c] / unitScale)) && ok;
         return loader.PutFloat(valid ? 0.0f : -1.0f) && ok;
     }
     const double step = static_cast<double>(scale) * unitScale;

@@ -1,5 +1,7 @@
 #include "formats/motion/marker/kzeqfilevicon.h"
 
+#include "formats/motion/kzeqmotionkeys.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -114,8 +116,9 @@ void KZeqFileVicon::ReadLongFrameRange(long& first, long& last) const {
     auto wide = [](const KViconParameter* parameter, long& value) {
         const KViconArray* array = parameter ? parameter->GetArray() : nullptr;
         if (!array || array->GetType() != KViconArray::eShort || array->GetElementCount() < 2) return false;
-        value = static_cast<long>(static_cast<unsigned short>(array->GetValue(0))) |
-                static_cast<long>(static_cast<unsigned short>(array->GetValue(1))) << 16;
+        // Two 16-bit halves, low first; a word that reads negative is its bits.
+        auto half = [&](int i) { return static_cast<long>(static_cast<unsigned short>(static_cast<int>(array->GetValue(i)))); };
+        value = half(0) | half(1) << 16;
         return true;
     };
     int trial = 0;
@@ -265,7 +268,7 @@ bool KZeqFileVicon::PrintHeader(int markerCount, KTime start, int frameCount, do
     mScaleFactor = scale >= 0.0 ? kWriteScale : -1.0f;
     mDataStartBlock = 0;
     mAnalogSamplesPerFrame = 1;
-    mFrameRate = static_cast<float>(frameRate);
+    mFrameRate = motionkeys::ToFloat(frameRate);
     mEventCount = 0;
     mClippedCount = 0;
     return WriteHeader(mFile);

@@ -1,5 +1,7 @@
 #include "formats/motion/marker/kzeqmarkersamples.h"
 
+#include "formats/motion/kzeqmotionkeys.h"
+
 namespace zeqsdk_400 {
 
 void KZeqMarkerSamples::Append(const Point& point, bool occluded) {
@@ -18,8 +20,8 @@ void KZeqMarkerSamples::AddFrame(const KArrayTemplate<KZeqVector4>& frame, doubl
     for (int i = 0; i < frame.GetCount(); ++i) {
         const KZeqVector4& v = frame[i];
         const bool occluded = v.GetAt(3) > 0.0;
-        Point point{static_cast<float>(v.GetAt(0) * scale), static_cast<float>(v.GetAt(1) * scale),
-                    static_cast<float>(v.GetAt(2) * scale)};
+        Point point{motionkeys::ToFloat(v.GetAt(0) * scale), motionkeys::ToFloat(v.GetAt(1) * scale),
+                    motionkeys::ToFloat(v.GetAt(2) * scale)};
         // The frame before is complete in the store: an occluded run holds the
         // last position seen.
         if (occluded && carryOccluded && i < previousCount) point = GetPoint(previous, i);

@@ -11,6 +11,7 @@
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/kpath.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "formats/motion/marker/izeqfilemotionbase.h"
 #include "formats/motion/marker/kzeqmarkersamples.h"
 #include "io/kstreamoptionsmotion.h"
@@ -27,7 +28,6 @@ namespace {
 
 // Messages of the motion readers go through the options' second callback.
 constexpr int kMessageChannel = 1;
-constexpr float kOneThird = 1.0f / 3.0f;
 
 // Name strings the reader owns for the length of one Read.
 struct NameList {
@@ -41,7 +41,7 @@ struct NameList {
 };
 
 void SetKey(KFCurve* curve, int index, KTime time, float value, unsigned int interpolation) {
-    curve->KeyGetPtr(index)->Set(time, value, interpolation, 0x100, 0.0f, 0.0f, 0, kOneThird, kOneThird, 0.0f, 0.0f);
+    motionkeys::SetKey(curve, index, time, value, interpolation);
 }
 
 }  // namespace

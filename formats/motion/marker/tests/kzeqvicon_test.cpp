@@ -383,3 +383,21 @@ TEST_F(ViconTest, FloatGapsCarryMinusOneAndLongTakesKeepTheirFrames) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by c3d_fuzz: a TRIAL frame field whose words read negative was
+// converted straight from its (negative) value to an unsigned word.
+TEST_F(ViconTest, FuzzNegativeTrialFieldWordsAreTheirBits) {
+    C3DBuilder b = TwoPoints();
+    b.mFirstFrame = 0xFF00, b.mLastFrame = 0xFF01;
+    b.Group("TRIAL", 2);
+    b.Words("ACTUAL_START_FIELD", 2, {-256, 0});
+    b.Words("ACTUAL_END_FIELD", 2, {-255, 0});
+    double start = 0.0;
+    ASSERT_TRUE(ReadBytes(b.Build(), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }));
+    EXPECT_NEAR(652.8, start, 1e-9);  // frame 65280 at 100 Hz
+    EXPECT_EQ(2u, TrackOf(0, 0).mValues.size());
+}
+
+}  // namespace

@@ -36,6 +36,8 @@ inline std::string SampleFile(const std::string& relative) {
 #ifdef ZEQ_TESTDATA_DIR
     const std::string path = std::string(ZEQ_TESTDATA_DIR) + "/" + relative;
     if (std::filesystem::exists(path)) return path;
+#else
+    (void)relative;
 #endif
     return std::string();
 }
@@ -135,31 +137,58 @@ struct MarkerScene {
             names.push_back(reference->GetChild(i)->GetNameWithoutNameSpacePrefix().Buffer());
         return names;
     }
-    // Curve c (0-2 translation x, y, z, 3 occlusion) of marker i in its current take.
+    // Curve c of marker i in its current take: 0-2 translation x, y, z, 3
+    // occlusion, 4-6 rotation, 7-9 scaling.
     KFCurve* Curve(int marker, int c) const {
         KZeqTakeNode* take = Reference()->GetChild(marker)->GetCurrentTakeNode();
-        return c == 0 ? take->GetTranslationX() : c == 1 ? take->GetTranslationY() : c == 2 ? take->GetTranslationZ()
-                                                                                          : take->GetOcclusion();
+        KFCurve* curves[10] = {take->GetTranslationX(), take->GetTranslationY(),   take->GetTranslationZ(),
+                               take->GetOcclusion(),    take->GetEulerRotationX(), take->GetEulerRotationY(),
+                               take->GetEulerRotationZ(), take->GetScaleX(),       take->GetScaleY(),
+                               take->GetScaleZ()};
+        return curves[c];
+    }
+    // Curve c of marker i evaluated at frames of a take.
+    std::vector<double> Values(int marker, int c, double start, double rate, int frames) const {
+        std::vector<double> values;
+        for (int f = 0; f < frames; ++f) values.push_back(Curve(marker, c)->Evaluate(FrameTime(start, rate, f)));
+        return values;
     }
     Track TrackOf(int marker, int c) const { return markertest::TrackOf(Curve(marker, c)); }
     // A selected optical marker under parent animated in the take "anim" with one
     // key a frame at rate from start: position and occlusion of sample(frame).
     KZeqNode* AddMarker(KZeqNode* parent, const char* name, int frames, double rate, double start,
                         const std::function<KZeqVector4(int)>& sample) {
+        return AddAnimated(parent, name, true, frames, rate, start, [&](int f, double* channels) {
+            const KZeqVector4 v = sample(f);
+            for (int c = 0; c < 4; ++c) channels[c] = v.GetAt(c);
+        });
+    }
+    // A selected node (an optical marker or a plain one) animated in the take
+    // "anim": channels[10] of a frame as Curve() numbers them, filled by sample
+    // (scaling 1 and everything else 0 unless it says otherwise).
+    KZeqNode* AddAnimated(KZeqNode* parent, const char* name, bool marker, int frames, double rate, double start,
+                          const std::function<void(int, double*)>& sample) {
         KZeqNode* node = mManager.CreateKZeqNode(name);
-        KZeqMarker* marker = mManager.CreateKZeqMarker();
-        marker->SetType(KZeqMarker::eOPTICAL_MARKER);
-        node->SetNodeAttribute(marker);
+        if (marker) {
+            KZeqMarker* attribute = mManager.CreateKZeqMarker();
+            attribute->SetType(KZeqMarker::eOPTICAL_MARKER);
+            node->SetNodeAttribute(attribute);
+        }
         parent->AddChild(node);
         node->SetSelected(true);
         node->CreateTakeNode("anim");
         node->SetCurrentTakeNode("anim");
         KZeqTakeNode* take = node->GetCurrentTakeNode();
-        KFCurve* curves[4] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(), take->GetOcclusion()};
+        KFCurve* curves[10] = {take->GetTranslationX(), take->GetTranslationY(),   take->GetTranslationZ(),
+                               take->GetOcclusion(),    take->GetEulerRotationX(), take->GetEulerRotationY(),
+                               take->GetEulerRotationZ(), take->GetScaleX(),       take->GetScaleY(),
+                               take->GetScaleZ()};
         for (int f = 0; f < frames; ++f) {
-            const KZeqVector4 v = sample(f);
-            for (int c = 0; c < 4; ++c) {
-                const int key = curves[c]->KeyAppendFast(FrameTime(start, rate, f), static_cast<float>(v.GetAt(c)));
+            double channels[10] = {0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+            sample(f, channels);
+            for (int c = 0; c < 10; ++c) {
+                if (!curves[c]) continue;
+                const int key = curves[c]->KeyAppendFast(FrameTime(start, rate, f), static_cast<float>(channels[c]));
                 if (c == 3) curves[c]->KeyGetPtr(key)->SetInterpolation(2);
             }
         }
