@@ -104,8 +104,12 @@ void KZeqCharacter::Reset() {
     mInputObject = nullptr;
     for (int id = 0; id < kCharacterNodeIdCount; ++id) {
         KZeqCharacterLink& link = mLinks[id];
+        // The "%sLink" list empties with the link and stays tied to it: the
+        // writers take link nodes from the lists, so a stale entry would come
+        // back from the file, and a later link must reach its list.
+        if (KPropertyObjectList* list = link.GetLinkProperty()) list->Clear();
         if (link.mNode) link.mNode->RemoveCharacterLink(this, 0, id, 0);
-        link.Reset();
+        link = KZeqCharacterLink();  // node, name and offsets; the list stays
     }
     mControlSet->Reset();
 }

@@ -73,7 +73,8 @@ public:
     // Wraps each property not yet wrapped in a user property of the character.
     void PublishProperties();
 
-    // No name, no input, no links, control set reset; the solver settings stay.
+    // No name, no input, no links (their "%sLink" lists emptied, still tied to
+    // them), control set reset; the solver settings stay.
     void Reset();
     // The type is always kept; the object only when it is an actor under type
     // 0 or another character under type 1.

@@ -95,8 +95,11 @@ void KZeqCamera::Reset() {
     const struct {
         KProperty* mProperty;
         double mValue;
-    } values[] = {{p.mFieldOfView, 40.0}, {p.mFieldOfViewX, 1.0}, {p.mFieldOfViewY, 1.0},
-                  {p.mOpticalCenterX, 0.0}, {p.mOpticalCenterY, 0.0}};
+    } values[] = {{p.mFieldOfView, kChannels[eFieldOfViewChannel].mStart},
+                  {p.mFieldOfViewX, kChannels[eFieldOfViewXChannel].mStart},
+                  {p.mFieldOfViewY, kChannels[eFieldOfViewYChannel].mStart},
+                  {p.mOpticalCenterX, 0.0},
+                  {p.mOpticalCenterY, 0.0}};
     for (const auto& v : values)
         if (v.mProperty) v.mProperty->SetDouble(v.mValue);
     if (p.mBackgroundColor) {
@@ -413,8 +416,10 @@ void KZeqCamera::AddChannels(KZeqTakeNode* take) {
     if (KFCurveNode* group = root->FindOrCreate(kBackgroundColorChannel, false))
         for (int i = 0; i < 3; ++i)
             if (KFCurveNode* axis = group->FindOrCreate(kAxisNames[i], true)) colors[i] = axis->FCurveGet();
+    // The curves start from the properties, so that values set before
+    // attaching answer after it (a new camera's are the channels' starts).
     for (int i = 0; i < eChannelCount; ++i)
-        if (curves[i]) curves[i]->SetValue(kChannels[i].mStart);
+        if (curves[i]) curves[i]->SetValue(KPropertyDoubleToFloat(ValueOf(mProperties->*kChannels[i].mProperty)));
     const double rgb[3] = {background.mRed, background.mGreen, background.mBlue};
     for (int i = 0; i < 3; ++i)
         if (colors[i]) colors[i]->SetValue(KPropertyDoubleToFloat(rgb[i]));

@@ -61,6 +61,7 @@ KZeqGeometry::~KZeqGeometry() {
     for (KZeqShape* shape : mShapes) GetSdkManager().DestroyKZeqShape(shape);
     mShapes.clear();
     mShapeNames.clear();
+    mDetachedWeights.clear();
 }
 
 // ---- Node attachment ------------------------------------------------------------------------
@@ -70,11 +71,16 @@ void KZeqGeometry::SetNode(KZeqNode& node) {
     for (std::size_t i = 0; i < mShapes.size(); ++i) {
         mShapes[i]->SetEntity(node.GetEntity());
         CreateShapeChannelProperties(mShapeNames[i]);
+        // A weight set while on no node reaches the shape's property too.
+        if (mDetachedWeights[i] != 0.0) SetDefaultShape(static_cast<int>(i), mDetachedWeights[i]);
     }
     SetEntity(node.GetEntity());
 }
 
 void KZeqGeometry::UnsetNode() {
+    // Leaving the node, the geometry keeps the weights of its default take.
+    if (GetNode())
+        for (int i = 0; i < GetShapeCount(); ++i) mDetachedWeights[static_cast<std::size_t>(i)] = GetDefaultShape(i);
     UnsetEntity();
     for (KZeqShape* shape : mShapes) shape->UnsetEntity();
     KZeqNodeAttribute::UnsetNode();
@@ -173,12 +179,16 @@ int KZeqGeometry::AddShape(KZeqShape* shape, const char* name) {
         mError.SetLastErrorID(eShapeNameIsInvalid);
         return -1;
     }
-    if (std::find(mShapeNames.begin(), mShapeNames.end(), trimmed) != mShapeNames.end()) {
+    // Channels are found by name ignoring case, so two shapes whose names differ
+    // only in case would share one weight: the second name is refused.
+    if (std::any_of(mShapeNames.begin(), mShapeNames.end(),
+                    [&](const KString& used) { return used.CompareNoCase(trimmed) == 0; })) {
         mError.SetLastErrorID(eShapeNameIsAlreadyUsed);
         return -1;
     }
     mShapes.push_back(shape);
     mShapeNames.push_back(trimmed);
+    mDetachedWeights.push_back(0.0);
     const int index = GetShapeCount() - 1;
     if (KZeqNode* node = GetNode()) {
         CreateShapeChannelProperties(trimmed);
@@ -195,6 +205,7 @@ void KZeqGeometry::ClearShape() {
     for (KZeqShape* shape : mShapes) shape->UnsetEntity();
     mShapes.clear();
     mShapeNames.clear();
+    mDetachedWeights.clear();
 }
 
 KZeqShape* KZeqGeometry::GetShape(int index) {
@@ -215,7 +226,8 @@ KFCurveNode* KZeqGeometry::GetShapeCurveNode(KZeqTakeNode* take, int index) {
     }
     const KString& name = mShapeNames[static_cast<std::size_t>(index)];
     KFCurveNode* root = RootOf(take);
-    return name.IsEmpty() || !root ? nullptr : root->FindRecursive(name.Buffer());
+    // Only the root's own children: deeper down lie the transform's "X", "T", "S"...
+    return name.IsEmpty() || !root ? nullptr : root->Get(root->Find(name.Buffer()));
 }
 
 KFCurve* KZeqGeometry::GetShapeChannel(KZeqTakeNode* take, int index) {
@@ -232,13 +244,25 @@ KFCurve* KZeqGeometry::GetShapeChannel(KZeqTakeNode* take, int index) {
 }
 
 void KZeqGeometry::SetDefaultShape(int index, double weight) {
-    if (!ShapeInRange(index) || !GetNode()) return;
-    if (KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index))
-        curve->SetValue(static_cast<float>(weight));
+    if (!ShapeInRange(index)) return;
+    if (!GetNode()) {
+        // On no node the geometry keeps it, as the channel it starts would.
+        mDetachedWeights[static_cast<std::size_t>(index)] = static_cast<float>(weight);
+        return;
+    }
+    KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index);
+    if (!curve) return;
+    curve->SetValue(static_cast<float>(weight));
+    // The node's property of the shape holds the weight too: the files keep
+    // both, and a read gives the property's value to the channel.
+    KZeqNodeProperties* handler = GetNode()->GetPropertyHandler();
+    if (KProperty* property = handler ? handler->FindPropertyByName(GetShapeName(index)) : nullptr)
+        property->SetDouble(static_cast<double>(curve->GetValue()));
 }
 
 double KZeqGeometry::GetDefaultShape(int index) {
-    if (!ShapeInRange(index) || !GetNode()) return 0.0;
+    if (!ShapeInRange(index)) return 0.0;
+    if (!GetNode()) return mDetachedWeights[static_cast<std::size_t>(index)];
     KFCurve* curve = GetShapeChannel(GetNode()->GetDefaultTakeNode(), index);
     return curve ? curve->GetValue() : 0.0;
 }
@@ -250,9 +274,14 @@ bool KZeqGeometry::AddShapeChannel(KZeqTakeNode* take, int index) {
     if (!root || !ShapeInRange(index)) return false;
     const KString& name = mShapeNames[static_cast<std::size_t>(index)];
     if (name.IsEmpty()) return false;
+    const bool made = root->Find(name.Buffer()) < 0;
     KFCurveNode* channel = root->FindOrCreate(name.Buffer(), true);
     if (!channel) return false;
-    if (KFCurve* curve = channel->FCurveGet()) curve->SetColor(kShapeColors[index % 20]);
+    if (KFCurve* curve = channel->FCurveGet()) {
+        curve->SetColor(kShapeColors[index % 20]);
+        // A new channel starts from the weight kept while on no node.
+        if (made) curve->SetValue(static_cast<float>(mDetachedWeights[static_cast<std::size_t>(index)]));
+    }
     return true;
 }
 

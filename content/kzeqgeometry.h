@@ -71,7 +71,7 @@ public:
 
     // ---- Shapes ------------------------------------------------------------------------
     // The index, or -1 for a null shape (1), one already held (6), a name
-    // blank once trimmed at both ends (7) or taken, exactly (8). The name is
+    // blank once trimmed at both ends (7) or taken, ignoring case (8). The name is
     // kept trimmed; attached, the node gets the shape's property and a
     // channel in every take. The shape joins the geometry's entity.
     int AddShape(KZeqShape* shape, const char* name);
@@ -82,14 +82,15 @@ public:
     // Null with error 0 out of range.
     KZeqShape* GetShape(int index);
     const char* GetShapeName(int index);
-    // The shape's channel below the take's root, at any depth. Null with
+    // The child of the take's root named as the shape (ignoring case). Null with
     // error 0 for an index out of range, error 1 for a null take; null for a
     // blank name or when none.
     KFCurveNode* GetShapeCurveNode(KZeqTakeNode* take, int index);
     // Its curve; error 9 when the lookup finds no curve.
     KFCurve* GetShapeChannel(KZeqTakeNode* take, int index);
     // The weight as the default value of the channel in the node's default
-    // take; nothing (0.0) when unattached or the channel is missing.
+    // take (0.0 when the channel is missing); on no node the geometry keeps
+    // it, and the channels start from it once attached.
     void SetDefaultShape(int index, double weight);
     double GetDefaultShape(int index);
 
@@ -154,6 +155,8 @@ private:
     std::vector<KZeqLink*> mLinks;
     std::vector<KZeqShape*> mShapes;
     std::vector<KString> mShapeNames;
+    // Each shape's weight while the geometry is on no node (its channels start from it).
+    std::vector<double> mDetachedWeights;
     // While in the older naming, by shape: the name before, the older name
     // and the older channel name.
     std::vector<KString> mNamesBefore;

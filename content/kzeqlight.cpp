@@ -148,19 +148,25 @@ void KZeqLight::AddChannels(KZeqTakeNode* take) {
     KZeqNodeAttribute::AddChannels(take);
     KFCurveNode* root = take ? take->GetKFCurveNode() : nullptr;
     if (!root) return;
+    // The curves start from the properties (the constructor's values unless
+    // set since), so that values set before attaching answer after it.
+    double rgb[kPropertyMaxMembers] = {kColorStart, kColorStart, kColorStart, 0.0};
+    if (mProperties->mColor) mProperties->mColor->GetDataAsDoubles(rgb, kPropertyMaxMembers);
     if (KFCurveNode* group = root->FindOrCreate(kColorChannel, false)) {
         for (int i = 0; i < 3; ++i) {
             KFCurveNode* axis = group->FindOrCreate(kAxisNames[i], true);
             if (KFCurve* curve = axis ? axis->FCurveGet() : nullptr) {
-                curve->SetValue(kColorStart);
+                curve->SetValue(KPropertyDoubleToFloat(rgb[i]));
                 curve->SetColor(kAxisColors[i]);
             }
         }
     }
-    for (const ValueRow& row : kValues) {
+    for (int which = 0; which < eValueCount; ++which) {
+        const ValueRow& row = kValues[which];
         KFCurveNode* channel = root->FindOrCreate(row.mName, true);
         if (KFCurve* curve = channel ? channel->FCurveGet() : nullptr) {
-            curve->SetValue(row.mStart);
+            KProperty* property = ValueProperty(static_cast<EValue>(which));
+            curve->SetValue(property ? KPropertyDoubleToFloat(property->AsDouble()) : row.mStart);
             curve->SetColor(row.mColor);
         }
     }

@@ -36,19 +36,18 @@ ChannelSet ChannelsOf(KZeqMarker::EType type) {
     return {nullptr, 0};
 }
 
-// The default take's curve of a channel the marker's type has; null when the
-// type lacks it or the marker is on no node.
-KFCurve* DefaultCurve(const KZeqMarker& marker, KZeqMarker::EType type, KFCurve* (KZeqTakeNode::*get)()) {
-    if (marker.GetType() != type || !marker.GetNode()) return nullptr;
-    KZeqTakeNode* take = marker.GetNode()->GetDefaultTakeNode();
-    return take ? (take->*get)() : nullptr;
-}
+// The channels with default-take accessors, by the index the marker keeps
+// their detached values under: the type that has each and its curve.
+struct DefaultRow {
+    KZeqMarker::EType mType;
+    KFCurve* (KZeqTakeNode::*mGet)();
+};
+const DefaultRow kDefaults[] = {{KZeqMarker::eOPTICAL_MARKER, &KZeqTakeNode::GetOcclusion},
+                                {KZeqMarker::eIK_EFFECTOR, &KZeqTakeNode::GetIKReachTranslation},
+                                {KZeqMarker::eIK_EFFECTOR, &KZeqTakeNode::GetIKReachRotation}};
 
-double ValueOf(KFCurve* curve) { return curve ? curve->GetValue() : 0.0; }
-
-void SetValueOf(KFCurve* curve, double value) {
-    if (curve) curve->SetValue(static_cast<float>(value));
-}
+// The index of the first channel of the type's set in kDefaults.
+int FirstDefault(KZeqMarker::EType type) { return type == KZeqMarker::eIK_EFFECTOR ? 1 : 0; }
 
 }  // namespace
 
@@ -138,29 +137,30 @@ KZeqVector4 KZeqMarker::GetIKPivot() const {
     return KZeqVector4(pivot.mData[0], pivot.mData[1], pivot.mData[2], 1.0);
 }
 
-double KZeqMarker::GetDefaultOcclusion() const {
-    return ValueOf(DefaultCurve(*this, eOPTICAL_MARKER, &KZeqTakeNode::GetOcclusion));
+double KZeqMarker::GetDefaultValue(int channel) const {
+    const DefaultRow& row = kDefaults[channel];
+    if (mType != row.mType) return 0.0;
+    KZeqTakeNode* take = GetNode() ? GetNode()->GetDefaultTakeNode() : nullptr;
+    if (!take) return mDetached[channel];
+    KFCurve* curve = (take->*row.mGet)();
+    return curve ? curve->GetValue() : 0.0;
 }
 
-void KZeqMarker::SetDefaultOcclusion(double occlusion) {
-    SetValueOf(DefaultCurve(*this, eOPTICAL_MARKER, &KZeqTakeNode::GetOcclusion), occlusion);
+void KZeqMarker::SetDefaultValue(int channel, double value) {
+    const DefaultRow& row = kDefaults[channel];
+    if (mType != row.mType) return;
+    KZeqTakeNode* take = GetNode() ? GetNode()->GetDefaultTakeNode() : nullptr;
+    // Kept as the curve would keep it, so that the value answers alike once attached.
+    if (!take) mDetached[channel] = static_cast<float>(value);
+    if (KFCurve* curve = take ? (take->*row.mGet)() : nullptr) curve->SetValue(static_cast<float>(value));
 }
 
-double KZeqMarker::GetDefaultIKReachTranslation() const {
-    return ValueOf(DefaultCurve(*this, eIK_EFFECTOR, &KZeqTakeNode::GetIKReachTranslation));
-}
-
-void KZeqMarker::SetDefaultIKReachTranslation(double reach) {
-    SetValueOf(DefaultCurve(*this, eIK_EFFECTOR, &KZeqTakeNode::GetIKReachTranslation), reach);
-}
-
-double KZeqMarker::GetDefaultIKReachRotation() const {
-    return ValueOf(DefaultCurve(*this, eIK_EFFECTOR, &KZeqTakeNode::GetIKReachRotation));
-}
-
-void KZeqMarker::SetDefaultIKReachRotation(double reach) {
-    SetValueOf(DefaultCurve(*this, eIK_EFFECTOR, &KZeqTakeNode::GetIKReachRotation), reach);
-}
+double KZeqMarker::GetDefaultOcclusion() const { return GetDefaultValue(0); }
+void KZeqMarker::SetDefaultOcclusion(double occlusion) { SetDefaultValue(0, occlusion); }
+double KZeqMarker::GetDefaultIKReachTranslation() const { return GetDefaultValue(1); }
+void KZeqMarker::SetDefaultIKReachTranslation(double reach) { SetDefaultValue(1, reach); }
+double KZeqMarker::GetDefaultIKReachRotation() const { return GetDefaultValue(2); }
+void KZeqMarker::SetDefaultIKReachRotation(double reach) { SetDefaultValue(2, reach); }
 
 void KZeqMarker::AddChannels(KZeqTakeNode* take) {
     KZeqNodeAttribute::AddChannels(take);
@@ -171,7 +171,7 @@ void KZeqMarker::AddChannels(KZeqTakeNode* take) {
         KFCurveNode* node = KFCurveNodeCreate(channel.mName, channel.mDataType, channel.mLayerType, 0);
         KFCurve* curve = KFCurveCreate();
         node->FCurveSet(curve, false);
-        curve->SetValue(0.0f);
+        curve->SetValue(static_cast<float>(mDetached[FirstDefault(mType) + i]));
         curve->SetColor(kChannelColor);
         take->GetKFCurveNode()->Add(node);
     }
@@ -181,8 +181,13 @@ void KZeqMarker::RemoveChannels(KZeqTakeNode* take) {
     if (take) {
         const ChannelSet set = ChannelsOf(mType);
         KFCurveNode* root = take->GetKFCurveNode();
+        // Leaving the node, the marker keeps its default-take values.
+        const bool defaults = GetNode() && take == GetNode()->GetDefaultTakeNode();
         for (int i = 0; i < set.mCount; ++i)
-            if (KFCurveNode* node = root->Find(set.mChannels[i].mDataType)) root->Delete(node);
+            if (KFCurveNode* node = root->Find(set.mChannels[i].mDataType)) {
+                if (defaults && node->FCurveGet()) mDetached[FirstDefault(mType) + i] = node->FCurveGet()->GetValue();
+                root->Delete(node);
+            }
     }
     KZeqNodeAttribute::RemoveChannels(take);
 }

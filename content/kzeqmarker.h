@@ -52,7 +52,8 @@ public:
     KZeqVector4 GetIKPivot() const;
 
     // The default-take values of the type's channels: 0.0 and no change for
-    // a type without that channel or a marker on no node.
+    // a type without that channel. A marker on no node keeps them itself, and
+    // its channels start from them once attached.
     double GetDefaultOcclusion() const;
     void SetDefaultOcclusion(double occlusion);
     double GetDefaultIKReachTranslation() const;
@@ -71,8 +72,12 @@ public:
     KStringList GetTypeFlags() const override;
 
 private:
+    double GetDefaultValue(int channel) const;
+    void SetDefaultValue(int channel, double value);
+
     EType mType = eMARKER;
     KZeqMarkerProperties* mProperties;
+    double mDetached[3] = {0.0, 0.0, 0.0};  // occlusion, IK reach translation and rotation
 };
 
 // The marker's display values and IK pivot as properties of the object model.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace zeqsdk_400 {
@@ -105,11 +106,13 @@ void KZeqWeightedMapping::Normalize(ESet set, bool absolute) {
     const int otherCount = GetElementCount(other);
     if (count == 0) return;
 
-    // The mirror of a relation i -> s is the first relation of s pointing back
-    // at i. Searching s's list for each would be quadratic (an element of the
-    // other set may hold thousands of relations), so the other side's
-    // relations are first grouped by the element they point at, in order of
-    // s and then of position: the mirror is the first entry of s in i's group.
+    // Relations are added in pairs, so the n-th relation of i to s mirrors the
+    // n-th relation of s back to i (a pair added twice has two of each).
+    // Searching s's list for each would be quadratic (an element of the other
+    // set may hold thousands of relations), so the other side's relations are
+    // first grouped by the element they point at, in order of s and then of
+    // position; i's own relations, sorted the same way, then meet their
+    // mirrors in one merge.
     struct KBack {
         int mElement;
         int mPosition;
@@ -131,22 +134,28 @@ void KZeqWeightedMapping::Normalize(ESet set, bool absolute) {
             if (records[p].mIndex >= 0 && records[p].mIndex < count) back[fill[records[p].mIndex]++] = KBack{s, p};
     }
 
+    std::vector<std::pair<int, int>> own;  // (element of the other set, position) of i's relations
     for (int i = 0; i < count; ++i) {
         const double sum = GetRelationSum(set, i, absolute);
         const KList& list = *ListOf(set, i);
         KElement* records = RecordsOf(set, list);
-        const KBack* first = back.data() + start[i];
-        const KBack* last = back.data() + start[i + 1];
+        own.clear();
         for (int r = 0; r < list.mCount; ++r) {
             double weight = sum == 0.0 ? 0.0 : records[r].mWeight / sum;
             if (absolute) weight = std::fabs(weight);
             records[r].mWeight = weight;
-            const int s = records[r].mIndex;
-            const KBack* mirror = std::lower_bound(
-                first, last, s, [](const KBack& entry, int element) { return entry.mElement < element; });
+            own.emplace_back(records[r].mIndex, r);
+        }
+        std::sort(own.begin(), own.end());
+        const KBack* mirror = back.data() + start[i];
+        const KBack* last = back.data() + start[i + 1];
+        for (const auto& relation : own) {
+            while (mirror != last && mirror->mElement < relation.first) ++mirror;
             // A relation edited in place may have lost its mirror: nothing to write then.
-            if (mirror != last && mirror->mElement == s)
-                RecordsOf(other, *ListOf(other, s))[mirror->mPosition].mWeight = weight;
+            if (mirror == last || mirror->mElement != relation.first) continue;
+            KElement* mirrored = RecordsOf(other, *ListOf(other, relation.first));
+            mirrored[mirror->mPosition].mWeight = records[relation.second].mWeight;
+            ++mirror;
         }
     }
 }

@@ -51,7 +51,7 @@ public:
     double GetRelationSum(ESet set, int element, bool absolute) const;
     // Each element's weights divided by their sum (taken once, before any
     // change; 0.0 when it is 0.0), absolute when asked; each result also goes
-    // into the first relation of the other side that points back.
+    // into its mirror: the n-th relation of i to s is mirrored by the n-th of s to i.
     void Normalize(ESet set, bool absolute);
 
 private:

@@ -82,6 +82,14 @@ private:
                                  int pRecordCount, Fill&& pFill);
 
     KZeqRecordWriter() = default;
+    // Ready for the next record; the values of the one before are not used
+    // again, since a record's shape needs each of its values given anew.
+    void Restart() {
+        mLayout = -1;
+        mGiven = 0;
+        mReals = 0;
+        mWrong = false;
+    }
 
     void Set(int k, std::int64_t pBits, bool pReal) {
         if (k < 0 || k >= KZeq::kMaxRecordValues) {
@@ -136,7 +144,7 @@ private:
     std::uint32_t mGiven = 0;
     std::uint32_t mReals = 0;
     bool mWrong = false;
-    std::int64_t mBits[KZeq::kMaxRecordValues];
+    std::int64_t mBits[KZeq::kMaxRecordValues] = {};
 };
 
 // Writes pRecordCount records into pFile's open field: pFill(k, KZeqRecordWriter&)
@@ -149,8 +157,10 @@ bool KZeqWriteRecords(KZeq& pFile, const KZeq::RecordLayout* pLayouts, int pLayo
     const zeqdetail::ZeqRecordShape* shapes = pFile.RecordShapes(pLayouts, pLayoutCount);
     if (!shapes || pRecordCount < 0) return false;
     zeqdetail::ZeqBodyWriter* writer = pFile.RecordWriter();
+    // One writer for all records: its values are cleared once, not per record.
+    KZeqRecordWriter record;
     for (int k = 0; k < pRecordCount; ++k) {
-        KZeqRecordWriter record;
+        record.Restart();
         pFill(k, record);
         const zeqdetail::ZeqRecordShape* shape = record.Shape(shapes, pLayoutCount);
         if (!shape) return false;

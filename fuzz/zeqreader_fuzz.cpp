@@ -130,6 +130,7 @@ const char* const kValues[] = {"UserData", "userdata", "Clip", "Model::~zeqexpor
                                "BindPose", "RestPose", "Light", "Camera", "0.0", "PAL", "48", "Producer Top",
                                "Model::Producer Front", "Pose::P", "G"};
 const int kVersions[] = {6000, 5800, 5801, 5700, 3000, 2000, 1000, 6999};
+constexpr int kMaxPasswords = 2;
 
 template <class T, int N>
 const T& Pick(const T (&table)[N], std::uint8_t byte) {
@@ -145,6 +146,9 @@ bool Build(const std::string& path, const std::uint8_t* data, std::size_t size, 
     const int encoding = data[0] % 3;
     if (!file.ProjectCreate(path.c_str(), encoding != 0, encoding == 2, &header)) return false;
     int depth = 0;
+    // Each password set derives a key (100000 rounds): a few an input, so that
+    // the target spends its time reading.
+    int passwords = 0;
     std::size_t i = 2;
     auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
     for (int ops = 0; i < size && ops < 4096; ++ops) {
@@ -168,7 +172,10 @@ bool Build(const std::string& path, const std::uint8_t* data, std::size_t size, 
                 break;
             default:
                 if (next() & 1) {
-                    file.ProjectSetPassword(password.c_str());
+                    if (passwords < kMaxPasswords) {
+                        file.ProjectSetPassword(password.c_str());
+                        ++passwords;
+                    }
                 } else {
                     while (depth > 0 && file.FieldWriteBlockEnd()) --depth;
                     file.ProjectCloseSection();

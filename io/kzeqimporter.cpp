@@ -5,6 +5,7 @@
 #include "fileio/kpath.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqreaderzeq.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -174,7 +175,12 @@ KStreamOptions* KZeqImporter::GetImportOptions(EStreamOptionsGeneration generati
     if (!mReader && !FileOpen()) return nullptr;
     KStreamOptions* options = mReader->GetReadOptions(generation == eParseFile);
     if (options && options->Is(KStreamOptionsZeq::ClassId)) GetImportOptionsInfo(static_cast<KStreamOptionsZeq*>(options));
-    if (!options && generation == eParseFile) mError.SetLastErrorID(eUnidentifiedError);
+    if (!options && generation == eParseFile) {
+        if (mReader->GetLastErrorID() == KZeqReader::eWrongPassword)
+            mError.SetLastError(ePasswordError, kWrongPasswordText);
+        else
+            mError.SetLastErrorID(eUnidentifiedError);
+    }
     return options;
 }
 
@@ -255,7 +261,11 @@ bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options) {
             options = &local;
         } else {
             owned = GetImportOptions(eParseFile);
-            if (!owned) return false;
+            if (!owned) {
+                // Refused for its password, as the read itself would be: the scene is cleared alike.
+                if (mError.GetLastErrorID() == ePasswordError) scene.Clear();
+                return false;
+            }
             mOptionsRead = true;
             KStreamOptionsZeq* read = static_cast<KStreamOptionsZeq*>(owned);
             if (read->GetPassword().IsEmpty()) read->SetPassword(mPassword.Buffer());

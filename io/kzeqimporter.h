@@ -83,6 +83,7 @@ public:
     bool GetState(int state) const;
     void ResetConfiguration();
     void SetPassword(const char* password) { mPassword = password ? password : ""; }
+    const KString& GetPassword() const { return mPassword; }
 
     // Versions 1 to 4 answer 5.0.0.
     void GetFileVersion(int& major, int& minor, int& revision) const;

@@ -121,6 +121,7 @@ KStreamOptions* KZeqReaderZeq::GetReadOptions(bool parseFile) { return GetReadOp
 KStreamOptions* KZeqReaderZeq::GetReadOptions(IZeqObject* object, bool parseFile) {
     KStreamOptionsZeq* options = KStreamOptionsZeqCreate();
     mOptions = options;
+    mError.ClearLastError();
     IZeqObject* own = mFile;
     if (object) mFile = object;
     bool ok = false;
@@ -132,11 +133,20 @@ KStreamOptions* KZeqReaderZeq::GetReadOptions(IZeqObject* object, bool parseFile
             SetIsBeforeVersion6WithMainSection(true);
             ok = true;
         } else if (parseFile && mFile->ProjectOpenMainSection()) {
-            SetIsBeforeVersion6WithMainSection(false);
-            ReadOptionsInMainSection();
+            // A protected section shows nothing (no takes above all) until the
+            // password is given: its options are read with the importer's
+            // password or not at all, and no "Summary" is made from it locked.
+            const bool locked = mFile->IsPasswordProtected();
+            if (locked && !ReadPassword(mImporter.GetPassword().Buffer())) {
+                mError.SetLastErrorID(eWrongPassword);
+            } else {
+                SetIsBeforeVersion6WithMainSection(false);
+                ReadOptionsInMainSection();
+                if (locked) mOptions->SetPasswordProtection(true);
+                ok = true;
+            }
             mFile->ProjectCloseSection();
-            WriteOptionsInExtensionSection(false);
-            ok = true;
+            if (ok) WriteOptionsInExtensionSection(false);
         }
     } else if (parseFile) {
         ReadOptionsInMainSection();

@@ -355,7 +355,9 @@ bool ZeqReadCharacterObject(KZeqReaderZeq& reader, KZeqScene& scene, const KStri
     if (!character) return false;
     int input = -1;
     reader.ReadKZeqCharacter(*character, input);
-    reader.RegisterObject(character->GetName(), character->GetPropertyHandler());
+    // Connections name the character as the record does, which an empty name
+    // (a character reset) does not stay in the scene.
+    reader.RegisterObject(name.Buffer(), character->GetPropertyHandler());
     return true;
 }
 

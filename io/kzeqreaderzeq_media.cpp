@@ -73,14 +73,14 @@ KString KZeqReaderZeq::ReadMediaClip() {
             return extracted;
         }
     }
-    // A file found nowhere names no usable file: the records keep theirs.
-    const KString found = FindFile(name.Buffer(), relative.Buffer());
-    return !found.IsEmpty() && FileExist(found.Buffer()) ? found : KString();
+    // A file found nowhere is named as written (scenes move between machines);
+    // the caller prefers a later record of the name whose file exists.
+    return FindFile(name.Buffer(), relative.Buffer());
 }
 
 bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
     KZeq& file = *mFile;
-    MediaTable table;
+    MediaTable table, missing;
     if (file.FieldReadBegin("Media")) {
         if (file.FieldReadBlockBegin()) {
             if (file.FieldReadBegin("Video")) {
@@ -90,9 +90,10 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
                         if (!name.IsEmpty() && FindString(name, table.mNames) < 0 && file.FieldReadBlockBegin()) {
                             if (file.FieldReadC("Type", "") == "Clip") {
                                 const KString path = ReadMediaClip();
-                                if (!path.IsEmpty()) {
-                                    table.mNames.Add(new KString(name));
-                                    table.mPaths.Add(new KString(path));
+                                MediaTable& into = FileExist(path.Buffer()) ? table : missing;
+                                if (!path.IsEmpty() && !into.Find(name.Buffer())) {
+                                    into.mNames.Add(new KString(name));
+                                    into.mPaths.Add(new KString(path));
                                 }
                             }
                             file.FieldReadBlockEnd();
@@ -107,7 +108,7 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
         }
         file.FieldReadEnd();
     }
-    if (table.mNames.GetCount() == 0) return true;
+    if (table.mNames.GetCount() + missing.mNames.GetCount() == 0) return true;
     // A version-6 read meets "Media" before the connections put textures and
     // cameras into the scene: then the objects this read made are resolved.
     std::vector<KZeqTexture*> textures(mTexturesRead);
@@ -124,8 +125,14 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
         for (KZeqNode* node : mNodesRead)
             if (node->GetCamera()) cameras.push_back(node->GetCamera());
     }
+    // A file found nowhere (scenes move between machines) still names the
+    // path as written, for the objects whose records name none of their own.
+    auto find = [&](const char* name, const char* own) {
+        const KString* path = table.Find(name);
+        return path || (own && *own) ? path : missing.Find(name);
+    };
     for (KZeqTexture* texture : textures) {
-        const KString* path = texture ? table.Find(texture->GetMediaName().Buffer()) : nullptr;
+        const KString* path = texture ? find(texture->GetMediaName().Buffer(), texture->GetFileName()) : nullptr;
         if (!path) continue;
         const KString clean = KCleanPath(*path);
         texture->SetFileName(clean.Buffer());
@@ -133,7 +140,8 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
             texture->SetRelativeFileName(mFile->GetRelativeFilePath(clean.Buffer()).Buffer());
     }
     for (KZeqCamera* camera : cameras) {
-        const KString* path = camera ? table.Find(camera->GetBackgroundMediaName()) : nullptr;
+        const KString* path =
+            camera ? find(camera->GetBackgroundMediaName(), camera->GetBackgroundFileName()) : nullptr;
         if (path) camera->SetBackgroundFileName(KCleanPath(*path).Buffer());
     }
     return true;

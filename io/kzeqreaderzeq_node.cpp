@@ -94,15 +94,23 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
         if (kZeqNodeRecordHooks.mLimits) kZeqNodeRecordHooks.mLimits(*this, node);
         if (kZeqNodeRecordHooks.mPivots && mOptions && mOptions->GetOption(KStreamOptionsZeq::ePIVOT))
             kZeqNodeRecordHooks.mPivots(*this, node);
+        // These files keep no property block: the properties that mirror the
+        // pivots and limits take them here, as a version-6 read gives them.
+        node.UpdatePropertiesFromPivotsAndLimits();
     } else {
         ReadKZeqNodeProperties(node);
     }
     node.SetMultiLayer(file.FieldReadI("MultiLayer", 1) != 0);
     node.SetMultiTakeMode(static_cast<KZeqNode::EMultiTakeMode>(file.FieldReadI("MultiTake", 0)));
     ReadKZeqNodeDefaultAttributes(node);
+    if (KZeqGeometry* geometry = before6 ? node.GetGeometry() : nullptr) {
+        geometry->CleanShapeChannels(node.GetDefaultTakeNode());
+        // These files keep shape weights in the channels alone: the shape
+        // properties take them before publishing gives them to the channels.
+        for (int i = 0; i < geometry->GetShapeCount(); ++i) geometry->SetDefaultShape(i, geometry->GetDefaultShape(i));
+    }
     if (before6) UpdatePropertiesDefaultValues(node);
     PublishKZeqProperties(node);
-    if (before6 && node.GetGeometry()) node.GetGeometry()->CleanShapeChannels(node.GetDefaultTakeNode());
     return true;
 }
 
@@ -359,7 +367,7 @@ bool KZeqReaderZeq::UpdatePropertiesDefaultValues(KZeqNode& node) {
     if (!root) return true;
     for (int i = 0; i < node.GetPropertyCount(); ++i) {
         KZeqUserProperty* property = node.GetProperty(i);
-        KFCurveNode* channel = root->FindRecursive(property->GetName().Buffer());
+        KFCurveNode* channel = FindPropertyChannel(root, property->GetName());
         if (!channel) continue;
         if (channel->GetCount() == 3)
             property->SetDefaultValue(CurveValue(channel->Get(0), 0.0), CurveValue(channel->Get(1), 0.0),

@@ -81,7 +81,11 @@ bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
                         // The scene knows the take by the name it was read under.
                         KZeqTakeInfo copy = *take;
                         copy.mName = take->mImportName;
-                        scene.SetTakeInfo(copy);
+                        // A take that animates nothing (no object holds it, so the
+                        // scene refuses its information) is still a take of the
+                        // scene: every object gets it, empty, so that it is kept.
+                        if (!scene.SetTakeInfo(copy) && scene.CreateTake(copy.mName.Buffer()))
+                            scene.SetTakeInfo(copy);
                     } else {
                         failed = true;
                     }

@@ -64,6 +64,20 @@ Positions ConnectionPositions(KZeqNode& node) {
     return positions;
 }
 
+// An index-to-direct element without indices (what AddTexture and the
+// older files make: a plain list of the layer's objects) is written as its
+// direct entries, or the file would name none of them.
+template <class T>
+bool ListsDirectEntries(const KZeqLayerElementTemplate<T*>& element) {
+    return element.GetReferenceMode() == E::eDIRECT ||
+           (element.GetReferenceMode() == E::eINDEX_TO_DIRECT && element.GetIndexArray().GetCount() == 0);
+}
+
+// The reader keeps a texture element only when it has ids.
+bool HasTextureIds(const KZeqLayerElementTexture& element) {
+    return (ListsDirectEntries(element) ? element.GetDirectArray().GetCount() : element.GetIndexArray().GetCount()) > 0;
+}
+
 // Index-to-direct entries (direct ones taken as indices to themselves) as
 // positions in the node's connections; -1 for none.
 template <class T>
@@ -75,7 +89,7 @@ std::vector<int> ConnectionIndices(const KZeqLayerElementTemplate<T*>& element, 
         const auto found = positions.find(direct[k]->GetPropertyHandler());
         return found == positions.end() ? -1 : found->second;
     };
-    if (element.GetReferenceMode() == E::eDIRECT) {
+    if (ListsDirectEntries(element)) {
         for (int k = 0; k < direct.GetCount(); ++k) indices.push_back(position(k));
     } else {
         const KArrayTemplate<int>& source = element.GetIndexArray();
@@ -88,8 +102,9 @@ std::vector<int> ConnectionIndices(const KZeqLayerElementTemplate<T*>& element, 
 void WriteElementKind(KZeq& file, KZeqNode& node, KZeqGeometry& geometry, E::ELayerElementType type) {
     const auto materials = ConnectionPositions<KZeqMaterial>(node);
     const auto textures = ConnectionPositions<KZeqTexture>(node);
-    for (int t = 0; t < geometry.GetLayerCount(type); ++t) {
+    for (int t = 0, written = 0; t < geometry.GetLayerCount(type); ++t) {
         KZeqLayer& layer = *geometry.GetLayer(t, type);
+        if (type == E::eTEXTURE && !HasTextureIds(*layer.GetTextures())) continue;
         std::vector<double> values;
         switch (type) {
             case E::eNORMAL: {
@@ -112,7 +127,7 @@ void WriteElementKind(KZeq& file, KZeqNode& node, KZeqGeometry& geometry, E::ELa
             case E::eTEXTURE: {
                 // The reader keeps only texture elements with ids.
                 const KZeqLayerElementTexture& element = *layer.GetTextures();
-                BlockWithIndex(file, "LayerElementTexture", t);
+                BlockWithIndex(file, "LayerElementTexture", written++);
                 const int reference = element.GetReferenceMode() == E::eINDEX ? E::eINDEX : E::eINDEX_TO_DIRECT;
                 WriteModes(file, element, reference);
                 ZeqWriteFieldC(file, "BlendMode", KZeqLayerElementTexture::GetBlendModeToken(element.GetBlendMode()));
@@ -195,18 +210,22 @@ bool ZeqWriteGeometryLayers6(KZeqWriterZeqBase& writer, KZeqNode& node, KZeqGeom
         WriteElementKind(file, node, geometry, type);
     if (kZeqGeometryWriterHooks.mShapes && writer.GetStreamOptions()->GetOption(KStreamOptionsZeq::eSHAPE))
         kZeqGeometryWriterHooks.mShapes(writer, geometry);
+    // Texture elements without ids were not written: they are not named, and
+    // the typed indices of the others count only the written ones.
+    int texturesWritten = 0;
     for (int l = 0; l < geometry.GetLayerCount(); ++l) {
         BlockWithIndex(file, "Layer", l);
         ZeqWriteFieldI(file, "Version", 100);
         for (const auto& row : kElementRows) {
             if (!geometry.GetLayer(l)->GetLayerElementOfType(row.mType)) continue;
-            // A texture element without ids is not read back: not named either.
-            if (row.mType == E::eTEXTURE && geometry.GetLayer(l)->GetTextures()->GetIndexArray().GetCount() == 0 &&
-                geometry.GetLayer(l)->GetTextures()->GetReferenceMode() != E::eDIRECT)
-                continue;
+            int typedIndex = geometry.GetLayerTypedIndex(l, row.mType);
+            if (row.mType == E::eTEXTURE) {
+                if (!HasTextureIds(*geometry.GetLayer(l)->GetTextures())) continue;
+                typedIndex = texturesWritten++;
+            }
             ZeqWriteBlockBegin(file, "LayerElement");
             ZeqWriteFieldC(file, "Type", row.mRecord);
-            ZeqWriteFieldI(file, "TypedIndex", geometry.GetLayerTypedIndex(l, row.mType));
+            ZeqWriteFieldI(file, "TypedIndex", typedIndex);
             ZeqWriteBlockEnd(file);
         }
         ZeqWriteBlockEnd(file);

@@ -3,6 +3,7 @@
 // material records, and the sets of animated textures and materials.
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "content/kzeqlayer.h"
@@ -41,12 +42,22 @@ bool WriteD(KZeq& file, const char* name, std::initializer_list<double> values) 
     return ok && file.FieldWriteEnd();
 }
 
+// Whether the element's items are its direct entries: direct ones, and
+// textures or materials of index to direct without indices (what AddTexture
+// and the older files make: a plain list of the layer's objects).
+template <class T>
+bool ListsDirectEntries(const KZeqLayerElementTemplate<T>& element) {
+    return element.GetReferenceMode() == E::eDIRECT ||
+           (std::is_pointer<T>::value && element.GetReferenceMode() == E::eINDEX_TO_DIRECT &&
+            element.GetIndexArray().GetCount() == 0);
+}
+
 // The n-th value an element gives, through its indices when it has them.
 template <class T>
 const T* ItemAt(const KZeqLayerElementTemplate<T>& element, int n) {
     const KArrayTemplate<T>& direct = element.GetDirectArray();
     int k = n;
-    if (element.GetReferenceMode() != E::eDIRECT) {
+    if (!ListsDirectEntries(element)) {
         const KArrayTemplate<int>& indices = element.GetIndexArray();
         k = n >= 0 && n < indices.GetCount() ? indices[n] : -1;
     }
@@ -55,8 +66,7 @@ const T* ItemAt(const KZeqLayerElementTemplate<T>& element, int n) {
 
 template <class T>
 int ItemCount(const KZeqLayerElementTemplate<T>& element) {
-    return element.GetReferenceMode() == E::eDIRECT ? element.GetDirectArray().GetCount()
-                                                    : element.GetIndexArray().GetCount();
+    return ListsDirectEntries(element) ? element.GetDirectArray().GetCount() : element.GetIndexArray().GetCount();
 }
 
 std::vector<int> ToVector(const KArrayTemplate<int>& array) {

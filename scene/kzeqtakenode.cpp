@@ -66,6 +66,14 @@ KString GetEffectivePropertyName(KString name) {
     return name;
 }
 
+KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name) {
+    if (!root) return nullptr;
+    const KString effective = GetEffectivePropertyName(name);
+    if (effective == name) return root->Get(root->Find(name.Buffer()));
+    KFCurveNode* transform = root->Get(root->Find("Transform"));
+    return transform ? transform->Get(transform->Find(effective.Buffer())) : root->FindRecursive(effective.Buffer());
+}
+
 KZeqTakeNode::KZeqTakeNode(const char* name)
     : mName(name), mRoot(KFCurveNodeCreate("Defaults")), mError(kErrorTable, eErrorCount) {}
 
@@ -176,8 +184,7 @@ KFCurve* KZeqTakeNode::GetMaterialShininess() { return GetKFCurve(nullptr, nullp
 
 KFCurve* KZeqTakeNode::GetPropertyAnimation(KZeqUserProperty* property, unsigned int channel) {
     if (!property) return nullptr;
-    KString name = GetEffectivePropertyName(property->GetName());
-    KFCurveNode* node = mRoot->FindRecursive(name.Buffer());
+    KFCurveNode* node = FindPropertyChannel(mRoot, property->GetName());
     if (!node) return nullptr;
     if (node->GetCount() == 0) return channel == 0 ? node->FCurveGet() : nullptr;
     return channel < static_cast<unsigned>(node->GetCount()) ? node->Get(static_cast<int>(channel))->FCurveGet()

@@ -310,7 +310,7 @@ void KZeqTakeNodeContainer::CreateChannelsForProperty(KProperty* property, KZeqT
     const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
     KFCurveNode* root = take->GetKFCurveNode();
     const char* name = property->GetPropertyName();
-    if (root->FindRecursive(name)) return;
+    if (FindPropertyChannel(root, name)) return;
 
     KDataType* dataType = property->GetPropertyDataType();
     const int count = dataType ? dataType->GetMemberCount() : ChannelCountOfType(property->GetPropertyType());
@@ -338,7 +338,7 @@ void KZeqTakeNodeContainer::PropertyAdded(KZeqUserProperty* property) {
 
     for (std::size_t take = 0; take < mTakeNodes.size(); ++take) {
         KFCurveNode* root = mTakeNodes[take]->GetKFCurveNode();
-        KFCurveNode* node = root->FindRecursive(effective.Buffer());
+        KFCurveNode* node = FindPropertyChannel(root, name);
         // The transform channels belong to the object: found, never made.
         if (node || effective != name) {
             if (node) UpdateDefaultValuesWithProperty(node, property);
@@ -363,7 +363,7 @@ void KZeqTakeNodeContainer::PropertyRemoved(KZeqUserProperty* property) {
     if (!property) return;
     const KString name = property->GetName();
     for (auto& take : mTakeNodes) {
-        KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer());
+        KFCurveNode* node = FindPropertyChannel(take->GetKFCurveNode(), name);
         KFCurveNode* parent = node ? node->GetParent() : nullptr;
         if (!parent) continue;
         // Detached alone, the node would leak with curves still aimed at a
@@ -376,9 +376,9 @@ void KZeqTakeNodeContainer::PropertyRemoved(KZeqUserProperty* property) {
 void KZeqTakeNodeContainer::PropertyDefaultValueChanged(KZeqUserProperty* property) {
     if (!property || !property->GetFlag(KZeqUserProperty::eANIMATABLE)) return;
     if (mCurrentTakeNode < 0 || mCurrentTakeNode >= GetTakeNodeCount()) return;
-    const KString name = GetEffectivePropertyName(property->GetName());
+    const KString name = property->GetName();
     for (KZeqTakeNode* take : {mTakeNodes[static_cast<std::size_t>(mCurrentTakeNode)].get(), GetDefaultTakeNode()})
-        if (KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer()))
+        if (KFCurveNode* node = FindPropertyChannel(take->GetKFCurveNode(), name))
             UpdateDefaultValuesWithProperty(node, property);
 }
 
@@ -390,8 +390,7 @@ void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
     for (int i = 0; i < properties.GetCount(); ++i) {
         KProperty* property = properties[i];
         if (!property) continue;
-        const KString name = GetEffectivePropertyName(property->GetPropertyName());
-        if (KFCurveNode* node = take->GetKFCurveNode()->FindRecursive(name.Buffer()))
+        if (KFCurveNode* node = FindPropertyChannel(take->GetKFCurveNode(), property->GetPropertyName()))
             UpdateDefaultValuesWithProperty(node, property);
     }
 }

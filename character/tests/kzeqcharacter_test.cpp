@@ -61,9 +61,10 @@ TEST_F(CharacterTest, NewAndResetCharacters) {
     EXPECT_TRUE(ch.GetInputType() == 4 && !ch.GetCharacterLink(eCharacterHips, nullptr));
     EXPECT_TRUE(a->GetCharacterLinkCount() == 0 && b->GetCharacterLinkCount() == 0 &&
                 Filters().GetParameterValue(0) == 20);
-    KPropertyObjectList* hips = LinkList("HipsLink");  // keeps its entry, no longer reached from the link
+    KPropertyObjectList* hips = LinkList("HipsLink");  // emptied, and still reached from the link
+    EXPECT_EQ(0, hips->GetCount());
     ch.SetCharacterLink(eCharacterHips, LinkTo(c));
-    EXPECT_TRUE(hips->GetCount() == 1 && hips->GetAt(0) == Handler(a) && Holds(c, 0, eCharacterHips));
+    EXPECT_TRUE(hips->GetCount() == 1 && hips->GetAt(0) == Handler(c) && Holds(c, 0, eCharacterHips));
 }
 
 TEST_F(CharacterTest, AssignmentCopiesSetLinksFiltersAndPartOfTheControlSet) {

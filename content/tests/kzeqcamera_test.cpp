@@ -94,7 +94,8 @@ TEST(KZeqCamera, NewCameraValues) {
                 c->GetBackgroundPlacementOptions() == 6u);
     const KZeqColor frame = c->GetFrameColor(), audio = c->GetAudioColor();
     EXPECT_TRUE(frame.mRed == 0.3 && frame.mAlpha == 1.0 && audio.mRed == 0.0 && audio.mGreen == 1.0);
-    EXPECT_TRUE(p->mFieldOfView->AsDouble() == 40 && p->mFieldOfViewX->AsDouble() == 1 &&
+    // The values the channels start from once attached: one value answers before and after.
+    EXPECT_TRUE(p->mFieldOfView->AsDouble() == F(25.115) && p->mFieldOfViewX->AsDouble() == 40 &&
                 p->mMotionBlurIntensity->AsDouble() == 1 && p->mMagnifierZoom->AsDouble() == 100);
 }
 
@@ -279,7 +280,7 @@ TEST(KZeqCamera, CopyTakesTheListedSettingsOnly) {
     b->SetDefaultFieldOfViewX(3);
     *a = *b;
     EXPECT_TRUE(a->GetApertureWidth() == 1.5 && a->GetFormat() == KZeqCamera::ePAL && a->GetRoll() == 30 &&
-                a->GetPixelRatio() == b->GetPixelRatio() && a->GetDefaultFieldOfViewX() == 1.0);
+                a->GetPixelRatio() == b->GetPixelRatio() && a->GetDefaultFieldOfViewX() == 40.0);
     EXPECT_EQ(0.816 / 0.612, a->GetPropertyHandler()->FilmAspectRatioGet());
     EXPECT_TRUE(a->GetFrameColor().mBlue == 0.3 && a->GetFrameColor().mAlpha == 1.0);
 }

@@ -48,7 +48,7 @@ TEST_F(GeometryTest, ShapeAndLinkErrorsInOrder) {
     } rows[] = {{nullptr, "a", -1, "Parameter is NULL."},    {a, "  a\t", 0, nullptr},
                 {a, "b", -1, "Shape already added."},         {b, " \t ", -1, "Shape name is invalid."},
                 {b, nullptr, -1, "Shape name is invalid."},   {b, "a ", -1, "Shape name is already used."},
-                {b, "A", 1, nullptr}};
+                {b, "A", -1, "Shape name is already used."}, {b, "b", 1, nullptr}};
     for (const auto& row : rows) {
         nurb->GetError().ClearLastError();
         EXPECT_EQ(row.mResult, nurb->AddShape(row.mShape, row.mName)) << row.mName;

@@ -203,7 +203,7 @@ TEST_F(ConverterTest, PatchAndItsNurbTessellateAlike) {
 struct LinkCase {
     const char* mName;
     KZeqLink::ELinkMode mMode, mExpected;
-    std::map<int, double> mA, mB;
+    std::vector<std::pair<int, double>> mA, mB;  // links keep repeated indices
     Doubles mAt;  // A and B at vertices 1 (between points 0 and 1) and 4 (the centre)
 };
 class SkinnedPatch : public ConverterTest, public ::testing::WithParamInterface<LinkCase> {};
@@ -241,31 +241,70 @@ INSTANTIATE_TEST_SUITE_P(Modes, SkinnedPatch,
                                                     KZeqLink::eTOTAL1,
                                                     {{0, 1}, {1, 1}, {2, 3}},
                                                     {{1, 1}, {2, 1}, {3, 2}},
-                                                    {0.75, 0.5625, 0.25, 0.4375}}),
+                                                    {0.75, 0.5625, 0.25, 0.4375}},
+                                           // Point 0 twice in A: its shares 0.25 and 0.75 add up to 1.
+                                           LinkCase{"NormalizedRepeatedIndex",
+                                                    KZeqLink::eNORMALIZE,
+                                                    KZeqLink::eTOTAL1,
+                                                    {{0, 1}, {0, 3}},
+                                                    {{1, 1}, {2, 1}, {3, 1}},
+                                                    {0.5, 0.25, 0.5, 0.75}}),
                          Name<LinkCase>);
 
-TEST_F(ConverterTest, InPlaceKeepsTheShapeCurvesOfTheTakes) {
+// Shape channels are the take root's own children: a shape named like a
+// transform channel ("X", "s", "T") must neither move the node nor lose its
+// takes' animation when the geometry is replaced.
+struct InPlaceCase {
+    const char* mName;
+    std::vector<const char*> mShapes;
+    bool mPatch;
+};
+class InPlaceShapes : public ConverterTest, public ::testing::WithParamInterface<InPlaceCase> {};
+
+TEST_P(InPlaceShapes, KeepTheirWeightsAndTheCurvesOfTheTakes) {
+    const InPlaceCase& c = GetParam();
     KZeqNode* node = manager.CreateKZeqNode("quad");
     EXPECT_FALSE(converter->TriangulateInPlace(node));
     node->CreateTakeNode("one");
     node->CreateTakeNode("two");
-    KZeqMesh* mesh = Mesh({{0, 1, 2, 3}});
-    mesh->AddShape(manager.CreateKZeqShape(), "smile");
-    node->SetNodeAttribute(mesh);
-    for (int t = 0; t < 3; ++t)
-        for (int k = 0; k <= t; ++k)
-            mesh->GetShapeChannel(node->GetTakeNode(t), 0)->KeyAppendFast(KTime(k), 10.0f * t + k);
-    ASSERT_TRUE(converter->TriangulateInPlace(node));
-    KZeqMesh* result = node->GetMesh();
-    ASSERT_TRUE(result && result != mesh && result->GetPolygonCount() == 2);
-    EXPECT_EQ(0, result->GetShapeChannel(node->GetTakeNode(0), 0)->KeyGetCount());  // the default take anew
-    for (int t = 1; t < 3; ++t) {
-        KFCurve* curve = result->GetShapeChannel(node->GetTakeNode(t), 0);
-        ASSERT_EQ(t + 1, curve->KeyGetCount());
-        EXPECT_EQ(11.0f * t, curve->KeyGet(t).GetValue());
+    KZeqGeometry* geometry = nullptr;
+    if (c.mPatch)
+        geometry = Patch(4, 4, 3, KZeqPatch::eBEZIER, KZeqPatch::eBEZIER);
+    else
+        geometry = Mesh({{0, 1, 2, 3}});
+    const int shapes = static_cast<int>(c.mShapes.size());
+    for (const char* name : c.mShapes) geometry->AddShape(manager.CreateKZeqShape(), name);
+    node->SetNodeAttribute(geometry);
+    for (int s = 0; s < shapes; ++s) {
+        geometry->SetDefaultShape(s, 0.25 * (s + 1));
+        EXPECT_EQ(0.25 * (s + 1), geometry->GetDefaultShape(s)) << c.mShapes[s];
+        for (int t = 0; t < 3; ++t)
+            for (int k = 0; k <= t; ++k)
+                geometry->GetShapeChannel(node->GetTakeNode(t), s)->KeyAppendFast(KTime(k), 10.0f * t + k + 100 * s);
     }
-    EXPECT_FALSE(manager.DestroyKZeqNodeAttribute(mesh));  // destroyed already
+    KZeqVector4 translation, scaling;
+    EXPECT_EQ(KZeqVector4(0, 0, 0, 1), node->GetDefaultT(translation));
+    EXPECT_EQ(KZeqVector4(1, 1, 1, 1), node->GetDefaultS(scaling));
+
+    ASSERT_TRUE(c.mPatch ? converter->ConvertPatchToNurbInPlace(node) : converter->TriangulateInPlace(node));
+    KZeqGeometry* result = c.mPatch ? static_cast<KZeqGeometry*>(node->GetNurb()) : node->GetMesh();
+    ASSERT_TRUE(result && result != geometry && result->GetShapeCount() == shapes);
+    for (int s = 0; s < shapes; ++s) {
+        EXPECT_EQ(0, result->GetShapeChannel(node->GetTakeNode(0), s)->KeyGetCount());  // the default take anew
+        for (int t = 1; t < 3; ++t) {
+            KFCurve* curve = result->GetShapeChannel(node->GetTakeNode(t), s);
+            ASSERT_EQ(t + 1, curve->KeyGetCount()) << c.mShapes[s];
+            EXPECT_EQ(11.0f * t + 100 * s, curve->KeyGet(t).GetValue());
+        }
+    }
+    EXPECT_FALSE(manager.DestroyKZeqNodeAttribute(geometry));  // destroyed already
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, InPlaceShapes,
+                         ::testing::Values(InPlaceCase{"Smile", {"smile"}, false},
+                                           InPlaceCase{"TransformAxes", {"X", "y", "Z"}, false},
+                                           InPlaceCase{"TransformParts", {"s", "T", "r"}, true}),
+                         Name<InPlaceCase>);
 
 // ---- Patch to NURBS --------------------------------------------------------------------------------
 

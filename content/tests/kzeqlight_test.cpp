@@ -61,19 +61,19 @@ TEST(KZeqLight, ChannelsStartOverAndDefaultsFollowAttachment) {
     KFCurveNode* root = node->GetTakeNode(1)->GetKFCurveNode();
     root->FindOrCreate("Intensity", true)->FCurveGet()->SetValue(7.0f);
     KZeqLight* light = manager.CreateKZeqLight();
-    light->SetDefaultIntensity(12.5);  // detached: the property only
+    light->SetDefaultIntensity(12.5);  // detached: the property, which the channels start from
+    EXPECT_EQ(12.5, light->GetDefaultIntensity());
     node->SetNodeAttribute(light);
     EXPECT_EQ(KZeqNode::eNO_MULTI_TAKE, node->GetMultiTakeMode());
     for (int t = 0; t < 2; ++t) {
         KZeqTakeNode* take = node->GetTakeNode(t);
         EXPECT_TRUE(take->GetColorR()->GetValue() == 1 && take->GetColorB()->GetValue() == 1);
-        EXPECT_TRUE(take->GetLightIntensity()->GetValue() == 100 && take->GetLightConeAngle()->GetValue() == 45 &&
+        EXPECT_TRUE(take->GetLightIntensity()->GetValue() == 12.5f && take->GetLightConeAngle()->GetValue() == 45 &&
                     take->GetLightFog()->GetValue() == 50);
     }
-    EXPECT_EQ(100, light->GetDefaultIntensity());
-    EXPECT_EQ(12.5, light->GetPropertyHandler()->mIntensity->AsDouble());
-    light->SetDefaultIntensity(12.5);
-    EXPECT_EQ(12.5, node->GetDefaultTakeNode()->GetLightIntensity()->GetValue());
+    EXPECT_EQ(12.5, light->GetDefaultIntensity());
+    light->SetDefaultIntensity(25.0);
+    EXPECT_EQ(25.0, node->GetDefaultTakeNode()->GetLightIntensity()->GetValue());
     light->SetDefaultFog(0.1);
     EXPECT_TRUE(light->GetDefaultFog() == F(0.1) && light->GetDefaultFog() != 0.1);
     light->SetDefaultColor(KZeqColor(0.5, 0.25, 0.125, 0.0));

@@ -71,8 +71,12 @@ TEST(KZeqMarker, OpticalMarkerTurnedIKEffectorKeepsOcclusionAndDefaultsReachOnly
     EXPECT_EQ(0.0, marker->GetDefaultOcclusion());
     node->SetNodeAttribute(nullptr);  // detaching removes the current type's channels only
     EXPECT_EQ("Occlusion", MarkerChannels(node->GetTakeNode(0)));
-    marker->SetDefaultIKReachRotation(0.75);  // on no node: nothing to write or read
-    EXPECT_EQ(0.0, marker->GetDefaultIKReachRotation());
+    EXPECT_EQ(0.25, marker->GetDefaultIKReachRotation());  // kept on leaving the node
+    marker->SetDefaultIKReachRotation(0.75);  // on no node: kept, and the channel's start once attached
+    EXPECT_EQ(0.75, marker->GetDefaultIKReachRotation());
+    node->SetNodeAttribute(marker);
+    EXPECT_EQ(0.75f, node->GetDefaultTakeNode()->GetIKReachRotation()->GetValue());
+    EXPECT_EQ(0.75, marker->GetDefaultIKReachRotation());
 }
 
 TEST(KZeqMarker, CopyTakesTypeValueAndDisplayButNeitherIKPivotNorChannels) {

@@ -47,7 +47,7 @@ TEST(KZeqWeightedMapping, AddsOnBothSidesInOrderAndIgnoresIndicesOutside) {
     EXPECT_TRUE(mapping.GetElementCount(M::eDESTINATION) == 1 && mapping.GetRelationCount(M::eSOURCE, 0) == 0);
 }
 
-TEST(KZeqWeightedMapping, NormalizeWritesEachResultIntoTheFirstMirror) {
+TEST(KZeqWeightedMapping, NormalizeWritesEachResultIntoItsOwnMirror) {
     const struct {
         const char* mName;
         std::vector<std::pair<int, double>> mAdds;  // source 0 or 1 to destination 0
@@ -58,7 +58,9 @@ TEST(KZeqWeightedMapping, NormalizeWritesEachResultIntoTheFirstMirror) {
         {"shares", {{0, 2.0}, {1, 6.0}}, M::eDESTINATION, true, {{0, 0.25}, {1, 0.75}}, {{0, 0.25}}},
         {"cancelling", {{0, 1.0}, {1, -1.0}}, M::eDESTINATION, false, {{0, 0.0}, {1, 0.0}}, {{0, 0.0}}},
         {"negative absolute", {{0, -1.0}, {1, 3.0}}, M::eDESTINATION, true, {{0, 0.25}, {1, 0.75}}, {{0, 0.25}}},
-        {"pair twice", {{0, 1.0}, {0, 3.0}}, M::eSOURCE, false, {{0, 0.75}, {0, 3.0}}, {{0, 0.25}, {0, 0.75}}},
+        {"pair twice", {{0, 1.0}, {0, 3.0}}, M::eSOURCE, false, {{0, 0.25}, {0, 0.75}}, {{0, 0.25}, {0, 0.75}}},
+        {"pair twice between", {{0, 1.0}, {1, 4.0}, {0, 3.0}}, M::eDESTINATION, true,
+         {{0, 0.125}, {1, 0.5}, {0, 0.375}}, {{0, 0.125}, {0, 0.375}}},
     };
     for (const auto& row : rows) {
         M mapping(2, 1);
@@ -81,17 +83,19 @@ TEST(KZeqWeightedMapping, ManyInterleavedRelationsMatchAPlainModel) {
         model[0][s].emplace_back(d, w);
         model[1][d].emplace_back(s, w);
     }
-    // Destination with absolute values, then source without, each mirror found by a plain search.
+    // Destination with absolute values, then source without; the n-th relation
+    // of i to s mirrors the n-th of s to i (pairs added more than once).
     for (auto normalize : {std::make_pair(M::eDESTINATION, true), std::make_pair(M::eSOURCE, false)}) {
         const int set = normalize.first;
         for (int i = 0; i < counts[set]; ++i) {
             double sum = 0.0;
             for (const auto& r : model[set][i]) sum += normalize.second ? std::fabs(r.second) : r.second;
+            std::vector<int> seen(static_cast<std::size_t>(counts[1 - set]), 0);
             for (auto& r : model[set][i]) {
                 r.second = sum == 0.0 ? 0.0 : normalize.second ? std::fabs(r.second / sum) : r.second / sum;
-                Relations& back = model[1 - set][r.first];
-                std::find_if(back.begin(), back.end(), [i](const std::pair<int, double>& m) { return m.first == i; })
-                    ->second = r.second;
+                int nth = seen[static_cast<std::size_t>(r.first)]++;
+                for (auto& m : model[1 - set][r.first])
+                    if (m.first == i && nth-- == 0) m.second = r.second;
             }
         }
         mapping.Normalize(normalize.first, normalize.second);

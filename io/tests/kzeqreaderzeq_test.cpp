@@ -130,6 +130,32 @@ TEST_F(ReaderTest, TakeFilesAndTheirFallbacks) {
     EXPECT_TRUE(options->GetCurrentTake().IsEmpty() && options->GetTakeInfoCount() == 0);
 }
 
+// A take that no object record uses is a take of the scene all the same,
+// with its comment and spans, and is written again.
+TEST_F(ReaderTest, TakeWithoutObjectsIsKept) {
+    const char* const kTakes =
+        "Takes: {;Current: \"T1\";Take: \"T1\" {;FileName: \"T1.tak\";LocalTime: 0,46186158000;"
+        "ReferenceTime: 5,92372316000;Comments: \"nothing moves\";};}";
+    const struct { int mVersion, mMode; } rows[] = {{5800, 0}, {5800, 1}, {6000, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mVersion * 10 + row.mMode);
+        const std::string path = mDir / "takes.zeq";
+        MakeZeqFile(path, row.mVersion, row.mMode, kTakes);
+        KZeqScene* scene = zeqiotest::ReadZeqFile(mManager, path);
+        ASSERT_NE(nullptr, scene);
+        for (int pass = 0; pass < 2; ++pass) {
+            const KZeqTakeInfo* take = scene->GetTakeInfo(KString("T1"));
+            ASSERT_NE(nullptr, take) << pass;
+            EXPECT_STREQ("nothing moves", take->mDescription.Buffer());
+            EXPECT_EQ(KTime(46186158000), take->mLocalTimeSpan.GetStop());
+            EXPECT_EQ(KTime(5), take->mReferenceTimeSpan.GetStart());
+            EXPECT_STREQ("T1", scene->GetCurrentTakeName());
+            ASSERT_TRUE(zeqiotest::WriteZeqFile(mManager, *scene, zeqiotest::kZeqFileCases[0], path));
+            ASSERT_NE(nullptr, scene = zeqiotest::ReadZeqFile(mManager, path));
+        }
+    }
+}
+
 TEST_F(ReaderTest, LayoutDecision) {
     const struct { int mVersion; bool mDefinitions, mBefore6; } rows[] = {
         {5800, false, true}, {5800, true, false}, {5700, true, true},   {5801, false, false},

@@ -12,6 +12,7 @@
 #include "content/kzeqnurb.h"
 #include "content/kzeqpatch.h"
 #include "content/kzeqshape.h"
+#include "fcurve/kfcurve.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
@@ -23,6 +24,7 @@
 #include "object/izeqobject.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
+#include "scene/kzequserproperty.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -119,6 +121,45 @@ TEST_P(SurfaceFileTest, SurfacesPatchesLinksAndShapesComeBack) {
     ASSERT_NE(nullptr, read) << error;
     mManager.DestroyKZeqLink(skinned->RemoveLink(3));
     EXPECT_EQ("", CompareScenes(*mScene, *read, GetParam().mLosses).Report());
+}
+// Shape weights (their channels and the node's shape properties) come back
+// from every form, and shapes named like transform channels leave the
+// node's transform alone.
+TEST_P(SurfaceFileTest, ShapeWeightsComeBackAndMoveNothing) {
+    KZeqNode* quad = mScene->GetRootNode()->FindChild("Model::Quad");
+    ASSERT_NE(nullptr, quad);
+    for (const char* name : {"X", "s", "T"}) {
+        KZeqShape* shape = mManager.CreateKZeqShape();
+        shape->InitControlPoints(4), std::copy_n(quad->GetGeometry()->GetControlPoints(), 4, shape->GetControlPoints());
+        ASSERT_GE(quad->GetGeometry()->AddShape(shape, name), 0) << name;
+    }
+    quad->SetDefaultT(V(5, 6, 7, 1)), quad->SetDefaultS(V(2, 3, 4, 1));
+    KZeqNode* nodes[] = {quad, mSurfaces[1]};
+    for (KZeqNode* node : nodes)
+        for (int s = 0; s < node->GetGeometry()->GetShapeCount(); ++s)
+            node->GetGeometry()->SetDefaultShape(s, 0.25 * s + 0.125);
+    const std::string path = mDir / "shapes.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, GetParam(), path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (KZeqNode* node : nodes) {
+        KZeqNode* back = read->GetRootNode()->FindChild(node->GetName());
+        ASSERT_TRUE(back && back->GetGeometry());
+        ASSERT_EQ(node->GetGeometry()->GetShapeCount(), back->GetGeometry()->GetShapeCount());
+        KZeqTakeNode* take = back->GetDefaultTakeNode();
+        KFCurve* transform[] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+                                take->GetScaleX(),       take->GetScaleY(),       take->GetScaleZ()};
+        const float expected[] = {5, 6, 7, 2, 3, 4};
+        for (int c = 0; node == quad && c < 6; ++c) EXPECT_EQ(expected[c], transform[c]->GetValue()) << c;
+        for (int s = 0; s < back->GetGeometry()->GetShapeCount(); ++s) {
+            const char* name = back->GetGeometry()->GetShapeName(s);
+            EXPECT_EQ(0.25 * s + 0.125, back->GetGeometry()->GetDefaultShape(s)) << name;
+            double weight = -1.0;
+            if (KZeqUserProperty* property = back->FindPropertyByName(name)) property->GetDefaultValue(weight);
+            EXPECT_EQ(0.25 * s + 0.125, weight) << name;
+        }
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Forms, SurfaceFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
 

@@ -104,6 +104,31 @@ TEST_P(CharacterFileTest, TwoCharactersAndAPose) {
     EXPECT_EQ(0, read->GetCharacterCount() + read->GetControlSetPlugCount() + read->GetCharacterPoseCount());
 }
 
+// A character reset and linked anew, renamed or not, is written with its new
+// node: no writer may take the old one from the link lists.
+TEST_P(CharacterFileTest, LinkedAnewAfterReset) {
+    const ZeqFileCase& form = GetParam();
+    for (const char* rename : {"", "Hero2"}) {
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        KZeqNode *before = Node(*scene, "Before"), *after = Node(*scene, "After");
+        KZeqCharacter* hero = Character(*scene, "Hero");
+        Link(*hero, eCharacterHips, before), Link(*hero, eCharacterHead, before);
+        hero->Reset();
+        if (*rename) hero->SetName(rename);
+        Link(*hero, eCharacterHips, after);
+        const std::string path = mDir / "relinked.zeq";
+        std::string error;
+        ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+        KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+        ASSERT_TRUE(read && read->GetCharacterCount() == 1) << error;
+        KZeqCharacterLink link;
+        ASSERT_TRUE(read->GetCharacter(0)->GetCharacterLink(eCharacterHips, &link)) << rename;
+        ASSERT_NE(nullptr, link.mNode) << rename;
+        EXPECT_EQ(KString(after->GetName()), KString(link.mNode->GetName())) << rename;
+        EXPECT_FALSE(read->GetCharacter(0)->GetCharacterLink(eCharacterHead, nullptr)) << rename;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, CharacterFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
 
 // Hand-made records of a file before version 6, and what they must give.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
@@ -63,6 +64,55 @@ TEST_P(GeometryFileTest, WholeSceneComesBack) {
     KZeqScene* again = ReadZeqFile(mManager, path, "", &error);
     ASSERT_NE(nullptr, again) << error;
     EXPECT_EQ("", CompareScenes(*scene, *again, form.mLosses).Report());
+}
+
+// Textures only added (AddTexture: index to direct without indices, as the
+// older files read them), one mesh a row: names per layer, "-" for a layer
+// whose texture element is empty (not written, so not counted either).
+TEST_P(GeometryFileTest, AddedTexturesComeBack) {
+    const ZeqFileCase& form = GetParam();
+    const std::vector<std::vector<const char*>> rows[] = {
+        {{"Wood", "Stone"}}, {{"Wood"}, {"Stone"}}, {{"-"}, {"Stone"}}};
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqMaterial* blue = mManager.CreateKZeqMaterial("Blue");
+    std::map<std::string, KZeqTexture*> textures;
+    for (const char* name : {"Wood", "Stone"}) textures[name] = mManager.CreateKZeqTexture(name);
+    for (const auto& layers : rows) {
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        mesh->BeginPolygon();
+        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+        mesh->EndPolygon();
+        mesh->AddMaterial(blue, 0);
+        for (std::size_t l = 0; l < layers.size(); ++l)
+            for (const char* name : layers[l])
+                if (*name == '-')
+                    mesh->GetLayer(static_cast<int>(l))->SetTextures(new KZeqLayerElementTexture);
+                else
+                    mesh->AddTexture(textures[name], static_cast<unsigned>(l));
+        const std::string name = "Mesh" + std::to_string(scene->GetRootNode()->GetChildCount());
+        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+    }
+    const std::string path = mDir / "added.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    EXPECT_EQ("", CompareScenes(*scene, *read, form.mLosses).Report());
+    for (int r = 0; r < 3; ++r) {
+        KZeqMesh* mesh = read->GetRootNode()->GetChild(r)->GetMesh();
+        ASSERT_NE(nullptr, mesh);
+        for (std::size_t l = 0; l < rows[r].size(); ++l) {
+            std::string names, expected;
+            for (int k = 0; k < mesh->GetTextureCount(static_cast<unsigned>(l)); ++k)
+                names += std::string(mesh->GetTexture(k, static_cast<unsigned>(l))->GetName()) + " ";
+            for (const char* name : rows[r][l])
+                if (*name != '-') expected += std::string("Texture::") + name + " ";
+            EXPECT_EQ(expected, names) << "mesh " << r << " layer " << l;
+        }
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Forms, GeometryFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
 

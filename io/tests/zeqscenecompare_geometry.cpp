@@ -4,6 +4,7 @@
 // a polygon uses, not the order of the direct arrays.
 
 #include <cstring>
+#include <type_traits>
 
 #include "content/kzeqlayer.h"
 #include "content/kzeqmaterial.h"
@@ -42,7 +43,11 @@ std::vector<std::string> Resolved(const KZeqLayerElementTemplate<T>* element) {
     std::vector<std::string> items;
     if (!element) return items;
     const KArrayTemplate<T>& direct = element->GetDirectArray();
-    if (element->GetReferenceMode() == E::eDIRECT) {
+    // A material or texture element of index to direct without indices is a
+    // plain list of the layer's objects (what AddTexture makes).
+    const bool list = std::is_pointer<T>::value && element->GetReferenceMode() == E::eINDEX_TO_DIRECT &&
+                      element->GetIndexArray().GetCount() == 0;
+    if (element->GetReferenceMode() == E::eDIRECT || list) {
         for (int i = 0; i < direct.GetCount(); ++i) items.push_back(Text(direct[i]));
     } else if (element->GetReferenceMode() == E::eINDEX) {
         for (int i = 0; i < element->GetIndexArray().GetCount(); ++i)

@@ -10,6 +10,7 @@
 #include "content/kzeqopticalreference.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzequserproperty.h"
 #include "scene/tests/scene_test_support.h"
 
 using namespace scenetest;
@@ -261,6 +262,33 @@ TEST_F(KZeqNodeTest, ChannelsInEveryTakeRegisteredOnlyInTheDefaultOne) {
     EXPECT_EQ(1.0, node->GetDefaultS(s)[2]);
     lower.GetScaleZ()->SetValue(4.0f);
     EXPECT_EQ(4.0, node->GetDefaultS(s)[2]);
+}
+
+// A user property's channel is the take root's own child: one named like a
+// transform channel gets a channel of its own and leaves the transform be.
+TEST_F(KZeqNodeTest, PropertiesNamedLikeTransformChannelsKeepTheirOwn) {
+    KZeqNode* node = Node("n");
+    node->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+    node->CreateTakeNode("Take 001");
+    for (const char* name : {"X", "s", "T"}) {
+        KZeqUserProperty* property = mManager.CreateKZeqUserProperty(name, "Real", "");
+        property->ModifyFlag(KZeqUserProperty::eANIMATABLE, true);
+        node->AddProperty(property);
+        property->SetDefaultValue(9.0);
+    }
+    KZeqVector4 t, s;
+    EXPECT_EQ(KZeqVector4(1, 2, 3, 0), node->GetDefaultT(t));
+    EXPECT_EQ(KZeqVector4(1, 1, 1, 0), node->GetDefaultS(s));
+    for (int take = 0; take < 2; ++take) {
+        KZeqTakeNode* at = node->GetTakeNode(take);
+        EXPECT_EQ(1.0f, at->GetTranslationX()->GetValue()) << take;
+        for (const char* name : {"X", "s", "T"}) {
+            KFCurveNode* root = at->GetKFCurveNode();
+            KFCurveNode* own = root->Get(root->Find(name));
+            ASSERT_TRUE(own && own->FCurveGet()) << name;
+            EXPECT_EQ(take == 0 ? 9.0f : 0.0f, own->FCurveGet()->GetValue()) << name;
+        }
+    }
 }
 
 TEST_F(KZeqNodeTest, MatricesFromTakesAndStates) {

@@ -1,0 +1,223 @@
+#include "formats/motion/bvh/kzeqwriterbiovision.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/kgemath.h"
+#include "base/kzeqmatrix.h"
+#include "content/kzeqskeleton.h"
+#include "formats/motion/bvh/kzeqfilebiovision.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// The Euler order whose angles line up with "Zrotation Xrotation Yrotation"
+// when printed z, y, x: Y applied first, then X, then Z.
+constexpr int kZXYChannelOrder = 6;
+
+KZeqVector4 Scaled(const KZeqVector4& v, const KZeqVector4& scaling) {
+    return KZeqVector4(v[0] * scaling[0], v[1] * scaling[1], v[2] * scaling[2], v[3]);
+}
+
+void AppendLine(KString& message, const char* text) {
+    if (!text || !*text) return;
+    if (!message.IsEmpty()) message += "\n";
+    message += text;
+}
+
+}  // namespace
+
+KZeqWriterBiovision::KZeqWriterBiovision(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterBiovision::~KZeqWriterBiovision() = default;
+
+bool KZeqWriterBiovision::Fail(int error, const char* text) {
+    if (text)
+        mError.SetLastError(error, text);
+    else
+        mError.SetLastErrorID(error);
+    AppendLine(mMessage, mError.GetLastErrorString());
+    return false;
+}
+
+bool KZeqWriterBiovision::FileCreate(const char* fileName) {
+    mFile.reset();
+    auto file = std::make_unique<KZeqFileBiovision>(false);
+    if (!fileName || file->Open(fileName, "w")) {
+        const std::string name = fileName ? fileName : "";
+        std::string text = "Cannot open file \"" + name + "\" for writing.";
+        mError.SetLastError(eFileNotOpened, text.c_str());
+        return false;
+    }
+    mFile = std::move(file);
+    return true;
+}
+
+bool KZeqWriterBiovision::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mFile->Close();
+    mFile.reset();
+    if (!closed) mError.SetLastErrorID(eOutOfDiskSpace);
+    return closed;
+}
+
+bool KZeqWriterBiovision::IsFileOpen() { return mFile != nullptr; }
+
+KStreamOptions* KZeqWriterBiovision::GetWriteOptions() {
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    options->SetOption(KStreamOptionsMotion::eTranslation, KStreamOptionsMotion::eOff);
+    options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
+    options->SetOption(KStreamOptionsMotion::eExportRequireSingleRootNode, KStreamOptionsMotion::eOn);
+    return options;
+}
+
+bool KZeqWriterBiovision::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
+    if (!mFile) return Fail(eFileNotOpened);
+    mRoot = FindRootNode(scene);
+    if (!mRoot) return Fail(eFileNotCreated, "Can not find root node.");
+    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
+        mRoot = nullptr;
+        return Fail(eStreamOptionsNotSet);
+    }
+    mOptions = static_cast<KStreamOptionsMotion*>(streamOptions);
+    KString spaces("Spaces are not allowed in BVH node names:");
+    if (!CheckSpaceInNodeNameRecursive(mRoot, spaces)) {
+        mOptions->MessageCallback(1, "Error", spaces.Buffer(), "OK", nullptr, nullptr, 0);
+        mOptions = nullptr;
+        mRoot = nullptr;
+        mError.SetLastErrorID(eUnidentifiedError);
+        AppendLine(mMessage, spaces.Buffer());
+        return false;
+    }
+    const bool rotationOnly = mOptions->GetOption(KStreamOptionsMotion::eTranslation) != KStreamOptionsMotion::eOn;
+    mFromGlobalPosition =
+        mOptions->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
+    const KZeqVector4 unit(1.0, 1.0, 1.0, 1.0);
+
+    bool ok = WriteNode(mRoot, 0, rotationOnly, true, unit);
+    const int frames = mOptions->GetFrameCount();
+    const KTime period = mOptions->GetFramePeriod();
+    KTime time = mOptions->GetStart();
+    ok = ok && mFile->PrintMotionHeader(frames, period.GetSecondDouble());
+    for (int i = 0; ok && i < frames; ++i) {
+        mOptions->ProgressCallback(nullptr, "Writing BVH nodes",
+                                   static_cast<float>(static_cast<long long>(i) * 100 / frames));
+        ok = mFile->PrintMotionFrameBegin() && WriteNodeMotion(mRoot, time, rotationOnly, true, unit) &&
+             mFile->PrintMotionFrameEnd();
+        time += period;
+    }
+    // Text is buffered: a full disk may only show when it is pushed out.
+    ok = ok && mFile->Flush();
+    mOptions = nullptr;
+    mRoot = nullptr;
+    mFromGlobalPosition = false;
+    return ok || Fail(eOutOfDiskSpace);
+}
+
+bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {
+    if (!node || node->GetChildCount() != 0) return false;
+    KZeqNode* parent = node->GetParent();
+    if (parent && parent->GetChildCount() != 1) return false;
+    KZeqSkeleton* skeleton = node->GetSkeleton();
+    if (!skeleton || skeleton->GetSkeletonType() != KZeqSkeleton::eLIMB_NODE) return true;
+    if (KString(node->GetName()).Find("_EndSite") >= 0) return true;
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    if (!take || take == node->GetDefaultTakeNode()) return true;
+    static const char* const kGroups[2] = {"T", "R"};
+    static const char* const kAxes[3] = {"X", "Y", "Z"};
+    for (const char* group : kGroups)
+        for (const char* axis : kAxes)
+            if (take->IsChannelAnimated("Transform", group, axis)) return false;
+    return true;
+}
+
+bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder,
+                                    const KZeqVector4& scaling) {
+    if (!mFile || !node) return false;
+    // Depth first on a stack of its own; a node's entry comes back once its
+    // children are written, to close its block.
+    struct Entry {
+        KZeqNode* mNode;
+        int mIndent;
+        KZeqVector4 mScaling;  // the node's own scaling times its ancestors' once opened
+        bool mClose;
+    };
+    std::vector<Entry> pending{{node, indent, scaling, false}};
+    while (!pending.empty()) {
+        const Entry entry = pending.back();
+        pending.pop_back();
+        KZeqNode* current = entry.mNode;
+        if (entry.mClose) {
+            if (current->GetChildCount() == 0) {
+                // A leaf joint ends in a site of its own, along its bone.
+                KZeqNodeLimits& limits = current->GetLimits();
+                limits.UpdateAutomatic(current);
+                const KZeqVector4 axis = limits.GetRotationAxis();
+                const double length = limits.GetAxisLength();
+                const double ay = axis[1] * KM_DEG_TO_RAD;
+                const double az = axis[2] * KM_DEG_TO_RAD;
+                const KZeqVector4 site(std::cos(ay) * std::cos(az) * length, std::cos(ay) * std::sin(az) * length,
+                                       -std::sin(ay) * length, 1.0);
+                if (!mFile->PrintJointEndSite(Scaled(site, entry.mScaling), entry.mIndent + 1)) return false;
+            }
+            if (!mFile->PrintJointEnd(entry.mIndent)) return false;
+            continue;
+        }
+        const bool isRoot = current == mRoot;
+        const KZeqXMatrix& matrix = isRoot && mFromGlobalPosition ? current->GetGlobalFromDefaultTake()
+                                                                  : current->GetLocalFromDefaultTake();
+        const KZeqVector4 t = Scaled(matrix.GetT(), entry.mScaling);
+        const KZeqVector4 s = Scaled(matrix.GetS(), entry.mScaling);
+        // The root stays a joint, or the file would have no hierarchy.
+        if (!isRoot && IsEndSite(current)) {
+            if (!mFile->PrintJointEndSite(t, entry.mIndent)) return false;
+            continue;
+        }
+        const KString name = current->GetNameWithoutNameSpacePrefix();
+        if (!mFile->PrintJointBegin(name.Buffer(), isRoot, t, entry.mIndent, rotationOnly, zxyOrder)) return false;
+        pending.push_back({current, entry.mIndent, s, true});
+        for (int i = current->GetChildCount(); i-- > 0;)
+            pending.push_back({current->GetChild(i), entry.mIndent + 1, s, false});
+    }
+    return true;
+}
+
+bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder,
+                                          const KZeqVector4& scaling) {
+    if (!mFile || !node) return false;
+    std::vector<std::pair<KZeqNode*, KZeqVector4>> pending{{node, scaling}};
+    while (!pending.empty()) {
+        const std::pair<KZeqNode*, KZeqVector4> entry = pending.back();
+        pending.pop_back();
+        KZeqNode* current = entry.first;
+        const bool isRoot = current == mRoot;
+        if (!isRoot && IsEndSite(current)) continue;
+        const KZeqXMatrix& matrix =
+            isRoot && mFromGlobalPosition ? current->GetGlobalFromCurrentTake(time) : current->GetLocalFromCurrentTake(time);
+        const KZeqVector4 t = Scaled(matrix.GetT(), entry.second);
+        const KZeqVector4 s = Scaled(matrix.GetS(), entry.second);
+        KZeqVector4 r = matrix.GetR();
+        if (zxyOrder) {
+            KZeqMatrix rotation;
+            KmXYZtoR(rotation, r[0], r[1], r[2]);
+            double angles[3];
+            KmRtoVord(angles, rotation, kZXYChannelOrder);
+            r = KZeqVector4(angles[0], angles[1], angles[2], 0.0);
+        }
+        if (!mFile->PrintMotion(isRoot, t, r, rotationOnly, zxyOrder)) return false;
+        for (int i = current->GetChildCount(); i-- > 0;) pending.emplace_back(current->GetChild(i), s);
+    }
+    return true;
+}
+
+}  // namespace zeqsdk_400

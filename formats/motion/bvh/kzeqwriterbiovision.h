@@ -1,0 +1,54 @@
+#ifndef ZEQ_FORMATS_MOTION_BVH_KZEQWRITERBIOVISION_H
+#define ZEQ_FORMATS_MOTION_BVH_KZEQWRITERBIOVISION_H
+
+#include <memory>
+
+#include "base/ktime.h"
+#include "base/kzeqvector.h"
+#include "io/kzeqio.h"
+
+namespace zeqsdk_400 {
+
+class KStreamOptionsMotion;
+class KZeqFileBiovision;
+class KZeqNode;
+
+// Exports the skeleton below a scene's single selected root and its
+// animation of the current take, sampled over the options' frames, as a BVH
+// file. A failed Write appends its error text to the message.
+class KZeqWriterBiovision : public KZeqWriter {
+public:
+    explicit KZeqWriterBiovision(KZeqSdkManager& manager);
+    ~KZeqWriterBiovision() override;
+
+    bool FileCreate(const char* fileName) override;
+    // False with "Out of disk space" when the text could not all be stored.
+    bool FileClose() override;
+    bool IsFileOpen() override;
+    // KStreamOptionsMotion with "Translation" off, "ExportFromGlobalPosition"
+    // off and "ExportRequireSingleRootNode" on; the caller releases them.
+    KStreamOptions* GetWriteOptions() override;
+    bool Write(KZeqScene& scene, KStreamOptions* options) override;
+
+    // The hierarchy of node (scaling: the product of the ancestors' scales).
+    bool WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
+    // One frame of node's subtree at time.
+    bool WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
+    // Written as its parent's End Site: a leaf that is its parent's only
+    // child and is no LimbNode, or a LimbNode without animation in the
+    // current take, or is named "..._EndSite...".
+    bool IsEndSite(KZeqNode* node);
+
+private:
+    bool Fail(int error, const char* detail = nullptr);
+
+    std::unique_ptr<KZeqFileBiovision> mFile;
+    // For the time of one Write.
+    KStreamOptionsMotion* mOptions = nullptr;
+    KZeqNode* mRoot = nullptr;
+    bool mFromGlobalPosition = false;
+};
+
+}  // namespace zeqsdk_400
+
+#endif
