@@ -1,0 +1,166 @@
+#include "formats/motion/marker/kzeqwritermotionbase.h"
+
+#include <vector>
+
+#include "base/karray.h"
+#include "base/kzeqmatrix.h"
+#include "fcurve/kfcurve.h"
+#include "formats/motion/marker/izeqfilemotionbase.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// Selected nodes below root in depth-first order, optical reference nodes
+// left out (their children are still visited).
+void FillNodeArray(KZeqNode* root, std::vector<KZeqNode*>& nodes) {
+    std::vector<KZeqNode*> pending{root};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        if (node->GetSelected(false) && !node->GetOpticalReference()) nodes.push_back(node);
+        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
+    }
+}
+
+// The root's state at a time (from the current take) or from the default take,
+// with the root itself as the origin.
+void SetRootState(KZeqNode* root, const KTime* time) {
+    if (time)
+        root->SetLocalStateFromCurrentTake(*time, true);
+    else
+        root->SetLocalStateFromDefaultTake(true);
+    root->SetGlobalState(KZeqXMatrix());
+    root->SetGlobalStateId(0, true);
+    root->SetGlobalStateId(1, false);
+}
+
+// A node to sample and its occlusion curve (null when it has none or gaps
+// are written as data), with the curve's search hint.
+struct Sampled {
+    KZeqNode* mNode;
+    KFCurve* mOcclusion;
+    int mHint;
+};
+
+void UpdateTranslationArray(std::vector<Sampled>& nodes, KTime time, KZeqVector4* points) {
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        Sampled& sampled = nodes[i];
+        sampled.mNode->ComputeGlobalState(1, false);
+        points[i] = sampled.mNode->GetGlobalState().GetT();
+        const bool occluded = sampled.mOcclusion && sampled.mOcclusion->Evaluate(time, &sampled.mHint) > 0.5f;
+        points[i].SetAt(3, occluded ? 1.0 : 0.0);
+    }
+}
+
+// The name without its namespaces: what follows the last ':'.
+KString ShortName(const char* name) {
+    const KString full(name ? name : "");
+    const int colon = full.ReverseFind(':');
+    return colon >= 0 ? full.Mid(static_cast<unsigned int>(colon) + 1) : full;
+}
+
+}  // namespace
+
+KZeqWriterMotionBase::KZeqWriterMotionBase(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterMotionBase::~KZeqWriterMotionBase() {
+    if (mFile) FileClose();
+}
+
+bool KZeqWriterMotionBase::FileCreate(const char* fileName) {
+    if (mFile) FileClose();
+    mFile = fileName ? CreateFileObject(fileName) : nullptr;
+    if (!mFile) {
+        mError.SetLastError(eFileNotOpened,
+                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        return false;
+    }
+    return true;
+}
+
+bool KZeqWriterMotionBase::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mFile->Close();
+    mFile->Destroy(0);
+    mFile = nullptr;
+    return closed || OutOfDiskSpace();
+}
+
+bool KZeqWriterMotionBase::OutOfDiskSpace() {
+    mError.SetLastErrorID(eOutOfDiskSpace);
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += mError.GetLastErrorString();
+    return false;
+}
+
+KStreamOptions* KZeqWriterMotionBase::GetWriteOptions() {
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    SetWriteOptions(options);
+    return options;
+}
+
+bool KZeqWriterMotionBase::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    KStreamOptionsMotion& options = *static_cast<KStreamOptionsMotion*>(streamOptions);
+
+    KZeqNode* root = options.GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
+    if (!root) root = scene.GetRootNode();
+    if (!root) {
+        mError.SetLastErrorID(eUnidentifiedError);
+        return false;
+    }
+    SetRootState(root, nullptr);
+
+    std::vector<KZeqNode*> nodes;
+    FillNodeArray(root, nodes);
+    const int nodeCount = static_cast<int>(nodes.size());
+    KArrayTemplate<KString*> names;
+    for (KZeqNode* node : nodes) names.Add(new KString(ShortName(node->GetName())));
+    struct NameRelease {
+        KArrayTemplate<KString*>& mNames;
+        ~NameRelease() {
+            for (int i = 0; i < mNames.GetCount(); ++i) delete mNames[i];
+        }
+    } release{names};
+    std::vector<KZeqVector4> points(nodes.size() + 1);
+    const bool gapsAsValid = options.GetOption(KStreamOptionsMotion::eExportGapsAsValidData) == 1;
+    std::vector<Sampled> sampled;
+    for (KZeqNode* node : nodes) {
+        KZeqTakeNode* take = gapsAsValid ? nullptr : node->GetCurrentTakeNode();
+        sampled.push_back({node, take ? take->GetOcclusion() : nullptr, 0});
+    }
+
+    const int frameCount = options.GetFrameCount();
+    KTime time = options.GetStart();
+    const KTime period = options.GetFramePeriod();
+    const double scale = options.GetOption(KStreamOptionsMotion::eExportC3DRealFormat) == 1 ? -1.0 : 1.0;
+
+    if (!mFile->PrintHeader(nodeCount, time, frameCount, options.GetFrameRate(), scale) ||
+        !mFile->PrintAnimationHeader(names))
+        return OutOfDiskSpace();
+    for (int i = 1; i <= frameCount; ++i) {
+        options.ProgressCallback(nullptr, "Writing animation frames", static_cast<float>(i * 100.0 / frameCount));
+        SetRootState(root, &time);
+        UpdateTranslationArray(sampled, time, points.data());
+        if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return OutOfDiskSpace();
+        time += period;
+    }
+    return mFile->PrintFooter() || OutOfDiskSpace();
+}
+
+}  // namespace zeqsdk_400

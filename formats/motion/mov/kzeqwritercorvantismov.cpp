@@ -1,0 +1,117 @@
+#include "formats/motion/mov/kzeqwritercorvantismov.h"
+
+#include <vector>
+
+#include "base/kzeqmatrix.h"
+#include "formats/motion/mov/kzeqfilecorvantismov.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+
+namespace zeqsdk_400 {
+
+KZeqWriterCorvantisMov::KZeqWriterCorvantisMov(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterCorvantisMov::~KZeqWriterCorvantisMov() = default;
+
+bool KZeqWriterCorvantisMov::FileCreate(const char* fileName) {
+    mFile.reset(new KZeqFileCorvantisMov);
+    if (!fileName || mFile->Open(fileName, "w")) {
+        mFile.reset();
+        mError.SetLastError(eFileNotOpened,
+                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        return false;
+    }
+    return true;
+}
+
+bool KZeqWriterCorvantisMov::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mFile->Close();
+    mFile.reset();
+    return closed || OutOfDiskSpace();
+}
+
+bool KZeqWriterCorvantisMov::OutOfDiskSpace() {
+    mError.SetLastErrorID(eOutOfDiskSpace);
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += mError.GetLastErrorString();
+    return false;
+}
+
+KStreamOptions* KZeqWriterCorvantisMov::GetWriteOptions() {
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    for (int g = KStreamOptionsMotion::eTranslation; g <= KStreamOptionsMotion::eScaling; ++g)
+        options->SetOption(g, KStreamOptionsMotion::eOn);
+    options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
+    return options;
+}
+
+void KZeqWriterCorvantisMov::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node) {
+    std::vector<KZeqNode*> pending{node};
+    while (!pending.empty()) {
+        KZeqNode* current = pending.back();
+        pending.pop_back();
+        if (!current) continue;
+        if (current->GetSelected(false) && !current->GetOpticalReference()) nodes.Add(current);
+        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
+    }
+}
+
+bool KZeqWriterCorvantisMov::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    const int frames = options->GetFrameCount();
+    const KTime start = options->GetStart(), period = options->GetFramePeriod();
+    const bool t = options->GetOption(KStreamOptionsMotion::eTranslation) == 1;
+    const bool r = options->GetOption(KStreamOptionsMotion::eRotation) == 1;
+    const bool s = options->GetOption(KStreamOptionsMotion::eScaling) == 1;
+    if (!t && !r && !s) {
+        mError.SetLastError(eFileNotCreated, "No animation to export.");
+        return false;
+    }
+    KZeqNode* top = options->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
+    if (!top) top = scene.GetRootNode();
+    KArrayTemplate<KZeqNode*> nodes;
+    FillNodeArray(nodes, top);
+    for (int k = 0; k < frames; ++k) {
+        const KTime time = start + period * k;
+        if (k % 64 == 0) options->ProgressCallback(nullptr, "Writing MOV animation frames", static_cast<float>(k * 100.0 / frames));
+        top->SetLocalStateFromCurrentTake(time, true);
+        top->SetGlobalState(KZeqXMatrix());
+        top->SetGlobalStateId(0, true);
+        top->SetGlobalStateId(1, false);
+        if (!WriteFrame(nodes, time, t, r, s)) return OutOfDiskSpace();
+    }
+    return mFile->Flush() || OutOfDiskSpace();
+}
+
+bool KZeqWriterCorvantisMov::WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, bool t, bool r, bool s) {
+    bool ok = mFile->Print(0, "%g\t", time.GetSecondDouble());
+    for (int i = 0; i < nodes.GetCount(); ++i) ok = WriteNode(nodes[i], time, t, r, s) && ok;
+    return mFile->Print(0, "\n") && ok;
+}
+
+bool KZeqWriterCorvantisMov::WriteNode(KZeqNode* node, KTime, bool t, bool r, bool s) {
+    node->ComputeGlobalState(1, false);
+    const KZeqXMatrix& global = node->GetGlobalState();
+    bool ok = true;
+    const KZeqVector4 parts[3] = {t ? global.GetT() : KZeqVector4(), r ? global.GetR() : KZeqVector4(),
+                                  s ? global.GetS() : KZeqVector4()};
+    const bool wanted[3] = {t, r, s};
+    for (int g = 0; g < 3; ++g)
+        if (wanted[g]) ok = mFile->Print(0, "%g\t%g\t%g\t", parts[g].GetAt(0), parts[g].GetAt(1), parts[g].GetAt(2)) && ok;
+    return ok;
+}
+
+}  // namespace zeqsdk_400

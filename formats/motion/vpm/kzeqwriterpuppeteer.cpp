@@ -1,0 +1,140 @@
+#include "formats/motion/vpm/kzeqwriterpuppeteer.h"
+
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "base/kzeqmatrix.h"
+#include "formats/motion/vpm/kzeqfilepuppeteer.h"
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+constexpr int kMessageChannel = 1;
+
+// The sample buffer: frames x nodes records, refused when the product does
+// not fit or the memory is not there.
+std::unique_ptr<KVPMFrame[]> AllocateFrames(int frames, int nodes) {
+    const std::uint64_t count = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(nodes);
+    if (count > (std::uint64_t(1) << 40) / sizeof(KVPMFrame)) return nullptr;
+    return std::unique_ptr<KVPMFrame[]>(new (std::nothrow) KVPMFrame[count > 0 ? count : 1]);
+}
+
+}  // namespace
+
+KZeqWriterPuppeteer::KZeqWriterPuppeteer(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+
+KZeqWriterPuppeteer::~KZeqWriterPuppeteer() = default;
+
+bool KZeqWriterPuppeteer::FileCreate(const char* fileName) {
+    mFile.reset(new KZeqFilePuppeteer);
+    if (!fileName || mFile->Open(fileName, "w")) {
+        mFile.reset();
+        mError.SetLastError(eFileNotOpened,
+                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        return false;
+    }
+    return true;
+}
+
+bool KZeqWriterPuppeteer::FileClose() {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool closed = mFile->Close();
+    mFile.reset();
+    return closed || OutOfDiskSpace();
+}
+
+bool KZeqWriterPuppeteer::OutOfDiskSpace() {
+    mError.SetLastErrorID(eOutOfDiskSpace);
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += mError.GetLastErrorString();
+    return false;
+}
+
+KStreamOptions* KZeqWriterPuppeteer::GetWriteOptions() {
+    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+    options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
+    return options;
+}
+
+void KZeqWriterPuppeteer::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node) {
+    std::vector<KZeqNode*> pending{node};
+    while (!pending.empty()) {
+        KZeqNode* current = pending.back();
+        pending.pop_back();
+        if (!current) continue;
+        if (current->GetSelected(false) && !current->GetOpticalReference()) nodes.Add(current);
+        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
+    }
+}
+
+void KZeqWriterPuppeteer::FillAnimationFrames(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* root, KVPMFrame* row, KTime time) {
+    root->SetLocalStateFromCurrentTake(time, true);
+    root->SetGlobalState(KZeqXMatrix());
+    root->SetGlobalStateId(0, true);
+    root->SetGlobalStateId(1, false);
+    for (int k = 0; k < nodes.GetCount(); ++k) {
+        nodes[k]->ComputeGlobalState(1, false);
+        row[k].mTranslation = nodes[k]->GetGlobalState().GetT();
+        row[k].mRotation = nodes[k]->GetGlobalState().GetR();
+    }
+}
+
+bool KZeqWriterPuppeteer::WriteNode(KZeqNode*, const KString& name, int frames, KTime period, const KVPMFrame* first,
+                                    int stride) {
+    bool ok = mFile->PrintHeader(name, frames, period.GetSecondDouble()) && mFile->PrintAnimationHeader();
+    const KZeqVector4 scaling(1.0, 1.0, 1.0, 1.0);
+    for (int i = 0; i < frames && ok; ++i) {
+        const KVPMFrame& frame = first[static_cast<std::size_t>(i) * static_cast<std::size_t>(stride)];
+        ok = mFile->PrintAnimationFrame(frame.mTranslation, frame.mRotation, scaling);
+    }
+    return ok;
+}
+
+bool KZeqWriterPuppeteer::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
+    if (!mFile) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    const int frames = options->GetFrameCount();
+    const KTime start = options->GetStart(), period = options->GetFramePeriod();
+    KZeqNode* root = options->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
+    if (!root) root = scene.GetRootNode();
+    KArrayTemplate<KZeqNode*> nodes;
+    FillNodeArray(nodes, root);
+    const int count = nodes.GetCount();
+    std::unique_ptr<KVPMFrame[]> buffer = AllocateFrames(frames, count);
+    if (!buffer) {
+        options->MessageCallback(kMessageChannel, "Error", "Not enough memory to allocate animation buffer.", "OK",
+                                 nullptr, nullptr, 0);
+        mError.SetLastErrorID(eUnidentifiedError);
+        return false;
+    }
+    for (int i = 0; i < frames; ++i) {
+        options->ProgressCallback(nullptr, "Computing VPM animation frames", static_cast<float>(i * 50.0 / frames));
+        FillAnimationFrames(nodes, root, buffer.get() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count),
+                            start + period * i);
+    }
+    for (int j = 0; j < count; ++j) {
+        options->ProgressCallback(nullptr, "Writing VPM nodes", static_cast<float>(50.0 + j * 50.0 / count));
+        const KString full = nodes[j]->GetName();
+        const int colon = full.ReverseFind(':');
+        const KString name = colon >= 0 ? full.Mid(static_cast<unsigned int>(colon) + 1) : full;
+        if (!WriteNode(nodes[j], name, frames, period, buffer.get() + j, count)) return OutOfDiskSpace();
+    }
+    return mFile->Flush() || OutOfDiskSpace();
+}
+
+}  // namespace zeqsdk_400

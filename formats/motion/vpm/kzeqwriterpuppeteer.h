@@ -1,0 +1,53 @@
+#ifndef ZEQ_FORMATS_MOTION_VPM_KZEQWRITERPUPPETEER_H
+#define ZEQ_FORMATS_MOTION_VPM_KZEQWRITERPUPPETEER_H
+
+#include <memory>
+
+#include "base/karray.h"
+#include "base/kstring.h"
+#include "base/ktime.h"
+#include "base/kzeqvector.h"
+#include "io/kzeqio.h"
+
+namespace zeqsdk_400 {
+
+class KZeqFilePuppeteer;
+class KZeqNode;
+
+// One sampled node at one frame: translation relative to the export root
+// (scene units) and Euler XYZ rotation in degrees.
+struct KVPMFrame {
+    KZeqVector4 mTranslation;
+    KZeqVector4 mRotation;
+};
+
+// Puppeteer VPM export (row 13): one segment per selected node (optical
+// reference nodes left out), named after the last ':' of its name, one row a
+// frame of the options' range, relative to the export root.
+class KZeqWriterPuppeteer : public KZeqWriter {
+public:
+    explicit KZeqWriterPuppeteer(KZeqSdkManager& manager);
+    ~KZeqWriterPuppeteer() override;
+
+    bool FileCreate(const char* fileName) override;
+    // False (error 3) when what was written could not be stored.
+    bool FileClose() override;
+    bool IsFileOpen() override { return mFile != nullptr; }
+    KStreamOptions* GetWriteOptions() override;
+    bool Write(KZeqScene& scene, KStreamOptions* options) override;
+
+    void FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node);
+    // Samples every listed node at time into the frame's row of records.
+    void FillAnimationFrames(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* root, KVPMFrame* row, KTime time);
+    // One segment from the node's record in frame 0, stride records apart.
+    bool WriteNode(KZeqNode* node, const KString& name, int frames, KTime period, const KVPMFrame* first, int stride);
+
+private:
+    bool OutOfDiskSpace();
+
+    std::unique_ptr<KZeqFilePuppeteer> mFile;
+};
+
+}  // namespace zeqsdk_400
+
+#endif
