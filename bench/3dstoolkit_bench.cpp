@@ -3,6 +3,7 @@
 // every chunk's data) and written. The raw baselines do the least the same file
 // needs: one fread/fwrite per chunk header and per chunk's data.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +19,12 @@
 using namespace zeqsdk_400;
 
 namespace {
+
+// Bytes the process holds from malloc, big blocks of their own (mmap) included.
+std::size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 std::string Path(const std::string& name) { return "/tmp/3dstoolkit-bench-" + std::to_string(getpid()) + "-" + name; }
 
@@ -155,17 +162,27 @@ void BM_ReadSmallChunks(benchmark::State& state) {
     const std::string path = Path("small");
     const std::string bytes = SmallChunksFile(state.range(0));
     WriteBytes(path, bytes);
+    std::size_t tree = 0, heap = 0;
     for (auto _ : state) {
+        const std::size_t before = HeapInUse();
         database3ds* db = nullptr;
         InitDatabase3ds(&db);
         CreateDatabase3ds(OpenFile3ds(path.c_str(), "rb"), db);
+        tree = HeapInUse() - before;
         for (chunk3ds* c = db->top->children->children; c; c = c->sibling)
             benchmark::DoNotOptimize(ReadChunkData3ds(c));
+        heap = HeapInUse() - before;
         ReleaseDatabase3ds(&db);
         CloseAllFiles3ds();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    // Heap held per chunk with the tree only and with every chunk's data, the
+    // open file's buffers included, and the whole against the file's size.
+    const double n = static_cast<double>(state.range(0));
     state.counters["node_bytes"] = static_cast<double>(sizeof(chunk3ds));
+    state.counters["tree_B/chunk"] = static_cast<double>(tree) / n;
+    state.counters["heap_B/chunk"] = static_cast<double>(heap) / n;
+    state.counters["heap/file"] = static_cast<double>(heap) / static_cast<double>(bytes.size());
     std::remove(path.c_str());
 }
 BENCHMARK(BM_ReadSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
