@@ -11,6 +11,8 @@ struct BlockPool3ds::Run {
     std::uint8_t* base;
     std::uint32_t carved;  // slabs handed out so far, from the start
     std::uint32_t empty;   // of those, slabs without blocks
+    Run* next;             // among all runs
+    Run* prev;
 };
 
 void BlockPool3ds::Full(Slab* slab) {
@@ -30,29 +32,35 @@ void BlockPool3ds::FreeSlow(Slab* slab) {
 }
 
 void BlockPool3ds::Trim() {
-    if (!mSpare) return;
-    FreeRun(mSpare);
+    for (Run* run = mRuns; run;) {
+        Run* next = run->next;
+        if (run->empty == run->carved) FreeRun(run);
+        run = next;
+    }
+    mKept = 0;
 }
 
 BlockPool3ds::Slab* BlockPool3ds::NewSlab(int cls) {
     Slab* slab = mEmpty;
     if (slab) {
         Remove(mEmpty, slab);
-        if (slab->run == mSpare) mSpare = nullptr;
-        --slab->run->empty;
+        Run* run = slab->run;
+        if (run->empty-- == run->carved) --mKept;
     } else {
         if (!mCarving || mCarving->carved == RunSlabs) {
-            Run* run = new (std::nothrow) Run{nullptr, 0, 0};
+            Run* run = new (std::nothrow) Run{nullptr, 0, 0, mRuns, nullptr};
             if (!run) return nullptr;
             run->base = static_cast<std::uint8_t*>(std::aligned_alloc(SlabSize, SlabSize * RunSlabs));
             if (!run->base) {
                 delete run;
                 return nullptr;
             }
+            if (mRuns) mRuns->prev = run;
+            mRuns = run;
             mCarving = run;
-            ++mRuns;
+            ++mRunCount;
         }
-        slab = reinterpret_cast<Slab*>(mCarving->base + SlabSize * mCarving->carved++);
+        slab = new (mCarving->base + SlabSize * mCarving->carved++) Slab{};
         slab->run = mCarving;
     }
     slab->free = 0;
@@ -66,14 +74,14 @@ BlockPool3ds::Slab* BlockPool3ds::NewSlab(int cls) {
 }
 
 // A slab without blocks waits for any size; a run whose slabs are all empty goes
-// back to the heap, but for one kept.
+// back to the heap, but for a few kept for the next file.
 void BlockPool3ds::Empty(Slab* slab) {
     slab->room = false;
     Push(mEmpty, slab);
     Run* run = slab->run;
     if (++run->empty < run->carved) return;
-    if (!mSpare)
-        mSpare = run;
+    if (mKept < KeptRuns)
+        ++mKept;
     else
         FreeRun(run);
 }
@@ -81,10 +89,14 @@ void BlockPool3ds::Empty(Slab* slab) {
 void BlockPool3ds::FreeRun(Run* run) {
     for (std::uint32_t i = 0; i < run->carved; ++i) Remove(mEmpty, reinterpret_cast<Slab*>(run->base + SlabSize * i));
     if (mCarving == run) mCarving = nullptr;
-    if (mSpare == run) mSpare = nullptr;
+    if (run->prev)
+        run->prev->next = run->next;
+    else
+        mRuns = run->next;
+    if (run->next) run->next->prev = run->prev;
     std::free(run->base);
     delete run;
-    --mRuns;
+    --mRunCount;
 }
 
 void BlockPool3ds::Push(Slab*& head, Slab* slab) {

@@ -4,8 +4,9 @@
 // The toolkit's small blocks (chunk nodes and data records) come from slabs of one
 // block size each instead of one heap allocation apiece: a file of 10^5 chunks
 // costs a few heap allocations, no per-block header, and the nodes of a tree lie
-// side by side. Memory goes back to the heap when every block of a run is freed,
-// so releasing a database returns it whatever order the blocks go in.
+// side by side. A run goes back to the heap when its every block is freed (but
+// for a few kept), so releasing a database returns its memory whatever order the
+// blocks go in.
 // Single-threaded, as the rest of the toolkit. Inside the toolkit only.
 
 #include <cstddef>
@@ -48,6 +49,9 @@ public:
     static constexpr std::size_t MaxBlock = 128;
     static constexpr std::size_t SlabSize = 16 * 1024;
     static constexpr std::size_t RunSlabs = 32;  // slabs are taken from the heap 512 KiB at a time
+    // Empty runs kept for the next blocks (4 MiB), as malloc keeps freed memory:
+    // loading file after file then does not fault every page in from the kernel again.
+    static constexpr std::size_t KeptRuns = 8;
 
     constexpr BlockPool3ds() = default;
     BlockPool3ds(const BlockPool3ds&) = delete;
@@ -58,10 +62,10 @@ public:
     void* Allocate(std::size_t size);
     // Gives back a block of this pool; null: nothing.
     void Free(void* block);
-    // Returns the empty run kept for reuse to the heap.
+    // Returns the empty runs kept for reuse to the heap.
     void Trim();
-    // Runs held from the heap, the kept empty one included.
-    std::size_t RunCount() const { return mRuns; }
+    // Runs held from the heap, the kept empty ones included.
+    std::size_t RunCount() const { return mRunCount; }
 
 private:
     struct Run;
@@ -96,8 +100,9 @@ private:
     Slab* mRoom[kClasses] = {};  // per block size, slabs with a free block
     Slab* mEmpty = nullptr;      // slabs of no size yet, or again
     Run* mCarving = nullptr;     // the run whose slabs are not all handed out yet
-    Run* mSpare = nullptr;       // one run kept when all its slabs are empty, against churn
-    std::size_t mRuns = 0;
+    Run* mRuns = nullptr;        // all runs
+    std::size_t mRunCount = 0;
+    std::size_t mKept = 0;  // runs whose slabs are all empty
 };
 
 // The common cases inline: a block from a slab with room, a block back into a
