@@ -14,11 +14,16 @@
 #include <cstdlib>
 #include <cstring>
 
+// Builds with AddressSanitizer take each block from the heap, so that it checks
+// every node and record on its own; ZEQ_3DS_POOL_UNDER_ASAN keeps the pool there,
+// to fuzz the pool itself.
+#if !defined(ZEQ_3DS_POOL_UNDER_ASAN)
 #if defined(__SANITIZE_ADDRESS__)
 #define ZEQ_3DS_HEAP_BLOCKS 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ZEQ_3DS_HEAP_BLOCKS 1
+#endif
 #endif
 #endif
 
@@ -134,8 +139,7 @@ inline void BlockPool3ds::Free(void* block) {
     if (--slab->used == 0 || !slab->room) FreeSlow(slab);
 }
 
-// The toolkit's blocks: from one pool, or straight from the heap in builds with
-// AddressSanitizer, which then checks every node and record on its own.
+// The toolkit's blocks: from one pool, or straight from the heap (see above).
 extern BlockPool3ds gBlockPool3ds;
 
 inline void* AllocBlock3ds(std::size_t size) {
