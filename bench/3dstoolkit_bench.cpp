@@ -3,6 +3,7 @@
 // every chunk's data) and written. The raw baselines do the least the same file
 // needs: one fread/fwrite per chunk header and per chunk's data.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,11 +14,18 @@
 
 #include <benchmark/benchmark.h>
 
+#include "formats/geometry/3ds/toolkit/blockpool3ds.h"
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
 
 using namespace zeqsdk_400;
 
 namespace {
+
+// Bytes the process holds from malloc, big blocks of their own (mmap) included.
+std::size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 std::string Path(const std::string& name) { return "/tmp/3dstoolkit-bench-" + std::to_string(getpid()) + "-" + name; }
 
@@ -151,48 +159,80 @@ std::string SmallChunksFile(std::int64_t n) {
     return Chunk(0x4D4D, Chunk(0x3D3D, body));
 }
 
+// Loads the file at `path` (tree, then every chunk's data) and releases it again.
+// With `tree` and `heap`, the heap the toolkit held with the tree alone and with
+// all the data, from a pool that keeps no empty run of earlier loads.
+void LoadSmallChunks(const std::string& path, std::size_t* tree = nullptr, std::size_t* heap = nullptr) {
+#ifndef ZEQ_3DS_HEAP_BLOCKS
+    if (heap) toolkit3ds::gBlockPool3ds.Trim();
+#endif
+    const std::size_t before = heap ? HeapInUse() : 0;
+    database3ds* db = nullptr;
+    InitDatabase3ds(&db);
+    CreateDatabase3ds(OpenFile3ds(path.c_str(), "rb"), db);
+    if (tree) *tree = HeapInUse() - before;
+    for (chunk3ds* c = db->top->children->children; c; c = c->sibling) benchmark::DoNotOptimize(ReadChunkData3ds(c));
+    if (heap) *heap = HeapInUse() - before;
+    ReleaseDatabase3ds(&db);
+    CloseAllFiles3ds();
+}
+
 void BM_ReadSmallChunks(benchmark::State& state) {
     const std::string path = Path("small");
     const std::string bytes = SmallChunksFile(state.range(0));
     WriteBytes(path, bytes);
-    for (auto _ : state) {
-        database3ds* db = nullptr;
-        InitDatabase3ds(&db);
-        CreateDatabase3ds(OpenFile3ds(path.c_str(), "rb"), db);
-        for (chunk3ds* c = db->top->children->children; c; c = c->sibling)
-            benchmark::DoNotOptimize(ReadChunkData3ds(c));
-        ReleaseDatabase3ds(&db);
-        CloseAllFiles3ds();
-    }
+    std::size_t tree = 0, heap = 0;
+    LoadSmallChunks(path, &tree, &heap);
+    for (auto _ : state) LoadSmallChunks(path);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    // The open file's buffers and read window are counted in.
+    const double n = static_cast<double>(state.range(0));
     state.counters["node_bytes"] = static_cast<double>(sizeof(chunk3ds));
+    state.counters["tree_B/chunk"] = static_cast<double>(tree) / n;
+    state.counters["heap_B/chunk"] = static_cast<double>(heap) / n;
+    state.counters["heap/file"] = static_cast<double>(heap) / static_cast<double>(bytes.size());
     std::remove(path.c_str());
 }
 BENCHMARK(BM_ReadSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-void BM_RawReadSmallChunks(benchmark::State& state) {
+// The raw loop, reading each chunk into `kept` bytes of fresh memory per chunk
+// (0: none), as a tree held in memory takes them: the floor of any reader that
+// keeps the chunks, since touching fresh pages costs the kernel's page faults.
+void RawReadSmallChunks(benchmark::State& state, std::size_t kept) {
     const std::string path = Path("rawsmall");
     const std::string bytes = SmallChunksFile(state.range(0));
     WriteBytes(path, bytes);
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "rb");
+        char* memory = kept ? static_cast<char*>(std::malloc(n * kept)) : nullptr;
         char header[6];
         std::fread(header, 6, 1, f);
         std::fread(header, 6, 1, f);
         float sum = 0;
-        for (std::int64_t i = 0; i < state.range(0); ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             float v;
             std::fread(header, 6, 1, f);
             std::fread(&v, 4, 1, f);
             sum += v;
+            if (memory) {
+                std::memset(memory + i * kept, 0, kept);
+                std::memcpy(memory + i * kept, header, 6);
+                std::memcpy(memory + i * kept + 8, &v, 4);
+            }
         }
         benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(memory);
+        std::free(memory);
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
     std::remove(path.c_str());
 }
+void BM_RawReadSmallChunks(benchmark::State& state) { RawReadSmallChunks(state, 0); }
+void BM_RawReadSmallChunksKept(benchmark::State& state) { RawReadSmallChunks(state, sizeof(chunk3ds) + 4); }
 BENCHMARK(BM_RawReadSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawReadSmallChunksKept)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_WriteSmallChunks(benchmark::State& state) {
     const std::string in = Path("smallin"), out = Path("smallout");

@@ -19,7 +19,11 @@ inline std::string Path(const std::string& name) {
     return "/tmp/3dstoolkit-bench-records-" + std::to_string(getpid()) + "-" + name;
 }
 
-inline std::size_t HeapInUse() { return mallinfo2().uordblks; }
+// Bytes held from malloc, big blocks of their own (mmap) included.
+inline std::size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 inline database3ds* NewDatabase() {
     database3ds* db = nullptr;

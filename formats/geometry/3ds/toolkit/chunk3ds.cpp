@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "formats/geometry/3ds/toolkit/blockpool3ds.h"
 #include "formats/geometry/3ds/toolkit/bytestream3ds.h"
 #include "formats/geometry/3ds/toolkit/chunkcatalog3ds.h"
 #include "formats/geometry/3ds/toolkit/chunkdata3ds.h"
@@ -15,45 +16,71 @@ namespace zeqsdk_400 {
 
 namespace {
 
+static_assert(sizeof(void*) != 8 || sizeof(chunk3ds) == 40, "a node takes 40 bytes on 64-bit hosts");
+
 constexpr std::uint8_t kNoChildren = 255;
 
 // Counts releases of chunks that may hang in a parent's list: a parent's
 // remembered last child is trusted only while no such release happened since.
 std::uint32_t gGeneration = 1;
 
-void Forget(chunk3ds* parent) {
-    parent->lastchild = nullptr;
-    parent->hintgeneration = 0;
-    parent->childfloor = kNoChildren;
-}
+// Where appending to a parent resumes: its last child and a lower bound of its
+// children's write-order values (ordered insertion appends at once above it).
+// Kept here for parents with many children, not in every node; a node names its
+// slot, and a slot handed on to another parent no longer answers for it.
+struct AppendHint {
+    chunk3ds* parent;
+    chunk3ds* tail;
+    std::uint32_t generation;
+    std::uint8_t floor;
+};
+constexpr std::size_t kHintSlots = 1024;  // slot 0 stands for none
+constexpr std::size_t kHintFrom = 8;      // shorter lists are walked
+AppendHint gHints[kHintSlots];
+std::size_t gNextHint = 1;
 
-// The last child, from the hint when it can be trusted; a full walk renews the
-// hint and the exact floor of the children's values.
-chunk3ds* TailOf(chunk3ds* parent) {
+std::uint8_t ValueOf(const chunk3ds* chunk) { return static_cast<std::uint8_t>(GetChunkValue3ds(chunk->tag)); }
+
+void Forget(chunk3ds* parent) { parent->appendhint = 0; }
+
+// The last child and the floor of the children's values, from the hint when it can
+// be trusted (children appended by others since are passed over and counted in),
+// else by walking the list; `walked` counts the nodes visited.
+chunk3ds* TailOf(chunk3ds* parent, std::uint8_t* floor, std::size_t* walked) {
+    *walked = 0;
+    *floor = kNoChildren;
     if (!parent->children) {
         Forget(parent);
         return nullptr;
     }
-    chunk3ds* tail = parent->lastchild;
-    if (!tail || parent->hintgeneration != gGeneration) {
-        std::uint8_t floor = kNoChildren;
-        for (tail = parent->children;; tail = tail->sibling) {
-            const std::uint8_t v = static_cast<std::uint8_t>(GetChunkValue3ds(tail->tag));
-            if (v < floor) floor = v;
-            if (!tail->sibling) break;
-        }
-        parent->childfloor = floor;
+    const AppendHint& hint = gHints[parent->appendhint];
+    chunk3ds* tail = parent->children;
+    std::uint8_t low = ValueOf(tail);
+    if (parent->appendhint && hint.parent == parent && hint.generation == gGeneration) {
+        tail = hint.tail;
+        low = hint.floor;
     }
-    while (tail->sibling) tail = tail->sibling;
-    parent->lastchild = tail;
-    parent->hintgeneration = gGeneration;
+    for (; tail->sibling; ++*walked) {
+        tail = tail->sibling;
+        const std::uint8_t v = ValueOf(tail);
+        if (v < low) low = v;
+    }
+    *floor = low;
     return tail;
 }
 
-void Lower(chunk3ds* parent, std::uint32_t tag) {
-    const std::uint8_t v = static_cast<std::uint8_t>(GetChunkValue3ds(tag));
-    if (v < parent->childfloor) parent->childfloor = v;
+void Remember(chunk3ds* parent, chunk3ds* tail, std::uint8_t floor, std::size_t walked) {
+    std::size_t slot = parent->appendhint;
+    if (!slot || gHints[slot].parent != parent) {
+        if (walked < kHintFrom) return;
+        slot = gNextHint;
+        gNextHint = gNextHint + 1 < kHintSlots ? gNextHint + 1 : 1;
+        parent->appendhint = static_cast<std::uint16_t>(slot);
+    }
+    gHints[slot] = AppendHint{parent, tail, gGeneration, floor};
 }
+
+void FreeNode(chunk3ds* chunk) { toolkit3ds::FreeBlock3ds(chunk); }
 
 // Frees a chain without touching the generation: for chains that hang from a node
 // being emptied or from nothing at all.
@@ -61,8 +88,8 @@ void FreeChain(chunk3ds* chunk) {
     while (chunk) {
         chunk3ds* next = chunk->sibling;
         FreeChunkData3ds(chunk);
-        FreeChain(chunk->children);
-        std::free(chunk);
+        if (chunk->children) FreeChain(chunk->children);
+        FreeNode(chunk);
         chunk = next;
     }
 }
@@ -82,14 +109,13 @@ void InitChunk3ds(chunk3ds** chunk) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    chunk3ds* c = static_cast<chunk3ds*>(std::calloc(1, sizeof(chunk3ds)));
+    chunk3ds* c = static_cast<chunk3ds*>(toolkit3ds::AllocBlock3ds(sizeof(chunk3ds)));
     if (!c) {
         PushErrList3ds(ERR_NO_MEM);
         return;
     }
     c->readindex = InvalidFileContext3ds;
     c->writeindex = InvalidFileContext3ds;
-    c->childfloor = kNoChildren;
     *chunk = c;
 }
 
@@ -209,14 +235,15 @@ void AddChild3ds(chunk3ds* parent, chunk3ds* child) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    chunk3ds* tail = TailOf(parent);
+    std::uint8_t floor = 0;
+    std::size_t walked = 0;
+    chunk3ds* tail = TailOf(parent, &floor, &walked);
     if (tail)
         tail->sibling = child;
     else
         parent->children = child;
-    Lower(parent, child->tag);
-    parent->lastchild = child;
-    parent->hintgeneration = gGeneration;
+    const std::uint8_t v = ValueOf(child);
+    Remember(parent, child, v < floor ? v : floor, walked);
 }
 
 void AddChildOrdered3ds(chunk3ds* parent, chunk3ds* child) {
@@ -224,26 +251,34 @@ void AddChildOrdered3ds(chunk3ds* parent, chunk3ds* child) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    const std::uint32_t v = GetChunkValue3ds(child->tag);
-    chunk3ds* tail = TailOf(parent);
+    const std::uint8_t v = ValueOf(child);
+    std::uint8_t floor = 0;
+    std::size_t walked = 0;
+    chunk3ds* tail = TailOf(parent, &floor, &walked);
     // No child of a lower value: the child goes last.
-    if (!tail || parent->childfloor >= v) {
-        AddChild3ds(parent, child);
+    if (!tail || floor >= v) {
+        if (tail)
+            tail->sibling = child;
+        else
+            parent->children = child;
+        Remember(parent, child, v < floor ? v : floor, walked);
         return;
     }
     chunk3ds* previous = nullptr;
     for (chunk3ds* c = parent->children; c; previous = c, c = c->sibling) {
-        if (GetChunkValue3ds(c->tag) < v) {
+        if (ValueOf(c) < v) {
             child->sibling = c;
             if (previous)
                 previous->sibling = child;
             else
                 parent->children = child;
-            Lower(parent, child->tag);
+            Remember(parent, tail, floor, walked);
             return;
         }
     }
-    AddChild3ds(parent, child);
+    // The floor was stale (a lower child was deleted or retagged): none is lower.
+    tail->sibling = child;
+    Remember(parent, child, v, walked);
 }
 
 void ReplaceOrAddChild3ds(chunk3ds* parent, std::uint32_t tag, chunk3ds** out) {
@@ -289,10 +324,14 @@ void CopyChunk3ds(chunk3ds* src, chunk3ds** dst) {
             src->data = nullptr;
         }
     }
+    chunk3ds* last = nullptr;
     for (chunk3ds* child = src->children; child; child = child->sibling) {
         chunk3ds* childCopy = nullptr;
         CopyChunk3ds(child, &childCopy);
-        if (childCopy) AddChild3ds(copy, childCopy);
+        if (childCopy) {
+            (last ? last->sibling : copy->children) = childCopy;
+            last = childCopy;
+        }
         if (Stop3ds()) return;
     }
 }

@@ -8,21 +8,17 @@
 
 namespace zeqsdk_400 {
 
+// Fields ordered so that a node takes 40 bytes: a file of small chunks is mostly nodes.
 struct chunk3ds {
-    std::uint32_t tag;       // 0 marks a deleted node, never written
-    std::uint32_t size;      // length as the header gives it: header, data and sub-chunks
-    std::uint32_t position;  // file offset of the header in the file it came from
-    void* data;              // the tag's data record (owned) or null while not read
-    chunk3ds* sibling;
-    chunk3ds* children;
+    std::uint32_t tag;        // 0 marks a deleted node, never written
+    std::uint32_t size;       // length as the header gives it: header, data and sub-chunks
+    std::uint32_t position;   // file offset of the header in the file it came from
     std::uint8_t readindex;   // file context the data is read from, 255 for none
     std::uint8_t writeindex;  // file context last written to, 255 for none
-    // Appending hints, kept by the tree functions: the last child while
-    // `hintgeneration` matches the tree's release count, and a lower bound of the
-    // children's write-order values (ordered insertion appends at once above it).
-    std::uint8_t childfloor;
-    std::uint32_t hintgeneration;
-    chunk3ds* lastchild;
+    std::uint16_t appendhint; // the tree functions' own: where appending to this node resumes
+    void* data;               // the tag's data record (owned) or null while not read
+    chunk3ds* sibling;
+    chunk3ds* children;
 };
 
 struct chunklistentry3ds {

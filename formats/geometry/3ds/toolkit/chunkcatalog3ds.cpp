@@ -1,8 +1,8 @@
 #include "formats/geometry/3ds/toolkit/chunkcatalog3ds.h"
 
 #include <cstddef>
-#include <vector>
 
+#include "formats/geometry/3ds/toolkit/blockpool3ds.h"
 #include "formats/geometry/3ds/toolkit/chunkdata3ds.h"
 
 namespace zeqsdk_400 {
@@ -20,6 +20,40 @@ constexpr FieldSpec Array(std::size_t countAt, std::size_t arrayAt, int elementS
 }
 constexpr FieldSpec Track(int valueSize, bool nameSlot = false) {
     return FieldSpec{K::Track, 1, 0, 0, static_cast<std::uint16_t>(valueSize), static_cast<std::uint8_t>(nameSlot)};
+}
+
+// True when a layout has a field that owns heap memory (every kind but scalars).
+template <std::size_t N>
+constexpr bool Owns(const FieldSpec (&fields)[N]) {
+    for (const FieldSpec& f : fields)
+        if (f.kind > K::F32) return true;
+    return false;
+}
+
+// Bytes a layout of scalars only takes in the file; 0 for other layouts.
+template <std::size_t N>
+constexpr std::uint16_t ScalarBytes(const FieldSpec (&fields)[N]) {
+    std::size_t bytes = 0;
+    for (const FieldSpec& f : fields) {
+        switch (f.kind) {
+            case K::U8:
+            case K::I8:
+                bytes += f.count;
+                break;
+            case K::U16:
+            case K::I16:
+                bytes += 2u * f.count;
+                break;
+            case K::U32:
+            case K::I32:
+            case K::F32:
+                bytes += 4u * f.count;
+                break;
+            default:
+                return 0;
+        }
+    }
+    return static_cast<std::uint16_t>(bytes);
 }
 
 #define AT(type, member) offsetof(type, member)
@@ -87,13 +121,14 @@ constexpr FieldSpec kHideTrack[] = {Track(0)};
 using S = SkipKind;
 using D = DataKind;
 
-#define NODATA D::None, nullptr, 0, 0
-#define UNCAT D::Uncatalogued, kRaw, 1, sizeof(rawdata3ds)
-#define DATA(layout, type) D::Fields, layout, sizeof(layout) / sizeof(FieldSpec), sizeof(type)
+#define NODATA D::None, nullptr, 0, 0, false, 0
+#define UNCAT D::Uncatalogued, kRaw, 1, sizeof(rawdata3ds), true, 0
+#define DATA(layout, type) \
+    D::Fields, layout, sizeof(layout) / sizeof(FieldSpec), sizeof(type), Owns(layout), ScalarBytes(layout)
 
 // Every tag the toolkit knows: write-order value (higher comes first among
 // siblings), the step from the header to the first child, the data layout.
-const CatalogEntry kCatalog[] = {
+constexpr CatalogEntry kCatalog[] = {
     // File structure, colours and percentages.
     {0x0000, 35, S::Rest, 0, NODATA},
     {0x0002, 31, S::Bytes, 4, DATA(kULong, ulongdata3ds)},
@@ -182,7 +217,7 @@ const CatalogEntry kCatalog[] = {
     {0x8001, 0, S::Bytes, 0, UNCAT},
     {0x8002, 0, S::Rest, 0, DATA(kLengthString, stringdata3ds)},
     {0x8003, 0, S::Rest, 0, DATA(kLengthString, stringdata3ds)},
-    {0x80F0, 0, S::Rest, 0, D::Memory, kString, 1, sizeof(stringdata3ds)},
+    {0x80F0, 0, S::Rest, 0, D::Memory, kString, 1, sizeof(stringdata3ds), true, 0},
     // Materials.
     {0xAFFF, 25, S::Bytes, 0, NODATA},
     {0xA000, 0, S::String, 0, DATA(kString, stringdata3ds)},
@@ -278,24 +313,29 @@ const CatalogEntry kCatalog[] = {
 #undef UNCAT
 #undef DATA
 
+constexpr bool RecordsFitTheBlockPool() {
+    for (const CatalogEntry& entry : kCatalog)
+        if (entry.recordsize > BlockPool3ds::MaxBlock) return false;
+    return sizeof(rawdata3ds) <= BlockPool3ds::MaxBlock;
+}
+static_assert(RecordsFitTheBlockPool(), "every data record comes from the block pool");
+
 // Entry index + 1 by tag, 0 for unknown tags.
-const std::vector<std::uint16_t>& Index() {
-    static const std::vector<std::uint16_t> index = [] {
-        std::vector<std::uint16_t> built(0x10000, 0);
-        for (std::size_t i = 0; i < sizeof(kCatalog) / sizeof(kCatalog[0]); ++i)
-            built[kCatalog[i].tag] = static_cast<std::uint16_t>(i + 1);
-        return built;
-    }();
+struct CatalogIndex {
+    std::uint16_t at[0x10000];
+};
+constexpr CatalogIndex MakeIndex() {
+    CatalogIndex index{};
+    for (std::size_t i = 0; i < sizeof(kCatalog) / sizeof(kCatalog[0]); ++i)
+        index.at[kCatalog[i].tag] = static_cast<std::uint16_t>(i + 1);
     return index;
 }
+constexpr CatalogIndex kIndex = MakeIndex();
 
 }  // namespace
 
-const CatalogEntry* FindCatalogEntry(std::uint32_t tag) {
-    if (tag > 0xFFFF) return nullptr;
-    const std::uint16_t at = Index()[tag];
-    return at ? &kCatalog[at - 1] : nullptr;
-}
+const CatalogEntry* const kCatalogEntries3ds = kCatalog;
+const std::uint16_t* const kCatalogIndex3ds = kIndex.at;
 
 }  // namespace toolkit3ds
 }  // namespace zeqsdk_400

@@ -57,6 +57,8 @@ struct CatalogEntry {
     const FieldSpec* fields;
     std::uint8_t nfields;
     std::uint16_t recordsize;
+    bool owns;                // the record owns strings or arrays to free with it
+    std::uint16_t scalarbytes; // file bytes of a layout of scalars only, 0 for others
 };
 
 // Appends the file form of a chunk's data record (nothing without one).
@@ -64,9 +66,16 @@ void AppendChunkData(const chunk3ds* chunk, std::vector<std::uint8_t>& out);
 // True when the chunk's data record holds its whole content, sub-chunks included.
 bool HoldsWholeContent(const chunk3ds* chunk);
 
+extern const CatalogEntry* const kCatalogEntries3ds;
+extern const std::uint16_t* const kCatalogIndex3ds;  // entry + 1 by tag, 0 for none
+
 // The entry of a tag, or null for a tag the toolkit does not know (value 0, whole
 // rest skipped, data an opaque block).
-const CatalogEntry* FindCatalogEntry(std::uint32_t tag);
+inline const CatalogEntry* FindCatalogEntry(std::uint32_t tag) {
+    if (tag > 0xFFFF) return nullptr;
+    const std::uint16_t at = kCatalogIndex3ds[tag];
+    return at ? &kCatalogEntries3ds[at - 1] : nullptr;
+}
 
 }  // namespace toolkit3ds
 }  // namespace zeqsdk_400

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "formats/geometry/3ds/toolkit/blockpool3ds.h"
 #include "formats/geometry/3ds/toolkit/bytestream3ds.h"
 #include "formats/geometry/3ds/toolkit/chunk3ds.h"
 #include "formats/geometry/3ds/toolkit/chunkcatalog3ds.h"
@@ -75,20 +78,22 @@ char* CopyString(const char* s, std::size_t length) {
     return copy;
 }
 
-// Bytes of one chunk's data, read at their offsets in the chunk's file while
-// `remaining` lasts, or from a buffer once slurped (tracks are parsed from memory).
+// Bytes of one chunk's data: from the file's read window when they fit there (most
+// chunks are small), else read at their offsets in the file while `remaining`
+// lasts, or from a buffer once slurped (tracks are parsed from memory).
 class Source {
 public:
-    Source(file3ds* file, std::uint64_t at, std::uint64_t remaining) : mFile(file), mAt(at), mRemaining(remaining) {}
+    Source(file3ds* file, std::uint64_t at, std::uint64_t remaining)
+        : mFile(file), mAt(at), mRemaining(remaining), mBytes(ViewAt3ds(file, at, static_cast<std::size_t>(remaining))) {}
 
     std::uint64_t Remaining() const { return mRemaining; }
 
     bool Bytes(void* dst, std::size_t n) {
         if (n > mRemaining) return Fail(ERR_INVALID_CHUNK);
         if (n == 0) return true;
-        if (mMemory) {
-            std::memcpy(dst, mBuffer.data() + mOffset, n);
-            mOffset += n;
+        if (mBytes) {
+            std::memcpy(dst, mBytes, n);
+            mBytes += n;
         } else if (!ReadAt3ds(mFile, mAt, dst, n)) {
             return Fail(ERR_READING_FILE);
         }
@@ -103,8 +108,8 @@ public:
         for (;;) {
             if (mRemaining == 0) return Fail(ERR_INVALID_CHUNK);
             int c;
-            if (mMemory) {
-                c = mBuffer[mOffset++];
+            if (mBytes) {
+                c = *mBytes++;
             } else if ((c = ByteAt3ds(mFile, mAt)) < 0) {
                 return Fail(ERR_READING_FILE);
             }
@@ -122,11 +127,10 @@ public:
 
     // Reads the rest of the chunk into memory; later reads come from there.
     bool Slurp() {
-        if (mMemory) return true;
+        if (mBytes) return true;
         mBuffer.resize(static_cast<std::size_t>(mRemaining));
         if (!ReadAt3ds(mFile, mAt, mBuffer.data(), mBuffer.size())) return Fail(ERR_READING_FILE);
-        mMemory = true;
-        mOffset = 0;
+        mBytes = mBuffer.data();
         return true;
     }
 
@@ -139,9 +143,8 @@ private:
     file3ds* mFile;
     std::uint64_t mAt;
     std::uint64_t mRemaining;
+    const std::uint8_t* mBytes;  // the rest of the data in memory, or null
     std::vector<std::uint8_t> mBuffer;
-    std::size_t mOffset = 0;
-    bool mMemory = false;
 };
 
 // Frees what a record owns, by its fields; the record itself stays.
@@ -487,25 +490,34 @@ bool CopyFields(const CatalogEntry& entry, const void* record, void* copy) {
     return ok;
 }
 
-// Bytes of a leaf chunk past its layout (a writer's extra fields): kept after the
-// record, out of the callers' sight, and written back after it.
-struct tail3ds {
-    std::uint32_t size;
-    std::uint8_t* bytes;
-};
+// Bytes of a leaf chunk past its layout (a writer's extra fields): kept beside the
+// record, out of the callers' sight, and written back after it. Few chunks have
+// any, so they live in a table by record instead of in every record.
+using TailTable = std::unordered_map<const void*, std::vector<std::uint8_t>>;
 
-std::size_t TailOffset(std::size_t recordsize) {
-    return (recordsize + alignof(tail3ds) - 1) / alignof(tail3ds) * alignof(tail3ds);
+TailTable& Tails() {
+    static TailTable* tails = new TailTable;  // never destroyed: records may outlive static destructors
+    return *tails;
 }
 
-tail3ds& TailOf(void* record, std::size_t recordsize) {
-    return *reinterpret_cast<tail3ds*>(static_cast<std::uint8_t*>(record) + TailOffset(recordsize));
+const std::vector<std::uint8_t>* TailOf(const void* record) {
+    TailTable& tails = Tails();
+    if (tails.empty()) return nullptr;
+    auto it = tails.find(record);
+    return it == tails.end() ? nullptr : &it->second;
 }
 
-void* AllocRecord(std::size_t recordsize) { return std::calloc(1, TailOffset(recordsize) + sizeof(tail3ds)); }
+void* AllocRecord(std::size_t recordsize) { return toolkit3ds::AllocBlock3ds(recordsize); }
+
+// Frees the record itself and its tail; what its fields own is freed before.
+void FreeRecord(void* record) {
+    TailTable& tails = Tails();
+    if (!tails.empty()) tails.erase(record);
+    toolkit3ds::FreeBlock3ds(record);
+}
 
 const CatalogEntry kUncatalogued = {0, 0, toolkit3ds::SkipKind::Rest, 0, DataKind::Uncatalogued,
-                                    nullptr, 0, sizeof(rawdata3ds)};
+                                    nullptr, 0, sizeof(rawdata3ds), true, 0};
 
 const CatalogEntry& EntryOf(std::uint32_t tag) {
     const CatalogEntry* entry = FindCatalogEntry(tag);
@@ -522,6 +534,32 @@ CatalogEntry Fields(const CatalogEntry& entry) {
         e.nfields = 1;
     }
     return e;
+}
+
+// Layouts of scalars only (most small chunks) straight from the read window when
+// the chunk holds them whole in the file: then the general reader would find no
+// tail to keep and nothing to refuse either. Null when that does not hold.
+void* ReadScalars(chunk3ds* chunk) {
+    const CatalogEntry* entry = FindCatalogEntry(chunk->tag);
+    if (!entry || !entry->scalarbytes) return nullptr;
+    const std::uint32_t n = entry->scalarbytes;
+    if (entry->skip == toolkit3ds::SkipKind::Rest ? chunk->size != 6 + n : chunk->size < 6 + n) return nullptr;
+    file3ds* ctx = GetContextByIndex3ds(chunk->readindex);
+    if (!ctx || !ctx->stream || static_cast<std::uint64_t>(chunk->position) + chunk->size > ctx->filesize)
+        return nullptr;
+    const std::uint8_t* bytes = ViewAt3ds(ctx, static_cast<std::uint64_t>(chunk->position) + 6, n);
+    if (!bytes) return nullptr;
+    auto* record = static_cast<std::uint8_t*>(AllocRecord(entry->recordsize));
+    if (!record) return nullptr;
+    SetContext3ds(ctx);
+    for (std::uint8_t i = 0; i < entry->nfields; ++i) {
+        const FieldSpec& f = entry->fields[i];
+        const std::size_t width = ScalarWidth(f.kind);
+        Convert(bytes, record + f.offset, f.count, width);
+        bytes += width * f.count;
+    }
+    chunk->data = record;
+    return record;
 }
 
 }  // namespace
@@ -553,7 +591,7 @@ void* InitChunkData3ds(chunk3ds* chunk) {
         auto* raw = static_cast<rawdata3ds*>(AllocRecord(sizeof(rawdata3ds)));
         if (raw) raw->data = std::calloc(chunk->size - 6, 1);
         if (!raw || !raw->data) {
-            std::free(raw);
+            if (raw) FreeRecord(raw);
             PushErrList3ds(ERR_NO_MEM);
             return nullptr;
         }
@@ -578,6 +616,7 @@ void* ReadChunkData3ds(chunk3ds* chunk) {
         return nullptr;
     }
     if (chunk->data) return chunk->data;
+    if (void* record = ReadScalars(chunk)) return record;
     const CatalogEntry& entry = EntryOf(chunk->tag);
     if (chunk->tag == 0 || entry.data == DataKind::None || entry.data == DataKind::Memory) return nullptr;
     if (entry.data == DataKind::Uncatalogued && chunk->size <= 6) return nullptr;
@@ -608,21 +647,13 @@ void* ReadChunkData3ds(chunk3ds* chunk) {
     Source src(ctx, start, end - start);
     bool ok = ReadFields(src, fields, record);
     if (ok && entry.skip == toolkit3ds::SkipKind::Rest && src.Remaining() > 0) {
-        tail3ds& tail = TailOf(record, fields.recordsize);
-        tail.size = static_cast<std::uint32_t>(src.Remaining());
-        tail.bytes = static_cast<std::uint8_t*>(std::malloc(tail.size));
-        if (!tail.bytes) {
-            tail.size = 0;
-            PushErrList3ds(ERR_NO_MEM);
-            ok = false;
-        } else {
-            ok = src.Bytes(tail.bytes, tail.size);
-        }
+        std::vector<std::uint8_t> tail(static_cast<std::size_t>(src.Remaining()));
+        ok = src.Bytes(tail.data(), tail.size());
+        if (ok) Tails()[record] = std::move(tail);
     }
     if (!ok) {
         FreeFields(fields, record);
-        std::free(TailOf(record, fields.recordsize).bytes);
-        std::free(record);
+        FreeRecord(record);
         return nullptr;
     }
     chunk->data = record;
@@ -637,8 +668,7 @@ void AppendChunkData(const chunk3ds* chunk, std::vector<std::uint8_t>& out) {
     if (entry.data == DataKind::None || entry.data == DataKind::Memory) return;
     const CatalogEntry fields = Fields(entry);
     WriteFields(fields, chunk->data, out);
-    const tail3ds& tail = TailOf(chunk->data, fields.recordsize);
-    if (tail.bytes) out.insert(out.end(), tail.bytes, tail.bytes + tail.size);
+    if (const std::vector<std::uint8_t>* tail = TailOf(chunk->data)) out.insert(out.end(), tail->begin(), tail->end());
 }
 
 bool HoldsWholeContent(const chunk3ds* chunk) {
@@ -669,20 +699,22 @@ void CopyChunkData3ds(const chunk3ds* src, chunk3ds* dst) {
     const CatalogEntry& entry = EntryOf(src->tag);
     if (entry.data == DataKind::None) return;
     const CatalogEntry fields = Fields(entry);
-    const std::size_t total = TailOffset(fields.recordsize) + sizeof(tail3ds);
-    void* copy = std::malloc(total);
+    void* copy = AllocRecord(fields.recordsize);
     if (!copy) {
         PushErrList3ds(ERR_NO_MEM);
         return;
     }
-    std::memcpy(copy, src->data, total);
-    tail3ds& tail = TailOf(copy, fields.recordsize);
-    const void* tailBytes = tail.bytes;
-    tail.bytes = static_cast<std::uint8_t*>(Duplicate(tailBytes, tail.size));
-    if (!CopyFields(fields, src->data, copy) || (tailBytes && !tail.bytes)) {
+    std::memcpy(copy, src->data, fields.recordsize);
+    bool ok = CopyFields(fields, src->data, copy);
+    if (ok) {
+        if (const std::vector<std::uint8_t>* tail = TailOf(src->data)) {
+            std::vector<std::uint8_t> bytes = *tail;  // copied first: inserting may move the table
+            Tails()[copy] = std::move(bytes);
+        }
+    }
+    if (!ok) {
         FreeFields(fields, copy);
-        std::free(tail.bytes);
-        std::free(copy);
+        FreeRecord(copy);
         PushErrList3ds(ERR_NO_MEM);
         return;
     }
@@ -692,12 +724,8 @@ void CopyChunkData3ds(const chunk3ds* src, chunk3ds* dst) {
 void FreeChunkData3ds(chunk3ds* chunk) {
     if (!chunk || !chunk->data) return;
     const CatalogEntry& entry = EntryOf(chunk->tag);
-    if (entry.data != DataKind::None) {
-        const CatalogEntry fields = Fields(entry);
-        FreeFields(fields, chunk->data);
-        std::free(TailOf(chunk->data, fields.recordsize).bytes);
-    }
-    std::free(chunk->data);
+    if (entry.owns) FreeFields(Fields(entry), chunk->data);
+    FreeRecord(chunk->data);
     chunk->data = nullptr;
 }
 

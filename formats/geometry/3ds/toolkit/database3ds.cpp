@@ -41,7 +41,8 @@ void ReleaseLists(database3ds* db) {
 
 // Reads the children of `parent` from its file, headers only. In an extended-data
 // entry a foreign tag ends the entry and a child running past it is passed over.
-bool ReadChildrenAt(chunk3ds* parent, int depth, bool xdata) {
+// `keyframer` is set when a keyframer section is met.
+bool ReadChildrenAt(chunk3ds* parent, int depth, bool xdata, bool* keyframer) {
     file3ds* ctx = GetContextByIndex3ds(parent->readindex);
     if (!ctx || !ctx->stream) {
         PushErrList3ds(ERR_READING_FILE);
@@ -55,13 +56,16 @@ bool ReadChildrenAt(chunk3ds* parent, int depth, bool xdata) {
     const std::uint64_t end = static_cast<std::uint64_t>(parent->position) + parent->size;
     std::uint64_t at = 0;
     if (!ChildOffset3ds(ctx, parent, static_cast<std::uint64_t>(parent->position) + 6, &at)) return false;
+    // Children go in file order after those the parent has already.
+    chunk3ds* last = parent->children;
+    while (last && last->sibling) last = last->sibling;
     while (at < end) {
         if (end - at < 6) {
             PushErrList3ds(ERR_INVALID_CHUNK);
             return false;
         }
-        std::uint8_t header[6];
-        if (!ReadAt3ds(ctx, at, header, 6)) {
+        const std::uint8_t* header = ViewAt3ds(ctx, at, 6);
+        if (!header) {
             PushErrList3ds(ERR_READING_FILE);
             return false;
         }
@@ -84,8 +88,17 @@ bool ReadChildrenAt(chunk3ds* parent, int depth, bool xdata) {
         child->size = length;
         child->position = static_cast<std::uint32_t>(at);
         child->readindex = parent->readindex;
-        AddChild3ds(parent, child);
-        if (!ReadChildrenAt(child, depth + 1, xdata || tag == 0x8001)) return false;
+        (last ? last->sibling : parent->children) = child;
+        last = child;
+        if (tag == 0xB000) *keyframer = true;
+        // A chunk whose content is all data has no children to look for.
+        const toolkit3ds::CatalogEntry* entry = toolkit3ds::FindCatalogEntry(tag);
+        if (entry && entry->skip != toolkit3ds::SkipKind::Rest) {
+            if (!ReadChildrenAt(child, depth + 1, xdata || tag == 0x8001, keyframer)) return false;
+        } else if (depth + 1 > MaxChunkDepth3ds) {
+            PushErrList3ds(ERR_INVALID_CHUNK);
+            return false;
+        }
         at += length;
     }
     return true;
@@ -150,9 +163,11 @@ void CreateDatabase3ds(file3ds* file, database3ds* db) {
     db->top->tag = tag;
     db->top->size = length;
     if (tag != 0x4D4D && tag != 0xC23D && tag != 0x3DAA) return;
-    ReadChildren3ds(db->top);
+    bool keyframer = false;
+    if (!ReadChildrenAt(db->top, 0, false, &keyframer)) PushErrList3ds(ERR_READING_DATABASE);
     if (Stop3ds() && fail()) return;
-    AssignParentNames(db);
+    // Without a keyframer section there are no parent ids to turn into names.
+    if (keyframer) AssignParentNames(db);
     if (Stop3ds() && fail()) return;
 }
 
@@ -214,7 +229,8 @@ void ReadChildren3ds(chunk3ds* parent) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!ReadChildrenAt(parent, 0, parent->tag == 0x8001)) PushErrList3ds(ERR_READING_DATABASE);
+    bool keyframer = false;
+    if (!ReadChildrenAt(parent, 0, parent->tag == 0x8001, &keyframer)) PushErrList3ds(ERR_READING_DATABASE);
 }
 
 void ReadXDataEntryChildren3ds(chunk3ds* entry) {
@@ -222,7 +238,8 @@ void ReadXDataEntryChildren3ds(chunk3ds* entry) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!ReadChildrenAt(entry, 0, true)) PushErrList3ds(ERR_READING_DATABASE);
+    bool keyframer = false;
+    if (!ReadChildrenAt(entry, 0, true, &keyframer)) PushErrList3ds(ERR_READING_DATABASE);
 }
 
 namespace {

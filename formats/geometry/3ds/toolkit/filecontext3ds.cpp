@@ -94,11 +94,6 @@ void DelContext3ds(file3ds* ctx) {
     }
 }
 
-file3ds* GetContextByIndex3ds(std::uint8_t i) {
-    if (!FileContextList3ds || i >= NextFileContext) return nullptr;
-    return FileContextList3ds[i];
-}
-
 void SetContextByIndex3ds(std::uint8_t i) {
     if (file3ds* ctx = GetContextByIndex3ds(i)) SetContext3ds(ctx);
 }
@@ -114,11 +109,6 @@ file3ds* GetContextByName3ds(const char* name) {
 
 bool IsValidFileIndex3ds(std::uint8_t i) {
     return i != InvalidFileContext3ds && GetContextByIndex3ds(i) != nullptr;
-}
-
-void SetContext3ds(file3ds* ctx) {
-    FileContext3ds = ctx;
-    CurrentFileContext = ctx ? ctx->index : InvalidFileContext3ds;
 }
 
 file3ds* GetContext3ds() { return FileContext3ds; }
@@ -148,6 +138,7 @@ void SetFile3ds(std::FILE* f) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
+    if (FileContext3ds->stream != f) ReleaseReadCache3ds(FileContext3ds);  // its bytes were another stream's
     FileContext3ds->stream = f;
 }
 

@@ -35,11 +35,18 @@ void InitContextList3ds();
 void ReleaseContextList3ds();
 void AddContext3ds(file3ds* ctx);
 void DelContext3ds(file3ds* ctx);
-file3ds* GetContextByIndex3ds(std::uint8_t i);
+// Inline: every lazy data read passes here.
+inline file3ds* GetContextByIndex3ds(std::uint8_t i) {
+    if (!FileContextList3ds || i >= NextFileContext) return nullptr;
+    return FileContextList3ds[i];
+}
 void SetContextByIndex3ds(std::uint8_t i);
 file3ds* GetContextByName3ds(const char* name);
 bool IsValidFileIndex3ds(std::uint8_t i);
-void SetContext3ds(file3ds* ctx);
+inline void SetContext3ds(file3ds* ctx) {
+    FileContext3ds = ctx;
+    CurrentFileContext = ctx ? ctx->index : InvalidFileContext3ds;
+}
 file3ds* GetContext3ds();
 std::uint8_t GetContextIndex3ds();
 void SetFileName3ds(const char* name);

@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::size_t kWindow = 64 * 1024;
 
-struct readcache3ds {
-    std::uint64_t start = 0;
-    std::size_t length = 0;
-    std::vector<std::uint8_t> bytes;
-};
-
 readcache3ds* CacheOf(file3ds* ctx) {
     if (!ctx->readcache) ctx->readcache = new readcache3ds;
     return static_cast<readcache3ds*>(ctx->readcache);
@@ -60,6 +54,15 @@ bool ReadAt3ds(file3ds* ctx, std::uint64_t at, void* dst, std::size_t n) {
         n -= take;
     }
     return true;
+}
+
+const std::uint8_t* ViewAtSlow3ds(file3ds* ctx, std::uint64_t at, std::size_t n) {
+    if (!ctx || !ctx->stream || n == 0 || n > kWindow || at + n > ctx->filesize) return nullptr;
+    readcache3ds* cache = CacheOf(ctx);
+    if (at < cache->start || at + n > cache->start + cache->length) {
+        if (!Fill(ctx, cache, at) || cache->length < n) return nullptr;
+    }
+    return cache->bytes.data() + (at - cache->start);
 }
 
 int ByteAt3ds(file3ds* ctx, std::uint64_t at) {

@@ -111,6 +111,24 @@ TEST_F(FileContexts3ds, WritingAFileBeingReadKeepsItsChunksReadable) {
     EXPECT_TRUE(Errors().empty());
 }
 
+TEST_F(FileContexts3ds, AStreamSetOnAContextIsReadFromThen) {
+    // The tree was read through the old stream; data read after the swap comes
+    // from the new one, not from bytes kept of the old.
+    database3ds* db = Open(Chunk(0x4D4D, Chunk(0x0100, F32(2.5f))));
+    const std::string other = mDir / "other.3ds";
+    WriteFile(other, Chunk(0x4D4D, Chunk(0x0100, F32(7.0f))));
+    file3ds* ctx = GetContextByIndex3ds(db->top->readindex);
+    ASSERT_NE(ctx, nullptr);
+    std::FILE* old = ctx->stream;
+    SetContext3ds(ctx);
+    SetFile3ds(std::fopen(other.c_str(), "rb"));
+    std::fclose(old);
+    const auto* data = static_cast<floatdata3ds*>(ReadChunkData3ds(db->top->children));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->value, 7.0f);
+    EXPECT_TRUE(Errors().empty());
+}
+
 TEST_F(FileContexts3ds, TwoHundredFiftyThirdFileIsRefusedAndAFreedSlotIsReused) {
     std::vector<file3ds*> open;
     for (int i = 0; i < MaxFileContext; ++i) {

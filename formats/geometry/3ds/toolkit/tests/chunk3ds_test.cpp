@@ -82,6 +82,62 @@ TEST_F(ChunkTree3ds, FindReplaceReleaseAndLists) {
     EXPECT_EQ(names, nullptr);
 }
 
+// Appending resumes where it left off in long lists; a random run of appends,
+// ordered inserts, deletes, releases of the tail and appends by hand must keep
+// every list equal to a plain model of the rules. Many parents at once hand
+// their remembered places on to each other.
+TEST_F(ChunkTree3ds, LongListsFollowAModelThroughEditsByAnyHand) {
+    const std::uint32_t tags[] = {0x0002, 0x3D3E, 0xAFFF, 0x0100, 0x4000, 0x4000, 0x1410, 0x9999, 0xB000, 0x2100};
+    struct Parent {
+        chunk3ds* chunk;
+        std::vector<std::uint32_t> model;
+    };
+    std::vector<Parent> parents;
+    for (int i = 0; i < 1500; ++i) parents.push_back({Make(0x3D3D), {}});
+    std::uint32_t seed = 7;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 40000; ++step) {
+        // Most steps go to a few parents, so that their lists grow long.
+        Parent& p = parents[next(4) ? next(8) : next(1500)];
+        const std::uint32_t tag = tags[next(10)];
+        const std::uint32_t action = next(20);
+        if (action < 9) {
+            AddChild3ds(p.chunk, Make(tag));
+            p.model.push_back(tag);
+        } else if (action < 17) {
+            AddChildOrdered3ds(p.chunk, Make(tag));
+            auto at = std::find_if(p.model.begin(), p.model.end(),
+                                   [&](std::uint32_t t) { return GetChunkValue3ds(t) < GetChunkValue3ds(tag); });
+            p.model.insert(at, tag);
+        } else if (action == 17 && !p.model.empty()) {
+            const std::size_t k = next(static_cast<std::uint32_t>(p.model.size()));
+            chunk3ds* c = p.chunk->children;
+            for (std::size_t i = 0; i < k; ++i) c = c->sibling;
+            DeleteChunk3ds(c);  // stays in place with tag 0, of the highest value
+            p.model[k] = 0;
+        } else if (action == 18 && !p.model.empty()) {
+            const std::size_t keep = next(static_cast<std::uint32_t>(p.model.size()));
+            chunk3ds** link = &p.chunk->children;
+            for (std::size_t i = 0; i < keep; ++i) link = &(*link)->sibling;
+            ReleaseChunk3ds(link);  // the tail of the list goes
+            p.model.resize(keep);
+        } else if (action == 19) {
+            chunk3ds** link = &p.chunk->children;
+            while (*link) link = &(*link)->sibling;
+            *link = Make(tag);  // appended by hand, behind the tree functions' back
+            p.model.push_back(tag);
+        }
+        ASSERT_EQ(Tags(p.chunk), p.model) << "step " << step;
+    }
+    for (Parent& p : parents) {
+        EXPECT_EQ(Tags(p.chunk), p.model);
+        ReleaseChunk3ds(&p.chunk);
+    }
+}
+
 TEST_F(ChunkTree3ds, CopyMovesFileDataAndDeepCopiesMemoryData) {
     database3ds* db = Open(Chunk(0x4D4D, Chunk(0x0100, F32(4.0f))));
     chunk3ds* scale = db->top->children;
@@ -175,6 +231,38 @@ TEST_F(ChunkData3ds, LayoutsReadByTheirCountsAndLengths) {
         DataOf(Chunk(0xB026, U16(0) + U32(0) + U32(0) + U32(1) + U32(4) + U16(0) + Z("morph_target_beyond")), 0xB026));
     ASSERT_NE(track, nullptr);
     EXPECT_STREQ(static_cast<const char*>(track->values), "morph_target");  // 12 characters in the 13-byte slot
+    EXPECT_TRUE(Errors().empty());
+}
+
+// Bytes past a leaf's layout are kept out of the record's sight and written back
+// after it, through a deep copy too; a branch's bytes past its layout are children.
+TEST_F(ChunkData3ds, BytesPastALeafLayoutSurviveCopyAndWrite) {
+    const std::string section = Chunk(0x3D3D, Chunk(0x1450, F32(2) + "tail") + Chunk(0x1450, F32(3)) +
+                                                  Chunk(0x0100, F32(4) + Chunk(0x1450, F32(5))));
+    database3ds* db = Open(Chunk(0x4D4D, section));
+    chunk3ds* first = db->top->children->children;
+    ASSERT_NE(first, nullptr);
+    const float values[] = {2, 3, 4};
+    chunk3ds* c = first;
+    for (float v : values) {
+        ASSERT_NE(c, nullptr);
+        const auto* data = static_cast<floatdata3ds*>(ReadChunkData3ds(c));
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->value, v);
+        c = c->sibling;
+    }
+    ASSERT_NE(first->sibling->sibling->children, nullptr);  // the master scale's child
+    DisconnectDatabase3ds(db);
+    database3ds* copy = nullptr;
+    InitDatabase3ds(&copy);
+    mDatabases.push_back(copy);
+    CopyDatabase3ds(db, copy);
+    ReleaseChunk3ds(&db->top);  // the copy owns its own tails
+    const std::string path = mDir / "copy.3ds";
+    file3ds* out = OpenFile3ds(path.c_str(), "wb");
+    WriteChunk3ds(copy->top, out->index);
+    CloseFile3ds(out);
+    EXPECT_EQ(ReadFile(path), Chunk(0x4D4D, section));
     EXPECT_TRUE(Errors().empty());
 }
 
