@@ -444,7 +444,7 @@ bool jointDisplayScale(Call& c) {
 bool upAxis(Call& c) {
     if (!c.flags({{"query", "q", 0}, {"axis", "ax", 0}})) return false;
     if (!c.has("query") || !c.has("axis")) return c.fail("only the query -q -axis is supported");
-    c.result.setText("y");
+    c.result.setText(session().upAxis);
     return true;
 }
 

@@ -212,8 +212,15 @@ void resetSession() {
     s.attributeEditorVisible = s.channelBoxVisible = true;
     s.rigEnabled = false;
     s.jointDisplayScale = 1;
+    s.upAxis = "y";
     s.characters.clear();
     s.records.clear();
+}
+
+bool setUpAxis(const std::string& axis) {
+    if (axis != "y" && axis != "z") return false;
+    session().upAxis = axis;
+    return true;
 }
 
 void setBatch(bool batch) { session().batch = batch; }

@@ -65,6 +65,7 @@ struct Session {
     std::map<std::string, double> optionVars{{"aeInMainWindow", 1}};
     bool batch = false, attributeEditorVisible = true, channelBoxVisible = true, rigEnabled = false;
     double jointDisplayScale = 1;
+    std::string upAxis = "y";  // the scene's up axis, "y" or "z"
     std::vector<RigCharacter> characters;
     std::vector<Plugin> plugins;
     std::map<std::string, CommandReg> commands;

@@ -53,6 +53,10 @@ TObject createDrivenCurve(const TPlug& driver, const TPlug& driven, int type);
 // Key tangent in internal units: slope per second (or per driver unit) and length; makes it fixed.
 bool setKeyTangent(const TObject& curve, unsigned index, bool inTangent, double slope, double length);
 
+// The answer of "upAxis -q -axis": "y" (the default) or "z"; false, unchanged, for anything else.
+// Session state: resetSession sets "y" again.
+bool setUpAxis(const std::string& axis);
+
 // UI units: distance 1..8, angle 1..2, time 1..11 (other codes act as seconds).
 bool setUnits(int distance, int angle, int time);
 

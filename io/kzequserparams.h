@@ -47,6 +47,7 @@ public:
         kImportLoadMode = 24,
         kImportMasterScale = 25,
         kImportSamplingRate = 26,
+        kImportNullsToPivot = 34,
         kBuiltInCount = 43
     };
 

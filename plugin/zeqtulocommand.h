@@ -21,6 +21,8 @@ struct ZeqTuloCommandTable {
 ZeqTuloCommandTable ZeqTuloShellCommands();   // plugin/shellcommands.cpp
 ZeqTuloCommandTable ZeqTuloExportCommands();  // plugin/export/exportcommands.cpp
 ZeqTuloCommandTable ZeqTuloImportCommands();  // plugin/import/importcommands.cpp
+// Deletes the import driver the take queries keep between commands (plugin/import/importcommands.cpp).
+void ZeqTuloImportRelease();
 
 // Base of the plug-in's host commands (one class each, named Command + the name without "ZEQ").
 // A command's work is its doIt; a misused command changes nothing, shows the problem and

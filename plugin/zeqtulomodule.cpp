@@ -34,5 +34,6 @@ extern "C" TStatus initializePlugin(TObject plugin) {
 }
 
 extern "C" TStatus uninitializePlugin(TObject plugin) {
+    ZeqTuloImportRelease();
     return ZeqTuloUninitialize(plugin, Commands().data(), Commands().size());
 }

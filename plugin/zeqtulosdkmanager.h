@@ -6,6 +6,7 @@
 
 class TDagPath;
 class ZeqTuloNode;
+class ZeqTuloMergeNodeMatcher;
 
 // The plug-in's renaming: the strategy's, with the namespace separator ":" kept.
 class ZeqTuloRenamingStrategy : public KZeqPluginRenamingStrategy {
@@ -39,8 +40,14 @@ public:
 
     zeqsdk_400::KZeqNode* AllocateKZeqNode(const char* name) override;
 
+    // The import's one merge matcher, made on first call (plugin/import); Destroy deletes the one
+    // held. The import destroys it after each use.
+    ZeqTuloMergeNodeMatcher* CreateZeqTuloMergeNodeMatcher();
+    void DestroyZeqTuloMergeNodeMatcher(ZeqTuloMergeNodeMatcher* matcher);
+
 private:
     EMode mMode;
+    ZeqTuloMergeNodeMatcher* mMergeNodeMatcher = nullptr;
 };
 
 #endif

@@ -1,5 +1,216 @@
-// The import's command rows, in registration order (ZEQImport, ZEQRead and the take queries join
-// here).
-#include "plugin/zeqtulocommand.h"
+// The import's commands: ZEQImport, ZEQRead and the take queries, and their rows in registration
+// order.
+#include "plugin/import/importcommands.h"
 
-ZeqTuloCommandTable ZeqTuloImportCommands() { return {nullptr, 0}; }
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "io/kzeqimporter.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulodialogs.h"
+#include "plugin/zeqtuloprogressmeter.h"
+#include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
+#include "scene/kzeqtakeinfo.h"
+
+using namespace zeqsdk_400;
+
+ZeqTuloImport* CommandImportBase::smImporter = nullptr;
+KString CommandImportBase::smFileName;
+
+ZeqTuloImport* CommandImportBase::DriverFor(const char* fileName, bool reuse) {
+    if (reuse && smImporter && smFileName == fileName) return smImporter;
+    DeleteDriver();
+    smImporter = new ZeqTuloImport;
+    smFileName = fileName;
+    smImporter->OpenProject(TString(fileName));
+    return smImporter;
+}
+
+void CommandImportBase::DeleteDriver() {
+    delete smImporter;
+    smImporter = nullptr;
+    smFileName = "";
+}
+
+ZeqTuloImport* CommandImportBase::ReadDriver() const {
+    if (smImporter && smImporter->GetImporter()) return smImporter;
+    TString text(mName);
+    text += ": no file is open: read one with ZEQRead first";
+    displayError(text);
+    return nullptr;
+}
+
+bool CommandImportBase::TakeIndex(const TArgList& args, unsigned index, int& take) const {
+    TStatus status;
+    if (index >= args.length()) return SyntaxError("needs a take index"), false;
+    take = args.asInt(index, &status);
+    if (!status) return SyntaxError("the take index is not a number"), false;
+    const int count = smImporter->GetImporter()->GetTakeCount();
+    if (take < 0 || take >= count) {
+        std::string text = std::string(mName) + ": take index " + std::to_string(take) + " out of range (the file has " +
+                           std::to_string(count) + (count == 1 ? " take)" : " takes)");
+        displayError(TString(text.c_str()));
+        return false;
+    }
+    return true;
+}
+
+TStatus CommandImport::doIt(const TArgList& args) {
+    std::string file, caller;
+    bool hasFile = false, save = false;
+    int take = -1;
+    for (unsigned i = 0; i < args.length(); ++i) {
+        const TString flag = args.asString(i);
+        if (flag == "-save") {
+            save = true;
+            continue;
+        }
+        if (i + 1 >= args.length()) return SyntaxError("a flag without its value");
+        TStatus status;
+        if (flag == "-f") {
+            file = args.asString(++i).asChar();
+            hasFile = true;
+        } else if (flag == "-caller") {
+            caller = args.asString(++i).asChar();
+        } else if (flag == "-take") {
+            take = args.asInt(++i, &status);
+            if (!status) return SyntaxError("the take index is not a number");
+        } else {
+            return SyntaxError((std::string("unknown flag ") + flag.asChar()).c_str());
+        }
+    }
+    if (!hasFile || file.empty()) return SyntaxError("needs a file (-f)");
+
+    ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
+    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog()) {
+        setResult(false);
+        return TStatus::kSuccess;
+    }
+
+    ZeqTuloImport* driver = DriverFor(file.c_str(), true);
+    KZeqImporter* importer = driver->GetImporter();
+    if (take >= 0 || take < -1) {
+        const int count = importer ? importer->GetTakeCount() : 0;
+        if (take < 0 || take >= count) {
+            std::string text = std::string(mName) + ": take index " + std::to_string(take) +
+                               " out of range (the file has " + std::to_string(count) +
+                               (count == 1 ? " take)" : " takes)");
+            displayError(TString(text.c_str()));
+            DeleteDriver();
+            return TStatus::kFailure;
+        }
+        for (int i = 0; i < count; ++i) importer->GetTakeInfo(i)->mSelect = i == take;
+        driver->SetTakeName(importer->GetTakeInfo(take)->mName.Buffer());
+    } else if (importer) {
+        importer->SetState(KZeqImporter::eANIMATION, false);
+    }
+    ZeqTuloProgressMeter::Reset(params->GetBoolParam(ZeqTuloUserParams::kImportShowUI), "ZEQIMPORTWINDOW");
+    const TStatus status = driver->Import();
+    std::string error;
+    if (!status) {
+        const char* text = importer ? importer->GetLastErrorString() : nullptr;
+        error = std::string(mName) + ": " + (text && *text ? text : "the file could not be read");
+    }
+    DeleteDriver();
+    if (save) params->Save();
+    if (!status) {
+        displayError(TString(error.c_str()));
+        return TStatus::kFailure;
+    }
+    setResult(true);
+    return TStatus::kSuccess;
+}
+
+TStatus CommandRead::doIt(const TArgList& args) {
+    std::string file;
+    if (args.length() == 1)
+        file = args.asString(0).asChar();
+    else if (args.length() == 2 && args.asString(0) == "-f")
+        file = args.asString(1).asChar();
+    else
+        return SyntaxError("needs one file");
+    if (file.empty()) return SyntaxError("needs one file");
+    ZeqTuloImport* driver = DriverFor(file.c_str(), false);
+    KZeqImporter* importer = driver->GetImporter();
+    if (!importer) {
+        DeleteDriver();
+        return TStatus::kFailure;
+    }
+    importer->GetTakeCount();
+    if (importer->GetLastErrorID() >= 0) {
+        const char* text = importer->GetLastErrorString();
+        displayError(TString((std::string(mName) + ": " + (text && *text ? text : "the file cannot be read")).c_str()));
+        DeleteDriver();
+        return TStatus::kFailure;
+    }
+    setResult(true);
+    return TStatus::kSuccess;
+}
+
+TStatus CommandGetTakeCount::doIt(const TArgList& args) {
+    if (args.length() != 0) return SyntaxError("takes no argument");
+    ZeqTuloImport* driver = ReadDriver();
+    if (!driver) return TStatus::kFailure;
+    setResult(driver->GetImporter()->GetTakeCount());
+    return TStatus::kSuccess;
+}
+
+TStatus CommandGetTakeIndex::doIt(const TArgList& args) {
+    if (args.length() != 1) return SyntaxError("needs one take name");
+    ZeqTuloImport* driver = ReadDriver();
+    if (!driver) return TStatus::kFailure;
+    KZeqImporter* importer = driver->GetImporter();
+    const TString name = args.asString(0);
+    int index = -1;
+    for (int i = 0; i < importer->GetTakeCount() && index < 0; ++i)
+        if (std::strcmp(importer->GetTakeInfo(i)->mName.Buffer(), name.asChar()) == 0) index = i;
+    setResult(index);
+    return TStatus::kSuccess;
+}
+
+TStatus CommandGetTakeName::doIt(const TArgList& args) {
+    if (args.length() != 1) return SyntaxError("needs one take index");
+    int take = 0;
+    if (!ReadDriver() || !TakeIndex(args, 0, take)) return TStatus::kFailure;
+    setResult(smImporter->GetImporter()->GetTakeInfo(take)->mName.Buffer());
+    return TStatus::kSuccess;
+}
+
+TStatus CommandGetTakeComment::doIt(const TArgList& args) {
+    if (args.length() != 1) return SyntaxError("needs one take index");
+    int take = 0;
+    if (!ReadDriver() || !TakeIndex(args, 0, take)) return TStatus::kFailure;
+    setResult(smImporter->GetImporter()->GetTakeInfo(take)->mDescription.Buffer());
+    return TStatus::kSuccess;
+}
+
+TStatus CommandGetTakeTimeSpan::doIt(const TArgList& args) {
+    if (args.length() != 2) return SyntaxError("needs a take index and -start or -stop");
+    const TString bound = args.asString(1);
+    if (bound != "-start" && bound != "-stop") return SyntaxError("needs -start or -stop");
+    int take = 0;
+    if (!ReadDriver() || !TakeIndex(args, 0, take)) return TStatus::kFailure;
+    const KZeqTakeInfo* info = smImporter->GetImporter()->GetTakeInfo(take);
+    const KTimeSpan& span = mReference ? info->mReferenceTimeSpan : info->mLocalTimeSpan;
+    const KTime time = bound == "-start" ? span.GetStart() : span.GetStop();
+    setResult(time.GetSecondDouble() * ZeqTuloUtility::TimeUnitRatio());
+    return TStatus::kSuccess;
+}
+
+void ZeqTuloImportRelease() { CommandImportBase::DeleteDriver(); }
+
+ZeqTuloCommandTable ZeqTuloImportCommands() {
+    static const ZeqTuloCommandRow kRows[] = {
+        {CommandImport::kName, CommandImport::creator},
+        {CommandRead::kName, CommandRead::creator},
+        {CommandGetTakeCount::kName, CommandGetTakeCount::creator},
+        {CommandGetTakeIndex::kName, CommandGetTakeIndex::creator},
+        {CommandGetTakeName::kName, CommandGetTakeName::creator},
+        {CommandGetTakeComment::kName, CommandGetTakeComment::creator},
+        {CommandGetTakeLocalTimeSpan::kName, CommandGetTakeLocalTimeSpan::creator},
+        {CommandGetTakeReferenceTimeSpan::kName, CommandGetTakeReferenceTimeSpan::creator},
+    };
+    return {kRows, std::size(kRows)};
+}

@@ -1,0 +1,77 @@
+// The import driver: its SDK manager, the importer of the open file, the take to import.
+#include "plugin/import/zeqtuloimport.h"
+
+#include <cstring>
+
+#include "io/kzeqimporter.h"
+#include "io/zeqlogfile.h"
+#include "scene/kzeqscene.h"
+#include "plugin/zeqtulodialogs.h"
+#include "plugin/zeqtulouserparams.h"
+#include "tplugin.h"
+
+using namespace zeqsdk_400;
+
+ZeqTuloImport::ZeqTuloImport()
+    : mSdkManager(ZeqTuloSdkManager::eImport), mQuorbelNodeArray(20), mImportedMaterials(16),
+      mBlendShapeFailures(16), mPassStatus(TStatus::kSuccess) {}
+
+ZeqTuloImport::~ZeqTuloImport() {
+    FreeBindPoseLists();
+    delete mLogFile;
+    for (int i = 0; i < mImportedMaterials.GetCount(); ++i) delete mImportedMaterials[i];
+    // The manager, destroyed with the driver, releases an importer or scene still held.
+}
+
+TStatus ZeqTuloImport::OpenProject(const TString& fileName) {
+    const KString name(fileName.asChar());
+    CloseProject();
+    mImporter = mSdkManager.CreateKZeqImporter();
+    if (mImporter) mImporter->Initialize(name.Buffer());
+    return TStatus::kSuccess;
+}
+
+TStatus ZeqTuloImport::CloseProject() {
+    if (mImporter) {
+        mSdkManager.DestroyKZeqImporter(mImporter);
+        mImporter = nullptr;
+    }
+    if (mScene) {
+        mSdkManager.DestroyKZeqScene(mScene, true);
+        mScene = nullptr;
+        mRootNode = nullptr;
+    }
+    return TStatus::kSuccess;
+}
+
+void ZeqTuloImport::SetTakeName(const char* name) { mTakeName = name ? name : ""; }
+
+TStatus ZeqTuloImport::parseArgs(const TArgList& args, char* buffer, std::size_t size) {
+    TStatus status = TStatus::kSuccess;
+    for (unsigned i = 0; i < args.length(); ++i) {
+        const TString word = args.asString(i, &status);
+        if (!status) continue;
+        if (word != "-f") continue;
+        const TString value = args.asString(i + 1, &status);
+        if (status && buffer && size > 0) {
+            const std::size_t length = std::min<std::size_t>(value.length(), size - 1);
+            std::memcpy(buffer, value.asChar(), length);
+            buffer[length] = '\0';
+        }
+        break;
+    }
+    return status;
+}
+
+void ZeqTuloImport::LogLine(const char* line) {
+    if (mLogFile && line) *mLogFile += line;
+}
+
+void ZeqTuloImport::ShowDialog(const char* title, const char* message) {
+    if (!ZeqTuloUserParams::Instance()->GetBoolParam(ZeqTuloUserParams::kImportShowUI)) return;
+    ZeqTuloConfirmDialog dialog;
+    dialog.Title(title);
+    dialog.Message(message);
+    dialog.Button(0, "Ok");
+    dialog.Pop();
+}

@@ -1,0 +1,261 @@
+#ifndef ZEQ_PLUGIN_IMPORT_ZEQTULOIMPORT_H
+#define ZEQ_PLUGIN_IMPORT_ZEQTULOIMPORT_H
+
+#include <cstddef>
+#include <memory>
+
+#include "base/karray.h"
+#include "base/kgemath.h"
+#include "base/kzeqmatrix.h"
+#include "base/kzeqvector.h"
+#include "base/kset.h"
+#include "base/kstring.h"
+#include "base/ktime.h"
+#include "io/kzeqpluginbase.h"
+#include "plugin/zeqtulonode.h"
+#include "plugin/zeqtulosdkmanager.h"
+#include "tfnanimcurve.h"
+#include "tmath.h"
+#include "tobject.h"
+#include "tstatus.h"
+
+namespace zeqsdk_400 {
+class KFCurve;
+class KZeqImporter;
+class KZeqMesh;
+class KZeqNurb;
+class KZeqScene;
+class KZeqUserProperty;
+class ZeqLogFile;
+}  // namespace zeqsdk_400
+
+class TArgList;
+class TDoubleArray;
+class TFnMesh;
+class TFnTransform;
+class TPlug;
+class TPointArray;
+class TString;
+class ZeqTuloMergeNodeMatcher;
+
+// One bind-pose entry matched to a scene node: the host transform it had before the bind pose was
+// applied, and the pose's matrix.
+struct TempPoseData {
+    ZeqTuloNode* mNode = nullptr;
+    zeqsdk_400::KZeqMatrix mSavedMatrix;
+    zeqsdk_400::KZeqMatrix mBindMatrix;
+};
+
+// A material already turned into a host shader during the running import.
+struct ZeqTuloImportedMaterial {
+    zeqsdk_400::KString mName;  // without its namespace prefix
+    TObject mShader;
+};
+
+// The import driver: reads one Zeq file into the host scene. The import and take-query commands
+// hold one in CommandImportBase::smImporter; the import pass (Import) runs its steps in the order of
+// kImportSteps and calls the builders below, one source file per kind of host object.
+class ZeqTuloImport : public zeqsdk_400::KZeqPluginImportBase {
+public:
+    ZeqTuloImport();
+    ~ZeqTuloImport() override;
+    ZeqTuloImport(const ZeqTuloImport&) = delete;
+    ZeqTuloImport& operator=(const ZeqTuloImport&) = delete;
+
+    // ---- World transform and roots (zeqtuloimport_world.cpp)
+    // No alternative root word is known to this host: always false.
+    bool IsAlternativeZeqRootNode(zeqsdk_400::KZeqNode* node) override;
+    // The base's answer; false for a node bound to a host node that existed before the import.
+    bool NeedZeqRoot(zeqsdk_400::KZeqNode* node) override;
+    // Uniform scale kImportMasterScale, then the quarter turn taking +Y to +Z when the host's up
+    // axis is "z".
+    void ComputeWorldTransform(zeqsdk_400::KgeAMatrix& matrix) override;
+    // The base's behaviour; with identity false, also keeps a copy in mWorldCorrection.
+    void CustomApplyWorldTransform(zeqsdk_400::KZeqNode* node, zeqsdk_400::KgeAMatrix& matrix, bool identity) override;
+    // Applies the kept correction to the children that NeedZeqRoot accepts, curves of the current
+    // take included; nothing without a kept correction.
+    void PropagateWorldTransformToChildrenOf(zeqsdk_400::KZeqNode* node);
+
+    // ---- The driver (zeqtuloimport.cpp)
+    // Always success: a file that cannot be opened shows through the importer.
+    TStatus OpenProject(const TString& fileName);
+    TStatus CloseProject();
+    void SetTakeName(const char* name);
+    // The import pass (zeqtuloimport_pass.cpp): failure only when the file cannot be read.
+    TStatus Import();
+    // Copies the argument after "-f" into buffer (at most size - 1 characters, zero-terminated).
+    static TStatus parseArgs(const TArgList& args, char* buffer, std::size_t size);
+
+    zeqsdk_400::KZeqImporter* GetImporter() const { return mImporter; }
+    const zeqsdk_400::KString& GetTakeName() const { return mTakeName; }
+    const zeqsdk_400::KCharPtrSet& GetQuorbelNodeArray() const { return mQuorbelNodeArray; }
+    bool IsOldVersionFile() const { return mIsOldVersion; }
+    int GetLockedAttributePolicy() const { return mLockedAttributePolicy; }
+    zeqsdk_400::KTime GetCurrentTime() const { return mCurrentTime; }
+    ZeqTuloSdkManager& GetSdkManager() { return mSdkManager; }
+
+    // ---- Scene preparation (zeqtuloimport_prepare.cpp)
+    void FillQuorbelNodeArray(zeqsdk_400::KZeqNode* root);
+    void AddQuorbelNodeArray(zeqsdk_400::KZeqNode* node);
+
+    // ---- Preparation services (zeqtuloimport_services.cpp)
+    TStatus CheckBadScale(ZeqTuloNode& root);
+    void EnablePivotUse(ZeqTuloNode* node);
+    void RemoveRotationPivot(zeqsdk_400::KZeqNode* node);
+    void RemoveRotationPivotOnNotPresentNode(ZeqTuloNode* node);
+    void ValidatePreAndPostJoints(zeqsdk_400::KZeqNode* node);
+    void SetTuloPivotsRecursive(zeqsdk_400::KZeqNode* node);
+    void MergeMeshOnNormalPerPolyVertex(zeqsdk_400::KZeqNode* node);
+
+    // ---- Geometry pass (zeqtuloimport_geometry.cpp)
+    TStatus ImportGeometry();
+    TStatus ImportGeometry(ZeqTuloNode* node);
+    // ---- Nulls, skeletons and joints (zeqtuloimport_null.cpp)
+    void CreateSkeletonGeometry(ZeqTuloNode& node, int type);
+    TObject CreateNullGeometry(ZeqTuloNode* node);
+    void CreateJointGeometry(ZeqTuloNode* node);
+    // ---- NURBS surfaces (zeqtuloimport_nurbs.cpp)
+    static void GetNURBData(zeqsdk_400::KZeqNurb* nurb, zeqsdk_400::KZeqVector4* points, TPointArray& cvs,
+                            TDoubleArray& knotsA, TDoubleArray& knotsB, int& degreeA, int& degreeB, int& formA,
+                            int& formB, TStatus* status, bool* openU, bool* openV);
+    void CreateNurbGeometry(ZeqTuloNode* node);
+    // ---- Meshes (zeqtuloimport_mesh.cpp)
+    void CreateMeshGeometry(ZeqTuloNode* node);
+    void SetVertexColors(zeqsdk_400::KZeqMesh* mesh, TFnMesh& hostMesh);
+    // ---- Lights and cameras (zeqtuloimport_light.cpp, zeqtuloimport_camera.cpp)
+    void CreateLightGeometry(ZeqTuloNode& node);
+    void CreateCameraGeometry(ZeqTuloNode& node);
+    // ---- User-property attributes (zeqtuloimport_userpropertyattributes.cpp)
+    void AddUserProperty(zeqsdk_400::KZeqUserProperty* property, TFnTransform& transform, ZeqTuloNode* node);
+    void AddUserProperties(TFnTransform& transform, ZeqTuloNode* node);
+
+    // ---- Materials and skin clusters (zeqtuloimport_materials.cpp, zeqtuloimport_skin.cpp)
+    void BuildMaterialInformation(ZeqTuloNode* node);
+    void BuildClusterInformation(ZeqTuloNode* node);
+
+    // ---- Animation pass (zeqtuloimport_animation.cpp)
+    TStatus ImportAnimation(ZeqTuloNode& node);
+    // ---- Transform animation (zeqtuloimport_transformanimation.cpp)
+    void ImportTransformAnimation(ZeqTuloNode& node);
+    void ImportTransformAnimation(TFnTransform& transform, ZeqTuloNode& node);
+    void SetDefaultGeometry(ZeqTuloNode& node, TFnTransform& transform);
+    void SetTransformVector(double* values, zeqsdk_400::KFCurve** curves) const;
+    void ImportRotationOrder(TFnTransform& transform, ZeqTuloNode& node);
+    // ---- Visibility (zeqtuloimport_visibility.cpp)
+    TStatus ImportAnimationVisibility(ZeqTuloNode& node);
+    // ---- Pivots and limits (zeqtuloimport_pivots.cpp, zeqtuloimport_limits.cpp)
+    void ImportPivots(TFnTransform& transform, ZeqTuloNode& node);
+    void ImportLimits(TFnTransform& transform, ZeqTuloNode& node);
+    // ---- Light and camera animation (zeqtuloimport_lightcameraanimation.cpp)
+    TStatus ImportAnimationLight(ZeqTuloNode& node);
+    TStatus ImportAnimationCamera(ZeqTuloNode& node);
+    // ---- User-property values (zeqtuloimport_userpropertyvalues.cpp)
+    void ImportUserProperties(ZeqTuloNode& node);
+    // ---- Blend shapes (zeqtuloimport_blendshape.cpp, zeqtuloimport_blendshapedialog.cpp)
+    void ImportShapeAnimation(ZeqTuloNode& node);
+    void DisplayBlendShapeImportWarningDialog();
+    // ---- Curve transfer (zeqtuloimport_curvetransfer.cpp, zeqtuloimport_rotationcurve.cpp)
+    TStatus SetTuloCurve(TFnTransform& transform, const char* attribute, zeqsdk_400::KFCurve& curve,
+                         TFnAnimCurve::AnimCurveType type, double valueDivisor, double slopeDivisor, TStatus* status);
+    TStatus SetTuloCurve(TPlug& plug, zeqsdk_400::KFCurve& curve, TFnAnimCurve::AnimCurveType type,
+                         double valueDivisor, double slopeDivisor);
+    TStatus SetTuloCurve(TFnAnimCurve& hostCurve, zeqsdk_400::KFCurve& curve, double valueDivisor,
+                         double slopeDivisor, TStatus* attachStatus);
+    int GetInfinityType(int extrapolation) const;
+    TStatus SetRotationTuloCurve(TFnTransform& transform, zeqsdk_400::KFCurve** curves,
+                                 TEulerRotation::RotationOrder order);
+
+    // ---- The pass as a table of steps (zeqtuloimport_pass.cpp)
+    enum EStepResult { eStepNext = 0, eStepFail = 1 };
+    struct ImportStep {
+        const char* mName;
+        EStepResult (ZeqTuloImport::*mRun)();
+    };
+    static const ImportStep kImportSteps[];
+    static const int kImportStepCount;
+
+protected:
+    // The steps, in the order of kImportSteps.
+    EStepResult StepDestroyLeftoverScene();
+    EStepResult StepOpenLog();
+    EStepResult StepRegisterImageConverters();
+    EStepResult StepCreateScene();
+    EStepResult StepCharacterPreLoad();
+    EStepResult StepReadFile();
+    EStepResult StepNewHostScene();
+    EStepResult StepOldVersionAndPolicy();
+    EStepResult StepPreprocess();
+    EStepResult StepCurrentTake();
+    EStepResult StepResetProgress();
+    EStepResult StepCheckBadScale();
+    EStepResult StepOldVersionPivots();
+    EStepResult StepResolveNames();
+    EStepResult StepHardEdges();
+    EStepResult StepGeometrySection();
+    EStepResult StepFillNodeArray();
+    EStepResult StepMatchHostNodes();
+    EStepResult StepPropagateWorldTransform();
+    EStepResult StepCurrentTime();
+    EStepResult StepConvertPivots();
+    EStepResult StepDeformNullsAsJoints();
+    EStepResult StepGeometry();
+    EStepResult StepMaterials();
+    EStepResult StepAnimation();
+    EStepResult StepPlaybackRange();
+    EStepResult StepApplyBindPoses();
+    EStepResult StepSkinClusters();
+    EStepResult StepRestoreBindPoses();
+    EStepResult StepCharacterPostLoad();
+    EStepResult StepBlendShapeWarning();
+    EStepResult StepDestroyScene();
+    EStepResult StepCloseLog();
+    EStepResult StepDone();
+
+    // A line for the log of the running pass (none outside the pass), and a one-button dialog
+    // shown only with kImportShowUI (zeqtuloimport.cpp).
+    void LogLine(const char* line);
+    void ShowDialog(const char* title, const char* message);
+
+    // Bind poses (zeqtuloimport_bindpose.cpp): the records of the running pass freed.
+    void FreeBindPoseLists();
+
+    // State of the driver, in the order the import pass relies on.
+    ZeqTuloSdkManager mSdkManager;
+    zeqsdk_400::KZeqImporter* mImporter = nullptr;
+    ZeqTuloNode* mRootNode = nullptr;
+    zeqsdk_400::KZeqScene* mScene = nullptr;
+    zeqsdk_400::KCharPtrSet mQuorbelNodeArray;
+    std::unique_ptr<zeqsdk_400::KZeqXMatrix> mWorldCorrection;
+    zeqsdk_400::ZeqLogFile* mLogFile = nullptr;
+    zeqsdk_400::KString mTakeName;
+    zeqsdk_400::KTime mCurrentTime;
+    bool mIsOldVersion = false;
+    bool mAttributeEditorChecked = false;
+    int mLockedAttributePolicy = 1;
+    zeqsdk_400::KArrayTemplate<ZeqTuloImportedMaterial*> mImportedMaterials;
+    zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mBlendShapeFailures;
+
+    // The bind-pose lists of the running pass (steps 27 to 29), one per bind pose.
+    zeqsdk_400::KArrayTemplate<zeqsdk_400::KArrayTemplate<TempPoseData*>*> mBindPoseLists;
+    // The status the pass returns (failure after a failed read).
+    TStatus mPassStatus;
+
+    friend class ZeqTuloMergeNodeMatcher;
+};
+
+// ---- Scene preparation (zeqtuloimport_prepare.cpp): free functions of the import.
+bool IsOldVersion(zeqsdk_400::KZeqNode* root, zeqsdk_400::KZeqImporter* importer);
+bool IsOldVersion(zeqsdk_400::KZeqNode* node);
+void CountNbZeqLinks(zeqsdk_400::KZeqNode* node, int& count);
+bool IsJoint(zeqsdk_400::KZeqNode* node);
+void ReplaceNullsUsedAsLinks(zeqsdk_400::KZeqNode* node, ZeqTuloSdkManager& manager);
+void ExtractZeqNodes(zeqsdk_400::KZeqNode* node, zeqsdk_400::KArrayTemplate<zeqsdk_400::KZeqNode*>& nodes);
+// One record per node of the tree, in the tree's depth-first order; other records leave the list
+// (the caller still owns them: they are returned in dropped when given).
+void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZeqNode* root,
+             zeqsdk_400::KArrayTemplate<TempPoseData*>* dropped = nullptr);
+
+// ---- Geometry pass (zeqtuloimport_geometry.cpp)
+bool IsCameraGroup(ZeqTuloNode* node);
+
+#endif

@@ -1,0 +1,4 @@
+// Cameras.
+#include "plugin/import/zeqtuloimport.h"
+
+void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& /*node*/) {}

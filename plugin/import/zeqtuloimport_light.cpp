@@ -1,0 +1,4 @@
+// Lights.
+#include "plugin/import/zeqtuloimport.h"
+
+void ZeqTuloImport::CreateLightGeometry(ZeqTuloNode& /*node*/) {}

@@ -1,0 +1,296 @@
+// The import pass: reads the open file into a scene and builds the host objects, one step after
+// the other in the order of kImportSteps. A step answers eStepFail only for a failed read; the
+// pass then returns failure with the host scene as it was.
+#include <cstdint>
+#include <iterator>
+#include <limits>
+
+#include "io/kzeqimporter.h"
+#include "io/kzeqpivotreplacement.h"
+#include "io/zeqlogfile.h"
+#include "plugin/import/zeqtulomergenodematcher.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulocharacter.h"
+#include "plugin/zeqtulodialogs.h"
+#include "plugin/zeqtuloimageconverters.h"
+#include "plugin/zeqtuloprogressmeter.h"
+#include "plugin/zeqtulouserparams.h"
+#include "scene/kzeqscene.h"
+#include "tfnanimcurve.h"
+#include "tglobal.h"
+#include "tunits.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+ZeqTuloUserParams* Params() { return ZeqTuloUserParams::Instance(); }
+bool Param(unsigned int index) { return Params()->GetBoolParam(index); }
+bool IsExclusiveMerge() { return Params()->GetImportType() == KZeqUserParams::kExclusiveMerge; }
+
+}  // namespace
+
+const ZeqTuloImport::ImportStep ZeqTuloImport::kImportSteps[] = {
+    {"destroy a leftover scene", &ZeqTuloImport::StepDestroyLeftoverScene},
+    {"open the log", &ZeqTuloImport::StepOpenLog},
+    {"register the image converters", &ZeqTuloImport::StepRegisterImageConverters},
+    {"create the scene", &ZeqTuloImport::StepCreateScene},
+    {"characters before the read", &ZeqTuloImport::StepCharacterPreLoad},
+    {"read the file", &ZeqTuloImport::StepReadFile},
+    // A new host scene only once the file has been read: a bad file leaves the open scene alone.
+    {"new host scene", &ZeqTuloImport::StepNewHostScene},
+    {"old-version test, locked-attribute policy", &ZeqTuloImport::StepOldVersionAndPolicy},
+    {"preprocess", &ZeqTuloImport::StepPreprocess},
+    {"current take", &ZeqTuloImport::StepCurrentTake},
+    {"progress reset", &ZeqTuloImport::StepResetProgress},
+    {"bad scale check", &ZeqTuloImport::StepCheckBadScale},
+    {"old-version pivots", &ZeqTuloImport::StepOldVersionPivots},
+    {"names", &ZeqTuloImport::StepResolveNames},
+    {"hard edges", &ZeqTuloImport::StepHardEdges},
+    {"geometry section", &ZeqTuloImport::StepGeometrySection},
+    {"node set", &ZeqTuloImport::StepFillNodeArray},
+    {"match host nodes", &ZeqTuloImport::StepMatchHostNodes},
+    {"world correction", &ZeqTuloImport::StepPropagateWorldTransform},
+    {"current time", &ZeqTuloImport::StepCurrentTime},
+    {"pivots", &ZeqTuloImport::StepConvertPivots},
+    {"deforming nulls as joints", &ZeqTuloImport::StepDeformNullsAsJoints},
+    {"geometry", &ZeqTuloImport::StepGeometry},
+    {"materials", &ZeqTuloImport::StepMaterials},
+    {"animation", &ZeqTuloImport::StepAnimation},
+    {"playback range", &ZeqTuloImport::StepPlaybackRange},
+    {"apply bind poses", &ZeqTuloImport::StepApplyBindPoses},
+    {"skin clusters", &ZeqTuloImport::StepSkinClusters},
+    {"restore bind poses", &ZeqTuloImport::StepRestoreBindPoses},
+    {"characters after the read", &ZeqTuloImport::StepCharacterPostLoad},
+    {"blend-shape warning", &ZeqTuloImport::StepBlendShapeWarning},
+    {"destroy the scene", &ZeqTuloImport::StepDestroyScene},
+    {"write the log", &ZeqTuloImport::StepCloseLog},
+    {"done", &ZeqTuloImport::StepDone},
+};
+const int ZeqTuloImport::kImportStepCount = static_cast<int>(std::size(kImportSteps));
+static_assert(std::size(ZeqTuloImport::kImportSteps) == 34, "the import pass has 34 steps");
+
+TStatus ZeqTuloImport::Import() {
+    mPassStatus = TStatus::kSuccess;
+    for (const ImportStep& step : kImportSteps)
+        if ((this->*step.mRun)() == eStepFail) break;
+    return mPassStatus;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepDestroyLeftoverScene() {
+    if (mScene) mSdkManager.DestroyKZeqScene(mScene, true);
+    mScene = nullptr;
+    mRootNode = nullptr;
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepOpenLog() {
+    KString title("File import: ");
+    if (mImporter) title += mImporter->GetFileName();
+    delete mLogFile;
+    mLogFile = new ZeqLogFile("zeqtulolog.txt", title.Buffer(), true, true);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepRegisterImageConverters() {
+    ZeqTuloRegisterImageConverters(&mSdkManager);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCreateScene() {
+    mScene = mSdkManager.CreateKZeqScene();
+    mRootNode = mScene ? static_cast<ZeqTuloNode*>(mScene->GetRootNode()) : nullptr;
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCharacterPreLoad() {
+    ZEQCharacterPreLoad(mScene);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
+    if (mImporter && mScene && mImporter->Import(*mScene, nullptr)) return eStepNext;
+    const char* error = mImporter ? mImporter->GetLastErrorString() : "No file is open";
+    if (!error || !*error) error = "The file could not be read";
+    LogLine(error);
+    ShowDialog("ZEQ import Error", error);
+    ZEQCharacterPostLoad(mScene);
+    StepDestroyScene();
+    StepCloseLog();
+    mPassStatus = TStatus::kFailure;
+    return eStepFail;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepNewHostScene() {
+    const KZeqUserParams::ELoadMode mode = Params()->GetImportType();
+    if (mode != KZeqUserParams::kMerge && mode != KZeqUserParams::kExclusiveMerge) {
+        TStringArray result;
+        TGlobal::executeCommand("file -f -new", result, false, false);
+    }
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepOldVersionAndPolicy() {
+    mIsOldVersion = IsOldVersion(mRootNode, mImporter);
+    mLockedAttributePolicy = 1;
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepPreprocess() {
+    Preprocess(mRootNode);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCurrentTake() {
+    mScene->SetCurrentTake(mTakeName.Buffer());
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepResetProgress() {
+    ZeqTuloProgressMeter::Reset(Param(ZeqTuloUserParams::kImportShowUI), "ZEQIMPORTWINDOW");
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCheckBadScale() {
+    CheckBadScale(*mRootNode);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepOldVersionPivots() {
+    if (!mIsOldVersion) return eStepNext;
+    if (Param(KZeqUserParams::kImportNullsToPivot)) {
+        ValidatePreAndPostJoints(mRootNode);
+        ReplacePivotImport(mRootNode, KZeqNode::eSOURCE_SET, mSdkManager);
+    } else {
+        EnablePivotUse(mRootNode);
+    }
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepResolveNames() {
+    mSdkManager.ResolveNameClashing();
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepHardEdges() {
+    if (Param(ZeqTuloUserParams::kImportHardEdges)) MergeMeshOnNormalPerPolyVertex(mRootNode);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepGeometrySection() {
+    if (!IsExclusiveMerge()) ZeqTuloProgressMeter::Section("Importing geometry...");
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepFillNodeArray() {
+    FillQuorbelNodeArray(mRootNode);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepMatchHostNodes() {
+    ZeqTuloMergeNodeMatcher* matcher = mSdkManager.CreateZeqTuloMergeNodeMatcher();
+    if (matcher) {
+        matcher->mImport = this;
+        matcher->Apply(mRootNode, TFn::kInvalid);
+        mSdkManager.DestroyZeqTuloMergeNodeMatcher(matcher);
+    }
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepPropagateWorldTransform() {
+    PropagateWorldTransformToChildrenOf(mRootNode);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCurrentTime() {
+    mCurrentTime.SetSecondDouble(TAnimControl::currentTime().as(TTime::kSeconds));
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepConvertPivots() {
+    if (mIsOldVersion) {
+        if (Params()->GetImportType() == KZeqUserParams::kCreate)
+            RemoveRotationPivot(mRootNode);
+        else
+            RemoveRotationPivotOnNotPresentNode(mRootNode);
+        mRootNode->ConvertPivotAnimation(KZeqNode::eSOURCE_SET, Params()->GetResamplingRate(true), true);
+    } else {
+        SetTuloPivotsRecursive(mRootNode);
+        mRootNode->ConvertPivotAnimationRecursive(KZeqNode::eDESTINATION_SET, Params()->GetResamplingRate(false),
+                                                  true);
+    }
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepDeformNullsAsJoints() {
+    if (Param(ZeqTuloUserParams::kImportDeformNullsAsJoints)) ReplaceNullsUsedAsLinks(mRootNode, mSdkManager);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepGeometry() {
+    ImportGeometry();
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepMaterials() {
+    if (!IsExclusiveMerge()) ZeqTuloProgressMeter::Section("Importing materials...");
+    for (int i = 0; i < mRootNode->GetChildCount(); ++i)
+        BuildMaterialInformation(static_cast<ZeqTuloNode*>(mRootNode->GetChild(i)));
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepAnimation() {
+    ZeqTuloProgressMeter::Section("Importing animations...");
+    mAttributeEditorChecked = false;
+    for (int i = 0; i < mRootNode->GetChildCount(); ++i)
+        ImportAnimation(*static_cast<ZeqTuloNode*>(mRootNode->GetChild(i)));
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepPlaybackRange() {
+    KTime start(std::numeric_limits<std::int64_t>::max()), stop(0);
+    mRootNode->GetAnimationInterval(start, stop);
+    if (start.Get() < stop.Get()) {
+        TAnimControl::setMinTime(TTime(start.GetSecondDouble(), TTime::kSeconds));
+        TAnimControl::setMaxTime(TTime(stop.GetSecondDouble(), TTime::kSeconds));
+        TAnimControl::setCurrentTime(TTime(start.GetSecondDouble(), TTime::kSeconds));
+    } else {
+        TAnimControl::setMinTime(TTime(0.0, TTime::kSeconds));
+        TAnimControl::setMaxTime(TTime(1.0 / 24.0, TTime::kSeconds));
+        TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
+    }
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepSkinClusters() {
+    ZeqTuloProgressMeter::Section("Importing deformations...");
+    for (int i = 0; i < mRootNode->GetChildCount(); ++i)
+        BuildClusterInformation(static_cast<ZeqTuloNode*>(mRootNode->GetChild(i)));
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCharacterPostLoad() {
+    ZEQCharacterPostLoad(mScene);
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepBlendShapeWarning() {
+    DisplayBlendShapeImportWarningDialog();
+    mBlendShapeFailures.Clear();
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepDestroyScene() {
+    if (mScene) mSdkManager.DestroyKZeqScene(mScene, true);
+    mScene = nullptr;
+    mRootNode = nullptr;
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCloseLog() {
+    delete mLogFile;
+    mLogFile = nullptr;
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepDone() { return eStepNext; }

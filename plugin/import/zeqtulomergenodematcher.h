@@ -1,0 +1,39 @@
+#ifndef ZEQ_PLUGIN_IMPORT_ZEQTULOMERGENODEMATCHER_H
+#define ZEQ_PLUGIN_IMPORT_ZEQTULOMERGENODEMATCHER_H
+
+#include "tdagpath.h"
+#include "tobject.h"
+#include "tstatus.h"
+
+namespace zeqsdk_400 {
+class KZeqNode;
+class KZeqUserProperty;
+}  // namespace zeqsdk_400
+
+class TDagPath;
+class ZeqTuloImport;
+class ZeqTuloNode;
+class ZeqTuloSdkManager;
+
+// Binds the scene's nodes to host nodes that exist before the import: top down, each node to the
+// child of its parent's host node (the world for the scene root's children) that has the node's
+// name in its namespace. A bound node keeps the host path, counts as present and learns which host
+// attributes already carry its user properties.
+class ZeqTuloMergeNodeMatcher {
+public:
+    explicit ZeqTuloMergeNodeMatcher(ZeqTuloSdkManager& manager) : mManager(manager) {}
+
+    // Binds the subtree below root (the root itself stands for the world). Always success.
+    TStatus Apply(zeqsdk_400::KZeqNode* root, TFn::Type filter);
+    void ResolveUserPropertyNames(zeqsdk_400::KZeqNode* node);
+    // A numeric attribute of that unit type can carry the property.
+    static bool UserPropertyTypesMatch(zeqsdk_400::KZeqUserProperty* property, int unitType);
+
+    ZeqTuloSdkManager& mManager;
+    ZeqTuloImport* mImport = nullptr;
+
+private:
+    void BindChildren(zeqsdk_400::KZeqNode* parent, const TDagPath& parentPath, TFn::Type filter);
+};
+
+#endif
