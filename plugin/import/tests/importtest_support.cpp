@@ -11,6 +11,9 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "base/klib.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulouserparams.h"
 #include "tulo.h"
 
 using namespace zeqsdk_400;
@@ -18,12 +21,16 @@ using namespace zeqsdk_400;
 namespace importtest {
 
 bool WriteScene(const std::string& path, const Builder& build, bool ascii, std::string* error) {
+    return WriteSceneAs(path, build, ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY, error);
+}
+
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     build(manager, *scene);
     KZeqExporter exporter(manager);
     exporter.Initialize(path.c_str());
-    exporter.SetFileFormat(ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY);
+    exporter.SetFileFormat(row);
     KStreamOptionsZeq options;
     exporter.SetExportOptionsInfo(&options);
     const bool written = exporter.Export(*scene);
@@ -100,4 +107,29 @@ bool ZeqTuloImportTest::Run(const std::string& command, std::string* result) {
     const TStatus status = TGlobal::executeCommand(TString(command.c_str()), out, false, false);
     if (result) *result = out.length() > 0 ? out[0].asChar() : "";
     return static_cast<bool>(status);
+}
+
+void ImportDriverTest::SetUp() {
+    HostTest::SetUp();
+    mDirectory = ZeqTuloTestDirectory();
+    KLib_SetMasterDirectory(mDirectory.c_str());
+    Params()->Reset();
+    Params()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
+    Params()->SetImportType(KZeqUserParams::kCreate);
+}
+
+ZeqTuloUserParams* ImportDriverTest::Params() { return ZeqTuloUserParams::Instance(); }
+
+std::string ImportDriverTest::Write(const char* name, const importtest::Builder& build) {
+    const std::string path = mDirectory + name + ".zeq";
+    std::string error;
+    EXPECT_TRUE(importtest::WriteScene(path, build, false, &error)) << error;
+    return path;
+}
+
+bool ImportDriverTest::Import(const std::string& path, const char* take) {
+    ZeqTuloImport driver;
+    driver.OpenProject(TString(path.c_str()));
+    driver.SetTakeName(take);
+    return static_cast<bool>(driver.Import());
 }

@@ -7,6 +7,8 @@
 
 #include "zeqtulo_test_support.h"
 
+class ZeqTuloUserParams;
+
 namespace zeqsdk_400 {
 class KFCurve;
 class KZeqNode;
@@ -22,6 +24,8 @@ using Builder = std::function<void(zeqsdk_400::KZeqSdkManager&, zeqsdk_400::KZeq
 // The scene the builder fills, written at path (binary Zeq 6.0, or ASCII); false with the
 // exporter's error.
 bool WriteScene(const std::string& path, const Builder& build, bool ascii = false, std::string* error = nullptr);
+// The same through a row of the exporter (KZeqExporter::EFileFormat).
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error = nullptr);
 
 // Scene-building helpers: a node of the kind under parent ("null", "skeleton:<type>", "mesh",
 // "camera", "light:<type>", "none" for no attribute).
@@ -48,4 +52,18 @@ protected:
     // Runs a host script text; its status, and the string result when asked.
     bool Run(const std::string& command, std::string* result = nullptr);
     std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
+};
+
+// A test of the driver linked into the test itself (its own user parameters: show-UI off, the
+// create mode), on the shared host scene.
+class ImportDriverTest : public HostTest {
+protected:
+    void SetUp() override;
+    static ZeqTuloUserParams* Params();
+    std::string Write(const char* name, const importtest::Builder& build);
+    // Imports the file through a fresh driver; its status.
+    bool Import(const std::string& path, const char* take = "");
+    std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
+
+    std::string mDirectory;
 };

@@ -19,34 +19,7 @@ using namespace importtest;
 
 namespace {
 
-class PassTest : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        mDirectory = ZeqTuloTestDirectory();
-        KLib_SetMasterDirectory(mDirectory.c_str());
-        Params()->Reset();
-        Params()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
-        Params()->SetImportType(KZeqUserParams::kCreate);
-    }
-    static ZeqTuloUserParams* Params() { return ZeqTuloUserParams::Instance(); }
-    std::string Write(const char* name, const Builder& build) {
-        const std::string path = mDirectory + name + ".zeq";
-        std::string error;
-        EXPECT_TRUE(WriteScene(path, build, false, &error)) << error;
-        return path;
-    }
-    // Imports the file through a fresh driver; its status.
-    bool Import(const std::string& path, const char* take = "") {
-        ZeqTuloImport driver;
-        driver.OpenProject(TString(path.c_str()));
-        driver.SetTakeName(take);
-        return static_cast<bool>(driver.Import());
-    }
-    std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
-
-    std::string mDirectory;
-};
+using PassTest = ImportDriverTest;
 
 // A node keyed in take "Take" at the given times.
 Builder KeysAt(std::vector<double> times) {
