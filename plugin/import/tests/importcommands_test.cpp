@@ -2,6 +2,7 @@
 #include "importtest_support.h"
 
 #include "base/ktime.h"
+#include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -116,6 +117,30 @@ TEST_F(CommandsTest, AFileThatCannotBeReadLeavesTheScene) {
     EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\""));
     EXPECT_EQ(standin::dump(), before);
     EXPECT_NE(Log().find("File import: " + file), std::string::npos) << Log();
+}
+
+}  // namespace
+
+namespace {
+
+// The host program, strict: a whole scene (meshes, cameras, lights, a skinned surface, poses,
+// characters) read, queried and imported into a new scene without a host fault.
+TEST_F(CommandsTest, TheHostProgramImportsStrictly) {
+    const std::string file = Write("whole", [](KZeqSdkManager& m, KZeqScene& s) {
+        zeqiotest::BuildGeometryScene(m, s, 3, 2);
+        zeqiotest::AddCamerasLightsSurfacesPosesAndCharacters(m, s);
+    });
+    std::string output;
+    const int status = RunStandin(mDirectory, "--strict -c 'ZEQImportShowUI 0' -c 'ZEQRead \"" + file +
+                                                  "\"' -c 'ZEQGetTakeCount' -c 'ZEQGetTakeName 0' -c 'file -f -new' "
+                                                  "-c 'ZEQImport -f \"" + file + "\" -take 0' -c 'standin_dump'",
+                                  output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("// Result: 2"), std::string::npos) << output;
+    EXPECT_NE(output.find("// Result: Walk"), std::string::npos) << output;
+    EXPECT_NE(output.find("mesh"), std::string::npos);
+    EXPECT_NE(output.find("camera"), std::string::npos);
+    EXPECT_NE(output.find("spotLight"), std::string::npos) << output;
 }
 
 }  // namespace
