@@ -1,7 +1,8 @@
 // A 3DS database made from arbitrary bytes: every lookup list is built and
 // searched, every chunk's data read, and every record got and released; then the
 // database is written and read back. One input in five runs with errors ignored.
-// The toolkit's global state is reset after each input.
+// The toolkit's global state is reset after each input. The input is the file
+// itself (no mode byte): the seeds in fuzz/corpus/3dsdatabase_fuzz are the sample files.
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -6,6 +6,9 @@
 // Input: a mode byte; mode 0 presents the rest as a whole file, otherwise two
 // bytes pick a tag and the rest is its chunk's data (the chunk length comes from
 // the bytes present, or, in mode 2, from the next four bytes, so that lengths lie).
+// A raw 3DS file begins 0x4D, which reads as mode 2: the seeds in
+// fuzz/corpus/3dstoolkit_fuzz are the sample files behind a 0 byte ("file-*") and
+// single chunks' data cut from them behind a 1 and their tag ("tag-*").
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -442,6 +442,9 @@ void InitChunkList3ds(chunklist3ds** list, std::uint32_t count) {
             return;
         }
     }
+    // A list made again in place drops its old entries' names.
+    for (std::uint32_t i = 0; (*list)->list && i < (*list)->count; ++i) std::free((*list)->list[i].name);
+    std::free((*list)->list);
     (*list)->count = 0;
     (*list)->spaces = 0;
     (*list)->list = nullptr;
@@ -499,6 +502,10 @@ void InitNameList3ds(namelist3ds** list, std::uint32_t count) {
         }
     }
     namelist3ds* l = *list;
+    // A list made again in place (a name-list getter called twice) drops its old names.
+    for (std::uint32_t i = 0; l->list && i < l->spaces; ++i) std::free(l->list[i]);
+    std::free(l->list);
+    l->list = nullptr;
     const std::uint32_t spaces = count ? count : 5;
     l->list = static_cast<char**>(std::calloc(spaces, sizeof(char*)));
     if (!l->list) {

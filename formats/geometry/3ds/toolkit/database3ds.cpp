@@ -54,6 +54,10 @@ bool ReadChildrenAt(chunk3ds* parent, int depth, bool xdata, bool* keyframer) {
         return false;
     }
     const std::uint64_t end = static_cast<std::uint64_t>(parent->position) + parent->size;
+    if (end > ctx->filesize) {
+        PushErrList3ds(ERR_INVALID_CHUNK);  // a length that runs past the file
+        return false;
+    }
     std::uint64_t at = 0;
     if (!ChildOffset3ds(ctx, parent, static_cast<std::uint64_t>(parent->position) + 6, &at)) return false;
     // Children go in file order after those the parent has already.

@@ -78,8 +78,23 @@ TEST_F(ChunkTree3ds, FindReplaceReleaseAndLists) {
     EXPECT_EQ(names->count, 6u);
     EXPECT_EQ(names->spaces, 10u);
     EXPECT_STREQ(names->list[5], "f");
+    // A list made again in place drops the names it held (no leak under the sanitizers).
+    InitNameList3ds(&names, 2);
+    EXPECT_EQ(names->count, 2u);
+    EXPECT_EQ(names->spaces, 2u);
+    EXPECT_EQ(names->list[0], nullptr);
     ReleaseNameList3ds(&names);
     EXPECT_EQ(names, nullptr);
+
+    chunklist3ds* chunks = nullptr;
+    InitChunkList3ds(&chunks, 2);
+    chunks->list[0].name = strdup3ds("first");
+    chunks->list[1].name = strdup3ds("second");
+    InitChunkList3ds(&chunks, 1);
+    EXPECT_EQ(chunks->count, 1u);
+    EXPECT_EQ(chunks->list[0].name, nullptr);
+    ReleaseChunkList3ds(&chunks);
+    EXPECT_EQ(chunks, nullptr);
 }
 
 // Appending resumes where it left off in long lists; a random run of appends,

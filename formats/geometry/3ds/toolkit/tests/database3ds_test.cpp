@@ -297,6 +297,52 @@ TEST_F(Database3ds, ColourAndBackgroundPrecedence) {
     EXPECT_EQ(untouched, nullptr);
 }
 
+TEST_F(Database3ds, BackgroundCopyReplacesChunksOfTheSameTagsOnly) {
+    database3ds* src = Open(MeshFile(Chunk(0x1100, Z("sky.jpg")) + Chunk(0x1101, "") +
+                                     Chunk(0x1200, Chunk(0x0010, F32(1) + F32(0) + F32(0)))));
+    database3ds* dst = New();
+    meshset3ds* set = nullptr;
+    InitMeshSet3ds(&set);
+    set->masterscale = 3;
+    PutMeshSet3ds(dst, set);
+    background3ds* bg = nullptr;
+    InitBackground3ds(&bg);
+    bg->solid = {0, 1, 0};
+    bg->gradientpercent = 0.25f;
+    bg->used = 1;
+    PutBackground3ds(dst, bg);
+    CopyBackground3ds(dst, src);
+    EXPECT_TRUE(Errors().empty());
+    database3ds* back = Reread(dst);
+    background3ds* got = nullptr;
+    GetBackground3ds(back, &got);
+    ASSERT_NE(got, nullptr);
+    EXPECT_STREQ(got->bitmapname, "sky.jpg");
+    EXPECT_EQ(got->solid.r, 1.0f);  // the source's solid colour replaced the destination's
+    EXPECT_EQ(got->solid.g, 0.0f);
+    EXPECT_EQ(got->gradientpercent, 0.25f);  // the source has no gradient: the destination's stays
+    EXPECT_EQ(got->used, 3u);  // the copied 0x1101 goes before the destination's own 0x1201
+    meshset3ds* settings = nullptr;
+    GetMeshSet3ds(back, &settings);
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->masterscale, 3.0f);  // other children of the section stay
+    // A source without a mesh section copies nothing; a library is the wrong kind.
+    CopyBackground3ds(back, New(3));
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRONG_DATABASE});
+    ClearErrList3ds();
+    database3ds* bare = Open(Chunk(0x4D4D, Chunk(0x0002, U32(3))), "bare.3ds");
+    CopyBackground3ds(back, bare);
+    CopyBackground3ds(nullptr, bare);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ClearErrList3ds();
+    background3ds* again = nullptr;
+    GetBackground3ds(back, &again);
+    ASSERT_NE(again, nullptr);
+    EXPECT_STREQ(again->bitmapname, "sky.jpg");
+    for (background3ds* b : {bg, got, again}) ReleaseBackground3ds(&b);
+    for (meshset3ds* m : {set, settings}) ReleaseMeshSet3ds(&m);
+}
+
 // What each sample holds (names of objects in file order, materials, nodes).
 struct SampleTable {
     const char* file;

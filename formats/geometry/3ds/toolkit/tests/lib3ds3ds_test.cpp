@@ -249,6 +249,92 @@ TEST_F(SampleRecords3ds, WhatTheSamplesHold) {
     EXPECT_TRUE(Errors().empty());
 }
 
+class Lib3dsReads3ds : public ToolkitTest {};
+
+// Records of every kind put by the toolkit into a new database and written: lib3ds
+// reads what the getters read back.
+TEST_F(Lib3dsReads3ds, RecordsPutAndWrittenReadAlikeInLib3ds) {
+    SKIP_WITHOUT_LIB3DS();
+#ifdef ZEQ_HAVE_LIB3DS
+    database3ds* db = New();
+    mesh3ds* mesh = nullptr;
+    InitMeshObj3ds(&mesh, 4, 2, InitTextArray3ds | InitSmoothArray3ds);
+    std::strcpy(mesh->name, "Quad");
+    for (std::uint16_t i = 0; i < 4; ++i) {
+        mesh->vertices[i] = {float(i & 1), float(i >> 1), 0.5f * i};
+        mesh->texverts[i] = {0.25f * i, 1 - 0.25f * i};
+    }
+    mesh->faces[0] = {0, 1, 2, 7};
+    mesh->faces[1] = {2, 1, 3, 3};
+    mesh->smoothgroups[0] = 1;
+    mesh->smoothgroups[1] = 0x80000000u;
+    for (int i = 0; i < 12; ++i) mesh->localmatrix[i] = (i % 4 == 0) ? 1.0f : 0.0f;
+    mesh->localmatrix[9] = 5;
+    mesh->colorindex = 3;
+    mesh->matgroupcount = 1;
+    InitMeshObjField3ds(mesh, InitMatArray3ds);
+    std::strcpy(mesh->matgroups[0].name, "Paint");
+    mesh->matgroups[0].nfaces = 2;
+    InitMatArrayIndex3ds(mesh, 0, 2);
+    mesh->matgroups[0].faces[1] = 1;
+    PutMesh3ds(db, mesh);
+    material3ds* paint = nullptr;
+    InitMaterial3ds(&paint);
+    std::strcpy(paint->name, "Paint");
+    paint->ambient[0] = 0.2f;
+    paint->diffuse[1] = 0.6f;
+    paint->specular[2] = 1.0f;
+    paint->shininess = 0.3f;
+    paint->shinstrength = 0.05f;
+    paint->transparency = 0.5f;
+    paint->shading = 2;
+    paint->twosided = 1;
+    std::strcpy(paint->texture1.name, "paint.png");
+    paint->texture1.percent = 0.75f;
+    std::strcpy(paint->opacitymap.name, "mask.png");
+    std::strcpy(paint->bumpmap.name, "bump.png");
+    PutMaterial3ds(db, paint);
+    camera3ds* cam = nullptr;
+    InitCamera3ds(&cam);
+    std::strcpy(cam->name, "Cam");
+    cam->position = {1, 2, 3};
+    cam->target = {0, 0, 0};
+    cam->roll = 5;
+    cam->fov = 60;
+    cam->showcone = 1;
+    PutCamera3ds(db, cam);
+    light3ds* light = nullptr;
+    InitLight3ds(&light);
+    std::strcpy(light->name, "Omni");
+    light->color = {1, 0.5f, 0};
+    light->off = 1;
+    PutOmnilight3ds(db, light);
+    InitSpotlight3ds(&light);
+    std::strcpy(light->name, "Spot");
+    light->position = {4, 5, 6};
+    light->spot->target = {0, 0, -1};
+    light->spot->hotspot = 20;
+    light->spot->falloff = 30;
+    light->spot->roll = 10;
+    light->spot->shadowed = 1;
+    light->spot->coneshape = 1;
+    light->spot->projector = 1;
+    light->spot->projectorname = strdup3ds("slide.bmp");
+    PutSpotlight3ds(db, light);
+    ASSERT_TRUE(Errors().empty());
+    Write(db, "records.3ds");
+    h::Scene peer;
+    std::string error;
+    ASSERT_TRUE(h::Load(mDir / "records.3ds", peer, &error)) << error;
+    ExpectSameRecords(OpenPath(mDir / "records.3ds"), peer);
+    EXPECT_TRUE(Errors().empty());
+    RelMeshObj3ds(&mesh);
+    ReleaseMaterial3ds(&paint);
+    ReleaseCamera3ds(&cam);
+    ReleaseLight3ds(&light);
+#endif
+}
+
 class Lib3dsWritten3ds : public ToolkitTest {};
 
 TEST_F(Lib3dsWritten3ds, FilesWrittenByLib3dsReadThroughTheGetters) {

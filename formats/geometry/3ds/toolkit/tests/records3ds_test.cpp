@@ -270,6 +270,55 @@ TEST_F(Records3ds, MaterialRoundTripWithinItsQuantisation) {
     EXPECT_TRUE(Errors().empty());
 }
 
+TEST_F(Records3ds, MaterialsCopiedAndDeletedByIndexAndName) {
+    auto names = [](database3ds* db) {
+        namelist3ds* list = nullptr;
+        GetMaterialNameList3ds(db, &list);
+        std::vector<std::string> out;
+        for (std::uint32_t i = 0; list && i < list->count; ++i) out.push_back(list->list[i]);
+        ReleaseNameList3ds(&list);
+        return out;
+    };
+    database3ds* src = New();
+    material3ds* m = nullptr;
+    for (const char* name : {"Red", "Green", "Blue"}) {
+        InitMaterial3ds(&m);
+        std::strcpy(m->name, name);
+        PutMaterial3ds(src, m);
+    }
+    database3ds* library = New(3);
+    CopyMaterialByIndex3ds(library, src, 1);
+    CopyMaterialByName3ds(library, src, "Blue");
+    CopyMaterialByName3ds(library, src, "Green");  // replaces the copy made before
+    CopyMaterialByName3ds(library, src, "None");   // not found: nothing, no error
+    EXPECT_EQ(names(library), (std::vector<std::string>{"Blue", "Green"}));
+    EXPECT_EQ(names(Reread(library, "lib.mli")), (std::vector<std::string>{"Blue", "Green"}));
+    // A put over an existing name keeps its index.
+    InitMaterial3ds(&m);
+    std::strcpy(m->name, "Green");
+    m->shading = 1;
+    PutMaterial3ds(src, m);
+    EXPECT_EQ(names(src), (std::vector<std::string>{"Red", "Green", "Blue"}));
+    material3ds* got = nullptr;
+    GetMaterialByIndex3ds(src, 1, &got);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->shading, 1);
+    DeleteMaterialByIndex3ds(src, 0);
+    DeleteMaterialByName3ds(src, "Blue");
+    DeleteMaterialByName3ds(src, "None");
+    EXPECT_EQ(names(Reread(src)), std::vector<std::string>{"Green"});
+    EXPECT_TRUE(Errors().empty());
+    // An entry without a name is in no list; copies from a database without it do nothing.
+    database3ds* nameless = Open(Chunk(0x4D4D, Chunk(0x3D3D, Chunk(0xAFFF, Chunk(0xA100, U16(2))))), "nameless.3ds");
+    EXPECT_EQ(GetMaterialCount3ds(nameless), 0u);
+    CopyMaterialByName3ds(library, New(), "Red");
+    EXPECT_TRUE(Errors().empty());
+    CopyMaterialByIndex3ds(library, nullptr, 0);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ReleaseMaterial3ds(&got);
+    ReleaseMaterial3ds(&m);
+}
+
 TEST_F(Records3ds, MaterialFlagWordsAndAutomaticReflection) {
     auto mapFile = [](std::uint16_t flags) {
         return Chunk(0xAFFF, Chunk(0xA000, Z("M")) + Chunk(0xA200, Chunk(0xA300, Z("t.jpg")) + Chunk(0xA351, U16(flags))) +
