@@ -204,6 +204,10 @@ protected:
     // The mesh writer's last step: materials, textures and UV sets of the mesh's layers for the
     // shape instance (zeqtuloexport_meshlayers.cpp).
     void WriteMeshLayers(TFnMesh& finalMesh, ZeqTuloNode* node, zeqsdk_400::KZeqMesh* mesh, unsigned instance);
+    // The visibility of a mesh or NURBS node: a skinned shape's (read through its input) is its
+    // transform's, else the shape's and its transform's (zeqtuloexport_visibility.cpp).
+    bool SkinnedVisibility(TFnDagNode& transform, TFnDagNode& shape, const TObject& shapeObject,
+                           const TObject& inputShape);
     // Puts the top nodes under a scaled "Zeq_Root" and scales Zeq roots (zeqtuloexport.cpp).
     void ApplyMasterScale(double scale);
     // The node made for exactly this path; null when none (zeqtuloexport_hierarchy.cpp).

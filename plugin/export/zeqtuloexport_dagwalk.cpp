@@ -149,11 +149,9 @@ bool FindObject(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& stat
     if (!found) return false;
     if (!ZeqTuloUserParams::Instance()->GetBoolParam(14)) return true;
 
-    bool visible = false;
     TFnDagNode shapeFn(shape);
     TPlug visibility;
     status = ZeqTuloUtility::FindPlug(&path, visibility, "visibility");
-    if (status) visibility.getValue(visible);
 
     TObject start = path.child(0);
     TObject deformer;
@@ -237,21 +235,7 @@ bool FindObject(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& stat
     if (!status) return true;
     if (inputs.length() > 0) inputShape = inputs[0];
 
-    // The deformed shape takes the transform's visibility while it is read; the caller's restore
-    // command gives it its own back.
-    TDagPath shapePath;
-    TDagPath::getAPathTo(shape, shapePath);
-    TPlug shapeVisibility;
-    status = ZeqTuloUtility::FindPlug(&shapePath, shapeVisibility, "visibility");
-    if (status) {
-        bool former = false;
-        const bool known = shapeVisibility.getValue(former);
-        status = shapeVisibility.setValue(visible);
-        if (status && known && former != visible) {
-            TString plug(shapePath.fullPathName());
-            plug += ".visibility";
-            AppendCommand(restoreCommand, SetAttrCommand(plug, former ? 1 : 0));
-        }
-    }
+    // A skinned shape is exported with its transform's visibility: the builders read it from the
+    // transform (SkinnedVisibility) instead of writing it onto the shape, so the host keeps its own.
     return true;
 }

@@ -103,7 +103,7 @@ ZeqTuloNode* ZeqTuloExport::BuildMeshGeometry(TDagPath& path, TFnDagNode& node) 
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
     if (!made) return nullptr;
     made->SetShapeIndex(0);
-    made->SetVisibility(GetNodeVisibility(mesh));
+    made->SetVisibility(SkinnedVisibility(node, mesh, shape, inputShape));
     RegisterNode(made, path);
     WriteNodeMesh(mesh, made, inputShape, inputGeometry);
     return made;

@@ -88,7 +88,7 @@ ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node)
     if (!made) return nullptr;
     made->SetShadingMode(KZeqNode::eTEXTURE_SHADING);
     made->SetShapeIndex(0);
-    made->SetVisibility(GetNodeVisibility(s1));
+    made->SetVisibility(SkinnedVisibility(node, s1, shape, inputShape));
     RegisterNode(made, path);
 
     const int degreeU = s2.degreeU(), degreeV = s2.degreeV();

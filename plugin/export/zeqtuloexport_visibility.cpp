@@ -50,3 +50,8 @@ bool ZeqTuloExport::ExportAnimatedVisibility(ZeqTuloNode& node, KFCurve& curve) 
     node.SetVisibility(true);
     return true;
 }
+
+bool ZeqTuloExport::SkinnedVisibility(TFnDagNode& transform, TFnDagNode& shape, const TObject& shapeObject,
+                                      const TObject& inputShape) {
+    return shapeObject == inputShape ? GetNodeVisibility(shape) : GetNodeVisibility(transform);
+}
