@@ -30,6 +30,7 @@ public:
     using ZeqTuloExport::mWrapWarningShown;
     using ZeqTuloExport::smStepCount;
     using ZeqTuloExport::smSteps;
+    using ZeqTuloExport::ApplyMasterScale;
     using ZeqTuloExport::WriteMeshLayers;
 
     // The node made for a host path, by the path's full name; null when none.
