@@ -47,8 +47,9 @@ void KProgress::ProgressDone() {
 }
 
 KProgress* KGetGlobalProgress() {
-    static KProgress* progress = new KProgress;
-    return progress;
+    // Destroyed with the library: a module unloaded by its host leaves nothing behind.
+    static KProgress progress;
+    return &progress;
 }
 
 }  // namespace zeqsdk_400

@@ -1,0 +1,7 @@
+// Pivots, offsets, pre- and post-rotation of host transforms.
+// Not built yet: each operation below is an empty stub that exports nothing.
+#include "plugin/export/zeqtuloexport.h"
+
+using namespace zeqsdk_400;
+
+void ZeqTuloExport::ExportPivots(ZeqTuloNode&, KZeqNode::EPivotSet) {}

@@ -1,0 +1,5 @@
+#include "plugin/export/zeqtuloexport.h"
+
+using namespace zeqsdk_400;
+
+bool ZeqTuloExport::SetVertexColors(KZeqMesh*, TFnMesh&) { return true; }
