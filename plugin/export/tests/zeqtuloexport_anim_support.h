@@ -12,6 +12,7 @@
 #include "fcurve/kfcurve.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
 #include "tfnanimcurve.h"
 #include "tfntransform.h"
@@ -63,6 +64,24 @@ protected:
         curve.create(TFnDependencyNode(node).findPlug(plug));
         for (const auto& k : keys) curve.addKey(TTime(k.first, TTime::kSeconds), k.second, 2, 2);
         return curve;
+    }
+    // A camera transform under parent with its shape and its record, as the geometry walk makes
+    // them; a look-at given goes into the record.
+    ZeqTuloNode* Camera(const char* name, const TObject& parent = TObject(), ZeqTuloNode* parentNode = nullptr,
+                        const TObject& lookAt = TObject()) {
+        TObject transform = Transform(name, parent);
+        TObject shape = standin::createNode("camera", "", transform);
+        ZeqTuloNode* node = Node(transform, parentNode, mExport->mSdkManager.CreateKZeqCamera());
+        zeqsdk_400::KString key(PathOf(transform).fullPathName().asChar());
+        ZeqTuloUtility::GetStringBetweenToken(key, '|', '|');
+        auto* info = reinterpret_cast<KTuloExportCameraInfo*>(mExport->mCameraInfos.Get(key.Buffer()));
+        if (!info) {
+            info = new KTuloExportCameraInfo;
+            mExport->mCameraInfos.Add(key.Buffer(), reinterpret_cast<zeqsdk_400::kReference>(info));
+        }
+        if (!lookAt.isNull()) info->mLookAtObject = lookAt;
+        info->mCameraObject = shape;
+        return node;
     }
     static const char* TakeName(ZeqTuloNode& node) { return node.GetCurrentTakeNodeName(); }
     static bool HasTake(ZeqTuloNode& node, const char* name) {

@@ -172,31 +172,12 @@ TEST_F(TransformExportTest, SpotAndDirectionalLightsTurnTheirPostRotation) {
     ExpectVector(pointNode->GetPostRotation(KZeqNode::eSOURCE_SET), -30, 0, 0);
 }
 
-class CameraTransformTest : public TransformExportTest {
-protected:
-    // A camera under `parent` with its record, as the geometry walk makes them.
-    ZeqTuloNode* Camera(const char* name, const TObject& parent = TObject(), ZeqTuloNode* parentNode = nullptr,
-                        const TObject& lookAt = TObject()) {
-        TObject transform = Transform(name, parent);
-        TObject shape = standin::createNode("camera", "", transform);
-        TFnTransform(transform).setScale(kScale);
-        ZeqTuloNode* node = Node(transform, parentNode, mExport->mSdkManager.CreateKZeqCamera());
-        KString key(PathOf(transform).fullPathName().asChar());
-        ZeqTuloUtility::GetStringBetweenToken(key, '|', '|');
-        auto* info = reinterpret_cast<KTuloExportCameraInfo*>(mExport->mCameraInfos.Get(key.Buffer()));
-        if (!info) {
-            info = new KTuloExportCameraInfo;
-            mExport->mCameraInfos.Add(key.Buffer(), reinterpret_cast<kReference>(info));
-        }
-        if (!lookAt.isNull()) info->mLookAtObject = lookAt;
-        info->mCameraObject = shape;
-        return node;
-    }
-    static constexpr double kScale[3] = {2, 3, 4};
-};
+using CameraTransformTest = TransformExportTest;
 
 TEST_F(CameraTransformTest, CameraWithoutTargetTurnsAndHasUnitScaling) {
     ZeqTuloNode* node = Camera("cam");
+    const double scale[3] = {2, 3, 4};
+    TFnTransform(node->GetDagPath()->node()).setScale(scale);
     Keys(node->GetDagPath()->node(), "scaleX", {{0, 1}, {1, 2}});
     mExport->ExportTransform(*mExport->mRootNode);
     ExpectVector(node->GetPostRotation(KZeqNode::eSOURCE_SET), 0, -90, 0);
