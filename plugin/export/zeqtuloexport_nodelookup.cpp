@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plugin/export/zeqtuloexport.h"
+#include "plugin/export/zeqtuloexportnodeindex.h"
 
 using namespace zeqsdk_400;
 
@@ -36,6 +37,8 @@ ZeqTuloNode* FirstStandingFor(ZeqTuloNode* start, Matches matches) {
 
 ZeqTuloNode* ZeqTuloExport::GetNodeWithThisChildren(ZeqTuloNode* node, TDagPath* path) {
     if (!path) return nullptr;
+    // Within a binding or shape step the tree stands still: its index answers.
+    if (mNodeIndex && node == mNodeIndex->GetRoot() && path->isValid()) return mNodeIndex->StandingFor(*path);
     return FirstStandingFor(node, [path](const TDagPath& candidate) { return candidate == *path; });
 }
 
