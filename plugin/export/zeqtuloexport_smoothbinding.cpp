@@ -12,6 +12,7 @@
 #include "content/kzeqlink.h"
 #include "content/kzeqnurb.h"
 #include "plugin/export/zeqtuloexport.h"
+#include "plugin/export/zeqtuloexport_binding.h"
 #include "plugin/export/zeqtuloexport_tables.h"
 #include "plugin/export/zeqtuloexportnodeindex.h"
 #include "plugin/zeqtulodialogs.h"
@@ -39,7 +40,8 @@ const char kNoBindPose[] = "Could not retrieve bind pose for object : ";
 const char kUseCurrent[] =
     "\\n\\nUse the current transform instead?\\n\\n(If you answer No, no bind poses in the hierarchy containing the "
     "object will be exported)";
-const double kWeightThreshold = 0.001;
+// Compared as the host's single-precision weights: a weight of 0.001 is left out.
+const float kWeightThreshold = 0.001f;
 
 bool BoolParam(unsigned int index) { return ZeqTuloUserParams::Instance()->GetBoolParam(index); }
 
@@ -121,8 +123,7 @@ KZeqMatrix GeometryMatrix(const TFnSkinCluster& skin) {
     TDoubleArray values;
     status = TGlobal::executeCommand(command, values, false, false);
     DebugCheckStatus(status, nullptr);
-    if (!status || values.length() < 16) return matrix;
-    for (unsigned k = 0; k < 16; ++k) matrix.mData[k / 4][k % 4] = values[k];
+    if (status) ZeqMatrixFromReply(values, matrix);
     return matrix;
 }
 
@@ -155,6 +156,12 @@ TObject PointsOf(const TObject& shape, ZeqTuloNode* node) {
 }
 
 }  // namespace
+
+bool ZeqMatrixFromReply(const TDoubleArray& reply, KZeqMatrix& matrix) {
+    if (reply.length() < 16) return false;
+    for (unsigned k = 0; k < 16; ++k) matrix.mData[k / 4][k % 4] = reply[k];
+    return true;
+}
 
 void ZeqTuloExport::ExportSmoothBinding() {
     TStatus status;

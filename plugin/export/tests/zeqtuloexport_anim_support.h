@@ -4,18 +4,25 @@
 
 #include "zeqtulo_test_support.h"
 
+#include <map>
 #include <string>
 
+#include "base/klib.h"
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
 #include "fcurve/kfcurve.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/zeqtulouserparams.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
 #include "tfnanimcurve.h"
+#include "tfnmesh.h"
+#include "tfnnurbssurface.h"
 #include "tfntransform.h"
+#include "titdag.h"
 
 // The driver with its members open to the tests.
 class TestExport : public ZeqTuloExport {
@@ -40,8 +47,27 @@ protected:
     }
     void TearDown() override {
         mExport.reset();
+        if (!mDirectory.empty()) zeqsdk_400::KLib_SetMasterDirectory(mMasterDirectory.c_str());
         ZeqTuloUserParams::Instance()->Reset();
         HostTest::TearDown();
+    }
+
+    // The export's log, written into the test's own directory; Log() gives its lines so far.
+    void OpenLog() {
+        mDirectory = ZeqTuloTestDirectory();
+        mMasterDirectory = zeqsdk_400::KLib_GetMasterDirectory();
+        zeqsdk_400::KLib_SetMasterDirectory(mDirectory.c_str());
+        mExport->mLog.reset(new zeqsdk_400::ZeqLogFile("export.log", "test", false, false));
+    }
+    std::string Log() {
+        if (!mExport->mLog) return "";
+        mExport->mLog->OutputLog();
+        return ZeqTuloReadFile(mDirectory + "export.log");
+    }
+    static int Count(const std::string& text, const std::string& part) {
+        int n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
     }
 
     static TDagPath PathOf(const TObject& object) { return TDagPath::getAPathTo(object); }
@@ -83,6 +109,52 @@ protected:
         info->mCameraObject = shape;
         return node;
     }
+    // A node for every host transform but the default cameras, under its parent's node, with a mesh
+    // (the host's points) or NURBS attribute (U count the host's V count, host U outer) for its
+    // first mesh or surface child, as the geometry walk gives them. By full path name.
+    std::map<std::string, ZeqTuloNode*> Mirror() {
+        std::map<std::string, ZeqTuloNode*> nodes;
+        for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
+            TDagPath path;
+            it.getPath(path);
+            const std::string name = TFnDependencyNode(path.node()).name().asChar();
+            if (name == "persp" || name == "top" || name == "front" || name == "side") continue;
+            TDagPath above = path;
+            above.pop(1);
+            auto parent = nodes.find(above.length() ? above.fullPathName().asChar() : "");
+            ZeqTuloNode* node = mExport->mSdkManager.CreateZeqTuloNode(name.c_str(), &path);
+            (parent == nodes.end() ? mExport->mRootNode : parent->second)->AddChild(node);
+            nodes[path.fullPathName().asChar()] = node;
+            zeqsdk_400::KZeqNodeAttribute* attribute = nullptr;
+            for (unsigned i = 0; i < path.childCount() && !attribute; ++i) {
+                const TObject child = path.child(i);
+                if (child.hasFn(TFn::kMesh)) {
+                    TPointArray points;
+                    TFnMesh(child).getPoints(points);
+                    auto* mesh = mExport->mSdkManager.CreateKZeqMesh();
+                    mesh->InitControlPoints(static_cast<int>(points.length()));
+                    for (unsigned k = 0; k < points.length(); ++k)
+                        mesh->GetControlPoints()[k] = zeqsdk_400::KZeqVector4(points[k].x, points[k].y, points[k].z, 1);
+                    attribute = mesh;
+                } else if (child.hasFn(TFn::kNurbsSurface)) {
+                    TFnNurbsSurface surface(child);
+                    auto* nurb = mExport->mSdkManager.CreateKZeqNurb();
+                    const int u = surface.numCVsInU(), v = surface.numCVsInV();
+                    nurb->InitControlPoints(v, zeqsdk_400::KZeqNurb::eOPEN, u, zeqsdk_400::KZeqNurb::eOPEN);
+                    for (int a = 0; a < u; ++a)
+                        for (int b = 0; b < v; ++b) {
+                            TPoint p;
+                            surface.getCV(a, b, p);
+                            nurb->GetControlPoints()[a * v + b] = zeqsdk_400::KZeqVector4(p.x, p.y, p.z, 1);
+                        }
+                    attribute = nurb;
+                }
+                if (attribute) node->SetShapeIndex(static_cast<int>(i));
+            }
+            node->SetNodeAttribute(attribute ? attribute : mExport->mSdkManager.CreateKZeqNull());
+        }
+        return nodes;
+    }
     static const char* TakeName(ZeqTuloNode& node) { return node.GetCurrentTakeNodeName(); }
     static bool HasTake(ZeqTuloNode& node, const char* name) {
         for (int i = 0; i < node.GetTakeNodeCount(); ++i)
@@ -91,4 +163,5 @@ protected:
     }
 
     std::unique_ptr<TestExport> mExport;
+    std::string mDirectory, mMasterDirectory;
 };
