@@ -183,8 +183,10 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
                 continue;
             }
 
+            // The base's name as the host knows it, without the Zeq type prefix.
             KString shapeName(elementName.asChar());
-            if (std::strncmp(shapeName.Buffer(), node->GetName(), std::strlen(node->GetName())) == 0) {
+            const KString baseName = node->GetNameWithoutNameSpacePrefix();
+            if (std::strncmp(shapeName.Buffer(), baseName.Buffer(), static_cast<std::size_t>(baseName.GetLen())) == 0) {
                 KString prefixed("s");
                 prefixed += shapeName;
                 shapeName = prefixed;
