@@ -188,6 +188,27 @@ protected:
     bool StepTakeInformation(const char* fileName);
     bool StepCurrentTake(const char* fileName);
     bool StepWrite(const char* fileName);
+    // The kinds of exportable transform, tested in this order on the path (a transform's path also
+    // answers for the shape below it); the first that holds decides (zeqtuloexport_dagwalk.cpp).
+    struct NodeKindRow {
+        int mType;
+        int mOtherType;  // a second code of the same kind; 0 for none
+        ZeqTuloNode* (ZeqTuloExport::*mBuilder)(TDagPath&, TFnDagNode&);  // null: no node
+        bool mJoint;     // the node inherits as a joint does
+    };
+    static const NodeKindRow smNodeKinds[];
+    static const int smNodeKindCount;
+    // A camera whose transform name the host reserves gets no node.
+    ZeqTuloNode* BuildUnreservedCamera(TDagPath& path, TFnDagNode& node);
+    // A plain transform by its tag: a null, a skeleton, or nothing.
+    ZeqTuloNode* BuildTaggedTransform(TDagPath& path, TFnDagNode& node);
+    // The mesh writer's last step: materials, textures and UV sets of the mesh's layers for the
+    // shape instance (zeqtuloexport_meshlayers.cpp).
+    void WriteMeshLayers(TFnMesh& finalMesh, ZeqTuloNode* node, zeqsdk_400::KZeqMesh* mesh, unsigned instance);
+    // The visibility of a mesh or NURBS node: a skinned shape's (read through its input) is its
+    // transform's, else the shape's and its transform's (zeqtuloexport_visibility.cpp).
+    bool SkinnedVisibility(TFnDagNode& transform, TFnDagNode& shape, const TObject& shapeObject,
+                           const TObject& inputShape);
     // Puts the top nodes under a scaled "Zeq_Root" and scales Zeq roots (zeqtuloexport.cpp).
     void ApplyMasterScale(double scale);
     // The node made for exactly this path; null when none (zeqtuloexport_hierarchy.cpp).

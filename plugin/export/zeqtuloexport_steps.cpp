@@ -21,7 +21,7 @@ const ZeqTuloExport::Step ZeqTuloExport::smSteps[] = {
     {"characters before saving", nullptr, &ZeqTuloExport::StepCharacterPreSave, false},
     {"joint display scale", nullptr, &ZeqTuloExport::StepJointDisplayScale, false},
     {"texture converters", nullptr, &ZeqTuloExport::StepImageConverters, false},
-    {"geometry walk", "Exporting geometry...", &ZeqTuloExport::StepGeometry, false},
+    {"geometry walk", "Exporting geometry...", &ZeqTuloExport::StepGeometry, true},
     {"hierarchy walk", "Exporting hierarchy...", &ZeqTuloExport::StepHierarchy, false},
     {"user properties", nullptr, &ZeqTuloExport::StepUserProperties, false},
     {"name clashes", nullptr, &ZeqTuloExport::StepResolveNames, false},
@@ -89,8 +89,8 @@ bool ZeqTuloExport::StepImageConverters(const char*) {
 
 bool ZeqTuloExport::StepGeometry(const char*) {
     mWrapWarningShown = false;
-    BuildGeometry(TItDag::kDepthFirst, TFn::kInvalid);
-    return true;
+    // Without the walk the scene would be empty: writing it would pass off nothing as the scene.
+    return BuildGeometry(TItDag::kDepthFirst, TFn::kInvalid);
 }
 
 bool ZeqTuloExport::StepHierarchy(const char*) {

@@ -41,13 +41,16 @@ TEST(TranslatorCommand, PathIsEscaped) {
 using TranslatorModuleTest = ZeqTuloModuleTest;
 
 // Through the host's file command: the path, quote and all, reaches the command word for word, and
-// the command's failure (no ZEQImport or ZEQExport is registered yet) is the translator's answer.
+// the command's answer (no ZEQImport is registered yet) is the translator's answer.
 TEST_F(TranslatorModuleTest, FileCommandsRunTheCommandLines) {
     EXPECT_EQ(run("file -import \"/tmp/odd \\\"scene\\\\.zeq\""), "<failed>");
     EXPECT_TRUE(transcribed("command: \"ZEQImport -f \\\"/tmp/odd \\\\\\\"scene\\\\\\\\.zeq\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
     EXPECT_TRUE(transcribed("-> failed: Cannot find procedure \"ZEQImport\"."));
-    EXPECT_EQ(run("file -exportAll -type \"Zeq\" \"/tmp/out.zeq\""), "<failed>");
-    EXPECT_TRUE(transcribed("command: \"ZEQExport -f \\\"/tmp/out.zeq\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
+    const std::string out = mDirectory + "out.zeq";
+    EXPECT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    EXPECT_NE(run("file -exportAll -type \"Zeq\" \"" + out + "\""), "<failed>");
+    EXPECT_TRUE(transcribed("command: \"ZEQExport -f \\\"" + out + "\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
+    EXPECT_FALSE(ZeqTuloReadFile(out).empty());
     EXPECT_EQ(run("file -import \"/tmp/notes.txt\""), "<failed>");
     EXPECT_TRUE(transcribed("no file translator takes"));
 }
