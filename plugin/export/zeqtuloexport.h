@@ -31,6 +31,7 @@ class TFnAnimCurve;
 class TFnDagNode;
 class TFnMesh;
 class TFnTransform;
+class ZeqTuloExportNodeIndex;
 
 // What a camera and its look-at transform share during one export, under the top-level host node
 // they both sit under. The driver owns the records.
@@ -228,6 +229,9 @@ protected:
     std::unique_ptr<zeqsdk_400::ZeqLogFile> mLog;
     zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mTargetShapeNodes;
     double mJointDisplayScale = 100.0;
+    // Node look-ups of the binding and shape steps from mRootNode, made at the start of each
+    // (zeqtuloexportnodeindex.cpp); null outside them.
+    std::shared_ptr<ZeqTuloExportNodeIndex> mNodeIndex;
 };
 
 // The shape under the transform at path (child number index, or the path's own node when it is one
