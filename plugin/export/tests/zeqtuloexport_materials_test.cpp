@@ -240,4 +240,44 @@ TEST_F(LayerMappingTest, NurbsMaterialAndPlacement) {
     EXPECT_EQ(mExporter.Node("|tube")->GetNurb()->GetMaterialCount(0), 0) << "no shading group";
 }
 
+// A surface closed in U (as a scene may hold one) lowers offsetV by 2 / U count before the
+// placement; placement values the host cannot give are neutral; texture names have no length limit.
+TEST_F(LayerMappingTest, ClosedSurfaceOffsetNeutralValuesAndLongNames) {
+    KZeqNurb* nurb = mExporter.mSdkManager.CreateKZeqNurb();
+    nurb->SetOrder(2, 2);
+    ASSERT_TRUE(nurb->InitControlPoints(4, KZeqNurb::eCLOSED, 2, KZeqNurb::eOPEN));
+    ZeqTuloNode* node = mExporter.mSdkManager.CreateZeqTuloNode("surface", nullptr);
+    node->SetNodeAttribute(nurb);
+    nurb->CreateLayer();
+    const std::string longName(1500, 'w');
+    TObject file = standin::createFileTexture(longName, "/t/long.tif");
+    KLayerMapping mapping(0, KZeqLayerElement::eALL_SAME, KZeqLayerElement::eALL_SAME, KZeqLayerElement::eALL_SAME);
+    ASSERT_TRUE(mExporter.SetTexture(node, file, mapping, 0, 0, 1.0f, 0));
+    KZeqTexture* texture = nurb->GetTexture(0, 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(std::string(texture->GetName()), "Texture::" + longName);
+    KZeqVector4 t;
+    texture->GetDefaultT(t);
+    EXPECT_DOUBLE_EQ(t[1], 0.5) << "translateFrameV - offsetV, offsetV lowered by 2 / 4";
+
+    // A placement source without placement values: offsets 0, repeats 1, no rotation.
+    TObject odd = standin::createFileTexture("odd", "/t/odd.tif");
+    TObject placement = standin::find("odd_place");
+    TObject stranger = standin::createNode("lambert", "stranger");
+    standin::disconnect(At(placement, "outUV"), At(odd, "uv"));
+    ASSERT_TRUE(standin::connect(At(stranger, "outColor"), At(odd, "uv")));
+    KZeqMesh* mesh = mExporter.mSdkManager.CreateKZeqMesh();
+    ZeqTuloNode* holder = mExporter.mSdkManager.CreateZeqTuloNode("holder", nullptr);
+    holder->SetNodeAttribute(mesh);
+    mesh->CreateLayer();
+    ASSERT_TRUE(mExporter.SetTexture(holder, odd, mapping, 0, 0, 1.0f, 0));
+    KZeqVector4 s, r;
+    mesh->GetTexture(0, 0)->GetDefaultT(t);
+    mesh->GetTexture(0, 0)->GetDefaultS(s);
+    mesh->GetTexture(0, 0)->GetDefaultR(r);
+    EXPECT_EQ(t[0], 0.0);
+    EXPECT_EQ(s[0], 1.0);
+    EXPECT_EQ(r[2], 0.0);
+}
+
 }  // namespace

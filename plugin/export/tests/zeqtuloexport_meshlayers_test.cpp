@@ -208,4 +208,17 @@ TEST_F(MeshLayersTest, VertexColours) {
     EXPECT_EQ(colours->GetIndexArray()[5], 5);
 }
 
+// A shading group without a surface shader: its polygons take the default shader too, so every
+// polygon has a material index.
+TEST_F(MeshLayersTest, GroupWithoutShaderTakesTheDefault) {
+    TObject shape = standin::createCube("box", false);
+    standin::assignFaces(standin::createSet("bareSG", 5), PathOf(shape), {0, 1, 2});
+    standin::assignFaces(standin::createShadingGroup(standin::createNode("lambert", "paint")), PathOf(shape), {3, 4, 5});
+    mExporter.Walks();
+    KZeqLayerElementMaterial* materials = Mesh("|box")->GetLayer(0)->GetMaterials();
+    ASSERT_NE(materials, nullptr);
+    EXPECT_EQ(Indices(materials), (std::vector<int>{0, 0, 0, 1, 1, 1}));
+    EXPECT_STREQ(materials->GetDirectArray()[0]->GetName(), "Material::Default_Material");
+}
+
 }  // namespace
