@@ -166,7 +166,7 @@ void BM_ExportChain(benchmark::State& state) {
     Chain(static_cast<int>(state.range(0)));
     RunExport(state, state.range(0));
 }
-BENCHMARK(BM_ExportChain)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_ExportChain)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 void BM_SdkChain(benchmark::State& state) {
     RunSdkAlone(state, state.range(0), SdkChain, static_cast<int>(state.range(0)));
