@@ -162,11 +162,49 @@ void BM_SdkFlatNulls(benchmark::State& state) {
 }
 BENCHMARK(BM_SdkFlatNulls)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
+class WalkProbe : public ZeqTuloExport {
+public:
+    void Walk() { BuildGeometry(TItDag::kDepthFirst, TFn::kInvalid); }
+    void Walks() {
+        Walk();
+        BuildHierarchy(TItDag::kDepthFirst, TFn::kInvalid);
+    }
+};
+
+// The plug-in's own share of a flat export: both walks with their builders (node creation
+// included), beside the SDK making the same nodes and attributes under the root.
+void BM_WalksFlatNulls(benchmark::State& state) {
+    FlatNulls(static_cast<int>(state.range(0)));
+    Scratch scratch;
+    for (auto _ : state) {
+        auto exporter = std::make_unique<WalkProbe>();
+        exporter->Walks();
+        state.PauseTiming();
+        exporter.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WalksFlatNulls)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
+void BM_SdkNodesFlat(benchmark::State& state) {
+    for (auto _ : state) {
+        auto manager = std::make_unique<ZeqTuloSdkManager>(ZeqTuloSdkManager::eExport);
+        KZeqScene* scene = manager->CreateKZeqScene();
+        SdkFlatNulls(*manager, *scene, static_cast<int>(state.range(0)));
+        state.PauseTiming();
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SdkNodesFlat)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
 void BM_ExportChain(benchmark::State& state) {
     Chain(static_cast<int>(state.range(0)));
     RunExport(state, state.range(0));
 }
-BENCHMARK(BM_ExportChain)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_ExportChain)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2);
 
 void BM_SdkChain(benchmark::State& state) {
     RunSdkAlone(state, state.range(0), SdkChain, static_cast<int>(state.range(0)));
@@ -226,10 +264,6 @@ void DressedGrid(int side, bool dressed) {
     standin::assignFaces(standin::createShadingGroup(blue), path, odd);
 }
 
-class WalkProbe : public ZeqTuloExport {
-public:
-    void Walk() { BuildGeometry(TItDag::kDepthFirst, TFn::kInvalid); }
-};
 
 void BM_MeshWriterLayers(benchmark::State& state) {
     const int side = static_cast<int>(state.range(0));
