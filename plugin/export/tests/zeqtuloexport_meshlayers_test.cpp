@@ -222,3 +222,27 @@ TEST_F(MeshLayersTest, GroupWithoutShaderTakesTheDefault) {
 }
 
 }  // namespace
+
+namespace {
+
+// A UV set with UVs but none assigned to a face-vertex: the host gives no UV id, and -1 (no UV)
+// stands in each place; with no texture association both sets go to layer 0, the last one staying.
+TEST_F(MeshLayersTest, UnassignedUVsReadAsMinusOne) {
+    TObject shape = standin::createCube("box", false);
+    TFnMesh mesh(shape);
+    TFloatArray u, v;
+    u.append(0.5f);
+    v.append(0.5f);
+    const TString loose("loose");
+    mesh.createUVSet(loose);
+    mesh.setUVs(u, v, &loose);
+    mExporter.Walks();
+    KZeqLayerElementUV* uvs = Mesh("|box")->GetLayer(0)->GetUVs();
+    ASSERT_NE(uvs, nullptr);
+    EXPECT_EQ(uvs->GetDirectArray().GetCount(), 1);
+    ASSERT_EQ(uvs->GetIndexArray().GetCount(), 24);
+    EXPECT_EQ(uvs->GetIndexArray()[0], -1);
+    EXPECT_EQ(uvs->GetIndexArray()[23], -1);
+}
+
+}  // namespace
