@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
@@ -24,8 +25,16 @@ const unsigned int kExportApplyCstKeyRed = 16;
 // type 0 to 8.
 const double kClampThreshold[9] = {0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001};
 
-int InType(const TFnAnimCurve& host, unsigned i) { return static_cast<int>(host.inTangentType(i)); }
-int OutType(const TFnAnimCurve& host, unsigned i) { return static_cast<int>(host.outTangentType(i)); }
+// The in- and out-tangent types of every key, read once: the test and the copy both need them.
+struct TangentTypes {
+    std::vector<unsigned char> mIn, mOut;
+    TangentTypes(const TFnAnimCurve& host, unsigned count) : mIn(count), mOut(count) {
+        for (unsigned i = 0; i < count; ++i) {
+            mIn[i] = static_cast<unsigned char>(host.inTangentType(i));
+            mOut[i] = static_cast<unsigned char>(host.outTangentType(i));
+        }
+    }
+};
 
 double ClampThreshold(int curveType) {
     return curveType >= 0 && curveType < 9 ? kClampThreshold[curveType] : kClampThreshold[0];
@@ -110,9 +119,9 @@ float WeightOf(double seconds, double dt) {
 // Whether the pair (out-tangent of key i, in-tangent of key i + 1) can be expressed by one Zeq
 // segment: linear needs linear, fixed, flat and smooth need one of them; a clamped in-tangent is
 // linear between nearly equal values, smooth otherwise.
-bool PairCopies(const TFnAnimCurve& host, unsigned i, double threshold) {
-    int out = OutType(host, i);
-    int in = InType(host, i + 1);
+bool PairCopies(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, double threshold) {
+    int out = types.mOut[i];
+    int in = types.mIn[i + 1];
     if (in == kClamped) {
         if (std::fabs(host.value(i) - host.value(i + 1)) < threshold)
             out = in = kLinear;
@@ -125,20 +134,43 @@ bool PairCopies(const TFnAnimCurve& host, unsigned i, double threshold) {
     return true;
 }
 
-bool NeedsSampling(const TFnAnimCurve& host, unsigned count, int curveType) {
+bool NeedsSampling(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType) {
     const double threshold = ClampThreshold(curveType);
     for (unsigned i = 0; i < count; ++i) {
-        const int in = InType(host, i);
+        const int in = types.mIn[i];
         if (in == kSlow || in == kFast) return true;
-        if (i + 1 < count && !PairCopies(host, i, threshold)) return true;
+        if (i + 1 < count && !PairCopies(host, types, i, threshold)) return true;
     }
     return false;
 }
 
+// The key every write starts from: cubic, weight mode 0, weights a third, velocities 0. Copying
+// it and setting the rest gives what KFCurveKey::Set gives, without encoding the weights per key
+// (and with no flag of the slot's former key left over).
+const KFCurveKey& BlankKey() {
+    static const KFCurveKey blank = [] {
+        KFCurveKey key{};
+        key.Set(KTime(), 0.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
+                KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+        return key;
+    }();
+    return blank;
+}
+
+void WriteKey(KFCurveKey* key, KTime time, float value, unsigned int interpolation, unsigned int tangentMode,
+              float right, float nextLeft) {
+    *key = BlankKey();
+    key->SetTime(time);
+    key->SetValue(value);
+    key->SetInterpolation(interpolation);
+    key->SetTangeantMode(tangentMode);
+    key->SetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE, right);
+    key->SetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE, nextLeft);
+}
+
 void SetSample(KFCurve& curve, int index, KTime time, double value) {
-    curve.KeyGetPtr(index)->Set(time, static_cast<float>(value), KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO,
-                                0.0f, 0.0f, KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT,
-                                0.0f, 0.0f);
+    WriteKey(curve.KeyGetPtr(index), time, static_cast<float>(value), KFCURVE_INTERPOLATION_CUBIC,
+             KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f);
 }
 
 // The sample grid over [first, last]: the first grid point (truncated quotient) and the number of
@@ -183,9 +215,9 @@ struct Carried {
 };
 
 // The carried state after the out-tangent of key i.
-void ApplyOutTangent(const TFnAnimCurve& host, unsigned i, unsigned count, int curveType, const Tangent& out,
-                     Carried& carried) {
-    switch (OutType(host, i)) {
+void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned count, int curveType,
+                     const Tangent& out, Carried& carried) {
+    switch (type) {
     case kGlobal:
         break;
     case kFixed:
@@ -220,7 +252,8 @@ void ApplyOutTangent(const TFnAnimCurve& host, unsigned i, unsigned count, int c
     }
 }
 
-void CopyKeys(const TFnAnimCurve& host, unsigned count, int curveType, KFCurve& curve, double scale) {
+void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
+              double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
     const TangentUnits units = UnitsOf(curveType);
     const bool weighted = host.isWeighted();
@@ -239,22 +272,28 @@ void CopyKeys(const TFnAnimCurve& host, unsigned count, int curveType, KFCurve& 
         if (written > 0 && time <= curve.KeyGetPtr(written - 1)->GetTime()) continue;
         const double dt = last ? 0.0 : next.GetSecondDouble() - time.GetSecondDouble();
 
-        const Tangent out = ReadTangent(host, i, false, units);
-        ApplyOutTangent(host, i, count, curveType, out, carried);
+        // Only fixed and clamped out-tangents carry a slope (or, weighted, a length) of their own.
+        const int type = types.mOut[i];
+        const bool ownTangent = type == kFixed || type == kClamped;
+        const Tangent out = ownTangent ? ReadTangent(host, i, false, units) : Tangent();
+        ApplyOutTangent(host, type, i, count, curveType, out, carried);
         double nextLeft = 0;
         float nextLeftWeight = KFCURVE_DEFAULT_WEIGHT;
-        if (!last) {
+        // Between two cubic auto keys the auto pass below sets the arriving slope itself.
+        const bool autoPair = !weighted && !last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
+                              carried.mTangentMode == KFCURVE_TANGEANT_AUTO &&
+                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal);
+        if (!last && !autoPair) {
             const Tangent in = ReadTangent(host, i + 1, true, units);
             nextLeft = in.mSlope;
             nextLeftWeight = WeightOf(in.mSeconds, dt);
         }
-        curve.KeyGetPtr(written)->Set(time, static_cast<float>(host.value(i) * scale), carried.mInterpolation,
-                                      carried.mTangentMode, static_cast<float>(carried.mRightDerivative * scale),
-                                      static_cast<float>(nextLeft * scale), KFCURVE_WEIGHTED_NONE,
-                                      KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+        WriteKey(curve.KeyGetPtr(written), time, static_cast<float>(host.value(i) * scale), carried.mInterpolation,
+                 carried.mTangentMode, static_cast<float>(carried.mRightDerivative * scale),
+                 static_cast<float>(nextLeft * scale));
         if (weighted) {
             // Only a fixed out-tangent has a length of its own; the others span a third.
-            const bool fixed = OutType(host, i) == kFixed;
+            const bool fixed = type == kFixed;
             curve.KeySetRightTangeantWeight(written, fixed && !last ? WeightOf(out.mSeconds, dt) : KFCURVE_DEFAULT_WEIGHT);
             if (!last) curve.KeySetLeftTangeantWeight(written + 1, nextLeftWeight);
         }
@@ -316,9 +355,11 @@ void ZeqTuloSetFCurve(const TFnAnimCurve& host, KFCurve& curve, bool force, doub
     const unsigned count = host.numKeys();
     if (count == 0) return;
     const int curveType = host.animCurveType();
-    if (!force) force = NeedsSampling(host, count, curveType);
+    const TangentTypes types(host, count);
+    if (!force) force = NeedsSampling(host, types, count, curveType);
     // Samples beyond what a curve can hold: the keys themselves are the closest the curve gets.
-    if (!force || !Sample(host, count, curve, scale, options.mSamplingRate)) CopyKeys(host, count, curveType, curve, scale);
+    if (!force || !Sample(host, count, curve, scale, options.mSamplingRate))
+        CopyKeys(host, types, count, curveType, curve, scale);
     Reduce(curve, options);
 }
 

@@ -292,6 +292,16 @@ TEST(GeometryMatrixReply, ShortRepliesLeaveTheMatrix) {
     EXPECT_EQ(matrix.mData[3][3], 16);
 }
 
+TEST_F(SmoothBindingTest, NodeWithoutGeometryGetsNoLinks) {
+    Skin("skin", {standin::createNode("joint", "j")}, {{1, 1, 1, 1}});
+    auto nodes = Mirror();
+    nodes["|skinGrid"]->SetNodeAttribute(mExport->mSdkManager.CreateKZeqNull());
+    mExport->ExportSmoothBinding();
+    ASSERT_NE(Pose("skin"), nullptr);
+    EXPECT_GE(Pose("skin")->Find("Model::skinGrid"), 0);
+    EXPECT_LT(Pose("skin")->Find("Model::j"), 0);
+}
+
 class RigidBindingTest : public SmoothBindingTest {};
 
 TEST_F(RigidBindingTest, NurbsClusterIndicesRunOverTheZeqUCount) {

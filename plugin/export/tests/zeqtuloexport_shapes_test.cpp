@@ -137,6 +137,24 @@ TEST_F(ShapeExportTest, TakenNamesAreSkipped) {
     EXPECT_EQ(Leg()->GetShapeCount(), 1);
 }
 
+TEST_F(ShapeExportTest, RefusedShapeOrTargetWithoutGeometryIsSkipped) {
+    Target("Frown", 1);
+    mNodes = Mirror();
+    // A name the geometry refuses (it compares names ignoring case), and a target without geometry.
+    Leg()->AddShape(mExport->mSdkManager.CreateKZeqShape(), "SLEGBLEND.SMILE");
+    mNodes["|Frown"]->SetNodeAttribute(nullptr);
+    mExport->ExportShape(mExport->mRootNode);
+    EXPECT_EQ(Leg()->GetShapeCount(), 1);
+    EXPECT_EQ(mExport->mTargetShapeNodes.GetCount(), 0);
+}
+
+TEST_F(ShapeExportTest, SparseWeightsKeepTheirOwnElements) {
+    Target("Frown", 2);
+    Export();
+    ASSERT_EQ(Leg()->GetShapeCount(), 2);
+    EXPECT_STREQ(Leg()->GetShapeName(1), "slegBlend.Frown");
+}
+
 class NurbsShapeTest : public ExportAnimTest {};
 
 TEST_F(NurbsShapeTest, ShapesWithoutNormals) {

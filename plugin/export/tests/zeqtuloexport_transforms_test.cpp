@@ -138,6 +138,24 @@ TEST_F(TransformExportTest, StaticNodeGetsDefaultsOnly) {
     EXPECT_FLOAT_EQ(take->GetScaleY()->GetValue(), 1.0f);
 }
 
+TEST_F(TransformExportTest, UnusableRateIsLoggedOnce) {
+    OpenLog();
+    ZeqTuloUserParams::Instance()->SetDoubleParam(5, -1.0);
+    for (const char* name : {"a", "b"}) {
+        TObject t = Transform(name);
+        TFnAnimCurve curve;
+        curve.create(TFnDependencyNode(t).findPlug("translateX"));
+        curve.addKey(TTime(0.0, TTime::kSeconds), 0, 6, 6);
+        curve.addKey(TTime(1.0, TTime::kSeconds), 1, 6, 6);
+        Node(t);
+    }
+    mExport->ExportTransform(*mExport->mRootNode);
+    EXPECT_EQ(Count(Log(), "sampling rate -1 is not usable"), 1);
+    // Sampled at 30 per second all the same.
+    EXPECT_EQ(static_cast<ZeqTuloNode*>(mExport->mRootNode->GetChild(0))->GetCurrentTakeNode()->GetTranslationX()->KeyGetCount(),
+              31);
+}
+
 TEST_F(TransformExportTest, AnimatedNodeGetsTakeWithItsCurves) {
     TObject parent = Transform("parent");
     TObject child = Transform("child", parent);
