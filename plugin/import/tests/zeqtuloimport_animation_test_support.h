@@ -96,10 +96,13 @@ protected:
         return lines;
     }
 
-    // A bridge node standing for the host node at the path, with a take "Take 001" made current.
-    ZeqTuloNode* Node(const char* name, const TDagPath* path, ZeqTuloNode* parent = nullptr) {
+    // A bridge node standing for the host node at the path, with its attribute and a take
+    // "Take 001" made current.
+    ZeqTuloNode* Node(const char* name, const TDagPath* path, ZeqTuloNode* parent = nullptr,
+                      zeqsdk_400::KZeqNodeAttribute* attribute = nullptr) {
         ZeqTuloNode* node = mManager.CreateZeqTuloNode(name, path);
         if (parent) parent->AddChild(node);
+        if (attribute) node->SetNodeAttribute(attribute);
         node->CreateTakeNode("Take 001");
         node->SetCurrentTakeNode("Take 001");
         return node;
