@@ -483,6 +483,31 @@ TStatus TFnMesh::getFaceVertexColors(TColorArray& colors) const {
     return TStatus::kSuccess;
 }
 
+TStatus TFnMesh::setFaceVertexColors(const TColorArray& colors, const TIntArray& polygons, const TIntArray& vertices) {
+    MeshData* m = writable("TFnMesh::setFaceVertexColors");
+    if (!m || colors.length() != polygons.length() || polygons.length() != vertices.length()) return TStatus::kFailure;
+    std::vector<std::size_t> at(polygons.length());
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        int f = polygons.values()[i], v = vertices.values()[i];
+        if (f < 0 || static_cast<std::size_t>(f) >= m->numPolygons()) return TStatus::kFailure;
+        auto b = m->connects.begin() + m->offsets[static_cast<std::size_t>(f)];
+        auto e = b + m->counts[static_cast<std::size_t>(f)];
+        auto it = std::find(b, e, v);
+        if (it == e) return TStatus::kFailure;
+        at[i] = static_cast<std::size_t>(it - m->connects.begin());
+    }
+    if (m->colors.size() != 4 * m->connects.size()) {
+        m->colors.assign(4 * m->connects.size(), -1.0f);
+        m->colorIds.assign(m->connects.size(), -1);
+    }
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const TColor& c = colors.values()[i];
+        for (unsigned k = 0; k < 4; ++k) m->colors[4 * at[i] + k] = c[k];
+        m->colorIds[at[i]] = static_cast<int>(at[i]);
+    }
+    return TStatus::kSuccess;
+}
+
 TStatus TFnMesh::getFaceVertexColorIndex(int f, int k, int& index) const {
     const MeshData* m = data("TFnMesh::getFaceVertexColorIndex");
     if (!m || !indexOk(static_cast<std::size_t>(f), m->numPolygons(), "TFnMesh::getFaceVertexColorIndex polygon") ||

@@ -72,6 +72,9 @@ public:
     TStatus getFaceVertexColors(TColorArray& colors) const;
     // The running face-vertex index, or -1 when uncoloured.
     TStatus getFaceVertexColorIndex(int polygon, int vertex, int& index) const;
+    // Colours of face-vertices named by (polygon, vertex) pairs, each a face-vertex (else nothing
+    // changes and the call fails); the other face-vertices keep theirs (none on a mesh without).
+    TStatus setFaceVertexColors(const TColorArray& colors, const TIntArray& polygons, const TIntArray& vertices);
 
 private:
     const tulo_detail::MeshData* data(const char* user) const;

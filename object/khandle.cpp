@@ -59,6 +59,18 @@ HandleManager gManager;
 
 HandleManager& Manager() { return gManager; }
 
+// A library unloaded from a host (the plug-in module) would leave the table behind: once every
+// static destructor has run and no handle is live, it goes. Runs after the C++ static destructors
+// of the same library.
+__attribute__((destructor)) void FreeUnusedTable() {
+    HandleManager& m = Manager();
+    std::lock_guard<std::mutex> lock(m.mMutex);
+    if (m.mLive != 0) return;
+    for (std::atomic<Entry*>& block : m.mBlocks) delete[] block.exchange(nullptr);
+    m.mSlotCount = 0;
+    m.mFreeHead = 0;
+}
+
 }  // namespace
 
 namespace handle_detail {

@@ -47,8 +47,9 @@ void KProgress::ProgressDone() {
 }
 
 KProgress* KGetGlobalProgress() {
-    static KProgress* progress = new KProgress;
-    return progress;
+    // An object, not a leaked pointer: a library unloaded from a host takes it along.
+    static KProgress progress;
+    return &progress;
 }
 
 }  // namespace zeqsdk_400

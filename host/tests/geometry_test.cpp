@@ -390,3 +390,39 @@ INSTANTIATE_TEST_SUITE_P(Geometry, Fixture, ::testing::ValuesIn(standin::sceneNa
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
+
+// The public face-vertex colour setter writes what the test API's does: pairs name face-vertices,
+// the others stay uncoloured, and a pair that is no face-vertex changes nothing.
+TEST_F(GeometryTest, FaceVertexColorsThroughTheApi) {
+    TFloatPointArray points;
+    for (int i = 0; i < 4; ++i) points.append(TFloatPoint(float(i & 1), float(i >> 1), 0));
+    TIntArray counts, connects;
+    counts.append(3), counts.append(3);
+    for (int v : {0, 1, 2, 1, 3, 2}) connects.append(v);
+    TFnMesh mesh;
+    TStatus status;
+    mesh.create(4, 2, points, counts, connects, TObject::kNullObj, &status);
+    ASSERT_TRUE(status);
+    TColorArray colors;
+    TIntArray faces, vertices;
+    colors.append(TColor(1, 0, 0, 1)), faces.append(1), vertices.append(3);
+    colors.append(TColor(0, 1, 0, 0.5f)), faces.append(0), vertices.append(0);
+    ASSERT_TRUE(mesh.setFaceVertexColors(colors, faces, vertices));
+    TColorArray read;
+    mesh.getFaceVertexColors(read);
+    ASSERT_EQ(read.length(), 6u);
+    EXPECT_EQ(read[4], TColor(1, 0, 0, 1));
+    EXPECT_EQ(read[0], TColor(0, 1, 0, 0.5f));
+    EXPECT_EQ(read[1], TColor(-1, -1, -1, -1));
+    int index = 0;
+    mesh.getFaceVertexColorIndex(1, 1, index);
+    EXPECT_EQ(index, 4);
+
+    vertices.clear(), vertices.append(2), vertices.append(3);  // (0, 3) is no face-vertex
+    colors.clear(), colors.append(TColor(0, 0, 1, 1)), colors.append(TColor(0, 0, 1, 1));
+    EXPECT_FALSE(mesh.setFaceVertexColors(colors, faces, vertices));
+    mesh.getFaceVertexColors(read);
+    EXPECT_EQ(read[4], TColor(1, 0, 0, 1));
+    faces.append(0);
+    EXPECT_FALSE(mesh.setFaceVertexColors(colors, faces, vertices));  // lengths differ
+}

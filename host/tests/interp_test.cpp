@@ -141,6 +141,16 @@ const TextCase kAnswers[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Interp, Answers, ::testing::ValuesIn(kAnswers), CaseName());
 
+// A scene with Z up answers "z" until the session is reset; other axes are refused.
+TEST_F(InterpTest, UpAxisZ) {
+    ASSERT_TRUE(standin::setUpAxis("z"));
+    EXPECT_EQ(run("upAxis -q -axis"), "z");
+    EXPECT_FALSE(standin::setUpAxis("x"));
+    EXPECT_EQ(run("upAxis -q -axis"), "z");
+    standin::resetSession();
+    EXPECT_EQ(run("upAxis -q -axis"), "y");
+}
+
 // Commands refused, with the host faults they leave.
 struct RefusedCase {
     const char* name;

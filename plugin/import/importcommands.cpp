@@ -84,11 +84,6 @@ TStatus CommandImport::doIt(const TArgList& args) {
     if (!hasFile || file.empty()) return SyntaxError("needs a file (-f)");
 
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
-    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog()) {
-        setResult(false);
-        return TStatus::kSuccess;
-    }
-
     ZeqTuloImport* driver = DriverFor(file.c_str(), true);
     KZeqImporter* importer = driver->GetImporter();
     if (take >= 0 || take < -1) {
@@ -105,6 +100,11 @@ TStatus CommandImport::doIt(const TArgList& args) {
         driver->SetTakeName(importer->GetTakeInfo(take)->mName.Buffer());
     } else if (importer) {
         importer->SetState(KZeqImporter::eANIMATION, false);
+    }
+    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog()) {
+        // Refused: nothing is imported, the file stays open for another try.
+        setResult(false);
+        return TStatus::kSuccess;
     }
     ZeqTuloProgressMeter::Reset(params->GetBoolParam(ZeqTuloUserParams::kImportShowUI), "ZEQIMPORTWINDOW");
     const TStatus status = driver->Import();

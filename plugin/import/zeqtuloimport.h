@@ -94,6 +94,11 @@ public:
     zeqsdk_400::KTime GetCurrentTime() const { return mCurrentTime; }
     ZeqTuloSdkManager& GetSdkManager() { return mSdkManager; }
 
+    // A line for the log of the running pass (none outside the pass), and a one-button dialog
+    // shown only with kImportShowUI (zeqtuloimport.cpp).
+    void LogLine(const char* line);
+    void ShowDialog(const char* title, const char* message);
+
     // ---- Scene preparation (zeqtuloimport_prepare.cpp)
     void FillQuorbelNodeArray(zeqsdk_400::KZeqNode* root);
     void AddQuorbelNodeArray(zeqsdk_400::KZeqNode* node);
@@ -210,11 +215,6 @@ protected:
     EStepResult StepDestroyScene();
     EStepResult StepCloseLog();
     EStepResult StepDone();
-
-    // A line for the log of the running pass (none outside the pass), and a one-button dialog
-    // shown only with kImportShowUI (zeqtuloimport.cpp).
-    void LogLine(const char* line);
-    void ShowDialog(const char* title, const char* message);
 
     // Bind poses (zeqtuloimport_bindpose.cpp): the records of the running pass freed.
     void FreeBindPoseLists();

@@ -1,6 +1,107 @@
-// Nulls, skeleton nodes and joints.
-#include "plugin/import/zeqtuloimport.h"
+// Nulls (a transform with a locator), skeleton nodes and joints. A host node that cannot be made
+// ends its routine: the node keeps no path and later steps pass it by.
+#include <string>
 
-void ZeqTuloImport::CreateSkeletonGeometry(ZeqTuloNode& /*node*/, int /*type*/) {}
-TObject ZeqTuloImport::CreateNullGeometry(ZeqTuloNode* /*node*/) { return TObject(); }
-void ZeqTuloImport::CreateJointGeometry(ZeqTuloNode* /*node*/) {}
+#include "content/kzeqskeleton.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtuloutility.h"
+#include "scene/kzeqnodeattribute.h"
+#include "tfndagnode.h"
+#include "tfntransform.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+// The host node of the node's parent, or the null object (the world) when it has none.
+TObject ParentObject(ZeqTuloNode& node) {
+    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node.GetParent());
+    const TDagPath* path = parent ? parent->GetDagPath() : nullptr;
+    return path ? path->node() : TObject::kNullObj;
+}
+
+// Type codes stored on skeleton host nodes, read back by the export.
+struct SkeletonRow {
+    int mType;
+    int mCode;  // 0: none
+};
+constexpr SkeletonRow kSkeletonRows[] = {
+    {KZeqSkeleton::eLIMB, 4},
+    {KZeqSkeleton::eLIMB_NODE, 5},
+    {KZeqSkeleton::eEFFECTOR, 3},
+};
+
+bool HasLimbChild(KZeqNode& node) {
+    for (int i = node.GetChildCount() - 1; i >= 0; --i) {
+        const KZeqSkeleton* skeleton = node.GetChild(i)->GetSkeleton();
+        if (skeleton && (skeleton->GetSkeletonType() == KZeqSkeleton::eLIMB ||
+                         skeleton->GetSkeletonType() == KZeqSkeleton::eLIMB_NODE))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void ZeqTuloImport::CreateSkeletonGeometry(ZeqTuloNode& node, int type) {
+    if (type == -1) {
+        const KZeqSkeleton* skeleton = node.GetSkeleton();
+        type = skeleton ? skeleton->GetSkeletonType() : KZeqSkeleton::eLIMB_NODE;
+    }
+    int code = 0;
+    if (type == KZeqSkeleton::eROOT) {
+        // A root is a joint only when a limb hangs below it.
+        if (HasLimbChild(node))
+            CreateJointGeometry(&node);
+        else
+            CreateNullGeometry(&node);
+        code = 2;
+    } else {
+        const SkeletonRow* row = nullptr;
+        for (const SkeletonRow& r : kSkeletonRows)
+            if (r.mType == type) row = &r;
+        CreateJointGeometry(&node);
+        code = row ? row->mCode : 0;
+    }
+    if (code != 0 && node.GetDagPath()) {
+        TObject object = node.GetDagPath()->node();
+        FMSetQuorbelID(object, code);
+    }
+}
+
+TObject ZeqTuloImport::CreateNullGeometry(ZeqTuloNode* node) {
+    if (!node) return TObject();
+    const KString name = node->GetNameWithoutNameSpacePrefix();
+    if (name == "RootNode") return TObject();
+    TStatus status;
+    TFnTransform transform;
+    transform.create(ParentObject(*node), &status);
+    if (!status) {
+        status.perror("Cannot create Null");
+        return TObject();
+    }
+    transform.setName(TString(name.Buffer()));
+    TDagPath path;
+    transform.getPath(path);
+    node->SetDagPath(&path);
+    AddUserProperties(transform, node);
+    TFnDagNode dag;
+    TObject self = transform.object();
+    return dag.create("locator", self, &status);
+}
+
+void ZeqTuloImport::CreateJointGeometry(ZeqTuloNode* node) {
+    if (!node) return;
+    TStatus status;
+    TFnIkJoint joint;
+    joint.create(ParentObject(*node), &status);
+    if (!status) {
+        status.perror("Cannot create Ik joint");
+        return;
+    }
+    joint.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
+    TDagPath path;
+    joint.getPath(path);
+    node->SetDagPath(&path);
+    AddUserProperties(joint, node);
+}

@@ -1,6 +1,141 @@
-// NURBS surfaces.
-#include "plugin/import/zeqtuloimport.h"
+// NURBS surfaces: Zeq U becomes host V; closed and periodic directions repeat their first points
+// at the end; the host takes two knots fewer per direction, rounded to six decimals.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
-void ZeqTuloImport::GetNURBData(zeqsdk_400::KZeqNurb*, zeqsdk_400::KZeqVector4*, TPointArray&, TDoubleArray&,
-                                TDoubleArray&, int&, int&, int&, int&, TStatus*, bool*, bool*) {}
-void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* /*node*/) {}
+#include "content/kzeqnurb.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "tfnnurbssurface.h"
+#include "tfndeformer.h"
+#include "tfntransform.h"
+#include "tplug.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+// The nearest number with six decimals, as printing with "%f" and reading back gives.
+double Round6(double value) {
+    char text[512];
+    std::snprintf(text, sizeof(text), "%f", value);
+    return std::strtod(text, nullptr);
+}
+
+bool IsClosedOrPeriodic(KZeqNurb::ENurbType type) { return type == KZeqNurb::ePERIODIC || type == KZeqNurb::eCLOSED; }
+
+// The host knots of a direction: the Zeq ones less the first and the last.
+void HostKnots(const double* knots, int count, TDoubleArray& out) {
+    out.clear();
+    if (!knots || count < 3) return;
+    out.setLength(static_cast<unsigned>(count - 2));
+    for (int i = 1; i < count - 1; ++i) out[static_cast<unsigned>(i - 1)] = Round6(knots[i]);
+}
+
+// Periodic (3) when the knots are evenly spaced within 1e-7, else open (1) with the flag set. Fewer
+// than two knots have no spacing: open.
+int ClosedForm(const TDoubleArray& knots, bool* open) {
+    const unsigned n = knots.length();
+    bool even = n >= 2;
+    if (even) {
+        const double step = knots[1] - knots[0];
+        for (unsigned i = 2; i < n && even; ++i) even = std::fabs((knots[i] - knots[i - 1]) - step) <= 1e-7;
+    }
+    if (!even && open) *open = true;
+    return even ? TFnNurbsSurface::kPeriodic : TFnNurbsSurface::kOpen;
+}
+
+}  // namespace
+
+void ZeqTuloImport::GetNURBData(KZeqNurb* nurb, KZeqVector4* points, TPointArray& cvs, TDoubleArray& knotsA,
+                                TDoubleArray& knotsB, int& degreeA, int& degreeB, int& formA, int& formB,
+                                TStatus* status, bool* openU, bool* openV) {
+    if (openU) *openU = false;
+    if (openV) *openV = false;
+    if (!nurb) return;
+    const int countU = nurb->GetUCount(), countV = nurb->GetVCount();
+    const bool closedU = IsClosedOrPeriodic(nurb->GetNurbUType());
+    const bool closedV = IsClosedOrPeriodic(nurb->GetNurbVType());
+    // A repeat never reaches past a row or past the rows there are.
+    const int repeatU = closedU ? std::max(0, std::min(nurb->GetUOrder() - 1, countU)) : 0;
+    const int repeatV = closedV ? std::max(0, std::min(nurb->GetVOrder() - 1, countV)) : 0;
+
+    if (points && countU > 0 && countV > 0) {
+        auto appendRow = [&](int v) {
+            const KZeqVector4* row = points + static_cast<std::ptrdiff_t>(v) * countU;
+            for (int u = 0; u < countU + repeatU; ++u) {
+                const KZeqVector4& p = row[u < countU ? u : u - countU];
+                const TStatus appended = cvs.append(p[0], p[1], p[2], 1.0);
+                if (status) *status = appended;
+            }
+        };
+        for (int v = 0; v < countV; ++v) appendRow(v);
+        for (int v = 0; v < repeatV; ++v) appendRow(v);
+    }
+
+    TDoubleArray hostU, hostV;  // from Zeq U and Zeq V
+    HostKnots(nurb->GetUKnotVector(), nurb->GetUKnotCount(), hostU);
+    HostKnots(nurb->GetVKnotVector(), nurb->GetVKnotCount(), hostV);
+    const int formU = closedU ? ClosedForm(hostU, openU) : TFnNurbsSurface::kOpen;
+    const int formV = closedV ? ClosedForm(hostV, openV) : TFnNurbsSurface::kOpen;
+    knotsA.copy(hostV);
+    knotsB.copy(hostU);
+    degreeA = nurb->GetVOrder() - 1;
+    degreeB = nurb->GetUOrder() - 1;
+    formA = formV;
+    formB = formU;
+}
+
+void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
+    KZeqNurb* nurb = node ? node->GetNurb() : nullptr;
+    if (!node) return;
+    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
+    const TDagPath* parentPath = parent ? parent->GetDagPath() : nullptr;
+    TStatus status;
+    TFnTransform transform;
+    transform.create(parentPath ? parentPath->node() : TObject::kNullObj, &status);
+    if (!status) {
+        status.perror("Cannot create Nurb");
+        return;
+    }
+    transform.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
+    TDagPath path;
+    transform.getPath(path);
+    node->SetDagPath(&path);
+    if (!nurb) return;
+
+    // A surface whose points do not fill its counts cannot be read safely: the transform stays.
+    const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
+    if (needed <= 0 || needed > nurb->GetControlPointsCount() || nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
+        const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
+                                 ": its control points do not match its counts; only its transform is made.";
+        LogLine(line.c_str());
+        return;
+    }
+    TPointArray cvs;
+    TDoubleArray knotsA, knotsB;
+    int degreeA = 0, degreeB = 0, formA = 0, formB = 0;
+    GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB, &status,
+                &node->mNurbsOpenU, &node->mNurbsOpenV);
+    TFnNurbsSurface surface;
+    const TObject shape = surface.create(cvs, knotsA, knotsB, static_cast<unsigned>(degreeA),
+                                         static_cast<unsigned>(degreeB), formA, formB, true, transform.object(),
+                                         &status);
+    if (!status) {
+        status.perror("Cannot create Nurb");
+        const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
+                                 ": the host refused its knots, forms or points; only its transform is made.";
+        LogLine(line.c_str());
+        return;
+    }
+    const int precision = std::max(0, std::max(nurb->GetUStep() - 1, nurb->GetVStep() - 1));
+    TFnNurbsSurface shapeSet(shape, &status);
+    TPlug plug = shapeSet.findPlug("curvePrecision", &status);
+    if (status) status = plug.setValue(static_cast<short>(precision));
+    AddUserProperties(transform, node);
+    if (nurb->GetShapeCount() > 0) {
+        TFnBlendShapeDeformer deformer;
+        deformer.create(transform.object(), TFnBlendShapeDeformer::kLocalOrigin, &status);
+    }
+}

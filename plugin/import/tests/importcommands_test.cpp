@@ -1,0 +1,146 @@
+// ZEQImport, ZEQRead and the take queries through the module, on files the SDK writes.
+#include "importtest_support.h"
+
+#include "base/ktime.h"
+#include "io/tests/zeqgeometryscene.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+
+namespace {
+
+// Two takes: "Walk" (keys 1 s to 3 s on a node, commented) and "Run" (keys 0.5 s to 2 s).
+void TwoTakes(KZeqSdkManager& manager, KZeqScene& scene) {
+    KZeqNode* node = AddNode(manager, scene.GetRootNode(), "box");
+    for (const char* take : {"Walk", "Run"}) scene.CreateTake(take);
+    node->SetCurrentTakeNode("Walk");
+    Key(node->GetCurrentTakeNode()->GetTranslationX(), 1.0, 0.0f);
+    Key(node->GetCurrentTakeNode()->GetTranslationX(), 3.0, 5.0f);
+    node->SetCurrentTakeNode("Run");
+    Key(node->GetCurrentTakeNode()->GetTranslationY(), 0.5, 0.0f);
+    Key(node->GetCurrentTakeNode()->GetTranslationY(), 2.0, 1.0f);
+    node->SetCurrentTakeNode(0);
+    KZeqTakeInfo walk, run;
+    walk.mName = "Walk", walk.mDescription = "slow steps";
+    walk.mLocalTimeSpan = KTimeSpan(KTime::OneSecond(), KTime(KTime::OneSecond().Get() * 3));
+    walk.mReferenceTimeSpan = KTimeSpan(KTime(0), KTime(KTime::OneSecond().Get() * 4));
+    run.mName = "Run";
+    run.mLocalTimeSpan = KTimeSpan(KTime(KTime::OneSecond().Get() / 2), KTime(KTime::OneSecond().Get() * 2));
+    run.mReferenceTimeSpan = run.mLocalTimeSpan;
+    scene.SetTakeInfo(walk), scene.SetTakeInfo(run);
+    scene.SetCurrentTake("Walk");
+}
+
+using CommandsTest = ZeqTuloImportTest;
+
+// The queries answer from the file ZEQRead opened; time spans in the UI time unit.
+TEST_F(CommandsTest, TakeQueriesUnderTwoTimeUnits) {
+    const std::string file = Write("takes", TwoTakes);
+    std::string result;
+    ASSERT_TRUE(Run("ZEQRead \"" + file + "\"", &result));
+    EXPECT_EQ(result, "1");
+    ASSERT_TRUE(Run("ZEQGetTakeCount", &result));
+    EXPECT_EQ(result, "2");
+    ASSERT_TRUE(Run("ZEQGetTakeIndex \"Run\"", &result));
+    EXPECT_EQ(result, "1");
+    ASSERT_TRUE(Run("ZEQGetTakeIndex \"Jump\"", &result));
+    EXPECT_EQ(result, "-1");
+    ASSERT_TRUE(Run("ZEQGetTakeName 0", &result));
+    EXPECT_EQ(result, "Walk");
+    ASSERT_TRUE(Run("ZEQGetTakeComment 0", &result));
+    EXPECT_EQ(result, "slow steps");
+    ASSERT_TRUE(Run("ZEQGetTakeComment 1", &result));
+    EXPECT_EQ(result, "");
+
+    // 24 frames a second (the test's default unit), then 30.
+    ASSERT_TRUE(Run("ZEQGetTakeLocalTimeSpan 0 -start", &result));
+    EXPECT_EQ(result, "24");
+    ASSERT_TRUE(Run("ZEQGetTakeLocalTimeSpan 0 -stop", &result));
+    EXPECT_EQ(result, "72");
+    ASSERT_TRUE(Run("ZEQGetTakeReferenceTimeSpan 0 -stop", &result));
+    EXPECT_EQ(result, "96");
+    standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, TTime::kNTSCFrame);
+    ASSERT_TRUE(Run("ZEQGetTakeLocalTimeSpan 1 -start", &result));
+    EXPECT_EQ(result, "15");
+    ASSERT_TRUE(Run("ZEQGetTakeReferenceTimeSpan 1 -stop", &result));
+    EXPECT_EQ(result, "60");
+}
+
+// Misuse: syntax errors, bad indices, no file read; each fails and names the problem.
+TEST_F(CommandsTest, MisuseFailsWithItsReason) {
+    EXPECT_FALSE(Run("ZEQGetTakeCount"));
+    EXPECT_TRUE(transcribed("ZEQGetTakeCount: no file is open"));
+    EXPECT_FALSE(Run("ZEQRead \"" + mDirectory + "missing.zeq\""));
+    EXPECT_FALSE(Run("ZEQRead"));
+    EXPECT_TRUE(transcribed("Use syntax: ZEQRead [-f] <file>"));
+    const std::string file = Write("takes", TwoTakes);
+    ASSERT_TRUE(Run("ZEQRead -f \"" + file + "\""));
+    EXPECT_FALSE(Run("ZEQGetTakeName 2"));
+    EXPECT_TRUE(transcribed("ZEQGetTakeName: take index 2 out of range (the file has 2 takes)"));
+    EXPECT_FALSE(Run("ZEQGetTakeName x"));
+    EXPECT_FALSE(Run("ZEQGetTakeLocalTimeSpan 0"));
+    EXPECT_FALSE(Run("ZEQGetTakeLocalTimeSpan 0 -middle"));
+    EXPECT_FALSE(Run("ZEQImport"));
+    EXPECT_TRUE(transcribed("Use syntax: ZEQImport -f <file>"));
+    EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\" -bogus 1"));
+    EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\" -take 5"));
+    EXPECT_TRUE(transcribed("ZEQImport: take index 5 out of range (the file has 2 takes)"));
+    EXPECT_EQ(HostPath("box"), "");  // nothing imported by the refused commands
+}
+
+// The take chosen sets the playback range from its keys; no take: no animation, 0 to 1/24 s.
+TEST_F(CommandsTest, ImportSetsThePlaybackRangeFromTheTake) {
+    const std::string file = Write("takes", TwoTakes);
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 1"));
+    EXPECT_DOUBLE_EQ(TAnimControl::minTime().as(TTime::kSeconds), 0.5);
+    EXPECT_DOUBLE_EQ(TAnimControl::maxTime().as(TTime::kSeconds), 2.0);
+    EXPECT_DOUBLE_EQ(TAnimControl::currentTime().as(TTime::kSeconds), 0.5);
+    EXPECT_EQ(HostPath("box"), "|box");
+
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -caller \"ZEQTuloTranslator\""));
+    EXPECT_DOUBLE_EQ(TAnimControl::minTime().as(TTime::kSeconds), 0.0);
+    EXPECT_DOUBLE_EQ(TAnimControl::maxTime().as(TTime::kSeconds), 1.0 / 24.0);
+    EXPECT_EQ(Log(), "");  // nothing to report: no log written
+}
+
+// A file that cannot be read: failure, its error in the log, the host scene as it was.
+TEST_F(CommandsTest, AFileThatCannotBeReadLeavesTheScene) {
+    const std::string before = standin::dump();
+    const std::string file = mDirectory + "broken.zeq";
+    std::ofstream(file) << "not a Zeq file at all";
+    EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\""));
+    EXPECT_EQ(standin::dump(), before);
+    EXPECT_NE(Log().find("File import: " + file), std::string::npos) << Log();
+}
+
+}  // namespace
+
+namespace {
+
+// The host program, strict: a whole scene (meshes, cameras, lights, a skinned surface, poses,
+// characters) read, queried and imported into a new scene without a host fault.
+TEST_F(CommandsTest, TheHostProgramImportsStrictly) {
+    const std::string file = Write("whole", [](KZeqSdkManager& m, KZeqScene& s) {
+        zeqiotest::BuildGeometryScene(m, s, 3, 2);
+        zeqiotest::AddCamerasLightsSurfacesPosesAndCharacters(m, s);
+    });
+    std::string output;
+    const int status = RunStandin(mDirectory, "--strict -c 'ZEQImportShowUI 0' -c 'ZEQRead \"" + file +
+                                                  "\"' -c 'ZEQGetTakeCount' -c 'ZEQGetTakeName 0' -c 'file -f -new' "
+                                                  "-c 'ZEQImport -f \"" + file + "\" -take 0' -c 'standin_dump'",
+                                  output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("// Result: 2"), std::string::npos) << output;
+    EXPECT_NE(output.find("// Result: Walk"), std::string::npos) << output;
+    EXPECT_NE(output.find("mesh"), std::string::npos);
+    EXPECT_NE(output.find("camera"), std::string::npos);
+    EXPECT_NE(output.find("spotLight"), std::string::npos) << output;
+}
+
+}  // namespace

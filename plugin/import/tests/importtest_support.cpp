@@ -1,0 +1,135 @@
+#include "importtest_support.h"
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqnull.h"
+#include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "base/klib.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulouserparams.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+
+namespace importtest {
+
+bool WriteScene(const std::string& path, const Builder& build, bool ascii, std::string* error) {
+    return WriteSceneAs(path, build, ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY, error);
+}
+
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error) {
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    build(manager, *scene);
+    KZeqExporter exporter(manager);
+    exporter.Initialize(path.c_str());
+    exporter.SetFileFormat(row);
+    KStreamOptionsZeq options;
+    exporter.SetExportOptionsInfo(&options);
+    const bool written = exporter.Export(*scene);
+    if (!written && error) *error = exporter.GetLastErrorString();
+    return written;
+}
+
+KZeqNode* AddNode(KZeqSdkManager& manager, KZeqNode* parent, const char* name, const char* kind) {
+    KZeqNode* node = manager.CreateKZeqNode(name);
+    const std::string k = kind;
+    if (k == "null") {
+        node->SetNodeAttribute(manager.CreateKZeqNull());
+    } else if (k.rfind("skeleton:", 0) == 0) {
+        KZeqSkeleton* skeleton = manager.CreateKZeqSkeleton();
+        node->SetNodeAttribute(skeleton);
+        skeleton->SetSkeletonType(static_cast<KZeqSkeleton::ESkeletonType>(std::stoi(k.substr(9))));
+    } else if (k == "mesh") {
+        node->SetNodeAttribute(manager.CreateKZeqMesh());
+    } else if (k == "camera") {
+        node->SetNodeAttribute(manager.CreateKZeqCamera());
+    } else if (k.rfind("light:", 0) == 0) {
+        KZeqLight* light = manager.CreateKZeqLight();
+        node->SetNodeAttribute(light);
+        light->SetLightType(static_cast<KZeqLight::ELightType>(std::stoi(k.substr(6))));
+    }
+    if (parent) parent->AddChild(node);
+    return node;
+}
+
+void Key(KFCurve* curve, double seconds, float value) {
+    KTime time;
+    time.SetSecondDouble(seconds);
+    KFCurveKey key;
+    key.Set(time, value, KFCURVE_INTERPOLATION_LINEAR, 0, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f,
+            0.0f, 0.0f);
+    curve->KeyAdd(time, key);
+}
+
+std::string HostPath(const std::string& name) {
+    TObject node = standin::find(name);
+    if (node.isNull()) return "";
+    return TFnDagNode(node).fullPathName().asChar();
+}
+
+std::string HostParent(const std::string& name) {
+    TObject node = standin::find(name);
+    if (node.isNull()) return "<none>";
+    TFnDagNode dag(node);
+    TObject parent = dag.parent(0);
+    return parent.isNull() ? "" : TFnDependencyNode(parent).name().asChar();
+}
+
+std::string HostType(const std::string& name) {
+    TObject node = standin::find(name);
+    return node.isNull() ? "<none>" : TFnDependencyNode(node).typeName().asChar();
+}
+
+}  // namespace importtest
+
+void ZeqTuloImportTest::SetUp() {
+    ZeqTuloModuleTest::SetUp();
+    ASSERT_TRUE(Run("ZEQImportShowUI 0"));
+}
+
+std::string ZeqTuloImportTest::Write(const char* name, const importtest::Builder& build, bool ascii) {
+    const std::string path = mDirectory + name + ".zeq";
+    std::string error;
+    EXPECT_TRUE(importtest::WriteScene(path, build, ascii, &error)) << error;
+    return path;
+}
+
+bool ZeqTuloImportTest::Run(const std::string& command, std::string* result) {
+    TStringArray out;
+    const TStatus status = TGlobal::executeCommand(TString(command.c_str()), out, false, false);
+    if (result) *result = out.length() > 0 ? out[0].asChar() : "";
+    return static_cast<bool>(status);
+}
+
+void ImportDriverTest::SetUp() {
+    HostTest::SetUp();
+    mDirectory = ZeqTuloTestDirectory();
+    KLib_SetMasterDirectory(mDirectory.c_str());
+    Params()->Reset();
+    Params()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
+    Params()->SetImportType(KZeqUserParams::kCreate);
+}
+
+ZeqTuloUserParams* ImportDriverTest::Params() { return ZeqTuloUserParams::Instance(); }
+
+std::string ImportDriverTest::Write(const char* name, const importtest::Builder& build) {
+    const std::string path = mDirectory + name + ".zeq";
+    std::string error;
+    EXPECT_TRUE(importtest::WriteScene(path, build, false, &error)) << error;
+    return path;
+}
+
+bool ImportDriverTest::Import(const std::string& path, const char* take) {
+    ZeqTuloImport driver;
+    driver.OpenProject(TString(path.c_str()));
+    driver.SetTakeName(take);
+    return static_cast<bool>(driver.Import());
+}

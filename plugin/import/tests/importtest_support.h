@@ -1,0 +1,69 @@
+// Import tests: scenes built with the SDK and written as Zeq files, then imported into the stand-in
+// through the module's commands (ZeqTuloModuleTest) or through a driver linked into the test.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "zeqtulo_test_support.h"
+
+class ZeqTuloUserParams;
+
+namespace zeqsdk_400 {
+class KFCurve;
+class KZeqNode;
+class KZeqScene;
+class KZeqSdkManager;
+class KTime;
+}  // namespace zeqsdk_400
+
+namespace importtest {
+
+using Builder = std::function<void(zeqsdk_400::KZeqSdkManager&, zeqsdk_400::KZeqScene&)>;
+
+// The scene the builder fills, written at path (binary Zeq 6.0, or ASCII); false with the
+// exporter's error.
+bool WriteScene(const std::string& path, const Builder& build, bool ascii = false, std::string* error = nullptr);
+// The same through a row of the exporter (KZeqExporter::EFileFormat).
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error = nullptr);
+
+// Scene-building helpers: a node of the kind under parent ("null", "skeleton:<type>", "mesh",
+// "camera", "light:<type>", "none" for no attribute).
+zeqsdk_400::KZeqNode* AddNode(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqNode* parent, const char* name,
+                              const char* kind = "null");
+// A linear key.
+void Key(zeqsdk_400::KFCurve* curve, double seconds, float value);
+
+// A host node by name or path suffix, as a path; an empty path when none or several.
+std::string HostPath(const std::string& name);
+// The host node's parent's name ("" for the world).
+std::string HostParent(const std::string& name);
+// The host's type name of the node ("transform", "joint", ...).
+std::string HostType(const std::string& name);
+
+}  // namespace importtest
+
+// A module test whose scenes are written in its directory.
+class ZeqTuloImportTest : public ZeqTuloModuleTest {
+protected:
+    void SetUp() override;
+    // Writes the scene as <name>.zeq in the test's directory; the path.
+    std::string Write(const char* name, const importtest::Builder& build, bool ascii = false);
+    // Runs a host script text; its status, and the string result when asked.
+    bool Run(const std::string& command, std::string* result = nullptr);
+    std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
+};
+
+// A test of the driver linked into the test itself (its own user parameters: show-UI off, the
+// create mode), on the shared host scene.
+class ImportDriverTest : public HostTest {
+protected:
+    void SetUp() override;
+    static ZeqTuloUserParams* Params();
+    std::string Write(const char* name, const importtest::Builder& build);
+    // Imports the file through a fresh driver; its status.
+    bool Import(const std::string& path, const char* take = "");
+    std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
+
+    std::string mDirectory;
+};

@@ -1,0 +1,399 @@
+// The geometry pass and its builders: hierarchy, namespaces, skeletons, NURBS, meshes, lights,
+// cameras and merging onto an existing host tree.
+#include "importtest_support.h"
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqlayer.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqshape.h"
+#include "io/tests/zeqgeometryscene.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+using E = KZeqLayerElement;
+
+namespace {
+
+using GeometryTest = ImportDriverTest;
+
+int TypeCode(const char* name) {
+    TObject node = standin::find(name);
+    return FMGetQuorbelID(node);
+}
+
+bool HasLocator(const char* name) {
+    TFnDagNode dag(standin::find(name));
+    return dag.childCount() > 0 && dag.child(0).hasFn(TFn::kLocator);
+}
+
+// The geometry pass over a scene held in memory (attribute-less nodes and every skeleton type
+// survive as made).
+class MemoryImport {
+public:
+    MemoryImport() : mScene(Manager().CreateKZeqScene()), mRoot(mScene->GetRootNode()) {}
+    ZeqTuloSdkManager& Manager() { return mDriver.GetSdkManager(); }
+    KZeqNode* Add(KZeqNode* parent, const char* name, const char* kind = "null") {
+        return AddNode(Manager(), parent ? parent : mRoot, name, kind);
+    }
+    void Run() {
+        mDriver.FillQuorbelNodeArray(mRoot);
+        mDriver.ImportGeometry();
+    }
+
+private:
+    ZeqTuloImport mDriver;
+    KZeqScene* mScene;
+    KZeqNode* mRoot;
+};
+
+// Nodes whose keys sort before their parents', an effector, roots with and without limbs.
+TEST_F(GeometryTest, HierarchyAndSkeletons) {
+    MemoryImport scene;
+    KZeqNode* b = scene.Add(nullptr, "b");
+    scene.Add(b, "a");
+    KZeqNode* hip = scene.Add(nullptr, "hip", "skeleton:0");
+    KZeqNode* knee = scene.Add(hip, "knee", "skeleton:2");
+    scene.Add(knee, "toe", "none");
+    KZeqNode* lone = scene.Add(nullptr, "lone", "skeleton:0");
+    scene.Add(lone, "tip", "skeleton:3");
+    scene.Add(lone, "shape", "mesh");
+    scene.Add(nullptr, "limb", "skeleton:1");
+    scene.Add(b, "bare", "none");
+    scene.Add(b, "RootNode");
+    scene.Run();
+    EXPECT_EQ(HostPath("a"), "|b|a");
+    EXPECT_EQ(HostPath("bare"), "|b|bare");
+    EXPECT_TRUE(HasLocator("b") && HasLocator("bare"));
+    EXPECT_EQ(HostType("hip"), "joint");
+    EXPECT_EQ(TypeCode("hip"), 2);
+    EXPECT_EQ(HostType("knee"), "joint");
+    EXPECT_EQ(TypeCode("knee"), 5);
+    EXPECT_EQ(HostType("toe"), "joint");  // an attribute-less end of a skeleton: its effector
+    EXPECT_EQ(TypeCode("toe"), 3);
+    EXPECT_EQ(HostType("lone"), "transform");  // a root without a limb below it: a null
+    EXPECT_TRUE(HasLocator("lone"));
+    EXPECT_EQ(TypeCode("lone"), 2);
+    EXPECT_EQ(TypeCode("tip"), 3);
+    EXPECT_EQ(TypeCode("limb"), 4);
+    EXPECT_EQ(HostPath("RootNode"), "");  // a node so named makes nothing
+}
+
+// Namespaced nodes land in their namespace at the root, also under a parent in another one; the
+// root namespace is current afterwards.
+TEST_F(GeometryTest, NamespacesAreAddedAtTheRoot) {
+    ASSERT_TRUE(Import(Write("spaces", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* one = AddNode(m, s.GetRootNode(), "ns:one");
+        AddNode(m, s.GetRootNode(), "ns:two");
+        AddNode(m, one, "other:three");
+        AddNode(m, one, "plain");
+    })));
+    EXPECT_EQ(HostPath("ns:one"), "|ns:one");
+    EXPECT_EQ(HostPath("ns:two"), "|ns:two");
+    EXPECT_EQ(HostPath("other:three"), "|ns:one|other:three");
+    EXPECT_EQ(HostPath("plain"), "|ns:one|plain");
+    EXPECT_EQ(standin::currentNamespace(), ":");
+    const std::vector<std::string> spaces = standin::namespaces();
+    EXPECT_EQ(spaces, (std::vector<std::string>{"ns", "other"}));
+}
+
+// The camera-group test by its counting rule.
+struct GroupCase {
+    const char* name;
+    const char* group;
+    std::vector<std::pair<const char*, const char*>> children;  // name, kind
+    bool expected;
+};
+class CameraGroups : public GeometryTest, public ::testing::WithParamInterface<GroupCase> {};
+
+TEST_P(CameraGroups, CountCameraAimAndUp) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNode* group = AddNode(manager, nullptr, GetParam().group);
+    for (const auto& child : GetParam().children) AddNode(manager, group, child.first, child.second);
+    EXPECT_EQ(IsCameraGroup(static_cast<ZeqTuloNode*>(group)), GetParam().expected);
+    EXPECT_FALSE(IsCameraGroup(nullptr));
+}
+
+const GroupCase kGroups[] = {
+    {"CameraAimUp", "cam_group", {{"cam", "camera"}, {"cam_aim", "null"}, {"cam_up", "null"}}, true},
+    {"NoAim", "cam_group", {{"cam", "camera"}, {"cam_up", "null"}}, false},
+    {"NotAGroupName", "cam_grp", {{"cam", "camera"}, {"cam_aim", "null"}}, false},
+    {"EmptyBaseName", "_group", {{"x", "camera"}, {"y_aim", "null"}}, true},
+    {"AimOnly", "cam_group", {{"x_aim", "null"}}, false},
+    {"TwoAims", "cam_group", {{"a_aim", "null"}, {"b_aim", "null"}}, true},
+    {"CameraOfAnotherName", "cam_group", {{"other", "camera"}, {"cam_aim", "null"}}, false},
+};
+INSTANTIATE_TEST_SUITE_P(Geometry, CameraGroups, ::testing::ValuesIn(kGroups), CaseName());
+
+// A NURBS surface of counts, orders and types; knots evenly spaced from 0 unless a knot is given.
+void FillNurb(KZeqNurb& nurb, int countU, KZeqNurb::ENurbType typeU, int countV, KZeqNurb::ENurbType typeV,
+              int order = 4) {
+    nurb.SetOrder(order, order);
+    ASSERT_TRUE(nurb.InitControlPoints(countU, typeU, countV, typeV));
+    for (int i = 0; i < countU * countV; ++i) nurb.GetControlPoints()[i] = KZeqVector4(i % countU, i / countU, 0, 1);
+    for (int k = 0; k < nurb.GetUKnotCount(); ++k) nurb.GetUKnotVector()[k] = k;
+    for (int k = 0; k < nurb.GetVKnotCount(); ++k) nurb.GetVKnotVector()[k] = k;
+}
+
+struct NurbCase {
+    const char* name;
+    int countU;
+    KZeqNurb::ENurbType typeU;
+    int countV;
+    KZeqNurb::ENurbType typeV;
+    unsigned points, knotsA, knotsB;
+    int formA, formB;
+};
+class NurbsData : public GeometryTest, public ::testing::WithParamInterface<NurbCase> {};
+
+TEST_P(NurbsData, RepeatPointsAndDropEndKnots) {
+    const NurbCase& c = GetParam();
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    FillNurb(*nurb, c.countU, c.typeU, c.countV, c.typeV);
+    TPointArray cvs;
+    TDoubleArray knotsA, knotsB;
+    int degreeA = 0, degreeB = 0, formA = 0, formB = 0;
+    TStatus status;
+    bool openU = true, openV = true;
+    ZeqTuloImport::GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB,
+                               &status, &openU, &openV);
+    EXPECT_EQ(cvs.length(), c.points);
+    EXPECT_EQ(knotsA.length(), c.knotsA);
+    EXPECT_EQ(knotsB.length(), c.knotsB);
+    EXPECT_EQ(degreeA, 3);
+    EXPECT_EQ(formA, c.formA);
+    EXPECT_EQ(formB, c.formB);
+    EXPECT_FALSE(openU || openV);
+    manager.DestroyKZeqNodeAttribute(nurb);
+}
+
+const NurbCase kNurbs[] = {
+    {"OpenOpen", 4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN, 16, 6, 6, 1, 1},
+    {"PeriodicU", 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eOPEN, 55, 7, 13, 1, 3},
+    {"PeriodicUClosedV", 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eCLOSED, 88, 10, 13, 3, 3},
+};
+INSTANTIATE_TEST_SUITE_P(Geometry, NurbsData, ::testing::ValuesIn(kNurbs), CaseName());
+
+// Knots rounded to six decimals; uneven knots of a closed direction give an open form and the flag;
+// fewer than two host knots leave it open.
+TEST_F(GeometryTest, NurbsKnotsRoundedAndUnevenClosedOpened) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    FillNurb(*nurb, 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eOPEN);
+    nurb->GetVKnotVector()[1] = 0.1234567;
+    nurb->GetUKnotVector()[5] = 5.0000001;  // within 1e-7 of even: still periodic
+    TPointArray cvs;
+    TDoubleArray knotsA, knotsB;
+    int degreeA = 0, degreeB = 0, formA = 0, formB = 0;
+    TStatus status;
+    bool openU = false, openV = false;
+    ZeqTuloImport::GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB,
+                               &status, &openU, &openV);
+    EXPECT_DOUBLE_EQ(knotsA[0], 0.123457);
+    EXPECT_EQ(formB, TFnNurbsSurface::kPeriodic);
+    EXPECT_FALSE(openU);
+    nurb->GetUKnotVector()[5] = 5.5;
+    cvs.clear();
+    ZeqTuloImport::GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB,
+                               &status, &openU, &openV);
+    EXPECT_EQ(formB, TFnNurbsSurface::kOpen);
+    EXPECT_TRUE(openU);
+    EXPECT_EQ(cvs.length(), 55u);  // the repeated points stay
+    manager.DestroyKZeqNodeAttribute(nurb);
+}
+
+// Surfaces reach the host with their curve precision (steps - 1, at least 0) and, with shapes, a
+// blend-shape deformer.
+TEST_F(GeometryTest, NurbsSurfacesWithPrecisionAndDeformer) {
+    ASSERT_TRUE(Import(Write("nurbs", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* fine = AddNode(m, s.GetRootNode(), "fine", "none");
+        KZeqNurb* a = m.CreateKZeqNurb();
+        fine->SetNodeAttribute(a);
+        FillNurb(*a, 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eOPEN);
+        a->SetStep(4, 2);
+        KZeqNode* coarse = AddNode(m, s.GetRootNode(), "coarse", "none");
+        KZeqNurb* b = m.CreateKZeqNurb();
+        coarse->SetNodeAttribute(b);
+        FillNurb(*b, 4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN);
+        b->SetStep(1, 1);
+        KZeqShape* shape = m.CreateKZeqShape();
+        shape->InitControlPoints(16);
+        b->AddShape(shape, "Bulge");
+    })));
+    TFnNurbsSurface fine(TFnDagNode(standin::find("fine")).child(0));
+    EXPECT_EQ(fine.numCVsInV(), 11);
+    EXPECT_EQ(fine.formInV(), TFnNurbsSurface::kPeriodic);
+    short precision = -1;
+    plug("fineShape.curvePrecision").getValue(precision);
+    EXPECT_EQ(precision, 3);
+    TObject coarseShape = TFnDagNode(standin::find("coarse")).child(0);
+    TFnDependencyNode(coarseShape).findPlug("curvePrecision").getValue(precision);
+    EXPECT_EQ(precision, 0);
+    EXPECT_EQ(standin::countMatches("blendShape1"), 1u);
+}
+
+// Meshes: a triangle and a quad with normals by polygon vertex and UV layers.
+void Mesh(KZeqMesh& mesh, int uvLayers, bool firstEmpty, bool degenerate) {
+    mesh.InitControlPoints(5);
+    for (int i = 0; i < 5; ++i) mesh.GetControlPoints()[i] = KZeqVector4(i % 2, i / 2, 0, 1);
+    std::vector<std::vector<int>> polygons = {{0, 1, 2}, {1, 3, 4, 2}};
+    if (degenerate) polygons.insert(polygons.begin() + 1, {{0, 1}, {2, 2, 3}});
+    for (const auto& p : polygons) {
+        mesh.BeginPolygon();
+        for (int v : p) mesh.AddPolygon(v);
+        mesh.EndPolygon();
+    }
+    for (int l = 0; l < uvLayers; ++l) {
+        if (mesh.GetLayerCount() <= l) mesh.CreateLayer();
+        auto* uvs = new KZeqLayerElementUV;
+        uvs->SetMappingMode(E::eBY_CONTROL_POINT);
+        if (!(firstEmpty && l == 0))
+            for (int i = 0; i < 5; ++i) uvs->GetDirectArray().Add(KZeqVector2(0.1 * i, l));
+        mesh.GetLayer(l)->SetUVs(uvs);
+    }
+    if (mesh.GetLayerCount() == 0) mesh.CreateLayer();
+    auto* normals = new KZeqLayerElementNormal;
+    normals->SetMappingMode(E::eBY_POLYGON_VERTEX);
+    int vertices = 0;
+    for (int p = 0; p < mesh.GetPolygonCount(); ++p) vertices += mesh.GetPolygonSize(p);
+    for (int v = 0; v < vertices; ++v) normals->GetDirectArray().Add(KZeqVector4(0, 0, v % 2 ? 1 : -1, 0));
+    mesh.GetLayer(0)->SetNormals(normals);
+}
+
+std::vector<std::string> UVSets(const char* name) {
+    TFnMesh mesh(TFnDagNode(standin::find(name)).child(0));
+    TStringArray names;
+    mesh.getUVSetNames(names);
+    std::vector<std::string> out;
+    for (unsigned i = 0; i < names.length(); ++i) out.push_back(names[i].asChar());
+    return out;
+}
+
+// UV sets "uvSet" + n, the first in place of "map1"; an empty first layer keeps "map1".
+TEST_F(GeometryTest, MeshUVSetsAreNamedByLayer) {
+    ASSERT_TRUE(Import(Write("meshes", [](KZeqSdkManager& m, KZeqScene& s) {
+        Mesh(*AddNode(m, s.GetRootNode(), "one", "mesh")->GetMesh(), 1, false, false);
+        Mesh(*AddNode(m, s.GetRootNode(), "three", "mesh")->GetMesh(), 3, false, false);
+        Mesh(*AddNode(m, s.GetRootNode(), "empty", "mesh")->GetMesh(), 2, true, false);
+    })));
+    EXPECT_EQ(UVSets("one"), (std::vector<std::string>{"uvSet1"}));
+    EXPECT_EQ(UVSets("three"), (std::vector<std::string>{"uvSet1", "uvSet2", "uvSet3"}));
+    EXPECT_EQ(UVSets("empty"), (std::vector<std::string>{"map1", "uvSet2"}));
+    TFnMesh three(TFnDagNode(standin::find("three")).child(0));
+    int id = -1;
+    ASSERT_TRUE(three.getPolygonUVid(1, 2, id, nullptr));
+    EXPECT_EQ(id, 4);
+    TVector normal;
+    ASSERT_TRUE(three.getFaceVertexNormal(1, 1, normal));
+    EXPECT_DOUBLE_EQ(normal.z, 1);  // face-vertex 3 of the file
+    ASSERT_TRUE(three.getFaceVertexNormal(1, 3, normal));
+    EXPECT_DOUBLE_EQ(normal.z, -1);
+}
+
+// Polygons the host cannot hold are left out before the mesh is made, with one log line; normals
+// and UVs stay with their own polygons and the host records no fault.
+TEST_F(GeometryTest, DegeneratePolygonsAreLeftOutOnce) {
+    ASSERT_TRUE(Import(Write("bad", [](KZeqSdkManager& m, KZeqScene& s) {
+        Mesh(*AddNode(m, s.GetRootNode(), "bad", "mesh")->GetMesh(), 1, false, true);
+    })));
+    TFnMesh mesh(TFnDagNode(standin::find("bad")).child(0));
+    EXPECT_EQ(mesh.numPolygons(), 2);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Mesh bad: 2 polygons left out"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Mesh bad", log.find("Mesh bad") + 1), std::string::npos);
+    // The quad is the file's fourth polygon: its face-vertices are numbers 8 to 11 of the file.
+    TVector normal;
+    ASSERT_TRUE(mesh.getFaceVertexNormal(1, 1, normal));
+    EXPECT_DOUBLE_EQ(normal.z, -1);
+    ASSERT_TRUE(mesh.getFaceVertexNormal(1, 3, normal));
+    EXPECT_DOUBLE_EQ(normal.z, 1);
+}
+
+// Lights: "<name>Shape" under the transform; an unknown type makes nothing.
+TEST_F(GeometryTest, LightsOfEachType) {
+    ASSERT_TRUE(Import(Write("lights", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* rig = AddNode(m, s.GetRootNode(), "rig");
+        AddNode(m, rig, "Lamp", "light:0");
+        AddNode(m, s.GetRootNode(), "Sun", "light:1");
+        AddNode(m, s.GetRootNode(), "Spot", "light:2");
+        AddNode(m, s.GetRootNode(), "Odd", "light:7");
+    })));
+    EXPECT_EQ(HostPath("Lamp"), "|rig|Lamp");
+    EXPECT_EQ(HostPath("LampShape"), "|rig|Lamp|LampShape");
+    EXPECT_TRUE(standin::find("LampShape").hasFn(TFn::kPointLight));
+    EXPECT_TRUE(standin::find("SunShape").hasFn(TFn::kDirectionalLight));
+    EXPECT_TRUE(standin::find("SpotShape").hasFn(TFn::kSpotLight));
+    EXPECT_EQ(HostPath("Odd"), "");
+    EXPECT_NE(Log().find("Light Odd: light type 7 is unknown"), std::string::npos);
+}
+
+// Cameras through the host's camera command: 1, 2 or 3 nodes, named after the scene's nodes; the
+// group moves under the parent's host node; a camera under the root stays where it was made.
+TEST_F(GeometryTest, CamerasWithAimAndUp) {
+    ASSERT_TRUE(Import(Write("cameras", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* rig = AddNode(m, s.GetRootNode(), "rig");
+        KZeqNode* plain = AddNode(m, rig, "Plain", "camera");
+        plain->GetCamera()->SetProjectionType(KZeqCameraTypes::eORTHOGONAL);
+        KZeqNode* aimed = AddNode(m, rig, "Aimed", "camera");
+        aimed->SetTarget(AddNode(m, s.GetRootNode(), "AimedTarget"));
+        KZeqNode* full = AddNode(m, s.GetRootNode(), "Full", "camera");
+        full->SetTarget(AddNode(m, s.GetRootNode(), "FullTarget"));
+        full->SetTargetUp(AddNode(m, s.GetRootNode(), "FullUp"));
+    })));
+    EXPECT_EQ(HostPath("Plain"), "|rig|Plain");
+    EXPECT_TRUE(TFnCamera(TFnDagNode(standin::find("Plain")).child(0)).isOrtho());
+    // The host names each group after the camera it made ("camera1"), before the camera is renamed.
+    EXPECT_EQ(HostPath("Aimed"), "|rig|camera1_group|Aimed");
+    EXPECT_EQ(HostPath("AimedTarget"), "|rig|camera1_group|AimedTarget");
+    EXPECT_EQ(HostPath("Full"), "|camera1_group|Full");
+    EXPECT_EQ(HostPath("FullTarget"), "|camera1_group|FullTarget");
+    EXPECT_EQ(HostPath("FullUp"), "|camera1_group|FullUp");
+    EXPECT_TRUE(transcribed("cameraMakeNode 1 \\\"\\\""));
+    EXPECT_TRUE(transcribed("cameraMakeNode 2 \\\"\\\""));
+    EXPECT_TRUE(transcribed("cameraMakeNode 3 \\\"\\\""));
+}
+
+// Merge: nodes bound to host nodes that were there are left as they were; their new children are
+// made under them.
+TEST_F(GeometryTest, MergeOntoAnExistingHostTree) {
+    TFnTransform rig;
+    rig.create();
+    rig.setName("rig");
+    rig.setTranslation(TVector(1, 2, 3), TSpace::kTransform);
+    Params()->SetImportType(KZeqUserParams::kMerge);
+    ASSERT_TRUE(Import(Write("merge", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* node = AddNode(m, s.GetRootNode(), "rig");
+        AddNode(m, node, "arm");
+    })));
+    EXPECT_EQ(standin::countMatches("rig"), 1u);
+    EXPECT_EQ(HostPath("arm"), "|rig|arm");
+    EXPECT_FALSE(HasLocator("rig"));
+    EXPECT_DOUBLE_EQ(rig.translation(TSpace::kTransform).y, 2);
+
+    Params()->SetImportType(KZeqUserParams::kExclusiveMerge);
+    ASSERT_TRUE(Import(Write("more", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* node = AddNode(m, s.GetRootNode(), "rig");
+        AddNode(m, node, "leg");
+    })));
+    EXPECT_EQ(HostPath("leg"), "");  // exclusive merge makes nothing
+}
+
+// A whole scene: meshes, cameras, lights, a skinned NURBS surface, a bind pose and characters
+// import without a host fault.
+TEST_F(GeometryTest, AWholeSceneImportsCleanly) {
+    ASSERT_TRUE(Import(Write("whole", [](KZeqSdkManager& m, KZeqScene& s) {
+        zeqiotest::BuildGeometryScene(m, s, 3, 2);
+        zeqiotest::AddCamerasLightsSurfacesPosesAndCharacters(m, s);
+    })));
+}
+
+}  // namespace
