@@ -1,0 +1,230 @@
+// Whole files through the module: an animated hierarchy with pivots, limits and visibility, and a
+// scene of lights, cameras with targets, user attributes and blend shapes, imported under both unit
+// settings and checked against the Zeq scene they were written from; the host program imports
+// the same files strictly.
+#include "importtest_support.h"
+
+#include <cmath>
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqshape.h"
+#include "fcurve/kfcurve.h"
+#include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
+#include "object/kproperty.h"
+#include "plugin/zeqtulohelpers.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqpropertyhandler.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/kzequserproperty.h"
+#include "tfnanimcurve.h"
+#include "tfncamera.h"
+#include "tfndagnode.h"
+#include "tfndeformer.h"
+#include "tfnlight.h"
+#include "tfntransform.h"
+
+using namespace zeqsdk_400;
+using importtest::AddNode;
+
+namespace {
+
+KTime At(double seconds) {
+    KTime t;
+    t.SetSecondDouble(seconds);
+    return t;
+}
+
+void Cubic(KFCurve* curve, double seconds, float value, unsigned mode = KFCURVE_TANGEANT_AUTO) {
+    KFCurveKey key;
+    key.Set(At(seconds), value, KFCURVE_INTERPOLATION_CUBIC, mode, 0, 0, KFCURVE_WEIGHTED_NONE, 1 / 3.0f, 1 / 3.0f,
+            0, 0);
+    curve->KeyAdd(At(seconds), key);
+}
+
+// hip (joint, order ZXY) > knee (joint with pivots, orient, axis and a rotation limit) > foot
+// (null with a translation limit and stepped visibility), keyed in "Walk" with user, auto and
+// linear keys.
+void Hierarchy(KZeqSdkManager& m, KZeqScene& s) {
+    KZeqNode* hip = AddNode(m, s.GetRootNode(), "hip", "skeleton:0");
+    KZeqNode* knee = AddNode(m, hip, "knee", "skeleton:2");
+    KZeqNode* foot = AddNode(m, knee, "foot", "null");
+    hip->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_ZXY);
+    knee->SetDefaultT(KZeqVector4(0, -40, 2, 0));
+    knee->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 3, 0, 0));
+    knee->SetScalingPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 0, 0, 0));
+    knee->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 15, 0));
+    knee->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(5, 0, 0, 0));
+    KZeqNodeLimits& kneeLimits = knee->GetLimits();
+    kneeLimits.mRotationLimits.SetLimitMin(KZeqVector4(-10, 0, -90, 0));
+    kneeLimits.mRotationLimits.SetLimitMax(KZeqVector4(120, 0, 90, 0));
+    kneeLimits.mRotationLimits.SetLimitMinActive(true, false, true);
+    kneeLimits.mRotationLimits.SetLimitMaxActive(true, false, false);
+    kneeLimits.SetRotationLimitActive(true);
+    foot->SetDefaultT(KZeqVector4(0, -35, 5, 0));
+    KZeqNodeLimits& footLimits = foot->GetLimits();
+    footLimits.mTranslationLimits.SetLimitMin(KZeqVector4(-5.08, 0, 0, 0));
+    footLimits.mTranslationLimits.SetLimitMax(KZeqVector4(2.54, 0, 0, 0));
+    footLimits.mTranslationLimits.SetLimitMinActive(true, false, false);
+    footLimits.mTranslationLimits.SetLimitMaxActive(true, false, false);
+    footLimits.SetTranslationLimitActive(true);
+
+    s.CreateTake("Walk");
+    for (KZeqNode* n : {hip, knee, foot}) n->SetCurrentTakeNode("Walk");
+    KZeqTakeNode* walk = hip->GetCurrentTakeNode();
+    KFCurve* tx = walk->GetTranslationX();
+    Cubic(tx, 0.0, 0.0f, KFCURVE_TANGEANT_USER);
+    Cubic(tx, 0.5, 20.0f, KFCURVE_TANGEANT_USER);
+    Cubic(tx, 1.0, 10.0f, KFCURVE_TANGEANT_USER_BREAK);
+    tx->KeySetRightDerivative(0, 30.0f);
+    tx->KeySetLeftDerivative(1, 10.0f), tx->KeySetRightDerivative(1, 10.0f);
+    tx->KeySetLeftDerivative(2, -40.0f), tx->KeySetRightDerivative(2, 5.0f);
+    walk->GetTranslationY()->SetValue(90.0f);
+    Cubic(walk->GetEulerRotationY(), 0.0, 0.0f);
+    Cubic(walk->GetEulerRotationY(), 1.0, 90.0f);
+    walk->GetEulerRotationZ()->SetValue(20.0f);
+    importtest::Key(knee->GetCurrentTakeNode()->GetEulerRotationX(), 0.0, 0.0f);
+    importtest::Key(knee->GetCurrentTakeNode()->GetEulerRotationX(), 1.0, 60.0f);
+    importtest::Key(knee->GetCurrentTakeNode()->GetScaleY(), 0.0, 1.0f);
+    importtest::Key(knee->GetCurrentTakeNode()->GetScaleY(), 1.0, 1.5f);
+    KFCurve* visibility = foot->GetCurrentTakeNode()->GetVisibility();
+    importtest::Key(visibility, 0.0, 1.0f);
+    importtest::Key(visibility, 0.4, 0.0f);
+    importtest::Key(visibility, 0.8, 1.0f);
+    s.SetCurrentTake("Walk");
+}
+
+TMatrix Translation(const KZeqVector4& v, double sign = 1) {
+    TMatrix m;
+    for (int i = 0; i < 3; ++i) m.matrix[3][i] = sign * v[i];
+    return m;
+}
+
+// The node's local matrix at a time from its take curves and pivot set 0, row vectors:
+// Sp^-1 S Sp Soff Rp^-1 Rpost^-1 R Rpre Rp Roff T, R in the node's rotation order.
+TMatrix ExpectedLocal(KZeqNode& node, double seconds) {
+    KZeqTakeNode* take = node.GetCurrentTakeNode();
+    KFCurve* curves[9] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+                          take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                          take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+    double v[9];
+    for (int i = 0; i < 9; ++i) v[i] = curves[i]->Evaluate(At(seconds));
+    static const TEulerRotation::RotationOrder kOrders[6] = {TEulerRotation::kXYZ, TEulerRotation::kXZY,
+                                                             TEulerRotation::kYZX, TEulerRotation::kYXZ,
+                                                             TEulerRotation::kZXY, TEulerRotation::kZYX};
+    ERotationOrder order = eEULER_XYZ;
+    node.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
+    const double k = M_PI / 180;
+    const TMatrix r = TEulerRotation(v[3] * k, v[4] * k, v[5] * k, kOrders[order]).asMatrix();
+    const KZeqVector4& pre = node.GetPreRotation(KZeqNode::eSOURCE_SET);
+    const KZeqVector4& post = node.GetPostRotation(KZeqNode::eSOURCE_SET);
+    const TMatrix rpre = TEulerRotation(pre[0] * k, pre[1] * k, pre[2] * k).asMatrix();
+    const TMatrix rpost = TEulerRotation(post[0] * k, post[1] * k, post[2] * k).asMatrix().transpose();
+    TMatrix scale;
+    for (int i = 0; i < 3; ++i) scale.matrix[i][i] = v[6 + i];
+    const KZeqVector4& sp = node.GetScalingPivot(KZeqNode::eSOURCE_SET);
+    const KZeqVector4& rp = node.GetRotationPivot(KZeqNode::eSOURCE_SET);
+    return Translation(sp, -1) * scale * Translation(sp) * Translation(node.GetScalingOffset(KZeqNode::eSOURCE_SET)) *
+           Translation(rp, -1) * rpost * r * rpre * Translation(rp) *
+           Translation(node.GetRotationOffset(KZeqNode::eSOURCE_SET)) *
+           Translation(KZeqVector4(v[0], v[1], v[2], 0));
+}
+
+TMatrix ExpectedWorld(KZeqNode& node, double seconds) {
+    TMatrix world = ExpectedLocal(node, seconds);
+    for (KZeqNode* up = node.GetParent(); up && up->GetParent(); up = up->GetParent())
+        world = world * ExpectedLocal(*up, seconds);
+    return world;
+}
+
+struct UnitCase {
+    std::string name;
+    int distance, angle, time;
+    const char* option;  // the host program's
+};
+
+class AnimationSceneTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<UnitCase> {
+protected:
+    void SetUp() override {
+        ZeqTuloImportTest::SetUp();
+        standin::setUnits(GetParam().distance, GetParam().angle, GetParam().time);
+    }
+    void TearDown() override {
+        standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, TTime::kFilm);
+        ZeqTuloImportTest::TearDown();
+    }
+    // Writes the scene and keeps it for the comparison.
+    std::string Keep(const char* name, const std::function<void(KZeqSdkManager&, KZeqScene&)>& build) {
+        mScene = mManager.CreateKZeqScene();
+        build(mManager, *mScene);
+        const std::string path = mDirectory + name + ".zeq";
+        KZeqExporter exporter(mManager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
+        KStreamOptionsZeq options;
+        exporter.SetExportOptionsInfo(&options);
+        EXPECT_TRUE(exporter.Export(*mScene)) << exporter.GetLastErrorString();
+        return path;
+    }
+    KZeqNode* ZeqNode(const char* name) { return mManager.FindKZeqNode((std::string("Model::") + name).c_str()); }
+    // Exit status of the host program importing the file strictly under this case's units.
+    int Strict(const std::string& file, std::string& output) {
+        return RunStandin(mDirectory, std::string("--strict ") + GetParam().option +
+                                          " -c 'ZEQImportShowUI 0' -c 'ZEQImport -f \"" + file + "\" -take 0'",
+                          output);
+    }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = nullptr;
+};
+
+// The host's world matrices follow the Zeq scene's at every sampled time: translation, rotation in
+// its order, scaling, pivots, joint orient and rotate axis together.
+TEST_P(AnimationSceneTest, AnimatedHierarchyFollowsTheZeqScene) {
+    const std::string file = Keep("walk", Hierarchy);
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 0"));
+    for (const char* name : {"hip", "knee", "foot"}) {
+        ASSERT_FALSE(standin::find(name).isNull()) << name;
+        KZeqNode* node = ZeqNode(name);
+        ASSERT_TRUE(node);
+        for (double t : {0.0, 0.2, 0.45, 0.7, 1.0}) {
+            TAnimControl::setCurrentTime(TTime(t, TTime::kSeconds));
+            TMatrix host;
+            ASSERT_TRUE(ExtractWorldMatrix(TFnTransform(standin::find(name)), host));
+            const TMatrix expected = ExpectedWorld(*node, t);
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(host.matrix[r][c], expected.matrix[r][c], 1e-4)
+                        << name << " at " << t << " [" << r << "][" << c << "]";
+        }
+    }
+    // The order stays what the file says; visibility steps; limits in internal units.
+    TFnTransform hip(standin::find("hip")), knee(standin::find("knee")), foot(standin::find("foot"));
+    EXPECT_EQ(hip.rotationOrder(), TTransformationMatrix::kZXY);
+    TFnAnimCurve visibility(foot.findPlug("visibility"));
+    ASSERT_EQ(visibility.numKeys(), 3u);
+    EXPECT_EQ(visibility.outTangentType(0), TFnAnimCurve::kTangentStep);
+    EXPECT_EQ(visibility.value(1), 0.0);
+    EXPECT_TRUE(knee.isLimited(TFnTransform::kRotateMinX));
+    EXPECT_NEAR(knee.limitValue(TFnTransform::kRotateMaxX), 120 * M_PI / 180, 1e-9);
+    EXPECT_FALSE(knee.isLimited(TFnTransform::kRotateMaxZ));
+    EXPECT_NEAR(foot.limitValue(TFnTransform::kTranslateMinX), -5.08, 1e-9);
+    EXPECT_NEAR(foot.limitValue(TFnTransform::kTranslateMaxX), 2.54, 1e-9);
+
+    std::string output;
+    EXPECT_EQ(Strict(file, output), 0) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, AnimationSceneTest,
+                         ::testing::Values(UnitCase{"CentimetreDegree24", TDistance::kCentimeters, TAngle::kDegrees,
+                                                    TTime::kFilm, ""},
+                                           UnitCase{"InchRadian30", TDistance::kInches, TAngle::kRadians,
+                                                    TTime::kNTSCFrame, "--units"}),
+                         CaseName());
+
+}  // namespace
