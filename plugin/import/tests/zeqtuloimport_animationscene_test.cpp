@@ -11,10 +11,12 @@
 #include "content/kzeqmesh.h"
 #include "content/kzeqshape.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "object/kproperty.h"
 #include "plugin/zeqtulohelpers.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqpropertyhandler.h"
@@ -31,6 +33,8 @@
 
 using namespace zeqsdk_400;
 using importtest::AddNode;
+using importtest::HostParent;
+using importtest::HostPath;
 
 namespace {
 
@@ -221,6 +225,136 @@ TEST_P(AnimationSceneTest, AnimatedHierarchyFollowsTheZeqScene) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, AnimationSceneTest,
+                         ::testing::Values(UnitCase{"CentimetreDegree24", TDistance::kCentimeters, TAngle::kDegrees,
+                                                    TTime::kFilm, ""},
+                                           UnitCase{"InchRadian30", TDistance::kInches, TAngle::kRadians,
+                                                    TTime::kNTSCFrame, "--units"}),
+                         CaseName());
+
+// A spot light, a camera with a target, user attributes of five types and a mesh with two shapes,
+// animated in "Walk".
+void Content(KZeqSdkManager& m, KZeqScene& s) {
+    KZeqNode* root = s.GetRootNode();
+    KZeqNode* spot = AddNode(m, root, "spot", "light:2");
+    KZeqLight* light = spot->GetLight();
+    light->SetDefaultIntensity(80);
+    light->SetDefaultConeAngle(40);
+    light->SetDefaultColor(KZeqColor(1, 0.5, 0.25, 1));
+    KZeqNode* cam = AddNode(m, root, "cam", "camera");
+    KZeqCamera* camera = cam->GetCamera();
+    camera->SetApertureMode(KZeqCamera::eHORIZONTAL);
+    camera->SetApertureWidth(1.0);
+    camera->SetApertureHeight(0.75);
+    camera->SetSqueezeRatio(1.0);
+    camera->SetAngleOfView(90);
+    cam->SetTarget(AddNode(m, root, "cam_target"));
+    KZeqNode* props = AddNode(m, root, "props");
+    KZeqPropertyHandler* handler = props->GetPropertyHandler();
+    const struct {
+        const char* name;
+        kPropertyType type;
+    } kinds[] = {{"Flag", kPropertyTypeBool},    {"Count", kPropertyTypeInteger}, {"Speed", kPropertyTypeDouble},
+                 {"Aim", kPropertyTypeVector},   {"Tint", kPropertyTypeColor}};
+    for (const auto& kind : kinds) {
+        KProperty* property = handler->CreatePropertyFromType(kind.name, kind.type, nullptr, true, true, nullptr);
+        KZeqUserProperty* user = m.CreateKZeqUserProperty(property);
+        user->SetPropertyHandler(handler);
+        user->ModifyFlag(KZeqUserProperty::eUSER, true);
+        props->AddProperty(user);
+    }
+    props->FindPropertyByName("Flag")->SetDefaultValue(true);
+    props->FindPropertyByName("Count")->SetDefaultValue(7);
+    props->FindPropertyByName("Speed")->SetDefaultValue(2.5);
+    props->FindPropertyByName("Aim")->SetDefaultValue(1.0, 2.0, 3.0);
+    props->FindPropertyByName("Tint")->SetDefaultValue(0.25, 0.5, 0.75);
+    KZeqNode* face = AddNode(m, root, "face", "mesh");
+    KZeqMesh* mesh = face->GetMesh();
+    mesh->InitControlPoints(4);
+    for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i % 2, i / 2, 0, 1);
+    mesh->BeginPolygon();
+    for (int v : {0, 1, 3, 2}) mesh->AddPolygon(v);
+    mesh->EndPolygon();
+    for (const char* name : {"Smile", "Face.Blink"}) {
+        KZeqShape* shape = m.CreateKZeqShape();
+        shape->InitControlPoints(4);
+        for (int i = 0; i < 4; ++i) shape->GetControlPoints()[i] = KZeqVector4(i % 2, i / 2, 0.5, 1);
+        mesh->AddShape(shape, name);
+    }
+
+    s.CreateTake("Walk");
+    for (KZeqNode* n : {spot, cam, props, face}) n->SetCurrentTakeNode("Walk");
+    importtest::Key(spot->GetCurrentTakeNode()->GetLightIntensity(), 0.0, 50.0f);
+    importtest::Key(spot->GetCurrentTakeNode()->GetLightIntensity(), 1.0, 100.0f);
+    importtest::Key(cam->GetCurrentTakeNode()->GetCameraRoll(), 0.0, 0.0f);
+    importtest::Key(cam->GetCurrentTakeNode()->GetCameraRoll(), 1.0, 30.0f);
+    KFCurve* speed = props->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("Speed")->FCurveGet();
+    importtest::Key(speed, 0.0, 1.0f);
+    importtest::Key(speed, 1.0, 3.0f);
+    KFCurve* smile = mesh->GetShapeChannel(face->GetCurrentTakeNode(), 0);
+    importtest::Key(smile, 0.0, 0.0f);
+    importtest::Key(smile, 1.0, 100.0f);
+    s.SetCurrentTake("Walk");
+}
+
+using SceneContentTest = AnimationSceneTest;
+
+TEST_P(SceneContentTest, LightsCamerasUserAttributesAndBlendShapes) {
+    const std::string file = Keep("content", Content);
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 0"));
+    auto curve = [](const TPlug& plug) {
+        TStatus status;
+        TFnAnimCurve c(plug, &status);
+        EXPECT_TRUE(status) << plug.name().asChar();
+        return c;
+    };
+    // Light: intensity keys as fractions, the cone angle in radians, the colour.
+    TFnSpotLight spot(standin::find("spot"));
+    TFnAnimCurve intensity = curve(spot.findPlug("intensity"));
+    ASSERT_EQ(intensity.numKeys(), 2u);
+    EXPECT_NEAR(intensity.value(0), 0.5, 1e-6);
+    EXPECT_NEAR(intensity.value(1), 1.0, 1e-6);
+    EXPECT_NEAR(spot.coneAngle(), 40 * M_PI / 180, 1e-6);
+    EXPECT_FLOAT_EQ(spot.color().g, 0.5f);
+    // Camera: the focal length of 90 degrees over an inch, the roll as the group's twist.
+    EXPECT_NEAR(TFnCamera(standin::find("cam")).focalLength(), 12.7, 1e-4);
+    // The host names the look-at group after the camera it first made.
+    ASSERT_EQ(HostParent("cam"), "camera1_group") << HostPath("cam");
+    TFnAnimCurve twist = curve(TFnDependencyNode(standin::find("camera1_group")).findPlug("twist"));
+    ASSERT_EQ(twist.numKeys(), 2u);
+    EXPECT_NEAR(twist.value(1), -30 * M_PI / 180, 1e-6);
+    // User attributes.
+    TFnTransform props(standin::find("props"));
+    bool flag = false;
+    int count = 0;
+    double aimY = 0, tintB = 0;
+    props.findPlug("Flag").getValue(flag);
+    props.findPlug("Count").getValue(count);
+    props.findPlug("AimY").getValue(aimY);
+    props.findPlug("TintB").getValue(tintB);
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(aimY, 2.0);
+    EXPECT_NEAR(tintB, 0.75, 1e-6);
+    EXPECT_EQ(curve(props.findPlug("Speed")).numKeys(), 2u);
+    // Blend shapes: hidden targets, the deformer named after the node, the keyed weight.
+    TObject faceShape = TFnDagNode(standin::find("face")).child(0);
+    TObject deformer;
+    ASSERT_TRUE(ZeqTuloUtility::GetDependencyOfThisType(&faceShape, 330, &deformer, TItDependencyGraph::kUpstream,
+                                                        static_cast<TFn::Type>(330)));
+    EXPECT_EQ(str(TFnDependencyNode(deformer).name()), "face_BlendShaper");
+    TFnAnimCurve weight = curve(TFnDependencyNode(deformer).findPlug("weight").elementByLogicalIndex(0));
+    ASSERT_EQ(weight.numKeys(), 2u);
+    EXPECT_NEAR(weight.value(1), 1.0, 1e-6);
+    // Target transforms at the world, named with the whole shape name, their shapes with the part
+    // after the first ".".
+    EXPECT_EQ(HostPath("Smile|Smile"), "|Smile|Smile");
+    EXPECT_EQ(HostPath("Face_Blink|Blink"), "|Face_Blink|Blink");
+
+    std::string output;
+    EXPECT_EQ(Strict(file, output), 0) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, SceneContentTest,
                          ::testing::Values(UnitCase{"CentimetreDegree24", TDistance::kCentimeters, TAngle::kDegrees,
                                                     TTime::kFilm, ""},
                                            UnitCase{"InchRadian30", TDistance::kInches, TAngle::kRadians,

@@ -175,6 +175,16 @@ TEST_F(UserPropertyTest, WhatIsSkipped) {
     EXPECT_FALSE(status);
 }
 
+// Outside exclusive merge a property without an attribute gets one, and its value in the same pass.
+TEST_F(UserPropertyTest, MissingAttributeIsMadeAndFilled) {
+    Property("Spare Speed", kPropertyTypeDouble)->SetDefaultValue(4.5);
+    Channel("Spare Speed")->SetValue(0.0f);
+    ZeqTuloUserParams::Instance()->SetImportType(KZeqUserParams::kCreate);
+    EXPECT_TRUE(mImport->ImportUserProperties(*mNode));
+    ASSERT_TRUE(mNode->GetUserPropertyName("spare speed"));
+    EXPECT_EQ(Value<double>(mNode->GetUserPropertyName("Spare Speed")->Buffer()), 4.5);
+}
+
 TEST_F(UserPropertyTest, NodeWithoutAttributeGetsNothing) {
     TDagPath path = HostPath("transform", "bare");
     ZeqTuloNode* bare = Node("bare", &path);
