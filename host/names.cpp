@@ -28,6 +28,19 @@ bool clashes(std::uint32_t id, const std::string& name) {
     auto it = s.byName.find(name);
     if (it == s.byName.end()) return false;
     const NodeRec& me = s.nodes[id];
+    // Many DAG nodes of one name under other parents (a default name): the siblings are fewer.
+    if (isDag(me) && it->second.size() > 16) {
+        std::size_t siblings = 0;
+        for (std::uint32_t p : me.parents) siblings += s.nodes[p].children.size();
+        if (siblings < it->second.size()) {
+            auto dg = s.dgNameCount.find(name);
+            if (dg != s.dgNameCount.end() && dg->second > 0) return true;
+            for (std::uint32_t p : me.parents)
+                for (std::uint32_t other : s.nodes[p].children)
+                    if (other != id && s.nodes[other].name == name) return true;
+            return false;
+        }
+    }
     for (std::uint32_t other : it->second) {
         if (other == id) continue;
         const NodeRec& o = s.nodes[other];
@@ -86,6 +99,10 @@ void unindexName(std::uint32_t id) {
         auto& v = it->second;
         v.erase(std::remove(v.begin(), v.end(), id), v.end());
         if (v.empty()) s.byName.erase(it);
+        if (!isDag(n)) {
+            auto dg = s.dgNameCount.find(n.name);
+            if (dg != s.dgNameCount.end() && --dg->second == 0) s.dgNameCount.erase(dg);
+        }
     }
     ++s.freedEpoch[stripDigits(n.name)];
 }
@@ -94,7 +111,10 @@ void setNodeName(std::uint32_t id, const std::string& name) {
     Scene& s = scene();
     if (!s.nodes[id].name.empty()) unindexName(id);
     s.nodes[id].name = name;
-    if (id != 0) s.byName[name].push_back(id);
+    if (id != 0) {
+        s.byName[name].push_back(id);
+        if (!isDag(s.nodes[id])) ++s.dgNameCount[name];
+    }
 }
 
 std::uint32_t pathCount(std::uint32_t id) {

@@ -20,6 +20,7 @@ void Scene::reset() {
     data.clear();
     components.clear();
     byName.clear();
+    dgNameCount.clear();
     hints.clear();
     freedEpoch.clear();
     namespaces.clear();

@@ -190,6 +190,7 @@ struct Scene {
     std::uint64_t nextAddSeq = 1;
     // Names: every live node by full name; first-free-number hints per scope.
     std::unordered_map<std::string, std::vector<std::uint32_t>> byName;
+    std::unordered_map<std::string, std::uint32_t> dgNameCount;  // of byName's entries, the non-DAG nodes
     struct Hint {
         std::uint64_t next = 1, epoch = 0;
     };

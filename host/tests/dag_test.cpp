@@ -263,3 +263,30 @@ TEST_F(DagTest, TransformSpacesPivotsAndLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many DAG nodes of one name under different parents: siblings and DG nodes of the name still
+// clash, nodes under other parents do not.
+TEST(DagNames, ManyNodesOfOneNameUnderOtherParents) {
+    standin::reset();
+    std::vector<TObject> parents;
+    for (int i = 0; i < 40; ++i) {
+        TFnTransform parent;
+        parents.push_back(parent.create());
+        TFnTransform child;
+        child.create(parents.back());
+        EXPECT_EQ(str(child.setName("leaf")), "leaf");
+    }
+    TFnTransform sibling;
+    sibling.create(parents[3]);
+    EXPECT_EQ(str(sibling.setName("leaf")), "leaf1");
+    TObject dg = standin::createNode("groupId", "leaf");
+    EXPECT_EQ(str(TFnDependencyNode(dg).name()), "leaf2");  // DG names clash with every node
+    standin::createNode("groupId", "stem");
+    TFnTransform late;
+    late.create(parents[5]);
+    EXPECT_EQ(str(late.setName("stem")), "stem1");
+}
+
+}  // namespace
