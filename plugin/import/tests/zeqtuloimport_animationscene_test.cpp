@@ -5,6 +5,7 @@
 #include "importtest_support.h"
 
 #include <cmath>
+#include <map>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
@@ -14,6 +15,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
 #include "object/kproperty.h"
 #include "plugin/zeqtulohelpers.h"
 #include "plugin/zeqtuloutility.h"
@@ -360,5 +362,83 @@ INSTANTIATE_TEST_SUITE_P(Units, SceneContentTest,
                                            UnitCase{"InchRadian30", TDistance::kInches, TAngle::kRadians,
                                                     TTime::kNTSCFrame, "--units"}),
                          CaseName());
+
+// ---- Export, import, export again under inch, radians and 30 frames per second.
+
+using RoundTripTest = ZeqTuloImportTest;
+
+// The nine transform curves of every node of a file's take, by node name.
+std::map<std::string, std::vector<KFCurve*>> Curves(KZeqSdkManager& manager, const std::string& file) {
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    EXPECT_TRUE(importer->Initialize(file.c_str()) && importer->Import(*scene)) << file;
+    scene->SetCurrentTake("Take 001");
+    std::map<std::string, std::vector<KFCurve*>> curves;
+    for (int i = 0; i < manager.GetKZeqNodeCount(); ++i) {
+        KZeqNode* node = manager.GetKZeqNode(i);
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        if (!take || !node->GetParent()) continue;
+        curves[node->GetNameWithoutNameSpacePrefix().Buffer()] = {
+            take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+            take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+            take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+    }
+    return curves;
+}
+
+TEST_F(RoundTripTest, KeyedHierarchyKeepsItsKeysAndSlopes) {
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    if (registered != "1") GTEST_SKIP() << "no exporter in this build";
+    standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
+    // A parent and a child, keyed with fixed, smooth, linear and stepped tangents.
+    TFnTransform arm, hand;
+    arm.create();
+    arm.setName("arm");
+    hand.create(arm.object());
+    hand.setName("hand");
+    const struct {
+        TFnTransform* node;
+        const char* plug;
+        int type;
+    } channels[] = {{&arm, "translateX", TFnAnimCurve::kTangentFixed}, {&arm, "rotateY", TFnAnimCurve::kTangentFixed},
+                    {&hand, "rotateZ", TFnAnimCurve::kTangentSmooth}, {&hand, "translateY", TFnAnimCurve::kTangentLinear},
+                    {&hand, "scaleX", TFnAnimCurve::kTangentStep}};
+    for (const auto& channel : channels) {
+        TFnAnimCurve curve;
+        curve.create(channel.node->findPlug(channel.plug));
+        for (int k = 0; k < 4; ++k)
+            curve.addKey(TTime(k * 0.5, TTime::kSeconds), 1.0 + k * (k % 2 ? 2.0 : -1.0), channel.type, channel.type);
+        if (channel.type == TFnAnimCurve::kTangentFixed)
+            for (unsigned k = 0; k < 4; ++k) {
+                standin::setKeyTangent(curve.object(), k, true, 3.0 - k, 0);
+                standin::setKeyTangent(curve.object(), k, false, 3.0 - k, 0);
+            }
+    }
+    const std::string first = mDirectory + "first.zeq", second = mDirectory + "second.zeq";
+    ASSERT_TRUE(Run("ZEQExportShowUI 0"));
+    ASSERT_TRUE(Run("ZEQExport -f \"" + first + "\""));
+    ASSERT_TRUE(Run("file -f -new"));
+    ASSERT_TRUE(Run("ZEQImport -f \"" + first + "\" -take 0"));
+    ASSERT_TRUE(Run("ZEQExport -f \"" + second + "\""));
+
+    KZeqSdkManager managerA, managerB;
+    auto a = Curves(managerA, first), b = Curves(managerB, second);
+    for (const char* name : {"arm", "hand"}) {
+        ASSERT_TRUE(a.count(name) && b.count(name)) << name;
+        for (int c = 0; c < 9; ++c) {
+            KFCurve& x = *a[name][c];
+            KFCurve& y = *b[name][c];
+            ASSERT_EQ(x.KeyGetCount(), y.KeyGetCount()) << name << " " << c;
+            for (int k = 0; k < x.KeyGetCount(); ++k) {
+                EXPECT_EQ(x.KeyGetPtr(k)->GetTime(), y.KeyGetPtr(k)->GetTime()) << name << " " << c << " " << k;
+                EXPECT_NEAR(x.KeyGetPtr(k)->GetValue(), y.KeyGetPtr(k)->GetValue(), 1e-4) << name << " " << c;
+                EXPECT_NEAR(x.KeyGetLeftDerivative(k), y.KeyGetLeftDerivative(k), 1e-3) << name << " " << c << " " << k;
+                EXPECT_NEAR(x.KeyGetRightDerivative(k), y.KeyGetRightDerivative(k), 1e-3) << name << " " << c << " " << k;
+            }
+        }
+    }
+    standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, TTime::kFilm);
+}
 
 }  // namespace
