@@ -249,12 +249,6 @@ TEST_F(CameraTest, ZeroAngleGivesZeroWhichTheHostRefuses) {
     EXPECT_EQ(LogLines(), std::vector<std::string>({"cam: the host refused the focal length 0; the host's value was kept."}));
 }
 
-TEST_F(CameraTest, NoCameraOnThePathFails) {
-    TDagPath empty = HostPath("transform", "notACamera");
-    ZeqTuloNode* node = Node("notACamera", &empty, nullptr, mManager.CreateKZeqCamera());
-    EXPECT_FALSE(mImport->ImportAnimationCamera(*node));
-}
-
 struct TwistCase {
     std::string name;
     int angle;
@@ -284,12 +278,5 @@ TEST_P(TwistTest, RollBecomesTheGroupsTwist) {
 INSTANTIATE_TEST_SUITE_P(AngleUnits, TwistTest,
                          ::testing::Values(TwistCase{"Degrees", TAngle::kDegrees}, TwistCase{"Radians", TAngle::kRadians}),
                          CaseName());
-
-TEST_F(CameraTest, NoTargetNoTwist) {
-    ZeqTuloNode* node = MakeCamera();
-    node->GetCurrentTakeNode()->GetCameraRoll()->SetValue(10.0f);
-    EXPECT_TRUE(mImport->ImportAnimationCamera(*node));
-    EXPECT_TRUE(LogLines().empty());
-}
 
 }  // namespace

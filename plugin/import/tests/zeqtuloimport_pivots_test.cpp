@@ -25,21 +25,6 @@ protected:
     TFnTransform mTransform;
 };
 
-TEST_F(PivotTest, PivotsAndOffsetsGoAsTheyAre) {
-    ZeqTuloNode* node = Pivoted("joint");
-    mImport->ImportPivots(mTransform, *node);
-    TPoint orient;
-    ZeqTuloUtility::GetJointOrient(mTransform, orient);
-    EXPECT_TRUE(orient.isEquivalent(TPoint(10, 0, 0), 1e-9));
-    EXPECT_TRUE(mTransform.rotatePivot(TSpace::kTransform).isEquivalent(TPoint(1, 2, 3)));
-    EXPECT_TRUE(mTransform.rotatePivotTranslation(TSpace::kTransform).isEquivalent(TVector(4, 5, 6)));
-    EXPECT_TRUE(mTransform.scalePivot(TSpace::kTransform).isEquivalent(TPoint(-1, -2, -3)));
-    EXPECT_TRUE(mTransform.scalePivotTranslation(TSpace::kTransform).isEquivalent(TVector(0.5, 0.25, 0.125)));
-    // The Zeq node is unchanged.
-    EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[1], 2.0);
-    EXPECT_EQ(node->GetPreRotation(KZeqNode::eSOURCE_SET)[0], 10.0);
-}
-
 TEST_F(PivotTest, InactivePivotSetChangesNothing) {
     ZeqTuloNode* node = Pivoted("joint");
     node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
@@ -193,24 +178,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // The host refuses an enabled minimum above the maximum: a warning instead.
                       OrderCase{"BothOn", true, true, ""}),
     CaseName());
-
-TEST_F(LimitTest, BoundsTravelInTheHostsUiUnits) {
-    standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
-    ZeqTuloNode* node = Limited("box");
-    bool on[3] = {true, false, false}, off[3] = {false, false, false};
-    KZeqNodeLimits& limits = node->GetLimits();
-    SetLimit(limits.mTranslationLimits, KZeqVector4(-2.54, 0, 0, 0), KZeqVector4(5.08, 0, 0, 0), on, on);
-    SetLimit(limits.mRotationLimits, KZeqVector4(-90, 0, 0, 0), KZeqVector4(45, 0, 0, 0), on, off);
-    limits.SetTranslationLimitActive(true);
-    limits.SetRotationLimitActive(true);
-    mImport->ImportLimits(mTransform, *node);
-    // Stored in centimetres and radians whatever the UI shows.
-    EXPECT_NEAR(mTransform.limitValue(TFnTransform::kTranslateMinX), -2.54, 1e-9);
-    EXPECT_NEAR(mTransform.limitValue(TFnTransform::kTranslateMaxX), 5.08, 1e-9);
-    EXPECT_NEAR(mTransform.limitValue(TFnTransform::kRotateMinX), -M_PI / 2, 1e-9);
-    EXPECT_TRUE(mTransform.isLimited(TFnTransform::kRotateMinX));
-    EXPECT_FALSE(mTransform.isLimited(TFnTransform::kRotateMaxX));
-}
 
 struct EditorCase {
     std::string name;

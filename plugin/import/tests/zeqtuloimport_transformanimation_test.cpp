@@ -85,39 +85,6 @@ INSTANTIATE_TEST_SUITE_P(Units, TransformUnitTest,
                                                     TTime::kNTSCFrame}),
                          CaseName());
 
-TEST_F(TransformAnimationTest, StaticValuesComeFromTheCurvesDefaults) {
-    mBox = HostPath("transform", "box");
-    ZeqTuloNode* node = Node("box", &mBox);
-    KZeqTakeNode* take = node->GetCurrentTakeNode();
-    take->GetTranslationY()->SetValue(7.0f);
-    take->GetEulerRotationX()->SetValue(30.0f);
-    take->GetScaleX()->SetValue(2.0f);
-    standin::setUnits(TDistance::kInches, TAngle::kDegrees, TTime::kFilm);
-    mImport->ImportTransformAnimation(*node);
-    EXPECT_EQ(Value(mBox, "translateY"), 7.0);  // centimetres: the static value is not converted
-    EXPECT_NEAR(Value(mBox, "rotateX"), 30 * M_PI / 180, 1e-6);
-    EXPECT_EQ(Value(mBox, "scaleX"), 2.0);
-    EXPECT_FALSE(Animated(mBox, "translateY"));
-}
-
-TEST_F(TransformAnimationTest, RotationOrderIsSetKeepingTheOrientation) {
-    mBox = HostPath("transform", "box");
-    ZeqTuloNode* node = Node("box", &mBox);
-    node->SetRotationOrder(KZeqNode::eDESTINATION_SET, eEULER_ZXY);
-    KZeqTakeNode* take = node->GetCurrentTakeNode();
-    take->GetEulerRotationX()->SetValue(10.0f);
-    take->GetEulerRotationY()->SetValue(20.0f);
-    take->GetEulerRotationZ()->SetValue(30.0f);
-    mImport->ImportTransformAnimation(*node);
-    TFnTransform transform(mBox);
-    EXPECT_EQ(transform.rotationOrder(), TTransformationMatrix::kZXY);
-    TEulerRotation rotation;
-    transform.getRotation(rotation);
-    EXPECT_NEAR(rotation.x, 10 * M_PI / 180, 1e-6);
-    EXPECT_NEAR(rotation.y, 20 * M_PI / 180, 1e-6);
-    EXPECT_NEAR(rotation.z, 30 * M_PI / 180, 1e-6);
-}
-
 TEST_F(TransformAnimationTest, SphericXYZGetsCurvesButNoStaticRotationOrOrder) {
     ZeqTuloNode* node = KeyedBox();
     node->SetRotationOrder(KZeqNode::eDESTINATION_SET, eSPHERIC_XYZ);
