@@ -294,6 +294,7 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
 
     int carried = kGlobal;
     int skipped = 0;
+    int hint = 0;  // the derivatives are read in key order
     for (int i = 0; i < n; ++i) {
         const KFCurveKey& key = *curve.KeyGetPtr(i);
         const KTime keyTime = key.GetTime();
@@ -316,12 +317,14 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
             continue;
         }
         const bool lock = (!kind.mBroken && in == out) || i == 0 || i == n - 1;
-        host.setTangentsLocked(index, false);
         if (kind.mExplicit) {
+            // Unlocked while the two sides are written one by one.
+            host.setTangentsLocked(index, false);
             if (weighted) host.setWeightsLocked(index, false);
             for (int side = 0; side < 2; ++side) {
                 const bool inSide = side == 0;
-                const double d = inSide ? curve.EvaluateLeftDerivative(keyTime) : curve.EvaluateRightDerivative(keyTime);
+                const double d = inSide ? curve.EvaluateLeftDerivative(keyTime, &hint)
+                                        : curve.EvaluateRightDerivative(keyTime, &hint);
                 float x, y;
                 if (weighted) {
                     const double w = inSide ? curve.KeyGetLeftTangeantWeight(i) : curve.KeyGetRightTangeantWeight(i);
