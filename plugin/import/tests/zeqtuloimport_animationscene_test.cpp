@@ -10,6 +10,7 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqmesh.h"
+#include "content/kzeqnurb.h"
 #include "content/kzeqshape.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -31,6 +32,7 @@
 #include "tfndagnode.h"
 #include "tfndeformer.h"
 #include "tfnlight.h"
+#include "tfnnurbssurface.h"
 #include "tfntransform.h"
 
 using namespace zeqsdk_400;
@@ -283,6 +285,20 @@ void Content(KZeqSdkManager& m, KZeqScene& s) {
         mesh->AddShape(shape, name);
     }
 
+    // A 4 x 4 open bicubic surface with a shape that lifts it.
+    KZeqNode* sheet = AddNode(m, root, "sheet", "none");
+    KZeqNurb* nurb = m.CreateKZeqNurb();
+    sheet->SetNodeAttribute(nurb);
+    nurb->SetOrder(4, 4);
+    nurb->InitControlPoints(4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN);
+    for (int i = 0; i < 16; ++i) nurb->GetControlPoints()[i] = KZeqVector4(i % 4, i / 4, 0, 1);
+    for (int k = 0; k < nurb->GetUKnotCount(); ++k) nurb->GetUKnotVector()[k] = k < 4 ? 0 : 1;
+    for (int k = 0; k < nurb->GetVKnotCount(); ++k) nurb->GetVKnotVector()[k] = k < 4 ? 0 : 1;
+    KZeqShape* lift = m.CreateKZeqShape();
+    lift->InitControlPoints(16);
+    for (int i = 0; i < 16; ++i) lift->GetControlPoints()[i] = KZeqVector4(i % 4, i / 4, 2, 1);
+    nurb->AddShape(lift, "Lift");
+
     s.CreateTake("Walk");
     for (KZeqNode* n : {spot, cam, props, face}) n->SetCurrentTakeNode("Walk");
     importtest::Key(spot->GetCurrentTakeNode()->GetLightIntensity(), 0.0, 50.0f);
@@ -351,6 +367,20 @@ TEST_P(SceneContentTest, LightsCamerasUserAttributesAndBlendShapes) {
     // after the first ".".
     EXPECT_EQ(HostPath("Smile|Smile"), "|Smile|Smile");
     EXPECT_EQ(HostPath("Face_Blink|Blink"), "|Face_Blink|Blink");
+    // A NURBS target shares the base's knots and takes the shape's points.
+    TObject sheetShape = TFnDagNode(standin::find("sheet")).child(0);
+    TObject sheetDeformer;
+    ASSERT_TRUE(ZeqTuloUtility::GetDependencyOfThisType(&sheetShape, 330, &sheetDeformer,
+                                                        TItDependencyGraph::kUpstream, static_cast<TFn::Type>(330)));
+    TObjectArray targets;
+    TFnBlendShapeDeformer(sheetDeformer).getTargets(sheetShape, 0, targets);
+    ASSERT_EQ(targets.length(), 1u);
+    TFnNurbsSurface target(targets[0]), base(sheetShape);
+    EXPECT_EQ(str(target.name()), "Lift");
+    EXPECT_EQ(target.numKnotsInU(), base.numKnotsInU());
+    TPoint cv;
+    target.getCV(2, 1, cv, TSpace::kObject);
+    EXPECT_EQ(cv.z, 2.0);
 
     std::string output;
     EXPECT_EQ(Strict(file, output), 0) << output;

@@ -109,6 +109,18 @@ TEST_F(RotationCurveTest, WithoutKeysOnlyTheCurvesGo) {
     EXPECT_FALSE(mTransform.findPlug("rotateZ").isNull());
 }
 
+// The host refuses a curve on a locked plug: that axis is left without keys, the others sampled.
+TEST_F(RotationCurveTest, LockedAxisStaysWithoutKeys) {
+    mTransform.findPlug("rotateY").setLocked(true);
+    AddKey(mX, 0.0, 0.0f);
+    AddKey(mX, 0.1, 10.0f);
+    EXPECT_TRUE(Run());
+    TStatus status;
+    TFnAnimCurve y(mTransform.findPlug("rotateY"), &status);
+    EXPECT_EQ(status.statusCode(), TStatus::kNotFound);
+    EXPECT_EQ(Axis("rotateX").numKeys(), 4u);
+}
+
 TEST_F(RotationCurveTest, RateThatIsNotPositiveSamplesAtThirty) {
     ZeqTuloUserParams::Instance()->SetDoubleParam(KZeqUserParams::kImportSamplingRate, 0.0);
     AddKey(mX, 0.0, 0.0f);
