@@ -241,8 +241,8 @@ void Content(KZeqSdkManager& m, KZeqScene& s) {
     KZeqNode* root = s.GetRootNode();
     KZeqNode* spot = AddNode(m, root, "spot", "light:2");
     KZeqLight* light = spot->GetLight();
-    light->SetDefaultIntensity(80);
-    light->SetDefaultConeAngle(40);
+    light->SetDefaultIntensity(100);
+    light->SetDefaultConeAngle(45);
     light->SetDefaultColor(KZeqColor(1, 0.5, 0.25, 1));
     KZeqNode* cam = AddNode(m, root, "cam", "camera");
     KZeqCamera* camera = cam->GetCamera();
@@ -325,13 +325,13 @@ TEST_P(SceneContentTest, LightsCamerasUserAttributesAndBlendShapes) {
         EXPECT_TRUE(status) << plug.name().asChar();
         return c;
     };
-    // Light: intensity keys as fractions, the cone angle in radians, the colour.
+    // Light: intensity keys as fractions (50 percent is 0.5), the cone angle in radians, the colour.
     TFnSpotLight spot(standin::find("spot"));
     TFnAnimCurve intensity = curve(spot.findPlug("intensity"));
     ASSERT_EQ(intensity.numKeys(), 2u);
     EXPECT_NEAR(intensity.value(0), 0.5, 1e-6);
     EXPECT_NEAR(intensity.value(1), 1.0, 1e-6);
-    EXPECT_NEAR(spot.coneAngle(), 40 * M_PI / 180, 1e-6);
+    EXPECT_NEAR(spot.coneAngle(), 0.7853981633974483, 1e-7);
     EXPECT_FLOAT_EQ(spot.color().g, 0.5f);
     // Camera: the focal length of 90 degrees over an inch, the roll as the group's twist.
     EXPECT_NEAR(TFnCamera(standin::find("cam")).focalLength(), 12.7, 1e-4);

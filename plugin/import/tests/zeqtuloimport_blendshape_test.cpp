@@ -244,11 +244,4 @@ TEST_F(BlendShapeWarningTest, WithoutDialogsOnlyTheLog) {
     EXPECT_EQ(LogLines().size(), 4u);
 }
 
-TEST_F(BlendShapeWarningTest, NothingWhenNothingFailed) {
-    SetBool(ZeqTuloUserParams::kImportShowUI, true);
-    mImport->DisplayBlendShapeImportWarningDialog();
-    EXPECT_TRUE(standin::dialogs().records().empty());
-    EXPECT_TRUE(LogLines().empty());
-}
-
 }  // namespace

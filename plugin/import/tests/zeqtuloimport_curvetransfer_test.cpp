@@ -189,10 +189,6 @@ TEST_F(CurveTransferTest, WeightedEndTangentsTakeAThirdOfASecond) {
     host.getTangent(0, x, y, false);
     EXPECT_NEAR(x, length * F, 1e-4);
     EXPECT_NEAR(y, 6.0 / 0.5 * length / 2.0, 1e-4);
-    // Out-tangent of the last key.
-    host.getTangent(1, x, y, false);
-    EXPECT_NEAR(x, 0.33 * F, 1e-4);
-    EXPECT_NEAR(y, -3.0 / 0.5 * 0.33 / 2.0, 1e-4);
 }
 
 // ---- TCB keys: the whole curve is resampled on the import rate's grid.
@@ -414,27 +410,6 @@ TEST_F(CurveTransferTest, RefusedKeysAreLeftOutAndLoggedOnce) {
     const std::string line =
         "box_scaleX: 2 keys left out (a value that is not a number, or a time too close to another key).";
     EXPECT_EQ(LogLines(), std::vector<std::string>({line, line}));
-}
-
-TEST_F(CurveTransferTest, MissingAttributeIsLoggedForAKeyedCurveOnly) {
-    TStatus status;
-    EXPECT_FALSE(mImport->SetTuloCurve(mTransform, "noSuchAttribute", mCurve, TFnAnimCurve::kAnimCurveTU, 1, 1, &status));
-    EXPECT_FALSE(status);
-    AddKey(mCurve, 0.0, 1.0f);
-    EXPECT_FALSE(mImport->SetTuloCurve(mTransform, "noSuchAttribute", mCurve, TFnAnimCurve::kAnimCurveTU, 1, 1, &status));
-    EXPECT_EQ(LogLines(),
-              std::vector<std::string>({"box.noSuchAttribute: attribute not found. Cannot transfer animation data."}));
-}
-
-TEST(SampleCountTest, CountsStayBelowTheLastKeyPlusAPeriod) {
-    const KTime p(10);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(0), KTime(30), p), 4);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(0), KTime(31), p), 5);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(0), KTime(0), p), 1);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(0), KTime(-5), p), 1);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(-KTime::kInfiniteTicks), KTime(KTime::kInfiniteTicks), Seconds(1.0 / 30)),
-              -1);
-    EXPECT_EQ(ZeqTuloImportSampleCount(KTime(0), KTime(KTime::kInfiniteTicks - 5), p), -1);
 }
 
 }  // namespace

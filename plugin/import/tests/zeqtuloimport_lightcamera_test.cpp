@@ -40,59 +40,6 @@ protected:
     TDagPath mPath;
 };
 
-TEST_F(LightTest, IntensityIsAFraction) {
-    ZeqTuloNode* node = MakeLight<TFnPointLight>("lamp");
-    node->GetDefaultTakeNode()->GetLightIntensity()->SetValue(100.0f);
-    KFCurve& animated = *node->GetCurrentTakeNode()->GetLightIntensity();
-    AddKey(animated, 0.0, 50.0f);
-    AddKey(animated, 1.0, 100.0f);
-    EXPECT_TRUE(mImport->ImportAnimationLight(*node));
-    TFnAnimCurve curve(TFnDependencyNode(mShape).findPlug("intensity"));
-    ASSERT_EQ(curve.numKeys(), 2u);
-    EXPECT_NEAR(curve.value(0), 0.5, 1e-7);
-    EXPECT_NEAR(curve.value(1), 1.0, 1e-7);
-    EXPECT_FALSE(Animated("coneAngle"));  // a point light has none
-    // Without keys the static value shows: 100 percent is 1.
-    ZeqTuloNode* still = MakeLight<TFnPointLight>("still");
-    still->GetDefaultTakeNode()->GetLightIntensity()->SetValue(100.0f);
-    mImport->ImportAnimationLight(*still);
-    EXPECT_FLOAT_EQ(TFnLight(mShape).intensity(), 1.0f);
-}
-
-TEST_F(LightTest, ConeAngleInRadians) {
-    ZeqTuloNode* node = MakeLight<TFnSpotLight>("spot");
-    node->GetDefaultTakeNode()->GetLightConeAngle()->SetValue(45.0f);
-    KFCurve& animated = *node->GetCurrentTakeNode()->GetLightConeAngle();
-    AddKey(animated, 0.0, 30.0f);
-    AddKey(animated, 1.0, 60.0f);
-    mImport->ImportAnimationLight(*node);
-    TFnAnimCurve curve(TFnDependencyNode(mShape).findPlug("coneAngle"));
-    ASSERT_EQ(curve.numKeys(), 2u);
-    EXPECT_NEAR(curve.value(1), M_PI / 3, 1e-6);
-    // The animation take's curve was scaled in place.
-    EXPECT_NEAR(animated.KeyGetPtr(1)->GetValue(), M_PI / 3, 1e-6);
-    ZeqTuloNode* still = MakeLight<TFnSpotLight>("still");
-    still->GetDefaultTakeNode()->GetLightConeAngle()->SetValue(45.0f);
-    mImport->ImportAnimationLight(*still);
-    EXPECT_DOUBLE_EQ(TFnSpotLight(mShape).coneAngle(), 0.7853981633974483);
-}
-
-TEST_F(LightTest, ColourFromTheDefaultTakeAndCurvesUnscaled) {
-    ZeqTuloNode* node = MakeLight<TFnDirectionalLight>("sun");
-    node->GetDefaultTakeNode()->GetColorR()->SetValue(0.25f);
-    node->GetDefaultTakeNode()->GetColorG()->SetValue(0.5f);
-    node->GetDefaultTakeNode()->GetColorB()->SetValue(0.75f);
-    AddKey(*node->GetCurrentTakeNode()->GetColorG(), 0.0, 0.1f);
-    AddKey(*node->GetCurrentTakeNode()->GetColorG(), 1.0, 0.9f);
-    mImport->ImportAnimationLight(*node);
-    const TColor colour = TFnLight(mShape).color();
-    EXPECT_FLOAT_EQ(colour.r, 0.25f);
-    EXPECT_FLOAT_EQ(colour.b, 0.75f);
-    EXPECT_TRUE(Animated("colorG"));
-    EXPECT_FALSE(Animated("colorR"));
-    EXPECT_NEAR(TFnAnimCurve(TFnDependencyNode(mShape).findPlug("colorG")).value(1), 0.9, 1e-6);
-}
-
 TEST_F(LightTest, DefaultTakeGivesStaticValuesOnly) {
     ZeqTuloNode* node = MakeLight<TFnSpotLight>("spot");
     AddKey(*node->GetDefaultTakeNode()->GetLightIntensity(), 0.0, 10.0f);

@@ -44,47 +44,6 @@ protected:
     TDagPath mBox;
 };
 
-struct UnitCase {
-    std::string name;
-    int distance, angle, time;
-};
-
-class TransformUnitTest : public TransformAnimationTest, public ::testing::WithParamInterface<UnitCase> {};
-
-// Curves land in internal units whatever the UI shows; statics come from the current time.
-TEST_P(TransformUnitTest, CurvesAndStaticsAtTheCurrentTime) {
-    standin::setUnits(GetParam().distance, GetParam().angle, GetParam().time);
-    ZeqTuloNode* node = KeyedBox();
-    mImport->mCurrentTime = Seconds(0.5);
-    mImport->ImportTransformAnimation(*node);
-    EXPECT_EQ(Curve("translateX").numKeys(), 2u);
-    EXPECT_EQ(Curve("rotateY").numKeys(), 2u);
-    EXPECT_EQ(Curve("scaleZ").numKeys(), 2u);
-    EXPECT_FALSE(Animated(mBox, "translateY"));  // no keys, no curve
-    for (double t : {0.0, 0.25, 0.5, 1.0}) {
-        EXPECT_NEAR(Curve("translateX").evaluate(TTime(t, TTime::kSeconds)),
-                    node->GetCurrentTakeNode()->GetTranslationX()->Evaluate(Seconds(t)), 1e-4);
-        EXPECT_NEAR(Curve("rotateY").evaluate(TTime(t, TTime::kSeconds)) * 57.29577951308232,
-                    node->GetCurrentTakeNode()->GetEulerRotationY()->Evaluate(Seconds(t)), 1e-3);
-    }
-    // Statics, set in Zeq units and radians, read back from the plugs where no curve drives them.
-    TFnTransform transform(mBox);
-    TStatus status;
-    TFnAnimCurve tx(transform.findPlug("translateX"), &status);
-    const double* global = node->GetGlobalTranslation();
-    const float x = node->GetCurrentTakeNode()->GetTranslationX()->Evaluate(Seconds(0.5));
-    EXPECT_NEAR(global[0], x, 1e-5);
-    EXPECT_NEAR(node->GetGlobalRotation()[1],
-                node->GetCurrentTakeNode()->GetEulerRotationY()->Evaluate(Seconds(0.5)), 1e-4);
-}
-
-INSTANTIATE_TEST_SUITE_P(Units, TransformUnitTest,
-                         ::testing::Values(UnitCase{"CentimetreDegree24", TDistance::kCentimeters, TAngle::kDegrees,
-                                                    TTime::kFilm},
-                                           UnitCase{"InchRadian30", TDistance::kInches, TAngle::kRadians,
-                                                    TTime::kNTSCFrame}),
-                         CaseName());
-
 TEST_F(TransformAnimationTest, SphericXYZGetsCurvesButNoStaticRotationOrOrder) {
     ZeqTuloNode* node = KeyedBox();
     node->SetRotationOrder(KZeqNode::eDESTINATION_SET, eSPHERIC_XYZ);
