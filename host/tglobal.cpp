@@ -4,13 +4,9 @@
 
 using namespace tulo_detail;
 
-TStatus TGlobal::deleteNode(const TObject& object) {
-    if (NodeRec* n = liveNode(object, "TGlobal::deleteNode")) {
-        if (object.id() == 0) return TStatus::kFailure;
-        (void)n;
-        destroyNode(object.id());
-        return TStatus::kSuccess;
-    }
+namespace {
+
+TStatus deleteAttribute(const TObject& object) {
     AttrRec* a = attr(object);
     if (!a || a->isStatic || a->owner != 0 || a->parent >= 0) return TStatus::kFailure;
     std::vector<std::uint32_t> todo{object.id()};
@@ -21,6 +17,20 @@ TStatus TGlobal::deleteNode(const TObject& object) {
         todo.insert(todo.end(), r.children.begin(), r.children.end());
     }
     return TStatus::kSuccess;
+}
+
+}  // namespace
+
+TStatus TGlobal::deleteNode(const TObject& object) {
+    // An attribute is no node: deleted as an attribute, without a dead-node fault.
+    if (object.kind() == TObject::kAttributeKind) return deleteAttribute(object);
+    if (NodeRec* n = liveNode(object, "TGlobal::deleteNode")) {
+        if (object.id() == 0) return TStatus::kFailure;
+        (void)n;
+        destroyNode(object.id());
+        return TStatus::kSuccess;
+    }
+    return TStatus::kFailure;
 }
 
 #include "tselectionlist.h"

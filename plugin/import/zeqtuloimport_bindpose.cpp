@@ -160,7 +160,7 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepApplyBindPoses() {
             if (record->mNode->mIsPresent) continue;
             KZeqMatrix inverse, local;
             KmAi(inverse, parentMatrix);
-            KmAA(local, record->mBindMatrix, inverse);
+            KmAA(local, inverse, record->mBindMatrix);  // the bind matrix first, then the parent's inverse
             ZeqTuloUtility::RemovePreAndPostFromRotation(record->mNode, local);
             WriteHostTransform(record->mNode, local);
         }

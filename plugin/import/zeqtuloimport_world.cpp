@@ -34,7 +34,7 @@ void ZeqTuloImport::ComputeWorldTransform(KgeAMatrix& matrix) {
         const KgeAMatrix turn = {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {0, 0, 0, 1}};
         KgeAMatrix scaled;
         std::memcpy(scaled, matrix, sizeof(KgeAMatrix));
-        KmAA(matrix, scaled, turn);
+        KmAA(matrix, turn, scaled);
     }
 }
 
@@ -50,7 +50,7 @@ namespace {
 // The node's local matrix composed with the correction (the local one applied first).
 KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
     KZeqXMatrix out;
-    KmAA(out, local, correction);
+    KmAA(out, correction, local);
     return out;
 }
 

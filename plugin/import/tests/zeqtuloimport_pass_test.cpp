@@ -112,9 +112,10 @@ Builder Skinned(char pose) {
         }
         if (pose == ' ') return;
         KZeqPose* p = manager.CreateKZeqPose("Pose", pose == 'b');
-        KZeqMatrix hipMatrix, kneeMatrix;
-        hipMatrix.mData[3][1] = 10;   // the hip at y 10
-        kneeMatrix.mData[3][1] = 4;   // the knee at y 4 in the world: 6 below the hip
+        // The hip at y 10 turned a quarter about Z (its +Y along the world's -X); the knee 6 along
+        // the world's -X from it, turned alike: 6 along the hip's own +Y.
+        const KZeqMatrix hipMatrix(KZeqVector4(0, 10, 0, 0), KZeqVector4(0, 0, 90, 0), KZeqVector4(1, 1, 1, 0));
+        const KZeqMatrix kneeMatrix(KZeqVector4(-6, 10, 0, 0), KZeqVector4(0, 0, 90, 0), KZeqVector4(1, 1, 1, 0));
         p->Add("Model::hip", hipMatrix, false);
         p->Add("Model::knee", kneeMatrix, false);
         p->Add("Model::nowhere", hipMatrix, false);
@@ -145,13 +146,15 @@ TEST_F(PassTest, LinksWithoutABindPoseAreReported) {
 // Runs the pass step by step and reads the host transforms while the skin clusters are built.
 class SteppedImport : public ZeqTuloImport {
 public:
-    // The y translations of the named host nodes during the skin step, and the pass's status.
+    // The x and y translations of the named host nodes during the skin step; the pass's status.
     bool Run(const std::vector<std::string>& names, std::vector<double>& during) {
         for (int i = 0; i < kImportStepCount; ++i) {
             const ImportStep& step = kImportSteps[i];
             if (std::string(step.mName) == "skin clusters")
-                for (const std::string& name : names)
-                    during.push_back(TFnTransform(standin::find(name)).translation(TSpace::kTransform).y);
+                for (const std::string& name : names) {
+                    const TVector t = TFnTransform(standin::find(name)).translation(TSpace::kTransform);
+                    during.push_back(t.x), during.push_back(t.y);
+                }
             if ((this->*step.mRun)() == eStepFail) return false;
         }
         return true;
@@ -165,9 +168,11 @@ TEST_F(PassTest, BindPosesAreAppliedAndRestored) {
     driver.OpenProject(TString(Write("bind", Skinned('b')).c_str()));
     std::vector<double> during;
     ASSERT_TRUE(driver.Run({"hip", "knee"}, during));
-    ASSERT_EQ(during.size(), 2u);
-    EXPECT_DOUBLE_EQ(during[0], 10);
-    EXPECT_DOUBLE_EQ(during[1], -6);
+    ASSERT_EQ(during.size(), 4u);
+    EXPECT_NEAR(during[0], 0, 1e-9);
+    EXPECT_NEAR(during[1], 10, 1e-9);
+    EXPECT_NEAR(during[2], 0, 1e-9);
+    EXPECT_NEAR(during[3], 6, 1e-9);
     EXPECT_DOUBLE_EQ(TFnTransform(standin::find("hip")).translation(TSpace::kTransform).y, 0);
     // Restored to the file's translation, which the animation pass set.
     EXPECT_DOUBLE_EQ(TFnTransform(standin::find("knee")).translation(TSpace::kTransform).y, -4);
@@ -186,8 +191,8 @@ TEST_F(PassTest, PresentNodesKeepTheirTransform) {
     ASSERT_TRUE(driver.Run({"hip", "knee"}, during));
     // The animation pass gave the merged hip the file's translation (0); the bind pose (10) never
     // reaches it.
-    EXPECT_DOUBLE_EQ(during[0], 0);
-    EXPECT_DOUBLE_EQ(during[1], -6);  // the parent's bind matrix, not its host transform
+    EXPECT_DOUBLE_EQ(during[1], 0);
+    EXPECT_NEAR(during[3], 6, 1e-9);  // the parent's bind matrix, not its host transform
     EXPECT_DOUBLE_EQ(TFnTransform(standin::find("hip")).translation(TSpace::kTransform).y, 0);
     EXPECT_EQ(HostParent("knee"), "hip");
 }

@@ -1,0 +1,266 @@
+// The import's services: user-property attributes and their names on merge, vertex colours, the
+// world correction, pivot sets and the checks that log.
+#include "importtest_support.h"
+
+#include <cmath>
+
+#include "content/kzeqlayer.h"
+#include "content/kzeqmesh.h"
+#include "plugin/import/zeqtulomergenodematcher.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulouserparams.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzequserproperty.h"
+#include "scene/kzeqtakenode.h"
+#include "fcurve/kfcurve.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+using E = KZeqLayerElement;
+
+namespace {
+
+class ServicesTest : public ImportDriverTest {
+protected:
+    ServicesTest() : mScene(mDriver.GetSdkManager().CreateKZeqScene()), mRoot(mScene->GetRootNode()) {}
+    ZeqTuloNode* Add(const char* name, const char* kind = "null", KZeqNode* parent = nullptr) {
+        return static_cast<ZeqTuloNode*>(AddNode(mDriver.GetSdkManager(), parent ? parent : mRoot, name, kind));
+    }
+    KZeqUserProperty* Property(KZeqNode& node, const char* name, const char* type, const char* label) {
+        KZeqUserProperty* property = mDriver.GetSdkManager().CreateKZeqUserProperty(name, type, label);
+        property->ModifyFlag(KZeqUserProperty::eUSER, true);
+        node.AddProperty(property);
+        return property;
+    }
+    static std::string AttributeOf(ZeqTuloNode& node, const char* label) {
+        const KString* name = node.GetUserPropertyName(label);
+        return name ? name->Buffer() : "<none>";
+    }
+    static int UnitType(const char* plugName) {
+        TPlug p = standin::plug(plugName);
+        if (p.isNull()) return -1;
+        return TFnNumericAttribute(p.attribute()).unitType();
+    }
+
+    ZeqTuloImport mDriver;
+    KZeqScene* mScene;
+    KZeqNode* mRoot;
+};
+
+// Attributes by type, named after labels made host-valid; a name in use takes the next number;
+// the node remembers each property's attribute.
+TEST_F(ServicesTest, UserPropertiesBecomeAttributes) {
+    ZeqTuloNode* node = Add("box");
+    Property(*node, "Flag", "Bool", "");
+    Property(*node, "Count", "Integer", "")->SetLimits(0, 10);
+    Property(*node, "Weight", "Real", "my weight");
+    Property(*node, "Dir", "Vector", "1st.dir");
+    Property(*node, "Tint", "Color", "");
+    KZeqUserProperty* hidden = Property(*node, "Plain", "Real", "");
+    hidden->ModifyFlag(KZeqUserProperty::eUSER, false);
+    TFnTransform transform;
+    transform.create();
+    transform.setName("box");
+    transform.addAttribute(TFnNumericAttribute().create("Flag", "Flag", TFnNumericData::kInt), 2);
+    mDriver.AddUserProperties(transform, node);
+    EXPECT_EQ(AttributeOf(*node, "Flag"), "Flag1");
+    EXPECT_EQ(AttributeOf(*node, "Count"), "Count");
+    EXPECT_EQ(AttributeOf(*node, "my weight"), "my_weight");
+    EXPECT_EQ(AttributeOf(*node, "1st.dir"), "_1st_dir");
+    EXPECT_EQ(AttributeOf(*node, "Tint"), "Tint");
+    EXPECT_EQ(AttributeOf(*node, "Plain"), "<none>");
+    EXPECT_EQ(UnitType("box.Flag1"), TFnNumericData::kBoolean);
+    EXPECT_EQ(UnitType("box.Count"), TFnNumericData::kInt);
+    EXPECT_EQ(UnitType("box.my_weight"), TFnNumericData::kDouble);
+    EXPECT_EQ(UnitType("box._1st_dir"), TFnNumericData::k3Double);
+    EXPECT_EQ(UnitType("box.Tint"), TFnNumericData::k3Float);
+    TFnNumericAttribute count(standin::plug("box.Count").attribute());
+    double max = 0;
+    ASSERT_TRUE(count.hasSoftMax() && count.getSoftMax(max));
+    EXPECT_EQ(max, 10);
+    EXPECT_TRUE(TFnAttribute(standin::plug("box.Count").attribute()).isKeyable());
+
+    // A node without attribute gets none.
+    ZeqTuloNode* bare = Add("bare", "none");
+    Property(*bare, "Flag", "Bool", "");
+    mDriver.AddUserProperties(transform, bare);
+    EXPECT_EQ(AttributeOf(*bare, "Flag"), "<none>");
+}
+
+// Ten names are tried while the host answers "in use"; then the property goes without.
+TEST_F(ServicesTest, TenNamesAtMost) {
+    ZeqTuloNode* node = Add("box");
+    KZeqUserProperty* property = Property(*node, "Busy", "Real", "");
+    TFnTransform transform;
+    transform.create();
+    for (const char* taken : {"Busy", "Busy1", "Busy2", "Busy3", "Busy4", "Busy5", "Busy6", "Busy7", "Busy8", "Busy9"})
+        transform.addAttribute(TFnNumericAttribute().create(taken, taken, TFnNumericData::kDouble), 2);
+    mDriver.AddUserProperty(property, transform, node);
+    EXPECT_EQ(AttributeOf(*node, "Busy"), "<none>");
+    EXPECT_EQ(transform.attributeCount(), TFnTransform(standin::find("transform1")).attributeCount());
+}
+
+// On merge, properties find the attributes an earlier import made when their types fit.
+TEST_F(ServicesTest, MergedNodesFindTheirAttributes) {
+    TFnTransform transform;
+    transform.create();
+    transform.setName("box");
+    transform.addAttribute(TFnNumericAttribute().create("Speed", "Speed", TFnNumericData::kInt), 2);
+    transform.addAttribute(TFnNumericAttribute().create("Speed1", "Speed1", TFnNumericData::kDouble), 2);
+    transform.addAttribute(TFnNumericAttribute().create("On", "On", TFnNumericData::kDouble), 2);
+    transform.addAttribute(TFnNumericAttribute().createColor("Tint", "Tint"), 2);
+    ZeqTuloNode* node = Add("box");
+    Property(*node, "Speed", "Real", "");
+    Property(*node, "On", "Bool", "");
+    Property(*node, "Tint", "Color", "");
+    Property(*node, "Gone", "Integer", "");
+    ZeqTuloMergeNodeMatcher* matcher = mDriver.GetSdkManager().CreateZeqTuloMergeNodeMatcher();
+    EXPECT_EQ(matcher, mDriver.GetSdkManager().CreateZeqTuloMergeNodeMatcher());
+    matcher->Apply(mRoot, TFn::kInvalid);
+    mDriver.GetSdkManager().DestroyZeqTuloMergeNodeMatcher(matcher);
+    ASSERT_NE(node->GetDagPath(), nullptr);
+    EXPECT_TRUE(node->mIsPresent);
+    EXPECT_EQ(AttributeOf(*node, "Speed"), "Speed1");  // "Speed" is an integer
+    EXPECT_EQ(AttributeOf(*node, "On"), "<none>");
+    EXPECT_EQ(AttributeOf(*node, "Tint"), "Tint");
+    EXPECT_EQ(AttributeOf(*node, "Gone"), "<none>");
+}
+
+struct TypeCase {
+    const char* name;
+    const char* type;
+    int unitType;
+    bool fits;
+};
+class PropertyTypes : public ServicesTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(PropertyTypes, MatchByUnitType) {
+    ZeqTuloNode* node = Add("n");
+    EXPECT_EQ(ZeqTuloMergeNodeMatcher::UserPropertyTypesMatch(Property(*node, "p", GetParam().type, ""),
+                                                               GetParam().unitType),
+              GetParam().fits);
+}
+
+const TypeCase kTypes[] = {
+    {"BoolBoolean", "Bool", TFnNumericData::kBoolean, true},  {"BoolInt", "Bool", TFnNumericData::kInt, false},
+    {"IntegerByte", "Integer", TFnNumericData::kByte, true}, {"IntegerShort", "Integer", TFnNumericData::kShort, true},
+    {"IntegerDouble", "Integer", TFnNumericData::kDouble, false}, {"RealFloat", "Real", TFnNumericData::kFloat, true},
+    {"ColorFloats", "Color", TFnNumericData::k3Float, true},  {"VectorDoubles", "Vector", TFnNumericData::k3Double, true},
+    {"VectorDouble", "Vector", TFnNumericData::kDouble, false},
+};
+INSTANTIATE_TEST_SUITE_P(Services, PropertyTypes, ::testing::ValuesIn(kTypes), CaseName());
+
+// Colours come from the first layer holding them, a later one too, per face-vertex.
+TEST_F(ServicesTest, VertexColorsFromALaterLayer) {
+    ASSERT_TRUE(Import(Write("colours", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqMesh* mesh = AddNode(m, s.GetRootNode(), "tri", "mesh")->GetMesh();
+        mesh->InitControlPoints(3);
+        mesh->GetControlPoints()[1] = KZeqVector4(1, 0, 0, 1);
+        mesh->GetControlPoints()[2] = KZeqVector4(0, 1, 0, 1);
+        mesh->BeginPolygon();
+        for (int v : {0, 1, 2}) mesh->AddPolygon(v);
+        mesh->EndPolygon();
+        mesh->CreateLayer();
+        mesh->CreateLayer();
+        auto* colors = new KZeqLayerElementVertexColor;
+        colors->SetMappingMode(E::eBY_CONTROL_POINT);
+        for (int i = 0; i < 3; ++i) colors->GetDirectArray().Add(KZeqColor(i * 0.5, 0, 1, 1));
+        mesh->GetLayer(1)->SetVertexColors(colors);
+    })));
+    TFnMesh mesh(TFnDagNode(standin::find("tri")).child(0));
+    TColorArray colors;
+    mesh.getFaceVertexColors(colors);
+    ASSERT_EQ(colors.length(), 3u);
+    EXPECT_EQ(colors[2], TColor(1, 0, 1, 1));
+}
+
+// The correction: the import scale, and for a Z-up host the quarter turn taking +Y to +Z, carried
+// to the top nodes (their keys included).
+TEST_F(ServicesTest, WorldCorrectionForZUp) {
+    standin::setUpAxis("z");
+    Params()->SetDoubleParam(KZeqUserParams::kImportMasterScale, 2.0);
+    KgeAMatrix matrix;
+    mDriver.ComputeWorldTransform(matrix);
+    const double up[3] = {0 * matrix[0][0] + 1 * matrix[1][0], matrix[1][1], matrix[1][2]};
+    EXPECT_NEAR(up[0], 0, 1e-12);
+    EXPECT_NEAR(up[1], 0, 1e-12);
+    EXPECT_NEAR(up[2], 2, 1e-12);
+
+    ZeqTuloNode* node = Add("top");
+    node->SetDefaultT(KZeqVector4(0, 3, 0, 0));
+    mScene->CreateTake("Take");
+    mScene->SetCurrentTake("Take");
+    Key(node->GetCurrentTakeNode()->GetTranslationY(), 1.0, 5.0f);
+    mDriver.Preprocess(mRoot);
+    mDriver.PropagateWorldTransformToChildrenOf(mRoot);
+    KZeqVector4 t;
+    node->GetDefaultT(t);
+    EXPECT_NEAR(t[1], 0, 1e-9);
+    EXPECT_NEAR(t[2], 6, 1e-9);
+    KTime second;
+    second.SetSecondDouble(1.0);
+    EXPECT_NEAR(node->GetCurrentTakeNode()->GetTranslationZ()->Evaluate(second), 10, 1e-4);
+}
+
+// Pivot set 1 keeps what the host keeps; a non-joint's post-rotation is resampled, and its rotation
+// limits go with a log line.
+TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
+    ZeqTuloNode* node = Add("arm");
+    node->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 3, 0));
+    node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
+    node->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 20, 0, 0));
+    node->GetLimits().SetRotationLimitActive(true);
+    ZeqTuloNode* joint = Add("joint", "skeleton:2");
+    joint->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 30, 0));
+    joint->GetLimits().SetRotationLimitActive(true);
+    mDriver.SetTuloPivotsRecursive(mRoot);
+    EXPECT_EQ(node->GetRotationPivot(KZeqNode::eDESTINATION_SET)[2], 3);
+    EXPECT_EQ(node->GetPreRotation(KZeqNode::eDESTINATION_SET)[0], 10);
+    EXPECT_EQ(node->GetPostRotation(KZeqNode::eDESTINATION_SET)[1], 0);
+    EXPECT_FALSE(node->GetLimits().GetRotationLimitActive());
+    EXPECT_EQ(joint->GetPostRotation(KZeqNode::eDESTINATION_SET)[2], 30);
+    EXPECT_TRUE(joint->GetLimits().GetRotationLimitActive());
+
+    mDriver.EnablePivotUse(static_cast<ZeqTuloNode*>(mRoot));
+    KZeqNode::EPivotState state;
+    node->GetPivotState(KZeqNode::eSOURCE_SET, state);
+    EXPECT_EQ(state, KZeqNode::ePIVOT_STATE_ACTIVE);
+    node->mIsPresent = true;
+    mDriver.RemoveRotationPivotOnNotPresentNode(static_cast<ZeqTuloNode*>(mRoot));
+    EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 3);
+    mDriver.RemoveRotationPivot(mRoot);
+    EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 0);
+}
+
+// The scale check and the pre/post-rotation check log what they find, with a dialog on show-UI.
+TEST_F(ServicesTest, ChecksLogWhatTheyFind) {
+    const std::string file = Write("checks", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* stretched = AddNode(m, s.GetRootNode(), "stretched");
+        stretched->SetDefaultS(KZeqVector4(1, 2, 1, 0));
+        AddNode(m, stretched, "child");
+    });
+    Params()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, true);
+    standin::dialogs().push("Ok", "ZEQ import Warning");
+    ASSERT_TRUE(Import(file));
+    EXPECT_NE(Log().find("Node stretched: a non-uniform scale over children"), std::string::npos) << Log();
+
+    ZeqTuloNode* pre = Add("arm__Pre_");
+    mScene->CreateTake("Take");
+    mScene->SetCurrentTake("Take");
+    Key(pre->GetCurrentTakeNode()->GetEulerRotationX(), 1.0, 5.0f);
+    ZeqTuloNode* post = Add("arm__Post_");
+    Key(post->GetCurrentTakeNode()->GetTranslationX(), 1.0, 5.0f);
+    Add("quiet__Pre_")->SetDefaultT(KZeqVector4(1, 0, 0, 0));
+    standin::dialogs().push("Ok", "ZEQ import Warning");
+    mDriver.ValidatePreAndPostJoints(mRoot);
+    ASSERT_EQ(standin::dialogs().records().size(), 2u);
+    const std::string message = standin::dialogs().records()[1].message;
+    EXPECT_NE(message.find("Node arm__Pre_: a pre-rotation node with animated rotation"), std::string::npos);
+    EXPECT_NE(message.find("Node arm__Post_: a post-rotation node with animation"), std::string::npos);
+    EXPECT_EQ(message.find("quiet"), std::string::npos);
+}
+
+}  // namespace
