@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/kname.h"
 #include "content/kzeqcamera.h"
@@ -186,6 +187,21 @@ bool KZeqWriter3DS::InitWrite(KStreamOptions* options) {
     if (Stop3ds() || !mMeshSettings) return false;
 
     RenameAll();
+    mTargets.clear();
+    std::vector<KZeqNode*> pending{mRootNode};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        const bool spot = mLights && node->GetLight() && node->GetLight()->GetLightType() == KZeqLight::eSPOT;
+        const bool camera = mCamera && node->GetCamera();
+        if (KZeqNode* target = (spot || camera) ? node->GetTarget() : nullptr) {
+            KZeqNodeAttribute* attribute = target->GetNodeAttribute();
+            const int type = attribute ? attribute->GetAttributeType() : KZeqNodeAttribute::eNULL;
+            if (type == KZeqNodeAttribute::eMARKER || type == KZeqNodeAttribute::eNULL) mTargets.insert(target);
+        }
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+    }
 
     mExportAnim = mAnim;
     mAnimStart = KTime(0);
@@ -241,8 +257,9 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
     node->GetDefaultR(r);
     node->GetDefaultS(s);
     if (KZeqTakeNode* take = node->GetCurrentTakeNode()) {
-        KFCurve *ct[3] = {}, *cr[3] = {}, *cs[3] = {};
-        if (KFCurveNode* curves = take->GetKFCurveNode()) curves->GetTransformCurves(ct, cr, cs);
+        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* cs[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
         const auto AtZero = [](KFCurve** curves, KZeqVector4& out) {
             if (!curves[0] || !curves[1] || !curves[2]) return;
             for (int a = 0; a < 3; ++a) {
@@ -318,7 +335,8 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
         }
     } else {
         if (StartsWithRootName(name.c_str())) mMasterScale = s[0] * kInchesPerCentimetre;
-        const bool skip = (!node->GetParent() && !mCreateReferenceNode) || StartsWithRootName(name.c_str());
+        const bool skip = (!node->GetParent() && !mCreateReferenceNode) || StartsWithRootName(name.c_str()) ||
+                          mTargets.count(node) != 0;
         if (!skip) {
             if (kfmesh3ds* motion = ConvMeshNodeZeqto3DS(node)) {
                 CopyName3ds(motion->name, sizeof(motion->name), DummyName3ds);

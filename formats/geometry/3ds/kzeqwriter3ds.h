@@ -153,6 +153,9 @@ private:
     KTime mAnimStop;
     bool mExportAnim = true;
 
+    // Targets of the spotlights and cameras written: their motion is the
+    // target track, so they are not written again as dummy objects.
+    std::unordered_set<const KZeqNode*> mTargets;
     std::unordered_map<std::string, std::string> mMaterialNames;  // full name -> name written
     std::unordered_set<std::string> mMaterialNamesGiven;
     std::string mTargetPath;  // the file asked for

@@ -87,8 +87,9 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
         KZeqTakeNode* take = node->GetCurrentTakeNode();
         KTime start(0), stop(0);
         count = KeyCount(take, start, stop);
-        KFCurve *ct[3] = {}, *cr[3] = {}, *cs[3] = {};
-        take->GetKFCurveNode()->GetTransformCurves(ct, cr, cs);
+        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* cs[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
         for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
         for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
         for (int a = 0; a < 3; ++a) s[a] = made.Use(cs[a], S[a]);
