@@ -311,7 +311,11 @@ bool KZeqReader3DS::ImportTake(KZeqScene& scene) {
     info.mName = kTakeName;
     info.mLocalTimeSpan.Set(start, stop);
     info.mReferenceTimeSpan.Set(start, stop);
-    if (!scene.SetTakeInfo(info)) return false;
+    if (!scene.SetTakeInfo(info)) {
+        // A file without objects gives no node the take: the root holds it.
+        scene.GetRootNode()->CreateTakeNode(kTakeName);
+        if (!scene.SetTakeInfo(info)) return false;
+    }
     scene.SetCurrentTake(kTakeName);
     return true;
 }
