@@ -111,6 +111,9 @@ bool KZeqReader3DS::FileOpen(const char* fileName) {
         return false;
     }
     ClearErrList3ds();
+    // The toolkit hands out one context per name: a file another user holds
+    // open already is read through theirs, and left open for them.
+    mOwnsFile = GetContextByName3ds(fileName) == nullptr;
     mFile = OpenFile3ds(fileName, "rb");
     if (!mFile) {
         ClearErrList3ds();
@@ -121,7 +124,7 @@ bool KZeqReader3DS::FileOpen(const char* fileName) {
 }
 
 bool KZeqReader3DS::FileClose() {
-    if (mFile) CloseFile3ds(mFile);
+    if (mFile && mOwnsFile) CloseFile3ds(mFile);
     mFile = nullptr;
     return true;
 }

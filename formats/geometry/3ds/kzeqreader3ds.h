@@ -182,6 +182,7 @@ private:
     bool mRescale = true;
 
     file3ds* mFile = nullptr;
+    bool mOwnsFile = false;
     database3ds* mDatabase = nullptr;
     meshset3ds* mMeshSet = nullptr;
     double mScaleFactor = 1.0;

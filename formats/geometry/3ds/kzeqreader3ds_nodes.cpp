@@ -102,6 +102,8 @@ bool KZeqReader3DS::Create3DSNodeToKModelLookup() {
         const kfmesh3ds& motion = *entry.mRecord;
         const std::string name = Field(motion.name), instance = Field(motion.instance);
         const std::string composed = instance.empty() ? name : name + "." + instance;
+        // A dummy object is known by its instance name; children still name it "$$$DUMMY.<instance>".
+        const bool dummy = name == DummyName3ds && !instance.empty();
         entry.mNode = nullptr;
         MeshEntry* object = mGeometries ? FindObject(mMeshes, name) : nullptr;
         if (object && object->mMesh) {
@@ -112,7 +114,8 @@ bool KZeqReader3DS::Create3DSNodeToKModelLookup() {
             entry.mNode->SetNodeAttribute(mesh);
             if (mesh->GetTextureCount(0) > 0) entry.mNode->SetShadingMode(KZeqNode::eTEXTURE_SHADING);
         }
-        if (!entry.mNode && !(entry.mNode = CreateNode(composed.c_str()))) return false;
+        if (!entry.mNode && !(entry.mNode = CreateNode(dummy ? instance.c_str() : composed.c_str()))) return false;
+        if (dummy) mNodesByName.emplace(composed, entry.mNode);
     }
     for (OmniNodeEntry& entry : mOmniNodes) {
         const std::string name = Field(entry.mRecord->name);

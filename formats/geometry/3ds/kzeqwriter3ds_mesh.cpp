@@ -2,6 +2,7 @@
 // into triangles, texture coordinates, smoothing groups for flat faces, and
 // one material group (with its 3DS material) per material and texture pair.
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -48,18 +49,21 @@ bool ElementValue(const KZeqLayerElementTemplate<T>* element, int controlPoint, 
     return true;
 }
 
-// An index of a material or texture element for a polygon (its index array).
+constexpr int kNoEntry = -2;
+
+// An index of a material or texture element for a polygon (its index
+// array); kNoEntry when the element holds none for it.
 int ElementIndex(const KZeqLayerElement* element, int polygon, int controlPoint) {
-    if (!element) return -1;
+    if (!element) return kNoEntry;
     const KArrayTemplate<int>& indices = element->GetIndexArray();
     int at = -1;
     switch (element->GetMappingMode()) {
         case KZeqLayerElement::eALL_SAME: at = 0; break;
         case KZeqLayerElement::eBY_POLYGON: at = polygon; break;
         case KZeqLayerElement::eBY_CONTROL_POINT: at = controlPoint; break;
-        default: return -1;
+        default: return kNoEntry;
     }
-    return at >= 0 && at < indices.GetCount() ? indices[at] : -1;
+    return at >= 0 && at < indices.GetCount() ? indices[at] : kNoEntry;
 }
 
 // Row-vector rotation of Euler XYZ degrees with row i scaled by s[i].
@@ -107,8 +111,8 @@ KZeqMesh* KZeqWriter3DS::VertexToPoint(KZeqMesh* mesh) {
     KZeqVector4* splitNormals = split->GetNormals();
     int next = 0;
     for (int p = 0; p < polygons; ++p) {
-        const int material = byPolygonMaterial ? ElementIndex(materials, p, -1) : 0;
-        const int texture = byPolygonTexture ? ElementIndex(textures, p, -1) : 0;
+        const int material = byPolygonMaterial ? std::max(ElementIndex(materials, p, -1), -1) : 0;
+        const int texture = byPolygonTexture ? std::max(ElementIndex(textures, p, -1), -1) : 0;
         KZeqTexture* used = byPolygonTexture ? mesh->GetTexture(texture, 0) : nullptr;
         const bool swap = used && used->GetSwapUV();
         split->BeginPolygon(material, texture, -1);
@@ -266,9 +270,9 @@ mesh3ds* KZeqWriter3DS::ConvMeshZeqto3DS(KZeqMesh* sceneMesh, const KZeqVector4&
             }
         int material = -1, first = -1, second = -1;
         if (booking) {
-            material = materialElement ? ElementIndex(materialElement, p, corners.empty() ? -1 : corners[0]) : 0;
-            if (materialElement && materialElement->GetMappingMode() == KZeqLayerElement::eALL_SAME && material < 0)
-                material = 0;
+            // A mesh whose element says nothing for the polygon draws it with its first material.
+            material = ElementIndex(materialElement, p, corners.empty() ? -1 : corners[0]);
+            if (material == kNoEntry) material = 0;
             if (texturing) {
                 const int cp = corners.empty() ? -1 : corners[0];
                 if (textureElement1 && textureElement0 &&

@@ -34,6 +34,7 @@ inline KZeqVector4 ToScene(const double* p, double scale) {
 namespace h = lib3dsharness;
 
 inline std::string NodeName(const h::Node& node) {
+    if (node.name == "$$$DUMMY" && !node.instance.empty()) return node.instance;
     return node.instance.empty() ? node.name : node.name + "." + node.instance;
 }
 
