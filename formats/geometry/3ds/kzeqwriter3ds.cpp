@@ -3,6 +3,7 @@
 // toolkit's (see the reader for the tree of a mesh file).
 
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
+#include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -230,7 +231,7 @@ void KZeqWriter3DS::RenameAll() {
 }
 
 bool KZeqWriter3DS::Animating(KZeqNode* node) const {
-    return mExportAnim && node && node->GetCurrentTakeNode() && node->GetCurrentTakeNode()->GetKFCurveNode();
+    return mExportAnim && mAnim && node && node->GetCurrentTakeNode() && node->GetCurrentTakeNode()->GetKFCurveNode();
 }
 
 std::string KZeqWriter3DS::ParentName(KZeqNode* node, bool rootCase) const {
@@ -241,11 +242,11 @@ std::string KZeqWriter3DS::ParentName(KZeqNode* node, bool rootCase) const {
     const int type = attribute ? attribute->GetAttributeType() : -1;
     if (type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH ||
         type == KZeqNodeAttribute::eLIGHT || type == KZeqNodeAttribute::eCAMERA)
-        name = parent->GetName();
-    else if (rootCase && StartsWithRootName(parent->GetName()))
+        name = motion3ds::FileName(parent);
+    else if (rootCase && StartsWithRootName(motion3ds::FileName(parent).c_str()))
         name = mCreateReferenceNode ? std::string(DummyName3ds) + ".RootNod" : std::string();
     else
-        name = std::string(DummyName3ds) + "." + parent->GetName();
+        name = std::string(DummyName3ds) + "." + motion3ds::FileName(parent);
     if (name.size() > 20) name.resize(20);
     return name;
 }
@@ -273,7 +274,7 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
     }
     KZeqNodeAttribute* attribute = node->GetNodeAttribute();
     const int type = attribute ? attribute->GetAttributeType() : -1;
-    const std::string name = node->GetName();
+    const std::string name = motion3ds::FileName(node);
     if (type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::ePATCH || type == KZeqNodeAttribute::eNURB) {
         if (mGeometries) {
             const bool textureMapping = mTextureMapping;

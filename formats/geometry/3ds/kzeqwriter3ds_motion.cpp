@@ -62,6 +62,11 @@ void RotationRows(double (*rows)[3], double x, double y, double z) {
     std::memcpy(rows, m, sizeof(m));
 }
 
+std::string FileName(const KZeqNode* node) {
+    const std::string name = node->GetName();
+    return name.compare(0, 7, "Model::") == 0 ? name.substr(7) : name;
+}
+
 void CutName(char* out, std::size_t room, const std::string& name) { CopyName3ds(out, room, name.c_str()); }
 
 }  // namespace motion3ds
@@ -100,7 +105,7 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
         ReleaseObjectMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), node->GetName());
+    CutName(record->name, sizeof(record->name), FileName(node));
     CutName(record->parent, sizeof(record->parent), ParentName(node, true));
     Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
     Create3DSRotDataFromTCB(record->rkeys, record->rot, r[0], r[1], r[2], count);
@@ -138,7 +143,7 @@ kfomni3ds* KZeqWriter3DS::ConvOmnilightNodeZeqto3DS(KZeqNode* node) {
         ReleaseOmnilightMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), node->GetName());
+    CutName(record->name, sizeof(record->name), FileName(node));
     CutName(record->parent, sizeof(record->parent), ParentName(node, false));
     Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
     Create3DSColorDataFromTCB(record->ckeys, record->color, c[0], c[1], c[2], count);

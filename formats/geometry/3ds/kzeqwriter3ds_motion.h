@@ -12,6 +12,7 @@
 
 namespace zeqsdk_400 {
 
+class KZeqNode;
 class KZeqTakeNode;
 
 namespace motion3ds {
@@ -42,6 +43,9 @@ std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop);
 KTime FrameTime(std::uint32_t frame);
 // Rows of the rotation of Euler XYZ degrees, points as row vectors.
 void RotationRows(double (*rows)[3], double x, double y, double z);
+// The node's name as the file gives it: without a "Model::" prefix (the
+// writer's renaming has dropped it already; direct callers may not have).
+std::string FileName(const KZeqNode* node);
 // At most room - 1 characters of the name.
 void CutName(char* out, std::size_t room, const std::string& name);
 

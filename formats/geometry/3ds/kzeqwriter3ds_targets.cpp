@@ -107,7 +107,7 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         ReleaseSpotlightMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), node->GetName());
+    CutName(record->name, sizeof(record->name), FileName(node));
     const std::string parent = ParentName(node, false);
     CutName(record->parent, sizeof(record->parent), parent);
     CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
@@ -126,8 +126,8 @@ std::string KZeqWriter3DS::TargetName(KZeqNode* target) const {
     std::string name = type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB ||
                                type == KZeqNodeAttribute::ePATCH || type == KZeqNodeAttribute::eLIGHT ||
                                type == KZeqNodeAttribute::eCAMERA
-                           ? std::string(target->GetName())
-                           : std::string(DummyName3ds) + "." + target->GetName();
+                           ? FileName(target)
+                           : std::string(DummyName3ds) + "." + FileName(target);
     if (name.size() > 20) name.resize(20);
     return name;
 }
@@ -233,7 +233,7 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
         ReleaseCameraMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), node->GetName());
+    CutName(record->name, sizeof(record->name), FileName(node));
     const std::string parent = ParentName(node, false);
     CutName(record->parent, sizeof(record->parent), parent);
     CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
