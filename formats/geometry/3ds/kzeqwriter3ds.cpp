@@ -130,6 +130,14 @@ bool KZeqWriter3DS::Write(KZeqScene& scene, KStreamOptions* options) {
         Abandon();
         return false;
     }
+    const long long frames = mAnimStop.GetFrame(true, KTime::eMode30) + 1;
+    if (mExportAnim && frames > motion3ds::kMaxFrames3ds) {
+        Fail(eUnidentifiedError, "The animation runs " + std::to_string(frames) +
+                                     " frames at 30 frames per second, more than the " +
+                                     std::to_string(motion3ds::kMaxFrames3ds) + " a 3DS file is written with");
+        Abandon();
+        return false;
+    }
     ExportZeqNode(mRootNode);
 
     const KZeqColor ambient = scene.GetGlobalLightSettings()->GetAmbientColor();

@@ -4,6 +4,7 @@
 
 #include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -47,7 +48,7 @@ KFCurve* MadeCurves::Use(KFCurve* curve, double fallback) {
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop) {
     if (take) take->GetAnimationInterval(start, stop);
     const long long frames = stop.GetFrame(true, KTime::eMode30);
-    return frames < 0 ? 1u : static_cast<std::uint32_t>(frames + 1);
+    return frames < 0 ? 1u : static_cast<std::uint32_t>(std::min(frames + 1, kMaxFrames3ds));
 }
 
 KTime FrameTime(std::uint32_t frame) { return KTime(static_cast<long long>(frame) * kTicksPerFrame30); }

@@ -37,8 +37,12 @@ private:
     std::vector<KFCurve*> mMade;
 };
 
+// Tracks hold one key per frame: an animation longer than this (about 55
+// minutes) is refused rather than resampled into gigabytes.
+constexpr long long kMaxFrames3ds = 100000;
+
 // Widens start and stop over the take's keys; the frames 0 to stop at 30
-// frames per second, at least one.
+// frames per second, at least one and at most kMaxFrames3ds.
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop);
 KTime FrameTime(std::uint32_t frame);
 // Rows of the rotation of Euler XYZ degrees, points as row vectors.

@@ -419,6 +419,21 @@ TEST_F(Writer3dsTest, UnwritablePathFailsAndLeavesTheTargetAlone) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
+// Found by fuzzing: a read key at frame 10^8 made the writer resample 10^8
+// keys per track (gigabytes). Such an animation is refused; the target stays.
+TEST_F(Writer3dsTest, FuzzAnimationOfHugeLengthIsRefused) {
+    KZeqNode* node = AddNode("Far");
+    AddQuad(node);
+    LinearKeys(Take(node)->GetTranslationX(), {{0, 0}, {1e8, 1}});
+    const std::string target = WriteText("far.3ds", "OLD");
+    EXPECT_FALSE(Export3ds(target));
+    EXPECT_NE(std::string(mMessage.Buffer()).find("frames at 30 frames per second"), std::string::npos);
+    std::ifstream kept(target, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), "OLD");
+    // Without animation the same scene is written at its pose.
+    EXPECT_TRUE(Export3ds(target, [](KStreamOptionsBase& o) { o.SetOption(KStreamOptionsBase::eANIM, 0); }));
+}
+
 // A dummy hierarchy with animated transforms and two textured materials,
 // written and read back by our reader and by lib3ds: per-frame transforms equal.
 TEST_F(Writer3dsTest, RoundTrip) {
