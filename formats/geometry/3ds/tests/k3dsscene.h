@@ -1,7 +1,7 @@
 #ifndef ZEQ_FORMATS_GEOMETRY_3DS_TESTS_K3DSSCENE_H
 #define ZEQ_FORMATS_GEOMETRY_3DS_TESTS_K3DSSCENE_H
 
-// Scene pieces for the writer's tests: nodes with meshes, lights and cameras,
+// Scene builders for the writer's tests: nodes with meshes, lights and cameras,
 // linear keys in a take, and the records of a written file through the toolkit.
 
 #include <utility>
