@@ -1,0 +1,159 @@
+// The export driver: a whole run from the host scene to a file the SDK reads back, the master
+// scale, the joint display scale, the take, the log, and the failures that end a run.
+#include "zeqtuloexport_test_support.h"
+
+#include "content/kzeqmesh.h"
+#include "content/kzeqskeleton.h"
+#include "scene/kzeqtakeinfo.h"
+#include "tfnanimcurve.h"
+#include "tfntransform.h"
+
+#include <limits>
+
+using namespace zeqsdk_400;
+
+namespace {
+
+using DriverTest = ExportTest;
+
+TEST_F(DriverTest, EmptySceneWritesAFileThatReadsBack) {
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("empty.zeq")));
+    auto back = Read(File("empty.zeq"));
+    ASSERT_TRUE(back->ok);
+    // The host's default cameras are not exported.
+    EXPECT_EQ(back->scene->GetRootNode()->GetChildCount(false), 0);
+    // Nothing to report: the log file is not written.
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(DriverTest, CubeSceneReadsBack) {
+    ASSERT_TRUE(standin::buildScene("cube"));
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("cube.zeq")));
+    auto back = Read(File("cube.zeq"));
+    ASSERT_TRUE(back->ok);
+    KZeqNode* hard = back->Node("hardCube");
+    ASSERT_NE(hard, nullptr);
+    ASSERT_NE(hard->GetMesh(), nullptr);
+    EXPECT_EQ(hard->GetMesh()->GetControlPointsCount(), 8);
+    EXPECT_EQ(hard->GetMesh()->GetPolygonCount(), 6);
+    ASSERT_NE(back->Node("smoothCube"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+KZeqVector4 DefaultS(KZeqNode* node) {
+    KZeqVector4 s;
+    return node->GetDefaultS(s);
+}
+
+// Master scale 2: the top nodes go under a new "Zeq_Root" scaled (2, 2, 2), which reads back.
+TEST_F(DriverTest, MasterScaleTwoAddsAScaledRoot) {
+    standin::createNode("transform", "a");
+    standin::createNode("transform", "b");
+    Params()->SetDoubleParam(4, 2.0);
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("scaled.zeq")));
+    auto back = Read(File("scaled.zeq"));
+    ASSERT_TRUE(back->ok);
+    ASSERT_EQ(back->scene->GetRootNode()->GetChildCount(false), 1);
+    KZeqNode* root = back->scene->GetRootNode()->GetChild(0);
+    EXPECT_STREQ(root->GetName(), "Model::Zeq_Root");
+    EXPECT_EQ(DefaultS(root)[0], 2.0);
+    EXPECT_EQ(root->GetChildCount(false), 2);
+}
+
+TEST_F(DriverTest, MasterScaleOneChangesNothing) {
+    standin::createNode("transform", "a");
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("one.zeq")));
+    auto back = Read(File("one.zeq"));
+    ASSERT_TRUE(back->ok);
+    EXPECT_EQ(back->Node("Zeq_Root"), nullptr);
+    EXPECT_NE(back->Node("a"), nullptr);
+}
+
+// A Zeq root that only undoes the master scale (scaling 1/2 for 2) gives way to its children; one
+// that does more keeps its place and only its animation is converted.
+TEST_F(DriverTest, InverseZeqRootIsLiftedOut) {
+    ExportProbe exporter;
+    ZeqTuloNode* inverse = exporter.mSdkManager.CreateZeqTuloNode("Zeq_Root", nullptr);
+    inverse->SetDefaultS(KZeqVector4(0.5, 0.5, 0.5, 1));
+    ZeqTuloNode* child = exporter.mSdkManager.CreateZeqTuloNode("inside", nullptr);
+    inverse->AddChild(child);
+    exporter.mRootNode->AddChild(inverse);
+    ZeqTuloNode* other = exporter.mSdkManager.CreateZeqTuloNode("rig_Zeq_Root", nullptr);
+    other->SetDefaultS(KZeqVector4(3, 3, 3, 1));
+    exporter.mRootNode->AddChild(other);
+    exporter.ApplyMasterScale(2.0);
+    EXPECT_EQ(inverse->GetParent(), nullptr);
+    EXPECT_EQ(child->GetParent(), exporter.mRootNode);
+    EXPECT_EQ(other->GetParent(), exporter.mRootNode);
+    EXPECT_EQ(exporter.mRootNode->GetChildCount(false), 2) << "no new root: every top node is a Zeq root";
+}
+
+// A master scale that is no number, infinite or not positive is not applied (a log line says so).
+struct ScaleCase {
+    const char* name;
+    double scale;
+};
+class UnusableMasterScale : public ExportTest, public ::testing::WithParamInterface<ScaleCase> {};
+
+TEST_P(UnusableMasterScale, LeavesTheSceneUnscaled) {
+    standin::createNode("transform", "a");
+    Params()->SetDoubleParam(4, GetParam().scale);
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("unscaled.zeq")));
+    EXPECT_EQ(exporter.mRootNode->GetChildCount(false), 1);
+    EXPECT_STREQ(exporter.mRootNode->GetChild(0)->GetName(), "Model::a");
+    EXPECT_NE(Log().find("cannot be applied; the scene is exported unscaled."), std::string::npos) << Log();
+}
+const ScaleCase kScales[] = {{"Zero", 0.0},
+                             {"Negative", -2.0},
+                             {"NaN", std::numeric_limits<double>::quiet_NaN()},
+                             {"Infinite", std::numeric_limits<double>::infinity()}};
+INSTANTIATE_TEST_SUITE_P(Scales, UnusableMasterScale, ::testing::ValuesIn(kScales), CaseName());
+
+// A sampling rate of 0 would never end the resampling of a Zeq root's animation: 30 is used.
+TEST_F(DriverTest, UnusableSamplingRateFallsBackToThirty) {
+    Params()->SetDoubleParam(5, 0.0);
+    ExportProbe exporter;
+    exporter.OpenLog();
+    exporter.mRootNode->AddChild(exporter.mSdkManager.CreateZeqTuloNode("Zeq_Root", nullptr));
+    exporter.ApplyMasterScale(2.0);
+    exporter.mLog.reset();
+    EXPECT_NE(Log().find("The export sampling rate 0.000000 cannot be used; 30 is used instead."), std::string::npos)
+        << Log();
+}
+
+// The limb size is 100 times the host's joint display scale, raised to 1e-7 first.
+TEST_F(DriverTest, JointDisplayScale) {
+    standin::createNode("joint", "j");
+    for (const auto& [command, size] : std::vector<std::pair<std::string, double>>{
+             {"jointDisplayScale -a 2", 200.0}, {"jointDisplayScale -a 0.00000001", 1e-5}, {"jointDisplayScale -a 1e-7", 1e-5}}) {
+        ASSERT_NE(run(command), "<failed>");
+        ExportProbe exporter;
+        ASSERT_TRUE(Export(exporter, File("joint.zeq")));
+        EXPECT_DOUBLE_EQ(exporter.mJointDisplayScale, size) << command;
+        EXPECT_DOUBLE_EQ(exporter.Named("j")->GetSkeleton()->GetLimbNodeSize(), size) << command;
+    }
+}
+
+// A write that cannot happen (a missing folder, a folder as the file) fails the export, leaves no
+// file behind and says so in the log.
+TEST_F(DriverTest, UnwritableTargetFails) {
+    standin::createNode("transform", "a");
+    for (const std::string& target : {File("missing/folder/out.zeq"), mDirectory}) {
+        ExportProbe exporter;
+        EXPECT_FALSE(Export(exporter, target)) << target;
+    }
+    EXPECT_EQ(ZeqTuloReadFile(File("missing/folder/out.zeq")), "");
+    const std::string log = Log();
+    EXPECT_NE(log.find("File Export : " + File("missing/folder/out.zeq") + "\n\n\tFile Export Failed.\n"), std::string::npos)
+        << log;
+}
+
+}  // namespace
