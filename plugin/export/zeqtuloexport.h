@@ -211,10 +211,14 @@ protected:
                            const TObject& inputShape);
     // Puts the top nodes under a scaled "Zeq_Root" and scales Zeq roots (zeqtuloexport.cpp).
     void ApplyMasterScale(double scale);
-    // The node made for exactly this path; null when none (zeqtuloexport_hierarchy.cpp).
-    ZeqTuloNode* NodeForPath(const TDagPath& path, const char* fullPathName) const;
+    // The node made for exactly this path; null when none (zeqtuloexport_hierarchy.cpp). first: the
+    // sorted index of the name's first entry when known, else -1.
+    ZeqTuloNode* NodeForPath(const TDagPath& path, const char* fullPathName, int first = -1) const;
     // Adds the node to mNodesByDagPath under the path's full name.
     void RegisterNode(ZeqTuloNode* node, const TDagPath& path);
+    // The path the first walk is at and its full name, which the builders' registration reuses.
+    const TDagPath* mWalkPath = nullptr;
+    TString mWalkPathName;
 
     ZeqTuloSdkManager mSdkManager;
     ZeqTuloNode* mRootNode = nullptr;

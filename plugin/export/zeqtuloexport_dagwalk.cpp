@@ -3,6 +3,8 @@
 // NURBS builder reads and, with the bind-pose option on, looks at the deformers upstream of it.
 #include "plugin/export/zeqtuloexport.h"
 
+#include <vector>
+
 #include "plugin/zeqtulodialogs.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtulouserparams.h"
@@ -31,6 +33,34 @@ const int ZeqTuloExport::smNodeKindCount = static_cast<int>(sizeof(smNodeKinds) 
 
 bool ZeqTuloExport::IsExportable(TDagPath& path, TFnDagNode&) { return path.hasFn(TFn::kTransform); }
 
+namespace {
+
+// What TDagPath::hasFn answers for the path ending at `end`, asked of the node and its direct shape
+// children once: the rows are tested without walking the path again for each.
+class PathTypes {
+public:
+    explicit PathTypes(const TObject& end) : mEnd(end) {
+        if (!end.hasFn(TFn::kTransform)) return;
+        TFnDagNode fn(end);
+        for (unsigned i = 0, n = fn.childCount(); i < n; ++i) {
+            TObject child = fn.child(i);
+            if (child.hasFn(TFn::kShape)) mShapes.push_back(child);
+        }
+    }
+    bool Has(int type) const {
+        if (mEnd.hasFn(type)) return true;
+        for (const TObject& shape : mShapes)
+            if (shape.hasFn(type)) return true;
+        return false;
+    }
+
+private:
+    TObject mEnd;
+    std::vector<TObject> mShapes;
+};
+
+}  // namespace
+
 TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type filter) {
     TStatus status;
     TItDag it(traversal, filter, &status);
@@ -38,8 +68,8 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
         status.perror("TItDag constructor");
         return status;
     }
+    TDagPath path;
     for (; !it.isDone(); it.next()) {
-        TDagPath path;
         status = it.getPath(path);
         if (!status) {
             status.perror("TItDag::getPath");
@@ -52,11 +82,14 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
             continue;
         }
         if (!IsExportable(path, fn)) continue;
+        const PathTypes types(path.node());
+        mWalkPath = &path;
+        mWalkPathName = path.fullPathName();
         ZeqTuloNode* node = nullptr;
         bool joint = false;
         for (int i = 0; i < smNodeKindCount; ++i) {
             const NodeKindRow& row = smNodeKinds[i];
-            if (!path.hasFn(row.mType) && !(row.mOtherType && path.hasFn(row.mOtherType))) continue;
+            if (!types.Has(row.mType) && !(row.mOtherType && types.Has(row.mOtherType))) continue;
             if (row.mBuilder) node = (this->*row.mBuilder)(path, fn);
             joint = row.mJoint;
             // A joint carrying a mesh answers the mesh row first, but the mesh builder cannot read
@@ -67,6 +100,7 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
             }
             break;
         }
+        mWalkPath = nullptr;
         if (!node) continue;
         ZeqTuloProgressMeter::Activate(node->GetName());
         node->SetTransformationInheritType(joint ? eINHERIT_Rrs : eINHERIT_RSrs);

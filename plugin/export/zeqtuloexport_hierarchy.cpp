@@ -32,12 +32,12 @@ ZeqTuloNode* FindInRun(const KCharPtrSet& set, int first, const char* name, Fn f
 }  // namespace
 
 void ZeqTuloExport::RegisterNode(ZeqTuloNode* node, const TDagPath& path) {
-    mNodesByDagPath.Add(path.fullPathName().asChar(), reinterpret_cast<kReference>(node));
+    const TString name = &path == mWalkPath ? mWalkPathName : path.fullPathName();
+    mNodesByDagPath.Add(name.asChar(), reinterpret_cast<kReference>(node));
 }
 
-ZeqTuloNode* ZeqTuloExport::NodeForPath(const TDagPath& path, const char* fullPathName) const {
-    int first = -1;
-    mNodesByDagPath.Get(fullPathName, &first);
+ZeqTuloNode* ZeqTuloExport::NodeForPath(const TDagPath& path, const char* fullPathName, int first) const {
+    if (first < 0) mNodesByDagPath.Get(fullPathName, &first);
     // A node stands for this path only when its own path is this one: keys that differ in letter
     // case alone meet in one entry.
     return FindInRun(mNodesByDagPath, first, fullPathName, [&](ZeqTuloNode* node) {
@@ -48,14 +48,15 @@ ZeqTuloNode* ZeqTuloExport::NodeForPath(const TDagPath& path, const char* fullPa
 
 void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type filter) {
     TItDag it(traversal, filter);
+    TDagPath path;
     for (; !it.isDone(); it.next()) {
-        TDagPath path;
         it.getPath(path);
         if (mSelection && !mSelection->hasItem(path, TObject::kNullObj)) continue;
         TFnDagNode fn(path);
         const TString name = path.fullPathName();
-        if (!mNodesByDagPath.Get(name.asChar())) continue;
-        if (ZeqTuloNode* node = NodeForPath(path, name.asChar())) {
+        int first = -1;
+        if (!mNodesByDagPath.Get(name.asChar(), &first)) continue;
+        if (ZeqTuloNode* node = NodeForPath(path, name.asChar(), first)) {
             SetNodeGeometryMaterial(node);
             SetTheParent(fn, *node);
         }
@@ -66,8 +67,8 @@ void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type fi
 void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
     if (child.parentCount() == 0) return;
     // Only the first parent counts: every instance of a node goes under the same parent.
-    TFnDagNode parent(child.parent(0));
-    const TString parentName = parent.fullPathName();
+    const TDagPath parentPath = TDagPath::getAPathTo(child.parent(0));
+    const TString parentName = parentPath.fullPathName();
     KZeqNode* target = mRootNode;
     int first = -1;
     auto* entry = reinterpret_cast<ZeqTuloNode*>(mNodesByDagPath.Get(parentName.asChar(), &first));
@@ -76,8 +77,9 @@ void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
         if (mSelection && !(entryPath && mSelection->hasItem(*entryPath, TObject::kNullObj))) {
             target = mRootNode;
         } else if (ZeqTuloNode* exact = FindInRun(mNodesByDagPath, first, parentName.asChar(), [&](ZeqTuloNode* n) {
+                       // Equal full names (letter case included) are equal paths: sibling names differ.
                        const TDagPath* stored = n->GetDagPath();
-                       return stored && stored->fullPathName() == parentName;
+                       return stored && *stored == parentPath;
                    })) {
             target = exact;
         }

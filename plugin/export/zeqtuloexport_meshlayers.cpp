@@ -78,8 +78,8 @@ int FindUsed(const std::vector<UsedShader>& used, int group) {
     return -1;
 }
 
-// UV element of the layer, made when missing, holding the set's UVs by polygon vertex.
-void WriteUVs(KZeqLayer& layer, const TFloatArray& u, const TFloatArray& v, const std::vector<int>& indices) {
+// The UV element of the layer, made when missing, set to hold UVs by polygon vertex.
+KZeqLayerElementUV& UVElement(KZeqLayer& layer) {
     KZeqLayerElementUV* uvs = layer.GetUVs();
     if (!uvs) {
         uvs = new KZeqLayerElementUV;
@@ -89,12 +89,7 @@ void WriteUVs(KZeqLayer& layer, const TFloatArray& u, const TFloatArray& v, cons
     }
     uvs->SetMappingMode(KZeqLayerElement::eBY_POLYGON_VERTEX);
     uvs->SetReferenceMode(KZeqLayerElement::eINDEX_TO_DIRECT);
-    const unsigned count = u.length() < v.length() ? u.length() : v.length();
-    KArrayTemplate<KZeqVector2>& direct = uvs->GetDirectArray();
-    KArrayTemplate<int>& index = uvs->GetIndexArray();
-    if (!direct.SetCount(static_cast<int>(count)) || !index.SetCount(static_cast<int>(indices.size()))) return;
-    for (unsigned i = 0; i < count; ++i) direct[static_cast<int>(i)].Set(u[i], v[i]);
-    std::copy(indices.begin(), indices.end(), index.GetArray());
+    return *uvs;
 }
 
 }  // namespace
@@ -175,44 +170,56 @@ void ZeqTuloExport::WriteMeshLayers(TFnMesh& finalMesh, ZeqTuloNode* node, KZeqM
         finalMesh.getAssociatedUVSetTextures(setNames[s], setTextures[s]);
         associated = associated || setTextures[s].length() > 0;
     }
-    std::vector<int> uvIndices;
     for (unsigned s = 0; s < setCount; ++s) {
         const TString& name = setNames[s];
         if (finalMesh.numUVs(name) == 0 || (associated && setTextures[s].length() == 0)) continue;
-        TFloatArray u, v;
-        finalMesh.getUVs(u, v, &name);
-        uvIndices.clear();
-        for (int f = 0; f < F; ++f) {
-            const int size = finalMesh.polygonVertexCount(f);
-            for (int k = 0; k < size; ++k) {
-                int index = -1;  // a face-vertex without a UV
-                finalMesh.getPolygonUVid(f, k, index, &name);
-                uvIndices.push_back(index);
-            }
-        }
-        std::vector<int> written;  // layers holding this set already
-        auto write = [&](unsigned int layerIndex) {
+        // The layers the set goes to: those of its textures in each group, or layer 0.
+        std::vector<int> targets;
+        auto target = [&](unsigned int layerIndex) {
             if (layerIndex > static_cast<unsigned int>(INT_MAX)) return;
-            const int L = static_cast<int>(layerIndex);
-            for (int done : written)
-                if (done == L) return;
-            while (mesh->GetLayerCount() <= L)
-                if (mesh->CreateLayer() < 0) return;
-            if (KZeqLayer* layer = mesh->GetLayer(L)) WriteUVs(*layer, u, v, uvIndices);
-            written.push_back(L);
+            if (std::find(targets.begin(), targets.end(), static_cast<int>(layerIndex)) == targets.end())
+                targets.push_back(static_cast<int>(layerIndex));
         };
         for (UsedShader& entry : used) {
             const KLayerMapping& mapping = *entry.mMapping;
             if (setTextures[s].length() == 0) {
-                write(0);
+                target(0);
                 continue;
             }
             for (unsigned t = 0; t < setTextures[s].length(); ++t)
                 for (unsigned j = 0; j < mapping.mTextureObjects.length(); ++j) {
                     if (!(mapping.mTextureObjects[j] == setTextures[s][t])) continue;
-                    if (static_cast<int>(j) < mapping.mLayerIndices.GetCount()) write(mapping.mLayerIndices[static_cast<int>(j)]);
+                    if (static_cast<int>(j) < mapping.mLayerIndices.GetCount())
+                        target(mapping.mLayerIndices[static_cast<int>(j)]);
                     break;
                 }
+        }
+        if (targets.empty()) continue;
+        for (int L : targets)
+            while (mesh->GetLayerCount() <= L)
+                if (mesh->CreateLayer() < 0) return;
+        // Read straight into the first layer's element; the others get copies of it.
+        KZeqLayerElementUV& first = UVElement(*mesh->GetLayer(targets[0]));
+        TFloatArray u, v;
+        finalMesh.getUVs(u, v, &name);
+        const unsigned uvCount = u.length() < v.length() ? u.length() : v.length();
+        KArrayTemplate<KZeqVector2>& direct = first.GetDirectArray();
+        if (!direct.SetCount(static_cast<int>(uvCount))) continue;
+        for (unsigned i = 0; i < uvCount; ++i) direct[static_cast<int>(i)].Set(u[i], v[i]);
+        KArrayTemplate<int>& indices = first.GetIndexArray();
+        indices.Clear();
+        for (int f = 0; f < F; ++f) {
+            const int size = finalMesh.polygonVertexCount(f);
+            for (int k = 0; k < size; ++k) {
+                int index = -1;  // a face-vertex without a UV
+                finalMesh.getPolygonUVid(f, k, index, &name);
+                indices.Add(index);
+            }
+        }
+        for (std::size_t t = 1; t < targets.size(); ++t) {
+            KZeqLayerElementUV& copy = UVElement(*mesh->GetLayer(targets[t]));
+            copy.GetDirectArray() = direct;
+            copy.GetIndexArray() = indices;
         }
     }
 

@@ -140,4 +140,46 @@ TEST_F(MeshTest, EmptyMesh) {
     EXPECT_EQ(mesh->GetPolygonCount(), 0);
 }
 
+// A mesh with its normals per face-vertex, built from points and polygons.
+TObject HardMesh(const std::string& name, const std::vector<std::vector<int>>& polygons) {
+    TFloatPointArray points;
+    for (int i = 0; i < 4; ++i) points.append(static_cast<float>(i & 1), 0.0f, static_cast<float>(i >> 1));
+    TIntArray counts, connects, faces, vertices;
+    TVectorArray normals;
+    for (std::size_t f = 0; f < polygons.size(); ++f) {
+        counts.append(static_cast<int>(polygons[f].size()));
+        for (int v : polygons[f]) {
+            connects.append(v);
+            faces.append(static_cast<int>(f));
+            vertices.append(v);
+            normals.append(TVector(0, f ? -1 : 1, 0));
+        }
+    }
+    TFnMesh fn;
+    TObject shape = fn.create(4, static_cast<int>(polygons.size()), points, counts, connects,
+                              standin::createNode("transform", name));
+    fn.setFaceVertexNormals(normals, faces, vertices);
+    return shape;
+}
+
+// The final mesh's normal indices reach past the base mesh's normals (two quads over a base of two
+// triangles): those polygon vertices take the vertex normal, and nothing is read out of range.
+TEST_F(MeshTest, NormalIndexBeyondTheBaseMeshTakesTheVertexNormal) {
+    TObject base = HardMesh("base", {{0, 1, 3}, {0, 3, 2}});
+    TObject finalShape = HardMesh("final", {{0, 1, 3, 2}, {2, 3, 1, 0}});
+    TObject joint = standin::createNode("joint", "bone");
+    std::vector<std::vector<float>> weights(1, std::vector<float>(4, 1.0f));
+    ASSERT_FALSE(standin::createSkin("skin", base, finalShape, {joint}, weights).isNull());
+    Params()->SetBoolParam(ZeqTuloUserParams::kExportHardEdges, true);
+    ExportProbe exporter;
+    exporter.Walks();
+    KZeqMesh* mesh = exporter.Node("|final")->GetMesh();
+    ASSERT_NE(mesh, nullptr);
+    KZeqLayerElementNormal* normals = Normals(mesh);
+    ASSERT_NE(normals, nullptr);
+    EXPECT_EQ(normals->GetMappingMode(), KZeqLayerElement::eBY_POLYGON_VERTEX);
+    EXPECT_EQ(normals->GetDirectArray()[0][1], 1.0);  // index 0: the base's own normal
+    EXPECT_EQ(normals->GetDirectArray()[5][3], 1.0);  // index 6 of 6: a vertex normal
+}
+
 }  // namespace

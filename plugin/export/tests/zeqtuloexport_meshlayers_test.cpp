@@ -208,4 +208,41 @@ TEST_F(MeshLayersTest, VertexColours) {
     EXPECT_EQ(colours->GetIndexArray()[5], 5);
 }
 
+// A shading group without a surface shader: its polygons take the default shader too, so every
+// polygon has a material index.
+TEST_F(MeshLayersTest, GroupWithoutShaderTakesTheDefault) {
+    TObject shape = standin::createCube("box", false);
+    standin::assignFaces(standin::createSet("bareSG", 5), PathOf(shape), {0, 1, 2});
+    standin::assignFaces(standin::createShadingGroup(standin::createNode("lambert", "paint")), PathOf(shape), {3, 4, 5});
+    mExporter.Walks();
+    KZeqLayerElementMaterial* materials = Mesh("|box")->GetLayer(0)->GetMaterials();
+    ASSERT_NE(materials, nullptr);
+    EXPECT_EQ(Indices(materials), (std::vector<int>{0, 0, 0, 1, 1, 1}));
+    EXPECT_STREQ(materials->GetDirectArray()[0]->GetName(), "Material::Default_Material");
+}
+
+}  // namespace
+
+namespace {
+
+// A UV set with UVs but none assigned to a face-vertex: the host gives no UV id, and -1 (no UV)
+// stands in each place; with no texture association both sets go to layer 0, the last one staying.
+TEST_F(MeshLayersTest, UnassignedUVsReadAsMinusOne) {
+    TObject shape = standin::createCube("box", false);
+    TFnMesh mesh(shape);
+    TFloatArray u, v;
+    u.append(0.5f);
+    v.append(0.5f);
+    const TString loose("loose");
+    mesh.createUVSet(loose);
+    mesh.setUVs(u, v, &loose);
+    mExporter.Walks();
+    KZeqLayerElementUV* uvs = Mesh("|box")->GetLayer(0)->GetUVs();
+    ASSERT_NE(uvs, nullptr);
+    EXPECT_EQ(uvs->GetDirectArray().GetCount(), 1);
+    ASSERT_EQ(uvs->GetIndexArray().GetCount(), 24);
+    EXPECT_EQ(uvs->GetIndexArray()[0], -1);
+    EXPECT_EQ(uvs->GetIndexArray()[23], -1);
+}
+
 }  // namespace

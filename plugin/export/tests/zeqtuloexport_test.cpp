@@ -3,6 +3,8 @@
 #include "zeqtuloexport_test_support.h"
 
 #include "content/kzeqmesh.h"
+#include "fcurve/kfcurve.h"
+#include "scene/kzeqtakenode.h"
 #include "content/kzeqskeleton.h"
 #include "scene/kzeqtakeinfo.h"
 #include "tfnanimcurve.h"
@@ -155,5 +157,78 @@ TEST_F(DriverTest, UnwritableTargetFails) {
     EXPECT_NE(log.find("File Export : " + File("missing/folder/out.zeq") + "\n\n\tFile Export Failed.\n"), std::string::npos)
         << log;
 }
+
+}  // namespace
+
+namespace {
+
+// Animation goes to "Take 001", recorded over the host's playback range and made current; a
+// keyed visibility makes the node visible with the keys in the take.
+TEST_F(DriverTest, TakeOverThePlaybackRange) {
+    TObject ball = standin::createNode("transform", "ball");
+    TFnDependencyNode fn(ball);
+    TFnAnimCurve bounce;
+    bounce.create(fn.findPlug("translateY"));
+    bounce.addKey(TTime(0.0, TTime::kSeconds), 0.0);
+    bounce.addKey(TTime(2.0, TTime::kSeconds), 5.0);
+    TFnAnimCurve blink;
+    blink.create(fn.findPlug("visibility"));
+    blink.addKey(TTime(0.0, TTime::kSeconds), 0.0);
+    blink.addKey(TTime(1.0, TTime::kSeconds), 1.0);
+    fn.findPlug("visibility").setValue(false);
+    TAnimControl::setMinMaxTime(TTime(0.5, TTime::kSeconds), TTime(3.0, TTime::kSeconds));
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("take.zeq")));
+    EXPECT_STREQ(exporter.mScene->GetCurrentTakeName(), "Take 001");
+    KZeqTakeInfo* info = exporter.mScene->GetTakeInfo(KString("Take 001"));
+    ASSERT_NE(info, nullptr);
+    EXPECT_DOUBLE_EQ(info->mLocalTimeSpan.GetStart().GetSecondDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(info->mReferenceTimeSpan.GetStop().GetSecondDouble(), 3.0);
+    ZeqTuloNode* node = exporter.Named("ball");
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(node->GetVisibility());
+    ASSERT_TRUE(node->SetCurrentTakeNode("Take 001"));
+    ASSERT_NE(node->GetCurrentTakeNode()->GetVisibility(), nullptr);
+    EXPECT_EQ(node->GetCurrentTakeNode()->GetVisibility()->KeyGetCount(), 2);
+    auto back = Read(File("take.zeq"));
+    ASSERT_TRUE(back->ok);
+    EXPECT_NE(back->scene->GetTakeInfo(KString("Take 001")), nullptr);
+}
+
+// A host "Zeq_Root" scaled by the inverse of the master scale gives way to its children in the
+// written file.
+TEST_F(DriverTest, HostZeqRootUndoingTheMasterScale) {
+    TObject root = standin::createNode("transform", "Zeq_Root");
+    TFnTransform(root).setScale(std::vector<double>{0.5, 0.5, 0.5}.data());
+    standin::createNode("transform", "inside", root);
+    Params()->SetDoubleParam(4, 2.0);
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("lifted.zeq")));
+    auto back = Read(File("lifted.zeq"));
+    ASSERT_TRUE(back->ok);
+    EXPECT_EQ(back->Node("Zeq_Root"), nullptr);
+    ASSERT_NE(back->Node("inside"), nullptr);
+    EXPECT_EQ(back->Node("inside")->GetParent(), back->scene->GetRootNode());
+}
+
+}  // namespace
+
+namespace {
+
+// Every named scene of the stand-in exports without changing the host and reads back.
+class FixtureExport : public ExportTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(FixtureExport, LeavesTheHostAsItWasAndReadsBack) {
+    ASSERT_TRUE(standin::buildScene(GetParam()));
+    Params()->SetBoolParam(ZeqTuloUserParams::kExportHardEdges, true);
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File(GetParam() + ".zeq")));
+    auto back = Read(File(GetParam() + ".zeq"));
+    EXPECT_TRUE(back->ok);
+    EXPECT_GT(back->scene->GetRootNode()->GetChildCount(false), 0);
+}
+INSTANTIATE_TEST_SUITE_P(Scenes, FixtureExport,
+                         ::testing::Values("cube", "skinRig", "nurbs", "cameras", "sample", "rich"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
