@@ -281,3 +281,28 @@ TEST_F(LayerMappingTest, ClosedSurfaceOffsetNeutralValuesAndLongNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// A layered texture with sparse inputs (logical 0 and 2) has two layers: its first input on layer 1,
+// its last on layer 0, where a nested layered texture numbers its own inputs from layer 0 again.
+TEST_F(LayerMappingTest, SparseAndNestedLayeredTextures) {
+    TObject shape = standin::createCube("box", false);
+    TObject shader = standin::createNode("lambert", "paint");
+    TObject outer = standin::createNode("layeredTexture", "outer");
+    standin::connect(At(outer, "outColor"), At(shader, "color"));
+    TPlug inputs = At(outer, "inputs");
+    standin::createFileTexture("first", "/t/first.tif", inputs.elementByLogicalIndex(0).child(0));
+    TObject inner = standin::createNode("layeredTexture", "inner");
+    standin::connect(At(inner, "outColor"), inputs.elementByLogicalIndex(2).child(0));
+    TPlug innerInputs = At(inner, "inputs");
+    standin::createFileTexture("deep", "/t/deep.tif", innerInputs.elementByLogicalIndex(0).child(0));
+    standin::assignFaces(standin::createShadingGroup(shader), TDagPath::getAPathTo(shape));
+    mExporter.Walks();
+    KZeqMesh* mesh = mExporter.Node("|box")->GetMesh();
+    ASSERT_EQ(mesh->GetLayerCount(), 2);
+    EXPECT_STREQ(mesh->GetTexture(0, 1)->GetName(), "Texture::first");
+    EXPECT_STREQ(mesh->GetTexture(0, 0)->GetName(), "Texture::deep");
+}
+
+}  // namespace

@@ -2,7 +2,10 @@
 // scale, the joint display scale, the take, the log, and the failures that end a run.
 #include "zeqtuloexport_test_support.h"
 
+#include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqtakenode.h"
 #include "content/kzeqskeleton.h"
@@ -230,5 +233,32 @@ TEST_P(FixtureExport, LeavesTheHostAsItWasAndReadsBack) {
 INSTANTIATE_TEST_SUITE_P(Scenes, FixtureExport,
                          ::testing::Values("cube", "skinRig", "nurbs", "cameras", "sample", "rich"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
+
+namespace {
+
+// A textured NURBS patch and the periodic tube read back with the patch's layers, material and
+// texture.
+TEST_F(DriverTest, TexturedNurbsReadsBack) {
+    ASSERT_TRUE(standin::buildScene("nurbs"));
+    TObject shader = standin::createNode("lambert", "cloth");
+    standin::createFileTexture("weave", "/t/weave.tif", TFnDependencyNode(shader).findPlug("color"));
+    standin::addToSet(standin::createShadingGroup(shader), TDagPath::getAPathTo(standin::find("patchShape")));
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, File("nurbs.zeq")));
+    auto back = Read(File("nurbs.zeq"));
+    ASSERT_TRUE(back->ok);
+    KZeqNode* patch = back->Node("patch");
+    ASSERT_TRUE(patch && patch->GetNurb());
+    KZeqNurb* nurb = patch->GetNurb();
+    EXPECT_EQ(nurb->GetMaterialCount(0), 1);
+    ASSERT_EQ(nurb->GetTextureCount(0), 1);
+    EXPECT_STREQ(nurb->GetTexture(0, 0)->GetFileName(), "/t/weave.tif");
+    EXPECT_STREQ(nurb->GetMaterial(0, 0)->GetName(), "Material::cloth");
+    KZeqNode* tube = back->Node("tube");
+    ASSERT_TRUE(tube && tube->GetNurb());
+    EXPECT_EQ(tube->GetNurb()->GetNurbVType(), KZeqNurb::ePERIODIC);
+}
 
 }  // namespace
