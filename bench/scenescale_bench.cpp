@@ -1,0 +1,133 @@
+// Scenes at scale: a flat scene of N null nodes created, exported to a 6.0 binary file, imported
+// and cleared, each step timed per node, with the heap (bytes and blocks) a node holds, the import's
+// peak against the scene it builds, and what a Clear leaves allocated. A counting allocator replaces
+// the global operator new of this program only.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <string>
+
+#include "content/kzeqnull.h"
+#include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+
+namespace {
+
+std::atomic<long long> gBlocks{0};  // live blocks from operator new
+std::atomic<long long> gBytes{0};   // their usable bytes
+std::atomic<long long> gPeak{0};    // highest gBytes since the last reset
+std::atomic<long long> gAllocations{0};
+
+void* Take(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    const long long bytes = static_cast<long long>(malloc_usable_size(p));
+    ++gBlocks;
+    ++gAllocations;
+    const long long now = gBytes += bytes;
+    for (long long peak = gPeak.load(); now > peak && !gPeak.compare_exchange_weak(peak, now);) {
+    }
+    return p;
+}
+
+void Give(void* p) {
+    if (!p) return;
+    --gBlocks;
+    gBytes -= static_cast<long long>(malloc_usable_size(p));
+    std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Take(size); }
+void* operator new[](std::size_t size) { return Take(size); }
+void operator delete(void* p) noexcept { Give(p); }
+void operator delete[](void* p) noexcept { Give(p); }
+void operator delete(void* p, std::size_t) noexcept { Give(p); }
+void operator delete[](void* p, std::size_t) noexcept { Give(p); }
+
+using namespace zeqsdk_400;
+
+namespace {
+
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Arguments: node count, takes besides the default one (0 or 10).
+void BM_FlatScene(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const int takes = static_cast<int>(state.range(1));
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("scenescale-bench-" + std::to_string(::getpid()) + ".zeq")).string();
+    double create = 0, exported = 0, imported = 0, cleared = 0, heap = 0, blocks = 0, allocations = 0, peak = 0,
+           left = 0;
+    for (auto _ : state) {
+        KZeqSdkManager manager;
+        const long long bytes0 = gBytes, blocks0 = gBlocks, allocations0 = gAllocations;
+        auto start = std::chrono::steady_clock::now();
+        KZeqScene* scene = manager.CreateKZeqScene();
+        for (int i = 0; i < count; ++i) {
+            KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
+            node->SetNodeAttribute(manager.CreateKZeqNull());
+            scene->GetRootNode()->AddChild(node);
+        }
+        for (int t = 1; t <= takes; ++t) scene->CreateTake(("Take " + std::to_string(t)).c_str());
+        create = Since(start);
+        heap = static_cast<double>(gBytes - bytes0);
+        blocks = static_cast<double>(gBlocks - blocks0);
+        allocations = static_cast<double>(gAllocations - allocations0);
+
+        start = std::chrono::steady_clock::now();
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
+        if (!exporter.Export(*scene)) state.SkipWithError("not written");
+        exported = Since(start);
+        manager.DestroyKZeqScene(scene, true);
+
+        const long long before = gBytes;
+        gPeak = before;
+        KZeqScene* read = manager.CreateKZeqScene();
+        start = std::chrono::steady_clock::now();
+        {
+            KZeqImporter importer(manager);
+            if (!importer.Initialize(path.c_str()) || !importer.Import(*read)) state.SkipWithError("not read");
+        }
+        imported = Since(start);
+        const double built = static_cast<double>(gBytes - before);
+        peak = static_cast<double>(gPeak - before) / (built > 0 ? built : 1);
+
+        start = std::chrono::steady_clock::now();
+        read->Clear();
+        cleared = Since(start);
+        left = static_cast<double>(gBlocks) - static_cast<double>(blocks0);
+    }
+    std::filesystem::remove(path);
+    const double n = count;
+    state.counters["create_us"] = create / n * 1e6;
+    state.counters["export_us"] = exported / n * 1e6;
+    state.counters["import_us"] = imported / n * 1e6;
+    state.counters["clear_us"] = cleared / n * 1e6;
+    state.counters["heap_KB"] = heap / n / 1024;
+    state.counters["blocks"] = blocks / n;
+    state.counters["allocs"] = allocations / n;
+    state.counters["import_peak"] = peak;
+    state.counters["blocks_left_after_clear"] = left / n;
+}
+BENCHMARK(BM_FlatScene)
+    ->ArgsProduct({{1000, 10000, 100000}, {0}})
+    ->Args({10000, 10})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
