@@ -54,6 +54,16 @@ void operator delete(void* p) noexcept { Give(p); }
 void operator delete[](void* p) noexcept { Give(p); }
 void operator delete(void* p, std::size_t) noexcept { Give(p); }
 void operator delete[](void* p, std::size_t) noexcept { Give(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Take(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { Give(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { Give(p); }
 
 using namespace zeqsdk_400;
 

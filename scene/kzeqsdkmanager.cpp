@@ -269,6 +269,13 @@ bool KZeqSdkManager::DestroyKZeqThumbnail(KZeqThumbnail* thumbnail) { return Des
 
 bool KZeqSdkManager::DestroyKZeqSceneInfo(KZeqSceneInfo* info) { return DestroyListed(eSceneInfos, info); }
 
+void KZeqSdkManager::EndPropertyWrapper(KZeqUserProperty* property) {
+    // Looked at only while listed: the list may have ended it already (Clear).
+    if (!property || !mLists[eUserProperties].Contains(property) || property->mRecord) return;
+    mLists[eUserProperties].Remove(property);
+    kListRows[eUserProperties].mKind->mEnd(property);
+}
+
 KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
     if (!name) return nullptr;
     const KZeqObjectList& list = mLists[eUserProperties];
