@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include <vector>
 
@@ -138,6 +139,7 @@ void* KZeqSdkManager::FindNamed(EList list, const char* key, int index) {
 }
 
 void KZeqSdkManager::Clear() {
+    const bool clearing = std::exchange(mClearing, true);
     for (EList list : kClearOrder) {
         // One at a time from the front: an object ending may destroy others,
         // of this list or another, through the manager.
@@ -150,6 +152,7 @@ void KZeqSdkManager::Clear() {
     }
     for (auto& listener : mListeners)
         if (listener) listener->Clear();
+    mClearing = clearing;
 }
 
 void KZeqSdkManager::SetListener(EListener which, KZeqNameListener* listener) {
@@ -270,8 +273,9 @@ bool KZeqSdkManager::DestroyKZeqThumbnail(KZeqThumbnail* thumbnail) { return Des
 bool KZeqSdkManager::DestroyKZeqSceneInfo(KZeqSceneInfo* info) { return DestroyListed(eSceneInfos, info); }
 
 void KZeqSdkManager::EndPropertyWrapper(KZeqUserProperty* property) {
-    // Looked at only while listed: the list may have ended it already (Clear).
-    if (!property || !mLists[eUserProperties].Contains(property) || property->mRecord) return;
+    // Clear ends every user property in its own pass; otherwise one is looked at
+    // only while listed.
+    if (mClearing || !property || !mLists[eUserProperties].Contains(property) || property->mRecord) return;
     mLists[eUserProperties].Remove(property);
     kListRows[eUserProperties].mKind->mEnd(property);
 }

@@ -294,6 +294,7 @@ private:
     void NotFound() { mError.SetLastErrorID(eObjectNotFound); }
 
     KZeqObjectList mLists[eListCount];
+    bool mClearing = false;  // Clear ends the user properties list by list itself
     std::unique_ptr<KZeqNameListener> mListeners[eListenerCount];
     KError mError;
 };
