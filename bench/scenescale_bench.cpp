@@ -1,7 +1,7 @@
 // Scenes at scale: a flat scene of N null nodes created, exported to a 6.0 binary file, imported
 // and cleared, each step timed per node, with the heap (bytes and blocks) a node holds, the import's
-// peak against the scene it builds, and what a Clear leaves allocated. Steps are timed in processor
-// time. A counting allocator replaces the global operator new of this program only.
+// peak against the scene it builds, what a Clear leaves allocated, and the import and a walk of
+// the field file against a bare read of the same file. Steps are timed in processor time. A counting allocator replaces the global operator new of this program only.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -10,10 +10,13 @@
 #include <ctime>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "content/kzeqnull.h"
+#include "fileio/kzeq.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "scene/kzeqnode.h"
@@ -79,6 +82,40 @@ struct CpuClock {
 };
 double Since(double start) { return CpuClock::Now() - start; }
 
+// Every field of the current block and of the blocks below, every value read: what the
+// field file alone costs the import. Answers the fields visited.
+long long WalkBlock(KZeq& file) {
+    long long fields = 0;
+    const int count = file.FieldGetBlockFieldCount();
+    for (int i = 0; i < count; ++i) {
+        const KString name = file.FieldGetBlockFieldName(i);
+        if (!file.FieldReadBegin(name.Buffer())) continue;
+        ++fields;
+        for (int remain = file.FieldReadGetRemain(); remain > 0; --remain) {
+            const char type = file.FieldReadGetType();
+            if (type == 'D' || type == 'F' || type == 'I' || type == 'L' || type == 'C')
+                benchmark::DoNotOptimize(file.FieldReadD());
+            else
+                benchmark::DoNotOptimize(file.FieldReadC());
+        }
+        if (file.FieldReadBlockBegin()) {
+            fields += WalkBlock(file);
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+    return fields;
+}
+
+// The file's bytes read into memory, nothing parsed.
+std::size_t ReadBare(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<char> bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<std::size_t>(in.gcount());
+}
+
 // Arguments: node count, takes besides the default one (0 or 10).
 void BM_FlatScene(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
@@ -86,7 +123,7 @@ void BM_FlatScene(benchmark::State& state) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("scenescale-bench-" + std::to_string(::getpid()) + ".zeq")).string();
     double create = 0, exported = 0, imported = 0, cleared = 0, heap = 0, blocks = 0, allocations = 0, peak = 0,
-           left = 0;
+           left = 0, bare = 0, walked = 0, fields = 0;
     for (auto _ : state) {
         KZeqSdkManager manager;
         const long long bytes0 = gBytes, blocks0 = gBlocks, allocations0 = gAllocations;
@@ -110,6 +147,17 @@ void BM_FlatScene(benchmark::State& state) {
         if (!exporter.Export(*scene)) state.SkipWithError("not written");
         exported = Since(start);
         manager.DestroyKZeqScene(scene, true);
+
+        start = CpuClock::Now();
+        benchmark::DoNotOptimize(ReadBare(path));
+        bare = Since(start);
+        start = CpuClock::Now();
+        {
+            KZeq file;
+            if (!file.ProjectOpen(path.c_str(), true, true)) state.SkipWithError("not opened");
+            fields = static_cast<double>(WalkBlock(file));
+        }
+        walked = Since(start);
 
         const long long before = gBytes;
         gPeak = before;
@@ -139,6 +187,10 @@ void BM_FlatScene(benchmark::State& state) {
     state.counters["allocs"] = allocations / n;
     state.counters["import_peak"] = peak;
     state.counters["blocks_left_after_clear"] = left / n;
+    // The import and the field file against a bare read of the same file.
+    state.counters["import_x_bare"] = imported / bare;
+    state.counters["fields_x_bare"] = walked / bare;
+    state.counters["ns_per_field"] = walked / fields * 1e9;
 }
 BENCHMARK(BM_FlatScene)
     ->ArgsProduct({{1000, 10000, 100000}, {0}})
