@@ -275,9 +275,11 @@ bool KZeqSdkManager::DestroyKZeqSceneInfo(KZeqSceneInfo* info) { return DestroyL
 void KZeqSdkManager::EndPropertyWrapper(KZeqUserProperty* property) {
     // Clear ends every user property in its own pass; otherwise one is looked at
     // only while listed.
-    if (mClearing || !property || !mLists[eUserProperties].Contains(property) || property->mRecord) return;
-    mLists[eUserProperties].Remove(property);
-    kListRows[eUserProperties].mKind->mEnd(property);
+    if (mClearing || !property) return;
+    if (mLists[eUserProperties].RemoveIf(property, [](const void* listed) {
+            return !static_cast<const KZeqUserProperty*>(listed)->mRecord;
+        }))
+        kListRows[eUserProperties].mKind->mEnd(property);
 }
 
 KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
