@@ -1,5 +1,5 @@
-// Scenes at scale: a flat scene of N null nodes created, exported to a 6.0 binary file, imported
-// and cleared, each step timed per node, with the heap (bytes and blocks) a node holds, the import's
+// Scenes at scale: a scene of N null nodes created, exported to a 6.0 binary file, imported and
+// cleared, each step timed per node, with the heap (bytes and blocks) a node holds, the import's
 // peak against the scene it builds, what a Clear leaves allocated, and the import and a walk of
 // the field file against a bare read of the same file. Steps are timed in processor time. A counting allocator replaces the global operator new of this program only.
 #include <benchmark/benchmark.h>
@@ -116,23 +116,29 @@ std::size_t ReadBare(const std::string& path) {
     return static_cast<std::size_t>(in.gcount());
 }
 
+// How the nodes hang: all below the scene's root (flat), each below the one before (a chain), or
+// all below one node that hangs below the root (a fan).
+enum class Shape { eFlat, eChain, eFan };
+
 // Arguments: node count, takes besides the default one (0 or 10).
-void BM_FlatScene(benchmark::State& state) {
+void RunScene(benchmark::State& state, Shape shape) {
     const int count = static_cast<int>(state.range(0));
     const int takes = static_cast<int>(state.range(1));
     const std::string path =
         (std::filesystem::temp_directory_path() / ("scenescale-bench-" + std::to_string(::getpid()) + ".zeq")).string();
     double create = 0, exported = 0, imported = 0, cleared = 0, heap = 0, blocks = 0, allocations = 0, peak = 0,
-           left = 0, bare = 0, walked = 0, fields = 0;
+           left = 0, destroyed = 0, bare = 0, walked = 0, fields = 0;
     for (auto _ : state) {
         KZeqSdkManager manager;
         const long long bytes0 = gBytes, blocks0 = gBlocks, allocations0 = gAllocations;
         auto start = CpuClock::Now();
         KZeqScene* scene = manager.CreateKZeqScene();
+        KZeqNode* parent = scene->GetRootNode();
         for (int i = 0; i < count; ++i) {
             KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
             node->SetNodeAttribute(manager.CreateKZeqNull());
-            scene->GetRootNode()->AddChild(node);
+            parent->AddChild(node);
+            if (shape == Shape::eChain || (shape == Shape::eFan && i == 0)) parent = node;
         }
         for (int t = 1; t <= takes; ++t) scene->CreateTake(("Take " + std::to_string(t)).c_str());
         create = Since(start);
@@ -146,7 +152,9 @@ void BM_FlatScene(benchmark::State& state) {
         exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
         if (!exporter.Export(*scene)) state.SkipWithError("not written");
         exported = Since(start);
+        start = CpuClock::Now();
         manager.DestroyKZeqScene(scene, true);
+        destroyed = Since(start);
 
         start = CpuClock::Now();
         benchmark::DoNotOptimize(ReadBare(path));
@@ -182,6 +190,7 @@ void BM_FlatScene(benchmark::State& state) {
     state.counters["export_us"] = exported / n * 1e6;
     state.counters["import_us"] = imported / n * 1e6;
     state.counters["clear_us"] = cleared / n * 1e6;
+    state.counters["destroy_us"] = destroyed / n * 1e6;
     state.counters["heap_KB"] = heap / n / 1024;
     state.counters["blocks"] = blocks / n;
     state.counters["allocs"] = allocations / n;
@@ -192,10 +201,16 @@ void BM_FlatScene(benchmark::State& state) {
     state.counters["fields_x_bare"] = walked / bare;
     state.counters["ns_per_field"] = walked / fields * 1e9;
 }
+void BM_FlatScene(benchmark::State& state) { RunScene(state, Shape::eFlat); }
+void BM_ChainScene(benchmark::State& state) { RunScene(state, Shape::eChain); }
+void BM_FanScene(benchmark::State& state) { RunScene(state, Shape::eFan); }
+
 BENCHMARK(BM_FlatScene)
     ->ArgsProduct({{1000, 10000, 100000}, {0}})
     ->Args({10000, 10})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChainScene)->ArgsProduct({{1000, 10000, 100000}, {0}})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FanScene)->ArgsProduct({{1000, 10000, 100000}, {0}})->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
