@@ -357,7 +357,7 @@ bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     std::vector<KProperty*> wrapped;
     wrapped.reserve(static_cast<std::size_t>(object.GetPropertyCount()));
     for (int i = 0; i < object.GetPropertyCount(); ++i)
-        if (KProperty* property = object.GetProperty(i)->GetKProperty()) wrapped.push_back(property);
+        if (KProperty* property = object.PeekProperty(i)) wrapped.push_back(property);
     std::sort(wrapped.begin(), wrapped.end());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         KProperty* property = handler->GetProperty(i);

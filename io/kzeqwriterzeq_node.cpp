@@ -185,8 +185,8 @@ bool KZeqWriterZeqBase::WriteKZeqNodeAnimatedProperties(KZeqNode& node) {
     std::vector<KString> names;
     std::vector<KZeqUserProperty*> users;
     for (int i = 0; i < node.GetPropertyCount(); ++i) {
+        if (!node.PeekFlag(i, KZeqUserProperty::eUSER)) continue;
         KZeqUserProperty* property = node.GetProperty(i);
-        if (!property->GetFlag(KZeqUserProperty::eUSER)) continue;
         users.push_back(property);
         names.push_back(property->GetName());
         RemoveTypeIdentifierFromName(names.back());

@@ -47,8 +47,64 @@ KZeqNode::KZeqNode(KZeqSdkManager& manager, const char* name)
     Init();
     SetVisibility(true);
     SetShadingMode(eLIGHT_SHADING);
-    PublishProperties();
+    if (mProperties->GetPropertyCount() != kBuiltInRows.mCount || !PublishBuiltIns(*mProperties, kBuiltInRows))
+        PublishProperties();
 }
+
+namespace {
+
+// The member properties in list order (the four animatable ones follow them).
+#define KZEQ_NODE_ROW(Name, Type) [](KZeqNodeProperties& p) -> KProperty* { return &p.Name; },
+constexpr KProperty* (*kMemberRows[])(KZeqNodeProperties&) = {
+    KZEQ_NODE_PLAIN_PROPERTIES(KZEQ_NODE_ROW)[](KZeqNodeProperties& p) -> KProperty* { return &p.LookAtProperty; },
+    [](KZeqNodeProperties& p) -> KProperty* { return &p.UpVectorProperty; },
+    KZEQ_NODE_DISPLAY_PROPERTIES(KZEQ_NODE_ROW)};
+#undef KZEQ_NODE_ROW
+constexpr int kMemberRowCount = static_cast<int>(sizeof(kMemberRows) / sizeof(kMemberRows[0]));
+constexpr KProperty* KZeqNodeProperties::*kAnimatableRows[] = {
+    &KZeqNodeProperties::mLclTranslation, &KZeqNodeProperties::mLclRotation, &KZeqNodeProperties::mLclScaling,
+    &KZeqNodeProperties::mVisibility};
+constexpr int kAnimatableRowCount = static_cast<int>(sizeof(kAnimatableRows) / sizeof(kAnimatableRows[0]));
+
+// Where each member property lies in a property set; the same in every one.
+const std::vector<std::ptrdiff_t>& MemberOffsets(KZeqNodeProperties& p) {
+    static const std::vector<std::ptrdiff_t> offsets = [&p] {
+        std::vector<std::ptrdiff_t> at;
+        for (auto row : kMemberRows)
+            at.push_back(reinterpret_cast<const char*>(row(p)) - reinterpret_cast<const char*>(&p));
+        return at;
+    }();
+    return offsets;
+}
+
+KProperty* NodeRowAt(KZeqPropertyHandler& handler, int row) {
+    auto& p = static_cast<KZeqNodeProperties&>(handler);
+    if (row < kMemberRowCount) return kMemberRows[row](p);
+    // An animatable property ends with the list (or when destroyed from it):
+    // one no longer listed is gone.
+    KProperty* property = p.*kAnimatableRows[row - kMemberRowCount];
+    for (int i = 0; property && i < p.GetPropertyCount(); ++i)
+        if (p.GetProperty(i) == property) return property;
+    return nullptr;
+}
+
+int NodeRowOf(KZeqPropertyHandler& handler, const KProperty* property) {
+    auto& p = static_cast<KZeqNodeProperties&>(handler);
+    const std::ptrdiff_t at = reinterpret_cast<const char*>(property) - reinterpret_cast<const char*>(&p);
+    if (at >= 0 && at < static_cast<std::ptrdiff_t>(sizeof(KZeqNodeProperties))) {
+        const std::vector<std::ptrdiff_t>& offsets = MemberOffsets(p);
+        for (std::size_t i = 0; i < offsets.size(); ++i)
+            if (offsets[i] == at) return static_cast<int>(i);
+        return -1;
+    }
+    for (int i = 0; i < kAnimatableRowCount; ++i)
+        if (property && p.*kAnimatableRows[i] == property) return kMemberRowCount + i;
+    return -1;
+}
+
+}  // namespace
+
+const KZeqObject::BuiltInRows KZeqNode::kBuiltInRows = {kMemberRowCount + kAnimatableRowCount, NodeRowAt, NodeRowOf};
 
 KZeqNode::~KZeqNode() {
     // The attribute, the entity and the characters must not keep pointing at this node.
@@ -219,23 +275,34 @@ KZeqNodeAttribute* KZeqNode::SetNodeAttribute(KZeqNodeAttribute* attribute) {
 
 // ---- Default values and display -----------------------------------------------------------
 
+template <class Use>
+void KZeqNode::WithPropertyNamed(const char* name, Use use) const {
+    const int entry = FindUnmadeBuiltIn(name);
+    if (entry < 0) {
+        if (KZeqUserProperty* property = FindPropertyByName(name)) use(*property);
+        return;
+    }
+    KZeqUserProperty standIn(GetSdkManager(), BuiltInProperty(entry));
+    standIn.SetPropertyHandler(mProperties);
+    use(standIn);
+}
+
 void KZeqNode::SetDefault(const char* name, const KZeqVector4& value) {
-    if (KZeqUserProperty* property = FindPropertyByName(name)) property->SetDefaultValue(value[0], value[1], value[2]);
+    WithPropertyNamed(name, [&value](KZeqUserProperty& property) { property.SetDefaultValue(value[0], value[1], value[2]); });
 }
 
 KZeqVector4& KZeqNode::GetDefault(const char* name, KZeqVector4& value) const {
-    if (KZeqUserProperty* property = FindPropertyByName(name))
-        property->GetDefaultValue(value[0], value[1], value[2]);
+    WithPropertyNamed(name, [&value](KZeqUserProperty& property) { property.GetDefaultValue(value[0], value[1], value[2]); });
     return value;
 }
 
 void KZeqNode::SetDefaultVisibility(double visibility) {
-    if (KZeqUserProperty* property = FindPropertyByName("Visibility")) property->SetDefaultValue(visibility);
+    WithPropertyNamed("Visibility", [visibility](KZeqUserProperty& property) { property.SetDefaultValue(visibility); });
 }
 
 double KZeqNode::GetDefaultVisibility() const {
     double visibility = 1.0;
-    if (KZeqUserProperty* property = FindPropertyByName("Visibility")) property->GetDefaultValue(visibility);
+    WithPropertyNamed("Visibility", [&visibility](KZeqUserProperty& property) { property.GetDefaultValue(visibility); });
     return visibility;
 }
 

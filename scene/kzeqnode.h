@@ -344,6 +344,13 @@ private:
     static KZeqGobo* GoboOfAttribute(KZeqNodeAttribute* attribute);
 
     KZeqNodeProperties::KZeqPivot& Pivot(EPivotSet set) const { return mProperties->mPivots[set == 1 ? 1 : 0]; }
+    // The 54 properties of the property set, by their place in its list.
+    static const BuiltInRows kBuiltInRows;
+    // Runs use on the user property of that name, or, while it is a built-in
+    // property whose wrapper is not made, on a stand-in bound to the same
+    // property and handler, which answers and tells the handler the same.
+    template <class Use>
+    void WithPropertyNamed(const char* name, Use use) const;
     void SetDefault(const char* name, const KZeqVector4& value);
     KZeqVector4& GetDefault(const char* name, KZeqVector4& value) const;
     void CopyAttribute(KZeqNode& source);

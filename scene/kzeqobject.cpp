@@ -1,5 +1,6 @@
 #include "scene/kzeqobject.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scene/kzeqsdkmanager.h"
@@ -32,6 +33,8 @@ KZeqObject::KZeqObject(KZeqSdkManager& manager, const char* name) : mName(name),
 
 KZeqObject::~KZeqObject() {
     // The wrappers of this object's own properties mean nothing without it.
+    for (int i = 0; mMade && i < BuiltInCount(); ++i)
+        if (mMade[i]) mManager->EndPropertyWrapper(mMade[i]);
     for (int i = 0; i < mProperties.GetCount(); ++i) mManager->EndPropertyWrapper(mProperties[i]);
 }
 
@@ -72,36 +75,146 @@ KZeqObject& KZeqObject::operator=(KZeqObject& other) {
 
 int KZeqObject::GetPropertyCount(KZeqUserProperty::EFlags flags) const {
     int count = 0;
-    for (int i = 0; i < mProperties.GetCount(); ++i)
-        if (mProperties[i]->GetFlag(flags)) ++count;
+    for (int i = 0; i < GetPropertyCount(); ++i)
+        if (PeekFlag(i, flags)) ++count;
     return count;
+}
+
+KZeqUserProperty* KZeqObject::GetProperty(int index) const {
+    const int builtIns = BuiltInCount();
+    if (index >= 0 && index < builtIns) return MadeBuiltIn(index);
+    return mProperties.GetAt(index - builtIns);
+}
+
+KProperty* KZeqObject::PeekProperty(int index) const {
+    const int builtIns = BuiltInCount();
+    if (index >= 0 && index < builtIns) return mMade && mMade[index] ? mMade[index]->GetKProperty() : BuiltInProperty(index);
+    KZeqUserProperty* property = mProperties.GetAt(index - builtIns);
+    return property ? property->GetKProperty() : nullptr;
+}
+
+bool KZeqObject::PeekFlag(int index, KZeqUserProperty::EFlags flags) const {
+    const int builtIns = BuiltInCount();
+    if (index >= 0 && index < builtIns) {
+        if (mMade && mMade[index]) return mMade[index]->GetFlag(flags);
+        return KZeqUserProperty::GetFlagOf(BuiltInProperty(index), flags);
+    }
+    KZeqUserProperty* property = mProperties.GetAt(index - builtIns);
+    return property && property->GetFlag(flags);
 }
 
 KZeqUserProperty* KZeqObject::GetProperty(KProperty* property) const {
     if (!property) return nullptr;
+    if (mRows) {
+        // The built-in entries come first; one standing for the property answers.
+        const int row = mRows->mRowOf(*mRowHandler, property);
+        if (row >= 0 && row < BuiltInCount()) {
+            KZeqUserProperty* made = mMade ? mMade[row] : nullptr;
+            if (!made ? BuiltInProperty(row) == property : *made == property) return MadeBuiltIn(row);
+        }
+    }
     for (int i = 0; i < mProperties.GetCount(); ++i)
         if (*mProperties[i] == property) return mProperties[i];
     return nullptr;
 }
 
+bool KZeqObject::WrapsProperty(KProperty* property) const {
+    if (!property) return false;
+    if (mRows) {
+        const int row = mRows->mRowOf(*mRowHandler, property);
+        if (row >= 0 && row < BuiltInCount()) {
+            KZeqUserProperty* made = mMade ? mMade[row] : nullptr;
+            if (!made ? BuiltInProperty(row) == property : *made == property) return true;
+        }
+    }
+    for (int i = 0; i < mProperties.GetCount(); ++i)
+        if (*mProperties[i] == property) return true;
+    return false;
+}
+
 KZeqUserProperty* KZeqObject::FindPropertyByName(const char* name) const {
     if (!name) return nullptr;
+    for (int i = 0; i < BuiltInCount(); ++i) {
+        if (mMade && mMade[i]) {
+            if (mMade[i]->HasName(name)) return mMade[i];
+            continue;
+        }
+        // An entry whose property has ended answers to the empty name, as its wrapper would.
+        const KProperty* property = BuiltInProperty(i);
+        const char* own = property ? property->GetPropertyName() : "";
+        if (*own == *name && std::strcmp(own, name) == 0) return MadeBuiltIn(i);
+    }
     for (int i = 0; i < mProperties.GetCount(); ++i)
-        if (mProperties[i]->GetName() == name) return mProperties[i];
+        if (mProperties[i]->HasName(name)) return mProperties[i];
     return nullptr;
 }
 
+int KZeqObject::FindUnmadeBuiltIn(const char* name) const {
+    if (!name) return -1;
+    for (int i = 0; i < BuiltInCount(); ++i) {
+        if (mMade && mMade[i]) {
+            if (mMade[i]->HasName(name)) return -1;  // the made wrapper comes first
+            continue;
+        }
+        const KProperty* property = BuiltInProperty(i);
+        const char* own = property ? property->GetPropertyName() : "";
+        if (*own == *name && std::strcmp(own, name) == 0) return i;
+    }
+    return -1;
+}
+
 void KZeqObject::AddProperty(KZeqUserProperty* property) {
-    if (!property || mProperties.Find(property) >= 0) return;
+    if (!property || MadeIndexOf(property) >= 0 || mProperties.Find(property) >= 0) return;
     mProperties.Add(property);
     PropertyAdded(property);
 }
 
 void KZeqObject::RemoveProperty(KZeqUserProperty* property) {
+    if (property && MadeIndexOf(property) >= 0) UnfoldBuiltIns();
     int index = property ? mProperties.Find(property) : -1;
     if (index < 0) return;
     mProperties.RemoveAt(index);
     PropertyRemoved(property);
+}
+
+bool KZeqObject::PublishBuiltIns(KZeqPropertyHandler& handler, const BuiltInRows& rows) {
+    if (GetPropertyCount() != 0 || rows.mCount <= 0 ||
+        static_cast<std::uint64_t>(rows.mCount) > KZeqSdkManager::kOrderRun)
+        return false;
+    mRows = &rows;
+    mRowHandler = &handler;
+    mRowOrder = mManager->TakeCreationOrder();
+    return true;
+}
+
+KZeqUserProperty* KZeqObject::MadeBuiltIn(int index) const {
+    if (!mMade) {
+        mMade.reset(new KZeqUserProperty*[static_cast<std::size_t>(BuiltInCount())]);
+        std::fill_n(mMade.get(), BuiltInCount(), nullptr);
+    }
+    KZeqUserProperty*& made = mMade[index];
+    if (!made)
+        made = mManager->MakeBuiltInWrapper(BuiltInProperty(index), mRowHandler,
+                                            mRowOrder + static_cast<std::uint64_t>(index));
+    return made;
+}
+
+int KZeqObject::MadeIndexOf(const KZeqUserProperty* property) const {
+    for (int i = 0; mMade && property && i < BuiltInCount(); ++i)
+        if (mMade[i] == property) return i;
+    return -1;
+}
+
+void KZeqObject::UnfoldBuiltIns() {
+    const int builtIns = BuiltInCount();
+    if (builtIns == 0) return;
+    KArrayTemplate<KZeqUserProperty*> all;
+    for (int i = 0; i < builtIns; ++i) all.Add(MadeBuiltIn(i));
+    for (int i = 0; i < mProperties.GetCount(); ++i) all.Add(mProperties[i]);
+    mProperties = all;
+    mRows = nullptr;
+    mRowHandler = nullptr;
+    mMade.reset();
 }
 
 }  // namespace zeqsdk_400

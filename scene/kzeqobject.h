@@ -1,6 +1,9 @@
 #ifndef ZEQ_SCENE_KZEQOBJECT_H
 #define ZEQ_SCENE_KZEQOBJECT_H
 
+#include <cstdint>
+#include <memory>
+
 #include "base/karray.h"
 #include "base/kname.h"
 #include "base/kstring.h"
@@ -78,11 +81,11 @@ public:
 
     KZeqSdkManager& GetSdkManager() const { return *mManager; }
 
-    int GetPropertyCount() const { return mProperties.GetCount(); }
+    int GetPropertyCount() const { return BuiltInCount() + mProperties.GetCount(); }
     // The user properties on which GetFlag(flags) is true.
     int GetPropertyCount(KZeqUserProperty::EFlags flags) const;
     // Null outside 0..count-1.
-    KZeqUserProperty* GetProperty(int index) const { return mProperties.GetAt(index); }
+    KZeqUserProperty* GetProperty(int index) const;
     // The first user property wrapping that very property; null for null.
     KZeqUserProperty* GetProperty(KProperty* property) const;
     // The first user property of that exact name; null for null.
@@ -91,12 +94,53 @@ public:
     void AddProperty(KZeqUserProperty* property);
     void RemoveProperty(KZeqUserProperty* property);
 
+    // What GetProperty(index)->GetKProperty() and GetProperty(index)->GetFlag(flags)
+    // answer, without making a built-in property's wrapper (see PublishBuiltIns).
+    KProperty* PeekProperty(int index) const;
+    bool PeekFlag(int index, KZeqUserProperty::EFlags flags) const;
+    // GetProperty(property) != null, without making a built-in property's wrapper.
+    bool WrapsProperty(KProperty* property) const;
+
+protected:
+    // The built-in properties of a property handler class, by a direct index:
+    // how many there are, the property of a row (null once it has ended) and
+    // the row of a property (-1 for any other).
+    struct BuiltInRows {
+        int mCount;
+        KProperty* (*mAt)(KZeqPropertyHandler& handler, int row);
+        int (*mRowOf)(KZeqPropertyHandler& handler, const KProperty* property);
+    };
+    // Publishes the handler's built-in properties, rows 0 to count-1, as the
+    // first entries of the user-property list, each wrapped (by the manager,
+    // with the handler set) only when first asked for: objects made by the
+    // hundred thousand mostly never are. Nothing is told PropertyAdded: at
+    // this point it would only give the curves the values they have. Only on
+    // an object that lists nothing yet; false, with nothing done, otherwise.
+    bool PublishBuiltIns(KZeqPropertyHandler& handler, const BuiltInRows& rows);
+    // The entry index of a built-in property still standing for its wrapper
+    // (none made yet) whose current name is name; -1 when none.
+    int FindUnmadeBuiltIn(const char* name) const;
+    // The property a built-in entry stands for.
+    KProperty* BuiltInProperty(int index) const { return mRows->mAt(*mRowHandler, index); }
+
 private:
-    friend class KZeqSdkManager;  // hands the name record to its listeners
+    friend class KZeqSdkManager;  // hands the name record to its listeners, finds built-ins by name
+
+    int BuiltInCount() const { return mRows ? mRows->mCount : 0; }
+    // The wrapper of built-in entry index, made when missing.
+    KZeqUserProperty* MadeBuiltIn(int index) const;
+    // Index of a made built-in wrapper, -1 when it is none.
+    int MadeIndexOf(const KZeqUserProperty* property) const;
+    // Every built-in wrapper made and moved to the front of the plain list.
+    void UnfoldBuiltIns();
 
     KName mName;
-    KArrayTemplate<KZeqUserProperty*> mProperties;
+    KArrayTemplate<KZeqUserProperty*> mProperties;  // after the built-in entries
     KZeqSdkManager* mManager;
+    const BuiltInRows* mRows = nullptr;  // null: no built-in entries
+    KZeqPropertyHandler* mRowHandler = nullptr;
+    mutable std::unique_ptr<KZeqUserProperty*[]> mMade;  // made wrappers by row, once one is made
+    std::uint64_t mRowOrder = 0;  // the manager's creation order of row 0
 };
 
 }  // namespace zeqsdk_400

@@ -235,11 +235,29 @@ const KZeqSdkManager::KindOps KZeqSdkManager::kNodeAttributeOps = {
 // User properties, thumbnails and scene informations.
 
 KZeqUserProperty* KZeqSdkManager::CreateKZeqUserProperty(const char* name, const char* typeName, const char* label) {
-    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, AllocateKZeqUserProperty(name, typeName, label)));
+    KZeqUserProperty* property = AllocateKZeqUserProperty(name, typeName, label);
+    if (property && !mLists[eUserProperties].Contains(property)) property->mOrder = TakeCreationOrder();
+    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, property));
 }
 
 KZeqUserProperty* KZeqSdkManager::CreateKZeqUserProperty(KProperty* property) {
-    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, AllocateKZeqUserProperty(property)));
+    KZeqUserProperty* user = AllocateKZeqUserProperty(property);
+    if (user && !mLists[eUserProperties].Contains(user)) user->mOrder = TakeCreationOrder();
+    return static_cast<KZeqUserProperty*>(Listed(eUserProperties, user));
+}
+
+KZeqUserProperty* KZeqSdkManager::MakeBuiltInWrapper(KProperty* property, KZeqPropertyHandler* handler,
+                                                      std::uint64_t order) {
+    // A property that has ended leaves a wrapper bound to nothing, as one made
+    // before its end would be now.
+    KZeqUserProperty* user = property ? AllocateKZeqUserProperty(property) : new KZeqUserProperty(*this, property);
+    if (!user) return nullptr;
+    if (!mLists[eUserProperties].Contains(user)) {
+        user->mOrder = order;
+        Listed(eUserProperties, user);
+    }
+    user->SetPropertyHandler(handler);
+    return user;
 }
 
 KZeqThumbnail* KZeqSdkManager::CreateKZeqThumbnail() {
@@ -284,12 +302,28 @@ void KZeqSdkManager::EndPropertyWrapper(KZeqUserProperty* property) {
 
 KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
     if (!name) return nullptr;
+    // The first in creation order: of the listed user properties, and of the
+    // nodes' built-in entries whose wrappers are not made yet.
+    KZeqUserProperty* found = nullptr;
     const KZeqObjectList& list = mLists[eUserProperties];
     for (int i = 0; i < list.GetCount(); ++i) {
         auto* property = static_cast<KZeqUserProperty*>(list.GetAt(i));
-        if (property->GetName() == name) return property;
+        if ((!found || property->mOrder < found->mOrder) && property->HasName(name)) found = property;
     }
-    return nullptr;
+    KZeqObject* owner = nullptr;
+    int entry = -1;
+    std::uint64_t first = found ? found->mOrder : UINT64_MAX;
+    const KZeqObjectList& nodes = mLists[eNodes];
+    for (int i = 0; i < nodes.GetCount(); ++i) {
+        KZeqObject* node = static_cast<KZeqNode*>(nodes.GetAt(i));
+        if (!node->mRows || node->mRowOrder >= first) continue;
+        const int index = node->FindUnmadeBuiltIn(name);
+        if (index < 0 || node->mRowOrder + static_cast<std::uint64_t>(index) >= first) continue;
+        owner = node;
+        entry = index;
+        first = node->mRowOrder + static_cast<std::uint64_t>(index);
+    }
+    return owner ? owner->MadeBuiltIn(entry) : found;
 }
 
 const KZeqObjectList::SlotKeeper KZeqSdkManager::kUserPropertySlots = {

@@ -1,6 +1,7 @@
 #ifndef ZEQ_SCENE_KZEQSDKMANAGER_H
 #define ZEQ_SCENE_KZEQSDKMANAGER_H
 
+#include <cstdint>
 #include <memory>
 
 #include "base/kerror.h"
@@ -30,6 +31,7 @@ class KZeqNull;
 class KZeqNurb;
 class KZeqOpticalReference;
 class KZeqPatch;
+class KZeqPropertyHandler;
 class KZeqPose;
 class KZeqScene;
 class KZeqSceneInfo;
@@ -217,6 +219,13 @@ private:
     // still lists; other user properties stay the caller's.
     friend class KZeqObject;
     void EndPropertyWrapper(KZeqUserProperty* property);
+    // Places in the creation order of user properties: one for a user
+    // property, a run of kOrderRun for the built-in wrappers an object may make.
+    static constexpr std::uint64_t kOrderRun = 256;
+    std::uint64_t TakeCreationOrder() { return mNextOrder += kOrderRun; }
+    // A wrapper of an object's built-in property (null when it has ended),
+    // listed, with the handler set, at the creation place given.
+    KZeqUserProperty* MakeBuiltInWrapper(KProperty* property, KZeqPropertyHandler* handler, std::uint64_t order);
     int SceneCount() const { return mLists[eScenes].GetCount(); }
     KZeqScene* SceneAt(int index) const;
 
@@ -294,6 +303,7 @@ private:
     void NotFound() { mError.SetLastErrorID(eObjectNotFound); }
 
     KZeqObjectList mLists[eListCount];
+    std::uint64_t mNextOrder = 0;
     bool mClearing = false;  // Clear ends the user properties list by list itself
     std::unique_ptr<KZeqNameListener> mListeners[eListenerCount];
     KError mError;

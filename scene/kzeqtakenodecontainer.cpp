@@ -508,7 +508,7 @@ void KZeqTakeNodeContainer::PublishHandlerProperties(KZeqPropertyHandler& handle
     const bool fresh = GetPropertyCount() == 0;
     for (int i = 0; i < handler.GetPropertyCount(); ++i) {
         KProperty* property = handler.GetProperty(i);
-        if (!fresh && GetProperty(property)) continue;
+        if (!fresh && WrapsProperty(property)) continue;
         KZeqUserProperty* user = GetSdkManager().CreateKZeqUserProperty(property);
         if (!user) continue;
         AddProperty(user);

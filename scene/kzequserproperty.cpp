@@ -81,6 +81,12 @@ KString KZeqUserProperty::GetName() const {
     return mRecord ? mRecord->mName : KString();
 }
 
+bool KZeqUserProperty::HasName(const char* name) const {
+    if (!name) name = "";
+    if (KProperty* property = GetKProperty()) return std::strcmp(property->GetPropertyName(), name) == 0;
+    return mRecord ? mRecord->mName == name : *name == 0;
+}
+
 KString KZeqUserProperty::GetLabel(bool nameAsFallback) const {
     KString label;
     if (KProperty* property = GetKProperty())
@@ -131,12 +137,15 @@ void KZeqUserProperty::SetLimits(double min, double max) {
     if (KProperty* property = GetKProperty()) property->SetPropertyMinMax(min, max);
 }
 
+bool KZeqUserProperty::GetFlagOf(const KProperty* property, EFlags flags) {
+    if (!property) return false;
+    for (const FlagRow& row : kFlagRows)
+        if (row.mFlag == flags) return property->GetPropertyInfo().GetFlag(row.mInfoFlag);
+    return false;
+}
+
 bool KZeqUserProperty::GetFlag(EFlags flags) const {
-    if (KProperty* property = GetKProperty()) {
-        for (const FlagRow& row : kFlagRows)
-            if (row.mFlag == flags) return property->GetPropertyInfo().GetFlag(row.mInfoFlag);
-        return false;
-    }
+    if (KProperty* property = GetKProperty()) return GetFlagOf(property, flags);
     return mRecord && (mRecord->mFlags & flags) != 0;
 }
 

@@ -1,6 +1,7 @@
 #ifndef ZEQ_SCENE_KZEQUSERPROPERTY_H
 #define ZEQ_SCENE_KZEQUSERPROPERTY_H
 
+#include <cstdint>
 #include <memory>
 
 #include "base/kstring.h"
@@ -39,6 +40,8 @@ public:
     static const char* GetPropertyTypeName(EUserPropertyType type);
 
     KString GetName() const;
+    // GetName() == name, without making a string.
+    bool HasName(const char* name) const;
     // With the flag, the name stands in for an empty label.
     KString GetLabel(bool nameAsFallback = false) const;
     void SetLabel(KString label);
@@ -54,6 +57,8 @@ public:
     void ModifyFlag(EFlags flags, bool on);
     // True when property is the wrapped one.
     bool operator==(KProperty* property) const;
+    // What GetFlag answers for a user property bound to property (null: bound to nothing).
+    static bool GetFlagOf(const KProperty* property, EFlags flags);
 
     KProperty* GetKProperty() const;
     KZeqPropertyHandler* GetPropertyHandler() const;
@@ -91,6 +96,9 @@ private:
     std::unique_ptr<Record> mRecord;
     KZeqSdkManager* mManager;
     int mListSlot = -1;  // the manager's list keeps it
+    // Its place in the manager's creation order (a node's built-in wrappers
+    // take the places the node reserved for them when it was made).
+    std::uint64_t mOrder = 0;
 };
 
 // 0 for null and for names other than "Bool", "Real", "Color", "Integer", "Vector".

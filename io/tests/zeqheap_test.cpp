@@ -68,8 +68,22 @@ struct HeapTest : ::testing::Test {
     std::string mPath = mDir / "scene.zeq";
 };
 
+// Wrappers of built-in properties made in every way a caller may make them, and defaults set.
+void TouchProperties(KZeqSdkManager& manager, KZeqNode& root) {
+    for (int i = 0; i < root.GetChildCount(); ++i) {
+        KZeqNode* node = root.GetChild(i);
+        node->GetProperty(i % node->GetPropertyCount());
+        node->FindPropertyByName("Visibility");
+        node->GetProperty(node->GetPropertyHandler()->GetProperty(2 * i % 54));
+        node->SetDefaultT(KZeqVector4(i, 1, 2, 0));
+        TouchProperties(manager, *node);
+    }
+    manager.FindKZeqUserProperty("AxisLen");
+}
+
 // Blocks held after each of three import + Clear rounds into one scene: the same every round.
-std::vector<long long> ImportAndClear(KZeqSdkManager& manager, const std::string& path, int rounds) {
+std::vector<long long> ImportAndClear(KZeqSdkManager& manager, const std::string& path, int rounds,
+                                      bool touch = false) {
     std::vector<long long> held;
     KZeqScene* scene = manager.CreateKZeqScene();
     for (int round = 0; round < rounds; ++round) {
@@ -78,6 +92,7 @@ std::vector<long long> ImportAndClear(KZeqSdkManager& manager, const std::string
             EXPECT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
         }
         EXPECT_GT(scene->GetRootNode()->GetChildCount(), 0);
+        if (touch) TouchProperties(manager, *scene->GetRootNode());
         scene->Clear();
         held.push_back(gBlocks.load());
     }
@@ -109,10 +124,12 @@ TEST_F(HeapTest, ImportAndClearHoldNothingMoreEachRound) {
         for (int k = 0; k < 10; ++k) curve->KeyAppendFast(KTime(k * 1000), static_cast<float>(k));
         ASSERT_TRUE(zeqiotest::WriteZeqFile(writer, *scene, zeqiotest::kZeqFileCases[1], mPath));
     }
-    KZeqSdkManager manager;
-    const std::vector<long long> held = ImportAndClear(manager, mPath, 4);
-    EXPECT_EQ(held[1], held[2]);
-    EXPECT_EQ(held[2], held[3]);
+    for (const bool touch : {false, true}) {
+        KZeqSdkManager manager;
+        const std::vector<long long> held = ImportAndClear(manager, mPath, 4, touch);
+        EXPECT_EQ(held[1], held[2]) << touch;
+        EXPECT_EQ(held[2], held[3]) << touch;
+    }
 }
 
 // Null nodes made, attached and cleared, or destroyed with their scene: the blocks come back, and
@@ -123,6 +140,7 @@ void MakeNodes(KZeqSdkManager& manager, KZeqScene& scene, int count) {
         KZeqNode* node = manager.CreateKZeqNode(("n" + std::to_string(i)).c_str());
         node->SetNodeAttribute(manager.CreateKZeqNull());
         scene.GetRootNode()->AddChild(node);
+        if (i % 3 == 0) node->GetProperty(i % node->GetPropertyCount());  // a wrapper made on some
     }
     scene.CreateTake("Walk");
 }
