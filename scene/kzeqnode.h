@@ -317,6 +317,13 @@ public:
 private:
     friend class KZeqEntity;
     friend class KZeqNodeLimits;
+    friend class KZeqTakeNode;  // makes deferred standard channels
+    // "Transform" with "T", "R", "S" (each "X", "Y", "Z") and "Visibility"
+    // added to root with these default values; with callbacksFor, that node's
+    // default-take callbacks on its four animatable properties.
+    static void MakeStandardChannels(KFCurveNode& root, const float* values, KZeqNode* callbacksFor);
+    void RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve);
+    bool CanDeferStandardChannels() const;
     // Where the geometry kinds join: the pivot matrix and control points of
     // the node's geometry. False or null when the node has none.
     bool GetGeometryPivot(KZeqXMatrix& pivot) const;

@@ -86,37 +86,102 @@ bool operator!=(const KgeTVector& a, const KZeqVector4& b) {
 
 // ---- Channels ---------------------------------------------------------------------------
 
-void KZeqNode::AddChannels(KZeqTakeNode* take) {
-    if (!take) return;
-    const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
-    KFCurveNode* transform = KFCurveNodeCreate("Transform");
-    const TransformChannel channels[] = {{"Lcl Translation", "T", &KDataTypeLclTranslation, KFCL_ADD, 0.0},
-                                         {"Lcl Rotation", "R", &KDataTypeLclRotation, KFCL_EULER_XYZ, 0.0},
-                                         {"Lcl Scaling", "S", &KDataTypeLclScaling, KFCL_MULT, 1.0}};
-    for (const TransformChannel& channel : channels) {
-        KProperty* property = mProperties->FindPropertyByName(channel.mProperty);
-        double value[kPropertyMaxMembers] = {channel.mPreset, channel.mPreset, channel.mPreset, 0.0};
-        if (property) property->GetDataAsDoubles(value, kPropertyMaxMembers);
+namespace {
+
+const TransformChannel kTransformChannels[] = {{"Lcl Translation", "T", &KDataTypeLclTranslation, KFCL_ADD, 0.0},
+                                               {"Lcl Rotation", "R", &KDataTypeLclRotation, KFCL_EULER_XYZ, 0.0},
+                                               {"Lcl Scaling", "S", &KDataTypeLclScaling, KFCL_MULT, 1.0}};
+
+}  // namespace
+
+void KZeqNode::MakeStandardChannels(KFCurveNode& root, const float* values, KZeqNode* callbacksFor) {
+    KZeqNodeProperties* p = callbacksFor ? callbacksFor->mProperties : nullptr;
+    KProperty* const transform[3] = {p ? p->mLclTranslation : nullptr, p ? p->mLclRotation : nullptr,
+                                     p ? p->mLclScaling : nullptr};
+    KFCurveNode* group = KFCurveNodeCreate("Transform");
+    for (int c = 0; c < 3; ++c) {
+        const TransformChannel& channel = kTransformChannels[c];
         KFCurveNode* node = KFCurveNodeCreate(channel.mNode, channel.mDataType, channel.mLayerType, 0);
         for (int axis = 0; axis < 3; ++axis) {
             KFCurveNode* child = KFCurveNodeCreate(kAxisNames[axis]);
             KFCurve* curve = KFCurveCreate();
             child->FCurveSet(curve, false);
-            curve->SetValue(static_cast<float>(value[axis]));
+            curve->SetValue(values[3 * c + axis]);
             curve->SetColor(kAxisColors[axis]);
-            if (isDefault) RegisterDefaultTakeCallback(property, axis, curve);
+            if (callbacksFor) callbacksFor->RegisterStandardCallback(transform[c], axis, curve);
             node->Add(child);
         }
-        transform->Add(node);
+        group->Add(node);
     }
     KFCurveNode* visibility = KFCurveNodeCreate("Visibility", &KDataTypeVisibility, KFCL_ADD, 0);
     KFCurve* curve = KFCurveCreate();
     visibility->FCurveSet(curve, false);
-    curve->SetValue(static_cast<float>(mProperties->mVisibility ? mProperties->mVisibility->AsDouble() : 1.0));
+    curve->SetValue(values[KZeqTakeNode::eVisibility]);
     curve->SetColor(kVisibilityColor);
-    if (isDefault) RegisterDefaultTakeCallback(mProperties->mVisibility, 0, curve);
-    take->GetKFCurveNode()->Add(transform);
-    take->GetKFCurveNode()->Add(visibility);
+    if (callbacksFor) callbacksFor->RegisterStandardCallback(p->mVisibility, 0, curve);
+    root.Add(group);
+    root.Add(visibility);
+}
+
+void KZeqNode::RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve) {
+    // A property that ended since the take was made leaves a record that writes nothing, as the
+    // record made with the take would be by now.
+    bool listed = false;
+    for (int i = 0; property && !listed && i < mProperties->GetPropertyCount(); ++i)
+        listed = mProperties->GetProperty(i) == property;
+    RegisterCallbackRecord(listed ? property : nullptr, channel, curve);
+}
+
+bool KZeqNode::CanDeferStandardChannels() const {
+    // Only a take holding nothing but the standard channels, made from the
+    // four animatable properties the node made itself, waits.
+    KZeqNodeProperties& p = *mProperties;
+    if (mNodeAttribute || p.GetPropertyCount() != kBuiltInRows.mCount) return false;
+    const TransformChannel* channel = kTransformChannels;
+    for (KProperty* own : {p.mLclTranslation, p.mLclRotation, p.mLclScaling}) {
+        if (!own || p.FindPropertyByName((channel++)->mProperty) != own) return false;
+    }
+    if (!p.mVisibility || p.FindPropertyByName("Visibility") != p.mVisibility) return false;
+    for (int i = 0; i < p.GetPropertyCount(); ++i) {
+        KProperty* property = p.GetProperty(i);
+        if (property->IsAnimatable() && property != p.mLclTranslation && property != p.mLclRotation &&
+            property != p.mLclScaling && property != p.mVisibility)
+            return false;
+    }
+    return true;
+}
+
+void KZeqNode::AddChannels(KZeqTakeNode* take) {
+    if (!take) return;
+    const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
+    float values[KZeqTakeNode::eStandardValueCount];
+    for (int c = 0; c < 3; ++c) {
+        const TransformChannel& channel = kTransformChannels[c];
+        KProperty* property = mProperties->FindPropertyByName(channel.mProperty);
+        double value[kPropertyMaxMembers] = {channel.mPreset, channel.mPreset, channel.mPreset, 0.0};
+        if (property) property->GetDataAsDoubles(value, kPropertyMaxMembers);
+        for (int axis = 0; axis < 3; ++axis) values[3 * c + axis] = static_cast<float>(value[axis]);
+    }
+    values[KZeqTakeNode::eVisibility] =
+        static_cast<float>(mProperties->mVisibility ? mProperties->mVisibility->AsDouble() : 1.0);
+    // The first take of a node made afresh holds nothing but these channels:
+    // it is made when first used (most never are).
+    if (IsMakingFirstTake() && CanDeferStandardChannels()) {
+        take->Defer(values, isDefault ? this : nullptr);
+        return;
+    }
+    KFCurveNode* root = take->GetKFCurveNode();
+    MakeStandardChannels(*root, values, nullptr);
+    if (isDefault) {
+        // On the properties the values came from (none for one missing).
+        KFCurveNode* transform = root->Get(root->GetCount() - 2);
+        for (int c = 0; c < 3; ++c) {
+            KProperty* property = mProperties->FindPropertyByName(kTransformChannels[c].mProperty);
+            for (int axis = 0; axis < 3; ++axis)
+                RegisterDefaultTakeCallback(property, axis, transform->Get(c)->Get(axis)->FCurveGet());
+        }
+        RegisterDefaultTakeCallback(mProperties->mVisibility, 0, root->Get(root->GetCount() - 1)->FCurveGet());
+    }
 
     for (int i = 0; i < mProperties->GetPropertyCount(); ++i) {
         KProperty* property = mProperties->GetProperty(i);
@@ -133,7 +198,15 @@ void KZeqNode::AddChannels(KZeqTakeNode* take) {
 
 KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
-    if (take) {
+    if (take && !time && take->IsDeferred()) {
+        // The default values of channels not made yet.
+        const float* values = take->GetStandardValues();
+        for (int i = 0; i < 3; ++i) {
+            t[i] = values[KZeqTakeNode::eTX + i];
+            r[i] = values[KZeqTakeNode::eRX + i];
+            s[i] = values[KZeqTakeNode::eSX + i];
+        }
+    } else if (take) {
         KFCurveNode* root = take->GetKFCurveNode();
         ReadChannel(root->FindRecursive("T"), t, time, &cache.mHints[0]);
         ReadChannel(root->FindRecursive("R"), r, time, &cache.mHints[1]);

@@ -8,6 +8,7 @@
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzequserproperty.h"
 
 namespace zeqsdk_400 {
@@ -83,21 +84,48 @@ KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name) {
     return FindPropertyChannel(root, name.Buffer());
 }
 
-KZeqTakeNode::KZeqTakeNode(const char* name)
-    : mName(name), mRoot(KFCurveNodeCreate("Defaults")), mError(kErrorTable, eErrorCount) {}
+KZeqTakeNode::KZeqTakeNode(const char* name) : mName(name), mError(kErrorTable, eErrorCount) {}
 
+// A deferred tree is copied as deferred, without callbacks, as a copy of the
+// made tree would be.
 KZeqTakeNode::KZeqTakeNode(KZeqTakeNode& other)
-    : mName(other.mName), mRoot(other.mRoot->Clone(false)), mError(kErrorTable, eErrorCount) {}
+    : mName(other.mName),
+      mRoot(other.mRoot ? other.mRoot->Clone(false) : nullptr),
+      mError(kErrorTable, eErrorCount),
+      mDeferred(other.mDeferred) {
+    std::copy(other.mValues, other.mValues + eStandardValueCount, mValues);
+}
 
 KZeqTakeNode::~KZeqTakeNode() {
+    if (!mRoot) return;
     if (mRoot->GetContainerType() == kReferenceContainer) DeleteRecursive(mRoot);
     mRoot->Destroy();
 }
 
-bool KZeqTakeNode::GetAnimationInterval(KTime& start, KTime& stop) { return mRoot->GetAnimationInterval(start, stop); }
+void KZeqTakeNode::Defer(const float* values, KZeqNode* callbacksFor) {
+    if (mRoot) {
+        mRoot->Destroy();
+        mRoot = nullptr;
+    }
+    mDeferred = true;
+    mCallbacksFor = callbacksFor;
+    std::copy(values, values + eStandardValueCount, mValues);
+}
+
+void KZeqTakeNode::MakeTree() const {
+    mRoot = KFCurveNodeCreate("Defaults");
+    if (!mDeferred) return;
+    mDeferred = false;
+    KZeqNode::MakeStandardChannels(*mRoot, mValues, mCallbacksFor);
+}
+
+bool KZeqTakeNode::GetAnimationInterval(KTime& start, KTime& stop) {
+    if (mDeferred) return false;  // standard channels have no keys
+    return GetKFCurveNode()->GetAnimationInterval(start, stop);
+}
 
 KFCurveNode* KZeqTakeNode::FindPath(const char* group, const char* node) const {
-    KFCurveNode* current = mRoot;
+    KFCurveNode* current = GetKFCurveNode();
     for (const char* name : {group, node}) {
         if (!name) continue;
         current = current->FindRecursive(name);
@@ -193,7 +221,7 @@ KFCurve* KZeqTakeNode::GetMaterialShininess() { return GetKFCurve(nullptr, nullp
 
 KFCurve* KZeqTakeNode::GetPropertyAnimation(KZeqUserProperty* property, unsigned int channel) {
     if (!property) return nullptr;
-    KFCurveNode* node = FindPropertyChannel(mRoot, property->GetName());
+    KFCurveNode* node = FindPropertyChannel(GetKFCurveNode(), property->GetName());
     if (!node) return nullptr;
     if (node->GetCount() == 0) return channel == 0 ? node->FCurveGet() : nullptr;
     return channel < static_cast<unsigned>(node->GetCount()) ? node->Get(static_cast<int>(channel))->FCurveGet()

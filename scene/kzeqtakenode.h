@@ -12,6 +12,7 @@ class KDataType;
 class KFCurve;
 class KFCurveNode;
 class KZeqGeometry;
+class KZeqNode;
 class KZeqUserProperty;
 
 // The animation of one object in one take: a tree of curve nodes under a root
@@ -30,7 +31,11 @@ public:
 
     void SetName(const char* name) { mName = name; }
     const char* GetName() const { return mName.Buffer(); }
-    KFCurveNode* GetKFCurveNode() const { return mRoot; }
+    // A take whose tree is deferred makes it here, on first use.
+    KFCurveNode* GetKFCurveNode() const {
+        if (!mRoot) MakeTree();
+        return mRoot;
+    }
     // Widens start and stop to cover every key of the tree; false without keys.
     bool GetAnimationInterval(KTime& start, KTime& stop);
 
@@ -119,15 +124,38 @@ public:
     int GetLastErrorID() const { return mError.GetLastErrorID(); }
     const char* GetLastErrorString() const { return mError.GetLastErrorString(); }
 
+    // ---- A node's standard channels made on first use ------------------------------
+    // The default values of a node's standard channels, in this order.
+    enum EStandardValue { eTX, eTY, eTZ, eRX, eRY, eRZ, eSX, eSY, eSZ, eVisibility, eStandardValueCount };
+    // While true, the tree is a node's standard channels ("Transform" with "T",
+    // "R", "S" and their "X", "Y", "Z", then "Visibility"), not made yet: it
+    // holds nothing else, and its default values are GetStandardValues().
+    bool IsDeferred() const { return mDeferred; }
+    // Deferred channels, to be made with these values and, for a node's
+    // default take (node not null), with the node's default-take callbacks.
+    void Defer(const float* values, KZeqNode* callbacksFor);
+    float* GetStandardValues() { return mValues; }
+    const float* GetStandardValues() const { return mValues; }
+    // The node that gets the default-take callbacks when the tree is made;
+    // cleared when the callbacks would have been unregistered.
+    KZeqNode* GetDeferredCallbacks() const { return mCallbacksFor; }
+    void DropDeferredCallbacks() { mCallbacksFor = nullptr; }
+    // The tree, null while deferred: for walks that must not make it.
+    KFCurveNode* GetMadeKFCurveNode() const { return mRoot; }
+
 private:
     // The node at the end of the path (null elements skipped); null when a
     // name is not found.
     KFCurveNode* FindPath(const char* group, const char* node) const;
     KFCurve* Found(KFCurveNode* node);
+    void MakeTree() const;
 
     KString mName;
-    KFCurveNode* mRoot;
+    mutable KFCurveNode* mRoot = nullptr;
     KError mError;
+    mutable bool mDeferred = false;
+    KZeqNode* mCallbacksFor = nullptr;
+    float mValues[eStandardValueCount] = {};
 };
 
 // "T", "R", "S" for "Lcl Translation", "Lcl Rotation", "Lcl Scaling"; any other name as it is.

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <cmath>
+#include <cctype>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
@@ -130,6 +131,30 @@ void FetchTrees(std::vector<KFCurveNode*> level) {
     asm volatile("" : : "r"(sum));
 }
 
+bool EqualsNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int ca = std::toupper(static_cast<unsigned char>(*a));
+        if (ca != std::toupper(static_cast<unsigned char>(*b))) return false;
+        if (ca == 0) return true;
+    }
+}
+
+// What the channel of a property of that name is among a node's standard
+// channels not made yet (as FindPropertyChannel would find it in them): the
+// first of its values, "T", "R", "S" holding three and "Visibility" one;
+// kNoChannel when there is none, kGroupChannel for "Transform" (no values).
+constexpr int kNoChannel = -1;
+constexpr int kGroupChannel = -2;
+int StandardChannelOf(const char* name) {
+    if (!name) name = "";
+    static const char* const kTransformNames[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling"};
+    for (int i = 0; i < 3; ++i)
+        if (std::strcmp(name, kTransformNames[i]) == 0) return 3 * i;
+    if (EqualsNoCase(name, "Transform")) return kGroupChannel;
+    if (EqualsNoCase(name, "Visibility")) return KZeqTakeNode::eVisibility;
+    return kNoChannel;
+}
+
 void CollectCurves(KFCurveNode* node, std::unordered_set<const KFCurve*>& curves) {
     if (KFCurve* curve = node->FCurveGet()) curves.insert(curve);
     for (int i = 0; i < node->GetCount(); ++i) CollectCurves(node->Get(i), curves);
@@ -155,7 +180,8 @@ void KZeqTakeNodeContainer::DestroyTakeNodes() {
     // The default take's curves end last; each ends its own callback record.
     if (!std::exchange(mTakesReadAhead, false)) {
         std::vector<KFCurveNode*> roots;
-        for (const auto& take : mTakeNodes) roots.push_back(take->GetKFCurveNode());
+        for (const auto& take : mTakeNodes)
+            if (KFCurveNode* root = take->GetMadeKFCurveNode()) roots.push_back(root);
         FetchTrees(std::move(roots));
     }
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
@@ -165,7 +191,8 @@ void KZeqTakeNodeContainer::DestroyTakeNodes() {
 void KZeqTakeNodeContainer::ReadTakesAhead(KZeqTakeNodeContainer* const* containers, std::size_t count) {
     std::vector<KFCurveNode*> roots;
     for (std::size_t i = 0; i < count; ++i) {
-        for (const auto& take : containers[i]->mTakeNodes) roots.push_back(take->GetKFCurveNode());
+        for (const auto& take : containers[i]->mTakeNodes)
+            if (KFCurveNode* root = take->GetMadeKFCurveNode()) roots.push_back(root);
         containers[i]->mTakesReadAhead = true;
     }
     FetchTrees(std::move(roots));
@@ -244,7 +271,9 @@ KZeqTakeNode* KZeqTakeNodeContainer::CreateTakeNode(const char* name) {
     std::unique_ptr<KZeqTakeNode> take;
     if (mTakeNodes.empty()) {
         take = std::make_unique<KZeqTakeNode>(name);
+        mMakingFirstTake = true;
         AddChannels(take.get());
+        mMakingFirstTake = false;
     } else {
         take = std::make_unique<KZeqTakeNode>(*mTakeNodes.front());
         take->SetName(name);
@@ -377,9 +406,30 @@ void KZeqTakeNodeContainer::PropertyDefaultValueChanged(KZeqUserProperty* proper
     if (!property || !property->GetFlag(KZeqUserProperty::eANIMATABLE)) return;
     if (mCurrentTakeNode < 0 || mCurrentTakeNode >= GetTakeNodeCount()) return;
     const KString name = property->GetName();
-    for (KZeqTakeNode* take : {mTakeNodes[static_cast<std::size_t>(mCurrentTakeNode)].get(), GetDefaultTakeNode()})
+    for (KZeqTakeNode* take : {mTakeNodes[static_cast<std::size_t>(mCurrentTakeNode)].get(), GetDefaultTakeNode()}) {
+        // Channels not made yet take the values they would: only values of the
+        // standard channels change, else they are made first.
+        if (take->IsDeferred() && std::strlen(name.Buffer()) == name.GetLen()) {
+            const int first = StandardChannelOf(name.Buffer());
+            if (first == kNoChannel) continue;
+            const bool threeValues = IsThreeValueType(property->GetPropertyType());
+            if (first >= 0 && threeValues == (first != KZeqTakeNode::eVisibility)) {
+                float* values = take->GetStandardValues();
+                if (threeValues) {
+                    double xyz[3] = {0.0, 0.0, 0.0};
+                    property->GetDefaultValue(xyz[0], xyz[1], xyz[2]);
+                    for (int i = 0; i < 3; ++i) values[first + i] = static_cast<float>(xyz[i]);
+                } else {
+                    double value = 0.0;
+                    property->GetDefaultValue(value);
+                    values[first] = static_cast<float>(value);
+                }
+                continue;
+            }
+        }
         if (KFCurveNode* node = FindPropertyChannel(take->GetKFCurveNode(), name))
             UpdateDefaultValuesWithProperty(node, property);
+    }
 }
 
 void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
@@ -387,6 +437,24 @@ void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
     if (!take) return;
     KArrayTemplate<KProperty*> properties;
     FillPropertyList(&properties);
+    if (take->IsDeferred()) {
+        // The values the standard channels would take, as below; nothing else is made.
+        float* values = take->GetStandardValues();
+        for (int i = 0; i < properties.GetCount(); ++i) {
+            KProperty* property = properties[i];
+            const int first = property ? StandardChannelOf(property->GetPropertyName()) : kNoChannel;
+            if (first < 0) continue;
+            double read[kPropertyMaxMembers];
+            const int count = property->GetDataAsDoubles(read, kPropertyMaxMembers);
+            const bool run = count == 3 || count == 4;
+            if (first == KZeqTakeNode::eVisibility) {
+                if (!run && count > 0) values[first] = static_cast<float>(read[0]);
+            } else if (run) {
+                for (int k = 0; k < 3; ++k) values[first + k] = static_cast<float>(read[k]);
+            }
+        }
+        return;
+    }
     for (int i = 0; i < properties.GetCount(); ++i) {
         KProperty* property = properties[i];
         if (!property) continue;
@@ -399,9 +467,26 @@ void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
 
 void KZeqTakeNodeContainer::RegisterDefaultTakeCallback(KProperty* property, int channel, KFCurve* curve) {
     if (!property || !curve) return;
+    MakeDeferredCallbacks();
+    RegisterCallbackRecord(property, channel, curve);
+}
+
+void KZeqTakeNodeContainer::RegisterCallbackRecord(KProperty* property, int channel, KFCurve* curve) {
+    if (!curve) return;
     mCallbacks.push_back(std::unique_ptr<KZeqDefaultTakeCallback>(
         new KZeqDefaultTakeCallback{HdlKPlug(property), channel, curve, this}));
     curve->CallbackRegister(DefaultTakeValueChangedCallback, mCallbacks.back().get());
+}
+
+void KZeqTakeNodeContainer::MakeDeferredCallbacks() const {
+    // Records are listed in the order they were made: the default take's come first.
+    KZeqTakeNode* take = GetDefaultTakeNode();
+    if (take && take->IsDeferred() && take->GetDeferredCallbacks()) take->GetKFCurveNode();
+}
+
+int KZeqTakeNodeContainer::GetDefaultTakeCallbackCount() const {
+    MakeDeferredCallbacks();
+    return static_cast<int>(mCallbacks.size());
 }
 
 void KZeqTakeNodeContainer::UnregisterDefaultTakeCallback(KZeqDefaultTakeCallback*& record) {
@@ -416,6 +501,7 @@ void KZeqTakeNodeContainer::UnregisterDefaultTakeCallback(KZeqDefaultTakeCallbac
 }
 
 void KZeqTakeNodeContainer::UnregisterAllDefaultTakeCallback() {
+    if (KZeqTakeNode* take = GetDefaultTakeNode()) take->DropDeferredCallbacks();
     while (!mCallbacks.empty()) {
         KZeqDefaultTakeCallback* record = mCallbacks.front().get();
         UnregisterDefaultTakeCallback(record);
@@ -423,6 +509,7 @@ void KZeqTakeNodeContainer::UnregisterAllDefaultTakeCallback() {
 }
 
 KZeqDefaultTakeCallback* KZeqTakeNodeContainer::GetDefaultTakeCallback(int index) const {
+    MakeDeferredCallbacks();
     return index >= 0 && index < GetDefaultTakeCallbackCount() ? mCallbacks[static_cast<std::size_t>(index)].get()
                                                                : nullptr;
 }

@@ -106,11 +106,15 @@ public:
     // nulls the caller's pointer; nothing for a record not listed.
     void UnregisterDefaultTakeCallback(KZeqDefaultTakeCallback*& record);
     void UnregisterAllDefaultTakeCallback();
-    int GetDefaultTakeCallbackCount() const { return static_cast<int>(mCallbacks.size()); }
+    int GetDefaultTakeCallbackCount() const;
     KZeqDefaultTakeCallback* GetDefaultTakeCallback(int index) const;
 
 protected:
     void SetError(const char* message);
+    // True while the first take is being made (its AddChannels may defer its tree).
+    bool IsMakingFirstTake() const { return mMakingFirstTake; }
+    // A record even for a null property (one that has ended: it writes nothing).
+    void RegisterCallbackRecord(KProperty* property, int channel, KFCurve* curve);
 
     // What every container whose built-in properties live in one handler does
     // with them: publish each as a user property, list them, bind an added
@@ -129,6 +133,8 @@ private:
     // Only a look-ahead: the trees are not changed.
     static void ReadTakesAhead(KZeqTakeNodeContainer* const* containers, std::size_t count);
     void DestroyTakeNodes();
+    // Makes a deferred default take whose channels carry callbacks.
+    void MakeDeferredCallbacks() const;
     // Unregisters the records whose curves lie in the subtree.
     void UnregisterSubtree(KFCurveNode* node);
 
@@ -136,6 +142,7 @@ private:
     std::vector<std::unique_ptr<KZeqDefaultTakeCallback>> mCallbacks;
     int mCurrentTakeNode = -1;
     bool mTakesReadAhead = false;
+    bool mMakingFirstTake = false;
     KError* mError;
 };
 
