@@ -227,6 +227,14 @@ bool KZeqWriterZeqBase::WriteKZeqNodeProperties(KZeqNode& node) {
 
 bool KZeqWriterZeqBase::WriteKZeqNodeDefaultAttributes(KZeqNode& node) {
     KZeqTakeNode* take = node.GetDefaultTakeNode();
+    if (take && take->IsDeferred()) {
+        // Channels not made yet are written as they would be, and stay unmade.
+        const float shown = static_cast<float>(node.GetDefaultVisibility());
+        if (take->GetStandardValues()[KZeqTakeNode::eVisibility] != shown)
+            take->SetStandardValue(KZeqTakeNode::eVisibility, shown);
+        take->StoreChannels(mFile, true, true, true, true, mFile->IsBeforeVersion6());
+        return true;
+    }
     KFCurveNode* root = take ? take->GetKFCurveNode() : nullptr;
     // Hiding a node sets its property alone, while readers take the
     // visibility from this channel last.

@@ -159,9 +159,7 @@ bool KZeqWriterZeqBase::WriteTakeNode(KZeqTakeNodeContainer& object, const char*
             kept->CopyFrom(*shininess, true);
             shininess->KeyScaleValueAndTangeant(false, 100.0f);
         }
-        KFCurveNode* root = node->GetKFCurveNode();
-        for (int i = 0; root && i < root->GetCount(); ++i)
-            root->Get(i)->ZeqStore(mFile, false, true, true, "Channel", true, before6);
+        node->StoreChannels(mFile, false, true, true, true, before6);
         if (shininess) shininess->CopyFrom(*kept, true);
     }
     ZeqWriteBlockEnd(file);

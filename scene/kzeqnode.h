@@ -323,6 +323,8 @@ private:
     // default-take callbacks on its four animatable properties.
     static void MakeStandardChannels(KFCurveNode& root, const float* values, KZeqNode* callbacksFor);
     void RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve);
+    // A deferred default-take value changed as by the curve: what its callback writes.
+    void StandardValueChanged(int index, float value);
     bool CanDeferStandardChannels() const;
     // Where the geometry kinds join: the pivot matrix and control points of
     // the node's geometry. False or null when the node has none.

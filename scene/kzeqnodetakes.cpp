@@ -132,6 +132,15 @@ void KZeqNode::RegisterStandardCallback(KProperty* property, int channel, KFCurv
     RegisterCallbackRecord(listed ? property : nullptr, channel, curve);
 }
 
+void KZeqNode::StandardValueChanged(int index, float value) {
+    KZeqNodeProperties& p = *mProperties;
+    KProperty* const owners[] = {p.mLclTranslation, p.mLclRotation, p.mLclScaling, p.mVisibility};
+    KProperty* property = owners[index / 3];
+    bool listed = false;
+    for (int i = 0; property && !listed && i < p.GetPropertyCount(); ++i) listed = p.GetProperty(i) == property;
+    if (listed) WriteDefaultTakeValue(property, index % 3, value);
+}
+
 bool KZeqNode::CanDeferStandardChannels() const {
     // Only a take holding nothing but the standard channels, made from the
     // four animatable properties the node made itself, waits.

@@ -119,6 +119,47 @@ void KZeqTakeNode::MakeTree() const {
     KZeqNode::MakeStandardChannels(*mRoot, mValues, mCallbacksFor);
 }
 
+void KZeqTakeNode::SetStandardValue(int index, float value) {
+    if (index < 0 || index >= eStandardValueCount) return;
+    if (!mDeferred) {
+        const char* const paths[][3] = {{"Transform", "T", "X"}, {"Transform", "T", "Y"}, {"Transform", "T", "Z"},
+                                        {"Transform", "R", "X"}, {"Transform", "R", "Y"}, {"Transform", "R", "Z"},
+                                        {"Transform", "S", "X"}, {"Transform", "S", "Y"}, {"Transform", "S", "Z"}};
+        KFCurve* curve = index == eVisibility ? GetVisibility()
+                                              : GetKFCurve(paths[index][0], paths[index][1], paths[index][2]);
+        if (curve) curve->SetValue(value);
+        return;
+    }
+    mValues[index] = value;
+    if (mCallbacksFor) mCallbacksFor->StandardValueChanged(index, value);
+}
+
+void KZeqTakeNode::StoreChannels(KZeq* file, bool onlyDefaults, bool shortNames, bool noUserName, bool color,
+                                 bool version5) {
+    KFCurveNode* root = mRoot;
+    if (mDeferred) {
+        // One tree of the standard channels per thread, given these values each time.
+        struct Ender {
+            void operator()(KFCurveNode* node) const { node->Destroy(); }
+        };
+        thread_local std::unique_ptr<KFCurveNode, Ender> tStandard;
+        if (!tStandard) {
+            tStandard.reset(KFCurveNodeCreate("Defaults"));
+            KZeqNode::MakeStandardChannels(*tStandard, mValues, nullptr);
+        }
+        root = tStandard.get();
+        KFCurveNode* transform = root->Get(0);
+        for (int c = 0; c < 3; ++c)
+            for (int axis = 0; axis < 3; ++axis)
+                transform->Get(c)->Get(axis)->FCurveGet()->SetValue(mValues[3 * c + axis]);
+        root->Get(1)->FCurveGet()->SetValue(mValues[eVisibility]);
+    } else if (!root) {
+        return;  // never made: nothing below it
+    }
+    for (int i = 0; i < root->GetCount(); ++i)
+        root->Get(i)->ZeqStore(file, onlyDefaults, shortNames, noUserName, "Channel", color, version5);
+}
+
 bool KZeqTakeNode::GetAnimationInterval(KTime& start, KTime& stop) {
     if (mDeferred) return false;  // standard channels have no keys
     return GetKFCurveNode()->GetAnimationInterval(start, stop);

@@ -11,6 +11,7 @@ namespace zeqsdk_400 {
 class KDataType;
 class KFCurve;
 class KFCurveNode;
+class KZeq;
 class KZeqGeometry;
 class KZeqNode;
 class KZeqUserProperty;
@@ -142,6 +143,13 @@ public:
     void DropDeferredCallbacks() { mCallbacksFor = nullptr; }
     // The tree, null while deferred: for walks that must not make it.
     KFCurveNode* GetMadeKFCurveNode() const { return mRoot; }
+    // What KFCurve::SetValue on the made channel would do: the value and, on a
+    // node's default take, the callback's write to the node's property.
+    void SetStandardValue(int index, float value);
+    // Each channel below the root stored by KFCurveNode::ZeqStore with these
+    // arguments (field "Channel"); deferred channels are stored as they would
+    // be once made, without making them.
+    void StoreChannels(KZeq* file, bool onlyDefaults, bool shortNames, bool noUserName, bool color, bool version5);
 
 private:
     // The node at the end of the path (null elements skipped); null when a

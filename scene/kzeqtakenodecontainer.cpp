@@ -559,32 +559,31 @@ void UpdateDefaultValuesWithProperty(KFCurveNode* node, KProperty* property) {
     }
 }
 
+void WriteDefaultTakeValue(KProperty* property, int channel, double value) {
+    if (!property) return;
+    if (KDataType* dataType = property->GetPropertyDataType()) {
+        if (dataType->SizeOf() <= kPropertyMaxDataSize && dataType->GetMemberCount() > channel)
+            property->SetDataMember(channel, value);
+        return;
+    }
+    switch (property->GetPropertyType()) {
+        case kPropertyTypeInteger:
+        case kPropertyTypeBool:
+        case kPropertyTypeEnum: property->SetInteger(TruncateToInt(value)); break;
+        case kPropertyTypeFloat:
+        case kPropertyTypeDouble: property->SetDouble(value); break;
+        case kPropertyTypeVector4:
+        case kPropertyTypeVector:
+        case kPropertyTypeColor:
+        case kPropertyTypeColorRGBA: property->SetDataMember(channel, value); break;
+        default: break;
+    }
+}
+
 void DefaultTakeValueChangedCallback(KFCurve* curve, KFCurveEvent* event, void* data) {
     auto* record = static_cast<KZeqDefaultTakeCallback*>(data);
     if (!curve || !event || !record) return;
-    if (event->mType & KFCURVEEVENT_DEFAULT_VALUE) {
-        if (KProperty* property = record->GetProperty()) {
-            const double value = curve->GetValue();
-            const int channel = record->mChannel;
-            if (KDataType* dataType = property->GetPropertyDataType()) {
-                if (dataType->SizeOf() <= kPropertyMaxDataSize && dataType->GetMemberCount() > channel)
-                    property->SetDataMember(channel, value);
-            } else {
-                switch (property->GetPropertyType()) {
-                    case kPropertyTypeInteger:
-                    case kPropertyTypeBool:
-                    case kPropertyTypeEnum: property->SetInteger(TruncateToInt(value)); break;
-                    case kPropertyTypeFloat:
-                    case kPropertyTypeDouble: property->SetDouble(value); break;
-                    case kPropertyTypeVector4:
-                    case kPropertyTypeVector:
-                    case kPropertyTypeColor:
-                    case kPropertyTypeColorRGBA: property->SetDataMember(channel, value); break;
-                    default: break;
-                }
-            }
-        }
-    }
+    if (event->mType & KFCURVEEVENT_DEFAULT_VALUE) WriteDefaultTakeValue(record->GetProperty(), record->mChannel, curve->GetValue());
     if (event->mType & KFCURVEEVENT_DESTROY) record->mContainer->UnregisterDefaultTakeCallback(record);
 }
 

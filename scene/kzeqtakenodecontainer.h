@@ -156,6 +156,8 @@ void UpdateDefaultValuesWithProperty(KFCurveNode* node, KProperty* property);
 // The curve callback of a record: a new default value goes into the
 // property's channel; the curve's destruction ends the record.
 void DefaultTakeValueChangedCallback(KFCurve* curve, KFCurveEvent* event, void* record);
+// What that callback writes: the value into the property's channel.
+void WriteDefaultTakeValue(KProperty* property, int channel, double value);
 
 }  // namespace zeqsdk_400
 
