@@ -70,7 +70,10 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
             // Property defaults are later taken from the channels: a file
             // with no visibility channel must not show the node again.
             KZeqTakeNode* take = node.GetDefaultTakeNode();
-            if (KFCurve* visibility = take ? take->GetVisibility() : nullptr) visibility->SetValue(0.0f);
+            if (take && take->IsDeferred())
+                take->SetStandardValue(KZeqTakeNode::eVisibility, 0.0f);
+            else if (KFCurve* visibility = take ? take->GetVisibility() : nullptr)
+                visibility->SetValue(0.0f);
         }
         file.FieldReadEnd();
     }
@@ -289,10 +292,7 @@ bool KZeqReaderZeq::ReadKZeqMarker(KZeqMarker& marker) {
 // ---- Channels and properties ----------------------------------------------------------------------
 
 bool KZeqReaderZeq::ReadKZeqNodeDefaultAttributes(KZeqNode& node) {
-    KZeqTakeNode* take = node.GetDefaultTakeNode();
-    if (!take) return true;
-    while (KFCurveNodeCreate(mFile, take->GetKFCurveNode(), true, true, false)) {
-    }
+    if (KZeqTakeNode* take = node.GetDefaultTakeNode()) take->ReadChannels(mFile, true, true, false);
     return true;
 }
 

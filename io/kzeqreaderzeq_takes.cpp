@@ -184,7 +184,7 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
     object.SetCurrentTakeNode(name);
     KZeqTakeNode* node = object.GetCurrentTakeNode();
     if (node && file.FieldReadBlockBegin()) {
-        ReadAnimation(file, node->GetKFCurveNode());
+        node->ReadChannels(&file, false, true, false);
         if (kind == 'M' && mBefore6) {
             KZeqGeometry* geometry = static_cast<KZeqNode&>(object).GetGeometry();
             if (geometry) geometry->CleanShapeChannels(node);

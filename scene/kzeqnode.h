@@ -313,16 +313,20 @@ public:
 
     // Told by the property set when a source connection came or went.
     void ChildrenChanged() { mChildrenValid = false; }
+    // The standard channels of a node's take: "Transform" with "T", "R", "S"
+    // (each "X", "Y", "Z") and "Visibility", added to root with these default
+    // values (KZeqTakeNode::EStandardValue order); with callbacksFor, that
+    // node's default-take callbacks on its four animatable properties.
+    static void MakeStandardChannels(KFCurveNode& root, const float* values, KZeqNode* callbacksFor);
 
 private:
     friend class KZeqEntity;
     friend class KZeqNodeLimits;
     friend class KZeqTakeNode;  // makes deferred standard channels
-    // "Transform" with "T", "R", "S" (each "X", "Y", "Z") and "Visibility"
-    // added to root with these default values; with callbacksFor, that node's
-    // default-take callbacks on its four animatable properties.
-    static void MakeStandardChannels(KFCurveNode& root, const float* values, KZeqNode* callbacksFor);
     void RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve);
+    // The same on the standard curves of a tree read in place of deferred
+    // ones (the order of the standard values), but for those that ended.
+    void RegisterStandardCallbacks(KFCurve* const* curves, const bool* ended);
     // A deferred default-take value changed as by the curve: what its callback writes.
     void StandardValueChanged(int index, float value);
     bool CanDeferStandardChannels() const;

@@ -132,6 +132,13 @@ void KZeqNode::RegisterStandardCallback(KProperty* property, int channel, KFCurv
     RegisterCallbackRecord(listed ? property : nullptr, channel, curve);
 }
 
+void KZeqNode::RegisterStandardCallbacks(KFCurve* const* curves, const bool* ended) {
+    KZeqNodeProperties& p = *mProperties;
+    KProperty* const owners[] = {p.mLclTranslation, p.mLclRotation, p.mLclScaling, p.mVisibility};
+    for (int i = 0; i < KZeqTakeNode::eStandardValueCount; ++i)
+        if (!ended[i]) RegisterStandardCallback(owners[i / 3], i % 3, curves[i]);
+}
+
 void KZeqNode::StandardValueChanged(int index, float value) {
     KZeqNodeProperties& p = *mProperties;
     KProperty* const owners[] = {p.mLclTranslation, p.mLclRotation, p.mLclScaling, p.mVisibility};

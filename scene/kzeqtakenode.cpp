@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
@@ -134,30 +135,145 @@ void KZeqTakeNode::SetStandardValue(int index, float value) {
     if (mCallbacksFor) mCallbacksFor->StandardValueChanged(index, value);
 }
 
+namespace {
+
+struct TreeEnder {
+    void operator()(KFCurveNode* node) const { node->Destroy(); }
+};
+using Tree = std::unique_ptr<KFCurveNode, TreeEnder>;
+
+// The curves of a standard tree in the order of the standard values.
+void StandardCurves(KFCurveNode& root, KFCurve** curves) {
+    KFCurveNode* transform = root.Get(0);
+    for (int c = 0; c < 3; ++c)
+        for (int axis = 0; axis < 3; ++axis) curves[3 * c + axis] = transform->Get(c)->Get(axis)->FCurveGet();
+    curves[KZeqTakeNode::eVisibility] = root.Get(1)->FCurveGet();
+}
+
+// Standard channels of one thread, given a take's values to be stored or read
+// into. What their curves hear while a read runs is recorded: the writes a
+// default take's callbacks make are done afterwards.
+struct StandardScratch {
+    struct Event {
+        int mIndex;
+        float mValue;
+    };
+    KFCurve* mCurves[KZeqTakeNode::eStandardValueCount] = {};
+    bool mRecording = false;
+    bool mEnded[KZeqTakeNode::eStandardValueCount] = {};
+    std::vector<Event> mEvents;
+    Tree mRoot;  // last: ended first, while the rest still stands
+
+    static void Hear(KFCurve* curve, KFCurveEvent* event, void* data) {
+        auto* scratch = static_cast<StandardScratch*>(data);
+        if (!scratch->mRecording || !curve || !event) return;
+        int index = 0;
+        while (index < KZeqTakeNode::eStandardValueCount && scratch->mCurves[index] != curve) ++index;
+        if (index == KZeqTakeNode::eStandardValueCount) return;
+        if (event->mType & KFCURVEEVENT_DEFAULT_VALUE) scratch->mEvents.push_back(Event{index, curve->GetValue()});
+        if (event->mType & KFCURVEEVENT_DESTROY) scratch->mEnded[index] = true;
+    }
+
+    KFCurveNode& Ready(const float* values) {
+        if (!mRoot) {
+            mRoot.reset(KFCurveNodeCreate("Defaults"));
+            KZeqNode::MakeStandardChannels(*mRoot, values, nullptr);
+            StandardCurves(*mRoot, mCurves);
+            for (KFCurve* curve : mCurves) curve->CallbackRegister(&StandardScratch::Hear, this);
+        } else {
+            for (int i = 0; i < KZeqTakeNode::eStandardValueCount; ++i) mCurves[i]->SetValue(values[i]);
+        }
+        return *mRoot;
+    }
+};
+
+thread_local StandardScratch tScratch;
+
+// A pristine tree of the standard channels, to compare a read one with.
+const KFCurveNode& Reference() {
+    thread_local Tree tReference;
+    if (!tReference) {
+        const float zeros[KZeqTakeNode::eStandardValueCount] = {};
+        tReference.reset(KFCurveNodeCreate("Defaults"));
+        KZeqNode::MakeStandardChannels(*tReference, zeros, nullptr);
+    }
+    return *tReference;
+}
+
+// True when reading left the node as made: every part a read may change, but
+// for curve default values.
+bool SameShape(const KFCurveNode& read, const KFCurveNode& made) {
+    if (read.GetCount() != made.GetCount() || read.GetLayerType() != made.GetLayerType() ||
+        read.GetLayerID() != made.GetLayerID() || read.LayerGet() || read.TimeWarpGet() ||
+        read.GetFlags() != made.GetFlags() || std::strcmp(read.GetTimeWarpName(), made.GetTimeWarpName()) != 0 ||
+        std::strcmp(read.GetName(), made.GetName()) != 0 || read.GetDataType() != made.GetDataType() ||
+        (read.FCurveGet() == nullptr) != (made.FCurveGet() == nullptr))
+        return false;
+    if (const KFCurve* curve = read.FCurveGet()) {
+        const KFCurve* model = made.FCurveGet();
+        float color[3], modelColor[3];
+        read.GetColor(color);
+        made.GetColor(modelColor);
+        if (curve->KeyGetCount() != 0 || curve->GetPreExtrapolation() != model->GetPreExtrapolation() ||
+            curve->GetPreExtrapolationCount() != model->GetPreExtrapolationCount() ||
+            curve->GetPostExtrapolation() != model->GetPostExtrapolation() ||
+            curve->GetPostExtrapolationCount() != model->GetPostExtrapolationCount() ||
+            std::memcmp(color, modelColor, sizeof color) != 0)
+            return false;
+    }
+    for (int i = 0; i < read.GetCount(); ++i)
+        if (!SameShape(*read.Get(i), *made.Get(i))) return false;
+    return true;
+}
+
+}  // namespace
+
 void KZeqTakeNode::StoreChannels(KZeq* file, bool onlyDefaults, bool shortNames, bool noUserName, bool color,
                                  bool version5) {
-    KFCurveNode* root = mRoot;
-    if (mDeferred) {
-        // One tree of the standard channels per thread, given these values each time.
-        struct Ender {
-            void operator()(KFCurveNode* node) const { node->Destroy(); }
-        };
-        thread_local std::unique_ptr<KFCurveNode, Ender> tStandard;
-        if (!tStandard) {
-            tStandard.reset(KFCurveNodeCreate("Defaults"));
-            KZeqNode::MakeStandardChannels(*tStandard, mValues, nullptr);
-        }
-        root = tStandard.get();
-        KFCurveNode* transform = root->Get(0);
-        for (int c = 0; c < 3; ++c)
-            for (int axis = 0; axis < 3; ++axis)
-                transform->Get(c)->Get(axis)->FCurveGet()->SetValue(mValues[3 * c + axis]);
-        root->Get(1)->FCurveGet()->SetValue(mValues[eVisibility]);
-    } else if (!root) {
-        return;  // never made: nothing below it
-    }
-    for (int i = 0; i < root->GetCount(); ++i)
+    KFCurveNode* root = mDeferred ? &tScratch.Ready(mValues) : mRoot;
+    for (int i = 0; root && i < root->GetCount(); ++i)
         root->Get(i)->ZeqStore(file, onlyDefaults, shortNames, noUserName, "Channel", color, version5);
+}
+
+void KZeqTakeNode::ReadChannels(KZeq* file, bool onlyDefaults, bool createMissing, bool color) {
+    if (!mDeferred) {
+        KFCurveNode* root = GetKFCurveNode();
+        while (KFCurveNodeCreate(file, root, onlyDefaults, createMissing, color)) {
+        }
+        return;
+    }
+    StandardScratch& scratch = tScratch;
+    KFCurveNode& root = scratch.Ready(mValues);
+    scratch.mEvents.clear();
+    std::fill(scratch.mEnded, scratch.mEnded + eStandardValueCount, false);
+    scratch.mRecording = true;
+    while (KFCurveNodeCreate(file, &root, onlyDefaults, createMissing, color)) {
+    }
+    scratch.mRecording = false;
+    bool ended = false;
+    for (bool e : scratch.mEnded) ended = ended || e;
+    if (!ended && SameShape(root, Reference())) {
+        for (int i = 0; i < eStandardValueCount; ++i) mValues[i] = scratch.mCurves[i]->GetValue();
+    } else {
+        // Read into a shape of its own: the tree read becomes this take's.
+        KFCurve* curves[eStandardValueCount];
+        std::copy(scratch.mCurves, scratch.mCurves + eStandardValueCount, curves);
+        bool gone[eStandardValueCount];
+        std::copy(scratch.mEnded, scratch.mEnded + eStandardValueCount, gone);
+        for (int i = 0; i < eStandardValueCount; ++i)
+            if (!gone[i]) curves[i]->CallbackUnregister(&StandardScratch::Hear, &scratch);
+        Adopt(scratch.mRoot.release(), curves, gone);
+    }
+    // What the default take's callbacks would have written while the fields were read.
+    if (mCallbacksFor)
+        for (const StandardScratch::Event& event : scratch.mEvents)
+            mCallbacksFor->StandardValueChanged(event.mIndex, event.mValue);
+}
+
+void KZeqTakeNode::Adopt(KFCurveNode* root, KFCurve* const* curves, const bool* ended) {
+    mRoot = root;
+    mDeferred = false;
+    if (mCallbacksFor) mCallbacksFor->RegisterStandardCallbacks(curves, ended);
 }
 
 bool KZeqTakeNode::GetAnimationInterval(KTime& start, KTime& stop) {

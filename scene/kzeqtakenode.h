@@ -150,6 +150,11 @@ public:
     // arguments (field "Channel"); deferred channels are stored as they would
     // be once made, without making them.
     void StoreChannels(KZeq* file, bool onlyDefaults, bool shortNames, bool noUserName, bool color, bool version5);
+    // Reads "Channel" fields into the tree as KFCurveNodeCreate(file, root,
+    // ...) does, one after another. Deferred channels that the fields give
+    // only default values stay deferred, with the values read (and, on a
+    // default take, the callbacks' writes done); otherwise they are made.
+    void ReadChannels(KZeq* file, bool onlyDefaults, bool createMissing, bool color);
 
 private:
     // The node at the end of the path (null elements skipped); null when a
@@ -157,6 +162,8 @@ private:
     KFCurveNode* FindPath(const char* group, const char* node) const;
     KFCurve* Found(KFCurveNode* node);
     void MakeTree() const;
+    // Takes a tree of the standard channels read in place of the deferred one.
+    void Adopt(KFCurveNode* root, KFCurve* const* curves, const bool* ended);
 
     KString mName;
     mutable KFCurveNode* mRoot = nullptr;
