@@ -66,7 +66,8 @@ std::uint64_t KCharPtrSet::Prefix(const char* key) const {
         unsigned char c = static_cast<unsigned char>(key[i]);
         prefix = (prefix << 8) | (mCaseSensitive ? c : table.mMap[c]);
     }
-    return prefix << (8 * (8 - i));
+    // An empty key has the prefix 0 (a shift by the whole width is undefined).
+    return i == 0 ? 0 : prefix << (8 * (8 - i));
 }
 
 bool KCharPtrSet::Less(const Entry& e, std::uint64_t prefix, const char* key) const {

@@ -40,6 +40,15 @@ std::string valueText(const AttrRec& a, const Value& v) {
     return out;
 }
 
+// A number set back to its attribute's default reads as one never set: a value changed and given
+// back (an export reading a deformed mesh) leaves the same text. Array elements always show.
+bool atDefault(const PlugPath& p, const Value& v) {
+    for (const PathEntry& e : p)
+        if (e.index >= 0) return false;
+    const AttrRec& a = attrAt(p.back().attr);
+    return (a.kind == AttrKind::Numeric || a.kind == AttrKind::Enum) && v.num == a.def;
+}
+
 void attributeLines(std::uint32_t id, std::vector<std::string>& out) {
     const AttrRec& a = attrAt(id);
     std::ostringstream s;
@@ -74,7 +83,9 @@ std::string nodeText(std::uint32_t id) {
     for (std::uint32_t a : n.dynAttrs) attributeLines(a, lines);
     for (const std::string& l : lines) s << l << "\n";
     lines.clear();
-    for (const auto& v : n.values) lines.push_back("  value " + plugText(v.first) + " " + valueText(attrAt(v.first.back().attr), v.second));
+    for (const auto& v : n.values)
+        if (!atDefault(v.first, v.second))
+            lines.push_back("  value " + plugText(v.first) + " " + valueText(attrAt(v.first.back().attr), v.second));
     for (const auto& e : n.elements) {
         std::string list;
         for (std::int32_t i : e.second) list += " " + std::to_string(i);

@@ -12,9 +12,10 @@ namespace {
 
 // Resolving a handle takes no lock: it runs for nearly every access to a
 // connection or a wrapped property. The slots live in blocks that are never
-// moved or freed (block b holds kFirstBlock << b slots), and an entry is read
-// identifier, plug, identifier again, so that a slot given back and taken
-// again meanwhile reads as no plug rather than as another one.
+// moved, nor freed before the library unloads (block b holds kFirstBlock << b
+// slots), and an entry is read identifier, plug, identifier again, so that a
+// slot given back and taken again meanwhile reads as no plug rather than as
+// another one.
 struct Entry {
     std::atomic<KPlug*> mPlug{nullptr};
     std::atomic<std::uint32_t> mId{0};  // 0 while the slot is free
@@ -47,6 +48,7 @@ struct HandleManager {
     std::uint32_t mFreeHead = 0;   // free slot + 1, 0 when none
     std::uint32_t mNextId = 1;
     int mLive = 0;
+    bool mUnloading = false;  // the library's static destructors have begun
 
     Entry& At(std::uint32_t slot) {
         const Place place = PlaceOf(slot);
@@ -59,17 +61,25 @@ HandleManager gManager;
 
 HandleManager& Manager() { return gManager; }
 
-// A library unloaded from a host (the plug-in module) would leave the table behind: once every
-// static destructor has run and no handle is live, it goes. Runs after the C++ static destructors
-// of the same library.
-__attribute__((destructor)) void FreeUnusedTable() {
-    HandleManager& m = Manager();
-    std::lock_guard<std::mutex> lock(m.mMutex);
-    if (m.mLive != 0) return;
-    for (std::atomic<Entry*>& block : m.mBlocks) delete[] block.exchange(nullptr);
+// Under the lock, once the library is being unloaded and no plug holds a slot: the blocks go back,
+// so that a module the host unloads (dlclose) leaves no memory behind. Later lookups find no block.
+void ReleaseBlocksIfIdle(HandleManager& m) {
+    if (!m.mUnloading || m.mLive != 0) return;
+    for (auto& block : m.mBlocks) delete[] block.exchange(nullptr, std::memory_order_acq_rel);
     m.mSlotCount = 0;
     m.mFreeHead = 0;
 }
+
+// Constructed after gManager, so destroyed before it is no longer used: from then on the last
+// plug given back releases the blocks (at once when none is left).
+struct BlocksAtUnload {
+    ~BlocksAtUnload() {
+        HandleManager& m = Manager();
+        std::lock_guard<std::mutex> lock(m.mMutex);
+        m.mUnloading = true;
+        ReleaseBlocksIfIdle(m);
+    }
+} gBlocksAtUnload;
 
 }  // namespace
 
@@ -109,6 +119,7 @@ void Release(std::uint32_t slot, std::uint32_t id) {
     entry.mNextFree = m.mFreeHead;
     m.mFreeHead = slot + 1;
     --m.mLive;
+    ReleaseBlocksIfIdle(m);
 }
 
 KPlug* Resolve(std::uint32_t slot, std::uint32_t id) {

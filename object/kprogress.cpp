@@ -47,7 +47,7 @@ void KProgress::ProgressDone() {
 }
 
 KProgress* KGetGlobalProgress() {
-    // An object, not a leaked pointer: a library unloaded from a host takes it along.
+    // Destroyed with the library: a module unloaded by its host leaves nothing behind.
     static KProgress progress;
     return &progress;
 }

@@ -34,6 +34,15 @@ TEST(KCharPtrSet, CaseRulesKeysCopiedFirstAddedWinsAndIndexAccess) {
     EXPECT_TRUE(exact.GetFromIndex(3, &found) == 0u && found == nullptr && exact.GetFromIndex(-1) == 0u);
 }
 
+// The empty key is a key like any other, sorted first (its prefix was once shifted by 64 bits).
+TEST(KCharPtrSet, EmptyKeySortsFirstAndIsFound) {
+    KCharPtrSet set(4);
+    set.Add("b", 2);
+    set.Add("", 1);
+    int index = -1;
+    EXPECT_TRUE(set.Get("", &index) == 1u && index == 0 && set.Get("b") == 2u);
+}
+
 TEST(KSet, SortedAscendingLookupAndDuplicates) {
     KSet set(20);
     for (unsigned int key : {30u, 10u, 20u}) set.Add(key, key * 10);

@@ -1,4 +1,11 @@
-// The export's command rows, in registration order (ZEQExport and its siblings join here).
-#include "plugin/zeqtulocommand.h"
+// The export's command rows, in registration order.
+#include <iterator>
 
-ZeqTuloCommandTable ZeqTuloExportCommands() { return {nullptr, 0}; }
+#include "plugin/export/commandexport.h"
+
+ZeqTuloCommandTable ZeqTuloExportCommands() {
+    static const ZeqTuloCommandRow kRows[] = {
+        {CommandExport::kName, CommandExport::creator},
+    };
+    return {kRows, std::size(kRows)};
+}

@@ -41,15 +41,17 @@ TEST(TranslatorCommand, PathIsEscaped) {
 using TranslatorModuleTest = ZeqTuloModuleTest;
 
 // Through the host's file command: the path, quote and all, reaches the command word for word, and
-// the command's failure (no such file to import; no ZEQExport registered yet) is the translator's
-// answer.
+// the command's answer (here the import's failure: no such file) is the translator's answer.
 TEST_F(TranslatorModuleTest, FileCommandsRunTheCommandLines) {
     EXPECT_EQ(run("ZEQImportShowUI 0"), "");
     EXPECT_EQ(run("file -import \"/tmp/odd \\\"scene\\\\.zeq\""), "<failed>");
     EXPECT_TRUE(transcribed("command: \"ZEQImport -f \\\"/tmp/odd \\\\\\\"scene\\\\\\\\.zeq\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
     EXPECT_TRUE(transcribed("// Error: ZEQImport: "));
-    EXPECT_EQ(run("file -exportAll -type \"Zeq\" \"/tmp/out.zeq\""), "<failed>");
-    EXPECT_TRUE(transcribed("command: \"ZEQExport -f \\\"/tmp/out.zeq\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
+    const std::string out = mDirectory + "out.zeq";
+    EXPECT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    EXPECT_NE(run("file -exportAll -type \"Zeq\" \"" + out + "\""), "<failed>");
+    EXPECT_TRUE(transcribed("command: \"ZEQExport -f \\\"" + out + "\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
+    EXPECT_FALSE(ZeqTuloReadFile(out).empty());
     EXPECT_EQ(run("file -import \"/tmp/notes.txt\""), "<failed>");
     EXPECT_TRUE(transcribed("no file translator takes"));
 }

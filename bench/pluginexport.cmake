@@ -1,0 +1,1 @@
+zeq_add_bench(bench_pluginexport SOURCES pluginexport_bench.cpp LIBS zeqtulo_export)

@@ -1,0 +1,1 @@
+zeq_add_bench(bench_pluginexportanim SOURCES pluginexportanim_bench.cpp LIBS zeqtulo_export)

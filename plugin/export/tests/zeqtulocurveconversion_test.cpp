@@ -1,0 +1,295 @@
+// Host curves into Zeq curves: which key pairs copy and which sample, the sample grid, the carried
+// tangent state, weights, the unit conversion of tangents and the mends for odd curves.
+#include "zeqtulo_test_support.h"
+
+#include <cmath>
+#include <vector>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "plugin/export/zeqtulocurveconversion.h"
+#include "plugin/zeqtulonode.h"
+#include "plugin/zeqtulosdkmanager.h"
+#include "tfnanimcurve.h"
+#include "tfntransform.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+struct HostKey {
+    double mSeconds;
+    double mValue;
+    int mIn;
+    int mOut;
+};
+
+class CurveConversionTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        mOptions.mApplyConstantKeyReducer = false;
+        mOptions.SetSamplingRate(10);
+        mTransform.setObject(standin::createNode("transform", "box"));
+    }
+    // A curve on the transform's plug with the keys given.
+    TFnAnimCurve Curve(const char* plug, const std::vector<HostKey>& keys) {
+        TFnAnimCurve curve;
+        curve.create(mTransform.findPlug(plug));
+        for (const HostKey& k : keys) curve.addKey(TTime(k.mSeconds, TTime::kSeconds), k.mValue, k.mIn, k.mOut);
+        return curve;
+    }
+    void Convert(const TFnAnimCurve& host, double scale = 1.0, bool force = false) {
+        ZeqTuloSetFCurve(host, mCurve, force, scale, mOptions);
+    }
+    double Seconds(int key) const { return mCurve.KeyGetPtr(key)->GetTime().GetSecondDouble(); }
+
+    TFnTransform mTransform;
+    KFCurve mCurve;
+    ZeqTuloCurveOptions mOptions;
+};
+
+TEST_F(CurveConversionTest, NoKeysLeavesTheCurveAsItWas) {
+    mCurve.SetValue(7);
+    mCurve.KeyAppendFast(KTime(5), 3);
+    mOptions.mApplyConstantKeyReducer = true;
+    Convert(Curve("translateX", {}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 1);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetValue(), 3);
+    EXPECT_EQ(mCurve.GetValue(), 7);
+}
+
+TEST_F(CurveConversionTest, LinearPairCopiesAsLinearKeys) {
+    Convert(Curve("translateX", {{0, 1, 2, 2}, {1, 3, 2, 2}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_LINEAR));
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
+    EXPECT_FLOAT_EQ(mCurve.Evaluate(KTime::OneSecond() / KTime(2)), 2.0f);
+}
+
+// Key pairs and whether they force sampling: two keys at 0 s and 1 s give 2 copied keys, or 11
+// samples at 10 per second.
+struct PairCase {
+    const char* name;
+    std::vector<HostKey> keys;
+    bool sampled;
+};
+
+class CurvePairTest : public CurveConversionTest, public ::testing::WithParamInterface<PairCase> {};
+
+TEST_P(CurvePairTest, CopiesOrSamples) {
+    Convert(Curve("translateX", GetParam().keys));
+    EXPECT_EQ(mCurve.KeyGetCount(), GetParam().sampled ? 11 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, CurvePairTest,
+    ::testing::Values(PairCase{"LinearLinear", {{0, 0, 2, 2}, {1, 1, 2, 2}}, false},
+                      PairCase{"LinearThenSmooth", {{0, 0, 2, 2}, {1, 1, 4, 4}}, true},
+                      PairCase{"FlatThenLinear", {{0, 0, 3, 3}, {1, 1, 2, 2}}, true},
+                      PairCase{"FixedThenSmooth", {{0, 0, 1, 1}, {1, 1, 4, 4}}, false},
+                      PairCase{"StepThenAnything", {{0, 0, 5, 5}, {1, 1, 2, 2}}, false},
+                      PairCase{"LinearThenNearlyEqualClamped", {{0, 1, 2, 2}, {1, 1.0005, 8, 8}}, false},
+                      PairCase{"LinearThenClamped", {{0, 0, 2, 2}, {1, 0.001, 8, 8}}, true},
+                      PairCase{"FixedThenClamped", {{0, 0, 1, 1}, {1, 0.001, 8, 8}}, false},
+                      PairCase{"SlowOnFirstKey", {{0, 0, 6, 2}, {1, 1, 2, 2}}, true},
+                      PairCase{"FastOnLastKey", {{0, 0, 2, 2}, {1, 1, 7, 2}}, true}),
+    CaseName());
+
+TEST_F(CurveConversionTest, SamplesOnTheGridUpToTheFirstPointAtOrAfterTheLastKey) {
+    Convert(Curve("translateX", {{0.25, 0, 2, 2}, {1.0, 1, 2, 2}}), 1.0, true);
+    ASSERT_EQ(mCurve.KeyGetCount(), 9);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTime().Get(), 2 * 4618615800LL);
+    EXPECT_EQ(mCurve.KeyGetPtr(8)->GetTime().Get(), 10 * 4618615800LL);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC));
+    EXPECT_FLOAT_EQ(mCurve.KeyGetPtr(8)->GetValue(), 1.0f);
+
+    KFCurve late;
+    ZeqTuloSetFCurve(Curve("translateY", {{0.25, 0, 2, 2}, {0.95, 1, 2, 2}}), late, true, 1.0, mOptions);
+    ASSERT_EQ(late.KeyGetCount(), 9);
+    EXPECT_NEAR(late.KeyGetPtr(8)->GetTime().GetSecondDouble(), 1.0, 1e-9);
+}
+
+TEST_F(CurveConversionTest, NegativeStartTruncatesTowardZero) {
+    Convert(Curve("translateX", {{-0.15, 0, 2, 2}, {0.3, 1, 2, 2}}), 1.0, true);
+    ASSERT_GT(mCurve.KeyGetCount(), 0);
+    EXPECT_NEAR(Seconds(0), -0.1, 1e-9);
+    EXPECT_NEAR(Seconds(mCurve.KeyGetCount() - 1), 0.3, 1e-9);
+}
+
+TEST_F(CurveConversionTest, KeysWithinOnePeriodAreStillSampled) {
+    Convert(Curve("translateX", {{0, 2, 2, 2}, {0.05, 4, 2, 2}}), 1.0, true);
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_FLOAT_EQ(mCurve.KeyGetPtr(0)->GetValue(), 2.0f);
+    EXPECT_NEAR(Seconds(1), 0.1, 1e-9);
+    EXPECT_FLOAT_EQ(mCurve.KeyGetPtr(1)->GetValue(), 4.0f);
+}
+
+TEST_F(CurveConversionTest, RotationChannelsAreInDegrees) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eExport);
+    ZeqTuloNode* node = manager.CreateZeqTuloNode("box", nullptr);
+    Curve("rotateX", {{0, kPi, 2, 2}, {1, 0, 2, 2}});
+    Curve("translateY", {{0, 2.5, 2, 2}, {1, 0, 2, 2}});
+    KFCurveNode* root = node->GetDefaultTakeNode()->GetKFCurveNode();
+    ZeqTuloConvertTuloCurve(mTransform, *root, false, mOptions);
+    KZeqTakeNode* take = node->GetDefaultTakeNode();
+    ASSERT_EQ(take->GetEulerRotationX()->KeyGetCount(), 2);
+    EXPECT_FLOAT_EQ(take->GetEulerRotationX()->KeyGetPtr(0)->GetValue(), 180.0f);
+    EXPECT_FLOAT_EQ(take->GetTranslationY()->KeyGetPtr(0)->GetValue(), 2.5f);
+    // Channels without a curve keep theirs.
+    EXPECT_EQ(take->GetScaleZ()->KeyGetCount(), 0);
+    // A curve node without the channel: nothing, no fault.
+    KFCurveNode bare("bare", "", nullptr);
+    ZeqTuloConvertTuloCurve(mTransform, bare, false, mOptions);
+}
+
+TEST_F(CurveConversionTest, CarriedStateRepeatsThePreviousFixedKey) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {1, 1, 1, 0}, {2, 0, 1, 0}});
+    standin::setKeyTangent(host.object(), 0, false, 2.0, 0);
+    host.setTangentsLocked(0, false);
+    Convert(host);
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(mCurve.KeyGetPtr(i)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC)) << i;
+        EXPECT_EQ(mCurve.KeyGetPtr(i)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER_BREAK)) << i;
+        EXPECT_NEAR(mCurve.KeyGetPtr(i)->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE), 2.0, 1e-5) << i;
+    }
+}
+
+TEST_F(CurveConversionTest, GlobalOutTangentOnTheFirstKeyIsCubicAuto) {
+    Convert(Curve("translateX", {{0, 0, 0, 0}, {1, 1, 0, 0}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC));
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
+}
+
+TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
+    Convert(Curve("visibility", {{0, 1, 5, 5}, {1, 0, 5, 5}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CONSTANT));
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetConstantMode(), unsigned(KFCURVE_CONSTANT_STANDARD));
+    EXPECT_FLOAT_EQ(mCurve.Evaluate(KTime::OneSecond() / KTime(2)), 1.0f);
+}
+
+TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {0.5, 1, 1, 2}, {1.5, 0, 2, 2}});
+    host.setIsWeighted(true);
+    // Under 24 UI frames per second: an x of 12 is the half second between the first two keys.
+    host.setTangent(0, 6, 1, false);
+    host.setTangent(1, 12, 1, true);
+    Convert(host);
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    EXPECT_NEAR(mCurve.KeyGetRightTangeantWeight(0), 1.0 / 6, 1e-3);
+    EXPECT_NEAR(mCurve.KeyGetLeftTangeantWeight(1), 1.0 / 3, 1e-3);
+    // A linear out-tangent has no length of its own: a third.
+    EXPECT_NEAR(mCurve.KeyGetRightTangeantWeight(1), 1.0 / 3, 1e-3);
+}
+
+TEST_F(CurveConversionTest, ZeroLengthTangentsStayFinite) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {1, 1, 1, 1}});
+    host.setIsWeighted(true);
+    standin::setKeyTangent(host.object(), 0, false, 3.0, 0.0);
+    standin::setKeyTangent(host.object(), 1, true, 3.0, 0.0);
+    Convert(host);
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_TRUE(std::isfinite(mCurve.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE)));
+    EXPECT_TRUE(std::isfinite(mCurve.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE)));
+}
+
+TEST_F(CurveConversionTest, ReducerKeepsFirstAndLastKeys) {
+    mOptions.mApplyConstantKeyReducer = true;
+    Convert(Curve("translateX", {{0, 1, 3, 3}, {1, 1, 3, 3}, {2, 1, 3, 3}, {3, 1, 3, 3}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_NEAR(Seconds(1), 3.0, 1e-9);
+    mOptions.mApplyConstantKeyReducer = false;
+    KFCurve all;
+    ZeqTuloSetFCurve(Curve("translateY", {{0, 1, 3, 3}, {1, 1, 3, 3}, {2, 1, 3, 3}}), all, false, 1.0, mOptions);
+    EXPECT_EQ(all.KeyGetCount(), 3);
+}
+
+TEST_F(CurveConversionTest, UnusableRatesSampleAtThirty) {
+    for (double rate : {0.0, -5.0, std::nan(""), HUGE_VAL, 1e12}) {
+        ZeqTuloCurveOptions options;
+        options.SetSamplingRate(rate);
+        EXPECT_TRUE(options.mRateReplaced) << rate;
+        EXPECT_EQ(options.mSamplingRate, 30.0) << rate;
+        EXPECT_NE(std::string(options.RateWarning()).find("ZEQ Export Warning: "), std::string::npos);
+    }
+    ZeqTuloCurveOptions fine;
+    fine.SetSamplingRate(24);
+    EXPECT_FALSE(fine.mRateReplaced);
+    EXPECT_STREQ(fine.RateWarning(), "");
+}
+
+TEST_F(CurveConversionTest, SamplesBeyondWhatACurveHoldsFallBackToTheKeys) {
+    mOptions.SetSamplingRate(1e9);
+    Convert(Curve("translateX", {{0, 0, 6, 6}, {10, 1, 6, 6}}));
+    EXPECT_EQ(mCurve.KeyGetCount(), 2);
+}
+
+TEST_F(CurveConversionTest, TimesPastTheTickRangeKeepTheFirst) {
+    Convert(Curve("translateX", {{0, 0, 2, 2}, {1e10, 1, 2, 2}, {2e10, 2, 2, 2}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 2);
+    EXPECT_FLOAT_EQ(mCurve.KeyGetPtr(1)->GetValue(), 1.0f);
+}
+
+TEST_F(CurveConversionTest, SampledRotationTakesItsSpanFromTheKeyedAxis) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eExport);
+    ZeqTuloNode* node = manager.CreateZeqTuloNode("box", nullptr);
+    mTransform.findPlug("rotateZ").setValue(kPi / 2);
+    Curve("rotateY", {{0.2, 0, 2, 2}, {0.5, kPi / 4, 2, 2}});
+    KFCurveNode* rotation = node->GetDefaultTakeNode()->GetKFCurveNode()->FindRecursive("R");
+    ASSERT_NE(rotation, nullptr);
+    ZeqTuloSetRotationFCurve(mTransform, *rotation, TEulerRotation::kXYZ, mOptions);
+    KZeqTakeNode* take = node->GetDefaultTakeNode();
+    ASSERT_EQ(take->GetEulerRotationX()->KeyGetCount(), 4);
+    EXPECT_EQ(take->GetEulerRotationZ()->KeyGetCount(), 4);
+    EXPECT_NEAR(take->GetEulerRotationY()->KeyGetPtr(3)->GetValue(), 45.0, 1e-4);
+    EXPECT_NEAR(take->GetEulerRotationZ()->KeyGetPtr(3)->GetValue(), 90.0, 1e-4);
+    EXPECT_NEAR(take->GetEulerRotationX()->KeyGetPtr(0)->GetTime().GetSecondDouble(), 0.2, 1e-9);
+}
+
+// The same internal slopes give the same Zeq slopes and weights whatever the UI units.
+struct UnitCase {
+    const char* name;
+    int distance, angle, time;
+};
+
+class CurveUnitTest : public CurveConversionTest, public ::testing::WithParamInterface<UnitCase> {};
+
+TEST_P(CurveUnitTest, SlopesDoNotDependOnUIUnits) {
+    const UnitCase& units = GetParam();
+    standin::setUnits(units.distance, units.angle, units.time);
+    for (bool weighted : {false, true}) {
+        for (const char* plug : {"translateX", "rotateY"}) {
+            mTransform.setObject(standin::createNode("transform"));
+            TFnAnimCurve host = Curve(plug, {{0, 0, 1, 1}, {0.5, 1, 1, 1}});
+            host.setIsWeighted(weighted);
+            standin::setKeyTangent(host.object(), 0, false, 2.0, 0.125);
+            standin::setKeyTangent(host.object(), 1, true, -4.0, 0.25);
+            KFCurve curve;
+            const double scale = plug[0] == 'r' ? 57.29577951308232 : 1.0;
+            ZeqTuloSetFCurve(host, curve, false, scale, mOptions);
+            ASSERT_EQ(curve.KeyGetCount(), 2);
+            EXPECT_NEAR(curve.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE), 2.0 * scale, 1e-4 * scale)
+                << plug;
+            EXPECT_NEAR(curve.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE), -4.0 * scale, 1e-4 * scale)
+                << plug;
+            if (weighted) {
+                EXPECT_NEAR(curve.KeyGetRightTangeantWeight(0), 0.125 / 1.5, 1e-3) << plug;
+                EXPECT_NEAR(curve.KeyGetLeftTangeantWeight(1), 0.25 / 1.5, 1e-3) << plug;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, CurveUnitTest,
+                         ::testing::Values(UnitCase{"CentimetresDegrees24", TDistance::kCentimeters, TAngle::kDegrees,
+                                                    TTime::kFilm},
+                                           UnitCase{"InchesRadians30", TDistance::kInches, TAngle::kRadians,
+                                                    TTime::kNTSCFrame}),
+                         CaseName());
+
+}  // namespace

@@ -1,0 +1,144 @@
+// Default transforms and transform animation of every node: pivots, limits and order first, then
+// the current values into the default take and, when anything of the node is animated, its curves
+// into "Take 001"; lights and cameras get their own channels and their forward-axis correction.
+#include <vector>
+
+#include "base/kgemath.h"
+#include "base/kvxrotationorder.h"
+#include "fcurve/kfcurve.h"
+#include "plugin/export/zeqtulocurveconversion.h"
+#include "plugin/export/zeqtuloexport.h"
+#include "plugin/export/zeqtuloexport_tables.h"
+#include "plugin/zeqtuloprogressmeter.h"
+#include "plugin/zeqtuloutility.h"
+#include "scene/kzeqtakenode.h"
+#include "tfntransform.h"
+
+using namespace zeqsdk_400;
+
+namespace {
+
+// Rows are the images of the axes: a light looks down -Z where the host's looks down -Y, a camera
+// down -Z where the host's looks down +X.
+const double kLightMatrix[4][4] = {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {0, 0, 0, 1}};
+const double kCameraMatrix[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}};
+
+bool IsCameraWithTarget(const TDagPath& path, ZeqTuloNode& node) {
+    return path.hasFn(kHostCamera) && node.GetTarget() != nullptr;
+}
+
+void ClearTo(KFCurve* curve, float value) {
+    if (!curve) return;
+    curve->Delete(KTime::MinusInfinite(), KTime::Infinite());
+    curve->SetValue(value);
+}
+
+}  // namespace
+
+TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
+    if (&root == mRootNode && mLog) {
+        const ZeqTuloCurveOptions options = ZeqTuloCurveOptions::FromUserParams();
+        if (options.mRateReplaced) *mLog += options.RateWarning();
+    }
+    // Parent before children, children in index order, without recursion: chains may be deep.
+    std::vector<ZeqTuloNode*> pending{&root};
+    while (!pending.empty()) {
+        ZeqTuloNode& node = *pending.back();
+        pending.pop_back();
+        for (int i = node.GetChildCount(false) - 1; i >= 0; --i)
+            pending.push_back(static_cast<ZeqTuloNode*>(node.GetChild(i)));
+        TDagPath* found = node.GetDagPath();
+        if (!found) continue;
+        TDagPath path = *found;
+
+        bool light = false, camera = false;
+        if (path.hasFn(kHostLight))
+            light = ExportLights(path, node);
+        else if (path.hasFn(kHostCamera))
+            camera = ExportCamera(node);
+
+        ExportPivots(node, KZeqNode::eSOURCE_SET);
+        ExportLimits(node);
+        ExportRotationOrder(node);
+
+        TFnTransform transform(path.transform());
+        ExportDefaultTransform(transform, *node.GetDefaultTakeNode());
+        KFCurve visibilityCurve;
+        const bool visibility = ExportAnimatedVisibility(node, visibilityCurve);
+        const bool animated = ZeqTuloUtility::IsAnimated(transform);
+        const bool userProperties = ZeqTuloUtility::IsUserPropertiesAnimated(transform);
+        const bool isCamera = path.hasFn(kHostCamera);
+
+        if (animated || visibility || light || camera || userProperties) {
+            SetCurrentTakeOnNode(node, kExportTakeName);
+            KZeqTakeNode* take = node.GetCurrentTakeNode();
+            KFCurveNode* curves = take ? take->GetKFCurveNode() : nullptr;
+            if (take && curves && (animated || light || camera)) {
+                ExportDefaultTransform(transform, *take);
+                ConvertTuloCurve(transform, *curves, false);
+                if (!IsCameraWithTarget(path, node)) AdjustTransform(node, transform, *curves);
+                if (isCamera) {
+                    ClearTo(take->GetScaleX(), 1.0f);
+                    ClearTo(take->GetScaleY(), 1.0f);
+                    ClearTo(take->GetScaleZ(), 1.0f);
+                    if (node.GetTarget()) {
+                        ClearTo(take->GetEulerRotationX(), 0.0f);
+                        ClearTo(take->GetEulerRotationY(), 0.0f);
+                        ClearTo(take->GetEulerRotationZ(), 0.0f);
+                    }
+                }
+            }
+            if (take && visibility && take->GetVisibility()) take->GetVisibility()->CopyFrom(visibilityCurve, true);
+            if (userProperties) ExportUserProperties(node, transform);
+        }
+
+        KZeqTakeNode* defaults = node.GetDefaultTakeNode();
+        if (isCamera && defaults) {
+            defaults->GetScaleX()->SetValue(1.0f);
+            defaults->GetScaleY()->SetValue(1.0f);
+            defaults->GetScaleZ()->SetValue(1.0f);
+        }
+        if (!IsCameraWithTarget(path, node) && defaults && defaults->GetKFCurveNode())
+            AdjustTransform(node, transform, *defaults->GetKFCurveNode());
+        ZeqTuloProgressMeter::Activate(node.GetName());
+    }
+    return TStatus::kSuccess;
+}
+
+void ZeqTuloExport::ExportDefaultTransform(TFnTransform transform, KZeqTakeNode& takeNode) {
+    const TVector t = transform.translation(TSpace::kTransform);
+    TEulerRotation r;
+    transform.getRotation(r);
+    double s[3] = {1, 1, 1};
+    transform.getScale(s);
+    KFCurve* translation[3] = {takeNode.GetTranslationX(), takeNode.GetTranslationY(), takeNode.GetTranslationZ()};
+    KFCurve* rotation[3] = {takeNode.GetEulerRotationX(), takeNode.GetEulerRotationY(), takeNode.GetEulerRotationZ()};
+    KFCurve* scaling[3] = {takeNode.GetScaleX(), takeNode.GetScaleY(), takeNode.GetScaleZ()};
+    for (unsigned axis = 0; axis < 3; ++axis) {
+        if (translation[axis]) translation[axis]->SetValue(static_cast<float>(t[axis]));
+        if (rotation[axis]) rotation[axis]->SetValue(static_cast<float>(r[axis] * kExportRadiansToDegrees));
+        if (scaling[axis]) scaling[axis]->SetValue(static_cast<float>(s[axis]));
+    }
+}
+
+// The post-rotation that turns the host's forward axis of a light or camera into the Zeq one. The
+// order code given to the conversion is the Zeq order number, as the import reads it back.
+void ZeqTuloExport::AdjustTransform(ZeqTuloNode& node, TFnTransform& transform, KFCurveNode&) {
+    const TDagPath* path = node.GetDagPath();
+    if (!path) return;
+    const double (*axes)[4] = nullptr;
+    if (path->hasFn(kHostSpotLight) || path->hasFn(kHostDirectionalLight)) axes = kLightMatrix;
+    if (path->hasFn(kHostCamera) && !path->hasFn(kHostLocator)) axes = kCameraMatrix;
+    if (!axes) return;
+    const TMatrix q = transform.rotateOrientation(TSpace::kTransform).asMatrix();
+    const TMatrix a = q * TMatrix(axes);
+    KgeRMatrix inverse = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    KgeRMatrix block = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) block[i][j] = a.matrix[i][j];
+    KmRi(inverse, block);
+    const int order = ZeqRotationOrderOfHost(static_cast<int>(transform.rotationOrder()));
+    KgeRVector angles;
+    KVXRotationOrder(order < 0 ? 0 : order).M2V(angles, inverse);
+    node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 1.0));
+}
