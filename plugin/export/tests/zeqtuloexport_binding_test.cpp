@@ -150,6 +150,15 @@ TEST_F(SmoothBindingTest, WeightsAboveAThousandthOnly) {
     EXPECT_TRUE(KZeqMatrix(second->GetTransformLinkMatrix(link)) == BindPose("b"));
 }
 
+TEST_F(SmoothBindingTest, PointsTheGeometryLacksAreLeftOut) {
+    TObject a = standin::createNode("joint", "a");
+    Skin("skin", {a}, {{0.5f, 0.5f, 0.5f, 0.5f}});
+    auto nodes = Mirror();
+    Geometry(nodes["|skinGrid"])->InitControlPoints(2);
+    mExport->ExportSmoothBinding();
+    EXPECT_EQ(LinkTo(Geometry(nodes["|skinGrid"]), nodes["|a"])->GetControlPointIndicesCount(), 2);
+}
+
 TEST_F(SmoothBindingTest, PostRotationLeavesTheBindMatrixOnlyWithPoses) {
     TObject j = standin::createNode("joint", "j");
     TFnTransform(j).setTranslation(TVector(1, 2, 3), TSpace::kTransform);
@@ -389,6 +398,23 @@ TEST_F(ClusterTest, PointsBeyondTheGeometryAreDropped) {
     mExport->ExportRigidBinding(mExport->mRootNode);
     ASSERT_EQ(Geometry(nodes["|box"])->GetLinkCount(), 1);
     EXPECT_EQ(Geometry(nodes["|box"])->GetLink(0)->GetControlPointIndicesCount(), 1);
+}
+
+TEST_F(ClusterTest, PointsWhoseWeightCannotBeReadAreDropped) {
+    Cluster("grab", mArm, true);
+    // A weight fed through a loop of connections cannot be read.
+    TFnNumericAttribute numeric;
+    TFnDependencyNode(mBody).addAttribute(numeric.create("loop", "loop", TFnNumericData::kDouble), 2);
+    const TPlug weight = standin::plug("grab.wl[0].w[5]");
+    const TPlug loop = TFnDependencyNode(mBody).findPlug("loop");
+    ASSERT_TRUE(standin::connect(weight, loop));
+    ASSERT_TRUE(standin::connect(loop, weight));
+    auto nodes = Mirror();
+    mExport->ExportRigidBinding(mExport->mRootNode);
+    ASSERT_EQ(Geometry(nodes["|box"])->GetLinkCount(), 1);
+    KZeqLink* link = Geometry(nodes["|box"])->GetLink(0);
+    ASSERT_EQ(link->GetControlPointIndicesCount(), 2);
+    EXPECT_EQ(link->GetControlPointIndices()[1], 6);
 }
 
 TEST_F(ClusterTest, ASetFedTwiceIsNotExported) {
