@@ -26,18 +26,23 @@ double valueScale(const CurveData& c) {
 }
 double inputScale(const CurveData& c) { return c.type < 4 ? TTime::unitsPerSecond(TTime::uiUnit()) : 1; }
 
+// Keys are sorted by time: only the neighbours of t's place can lie within 1e-9 s of it.
 bool findsKey(const std::vector<Key>& keys, double t, std::size_t except) {
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        if (i != except && std::fabs(keys[i].t - t) <= 1e-9) return true;
+    auto at = std::lower_bound(keys.begin(), keys.end(), t - 1e-9, [](const Key& k, double x) { return k.t < x; });
+    for (; at != keys.end() && at->t <= t + 1e-9; ++at)
+        if (static_cast<std::size_t>(at - keys.begin()) != except && std::fabs(at->t - t) <= 1e-9) return true;
     return false;
 }
 
 // New keys start with a smooth slope and a third of their segments as lengths.
 void initTangents(CurveData& c, std::size_t i) {
     Key& k = c.keys[i];
-    CurveData probe = c;
-    probe.keys[i].inType = probe.keys[i].outType = kSmooth;
-    k.inM = k.outM = keySlope(probe, i, true);
+    // The smooth slope of the key as it stands, without copying the curve.
+    const int inType = k.inType, outType = k.outType;
+    k.inType = k.outType = kSmooth;
+    const double slope = keySlope(c, i, true);
+    k.inType = inType, k.outType = outType;
+    k.inM = k.outM = slope;
     double in = i > 0 ? (k.t - c.keys[i - 1].t) / 3 : 0, out = i + 1 < c.keys.size() ? (c.keys[i + 1].t - k.t) / 3 : 0;
     k.inL = in > 0 ? in : (out > 0 ? out : 1.0 / 3);
     k.outL = out > 0 ? out : k.inL;

@@ -155,7 +155,7 @@ public:
     TStatus ImportAnimationLight(ZeqTuloNode& node);
     TStatus ImportAnimationCamera(ZeqTuloNode& node);
     // ---- User-property values (zeqtuloimport_userpropertyvalues.cpp)
-    void ImportUserProperties(ZeqTuloNode& node);
+    TStatus ImportUserProperties(ZeqTuloNode& node);
     // ---- Blend shapes (zeqtuloimport_blendshape.cpp, zeqtuloimport_blendshapedialog.cpp)
     void ImportShapeAnimation(ZeqTuloNode& node);
     void DisplayBlendShapeImportWarningDialog();

@@ -1,0 +1,1 @@
+zeq_add_bench(bench_pluginimportanim SOURCES pluginimportanim_bench.cpp LIBS zeqtulo_import)
