@@ -4,8 +4,10 @@
 #include "scene.h"
 #include "standin.h"
 #include "tfncomponent.h"
+#include "tfndeformer.h"
 #include "tfnmesh.h"
 #include "tfnnurbssurface.h"
+#include "tfnshading.h"
 
 using namespace tulo_detail;
 
@@ -86,16 +88,16 @@ TObject createNurbs(const std::string& name, const std::vector<double>& cvs, con
 }
 
 TObject createSet(const std::string& name, int restriction) {
-    TObject set = createNode("objectSet", name);
-    if (NodeRec* n = node(set)) n->restriction = restriction;
+    TFnSet fn;
+    TObject set = fn.create(TSelectionList(), static_cast<TFnSet::Restriction>(restriction));
+    if (!set.isNull() && !name.empty()) fn.setName(TString(name));
     return set;
 }
 
 bool addToSet(const TObject& set, const TDagPath& path, const TObject& component) {
-    NodeRec* n = node(set);
-    if (!n || !tuloTypeIsA(n->type->code, TFn::kSet) || !path.isValid()) return false;
-    n->members.push_back({path.nodes(), component});
-    return true;
+    TStatus status;
+    TFnSet fn(set, &status);
+    return status && fn.addMember(path, component);
 }
 
 TObject createShadingGroup(const TObject& shader, const std::string& name) {
@@ -116,8 +118,9 @@ bool assignFaces(const TObject& sg, const TDagPath& mesh, const std::vector<int>
 }
 
 TObject createFileTexture(const std::string& name, const std::string& file, const TPlug& into) {
-    TObject tex = createNode("file", name);
-    TObject place = createNode("place2dTexture", name + "_place");
+    TFnDependencyNode fn;
+    TObject tex = fn.create("file", TString(name));
+    TObject place = fn.create("place2dTexture", TString(name + "_place"));
     plugOf(tex, "fileTextureName").setValue(TString(file));
     connect(plugOf(place, "outUV"), plugOf(tex, "uv"));
     if (!into.isNull()) connect(plugOf(tex, "outColor"), into);
@@ -125,11 +128,9 @@ TObject createFileTexture(const std::string& name, const std::string& file, cons
 }
 
 bool linkUVSetTexture(const TObject& mesh, const std::string& uvSet, const TObject& texture) {
-    NodeRec* n = node(mesh);
-    if (!n || !n->mesh || !node(texture)) return false;
-    for (auto& s : n->mesh->uvSets)
-        if (s.name == uvSet) return s.textures.push_back(texture.id()), true;
-    return false;
+    TStatus status;
+    TFnMesh fn(mesh, &status);
+    return status && fn.associateUVSetTexture(TString(uvSet), texture);
 }
 
 bool setFaceVertexColors(const TObject& mesh, const std::vector<float>& rgba) {
@@ -164,30 +165,16 @@ TObject createSkin(const std::string& name, const TObject& original, const TObje
         if (w.size() != points) return TObject();
     TObject skin = createNode("skinCluster", name);
     if (!connectDeformer(skin, 0, original, final)) return TObject();
-    auto data = std::make_unique<SkinData>();
-    data->points[0] = points;
-    std::vector<float>& all = data->weights[0];
+    std::vector<std::uint32_t> ids;
+    for (const TObject& i : influences) ids.push_back(i.id());
+    bindSkin(skin.id(), final.id(), ids);
+    TFnSkinCluster fn(skin);
+    TDagPath shape = TDagPath::getAPathTo(final);
     for (std::size_t i = 0; i < influences.size(); ++i) {
-        data->influences.push_back(influences[i].id());
-        all.insert(all.end(), weights[i].begin(), weights[i].end());
+        TDoubleArray column;
+        for (float w : weights[i]) column.append(w);
+        fn.setWeights(shape, TObject(), static_cast<unsigned>(i), column);
     }
-    scene().nodes[skin.id()].skin = std::move(data);
-    TObject pose;
-    for (std::size_t i = 0; i < influences.size(); ++i) {
-        TMatrix world = TDagPath::getAPathTo(influences[i]).inclusiveMatrix();
-        element(skin, "bindPreMatrix", static_cast<unsigned>(i)).setValue(world.inverse());
-        if (influences[i].hasFn(TFn::kJoint)) {
-            plugOf(influences[i], "bindPose").setValue(world);
-            continue;
-        }
-        if (pose.isNull()) {
-            pose = createNode("dagPose", "bindPose1");
-            plugOf(pose, "bindPose").setValue(true);
-        }
-        connect(plugOf(influences[i], "message"), element(pose, "members", static_cast<unsigned>(i)));
-        element(pose, "worldMatrix", static_cast<unsigned>(i)).setValue(world);
-    }
-    plugOf(skin, "geomMatrix").setValue(TDagPath::getAPathTo(final).inclusiveMatrix());
     return skin;
 }
 

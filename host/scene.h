@@ -292,6 +292,10 @@ bool geometrySource(std::uint32_t nodeId, const PlugPath& path, std::uint32_t& s
 std::uint32_t shapeFrom(std::uint32_t nodeId, const PlugPath& path, bool downstream, int type);
 // The node of a DAG path whose end may be a transform: the first direct shape child of the type.
 std::uint32_t shapeOf(const TObject& node, int type);
+// A new skin cluster's data: the influences (transforms) in order with zero weights for the
+// shape's points, each bound where it stands (bindPreMatrix, a joint's bindPose or a bind dag
+// pose), geomMatrix the shape's world matrix. Wiring is the caller's.
+void bindSkin(std::uint32_t skin, std::uint32_t shape, const std::vector<std::uint32_t>& influences);
 // An element plug path: the array attribute at its logical index.
 PlugPath elementPath(std::uint32_t nodeId, const char* arrayAttr, std::int32_t index);
 

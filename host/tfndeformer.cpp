@@ -1,6 +1,7 @@
 #include "tfndeformer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "scene.h"
 
@@ -80,6 +81,121 @@ TStatus TFnGeometryFilter::setEnvelope(float v) {
 TFnSkinCluster::TFnSkinCluster(const TObject& object, TStatus* status) { put(status, setObject(object)); }
 TStatus TFnSkinCluster::setObject(const TObject& object) {
     return fits(object, TFn::kSkinCluster) ? TStatus::kSuccess : TStatus::kFailure;
+}
+
+namespace tulo_detail {
+
+void bindSkin(std::uint32_t skinId, std::uint32_t shape, const std::vector<std::uint32_t>& influences) {
+    auto data = std::make_unique<SkinData>();
+    const std::size_t points = pointCount(shape);
+    data->influences = influences;
+    data->points[0] = points;
+    data->weights[0].assign(influences.size() * points, 0.0f);
+    scene().nodes[skinId].skin = std::move(data);
+    TObject skin = handle(skinId);
+    TFnDependencyNode skinFn(skin);
+    TObject pose;
+    for (std::size_t i = 0; i < influences.size(); ++i) {
+        TObject influence = handle(influences[i]);
+        TMatrix world = TDagPath::getAPathTo(influence).inclusiveMatrix();
+        skinFn.findPlug("bindPreMatrix").elementByLogicalIndex(static_cast<unsigned>(i)).setValue(world.inverse());
+        if (influence.hasFn(TFn::kJoint)) {
+            TFnDependencyNode(influence).findPlug("bindPose").setValue(world);
+            continue;
+        }
+        if (pose.isNull()) {
+            pose = createNode(*typeByName("dagPose"), "bindPose1", 0);
+            TFnDependencyNode(pose).findPlug("bindPose").setValue(true);
+        }
+        TFnDependencyNode poseFn(pose);
+        TDGModifier m;
+        m.connect(TFnDependencyNode(influence).findPlug("message"),
+                  poseFn.findPlug("members").elementByLogicalIndex(static_cast<unsigned>(i)));
+        m.doIt();
+        poseFn.findPlug("worldMatrix").elementByLogicalIndex(static_cast<unsigned>(i)).setValue(world);
+    }
+    skinFn.findPlug("geomMatrix").setValue(TDagPath::getAPathTo(handle(shape)).inclusiveMatrix());
+}
+
+}  // namespace tulo_detail
+
+TObject TFnSkinCluster::create(const TObject& base, const TDagPathArray& influences, TStatus* status) {
+    std::uint32_t shape = shapeOf(base, TFn::kShape);
+    if (shape == UINT32_MAX) liveNode(base, "TFnSkinCluster::create");
+    if (shape == UINT32_MAX || pointCount(shape) == 0 || influences.length() == 0) return put(status, TStatus::kFailure), TObject();
+    std::vector<std::uint32_t> ids;
+    for (unsigned i = 0; i < influences.length(); ++i) {
+        const TDagPath& p = influences[i];
+        if (!p.isValid() || !p.nodes().back().hasFn(TFn::kTransform)) return put(status, TStatus::kFailure), TObject();
+        std::uint32_t id = p.nodes().back().id();
+        if (std::find(ids.begin(), ids.end(), id) != ids.end()) return put(status, TStatus::kFailure), TObject();
+        ids.push_back(id);
+    }
+    TObject d = createNode(*typeByName("skinCluster"), "skinCluster1", 0);
+    std::uint32_t id = d.id();
+    PlugPath in = shapePlug(shape, true);
+    std::uint32_t src;
+    PlugPath srcPath;
+    // Upstream of the shape: what fed it now feeds the cluster.
+    if (sourceOf(shape, in, src, srcPath)) {
+        disconnect(src, srcPath, shape, in);
+        PlugPath input = elementPath(id, "input", 0);
+        input.push_back({findAttr(scene().nodes[id], "inputGeometry"), kNoIndex});
+        connect(src, srcPath, id, input);
+    }
+    connect(id, elementPath(id, "outputGeometry", 0), shape, in);
+    bindSkin(id, shape, ids);
+    setObject(d);
+    put(status, TStatus::kSuccess);
+    return d;
+}
+
+TStatus TFnSkinCluster::setWeights(const TDagPath& path, const TObject& components, unsigned influence,
+                                   const TDoubleArray& weights) {
+    if (!attached("TFnSkinCluster::setWeights")) return TStatus::kFailure;
+    SkinData* k = scene().nodes[object_.id()].skin.get();
+    TStatus s;
+    TObject end = path.node(&s);
+    std::uint32_t shape = s ? shapeOf(end, TFn::kShape) : UINT32_MAX;
+    std::int32_t out = shape == UINT32_MAX ? -1 : outputIndexOf(shape);
+    if (!k || out < 0 || influence >= k->influences.size() || !k->weights.count(out)) return TStatus::kFailure;
+    const std::size_t points = k->points.at(out);
+    const std::size_t n = weights.length();
+    std::vector<std::size_t> at(n);
+    if (components.isNull()) {
+        if (n != points) return TStatus::kFailure;
+        for (std::size_t i = 0; i < n; ++i) at[i] = i;
+    } else {
+        const int type = components.apiType();
+        const NodeRec& sn = scene().nodes[shape];
+        if (components.kind() != TObject::kComponentKind || components.id() >= scene().components.size() ||
+            scene().components[components.id()].gen != components.generation())
+            return TStatus::kFailure;
+        const ComponentRec& c = scene().components[components.id()];
+        const bool single = type == TFn::kSingleIndexedComponent && sn.mesh;
+        const bool cvs = type == TFn::kDoubleIndexedComponent && sn.nurbs;
+        const std::size_t count = c.complete >= 0 ? static_cast<std::size_t>(c.complete) : c.first.size();
+        if ((!single && !cvs) || count != n) return TStatus::kFailure;
+        const std::size_t numV = cvs ? static_cast<std::size_t>(sn.nurbs->numV) : 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (c.complete >= 0) {
+                at[i] = i;
+            } else if (single) {
+                if (c.first[i] < 0) return TStatus::kFailure;
+                at[i] = static_cast<std::size_t>(c.first[i]);
+            } else {
+                if (c.first[i] < 0 || i >= c.second.size() || c.second[i] < 0 || static_cast<std::size_t>(c.second[i]) >= numV)
+                    return TStatus::kFailure;
+                at[i] = static_cast<std::size_t>(c.first[i]) * numV + static_cast<std::size_t>(c.second[i]);
+            }
+            if (at[i] >= points) return TStatus::kFailure;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (!std::isfinite(weights[static_cast<unsigned>(i)])) return TStatus::kFailure;
+    float* column = k->weights.at(out).data() + influence * points;
+    for (std::size_t i = 0; i < n; ++i) column[at[i]] = static_cast<float>(weights[static_cast<unsigned>(i)]);
+    return TStatus::kSuccess;
 }
 
 unsigned TFnSkinCluster::influenceObjects(TDagPathArray& paths, TStatus* status) const {

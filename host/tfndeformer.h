@@ -27,12 +27,25 @@ public:
     TFnSkinCluster() = default;
     TFnSkinCluster(const TObject& object, TStatus* status = nullptr);
     TStatus setObject(const TObject& object) override;
+    // A skin cluster upstream of the shape of `shape` (a mesh or NURBS shape, or its transform):
+    // what fed the shape feeds the cluster, the cluster feeds the shape. The influences (paths to
+    // distinct transforms) in order, every weight 0, bound where they stand: "bindPreMatrix"[i]
+    // the inverse of influence i's world matrix, "geomMatrix" the shape's, a joint's "bindPose"
+    // its world matrix, other influences members of a bind dag pose. Fails, making nothing, on a
+    // shape without points, no influence, an invalid or repeated one.
+    TObject create(const TObject& shape, const TDagPathArray& influences, TStatus* status = nullptr);
     // Paths of the influences; returns their count.
     unsigned influenceObjects(TDagPathArray& paths, TStatus* status = nullptr) const;
     unsigned indexForInfluenceObject(const TDagPath& path, TStatus* status = nullptr) const;
     // One weight per element of the component (all points for null) for one influence; empty and
     // failing for a path the cluster does not deform, a bad influence or element index.
     TStatus getWeights(const TDagPath& shape, const TObject& components, unsigned influence, TFloatArray& weights) const;
+    // The weights of one influence, one per element of the component (null: every point, in
+    // order; NURBS CVs as u x numCVsInV + v); the other influences keep theirs. Fails, changing
+    // nothing, for a path the cluster does not deform, a bad influence, a component of another
+    // kind or with an element outside the shape, a count unlike the elements', a weight that is
+    // not a finite number.
+    TStatus setWeights(const TDagPath& shape, const TObject& components, unsigned influence, const TDoubleArray& weights);
 };
 
 class TFnBlendShapeDeformer : public TFnGeometryFilter {

@@ -44,6 +44,16 @@ TStatus TFnDependencyNode::setObject(const TObject& object) {
     return TStatus::kSuccess;
 }
 
+TObject TFnDependencyNode::create(const TString& type, const TString& name, TStatus* status) {
+    const TypeRec* t = typeByName(type.str());
+    if (!t || t->dag || tuloTypeIsA(t->code, TFn::kGeometryFilter) || tuloTypeIsA(t->code, TFn::kAnimCurve))
+        return put(status, TStatus::kFailure), TObject();
+    TObject made = createNode(*t, name.str(), 0);
+    object_ = made;
+    put(status, TStatus::kSuccess);
+    return made;
+}
+
 TString TFnDependencyNode::name(TStatus* status) const {
     if (!attached("TFnDependencyNode::name")) return put(status, TStatus::kFailure), TString();
     put(status, TStatus::kSuccess);

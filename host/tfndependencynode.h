@@ -36,6 +36,13 @@ public:
     TFnDependencyNode(const TObject& object, TStatus* status = nullptr);
     TStatus setObject(const TObject& object) override;
 
+    // A dependency node of the named type ("file", "place2dTexture", "layeredTexture", "phong",
+    // "lambert", "objectSet", ...) named `name` (empty: after the type), in the current namespace;
+    // the set is attached to it. Fails on unknown and abstract types, on DAG types (TFnDagNode
+    // makes those) and on deformers and curves, which their own function sets make wired.
+    TObject create(const TString& type, const TString& name, TStatus* status = nullptr);
+    TObject create(const TString& type, TStatus* status = nullptr) { return create(type, TString(), status); }
+
     TString name(TStatus* status = nullptr) const;
     // Sanitises, applies the current namespace and numbers a clash; returns the final name.
     TString setName(const TString& name, TStatus* status = nullptr);

@@ -438,6 +438,16 @@ TStatus TFnMesh::getAssociatedUVSetTextures(const TString& set, TObjectArray& te
     return TStatus::kSuccess;
 }
 
+TStatus TFnMesh::associateUVSetTexture(const TString& set, const TObject& texture) {
+    MeshData* m = writable("TFnMesh::associateUVSetTexture");
+    MeshData::UVSet* s = m ? findSet(*m, &set) : nullptr;
+    if (!s) return TStatus::kFailure;
+    if (!texture.isNull() && !node(texture)) liveNode(texture, "TFnMesh::associateUVSetTexture");
+    if (!node(texture) || !(texture.hasFn(TFn::kFileTexture) || texture.hasFn(TFn::kLayeredTexture))) return TStatus::kFailure;
+    if (std::find(s->textures.begin(), s->textures.end(), texture.id()) == s->textures.end()) s->textures.push_back(texture.id());
+    return TStatus::kSuccess;
+}
+
 TStatus TFnMesh::getConnectedShaders(unsigned instance, TObjectArray& shaders, TIntArray& indices) const {
     const MeshData* m = data("TFnMesh::getConnectedShaders");
     if (!m || object_.kind() == TObject::kDataKind || instance >= pathCount(shape_)) return TStatus::kFailure;

@@ -65,6 +65,9 @@ public:
     TStatus renameUVSet(const TString& from, const TString& to, TDGModifier* modifier = nullptr);
     TStatus createUVSet(const TString& name, TDGModifier* modifier = nullptr);
     TStatus getAssociatedUVSetTextures(const TString& set, TObjectArray& textures) const;
+    // Links a file or layered texture to the UV set (which must exist); a texture linked already
+    // stays linked once.
+    TStatus associateUVSetTexture(const TString& set, const TObject& texture);
 
     // The shading groups of the instance and, per polygon, its group's index there (-1: none).
     TStatus getConnectedShaders(unsigned instance, TObjectArray& shaders, TIntArray& indices) const;

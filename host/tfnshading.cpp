@@ -12,6 +12,99 @@ TStatus TFnSet::setObject(const TObject& object) {
     return object_.isNull() ? TStatus::kFailure : TStatus::kSuccess;
 }
 
+namespace {
+
+// Whether the item could be a member of a set: a valid path whose end holds every element of the
+// component, or a live dependency node off the DAG.
+bool memberFits(const TSelectionList::Item& item) {
+    if (item.path.nodes().empty()) {
+        const NodeRec* n = node(item.node);
+        return n && !isDag(*n);
+    }
+    if (!item.path.isValid()) return false;
+    if (item.component.isNull()) return true;
+    if (item.component.kind() != TObject::kComponentKind || item.component.id() >= scene().components.size()) return false;
+    const ComponentRec& c = scene().components[item.component.id()];
+    if (c.gen == 0 || c.gen != item.component.generation()) return false;
+    const NodeRec& end = scene().nodes[item.path.nodes().back().id()];
+    std::size_t limit = 0, limitV = 0;
+    if (c.type == TFn::kMeshPolygonComponent && end.mesh) limit = end.mesh->numPolygons();
+    else if (c.type == TFn::kSingleIndexedComponent && end.mesh) limit = end.mesh->numVertices();
+    else if (c.type == TFn::kDoubleIndexedComponent && end.nurbs)
+        limit = static_cast<std::size_t>(end.nurbs->numU), limitV = static_cast<std::size_t>(end.nurbs->numV);
+    else return false;
+    if (c.complete >= 0) return static_cast<std::size_t>(c.complete) <= limit;
+    if (c.first.empty()) return false;  // holds nothing
+    for (std::size_t i = 0; i < c.first.size(); ++i) {
+        if (c.first[i] < 0 || static_cast<std::size_t>(c.first[i]) >= limit) return false;
+        if (c.type == TFn::kDoubleIndexedComponent &&
+            (i >= c.second.size() || c.second[i] < 0 || static_cast<std::size_t>(c.second[i]) >= limitV))
+            return false;
+    }
+    return true;
+}
+
+SetMember memberOf(const TSelectionList::Item& item) {
+    if (item.path.nodes().empty()) return {{item.node}, TObject()};
+    return {item.path.nodes(), item.component};
+}
+
+bool sameMember(const SetMember& a, const SetMember& b) { return a.path == b.path && a.component == b.component; }
+
+}  // namespace
+
+TObject TFnSet::create(const TSelectionList& members, Restriction restriction, TStatus* status) {
+    for (const TSelectionList::Item& item : members.items())
+        if (!memberFits(item)) return put(status, TStatus::kFailure), TObject();
+    if (restriction < kNone || restriction > kRenderableOnly) return put(status, TStatus::kFailure), TObject();
+    TObject made = createNode(*typeByName("objectSet"), "set1", 0);
+    object_ = made;
+    NodeRec& n = scene().nodes[made.id()];
+    n.restriction = restriction;
+    for (const TSelectionList::Item& item : members.items()) {
+        SetMember m = memberOf(item);
+        bool held = false;
+        for (const SetMember& old : n.members) held = held || sameMember(old, m);
+        if (!held) n.members.push_back(std::move(m));
+    }
+    put(status, TStatus::kSuccess);
+    return made;
+}
+
+TStatus TFnSet::addMembers(const TSelectionList& members) {
+    if (!attached("TFnSet::addMembers")) return TStatus::kFailure;
+    for (const TSelectionList::Item& item : members.items())
+        if (!memberFits(item)) return TStatus::kFailure;
+    NodeRec& n = scene().nodes[object_.id()];
+    for (const TSelectionList::Item& item : members.items()) {
+        SetMember m = memberOf(item);
+        bool held = false;
+        for (const SetMember& old : n.members) held = held || sameMember(old, m);
+        if (!held) n.members.push_back(std::move(m));
+    }
+    return TStatus::kSuccess;
+}
+
+TStatus TFnSet::addMember(const TDagPath& path, const TObject& component) {
+    if (!attached("TFnSet::addMember")) return TStatus::kFailure;
+    TSelectionList::Item item{path, path.nodes().empty() ? TObject() : path.nodes().back(), component};
+    if (path.nodes().empty() || !memberFits(item)) return TStatus::kFailure;
+    SetMember m = memberOf(item);
+    NodeRec& n = scene().nodes[object_.id()];
+    for (const SetMember& old : n.members)
+        if (sameMember(old, m)) return TStatus::kSuccess;
+    n.members.push_back(std::move(m));
+    return TStatus::kSuccess;
+}
+
+TStatus TFnSet::addMember(const TObject& node) {
+    const NodeRec* n = tulo_detail::node(node);
+    if (!n || isDag(*n)) return attached("TFnSet::addMember"), TStatus::kFailure;
+    TSelectionList one;
+    one.add(node);
+    return addMembers(one);
+}
+
 TFnSet::Restriction TFnSet::restriction(TStatus* status) const {
     if (!attached("TFnSet::restriction")) return put(status, TStatus::kFailure), kNone;
     put(status, TStatus::kSuccess);

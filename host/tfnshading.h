@@ -12,6 +12,17 @@ public:
     TFnSet() = default;
     TFnSet(const TObject& object, TStatus* status = nullptr);
     TStatus setObject(const TObject& object) override;
+    // A new set ("set1" until named) with the restriction (5 makes a shading group) and the list's
+    // items as members, in order; fails, making nothing, when an item could not be a member.
+    TObject create(const TSelectionList& members, Restriction restriction, TStatus* status = nullptr);
+    // A DAG path (a valid one) with an optional component: faces or vertices of the mesh at the
+    // path's end, CVs of its surface, each element inside the shape. A member held already (the
+    // same path and component) is not added again.
+    TStatus addMember(const TDagPath& path, const TObject& component = TObject::kNullObj);
+    // A dependency node that is not in the DAG.
+    TStatus addMember(const TObject& node);
+    // Every item of the list, or none when one could not be a member.
+    TStatus addMembers(const TSelectionList& members);
     Restriction restriction(TStatus* status = nullptr) const;
     // The members in order (paths with their components); members deleted since are left out.
     TStatus getMembers(TSelectionList& members, bool flatten) const;

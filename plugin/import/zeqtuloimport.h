@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "base/karray.h"
 #include "base/kgemath.h"
@@ -50,6 +52,8 @@ struct TempPoseData {
 struct ZeqTuloImportedMaterial {
     zeqsdk_400::KString mName;  // without its namespace prefix
     TObject mShader;
+    TObject mShadingGroup;  // the set whose "surfaceShader" the shader feeds
+    bool mTextured = false;  // its "color" is fed by the file textures of the import
 };
 
 // The import driver: reads one Zeq file into the host scene. The import and take-query commands
@@ -135,7 +139,12 @@ public:
     void AddUserProperties(TFnTransform& transform, ZeqTuloNode* node);
 
     // ---- Materials and skin clusters (zeqtuloimport_materials.cpp, zeqtuloimport_skin.cpp)
+    // Shaders (one Phong per material, made once in the import), shading groups, file textures
+    // with their placements, layered textures and UV-set links of the nodes of a subtree that
+    // this import created.
     void BuildMaterialInformation(ZeqTuloNode* node);
+    // One skin cluster per geometry of the subtree that this import created, from its skin links
+    // (link mode 0, no cluster hint) whose nodes are joints; the others are logged.
     void BuildClusterInformation(ZeqTuloNode* node);
 
     // ---- Animation pass (zeqtuloimport_animation.cpp)
@@ -233,6 +242,10 @@ protected:
     bool mAttributeEditorChecked = false;
     int mLockedAttributePolicy = 1;
     zeqsdk_400::KArrayTemplate<ZeqTuloImportedMaterial*> mImportedMaterials;
+    // Materials and texture nodes of the import by name: the position in mImportedMaterials, the
+    // host file texture of a Zeq texture.
+    std::unordered_map<std::string, int> mImportedMaterialIndex;
+    std::unordered_map<std::string, TObject> mImportedTextures;
     zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mBlendShapeFailures;
 
     // The bind-pose lists of the running pass (steps 27 to 29), one per bind pose.

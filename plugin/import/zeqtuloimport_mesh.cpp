@@ -9,22 +9,12 @@
 #include "content/kzeqlayer.h"
 #include "content/kzeqmesh.h"
 #include "plugin/import/zeqtuloimport.h"
+#include "plugin/import/zeqtuloimport_meshpolygons.h"
 #include "tfndeformer.h"
 #include "tfnmesh.h"
 #include "tfntransform.h"
 
 using namespace zeqsdk_400;
-
-namespace {
-
-// The Zeq polygons the host keeps, with where each one's polygon vertices start in the mesh's flat
-// list of polygon vertices.
-struct KeptPolygons {
-    std::vector<int> mPolygon;        // Zeq polygon index of each host polygon
-    std::vector<int> mFirst;          // its first polygon-vertex position
-    int mDropped = 0;
-    int mFaceVertices = 0;            // of the kept polygons
-};
 
 KeptPolygons KeepPolygons(KZeqMesh& mesh, int pointCount) {
     KeptPolygons kept;
@@ -56,30 +46,7 @@ KeptPolygons KeepPolygons(KZeqMesh& mesh, int pointCount) {
     return kept;
 }
 
-// Entry n of an element's values: through its index array when it has one in use, else directly;
-// -1 when either is out of range.
-template <class T>
-int ValueIndex(const KZeqLayerElementTemplate<T>& element, int n) {
-    int at = n;
-    if (element.GetReferenceMode() != KZeqLayerElement::eDIRECT) {
-        const KArrayTemplate<int>& index = element.GetIndexArray();
-        if (n < 0 || n >= index.GetCount()) return -1;
-        at = index[n];
-    }
-    return at >= 0 && at < element.GetDirectArray().GetCount() ? at : -1;
-}
-
-// The entry n that a face-vertex (Zeq polygon p, its vertex k at flat position fv, on control point
-// v) reads under the element's mapping; -1 when the mapping gives none.
-int MappedEntry(KZeqLayerElement::EMappingMode mode, int p, int fv, int v) {
-    switch (mode) {
-        case KZeqLayerElement::eBY_CONTROL_POINT: return v;
-        case KZeqLayerElement::eBY_POLYGON_VERTEX: return fv;
-        case KZeqLayerElement::eBY_POLYGON: return p;
-        case KZeqLayerElement::eALL_SAME: return 0;
-        default: return -1;
-    }
-}
+namespace {
 
 std::string MeshName(const ZeqTuloNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
