@@ -8,10 +8,11 @@ const char* const kExportImport = "export-import";
 const char* const kImportImport = "import-import";
 const char* const kFiles = "files";
 const char* const kTakes = "takes";
+const char* const kMerge = "merge";
 
 namespace {
 
-const char* const kComparisons[] = {kExportImport, kImportImport, kFiles, kTakes};
+const char* const kComparisons[] = {kExportImport, kImportImport, kFiles, kTakes, kMerge};
 const char* const kStatuses[] = {"different", "missing", "added", "*"};
 
 template <std::size_t N>

@@ -16,6 +16,7 @@ extern const char* const kExportImport;  // host scene before export against aft
 extern const char* const kImportImport;  // after the first import against after the second
 extern const char* const kFiles;         // the first Zeq file against the second, field by field
 extern const char* const kTakes;         // the take queries' answers against the first file's takes
+extern const char* const kMerge;         // host scene before the export against after importing it back (merge)
 
 struct Difference {
     std::string mComparison;

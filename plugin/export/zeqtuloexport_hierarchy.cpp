@@ -66,8 +66,12 @@ void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type fi
 
 void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
     if (child.parentCount() == 0) return;
-    // Only the first parent counts: every instance of a node goes under the same parent.
-    const TDagPath parentPath = TDagPath::getAPathTo(child.parent(0));
+    // The parent on the path this node stands for: each node of an instanced transform goes under
+    // the node of its own instance's parent, where its local values place it. Without a path, the
+    // first parent.
+    TDagPath parentPath;
+    if (!child.getPath(parentPath) || parentPath.length() == 0 || !parentPath.pop(1))
+        parentPath = TDagPath::getAPathTo(child.parent(0));
     const TString parentName = parentPath.fullPathName();
     KZeqNode* target = mRootNode;
     int first = -1;

@@ -70,8 +70,9 @@ TEST_F(HierarchyTest, PathsDifferingInCaseOnly) {
               "|arm");
 }
 
-// An instanced transform: a node per path, each under the node of parent number 0.
-TEST_F(HierarchyTest, InstancesGoUnderTheFirstParent) {
+// An instanced transform: a node per path, each under the node of its own path's parent, so that
+// the second instance keeps its place in the world.
+TEST_F(HierarchyTest, InstancesGoUnderTheirOwnParents) {
     TObject first = standin::createNode("transform", "first");
     TObject second = standin::createNode("transform", "second");
     TObject shared = standin::createNode("transform", "shared", first);
@@ -82,7 +83,7 @@ TEST_F(HierarchyTest, InstancesGoUnderTheFirstParent) {
     ZeqTuloNode* two = exporter.Node("|second|shared");
     ASSERT_TRUE(one && two && one != two);
     EXPECT_EQ(one->GetParent(), exporter.Node("|first"));
-    EXPECT_EQ(two->GetParent(), exporter.Node("|first"));
+    EXPECT_EQ(two->GetParent(), exporter.Node("|second"));
 }
 
 // Skeleton types by tag; a Root keeps the default limb size unset.

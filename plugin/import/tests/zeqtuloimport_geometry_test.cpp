@@ -389,6 +389,24 @@ TEST_F(GeometryTest, MergeOntoAnExistingHostTree) {
     EXPECT_EQ(HostPath("leg"), "");  // exclusive merge makes nothing
 }
 
+// Merge of a file holding the two instances of a host transform as nodes of their own ("prop" and
+// its clash-marked copy "prop_ncl1_1"): the copy, numbered "prop1" for the import's unique names,
+// still binds the host's "prop" under its own parent, and nothing is made twice.
+TEST_F(GeometryTest, MergeBindsANumberedCopyByItsFileName) {
+    TObject tower = standin::createNode("transform", "tower");
+    TObject arm = standin::createNode("transform", "arm");
+    TObject prop = standin::createNode("transform", "prop", tower);
+    ASSERT_TRUE(standin::parent(prop, arm, true));
+    Params()->SetImportType(KZeqUserParams::kMerge);
+    ASSERT_TRUE(Import(Write("instances", [](KZeqSdkManager& m, KZeqScene& s) {
+        AddNode(m, AddNode(m, s.GetRootNode(), "arm"), "prop");
+        AddNode(m, AddNode(m, s.GetRootNode(), "tower"), "prop_ncl1_1");
+    })));
+    EXPECT_EQ(standin::countMatches("prop1"), 0u);
+    EXPECT_EQ(TFnDagNode(tower).childCount(), 1u);
+    EXPECT_EQ(TFnDagNode(arm).childCount(), 1u);
+}
+
 // A whole scene: meshes, cameras, lights, a skinned NURBS surface, a bind pose and characters
 // import without a host fault.
 TEST_F(GeometryTest, AWholeSceneImportsCleanly) {
