@@ -80,8 +80,10 @@ std::string LineDifference(const std::string& a, const std::string& b, const Tol
     for (std::size_t i = 0; i < x.size(); ++i) {
         double u, v;
         bool same = x[i] == y[i];
-        if (!same && Number(x[i], u) && Number(y[i], v) && !(Integer(x[i]) && Integer(y[i])))
-            same = absolute ? std::fabs(u - v) <= tolerance : WithinTolerance(u, v, tolerance);
+        if (!same && Number(x[i], u) && Number(y[i], v))
+            same = Integer(x[i]) && Integer(y[i]) ? u == v
+                   : absolute                     ? std::fabs(u - v) <= tolerance
+                                                  : WithinTolerance(u, v, tolerance);
         if (!same) {
             first = std::min(first, i);
             ++count;

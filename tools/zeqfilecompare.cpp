@@ -1,11 +1,16 @@
 #include "tools/zeqfilecompare.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 
 #include "io/kzeqimporter.h"
 #include "io/tests/zeqscenecompare.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -22,6 +27,33 @@ bool Read(KZeqSdkManager& manager, const std::string& path, KZeqScene& scene, st
     if (importer.Initialize(path.c_str()) && importer.Import(scene)) return true;
     error = "cannot read " + path + ": " + importer.GetLastErrorString();
     return false;
+}
+
+bool ByName(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+
+// Children and poses in the order of their names: a file written from a scene the host built
+// again lists them in the host's order, which says nothing about the content. The comparer pairs
+// them by place.
+bool PutInNameOrder(KZeqScene& scene, std::string& error) {
+    std::vector<KZeqNode*> pending{scene.GetRootNode()};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        std::vector<KZeqNode*> children;
+        for (int i = 0; i < node->GetChildCount(); ++i) children.push_back(node->GetChild(i));
+        std::stable_sort(children.begin(), children.end(),
+                         [](KZeqNode* a, KZeqNode* b) { return ByName(a->GetName(), b->GetName()); });
+        // Adding a child again moves it to the end.
+        for (KZeqNode* child : children)
+            if (!node->AddChild(child)) return error = std::string("cannot order the children of ") + node->GetName(), false;
+        pending.insert(pending.end(), children.begin(), children.end());
+    }
+    std::vector<KZeqPose*> poses;
+    for (int i = 0; i < scene.GetPoseCount(); ++i) poses.push_back(scene.GetPose(i));
+    std::stable_sort(poses.begin(), poses.end(), [](KZeqPose* a, KZeqPose* b) { return ByName(a->GetName(), b->GetName()); });
+    for (KZeqPose* pose : poses) scene.RemovePose(pose);
+    for (KZeqPose* pose : poses) scene.AddPose(pose);
+    return true;
 }
 
 // "node[|a].property[X].value: 1 != 2": the field path, and what differs.
@@ -53,7 +85,8 @@ bool CompareZeqFiles(const std::string& first, const std::string& second, std::v
     KZeqSdkManager manager;
     KZeqScene* a = manager.CreateKZeqScene();
     KZeqScene* b = manager.CreateKZeqScene();
-    const bool read = Read(manager, first, *a, error) && Read(manager, second, *b, error);
+    const bool read = Read(manager, first, *a, error) && Read(manager, second, *b, error) &&
+                      PutInNameOrder(*a, error) && PutInNameOrder(*b, error);
     if (read) {
         // Both were written by the same writer: nothing is lost on one side only.
         const zeqiotest::ZeqDiff diff = zeqiotest::CompareScenes(*a, *b);

@@ -88,6 +88,7 @@ const EdgeCase kEdges[] = {
     {"MatrixRotationNoise", "worldMatrix 1 0 0 0", "worldMatrix 0.99995 0 0 0", true},
     // Integers are counts, flags and codes: exact.
     {"FlagsExact", "flags 110000", "flags 110001", false},
+    {"NegativeZeroIsZero", "key 0 0 in 4 0", "key -0 0 in 4 -0", true},
     {"TextExact", "child b", "child c", false},
     {"WordCount", "points 0 0 0 / 1 0 0 / 0 1 0", "points 0 0 0 / 1 0 0", false},
 };

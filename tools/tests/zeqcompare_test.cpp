@@ -82,7 +82,7 @@ TEST_F(ZeqCompareProgram, OnlyExpectedDifferencesPass) {
     EXPECT_EQ(RunCompare(mDumps + List("both.txt", kBothExpected), mOutput), 0) << mOutput;
     EXPECT_NE(mOutput.find("  camera                       0         1       0       0\n"), std::string::npos) << mOutput;
     EXPECT_NE(mOutput.find("  transform                    1         0       1       0\n"), std::string::npos) << mOutput;
-    EXPECT_NE(mOutput.find("expected   export-import camera |persp|perspShape different [value focalLength]: "
+    EXPECT_NE(mOutput.find("expected    export-import camera |persp|perspShape different [value focalLength]: "
                            "word 3: 35 != 50"),
               std::string::npos)
         << mOutput;
@@ -92,7 +92,7 @@ TEST_F(ZeqCompareProgram, OnlyExpectedDifferencesPass) {
 
 TEST_F(ZeqCompareProgram, AMissingNodeNotExpectedFails) {
     EXPECT_EQ(RunCompare(mDumps + List("camera.txt", "export-import camera * * * -- reserved\n"), mOutput), 1) << mOutput;
-    EXPECT_NE(mOutput.find("UNEXPECTED export-import transform |gone missing: only before"), std::string::npos)
+    EXPECT_NE(mOutput.find("UNEXPECTED  export-import transform |gone missing: only before"), std::string::npos)
         << mOutput;
     EXPECT_NE(mOutput.find("Comparison FAILED: 2 difference(s), 1 unexpected"), std::string::npos);
 }
@@ -104,7 +104,34 @@ TEST_F(ZeqCompareProgram, AStaleExpectedDifferenceFails) {
                            "occurs -- fixed long ago"),
               std::string::npos)
         << mOutput;
-    EXPECT_NE(mOutput.find("0 unexpected, 1 expected difference(s) stale"), std::string::npos);
+    EXPECT_NE(mOutput.find("0 unexpected, 0 from known faults, 1 stale entry"), std::string::npos);
+}
+
+// Faults not mended yet are allowed and counted apart; an inherent entry takes precedence, and a
+// known fault that no longer occurs is stale like any entry, so that its line goes once mended.
+TEST_F(ZeqCompareProgram, KnownFaultsAreCountedApart) {
+    EXPECT_EQ(RunCompare(mDumps + List("camera.txt", "export-import camera * * * -- reserved\n") + " --known-faults '" +
+                             Write("gone.txt", "export-import transform |gone missing * -- the export drops it\n") + "'",
+                         mOutput),
+              0)
+        << mOutput;
+    EXPECT_NE(mOutput.find("KNOWN FAULT export-import transform |gone missing"), std::string::npos) << mOutput;
+    EXPECT_NE(mOutput.find("Known faults met, not mended yet (line of the list, times, fault):\n  line 1, 1 x: the "
+                           "export drops it"),
+              std::string::npos)
+        << mOutput;
+    EXPECT_NE(mOutput.find("2 difference(s), 0 unexpected, 1 from known faults, 0 stale entries"), std::string::npos);
+    // The camera fits both lists: the inherent entry takes it, and the known fault goes stale.
+    EXPECT_EQ(RunCompare(mDumps + List("gone2.txt", "export-import transform |gone missing * -- dropped\n"
+                                                     "export-import camera * * * -- reserved\n") +
+                             " --known-faults '" + Write("camera-fault.txt", "export-import camera * * * -- a fault\n") +
+                             "'",
+                         mOutput),
+              1)
+        << mOutput;
+    EXPECT_NE(mOutput.find("STALE known fault, line 1 (export-import camera * * *): no longer occurs -- a fault"),
+              std::string::npos)
+        << mOutput;
 }
 
 TEST_F(ZeqCompareProgram, EntriesOfComparisonsNotRunAreNotStale) {
@@ -199,7 +226,7 @@ TEST_F(ZeqCompareFiles, AFileEqualsItself) {
 
 TEST_F(ZeqCompareFiles, NamesEachDifferingField) {
     EXPECT_EQ(RunCompare(Files(sFirst, sSecond), mOutput), 1) << mOutput;
-    EXPECT_NE(mOutput.find("UNEXPECTED files takeInfo takeInfo[Walk].mDescription different: 'steps' != 'changed'"),
+    EXPECT_NE(mOutput.find("UNEXPECTED  files takeInfo takeInfo[Walk].mDescription different: 'steps' != 'changed'"),
               std::string::npos)
         << mOutput;
     const std::string list = Write("walk.txt", "files takeInfo takeInfo[Walk].mDescription different * -- edited\n");
@@ -215,12 +242,12 @@ TEST_F(ZeqCompareFiles, TakeAnswersAgainstTheFile) {
 
     // Seconds rather than frames, a take left out, an answer too many.
     EXPECT_EQ(RunCompare(files + " --units-per-second 1 --takes '" + Write("takes.txt", answers) + "'", mOutput), 1);
-    EXPECT_NE(mOutput.find("UNEXPECTED takes take take[0] different [localStop]: file 2.000000, answer '48'"),
+    EXPECT_NE(mOutput.find("UNEXPECTED  takes take take[0] different [localStop]: file 2.000000, answer '48'"),
               std::string::npos)
         << mOutput;
     const std::string oneTake = answers.substr(0, answers.find("Run\n"));
     EXPECT_EQ(RunCompare(files + " --takes '" + Write("one-take.txt", oneTake) + "'", mOutput), 1);
-    EXPECT_NE(mOutput.find("UNEXPECTED takes take take[1] missing: not asked about: Run"), std::string::npos) << mOutput;
+    EXPECT_NE(mOutput.find("UNEXPECTED  takes take take[1] missing: not asked about: Run"), std::string::npos) << mOutput;
     EXPECT_EQ(RunCompare(files + " --takes '" + Write("extra.txt", answers + "more\n") + "'", mOutput), 1);
     EXPECT_NE(mOutput.find("take answers added: 1 answer(s) beyond the file's takes"), std::string::npos) << mOutput;
     EXPECT_EQ(RunCompare(files + " --takes '" + Write("count.txt", "3" + answers.substr(1)) + "'", mOutput), 1);
