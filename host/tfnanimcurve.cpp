@@ -185,13 +185,15 @@ TStatus TFnAnimCurve::setOutTangentType(unsigned index, int type, TAnimCurveChan
     return TStatus::kSuccess;
 }
 
-// Unweighted: x = 1 / sqrt(1 + s^2), y = s x; weighted: x = l f, y = x s; s = m / (k f).
+// Unweighted: x = 1 / sqrt(1 + s^2), y = s x; weighted: x = 3 l f, y = x s; s = m / (k f).
+// A weighted tangent is the Bezier segment's derivative at its end, three times the handle: the
+// third-of-a-segment handle a curve gets when it turns weighted reads as the whole key interval.
 TStatus TFnAnimCurve::getTangent(unsigned index, double& x, double& y, bool in) const {
     if (!keyOk(index, "TFnAnimCurve::getTangent")) return TStatus::kFailure;
     const CurveData& c = *curveOf(object_);
     double f = inputScale(c), s = keySlope(c, index, in) / (valueScale(c) * f);
     if (c.weighted) {
-        x = keyLength(c, index, in) * f;
+        x = 3 * keyLength(c, index, in) * f;
         y = x * s;
     } else {
         x = 1 / std::sqrt(1 + s * s);
@@ -207,7 +209,7 @@ TStatus TFnAnimCurve::getTangent(unsigned index, float& x, float& y, bool in) co
     return s;
 }
 
-// m = (y / x) k f; on weighted curves l = x / f.
+// m = (y / x) k f; on weighted curves l = x / (3 f).
 TStatus TFnAnimCurve::setTangent(unsigned index, double x, double y, bool in, TAnimCurveChange*) {
     if (!keyOk(index, "TFnAnimCurve::setTangent")) return TStatus::kFailure;
     CurveData& c = *curveOf(object_);
@@ -216,7 +218,7 @@ TStatus TFnAnimCurve::setTangent(unsigned index, double x, double y, bool in, TA
     Key& k = c.keys[index];
     (in ? k.inType : k.outType) = kFixed;
     (in ? k.inM : k.outM) = m;
-    if (c.weighted) (in ? k.inL : k.outL) = x / f;
+    if (c.weighted) (in ? k.inL : k.outL) = x / (3 * f);
     return TStatus::kSuccess;
 }
 

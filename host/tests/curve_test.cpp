@@ -55,6 +55,26 @@ TEST_F(CurveTest, WeightedSegmentIsBezier) {
     EXPECT_NEAR(fn.evaluate(TTime(0.875, TTime::kSeconds)), 0.5, 1e-12);
 }
 
+// A curve turned weighted has handles of a third of the key interval; its tangents read as the
+// whole interval (three handles), and writing back a tangent of x frames gives a handle of x / 3.
+TEST_F(CurveTest, WeightedTangentIsThreeHandles) {
+    standin::createNode("transform", "box");
+    standin::setUnits(6, 2, 6);
+    TFnAnimCurve fn;
+    TObject curve = fn.create(standin::plug("box.scaleY"));
+    fn.addKey(TTime(0, TTime::kSeconds), 0, 3, 3);
+    fn.addKey(TTime(2, TTime::kSeconds), 1, 3, 3);
+    ASSERT_TRUE(fn.setIsWeighted(true));
+    double x = 0, y = 0;
+    ASSERT_TRUE(fn.getTangent(0, x, y, false));
+    EXPECT_NEAR(x, 48, 1e-9);  // two seconds at 24 fps
+    ASSERT_TRUE(fn.setTangent(0, 72, 0, false));  // handle of one second
+    ASSERT_TRUE(fn.setTangent(1, 72, 0, true));
+    // Handles (1, 0) and (1, 1) in seconds over (0, 0)..(2, 1): u = 0.5 is at t = 1, v = 0.5.
+    EXPECT_NEAR(fn.evaluate(TTime(1, TTime::kSeconds)), 0.5, 1e-9);
+    (void)curve;
+}
+
 // Set under cm / degrees / 24 fps, read under inch / radians / 30 fps: the same internal slope.
 TEST_F(CurveTest, TangentsSurviveUnitChanges) {
     standin::createNode("transform", "box");
@@ -78,7 +98,7 @@ TEST_F(CurveTest, TangentsSurviveUnitChanges) {
             ASSERT_TRUE(fn.getTangent(0, x, y, false));
             double kNew = angle ? 1 : 2.54;
             EXPECT_NEAR(y / x, m / (kNew * 30), 1e-12);
-            if (weighted) EXPECT_NEAR(x, 15, 1e-12);  // half a second at 30 fps
+            if (weighted) EXPECT_NEAR(x, 15, 1e-12);  // 12 frames at 24 fps are 15 at 30 fps
             else EXPECT_NEAR(x * x + y * y, 1, 1e-12);
             ASSERT_TRUE(fn.setTangent(0, x, y, false));  // written back unchanged
             standin::setUnits(6, 2, 6);

@@ -277,9 +277,9 @@ TEST_P(CurveUnitTest, SlopesDoNotDependOnUIUnits) {
                 << plug;
             EXPECT_NEAR(curve.KeyGetPtr(0)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE), -4.0 * scale, 1e-4 * scale)
                 << plug;
-            if (weighted) {
-                EXPECT_NEAR(curve.KeyGetRightTangeantWeight(0), 0.125 / 1.5, 1e-3) << plug;
-                EXPECT_NEAR(curve.KeyGetLeftTangeantWeight(1), 0.25 / 1.5, 1e-3) << plug;
+            if (weighted) {  // the handle over the key interval
+                EXPECT_NEAR(curve.KeyGetRightTangeantWeight(0), 0.125 / 0.5, 1e-3) << plug;
+                EXPECT_NEAR(curve.KeyGetLeftTangeantWeight(1), 0.25 / 0.5, 1e-3) << plug;
             }
         }
     }
