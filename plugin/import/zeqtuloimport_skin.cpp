@@ -82,7 +82,8 @@ private:
 };
 
 void MatrixValues(const KZeqXMatrix& matrix, double* values) {
-    for (int k = 0; k < 16; ++k) values[k] = matrix.mData[k / 4][k % 4];
+    // A negative zero of a decomposed matrix is written as 0.
+    for (int k = 0; k < 16; ++k) values[k] = matrix.mData[k / 4][k % 4] + 0.0;
 }
 
 // The shape of the node's host transform that is of the type, as a path; false when none.
