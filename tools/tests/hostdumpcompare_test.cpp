@@ -150,6 +150,30 @@ TEST(HostDumpCompare, ConnectionsPairByDestinationAndTypesAreCompared) {
     EXPECT_EQ(found[1].mDetail, "transform != joint");
 }
 
+// What carries no meaning of its own: a disabled limit's value, and whether normals are shared.
+TEST(HostDumpCompare, DisabledLimitsAndNormalSharingDoNotCount) {
+    const std::vector<std::string> shared = {"points 0 0 0 / 1 0 0 / 0 1 0", "normals 0 0 1 / 0 0 -1",
+                                             "normalIds 0 0 1", "limit 3 enabled 0 value 1", "uvSet map1"};
+    const std::vector<std::string> own = {"points 0 0 0 / 1 0 0 / 0 1 0", "normals 0 0 1 / 0 0 1 / 0 0 -1",
+                                          "normalIds 0 1 2", "uvSet map1"};
+    const std::vector<std::string> expected = {"points 0 0 0 / 1 0 0 / 0 1 0",
+                                               "faceVertexNormals 0 0 1 0 0 1 0 0 -1", "uvSet map1"};
+    EXPECT_EQ(MeaningfulLines(shared), expected);
+    EXPECT_EQ(MeaningfulLines(own), expected);
+    // An enabled limit counts; ids outside the normals leave the lines as they are.
+    EXPECT_EQ(MeaningfulLines({"limit 3 enabled 1 value 1"}).size(), 1u);
+    const std::vector<std::string> bad = {"normals 0 0 1", "normalIds 0 1"};
+    EXPECT_EQ(MeaningfulLines(bad), bad);
+
+    std::string after = Replace(kBefore, "  value translate.translateX 100\n",
+                                "  value translate.translateX 100\n  limit 12 enabled 0 value 0\n");
+    EXPECT_TRUE(Compare(after).empty());
+    after = Replace(kBefore, "  value translate.translateX 100\n",
+                    "  value translate.translateX 100\n  limit 12 enabled 1 value 0\n");
+    ASSERT_EQ(Compare(after).size(), 1u);
+    EXPECT_EQ(Compare(after)[0].mAspect, "limit 12");
+}
+
 TEST(HostDumpCompare, LineKeys) {
     const std::vector<std::string> keys = LineKeys({"value rotate.rotateX 0", "uvSet map1", "u 0 1", "uvTexture brick",
                                                     "uvSet light", "u 0", "key 0 1", "key 1 2", "points 0",
