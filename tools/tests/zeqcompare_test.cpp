@@ -13,6 +13,7 @@
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -196,6 +197,11 @@ protected:
         sFirst = Export(manager, *scene, "first.zeq");
         scene->GetTakeInfo("Walk")->mDescription = "changed";
         sSecond = Export(manager, *scene, "second.zeq");
+        // Renamed so that it sorts before its sibling "Body".
+        KZeqNode* group = scene->GetRootNode()->FindChild("Group", false);
+        ASSERT_NE(group, nullptr);
+        group->SetName("Aaa");
+        sRenamed = Export(manager, *scene, "renamed.zeq");
         manager.DestroyKZeqScene(scene, true);
     }
     static KTime Seconds(double s) {
@@ -214,10 +220,10 @@ protected:
         return path;
     }
     std::string Files(const std::string& a, const std::string& b) { return " --files '" + a + "' '" + b + "'"; }
-    static std::string sFirst, sSecond;
+    static std::string sFirst, sSecond, sRenamed;
     std::string mOutput;
 };
-std::string ZeqCompareFiles::sFirst, ZeqCompareFiles::sSecond;
+std::string ZeqCompareFiles::sFirst, ZeqCompareFiles::sSecond, ZeqCompareFiles::sRenamed;
 
 TEST_F(ZeqCompareFiles, AFileEqualsItself) {
     EXPECT_EQ(RunCompare(Files(sFirst, sFirst), mOutput), 0) << mOutput;
@@ -231,6 +237,15 @@ TEST_F(ZeqCompareFiles, NamesEachDifferingField) {
         << mOutput;
     const std::string list = Write("walk.txt", "files takeInfo takeInfo[Walk].mDescription different * -- edited\n");
     EXPECT_EQ(RunCompare(Files(sFirst, sSecond) + " --expected '" + list + "'", mOutput), 0) << mOutput;
+}
+
+// Nodes pair by name whatever the order the files list them in; a renamed node meets its new name
+// and shifts none of its siblings.
+TEST_F(ZeqCompareFiles, ARenamedNodeIsOneDifference) {
+    EXPECT_EQ(RunCompare(Files(sSecond, sRenamed), mOutput), 1) << mOutput;
+    EXPECT_NE(mOutput.find("files Model Model::Group.name different: 'Model::Group' != 'Model::Aaa'\n"), std::string::npos)
+        << mOutput;
+    EXPECT_NE(mOutput.find("field by field: 1 field(s) differ"), std::string::npos) << mOutput;
 }
 
 // The answers of the take queries, in the order the main job asks them (spans in frames of
