@@ -106,6 +106,21 @@ void Tally(std::map<std::string, KindTally>& tallies, const std::string& kind, i
     ++(tallies[kind].*field);
 }
 
+// A plug that a connection drives shows the source's value, whatever static value it keeps.
+std::vector<std::string> WithoutDrivenValues(const std::string& subject, const std::vector<std::string>& lines,
+                                             const HostDump& dump) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        const std::vector<std::string> t = Tokens(line);
+        if (t.size() > 1 && t[0] == "value") {
+            auto driven = dump.mRecords.find(subject + "." + t[1]);
+            if (driven != dump.mRecords.end() && driven->second.mKind == "connection") continue;
+        }
+        kept.push_back(line);
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::vector<std::string> MeaningfulLines(const std::vector<std::string>& lines) {
@@ -236,7 +251,8 @@ std::vector<Difference> CompareHostDumps(const std::string& comparison, const Ho
         const std::size_t count = differences.size();
         if (a.mKind != b.mKind) add(a.mKind, subject, "different", "type", a.mKind + " != " + b.mKind);
         // Lines pair up by key, in the order of the first record; keys of one side only are named.
-        const std::vector<std::string> la = MeaningfulLines(a.mLines), lb = MeaningfulLines(b.mLines);
+        const std::vector<std::string> la = MeaningfulLines(WithoutDrivenValues(subject, a.mLines, before)),
+                                       lb = MeaningfulLines(WithoutDrivenValues(subject, b.mLines, after));
         const std::vector<std::string> ka = LineKeys(la), kb = LineKeys(lb);
         std::map<std::string, std::size_t> where;
         for (std::size_t i = 0; i < kb.size(); ++i) where[kb[i]] = i;

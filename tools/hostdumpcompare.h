@@ -40,7 +40,8 @@ struct KindTally {
 };
 
 // The differences of after against before: records missing or added, and per record each line
-// key that differs (aspect = the key). Tallies count records per kind.
+// key that differs (aspect = the key), static values of plugs that a connection drives left out
+// (the source's value is what the plug shows). Tallies count records per kind.
 std::vector<Difference> CompareHostDumps(const std::string& comparison, const HostDump& before, const HostDump& after,
                                          const Tolerances& tolerances, std::map<std::string, KindTally>& tallies);
 

@@ -20,6 +20,7 @@ const char kBefore[] =
     "  child b\n"
     "  added heat ht kind 0 type 548 data 13 unit 0 array 0 default 0.5 flags 110000\n"
     "  value translate.translateX 100\n"
+    "  value translate.translateZ 5\n"
     "  value worldMatrix 1 0 0 0 0 1 0 0 0 0 1 0 1000 0 0 1\n"
     "node |a|b mesh\n"
     "  points 0 0 0 / 1 0 0 / 0 1 0\n"
@@ -28,7 +29,7 @@ const char kBefore[] =
     "  uvSet second\n"
     "  u 0 0.5 0\n"
     "node |gone transform\n"
-    "connect curve_translateX.output -> |a.translate.translateX\n"
+    "connect curve_translateX.output -> |a.translate.translateZ\n"
     "selected a\n";
 
 HostDump Parse(const std::string& text) {
@@ -144,7 +145,7 @@ TEST(HostDumpCompare, ConnectionsPairByDestinationAndTypesAreCompared) {
     const std::vector<Difference> found = Compare(after);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].mKind, "connection");
-    EXPECT_EQ(found[0].mSubject, "|a.translate.translateX");
+    EXPECT_EQ(found[0].mSubject, "|a.translate.translateZ");
     EXPECT_EQ(found[0].mDetail, "word 2: curve_translateX.output != other_translateX.output");
     EXPECT_EQ(found[1].mAspect, "type");
     EXPECT_EQ(found[1].mDetail, "transform != joint");
@@ -172,6 +173,19 @@ TEST(HostDumpCompare, DisabledLimitsAndNormalSharingDoNotCount) {
                     "  value translate.translateX 100\n  limit 12 enabled 1 value 0\n");
     ASSERT_EQ(Compare(after).size(), 1u);
     EXPECT_EQ(Compare(after)[0].mAspect, "limit 12");
+}
+
+// The static value of a driven plug shows nowhere: the curve's value is what the plug reads.
+TEST(HostDumpCompare, StaticValuesOfDrivenPlugsDoNotCount) {
+    EXPECT_TRUE(Compare(Replace(kBefore, "translate.translateZ 5\n", "translate.translateZ 7\n")).empty());
+    const std::string undriven = Replace(kBefore, "connect curve_translateX.output -> |a.translate.translateZ\n", "");
+    std::map<std::string, KindTally> tallies;
+    const std::vector<Difference> found =
+        CompareHostDumps(kImportImport, Parse(undriven),
+                         Parse(Replace(undriven, "translate.translateZ 5\n", "translate.translateZ 7\n")),
+                         Tolerances(), tallies);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].mAspect, "value translate.translateZ");
 }
 
 TEST(HostDumpCompare, LineKeys) {
