@@ -35,15 +35,21 @@ zeq_road_steps() {
 # zeq_plugin_road BUILD_DIR OUTPUT_DIR (absolute): runs the road; on a failure names the step and
 # prints the host's error lines, and returns 1.
 zeq_plugin_road() {
-    local build=$1 out=$2 plugdir=$2/plugin status=0 i args=()
+    local build=$1 out=$2 plugdir=$2/plugin status i args=()
     zeq_road_steps "$out"
-    rm -rf "$plugdir" "$out"/{before,import1,import2}.dump "$out"/rich{,-again}.zeq "$out"/road.txt "$out"/takes.txt
+    rm -rf "$plugdir" "$out"/{before,import1,import2}.dump "$out"/rich{,-again}.zeq "$out"/road.{txt,status} \
+        "$out"/takes.txt
     mkdir -p "$plugdir"
     # The settings file and the plug-in's log land beside the library.
     ln -s "$(cd "$build/plugin" && pwd)/libzeqtulo.so" "$plugdir/libzeqtulo.so"
     for i in "${!zeq_step_texts[@]}"; do args+=(-c "${zeq_step_texts[$i]}"); done
-    TULO_PLUG_IN_PATH=$plugdir "$build/host/tulo-standin" --plugin zeqtulo --strict --progress "${args[@]}" \
-        2>&1 | tee "$out/road.txt" || status=$?
+    # The host's status through a file: the pipeline's own is tee's, or stops the caller under
+    # errexit and pipefail before the failure could be named.
+    {
+        TULO_PLUG_IN_PATH=$plugdir "$build/host/tulo-standin" --plugin zeqtulo --strict --progress "${args[@]}" 2>&1
+        echo "$?" > "$out/road.status"
+    } | tee "$out/road.txt"
+    status=$(cat "$out/road.status" 2>/dev/null || echo 1)
     if [ "$status" -ne 0 ]; then
         local failed
         failed=$(sed -n 's|^// Progress: -c argument \([0-9]*\) failed.*|\1|p' "$out/road.txt" | head -1)
