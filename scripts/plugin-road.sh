@@ -46,8 +46,10 @@ zeq_plugin_road() {
     # The host's status through a file: the pipeline's own is tee's, or stops the caller under
     # errexit and pipefail before the failure could be named.
     {
-        TULO_PLUG_IN_PATH=$plugdir "$build/host/tulo-standin" --plugin zeqtulo --strict --progress "${args[@]}" 2>&1
-        echo "$?" > "$out/road.status"
+        local code=0
+        TULO_PLUG_IN_PATH=$plugdir "$build/host/tulo-standin" --plugin zeqtulo --strict --progress "${args[@]}" \
+            2>&1 || code=$?
+        echo "$code" > "$out/road.status"
     } | tee "$out/road.txt"
     status=$(cat "$out/road.status" 2>/dev/null || echo 1)
     if [ "$status" -ne 0 ]; then
