@@ -10,12 +10,20 @@ zeq_road_steps() {
     zeq_take_step=9
 }
 mkdir -p "$3"
-out=$(zeq_plugin_road "$2" "$(cd "$3" && pwd)" 2>&1)
-status=$?
-fail() { echo "FAILED: $1"; echo "$out"; exit 1; }
-[ "$status" -eq 1 ] || fail "status $status, not 1"
-grep -qF 'run: the plug-in road failed at step 2, "broken step":' <<<"$out" || fail "the step is not named"
-grep -qF '  // Error: -c argument 2, line 1: Cannot find procedure "noSuchCommand".' <<<"$out" ||
-    fail "the host's error line is not shown"
-grep -qF -- '-c argument 3 started' <<<"$out" && fail "a later step ran"
+out_dir=$(cd "$3" && pwd)
+fail() { echo "FAILED ($1): $2"; echo "$out"; exit 1; }
+# Plain, and under the options run.sh sets.
+for mode in plain strict; do
+    if [ "$mode" = plain ]; then
+        out=$(zeq_plugin_road "$2" "$out_dir" 2>&1)
+    else
+        out=$(set -euo pipefail; zeq_plugin_road "$2" "$out_dir" 2>&1)
+    fi
+    status=$?
+    [ "$status" -eq 1 ] || fail $mode "status $status, not 1"
+    grep -qF 'run: the plug-in road failed at step 2, "broken step":' <<<"$out" || fail $mode "the step is not named"
+    grep -qF '  // Error: -c argument 2, line 1: Cannot find procedure "noSuchCommand".' <<<"$out" ||
+        fail $mode "the host's error line is not shown"
+    grep -qF -- '-c argument 3 started' <<<"$out" && fail $mode "a later step ran"
+done
 echo "passed"
