@@ -23,11 +23,11 @@ stage() {
     "$@" || status=$?
     local ms=$(( (${EPOCHREALTIME//[.,]/} - start) / 1000 ))
     if [ "$status" -ne 0 ]; then
-        printf '== stage %s/4, %s: FAILED after %d.%01d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 100))
+        printf '== stage %s/4, %s: FAILED after %d.%02d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 10))
         echo "run: the main job stopped at stage \"$name\"; the whole output is in $log"
         exit 1
     fi
-    printf '== stage %s/4, %s: done in %d.%01d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 100))
+    printf '== stage %s/4, %s: done in %d.%02d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 10))
 }
 
 # Each step checked: a stage runs where a failure would not stop the shell by itself.

@@ -45,7 +45,8 @@ bool GlobMatch(const std::string& pattern, const std::string& text) {
     return p == pattern.size();
 }
 
-bool ParseExpectedDifferences(const std::string& text, std::vector<ExpectedDifference>& list, std::string& error) {
+bool ParseExpectedDifferences(const std::string& text, std::vector<ExpectedDifference>& list, std::string& error,
+                              bool knownFaults) {
     std::istringstream in(text);
     std::string line;
     std::vector<ExpectedDifference> read;
@@ -57,18 +58,21 @@ bool ParseExpectedDifferences(const std::string& text, std::vector<ExpectedDiffe
         if (dashes == std::string::npos) return error = where + "no \" -- \" before the reason", false;
         ExpectedDifference entry;
         entry.mLine = number;
+        entry.mKnownFault = knownFaults;
         entry.mReason = line.substr(dashes + 4);
         entry.mReason.erase(0, entry.mReason.find_first_not_of(" \t"));
         while (!entry.mReason.empty() && (entry.mReason.back() == ' ' || entry.mReason.back() == '\r'))
             entry.mReason.pop_back();
         if (entry.mReason.empty()) return error = where + "an expected difference needs its reason", false;
         std::istringstream fields(line.substr(0, dashes));
-        std::string* const slots[] = {&entry.mComparison, &entry.mKind, &entry.mSubject, &entry.mStatus,
-                                      &entry.mAspect};
+        std::string* const slots[] = {&entry.mComparison, &entry.mKind, &entry.mSubject, &entry.mStatus};
         for (std::string* slot : slots)
             if (!(fields >> *slot)) return error = where + "needs comparison, kind, subject, status and aspect", false;
-        std::string extra;
-        if (fields >> extra) return error = where + "more than five patterns before the reason", false;
+        // The aspect is the rest: a dump line's key holds blanks ("value focalLength").
+        std::getline(fields >> std::ws, entry.mAspect);
+        while (!entry.mAspect.empty() && (entry.mAspect.back() == ' ' || entry.mAspect.back() == '\t'))
+            entry.mAspect.pop_back();
+        if (entry.mAspect.empty()) return error = where + "needs comparison, kind, subject, status and aspect", false;
         if (!OneOf(entry.mComparison, kComparisons))
             return error = where + "unknown comparison \"" + entry.mComparison + "\"", false;
         if (!OneOf(entry.mStatus, kStatuses)) return error = where + "unknown status \"" + entry.mStatus + "\"", false;

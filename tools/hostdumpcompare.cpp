@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -43,6 +44,12 @@ bool Number(const std::string& token, double& value) {
     return end == token.c_str() + token.size() && errno != ERANGE && std::isfinite(value);
 }
 
+std::string NumberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
 bool Integer(const std::string& token) {
     return token.find_first_not_of("-0123456789") == std::string::npos && token.find_first_of("0123456789") != std::string::npos;
 }
@@ -80,8 +87,10 @@ std::string LineDifference(const std::string& a, const std::string& b, const Tol
     for (std::size_t i = 0; i < x.size(); ++i) {
         double u, v;
         bool same = x[i] == y[i];
-        if (!same && Number(x[i], u) && Number(y[i], v) && !(Integer(x[i]) && Integer(y[i])))
-            same = absolute ? std::fabs(u - v) <= tolerance : WithinTolerance(u, v, tolerance);
+        if (!same && Number(x[i], u) && Number(y[i], v))
+            same = Integer(x[i]) && Integer(y[i]) ? u == v
+                   : absolute                     ? std::fabs(u - v) <= tolerance
+                                                  : WithinTolerance(u, v, tolerance);
         if (!same) {
             first = std::min(first, i);
             ++count;
@@ -97,7 +106,58 @@ void Tally(std::map<std::string, KindTally>& tallies, const std::string& kind, i
     ++(tallies[kind].*field);
 }
 
+// A plug that a connection drives shows the source's value, whatever static value it keeps.
+std::vector<std::string> WithoutDrivenValues(const std::string& subject, const std::vector<std::string>& lines,
+                                             const HostDump& dump) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        const std::vector<std::string> t = Tokens(line);
+        if (t.size() > 1 && t[0] == "value") {
+            auto driven = dump.mRecords.find(subject + "." + t[1]);
+            if (driven != dump.mRecords.end() && driven->second.mKind == "connection") continue;
+        }
+        kept.push_back(line);
+    }
+    return kept;
+}
+
 }  // namespace
+
+std::vector<std::string> MeaningfulLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    std::vector<double> normals;
+    std::vector<long> ids;
+    std::size_t normalsAt = lines.size();
+    bool readable = true;
+    for (const std::string& line : lines) {
+        const std::vector<std::string> t = Tokens(line);
+        if (t.size() == 6 && t[0] == "limit" && t[2] == "enabled" && t[3] == "0") continue;
+        if (!t.empty() && (t[0] == "normals" || t[0] == "normalIds")) {
+            normalsAt = std::min(normalsAt, kept.size());
+            for (std::size_t i = 1; i < t.size(); ++i) {
+                double value;
+                if (t[i] == "/" && t[0] == "normals") continue;
+                if (!Number(t[i], value)) readable = false;
+                else if (t[0] == "normals") normals.push_back(value);
+                else ids.push_back(static_cast<long>(value));
+            }
+        }
+        kept.push_back(line);
+    }
+    if (normalsAt == lines.size() || !readable || normals.size() % 3) return kept;
+    std::string faceVertex = "faceVertexNormals";
+    for (long id : ids) {
+        if (id < 0 || static_cast<std::size_t>(id) >= normals.size() / 3) return kept;
+        for (int c = 0; c < 3; ++c) faceVertex += " " + NumberText(normals[3 * id + c]);
+    }
+    std::vector<std::string> merged;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const std::string head = Tokens(kept[i]).empty() ? "" : Tokens(kept[i])[0];
+        if (i == normalsAt) merged.push_back(faceVertex);
+        if (head != "normals" && head != "normalIds") merged.push_back(kept[i]);
+    }
+    return merged;
+}
 
 bool WithinTolerance(double a, double b, double tolerance) {
     return std::fabs(a - b) <= tolerance * std::max({1.0, std::fabs(a), std::fabs(b)});
@@ -191,22 +251,24 @@ std::vector<Difference> CompareHostDumps(const std::string& comparison, const Ho
         const std::size_t count = differences.size();
         if (a.mKind != b.mKind) add(a.mKind, subject, "different", "type", a.mKind + " != " + b.mKind);
         // Lines pair up by key, in the order of the first record; keys of one side only are named.
-        const std::vector<std::string> ka = LineKeys(a.mLines), kb = LineKeys(b.mLines);
+        const std::vector<std::string> la = MeaningfulLines(WithoutDrivenValues(subject, a.mLines, before)),
+                                       lb = MeaningfulLines(WithoutDrivenValues(subject, b.mLines, after));
+        const std::vector<std::string> ka = LineKeys(la), kb = LineKeys(lb);
         std::map<std::string, std::size_t> where;
         for (std::size_t i = 0; i < kb.size(); ++i) where[kb[i]] = i;
         std::vector<bool> paired(kb.size(), false);
         for (std::size_t i = 0; i < ka.size(); ++i) {
             auto other = where.find(ka[i]);
             if (other == where.end()) {
-                add(a.mKind, subject, "different", ka[i], "line only before: " + Shorten(a.mLines[i]));
+                add(a.mKind, subject, "different", ka[i], "line only before: " + Shorten(la[i]));
                 continue;
             }
             paired[other->second] = true;
-            const std::string what = LineDifference(a.mLines[i], b.mLines[other->second], tolerances);
+            const std::string what = LineDifference(la[i], lb[other->second], tolerances);
             if (!what.empty()) add(a.mKind, subject, "different", ka[i], what);
         }
         for (std::size_t i = 0; i < kb.size(); ++i)
-            if (!paired[i]) add(a.mKind, subject, "different", kb[i], "line only after: " + Shorten(b.mLines[i]));
+            if (!paired[i]) add(a.mKind, subject, "different", kb[i], "line only after: " + Shorten(lb[i]));
         Tally(tallies, a.mKind, differences.size() == count ? &KindTally::mEqual : &KindTally::mDifferent);
     }
     for (const auto& entry : after.mRecords)

@@ -40,9 +40,17 @@ struct KindTally {
 };
 
 // The differences of after against before: records missing or added, and per record each line
-// key that differs (aspect = the key). Tallies count records per kind.
+// key that differs (aspect = the key), static values of plugs that a connection drives left out
+// (the source's value is what the plug shows). Tallies count records per kind.
 std::vector<Difference> CompareHostDumps(const std::string& comparison, const HostDump& before, const HostDump& after,
                                          const Tolerances& tolerances, std::map<std::string, KindTally>& tallies);
+
+// The lines of a record as the comparison sees them. Two parts of the host's state carry no meaning
+// of their own and would only show how it was set: a disabled limit's value (no effect, and the
+// file keeps none), and whether a mesh shares normals between face-vertices or gives each its own
+// (both dump as "normals" and "normalIds": they become one "faceVertexNormals" line, the normal of
+// each face-vertex in order).
+std::vector<std::string> MeaningfulLines(const std::vector<std::string>& lines);
 
 // The key of each line of a record, as the comparison pairs them: "value translate.translateX",
 // "key#3", "uvSet map1 u", "member hardCube hardCubeShape", "points".

@@ -1,11 +1,16 @@
 #include "tools/zeqfilecompare.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 
 #include "io/kzeqimporter.h"
 #include "io/tests/zeqscenecompare.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -22,6 +27,66 @@ bool Read(KZeqSdkManager& manager, const std::string& path, KZeqScene& scene, st
     if (importer.Initialize(path.c_str()) && importer.Import(scene)) return true;
     error = "cannot read " + path + ": " + importer.GetLastErrorString();
     return false;
+}
+
+bool ByName(const char* a, const char* b) { return std::strcmp(a, b) < 0; }
+
+bool Reorder(KZeqNode& parent, const std::vector<KZeqNode*>& children, std::string& error) {
+    // Adding a child again moves it to the end.
+    for (KZeqNode* child : children)
+        if (!parent.AddChild(child)) return error = std::string("cannot order the children of ") + parent.GetName(), false;
+    return true;
+}
+
+std::vector<KZeqNode*> ChildrenByName(KZeqNode& node) {
+    std::vector<KZeqNode*> children;
+    for (int i = 0; i < node.GetChildCount(); ++i) children.push_back(node.GetChild(i));
+    std::stable_sort(children.begin(), children.end(),
+                     [](KZeqNode* a, KZeqNode* b) { return ByName(a->GetName(), b->GetName()); });
+    return children;
+}
+
+// A file written from a scene the host built again lists nodes and poses in the host's order,
+// which says nothing about the content, while the comparer pairs them by place. The first scene's
+// children go in name order and the second's follow them, so that a renamed node shifts none of
+// its siblings.
+bool AlignByName(KZeqScene& first, KZeqScene& second, std::string& error) {
+    std::vector<std::pair<KZeqNode*, KZeqNode*>> pending{{first.GetRootNode(), second.GetRootNode()}};
+    while (!pending.empty()) {
+        auto [a, b] = pending.back();
+        pending.pop_back();
+        const std::vector<KZeqNode*> ours = a ? ChildrenByName(*a) : std::vector<KZeqNode*>();
+        std::vector<KZeqNode*> theirs = b ? ChildrenByName(*b) : std::vector<KZeqNode*>();
+        // Children of the same name pair up; the first's others take the second's others in name
+        // order (a renamed node meets its new name), and what is left of the second's goes last.
+        std::vector<KZeqNode*> aligned(ours.size(), nullptr);
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            auto same = std::find_if(theirs.begin(), theirs.end(),
+                                     [&](KZeqNode* other) { return std::strcmp(other->GetName(), ours[i]->GetName()) == 0; });
+            if (same == theirs.end()) continue;
+            aligned[i] = *same;
+            theirs.erase(same);
+        }
+        std::size_t next = 0;
+        for (KZeqNode*& slot : aligned)
+            if (!slot && next < theirs.size()) slot = theirs[next++];
+        for (std::size_t i = 0; i < ours.size(); ++i) pending.emplace_back(ours[i], aligned[i]);
+        aligned.erase(std::remove(aligned.begin(), aligned.end(), nullptr), aligned.end());
+        for (; next < theirs.size(); ++next) {
+            pending.emplace_back(nullptr, theirs[next]);
+            aligned.push_back(theirs[next]);
+        }
+        if ((a && !Reorder(*a, ours, error)) || (b && !Reorder(*b, aligned, error))) return false;
+    }
+    for (KZeqScene* scene : {&first, &second}) {
+        std::vector<KZeqPose*> poses;
+        for (int i = 0; i < scene->GetPoseCount(); ++i) poses.push_back(scene->GetPose(i));
+        std::stable_sort(poses.begin(), poses.end(),
+                         [](KZeqPose* a, KZeqPose* b) { return ByName(a->GetName(), b->GetName()); });
+        for (KZeqPose* pose : poses) scene->RemovePose(pose);
+        for (KZeqPose* pose : poses) scene->AddPose(pose);
+    }
+    return true;
 }
 
 // "node[|a].property[X].value: 1 != 2": the field path, and what differs.
@@ -53,7 +118,8 @@ bool CompareZeqFiles(const std::string& first, const std::string& second, std::v
     KZeqSdkManager manager;
     KZeqScene* a = manager.CreateKZeqScene();
     KZeqScene* b = manager.CreateKZeqScene();
-    const bool read = Read(manager, first, *a, error) && Read(manager, second, *b, error);
+    const bool read = Read(manager, first, *a, error) && Read(manager, second, *b, error) &&
+                      AlignByName(*a, *b, error);
     if (read) {
         // Both were written by the same writer: nothing is lost on one side only.
         const zeqiotest::ZeqDiff diff = zeqiotest::CompareScenes(*a, *b);

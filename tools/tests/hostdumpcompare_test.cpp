@@ -20,6 +20,7 @@ const char kBefore[] =
     "  child b\n"
     "  added heat ht kind 0 type 548 data 13 unit 0 array 0 default 0.5 flags 110000\n"
     "  value translate.translateX 100\n"
+    "  value translate.translateZ 5\n"
     "  value worldMatrix 1 0 0 0 0 1 0 0 0 0 1 0 1000 0 0 1\n"
     "node |a|b mesh\n"
     "  points 0 0 0 / 1 0 0 / 0 1 0\n"
@@ -28,7 +29,7 @@ const char kBefore[] =
     "  uvSet second\n"
     "  u 0 0.5 0\n"
     "node |gone transform\n"
-    "connect curve_translateX.output -> |a.translate.translateX\n"
+    "connect curve_translateX.output -> |a.translate.translateZ\n"
     "selected a\n";
 
 HostDump Parse(const std::string& text) {
@@ -88,6 +89,7 @@ const EdgeCase kEdges[] = {
     {"MatrixRotationNoise", "worldMatrix 1 0 0 0", "worldMatrix 0.99995 0 0 0", true},
     // Integers are counts, flags and codes: exact.
     {"FlagsExact", "flags 110000", "flags 110001", false},
+    {"NegativeZeroIsZero", "key 0 0 in 4 0", "key -0 0 in 4 -0", true},
     {"TextExact", "child b", "child c", false},
     {"WordCount", "points 0 0 0 / 1 0 0 / 0 1 0", "points 0 0 0 / 1 0 0", false},
 };
@@ -143,10 +145,47 @@ TEST(HostDumpCompare, ConnectionsPairByDestinationAndTypesAreCompared) {
     const std::vector<Difference> found = Compare(after);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].mKind, "connection");
-    EXPECT_EQ(found[0].mSubject, "|a.translate.translateX");
+    EXPECT_EQ(found[0].mSubject, "|a.translate.translateZ");
     EXPECT_EQ(found[0].mDetail, "word 2: curve_translateX.output != other_translateX.output");
     EXPECT_EQ(found[1].mAspect, "type");
     EXPECT_EQ(found[1].mDetail, "transform != joint");
+}
+
+// What carries no meaning of its own: a disabled limit's value, and whether normals are shared.
+TEST(HostDumpCompare, DisabledLimitsAndNormalSharingDoNotCount) {
+    const std::vector<std::string> shared = {"points 0 0 0 / 1 0 0 / 0 1 0", "normals 0 0 1 / 0 0 -1",
+                                             "normalIds 0 0 1", "limit 3 enabled 0 value 1", "uvSet map1"};
+    const std::vector<std::string> own = {"points 0 0 0 / 1 0 0 / 0 1 0", "normals 0 0 1 / 0 0 1 / 0 0 -1",
+                                          "normalIds 0 1 2", "uvSet map1"};
+    const std::vector<std::string> expected = {"points 0 0 0 / 1 0 0 / 0 1 0",
+                                               "faceVertexNormals 0 0 1 0 0 1 0 0 -1", "uvSet map1"};
+    EXPECT_EQ(MeaningfulLines(shared), expected);
+    EXPECT_EQ(MeaningfulLines(own), expected);
+    // An enabled limit counts; ids outside the normals leave the lines as they are.
+    EXPECT_EQ(MeaningfulLines({"limit 3 enabled 1 value 1"}).size(), 1u);
+    const std::vector<std::string> bad = {"normals 0 0 1", "normalIds 0 1"};
+    EXPECT_EQ(MeaningfulLines(bad), bad);
+
+    std::string after = Replace(kBefore, "  value translate.translateX 100\n",
+                                "  value translate.translateX 100\n  limit 12 enabled 0 value 0\n");
+    EXPECT_TRUE(Compare(after).empty());
+    after = Replace(kBefore, "  value translate.translateX 100\n",
+                    "  value translate.translateX 100\n  limit 12 enabled 1 value 0\n");
+    ASSERT_EQ(Compare(after).size(), 1u);
+    EXPECT_EQ(Compare(after)[0].mAspect, "limit 12");
+}
+
+// The static value of a driven plug shows nowhere: the curve's value is what the plug reads.
+TEST(HostDumpCompare, StaticValuesOfDrivenPlugsDoNotCount) {
+    EXPECT_TRUE(Compare(Replace(kBefore, "translate.translateZ 5\n", "translate.translateZ 7\n")).empty());
+    const std::string undriven = Replace(kBefore, "connect curve_translateX.output -> |a.translate.translateZ\n", "");
+    std::map<std::string, KindTally> tallies;
+    const std::vector<Difference> found =
+        CompareHostDumps(kImportImport, Parse(undriven),
+                         Parse(Replace(undriven, "translate.translateZ 5\n", "translate.translateZ 7\n")),
+                         Tolerances(), tallies);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].mAspect, "value translate.translateZ");
 }
 
 TEST(HostDumpCompare, LineKeys) {

@@ -1,0 +1,154 @@
+// Keyframer motion of mesh, dummy, omnilight, spotlight and camera nodes:
+// their curves (or one-key curves of their defaults) resampled at every frame,
+// with the node's name, its parent's and, for spots and cameras, the target.
+
+#include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "formats/geometry/3ds/toolkit/toolkit3ds.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqsdk_400 {
+
+namespace motion3ds {
+
+constexpr long long kTicksPerFrame30 = 1539538600LL;
+
+MadeCurves::~MadeCurves() {
+    for (KFCurve* curve : mMade) delete curve;
+}
+
+KFCurve* MadeCurves::Default(double value) {
+    KFCurve* curve = Keyed(1);
+    curve->KeyGetPtr(0)->SetTCB(KTime(0), static_cast<float>(value), 0.0f, 0.0f, 0.0f);
+    curve->KeyModifyEnd(1);
+    return curve;
+}
+
+KFCurve* MadeCurves::Keyed(std::uint32_t count) {
+    auto* curve = new KFCurve;
+    mMade.push_back(curve);
+    curve->KeyModifyBegin(static_cast<int>(count));
+    return curve;
+}
+
+KFCurve* MadeCurves::Use(KFCurve* curve, double fallback) {
+    return curve && curve->KeyGetCount() > 0 ? curve : Default(fallback);
+}
+
+std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop) {
+    if (take) take->GetAnimationInterval(start, stop);
+    const long long frames = stop.GetFrame(true, KTime::eMode30);
+    return frames < 0 ? 1u : static_cast<std::uint32_t>(std::min(frames + 1, kMaxFrames3ds));
+}
+
+KTime FrameTime(std::uint32_t frame) { return KTime(static_cast<long long>(frame) * kTicksPerFrame30); }
+
+void RotationRows(double (*rows)[3], double x, double y, double z) {
+    const double D = 0.017453292519943295;
+    const double cx = std::cos(D * x), sx = std::sin(D * x), cy = std::cos(D * y), sy = std::sin(D * y),
+                 cz = std::cos(D * z), sz = std::sin(D * z);
+    const double m[3][3] = {{cy * cz, cy * sz, -sy},
+                            {sx * sy * cz - cx * sz, sx * sy * sz + cx * cz, sx * cy},
+                            {cx * sy * cz + sx * sz, cx * sy * sz - sx * cz, cx * cy}};
+    std::memcpy(rows, m, sizeof(m));
+}
+
+std::string FileName(const KZeqNode* node) {
+    const std::string name = node->GetName();
+    return name.compare(0, 7, "Model::") == 0 ? name.substr(7) : name;
+}
+
+void CutName(char* out, std::size_t room, const std::string& name) { CopyName3ds(out, room, name.c_str()); }
+
+}  // namespace motion3ds
+
+using namespace motion3ds;
+
+kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
+    if (!node) return nullptr;
+    MadeCurves made;
+    KFCurve *t[3], *r[3], *s[3];
+    KZeqVector4 T, R, S;
+    node->GetDefaultT(T);
+    node->GetDefaultR(R);
+    node->GetDefaultS(S);
+    std::uint32_t count = 1;
+    if (!Animating(node)) {
+        for (int a = 0; a < 3; ++a) {
+            t[a] = made.Default(T[a]);
+            r[a] = made.Default(R[a]);
+            s[a] = made.Default(S[a]);
+        }
+    } else {
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        KTime start(0), stop(0);
+        count = KeyCount(take, start, stop);
+        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* cs[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
+        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
+        for (int a = 0; a < 3; ++a) s[a] = made.Use(cs[a], S[a]);
+    }
+    kfmesh3ds* record = nullptr;
+    InitObjectMotion3ds(&record, count, count, count, 0, 0);
+    if (Stop3ds() || !record || !record->pos || !record->rot || !record->scale) {
+        ReleaseObjectMotion3ds(&record);
+        return nullptr;
+    }
+    CutName(record->name, sizeof(record->name), FileName(node));
+    CutName(record->parent, sizeof(record->parent), ParentName(node, true));
+    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    Create3DSRotDataFromTCB(record->rkeys, record->rot, r[0], r[1], r[2], count);
+    Create3DSScaleDataFromTCB(record->skeys, record->scale, s[0], s[1], s[2], count);
+    return record;
+}
+
+kfomni3ds* KZeqWriter3DS::ConvOmnilightNodeZeqto3DS(KZeqNode* node) {
+    if (!node) return nullptr;
+    MadeCurves made;
+    KFCurve *t[3], *c[3];
+    KZeqVector4 T;
+    node->GetDefaultT(T);
+    KZeqColor colour;
+    if (KZeqLight* light = node->GetLight()) light->GetDefaultColor(colour);
+    const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
+    std::uint32_t count = 1;
+    if (!Animating(node)) {
+        for (int a = 0; a < 3; ++a) {
+            t[a] = made.Default(T[a]);
+            c[a] = made.Default(C[a]);
+        }
+    } else {
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        KTime start(0), stop(0);
+        count = KeyCount(take, start, stop);
+        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* cc[3] = {take->GetColorR(), take->GetColorG(), take->GetColorB()};
+        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
+        for (int a = 0; a < 3; ++a) c[a] = made.Use(cc[a], C[a]);
+    }
+    kfomni3ds* record = nullptr;
+    InitOmnilightMotion3ds(&record, count, count);
+    if (Stop3ds() || !record || !record->pos || !record->color) {
+        ReleaseOmnilightMotion3ds(&record);
+        return nullptr;
+    }
+    CutName(record->name, sizeof(record->name), FileName(node));
+    CutName(record->parent, sizeof(record->parent), ParentName(node, false));
+    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    Create3DSColorDataFromTCB(record->ckeys, record->color, c[0], c[1], c[2], count);
+    return record;
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,60 @@
+#ifndef ZEQ_FORMATS_GEOMETRY_3DS_KZEQWRITER3DS_MOTION_H
+#define ZEQ_FORMATS_GEOMETRY_3DS_KZEQWRITER3DS_MOTION_H
+
+// Helpers the motion conversions of the 3DS writer share.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/ktime.h"
+#include "formats/geometry/3ds/kzeqwriter3ds.h"
+
+namespace zeqsdk_400 {
+
+class KZeqNode;
+class KZeqTakeNode;
+
+namespace motion3ds {
+
+// Curves a conversion makes for slots the scene leaves unkeyed; they go when
+// the conversion ends, the scene's own curves are never touched.
+class MadeCurves {
+public:
+    MadeCurves() = default;
+    MadeCurves(const MadeCurves&) = delete;
+    MadeCurves& operator=(const MadeCurves&) = delete;
+    ~MadeCurves();
+
+    // One TCB key at time 0 holding value: that value at every frame.
+    KFCurve* Default(double value);
+    // Room for count keys, to be written through KeyGetPtr and closed with KeyModifyEnd(count).
+    KFCurve* Keyed(std::uint32_t count);
+    // The curve when it has keys, else a default curve of fallback.
+    KFCurve* Use(KFCurve* curve, double fallback);
+
+private:
+    std::vector<KFCurve*> mMade;
+};
+
+// Tracks hold one key per frame: an animation longer than this (about 55
+// minutes) is refused rather than resampled into gigabytes.
+constexpr long long kMaxFrames3ds = 100000;
+
+// Widens start and stop over the take's keys; the frames 0 to stop at 30
+// frames per second, at least one and at most kMaxFrames3ds.
+std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop);
+KTime FrameTime(std::uint32_t frame);
+// Rows of the rotation of Euler XYZ degrees, points as row vectors.
+void RotationRows(double (*rows)[3], double x, double y, double z);
+// The node's name as the file gives it: without a "Model::" prefix (the
+// writer's renaming has dropped it already; direct callers may not have).
+std::string FileName(const KZeqNode* node);
+// At most room - 1 characters of the name.
+void CutName(char* out, std::size_t room, const std::string& name);
+
+}  // namespace motion3ds
+
+}  // namespace zeqsdk_400
+
+#endif
