@@ -435,6 +435,9 @@ void cameraKinds() {
     move(plain, 0, 150, 400);
     TFnTransform(plain).setRotationOrder(TTransformationMatrix::kYZX, false);
     setRotation(plain, -0.2, 0.3, 0.05);
+    TPlug plainAxis = at(plain, "rotateAxis");
+    const double axis[3] = {0.1, 0.2, 0};
+    for (unsigned i = 0; i < 3; ++i) plainAxis.child(i).setValue(axis[i]);
     plainCam.setFocalLength(50);
     plainCam.setHorizontalFilmAperture(1.417);
     plainCam.setVerticalFilmAperture(0.945);
@@ -489,6 +492,9 @@ void lights() {
     move(beam, 0, 300, 100);
     TFnTransform(beam).setRotationOrder(TTransformationMatrix::kZXY, false);
     setRotation(beam, -0.8, 0.4, 0.3);
+    TPlug beamAxis = at(beam, "rotateAxis");
+    const double axis[3] = {0.2, -0.1, 0.3};
+    for (unsigned i = 0; i < 3; ++i) beamAxis.child(i).setValue(axis[i]);
     keyed(at(TFnDagNode(beam).child(0), "coneAngle"), {0.5, 0.9, 0.7}, {2, 2, 2}, {2, 2, 2});
 
     TFnDirectionalLight sun;

@@ -53,6 +53,11 @@ public:
     static void SetJointOrient(const TFnTransform& t, const TPoint& p);
     // Host orders 1 to 6 as 0 to 5; other codes 0.
     static int GetRotationOrder(const TFnTransform& t);
+    // The turn from the file's forward axis of a spot or directional light (-Y) to the host's
+    // (-Z), and of a camera (+X) to the host's (-Z): rows are the images of the axes. The export
+    // puts it into the post-rotation of such nodes; the import takes it out again.
+    static const double (&LightAxes())[4][4];
+    static const double (&CameraAxes())[4][4];
     // A translate, rotate or scale channel driven by a curve with keys.
     static bool IsAnimated(TFnTransform& t);
     // An attribute of class 2 and type 548 driven by a curve with keys.

@@ -26,14 +26,15 @@ namespace {
 
 const char kUsage[] =
     "usage: zeqcompare [--expected LIST] [--known-faults LIST] [--dumps BEFORE FIRST SECOND]\n"
-    "                  [--files FIRST SECOND] [--takes ANSWERS [--units-per-second N]]\n"
+    "                  [--files FIRST SECOND [--tolerance T]] [--takes ANSWERS [--units-per-second N]]\n"
     "  --expected LIST     the expected differences, one a line: comparison kind subject status aspect -- reason\n"
-    "                      (comparisons export-import, import-import, files, takes; '*' and '?' in patterns)\n"
+    "                      (comparisons export-import, import-import, files, takes, merge; '*' and '?' in patterns)\n"
     "  --known-faults LIST differences of faults not mended yet, in the same form: allowed, and counted apart\n"
     "  --dumps B F S       host scene dumps before the export (B) and after the first (F) and second (S)\n"
     "                      import: B against F, F against S, per kind (values within 1e-5 relative,\n"
     "                      matrices within 1e-4)\n"
     "  --files A B         two Zeq files, field by field\n"
+    "  --tolerance T       numbers of the files within T relative (absolute below 1); default 0: exactly\n"
     "  --takes ANSWERS     the take queries' answers (count, then per take name, comment, local start and\n"
     "                      stop, reference start and stop), one a line, against the takes of the first file\n"
     "  --units-per-second  the time unit of the answers (default 24: frames of film)\n"
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     std::string expectedPath, faultsPath, takesPath;
     std::vector<std::string> dumps, files;
     double unitsPerSecond = 24.0;
+    double tolerance = 0.0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto take = [&](std::size_t n, std::vector<std::string>& into) {
@@ -94,7 +96,11 @@ int main(int argc, char** argv) {
         else if (a == "--dumps" && dumps.empty() && take(3, dumps)) continue;
         else if (a == "--files" && files.empty() && take(2, files)) continue;
         else if (a == "--takes" && take(1, one)) takesPath = one[0];
-        else if (a == "--units-per-second" && take(1, one)) {
+        else if (a == "--tolerance" && take(1, one)) {
+            char* end = nullptr;
+            tolerance = std::strtod(one[0].c_str(), &end);
+            if (*end || !(tolerance >= 0.0)) return Refuse("the tolerance must be a number, 0 or more");
+        } else if (a == "--units-per-second" && take(1, one)) {
             char* end = nullptr;
             unitsPerSecond = std::strtod(one[0].c_str(), &end);
             if (*end || !(unitsPerSecond > 0.0)) return Refuse("the units per second must be a positive number");
@@ -140,7 +146,7 @@ int main(int argc, char** argv) {
     }
     if (!files.empty()) {
         std::vector<Difference> found;
-        if (!CompareZeqFiles(files[0], files[1], found, error)) return Refuse(error);
+        if (!CompareZeqFiles(files[0], files[1], found, error, tolerance)) return Refuse(error);
         std::printf("%s against %s, field by field: %zu field(s) differ\n", files[0].c_str(), files[1].c_str(),
                     found.size());
         differences.insert(differences.end(), found.begin(), found.end());

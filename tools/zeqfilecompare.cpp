@@ -114,7 +114,7 @@ bool Number(const std::string& text, double& value) {
 }  // namespace
 
 bool CompareZeqFiles(const std::string& first, const std::string& second, std::vector<Difference>& differences,
-                     std::string& error) {
+                     std::string& error, double tolerance) {
     KZeqSdkManager manager;
     KZeqScene* a = manager.CreateKZeqScene();
     KZeqScene* b = manager.CreateKZeqScene();
@@ -122,7 +122,7 @@ bool CompareZeqFiles(const std::string& first, const std::string& second, std::v
                       AlignByName(*a, *b, error);
     if (read) {
         // Both were written by the same writer: nothing is lost on one side only.
-        const zeqiotest::ZeqDiff diff = zeqiotest::CompareScenes(*a, *b);
+        const zeqiotest::ZeqDiff diff = zeqiotest::CompareScenes(*a, *b, 0, tolerance);
         for (const std::string& field : diff.mFields) differences.push_back(FieldDifference(field));
     }
     manager.DestroyKZeqScene(b, true);

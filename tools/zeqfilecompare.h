@@ -11,10 +11,11 @@
 
 namespace zeqcompare {
 
-// One difference per field the comparer names (kind: the field path's leading word). False, with
-// the error, when a file cannot be read.
+// One difference per field the comparer names (kind: the field path's leading word); numbers of
+// floating-point fields within the tolerance (relative, absolute below magnitude 1; 0: exactly).
+// False, with the error, when a file cannot be read.
 bool CompareZeqFiles(const std::string& first, const std::string& second, std::vector<Difference>& differences,
-                     std::string& error);
+                     std::string& error, double tolerance = 0.0);
 
 // Answers in the order the main job asks: the take count, then per take its name, comment, local
 // start and stop, reference start and stop (times in units of 1/unitsPerSecond s). A take not

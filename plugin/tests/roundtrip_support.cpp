@@ -195,7 +195,8 @@ std::string RoundTripTest::Compare(const Road& road) {
     const std::string listFile = mDirectory + "expected.txt", output = mDirectory + "zeqcompare.txt";
     if (!WriteFile(listFile, list)) return report + "cannot write " + listFile + "\n";
     const std::string command = std::string("'") + ZEQCOMPARE + "' --expected '" + listFile + "' --files '" +
-                                road.mFirstFile + "' '" + road.mSecondFile + "' > '" + output + "' 2>&1";
+                                road.mFirstFile + "' '" + road.mSecondFile + "' --tolerance 1e-5 > '" + output +
+                                "' 2>&1";
     const int status = std::system(command.c_str());
     if (status != 0) {
         std::istringstream lines(ZeqTuloReadFile(output));
