@@ -428,10 +428,18 @@ void surfaces() {
 }
 
 // Cameras: a plain one, one with an aim, one with an aim and an up target, an orthographic one;
-// each with another film fit.
+// each with another film fit. Shapes are named as the host's camera command names them (the file
+// names transforms only), so that what comes back meets them by name.
+// An aim or up node as the camera command makes it: a transform with a locator of the command's name.
+TObject commandLocator(const std::string& name, const std::string& shape, const TObject& group) {
+    TObject node = standin::createNode("transform", name, group);
+    standin::createNode("locator", shape, node);
+    return node;
+}
+
 void cameraKinds() {
     TObject plain = standin::createNode("transform", "plainCam");
-    TFnCamera plainCam(standin::createNode("camera", "plainCamShape", plain));
+    TFnCamera plainCam(standin::createNode("camera", "cameraShape1", plain));
     move(plain, 0, 150, 400);
     TFnTransform(plain).setRotationOrder(TTransformationMatrix::kYZX, false);
     setRotation(plain, -0.2, 0.3, 0.05);
@@ -448,24 +456,24 @@ void cameraKinds() {
 
     TObject aimGroup = standin::createNode("lookAt", "aimCam_group");
     TObject aimCam = standin::createNode("transform", "aimCam", aimGroup);
-    TFnCamera aimed(standin::createNode("camera", "aimCamShape", aimCam));
+    TFnCamera aimed(standin::createNode("camera", "cameraShape1", aimCam));
     aimed.setFocalLength(35);
     aimed.setFilmFit(TFnCamera::kHorizontalFilmFit);
     move(aimCam, -200, 100, 200);
-    move(locatorNode("aimCam_aim", aimGroup), 0, 50, 0);
+    move(commandLocator("aimCam_aim", "camera1_aimShape", aimGroup), 0, 50, 0);
 
     TObject upGroup = standin::createNode("lookAt", "upCam_group");
     at(upGroup, "twist").setValue(0.25);
     TObject upCam = standin::createNode("transform", "upCam", upGroup);
-    TFnCamera upShape(standin::createNode("camera", "upCamShape", upCam));
+    TFnCamera upShape(standin::createNode("camera", "cameraShape1", upCam));
     upShape.setFocalLength(85);
     upShape.setFilmFit(TFnCamera::kVerticalFilmFit);
     move(upCam, 300, 200, -100);
-    move(locatorNode("upCam_aim", upGroup), 0, 0, 0);
-    move(locatorNode("upCam_up", upGroup), 300, 400, -100);
+    move(commandLocator("upCam_aim", "camera1_aimShape", upGroup), 0, 0, 0);
+    move(commandLocator("upCam_up", "camera1_upShape", upGroup), 300, 400, -100);
 
     TObject ortho = standin::createNode("transform", "orthoCam");
-    TFnCamera orthoCam(standin::createNode("camera", "orthoCamShape", ortho));
+    TFnCamera orthoCam(standin::createNode("camera", "cameraShape1", ortho));
     orthoCam.setIsOrtho(true);
     orthoCam.setFilmFit(TFnCamera::kOverscanFilmFit);
     move(ortho, 0, 1000, 0);

@@ -363,6 +363,19 @@ TEST_F(GeometryTest, CamerasWithAimAndUp) {
     EXPECT_TRUE(transcribed("cameraMakeNode 3 \\\"\\\""));
 }
 
+// A camera in a Zeq camera group: the host group the camera command makes takes the group's name,
+// so that a file written again from the host still holds the camera group.
+TEST_F(GeometryTest, CameraGroupKeepsItsName) {
+    ASSERT_TRUE(Import(Write("group", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* group = AddNode(m, AddNode(m, s.GetRootNode(), "set"), "Shot_group");
+        KZeqNode* shot = AddNode(m, group, "Shot", "camera");
+        shot->SetTarget(AddNode(m, group, "Shot_aim"));
+    })));
+    EXPECT_EQ(HostPath("Shot"), "|set|Shot_group|Shot");
+    EXPECT_EQ(HostPath("Shot_aim"), "|set|Shot_group|Shot_aim");
+    EXPECT_EQ(HostType("Shot_group"), "lookAt");
+}
+
 // Merge: nodes bound to host nodes that were there are left as they were; their new children are
 // made under them.
 TEST_F(GeometryTest, MergeOntoAnExistingHostTree) {
