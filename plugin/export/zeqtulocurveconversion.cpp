@@ -240,8 +240,13 @@ void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned co
         carried = {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
         break;
     case kClamped: {
-        // The last key has no segment to flatten: its tangent stays cubic.
-        const bool flat = i + 1 < count && std::fabs(host.value(i) - host.value(i + 1)) < ClampThreshold(curveType);
+        // The last key has no segment to flatten: clamped there is smooth, a cubic auto key (which
+        // the import makes clamped again, so a second export writes the same key).
+        if (i + 1 == count) {
+            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0};
+            break;
+        }
+        const bool flat = std::fabs(host.value(i) - host.value(i + 1)) < ClampThreshold(curveType);
         carried = {flat ? unsigned(KFCURVE_INTERPOLATION_LINEAR) : unsigned(KFCURVE_INTERPOLATION_CUBIC),
                    KFCURVE_TANGEANT_USER, out.mSlope};
         break;

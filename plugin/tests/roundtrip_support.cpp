@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -92,6 +93,22 @@ std::vector<double> Evaluate(const std::string& curve, const std::vector<double>
     if (!status) return values;
     for (double t : seconds) values.push_back(fn.evaluate(TTime(t, TTime::kSeconds)));
     return values;
+}
+
+double PlugValue(const std::string& text) {
+    const TPlug plug = standin::plug(text);
+    double value = 0;
+    if (plug.isNull() || !plug.getValue(value)) return std::nan("");
+    return value;
+}
+
+::testing::AssertionResult Near(const std::vector<double>& a, const std::vector<double>& b, double tolerance) {
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << a.size() << " values against " << b.size();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!(std::fabs(a[i] - b[i]) <= tolerance * std::max({1.0, std::fabs(a[i]), std::fabs(b[i])})))
+            return ::testing::AssertionFailure() << "value " << i << ": " << a[i] << " against " << b[i];
+    return ::testing::AssertionSuccess();
 }
 
 void RoundTripTest::SetUp() {
@@ -207,6 +224,10 @@ std::string RoundTripTest::Compare(const Road& road) {
         if (report.empty()) report = "the compare tool failed (status " + std::to_string(status) + ")\n";
     }
     return report;
+}
+
+bool RoundTripTest::ExportImport(const std::string& file) {
+    return Run("ZEQExport -f " + Quote(file)) && Import(file);
 }
 
 std::string RoundTripTest::MergeRun() {

@@ -70,6 +70,8 @@ protected:
     // The dumps and the files against the family's expected differences: the comparisons' report,
     // empty when they agree.
     std::string Compare(const Road& road);
+    // Exports the scene to the file and imports it as the settings' import mode says.
+    bool ExportImport(const std::string& file);
     // Builds, exports and imports back into the same scene in merge mode: the differences of the
     // scene after against before, judged against the list's "merge" entries, plus every node the
     // merge duplicated.
@@ -87,5 +89,9 @@ std::string HostErrors();
 // The named curve's value at each of the times (seconds), in internal units; empty when the node
 // is no curve.
 std::vector<double> Evaluate(const std::string& curve, const std::vector<double>& seconds);
+// The plug's value ("node.attribute", long or short names) as a double; NaN when there is none.
+double PlugValue(const std::string& plug);
+// Every value of a within tolerance of b's, relative (absolute below 1); messages name the values.
+::testing::AssertionResult Near(const std::vector<double>& a, const std::vector<double>& b, double tolerance = 1e-5);
 
 }  // namespace roundtrip

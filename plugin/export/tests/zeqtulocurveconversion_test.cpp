@@ -165,6 +165,18 @@ TEST_F(CurveConversionTest, GlobalOutTangentOnTheFirstKeyIsCubicAuto) {
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
 }
 
+// The import makes the last of smooth keys clamped; a clamped last key is written as the cubic
+// auto key it came from, so that a second export writes the same keys as the first.
+TEST_F(CurveConversionTest, ClampedLastKeyIsCubicAuto) {
+    Convert(Curve("translateX", {{0, 0, 4, 4}, {0.5, 1, 4, 4}, {1, 0.25, 8, 8}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    EXPECT_EQ(mCurve.KeyGetPtr(2)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC));
+    EXPECT_EQ(mCurve.KeyGetPtr(2)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
+    // A clamped key before the last keeps its slope as a user key.
+    Convert(Curve("translateY", {{0, 0, 4, 4}, {0.5, 1, 8, 8}, {1, 0.25, 4, 4}}));
+    EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER));
+}
+
 TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
     Convert(Curve("visibility", {{0, 1, 5, 5}, {1, 0, 5, 5}}));
     ASSERT_EQ(mCurve.KeyGetCount(), 2);
