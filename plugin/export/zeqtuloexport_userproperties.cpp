@@ -49,10 +49,12 @@ void SetSingleDefault(KZeqUserProperty& property, const TFnNumericAttribute& att
     }
     case TFnNumericData::kByte:
     case TFnNumericData::kChar: {
-        // A byte reads as a signed character: 200 is -56.
+        // Both read as a character; a byte holds 0 to 255, so 200 stays 200 (a char holds -128 to 127).
         char value = 0;
         if (!plug || !plug->getValue(value)) attribute.getDefault(value);
-        property.SetDefaultValue(static_cast<int>(static_cast<signed char>(value)));
+        const bool byte = attribute.unitType() == TFnNumericData::kByte;
+        property.SetDefaultValue(byte ? static_cast<int>(static_cast<unsigned char>(value))
+                                      : static_cast<int>(static_cast<signed char>(value)));
         break;
     }
     case TFnNumericData::kShort:

@@ -1,5 +1,6 @@
 // User properties: which added attributes become properties, their values read as the attribute's
-// type (a byte of 200 is -56), soft limits, colours and vectors, and their curves key for key.
+// type (a byte of 200 stays 200, a char of -56 stays -56), soft limits, colours and vectors, and
+// their curves key for key.
 #include "zeqtuloexport_anim_support.h"
 
 #include "fcurve/kfcurvenode.h"
@@ -40,6 +41,8 @@ TEST_F(UserPropertyTest, NumericTypesAndCurrentValues) {
     Plug("flag").setValue(true);
     Add("small", TFnNumericData::kByte);
     Plug("small").setValue(static_cast<char>(200));
+    Add("letter", TFnNumericData::kChar);
+    Plug("letter").setValue(static_cast<char>(-56));
     Add("count", TFnNumericData::kShort, 7);
     Add("ratio", TFnNumericData::kFloat, 0.25);
     Add("pair", TFnNumericData::k2Float);
@@ -51,7 +54,10 @@ TEST_F(UserPropertyTest, NumericTypesAndCurrentValues) {
     EXPECT_TRUE(flag);
     int small = 0;
     Property("small")->GetDefaultValue(small);
-    EXPECT_EQ(small, -56);
+    EXPECT_EQ(small, 200);  // a byte is 0 to 255: read as a char, it would be -56
+    int letter = 0;
+    Property("letter")->GetDefaultValue(letter);
+    EXPECT_EQ(letter, -56);
     int count = 0;
     Property("count")->GetDefaultValue(count);
     EXPECT_EQ(count, 7);
