@@ -6,6 +6,7 @@
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "plugin/export/zeqtuloexport.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
 #include "tfnanimcurve.h"
@@ -133,6 +134,9 @@ void ZeqTuloExport::AddUserProperties(TFnTransform& transform, ZeqTuloNode* node
         TObject attribute = transform.attribute(index);
         if (transform.attributeClass(attribute) != TFnDependencyNode::kNormalAttr) continue;
         if (IsRendererDynamicAttribute(attribute)) continue;
+        // The plug-in's tag on nodes an import made is no user data: exported as a property it
+        // would come back as a user attribute of the tag's short name, which keeps the tag off.
+        if (FMIsQuorbelTag(attribute)) continue;
         const int apiType = static_cast<int>(attribute.apiType());
         if (apiType != kSingle && !IsThreeValues(apiType)) continue;
 

@@ -3,6 +3,8 @@
 // their curves key for key.
 #include "zeqtuloexport_anim_support.h"
 
+#include "plugin/zeqtuloutility.h"
+
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzequserproperty.h"
 #include "tfnattribute.h"
@@ -98,6 +100,17 @@ TEST_F(UserPropertyTest, ColoursAndVectorsKeepTheirChildren) {
     EXPECT_EQ(Property("offset")->GetPropertyType(), KZeqUserProperty::eVECTOR);
     Property("offset")->GetDefaultValue(r, g, b);
     EXPECT_DOUBLE_EQ(g, 4.0);
+}
+
+// The plug-in's own tag (on nodes an import made) is no user data: exported, it would come back as
+// a user attribute "zeqID" that keeps the import from tagging the node.
+TEST_F(UserPropertyTest, ThePlugInsTagIsNoProperty) {
+    Add("ratio", TFnNumericData::kFloat);
+    FMSetQuorbelID(mTransform, 5);
+    AddAll();
+    EXPECT_NE(Property("ratio"), nullptr);
+    EXPECT_EQ(Property("zeqID"), nullptr);
+    EXPECT_EQ(mNode->GetPropertyCount(KZeqUserProperty::eUSER), 1);
 }
 
 TEST_F(UserPropertyTest, NodeWithoutAttributeGetsNone) {
