@@ -117,6 +117,8 @@ bool ExtractPath(TString name, TDagPath& found);
 void FMSetQuorbelID(TObject& node, int id);
 // The tag's value; 0 when the node has none or it cannot be read.
 int FMGetQuorbelID(TObject& node);
+// True for the tag's attribute: the plug-in's own, not a user's.
+bool FMIsQuorbelTag(const TObject& attribute);
 // The node of root's subtree (root first, then children last to first, depth first) standing for
 // the path; null when none.
 ZeqTuloNode* GetZeqNodeFromDagPath(ZeqTuloNode* root, const TDagPath* path);

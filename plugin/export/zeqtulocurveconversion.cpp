@@ -102,9 +102,13 @@ Tangent ReadTangent(const TFnAnimCurve& host, unsigned index, bool in, const Tan
     return tangent;
 }
 
+// The nearest tick: a host time that came from a whole tick count (an imported key) is a double a
+// hair below it as often as above, and truncation would move such a key one tick back each pass.
 KTime Ticks(double seconds) {
     KTime time;
     time.SetSecondDouble(seconds);
+    const double ticks = seconds * static_cast<double>(KTime::kTicksPerSecond);
+    if (std::isfinite(ticks) && std::fabs(ticks) < 9.0e18) time.Set(std::llround(ticks));
     return time;
 }
 

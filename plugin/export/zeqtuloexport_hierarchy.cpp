@@ -66,12 +66,10 @@ void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type fi
 
 void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
     if (child.parentCount() == 0) return;
-    // The parent on the path this node stands for: each node of an instanced transform goes under
-    // the node of its own instance's parent, where its local values place it. Without a path, the
-    // first parent.
+    // The parent of the path the node stands for: each path of an instanced node is a node of its
+    // own and goes under its own parent (parent number 0 would gather every copy under one).
     TDagPath parentPath;
-    if (!child.getPath(parentPath) || parentPath.length() == 0 || !parentPath.pop(1))
-        parentPath = TDagPath::getAPathTo(child.parent(0));
+    if (!child.getPath(parentPath) || !parentPath.pop(1)) parentPath = TDagPath::getAPathTo(child.parent(0));
     const TString parentName = parentPath.fullPathName();
     KZeqNode* target = mRootNode;
     int first = -1;

@@ -2,6 +2,7 @@
 // tangent state, weights, the unit conversion of tangents and the mends for odd curves.
 #include "zeqtulo_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -59,6 +60,19 @@ TEST_F(CurveConversionTest, NoKeysLeavesTheCurveAsItWas) {
     ASSERT_EQ(mCurve.KeyGetCount(), 1);
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetValue(), 3);
     EXPECT_EQ(mCurve.GetValue(), 7);
+}
+
+// Key times that are whole tick counts (as imported keys are) keep them: a time in seconds is
+// taken to the nearest tick, not truncated to the one below.
+TEST_F(CurveConversionTest, KeyTimesKeepTheirTicks) {
+    const long long ticks[] = {10776770200LL, 16934924600LL, 21553540400LL, 86214161600LL, 1LL};
+    std::vector<HostKey> keys;
+    for (long long t : ticks) keys.push_back({KTime(t).GetSecondDouble(), 1, 2, 2});
+    std::sort(keys.begin(), keys.end(), [](const HostKey& a, const HostKey& b) { return a.mSeconds < b.mSeconds; });
+    Convert(Curve("translateX", keys));
+    ASSERT_EQ(mCurve.KeyGetCount(), 5);
+    const long long expected[] = {1LL, 10776770200LL, 16934924600LL, 21553540400LL, 86214161600LL};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(mCurve.KeyGetPtr(i)->GetTime().Get(), expected[i]) << i;
 }
 
 TEST_F(CurveConversionTest, LinearPairCopiesAsLinearKeys) {

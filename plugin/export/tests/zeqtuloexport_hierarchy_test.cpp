@@ -70,8 +70,8 @@ TEST_F(HierarchyTest, PathsDifferingInCaseOnly) {
               "|arm");
 }
 
-// An instanced transform: a node per path, each under the node of its own path's parent, so that
-// the second instance keeps its place in the world.
+// An instanced transform: a node per path, each under the node of its own path's parent (not all
+// under parent number 0, which would move the second copy to the first parent).
 TEST_F(HierarchyTest, InstancesGoUnderTheirOwnParents) {
     TObject first = standin::createNode("transform", "first");
     TObject second = standin::createNode("transform", "second");
@@ -84,6 +84,20 @@ TEST_F(HierarchyTest, InstancesGoUnderTheirOwnParents) {
     ASSERT_TRUE(one && two && one != two);
     EXPECT_EQ(one->GetParent(), exporter.Node("|first"));
     EXPECT_EQ(two->GetParent(), exporter.Node("|second"));
+}
+
+// An instance whose second parent is the world: that copy goes under the root.
+TEST_F(HierarchyTest, AnInstanceAtTheTopGoesUnderTheRoot) {
+    TObject first = standin::createNode("transform", "first");
+    TObject shared = standin::createNode("transform", "shared", first);
+    ASSERT_TRUE(standin::parent(shared, TObject(), true));
+    ExportProbe exporter;
+    exporter.Walks();
+    ZeqTuloNode* under = exporter.Node("|first|shared");
+    ZeqTuloNode* top = exporter.Node("|shared");
+    ASSERT_TRUE(under && top && under != top);
+    EXPECT_EQ(under->GetParent(), exporter.Node("|first"));
+    EXPECT_EQ(top->GetParent(), exporter.mRootNode);
 }
 
 // Skeleton types by tag; a Root keeps the default limb size unset.
