@@ -114,10 +114,15 @@ KTime Ticks(double seconds) {
 
 KTime KeyTime(const TFnAnimCurve& host, unsigned index) { return Ticks(host.time(index).as(TTime::kSeconds)); }
 
-// A weight x / (3 dt) as the curve's weight setters take it; 1/3 when it cannot be formed.
+// A weight x / (3 dt) as the curve's weight setters take it; 1/3 when it cannot be formed. The
+// file keeps weights in whole steps of 1/9999 and the setter truncates: the weight is handed half a
+// step above the nearest step, so that it keeps that step (a weight read from a file and written
+// again keeps its step instead of losing one to rounding on each pass).
 float WeightOf(double seconds, double dt) {
     const double weight = seconds / (3.0 * dt);
-    return dt > 0 && std::isfinite(weight) ? static_cast<float>(weight) : KFCURVE_DEFAULT_WEIGHT;
+    if (!(dt > 0) || !std::isfinite(weight)) return KFCURVE_DEFAULT_WEIGHT;
+    const double steps = std::floor(weight * KFCURVE_WEIGHT_DIVIDER + 0.5);
+    return static_cast<float>((steps + 0.5) / KFCURVE_WEIGHT_DIVIDER);
 }
 
 // Whether the pair (out-tangent of key i, in-tangent of key i + 1) can be expressed by one Zeq
