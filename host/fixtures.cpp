@@ -335,9 +335,10 @@ void hierarchy() {
 }
 
 // The layered texture of the meshes family: three file textures, each with its own placement, as
-// inputs 0 to 2 under their blend modes and alphas.
+// inputs 0 to 2 under their blend modes (the last one the default) and alphas. Named as the
+// import names the layered texture it makes for a material, so that what comes back meets it.
 void layeredTexture(const TObject& shader) {
-    TObject layered = standin::createNode("layeredTexture", "stack");
+    TObject layered = standin::createNode("layeredTexture", TFnDependencyNode(shader).name().asChar() + std::string("_layers"));
     standin::connect(at(layered, "outColor"), at(shader, "color"));
     TPlug inputs = at(layered, "inputs");
     const char* names[] = {"grime", "paint", "metal"};
@@ -349,7 +350,7 @@ void layeredTexture(const TObject& shader) {
         at(place, "repeatU").setValue(1.0 + i);
         at(place, "offsetV").setValue(0.125 * i);
         inputs.elementByLogicalIndex(i).child(1).setValue(0.5 + 0.25 * i);
-        inputs.elementByLogicalIndex(i).child(2).setValue(modes[i]);
+        if (modes[i] != 1) inputs.elementByLogicalIndex(i).child(2).setValue(modes[i]);
         (void)file;
     }
 }
