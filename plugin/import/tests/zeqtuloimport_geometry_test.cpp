@@ -211,6 +211,28 @@ TEST_F(GeometryTest, NurbsKnotsRoundedAndUnevenClosedOpened) {
     manager.DestroyKZeqNodeAttribute(nurb);
 }
 
+// A rational surface's points keep their weights, the repeated ones of a periodic direction too; a
+// weight the host cannot take is 1.
+TEST_F(GeometryTest, NurbsPointsKeepTheirWeights) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    FillNurb(*nurb, 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eOPEN);
+    for (int i = 0; i < 40; ++i) nurb->GetControlPoints()[i][3] = 0.5 + (i % 8) * 0.25;
+    nurb->GetControlPoints()[9][3] = -1;
+    TPointArray cvs;
+    TDoubleArray knotsA, knotsB;
+    int degreeA = 0, degreeB = 0, formA = 0, formB = 0;
+    TStatus status;
+    ZeqTuloImport::GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB,
+                               &status, nullptr, nullptr);
+    ASSERT_EQ(cvs.length(), 55u);  // rows of 8 points and their first 3 again
+    EXPECT_DOUBLE_EQ(cvs[2].w, 1.0);
+    EXPECT_DOUBLE_EQ(cvs[7].w, 2.25);
+    EXPECT_DOUBLE_EQ(cvs[8].w, 0.5);  // repeat of the row's first point
+    EXPECT_DOUBLE_EQ(cvs[12].w, 1.0);  // point 9: a weight of -1
+    manager.DestroyKZeqNodeAttribute(nurb);
+}
+
 // Surfaces reach the host with their curve precision (steps - 1, at least 0) and, with shapes, a
 // blend-shape deformer.
 TEST_F(GeometryTest, NurbsSurfacesWithPrecisionAndDeformer) {
