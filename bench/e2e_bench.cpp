@@ -34,11 +34,16 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The files of the run (hundreds of megabytes at the larger sizes), gone when it ends.
 std::string Directory() {
     static const std::string directory = [] {
         std::string d = "/tmp/bench_e2e_" + std::to_string(getpid()) + "/";
         mkdir(d.c_str(), 0700);
         KLib_SetMasterDirectory(d.c_str());
+        std::atexit([] {
+            const std::string command = "rm -rf '/tmp/bench_e2e_" + std::to_string(getpid()) + "'";
+            if (std::system(command.c_str()) != 0) std::fputs("bench_e2e: scratch files left in /tmp\n", stderr);
+        });
         return d;
     }();
     return directory;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "content/kzeqlink.h"
 #include "content/kzeqmaterial.h"
@@ -15,6 +16,7 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodefinder.h"
+#include "scene/kzeqnodeproperties.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
 
@@ -37,6 +39,20 @@ constexpr float kShapeColors[20][3] = {
 
 constexpr double kDegreesToRadians = 0.017453292519943295;
 constexpr const char kOlderSuffix[] = " (Shape)";
+
+// The names of every node's own channels and properties: a shape's channel and
+// property go by its name, so a shape so named would share the node's value.
+#define KZEQ_NODE_NAME(Name, Type) #Name,
+const char* const kNodeOwnNames[] = {"Transform", "Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility",
+                                     "LookAtProperty", "UpVectorProperty",
+                                     KZEQ_NODE_PLAIN_PROPERTIES(KZEQ_NODE_NAME)
+                                         KZEQ_NODE_DISPLAY_PROPERTIES(KZEQ_NODE_NAME)};
+#undef KZEQ_NODE_NAME
+
+bool IsNodeOwnName(const KString& name) {
+    return std::any_of(std::begin(kNodeOwnNames), std::end(kNodeOwnNames),
+                       [&](const char* own) { return name.CompareNoCase(own) == 0; });
+}
 
 KString OlderShapeName(int index) {
     char text[32];
@@ -180,8 +196,11 @@ int KZeqGeometry::AddShape(KZeqShape* shape, const char* name) {
         return -1;
     }
     // Channels are found by name ignoring case, so two shapes whose names differ
-    // only in case would share one weight: the second name is refused.
-    if (std::any_of(mShapeNames.begin(), mShapeNames.end(),
+    // only in case would share one weight: the second name is refused, and so
+    // is a name the node's own channels or properties hold (the weight would
+    // move or hide the node).
+    if (IsNodeOwnName(trimmed) ||
+        std::any_of(mShapeNames.begin(), mShapeNames.end(),
                     [&](const KString& used) { return used.CompareNoCase(trimmed) == 0; })) {
         mError.SetLastErrorID(eShapeNameIsAlreadyUsed);
         return -1;

@@ -71,7 +71,8 @@ public:
 
     // ---- Shapes ------------------------------------------------------------------------
     // The index, or -1 for a null shape (1), one already held (6), a name
-    // blank once trimmed at both ends (7) or taken, ignoring case (8). The name is
+    // blank once trimmed at both ends (7), taken ignoring case or naming one of
+    // the node's own channels or properties ("Visibility", "Lcl Scaling") (8). The name is
     // kept trimmed; attached, the node gets the shape's property and a
     // channel in every take. The shape joins the geometry's entity.
     int AddShape(KZeqShape* shape, const char* name);

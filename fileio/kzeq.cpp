@@ -57,6 +57,25 @@ R Guard(KZeq::Impl& impl, R fallback, F&& body) noexcept {
     }
 }
 
+// The same for a text: the fallback is made only when it is needed (a string
+// read is the most frequent call of a read).
+template <class F>
+KString GuardText(KZeq::Impl& impl, const char* fallback, F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        try {
+            impl.mError.SetLastErrorID(KZeq::eOutOfMemory);
+        } catch (...) {
+        }
+        try {
+            return KString(fallback);
+        } catch (...) {
+            return KString();
+        }
+    }
+}
+
 }  // namespace
 
 KZeq::KZeq() : mImpl(new Impl()) {}
@@ -332,8 +351,8 @@ char KZeq::FieldReadGetType() const {
 // Value reads: a failure is either "no value left" or damage, which AfterRead reports.
 KString KZeq::FieldReadC() {
     Impl& impl = *mImpl;
-    return Guard(impl, KString(""), [&] {
-        KString value("");
+    return GuardText(impl, "", [&] {
+        KString value;
         if (impl.Readable() && !impl.mReader.ReadString(value)) impl.AfterRead(false);
         return value;
     });
@@ -389,7 +408,7 @@ KTimeSpan KZeq::FieldReadTS() {
 
 KString KZeq::FieldReadC(const char* pName, const char* pDefault) {
     Impl& impl = *mImpl;
-    return Guard(impl, KString(pDefault ? pDefault : ""), [&] {
+    return GuardText(impl, pDefault ? pDefault : "", [&] {
         KString value(pDefault ? pDefault : "");
         if (!FieldReadBegin(pName)) return value;
         impl.AfterRead(impl.mReader.ReadString(value));

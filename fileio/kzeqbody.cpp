@@ -887,7 +887,7 @@ bool ZeqBodyReader::ReadString(KString& out) {
     switch (type) {
         case kTagString: {
             const std::string_view s = StringAt(v);
-            out = KString(s.data(), s.size());
+            out.Empty().Append(s.data(), s.size());
             return true;
         }
         case kTagChar:

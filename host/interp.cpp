@@ -1,5 +1,6 @@
 // The script interpreter: statements, words and quoting, typed results, and the dispatch of a
 // statement to a built-in, a rig fake or a plug-in command.
+#include <cmath>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -166,9 +167,8 @@ bool parseNumber(const std::string& s, double& v) {
 
 bool parseInt(const std::string& s, int& v) {
     double d;
-    if (!parseNumber(s, d) || d != static_cast<double>(static_cast<long long>(d)) || d < -2147483648.0 ||
-        d > 2147483647.0)
-        return false;
+    // The range first: converting a number beyond it (or NaN) to an integer is undefined.
+    if (!parseNumber(s, d) || !(d >= -2147483648.0 && d <= 2147483647.0) || d != std::trunc(d)) return false;
     v = static_cast<int>(d);
     return true;
 }

@@ -3,8 +3,10 @@
 // fields), user properties or the property block, animation settings and
 // the default channel values; and the publishing of an object's properties.
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqgenericnode.h"
@@ -350,9 +352,16 @@ bool KZeqReaderZeq::ReadUserProperties(KZeqNode& node) {
 bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     KZeqPropertyHandler* handler = object.GetPropertyHandler();
     if (!handler) return true;
+    // The properties wrapped already, gathered once: a search of the object's
+    // list per property would be quadratic in the property count.
+    std::vector<KProperty*> wrapped;
+    wrapped.reserve(static_cast<std::size_t>(object.GetPropertyCount()));
+    for (int i = 0; i < object.GetPropertyCount(); ++i)
+        if (KProperty* property = object.GetProperty(i)->GetKProperty()) wrapped.push_back(property);
+    std::sort(wrapped.begin(), wrapped.end());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         KProperty* property = handler->GetProperty(i);
-        if (object.GetProperty(property)) continue;
+        if (!property || std::binary_search(wrapped.begin(), wrapped.end(), property)) continue;
         KZeqUserProperty* user = mManager.CreateKZeqUserProperty(property);
         if (!user) continue;
         object.AddProperty(user);

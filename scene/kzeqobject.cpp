@@ -30,7 +30,10 @@ constexpr int kNameSpaceCount = static_cast<int>(sizeof(kNameSpacePrefixes) / si
 
 KZeqObject::KZeqObject(KZeqSdkManager& manager, const char* name) : mName(name), mManager(&manager) {}
 
-KZeqObject::~KZeqObject() = default;
+KZeqObject::~KZeqObject() {
+    // The wrappers of this object's own properties mean nothing without it.
+    for (int i = 0; i < mProperties.GetCount(); ++i) mManager->EndPropertyWrapper(mProperties[i]);
+}
 
 void KZeqObject::FillPropertyList(void*) {}
 void KZeqObject::PropertyAdded(KZeqUserProperty*) {}

@@ -85,8 +85,9 @@ void KZeqObjectList::Flush() const {
     mPending.clear();
 }
 
-void KZeqObjectList::Unindex(const void* object) {
-    const long found = Find(object);
+void KZeqObjectList::Unindex(const void* object) { UnindexAt(Find(object)); }
+
+void KZeqObjectList::UnindexAt(long found) {
     if (found < 0) return;
     const std::size_t mask = mIndex.size() - 1;
     auto hole = static_cast<std::size_t>(found);
@@ -212,8 +213,18 @@ bool KZeqObjectList::Remove(const void* object) {
     return true;
 }
 
-void KZeqObjectList::RemoveSlot(int slot) {
-    Unindex(mSlots[static_cast<std::size_t>(slot)]);
+bool KZeqObjectList::RemoveIf(const void* object, bool (*test)(const void* object)) {
+    const long found = Find(object);
+    if (found < 0 || (test && !test(object))) return false;
+    RemoveSlot(mIndex[static_cast<std::size_t>(found)].mSlot, found);
+    return true;
+}
+
+void KZeqObjectList::RemoveSlot(int slot, long found) {
+    if (found < 0)
+        Unindex(mSlots[static_cast<std::size_t>(slot)]);
+    else
+        UnindexAt(found);
     mSlots[static_cast<std::size_t>(slot)] = nullptr;
     for (int i = slot + 1; i <= static_cast<int>(mTree.size()); i += LowBit(i))
         --mTree[static_cast<std::size_t>(i - 1)];

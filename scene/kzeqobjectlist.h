@@ -49,13 +49,17 @@ public:
     void RemoveAt(int index);
     // False when the object is not listed.
     bool Remove(const void* object);
+    // Removes the object when it is listed and test(object) holds: the test
+    // only ever sees a listed object. One search of the table.
+    bool RemoveIf(const void* object, bool (*test)(const void* object));
     void Clear();
     // Only while the list is empty; the keeper outlives the list.
     void KeepSlotsIn(const SlotKeeper* keeper);
 
 private:
     int SlotOf(int index) const;
-    void RemoveSlot(int slot);
+    // The table position of the slot's object when known (-1: searched).
+    void RemoveSlot(int slot, long found = -1);
     // Live entries in the slots before slot; the tree must be built.
     int LiveBefore(int slot) const;
     void BuildTree() const;
@@ -70,6 +74,7 @@ private:
     // Table position of the object, -1 when the table has none.
     long Find(const void* object) const;
     void Unindex(const void* object);
+    void UnindexAt(long found);
     // The table rebuilt from the slots, smaller when most entries have gone.
     void Reindex();
     // Entries waiting for their place go to the table.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include <vector>
 
@@ -138,6 +139,7 @@ void* KZeqSdkManager::FindNamed(EList list, const char* key, int index) {
 }
 
 void KZeqSdkManager::Clear() {
+    const bool clearing = std::exchange(mClearing, true);
     for (EList list : kClearOrder) {
         // One at a time from the front: an object ending may destroy others,
         // of this list or another, through the manager.
@@ -150,6 +152,7 @@ void KZeqSdkManager::Clear() {
     }
     for (auto& listener : mListeners)
         if (listener) listener->Clear();
+    mClearing = clearing;
 }
 
 void KZeqSdkManager::SetListener(EListener which, KZeqNameListener* listener) {
@@ -268,6 +271,16 @@ bool KZeqSdkManager::DestroyKZeqUserProperty(KZeqUserProperty* property) {
 bool KZeqSdkManager::DestroyKZeqThumbnail(KZeqThumbnail* thumbnail) { return DestroyListed(eThumbnails, thumbnail); }
 
 bool KZeqSdkManager::DestroyKZeqSceneInfo(KZeqSceneInfo* info) { return DestroyListed(eSceneInfos, info); }
+
+void KZeqSdkManager::EndPropertyWrapper(KZeqUserProperty* property) {
+    // Clear ends every user property in its own pass; otherwise one is looked at
+    // only while listed.
+    if (mClearing || !property) return;
+    if (mLists[eUserProperties].RemoveIf(property, [](const void* listed) {
+            return !static_cast<const KZeqUserProperty*>(listed)->mRecord;
+        }))
+        kListRows[eUserProperties].mKind->mEnd(property);
+}
 
 KZeqUserProperty* KZeqSdkManager::FindKZeqUserProperty(const char* name) {
     if (!name) return nullptr;

@@ -212,6 +212,11 @@ private:
     // Poses validate against, and scenes clear inputs across, every scene.
     friend class KZeqPose;
     friend class KZeqScene;
+    // An ending object ends the user properties made to wrap its own
+    // properties (those without a record of their own) that this manager
+    // still lists; other user properties stay the caller's.
+    friend class KZeqObject;
+    void EndPropertyWrapper(KZeqUserProperty* property);
     int SceneCount() const { return mLists[eScenes].GetCount(); }
     KZeqScene* SceneAt(int index) const;
 
@@ -289,6 +294,7 @@ private:
     void NotFound() { mError.SetLastErrorID(eObjectNotFound); }
 
     KZeqObjectList mLists[eListCount];
+    bool mClearing = false;  // Clear ends the user properties list by list itself
     std::unique_ptr<KZeqNameListener> mListeners[eListenerCount];
     KError mError;
 };

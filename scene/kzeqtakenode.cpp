@@ -66,12 +66,21 @@ KString GetEffectivePropertyName(KString name) {
     return name;
 }
 
-KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name) {
+KFCurveNode* FindPropertyChannel(KFCurveNode* root, const char* name) {
     if (!root) return nullptr;
-    const KString effective = GetEffectivePropertyName(name);
-    if (effective == name) return root->Get(root->Find(name.Buffer()));
-    KFCurveNode* transform = root->Get(root->Find("Transform"));
-    return transform ? transform->Get(transform->Find(effective.Buffer())) : root->FindRecursive(effective.Buffer());
+    if (!name) name = "";
+    for (const LclName& row : kLclNames) {
+        if (std::strcmp(name, row.mProperty) != 0) continue;
+        KFCurveNode* transform = root->Get(root->Find("Transform"));
+        return transform ? transform->Get(transform->Find(row.mNode)) : root->FindRecursive(row.mNode);
+    }
+    return root->Get(root->Find(name));
+}
+
+KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name) {
+    // A name holding a zero byte is none of the local transform's.
+    if (std::strlen(name.Buffer()) != name.GetLen()) return root ? root->Get(root->Find(name.Buffer())) : nullptr;
+    return FindPropertyChannel(root, name.Buffer());
 }
 
 KZeqTakeNode::KZeqTakeNode(const char* name)

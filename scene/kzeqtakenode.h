@@ -137,6 +137,7 @@ KString GetEffectivePropertyName(KString name);
 // child of that name (ignoring case). Never deeper: a property named "X" or
 // "S" (a shape's weight) is not the transform's channel of that name.
 KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name);
+KFCurveNode* FindPropertyChannel(KFCurveNode* root, const char* name);
 
 }  // namespace zeqsdk_400
 

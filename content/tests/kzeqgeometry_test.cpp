@@ -299,3 +299,26 @@ TEST_F(GeometryTest, DuplicateMaterialAndTextureNamesOneResultPerGeometry) {
     for (KZeqMesh* mesh : meshes) EXPECT_FALSE(quiet.CheckMaterialName(mesh));
     EXPECT_TRUE(quiet.GetMaterialArray().GetCount() == 4 && quiet.GetDuplicateMaterialArray().GetCount() == 0);
 }
+
+// A shape named like one of the node's own channels or properties would share
+// its value: setting the weight would move or hide the node. Such names are
+// refused, ignoring case, attached or not.
+TEST_F(GeometryTest, ShapeNamedLikeTheNodesOwnChannelsIsRefused) {
+    KZeqMesh* mesh = manager.CreateKZeqMesh();
+    mesh->InitControlPoints(3);
+    for (bool attached : {false, true}) {
+        if (attached) node->SetNodeAttribute(mesh);
+        for (const char* name : {"Visibility", "transform", "Lcl Translation", "LCL ROTATION", "Lcl Scaling",
+                                 "ScalingMin", "RotationPivot", "Show", "LookAtProperty"}) {
+            mesh->GetError().ClearLastError();
+            EXPECT_EQ(-1, mesh->AddShape(Shape(), name)) << name;
+            EXPECT_STREQ("Shape name is already used.", mesh->GetLastErrorString()) << name;
+        }
+    }
+    ASSERT_EQ(0, mesh->AddShape(Shape(), "Blink"));
+    mesh->SetDefaultShape(0, 0.5);
+    KZeqVector4 translation;
+    EXPECT_EQ(KZeqVector4(0, 0, 0, 1), node->GetDefaultT(translation));
+    EXPECT_EQ(1.0, node->GetDefaultVisibility());
+    EXPECT_EQ(0.5, mesh->GetDefaultShape(0));
+}

@@ -373,6 +373,9 @@ TEST_F(GeometryTest, RichFixtureHoldsEveryFeature) {
     EXPECT_EQ(visibility.outTangentType(0), TFnAnimCurve::kTangentStep);
     EXPECT_TRUE(TFnAnimCurve(standin::plug("dancer.rotateY")).isWeighted());
     EXPECT_TRUE(standin::plug("dancer.crowdCount").isLocked());
+    TFnNumericAttribute count(standin::plug("dancer.crowdCount").attribute());
+    double soft = -1;
+    EXPECT_TRUE(count.hasSoftMin() && count.getSoftMin(soft) && soft == 0);
     EXPECT_EQ(TFnAnimCurve(standin::plug("dancer.tintG")).numKeys(), 2u);
     EXPECT_EQ(TFnTransform(standin::find("dancer")).rotationOrder(), TTransformationMatrix::kZXY);
     EXPECT_EQ(TFnTransform(standin::find("spinner")).rotationOrder(), TTransformationMatrix::kZYX);

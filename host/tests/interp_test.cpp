@@ -180,6 +180,8 @@ const RefusedCase kRefused[] = {
     {"NoCameraSelected", "standin_select; cameraMakeNode 2 \"\"", ""},
     {"RigOffIsUnknown", "QIRGetCharacterCount", ""},
     {"FileWithoutTranslator", "file -import \"scene.zeq\"", ""},
+    {"WholeNumberBeyondAnyInteger", "optionVar -iv aeInMainWindow 1e49", ""},
+    {"WholeNumberNotANumber", "cameraMakeNode nan \"\"", ""},
 };
 INSTANTIATE_TEST_SUITE_P(Interp, Refused, ::testing::ValuesIn(kRefused), CaseName());
 

@@ -151,6 +151,7 @@ const ProgramCase kProgram[] = {
      "libno_such_plugin.so in "},
     {"CrashNamesTheCommand", "-c 'testEcho before; testCrash'", -6,
      "// Result: before\ntulo-standin: crashed with signal 6 in the plug-in command \"testCrash\""},
+    {"RichSceneByName", "--strict -c 'standin_scene rich; getAttr dancer.crowdCount'", 0, "// Result: 3"},
     {"UnitsSwitch", "--units -c 'getAttr persp.rotateY'", 0, "// Result: 0.78539816339744828"},
     {"MissingScript", "no-such-script.txt", 1, "cannot read no-such-script.txt"},
     {"LeftRegistration", "-c testLeak", 1, "left registrations"},

@@ -95,14 +95,31 @@ TEST(KZeqSdkManager, LibraryReferenceOutlivesManagersMadeInTurn) {
 }
 
 // The identity index against a plain list, over random appends and removals
-// at the front, the back and anywhere, by position or by identity.
+// at the front, the back and anywhere, by position, by identity or by identity
+// under a test (even values only; the test sees listed objects only).
 TEST(KZeqObjectList, MatchesAPlainListOverRandomEdits) {
     KZeqObjectList list;
     std::vector<void*> model;
     std::vector<int> storage(300);
+    for (std::size_t i = 0; i < storage.size(); ++i) storage[i] = static_cast<int>(i);
+    static const std::vector<void*>* listed = nullptr;
+    listed = &model;
+    auto even = [](const void* object) {
+        EXPECT_NE(listed->end(), std::find(listed->begin(), listed->end(), object));
+        return *static_cast<const int*>(object) % 2 == 0;
+    };
     std::mt19937 random(7);
     for (int step = 0; step < 6000; ++step) {
-        const int op = static_cast<int>(random() % 6);
+        const int op = static_cast<int>(random() % 7);
+        if (op == 6) {
+            void* object = &storage[random() % storage.size()];
+            const auto at = std::find(model.begin(), model.end(), object);
+            const bool removed = at != model.end() && *static_cast<int*>(object) % 2 == 0;
+            ASSERT_EQ(removed, list.RemoveIf(object, even));
+            if (removed) model.erase(at);
+            ASSERT_EQ(static_cast<int>(model.size()), list.GetCount());
+            continue;
+        }
         if (op < 2) {
             void* object = &storage[random() % storage.size()];
             const bool listed = std::find(model.begin(), model.end(), object) != model.end();
