@@ -518,7 +518,8 @@ void lights() {
 }
 
 // A joint chain in its bind pose skinning a grid and a NURBS strip; some weights sit just above and
-// just below the export's 0.001.
+// just below the export's 0.001. The skin clusters are named as the host names those the import
+// makes (the file keeps no cluster name), so that what comes back meets them by name.
 void skinning() {
     TObject root = standin::createNode("joint", "root");
     TObject spine = standin::createNode("joint", "spine", root);
@@ -541,7 +542,7 @@ void skinning() {
     }
     w[0][4] = 0.6985f, w[1][4] = 0.3f, w[2][4] = 0.0015f;  // kept
     w[1][7] = 0.7f, w[2][7] = 0.2995f, w[0][7] = 0.0005f;  // left out
-    standin::createSkin("sheetSkin", orig.object(), sheetShape, {root, spine, neck}, w);
+    standin::createSkin("skinCluster1", orig.object(), sheetShape, {root, spine, neck}, w);
 
     TPointArray cvs;
     TDoubleArray knotsU, knotsV;
@@ -562,7 +563,7 @@ void skinning() {
         sw[row == 0 ? 1 : 0][p] = 0.1f;
     }
     sw[2][15] = 0.9989f, sw[0][15] = 0.0011f;
-    standin::createSkin("stripSkin", stripOrig.object(), stripShape, {root, spine, neck}, sw);
+    standin::createSkin("skinCluster2", stripOrig.object(), stripShape, {root, spine, neck}, sw);
 }
 
 // A mesh base with three targets and a NURBS base with one, the first mesh weight animated.
