@@ -578,6 +578,7 @@ void blendShapes() {
         TObject target = standin::createNode("transform", targets[i]);
         TFnMesh copy;
         copy.copy(faceShape, target);
+        copy.setName(std::string(targets[i]) + "Shape");
         TPointArray points;
         copy.getPoints(points);
         for (unsigned p = 0; p < points.length(); ++p) points[p].y += 0.25 * (i + 1) * (p % 3);
@@ -600,6 +601,7 @@ void blendShapes() {
     for (unsigned p = 0; p < cvs.length(); ++p) cvs[p].y = (p == 5 || p == 6 || p == 9 || p == 10) ? 1.0 : 0.0;
     TFnNurbsSurface bulgeSurface;
     TObject bulgeShape = bulgeSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, bulge);
+    bulgeSurface.setName("bulgeShape");
     TFnDagNode(bulge).findPlug("visibility").setValue(false);
     TFnBlendShapeDeformer lidBlend;
     lidBlend.create(lid);

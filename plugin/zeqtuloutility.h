@@ -58,6 +58,9 @@ public:
     // puts it into the post-rotation of such nodes; the import takes it out again.
     static const double (&LightAxes())[4][4];
     static const double (&CameraAxes())[4][4];
+    // What the import appends to the name of a blend-shape deformer it makes; the export takes it
+    // off again, so that the shapes' names stay what the file gave them.
+    static constexpr const char* kBlendShaperSuffix = "_BlendShaper";
     // A translate, rotate or scale channel driven by a curve with keys.
     static bool IsAnimated(TFnTransform& t);
     // An attribute of class 2 and type 548 driven by a curve with keys.
