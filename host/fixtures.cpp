@@ -690,6 +690,14 @@ void animation() {
     g.setLimit(TFnTransform::kScaleMaxZ, 3);
     g.enableLimit(TFnTransform::kScaleMaxZ, true);
 
+    // A turned node under another rotation order whose middle axis alone is keyed, with pivots.
+    TObject spinner = locatorNode("spinner");
+    TFnTransform sp(spinner);
+    sp.setRotationOrder(TTransformationMatrix::kZXY, false);
+    setRotation(spinner, 0.1, 0.2, 0.3);
+    sp.setRotatePivot(TPoint(1, 2, 3), TSpace::kTransform, false);
+    keyed(at(spinner, "rotateY"), {0.2, 0.6, -0.1}, {4, 4, 4}, {4, 4, 4});
+
     TObject hip = standin::createNode("joint", "hip");
     TObject knee = standin::createNode("joint", "knee", hip);
     move(knee, 0, -4, 0);

@@ -35,7 +35,7 @@ TEST_P(AnimationRoundTrip, CurvesAndLimitsComeBack) {
     const Curve curves[] = {{"mover_translateX", 1.0 / 30, 1e-5}, {"mover_translateY", 1.0 / 60, 1e-3},
                             {"mover_translateZ", 1.0 / 60, 1e-5}, {"mover_scaleX", 1.0 / 30, 1e-5},
                             {"mover_visibility", 1.0 / 60, 1e-5}, {"mover_rotateY", 1.0 / 60, 1e-5},
-                            {"knee_rotateZ", 1.0 / 60, 1e-5}};
+                            {"knee_rotateZ", 1.0 / 60, 1e-5}, {"spinner_rotateY", 1.0 / 60, 1e-5}};
     std::vector<std::vector<double>> times, before;
     for (const Curve& c : curves) {
         times.emplace_back();
