@@ -12,6 +12,10 @@
 //
 // Merge run: the file is imported back into the scene it came from, in merge mode; no node may be
 // duplicated, and the nodes it binds keep their values (the "merge" comparison of the list).
+//
+// Each test keeps its files in its own directory (ZEQ_TEST_TMP/zeqtulo/<test>/): the Zeq files, the
+// three dumps (before.dump, import1.dump, import2.dump, which zeqcompare --dumps takes) and, with
+// ROUNDTRIP_TRANSCRIPT set in the environment, the host's transcript of every command.
 #pragma once
 
 #include <ostream>
