@@ -338,14 +338,16 @@ void hierarchy() {
 // inputs 0 to 2 under their blend modes (the last one the default) and alphas. Named as the
 // import names the layered texture it makes for a material, so that what comes back meets it.
 void layeredTexture(const TObject& shader) {
-    TObject layered = standin::createNode("layeredTexture", TFnDependencyNode(shader).name().asChar() + std::string("_layers"));
+    const std::string name = TFnDependencyNode(shader).name().asChar() + std::string("_layers");
+    TObject layered = standin::createNode("layeredTexture", name);
     standin::connect(at(layered, "outColor"), at(shader, "color"));
     TPlug inputs = at(layered, "inputs");
     const char* names[] = {"grime", "paint", "metal"};
     const short modes[] = {4, 6, 1};
     for (unsigned i = 0; i < 3; ++i) {
         TPlug element = inputs.elementByLogicalIndex(i);
-        TObject file = standin::createFileTexture(names[i], std::string("/textures/") + names[i] + ".tif", element.child(0));
+        const std::string path = std::string("/textures/") + names[i] + ".tif";
+        TObject file = standin::createFileTexture(names[i], path, element.child(0));
         TObject place = standin::find(std::string(names[i]) + "_place");
         at(place, "repeatU").setValue(1.0 + i);
         at(place, "offsetV").setValue(0.125 * i);
@@ -552,7 +554,8 @@ void skinning() {
         for (int v = 0; v < 4; ++v) cvs.append(4 + v * 0.5, u * 2.0, 0);
     TObject strip = standin::createNode("transform", "strip");
     TFnNurbsSurface surface;
-    TObject stripShape = surface.create(cvs, knotsU, knotsV, 3, 1, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, strip);
+    TObject stripShape =
+        surface.create(cvs, knotsU, knotsV, 3, 1, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, strip);
     TFnNurbsSurface stripOrig;
     stripOrig.create(cvs, knotsU, knotsV, 3, 1, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, strip);
     stripOrig.setName("stripShapeOrig");
@@ -596,11 +599,13 @@ void blendShapes() {
         for (int v = 0; v < 4; ++v) cvs.append(u, 0, v + 5);
     TObject lid = standin::createNode("transform", "lid");
     TFnNurbsSurface lidSurface;
-    TObject lidShape = lidSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, lid);
+    TObject lidShape =
+        lidSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, lid);
     TObject bulge = standin::createNode("transform", "bulge");
     for (unsigned p = 0; p < cvs.length(); ++p) cvs[p].y = (p == 5 || p == 6 || p == 9 || p == 10) ? 1.0 : 0.0;
     TFnNurbsSurface bulgeSurface;
-    TObject bulgeShape = bulgeSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, bulge);
+    TObject bulgeShape =
+        bulgeSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, bulge);
     bulgeSurface.setName("bulgeShape");
     TFnDagNode(bulge).findPlug("visibility").setValue(false);
     TFnBlendShapeDeformer lidBlend;
@@ -646,8 +651,8 @@ void userAttributeKinds() {
 // (one animated); limits, pivots, a rotate axis and a joint orient.
 void animation() {
     TObject mover = locatorNode("mover");
-    std::vector<int> cubic = {TFnAnimCurve::kTangentGlobal, TFnAnimCurve::kTangentFixed, TFnAnimCurve::kTangentLinear,
-                              TFnAnimCurve::kTangentFlat,   TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentClamped};
+    // Global, fixed, linear, flat, smooth and clamped.
+    const std::vector<int> cubic = {0, 1, 2, 3, 4, 8};
     TFnAnimCurve tx = keyed(at(mover, "translateX"), {0, 2, 1, 5, 4, -1}, cubic, cubic);
     tx.setTangent(1, 1, 2, true);
     tx.setTangent(1, 1, -2, false);
@@ -656,8 +661,8 @@ void animation() {
     ty.setTangent(1, 0.5, 1, true);
     ty.setTangent(1, 0.25, -1, false);
     keyed(at(mover, "translateZ"), {0, 1, -1, 2}, {5, 5, 5, 5}, {5, 5, 5, 5});
-    keyed(at(mover, "scaleX"), {1, 2, 1.5}, {TFnAnimCurve::kTangentSlow, TFnAnimCurve::kTangentFast, TFnAnimCurve::kTangentSlow},
-          {TFnAnimCurve::kTangentSlow, TFnAnimCurve::kTangentFast, TFnAnimCurve::kTangentSlow});
+    // Slow and fast.
+    keyed(at(mover, "scaleX"), {1, 2, 1.5}, {6, 7, 6}, {6, 7, 6});
     keyed(at(mover, "visibility"), {1, 0, 1}, {5, 5, 5}, {5, 5, 5});
     TFnTransform(mover).setRotationOrder(TTransformationMatrix::kZYX, false);
     keyed(at(mover, "rotateY"), {0, 0.7, -0.3}, {4, 8, 3}, {4, 8, 3});

@@ -1,4 +1,5 @@
-// Round trip of the animation family: every tangent kind, weighted and unweighted, stepped visibility, the six rotate orders, limits, pivots, rotate axis and joint orient.
+// Round trip of the animation family: every tangent kind, weighted and unweighted, stepped
+// visibility, the six rotate orders, limits, pivots, rotate axis and joint orient.
 #include "roundtrip_support.h"
 
 #include "tfntransform.h"

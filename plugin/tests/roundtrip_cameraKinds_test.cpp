@@ -1,4 +1,5 @@
-// Round trip of the cameraKinds family: cameras plain, aimed, aimed with an up target and orthographic, each with another film fit.
+// Round trip of the cameraKinds family: cameras plain, aimed, aimed with an up target and
+// orthographic, each with another film fit.
 #include "roundtrip_support.h"
 
 namespace {

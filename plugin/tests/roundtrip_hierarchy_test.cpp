@@ -1,4 +1,5 @@
-// Round trip of the hierarchy family: nested transforms, an instanced transform, namespaces and a "Zeq_Root" top node.
+// Round trip of the hierarchy family: nested transforms, an instanced transform, namespaces and a
+// "Zeq_Root" top node.
 #include "roundtrip_support.h"
 
 namespace {

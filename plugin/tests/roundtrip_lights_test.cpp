@@ -1,4 +1,5 @@
-// Round trip of the lights family: point, spot (cone animated), directional and ambient lights, turned under rotate orders other than XYZ.
+// Round trip of the lights family: point, spot (cone animated), directional and ambient lights,
+// turned under rotate orders other than XYZ.
 #include "roundtrip_support.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Round trip of the meshes family: cubes with UV sets, colours, two materials, a placed file texture and a three-layer texture; hard edges split on export and merged on import.
+// Round trip of the meshes family: cubes with UV sets, colours, two materials, a placed file
+// texture and a three-layer texture; hard edges split on export and merged on import.
 #include "roundtrip_support.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Round trip of the skinning family: a joint chain in its bind pose skinning a mesh and a NURBS surface, weights about 0.001.
+// Round trip of the skinning family: a joint chain in its bind pose skinning a mesh and a NURBS
+// surface, weights about 0.001.
 #include "roundtrip_support.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Round trip of the surfaces family: NURBS surfaces with open, closed and periodic directions, rational weights and an unevenly knotted closed direction.
+// Round trip of the surfaces family: NURBS surfaces with open, closed and periodic directions,
+// rational weights and an unevenly knotted closed direction.
 #include "roundtrip_support.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Round trip of the userAttributes family: user attributes of every type the export carries, soft limits, one animated.
+// Round trip of the userAttributes family: user attributes of every type the export carries, soft
+// limits, one animated.
 #include "roundtrip_support.h"
 
 namespace {
