@@ -213,6 +213,24 @@ TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {
     EXPECT_NEAR(mCurve.KeyGetRightTangeantWeight(1), 1.0 / 3, 1e-3);
 }
 
+// Weights are kept in steps of 1/9999: a weight is written to its nearest step, and a weight that
+// is a step already (one read from a file, gone through the host's tangents) keeps that step
+// instead of losing one to truncation on each pass.
+TEST_F(CurveConversionTest, WeightsKeepTheirNearestStep) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {0.25, 3, 1, 1}});
+    host.setIsWeighted(true);
+    const double steps[] = {138, 277.75, 3333};
+    const short expected[] = {138, 278, 3333};
+    for (int i = 0; i < 3; ++i) {
+        // Host handle length w x dt, given as a tangent of three handles in UI frames (24 a second).
+        const double weight = steps[i] / 9999.0;
+        host.setTangent(0, static_cast<float>(3 * weight * 0.25 * 24), 0, false);
+        Convert(host);
+        ASSERT_EQ(mCurve.KeyGetCount(), 2);
+        EXPECT_EQ(std::lround(mCurve.KeyGetRightTangeantWeight(0) * 9999.0), expected[i]) << steps[i];
+    }
+}
+
 TEST_F(CurveConversionTest, ZeroLengthTangentsStayFinite) {
     TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {1, 1, 1, 1}});
     host.setIsWeighted(true);
