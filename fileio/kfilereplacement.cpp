@@ -62,9 +62,10 @@ bool KFileReplacement::Begin(const char* target) {
     Discard();
     if (!target || !*target) return false;
     const KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
-    // A directory cannot be replaced by a file.
+    // Only a regular file is replaced: a directory, device or pipe of that name
+    // stays what it is.
     struct stat st;
-    if (::stat(path.Buffer(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    if (::stat(path.Buffer(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
     RemoveStaleTemporaries(path);
     const KString temporary = TemporaryName(path);
     const int fd = ::open(temporary.Buffer(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

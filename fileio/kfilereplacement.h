@@ -29,7 +29,9 @@ public:
 
     // Creates the empty temporary beside target (a relative target is taken
     // from the current directory), discarding one begun before. False when it
-    // cannot be created: the target is then untouched.
+    // cannot be created, and when target names something other than a regular
+    // file (a directory, device or pipe is never replaced): the target is then
+    // untouched.
     bool Begin(const char* target);
     // The file to write while a replacement is under way; "" otherwise.
     const char* GetTemporaryPath() const { return mTemporary.Buffer(); }

@@ -104,6 +104,12 @@ TEST_F(FileReplacementTest, RefusesWhatCannotBecomeAFile) {
     EXPECT_FALSE(replacement.Begin(mDir.Path().string().c_str())) << "a directory is no target";
     EXPECT_FALSE(replacement.Begin((mDir / "missing/dir/file.out").c_str()));
     EXPECT_EQ(0, EntryCount());
+    // A device or pipe would become a plain file: it stays what it is.
+    const std::string pipe = mDir / "pipe";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    EXPECT_FALSE(replacement.Begin(pipe.c_str()));
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(1, EntryCount());
 }
 
 TEST_F(FileReplacementTest, BeginRemovesTemporariesOfWritersThatDied) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/tests/kfilesizelimit.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -442,19 +444,25 @@ TEST_F(AcclaimWriters, RefusedScenes) {
 }
 
 TEST_F(AcclaimWriters, OutputErrorsAreReported) {
-    if (!std::fopen("/dev/full", "w")) GTEST_SKIP() << "no /dev/full";
     KZeqNode* top = Node("top", nullptr);
     top->SetSelected(true);
     Node("c", top);
-    KZeqWriterAcclaimAsf writer(mManager);
-    ASSERT_TRUE(writer.FileCreate("/dev/full"));
-    KStreamOptions* options = writer.GetWriteOptions();
-    EXPECT_FALSE(writer.Write(*mScene, options));
-    EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
-    KString message;
-    writer.GetMessage(message);
-    EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
-    options->Destroy();
+    const std::string kept = Path("kept.asf");
+    zeqmotiontest::WriteText(kept, "# kept\n");
+    {
+        zeqtest::ScopedFileSizeLimit full(16);
+        KZeqWriterAcclaimAsf writer(mManager);
+        ASSERT_TRUE(writer.FileCreate(kept.c_str()));
+        KStreamOptions* options = writer.GetWriteOptions();
+        EXPECT_FALSE(writer.Write(*mScene, options));
+        EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+        KString message;
+        writer.GetMessage(message);
+        EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
+        writer.FileClose();
+        options->Destroy();
+    }
+    EXPECT_EQ("# kept\n", zeqmotiontest::ReadText(kept));
 }
 
 // ---- Round trips ------------------------------------------------------------------------------

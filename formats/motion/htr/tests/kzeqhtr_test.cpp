@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/tests/kfilesizelimit.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -436,11 +438,15 @@ TEST_F(HtrIO, WriterRefusesSpacesAndReportsOutputErrors) {
     EXPECT_EQ(recorder.mMessages[0].mText, "Spaces are not allowed in HTR node names:\n    Model::a b");
     writer.FileClose();
     top->RemoveChild(spaced);
-    if (FILE* full = std::fopen("/dev/full", "w")) {
-        std::fclose(full);
-        ASSERT_TRUE(writer.FileCreate("/dev/full"));
+    {
+        const std::string kept = Path("kept.htr");
+        zeqmotiontest::WriteText(kept, "# kept\n");
+        zeqtest::ScopedFileSizeLimit full(64);
+        ASSERT_TRUE(writer.FileCreate(kept.c_str()));
         EXPECT_FALSE(writer.Write(*mScene, options));
         EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+        writer.FileClose();
+        EXPECT_EQ("# kept\n", zeqmotiontest::ReadText(kept));
     }
     options->Destroy();
 }
