@@ -56,7 +56,8 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
 }
 
 bool KZeqWriterCorvantisMov::WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, bool t, bool r, bool s) {
-    bool ok = mFile->Print(0, "%g\t", time.GetSecondDouble());
+    // Nine digits read back as the same time, and the reader estimates the rate from them.
+    bool ok = mFile->Print(0, "%.9g\t", time.GetSecondDouble());
     for (int i = 0; i < nodes.GetCount(); ++i) ok = WriteNode(nodes[i], time, t, r, s) && ok;
     return mFile->Print(0, "\n") && ok;
 }
