@@ -276,6 +276,10 @@ bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNo
         Identity(identity);
         for (int k = 0; k < count; ++k)
             if (!MinimizeRotationOffset(root, identity, identity, k)) return false;
+        // The default values take the same rewrite, so that the default take
+        // (the skeleton writers read) and the keys hold one skeleton in one
+        // set of axes.
+        if (!MinimizeRotationOffset(root, identity, identity, kDefaultValues)) return false;
     }
     const int filter = KFCURVE_GetRotationFilterToApply();
     for (auto& segment : mSegments) {
@@ -319,12 +323,21 @@ bool KZeqFileMotionAnalysisHtr::MinimizeRotationOffset(KZeqNode* node, const Kge
     KZeqHtrSegment* segment = GetSegmentByNode(node);
     if (!segment) return false;
     KFCurve** curves = segment->mCurves;
-    if (curves[0]->KeyGetCount() <= k) return false;
+    const bool defaults = k == kDefaultValues;
+    if (!defaults && curves[0]->KeyGetCount() <= k) return false;
     KgeAMatrix local, g1, g2, corrected;
     Identity(local);
-    KmXYZtoR(local, curves[3]->KeyGetPtr(k)->GetValue(), curves[4]->KeyGetPtr(k)->GetValue(),
-             curves[5]->KeyGetPtr(k)->GetValue());
-    for (int j = 0; j < 3; ++j) local[3][j] = curves[j]->KeyGetPtr(k)->GetValue();
+    KZeqVector4 defaultT, defaultR;
+    if (defaults) {
+        node->GetDefaultT(defaultT);
+        node->GetDefaultR(defaultR);
+        KmXYZtoR(local, defaultR[0], defaultR[1], defaultR[2]);
+        for (int j = 0; j < 3; ++j) local[3][j] = defaultT[j];
+    } else {
+        KmXYZtoR(local, curves[3]->KeyGetPtr(k)->GetValue(), curves[4]->KeyGetPtr(k)->GetValue(),
+                 curves[5]->KeyGetPtr(k)->GetValue());
+        for (int j = 0; j < 3; ++j) local[3][j] = curves[j]->KeyGetPtr(k)->GetValue();
+    }
     KmAA(g1, a, local);
     KgeAMatrix rest;
     Identity(rest);
@@ -343,9 +356,16 @@ bool KZeqFileMotionAnalysisHtr::MinimizeRotationOffset(KZeqNode* node, const Kge
             for (int c = 0; c < 3; ++c) rotation[r][c] = -rotation[r][c];
     double angles[3];
     KmRtoVXYZ(angles, rotation);
-    for (int j = 0; j < 3; ++j) {
-        curves[j]->KeyGetPtr(k)->SetValue(static_cast<float>(corrected[3][j]));
-        curves[3 + j]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[j]));
+    if (defaults) {
+        const KZeqVector4 t(corrected[3][0], corrected[3][1], corrected[3][2], 0.0);
+        node->SetDefaultT(t);
+        node->SetDefaultR(KZeqVector4(angles[0], angles[1], angles[2], 0.0));
+        node->GetLimits().SetDefault(KZeqNodeLimits::eT, t);
+    } else {
+        for (int j = 0; j < 3; ++j) {
+            curves[j]->KeyGetPtr(k)->SetValue(static_cast<float>(corrected[3][j]));
+            curves[3 + j]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[j]));
+        }
     }
     for (int i = 0; i < node->GetChildCount(); ++i)
         if (!MinimizeRotationOffset(node->GetChild(i), g1, g2, k)) return false;
