@@ -82,7 +82,10 @@ TEST_P(BvhRoundTrip, SampleFileComesBackEqual) {
     EXPECT_TRUE(CompareMotion(before, after, 0.01));
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, BvhRoundTrip, testing::ValuesIn(TestDataFiles("bvh", "bvh")),
+// The shared samples by name: without them each case skips, saying so.
+INSTANTIATE_TEST_SUITE_P(Samples, BvhRoundTrip,
+                         testing::Values("cmu_12_01_walk.bvh", "131_01.bvh", "test_mocapbank.bvh", "test_freebvh.bvh",
+                                         "bvh_test2.bvh"),
                          [](const testing::TestParamInfo<std::string>& info) {
                              return info.param.substr(0, info.param.find('.'));
                          });
