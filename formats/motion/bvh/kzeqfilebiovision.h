@@ -43,7 +43,9 @@ struct KBVHJoint {
     // Writes the frame as key keyIndex at time into the curves, which hold
     // room for it: translation for 6-channel joints only, rotation kept
     // continuous with the frame before.
-    void AddFrame(int keyIndex, KTime time);
+    // With fromZero the first key too takes the Euler triple closest to
+    // (0, 0, 0), as the unroll filter has it.
+    void AddFrame(int keyIndex, KTime time, bool fromZero = false);
 };
 
 // The Biovision BVH text file: parses a hierarchy of joints with their

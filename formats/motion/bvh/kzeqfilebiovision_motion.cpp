@@ -63,6 +63,16 @@ void PreRotate(double (*m)[4], int axis, double radians) {
     }
 }
 
+// Within 45 degrees of the previous triple on every axis, a triple is already
+// the continuous one: no whole turn brings an angle nearer, and its other
+// solution (first and last angles a half turn on, the middle one mirrored)
+// lies at least 135 degrees away on two axes. KVNGetContinuousRotation would
+// return it unchanged; consecutive frames are nearly always so.
+bool NearOnEveryAxis(const double* angles, const double* previous) {
+    return std::fabs(angles[0] - previous[0]) < 45.0 && std::fabs(angles[1] - previous[1]) < 45.0 &&
+           std::fabs(angles[2] - previous[2]) < 45.0;
+}
+
 double Length3(const KZeqVector4& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 // Which curves of a joint are keyed: rotation always, translation with six channels.
@@ -103,10 +113,12 @@ void KBVHJoint::SetFrame(const double* values) {
     KmRtoVXYZ(mRotation, m);
 }
 
-void KBVHJoint::AddFrame(int keyIndex, KTime time) {
+void KBVHJoint::AddFrame(int keyIndex, KTime time, bool fromZero) {
     if (mChannelCount == 6)
         for (int i = 0; i < 3; ++i) WriteKey(mCurves[i], keyIndex, time, mTranslation[i]);
-    if (keyIndex > 0) KVNGetContinuousRotation(mRotation, mRotation, mPreviousRotation, kXYZOrder);
+    if (keyIndex == 0) std::fill(mPreviousRotation, mPreviousRotation + 3, 0.0);
+    if ((keyIndex > 0 || fromZero) && !NearOnEveryAxis(mRotation, mPreviousRotation))
+        KVNGetContinuousRotation(mRotation, mRotation, mPreviousRotation, kXYZOrder);
     std::copy(mRotation, mRotation + 3, mPreviousRotation);
     for (int i = 0; i < 3; ++i) WriteKey(mCurves[3 + i], keyIndex, time, mRotation[i]);
 }
@@ -158,6 +170,14 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
         ok = ok && curve->InitBuffers(reserved);
     }
 
+    // The rows are keyed as continuous XYZ Euler, key by key as the unroll
+    // filter does it; from the first key on, the filter (without its test for
+    // path) then finds nothing to change, so it is not run a second time.
+    int rotationFilter = KFCURVE_GetRotationFilterToApply();
+    const bool unrolled =
+        rotationFilter == KFCURVE_ROTATION_FILTER_UNROLL && !KFCURVE_GetRotationFilterUnrollTestForPath();
+    if (unrolled) rotationFilter = 0;
+
     std::vector<double> row(static_cast<std::size_t>(mTotalChannels));
     KTime time = start;
     int rows = 0;
@@ -175,7 +195,7 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
         int offset = 0;
         for (KBVHJoint* joint : joints) {
             joint->SetFrame(row.data() + offset);
-            joint->AddFrame(rows, time);
+            joint->AddFrame(rows, time, unrolled);
             offset += joint->mChannelCount;
         }
         time += period;
@@ -184,7 +204,6 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
     if (!ok) return false;
 
     const bool reduce = KFCURVE_GetUseConstantKeyReducer();
-    const int rotationFilter = KFCURVE_GetRotationFilterToApply();
     for (KBVHJoint* joint : joints) {
         KFCurve** translation = joint->mCurves;
         KFCurve** rotation = joint->mCurves + 3;
