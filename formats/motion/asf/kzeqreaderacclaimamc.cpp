@@ -21,14 +21,7 @@ KZeqReaderAcclaimAmc::KZeqReaderAcclaimAmc(KZeqSdkManager& manager) : KZeqMotion
 KZeqReaderAcclaimAmc::~KZeqReaderAcclaimAmc() = default;
 
 KStreamOptions* KZeqReaderAcclaimAmc::GetReadOptions(bool) {
-    if (!CheckOpen()) return nullptr;
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 KString KZeqReaderAcclaimAmc::GenerateTakeName(KZeqScene& scene, const char* fileName) {

@@ -17,14 +17,7 @@ KZeqReaderBiovision::KZeqReaderBiovision(KZeqSdkManager& manager) : KZeqMotionFi
 KZeqReaderBiovision::~KZeqReaderBiovision() = default;
 
 KStreamOptions* KZeqReaderBiovision::GetReadOptions(bool /*parseFile*/) {
-    if (!CheckOpen()) return nullptr;
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 bool KZeqReaderBiovision::Read(KZeqScene& scene, KStreamOptions* streamOptions) {

@@ -7,6 +7,7 @@
 
 #include "base/kstring.h"
 #include "fileio/kfilereplacement.h"
+#include "io/kstreamoptionsmotion.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -108,6 +109,19 @@ protected:
         return true;
     }
     void CloseFile() override { mFile.reset(); }
+
+    // New motion options filled by the file's ReadOptions; null with error 3
+    // (no file) or 0 (the header does not read). The caller releases them.
+    KStreamOptions* ReadFileOptions() {
+        if (!CheckOpen()) return nullptr;
+        KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
+        if (!mFile->ReadOptions(options)) {
+            options->Destroy();
+            mError.SetLastErrorID(eFileCorrupted);
+            return nullptr;
+        }
+        return options;
+    }
 
     std::unique_ptr<File> mFile;
 };

@@ -15,14 +15,7 @@ KZeqReaderMotionAnalysisHtr::KZeqReaderMotionAnalysisHtr(KZeqSdkManager& manager
 KZeqReaderMotionAnalysisHtr::~KZeqReaderMotionAnalysisHtr() = default;
 
 KStreamOptions* KZeqReaderMotionAnalysisHtr::GetReadOptions(bool) {
-    if (!CheckOpen()) return nullptr;
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 bool KZeqReaderMotionAnalysisHtr::Read(KZeqScene& scene, KStreamOptions* options) {
