@@ -15,6 +15,7 @@
 #include "fcurve/kfcurvefilterunroll.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -23,9 +24,6 @@
 namespace zeqsdk_400 {
 
 namespace {
-
-// The axis sequence of the Euler triples keyed: X, Y, Z.
-const int kXYZOrder[3] = {0, 1, 2};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -61,16 +59,6 @@ void PreRotate(double (*m)[4], int axis, double radians) {
         m[u][j] = c * mu + s * mv;
         m[v][j] = c * mv - s * mu;
     }
-}
-
-// Within 45 degrees of the previous triple on every axis, a triple is already
-// the continuous one: no whole turn brings an angle nearer, and its other
-// solution (first and last angles a half turn on, the middle one mirrored)
-// lies at least 135 degrees away on two axes. KVNGetContinuousRotation would
-// return it unchanged; consecutive frames are nearly always so.
-bool NearOnEveryAxis(const double* angles, const double* previous) {
-    return std::fabs(angles[0] - previous[0]) < 45.0 && std::fabs(angles[1] - previous[1]) < 45.0 &&
-           std::fabs(angles[2] - previous[2]) < 45.0;
 }
 
 double Length3(const KZeqVector4& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -116,10 +104,12 @@ void KBVHJoint::SetFrame(const double* values) {
 void KBVHJoint::AddFrame(int keyIndex, KTime time, bool fromZero) {
     if (mChannelCount == 6)
         for (int i = 0; i < 3; ++i) WriteKey(mCurves[i], keyIndex, time, mTranslation[i]);
-    if (keyIndex == 0) std::fill(mPreviousRotation, mPreviousRotation + 3, 0.0);
-    if ((keyIndex > 0 || fromZero) && !NearOnEveryAxis(mRotation, mPreviousRotation))
-        KVNGetContinuousRotation(mRotation, mRotation, mPreviousRotation, kXYZOrder);
-    std::copy(mRotation, mRotation + 3, mPreviousRotation);
+    if (keyIndex == 0 && !fromZero) {
+        mContinuity.Set(mRotation);
+    } else {
+        if (keyIndex == 0) mContinuity.Reset();
+        mContinuity.Apply(mRotation);
+    }
     for (int i = 0; i < 3; ++i) WriteKey(mCurves[3 + i], keyIndex, time, mRotation[i]);
 }
 
@@ -174,8 +164,7 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
     // filter does it; from the first key on, the filter (without its test for
     // path) then finds nothing to change, so it is not run a second time.
     int rotationFilter = KFCURVE_GetRotationFilterToApply();
-    const bool unrolled =
-        rotationFilter == KFCURVE_ROTATION_FILTER_UNROLL && !KFCURVE_GetRotationFilterUnrollTestForPath();
+    const bool unrolled = motionkeys::UnrollWhileKeying();
     if (unrolled) rotationFilter = 0;
 
     std::vector<double> row(static_cast<std::size_t>(mTotalChannels));
