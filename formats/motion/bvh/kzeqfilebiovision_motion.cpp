@@ -164,7 +164,8 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
     // filter does it; from the first key on, the filter (without its test for
     // path) then finds nothing to change, so it is not run a second time.
     int rotationFilter = KFCURVE_GetRotationFilterToApply();
-    const bool unrolled = motionkeys::UnrollWhileKeying();
+    // (The filter leaves a single key as it is.)
+    const bool unrolled = motionkeys::UnrollWhileKeying() && count > 1;
     if (unrolled) rotationFilter = 0;
 
     std::vector<double> row(static_cast<std::size_t>(mTotalChannels));

@@ -16,6 +16,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
@@ -27,6 +28,28 @@
 namespace zeqsdk_400 {
 
 namespace {
+
+// Makes three rotation curves with their keys at the same times continuous
+// key by key from (0, 0, 0), as the unroll filter does; false (nothing
+// changed) when their keys are not aligned.
+bool KeepContinuous(KFCurve** curves) {
+    const int count = curves[0]->KeyGetCount();
+    if (curves[1]->KeyGetCount() != count || curves[2]->KeyGetCount() != count) return false;
+    // The filter leaves a single key as it is.
+    if (count < 2) return true;
+    for (int k = 0; k < count; ++k)
+        if (curves[1]->KeyGetPtr(k)->GetTime() != curves[0]->KeyGetPtr(k)->GetTime() ||
+            curves[2]->KeyGetPtr(k)->GetTime() != curves[0]->KeyGetPtr(k)->GetTime())
+            return false;
+    motionkeys::ContinuousEuler continuity;
+    for (int k = 0; k < count; ++k) {
+        double angles[3];
+        for (int c = 0; c < 3; ++c) angles[c] = curves[c]->KeyGetPtr(k)->GetValue();
+        continuity.Apply(angles);
+        for (int c = 0; c < 3; ++c) curves[c]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[c]));
+    }
+    return true;
+}
 
 void Identity(KgeAMatrix& m) {
     for (int i = 0; i < 4; ++i)
@@ -282,8 +305,11 @@ bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNo
         if (!MinimizeRotationOffset(root, identity, identity, kDefaultValues)) return false;
     }
     const int filter = KFCURVE_GetRotationFilterToApply();
+    const bool continuous = motionkeys::UnrollWhileKeying();
     for (auto& segment : mSegments) {
-        if (filter == KFCURVE_ROTATION_FILTER_UNROLL) {
+        if (continuous && KeepContinuous(segment->mCurves + 3)) {
+            // What the unroll filter makes of aligned keys, without its copies.
+        } else if (filter == KFCURVE_ROTATION_FILTER_UNROLL) {
             KFCurveFilterUnroll unroll;
             unroll.Apply(segment->mCurves + 3, 3);
         } else if (filter == KFCURVE_ROTATION_FILTER_GIMBLE_KILLER) {

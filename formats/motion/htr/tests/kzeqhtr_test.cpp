@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fcurve/kfcurvesettings.h"
 #include "fileio/tests/kfilesizelimit.h"
 
 #include <array>
@@ -126,6 +127,21 @@ TEST_P(HtrSamples, ReadAsCounted) {
     const std::string take = std::string(s.mFile).substr(0, std::string(s.mFile).rfind('.'));
     EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), take);
     EXPECT_TRUE(KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, "HTR:reference"));
+}
+
+// The reader keys rotations continuous as the unroll filter makes them, so
+// it leaves that filter out: run on what was read (before the constant key
+// reducer, which comes after it), it changes no key.
+TEST_P(HtrSamples, RotationKeysNeedNoUnrolling) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam();
+    const bool reducer = KFCURVE_GetUseConstantKeyReducer();
+    KFCURVE_SetUseConstantKeyReducer(false);
+    const bool read =
+        Import(dir + "/" + s.mFile, [&s](KStreamOptionsMotion& options) { options.SetFrameCount(s.mFrames); });
+    KFCURVE_SetUseConstantKeyReducer(reducer);
+    ASSERT_TRUE(read) << mLastError;
+    EXPECT_TRUE(zeqmotiontest::UnrollChangesNoKey(Find("HTR:reference")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HtrSamples,
