@@ -44,9 +44,6 @@ void KFileReplacement::RemoveStaleTemporaries(const KString& path) {
         const char* digits = entry->d_name + prefix.size();
         const auto parsed = std::from_chars(digits, entry->d_name + name.size(), pid);
         if (parsed.ec != std::errc() || parsed.ptr == digits || *parsed.ptr != '.' || pid <= 0) continue;
-        // Only names this facility makes: sixteen hex digits after the process id.
-        const std::string_view random(parsed.ptr + 1);
-        if (random.size() != 16 || random.find_first_not_of("0123456789abcdef") != std::string_view::npos) continue;
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
     ::closedir(dir);
