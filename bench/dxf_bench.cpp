@@ -187,7 +187,8 @@ BENCHMARK(BM_DxfReadMemory)->Arg(10000)->Arg(100000)->Arg(400000)->Iterations(1)
 struct Cleanup {
     ~Cleanup() {
         std::error_code error;
-        for (const char* name : {"0-10000.dxf", "0-100000.dxf", "1-1000.dxf"}) std::filesystem::remove(Scratch(name), error);
+        for (const char* name : {"0-10000.dxf", "0-100000.dxf", "0-400000.dxf", "1-1000.dxf"})
+            std::filesystem::remove(Scratch(name), error);
     }
 } cleanup;
 
