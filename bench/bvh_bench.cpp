@@ -1,8 +1,8 @@
 // BVH reading and writing against the cost of parsing the same numbers.
 //
-// The file: a 31-joint skeleton (the root with six channels, 30 joints with
-// three rotations, 7 end sites), rows of 96 values written "%.4f" as motion
-// capture exports do. BM_BvhFromChars is the floor: the file read into memory
+// The file: a skeleton of J joints (second argument: the root with six
+// channels, J - 1 joints with three rotations over 7 limbs, 7 end sites), rows
+// of 3J + 3 values written "%.4f" as motion capture exports do. BM_BvhFromChars is the floor: the file read into memory
 // and every number of its rows parsed with std::from_chars. BM_BvhRead runs
 // the importer into a new scene (keys, continuous rotations, the curve
 // library's import filters, or without them);
@@ -38,17 +38,17 @@ using namespace zeqsdk_400;
 
 namespace {
 
-constexpr int kJoints = 31;
-constexpr int kValuesPerRow = 6 + 3 * (kJoints - 1);
+int ValuesPerRow(int joints) { return 6 + 3 * (joints - 1); }
 
 std::string ScratchPath(const std::string& name) {
     const char* root = std::getenv("TMPDIR");
     return std::string(root && *root ? root : "/tmp") + "/bvh-bench-" + std::to_string(::getpid()) + "-" + name;
 }
 
-// Seven limbs from the root, 30 joints in all, each limb ending in an end site.
-std::string Hierarchy() {
-    const int limbs[7] = {6, 5, 5, 4, 4, 3, 3};
+// Seven limbs from the root, joints - 1 joints in all, each limb ending in an end site.
+std::string Hierarchy(int joints) {
+    int limbs[7];
+    for (int limb = 0; limb < 7; ++limb) limbs[limb] = (joints - 1) / 7 + (limb < (joints - 1) % 7 ? 1 : 0);
     std::string text = "HIERARCHY\nROOT Hips\n{\n  OFFSET 0 0 0\n  CHANNELS 6 Xposition Yposition Zposition "
                        "Zrotation Xrotation Yrotation\n";
     for (int limb = 0; limb < 7; ++limb) {
@@ -72,29 +72,29 @@ std::string Hierarchy() {
 
 // The files, made once per size and removed when the program ends.
 struct Files {
-    std::map<int, std::string> mPaths;
+    std::map<std::pair<int, int>, std::string> mPaths;
     ~Files() {
         for (const auto& entry : mPaths) ::unlink(entry.second.c_str());
     }
 };
 
-const std::string& File(int frames) {
+const std::string& File(int frames, int joints) {
     static Files files;
-    auto found = files.mPaths.find(frames);
+    auto found = files.mPaths.find({frames, joints});
     if (found != files.mPaths.end()) return found->second;
-    const std::string path = ScratchPath(std::to_string(frames) + ".bvh");
+    const std::string path = ScratchPath(std::to_string(frames) + "x" + std::to_string(joints) + ".bvh");
     std::FILE* out = std::fopen(path.c_str(), "w");
-    std::fputs(Hierarchy().c_str(), out);
+    std::fputs(Hierarchy(joints).c_str(), out);
     std::fprintf(out, "MOTION\nFrames: %d\nFrame Time: 0.0083333\n", frames);
     for (int f = 0; f < frames; ++f) {
-        for (int v = 0; v < kValuesPerRow; ++v) {
+        for (int v = 0; v < ValuesPerRow(joints); ++v) {
             const double value = v < 3 ? 50.0 * std::sin(0.01 * f + v) : 80.0 * std::sin(0.013 * f + 0.7 * v);
             std::fprintf(out, "%.4f ", value);
         }
         std::fputc('\n', out);
     }
     std::fclose(out);
-    return files.mPaths.emplace(frames, path).first->second;
+    return files.mPaths.emplace(std::make_pair(frames, joints), path).first->second;
 }
 
 std::string Slurp(const std::string& path) {
@@ -103,7 +103,7 @@ std::string Slurp(const std::string& path) {
 }
 
 void BM_BvhFromChars(benchmark::State& state) {
-    const std::string& path = File(static_cast<int>(state.range(0)));
+    const std::string& path = File(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     double sum = 0.0;
     std::size_t numbers = 0;
     for (auto _ : state) {
@@ -143,14 +143,14 @@ int KeyCount(KZeqNode* node) {
     return keys + (take && take != node->GetDefaultTakeNode() ? take->GetKFCurveNode()->KeyGetCount(false) : 0);
 }
 
-// Second argument 1: the curve library's import filters as they are set by
+// Third argument 1: the curve library's import filters as they are set by
 // default (unroll, constant key reducer); 0: both off, the reader alone.
 void BM_BvhRead(benchmark::State& state) {
     ZeqRegisterFormats();
-    const std::string& path = File(static_cast<int>(state.range(0)));
+    const std::string& path = File(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const int savedFilter = KFCURVE_GetRotationFilterToApply();
     const bool savedReducer = KFCURVE_GetUseConstantKeyReducer();
-    if (state.range(1) == 0) {
+    if (state.range(2) == 0) {
         KFCURVE_SetRotationFilterToApply(0);
         KFCURVE_SetUseConstantKeyReducer(false);
     }
@@ -179,7 +179,7 @@ void BM_BvhWrite(benchmark::State& state) {
     const int frames = static_cast<int>(state.range(0));
     std::unique_ptr<KZeqSdkManager> manager(KZeqSdkManager::CreateKZeqSdkManager());
     KZeqScene* scene = manager->CreateKZeqScene();
-    if (!Import(*manager, *scene, File(frames))) state.SkipWithError("read failed");
+    if (!Import(*manager, *scene, File(frames, 31))) state.SkipWithError("read failed");
     scene->GetRootNode()->GetChild(0)->GetChild(0)->SetSelected(true);
     const std::string out = ScratchPath("written.bvh");
     for (auto _ : state) {
@@ -199,6 +199,6 @@ void BM_BvhWrite(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_BvhFromChars)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BvhRead)->ArgsProduct({{10000, 100000}, {1, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BvhFromChars)->ArgsProduct({{10000, 100000}, {31, 60}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BvhRead)->ArgsProduct({{10000, 100000}, {31, 60}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BvhWrite)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -139,7 +139,8 @@ long StatusKb(const char* key) {
 
 // The memory one read takes, in a process of its own (this program run again
 // with ZEQ_DXF_BENCH_MEMORY naming the file and the output): the resident
-// memory the read added at its peak, and the points of the scene it built.
+// memory the read added at its peak, the points of the scene it built, and
+// the resident memory that scene holds once the read is done.
 void MemoryChild(benchmark::State& state, std::string path, std::string output) {
     for (auto _ : state) {
         ZeqRegisterFormats();
@@ -150,7 +151,8 @@ void MemoryChild(benchmark::State& state, std::string path, std::string output) 
         long points = 0;
         for (int i = 0; i < manager.GetKZeqNodeCount(); ++i)
             if (KZeqMesh* mesh = manager.GetKZeqNode(i)->GetMesh()) points += mesh->GetControlPointsCount();
-        std::ofstream(output) << (StatusKb("VmHWM:") - before) * 1024.0 << " " << points << "\n";
+        std::ofstream(output) << (StatusKb("VmHWM:") - before) * 1024.0 << " " << points << " "
+                              << (StatusKb("VmRSS:") - before) * 1024.0 << "\n";
     }
 }
 const bool kMemoryChild = [] {
@@ -165,25 +167,28 @@ void BM_DxfReadMemory(benchmark::State& state) {
     if (std::getenv("ZEQ_DXF_BENCH_MEMORY")) return state.SkipWithError("in the child");
     const std::string& path = File(0, static_cast<int>(state.range(0)));
     const std::string output = Scratch("memory.txt");
-    double figures[2] = {0, 0};
+    double figures[3] = {0, 0, 0};
     for (auto _ : state) {
         const std::string command = "ZEQ_DXF_BENCH_MEMORY='" + path + "' ZEQ_DXF_BENCH_MEMORY_OUT='" + output + "' /proc/" +
                                     std::to_string(::getpid()) + "/exe --benchmark_filter=DxfMemoryChild >/dev/null";
         std::ifstream result;
-        if (std::system(command.c_str()) != 0 || !(result.open(output), result >> figures[0] >> figures[1]))
+        if (std::system(command.c_str()) != 0 || !(result.open(output), result >> figures[0] >> figures[1] >> figures[2]))
             state.SkipWithError("child failed");
     }
     std::filesystem::remove(output);
     state.counters["peak_MB"] = figures[0] / 1e6;
     state.counters["points"] = figures[1];
     state.counters["bytes_per_point"] = figures[1] > 0 ? figures[0] / figures[1] : 0.0;
+    state.counters["scene_MB"] = figures[2] / 1e6;
+    state.counters["peak_over_scene"] = figures[2] > 0 ? figures[0] / figures[2] : 0.0;
 }
-BENCHMARK(BM_DxfReadMemory)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DxfReadMemory)->Arg(10000)->Arg(100000)->Arg(400000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 struct Cleanup {
     ~Cleanup() {
         std::error_code error;
-        for (const char* name : {"0-10000.dxf", "0-100000.dxf", "1-1000.dxf"}) std::filesystem::remove(Scratch(name), error);
+        for (const char* name : {"0-10000.dxf", "0-100000.dxf", "0-400000.dxf", "1-1000.dxf"})
+            std::filesystem::remove(Scratch(name), error);
     }
 } cleanup;
 

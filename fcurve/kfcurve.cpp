@@ -329,10 +329,17 @@ int KFCurve::KeyAppendFast(KTime time, float value) {
     ++mKeyCount;
     // The slot may hold a removed key: start from a clean record so that no
     // stale flag (velocity, focus) carries over.
+    // The record is made once: encoding its weights is most of the cost of a key.
+    static const KFCurveKey kAppended = [] {
+        KFCurveKey made{};
+        made.Set(KTime(), 0.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
+                 KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+        return made;
+    }();
     KFCurveKey* key = KeyGetPtr(i);
-    *key = KFCurveKey{};
-    key->Set(time, value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
-             KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+    *key = kAppended;
+    key->SetTime(time);
+    key->SetValue(value);
     ++mUpdateId;
     ResetCandidate();
     return i;

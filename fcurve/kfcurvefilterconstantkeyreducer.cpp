@@ -195,22 +195,27 @@ bool KFCurveFilterConstantKeyReducer::ReduceRuns(KFCurve& curve, double derivati
         KFCurve& c = remover.Current();
         // The run search: keys joining key i, walking down to the start key.
         const double value = c.KeyGetPtr(i)->GetValue();
-        const double slope = c.KeyGetLeftDerivative(i);
+        // Derivatives cost far more than values: the value is looked at first
+        // (either failing ends the run at the same key), and the slope only
+        // once a key joins on value.
+        double slope = 0.0;
+        bool haveSlope = false;
+        const auto Slope = [&] {
+            if (!haveSlope) slope = c.KeyGetLeftDerivative(i), haveSlope = true;
+            return slope;
+        };
         int n = 1;
         int end = s - 1;  // the key that ended the search
         for (int j = i - 1; j >= s; --j) {
             const KFCurveKey* key = c.KeyGetPtr(j);
-            if (!IsLinear(key) && !Within(c.KeyGetRightDerivative(j), slope, derivativeTolerance)) {
-                end = j;
-                break;
-            }
-            if (!Within(key->GetValue(), value, valueTolerance)) {
+            if (!Within(key->GetValue(), value, valueTolerance) ||
+                (!IsLinear(key) && !Within(c.KeyGetRightDerivative(j), Slope(), derivativeTolerance))) {
                 end = j;
                 break;
             }
             ++n;
             if (j > 0 && !IsLinear(c.KeyGetPtr(j - 1)) &&
-                !Within(c.KeyGetLeftDerivative(j), slope, derivativeTolerance)) {
+                !Within(c.KeyGetLeftDerivative(j), Slope(), derivativeTolerance)) {
                 end = j;
                 break;
             }

@@ -1,6 +1,7 @@
 # Paths, settings files, the settings registry and the text tokenizer.
 target_sources(zeq_fileio PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/kconfigfile.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kfilereplacement.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kregistry.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ktextfile.cpp
 )
@@ -9,6 +10,7 @@ zeq_add_test(fileio_files_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kpath_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kconfigfile_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfilereplacement_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kregistry_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/ktextfile_test.cpp
   LIBS zeq_fileio)

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <limits>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -31,45 +32,11 @@ bool IsZeqExtension(const char* path) {
     return extension.GetLen() == 3 && extension.CompareNoCase("zeq") == 0;
 }
 
-// "<path>.tmp<pid>.<random>": a writer that died is told by its process id.
-KString TemporaryName(const KString& path) {
-    std::uint8_t random[8] = {};
-    RandomBytes(random, sizeof(random));
-    const std::string suffix = ".tmp" + std::to_string(::getpid()) + "." + ToHex(random, sizeof(random));
-    return path + KString(suffix.c_str());
-}
-
-// Removes the temporaries of earlier writers of path that are no longer running.
-void RemoveStaleTemporaries(const KString& path) {
-    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
-    const std::string prefix = std::string(ExtractFileName(path.Buffer()).Buffer()) + ".tmp";
-    DIR* dir = ::opendir(directory.IsEmpty() ? "/" : directory.Buffer());
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-        long pid = 0;
-        const char* digits = entry->d_name + prefix.size();
-        const auto parsed = std::from_chars(digits, entry->d_name + name.size(), pid);
-        if (parsed.ec != std::errc() || parsed.ptr == digits || *parsed.ptr != '.' || pid <= 0) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
 // Gives an unnamed file a name.
 bool LinkDescriptor(int fd, const KString& name) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.Buffer(), AT_SYMLINK_FOLLOW) == 0) return true;
     return ::linkat(fd, "", AT_FDCWD, name.Buffer(), AT_EMPTY_PATH) == 0;
-}
-
-void SyncDirectoryOf(const KString& path) {
-    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
-    const int fd = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -216,7 +183,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
     path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
-    RemoveStaleTemporaries(path);
+    KFileReplacement::RemoveStaleTemporaries(path);
     // Written unnamed where the system allows it (nothing is left when the writer
     // dies), else under a name that carries the writer's process id.
     const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
@@ -225,7 +192,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         if (!mFile.OpenDescriptor(anonymous, "w+b")) return Fail(eFileNotCreated);
         mTempAnonymous = true;
     } else {
-        mTempPath = TemporaryName(path);
+        mTempPath = KFileReplacement::TemporaryName(path);
         const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (!mFile.OpenDescriptor(fd, "w+b")) {
             mTempPath = "";
@@ -308,7 +275,7 @@ bool KZeq::Impl::Finish() {
         // reaches it before the data of the file it replaced goes.
         if (!mStream->Sync()) return Fail(eFileWriteError);
         if (mTempAnonymous) {
-            const KString named = TemporaryName(mPath);
+            const KString named = KFileReplacement::TemporaryName(mPath);
             if (!LinkDescriptor(mFile.Descriptor(), named)) return Fail(eFileNotCreated);
             mTempAnonymous = false;
             mTempPath = named;
@@ -316,7 +283,7 @@ bool KZeq::Impl::Finish() {
         if (!mFile.Close()) return Fail(eFileWriteError);
         if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return Fail(eFileNotCreated);
         mTempPath = "";
-        SyncDirectoryOf(mPath);
+        KFileReplacement::SyncDirectoryOf(mPath);
         // Data that belonged to the file just replaced.
         if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
     }

@@ -1,12 +1,13 @@
 // AMC motion on arbitrary text over a fixed skeleton (the 31-bone capture
-// layout): the skeleton is imported, then the input read as its motion, whose
-// options come from the file; motion that reads is written back out as AMC.
+// layout), imported once: the input is read as its motion, whose options come
+// from the file; motion that reads is written back out as AMC.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "formats/kzeqformats.h"
 #include "formats/motion/asf/tests/kzeqacclaimsamples.h"
@@ -30,46 +31,72 @@ bool WriteFile(const std::string& path, const void* data, std::size_t size) {
     return std::fclose(file) == 0 && ok;
 }
 
+// The skeleton, read once: each input's take is removed again after it, so
+// every input meets the same scene.
+struct Skeleton {
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    KStreamOptionsMotion* mOptions = nullptr;
+
+    Skeleton() {
+        ZeqRegisterFormats();
+        const std::string path = TempPath(".asf");
+        const std::string text = zeqacclaimsamples::SampleAsf();
+        if (!WriteFile(path, text.data(), text.size())) return;
+        KZeqImporter asf(mManager);
+        asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
+        asf.Initialize(path.c_str());
+        mOptions = static_cast<KStreamOptionsMotion*>(asf.GetImportOptions());
+        if (mOptions && !asf.Import(*mScene, mOptions)) {
+            mOptions->Destroy();
+            mOptions = nullptr;
+        }
+        std::remove(path.c_str());
+    }
+
+    void RemoveTake(const char* name) {
+        std::vector<KZeqNode*> pending{mScene->GetRootNode()};
+        while (!pending.empty()) {
+            KZeqNode* node = pending.back();
+            pending.pop_back();
+            node->RemoveTakeNode(name);  // false where the node has no such take
+            for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+        }
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string skeleton = TempPath(".asf");
     static const std::string motion = TempPath(".amc");
     static const std::string output = TempPath("-out.amc");
-    static const bool ready = [] {
-        ZeqRegisterFormats();
-        const std::string text = zeqacclaimsamples::SampleAsf();
-        return WriteFile(skeleton, text.data(), text.size());
-    }();
-    if (!ready || !WriteFile(motion, data, size)) return 0;
-    KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    KZeqImporter asf(manager);
-    asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
-    asf.Initialize(skeleton.c_str());
-    auto* options = static_cast<KStreamOptionsMotion*>(asf.GetImportOptions());
-    if (options && asf.Import(*scene, options)) {
-        KZeqImporter amc(manager);
-        amc.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
-        amc.Initialize(motion.c_str());
-        if (auto* read = static_cast<KStreamOptionsMotion*>(amc.GetImportOptions())) {
-            options->SetTimeMode(read->GetTimeMode(), read->GetFrameRate());
-            options->SetStart(read->GetStart());
-            options->SetFrameCount(read->GetFrameCount());
-            read->Destroy();
-        }
-        if (amc.Import(*scene, options)) {
-            KZeqNode* top = scene->GetRootNode()->GetChild(0);
-            if (top->GetChildCount() == 1) top = top->GetChild(0);
-            top->SetSelected(true);
-            // A few frames are enough to drive the writer.
-            if (options->GetFrameCount() > 8) options->SetFrameCount(8);
-            KZeqExporter exporter(manager);
+    static Skeleton skeleton;
+    if (!skeleton.mOptions || !WriteFile(motion, data, size)) return 0;
+    KStreamOptionsMotion* options = skeleton.mOptions;
+    KZeqScene* scene = skeleton.mScene;
+    KZeqImporter amc(skeleton.mManager);
+    amc.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+    amc.Initialize(motion.c_str());
+    if (auto* read = static_cast<KStreamOptionsMotion*>(amc.GetImportOptions())) {
+        options->SetTimeMode(read->GetTimeMode(), read->GetFrameRate());
+        options->SetStart(read->GetStart());
+        options->SetFrameCount(read->GetFrameCount());
+        read->Destroy();
+    }
+    if (amc.Import(*scene, options)) {
+        const std::string take = scene->GetCurrentTakeName();
+        KZeqNode* top = scene->GetRootNode()->GetChild(0);
+        if (top->GetChildCount() == 1) top = top->GetChild(0);
+        top->SetSelected(true);
+        // A few frames are enough to drive the writer.
+        if (options->GetFrameCount() > 8) options->SetFrameCount(8);
+        {
+            KZeqExporter exporter(skeleton.mManager);
             exporter.SetFileFormat(KZeqExporter::eACCLAIM_AMC);
             if (exporter.Initialize(output.c_str())) exporter.Export(*scene, options);
         }
+        top->SetSelected(false);
+        skeleton.RemoveTake(take.c_str());
     }
-    if (options) options->Destroy();
-    manager.DestroyKZeqScene(scene, true);
     return 0;
 }

@@ -291,6 +291,8 @@ bool transformLimits(Call& c) {
     };
     std::vector<Change> changes;
     for (const Axis& ax : axes) {
+        // Axes the command does not name keep their limits as they are.
+        if (!c.has(ax.value) && !c.has(ax.enable)) continue;
         double v[2];
         bool e[2];
         for (int m = 0; m < 2; ++m) {

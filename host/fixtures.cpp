@@ -277,9 +277,448 @@ void rich() {
     keyed(at(lampShape, "intensity"), {0, 3}, {2, 2}, {2, 2});
 }
 
+// ---- Round-trip families: each a small scene of one kind of content, under named nodes so that
+// what comes back can be told apart from what the host names by itself.
+
+void setRotation(const TObject& node, double x, double y, double z) {
+    double r[3] = {x, y, z};
+    TFnTransform t(node);
+    t.setRotation(r, t.rotationOrder());
+}
+
+void setScale(const TObject& node, double x, double y, double z) {
+    double s[3] = {x, y, z};
+    TFnTransform(node).setScale(s);
+}
+
+TObject locatorNode(const std::string& name, const TObject& parent = TObject()) {
+    TObject node = standin::createNode("transform", name, parent);
+    standin::createNode("locator", "", node);
+    return node;
+}
+
+// Nested transforms under a "Zeq_Root" top node and beside it, one transform instanced under two
+// parents, and nodes in a namespace and in one nested in it. Only "Zeq_Root" is a bare transform:
+// the others carry locators, which a null of the Zeq file comes back as.
+void hierarchy() {
+    TObject root = standin::createNode("transform", "Zeq_Root");
+    move(root, 0, 10, 0);
+    TObject base = locatorNode("base", root);
+    move(base, 1, 2, 3);
+    setRotation(base, 0.1, 0.2, 0.3);
+    setScale(base, 1, 2, 1);
+    TObject arm = locatorNode("arm", base);
+    move(arm, 0, 4, 0);
+    setRotation(arm, 0, 0, -0.5);
+    TObject hand = locatorNode("hand", arm);
+    move(hand, 0, 3, 0);
+    TObject tower = locatorNode("tower");
+    move(tower, -5, 0, 0);
+    TObject floor = locatorNode("floor", tower);
+    setScale(floor, 3, 3, 3);
+
+    TObject prop = locatorNode("prop", tower);
+    move(prop, 0, 1, 0);
+    standin::parent(prop, arm, true);
+
+    standin::addNamespace("set");
+    standin::setNamespace("set");
+    TObject stage = locatorNode("stage");
+    move(stage, 0, 0, 8);
+    locatorNode("mark", stage);
+    standin::addNamespace("props");
+    standin::setNamespace("props");
+    TObject chair = locatorNode("chair", stage);
+    move(chair, 2, 0, 0);
+    setRotation(chair, 0, 1.5, 0);
+    standin::setNamespace(":");
+}
+
+// The layered texture of the meshes family: three file textures, each with its own placement, as
+// inputs 0 to 2 under their blend modes (the last one the default) and alphas. Named as the
+// import names the layered texture it makes for a material, so that what comes back meets it.
+void layeredTexture(const TObject& shader) {
+    const std::string name = TFnDependencyNode(shader).name().asChar() + std::string("_layers");
+    TObject layered = standin::createNode("layeredTexture", name);
+    standin::connect(at(layered, "outColor"), at(shader, "color"));
+    TPlug inputs = at(layered, "inputs");
+    const char* names[] = {"grime", "paint", "metal"};
+    const short modes[] = {4, 6, 1};
+    for (unsigned i = 0; i < 3; ++i) {
+        TPlug element = inputs.elementByLogicalIndex(i);
+        const std::string path = std::string("/textures/") + names[i] + ".tif";
+        TObject file = standin::createFileTexture(names[i], path, element.child(0));
+        TObject place = standin::find(std::string(names[i]) + "_place");
+        at(place, "repeatU").setValue(1.0 + i);
+        at(place, "offsetV").setValue(0.125 * i);
+        inputs.elementByLogicalIndex(i).child(1).setValue(0.5 + 0.25 * i);
+        if (modes[i] != 1) inputs.elementByLogicalIndex(i).child(2).setValue(modes[i]);
+        (void)file;
+    }
+}
+
+// The hard and smooth cubes with their UV sets, colours, two materials and file texture, a cube
+// whose file texture has a placement of its own, and one with a three-layer texture.
+void meshes() {
+    cube();
+    TObject decalShape = standin::createCube("decalBox", true, 1);
+    move(TFnDagNode(decalShape).parent(0), -3, 0, 0);
+    TFnMesh decal(decalShape);
+    TFloatArray u, v;
+    TIntArray counts(6, 4), ids;
+    for (int f = 0; f < 6; ++f)
+        for (int k = 0; k < 4; ++k) ids.append(k);
+    for (float x : {0.0f, 1.0f, 1.0f, 0.0f}) u.append(x);
+    for (float y : {0.0f, 0.0f, 1.0f, 1.0f}) v.append(y);
+    decal.setUVs(u, v);
+    decal.assignUVs(counts, ids);
+    TObject label = standin::createNode("lambert", "label");
+    TObject sticker = standin::createFileTexture("sticker", "/textures/sticker.tif", at(label, "color"));
+    TObject place = standin::find("sticker_place");
+    at(place, "offsetU").setValue(0.25);
+    at(place, "offsetV").setValue(0.5);
+    at(place, "repeatU").setValue(2.0);
+    at(place, "repeatV").setValue(3.0);
+    at(place, "rotateFrame").setValue(0.5);
+    standin::linkUVSetTexture(decalShape, "map1", sticker);
+    standin::assignFaces(standin::createShadingGroup(label), pathOf(decalShape));
+
+    TObject layeredShape = standin::createCube("layeredBox", false, 1);
+    move(TFnDagNode(layeredShape).parent(0), 0, 3, 0);
+    TFnMesh layeredMesh(layeredShape);
+    layeredMesh.setUVs(u, v);
+    layeredMesh.assignUVs(counts, ids);
+    TObject coat = standin::createNode("lambert", "coat");
+    layeredTexture(coat);
+    standin::assignFaces(standin::createShadingGroup(coat), pathOf(layeredShape));
+}
+
+// The open patch, periodic tube and cluster of the NURBS scene, and a rational surface whose
+// closed direction (the host's U) is knotted unevenly.
+void surfaces() {
+    nurbs();
+    TPointArray cvs;
+    TDoubleArray knotsU, knotsV;
+    for (double k : {-2.0, -1.0, 0.0, 0.5, 2.0, 3.0, 4.0, 4.5, 6.0, 7.0}) knotsU.append(k);
+    for (double k : {0, 0, 1, 2, 2}) knotsV.append(k);
+    const int rows = 8;  // 10 knots, degree 3: 8 CVs around, the first 3 repeated at the end
+    for (int u = 0; u < rows; ++u)
+        for (int v = 0; v < 4; ++v) {
+            const int around = u % 5;
+            const double angle = around * 2 * M_PI / 5;
+            const double weight = v == 1 || v == 2 ? 0.5 + 0.25 * around : 1.0;
+            cvs.append(2 * std::cos(angle), v * 0.75, 2 * std::sin(angle), weight);
+        }
+    TFnNurbsSurface hood;
+    hood.create(cvs, knotsU, knotsV, 3, 2, TFnNurbsSurface::kPeriodic, TFnNurbsSurface::kOpen, true,
+                standin::createNode("transform", "hood"));
+    move(standin::find("hood"), 0, 0, 5);
+
+    // A closed (not periodic) direction: the last CV column meets the first.
+    TPointArray band;
+    TDoubleArray bandU, bandV;
+    for (double k : {0, 0, 0, 1, 2, 3, 3, 3}) bandU.append(k);
+    for (double k : {0, 1}) bandV.append(k);
+    for (int u = 0; u < 6; ++u)
+        for (int v = 0; v < 2; ++v) {
+            const double angle = (u % 5) * 2 * M_PI / 5;
+            band.append(std::cos(angle), v, std::sin(angle));
+        }
+    TFnNurbsSurface ring;
+    ring.create(band, bandU, bandV, 3, 1, TFnNurbsSurface::kClosed, TFnNurbsSurface::kOpen, false,
+                standin::createNode("transform", "band"));
+    move(standin::find("band"), 0, 0, -5);
+}
+
+// Cameras: a plain one, one with an aim, one with an aim and an up target, an orthographic one;
+// each with another film fit. Shapes are named as the host's camera command names them (the file
+// names transforms only), so that what comes back meets them by name.
+// An aim or up node as the camera command makes it: a transform with a locator of the command's name.
+TObject commandLocator(const std::string& name, const std::string& shape, const TObject& group) {
+    TObject node = standin::createNode("transform", name, group);
+    standin::createNode("locator", shape, node);
+    return node;
+}
+
+void cameraKinds() {
+    TObject plain = standin::createNode("transform", "plainCam");
+    TFnCamera plainCam(standin::createNode("camera", "cameraShape1", plain));
+    move(plain, 0, 150, 400);
+    TFnTransform(plain).setRotationOrder(TTransformationMatrix::kYZX, false);
+    setRotation(plain, -0.2, 0.3, 0.05);
+    TPlug plainAxis = at(plain, "rotateAxis");
+    const double axis[3] = {0.1, 0.2, 0};
+    for (unsigned i = 0; i < 3; ++i) plainAxis.child(i).setValue(axis[i]);
+    plainCam.setFocalLength(50);
+    plainCam.setHorizontalFilmAperture(1.417);
+    plainCam.setVerticalFilmAperture(0.945);
+    plainCam.setFilmFit(TFnCamera::kFillFilmFit);
+    plainCam.setNearClippingPlane(1);
+    plainCam.setFarClippingPlane(5000);
+    plainCam.setFocusDistance(400);
+
+    TObject aimGroup = standin::createNode("lookAt", "aimCam_group");
+    TObject aimCam = standin::createNode("transform", "aimCam", aimGroup);
+    TFnCamera aimed(standin::createNode("camera", "cameraShape1", aimCam));
+    aimed.setFocalLength(35);
+    aimed.setFilmFit(TFnCamera::kHorizontalFilmFit);
+    move(aimCam, -200, 100, 200);
+    move(commandLocator("aimCam_aim", "camera1_aimShape", aimGroup), 0, 50, 0);
+
+    TObject upGroup = standin::createNode("lookAt", "upCam_group");
+    at(upGroup, "twist").setValue(0.25);
+    TObject upCam = standin::createNode("transform", "upCam", upGroup);
+    TFnCamera upShape(standin::createNode("camera", "cameraShape1", upCam));
+    upShape.setFocalLength(85);
+    upShape.setFilmFit(TFnCamera::kVerticalFilmFit);
+    move(upCam, 300, 200, -100);
+    move(commandLocator("upCam_aim", "camera1_aimShape", upGroup), 0, 0, 0);
+    move(commandLocator("upCam_up", "camera1_upShape", upGroup), 300, 400, -100);
+
+    TObject ortho = standin::createNode("transform", "orthoCam");
+    TFnCamera orthoCam(standin::createNode("camera", "cameraShape1", ortho));
+    orthoCam.setIsOrtho(true);
+    orthoCam.setFilmFit(TFnCamera::kOverscanFilmFit);
+    move(ortho, 0, 1000, 0);
+    setRotation(ortho, -M_PI / 2, 0, 0);
+}
+
+// One light of each kind the export reads, under rotate orders other than XYZ where it turns; the
+// spot's cone angle is animated.
+void lights() {
+    TFnPointLight point;
+    TObject bulb = standin::createNode("transform", "bulb");
+    point.create(bulb, false);
+    point.setName("bulbShape");
+    point.setColor(TColor(1, 0.5f, 0.25f));
+    point.setIntensity(2);
+    move(bulb, 100, 200, 0);
+
+    TFnSpotLight spot;
+    TObject beam = standin::createNode("transform", "beam");
+    spot.create(beam, false);
+    spot.setName("beamShape");
+    spot.setConeAngle(0.5);
+    spot.setIntensity(1.5);
+    move(beam, 0, 300, 100);
+    TFnTransform(beam).setRotationOrder(TTransformationMatrix::kZXY, false);
+    setRotation(beam, -0.8, 0.4, 0.3);
+    TPlug beamAxis = at(beam, "rotateAxis");
+    const double axis[3] = {0.2, -0.1, 0.3};
+    for (unsigned i = 0; i < 3; ++i) beamAxis.child(i).setValue(axis[i]);
+    keyed(at(TFnDagNode(beam).child(0), "coneAngle"), {0.5, 0.9, 0.7}, {2, 2, 2}, {2, 2, 2});
+
+    TFnDirectionalLight sun;
+    TObject sky = standin::createNode("transform", "sun");
+    sun.create(sky, false);
+    sun.setName("sunShape");
+    sun.setColor(TColor(1, 1, 0.75f));
+    TFnTransform(sky).setRotationOrder(TTransformationMatrix::kYXZ, false);
+    setRotation(sky, 0.6, -0.3, 0.2);
+
+    standin::createNode("ambientLight", "fillShape", standin::createNode("transform", "fill"));
+}
+
+// A joint chain in its bind pose skinning a grid and a NURBS strip; some weights sit just above and
+// just below the export's 0.001. The skin clusters are named as the host names those the import
+// makes (the file keeps no cluster name), so that what comes back meets them by name.
+void skinning() {
+    TObject root = standin::createNode("joint", "root");
+    TObject spine = standin::createNode("joint", "spine", root);
+    TObject neck = standin::createNode("joint", "neck", spine);
+    move(root, 0, 1, 0);
+    move(spine, 0, 3, 0);
+    move(neck, 0, 3, 0);
+
+    TObject sheetShape = standin::createGrid("sheet", 3, 2);
+    TObject sheet = TFnDagNode(sheetShape).parent(0);
+    TFnMesh orig;
+    orig.copy(sheetShape, sheet);
+    orig.setName("sheetShapeOrig");
+    const std::size_t points = 12;
+    std::vector<std::vector<float>> w(3, std::vector<float>(points, 0.0f));
+    for (std::size_t p = 0; p < points; ++p) {
+        const std::size_t main = p % 3;
+        w[main][p] = 0.7f;
+        w[(main + 1) % 3][p] = 0.3f;
+    }
+    w[0][4] = 0.6985f, w[1][4] = 0.3f, w[2][4] = 0.0015f;  // kept
+    w[1][7] = 0.7f, w[2][7] = 0.2995f, w[0][7] = 0.0005f;  // left out
+    standin::createSkin("skinCluster1", orig.object(), sheetShape, {root, spine, neck}, w);
+
+    TPointArray cvs;
+    TDoubleArray knotsU, knotsV;
+    for (double k : {0, 0, 0, 1, 1, 1}) knotsU.append(k);
+    for (double k : {0, 1, 2, 3}) knotsV.append(k);
+    for (int u = 0; u < 4; ++u)
+        for (int v = 0; v < 4; ++v) cvs.append(4 + v * 0.5, u * 2.0, 0);
+    TObject strip = standin::createNode("transform", "strip");
+    TFnNurbsSurface surface;
+    TObject stripShape =
+        surface.create(cvs, knotsU, knotsV, 3, 1, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, strip);
+    TFnNurbsSurface stripOrig;
+    stripOrig.create(cvs, knotsU, knotsV, 3, 1, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, strip);
+    stripOrig.setName("stripShapeOrig");
+    std::vector<std::vector<float>> sw(3, std::vector<float>(16, 0.0f));
+    for (std::size_t p = 0; p < 16; ++p) {
+        const std::size_t row = p / 4;  // CV u * 4 + v: the rows follow the chain
+        sw[std::min<std::size_t>(row, 2)][p] = 0.9f;
+        sw[row == 0 ? 1 : 0][p] = 0.1f;
+    }
+    sw[2][15] = 0.9989f, sw[0][15] = 0.0011f;
+    standin::createSkin("skinCluster2", stripOrig.object(), stripShape, {root, spine, neck}, sw);
+}
+
+// A mesh base with three targets and a NURBS base with one, the first mesh weight animated.
+void blendShapes() {
+    TObject faceShape = standin::createGrid("face", 2, 2);
+    TObject face = TFnDagNode(faceShape).parent(0);
+    TFnBlendShapeDeformer faceBlend;
+    faceBlend.create(face);
+    faceBlend.setName("faceBlend");
+    const char* targets[] = {"smile", "frown", "blink"};
+    for (unsigned i = 0; i < 3; ++i) {
+        TObject target = standin::createNode("transform", targets[i]);
+        TFnMesh copy;
+        copy.copy(faceShape, target);
+        copy.setName(std::string(targets[i]) + "Shape");
+        TPointArray points;
+        copy.getPoints(points);
+        for (unsigned p = 0; p < points.length(); ++p) points[p].y += 0.25 * (i + 1) * (p % 3);
+        copy.setPoints(points);
+        faceBlend.addTarget(faceShape, i, copy.object(), 1.0);
+        TFnDagNode(target).findPlug("visibility").setValue(false);
+    }
+    standin::plug("faceBlend.weight[1]").setValue(0.25);
+    keyed(standin::plug("faceBlend.weight[0]"), {0, 1, 0.5}, {2, 2, 2}, {2, 2, 2});
+
+    TPointArray cvs;
+    TDoubleArray knots;
+    for (double k : {0, 0, 0, 1, 1, 1}) knots.append(k);
+    for (int u = 0; u < 4; ++u)
+        for (int v = 0; v < 4; ++v) cvs.append(u, 0, v + 5);
+    TObject lid = standin::createNode("transform", "lid");
+    TFnNurbsSurface lidSurface;
+    TObject lidShape =
+        lidSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, lid);
+    TObject bulge = standin::createNode("transform", "bulge");
+    for (unsigned p = 0; p < cvs.length(); ++p) cvs[p].y = (p == 5 || p == 6 || p == 9 || p == 10) ? 1.0 : 0.0;
+    TFnNurbsSurface bulgeSurface;
+    TObject bulgeShape =
+        bulgeSurface.create(cvs, knots, knots, 3, 3, TFnNurbsSurface::kOpen, TFnNurbsSurface::kOpen, true, bulge);
+    bulgeSurface.setName("bulgeShape");
+    TFnDagNode(bulge).findPlug("visibility").setValue(false);
+    TFnBlendShapeDeformer lidBlend;
+    lidBlend.create(lid);
+    lidBlend.setName("lidBlend");
+    lidBlend.addTarget(lidShape, 0, bulgeShape, 1.0);
+    standin::plug("lidBlend.weight[0]").setValue(0.75);
+}
+
+// A user attribute of each type the export carries, soft limits on two, the float animated.
+void userAttributeKinds() {
+    TObject holder = locatorNode("holder");
+    TFnDependencyNode fn(holder);
+    TFnNumericAttribute num;
+    fn.addAttribute(num.create("isActive", "act", TFnNumericData::kBoolean, 1), 2);
+    fn.addAttribute(num.create("level", "lv", TFnNumericData::kByte, 7), 2);
+    TObject count = num.create("crowdCount", "cc", TFnNumericData::kInt, 3);
+    num.setSoftMin(0);
+    num.setSoftMax(10);
+    fn.addAttribute(count, 2);
+    fn.addAttribute(num.create("blend", "bl", TFnNumericData::kFloat, 0.5), 2);
+    TObject weight = num.create("heaviness", "hv", TFnNumericData::kDouble, 0.5);
+    num.setSoftMin(-1);
+    num.setSoftMax(4);
+    fn.addAttribute(weight, 2);
+    fn.addAttribute(num.createColor("tint", "ti"), 2);
+    TObject offset = num.create("aimOffset", "ao", TFnNumericData::k3Double);
+    fn.addAttribute(offset, 2);
+    fn.findPlug("lv").setValue(12);
+    fn.findPlug("cc").setValue(5);
+    fn.findPlug("hv").setValue(2.5);
+    fn.findPlug("act").setValue(false);
+    fn.findPlug("tiR").setValue(0.25);
+    fn.findPlug("tiG").setValue(0.5);
+    fn.findPlug("tiB").setValue(0.75);
+    fn.findPlug("aoX").setValue(1.0);
+    fn.findPlug("aoY").setValue(-2.0);
+    fn.findPlug("aoZ").setValue(3.5);
+    keyed(fn.findPlug("bl"), {0, 1, 0.25}, {4, 4, 4}, {4, 4, 4});
+}
+
+// Keys of every tangent kind, weighted and unweighted; a stepped visibility; all six rotate orders
+// (one animated); limits, pivots, a rotate axis and a joint orient.
+void animation() {
+    TObject mover = locatorNode("mover");
+    // Global, fixed, linear, flat, smooth and clamped.
+    const std::vector<int> cubic = {0, 1, 2, 3, 4, 8};
+    TFnAnimCurve tx = keyed(at(mover, "translateX"), {0, 2, 1, 5, 4, -1}, cubic, cubic);
+    tx.setTangent(1, 1, 2, true);
+    tx.setTangent(1, 1, -2, false);
+    TFnAnimCurve ty = keyed(at(mover, "translateY"), {0, 3, 1, 2}, {4, 1, 3, 8}, {4, 1, 3, 8});
+    ty.setIsWeighted(true);
+    ty.setTangent(1, 0.5, 1, true);
+    ty.setTangent(1, 0.25, -1, false);
+    keyed(at(mover, "translateZ"), {0, 1, -1, 2}, {5, 5, 5, 5}, {5, 5, 5, 5});
+    // Slow and fast.
+    keyed(at(mover, "scaleX"), {1, 2, 1.5}, {6, 7, 6}, {6, 7, 6});
+    keyed(at(mover, "visibility"), {1, 0, 1}, {5, 5, 5}, {5, 5, 5});
+    TFnTransform(mover).setRotationOrder(TTransformationMatrix::kZYX, false);
+    keyed(at(mover, "rotateY"), {0, 0.7, -0.3}, {4, 8, 3}, {4, 8, 3});
+
+    const TTransformationMatrix::RotationOrder orders[] = {TTransformationMatrix::kXYZ, TTransformationMatrix::kYZX,
+                                                           TTransformationMatrix::kZXY, TTransformationMatrix::kXZY,
+                                                           TTransformationMatrix::kYXZ, TTransformationMatrix::kZYX};
+    const char* names[] = {"turnXYZ", "turnYZX", "turnZXY", "turnXZY", "turnYXZ", "turnZYX"};
+    for (int i = 0; i < 6; ++i) {
+        TObject turn = locatorNode(names[i]);
+        move(turn, 2.0 * i, 0, -4);
+        TFnTransform(turn).setRotationOrder(orders[i], false);
+        setRotation(turn, 0.3, -0.6, 0.9);
+    }
+
+    TObject gate = locatorNode("gate");
+    TFnTransform g(gate);
+    g.setRotatePivot(TPoint(1, 2, 3), TSpace::kTransform, false);
+    g.setScalePivot(TPoint(-1, 0, 2), TSpace::kTransform, false);
+    double axis[3] = {0.1, 0.2, -0.3};
+    TPlug rotateAxis = at(gate, "rotateAxis");
+    for (unsigned i = 0; i < 3; ++i) rotateAxis.child(i).setValue(axis[i]);
+    setRotation(gate, 0.2, 0.1, 0);
+    g.setLimit(TFnTransform::kTranslateMinY, 0);
+    g.enableLimit(TFnTransform::kTranslateMinY, true);
+    g.setLimit(TFnTransform::kRotateMinX, -0.5);
+    g.setLimit(TFnTransform::kRotateMaxX, 0.5);
+    g.enableLimit(TFnTransform::kRotateMinX, true);
+    g.enableLimit(TFnTransform::kRotateMaxX, true);
+    g.setLimit(TFnTransform::kScaleMaxZ, 3);
+    g.enableLimit(TFnTransform::kScaleMaxZ, true);
+
+    // A turned node under another rotation order whose middle axis alone is keyed, with pivots.
+    TObject spinner = locatorNode("spinner");
+    TFnTransform sp(spinner);
+    sp.setRotationOrder(TTransformationMatrix::kZXY, false);
+    setRotation(spinner, 0.1, 0.2, 0.3);
+    sp.setRotatePivot(TPoint(1, 2, 3), TSpace::kTransform, false);
+    keyed(at(spinner, "rotateY"), {0.2, 0.6, -0.1}, {4, 4, 4}, {4, 4, 4});
+
+    TObject hip = standin::createNode("joint", "hip");
+    TObject knee = standin::createNode("joint", "knee", hip);
+    move(knee, 0, -4, 0);
+    TPlug orient = at(knee, "jointOrient");
+    double jo[3] = {0, 0, 0.4};
+    for (unsigned i = 0; i < 3; ++i) orient.child(i).setValue(jo[i]);
+    keyed(at(knee, "rotateZ"), {0, 0.5, 0}, {4, 4, 4}, {4, 4, 4});
+}
+
 const std::map<std::string, void (*)()>& table() {
-    static const std::map<std::string, void (*)()> t = {{"cameras", cameras}, {"cube", cube},     {"nurbs", nurbs},
-                                                        {"rich", rich},       {"sample", sample}, {"skinRig", skinRig}};
+    static const std::map<std::string, void (*)()> t = {
+        {"cameras", cameras},         {"cube", cube},         {"nurbs", nurbs},
+        {"rich", rich},               {"sample", sample},     {"skinRig", skinRig},
+        {"hierarchy", hierarchy},     {"meshes", meshes},     {"surfaces", surfaces},
+        {"cameraKinds", cameraKinds}, {"lights", lights},     {"skinning", skinning},
+        {"blendShapes", blendShapes}, {"userAttributes", userAttributeKinds}, {"animation", animation}};
     return t;
 }
 

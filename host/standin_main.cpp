@@ -1,5 +1,7 @@
 // tulo-standin: the stand-in host program. Loads plug-ins, runs script texts and files with their
 // results echoed ("// Result:", "// Error:"), unloads the plug-ins and reports host faults.
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -13,12 +15,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tulo-standin [--plugin P]... [--answer T]... [--units] [--interactive] [--strict] [-c CMDS] [SCRIPT]...\n"
+    "usage: tulo-standin [--plugin P]... [--answer T]... [--units] [--interactive] [--strict] [--progress]\n"
+    "                    [-c CMDS] [SCRIPT]...\n"
     "  --plugin P     load plug-in P (a path, or a name on TULO_PLUG_IN_PATH)\n"
     "  --answer T     queue T as the answer of the next dialog\n"
     "  --units        UI units inch, radians and 30 frames per second (default cm, degrees, 24)\n"
     "  --interactive  answer 0 to \"about -b\" (default: batch mode)\n"
     "  --strict       fail when any host fault was recorded\n"
+    "  --progress     a line when each text or script starts, and one with its status and duration when it ends\n"
     "  -c CMDS        run script text; SCRIPT runs a script file; both in the order given\n";
 
 struct Job {
@@ -27,12 +31,30 @@ struct Job {
     std::string source;  // how messages name it
 };
 
+// The start of a text as a progress line shows it: its first line, shortened.
+std::string excerpt(const std::string& text) {
+    constexpr std::size_t kMost = 72;
+    std::string line = text.substr(0, text.find('\n'));
+    bool cut = line.size() < text.size();
+    if (line.size() > kMost) {
+        line.resize(kMost);
+        cut = true;
+    }
+    return cut ? line + " ..." : line;
+}
+
+std::string seconds(std::chrono::steady_clock::duration d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", std::chrono::duration<double>(d).count());
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> plugins;
     std::vector<Job> jobs;
-    bool units = false, interactive = false, strict = false;
+    bool units = false, interactive = false, strict = false, progress = false;
     int texts = 0;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -42,6 +64,7 @@ int main(int argc, char** argv) {
         else if (a == "--units") units = true;
         else if (a == "--interactive") interactive = true;
         else if (a == "--strict") strict = true;
+        else if (a == "--progress") progress = true;
         else if (a == "-c" && more) jobs.push_back({true, argv[++i], "-c argument " + std::to_string(++texts)});
         else if (a == "--help" || a == "-h") return std::cout << kUsage, 0;
         else if (!a.empty() && a[0] != '-') jobs.push_back({false, a, "script " + a});
@@ -63,19 +86,24 @@ int main(int argc, char** argv) {
     std::size_t done = 0;
     for (; ok && done < jobs.size(); ++done) {
         const Job& job = jobs[done];
+        // Progress goes to the stream the results go to, so that the two stay in order.
+        const auto start = std::chrono::steady_clock::now();
+        if (progress)
+            std::cout << "// Progress: " << job.source << " started" << (job.text ? ": " + excerpt(job.value) : "")
+                      << std::endl;
         std::string text = job.value;
         if (!job.text) {
             std::ifstream in(job.value, std::ios::binary);
-            if (!in) {
-                std::cerr << "tulo-standin: cannot read " << job.value << "\n";
-                ok = false;
-                continue;
-            }
             std::stringstream s;
-            s << in.rdbuf();
+            if (in) s << in.rdbuf();
+            if (!in) std::cerr << "tulo-standin: cannot read " << job.value << "\n";
+            ok = static_cast<bool>(in);
             text = s.str();
         }
-        if (!standin::runProgramText(text, job.source)) ok = false;
+        if (ok && !standin::runProgramText(text, job.source)) ok = false;
+        if (progress)
+            std::cout << "// Progress: " << job.source << (ok ? " succeeded in " : " failed in ")
+                      << seconds(std::chrono::steady_clock::now() - start) << std::endl;
     }
     if (done < jobs.size()) {
         std::cerr << "tulo-standin: not run after the failure:";

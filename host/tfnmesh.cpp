@@ -307,13 +307,21 @@ TStatus TFnMesh::setVertexNormals(const TVectorArray& normals, const TIntArray& 
     if (!m || !spaceOk(space) || normals.length() != vertices.length()) return TStatus::kFailure;
     for (int v : vertices.values())
         if (v < 0 || static_cast<std::size_t>(v) >= m->numVertices()) return TStatus::kFailure;
-    perFaceVertex(*m);
+    // Normals shared by vertex (one per vertex, each face-vertex naming its vertex's) stay shared;
+    // others are per face-vertex, and each face-vertex of the vertex takes the normal.
+    bool shared = m->normals.size() == 3 * m->numVertices() && m->normalIds.size() == m->connects.size();
+    for (std::size_t fv = 0; fv < m->connects.size() && shared; ++fv) shared = m->normalIds[fv] == m->connects[fv];
+    if (!shared) perFaceVertex(*m);
     const std::vector<int>& adj = m->adjacency();
     TMatrix inv = space == TSpace::kWorld ? worldOf().inverse() : TMatrix();
     for (std::size_t i = 0; i < vertices.length(); ++i) {
         TVector n = normals.values()[i];
         if (space == TSpace::kWorld) n = (n * inv).normal();
         std::size_t v = static_cast<std::size_t>(vertices.values()[i]);
+        if (shared) {
+            for (std::size_t c = 0; c < 3; ++c) m->normals[3 * v + c] = static_cast<float>(n[static_cast<unsigned>(c)]);
+            continue;
+        }
         for (int k = m->adjOffsets[v]; k < m->adjOffsets[v + 1]; ++k)
             for (std::size_t c = 0; c < 3; ++c)
                 m->normals[3 * static_cast<std::size_t>(adj[static_cast<std::size_t>(k)]) + c] = static_cast<float>(n[static_cast<unsigned>(c)]);

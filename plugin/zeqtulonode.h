@@ -60,6 +60,10 @@ public:
     // the import is to add it when the host lacks it. Set by the name-clash resolution.
     zeqsdk_400::KString mNamespace;
     bool mAddNamespace = false;
+    // Import: the host name the file gives the node before the import numbered it to keep names
+    // unique (an instance's copy, "prop_ncl1_1", reads "prop" and is made "prop1"). Set by the
+    // name-clash resolution; the merge matcher's second choice.
+    zeqsdk_400::KString mFileHostName;
     // Import: bound by the merge to a host node that existed before the import.
     bool mIsPresent = false;
     // Import: a closed or periodic direction made open on the host (uneven knots).

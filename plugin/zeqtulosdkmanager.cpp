@@ -14,13 +14,14 @@ namespace {
 
 bool IsAlphaNum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-// The namespace in a node's initial name: after the type prefix up to the next ":".
+// The namespace in a node's initial name: after the type prefix up to the last ":", so that a
+// node of a nested namespace ("set:props:chair") is made in that namespace ("set:props").
 KString NamespaceOf(const char* initialName) {
     std::string name = initialName ? initialName : "";
     std::size_t prefix = name.find("::");
     std::size_t start = prefix == std::string::npos ? 0 : prefix + 2;
-    std::size_t colon = name.find(':', start);
-    return colon == std::string::npos ? KString() : KString(name.c_str() + start, colon - start);
+    std::size_t colon = name.rfind(':');
+    return colon == std::string::npos || colon < start ? KString() : KString(name.c_str() + start, colon - start);
 }
 
 // What the host takes as a node name: letters, digits, "_" and ":" between two namespace parts
@@ -75,6 +76,7 @@ void ZeqTuloSdkManager::ResolveNameClashing() {
         std::string wanted = name.GetCurrentName();
         if (import) {
             wanted = HostValid(wanted);
+            node->mFileHostName = wanted.c_str();
             if (!taken.insert(wanted).second) {
                 // The host's way: the first free number after the name.
                 long long& n = next[wanted];

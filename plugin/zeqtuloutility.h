@@ -53,6 +53,14 @@ public:
     static void SetJointOrient(const TFnTransform& t, const TPoint& p);
     // Host orders 1 to 6 as 0 to 5; other codes 0.
     static int GetRotationOrder(const TFnTransform& t);
+    // The turn from the file's forward axis of a spot or directional light (-Y) to the host's
+    // (-Z), and of a camera (+X) to the host's (-Z): rows are the images of the axes. The export
+    // puts it into the post-rotation of such nodes; the import takes it out again.
+    static const double (&LightAxes())[4][4];
+    static const double (&CameraAxes())[4][4];
+    // What the import appends to the name of a blend-shape deformer it makes; the export takes it
+    // off again, so that the shapes' names stay what the file gave them.
+    static constexpr const char* kBlendShaperSuffix = "_BlendShaper";
     // A translate, rotate or scale channel driven by a curve with keys.
     static bool IsAnimated(TFnTransform& t);
     // An attribute of class 2 and type 548 driven by a curve with keys.
@@ -112,6 +120,8 @@ bool ExtractPath(TString name, TDagPath& found);
 void FMSetQuorbelID(TObject& node, int id);
 // The tag's value; 0 when the node has none or it cannot be read.
 int FMGetQuorbelID(TObject& node);
+// True for the tag's attribute: the plug-in's own, not a user's.
+bool FMIsQuorbelTag(const TObject& attribute);
 // The node of root's subtree (root first, then children last to first, depth first) standing for
 // the path; null when none.
 ZeqTuloNode* GetZeqNodeFromDagPath(ZeqTuloNode* root, const TDagPath* path);

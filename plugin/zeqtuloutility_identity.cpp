@@ -28,6 +28,12 @@ double ByCode(const double (&table)[N], int code) {
 
 }  // namespace
 
+bool FMIsQuorbelTag(const TObject& attribute) {
+    TStatus status;
+    const TFnAttribute fn(attribute, &status);
+    return status && std::strcmp(fn.name().asChar(), kTagName) == 0;
+}
+
 void FMSetQuorbelID(TObject& node, int id) {
     TStatus status;
     TFnDependencyNode fn(node, &status);

@@ -73,6 +73,16 @@ void ZeqTuloUtility::GetJointOrient(const TFnTransform& t, TPoint& p) {
 
 void ZeqTuloUtility::SetRotateAxis(const TFnTransform& t, const TPoint& p) { ZeroThenSet(t, kRotateAxis, p, kDegreesToRadians); }
 
+const double (&ZeqTuloUtility::LightAxes())[4][4] {
+    static const double axes[4][4] = {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {0, 0, 0, 1}};
+    return axes;
+}
+
+const double (&ZeqTuloUtility::CameraAxes())[4][4] {
+    static const double axes[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}};
+    return axes;
+}
+
 void ZeqTuloUtility::SetJointOrient(const TFnTransform& t, const TPoint& p) {
     ZeroThenSet(t, kJointOrient, p, kDegreesToRadians);
 }

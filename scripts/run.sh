@@ -1,17 +1,51 @@
 #!/usr/bin/env bash
-# Builds the release configuration and runs the main job.
-# ZEQ_JOBS: parallel build jobs (default: all cores). ZEQ_RUN_BUILD_DIR: the build
-# directory; ZEQ_RUN_OUTPUT_DIR: where the round trip writes its files.
+# Builds the release configuration and runs the main job in four stages: the build, the SDK's own
+# round trip, the plug-in road (a rich host scene exported through the plug-in in the stand-in host
+# and imported back, twice) and the comparison of what came back. One progress line per stage with
+# its duration; everything printed is kept in $ZEQ_RUN_OUTPUT_DIR/main-job.log.
+# ZEQ_JOBS: parallel build jobs (default: all cores). ZEQ_RUN_BUILD_DIR: the build directory;
+# ZEQ_RUN_OUTPUT_DIR: where the job writes its files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-zeq_ensure_packages
+source scripts/plugin-road.sh
 
 build=${ZEQ_RUN_BUILD_DIR:-build/release}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEQ_BUILD_TESTS=OFF -DZEQ_BUILD_BENCH=OFF
-cmake --build "$build" -j "${ZEQ_JOBS:-$(nproc)}"
-# Until the host plug-in exists, the main job is the SDK's own round trip:
-# an animated take, then a whole scene (nodes, meshes, materials, textures,
-# animated takes), through binary, ASCII and encrypted Zeq files and back.
 out=${ZEQ_RUN_OUTPUT_DIR:-build/roundtrip}
-"$build/tools/zeqroundtrip" "$out" 1000
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+log=$out/main-job.log
+
+# stage NUMBER NAME COMMAND...: runs the command, then its progress line; a failure stops the job.
+stage() {
+    local number=$1 name=$2 start=${EPOCHREALTIME//[.,]/} status=0
+    shift 2
+    "$@" || status=$?
+    local ms=$(( (${EPOCHREALTIME//[.,]/} - start) / 1000 ))
+    if [ "$status" -ne 0 ]; then
+        printf '== stage %s/4, %s: FAILED after %d.%02d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 10))
+        echo "run: the main job stopped at stage \"$name\"; the whole output is in $log"
+        exit 1
+    fi
+    printf '== stage %s/4, %s: done in %d.%02d s\n' "$number" "$name" $((ms / 1000)) $((ms % 1000 / 10))
+}
+
+# Each step checked: a stage runs where a failure would not stop the shell by itself.
+build_release() {
+    zeq_ensure_packages &&
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEQ_BUILD_TESTS=OFF -DZEQ_BUILD_BENCH=OFF &&
+        cmake --build "$build" -j "${ZEQ_JOBS:-$(nproc)}"
+}
+
+main() {
+    echo "Main job: output in $out"
+    stage 1 build build_release
+    # An animated take, then a whole scene (nodes, meshes, materials, textures, animated takes),
+    # through binary, ASCII and encrypted Zeq files and back.
+    stage 2 "SDK round trip" "$build/tools/zeqroundtrip" "$out" 1000
+    stage 3 "plug-in road" zeq_plugin_road "$build" "$out"
+    stage 4 comparison zeq_compare_road "$build" "$out"
+    echo "Main job passed; the whole output is in $log"
+}
+
+main 2>&1 | tee "$log"

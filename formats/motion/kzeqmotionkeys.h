@@ -5,6 +5,9 @@
 // kind, the library's rotation filter and constant-key reduction, the
 // reference node above the imported nodes, the take they make current.
 
+#include <cmath>
+
+#include "base/kgemath.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "content/kzeqmarker.h"
@@ -115,6 +118,39 @@ inline void SetTake(KZeqScene& scene, const KString& name, KTime start, KTime st
     scene.SetTakeInfo(info);
     scene.SetCurrentTake(name.Buffer());
 }
+
+// Whether a reader keying rotations with ContinuousEuler leaves the unroll
+// filter out: when the library's filter is unroll without its test for path,
+// that filter would change none of those keys.
+inline bool UnrollWhileKeying() {
+    return KFCURVE_GetRotationFilterToApply() == KFCURVE_ROTATION_FILTER_UNROLL &&
+           !KFCURVE_GetRotationFilterUnrollTestForPath();
+}
+
+// Euler XYZ triples made continuous key by key as the unroll filter does it,
+// from (0, 0, 0) at the first key.
+class ContinuousEuler {
+public:
+    void Reset() { mPrevious[0] = mPrevious[1] = mPrevious[2] = 0.0; }
+    // Takes angles as they are for the next key to follow.
+    void Set(const double* angles) { mPrevious[0] = angles[0], mPrevious[1] = angles[1], mPrevious[2] = angles[2]; }
+    void Apply(double* angles) {
+        // Within 45 degrees of the previous triple on every axis a triple is
+        // already the continuous one (no whole turn brings an angle nearer, and
+        // its other solution lies at least 135 degrees away on two axes):
+        // KVNGetContinuousRotation would return it unchanged, and consecutive
+        // frames are nearly always so.
+        if (!(std::fabs(angles[0] - mPrevious[0]) < 45.0 && std::fabs(angles[1] - mPrevious[1]) < 45.0 &&
+              std::fabs(angles[2] - mPrevious[2]) < 45.0)) {
+            static const int kXYZ[3] = {0, 1, 2};
+            KVNGetContinuousRotation(angles, angles, mPrevious, kXYZ);
+        }
+        mPrevious[0] = angles[0], mPrevious[1] = angles[1], mPrevious[2] = angles[2];
+    }
+
+private:
+    double mPrevious[3] = {0.0, 0.0, 0.0};
+};
 
 }  // namespace motionkeys
 }  // namespace zeqsdk_400

@@ -106,12 +106,24 @@ TEST_F(GeometryTest, UVsAndNormalsAreChecked) {
     verts.values() = {0, 0};  // vertex 0 is not on face 1
     EXPECT_FALSE(mesh.setFaceVertexNormals(normals, faces, verts));
     EXPECT_EQ(mesh.numNormals(), 8);
+    // Vertex normals on shared normals stay shared; on face-vertex normals they go to every
+    // face-vertex of the vertex.
+    TVectorArray up(1, TVector(0, 1, 0));
+    TIntArray vertex(1, 6);
+    ASSERT_TRUE(mesh.setVertexNormals(up, vertex));
+    EXPECT_EQ(mesh.numNormals(), 8);
+    TVector n;
+    mesh.getFaceVertexNormal(1, 6, n);
+    EXPECT_EQ(n, TVector(0, 1, 0));
     verts.values() = {0, 4};
     ASSERT_TRUE(mesh.setFaceVertexNormals(normals, faces, verts));
     EXPECT_EQ(mesh.numNormals(), 24);
-    TVector n;
     mesh.getFaceVertexNormal(1, 4, n);
     EXPECT_EQ(n, TVector(0, 0, 1));
+    ASSERT_TRUE(mesh.setVertexNormals(up, vertex));
+    EXPECT_EQ(mesh.numNormals(), 24);
+    mesh.getFaceVertexNormal(3, 6, n);
+    EXPECT_EQ(n, TVector(0, 1, 0));
     TPointArray points;
     mesh.getPoints(points);
     points.append(TPoint());

@@ -295,6 +295,25 @@ TEST_F(InterpTest, TransformLimitsTakeUIUnits) {
     EXPECT_FALSE(t.isLimited(TFnTransform::kRotateMaxZ));
 }
 
+// A command changes only the axes it names: the others keep their limits, and a limit never set
+// stays unset (the dump shows none).
+TEST_F(InterpTest, TransformLimitsLeaveOtherAxesAlone) {
+    TFnTransform t(hip);
+    t.setLimit(TFnTransform::kScaleMaxY, 4);
+    t.enableLimit(TFnTransform::kScaleMaxY, true);
+    const std::string before = standin::dump();
+    ASSERT_TRUE(TGlobal::executeCommand("transformLimits -ry -30 30 -ery 1 0 |rig|hip"));
+    EXPECT_TRUE(t.isLimited(TFnTransform::kScaleMaxY));
+    EXPECT_DOUBLE_EQ(t.limitValue(TFnTransform::kScaleMaxY), 4);
+    EXPECT_TRUE(t.isLimited(TFnTransform::kRotateMinY));
+    const std::string after = standin::dump();
+    EXPECT_EQ(after.find("limit 18 "), std::string::npos);
+    EXPECT_NE(after.find("limit 14 enabled 1"), std::string::npos);
+    EXPECT_NE(after.find("limit 15 enabled 0"), std::string::npos);
+    EXPECT_NE(after.find("limit 3 enabled 1 value 4"), std::string::npos);
+    EXPECT_NE(before, after);
+}
+
 TEST_F(InterpTest, DialogsPopQueuedAnswers) {
     standin::dialogs().push("No", "ZEQ Export Question");
     standin::dialogs().push("Yes", "Other");

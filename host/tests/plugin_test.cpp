@@ -2,6 +2,7 @@
 // through scripts, unloaded; and the host program around it.
 #include "host_test_support.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -157,5 +158,50 @@ const ProgramCase kProgram[] = {
     {"BadOption", "--bogus", 2, "unknown or incomplete option"},
 };
 INSTANTIATE_TEST_SUITE_P(Host, Program, ::testing::ValuesIn(kProgram), CaseName());
+
+// Durations ("in 0.012 s") as "in T s": the rest of a progress line is fixed.
+std::string withoutDurations(std::string text) {
+    for (std::size_t at = 0; (at = text.find(" in ", at)) != std::string::npos; at += 4) {
+        std::size_t end = at + 4;
+        while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
+        if (end > at + 4 && text.compare(end, 2, " s") == 0) text.replace(at + 4, end - at - 4, "T");
+    }
+    return text;
+}
+
+// --progress: each text and script is announced before it runs and closed with its status and
+// duration after it, on the stream the results go to, so that results sit between the two; a
+// failure closes its text as failed and nothing later is announced.
+TEST_F(HostTest, ProgressFramesEachTextAndScript) {
+    const std::string script = tempPath("progress.script");
+    std::ofstream(script) << "testEcho first\ntestEcho -fail\n";
+    const std::string out = tempPath("progress.out");
+    const std::string longText = "testEcho " + std::string(80, 'x');
+    const std::string cmd = "cd '" + dirOf(script) + "' && TULO_PLUG_IN_PATH='" + dirOf(TULO_TEST_PLUGIN) +
+                            "' TULO_TEST_PLUGIN_LOG=/dev/null '" + TULO_STANDIN +
+                            "' --plugin tulo_test_plugin --progress -c 'testEcho a\ntestEcho b' -c '" + longText +
+                            "' progress.script -c 'testEcho never' > '" + out + "' 2>&1";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::stringstream text;
+    text << std::ifstream(out).rdbuf();
+    const std::string xs(80, 'x');
+    const std::string expected = "// Progress: -c argument 1 started: testEcho a ...\n"
+                                 "testEcho: a\n// Result: a\ntestEcho: b\n// Result: b\n"
+                                 "// Progress: -c argument 1 succeeded in T s\n"
+                                 "// Progress: -c argument 2 started: " + longText.substr(0, 72) + " ...\n"
+                                 "testEcho: " + xs + "\n// Result: " + xs + "\n"
+                                 "// Progress: -c argument 2 succeeded in T s\n"
+                                 "// Progress: script progress.script started\n"
+                                 "testEcho: first\n// Result: first\n"
+                                 "// Error: testEcho failed on request\n"
+                                 "// Error: script progress.script, line 2: the plug-in command \"testEcho\" failed"
+                                 " (kFailure): unexpected failure\n"
+                                 "// Progress: script progress.script failed in T s\n"
+                                 "tulo-standin: not run after the failure: -c argument 3\n";
+    EXPECT_NE(withoutDurations(text.str()).find(expected), std::string::npos) << text.str();
+    EXPECT_EQ(text.str().find("-c argument 3 started"), std::string::npos);
+}
 
 }  // namespace

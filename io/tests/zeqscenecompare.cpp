@@ -149,7 +149,9 @@ void CompareUserProperties(const std::string& path, KZeqObject& expected, KZeqOb
         if (!b) continue;
         diff.Check(name + ".type", static_cast<int>(a->GetPropertyType()), static_cast<int>(b->GetPropertyType()));
         const std::vector<double> x = ValuesOf(a->GetKProperty()), y = ValuesOf(b->GetKProperty());
-        if (x != y) diff.mFields.push_back(name + ".value: " + Join(x) + " != " + Join(y));
+        bool same = x.size() == y.size();
+        for (std::size_t k = 0; same && k < x.size(); ++k) same = diff.Equal(x[k], y[k]);
+        if (!same) diff.mFields.push_back(name + ".value: " + Join(x) + " != " + Join(y));
         if (!own) continue;
         diff.Check(name + ".user", true, b->GetFlag(KZeqUserProperty::eUSER));
         if (diff.mLosses & eZeqLosesUserPropertyRecords) continue;
@@ -249,9 +251,10 @@ const ZeqCompareRow kZeqCompareRows[] = {
 };
 const int kZeqCompareRowCount = static_cast<int>(sizeof(kZeqCompareRows) / sizeof(kZeqCompareRows[0]));
 
-ZeqDiff CompareScenes(KZeqScene& expected, KZeqScene& actual, int losses) {
+ZeqDiff CompareScenes(KZeqScene& expected, KZeqScene& actual, int losses, double tolerance) {
     ZeqDiff diff;
     diff.mLosses = losses;
+    diff.mTolerance = tolerance;
     for (int i = 0; i < kZeqCompareRowCount; ++i) kZeqCompareRows[i](expected, actual, diff);
     return diff;
 }

@@ -5,7 +5,10 @@
 // "sceneInfo.mTitle: 'a' != 'b'". One row per kind of content: a section
 // that becomes readable and writable adds its row to kZeqCompareRows.
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/kstring.h"
@@ -45,7 +48,19 @@ enum EZeqLoss {
 struct ZeqDiff {
     template <class T>
     void Check(const std::string& path, const T& expected, const T& actual) {
-        if (!(expected == actual)) mFields.push_back(path + ": " + Text(expected) + " != " + Text(actual));
+        if (!Equal(expected, actual)) mFields.push_back(path + ": " + Text(expected) + " != " + Text(actual));
+    }
+    // Floating-point numbers within mTolerance, relative to the larger magnitude and absolute below
+    // magnitude 1; everything else exactly.
+    template <class T>
+    bool Equal(const T& expected, const T& actual) const {
+        if constexpr (std::is_floating_point<T>::value)
+            return expected == actual ||
+                   std::fabs(static_cast<double>(expected) - static_cast<double>(actual)) <=
+                       mTolerance * std::max({1.0, std::fabs(static_cast<double>(expected)),
+                                              std::fabs(static_cast<double>(actual))});
+        else
+            return expected == actual;
     }
     // Every difference, one per line; empty when equal.
     std::string Report() const {
@@ -63,6 +78,7 @@ struct ZeqDiff {
     }
     std::vector<std::string> mFields;
     int mLosses = 0;
+    double mTolerance = 0.0;  // 0: numbers compare exactly
 };
 
 typedef void (*ZeqCompareRow)(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
@@ -77,8 +93,10 @@ void CompareSurfacesLinksAndShapes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::
 // Characters and character poses (zeqcompare_characters.cpp).
 void CompareCharacters(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);
 
-// Runs every row, knowing what the file form lost.
-ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0);
+// Runs every row, knowing what the file form lost; floating-point fields within the tolerance
+// (relative, absolute below magnitude 1; 0 compares exactly).
+ZeqDiff CompareScenes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, int losses = 0,
+                      double tolerance = 0.0);
 
 // Rows of meshes (with their layers), materials and textures.
 void CompareMeshes(zeqsdk_400::KZeqScene& expected, zeqsdk_400::KZeqScene& actual, ZeqDiff& diff);

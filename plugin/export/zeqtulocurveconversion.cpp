@@ -102,18 +102,27 @@ Tangent ReadTangent(const TFnAnimCurve& host, unsigned index, bool in, const Tan
     return tangent;
 }
 
+// The nearest tick: a host time that came from a whole tick count (an imported key) is a double a
+// hair below it as often as above, and truncation would move such a key one tick back each pass.
 KTime Ticks(double seconds) {
     KTime time;
     time.SetSecondDouble(seconds);
+    const double ticks = seconds * static_cast<double>(KTime::kTicksPerSecond);
+    if (std::isfinite(ticks) && std::fabs(ticks) < 9.0e18) time.Set(std::llround(ticks));
     return time;
 }
 
 KTime KeyTime(const TFnAnimCurve& host, unsigned index) { return Ticks(host.time(index).as(TTime::kSeconds)); }
 
-// A weight x / (3 dt) as the curve's weight setters take it; 1/3 when it cannot be formed.
+// A weight x / (3 dt) as the curve's weight setters take it; 1/3 when it cannot be formed. The
+// file keeps weights in whole steps of 1/9999 and the setter truncates: the weight is handed half a
+// step above the nearest step, so that it keeps that step (a weight read from a file and written
+// again keeps its step instead of losing one to rounding on each pass).
 float WeightOf(double seconds, double dt) {
     const double weight = seconds / (3.0 * dt);
-    return dt > 0 && std::isfinite(weight) ? static_cast<float>(weight) : KFCURVE_DEFAULT_WEIGHT;
+    if (!(dt > 0) || !std::isfinite(weight)) return KFCURVE_DEFAULT_WEIGHT;
+    const double steps = std::floor(weight * KFCURVE_WEIGHT_DIVIDER + 0.5);
+    return static_cast<float>((steps + 0.5) / KFCURVE_WEIGHT_DIVIDER);
 }
 
 // Whether the pair (out-tangent of key i, in-tangent of key i + 1) can be expressed by one Zeq
@@ -240,8 +249,13 @@ void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned co
         carried = {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
         break;
     case kClamped: {
-        // The last key has no segment to flatten: its tangent stays cubic.
-        const bool flat = i + 1 < count && std::fabs(host.value(i) - host.value(i + 1)) < ClampThreshold(curveType);
+        // The last key has no segment to flatten: clamped there is smooth, a cubic auto key (which
+        // the import makes clamped again, so a second export writes the same key).
+        if (i + 1 == count) {
+            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0};
+            break;
+        }
+        const bool flat = std::fabs(host.value(i) - host.value(i + 1)) < ClampThreshold(curveType);
         carried = {flat ? unsigned(KFCURVE_INTERPOLATION_LINEAR) : unsigned(KFCURVE_INTERPOLATION_CUBIC),
                    KFCURVE_TANGEANT_USER, out.mSlope};
         break;

@@ -66,8 +66,10 @@ void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type fi
 
 void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
     if (child.parentCount() == 0) return;
-    // Only the first parent counts: every instance of a node goes under the same parent.
-    const TDagPath parentPath = TDagPath::getAPathTo(child.parent(0));
+    // The parent of the path the node stands for: each path of an instanced node is a node of its
+    // own and goes under its own parent (parent number 0 would gather every copy under one).
+    TDagPath parentPath;
+    if (!child.getPath(parentPath) || !parentPath.pop(1)) parentPath = TDagPath::getAPathTo(child.parent(0));
     const TString parentName = parentPath.fullPathName();
     KZeqNode* target = mRootNode;
     int first = -1;

@@ -183,8 +183,17 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
                 continue;
             }
 
-            // The base's name as the host knows it, without the Zeq type prefix.
+            // The element's name, less the suffix the import gives the deformers it makes: a shape
+            // that came from a file keeps the name it had there.
             KString shapeName(elementName.asChar());
+            const int dot = shapeName.Find('.');
+            const KString deformerName = dot < 0 ? shapeName : shapeName.Left(static_cast<unsigned int>(dot));
+            const KString suffix(ZeqTuloUtility::kBlendShaperSuffix);
+            if (deformerName.GetLen() > suffix.GetLen() &&
+                deformerName.Right(static_cast<unsigned int>(suffix.GetLen())) == suffix)
+                shapeName = deformerName.Left(static_cast<unsigned int>(deformerName.GetLen() - suffix.GetLen())) +
+                            shapeName.Mid(static_cast<unsigned int>(deformerName.GetLen()));
+            // The base's name as the host knows it, without the Zeq type prefix.
             const KString baseName = node->GetNameWithoutNameSpacePrefix();
             if (std::strncmp(shapeName.Buffer(), baseName.Buffer(), static_cast<std::size_t>(baseName.GetLen())) == 0) {
                 KString prefixed("s");
@@ -245,8 +254,14 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
                 weight = curve.evaluate(TAnimControl::currentTime());
             else
                 element.getValue(weight);
-            if (KFCurve* channel = geometry->GetShapeChannel(node->GetDefaultTakeNode(), index))
-                channel->SetValue(static_cast<float>(weight * 100.0));
+            // The shape's property holds the weight too, and the file writes the property: both
+            // are set.
+            geometry->SetDefaultShape(index, weight * 100.0);
+            // A take made for an earlier weight's keys copied the defaults as they then were: an
+            // unanimated weight met later holds its value there too.
+            if (node->GetCurrentTakeNode() != node->GetDefaultTakeNode())
+                if (KFCurve* channel = geometry->GetShapeChannel(node->GetCurrentTakeNode(), index))
+                    channel->SetValue(static_cast<float>(weight * 100.0));
             if (!status || curve.numKeys() == 0) continue;
             if (node->GetCurrentTakeNode() == node->GetDefaultTakeNode()) SetCurrentTakeOnNode(*node, kExportTakeName);
             if (KFCurve* channel = geometry->GetShapeChannel(node->GetCurrentTakeNode(), index))

@@ -18,11 +18,6 @@ using namespace zeqsdk_400;
 
 namespace {
 
-// Rows are the images of the axes: a light looks down -Z where the host's looks down -Y, a camera
-// down -Z where the host's looks down +X.
-const double kLightMatrix[4][4] = {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {0, 0, 0, 1}};
-const double kCameraMatrix[4][4] = {{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}};
-
 bool IsCameraWithTarget(const TDagPath& path, ZeqTuloNode& node) {
     return path.hasFn(kHostCamera) && node.GetTarget() != nullptr;
 }
@@ -121,24 +116,25 @@ void ZeqTuloExport::ExportDefaultTransform(TFnTransform transform, KZeqTakeNode&
     }
 }
 
-// The post-rotation that turns the host's forward axis of a light or camera into the Zeq one. The
-// order code given to the conversion is the Zeq order number, as the import reads it back.
+// The post-rotation that turns the file's forward axis of a light or camera onto the host's before
+// the host's rotate axis: the file's light then points where the host's does, whatever the rotate
+// axis. Its angles are X-first, as every post-rotation of the file (and as the import reads them),
+// whatever the transform's rotation order.
 void ZeqTuloExport::AdjustTransform(ZeqTuloNode& node, TFnTransform& transform, KFCurveNode&) {
     const TDagPath* path = node.GetDagPath();
     if (!path) return;
     const double (*axes)[4] = nullptr;
-    if (path->hasFn(kHostSpotLight) || path->hasFn(kHostDirectionalLight)) axes = kLightMatrix;
-    if (path->hasFn(kHostCamera) && !path->hasFn(kHostLocator)) axes = kCameraMatrix;
+    if (path->hasFn(kHostSpotLight) || path->hasFn(kHostDirectionalLight)) axes = ZeqTuloUtility::LightAxes();
+    if (path->hasFn(kHostCamera) && !path->hasFn(kHostLocator)) axes = ZeqTuloUtility::CameraAxes();
     if (!axes) return;
     const TMatrix q = transform.rotateOrientation(TSpace::kTransform).asMatrix();
-    const TMatrix a = q * TMatrix(axes);
+    const TMatrix a = TMatrix(axes) * q;
     KgeRMatrix inverse = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     KgeRMatrix block = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) block[i][j] = a.matrix[i][j];
     KmRi(inverse, block);
-    const int order = ZeqRotationOrderOfHost(static_cast<int>(transform.rotationOrder()));
     KgeRVector angles;
-    KVXRotationOrder(order < 0 ? 0 : order).M2V(angles, inverse);
+    KVXRotationOrder(KVXRotationOrder::eEulerXYZ).M2V(angles, inverse);
     node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 1.0));
 }

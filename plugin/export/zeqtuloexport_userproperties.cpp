@@ -6,6 +6,7 @@
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "plugin/export/zeqtuloexport.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
 #include "tfnanimcurve.h"
@@ -49,10 +50,12 @@ void SetSingleDefault(KZeqUserProperty& property, const TFnNumericAttribute& att
     }
     case TFnNumericData::kByte:
     case TFnNumericData::kChar: {
-        // A byte reads as a signed character: 200 is -56.
+        // Both read as a character; a byte holds 0 to 255, so 200 stays 200 (a char holds -128 to 127).
         char value = 0;
         if (!plug || !plug->getValue(value)) attribute.getDefault(value);
-        property.SetDefaultValue(static_cast<int>(static_cast<signed char>(value)));
+        const bool byte = attribute.unitType() == TFnNumericData::kByte;
+        property.SetDefaultValue(byte ? static_cast<int>(static_cast<unsigned char>(value))
+                                      : static_cast<int>(static_cast<signed char>(value)));
         break;
     }
     case TFnNumericData::kShort:
@@ -131,6 +134,9 @@ void ZeqTuloExport::AddUserProperties(TFnTransform& transform, ZeqTuloNode* node
         TObject attribute = transform.attribute(index);
         if (transform.attributeClass(attribute) != TFnDependencyNode::kNormalAttr) continue;
         if (IsRendererDynamicAttribute(attribute)) continue;
+        // The plug-in's tag on nodes an import made is no user data: exported as a property it
+        // would come back as a user attribute of the tag's short name, which keeps the tag off.
+        if (FMIsQuorbelTag(attribute)) continue;
         const int apiType = static_cast<int>(attribute.apiType());
         if (apiType != kSingle && !IsThreeValues(apiType)) continue;
 

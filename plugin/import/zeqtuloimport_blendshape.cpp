@@ -115,7 +115,7 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
         KString prefix, targetName;
         SplitShapeName(shapeName, nodeName, prefix, targetName);
         if (!named) {
-            blend.setName(TString((prefix + "_BlendShaper").Buffer()), &status);
+            blend.setName(TString((prefix + ZeqTuloUtility::kBlendShaperSuffix).Buffer()), &status);
             named = true;
         }
         // A target must hold as many points as the geometry it deforms.
@@ -135,7 +135,11 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
         if (!status) continue;
         TDagPath targetPath;
         targetTransform.getPath(targetPath);
-        targetTransform.setName(TString(shapeName.Buffer()));
+        // The host labels the weight after the target's transform, and the export names the shape
+        // after that label: named with the part after the ".", the name the file gave the shape
+        // comes back on the next export (named with the whole shape name it would grow each pass).
+        targetTransform.setName(TString(targetName.Buffer()));
+        const KString targetShapeName = targetName + "Shape";
 
         TObject target;
         const TPointArray cvs(reinterpret_cast<const double(*)[4]>(shape->GetControlPoints()),
@@ -157,7 +161,7 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
                 LogTarget(mLogFile, node, shapeName.Buffer(), ": its points could not be set; the target was left out.");
                 continue;
             }
-            mesh.setName(TString(targetName.Buffer()));
+            mesh.setName(TString(targetShapeName.Buffer()));
         } else {
             TPointArray nurbsCvs;
             TDoubleArray knotsU, knotsV;
@@ -172,7 +176,7 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
                 LogTarget(mLogFile, node, shapeName.Buffer(), ": its surface could not be made; the target was left out.");
                 continue;
             }
-            surface.setName(TString(targetName.Buffer()));
+            surface.setName(TString(targetShapeName.Buffer()));
         }
         if (!blend.addTarget(base, i, target, 1.0)) {
             TGlobal::deleteNode(targetNode);

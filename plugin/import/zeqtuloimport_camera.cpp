@@ -81,6 +81,15 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     node.SetShapeObject(&shape);
     node.SetDagPath(&path);
 
+    // The group the command made for a camera with targets stands for the camera's Zeq camera
+    // group: it takes that group's name, so that the file written from the host names the group
+    // as it was (and reads back as a camera group).
+    ZeqTuloNode* zeqGroup = static_cast<ZeqTuloNode*>(node.GetParent());
+    if (target && zeqGroup && IsCameraGroup(zeqGroup)) {
+        TFnDagNode hostGroup(transform.parent(0, &status), &status);
+        if (status) hostGroup.setName(TString(zeqGroup->GetNameWithoutNameSpacePrefix().Buffer()));
+    }
+
     // The selection holds camera, aim (or camera, up, aim) as the call made them; entries the scene
     // node has no target for are left alone.
     if (selected > 1 && target) RecordTargetNode(*this, selection, selected == 2 ? 1 : 2, node.GetTarget());

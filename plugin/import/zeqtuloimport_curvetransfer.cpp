@@ -316,7 +316,9 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
             ++skipped;
             continue;
         }
-        const bool lock = (!kind.mBroken && in == out) || i == 0 || i == n - 1;
+        // An explicit key's two sides are both written (both fixed): unbroken, they stay locked,
+        // whatever type the previous key carried into its in-side.
+        const bool lock = (!kind.mBroken && (in == out || kind.mExplicit)) || i == 0 || i == n - 1;
         if (kind.mExplicit) {
             // Unlocked while the two sides are written one by one.
             host.setTangentsLocked(index, false);

@@ -1,5 +1,6 @@
 // NURBS surfaces: Zeq U becomes host V; closed and periodic directions repeat their first points
-// at the end; the host takes two knots fewer per direction, rounded to six decimals.
+// at the end; the host takes two knots fewer per direction, rounded to six decimals; points keep
+// their weights.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,7 +67,10 @@ void ZeqTuloImport::GetNURBData(KZeqNurb* nurb, KZeqVector4* points, TPointArray
             const KZeqVector4* row = points + static_cast<std::ptrdiff_t>(v) * countU;
             for (int u = 0; u < countU + repeatU; ++u) {
                 const KZeqVector4& p = row[u < countU ? u : u - countU];
-                const TStatus appended = cvs.append(p[0], p[1], p[2], 1.0);
+                // The weight of a rational surface, as the export wrote it; one the host cannot take
+                // (not a positive number) is 1.
+                const double weight = std::isfinite(p[3]) && p[3] > 0 ? p[3] : 1.0;
+                const TStatus appended = cvs.append(p[0], p[1], p[2], weight);
                 if (status) *status = appended;
             }
         };

@@ -1,6 +1,8 @@
 // Pivots: pivot set 0 of a Zeq node onto the host transform. The pre-rotation becomes the joint
 // orient; the post-rotation, applied after the rotation on the Zeq side and before it on the
 // host's, becomes the rotate axis as its inverse; pivots and offsets go as they are.
+#include <cmath>
+
 #include "base/kgemath.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtuloutility.h"
@@ -23,6 +25,9 @@ void ZeqTuloImport::ImportPivots(TFnTransform& transform, ZeqTuloNode& node) {
     KmRi(rotation, rotation);
     double angles[3];
     KmRtoVXYZ(angles, rotation);
+    // What the inversion leaves as rounding noise of a zero angle is none.
+    for (double& angle : angles)
+        if (std::fabs(angle) < 1e-9) angle = 0;
     point = TPoint(angles[0], angles[1], angles[2]);
     ZeqTuloUtility::SetRotateAxis(transform, point);
 

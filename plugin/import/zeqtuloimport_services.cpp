@@ -1,11 +1,16 @@
 // Preparation services of the pass: the scale check, pivot states and sets, the "__Pre_" and
 // "__Post_" check and the hard-edge merge of mesh normals.
+#include <cmath>
 #include <cstring>
 #include <string>
 
+#include "base/kgemath.h"
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
 #include "content/kzeqmesh.h"
 #include "fcurve/kfcurve.h"
 #include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodefinder.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqtakenode.h"
@@ -37,6 +42,40 @@ bool HasTransformKeys(KZeqNode& node, bool rotationOnly) {
 }
 
 bool IsZero(const KZeqVector4& v) { return v[0] == 0 && v[1] == 0 && v[2] == 0; }
+
+// The turn from the file's forward axis to the host's that the export puts into the post-rotation
+// of spot and directional lights and of cameras without a target; null for other nodes.
+const double (*AxisTurn(KZeqNode& node))[4] {
+    if (const KZeqLight* light = node.GetLight())
+        return light->GetLightType() == KZeqLight::eSPOT || light->GetLightType() == KZeqLight::eINFINITE
+                   ? ZeqTuloUtility::LightAxes()
+                   : nullptr;
+    if (node.GetCamera() && !node.GetTarget()) return ZeqTuloUtility::CameraAxes();
+    return nullptr;
+}
+
+// The host's light and camera look down their own axes: the turn comes out of pivot set 0's
+// post-rotation P, leaving P x turn (the rotate axis the host had), in X-first angles.
+void RemoveAxisTurn(KZeqNode& node) {
+    const double (*turn)[4] = AxisTurn(node);
+    if (!turn) return;
+    const KZeqVector4& post = node.GetPostRotation(KZeqNode::eSOURCE_SET);
+    double p[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    KmXYZtoR(p, post[0], post[1], post[2]);
+    double product[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double sum = 0;
+            for (int k = 0; k < 3; ++k) sum += p[i][k] * turn[k][j];
+            product[i][j] = sum;
+        }
+    double angles[3];
+    KmRtoVXYZ(angles, product);
+    // What the export's decomposition left as rounding noise of a quarter turn is none.
+    for (double& a : angles)
+        if (std::fabs(a) < 1e-9) a = 0;
+    node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], post[3]));
+}
 
 }  // namespace
 
@@ -114,20 +153,22 @@ void ZeqTuloImport::ValidatePreAndPostJoints(KZeqNode* node) {
 void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
     ForEachNode(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
+        RemoveAxisTurn(n);
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
         n.SetRotationOffset(to, n.GetRotationOffset(from));
         n.SetScalingOffset(to, n.GetScalingOffset(from));
-        n.SetPreRotation(to, n.GetPreRotation(from));
+        n.SetPostRotation(to, n.GetPostRotation(from));
         ERotationOrder order;
         n.GetRotationOrder(from, order);
         n.SetRotationOrder(to, order);
-        // The host turns after the rotation only on joints: any other node's post-rotation is
-        // resampled into its rotation curves.
+        // The host turns before the rotation on every transform (its rotate axis, the inverse of
+        // the post-rotation) but after it only on joints (the joint orient): any other node's
+        // pre-rotation is resampled into its rotation curves.
         const bool joint = IsJoint(&n);
-        n.SetPostRotation(to, joint ? n.GetPostRotation(from) : KZeqVector4(0, 0, 0, 0));
+        n.SetPreRotation(to, joint ? n.GetPreRotation(from) : KZeqVector4(0, 0, 0, 0));
         n.SetPivotState(to, KZeqNode::ePIVOT_STATE_ACTIVE);
-        if (!joint && !IsZero(n.GetPostRotation(from)) && n.GetLimits().GetRotationLimitActive()) {
+        if (!joint && !IsZero(n.GetPreRotation(from)) && n.GetLimits().GetRotationLimitActive()) {
             n.GetLimits().SetRotationLimitActive(false);
             const std::string line = std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
                                      ": rotation limits dropped, its rotation is resampled.";

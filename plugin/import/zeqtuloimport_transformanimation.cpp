@@ -155,6 +155,11 @@ void ZeqTuloImport::SetDefaultGeometry(ZeqTuloNode& node, TFnTransform& transfor
     node.GetRotationOrder(KZeqNode::eDESTINATION_SET, order);
     if (const int hostOrder = HostRotationOrder(order)) {
         const double radians[3] = {r[0] / KM_RAD_TO_DEG, r[1] / KM_RAD_TO_DEG, r[2] / KM_RAD_TO_DEG};
+        // The host takes the node's order first (files of the old version carry none), so that the
+        // angles are stored as given: converted into another order, they would be turned back by
+        // the order set at the end, once a curve already drives one of them (a keyed axis among
+        // static ones), to other angles.
+        if (!mIsOldVersion) transform.setRotationOrder(hostOrder, false);
         if (Finite(radians)) transform.setRotation(radians, hostOrder);
         else refuse("rotation");
     }

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulonode.h"
@@ -59,20 +60,36 @@ std::string AttributeName(KZeqUserProperty* property, int suffix) {
 
 void ZeqTuloMergeNodeMatcher::BindChildren(KZeqNode* parent, const TDagPath& parentPath, TFn::Type filter) {
     if (parent->GetChildCount() == 0) return;
-    const std::unordered_map<std::string, TObject> children = ChildrenByName(parentPath);
-    for (int i = 0; i < parent->GetChildCount(); ++i) {
-        ZeqTuloNode* node = static_cast<ZeqTuloNode*>(parent->GetChild(i));
-        auto found = children.find(node->GetNameWithoutNameSpacePrefix().Buffer());
-        // A node without a host counterpart is made by the import, and so is its whole subtree.
-        if (found == children.end()) continue;
-        if (filter != TFn::kInvalid && !found->second.hasFn(filter)) continue;
-        TDagPath path = parentPath;
-        if (!path.push(found->second)) continue;
-        node->SetDagPath(&path);
-        node->mIsPresent = true;
-        ResolveUserPropertyNames(node);
-        BindChildren(node, path, filter);
-    }
+    std::unordered_map<std::string, TObject> children = ChildrenByName(parentPath);
+    // First the nodes by the names the import gave them, then those left over by the names the
+    // file gave them: a node the import numbered to keep names unique (the copy of an instance)
+    // finds the host node it came from under its own parent.
+    std::vector<ZeqTuloNode*> pending;
+    for (int i = 0; i < parent->GetChildCount(); ++i) pending.push_back(static_cast<ZeqTuloNode*>(parent->GetChild(i)));
+    std::vector<ZeqTuloNode*> later;
+    for (ZeqTuloNode* node : pending)
+        if (!Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), children, parentPath, filter) &&
+            node->mFileHostName.GetLen() > 0 && node->mFileHostName != node->GetNameWithoutNameSpacePrefix())
+            later.push_back(node);
+    for (ZeqTuloNode* node : later) Bind(node, node->mFileHostName.Buffer(), children, parentPath, filter);
+}
+
+bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
+                                   const TDagPath& parentPath, TFn::Type filter) {
+    auto found = children.find(name);
+    // A node without a host counterpart is made by the import, and so is its whole subtree.
+    if (found == children.end()) return false;
+    if (filter != TFn::kInvalid && !found->second.hasFn(filter)) return false;
+    const TObject host = found->second;
+    // A host node binds one scene node.
+    children.erase(found);
+    TDagPath path = parentPath;
+    if (!path.push(host)) return false;
+    node->SetDagPath(&path);
+    node->mIsPresent = true;
+    ResolveUserPropertyNames(node);
+    BindChildren(node, path, filter);
+    return true;
 }
 
 void ZeqTuloMergeNodeMatcher::ResolveUserPropertyNames(KZeqNode* zeqNode) {

@@ -1,6 +1,9 @@
 #ifndef ZEQ_PLUGIN_IMPORT_ZEQTULOMERGENODEMATCHER_H
 #define ZEQ_PLUGIN_IMPORT_ZEQTULOMERGENODEMATCHER_H
 
+#include <string>
+#include <unordered_map>
+
 #include "tdagpath.h"
 #include "tobject.h"
 #include "tstatus.h"
@@ -34,6 +37,9 @@ public:
 
 private:
     void BindChildren(zeqsdk_400::KZeqNode* parent, const TDagPath& parentPath, TFn::Type filter);
+    // Binds the node to the host child of that name not bound yet (taken out of children).
+    bool Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
+              const TDagPath& parentPath, TFn::Type filter);
 };
 
 #endif

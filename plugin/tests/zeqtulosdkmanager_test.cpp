@@ -50,17 +50,17 @@ TEST_F(SdkManagerTest, ExportResolvesClashesTheZeqWay) {
     for (ZeqTuloNode* n : nodes) names.push_back(n->GetName()), spaces.push_back(n->mNamespace.Buffer());
     EXPECT_EQ(names, std::vector<std::string>({"Model::box", "Model::A:box", "Model::box_ncl1_1", "Model::box_ncl2_lu1",
                                                "Model::A:B:box"}));
-    EXPECT_EQ(spaces, std::vector<std::string>({"", "A", "", "", "A"}));
+    EXPECT_EQ(spaces, std::vector<std::string>({"", "A", "", "", "A:B"}));
     for (ZeqTuloNode* n : nodes) EXPECT_FALSE(n->mAddNamespace);
 }
 
 // Names read from a file on import: clash marks read back (the host's name is the one before the
-// mark), names the host takes and unique, the first node of each namespace adds it, pose entries
-// follow.
+// mark), names the host takes and unique, the first node of each namespace adds it (a nested one
+// whole), pose entries follow.
 TEST_F(SdkManagerTest, ImportMakesHostNames) {
     ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
     std::vector<ZeqTuloNode*> nodes;
-    for (const char* name : {"box", "box_ncl1_1", "Face.Smile", "1st", "A:arm", "A:leg", "B:arm", "box(2)", "box"})
+    for (const char* name : {"box", "box_ncl1_1", "Face.Smile", "1st", "A:arm", "A:leg", "B:arm", "box(2)", "box", "A:B:hand"})
         nodes.push_back(manager.CreateZeqTuloNode(name, nullptr));
     KZeqPose* pose = manager.CreateKZeqPose("bind", true);
     KZeqMatrix identity;
@@ -76,9 +76,9 @@ TEST_F(SdkManagerTest, ImportMakesHostNames) {
     }
     EXPECT_EQ(names, std::vector<std::string>({"Model::box", "Model::box1", "Model::Face_Smile", "Model::_1st",
                                                "Model::A:arm", "Model::A:leg", "Model::B:arm", "Model::box2",
-                                               "Model::box3"}));
-    EXPECT_EQ(spaces, std::vector<std::string>({"", "", "", "", "A", "A", "B", "", ""}));
-    EXPECT_EQ(added, std::vector<std::string>({"-", "-", "-", "-", "+", "-", "+", "-", "-"}));
+                                               "Model::box3", "Model::A:B:hand"}));
+    EXPECT_EQ(spaces, std::vector<std::string>({"", "", "", "", "A", "A", "B", "", "", "A:B"}));
+    EXPECT_EQ(added, std::vector<std::string>({"-", "-", "-", "-", "+", "-", "+", "-", "-", "+"}));
     EXPECT_STREQ(pose->GetNodeName(0), "Model::Face_Smile");
     EXPECT_STREQ(pose->GetNodeName(1), "Model::A:arm");
 }

@@ -41,7 +41,8 @@ TEST(TranslatorCommand, PathIsEscaped) {
 using TranslatorModuleTest = ZeqTuloModuleTest;
 
 // Through the host's file command: the path, quote and all, reaches the command word for word, and
-// the command's answer (here the import's failure: no such file) is the translator's answer.
+// the command's answer (the import fails: no such file; the export writes the scene) is the
+// translator's answer.
 TEST_F(TranslatorModuleTest, FileCommandsRunTheCommandLines) {
     EXPECT_EQ(run("ZEQImportShowUI 0"), "");
     EXPECT_EQ(run("file -import \"/tmp/odd \\\"scene\\\\.zeq\""), "<failed>");

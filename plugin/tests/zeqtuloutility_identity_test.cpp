@@ -32,6 +32,13 @@ TEST_F(IdentityTest, TagIsAddedOnceThenOnlySet) {
     short stored = -1;
     EXPECT_TRUE(attribute.getDefault(stored) && stored == 0);
     EXPECT_FALSE(transcribed("FMSetQuorbelID"));  // nothing failed
+    // Known by its long name; a user's attribute of the tag's short name is not the tag.
+    EXPECT_TRUE(FMIsQuorbelTag(tag));
+    TFnNumericAttribute user;
+    TObject other = standin::createNode("transform", "other");
+    TFnDependencyNode(other).addAttribute(user.create("mine", "zeqID", TFnNumericData::kInt, 0), 2);
+    EXPECT_FALSE(FMIsQuorbelTag(TFnDependencyNode(other).attribute("zeqID")));
+    EXPECT_FALSE(FMIsQuorbelTag(TObject()));
 }
 
 TEST_F(IdentityTest, UnreadableOrMissingTagReadsZero) {

@@ -5,8 +5,6 @@
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
 #include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -63,26 +61,17 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
         return false;
     }
     mTargetPath = fileName;
-    // The temporary file lives in the target's own directory so that the
-    // final rename replaces the target in one step.
-    mTempPath = mTargetPath + ".tmpXXXXXX";
-    const int descriptor = ::mkstemp(&mTempPath[0]);
-    if (descriptor < 0) {
+    // Written beside the target and renamed over it once complete: a refused or failed export
+    // leaves an existing file as it was, and never replaces anything but a regular file.
+    if (!mReplacement.Begin(fileName)) {
         mMessage += (std::string("Cannot create \"") + mTargetPath + "\": " + std::strerror(errno) + "\n").c_str();
-        mTempPath.clear();
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
-    // The file gets the permissions a plain create would have given it.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(descriptor, 0666 & ~mask);
-    ::close(descriptor);
     ClearErrList3ds();
-    mFile3ds = OpenFile3ds(mTempPath.c_str(), "wb");
+    mFile3ds = OpenFile3ds(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile3ds) {
-        std::remove(mTempPath.c_str());
-        mTempPath.clear();
+        mReplacement.Discard();
         ClearErrList3ds();
         mError.SetLastErrorID(eFileNotOpened);
         return false;
@@ -102,8 +91,7 @@ void KZeqWriter3DS::Abandon() {
     mDatabase = nullptr;
     if (mFile3ds) CloseFile3ds(mFile3ds);
     mFile3ds = nullptr;
-    if (!mTempPath.empty()) std::remove(mTempPath.c_str());
-    mTempPath.clear();
+    mReplacement.Discard();
 }
 
 void KZeqWriter3DS::Fail(int error, const std::string& text) {
@@ -378,12 +366,11 @@ bool KZeqWriter3DS::CleanupWrite() {
         Abandon();
         return false;
     }
-    if (std::rename(mTempPath.c_str(), mTargetPath.c_str()) != 0) {
+    if (!mReplacement.Commit()) {
         Fail(eFileNotCreated, "Cannot replace \"" + mTargetPath + "\": " + std::strerror(errno));
         Abandon();
         return false;
     }
-    mTempPath.clear();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "base/ktime.h"
 #include "base/kzeqmatrix.h"
 #include "base/kzeqvector.h"
+#include "fileio/kfilereplacement.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -159,7 +160,7 @@ private:
     std::unordered_map<std::string, std::string> mMaterialNames;  // full name -> name written
     std::unordered_set<std::string> mMaterialNamesGiven;
     std::string mTargetPath;  // the file asked for
-    std::string mTempPath;    // where it is written until complete
+    KFileReplacement mReplacement;  // where it is written until complete
 };
 
 }  // namespace zeqsdk_400

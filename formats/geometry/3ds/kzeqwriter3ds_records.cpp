@@ -130,8 +130,8 @@ bool KZeqWriter3DS::CopyTextureFile(const char* path) {
         return false;
     }
     // Written beside the destination and renamed once whole, like the 3DS file itself.
-    const std::string temporary = std::string(destination.Buffer()) + ".part";
-    std::FILE* target = std::fopen(temporary.c_str(), "wb");
+    KFileReplacement replacement;
+    std::FILE* target = replacement.Begin(destination.Buffer()) ? std::fopen(replacement.GetTemporaryPath(), "wb") : nullptr;
     bool copied = target != nullptr;
     char block[1024];
     std::size_t read = 0;
@@ -140,9 +140,8 @@ bool KZeqWriter3DS::CopyTextureFile(const char* path) {
     copied = copied && !std::ferror(source);
     std::fclose(source);
     if (target) copied = std::fclose(target) == 0 && copied;
-    copied = copied && std::rename(temporary.c_str(), destination.Buffer()) == 0;
+    copied = copied && replacement.Commit();
     if (!copied) {
-        std::remove(temporary.c_str());
         mMessage += (std::string("Error writing texture file \"") + destination.Buffer() + "\".\n").c_str();
     }
     return copied;

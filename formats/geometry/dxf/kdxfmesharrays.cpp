@@ -40,27 +40,28 @@ bool KDxfMeshArrays::Cell(const KZeqVector4& point, double offset, std::int64_t*
     return true;
 }
 
-KDxfMeshArrays::Slot* KDxfMeshArrays::Find(const std::int64_t* cell, bool insert) {
+int* KDxfMeshArrays::Find(const std::int64_t* cell, bool insert) {
     if (mTable.empty()) {
         if (!insert) return nullptr;
-        mTable.resize(64);
+        mTable.assign(64, -1);
     }
+    std::int64_t at[3];
     if (insert && (mUsed + 1) * 2 > mTable.size()) {
-        std::vector<Slot> old(mTable.size() * 2);
+        std::vector<int> old(mTable.size() * 2, -1);
         old.swap(mTable);
         mUsed = 0;
-        for (const Slot& slot : old)
-            if (slot.mHead >= 0) *Find(slot.mCell, true) = slot, ++mUsed;
+        for (const int head : old) {
+            if (head < 0) continue;
+            Cell(mPoints[static_cast<std::size_t>(head)], 0.0, at);
+            *Find(at, true) = head, ++mUsed;
+        }
     }
     const std::size_t mask = mTable.size() - 1;
-    for (std::size_t at = Hash(cell) & mask;; at = (at + 1) & mask) {
-        Slot& slot = mTable[at];
-        if (slot.mHead < 0) {
-            if (!insert) return nullptr;
-            slot.mCell[0] = cell[0], slot.mCell[1] = cell[1], slot.mCell[2] = cell[2];
-            return &slot;
-        }
-        if (slot.mCell[0] == cell[0] && slot.mCell[1] == cell[1] && slot.mCell[2] == cell[2]) return &slot;
+    for (std::size_t slot = Hash(cell) & mask;; slot = (slot + 1) & mask) {
+        int& head = mTable[slot];
+        if (head < 0) return insert ? &head : nullptr;
+        Cell(mPoints[static_cast<std::size_t>(head)], 0.0, at);
+        if (at[0] == cell[0] && at[1] == cell[1] && at[2] == cell[2]) return &head;
     }
 }
 
@@ -68,10 +69,10 @@ void KDxfMeshArrays::Index(int point) {
     mNext.push_back(-1);
     std::int64_t cell[3];
     if (!Cell(mPoints[static_cast<std::size_t>(point)], 0.0, cell)) return;
-    Slot* slot = Find(cell, true);
-    if (slot->mHead < 0) ++mUsed;
-    mNext[static_cast<std::size_t>(point)] = slot->mHead;
-    slot->mHead = point;
+    int* head = Find(cell, true);
+    if (*head < 0) ++mUsed;
+    mNext[static_cast<std::size_t>(point)] = *head;
+    *head = point;
 }
 
 int KDxfMeshArrays::AddPoint(const KZeqVector4& point, bool weld) {
@@ -85,8 +86,8 @@ int KDxfMeshArrays::AddPoint(const KZeqVector4& point, bool weld) {
             for (std::int64_t y = low[1]; y <= high[1]; ++y)
                 for (std::int64_t z = low[2]; z <= high[2]; ++z) {
                     const std::int64_t cell[3] = {x, y, z};
-                    const Slot* slot = Find(cell, false);
-                    for (int at = slot ? slot->mHead : -1; at >= 0; at = mNext[static_cast<std::size_t>(at)])
+                    const int* head = Find(cell, false);
+                    for (int at = head ? *head : -1; at >= 0; at = mNext[static_cast<std::size_t>(at)])
                         if ((found < 0 || at < found) && Equal(mPoints[static_cast<std::size_t>(at)], point)) found = at;
                 }
         if (found >= 0) return found;

@@ -26,6 +26,12 @@ public:
     void AddFace(int color, const int* indices, int count);
 
     int PointCount() const { return static_cast<int>(mPoints.size()); }
+    // Frees the welding index: no point is added after it.
+    void ReleaseIndex() {
+        std::vector<int>().swap(mTable);
+        std::vector<int>().swap(mNext);
+        mUsed = 0;
+    }
     bool Empty() const { return mPoints.empty() && mFaces.empty(); }
 
     std::vector<KZeqVector4> mPoints;
@@ -34,16 +40,15 @@ public:
     bool mColored = false;  // some face has a colour number above 0
 
 private:
-    struct Slot {
-        std::int64_t mCell[3];
-        int mHead = -1;  // the last point of the cell; -1: free slot
-    };
     // The cell of a coordinate, and whether the point can be indexed at all.
     static bool Cell(const KZeqVector4& point, double offset, std::int64_t* cell);
-    Slot* Find(const std::int64_t* cell, bool insert);
+    // The slot of a cell: the last point indexed in it, -1 for a free slot. A
+    // slot holds only that point, its cell found again from it, so that the
+    // index costs a few bytes a point.
+    int* Find(const std::int64_t* cell, bool insert);
     void Index(int point);
 
-    std::vector<Slot> mTable;
+    std::vector<int> mTable;
     std::size_t mUsed = 0;
     std::vector<int> mNext;  // per point: the point before it in its cell, -1 at the end
 };

@@ -1,5 +1,6 @@
 #include "formats/geometry/dxf/kdxfpairs.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "io/kzeqtextscan.h"
@@ -7,38 +8,79 @@
 namespace zeqsdk_400 {
 
 bool KDxfPairs::Load(std::FILE* file) {
-    mText.clear();
-    mAt = 0;
-    char block[1 << 16];
-    for (std::size_t read; (read = std::fread(block, 1, sizeof(block), file)) > 0;) mText.append(block, read);
-    return !std::ferror(file);
+    mFile = file;
+    mBase = mLength = mAt = 0;
+    mCode = 0;
+    mValue.clear();
+    mSize = 0;
+    if (!file) return false;
+    mStart = std::ftell(file);
+    if (mStart < 0 || std::fseek(file, 0, SEEK_END) != 0) return false;
+    const long end = std::ftell(file);
+    if (end < mStart) return false;
+    mSize = static_cast<std::size_t>(end - mStart);
+    mWindow.assign(std::min(mSize, kWindowSize), '\0');
+    return std::fseek(file, mStart, SEEK_SET) == 0;
+}
+
+bool KDxfPairs::Fill() {
+    if (mAt >= mSize) return false;
+    const bool inside = mAt >= mBase && mAt <= mBase + mLength;
+    const std::size_t kept = inside ? mBase + mLength - mAt : 0;
+    // A line longer than the window widens it.
+    if (kept == mWindow.size()) mWindow.resize(std::min(mSize, 2 * mWindow.size() + 1));
+    if (inside) {
+        std::memmove(mWindow.data(), mWindow.data() + (mAt - mBase), kept);
+    } else if (std::fseek(mFile, static_cast<long>(mStart + static_cast<long>(mAt)), SEEK_SET) != 0) {
+        return false;
+    }
+    mBase = mAt;
+    mLength = kept;
+    // The file is read on from where the window ends.
+    if (inside && std::fseek(mFile, static_cast<long>(mStart + static_cast<long>(mBase + mLength)), SEEK_SET) != 0)
+        return false;
+    const std::size_t read = std::fread(mWindow.data() + mLength, 1, mWindow.size() - mLength, mFile);
+    mLength += read;
+    return read > 0;
 }
 
 bool KDxfPairs::Line(std::string_view& line) {
-    if (mAt >= mText.size()) return false;
-    const char* start = mText.data() + mAt;
-    const char* end = static_cast<const char*>(std::memchr(start, '\n', mText.size() - mAt));
-    const std::size_t length = end ? static_cast<std::size_t>(end - start) : mText.size() - mAt;
-    line = std::string_view(start, length);
-    mAt += length + (end ? 1 : 0);
-    return true;
+    if (mAt >= mSize) return false;
+    for (;;) {
+        if (mAt >= mBase && mAt < mBase + mLength) {
+            const char* start = mWindow.data() + (mAt - mBase);
+            const std::size_t available = mBase + mLength - mAt;
+            const char* end = static_cast<const char*>(std::memchr(start, '\n', available));
+            // The last line of the file needs no ending.
+            if (end || mBase + mLength >= mSize) {
+                const std::size_t length = end ? static_cast<std::size_t>(end - start) : available;
+                line = std::string_view(start, length);
+                mAt += length + (end ? 1 : 0);
+                return true;
+            }
+        }
+        if (!Fill()) return false;
+    }
 }
 
 bool KDxfPairs::Next() {
     const std::size_t at = mAt;
     std::string_view codeLine, valueLine;
-    if (!Line(codeLine) || !Line(valueLine)) {
+    if (!Line(codeLine)) return false;
+    // Parsed before the value line is read: that may move the window.
+    int code = 0;
+    const bool parsed = ZeqScanInt(codeLine.data(), codeLine.data() + codeLine.size(), code) != codeLine.data();
+    if (!Line(valueLine)) {
         mAt = at;
         return false;
     }
-    int code = 0;
-    if (ZeqScanInt(codeLine.data(), codeLine.data() + codeLine.size(), code) != codeLine.data()) mCode = code;
+    if (parsed) mCode = code;
     const char* word = valueLine.data();
     const char* end = word + valueLine.size();
     while (word < end && ZeqIsBlank(*word)) ++word;
     const char* stop = word;
     while (stop < end && !ZeqIsBlank(*stop)) ++stop;
-    if (stop > word) mValue = std::string_view(word, static_cast<std::size_t>(stop - word));
+    if (stop > word) mValue.assign(word, static_cast<std::size_t>(stop - word));
     return true;
 }
 

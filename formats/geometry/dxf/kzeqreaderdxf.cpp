@@ -155,7 +155,7 @@ bool KZeqReaderDxf::ReadEntities(KZeqNode* parent) {
         KZeqNode* node = mManager.CreateKZeqNode(UniqueName(mPairs.Value()).Buffer());
         if (!node) return false;
         KDxfMeshArrays arrays;
-        KZeqMesh* mesh = ReadEntity(entity, &arrays, nullptr, false, false) ? CreateMeshFromArrays(arrays) : nullptr;
+        KZeqMesh* mesh = ReadEntity(entity, &arrays, nullptr, false, false) ? ConsumeMeshArrays(arrays) : nullptr;
         if (!mesh) {
             mManager.DestroyKZeqNode(node, true);
             continue;
@@ -184,7 +184,7 @@ bool KZeqReaderDxf::ReadEntitiesByLayer(KZeqNode* parent) {
     for (auto& layer : layers) {
         // A layer whose entities gave nothing (2D polylines) makes no node.
         if (layer.second.mArrays.Empty()) continue;
-        KZeqMesh* mesh = CreateMeshFromArrays(layer.second.mArrays);
+        KZeqMesh* mesh = ConsumeMeshArrays(layer.second.mArrays);
         layer.second.mArrays = KDxfMeshArrays();
         if (!mesh) continue;
         KZeqNode* node = mManager.CreateKZeqNode(UniqueName(layer.second.mName).Buffer());
@@ -231,6 +231,7 @@ bool KZeqReaderDxf::ReadBlock(KZeqNode* parent, const char* name, const Transfor
             }
         }
         if (!ended) return false;
+        read.mArrays.ReleaseIndex();
         content = key ? &(mBlockContents[*key] = std::move(read)) : nullptr;
         if (!content) return FinishBlock(*node, *parent, read, transform, baseX, baseY, baseZ);
     }

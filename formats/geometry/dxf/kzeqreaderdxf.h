@@ -97,6 +97,9 @@ private:
     int EntityColor(int color, std::string_view layer) const;
     // Null when the arrays make no mesh (a face of fewer than two points).
     KZeqMesh* CreateMeshFromArrays(const KDxfMeshArrays& arrays);
+    // The same, freeing the arrays' welding index and points as it goes.
+    KZeqMesh* ConsumeMeshArrays(KDxfMeshArrays& arrays);
+    KZeqMesh* BuildMesh(const KDxfMeshArrays& arrays, KDxfMeshArrays* consumed);
     KZeqMaterial* MaterialOf(int color);
 
     // Node names made unique within the read.

@@ -168,13 +168,21 @@ KZeqMaterial* KZeqReaderDxf::MaterialOf(int color) {
     return material;
 }
 
-KZeqMesh* KZeqReaderDxf::CreateMeshFromArrays(const KDxfMeshArrays& arrays) {
+KZeqMesh* KZeqReaderDxf::CreateMeshFromArrays(const KDxfMeshArrays& arrays) { return BuildMesh(arrays, nullptr); }
+
+KZeqMesh* KZeqReaderDxf::ConsumeMeshArrays(KDxfMeshArrays& arrays) { return BuildMesh(arrays, &arrays); }
+
+KZeqMesh* KZeqReaderDxf::BuildMesh(const KDxfMeshArrays& arrays, KDxfMeshArrays* consumed) {
     for (const KDxfMeshArrays::Face& face : arrays.mFaces)
         if (face.mCount < 2) return nullptr;
     KZeqMesh* mesh = mManager.CreateKZeqMesh();
     if (!mesh) return nullptr;
+    // What the mesh no longer needs goes as it is built: the peak stays near
+    // the size of the mesh.
+    if (consumed) consumed->ReleaseIndex();
     mesh->InitControlPoints(arrays.PointCount());
     std::copy(arrays.mPoints.begin(), arrays.mPoints.end(), mesh->GetControlPoints());
+    if (consumed) std::vector<KZeqVector4>().swap(consumed->mPoints);
     if (arrays.mColored) mesh->InitMaterialIndices(KZeqMesh::eBY_POLYGON);
     // The mesh's index of each colour's material, once it has one; faces
     // without a colour have no material.

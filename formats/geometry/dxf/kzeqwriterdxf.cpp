@@ -41,12 +41,18 @@ void ForEachNode(KZeqNode* node, bool recursive, Visit&& visit) {
 
 KZeqWriterDxf::KZeqWriterDxf(KZeqSdkManager& manager) : KZeqWriter(manager) {}
 
-KZeqWriterDxf::~KZeqWriterDxf() { KZeqWriterDxf::FileClose(); }
+KZeqWriterDxf::~KZeqWriterDxf() {
+    // Dropped without FileClose: nothing written is kept.
+    mWritten = false;
+    KZeqWriterDxf::FileClose();
+}
 
 bool KZeqWriterDxf::FileCreate(const char* fileName) {
     if (mFile) FileClose();
-    mFile = fileName ? std::fopen(fileName, "wb") : nullptr;
+    mWritten = false;
+    if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
+        mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
@@ -64,8 +70,15 @@ bool KZeqWriterDxf::FileClose() {
     const int error = errno;
     mFile = nullptr;
     if (!flushed || !closed) OutputFailed(flushed ? KString(std::strerror(error)) : failure);
+    bool stored = flushed && closed;
+    if (mWritten && stored && !mReplacement.Commit()) {
+        OutputFailed("cannot be replaced");
+        stored = false;
+    }
+    mReplacement.Discard();
+    mWritten = false;
     mFileName.Empty();
-    return flushed && closed;
+    return stored;
 }
 
 KStreamOptions* KZeqWriterDxf::GetWriteOptions() { return new KStreamOptionsDxf; }
@@ -89,6 +102,7 @@ void KZeqWriterDxf::GroupReal(int code, double value) {
 }
 
 bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
+    mWritten = false;
     if (!options || !options->Is(KStreamOptionsDxf::ClassId)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return false;
@@ -132,6 +146,7 @@ bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
         OutputFailed(mOut.GetFailure());
         return false;
     }
+    mWritten = true;
     return true;
 }
 
@@ -180,9 +195,6 @@ void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
         std::vector<KZeqVector4> points(mesh->GetControlPoints(), mesh->GetControlPoints() + count);
         if (mEvaluateDeformations) KZeqDeformation::Deform(global, mesh, points.data(), count);
 
-        // Polygons of more than four vertices are written as fans of triangles.
-        int records = 0;
-        for (int p = 0; p < polygons; ++p) records += mesh->GetPolygonSize(p) > 4 ? mesh->GetPolygonSize(p) - 2 : 1;
         if (count > kMostFaceIndex)
             mMessage += KString("Mesh \"") + name + "\" has more than " + kMostFaceIndex +
                         " points: its face records hold numbers that 16-bit readers cannot.\n";
@@ -195,7 +207,8 @@ void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
         Group(10, "0.0"), Group(20, "0.0"), Group(30, "0.0");
         GroupInt(70, 64);
         GroupInt(71, count);
-        GroupInt(72, records);
+        // Polygons, not face records: a polygon fanned into triangles is one.
+        GroupInt(72, polygons);
         for (int i = 0; i < count; ++i) {
             const KZeqVector4 q = global.MultT(points[static_cast<std::size_t>(i)]);
             Group(0, "VERTEX");

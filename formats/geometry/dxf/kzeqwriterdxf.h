@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/kstring.h"
+#include "fileio/kfilereplacement.h"
 #include "io/kzeqio.h"
 #include "io/kzeqtextoutput.h"
 
@@ -16,13 +17,17 @@ class KZeqNode;
 // node, at its global transform, in the file's z-up axes (scene (x, y, z)
 // as (x, -z, y)), colours reduced to the nearest AutoCAD colour index.
 // NURBS and patches are triangulated in place first, meshes too under option
-// 2; option 3 writes meshes as their shapes and links deform them.
+// 2; option 3 writes meshes as their shapes and links deform them. The file
+// is written beside its name and takes it at FileClose, only when the write
+// succeeded: a refused or failed export leaves the file it was to replace.
 class KZeqWriterDxf : public KZeqWriter {
 public:
     explicit KZeqWriterDxf(KZeqSdkManager& manager);
     ~KZeqWriterDxf() override;
 
     bool FileCreate(const char* fileName) override;
+    // Puts the file in place when the last Write succeeded, else drops it;
+    // false when it could not be stored.
     bool FileClose() override;
     bool IsFileOpen() override { return mFile != nullptr; }
     // A new KStreamOptionsDxf with its defaults; the caller releases it.
@@ -41,6 +46,8 @@ private:
 
     std::FILE* mFile = nullptr;
     KString mFileName;
+    KFileReplacement mReplacement;
+    bool mWritten = false;
     KZeqTextOutput mOut;
     bool mForceTriangulation = true;
     bool mEvaluateDeformations = true;

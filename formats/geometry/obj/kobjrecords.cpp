@@ -8,20 +8,25 @@ namespace zeqsdk_400 {
 
 namespace {
 
+// Stands for an index beyond int: out of range for every list.
+constexpr int kOverflowingIndex = INT_MIN;
+
 // A field's number as "%d" reads it: a sign, then digits as far as they go;
-// 0 (as the caller's "missing") when there is none or it overflows.
+// 0 (as the caller's "missing") when there is none, kOverflowingIndex when it
+// does not fit an int.
 int FieldNumber(const char* at, const char* end) {
     bool negative = false;
     if (at < end && (*at == '-' || *at == '+')) negative = *at++ == '-';
     long long value = 0;
     const char* digits = at;
+    bool overflow = false;
     for (; at < end && *at >= '0' && *at <= '9'; ++at) {
-        value = value * 10 + (*at - '0');
-        if (value > 2147483648LL) return 0;
+        if (!overflow) value = value * 10 + (*at - '0');
+        overflow = overflow || value > 2147483648LL;
     }
     if (at == digits) return 0;
     value = negative ? -value : value;
-    return value < INT_MIN || value > INT_MAX ? 0 : static_cast<int>(value);
+    return overflow || value < INT_MIN || value > INT_MAX ? kOverflowingIndex : static_cast<int>(value);
 }
 
 // The next run of blank-separated text; empty at the end.

@@ -121,15 +121,18 @@ NormalLayout LayOutNormals(KZeqMesh& mesh, bool deform) {
 KZeqWriterObj::KZeqWriterObj(KZeqSdkManager& manager) : KZeqWriter(manager) {}
 
 KZeqWriterObj::~KZeqWriterObj() {
-    CloseMaterialFile();
+    // Dropped without FileClose: nothing written is kept.
+    mWritten = false;
     KZeqWriterObj::FileClose();
 }
 
 bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (mFile) FileClose();
+    mWritten = false;
     if (fileName) KEnsureDirectoryExistance(fileName);
-    mFile = fileName ? std::fopen(fileName, "wb") : nullptr;
+    if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
+        mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
@@ -140,6 +143,7 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
 
 bool KZeqWriterObj::FileClose() {
     if (!mFile) return true;
+    bool stored = CloseMaterialFile();
     const bool flushed = mOut.Flush();
     const KString failure = mOut.GetFailure();
     mOut.Reset(nullptr);
@@ -147,8 +151,27 @@ bool KZeqWriterObj::FileClose() {
     const int error = errno;
     mFile = nullptr;
     if (!flushed || !closed) OutputFailed(mPath.Buffer(), flushed ? KString(std::strerror(error)) : failure);
+    stored = stored && flushed && closed;
+    if (mWritten && stored) {
+        // The material file and textures first: the OBJ file names them.
+        if (mMtlReplacement.IsActive() && !mMtlReplacement.Commit()) {
+            OutputFailed(mMtlReplacement.GetTargetPath(), "cannot be replaced");
+            stored = false;
+        }
+        for (auto& texture : mTextures)
+            if (stored && !texture->Commit())
+                mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\".\n";
+        if (stored && !mReplacement.Commit()) {
+            OutputFailed(mPath.Buffer(), "cannot be replaced");
+            stored = false;
+        }
+    }
+    mMtlReplacement.Discard();
+    mTextures.clear();
+    mReplacement.Discard();
+    mWritten = false;
     mPath.Empty();
-    return flushed && closed;
+    return stored;
 }
 
 KStreamOptions* KZeqWriterObj::GetWriteOptions() { return new KStreamOptionsObj; }
@@ -160,6 +183,7 @@ void KZeqWriterObj::OutputFailed(const char* path, const KString& failure) {
 }
 
 bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
+    mWritten = false;
     if (!options || !options->Is(KStreamOptionsObj::ClassId)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return false;
@@ -201,7 +225,8 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
     mMaterials.clear();
     CloseMaterialFile();
     if (!mOut.Flush()) OutputFailed(mPath.Buffer(), mOut.GetFailure());
-    return !mFailed;
+    mWritten = !mFailed;
+    return mWritten;
 }
 
 void KZeqWriterObj::InitNodes(KZeqNode* root) {
@@ -226,8 +251,11 @@ bool KZeqWriterObj::CreateMaterialFile() {
     KString name = ChangeFileExtension(ExtractFileName(mPath.Buffer(), true).Lower().Buffer(), ".mtl");
     if (name == ExtractFileName(mPath.Buffer(), true)) name += ".mtl";
     mMtlPath = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.Buffer());
-    mMtlFile = std::fopen(mMtlPath.Buffer(), "wb");
-    if (!mMtlFile) return false;
+    if (mMtlReplacement.Begin(mMtlPath.Buffer())) mMtlFile = std::fopen(mMtlReplacement.GetTemporaryPath(), "wb");
+    if (!mMtlFile) {
+        mMtlReplacement.Discard();
+        return false;
+    }
     mMtl.Reset(mMtlFile);
     mMtl << "# \n# Corvantis material file\n# Written by the Zeq SDK\n# \n";
     return true;
@@ -293,6 +321,8 @@ void KZeqWriterObj::CopyTextureFile(const char* path) {
     const KString destination = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(),
                                              ExtractFileName(path, true).Buffer());
     if (FileExist(destination.Buffer())) return;
+    for (const auto& pending : mTextures)
+        if (destination == pending->GetTargetPath()) return;
     // Only plain files: a device or a pipe named as a texture could be copied forever.
     std::error_code error;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(
@@ -301,7 +331,9 @@ void KZeqWriterObj::CopyTextureFile(const char* path) {
         mMessage += KString("Unable to locate texture file \"") + path + "\".\n";
         return;
     }
-    std::FILE* target = std::fopen(destination.Buffer(), "wb");
+    auto replacement = std::make_unique<KFileReplacement>();
+    std::FILE* target =
+        replacement->Begin(destination.Buffer()) ? std::fopen(replacement->GetTemporaryPath(), "wb") : nullptr;
     bool copied = target != nullptr;
     char block[1 << 16];
     while (copied) {
@@ -312,10 +344,11 @@ void KZeqWriterObj::CopyTextureFile(const char* path) {
     copied = copied && !std::ferror(source.get()) && std::feof(source.get());
     if (target && std::fclose(target) != 0) copied = false;
     if (!copied) {
-        // A partial copy would pass for the texture next time.
-        if (target) std::remove(destination.Buffer());
+        // A partial copy would pass for the texture next time: it is dropped.
         mMessage += KString("Error writing texture file \"") + destination + "\".\n";
+        return;
     }
+    mTextures.push_back(std::move(replacement));
 }
 
 void KZeqWriterObj::WriteNode(KZeqNode* node) {

@@ -2,10 +2,12 @@
 #define ZEQ_FORMATS_GEOMETRY_OBJ_KZEQWRITEROBJ_H
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "base/kname.h"
 #include "base/kstring.h"
+#include "fileio/kfilereplacement.h"
 #include "io/kzeqio.h"
 #include "io/kzeqtextoutput.h"
 
@@ -21,13 +23,17 @@ class KZeqTexture;
 // MTL file beside it for their materials and the texture images copied next
 // to it. NURBS and patches are triangulated in place first (meshes too under
 // option 2). Position, texture-coordinate and normal numbers run on across
-// the meshes of the file.
+// the meshes of the file. The three kinds of file are written beside their
+// names and take them at FileClose, only when the write succeeded: a refused
+// or failed export leaves the files it was to replace as they were.
 class KZeqWriterObj : public KZeqWriter {
 public:
     explicit KZeqWriterObj(KZeqSdkManager& manager);
     ~KZeqWriterObj() override;
 
     bool FileCreate(const char* fileName) override;
+    // Puts the files written in place when the last Write succeeded, else
+    // drops them; false when a file could not be stored.
     bool FileClose() override;
     bool IsFileOpen() override { return mFile != nullptr; }
     // A new KStreamOptionsObj with its defaults; the caller releases it.
@@ -53,7 +59,8 @@ private:
     void UseMaterial(KZeqMaterial* material, KZeqTexture* texture);
     int FindObjMaterial(KZeqMaterial* material, KZeqTexture* texture) const;
     bool WriteMaterial(const char* name, KZeqMaterial* material, KZeqTexture* texture);
-    // Into the OBJ file's directory, unless a file of that name is there.
+    // Into the OBJ file's directory, unless a file of that name is there or
+    // is already to be copied.
     void CopyTextureFile(const char* path);
     // Flushes and closes the material file; false when that failed.
     bool CloseMaterialFile();
@@ -62,6 +69,11 @@ private:
 
     std::FILE* mFile = nullptr;
     KString mPath;
+    KFileReplacement mReplacement;
+    KFileReplacement mMtlReplacement;
+    // Texture copies waiting for the file to be complete.
+    std::vector<std::unique_ptr<KFileReplacement>> mTextures;
+    bool mWritten = false;
     KZeqTextOutput mOut;
     std::FILE* mMtlFile = nullptr;
     KString mMtlPath;

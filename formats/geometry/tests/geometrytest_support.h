@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfilesizelimit.h"
 #include "formats/kzeqformats.h"
 #include "io/kstreamoptionsbase.h"
 #include "io/kzeqexporter.h"

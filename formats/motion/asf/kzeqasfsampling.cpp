@@ -63,6 +63,8 @@ void KZeqAsfNode::CreateDataFromDOF() {
 void KZeqAsfNode::StartSamplingData() {
     for (KFCurve* curve : mCurves)
         if (curve) curve->KeyModifyBegin();
+    mKeyContinuous = motionkeys::UnrollWhileKeying();
+    mContinuity.Reset();
     for (auto& child : mChildren) child->StartSamplingData();
 }
 
@@ -96,6 +98,7 @@ void KZeqAsfNode::AddSampleFromDOF(const double* values, KTime time, double leng
         KmRR(local, mParentInvAxisMatrix, local);
         double angles[3];
         KmRtoVXYZ(angles, local);
+        if (mKeyContinuous) mContinuity.Apply(angles);
         for (int axis = 0; axis < 3; ++axis) mCurves[3 + axis]->KeyAppendFast(time, static_cast<float>(angles[axis]));
     }
 }
@@ -115,7 +118,7 @@ void KZeqAsfNode::StopSamplingData() {
             DestroyThree(mCurves + 3);
         } else {
             const int filter = KFCURVE_GetRotationFilterToApply();
-            if (filter == KFCURVE_ROTATION_FILTER_UNROLL) {
+            if (filter == KFCURVE_ROTATION_FILTER_UNROLL && !mKeyContinuous) {
                 KFCurveFilterUnroll unroll;
                 unroll.Apply(mCurves + 3, 3);
             } else if (filter == KFCURVE_ROTATION_FILTER_GIMBLE_KILLER) {

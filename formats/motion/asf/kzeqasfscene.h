@@ -7,6 +7,7 @@
 #include "base/kgemath.h"
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "object/kobject.h"
 
 namespace zeqsdk_400 {
@@ -109,6 +110,10 @@ public:
     KFCurveNode* mCurveNodes[3] = {nullptr, nullptr, nullptr};
     // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
     KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    // Between Start and StopSamplingData: rotations keyed continuous, as the
+    // unroll filter would make them, which is then left out.
+    bool mKeyContinuous = false;
+    motionkeys::ContinuousEuler mContinuity;
 
 private:
     KZeqAsfNode* mParent = nullptr;

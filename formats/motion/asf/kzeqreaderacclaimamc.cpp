@@ -16,47 +16,12 @@
 
 namespace zeqsdk_400 {
 
-KZeqReaderAcclaimAmc::KZeqReaderAcclaimAmc(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderAcclaimAmc::KZeqReaderAcclaimAmc(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderAcclaimAmc::~KZeqReaderAcclaimAmc() = default;
 
-bool KZeqReaderAcclaimAmc::FileOpen(const char* fileName) {
-    mFile.reset();
-    mFileName.Empty();
-    auto file = std::make_unique<KZeqFileAcclaimAmc>(false);
-    if (!fileName || file->Open(fileName, "r")) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile = std::move(file);
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderAcclaimAmc::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
-bool KZeqReaderAcclaimAmc::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqReaderAcclaimAmc::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 KString KZeqReaderAcclaimAmc::GenerateTakeName(KZeqScene& scene, const char* fileName) {
@@ -79,18 +44,13 @@ KString KZeqReaderAcclaimAmc::GenerateTakeName(KZeqScene& scene, const char* fil
 }
 
 bool KZeqReaderAcclaimAmc::Read(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    KObject* object = options && options->Is(KStreamOptionsMotion::ClassId)
-                          ? static_cast<KStreamOptionsMotion*>(options)->GetASFScene()
-                          : nullptr;
+    KStreamOptionsMotion* motion = CheckRead(options);
+    if (!motion) return false;
+    KObject* object = motion->GetASFScene();
     if (!object || !object->Is(KZeqAsfScene::ClassId)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return false;
     }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
     auto* asf = static_cast<KZeqAsfScene*>(object);
     if (!mFile->Read(asf, motion)) {
         mError.SetLastErrorID(eFileCorrupted);

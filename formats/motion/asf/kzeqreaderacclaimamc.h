@@ -4,22 +4,18 @@
 #include <memory>
 
 #include "base/kstring.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/asf/kzeqfileacclaimamc.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileAcclaimAmc;
-
 // Imports AMC motion (import row 7) as a new take on the skeleton that an
 // ASF read left in the same motion options.
-class KZeqReaderAcclaimAmc : public KZeqReader {
+class KZeqReaderAcclaimAmc : public KZeqMotionFileReader<KZeqFileAcclaimAmc> {
 public:
     explicit KZeqReaderAcclaimAmc(KZeqSdkManager& manager);
     ~KZeqReaderAcclaimAmc() override;
 
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     // The file's rate (when it states one), start and frame count.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     // On failure the scene is as it was.
@@ -28,10 +24,6 @@ public:
     // The file's name without directory and extension, followed by a blank
     // and the first number from 1 that makes it new when the scene has that take.
     static KString GenerateTakeName(KZeqScene& scene, const char* fileName);
-
-private:
-    std::unique_ptr<KZeqFileAcclaimAmc> mFile;
-    KString mFileName;
 };
 
 }  // namespace zeqsdk_400

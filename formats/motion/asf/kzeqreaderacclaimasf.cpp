@@ -10,40 +10,12 @@
 
 namespace zeqsdk_400 {
 
-KZeqReaderAcclaimAsf::KZeqReaderAcclaimAsf(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderAcclaimAsf::KZeqReaderAcclaimAsf(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderAcclaimAsf::~KZeqReaderAcclaimAsf() = default;
 
-bool KZeqReaderAcclaimAsf::FileOpen(const char* fileName) {
-    mFile.reset();
-    mFileName.Empty();
-    auto file = std::make_unique<KZeqFileAcclaimAsf>(false);
-    if (!fileName || file->Open(fileName, "r")) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile = std::move(file);
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderAcclaimAsf::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
-bool KZeqReaderAcclaimAsf::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqReaderAcclaimAsf::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
+    if (!CheckOpen()) return nullptr;
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
     options->SetOption(KStreamOptionsMotion::eImportCreateReferenceNode, KStreamOptionsMotion::eOn);
     options->SetOption(KStreamOptionsMotion::eImportDummyNodes, KStreamOptionsMotion::eOff);
@@ -52,15 +24,8 @@ KStreamOptions* KZeqReaderAcclaimAsf::GetReadOptions(bool) {
 }
 
 bool KZeqReaderAcclaimAsf::Read(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KStreamOptionsMotion* motion = CheckRead(options);
+    if (!motion) return false;
     KZeqAsfScene* asf = new KZeqAsfScene;
     motion->ProgressCallback(nullptr, "Reading ASF node hierarchy", 0.0f);
     const bool removeDummies = motion->GetOption(KStreamOptionsMotion::eImportDummyNodes) != KStreamOptionsMotion::eOn;

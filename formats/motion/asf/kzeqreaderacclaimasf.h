@@ -4,31 +4,23 @@
 #include <memory>
 
 #include "base/kstring.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/asf/kzeqfileacclaimasf.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileAcclaimAsf;
-
 // Imports an ASF skeleton as skeleton nodes (import row 6) and leaves the
 // parsed skeleton in the motion options for a following AMC read.
-class KZeqReaderAcclaimAsf : public KZeqReader {
+class KZeqReaderAcclaimAsf : public KZeqMotionFileReader<KZeqFileAcclaimAsf> {
 public:
     explicit KZeqReaderAcclaimAsf(KZeqSdkManager& manager);
     ~KZeqReaderAcclaimAsf() override;
 
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     // Motion options with "ImportCreateReferenceNode" on and "ImportDummyNodes"
     // and "ImportLimits" off; the file is not read.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     // On failure the scene is as it was.
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
-
-private:
-    std::unique_ptr<KZeqFileAcclaimAsf> mFile;
-    KString mFileName;
 };
 
 }  // namespace zeqsdk_400

@@ -14,56 +14,19 @@
 
 namespace zeqsdk_400 {
 
-KZeqWriterAcclaimAmc::KZeqWriterAcclaimAmc(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterAcclaimAmc::KZeqWriterAcclaimAmc(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterAcclaimAmc::~KZeqWriterAcclaimAmc() = default;
 
-bool KZeqWriterAcclaimAmc::FileCreate(const char* fileName) {
-    mFile.reset();
-    auto file = std::make_unique<KZeqFileAcclaimAmc>(false);
-    if (!fileName || file->Open(fileName, "w")) {
-        char text[1100];
-        std::snprintf(text, sizeof(text), "Cannot open file \"%.1000s\" for writing.", fileName ? fileName : "");
-        mError.SetLastError(eFileNotOpened, text);
-        return false;
-    }
-    mFile = std::move(file);
-    return true;
-}
-
-bool KZeqWriterAcclaimAmc::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool stored = mFile->Close();
-    mFile.reset();
-    if (!stored) {
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mMessage = mError.GetLastErrorString();
-    }
-    return stored;
-}
-
-bool KZeqWriterAcclaimAmc::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqWriterAcclaimAmc::GetWriteOptions() { return KZeqAcclaimWriteOptions(); }
 
-bool KZeqWriterAcclaimAmc::Write(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
     if (!root) {
         mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
         return false;
     }
-    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KStreamOptionsMotion* motion = &options;
     KObject* object = motion->GetASFScene();
     if (!object || !object->Is(KZeqAsfScene::ClassId)) {
         mError.SetLastErrorID(eUnidentifiedError);
@@ -102,9 +65,7 @@ bool KZeqWriterAcclaimAmc::Write(KZeqScene& scene, KStreamOptions* options) {
     ok = mFile->Flush() && ok;
     asf->ClearCurveNodes();
     if (!ok) {
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mMessage = mError.GetLastErrorString();
-        return false;
+        return OutOfDiskSpace();
     }
     return true;
 }

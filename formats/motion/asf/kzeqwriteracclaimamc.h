@@ -3,28 +3,23 @@
 
 #include <memory>
 
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/asf/kzeqfileacclaimamc.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileAcclaimAmc;
-
+class KStreamOptionsMotion;
 // Samples the scene's animation into AMC frames (export row 9) over the
 // skeleton that an ASF write or read left in the same motion options.
-class KZeqWriterAcclaimAmc : public KZeqWriter {
+class KZeqWriterAcclaimAmc : public KZeqMotionFileWriter<KZeqFileAcclaimAmc> {
 public:
     explicit KZeqWriterAcclaimAmc(KZeqSdkManager& manager);
     ~KZeqWriterAcclaimAmc() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False with error 3 when what was written could not be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
-private:
-    std::unique_ptr<KZeqFileAcclaimAmc> mFile;
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 };
 
 }  // namespace zeqsdk_400

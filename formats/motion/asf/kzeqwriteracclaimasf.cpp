@@ -33,56 +33,19 @@ bool KZeqAcclaimTreeFits(KZeqNode* root) {
     return true;
 }
 
-KZeqWriterAcclaimAsf::KZeqWriterAcclaimAsf(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterAcclaimAsf::KZeqWriterAcclaimAsf(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterAcclaimAsf::~KZeqWriterAcclaimAsf() = default;
 
-bool KZeqWriterAcclaimAsf::FileCreate(const char* fileName) {
-    mFile.reset();
-    auto file = std::make_unique<KZeqFileAcclaimAsf>(false);
-    if (!fileName || file->Open(fileName, "w")) {
-        char text[1100];
-        std::snprintf(text, sizeof(text), "Cannot open file \"%.1000s\" for writing.", fileName ? fileName : "");
-        mError.SetLastError(eFileNotOpened, text);
-        return false;
-    }
-    mFile = std::move(file);
-    return true;
-}
-
-bool KZeqWriterAcclaimAsf::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool stored = mFile->Close();
-    mFile.reset();
-    if (!stored) {
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mMessage = mError.GetLastErrorString();
-    }
-    return stored;
-}
-
-bool KZeqWriterAcclaimAsf::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqWriterAcclaimAsf::GetWriteOptions() { return KZeqAcclaimWriteOptions(); }
 
-bool KZeqWriterAcclaimAsf::Write(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+bool KZeqWriterAcclaimAsf::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
     if (!root) {
         mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
         return false;
     }
-    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KStreamOptionsMotion* motion = &options;
     KString message = "Spaces are not allowed in ASF node names:";
     if (!CheckSpaceInNodeNameRecursive(root, message)) {
         motion->MessageCallback(1, "Error", message.Buffer(), "OK", nullptr, nullptr, 0);
@@ -113,9 +76,7 @@ bool KZeqWriterAcclaimAsf::Write(KZeqScene& scene, KStreamOptions* options) {
     asf->ClearCurveNodes();
     if (!written) {
         asf->Destroy();
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mMessage = mError.GetLastErrorString();
-        return false;
+        return OutOfDiskSpace();
     }
     motion->SetASFScene(asf, true);
     return true;

@@ -3,28 +3,23 @@
 
 #include <memory>
 
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/asf/kzeqfileacclaimasf.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileAcclaimAsf;
-
+class KStreamOptionsMotion;
 // Exports the skeleton under the scene's root as an ASF file (export row 8)
 // and leaves the skeleton in the motion options for a following AMC write.
-class KZeqWriterAcclaimAsf : public KZeqWriter {
+class KZeqWriterAcclaimAsf : public KZeqMotionFileWriter<KZeqFileAcclaimAsf> {
 public:
     explicit KZeqWriterAcclaimAsf(KZeqSdkManager& manager);
     ~KZeqWriterAcclaimAsf() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False with error 3 when what was written could not be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
-private:
-    std::unique_ptr<KZeqFileAcclaimAsf> mFile;
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 };
 
 // The AMC writer's defaults too: no translation dofs, local values, a single

@@ -48,32 +48,9 @@ bool KNodeEntry::FindFrameEntry(int frame, KZeqVector4& position, KZeqQuaternion
     return false;
 }
 
-KZeqReaderAscension::KZeqReaderAscension(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderAscension::KZeqReaderAscension(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderAscension::~KZeqReaderAscension() = default;
-
-bool KZeqReaderAscension::FileOpen(const char* fileName) {
-    if (mFile) FileClose();
-    mFile.reset(new KZeqFileAscension);
-    if (!fileName || mFile->Open(fileName, "r")) {
-        FileClose();
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderAscension::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    ResetFileInfo();
-    return true;
-}
 
 void KZeqReaderAscension::ResetFileInfo() {
     mNodes.clear();
@@ -133,10 +110,7 @@ bool KZeqReaderAscension::LoadFileInfo() {
 }
 
 KStreamOptions* KZeqReaderAscension::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
+    if (!CheckOpen()) return nullptr;
     if (!LoadFileInfo()) {
         mError.SetLastErrorID(eFileCorrupted);
         return nullptr;
@@ -218,19 +192,13 @@ bool KZeqReaderAscension::InsertNodeArrayInScene(KStreamOptionsMotion* options, 
 }
 
 bool KZeqReaderAscension::Read(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+    if (!CheckOpen()) return false;
     if (!LoadFileInfo()) {
         mError.SetLastErrorID(eFileCorrupted);
         return false;
     }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    KStreamOptionsMotion* options = CheckRead(streamOptions);
+    if (!options) return false;
     // No more keys than the file has frames.
     if (options->GetFrameCount() > mFrameCount) options->SetFrameCount(mFrameCount);
     const KString take = ExtractFileName(mFileName.Buffer(), false);

@@ -8,12 +8,12 @@
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/brd/kzeqfileascension.h"
 
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
-class KZeqFileAscension;
 class KZeqNode;
 
 // One sample of a sensor.
@@ -46,17 +46,13 @@ private:
 // sensor, with translation, Euler rotation and occlusion curves over the frame
 // range of the file, under "BRD:optical" or "BRD:reference". The frame rate
 // comes from the time stamps of the smallest and largest frames.
-class KZeqReaderAscension : public KZeqReader {
+class KZeqReaderAscension : public KZeqMotionFileReader<KZeqFileAscension> {
 public:
     // Frame ranges beyond this are refused.
     static constexpr long long kMaxFrameSpan = 10000000;
 
     explicit KZeqReaderAscension(KZeqSdkManager& manager);
     ~KZeqReaderAscension() override;
-
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     // On failure nothing of the file is left in the scene or with the manager.
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
@@ -76,9 +72,6 @@ public:
     bool InsertNodeArrayInScene(KStreamOptionsMotion* options, KZeqScene& scene, KArrayTemplate<KZeqNode*>& nodes);
 
 private:
-    std::unique_ptr<KZeqFileAscension> mFile;
-    KString mFileName;
-
     // The file's information.
     std::vector<KNodeEntry> mNodes;  // ascending sensor numbers
     bool mLoaded = false;

@@ -12,37 +12,9 @@
 
 namespace zeqsdk_400 {
 
-KZeqWriterAscension::KZeqWriterAscension(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterAscension::KZeqWriterAscension(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterAscension::~KZeqWriterAscension() = default;
-
-bool KZeqWriterAscension::FileCreate(const char* fileName) {
-    mFile.reset(new KZeqFileAscension);
-    if (!fileName || mFile->Open(fileName, "w")) {
-        mFile.reset();
-        mError.SetLastError(eFileNotOpened,
-                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
-        return false;
-    }
-    return true;
-}
-
-bool KZeqWriterAscension::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool closed = mFile->Close();
-    mFile.reset();
-    return closed || OutOfDiskSpace();
-}
-
-bool KZeqWriterAscension::OutOfDiskSpace() {
-    mError.SetLastErrorID(eOutOfDiskSpace);
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mError.GetLastErrorString();
-    return false;
-}
 
 KStreamOptions* KZeqWriterAscension::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -52,26 +24,13 @@ KStreamOptions* KZeqWriterAscension::GetWriteOptions() {
 }
 
 void KZeqWriterAscension::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node) {
-    std::vector<KZeqNode*> pending{node};
-    while (!pending.empty()) {
-        KZeqNode* current = pending.back();
-        pending.pop_back();
-        if (!current) continue;
-        if (current->GetSelected(false) && !current->GetOpticalReference()) nodes.Add(current);
-        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
-    }
+    std::vector<KZeqNode*> selected;
+    CollectSelectedNodes(node, selected);
+    for (KZeqNode* each : selected) nodes.Add(each);
 }
 
-bool KZeqWriterAscension::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+bool KZeqWriterAscension::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& motion) {
+    KStreamOptionsMotion* options = &motion;
     const int frames = options->GetFrameCount();
     const KTime start = options->GetStart(), period = options->GetFramePeriod();
     const bool skipOccluded = options->GetOption(KStreamOptionsMotion::eExportGapsAsValidData) == 0;

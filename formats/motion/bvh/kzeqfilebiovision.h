@@ -8,6 +8,7 @@
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
 #include "fileio/ktextfile.h"
+#include "formats/motion/kzeqmotionkeys.h"
 
 namespace zeqsdk_400 {
 
@@ -31,7 +32,7 @@ struct KBVHJoint {
     KZeqVector4 mOffset{0.0, 0.0, 0.0, 1.0};
     KZeqVector4 mTranslation{0.0, 0.0, 0.0, 1.0};
     double mRotation[3] = {0.0, 0.0, 0.0};          // Euler XYZ degrees of the frame read
-    double mPreviousRotation[3] = {0.0, 0.0, 0.0};  // keyed at the frame before
+    motionkeys::ContinuousEuler mContinuity;  // from the frame keyed before
     KZeqNode* mNode = nullptr;
     KFCurve* mCurves[6] = {};  // translation X, Y, Z, rotation X, Y, Z of the node's take
 
@@ -43,7 +44,9 @@ struct KBVHJoint {
     // Writes the frame as key keyIndex at time into the curves, which hold
     // room for it: translation for 6-channel joints only, rotation kept
     // continuous with the frame before.
-    void AddFrame(int keyIndex, KTime time);
+    // With fromZero the first key too takes the Euler triple closest to
+    // (0, 0, 0), as the unroll filter has it.
+    void AddFrame(int keyIndex, KTime time, bool fromZero = false);
 };
 
 // The Biovision BVH text file: parses a hierarchy of joints with their

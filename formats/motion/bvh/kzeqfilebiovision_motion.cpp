@@ -15,6 +15,7 @@
 #include "fcurve/kfcurvefilterunroll.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -23,9 +24,6 @@
 namespace zeqsdk_400 {
 
 namespace {
-
-// The axis sequence of the Euler triples keyed: X, Y, Z.
-const int kXYZOrder[3] = {0, 1, 2};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -103,11 +101,15 @@ void KBVHJoint::SetFrame(const double* values) {
     KmRtoVXYZ(mRotation, m);
 }
 
-void KBVHJoint::AddFrame(int keyIndex, KTime time) {
+void KBVHJoint::AddFrame(int keyIndex, KTime time, bool fromZero) {
     if (mChannelCount == 6)
         for (int i = 0; i < 3; ++i) WriteKey(mCurves[i], keyIndex, time, mTranslation[i]);
-    if (keyIndex > 0) KVNGetContinuousRotation(mRotation, mRotation, mPreviousRotation, kXYZOrder);
-    std::copy(mRotation, mRotation + 3, mPreviousRotation);
+    if (keyIndex == 0 && !fromZero) {
+        mContinuity.Set(mRotation);
+    } else {
+        if (keyIndex == 0) mContinuity.Reset();
+        mContinuity.Apply(mRotation);
+    }
     for (int i = 0; i < 3; ++i) WriteKey(mCurves[3 + i], keyIndex, time, mRotation[i]);
 }
 
@@ -158,6 +160,14 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
         ok = ok && curve->InitBuffers(reserved);
     }
 
+    // The rows are keyed as continuous XYZ Euler, key by key as the unroll
+    // filter does it; from the first key on, the filter (without its test for
+    // path) then finds nothing to change, so it is not run a second time.
+    int rotationFilter = KFCURVE_GetRotationFilterToApply();
+    // (The filter leaves a single key as it is.)
+    const bool unrolled = motionkeys::UnrollWhileKeying() && count > 1;
+    if (unrolled) rotationFilter = 0;
+
     std::vector<double> row(static_cast<std::size_t>(mTotalChannels));
     KTime time = start;
     int rows = 0;
@@ -175,7 +185,7 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
         int offset = 0;
         for (KBVHJoint* joint : joints) {
             joint->SetFrame(row.data() + offset);
-            joint->AddFrame(rows, time);
+            joint->AddFrame(rows, time, unrolled);
             offset += joint->mChannelCount;
         }
         time += period;
@@ -184,7 +194,6 @@ bool KZeqFileBiovision::ReadFrames(KStreamOptionsMotion* options) {
     if (!ok) return false;
 
     const bool reduce = KFCURVE_GetUseConstantKeyReducer();
-    const int rotationFilter = KFCURVE_GetRotationFilterToApply();
     for (KBVHJoint* joint : joints) {
         KFCurve** translation = joint->mCurves;
         KFCurve** rotation = joint->mCurves + 3;

@@ -12,59 +12,17 @@
 
 namespace zeqsdk_400 {
 
-KZeqReaderBiovision::KZeqReaderBiovision(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderBiovision::KZeqReaderBiovision(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderBiovision::~KZeqReaderBiovision() = default;
 
-bool KZeqReaderBiovision::FileOpen(const char* fileName) {
-    mFile.reset();
-    mFileName.Empty();
-    auto file = std::make_unique<KZeqFileBiovision>(false);
-    if (!fileName || file->Open(fileName, "r")) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile = std::move(file);
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderBiovision::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
-bool KZeqReaderBiovision::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqReaderBiovision::GetReadOptions(bool /*parseFile*/) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 bool KZeqReaderBiovision::Read(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    KStreamOptionsMotion* options = CheckRead(streamOptions);
+    if (!options) return false;
     options->ProgressCallback(nullptr, "Reading BVH nodes", 0.0f);
     if (!mFile->ReadMain(options)) {
         mError.SetLastErrorID(eFileCorrupted);

@@ -4,31 +4,23 @@
 #include <memory>
 
 #include "base/kstring.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/bvh/kzeqfilebiovision.h"
 
 namespace zeqsdk_400 {
-
-class KZeqFileBiovision;
 
 // Imports a BVH file as a skeleton of LimbNode nodes under "BVH:reference"
 // (kept or dissolved by "ImportCreateReferenceNode") with one take named
 // after the file. A failed Read leaves the scene as it was.
-class KZeqReaderBiovision : public KZeqReader {
+class KZeqReaderBiovision : public KZeqMotionFileReader<KZeqFileBiovision> {
 public:
     explicit KZeqReaderBiovision(KZeqSdkManager& manager);
     ~KZeqReaderBiovision() override;
 
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     // KStreamOptionsMotion with the file's frame count and rate, and
     // "ImportCreateReferenceNode" on; the caller releases them.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
-
-private:
-    std::unique_ptr<KZeqFileBiovision> mFile;
-    KString mFileName;
 };
 
 }  // namespace zeqsdk_400

@@ -34,7 +34,7 @@ void AppendLine(KString& message, const char* text) {
 
 }  // namespace
 
-KZeqWriterBiovision::KZeqWriterBiovision(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterBiovision::KZeqWriterBiovision(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterBiovision::~KZeqWriterBiovision() = default;
 
@@ -47,32 +47,6 @@ bool KZeqWriterBiovision::Fail(int error, const char* text) {
     return false;
 }
 
-bool KZeqWriterBiovision::FileCreate(const char* fileName) {
-    mFile.reset();
-    auto file = std::make_unique<KZeqFileBiovision>(false);
-    if (!fileName || file->Open(fileName, "w")) {
-        const std::string name = fileName ? fileName : "";
-        std::string text = "Cannot open file \"" + name + "\" for writing.";
-        mError.SetLastError(eFileNotOpened, text.c_str());
-        return false;
-    }
-    mFile = std::move(file);
-    return true;
-}
-
-bool KZeqWriterBiovision::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool closed = mFile->Close();
-    mFile.reset();
-    if (!closed) mError.SetLastErrorID(eOutOfDiskSpace);
-    return closed;
-}
-
-bool KZeqWriterBiovision::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqWriterBiovision::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
     options->SetOption(KStreamOptionsMotion::eTranslation, KStreamOptionsMotion::eOff);
@@ -81,15 +55,10 @@ KStreamOptions* KZeqWriterBiovision::GetWriteOptions() {
     return options;
 }
 
-bool KZeqWriterBiovision::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) return Fail(eFileNotOpened);
+bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     mRoot = FindRootNode(scene);
     if (!mRoot) return Fail(eFileNotCreated, "Can not find root node.");
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mRoot = nullptr;
-        return Fail(eStreamOptionsNotSet);
-    }
-    mOptions = static_cast<KStreamOptionsMotion*>(streamOptions);
+    mOptions = &options;
     KString spaces("Spaces are not allowed in BVH node names:");
     if (!CheckSpaceInNodeNameRecursive(mRoot, spaces)) {
         mOptions->MessageCallback(1, "Error", spaces.Buffer(), "OK", nullptr, nullptr, 0);

@@ -5,30 +5,25 @@
 
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
-#include "io/kzeqio.h"
+#include "formats/motion/bvh/kzeqfilebiovision.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
 
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
-class KZeqFileBiovision;
 class KZeqNode;
 
 // Exports the skeleton below a scene's single selected root and its
 // animation of the current take, sampled over the options' frames, as a BVH
 // file. A failed Write appends its error text to the message.
-class KZeqWriterBiovision : public KZeqWriter {
+class KZeqWriterBiovision : public KZeqMotionFileWriter<KZeqFileBiovision> {
 public:
     explicit KZeqWriterBiovision(KZeqSdkManager& manager);
     ~KZeqWriterBiovision() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False with "Out of disk space" when the text could not all be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     // KStreamOptionsMotion with "Translation" off, "ExportFromGlobalPosition"
     // off and "ExportRequireSingleRootNode" on; the caller releases them.
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
     // The hierarchy of node (scaling: the product of the ancestors' scales).
     bool WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
@@ -39,10 +34,12 @@ public:
     // current take, or is named "..._EndSite...".
     bool IsEndSite(KZeqNode* node);
 
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
+
 private:
     bool Fail(int error, const char* detail = nullptr);
 
-    std::unique_ptr<KZeqFileBiovision> mFile;
     // For the time of one Write.
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;

@@ -95,6 +95,8 @@ private:
     bool ReadSegments();
     bool ReadBasePosition();
     bool ReadFrame(KZeqHtrSegment& segment, int index, KTime time);
+    // The frame k, or with kDefaultValues the nodes' default translation and rotation.
+    static constexpr int kDefaultValues = -1;
     bool MinimizeRotationOffset(KZeqNode* node, const KgeAMatrix& a, const KgeAMatrix& b, int k);
     void SetLimits(KZeqHtrSegment& segment);
     void SetLimitsEnd(KZeqHtrSegment& segment);

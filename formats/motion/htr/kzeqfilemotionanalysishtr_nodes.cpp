@@ -16,6 +16,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
+#include "formats/motion/kzeqmotionkeys.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
@@ -27,6 +28,28 @@
 namespace zeqsdk_400 {
 
 namespace {
+
+// Makes three rotation curves with their keys at the same times continuous
+// key by key from (0, 0, 0), as the unroll filter does; false (nothing
+// changed) when their keys are not aligned.
+bool KeepContinuous(KFCurve** curves) {
+    const int count = curves[0]->KeyGetCount();
+    if (curves[1]->KeyGetCount() != count || curves[2]->KeyGetCount() != count) return false;
+    // The filter leaves a single key as it is.
+    if (count < 2) return true;
+    for (int k = 0; k < count; ++k)
+        if (curves[1]->KeyGetPtr(k)->GetTime() != curves[0]->KeyGetPtr(k)->GetTime() ||
+            curves[2]->KeyGetPtr(k)->GetTime() != curves[0]->KeyGetPtr(k)->GetTime())
+            return false;
+    motionkeys::ContinuousEuler continuity;
+    for (int k = 0; k < count; ++k) {
+        double angles[3];
+        for (int c = 0; c < 3; ++c) angles[c] = curves[c]->KeyGetPtr(k)->GetValue();
+        continuity.Apply(angles);
+        for (int c = 0; c < 3; ++c) curves[c]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[c]));
+    }
+    return true;
+}
 
 void Identity(KgeAMatrix& m) {
     for (int i = 0; i < 4; ++i)
@@ -276,10 +299,17 @@ bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNo
         Identity(identity);
         for (int k = 0; k < count; ++k)
             if (!MinimizeRotationOffset(root, identity, identity, k)) return false;
+        // The default values take the same rewrite, so that the default take
+        // (the skeleton writers read) and the keys hold one skeleton in one
+        // set of axes.
+        if (!MinimizeRotationOffset(root, identity, identity, kDefaultValues)) return false;
     }
     const int filter = KFCURVE_GetRotationFilterToApply();
+    const bool continuous = motionkeys::UnrollWhileKeying();
     for (auto& segment : mSegments) {
-        if (filter == KFCURVE_ROTATION_FILTER_UNROLL) {
+        if (continuous && KeepContinuous(segment->mCurves + 3)) {
+            // What the unroll filter makes of aligned keys, without its copies.
+        } else if (filter == KFCURVE_ROTATION_FILTER_UNROLL) {
             KFCurveFilterUnroll unroll;
             unroll.Apply(segment->mCurves + 3, 3);
         } else if (filter == KFCURVE_ROTATION_FILTER_GIMBLE_KILLER) {
@@ -319,12 +349,21 @@ bool KZeqFileMotionAnalysisHtr::MinimizeRotationOffset(KZeqNode* node, const Kge
     KZeqHtrSegment* segment = GetSegmentByNode(node);
     if (!segment) return false;
     KFCurve** curves = segment->mCurves;
-    if (curves[0]->KeyGetCount() <= k) return false;
+    const bool defaults = k == kDefaultValues;
+    if (!defaults && curves[0]->KeyGetCount() <= k) return false;
     KgeAMatrix local, g1, g2, corrected;
     Identity(local);
-    KmXYZtoR(local, curves[3]->KeyGetPtr(k)->GetValue(), curves[4]->KeyGetPtr(k)->GetValue(),
-             curves[5]->KeyGetPtr(k)->GetValue());
-    for (int j = 0; j < 3; ++j) local[3][j] = curves[j]->KeyGetPtr(k)->GetValue();
+    KZeqVector4 defaultT, defaultR;
+    if (defaults) {
+        node->GetDefaultT(defaultT);
+        node->GetDefaultR(defaultR);
+        KmXYZtoR(local, defaultR[0], defaultR[1], defaultR[2]);
+        for (int j = 0; j < 3; ++j) local[3][j] = defaultT[j];
+    } else {
+        KmXYZtoR(local, curves[3]->KeyGetPtr(k)->GetValue(), curves[4]->KeyGetPtr(k)->GetValue(),
+                 curves[5]->KeyGetPtr(k)->GetValue());
+        for (int j = 0; j < 3; ++j) local[3][j] = curves[j]->KeyGetPtr(k)->GetValue();
+    }
     KmAA(g1, a, local);
     KgeAMatrix rest;
     Identity(rest);
@@ -343,9 +382,16 @@ bool KZeqFileMotionAnalysisHtr::MinimizeRotationOffset(KZeqNode* node, const Kge
             for (int c = 0; c < 3; ++c) rotation[r][c] = -rotation[r][c];
     double angles[3];
     KmRtoVXYZ(angles, rotation);
-    for (int j = 0; j < 3; ++j) {
-        curves[j]->KeyGetPtr(k)->SetValue(static_cast<float>(corrected[3][j]));
-        curves[3 + j]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[j]));
+    if (defaults) {
+        const KZeqVector4 t(corrected[3][0], corrected[3][1], corrected[3][2], 0.0);
+        node->SetDefaultT(t);
+        node->SetDefaultR(KZeqVector4(angles[0], angles[1], angles[2], 0.0));
+        node->GetLimits().SetDefault(KZeqNodeLimits::eT, t);
+    } else {
+        for (int j = 0; j < 3; ++j) {
+            curves[j]->KeyGetPtr(k)->SetValue(static_cast<float>(corrected[3][j]));
+            curves[3 + j]->KeyGetPtr(k)->SetValue(static_cast<float>(angles[j]));
+        }
     }
     for (int i = 0; i < node->GetChildCount(); ++i)
         if (!MinimizeRotationOffset(node->GetChild(i), g1, g2, k)) return false;

@@ -10,59 +10,17 @@
 
 namespace zeqsdk_400 {
 
-KZeqReaderMotionAnalysisHtr::KZeqReaderMotionAnalysisHtr(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderMotionAnalysisHtr::KZeqReaderMotionAnalysisHtr(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderMotionAnalysisHtr::~KZeqReaderMotionAnalysisHtr() = default;
 
-bool KZeqReaderMotionAnalysisHtr::FileOpen(const char* fileName) {
-    mFile.reset();
-    mFileName.Empty();
-    auto file = std::make_unique<KZeqFileMotionAnalysisHtr>(false);
-    if (!fileName || file->Open(fileName, "r")) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile = std::move(file);
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderMotionAnalysisHtr::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
-bool KZeqReaderMotionAnalysisHtr::IsFileOpen() { return mFile != nullptr; }
-
 KStreamOptions* KZeqReaderMotionAnalysisHtr::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
-    KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
-    if (!mFile->ReadOptions(options)) {
-        options->Destroy();
-        mError.SetLastErrorID(eFileCorrupted);
-        return nullptr;
-    }
-    return options;
+    return ReadFileOptions();
 }
 
 bool KZeqReaderMotionAnalysisHtr::Read(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KStreamOptionsMotion* motion = CheckRead(options);
+    if (!motion) return false;
     motion->ProgressCallback(nullptr, "Reading HTR nodes", 0.0f);
     if (!mFile->ReadMain(motion)) {
         mError.SetLastErrorID(eFileCorrupted);

@@ -4,30 +4,22 @@
 #include <memory>
 
 #include "base/kstring.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileMotionAnalysisHtr;
-
 // Imports an HTR file (import row 4): skeleton nodes under "HTR:reference"
 // (or the scene's root), a take named after the file, and the rest pose.
-class KZeqReaderMotionAnalysisHtr : public KZeqReader {
+class KZeqReaderMotionAnalysisHtr : public KZeqMotionFileReader<KZeqFileMotionAnalysisHtr> {
 public:
     explicit KZeqReaderMotionAnalysisHtr(KZeqSdkManager& manager);
     ~KZeqReaderMotionAnalysisHtr() override;
 
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override;
     // Frame count and rate from the header, "ImportCreateReferenceNode" on.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     // On failure the scene is as it was.
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
-
-private:
-    std::unique_ptr<KZeqFileMotionAnalysisHtr> mFile;
-    KString mFileName;
 };
 
 }  // namespace zeqsdk_400

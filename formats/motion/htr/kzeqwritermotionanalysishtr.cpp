@@ -78,38 +78,9 @@ KFCurve* AnimationCurve(KZeqNode* copy, int channel) {
 
 }  // namespace
 
-KZeqWriterMotionAnalysisHtr::KZeqWriterMotionAnalysisHtr(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterMotionAnalysisHtr::KZeqWriterMotionAnalysisHtr(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterMotionAnalysisHtr::~KZeqWriterMotionAnalysisHtr() = default;
-
-bool KZeqWriterMotionAnalysisHtr::FileCreate(const char* fileName) {
-    mFile.reset();
-    auto file = std::make_unique<KZeqFileMotionAnalysisHtr>(false);
-    if (!fileName || file->Open(fileName, "w")) {
-        char text[1100];
-        std::snprintf(text, sizeof(text), "Cannot open file \"%.1000s\" for writing.", fileName ? fileName : "");
-        mError.SetLastError(eFileNotOpened, text);
-        return false;
-    }
-    mFile = std::move(file);
-    return true;
-}
-
-bool KZeqWriterMotionAnalysisHtr::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool stored = mFile->Close();
-    mFile.reset();
-    if (!stored) {
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mMessage = mError.GetLastErrorString();
-    }
-    return stored;
-}
-
-bool KZeqWriterMotionAnalysisHtr::IsFileOpen() { return mFile != nullptr; }
 
 KStreamOptions* KZeqWriterMotionAnalysisHtr::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -310,21 +281,13 @@ bool KZeqWriterMotionAnalysisHtr::WriteNodeAnimation(KZeqNode* node, KZeqNode* c
     return ok;
 }
 
-bool KZeqWriterMotionAnalysisHtr::Write(KZeqScene& scene, KStreamOptions* options) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
     if (!root) {
         mError.SetLastError(eFileNotCreated, "Can not find root node.");
         return false;
     }
-    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    auto* motion = static_cast<KStreamOptionsMotion*>(options);
+    KStreamOptionsMotion* motion = &options;
     KString message = "Spaces are not allowed in HTR node names:";
     if (!CheckSpaceInNodeNameRecursive(root, message)) {
         motion->MessageCallback(1, "Error", message.Buffer(), "OK", nullptr, nullptr, 0);
@@ -395,10 +358,7 @@ bool KZeqWriterMotionAnalysisHtr::Write(KZeqScene& scene, KStreamOptions* option
         ok = WriteNodeAnimation(root, copy, frames, counter, segments) && ok;
         ok = mFile->PrintFooter() && ok;
         ok = mFile->Flush() && ok;
-        if (!ok) {
-            mError.SetLastErrorID(eOutOfDiskSpace);
-            mMessage = mError.GetLastErrorString();
-        }
+        if (!ok) OutOfDiskSpace();
     } else {
         mError.SetLastError(eUnidentifiedError, "Out of memory");
     }

@@ -7,34 +7,32 @@
 
 #include "base/kgemath.h"
 #include "base/ktime.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
 
 namespace zeqsdk_400 {
 
 class KFCurve;
 class KStreamOptionsMotion;
-class KZeqFileMotionAnalysisHtr;
 class KZeqPose;
 
 // Exports a skeleton and its current take as an HTR file (export row 6),
 // converting base pose and animation to HTR segment space on a temporary
 // copy of the node tree.
-class KZeqWriterMotionAnalysisHtr : public KZeqWriter {
+class KZeqWriterMotionAnalysisHtr : public KZeqMotionFileWriter<KZeqFileMotionAnalysisHtr> {
 public:
     explicit KZeqWriterMotionAnalysisHtr(KZeqSdkManager& manager);
     ~KZeqWriterMotionAnalysisHtr() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False with error 3 when what was written could not be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override;
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
     // A childless node with a manual rotation limit and no axis length: the
     // end nodes the reader makes. Neither written nor counted.
     static bool IsEndSite(KZeqNode* node);
     static int GetSegmentCount(KZeqNode* node);
+
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 
 private:
     KZeqNode* CopyNodeTree(KZeqNode* node);
@@ -50,7 +48,6 @@ private:
     // The six animation curves of each copy node, looked up once.
     KFCurve* const* Curves(KZeqNode* copy) { return mCurves[copy].data(); }
 
-    std::unique_ptr<KZeqFileMotionAnalysisHtr> mFile;
     std::unordered_map<KZeqNode*, std::array<KFCurve*, 6>> mCurves;
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;

@@ -13,6 +13,9 @@ namespace zeqsdk_400 {
 namespace {
 
 constexpr const char* kDelimiters = "\t\r\n";
+// The three header lines: files of some producers pad their words and fields
+// with blanks ("PathFileType  4", " mm"), which count as separators there.
+constexpr const char* kHeaderDelimiters = "\t \r\n";
 // The least a marker takes in a file: its name and its three column labels,
 // each a character and a tab.
 constexpr std::uintmax_t kBytesPerMarker = 8;
@@ -71,19 +74,33 @@ bool KZeqFileMotionAnalysisTrc::Open(const char* name, const char* mode) {
 bool KZeqFileMotionAnalysisTrc::Close() { return KTextFile::Close(); }
 
 bool KZeqFileMotionAnalysisTrc::NextWord(KString& word, bool wrap) {
-    while (!GetString(word)) {
-        if (!wrap || !NextLine()) return false;
+    // Blanks around a field are padding; a field of blanks alone is empty.
+    for (;;) {
+        while (!GetString(word)) {
+            if (!wrap || !NextLine()) return false;
+        }
+        const std::string_view trimmed = Trim(std::string_view(word.Buffer(), word.GetLen()));
+        if (trimmed.empty()) continue;
+        if (trimmed.size() != static_cast<std::size_t>(word.GetLen())) word = KString(std::string(trimmed).c_str());
+        return true;
     }
-    return true;
 }
 
 bool KZeqFileMotionAnalysisTrc::ExpectWord(const char* keyword) {
     KString word;
-    return GetString(word) && word.CompareNoCase(keyword) == 0;
+    return NextWord(word, false) && word.CompareNoCase(keyword) == 0;
 }
 
 bool KZeqFileMotionAnalysisTrc::ReadHeader(int& markerCount, KTime& start, int& frameCount, double& frameRate,
                                            double& scale) {
+    SetDel(kHeaderDelimiters);
+    const bool read = ReadHeaderLines(markerCount, start, frameCount, frameRate, scale);
+    SetDel(kDelimiters);
+    return read;
+}
+
+bool KZeqFileMotionAnalysisTrc::ReadHeaderLines(int& markerCount, KTime& start, int& frameCount, double& frameRate,
+                                                double& scale) {
     int type = 0;
     if (!FirstLine() || !ExpectWord("PathFileType") || !GetInteger(type) || (type != 3 && type != 4) ||
         !ExpectWord("(X/Y/Z)"))
@@ -140,7 +157,7 @@ bool KZeqFileMotionAnalysisTrc::ReadAnimationHeader(KArrayTemplate<KString*>& na
     KString label;
     for (int i = 0; i < 3 * names.GetCount(); ++i) {
         if (!NextWord(label, true)) return false;
-        const char letter = static_cast<char>(label[0] | 0x20);
+        const char letter = static_cast<char>(label[0] | 0x20);  // trimmed by NextWord
         if (letter != "xyz"[i % 3]) return false;
     }
     return true;

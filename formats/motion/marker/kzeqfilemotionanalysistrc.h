@@ -39,7 +39,10 @@ public:
     bool PrintFooter() override { return Flush(); }
 
 private:
-    // The next word; with wrap, words of the following lines when this one is used up.
+    // The three header lines, read with blanks as separators.
+    bool ReadHeaderLines(int& markerCount, KTime& start, int& frameCount, double& frameRate, double& scale);
+    // The next word, without the blanks around it; with wrap, words of the
+    // following lines when this one is used up.
     bool NextWord(KString& word, bool wrap);
     bool ExpectWord(const char* keyword);
 

@@ -46,39 +46,22 @@ void SetKey(KFCurve* curve, int index, KTime time, float value, unsigned int int
 
 }  // namespace
 
-KZeqReaderMotionBase::KZeqReaderMotionBase(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderMotionBase::KZeqReaderMotionBase(KZeqSdkManager& manager) : KZeqMotionReaderBase(manager) {}
 
-KZeqReaderMotionBase::~KZeqReaderMotionBase() {
-    if (mFile) FileClose();
+KZeqReaderMotionBase::~KZeqReaderMotionBase() { CloseFile(); }
+
+bool KZeqReaderMotionBase::OpenFile(const char* path) {
+    mFile = CreateFileObject(path);
+    return mFile != nullptr;
 }
 
-bool KZeqReaderMotionBase::FileOpen(const char* fileName) {
-    if (mFile) FileClose();
-    mFile = fileName ? CreateFileObject(fileName) : nullptr;
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderMotionBase::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile->Destroy(0);
+void KZeqReaderMotionBase::CloseFile() {
+    if (mFile) mFile->Destroy(0);
     mFile = nullptr;
-    mFileName.Empty();
-    return true;
 }
 
 KStreamOptions* KZeqReaderMotionBase::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
+    if (!CheckOpen()) return nullptr;
     int markers = 0, frames = 0;
     KTime start;
     double rate = 0.0, scale = 0.0;
@@ -112,15 +95,9 @@ bool KZeqReaderMotionBase::ReadFrames(KStreamOptionsMotion& options, int markerC
 }
 
 bool KZeqReaderMotionBase::Read(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion& options = *static_cast<KStreamOptionsMotion*>(streamOptions);
+    KStreamOptionsMotion* checked = CheckRead(streamOptions);
+    if (!checked) return false;
+    KStreamOptionsMotion& options = *checked;
 
     int markerCount = 0, headerFrames = 0;
     KTime headerStart;

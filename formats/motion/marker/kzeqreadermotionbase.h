@@ -4,7 +4,7 @@
 #include "base/karray.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
 
 namespace zeqsdk_400 {
 
@@ -17,14 +17,11 @@ class KZeqNode;
 // trajectory of the file, with translation and occlusion curves in a take
 // named after the file, under one reference node ("<prefix>:optical" or
 // "<prefix>:reference"). A format gives its file class and its option defaults.
-class KZeqReaderMotionBase : public KZeqReader {
+class KZeqReaderMotionBase : public KZeqMotionReaderBase {
 public:
     explicit KZeqReaderMotionBase(KZeqSdkManager& manager);
     ~KZeqReaderMotionBase() override;
 
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     // Reads the header; null (error 0) when it does not read. The caller owns
     // the options.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
@@ -40,8 +37,10 @@ protected:
     // The format's defaults on options made by GetReadOptions.
     virtual void SetReadOptions(KStreamOptionsMotion* options) = 0;
 
+    bool OpenFile(const char* path) override;
+    void CloseFile() override;
+
     IZeqFileMotionBase* mFile = nullptr;
-    KString mFileName;
     KString mTitle;
     KString mPrefix;
 

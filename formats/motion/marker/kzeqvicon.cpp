@@ -42,9 +42,9 @@ void KZeqWriterVicon::SetWriteOptions(KStreamOptionsMotion* options) {
     options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
 }
 
-bool KZeqWriterVicon::Write(KZeqScene& scene, KStreamOptions* options) {
+bool KZeqWriterVicon::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqFileVicon* file = static_cast<KZeqFileVicon*>(mFile);
-    const bool written = KZeqWriterMotionBase::Write(scene, options);
+    const bool written = KZeqWriterMotionBase::WriteMotion(scene, options);
     if (!written && file && file->HasTooManyPoints()) {
         mError.SetLastError(eUnidentifiedError, "A C3D file holds at most 65535 points.");
         return false;
@@ -55,8 +55,7 @@ bool KZeqWriterVicon::Write(KZeqScene& scene, KStreamOptions* options) {
                                 "origin) and were written as gaps.";
         if (!mMessage.IsEmpty()) mMessage += "\n";
         mMessage += warning;
-        static_cast<KStreamOptionsMotion*>(options)->MessageCallback(1, "Warning", warning.Buffer(), "Ok", nullptr,
-                                                                    nullptr, 0);
+        options.MessageCallback(1, "Warning", warning.Buffer(), "Ok", nullptr, nullptr, 0);
     }
     return written;
 }

@@ -25,9 +25,8 @@ class KZeqWriterVicon : public KZeqWriterMotionBase {
 public:
     explicit KZeqWriterVicon(KZeqSdkManager& manager);
 
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
-
 protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
     IZeqFileMotionBase* CreateFileObject(const char* fileName) override;
     void SetWriteOptions(KStreamOptionsMotion* options) override;
 };

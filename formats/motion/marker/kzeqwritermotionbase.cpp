@@ -15,18 +15,6 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// Selected nodes below root in depth-first order, optical reference nodes
-// left out (their children are still visited).
-void FillNodeArray(KZeqNode* root, std::vector<KZeqNode*>& nodes) {
-    std::vector<KZeqNode*> pending{root};
-    while (!pending.empty()) {
-        KZeqNode* node = pending.back();
-        pending.pop_back();
-        if (node->GetSelected(false) && !node->GetOpticalReference()) nodes.push_back(node);
-        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
-    }
-}
-
 // The root's state at a time (from the current take) or from the default take,
 // with the root itself as the origin.
 void SetRootState(KZeqNode* root, const KTime* time) {
@@ -66,39 +54,21 @@ KString ShortName(const char* name) {
 
 }  // namespace
 
-KZeqWriterMotionBase::KZeqWriterMotionBase(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterMotionBase::KZeqWriterMotionBase(KZeqSdkManager& manager) : KZeqMotionWriterBase(manager) {}
 
-KZeqWriterMotionBase::~KZeqWriterMotionBase() {
-    if (mFile) FileClose();
+KZeqWriterMotionBase::~KZeqWriterMotionBase() { CloseFile(); }
+
+bool KZeqWriterMotionBase::OpenFile(const char* path) {
+    mFile = CreateFileObject(path);
+    return mFile != nullptr;
 }
 
-bool KZeqWriterMotionBase::FileCreate(const char* fileName) {
-    if (mFile) FileClose();
-    mFile = fileName ? CreateFileObject(fileName) : nullptr;
-    if (!mFile) {
-        mError.SetLastError(eFileNotOpened,
-                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
-        return false;
-    }
-    return true;
-}
-
-bool KZeqWriterMotionBase::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+bool KZeqWriterMotionBase::CloseFile() {
+    if (!mFile) return true;
     const bool closed = mFile->Close();
     mFile->Destroy(0);
     mFile = nullptr;
-    return closed || OutOfDiskSpace();
-}
-
-bool KZeqWriterMotionBase::OutOfDiskSpace() {
-    mError.SetLastErrorID(eOutOfDiskSpace);
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mError.GetLastErrorString();
-    return false;
+    return closed;
 }
 
 KStreamOptions* KZeqWriterMotionBase::GetWriteOptions() {
@@ -107,16 +77,7 @@ KStreamOptions* KZeqWriterMotionBase::GetWriteOptions() {
     return options;
 }
 
-bool KZeqWriterMotionBase::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion& options = *static_cast<KStreamOptionsMotion*>(streamOptions);
+bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
 
     KZeqNode* root = options.GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
     if (!root) root = scene.GetRootNode();
@@ -127,7 +88,7 @@ bool KZeqWriterMotionBase::Write(KZeqScene& scene, KStreamOptions* streamOptions
     SetRootState(root, nullptr);
 
     std::vector<KZeqNode*> nodes;
-    FillNodeArray(root, nodes);
+    CollectSelectedNodes(root, nodes);
     const int nodeCount = static_cast<int>(nodes.size());
     KArrayTemplate<KString*> names;
     for (KZeqNode* node : nodes) names.Add(new KString(ShortName(node->GetName())));

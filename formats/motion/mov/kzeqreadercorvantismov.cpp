@@ -24,37 +24,12 @@ int EnabledGroups(const KStreamOptionsMotion& options, bool enabled[3]) {
 
 }  // namespace
 
-KZeqReaderCorvantisMov::KZeqReaderCorvantisMov(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderCorvantisMov::KZeqReaderCorvantisMov(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderCorvantisMov::~KZeqReaderCorvantisMov() = default;
 
-bool KZeqReaderCorvantisMov::FileOpen(const char* fileName) {
-    if (mFile) FileClose();
-    mFile.reset(new KZeqFileCorvantisMov);
-    if (!fileName || mFile->Open(fileName, "r")) {
-        FileClose();
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderCorvantisMov::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
 KStreamOptions* KZeqReaderCorvantisMov::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
+    if (!CheckOpen()) return nullptr;
     int columns = 0, rows = 0;
     if (!mFile->GetColumnCount(columns) || !mFile->GetRowCount(rows)) {
         mError.SetLastErrorID(eFileCorrupted);
@@ -88,19 +63,13 @@ KStreamOptions* KZeqReaderCorvantisMov::GetReadOptions(bool) {
 
 bool KZeqReaderCorvantisMov::Read(KZeqScene& scene, KStreamOptions* streamOptions) {
     int columns = 0;
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
+    if (!CheckOpen()) return false;
     if (!mFile->GetColumnCount(columns)) {
         mError.SetLastErrorID(eFileCorrupted);
         return false;
     }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    KStreamOptionsMotion* options = CheckRead(streamOptions);
+    if (!options) return false;
     const KTime start = options->GetStart();
     const KTime period = options->GetFramePeriod();
     const int wanted = options->GetFrameCount();

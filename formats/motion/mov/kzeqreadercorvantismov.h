@@ -7,26 +7,22 @@
 #include "base/karray.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/mov/kzeqfilecorvantismov.h"
 
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
-class KZeqFileCorvantisMov;
 class KZeqNode;
 
 // Corvantis MOV import (row 12): nodes "Marker0", "Marker1" ... with the
 // enabled channel groups (options 0 translation, 1 rotation, 2 scaling) as
 // curves, under "MOV:optical" or "MOV:reference". The frame rate is estimated
 // from the times of the first ten rows.
-class KZeqReaderCorvantisMov : public KZeqReader {
+class KZeqReaderCorvantisMov : public KZeqMotionFileReader<KZeqFileCorvantisMov> {
 public:
     explicit KZeqReaderCorvantisMov(KZeqSdkManager& manager);
     ~KZeqReaderCorvantisMov() override;
-
-    bool FileOpen(const char* fileName) override;
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
     // On failure nothing of the file is left in the scene or with the manager.
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
@@ -39,10 +35,6 @@ public:
                          const std::vector<double>& rows, int columns, KTime start, KTime period, int frames);
     // The reference node with the nodes under it, attached to the scene's root.
     bool InsertNodeArrayInScene(KStreamOptionsMotion* options, KZeqScene& scene, KArrayTemplate<KZeqNode*>& nodes);
-
-private:
-    std::unique_ptr<KZeqFileCorvantisMov> mFile;
-    KString mFileName;
 };
 
 }  // namespace zeqsdk_400

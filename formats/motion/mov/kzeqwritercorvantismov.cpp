@@ -10,37 +10,9 @@
 
 namespace zeqsdk_400 {
 
-KZeqWriterCorvantisMov::KZeqWriterCorvantisMov(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterCorvantisMov::KZeqWriterCorvantisMov(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterCorvantisMov::~KZeqWriterCorvantisMov() = default;
-
-bool KZeqWriterCorvantisMov::FileCreate(const char* fileName) {
-    mFile.reset(new KZeqFileCorvantisMov);
-    if (!fileName || mFile->Open(fileName, "w")) {
-        mFile.reset();
-        mError.SetLastError(eFileNotOpened,
-                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
-        return false;
-    }
-    return true;
-}
-
-bool KZeqWriterCorvantisMov::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool closed = mFile->Close();
-    mFile.reset();
-    return closed || OutOfDiskSpace();
-}
-
-bool KZeqWriterCorvantisMov::OutOfDiskSpace() {
-    mError.SetLastErrorID(eOutOfDiskSpace);
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mError.GetLastErrorString();
-    return false;
-}
 
 KStreamOptions* KZeqWriterCorvantisMov::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -51,26 +23,13 @@ KStreamOptions* KZeqWriterCorvantisMov::GetWriteOptions() {
 }
 
 void KZeqWriterCorvantisMov::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node) {
-    std::vector<KZeqNode*> pending{node};
-    while (!pending.empty()) {
-        KZeqNode* current = pending.back();
-        pending.pop_back();
-        if (!current) continue;
-        if (current->GetSelected(false) && !current->GetOpticalReference()) nodes.Add(current);
-        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
-    }
+    std::vector<KZeqNode*> selected;
+    CollectSelectedNodes(node, selected);
+    for (KZeqNode* each : selected) nodes.Add(each);
 }
 
-bool KZeqWriterCorvantisMov::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& motion) {
+    KStreamOptionsMotion* options = &motion;
     const int frames = options->GetFrameCount();
     const KTime start = options->GetStart(), period = options->GetFramePeriod();
     const bool t = options->GetOption(KStreamOptionsMotion::eTranslation) == 1;
@@ -97,7 +56,8 @@ bool KZeqWriterCorvantisMov::Write(KZeqScene& scene, KStreamOptions* streamOptio
 }
 
 bool KZeqWriterCorvantisMov::WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, bool t, bool r, bool s) {
-    bool ok = mFile->Print(0, "%g\t", time.GetSecondDouble());
+    // Nine digits read back as the same time, and the reader estimates the rate from them.
+    bool ok = mFile->Print(0, "%.9g\t", time.GetSecondDouble());
     for (int i = 0; i < nodes.GetCount(); ++i) ok = WriteNode(nodes[i], time, t, r, s) && ok;
     return mFile->Print(0, "\n") && ok;
 }

@@ -5,37 +5,31 @@
 
 #include "base/karray.h"
 #include "base/ktime.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/mov/kzeqfilecorvantismov.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFileCorvantisMov;
+class KStreamOptionsMotion;
 class KZeqNode;
 
 // Corvantis MOV export (row 14): per frame the time, then for every selected
 // node (optical reference nodes left out) its global translation, rotation and
 // scaling as enabled (options 0 to 2), each value followed by a tab.
-class KZeqWriterCorvantisMov : public KZeqWriter {
+class KZeqWriterCorvantisMov : public KZeqMotionFileWriter<KZeqFileCorvantisMov> {
 public:
     explicit KZeqWriterCorvantisMov(KZeqSdkManager& manager);
     ~KZeqWriterCorvantisMov() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False (error 3) when what was written could not be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
     bool WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, bool t, bool r, bool s);
     bool WriteNode(KZeqNode* node, KTime time, bool t, bool r, bool s);
     // Depth first from node: the selected nodes without an optical reference.
     void FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node);
 
-private:
-    bool OutOfDiskSpace();
-
-    std::unique_ptr<KZeqFileCorvantisMov> mFile;
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 };
 
 }  // namespace zeqsdk_400

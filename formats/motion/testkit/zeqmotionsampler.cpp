@@ -2,9 +2,14 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <vector>
 
 #include "formats/motion/testkit/zeqmotiontestkit.h"
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvefilterunroll.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqtakenode.h"
 
 namespace zeqmotiontest {
 
@@ -117,6 +122,38 @@ testing::AssertionResult CompareMotion(const MotionSnapshot& expected, const Mot
     if (reported == 0) return testing::AssertionSuccess();
     return testing::AssertionFailure() << reported << " difference(s), expected / actual, tolerance " << tolerance
                                        << out.str();
+}
+
+testing::AssertionResult UnrollChangesNoKey(zeqsdk_400::KZeqNode* top) {
+    using namespace zeqsdk_400;
+    int checked = 0;
+    std::vector<KZeqNode*> pending{top};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        if (!take || take == node->GetDefaultTakeNode()) continue;
+        KFCurve* curves[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        if (!curves[0] || !curves[1] || !curves[2] || curves[0]->KeyGetCount() < 2) continue;
+        std::vector<std::vector<float>> before(3);
+        for (int c = 0; c < 3; ++c)
+            for (int k = 0; k < curves[c]->KeyGetCount(); ++k) before[c].push_back(curves[c]->KeyGetPtr(k)->GetValue());
+        KFCurveFilterUnroll unroll;
+        unroll.Apply(curves, 3);
+        for (int c = 0; c < 3; ++c) {
+            if (before[c].size() != static_cast<std::size_t>(curves[c]->KeyGetCount()))
+                return testing::AssertionFailure() << node->GetName() << " curve " << c << ": key count changed";
+            for (int k = 0; k < curves[c]->KeyGetCount(); ++k)
+                if (before[c][static_cast<std::size_t>(k)] != curves[c]->KeyGetPtr(k)->GetValue())
+                    return testing::AssertionFailure() << node->GetName() << " curve " << c << " key " << k << ": "
+                                                       << before[c][static_cast<std::size_t>(k)] << " became "
+                                                       << curves[c]->KeyGetPtr(k)->GetValue();
+        }
+        ++checked;
+    }
+    if (checked == 0) return testing::AssertionFailure() << "no rotation curves with keys below " << top->GetName();
+    return testing::AssertionSuccess();
 }
 
 }  // namespace zeqmotiontest

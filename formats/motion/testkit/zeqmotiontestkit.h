@@ -179,6 +179,10 @@ struct CompareParts {
 // the first differences (at most a few of each kind), naming node and sample.
 testing::AssertionResult CompareMotion(const MotionSnapshot& expected, const MotionSnapshot& actual,
                                        double tolerance, CompareParts parts = CompareParts());
+// Success when the unroll filter, run on the rotation curves of every node
+// below top (top included) that has keys in its current take, changes no key
+// (count and every value); at least one node must have such curves.
+testing::AssertionResult UnrollChangesNoKey(zeqsdk_400::KZeqNode* top);
 
 // ---- Callback recorder -------------------------------------------------------------------------
 

@@ -17,37 +17,12 @@ constexpr int kMessageChannel = 1;
 
 }  // namespace
 
-KZeqReaderPuppeteer::KZeqReaderPuppeteer(KZeqSdkManager& manager) : KZeqReader(manager) {}
+KZeqReaderPuppeteer::KZeqReaderPuppeteer(KZeqSdkManager& manager) : KZeqMotionFileReader(manager) {}
 
 KZeqReaderPuppeteer::~KZeqReaderPuppeteer() = default;
 
-bool KZeqReaderPuppeteer::FileOpen(const char* fileName) {
-    if (mFile) FileClose();
-    mFile.reset(new KZeqFilePuppeteer);
-    if (!fileName || mFile->Open(fileName, "r")) {
-        FileClose();
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFileName = fileName;
-    return true;
-}
-
-bool KZeqReaderPuppeteer::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    mFile.reset();
-    mFileName.Empty();
-    return true;
-}
-
 KStreamOptions* KZeqReaderPuppeteer::GetReadOptions(bool) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return nullptr;
-    }
+    if (!CheckOpen()) return nullptr;
     KString name;
     int frames = 0;
     double frameTime = 0.0;
@@ -112,15 +87,8 @@ bool KZeqReaderPuppeteer::ReadNode(KZeqNode* parent, const KString& take, KStrea
 }
 
 bool KZeqReaderPuppeteer::Read(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+    KStreamOptionsMotion* options = CheckRead(streamOptions);
+    if (!options) return false;
     const bool optical = options->GetOption(KStreamOptionsMotion::eImportAsOpticalSegments) == 1;
     KZeqNode* reference = motionkeys::CreateReferenceNode(mManager, "VPM", optical);
     const KString take = ExtractFileName(mFileName.Buffer(), false);

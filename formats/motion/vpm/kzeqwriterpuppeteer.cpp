@@ -26,37 +26,9 @@ std::unique_ptr<KVPMFrame[]> AllocateFrames(int frames, int nodes) {
 
 }  // namespace
 
-KZeqWriterPuppeteer::KZeqWriterPuppeteer(KZeqSdkManager& manager) : KZeqWriter(manager) {}
+KZeqWriterPuppeteer::KZeqWriterPuppeteer(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterPuppeteer::~KZeqWriterPuppeteer() = default;
-
-bool KZeqWriterPuppeteer::FileCreate(const char* fileName) {
-    mFile.reset(new KZeqFilePuppeteer);
-    if (!fileName || mFile->Open(fileName, "w")) {
-        mFile.reset();
-        mError.SetLastError(eFileNotOpened,
-                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
-        return false;
-    }
-    return true;
-}
-
-bool KZeqWriterPuppeteer::FileClose() {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    const bool closed = mFile->Close();
-    mFile.reset();
-    return closed || OutOfDiskSpace();
-}
-
-bool KZeqWriterPuppeteer::OutOfDiskSpace() {
-    mError.SetLastErrorID(eOutOfDiskSpace);
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mError.GetLastErrorString();
-    return false;
-}
 
 KStreamOptions* KZeqWriterPuppeteer::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -65,14 +37,9 @@ KStreamOptions* KZeqWriterPuppeteer::GetWriteOptions() {
 }
 
 void KZeqWriterPuppeteer::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node) {
-    std::vector<KZeqNode*> pending{node};
-    while (!pending.empty()) {
-        KZeqNode* current = pending.back();
-        pending.pop_back();
-        if (!current) continue;
-        if (current->GetSelected(false) && !current->GetOpticalReference()) nodes.Add(current);
-        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
-    }
+    std::vector<KZeqNode*> selected;
+    CollectSelectedNodes(node, selected);
+    for (KZeqNode* each : selected) nodes.Add(each);
 }
 
 void KZeqWriterPuppeteer::FillAnimationFrames(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* root, KVPMFrame* row, KTime time) {
@@ -98,16 +65,8 @@ bool KZeqWriterPuppeteer::WriteNode(KZeqNode*, const KString& name, int frames, 
     return ok;
 }
 
-bool KZeqWriterPuppeteer::Write(KZeqScene& scene, KStreamOptions* streamOptions) {
-    if (!mFile) {
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
-    }
-    if (!streamOptions || !streamOptions->Is(KStreamOptionsMotion::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-        return false;
-    }
-    KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(streamOptions);
+bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& motion) {
+    KStreamOptionsMotion* options = &motion;
     const int frames = options->GetFrameCount();
     const KTime start = options->GetStart(), period = options->GetFramePeriod();
     KZeqNode* root = options->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);

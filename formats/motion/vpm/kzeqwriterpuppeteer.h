@@ -7,11 +7,12 @@
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
-#include "io/kzeqio.h"
+#include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/vpm/kzeqfilepuppeteer.h"
 
 namespace zeqsdk_400 {
 
-class KZeqFilePuppeteer;
+class KStreamOptionsMotion;
 class KZeqNode;
 
 // One sampled node at one frame: translation relative to the export root
@@ -24,17 +25,12 @@ struct KVPMFrame {
 // Puppeteer VPM export (row 13): one segment per selected node (optical
 // reference nodes left out), named after the last ':' of its name, one row a
 // frame of the options' range, relative to the export root.
-class KZeqWriterPuppeteer : public KZeqWriter {
+class KZeqWriterPuppeteer : public KZeqMotionFileWriter<KZeqFilePuppeteer> {
 public:
     explicit KZeqWriterPuppeteer(KZeqSdkManager& manager);
     ~KZeqWriterPuppeteer() override;
 
-    bool FileCreate(const char* fileName) override;
-    // False (error 3) when what was written could not be stored.
-    bool FileClose() override;
-    bool IsFileOpen() override { return mFile != nullptr; }
     KStreamOptions* GetWriteOptions() override;
-    bool Write(KZeqScene& scene, KStreamOptions* options) override;
 
     void FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* node);
     // Samples every listed node at time into the frame's row of records.
@@ -42,10 +38,8 @@ public:
     // One segment from the node's record in frame 0, stride records apart.
     bool WriteNode(KZeqNode* node, const KString& name, int frames, KTime period, const KVPMFrame* first, int stride);
 
-private:
-    bool OutOfDiskSpace();
-
-    std::unique_ptr<KZeqFilePuppeteer> mFile;
+protected:
+    bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 };
 
 }  // namespace zeqsdk_400

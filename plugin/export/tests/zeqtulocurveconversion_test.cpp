@@ -2,6 +2,7 @@
 // tangent state, weights, the unit conversion of tangents and the mends for odd curves.
 #include "zeqtulo_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -59,6 +60,19 @@ TEST_F(CurveConversionTest, NoKeysLeavesTheCurveAsItWas) {
     ASSERT_EQ(mCurve.KeyGetCount(), 1);
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetValue(), 3);
     EXPECT_EQ(mCurve.GetValue(), 7);
+}
+
+// Key times that are whole tick counts (as imported keys are) keep them: a time in seconds is
+// taken to the nearest tick, not truncated to the one below.
+TEST_F(CurveConversionTest, KeyTimesKeepTheirTicks) {
+    const long long ticks[] = {10776770200LL, 16934924600LL, 21553540400LL, 86214161600LL, 1LL};
+    std::vector<HostKey> keys;
+    for (long long t : ticks) keys.push_back({KTime(t).GetSecondDouble(), 1, 2, 2});
+    std::sort(keys.begin(), keys.end(), [](const HostKey& a, const HostKey& b) { return a.mSeconds < b.mSeconds; });
+    Convert(Curve("translateX", keys));
+    ASSERT_EQ(mCurve.KeyGetCount(), 5);
+    const long long expected[] = {1LL, 10776770200LL, 16934924600LL, 21553540400LL, 86214161600LL};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(mCurve.KeyGetPtr(i)->GetTime().Get(), expected[i]) << i;
 }
 
 TEST_F(CurveConversionTest, LinearPairCopiesAsLinearKeys) {
@@ -165,6 +179,18 @@ TEST_F(CurveConversionTest, GlobalOutTangentOnTheFirstKeyIsCubicAuto) {
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
 }
 
+// The import makes the last of smooth keys clamped; a clamped last key is written as the cubic
+// auto key it came from, so that a second export writes the same keys as the first.
+TEST_F(CurveConversionTest, ClampedLastKeyIsCubicAuto) {
+    Convert(Curve("translateX", {{0, 0, 4, 4}, {0.5, 1, 4, 4}, {1, 0.25, 8, 8}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    EXPECT_EQ(mCurve.KeyGetPtr(2)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC));
+    EXPECT_EQ(mCurve.KeyGetPtr(2)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_AUTO));
+    // A clamped key before the last keeps its slope as a user key.
+    Convert(Curve("translateY", {{0, 0, 4, 4}, {0.5, 1, 8, 8}, {1, 0.25, 4, 4}}));
+    EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER));
+}
+
 TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
     Convert(Curve("visibility", {{0, 1, 5, 5}, {1, 0, 5, 5}}));
     ASSERT_EQ(mCurve.KeyGetCount(), 2);
@@ -185,6 +211,24 @@ TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {
     EXPECT_NEAR(mCurve.KeyGetLeftTangeantWeight(1), 1.0 / 3, 1e-3);
     // A linear out-tangent has no length of its own: a third.
     EXPECT_NEAR(mCurve.KeyGetRightTangeantWeight(1), 1.0 / 3, 1e-3);
+}
+
+// Weights are kept in steps of 1/9999: a weight is written to its nearest step, and a weight that
+// is a step already (one read from a file, gone through the host's tangents) keeps that step
+// instead of losing one to truncation on each pass.
+TEST_F(CurveConversionTest, WeightsKeepTheirNearestStep) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {0.25, 3, 1, 1}});
+    host.setIsWeighted(true);
+    const double steps[] = {138, 277.75, 3333};
+    const short expected[] = {138, 278, 3333};
+    for (int i = 0; i < 3; ++i) {
+        // Host handle length w x dt, given as a tangent of three handles in UI frames (24 a second).
+        const double weight = steps[i] / 9999.0;
+        host.setTangent(0, static_cast<float>(3 * weight * 0.25 * 24), 0, false);
+        Convert(host);
+        ASSERT_EQ(mCurve.KeyGetCount(), 2);
+        EXPECT_EQ(std::lround(mCurve.KeyGetRightTangeantWeight(0) * 9999.0), expected[i]) << steps[i];
+    }
 }
 
 TEST_F(CurveConversionTest, ZeroLengthTangentsStayFinite) {

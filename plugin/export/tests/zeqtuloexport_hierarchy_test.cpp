@@ -70,8 +70,9 @@ TEST_F(HierarchyTest, PathsDifferingInCaseOnly) {
               "|arm");
 }
 
-// An instanced transform: a node per path, each under the node of parent number 0.
-TEST_F(HierarchyTest, InstancesGoUnderTheFirstParent) {
+// An instanced transform: a node per path, each under the node of its own path's parent (not all
+// under parent number 0, which would move the second copy to the first parent).
+TEST_F(HierarchyTest, InstancesGoUnderTheirOwnParents) {
     TObject first = standin::createNode("transform", "first");
     TObject second = standin::createNode("transform", "second");
     TObject shared = standin::createNode("transform", "shared", first);
@@ -82,7 +83,21 @@ TEST_F(HierarchyTest, InstancesGoUnderTheFirstParent) {
     ZeqTuloNode* two = exporter.Node("|second|shared");
     ASSERT_TRUE(one && two && one != two);
     EXPECT_EQ(one->GetParent(), exporter.Node("|first"));
-    EXPECT_EQ(two->GetParent(), exporter.Node("|first"));
+    EXPECT_EQ(two->GetParent(), exporter.Node("|second"));
+}
+
+// An instance whose second parent is the world: that copy goes under the root.
+TEST_F(HierarchyTest, AnInstanceAtTheTopGoesUnderTheRoot) {
+    TObject first = standin::createNode("transform", "first");
+    TObject shared = standin::createNode("transform", "shared", first);
+    ASSERT_TRUE(standin::parent(shared, TObject(), true));
+    ExportProbe exporter;
+    exporter.Walks();
+    ZeqTuloNode* under = exporter.Node("|first|shared");
+    ZeqTuloNode* top = exporter.Node("|shared");
+    ASSERT_TRUE(under && top && under != top);
+    EXPECT_EQ(under->GetParent(), exporter.Node("|first"));
+    EXPECT_EQ(top->GetParent(), exporter.mRootNode);
 }
 
 // Skeleton types by tag; a Root keeps the default limb size unset.

@@ -6,6 +6,8 @@
 #include "content/kzeqgeometry.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqshape.h"
+#include "object/kproperty.h"
+#include "scene/kzeqnodeproperties.h"
 #include "tfndeformer.h"
 
 using namespace zeqsdk_400;
@@ -64,10 +66,25 @@ TEST_F(ShapeExportTest, TargetsBecomeNamedShapesAtTheirPlace) {
     EXPECT_TRUE(Recorded("|Frown"));
 }
 
+// A deformer the import made ("<prefix>_BlendShaper") names its shapes without that suffix, so that
+// a shape read from a file ("slegBlend.Smile") is written under the same name again.
+TEST_F(ShapeExportTest, TheImportsDeformerSuffixIsTakenOff) {
+    TFnDependencyNode(standin::find("legBlend")).setName("slegBlend_BlendShaper");
+    Export();
+    ASSERT_EQ(Leg()->GetShapeCount(), 1);
+    EXPECT_STREQ(Leg()->GetShapeName(0), "slegBlend.Smile");
+}
+
 TEST_F(ShapeExportTest, WeightInPercentAndItsKeysInTheTake) {
     standin::plug("legBlend.weight[0]").setValue(0.5);
     Export();
     EXPECT_FLOAT_EQ(Leg()->GetShapeChannel(mNodes["|leg"]->GetDefaultTakeNode(), 0)->GetValue(), 50.0f);
+    // The shape's property, which the file writes, holds the weight as well.
+    KProperty* property = mNodes["|leg"]->GetPropertyHandler()->FindPropertyByName("slegBlend.Smile");
+    ASSERT_NE(property, nullptr);
+    double value[kPropertyMaxMembers] = {};
+    ASSERT_GE(property->GetDataAsDoubles(value, kPropertyMaxMembers), 1);
+    EXPECT_DOUBLE_EQ(value[0], 50.0);
     EXPECT_EQ(mNodes["|leg"]->GetTakeNodeCount(), 1);
 
     mExport.reset(new TestExport);
@@ -82,6 +99,22 @@ TEST_F(ShapeExportTest, WeightInPercentAndItsKeysInTheTake) {
     KFCurve* keys = Leg()->GetShapeChannel(leg->GetCurrentTakeNode(), 0);
     ASSERT_EQ(keys->KeyGetCount(), 2);
     EXPECT_FLOAT_EQ(keys->KeyGetPtr(1)->GetValue(), 100.0f);
+}
+
+// An unanimated weight after an animated one holds its value in "Take 001" as well as in the
+// default take (the take was made, copying the defaults, before that weight was read).
+TEST_F(ShapeExportTest, AStaticWeightAfterAKeyedOneHoldsItsValueInTheTake) {
+    Target("Frown", 1);
+    TFnAnimCurve curve;
+    curve.create(standin::plug("legBlend.weight[0]"));
+    curve.addKey(TTime(0.0, TTime::kSeconds), 0.0, 2, 2);
+    curve.addKey(TTime(1.0, TTime::kSeconds), 1.0, 2, 2);
+    standin::plug("legBlend.weight[1]").setValue(0.25);
+    Export();
+    ZeqTuloNode* leg = mNodes["|leg"];
+    ASSERT_STREQ(TakeName(*leg), "Take 001");
+    EXPECT_FLOAT_EQ(Leg()->GetShapeChannel(leg->GetDefaultTakeNode(), 1)->GetValue(), 25.0f);
+    EXPECT_FLOAT_EQ(Leg()->GetShapeChannel(leg->GetCurrentTakeNode(), 1)->GetValue(), 25.0f);
 }
 
 TEST_F(ShapeExportTest, SeveralTargetsUseTheFirst) {

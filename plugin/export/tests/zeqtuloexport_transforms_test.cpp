@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "base/kgemath.h"
 #include "plugin/export/zeqtuloexport_tables.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodelimits.h"
@@ -188,6 +189,33 @@ TEST_F(TransformExportTest, SpotAndDirectionalLightsTurnTheirPostRotation) {
     ExpectVector(spotNode->GetPostRotation(KZeqNode::eSOURCE_SET), -90, 0, 0);
     ExpectVector(directionalNode->GetPostRotation(KZeqNode::eSOURCE_SET), -90, 0, 0);
     ExpectVector(pointNode->GetPostRotation(KZeqNode::eSOURCE_SET), -30, 0, 0);
+}
+
+// A spot light under a rotation order other than XYZ with a rotate axis: the post-rotation holds
+// the X-first angles (as every post-rotation of the file) of the inverse of the turn from the
+// file's light axis onto the host's followed by the rotate axis; its inverse takes the file's
+// forward axis (-Y) to where the host's (-Z) points through the rotate axis.
+TEST_F(TransformExportTest, TurnedSpotLightUnderAnotherRotationOrderKeepsItsDirection) {
+    TFnSpotLight spot;
+    TObject shape = spot.create();
+    TObject transform = TFnDagNode(shape).parent(0);
+    TFnTransform(transform).setRotationOrder(TTransformationMatrix::kZXY, false);
+    SetRotateAxis(transform, 20, -10, 30);
+    ZeqTuloNode* node = Node(transform, nullptr, mExport->mSdkManager.CreateKZeqLight());
+    mExport->ExportTransform(*mExport->mRootNode);
+    const KZeqVector4& post = node->GetPostRotation(KZeqNode::eSOURCE_SET);
+    double p[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    KmXYZtoR(p, post[0], post[1], post[2]);
+    const TMatrix axis = TFnTransform(transform).rotateOrientation(TSpace::kTransform).asMatrix();
+    // Row vectors: the file's forward axis through the inverse post-rotation (the transpose).
+    const double forward[3] = {0, -1, 0};
+    double file[3] = {0, 0, 0}, host[3] = {0, 0, 0};
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k) {
+            file[j] += forward[k] * p[j][k];
+            host[j] += (k == 2 ? -1.0 : 0.0) * axis.matrix[k][j];
+        }
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(file[j], host[j], 1e-9) << j;
 }
 
 using CameraTransformTest = TransformExportTest;

@@ -1,6 +1,9 @@
 // User properties: which added attributes become properties, their values read as the attribute's
-// type (a byte of 200 is -56), soft limits, colours and vectors, and their curves key for key.
+// type (a byte of 200 stays 200, a char of -56 stays -56), soft limits, colours and vectors, and
+// their curves key for key.
 #include "zeqtuloexport_anim_support.h"
+
+#include "plugin/zeqtuloutility.h"
 
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzequserproperty.h"
@@ -40,6 +43,8 @@ TEST_F(UserPropertyTest, NumericTypesAndCurrentValues) {
     Plug("flag").setValue(true);
     Add("small", TFnNumericData::kByte);
     Plug("small").setValue(static_cast<char>(200));
+    Add("letter", TFnNumericData::kChar);
+    Plug("letter").setValue(static_cast<char>(-56));
     Add("count", TFnNumericData::kShort, 7);
     Add("ratio", TFnNumericData::kFloat, 0.25);
     Add("pair", TFnNumericData::k2Float);
@@ -51,7 +56,10 @@ TEST_F(UserPropertyTest, NumericTypesAndCurrentValues) {
     EXPECT_TRUE(flag);
     int small = 0;
     Property("small")->GetDefaultValue(small);
-    EXPECT_EQ(small, -56);
+    EXPECT_EQ(small, 200);  // a byte is 0 to 255: read as a char, it would be -56
+    int letter = 0;
+    Property("letter")->GetDefaultValue(letter);
+    EXPECT_EQ(letter, -56);
     int count = 0;
     Property("count")->GetDefaultValue(count);
     EXPECT_EQ(count, 7);
@@ -92,6 +100,17 @@ TEST_F(UserPropertyTest, ColoursAndVectorsKeepTheirChildren) {
     EXPECT_EQ(Property("offset")->GetPropertyType(), KZeqUserProperty::eVECTOR);
     Property("offset")->GetDefaultValue(r, g, b);
     EXPECT_DOUBLE_EQ(g, 4.0);
+}
+
+// The plug-in's own tag (on nodes an import made) is no user data: exported, it would come back as
+// a user attribute "zeqID" that keeps the import from tagging the node.
+TEST_F(UserPropertyTest, ThePlugInsTagIsNoProperty) {
+    Add("ratio", TFnNumericData::kFloat);
+    FMSetQuorbelID(mTransform, 5);
+    AddAll();
+    EXPECT_NE(Property("ratio"), nullptr);
+    EXPECT_EQ(Property("zeqID"), nullptr);
+    EXPECT_EQ(mNode->GetPropertyCount(KZeqUserProperty::eUSER), 1);
 }
 
 TEST_F(UserPropertyTest, NodeWithoutAttributeGetsNone) {

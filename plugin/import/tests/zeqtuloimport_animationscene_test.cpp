@@ -363,10 +363,10 @@ TEST_P(SceneContentTest, LightsCamerasUserAttributesAndBlendShapes) {
     TFnAnimCurve weight = curve(TFnDependencyNode(deformer).findPlug("weight").elementByLogicalIndex(0));
     ASSERT_EQ(weight.numKeys(), 2u);
     EXPECT_NEAR(weight.value(1), 1.0, 1e-6);
-    // Target transforms at the world, named with the whole shape name, their shapes with the part
-    // after the first ".".
-    EXPECT_EQ(HostPath("Smile|Smile"), "|Smile|Smile");
-    EXPECT_EQ(HostPath("Face_Blink|Blink"), "|Face_Blink|Blink");
+    // Target transforms at the world, named with the part of the shape's name after the first "."
+    // (the weight's label, from which the export names the shape again), their shapes after them.
+    EXPECT_EQ(HostPath("Smile|SmileShape"), "|Smile|SmileShape");
+    EXPECT_EQ(HostPath("Blink|BlinkShape"), "|Blink|BlinkShape");
     // A NURBS target shares the base's knots and takes the shape's points.
     TObject sheetShape = TFnDagNode(standin::find("sheet")).child(0);
     TObject sheetDeformer;
@@ -376,7 +376,7 @@ TEST_P(SceneContentTest, LightsCamerasUserAttributesAndBlendShapes) {
     TFnBlendShapeDeformer(sheetDeformer).getTargets(sheetShape, 0, targets);
     ASSERT_EQ(targets.length(), 1u);
     TFnNurbsSurface target(targets[0]), base(sheetShape);
-    EXPECT_EQ(str(target.name()), "Lift");
+    EXPECT_EQ(str(target.name()), "LiftShape");
     EXPECT_EQ(target.numKnotsInU(), base.numKnotsInU());
     TPoint cv;
     target.getCV(2, 1, cv, TSpace::kObject);

@@ -63,7 +63,7 @@ TEST_F(BlendShapeTest, NewMeshGetsHiddenTargetsAndANamedDeformer) {
         blend.getTargets(mShape, i, targets);
         ASSERT_EQ(targets.length(), 1u) << i;
         TFnDagNode target(targets[0]);
-        EXPECT_EQ(str(target.name()), names[i]);
+        EXPECT_EQ(str(target.name()), std::string(names[i]) + "Shape");
         TFnDagNode holder(target.parent(0));
         EXPECT_EQ(str(holder.name()), names[i]);
         EXPECT_EQ(holder.parentCount(), 1u);  // at the world
@@ -96,8 +96,11 @@ TEST_F(BlendShapeTest, DottedNameGivesPrefixAndTarget) {
     TObjectArray targets;
     TFnBlendShapeDeformer(Deformer()).getTargets(mShape, 0, targets);
     ASSERT_EQ(targets.length(), 1u);
-    EXPECT_EQ(str(TFnDagNode(targets[0]).name()), "Smile");
-    EXPECT_EQ(str(TFnDagNode(TFnDagNode(targets[0]).parent(0)).name()), "Face_Smile");  // "." is no host name letter
+    // The target's transform takes the part after the "." (the host labels the weight after it, and
+    // the export names the shape after the label), its shape that name and "Shape".
+    EXPECT_EQ(str(TFnDagNode(targets[0]).name()), "SmileShape");
+    EXPECT_EQ(str(TFnDagNode(TFnDagNode(targets[0]).parent(0)).name()), "Smile");
+    EXPECT_EQ(str(Weight(0).name()), "Face_BlendShaper.Smile");
     // An unkeyed channel keeps its weight as a value.
     double value = 0;
     Weight(0).getValue(value);

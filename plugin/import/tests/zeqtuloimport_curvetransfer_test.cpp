@@ -99,7 +99,10 @@ TEST_F(CurveTransferTest, TypesFollowTheKeyBeforeAndLocksFollowTheTypes) {
     ASSERT_TRUE(Transfer("scaleZ", mCurve));
     TFnAnimCurve host = HostCurve("scaleZ");
     ASSERT_EQ(host.numKeys(), 6u);
-    EXPECT_FALSE(host.tangentsLocked(1));  // in 2 (after the linear key), out 1
+    // A user key's two sides are written as fixed: locked, though the linear key before it carried
+    // its type into the in-side (a second export would otherwise write it as a break).
+    EXPECT_TRUE(host.tangentsLocked(1));
+    EXPECT_EQ(host.inTangentType(1), TFnAnimCurve::kTangentFixed);
     EXPECT_TRUE(host.tangentsLocked(2));   // in 1, out 1
     EXPECT_FALSE(host.tangentsLocked(3));  // broken
     EXPECT_EQ(host.inTangentType(4), TFnAnimCurve::kTangentSmooth);  // carried from the user-break key
@@ -189,6 +192,39 @@ TEST_F(CurveTransferTest, WeightedEndTangentsTakeAThirdOfASecond) {
     host.getTangent(0, x, y, false);
     EXPECT_NEAR(x, length * F, 1e-4);
     EXPECT_NEAR(y, 6.0 / 0.5 * length / 2.0, 1e-4);
+}
+
+// A weighted curve of user keys, under both unit settings: the host draws the curve the file holds
+// (handles of w x dt, which the host's tangents give as three handles). (An auto key's slope is
+// the host's own, so it is left out here.)
+TEST_P(UnitTransferTest, WeightedKeysEvaluateAsTheFileCurve) {
+    standin::setUnits(GetParam().distance, GetParam().angle, GetParam().time);
+    KFCurve curve;
+    AddUserKey(curve, 0.0, 0.0f);
+    AddUserKey(curve, 0.25, 3.0f);
+    AddUserKey(curve, 0.5, 1.0f);
+    AddUserKey(curve, 0.75, 2.0f, true);
+    AddUserKey(curve, 1.25, -1.0f);
+    SetDerivatives(curve, 0, 0.0f, 10.0f);
+    SetDerivatives(curve, 1, 48.0f, 48.0f);
+    SetDerivatives(curve, 2, -8.0f, -8.0f);
+    SetDerivatives(curve, 3, 4.0f, -6.0f);
+    SetDerivatives(curve, 4, 2.0f, 2.0f);
+    const float weights[][2] = {{0.3333f, 0.1f}, {0.0278f, 0.0139f}, {0.3333f, 0.3333f}, {0.5f, 0.2f}, {0.25f, 0.3333f}};
+    for (int i = 0; i < 5; ++i) {
+        curve.KeySetLeftTangeantWeightedMode(i, true);
+        curve.KeySetRightTangeantWeightedMode(i, true);
+        curve.KeySetLeftTangeantWeight(i, weights[i][0]);
+        curve.KeySetRightTangeantWeight(i, weights[i][1]);
+    }
+    ASSERT_TRUE(mImport->SetTuloCurve(mTransform, "translateY", curve, TFnAnimCurve::kAnimCurveTL, 1.0,
+                                      ZeqTuloUtility::DistanceUnitRatio(), nullptr));
+    TFnAnimCurve host = HostCurve("translateY");
+    ASSERT_TRUE(host.isWeighted());
+    for (int i = 0; i <= 125; ++i) {
+        const double t = i * 0.01;
+        EXPECT_NEAR(host.evaluate(TTime(t, TTime::kSeconds)), curve.Evaluate(Seconds(t)), 1e-5) << t;
+    }
 }
 
 // ---- TCB keys: the whole curve is resampled on the import rate's grid.

@@ -211,6 +211,28 @@ TEST_F(GeometryTest, NurbsKnotsRoundedAndUnevenClosedOpened) {
     manager.DestroyKZeqNodeAttribute(nurb);
 }
 
+// A rational surface's points keep their weights, the repeated ones of a periodic direction too; a
+// weight the host cannot take is 1.
+TEST_F(GeometryTest, NurbsPointsKeepTheirWeights) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    FillNurb(*nurb, 8, KZeqNurb::ePERIODIC, 5, KZeqNurb::eOPEN);
+    for (int i = 0; i < 40; ++i) nurb->GetControlPoints()[i][3] = 0.5 + (i % 8) * 0.25;
+    nurb->GetControlPoints()[9][3] = -1;
+    TPointArray cvs;
+    TDoubleArray knotsA, knotsB;
+    int degreeA = 0, degreeB = 0, formA = 0, formB = 0;
+    TStatus status;
+    ZeqTuloImport::GetNURBData(nurb, nurb->GetControlPoints(), cvs, knotsA, knotsB, degreeA, degreeB, formA, formB,
+                               &status, nullptr, nullptr);
+    ASSERT_EQ(cvs.length(), 55u);  // rows of 8 points and their first 3 again
+    EXPECT_DOUBLE_EQ(cvs[2].w, 1.0);
+    EXPECT_DOUBLE_EQ(cvs[7].w, 2.25);
+    EXPECT_DOUBLE_EQ(cvs[8].w, 0.5);  // repeat of the row's first point
+    EXPECT_DOUBLE_EQ(cvs[12].w, 1.0);  // point 9: a weight of -1
+    manager.DestroyKZeqNodeAttribute(nurb);
+}
+
 // Surfaces reach the host with their curve precision (steps - 1, at least 0) and, with shapes, a
 // blend-shape deformer.
 TEST_F(GeometryTest, NurbsSurfacesWithPrecisionAndDeformer) {
@@ -363,6 +385,19 @@ TEST_F(GeometryTest, CamerasWithAimAndUp) {
     EXPECT_TRUE(transcribed("cameraMakeNode 3 \\\"\\\""));
 }
 
+// A camera in a Zeq camera group: the host group the camera command makes takes the group's name,
+// so that a file written again from the host still holds the camera group.
+TEST_F(GeometryTest, CameraGroupKeepsItsName) {
+    ASSERT_TRUE(Import(Write("group", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* group = AddNode(m, AddNode(m, s.GetRootNode(), "set"), "Shot_group");
+        KZeqNode* shot = AddNode(m, group, "Shot", "camera");
+        shot->SetTarget(AddNode(m, group, "Shot_aim"));
+    })));
+    EXPECT_EQ(HostPath("Shot"), "|set|Shot_group|Shot");
+    EXPECT_EQ(HostPath("Shot_aim"), "|set|Shot_group|Shot_aim");
+    EXPECT_EQ(HostType("Shot_group"), "lookAt");
+}
+
 // Merge: nodes bound to host nodes that were there are left as they were; their new children are
 // made under them.
 TEST_F(GeometryTest, MergeOntoAnExistingHostTree) {
@@ -387,6 +422,24 @@ TEST_F(GeometryTest, MergeOntoAnExistingHostTree) {
         AddNode(m, node, "leg");
     })));
     EXPECT_EQ(HostPath("leg"), "");  // exclusive merge makes nothing
+}
+
+// Merge of a file holding the two instances of a host transform as nodes of their own ("prop" and
+// its clash-marked copy "prop_ncl1_1"): the copy, numbered "prop1" for the import's unique names,
+// still binds the host's "prop" under its own parent, and nothing is made twice.
+TEST_F(GeometryTest, MergeBindsANumberedCopyByItsFileName) {
+    TObject tower = standin::createNode("transform", "tower");
+    TObject arm = standin::createNode("transform", "arm");
+    TObject prop = standin::createNode("transform", "prop", tower);
+    ASSERT_TRUE(standin::parent(prop, arm, true));
+    Params()->SetImportType(KZeqUserParams::kMerge);
+    ASSERT_TRUE(Import(Write("instances", [](KZeqSdkManager& m, KZeqScene& s) {
+        AddNode(m, AddNode(m, s.GetRootNode(), "arm"), "prop");
+        AddNode(m, AddNode(m, s.GetRootNode(), "tower"), "prop_ncl1_1");
+    })));
+    EXPECT_EQ(standin::countMatches("prop1"), 0u);
+    EXPECT_EQ(TFnDagNode(tower).childCount(), 1u);
+    EXPECT_EQ(TFnDagNode(arm).childCount(), 1u);
 }
 
 // A whole scene: meshes, cameras, lights, a skinned NURBS surface, a bind pose and characters

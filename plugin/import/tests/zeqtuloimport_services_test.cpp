@@ -4,11 +4,13 @@
 
 #include <cmath>
 
+#include "base/kgemath.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqmesh.h"
 #include "plugin/import/zeqtulomergenodematcher.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqscene.h"
@@ -205,8 +207,9 @@ TEST_F(ServicesTest, WorldCorrectionForZUp) {
     EXPECT_NEAR(node->GetCurrentTakeNode()->GetTranslationZ()->Evaluate(second), 10, 1e-4);
 }
 
-// Pivot set 1 keeps what the host keeps; a non-joint's post-rotation is resampled, and its rotation
-// limits go with a log line.
+// Pivot set 1 keeps what the host keeps: every transform's post-rotation (its rotate axis), a
+// joint's pre-rotation (its joint orient); a non-joint's pre-rotation is resampled, and its
+// rotation limits go with a log line.
 TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
     ZeqTuloNode* node = Add("arm");
     node->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 3, 0));
@@ -214,13 +217,15 @@ TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
     node->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 20, 0, 0));
     node->GetLimits().SetRotationLimitActive(true);
     ZeqTuloNode* joint = Add("joint", "skeleton:2");
+    joint->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 40, 0));
     joint->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 30, 0));
     joint->GetLimits().SetRotationLimitActive(true);
     mDriver.SetTuloPivotsRecursive(mRoot);
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eDESTINATION_SET)[2], 3);
-    EXPECT_EQ(node->GetPreRotation(KZeqNode::eDESTINATION_SET)[0], 10);
-    EXPECT_EQ(node->GetPostRotation(KZeqNode::eDESTINATION_SET)[1], 0);
+    EXPECT_EQ(node->GetPreRotation(KZeqNode::eDESTINATION_SET)[0], 0);
+    EXPECT_EQ(node->GetPostRotation(KZeqNode::eDESTINATION_SET)[1], 20);
     EXPECT_FALSE(node->GetLimits().GetRotationLimitActive());
+    EXPECT_EQ(joint->GetPreRotation(KZeqNode::eDESTINATION_SET)[2], 40);
     EXPECT_EQ(joint->GetPostRotation(KZeqNode::eDESTINATION_SET)[2], 30);
     EXPECT_TRUE(joint->GetLimits().GetRotationLimitActive());
 
@@ -233,6 +238,50 @@ TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 3);
     mDriver.RemoveRotationPivot(mRoot);
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 0);
+}
+
+// The quarter turn between the file's and the host's forward axes comes out of the post-rotation of
+// spot and directional lights and of cameras without a target (what stays is the inverse of their
+// rotate axis); point lights, aimed cameras and other nodes keep theirs.
+TEST_F(ServicesTest, LightAndCameraAxisTurnsComeOut) {
+    ZeqTuloNode* spot = Add("spot", "light:2");
+    spot->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(-90, 0, 0, 0));
+    ZeqTuloNode* sun = Add("sun", "light:1");
+    // What the export writes for a rotate axis of 30 degrees about Z: the X-first angles of the
+    // inverse of the light's turn followed by the rotate axis.
+    double axis[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    KmXYZtoR(axis, 0, 0, 30);
+    double inverse[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double sum = 0;
+            for (int k = 0; k < 3; ++k) sum += ZeqTuloUtility::LightAxes()[i][k] * axis[k][j];
+            inverse[j][i] = sum;
+        }
+    double angles[3];
+    KmRtoVXYZ(angles, inverse);
+    sun->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 0));
+    ZeqTuloNode* point = Add("point", "light:0");
+    point->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(-30, 0, 0, 0));
+    ZeqTuloNode* camera = Add("cam", "camera");
+    camera->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, -90, 0, 0));
+    ZeqTuloNode* aimed = Add("aimed", "camera");
+    aimed->SetTarget(Add("aimed_aim"));
+    aimed->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
+    mDriver.SetTuloPivotsRecursive(mRoot);
+    auto expect = [](ZeqTuloNode* node, double x, double y, double z) {
+        for (KZeqNode::EPivotSet set : {KZeqNode::eSOURCE_SET, KZeqNode::eDESTINATION_SET}) {
+            const KZeqVector4& v = node->GetPostRotation(set);
+            EXPECT_NEAR(v[0], x, 1e-9) << node->GetName();
+            EXPECT_NEAR(v[1], y, 1e-9) << node->GetName();
+            EXPECT_NEAR(v[2], z, 1e-9) << node->GetName();
+        }
+    };
+    expect(spot, 0, 0, 0);
+    expect(sun, 0, 0, -30);
+    expect(point, -30, 0, 0);
+    expect(camera, 0, 0, 0);
+    expect(aimed, 10, 0, 0);
 }
 
 // The scale check and the pre/post-rotation check log what they find, with a dialog on show-UI.

@@ -9,6 +9,8 @@ using namespace zeqsdk_400;
 
 namespace {
 
+const double kDegree = 0.017453292519943295;
+
 class TransformAnimationTest : public ImportAnimationTest {
 protected:
     // A node "box" under the world with keyed translation X, rotation Y and scaling Z.
@@ -53,6 +55,24 @@ TEST_F(TransformAnimationTest, SphericXYZGetsCurvesButNoStaticRotationOrOrder) {
     EXPECT_EQ(Curve("rotateY").numKeys(), 2u);
     EXPECT_EQ(Value(mBox, "rotateX"), 0.75);
     EXPECT_EQ(TFnTransform(mBox).rotationOrder(), TTransformationMatrix::kYZX);
+}
+
+// Under another rotation order, the static angles of the axes no curve drives come back as they
+// are beside the keyed one.
+TEST_F(TransformAnimationTest, StaticAnglesBesideAKeyedAxisKeepTheirOrder) {
+    mBox = HostPath("transform", "box");
+    ZeqTuloNode* node = Node("box", &mBox);
+    node->SetRotationOrder(KZeqNode::eDESTINATION_SET, eEULER_ZXY);
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    take->GetEulerRotationX()->SetValue(10.0f);
+    take->GetEulerRotationZ()->SetValue(30.0f);
+    AddKey(*take->GetEulerRotationY(), 0.0, 20.0f);
+    AddKey(*take->GetEulerRotationY(), 1.0, 60.0f);
+    mImport->ImportTransformAnimation(*node);
+    EXPECT_EQ(TFnTransform(mBox).rotationOrder(), TTransformationMatrix::kZXY);
+    EXPECT_NEAR(Value(mBox, "rotateX"), 10 * kDegree, 1e-6);
+    EXPECT_NEAR(Value(mBox, "rotateY"), 20 * kDegree, 1e-6);
+    EXPECT_NEAR(Value(mBox, "rotateZ"), 30 * kDegree, 1e-6);
 }
 
 TEST_F(TransformAnimationTest, GlobalTransformChainsFromTheParent) {

@@ -150,13 +150,14 @@ TEST_F(DxfWriterTest, RoundTrip) {
     EXPECT_EQ(triangles, Mesh("Patch")->GetPolygonCount());
 }
 
-// Polygons beyond four vertices, with triangulation off, are fans of triangles.
+// Polygons beyond four vertices, with triangulation off, are fans of
+// triangles; the header's group 72 still counts polygons.
 TEST_F(DxfWriterTest, LargePolygonsAsFans) {
     std::vector<KZeqVector4> points;
     for (int i = 0; i < 5; ++i) points.emplace_back(std::cos(i * 1.2566), std::sin(i * 1.2566), 0, 1);
     AddMesh("Pentagon", points, {{0, 1, 2, 3, 4}});
     const Pairs pairs = Parse(WriteDxf(false));
-    EXPECT_EQ((std::vector<std::string>{"   3"}), Values(pairs, "POLYLINE", 72));
+    EXPECT_EQ((std::vector<std::string>{"   1"}), Values(pairs, "POLYLINE", 72));
     EXPECT_EQ((std::vector<std::string>{"   3", "   2", "   1"}),
               (std::vector<std::string>{Values(pairs, "VERTEX", 71, 5)[0], Values(pairs, "VERTEX", 72, 5)[0],
                                         Values(pairs, "VERTEX", 73, 5)[0]}));
@@ -187,9 +188,15 @@ TEST_F(DxfWriterTest, FailuresAndWarnings) {
     // Written as is, with a warning.
     EXPECT_EQ((std::vector<std::string>{"   32768"}), Values(pairs, "VERTEX", 71, 32768));
     EXPECT_NE(std::string::npos, Str(mMessage).find("has more than 32767 points"));
-    EXPECT_FALSE(Export("/dev/full", KZeqExporter::eAUTOCAD_DXF));
+    // A device that fills up: the file to replace stays as it was.
+    const std::string kept = WriteText("kept.dxf", "  0\nEOF\n");
+    {
+        ScopedFileSizeLimit full(64);
+        EXPECT_FALSE(Export(kept, KZeqExporter::eAUTOCAD_DXF));
+    }
     EXPECT_EQ(KZeqIO::eOutOfDiskSpace, mError);
-    EXPECT_NE(std::string::npos, Str(mMessage).find("Error writing \"/dev/full\""));
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Error writing \"" + kept + "\"")) << Str(mMessage);
+    EXPECT_EQ("  0\nEOF\n", ReadFile(kept));
     KZeqWriterDxf writer(mManager);
     KStreamOptionsBase other;
     EXPECT_FALSE(writer.Write(*mScene, &other));

@@ -46,7 +46,12 @@ INSTANTIATE_TEST_SUITE_P(
                     FaceCase{"TwoCorners", "f 1 2\n", {}}, FaceCase{"IndexZero", "f 0 1 2\n", {}},
                     FaceCase{"Unreadable", "f 1 x 3\n", {}}, FaceCase{"PositionBeyond", "f 1 2 9\n", {2}},
                     FaceCase{"AllBeyond", "f 7 8 9\n", {}}, FaceCase{"Tabs", "f 1\t2\t3\n", {3}},
-                    FaceCase{"Quad", "v 1 1 0\nf 1 2 4 3\n", {4}}),
+                    FaceCase{"Quad", "v 1 1 0\nf 1 2 4 3\n", {4}},
+                    // An index past int is out of range: only its corner goes.
+                    FaceCase{"IndexOverflowingInt", "f 1 2 3 99999999999\n", {3}},
+                    FaceCase{"IndexJustPastInt", "f 1 2 3 2147483648\n", {3}},
+                    FaceCase{"NegativeIndexOverflowingInt", "f 1 2 3 -99999999999\n", {3}},
+                    FaceCase{"TextureIndexOverflowingInt", "f 1/99999999999 2 3\n", {3}}),
     [](const testing::TestParamInfo<FaceCase>& info) { return info.param.mName; });
 
 TEST_F(ObjTest, GivenNormalsAndNoTextureCoordinates) {

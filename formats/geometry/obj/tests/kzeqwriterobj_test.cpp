@@ -278,10 +278,15 @@ TEST_F(ObjWriterTest, SurfacesAreTriangulated) {
 
 TEST_F(ObjWriterTest, FailuresAreReported) {
     AddCube("Cube");
-    // A device that takes no byte.
-    ASSERT_FALSE(WriteObj("/dev/full"));
+    // A device that fills up: the file to replace stays as it was.
+    const std::string kept = WriteText("kept.obj", "# kept\n");
+    {
+        ScopedFileSizeLimit full(64);
+        ASSERT_FALSE(WriteObj(kept));
+    }
     EXPECT_EQ(KZeqIO::eOutOfDiskSpace, mError);
-    EXPECT_NE(std::string::npos, Str(mMessage).find("Error writing \"/dev/full\": ")) << Str(mMessage);
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Error writing \"" + kept + "\": ")) << Str(mMessage);
+    EXPECT_EQ("# kept\n", ReadFile(kept));
     KZeqWriterObj writer(mManager);
     KStreamOptionsDxf other;
     EXPECT_FALSE(writer.Write(*mScene, &other));

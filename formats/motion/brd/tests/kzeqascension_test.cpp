@@ -176,7 +176,7 @@ TEST(BrdWriter, AFullDiskIsOutOfDiskSpace) {
     scene.Root()->AddChild(group);
     for (const char* name : {"A", "B"})
         scene.AddAnimated(group, name, false, 500, 100.0, 0.0, [](int f, double* c) { c[0] = f; });
-    ASSERT_FALSE(scene.Export("/dev/full", KZeqExporter::eASCENSION_BRD, [](KStreamOptionsMotion& o) {
+    ASSERT_TRUE(scene.ExportFailsOnAFullDevice("brd", KZeqExporter::eASCENSION_BRD, [](KStreamOptionsMotion& o) {
         o.SetTimeMode(KTime::eModeDefault, 100.0);
         o.SetFrameCount(500);
     }));

@@ -3,12 +3,14 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/kgemath.h"
 #include "bvhtestfiles.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvesettings.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqimporter.h"
@@ -121,6 +123,20 @@ TEST_P(BvhRealFile, ReadsAsTheFileMeansIt) {
     CompareParts parts;
     parts.mOffsets = false;  // the root's default stays at the origin
     EXPECT_TRUE(CompareMotion(ReferenceSnapshot(text.mSkeleton, rows), read, 1e-3, parts));
+}
+
+// The reader keys rotations continuous as the unroll filter makes them, so
+// it leaves that filter out: run on what was read (before the constant key
+// reducer, which comes after it), it changes no key.
+TEST_P(BvhRealFile, RotationKeysNeedNoUnrolling) {
+    ZEQ_MOTION_REQUIRE_TESTDATA(dir, "bvh");
+    const bool reducer = KFCURVE_GetUseConstantKeyReducer();
+    KFCURVE_SetUseConstantKeyReducer(false);
+    const bool read = ImportMotion(*mManager, *mScene, KZeqImporter::eBIOVISION_BVH,
+                                   dir + "/" + GetParam().mName + ".bvh", nullptr, &mError);
+    KFCURVE_SetUseConstantKeyReducer(reducer);
+    ASSERT_TRUE(read) << mError;
+    EXPECT_TRUE(UnrollChangesNoKey(Find("BVH:reference")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, BvhRealFile, testing::ValuesIn(kRealFiles),

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "fcurve/kfcurvesettings.h"
+#include "fileio/tests/kfilesizelimit.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -124,6 +127,21 @@ TEST_P(HtrSamples, ReadAsCounted) {
     const std::string take = std::string(s.mFile).substr(0, std::string(s.mFile).rfind('.'));
     EXPECT_EQ(std::string(mScene->GetCurrentTakeName()), take);
     EXPECT_TRUE(KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, "HTR:reference"));
+}
+
+// The reader keys rotations continuous as the unroll filter makes them, so
+// it leaves that filter out: run on what was read (before the constant key
+// reducer, which comes after it), it changes no key.
+TEST_P(HtrSamples, RotationKeysNeedNoUnrolling) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam();
+    const bool reducer = KFCURVE_GetUseConstantKeyReducer();
+    KFCURVE_SetUseConstantKeyReducer(false);
+    const bool read =
+        Import(dir + "/" + s.mFile, [&s](KStreamOptionsMotion& options) { options.SetFrameCount(s.mFrames); });
+    KFCURVE_SetUseConstantKeyReducer(reducer);
+    ASSERT_TRUE(read) << mLastError;
+    EXPECT_TRUE(zeqmotiontest::UnrollChangesNoKey(Find("HTR:reference")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HtrSamples,
@@ -255,6 +273,66 @@ INSTANTIATE_TEST_SUITE_P(Files, HtrSampleRoundTrip,
                              return name.substr(0, name.find_first_of("_."));
                          });
 
+// An HTR take written as BVH and read back keeps every joint where it was,
+// frame by frame: with the writer's defaults (rotation channels only below the
+// root, the offsets taken from the default take) where the file's base
+// position holds the bones, and with translation channels where the bones live
+// in the frame rows alone (base translations of zero, lengths that vary).
+struct HtrToBvhCase {
+    Sample mSample;
+    bool mTranslation;
+};
+
+class HtrToBiovision : public HtrRoundTrip, public testing::WithParamInterface<HtrToBvhCase> {};
+
+TEST_P(HtrToBiovision, KeepsEveryJointsWorldPosition) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam().mSample;
+    ASSERT_TRUE(Import(dir + "/" + s.mFile, [&s](KStreamOptionsMotion& options) { options.SetFrameCount(s.mFrames); }));
+    KTime period;
+    period.SetSecondDouble(1.0 / s.mRate);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, s.mFrames);
+    KZeqNode* top = Find("HTR:reference")->GetChild(0);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(top, times);
+    top->SetSelected(true);
+    std::string error;
+    const bool translation = GetParam().mTranslation;
+    ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eBIOVISION_BVH, Path("out.bvh"),
+                                            [&s, translation](KStreamOptionsMotion& options) {
+                                                options.SetTimeMode(KTime::eModeDefault, s.mRate);
+                                                options.SetFrameCount(s.mFrames);
+                                                if (translation)
+                                                    options.SetOption(KStreamOptionsMotion::eTranslation,
+                                                                      KStreamOptionsMotion::eOn);
+                                            },
+                                            &error))
+        << error;
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *back, KZeqImporter::eBIOVISION_BVH, Path("out.bvh"), nullptr,
+                                            &error))
+        << error;
+    KZeqNode* read = back->GetRootNode()->FindChild(top->GetName(), true, false);
+    ASSERT_TRUE(read);
+    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(read, times);
+    zeqmotiontest::CompareParts parts;
+    parts.mOffsets = false;
+    EXPECT_TRUE(zeqmotiontest::CompareMotion(before, after, 0.01, parts));
+    mManager.DestroyKZeqScene(back, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HtrToBiovision,
+                         testing::Values(HtrToBvhCase{Sample{"jab.HTR", 41, 101, 30, 48}, false},
+                                         HtrToBvhCase{Sample{"jab.HTR", 41, 101, 30, 48}, true},
+                                         HtrToBvhCase{Sample{"run.htr", 81, 17, 30, 109}, true},
+                                         HtrToBvhCase{Sample{"simple_rig.htr", 6, 3, 60, 7}, true},
+                                         HtrToBvhCase{Sample{"idle_Take_001.htr", 28, 24, 24, 37}, true},
+                                         HtrToBvhCase{Sample{"walk.htr", 28, 25, 24, 37}, true}),
+                         [](const testing::TestParamInfo<HtrToBvhCase>& info) {
+                             std::string name = info.param.mSample.mFile;
+                             return name.substr(0, name.find_first_of("_.")) +
+                                    (info.param.mTranslation ? "WithTranslation" : "WithDefaults");
+                         });
+
 TEST_F(HtrRoundTrip, ABiovisionSkeletonReadsBackAlike) {
     const std::string bvh = zeqmotiontest::TestDataDir("bvh");
     if (bvh.empty()) GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
@@ -294,6 +372,35 @@ std::string Replace(std::string text, const std::string& from, const std::string
     const std::size_t at = text.find(from);
     if (at != std::string::npos) text.replace(at, from.size(), to);
     return text;
+}
+
+// Base positions with rest rotations (B turned 90 degrees about Z) and frame
+// rows that move only the root and turn B: the default take the BVH writer
+// reads holds the same skeleton as the keys.
+TEST_F(HtrRoundTrip, BasePositionsWithRestRotationsWriteAsBiovisionOffsets) {
+    ASSERT_TRUE(Import(Write("small.htr", Parts().Text())));
+    KZeqNode* top = Find("A");
+    KTime period;
+    period.SetSecondDouble(1.0 / 30.0);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, 2);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(top, times);
+    top->SetSelected(true);
+    std::string error;
+    ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eBIOVISION_BVH, Path("small.bvh"),
+                                            [](KStreamOptionsMotion& options) {
+                                                options.SetTimeMode(KTime::eModeDefault, 30.0);
+                                                options.SetFrameCount(2);
+                                            },
+                                            &error))
+        << error;
+    mManager.DestroyKZeqScene(mScene, true);
+    mScene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, KZeqImporter::eBIOVISION_BVH, Path("small.bvh"), nullptr,
+                                            &error))
+        << error;
+    zeqmotiontest::CompareParts parts;
+    parts.mOffsets = false;
+    EXPECT_TRUE(zeqmotiontest::CompareMotion(before, zeqmotiontest::SampleMotion(Find("A"), times), 0.01, parts));
 }
 
 struct RefusedHtr {
@@ -352,7 +459,11 @@ TEST_F(HtrIO, UnitsScaleAndSectionsComeInAnyOrder) {
     Find("B")->GetDefaultR(r);
     // 1 inch over scale factor 2.
     EXPECT_NEAR(t[1], 1.27, 1e-12);
-    EXPECT_NEAR(std::fabs(r[2]), 180.0, 1e-5);
+    // The base rotation (pi radians about Z) is B's rest offset: the default
+    // values, like the keys of its first (zero) row, hold none of it.
+    KZeqTakeNode* bTake = Find("B")->GetCurrentTakeNode();
+    EXPECT_NEAR(r[2], bTake->GetEulerRotationZ()->Evaluate(KTime()), 1e-4);
+    EXPECT_NEAR(r[2], 0.0, 1e-4);
     // The end node one bone length along Y: 30 inches over 2.
     Find("C_End")->GetDefaultT(t);
     EXPECT_NEAR(t.Length(), 38.1, 1e-9);
@@ -436,11 +547,15 @@ TEST_F(HtrIO, WriterRefusesSpacesAndReportsOutputErrors) {
     EXPECT_EQ(recorder.mMessages[0].mText, "Spaces are not allowed in HTR node names:\n    Model::a b");
     writer.FileClose();
     top->RemoveChild(spaced);
-    if (FILE* full = std::fopen("/dev/full", "w")) {
-        std::fclose(full);
-        ASSERT_TRUE(writer.FileCreate("/dev/full"));
+    {
+        const std::string kept = Path("kept.htr");
+        zeqmotiontest::WriteText(kept, "# kept\n");
+        zeqtest::ScopedFileSizeLimit full(64);
+        ASSERT_TRUE(writer.FileCreate(kept.c_str()));
         EXPECT_FALSE(writer.Write(*mScene, options));
         EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+        writer.FileClose();
+        EXPECT_EQ("# kept\n", zeqmotiontest::ReadText(kept));
     }
     options->Destroy();
 }

@@ -127,18 +127,11 @@ TEST(MarkerWriters, AFullDiskIsOutOfDiskSpace) {
         scene.Root()->AddChild(group);
         for (const char* name : {"A", "B"})
             scene.AddMarker(group, name, 500, 100.0, 0.0, [](int f) { return KZeqVector4(f, 1, 2, 0); });
-        KZeqExporter probe(scene.mManager);
-        probe.Initialize("/dev/full");
-        probe.SetFileFormat(row);
-        KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(probe.GetExportOptions());
-        options->SetTimeMode(KTime::eModeDefault, 100.0);
-        options->SetFrameCount(500);
-        EXPECT_FALSE(probe.Export(*scene.mScene, options));
-        EXPECT_EQ(KZeqIO::eOutOfDiskSpace, probe.GetLastErrorID());
-        KString message;
-        probe.GetMessage(message);
-        EXPECT_NE(-1, message.Find("Out of disk space", 0));
-        probe.ReleaseExportOptions(options);
+        EXPECT_TRUE(scene.ExportFailsOnAFullDevice("out", row, [](KStreamOptionsMotion& o) {
+            o.SetTimeMode(KTime::eModeDefault, 100.0);
+            o.SetFrameCount(500);
+        }));
+        EXPECT_EQ(KZeqIO::eOutOfDiskSpace, scene.mError);
     }
 }
 

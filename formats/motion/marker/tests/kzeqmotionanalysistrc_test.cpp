@@ -163,6 +163,25 @@ TEST_F(TrcTest, NamesTakeUnderscoresForBlanksAndUnnamedColumnsTheirPosition) {
     EXPECT_EQ((std::vector<std::string>{"left_toe", "A", "*Unnamed_3"}), MarkerNames());
 }
 
+// Capture software pads the header's words and fields with blanks: each is
+// taken without them (keywords, numbers, units, names and labels alike).
+TEST_F(TrcTest, BlanksPaddingEveryHeaderFieldAreIgnored) {
+    const std::string header =
+        "PathFileType  4\t(X/Y/Z) C:\\capture\\walk 1.trc\t\n"
+        " DataRate \t CameraRate\t NumFrames \tNumMarkers \t Units\t OrigDataRate\tOrigDataStartFrame \t OrigNumFrames\n"
+        " 30.00 \t 30.00\t   2\t 2 \t mm \t 30.00\t 31 \t  2\n"
+        "Frame# \t Time\t  left toe \t\t\t B \t \t \t\n"
+        "\t\t X1\tY1 \t Z1\t X2 \tY2\tZ2\n";
+    ASSERT_TRUE(ReadText(header + kRows)) << mErrorText.Buffer();
+    EXPECT_EQ((std::vector<std::string>{"left_toe", "B"}), MarkerNames());
+    EXPECT_EQ((std::vector<float>{1.0f, 1.1f}), TrackOf(0, 0).mValues);
+    EXPECT_EQ((std::vector<float>{6.0f, 6.1f}), TrackOf(1, 2).mValues);
+    EXPECT_DOUBLE_EQ(1.0, TrackOf(0, 0).mTimes.front().GetSecondDouble());
+    // The same padding on a header with nothing else to it still reads as the unpadded one.
+    ASSERT_TRUE(ReadText(" PathFileType\t 4 \t (X/Y/Z)\n" + kType4.substr(kType4.find('\n') + 1) +
+                         "Frame#\tTime\tA\t\t\tB\t\t\t\n\t\tX1\tY1\tZ1\tX2\tY2\tZ2\n" + kRows));
+}
+
 TEST_F(TrcTest, RowsEndAtTheirLineEndWhateverTrailsThem) {
     // human.trc ends rows with a tab, our writer with a blank; both make two points.
     for (const char* end : {"\t", " ", "", "\t\r"}) {

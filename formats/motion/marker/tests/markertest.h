@@ -13,6 +13,7 @@
 
 #include "fcurve/kfcurve.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfilesizelimit.h"
 #include "formats/kzeqformats.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
@@ -122,6 +123,25 @@ struct MarkerScene {
         mError = exporter.GetLastErrorID();
         mErrorText = exporter.GetLastErrorString();
         return written;
+    }
+
+    // Export over an existing file in a fresh directory while every write past
+    // 64 bytes fails, as on a full device; false unless the export failed and
+    // left the file as it was with nothing beside it.
+    bool ExportFailsOnAFullDevice(const char* extension, int row,
+                                  const std::function<void(KStreamOptionsMotion&)>& tweak = nullptr) {
+        TempDir dir;
+        const std::string path = dir / (std::string("kept.") + extension);
+        const std::string previous = "what the file held before the export\n";
+        WriteFile(path, previous);
+        bool written = false;
+        {
+            zeqtest::ScopedFileSizeLimit full(64);
+            written = Export(path, row, tweak);
+        }
+        int entries = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) entries += entry.exists() ? 1 : 0;
+        return !written && ReadFile(path) == previous && entries == 1;
     }
 
     KZeqNode* Root() const { return mScene->GetRootNode(); }

@@ -165,6 +165,27 @@ TEST_F(MovTest, WrittenRowsAndRoundTrip) {
     }));
 }
 
+// Times are printed with nine digits: the rate estimated from them on reading
+// is the rate written (six digits made 120 frames a second read as 120.073).
+TEST_F(MovTest, AWrittenRateReadsBack) {
+    for (double rate : {120.0, 30.0, 29.97, 240.0}) {
+        SCOPED_TRACE(rate);
+        MarkerScene scene;
+        scene.AddAnimated(scene.Root(), "A", false, 20, rate, 0.0, [](int f, double* c) { c[0] = f; });
+        ASSERT_TRUE(scene.Export(mPath, KZeqExporter::eCORVANTIS_MOV, [rate](KStreamOptionsMotion& o) {
+            o.SetTimeMode(KTime::eModeDefault, rate);
+            o.SetFrameCount(20);
+        }));
+        KZeqReaderCorvantisMov reader(mManager);
+        ASSERT_TRUE(reader.FileOpen(mPath.c_str()));
+        KStreamOptions* options = reader.GetReadOptions();
+        ASSERT_TRUE(options);
+        EXPECT_NEAR(rate, static_cast<KStreamOptionsMotion*>(options)->GetFrameRate(), 1e-6 * rate);
+        EXPECT_EQ(20, static_cast<KStreamOptionsMotion*>(options)->GetFrameCount());
+        options->Destroy();
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -175,7 +196,7 @@ TEST(MovWriter, AFullDiskIsOutOfDiskSpace) {
     scene.Root()->AddChild(group);
     for (const char* name : {"A", "B"})
         scene.AddAnimated(group, name, false, 500, 100.0, 0.0, [](int f, double* c) { c[0] = f; });
-    ASSERT_FALSE(scene.Export("/dev/full", KZeqExporter::eCORVANTIS_MOV, [](KStreamOptionsMotion& o) {
+    ASSERT_TRUE(scene.ExportFailsOnAFullDevice("mov", KZeqExporter::eCORVANTIS_MOV, [](KStreamOptionsMotion& o) {
         o.SetTimeMode(KTime::eModeDefault, 100.0);
         o.SetFrameCount(500);
     }));

@@ -159,7 +159,7 @@ TEST(VpmWriter, AFullDiskIsOutOfDiskSpace) {
     scene.Root()->AddChild(group);
     for (const char* name : {"A", "B"})
         scene.AddAnimated(group, name, false, 500, 100.0, 0.0, [](int f, double* c) { c[0] = f; });
-    ASSERT_FALSE(scene.Export("/dev/full", KZeqExporter::ePUPPETEER_VPM, [](KStreamOptionsMotion& o) {
+    ASSERT_TRUE(scene.ExportFailsOnAFullDevice("vpm", KZeqExporter::ePUPPETEER_VPM, [](KStreamOptionsMotion& o) {
         o.SetTimeMode(KTime::eModeDefault, 100.0);
         o.SetFrameCount(500);
     }));

@@ -1,0 +1,120 @@
+#include "formats/motion/common/kzeqmotionfileio.h"
+
+#include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
+
+namespace zeqsdk_400 {
+
+// ---- Readers ------------------------------------------------------------------------------------
+
+bool KZeqMotionReaderBase::FileOpen(const char* fileName) {
+    if (mOpen) FileClose();
+    mFileName.Empty();
+    if (!fileName || !OpenFile(fileName)) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    mOpen = true;
+    mFileName = fileName;
+    return true;
+}
+
+bool KZeqMotionReaderBase::FileClose() {
+    if (!CheckOpen()) return false;
+    CloseFile();
+    mOpen = false;
+    mFileName.Empty();
+    return true;
+}
+
+bool KZeqMotionReaderBase::CheckOpen() {
+    if (mOpen) return true;
+    mError.SetLastErrorID(eFileNotOpened);
+    return false;
+}
+
+KStreamOptionsMotion* KZeqMotionReaderBase::CheckRead(KStreamOptions* options) {
+    if (!CheckOpen()) return nullptr;
+    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return nullptr;
+    }
+    return static_cast<KStreamOptionsMotion*>(options);
+}
+
+// ---- Writers ------------------------------------------------------------------------------------
+
+KZeqMotionWriterBase::~KZeqMotionWriterBase() {
+    // A writer dropped without FileClose keeps nothing of what it wrote; the
+    // derived file object is already gone.
+    mReplacement.Discard();
+}
+
+bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
+    if (IsFileOpen()) FileClose();
+    mWritten = false;
+    mFileName.Empty();
+    if (!fileName || !mReplacement.Begin(fileName) || !OpenFile(mReplacement.GetTemporaryPath())) {
+        mReplacement.Discard();
+        mError.SetLastError(eFileNotOpened,
+                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        return false;
+    }
+    mFileName = fileName;
+    return true;
+}
+
+bool KZeqMotionWriterBase::FileClose() {
+    if (!IsFileOpen()) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    const bool stored = CloseFile();
+    const bool written = mWritten;
+    mWritten = false;
+    mFileName.Empty();
+    if (!written) {
+        // The write already said why.
+        mReplacement.Discard();
+        return stored;
+    }
+    if (!stored) {
+        mReplacement.Discard();
+        return OutOfDiskSpace();
+    }
+    return mReplacement.Commit() || OutOfDiskSpace();
+}
+
+bool KZeqMotionWriterBase::Write(KZeqScene& scene, KStreamOptions* options) {
+    mWritten = false;
+    if (!IsFileOpen()) {
+        mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    if (!options || !options->Is(KStreamOptionsMotion::ClassId)) {
+        mError.SetLastErrorID(eStreamOptionsNotSet);
+        return false;
+    }
+    mWritten = WriteMotion(scene, *static_cast<KStreamOptionsMotion*>(options));
+    return mWritten;
+}
+
+bool KZeqMotionWriterBase::OutOfDiskSpace() {
+    mError.SetLastErrorID(eOutOfDiskSpace);
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += mError.GetLastErrorString();
+    return false;
+}
+
+void KZeqMotionWriterBase::CollectSelectedNodes(KZeqNode* root, std::vector<KZeqNode*>& nodes) {
+    std::vector<KZeqNode*> pending{root};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        if (node->GetSelected(false) && !node->GetOpticalReference()) nodes.push_back(node);
+        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
+    }
+}
+
+}  // namespace zeqsdk_400
