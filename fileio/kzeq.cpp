@@ -358,6 +358,13 @@ KString KZeq::FieldReadC() {
     });
 }
 
+std::string_view KZeq::FieldReadCView() {
+    Impl& impl = *mImpl;
+    std::string_view value;
+    if (impl.Readable() && !impl.mReader.ReadText(value, impl.mText)) impl.AfterRead(false);
+    return value;
+}
+
 // The reader has an open field only while its section is readable, so the value
 // is taken first and the state looked at only when there was none.
 int KZeq::FieldReadI() {

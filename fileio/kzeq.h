@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 #include "base/kdefs.h"
 #include "base/kerror.h"
@@ -255,6 +256,8 @@ public:
     // The next value of the open field, converted; "" / 0 when none is left.
     // FieldReadC answers a KString by value: "const char* s = FieldReadC(...)" dangles, keep the KString.
     KString FieldReadC();
+    // The same text without a string: a view valid until the next value is read.
+    std::string_view FieldReadCView();
     int FieldReadI();
     kLongLong FieldReadL();
     double FieldReadD();

@@ -878,35 +878,40 @@ bool ZeqBodyReader::ReadCharSlow(char& out) {
 }
 
 bool ZeqBodyReader::ReadString(KString& out) {
+    char text[kTextRoom];
+    std::string_view view;
+    if (!ReadText(view, text)) return false;
+    out.Empty().Append(view.data(), view.size());
+    return true;
+}
+
+bool ZeqBodyReader::ReadText(std::string_view& out, char (&text)[kTextRoom]) {
     if (!mCursor) return false;
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
     if (!v) return false;
-    char text[48];
     std::to_chars_result result{text, std::errc()};
     switch (type) {
-        case kTagString: {
-            const std::string_view s = StringAt(v);
-            out.Empty().Append(s.data(), s.size());
+        case kTagString:
+            out = StringAt(v);
             return true;
-        }
         case kTagChar:
-            out = KString(reinterpret_cast<const char*>(v), 1);
+            out = std::string_view(reinterpret_cast<const char*>(v), 1);
             return true;
         case kTagDouble:
         case kTagFloat:
             // As the ASCII encoding writes it: text that reads back exactly.
-            out = KString(text, FormatDouble(ValueAsDouble(type, v), text));
+            out = std::string_view(text, FormatDouble(ValueAsDouble(type, v), text));
             return true;
         case kTagInt:
         case kTagLong:
-            result = std::to_chars(text, text + sizeof(text), ValueAsLong(type, v));
+            result = std::to_chars(text, text + kTextRoom, ValueAsLong(type, v));
             break;
         default:
-            out = KString("");
+            out = std::string_view();
             return true;
     }
-    out = KString(text, static_cast<std::size_t>(result.ptr - text));
+    out = std::string_view(text, static_cast<std::size_t>(result.ptr - text));
     return true;
 }
 

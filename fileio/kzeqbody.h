@@ -469,6 +469,10 @@ public:
         return ReadCharSlow(out);
     }
     bool ReadString(KString& out);
+    // The same text without a string: a stored string in place (valid while its
+    // body or chunk is loaded), any other value formatted into text.
+    static constexpr std::size_t kTextRoom = 48;
+    bool ReadText(std::string_view& out, char (&text)[kTextRoom]);
     bool ReadEmbedded(ZeqEmbeddedRef& out);
     // Time: ticks, with the section version deciding how 'I' values read.
     bool ReadTime(std::int64_t& ticks, int sectionVersion) {

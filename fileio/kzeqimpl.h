@@ -64,6 +64,7 @@ public:
     // Reading.
     ZeqBuffer mReadBuffer;
     ZeqBodyReader mReader;
+    char mText[ZeqBodyReader::kTextRoom];  // a value read as text in place
     bool mLocked = false;
     bool mContentHidden = false;
     bool mHavePassword = false;

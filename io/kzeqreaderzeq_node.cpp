@@ -354,14 +354,15 @@ bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     if (!handler) return true;
     // The properties wrapped already, gathered once: a search of the object's
     // list per property would be quadratic in the property count.
+    // Built-in entries answer by a direct index.
     std::vector<KProperty*> wrapped;
-    wrapped.reserve(static_cast<std::size_t>(object.GetPropertyCount()));
-    for (int i = 0; i < object.GetPropertyCount(); ++i)
+    for (int i = object.GetBuiltInEntryCount(); i < object.GetPropertyCount(); ++i)
         if (KProperty* property = object.PeekProperty(i)) wrapped.push_back(property);
     std::sort(wrapped.begin(), wrapped.end());
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         KProperty* property = handler->GetProperty(i);
-        if (!property || std::binary_search(wrapped.begin(), wrapped.end(), property)) continue;
+        if (!property || object.WrapsBuiltIn(property) || std::binary_search(wrapped.begin(), wrapped.end(), property))
+            continue;
         KZeqUserProperty* user = mManager.CreateKZeqUserProperty(property);
         if (!user) continue;
         object.AddProperty(user);

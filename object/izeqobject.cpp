@@ -60,6 +60,25 @@ const KDataType* RecordDataType(KProperty& property) {
 
 bool IsNumber(char type) { return type == 'D' || type == 'F' || type == 'I' || type == 'L'; }
 
+// A text read in place, kept as a C string until the next one: in its own
+// room when short (the common case), else in a string.
+class KeptText {
+public:
+    const char* Keep(std::string_view text) {
+        if (text.size() < sizeof mRoom) {
+            std::memcpy(mRoom, text.data(), text.size());
+            mRoom[text.size()] = '\0';
+            return mRoom;
+        }
+        mLong.assign(text.data(), text.size());
+        return mLong.c_str();
+    }
+
+private:
+    char mRoom[128];
+    std::string mLong;
+};
+
 class KZeqObjectStream final : public IZeqObject {
 public:
     KZeqObjectStream() { mNameSets.emplace_back(); }
@@ -199,20 +218,24 @@ bool KZeqObjectStream::FieldReadPropertiesList(KArrayTemplate<KProperty*>& prope
     }
     const HdlKObject ownerHandle(owner);  // setters may end the owner
     int cursor = 0;
+    // The record's texts are read in place: no string is made per record.
+    KeptText nameText, typeText, flagText;
     while (FieldReadBegin(kPropertyField)) {
         if (FieldReadGetCount() >= 3 && FieldReadGetType() == 'S') {
-            const KString name = FieldReadC();
-            const KString typeName = FieldReadC();
-            const KString flags = FieldReadC();
+            const std::string_view nameView = FieldReadCView();
+            const bool named = !nameView.empty();  // a name of zero bytes only is still a name
+            const char* name = nameText.Keep(nameView);
+            const char* typeName = typeText.Keep(FieldReadCView());
+            const char* flags = flagText.Keep(FieldReadCView());
             KObject* liveOwner = ownerHandle.Get();
-            KProperty* property = FindListed(properties, name.Buffer(), cursor);
-            if (!property && liveOwner) property = liveOwner->FindPropertyByName(name.Buffer());
-            if (!property && liveOwner && !name.IsEmpty()) {
-                KDataType* type = KDataTypeGet(typeName.Buffer());
+            KProperty* property = FindListed(properties, name, cursor);
+            if (!property && liveOwner) property = liveOwner->FindPropertyByName(name);
+            if (!property && liveOwner && named) {
+                KDataType* type = KDataTypeGet(typeName);
                 if (type && DataTypeToPropertyType(type) != kPropertyTypeNone) {
-                    property = liveOwner->CreatePropertyFromType(name.Buffer(), DataTypeToPropertyType(type), type,
-                                                                 HasLetter(flags.Buffer(), 'A'), true, nullptr);
-                    if (property) ApplyFlags(*property, flags.Buffer());
+                    property = liveOwner->CreatePropertyFromType(name, DataTypeToPropertyType(type), type,
+                                                                 HasLetter(flags, 'A'), true, nullptr);
+                    if (property) ApplyFlags(*property, flags);
                 }
             }
             if (property && !property->GetPropertyFlag(kPropertyFlagNotSavable)) ReadValue(*property);

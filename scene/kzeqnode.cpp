@@ -1,5 +1,6 @@
 #include "scene/kzeqnode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -66,12 +67,14 @@ constexpr KProperty* KZeqNodeProperties::*kAnimatableRows[] = {
     &KZeqNodeProperties::mVisibility};
 constexpr int kAnimatableRowCount = static_cast<int>(sizeof(kAnimatableRows) / sizeof(kAnimatableRows[0]));
 
-// Where each member property lies in a property set; the same in every one.
-const std::vector<std::ptrdiff_t>& MemberOffsets(KZeqNodeProperties& p) {
-    static const std::vector<std::ptrdiff_t> offsets = [&p] {
-        std::vector<std::ptrdiff_t> at;
-        for (auto row : kMemberRows)
-            at.push_back(reinterpret_cast<const char*>(row(p)) - reinterpret_cast<const char*>(&p));
+// Where each member property lies in a property set (the same in every one),
+// in address order, with its row.
+const std::vector<std::pair<std::ptrdiff_t, int>>& MemberOffsets(KZeqNodeProperties& p) {
+    static const std::vector<std::pair<std::ptrdiff_t, int>> offsets = [&p] {
+        std::vector<std::pair<std::ptrdiff_t, int>> at;
+        for (int row = 0; row < kMemberRowCount; ++row)
+            at.emplace_back(reinterpret_cast<const char*>(kMemberRows[row](p)) - reinterpret_cast<const char*>(&p), row);
+        std::sort(at.begin(), at.end());
         return at;
     }();
     return offsets;
@@ -83,7 +86,9 @@ KProperty* NodeRowAt(KZeqPropertyHandler& handler, int row) {
     // An animatable property ends with the list (or when destroyed from it):
     // one no longer listed is gone.
     KProperty* property = p.*kAnimatableRows[row - kMemberRowCount];
-    for (int i = 0; property && i < p.GetPropertyCount(); ++i)
+    if (!property) return nullptr;
+    if (p.GetProperty(row) == property) return property;  // where the set made it
+    for (int i = 0; i < p.GetPropertyCount(); ++i)
         if (p.GetProperty(i) == property) return property;
     return nullptr;
 }
@@ -92,10 +97,9 @@ int NodeRowOf(KZeqPropertyHandler& handler, const KProperty* property) {
     auto& p = static_cast<KZeqNodeProperties&>(handler);
     const std::ptrdiff_t at = reinterpret_cast<const char*>(property) - reinterpret_cast<const char*>(&p);
     if (at >= 0 && at < static_cast<std::ptrdiff_t>(sizeof(KZeqNodeProperties))) {
-        const std::vector<std::ptrdiff_t>& offsets = MemberOffsets(p);
-        for (std::size_t i = 0; i < offsets.size(); ++i)
-            if (offsets[i] == at) return static_cast<int>(i);
-        return -1;
+        const auto& offsets = MemberOffsets(p);
+        const auto found = std::lower_bound(offsets.begin(), offsets.end(), std::make_pair(at, -1));
+        return found != offsets.end() && found->first == at ? found->second : -1;
     }
     for (int i = 0; i < kAnimatableRowCount; ++i)
         if (property && p.*kAnimatableRows[i] == property) return kMemberRowCount + i;
@@ -520,7 +524,10 @@ KStringList KZeqNode::GetTypeFlags() const {
 
 void KZeqNode::FillPropertyList(void* list) {
     auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
-    for (int i = 0; i < mProperties->GetPropertyCount(); ++i) properties->Add(mProperties->GetProperty(i));
+    const int count = mProperties->GetPropertyCount();
+    // Room for the attribute's few too, at once.
+    properties->Reserve(properties->GetCount() + count + 8);
+    for (int i = 0; i < count; ++i) properties->Add(mProperties->GetProperty(i));
     if (mNodeAttribute) mNodeAttribute->FillPropertyList(list);
 }
 

@@ -324,6 +324,9 @@ private:
     friend class KZeqNodeLimits;
     friend class KZeqTakeNode;  // makes deferred standard channels
     void RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve);
+    // One of the property set's four animatable properties is still listed (a
+    // pointer compare only: an ended property is never read).
+    bool IsListedAnimatable(const KProperty* property) const;
     // The same on the standard curves of a tree read in place of deferred
     // ones (the order of the standard values), but for those that ended.
     void RegisterStandardCallbacks(KFCurve* const* curves, const bool* ended);

@@ -123,13 +123,21 @@ void KZeqNode::MakeStandardChannels(KFCurveNode& root, const float* values, KZeq
     root.Add(visibility);
 }
 
+bool KZeqNode::IsListedAnimatable(const KProperty* property) const {
+    // Where the set made it, unless its list has changed since.
+    if (!property) return false;
+    const int count = mProperties->GetPropertyCount();
+    for (int i = kBuiltInRows.mCount - 4; i < kBuiltInRows.mCount && i < count; ++i)
+        if (mProperties->GetProperty(i) == property) return true;
+    for (int i = 0; i < count; ++i)
+        if (mProperties->GetProperty(i) == property) return true;
+    return false;
+}
+
 void KZeqNode::RegisterStandardCallback(KProperty* property, int channel, KFCurve* curve) {
     // A property that ended since the take was made leaves a record that writes nothing, as the
     // record made with the take would be by now.
-    bool listed = false;
-    for (int i = 0; property && !listed && i < mProperties->GetPropertyCount(); ++i)
-        listed = mProperties->GetProperty(i) == property;
-    RegisterCallbackRecord(listed ? property : nullptr, channel, curve);
+    RegisterCallbackRecord(IsListedAnimatable(property) ? property : nullptr, channel, curve);
 }
 
 void KZeqNode::RegisterStandardCallbacks(KFCurve* const* curves, const bool* ended) {
@@ -143,9 +151,7 @@ void KZeqNode::StandardValueChanged(int index, float value) {
     KZeqNodeProperties& p = *mProperties;
     KProperty* const owners[] = {p.mLclTranslation, p.mLclRotation, p.mLclScaling, p.mVisibility};
     KProperty* property = owners[index / 3];
-    bool listed = false;
-    for (int i = 0; property && !listed && i < p.GetPropertyCount(); ++i) listed = p.GetProperty(i) == property;
-    if (listed) WriteDefaultTakeValue(property, index % 3, value);
+    if (IsListedAnimatable(property)) WriteDefaultTakeValue(property, index % 3, value);
 }
 
 bool KZeqNode::CanDeferStandardChannels() const {

@@ -118,15 +118,17 @@ KZeqUserProperty* KZeqObject::GetProperty(KProperty* property) const {
     return nullptr;
 }
 
+bool KZeqObject::WrapsBuiltIn(KProperty* property) const {
+    if (!property || !mRows) return false;
+    const int row = mRows->mRowOf(*mRowHandler, property);
+    if (row < 0 || row >= BuiltInCount()) return false;
+    KZeqUserProperty* made = mMade ? mMade[row] : nullptr;
+    return made ? *made == property : BuiltInProperty(row) == property;
+}
+
 bool KZeqObject::WrapsProperty(KProperty* property) const {
     if (!property) return false;
-    if (mRows) {
-        const int row = mRows->mRowOf(*mRowHandler, property);
-        if (row >= 0 && row < BuiltInCount()) {
-            KZeqUserProperty* made = mMade ? mMade[row] : nullptr;
-            if (!made ? BuiltInProperty(row) == property : *made == property) return true;
-        }
-    }
+    if (WrapsBuiltIn(property)) return true;
     for (int i = 0; i < mProperties.GetCount(); ++i)
         if (*mProperties[i] == property) return true;
     return false;

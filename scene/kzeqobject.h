@@ -100,6 +100,10 @@ public:
     bool PeekFlag(int index, KZeqUserProperty::EFlags flags) const;
     // GetProperty(property) != null, without making a built-in property's wrapper.
     bool WrapsProperty(KProperty* property) const;
+    // The list's first entries that stand for built-in properties (see
+    // PublishBuiltIns), and whether one of them stands for property.
+    int GetBuiltInEntryCount() const { return BuiltInCount(); }
+    bool WrapsBuiltIn(KProperty* property) const;
 
 protected:
     // The built-in properties of a property handler class, by a direct index:

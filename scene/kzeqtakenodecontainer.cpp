@@ -146,7 +146,16 @@ bool EqualsNoCase(const char* a, const char* b) {
 constexpr int kNoChannel = -1;
 constexpr int kGroupChannel = -2;
 int StandardChannelOf(const char* name) {
-    if (!name) name = "";
+    if (!name) return kNoChannel;
+    // Most names begin with none of the letters of these.
+    switch (*name) {
+        case 'L':
+        case 'T':
+        case 't':
+        case 'V':
+        case 'v': break;
+        default: return kNoChannel;
+    }
     static const char* const kTransformNames[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling"};
     for (int i = 0; i < 3; ++i)
         if (std::strcmp(name, kTransformNames[i]) == 0) return 3 * i;
