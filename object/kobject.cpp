@@ -94,6 +94,13 @@ void KObject::PropertyAddToList(KProperty* property) {
     if (!property || (property->GetStatus() & eStatusListed) || IsBeingDestroyed()) return;
     if (property->GetOwner() && property->GetOwner() != this) return;
     const int index = GetPropertyCount();
+    if (AreNoticesUnheard()) {
+        property->SetOwnerInternal(this);
+        property->SetStatusBits(eStatusListed, true);
+        if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
+        mProperties.push_back(property);
+        return;
+    }
     KPlugScope scope(this);
     if (!NotifyInScope(scope, kPlugPropertyAdding, index, property)) return;
     if (IsBeingDestroyed() || (property->GetStatus() & eStatusListed)) return;

@@ -192,6 +192,7 @@ KPlugScope::~KPlugScope() {
 }
 
 bool KPlug::NotifyInScope(KPlugScope& scope, kPlugAction action, int index, KPlug* other, kConnectionType type) {
+    if (mStatus & eStatusUnheard) return scope.IsAlive();
     KPlugCallstack frame{tCurrentNotice, this, action, tCurrentNotice ? tCurrentNotice->mDepth + 1 : 0};
     KPlugCallstack* previous = tCurrentNotice;
     tCurrentNotice = &frame;
@@ -204,6 +205,7 @@ bool KPlug::NotifyInScope(KPlugScope& scope, kPlugAction action, int index, KPlu
 }
 
 bool KPlug::Notify(kPlugAction action, int index, KPlug* other, kConnectionType type) {
+    if (mStatus & eStatusUnheard) return true;
     // Cheaper than Send for the frequent value and list notices: no handle is made.
     KPlugScope scope(this);
     KPlugCallstack frame{tCurrentNotice, this, action, tCurrentNotice ? tCurrentNotice->mDepth + 1 : 0};

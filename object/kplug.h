@@ -61,7 +61,8 @@ public:
     enum EStatus {
         eStatusDestroyPending = 1,  // Destroy was asked while destruction was postponed
         eStatusListed = 2,          // in its owner's property list
-        eStatusDestroying = 8       // Destruct has begun
+        eStatusDestroying = 8,      // Destruct has begun
+        eStatusUnheard = 16         // see SetNoticesUnheard
     };
 
     static int ClassId;
@@ -150,6 +151,12 @@ public:
     bool IsBeingDestroyed() const { return (mStatus & eStatusDestroying) != 0; }
     // True while the plug has at least one connection.
     bool HasConnections() const;
+    // Tells that no one hears the list and value notices sent to this plug:
+    // its class's PlugNotify and its owner's ignore them. They are then not
+    // sent (connection notices always are). An owner says so of the properties
+    // it made; it no longer holds once the plug changes owner.
+    void SetNoticesUnheard(bool unheard) { SetStatusBits(eStatusUnheard, unheard); }
+    bool AreNoticesUnheard() const { return (mStatus & eStatusUnheard) != 0; }
 
 protected:
     // Sends a notice to this plug and then to its owner; false when one refuses.
@@ -158,7 +165,10 @@ protected:
     // The same within a scope already held on this plug; answers whether this
     // plug is still there afterwards.
     bool NotifyInScope(KPlugScope& scope, kPlugAction action, int index, KPlug* other, kConnectionType type = 0);
-    void SetOwnerInternal(KObject* owner) { mOwner = owner; }
+    void SetOwnerInternal(KObject* owner) {
+        if (owner != mOwner) mStatus &= static_cast<std::uint16_t>(~eStatusUnheard);
+        mOwner = owner;
+    }
     void SetStatusBits(unsigned bits, bool on) { mStatus = on ? (mStatus | bits) : (mStatus & ~bits); }
 
     // Connects src to dst at the given positions (-1 appends) of dst's source

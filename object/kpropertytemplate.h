@@ -182,6 +182,10 @@ public:
     }
     // Writes through the setter (or stores), between the data notices.
     void Set(const T& value) {
+        if (AreNoticesUnheard()) {
+            if (!CallSetter(value)) mValue = value;
+            return;
+        }
         KPlugScope scope(this);  // the notices or the setter may end this property
         if (!NotifyInScope(scope, kPlugDataChanging, 0, nullptr)) return;
         if (!CallSetter(value)) mValue = value;

@@ -22,11 +22,15 @@ const char* TextOf(const char* const (&texts)[N], int value) {
 }  // namespace
 
 KZeqNodeProperties::KZeqNodeProperties(KZeqTakeNodeContainer* owner) : mOwner(owner) {
+    // PlugNotify below hears connection notices only: the list and value
+    // notices of the set and of the properties it makes are not sent.
+    SetNoticesUnheard(true);
     // The plain properties: listed, typed, then named with their accessors.
-#define KZEQ_NODE_BIND(Name, Type)                                       \
-    PropertyAddToList(&Name);                                            \
-    Name.SetPropertyType(KPropertyGetType(static_cast<Type*>(nullptr))); \
-    Name.SetPropertyInfo(#Name, this, &KZeqNodeProperties::Name##Get, &KZeqNodeProperties::Name##Set);
+#define KZEQ_NODE_BIND(Name, Type)                                                                     \
+    PropertyAddToList(&Name);                                                                          \
+    Name.SetPropertyType(KPropertyGetType(static_cast<Type*>(nullptr)));                               \
+    Name.SetPropertyInfo(#Name, this, &KZeqNodeProperties::Name##Get, &KZeqNodeProperties::Name##Set); \
+    Name.SetNoticesUnheard(true);
     KZEQ_NODE_PLAIN_PROPERTIES(KZEQ_NODE_BIND)
     RotationPivotUpdateOffset.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
     ScalingPivotUpdateOffset.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
@@ -53,6 +57,7 @@ KZeqNodeProperties::KZeqNodeProperties(KZeqTakeNodeContainer* owner) : mOwner(ow
 
 void KZeqNodeProperties::InitObjectList(KPropertyObjectList& list, const char* name) {
     PropertyAddToList(&list);
+    list.SetNoticesUnheard(true);
     list.Init();
     list.SetPropertyInfo(name, this, nullptr, nullptr);
     list.SetPropertyType(kPropertyTypeObject);
@@ -65,6 +70,7 @@ KProperty* KZeqNodeProperties::CreateAnimatable(const char* name) {
     KProperty* property =
         CreatePropertyFromType(name, DataTypeToPropertyType(dataType), dataType, false, false, nullptr);
     if (!property) return nullptr;
+    property->SetNoticesUnheard(true);
     property->GetPropertyInfo().ModifyFlag(KPropertyInfo::kFlagAnimatable, true);
     property->ModifyPropertyFlag(kPropertyFlagAnimated, true);
     return property;

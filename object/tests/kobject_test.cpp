@@ -54,6 +54,31 @@ TEST(KObject, ListKeepsCreationOrderAndPropertyDestroyUnlists) {
                  object.PropertyDestroy(&other.mProp));  // no longer, never or another's
 }
 
+// Notices said to be unheard are not sent: the list's on the object, the value's on a property;
+// a property that changes owner is heard again, connections always are.
+TEST(KObject, UnheardNoticesAreNotSentUntilTheOwnerChanges) {
+    NoticeLog log;
+    Holder object(&log, "M"), other(&log, "N");
+    object.SetNoticesUnheard(true);
+    Logged<KPropertyTemplate<double>> value(&log, "v");
+    AddMember(object, value, "v");
+    value.SetNoticesUnheard(true);
+    log.Take();
+    value.Set(1.5);
+    EXPECT_TRUE(log.Take().empty());
+    EXPECT_EQ(1.5, value.Value());
+    KObject partner;
+    ASSERT_TRUE(value.ConnectSrc(&partner));
+    EXPECT_FALSE(log.Take().empty());  // connections are heard
+    ASSERT_TRUE(object.PropertyDestroy(&value));  // released: no longer unheard
+    EXPECT_FALSE(value.AreNoticesUnheard());
+    log.Take();
+    value.Set(2.5);
+    EXPECT_EQ((Lines{"v:18:v<-", "v:19:v<-"}), log.Take());
+    other.PropertyAddToList(&value);
+    EXPECT_EQ((Lines{"N:10:N<v#1", "N:11:N<v#1"}), log.Take());
+}
+
 // A taken name is counted up; the name is the property's own copy; the flags
 // say dynamic, animatable and user; a reference of the same value type gives
 // its value; without a value type or a name nothing is made.

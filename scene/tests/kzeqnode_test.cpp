@@ -356,3 +356,33 @@ TEST_F(KZeqNodeTest, PivotsFollowPropertiesBeyondOneMillionth) {
     node->UpdatePropertiesFromPivotsAndLimits();
     EXPECT_TRUE(node->GetPropertyHandler()->ScalingActiveGet());
 }
+
+namespace {
+
+// Counts the value and list notices a plug hears.
+template <class Base>
+struct Hearing : Base {
+    bool PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
+                    kConnectionType type, KPlug* replacement) override {
+        if (action == kPlugDataChanging || action == kPlugDataChanged || action == kPlugPropertyAdding ||
+            action == kPlugPropertyAdded)
+            ++mHeard;
+        return Base::PlugNotify(callstack, action, plug, index, other, type, replacement);
+    }
+    int mHeard = 0;
+};
+
+}  // namespace
+
+// The set sends no notices no one hears; a property added to it by a caller hears its own.
+TEST_F(KZeqNodeTest, NoticesReachThoseWhoHearThem) {
+    KZeqNode* node = Node("n");
+    KZeqNodeProperties* p = node->GetPropertyHandler();
+    Hearing<KPropertyTemplate<double>> mine;
+    p->PropertyAddToList(&mine);
+    mine.SetPropertyInfo("Mine", p, nullptr, nullptr);
+    mine.Set(2.0);
+    EXPECT_EQ(2, mine.mHeard);
+    EXPECT_TRUE(p->PropertyDestroy(&mine));  // released: it is not the set's to delete
+    EXPECT_EQ(2.0, mine.Value());
+}
