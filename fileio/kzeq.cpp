@@ -365,6 +365,18 @@ std::string_view KZeq::FieldReadCView() {
     return value;
 }
 
+bool KZeq::FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, double* pNumbers,
+                            int pRoom, int* pTaken) {
+    Impl& impl = *mImpl;
+    int taken = 0;
+    if (!impl.Readable() || !pPatterns || pCount <= 0 || !pNumbers || pRoom < 0) return false;
+    const bool read = Guard(impl, false, [&] {
+        return impl.mReader.ReadPattern(View(pName), pPatterns, pCount, pNumbers, pRoom, taken);
+    });
+    if (read && pTaken) *pTaken = taken;
+    return read;
+}
+
 // The reader has an open field only while its section is readable, so the value
 // is taken first and the state looked at only when there was none.
 int KZeq::FieldReadI() {

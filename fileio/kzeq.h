@@ -37,6 +37,17 @@ struct KZeqFileHeaderInfo {
     int mFileVersion;
 };
 
+// One field of a known layout, for KZeq::FieldReadPattern.
+struct KZeqFieldPattern {
+    const char* mName;
+    const char* mText;  // its one value is this text; null: it holds mNumbers numbers
+    int mNumbers;       // numbers it holds, taken in order; -1: any values, none taken
+    bool mOptional;     // may be missing (a field of a block only)
+    const KZeqFieldPattern* mBlock;  // the fields of its block, in order; null: a block is not read
+    int mBlockCount;
+    const double* mEqual;  // the values its numbers must have; null: any
+};
+
 // The field file: named records ("fields"), each holding zero or more typed values
 // and optionally a nested block of fields, grouped in sections (a main section and
 // extension sections). Three encodings: binary, encrypted binary and ASCII.
@@ -286,6 +297,17 @@ public:
     int FieldReadFn(float* pValues, int pCount);
     int FieldReadIn(int* pValues, int pCount);
     int FieldReadLn(kLongLong* pValues, int pCount);
+
+    // Fields of a known layout read in one pass over the file's bytes: the
+    // fields of that name not visited yet in the current block, when they are
+    // exactly pPatterns in order (a block holding exactly the fields its
+    // pattern lists, in that order, but for optional ones missing) and every
+    // field, block and value read is sound. Their numbers then go to pNumbers
+    // in file order (*pTaken of them, pRoom at most) and the fields count as
+    // visited, as if each had been read. Otherwise false, with nothing read or
+    // visited: read them field by field, as before.
+    bool FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, double* pNumbers,
+                          int pRoom, int* pTaken);
 
     // A value of the open field with its stored type, as FieldReadValues hands
     // it out: 'D' and 'F' in mDouble; 'I', 'L' and 'C' (its signed code) in

@@ -21,8 +21,6 @@ static_assert(std::numeric_limits<double>::is_iec559, "IEEE doubles expected");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the stored layout is little-endian");
 #endif
 
-constexpr int kMaxBlockDepth = 256;
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 // Below this many distinct names a linear search beats hashing.
 constexpr std::size_t kLinearGroups = 8;
 
@@ -187,7 +185,7 @@ bool ZeqBodyWriter::FieldEnd() {
 
 bool ZeqBodyWriter::BlockBegin() {
     if (Failed() || !ValueOpen()) return false;
-    if (mDepth >= kMaxBlockDepth) {
+    if (mDepth >= kMaxBodyDepth) {
         mFailed = true;
         Track();
         return false;
@@ -555,8 +553,13 @@ ZeqBodyReader::Group* ZeqBodyReader::FindGroup(Level& level, std::string_view na
         const auto it = level.mMap.find(name);
         return it == level.mMap.end() ? nullptr : &level.mGroups[it->second];
     }
+    // Names of one block mostly differ in length or first letter: those first.
+    const std::size_t size = name.size();
+    const char first = size ? name[0] : 0;
     for (Group& group : level.mGroups) {
-        if (group.mName == name) return &group;
+        if (group.mName.size() == size && (size == 0 || (group.mName[0] == first &&
+                                                         std::memcmp(group.mName.data(), name.data(), size) == 0)))
+            return &group;
     }
     return nullptr;
 }
@@ -648,7 +651,7 @@ bool ZeqBodyReader::BlockBegin() {
     if (!field) return false;
     const std::uint32_t nameFlags = Load<std::uint32_t>(field + 8);
     if (!(nameFlags & kBlockFlag)) return false;
-    if (mDepth + 1 > kMaxBlockDepth) {
+    if (mDepth + 1 > kMaxBodyDepth) {
         // Writers never nest this deep; such a file is damaged or forged.
         mCorrupted = true;
         return false;

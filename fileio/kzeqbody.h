@@ -16,6 +16,7 @@
 #include "base/kstring.h"
 
 namespace zeqsdk_400 {
+struct KZeqFieldPattern;
 namespace zeqdetail {
 
 // Little-endian scalars at any alignment. Linux targets are little-endian;
@@ -100,6 +101,9 @@ private:
 // Field header: u64 length of the rest of the field, u32 name length with the
 // block flag in bit 31, u32 value count, u64 value bytes; then the name.
 constexpr std::size_t kFieldHeaderSize = 24;
+// Deeper blocks are refused as damage; an index entry of no field.
+constexpr int kMaxBodyDepth = 256;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlockFlag = 0x80000000u;
 constexpr std::uint32_t kMaxNameLength = 0x7FFFFFFFu;
 constexpr std::uint32_t kMaxValueCount = 0x7FFFFFFFu;
@@ -474,6 +478,9 @@ public:
     static constexpr std::size_t kTextRoom = 48;
     bool ReadText(std::string_view& out, char (&text)[kTextRoom]);
     bool ReadEmbedded(ZeqEmbeddedRef& out);
+    // KZeq::FieldReadPattern on the current block (kzeqpattern.cpp).
+    bool ReadPattern(std::string_view name, const KZeqFieldPattern* patterns, int count, double* numbers, int room,
+                     int& taken);
     // Time: ticks, with the section version deciding how 'I' values read.
     bool ReadTime(std::int64_t& ticks, int sectionVersion) {
         return ReadTicks(ticks) || ReadTimeSlow(ticks, sectionVersion);

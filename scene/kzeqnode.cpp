@@ -67,17 +67,19 @@ constexpr KProperty* KZeqNodeProperties::*kAnimatableRows[] = {
     &KZeqNodeProperties::mVisibility};
 constexpr int kAnimatableRowCount = static_cast<int>(sizeof(kAnimatableRows) / sizeof(kAnimatableRows[0]));
 
-// Where each member property lies in a property set (the same in every one),
-// in address order, with its row.
-const std::vector<std::pair<std::ptrdiff_t, int>>& MemberOffsets(KZeqNodeProperties& p) {
-    static const std::vector<std::pair<std::ptrdiff_t, int>> offsets = [&p] {
-        std::vector<std::pair<std::ptrdiff_t, int>> at;
+// The row of the member property at each offset of a property set (the same
+// in every one), by eight-byte step; -1 where none begins.
+const std::vector<signed char>& MemberRowsByOffset(KZeqNodeProperties& p) {
+    static_assert(alignof(KProperty) >= 8, "member properties lie on eight-byte steps");
+    static const std::vector<signed char> rows = [&p] {
+        std::vector<signed char> at(sizeof(KZeqNodeProperties) / 8 + 1, -1);
         for (int row = 0; row < kMemberRowCount; ++row)
-            at.emplace_back(reinterpret_cast<const char*>(kMemberRows[row](p)) - reinterpret_cast<const char*>(&p), row);
-        std::sort(at.begin(), at.end());
+            at[static_cast<std::size_t>(reinterpret_cast<const char*>(kMemberRows[row](p)) -
+                                        reinterpret_cast<const char*>(&p)) /
+               8] = static_cast<signed char>(row);
         return at;
     }();
-    return offsets;
+    return rows;
 }
 
 KProperty* NodeRowAt(KZeqPropertyHandler& handler, int row) {
@@ -97,9 +99,8 @@ int NodeRowOf(KZeqPropertyHandler& handler, const KProperty* property) {
     auto& p = static_cast<KZeqNodeProperties&>(handler);
     const std::ptrdiff_t at = reinterpret_cast<const char*>(property) - reinterpret_cast<const char*>(&p);
     if (at >= 0 && at < static_cast<std::ptrdiff_t>(sizeof(KZeqNodeProperties))) {
-        const auto& offsets = MemberOffsets(p);
-        const auto found = std::lower_bound(offsets.begin(), offsets.end(), std::make_pair(at, -1));
-        return found != offsets.end() && found->first == at ? found->second : -1;
+        if (at % 8 != 0) return -1;
+        return MemberRowsByOffset(p)[static_cast<std::size_t>(at / 8)];
     }
     for (int i = 0; i < kAnimatableRowCount; ++i)
         if (property && p.*kAnimatableRows[i] == property) return kMemberRowCount + i;
@@ -525,9 +526,11 @@ KStringList KZeqNode::GetTypeFlags() const {
 void KZeqNode::FillPropertyList(void* list) {
     auto* properties = static_cast<KArrayTemplate<KProperty*>*>(list);
     const int count = mProperties->GetPropertyCount();
+    const int first = properties->GetCount();
     // Room for the attribute's few too, at once.
-    properties->Reserve(properties->GetCount() + count + 8);
-    for (int i = 0; i < count; ++i) properties->Add(mProperties->GetProperty(i));
+    properties->Reserve(first + count + 8);
+    if (!properties->SetCount(first + count)) return;
+    for (int i = 0; i < count; ++i) (*properties)[first + i] = mProperties->GetProperty(i);
     if (mNodeAttribute) mNodeAttribute->FillPropertyList(list);
 }
 

@@ -2,6 +2,7 @@
 // state records and the synchronisation of its properties with pivot set 0
 // and the limits.
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
@@ -156,39 +157,46 @@ void KZeqNode::StandardValueChanged(int index, float value) {
 
 bool KZeqNode::CanDeferStandardChannels() const {
     // Only a take holding nothing but the standard channels, made from the
-    // four animatable properties the node made itself, waits.
+    // four animatable properties the node made itself, waits: no other
+    // property is animatable, and each of the four is the first of its name.
     KZeqNodeProperties& p = *mProperties;
     if (mNodeAttribute || p.GetPropertyCount() != kBuiltInRows.mCount) return false;
-    const TransformChannel* channel = kTransformChannels;
-    for (KProperty* own : {p.mLclTranslation, p.mLclRotation, p.mLclScaling}) {
-        if (!own || p.FindPropertyByName((channel++)->mProperty) != own) return false;
-    }
-    if (!p.mVisibility || p.FindPropertyByName("Visibility") != p.mVisibility) return false;
+    KProperty* const own[] = {p.mLclTranslation, p.mLclRotation, p.mLclScaling, p.mVisibility};
+    const char* const names[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"};
+    bool found[4] = {false, false, false, false};
     for (int i = 0; i < p.GetPropertyCount(); ++i) {
         KProperty* property = p.GetProperty(i);
-        if (property->IsAnimatable() && property != p.mLclTranslation && property != p.mLclRotation &&
-            property != p.mLclScaling && property != p.mVisibility)
+        const char* name = property->GetPropertyName();
+        for (int k = 0; k < 4; ++k) {
+            if (found[k] || *name != *names[k] || std::strcmp(name, names[k]) != 0) continue;
+            if (property != own[k]) return false;
+            found[k] = true;
+        }
+        if (property->IsAnimatable() && property != own[0] && property != own[1] && property != own[2] &&
+            property != own[3])
             return false;
     }
-    return true;
+    return found[0] && found[1] && found[2] && found[3];
 }
 
 void KZeqNode::AddChannels(KZeqTakeNode* take) {
     if (!take) return;
     const bool isDefault = KString(take->GetName()).CompareNoCase("Default") == 0;
+    // The first take of a node made afresh holds nothing but these channels:
+    // it is made when first used (most never are).
+    const bool defer = IsMakingFirstTake() && CanDeferStandardChannels();
+    KProperty* const own[3] = {mProperties->mLclTranslation, mProperties->mLclRotation, mProperties->mLclScaling};
     float values[KZeqTakeNode::eStandardValueCount];
     for (int c = 0; c < 3; ++c) {
         const TransformChannel& channel = kTransformChannels[c];
-        KProperty* property = mProperties->FindPropertyByName(channel.mProperty);
+        KProperty* property = defer ? own[c] : mProperties->FindPropertyByName(channel.mProperty);
         double value[kPropertyMaxMembers] = {channel.mPreset, channel.mPreset, channel.mPreset, 0.0};
         if (property) property->GetDataAsDoubles(value, kPropertyMaxMembers);
         for (int axis = 0; axis < 3; ++axis) values[3 * c + axis] = static_cast<float>(value[axis]);
     }
     values[KZeqTakeNode::eVisibility] =
         static_cast<float>(mProperties->mVisibility ? mProperties->mVisibility->AsDouble() : 1.0);
-    // The first take of a node made afresh holds nothing but these channels:
-    // it is made when first used (most never are).
-    if (IsMakingFirstTake() && CanDeferStandardChannels()) {
+    if (defer) {
         take->Defer(values, isDefault ? this : nullptr);
         return;
     }

@@ -8,6 +8,7 @@
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
+#include "fileio/kzeq.h"
 #include "object/kdatatype.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzequserproperty.h"
@@ -235,10 +236,54 @@ void KZeqTakeNode::StoreChannels(KZeq* file, bool onlyDefaults, bool shortNames,
         root->Get(i)->ZeqStore(file, onlyDefaults, shortNames, noUserName, "Channel", color, version5);
 }
 
+namespace {
+
+// The standard channels as writers store them: "Transform" with "T", "R", "S"
+// (each "X", "Y", "Z" with a default value and, in a take other than the
+// default one, a colour, then the layer type each has), then "Visibility".
+constexpr double kAdd[] = {1}, kEuler[] = {2}, kMultiply[] = {3};
+constexpr KZeqFieldPattern kAxis[] = {{"Default", nullptr, 1, false, nullptr, 0, nullptr},
+                                      {"Color", nullptr, -1, true, nullptr, 0, nullptr}};
+#define KZEQ_AXES(layer)                                                                                \
+    {{"Channel", "X", 0, false, kAxis, 2, nullptr}, {"Channel", "Y", 0, false, kAxis, 2, nullptr},      \
+     {"Channel", "Z", 0, false, kAxis, 2, nullptr}, {"LayerType", nullptr, 1, false, nullptr, 0, layer}}
+constexpr KZeqFieldPattern kTranslation[] = KZEQ_AXES(kAdd);
+constexpr KZeqFieldPattern kRotation[] = KZEQ_AXES(kEuler);
+constexpr KZeqFieldPattern kScaling[] = KZEQ_AXES(kMultiply);
+#undef KZEQ_AXES
+constexpr KZeqFieldPattern kTransform[] = {{"Channel", "T", 0, false, kTranslation, 4, nullptr},
+                                           {"Channel", "R", 0, false, kRotation, 4, nullptr},
+                                           {"Channel", "S", 0, false, kScaling, 4, nullptr}};
+constexpr KZeqFieldPattern kVisibility[] = {{"Default", nullptr, 1, false, nullptr, 0, nullptr},
+                                            {"Color", nullptr, -1, true, nullptr, 0, nullptr},
+                                            {"LayerType", nullptr, 1, false, nullptr, 0, kAdd}};
+constexpr KZeqFieldPattern kStandard[] = {{"Channel", "Transform", 0, false, kTransform, 3, nullptr},
+                                          {"Channel", "Visibility", 0, false, kVisibility, 3, nullptr}};
+// Where each number read lies among the standard values; -1 for the layer types.
+constexpr int kNumberCount = 14;
+constexpr int kNumberValue[kNumberCount] = {0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, -1};
+
+}  // namespace
+
 void KZeqTakeNode::ReadChannels(KZeq* file, bool onlyDefaults, bool createMissing, bool color) {
     if (!mDeferred) {
         KFCurveNode* root = GetKFCurveNode();
         while (KFCurveNodeCreate(file, root, onlyDefaults, createMissing, color)) {
+        }
+        return;
+    }
+    // The common case, the standard channels as written, straight from the
+    // file's bytes; the channels only take their default values, one after
+    // another, as when read field by field.
+    double numbers[kNumberCount];
+    int taken = 0;
+    if (!color && file &&
+        file->FieldReadPattern("Channel", kStandard, 2, numbers, kNumberCount, &taken) && taken == kNumberCount) {
+        for (int i = 0; i < kNumberCount; ++i) {
+            if (kNumberValue[i] < 0) continue;
+            const float value = static_cast<float>(numbers[i]);
+            mValues[kNumberValue[i]] = value;
+            if (mCallbacksFor) mCallbacksFor->StandardValueChanged(kNumberValue[i], value);
         }
         return;
     }
