@@ -365,13 +365,13 @@ std::string_view KZeq::FieldReadCView() {
     return value;
 }
 
-bool KZeq::FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, double* pNumbers,
-                            int pRoom, int* pTaken) {
+bool KZeq::FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, bool pAll,
+                            double* pNumbers, int pRoom, int* pTaken) {
     Impl& impl = *mImpl;
     int taken = 0;
-    if (!impl.Readable() || !pPatterns || pCount <= 0 || !pNumbers || pRoom < 0) return false;
+    if (!impl.Readable() || !pPatterns || pCount <= 0 || pRoom < 0 || (pRoom > 0 && !pNumbers)) return false;
     const bool read = Guard(impl, false, [&] {
-        return impl.mReader.ReadPattern(View(pName), pPatterns, pCount, pNumbers, pRoom, taken);
+        return impl.mReader.ReadPattern(View(pName), pPatterns, pCount, pAll, pNumbers, pRoom, taken);
     });
     if (read && pTaken) *pTaken = taken;
     return read;

@@ -37,13 +37,16 @@ struct KZeqFileHeaderInfo {
     int mFileVersion;
 };
 
-// One field of a known layout, for KZeq::FieldReadPattern.
+// One field of a known layout, for KZeq::FieldReadPattern: texts first, then
+// numbers, then a block.
 struct KZeqFieldPattern {
     const char* mName;
-    const char* mText;  // its one value is this text; null: it holds mNumbers numbers
-    int mNumbers;       // numbers it holds, taken in order; -1: any values, none taken
-    bool mOptional;     // may be missing (a field of a block only)
-    const KZeqFieldPattern* mBlock;  // the fields of its block, in order; null: a block is not read
+    const char* const* mTexts;  // the texts its first values are (a null entry: any text); null: none
+    int mTextCount;
+    int mNumbers;              // the numbers after them, taken in order; -1: any values, none taken
+    const char* mNumberTypes;  // the stored types they may have ('D', 'F', 'I', 'L', 'C'); null: any of those
+    bool mOptional;            // may be missing (a field of a block only)
+    const KZeqFieldPattern* mBlock;  // the fields of its block, in order; null: its block is not read
     int mBlockCount;
     const double* mEqual;  // the values its numbers must have; null: any
 };
@@ -299,15 +302,16 @@ public:
     int FieldReadLn(kLongLong* pValues, int pCount);
 
     // Fields of a known layout read in one pass over the file's bytes: the
-    // fields of that name not visited yet in the current block, when they are
-    // exactly pPatterns in order (a block holding exactly the fields its
-    // pattern lists, in that order, but for optional ones missing) and every
-    // field, block and value read is sound. Their numbers then go to pNumbers
-    // in file order (*pTaken of them, pRoom at most) and the fields count as
-    // visited, as if each had been read. Otherwise false, with nothing read or
-    // visited: read them field by field, as before.
-    bool FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, double* pNumbers,
-                          int pRoom, int* pTaken);
+    // next pCount fields of that name not visited yet in the current block
+    // (with pAll, all of them, and exactly pCount), when they are pPatterns in
+    // order (a block holding exactly the fields its pattern lists, in that
+    // order, but for optional ones missing) and every field, block and value
+    // read is sound. Their numbers then go to pNumbers in file order (*pTaken
+    // of them, pRoom at most) and the fields count as visited, as if each had
+    // been read. Otherwise false, with nothing read or visited: read them
+    // field by field, as before.
+    bool FieldReadPattern(const char* pName, const KZeqFieldPattern* pPatterns, int pCount, bool pAll,
+                          double* pNumbers, int pRoom, int* pTaken);
 
     // A value of the open field with its stored type, as FieldReadValues hands
     // it out: 'D' and 'F' in mDouble; 'I', 'L' and 'C' (its signed code) in

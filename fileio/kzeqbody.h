@@ -479,8 +479,8 @@ public:
     bool ReadText(std::string_view& out, char (&text)[kTextRoom]);
     bool ReadEmbedded(ZeqEmbeddedRef& out);
     // KZeq::FieldReadPattern on the current block (kzeqpattern.cpp).
-    bool ReadPattern(std::string_view name, const KZeqFieldPattern* patterns, int count, double* numbers, int room,
-                     int& taken);
+    bool ReadPattern(std::string_view name, const KZeqFieldPattern* patterns, int count, bool all, double* numbers,
+                     int room, int& taken);
     // Time: ticks, with the section version deciding how 'I' values read.
     bool ReadTime(std::int64_t& ticks, int sectionVersion) {
         return ReadTicks(ticks) || ReadTimeSlow(ticks, sectionVersion);

@@ -50,12 +50,14 @@ bool ParseField(const std::uint8_t* p, const std::uint8_t* end, FieldAt& f) {
     return true;
 }
 
-// The one text value of a field, when it is exactly one sound stored string.
-bool IsText(const FieldAt& f, const char* text) {
-    if (f.mCount != 1 || f.mValuesEnd - f.mValues < 5 || *f.mValues != kTagString) return false;
-    const std::uint32_t length = Load<std::uint32_t>(f.mValues + 1);
-    if (length != static_cast<std::size_t>(f.mValuesEnd - f.mValues) - 5) return false;
-    return std::strlen(text) == length && std::memcmp(f.mValues + 5, text, length) == 0;
+// The stored string at p (its tag), when it is sound within end.
+bool TextAt(const std::uint8_t*& p, const std::uint8_t* end, std::string_view& text) {
+    if (end - p < 5 || *p != kTagString) return false;
+    const std::uint32_t length = Load<std::uint32_t>(p + 1);
+    if (length > static_cast<std::size_t>(end - p) - 5) return false;
+    text = std::string_view(reinterpret_cast<const char*>(p + 5), length);
+    p += 5 + length;
+    return true;
 }
 
 double Number(std::uint8_t type, const std::uint8_t* v) {
@@ -68,32 +70,31 @@ double Number(std::uint8_t type, const std::uint8_t* v) {
     }
 }
 
-// The field's values, when they are exactly count sound numbers (single or in
-// runs, none in a chunk), into out.
-bool TakeNumbers(const FieldAt& f, int count, double* out) {
-    if (f.mCount != static_cast<std::uint32_t>(count)) return false;
-    const std::uint8_t* p = f.mValues;
+// count sound numbers at p (single or in runs, none in a chunk), of the types
+// allowed (null: any), into out.
+bool TakeNumbers(const std::uint8_t*& p, const std::uint8_t* end, int count, const char* types, double* out) {
     int taken = 0;
     while (taken < count) {
-        if (p >= f.mValuesEnd) return false;
-        const std::uint8_t tag = *p;
-        const std::size_t left = static_cast<std::size_t>(f.mValuesEnd - p) - 1;
-        if (tag >= 'a' && tag <= 'z') {
-            const std::uint8_t type = static_cast<std::uint8_t>(tag - ('a' - 'A'));
-            const std::size_t size = ElementSize(type);
-            if (size == 0 || left < 4) return false;
+        if (p >= end) return false;
+        std::uint8_t tag = *p;
+        const std::size_t left = static_cast<std::size_t>(end - p) - 1;
+        const bool run = tag >= 'a' && tag <= 'z';
+        const std::uint8_t type = run ? static_cast<std::uint8_t>(tag - ('a' - 'A')) : tag;
+        const std::size_t size = ElementSize(type);
+        if (size == 0 || (types && !std::strchr(types, static_cast<char>(type)))) return false;
+        if (run) {
+            if (left < 4) return false;
             const std::uint32_t n = Load<std::uint32_t>(p + 1);
             if (n == 0 || n > (left - 4) / size || n > static_cast<std::uint32_t>(count - taken)) return false;
             p += 5;
             for (std::uint32_t i = 0; i < n; ++i, p += size) out[taken++] = Number(type, p);
         } else {
-            const std::size_t size = ElementSize(tag);
-            if (size == 0 || size > left) return false;
-            out[taken++] = Number(tag, p + 1);
+            if (size > left) return false;
+            out[taken++] = Number(type, p + 1);
             p += 1 + size;
         }
     }
-    return p == f.mValuesEnd;
+    return true;
 }
 
 class Matcher {
@@ -102,15 +103,24 @@ public:
 
     bool Field(const FieldAt& f, const KZeqFieldPattern& pattern) {
         if (f.mName != pattern.mName) return false;
-        if (pattern.mText) {
-            if (!IsText(f, pattern.mText)) return false;
-        } else if (pattern.mNumbers > 0) {
-            if (mTaken + pattern.mNumbers > mRoom || !TakeNumbers(f, pattern.mNumbers, mNumbers + mTaken)) return false;
+        if (pattern.mNumbers >= 0) {
+            // Exactly these values, filling the field's value bytes.
+            if (f.mCount != static_cast<std::uint32_t>(pattern.mTextCount + pattern.mNumbers)) return false;
+            const std::uint8_t* p = f.mValues;
+            for (int i = 0; i < pattern.mTextCount; ++i) {
+                std::string_view text;
+                if (!TextAt(p, f.mValuesEnd, text)) return false;
+                const char* expected = pattern.mTexts[i];
+                if (expected && (text.size() != std::strlen(expected) || std::memcmp(text.data(), expected, text.size())))
+                    return false;
+            }
+            if (mTaken + pattern.mNumbers > mRoom) return false;
+            double* numbers = mNumbers + mTaken;
+            if (!TakeNumbers(p, f.mValuesEnd, pattern.mNumbers, pattern.mNumberTypes, numbers) || p != f.mValuesEnd)
+                return false;
             for (int i = 0; pattern.mEqual && i < pattern.mNumbers; ++i)
-                if (!(mNumbers[mTaken + i] == pattern.mEqual[i])) return false;
+                if (!(numbers[i] == pattern.mEqual[i])) return false;
             mTaken += pattern.mNumbers;
-        } else if (pattern.mNumbers == 0 && f.mCount != 0) {
-            return false;
         }
         if (!pattern.mBlock) return true;
         if (!f.mBlock || mDepthLeft <= 0) return false;
@@ -147,8 +157,8 @@ private:
 
 }  // namespace
 
-bool ZeqBodyReader::ReadPattern(std::string_view name, const KZeqFieldPattern* patterns, int count, double* numbers,
-                                int room, int& taken) {
+bool ZeqBodyReader::ReadPattern(std::string_view name, const KZeqFieldPattern* patterns, int count, bool all,
+                                double* numbers, int room, int& taken) {
     if (mDepth < 0) return false;
     Level& level = Top();
     if (!level.mIndexed) Index(level);
@@ -164,8 +174,8 @@ bool ZeqBodyReader::ReadPattern(std::string_view name, const KZeqFieldPattern* p
         if (!ParseField(entry.mField, level.mEnd, f) || !matcher.Field(f, patterns[i])) return false;
         index = entry.mNext;
     }
-    if (index != kNone) return false;  // more fields of the name than the layout has
-    group->mCursor = kNone;
+    if (all && index != kNone) return false;  // more fields of the name than the layout has
+    group->mCursor = index;
     level.mOpen = nullptr;
     mCursor = nullptr;
     taken = matcher.Taken();

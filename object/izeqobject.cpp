@@ -1,5 +1,6 @@
 #include "object/izeqobject.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -128,6 +129,8 @@ private:
 
     bool WriteValue(KProperty& property);
     bool ReadValue(KProperty& property);
+    // The records written from the list itself, in its order, read in one pass.
+    void ReadListedRecords(KArrayTemplate<KProperty*>& properties, int& cursor);
     KProperty* FindListed(KArrayTemplate<KProperty*>& properties, const char* name, int& cursor);
 
     bool mBeforeVersion6 = false;
@@ -210,6 +213,56 @@ KProperty* KZeqObjectStream::FindListed(KArrayTemplate<KProperty*>& properties, 
     return nullptr;
 }
 
+void KZeqObjectStream::ReadListedRecords(KArrayTemplate<KProperty*>& properties, int& cursor) {
+    // One record per savable property, as the list's writer writes them: its
+    // name, any two texts, its value as numbers. Each is the property the
+    // search below would find for it: none of the unsaved ones passed over
+    // since the one before has its name.
+    struct Layout {
+        std::vector<KZeqFieldPattern> mPatterns;
+        std::vector<std::array<const char*, 3>> mTexts;
+        std::vector<KProperty*> mTargets;
+        std::vector<double> mNumbers;
+    };
+    thread_local Layout layout;
+    layout.mPatterns.clear();
+    layout.mTexts.clear();
+    layout.mTargets.clear();
+    const int n = properties.GetCount();
+    layout.mTexts.reserve(static_cast<std::size_t>(n));
+    int last = -1, room = 0;
+    for (int i = 0; i < n; ++i) {
+        KProperty* property = properties[i];
+        if (!property || property->GetPropertyFlag(kPropertyFlagNotSavable)) continue;
+        const char* name = property->GetPropertyName();
+        bool passedOver = false;
+        for (int j = last + 1; j < i && !passedOver; ++j)
+            passedOver = properties[j] && std::strcmp(properties[j]->GetPropertyName(), name) == 0;
+        if (passedOver) break;
+        const int members = KPropertyTypeGetInfo(property->GetValueType()).mMemberCount;
+        layout.mTexts.push_back({name, nullptr, nullptr});
+        layout.mPatterns.push_back(KZeqFieldPattern{kPropertyField, layout.mTexts.back().data(), 3, members, "DFIL",
+                                                    false, nullptr, 0, nullptr});
+        layout.mTargets.push_back(property);
+        room += members;
+        last = i;
+    }
+    if (layout.mTargets.empty()) return;
+    layout.mNumbers.resize(static_cast<std::size_t>(room));
+    int taken = 0;
+    if (!FieldReadPattern(kPropertyField, layout.mPatterns.data(), static_cast<int>(layout.mPatterns.size()), false,
+                          layout.mNumbers.data(), room, &taken) ||
+        taken != room)
+        return;
+    const double* values = layout.mNumbers.data();
+    for (std::size_t k = 0; k < layout.mTargets.size(); ++k) {
+        const int members = layout.mPatterns[k].mNumbers;
+        if (members > 0) layout.mTargets[k]->SetDataFromDoubles(values, members);
+        values += members;
+    }
+    cursor = last + 1;
+}
+
 bool KZeqObjectStream::FieldReadPropertiesList(KArrayTemplate<KProperty*>& properties, KObject* owner) {
     if (!FieldReadBegin(kListField) && !FieldReadBegin(kOldListField)) return false;
     if (!FieldReadBlockBegin()) {
@@ -218,6 +271,7 @@ bool KZeqObjectStream::FieldReadPropertiesList(KArrayTemplate<KProperty*>& prope
     }
     const HdlKObject ownerHandle(owner);  // setters may end the owner
     int cursor = 0;
+    ReadListedRecords(properties, cursor);
     // The record's texts are read in place: no string is made per record.
     KeptText nameText, typeText, flagText;
     while (FieldReadBegin(kPropertyField)) {

@@ -242,23 +242,33 @@ namespace {
 // (each "X", "Y", "Z" with a default value and, in a take other than the
 // default one, a colour, then the layer type each has), then "Visibility".
 constexpr double kAdd[] = {1}, kEuler[] = {2}, kMultiply[] = {3};
-constexpr KZeqFieldPattern kAxis[] = {{"Default", nullptr, 1, false, nullptr, 0, nullptr},
-                                      {"Color", nullptr, -1, true, nullptr, 0, nullptr}};
-#define KZEQ_AXES(layer)                                                                                \
-    {{"Channel", "X", 0, false, kAxis, 2, nullptr}, {"Channel", "Y", 0, false, kAxis, 2, nullptr},      \
-     {"Channel", "Z", 0, false, kAxis, 2, nullptr}, {"LayerType", nullptr, 1, false, nullptr, 0, layer}}
+constexpr const char* kX[] = {"X"};
+constexpr const char* kY[] = {"Y"};
+constexpr const char* kZ[] = {"Z"};
+constexpr const char* kT[] = {"T"};
+constexpr const char* kR[] = {"R"};
+constexpr const char* kS[] = {"S"};
+constexpr const char* kTransformName[] = {"Transform"};
+constexpr const char* kVisibilityName[] = {"Visibility"};
+constexpr KZeqFieldPattern kAxis[] = {{"Default", nullptr, 0, 1, nullptr, false, nullptr, 0, nullptr},
+                                      {"Color", nullptr, 0, -1, nullptr, true, nullptr, 0, nullptr}};
+#define KZEQ_AXES(layer)                                                    \
+    {{"Channel", kX, 1, 0, nullptr, false, kAxis, 2, nullptr},              \
+     {"Channel", kY, 1, 0, nullptr, false, kAxis, 2, nullptr},              \
+     {"Channel", kZ, 1, 0, nullptr, false, kAxis, 2, nullptr},              \
+     {"LayerType", nullptr, 0, 1, nullptr, false, nullptr, 0, layer}}
 constexpr KZeqFieldPattern kTranslation[] = KZEQ_AXES(kAdd);
 constexpr KZeqFieldPattern kRotation[] = KZEQ_AXES(kEuler);
 constexpr KZeqFieldPattern kScaling[] = KZEQ_AXES(kMultiply);
 #undef KZEQ_AXES
-constexpr KZeqFieldPattern kTransform[] = {{"Channel", "T", 0, false, kTranslation, 4, nullptr},
-                                           {"Channel", "R", 0, false, kRotation, 4, nullptr},
-                                           {"Channel", "S", 0, false, kScaling, 4, nullptr}};
-constexpr KZeqFieldPattern kVisibility[] = {{"Default", nullptr, 1, false, nullptr, 0, nullptr},
-                                            {"Color", nullptr, -1, true, nullptr, 0, nullptr},
-                                            {"LayerType", nullptr, 1, false, nullptr, 0, kAdd}};
-constexpr KZeqFieldPattern kStandard[] = {{"Channel", "Transform", 0, false, kTransform, 3, nullptr},
-                                          {"Channel", "Visibility", 0, false, kVisibility, 3, nullptr}};
+constexpr KZeqFieldPattern kTransform[] = {{"Channel", kT, 1, 0, nullptr, false, kTranslation, 4, nullptr},
+                                           {"Channel", kR, 1, 0, nullptr, false, kRotation, 4, nullptr},
+                                           {"Channel", kS, 1, 0, nullptr, false, kScaling, 4, nullptr}};
+constexpr KZeqFieldPattern kVisibility[] = {{"Default", nullptr, 0, 1, nullptr, false, nullptr, 0, nullptr},
+                                            {"Color", nullptr, 0, -1, nullptr, true, nullptr, 0, nullptr},
+                                            {"LayerType", nullptr, 0, 1, nullptr, false, nullptr, 0, kAdd}};
+constexpr KZeqFieldPattern kStandard[] = {{"Channel", kTransformName, 1, 0, nullptr, false, kTransform, 3, nullptr},
+                                          {"Channel", kVisibilityName, 1, 0, nullptr, false, kVisibility, 3, nullptr}};
 // Where each number read lies among the standard values; -1 for the layer types.
 constexpr int kNumberCount = 14;
 constexpr int kNumberValue[kNumberCount] = {0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, -1};
@@ -278,7 +288,7 @@ void KZeqTakeNode::ReadChannels(KZeq* file, bool onlyDefaults, bool createMissin
     double numbers[kNumberCount];
     int taken = 0;
     if (!color && file &&
-        file->FieldReadPattern("Channel", kStandard, 2, numbers, kNumberCount, &taken) && taken == kNumberCount) {
+        file->FieldReadPattern("Channel", kStandard, 2, true, numbers, kNumberCount, &taken) && taken == kNumberCount) {
         for (int i = 0; i < kNumberCount; ++i) {
             if (kNumberValue[i] < 0) continue;
             const float value = static_cast<float>(numbers[i]);

@@ -21,11 +21,13 @@ namespace {
 // "Item" fields: a name, a block with "Value" (one number), an optional "Note" (anything) and
 // "Kind" (which must be 2).
 constexpr double kTwo[] = {2};
-constexpr KZeqFieldPattern kItem[] = {{"Value", nullptr, 1, false, nullptr, 0, nullptr},
-                                      {"Note", nullptr, -1, true, nullptr, 0, nullptr},
-                                      {"Kind", nullptr, 1, false, nullptr, 0, kTwo}};
-constexpr KZeqFieldPattern kItems[] = {{"Item", "A", 0, false, kItem, 3, nullptr},
-                                       {"Item", "B", 0, false, kItem, 3, nullptr}};
+constexpr const char* kA[] = {"A"};
+constexpr const char* kB[] = {"B"};
+constexpr KZeqFieldPattern kItem[] = {{"Value", nullptr, 0, 1, nullptr, false, nullptr, 0, nullptr},
+                                      {"Note", nullptr, 0, -1, nullptr, true, nullptr, 0, nullptr},
+                                      {"Kind", nullptr, 0, 1, nullptr, false, nullptr, 0, kTwo}};
+constexpr KZeqFieldPattern kItems[] = {{"Item", kA, 1, 0, nullptr, false, kItem, 3, nullptr},
+                                       {"Item", kB, 1, 0, nullptr, false, kItem, 3, nullptr}};
 
 // Writes one item; change alters what a case needs.
 void WriteItem(KZeq& z, const char* name, double value, bool note,
@@ -143,7 +145,7 @@ TEST_P(KZeqPattern, ReadAsFieldByFieldOrLeftAlone) {
     EXPECT_EQ(7, z.FieldReadI("Version", 0));
     double numbers[8] = {};
     int taken = -1;
-    EXPECT_EQ(c.mMatches, z.FieldReadPattern("Item", kItems, 2, numbers, 8, &taken));
+    EXPECT_EQ(c.mMatches, z.FieldReadPattern("Item", kItems, 2, true, numbers, 8, &taken));
     if (c.mMatches) {
         ASSERT_EQ(4, taken);
         EXPECT_EQ((std::vector<double>{expected[1], expected[2], expected[4], expected[5]}),
@@ -184,9 +186,53 @@ TEST(KZeqPatternDamage, LeavesDamageToTheFieldByFieldRead) {
         ASSERT_TRUE(z.ProjectOpen(path.c_str(), true, true));
         double numbers[8];
         int taken = 0;
-        EXPECT_FALSE(z.FieldReadPattern("Item", kItems, 2, numbers, 8, &taken));
+        EXPECT_FALSE(z.FieldReadPattern("Item", kItems, 2, true, numbers, 8, &taken));
         EXPECT_EQ(-1, z.GetLastErrorID());
         EXPECT_EQ((std::vector<double>{1, 1.5, 2, 1, 1.5, 2}), ReadItems(z));
         EXPECT_EQ(c.mError, z.GetLastErrorID());
     }
 }
+
+namespace {
+
+class KZeqPatternRecords : public ::testing::TestWithParam<Encoding> {
+protected:
+    zeqtest::TempDir mDir;
+};
+
+}  // namespace
+
+// Records of texts and numbers, the first ones of a name taken by a pattern of their own, the
+// rest left to be read one by one; numbers only of the types allowed.
+TEST_P(KZeqPatternRecords, FirstRecordsThenTheRest) {
+    const std::string path = mDir / "r.zeq";
+    ASSERT_TRUE(zeqtest::WriteZeq(path, GetParam(), [](KZeq& z) {
+        Put(z, "Rec", std::string("a"), std::string("any"), 1.5, 2.5);
+        Put(z, "Rec", std::string("b"), std::string("other"), 3);
+        Put(z, "Rec", std::string("c"), std::string("any"), std::string("4"));
+    }));
+    constexpr const char* kFirst[] = {"a", nullptr};
+    constexpr const char* kSecond[] = {"b", nullptr};
+    constexpr const char* kThird[] = {"c", nullptr};
+    const KZeqFieldPattern records[] = {{"Rec", kFirst, 2, 2, "DFIL", false, nullptr, 0, nullptr},
+                                        {"Rec", kSecond, 2, 1, "DFIL", false, nullptr, 0, nullptr},
+                                        {"Rec", kThird, 2, 1, "DFIL", false, nullptr, 0, nullptr}};
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(path.c_str(), true, true));
+    double numbers[4] = {};
+    int taken = 0;
+    EXPECT_FALSE(z.FieldReadPattern("Rec", records, 3, false, numbers, 4, &taken));  // a text is no number
+    EXPECT_FALSE(z.FieldReadPattern("Rec", records, 2, true, numbers, 4, &taken));   // a third one is left
+    EXPECT_FALSE(z.FieldReadPattern("Rec", records, 2, false, numbers, 2, &taken));  // no room for three
+    ASSERT_TRUE(z.FieldReadPattern("Rec", records, 2, false, numbers, 4, &taken));
+    EXPECT_EQ(3, taken);
+    EXPECT_EQ((std::vector<double>{1.5, 2.5, 3}), std::vector<double>(numbers, numbers + 3));
+    ASSERT_TRUE(z.FieldReadBegin("Rec"));
+    EXPECT_EQ("c", zeqtest::Str(z.FieldReadC()));
+    z.FieldReadEnd();
+    EXPECT_FALSE(z.FieldReadBegin("Rec"));
+    EXPECT_EQ(-1, z.GetLastErrorID());
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, KZeqPatternRecords, ::testing::ValuesIn(zeqtest::kEncodings),
+                         zeqtest::EncodingName);

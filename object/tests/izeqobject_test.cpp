@@ -166,6 +166,63 @@ TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
     EXPECT_FALSE(Read(*WriteModel(GetParam(), [](IZeqObject&) {}), target, &target));  // no record at all
 }
 
+// Records in the list's own order are read in one pass; wherever that pass does not apply the
+// records are read one by one, with the same outcome: a record the search finds on an unsaved
+// property of the same name is not read, a damaged value leaves its property, and records the
+// list lacks follow.
+TEST_P(PropertyListRecord, RecordsInListOrderReadAsOneByOne) {
+    typedef std::pair<std::vector<const char*>, std::vector<double>> Record;
+    const struct {
+        const char* mWhat;
+        std::vector<Record> mRecords;
+        std::vector<double> mExpected;  // A, B (three members), Twin, C
+    } cases[] = {
+        {"in order", {{{"A", "Number", ""}, {1}}, {{"B", "Vector", ""}, {2, 3, 4}}, {{"Twin", "Number", ""}, {5}},
+                      {{"C", "Number", ""}, {6}}},
+         {1, 2, 3, 4, -1, 6}},
+        {"damaged value", {{{"A", "Number", ""}, {1}}, {{"B", "Vector", ""}, {2, 3}}, {{"Twin", "Number", ""}, {5}},
+                           {{"C", "Number", ""}, {6}}},
+         {1, -1, -1, -1, -1, 6}},
+        {"records after", {{{"A", "Number", ""}, {1}}, {{"B", "Vector", ""}, {2, 3, 4}}, {{"Twin", "Number", ""}, {5}},
+                           {{"C", "Number", ""}, {6}}, {{"Extra", "Number", "U"}, {7}}},
+         {1, 2, 3, 4, -1, 6}},
+        {"swapped", {{{"B", "Vector", ""}, {2, 3, 4}}, {{"A", "Number", ""}, {1}}, {{"C", "Number", ""}, {6}}},
+         {1, 2, 3, 4, -1, 6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mWhat);
+        auto memory = WriteModel(GetParam(), [&](IZeqObject& stream) {
+            stream.FieldWriteBegin("Properties60");
+            stream.FieldWriteBlockBegin();
+            for (const Record& record : c.mRecords) {
+                stream.FieldWriteBegin("Property");
+                for (const char* text : record.first) stream.FieldWriteC(text);
+                for (double number : record.second) stream.FieldWriteD(number);
+                stream.FieldWriteEnd();
+            }
+            stream.FieldWriteBlockEnd();
+            stream.FieldWriteEnd();
+        });
+        // A, B, an unsaved "Twin" ahead of the saved one, C.
+        KObject target;
+        KPropertyTemplate<double> a, twinUnsaved, twin, cc;
+        KPropertyTemplate<KgeTVector> b;
+        AddMember(target, a, "A");
+        AddMember(target, b, "B");
+        AddMember(target, twinUnsaved, "Twin");
+        twinUnsaved.ModifyPropertyFlag(kPropertyFlagNotSavable, true);
+        AddMember(target, twin, "Twin");
+        AddMember(target, cc, "C");
+        a.Value() = twin.Value() = twinUnsaved.Value() = cc.Value() = -1;
+        b.Value() = KgeTVector(-1, -1, -1);
+        ASSERT_TRUE(Read(*memory, target, &target));
+        EXPECT_EQ(c.mExpected, (std::vector<double>{a.Value(), b.Value().mData[0], b.Value().mData[1],
+                                                   b.Value().mData[2], twin.Value(), cc.Value()}));
+        EXPECT_EQ(-1.0, twinUnsaved.Value());
+        EXPECT_EQ(c.mRecords.size() > 4 ? 6 : 5, target.GetPropertyCount());  // "Extra" joins as a user property
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Encodings, PropertyListRecord, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Binary" : "Ascii"; });
 
