@@ -218,6 +218,26 @@ bool KZeq::FieldWriteBegin(const char* pName, std::size_t pLength) {
 }
 
 bool KZeq::FieldWriteEnd() { ZEQ_WRITE(FieldEnd(), FieldEnd()); }
+
+bool KZeq::FieldWriteRecord(const char* pName, const std::string_view* pTexts, int pTextCount, const char* pTypes,
+                            const double* pNumbers, int pNumberCount) {
+    if (pTextCount < 0 || pNumberCount < 0 || (pTextCount > 0 && !pTexts) || (pNumberCount > 0 && (!pTypes || !pNumbers)))
+        return false;
+    const std::string_view name = View(pName);
+    Impl& impl = *mImpl;
+    return Guard(impl, false, [&] {
+        if (!impl.CanWrite()) return false;
+        if (impl.mBinary)
+            return impl.AfterWrite(impl.mBodyWriter.WriteRecord(name, pTexts, pTextCount, pTypes, pNumbers, pNumberCount));
+        ZeqAsciiWriter& writer = impl.mAsciiWriter;
+        bool ok = impl.AfterWrite(writer.FieldBegin(name));
+        for (int i = 0; ok && i < pTextCount; ++i) ok = impl.AfterWrite(writer.WriteString(pTexts[i]));
+        for (int i = 0; ok && i < pNumberCount; ++i)
+            ok = impl.AfterWrite(pTypes[i] == 'I' ? writer.WriteInt(static_cast<std::int32_t>(pNumbers[i]))
+                                                  : writer.WriteDouble(pNumbers[i]));
+        return impl.AfterWrite(writer.FieldEnd()) && ok;
+    });
+}
 bool KZeq::FieldWriteBlockBegin() { ZEQ_WRITE(BlockBegin(), BlockBegin()); }
 bool KZeq::FieldWriteBlockEnd() { ZEQ_WRITE(BlockEnd(), BlockEnd()); }
 

@@ -217,6 +217,12 @@ public:
     bool FieldWriteBlockBegin();
     bool FieldWriteBlockEnd();
 
+    // A whole field written at once: pTexts, then pNumbers, each written by
+    // FieldWriteI when its type is 'I' (a value the double holds exactly) and
+    // by FieldWriteD when 'D', between FieldWriteBegin and FieldWriteEnd; the
+    // same bytes as those calls write.
+    bool FieldWriteRecord(const char* pName, const std::string_view* pTexts, int pTextCount, const char* pTypes,
+                          const double* pNumbers, int pNumberCount);
     bool FieldWriteC(const char* pValue);
     bool FieldWriteC(const char* pValue, std::size_t pLength);
     bool FieldWriteI(int pValue);

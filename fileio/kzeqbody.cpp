@@ -21,8 +21,9 @@ static_assert(std::numeric_limits<double>::is_iec559, "IEEE doubles expected");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the stored layout is little-endian");
 #endif
 
-// Below this many distinct names a linear search beats hashing.
-constexpr std::size_t kLinearGroups = 8;
+// Below this many distinct names a linear search (lengths and first letters
+// compared first) beats hashing, whose table allocates per name.
+constexpr std::size_t kLinearGroups = 24;
 
 
 // --- ZeqBuffer -------------------------------------------------------------------
@@ -409,6 +410,62 @@ bool ZeqBodyWriter::WriteString(std::string_view text) {
     Store<std::uint32_t>(p + 1, static_cast<std::uint32_t>(text.size()));
     if (!text.empty()) std::memcpy(p + 5, text.data(), text.size());
     ++field.mCount;
+    return true;
+}
+
+bool ZeqBodyWriter::WriteRecord(std::string_view name, const std::string_view* texts, int textCount, const char* types,
+                                const double* values, int valueCount) {
+    // The common record (a short name, short texts, a few numbers: no chunk,
+    // no run) in one piece; any other the long way.
+    bool simple = !Failed() && name.size() <= kMaxNameLength && valueCount >= 0 && static_cast<std::uint32_t>(valueCount) < kRunThreshold &&
+                  textCount >= 0 && textCount < 16;
+    std::size_t valueBytes = 0;
+    for (int i = 0; simple && i < textCount; ++i) {
+        simple = texts[i].size() < kChunkBytes / 4;
+        valueBytes += 5 + texts[i].size();
+    }
+    for (int i = 0; simple && i < valueCount; ++i) {
+        simple = types[i] == kTagInt || types[i] == kTagDouble;
+        valueBytes += types[i] == kTagInt ? 5 : 9;
+    }
+    if (!simple) {
+        bool ok = FieldBegin(name);
+        for (int i = 0; ok && i < textCount; ++i) ok = WriteString(texts[i]);
+        for (int i = 0; ok && i < valueCount; ++i)
+            ok = types[i] == kTagInt ? WriteInt(static_cast<std::int32_t>(values[i])) : WriteDouble(values[i]);
+        return FieldEnd() && ok;
+    }
+    if (!mFields.empty() && !mFields.back().mBlockOpen) EndTop();
+    const std::size_t total = kFieldHeaderSize + name.size() + valueBytes;
+    std::uint8_t* p = mBuffer->Grow(total);
+    if (!p) {
+        Track();
+        return false;
+    }
+    Store<std::uint64_t>(p, total - 8);
+    Store<std::uint32_t>(p + 8, static_cast<std::uint32_t>(name.size()));
+    Store<std::uint32_t>(p + 12, static_cast<std::uint32_t>(textCount + valueCount));
+    Store<std::uint64_t>(p + 16, valueBytes);
+    p += kFieldHeaderSize;
+    if (!name.empty()) std::memcpy(p, name.data(), name.size());
+    p += name.size();
+    for (int i = 0; i < textCount; ++i) {
+        p[0] = kTagString;
+        Store<std::uint32_t>(p + 1, static_cast<std::uint32_t>(texts[i].size()));
+        if (!texts[i].empty()) std::memcpy(p + 5, texts[i].data(), texts[i].size());
+        p += 5 + texts[i].size();
+    }
+    for (int i = 0; i < valueCount; ++i) {
+        p[0] = static_cast<std::uint8_t>(types[i]);
+        if (types[i] == kTagInt) {
+            Store<std::int32_t>(p + 1, static_cast<std::int32_t>(values[i]));
+            p += 5;
+        } else {
+            Store<double>(p + 1, values[i]);
+            p += 9;
+        }
+    }
+    Track();
     return true;
 }
 

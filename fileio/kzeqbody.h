@@ -285,6 +285,11 @@ public:
     bool WriteLong(std::int64_t v) { return WriteValue(kTagLong, v); }
     bool WriteChar(char v) { return WriteValue(kTagChar, v); }
     bool WriteString(std::string_view text);
+    // A whole field of texts, then numbers ('I': an int held exactly by the
+    // double, 'D': a double), stored exactly as FieldBegin, the writes and
+    // FieldEnd store it.
+    bool WriteRecord(std::string_view name, const std::string_view* texts, int textCount, const char* types,
+                     const double* values, int valueCount);
     bool WriteArray(std::uint8_t tag, const void* values, std::size_t count);
     bool WriteEmbedded(const ZeqEmbeddedRef& ref);
     // A record of this shape written as singles, where each value's own call

@@ -28,6 +28,7 @@ zeq_add_test(fileio_zeq_tests
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_lifecycle_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_compat_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_pattern_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_record_test.cpp
   LIBS zeq_fileio)
 if(TARGET fileio_zeq_tests)
   target_compile_definitions(fileio_zeq_tests PRIVATE ZEQ_FILEIO_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/tests/data")

@@ -359,9 +359,12 @@ bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     for (int i = object.GetBuiltInEntryCount(); i < object.GetPropertyCount(); ++i)
         if (KProperty* property = object.PeekProperty(i)) wrapped.push_back(property);
     std::sort(wrapped.begin(), wrapped.end());
+    const int builtIns = object.GetBuiltInEntryCount();
     for (int i = 0; i < handler->GetPropertyCount(); ++i) {
         KProperty* property = handler->GetProperty(i);
-        if (!property || object.WrapsBuiltIn(property) || std::binary_search(wrapped.begin(), wrapped.end(), property))
+        // Mostly the built-in entry at the same place stands for it.
+        if (!property || (i < builtIns && object.PeekProperty(i) == property) || object.WrapsBuiltIn(property) ||
+            std::binary_search(wrapped.begin(), wrapped.end(), property))
             continue;
         KZeqUserProperty* user = mManager.CreateKZeqUserProperty(property);
         if (!user) continue;

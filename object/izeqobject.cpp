@@ -31,15 +31,6 @@ constexpr FlagLetter kFlagLetters[] = {
     {'T', true, KPropertyInfo::kFlagTemporary},
 };
 
-std::string FlagsToText(const KProperty& property) {
-    std::string text;
-    for (const FlagLetter& f : kFlagLetters) {
-        const unsigned word = f.mInInfo ? property.GetPropertyInfo().mFlags : property.GetPropertyFlags();
-        if (word & f.mBit) text += f.mLetter;
-    }
-    return text;
-}
-
 bool HasLetter(const char* text, char letter) { return text && std::strchr(text, letter) != nullptr; }
 
 // Flags of a property created from a record (the user flag is always set).
@@ -128,6 +119,9 @@ private:
     typedef std::unordered_map<std::string, Entry> NameSet;
 
     bool WriteValue(KProperty& property);
+    // The numbers WriteValue would write, with their types ('I' or 'D'); -1
+    // when they are more than a record takes at once (WriteValue then writes them).
+    int RecordValue(KProperty& property, char* types, double* numbers);
     bool ReadValue(KProperty& property);
     // The records written from the list itself, in its order, read in one pass.
     void ReadListedRecords(KArrayTemplate<KProperty*>& properties, int& cursor);
@@ -173,15 +167,64 @@ bool KZeqObjectStream::WriteValue(KProperty& property) {
     return ok;
 }
 
+int KZeqObjectStream::RecordValue(KProperty& property, char* types, double* numbers) {
+    const KPropertyTypeInfo& info = KPropertyTypeGetInfo(property.GetValueType());
+    if (info.mMemberCount == 0) return 0;
+    if (info.mMemberCount > kPropertyMaxMembers) return -1;
+    alignas(double) unsigned char raw[64] = {};
+    if (!property.GetData(raw)) return 0;
+    switch (info.mKind) {
+        case KPropertyValueKind::eBool:
+            types[0] = 'I', numbers[0] = raw[0] ? 1 : 0;
+            return 1;
+        case KPropertyValueKind::eInteger: {
+            std::int32_t v;
+            std::memcpy(&v, raw, sizeof(v));
+            types[0] = 'I', numbers[0] = v;
+            return 1;
+        }
+        case KPropertyValueKind::eFloat: {
+            float v;
+            std::memcpy(&v, raw, sizeof(v));
+            types[0] = 'D', numbers[0] = v;
+            return 1;
+        }
+        case KPropertyValueKind::eDouble:
+        case KPropertyValueKind::eDoubles:
+            for (int i = 0; i < info.mMemberCount; ++i) {
+                types[i] = 'D';
+                std::memcpy(&numbers[i], raw + i * sizeof(double), sizeof(double));
+            }
+            return info.mMemberCount;
+        case KPropertyValueKind::eNone:
+            break;
+    }
+    return 0;
+}
+
 bool KZeqObjectStream::FieldWritePropertiesList(KArrayTemplate<KProperty*>& properties) {
     bool ok = FieldWriteBegin(kListField) && FieldWriteBlockBegin();
     for (int i = 0; ok && i < properties.GetCount(); ++i) {
         KProperty* property = properties[i];
         if (!property || property->GetPropertyFlag(kPropertyFlagNotSavable)) continue;
         const KDataType* type = RecordDataType(*property);
-        ok = FieldWriteBegin(kPropertyField) && FieldWriteC(property->GetPropertyName()) &&
-             FieldWriteC(type ? type->GetName() : "") && FieldWriteC(FlagsToText(*property).c_str()) &&
-             WriteValue(*property) && FieldWriteEnd();
+        char flags[sizeof kFlagLetters / sizeof kFlagLetters[0] + 1];
+        std::size_t letters = 0;
+        for (const FlagLetter& f : kFlagLetters) {
+            const unsigned word = f.mInInfo ? property->GetPropertyInfo().mFlags : property->GetPropertyFlags();
+            if (word & f.mBit) flags[letters++] = f.mLetter;
+        }
+        const std::string_view texts[] = {property->GetPropertyName(), type ? type->GetName() : "",
+                                          std::string_view(flags, letters)};
+        // The value as WriteValue writes it, the record at once.
+        char types[kPropertyMaxMembers];
+        double numbers[kPropertyMaxMembers];
+        const int count = RecordValue(*property, types, numbers);
+        ok = count >= 0 ? FieldWriteRecord(kPropertyField, texts, 3, types, numbers, count)
+                        : FieldWriteBegin(kPropertyField) && FieldWriteC(texts[0].data(), texts[0].size()) &&
+                              FieldWriteC(texts[1].data(), texts[1].size()) &&
+                              FieldWriteC(texts[2].data(), texts[2].size()) && WriteValue(*property) &&
+                              FieldWriteEnd();
     }
     ok = ok && FieldWriteBlockEnd() && FieldWriteEnd();
     return ok && GetLastErrorID() == -1;

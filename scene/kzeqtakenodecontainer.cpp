@@ -157,10 +157,14 @@ int StandardChannelOf(const char* name) {
         default: return kNoChannel;
     }
     static const char* const kTransformNames[] = {"Lcl Translation", "Lcl Rotation", "Lcl Scaling"};
-    for (int i = 0; i < 3; ++i)
-        if (std::strcmp(name, kTransformNames[i]) == 0) return 3 * i;
-    if (EqualsNoCase(name, "Transform")) return kGroupChannel;
-    if (EqualsNoCase(name, "Visibility")) return KZeqTakeNode::eVisibility;
+    const std::size_t length = std::strlen(name);
+    if (*name == 'L') {
+        for (int i = 0; i < 3; ++i)
+            if (std::strcmp(name, kTransformNames[i]) == 0) return 3 * i;
+        return kNoChannel;
+    }
+    if (length == 9 && EqualsNoCase(name, "Transform")) return kGroupChannel;
+    if (length == 10 && EqualsNoCase(name, "Visibility")) return KZeqTakeNode::eVisibility;
     return kNoChannel;
 }
 
