@@ -245,6 +245,33 @@ bool FindObject(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, T
                 TObject& shape, TObject& inputShape, TObject& inputGeometry, TString& restoreCommand,
                 bool& wrapWarningShown);
 
+// What a shape builder holds while FindObject's shape is read (zeqtuloexport_dagwalk.cpp), each
+// given back when the read ends however it ends: a blend shape's envelope at 0 upstream of the
+// shape, and the command that undoes what FindObject changed (run when not empty).
+class ShapeEnvelopeOff {
+public:
+    explicit ShapeEnvelopeOff(const TObject& shape);
+    ~ShapeEnvelopeOff();
+    ShapeEnvelopeOff(const ShapeEnvelopeOff&) = delete;
+    ShapeEnvelopeOff& operator=(const ShapeEnvelopeOff&) = delete;
+
+private:
+    TObject mDeformer;
+    float mEnvelope = 1.0f;
+    bool mChanged = false;
+};
+
+class RestoreOnExit {
+public:
+    explicit RestoreOnExit(const TString& command) : mCommand(command) {}
+    ~RestoreOnExit();
+    RestoreOnExit(const RestoreOnExit&) = delete;
+    RestoreOnExit& operator=(const RestoreOnExit&) = delete;
+
+private:
+    const TString& mCommand;
+};
+
 // Name warnings of an export (zeqtuloexport_names.cpp).
 void WarnForNamespacesInMaterialsAndTextures(zeqsdk_400::ZeqLogFile* log, ZeqTuloSdkManager& manager);
 void WarnForNamespacesInFirstChildren(zeqsdk_400::ZeqLogFile* log, ZeqTuloSdkManager& manager, ZeqTuloNode* root);

@@ -273,3 +273,23 @@ bool FindObject(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& stat
     // transform (SkinnedVisibility) instead of writing it onto the shape, so the host keeps its own.
     return true;
 }
+
+ShapeEnvelopeOff::ShapeEnvelopeOff(const TObject& shape) {
+    TObject start = shape;
+    if (!ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer, TItDependencyGraph::kUpstream,
+                                                 TFn::kInvalid))
+        return;
+    TStatus status;
+    TFnBlendShapeDeformer blend(mDeformer, &status);
+    if (!status) return;
+    mEnvelope = blend.envelope();
+    mChanged = static_cast<bool>(blend.setEnvelope(0.0f));
+}
+
+ShapeEnvelopeOff::~ShapeEnvelopeOff() {
+    if (mChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
+}
+
+RestoreOnExit::~RestoreOnExit() {
+    if (mCommand.length() > 0) TGlobal::executeCommand(mCommand, false, false);
+}

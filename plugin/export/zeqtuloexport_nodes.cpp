@@ -3,11 +3,8 @@
 #include "plugin/export/zeqtuloexport.h"
 
 #include "content/kzeqnull.h"
-#include "plugin/zeqtuloutility.h"
-#include "tfndeformer.h"
 #include "tfnmesh.h"
 #include "tfntransform.h"
-#include "tglobal.h"
 
 using namespace zeqsdk_400;
 
@@ -35,55 +32,8 @@ ZeqTuloNode* ZeqTuloExport::BuildJointGeometry(TDagPath& path, TFnDagNode& node)
     return made;
 }
 
-namespace {
-
-// A blend shape's envelope at 0 while its base is read, given back when the read ends however it
-// ends.
-class EnvelopeOff {
-public:
-    explicit EnvelopeOff(const TObject& shape) {
-        TObject start = shape;
-        if (!ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer,
-                                                     TItDependencyGraph::kUpstream, TFn::kInvalid))
-            return;
-        TStatus status;
-        TFnBlendShapeDeformer blend(mDeformer, &status);
-        if (!status) return;
-        mEnvelope = blend.envelope();
-        mChanged = static_cast<bool>(blend.setEnvelope(0.0f));
-    }
-    ~EnvelopeOff() {
-        if (!mChanged) return;
-        TFnBlendShapeDeformer blend(mDeformer);
-        blend.setEnvelope(mEnvelope);
-    }
-    EnvelopeOff(const EnvelopeOff&) = delete;
-    EnvelopeOff& operator=(const EnvelopeOff&) = delete;
-
-private:
-    TObject mDeformer;
-    float mEnvelope = 1.0f;
-    bool mChanged = false;
-};
-
-// Runs the command that gives back what FindObject changed, when the read ends however it ends.
-class RestoreOnExit {
-public:
-    explicit RestoreOnExit(const TString& command) : mCommand(command) {}
-    ~RestoreOnExit() {
-        if (mCommand.length() > 0) TGlobal::executeCommand(mCommand, false, false);
-    }
-    RestoreOnExit(const RestoreOnExit&) = delete;
-    RestoreOnExit& operator=(const RestoreOnExit&) = delete;
-
-private:
-    const TString& mCommand;
-};
-
-}  // namespace
-
 ZeqTuloNode* ZeqTuloExport::BuildMeshGeometry(TDagPath& path, TFnDagNode& node) {
-    EnvelopeOff envelope(path.child(0));
+    ShapeEnvelopeOff envelope(path.child(0));
     TStatus status;
     TObject shape, inputShape, inputGeometry;
     TString restoreCommand;

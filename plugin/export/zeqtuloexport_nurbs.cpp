@@ -6,10 +6,7 @@
 
 #include "content/kzeqnurb.h"
 #include "plugin/export/zeqtuloexport.h"
-#include "plugin/zeqtuloutility.h"
-#include "tfndeformer.h"
 #include "tfnnurbssurface.h"
-#include "tglobal.h"
 #include "tplug.h"
 
 using namespace zeqsdk_400;
@@ -34,44 +31,14 @@ void ExtendedKnots(double* out, int n, Knot knot) {
     out[n + 1] = 2.0 * out[n] - out[n - 1];
 }
 
-class EnvelopeOff {
-public:
-    explicit EnvelopeOff(const TObject& shape) {
-        TObject start = shape;
-        if (!ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer,
-                                                     TItDependencyGraph::kUpstream, TFn::kInvalid))
-            return;
-        TStatus status;
-        TFnBlendShapeDeformer blend(mDeformer, &status);
-        if (!status) return;
-        mEnvelope = blend.envelope();
-        mChanged = static_cast<bool>(blend.setEnvelope(0.0f));
-    }
-    ~EnvelopeOff() {
-        if (mChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
-    }
-    EnvelopeOff(const EnvelopeOff&) = delete;
-    EnvelopeOff& operator=(const EnvelopeOff&) = delete;
-
-private:
-    TObject mDeformer;
-    float mEnvelope = 1.0f;
-    bool mChanged = false;
-};
-
 }  // namespace
 
 ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node) {
-    EnvelopeOff envelope(path.child(0));
+    ShapeEnvelopeOff envelope(path.child(0));
     TStatus status;
     TObject shape, inputShape, inputGeometry;
     TString restoreCommand;
-    struct Restore {
-        const TString& command;
-        ~Restore() {
-            if (command.length() > 0) TGlobal::executeCommand(command, false, false);
-        }
-    } restore{restoreCommand};
+    RestoreOnExit restore(restoreCommand);
     if (!FindObject(mLog.get(), path, node, status, 0, shape, inputShape, inputGeometry, restoreCommand,
                     mWrapWarningShown))
         return nullptr;
