@@ -271,4 +271,12 @@ void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZe
 // ---- Geometry pass (zeqtuloimport_geometry.cpp)
 bool IsCameraGroup(ZeqTuloNode* node);
 
+// ---- Host nodes of the import's nodes (zeqtuloimport_null.cpp)
+// The host node of the node's parent, or the null object (the world) when it has none.
+TObject ParentObject(const ZeqTuloNode& node);
+// The node's host transform under its parent's host node, named after the node without its
+// namespace prefix, its path entered in the node; false, with the host's status printed after
+// failure, when the host refuses it.
+bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& transform, TDagPath& path);
+
 #endif

@@ -146,19 +146,10 @@ void SetUVLayer(KZeqMesh& mesh, TFnMesh& host, const KeptPolygons& kept, int i, 
 
 void ZeqTuloImport::CreateMeshGeometry(ZeqTuloNode* node) {
     if (!node) return;
-    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
-    const TDagPath* parentPath = parent ? parent->GetDagPath() : nullptr;
-    TStatus status;
     TFnTransform transform;
-    transform.create(parentPath ? parentPath->node() : TObject::kNullObj, &status);
-    if (!status) {
-        status.perror("Cannot create Mesh Node");
-        return;
-    }
-    transform.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
     TDagPath path;
-    transform.getPath(path);
-    node->SetDagPath(&path);
+    if (!CreateNodeTransform(*node, "Cannot create Mesh Node", transform, path)) return;
+    TStatus status;
     KZeqMesh* mesh = node->GetMesh();
     if (!mesh) return;
 
