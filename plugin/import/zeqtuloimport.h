@@ -278,5 +278,7 @@ TObject ParentObject(const ZeqTuloNode& node);
 // namespace prefix, its path entered in the node; false, with the host's status printed after
 // failure, when the host refuses it.
 bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& transform, TDagPath& path);
+// The shape of the node's host transform that is of the type, as a path; false when none.
+bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape);
 
 #endif

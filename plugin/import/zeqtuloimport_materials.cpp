@@ -42,19 +42,6 @@ bool Connect(const TPlug& source, const TPlug& destination) {
     return !source.isNull() && !destination.isNull() && modifier.connect(source, destination) && modifier.doIt();
 }
 
-// The shape of the node's host transform that is of the type, as a path; false when none.
-bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
-    const TDagPath* path = node.GetDagPath();
-    if (!path || !path->isValid()) return false;
-    for (unsigned i = 0; i < path->childCount(); ++i) {
-        TObject child = path->child(i);
-        if (!child.hasFn(type)) continue;
-        shape = *path;
-        return shape.push(child);
-    }
-    return false;
-}
-
 // The texture of a layer's element that the polygon (or, for -1, the whole geometry) reads.
 KZeqTexture* LayerTexture(const KZeqLayerElementTexture& textures, int polygon) {
     const KZeqLayerElement::EMappingMode mode = textures.GetMappingMode();

@@ -30,6 +30,18 @@ bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& t
     return true;
 }
 
+bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
+    const TDagPath* path = node.GetDagPath();
+    if (!path || !path->isValid()) return false;
+    for (unsigned i = 0; i < path->childCount(); ++i) {
+        TObject child = path->child(i);
+        if (!child.hasFn(type)) continue;
+        shape = *path;
+        return shape.push(child);
+    }
+    return false;
+}
+
 namespace {
 
 // Type codes stored on skeleton host nodes, read back by the export.

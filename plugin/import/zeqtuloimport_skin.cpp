@@ -86,19 +86,6 @@ void MatrixValues(const KZeqXMatrix& matrix, double* values) {
     for (int k = 0; k < 16; ++k) values[k] = matrix.mData[k / 4][k % 4] + 0.0;
 }
 
-// The shape of the node's host transform that is of the type, as a path; false when none.
-bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
-    const TDagPath* path = node.GetDagPath();
-    if (!path || !path->isValid()) return false;
-    for (unsigned i = 0; i < path->childCount(); ++i) {
-        TObject child = path->child(i);
-        if (!child.hasFn(type)) continue;
-        shape = *path;
-        return shape.push(child);
-    }
-    return false;
-}
-
 class SkinBuilder {
 public:
     explicit SkinBuilder(ZeqTuloImport& driver) : mDriver(driver) {}
