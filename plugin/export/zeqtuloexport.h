@@ -1,6 +1,7 @@
 #ifndef ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORT_H
 #define ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORT_H
 
+#include <functional>
 #include <memory>
 
 #include "base/karray.h"
@@ -216,6 +217,10 @@ protected:
     ZeqTuloNode* NodeForPath(const TDagPath& path, const char* fullPathName, int first = -1) const;
     // Adds the node to mNodesByDagPath under the path's full name.
     void RegisterNode(ZeqTuloNode* node, const TDagPath& path);
+    // Visits start and its subtree, a node before its subtree and children from the last to the
+    // first, without recursion; a walk from mRootNode holds the node index from it unless one is
+    // there already (zeqtuloexport_nodelookup.cpp).
+    void VisitWithNodeIndex(ZeqTuloNode* start, const std::function<void(ZeqTuloNode*)>& visit);
     // The path the first walk is at and its full name, which the builders' registration reuses.
     const TDagPath* mWalkPath = nullptr;
     TString mWalkPathName;

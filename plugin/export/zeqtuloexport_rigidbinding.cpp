@@ -9,7 +9,6 @@
 #include "content/kzeqnurb.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
-#include "plugin/export/zeqtuloexportnodeindex.h"
 #include "plugin/zeqtulohelpers.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtuloutility.h"
@@ -77,22 +76,13 @@ bool OutputElementOf(const TPlug& outputs, const TPlug& inputs, const TObject& g
 
 void ZeqTuloExport::ExportRigidBinding(ZeqTuloNode* start) {
     if (!start) return;
-    const bool ownIndex = start == mRootNode && !mNodeIndex;
-    if (ownIndex) mNodeIndex = std::make_shared<ZeqTuloExportNodeIndex>(mRootNode);
-    // A node before its subtree, children from the last to the first, without recursion.
-    std::vector<ZeqTuloNode*> pending{start};
-    while (!pending.empty()) {
-        ZeqTuloNode* node = pending.back();
-        pending.pop_back();
+    VisitWithNodeIndex(start, [this](ZeqTuloNode* node) {
         ZeqTuloProgressMeter::Activate(node->GetName());
         if (TDagPath* path = node->GetDagPath()) {
             for (unsigned i = 0; i < path->childCount(); ++i)
                 if (static_cast<int>(path->child(i).apiType()) == kHostClusterHandle) ExportRigidBinding(path, static_cast<int>(i), node);
         }
-        const int count = node->GetChildCount(false);
-        for (int j = 0; j < count; ++j) pending.push_back(static_cast<ZeqTuloNode*>(node->GetChild(j)));
-    }
-    if (ownIndex) mNodeIndex.reset();
+    });
 }
 
 void ZeqTuloExport::ExportRigidBinding(TDagPath* path, int childIndex, ZeqTuloNode* node) {

@@ -13,7 +13,6 @@
 #include "fcurve/kfcurve.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
-#include "plugin/export/zeqtuloexportnodeindex.h"
 #include "plugin/zeqtulodialogs.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtulouserparams.h"
@@ -108,19 +107,10 @@ private:
 
 void ZeqTuloExport::ExportShape(ZeqTuloNode* start) {
     if (!start) return;
-    const bool ownIndex = start == mRootNode && !mNodeIndex;
-    if (ownIndex) mNodeIndex = std::make_shared<ZeqTuloExportNodeIndex>(mRootNode);
-    // A node before its subtree, children from the last to the first, without recursion.
-    std::vector<ZeqTuloNode*> pending{start};
-    while (!pending.empty()) {
-        ZeqTuloNode* node = pending.back();
-        pending.pop_back();
+    VisitWithNodeIndex(start, [this](ZeqTuloNode* node) {
         if (TDagPath* path = node->GetDagPath()) SetShapeOnModels(path, node);
-        const int count = node->GetChildCount(false);
-        for (int j = 0; j < count; ++j) pending.push_back(static_cast<ZeqTuloNode*>(node->GetChild(j)));
         ZeqTuloProgressMeter::Activate(nullptr);
-    }
-    if (ownIndex) mNodeIndex.reset();
+    });
 }
 
 void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
