@@ -250,6 +250,10 @@ bool FindObject(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, T
                 TObject& shape, TObject& inputShape, TObject& inputGeometry, TString& restoreCommand,
                 bool& wrapWarningShown);
 
+// The node's geometry attribute: its mesh, NURBS or patch; null for any other attribute or none
+// (zeqtuloexport_nodelookup.cpp).
+zeqsdk_400::KZeqGeometry* GeometryAttribute(zeqsdk_400::KZeqNode* node);
+
 // What a shape builder holds while FindObject's shape is read (zeqtuloexport_dagwalk.cpp), each
 // given back when the read ends however it ends: a blend shape's envelope at 0 upstream of the
 // shape, and the command that undoes what FindObject changed (run when not empty).

@@ -27,15 +27,6 @@ struct Point {
     double mWeight;
 };
 
-KZeqGeometry* GeometryOf(ZeqTuloNode* node) {
-    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-    if (!attribute) return nullptr;
-    const int type = attribute->GetAttributeType();
-    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
-               ? static_cast<KZeqGeometry*>(attribute)
-               : nullptr;
-}
-
 // One weight of the cluster: W's element at the point's index. False when it cannot be read.
 bool ReadWeight(const TPlug& weights, int index, double& weight, bool report) {
     if (index < 0) return false;
@@ -146,7 +137,7 @@ void ZeqTuloExport::ExportRigidBinding(TDagPath* path, int childIndex, ZeqTuloNo
         if (!status) continue;
 
         ZeqTuloNode* target = GetNodeWithThisChildren(mRootNode, &member);
-        KZeqGeometry* geometry = GeometryOf(target);
+        KZeqGeometry* geometry = GeometryAttribute(target);
         if (!geometry) continue;
         const int count = geometry->GetControlPointsCount();
         points.clear();

@@ -47,15 +47,6 @@ const char kProcessingStatus[] = "processing %d of %d";
 // The warning kinds, each shown at most once per base object.
 enum EWarning { eMissingTarget, eVertexCount, eSeveralTargets, eWarningCount };
 
-KZeqLayerContainer* GeometryOf(KZeqNode* node) {
-    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-    if (!attribute) return nullptr;
-    const int type = attribute->GetAttributeType();
-    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
-               ? static_cast<KZeqLayerContainer*>(attribute)
-               : nullptr;
-}
-
 KString Readable(const TString& text) { return ZeqTuloUtility::MakeItReadable(KString(text.asChar())); }
 
 // The first blank-separated token of text equals name.
@@ -135,7 +126,7 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
         TDagPath basePath;
         TDagPath::getAPathTo(base, basePath);
         if (GetNodeWithThisChildren(mRootNode, &basePath) != node) continue;
-        KZeqLayerContainer* baseGeometry = GeometryOf(node);
+        KZeqLayerContainer* baseGeometry = GeometryAttribute(node);
         if (!node->GetNodeAttribute()) return;
         if (!baseGeometry) continue;
         auto* geometry = static_cast<KZeqGeometry*>(baseGeometry);
@@ -195,7 +186,7 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
                 taken = FirstTokenIs(geometry->GetShapeName(s), shapeName);
             if (taken) continue;
 
-            KZeqLayerContainer* targetGeometry = GeometryOf(target);
+            KZeqLayerContainer* targetGeometry = GeometryAttribute(target);
             // A target without geometry has nothing to give.
             if (!targetGeometry) continue;
             const int pointCount = baseGeometry->GetControlPointsCount();
