@@ -113,6 +113,12 @@ private:
     std::string UniqueMaterialName(const std::string& full);
     // A spot's or camera's target as the file names it.
     std::string TargetName(KZeqNode* target) const;
+    // A spot's or camera's motion record: its name, its parent, its target's parent (the target's
+    // own, or the node's parent for a computed target) and its position track
+    // (kzeqwriter3ds_targets.cpp).
+    template <class Record>
+    void NameTargetedMotion(Record& record, KZeqNode* node, KZeqNode* target, KFCurve* const* t,
+                            std::uint32_t count) const;
     // False when the node lacks a take node while animating: it is then written as static.
     bool Animating(KZeqNode* node) const;
 

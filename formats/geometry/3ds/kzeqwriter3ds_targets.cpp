@@ -53,15 +53,46 @@ void ComputedTarget(KFCurve* const* t, KFCurve* const* r, int row, double distan
     for (int a = 0; a < 3; ++a) target[a]->KeyModifyEnd(static_cast<int>(count));
 }
 
+// The node's translation and rotation curves and its frame count: when animating, the take's
+// keyed curves (one-key curves of the defaults for the others) over the take's frames, else
+// one-key curves of the defaults and one frame.
+std::uint32_t PlacementCurves(KZeqNode* node, bool animating, MadeCurves& made, KTime& start, KTime& stop,
+                              KFCurve** t, KFCurve** r) {
+    KZeqVector4 T, R;
+    node->GetDefaultT(T);
+    node->GetDefaultR(R);
+    if (!animating) {
+        for (int a = 0; a < 3; ++a) {
+            t[a] = made.Default(T[a]);
+            r[a] = made.Default(R[a]);
+        }
+        return 1;
+    }
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    const std::uint32_t count = KeyCount(take, start, stop);
+    KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+    KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+    for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
+    for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
+    return count;
+}
+
 }  // namespace
+
+template <class Record>
+void KZeqWriter3DS::NameTargetedMotion(Record& record, KZeqNode* node, KZeqNode* target, KFCurve* const* t,
+                                       std::uint32_t count) const {
+    CutName(record.name, sizeof(record.name), FileName(node));
+    const std::string parent = ParentName(node, false);
+    CutName(record.parent, sizeof(record.parent), parent);
+    CutName(record.tparent, sizeof(record.tparent), target ? TargetName(target) : parent);
+    Create3DSTransDataFromTCB(record.pkeys, record.pos, t[0], t[1], t[2], count);
+}
 
 kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
     if (!node) return nullptr;
     MadeCurves made;
     KFCurve *t[3], *r[3], *c[3], *cone = nullptr;
-    KZeqVector4 T, R;
-    node->GetDefaultT(T);
-    node->GetDefaultR(R);
     KZeqColor colour;
     double coneAngle = 45.0;
     if (KZeqLight* light = node->GetLight()) {
@@ -69,24 +100,15 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         coneAngle = light->GetDefaultConeAngle();
     }
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    std::uint32_t count = 1;
     KTime start(0), stop(0);
     const bool animating = Animating(node);
+    const std::uint32_t count = PlacementCurves(node, animating, made, start, stop, t, r);
     if (!animating) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-            c[a] = made.Default(C[a]);
-        }
+        for (int a = 0; a < 3; ++a) c[a] = made.Default(C[a]);
         cone = made.Default(coneAngle);
     } else {
         KZeqTakeNode* take = node->GetCurrentTakeNode();
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
         KFCurve* cc[3] = {take->GetColorR(), take->GetColorG(), take->GetColorB()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
         for (int a = 0; a < 3; ++a) c[a] = made.Use(cc[a], C[a]);
         cone = made.Use(take->GetLightConeAngle(), coneAngle);
     }
@@ -107,11 +129,7 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         ReleaseSpotlightMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), FileName(node));
-    const std::string parent = ParentName(node, false);
-    CutName(record->parent, sizeof(record->parent), parent);
-    CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
-    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    NameTargetedMotion(*record, node, targetNode, t, count);
     Create3DSColorDataFromTCB(record->ckeys, record->color, c[0], c[1], c[2], count);
     Create3DSScalarDataFromTCB(record->hkeys, record->hot, cone, count);
     Create3DSScalarDataFromTCB(record->fkeys, record->fall, cone, count);
@@ -144,9 +162,6 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
     KZeqCamera* camera = node->GetCamera();
     MadeCurves made;
     KFCurve *t[3], *r[3], *fov = nullptr, *roll = nullptr;
-    KZeqVector4 T, R;
-    node->GetDefaultT(T);
-    node->GetDefaultR(R);
     const bool animating = Animating(node);
     double defaultFov = 45.0, defaultRoll = 0.0;
     const bool vertical = camera && camera->GetApertureMode() == KZeqCamera::eVERTICAL;
@@ -160,22 +175,13 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
                     camera, animating ? camera->GetDefaultFieldOfView() : camera->GetAngleOfView());
         }
     }
-    std::uint32_t count = 1;
     KTime start(0), stop(0);
+    const std::uint32_t count = PlacementCurves(node, animating, made, start, stop, t, r);
     if (!animating) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-        }
         fov = made.Default(defaultFov);
         roll = made.Default(defaultRoll);
     } else {
         KZeqTakeNode* take = node->GetCurrentTakeNode();
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
         KFCurve* sceneFov = take->GetCameraFieldOfView();
         const int keys = sceneFov ? sceneFov->KeyGetCount() : 0;
         if (keys > 0 && vertical && camera) {
@@ -233,11 +239,7 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
         ReleaseCameraMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), FileName(node));
-    const std::string parent = ParentName(node, false);
-    CutName(record->parent, sizeof(record->parent), parent);
-    CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
-    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    NameTargetedMotion(*record, node, targetNode, t, count);
     Create3DSScalarDataFromTCB(record->fkeys, record->fov, fov, count);
     Create3DSScalarDataFromTCB(record->rkeys, record->roll, computedRoll ? computedRoll : roll, count);
     Create3DSTransDataFromTCB(record->tkeys, record->tpos, target[0], target[1], target[2], targetCount);
