@@ -254,31 +254,25 @@ bool FindObject(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, T
 // (zeqtuloexport_nodelookup.cpp).
 zeqsdk_400::KZeqGeometry* GeometryAttribute(zeqsdk_400::KZeqNode* node);
 
-// What a shape builder holds while FindObject's shape is read (zeqtuloexport_dagwalk.cpp), each
-// given back when the read ends however it ends: a blend shape's envelope at 0 upstream of the
-// shape, and the command that undoes what FindObject changed (run when not empty).
-class ShapeEnvelopeOff {
+// A shape builder's read of the shape under path through FindObject (zeqtuloexport_dagwalk.cpp).
+// While it lasts, a blend shape upstream of the shape has its envelope at 0; when it ends, however
+// the builder ends, the command undoing what FindObject changed runs and the envelope comes back.
+class ShapeRead {
 public:
-    explicit ShapeEnvelopeOff(const TObject& shape);
-    ~ShapeEnvelopeOff();
-    ShapeEnvelopeOff(const ShapeEnvelopeOff&) = delete;
-    ShapeEnvelopeOff& operator=(const ShapeEnvelopeOff&) = delete;
+    ShapeRead(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, bool& wrapWarningShown);
+    ~ShapeRead();
+    ShapeRead(const ShapeRead&) = delete;
+    ShapeRead& operator=(const ShapeRead&) = delete;
+
+    bool mFound = false;  // FindObject's answer
+    TStatus mStatus;
+    TObject mShape, mInputShape, mInputGeometry;
 
 private:
     TObject mDeformer;
     float mEnvelope = 1.0f;
-    bool mChanged = false;
-};
-
-class RestoreOnExit {
-public:
-    explicit RestoreOnExit(const TString& command) : mCommand(command) {}
-    ~RestoreOnExit();
-    RestoreOnExit(const RestoreOnExit&) = delete;
-    RestoreOnExit& operator=(const RestoreOnExit&) = delete;
-
-private:
-    const TString& mCommand;
+    bool mEnvelopeChanged = false;
+    TString mRestoreCommand;
 };
 
 // Name warnings of an export (zeqtuloexport_names.cpp).

@@ -274,22 +274,22 @@ bool FindObject(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& stat
     return true;
 }
 
-ShapeEnvelopeOff::ShapeEnvelopeOff(const TObject& shape) {
-    TObject start = shape;
-    if (!ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer, TItDependencyGraph::kUpstream,
-                                                 TFn::kInvalid))
-        return;
-    TStatus status;
-    TFnBlendShapeDeformer blend(mDeformer, &status);
-    if (!status) return;
-    mEnvelope = blend.envelope();
-    mChanged = static_cast<bool>(blend.setEnvelope(0.0f));
+ShapeRead::ShapeRead(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, bool& wrapWarningShown) {
+    TObject start = path.child(0);
+    if (ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer, TItDependencyGraph::kUpstream,
+                                                TFn::kInvalid)) {
+        TStatus status;
+        TFnBlendShapeDeformer blend(mDeformer, &status);
+        if (status) {
+            mEnvelope = blend.envelope();
+            mEnvelopeChanged = static_cast<bool>(blend.setEnvelope(0.0f));
+        }
+    }
+    mFound = FindObject(log, path, node, mStatus, 0, mShape, mInputShape, mInputGeometry, mRestoreCommand,
+                        wrapWarningShown);
 }
 
-ShapeEnvelopeOff::~ShapeEnvelopeOff() {
-    if (mChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
-}
-
-RestoreOnExit::~RestoreOnExit() {
-    if (mCommand.length() > 0) TGlobal::executeCommand(mCommand, false, false);
+ShapeRead::~ShapeRead() {
+    if (mRestoreCommand.length() > 0) TGlobal::executeCommand(mRestoreCommand, false, false);
+    if (mEnvelopeChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
 }

@@ -33,15 +33,10 @@ ZeqTuloNode* ZeqTuloExport::BuildJointGeometry(TDagPath& path, TFnDagNode& node)
 }
 
 ZeqTuloNode* ZeqTuloExport::BuildMeshGeometry(TDagPath& path, TFnDagNode& node) {
-    ShapeEnvelopeOff envelope(path.child(0));
-    TStatus status;
-    TObject shape, inputShape, inputGeometry;
-    TString restoreCommand;
-    RestoreOnExit restore(restoreCommand);
-    if (!FindObject(mLog.get(), path, node, status, 0, shape, inputShape, inputGeometry, restoreCommand,
-                    mWrapWarningShown) ||
-        !status)
-        return nullptr;
+    ShapeRead read(mLog.get(), path, node, mWrapWarningShown);
+    if (!read.mFound || !read.mStatus) return nullptr;
+    TStatus& status = read.mStatus;
+    const TObject& shape = read.mShape;
     // The mesh is read through this instance's path, so that its shader assignment is this one's.
     TDagPath shapePath = path;
     if (!(shapePath.node() == shape)) shapePath.push(shape);
@@ -53,9 +48,9 @@ ZeqTuloNode* ZeqTuloExport::BuildMeshGeometry(TDagPath& path, TFnDagNode& node) 
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
     if (!made) return nullptr;
     made->SetShapeIndex(0);
-    made->SetVisibility(SkinnedVisibility(node, mesh, shape, inputShape));
+    made->SetVisibility(SkinnedVisibility(node, mesh, shape, read.mInputShape));
     RegisterNode(made, path);
-    WriteNodeMesh(mesh, made, inputShape, inputGeometry);
+    WriteNodeMesh(mesh, made, read.mInputShape, read.mInputGeometry);
     return made;
 }
 

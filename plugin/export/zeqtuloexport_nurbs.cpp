@@ -34,14 +34,11 @@ void ExtendedKnots(double* out, int n, Knot knot) {
 }  // namespace
 
 ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node) {
-    ShapeEnvelopeOff envelope(path.child(0));
-    TStatus status;
-    TObject shape, inputShape, inputGeometry;
-    TString restoreCommand;
-    RestoreOnExit restore(restoreCommand);
-    if (!FindObject(mLog.get(), path, node, status, 0, shape, inputShape, inputGeometry, restoreCommand,
-                    mWrapWarningShown))
-        return nullptr;
+    ShapeRead read(mLog.get(), path, node, mWrapWarningShown);
+    if (!read.mFound) return nullptr;
+    TStatus& status = read.mStatus;
+    const TObject& shape = read.mShape;
+    const TObject& inputShape = read.mInputShape;
     TFnNurbsSurface s1(shape);
     TFnNurbsSurface s2(inputShape, &status);
     if (!status) {
@@ -49,7 +46,7 @@ ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node)
         return nullptr;
     }
     TFnNurbsSurface s3;
-    const bool fromData = !inputGeometry.isNull() && s3.setObject(inputGeometry);
+    const bool fromData = !read.mInputGeometry.isNull() && s3.setObject(read.mInputGeometry);
 
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
     if (!made) return nullptr;
