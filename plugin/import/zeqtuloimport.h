@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "base/karray.h"
 #include "base/kgemath.h"
@@ -270,6 +271,20 @@ void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZe
 
 // ---- Geometry pass (zeqtuloimport_geometry.cpp)
 bool IsCameraGroup(ZeqTuloNode* node);
+
+// ---- Walks of the import's steps
+// Visits the node and its subtree in depth-first pre-order, children first to last, without
+// recursion: hierarchies can be deep.
+template <class Visit>
+void VisitDepthFirst(ZeqTuloNode* node, Visit visit) {
+    std::vector<ZeqTuloNode*> pending{node};
+    while (!pending.empty()) {
+        ZeqTuloNode* current = pending.back();
+        pending.pop_back();
+        visit(*current);
+        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
+    }
+}
 
 // ---- Host nodes of the import's nodes (zeqtuloimport_null.cpp)
 // The host node of the node's parent, or the null object (the world) when it has none.

@@ -329,12 +329,5 @@ void MaterialBuilder::Build(ZeqTuloNode& node) {
 void ZeqTuloImport::BuildMaterialInformation(ZeqTuloNode* node) {
     if (!node) return;
     MaterialBuilder builder(*this, mImportedMaterialIndex, mImportedMaterials, mImportedTextures);
-    // Depth first without recursion: hierarchies can be deep.
-    std::vector<ZeqTuloNode*> pending{node};
-    while (!pending.empty()) {
-        ZeqTuloNode* current = pending.back();
-        pending.pop_back();
-        builder.Build(*current);
-        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
-    }
+    VisitDepthFirst(node, [&builder](ZeqTuloNode& current) { builder.Build(current); });
 }

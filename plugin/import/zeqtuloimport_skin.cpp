@@ -236,11 +236,5 @@ void SkinBuilder::Build(ZeqTuloNode& node) {
 void ZeqTuloImport::BuildClusterInformation(ZeqTuloNode* node) {
     if (!node) return;
     SkinBuilder builder(*this);
-    std::vector<ZeqTuloNode*> pending{node};
-    while (!pending.empty()) {
-        ZeqTuloNode* current = pending.back();
-        pending.pop_back();
-        builder.Build(*current);
-        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
-    }
+    VisitDepthFirst(node, [&builder](ZeqTuloNode& current) { builder.Build(current); });
 }
