@@ -191,7 +191,6 @@ public:
 
 protected:
     // The steps, in the order of kImportSteps.
-    EStepResult StepDestroyLeftoverScene();
     EStepResult StepOpenLog();
     EStepResult StepRegisterImageConverters();
     EStepResult StepCreateScene();
@@ -222,7 +221,7 @@ protected:
     EStepResult StepRestoreBindPoses();
     EStepResult StepCharacterPostLoad();
     EStepResult StepBlendShapeWarning();
-    EStepResult StepDestroyScene();
+    EStepResult StepDestroyScene();  // also the first step, for a scene an earlier pass left
     EStepResult StepCloseLog();
     EStepResult StepDone();
 
