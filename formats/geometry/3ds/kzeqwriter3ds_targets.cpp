@@ -28,12 +28,7 @@ std::uint32_t TargetCurves(KZeqNode* target, bool animating, MadeCurves& made, K
     target->GetDefaultT(T);
     KZeqTakeNode* take = target->GetCurrentTakeNode();
     const std::uint32_t count = KeyCount(take, start, stop);
-    if (animating && take) {
-        KFCurve* found[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        for (int a = 0; a < 3; ++a) curves[a] = made.Use(found[a], T[a]);
-    } else {
-        for (int a = 0; a < 3; ++a) curves[a] = made.Default(T[a]);
-    }
+    TrackCurves(made, animating ? take : nullptr, eTRANSLATION3DS, T.mData, curves);
     return count;
 }
 
@@ -53,30 +48,6 @@ void ComputedTarget(KFCurve* const* t, KFCurve* const* r, int row, double distan
     for (int a = 0; a < 3; ++a) target[a]->KeyModifyEnd(static_cast<int>(count));
 }
 
-// The node's translation and rotation curves and its frame count: when animating, the take's
-// keyed curves (one-key curves of the defaults for the others) over the take's frames, else
-// one-key curves of the defaults and one frame.
-std::uint32_t PlacementCurves(KZeqNode* node, bool animating, MadeCurves& made, KTime& start, KTime& stop,
-                              KFCurve** t, KFCurve** r) {
-    KZeqVector4 T, R;
-    node->GetDefaultT(T);
-    node->GetDefaultR(R);
-    if (!animating) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-        }
-        return 1;
-    }
-    KZeqTakeNode* take = node->GetCurrentTakeNode();
-    const std::uint32_t count = KeyCount(take, start, stop);
-    KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-    KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-    for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-    for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
-    return count;
-}
-
 }  // namespace
 
 template <class Record>
@@ -93,6 +64,9 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
     if (!node) return nullptr;
     MadeCurves made;
     KFCurve *t[3], *r[3], *c[3], *cone = nullptr;
+    KZeqVector4 T, R;
+    node->GetDefaultT(T);
+    node->GetDefaultR(R);
     KZeqColor colour;
     double coneAngle = 45.0;
     if (KZeqLight* light = node->GetLight()) {
@@ -100,18 +74,14 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         coneAngle = light->GetDefaultConeAngle();
     }
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    KTime start(0), stop(0);
     const bool animating = Animating(node);
-    const std::uint32_t count = PlacementCurves(node, animating, made, start, stop, t, r);
-    if (!animating) {
-        for (int a = 0; a < 3; ++a) c[a] = made.Default(C[a]);
-        cone = made.Default(coneAngle);
-    } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        KFCurve* cc[3] = {take->GetColorR(), take->GetColorG(), take->GetColorB()};
-        for (int a = 0; a < 3; ++a) c[a] = made.Use(cc[a], C[a]);
-        cone = made.Use(take->GetLightConeAngle(), coneAngle);
-    }
+    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
+    KTime start(0), stop(0);
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    TrackCurves(made, take, eCOLOR3DS, C, c);
+    cone = take ? made.Use(take->GetLightConeAngle(), coneAngle) : made.Default(coneAngle);
     KFCurve* roll = made.Default(0.0);
 
     KFCurve* target[3];
@@ -162,6 +132,9 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
     KZeqCamera* camera = node->GetCamera();
     MadeCurves made;
     KFCurve *t[3], *r[3], *fov = nullptr, *roll = nullptr;
+    KZeqVector4 T, R;
+    node->GetDefaultT(T);
+    node->GetDefaultR(R);
     const bool animating = Animating(node);
     double defaultFov = 45.0, defaultRoll = 0.0;
     const bool vertical = camera && camera->GetApertureMode() == KZeqCamera::eVERTICAL;
@@ -175,13 +148,15 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
                     camera, animating ? camera->GetDefaultFieldOfView() : camera->GetAngleOfView());
         }
     }
+    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
-    const std::uint32_t count = PlacementCurves(node, animating, made, start, stop, t, r);
-    if (!animating) {
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    if (!take) {
         fov = made.Default(defaultFov);
         roll = made.Default(defaultRoll);
     } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
         KFCurve* sceneFov = take->GetCameraFieldOfView();
         const int keys = sceneFov ? sceneFov->KeyGetCount() : 0;
         if (keys > 0 && vertical && camera) {
