@@ -3,94 +3,61 @@
 // for one big mesh with two UV layers; and the bind-pose steps on many joints.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <string>
 
-#include "base/klib.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqskeleton.h"
-#include "io/kstreamoptionszeq.h"
-#include "io/kzeqexporter.h"
-#include "plugin/import/zeqtuloimport.h"
-#include "plugin/zeqtulouserparams.h"
+#include "pluginimport_bench_support.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqpose.h"
-#include "scene/kzeqscene.h"
-#include "scene/kzeqsdkmanager.h"
-#include "standin.h"
 
 using namespace zeqsdk_400;
-using Clock = std::chrono::steady_clock;
+using namespace importbench;
 using E = KZeqLayerElement;
 
 namespace {
 
-std::string Directory() {
-    static const std::string directory = [] {
-        std::string d = "/tmp/bench_pluginimport_" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p '" + d + "'").c_str());
-        KLib_SetMasterDirectory(d.c_str());
-        return d;
-    }();
-    return directory;
-}
+const char kBench[] = "pluginimport";
 
-// Written once per kind and size.
-template <class Build>
-std::string SceneFile(const std::string& name, Build build) {
-    static std::map<std::string, std::string> files;
-    auto found = files.find(name);
-    if (found != files.end()) return found->second;
-    KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    build(manager, *scene);
-    const std::string path = Directory() + name + ".zeq";
-    KZeqExporter exporter(manager);
-    exporter.Initialize(path.c_str());
-    exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
-    KStreamOptionsZeq options;
-    exporter.SetExportOptionsInfo(&options);
-    if (!exporter.Export(*scene)) std::abort();
-    return files[name] = path;
-}
-
-// The steps of the pass, the read and the bind-pose steps timed apart.
-class TimedImport : public ZeqTuloImport {
+// Every step timed by name, and the two bind-pose steps together.
+class StepTimes : public TimedImport {
 public:
-    double mRead = 0, mBindPoses = 0, mTotal = 0;
+    double mBindPoses = 0;
     std::map<std::string, double> mSteps;
-    void Run() {
-        for (int i = 0; i < kImportStepCount; ++i) {
-            const ImportStep& step = kImportSteps[i];
-            const auto start = Clock::now();
-            if ((this->*step.mRun)() == eStepFail) std::abort();
-            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            mTotal += seconds;
-            mSteps[step.mName] += seconds;
-            const std::string name = step.mName;
-            if (name == "read the file") mRead += seconds;
-            if (name == "apply bind poses" || name == "restore bind poses") mBindPoses += seconds;
-        }
+
+protected:
+    void Timed(const std::string& name, double seconds) override {
+        mSteps[name] += seconds;
+        if (name == "apply bind poses" || name == "restore bind poses") mBindPoses += seconds;
     }
 };
 
-void Prepare() {
-    standin::reset();
-    standin::takeFaults();
-    ZeqTuloUserParams::Instance()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
-    ZeqTuloUserParams::Instance()->SetImportType(KZeqUserParams::kCreate);
+// The pass without the read as the iteration's time, the read's mean as read_s; with stepCounters
+// and BENCH_STEPS set, every step over 0.05 s as a counter of its own.
+void TimePassWithoutRead(benchmark::State& state, const std::string& file, bool stepCounters) {
+    double read = 0;
+    for (auto _ : state) {
+        Prepare();
+        StepTimes driver;
+        driver.OpenProject(TString(file.c_str()));
+        driver.Run();
+        read += driver.mRead;
+        state.SetIterationTime(driver.mTotal - driver.mRead);
+        if (stepCounters && std::getenv("BENCH_STEPS"))
+            for (const auto& step : driver.mSteps)
+                if (step.second > 0.05) state.counters[step.first] = step.second;
+    }
+    state.counters["read_s"] = read / static_cast<double>(state.iterations());
 }
 
 // n nulls in ten namespaces, ten to a parent.
 void BM_ImportNulls(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const std::string file = SceneFile("nulls" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
+    const std::string file = SceneFile(kBench, "nulls" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
         KZeqNode* parent = nullptr;
         for (int i = 0; i < n; ++i) {
             KZeqNode* node = m.CreateKZeqNode(("ns" + std::to_string(i % 10) + ":null" + std::to_string(i)).c_str());
@@ -99,19 +66,7 @@ void BM_ImportNulls(benchmark::State& state) {
             if (i % 10 == 0) parent = node;
         }
     });
-    double read = 0;
-    for (auto _ : state) {
-        Prepare();
-        TimedImport driver;
-        driver.OpenProject(TString(file.c_str()));
-        driver.Run();
-        read += driver.mRead;
-        state.SetIterationTime(driver.mTotal - driver.mRead);
-        if (std::getenv("BENCH_STEPS"))
-            for (const auto& step : driver.mSteps)
-                if (step.second > 0.05) state.counters[step.first] = step.second;
-    }
-    state.counters["read_s"] = read / static_cast<double>(state.iterations());
+    TimePassWithoutRead(state, file, true);
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportNulls)->Arg(1000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -121,7 +76,7 @@ void BM_ImportMesh(benchmark::State& state) {
     int side = 1;
     while ((side + 2) * (side + 2) <= state.range(0)) ++side;
     const int row = side + 1;
-    const std::string file = SceneFile("mesh" + std::to_string(side), [side, row](KZeqSdkManager& m, KZeqScene& s) {
+    const std::string file = SceneFile(kBench, "mesh" + std::to_string(side), [side, row](KZeqSdkManager& m, KZeqScene& s) {
         KZeqNode* node = m.CreateKZeqNode("grid");
         KZeqMesh* mesh = m.CreateKZeqMesh();
         node->SetNodeAttribute(mesh);
@@ -145,16 +100,7 @@ void BM_ImportMesh(benchmark::State& state) {
             mesh->GetLayer(l)->SetUVs(uvs);
         }
     });
-    double read = 0;
-    for (auto _ : state) {
-        Prepare();
-        TimedImport driver;
-        driver.OpenProject(TString(file.c_str()));
-        driver.Run();
-        read += driver.mRead;
-        state.SetIterationTime(driver.mTotal - driver.mRead);
-    }
-    state.counters["read_s"] = read / static_cast<double>(state.iterations());
+    TimePassWithoutRead(state, file, false);
     state.counters["vertices"] = row * row;
 }
 BENCHMARK(BM_ImportMesh)->Arg(10000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -162,7 +108,7 @@ BENCHMARK(BM_ImportMesh)->Arg(10000)->Arg(1000000)->UseManualTime()->Unit(benchm
 // n joints in chains of 100, every one in the bind pose; only the two bind-pose steps are timed.
 void BM_BindPose(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const std::string file = SceneFile("joints" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
+    const std::string file = SceneFile(kBench, "joints" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
         KZeqPose* pose = m.CreateKZeqPose("Bind", true);
         KZeqNode* parent = nullptr;
         for (int i = 0; i < n; ++i) {
@@ -181,7 +127,7 @@ void BM_BindPose(benchmark::State& state) {
     });
     for (auto _ : state) {
         Prepare();
-        TimedImport driver;
+        StepTimes driver;
         driver.OpenProject(TString(file.c_str()));
         driver.Run();
         state.SetIterationTime(driver.mBindPoses);

@@ -3,14 +3,9 @@
 // weighted by 50 joints at every vertex. The counters give the read and the whole pass.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <map>
 #include <string>
+#include <vector>
 
-#include "base/klib.h"
 #include "base/kzeqmatrix.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqlink.h"
@@ -18,84 +13,39 @@
 #include "content/kzeqmesh.h"
 #include "content/kzeqskeleton.h"
 #include "content/kzeqtexture.h"
-#include "io/kstreamoptionszeq.h"
-#include "io/kzeqexporter.h"
-#include "plugin/import/zeqtuloimport.h"
-#include "plugin/zeqtulouserparams.h"
+#include "pluginimport_bench_support.h"
 #include "scene/kzeqnode.h"
-#include "scene/kzeqscene.h"
-#include "scene/kzeqsdkmanager.h"
-#include "standin.h"
 #include "titdependencygraph.h"
 
 using namespace zeqsdk_400;
-using Clock = std::chrono::steady_clock;
+using namespace importbench;
 using E = KZeqLayerElement;
 
 namespace {
 
-std::string Directory() {
-    static const std::string directory = [] {
-        std::string d = "/tmp/bench_pluginimportmaterials_" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p '" + d + "'").c_str());
-        KLib_SetMasterDirectory(d.c_str());
-        return d;
-    }();
-    return directory;
-}
+const char kBench[] = "pluginimportmaterials";
 
-template <class Build>
-std::string SceneFile(const std::string& name, Build build) {
-    static std::map<std::string, std::string> files;
-    auto found = files.find(name);
-    if (found != files.end()) return found->second;
-    KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    build(manager, *scene);
-    const std::string path = Directory() + name + ".zeq";
-    KZeqExporter exporter(manager);
-    exporter.Initialize(path.c_str());
-    exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
-    KStreamOptionsZeq options;
-    exporter.SetExportOptionsInfo(&options);
-    if (!exporter.Export(*scene)) std::abort();
-    return files[name] = path;
-}
-
-// The pass step by step, the named step and the read timed apart.
-class TimedImport : public ZeqTuloImport {
+// The named step timed apart.
+class OneStep : public TimedImport {
 public:
-    explicit TimedImport(const char* step) : mTimed(step) {}
-    double mRead = 0, mStep = 0, mTotal = 0;
-    void Run() {
-        for (int i = 0; i < kImportStepCount; ++i) {
-            const ImportStep& step = kImportSteps[i];
-            const auto start = Clock::now();
-            if ((this->*step.mRun)() == eStepFail) std::abort();
-            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            mTotal += seconds;
-            if (std::string(step.mName) == "read the file") mRead += seconds;
-            if (std::string(step.mName) == mTimed) mStep += seconds;
-        }
+    explicit OneStep(const char* step) : mTimed(step) {}
+    double mStep = 0;
+
+protected:
+    void Timed(const std::string& name, double seconds) override {
+        if (name == mTimed) mStep += seconds;
     }
 
 private:
     std::string mTimed;
 };
 
-void Prepare() {
-    standin::reset();
-    standin::takeFaults();
-    ZeqTuloUserParams::Instance()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
-    ZeqTuloUserParams::Instance()->SetImportType(KZeqUserParams::kCreate);
-}
-
 template <class Driver>
 void Report(benchmark::State& state, const std::string& file, const char* step) {
     double read = 0, total = 0;
     for (auto _ : state) {
         Prepare();
-        TimedImport driver(step);
+        Driver driver(step);
         driver.OpenProject(TString(file.c_str()));
         driver.Run();
         read += driver.mRead;
@@ -114,7 +64,7 @@ void Report(benchmark::State& state, const std::string& file, const char* step) 
 // n quads, each its own mesh with its own material; every other one with a texture of its own.
 void BM_ImportMaterials(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const std::string file = SceneFile("materials" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
+    const std::string file = SceneFile(kBench, "materials" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
         for (int i = 0; i < n; ++i) {
             const std::string id = std::to_string(i);
             KZeqNode* node = m.CreateKZeqNode(("quad" + id).c_str());
@@ -138,7 +88,7 @@ void BM_ImportMaterials(benchmark::State& state) {
             mesh->GetLayer(0)->GetTextures()->GetIndexArray().Add(0);
         }
     });
-    Report<TimedImport>(state, file, "materials");
+    Report<OneStep>(state, file, "materials");
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportMaterials)->Arg(100)->Arg(1000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -149,7 +99,7 @@ void BM_ImportSkin(benchmark::State& state) {
     int side = 1;
     while ((side + 2) * (side + 2) <= state.range(0)) ++side;
     const int row = side + 1, points = row * row;
-    const std::string file = SceneFile("skin" + std::to_string(side), [=](KZeqSdkManager& m, KZeqScene& s) {
+    const std::string file = SceneFile(kBench, "skin" + std::to_string(side), [=](KZeqSdkManager& m, KZeqScene& s) {
         KZeqNode* parent = s.GetRootNode();
         std::vector<KZeqNode*> joints;
         for (int j = 0; j < influences; ++j) {
@@ -182,7 +132,7 @@ void BM_ImportSkin(benchmark::State& state) {
             mesh->AddLink(link);
         }
     });
-    Report<TimedImport>(state, file, "skin clusters");
+    Report<OneStep>(state, file, "skin clusters");
     state.counters["vertices"] = points;
     state.counters["weights"] = static_cast<double>(points) * influences;
 }

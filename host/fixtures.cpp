@@ -25,19 +25,37 @@ void move(const TObject& node, double x, double y, double z) {
     TFnTransform(node).setTranslation(TVector(x, y, z), TSpace::kTransform);
 }
 
+// Limits of each kind the export reads: translate Y at least 0, rotate X within 0.5 either way,
+// scale Z at most 3.
+void setLimits(TFnTransform& t) {
+    t.setLimit(TFnTransform::kTranslateMinY, 0);
+    t.enableLimit(TFnTransform::kTranslateMinY, true);
+    t.setLimit(TFnTransform::kRotateMinX, -0.5);
+    t.setLimit(TFnTransform::kRotateMaxX, 0.5);
+    t.enableLimit(TFnTransform::kRotateMinX, true);
+    t.enableLimit(TFnTransform::kRotateMaxX, true);
+    t.setLimit(TFnTransform::kScaleMaxZ, 3);
+    t.enableLimit(TFnTransform::kScaleMaxZ, true);
+}
+
+// A 50 mm lens on a 1.417 x 0.945 film back under the fit, clipping at 1 and 5000, focused at 400.
+void setLens(TFnCamera& cam, TFnCamera::FilmFit fit) {
+    cam.setFocalLength(50);
+    cam.setHorizontalFilmAperture(1.417);
+    cam.setVerticalFilmAperture(0.945);
+    cam.setFilmFit(fit);
+    cam.setNearClippingPlane(1);
+    cam.setFarClippingPlane(5000);
+    cam.setFocusDistance(400);
+}
+
 // A free camera, an aimed camera in its look-at group, and one light of each kind the export reads.
 void cameras() {
     TObject shot = standin::createNode("transform", "shotCam");
     TObject shape = standin::createNode("camera", "", shot);
     move(shot, 0, 150, 400);
     TFnCamera cam(shape);
-    cam.setFocalLength(50);
-    cam.setHorizontalFilmAperture(1.417);
-    cam.setVerticalFilmAperture(0.945);
-    cam.setFilmFit(TFnCamera::kVerticalFilmFit);
-    cam.setNearClippingPlane(1);
-    cam.setFarClippingPlane(5000);
-    cam.setFocusDistance(400);
+    setLens(cam, TFnCamera::kVerticalFilmFit);
 
     TObject group = standin::createNode("lookAt", "aimCam_group");
     at(group, "twist").setValue(0.25);
@@ -62,6 +80,23 @@ void cameras() {
 
 TDagPath pathOf(const TObject& o) { return TDagPath::getAPathTo(o); }
 
+// UVs at the corners of the unit square, and each face of a cube (six quads) mapped onto them whole.
+struct SquareUVs {
+    TFloatArray u, v;
+    TIntArray counts = TIntArray(6, 4);
+    TIntArray ids;
+    SquareUVs() {
+        for (int f = 0; f < 6; ++f)
+            for (int k = 0; k < 4; ++k) ids.append(k);
+        for (float x : {0.0f, 1.0f, 1.0f, 0.0f}) u.append(x);
+        for (float y : {0.0f, 0.0f, 1.0f, 1.0f}) v.append(y);
+    }
+    void assign(TFnMesh& mesh) const {
+        mesh.setUVs(u, v);
+        mesh.assignUVs(counts, ids);
+    }
+};
+
 // A hard cube and a smooth one; UVs in two sets, colours on half the face-vertices, two shading
 // groups (a phong on three faces, a lambert with a file texture on the rest).
 void cube() {
@@ -69,17 +104,11 @@ void cube() {
     TObject smooth = standin::createCube("smoothCube", false, 1);
     move(TFnDagNode(smooth).parent(0), 3, 0, 0);
     TFnMesh mesh(hard);
-    TFloatArray u, v;
-    TIntArray counts(6, 4), ids;
-    for (int f = 0; f < 6; ++f)
-        for (int k = 0; k < 4; ++k) ids.append(k);
-    for (float x : {0.0f, 1.0f, 1.0f, 0.0f}) u.append(x);
-    for (float y : {0.0f, 0.0f, 1.0f, 1.0f}) v.append(y);
-    mesh.setUVs(u, v);
-    mesh.assignUVs(counts, ids);
+    const SquareUVs square;
+    square.assign(mesh);
     mesh.createUVSet("lightmap");
     TString lightmap("lightmap");
-    mesh.setUVs(u, v, &lightmap);
+    mesh.setUVs(square.u, square.v, &lightmap);
     std::vector<float> rgba;
     for (int fv = 0; fv < 24; ++fv) rgba.insert(rgba.end(), {fv < 12 ? fv / 12.0f : -1.0f, 0.5f, 0.25f, 1.0f});
     standin::setFaceVertexColors(hard, rgba);
@@ -217,14 +246,7 @@ void rich() {
     t.setRotation(r, TTransformationMatrix::kZXY);
     t.setRotatePivot(TPoint(1, 2, 3), TSpace::kTransform, false);
     t.setScalePivot(TPoint(-1, 0, 2), TSpace::kTransform, false);
-    t.setLimit(TFnTransform::kTranslateMinY, 0);
-    t.enableLimit(TFnTransform::kTranslateMinY, true);
-    t.setLimit(TFnTransform::kRotateMinX, -0.5);
-    t.setLimit(TFnTransform::kRotateMaxX, 0.5);
-    t.enableLimit(TFnTransform::kRotateMinX, true);
-    t.enableLimit(TFnTransform::kRotateMaxX, true);
-    t.setLimit(TFnTransform::kScaleMaxZ, 3);
-    t.enableLimit(TFnTransform::kScaleMaxZ, true);
+    setLimits(t);
     // Every tangent kind, in and out: global, fixed, linear, flat, smooth, step, slow, fast, clamped.
     std::vector<int> kinds = {0, 1, 2, 3, 4, 5, 6, 7, 8};
     TFnAnimCurve tx = keyed(at(dancer, "translateX"), {0, 2, 1, 5, 4, 4, -1, 3, 0}, kinds, kinds);
@@ -364,14 +386,8 @@ void meshes() {
     TObject decalShape = standin::createCube("decalBox", true, 1);
     move(TFnDagNode(decalShape).parent(0), -3, 0, 0);
     TFnMesh decal(decalShape);
-    TFloatArray u, v;
-    TIntArray counts(6, 4), ids;
-    for (int f = 0; f < 6; ++f)
-        for (int k = 0; k < 4; ++k) ids.append(k);
-    for (float x : {0.0f, 1.0f, 1.0f, 0.0f}) u.append(x);
-    for (float y : {0.0f, 0.0f, 1.0f, 1.0f}) v.append(y);
-    decal.setUVs(u, v);
-    decal.assignUVs(counts, ids);
+    const SquareUVs square;
+    square.assign(decal);
     TObject label = standin::createNode("lambert", "label");
     TObject sticker = standin::createFileTexture("sticker", "/textures/sticker.tif", at(label, "color"));
     TObject place = standin::find("sticker_place");
@@ -386,8 +402,7 @@ void meshes() {
     TObject layeredShape = standin::createCube("layeredBox", false, 1);
     move(TFnDagNode(layeredShape).parent(0), 0, 3, 0);
     TFnMesh layeredMesh(layeredShape);
-    layeredMesh.setUVs(u, v);
-    layeredMesh.assignUVs(counts, ids);
+    square.assign(layeredMesh);
     TObject coat = standin::createNode("lambert", "coat");
     layeredTexture(coat);
     standin::assignFaces(standin::createShadingGroup(coat), pathOf(layeredShape));
@@ -449,13 +464,7 @@ void cameraKinds() {
     TPlug plainAxis = at(plain, "rotateAxis");
     const double axis[3] = {0.1, 0.2, 0};
     for (unsigned i = 0; i < 3; ++i) plainAxis.child(i).setValue(axis[i]);
-    plainCam.setFocalLength(50);
-    plainCam.setHorizontalFilmAperture(1.417);
-    plainCam.setVerticalFilmAperture(0.945);
-    plainCam.setFilmFit(TFnCamera::kFillFilmFit);
-    plainCam.setNearClippingPlane(1);
-    plainCam.setFarClippingPlane(5000);
-    plainCam.setFocusDistance(400);
+    setLens(plainCam, TFnCamera::kFillFilmFit);
 
     TObject aimGroup = standin::createNode("lookAt", "aimCam_group");
     TObject aimCam = standin::createNode("transform", "aimCam", aimGroup);
@@ -686,14 +695,7 @@ void animation() {
     TPlug rotateAxis = at(gate, "rotateAxis");
     for (unsigned i = 0; i < 3; ++i) rotateAxis.child(i).setValue(axis[i]);
     setRotation(gate, 0.2, 0.1, 0);
-    g.setLimit(TFnTransform::kTranslateMinY, 0);
-    g.enableLimit(TFnTransform::kTranslateMinY, true);
-    g.setLimit(TFnTransform::kRotateMinX, -0.5);
-    g.setLimit(TFnTransform::kRotateMaxX, 0.5);
-    g.enableLimit(TFnTransform::kRotateMinX, true);
-    g.enableLimit(TFnTransform::kRotateMaxX, true);
-    g.setLimit(TFnTransform::kScaleMaxZ, 3);
-    g.enableLimit(TFnTransform::kScaleMaxZ, true);
+    setLimits(g);
 
     // A turned node under another rotation order whose middle axis alone is keyed, with pivots.
     TObject spinner = locatorNode("spinner");

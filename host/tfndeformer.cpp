@@ -20,6 +20,21 @@ PlugPath shapePlug(std::uint32_t shape, bool input) {
     const NodeRec& n = scene().nodes[shape];
     return pathFor(findAttr(n, n.mesh ? (input ? "inMesh" : "outMesh") : (input ? "create" : "local")));
 }
+
+// The deformer between the shape and what fed it: that source now feeds the deformer's first
+// input geometry, and the deformer's first output feeds the shape.
+void insertDeformer(std::uint32_t deformer, std::uint32_t shape) {
+    PlugPath in = shapePlug(shape, true);
+    std::uint32_t src;
+    PlugPath srcPath;
+    if (sourceOf(shape, in, src, srcPath)) {
+        disconnect(src, srcPath, shape, in);
+        PlugPath input = elementPath(deformer, "input", 0);
+        input.push_back({findAttr(scene().nodes[deformer], "inputGeometry"), kNoIndex});
+        connect(src, srcPath, deformer, input);
+    }
+    connect(deformer, elementPath(deformer, "outputGeometry", 0), shape, in);
+}
 }  // namespace
 
 TFnGeometryFilter::TFnGeometryFilter(const TObject& object, TStatus* status) { put(status, setObject(object)); }
@@ -133,17 +148,7 @@ TObject TFnSkinCluster::create(const TObject& base, const TDagPathArray& influen
     }
     TObject d = createNode(*typeByName("skinCluster"), "skinCluster1", 0);
     std::uint32_t id = d.id();
-    PlugPath in = shapePlug(shape, true);
-    std::uint32_t src;
-    PlugPath srcPath;
-    // Upstream of the shape: what fed it now feeds the cluster.
-    if (sourceOf(shape, in, src, srcPath)) {
-        disconnect(src, srcPath, shape, in);
-        PlugPath input = elementPath(id, "input", 0);
-        input.push_back({findAttr(scene().nodes[id], "inputGeometry"), kNoIndex});
-        connect(src, srcPath, id, input);
-    }
-    connect(id, elementPath(id, "outputGeometry", 0), shape, in);
+    insertDeformer(id, shape);
     bindSkin(id, shape, ids);
     setObject(d);
     put(status, TStatus::kSuccess);
@@ -274,17 +279,7 @@ TObject TFnBlendShapeDeformer::create(const TObject& base, int, TStatus* status)
         return put(status, TStatus::kFailure), TObject();
     TObject d = createNode(*typeByName("blendShape"), "blendShape1", 0);
     std::uint32_t id = d.id();
-    PlugPath in = shapePlug(shape, true);
-    std::uint32_t src;
-    PlugPath srcPath;
-    // Upstream of the shape: what fed it now feeds the deformer.
-    if (sourceOf(shape, in, src, srcPath)) {
-        disconnect(src, srcPath, shape, in);
-        PlugPath input = elementPath(id, "input", 0);
-        input.push_back({findAttr(scene().nodes[id], "inputGeometry"), kNoIndex});
-        connect(src, srcPath, id, input);
-    }
-    connect(id, elementPath(id, "outputGeometry", 0), shape, in);
+    insertDeformer(id, shape);
     scene().nodes[id].blend = std::make_unique<BlendData>();
     scene().nodes[id].blend->bases.push_back(shape);
     setObject(d);

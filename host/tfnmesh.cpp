@@ -41,6 +41,23 @@ void perFaceVertex(MeshData& m) {
     m.normals.swap(n);
     for (std::size_t fv = 0; fv < m.normalIds.size(); ++fv) m.normalIds[fv] = static_cast<int>(fv);
 }
+
+// Where each (polygon, vertex) pair stands in the mesh's face-vertex list; false when a polygon is
+// out of range or does not hold its vertex.
+bool faceVertexPlaces(const MeshData& m, const TIntArray& polygons, const TIntArray& vertices,
+                      std::vector<std::size_t>& at) {
+    at.assign(polygons.length(), 0);
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        int f = polygons.values()[i], v = vertices.values()[i];
+        if (f < 0 || static_cast<std::size_t>(f) >= m.numPolygons()) return false;
+        auto b = m.connects.begin() + m.offsets[static_cast<std::size_t>(f)];
+        auto e = b + m.counts[static_cast<std::size_t>(f)];
+        auto it = std::find(b, e, v);
+        if (it == e) return false;
+        at[i] = static_cast<std::size_t>(it - m.connects.begin());
+    }
+    return true;
+}
 }  // namespace
 
 TFnMesh::TFnMesh(const TObject& object, TStatus* status) { put(status, setObject(object)); }
@@ -334,16 +351,8 @@ TStatus TFnMesh::setFaceVertexNormals(const TVectorArray& normals, const TIntArr
     MeshData* m = writable("TFnMesh::setFaceVertexNormals");
     if (!m || !spaceOk(space) || normals.length() != polygons.length() || polygons.length() != vertices.length())
         return TStatus::kFailure;
-    std::vector<std::size_t> at(polygons.length());
-    for (std::size_t i = 0; i < at.size(); ++i) {
-        int f = polygons.values()[i], v = vertices.values()[i];
-        if (f < 0 || static_cast<std::size_t>(f) >= m->numPolygons()) return TStatus::kFailure;
-        auto b = m->connects.begin() + m->offsets[static_cast<std::size_t>(f)];
-        auto e = b + m->counts[static_cast<std::size_t>(f)];
-        auto it = std::find(b, e, v);
-        if (it == e) return TStatus::kFailure;
-        at[i] = static_cast<std::size_t>(it - m->connects.begin());
-    }
+    std::vector<std::size_t> at;
+    if (!faceVertexPlaces(*m, polygons, vertices, at)) return TStatus::kFailure;
     perFaceVertex(*m);
     TMatrix inv = space == TSpace::kWorld ? worldOf().inverse() : TMatrix();
     for (std::size_t i = 0; i < at.size(); ++i) {
@@ -504,16 +513,8 @@ TStatus TFnMesh::getFaceVertexColors(TColorArray& colors) const {
 TStatus TFnMesh::setFaceVertexColors(const TColorArray& colors, const TIntArray& polygons, const TIntArray& vertices) {
     MeshData* m = writable("TFnMesh::setFaceVertexColors");
     if (!m || colors.length() != polygons.length() || polygons.length() != vertices.length()) return TStatus::kFailure;
-    std::vector<std::size_t> at(polygons.length());
-    for (std::size_t i = 0; i < at.size(); ++i) {
-        int f = polygons.values()[i], v = vertices.values()[i];
-        if (f < 0 || static_cast<std::size_t>(f) >= m->numPolygons()) return TStatus::kFailure;
-        auto b = m->connects.begin() + m->offsets[static_cast<std::size_t>(f)];
-        auto e = b + m->counts[static_cast<std::size_t>(f)];
-        auto it = std::find(b, e, v);
-        if (it == e) return TStatus::kFailure;
-        at[i] = static_cast<std::size_t>(it - m->connects.begin());
-    }
+    std::vector<std::size_t> at;
+    if (!faceVertexPlaces(*m, polygons, vertices, at)) return TStatus::kFailure;
     if (m->colors.size() != 4 * m->connects.size()) {
         m->colors.assign(4 * m->connects.size(), -1.0f);
         m->colorIds.assign(m->connects.size(), -1);

@@ -1,6 +1,7 @@
 #ifndef ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORT_H
 #define ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORT_H
 
+#include <functional>
 #include <memory>
 
 #include "base/karray.h"
@@ -216,6 +217,10 @@ protected:
     ZeqTuloNode* NodeForPath(const TDagPath& path, const char* fullPathName, int first = -1) const;
     // Adds the node to mNodesByDagPath under the path's full name.
     void RegisterNode(ZeqTuloNode* node, const TDagPath& path);
+    // Visits start and its subtree, a node before its subtree and children from the last to the
+    // first, without recursion; a walk from mRootNode holds the node index from it unless one is
+    // there already (zeqtuloexport_nodelookup.cpp).
+    void VisitWithNodeIndex(ZeqTuloNode* start, const std::function<void(ZeqTuloNode*)>& visit);
     // The path the first walk is at and its full name, which the builders' registration reuses.
     const TDagPath* mWalkPath = nullptr;
     TString mWalkPathName;
@@ -244,6 +249,31 @@ protected:
 bool FindObject(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& status, int index,
                 TObject& shape, TObject& inputShape, TObject& inputGeometry, TString& restoreCommand,
                 bool& wrapWarningShown);
+
+// The node's geometry attribute: its mesh, NURBS or patch; null for any other attribute or none
+// (zeqtuloexport_nodelookup.cpp).
+zeqsdk_400::KZeqGeometry* GeometryAttribute(zeqsdk_400::KZeqNode* node);
+
+// A shape builder's read of the shape under path through FindObject (zeqtuloexport_dagwalk.cpp).
+// While it lasts, a blend shape upstream of the shape has its envelope at 0; when it ends, however
+// the builder ends, the command undoing what FindObject changed runs and the envelope comes back.
+class ShapeRead {
+public:
+    ShapeRead(zeqsdk_400::ZeqLogFile* log, TDagPath& path, TFnDagNode& node, bool& wrapWarningShown);
+    ~ShapeRead();
+    ShapeRead(const ShapeRead&) = delete;
+    ShapeRead& operator=(const ShapeRead&) = delete;
+
+    bool mFound = false;  // FindObject's answer
+    TStatus mStatus;
+    TObject mShape, mInputShape, mInputGeometry;
+
+private:
+    TObject mDeformer;
+    float mEnvelope = 1.0f;
+    bool mEnvelopeChanged = false;
+    TString mRestoreCommand;
+};
 
 // Name warnings of an export (zeqtuloexport_names.cpp).
 void WarnForNamespacesInMaterialsAndTextures(zeqsdk_400::ZeqLogFile* log, ZeqTuloSdkManager& manager);

@@ -273,3 +273,23 @@ bool FindObject(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, TStatus& stat
     // transform (SkinnedVisibility) instead of writing it onto the shape, so the host keeps its own.
     return true;
 }
+
+ShapeRead::ShapeRead(ZeqLogFile* log, TDagPath& path, TFnDagNode& node, bool& wrapWarningShown) {
+    TObject start = path.child(0);
+    if (ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer, TItDependencyGraph::kUpstream,
+                                                TFn::kInvalid)) {
+        TStatus status;
+        TFnBlendShapeDeformer blend(mDeformer, &status);
+        if (status) {
+            mEnvelope = blend.envelope();
+            mEnvelopeChanged = static_cast<bool>(blend.setEnvelope(0.0f));
+        }
+    }
+    mFound = FindObject(log, path, node, mStatus, 0, mShape, mInputShape, mInputGeometry, mRestoreCommand,
+                        wrapWarningShown);
+}
+
+ShapeRead::~ShapeRead() {
+    if (mRestoreCommand.length() > 0) TGlobal::executeCommand(mRestoreCommand, false, false);
+    if (mEnvelopeChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
+}

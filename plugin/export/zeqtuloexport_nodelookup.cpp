@@ -1,9 +1,11 @@
 // The exported node that stands for a host path: a node stands for its own path and for the paths
 // of its host children. Nodes are searched before their descendants, host and Zeq children from
-// the highest index, and the first match wins.
+// the highest index, and the first match wins. Also the walk of the binding and shape steps, which
+// holds the index of these look-ups, and the geometry attribute those steps read.
 #include <cstring>
 #include <vector>
 
+#include "content/kzeqgeometry.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexportnodeindex.h"
 
@@ -46,4 +48,27 @@ ZeqTuloNode* ZeqTuloExport::GetNodeWithThisChildren(ZeqTuloNode* node, const cha
     if (!name) return nullptr;
     return FirstStandingFor(
         node, [name](const TDagPath& candidate) { return std::strcmp(candidate.partialPathName().asChar(), name) == 0; });
+}
+
+void ZeqTuloExport::VisitWithNodeIndex(ZeqTuloNode* start, const std::function<void(ZeqTuloNode*)>& visit) {
+    const bool ownIndex = start == mRootNode && !mNodeIndex;
+    if (ownIndex) mNodeIndex = std::make_shared<ZeqTuloExportNodeIndex>(mRootNode);
+    std::vector<ZeqTuloNode*> pending{start};
+    while (!pending.empty()) {
+        ZeqTuloNode* node = pending.back();
+        pending.pop_back();
+        visit(node);
+        const int count = node->GetChildCount(false);
+        for (int j = 0; j < count; ++j) pending.push_back(static_cast<ZeqTuloNode*>(node->GetChild(j)));
+    }
+    if (ownIndex) mNodeIndex.reset();
+}
+
+KZeqGeometry* GeometryAttribute(KZeqNode* node) {
+    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
+    if (!attribute) return nullptr;
+    const int type = attribute->GetAttributeType();
+    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
+               ? static_cast<KZeqGeometry*>(attribute)
+               : nullptr;
 }

@@ -6,10 +6,7 @@
 
 #include "content/kzeqnurb.h"
 #include "plugin/export/zeqtuloexport.h"
-#include "plugin/zeqtuloutility.h"
-#include "tfndeformer.h"
 #include "tfnnurbssurface.h"
-#include "tglobal.h"
 #include "tplug.h"
 
 using namespace zeqsdk_400;
@@ -34,47 +31,14 @@ void ExtendedKnots(double* out, int n, Knot knot) {
     out[n + 1] = 2.0 * out[n] - out[n - 1];
 }
 
-class EnvelopeOff {
-public:
-    explicit EnvelopeOff(const TObject& shape) {
-        TObject start = shape;
-        if (!ZeqTuloUtility::GetDependencyOfThisType(&start, TFn::kBlendShape, &mDeformer,
-                                                     TItDependencyGraph::kUpstream, TFn::kInvalid))
-            return;
-        TStatus status;
-        TFnBlendShapeDeformer blend(mDeformer, &status);
-        if (!status) return;
-        mEnvelope = blend.envelope();
-        mChanged = static_cast<bool>(blend.setEnvelope(0.0f));
-    }
-    ~EnvelopeOff() {
-        if (mChanged) TFnBlendShapeDeformer(mDeformer).setEnvelope(mEnvelope);
-    }
-    EnvelopeOff(const EnvelopeOff&) = delete;
-    EnvelopeOff& operator=(const EnvelopeOff&) = delete;
-
-private:
-    TObject mDeformer;
-    float mEnvelope = 1.0f;
-    bool mChanged = false;
-};
-
 }  // namespace
 
 ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node) {
-    EnvelopeOff envelope(path.child(0));
-    TStatus status;
-    TObject shape, inputShape, inputGeometry;
-    TString restoreCommand;
-    struct Restore {
-        const TString& command;
-        ~Restore() {
-            if (command.length() > 0) TGlobal::executeCommand(command, false, false);
-        }
-    } restore{restoreCommand};
-    if (!FindObject(mLog.get(), path, node, status, 0, shape, inputShape, inputGeometry, restoreCommand,
-                    mWrapWarningShown))
-        return nullptr;
+    ShapeRead read(mLog.get(), path, node, mWrapWarningShown);
+    if (!read.mFound) return nullptr;
+    TStatus& status = read.mStatus;
+    const TObject& shape = read.mShape;
+    const TObject& inputShape = read.mInputShape;
     TFnNurbsSurface s1(shape);
     TFnNurbsSurface s2(inputShape, &status);
     if (!status) {
@@ -82,7 +46,7 @@ ZeqTuloNode* ZeqTuloExport::ExportGeometryNurb(TDagPath& path, TFnDagNode& node)
         return nullptr;
     }
     TFnNurbsSurface s3;
-    const bool fromData = !inputGeometry.isNull() && s3.setObject(inputGeometry);
+    const bool fromData = !read.mInputGeometry.isNull() && s3.setObject(read.mInputGeometry);
 
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
     if (!made) return nullptr;

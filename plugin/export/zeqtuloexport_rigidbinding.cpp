@@ -9,7 +9,6 @@
 #include "content/kzeqnurb.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
-#include "plugin/export/zeqtuloexportnodeindex.h"
 #include "plugin/zeqtulohelpers.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtuloutility.h"
@@ -27,15 +26,6 @@ struct Point {
     int mIndex;
     double mWeight;
 };
-
-KZeqGeometry* GeometryOf(ZeqTuloNode* node) {
-    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-    if (!attribute) return nullptr;
-    const int type = attribute->GetAttributeType();
-    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
-               ? static_cast<KZeqGeometry*>(attribute)
-               : nullptr;
-}
 
 // One weight of the cluster: W's element at the point's index. False when it cannot be read.
 bool ReadWeight(const TPlug& weights, int index, double& weight, bool report) {
@@ -77,22 +67,13 @@ bool OutputElementOf(const TPlug& outputs, const TPlug& inputs, const TObject& g
 
 void ZeqTuloExport::ExportRigidBinding(ZeqTuloNode* start) {
     if (!start) return;
-    const bool ownIndex = start == mRootNode && !mNodeIndex;
-    if (ownIndex) mNodeIndex = std::make_shared<ZeqTuloExportNodeIndex>(mRootNode);
-    // A node before its subtree, children from the last to the first, without recursion.
-    std::vector<ZeqTuloNode*> pending{start};
-    while (!pending.empty()) {
-        ZeqTuloNode* node = pending.back();
-        pending.pop_back();
+    VisitWithNodeIndex(start, [this](ZeqTuloNode* node) {
         ZeqTuloProgressMeter::Activate(node->GetName());
         if (TDagPath* path = node->GetDagPath()) {
             for (unsigned i = 0; i < path->childCount(); ++i)
                 if (static_cast<int>(path->child(i).apiType()) == kHostClusterHandle) ExportRigidBinding(path, static_cast<int>(i), node);
         }
-        const int count = node->GetChildCount(false);
-        for (int j = 0; j < count; ++j) pending.push_back(static_cast<ZeqTuloNode*>(node->GetChild(j)));
-    }
-    if (ownIndex) mNodeIndex.reset();
+    });
 }
 
 void ZeqTuloExport::ExportRigidBinding(TDagPath* path, int childIndex, ZeqTuloNode* node) {
@@ -156,7 +137,7 @@ void ZeqTuloExport::ExportRigidBinding(TDagPath* path, int childIndex, ZeqTuloNo
         if (!status) continue;
 
         ZeqTuloNode* target = GetNodeWithThisChildren(mRootNode, &member);
-        KZeqGeometry* geometry = GeometryOf(target);
+        KZeqGeometry* geometry = GeometryAttribute(target);
         if (!geometry) continue;
         const int count = geometry->GetControlPointsCount();
         points.clear();

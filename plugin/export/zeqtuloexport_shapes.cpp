@@ -13,7 +13,6 @@
 #include "fcurve/kfcurve.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
-#include "plugin/export/zeqtuloexportnodeindex.h"
 #include "plugin/zeqtulodialogs.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtulouserparams.h"
@@ -47,15 +46,6 @@ const char kProcessingStatus[] = "processing %d of %d";
 
 // The warning kinds, each shown at most once per base object.
 enum EWarning { eMissingTarget, eVertexCount, eSeveralTargets, eWarningCount };
-
-KZeqLayerContainer* GeometryOf(KZeqNode* node) {
-    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-    if (!attribute) return nullptr;
-    const int type = attribute->GetAttributeType();
-    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
-               ? static_cast<KZeqLayerContainer*>(attribute)
-               : nullptr;
-}
 
 KString Readable(const TString& text) { return ZeqTuloUtility::MakeItReadable(KString(text.asChar())); }
 
@@ -108,19 +98,10 @@ private:
 
 void ZeqTuloExport::ExportShape(ZeqTuloNode* start) {
     if (!start) return;
-    const bool ownIndex = start == mRootNode && !mNodeIndex;
-    if (ownIndex) mNodeIndex = std::make_shared<ZeqTuloExportNodeIndex>(mRootNode);
-    // A node before its subtree, children from the last to the first, without recursion.
-    std::vector<ZeqTuloNode*> pending{start};
-    while (!pending.empty()) {
-        ZeqTuloNode* node = pending.back();
-        pending.pop_back();
+    VisitWithNodeIndex(start, [this](ZeqTuloNode* node) {
         if (TDagPath* path = node->GetDagPath()) SetShapeOnModels(path, node);
-        const int count = node->GetChildCount(false);
-        for (int j = 0; j < count; ++j) pending.push_back(static_cast<ZeqTuloNode*>(node->GetChild(j)));
         ZeqTuloProgressMeter::Activate(nullptr);
-    }
-    if (ownIndex) mNodeIndex.reset();
+    });
 }
 
 void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
@@ -145,7 +126,7 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
         TDagPath basePath;
         TDagPath::getAPathTo(base, basePath);
         if (GetNodeWithThisChildren(mRootNode, &basePath) != node) continue;
-        KZeqLayerContainer* baseGeometry = GeometryOf(node);
+        KZeqLayerContainer* baseGeometry = GeometryAttribute(node);
         if (!node->GetNodeAttribute()) return;
         if (!baseGeometry) continue;
         auto* geometry = static_cast<KZeqGeometry*>(baseGeometry);
@@ -205,7 +186,7 @@ void ZeqTuloExport::SetShapeOnModels(TDagPath* path, ZeqTuloNode* node) {
                 taken = FirstTokenIs(geometry->GetShapeName(s), shapeName);
             if (taken) continue;
 
-            KZeqLayerContainer* targetGeometry = GeometryOf(target);
+            KZeqLayerContainer* targetGeometry = GeometryAttribute(target);
             // A target without geometry has nothing to give.
             if (!targetGeometry) continue;
             const int pointCount = baseGeometry->GetControlPointsCount();

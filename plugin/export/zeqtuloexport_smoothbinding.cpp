@@ -102,15 +102,6 @@ void WithoutPostRotation(KZeqNode* node, KZeqMatrix& matrix) {
     if (Contains(first, "__Post_")) matrix = Then(PivotRotation(first).Inverse(), matrix);
 }
 
-KZeqGeometry* GeometryOf(ZeqTuloNode* node) {
-    KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-    if (!attribute) return nullptr;
-    const int type = attribute->GetAttributeType();
-    return type == KZeqNodeAttribute::eMESH || type == KZeqNodeAttribute::eNURB || type == KZeqNodeAttribute::ePATCH
-               ? static_cast<KZeqGeometry*>(attribute)
-               : nullptr;
-}
-
 // The skin cluster's bind matrix of its geometry; the identity unless the host gives 16 values.
 KZeqMatrix GeometryMatrix(const TFnSkinCluster& skin) {
     KZeqMatrix matrix;
@@ -232,7 +223,7 @@ void ZeqTuloExport::ExportSmoothBinding(TObject& skinCluster, int clusterNumber,
             mBindPoseConflicts.Add(node->GetName(), reinterpret_cast<kReference>(node));
         }
         // Links go on geometry only.
-        KZeqGeometry* geometry = GeometryOf(node);
+        KZeqGeometry* geometry = GeometryAttribute(node);
         const TObject points = geometry ? PointsOf(shapes[static_cast<unsigned>(s)], node) : TObject();
         if (TFnComponent(points).elementCount() == 0) {
             ZeqTuloProgressMeter::Activate(node->GetName());

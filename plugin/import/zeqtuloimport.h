@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "base/karray.h"
 #include "base/kgemath.h"
@@ -190,7 +191,6 @@ public:
 
 protected:
     // The steps, in the order of kImportSteps.
-    EStepResult StepDestroyLeftoverScene();
     EStepResult StepOpenLog();
     EStepResult StepRegisterImageConverters();
     EStepResult StepCreateScene();
@@ -221,7 +221,7 @@ protected:
     EStepResult StepRestoreBindPoses();
     EStepResult StepCharacterPostLoad();
     EStepResult StepBlendShapeWarning();
-    EStepResult StepDestroyScene();
+    EStepResult StepDestroyScene();  // also the first step, for a scene an earlier pass left
     EStepResult StepCloseLog();
     EStepResult StepDone();
 
@@ -270,5 +270,29 @@ void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZe
 
 // ---- Geometry pass (zeqtuloimport_geometry.cpp)
 bool IsCameraGroup(ZeqTuloNode* node);
+
+// ---- Walks of the import's steps
+// Visits the node and its subtree in depth-first pre-order, children first to last, without
+// recursion: hierarchies can be deep.
+template <class Visit>
+void VisitDepthFirst(ZeqTuloNode* node, Visit visit) {
+    std::vector<ZeqTuloNode*> pending{node};
+    while (!pending.empty()) {
+        ZeqTuloNode* current = pending.back();
+        pending.pop_back();
+        visit(*current);
+        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
+    }
+}
+
+// ---- Host nodes of the import's nodes (zeqtuloimport_null.cpp)
+// The host node of the node's parent, or the null object (the world) when it has none.
+TObject ParentObject(const ZeqTuloNode& node);
+// The node's host transform under its parent's host node, named after the node without its
+// namespace prefix, its path entered in the node; false, with the host's status printed after
+// failure, when the host refuses it.
+bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& transform, TDagPath& path);
+// The shape of the node's host transform that is of the type, as a path; false when none.
+bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape);
 
 #endif

@@ -42,19 +42,6 @@ bool Connect(const TPlug& source, const TPlug& destination) {
     return !source.isNull() && !destination.isNull() && modifier.connect(source, destination) && modifier.doIt();
 }
 
-// The shape of the node's host transform that is of the type, as a path; false when none.
-bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
-    const TDagPath* path = node.GetDagPath();
-    if (!path || !path->isValid()) return false;
-    for (unsigned i = 0; i < path->childCount(); ++i) {
-        TObject child = path->child(i);
-        if (!child.hasFn(type)) continue;
-        shape = *path;
-        return shape.push(child);
-    }
-    return false;
-}
-
 // The texture of a layer's element that the polygon (or, for -1, the whole geometry) reads.
 KZeqTexture* LayerTexture(const KZeqLayerElementTexture& textures, int polygon) {
     const KZeqLayerElement::EMappingMode mode = textures.GetMappingMode();
@@ -342,12 +329,5 @@ void MaterialBuilder::Build(ZeqTuloNode& node) {
 void ZeqTuloImport::BuildMaterialInformation(ZeqTuloNode* node) {
     if (!node) return;
     MaterialBuilder builder(*this, mImportedMaterialIndex, mImportedMaterials, mImportedTextures);
-    // Depth first without recursion: hierarchies can be deep.
-    std::vector<ZeqTuloNode*> pending{node};
-    while (!pending.empty()) {
-        ZeqTuloNode* current = pending.back();
-        pending.pop_back();
-        builder.Build(*current);
-        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
-    }
+    VisitDepthFirst(node, [&builder](ZeqTuloNode& current) { builder.Build(current); });
 }

@@ -50,6 +50,22 @@ namespace {
 
 std::string MeshName(const ZeqTuloNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
+// Every face-vertex of the kept polygons whose value the element holds, as take(h, v, at): the host
+// polygon h, the control point v and the value's place in the element's direct array.
+template <class Element, class Take>
+void ForEachFaceVertexValue(KZeqMesh& mesh, const KeptPolygons& kept, const Element& element, Take take) {
+    const KZeqLayerElement::EMappingMode mode = element.GetMappingMode();
+    for (std::size_t h = 0; h < kept.mPolygon.size(); ++h) {
+        const int p = kept.mPolygon[h];
+        const int size = mesh.GetPolygonSize(p);
+        for (int k = 0; k < size; ++k) {
+            const int v = mesh.GetPolygonVertex(p, k);
+            const int at = ValueIndex(element, MappedEntry(mode, p, kept.mFirst[h] + k, v));
+            if (at >= 0) take(static_cast<int>(h), v, at);
+        }
+    }
+}
+
 // Face-vertex normals of the kept polygons, or per-vertex normals when mapped by control point.
 void SetNormals(KZeqMesh& mesh, TFnMesh& host, const KeptPolygons& kept) {
     KZeqLayer* layer = mesh.GetLayer(0);
@@ -77,19 +93,12 @@ void SetNormals(KZeqMesh& mesh, TFnMesh& host, const KeptPolygons& kept) {
     faces.setLength(static_cast<unsigned>(kept.mFaceVertices));
     vertices.setLength(static_cast<unsigned>(kept.mFaceVertices));
     unsigned n = 0;
-    for (std::size_t h = 0; h < kept.mPolygon.size(); ++h) {
-        const int p = kept.mPolygon[h];
-        const int size = mesh.GetPolygonSize(p);
-        for (int k = 0; k < size; ++k) {
-            const int v = mesh.GetPolygonVertex(p, k);
-            const int at = ValueIndex(*normals, MappedEntry(mode, p, kept.mFirst[h] + k, v));
-            if (at < 0) continue;
-            values[n] = TVector(direct[at][0], direct[at][1], direct[at][2]);
-            faces[n] = static_cast<int>(h);
-            vertices[n] = v;
-            ++n;
-        }
-    }
+    ForEachFaceVertexValue(mesh, kept, *normals, [&](int h, int v, int at) {
+        values[n] = TVector(direct[at][0], direct[at][1], direct[at][2]);
+        faces[n] = h;
+        vertices[n] = v;
+        ++n;
+    });
     values.setLength(n), faces.setLength(n), vertices.setLength(n);
     host.setFaceVertexNormals(values, faces, vertices, TSpace::kObject);
 }
@@ -146,19 +155,10 @@ void SetUVLayer(KZeqMesh& mesh, TFnMesh& host, const KeptPolygons& kept, int i, 
 
 void ZeqTuloImport::CreateMeshGeometry(ZeqTuloNode* node) {
     if (!node) return;
-    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
-    const TDagPath* parentPath = parent ? parent->GetDagPath() : nullptr;
-    TStatus status;
     TFnTransform transform;
-    transform.create(parentPath ? parentPath->node() : TObject::kNullObj, &status);
-    if (!status) {
-        status.perror("Cannot create Mesh Node");
-        return;
-    }
-    transform.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
     TDagPath path;
-    transform.getPath(path);
-    node->SetDagPath(&path);
+    if (!CreateNodeTransform(*node, "Cannot create Mesh Node", transform, path)) return;
+    TStatus status;
     KZeqMesh* mesh = node->GetMesh();
     if (!mesh) return;
 
@@ -226,8 +226,7 @@ void ZeqTuloImport::SetVertexColors(KZeqMesh* mesh, TFnMesh& host) {
     KZeqLayer* layer = mesh ? mesh->GetLayer(0, KZeqLayerElement::eVERTEX_COLOR) : nullptr;
     KZeqLayerElementVertexColor* colors = layer ? layer->GetVertexColors() : nullptr;
     if (!colors || colors->GetDirectArray().GetCount() == 0) return;
-    const KZeqLayerElement::EMappingMode mode = colors->GetMappingMode();
-    if (mode == KZeqLayerElement::eNONE) return;
+    if (colors->GetMappingMode() == KZeqLayerElement::eNONE) return;
     const KeptPolygons kept = KeepPolygons(*mesh, mesh->GetControlPointsCount());
     // The host's polygons are the kept ones only when it holds as many.
     if (host.numPolygons() != static_cast<int>(kept.mPolygon.size())) return;
@@ -238,21 +237,14 @@ void ZeqTuloImport::SetVertexColors(KZeqMesh* mesh, TFnMesh& host) {
     faces.setLength(static_cast<unsigned>(kept.mFaceVertices));
     vertices.setLength(static_cast<unsigned>(kept.mFaceVertices));
     unsigned n = 0;
-    for (std::size_t h = 0; h < kept.mPolygon.size(); ++h) {
-        const int p = kept.mPolygon[h];
-        const int size = mesh->GetPolygonSize(p);
-        for (int k = 0; k < size; ++k) {
-            const int v = mesh->GetPolygonVertex(p, k);
-            const int at = ValueIndex(*colors, MappedEntry(mode, p, kept.mFirst[h] + k, v));
-            if (at < 0) continue;
-            const KZeqColor& c = direct[at];
-            values[n] = TColor(static_cast<float>(c.mRed), static_cast<float>(c.mGreen), static_cast<float>(c.mBlue),
-                               static_cast<float>(c.mAlpha));
-            faces[n] = static_cast<int>(h);
-            vertices[n] = v;
-            ++n;
-        }
-    }
+    ForEachFaceVertexValue(*mesh, kept, *colors, [&](int h, int v, int at) {
+        const KZeqColor& c = direct[at];
+        values[n] = TColor(static_cast<float>(c.mRed), static_cast<float>(c.mGreen), static_cast<float>(c.mBlue),
+                           static_cast<float>(c.mAlpha));
+        faces[n] = h;
+        vertices[n] = v;
+        ++n;
+    });
     values.setLength(n), faces.setLength(n), vertices.setLength(n);
     host.setFaceVertexColors(values, faces, vertices);
 }

@@ -11,14 +11,38 @@
 
 using namespace zeqsdk_400;
 
-namespace {
-
-// The host node of the node's parent, or the null object (the world) when it has none.
-TObject ParentObject(ZeqTuloNode& node) {
-    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node.GetParent());
+TObject ParentObject(const ZeqTuloNode& node) {
+    const ZeqTuloNode* parent = static_cast<const ZeqTuloNode*>(node.GetParent());
     const TDagPath* path = parent ? parent->GetDagPath() : nullptr;
     return path ? path->node() : TObject::kNullObj;
 }
+
+bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& transform, TDagPath& path) {
+    TStatus status;
+    transform.create(ParentObject(node), &status);
+    if (!status) {
+        status.perror(failure);
+        return false;
+    }
+    transform.setName(TString(node.GetNameWithoutNameSpacePrefix().Buffer()));
+    transform.getPath(path);
+    node.SetDagPath(&path);
+    return true;
+}
+
+bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
+    const TDagPath* path = node.GetDagPath();
+    if (!path || !path->isValid()) return false;
+    for (unsigned i = 0; i < path->childCount(); ++i) {
+        TObject child = path->child(i);
+        if (!child.hasFn(type)) continue;
+        shape = *path;
+        return shape.push(child);
+    }
+    return false;
+}
+
+namespace {
 
 // Type codes stored on skeleton host nodes, read back by the export.
 struct SkeletonRow {
@@ -73,18 +97,11 @@ TObject ZeqTuloImport::CreateNullGeometry(ZeqTuloNode* node) {
     if (!node) return TObject();
     const KString name = node->GetNameWithoutNameSpacePrefix();
     if (name == "RootNode") return TObject();
-    TStatus status;
     TFnTransform transform;
-    transform.create(ParentObject(*node), &status);
-    if (!status) {
-        status.perror("Cannot create Null");
-        return TObject();
-    }
-    transform.setName(TString(name.Buffer()));
     TDagPath path;
-    transform.getPath(path);
-    node->SetDagPath(&path);
+    if (!CreateNodeTransform(*node, "Cannot create Null", transform, path)) return TObject();
     AddUserProperties(transform, node);
+    TStatus status;
     TFnDagNode dag;
     TObject self = transform.object();
     return dag.create("locator", self, &status);

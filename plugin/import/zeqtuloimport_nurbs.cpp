@@ -94,19 +94,10 @@ void ZeqTuloImport::GetNURBData(KZeqNurb* nurb, KZeqVector4* points, TPointArray
 void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
     KZeqNurb* nurb = node ? node->GetNurb() : nullptr;
     if (!node) return;
-    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
-    const TDagPath* parentPath = parent ? parent->GetDagPath() : nullptr;
-    TStatus status;
     TFnTransform transform;
-    transform.create(parentPath ? parentPath->node() : TObject::kNullObj, &status);
-    if (!status) {
-        status.perror("Cannot create Nurb");
-        return;
-    }
-    transform.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
     TDagPath path;
-    transform.getPath(path);
-    node->SetDagPath(&path);
+    if (!CreateNodeTransform(*node, "Cannot create Nurb", transform, path)) return;
+    TStatus status;
     if (!nurb) return;
 
     // A surface whose points do not fill its counts cannot be read safely: the transform stays.

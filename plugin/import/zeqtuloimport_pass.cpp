@@ -31,7 +31,7 @@ bool IsExclusiveMerge() { return Params()->GetImportType() == KZeqUserParams::kE
 }  // namespace
 
 const ZeqTuloImport::ImportStep ZeqTuloImport::kImportSteps[] = {
-    {"destroy a leftover scene", &ZeqTuloImport::StepDestroyLeftoverScene},
+    {"destroy a leftover scene", &ZeqTuloImport::StepDestroyScene},
     {"open the log", &ZeqTuloImport::StepOpenLog},
     {"register the image converters", &ZeqTuloImport::StepRegisterImageConverters},
     {"create the scene", &ZeqTuloImport::StepCreateScene},
@@ -75,13 +75,6 @@ TStatus ZeqTuloImport::Import() {
     for (const ImportStep& step : kImportSteps)
         if ((this->*step.mRun)() == eStepFail) break;
     return mPassStatus;
-}
-
-ZeqTuloImport::EStepResult ZeqTuloImport::StepDestroyLeftoverScene() {
-    if (mScene) mSdkManager.DestroyKZeqScene(mScene, true);
-    mScene = nullptr;
-    mRootNode = nullptr;
-    return eStepNext;
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepOpenLog() {

@@ -86,19 +86,6 @@ void MatrixValues(const KZeqXMatrix& matrix, double* values) {
     for (int k = 0; k < 16; ++k) values[k] = matrix.mData[k / 4][k % 4] + 0.0;
 }
 
-// The shape of the node's host transform that is of the type, as a path; false when none.
-bool ShapePath(const ZeqTuloNode& node, int type, TDagPath& shape) {
-    const TDagPath* path = node.GetDagPath();
-    if (!path || !path->isValid()) return false;
-    for (unsigned i = 0; i < path->childCount(); ++i) {
-        TObject child = path->child(i);
-        if (!child.hasFn(type)) continue;
-        shape = *path;
-        return shape.push(child);
-    }
-    return false;
-}
-
 class SkinBuilder {
 public:
     explicit SkinBuilder(ZeqTuloImport& driver) : mDriver(driver) {}
@@ -249,11 +236,5 @@ void SkinBuilder::Build(ZeqTuloNode& node) {
 void ZeqTuloImport::BuildClusterInformation(ZeqTuloNode* node) {
     if (!node) return;
     SkinBuilder builder(*this);
-    std::vector<ZeqTuloNode*> pending{node};
-    while (!pending.empty()) {
-        ZeqTuloNode* current = pending.back();
-        pending.pop_back();
-        builder.Build(*current);
-        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
-    }
+    VisitDepthFirst(node, [&builder](ZeqTuloNode& current) { builder.Build(current); });
 }

@@ -136,24 +136,11 @@ KStreamOptions* KZeqReader3DS::GetReadOptions(bool) {
 }
 
 void KZeqReader3DS::ApplyOptions(KStreamOptions* options) {
-    if (!options || !options->Is(KStreamOptions3ds::ClassId)) {
+    if (!TakeSwitches(options)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return;
     }
-    auto* set = static_cast<KStreamOptions3ds*>(options);
-    const auto On = [set](KStreamOptionsBase::EOption option) { return set->GetOption(option) == 1; };
-    mTextureMapping = On(KStreamOptionsBase::eTEXTURE_MAPPING);
-    mMaterials = On(KStreamOptionsBase::eMATERIALS);
-    mAnim = On(KStreamOptionsBase::eANIM);
-    mGeometries = On(KStreamOptionsBase::eGEOMETRIES);
-    mLights = On(KStreamOptionsBase::eLIGHTS);
-    mCamera = On(KStreamOptionsBase::eCAMERA);
-    mReduceKeys = On(KStreamOptionsBase::eREDUCE_KEYS);
-    mAmbientLight = On(KStreamOptionsBase::eAMBIENT_LIGHT);
-    mSmoothGroup = On(KStreamOptionsBase::eSMOOTH_GROUP);
-    mCreateReferenceNode = On(KStreamOptionsBase::eCREATE_REFERENCE_NODE);
-    mRescale = On(KStreamOptionsBase::eRESCALE);
-    set->SetTakeName(kTakeName);
+    static_cast<KStreamOptions3ds*>(options)->SetTakeName(kTakeName);
 }
 
 bool KZeqReader3DS::Read(KZeqScene& scene, KStreamOptions* options) {

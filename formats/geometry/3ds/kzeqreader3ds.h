@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "base/kzeqvector.h"
+#include "formats/geometry/3ds/kzeqswitches3ds.h"
+#include "formats/geometry/3ds/toolkit/records3dsfwd.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -22,21 +24,6 @@ class KZeqNode;
 class KZeqNodeAttribute;
 class KZeqScene;
 class KZeqTexture;
-struct camera3ds;
-struct database3ds;
-struct fcolor3ds;
-struct file3ds;
-struct keyheader3ds;
-struct kfcamera3ds;
-struct kfmesh3ds;
-struct kfomni3ds;
-struct kfrotkey3ds;
-struct kfspot3ds;
-struct light3ds;
-struct material3ds;
-struct mesh3ds;
-struct meshset3ds;
-struct point3ds;
 
 // Reads a 3D Studio file into a scene through the 3DS toolkit: the toolkit
 // reads the file into a chunk database and hands out records (meshes,
@@ -48,7 +35,7 @@ struct point3ds;
 //
 // A read that fails leaves the scene as it was, and every record and the
 // database are released on every path.
-class KZeqReader3DS : public KZeqReader {
+class KZeqReader3DS : public KZeqReader, private KZeqSwitches3DS {
 public:
     explicit KZeqReader3DS(KZeqSdkManager& manager);
     ~KZeqReader3DS() override;
@@ -167,19 +154,6 @@ private:
                     Convert convert);
     // The multiplier of the light of this name (of the given kind), 1 when none.
     double LightMultiplier(const std::vector<LightEntry>& lights, const char* name) const;
-
-    // Switches, on when their option is exactly 1.
-    bool mTextureMapping = true;
-    bool mMaterials = true;
-    bool mAnim = true;
-    bool mGeometries = true;
-    bool mLights = true;
-    bool mCamera = true;
-    bool mReduceKeys = false;
-    bool mAmbientLight = true;
-    bool mSmoothGroup = true;
-    bool mCreateReferenceNode = false;
-    bool mRescale = true;
 
     file3ds* mFile = nullptr;
     bool mOwnsFile = false;

@@ -156,22 +156,7 @@ bool KZeqWriter3DS::Write(KZeqScene& scene, KStreamOptions* options) {
 
 bool KZeqWriter3DS::InitWrite(KStreamOptions* options) {
     mRootNode = mScene->GetRootNode();
-    if (!options || !options->Is(KStreamOptions3ds::ClassId)) {
-        mError.SetLastErrorID(eStreamOptionsNotSet);
-    } else {
-        auto* set = static_cast<KStreamOptions3ds*>(options);
-        const auto On = [set](KStreamOptionsBase::EOption option) { return set->GetOption(option) == 1; };
-        mTextureMapping = On(KStreamOptionsBase::eTEXTURE_MAPPING);
-        mMaterials = On(KStreamOptionsBase::eMATERIALS);
-        mAnim = On(KStreamOptionsBase::eANIM);
-        mGeometries = On(KStreamOptionsBase::eGEOMETRIES);
-        mLights = On(KStreamOptionsBase::eLIGHTS);
-        mCamera = On(KStreamOptionsBase::eCAMERA);
-        mAmbientLight = On(KStreamOptionsBase::eAMBIENT_LIGHT);
-        mCreateReferenceNode = On(KStreamOptionsBase::eCREATE_REFERENCE_NODE);
-        mRescale = On(KStreamOptionsBase::eRESCALE);
-        mUVPerPolygon = On(KStreamOptionsBase::eUV_PER_POLYGON);
-    }
+    if (!TakeSwitches(options)) mError.SetLastErrorID(eStreamOptionsNotSet);
     mMasterScale = mRescale ? kInchesPerCentimetre : 1.0;
     mMeshCount = 0;
     mMaterialNames.clear();

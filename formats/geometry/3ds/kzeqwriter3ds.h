@@ -10,6 +10,8 @@
 #include "base/kzeqmatrix.h"
 #include "base/kzeqvector.h"
 #include "fileio/kfilereplacement.h"
+#include "formats/geometry/3ds/kzeqswitches3ds.h"
+#include "formats/geometry/3ds/toolkit/records3dsfwd.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -20,21 +22,6 @@ class KZeqLight;
 class KZeqMesh;
 class KZeqNode;
 class KZeqScene;
-struct camera3ds;
-struct database3ds;
-struct fcolor3ds;
-struct file3ds;
-struct keyheader3ds;
-struct kfcamera3ds;
-struct kfmesh3ds;
-struct kfomni3ds;
-struct kfrotkey3ds;
-struct kfspot3ds;
-struct light3ds;
-struct material3ds;
-struct mesh3ds;
-struct meshset3ds;
-struct point3ds;
 
 // Writes a scene as a 3D Studio mesh file through the 3DS toolkit. Before the
 // walk every node name of the manager is cut to 7 characters and every
@@ -47,7 +34,7 @@ struct point3ds;
 //
 // The file is written beside its target under a temporary name and renamed
 // over it only once complete, so a failed export leaves the target as it was.
-class KZeqWriter3DS : public KZeqWriter {
+class KZeqWriter3DS : public KZeqWriter, public KZeqSwitches3DS {
 public:
     explicit KZeqWriter3DS(KZeqSdkManager& manager);
     ~KZeqWriter3DS() override;
@@ -126,23 +113,15 @@ private:
     std::string UniqueMaterialName(const std::string& full);
     // A spot's or camera's target as the file names it.
     std::string TargetName(KZeqNode* target) const;
+    // A spot's or camera's motion record: its name, its parent, its target's parent (the target's
+    // own, or the node's parent for a computed target) and its position track
+    // (kzeqwriter3ds_targets.cpp).
+    template <class Record>
+    void NameTargetedMotion(Record& record, KZeqNode* node, KZeqNode* target, KFCurve* const* t,
+                            std::uint32_t count) const;
     // False when the node lacks a take node while animating: it is then written as static.
     bool Animating(KZeqNode* node) const;
 
-public:
-    // Options, each on when its option is exactly 1.
-    bool mTextureMapping = true;
-    bool mMaterials = true;
-    bool mAnim = true;
-    bool mGeometries = true;
-    bool mLights = true;
-    bool mCamera = true;
-    bool mAmbientLight = true;
-    bool mUVPerPolygon = false;
-    bool mCreateReferenceNode = false;
-    bool mRescale = true;
-
-private:
     file3ds* mFile3ds = nullptr;
     database3ds* mDatabase = nullptr;
     meshset3ds* mMeshSettings = nullptr;

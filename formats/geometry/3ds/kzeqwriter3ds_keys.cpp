@@ -6,13 +6,15 @@
 #include "base/kgemath.h"
 #include "fcurve/kfcurve.h"
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
+#include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 #include "formats/geometry/3ds/toolkit/types3ds.h"
 
 namespace zeqsdk_400 {
 
 namespace {
 
-constexpr long long kTicksPerFrame30 = 1539538600LL;
+using motion3ds::FrameTime;
+using motion3ds::RotationRows;
 
 void FillHeader(keyheader3ds& key, std::uint32_t frame) {
     key.time = frame;
@@ -27,7 +29,7 @@ void Resample(keyheader3ds* keys, KFCurve* const (&curves)[N], std::uint32_t cou
     int hints[N];
     for (int& hint : hints) hint = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const KTime time(static_cast<long long>(i) * kTicksPerFrame30);
+        const KTime time = FrameTime(i);
         double value[N];
         for (int c = 0; c < N; ++c) value[c] = curves[c]->Evaluate(time, &hints[c]);
         FillHeader(keys[i], i);
@@ -37,12 +39,8 @@ void Resample(keyheader3ds* keys, KFCurve* const (&curves)[N], std::uint32_t cou
 
 // Row-vector rotation of Euler XYZ degrees (X applied first).
 void EulerMatrix(double (*m)[4], double x, double y, double z) {
-    const double D = 0.017453292519943295;
-    const double cx = std::cos(D * x), sx = std::sin(D * x), cy = std::cos(D * y), sy = std::sin(D * y),
-                 cz = std::cos(D * z), sz = std::sin(D * z);
-    const double rows[3][3] = {{cy * cz, cy * sz, -sy},
-                               {sx * sy * cz - cx * sz, sx * sy * sz + cx * cz, sx * cy},
-                               {cx * sy * cz + sx * sz, cx * sy * sz - sx * cz, cx * cy}};
+    double rows[3][3];
+    RotationRows(rows, x, y, z);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) m[r][c] = r < 3 && c < 3 ? rows[r][c] : (r == c ? 1.0 : 0.0);
 }

@@ -45,6 +45,26 @@ KFCurve* MadeCurves::Use(KFCurve* curve, double fallback) {
     return curve && curve->KeyGetCount() > 0 ? curve : Default(fallback);
 }
 
+void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out) {
+    if (!take) {
+        for (int a = 0; a < 3; ++a) out[a] = made.Default(defaults[a]);
+        return;
+    }
+    KFCurve* scene[3] = {nullptr, nullptr, nullptr};
+    switch (track) {
+        case eTRANSLATION3DS:
+            scene[0] = take->GetTranslationX(), scene[1] = take->GetTranslationY(), scene[2] = take->GetTranslationZ();
+            break;
+        case eROTATION3DS:
+            scene[0] = take->GetEulerRotationX(), scene[1] = take->GetEulerRotationY(),
+            scene[2] = take->GetEulerRotationZ();
+            break;
+        case eSCALE3DS: scene[0] = take->GetScaleX(), scene[1] = take->GetScaleY(), scene[2] = take->GetScaleZ(); break;
+        case eCOLOR3DS: scene[0] = take->GetColorR(), scene[1] = take->GetColorG(), scene[2] = take->GetColorB(); break;
+    }
+    for (int a = 0; a < 3; ++a) out[a] = made.Use(scene[a], defaults[a]);
+}
+
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop) {
     if (take) take->GetAnimationInterval(start, stop);
     const long long frames = stop.GetFrame(true, KTime::eMode30);
@@ -82,24 +102,12 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
     node->GetDefaultT(T);
     node->GetDefaultR(R);
     node->GetDefaultS(S);
-    std::uint32_t count = 1;
-    if (!Animating(node)) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-            s[a] = made.Default(S[a]);
-        }
-    } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        KTime start(0), stop(0);
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-        KFCurve* cs[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
-        for (int a = 0; a < 3; ++a) s[a] = made.Use(cs[a], S[a]);
-    }
+    KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
+    KTime start(0), stop(0);
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    TrackCurves(made, take, eSCALE3DS, S.mData, s);
     kfmesh3ds* record = nullptr;
     InitObjectMotion3ds(&record, count, count, count, 0, 0);
     if (Stop3ds() || !record || !record->pos || !record->rot || !record->scale) {
@@ -123,21 +131,11 @@ kfomni3ds* KZeqWriter3DS::ConvOmnilightNodeZeqto3DS(KZeqNode* node) {
     KZeqColor colour;
     if (KZeqLight* light = node->GetLight()) light->GetDefaultColor(colour);
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    std::uint32_t count = 1;
-    if (!Animating(node)) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            c[a] = made.Default(C[a]);
-        }
-    } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        KTime start(0), stop(0);
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cc[3] = {take->GetColorR(), take->GetColorG(), take->GetColorB()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) c[a] = made.Use(cc[a], C[a]);
-    }
+    KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
+    KTime start(0), stop(0);
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eCOLOR3DS, C, c);
     kfomni3ds* record = nullptr;
     InitOmnilightMotion3ds(&record, count, count);
     if (Stop3ds() || !record || !record->pos || !record->color) {

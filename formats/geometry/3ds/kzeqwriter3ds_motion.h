@@ -37,6 +37,13 @@ private:
     std::vector<KFCurve*> mMade;
 };
 
+// The channel triples of the motion records.
+enum ETrack3ds { eTRANSLATION3DS, eROTATION3DS, eSCALE3DS, eCOLOR3DS };
+
+// A track's three curves: the take's where keyed and one-key curves of the defaults for the others;
+// without a take (a node written as static), one-key curves of the defaults.
+void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out);
+
 // Tracks hold one key per frame: an animation longer than this (about 55
 // minutes) is refused rather than resampled into gigabytes.
 constexpr long long kMaxFrames3ds = 100000;

@@ -28,12 +28,7 @@ std::uint32_t TargetCurves(KZeqNode* target, bool animating, MadeCurves& made, K
     target->GetDefaultT(T);
     KZeqTakeNode* take = target->GetCurrentTakeNode();
     const std::uint32_t count = KeyCount(take, start, stop);
-    if (animating && take) {
-        KFCurve* found[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        for (int a = 0; a < 3; ++a) curves[a] = made.Use(found[a], T[a]);
-    } else {
-        for (int a = 0; a < 3; ++a) curves[a] = made.Default(T[a]);
-    }
+    TrackCurves(made, animating ? take : nullptr, eTRANSLATION3DS, T.mData, curves);
     return count;
 }
 
@@ -55,6 +50,16 @@ void ComputedTarget(KFCurve* const* t, KFCurve* const* r, int row, double distan
 
 }  // namespace
 
+template <class Record>
+void KZeqWriter3DS::NameTargetedMotion(Record& record, KZeqNode* node, KZeqNode* target, KFCurve* const* t,
+                                       std::uint32_t count) const {
+    CutName(record.name, sizeof(record.name), FileName(node));
+    const std::string parent = ParentName(node, false);
+    CutName(record.parent, sizeof(record.parent), parent);
+    CutName(record.tparent, sizeof(record.tparent), target ? TargetName(target) : parent);
+    Create3DSTransDataFromTCB(record.pkeys, record.pos, t[0], t[1], t[2], count);
+}
+
 kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
     if (!node) return nullptr;
     MadeCurves made;
@@ -69,27 +74,14 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         coneAngle = light->GetDefaultConeAngle();
     }
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    std::uint32_t count = 1;
-    KTime start(0), stop(0);
     const bool animating = Animating(node);
-    if (!animating) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-            c[a] = made.Default(C[a]);
-        }
-        cone = made.Default(coneAngle);
-    } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-        KFCurve* cc[3] = {take->GetColorR(), take->GetColorG(), take->GetColorB()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
-        for (int a = 0; a < 3; ++a) c[a] = made.Use(cc[a], C[a]);
-        cone = made.Use(take->GetLightConeAngle(), coneAngle);
-    }
+    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
+    KTime start(0), stop(0);
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    TrackCurves(made, take, eCOLOR3DS, C, c);
+    cone = take ? made.Use(take->GetLightConeAngle(), coneAngle) : made.Default(coneAngle);
     KFCurve* roll = made.Default(0.0);
 
     KFCurve* target[3];
@@ -107,11 +99,7 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         ReleaseSpotlightMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), FileName(node));
-    const std::string parent = ParentName(node, false);
-    CutName(record->parent, sizeof(record->parent), parent);
-    CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
-    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    NameTargetedMotion(*record, node, targetNode, t, count);
     Create3DSColorDataFromTCB(record->ckeys, record->color, c[0], c[1], c[2], count);
     Create3DSScalarDataFromTCB(record->hkeys, record->hot, cone, count);
     Create3DSScalarDataFromTCB(record->fkeys, record->fall, cone, count);
@@ -160,22 +148,15 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
                     camera, animating ? camera->GetDefaultFieldOfView() : camera->GetAngleOfView());
         }
     }
-    std::uint32_t count = 1;
+    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
-    if (!animating) {
-        for (int a = 0; a < 3; ++a) {
-            t[a] = made.Default(T[a]);
-            r[a] = made.Default(R[a]);
-        }
+    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    if (!take) {
         fov = made.Default(defaultFov);
         roll = made.Default(defaultRoll);
     } else {
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        count = KeyCount(take, start, stop);
-        KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-        KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-        for (int a = 0; a < 3; ++a) t[a] = made.Use(ct[a], T[a]);
-        for (int a = 0; a < 3; ++a) r[a] = made.Use(cr[a], R[a]);
         KFCurve* sceneFov = take->GetCameraFieldOfView();
         const int keys = sceneFov ? sceneFov->KeyGetCount() : 0;
         if (keys > 0 && vertical && camera) {
@@ -233,11 +214,7 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
         ReleaseCameraMotion3ds(&record);
         return nullptr;
     }
-    CutName(record->name, sizeof(record->name), FileName(node));
-    const std::string parent = ParentName(node, false);
-    CutName(record->parent, sizeof(record->parent), parent);
-    CutName(record->tparent, sizeof(record->tparent), targetNode ? TargetName(targetNode) : parent);
-    Create3DSTransDataFromTCB(record->pkeys, record->pos, t[0], t[1], t[2], count);
+    NameTargetedMotion(*record, node, targetNode, t, count);
     Create3DSScalarDataFromTCB(record->fkeys, record->fov, fov, count);
     Create3DSScalarDataFromTCB(record->rkeys, record->roll, computedRoll ? computedRoll : roll, count);
     Create3DSTransDataFromTCB(record->tkeys, record->tpos, target[0], target[1], target[2], targetCount);

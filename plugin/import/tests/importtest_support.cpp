@@ -60,6 +60,17 @@ KZeqNode* AddNode(KZeqSdkManager& manager, KZeqNode* parent, const char* name, c
     return node;
 }
 
+KZeqMesh* AddTriangle(KZeqSdkManager& manager, KZeqNode* parent, const char* name) {
+    KZeqMesh* mesh = AddNode(manager, parent, name, "mesh")->GetMesh();
+    mesh->InitControlPoints(3);
+    mesh->GetControlPoints()[1] = KZeqVector4(1, 0, 0, 1);
+    mesh->GetControlPoints()[2] = KZeqVector4(0, 1, 0, 1);
+    mesh->BeginPolygon();
+    for (int v : {0, 1, 2}) mesh->AddPolygon(v);
+    mesh->EndPolygon();
+    return mesh;
+}
+
 void Key(KFCurve* curve, double seconds, float value) {
     KTime time;
     time.SetSecondDouble(seconds);
@@ -86,6 +97,15 @@ std::string HostParent(const std::string& name) {
 std::string HostType(const std::string& name) {
     TObject node = standin::find(name);
     return node.isNull() ? "<none>" : TFnDependencyNode(node).typeName().asChar();
+}
+
+
+std::string HostAttr(const std::string& plug) {
+    TStringArray out;
+    if (!TGlobal::executeCommand(TString(("getAttr " + plug).c_str()), out, false, false)) return "<failed>";
+    std::string text;
+    for (unsigned i = 0; i < out.length(); ++i) text += (i ? " " : "") + std::string(out[i].asChar());
+    return text;
 }
 
 }  // namespace importtest

@@ -11,6 +11,7 @@ class ZeqTuloUserParams;
 
 namespace zeqsdk_400 {
 class KFCurve;
+class KZeqMesh;
 class KZeqNode;
 class KZeqScene;
 class KZeqSdkManager;
@@ -31,6 +32,8 @@ bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::s
 // "camera", "light:<type>", "none" for no attribute).
 zeqsdk_400::KZeqNode* AddNode(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqNode* parent, const char* name,
                               const char* kind = "null");
+// The mesh of a new mesh node under parent holding one triangle: (0, 0, 0), (1, 0, 0), (0, 1, 0).
+zeqsdk_400::KZeqMesh* AddTriangle(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqNode* parent, const char* name);
 // A linear key.
 void Key(zeqsdk_400::KFCurve* curve, double seconds, float value);
 
@@ -40,6 +43,8 @@ std::string HostPath(const std::string& name);
 std::string HostParent(const std::string& name);
 // The host's type name of the node ("transform", "joint", ...).
 std::string HostType(const std::string& name);
+// The plug's values as "getAttr" gives them, joined by blanks; "<failed>" when the host refuses.
+std::string HostAttr(const std::string& plug);
 
 }  // namespace importtest
 

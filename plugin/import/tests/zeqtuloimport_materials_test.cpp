@@ -96,14 +96,6 @@ namespace {
 
 using namespace importtest;
 
-std::string Attr(const std::string& plug) {
-    TStringArray out;
-    if (!TGlobal::executeCommand(TString(("getAttr " + plug).c_str()), out, false, false)) return "<failed>";
-    std::string text;
-    for (unsigned i = 0; i < out.length(); ++i) text += (i ? " " : "") + std::string(out[i].asChar());
-    return text;
-}
-
 // The driver linked into the test: the host's shading after an import.
 class MaterialsTest : public ImportDriverTest {};
 
@@ -183,9 +175,9 @@ TEST_F(MaterialsTest, TexturesOfALayerReadTheirUVSet) {
     EXPECT_EQ(linked.length(), 0u);
     // One file node per texture name, one layered texture for the two layers.
     EXPECT_EQ(standin::countMatches("base1"), 0u);
-    EXPECT_EQ(Attr("base.fileTextureName"), "/t/base.tif");
-    EXPECT_EQ(Attr("painted_layers.inputs[0].blendMode"), "6");  // layer 1, modulate
-    EXPECT_EQ(Attr("painted_layers.inputs[1].blendMode"), "1");  // layer 0 keeps the host's default
+    EXPECT_EQ(HostAttr("base.fileTextureName"), "/t/base.tif");
+    EXPECT_EQ(HostAttr("painted_layers.inputs[0].blendMode"), "6");  // layer 1, modulate
+    EXPECT_EQ(HostAttr("painted_layers.inputs[1].blendMode"), "1");  // layer 0 keeps the host's default
 }
 
 // Exclusive merge builds nothing: the bound host nodes keep their shading, no shader is made.
@@ -222,7 +214,7 @@ TEST_F(MaterialsTest, WhatTheHostCannotTakeIsLeftOut) {
     ASSERT_TRUE(TFnMesh(standin::find("box")).getConnectedShaders(0, groups, perFace));
     EXPECT_EQ(std::vector<int>(perFace.values().begin(), perFace.values().end()), (std::vector<int>{0, 0, -1, -1, 0, 0}));
     EXPECT_NE(Log().find("Material dull: the host refuses the cosine power 0"), std::string::npos) << Log();
-    EXPECT_EQ(Attr("blank.fileTextureName"), "");
+    EXPECT_EQ(HostAttr("blank.fileTextureName"), "");
 }
 
 // The module in the test: files written by the SDK, imported, exported again and read back.

@@ -97,14 +97,7 @@ Builder Skinned(char pose) {
         KZeqNode* hip = AddNode(manager, scene.GetRootNode(), "hip", "skeleton:0");
         KZeqNode* knee = AddNode(manager, hip, "knee", "skeleton:2");
         knee->SetDefaultT(KZeqVector4(0, -4, 0, 0));
-        KZeqNode* skin = AddNode(manager, scene.GetRootNode(), "skin", "mesh");
-        KZeqMesh* mesh = skin->GetMesh();
-        mesh->InitControlPoints(3);
-        mesh->GetControlPoints()[1] = KZeqVector4(1, 0, 0, 1);
-        mesh->GetControlPoints()[2] = KZeqVector4(0, 1, 0, 1);
-        mesh->BeginPolygon();
-        for (int v : {0, 1, 2}) mesh->AddPolygon(v);
-        mesh->EndPolygon();
+        KZeqMesh* mesh = AddTriangle(manager, scene.GetRootNode(), "skin");
         for (KZeqNode* bone : {hip, knee}) {
             KZeqLink* link = manager.CreateKZeqLink();
             link->SetLink(bone);

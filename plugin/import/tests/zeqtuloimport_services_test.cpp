@@ -158,13 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Services, PropertyTypes, ::testing::ValuesIn(kTypes), C
 // Colours come from the first layer holding them, a later one too, per face-vertex.
 TEST_F(ServicesTest, VertexColorsFromALaterLayer) {
     ASSERT_TRUE(Import(Write("colours", [](KZeqSdkManager& m, KZeqScene& s) {
-        KZeqMesh* mesh = AddNode(m, s.GetRootNode(), "tri", "mesh")->GetMesh();
-        mesh->InitControlPoints(3);
-        mesh->GetControlPoints()[1] = KZeqVector4(1, 0, 0, 1);
-        mesh->GetControlPoints()[2] = KZeqVector4(0, 1, 0, 1);
-        mesh->BeginPolygon();
-        for (int v : {0, 1, 2}) mesh->AddPolygon(v);
-        mesh->EndPolygon();
+        KZeqMesh* mesh = AddTriangle(m, s.GetRootNode(), "tri");
         mesh->CreateLayer();
         mesh->CreateLayer();
         auto* colors = new KZeqLayerElementVertexColor;

@@ -22,6 +22,7 @@
 
 using namespace zeqsdk_400;
 using importtest::AddNode;
+using importtest::HostAttr;
 
 namespace {
 
@@ -63,14 +64,6 @@ std::vector<float> Weights(const char* skinName, const char* shape, unsigned inf
     return std::vector<float>(w.values().begin(), w.values().end());
 }
 
-std::string Attr(const std::string& plug) {
-    TStringArray out;
-    if (!TGlobal::executeCommand(TString(("getAttr " + plug).c_str()), out, false, false)) return "<failed>";
-    std::string text;
-    for (unsigned i = 0; i < out.length(); ++i) text += (i ? " " : "") + std::string(out[i].asChar());
-    return text;
-}
-
 class SkinTest : public ImportDriverTest {
 protected:
     // Two joints and a null weigh the strip; a cluster link, an additive link and weights beyond
@@ -103,9 +96,9 @@ TEST_F(SkinTest, JointsWeighTheStripNormalisedPerPoint) {
     EXPECT_EQ(Weights("skinCluster1", "strip", 0), (std::vector<float>{0.5f, 0.5f, 0.5f, 1, 0, 0}));
     EXPECT_EQ(Weights("skinCluster1", "strip", 1), (std::vector<float>{0.5f, 0.5f, 0.5f, 0, 1, 0}));
     // Bind matrices as the file has them.
-    EXPECT_EQ(Attr("skinCluster1.geomMatrix"), "1 0 0 0 0 1 0 0 0 0 1 0 0 0 2 1");
-    EXPECT_EQ(Attr("skinCluster1.bindPreMatrix[1]"), "1 0 0 0 0 1 0 0 0 0 1 0 0 4 0 1");
-    EXPECT_EQ(Attr("knee.bindPose"), "1 0 0 0 0 1 0 0 0 0 1 0 0 -4 0 1");
+    EXPECT_EQ(HostAttr("skinCluster1.geomMatrix"), "1 0 0 0 0 1 0 0 0 0 1 0 0 0 2 1");
+    EXPECT_EQ(HostAttr("skinCluster1.bindPreMatrix[1]"), "1 0 0 0 0 1 0 0 0 0 1 0 0 4 0 1");
+    EXPECT_EQ(HostAttr("knee.bindPose"), "1 0 0 0 0 1 0 0 0 0 1 0 0 -4 0 1");
     const std::string log = Log();
     EXPECT_NE(log.find("Node strip: influence ctrl is not a joint; its weights are left out."), std::string::npos) << log;
     EXPECT_NE(log.find("Node strip: 2 links are not a skin link (cluster or additive); left out."), std::string::npos) << log;
@@ -124,7 +117,7 @@ TEST_F(SkinTest, DeformingNullsMadeJointsAreInfluences) {
     TDagPathArray influences;
     EXPECT_EQ(TFnSkinCluster(standin::find("skinCluster1")).influenceObjects(influences), 3u);
     EXPECT_EQ(Weights("skinCluster1", "strip", 2), (std::vector<float>{0, 0.5f, 0, 0, 0, 1}));
-    EXPECT_EQ(Attr("ctrl.bindPose"), "1 0 0 0 0 1 0 0 0 0 1 0 0 1 0 1");
+    EXPECT_EQ(HostAttr("ctrl.bindPose"), "1 0 0 0 0 1 0 0 0 0 1 0 0 1 0 1");
 }
 
 // The builder on a scene of its own: weights naming points the shape lacks, and influences whose

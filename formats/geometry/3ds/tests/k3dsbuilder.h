@@ -55,41 +55,13 @@ public:
         groups[index].faces = static_cast<std::uint16_t*>(std::calloc(faces.size() + 1, sizeof(std::uint16_t)));
         for (std::size_t i = 0; i < faces.size(); ++i) groups[index].faces[i] = faces[i];
     }
-    material3ds* Material(const char* name) {
-        material3ds* mat = nullptr;
-        InitMaterial3ds(&mat);
-        CopyName3ds(mat->name, sizeof(mat->name), name);
-        mMaterials.push_back(mat);
-        return mat;
-    }
+    material3ds* Material(const char* name) { return Named(InitMaterial3ds, name, mMaterials); }
     kfmesh3ds* Node(const char* name, std::uint32_t pos = 1, std::uint32_t rot = 1, std::uint32_t scale = 1) {
-        kfmesh3ds* node = nullptr;
-        InitObjectMotion3ds(&node, pos, rot, scale, 0, 0);
-        CopyName3ds(node->name, sizeof(node->name), name);
-        mNodes.push_back(node);
-        return node;
+        return Named([=](kfmesh3ds** node) { InitObjectMotion3ds(node, pos, rot, scale, 0, 0); }, name, mNodes);
     }
-    light3ds* Omni(const char* name) {
-        light3ds* light = nullptr;
-        InitLight3ds(&light);
-        CopyName3ds(light->name, sizeof(light->name), name);
-        mLights.push_back(light);
-        return light;
-    }
-    light3ds* Spot(const char* name) {
-        light3ds* light = nullptr;
-        InitSpotlight3ds(&light);
-        CopyName3ds(light->name, sizeof(light->name), name);
-        mLights.push_back(light);
-        return light;
-    }
-    camera3ds* Camera(const char* name) {
-        camera3ds* camera = nullptr;
-        InitCamera3ds(&camera);
-        CopyName3ds(camera->name, sizeof(camera->name), name);
-        mCameras.push_back(camera);
-        return camera;
-    }
+    light3ds* Omni(const char* name) { return Named(InitLight3ds, name, mLights); }
+    light3ds* Spot(const char* name) { return Named(InitSpotlight3ds, name, mLights); }
+    camera3ds* Camera(const char* name) { return Named(InitCamera3ds, name, mCameras); }
     meshset3ds* Settings() {
         if (!mSettings) InitMeshSet3ds(&mSettings);
         return mSettings;
@@ -114,6 +86,15 @@ public:
     }
 
 private:
+    // A record made by init, named, and kept in records until the file is written.
+    template <class Record, class Init>
+    static Record* Named(Init init, const char* name, std::vector<Record*>& records) {
+        Record* record = nullptr;
+        init(&record);
+        CopyName3ds(record->name, sizeof(record->name), name);
+        records.push_back(record);
+        return record;
+    }
     void Release() {
         for (mesh3ds*& m : mMeshes) RelMeshObj3ds(&m);
         for (material3ds*& m : mMaterials) ReleaseMaterial3ds(&m);

@@ -4,6 +4,7 @@
 // Scene builders for the writer's tests: nodes with meshes, lights and cameras,
 // linear keys in a take, and the records of a written file through the toolkit.
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -88,6 +89,13 @@ protected:
     }
     KZeqMesh* AddQuad(KZeqNode* node) {
         return AddMesh(node, {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}, {0, 1, 0, 0}}, {{0, 1, 2, 3}});
+    }
+    // A texture "wood" of the file, the one texture of the whole mesh.
+    void AddWoodTexture(KZeqMesh* mesh, const std::string& file) {
+        KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
+        texture->SetFileName(file.c_str());
+        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
+        mesh->AddTexture(texture);
     }
     // A take "Take 001" made current on the node.
     KZeqTakeNode* Take(KZeqNode* node) {

@@ -276,10 +276,7 @@ TEST_F(Writer3dsTest, FlatFacesGetTheirOwnSmoothingGroups) {
 
 TEST_F(Writer3dsTest, TexturedMeshGetsDefaultMaterialAndPlanarUVs) {
     KZeqMesh* mesh = AddQuad(AddNode("Tex"));
-    KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
-    texture->SetFileName("wood.jpg");
-    mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
-    mesh->AddTexture(texture);
+    AddWoodTexture(mesh, "wood.jpg");
     const std::string path = WriteScene();
     ASSERT_EQ(mesh->GetMaterialCount(0), 1) << "the scene's mesh keeps its new material";
     Written3ds file(path);
@@ -334,10 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, MapNames3dsTest,
 TEST_F(Writer3dsTest, TextureCopiedBesideTheOutputOnce) {
     const std::string source = WriteText("maps/wood.jpg", "JPEGDATA");
     KZeqMesh* mesh = AddQuad(AddNode("Tex"));
-    KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
-    texture->SetFileName(source.c_str());
-    mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
-    mesh->AddTexture(texture);
+    AddWoodTexture(mesh, source);
     WriteScene();
     std::ifstream copied(Path("wood.jpg"));
     std::string text((std::istreambuf_iterator<char>(copied)), std::istreambuf_iterator<char>());
@@ -361,10 +355,7 @@ TEST_F(Writer3dsTest, TooManyVerticesRefusedWithAMessage) {
 
 TEST_F(Writer3dsTest, UVPerPolygonConvertsACopyAndLeavesTheSceneMesh) {
     KZeqMesh* mesh = AddQuad(AddNode("Split"));
-    KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
-    texture->SetFileName("wood.jpg");
-    mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
-    mesh->AddTexture(texture);
+    AddWoodTexture(mesh, "wood.jpg");
     mesh->InitTextureUVIndices(KZeqMesh::eBY_POLYGON_VERTEX);
     for (int i = 0; i < 4; ++i) mesh->GetLayer(0)->GetUVs()->GetDirectArray().Add(KZeqVector2(i * 0.25, 1 - i * 0.25));
     for (int i = 0; i < 4; ++i) mesh->SetTextureUVIndex(0, i, i);
