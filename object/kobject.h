@@ -101,6 +101,13 @@ public:
     // No copy by default.
     virtual KObject* ObjectClone() { return nullptr; }
 
+protected:
+    // Room for count properties in the list, for an object that knows how many
+    // it lists (fewer allocations while they are added).
+    void PropertyReserve(int count) {
+        if (count > 0) mProperties.reserve(static_cast<std::size_t>(count));
+    }
+
 private:
     friend class KProperty;
     // Drops a property from the list without notices (the property is ending).

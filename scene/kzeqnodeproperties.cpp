@@ -25,6 +25,10 @@ KZeqNodeProperties::KZeqNodeProperties(KZeqTakeNodeContainer* owner) : mOwner(ow
     // PlugNotify below hears connection notices only: the list and value
     // notices of the set and of the properties it makes are not sent.
     SetNoticesUnheard(true);
+    // The plain and display properties, the two object lists and the four animatable ones.
+#define KZEQ_NODE_COUNT(Name, Type) +1
+    PropertyReserve(0 KZEQ_NODE_PLAIN_PROPERTIES(KZEQ_NODE_COUNT) KZEQ_NODE_DISPLAY_PROPERTIES(KZEQ_NODE_COUNT) + 2 + 4);
+#undef KZEQ_NODE_COUNT
     // The plain properties: listed, typed, then named with their accessors.
 #define KZEQ_NODE_BIND(Name, Type)                                                                     \
     PropertyAddToList(&Name);                                                                          \
