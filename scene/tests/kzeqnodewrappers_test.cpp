@@ -159,3 +159,79 @@ TEST_F(NodeWrapperTest, DefaultsWithOrWithoutAMadeWrapperAgree) {
     KZeqVector4 t;
     EXPECT_EQ(4.0, plain->GetDefaultT(t)[0]);
 }
+
+namespace {
+
+// What a wrapper answers about its property, as text: name, label, type, limits, flags and
+// default value read as its type reads it.
+std::string Answers(const KZeqUserProperty& wrapper) {
+    std::string text = std::string(wrapper.GetName().Buffer()) + "|" + wrapper.GetLabel(true).Buffer() + "|" +
+                       std::to_string(wrapper.GetPropertyType()) + "|" + std::to_string(wrapper.GetMinLimit()) + "|" +
+                       std::to_string(wrapper.GetMaxLimit()) + "|";
+    for (auto flag : {KZeqUserProperty::eANIMATABLE, KZeqUserProperty::eUSER, KZeqUserProperty::eTEMPORARY})
+        text += wrapper.GetFlag(flag) ? '1' : '0';
+    text += "|";
+    switch (wrapper.GetPropertyType()) {
+        case KZeqUserProperty::eBOOL: {
+            bool v = false;
+            wrapper.GetDefaultValue(v);
+            return text + (v ? "true" : "false");
+        }
+        case KZeqUserProperty::eINTEGER: {
+            int v = 0;
+            wrapper.GetDefaultValue(v);
+            return text + std::to_string(v);
+        }
+        case KZeqUserProperty::eREAL: {
+            double v = 0;
+            wrapper.GetDefaultValue(v);
+            return text + std::to_string(v);
+        }
+        case KZeqUserProperty::eCOLOR: {
+            KZeqColor v(0, 0, 0, 0);
+            wrapper.GetDefaultValue(v);
+            return text + std::to_string(v.mRed) + "," + std::to_string(v.mGreen) + "," + std::to_string(v.mBlue);
+        }
+        case KZeqUserProperty::eVECTOR: {
+            double x = 0, y = 0, z = 0;
+            wrapper.GetDefaultValue(x, y, z);
+            return text + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(z);
+        }
+        default: return text;
+    }
+}
+
+}  // namespace
+
+// Every entry, reached by name on one node and by index on another, answers as a wrapper made
+// for its property at once (the way every wrapper was made with its node) answers, values set
+// through the node included.
+TEST_F(NodeWrapperTest, EntriesAnswerAsWrappersMadeAtOnce) {
+    KZeqNode* byName = mManager.CreateKZeqNode("byName");
+    KZeqNode* byIndex = mManager.CreateKZeqNode("byIndex");
+    for (KZeqNode* node : {byName, byIndex}) {
+        node->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+        node->SetDefaultS(KZeqVector4(2, 2, 2, 0));
+        node->SetDefaultVisibility(0.5);
+    }
+    int vectors = 0;
+    for (int row = 0; row < kRows; ++row) {
+        KProperty* property = byIndex->GetPropertyHandler()->GetProperty(row);
+        KZeqUserProperty atOnce(mManager, property);
+        atOnce.SetPropertyHandler(byIndex->GetPropertyHandler());
+        const std::string expected = Answers(atOnce);
+        KZeqUserProperty* named = byName->FindPropertyByName(property->GetPropertyName());
+        ASSERT_NE(nullptr, named) << row;
+        EXPECT_EQ(expected, Answers(*named)) << row;
+        EXPECT_EQ(expected, Answers(*byIndex->GetProperty(row))) << row;
+        vectors += atOnce.GetPropertyType() == KZeqUserProperty::eVECTOR;
+    }
+    EXPECT_GE(vectors, 3);  // the transform rows were compared as values, not only as names
+    // Written through a wrapper made late, read through one made at once.
+    byIndex->FindPropertyByName("Lcl Rotation")->SetDefaultValue(4.0, 5.0, 6.0);
+    KZeqUserProperty atOnce(mManager, byIndex->GetPropertyHandler()->FindPropertyByName("Lcl Rotation"));
+    double x = 0, y = 0, z = 0;
+    atOnce.GetDefaultValue(x, y, z);
+    EXPECT_EQ(std::vector<double>({4, 5, 6}), std::vector<double>({x, y, z}));
+    EXPECT_EQ(5.0f, byIndex->GetDefaultTakeNode()->GetEulerRotationY()->GetValue());
+}
