@@ -12,6 +12,7 @@ Scene::Scene() { reset(); }
 
 void Scene::reset() {
     // Handles of the old scene stay dead: generations keep counting across resets.
+    ++dagEpoch;
     nodes.clear();
     for (AttrRec& a : attrs) a.gen = 0;
     attrs.clear();
@@ -181,6 +182,7 @@ void destroyNode(std::uint32_t id) {
             }
     }
     unindexName(id);
+    dagChanged();
     std::vector<std::uint32_t> parents = s.nodes[id].parents, children = s.nodes[id].children;
     for (std::uint32_t p : parents) {
         auto& c = s.nodes[p].children;

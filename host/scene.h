@@ -18,6 +18,8 @@
 
 namespace tulo_detail {
 
+struct PathLink;
+
 // Stores a call's status where the caller asked for it, and returns it.
 inline TStatus put(TStatus* status, TStatus value) {
     if (status) *status = value;
@@ -168,6 +170,10 @@ struct NodeRec {
     std::unique_ptr<BlendData> blend;
     std::vector<SetMember> members;  // sets, in order
     int restriction = 0;             // sets: 5 for a shading group
+    // DAG answers kept while the scene's DAG epoch stays: the number of paths and instance 0.
+    mutable std::uint64_t pathCountEpoch = 0, firstPathEpoch = 0;
+    mutable std::uint32_t pathCount = 0;
+    mutable std::shared_ptr<const PathLink> firstPath;
 };
 
 struct Conn {
@@ -188,6 +194,9 @@ struct Scene {
     std::vector<ComponentRec> components;
     std::uint32_t nextGen = 1;
     std::uint64_t nextAddSeq = 1;
+    // Counts every change of DAG links that can make a path invalid or change a node's paths (a
+    // removed or added parent, a deleted node, a reset; not a new node); never goes back.
+    std::uint64_t dagEpoch = 1;
     // Names: every live node by full name; first-free-number hints per scope.
     std::unordered_map<std::string, std::vector<std::uint32_t>> byName;
     std::unordered_map<std::string, std::uint32_t> dgNameCount;  // of byName's entries, the non-DAG nodes
@@ -213,6 +222,7 @@ struct Scene {
 Scene& scene();
 void freshScene();  // world, the default cameras, root namespace, playback 0 to 1 s
 void fault(const std::string& kind, const std::string& text);
+inline void dagChanged() { ++scene().dagEpoch; }
 void note(const std::string& line);  // transcript
 
 // Type table and its static attributes (ids below staticAttrCount()).

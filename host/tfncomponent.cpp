@@ -15,8 +15,7 @@ std::uint32_t shapeAt(const TDagPath& path, int type, TMatrix& world) {
     TObject end = path.node(&s);
     if (!s) return UINT32_MAX;
     std::uint32_t id = shapeOf(end, type);
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : path.nodes()) ids.push_back(o.id());
+    std::vector<std::uint32_t> ids = path.ids();
     if (id != UINT32_MAX && id != end.id()) ids.push_back(id);
     if (id != UINT32_MAX) world = worldMatrix(ids);
     return id;

@@ -103,9 +103,7 @@ bool TFnMesh::spaceOk(int space) const {
 TMatrix TFnMesh::worldOf() const {
     TDagPath p;
     if (object_.kind() == TObject::kDataKind || !getPath(p)) return TMatrix();
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : p.nodes()) ids.push_back(o.id());
-    return worldMatrix(ids);
+    return worldMatrix(p.ids());
 }
 
 TObject TFnMesh::make(int nV, int nP, std::vector<float>&& points, const TIntArray& counts, const TIntArray& connects,
