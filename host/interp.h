@@ -65,6 +65,8 @@ void setCrashNote(const std::string& note);
 // Script names: a node by name or unique path suffix, a plug by "node.attr[i].child" or by the
 // element's label. A name that matches no node or several fails the command.
 bool resolveNode(Call& call, const std::string& name, TObject& node);
+// The live nodes a script name matches (by name, or by path suffix when it holds "|").
+std::vector<std::uint32_t> nameMatches(const std::string& name);
 bool resolvePlug(Call& call, const std::string& text, TPlug& plug);
 
 }  // namespace tulo_detail

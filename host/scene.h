@@ -72,6 +72,7 @@ struct TypeRec {
     std::vector<std::uint32_t> attrs;  // static, inherited first, depth-first
     std::unordered_map<std::string, std::uint32_t> byName;
     int typeId = 0;
+    std::vector<bool> ownsStatic;  // by static id: byName finds the id by its long name
 };
 
 struct Key {
@@ -249,6 +250,8 @@ bool isDag(const NodeRec& n);
 std::uint32_t findAttr(const NodeRec& n, const std::string& name);
 bool nodeHasAttr(const NodeRec& n, std::uint32_t attr);
 std::vector<std::uint32_t> nodeAttrs(const NodeRec& n);  // attribute(i) order
+std::size_t nodeAttrCount(const NodeRec& n);             // nodeAttrs(n).size()
+std::uint32_t nodeAttrAt(const NodeRec& n, std::size_t index);  // nodeAttrs(n)[index], index below the count
 std::uint64_t attrOrder(std::uint32_t attr);             // sorts like attribute(i)
 PlugPath pathFor(std::uint32_t attr);                    // array ancestors unresolved, leaf array plug
 
