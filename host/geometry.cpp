@@ -8,16 +8,19 @@
 
 namespace tulo_detail {
 
-const std::vector<int>& MeshData::adjacency() const {
-    if (!adjOffsets.empty() || numVertices() == 0) return adjFaceVertices;
-    adjOffsets.assign(numVertices() + 1, 0);
-    for (int v : connects) ++adjOffsets[static_cast<std::size_t>(v) + 1];
-    for (std::size_t i = 1; i < adjOffsets.size(); ++i) adjOffsets[i] += adjOffsets[i - 1];
-    adjFaceVertices.resize(connects.size());
-    std::vector<int> fill(adjOffsets.begin(), adjOffsets.end() - 1);
+std::shared_ptr<const MeshAdjacency> MeshData::adjacency() const {
+    if (auto held = adjacencyCache.lock()) return held;
+    auto made = std::make_shared<MeshAdjacency>();
+    std::vector<int>& offsets = made->offsets;
+    offsets.assign(numVertices() + 1, 0);
+    for (int v : connects) ++offsets[static_cast<std::size_t>(v) + 1];
+    for (std::size_t i = 1; i < offsets.size(); ++i) offsets[i] += offsets[i - 1];
+    made->faceVertices.resize(connects.size());
+    std::vector<int> fill(offsets.begin(), offsets.end() - 1);
     for (std::size_t fv = 0; fv < connects.size(); ++fv)
-        adjFaceVertices[static_cast<std::size_t>(fill[static_cast<std::size_t>(connects[fv])]++)] = static_cast<int>(fv);
-    return adjFaceVertices;
+        made->faceVertices[static_cast<std::size_t>(fill[static_cast<std::size_t>(connects[fv])]++)] = static_cast<int>(fv);
+    adjacencyCache = made;
+    return made;
 }
 
 namespace {

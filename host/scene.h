@@ -95,6 +95,11 @@ struct Limits {
     double value[24] = {};
 };
 
+// The face-vertices of each vertex: those of vertex v are faceVertices[offsets[v] .. offsets[v + 1]).
+struct MeshAdjacency {
+    std::vector<int> offsets, faceVertices;
+};
+
 // A polygon mesh. Face-vertex arrays run polygon by polygon; offsets has one entry more than
 // counts. Normals are indexed per face-vertex; UV and colour ids are -1 where unassigned.
 struct MeshData {
@@ -111,11 +116,12 @@ struct MeshData {
     std::vector<UVSet> uvSets;
     std::vector<float> colors;  // r g b a per face-vertex, or empty when uncoloured
     std::vector<int> colorIds;  // per face-vertex: running index, -1 uncoloured
-    // Face-vertices by vertex, built when first needed.
-    mutable std::vector<int> adjOffsets, adjFaceVertices;
     std::size_t numVertices() const { return points.size() / 3; }
     std::size_t numPolygons() const { return counts.size(); }
-    const std::vector<int>& adjacency() const;
+    // Face-vertices by vertex, built when first needed and kept while a function set or iterator
+    // that asked for it holds it (the topology of a mesh never changes once made).
+    std::shared_ptr<const MeshAdjacency> adjacency() const;
+    mutable std::weak_ptr<const MeshAdjacency> adjacencyCache;
     void smoothNormals();  // one per vertex, from the polygons
     void hardNormals();    // one per face-vertex: its polygon's normal
 };

@@ -81,6 +81,14 @@ TStatus TFnMesh::setObject(const TDagPath& path) {
     return s;
 }
 
+const MeshAdjacency& TFnMesh::heldAdjacency(const MeshData& mesh) const {
+    if (adjacency_.first.get() != &mesh || !adjacency_.second) {
+        const auto& owner = scene().nodes[shape_].mesh;
+        adjacency_ = {owner.get() == &mesh ? std::shared_ptr<const MeshData>(owner) : nullptr, mesh.adjacency()};
+    }
+    return *adjacency_.second;
+}
+
 const MeshData* TFnMesh::data(const char* user) const {
     if (object_.kind() == TObject::kDataKind) {
         if (object_.apiType() == TFn::kMeshData) return scene().nodes[shape_].mesh.get();
@@ -175,8 +183,7 @@ TObject TFnMesh::copy(const TObject& source, const TObject& parent, TStatus* sta
     if (!from || (!parent.isNull() && (!p || !tuloTypeIsA(p->type->code, TFn::kTransform))))
         return put(status, TStatus::kFailure), TObject();
     auto m = std::make_shared<MeshData>(*from);
-    m->adjOffsets.clear();
-    m->adjFaceVertices.clear();
+    m->adjacencyCache.reset();
     std::uint32_t under = parent.isNull() ? createNode(*typeByName("transform"), "polySurface1", 0).id() : parent.id();
     TObject shape = createNode(*typeByName("mesh"), "", under);
     scene().nodes[shape.id()].mesh = m;
@@ -291,9 +298,10 @@ TStatus TFnMesh::getVertexNormal(int v, TVector& normal, int space) const {
     const MeshData* m = data("TFnMesh::getVertexNormal");
     if (!m || !spaceOk(space) || !indexOk(static_cast<std::size_t>(v), m->numVertices(), "TFnMesh::getVertexNormal"))
         return TStatus::kFailure;
-    const std::vector<int>& adj = m->adjacency();
+    const MeshAdjacency& adjacency = heldAdjacency(*m);
+    const std::vector<int>& adj = adjacency.faceVertices;
     TVector sum;
-    for (int k = m->adjOffsets[static_cast<std::size_t>(v)]; k < m->adjOffsets[static_cast<std::size_t>(v) + 1]; ++k) {
+    for (int k = adjacency.offsets[static_cast<std::size_t>(v)]; k < adjacency.offsets[static_cast<std::size_t>(v) + 1]; ++k) {
         std::size_t n = 3 * static_cast<std::size_t>(m->normalIds[static_cast<std::size_t>(adj[static_cast<std::size_t>(k)])]);
         sum = sum + TVector(m->normals[n], m->normals[n + 1], m->normals[n + 2]);
     }
@@ -327,7 +335,8 @@ TStatus TFnMesh::setVertexNormals(const TVectorArray& normals, const TIntArray& 
     bool shared = m->normals.size() == 3 * m->numVertices() && m->normalIds.size() == m->connects.size();
     for (std::size_t fv = 0; fv < m->connects.size() && shared; ++fv) shared = m->normalIds[fv] == m->connects[fv];
     if (!shared) perFaceVertex(*m);
-    const std::vector<int>& adj = m->adjacency();
+    const MeshAdjacency& adjacency = heldAdjacency(*m);
+    const std::vector<int>& adj = adjacency.faceVertices;
     TMatrix inv = space == TSpace::kWorld ? worldOf().inverse() : TMatrix();
     for (std::size_t i = 0; i < vertices.length(); ++i) {
         TVector n = normals.values()[i];
@@ -337,7 +346,7 @@ TStatus TFnMesh::setVertexNormals(const TVectorArray& normals, const TIntArray& 
             for (std::size_t c = 0; c < 3; ++c) m->normals[3 * v + c] = static_cast<float>(n[static_cast<unsigned>(c)]);
             continue;
         }
-        for (int k = m->adjOffsets[v]; k < m->adjOffsets[v + 1]; ++k)
+        for (int k = adjacency.offsets[v]; k < adjacency.offsets[v + 1]; ++k)
             for (std::size_t c = 0; c < 3; ++c)
                 m->normals[3 * static_cast<std::size_t>(adj[static_cast<std::size_t>(k)]) + c] = static_cast<float>(n[static_cast<unsigned>(c)]);
     }
