@@ -27,10 +27,13 @@ namespace {
 // Newell's normal of polygon f (not normalised: its length is twice the area).
 void faceNormal(const MeshData& m, std::size_t f, double n[3]) {
     n[0] = n[1] = n[2] = 0;
-    int start = m.offsets[f], count = m.counts[f];
+    const int count = m.counts[f];
+    if (count <= 0) return;
+    const int* ids = m.connects.data() + m.offsets[f];
+    const float* points = m.points.data();
     for (int k = 0; k < count; ++k) {
-        const float* a = &m.points[3 * static_cast<std::size_t>(m.connects[static_cast<std::size_t>(start + k)])];
-        const float* b = &m.points[3 * static_cast<std::size_t>(m.connects[static_cast<std::size_t>(start + (k + 1) % count)])];
+        const float* a = points + 3 * static_cast<std::size_t>(ids[k]);
+        const float* b = points + 3 * static_cast<std::size_t>(ids[k + 1 < count ? k + 1 : 0]);
         n[0] += (double(a[1]) - b[1]) * (double(a[2]) + b[2]);
         n[1] += (double(a[2]) - b[2]) * (double(a[0]) + b[0]);
         n[2] += (double(a[0]) - b[0]) * (double(a[1]) + b[1]);
@@ -45,11 +48,15 @@ void normalise(double n[3]) {
 
 void MeshData::smoothNormals() {
     std::vector<double> sum(points.size(), 0.0);
+    double* total = sum.data();
     for (std::size_t f = 0; f < counts.size(); ++f) {
         double n[3];
         faceNormal(*this, f, n);
-        for (int k = 0; k < counts[f]; ++k)
-            for (int c = 0; c < 3; ++c) sum[3 * static_cast<std::size_t>(connects[static_cast<std::size_t>(offsets[f] + k)]) + static_cast<std::size_t>(c)] += n[c];
+        const int* ids = connects.data() + offsets[f];
+        for (int k = 0; k < counts[f]; ++k) {
+            double* at = total + 3 * static_cast<std::size_t>(ids[k]);
+            at[0] += n[0], at[1] += n[1], at[2] += n[2];
+        }
     }
     normals.resize(points.size());
     for (std::size_t v = 0; v < sum.size(); v += 3) {

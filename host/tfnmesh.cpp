@@ -133,13 +133,23 @@ TObject TFnMesh::make(int nV, int nP, std::vector<float>&& points, const TIntArr
     m->offsets.push_back(0);
     std::uint32_t under = parent.isNull() ? createNode(*typeByName("transform"), "polySurface1", 0).id() : parent.id();
     std::vector<int> seen;
+    constexpr int kPairwise = 8;
     for (std::size_t f = 0, at = 0; f < counts.length(); at += static_cast<std::size_t>(counts.values()[f]), ++f) {
         const int* ids = connects.values().data() + at;
         int n = counts.values()[f];
-        seen.assign(ids, ids + n);
-        std::sort(seen.begin(), seen.end());
-        bool valid = n == 0 || (seen.front() >= 0 && seen.back() < nV);
-        std::size_t distinct = static_cast<std::size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+        bool valid = true;
+        std::size_t distinct = 0;
+        if (n <= kPairwise) {  // the usual small polygon: no copy, no sort
+            for (int i = 0; i < n; ++i) {
+                valid = valid && ids[i] >= 0 && ids[i] < nV;
+                distinct += std::find(ids, ids + i, ids[i]) == ids + i;
+            }
+        } else {
+            seen.assign(ids, ids + n);
+            std::sort(seen.begin(), seen.end());
+            valid = seen.front() >= 0 && seen.back() < nV;
+            distinct = static_cast<std::size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+        }
         if (!valid || distinct < 3) {
             fault("dropped polygon", "polygon " + std::to_string(f) + " of " + std::to_string(n) + " vertices (" +
                                          std::to_string(distinct) + " distinct" + (valid ? "" : ", some invalid") + ")");

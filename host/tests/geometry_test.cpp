@@ -118,6 +118,11 @@ const CreateCase kCreate[] = {
     {"SumNotConnects", 4, 1, {3}, {0, 1, 2, 3}, -1, 0},
     {"PointsNotVertices", 5, 1, {3}, {0, 1, 2}, -1, 0},
     {"NegativeCount", 4, 2, {-1, 3}, {0, 1}, -1, 0},
+    {"QuadWithARepeatKept", 4, 1, {4}, {0, 1, 1, 2}, 1, 0},
+    {"EmptyPolygonDropped", 4, 2, {0, 3}, {0, 1, 2}, 1, 1},
+    {"LongPolygonOfFourVerticesKept", 4, 1, {10}, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, 1, 0},
+    {"LongPolygonOfTwoVerticesDropped", 4, 1, {9}, {0, 1, 0, 1, 0, 1, 0, 1, 0}, 0, 1},
+    {"LongPolygonWithAnInvalidVertexDropped", 4, 1, {9}, {0, 1, 2, 3, 0, 1, 2, 3, 4}, 0, 1},
 };
 INSTANTIATE_TEST_SUITE_P(Geometry, MeshCreate, ::testing::ValuesIn(kCreate), CaseName());
 
