@@ -1,9 +1,11 @@
 // Internals of the script interpreter shared by its parser, built-ins and rig fakes.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "session.h"
@@ -40,7 +42,8 @@ struct Call {
     std::vector<Word> args;
     Result& result;
     std::string error;
-    std::map<std::string, std::vector<std::string>> flagValues;  // by long name, repeats appended
+    // By long name, repeats appended; looked up by the rule's own text without a copy.
+    std::map<std::string, std::vector<std::string>, std::less<>> flagValues;
     std::vector<std::string> seen;                               // flags in order
     std::vector<std::string> positional;
 
