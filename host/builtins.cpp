@@ -692,9 +692,10 @@ const Builtin* findRigFake(const std::string& name) {
 }
 
 bool resolveNode(Call& call, const std::string& name, TObject& node) {
-    std::size_t matches = standin::countMatches(name);
+    const std::vector<std::uint32_t> hits = nameMatches(name);
+    const std::size_t matches = hits.size();
     if (matches == 1) {
-        node = standin::find(name);
+        node = handle(hits[0]);
         return true;
     }
     // A script naming a missing object is the script's error, not misuse of the API.

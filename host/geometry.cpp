@@ -8,26 +8,32 @@
 
 namespace tulo_detail {
 
-const std::vector<int>& MeshData::adjacency() const {
-    if (!adjOffsets.empty() || numVertices() == 0) return adjFaceVertices;
-    adjOffsets.assign(numVertices() + 1, 0);
-    for (int v : connects) ++adjOffsets[static_cast<std::size_t>(v) + 1];
-    for (std::size_t i = 1; i < adjOffsets.size(); ++i) adjOffsets[i] += adjOffsets[i - 1];
-    adjFaceVertices.resize(connects.size());
-    std::vector<int> fill(adjOffsets.begin(), adjOffsets.end() - 1);
+std::shared_ptr<const MeshAdjacency> MeshData::adjacency() const {
+    if (auto held = adjacencyCache.lock()) return held;
+    auto made = std::make_shared<MeshAdjacency>();
+    std::vector<int>& offsets = made->offsets;
+    offsets.assign(numVertices() + 1, 0);
+    for (int v : connects) ++offsets[static_cast<std::size_t>(v) + 1];
+    for (std::size_t i = 1; i < offsets.size(); ++i) offsets[i] += offsets[i - 1];
+    made->faceVertices.resize(connects.size());
+    std::vector<int> fill(offsets.begin(), offsets.end() - 1);
     for (std::size_t fv = 0; fv < connects.size(); ++fv)
-        adjFaceVertices[static_cast<std::size_t>(fill[static_cast<std::size_t>(connects[fv])]++)] = static_cast<int>(fv);
-    return adjFaceVertices;
+        made->faceVertices[static_cast<std::size_t>(fill[static_cast<std::size_t>(connects[fv])]++)] = static_cast<int>(fv);
+    adjacencyCache = made;
+    return made;
 }
 
 namespace {
 // Newell's normal of polygon f (not normalised: its length is twice the area).
 void faceNormal(const MeshData& m, std::size_t f, double n[3]) {
     n[0] = n[1] = n[2] = 0;
-    int start = m.offsets[f], count = m.counts[f];
+    const int count = m.counts[f];
+    if (count <= 0) return;
+    const int* ids = m.connects.data() + m.offsets[f];
+    const float* points = m.points.data();
     for (int k = 0; k < count; ++k) {
-        const float* a = &m.points[3 * static_cast<std::size_t>(m.connects[static_cast<std::size_t>(start + k)])];
-        const float* b = &m.points[3 * static_cast<std::size_t>(m.connects[static_cast<std::size_t>(start + (k + 1) % count)])];
+        const float* a = points + 3 * static_cast<std::size_t>(ids[k]);
+        const float* b = points + 3 * static_cast<std::size_t>(ids[k + 1 < count ? k + 1 : 0]);
         n[0] += (double(a[1]) - b[1]) * (double(a[2]) + b[2]);
         n[1] += (double(a[2]) - b[2]) * (double(a[0]) + b[0]);
         n[2] += (double(a[0]) - b[0]) * (double(a[1]) + b[1]);
@@ -42,11 +48,15 @@ void normalise(double n[3]) {
 
 void MeshData::smoothNormals() {
     std::vector<double> sum(points.size(), 0.0);
+    double* total = sum.data();
     for (std::size_t f = 0; f < counts.size(); ++f) {
         double n[3];
         faceNormal(*this, f, n);
-        for (int k = 0; k < counts[f]; ++k)
-            for (int c = 0; c < 3; ++c) sum[3 * static_cast<std::size_t>(connects[static_cast<std::size_t>(offsets[f] + k)]) + static_cast<std::size_t>(c)] += n[c];
+        const int* ids = connects.data() + offsets[f];
+        for (int k = 0; k < counts[f]; ++k) {
+            double* at = total + 3 * static_cast<std::size_t>(ids[k]);
+            at[0] += n[0], at[1] += n[1], at[2] += n[2];
+        }
     }
     normals.resize(points.size());
     for (std::size_t v = 0; v < sum.size(); v += 3) {

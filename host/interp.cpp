@@ -196,17 +196,18 @@ bool Call::flags(std::initializer_list<FlagRule> rules) {
             continue;
         }
         const FlagRule* rule = nullptr;
+        const std::string_view flag = std::string_view(w.text).substr(1);
         for (const FlagRule& f : rules)
-            if (w.text.compare(1, std::string::npos, f.longName) == 0 ||
-                w.text.compare(1, std::string::npos, f.shortName) == 0)
-                rule = &f;
+            if (flag == f.longName || flag == f.shortName) rule = &f;
         if (!rule) {
             fault("unknown flag", name + " " + w.text);
             return fail("Invalid flag '" + w.text + "'");
         }
         if (rule->args > 0 && i + static_cast<std::size_t>(rule->args) >= args.size())
             return fail("Flag '" + w.text + "' needs " + std::to_string(rule->args) + " argument(s)");
-        std::vector<std::string>& values = flagValues[rule->longName];
+        auto at = flagValues.find(rule->longName);
+        if (at == flagValues.end()) at = flagValues.emplace(rule->longName, std::vector<std::string>()).first;
+        std::vector<std::string>& values = at->second;
         seen.push_back(rule->longName);
         for (int k = 0; k < rule->args; ++k) values.push_back(args[++i].text);
     }

@@ -1,9 +1,11 @@
 // Internals of the script interpreter shared by its parser, built-ins and rig fakes.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "session.h"
@@ -40,7 +42,8 @@ struct Call {
     std::vector<Word> args;
     Result& result;
     std::string error;
-    std::map<std::string, std::vector<std::string>> flagValues;  // by long name, repeats appended
+    // By long name, repeats appended; looked up by the rule's own text without a copy.
+    std::map<std::string, std::vector<std::string>, std::less<>> flagValues;
     std::vector<std::string> seen;                               // flags in order
     std::vector<std::string> positional;
 
@@ -65,6 +68,8 @@ void setCrashNote(const std::string& note);
 // Script names: a node by name or unique path suffix, a plug by "node.attr[i].child" or by the
 // element's label. A name that matches no node or several fails the command.
 bool resolveNode(Call& call, const std::string& name, TObject& node);
+// The live nodes a script name matches (by name, or by path suffix when it holds "|").
+std::vector<std::uint32_t> nameMatches(const std::string& name);
 bool resolvePlug(Call& call, const std::string& text, TPlug& plug);
 
 }  // namespace tulo_detail

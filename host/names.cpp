@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "dagpathlink.h"
 #include "scene.h"
 
 namespace tulo_detail {
@@ -117,12 +118,7 @@ void setNodeName(std::uint32_t id, const std::string& name) {
     }
 }
 
-std::uint32_t pathCount(std::uint32_t id) {
-    if (id == 0) return 1;
-    std::uint32_t n = 0;
-    for (std::uint32_t p : scene().nodes[id].parents) n += pathCount(p);
-    return n;
-}
+std::uint32_t pathCount(std::uint32_t id) { return cachedPathCount(id); }
 
 std::vector<std::vector<std::uint32_t>> pathsTo(std::uint32_t id) {
     if (id == 0) return {{}};

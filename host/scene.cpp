@@ -12,6 +12,7 @@ Scene::Scene() { reset(); }
 
 void Scene::reset() {
     // Handles of the old scene stay dead: generations keep counting across resets.
+    ++dagEpoch;
     nodes.clear();
     for (AttrRec& a : attrs) a.gen = 0;
     attrs.clear();
@@ -181,6 +182,7 @@ void destroyNode(std::uint32_t id) {
             }
     }
     unindexName(id);
+    dagChanged();
     std::vector<std::uint32_t> parents = s.nodes[id].parents, children = s.nodes[id].children;
     for (std::uint32_t p : parents) {
         auto& c = s.nodes[p].children;
@@ -233,10 +235,7 @@ std::uint32_t findAttr(const NodeRec& n, const std::string& name) {
 
 bool nodeHasAttr(const NodeRec& n, std::uint32_t id) {
     const AttrRec& a = attrAt(id);
-    if (a.isStatic) {
-        auto it = n.type->byName.find(a.longName);
-        return it != n.type->byName.end() && it->second == id;
-    }
+    if (a.isStatic) return id < n.type->ownsStatic.size() && n.type->ownsStatic[id];
     std::uint32_t root = id;
     while (attrAt(root).parent >= 0) root = static_cast<std::uint32_t>(attrAt(root).parent);
     return std::find(n.dynAttrs.begin(), n.dynAttrs.end(), root) != n.dynAttrs.end();
@@ -246,6 +245,36 @@ std::vector<std::uint32_t> nodeAttrs(const NodeRec& n) {
     std::vector<std::uint32_t> out = n.type->attrs;
     for (std::uint32_t a : n.dynAttrs) expand(a, out);
     return out;
+}
+
+namespace {
+std::size_t expandedCount(std::uint32_t id) {
+    std::size_t count = 1;
+    for (std::uint32_t c : attrAt(id).children) count += expandedCount(c);
+    return count;
+}
+}  // namespace
+
+std::size_t nodeAttrCount(const NodeRec& n) {
+    std::size_t count = n.type->attrs.size();
+    for (std::uint32_t a : n.dynAttrs) count += expandedCount(a);
+    return count;
+}
+
+std::uint32_t nodeAttrAt(const NodeRec& n, std::size_t index) {
+    if (index < n.type->attrs.size()) return n.type->attrs[index];
+    index -= n.type->attrs.size();
+    for (std::uint32_t a : n.dynAttrs) {
+        const std::size_t size = expandedCount(a);
+        if (index >= size) {
+            index -= size;
+            continue;
+        }
+        std::vector<std::uint32_t> sub;
+        expand(a, sub);
+        return sub[index];
+    }
+    return UINT32_MAX;
 }
 
 std::uint64_t attrOrder(std::uint32_t id) {

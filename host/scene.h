@@ -18,6 +18,8 @@
 
 namespace tulo_detail {
 
+struct PathLink;
+
 // Stores a call's status where the caller asked for it, and returns it.
 inline TStatus put(TStatus* status, TStatus value) {
     if (status) *status = value;
@@ -70,6 +72,7 @@ struct TypeRec {
     std::vector<std::uint32_t> attrs;  // static, inherited first, depth-first
     std::unordered_map<std::string, std::uint32_t> byName;
     int typeId = 0;
+    std::vector<bool> ownsStatic;  // by static id: byName finds the id by its long name
 };
 
 struct Key {
@@ -92,6 +95,11 @@ struct Limits {
     double value[24] = {};
 };
 
+// The face-vertices of each vertex: those of vertex v are faceVertices[offsets[v] .. offsets[v + 1]).
+struct MeshAdjacency {
+    std::vector<int> offsets, faceVertices;
+};
+
 // A polygon mesh. Face-vertex arrays run polygon by polygon; offsets has one entry more than
 // counts. Normals are indexed per face-vertex; UV and colour ids are -1 where unassigned.
 struct MeshData {
@@ -108,11 +116,12 @@ struct MeshData {
     std::vector<UVSet> uvSets;
     std::vector<float> colors;  // r g b a per face-vertex, or empty when uncoloured
     std::vector<int> colorIds;  // per face-vertex: running index, -1 uncoloured
-    // Face-vertices by vertex, built when first needed.
-    mutable std::vector<int> adjOffsets, adjFaceVertices;
     std::size_t numVertices() const { return points.size() / 3; }
     std::size_t numPolygons() const { return counts.size(); }
-    const std::vector<int>& adjacency() const;
+    // Face-vertices by vertex, built when first needed and kept while a function set or iterator
+    // that asked for it holds it (the topology of a mesh never changes once made).
+    std::shared_ptr<const MeshAdjacency> adjacency() const;
+    mutable std::weak_ptr<const MeshAdjacency> adjacencyCache;
     void smoothNormals();  // one per vertex, from the polygons
     void hardNormals();    // one per face-vertex: its polygon's normal
 };
@@ -168,6 +177,10 @@ struct NodeRec {
     std::unique_ptr<BlendData> blend;
     std::vector<SetMember> members;  // sets, in order
     int restriction = 0;             // sets: 5 for a shading group
+    // DAG answers kept while the scene's DAG epoch stays: the number of paths and instance 0.
+    mutable std::uint64_t pathCountEpoch = 0, firstPathEpoch = 0;
+    mutable std::uint32_t pathCount = 0;
+    mutable std::shared_ptr<const PathLink> firstPath;
 };
 
 struct Conn {
@@ -188,6 +201,9 @@ struct Scene {
     std::vector<ComponentRec> components;
     std::uint32_t nextGen = 1;
     std::uint64_t nextAddSeq = 1;
+    // Counts every change of DAG links that can make a path invalid or change a node's paths (a
+    // removed or added parent, a deleted node, a reset; not a new node); never goes back.
+    std::uint64_t dagEpoch = 1;
     // Names: every live node by full name; first-free-number hints per scope.
     std::unordered_map<std::string, std::vector<std::uint32_t>> byName;
     std::unordered_map<std::string, std::uint32_t> dgNameCount;  // of byName's entries, the non-DAG nodes
@@ -213,6 +229,7 @@ struct Scene {
 Scene& scene();
 void freshScene();  // world, the default cameras, root namespace, playback 0 to 1 s
 void fault(const std::string& kind, const std::string& text);
+inline void dagChanged() { ++scene().dagEpoch; }
 void note(const std::string& line);  // transcript
 
 // Type table and its static attributes (ids below staticAttrCount()).
@@ -239,6 +256,8 @@ bool isDag(const NodeRec& n);
 std::uint32_t findAttr(const NodeRec& n, const std::string& name);
 bool nodeHasAttr(const NodeRec& n, std::uint32_t attr);
 std::vector<std::uint32_t> nodeAttrs(const NodeRec& n);  // attribute(i) order
+std::size_t nodeAttrCount(const NodeRec& n);             // nodeAttrs(n).size()
+std::uint32_t nodeAttrAt(const NodeRec& n, std::size_t index);  // nodeAttrs(n)[index], index below the count
 std::uint64_t attrOrder(std::uint32_t attr);             // sorts like attribute(i)
 PlugPath pathFor(std::uint32_t attr);                    // array ancestors unresolved, leaf array plug
 

@@ -1,5 +1,6 @@
 #include "standin.h"
 
+#include "interp.h"
 #include "scene.h"
 #include "tunits.h"
 
@@ -50,8 +51,10 @@ bool setLabel(const TPlug& p, const std::string& label) {
     return true;
 }
 
-namespace {
-std::vector<std::uint32_t> matches(const std::string& name) {
+}  // namespace standin
+
+namespace tulo_detail {
+std::vector<std::uint32_t> nameMatches(const std::string& name) {
     const Scene& s = scene();
     std::vector<std::uint32_t> hits;
     if (name.empty()) return hits;
@@ -76,14 +79,16 @@ std::vector<std::uint32_t> matches(const std::string& name) {
     }
     return hits;
 }
-}  // namespace
+}  // namespace tulo_detail
+
+namespace standin {
 
 TObject find(const std::string& name) {
-    std::vector<std::uint32_t> hits = matches(name);
+    std::vector<std::uint32_t> hits = nameMatches(name);
     return hits.size() == 1 ? handle(hits[0]) : TObject();
 }
 
-std::size_t countMatches(const std::string& name) { return matches(name).size(); }
+std::size_t countMatches(const std::string& name) { return nameMatches(name).size(); }
 
 TPlug plug(const std::string& text) {
     std::size_t dot = text.find('.');

@@ -1,18 +1,25 @@
-// DAG paths: the chain of nodes from a top-level node down; the empty path is the world.
+// DAG paths: the chain of nodes from a top-level node down; the empty path is the world. A path is a
+// handle to its last link, links are shared and equal paths share theirs, so copies, comparisons
+// and one-node steps cost the same at any depth.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "tmath.h"
 #include "tobject.h"
 
 class TDagPathArray;
+namespace tulo_detail {
+struct PathLink;
+}
 
 class TDagPath {
 public:
     TDagPath() = default;
 
-    bool operator==(const TDagPath& o) const { return nodes_ == o.nodes_; }
+    bool operator==(const TDagPath& o) const { return end_ == o.end_; }
     bool operator!=(const TDagPath& o) const { return !(*this == o); }
 
     // Null, with a failure, for the empty path.
@@ -46,13 +53,19 @@ public:
     static TDagPath getAPathTo(const TObject& object, TStatus* status = nullptr);
     static TStatus getAllPathsTo(const TObject& object, TDagPathArray& paths);
 
-    // Implementation access for the stand-in itself.
-    const std::vector<TObject>& nodes() const { return nodes_; }
-    explicit TDagPath(std::vector<TObject> nodes) : nodes_(std::move(nodes)) {}
+    // Implementation access for the stand-in itself. nodes() is made on first use and kept with the
+    // path's last link: loops over paths use empty(), back() and ids() instead.
+    const std::vector<TObject>& nodes() const;
+    bool empty() const { return !end_; }
+    TObject back() const;  // null for the empty path
+    std::vector<std::uint32_t> ids() const;
+    explicit TDagPath(const std::vector<TObject>& nodes);
+    explicit TDagPath(std::shared_ptr<const tulo_detail::PathLink> end) : end_(std::move(end)) {}
+    const std::shared_ptr<const tulo_detail::PathLink>& link() const { return end_; }
 
 private:
     bool usable(const char* user, TStatus* status) const;
-    std::vector<TObject> nodes_;
+    std::shared_ptr<const tulo_detail::PathLink> end_;
 };
 
 class TDagPathArray : public TArray<TDagPath> {

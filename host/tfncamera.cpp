@@ -45,8 +45,6 @@ TVector TFnCamera::upDirection(int space, TStatus* status) const {
     if (space != TSpace::kWorld) return put(status, TStatus::kSuccess), up;
     TDagPath path;
     getPath(path);
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : path.nodes()) ids.push_back(o.id());
     put(status, TStatus::kSuccess);
-    return (up * worldMatrix(ids)).normal();
+    return (up * worldMatrix(path.ids())).normal();
 }

@@ -15,8 +15,7 @@ std::uint32_t shapeAt(const TDagPath& path, int type, TMatrix& world) {
     TObject end = path.node(&s);
     if (!s) return UINT32_MAX;
     std::uint32_t id = shapeOf(end, type);
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : path.nodes()) ids.push_back(o.id());
+    std::vector<std::uint32_t> ids = path.ids();
     if (id != UINT32_MAX && id != end.id()) ids.push_back(id);
     if (id != UINT32_MAX) world = worldMatrix(ids);
     return id;
@@ -180,7 +179,7 @@ TItMeshVertex::TItMeshVertex(const TDagPath& path, const TObject& component, TSt
         return;
     }
     mesh_ = scene().nodes[id].mesh;
-    mesh_->adjacency();
+    adjacency_ = mesh_->adjacency();
     end_ = all_ ? mesh_->numVertices() : elements_.size();
     skip();
     put(status, TStatus::kSuccess);
@@ -231,8 +230,8 @@ TStatus TItMeshVertex::getNormals(TVectorArray& normals, int space) const {
     std::size_t v = static_cast<std::size_t>(index());
     auto& out = normals.values();
     out.clear();
-    for (int k = mesh_->adjOffsets[v]; k < mesh_->adjOffsets[v + 1]; ++k) {
-        std::size_t n = 3 * static_cast<std::size_t>(mesh_->normalIds[static_cast<std::size_t>(mesh_->adjFaceVertices[static_cast<std::size_t>(k)])]);
+    for (int k = adjacency_->offsets[v]; k < adjacency_->offsets[v + 1]; ++k) {
+        std::size_t n = 3 * static_cast<std::size_t>(mesh_->normalIds[static_cast<std::size_t>(adjacency_->faceVertices[static_cast<std::size_t>(k)])]);
         TVector x(mesh_->normals[n], mesh_->normals[n + 1], mesh_->normals[n + 2]);
         out.push_back(space == TSpace::kWorld ? (x * world_).normal() : x);
     }
@@ -244,8 +243,8 @@ TStatus TItMeshVertex::getConnectedFaces(TIntArray& faces) const {
     std::size_t v = static_cast<std::size_t>(index());
     auto& out = faces.values();
     out.clear();
-    for (int k = mesh_->adjOffsets[v]; k < mesh_->adjOffsets[v + 1]; ++k) {
-        int fv = mesh_->adjFaceVertices[static_cast<std::size_t>(k)];
+    for (int k = adjacency_->offsets[v]; k < adjacency_->offsets[v + 1]; ++k) {
+        int fv = adjacency_->faceVertices[static_cast<std::size_t>(k)];
         auto f = std::upper_bound(mesh_->offsets.begin(), mesh_->offsets.end(), fv) - mesh_->offsets.begin() - 1;
         out.push_back(static_cast<int>(f));
     }

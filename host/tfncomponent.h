@@ -9,6 +9,7 @@
 
 namespace tulo_detail {
 struct ComponentRec;
+struct MeshAdjacency;
 struct MeshData;
 struct NurbsData;
 }
@@ -72,6 +73,7 @@ public:
 private:
     void skip();
     std::shared_ptr<const tulo_detail::MeshData> mesh_;
+    std::shared_ptr<const tulo_detail::MeshAdjacency> adjacency_;  // held while the iterator lives
     std::vector<int> elements_;  // empty with all_: every vertex
     bool all_ = true;
     std::size_t at_ = 0, end_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dagpathlink.h"
 #include "scene.h"
 
 using namespace tulo_detail;
@@ -33,6 +34,7 @@ bool reparent(std::uint32_t child, std::uint32_t parent, unsigned index, bool ke
     }
     if (std::find(c.parents.begin(), c.parents.end(), parent) != c.parents.end()) return keep ? false : true;
     unindexName(child);
+    dagChanged();
     if (!keep) {
         for (std::uint32_t p : c.parents) {
             auto& pc = s.nodes[p].children;
@@ -60,7 +62,7 @@ bool reparent(std::uint32_t child, std::uint32_t parent, unsigned index, bool ke
 
 bool TFnDagNode::attachedDag(const char* user) const {
     if (!attached(user)) return false;
-    if (!path_.nodes().empty() && !path_.isValid()) {
+    if (!path_.empty() && !path_.isValid()) {
         fault("invalid path", std::string(user) + " on a path whose nodes were deleted or reparented");
         return false;
     }
@@ -115,7 +117,7 @@ TObject TFnDagNode::create(const TString& type, const TString& name, const TObje
 
 TStatus TFnDagNode::getPath(TDagPath& path) const {
     if (!attachedDag("TFnDagNode::getPath")) return TStatus::kFailure;
-    if (!path_.nodes().empty()) {
+    if (!path_.empty()) {
         path = path_;
         return TStatus::kSuccess;
     }
@@ -198,6 +200,7 @@ TStatus TFnDagNode::removeChild(TObject& child) {
     if (it == c.parents.end()) return TStatus::kFailure;
     if (c.parents.size() == 1) return reparent(child.id(), 0, kNextPos, false) ? TStatus::kSuccess : TStatus::kFailure;
     c.parents.erase(it);
+    dagChanged();
     auto& siblings = scene().nodes[object_.id()].children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), child.id()), siblings.end());
     return TStatus::kSuccess;
@@ -234,10 +237,8 @@ TStatus TFnDagNode::attachShape(const TDagPath& path, int type) {
     if (!status) return TStatus::kFailure;
     std::uint32_t id = fitting(end, type);
     if (id == UINT32_MAX) return TStatus::kFailure;
-    std::vector<TObject> nodes = path.nodes();
-    if (id != end.id()) nodes.push_back(handle(id));
     object_ = handle(id);
-    path_ = TDagPath(nodes);
+    path_ = id != end.id() ? TDagPath(pathLink(path.link(), object_)) : path;
     return TStatus::kSuccess;
 }
 

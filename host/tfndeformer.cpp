@@ -141,8 +141,8 @@ TObject TFnSkinCluster::create(const TObject& base, const TDagPathArray& influen
     std::vector<std::uint32_t> ids;
     for (unsigned i = 0; i < influences.length(); ++i) {
         const TDagPath& p = influences[i];
-        if (!p.isValid() || !p.nodes().back().hasFn(TFn::kTransform)) return put(status, TStatus::kFailure), TObject();
-        std::uint32_t id = p.nodes().back().id();
+        if (!p.isValid() || !p.back().hasFn(TFn::kTransform)) return put(status, TStatus::kFailure), TObject();
+        std::uint32_t id = p.back().id();
         if (std::find(ids.begin(), ids.end(), id) != ids.end()) return put(status, TStatus::kFailure), TObject();
         ids.push_back(id);
     }

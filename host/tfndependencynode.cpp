@@ -91,18 +91,19 @@ TTypeId TFnDependencyNode::typeId(TStatus* status) const {
 unsigned TFnDependencyNode::attributeCount(TStatus* status) const {
     if (!attached("TFnDependencyNode::attributeCount")) return put(status, TStatus::kFailure), 0;
     put(status, TStatus::kSuccess);
-    return static_cast<unsigned>(nodeAttrs(*node(object_)).size());
+    return static_cast<unsigned>(nodeAttrCount(*node(object_)));
 }
 
 TObject TFnDependencyNode::attribute(unsigned index, TStatus* status) const {
     if (!attached("TFnDependencyNode::attribute")) return put(status, TStatus::kFailure), TObject();
-    auto all = nodeAttrs(*node(object_));
-    if (index >= all.size()) {
-        tulo_detail::indexFault("TFnDependencyNode::attribute", index, all.size());
+    const NodeRec& n = *node(object_);
+    const std::size_t count = nodeAttrCount(n);
+    if (index >= count) {
+        tulo_detail::indexFault("TFnDependencyNode::attribute", index, count);
         return put(status, TStatus::kFailure), TObject();
     }
     put(status, TStatus::kSuccess);
-    return attrHandle(all[index]);
+    return attrHandle(nodeAttrAt(n, index));
 }
 
 TObject TFnDependencyNode::attribute(const TString& name, TStatus* status) const {

@@ -81,6 +81,14 @@ TStatus TFnMesh::setObject(const TDagPath& path) {
     return s;
 }
 
+const MeshAdjacency& TFnMesh::heldAdjacency(const MeshData& mesh) const {
+    if (adjacency_.first.get() != &mesh || !adjacency_.second) {
+        const auto& owner = scene().nodes[shape_].mesh;
+        adjacency_ = {owner.get() == &mesh ? std::shared_ptr<const MeshData>(owner) : nullptr, mesh.adjacency()};
+    }
+    return *adjacency_.second;
+}
+
 const MeshData* TFnMesh::data(const char* user) const {
     if (object_.kind() == TObject::kDataKind) {
         if (object_.apiType() == TFn::kMeshData) return scene().nodes[shape_].mesh.get();
@@ -103,9 +111,7 @@ bool TFnMesh::spaceOk(int space) const {
 TMatrix TFnMesh::worldOf() const {
     TDagPath p;
     if (object_.kind() == TObject::kDataKind || !getPath(p)) return TMatrix();
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : p.nodes()) ids.push_back(o.id());
-    return worldMatrix(ids);
+    return worldMatrix(p.ids());
 }
 
 TObject TFnMesh::make(int nV, int nP, std::vector<float>&& points, const TIntArray& counts, const TIntArray& connects,
@@ -127,13 +133,23 @@ TObject TFnMesh::make(int nV, int nP, std::vector<float>&& points, const TIntArr
     m->offsets.push_back(0);
     std::uint32_t under = parent.isNull() ? createNode(*typeByName("transform"), "polySurface1", 0).id() : parent.id();
     std::vector<int> seen;
+    constexpr int kPairwise = 8;
     for (std::size_t f = 0, at = 0; f < counts.length(); at += static_cast<std::size_t>(counts.values()[f]), ++f) {
         const int* ids = connects.values().data() + at;
         int n = counts.values()[f];
-        seen.assign(ids, ids + n);
-        std::sort(seen.begin(), seen.end());
-        bool valid = n == 0 || (seen.front() >= 0 && seen.back() < nV);
-        std::size_t distinct = static_cast<std::size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+        bool valid = true;
+        std::size_t distinct = 0;
+        if (n <= kPairwise) {  // the usual small polygon: no copy, no sort
+            for (int i = 0; i < n; ++i) {
+                valid = valid && ids[i] >= 0 && ids[i] < nV;
+                distinct += std::find(ids, ids + i, ids[i]) == ids + i;
+            }
+        } else {
+            seen.assign(ids, ids + n);
+            std::sort(seen.begin(), seen.end());
+            valid = seen.front() >= 0 && seen.back() < nV;
+            distinct = static_cast<std::size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+        }
         if (!valid || distinct < 3) {
             fault("dropped polygon", "polygon " + std::to_string(f) + " of " + std::to_string(n) + " vertices (" +
                                          std::to_string(distinct) + " distinct" + (valid ? "" : ", some invalid") + ")");
@@ -177,8 +193,7 @@ TObject TFnMesh::copy(const TObject& source, const TObject& parent, TStatus* sta
     if (!from || (!parent.isNull() && (!p || !tuloTypeIsA(p->type->code, TFn::kTransform))))
         return put(status, TStatus::kFailure), TObject();
     auto m = std::make_shared<MeshData>(*from);
-    m->adjOffsets.clear();
-    m->adjFaceVertices.clear();
+    m->adjacencyCache.reset();
     std::uint32_t under = parent.isNull() ? createNode(*typeByName("transform"), "polySurface1", 0).id() : parent.id();
     TObject shape = createNode(*typeByName("mesh"), "", under);
     scene().nodes[shape.id()].mesh = m;
@@ -293,9 +308,10 @@ TStatus TFnMesh::getVertexNormal(int v, TVector& normal, int space) const {
     const MeshData* m = data("TFnMesh::getVertexNormal");
     if (!m || !spaceOk(space) || !indexOk(static_cast<std::size_t>(v), m->numVertices(), "TFnMesh::getVertexNormal"))
         return TStatus::kFailure;
-    const std::vector<int>& adj = m->adjacency();
+    const MeshAdjacency& adjacency = heldAdjacency(*m);
+    const std::vector<int>& adj = adjacency.faceVertices;
     TVector sum;
-    for (int k = m->adjOffsets[static_cast<std::size_t>(v)]; k < m->adjOffsets[static_cast<std::size_t>(v) + 1]; ++k) {
+    for (int k = adjacency.offsets[static_cast<std::size_t>(v)]; k < adjacency.offsets[static_cast<std::size_t>(v) + 1]; ++k) {
         std::size_t n = 3 * static_cast<std::size_t>(m->normalIds[static_cast<std::size_t>(adj[static_cast<std::size_t>(k)])]);
         sum = sum + TVector(m->normals[n], m->normals[n + 1], m->normals[n + 2]);
     }
@@ -329,7 +345,8 @@ TStatus TFnMesh::setVertexNormals(const TVectorArray& normals, const TIntArray& 
     bool shared = m->normals.size() == 3 * m->numVertices() && m->normalIds.size() == m->connects.size();
     for (std::size_t fv = 0; fv < m->connects.size() && shared; ++fv) shared = m->normalIds[fv] == m->connects[fv];
     if (!shared) perFaceVertex(*m);
-    const std::vector<int>& adj = m->adjacency();
+    const MeshAdjacency& adjacency = heldAdjacency(*m);
+    const std::vector<int>& adj = adjacency.faceVertices;
     TMatrix inv = space == TSpace::kWorld ? worldOf().inverse() : TMatrix();
     for (std::size_t i = 0; i < vertices.length(); ++i) {
         TVector n = normals.values()[i];
@@ -339,7 +356,7 @@ TStatus TFnMesh::setVertexNormals(const TVectorArray& normals, const TIntArray& 
             for (std::size_t c = 0; c < 3; ++c) m->normals[3 * v + c] = static_cast<float>(n[static_cast<unsigned>(c)]);
             continue;
         }
-        for (int k = m->adjOffsets[v]; k < m->adjOffsets[v + 1]; ++k)
+        for (int k = adjacency.offsets[v]; k < adjacency.offsets[v + 1]; ++k)
             for (std::size_t c = 0; c < 3; ++c)
                 m->normals[3 * static_cast<std::size_t>(adj[static_cast<std::size_t>(k)]) + c] = static_cast<float>(n[static_cast<unsigned>(c)]);
     }

@@ -2,9 +2,13 @@
 // geometry plug. Points and normals in object space unless world space (4) is asked for.
 #pragma once
 
+#include <memory>
+#include <utility>
+
 #include "tfndagnode.h"
 
 namespace tulo_detail {
+struct MeshAdjacency;
 struct MeshData;
 }
 
@@ -86,5 +90,9 @@ private:
     TMatrix worldOf() const;
     TObject make(int numVertices, int numPolygons, std::vector<float>&& points, const TIntArray& counts,
                  const TIntArray& connects, const TObject& parent, TStatus* status);
+    // The mesh's face-vertices by vertex, held with the mesh while the set lives.
+    const tulo_detail::MeshAdjacency& heldAdjacency(const tulo_detail::MeshData& mesh) const;
     std::uint32_t shape_ = 0;  // the node whose mesh this set reads
+    mutable std::pair<std::shared_ptr<const tulo_detail::MeshData>, std::shared_ptr<const tulo_detail::MeshAdjacency>>
+        adjacency_;
 };

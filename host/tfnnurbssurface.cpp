@@ -74,9 +74,7 @@ const NurbsData* TFnNurbsSurface::view(const char* user) const {
 TMatrix TFnNurbsSurface::worldOf() const {
     TDagPath p;
     if (object_.kind() == TObject::kDataKind || !getPath(p)) return TMatrix();
-    std::vector<std::uint32_t> ids;
-    for (const TObject& o : p.nodes()) ids.push_back(o.id());
-    return worldMatrix(ids);
+    return worldMatrix(p.ids());
 }
 
 TObject TFnNurbsSurface::create(const TPointArray& cvs, const TDoubleArray& knotsU, const TDoubleArray& knotsV,

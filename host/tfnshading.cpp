@@ -17,7 +17,7 @@ namespace {
 // Whether the item could be a member of a set: a valid path whose end holds every element of the
 // component, or a live dependency node off the DAG.
 bool memberFits(const TSelectionList::Item& item) {
-    if (item.path.nodes().empty()) {
+    if (item.path.empty()) {
         const NodeRec* n = node(item.node);
         return n && !isDag(*n);
     }
@@ -26,7 +26,7 @@ bool memberFits(const TSelectionList::Item& item) {
     if (item.component.kind() != TObject::kComponentKind || item.component.id() >= scene().components.size()) return false;
     const ComponentRec& c = scene().components[item.component.id()];
     if (c.gen == 0 || c.gen != item.component.generation()) return false;
-    const NodeRec& end = scene().nodes[item.path.nodes().back().id()];
+    const NodeRec& end = scene().nodes[item.path.back().id()];
     std::size_t limit = 0, limitV = 0;
     if (c.type == TFn::kMeshPolygonComponent && end.mesh) limit = end.mesh->numPolygons();
     else if (c.type == TFn::kSingleIndexedComponent && end.mesh) limit = end.mesh->numVertices();
@@ -45,7 +45,7 @@ bool memberFits(const TSelectionList::Item& item) {
 }
 
 SetMember memberOf(const TSelectionList::Item& item) {
-    if (item.path.nodes().empty()) return {{item.node}, TObject()};
+    if (item.path.empty()) return {{item.node}, TObject()};
     return {item.path.nodes(), item.component};
 }
 
@@ -87,8 +87,8 @@ TStatus TFnSet::addMembers(const TSelectionList& members) {
 
 TStatus TFnSet::addMember(const TDagPath& path, const TObject& component) {
     if (!attached("TFnSet::addMember")) return TStatus::kFailure;
-    TSelectionList::Item item{path, path.nodes().empty() ? TObject() : path.nodes().back(), component};
-    if (path.nodes().empty() || !memberFits(item)) return TStatus::kFailure;
+    TSelectionList::Item item{path, path.empty() ? TObject() : path.back(), component};
+    if (path.empty() || !memberFits(item)) return TStatus::kFailure;
     SetMember m = memberOf(item);
     NodeRec& n = scene().nodes[object_.id()];
     for (const SetMember& old : n.members)

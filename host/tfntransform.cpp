@@ -34,7 +34,7 @@ TStatus TFnTransform::setObject(const TObject& object) {
 
 TStatus TFnTransform::setObject(const TDagPath& path) {
     if (!TFnDagNode::setObject(path)) {
-        if (!path.nodes().empty() && !path.isValid())
+        if (!path.empty() && !path.isValid())
             fault("invalid path", "TFnTransform on a path whose nodes were deleted or reparented");
         return TStatus::kFailure;
     }

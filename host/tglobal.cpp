@@ -44,7 +44,7 @@ TStatus TGlobal::getAssociatedSets(const TSelectionList& list, TObjectArray& set
         bool holds = false;
         for (const TSelectionList::Item& item : list.items())
             for (const SetMember& m : set.members)
-                holds = holds || (item.path.nodes().empty() ? m.path.size() == 1 && m.path[0] == item.node
+                holds = holds || (item.path.empty() ? m.path.size() == 1 && m.path[0] == item.node
                                                             : m.path == item.path.nodes());
         if (holds) sets.append(handle(id));
     }

@@ -1,5 +1,6 @@
 #include "titdag.h"
 
+#include "dagpathlink.h"
 #include "scene.h"
 
 using namespace tulo_detail;
@@ -15,7 +16,7 @@ TItDag::TItDag(int traversal, int filter, TStatus* status) : traversal_(traversa
 TStatus TItDag::reset() {
     pending_.clear();
     valid_ = true;
-    for (std::uint32_t c : scene().nodes[0].children) pending_.push_back({c});
+    for (std::uint32_t c : scene().nodes[0].children) pending_.push_back(pathLink(nullptr, handle(c)));
     advance();
     return TStatus::kSuccess;
 }
@@ -24,24 +25,22 @@ TStatus TItDag::reset() {
 bool TItDag::advance() {
     const Scene& s = scene();
     while (!pending_.empty()) {
-        std::vector<std::uint32_t> path = std::move(pending_.front());
+        std::shared_ptr<const PathLink> path = std::move(pending_.front());
         pending_.pop_front();
-        const auto& children = s.nodes[path.back()].children;
-        std::vector<std::vector<std::uint32_t>> more;
+        const std::uint32_t end = path->node.id();
+        const auto& children = s.nodes[end].children;
+        std::vector<std::shared_ptr<const PathLink>> more;
         more.reserve(children.size());
-        for (std::uint32_t c : children) {
-            more.push_back(path);
-            more.back().push_back(c);
-        }
+        for (std::uint32_t c : children) more.push_back(pathLink(path, handle(c)));
         if (traversal_ == kDepthFirst) pending_.insert(pending_.begin(), more.begin(), more.end());
         else pending_.insert(pending_.end(), more.begin(), more.end());
-        if (filter_ == TFn::kInvalid || tuloTypeIsA(s.nodes[path.back()].type->code, filter_)) {
+        if (filter_ == TFn::kInvalid || tuloTypeIsA(s.nodes[end].type->code, filter_)) {
             current_ = std::move(path);
             return true;
         }
     }
     valid_ = false;
-    current_.clear();
+    current_.reset();
     return false;
 }
 
@@ -57,16 +56,14 @@ TStatus TItDag::next() {
 
 TStatus TItDag::getPath(TDagPath& path) const {
     if (!valid_) return TStatus::kFailure;
-    std::vector<TObject> nodes;
-    for (std::uint32_t id : current_) nodes.push_back(handle(id));
-    path = TDagPath(std::move(nodes));
+    path = TDagPath(current_);
     return path.isValid() ? TStatus::kSuccess : TStatus::kFailure;
 }
 
 TObject TItDag::currentItem(TStatus* status) const {
     if (!valid_) return put(status, TStatus::kFailure), TObject();
     put(status, TStatus::kSuccess);
-    return handle(current_.back());
+    return handle(current_->node.id());
 }
 
 TString TItDag::fullPathName(TStatus* status) const {
@@ -83,5 +80,5 @@ TString TItDag::partialPathName(TStatus* status) const {
 
 unsigned TItDag::depth(TStatus* status) const {
     put(status, valid_ ? TStatus::kSuccess : TStatus::kFailure);
-    return static_cast<unsigned>(current_.size());
+    return current_ ? current_->depth : 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "tdagpath.h"
@@ -26,7 +27,7 @@ public:
 private:
     bool advance();
     int traversal_ = kDepthFirst, filter_ = 0;
-    std::deque<std::vector<std::uint32_t>> pending_;
-    std::vector<std::uint32_t> current_;
+    std::deque<std::shared_ptr<const tulo_detail::PathLink>> pending_;
+    std::shared_ptr<const tulo_detail::PathLink> current_;
     bool valid_ = false;
 };

@@ -23,7 +23,7 @@ TStatus TSelectionList::add(const TObject& node, bool merge) {
 
 TStatus TSelectionList::add(const TSelectionList& other, bool merge) {
     for (const Item& i : other.items_) {
-        if (merge && (i.path.nodes().empty() ? hasItem(i.node) : hasItem(i.path, i.component))) continue;
+        if (merge && (i.path.empty() ? hasItem(i.node) : hasItem(i.path, i.component))) continue;
         items_.push_back(i);
     }
     return TStatus::kSuccess;
@@ -63,7 +63,7 @@ TStatus TSelectionList::getDagPath(unsigned index, TDagPath& path, TObject& comp
         indexFault("TSelectionList::getDagPath", index, items_.size());
         return TStatus::kFailure;
     }
-    if (items_[index].path.nodes().empty()) return TStatus::kFailure;
+    if (items_[index].path.empty()) return TStatus::kFailure;
     path = items_[index].path;
     component = items_[index].component;
     return TStatus::kSuccess;
@@ -77,7 +77,7 @@ TStatus TSelectionList::getDagPath(unsigned index, TDagPath& path) const {
 bool TSelectionList::hasItem(const TDagPath& path, const TObject& component, TStatus* status) const {
     put(status, TStatus::kSuccess);
     for (const Item& i : items_)
-        if (!i.path.nodes().empty() && i.path == path && i.component == component) return true;
+        if (!i.path.empty() && i.path == path && i.component == component) return true;
     return false;
 }
 
@@ -96,7 +96,7 @@ TItSelectionList::TItSelectionList(const TSelectionList& list, int filter, TStat
 bool TItSelectionList::passes(std::size_t i) const {
     const auto& item = list_.items()[i];
     if (filter_ == TFn::kInvalid) return true;
-    if (filter_ == TFn::kAnyDagItem) return !item.path.nodes().empty();
+    if (filter_ == TFn::kAnyDagItem) return !item.path.empty();
     return item.node.hasFn(filter_);
 }
 
@@ -151,7 +151,7 @@ TStatus TGlobal::setActiveSelectionList(const TSelectionList& list) {
     auto& sel = scene().selection;
     sel.clear();
     for (const auto& item : list.items())
-        sel.emplace_back(item.path.nodes().empty() ? std::vector<TObject>{item.node} : item.path.nodes(),
+        sel.emplace_back(item.path.empty() ? std::vector<TObject>{item.node} : item.path.nodes(),
                          item.component);
     return TStatus::kSuccess;
 }

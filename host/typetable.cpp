@@ -248,6 +248,7 @@ struct Table {
     std::unordered_map<std::string, const TypeRec*> byName;
     std::unordered_map<int, const TypeRec*> byCode;  // first (base) type of a code
     std::unordered_map<int, int> parentOf;
+    std::vector<int> parentByCode;  // parentOf as a table by code (0 where absent)
 };
 
 std::uint32_t newStaticAttr(Table& s, AttrRec rec) {
@@ -347,9 +348,21 @@ Table build() {
             t->byName.emplace(s.attrs[id].longName, id);
             t->byName.emplace(s.attrs[id].shortName, id);
         }
+        // Which static ids the type owns: those its long name finds.
+        for (std::uint32_t id : t->attrs) {
+            if (id >= t->ownsStatic.size()) t->ownsStatic.resize(id + 1, false);
+            auto owner = t->byName.find(s.attrs[id].longName);
+            t->ownsStatic[id] = owner != t->byName.end() && owner->second == id;
+        }
         if (!table.byCode.count(row.code)) table.byCode[row.code] = t.get();
         if (!row.abstract || row.code == TFn::kWorld) table.byName[row.name] = t.get();
         table.types.push_back(std::move(t));
+    }
+    for (const auto& entry : table.parentOf) {
+        if (entry.first < 0) continue;
+        const std::size_t code = static_cast<std::size_t>(entry.first);
+        if (code >= table.parentByCode.size()) table.parentByCode.resize(code + 1, 0);
+        table.parentByCode[code] = entry.second;
     }
     return table;
 }
@@ -375,8 +388,8 @@ const TypeRec* typeByCode(int code) {
 }
 
 int typeParent(int code) {
-    auto it = table().parentOf.find(code);
-    return it == table().parentOf.end() ? 0 : it->second;
+    const std::vector<int>& parents = table().parentByCode;
+    return code >= 0 && static_cast<std::size_t>(code) < parents.size() ? parents[static_cast<std::size_t>(code)] : 0;
 }
 
 const char* typeCodeName(int code) {

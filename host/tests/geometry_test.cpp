@@ -2,7 +2,9 @@
 // and built the way the import builds them; the named fixtures.
 #include "host_test_support.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "tulo.h"
 
@@ -33,6 +35,48 @@ TEST_F(GeometryTest, CubeNormalsHardAndSmooth) {
     EXPECT_EQ(poly.normalIndex(2), 2);
     EXPECT_EQ(poly.vertexIndex(4), -1);
     expectFaults({"index out of range"});
+}
+
+// The faces around a vertex are worked out once per mesh and shared by the sets and iterators
+// reading it: a set moved to another mesh, an iterator outliving its set and a copied mesh must
+// each see their own mesh's faces.
+TEST_F(GeometryTest, FacesAroundAVertexFollowTheMeshRead) {
+    TObject cube = standin::createCube("c", true), grid = standin::createGrid("g", 2, 2);
+    auto facesOf = [](const TObject& shape, int vertex) {
+        TItMeshVertex it(pathOf(shape));
+        for (int i = 0; i < vertex; ++i) it.next();
+        TIntArray faces;
+        EXPECT_TRUE(it.getConnectedFaces(faces));
+        std::vector<int> sorted = faces.values();
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    };
+    TFnMesh mesh(cube);
+    TVector n;
+    ASSERT_TRUE(mesh.getVertexNormal(7, n));
+    EXPECT_TRUE(n.isEquivalent(TVector(1, 1, 1).normal(), 1e-6));
+    ASSERT_TRUE(mesh.setObject(grid));
+    ASSERT_TRUE(mesh.getVertexNormal(8, n));  // no vertex 8 on the cube
+    EXPECT_NEAR(std::fabs(n.y), 1.0, 1e-6);
+    TIntArray vertex(1, 4);
+    ASSERT_TRUE(mesh.setVertexNormals(TVectorArray(1, TVector(1, 0, 0)), vertex));
+    ASSERT_TRUE(mesh.getVertexNormal(4, n));
+    EXPECT_TRUE(n.isEquivalent(TVector(1, 0, 0), 1e-6));
+
+    TItMeshVertex around(pathOf(cube));
+    ASSERT_TRUE(mesh.setObject(cube));
+    for (int i = 0; i < 7; ++i) around.next();
+    TVectorArray normals;
+    ASSERT_TRUE(around.getNormals(normals));
+    EXPECT_EQ(normals.length(), 3u);
+
+    EXPECT_EQ(facesOf(grid, 4), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(facesOf(grid, 8), (std::vector<int>{3}));
+    TFnMesh copier;
+    copier.copy(grid);
+    TObject copied = copier.object();
+    for (int v : {0, 4, 8}) EXPECT_EQ(facesOf(copied, v), facesOf(grid, v)) << "vertex " << v;
+    EXPECT_EQ(facesOf(copied, 4).size(), 4u);
 }
 
 struct CreateCase {
@@ -74,6 +118,11 @@ const CreateCase kCreate[] = {
     {"SumNotConnects", 4, 1, {3}, {0, 1, 2, 3}, -1, 0},
     {"PointsNotVertices", 5, 1, {3}, {0, 1, 2}, -1, 0},
     {"NegativeCount", 4, 2, {-1, 3}, {0, 1}, -1, 0},
+    {"QuadWithARepeatKept", 4, 1, {4}, {0, 1, 1, 2}, 1, 0},
+    {"EmptyPolygonDropped", 4, 2, {0, 3}, {0, 1, 2}, 1, 1},
+    {"LongPolygonOfFourVerticesKept", 4, 1, {10}, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, 1, 0},
+    {"LongPolygonOfTwoVerticesDropped", 4, 1, {9}, {0, 1, 0, 1, 0, 1, 0, 1, 0}, 0, 1},
+    {"LongPolygonWithAnInvalidVertexDropped", 4, 1, {9}, {0, 1, 2, 3, 0, 1, 2, 3, 4}, 0, 1},
 };
 INSTANTIATE_TEST_SUITE_P(Geometry, MeshCreate, ::testing::ValuesIn(kCreate), CaseName());
 

@@ -17,7 +17,6 @@ using namespace zeqsdk_400;
 
 ZeqTuloExport::ZeqTuloExport()
     : mSdkManager(ZeqTuloSdkManager::eExport),
-      mNodesByDagPath(20),
       mCameraInfos(20),
       mBindPoseConflicts(20),
       mFallbackPromptedNodes(20),

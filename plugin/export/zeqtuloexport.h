@@ -9,6 +9,7 @@
 #include "io/kzeqpluginbase.h"
 #include "io/zeqlogfile.h"
 #include "plugin/export/klayermapping.h"
+#include "plugin/export/zeqtuloexportnoderegistry.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
 #include "tdagpath.h"
@@ -212,23 +213,17 @@ protected:
                            const TObject& inputShape);
     // Puts the top nodes under a scaled "Zeq_Root" and scales Zeq roots (zeqtuloexport.cpp).
     void ApplyMasterScale(double scale);
-    // The node made for exactly this path; null when none (zeqtuloexport_hierarchy.cpp). first: the
-    // sorted index of the name's first entry when known, else -1.
-    ZeqTuloNode* NodeForPath(const TDagPath& path, const char* fullPathName, int first = -1) const;
-    // Adds the node to mNodesByDagPath under the path's full name.
+    // Enters the node in mNodesByDagPath under the host path it stands for.
     void RegisterNode(ZeqTuloNode* node, const TDagPath& path);
     // Visits start and its subtree, a node before its subtree and children from the last to the
     // first, without recursion; a walk from mRootNode holds the node index from it unless one is
     // there already (zeqtuloexport_nodelookup.cpp).
     void VisitWithNodeIndex(ZeqTuloNode* start, const std::function<void(ZeqTuloNode*)>& visit);
-    // The path the first walk is at and its full name, which the builders' registration reuses.
-    const TDagPath* mWalkPath = nullptr;
-    TString mWalkPathName;
 
     ZeqTuloSdkManager mSdkManager;
     ZeqTuloNode* mRootNode = nullptr;
     zeqsdk_400::KZeqScene* mScene = nullptr;
-    zeqsdk_400::KCharPtrSet mNodesByDagPath;     // full DAG path name -> ZeqTuloNode*
+    ZeqTuloExportNodeRegistry mNodesByDagPath;   // host DAG path -> ZeqTuloNode*
     zeqsdk_400::KCharPtrSet mCameraInfos;        // "|" + top-level host node -> KTuloExportCameraInfo* (owned)
     zeqsdk_400::KCharPtrSet mBindPoseConflicts;  // smooth binding: names in the bind-pose conflict warning
     bool mWrapWarningShown = false;

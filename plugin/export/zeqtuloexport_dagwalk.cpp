@@ -83,8 +83,6 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
         }
         if (!IsExportable(path, fn)) continue;
         const PathTypes types(path.node());
-        mWalkPath = &path;
-        mWalkPathName = path.fullPathName();
         ZeqTuloNode* node = nullptr;
         bool joint = false;
         for (int i = 0; i < smNodeKindCount; ++i) {
@@ -100,7 +98,6 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
             }
             break;
         }
-        mWalkPath = nullptr;
         if (!node) continue;
         ZeqTuloProgressMeter::Activate(node->GetName());
         node->SetTransformationInheritType(joint ? eINHERIT_Rrs : eINHERIT_RSrs);

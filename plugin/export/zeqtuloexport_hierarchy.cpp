@@ -3,10 +3,6 @@
 // joints and tagged transforms.
 #include "plugin/export/zeqtuloexport.h"
 
-#include <strings.h>
-
-#include <cstring>
-
 #include "content/kzeqskeleton.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtuloutility.h"
@@ -14,37 +10,7 @@
 
 using namespace zeqsdk_400;
 
-namespace {
-
-// The entries whose key equals `name` ignoring case follow each other from `first` (the table is
-// sorted); fn is called on each node until it answers true.
-template <class Fn>
-ZeqTuloNode* FindInRun(const KCharPtrSet& set, int first, const char* name, Fn fn) {
-    for (int i = first; i >= 0 && i < set.GetCount(); ++i) {
-        const char* key = nullptr;
-        auto* node = reinterpret_cast<ZeqTuloNode*>(set.GetFromIndex(i, &key));
-        if (!key || strcasecmp(key, name) != 0) break;
-        if (node && fn(node)) return node;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-void ZeqTuloExport::RegisterNode(ZeqTuloNode* node, const TDagPath& path) {
-    const TString name = &path == mWalkPath ? mWalkPathName : path.fullPathName();
-    mNodesByDagPath.Add(name.asChar(), reinterpret_cast<kReference>(node));
-}
-
-ZeqTuloNode* ZeqTuloExport::NodeForPath(const TDagPath& path, const char* fullPathName, int first) const {
-    if (first < 0) mNodesByDagPath.Get(fullPathName, &first);
-    // A node stands for this path only when its own path is this one: keys that differ in letter
-    // case alone meet in one entry.
-    return FindInRun(mNodesByDagPath, first, fullPathName, [&](ZeqTuloNode* node) {
-        const TDagPath* stored = node->GetDagPath();
-        return stored && *stored == path;
-    });
-}
+void ZeqTuloExport::RegisterNode(ZeqTuloNode* node, const TDagPath& path) { mNodesByDagPath.Add(path, node); }
 
 void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type filter) {
     TItDag it(traversal, filter);
@@ -52,15 +18,12 @@ void ZeqTuloExport::BuildHierarchy(TItDag::TraversalType traversal, TFn::Type fi
     for (; !it.isDone(); it.next()) {
         it.getPath(path);
         if (mSelection && !mSelection->hasItem(path, TObject::kNullObj)) continue;
+        ZeqTuloNode* node = mNodesByDagPath.Find(path);
+        if (!node) continue;
         TFnDagNode fn(path);
-        const TString name = path.fullPathName();
-        int first = -1;
-        if (!mNodesByDagPath.Get(name.asChar(), &first)) continue;
-        if (ZeqTuloNode* node = NodeForPath(path, name.asChar(), first)) {
-            SetNodeGeometryMaterial(node);
-            SetTheParent(fn, *node);
-        }
-        ZeqTuloProgressMeter::Activate(name.asChar());
+        SetNodeGeometryMaterial(node);
+        SetTheParent(fn, *node);
+        ZeqTuloProgressMeter::Activate(node->GetName());
     }
 }
 
@@ -70,21 +33,10 @@ void ZeqTuloExport::SetTheParent(TFnDagNode& child, ZeqTuloNode& node) {
     // own and goes under its own parent (parent number 0 would gather every copy under one).
     TDagPath parentPath;
     if (!child.getPath(parentPath) || !parentPath.pop(1)) parentPath = TDagPath::getAPathTo(child.parent(0));
-    const TString parentName = parentPath.fullPathName();
     KZeqNode* target = mRootNode;
-    int first = -1;
-    auto* entry = reinterpret_cast<ZeqTuloNode*>(mNodesByDagPath.Get(parentName.asChar(), &first));
-    if (entry) {
-        const TDagPath* entryPath = entry->GetDagPath();
-        if (mSelection && !(entryPath && mSelection->hasItem(*entryPath, TObject::kNullObj))) {
-            target = mRootNode;
-        } else if (ZeqTuloNode* exact = FindInRun(mNodesByDagPath, first, parentName.asChar(), [&](ZeqTuloNode* n) {
-                       // Equal full names (letter case included) are equal paths: sibling names differ.
-                       const TDagPath* stored = n->GetDagPath();
-                       return stored && *stored == parentPath;
-                   })) {
-            target = exact;
-        }
+    if (ZeqTuloNode* exact = mNodesByDagPath.Find(parentPath)) {
+        // A parent left out of the exported selection leaves the node at the top.
+        if (!mSelection || mSelection->hasItem(*exact->GetDagPath(), TObject::kNullObj)) target = exact;
     }
     if (target) target->AddChild(&node);
 }

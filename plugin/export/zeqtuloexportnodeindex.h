@@ -1,7 +1,6 @@
 #ifndef ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORTNODEINDEX_H
 #define ZEQ_PLUGIN_EXPORT_ZEQTULOEXPORTNODEINDEX_H
 
-#include <string>
 #include <unordered_map>
 
 #include "plugin/zeqtulonodepathindex.h"
@@ -11,7 +10,7 @@ class ZeqTuloNode;
 
 // The export's node look-ups from one root, gathered in one walk each, for the steps that look up
 // many host paths in a tree they do not change (bindings and shapes): the same first-match answers
-// as ZeqTuloExport::GetNodeWithThisChildren and GetZeqNodeFromDagPath, at the cost of a path name.
+// as ZeqTuloExport::GetNodeWithThisChildren and GetZeqNodeFromDagPath, at the cost of a hash.
 class ZeqTuloExportNodeIndex {
 public:
     explicit ZeqTuloExportNodeIndex(ZeqTuloNode* root);
@@ -24,7 +23,7 @@ public:
 private:
     ZeqTuloNode* mRoot;
     ZeqTuloNodePathIndex mByOwnPath;
-    std::unordered_map<std::string, ZeqTuloNode*> mStanding;  // full path name -> first node
+    std::unordered_map<ZeqTuloPathKey, ZeqTuloNode*, ZeqTuloPathKeyHash> mStanding;  // path -> first node
 };
 
 #endif
