@@ -17,9 +17,12 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
+using scenetest::ExpectSameTree;
+using scenetest::PropertyValues;
 
 namespace {
 
@@ -72,33 +75,6 @@ public:
     }
 };
 
-std::vector<double> Values(KProperty* property) {
-    double values[kPropertyMaxMembers] = {};
-    const int count = property ? property->GetDataAsDoubles(values, kPropertyMaxMembers) : 0;
-    return std::vector<double>(values, values + count);
-}
-
-void ExpectSameTree(KFCurveNode* a, KFCurveNode* b, const std::string& path) {
-    ASSERT_TRUE(a && b) << path;
-    EXPECT_STREQ(a->GetName(), b->GetName()) << path;
-    EXPECT_STREQ(a->GetTimeWarpName(), b->GetTimeWarpName()) << path;
-    EXPECT_EQ(a->GetDataType(), b->GetDataType()) << path;
-    EXPECT_EQ(a->GetLayerType(), b->GetLayerType()) << path;
-    EXPECT_EQ(a->GetLayerID(), b->GetLayerID()) << path;
-    ASSERT_EQ(a->GetCount(), b->GetCount()) << path;
-    ASSERT_EQ(a->FCurveGet() != nullptr, b->FCurveGet() != nullptr) << path;
-    if (KFCurve* ca = a->FCurveGet()) {
-        KFCurve* cb = b->FCurveGet();
-        EXPECT_EQ(ca->GetValue(), cb->GetValue()) << path;
-        ASSERT_EQ(ca->KeyGetCount(), cb->KeyGetCount()) << path;
-        for (int k = 0; k < ca->KeyGetCount(); ++k) EXPECT_EQ(ca->KeyGetPtr(k)->GetValue(), cb->KeyGetPtr(k)->GetValue()) << path;
-        EXPECT_EQ(std::vector<float>(ca->GetColor(), ca->GetColor() + 3),
-                  std::vector<float>(cb->GetColor(), cb->GetColor() + 3))
-            << path;
-    }
-    for (int i = 0; i < a->GetCount(); ++i) ExpectSameTree(a->Get(i), b->Get(i), path + "/" + a->Get(i)->GetName());
-}
-
 // The nodes read by both managers agree: properties, takes, channels and callbacks.
 void ExpectSameNodes(KZeqSdkManager& plain, KZeqSdkManager& made) {
     ASSERT_EQ(made.GetKZeqNodeCount(), plain.GetKZeqNodeCount());
@@ -109,7 +85,7 @@ void ExpectSameNodes(KZeqSdkManager& plain, KZeqSdkManager& made) {
         const std::string name = b->GetName();
         ASSERT_EQ(a->GetPropertyHandler()->GetPropertyCount(), b->GetPropertyHandler()->GetPropertyCount()) << name;
         for (int p = 0; p < a->GetPropertyHandler()->GetPropertyCount(); ++p)
-            EXPECT_EQ(Values(a->GetPropertyHandler()->GetProperty(p)), Values(b->GetPropertyHandler()->GetProperty(p)))
+            EXPECT_EQ(PropertyValues(a->GetPropertyHandler()->GetProperty(p)), PropertyValues(b->GetPropertyHandler()->GetProperty(p)))
                 << name << " " << a->GetPropertyHandler()->GetProperty(p)->GetPropertyName();
         ASSERT_EQ(a->GetTakeNodeCount(), b->GetTakeNodeCount()) << name;
         for (int t = 0; t < a->GetTakeNodeCount(); ++t)
@@ -118,7 +94,7 @@ void ExpectSameNodes(KZeqSdkManager& plain, KZeqSdkManager& made) {
         ASSERT_EQ(a->GetDefaultTakeCallbackCount(), b->GetDefaultTakeCallbackCount()) << name;
         if (KFCurve* x = a->GetDefaultTakeNode()->GetTranslationX()) x->SetValue(42.0f);
         if (KFCurve* x = b->GetDefaultTakeNode()->GetTranslationX()) x->SetValue(42.0f);
-        EXPECT_EQ(Values(a->GetPropertyHandler()->mLclTranslation), Values(b->GetPropertyHandler()->mLclTranslation))
+        EXPECT_EQ(PropertyValues(a->GetPropertyHandler()->mLclTranslation), PropertyValues(b->GetPropertyHandler()->mLclTranslation))
             << name;
     }
 }

@@ -22,35 +22,6 @@ using namespace scenetest;
 
 namespace {
 
-std::vector<double> Values(KProperty* property) {
-    double values[kPropertyMaxMembers] = {};
-    const int count = property ? property->GetDataAsDoubles(values, kPropertyMaxMembers) : 0;
-    return std::vector<double>(values, values + count);
-}
-
-void ExpectSameTree(KFCurveNode* a, KFCurveNode* b, const std::string& path) {
-    ASSERT_TRUE(a && b) << path;
-    EXPECT_STREQ(a->GetName(), b->GetName()) << path;
-    EXPECT_STREQ(a->GetTimeWarpName(), b->GetTimeWarpName()) << path;
-    EXPECT_EQ(a->GetDataType(), b->GetDataType()) << path;
-    EXPECT_EQ(a->GetLayerType(), b->GetLayerType()) << path;
-    EXPECT_EQ(a->GetLayerID(), b->GetLayerID()) << path;
-    EXPECT_EQ(a->GetFlags(), b->GetFlags()) << path;
-    ASSERT_EQ(a->GetCount(), b->GetCount()) << path;
-    ASSERT_EQ(a->FCurveGet() != nullptr, b->FCurveGet() != nullptr) << path;
-    if (KFCurve* ca = a->FCurveGet()) {
-        KFCurve* cb = b->FCurveGet();
-        EXPECT_EQ(ca->GetValue(), cb->GetValue()) << path;
-        EXPECT_EQ(ca->KeyGetCount(), cb->KeyGetCount()) << path;
-        EXPECT_EQ(std::vector<float>(ca->GetColor(), ca->GetColor() + 3),
-                  std::vector<float>(cb->GetColor(), cb->GetColor() + 3))
-            << path;
-        EXPECT_EQ(ca->GetPreExtrapolation(), cb->GetPreExtrapolation()) << path;
-        EXPECT_EQ(ca->GetPostExtrapolation(), cb->GetPostExtrapolation()) << path;
-    }
-    for (int i = 0; i < a->GetCount(); ++i) ExpectSameTree(a->Get(i), b->Get(i), path + "/" + a->Get(i)->GetName());
-}
-
 // What happens to the node before its channels are looked at.
 struct Scenario {
     const char* mName;
@@ -186,7 +157,7 @@ TEST_P(DeferredTake, ChannelsMadeLateAgreeWithChannelsMadeAtOnce) {
         value += 1.5f;
     }
     for (const char* name : {"Lcl Translation", "Lcl Rotation", "Lcl Scaling", "Visibility"})
-        EXPECT_EQ(Values(Lcl(*early, name)), Values(Lcl(*late, name))) << name;
+        EXPECT_EQ(PropertyValues(Lcl(*early, name)), PropertyValues(Lcl(*late, name))) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, DeferredTake,
@@ -201,7 +172,7 @@ TEST(DeferredTakeCallbacks, PropertyToCurveAndCurveToProperty) {
     EXPECT_EQ(2.5f, node->GetDefaultTakeNode()->GetTranslationY()->GetValue());
     KZeqNode* other = manager.CreateKZeqNode("m");
     other->GetDefaultTakeNode()->GetScaleZ()->SetValue(4.0f);
-    EXPECT_EQ(std::vector<double>({1, 1, 4}), Values(Lcl(*other, "Lcl Scaling")));
+    EXPECT_EQ(std::vector<double>({1, 1, 4}), PropertyValues(Lcl(*other, "Lcl Scaling")));
     EXPECT_EQ(10, other->GetDefaultTakeCallbackCount());
     // A fresh node's callbacks are counted without looking at its channels first.
     EXPECT_EQ(10, manager.CreateKZeqNode("k")->GetDefaultTakeCallbackCount());

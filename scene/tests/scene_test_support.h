@@ -1,10 +1,14 @@
 #ifndef ZEQ_SCENE_TESTS_SCENE_TEST_SUPPORT_H
 #define ZEQ_SCENE_TESTS_SCENE_TEST_SUPPORT_H
 
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
+#include "object/kproperty.h"
 
 namespace scenetest {
 
@@ -38,6 +42,40 @@ inline KFCurve* MakePath(KFCurveNode* parent, std::vector<const char*> names, KD
 inline KFCurve* CurveAt(KFCurveNode* root, const char* path) {
     KFCurveNode* node = root->FindRecursive(path);
     return node ? node->FCurveGet() : nullptr;
+}
+
+// A property's value as doubles, one per member; none for a missing property.
+inline std::vector<double> PropertyValues(KProperty* property) {
+    double values[kPropertyMaxMembers] = {};
+    const int count = property ? property->GetDataAsDoubles(values, kPropertyMaxMembers) : 0;
+    return std::vector<double>(values, values + count);
+}
+
+// Two curve-node trees hold the same nodes, flags, curves and keys; path names
+// the place of a difference.
+inline void ExpectSameTree(KFCurveNode* a, KFCurveNode* b, const std::string& path) {
+    ASSERT_TRUE(a && b) << path;
+    EXPECT_STREQ(a->GetName(), b->GetName()) << path;
+    EXPECT_STREQ(a->GetTimeWarpName(), b->GetTimeWarpName()) << path;
+    EXPECT_EQ(a->GetDataType(), b->GetDataType()) << path;
+    EXPECT_EQ(a->GetLayerType(), b->GetLayerType()) << path;
+    EXPECT_EQ(a->GetLayerID(), b->GetLayerID()) << path;
+    EXPECT_EQ(a->GetFlags(), b->GetFlags()) << path;
+    ASSERT_EQ(a->GetCount(), b->GetCount()) << path;
+    ASSERT_EQ(a->FCurveGet() != nullptr, b->FCurveGet() != nullptr) << path;
+    if (KFCurve* ca = a->FCurveGet()) {
+        KFCurve* cb = b->FCurveGet();
+        EXPECT_EQ(ca->GetValue(), cb->GetValue()) << path;
+        ASSERT_EQ(ca->KeyGetCount(), cb->KeyGetCount()) << path;
+        for (int k = 0; k < ca->KeyGetCount(); ++k)
+            EXPECT_EQ(ca->KeyGetPtr(k)->GetValue(), cb->KeyGetPtr(k)->GetValue()) << path << " key " << k;
+        EXPECT_EQ(std::vector<float>(ca->GetColor(), ca->GetColor() + 3),
+                  std::vector<float>(cb->GetColor(), cb->GetColor() + 3))
+            << path;
+        EXPECT_EQ(ca->GetPreExtrapolation(), cb->GetPreExtrapolation()) << path;
+        EXPECT_EQ(ca->GetPostExtrapolation(), cb->GetPostExtrapolation()) << path;
+    }
+    for (int i = 0; i < a->GetCount(); ++i) ExpectSameTree(a->Get(i), b->Get(i), path + "/" + a->Get(i)->GetName());
 }
 
 }  // namespace scenetest
