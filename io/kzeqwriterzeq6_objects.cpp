@@ -124,6 +124,7 @@ bool ZeqWriteConnections(KZeqWriterZeqBase& writer, KZeqScene& scene) {
             const auto found = written.find(handler.GetSrc(i));
             if (found != written.end()) WriteConnect(file, "OO", found->second, name);
         }
+        if (!handler.MayHavePropertySources()) return;  // no property of it has a source
         for (int p = 0; p < handler.GetPropertyCount(); ++p) {
             KProperty* property = handler.GetProperty(p);
             for (int i = 0; i < property->GetSrcCount(); ++i) {

@@ -97,6 +97,7 @@ void KObject::PropertyAddToList(KProperty* property) {
     if (AreNoticesUnheard()) {
         property->SetOwnerInternal(this);
         property->SetStatusBits(eStatusListed, true);
+        if (property->GetSrcCount() > 0) mPropertySources = true;
         if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
         mProperties.push_back(property);
         return;
@@ -106,6 +107,7 @@ void KObject::PropertyAddToList(KProperty* property) {
     if (IsBeingDestroyed() || (property->GetStatus() & eStatusListed)) return;
     property->SetOwnerInternal(this);
     property->SetStatusBits(eStatusListed, true);
+    if (property->GetSrcCount() > 0) mPropertySources = true;
     if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
     mProperties.push_back(property);
     NotifyInScope(scope, kPlugPropertyAdded, index, property);

@@ -76,6 +76,10 @@ public:
     virtual void PropertyAddToList(KProperty* property);
     // The first property of that exact name, null when none.
     KProperty* FindPropertyByName(const char* name) const;
+    // False while none of its properties has had a source since it owned it:
+    // a search of every property for sources can then be skipped. Stays true
+    // once set (true does not mean a property has a source now).
+    bool MayHavePropertySources() const { return mPropertySources; }
     // Creates a dynamic property (information flag 1) holding a value of the
     // type code, named after name (a counter appended while the name is taken:
     // Name, Name1, Name2, ...), with the data type, animatable (flag 2) and
@@ -110,11 +114,13 @@ protected:
 
 private:
     friend class KProperty;
+    friend class KPlug;
     // Drops a property from the list without notices (the property is ending).
     void PropertyForget(KProperty* property);
 
     std::vector<KProperty*> mProperties;
     HdlKObject mEntity;
+    bool mPropertySources = false;
 };
 
 inline void HdlKObject::Set(KObject* object) { mHandle.Set(object); }

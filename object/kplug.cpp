@@ -373,6 +373,7 @@ bool KPlug::ConnectNoticed(KPlug* dst, KPlug* src, kConnectionType type, int src
     const int si = srcIndex();
     const int di = dstIndex();
     dst->mLinks->mSrc.InsertAt(si, KConnection{hSrc.GetSlot(), hSrc.GetId(), type});
+    if (dst->mOwner) dst->mOwner->mPropertySources = true;
     src->mLinks->mDst.InsertAt(di, KConnection{hDst.GetSlot(), hDst.GetId(), type});
 
     Send(dst, kPlugSrcConnected, si, src, type);

@@ -165,3 +165,38 @@ TEST_F(WriterTest, NestedSceneInAnObjectStream) {
     EXPECT_EQ("", CompareScenes(*mScene, *read).Report());
     EXPECT_TRUE(!importer.Import(*read, nullptr, outer.get()) && importer.GetLastErrorID() == KZeqIO::eStreamOptionsNotSet);
 }
+
+// A node property with another node as its source is written as a connection to the property
+// and read back connected; the nodes whose properties have no source write none of those.
+TEST_F(WriterTest, PropertySourcesWrittenOnlyWhereThereAreSome) {
+    KZeqNode* a = mManager.CreateKZeqNode("A");
+    KZeqNode* b = mManager.CreateKZeqNode("B");
+    KZeqNode* c = mManager.CreateKZeqNode("C");
+    for (KZeqNode* node : {a, b, c}) mScene->GetRootNode()->AddChild(node);
+    KProperty* visibility = b->GetPropertyHandler()->FindPropertyByName("Visibility");
+    ASSERT_TRUE(visibility && visibility->ConnectSrc(a->GetPropertyHandler()));
+    EXPECT_FALSE(a->GetPropertyHandler()->MayHavePropertySources() || c->GetPropertyHandler()->MayHavePropertySources());
+    for (const ZeqFileCase& form : kZeqFileCases) {
+        if (form.mFileVersion != 6000) continue;
+        SCOPED_TRACE(form.mName);
+        const std::string path = mDir / "sources.zeq";
+        std::string error;
+        ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, path, "", &error)) << error;
+        KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+        ASSERT_NE(nullptr, read) << error;
+        KZeqNode* readA = read->GetRootNode()->FindChild("A");
+        KZeqNode* readB = read->GetRootNode()->FindChild("B");
+        KZeqNode* readC = read->GetRootNode()->FindChild("C");
+        ASSERT_TRUE(readA && readB && readC);
+        KProperty* readVisibility = readB->GetPropertyHandler()->FindPropertyByName("Visibility");
+        ASSERT_NE(nullptr, readVisibility);
+        ASSERT_EQ(1, readVisibility->GetSrcCount());
+        EXPECT_EQ(readA->GetPropertyHandler(), readVisibility->GetSrc(0));
+        for (KZeqNode* node : {readA, readC}) {
+            KObject& handler = *node->GetPropertyHandler();
+            int sources = 0;
+            for (int p = 0; p < handler.GetPropertyCount(); ++p) sources += handler.GetProperty(p)->GetSrcCount();
+            EXPECT_EQ(0, sources) << node->GetName();
+        }
+    }
+}

@@ -79,6 +79,25 @@ TEST(KObject, UnheardNoticesAreNotSentUntilTheOwnerChanges) {
     EXPECT_EQ((Lines{"N:10:N<v#1", "N:11:N<v#1"}), log.Take());
 }
 
+// An object tells whether a search of its properties for sources can be skipped: not once a
+// property it owns gets a source, or it takes a property that has one; destinations, and
+// sources of the object itself, do not count.
+TEST(KObject, MayHavePropertySourcesOnceAPropertyItOwnsHasASource) {
+    KObject object, partner, other;
+    KPropertyTemplate<double> a, b, sourced;
+    object.PropertyAddToList(&a);
+    object.PropertyAddToList(&b);
+    EXPECT_FALSE(object.MayHavePropertySources());
+    ASSERT_TRUE(a.ConnectDst(&partner) && object.ConnectSrc(&partner));
+    EXPECT_FALSE(object.MayHavePropertySources());
+    ASSERT_TRUE(b.ConnectSrc(&partner));
+    EXPECT_TRUE(object.MayHavePropertySources());
+    ASSERT_TRUE(sourced.ConnectSrc(&partner));  // sourced before it has an owner
+    EXPECT_FALSE(other.MayHavePropertySources() || partner.MayHavePropertySources());
+    other.PropertyAddToList(&sourced);
+    EXPECT_TRUE(other.MayHavePropertySources());
+}
+
 // A taken name is counted up; the name is the property's own copy; the flags
 // say dynamic, animatable and user; a reference of the same value type gives
 // its value; without a value type or a name nothing is made.
