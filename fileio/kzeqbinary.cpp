@@ -196,6 +196,7 @@ bool ReadSectionBytes(KChainedFile& file, const ZeqSectionInfo& section, ZeqBuff
     if (section.mStoredLength > std::numeric_limits<std::size_t>::max() / 4) return false;
     const std::size_t size = static_cast<std::size_t>(section.mStoredLength);
     if (!out.Reserve(size)) return false;
+    out.AdviseHugePages();
     if (!file.Seek(section.mOffset)) return false;
     KChainedCrcFile crc(file);
     std::uint8_t* p = out.Grow(size);

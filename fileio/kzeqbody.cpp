@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <limits>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "base/ktime.h"
 
 // Layout: see the comment at the top of kzeqbinary.cpp.
@@ -60,6 +64,24 @@ std::size_t ZeqBuffer::Checked(std::size_t count) {
     return mSize + count;
 }
 
+namespace {
+
+// Below this a buffer is left to the allocator's pages.
+constexpr std::size_t kHugePageAdviceFrom = std::size_t(8) << 20;
+
+void AdviseHugePagesFor(void* data, std::size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kPage = 4096;
+    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kPage - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)data, (void)size;
+#endif
+}
+
+}  // namespace
+
 bool ZeqBuffer::Reserve(std::size_t size) {
     if (mFailed) return false;
     if (size <= mCapacity) return true;
@@ -83,6 +105,10 @@ bool ZeqBuffer::Insert(std::size_t position, std::size_t count) {
     if (!Grow(count)) return false;
     std::memmove(mData + position + count, mData + position, tail);
     return true;
+}
+
+void ZeqBuffer::AdviseHugePages() {
+    if (mCapacity >= kHugePageAdviceFrom) AdviseHugePagesFor(mData, mCapacity);
 }
 
 void ZeqBuffer::Release() {

@@ -99,3 +99,30 @@ TEST_P(KZeqRecord, SameBytesAsFieldByField) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KZeqRecord, ::testing::ValuesIn(zeqtest::kEncodings), zeqtest::EncodingName);
+
+// A section of many megabytes (its buffer asked for in huge pages) reads back whole.
+TEST_P(KZeqRecord, SectionOfManyMegabytesReadsBackWhole) {
+    if (!GetParam().mBinary) GTEST_SKIP() << "binary sections only";
+    const std::string path = mDir / "big.zeq";
+    constexpr int kFields = 320;
+    auto text = [](int i) { return std::string(30000 + i, static_cast<char>('a' + i % 26)); };
+    ASSERT_TRUE(zeqtest::WriteZeq(path, GetParam(), [&](KZeq& z) {
+        for (int i = 0; i < kFields; ++i) {
+            const std::string value = text(i);
+            z.FieldWriteBegin("Big");
+            z.FieldWriteC(value.data(), value.size());
+            z.FieldWriteI(i);
+            z.FieldWriteEnd();
+        }
+    }));
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(path.c_str(), true, true));
+    for (int i = 0; i < kFields; ++i) {
+        ASSERT_TRUE(z.FieldReadBegin("Big")) << i;
+        ASSERT_TRUE(zeqtest::Str(z.FieldReadC()) == text(i)) << i;
+        EXPECT_EQ(i, z.FieldReadI());
+        z.FieldReadEnd();
+    }
+    EXPECT_FALSE(z.FieldReadBegin("Big"));
+    EXPECT_EQ(-1, z.GetLastErrorID());
+}
