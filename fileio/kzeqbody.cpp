@@ -68,6 +68,7 @@ namespace {
 
 // Below this a buffer is left to the allocator's pages.
 constexpr std::size_t kHugePageAdviceFrom = std::size_t(8) << 20;
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
 void AdviseHugePagesFor(void* data, std::size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
@@ -87,7 +88,23 @@ bool ZeqBuffer::Reserve(std::size_t size) {
     if (size <= mCapacity) return true;
     std::size_t capacity = std::max<std::size_t>(mCapacity * 2, 256);
     if (capacity < size) capacity = size;
-    void* grown = size > std::numeric_limits<std::size_t>::max() / 4 ? nullptr : std::realloc(mData, capacity);
+    void* grown = nullptr;
+    if (size > std::numeric_limits<std::size_t>::max() / 4) {
+    } else if (capacity >= kHugePageAdviceFrom) {
+        // Huge pages stay whole only where the block is aligned to them: a new
+        // aligned block, the bytes copied. Growing fourfold keeps the copies to a
+        // third of the final size; pages never written cost nothing.
+        capacity = std::max(capacity, mCapacity * 4);
+        capacity = (capacity + kHugePage - 1) & ~(kHugePage - 1);
+        grown = std::aligned_alloc(kHugePage, capacity);
+        if (grown) {
+            AdviseHugePagesFor(grown, capacity);
+            if (mSize) std::memcpy(grown, mData, mSize);
+            std::free(mData);
+        }
+    } else {
+        grown = std::realloc(mData, capacity);
+    }
     if (!grown) {
         // Nothing fits any more, so inline appends fail too until Clear.
         mFailed = true;

@@ -100,7 +100,7 @@ TEST_P(KZeqRecord, SameBytesAsFieldByField) {
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KZeqRecord, ::testing::ValuesIn(zeqtest::kEncodings), zeqtest::EncodingName);
 
-// A section of many megabytes (its buffer asked for in huge pages) reads back whole.
+// A section of many megabytes (its buffers, written and read, asked for in huge pages) reads back whole.
 TEST_P(KZeqRecord, SectionOfManyMegabytesReadsBackWhole) {
     if (!GetParam().mBinary) GTEST_SKIP() << "binary sections only";
     const std::string path = mDir / "big.zeq";
