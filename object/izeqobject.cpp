@@ -214,7 +214,7 @@ bool KZeqObjectStream::FieldWritePropertiesList(KArrayTemplate<KProperty*>& prop
             const unsigned word = f.mInInfo ? property->GetPropertyInfo().mFlags : property->GetPropertyFlags();
             if (word & f.mBit) flags[letters++] = f.mLetter;
         }
-        const std::string_view texts[] = {property->GetPropertyName(), type ? type->GetName() : "",
+        const std::string_view texts[] = {property->GetPropertyName(), type ? type->GetNameView() : std::string_view(),
                                           std::string_view(flags, letters)};
         // The value as WriteValue writes it, the record at once.
         char types[kPropertyMaxMembers];

@@ -1,6 +1,9 @@
 #ifndef ZEQ_OBJECT_KDATATYPE_H
 #define ZEQ_OBJECT_KDATATYPE_H
 
+#include <string>
+#include <string_view>
+
 #include "object/kpropertytype.h"
 
 namespace zeqsdk_400 {
@@ -11,11 +14,17 @@ namespace zeqsdk_400 {
 class KDataType {
 public:
     constexpr KDataType(const char* name, kPropertyType type, int memberCount, int size)
-        : mName(name), mType(type), mMemberCount(memberCount), mSize(size) {}
+        : mName(name),
+          mNameLength(name ? std::char_traits<char>::length(name) : 0),
+          mType(type),
+          mMemberCount(memberCount),
+          mSize(size) {}
     KDataType(const KDataType&) = delete;
     KDataType& operator=(const KDataType&) = delete;
 
     const char* GetName() const { return mName; }
+    // The name with its length (measured once).
+    std::string_view GetNameView() const { return std::string_view(mName ? mName : "", mNameLength); }
     kPropertyType GetType() const { return mType; }
     // 1 for a number, 3 for a vector or colour, 4 for a four-component value.
     int GetMemberCount() const { return mMemberCount; }
@@ -24,6 +33,7 @@ public:
 
 private:
     const char* mName;
+    std::size_t mNameLength;
     kPropertyType mType;
     int mMemberCount;
     int mSize;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "object/kdatatype.h"
@@ -165,7 +166,10 @@ TEST(KDataType, NamesTheLoaderBuildsTheirTypesGlobalsAndTypeCodes) {
     EXPECT_EQ(kPropertyTypeNone, DataTypeToPropertyType(nullptr));
     for (int code : {int(kPropertyTypeNone), int(kPropertyTypeAction), 99}) EXPECT_FALSE(KDataTypeFromPropertyType(code));
     std::set<std::string> names;
-    for (int i = 0; i < KDataTypeGetCount(); ++i) EXPECT_TRUE(names.insert(KDataTypeGetAt(i)->GetName()).second);
+    for (int i = 0; i < KDataTypeGetCount(); ++i) {
+        EXPECT_TRUE(names.insert(KDataTypeGetAt(i)->GetName()).second);
+        EXPECT_EQ(std::string_view(KDataTypeGetAt(i)->GetName()), KDataTypeGetAt(i)->GetNameView());
+    }
     EXPECT_EQ(nullptr, KDataTypeGetAt(KDataTypeGetCount()));
     // A property without its own data type falls back on its type code's.
     KPropertyTemplate<KgeTVector> property;
