@@ -350,7 +350,7 @@ int KZeq::FieldGetBlockFieldCount() {
 
 KString KZeq::FieldGetBlockFieldName(int pIndex) {
     Impl& impl = *mImpl;
-    return Guard(impl, KString(""), [&] {
+    return GuardText(impl, "", [&] {
         if (!impl.Readable()) return KString("");
         const std::string_view name = impl.mReader.BlockFieldName(pIndex);
         impl.AfterRead(true);
