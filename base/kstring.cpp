@@ -30,10 +30,16 @@ KString::KString(const char* text) : KString() {
 }
 
 KString::KString(const char* text, std::size_t length) : KString() {
-    if (text)
-        Assign(text, length);
-    else
+    if (!text) {
         mValid = false;
+    } else if (length < kInlineSize) {
+        // New and short: straight into the inline room.
+        std::memcpy(mInline, text, length);
+        mInline[length] = '\0';
+        mLen = length;
+    } else {
+        Assign(text, length);
+    }
 }
 
 KString::KString(int value) : KString() {
