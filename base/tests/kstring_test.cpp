@@ -35,6 +35,12 @@ TEST_P(KStringLength, CopyMoveAppendAroundInlineLimit) {
     EXPECT_TRUE(text + "b" == moved.Buffer() && (text + "b").substr(1) == assigned.Buffer()) << assigned.Buffer();
     s.Append(s.Buffer(), s.GetLen());
     EXPECT_EQ(text + text, s.Buffer());
+    // From part of a longer text: exactly that many bytes, ended, and as long as it says.
+    const std::string longer = text + "tail";
+    KString part(longer.data(), text.size());
+    EXPECT_TRUE(part.IsOK() && part.GetLen() == text.size() && text == part.Buffer()) << part.Buffer();
+    part += "c";
+    EXPECT_EQ(text + "c", part.Buffer());
 }
 INSTANTIATE_TEST_SUITE_P(Lengths, KStringLength, ::testing::Values(0, 1, 62, 63, 64, 65, 127, 1000),
                          [](const ::testing::TestParamInfo<int>& info) { return "L" + std::to_string(info.param); });
