@@ -152,6 +152,7 @@ void KZeqNodeFinderDuplicateName::Reset() {
     mDuplicateGenericNodes.Clear();
     mNodeSet.clear();
     mNodeNames.clear();
+    mFirstNode = nullptr;
     KZeqNodeFinder::Reset();
 }
 
@@ -167,6 +168,18 @@ bool KZeqNodeFinderDuplicateName::CheckNodeName(KZeqNode& node) {
     }
     const char* name = node.GetName();
     KZeqNode* root = mEntity ? mEntity->GetRootNode() : nullptr;
+    if (mNodeSet.empty() && !mFirstNode) {
+        const bool found = root && root->FindChild(name, true, false);
+        if (found) mDuplicateNodes.Add(&node);
+        mFirstNode = &node;
+        mNodes.Add(&node);
+        return found;
+    }
+    if (mFirstNode) {
+        mNodeSet.insert(mFirstNode);
+        mNodeNames.insert(mFirstNode->GetName());
+        mFirstNode = nullptr;
+    }
     const bool found = (root && root->FindChild(name, true, false)) || mNodeNames.count(name) > 0;
     if (found) mDuplicateNodes.Add(&node);
     if (mNodeSet.insert(&node).second) {

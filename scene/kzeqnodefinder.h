@@ -163,6 +163,9 @@ private:
     // that each test is a look-up instead of a walk.
     std::unordered_set<const KZeqNode*> mNodeSet;
     std::unordered_set<std::string> mNodeNames;
+    // The only node collected while the sets are still empty: they are filled
+    // when a second one comes (a single leaf, the common case, needs none).
+    KZeqNode* mFirstNode = nullptr;
 };
 
 }  // namespace zeqsdk_400

@@ -118,4 +118,17 @@ TEST(KZeqNodeFinder, DuplicateNamesAddUpOverWalks) {
     EXPECT_EQ(1, against.GetDuplicateNodeArray().GetCount());
     EXPECT_FALSE(clash->SetEntity(&entity, true));
     EXPECT_EQ(KZeqNode::eNodeNameClash, clash->GetLastErrorID());
+    // A single leaf: found once; walked again it matches its own entry, and a
+    // node of its name walked after it is a duplicate too.
+    KZeqNodeFinderDuplicateName single(nullptr);
+    KZeqNode *leaf = manager.CreateKZeqNode("leaf"), *namesake = manager.CreateKZeqNode("leaf");
+    single.Apply(*leaf);
+    EXPECT_TRUE(single.GetNodeArray().GetCount() == 1 && single.GetDuplicateNodeArray().GetCount() == 0);
+    single.Apply(*leaf);
+    EXPECT_TRUE(single.GetNodeArray().GetCount() == 1 && single.GetDuplicateNodeArray().GetCount() == 1);
+    single.Reset();
+    single.Apply(*leaf);
+    single.Apply(*namesake);
+    EXPECT_TRUE(single.GetNodeArray().GetCount() == 2 && single.GetDuplicateNodeArray().GetCount() == 1);
+    EXPECT_EQ(namesake, single.GetDuplicateNodeArray()[0]);
 }
