@@ -67,7 +67,7 @@ std::size_t ZeqBuffer::Checked(std::size_t count) {
 namespace {
 
 // Below this a buffer is left to the allocator's pages.
-constexpr std::size_t kHugePageAdviceFrom = std::size_t(8) << 20;
+constexpr std::size_t kHugePageAdviceFrom = std::size_t(2) << 20;
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
 void AdviseHugePagesFor(void* data, std::size_t size) {
