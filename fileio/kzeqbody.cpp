@@ -99,7 +99,8 @@ bool ZeqBuffer::Reserve(std::size_t size) {
         grown = std::aligned_alloc(kHugePage, capacity);
         if (grown) {
             AdviseHugePagesFor(grown, capacity);
-            if (mSize) std::memcpy(grown, mData, mSize);
+            // All of the old block, as realloc keeps it: callers may hold bytes past the size.
+            if (mCapacity) std::memcpy(grown, mData, mCapacity);
             std::free(mData);
         }
     } else {
