@@ -1,9 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 
+#include "base/tests/counting_new.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
@@ -12,24 +11,7 @@ using namespace zeqsdk_400;
 
 // Every heap allocation of the process is counted, so that the benchmark can
 // report how many an evaluation makes.
-namespace {
-std::atomic<long long> gAllocations{0};
-}  // namespace
-
-// The replacements pair malloc with free, which the compiler cannot see through.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+using countingnew::gAllocations;
 
 namespace {
 

@@ -3,18 +3,16 @@
 // peak against the scene it builds, what a Clear leaves allocated, and the import and a walk of
 // the field file against a bare read of the same file. Steps are timed in processor time. A counting allocator replaces the global operator new of this program only.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "base/tests/counting_new.h"
 #include "content/kzeqnull.h"
 #include "fileio/kzeq.h"
 #include "io/kzeqexporter.h"
@@ -23,51 +21,10 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
-namespace {
-
-std::atomic<long long> gBlocks{0};  // live blocks from operator new
-std::atomic<long long> gBytes{0};   // their usable bytes
-std::atomic<long long> gPeak{0};    // highest gBytes since the last reset
-std::atomic<long long> gAllocations{0};
-
-void* Take(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    const long long bytes = static_cast<long long>(malloc_usable_size(p));
-    ++gBlocks;
-    ++gAllocations;
-    const long long now = gBytes += bytes;
-    for (long long peak = gPeak.load(); now > peak && !gPeak.compare_exchange_weak(peak, now);) {
-    }
-    return p;
-}
-
-void Give(void* p) {
-    if (!p) return;
-    --gBlocks;
-    gBytes -= static_cast<long long>(malloc_usable_size(p));
-    std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return Take(size); }
-void* operator new[](std::size_t size) { return Take(size); }
-void operator delete(void* p) noexcept { Give(p); }
-void operator delete[](void* p) noexcept { Give(p); }
-void operator delete(void* p, std::size_t) noexcept { Give(p); }
-void operator delete[](void* p, std::size_t) noexcept { Give(p); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Take(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Give(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Give(p); }
-
+using countingnew::gAllocations;
+using countingnew::gBlocks;
+using countingnew::gBytes;
+using countingnew::gPeak;
 using namespace zeqsdk_400;
 
 namespace {

@@ -43,16 +43,20 @@ void KZeqFileHeaderInfo::Reset() {
 
 namespace {
 
+void NoteOutOfMemory(KZeq::Impl& impl) noexcept {
+    try {
+        impl.mError.SetLastErrorID(KZeq::eOutOfMemory);
+    } catch (...) {
+    }
+}
+
 // Keeps exceptions (only std::bad_alloc can arise) inside the object.
 template <class R, class F>
 R Guard(KZeq::Impl& impl, R fallback, F&& body) noexcept {
     try {
         return body();
     } catch (...) {
-        try {
-            impl.mError.SetLastErrorID(KZeq::eOutOfMemory);
-        } catch (...) {
-        }
+        NoteOutOfMemory(impl);
         return fallback;
     }
 }
@@ -64,10 +68,7 @@ KString GuardText(KZeq::Impl& impl, const char* fallback, F&& body) noexcept {
     try {
         return body();
     } catch (...) {
-        try {
-            impl.mError.SetLastErrorID(KZeq::eOutOfMemory);
-        } catch (...) {
-        }
+        NoteOutOfMemory(impl);
         try {
             return KString(fallback);
         } catch (...) {

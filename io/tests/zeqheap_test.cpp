@@ -2,13 +2,11 @@
 // first, and a manager's end returns every block it took. A counting operator new replaces the
 // global one in this test program only.
 #include <gtest/gtest.h>
-#include <malloc.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <string>
 
+#include "base/tests/counting_new.h"
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqnull.h"
@@ -23,42 +21,7 @@
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
 
-namespace {
-
-std::atomic<long long> gBlocks{0};
-
-void* Take(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    ++gBlocks;
-    return p;
-}
-
-void Give(void* p) {
-    if (!p) return;
-    --gBlocks;
-    std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return Take(size); }
-void* operator new[](std::size_t size) { return Take(size); }
-void operator delete(void* p) noexcept { Give(p); }
-void operator delete[](void* p) noexcept { Give(p); }
-void operator delete(void* p, std::size_t) noexcept { Give(p); }
-void operator delete[](void* p, std::size_t) noexcept { Give(p); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Take(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Give(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Give(p); }
-
+using countingnew::gBlocks;
 using namespace zeqsdk_400;
 
 namespace {

@@ -68,6 +68,26 @@ std::unique_ptr<KChainedMemoryFile> WriteModel(bool binary, const std::function<
     return memory;
 }
 
+// A property record: its texts (name, type, flags), then its numbers.
+typedef std::pair<std::vector<const char*>, std::vector<double>> Record;
+
+// A "Model" block holding one property list of the given block name.
+std::unique_ptr<KChainedMemoryFile> WritePropertyList(bool binary, const char* block,
+                                                     const std::vector<Record>& records) {
+    return WriteModel(binary, [&](IZeqObject& stream) {
+        stream.FieldWriteBegin(block);
+        stream.FieldWriteBlockBegin();
+        for (const Record& record : records) {
+            stream.FieldWriteBegin("Property");
+            for (const char* text : record.first) stream.FieldWriteC(text);
+            for (double number : record.second) stream.FieldWriteD(number);
+            stream.FieldWriteEnd();
+        }
+        stream.FieldWriteBlockEnd();
+        stream.FieldWriteEnd();
+    });
+}
+
 // Reads the record of the "Model" block into the target's list.
 bool Read(KChainedMemoryFile& memory, KObject& target, KObject* owner) {
     memory.Seek(0);
@@ -133,8 +153,7 @@ TEST_P(PropertyListRecord, RoundTripsEveryValueTypeAndUnknownNamesBecomeUserProp
 
 TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
     // Hand-made records under the older block name: texts, then numbers.
-    typedef std::pair<std::vector<const char*>, std::vector<double>> Record;
-    const Record records[] = {
+    const std::vector<Record> records = {
         {{"Double", "Number", ""}, {2.0}},                        // fine
         {{"Vector", "Vector", ""}, {1.0, 2.0}},                   // one member short
         {{"Integer", "Integer", "", "seven"}, {}},                // text where a number belongs
@@ -142,18 +161,7 @@ TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
         {{"Mystery", "NoSuchType", "U"}, {1.0}},                  // unknown type: no user property
         {{"PivotUpdateOffset", "Vector", ""}, {1.0, 2.0, 3.0}},   // an unsaved property is not read
     };
-    auto memory = WriteModel(GetParam(), [&](IZeqObject& stream) {
-        stream.FieldWriteBegin("Properties");
-        stream.FieldWriteBlockBegin();
-        for (const Record& record : records) {
-            stream.FieldWriteBegin("Property");
-            for (const char* text : record.first) stream.FieldWriteC(text);
-            for (double number : record.second) stream.FieldWriteD(number);
-            stream.FieldWriteEnd();
-        }
-        stream.FieldWriteBlockEnd();
-        stream.FieldWriteEnd();
-    });
+    auto memory = WritePropertyList(GetParam(), "Properties", records);
     NoticeLog log;
     Sample target(&log);
     target["Vector"].SetDouble(7.0);
@@ -171,7 +179,6 @@ TEST_P(PropertyListRecord, OlderBlockNameAndDamagedRecords) {
 // property of the same name is not read, a damaged value leaves its property, and records the
 // list lacks follow.
 TEST_P(PropertyListRecord, RecordsInListOrderReadAsOneByOne) {
-    typedef std::pair<std::vector<const char*>, std::vector<double>> Record;
     const struct {
         const char* mWhat;
         std::vector<Record> mRecords;
@@ -191,18 +198,7 @@ TEST_P(PropertyListRecord, RecordsInListOrderReadAsOneByOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mWhat);
-        auto memory = WriteModel(GetParam(), [&](IZeqObject& stream) {
-            stream.FieldWriteBegin("Properties60");
-            stream.FieldWriteBlockBegin();
-            for (const Record& record : c.mRecords) {
-                stream.FieldWriteBegin("Property");
-                for (const char* text : record.first) stream.FieldWriteC(text);
-                for (double number : record.second) stream.FieldWriteD(number);
-                stream.FieldWriteEnd();
-            }
-            stream.FieldWriteBlockEnd();
-            stream.FieldWriteEnd();
-        });
+        auto memory = WritePropertyList(GetParam(), "Properties60", c.mRecords);
         // A, B, an unsaved "Twin" ahead of the saved one, C.
         KObject target;
         KPropertyTemplate<double> a, twinUnsaved, twin, cc;
