@@ -9,19 +9,27 @@ namespace zeqsdk_400 {
 
 namespace {
 void EndImportExport(void* object) { delete static_cast<KZeqIO*>(object); }
+KZeqExporter* NewExporter(KZeqSdkManager& manager) { return new KZeqExporter(manager); }
+KZeqImporter* NewImporter(KZeqSdkManager& manager) { return new KZeqImporter(manager); }
 }  // namespace
 
+// Both go through the virtual allocators, so a subclass's importer or
+// exporter is the one made and listed.
 KZeqImporter* KZeqSdkManager::CreateKZeqImporter() {
     sEndImportExport = &EndImportExport;
-    KZeqImporter* importer = new KZeqImporter(*this);
-    Listed(eImporters, static_cast<KZeqIO*>(importer));
+    sNewExporter = &NewExporter;
+    sNewImporter = &NewImporter;
+    KZeqImporter* importer = AllocateKZeqImporter();
+    if (importer) Listed(eImporters, static_cast<KZeqIO*>(importer));
     return importer;
 }
 
 KZeqExporter* KZeqSdkManager::CreateKZeqExporter() {
     sEndImportExport = &EndImportExport;
-    KZeqExporter* exporter = new KZeqExporter(*this);
-    Listed(eExporters, static_cast<KZeqIO*>(exporter));
+    sNewExporter = &NewExporter;
+    sNewImporter = &NewImporter;
+    KZeqExporter* exporter = AllocateKZeqExporter();
+    if (exporter) Listed(eExporters, static_cast<KZeqIO*>(exporter));
     return exporter;
 }
 

@@ -75,6 +75,11 @@ const KZeqSdkManager::EList KZeqSdkManager::kClearOrder[eListCount] = {
 };
 
 void (*KZeqSdkManager::sEndImportExport)(void* object) = nullptr;
+KZeqExporter* (*KZeqSdkManager::sNewExporter)(KZeqSdkManager& manager) = nullptr;
+KZeqImporter* (*KZeqSdkManager::sNewImporter)(KZeqSdkManager& manager) = nullptr;
+
+KZeqExporter* KZeqSdkManager::AllocateKZeqExporter() { return sNewExporter ? sNewExporter(*this) : nullptr; }
+KZeqImporter* KZeqSdkManager::AllocateKZeqImporter() { return sNewImporter ? sNewImporter(*this) : nullptr; }
 const KZeqSdkManager::KindOps KZeqSdkManager::kImportExportOps = {
     [](void* object) {
         if (sEndImportExport) sEndImportExport(object);

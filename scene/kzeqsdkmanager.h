@@ -138,6 +138,10 @@ public:
     virtual KZeqSceneInfo* AllocateKZeqSceneInfo();
     virtual KZeqGeometryConverter* AllocateKZeqGeometryConverter();
     virtual KZeqImageConverter* AllocateKZeqImageConverter();
+    // A new importer or exporter on this manager (made by the import/export
+    // layer); an override returns its own subclass, made with new.
+    virtual KZeqExporter* AllocateKZeqExporter();
+    virtual KZeqImporter* AllocateKZeqImporter();
 
     // False with "Object not found" when the manager does not list the object.
     // With recursive, the node's subtree and attributes end with it (false
@@ -285,6 +289,10 @@ private:
     // sets this when it makes its first one.
     static const KindOps kImportExportOps;
     static void (*sEndImportExport)(void* object);
+    // The import/export layer's makers, set with sEndImportExport: this layer
+    // cannot see those classes.
+    static KZeqExporter* (*sNewExporter)(KZeqSdkManager& manager);
+    static KZeqImporter* (*sNewImporter)(KZeqSdkManager& manager);
 
     // Lists what an allocator made (null passes through) and tells the list's
     // listener, if any, of the name record.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <typeinfo>
+
 #include <string>
 #include <vector>
 
@@ -95,4 +97,40 @@ TEST_F(KZeqIOTest, TheManagerMakesAndEndsImportersAndExporters) {
     ASSERT_NE(nullptr, importer);
     mManager.CreateKZeqExporter();
     mManager.Clear();  // ends the importer and the new exporter
+}
+
+// A manager subclass that overrides the allocators has its own importer and
+// exporter made, listed and ended.
+TEST(KZeqIOManagerTest, CreateGoesThroughTheVirtualAllocators) {
+    static int alive = 0;
+    struct CountedImporter : KZeqImporter {
+        explicit CountedImporter(KZeqSdkManager& m) : KZeqImporter(m) { ++alive; }
+        ~CountedImporter() override { --alive; }
+    };
+    struct CountedExporter : KZeqExporter {
+        explicit CountedExporter(KZeqSdkManager& m) : KZeqExporter(m) { ++alive; }
+        ~CountedExporter() override { --alive; }
+    };
+    struct Manager : KZeqSdkManager {
+        KZeqImporter* AllocateKZeqImporter() override { return new CountedImporter(*this); }
+        KZeqExporter* AllocateKZeqExporter() override { return mRefuse ? nullptr : new CountedExporter(*this); }
+        bool mRefuse = false;
+    } manager;
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    KZeqExporter* exporter = manager.CreateKZeqExporter();
+    EXPECT_NE(nullptr, dynamic_cast<CountedImporter*>(importer));
+    EXPECT_NE(nullptr, dynamic_cast<CountedExporter*>(exporter));
+    EXPECT_EQ(2, alive);
+    EXPECT_TRUE(manager.DestroyKZeqImporter(importer));
+    EXPECT_EQ(1, alive);
+    manager.mRefuse = true;
+    EXPECT_EQ(nullptr, manager.CreateKZeqExporter());  // nothing listed
+    manager.Clear();
+    EXPECT_EQ(0, alive);
+    // The base allocators make plain ones.
+    KZeqSdkManager plain;
+    KZeqImporter* own = plain.AllocateKZeqImporter();
+    ASSERT_NE(nullptr, own);
+    EXPECT_EQ(typeid(KZeqImporter), typeid(*own));
+    delete own;
 }

@@ -116,6 +116,23 @@ TEST(KZeqTakeNode, RotationToTranslationMergesKeyTimes) {
     EXPECT_NEAR(2.0, axes[1]->KeyGet(1).GetValue(), 1e-5);
     EXPECT_NEAR(7.0, axes[2]->GetValue(), 1e-5);
 
+    // A cycling motion keeps cycling once turned: each axis keeps its
+    // extrapolation, so past the keys the result is still the turned motion
+    // (new curves' constant extrapolation would freeze it at the last key).
+    KZeqTakeNode cycle("T3");
+    for (int k = 0; k < 3; ++k) {
+        axes[k] = MakePath(cycle.GetKFCurveNode(), {"Transform", "T", names[k]});
+        axes[k]->SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        axes[k]->SetPostExtrapolationCount(5);
+    }
+    Key(axes[0], 0.0, 0.0f);
+    Key(axes[0], 10.0, 10.0f);
+    const double before = axes[0]->Evaluate(Sec(15.0));
+    ASSERT_LT(before, 9.0);  // inside the second cycle, not held at 10
+    ASSERT_TRUE(cycle.AddRotationToTranslation(KZeqVector4(0, 0, 90, 0)));
+    EXPECT_NEAR(before, axes[1]->Evaluate(Sec(15.0)), 1e-4);
+    EXPECT_NEAR(0.0, axes[0]->Evaluate(Sec(15.0)), 1e-4);
+
     KZeqTakeNode bare("T2");
     KFCurve* x = MakePath(bare.GetKFCurveNode(), {"Transform", "T", "X"});
     x->SetValue(1.0f);

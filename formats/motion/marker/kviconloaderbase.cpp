@@ -413,4 +413,30 @@ bool KViconDataRecord::Write(KViconLoaderBase& loader, float scale, const double
     return loader.PutChar(valid ? 0 : static_cast<char>(0x80)) && ok;
 }
 
+void Strip(char* dst, const char* src, int n) {
+    if (!dst) return;
+    int end = 0;
+    for (int i = 0; src && i < n && src[i] != '\0'; ++i)
+        if (src[i] != ' ') end = i + 1;
+    if (end > 0) std::memcpy(dst, src, static_cast<std::size_t>(end));
+    dst[end] = '\0';
+}
+
+void RemovePrefix(char* dst, const char* text) {
+    if (!dst) return;
+    if (!text) {
+        *dst = '\0';
+        return;
+    }
+    const char* colon = std::strchr(text, ':');
+    const char* from = colon ? colon + 1 : text;
+    std::memmove(dst, from, std::strlen(from) + 1);
+}
+
+void ReplaceChar(char* text, char from, char to) {
+    if (!text || from == '\0') return;
+    for (char* c = text; *c != '\0'; ++c)
+        if (*c == from) *c = to;
+}
+
 }  // namespace zeqsdk_400

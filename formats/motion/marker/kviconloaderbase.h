@@ -184,6 +184,16 @@ struct KViconDataRecord {
                       bool& clipped);
 };
 
+// Text helpers of C3D labels, whose fields are fixed-width and blank-padded.
+// dst must hold n + 1 characters: the first n of src (fewer at a zero byte),
+// without the trailing blanks, ended by a zero byte.
+void Strip(char* dst, const char* src, int n);
+// Copies what follows the first ':' of text ("Subject:LASI" gives "LASI"), or
+// the whole text when it holds none; dst must hold as much as text.
+void RemovePrefix(char* dst, const char* text);
+// Replaces every from in text by to, in place (a zero from changes nothing).
+void ReplaceChar(char* text, char from, char to);
+
 }  // namespace zeqsdk_400
 
 #endif

@@ -218,3 +218,31 @@ TEST_F(RecordTest, WrittenRecordsReadBack) {
 }
 
 }  // namespace
+
+TEST(ViconText, LabelsLoseTrailingBlanksPrefixesAndChosenCharacters) {
+    char out[16];
+    Strip(out, "LASI  RASI", 6);  // a 6-wide field of a label list
+    EXPECT_STREQ("LASI", out);
+    Strip(out, "  A B  ", 7);  // inner and leading blanks stay
+    EXPECT_STREQ("  A B", out);
+    Strip(out, "    ", 4);
+    EXPECT_STREQ("", out);
+    Strip(out, "AB\0CD", 5);  // a zero byte ends the field early
+    EXPECT_STREQ("AB", out);
+
+    RemovePrefix(out, "Subject:LASI");
+    EXPECT_STREQ("LASI", out);
+    RemovePrefix(out, "a:b:c");  // only the first colon counts
+    EXPECT_STREQ("b:c", out);
+    RemovePrefix(out, "RASI");
+    EXPECT_STREQ("RASI", out);
+    char same[] = "S:LKNE";  // in place
+    RemovePrefix(same, same);
+    EXPECT_STREQ("LKNE", same);
+
+    char text[] = "L ANK E";
+    ReplaceChar(text, ' ', '_');
+    EXPECT_STREQ("L_ANK_E", text);
+    ReplaceChar(text, '\0', 'x');
+    EXPECT_STREQ("L_ANK_E", text);
+}
