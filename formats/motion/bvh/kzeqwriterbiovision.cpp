@@ -110,6 +110,16 @@ bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {
     return true;
 }
 
+bool KZeqWriterBiovision::HasTakeTranslation(KZeqNode* node) {
+    KZeqTakeNode* take = node ? node->GetCurrentTakeNode() : nullptr;
+    if (!take || take == node->GetDefaultTakeNode()) return false;
+    // A curve the constant key reducer emptied still holds its value.
+    static const char* const kAxes[3] = {"X", "Y", "Z"};
+    for (const char* axis : kAxes)
+        if (take->GetKFCurve("Transform", "T", axis)) return true;
+    return false;
+}
+
 bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder,
                                     const KZeqVector4& scaling) {
     if (!mFile || !node) return false;
@@ -145,10 +155,18 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         const bool isRoot = current == mRoot;
         const KZeqXMatrix& matrix = isRoot && mFromGlobalPosition ? current->GetGlobalFromDefaultTake()
                                                                   : current->GetLocalFromDefaultTake();
-        const KZeqVector4 t = Scaled(matrix.GetT(), entry.mScaling);
+        const bool endSite = !isRoot && IsEndSite(current);
+        // A joint without translation channels has one translation for the
+        // whole take, its OFFSET: when the take gives it its translation
+        // (bone lengths kept in the keys), the one of the first frame written.
+        const bool fixedTranslation = !isRoot && (rotationOnly || endSite);
+        const KZeqVector4 offset = fixedTranslation && mOptions && HasTakeTranslation(current)
+                                       ? current->GetLocalFromCurrentTake(mOptions->GetStart()).GetT()
+                                       : matrix.GetT();
+        const KZeqVector4 t = Scaled(offset, entry.mScaling);
         const KZeqVector4 s = Scaled(matrix.GetS(), entry.mScaling);
         // The root stays a joint, or the file would have no hierarchy.
-        if (!isRoot && IsEndSite(current)) {
+        if (endSite) {
             if (!mFile->PrintJointEndSite(t, entry.mIndent)) return false;
             continue;
         }

@@ -26,6 +26,10 @@ public:
     KStreamOptions* GetWriteOptions() override;
 
     // The hierarchy of node (scaling: the product of the ancestors' scales).
+    // A joint written without translation channels (below the root with
+    // "Translation" off, or an End Site) whose current take has translation
+    // curves gets as OFFSET its translation in that take at the options'
+    // start, the first frame written; otherwise the default take's.
     bool WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
     // One frame of node's subtree at time.
     bool WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
@@ -33,6 +37,8 @@ public:
     // child and is no LimbNode, or a LimbNode without animation in the
     // current take, or is named "..._EndSite...".
     bool IsEndSite(KZeqNode* node);
+    // Whether node's current take, not the default one, has translation curves.
+    static bool HasTakeTranslation(KZeqNode* node);
 
 protected:
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;

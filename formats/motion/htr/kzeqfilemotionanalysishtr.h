@@ -61,8 +61,16 @@ public:
     // each with a take of that name whose curves the segments keep. On failure
     // every node made here is destroyed again.
     bool CreateNodes(KZeqSdkManager& manager, KZeqNode* parent, const char* takeName, KStreamOptionsMotion* options);
-    // The frame sections into the segments' curves.
+    // The frame sections into the segments' curves. When every section holds
+    // the same number of rows, fewer than the options ask for, those rows are
+    // read and the options' frame count lowered to them; sections holding
+    // different numbers of rows fail the read.
     bool ReadFrames(KStreamOptionsMotion* options, KZeqNode* top);
+    // The frames the last ReadFrames found in every section when that was
+    // fewer than it was asked for; -1 when all were there.
+    int GetFramesHeld() const { return mFramesHeld; }
+    // The "NumFrames" value of the header.
+    int GetDeclaredFrameCount() const { return mFrameCount; }
     // Destroys the nodes CreateNodes made (after a later failure).
     void DestroyNodes(KZeqSdkManager& manager);
 
@@ -124,6 +132,7 @@ private:
     std::vector<std::unique_ptr<KZeqHtrSegment>> mSegments;
     std::unordered_map<const KZeqNode*, int> mSegmentOfNode;
     int mCounter = 0;
+    int mFramesHeld = -1;
     bool mMinimizeOffset = true;
     std::vector<KZeqNode*> mCreated;  // nodes made by CreateNodes, for DestroyNodes
 };

@@ -252,12 +252,16 @@ bool KZeqFileMotionAnalysisHtr::ReadFrame(KZeqHtrSegment& segment, int index, KT
 }
 
 bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNode*) {
+    mFramesHeld = -1;
     if (mDataType != 0 || !options) return false;
     if (options->GetFrameCount() > mFrameCount) options->SetFrameCount(mFrameCount);
     const KTime start = options->GetStart();
     const KTime period = options->GetFramePeriod();
-    const int count = options->GetFrameCount();
+    int count = options->GetFrameCount();
     std::vector<bool> read(mSegments.size(), false);
+    // Rows each section holds of those asked for: exporters exist whose
+    // sections all stop a row short of NumFrames.
+    std::vector<int> held(mSegments.size(), count);
     char word[KZeqHtrSegment::kMaxNameLength + 3];
     bool ok = true;
     bool onHeader = true;
@@ -276,11 +280,21 @@ bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNo
         read[index] = true;
         for (KFCurve* curve : segment->mCurves) curve->KeyModifyBegin();
         for (int k = 0; ok && k < count; ++k) {
-            ok = NextLine() || !Error("Unexpected end of file\n");
-            ok = ok && ReadFrame(*segment, k, start + period * k);
+            // The next section's name or the end of the file ends a short section.
+            if (!NextLine()) {
+                ok = IsEndOfFile() || !Error("Unexpected end of file\n");
+                held[index] = k;
+                break;
+            }
+            if (*GetCursor() == '[') {
+                onHeader = true;
+                held[index] = k;
+                break;
+            }
+            ok = ReadFrame(*segment, k, start + period * k);
         }
         // Rows beyond the frames asked for are passed over, up to the next section.
-        for (int k = count; ok && k < mFrameCount && NextLine(); ++k) {
+        for (int k = count; ok && !onHeader && k < mFrameCount && NextLine(); ++k) {
             if (*GetCursor() != '[') continue;
             onHeader = true;
             break;
@@ -288,6 +302,16 @@ bool KZeqFileMotionAnalysisHtr::ReadFrames(KStreamOptionsMotion* options, KZeqNo
         for (KFCurve* curve : segment->mCurves) curve->KeyModifyEnd();
     }
     if (!ok) return false;
+    // Short sections are read when they all hold the same frames; sections
+    // that disagree leave no frame count that fits every segment.
+    const int rows = held.empty() ? count : held.front();
+    for (int r : held)
+        if (r != rows) return !Error("Frame sections hold different numbers of rows\n");
+    if (rows < count) {
+        count = rows;
+        mFramesHeld = rows;
+        options->SetFrameCount(rows);
+    }
 
     if (mMinimizeOffset) {
         // From the HTR root's own node: the first child of the top node may

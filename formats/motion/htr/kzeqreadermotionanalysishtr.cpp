@@ -21,6 +21,8 @@ KStreamOptions* KZeqReaderMotionAnalysisHtr::GetReadOptions(bool) {
 bool KZeqReaderMotionAnalysisHtr::Read(KZeqScene& scene, KStreamOptions* options) {
     KStreamOptionsMotion* motion = CheckRead(options);
     if (!motion) return false;
+    // The message tells what this read met.
+    mMessage.Empty();
     motion->ProgressCallback(nullptr, "Reading HTR nodes", 0.0f);
     if (!mFile->ReadMain(motion)) {
         mError.SetLastErrorID(eFileCorrupted);
@@ -61,6 +63,14 @@ bool KZeqReaderMotionAnalysisHtr::Read(KZeqScene& scene, KStreamOptions* options
         top = sceneRoot;
     }
     if (!mFile->ReadFrames(motion, top)) return fail();
+    if (mFile->GetFramesHeld() >= 0) {
+        const KString warning = ExtractFileName(mFileName.Buffer(), true) + " declares " +
+                                mFile->GetDeclaredFrameCount() + " frames but each frame section holds " +
+                                mFile->GetFramesHeld() + ": " + mFile->GetFramesHeld() + " frames read.";
+        if (!mMessage.IsEmpty()) mMessage += "\n";
+        mMessage += warning;
+        motion->MessageCallback(1, "Warning", warning.Buffer(), "Ok", nullptr, nullptr, 0);
+    }
 
     const KTime start = motion->GetStart();
     const int count = motion->GetFrameCount();

@@ -18,7 +18,10 @@ public:
 
     // Frame count and rate from the header, "ImportCreateReferenceNode" on.
     KStreamOptions* GetReadOptions(bool parseFile = true) override;
-    // On failure the scene is as it was.
+    // On failure the scene is as it was. Frame sections that all hold fewer
+    // frames than the options ask for are read as far as they go, the
+    // options' frame count lowered to match, and a warning (the message, and
+    // the options' message callback) says so.
     bool Read(KZeqScene& scene, KStreamOptions* options) override;
 };
 

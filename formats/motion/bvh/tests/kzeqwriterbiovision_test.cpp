@@ -139,6 +139,38 @@ TEST_F(BvhWrite, TranslationOptionWritesEveryPosition) {
                               0.01, parts));
 }
 
+// Joints whose translations are keyed (bones of changing length) have no
+// translation channels with the default options: each one's OFFSET is its
+// translation at the first frame written, whether the written range starts
+// at the take's first key or later, so that frame stands where it stood.
+TEST_F(BvhWrite, KeyedTranslationIsTheOffsetOfTheFirstFrameWritten) {
+    Scene scene;
+    ChainSpec spec;
+    spec.mAnimateTranslation = true;
+    spec.mEndSites = true;
+    const Chain chain = MakeAnimatedChain(*scene.mManager, *scene.mScene, spec);
+    for (const int first : {0, 5}) {
+        SCOPED_TRACE(first);
+        ASSERT_TRUE(Write(scene, spec.mFrames - first, spec.mRate, [&](KStreamOptionsMotion& options) {
+            options.SetStart(chain.mStart + chain.mPeriod * first);
+        })) << mError;
+        const BvhText file = ParseBvh(ReadText(mPath));
+        ASSERT_EQ(file.mSkeleton.mJoints.size(), static_cast<std::size_t>(spec.mJoints + 1));
+        for (int n = 1; n < spec.mJoints; ++n) {
+            EXPECT_EQ(file.mSkeleton.mJoints[static_cast<std::size_t>(n)].mChannels.size(), 3u);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(file.mSkeleton.mJoints[static_cast<std::size_t>(n)].mOffset[static_cast<std::size_t>(c)],
+                            ChainValue(spec, n, c, first), 1e-3)
+                    << n << " " << c;
+        }
+        ASSERT_FALSE(file.mRows.empty());
+        CompareParts parts;
+        parts.mOffsets = false;
+        EXPECT_TRUE(CompareMotion(SampleMotion(chain.Top(), {chain.Times()[static_cast<std::size_t>(first)]}),
+                                  ReferenceSnapshot(file.mSkeleton, {file.mRows.front()}), 0.01, parts));
+    }
+}
+
 // The top's motion from its global matrix puts the parent's transform in it.
 TEST_F(BvhWrite, FromGlobalPositionCarriesTheParent) {
     Scene scene, local, global;

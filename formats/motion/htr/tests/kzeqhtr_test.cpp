@@ -6,6 +6,7 @@
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/tests/kfilesizelimit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -87,6 +88,9 @@ protected:
         if (adjust) adjust(*options);
         const bool ok = importer.Import(*mScene, options);
         mLastError = importer.GetLastErrorID();
+        KString message;
+        importer.GetMessage(message);
+        mMessage = message.Buffer();
         mFrames = options->GetFrameCount();
         mRate = options->GetFrameRate();
         options->Destroy();
@@ -97,6 +101,7 @@ protected:
     KZeqSdkManager mManager;
     KZeqScene* mScene = mManager.CreateKZeqScene();
     int mLastError = -1;
+    std::string mMessage;
     int mFrames = 0;
     double mRate = 0.0;
     std::string mDir;
@@ -115,10 +120,7 @@ class HtrSamples : public HtrIO, public testing::WithParamInterface<Sample> {};
 TEST_P(HtrSamples, ReadAsCounted) {
     REQUIRE_SAMPLES(dir);
     const Sample& s = GetParam();
-    const bool walk = std::string(s.mFile) == "walk.htr";
-    ASSERT_TRUE(Import(dir + "/" + s.mFile, [walk](KStreamOptionsMotion& options) {
-        if (walk) options.SetFrameCount(25);
-    })) << mLastError;
+    ASSERT_TRUE(Import(dir + "/" + s.mFile)) << mLastError;
     KZeqNode* reference = Find("HTR:reference");
     ASSERT_TRUE(reference);
     EXPECT_EQ(CountNodes(reference) - 1, s.mNodes);
@@ -154,13 +156,21 @@ INSTANTIATE_TEST_SUITE_P(Files, HtrSamples,
                              return name.substr(0, name.find_first_of("_."));
                          });
 
+// Its exporter declares one frame more than every section holds: the 25 rows
+// are read, and the reader says so.
 TEST_F(HtrIO, WalkDeclaresMoreFramesThanItHolds) {
     REQUIRE_SAMPLES(dir);
-    const int nodes = mManager.GetKZeqNodeCount();
-    EXPECT_FALSE(Import(dir + "/walk.htr"));
-    EXPECT_EQ(mLastError, 0);
-    EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
-    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    zeqmotiontest::CallbackRecorder recorder;
+    ASSERT_TRUE(Import(dir + "/walk.htr", [&recorder](KStreamOptionsMotion& options) { recorder.Install(options); }))
+        << mLastError;
+    EXPECT_EQ(mFrames, 25);
+    EXPECT_EQ(mMessage, "walk.htr declares 26 frames but each frame section holds 25: 25 frames read.");
+    ASSERT_EQ(recorder.mMessages.size(), 1u);
+    EXPECT_EQ(recorder.mMessages[0].mCaption, "Warning");
+    EXPECT_EQ(recorder.mMessages[0].mText, mMessage);
+    const KZeqTakeInfo* take = mScene->GetTakeInfo("walk");
+    ASSERT_TRUE(take);
+    EXPECT_DOUBLE_EQ(take->mLocalTimeSpan.GetStop().GetSecondDouble(), 1.0);  // frame 24 at 24 per second
 }
 
 // ---- Values read by hand -------------------------------------------------------------------
@@ -240,6 +250,38 @@ protected:
         mScene = mManager.CreateKZeqScene();
         ASSERT_TRUE(Import(Path("out.htr"))) << mLastError;
     }
+    // Writes the skeleton below top as BVH (the writer's options, "Translation"
+    // on when asked) over frames at rate, reads the file into a scene of its
+    // own and samples its copy of top at times; empty, with a failure, when
+    // the file does not come back.
+    zeqmotiontest::MotionSnapshot ThroughBiovision(KZeqNode* top, int frames, double rate, bool translation,
+                                                   const std::vector<KTime>& times) {
+        top->SetSelected(true);
+        std::string error;
+        zeqmotiontest::MotionSnapshot read;
+        if (!zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eBIOVISION_BVH, Path("out.bvh"),
+                                         [&](KStreamOptionsMotion& options) {
+                                             options.SetTimeMode(KTime::eModeDefault, rate);
+                                             options.SetFrameCount(frames);
+                                             if (translation)
+                                                 options.SetOption(KStreamOptionsMotion::eTranslation,
+                                                                   KStreamOptionsMotion::eOn);
+                                         },
+                                         &error)) {
+            ADD_FAILURE() << error;
+            return read;
+        }
+        KZeqScene* back = mManager.CreateKZeqScene();
+        if (!zeqmotiontest::ImportMotion(mManager, *back, KZeqImporter::eBIOVISION_BVH, Path("out.bvh"), nullptr,
+                                         &error))
+            ADD_FAILURE() << error;
+        else if (KZeqNode* copy = back->GetRootNode()->FindChild(top->GetName(), true, false))
+            read = zeqmotiontest::SampleMotion(copy, times);
+        else
+            ADD_FAILURE() << "no " << top->GetName() << " read back";
+        mManager.DestroyKZeqScene(back, true);
+        return read;
+    }
 };
 
 class HtrSampleRoundTrip : public HtrRoundTrip, public testing::WithParamInterface<Sample> {};
@@ -275,9 +317,9 @@ INSTANTIATE_TEST_SUITE_P(Files, HtrSampleRoundTrip,
 
 // An HTR take written as BVH and read back keeps every joint where it was,
 // frame by frame: with the writer's defaults (rotation channels only below the
-// root, the offsets taken from the default take) where the file's base
-// position holds the bones, and with translation channels where the bones live
-// in the frame rows alone (base translations of zero, lengths that vary).
+// root) where the file's base position holds the bones, and with translation
+// channels where the bones live in the frame rows (base translations of zero,
+// lengths that may vary; HtrBonesInFrames below writes those with the defaults).
 struct HtrToBvhCase {
     Sample mSample;
     bool mTranslation;
@@ -294,30 +336,10 @@ TEST_P(HtrToBiovision, KeepsEveryJointsWorldPosition) {
     const auto times = zeqmotiontest::FrameTimes(KTime(), period, s.mFrames);
     KZeqNode* top = Find("HTR:reference")->GetChild(0);
     const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(top, times);
-    top->SetSelected(true);
-    std::string error;
-    const bool translation = GetParam().mTranslation;
-    ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eBIOVISION_BVH, Path("out.bvh"),
-                                            [&s, translation](KStreamOptionsMotion& options) {
-                                                options.SetTimeMode(KTime::eModeDefault, s.mRate);
-                                                options.SetFrameCount(s.mFrames);
-                                                if (translation)
-                                                    options.SetOption(KStreamOptionsMotion::eTranslation,
-                                                                      KStreamOptionsMotion::eOn);
-                                            },
-                                            &error))
-        << error;
-    KZeqScene* back = mManager.CreateKZeqScene();
-    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *back, KZeqImporter::eBIOVISION_BVH, Path("out.bvh"), nullptr,
-                                            &error))
-        << error;
-    KZeqNode* read = back->GetRootNode()->FindChild(top->GetName(), true, false);
-    ASSERT_TRUE(read);
-    const zeqmotiontest::MotionSnapshot after = zeqmotiontest::SampleMotion(read, times);
+    const zeqmotiontest::MotionSnapshot after = ThroughBiovision(top, s.mFrames, s.mRate, GetParam().mTranslation, times);
     zeqmotiontest::CompareParts parts;
     parts.mOffsets = false;
     EXPECT_TRUE(zeqmotiontest::CompareMotion(before, after, 0.01, parts));
-    mManager.DestroyKZeqScene(back, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HtrToBiovision,
@@ -331,6 +353,74 @@ INSTANTIATE_TEST_SUITE_P(Files, HtrToBiovision,
                              std::string name = info.param.mSample.mFile;
                              return name.substr(0, name.find_first_of("_.")) +
                                     (info.param.mTranslation ? "WithTranslation" : "WithDefaults");
+                         });
+
+// Files whose base positions are all zero keep each bone's length in the
+// frame rows. Written as BVH with the writer's defaults, a joint below the
+// root has no translation channels and keeps its translation of the first
+// frame written as OFFSET: each joint then stays as close to where it was as
+// the translations along its chain stray from that first frame (nothing, in a
+// rig whose bones keep their lengths).
+class HtrBonesInFrames : public HtrRoundTrip, public testing::WithParamInterface<Sample> {
+protected:
+    // For each node of the sample's order: the sum, over the node and its
+    // ancestors below top, of how far their local translation strays from
+    // that of the first time.
+    std::vector<double> TranslationDrift(const zeqmotiontest::MotionSnapshot& snapshot, KZeqNode* top,
+                                         const std::vector<KTime>& times) {
+        std::vector<double> drift;
+        for (const std::string& name : snapshot.mNames) {
+            double sum = 0.0;
+            for (KZeqNode* node = top->FindChild(name.c_str(), true, false); node && node != top;
+                 node = node->GetParent()) {
+                const KZeqVector4 first = node->GetLocalFromCurrentTake(times.front()).GetT();
+                double most = 0.0;
+                for (const KTime time : times)
+                    most = std::max(most, (node->GetLocalFromCurrentTake(time).GetT() - first).Length());
+                sum += most;
+            }
+            drift.push_back(sum);
+        }
+        return drift;
+    }
+};
+
+TEST_P(HtrBonesInFrames, WrittenAsBiovisionWithDefaultsKeepsTheSkeleton) {
+    REQUIRE_SAMPLES(dir);
+    const Sample& s = GetParam();
+    ASSERT_TRUE(Import(dir + "/" + s.mFile)) << mLastError;
+    ASSERT_EQ(mFrames, s.mFrames);
+    KTime period;
+    period.SetSecondDouble(1.0 / s.mRate);
+    const auto times = zeqmotiontest::FrameTimes(KTime(), period, s.mFrames);
+    KZeqNode* top = Find("HTR:reference")->GetChild(0);
+    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(top, times);
+    const std::vector<double> drift = TranslationDrift(before, top, times);
+    const zeqmotiontest::MotionSnapshot after = ThroughBiovision(top, s.mFrames, s.mRate, false, times);
+    const std::string text = zeqmotiontest::ReadText(Path("out.bvh"));
+    EXPECT_EQ(text.find("CHANNELS 6", text.find("CHANNELS 6") + 1), std::string::npos);  // the root's alone
+    ASSERT_EQ(after.mNames, before.mNames);
+    double worst = 0.0, worstDrift = 0.0;
+    for (std::size_t f = 0; f < times.size(); ++f)
+        for (std::size_t n = 0; n < before.mNames.size(); ++n) {
+            const zeqmotiontest::Vec3 &a = after.mPositions[f][n], &b = before.mPositions[f][n];
+            const double distance = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+            worst = std::max(worst, distance);
+            worstDrift = std::max(worstDrift, drift[n]);
+            EXPECT_LE(distance, drift[n] + 0.01) << before.mNames[n] << " at frame " << f;
+        }
+    // The file's own figure: a rig with bones of fixed length comes back within 0.01 cm.
+    EXPECT_LE(worst, s.mFile == std::string("simple_rig.htr") ? 0.01 : 5.0) << "drift " << worstDrift;
+    RecordProperty("WorstDistance", std::to_string(worst));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HtrBonesInFrames,
+                         testing::Values(Sample{"simple_rig.htr", 6, 3, 60, 7}, Sample{"run.htr", 81, 17, 30, 109},
+                                         Sample{"idle_Take_001.htr", 28, 24, 24, 37},
+                                         Sample{"walk.htr", 28, 25, 24, 37}),
+                         [](const testing::TestParamInfo<Sample>& info) {
+                             std::string name = info.param.mFile;
+                             return name.substr(0, name.find_first_of("_."));
                          });
 
 TEST_F(HtrRoundTrip, ABiovisionSkeletonReadsBackAlike) {
@@ -374,33 +464,33 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-// Base positions with rest rotations (B turned 90 degrees about Z) and frame
-// rows that move only the root and turn B: the default take the BVH writer
-// reads holds the same skeleton as the keys.
-TEST_F(HtrRoundTrip, BasePositionsWithRestRotationsWriteAsBiovisionOffsets) {
-    ASSERT_TRUE(Import(Write("small.htr", Parts().Text())));
-    KZeqNode* top = Find("A");
+// Written as BVH with the writer's defaults, every joint stays where it was:
+// with base positions holding rest rotations (B turned 90 degrees about Z)
+// and frame rows that move only the root and turn B, the default take holds
+// the same skeleton as the keys; with every base position zero and each
+// bone's length in its frame rows (constant, so the key reducer leaves those
+// curves without keys, holding their value), the OFFSETs come from the take.
+TEST_F(HtrRoundTrip, SmallFilesWriteAsBiovisionOffsets) {
+    Parts bones;
+    bones.mBase = "A\t0\t0\t0\t0\t0\t0\t1\nB\t0\t0\t0\t0\t0\t0\t1\nC\t0\t0\t0\t0\t0\t0\t1\n";
+    bones.mFrames = "[A]\n1\t0 0 0 0 0 0 1\n2\t10 0 0 0 0 20 1\n[B]\n1\t0 100 0 0 0 30 1\n2\t0 100 0 10 0 30 1\n"
+                    "[C]\n1\t0 50 0 10 0 0 1\n2\t0 50 0 -20 5 0 1\n";
     KTime period;
     period.SetSecondDouble(1.0 / 30.0);
     const auto times = zeqmotiontest::FrameTimes(KTime(), period, 2);
-    const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(top, times);
-    top->SetSelected(true);
-    std::string error;
-    ASSERT_TRUE(zeqmotiontest::ExportMotion(mManager, *mScene, KZeqExporter::eBIOVISION_BVH, Path("small.bvh"),
-                                            [](KStreamOptionsMotion& options) {
-                                                options.SetTimeMode(KTime::eModeDefault, 30.0);
-                                                options.SetFrameCount(2);
-                                            },
-                                            &error))
-        << error;
-    mManager.DestroyKZeqScene(mScene, true);
-    mScene = mManager.CreateKZeqScene();
-    ASSERT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, KZeqImporter::eBIOVISION_BVH, Path("small.bvh"), nullptr,
-                                            &error))
-        << error;
-    zeqmotiontest::CompareParts parts;
-    parts.mOffsets = false;
-    EXPECT_TRUE(zeqmotiontest::CompareMotion(before, zeqmotiontest::SampleMotion(Find("A"), times), 0.01, parts));
+    for (const std::string& text : {Parts().Text(), bones.Text()}) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(Import(Write("small.htr", text))) << mLastError;
+        const zeqmotiontest::MotionSnapshot before = zeqmotiontest::SampleMotion(Find("A"), times);
+        // The lengths were read: C stands more than one bone from A.
+        const auto& last = before.mPositions[1];
+        ASSERT_GT(std::hypot(last[2][0] - last[0][0], last[2][1] - last[0][1], last[2][2] - last[0][2]), 10.0);
+        zeqmotiontest::CompareParts parts;
+        parts.mOffsets = false;
+        EXPECT_TRUE(
+            zeqmotiontest::CompareMotion(before, ThroughBiovision(Find("A"), 2, 30.0, false, times), 0.01, parts));
+    }
 }
 
 struct RefusedHtr {
@@ -438,8 +528,43 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedHtr{"FramesTwice", Replace(kParts.Text(), "[C]", "[B]")},
         RefusedHtr{"NoFrames", Replace(kParts.Text(), kParts.mFrames, "")},
         RefusedHtr{"Truncated", kParts.Text().substr(0, kParts.Text().find("[C]") + 8)},
+        // Sections of different lengths, the short ones before or after a full one.
+        RefusedHtr{"ShortSectionsBeforeAFullOne",
+                   Replace(Replace(kParts.Text(), "NumFrames 2", "NumFrames 3"), "2\t0 0 0 0 0 0 1\n[EndOfFile]",
+                           "2\t0 0 0 0 0 0 1\n3\t0 0 0 0 0 0 1\n[EndOfFile]")},
+        RefusedHtr{"ShortSectionAfterAFullOne", Replace(kParts.Text(), "2\t0 0 0 10 0 0 1\n", "")},
         RefusedHtr{"NotANumber", Replace(kParts.Text(), "2\t10 0 0", "2\tnan 0 0")}),
     [](const testing::TestParamInfo<RefusedHtr>& info) { return std::string(info.param.mName); });
+
+// Sections that all stop short of NumFrames, at the next section or at the
+// end of the file: their rows are read and the reader says so; asked for no
+// more frames than they hold, it reads those and says nothing.
+TEST_F(HtrIO, SectionsShorterThanNumFramesAreReadWithAMessage) {
+    const std::string text = Replace(kParts.Text(), "NumFrames 2", "NumFrames 3");
+    for (const std::string& file : {text, Replace(text, "[EndOfFile]\n", "")}) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        zeqmotiontest::CallbackRecorder recorder;
+        ASSERT_TRUE(Import(Write("short.htr", file), [&recorder](KStreamOptionsMotion& options) {
+            recorder.Install(options);
+        })) << mLastError;
+        EXPECT_EQ(mFrames, 2);
+        EXPECT_EQ(mMessage, "short.htr declares 3 frames but each frame section holds 2: 2 frames read.");
+        ASSERT_EQ(recorder.mMessages.size(), 1u);
+        EXPECT_EQ(recorder.mMessages[0].mCaption, "Warning");
+        EXPECT_EQ(recorder.mMessages[0].mText, mMessage);
+        KTime second;
+        second.SetSecondDouble(1.0 / 30.0);
+        // A's second row: 10 mm on top of its base of 10 mm.
+        EXPECT_NEAR(Find("A")->GetLocalFromCurrentTake(second).GetT()[0], 2.0, 1e-6);
+        EXPECT_EQ(mScene->GetTakeInfo("short")->mLocalTimeSpan.GetStop(), second);
+    }
+    mManager.DestroyKZeqScene(mScene, true);
+    mScene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(Write("short.htr", text), [](KStreamOptionsMotion& options) { options.SetFrameCount(1); }));
+    EXPECT_EQ(mFrames, 1);
+    EXPECT_EQ(mMessage, "");
+}
 
 TEST_F(HtrIO, UnitsScaleAndSectionsComeInAnyOrder) {
     Parts parts;
