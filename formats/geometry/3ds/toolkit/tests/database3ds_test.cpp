@@ -172,6 +172,8 @@ TEST_F(Database3ds, NodeListPrintedOnlyWhileItExists) {
     InitNodeList();
     ParseDb(db);  // the ambient node takes no part
     EXPECT_EQ(print(), "ID:0\tName:Body.Body01\tParent:-1\nID:1\tName:Arm\tParent:0\nID:2\tName:Cam\tParent:-1\n");
+    makeNode(nullptr);  // an element not named yet
+    EXPECT_EQ(print().substr(print().rfind("ID:")), "ID:-1\tName:\tParent:-1\n");
     InitNodeList();
     EXPECT_EQ(nodeList, nullptr);
     EXPECT_EQ(print(), "");
