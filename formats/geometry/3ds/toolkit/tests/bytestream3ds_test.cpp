@@ -241,9 +241,8 @@ TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
                                  Z("Box") + Z("") + F32(0.25f) + F32(-1.0f) + U16(1) + U16(2) + U16(0x0300) + U16(0xC);
     EXPECT_EQ(bytes, expected);
 
-    // Read back, with a point, a fixed field and a track header after a skipped block.
-    const std::string fixed = Z("Cam01") + std::string(5, '\0');  // an 11-byte field: max 10
-    Reading(bytes + "skip" + F32(1) + F32(2) + F32(3) + fixed + U16(0x23) + U32(0) + U32(0) + U32(9));
+    // Read back, with a point and a track header after a skipped block.
+    Reading(bytes + "skip" + F32(1) + F32(2) + F32(3) + U16(0x23) + U32(0) + U32(0) + U32(9));
     EXPECT_EQ(ReadByte3ds(), -2);
     EXPECT_EQ(ReadUByte3ds(), 200);
     EXPECT_EQ(ReadShort3ds(), -2);
@@ -261,14 +260,8 @@ TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
     point3ds p;
     ReadPoint3ds(&p);
     EXPECT_EQ(p.x + p.y * 10 + p.z * 100, 321.0f);
-    char* name = nullptr;
-    ReadAndAllocFixedString3ds(&name, 10);
-    ASSERT_NE(name, nullptr);
-    EXPECT_STREQ(name, "Cam01");
-    std::free(name);
-    name = nullptr;
     trackheader3ds track;
-    ReadTrackHeader3ds(&track);  // the padding of the field was read with it
+    ReadTrackHeader3ds(&track);
     EXPECT_EQ(track.flags, 0x23);
     EXPECT_EQ(track.keycount, 9u);
     EXPECT_TRUE(Errors().empty());
@@ -289,11 +282,6 @@ TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
     EXPECT_EQ(faceBack.c, 0);
     EXPECT_EQ(faceBack.flags, 0);
     ClearErrList3ds();
-    Reading("NoNulInEleven");  // an 11-byte field without its NUL
-    ReadAndAllocFixedString3ds(&name, 10);
-    EXPECT_EQ(name, nullptr);
-    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
-    ClearErrList3ds();
     Reading("abc");
     SkipVoid3ds(4);
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
@@ -303,16 +291,29 @@ TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
 }
 
 TEST_F(ByteStream3ds, StringsAreBoundedByTheirRoom) {
-    Reading(Z("TenCharsXY") + "ElevenChars" + Z(""));
-    char* name = nullptr;
-    ReadAndAllocString3ds(&name, 10);
-    ASSERT_NE(name, nullptr);
-    EXPECT_STREQ(name, "TenCharsXY");
-    std::free(name);
-    name = nullptr;
-    ReadAndAllocString3ds(&name, 10);
-    EXPECT_EQ(name, nullptr);
-    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    // Room 11: a terminated string of up to 10 characters, or a fixed field of 11
+    // bytes whose padding is read with it; 11 bytes without a NUL are code 13.
+    struct Case {
+        void (*read)(char**, std::uint32_t);
+        std::string bytes;
+        const char* text;
+    };
+    const Case cases[] = {{ReadAndAllocString3ds, Z("TenCharsXY"), "TenCharsXY"},
+                          {ReadAndAllocFixedString3ds, Z("Cam01") + std::string(5, '\0'), "Cam01"}};
+    for (const Case& c : cases) {
+        ClearErrList3ds();
+        Reading(c.bytes + U8(7) + "ElevenChars");
+        char* name = nullptr;
+        c.read(&name, 10);
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name, c.text);
+        std::free(name);
+        EXPECT_EQ(ReadUByte3ds(), 7);  // right after the string or the field
+        name = nullptr;
+        c.read(&name, 10);
+        EXPECT_EQ(name, nullptr);
+        EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    }
     ClearErrList3ds();
     EXPECT_EQ(strlenf3ds("twelve_chars", 12), 12u);
     EXPECT_EQ(strlenf3ds("thirteen_char", 12), 0u);
