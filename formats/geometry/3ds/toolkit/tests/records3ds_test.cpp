@@ -24,48 +24,24 @@ protected:
     // Ball, cameras CamA to CamC, omnilights Omni1 and Omni2, spotlights Spot1 and
     // Spot2 (hotspot 21 and 22). Positions tell the objects apart: x is 1, 2, ...
     database3ds* Mixed() {
-        database3ds* db = New();
+        std::string objects;
         float x = 0;
-        auto mesh = [&](const char* name) {
-            mesh3ds* m = nullptr;
-            InitMeshObj3ds(&m, 3, 1, 0);
-            std::strcpy(m->name, name);
-            m->vertices[1] = {++x, 0, 0};
-            PutMesh3ds(db, m);
-            RelMeshObj3ds(&m);
+        auto add = [&](const char* name, std::uint16_t kind, float hotspot = 0) {
+            std::string body = F32(++x) + F32(0) + F32(0);
+            if (kind == 0x4700) body += std::string(16, '\0') + F32(50);  // target, roll, lens
+            if (hotspot > 0) body += Chunk(0x4610, std::string(12, '\0') + F32(hotspot) + F32(hotspot + 1));
+            objects += Chunk(0x4000, Z(name) + Chunk(kind, kind == 0x4100 ? "" : body));
         };
-        auto camera = [&](const char* name) {
-            camera3ds* c = nullptr;
-            InitCamera3ds(&c);
-            std::strcpy(c->name, name);
-            c->position = {++x, 0, 0};
-            PutCamera3ds(db, c);
-            ReleaseCamera3ds(&c);
-        };
-        auto light = [&](const char* name, float hotspot) {
-            light3ds* l = nullptr;
-            if (hotspot > 0) {
-                InitSpotlight3ds(&l);
-                l->spot->hotspot = hotspot;
-            } else {
-                InitLight3ds(&l);
-            }
-            std::strcpy(l->name, name);
-            l->position = {++x, 0, 0};
-            PutLight3ds(db, l);
-            ReleaseLight3ds(&l);
-        };
-        mesh("Box");
-        camera("CamA");
-        light("Omni1", 0);
-        light("Spot1", 21);
-        camera("CamB");
-        mesh("Ball");
-        light("Omni2", 0);
-        light("Spot2", 22);
-        camera("CamC");
-        EXPECT_TRUE(Errors().empty());
-        return db;
+        add("Box", 0x4100);
+        add("CamA", 0x4700);
+        add("Omni1", 0x4600);
+        add("Spot1", 0x4600, 21);
+        add("CamB", 0x4700);
+        add("Ball", 0x4100);
+        add("Omni2", 0x4600);
+        add("Spot2", 0x4600, 22);
+        add("CamC", 0x4700);
+        return Open(Chunk(0x4D4D, Chunk(0x3D3D, objects)), "mixed.3ds");
     }
     // Names of the objects of a kind that lib3ds reads from `path`, in its order.
     static std::vector<std::string> PeerNames(const std::string& path, char kind) {
@@ -74,14 +50,13 @@ protected:
         lib3dsharness::Scene peer;
         std::string error;
         EXPECT_TRUE(lib3dsharness::Load(path, peer, &error)) << error;
-        if (kind == 'm')
-            for (const auto& m : peer.meshes) names.push_back(m.name);
-        if (kind == 'c')
-            for (const auto& c : peer.cameras) names.push_back(c.name + "@" + std::to_string(int(c.position[0])));
-        if (kind == 'o' || kind == 's')
-            for (const auto& l : peer.lights)
-                if (l.spot == (kind == 's'))
-                    names.push_back(l.name + "@" + std::to_string(int(l.position[0])) + (l.spot ? "/" + std::to_string(int(l.hotspot)) : ""));
+        for (const auto& m : peer.meshes)
+            if (kind == 'm') names.push_back(m.name);
+        for (const auto& c : peer.cameras)
+            if (kind == 'c') names.push_back(c.name + "@" + std::to_string(int(c.position[0])));
+        for (const auto& l : peer.lights)
+            if (kind == (l.spot ? 's' : 'o'))
+                names.push_back(l.name + "@" + std::to_string(int(l.position[0])) + (l.spot ? "/" + std::to_string(int(l.hotspot)) : ""));
         std::sort(names.begin(), names.end());  // lib3ds keeps its lists sorted by name
 #else
         (void)path;
@@ -515,12 +490,7 @@ TEST_F(Records3ds, CamerasListedDeletedAndCopied) {
     DeleteCameraByName3ds(src, "Ball");  // a mesh
     DeleteCameraByName3ds(src, "Nobody");
     EXPECT_EQ(Listed(GetCameraNameList3ds, src), (std::vector<std::string>{"CamA", "CamC"}));
-    database3ds* dst = New();
-    mesh3ds* m = nullptr;
-    InitMeshObj3ds(&m, 3, 1, 0);
-    std::strcpy(m->name, "CamC");
-    PutMesh3ds(dst, m);
-    RelMeshObj3ds(&m);
+    database3ds* dst = Open(Chunk(0x4D4D, Chunk(0x3D3D, Chunk(0x4000, Z("CamC") + Chunk(0x4100, "")))), "dst-in.3ds");
     CopyCameraByName3ds(dst, src, "CamC");  // replaces the mesh of that name
     CopyCameraByName3ds(dst, src, "Box");   // a mesh too
     CopyCameraByName3ds(dst, src, "Nobody");
