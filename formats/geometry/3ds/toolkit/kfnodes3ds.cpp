@@ -300,10 +300,11 @@ void ComputeNodeIds(database3ds* db) {
 void PrintNodeList(std::FILE* out) {
     if (!out) return;
     for (nodeinfo3ds* n = nodeList; n; n = n->next) {
+        const char* name = n->name ? n->name : "";  // an element made by makeNode and not yet named
         if (n->instance)
-            std::fprintf(out, "ID:%d\tName:%s.%s\tParent:%d\n", n->id, n->name, n->instance, n->parent);
+            std::fprintf(out, "ID:%d\tName:%s.%s\tParent:%d\n", n->id, name, n->instance, n->parent);
         else
-            std::fprintf(out, "ID:%d\tName:%s\tParent:%d\n", n->id, n->name, n->parent);
+            std::fprintf(out, "ID:%d\tName:%s\tParent:%d\n", n->id, name, n->parent);
     }
 }
 

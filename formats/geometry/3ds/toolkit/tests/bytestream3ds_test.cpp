@@ -147,6 +147,38 @@ TEST_F(FileContexts3ds, TwoHundredFiftyThirdFileIsRefusedAndAFreedSlotIsReused) 
     EXPECT_EQ(again->index, freed);
 }
 
+TEST_F(FileContexts3ds, CurrentContextByIndexAndItsFileName) {
+    const std::string a = mDir / "a.3ds", b = mDir / "b.3ds";
+    file3ds* first = OpenFile3ds(a.c_str(), "wb");
+    file3ds* second = OpenFile3ds(b.c_str(), "wb");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    SetContextByIndex3ds(first->index);
+    EXPECT_EQ(GetContext3ds(), first);
+    EXPECT_EQ(GetContextIndex3ds(), first->index);
+    EXPECT_STREQ(GetFileName3ds(), a.c_str());
+    // A slot past the last one used, or emptied by a close, leaves the current context.
+    SetContextByIndex3ds(NextFileContext);
+    SetContextByIndex3ds(InvalidFileContext3ds);
+    EXPECT_EQ(GetContext3ds(), first);
+    const std::uint8_t closed = second->index;
+    CloseFile3ds(second);
+    SetContextByIndex3ds(closed);
+    EXPECT_EQ(GetContextIndex3ds(), first->index);
+
+    // The current context is found under its new name; a name over 512 characters is refused.
+    SetFileName3ds("renamed.3ds");
+    EXPECT_STREQ(GetFileName3ds(), "renamed.3ds");
+    EXPECT_EQ(GetContextByName3ds("renamed.3ds"), first);
+    EXPECT_EQ(GetContextByName3ds(a.c_str()), nullptr);
+    SetFileName3ds(std::string(512, 'n').c_str());
+    EXPECT_EQ(std::strlen(GetFileName3ds()), 512u);
+    EXPECT_TRUE(Errors().empty());
+    SetFileName3ds(std::string(513, 'n').c_str());
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_STRING_TOO_LONG});
+    EXPECT_EQ(std::strlen(GetFileName3ds()), 512u);
+}
+
 class ByteStream3ds : public ToolkitTest {
 protected:
     // Runs `write` on a new file and returns the bytes written.
@@ -159,12 +191,13 @@ protected:
         CloseFile3ds(file);
         return ReadFile(path);
     }
-    // Makes a file of `bytes` current for reading.
+    // Makes a new file of `bytes` current for reading.
     void Reading(const std::string& bytes) {
-        const std::string path = mDir / "read";
+        const std::string path = mDir / ("read" + std::to_string(mReads++));
         WriteFile(path, bytes);
         SetContext3ds(OpenFile3ds(path.c_str(), "rb"));
     }
+    int mReads = 0;
 };
 
 TEST_F(ByteStream3ds, RecordsHaveTheirFileWidths) {
@@ -187,17 +220,100 @@ TEST_F(ByteStream3ds, RecordsHaveTheirFileWidths) {
     EXPECT_EQ(Written([] { WriteFixedString3ds("ElevenChars", 11); }), Z("ElevenChar"));  // cut to the field
 }
 
-TEST_F(ByteStream3ds, StringsAreBoundedByTheirRoom) {
-    Reading(Z("TenCharsXY") + "ElevenChars" + Z(""));
-    char* name = nullptr;
-    ReadAndAllocString3ds(&name, 10);
-    ASSERT_NE(name, nullptr);
-    EXPECT_STREQ(name, "TenCharsXY");
-    std::free(name);
-    name = nullptr;
-    ReadAndAllocString3ds(&name, 10);
-    EXPECT_EQ(name, nullptr);
+TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
+    const face3ds face = {1, 2, 0x0300, FaceABVisable3ds | FaceUWrap3ds};
+    const textvert3ds uv = {0.25f, -1.0f};
+    const std::string bytes = Written([&] {
+        WriteByte3ds(static_cast<char>(-2));
+        WriteUByte3ds(200);
+        WriteShort3ds(-2);
+        WriteLong3ds(-70000);
+        WriteDouble3ds(1.5);
+        WriteString3ds("Box");
+        WriteString3ds("");
+        WriteTextVert3ds(&uv);
+        WriteFace3ds(&face);
+    });
+    std::string doubleBits(8, '\0');
+    doubleBits[6] = '\xF8';  // 1.5: 0x3FF8000000000000
+    doubleBits[7] = '\x3F';
+    const std::string expected = U8(0xFE) + U8(200) + U16(0xFFFE) + U32(static_cast<std::uint32_t>(-70000)) + doubleBits +
+                                 Z("Box") + Z("") + F32(0.25f) + F32(-1.0f) + U16(1) + U16(2) + U16(0x0300) + U16(0xC);
+    EXPECT_EQ(bytes, expected);
+
+    // Read back, with a point and a track header after a skipped block.
+    Reading(bytes + "skip" + F32(1) + F32(2) + F32(3) + U16(0x23) + U32(0) + U32(0) + U32(9));
+    EXPECT_EQ(ReadByte3ds(), -2);
+    EXPECT_EQ(ReadUByte3ds(), 200);
+    EXPECT_EQ(ReadShort3ds(), -2);
+    EXPECT_EQ(ReadLong3ds(), -70000);
+    EXPECT_EQ(ReadDouble3ds(), 1.5);
+    SkipVoid3ds(5);  // "Box" and the empty string with their NULs
+    textvert3ds uvBack;
+    ReadTextVert3ds(&uvBack);
+    EXPECT_EQ(uvBack.u, 0.25f);
+    EXPECT_EQ(uvBack.v, -1.0f);
+    face3ds faceBack;
+    ReadFace3ds(&faceBack);
+    EXPECT_EQ(std::memcmp(&faceBack, &face, sizeof face), 0);
+    SkipVoid3ds(4);
+    point3ds p;
+    ReadPoint3ds(&p);
+    EXPECT_EQ(p.x + p.y * 10 + p.z * 100, 321.0f);
+    trackheader3ds track;
+    ReadTrackHeader3ds(&track);
+    EXPECT_EQ(track.flags, 0x23);
+    EXPECT_EQ(track.keycount, 9u);
+    EXPECT_TRUE(Errors().empty());
+
+    // Short reads: code 13, the field that failed 0, the fields after it their defaults.
+    Reading(U16(5) + U32(7));
+    ReadTrackHeader3ds(&track);
+    EXPECT_EQ(track.flags, 5);
+    EXPECT_EQ(track.nu1, 7u);
+    EXPECT_EQ(track.nu2, 0u);
+    EXPECT_EQ(track.keycount, 1u);  // DefTrackHeader3ds
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    ClearErrList3ds();
+    Reading(U16(4) + U16(5));
+    ReadFace3ds(&faceBack);
+    EXPECT_EQ(faceBack.a, 4);
+    EXPECT_EQ(faceBack.b, 5);
+    EXPECT_EQ(faceBack.c, 0);
+    EXPECT_EQ(faceBack.flags, 0);
+    ClearErrList3ds();
+    Reading("abc");
+    SkipVoid3ds(4);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    ClearErrList3ds();
+    WriteByte3ds('x');  // on a stream open for reading
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRITING_FILE});
+}
+
+TEST_F(ByteStream3ds, StringsAreBoundedByTheirRoom) {
+    // Room 11: a terminated string of up to 10 characters, or a fixed field of 11
+    // bytes whose padding is read with it; 11 bytes without a NUL are code 13.
+    struct Case {
+        void (*read)(char**, std::uint32_t);
+        std::string bytes;
+        const char* text;
+    };
+    const Case cases[] = {{ReadAndAllocString3ds, Z("TenCharsXY"), "TenCharsXY"},
+                          {ReadAndAllocFixedString3ds, Z("Cam01") + std::string(5, '\0'), "Cam01"}};
+    for (const Case& c : cases) {
+        ClearErrList3ds();
+        Reading(c.bytes + U8(7) + "ElevenChars");
+        char* name = nullptr;
+        c.read(&name, 10);
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name, c.text);
+        std::free(name);
+        EXPECT_EQ(ReadUByte3ds(), 7);  // right after the string or the field
+        name = nullptr;
+        c.read(&name, 10);
+        EXPECT_EQ(name, nullptr);
+        EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    }
     ClearErrList3ds();
     EXPECT_EQ(strlenf3ds("twelve_chars", 12), 12u);
     EXPECT_EQ(strlenf3ds("thirteen_char", 12), 0u);

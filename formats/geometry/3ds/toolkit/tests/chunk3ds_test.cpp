@@ -97,6 +97,35 @@ TEST_F(ChunkTree3ds, FindReplaceReleaseAndLists) {
     EXPECT_EQ(chunks, nullptr);
 }
 
+// Releasing from a sibling on frees that node, the rest of its chain and their
+// subtrees and data (the sanitizers see leaks and stale uses); the list stays
+// whole up to it, and inserting afterwards appends after the new last child.
+TEST_F(ChunkTree3ds, ReleasingASiblingChainKeepsTheListBeforeIt) {
+    chunk3ds* section = Make(0x3D3D);
+    std::vector<chunk3ds*> objects;
+    for (int i = 0; i < 12; ++i) {  // long enough for ordered insertion to remember its place
+        chunk3ds* object = nullptr;
+        static_cast<stringdata3ds*>(InitChunkAndData3ds(&object, 0x4000))->value = strdup3ds(std::to_string(i).c_str());
+        AddChild3ds(object, Make(0x4100));
+        AddChildOrdered3ds(section, object);
+        objects.push_back(object);
+    }
+    ReleaseSiblingChunk3ds(&objects[5]->sibling);
+    EXPECT_EQ(objects[5]->sibling, nullptr);
+    EXPECT_EQ(Tags(section).size(), 6u);
+    chunk3ds* late = Make(0x4000);
+    AddChildOrdered3ds(section, late);
+    EXPECT_EQ(objects[5]->sibling, late);
+    chunk3ds* none = nullptr;
+    ReleaseSiblingChunk3ds(&none);
+    ReleaseSiblingChunk3ds(nullptr);
+    ReleaseSiblingChunk3ds(&section->children);  // the whole list
+    EXPECT_EQ(section->children, nullptr);
+    ReleaseSiblingChunk3ds(&section);
+    EXPECT_EQ(section, nullptr);
+    EXPECT_TRUE(Errors().empty());
+}
+
 // Appending resumes where it left off in long lists; a random run of appends,
 // ordered inserts, deletes, releases of the tail and appends by hand must keep
 // every list equal to a plain model of the rules. Many parents at once hand
@@ -300,6 +329,64 @@ TEST_F(ChunkData3ds, HostileCountsAndLengthsAreCode4WithNothingAllocated) {
         EXPECT_EQ(DataOf(c.chunks, c.tag), nullptr) << c.what;
         EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_CHUNK}) << c.what;
     }
+}
+
+// Data goes to the file of the chunk's write index, whichever file is current, in
+// the tag's file layout; deleted chunks, in-memory parent names and chunks without
+// data write nothing.
+TEST_F(ChunkData3ds, WrittenInTheFileLayoutToTheChunksOwnFile) {
+    const std::string outPath = mDir / "data.out", decoyPath = mDir / "decoy.out";
+    file3ds* out = OpenFile3ds(outPath.c_str(), "wb");
+    file3ds* decoy = OpenFile3ds(decoyPath.c_str(), "wb");
+    std::vector<chunk3ds*> chunks;
+    auto make = [&](std::uint32_t tag) {
+        chunk3ds* c = nullptr;
+        void* data = InitChunkAndData3ds(&c, tag);
+        c->writeindex = out->index;
+        chunks.push_back(c);
+        return data;
+    };
+    auto* view = static_cast<viewdata3ds*>(make(0x3010));
+    view->width = 100;
+    view->target = {1, 2, 3};
+    auto* header = static_cast<kfheaderdata3ds*>(make(0xB00A));
+    *header = {5, strdup3ds(""), 30};
+    auto* track = static_cast<trackdata3ds*>(make(0xB020));  // keys with spline flags 0 and 0x1
+    track->header = {0, 0, 0, 2};
+    track->keys = static_cast<keyheader3ds*>(std::calloc(2, sizeof(keyheader3ds)));
+    track->keys[1] = {10, KeyUsesTension3ds, 0.5f, 0, 0, 0, 0};
+    track->values = std::calloc(2, sizeof(point3ds));
+    static_cast<point3ds*>(track->values)[1] = {4, 5, 6};
+    auto* hide = static_cast<trackdata3ds*>(make(0xB029));
+    hide->header = {0, 0, 0, 3};
+    hide->keys = static_cast<keyheader3ds*>(std::calloc(3, sizeof(keyheader3ds)));
+    hide->values = nullptr;
+    *static_cast<autoreflectdata3ds*>(make(0xA310)) = {1, 2, 3, 256, 4};
+    static_cast<stringdata3ds*>(make(0x80F0))->value = strdup3ds("Parent");
+    make(0x4D4D);  // no data
+    database3ds* db = Open(Chunk(0x4D4D, Chunk(0x9999, "fourteen bytes")));
+    chunk3ds* unknown = db->top->children;
+    ReadChunkData3ds(unknown);
+    unknown->writeindex = out->index;
+    chunks.push_back(unknown);
+    for (chunk3ds* c : chunks) {
+        SetContext3ds(decoy);
+        WriteChunkData3ds(c);
+    }
+    CloseFile3ds(out);
+    CloseFile3ds(decoy);
+    const std::string expected =
+        F32(100) + F32(1) + F32(2) + F32(3) +                                       // width first, then the target
+        U16(5) + Z("") + U32(30) +                                                  // 7 bytes
+        U16(0) + U32(0) + U32(0) + U32(2) + U32(0) + U16(0) + std::string(12, '\0') +  // 14 + 18
+        U32(10) + U16(1) + F32(0.5f) + F32(4) + F32(5) + F32(6) +                   // + 22 = 54
+        U16(0) + U32(0) + U32(0) + U32(3) + std::string(18, '\0') +                // 32
+        U8(1) + U8(2) + U16(3) + U32(256) + U32(4) +                                // 12
+        "fourteen bytes";
+    EXPECT_EQ(ReadFile(outPath), expected);
+    EXPECT_EQ(ReadFile(decoyPath), "");
+    for (std::size_t i = 0; i + 1 < chunks.size(); ++i) ReleaseChunk3ds(&chunks[i]);
+    EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(ChunkData3ds, InMemoryTreeWrittenAndReadBackEqual) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "formats/geometry/3ds/toolkit/tests/toolkit_test_support.h"
@@ -151,6 +152,79 @@ TEST_F(Database3ds, NodesRenumberedWhenOneLacksItsId) {
     std::fclose(out);
     EXPECT_STREQ(text, "Body\n-Arm\n");
     std::free(text);
+}
+
+TEST_F(Database3ds, NodeListPrintedOnlyWhileItExists) {
+    database3ds* db = Open(MeshFile("", Node(0xB002, "Body", 0, -1, "Body01") + Node(0xB002, "Arm", 1, 0) +
+                                            Node(0xB001, "$AMBIENT$", 5, -1) + Node(0xB003, "Cam", 2, -1)));
+    auto print = [] {
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        PrintNodeList(out);
+        std::fclose(out);
+        const std::string printed = text;
+        std::free(text);
+        return printed;
+    };
+    EXPECT_EQ(nodeList, nullptr);  // the read released its list
+    EXPECT_EQ(print(), "");
+    InitNodeList();
+    ParseDb(db);  // the ambient node takes no part
+    EXPECT_EQ(print(), "ID:0\tName:Body.Body01\tParent:-1\nID:1\tName:Arm\tParent:0\nID:2\tName:Cam\tParent:-1\n");
+    makeNode(nullptr);  // an element not named yet
+    EXPECT_EQ(print().substr(print().rfind("ID:")), "ID:-1\tName:\tParent:-1\n");
+    InitNodeList();
+    EXPECT_EQ(nodeList, nullptr);
+    EXPECT_EQ(print(), "");
+    EXPECT_TRUE(Errors().empty());
+}
+
+// The tree reader on its own: headers only, in file order, from the chunk's own
+// file; inside an extended-data entry a child running past the entry is passed
+// over by its header and a foreign tag ends the entry.
+TEST_F(Database3ds, ChildrenReadAsHeadersFromTheChunksFile) {
+    const std::string entry = Chunk(0x8001, Chunk(0x8002, Z("App")) + U16(0x8003) + U32(100) + Chunk(0x8003, Z("item")) +
+                                                Chunk(0x8010, "xx") + Chunk(0x8002, Z("late")));
+    const std::string bytes =
+        Chunk(0x4D4D, Chunk(0x0002, U32(3)) + Chunk(0x3D3D, Object("Box", 0x4100, Chunk(0x4110, U16(0)))) +
+                          Chunk(0x8000, entry) + Chunk(0x0100, F32(1)));
+    const std::string path = mDir / "tree.3ds";
+    WriteFile(path, bytes);
+    file3ds* file = OpenFile3ds(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    auto chunkAt = [&](std::uint32_t tag, std::size_t position, std::size_t size) {
+        chunk3ds* c = nullptr;
+        InitChunkAs3ds(&c, tag);
+        c->position = static_cast<std::uint32_t>(position);
+        c->size = static_cast<std::uint32_t>(size);
+        c->readindex = file->index;
+        return c;
+    };
+    std::function<std::string(const chunk3ds*)> shape = [&](const chunk3ds* c) {
+        std::string s = std::to_string(c->tag) + "@" + std::to_string(c->position);
+        EXPECT_EQ(c->data, nullptr);
+        if (c->children) s += "(";
+        for (const chunk3ds* k = c->children; k; k = k->sibling) s += shape(k) + (k->sibling ? " " : ")");
+        return s;
+    };
+    const std::size_t at = bytes.find(entry);
+    const std::string entryShape = "32769@" + std::to_string(at) + "(32770@" + std::to_string(at + 6) + " 32771@" +
+                                   std::to_string(at + 6 + 10 + 6) + ")";
+    chunk3ds* top = chunkAt(0x4D4D, 0, bytes.size());
+    const std::string other = mDir / "other.3ds";
+    SetContext3ds(OpenFile3ds(other.c_str(), "wb"));  // not the file the chunks come from
+    ReadChildren3ds(top);
+    EXPECT_EQ(shape(top), "19789@0(2@6 15677@16(16384@22(16640@32(16656@38))) 32768@" + std::to_string(at - 6) + "(" +
+                              entryShape + ") 256@" + std::to_string(bytes.size() - 10) + ")");
+    chunk3ds* alone = chunkAt(0x8001, at, entry.size());
+    ReadXDataEntryChildren3ds(alone);
+    EXPECT_EQ(shape(alone), entryShape);
+    EXPECT_TRUE(Errors().empty());
+    ReleaseChunk3ds(&top);
+    ReleaseChunk3ds(&alone);
+    ReadChildren3ds(nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
 }
 
 TEST_F(Database3ds, MoreNodesThanIdsCanNumberAreNotWritten) {

@@ -1,6 +1,7 @@
 // Keyframer settings and motion records: put, written, read back and got; the
 // samples' animation; lib3ds's reading and evaluation of the same files.
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -576,6 +577,118 @@ TEST_F(Motion3ds, PutRecordsAnimateInLib3dsAsTheyDoWhenLib3dsWritesThem) {
     ReleaseSpotlightMotion3ds(&spot);
     ReleaseOmnilightMotion3ds(&omni);
 #endif
+}
+
+// Object nodes deleted and copied by node-tag name (name.instance for a node with
+// an instance name) and by index; parents travel by name and are numbered anew
+// when written. The written files say what is left, to the toolkit and to lib3ds.
+TEST_F(Motion3ds, ObjectNodesDeletedAndCopiedByNameAndIndex) {
+    database3ds* src = New();
+    float x = 0;
+    auto put = [&](const char* name, const char* instance, const char* parent) {
+        kfmesh3ds* m = nullptr;
+        InitObjectMotion3ds(&m, 1, 0, 0, 0, 0);
+        std::strcpy(m->name, name);
+        std::strcpy(m->instance, instance);
+        std::strcpy(m->parent, parent);
+        m->pos[0] = {++x, 0, 0};
+        PutObjectMotion3ds(src, m);
+        ReleaseObjectMotion3ds(&m);
+    };
+    put("Body", "Body01", "");
+    put("Arm", "", "Body.Body01");
+    put("Leg", "", "Body.Body01");
+    put("Tail", "", "");
+    database3ds* dst = New();
+    CopyObjectMotionByName3ds(dst, src, "Arm");
+    CopyObjectMotionByIndex3ds(dst, src, 0);
+    CopyObjectMotionByName3ds(dst, src, "Arm");    // again: replaced, not doubled
+    CopyObjectMotionByName3ds(dst, src, "Body");   // listed as Body.Body01 only
+    CopyObjectMotionByIndex3ds(dst, src, 4);       // past the last
+    DeleteObjectMotionByName3ds(src, "Leg");
+    DeleteObjectMotionByName3ds(src, "Body");      // no such node-tag name
+    DeleteObjectMotionByIndex3ds(src, 0);          // Body.Body01
+    DeleteObjectMotionByIndex3ds(src, 2);          // past the last
+    EXPECT_TRUE(Errors().empty());
+    Write(src, "src.3ds");
+    Write(dst, "dst.3ds");
+    auto parentAndX = [](database3ds* db, const char* name) {
+        kfmesh3ds* m = nullptr;
+        GetObjectMotionByName3ds(db, name, &m);
+        const std::string got = m ? std::string(m->parent) + "@" + std::to_string(int(m->pos[0].x)) : "none";
+        ReleaseObjectMotion3ds(&m);
+        return got;
+    };
+    database3ds* srcBack = OpenPath(mDir / "src.3ds");
+    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    EXPECT_EQ(Listed(GetObjectNodeNameList3ds, srcBack), (std::vector<std::string>{"Arm", "Tail"}));
+    EXPECT_EQ(parentAndX(srcBack, "Arm"), "@2");  // its parent is gone
+    EXPECT_EQ(Listed(GetObjectNodeNameList3ds, dstBack), (std::vector<std::string>{"Body.Body01", "Arm"}));
+    EXPECT_EQ(parentAndX(dstBack, "Arm"), "Body.Body01@2");
+    EXPECT_EQ(parentAndX(dstBack, "Body.Body01"), "@1");
+#ifdef ZEQ_HAVE_LIB3DS
+    auto peer = [](const std::string& path) {
+        h::Scene scene;
+        std::string error;
+        EXPECT_TRUE(h::Load(path, scene, &error)) << error;
+        std::vector<std::string> nodes;
+        for (const h::Node& n : scene.nodes)
+            nodes.push_back(n.name + "." + n.instance + "<" + n.parent + "@" +
+                            std::to_string(n.position.keys.empty() ? -1 : int(n.position.keys[0].value[0])));
+        std::sort(nodes.begin(), nodes.end());
+        return nodes;
+    };
+    EXPECT_EQ(peer(mDir / "src.3ds"), (std::vector<std::string>{"Arm.<@2", "Tail.<@4"}));
+    EXPECT_EQ(peer(mDir / "dst.3ds"), (std::vector<std::string>{"Arm.<Body@2", "Body.Body01<@1"}));
+#endif
+    EXPECT_TRUE(Errors().empty());
+}
+
+// Colour and roll tracks built on a node hold copies of the caller's keys and
+// values and read back as the spotlight's tracks; finding a node to attach
+// extended data to finds it by exact name and kind and attaches nothing.
+TEST_F(Motion3ds, ColourAndRollTracksAndTheNodeFoundForExtendedData) {
+    database3ds* db = New();
+    chunk3ds* section = nullptr;
+    kfGetKfSeg(db->top, &section);
+    chunk3ds* spot = kfPutGenericNode(0xB007, section);
+    kfPutNodeId(spot);
+    kfPutNodeHeader("Spot", 0, 0, "", spot);
+    keyheader3ds keys[2] = {{0, 0, 0, 0, 0, 0, 0}, {30, KeyUsesEaseFrom3ds, 0, 0, 0, 0, 0.5f}};
+    fcolor3ds colours[2] = {{1, 0, 0}, {0, 0.5f, 1}};
+    float roll = 15;
+    kfPutColorTrack(2, TrackLoops3ds, keys, colours, spot);
+    kfPutRollTrack(1, TrackLockX3ds, keys, &roll, spot);
+    kfPutColorTrack(0, 0, keys, colours, spot);     // no keys: no track
+    kfPutColorTrack(2, 0, keys, nullptr, spot);     // no values: no track
+    colours[1].g = 9;                                // the tracks hold copies
+    keys[1].time = 99;
+    roll = 99;
+    int a = 0, b = 0;
+    EXPECT_EQ(kfAddGenericNodeXData(db, "Spot", &a, 0xB007, &b), spot);
+    EXPECT_EQ(kfAddGenericNodeXData(db, "spot", &a, 0xB007, &b), nullptr);
+    EXPECT_EQ(kfAddGenericNodeXData(db, "Spot", &a, 0xB005, &b), nullptr);
+    std::vector<std::uint32_t> tags;
+    for (chunk3ds* c = spot->children; c; c = c->sibling) tags.push_back(c->tag);
+    EXPECT_EQ(tags, (std::vector<std::uint32_t>{0xB030, 0xB010, 0xB025, 0xB024}));
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(kfAddGenericNodeXData(db, "Spot", nullptr, 0xB007, &b), nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ClearErrList3ds();
+
+    kfspot3ds* got = nullptr;
+    GetSpotlightMotionByName3ds(Reread(db), "Spot", &got);
+    ASSERT_NE(got, nullptr);
+    ASSERT_EQ(got->nckeys, 2u);
+    EXPECT_EQ(got->ncflag, TrackLoops3ds);
+    EXPECT_EQ(got->ckeys[1].time, 30u);
+    EXPECT_EQ(got->ckeys[1].easefrom, 0.5f);
+    EXPECT_EQ(got->color[1].g, 0.5f);
+    ASSERT_EQ(got->nrkeys, 1u);
+    EXPECT_EQ(got->nrflag, TrackLockX3ds);
+    EXPECT_EQ(got->roll[0], 15.0f);
+    ReleaseSpotlightMotion3ds(&got);
+    EXPECT_TRUE(Errors().empty());
 }
 
 }  // namespace

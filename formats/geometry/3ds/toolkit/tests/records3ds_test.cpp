@@ -1,15 +1,69 @@
 // Mesh, material, camera and light records: put, written, read back and got, with
 // the edge cases of each and bad input.
 
+#include <algorithm>
 #include <cmath>
 
 #include "formats/geometry/3ds/toolkit/tests/toolkit_test_support.h"
+#ifdef ZEQ_HAVE_LIB3DS
+#include "formats/geometry/3ds/toolkit/tests/lib3ds/lib3dsharness.h"
+#endif
 
 namespace tk3dstest {
 namespace {
 
+#ifdef ZEQ_HAVE_LIB3DS
+constexpr bool kLib3ds = true;
+#else
+constexpr bool kLib3ds = false;
+#endif
+
 class Records3ds : public ToolkitTest {
 protected:
+    // A database of every kind of named object, kinds interleaved: meshes Box and
+    // Ball, cameras CamA to CamC, omnilights Omni1 and Omni2, spotlights Spot1 and
+    // Spot2 (hotspot 21 and 22). Positions tell the objects apart: x is 1, 2, ...
+    database3ds* Mixed() {
+        std::string objects;
+        float x = 0;
+        auto add = [&](const char* name, std::uint16_t kind, float hotspot = 0) {
+            std::string body = F32(++x) + F32(0) + F32(0);
+            if (kind == 0x4700) body += std::string(16, '\0') + F32(50);  // target, roll, lens
+            if (hotspot > 0) body += Chunk(0x4610, std::string(12, '\0') + F32(hotspot) + F32(hotspot + 1));
+            objects += Chunk(0x4000, Z(name) + Chunk(kind, kind == 0x4100 ? "" : body));
+        };
+        add("Box", 0x4100);
+        add("CamA", 0x4700);
+        add("Omni1", 0x4600);
+        add("Spot1", 0x4600, 21);
+        add("CamB", 0x4700);
+        add("Ball", 0x4100);
+        add("Omni2", 0x4600);
+        add("Spot2", 0x4600, 22);
+        add("CamC", 0x4700);
+        return Open(Chunk(0x4D4D, Chunk(0x3D3D, objects)), "mixed.3ds");
+    }
+    // Names of the objects of a kind that lib3ds reads from `path`, in its order.
+    static std::vector<std::string> PeerNames(const std::string& path, char kind) {
+        std::vector<std::string> names;
+#ifdef ZEQ_HAVE_LIB3DS
+        lib3dsharness::Scene peer;
+        std::string error;
+        EXPECT_TRUE(lib3dsharness::Load(path, peer, &error)) << error;
+        for (const auto& m : peer.meshes)
+            if (kind == 'm') names.push_back(m.name);
+        for (const auto& c : peer.cameras)
+            if (kind == 'c') names.push_back(c.name + "@" + std::to_string(int(c.position[0])));
+        for (const auto& l : peer.lights)
+            if (kind == (l.spot ? 's' : 'o'))
+                names.push_back(l.name + "@" + std::to_string(int(l.position[0])) + (l.spot ? "/" + std::to_string(int(l.hotspot)) : ""));
+        std::sort(names.begin(), names.end());  // lib3ds keeps its lists sorted by name
+#else
+        (void)path;
+        (void)kind;
+#endif
+        return names;
+    }
     static std::vector<std::uint32_t> ChildTags(chunk3ds* parent) {
         std::vector<std::uint32_t> tags;
         for (chunk3ds* c = parent ? parent->children : nullptr; c; c = c->sibling)
@@ -424,6 +478,96 @@ TEST_F(Records3ds, CamerasConvertLensAndFieldOfView) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRONG_OBJECT});
     ReleaseCamera3ds(&got);
     ReleaseCamera3ds(&cam);
+}
+
+// Names, deletes and copies of cameras: deletes and copies by name take the named
+// object whatever its kind; the files written say what is left, to the toolkit
+// and to lib3ds.
+TEST_F(Records3ds, CamerasListedDeletedAndCopied) {
+    database3ds* src = Mixed();
+    EXPECT_EQ(Listed(GetCameraNameList3ds, src), (std::vector<std::string>{"CamA", "CamB", "CamC"}));
+    DeleteCameraByIndex3ds(src, 1);
+    DeleteCameraByName3ds(src, "Ball");  // a mesh
+    DeleteCameraByName3ds(src, "Nobody");
+    EXPECT_EQ(Listed(GetCameraNameList3ds, src), (std::vector<std::string>{"CamA", "CamC"}));
+    database3ds* dst = Open(Chunk(0x4D4D, Chunk(0x3D3D, Chunk(0x4000, Z("CamC") + Chunk(0x4100, "")))), "dst-in.3ds");
+    CopyCameraByName3ds(dst, src, "CamC");  // replaces the mesh of that name
+    CopyCameraByName3ds(dst, src, "Box");   // a mesh too
+    CopyCameraByName3ds(dst, src, "Nobody");
+    EXPECT_TRUE(Errors().empty());
+    Write(src, "src.3ds");
+    Write(dst, "dst.3ds");
+    database3ds* srcBack = OpenPath(mDir / "src.3ds");
+    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    EXPECT_EQ(Listed(GetCameraNameList3ds, srcBack), (std::vector<std::string>{"CamA", "CamC"}));
+    EXPECT_EQ(Listed(GetMeshNameList3ds, srcBack), std::vector<std::string>{"Box"});
+    EXPECT_EQ(Listed(GetCameraNameList3ds, dstBack), std::vector<std::string>{"CamC"});
+    EXPECT_EQ(Listed(GetMeshNameList3ds, dstBack), std::vector<std::string>{"Box"});
+    camera3ds* cam = nullptr;
+    GetCameraByName3ds(dstBack, "CamC", &cam);
+    ASSERT_NE(cam, nullptr);
+    EXPECT_EQ(cam->position.x, 9.0f);
+    ReleaseCamera3ds(&cam);
+    if (kLib3ds) {
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 'c'), (std::vector<std::string>{"CamA@2", "CamC@9"}));
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 'm'), std::vector<std::string>{"Box"});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'c'), std::vector<std::string>{"CamC@9"});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'm'), std::vector<std::string>{"Box"});
+    }
+    EXPECT_TRUE(Errors().empty());
+    GetCameraNameList3ds(src, nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+}
+
+// Omnilight and spotlight names are of their own kind; deletes and copies by
+// index count spotlights for the spotlight forms and lights of either kind for
+// the omnilight forms; by name they take the object whatever its kind.
+TEST_F(Records3ds, LightsListedDeletedAndCopiedByKind) {
+    database3ds* src = Mixed();
+    EXPECT_EQ(Listed(GetOmnilightNameList3ds, src), (std::vector<std::string>{"Omni1", "Omni2"}));
+    EXPECT_EQ(Listed(GetSpotlightNameList3ds, src), (std::vector<std::string>{"Spot1", "Spot2"}));
+    database3ds* dst = New();
+    CopyOmnilightByIndex3ds(dst, src, 1);   // the second light: Spot1
+    CopySpotlightByIndex3ds(dst, src, 1);   // Spot2
+    CopyOmnilightByName3ds(dst, src, "Omni2");
+    CopySpotlightByName3ds(dst, src, "Spot1");  // again: replaced, not doubled
+    CopySpotlightByIndex3ds(dst, src, 2);   // past the last: nothing
+    EXPECT_EQ(Listed(GetSpotlightNameList3ds, dst), (std::vector<std::string>{"Spot2", "Spot1"}));
+    DeleteSpotlightByIndex3ds(src, 1);         // Spot2
+    DeleteOmnilightByName3ds(src, "Spot1");    // a spotlight
+    DeleteSpotlightByName3ds(src, "Omni1");    // an omnilight
+    EXPECT_TRUE(Errors().empty());
+    Write(src, "src.3ds");
+    Write(dst, "dst.3ds");
+    database3ds* srcBack = OpenPath(mDir / "src.3ds");
+    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    EXPECT_EQ(Listed(GetOmnilightNameList3ds, srcBack), std::vector<std::string>{"Omni2"});
+    EXPECT_EQ(Listed(GetSpotlightNameList3ds, srcBack), std::vector<std::string>{});
+    EXPECT_EQ(Listed(GetOmnilightNameList3ds, dstBack), std::vector<std::string>{"Omni2"});
+    EXPECT_EQ(Listed(GetSpotlightNameList3ds, dstBack), (std::vector<std::string>{"Spot2", "Spot1"}));
+    light3ds* light = nullptr;
+    GetSpotlightByName3ds(dstBack, "Spot1", &light);
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->position.x, 4.0f);
+    EXPECT_EQ(light->spot->hotspot, 21.0f);
+    ReleaseLight3ds(&light);
+    if (kLib3ds) {
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 'o'), std::vector<std::string>{"Omni2@7"});
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 's'), std::vector<std::string>{});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'o'), std::vector<std::string>{"Omni2@7"});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 's'), (std::vector<std::string>{"Spot1@4/21", "Spot2@8/22"}));
+    }
+    EXPECT_TRUE(Errors().empty());
+    namelist3ds* names = nullptr;
+    GetSpotlightNameList3ds(nullptr, &names);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+}
+
+TEST_F(Records3ds, MeshNamesAmongOtherObjects) {
+    database3ds* db = Mixed();
+    EXPECT_EQ(Listed(GetMeshNameList3ds, db), (std::vector<std::string>{"Box", "Ball"}));
+    EXPECT_EQ(Listed(GetMeshNameList3ds, New()), std::vector<std::string>{});
+    EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(Records3ds, LightsOmniAndSpot) {

@@ -78,6 +78,16 @@ inline std::string Chunk(std::uint16_t tag, const std::string& body) {
     return U16(tag) + U32(static_cast<std::uint32_t>(body.size() + 6)) + body;
 }
 
+// The names a name-list getter gives for db, the list released.
+inline std::vector<std::string> Listed(void (*get)(database3ds*, namelist3ds**), database3ds* db) {
+    namelist3ds* list = nullptr;
+    get(db, &list);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; list && i < list->count; ++i) names.push_back(list->list[i] ? list->list[i] : "(null)");
+    ReleaseNameList3ds(&list);
+    return names;
+}
+
 // The sample files of other producers, or "" when the directory is missing.
 inline std::string SampleDir() {
 #ifdef ZEQ_TESTDATA_DIR
