@@ -211,6 +211,8 @@ void KFCurveNode::FromTotalCandidateToSpecificCandidate(int layerId) {
 }
 
 void KFCurveNode::ComputeCandidateForLayer(double* out, double* total, KTime time, int layerId, int* last) {
+    // A node of one layer has only its base to take the total, whatever layer is named.
+    layerId = GetCorrectLayerID(layerId);
     const int own = mFCurve ? 1 : 0;
     const int count = LayerValueCount();
     GetZeroValues(out, count);

@@ -231,6 +231,15 @@ TEST(KFCurveNodeCandidate, KeyingWholeTreesMaskedChannelsAndLayerCandidates) {
     EXPECT_EQ(C(*layer, 1).KeyGetCount(), 0);
     EXPECT_EQ(Times(C(*layer, 2)), Secs({2}));
     EXPECT_EQ(node->KeyGetCount(false), 0) << "the base is not keyed";
+    // A node of one layer keys its base whatever layer is named.
+    NodePtr single(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 1, 1}));
+    single->SetMultiLayer(false);
+    Keys(C(single, 0), {{0, 1}});
+    std::vector<double> wanted = {3, 4, 5};
+    single->CandidateSet(Sec(1.0), wanted.data(), 2);
+    single->CandidateKey(nullptr, 2, nullptr, kLinear, KFCURVE_TANGEANT_USER);
+    single->CandidateClear();
+    ExpectNear(Eval(*single, Sec(1.0)), {3, 4, 5}, 1e-5);
     // Only a base-layer node keys.
     layer->CandidateSetSpecificLayer(Sec(3.0), values, 1);
     layer->CandidateKey(nullptr, 1, nullptr, kLinear, KFCURVE_TANGEANT_USER);
