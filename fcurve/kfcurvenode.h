@@ -86,7 +86,7 @@ struct KFCurveNodeCandidateState {
     std::vector<std::unique_ptr<KFCurveNodeCandidateState>> mSubStates;
     std::unique_ptr<KFCurveNodeCandidateState> mLayerState;
 
-    // The fields one a line ("mSpecificCandidateMethod = 1", ..., times in
+    // One line per field ("mSpecificCandidateMethod = 1", ..., times in
     // seconds), then "mLayerState:" and each "mSubStates[i]:" with its record,
     // nested records indented two more spaces than indent. The system has no
     // trace output: the text is answered.
