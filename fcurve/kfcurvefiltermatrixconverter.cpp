@@ -223,9 +223,6 @@ public:
 
     bool Identity(int id) const { return mSet.mIsIdentity[id]; }
     const Matrix& M(int id) const { return mSet.mMatrices[id]; }
-    // Meaningful when the pivot is not flagged identity.
-    const Matrix& RotationPivotInverse() const { return mRotationPivotInverse; }
-    const Matrix& ScalingPivotInverse() const { return mScalingPivotInverse; }
 
     // out = Mid applied before out, unless Mid counts as identity.
     void Before(Matrix& out, int id) const {
@@ -248,53 +245,53 @@ private:
 // term and E are rebuilt.
 class KFCurveFilterMatrixConverter::Decomposer {
 public:
-    explicit Decomposer(const Cell& set) : mComposer(set) {
+    // The set's matrices are inverted once, in a copy (Cell::InverseMatrices):
+    // inverting the set itself and back would leave it changed by rounding.
+    // Each product peeled off is inverted as the product of its factors'
+    // inverses in reverse order.
+    explicit Decomposer(const Cell& set) : mComposer(set), mInverse(set) {
+        mInverse.InverseMatrices();
         const Composer& c = mComposer;
         // Products of the matrices not flagged identity; the flags tell
         // whether any was, so that identity products are skipped per sample.
-        auto append = [&c](Matrix& m, bool& used, int id, const Matrix* replacement = nullptr) {
+        auto append = [&c](Matrix& m, bool& used, int id, const Matrix& x) {
             if (c.Identity(id)) return;
-            const Matrix& x = replacement ? *replacement : c.M(id);
             if (used)
                 Then(m, m, x);
             else
                 CopyMatrix(m, x);
             used = true;
         };
-        const Matrix& rotationPivotInverse = c.RotationPivotInverse();
-        const Matrix& scalingPivotInverse = c.ScalingPivotInverse();
+        auto inverse = [this](int id) -> const Matrix& { return mInverse.mMatrices[id]; };
 
-        Matrix a, f, ce, rb;
-        append(a, mHasA, eBeforeAll);
-        append(a, mHasA, eScalingPivot, &scalingPivotInverse);
-        append(a, mHasA, eBeforeScaling);
-        if (mHasA) Inverse(mAInverse, a);
+        // A = M7, M12^-1, M6, so A^-1 = M6^-1, M12, M7^-1.
+        append(mAInverse, mHasA, eBeforeScaling, inverse(eBeforeScaling));
+        append(mAInverse, mHasA, eScalingPivot, c.M(eScalingPivot));
+        append(mAInverse, mHasA, eBeforeAll, inverse(eBeforeAll));
+        // F = M1, M0, so F^-1 = M0^-1, M1^-1.
+        append(mFInverse, mHasF, eAfterTranslationOuter, inverse(eAfterTranslationOuter));
+        append(mFInverse, mHasF, eAfterTranslation, inverse(eAfterTranslation));
 
-        append(f, mHasF, eAfterTranslation);
-        append(f, mHasF, eAfterTranslationOuter);
-        if (mHasF) Inverse(mFInverse, f);
-
-        append(mB, mHasB, eAfterScaling);
-        append(mB, mHasB, eScalingPivot);
-        append(mB, mHasB, eRotationPivot, &rotationPivotInverse);
-        append(mB, mHasB, ePostRotation);
+        append(mB, mHasB, eAfterScaling, c.M(eAfterScaling));
+        append(mB, mHasB, eScalingPivot, c.M(eScalingPivot));
+        append(mB, mHasB, eRotationPivot, inverse(eRotationPivot));
+        append(mB, mHasB, ePostRotation, c.M(ePostRotation));
         if (mHasB) {
+            Matrix rb;
             SplitRows(rb, mKb, mB);
             Inverse(mRbInverse, rb);
             mDetRb = Determinant(rb);
         }
 
-        append(mC, mHasC, ePreRotation);
-        append(mC, mHasC, eRotationPivot);
-        append(mE, mHasE, eRotationOffset);
-        if (mHasC || mHasE) {
-            if (mHasC && mHasE)
-                Then(ce, mC, mE);
-            else
-                CopyMatrix(ce, mHasC ? mC : mE);
-            Linear(ce, ce);
-            Inverse(mGInverse, ce);
-        }
+        append(mC, mHasC, ePreRotation, c.M(ePreRotation));
+        append(mC, mHasC, eRotationPivot, c.M(eRotationPivot));
+        append(mE, mHasE, eRotationOffset, c.M(eRotationOffset));
+        // The 3x3 block of C, E inverted: that of M2^-1, M11^-1, M3^-1.
+        bool hasG = false;
+        append(mGInverse, hasG, eRotationOffset, inverse(eRotationOffset));
+        append(mGInverse, hasG, eRotationPivot, inverse(eRotationPivot));
+        append(mGInverse, hasG, ePreRotation, inverse(ePreRotation));
+        if (hasG) Linear(mGInverse, mGInverse);
     }
 
     // The scaling, the rotation matrix and the translation of total.
@@ -339,6 +336,7 @@ public:
 
 private:
     Composer mComposer;
+    Cell mInverse;
     bool mHasA = false, mHasF = false, mHasB = false, mHasC = false, mHasE = false;
     Matrix mAInverse;
     Matrix mFInverse;

@@ -565,15 +565,32 @@ void KFCurveNode::CallbackAddEvent(unsigned int type) {
     ++event.mEventCount;
     ++mNodeUpdateId;
     if (!mCallback->mEnabled) return;
-    KFCurveNodeEvent delivered = event;
+    DeliverEvent(event);
+    if (mCallback) mCallback->mEvent.Clear();
+}
+
+void KFCurveNode::DataUpdated(IData* data) {
+    if (!mCallback) return;
+    if (!mCallback->mEnabled) {
+        CallbackAddEvent(KFCURVENODEEVENT_DATAUPDATED);
+        return;
+    }
+    ++mNodeUpdateId;
+    KFCurveNodeEvent event;
+    event.mType = KFCURVENODEEVENT_DATAUPDATED;
+    event.mEventCount = 1;
+    event.mData = data;
+    DeliverEvent(event);
+}
+
+void KFCurveNode::DeliverEvent(KFCurveNodeEvent event) {
     // From the last registered to the first, re-checked as in CallbackEnable.
-    for (std::size_t i = mCallback->mCallbacks.size(); i-- > 0;) {
+    for (std::size_t i = mCallback ? mCallback->mCallbacks.size() : 0; i-- > 0;) {
         if (!mCallback) return;
         if (i >= mCallback->mCallbacks.size()) continue;
         const auto entry = mCallback->mCallbacks[i];
-        entry.first(this, &delivered, entry.second);
+        entry.first(this, &event, entry.second);
     }
-    if (mCallback) mCallback->mEvent.Clear();
 }
 
 }  // namespace zeqsdk_400

@@ -48,16 +48,27 @@ enum : unsigned int {
     KFCURVENODE_MULTILAYER = 0x40,
 };
 
+// Data whose change a node announces with DataUpdated; the callbacks that
+// receive it know its concrete type.
+class IData {
+public:
+    virtual ~IData() = default;
+};
+
 // The change record a node accumulates and hands to its callbacks.
 struct KFCurveNodeEvent {
     void Clear() {
         mType = KFCURVENODEEVENT_NONE;
         mCount = 0;
         mEventCount = 0;
+        mData = nullptr;
     }
     unsigned int mType = KFCURVENODEEVENT_NONE;
     int mCount = 0;
     int mEventCount = 0;  // events since the last clear
+    // The data of a KFCURVENODEEVENT_DATAUPDATED event delivered on its own;
+    // null in a merged event.
+    IData* mData = nullptr;
 };
 
 typedef void (*kFCurveNodeCallback)(KFCurveNode* node, KFCurveNodeEvent* event, void* data);
@@ -74,6 +85,12 @@ struct KFCurveNodeCandidateState {
     // One per child, in child order (no fixed limit: every child is saved).
     std::vector<std::unique_ptr<KFCurveNodeCandidateState>> mSubStates;
     std::unique_ptr<KFCurveNodeCandidateState> mLayerState;
+
+    // One line per field ("mSpecificCandidateMethod = 1", ..., times in
+    // seconds), then "mLayerState:" and each "mSubStates[i]:" with its record,
+    // nested records indented two more spaces than indent. The system has no
+    // trace output: the text is answered.
+    KString Dump(int indent = 0) const;
 };
 
 // The channel tree of one animated property: a named node with a data type, an
@@ -284,6 +301,11 @@ public:
     // Records an event; delivers it unless callbacks are held. Nothing happens
     // before the first registration.
     void CallbackAddEvent(unsigned int type);
+    // Tells the callbacks at once that the data changed: an event of its own
+    // (KFCURVENODEEVENT_DATAUPDATED, counted once) carrying data. While
+    // callbacks are held it is recorded like any event, without the data,
+    // which one merged event cannot carry. Nothing before the first registration.
+    void DataUpdated(IData* data);
     int GetNodeUpdateId() const { return mNodeUpdateId; }
 
     // ---- Evaluation ----------------------------------------------------------------
@@ -335,6 +357,17 @@ public:
     void CandidateKeySpecificLayer(int* last, int layerId, bool* mask, int interpolation, int tangentMode,
                                    bool isBreak = false, bool rebuild = true, KTime time = KTime::Infinite(),
                                    double tolerance = 0.0);
+    // Keys the node's candidate into the curves of one layer (created when
+    // missing), at the candidate's time: a total candidate is split into the
+    // values that layer must hold for the node to evaluate to the total, an
+    // Euler layer's angles taken as the equivalent triple closest to the
+    // layer's previous key and a quaternion layer's sign as its value there,
+    // so that its keys stay continuous. A node without a total keys the
+    // candidates its layer's curves hold. Only on a base-layer node; a node
+    // whose channels are not all plain curves keys each child's own. mask
+    // and the keying arguments are those of CandidateKeySpecificLayer.
+    void CandidateKey(int* last, int layerId, bool* mask, int interpolation, int tangentMode, bool isBreak = false,
+                      bool rebuild = true, double tolerance = 0.0);
     bool IsCandidate() const { return mTotalCandidateMethod == 2; }
     void GetCandidateState(KFCurveNodeCandidateState& state) const;
     void SetCandidateState(const KFCurveNodeCandidateState& state);
@@ -455,6 +488,9 @@ private:
 
     // A node holding borrowed, a record lent by the node it is cloned from.
     KFCurveNode(NameInfo* borrowed, int layerType, int layerId);
+
+    // Calls every callback, from the last registered to the first, with event.
+    void DeliverEvent(KFCurveNodeEvent event);
 
     void SetFlagBits(unsigned int bit, unsigned int value) { mFlags = (mFlags & ~bit) | (value & bit); }
     void ReleaseNameInfo();

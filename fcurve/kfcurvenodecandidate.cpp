@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "base/kvxrotationorder.h"
@@ -41,6 +43,36 @@ void SetIdentity(KgeRMatrix& m) {
 
 void Conjugate(KgeQuaternion& q) {
     for (int i = 0; i < 3; ++i) q.mData[i] = -q.mData[i];
+}
+
+// One line of a dump: indent blanks, then the parts; numbers as "%d" and "%f" write them.
+void AppendLine(KString& text, int indent, std::initializer_list<std::string> parts) {
+    for (int i = 0; i < indent; ++i) text += ' ';
+    for (const std::string& part : parts) text += part.c_str();
+    text += '\n';
+}
+
+void DumpState(KString& text, const KFCurveNodeCandidateState& state, int indent) {
+    using std::to_string;
+    const double* v = state.mCandidateTotalValue;
+    AppendLine(text, indent, {"mSpecificCandidateMethod = ", to_string(state.mSpecificCandidateMethod)});
+    AppendLine(text, indent, {"mTotalCandidateMethod = ", to_string(state.mTotalCandidateMethod)});
+    AppendLine(text, indent,
+               {"mCandidateTotalValue = ", to_string(v[0]), ", ", to_string(v[1]), ", ", to_string(v[2]), ", ",
+                to_string(v[3])});
+    AppendLine(text, indent, {"mCandidateTotalTime = ", to_string(state.mCandidateTotalTime.GetSecondDouble())});
+    AppendLine(text, indent, {"mCandidateSpecificValue = ", to_string(state.mCandidateSpecificValue)});
+    AppendLine(text, indent, {"mFCurveValue = ", to_string(state.mFCurveValue)});
+    AppendLine(text, indent, {"mCandidateSpecificTime = ", to_string(state.mCandidateSpecificTime.GetSecondDouble())});
+    if (state.mLayerState) {
+        AppendLine(text, indent, {"mLayerState:"});
+        DumpState(text, *state.mLayerState, indent + 2);
+    }
+    for (std::size_t i = 0; i < state.mSubStates.size(); ++i) {
+        if (!state.mSubStates[i]) continue;
+        AppendLine(text, indent, {"mSubStates[", to_string(i), "]:"});
+        DumpState(text, *state.mSubStates[i], indent + 2);
+    }
 }
 
 }  // namespace
@@ -179,6 +211,8 @@ void KFCurveNode::FromTotalCandidateToSpecificCandidate(int layerId) {
 }
 
 void KFCurveNode::ComputeCandidateForLayer(double* out, double* total, KTime time, int layerId, int* last) {
+    // A node of one layer has only its base to take the total, whatever layer is named.
+    layerId = GetCorrectLayerID(layerId);
     const int own = mFCurve ? 1 : 0;
     const int count = LayerValueCount();
     GetZeroValues(out, count);
@@ -337,6 +371,49 @@ void KFCurveNode::CandidateKeyOnNode(int* last, bool* mask, int interpolation, i
     }
 }
 
+void KFCurveNode::CandidateKey(int* last, int layerId, bool* mask, int interpolation, int tangentMode, bool isBreak,
+                               bool rebuild, double tolerance) {
+    if (mLayerID != 0) return;
+    if (!IsFlat()) {
+        // The channels below hold their own totals (as CandidateSet leaves them).
+        if (mFCurve && (!mask || mask[0]))
+            if (KFCurveNode* layer = GetCorrectLayer(layerId, false))
+                if (layer->mFCurve) layer->mFCurve->CandidateKey(last, interpolation, tangentMode, isBreak, rebuild,
+                                                                 KTime::Infinite(), tolerance);
+        const int count = mChildren.GetCount();
+        for (int i = 0; i < count; ++i)
+            mChildren[i]->CandidateKey(last, layerId, mask ? mask + i : nullptr, interpolation, tangentMode, isBreak,
+                                       rebuild, tolerance);
+        return;
+    }
+    if (mTotalCandidateMethod == 2 && HoldsTotal()) {
+        const KTime time = mCandidateTotalTime;
+        const int layerCount = LayerValueCount();
+        ValueRun total(layerCount), layerValues(layerCount);
+        TotalToLayerValues(total.Get(), mCandidateTotalValue);
+        ComputeCandidateForLayer(layerValues.Get(), total.Get(), time, layerId, last);
+        KFCurveNode* layer = GetCorrectLayer(layerId, true);
+        if (!layer) return;
+        double* values = layerValues.Get();
+        if (mLayerType == KFCL_EULER_XYZ && layer->HasChannelCurves(3)) {
+            // Of the triples giving the same rotation, the one nearest the layer's previous key.
+            layer->GetContinuousRotation(values, values, time);
+        } else if (mLayerType == KFCL_QUAT && layer->HasChannelCurves(4)) {
+            // q and -q are one rotation: the one on the side of the layer's value there.
+            double dot = 0.0;
+            for (int i = 0; i < 4; ++i) dot += values[i] * layer->mChildren[i]->mFCurve->Evaluate(time, last);
+            if (dot < 0.0)
+                for (int i = 0; i < 4; ++i) values[i] = -values[i];
+        }
+        CandidateSetSpecificLayerAt(time, values, layerId, values + layerCount);
+        // The total stays valid, now split into the layer.
+        mSpecificCandidateMethod = 3;
+        mTotalCandidateMethod = 2;
+    }
+    CandidateKeySpecificLayer(last, layerId, mask, interpolation, tangentMode, isBreak, rebuild, KTime::Infinite(),
+                              tolerance);
+}
+
 // ---- Saved states -------------------------------------------------------------------
 
 void KFCurveNode::GetCandidateState(KFCurveNodeCandidateState& state) const {
@@ -379,6 +456,12 @@ void KFCurveNode::SetCandidateState(const KFCurveNodeCandidateState& state) {
         if (state.mSubStates[static_cast<std::size_t>(i)])
             mChildren[i]->SetCandidateState(*state.mSubStates[static_cast<std::size_t>(i)]);
     if (mNextLayer && state.mLayerState) mNextLayer->SetCandidateState(*state.mLayerState);
+}
+
+KString KFCurveNodeCandidateState::Dump(int indent) const {
+    KString text;
+    DumpState(text, *this, std::max(indent, 0));
+    return text;
 }
 
 }  // namespace zeqsdk_400

@@ -188,3 +188,56 @@ TEST_F(KFCurveTest, MapIndexAllMapsEveryNumberToARealKey) {
         EXPECT_EQ(regions, (Ints{0, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 4}));
     }
 }
+
+TEST_F(KFCurveTest, BatchValueEditsTouchTheSelectedKeysAndAreHeardOnce) {
+    // Four keys of value 1 with user tangents of slope 2, key 1 an auto key
+    // (its slot holds the auto parameter 30); keys 1 and 3 selected.
+    for (int i = 0; i < 4; ++i)
+        Add(curve, i,
+            i == 1 ? MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_AUTO, 30.0f, 2.0f)
+                   : MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_USER, 2.0f, 2.0f));
+    curve.SetValue(5.0f);
+    for (int i : {1, 3}) {
+        KFCurveKey key = curve.KeyGet(i);
+        key.SetSelected(true);
+        curve.KeySet(i, key);
+    }
+    log.events.clear();
+    EXPECT_EQ(curve.KeyGetSelectionCount(), 2);
+
+    EXPECT_EQ(curve.KeyMoveValueTo(true, 7.0f), 0);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{1, 7, 1, 7}));
+    EXPECT_EQ(curve.GetValue(), 5.0f) << "the default value is not a key";
+    EXPECT_EQ(log.Single(), (Ints{KFCURVEEVENT_KEY, 1, 3, 2}));
+
+    // Every key: the user tangents doubled, the auto parameter kept, the default value scaled.
+    log.events.clear();
+    curve.KeyScaleTangeant(false, 2.0f);
+    auto slot = [this](int i, EKFCurveDataIndex d) { return curve.KeyGetPtr(i)->GetDataDouble(d); };
+    EXPECT_EQ(std::vector<float>({slot(0, KFCURVEKEY_RIGHT_DERIVATIVE), slot(1, KFCURVEKEY_RIGHT_DERIVATIVE),
+                                  slot(2, KFCURVEKEY_NEXT_LEFT_DERIVATIVE)}),
+              std::vector<float>({4.0f, 30.0f, 4.0f}));
+    EXPECT_EQ(curve.GetValue(), 10.0f);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{1, 7, 1, 7}));
+    EXPECT_EQ(log.Single(), (Ints{KFCURVEEVENT_KEY, 0, 3, 2}));
+
+    // One selected key names no last index.
+    curve.KeyUnselectAll();
+    EXPECT_EQ(curve.KeyGetSelectionCount(), 0);
+    KFCurveKey key = curve.KeyGet(2);
+    key.SetSelected(true);
+    curve.KeySet(2, key);
+    log.events.clear();
+    curve.KeyMoveValueTo(true, -1.0f);
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{1, 7, -1, 7}));
+    EXPECT_EQ(log.Single(), (Ints{KFCURVEEVENT_KEY, -1, 2, 2}));
+
+    // Without keys: the default value moves unless only a selection is asked for
+    // and the curve is not selected; tangents have nothing to scale.
+    KFCurve empty;
+    empty.KeyMoveValueTo(true, 3.0f);
+    EXPECT_EQ(empty.GetValue(), 0.0f);
+    empty.KeyMoveValueTo(false, 3.0f);
+    empty.KeyScaleTangeant(false, 4.0f);
+    EXPECT_EQ(empty.GetValue(), 3.0f);
+}

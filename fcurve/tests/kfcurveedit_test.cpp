@@ -108,6 +108,37 @@ TEST_F(KFCurveMoveTest, AMoveInsideTheGapStaysInPlaceAndOntoAKeyLandsOneToleranc
     EXPECT_EQ(IncomingAt(4.0), afterNew);
 }
 
+TEST_F(KFCurveMoveTest, MovingSelectedKeysKeepsTheIncomingTangentsAndIsHeardOnce) {
+    EventLog log;
+    curve.CallbackRegister(&EventLog::Record, &log);
+    for (int i : {2, 3}) curve.KeyGetPtr(i)->SetSelected(true);
+    // By 1.5 s and +10: the key at 3 s passes the key at 4 s and changes place;
+    // the key at 2 s, moved after it, stays in its gap.
+    EXPECT_EQ(curve.KeyMoveOf(true, Sec(1.5), 10.0f), 0);
+    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{0, 1, 3.5, 4, 4.5, 5}));
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{0, 1, 12, 4, 13, 5}));
+    std::vector<float> incoming;
+    for (double t : {3.5, 4.0, 4.5, 5.0}) incoming.push_back(IncomingAt(t));
+    EXPECT_EQ(incoming, (std::vector<float>{12, 14, 13, 15}));
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_KEY, 2, 3, 2}));
+
+    // Every key, earlier: times and values shift together, the order kept.
+    log.events.clear();
+    curve.KeyMoveOf(false, Sec(-1.0), -1.0f);
+    EXPECT_EQ(KeyTimes(curve), (std::vector<double>{-1, 0, 2.5, 3, 3.5, 4}));
+    EXPECT_EQ(KeyValues(curve), (std::vector<float>{-1, 0, 11, 3, 12, 4}));
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_KEY, 0, 5, 2}));
+    curve.CallbackUnregister(&EventLog::Record, &log);
+
+    // Without keys the default value moves, unless only a selection is asked for.
+    KFCurve empty;
+    empty.KeyMoveOf(true, Sec(1.0), 2.0f);
+    EXPECT_EQ(empty.GetValue(), 0.0f);
+    empty.SetSelected(true);
+    empty.KeyMoveOf(true, Sec(1.0), 2.0f);
+    EXPECT_EQ(empty.GetValue(), 2.0f);
+}
+
 TEST(KFCurveInsertTest, MergingKeepsTheIncomingTangentsAroundTheNewKeys) {
     KFCurve curve, source;
     FillBroken(curve, {0, 1, 2, 3, 4, 5}, 0, 1, 10);

@@ -34,6 +34,7 @@ TEST_F(KeySync, OnlyKeysInsideTheSpanAreCopiedEvenOneTickApart) {
         {{Sec(0), Sec(4), Sec(6) + tick, Sec(10)}, all, Sec(6), Secs({0, 4, 10})},
         {{Sec(0), Sec(4), Sec(6) + tick, Sec(10)}, all, Sec(6) + tick, {Sec(0), Sec(4), Sec(6) + tick, Sec(10)}},
         {Secs({0, 2, 8, 10}), Sec(5), end, Secs({0, 8, 10})},
+        // The search after a key starts right after it: the key one tick later is kept.
         {{Sec(0), Sec(5), Sec(5) + tick, Sec(10)}, all, end, {Sec(0), Sec(5), Sec(5) + tick, Sec(10)}},
     };
     for (const auto& c : cases) {

@@ -198,6 +198,38 @@ TEST_F(MatrixConverter, SetsCompareWithinToleranceAndEqualSetsWrongFormsOrMissin
     EXPECT_EQ(Values(C(0, 0)), (std::vector<float>{1, 2}));
 }
 
+TEST_F(MatrixConverter, SetsInvertWhereNotIdentityAndAConversionLeavesTheDestinationAsSet) {
+    Random random(11);
+    MC::Cell cell;
+    const M4 moved = random.Turn() * random.Move(), scaled = Affine(2, 4, 0.5, 1, 2, 3);
+    std::memcpy(cell.mMatrices[MC::ePreRotation], moved.m, sizeof moved.m);
+    std::memcpy(cell.mMatrices[MC::eAfterScaling], scaled.m, sizeof scaled.m);
+    cell.mIsIdentity[MC::ePreRotation] = false;
+    cell.mAllIdentity = true;  // the whole set counts as identity: nothing is inverted
+    cell.InverseMatrices();
+    EXPECT_EQ(std::memcmp(cell.mMatrices[MC::ePreRotation], moved.m, sizeof moved.m), 0);
+    cell.mAllIdentity = false;
+    cell.InverseMatrices();
+    M4 inverse;
+    std::memcpy(inverse.m, cell.mMatrices[MC::ePreRotation], sizeof inverse.m);
+    const M4 product = moved * inverse;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(product.m[i][j], i == j ? 1.0 : 0.0, 1e-12) << i << j;
+    // Flagged identity (as Reset leaves a stored matrix): not inverted.
+    EXPECT_EQ(std::memcmp(cell.mMatrices[MC::eAfterScaling], scaled.m, sizeof scaled.m), 0);
+
+    // The destination set is inverted for the conversion but not left changed by it.
+    const Set source = random.PivotSet(), dest = random.PivotSet();
+    random.Animate(*node);
+    EXPECT_LT(Convert(source, dest), 1e-4);
+    for (int id = 0; id < MC::eMatrixCount; ++id) {
+        KgeAMatrix read = {};
+        filter.GetDestMatrix(static_cast<MC::EMatrixID>(id), read);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(read[i][j], dest[id].m[i][j]) << id << " " << i << j;
+    }
+}
+
 // Random animation under random pivots, offsets and pre- and post-rotations,
 // also in other rotation orders: at every sample the converted curves give the
 // same total matrix under the destination set as the source curves under the

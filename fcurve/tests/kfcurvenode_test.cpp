@@ -94,6 +94,77 @@ INSTANTIATE_TEST_SUITE_P(Writers, KFCurveNodeClonedNames, ::testing::Range(0, 6)
     return "Tree" + std::to_string(info.param / 2) + (info.param % 2 ? "Record" : "Setter");
 });
 
+TEST(KFCurveNodeTree, SortedAddTemplatesAndCurvesOnEveryLeaf) {
+    NodePtr parent(KFCurveNodeCreate("P"));
+    for (const char* name : {"A", "B", "C"}) parent->Add(KFCurveNodeCreate(name));
+    KFCurveNode* b = KFCurveNodeCreate("b");
+    EXPECT_EQ(parent->SortedAdd(b), 1);  // before the equal name
+    EXPECT_EQ(parent->Get(2)->GetName(), std::string("B"));
+    EXPECT_EQ(b->GetParent(), nullptr);
+    EXPECT_EQ(parent->SortedAdd(KFCurveNodeCreate("z")), 4);
+    EXPECT_EQ(parent->SortedAdd(nullptr), -1);
+
+    NodePtr transform(KFCurveNodeCreate("Transform"));
+    for (const char* name : {"T", "R"}) transform->Add(Vector(name, nullptr, KFCL_ADD));
+    transform->Get(1)->Get(2)->FCurveSet(nullptr, true);
+    EXPECT_FALSE(transform->FCurveCreated());
+    transform->CreateFCurve();
+    EXPECT_TRUE(transform->FCurveCreated());
+    EXPECT_EQ(transform->FCurveGet(), nullptr) << "only the leaves";
+
+    // A tree set after a template shares its names; children pair by index.
+    NodePtr model(TransformNode("Lcl Rotation"));
+    NodePtr shaped(KFCurveNodeCreate("Other"));
+    for (const char* name : {"a", "b", "c", "d"}) shaped->Add(KFCurveNodeCreate(name));
+    shaped->TemplateSet(model.get());
+    EXPECT_EQ(shaped->TemplateGet(), model.get());
+    EXPECT_STREQ(shaped->Get(1)->GetName(), "Lcl Rotation");
+    EXPECT_EQ(shaped->Get(1)->TemplateGet(), model->Get(1));
+    EXPECT_EQ(shaped->Get(3)->TemplateGet(), nullptr);
+    model->Get(1)->SetTimeWarpName("Warp");
+    EXPECT_STREQ(shaped->Get(1)->GetTimeWarpName(), "Warp");
+}
+
+TEST(KFCurveNodeLayers, ChainLookupsCopiesIntoALayerAndUserLocks) {
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    KFCurveNode* one = LayerAt(*node, 1);
+    KFCurveNode* three = LayerAt(*node, 3);
+    const int ids[] = {0, 1, 2, 3, 7};
+    const KFCurveNode* previous[] = {nullptr, node.get(), one, one, three};
+    const KFCurveNode* exact[] = {node.get(), one, nullptr, three, nullptr};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(node->GetPreviousLayer(ids[k]), previous[k]) << ids[k];
+        EXPECT_EQ(node->GetLayerNode(ids[k]), exact[k]) << ids[k];
+    }
+
+    // Layer 2 is made between 1 and 3 and takes the source's curves; the source keeps them.
+    NodePtr source(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {7, 8, 9}));
+    Keys(C(source, 0), {{0, 1}, {1, 2}});
+    KFCurveNode* two = node->InsertOrCopyLayer(2, source.get());
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(one->LayerGet(), two);
+    EXPECT_EQ(two->LayerGet(), three);
+    EXPECT_EQ(two->ObjectLayerGet(), node.get());
+    EXPECT_EQ(Values(C(*two, 0)), (std::vector<float>{1, 2}));
+    EXPECT_FLOAT_EQ(C(*two, 2).GetValue(), 9.0f);
+    EXPECT_EQ(C(source, 0).KeyGetCount(), 2);
+    EXPECT_EQ(node->InsertOrCopyLayer(3, source.get()), three);
+    EXPECT_FLOAT_EQ(C(*three, 1).GetValue(), 8.0f);
+
+    // Locks reach the children and the layers, and are counted.
+    node->UserLockAdd();
+    node->UserLockAdd();
+    for (KFCurveNode* n : {node.get(), node->Get(2), two, two->Get(0)}) EXPECT_TRUE(n->IsUserLocked());
+    node->UserLockRemove();
+    EXPECT_TRUE(three->Get(1)->IsUserLocked());
+    node->UserLockRemove();
+    for (KFCurveNode* n : {node.get(), node->Get(2), two, two->Get(0)}) EXPECT_FALSE(n->IsUserLocked());
+
+    // A node that is not multi-layer has only its base layer.
+    node->SetMultiLayer(false);
+    EXPECT_EQ(node->GetLayerNode(3), node.get());
+}
+
 TEST(KFCurveNodeLinks, TimeWarpIsSharedAndReleasedByItsLastHolderAndCyclesAreCut) {
     int destroyed = 0;
     KFCurveNode* warp = KFCurveNodeCreate("TW", &KDataTypeTimeWarp);
@@ -149,6 +220,48 @@ TEST(KFCurveNodeCallbacks, DeliveryOrderAndHeldEvents) {
     EXPECT_EQ(log, (EventLog{{1, 24u}, {2, 24u}}));
     node->CallbackUnregister(&Record<2>, &log);
     node->CallbackUnregister(&Record<1>, &log);
+}
+
+// What a callback saw of each event.
+struct Delivery {
+    unsigned int type;
+    int count;
+    IData* data;
+};
+
+void Keep(KFCurveNode*, KFCurveNodeEvent* event, void* log) {
+    static_cast<std::vector<Delivery>*>(log)->push_back({event->mType, event->mEventCount, event->mData});
+}
+
+TEST(KFCurveNodeCallbacks, UpdatesCountOnceRegisteredAndDataUpdatedCarriesItsData) {
+    struct Payload : IData {} payload;
+    NodePtr node(KFCurveNodeCreate("N"));
+    node->FCurveSet(KFCurveCreate(), true);
+    node->DataUpdated(&payload);
+    EXPECT_EQ(node->GetNodeUpdateId(), 0);
+
+    std::vector<Delivery> log;
+    node->CallbackRegister(&Keep, &log);
+    node->FCurveSet(KFCurveCreate(), true);
+    node->DataUpdated(&payload);
+    EXPECT_EQ(node->GetNodeUpdateId(), 2);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(std::make_tuple(log[1].type, log[1].count, log[1].data),
+              std::make_tuple(unsigned(KFCURVENODEEVENT_DATAUPDATED), 1, static_cast<IData*>(&payload)));
+    EXPECT_EQ(log[0].data, nullptr);
+
+    // Held: the change is heard on enabling, merged, without its data.
+    node->CallbackEnable(false);
+    node->DataUpdated(&payload);
+    node->CallbackAddEvent(KFCURVENODEEVENT_LAYER);
+    EXPECT_EQ(log.size(), 2u);
+    node->CallbackEnable(true);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(std::make_tuple(log[2].type, log[2].count, log[2].data),
+              std::make_tuple(unsigned(KFCURVENODEEVENT_DATAUPDATED | KFCURVENODEEVENT_LAYER), 2,
+                              static_cast<IData*>(nullptr)));
+    EXPECT_EQ(node->GetNodeUpdateId(), 4);
+    node->CallbackUnregister(&Keep, &log);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -116,7 +118,8 @@ TEST(KFCurveNodeCandidate, MultiplicativeLayerOverAZeroProductKeepsItsNeutralVal
 
 TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
     // Layers 0, 1 (keyed) and 2 (values) of each type; a total candidate is split
-    // into one layer, keyed, and the whole node must then evaluate to the total.
+    // into one layer, keyed (in two steps, or by CandidateKey), and the whole
+    // node must then evaluate to the total.
     const struct {
         KDataType* type;
         int layerType;
@@ -130,32 +133,215 @@ TEST(KFCurveNodeCandidate, KeyedSplitIntoAnyLayerReproducesTheTotal) {
     };
     for (const auto& c : cases)
         // Into the base (two layers above it), the middle and the top layer.
-        for (int target = 0; target <= 2; ++target) {
-            SCOPED_TRACE(::testing::Message() << "type " << c.layerType << " into " << target);
-            NodePtr node(KFCurveNodeCreate("N", c.type, c.layerType, 0));
-            for (std::size_t i = 0; i < c.base.size(); ++i) node->Add(Leaf(kChannelNames[i]));
-            KFCurveNode* one = LayerAt(*node, 1);
-            KFCurveNode* two = LayerAt(*node, 2);
-            for (int i = 0; i < static_cast<int>(c.base.size()); ++i) {
-                Keys(C(node, i), {{0, c.base[i]}, {2, c.base[i]}}, kLinear);
-                Keys(C(*one, i), {{0, c.layer1[i]}, {2, c.layer1[i]}}, kLinear);
-                C(*two, i).SetValue(c.layer2[i]);
+        for (int target = 0; target <= 2; ++target)
+            for (bool oneCall : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "type " << c.layerType << " into " << target << " in "
+                                                  << (oneCall ? "one call" : "two steps"));
+                NodePtr node(KFCurveNodeCreate("N", c.type, c.layerType, 0));
+                for (std::size_t i = 0; i < c.base.size(); ++i) node->Add(Leaf(kChannelNames[i]));
+                KFCurveNode* one = LayerAt(*node, 1);
+                KFCurveNode* two = LayerAt(*node, 2);
+                for (int i = 0; i < static_cast<int>(c.base.size()); ++i) {
+                    Keys(C(node, i), {{0, c.base[i]}, {2, c.base[i]}}, kLinear);
+                    Keys(C(*one, i), {{0, c.layer1[i]}, {2, c.layer1[i]}}, kLinear);
+                    C(*two, i).SetValue(c.layer2[i]);
+                }
+                const KTime time = Sec(1.0);
+                std::vector<double> total = c.total;
+                EXPECT_EQ(node->CandidateSet(time, total.data(), target), total.data() + total.size());
+                ExpectNear(Eval(*node, time, true), {total[0], total[1], total[2]});
+                if (oneCall) {
+                    node->CandidateKey(nullptr, target, nullptr, kCubic, KFCURVE_TANGEANT_USER);
+                } else {
+                    node->FromTotalCandidateToSpecificCandidate(target);
+                    node->CandidateKeySpecificLayer(nullptr, target, nullptr, kCubic, KFCURVE_TANGEANT_USER);
+                }
+                node->CandidateClear(0, true);
+                EXPECT_FALSE(node->IsCandidate());
+                const std::vector<double> run = Eval(*node, time);
+                ASSERT_EQ(run.size(), 3u);
+                if (c.layerType == KFCL_EULER_XYZ || c.layerType == KFCL_QUAT)
+                    ExpectSameRotation(run.data(), total.data());
+                else
+                    ExpectNear(run, {total[0], total[1], total[2]}, 1e-4);
+                EXPECT_EQ(node->LayerGet(target)->Get(0)->FCurveGet()->KeyGetCount(), target == 2 ? 1 : 3);
             }
-            const KTime time = Sec(1.0);
-            std::vector<double> total = c.total;
-            EXPECT_EQ(node->CandidateSet(time, total.data(), target), total.data() + total.size());
-            ExpectNear(Eval(*node, time, true), {total[0], total[1], total[2]});
-            node->FromTotalCandidateToSpecificCandidate(target);
-            node->CandidateKeySpecificLayer(nullptr, target, nullptr, kCubic, KFCURVE_TANGEANT_USER);
-            node->CandidateClear(0, true);
-            EXPECT_FALSE(node->IsCandidate());
-            const std::vector<double> run = Eval(*node, time);
-            ASSERT_EQ(run.size(), 3u);
-            if (c.layerType == KFCL_EULER_XYZ || c.layerType == KFCL_QUAT)
-                ExpectSameRotation(run.data(), total.data());
-            else
-                ExpectNear(run, {total[0], total[1], total[2]}, 1e-4);
-        }
+}
+
+TEST(KFCurveNodeCandidate, KeyedRotationsStayContinuousWithTheLayersKeys) {
+    // An Euler node keyed at 0 s, its total at 1 s: the key made is the
+    // equivalent triple nearest the key before, whole turns or the other solution.
+    const struct {
+        std::initializer_list<float> before;
+        std::vector<double> total;
+        std::initializer_list<double> keyed;
+    } cases[] = {
+        {{0, 0, 350}, {0, 0, 370}, {0, 0, 370}},
+        {{180, 180, 180}, {0, 0, 10}, {180, 180, 190}},
+        {{0, 0, 0}, {0, 0, 10}, {0, 0, 10}},
+    };
+    for (const auto& c : cases) {
+        NodePtr node = RotationNode();
+        KeyAll(node, 0.0, c.before);
+        std::vector<double> total = c.total;
+        node->CandidateSet(Sec(1.0), total.data());
+        node->CandidateKey(nullptr, 0, nullptr, kCubic, KFCURVE_TANGEANT_USER);
+        std::vector<double> keyed;
+        for (int i = 0; i < 3; ++i) keyed.push_back(C(node, i).KeyGetPtr(1)->GetValue());
+        ExpectNear(keyed, c.keyed, 1e-3);
+        node->CandidateClear();
+        ExpectSameRotation(Eval(*node, Sec(1.0)).data(), total.data());
+    }
+
+    // A quaternion layer keyed on the negative side of the sphere keeps to it.
+    NodePtr node(Vector("Q", nullptr, KFCL_QUAT, {0, 0, 0, 1}));
+    KFCurveNode* layer = LayerAt(*node, 1);
+    KeyRows(*layer, {{0, 0, 0, -1}, {0, 0, 0, -1}});
+    std::vector<double> total = {0, 0, 30};
+    node->CandidateSet(Sec(0.5), total.data(), 1);
+    node->CandidateKey(nullptr, 1, nullptr, kCubic, KFCURVE_TANGEANT_USER);
+    ASSERT_EQ(C(*layer, 3).KeyGetCount(), 3);
+    EXPECT_NEAR(C(*layer, 3).KeyGetPtr(1)->GetValue(), -std::cos(15.0 * KM_DEG_TO_RAD), 1e-6);
+    node->CandidateClear();
+    ExpectSameRotation(Eval(*node, Sec(0.5)).data(), total.data());
+}
+
+TEST(KFCurveNodeCandidate, KeyingWholeTreesMaskedChannelsAndLayerCandidates) {
+    // A transform's total: each part keys its own share.
+    NodePtr transform(TransformNode());
+    std::vector<double> total = {1, 2, 3, 10, 20, 30, 2, 3, 4};
+    transform->CandidateSet(Sec(1.0), total.data());
+    transform->CandidateKey(nullptr, 0, nullptr, kCubic, KFCURVE_TANGEANT_AUTO);
+    transform->CandidateClear();
+    const std::vector<double> run = Eval(*transform, Sec(1.0));
+    ASSERT_EQ(run.size(), 9u);
+    ExpectNear({run[0], run[1], run[2], run[6], run[7], run[8]}, {1, 2, 3, 2, 3, 4}, 1e-5);
+    ExpectSameRotation(run.data() + 3, total.data() + 3);
+    EXPECT_EQ(transform->KeyGetCount(), 9);
+
+    // Candidates set on a layer directly are keyed as they are; a masked channel is not.
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 1, 1}));
+    double values[3] = {4, 5, 6};
+    node->CandidateSetSpecificLayer(Sec(2.0), values, 1);
+    bool mask[3] = {true, false, true};
+    node->CandidateKey(nullptr, 1, mask, kLinear, KFCURVE_TANGEANT_USER);
+    KFCurveNode* layer = node->LayerGet(1);
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(Values(C(*layer, 0)), std::vector<float>{4});
+    EXPECT_EQ(C(*layer, 1).KeyGetCount(), 0);
+    EXPECT_EQ(Times(C(*layer, 2)), Secs({2}));
+    EXPECT_EQ(node->KeyGetCount(false), 0) << "the base is not keyed";
+    // A node of one layer keys its base whatever layer is named.
+    NodePtr single(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 1, 1}));
+    single->SetMultiLayer(false);
+    Keys(C(single, 0), {{0, 1}});
+    std::vector<double> wanted = {3, 4, 5};
+    single->CandidateSet(Sec(1.0), wanted.data(), 2);
+    single->CandidateKey(nullptr, 2, nullptr, kLinear, KFCURVE_TANGEANT_USER);
+    single->CandidateClear();
+    ExpectNear(Eval(*single, Sec(1.0)), {3, 4, 5}, 1e-5);
+    // Only a base-layer node keys.
+    layer->CandidateSetSpecificLayer(Sec(3.0), values, 1);
+    layer->CandidateKey(nullptr, 1, nullptr, kLinear, KFCURVE_TANGEANT_USER);
+    EXPECT_EQ(C(*layer, 1).KeyGetCount(), 0);
+}
+
+TEST(KFCurveNodeCandidate, SpecificLayersEvaluateAloneAndTheOthersSumOrMultiply) {
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
+    KFCurveNode* one = LayerAt(*node, 1, {10, 20, 30});
+    LayerAt(*node, 3, {100, 200, 300});
+    double out[4] = {-1, -1, -1, -1};
+    EXPECT_EQ(node->EvaluateSpecificLayer(out, KTime(0), 2), out) << "no layer 2";
+    EXPECT_EQ(out[0], -1.0);
+    EXPECT_EQ(node->EvaluateSpecificLayer(out, KTime(0), 3), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {100, 200, 300});
+    C(*one, 0).CandidateSet(KTime(0), 7.0);
+    node->CandidateEvaluateSpecificLayer(out, KTime(0), 1);
+    ExpectNear({out[0], out[1], out[2]}, {7, 20, 30});
+    node->EvaluateSpecificLayer(out, KTime(0), 1);
+    EXPECT_EQ(out[0], 10.0);
+    double sum[3] = {0, 0, 0};
+    node->EvaluateCurvesExceptLayerRecursiveAdd(sum, KTime(0), 1);
+    ExpectNear({sum[0], sum[1], sum[2]}, {101, 202, 303});
+
+    NodePtr scaling(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {2, 2, 2}));
+    LayerAt(*scaling, 1, {3, 3, 3});
+    LayerAt(*scaling, 2, {5, 5, 5});
+    double product[3] = {1, 1, 1};
+    scaling->EvaluateCurvesExceptLayerRecursiveMult(product, KTime(0), 2);
+    ExpectNear({product[0], product[1], product[2]}, {6, 6, 6});
+    // A rotation layer gives its own angles and ends after them.
+    NodePtr rotation(Vector("R", &KDataTypeLclRotation, KFCL_EULER_XYZ, {30, 0, 0}));
+    LayerAt(*rotation, 1, {0, 40, 0});
+    EXPECT_EQ(rotation->EvaluateSpecificLayer(out, KTime(0), 1), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {0, 40, 0}, 1e-5);
+}
+
+TEST(KFCurveNodeCandidate, LayerCandidatesAndTotalsAreReadBackAtTheWarpedTime) {
+    int layerEvents = 0;
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 1, 1}));
+    node->CallbackRegister(
+        [](KFCurveNode*, KFCurveNodeEvent* e, void* n) { *static_cast<int*>(n) += (e->mType & KFCURVENODEEVENT_LAYER) != 0; },
+        &layerEvents);
+    node->TimeWarpSet(DoublingWarp());
+    double values[3] = {4, 5, 6};
+    EXPECT_EQ(node->CandidateSetSpecificLayer(Sec(1.0), values, 2), values + 3);
+    EXPECT_GT(layerEvents, 0) << "layer 2 was made";
+    EXPECT_FALSE(node->IsCandidate());
+    KFCurveNode* layer = node->LayerGet(2);
+    ASSERT_NE(layer, nullptr);
+    double read[3];
+    KTime time;
+    EXPECT_EQ(layer->CandidateGetWithTime(read, time), read + 3);
+    ExpectNear({read[0], read[1], read[2]}, {4, 5, 6});
+    EXPECT_EQ(time, Sec(2.0));
+    // Keyless channels take the values as their own.
+    node->CandidateClear(2);
+    ExpectNear(Eval(*node, Sec(7.0)), {5, 6, 7});
+
+    std::vector<double> total = {9, 8, 7};
+    node->CandidateSet(Sec(1.0), total.data());
+    double four[4];
+    EXPECT_EQ(node->CandidateGetTotalCandidate(four, time), four + 4);
+    EXPECT_EQ(std::vector<double>(four, four + 3), total);
+    EXPECT_EQ(time, Sec(2.0));
+    EXPECT_TRUE(node->IsCandidate());
+}
+
+TEST(KFCurveNodeCandidate, SavedStateComesBackWholeAndDumpsNested) {
+    NodePtr node(Vector("V", nullptr, KFCL_ADD, 5));  // wider than four channels
+    double base[5] = {1, 2, 3, 4, 5}, layered[5] = {10, 20, 30, 40, 50};
+    node->CandidateSetSpecificLayer(Sec(1.0), base, 0);
+    node->CandidateSetSpecificLayer(Sec(1.0), layered, 1);
+    KFCurveNodeCandidateState state;
+    node->GetCandidateState(state);
+    node->CandidateClear(0, true);
+    for (int i = 0; i < 5; ++i) C(node, i).SetValue(0.0f);
+
+    node->SetCandidateState(state);
+    double read[5];
+    KTime time;
+    node->CandidateGetWithTime(read, time);
+    EXPECT_EQ(std::vector<double>(read, read + 5), std::vector<double>(base, base + 5));
+    EXPECT_EQ(time, Sec(1.0));
+    node->LayerGet(1)->CandidateGetWithTime(read, time);
+    EXPECT_EQ(read[4], 50.0);
+    EXPECT_FLOAT_EQ(C(node, 4).GetValue(), 5.0f);
+
+    const std::string text = state.Dump(1).Buffer();
+    EXPECT_EQ(text.rfind(" mSpecificCandidateMethod = 1\n mTotalCandidateMethod = 1\n"
+                         " mCandidateTotalValue = 0.000000, 0.000000, 0.000000, 0.000000\n",
+                         0),
+              0u);
+    EXPECT_NE(text.find(" mLayerState:\n   mSpecificCandidateMethod = 1\n"), std::string::npos);
+    EXPECT_NE(text.find(" mSubStates[4]:\n   mSpecificCandidateMethod = 1\n"), std::string::npos);
+    EXPECT_NE(text.find("   mCandidateSpecificValue = 5.000000\n   mFCurveValue = 5.000000\n"
+                        "   mCandidateSpecificTime = 1.000000\n"),
+              std::string::npos);
+    std::size_t records = 0;
+    for (std::size_t at = text.find("mSubStates["); at != std::string::npos; at = text.find("mSubStates[", at + 1))
+        ++records;
+    EXPECT_EQ(records, 10u) << "five channels in each layer";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -30,6 +31,101 @@ TEST(NodeKeys, IsKeyCountsEnabledChannelsWithinTheKeys) {
     NodePtr many(Vector("Many", nullptr, KFCL_NOLAYER, 6));
     KeyAll(many, 1, {0, 0, 0, 0, 0, 0});
     EXPECT_EQ(many->IsKey(one), 2);
+}
+
+TEST(NodeKeys, NextKeyTimesAndKeyCountsPerChannelAcrossLayers) {
+    NodePtr t = Translation();
+    Keys(C(t, 0), {{0, 0}, {1, 0}, {2, 0}});
+    Keys(C(t, 1), {{0.5, 0}});
+    Keys(C(*LayerAt(*t, 1), 0), {{3, 0}});
+    EXPECT_EQ(std::vector<int>({t->KeyGetCountOnChild(0), t->KeyGetCountOnChild(1), t->KeyGetCountOnChild(2),
+                                t->KeyGetCountOnChild(5)}),
+              std::vector<int>({4, 1, 0, 0}));
+
+    bool onlyY[] = {false, true, false};
+    const KTime tick(1);
+    const struct {
+        KTime from;
+        bool* mask;
+        KTime next;
+    } cases[] = {
+        {Sec(0.2), nullptr, Sec(0.5)},
+        {Sec(0.5), nullptr, Sec(1)},        // strictly after
+        {Sec(2), nullptr, Sec(2)},          // none (the layers are not looked at): the time itself
+        {Sec(0.2), onlyY, Sec(0.5)},
+        {Sec(0.5), onlyY, Sec(0.5)},
+        {Sec(1) - tick, nullptr, Sec(1)},   // a key one tick away is found, however long the segment
+    };
+    for (const auto& c : cases) EXPECT_EQ(t->GetNextKeyTime(c.from, c.mask), c.next) << c.from.Get();
+    EXPECT_EQ(t->GetPrevKeyTime(Sec(1) + tick), Sec(1));
+}
+
+TEST(NodeCopies, OneLayerCopiedOverTheWholeTimeLineOrWithoutKeysOverASpan) {
+    NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    Keys(C(t, 0), {{0, 5}, {1, 6}, {2, 7}});
+    LayerAt(*t, 2, {7, 7, 7});
+    t->SetRotationOrder(3);
+    std::vector<double> total = {9, 8, 7};
+    t->CandidateSet(Sec(0.5), total.data());
+    for (int i : {1, 2}) C(t, i).SetValue(static_cast<float>(i + 1));
+
+    NodePtr whole(t->SingleLayerCopy(KTime::MinusInfinite(), KTime::Infinite()));
+    EXPECT_STREQ(whole->GetName(), "T");
+    EXPECT_EQ(whole->GetDataType(), &KDataTypeLclTranslation);
+    EXPECT_EQ(std::vector<int>({whole->GetLayerType(), whole->GetLayerID(), whole->GetRotationOrder()}),
+              std::vector<int>({KFCL_ADD, 0, 3}));
+    EXPECT_EQ(whole->LayerGet(), nullptr) << "one layer only";
+    EXPECT_EQ(Times(C(whole, 0)), Secs({0, 1, 2}));
+    EXPECT_FLOAT_EQ(C(whole, 2).GetValue(), 3.0f);
+    double four[4];
+    KTime time;
+    whole->CandidateGetTotalCandidate(four, time);
+    EXPECT_TRUE(whole->IsCandidate());
+    EXPECT_EQ(std::vector<double>(four, four + 3), total);
+    EXPECT_EQ(time, Sec(0.5));
+
+    // Over a span, the curves' settings and the keys inside it.
+    NodePtr span(t->SingleLayerCopy(Sec(0.5), Sec(2)));
+    EXPECT_EQ(Times(C(span, 0)), Secs({1, 2}));
+    EXPECT_FLOAT_EQ(C(span, 1).GetValue(), 2.0f);
+    NodePtr layer(t->LayerGet(2)->SingleLayerCopy(KTime::MinusInfinite(), KTime::Infinite()));
+    EXPECT_EQ(layer->GetLayerID(), 2);
+    EXPECT_FLOAT_EQ(C(layer, 0).GetValue(), 7.0f);
+}
+
+TEST(NodeCreation, ChannelsFromADataTypeAndVectorArithmetic) {
+    const struct {
+        KDataType* type;
+        int layerType;
+        std::vector<std::string> children;
+    } cases[] = {
+        {&KDataTypeLclRotation, KFCL_EULER_XYZ, {"X", "Y", "Z"}},
+        {&KDataTypeLclScaling, KFCL_MULT, {"X", "Y", "Z"}},
+        {&KDataTypeLclTranslation, KFCL_ADD, {"X", "Y", "Z"}},
+        {&KDataTypeNumber, KFCL_ADD, {}},
+        {KDataTypeGet("Vector4"), KFCL_ADD, {"X", "Y", "Z", " "}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.type, nullptr);
+        NodePtr node(FCurveNodeCreateFromDataType(c.type, "Prop"));
+        SCOPED_TRACE(c.type->GetName());
+        EXPECT_STREQ(node->GetName(), "Prop");
+        EXPECT_EQ(node->GetDataType(), c.type);
+        EXPECT_EQ(node->GetLayerType(), c.layerType);
+        std::vector<std::string> names;
+        for (int i = 0; i < node->GetCount(); ++i) {
+            names.push_back(node->Get(i)->GetName());
+            EXPECT_EQ(node->Get(i)->GetDataType(), nullptr);
+            EXPECT_EQ(node->Get(i)->GetLayerType(), KFCL_NOLAYER);
+        }
+        EXPECT_EQ(names, c.children);
+    }
+
+    double a[3] = {1, 2, 3}, b[3] = {10, 20, 30}, out[3] = {0, 0, -1};
+    KVNAdd(a, a, b, 3);  // the result may be an operand
+    EXPECT_EQ(std::vector<double>(a, a + 3), (std::vector<double>{11, 22, 33}));
+    KVNScale(out, a, 0.5, 2);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{5.5, 11, -1}));
 }
 
 TEST(NodeKeys, ContinuousOffsetInWholeTurnsOrToTheOtherSolution) {

@@ -138,6 +138,38 @@ TEST_P(KFCurveNodeStore, UnknownChannelsAreSkippedOrCreatedAndSuffixesIgnored) {
     EXPECT_EQ(standalone->GetCount(), 2);
 }
 
+TEST_P(KFCurveNodeStore, TimeWarpsAreStoredByTheirNumberInTheRegistry) {
+    // Time warps belong to the nodes that hold them: the last one destroys them.
+    KFCurveNode* warp = KFCurveNodeCreate("TW", &KDataTypeTimeWarp);
+    KFCurveNode* unknown = KFCurveNodeCreate("Unknown", &KDataTypeTimeWarp);
+    NodePtr stranger(KFCurveNodeCreate("Other", &KDataTypeTimeWarp));
+    int number = -1;
+    EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, warp)) << "no registry";
+    KSet registry;
+    registry.Add(3, reinterpret_cast<kReference>(stranger.get()));
+    registry.Add(7, reinterpret_cast<kReference>(warp));
+    KFCurve_SetTWSet(&registry);
+    EXPECT_TRUE(KFCurve_FindNickNumberFromTW(number, warp));
+    EXPECT_EQ(number, 7);
+    EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, nullptr));
+    EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, unknown));
+    EXPECT_EQ(number, 7);
+
+    // A registered warp is written by number and found again on reading; one
+    // the registry does not hold is not written.
+    NodePtr take = Root(Translation());
+    take->Get(0)->TimeWarpSet(warp);
+    take->Get(0)->Get(2)->TimeWarpSet(unknown);
+    file.Write([&](KZeq& zeq) { take->Get(0)->ZeqStore(&zeq, false, true, true, "Channel", true, false); });
+    NodePtr read = Root(Translation());
+    file.ReadTake(read.get());
+    EXPECT_EQ(read->Get(0)->TimeWarpGet(), warp);
+    EXPECT_EQ(read->Get(0)->Get(2)->TimeWarpGet(), nullptr);
+    take.reset();
+    read.reset();
+    KFCurve_SetTWSet(nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveNodeStore, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Binary" : "Ascii");

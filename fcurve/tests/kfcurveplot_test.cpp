@@ -89,6 +89,16 @@ TEST(LayerAlgebra, InversesAreFiniteOperandsMayBeTheResultAndUnknownTypesWriteNo
     ExpectNear(std::vector<double>(angles, angles + 3), {0, 0, 90});
 }
 
+TEST(LayerAlgebra, QuaternionLayersComposeByTheHamiltonProductInOrder) {
+    NodePtr node(Channels(KFCL_QUAT, 4));
+    const double h = std::sqrt(0.5);
+    double z90[4] = {0, 0, h, h}, x90[4] = {h, 0, 0, h}, r[4];
+    AddValuesAlongLayerType_KFCL_QUAT(node.get(), r, z90, x90);
+    ExpectNear(std::vector<double>(r, r + 4), {0.5, 0.5, 0.5, 0.5}, 1e-12);
+    AddValuesAlongLayerType(node.get(), z90, x90, z90);  // into an operand, the other order
+    ExpectNear(std::vector<double>(z90, z90 + 4), {0.5, -0.5, 0.5, 0.5}, 1e-12);
+}
+
 TEST(LayerChain, SolvingAndEvaluationTakeOnlyTheListedLayersOfTheChain) {
     NodePtr node(Channels(KFCL_ADD, 1, 1.0f));
     for (int id : {1, 2, 4}) C(*LayerAt(*node, id), 0).SetValue(static_cast<float>(10 * id));
@@ -270,6 +280,33 @@ TEST_F(DetailPass, FidelityInsertsKeysWhereTheSparseCurveStraysWithOrWithoutOffs
         for (int i = 0; i < curve.KeyGetCount(); ++i)
             EXPECT_TRUE(std::isfinite(curve.KeyGetLeftDerivative(i)) && std::isfinite(curve.KeyGetRightDerivative(i)));
     }
+}
+
+TEST_F(DetailPass, BreakingTangentsGivesTheSparseKeysTheSlopesOfTheFullSampling) {
+    Keys(Sparse(), {{0, 0}, {0.5, 1}, {1, 0}});  // auto keys round the corner off
+    ASSERT_GT(Sparse().Evaluate(Sec(0.25)), 0.6f);
+    KFCURVE_BreakTangents(sparse.get(), full.get(), KTime(0), 1.0);  // no offset: nothing
+    KFCURVE_BreakTangents(sparse.get(), full.get(), kOffset, 3.0);   // a corner within the tolerance
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Sparse().KeyGetPtr(i)->GetTangeantMode(), kAuto) << i;
+
+    KFCURVE_BreakTangents(sparse.get(), full.get(), kOffset, 1.0);
+    EXPECT_EQ(Sparse().KeyGetPtr(1)->GetTangeantMode(), kUserBreak);
+    EXPECT_NEAR(Sparse().KeyGetLeftDerivative(1), 2.0, 1e-3);
+    EXPECT_NEAR(Sparse().KeyGetRightDerivative(1), -2.0, 1e-3);
+    for (int k = 0; k <= 16; ++k)
+        EXPECT_NEAR(Sparse().Evaluate(Sec(k / 16.0)), full->FCurveGet()->Evaluate(Sec(k / 16.0)), 1e-3) << k;
+
+    // Channels pair by index; trees of different widths are left alone.
+    NodePtr pair(Channels(KFCL_ADD, 2)), fullPair(Channels(KFCL_ADD, 2)), wider(Channels(KFCL_ADD, 3));
+    for (int c = 0; c < 2; ++c) {
+        Keys(Curve(pair.get(), c), {{0, 0}, {0.5, c ? 1.0f : 0.0f}, {1, 0}});
+        Keys(Curve(fullPair.get(), c), {{0, 0}, {0.5, c ? 1.0f : 0.0f}, {1, 0}}, kLinear);
+    }
+    KFCURVE_BreakTangents(pair.get(), wider.get(), kOffset, 1.0);
+    EXPECT_EQ(Curve(pair.get(), 1).KeyGetPtr(1)->GetTangeantMode(), kAuto);
+    KFCURVE_BreakTangents(pair.get(), fullPair.get(), kOffset, 1.0);
+    EXPECT_EQ(Curve(pair.get(), 0).KeyGetPtr(1)->GetTangeantMode(), kAuto) << "a flat channel keeps its keys";
+    EXPECT_EQ(Curve(pair.get(), 1).KeyGetPtr(1)->GetTangeantMode(), kUserBreak);
 }
 
 // ---- Writing the result -----------------------------------------------------------------

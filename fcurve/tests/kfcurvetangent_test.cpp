@@ -237,3 +237,63 @@ INSTANTIATE_TEST_SUITE_P(
                       KindChange{"SelectedToUser", false, kUser, {2, 3}, {3}},
                       KindChange{"ToCubic", true, kCubic, {}, {5, 6}}),
     [](const ::testing::TestParamInfo<KindChange>& info) { return std::string(info.param.name); });
+
+TEST_F(KFCurveTangentTest, IncrementsAndBundlesReachOnlyTheSideThatHoldsTheTangent) {
+    BuildThree(kUserBreak);
+    curve.KeyIncRightDerivative(1, 1.5f);
+    curve.KeyIncLeftDerivative(1, -2.0f);
+    EXPECT_EQ(Derivatives(curve, 1), (Floats{-2.0f, 1.5f}));
+    EXPECT_EQ(Derivatives(curve, 0), (Floats{0.0f, 0.0f}));
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(Summary(log.events[1]), (std::vector<int>{KFCURVEEVENT_KEY, 1, 1, 1}));
+    // No side beyond the ends: nothing, and nothing heard.
+    curve.KeyIncRightDerivative(2, 5.0f);
+    curve.KeyIncLeftDerivative(0, 5.0f);
+    EXPECT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(Derivatives(curve, 2), (Floats{0.0f, 0.0f}));
+    // An auto key's slot holds its auto parameter: unchanged, but the edit is heard.
+    BuildThree(kAuto);
+    curve.KeyIncRightDerivative(0, 3.0f);
+    EXPECT_EQ(Slot(0, KFCURVEKEY_RIGHT_DERIVATIVE), 0.0f);
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_KEY, 0, 0, 1}));
+
+    KFCurveTangeantInfo info;
+    info.mDerivative = 4.0f;
+    info.mWeight = 0.5f;
+    info.mWeighted = true;
+    info.mVelocity = 0.25f;
+    info.mHasVelocity = true;
+    info.mAuto = 40.0f;
+    BuildThree(kUserBreak);
+    curve.KeySetRightDerivativeInfo(1, info);
+    EXPECT_EQ(Derivatives(curve, 1), (Floats{0.0f, 4.0f}));
+    EXPECT_TRUE(curve.KeyIsRightTangeantWeighted(1) && curve.KeyIsRightTangeantVelocity(1));
+    EXPECT_NEAR(curve.KeyGetRightTangeantWeight(1), 0.5f, 1e-4);
+    EXPECT_NEAR(curve.KeyGetRightTangeantVelocity(1), 0.25f, 1e-3);  // stored in steps of 1/9999
+    EXPECT_FALSE(curve.KeyIsLeftTangeantWeighted(1));
+    // An auto key takes the bundle's auto parameter; the last key only that, silently.
+    BuildThree(kAuto);
+    curve.KeySetRightDerivativeInfo(0, info);
+    curve.KeySetRightDerivativeInfo(2, info);
+    EXPECT_EQ(std::vector<float>({Slot(0, KFCURVEKEY_RIGHT_DERIVATIVE), Slot(2, KFCURVEKEY_RIGHT_DERIVATIVE)}),
+              (Floats{40.0f, 40.0f}));
+    EXPECT_TRUE(std::all_of(log.events.begin(), log.events.end(),
+                            [](const KFCurveEvent& e) { return e.mKeyIndexStop <= 0; }));
+    BuildThree(kUserBreak);
+    curve.KeySetRightDerivativeInfo(2, info);
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_EQ(Slot(2, KFCURVEKEY_RIGHT_DERIVATIVE), 0.0f);
+}
+
+TEST_F(KFCurveTangentTest, HidingTangentsClearsTheirVisibilityAsASelectionChange) {
+    BuildThree();
+    curve.KeyGetPtr(0)->SetTangeantVisibility(KFCURVE_TANGEANT_VISIBILITY_ALL);
+    curve.KeyGetPtr(2)->SetTangeantVisibility(0x00100000);
+    const int values = curve.GetValuesUpdateId();
+    const int all = curve.GetUpdateId();
+    curve.KeyTangeantHide();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(curve.KeyGetPtr(i)->GetTangeantVisibility(), 0u) << i;
+    EXPECT_EQ(log.Single(), (std::vector<int>{KFCURVEEVENT_SELECTION, -1, -1, 1}));
+    EXPECT_EQ(curve.GetValuesUpdateId(), values);
+    EXPECT_EQ(curve.GetUpdateId(), all + 0x10000);
+}

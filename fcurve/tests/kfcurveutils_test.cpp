@@ -48,6 +48,65 @@ TEST_F(KFCurveUtilsTest, CompareCurveTellsEveryDifference) {
 
 }
 
+TEST_F(KFCurveUtilsTest, GlobalModesAreTheUnionOfTheKeysAndMixturesAreReported) {
+    KFCurve curve;
+    unsigned int mode = 99;
+    EXPECT_FALSE(KFCurveUtils::GetGlobalInterpolation(mode, curve));
+    EXPECT_EQ(mode, 0u);
+    EXPECT_EQ(KFCurveUtils::GetLastErrorID(), KFCurveUtils::eNoKey);
+    EXPECT_STREQ(KFCurveUtils::GetLastErrorString(), "KFCurveFilter, No key to be filtered.");
+
+    // Auto then auto-break: 0x100 | 0x900 is the later key's mode, no mixture.
+    KFCurveUtils::GetError().ClearLastError();
+    Add(curve, 0, MakeKey(0, kCubic, KFCURVE_TANGEANT_AUTO));
+    Add(curve, 1, MakeKey(0, kCubic, KFCURVE_TANGEANT_AUTO_BREAK));
+    EXPECT_TRUE(KFCurveUtils::GetGlobalTangeant(mode, curve));
+    EXPECT_EQ(mode, unsigned(KFCURVE_TANGEANT_AUTO_BREAK));
+    EXPECT_TRUE(KFCurveUtils::GetGlobalInterpolation(mode, curve));
+    EXPECT_EQ(mode, kCubic);
+    EXPECT_EQ(KFCurveUtils::GetLastErrorID(), -1);
+    // A later auto key is a mixture; the walk goes on and answers the union.
+    Add(curve, 2, MakeKey(0, kCubic, KFCURVE_TANGEANT_AUTO));
+    Add(curve, 3, MakeKey(0, kLinear));
+    EXPECT_TRUE(KFCurveUtils::GetGlobalTangeant(mode, curve));
+    EXPECT_STREQ(KFCurveUtils::GetLastErrorString(), "KFCurveFilter, No single tangeant mode.");
+    EXPECT_TRUE(KFCurveUtils::GetGlobalInterpolation(mode, curve));
+    EXPECT_EQ(mode, kCubic | kLinear);
+    EXPECT_EQ(KFCurveUtils::GetLastErrorID(), KFCurveUtils::eMultipleInterpolation);
+    EXPECT_STREQ(KFCurveUtils::GetLastErrorString(), "KFCurveFilter, No single interpolation type.");
+}
+
+TEST_F(KFCurveUtilsTest, OffsetsOutsideTheKeysAndTreeConversion) {
+    KFCurve curve;
+    KTime t = Sec(5);
+    EXPECT_EQ(KFCurveUtils::FindTimeOffsetBefore(curve, t), KTime(0));
+    Ramp(curve);  // keys at 0 to 2 s
+    const double times[] = {-1, 0, 1, 2, 3.5};
+    const double before[] = {1, 0, 0, 0, 0}, after[] = {0, 0, 0, 0, -1.5};
+    for (int k = 0; k < 5; ++k) {
+        KTime time = Sec(times[k]);
+        EXPECT_EQ(KFCurveUtils::FindTimeOffsetBefore(curve, time), Sec(before[k])) << times[k];
+        EXPECT_EQ(KFCurveUtils::FindTimeOffsetAfter(curve, time), Sec(after[k])) << times[k];
+    }
+
+    // Every key of every curve of the tree, children included; linear keys
+    // become cubic with default weights.
+    NodePtr tree(TransformNode());
+    Ramp(C(*tree->Get(0), 1));
+    Keys(C(*tree->Get(2), 2), {{0, 1}}, kConstant);
+    KFCurve& ramp = C(*tree->Get(0), 1);
+    KFCurveKey weighted = MakeKey(3, kLinear, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_ALL, 0.1f, 0.9f);
+    weighted.SetTime(Sec(1));
+    ASSERT_EQ(ramp.KeySet(1, weighted), 0);
+    ASSERT_EQ(ramp.KeyGetPtr(1)->GetTangeantWeightMode(), unsigned(KFCURVE_WEIGHTED_ALL));
+    KFCurveUtils::ConvertCurveInterpolationRecursive(kCubic, KFCURVE_TANGEANT_USER, *tree);
+    for (KFCurve* c : {&ramp, &C(*tree->Get(2), 2)})
+        for (int i = 0; i < c->KeyGetCount(); ++i) EXPECT_EQ(Kind(*c, i), kCubic | KFCURVE_TANGEANT_USER) << i;
+    EXPECT_EQ(ramp.KeyGetPtr(1)->GetTangeantWeightMode(), unsigned(KFCURVE_WEIGHTED_NONE));
+    EXPECT_FLOAT_EQ(ramp.KeyGetRightTangeantWeight(1), KFCURVE_DEFAULT_WEIGHT);
+    EXPECT_EQ(Values(ramp), (std::vector<float>{0, 3, 20}));
+}
+
 // ---- Conversion --------------------------------------------------------------
 
 TEST_F(KFCurveUtilsTest, ConvertSamplesChangedSegmentsEveryPeriod) {
