@@ -26,6 +26,10 @@ case $target in
     htr_fuzz) for f in "$data"/htr/*; do prefixed 1 "$f" "sample-$(basename "$f")"; done ;;
     bvh_fuzz) for f in "$data"/bvh/*.bvh; do cp "$f" "$out/sample-$(basename "$f")"; done ;;
     dxf_fuzz) for f in "$data"/dxf/*; do prefixed 3 "$f" "sample-$(basename "$f")"; done ;;
+    3ds_fuzz)
+        for f in "$data"/3ds/*; do
+            case $f in *.3ds|*.3DS) cp "$f" "$out/sample-$(basename "$f")" ;; esac
+        done ;;
     mtl_fuzz) for f in "$data"/obj/*.mtl; do cp "$f" "$out/sample-$(basename "$f")"; done ;;
     obj_fuzz)
         for f in "$data"/obj/*.obj; do

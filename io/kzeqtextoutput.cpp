@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "io/kzeqtextscan.h"
+
 namespace zeqsdk_400 {
 
 void KZeqTextOutput::Reset(std::FILE* file) {
@@ -69,6 +71,29 @@ bool KZeqTextOutput::Flush() {
 void KZeqTextOutput::Fail(int error) {
     mFailed = true;
     mFailure = error ? std::strerror(error) : "write error";
+}
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return text;
+}
+
+}  // namespace
+
+std::string KZeqWordNames::Give(std::string_view name) {
+    std::string word(name);
+    for (char& c : word)
+        if (ZeqIsBlank(c)) c = '_';
+    auto given = mGiven.emplace(Upper(word), 0);
+    if (given.second) return word;
+    long long& count = given.first->second;
+    std::string numbered;
+    do numbered = word + std::to_string(++count);
+    while (!mGiven.emplace(Upper(numbered), 0).second);
+    return numbered;
 }
 
 }  // namespace zeqsdk_400

@@ -2,7 +2,9 @@
 #define ZEQ_IO_KZEQTEXTOUTPUT_H
 
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "base/kstring.h"
 
@@ -48,6 +50,20 @@ private:
     std::size_t mUsed = 0;
     bool mFailed = false;
     KString mFailure;
+};
+
+// Names for text formats whose readers take a name up to its first blank and
+// compare names without regard to case (OBJ groups and materials, DXF layers):
+// every blank becomes '_', so that the name reads back whole, and a name that
+// would then read back as one given out before takes a number ("a b", then
+// "a_b" or "A B", give a_b and a_b1), so that distinct objects stay distinct.
+class KZeqWordNames {
+public:
+    std::string Give(std::string_view name);
+    void Clear() { mGiven.clear(); }
+
+private:
+    std::unordered_map<std::string, long long> mGiven;  // upper case -> last number tried on it
 };
 
 }  // namespace zeqsdk_400

@@ -188,6 +188,8 @@ bool KZeqReader3DS::FetchRecords() {
     if (Stop3ds() || !mDatabase) return false;
     CreateDatabase3ds(mFile, mDatabase);
     if (Stop3ds()) return false;
+    // The toolkit keeps a file of any other kind as a bare top chunk: no 3DS file.
+    if (GetDatabaseType3ds(mDatabase) == 0) return false;
     InitMeshSet3ds(&mMeshSet);
     if (Stop3ds() || !mMeshSet) return false;
     GetMeshSet3ds(mDatabase, &mMeshSet);

@@ -101,6 +101,13 @@ void KZeqWriterDxf::GroupReal(int code, double value) {
     mOut.Fixed(value) << "\n";
 }
 
+const std::string& KZeqWriterDxf::Layer(const KZeqNode* node) {
+    auto layer = mLayers.find(node);
+    if (layer == mLayers.end())
+        layer = mLayers.emplace(node, mLayerNames.Give(node->GetNameWithoutNameSpacePrefix().Buffer())).first;
+    return layer->second;
+}
+
 bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
     mWritten = false;
     if (!options || !options->Is(KStreamOptionsDxf::ClassId)) {
@@ -116,6 +123,8 @@ bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
     mEvaluateDeformations = dxf.GetOption(KStreamOptionsBase::eEVALUATE_DEFORMATIONS) == 1;
     KZeqNode* root = scene.GetRootNode();
     const int children = root->GetChildCount(true);
+    mLayerNames.Clear();
+    mLayers.clear();
 
     Group(999, "Vonex Zeq DXF");
     Group(0, "SECTION"), Group(2, "HEADER");
@@ -165,7 +174,7 @@ void KZeqWriterDxf::WriteLayerTable(KZeqNode* start, bool recursive) {
         const int materials = mesh->GetMaterialCount(0);
         const int color = materials > 0 ? ColorIndex(mesh->GetMaterial(materials - 1)) : 0;
         Group(0, "LAYER");
-        Group(2, node->GetNameWithoutNameSpacePrefix().Buffer());
+        Group(2, Layer(node).c_str());
         GroupInt(70, 0);
         GroupInt(62, node->GetVisibility() ? color : -color);
         Group(6, "CONTINUOUS");
@@ -187,7 +196,7 @@ void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
             if (!indices || at < 0 || at >= indices->GetCount() || materials == 0) return nullptr;
             return mesh->GetMaterial((*indices)[at]);
         };
-        const KString name = node->GetNameWithoutNameSpacePrefix();
+        const KString name = Layer(node).c_str();
         const KZeqXMatrix global(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
                                  node->GetGlobalS(KZeqNode::eSOURCE_SET));
 

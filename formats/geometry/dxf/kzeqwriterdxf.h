@@ -2,6 +2,8 @@
 #define ZEQ_FORMATS_GEOMETRY_DXF_KZEQWRITERDXF_H
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 #include "base/kstring.h"
 #include "fileio/kfilereplacement.h"
@@ -38,6 +40,8 @@ private:
     // One node, then its subtree when asked.
     void WriteLayerTable(KZeqNode* node, bool recursive);
     void WritePolyfaceMesh(KZeqNode* node, bool recursive);
+    // The node's layer name, given on first use.
+    const std::string& Layer(const KZeqNode* node);
     // A group code right-aligned in three characters, then its value.
     void Group(int code, const char* value);
     void GroupInt(int code, int value);
@@ -51,6 +55,9 @@ private:
     KZeqTextOutput mOut;
     bool mForceTriangulation = true;
     bool mEvaluateDeformations = true;
+    // Each mesh node's layer: one word, told apart from the others by the reader.
+    KZeqWordNames mLayerNames;
+    std::unordered_map<const KZeqNode*, std::string> mLayers;
 };
 
 }  // namespace zeqsdk_400

@@ -12,6 +12,7 @@
 #include "fileio/kpath.h"
 #include "formats/geometry/deform/kzeqdeformation.h"
 #include "io/kstreamoptionsobj.h"
+#include "io/kzeqtextscan.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -59,6 +60,14 @@ void WriteValues(KZeqTextOutput& out, const char* keyword, std::initializer_list
 
 // The name of an object without its namespace prefix.
 KString PlainName(const KZeqObject& object) { return object.GetNameWithoutNameSpacePrefix(); }
+
+// A name as the word of a statement: blanks go in KZeqWordNames, and a
+// backslash at its end would join the next line to the statement.
+std::string StatementWord(const KString& name) {
+    std::string word(name.Buffer());
+    if (!word.empty() && word.back() == '\\') word.back() = '_';
+    return word;
+}
 
 // The normals of a mesh laid out as the file will hold them: one per control
 // point, polygon vertex, polygon or one for all, as the mesh maps them.
@@ -206,9 +215,7 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
             mOut << "mtllib " << ExtractFileName(mMtlPath.Buffer(), true).Buffer() << "\n\n";
         else
             mMessage += KString("Unable to create material file \"") + mMtlPath + "\".\n";
-        KName name("default");
-        mRenamer.Rename(name);
-        mDefaultMaterial = mManager.CreateKZeqMaterial(name.GetCurrentName());
+        mDefaultMaterial = mManager.CreateKZeqMaterial(mMaterialNames.Give("default").c_str());
     }
 
     // Depth first in child order, with a stack of its own.
@@ -250,6 +257,9 @@ bool KZeqWriterObj::CreateMaterialFile() {
     // Only the file name is lower-cased: the directories are what they are.
     KString name = ChangeFileExtension(ExtractFileName(mPath.Buffer(), true).Lower().Buffer(), ".mtl");
     if (name == ExtractFileName(mPath.Buffer(), true)) name += ".mtl";
+    // "mtllib" names its libraries one word each.
+    for (char* c = name.Buffer(); *c; ++c)
+        if (ZeqIsBlank(*c)) *c = '_';
     mMtlPath = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.Buffer());
     if (mMtlReplacement.Begin(mMtlPath.Buffer())) mMtlFile = std::fopen(mMtlReplacement.GetTemporaryPath(), "wb");
     if (!mMtlFile) {
@@ -283,14 +293,8 @@ int KZeqWriterObj::FindObjMaterial(KZeqMaterial* material, KZeqTexture* texture)
 void KZeqWriterObj::UseMaterial(KZeqMaterial* material, KZeqTexture* texture) {
     int index = FindObjMaterial(material, texture);
     if (index < 0) {
-        KString base = PlainName(*material);
-        if (material != mDefaultMaterial) {
-            const int blank = base.Find(' ');
-            if (blank >= 0) base.Buffer()[blank] = '_';
-        }
-        KName name(base.Buffer());
-        mRenamer.Rename(name);
-        mMaterials.push_back(KObjMaterial{material, texture, KString(name.GetCurrentName())});
+        const std::string name = mMaterialNames.Give(StatementWord(PlainName(*material)));
+        mMaterials.push_back(KObjMaterial{material, texture, KString(name.c_str())});
         index = static_cast<int>(mMaterials.size()) - 1;
         WriteMaterial(mMaterials.back().mName.Buffer(), material, texture);
     }
@@ -370,7 +374,7 @@ void KZeqWriterObj::WriteNode(KZeqNode* node) {
     const KZeqXMatrix global(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
                              node->GetGlobalS(KZeqNode::eSOURCE_SET));
     const KZeqXMatrix normalTransform = global.Inverse().Transpose();
-    mOut << "g " << PlainName(*node).Buffer() << "\n";
+    mOut << "g " << mGroupNames.Give(StatementWord(PlainName(*node))) << "\n";
 
     // Deformation works on copies: the scene keeps its rest shape.
     const bool deform = mEvaluateDeformations && (mesh->GetShapeCount() > 0 || mesh->GetLinkCount() > 0);

@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "base/kname.h"
 #include "base/kstring.h"
 #include "fileio/kfilereplacement.h"
 #include "io/kzeqio.h"
@@ -86,7 +85,9 @@ private:
     int mNextNormal = 1;
     KZeqMaterial* mDefaultMaterial = nullptr;
     std::vector<KObjMaterial> mMaterials;
-    KNumberRenamingStrategy mRenamer;
+    // Material entries and groups, each name one word the reader tells apart.
+    KZeqWordNames mMaterialNames;
+    KZeqWordNames mGroupNames;
     bool mFailed = false;
 };
 

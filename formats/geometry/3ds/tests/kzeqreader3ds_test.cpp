@@ -460,6 +460,30 @@ TEST_F(Reader3dsTest, AnimOffTakesTheFirstKeyOnly) {
 
 // ---- Bad files -----------------------------------------------------------------------------
 
+// A file whose top chunk is none of mesh file, project and material library
+// is refused, the scene untouched; an empty one of the three kinds reads.
+TEST_F(Reader3dsTest, ForeignFilesAreRefused) {
+    File3dsBuilder file;
+    ASSERT_TRUE(Import3ds(Triangle(file)));
+    const int nodes = mManager.GetKZeqNodeCount(), rootChildren = mScene->GetRootNode()->GetChildCount();
+    const auto Chunk = [](std::uint16_t tag) {
+        return std::string{static_cast<char>(tag & 0xFF), static_cast<char>(tag >> 8), 6, 0, 0, 0};
+    };
+    for (const std::string& bytes : {std::string("solid cube\nfacet normal 0 0 1\n"), Chunk(0x1234)}) {
+        const std::string path = Path("foreign.3ds");
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_FALSE(Import3ds(path)) << bytes;
+        EXPECT_EQ(mError, KZeqIO::eFileCorrupted);
+        EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
+        EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), rootChildren);
+    }
+    for (std::uint16_t tag : {0x4D4D, 0xC23D, 0x3DAA}) {
+        const std::string path = Path("bare.3ds");
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << Chunk(tag);
+        EXPECT_TRUE(Import3ds(path, nullptr, mManager.CreateKZeqScene())) << tag;
+    }
+}
+
 class BadFile3dsTest : public Reader3dsTest, public testing::WithParamInterface<int> {};
 
 // Cut at every length, or with bytes flipped: the read fails or succeeds,

@@ -193,6 +193,66 @@ TEST_F(Motion3dsTest, TargetCameraAnimPerFrame) {
 #endif
 }
 
+// Meshes under a camera, under a spotlight (a camera or spotlight and its
+// target share one name) and under a mesh whose name holds a dot: lib3ds and
+// our reader link each to that node, never to a target, and place it where
+// the scene does.
+TEST_F(Motion3dsTest, ChildrenOfCamerasSpotlightsAndDottedNamesKeepTheirParents) {
+    KZeqNode* camera = AddNode("Cam");
+    AddCamera(camera);
+    camera->SetDefaultT(KZeqVector4(5, 2, -3, 0));
+    LinearKeys(Take(camera)->GetTranslationX(), {{0, 5}, {10, 15}});
+    KZeqNode* spot = AddNode("Spot");
+    AddLight(spot, KZeqLight::eSPOT);
+    spot->SetDefaultT(KZeqVector4(-4, 6, 1, 0));
+    KZeqNode* dotted = AddNode("Cube.001");
+    AddQuad(dotted);
+    dotted->SetDefaultT(KZeqVector4(0, 0, 7, 0));
+    const std::vector<std::pair<KZeqNode*, const char*>> children = {
+        {AddNode("UnderCam", camera), "Cam"}, {AddNode("UnderSpot", spot), "Spot"}, {AddNode("UnderDot", dotted), "Cube.00"}};
+    for (const auto& child : children) {
+        AddQuad(child.first);
+        child.first->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+    }
+    const std::string path = WriteScene(NoRescale());
+
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import3ds(path, NoRescale(), back));
+    for (const auto& child : children) {
+        KZeqNode* read = Find(Plain(child.first->GetName()), back);
+        ASSERT_TRUE(read && read->GetParent()) << child.second;
+        EXPECT_EQ(Plain(read->GetParent()->GetName()), child.second);
+        for (long long f = 0; f <= 10; f += 5)
+            ExpectNear(Position(read, f), Position(child.first, f), 1e-4, child.second);
+    }
+#ifdef ZEQ_HAVE_LIB3DS
+    h::Scene peer;
+    ASSERT_TRUE(h::Load(path, peer));
+    std::vector<h::Frame> frames;
+    ASSERT_TRUE(h::Evaluate(path, {0.0f, 5.0f, 10.0f}, frames));
+    for (const auto& child : children) {
+        const std::string name = Plain(child.first->GetName());
+        const h::Node* node = nullptr;
+        for (const h::Node& n : peer.nodes)
+            if (n.type == h::ObjectNode && n.name == name) node = &n;
+        ASSERT_NE(node, nullptr) << name;
+        const h::Node* parent = nullptr;
+        for (const h::Node& n : peer.nodes)
+            if (n.id == node->parentId) parent = &n;
+        ASSERT_NE(parent, nullptr) << name;
+        EXPECT_EQ(parent->name, child.second);
+        EXPECT_NE(parent->type, h::TargetNode) << name;
+        for (const h::Frame& frame : frames)
+            for (const h::NodeValues& values : frame.nodes) {
+                if (values.type != h::ObjectNode || values.name != name) continue;
+                const KZeqVector4 p = Position(child.first, static_cast<long long>(frame.frame));
+                const double scene[3] = {values.matrix[3][0], values.matrix[3][2], -values.matrix[3][1]};
+                for (int a = 0; a < 3; ++a) EXPECT_NEAR(p[a], scene[a], 1e-3) << name << " " << frame.frame;
+            }
+    }
+#endif
+}
+
 // ---- Edge cases of the conversions ---------------------------------------------------------
 
 TEST_F(Motion3dsTest, SpotWithoutTargetAtTheOriginAimsDown) {

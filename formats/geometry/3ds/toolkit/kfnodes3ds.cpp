@@ -19,7 +19,8 @@ namespace {
 
 nodeinfo3ds* gTail = nullptr;
 // Lookups over the list, made once it is complete: first element per id, and
-// first element per "name" (no instance) or "name\x01instance".
+// first element per "name" (no instance) or "name\x01instance", where a camera
+// or spotlight goes before its target of the same name.
 bool gIndexed = false;
 std::unordered_map<std::int16_t, nodeinfo3ds*> gById;
 std::unordered_map<std::string, nodeinfo3ds*> gByName;
@@ -33,13 +34,18 @@ std::string NameKey(const char* name, const char* instance) {
     return key;
 }
 
+bool IsTarget(const nodeinfo3ds* node) { return node->tag == 0xB004 || node->tag == 0xB006; }
+
 void Index() {
     if (gIndexed) return;
     gById.clear();
     gByName.clear();
     for (nodeinfo3ds* n = nodeList; n; n = n->next) {
         gById.emplace(n->id, n);
-        gByName.emplace(NameKey(n->name, n->instance), n);
+        // A target is written before its camera or spotlight: a child naming
+        // that name means the camera or spotlight.
+        auto named = gByName.emplace(NameKey(n->name, n->instance), n);
+        if (!named.second && IsTarget(named.first->second) && !IsTarget(n)) named.first->second = n;
     }
     gIndexed = true;
 }
@@ -265,14 +271,13 @@ nodeinfo3ds* findObjNodeByName(const char* name) {
     if (!name) return nullptr;
     Index();
     const char* dot = std::strchr(name, '.');
-    std::string key;
-    if (dot) {
-        if (!dot[1]) return nullptr;  // an empty instance matches no element
-        key = NameKey(std::string(name, dot).c_str(), dot + 1);
-    } else {
-        key = name;
+    if (dot && dot[1]) {  // an empty instance matches no element
+        auto it = gByName.find(NameKey(std::string(name, dot).c_str(), dot + 1));
+        if (it != gByName.end()) return it->second;
     }
-    auto it = gByName.find(key);
+    // A name that holds a dot of its own ("Cube.001") without being name and
+    // instance is a plain name.
+    auto it = gByName.find(name);
     return it == gByName.end() ? nullptr : it->second;
 }
 

@@ -41,6 +41,8 @@ void addToNodeList(chunk3ds* node);
 void ParseDb(database3ds* db);
 void checkListNodeIds();
 nodeinfo3ds* findNodeById(std::int16_t id);
+// "name.instance" or a plain name (also one that holds a dot); of a camera or
+// spotlight and its target, which share a name, the camera or spotlight.
 nodeinfo3ds* findObjNodeByName(const char* name);
 void PrintNodeList(std::FILE* out);
 void PrintHierarchy(std::FILE* out);

@@ -199,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(Files, DxfBadInputTest,
                          testing::Values(BadCase{"InTheEntities", Cut(kComplete, "3DFACE")},
                                          BadCase{"InTheTables", Cut(kComplete, "ENDTAB")},
                                          BadCase{"InABlock", Cut(kComplete, "ENDBLK")},
-                                         BadCase{"AfterAGroupCode", Cut(kComplete, "ENDSEC\n0\nEOF")}),
+                                         BadCase{"AfterAGroupCode", Cut(kComplete, "ENDSEC\n0\nEOF")},
+                                         BadCase{"NotADxfFile", "solid cube\n  facet normal 0 0 1\nendsolid\n"}),
                          [](const testing::TestParamInfo<BadCase>& info) { return info.param.mName; });
 
 TEST_F(DxfTest, FilesWithoutEntities) {

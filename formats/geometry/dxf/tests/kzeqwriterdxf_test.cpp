@@ -150,6 +150,33 @@ TEST_F(DxfWriterTest, RoundTrip) {
     EXPECT_EQ(triangles, Mesh("Patch")->GetPolygonCount());
 }
 
+// Layer names are one word each (values are read up to a blank), and names
+// that would then read back alike (blank or underscore, case) are numbered:
+// every mesh comes back as its own node.
+TEST_F(DxfWriterTest, NamesWithBlanksStayApart) {
+    const char* names[] = {"Qu der01", "Qu der02", "Qu_der01", "qu\tder02", "Torus Knot"};
+    for (int i = 0; i < 5; ++i) {
+        std::vector<KZeqVector4> points = kTriangle;
+        for (KZeqVector4& p : points) p[0] += 100.0 * i;
+        AddMesh(names[i], points, {{0, 1, 2}});
+    }
+    const Pairs pairs = Parse(WriteDxf());
+    std::vector<std::string> layers;
+    for (int i = 0; i < 5; ++i) layers.push_back(Values(pairs, "LAYER", 2, i).at(0));
+    EXPECT_EQ((std::vector<std::string>{"Qu_der01", "Qu_der02", "Qu_der011", "qu_der021", "Torus_Knot"}), layers);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(std::vector<std::string>{layers[i]}, Values(pairs, "POLYLINE", 8, i));
+    mScene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(mDir / "out.dxf", KZeqImporter::eAUTOCAD_DXF, [](KStreamOptionsBase& options) {
+        options.SetOption(KStreamOptionsBase::eCREATE_REFERENCE_NODE, 0);
+    }));
+    ASSERT_EQ(5, mScene->GetRootNode()->GetChildCount());
+    for (int i = 0; i < 5; ++i) {
+        KZeqMesh* mesh = Mesh(layers[i].c_str());
+        ASSERT_TRUE(mesh && mesh->GetPolygonCount() == 1) << layers[i];
+        EXPECT_DOUBLE_EQ(1.0 + 100.0 * i, mesh->GetControlPoints()[0][0]) << layers[i];
+    }
+}
+
 // Polygons beyond four vertices, with triangulation off, are fans of
 // triangles; the header's group 72 still counts polygons.
 TEST_F(DxfWriterTest, LargePolygonsAsFans) {

@@ -111,7 +111,7 @@ TEST_F(ObjWriterTest, NumbersRunAcrossMeshes) {
 }
 
 // Each (material, texture) pair is one entry, named after the material with
-// its first blank made "_" and made unique; meshes without materials use the
+// its blanks made "_" and made unique; meshes without materials use the
 // default entry once materials exist.
 TEST_F(ObjWriterTest, MaterialFileEntries) {
     std::filesystem::create_directories(mDir / "images");
@@ -150,6 +150,49 @@ TEST_F(ObjWriterTest, MaterialFileEntries) {
     EXPECT_NE(std::string::npos, Str(mMessage).find("Unable to locate texture file \"" + (mDir / "nowhere/gone.png") + "\".\n"));
     // The default material lives only while writing.
     EXPECT_FALSE(mManager.FindKZeqMaterial("default"));
+}
+
+// Names are written as one word each ("g" keeps the rest of its line but
+// "usemtl", "newmtl" and "mtllib" take words), and names that would then
+// read back alike (blank or underscore, case, a backslash that continues the
+// line) are numbered: every node and material comes back on its own.
+TEST_F(ObjWriterTest, NamesWithBlanksStayApart) {
+    const char* nodes[] = {"Qu der01", "Qu der02", "Qu_der01", "qu der02", "Tail\\"};
+    const char* materials[] = {"1 - Default", "1 - Other01", "1_-_Default", "1 - other01", "end\\"};
+    for (int i = 0; i < 5; ++i) {
+        const double x = 10.0 * i;
+        KZeqMesh* mesh =
+            AddMesh(nodes[i], {KZeqVector4(x, 0, 0, 1), KZeqVector4(x + 1, 0, 0, 1), KZeqVector4(x, 1, 0, 1)}, {{0, 1, 2}},
+                    false);
+        mesh->AddMaterial(Material(materials[i]));
+        mesh->GetMaterial(0)->SetDiffuse(KZeqColor(0.125 * i, 0, 0, 1));
+    }
+    std::vector<Face> before = Faces(mScene->GetRootNode());
+    const std::string path = mDir / "two words.obj";
+    ASSERT_TRUE(WriteObj(path)) << Str(mMessage);
+    const std::string text = ReadFile(path);
+    EXPECT_EQ((std::vector<std::string>{"g Qu_der01", "g Qu_der02", "g Qu_der011", "g qu_der021", "g Tail_"}),
+              Lines(text, "g"));
+    const std::vector<std::string> entries = {"1_-_Default", "1_-_Other01", "1_-_Default1", "1_-_other011", "end_"};
+    std::vector<std::string> uses;
+    for (const std::string& entry : entries) uses.push_back("usemtl " + entry);
+    EXPECT_EQ(uses, Lines(text, "usemtl"));
+    EXPECT_EQ(std::vector<std::string>{"mtllib two_words.mtl"}, Lines(text, "mtllib"));
+    KZeqScene* again = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import(path, KZeqImporter::eVONEX_OBJ, nullptr, again)) << mError;
+    EXPECT_EQ(std::string::npos, Str(mMessage).find("Unable"));
+    const Totals totals = Count(again->GetRootNode());
+    EXPECT_EQ(5, totals.mMeshes);
+    EXPECT_EQ(5u, totals.mMaterials.size());
+    // Each face with its own material, whose values the library gave it.
+    for (Face& face : before) face.mMaterial = entries[static_cast<std::size_t>(face.mCorners[0].mPosition[0] / 10.0)];
+    ExpectSameFaces(before, Faces(again->GetRootNode()), 1e-6);
+    for (KZeqMaterial* material : totals.mMaterials) {
+        const std::string name = Str(material->GetNameWithoutNameSpacePrefix());
+        const auto at = std::find(entries.begin(), entries.end(), name);
+        ASSERT_NE(entries.end(), at) << name;
+        EXPECT_DOUBLE_EQ(0.125 * static_cast<double>(at - entries.begin()), material->GetDiffuse().mRed) << name;
+    }
 }
 
 // Per polygon: each change of pair is one usemtl line; a polygon without a

@@ -278,6 +278,57 @@ TEST_F(Motion3ds, CamerasAndLightsWithTargets) {
     ReleaseObjectMotion3ds(&object);
 }
 
+// The id a written node's header names as its parent, and the node of that id.
+std::int16_t ParentId(chunk3ds* node) {
+    auto* header = static_cast<nodeheaderdata3ds*>(ReadChunkData3ds(FindChild3ds(node, 0xB010)));
+    return header ? header->parentindex : -2;
+}
+
+chunk3ds* NodeOfId(database3ds* db, std::int16_t id) {
+    for (chunk3ds* c = FindChild3ds(db->top, 0xB000)->children; c; c = c->sibling) {
+        chunk3ds* idChunk = FindChild3ds(c, 0xB030);
+        auto* data = idChunk ? static_cast<shortdata3ds*>(ReadChunkData3ds(idChunk)) : nullptr;
+        if (data && data->value == id) return c;
+    }
+    return nullptr;
+}
+
+// A camera or spotlight shares its name with its target, written before it; a
+// name may hold a dot without naming an instance. Children name the camera,
+// the spotlight and the plain name.
+TEST_F(Motion3ds, ParentsNameCamerasAndSpotlightsNotTheirTargets) {
+    database3ds* db = New();
+    kfcamera3ds* cam = nullptr;
+    InitCameraMotion3ds(&cam, 1, 1, 1, 1);
+    std::strcpy(cam->name, "Cam");
+    PutCameraMotion3ds(db, cam);
+    kfspot3ds* spot = nullptr;
+    InitSpotlightMotion3ds(&spot, 1, 1, 1, 1, 1, 1);
+    std::strcpy(spot->name, "Spot");
+    PutSpotlightMotion3ds(db, spot);
+    kfmesh3ds* m = nullptr;
+    InitObjectMotion3ds(&m, 1, 1, 1, 0, 0);
+    std::strcpy(m->name, "Cube.00");
+    PutObjectMotion3ds(db, m);
+    const std::map<std::string, std::pair<std::string, std::uint32_t>> children = {
+        {"UnderCam", {"Cam", 0xB003}}, {"UnderSpot", {"Spot", 0xB007}}, {"UnderCube", {"Cube.00", 0xB002}}};
+    for (const auto& child : children) {
+        std::strcpy(m->name, child.first.c_str());
+        std::strcpy(m->parent, child.second.first.c_str());
+        PutObjectMotion3ds(db, m);
+    }
+    database3ds* back = Reread(db);
+    for (const auto& child : children) {
+        chunk3ds* parent = NodeOfId(back, ParentId(FindNodeTagByNameAndType3ds(back, child.first.c_str(), 0xB002)));
+        ASSERT_NE(parent, nullptr) << child.first;
+        EXPECT_EQ(parent->tag, child.second.second) << child.first;
+    }
+    EXPECT_TRUE(Errors().empty());
+    ReleaseCameraMotion3ds(&cam);
+    ReleaseSpotlightMotion3ds(&spot);
+    ReleaseObjectMotion3ds(&m);
+}
+
 TEST_F(Motion3ds, TwoCamerasOfOneNameAreEachGotByIndex) {
     auto camera = [](const char* name, int keys) {
         std::string track = U16(0) + U32(0) + U32(0) + U32(static_cast<std::uint32_t>(keys));
