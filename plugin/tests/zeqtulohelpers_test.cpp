@@ -39,6 +39,25 @@ TEST_F(HelpersTest, AttributeFactories) {
     EXPECT_TRUE(node.findPlug("gain").isNull() == false);
 }
 
+// The distance and time factories take centimetres and seconds whatever the UI units are; the
+// host shows the values in UI units (here inches and 30 per second).
+TEST_F(HelpersTest, DistanceAndTimeFactoriesTakeCentimetresAndSeconds) {
+    standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
+    TFnDependencyNode node(standin::createNode("transform", "box"));
+    TObject reach = CreateCentimeterAttribute("reach", "rch", 2.54, 0, 254);
+    TObject delay = CreateSecondAttribute("delay", "dl", 0.5, 0.25, 2);
+    EXPECT_EQ(TFnUnitAttribute(reach).unitType(), TFnUnitAttribute::kDistance);
+    EXPECT_EQ(TFnUnitAttribute(delay).unitType(), TFnUnitAttribute::kTime);
+    ASSERT_TRUE(node.addAttribute(reach));
+    ASSERT_TRUE(node.addAttribute(delay));
+    EXPECT_EQ(run("getAttr box.reach"), "1");
+    EXPECT_EQ(run("getAttr box.delay"), "15");
+    // The dump shows what the attribute stores: internal units.
+    const std::string dump = standin::dump();
+    EXPECT_NE(dump.find(" unit 2 array 0 default 2.54 min 0 max 254 "), std::string::npos) << dump;
+    EXPECT_NE(dump.find(" unit 3 array 0 default 0.5 min 0.25 max 2 "), std::string::npos) << dump;
+}
+
 TEST_F(HelpersTest, DisconnectionsAndTypeTest) {
     standin::createNode("transform", "a");
     for (const char* name : {"b", "c", "d"}) standin::createNode("transform", name);

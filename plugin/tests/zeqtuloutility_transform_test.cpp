@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/kzeqmatrix.h"
+#include "plugin/zeqtulohelpers.h"
 #include "plugin/zeqtuloutility.h"
 #include "tfnanimcurve.h"
 #include "tfnattribute.h"
@@ -42,6 +43,28 @@ TEST_F(TransformTest, RotateAxisAndJointOrientInDegrees) {
     SetTuloRotateAxis(plain, TPoint(0.5, 0, 0));
     GetTuloRotateAxis(plain, p);
     EXPECT_EQ(p.x, 0.5);
+}
+
+// The free family writes the plugs' own values (radians, as the host turns the joint with them);
+// the degree family reads the same plugs converted.
+TEST_F(TransformTest, FreeFamilyWritesRadians) {
+    TFnTransform joint(standin::createNode("joint", "j"));
+    SetTuloJointOrient(joint, TPoint(0, 0, M_PI / 2));
+    TPoint p;
+    GetTuloJointOrient(joint, p);
+    EXPECT_EQ(p, TPoint(0, 0, M_PI / 2));
+    ZeqTuloUtility::GetJointOrient(joint, p);
+    EXPECT_TRUE(p.isEquivalent(TPoint(0, 0, 90), 1e-12));
+    TMatrix world;
+    ASSERT_TRUE(ExtractWorldMatrix(joint, world));
+    EXPECT_TRUE(TVector(world[0][0], world[0][1], world[0][2]).isEquivalent(TVector(0, 1, 0), 1e-12));
+    GetTuloRotateAxis(joint, p);
+    EXPECT_EQ(p, TPoint::origin);
+    // Without joint-orient plugs nothing is written.
+    TFnTransform plain(standin::createNode("transform", "t"));
+    const std::string before = standin::dump();
+    SetTuloJointOrient(plain, TPoint(1, 2, 3));
+    EXPECT_EQ(standin::dump(), before);
 }
 
 TEST_F(TransformTest, AnimationNeedsKeys) {

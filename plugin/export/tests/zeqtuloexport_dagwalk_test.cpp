@@ -117,6 +117,30 @@ TEST_F(DagWalkTest, LocatorsHandlesAndHiddenTransformsAreNulls) {
     EXPECT_TRUE(exporter.Node("|handle")->GetVisibility());
 }
 
+// The cluster builder: a node named after the transform and entered under the path it is given (here
+// a second instance), with no attribute, no parent and the host's visibility not read.
+TEST_F(DagWalkTest, ClusterBuilderMakesABareNode) {
+    TObject handle = standin::createNode("transform", "handle");
+    standin::createNode("clusterHandle", "", handle);
+    At(handle, "visibility").setValue(false);
+    TObject group = standin::createNode("transform", "grp");
+    ASSERT_TRUE(standin::parent(handle, group, true));
+    TDagPath path = TDagPath::getAPathTo(group);
+    ASSERT_TRUE(path.push(handle));
+    TFnDagNode fn(path);
+    ExportProbe exporter;
+    ZeqTuloNode* node = exporter.BuildClusterGeometry(path, fn);
+    ASSERT_NE(node, nullptr);
+    EXPECT_STREQ(node->GetName(), "Model::handle");
+    EXPECT_EQ(node->GetNodeAttribute(), nullptr);
+    EXPECT_TRUE(node->GetVisibility());
+    EXPECT_EQ(node->GetParent(), nullptr);
+    EXPECT_EQ(exporter.Node("|grp|handle"), node);
+    EXPECT_EQ(exporter.Node("|handle"), nullptr);
+    ASSERT_NE(node->GetDagPath(), nullptr);
+    EXPECT_TRUE(*node->GetDagPath() == path);
+}
+
 // Lights by kind; an ambient light has no attribute, other kinds a point light made invisible.
 TEST_F(DagWalkTest, LightsByKind) {
     TFnPointLight().create();

@@ -13,7 +13,9 @@
 #include "tfnanimcurve.h"
 #include "tfntransform.h"
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 using namespace zeqsdk_400;
 
@@ -69,6 +71,37 @@ TEST_F(DriverTest, MasterScaleTwoAddsAScaledRoot) {
     EXPECT_STREQ(root->GetName(), "Model::Zeq_Root");
     EXPECT_EQ(DefaultS(root)[0], 2.0);
     EXPECT_EQ(root->GetChildCount(false), 2);
+}
+
+// Pivot set 0 of the node and its whole subtree becomes "reference"; set 1, the node's parent and
+// its siblings keep theirs.
+TEST_F(DriverTest, DisablePivotUseCoversTheSubtree) {
+    ExportProbe exporter;
+    std::vector<ZeqTuloNode*> nodes{static_cast<ZeqTuloNode*>(exporter.mRootNode)};
+    auto make = [&](const char* name, KZeqNode* parent) {
+        nodes.push_back(exporter.mSdkManager.CreateZeqTuloNode(name, nullptr));
+        EXPECT_TRUE(parent->AddChild(nodes.back()));
+        return nodes.back();
+    };
+    ZeqTuloNode* top = make("top", exporter.mRootNode);
+    ZeqTuloNode* arm = make("arm", top);
+    make("sibling", top);
+    ZeqTuloNode* forearm = make("forearm", arm);
+    const std::vector<ZeqTuloNode*> subtree{arm, forearm, make("hand", forearm), make("elbow", arm)};
+    for (ZeqTuloNode* node : nodes) {
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+        node->SetPivotState(KZeqNode::eDESTINATION_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    }
+    exporter.DisablePivotUse(arm);
+    exporter.DisablePivotUse(nullptr);
+    for (ZeqTuloNode* node : nodes) {
+        const bool below = std::find(subtree.begin(), subtree.end(), node) != subtree.end();
+        KZeqNode::EPivotState source, destination;
+        node->GetPivotState(KZeqNode::eSOURCE_SET, source);
+        node->GetPivotState(KZeqNode::eDESTINATION_SET, destination);
+        EXPECT_EQ(source, below ? KZeqNode::ePIVOT_STATE_REFERENCE : KZeqNode::ePIVOT_STATE_ACTIVE) << node->GetName();
+        EXPECT_EQ(destination, KZeqNode::ePIVOT_STATE_ACTIVE) << node->GetName();
+    }
 }
 
 TEST_F(DriverTest, MasterScaleOneChangesNothing) {

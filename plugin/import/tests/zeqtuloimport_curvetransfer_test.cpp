@@ -448,4 +448,12 @@ TEST_F(CurveTransferTest, RefusedKeysAreLeftOutAndLoggedOnce) {
     EXPECT_EQ(LogLines(), std::vector<std::string>({line, line}));
 }
 
+// ---- Extrapolation modes (1 constant, 2 repetition, 3 mirror, 4 keep slope) to host infinity types
+// (0 constant, 1 linear, 3 cycle, 4 cycle relative); any other mode counts as constant.
+
+TEST_F(CurveTransferTest, InfinityTypeOfEachExtrapolationMode) {
+    const std::pair<int, int> modes[] = {{1, 0}, {2, 3}, {3, 4}, {4, 1}, {0, 0}, {5, 0}, {-1, 0}};
+    for (const auto& mode : modes) EXPECT_EQ(mImport->GetInfinityType(mode.first), mode.second) << mode.first;
+}
+
 }  // namespace
