@@ -163,7 +163,9 @@ int ZeqTuloImport::GetInfinityType(int extrapolation) const {
     case KFCURVE_EXTRAPOLATION_REPETITION:
         return TFnAnimCurve::kCycle;
     case KFCURVE_EXTRAPOLATION_MIRROR:
-        return TFnAnimCurve::kCycleRelative;
+        // Mirrored repetition runs each cycle back and forth: the host's
+        // oscillation (a relative cycle would climb by the curve's span).
+        return TFnAnimCurve::kOscillate;
     case KFCURVE_EXTRAPOLATION_KEEP_SLOPE:
         return TFnAnimCurve::kLinear;
     default:

@@ -452,7 +452,8 @@ TEST_F(CurveTransferTest, RefusedKeysAreLeftOutAndLoggedOnce) {
 // (0 constant, 1 linear, 3 cycle, 4 cycle relative); any other mode counts as constant.
 
 TEST_F(CurveTransferTest, InfinityTypeOfEachExtrapolationMode) {
-    const std::pair<int, int> modes[] = {{1, 0}, {2, 3}, {3, 4}, {4, 1}, {0, 0}, {5, 0}, {-1, 0}};
+    // Constant, repetition as cycle, mirror as oscillation, keep-slope as linear.
+    const std::pair<int, int> modes[] = {{1, 0}, {2, 3}, {3, 5}, {4, 1}, {0, 0}, {5, 0}, {-1, 0}};
     for (const auto& mode : modes) EXPECT_EQ(mImport->GetInfinityType(mode.first), mode.second) << mode.first;
 }
 
