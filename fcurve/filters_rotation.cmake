@@ -14,3 +14,8 @@ zeq_add_test(fcurve_filters_rotation_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurverotationfilter_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefiltermatrixconverter_test.cpp
   LIBS zeq_fcurve)
+if(TARGET fcurve_filters_rotation_tests)
+  # Found from any working directory.
+  target_compile_definitions(fcurve_filters_rotation_tests PRIVATE
+    ZEQ_FCURVE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
+endif()

@@ -114,7 +114,7 @@ TEST_F(GimbleKiller, DamagedHugeAnglesInsertABoundedNumberOfKeys) {
     ExpectSameKeyTimes();
 
     // The input found by fuzzing (angles near 2e18 degrees), replayed through the same harness.
-    const auto path = std::filesystem::path(__FILE__).parent_path() / "data" / "gimbalkiller_huge_angles.bin";
+    const auto path = std::filesystem::path(ZEQ_FCURVE_TEST_DATA) / "gimbalkiller_huge_angles.bin";
     std::ifstream file(path, std::ios::binary);
     ASSERT_TRUE(file) << path;
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
