@@ -31,7 +31,9 @@ public:
     void SetAuxSourceArray(int slot, double* values) override;
     void SetBiTable() override;
     void SetBjTable() override;
-    // Products and denominators are formed per point during the evaluation.
+    // Products and denominators are formed per point during the evaluation:
+    // tabulated per point they would take 51 doubles a point and, for a
+    // surface evaluated once (as the converter does), cost more than they save.
     void SetBijTable() override {}
     void SetBdijTable() override {}
     void SetBidjTable() override {}

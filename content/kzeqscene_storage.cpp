@@ -181,7 +181,9 @@ void KZeqScene::BuildKZeqDeformerFromKZeqLink() {
         KZeqNode* node = mEntity->GetNode(i);
         KZeqGeometry* geometry = node ? node->GetGeometry() : nullptr;
         if (!geometry || geometry->GetLinkCount() == 0) continue;
-        // Skins are named apart too: a file read back binds them by name.
+        // Skins are named apart too: a reader binds every connection naming a
+        // skin to the first of that name, and a skin's name loses what comes
+        // before a "::" in it (nodes "a::body" and "c::body" both give "body").
         const KString skinName = names.Claim(KString("Skin ") + ShortName(node->GetName()), "Skin");
         KZeqDeformer* skin = mManager.CreateKZeqDeformer(skinName, "Skin");
         if (!skin) continue;

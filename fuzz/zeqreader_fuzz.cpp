@@ -285,7 +285,8 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
         << "Model: \"Model::A\" {\nType: \"LimbNode\"\nSize: 0.5\nChildren: \"Model::B\"\nHidden: \"true\"\n}\n"
            "Model: \"Model::B\" {\nChildren: \"Model::A\", \"\", \"Model::B\"\nUserProperty:  {\nName: \"W\"\n"
            "Type: \"Real\"\nMin: 0\n}\n}\nTakes:  {\nCurrent: \"T\"\nTake: \"T\" {\nFileName: \"gone.tak\"\n"
-           "TimeWarps:  {\nVersion: 100\nTW: 1 {\nDefault: 0\nKeyVer: 4004\nKeyCount: 1\nKey: 0,0,L\n}\n}\n"
+           "TimeWarps:  {\nVersion: 100\nTW: 1 {\nChannel: \"W\" {\nDefault: 0\nKeyVer: 4004\nKeyCount: 2\n"
+           "Key: 0,0,L,46186158000,0.5,L\n}\n}\n}\n"
            "Model: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\nChannel: \"T\" {\n"
            "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n";
 }

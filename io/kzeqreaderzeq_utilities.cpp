@@ -82,10 +82,8 @@ void KZeqReaderZeq::ReadSceneGenericPersistenceSection(KZeqScene& scene) {
     KZeq& file = *mFile;
     if (!file.FieldReadBegin("SceneGenericPersistence")) return;
     if (file.FieldReadBlockBegin()) {
-        const bool characterPoses = mOptions && mOptions->GetOption(KStreamOptionsZeq::eCHARACTER);
-        int read = 0;
-        if (characterPoses && kZeqReaderHooks.mCharacterPoses) read = kZeqReaderHooks.mCharacterPoses(*this, scene);
-        if ((!characterPoses || read != 1) && kZeqReaderHooks.mPoses) kZeqReaderHooks.mPoses(*this, scene);
+        // Bind and rest poses, and every pose when characters are off, are the pose reader's.
+        if (!ReadPoses(scene) && kZeqReaderHooks.mPoses) kZeqReaderHooks.mPoses(*this, scene);
         scene.SetSceneInfo(ReadSceneInfo());
         file.FieldReadBlockEnd();
     }

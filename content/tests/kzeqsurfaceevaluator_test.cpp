@@ -207,6 +207,47 @@ TEST(KZEQNURBSurfaceEvaluator, OpenCubicMatchesTheBezierEvaluatorAndTheAnalyticS
             }
 }
 
+// A rational surface against the exact one: half a cylinder of radius 1 and
+// height 2, two quadratic arcs (weights 1, 1/sqrt 2, 1) along U, a line along
+// V. Every point lies on the cylinder, its normal points along the radius, the
+// first U tangent is 2 x (1/sqrt 2) x (P1 - P0) = (0, sqrt 2, 0), and each
+// point is its relations' weighted mean, the relations summing to its W.
+TEST(KZEQNURBSurfaceEvaluator, RationalArcsLieOnTheCylinder) {
+    const double s = std::sqrt(0.5);
+    const double arc[5][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}};
+    std::vector<double> source, weights;
+    for (int v = 0; v < 2; ++v)
+        for (int u = 0; u < 5; ++u) source.insert(source.end(), {arc[u][0], arc[u][1], 2.0 * v, 1}), weights.push_back(u % 2 ? s : 1.0);
+    std::vector<double> uKnots = {0, 0, 0, 1, 1, 2, 2, 2}, vKnots = {0, 0, 1, 1}, work(3 * 10);
+    std::unique_ptr<KZEQNURBSurfaceEvaluator, void (*)(KZEQNURBSurfaceEvaluator*)> e(
+        KZEQNURBSurfaceEvaluatorCreate(3, 2), [](KZEQNURBSurfaceEvaluator* p) { p->Destroy(0); });
+    e->SetAuxSourceArray(0, weights.data()), e->SetAuxSourceArray(1, uKnots.data());
+    e->SetAuxSourceArray(2, vKnots.data()), e->SetAuxSourceArray(5, work.data());
+    e->SetEvaluationStepU(8), e->SetEvaluationStepV(2);
+    M mapping(0, 0);
+    const Grid g = Evaluate(*e, source, 5, 2, &mapping);
+    ASSERT_TRUE(g.mX == 17 && g.mY == 3);
+    for (unsigned int p = 0; p < g.mX * g.mY; ++p) {
+        const double* point = &g.mPoints[4 * p];
+        const double* normal = &g.mNormals[4 * p];
+        EXPECT_NEAR(1.0, std::hypot(point[0], point[1]), 1e-12) << p;
+        EXPECT_NEAR(p / g.mX, point[2], 1e-7) << p;  // samples fall 1e-8 of a span short
+        EXPECT_NEAR(0.0, normal[0] * point[1] - normal[1] * point[0], 1e-12) << p;
+        EXPECT_NEAR(0.0, normal[2], 1e-12);
+        double w = 0.0, mean[3] = {0, 0, 0};
+        for (int r = 0; r < mapping.GetRelationCount(M::eDESTINATION, static_cast<int>(p)); ++r) {
+            const M::KElement& relation = mapping.GetRelation(M::eDESTINATION, static_cast<int>(p), r);
+            w += relation.mWeight;
+            for (int c = 0; c < 3; ++c) mean[c] += relation.mWeight * source[4 * relation.mIndex + c];
+        }
+        EXPECT_LT(s, w);  // inside an arc's span W lies between its weights
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(point[c], mean[c] / w, 1e-12) << p;
+    }
+    // The normal is V tangent x U tangent with V tangent (0, 0, 2).
+    EXPECT_NEAR(-2.0 * std::sqrt(2.0), g.mNormals[0], 1e-12);
+    EXPECT_NEAR(0.0, g.mNormals[1], 1e-12);
+}
+
 TEST(KZEQNURBSurfaceEvaluator, SpansWindowsWeightsAndRefusedOrders) {
     const struct {
         const char* mName;

@@ -52,6 +52,29 @@ TEST_F(ExporterTest, StatesSetTheirOptions) {
     EXPECT_TRUE(set.GetPasswordProtection() && set.GetPassword() == "pw");
 }
 
+// The 19 rows as the file dialogs list them, and the null row after them.
+TEST_F(ExporterTest, FormatDescriptionsAndExtensions) {
+    const char* const rows[][2] = {
+        {"ZEQ binary (*.zeq)", "zeq"},          {"ZEQ ascii (*.zeq)", "zeq"},
+        {"ZEQ encrypted (*.zeq)", "zeq"},       {"ZEQ 5.0 binary (*.zeq)", "zeq"},
+        {"ZEQ 5.0 ascii (*.zeq)", "zeq"},       {"Biovision (*.bvh)", "bvh"},
+        {"Motion Analysis HTR (*.htr)", "htr"}, {"Motion Analysis TRC (*.trc)", "trc"},
+        {"Acclaim ASF (*.asf)", "asf"},         {"Acclaim AMC (*.amc)", "amc"},
+        {"Vicon C3D (*.c3d)", "c3d"},           {"Adaptive Optics AOA (*.aoa)", "aoa"},
+        {"Superfluo MCD (*.mcd)", "mcd"},       {"Puppeteer VPM (*.vpm)", "vpm"},
+        {"Corvantis MOV (*.mov)", "mov"},       {"Ascension BRD (*.brd)", "brd"},
+        {"Autocad DXF (*.dxf)", "dxf"},         {"3D Studio 3DS (*.3ds)", "3ds"},
+        {"Vonex OBJ (*.obj)", "obj"}};
+    for (int row = 0; row < 19; ++row) {
+        EXPECT_STREQ(rows[row][0], KZeqExporter::GetFileFormatDescription(row)) << row;
+        EXPECT_STREQ(rows[row][1], KZeqExporter::GetFileFormatExtension(row)) << row;
+    }
+    for (int row : {19, 20, -1}) {
+        EXPECT_EQ(nullptr, KZeqExporter::GetFileFormatDescription(row)) << row;
+        EXPECT_EQ(nullptr, KZeqExporter::GetFileFormatExtension(row)) << row;
+    }
+}
+
 TEST_F(ExporterTest, RowsNotBuiltMissingNamesAndFilesNotCreated) {
     const std::string path = mDir / "m.bvh";
     mExporter.Initialize(path.c_str());

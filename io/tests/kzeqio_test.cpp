@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/kstreamoptionszeq.h"
@@ -133,4 +134,49 @@ TEST(KZeqIOManagerTest, CreateGoesThroughTheVirtualAllocators) {
     ASSERT_NE(nullptr, own);
     EXPECT_EQ(typeid(KZeqImporter), typeid(*own));
     delete own;
+}
+
+// The version written by default, the three error tables as they stand, and
+// the message a format reader or writer collects, which ClearMessage empties.
+TEST_F(KZeqIOTest, VersionErrorTablesAndMessages) {
+    int major = -1, minor = -1, revision = -1;
+    KZeqIO::GetCurrentVersion(major, minor, revision);
+    EXPECT_EQ(60000, major * 10000 + minor * 100 + revision);
+    const std::vector<std::string> io = {"File is corrupted", "File version is not supported yet",
+                                         "File version is not supported anymore", "File not opened", "File not created",
+                                         "Out of disk space",
+                                         "Uninitialized filename, use method Initialize(kCharPtr pFilename) first",
+                                         "Unidentified error", "Index out of range", "Password error",
+                                         "Stream options not set"};
+    const std::vector<std::string> reader = {"File is corrupted", "File version is not supported yet",
+                                             "File version is not supported anymore", "File not opened",
+                                             "File not created", "Wrong password", "Stream options not set",
+                                             "Unidentified error"};
+    const std::vector<std::string> writer = {"File is corrupted", "File not opened", "File not created",
+                                             "Out of disk space", "Stream options not set", "Unidentified error"};
+    struct Probe : KZeqReaderZeq {
+        using KZeqReaderZeq::KZeqReaderZeq;
+        void Warn(const char* text) { mMessage += text; }
+    } probe(mManager, mImporter);
+    struct WriterProbe : KZeqWriterZeq {
+        using KZeqWriterZeq::KZeqWriterZeq;
+        void Warn(const char* text) { mMessage += text; }
+    } writerProbe(mManager, mExporter);
+    for (auto [error, table] : {std::pair{&mImporter.GetError(), &io}, {&probe.GetError(), &reader},
+                                {&writerProbe.GetError(), &writer}}) {
+        ASSERT_EQ(static_cast<int>(table->size()), error->GetErrorCount());
+        for (int id = 0; id < error->GetErrorCount(); ++id) {
+            error->SetLastErrorID(id);
+            EXPECT_EQ((*table)[static_cast<std::size_t>(id)], error->GetLastErrorString()) << id;
+        }
+    }
+    KString message;
+    probe.Warn("a"), probe.Warn("b"), writerProbe.Warn("c");
+    probe.GetMessage(message);
+    EXPECT_STREQ("ab", message.Buffer());
+    probe.ClearMessage(), writerProbe.ClearMessage();
+    probe.GetMessage(message);
+    EXPECT_TRUE(message.IsEmpty());
+    writerProbe.GetMessage(message);
+    EXPECT_TRUE(message.IsEmpty());
 }

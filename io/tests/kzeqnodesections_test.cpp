@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "io/kstreamoptionszeq.h"
 #include "io/kzeqimporter.h"
 #include "object/kstreamoptions.h"
 #include "io/kzeqreaderzeq.h"
@@ -370,4 +372,53 @@ TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
         ASSERT_TRUE(curve && curve->KeyGetCount() == 1);
         EXPECT_FLOAT_EQ(before6 ? 0.5f : 50.0f, curve->KeyGet(0).GetValue());
     }
+}
+
+// No writer writes "TimeWarps": a take holding one (half speed over one
+// second) that T's X channel names, read with the baking of option 10 off and
+// on. Off, T holds the warp and X its keys. On, X alone is resampled at the
+// plot period through T's warp, strictly before the warp's end; with a layer
+// (X + 5), T is plotted whole over the warp's interval, its end included.
+TEST_F(SectionsTest, TimeWarpsOfATake) {
+    const std::string warp = "TimeWarps: {;Version: 100;TW: 1 {;Channel: \"W\" {;Default: 0;KeyVer: 4004;KeyCount: 2;"
+                             "Key: 0,0,L,46186158000,0.5,L;};};};";
+    const std::string x = "Channel: \"X\" {;Default: 0;TimeWarpID: 1;KeyVer: 4004;KeyCount: 2;"
+                          "Key: 0,0,L,46186158000,10,L;};";
+    const std::string layer = "LayerChannel: \"T\" {;LayerID: 1;Channel: \"X\" {;Default: 5;KeyVer: 4004;KeyCount: 1;"
+                              "Key: 0,5,L;};};";
+    const KTime period = KFCURVE_GetPlotPeriod();
+    KFCURVE_SetPlotPeriod(KTime(kSecond.Get() / 4));
+    // Keys as "quarter:value".
+    const char* const expected[2][2] = {{"0:0 4:10 ", "0:0 1:1.25 2:2.5 3:3.75 "},
+                                        {"0:0 4:10 ", "0:5 1:6.25 2:7.5 3:8.75 4:10 "}};
+    for (bool withLayer : {false, true}) {
+        for (bool merge : {false, true}) {
+            SCOPED_TRACE(std::string(withLayer ? "layer" : "no layer") + (merge ? ", merged" : ""));
+            const std::string path = mDir / "warps.zeq";
+            MakeZeqFile(path, 5800, 0,
+                        "Model: \"Model::A\" {;Type: \"Null\";};Takes: {;Current: \"T\";Take: \"T\" {;" + warp +
+                            "Model: \"Model::A\" {;Version: 1.1;Channel: \"Transform\" {;Channel: \"T\" {;" + x +
+                            (withLayer ? layer : "") + "};};};};}");
+            KZeqImporter importer(mManager);
+            ASSERT_TRUE(importer.Initialize(path.c_str()));
+            auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
+            ASSERT_NE(nullptr, options);
+            options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
+            KZeqScene* scene = mManager.CreateKZeqScene();
+            ASSERT_TRUE(importer.Import(*scene, options)) << importer.GetLastErrorString();
+            importer.ReleaseImportOptions(options);
+            KZeqNode* a = scene->GetRootNode()->FindChild("A");
+            ASSERT_TRUE(a && a->SetCurrentTakeNode("T"));
+            KFCurveNode* t = a->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
+            ASSERT_TRUE(t && t->TimeWarpGet() && t->TimeWarpGet()->FCurveGet());
+            EXPECT_FLOAT_EQ(0.5f, t->TimeWarpGet()->FCurveGet()->Evaluate(kSecond));
+            EXPECT_EQ(withLayer, t->LayerGet() != nullptr);
+            KFCurve* curve = a->GetCurrentTakeNode()->GetTranslationX();
+            std::ostringstream keys;
+            for (int i = 0; i < curve->KeyGetCount(); ++i)
+                keys << curve->KeyGet(i).GetTime().Get() / (kSecond.Get() / 4) << ":" << curve->KeyGet(i).GetValue() << " ";
+            EXPECT_EQ(expected[withLayer][merge], keys.str());
+        }
+    }
+    KFCURVE_SetPlotPeriod(period);
 }

@@ -122,6 +122,38 @@ TEST_P(SurfaceFileTest, SurfacesPatchesLinksAndShapesComeBack) {
     mManager.DestroyKZeqLink(skinned->RemoveLink(3));
     EXPECT_EQ("", CompareScenes(*mScene, *read, GetParam().mLosses).Report());
 }
+// Skins take their names from their nodes after the first "::": nodes
+// "a::body" and "c::body" would give two skins "Deformer::body", which a
+// reader binds by name to one, so that each quad came back with the other's
+// link too. Numbered, each quad gets its own link back in every form.
+TEST_P(SurfaceFileTest, SkinsOfNodesNamedAlikeStayApart) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    for (int q = 0; q < 2; ++q) {
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        mesh->BeginPolygon(), mesh->AddPolygon(0), mesh->AddPolygon(1), mesh->AddPolygon(2), mesh->EndPolygon();
+        Node(scene->GetRootNode(), q ? "Model::c::body" : "Model::a::body", mesh);
+        KZeqLink* link = mManager.CreateKZeqLink();
+        link->SetLink(Node(scene->GetRootNode(), q ? "BoneC" : "BoneA", mManager.CreateKZeqNull()));
+        link->AddControlPointIndex(q, 0.5);
+        mesh->AddLink(link);
+    }
+    const std::string path = mDir / "alike.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, GetParam(), path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (int q = 0; q < 2; ++q) {
+        KZeqNode* node = read->GetRootNode()->FindChild(q ? "Model::c::body" : "Model::a::body");
+        ASSERT_TRUE(node && node->GetGeometry());
+        ASSERT_EQ(1, node->GetGeometry()->GetLinkCount()) << q;
+        KZeqLink* link = node->GetGeometry()->GetLink(0);
+        EXPECT_STREQ(q ? "Model::BoneC" : "Model::BoneA", link->GetLink() ? link->GetLink()->GetName() : "");
+        ASSERT_EQ(1, link->GetControlPointIndicesCount());
+        EXPECT_EQ(q, link->GetControlPointIndices()[0]);
+    }
+}
+
 // Shape weights (their channels and the node's shape properties) come back
 // from every form, and shapes named like transform channels leave the
 // node's transform alone.

@@ -16,6 +16,7 @@
 #include "io/kzeqimporter.h"
 #include "io/tests/zeqroundtrip.h"
 #include "io/tests/zeqscenecompare.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -253,6 +254,36 @@ TEST_F(CharacterTest, WritesOnlyWhatCounts) {
     EXPECT_TRUE(enter("VX_CONTROLSET") && enter("EFFECTOR") && file.FieldGetBlockFieldCount() == 0);
     leave();
     EXPECT_TRUE(enter("EFFECTOR_AUX1") && file.FieldGetBlockFieldCount() == 0);
+}
+
+// With characters on, the character poses of "SceneGenericPersistence" are
+// read and the bind pose beside them is left to the pose reader; with them
+// off, only the bind pose is read.
+TEST_F(CharacterTest, GenericPersistencePosesByTheCharacterOption) {
+    const std::string poses = "Pose: \"Pose::C\" {;Type: \"CharacterPose\";PoseScene: {;CHARACTER: {;};};};";
+    const std::string bind = "Pose: \"Pose::B\" {;Type: \"BindPose\";NbPoseNodes: 1;PoseNode: {;Node: \"A\";};};";
+    for (bool withBind : {false, true}) {
+        MakeZeqFile(mDir / "poses.zeq", 5800, 0, "SceneGenericPersistence: {;" + poses + (withBind ? bind : "") + "};");
+        for (bool characters : {false, true}) {
+            SCOPED_TRACE(std::string(withBind ? "bind pose, " : "") + (characters ? "characters" : "no characters"));
+            KZeqImporter importer(mManager);
+            ASSERT_TRUE(importer.Initialize((mDir / "poses.zeq").c_str()));
+            KStreamOptions* options = importer.GetImportOptions();
+            ASSERT_NE(nullptr, options);
+            static_cast<KStreamOptionsZeq*>(options)->SetOption(KStreamOptionsZeq::eCHARACTER, characters);
+            KZeqScene* scene = mManager.CreateKZeqScene();
+            ASSERT_TRUE(importer.Import(*scene, options));
+            importer.ReleaseImportOptions(options);
+            EXPECT_EQ(characters ? 1 : 0, scene->GetCharacterPoseCount());
+            if (characters) {
+                EXPECT_EQ(1, scene->GetCharacterPose(0)->GetPoseScene()->GetCharacterCount());
+            }
+            ASSERT_EQ(withBind ? 1 : 0, scene->GetPoseCount());
+            if (withBind) {
+                EXPECT_STREQ("Pose::B", scene->GetPose(0)->GetName());
+            }
+        }
+    }
 }
 
 // Poses nested deeper than sixteen scenes are dropped, not read on and on.

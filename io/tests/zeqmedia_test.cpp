@@ -6,11 +6,14 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqimageconverter.h"
 #include "content/kzeqtexture.h"
+#include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
+#include "io/kzeqfields.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
+#include "io/kzeqwriterzeq.h"
 #include "io/tests/zeqroundtrip.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqentity.h"
@@ -179,4 +182,29 @@ TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
         file.FieldReadBlockEnd(), file.FieldReadEnd();
     }
     EXPECT_EQ("wood=0 wood1=1 ", formats);
+}
+
+// The live-input entry: "Video input 1" of type "Live" with five zero ints,
+// which a reader passes over for the clip beside it.
+TEST_F(MediaReadTest, DefaultLiveInputEntry) {
+    KZeqExporter exporter(mManager);
+    KZeqWriterZeq writer(mManager, exporter);
+    writer.SetExportMode(KZeqWriterZeqBase::eASCII);
+    const std::string path = mDir / "live.zeq";
+    ASSERT_TRUE(writer.FileCreate(path.c_str()));
+    KZeq& file = *writer.GetZeqObject();
+    ASSERT_TRUE(ZeqWriteBlockBegin(file, "Media") && ZeqWriteBlockBegin(file, "Video"));
+    EXPECT_TRUE(writer.WriteDefaultMedia());
+    ZeqWriteBlockBegin(file, "Video", "Video input 1");
+    ZeqWriteFieldC(file, "Type", "Clip"), ZeqWriteFieldC(file, "Filename", "b/wood.png");
+    ZeqWriteBlockEnd(file), ZeqWriteBlockEnd(file), ZeqWriteBlockEnd(file);
+    ASSERT_TRUE(writer.FileClose());
+    const std::string text = zeqtest::ReadFile(path);
+    std::string entry = text.substr(text.find("Video: \"Video input 1\""));
+    entry = entry.substr(0, entry.find('}'));
+    for (const char* field : {"Type: \"Live\"", "Input: 0", "Format: 0", "Interleave: 0", "Delay: 0", "Online: 0"})
+        EXPECT_NE(std::string::npos, entry.find(field)) << field << " in " << entry;
+    KZeqTexture* live = Texture("old.tif", "Video input 1");
+    ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    EXPECT_EQ(mDir / "b/wood.png", live->GetFileName());  // the clip of that name, not the live entry
 }
