@@ -20,6 +20,28 @@ TMatrix rotationPart(const TMatrix& m) {
 }
 
 bool validLimit(int type) { return (type >= 0 && type <= 5) || (type >= 12 && type <= 23); }
+
+// Of the angle triples that give e's orientation in its order, the one nearest `near` axis by axis:
+// the other solution (first and last angles turned by pi, the middle one mirrored), each angle
+// moved by whole turns towards the one it replaces.
+TEulerRotation nearestSolution(const TEulerRotation& e, const TEulerRotation& near) {
+    static const int kMiddleAxis[6] = {1, 2, 0, 2, 0, 1};
+    const double turn = 2 * M_PI;
+    TEulerRotation other = e;
+    for (unsigned axis = 0; axis < 3; ++axis)
+        other[axis] = static_cast<int>(axis) == kMiddleAxis[e.order] ? M_PI - e[axis] : e[axis] + M_PI;
+    TEulerRotation best = e;
+    double bestDistance = -1;
+    for (TEulerRotation candidate : {e, other}) {
+        double distance = 0;
+        for (unsigned axis = 0; axis < 3; ++axis) {
+            candidate[axis] += turn * std::round((near[axis] - candidate[axis]) / turn);
+            distance += std::fabs(candidate[axis] - near[axis]);
+        }
+        if (bestDistance < 0 || distance < bestDistance) best = candidate, bestDistance = distance;
+    }
+    return best;
+}
 }  // namespace
 
 TFnTransform::TFnTransform(const TObject& object, TStatus* status) { put(status, setObject(object)); }
@@ -156,11 +178,13 @@ TTransformationMatrix::RotationOrder TFnTransform::rotationOrder(TStatus* status
 
 TStatus TFnTransform::setRotationOrder(int order, bool reorder) {
     if (!transformOk("TFnTransform::setRotationOrder") || order < 1 || order > 6) return TStatus::kFailure;
+    // The order the transform has already: nothing changes, its angles least of all.
+    if (order == rotationOrder()) return TStatus::kSuccess;
     TEulerRotation now;
     if (!getRotation(now)) return TStatus::kFailure;
     if (!findPlug("rotateOrder").setValue(static_cast<short>(order - 1))) return TStatus::kFailure;
     if (!reorder) return TStatus::kSuccess;
-    TEulerRotation e = now.reorder(order - 1);
+    const TEulerRotation e = nearestSolution(now.reorder(order - 1), now);
     double r[3] = {e.x, e.y, e.z};
     return setTriple("rotate", r);
 }

@@ -33,7 +33,8 @@ public:
     TStatus getScale(double scale[3]) const;
     TStatus setScale(const double scale[3]);
     TTransformationMatrix::RotationOrder rotationOrder(TStatus* status = nullptr) const;
-    // With `reorder` the orientation is kept, else the angles.
+    // With `reorder` the orientation is kept, by the angles nearest the old ones; else the angles.
+    // The order the transform has already changes nothing.
     TStatus setRotationOrder(int order, bool reorder);
     TQuaternion rotateOrientation(int space, TStatus* status = nullptr) const;
     TPoint rotatePivot(int space, TStatus* status = nullptr) const;

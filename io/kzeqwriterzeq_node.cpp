@@ -218,7 +218,7 @@ bool KZeqWriterZeqBase::WriteKZeqNodeAttribute(KZeqNode& node) {
 
 bool KZeqWriterZeqBase::WriteKZeqNodeProperties(KZeqNode& node) {
     if (mFile->IsBeforeVersion6()) return true;
-    node.UpdatePropertiesFromPivotsAndLimits();
+    node.UpdatePropertiesFromPivotsInEffectAndLimits();
     KArrayTemplate<KProperty*> properties;
     node.FillPropertyList(&properties);
     mFile->FieldWritePropertiesList(properties);

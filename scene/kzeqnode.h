@@ -273,6 +273,10 @@ public:
     static void ComputeLocalMatrixZeqStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal, KZeqXMatrix& global);
     static void ComputeGlobalMatrixZeqStyle(KZeqXMatrix& global, KZeqXMatrix& parentGlobal, KZeqXMatrix& local);
     void UpdatePropertiesFromPivotsAndLimits();
+    // The same for a file: the vectors of an inactive pivot set 0 take no part in the node's
+    // evaluation and go in neutral (zero, geometric scaling one), so that no reader turns the set
+    // on with them. Rotation order and limit-only flag go in as they are.
+    void UpdatePropertiesFromPivotsInEffectAndLimits();
     void UpdatePivotsAndLimitsFromProperties();
 
     // ---- Global transform of the default values, per pivot set --------------------

@@ -486,6 +486,14 @@ void KZeqNode::UpdatePropertiesFromPivotsAndLimits() {
     }
 }
 
+void KZeqNode::UpdatePropertiesFromPivotsInEffectAndLimits() {
+    UpdatePropertiesFromPivotsAndLimits();
+    KZeqNodeProperties& p = *mProperties;
+    if (p.mPivots[0].mPivotState == ePIVOT_STATE_ACTIVE) return;
+    for (const PivotVectorRow& row : kPivotVectorRows)
+        StoreXYZ((p.*row.mProperty).Value(), KZeqVector4(row.mNeutral, row.mNeutral, row.mNeutral, 0.0));
+}
+
 void KZeqNode::UpdatePivotsAndLimitsFromProperties() {
     KZeqNodeProperties& p = *mProperties;
     bool pivotsSet = p.RotationOrder.Value() != eEULER_XYZ;

@@ -1,4 +1,6 @@
 // DAG paths, instancing, names, namespaces, selection and transforms.
+#include <cmath>
+
 #include "host_test_support.h"
 
 #include "tfntransform.h"
@@ -228,6 +230,30 @@ TEST_P(RotationOrderTest, ReorderKeepsTheWorldMatrix) {
     // A rotation given in another order is converted into the node's.
     ASSERT_TRUE(fn.setRotation(r, GetParam()));
     EXPECT_TRUE(TEulerRotation(r[0], r[1], r[2], GetParam() - 1).isEquivalent(fn.transformation().rotation, 1e-12));
+}
+
+// A turn about one axis reads the same in every order: a reorder keeps its angles (the other Euler
+// solution, (180, -61.22, 180) for (0, -118.78, 0) in XYZ, is as true but not what a host gives),
+// whole turns included. Setting the order a transform has changes nothing, even with reorder.
+TEST_P(RotationOrderTest, ReorderKeepsTheNearestAngles) {
+    const double degree = M_PI / 180;
+    const double turns[][3] = {{0, -118.78 * degree, 0}, {0, 0, 350 * degree}, {200 * degree, 0, 0}};
+    for (const double* r : turns) {
+        TFnTransform fn(standin::createNode("joint"));
+        ASSERT_TRUE(fn.setRotation(r, TTransformationMatrix::kXYZ));
+        ASSERT_TRUE(fn.setRotationOrder(GetParam(), true));
+        TEulerRotation e;
+        fn.getRotation(e);
+        for (unsigned axis = 0; axis < 3; ++axis) EXPECT_NEAR(e[axis], r[axis], 1e-12) << axis;
+    }
+    TFnTransform fn(standin::createNode("joint"));
+    ASSERT_TRUE(fn.setRotationOrder(GetParam(), false));
+    const double unusual[3] = {400 * degree, -118.78 * degree, 190 * degree};
+    ASSERT_TRUE(fn.setRotation(unusual, GetParam()));
+    ASSERT_TRUE(fn.setRotationOrder(GetParam(), true));
+    TEulerRotation e;
+    fn.getRotation(e);
+    for (unsigned axis = 0; axis < 3; ++axis) EXPECT_EQ(e[axis], unusual[axis]) << axis;
 }
 
 INSTANTIATE_TEST_SUITE_P(Orders, RotationOrderTest, ::testing::Range(1, 7),

@@ -105,6 +105,8 @@ struct PivotFileTest : ::testing::TestWithParam<zeqiotest::ZeqFileCase> {
         bone->SetSkeletonType(KZeqSkeleton::eLIMB), bone->SetLimbNodeSize(2.0), hand->SetNodeAttribute(bone);
         arm->SetPreRotation(kSet, KZeqVector4(10, 20, 30, 0)), arm->SetPostRotation(kSet, KZeqVector4(0, 0, 45, 0));
         hand->SetPostRotation(kSet, KZeqVector4(5, 0, 0, 0));
+        // Pivots in effect, as those the export replaces.
+        for (KZeqNode* node : {arm, hand}) node->SetPivotState(kSet, KZeqNode::ePIVOT_STATE_ACTIVE);
         arm->SetDefaultT(KZeqVector4(1, 2, 3, 0));
         scene->CreateTake("Walk"), scene->SetCurrentTake("Walk");
         KZeqTakeInfo walk;

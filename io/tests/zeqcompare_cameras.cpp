@@ -20,9 +20,14 @@ void Check3(ZeqDiff& diff, const std::string& path, const KZeqVector4& a, const 
 
 void CompareLimits(const std::string& path, KZeqNode& p, KZeqNode& q, bool before6, ZeqDiff& diff) {
     KZeqNodeLimits &a = p.GetLimits(), &b = q.GetLimits();
-    // Both forms keep pivot set 0's rotations (5.8 in the limits record).
-    Check3(diff, path + ".preRotation", a.GetDefault(KZeqNodeLimits::eR), b.GetDefault(KZeqNodeLimits::eR));
-    Check3(diff, path + ".postRotation", a.GetRotationAxis(), b.GetRotationAxis());
+    // 5.8 keeps pivot set 0's rotations in the limits record whatever the set's state; 6.0 those of
+    // an active set only: an inactive set takes no part in the node's evaluation and reads back zero.
+    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
+    p.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    const bool kept = before6 || state == KZeqNode::ePIVOT_STATE_ACTIVE;
+    auto expected = [kept](const KZeqVector4& v) { return kept ? v : KZeqVector4(); };
+    Check3(diff, path + ".preRotation", expected(a.GetDefault(KZeqNodeLimits::eR)), b.GetDefault(KZeqNodeLimits::eR));
+    Check3(diff, path + ".postRotation", expected(a.GetRotationAxis()), b.GetRotationAxis());
     for (auto kind : {KZeqNodeLimits::eT, KZeqNodeLimits::eR, KZeqNodeLimits::eS}) {
         const std::string name = path + ".limits" + "TRS"[kind];
         diff.Check(name + ".auto", a.GetAuto(kind), b.GetAuto(kind));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <string>
 
 #include "io/kzeqimporter.h"
 #include "io/kzeqpivotreplacement.h"
@@ -241,17 +242,20 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepAnimation() {
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepPlaybackRange() {
-    KTime start(std::numeric_limits<std::int64_t>::max()), stop(0);
+    KTime start(std::numeric_limits<std::int64_t>::max()), stop(std::numeric_limits<std::int64_t>::min());
     mRootNode->GetAnimationInterval(start, stop);
-    if (start.Get() < stop.Get()) {
-        TAnimControl::setMinTime(TTime(start.GetSecondDouble(), TTime::kSeconds));
-        TAnimControl::setMaxTime(TTime(stop.GetSecondDouble(), TTime::kSeconds));
-        TAnimControl::setCurrentTime(TTime(start.GetSecondDouble(), TTime::kSeconds));
-    } else {
-        TAnimControl::setMinTime(TTime(0.0, TTime::kSeconds));
-        TAnimControl::setMaxTime(TTime(1.0 / 24.0, TTime::kSeconds));
-        TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
+    // No keys, or all at one time: the take spans nothing, and the host's range stays as it was.
+    if (!(start.Get() < stop.Get())) return eStepNext;
+    const TTime min(start.GetSecondDouble(), TTime::kSeconds), max(stop.GetSecondDouble(), TTime::kSeconds);
+    // Both bounds at once: one after the other, the host refuses a minimum above its maximum (or a
+    // maximum below its minimum) when the take lies wholly after (or before) the old range.
+    if (!TAnimControl::setMinMaxTime(min, max)) {
+        const std::string line = "The host refused the playback range " + std::to_string(start.GetSecondDouble()) +
+                                 " s to " + std::to_string(stop.GetSecondDouble()) + " s; it stays as it was.";
+        LogLine(line.c_str());
+        return eStepNext;
     }
+    TAnimControl::setCurrentTime(min);
     return eStepNext;
 }
 

@@ -17,12 +17,13 @@ using namespace zeqsdk_400;
 
 namespace {
 
-// Host rotation order (TTransformationMatrix::RotationOrder) of each Zeq Euler order; Spheric XYZ
-// and unknown codes have none.
+// Host rotation order (TTransformationMatrix::RotationOrder) of each Zeq Euler order. Spheric XYZ
+// shapes rotation limits only: the node's rotation is evaluated as Euler XYZ, so it comes in as
+// XYZ (with none its constant rotation would be lost). Unknown codes have none.
 int HostRotationOrder(ERotationOrder order) {
-    static const int kHostOrder[6] = {1, 4, 2, 5, 3, 6};
+    static const int kHostOrder[7] = {1, 4, 2, 5, 3, 6, 1};
     const int code = static_cast<int>(order);
-    return code >= 0 && code < 6 ? kHostOrder[code] : 0;
+    return code >= 0 && code <= eSPHERIC_XYZ ? kHostOrder[code] : 0;
 }
 
 // The nine transform channels in transfer order: host attribute, curve type and which take-node

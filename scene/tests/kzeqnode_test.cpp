@@ -336,6 +336,24 @@ TEST_F(KZeqNodeTest, MatricesFromTakesAndStates) {
     EXPECT_EQ(3, take->GetTranslationX()->KeyGetCount());
 }
 
+// For a file, an inactive set's vectors go in neutral: nothing a reader would turn the set on
+// with; its rotation order stays, and an active set goes in whole.
+TEST_F(KZeqNodeTest, PropertiesForAFileHoldThePivotsInEffect) {
+    KZeqNode* node = Node("n");
+    node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 45, 0, 0));
+    node->SetGeometricScaling(KZeqNode::eSOURCE_SET, KZeqVector4(2, 2, 2, 1));
+    node->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_ZYX);
+    KZeqNodeProperties& p = *node->GetPropertyHandler();
+    node->UpdatePropertiesFromPivotsInEffectAndLimits();
+    EXPECT_EQ(0.0, p.PreRotation.Value().mData[1]);
+    EXPECT_EQ(1.0, p.GeometricScaling.Value().mData[0]);
+    EXPECT_EQ(eEULER_ZYX, p.RotationOrder.Value());
+    node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    node->UpdatePropertiesFromPivotsInEffectAndLimits();
+    EXPECT_EQ(45.0, p.PreRotation.Value().mData[1]);
+    EXPECT_EQ(2.0, p.GeometricScaling.Value().mData[0]);
+}
+
 TEST_F(KZeqNodeTest, PivotsFollowPropertiesBeyondOneMillionth) {
     KZeqNode* node = Node("n");
     node->SetPreRotation(KZeqNode::eDESTINATION_SET, KZeqVector4(7, 7, 7, 1));

@@ -94,7 +94,9 @@ TEST_F(CommandsTest, MisuseFailsWithItsReason) {
     EXPECT_EQ(HostPath("box"), "");  // nothing imported by the refused commands
 }
 
-// The take chosen sets the playback range from its keys; no take: no animation, 0 to 1/24 s.
+// The take chosen sets the playback range from its keys. Without a take the import brings no
+// animation, and a file without takes has none to bring: the range stays that of the new scene
+// (0 to 1 s; merged imports keep the open scene's, see the pass's tests).
 TEST_F(CommandsTest, ImportSetsThePlaybackRangeFromTheTake) {
     const std::string file = Write("takes", TwoTakes);
     ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 1"));
@@ -103,9 +105,16 @@ TEST_F(CommandsTest, ImportSetsThePlaybackRangeFromTheTake) {
     EXPECT_DOUBLE_EQ(TAnimControl::currentTime().as(TTime::kSeconds), 0.5);
     EXPECT_EQ(HostPath("box"), "|box");
 
-    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -caller \"ZEQTuloTranslator\""));
-    EXPECT_DOUBLE_EQ(TAnimControl::minTime().as(TTime::kSeconds), 0.0);
-    EXPECT_DOUBLE_EQ(TAnimControl::maxTime().as(TTime::kSeconds), 1.0 / 24.0);
+    const std::string still = Write("still", [](KZeqSdkManager& manager, KZeqScene& scene) {
+        AddNode(manager, scene.GetRootNode(), "statue")->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+    });
+    for (const std::string& command : {"ZEQImport -f \"" + file + "\" -caller \"ZEQTuloTranslator\"",
+                                       "ZEQImport -f \"" + still + "\""}) {
+        ASSERT_TRUE(Run(command));
+        EXPECT_DOUBLE_EQ(TAnimControl::minTime().as(TTime::kSeconds), 0.0) << command;
+        EXPECT_DOUBLE_EQ(TAnimControl::maxTime().as(TTime::kSeconds), 1.0) << command;
+    }
+    EXPECT_EQ(HostPath("statue"), "|statue");
     EXPECT_EQ(Log(), "");  // nothing to report: no log written
 }
 

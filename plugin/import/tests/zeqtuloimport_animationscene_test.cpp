@@ -68,6 +68,8 @@ void Hierarchy(KZeqSdkManager& m, KZeqScene& s) {
     knee->SetScalingPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 0, 0, 0));
     knee->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 15, 0));
     knee->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(5, 0, 0, 0));
+    // In effect: an inactive set takes no part in the knee's evaluation, and no file carries it.
+    knee->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
     KZeqNodeLimits& kneeLimits = knee->GetLimits();
     kneeLimits.mRotationLimits.SetLimitMin(KZeqVector4(-10, 0, -90, 0));
     kneeLimits.mRotationLimits.SetLimitMax(KZeqVector4(120, 0, 90, 0));

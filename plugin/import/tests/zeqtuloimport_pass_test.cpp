@@ -32,25 +32,39 @@ Builder KeysAt(std::vector<double> times) {
     };
 }
 
+// The host's range before the import is 5 to 6 s (current time 5.5 s); a new scene starts with
+// 0 to 1 s. Keys of no length leave the range and the current time as they were.
 struct RangeCase {
     const char* name;
     std::vector<double> keys;
-    double min, max;
+    bool merge;
+    double min, max, current;
 };
 class PlaybackRange : public PassTest, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(PlaybackRange, FollowsTheTakesKeys) {
+    ASSERT_TRUE(TAnimControl::setMinMaxTime(TTime(5.0, TTime::kSeconds), TTime(6.0, TTime::kSeconds)));
+    ASSERT_TRUE(TAnimControl::setCurrentTime(TTime(5.5, TTime::kSeconds)));
+    if (GetParam().merge) Params()->SetImportType(KZeqUserParams::kMerge);
     ASSERT_TRUE(Import(Write("range", KeysAt(GetParam().keys)), "Take"));
     EXPECT_DOUBLE_EQ(TAnimControl::minTime().as(TTime::kSeconds), GetParam().min);
     EXPECT_DOUBLE_EQ(TAnimControl::maxTime().as(TTime::kSeconds), GetParam().max);
-    EXPECT_DOUBLE_EQ(TAnimControl::currentTime().as(TTime::kSeconds), GetParam().min);
+    EXPECT_DOUBLE_EQ(TAnimControl::currentTime().as(TTime::kSeconds), GetParam().current);
+    EXPECT_EQ(Log().find("playback range"), std::string::npos);
 }
 
 const RangeCase kRanges[] = {
-    {"Keys", {0.5, 2.0}, 0.5, 2.0},
-    {"NoKeys", {}, 0.0, 1.0 / 24.0},
-    {"OnePositiveTime", {1.5}, 0.0, 1.0 / 24.0},
-    {"OneNegativeTime", {-2.0}, -2.0, 0.0},
+    {"Keys", {0.5, 2.0}, false, 0.5, 2.0, 0.5},
+    {"AfterTheNewScenesRange", {24.375, 26.05}, false, 24.375, 26.05, 24.375},
+    {"BeforeTheNewScenesRange", {-3.0, -2.0}, false, -3.0, -2.0, -3.0},
+    {"NoKeys", {}, false, 0.0, 1.0, 0.0},
+    {"OnePositiveTime", {1.5}, false, 0.0, 1.0, 0.0},
+    {"OneNegativeTime", {-2.0}, false, 0.0, 1.0, 0.0},
+    {"MergedAfterTheRange", {10.0, 12.0}, true, 10.0, 12.0, 10.0},
+    {"MergedBeforeTheRange", {1.0, 2.0}, true, 1.0, 2.0, 1.0},
+    {"MergedOverlapping", {5.5, 8.0}, true, 5.5, 8.0, 5.5},
+    {"MergedNoKeys", {}, true, 5.0, 6.0, 5.5},
+    {"MergedOneTime", {7.0}, true, 5.0, 6.0, 5.5},
 };
 INSTANTIATE_TEST_SUITE_P(Pass, PlaybackRange, ::testing::ValuesIn(kRanges), CaseName());
 

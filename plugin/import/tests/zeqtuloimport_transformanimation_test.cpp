@@ -46,15 +46,18 @@ protected:
     TDagPath mBox;
 };
 
-TEST_F(TransformAnimationTest, SphericXYZGetsCurvesButNoStaticRotationOrOrder) {
+// Spheric XYZ shapes rotation limits only: the node turns by its Euler XYZ angles, which come in
+// as such, the constant ones too (the motion readers' bones, whose still axes have no keys).
+TEST_F(TransformAnimationTest, SphericXYZComesInAsEulerXYZ) {
     ZeqTuloNode* node = KeyedBox();
     node->SetRotationOrder(KZeqNode::eDESTINATION_SET, eSPHERIC_XYZ);
+    node->GetCurrentTakeNode()->GetEulerRotationX()->SetValue(-90.0f);
     TFnTransform(mBox).findPlug("rotateX").setValue(0.75);
     TFnTransform(mBox).setRotationOrder(TTransformationMatrix::kYZX, false);
     mImport->ImportTransformAnimation(*node);
     EXPECT_EQ(Curve("rotateY").numKeys(), 2u);
-    EXPECT_EQ(Value(mBox, "rotateX"), 0.75);
-    EXPECT_EQ(TFnTransform(mBox).rotationOrder(), TTransformationMatrix::kYZX);
+    EXPECT_NEAR(Value(mBox, "rotateX"), -90 * kDegree, 1e-6);
+    EXPECT_EQ(TFnTransform(mBox).rotationOrder(), TTransformationMatrix::kXYZ);
 }
 
 // Under another rotation order, the static angles of the axes no curve drives come back as they
