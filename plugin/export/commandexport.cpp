@@ -34,10 +34,8 @@ TStatus CommandExport::doIt(const TArgList& args) {
     }
     ZeqTuloExport exporter;
     TStatus status = exporter.Export(file.asChar());
-    if (!status) {
-        TString text("ZEQExport: File Export Failed: ");
-        text += file;
-        displayError(text);
-    }
+    if (!status)
+        displayError(TString(("ZEQExport: " + FileProblem("File Export Failed", file.asChar(),
+                                                          exporter.GetWriteSystemError())).c_str()));
     return status;
 }
