@@ -115,7 +115,15 @@ TStatus CommandImport::doIt(const TArgList& args) {
     } else if (importer) {
         importer->SetState(KZeqImporter::eANIMATION, false);
     }
-    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog()) {
+    bool unanswered = false;
+    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog(&unanswered)) {
+        // A dialog nobody answered (a batch run) imports nothing either: a failure, said here with
+        // the way out.
+        if (unanswered) {
+            displayError(TString("ZEQImport: the import was cancelled: nobody answered its options dialog "
+                                 "\"ZEQ Import Options\"; turn the dialog off with \"ZEQImportShowUI 0\""));
+            return TStatus::kFailure;
+        }
         // Refused: nothing is imported, the file stays open for another try.
         setResult(false);
         return TStatus::kSuccess;

@@ -36,6 +36,29 @@ TEST_F(CommandExportTest, DialogConfirmsOrCancels) {
     EXPECT_NE(Settings().find("kExportShowUI"), std::string::npos);
 }
 
+// A batch run of the host program answers no dialog: the first export and import say where they
+// stop and which command turns their dialog off.
+TEST_F(CommandExportTest, AnUnansweredDialogSaysHowToTurnItOff) {
+    Unload();
+    std::string output;
+    const std::string out = mDirectory + "batch.zeq";
+    EXPECT_NE(RunStandin(mDirectory, "-c 'standin_scene cube; ZEQExport -f \"" + out + "\"'", output), 0);
+    EXPECT_NE(output.find("// Error: ZEQExport: the export was cancelled: nobody answered its options dialog "
+                          "\"ZEQ Export Options\"; turn the dialog off with \"ZEQExportShowUI 0\""),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(ZeqTuloReadFile(out), "");
+    ASSERT_EQ(RunStandin(mDirectory, "--strict -c 'standin_scene cube; ZEQExportShowUI 0; ZEQExport -f \"" + out + "\"'",
+                         output),
+              0)
+        << output;
+    EXPECT_NE(RunStandin(mDirectory, "-c 'ZEQImport -f \"" + out + "\"'", output), 0);
+    EXPECT_NE(output.find("// Error: ZEQImport: the import was cancelled: nobody answered its options dialog "
+                          "\"ZEQ Import Options\"; turn the dialog off with \"ZEQImportShowUI 0\""),
+              std::string::npos)
+        << output;
+}
+
 // A write the system refuses names the path and what the system said; nothing is left behind, and
 // a folder in the way stays as it was.
 TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
