@@ -22,6 +22,7 @@ const char* KError::GetErrorString(int id) const {
 
 void KError::SetLastErrorID(int id) {
     mLastId = id;
+    mLastSystemError = 0;
     mLastText = GetErrorString(id);
 }
 
@@ -32,6 +33,7 @@ void KError::SetLastError(int id, const char* text) {
 
 void KError::ClearLastError() {
     mLastId = -1;
+    mLastSystemError = 0;
     mLastText.Empty();
 }
 

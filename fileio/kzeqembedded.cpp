@@ -71,7 +71,7 @@ bool KZeq::Impl::WriteEmbedded(const KString& fileName, const KString& relativeN
     for (;;) {
         const std::size_t count = source.Read(chunk.Data(), kCopyChunk);
         if (count == 0) break;
-        if (sink->Write(chunk.Data(), count) != count) return Fail(eFileWriteError);
+        if (sink->Write(chunk.Data(), count) != count) return FailSystem(eFileWriteError);
         ref.mSize += count;
     }
     // A read error is not the end of the file: nothing is stored (the bytes copied

@@ -6,6 +6,7 @@
 // (sections, passwords, chunks and write-back) and kzeqembedded.cpp (embedded
 // files). Internal to the field file.
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -105,6 +106,20 @@ public:
     bool Fail(int id) {
         SetError(id);
         return false;
+    }
+    // After a failed system call: the system's reason (errno) goes with the error.
+    bool FailSystem(int id) {
+        const int code = errno;
+        SetError(id);
+        mError.SetLastSystemError(code);
+        return false;
+    }
+    // The last error again after a reset of the state, the system's reason with it.
+    void KeepError(int fallback) {
+        const int error = mError.GetLastErrorID();
+        const int code = mError.GetLastSystemError();
+        mError.SetLastErrorID(error < 0 ? fallback : error);
+        mError.SetLastSystemError(code);
     }
 
     bool CanWrite() const { return mSectionWriting && !ErrorPending(); }

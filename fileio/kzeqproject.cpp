@@ -87,7 +87,15 @@ bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHe
     if (mMode != Mode::eClosed) Close();
     ResetState();
     mError.ClearLastError();
-    if (!path || !*path || !mFile.Open(path, "rb")) return Fail(eFileNotOpened);
+    if (!path || !*path) return Fail(eFileNotOpened);
+    if (!mFile.Open(path, "rb")) return FailSystem(eFileNotOpened);
+    // A folder opens, but has no bytes to read.
+    struct stat st;
+    if (::fstat(mFile.Descriptor(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        mFile.Close();
+        errno = EISDIR;
+        return FailSystem(eFileNotOpened);
+    }
     mPath = MakeFullPath(KGetCurrentDirectory().Buffer(), path);
     mStream = &mFile;
     return OpenCommon(readOnly, openMain, header);
@@ -99,20 +107,18 @@ bool KZeq::Impl::OpenCommon(bool readOnly, bool openMain, KZeqFileHeaderInfo* he
     const bool haveMagic = mStream->Seek(0) && mStream->Read(magic, kMagicSize) == kMagicSize;
     const bool ok = haveMagic && HasBinaryMagic(magic, kMagicSize) ? OpenBinary(size) : OpenAscii(size);
     if (!ok) {
-        const int error = mError.GetLastErrorID();
         mFile.Close();
         ResetState();
-        mError.SetLastErrorID(error < 0 ? eFileCorrupted : error);
+        KeepError(eFileCorrupted);
         return false;
     }
     mMode = Mode::eRead;
     mReadOnly = readOnly;
     if (header) *header = mHeader;
     if (openMain && !OpenSection(0)) {
-        const int error = mError.GetLastErrorID();
         mFile.Close();
         ResetState();
-        mError.SetLastErrorID(error < 0 ? eFileCorrupted : error);
+        KeepError(eFileCorrupted);
         return false;
     }
     return true;
@@ -189,22 +195,22 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
     const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (anonymous >= 0) {
-        if (!mFile.OpenDescriptor(anonymous, "w+b")) return Fail(eFileNotCreated);
+        if (!mFile.OpenDescriptor(anonymous, "w+b")) return FailSystem(eFileNotCreated);
         mTempAnonymous = true;
     } else {
         mTempPath = KFileReplacement::TemporaryName(path);
         const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (!mFile.OpenDescriptor(fd, "w+b")) {
+            FailSystem(eFileNotCreated);
             mTempPath = "";
-            return Fail(eFileNotCreated);
+            return false;
         }
     }
     mPath = path;
     mStream = &mFile;
     if (!CreateCommon(binary, encrypted, header)) {
-        const int error = mError.GetLastErrorID();
         Discard();
-        mError.SetLastErrorID(error < 0 ? eFileNotCreated : error);
+        KeepError(eFileNotCreated);
         return false;
     }
     return true;
@@ -233,7 +239,7 @@ bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderI
     }
     if (prologue.Failed()) return Fail(eOutOfMemory);
     if (!mStream->Seek(0) || !mStream->Truncate(0) || mStream->Write(prologue.Data(), prologue.Size()) != prologue.Size()) {
-        return Fail(eFileNotCreated);
+        return FailSystem(eFileNotCreated);
     }
     mWriteEnd = prologue.Size();
     BeginSectionWrite(0, mHeader.mFileVersion);
@@ -247,10 +253,9 @@ void KZeq::Impl::Discard() {
         KFile::Remove(mTempPath);
     }
     mFile.Close();
-    const int error = mError.GetLastErrorID();
-    const KString text = mError.GetLastErrorString();
+    const KError kept = mError;
     ResetState();
-    if (error >= 0) mError.SetLastError(error, text.Buffer());
+    if (kept.GetLastErrorID() >= 0) mError.CopyLastError(kept.GetLastErrorID(), kept);
 }
 
 bool KZeq::Impl::Finish() {
@@ -260,28 +265,28 @@ bool KZeq::Impl::Finish() {
         std::uint8_t slot[kSlotSize];
         BuildSlot(slot, mWriteEnd, tail.Size(), 1);
         if (!mStream->Seek(mWriteEnd) || mStream->Write(tail.Data(), tail.Size()) != tail.Size()) {
-            return Fail(eFileWriteError);
+            return FailSystem(eFileWriteError);
         }
-        if (!mStream->Seek(kSlotOffset) || mStream->Write(slot, kSlotSize) != kSlotSize) return Fail(eFileWriteError);
+        if (!mStream->Seek(kSlotOffset) || mStream->Write(slot, kSlotSize) != kSlotSize) return FailSystem(eFileWriteError);
     } else {
         AppendAsciiEnd(tail);
         if (!mStream->Seek(mWriteEnd) || mStream->Write(tail.Data(), tail.Size()) != tail.Size()) {
-            return Fail(eFileWriteError);
+            return FailSystem(eFileWriteError);
         }
     }
-    if (!mStream->Flush()) return Fail(eFileWriteError);
+    if (!mStream->Flush()) return FailSystem(eFileWriteError);
     if (mTempAnonymous || !mTempPath.IsEmpty()) {
         // The content reaches the disk before it takes the name, and the new name
         // reaches it before the data of the file it replaced goes.
-        if (!mStream->Sync()) return Fail(eFileWriteError);
+        if (!mStream->Sync()) return FailSystem(eFileWriteError);
         if (mTempAnonymous) {
             const KString named = KFileReplacement::TemporaryName(mPath);
-            if (!LinkDescriptor(mFile.Descriptor(), named)) return Fail(eFileNotCreated);
+            if (!LinkDescriptor(mFile.Descriptor(), named)) return FailSystem(eFileNotCreated);
             mTempAnonymous = false;
             mTempPath = named;
         }
-        if (!mFile.Close()) return Fail(eFileWriteError);
-        if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return Fail(eFileNotCreated);
+        if (!mFile.Close()) return FailSystem(eFileWriteError);
+        if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return FailSystem(eFileNotCreated);
         mTempPath = "";
         KFileReplacement::SyncDirectoryOf(mPath);
         // Data that belonged to the file just replaced.
@@ -301,10 +306,9 @@ bool KZeq::Impl::Close() {
         }
     }
     mFile.Close();
-    const int error = mError.GetLastErrorID();
-    const KString text = mError.GetLastErrorString();
+    const KError kept = mError;
     ResetState();
-    if (error >= 0) mError.SetLastError(error, text.Buffer());
+    if (kept.GetLastErrorID() >= 0) mError.CopyLastError(kept.GetLastErrorID(), kept);
     return ok;
 }
 

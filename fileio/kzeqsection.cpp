@@ -362,17 +362,17 @@ bool KZeq::Impl::StoreChunk(const std::uint8_t* head, std::size_t headSize, cons
             if (n > fromHead) std::memcpy(stage + fromHead, data + (done + fromHead - headSize), n - fromHead);
             mChunkCipher.Apply(stage, n, done);
             crc = Crc32(crc, stage, n);
-            if (stream->Write(stage, n) != n) return Fail(eFileWriteError);
+            if (stream->Write(stage, n) != n) return FailSystem(eFileWriteError);
             done += n;
         }
     } else {
         crc = Crc32(crc, head, headSize);
-        if (headSize && stream->Write(head, headSize) != headSize) return Fail(eFileWriteError);
+        if (headSize && stream->Write(head, headSize) != headSize) return FailSystem(eFileWriteError);
         std::size_t done = 0;
         while (done < dataSize) {
             const std::size_t n = std::min(kChunkBytes, dataSize - done);
             crc = Crc32(crc, data + done, n);
-            if (stream->Write(data + done, n) != n) return Fail(eFileWriteError);
+            if (stream->Write(data + done, n) != n) return FailSystem(eFileWriteError);
             done += n;
         }
     }
@@ -384,7 +384,7 @@ bool KZeq::Impl::StoreChunk(const std::uint8_t* head, std::size_t headSize, cons
 bool KZeq::Impl::PutText(const std::uint8_t* text, std::size_t size) {
     KChainedFile* stream = WriteStream();
     if (ErrorPending()) return false;
-    if (!stream || !stream->Seek(mWriteEnd) || stream->Write(text, size) != size) return Fail(eFileWriteError);
+    if (!stream || !stream->Seek(mWriteEnd) || stream->Write(text, size) != size) return FailSystem(eFileWriteError);
     mWriteEnd += size;
     return true;
 }

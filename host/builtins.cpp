@@ -497,10 +497,19 @@ bool existsCmd(Call& c) {
 
 // ---- the stand-in's own commands
 
+// Without a name: the names of the scenes, as the result.
 bool standinScene(Call& c) {
     if (!c.flags({})) return false;
-    if (c.positional.size() != 1) return c.fail("needs a scene name");
-    return standin::buildScene(c.positional[0]) || c.fail("unknown scene \"" + c.positional[0] + "\"");
+    const std::vector<std::string> names = standin::sceneNames();
+    if (c.positional.empty()) {
+        for (const std::string& name : names) c.result.appendText(name);
+        return true;
+    }
+    if (c.positional.size() != 1) return c.fail("needs one scene name");
+    if (standin::buildScene(c.positional[0])) return true;
+    std::string known;
+    for (const std::string& name : names) known += (known.empty() ? "" : ", ") + name;
+    return c.fail("unknown scene \"" + c.positional[0] + "\"; the scenes are " + known);
 }
 
 bool standinAnswer(Call& c) {

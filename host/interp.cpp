@@ -233,12 +233,15 @@ bool runPluginCommand(const CommandReg& reg, Call& call) {
     session().commandResult = &call.result;
     std::string outer = crashNote();
     setCrashNote("the plug-in command \"" + call.name + "\"");
+    const int errorsBefore = session().displayedErrors;
     TStatus status = cmd->doIt(args);
     setCrashNote(outer);
     session().commandResult = saved;
     delete cmd;
     if (!status) {
-        call.error = "the plug-in command \"" + call.name + "\" failed " + status.errorString().str();
+        // A command that showed its own error has said why; the status adds only "unexpected failure".
+        call.error = "the plug-in command \"" + call.name + "\" failed";
+        if (session().displayedErrors == errorsBefore) call.error += " " + status.errorString().str();
         return false;
     }
     return true;

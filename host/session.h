@@ -73,6 +73,7 @@ struct Session {
     std::vector<std::string> records;  // incidental commands kept as sent (bake, delete channels)
     std::function<void(const std::string&)> echo;
     Result* commandResult = nullptr;  // the result slot of the plug-in command that runs
+    int displayedErrors = 0;          // error lines plug-in commands have shown so far
     int depth = 0;                    // nested executeCommand calls
     std::string source;               // the host program's script or -c argument that runs
 };

@@ -205,7 +205,10 @@ void TPxCommand::setResult(double value) {
 void TPxCommand::setResult(const TString& value) {
     if (Result* r = session().commandResult) r->setText(value.str());
 }
-void TPxCommand::displayError(const TString& text) { display("// Error: " + text.str()); }
+void TPxCommand::displayError(const TString& text) {
+    ++session().displayedErrors;
+    display("// Error: " + text.str());
+}
 void TPxCommand::displayWarning(const TString& text) { display("// Warning: " + text.str()); }
 void TPxCommand::displayInfo(const TString& text) { display(text.str()); }
 

@@ -117,7 +117,7 @@ bool KZeqExporter::FileCreatePart2() {
     const int error = writerError == KZeqWriter::eFileCorrupted   ? eFileCorrupted
                       : writerError == KZeqWriter::eFileNotCreated ? eFileNotCreated
                                                                    : eUnidentifiedError;
-    mError.SetLastError(error, mWriter->GetLastErrorString());
+    mError.CopyLastError(error, mWriter->GetError());
     mWriterRefusedFile = true;
     FileClose();
     return false;
@@ -173,8 +173,12 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         options = &local;
     }
     if (!FileCreatePart2()) {
-        // A missing name, format or writer keeps its own error.
-        if (mWriterRefusedFile) mError.SetLastErrorID(eFileNotCreated);
+        // A missing name, format or writer keeps its own error; a refused file keeps the system's reason.
+        if (mWriterRefusedFile) {
+            const int reason = mError.GetLastSystemError();
+            mError.SetLastErrorID(eFileNotCreated);
+            mError.SetLastSystemError(reason);
+        }
         return false;
     }
     if (IsZeqRow()) mStreamOptions = options;
@@ -186,12 +190,15 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
     // fails loses the file, and the export with it.
     const bool closed = mWriter->FileClose();
     if (written && !closed) {
-        mError.SetLastError(eUnidentifiedError, mWriter->GetLastErrorString());
+        mError.CopyLastError(eUnidentifiedError, mWriter->GetError());
         FileClose();
         return false;
     }
+    if (!written) {
+        mError.SetLastErrorID(eOutOfDiskSpace);
+        mError.SetLastSystemError(mWriter->GetError().GetLastSystemError());
+    }
     FileClose();
-    if (!written) mError.SetLastErrorID(eOutOfDiskSpace);
     return written;
 }
 

@@ -155,7 +155,7 @@ bool KZeqImporter::FileOpen() {
     if (zeq && (readerError == KZeqReader::eFileVersionNotSupportedYet ||
                 readerError == KZeqReader::eFileVersionNotSupportedAnymore))
         zeq->GetVersion(mVersion[0], mVersion[1], mVersion[2]);
-    mError.SetLastError(error, mReader->GetLastErrorString());
+    mError.CopyLastError(error, mReader->GetError());
     FileClose();
     return false;
 }
@@ -282,7 +282,7 @@ bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options) {
         if (readerError == KZeqReader::eWrongPassword)
             mError.SetLastError(ePasswordError, kWrongPasswordText);
         else if (readerError >= KZeqReader::eFileCorrupted && readerError <= KZeqReader::eFileNotOpened)
-            mError.SetLastError(readerError, mReader->GetLastErrorString());
+            mError.CopyLastError(readerError, mReader->GetError());
         else
             mError.SetLastErrorID(eUnidentifiedError);
     }

@@ -63,7 +63,7 @@ bool KZeqReaderZeq::FileOpen(const char* fileName) {
     KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
     KZeqFileHeaderInfo header;
     if (!mFile->ProjectOpen(path.Buffer(), false, false, &header)) {
-        mError.SetLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetLastErrorString());
+        mError.CopyLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetError());
         return false;
     }
     if (header.mResolutionW != 0.0 && header.mResolutionH != 0.0 && !header.mResolutionMode.IsEmpty()) {
@@ -87,7 +87,7 @@ bool KZeqReaderZeq::FileClose() {
         if (id == KZeq::eFileNotOpened)
             mError.SetLastErrorID(eFileNotOpened);
         else
-            mError.SetLastError(eUnidentifiedError, mOwnedFile->GetLastErrorString());
+            mError.CopyLastError(eUnidentifiedError, mOwnedFile->GetError());
     }
     mOwnedFile.reset();
     mFile = nullptr;

@@ -40,7 +40,7 @@ bool KZeqWriterZeqBase::FileCreate(const char* fileName) {
     const int error = fileError == KZeq::eFileCorrupted    ? eFileCorrupted
                       : fileError == KZeq::eFileNotCreated ? eFileNotCreated
                                                            : eUnidentifiedError;
-    mError.SetLastError(error, mFile->GetLastErrorString());
+    mError.CopyLastError(error, mFile->GetError());
     return false;
 }
 
@@ -54,7 +54,7 @@ bool KZeqWriterZeqBase::FileClose() {
         if (mOwnedFile->GetLastErrorID() == KZeq::eFileNotOpened)
             mError.SetLastErrorID(eFileNotOpened);
         else
-            mError.SetLastError(eUnidentifiedError, mOwnedFile->GetLastErrorString());
+            mError.CopyLastError(eUnidentifiedError, mOwnedFile->GetError());
     }
     mOwnedFile.reset();
     mFile = nullptr;
@@ -112,6 +112,7 @@ bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options, IZeqObj
             // An error now would make the close discard the file.
             if (written && mFile->GetLastErrorID() >= 0) {
                 mError.SetLastErrorID(eOutOfDiskSpace);
+                mError.SetLastSystemError(mFile->GetError().GetLastSystemError());
                 written = false;
             }
         }
@@ -134,6 +135,7 @@ bool KZeqWriterZeqBase::WriteSections(KZeqScene& scene) {
         if (step.mFlags & eZeqAdvancesProgress) KGetGlobalProgress()->UpdateSection();
         if (ok && !always && mFile->GetLastErrorID() >= 0) {
             mError.SetLastErrorID(eOutOfDiskSpace);
+            mError.SetLastSystemError(mFile->GetError().GetLastSystemError());
             ok = false;
         }
     }

@@ -2,6 +2,7 @@
 #define ZEQ_PLUGIN_ZEQTULOCOMMAND_H
 
 #include <cstddef>
+#include <string>
 
 #include "tplugin.h"
 
@@ -33,6 +34,8 @@ protected:
     TStatus SyntaxError(const char* problem) const;
     // The argument at index as 0 or 1; false for a missing argument or any other text.
     static bool SwitchArgument(const TArgList& args, unsigned index, bool& value);
+    // "<problem>: <path>", with the system's reason for the error number in parentheses (none for 0).
+    static std::string FileProblem(const char* problem, const char* path, int systemError);
 
     const char* mName;
     const char* mSyntax;

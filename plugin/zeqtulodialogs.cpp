@@ -34,7 +34,7 @@ void AddOption(KString& message, const char* label, unsigned int index) {
     message += OnOff(ZeqTuloUserParams::Instance()->GetBoolParam(index));
 }
 
-bool OptionsDialog(const char* title, const char* action, const KString& options, bool import) {
+bool OptionsDialog(const char* title, const char* action, const KString& options, bool import, bool* unanswered) {
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     if (import) params->ResetImport();
     else params->ResetExport();
@@ -46,7 +46,9 @@ bool OptionsDialog(const char* title, const char* action, const KString& options
     dialog.Message(message);
     dialog.Button(0, action);
     dialog.Button(1, "Cancel");
-    return dialog.PopAnswer() == action;
+    const KString answer = dialog.PopAnswer();
+    if (unanswered) *unanswered = answer != action && answer != "Cancel";
+    return answer == action;
 }
 
 }  // namespace
@@ -106,7 +108,7 @@ int ZeqTulo3ButtonDialog::Pop() {
     return 0;
 }
 
-bool ZeqTuloImportOptionsDialog() {
+bool ZeqTuloImportOptionsDialog(bool* unanswered) {
     static const char* const kModes[] = {"Exclusive merge", "Merge", "Create a new scene"};
     KString options("Import mode: ");
     const int mode = ZeqTuloUserParams::Instance()->GetImportType();
@@ -115,12 +117,12 @@ bool ZeqTuloImportOptionsDialog() {
     AddOption(options, "Deforming nulls as joints", ZeqTuloUserParams::kImportDeformNullsAsJoints);
     AddOption(options, "Hard edges", ZeqTuloUserParams::kImportHardEdges);
     AddOption(options, "Protect driven keys", ZeqTuloUserParams::kProtectDrivenKeys);
-    return OptionsDialog("ZEQ Import Options", "Import", options, true);
+    return OptionsDialog("ZEQ Import Options", "Import", options, true, unanswered);
 }
 
-bool ZeqTuloExportOptionsDialog() {
+bool ZeqTuloExportOptionsDialog(bool* unanswered) {
     KString options;
     AddOption(options, "Hard edges", ZeqTuloUserParams::kExportHardEdges);
     AddOption(options, "Selection only", ZeqTuloUserParams::kExportSelectionOnly);
-    return OptionsDialog("ZEQ Export Options", "Export", options.Mid(2), false);
+    return OptionsDialog("ZEQ Export Options", "Export", options.Mid(2), false, unanswered);
 }

@@ -45,8 +45,9 @@ private:
 
 // The option dialogs of ZEQImport and ZEQExport: the unit message and the options the command
 // will use, confirmed with "Import" (or "Export") or refused with "Cancel". True to go on; a
-// closed dialog refuses. Each refreshes the unit message first.
-bool ZeqTuloImportOptionsDialog();
-bool ZeqTuloExportOptionsDialog();
+// closed dialog refuses, and sets *unanswered (when given) as no button was chosen. Each refreshes
+// the unit message first.
+bool ZeqTuloImportOptionsDialog(bool* unanswered = nullptr);
+bool ZeqTuloExportOptionsDialog(bool* unanswered = nullptr);
 
 #endif

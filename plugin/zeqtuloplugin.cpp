@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "base/klib.h"
@@ -37,6 +39,17 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
+    if (access(directory.Buffer(), W_OK) != 0) {
+        // Settings would be lost without a word at every unload: said once, here.
+        const std::string reason = std::strerror(errno);
+        const char* path = std::getenv("TULO_PLUG_IN_PATH");
+        const std::string text = std::string("Zeq: the settings and the log cannot be kept: they were looked for in a "
+                                             "writable directory that holds ") +
+                                 (libraryFileName ? libraryFileName : "the plug-in") + " on TULO_PLUG_IN_PATH (" +
+                                 (path && *path ? std::string("\"") + path + "\"" : std::string("not set")) +
+                                 "), then in " + directory.Buffer() + " (" + reason + ")";
+        TPxCommand::displayWarning(TString(text.c_str()));
+    }
     zeqsdk_400::KLib_SetMasterDirectory(directory.Buffer());
     zeqsdk_400::KLib_SetConfigDirectory(directory.Buffer());
     ZeqTuloUserParams::Instance()->Load();

@@ -20,3 +20,19 @@ TEST(KError, TableTextsOverridesAndIdsBeyondTheTable) {
     none.SetLastErrorID(2);
     EXPECT_TRUE(error.GetLastErrorID() == -1 && !*none.GetLastErrorString());
 }
+
+// The system's error number stays beside the table's text, goes with a copy and is forgotten by
+// the next error.
+TEST(KError, SystemErrorNumbers) {
+    const char* const table[] = {"File is corrupted", "File not opened"};
+    KError file(table, 2), reader(table, 2);
+    file.SetLastErrorID(1);
+    file.SetLastSystemError(2);
+    reader.CopyLastError(1, file);
+    EXPECT_STREQ("File not opened", reader.GetLastErrorString());
+    EXPECT_EQ(2, reader.GetLastSystemError());
+    reader.SetLastError(0, "File is corrupted: bad block");
+    EXPECT_EQ(0, reader.GetLastSystemError());
+    file.ClearLastError();
+    EXPECT_EQ(0, file.GetLastSystemError());
+}

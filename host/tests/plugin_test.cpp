@@ -132,8 +132,13 @@ const ProgramCase kProgram[] = {
     {"UnusedAnswerUnderStrict", "--strict --answer Maybe -c 'testEcho a'", 1,
      "1 --answer value(s) never used by a dialog: \"Maybe\"\n// Host fault: unused answer"},
     {"FailureStops", "-c 'testEcho -fail' -c 'testEcho never'", 1, "// Error: testEcho failed on request", "never"},
+    // A command that shows its error is named after it, without the status's "unexpected failure";
+    // one that shows nothing gets the status's text.
     {"FailingCommandIsNamed", "-c 'testEcho -fail'", 1,
-     "// Error: -c argument 1, line 1: the plug-in command \"testEcho\" failed (kFailure)"},
+     "// Error: testEcho failed on request\n// Error: -c argument 1, line 1: the plug-in command \"testEcho\" failed\n",
+     "unexpected failure"},
+    {"QuietFailureGetsTheStatus", "-c 'testEcho -failQuietly'", 1,
+     "// Error: -c argument 1, line 1: the plug-in command \"testEcho\" failed (kFailure): unexpected failure"},
     {"LaterTextsNotRun", "-c 'testEcho ok' -c 'testEcho -fail' -c 'about -b' SCRIPT", 1,
      "not run after the failure: -c argument 3, script LaterTextsNotRun.script", "// Result: 1"},
     {"ScriptErrorNamesItsLine", "SCRIPT", 1,
@@ -152,6 +157,11 @@ const ProgramCase kProgram[] = {
     {"CrashNamesTheCommand", "-c 'testEcho before; testCrash'", -6,
      "// Result: before\ntulo-standin: crashed with signal 6 in the plug-in command \"testCrash\""},
     {"RichSceneByName", "--strict -c 'standin_scene rich; getAttr dancer.crowdCount'", 0, "// Result: 3"},
+    {"SceneNamesWithoutAName", "--strict -c 'standin_scene'", 0,
+     "// Result: animation blendShapes cameraKinds cameras cube hierarchy lights meshes nurbs rich sample "
+     "skinRig skinning surfaces userAttributes\n"},
+    {"UnknownSceneListsTheNames", "-c 'standin_scene bogus'", 1,
+     "line 1: standin_scene: unknown scene \"bogus\"; the scenes are animation, blendShapes, cameraKinds,"},
     {"UnitsSwitch", "--units -c 'getAttr persp.rotateY'", 0, "// Result: 0.78539816339744828"},
     {"MissingScript", "no-such-script.txt", 1, "cannot read no-such-script.txt"},
     {"LeftRegistration", "-c testLeak", 1, "left registrations"},
@@ -196,8 +206,7 @@ TEST_F(HostTest, ProgressFramesEachTextAndScript) {
                                  "// Progress: script progress.script started\n"
                                  "testEcho: first\n// Result: first\n"
                                  "// Error: testEcho failed on request\n"
-                                 "// Error: script progress.script, line 2: the plug-in command \"testEcho\" failed"
-                                 " (kFailure): unexpected failure\n"
+                                 "// Error: script progress.script, line 2: the plug-in command \"testEcho\" failed\n"
                                  "// Progress: script progress.script failed in T s\n"
                                  "tulo-standin: not run after the failure: -c argument 3\n";
     EXPECT_NE(withoutDurations(text.str()).find(expected), std::string::npos) << text.str();

@@ -17,8 +17,8 @@ struct SavesOnUnload {
     }
 } savesOnUnload;
 
-// testEcho a b c: shows and returns "a|b|c"; "-fail" fails with an error; "-count" gives the number
-// of words as an int.
+// testEcho a b c: shows and returns "a|b|c"; "-fail" fails with an error, "-failQuietly" without
+// one; "-count" gives the number of words as an int.
 class Echo : public TPxCommand {
 public:
     TStatus doIt(const TArgList& args) override {
@@ -28,6 +28,7 @@ public:
             displayError("testEcho failed on request");
             return TStatus::kFailure;
         }
+        if (args.length() > 0 && args.asString(0) == "-failQuietly") return TStatus::kFailure;
         if (args.length() > 0 && args.asString(0) == "-count") return setResult(static_cast<int>(args.length())), TStatus::kSuccess;
         displayInfo("testEcho: " + joined.str());
         setResult(joined);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
@@ -94,6 +98,22 @@ TEST_F(ExporterTest, RowsNotBuiltMissingNamesAndFilesNotCreated) {
     EXPECT_FALSE(mExporter.Export(*mScene));
     EXPECT_STREQ("File not created", mExporter.GetLastErrorString());
     EXPECT_TRUE(!mExporter.Export(*mScene, &motion, nullptr) && mExporter.GetLastErrorID() == KZeqIO::eFileNotCreated);
+}
+
+// A file the system will not create, or not put in place (a folder in the way, left as it was):
+// the system's reason comes beside the error.
+TEST_F(ExporterTest, FilesNotCreatedKeepTheSystemsReason) {
+    std::filesystem::create_directory(mDir / "folder.zeq");
+    std::ofstream(mDir / "plain.txt") << "text";
+    const std::pair<std::string, int> cases[] = {
+        {mDir / "no/such/dir/x.zeq", ENOENT}, {mDir / "folder.zeq", EISDIR}, {mDir / "plain.txt/x.zeq", ENOTDIR}};
+    for (const auto& [path, reason] : cases) {
+        mExporter.Initialize(path.c_str());
+        EXPECT_FALSE(mExporter.Export(*mScene)) << path;
+        EXPECT_EQ(reason, mExporter.GetError().GetLastSystemError()) << path;
+        EXPECT_STREQ("File not created", mExporter.GetLastErrorString()) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(mDir / "folder.zeq") && std::filesystem::is_empty(mDir / "folder.zeq"));
 }
 
 // The file is only there once closed: a close that fails fails the export.

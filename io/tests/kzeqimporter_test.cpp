@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
@@ -51,6 +54,21 @@ TEST_F(ImporterTest, InitializeOpensZeqFilesAtOnce) {
     ASSERT_TRUE(mImporter.Initialize(Make("old.zeq", 3000, 1).c_str()));
     mImporter.GetFileVersion(major, minor, revision);
     EXPECT_EQ(5000, major * 1000 + minor * 100 + revision);  // old files answer 5.0.0
+}
+
+// A file the system will not open keeps the table's text; the system's reason comes beside it.
+TEST_F(ImporterTest, FilesNotOpenedKeepTheSystemsReason) {
+    std::filesystem::create_directory(mDir / "folder.zeq");
+    Make("plain.zeq", 6000, 1);
+    const std::pair<std::string, int> cases[] = {
+        {mDir / "missing.zeq", ENOENT}, {mDir / "folder.zeq", EISDIR}, {mDir / "plain.zeq/x.zeq", ENOTDIR}};
+    for (const auto& [path, reason] : cases) {
+        EXPECT_FALSE(mImporter.Initialize(path.c_str())) << path;
+        EXPECT_EQ(KZeqIO::eFileNotOpened, mImporter.GetLastErrorID()) << path;
+        EXPECT_STREQ("File not opened", mImporter.GetLastErrorString());
+        EXPECT_EQ(reason, mImporter.GetError().GetLastSystemError()) << path;
+        EXPECT_EQ(0, mImporter.GetTakeCount());
+    }
 }
 
 TEST_F(ImporterTest, TakeQueries) {

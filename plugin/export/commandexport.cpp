@@ -26,18 +26,22 @@ TStatus CommandExport::doIt(const TArgList& args) {
 
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     if (params->GetBoolParam(ZeqTuloUserParams::kExportShowUI)) {
-        if (!ZeqTuloExportOptionsDialog()) {
-            displayWarning(TString("ZEQExport: the export was cancelled"));
+        bool unanswered = false;
+        if (!ZeqTuloExportOptionsDialog(&unanswered)) {
+            // In a batch run nobody answers: say so here, with the way out.
+            if (unanswered)
+                displayError(TString("ZEQExport: the export was cancelled: nobody answered its options dialog "
+                                     "\"ZEQ Export Options\"; turn the dialog off with \"ZEQExportShowUI 0\""));
+            else
+                displayWarning(TString("ZEQExport: the export was cancelled"));
             return TStatus::kFailure;
         }
         params->Save();
     }
     ZeqTuloExport exporter;
     TStatus status = exporter.Export(file.asChar());
-    if (!status) {
-        TString text("ZEQExport: File Export Failed: ");
-        text += file;
-        displayError(text);
-    }
+    if (!status)
+        displayError(TString(("ZEQExport: " + FileProblem("File Export Failed", file.asChar(),
+                                                          exporter.GetWriteSystemError())).c_str()));
     return status;
 }

@@ -55,6 +55,8 @@ public:
     // Exports the open host scene to the file; failure (code 1) when a step or the write fails.
     TStatus Export(const char* fileName);
     TStatus WriteZeqFile(const char* fileName);
+    // The system's error number (errno) behind a failed write, 0 when it gave none.
+    int GetWriteSystemError() const { return mWriteSystemError; }
     // Makes the take current on the node, creating its take node (a copy of the default take) first.
     void SetCurrentTakeOnNode(ZeqTuloNode& node, const char* takeName);
     // Pivot set 0 of the node and its subtree to "reference".
@@ -233,6 +235,7 @@ protected:
     std::unique_ptr<zeqsdk_400::ZeqLogFile> mLog;
     zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mTargetShapeNodes;
     double mJointDisplayScale = 100.0;
+    int mWriteSystemError = 0;
     // Node look-ups of the binding and shape steps from mRootNode, made at the start of each
     // (zeqtuloexportnodeindex.cpp); null outside them.
     std::shared_ptr<ZeqTuloExportNodeIndex> mNodeIndex;

@@ -42,6 +42,14 @@ ZeqTuloImport* CommandImportBase::ReadDriver() const {
     return nullptr;
 }
 
+void CommandImportBase::ShowReadProblem(const std::string& file) const {
+    KZeqImporter* importer = smImporter ? smImporter->GetImporter() : nullptr;
+    const char* text = importer ? importer->GetLastErrorString() : nullptr;
+    const int reason = importer ? importer->GetError().GetLastSystemError() : 0;
+    const std::string problem = FileProblem(text && *text ? text : "the file cannot be read", file.c_str(), reason);
+    displayError(TString((std::string(mName) + ": " + problem).c_str()));
+}
+
 bool CommandImportBase::TakeIndex(const TArgList& args, unsigned index, int& take) const {
     TStatus status;
     if (index >= args.length()) return SyntaxError("needs a take index"), false;
@@ -88,6 +96,12 @@ TStatus CommandImport::doIt(const TArgList& args) {
     KZeqImporter* importer = driver->GetImporter();
     if (take >= 0 || take < -1) {
         const int count = importer ? importer->GetTakeCount() : 0;
+        // A file that cannot be read has no takes: why it cannot comes first.
+        if (!importer || importer->GetLastErrorID() >= 0) {
+            ShowReadProblem(file);
+            DeleteDriver();
+            return TStatus::kFailure;
+        }
         if (take < 0 || take >= count) {
             std::string text = std::string(mName) + ": take index " + std::to_string(take) +
                                " out of range (the file has " + std::to_string(count) +
@@ -101,24 +115,25 @@ TStatus CommandImport::doIt(const TArgList& args) {
     } else if (importer) {
         importer->SetState(KZeqImporter::eANIMATION, false);
     }
-    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog()) {
+    bool unanswered = false;
+    if (params->GetBoolParam(ZeqTuloUserParams::kImportShowUI) && !ZeqTuloImportOptionsDialog(&unanswered)) {
+        // A dialog nobody answered (a batch run) imports nothing either: a failure, said here with
+        // the way out.
+        if (unanswered) {
+            displayError(TString("ZEQImport: the import was cancelled: nobody answered its options dialog "
+                                 "\"ZEQ Import Options\"; turn the dialog off with \"ZEQImportShowUI 0\""));
+            return TStatus::kFailure;
+        }
         // Refused: nothing is imported, the file stays open for another try.
         setResult(false);
         return TStatus::kSuccess;
     }
     ZeqTuloProgressMeter::Reset(params->GetBoolParam(ZeqTuloUserParams::kImportShowUI), "ZEQIMPORTWINDOW");
     const TStatus status = driver->Import();
-    std::string error;
-    if (!status) {
-        const char* text = importer ? importer->GetLastErrorString() : nullptr;
-        error = std::string(mName) + ": " + (text && *text ? text : "the file could not be read");
-    }
+    if (!status) ShowReadProblem(file);
     DeleteDriver();
     if (save) params->Save();
-    if (!status) {
-        displayError(TString(error.c_str()));
-        return TStatus::kFailure;
-    }
+    if (!status) return TStatus::kFailure;
     setResult(true);
     return TStatus::kSuccess;
 }
@@ -140,8 +155,7 @@ TStatus CommandRead::doIt(const TArgList& args) {
     }
     importer->GetTakeCount();
     if (importer->GetLastErrorID() >= 0) {
-        const char* text = importer->GetLastErrorString();
-        displayError(TString((std::string(mName) + ": " + (text && *text ? text : "the file cannot be read")).c_str()));
+        ShowReadProblem(file);
         DeleteDriver();
         return TStatus::kFailure;
     }

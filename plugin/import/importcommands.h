@@ -1,6 +1,8 @@
 #ifndef ZEQ_PLUGIN_IMPORT_IMPORTCOMMANDS_H
 #define ZEQ_PLUGIN_IMPORT_IMPORTCOMMANDS_H
 
+#include <string>
+
 #include "base/kstring.h"
 #include "plugin/zeqtulocommand.h"
 
@@ -24,6 +26,8 @@ protected:
     ZeqTuloImport* ReadDriver() const;
     // The take index at args[index]; false, with the problem shown, for a missing or bad index.
     bool TakeIndex(const TArgList& args, unsigned index, int& take) const;
+    // Shows the importer's own error about the file: its text, the path and the system's reason.
+    void ShowReadProblem(const std::string& file) const;
 };
 
 // ZEQImport -f <file> [-caller <name>] [-take <index>] [-save]: imports the file (the take given,

@@ -64,8 +64,22 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
     const int shapeCount = geometry->GetShapeCount();
     TDagPath* path = node.GetDagPath();
     if (!path) return;
-    TFnDagNode dag(*path);
-    TObject base = dag.child(0);
+    // A geometry whose host shape was not made (or a merged transform without one) keeps its
+    // transform alone: its shapes have no base to deform.
+    // A patch (not turned into a surface) takes either kind.
+    TDagPath basePath;
+    const int kind = attribute->GetAttributeType();
+    if (!(kind != KZeqNodeAttribute::eNURB && ShapePath(node, TFn::kMesh, basePath)) &&
+        !(kind != KZeqNodeAttribute::eMESH && ShapePath(node, TFn::kNurbsSurface, basePath))) {
+        if (shapeCount > 0) {
+            KString line("Node ");
+            line += node.GetNameWithoutNameSpacePrefix();
+            line += ": no host shape; its blend shapes are left out.";
+            LogLine(line.Buffer());
+        }
+        return;
+    }
+    TObject base = basePath.node();
     TObject transformNode = path->node();
     TObject deformer;
     const bool found = ZeqTuloUtility::GetDependencyOfThisType(&base, kBlendShapeType, &deformer,

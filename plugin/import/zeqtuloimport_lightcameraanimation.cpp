@@ -21,7 +21,7 @@ using namespace zeqsdk_400;
 namespace {
 
 // Host type codes of the paths tested here.
-enum : int { kSpotLightType = 304, kCameraType = 244 };
+enum : int { kSpotLightType = 304, kCameraType = 244, kLightType = 296 };
 
 // The single-precision factors the light curves are scaled by before their transfer.
 constexpr float kConeAngleCurveFactor = 0.017453292f;
@@ -44,6 +44,19 @@ void LogRefusedValue(ZeqLogFile* log, ZeqTuloNode& node, const char* what, doubl
     *log += line.Buffer();
 }
 
+// A light or camera node bound to a transform without its shape keeps the transform alone.
+void LogNoShape(ZeqLogFile* log, ZeqTuloNode& node, const char* kind) {
+    if (!log) return;
+    KString line("Node ");
+    line += node.GetNameWithoutNameSpacePrefix();
+    line += ": no host ";
+    line += kind;
+    line += "; its ";
+    line += kind;
+    line += " settings are left out.";
+    *log += line.Buffer();
+}
+
 }  // namespace
 
 TStatus ZeqTuloImport::ImportAnimationLight(ZeqTuloNode& node) {
@@ -51,7 +64,11 @@ TStatus ZeqTuloImport::ImportAnimationLight(ZeqTuloNode& node) {
     KZeqTakeNode* current = node.GetCurrentTakeNode();
     KZeqTakeNode* animation = current != defaults ? current : nullptr;
     TObject* shape = node.GetShapeObject();
-    if (!shape) return TStatus::kSuccess;
+    if (!shape) {
+        TDagPath hostLight;
+        if (!ShapePath(node, kLightType, hostLight)) LogNoShape(mLogFile, node, "light");
+        return TStatus::kSuccess;
+    }
     TStatus status;
     TDagPath path = TDagPath::getAPathTo(*shape, &status);
     if (!status) return TStatus::kSuccess;
@@ -104,7 +121,11 @@ TStatus ZeqTuloImport::ImportAnimationLight(ZeqTuloNode& node) {
 TStatus ZeqTuloImport::ImportAnimationCamera(ZeqTuloNode& node) {
     TDagPath* path = node.GetDagPath();
     KZeqCamera* camera = node.GetCamera();
-    if (!path || !camera || !path->hasFn(kCameraType)) return TStatus::kFailure;
+    if (!path || !camera) return TStatus::kFailure;
+    if (!path->hasFn(kCameraType)) {
+        LogNoShape(mLogFile, node, "camera");
+        return TStatus::kFailure;
+    }
 
     TFnCamera host(*path);
     const int mode = camera->GetApertureMode();

@@ -70,15 +70,18 @@ TEST_F(DialogTest, OptionDialogsShowUnitsAndOptions) {
     EXPECT_EQ(import.message.rfind("Detected destination world unit = Centimeters\n1 centimeter = 1 centimeter\n", 0), 0u)
         << import.message;
     EXPECT_NE(import.message.find("\nHard edges: off"), std::string::npos);
+    bool unanswered = true;
     standin::dialogs().push("Cancel", "ZEQ Import Options");
-    EXPECT_FALSE(ZeqTuloImportOptionsDialog());
+    EXPECT_FALSE(ZeqTuloImportOptionsDialog(&unanswered));
+    EXPECT_FALSE(unanswered);
     standin::setUnits(TDistance::kInches, TAngle::kDegrees, TTime::kFilm);
     standin::dialogs().push("Export", "ZEQ Export Options");
     EXPECT_TRUE(ZeqTuloExportOptionsDialog());
     const auto& exported = standin::dialogs().records().back();
     EXPECT_EQ(exported.message,
               "Detected source world unit = Inch\n1 inch = 2.54 centimeters\nHard edges: off\nSelection only: off");
-    EXPECT_FALSE(ZeqTuloExportOptionsDialog());  // closed: refused
+    EXPECT_FALSE(ZeqTuloExportOptionsDialog(&unanswered));  // closed: refused, and unanswered
+    EXPECT_TRUE(unanswered);
     expectFaults({"unanswered dialog"});
 }
 

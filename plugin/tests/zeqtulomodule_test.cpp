@@ -60,6 +60,30 @@ TEST_F(ModuleTest, HostProgramRunsAnOptionCommand) {
         << output;
 }
 
+// Loaded by path with no fitting directory on TULO_PLUG_IN_PATH, where /usr/tmp/ cannot be written
+// (it does not exist on every system): the host's output says once that the settings cannot be
+// kept, and where they were looked for.
+TEST_F(ModuleTest, SettingsThatCannotBeKeptAreSaidOnce) {
+    if (access("/usr/tmp/", W_OK) == 0) GTEST_SKIP() << "/usr/tmp/ can be written here";
+    Unload();
+    unsetenv("TULO_PLUG_IN_PATH");
+    standin::clearTranscript();
+    std::string error;
+    ASSERT_TRUE(standin::loadPlugin(ZEQTULO_MODULE, &error)) << error;
+    EXPECT_EQ(run("ZEQExportShowUI 0"), "");
+    int warnings = 0;
+    for (const std::string& line : standin::transcript())
+        warnings += line.find("cannot be kept") != std::string::npos;
+    EXPECT_EQ(warnings, 1);
+    const std::string library = ZEQTULO_MODULE;
+    EXPECT_TRUE(transcribed("// Warning: Zeq: the settings and the log cannot be kept: they were looked for in a "
+                            "writable directory that holds " + library.substr(library.rfind('/') + 1) +
+                            " on TULO_PLUG_IN_PATH (not set), then in /usr/tmp/ ("));
+    Unload();
+    // The first load's settings stay as they were: the second's went nowhere.
+    EXPECT_NE(Settings().find("kExportShowUI = 1"), std::string::npos);
+}
+
 // The plug-in directory: the first entry that is writable and holds the library, else /usr/tmp/.
 TEST_F(ModuleTest, PluginDirectoryIsTheFirstFitting) {
     std::string empty = mDirectory + "empty/", other = mDirectory + "other/";

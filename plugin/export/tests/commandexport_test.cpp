@@ -2,6 +2,9 @@
 // the host program that write files the SDK reads back.
 #include "zeqtuloexport_test_support.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
 #include "content/kzeqtexture.h"
@@ -31,6 +34,50 @@ TEST_F(CommandExportTest, DialogConfirmsOrCancels) {
     EXPECT_NE(run("ZEQExport -f \"" + out + "\" -caller \"me\""), "<failed>");
     EXPECT_NE(ZeqTuloReadFile(out), "");
     EXPECT_NE(Settings().find("kExportShowUI"), std::string::npos);
+}
+
+// A batch run of the host program answers no dialog: the first export and import say where they
+// stop and which command turns their dialog off.
+TEST_F(CommandExportTest, AnUnansweredDialogSaysHowToTurnItOff) {
+    Unload();
+    std::string output;
+    const std::string out = mDirectory + "batch.zeq";
+    EXPECT_NE(RunStandin(mDirectory, "-c 'standin_scene cube; ZEQExport -f \"" + out + "\"'", output), 0);
+    EXPECT_NE(output.find("// Error: ZEQExport: the export was cancelled: nobody answered its options dialog "
+                          "\"ZEQ Export Options\"; turn the dialog off with \"ZEQExportShowUI 0\""),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(ZeqTuloReadFile(out), "");
+    ASSERT_EQ(RunStandin(mDirectory, "--strict -c 'standin_scene cube; ZEQExportShowUI 0; ZEQExport -f \"" + out + "\"'",
+                         output),
+              0)
+        << output;
+    EXPECT_NE(RunStandin(mDirectory, "-c 'ZEQImport -f \"" + out + "\"'", output), 0);
+    EXPECT_NE(output.find("// Error: ZEQImport: the import was cancelled: nobody answered its options dialog "
+                          "\"ZEQ Import Options\"; turn the dialog off with \"ZEQImportShowUI 0\""),
+              std::string::npos)
+        << output;
+}
+
+// A write the system refuses names the path and what the system said; nothing is left behind, and
+// a folder in the way stays as it was.
+TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
+    ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    std::ofstream(mDirectory + "plain.txt") << "text";
+    std::filesystem::create_directory(mDirectory + "folder.zeq");
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing/out.zeq", "No such file or directory"},
+        {"plain.txt/out.zeq", "Not a directory"},
+        {"folder.zeq", "Is a directory"},
+    };
+    for (const auto& [name, reason] : cases) {
+        standin::clearTranscript();
+        const std::string target = mDirectory + name;
+        EXPECT_EQ(run("ZEQExport -f \"" + target + "\""), "<failed>") << name;
+        EXPECT_TRUE(transcribed("ZEQExport: File Export Failed: " + target + " (" + reason + ")")) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(mDirectory + "folder.zeq"));
+    EXPECT_EQ(ZeqTuloReadFile(mDirectory + "plain.txt"), "text");
 }
 
 // The host program, strict: an empty scene, the cube fixture and the NURBS fixture exported to

@@ -1,7 +1,11 @@
 // ZEQImport, ZEQRead and the take queries through the module, on files the SDK writes.
 #include "importtest_support.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "base/ktime.h"
+#include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -126,6 +130,37 @@ TEST_F(CommandsTest, AFileThatCannotBeReadLeavesTheScene) {
     EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\""));
     EXPECT_EQ(standin::dump(), before);
     EXPECT_NE(Log().find("File import: " + file), std::string::npos) << Log();
+}
+
+// A file that cannot be read answers why, with its path and the system's reason, before any take
+// check ("the file has 0 takes" would blame the take).
+TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
+    std::ofstream(mDirectory + "plain.txt") << "text";
+    std::ofstream(mDirectory + "broken.zeq") << "not a Zeq file at all";
+    std::filesystem::create_directory(mDirectory + "folder.zeq");
+    std::string error;
+    ASSERT_TRUE(WriteSceneAs(mDirectory + "locked.zeq", TwoTakes, KZeqExporter::eZEQ_ENCRYPTED, &error, "secret"))
+        << error;
+    const std::pair<std::string, std::string> cases[] = {
+        {"missing/none.zeq", "File not opened: " + mDirectory + "missing/none.zeq (No such file or directory)"},
+        {"plain.txt/x.zeq", "File not opened: " + mDirectory + "plain.txt/x.zeq (Not a directory)"},
+        {"folder.zeq", "File not opened: " + mDirectory + "folder.zeq (Is a directory)"},
+        {"broken.zeq", "File is corrupted: " + mDirectory + "broken.zeq"},
+        {"locked.zeq", "File is password protected and the provided password is wrong: " + mDirectory + "locked.zeq"},
+    };
+    for (const auto& [name, message] : cases) {
+        for (const char* take : {" -take 1", ""}) {
+            standin::clearTranscript();
+            EXPECT_FALSE(Run("ZEQImport -f \"" + mDirectory + name + "\"" + take)) << name << take;
+            EXPECT_TRUE(transcribed("ZEQImport: " + message)) << name << take;
+            EXPECT_FALSE(transcribed("out of range")) << name << take;
+        }
+        // The takes of a protected file can be read without its password.
+        if (name == "locked.zeq") continue;
+        standin::clearTranscript();
+        EXPECT_FALSE(Run("ZEQRead \"" + mDirectory + name + "\"")) << name;
+        EXPECT_TRUE(transcribed("ZEQRead: " + message)) << name;
+    }
 }
 
 }  // namespace

@@ -24,13 +24,14 @@ bool WriteScene(const std::string& path, const Builder& build, bool ascii, std::
     return WriteSceneAs(path, build, ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY, error);
 }
 
-bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error) {
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error, const char* password) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     build(manager, *scene);
     KZeqExporter exporter(manager);
     exporter.Initialize(path.c_str());
     exporter.SetFileFormat(row);
+    if (password) exporter.SetPassword(password);
     KStreamOptionsZeq options;
     exporter.SetExportOptionsInfo(&options);
     const bool written = exporter.Export(*scene);

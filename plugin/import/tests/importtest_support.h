@@ -25,8 +25,10 @@ using Builder = std::function<void(zeqsdk_400::KZeqSdkManager&, zeqsdk_400::KZeq
 // The scene the builder fills, written at path (binary Zeq 6.0, or ASCII); false with the
 // exporter's error.
 bool WriteScene(const std::string& path, const Builder& build, bool ascii = false, std::string* error = nullptr);
-// The same through a row of the exporter (KZeqExporter::EFileFormat).
-bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error = nullptr);
+// The same through a row of the exporter (KZeqExporter::EFileFormat), protected by the password
+// when one is given.
+bool WriteSceneAs(const std::string& path, const Builder& build, int row, std::string* error = nullptr,
+                  const char* password = nullptr);
 
 // Scene-building helpers: a node of the kind under parent ("null", "skeleton:<type>", "mesh",
 // "camera", "light:<type>", "none" for no attribute).
