@@ -147,6 +147,9 @@ public:
     bool ReadUserProperties(KZeqNode& node);
     // Every property of the object's handler gets a user property.
     bool PublishKZeqProperties(KZeqObject& object);
+    // Version 6: the property block of an object whose default take the file
+    // holds no channels of; the channels take the block's values.
+    bool ReadPropertyBlock(KZeqTakeNodeContainer& object);
     // Before version 6: user-property defaults from the current take's channels.
     bool UpdatePropertiesDefaultValues(KZeqNode& node);
     // "Channel" records of the file's current block into node's channels, until none is left.

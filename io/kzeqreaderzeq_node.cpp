@@ -115,15 +115,25 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
         for (int i = 0; i < geometry->GetShapeCount(); ++i) geometry->SetDefaultShape(i, geometry->GetDefaultShape(i));
     }
     if (before6) UpdatePropertiesDefaultValues(node);
+    // The channels come last in the record: the properties that mirror them
+    // (an attribute's among them) take their values.
+    node.UpdatePropertiesFromDefaultTake();
     PublishKZeqProperties(node);
     return true;
 }
 
 bool KZeqReaderZeq::ReadKZeqGenericNode(KZeqGenericNode& node) {
     mFile->FieldReadI("Version", 100);
-    KArrayTemplate<KProperty*> none;
-    mFile->FieldReadPropertiesList(none, node.GetPropertyHandler());
+    ReadPropertyBlock(node);
     PublishKZeqProperties(node);
+    return true;
+}
+
+bool KZeqReaderZeq::ReadPropertyBlock(KZeqTakeNodeContainer& object) {
+    KArrayTemplate<KProperty*> properties;
+    object.FillPropertyList(&properties);
+    mFile->FieldReadPropertiesList(properties, object.GetPropertyHandler());
+    object.UpdateDefaultTakeFromProperties();
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "content/kzeqmarker.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqskeleton.h"
+#include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
@@ -370,4 +371,28 @@ TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
         ASSERT_TRUE(curve && curve->KeyGetCount() == 1);
         EXPECT_FLOAT_EQ(before6 ? 0.5f : 50.0f, curve->KeyGet(0).GetValue());
     }
+}
+
+// A 6.0 file whose property block says another thing than the channels (as files written before
+// the blocks took the channels' values do): the properties read take the channels', which come
+// last. A texture's block alone gives its "Alpha" channel the "Texture alpha" value.
+TEST_F(SectionsTest, PropertiesAndChannelsAgreeAfterAVersion6Read) {
+    KZeqScene* scene =
+        Read(6000, "Definitions: {;ObjectType: \"Model\" {;Count: 1;};ObjectType: \"Texture\" {;Count: 1;};};"
+                   "Objects: {;Model: \"Model::Lamp\", \"Light\" {;Type: \"Light\";LightTypeVersion: 202;"
+                   "Intensity: 200;"
+                   "Properties60: {;Property: \"Intensity\", \"Intensity\", \"AK\", 100;};"
+                   "Channel: \"Intensity\" {;Default: 200;};};"
+                   "Texture: \"Texture::t\", \"\" {;Type: \"TextureVideoClip\";Version: 202;"
+                   "Properties60: {;Property: \"Texture alpha\", \"Number\", \"AK\", 0.5;};};};"
+                   "Connections: {;Connect: \"OO\", \"Model::Lamp\", \"Model::Scene\";};");
+    ASSERT_NE(nullptr, scene) << mError;
+    KZeqNode* lamp = scene->GetRootNode()->FindChild("Lamp");
+    ASSERT_TRUE(lamp && lamp->GetLight());
+    EXPECT_EQ(200.0, lamp->GetLight()->GetPropertyHandler()->mIntensity->AsDouble());
+    EXPECT_EQ(200.0, lamp->GetLight()->GetDefaultIntensity());
+    ASSERT_EQ(1, scene->GetEntity()->GetTextureCount());
+    KZeqTexture* texture = scene->GetEntity()->GetTexture(0);
+    EXPECT_EQ(0.5, texture->GetDefaultAlpha());
+    EXPECT_EQ(0.5f, texture->GetDefaultTakeNode()->GetTextureAlpha()->GetValue());
 }
