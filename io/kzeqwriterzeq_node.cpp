@@ -15,6 +15,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqfields.h"
+#include "io/kzeqscenerecords.h"
 #include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
 #include "object/izeqobject.h"

@@ -12,7 +12,9 @@
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurvenode.h"
 #include "fileio/kzeq.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
+#include "io/kzeqscenerecords.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
@@ -272,6 +274,42 @@ TEST_F(RoundTripTest, TextureValuesAreOneValueInTheFile) {
                 EXPECT_EQ(static_cast<float>(values[k]), curve->GetValue()) << texture->GetName() << " " << name.first;
             }
         }
+    }
+}
+
+// ---- User properties through 5.8 files ----------------------------------------------------------
+
+// The dancer's user properties by the name a file stores them under, with their values.
+std::map<std::string, std::vector<double>> DancerProperties(ReadBack& back) {
+    std::map<std::string, std::vector<double>> values;
+    KZeqNode* dancer = back.Node("dancer");
+    for (int i = 0; dancer && i < dancer->GetPropertyCount(); ++i) {
+        if (!dancer->PeekFlag(i, KZeqUserProperty::eUSER)) continue;
+        KString name = dancer->GetProperty(i)->GetName();
+        RemoveTypeIdentifierFromName(name);
+        double members[4] = {};
+        const int count = dancer->GetProperty(i)->GetKProperty()->GetDataAsDoubles(members, 4);
+        values[name.Buffer()] = std::vector<double>(members, members + count);
+    }
+    return values;
+}
+
+// The rich scene read from its 6.0 file and written as 5.8, ASCII and binary: the user properties
+// read back keep their values (cc 3, lv 200 and the others).
+TEST_F(RoundTripTest, RichUserPropertiesKeepTheirValuesThrough58) {
+    ReadBack first(Export("rich"));
+    ASSERT_TRUE(first.mOk);
+    const auto expected = DancerProperties(first);
+    ASSERT_EQ(6u, expected.size());
+    EXPECT_TRUE(expected.at("cc") == std::vector<double>{3} && expected.at("lv") == std::vector<double>{200});
+    for (int format : {KZeqExporter::eZEQ_5_ASCII, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = mDirectory + "rich58-" + std::to_string(format) + ".zeq";
+        KZeqExporter* exporter = first.mManager->CreateKZeqExporter();
+        ASSERT_TRUE(exporter->Initialize(path.c_str()));
+        exporter->SetFileFormat(format);
+        ASSERT_TRUE(exporter->Export(*first.mScene)) << exporter->GetLastErrorString();
+        ReadBack again(path);
+        EXPECT_EQ(expected, DancerProperties(again)) << format;
     }
 }
 
