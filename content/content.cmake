@@ -59,6 +59,7 @@ zeq_add_test(content_tests
     ${ZEQ_CONTENT_DIR}/tests/kzeqmaterial_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqmesh_normals_test.cpp
+    ${ZEQ_CONTENT_DIR}/tests/kzeqmirroredproperties_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqnurb_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqscene_test.cpp
     ${ZEQ_CONTENT_DIR}/tests/kzeqscene_storage_test.cpp

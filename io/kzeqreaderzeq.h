@@ -147,8 +147,14 @@ public:
     bool ReadUserProperties(KZeqNode& node);
     // Every property of the object's handler gets a user property.
     bool PublishKZeqProperties(KZeqObject& object);
+    // Version 6: the property block of an object whose default take the file
+    // holds no channels of; the channels take the block's values.
+    bool ReadPropertyBlock(KZeqTakeNodeContainer& object);
     // Before version 6: user-property defaults from the current take's channels.
     bool UpdatePropertiesDefaultValues(KZeqNode& node);
+    // Before version 6, for a node with a user property named with its type:
+    // the names of the record's channels (mRecordChannels).
+    void ListRecordChannels(KZeqNode& node);
     // "Channel" records of the file's current block into node's channels, until none is left.
     bool ReadAnimation(KZeq& file, KFCurveNode* node);
 
@@ -361,6 +367,9 @@ private:
     double mRenderHeight = 0.0;
     KArrayTemplate<KZeqTexture*> mTextures;
     std::vector<int> mPolygonGroups;  // before version 6, while a mesh is read
+    // Before version 6, while a node with user properties named with their
+    // type is read: the names of the channels its record holds.
+    std::vector<KString> mRecordChannels;
     ObjectTypeList mObjectTypes;
     std::unordered_map<std::string, KZeqNode*> mNodeIndex;
     // Whether the file being read predates version 6, for the take files too.

@@ -128,11 +128,7 @@ bool KZeqReaderZeq::ReadCharacter(KZeqScene& scene) {
 bool KZeqReaderZeq::ReadKZeqCharacter(KZeqCharacter& character, int& inputIndex) {
     KZeq& file = *mFile;
     const bool before6 = mFile->IsBeforeVersion6();
-    if (!before6) {
-        KArrayTemplate<KProperty*> properties;
-        character.FillPropertyList(&properties);
-        mFile->FieldReadPropertiesList(properties, character.GetPropertyHandler());
-    }
+    if (!before6) ReadPropertyBlock(character);
     PublishKZeqProperties(character);
     // Stored by every writer, used by no reader.
     file.FieldReadI("CHARACTERIZE", 0), file.FieldReadI("LOCK_XFORM", 0), file.FieldReadI("LOCK_PICK", 0);

@@ -75,13 +75,9 @@ KString LowerCase(const KString& text) {
     return KString(lower.c_str());
 }
 
-// The property block of a version-6 texture or material.
-template <class T>
-void ReadPropertyBlock(KZeqReaderZeq& reader, T& object) {
-    KArrayTemplate<KProperty*> properties;
-    object.FillPropertyList(&properties);
-    reader.GetZeqObject()->FieldReadPropertiesList(properties, object.GetPropertyHandler());
-    object.UpdateDefaultTakeFromProperties();
+// The property block of a version-6 texture or material, published.
+void ReadPublishedPropertyBlock(KZeqReaderZeq& reader, KZeqTakeNodeContainer& object) {
+    reader.ReadPropertyBlock(object);
     reader.PublishKZeqProperties(object);
 }
 
@@ -94,7 +90,7 @@ bool KZeqReaderZeq::ReadKZeqTexture(KZeqTexture& texture) {
         texture.SetFileName(file.FieldReadC("FileName", "").Buffer());
         texture.SetRelativeFileName(file.FieldReadC("RelativeFilename", "").Buffer());
         texture.SetMediaName(file.FieldReadC("Media", "").Buffer());
-        ReadPropertyBlock(*this, texture);
+        ReadPublishedPropertyBlock(*this, texture);
         ReadCommonTextureFields(file, texture);
         return true;
     }
@@ -133,7 +129,7 @@ bool KZeqReaderZeq::ReadKZeqMaterial(KZeqMaterial& material) {
         file.FieldReadI("Version", 100);
         material.SetShadingModel(LowerCase(file.FieldReadC("ShadingModel", "phong")).Buffer());
         material.SetMultiLayer(file.FieldReadI("MultiLayer", 0) != 0);
-        ReadPropertyBlock(*this, material);
+        ReadPublishedPropertyBlock(*this, material);
         return true;
     }
     material.SetName(file.FieldReadC().Buffer());

@@ -25,6 +25,7 @@
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqreaderzeq_steps.h"
+#include "io/kzeqscenerecords.h"
 #include "object/izeqobject.h"
 #include "object/kdatatype.h"
 #include "scene/kzeqnode.h"
@@ -56,6 +57,49 @@ int AxisOf(const KString& name) {
 
 double CurveValue(KFCurveNode* node, double missing) {
     return node && node->FCurveGet() ? node->FCurveGet()->GetValue() : missing;
+}
+
+// The default a user property takes from a channel: three values from three
+// children, else one from the channel's own curve; false when neither.
+bool ChannelDefault(KFCurveNode* channel, double (&values)[3], int& count) {
+    if (channel->GetCount() == 3) {
+        for (int i = 0; i < 3; ++i) values[i] = CurveValue(channel->Get(i), 0.0);
+        return count = 3, true;
+    }
+    if (!channel->FCurveGet()) return false;
+    values[0] = channel->FCurveGet()->GetValue();
+    return count = 1, true;
+}
+
+// Whether the name ends with a type suffix (" (Real)" and the like).
+bool HasTypeSuffix(const KString& name) {
+    KString stored = name;
+    RemoveTypeIdentifierFromName(stored);
+    return stored != name;
+}
+
+bool NamesChannel(const std::vector<KString>& names, const KString& name) {
+    for (const KString& channel : names)
+        if (channel.CompareNoCase(name.Buffer()) == 0) return true;
+    return false;
+}
+
+// A 5.8 file keeps a user property's channel under the name without its type
+// suffix (which a property named with it loses when written): that channel,
+// when the record holds one of that name that no property of the node or its
+// attribute, nor the transform, goes by.
+KFCurveNode* StoredChannel(KZeqNode& node, KFCurveNode* root, KZeqUserProperty& property,
+                           const std::vector<KString>& recordChannels) {
+    KString stored = property.GetName();
+    RemoveTypeIdentifierFromName(stored);
+    if (stored.CompareNoCase("Transform") == 0 || !NamesChannel(recordChannels, stored)) return nullptr;
+    KFCurveNode* channel = FindPropertyChannel(root, stored);
+    if (!channel) return nullptr;
+    KArrayTemplate<KProperty*> properties;
+    node.FillPropertyList(&properties);
+    for (int i = 0; i < properties.GetCount(); ++i)
+        if (properties[i] && FindPropertyChannel(root, properties[i]->GetPropertyName()) == channel) return nullptr;
+    return channel;
 }
 
 }  // namespace
@@ -107,6 +151,8 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
     }
     node.SetMultiLayer(file.FieldReadI("MultiLayer", 1) != 0);
     node.SetMultiTakeMode(static_cast<KZeqNode::EMultiTakeMode>(file.FieldReadI("MultiTake", 0)));
+    mRecordChannels.clear();
+    if (before6) ListRecordChannels(node);
     ReadKZeqNodeDefaultAttributes(node);
     if (KZeqGeometry* geometry = before6 ? node.GetGeometry() : nullptr) {
         geometry->CleanShapeChannels(node.GetDefaultTakeNode());
@@ -115,15 +161,26 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
         for (int i = 0; i < geometry->GetShapeCount(); ++i) geometry->SetDefaultShape(i, geometry->GetDefaultShape(i));
     }
     if (before6) UpdatePropertiesDefaultValues(node);
+    mRecordChannels.clear();
+    // The channels come last in the record: the properties that mirror them
+    // (an attribute's among them) take their values.
+    node.UpdatePropertiesFromDefaultTake();
     PublishKZeqProperties(node);
     return true;
 }
 
 bool KZeqReaderZeq::ReadKZeqGenericNode(KZeqGenericNode& node) {
     mFile->FieldReadI("Version", 100);
-    KArrayTemplate<KProperty*> none;
-    mFile->FieldReadPropertiesList(none, node.GetPropertyHandler());
+    ReadPropertyBlock(node);
     PublishKZeqProperties(node);
+    return true;
+}
+
+bool KZeqReaderZeq::ReadPropertyBlock(KZeqTakeNodeContainer& object) {
+    KArrayTemplate<KProperty*> properties;
+    object.FillPropertyList(&properties);
+    mFile->FieldReadPropertiesList(properties, object.GetPropertyHandler());
+    object.UpdateDefaultTakeFromProperties();
     return true;
 }
 
@@ -374,19 +431,40 @@ bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     return true;
 }
 
+void KZeqReaderZeq::ListRecordChannels(KZeqNode& node) {
+    bool suffixed = false;
+    for (int i = 0; i < node.GetPropertyCount() && !suffixed; ++i)
+        suffixed = node.PeekFlag(i, KZeqUserProperty::eUSER) && HasTypeSuffix(node.GetProperty(i)->GetName());
+    if (!suffixed) return;
+    KZeq& file = *mFile;
+    while (file.FieldReadBegin("Channel")) {
+        mRecordChannels.push_back(file.FieldReadC());
+        file.FieldReadEnd();
+    }
+    // The channels are read from the first one again.
+    file.FieldReadResetPosition();
+}
+
 bool KZeqReaderZeq::UpdatePropertiesDefaultValues(KZeqNode& node) {
     KZeqTakeNode* take = node.GetCurrentTakeNode();
     KFCurveNode* root = take ? take->GetKFCurveNode() : nullptr;
     if (!root) return true;
     for (int i = 0; i < node.GetPropertyCount(); ++i) {
         KZeqUserProperty* property = node.GetProperty(i);
-        KFCurveNode* channel = FindPropertyChannel(root, property->GetName());
-        if (!channel) continue;
-        if (channel->GetCount() == 3)
-            property->SetDefaultValue(CurveValue(channel->Get(0), 0.0), CurveValue(channel->Get(1), 0.0),
-                                      CurveValue(channel->Get(2), 0.0));
-        else if (channel->FCurveGet())
-            property->SetDefaultValue(static_cast<double>(channel->FCurveGet()->GetValue()));
+        const KString name = property->GetName();
+        KFCurveNode* channel = FindPropertyChannel(root, name);
+        // Files written either way read back: the channel under the whole
+        // name when the record holds one, else the one under the stored name.
+        // (The property made a channel of its whole name when it was added.)
+        if (!mRecordChannels.empty() && !NamesChannel(mRecordChannels, name))
+            if (KFCurveNode* stored = StoredChannel(node, root, *property, mRecordChannels)) channel = stored;
+        double values[3];
+        int count = 0;
+        if (!channel || !ChannelDefault(channel, values, count)) continue;
+        if (count == 3)
+            property->SetDefaultValue(values[0], values[1], values[2]);
+        else
+            property->SetDefaultValue(values[0]);
     }
     KZeqNodeProperties* handler = node.GetPropertyHandler();
     KFCurveNode* transform = handler ? root->FindRecursive("Transform") : nullptr;

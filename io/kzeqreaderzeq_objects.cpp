@@ -133,11 +133,8 @@ bool ZeqReadControlSetPlugObject(KZeqReaderZeq& reader, KZeqScene& scene, const 
     const int index = scene.CreateControlSetPlug(name.Buffer());
     KZeqControlSetPlug* plug = scene.GetControlSetPlug(index);
     if (!plug) return false;
-    IZeqObject& file = *reader.GetZeqObject();
-    file.FieldReadI("Version", 100);
-    KArrayTemplate<KProperty*> properties;
-    plug->FillPropertyList(&properties);
-    file.FieldReadPropertiesList(properties, plug->GetPropertyHandler());
+    reader.GetZeqObject()->FieldReadI("Version", 100);
+    reader.ReadPropertyBlock(*plug);
     reader.PublishKZeqProperties(*plug);
     // Connections name the plug as the record does.
     reader.RegisterObject(name.Buffer(), plug->GetPropertyHandler());

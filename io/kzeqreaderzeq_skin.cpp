@@ -129,9 +129,7 @@ bool KZeqReaderZeq::ReadKZeqDeformer(KZeqDeformer& deformer) {
     KZeq& file = *mFile;
     file.FieldReadI("Version", 100);
     deformer.SetMultiLayer(file.FieldReadI("MultiLayer", 0) != 0);
-    KArrayTemplate<KProperty*> properties;
-    deformer.FillPropertyList(&properties);
-    mFile->FieldReadPropertiesList(properties, deformer.GetPropertyHandler());
+    ReadPropertyBlock(deformer);
     const KString type = deformer.GetTypeName();
     if (type.CompareNoCase("Skin") == 0) {
         deformer.mLinkDeformAccuracy = file.FieldReadD("Link_DeformAcuracy", deformer.mLinkDeformAccuracy);

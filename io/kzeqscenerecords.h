@@ -56,6 +56,10 @@ struct ZeqSummary {
 // Writes the record into the open section; false when the field file refused.
 bool ZeqWriteSummary(KZeq& file, const ZeqSummary& summary);
 
+// A user property's name without its " (Real)" (or other type) suffix: the
+// name a 5.8 file stores it and its channels under.
+void RemoveTypeIdentifierFromName(KString& name);
+
 }  // namespace zeqsdk_400
 
 #endif

@@ -254,9 +254,7 @@ bool ZeqWriteMaterialObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
     ZeqWriteFieldI(file, "Version", 102);
     ZeqWriteFieldC(file, "ShadingModel", material.GetShadingModel());
     ZeqWriteFieldI(file, "MultiLayer", material.GetMultiLayer() ? 1 : 0);
-    KArrayTemplate<KProperty*> properties;
-    material.FillPropertyList(&properties);
-    file.FieldWritePropertiesList(properties);
+    ZeqWritePropertyBlock(file, material);
     return ZeqWriteBlockEnd(file);
 }
 
@@ -269,9 +267,7 @@ bool ZeqWriteTextureObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
     ZeqWriteFieldC(file, "Type", "TextureVideoClip");
     ZeqWriteFieldI(file, "Version", 202);
     ZeqWriteFieldC(file, "TextureName", texture.GetName());
-    KArrayTemplate<KProperty*> properties;
-    texture.FillPropertyList(&properties);
-    file.FieldWritePropertiesList(properties);
+    ZeqWritePropertyBlock(file, texture);
     ZeqWriteFieldC(file, "Media", texture.GetMediaName().Buffer());
     ZeqWriteFieldC(file, "FileName", texture.GetFileName());
     ZeqWriteFieldC(file, "RelativeFilename", texture.GetRelativeFileName());

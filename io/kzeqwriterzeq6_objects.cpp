@@ -66,9 +66,7 @@ bool ZeqWriteGenericNodeObject(KZeqWriterZeqBase& writer, KZeqObject& object) {
     file.FieldWriteC(node.GetName()), file.FieldWriteC("GenericNode");
     file.FieldWriteBlockBegin();
     ZeqWriteFieldI(file, "Version", 100);
-    KArrayTemplate<KProperty*> properties;
-    node.FillPropertyList(&properties);
-    file.FieldWritePropertiesList(properties);
+    ZeqWritePropertyBlock(file, node);
     return ZeqWriteBlockEnd(file);
 }
 

@@ -78,11 +78,7 @@ bool KZeqWriterZeqBase::WriteKZeqCharacter(KZeqScene& scene, int index) {
     KZeq& file = *mFile;
     KZeqEntity* entity = scene.GetEntity();
     const bool before6 = mFile->IsBeforeVersion6();
-    if (!before6) {
-        KArrayTemplate<KProperty*> properties;
-        character->FillPropertyList(&properties);
-        mFile->FieldWritePropertiesList(properties);
-    }
+    if (!before6) ZeqWritePropertyBlock(*mFile, *character);
     ZeqWriteFieldI(file, "CHARACTERIZE", 1);
     ZeqWriteFieldI(file, "LOCK_XFORM", 0);
     ZeqWriteFieldI(file, "LOCK_PICK", 0);
@@ -434,9 +430,7 @@ bool ZeqWriteControlSetPlugObject(KZeqWriterZeqBase& writer, KZeqObject& object)
     file.FieldWriteC(plug.GetName()), file.FieldWriteC("ControlSetPlug");
     file.FieldWriteBlockBegin();
     ZeqWriteFieldI(file, "Version", 100);
-    KArrayTemplate<KProperty*> properties;
-    plug.FillPropertyList(&properties);
-    file.FieldWritePropertiesList(properties);
+    ZeqWritePropertyBlock(file, plug);
     return ZeqWriteBlockEnd(file);
 }
 

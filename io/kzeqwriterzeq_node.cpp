@@ -15,6 +15,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqfields.h"
+#include "io/kzeqscenerecords.h"
 #include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
 #include "object/izeqobject.h"
@@ -76,6 +77,21 @@ const AnimatedRow kAnimatedRows[] = {
     {'M' + 2, "IK Reach Translation", "IK Reach Translation", &KDataTypeIKReachTranslation, nullptr, nullptr},
     {'M' + 2, "IK Reach Rotation", "IK Reach Rotation", &KDataTypeIKReachRotation, nullptr, nullptr},
 };
+
+// Hiding a node sets its property alone, while readers take the visibility
+// from the channel last: the channel takes the property's value (channels
+// not made yet keep theirs unmade).
+void ShowVisibilityInChannel(KZeqNode& node) {
+    KZeqTakeNode* take = node.GetDefaultTakeNode();
+    if (!take) return;
+    const float shown = static_cast<float>(node.GetDefaultVisibility());
+    if (take->IsDeferred()) {
+        if (take->GetStandardValues()[KZeqTakeNode::eVisibility] != shown)
+            take->SetStandardValue(KZeqTakeNode::eVisibility, shown);
+    } else if (KFCurve* visibility = take->GetVisibility()) {
+        if (visibility->GetValue() != shown) visibility->SetValue(shown);
+    }
+}
 
 bool IsAnimated(KZeqNode& node, const AnimatedRow& row) {
     if (row.mDataType) return node.IsChannelAnimated(nullptr, nullptr, row.mDataType);
@@ -219,28 +235,21 @@ bool KZeqWriterZeqBase::WriteKZeqNodeAttribute(KZeqNode& node) {
 bool KZeqWriterZeqBase::WriteKZeqNodeProperties(KZeqNode& node) {
     if (mFile->IsBeforeVersion6()) return true;
     node.UpdatePropertiesFromPivotsInEffectAndLimits();
-    KArrayTemplate<KProperty*> properties;
-    node.FillPropertyList(&properties);
-    mFile->FieldWritePropertiesList(properties);
+    // The block gives the visibility of the channel, which takes the property's first.
+    ShowVisibilityInChannel(node);
+    ZeqWritePropertyBlock(*mFile, node);
     return true;
 }
 
 bool KZeqWriterZeqBase::WriteKZeqNodeDefaultAttributes(KZeqNode& node) {
+    ShowVisibilityInChannel(node);
     KZeqTakeNode* take = node.GetDefaultTakeNode();
     if (take && take->IsDeferred()) {
         // Channels not made yet are written as they would be, and stay unmade.
-        const float shown = static_cast<float>(node.GetDefaultVisibility());
-        if (take->GetStandardValues()[KZeqTakeNode::eVisibility] != shown)
-            take->SetStandardValue(KZeqTakeNode::eVisibility, shown);
         take->StoreChannels(mFile, true, true, true, true, mFile->IsBeforeVersion6());
         return true;
     }
     KFCurveNode* root = take ? take->GetKFCurveNode() : nullptr;
-    // Hiding a node sets its property alone, while readers take the
-    // visibility from this channel last.
-    KFCurve* visibility = take ? take->GetVisibility() : nullptr;
-    const float shown = static_cast<float>(node.GetDefaultVisibility());
-    if (visibility && visibility->GetValue() != shown) visibility->SetValue(shown);
     for (int i = 0; root && i < root->GetCount(); ++i)
         root->Get(i)->ZeqStore(mFile, true, true, true, "Channel", true, mFile->IsBeforeVersion6());
     return true;

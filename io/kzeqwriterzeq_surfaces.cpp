@@ -244,9 +244,7 @@ bool WriteKZeqDeformer(KZeqWriterZeqBase& writer, KZeqDeformer& deformer) {
     ZeqWriteFieldI(file, "Version", 100);
     ZeqWriteFieldI(file, "MultiLayer", deformer.GetMultiLayer() ? 1 : 0);
     ZeqWriteFieldC(file, "Type", type.Buffer());
-    KArrayTemplate<KProperty*> properties;
-    deformer.FillPropertyList(&properties);
-    writer.GetZeqObject()->FieldWritePropertiesList(properties);
+    ZeqWritePropertyBlock(*writer.GetZeqObject(), deformer);
     if (deformer.GetDeformerType() != KZeqDeformer::eCLUSTER) {
         file.FieldWriteBegin("Link_DeformAcuracy") && file.FieldWriteD(deformer.mLinkDeformAccuracy) &&
             file.FieldWriteEnd();

@@ -1,5 +1,7 @@
 #include "io/kzeqwriterzeqbase.h"
 
+#include <vector>
+
 #include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionsmotion.h"
@@ -9,6 +11,7 @@
 #include "io/kzeqwriterzeq_steps.h"
 #include "object/izeqobject.h"
 #include "object/kprogress.h"
+#include "object/kproperty.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -200,6 +203,17 @@ void KZeqWriterZeqBase::WriteSceneGenericPersistenceSection(KZeqScene& scene) {
 bool KZeqWriterZeqBase::WriteThumbnail(KZeqThumbnail* thumbnail) { return ZeqWriteThumbnail(*mFile, thumbnail); }
 
 void KZeqWriterZeqBase::WriteSceneInfo(KZeqSceneInfo* info) { ZeqWriteSceneInfo(*mFile, info); }
+
+bool ZeqWritePropertyBlock(IZeqObject& file, KZeqTakeNodeContainer& object) {
+    KArrayTemplate<KProperty*> properties;
+    object.FillPropertyList(&properties);
+    std::vector<KZeqPropertyValues> replaced;
+    object.UpdatePropertiesFromDefaultTake(properties, &replaced);
+    const bool written = file.FieldWritePropertiesList(properties);
+    for (auto was = replaced.rbegin(); was != replaced.rend(); ++was)
+        was->mProperty->SetDataFromDoubles(was->mValues, was->mCount);
+    return written;
+}
 
 bool ZeqWritePassword(KZeqWriterZeqBase& writer, KZeqScene&) {
     writer.WritePassword();

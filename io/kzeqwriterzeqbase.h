@@ -219,8 +219,10 @@ private:
     std::unordered_set<const void*> mAnimated;
 };
 
-// A user property's name without its " (Real)" (or other type) suffix.
-void RemoveTypeIdentifierFromName(KString& name);
+// The object's property block (6.0). The properties that mirror a channel of
+// its default take are written with that channel's values, so that the file
+// tells one value; the object keeps the values it had.
+bool ZeqWritePropertyBlock(IZeqObject& file, KZeqTakeNodeContainer& object);
 
 }  // namespace zeqsdk_400
 

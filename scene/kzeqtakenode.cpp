@@ -38,6 +38,14 @@ struct LclName {
 };
 constexpr LclName kLclNames[] = {{"Lcl Translation", "T"}, {"Lcl Rotation", "R"}, {"Lcl Scaling", "S"}};
 
+// Properties whose channel below the root bears another name.
+struct RenamedChannel {
+    const char* mProperty;
+    const char* mChannel;
+};
+constexpr RenamedChannel kRenamedChannels[] = {{"Texture alpha", "Alpha"},
+                                               {"BackgroundColor", "BackgroundColor (Color)"}};
+
 // What a curve holds beyond its keys and default, kept across a rewrite.
 struct CurveLook {
     explicit CurveLook(KFCurve& curve)
@@ -76,6 +84,11 @@ KFCurveNode* FindPropertyChannel(KFCurveNode* root, const char* name) {
         if (std::strcmp(name, row.mProperty) != 0) continue;
         KFCurveNode* transform = root->Get(root->Find("Transform"));
         return transform ? transform->Get(transform->Find(row.mNode)) : root->FindRecursive(row.mNode);
+    }
+    for (const RenamedChannel& row : kRenamedChannels) {
+        if (std::strcmp(name, row.mProperty) != 0) continue;
+        if (KFCurveNode* channel = root->Get(root->Find(row.mChannel))) return channel;
+        break;
     }
     return root->Get(root->Find(name));
 }

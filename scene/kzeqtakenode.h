@@ -176,9 +176,11 @@ private:
 // "T", "R", "S" for "Lcl Translation", "Lcl Rotation", "Lcl Scaling"; any other name as it is.
 KString GetEffectivePropertyName(KString name);
 // The channel of the property of that name below a take's root: the
-// transform's "T", "R" or "S" for the local transform, else the root's own
-// child of that name (ignoring case). Never deeper: a property named "X" or
-// "S" (a shape's weight) is not the transform's channel of that name.
+// transform's "T", "R" or "S" for the local transform, "Alpha" for a
+// texture's "Texture alpha", "BackgroundColor (Color)" for a camera's
+// "BackgroundColor" (when the root holds it), else the root's own child of
+// that name (ignoring case). Never deeper: a property named "X" or "S" (a
+// shape's weight) is not the transform's channel of that name.
 KFCurveNode* FindPropertyChannel(KFCurveNode* root, const KString& name);
 KFCurveNode* FindPropertyChannel(KFCurveNode* root, const char* name);
 

@@ -1,5 +1,6 @@
 #include "scene/kzeqtakenodecontainer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
 #include "object/kproperty.h"
+#include "object/kpropertytemplate.h"
 #include "scene/kzeqpropertyhandler.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzequserproperty.h"
@@ -473,6 +475,54 @@ void KZeqTakeNodeContainer::UpdateDefaultTakeFromProperties() {
         if (!property) continue;
         if (KFCurveNode* node = FindPropertyChannel(take->GetKFCurveNode(), property->GetPropertyName()))
             UpdateDefaultValuesWithProperty(node, property);
+    }
+}
+
+void KZeqTakeNodeContainer::UpdatePropertiesFromDefaultTake() {
+    KArrayTemplate<KProperty*> properties;
+    FillPropertyList(&properties);
+    UpdatePropertiesFromDefaultTake(properties);
+}
+
+void KZeqTakeNodeContainer::UpdatePropertiesFromDefaultTake(KArrayTemplate<KProperty*>& properties,
+                                                             std::vector<KZeqPropertyValues>* replaced) {
+    KZeqTakeNode* take = GetDefaultTakeNode();
+    if (!take) return;
+    // Channels not made yet are not made for this: their values are at hand.
+    const float* standard = take->IsDeferred() ? take->GetStandardValues() : nullptr;
+    KFCurveNode* root = standard ? nullptr : take->GetKFCurveNode();
+    for (int i = 0; i < properties.GetCount(); ++i) {
+        KProperty* property = properties[i];
+        if (!property || !property->IsAnimatable()) continue;
+        KZeqPropertyValues was{property, 0, {}};
+        was.mCount = property->GetDataAsDoubles(was.mValues, kPropertyMaxMembers);
+        if (was.mCount <= 0 || was.mCount > kPropertyMaxMembers) continue;
+        double values[kPropertyMaxMembers];
+        std::copy(was.mValues, was.mValues + was.mCount, values);
+        // A channel holds a float: a member it holds as the float of the
+        // member's value agrees, and keeps its precision.
+        const auto fromChannel = [&](int k, float value) {
+            if (KPropertyDoubleToFloat(was.mValues[k]) != value) values[k] = value;
+        };
+        // Three or four members come from the channel's children, one from its own curve.
+        const bool run = was.mCount == 3 || was.mCount == 4;
+        if (standard) {
+            const int first = StandardChannelOf(property->GetPropertyName());
+            if (first < 0 || run == (first == KZeqTakeNode::eVisibility)) continue;
+            for (int k = 0; k < (run ? 3 : 1); ++k) fromChannel(k, standard[first + k]);
+        } else {
+            KFCurveNode* node = FindPropertyChannel(root, property->GetPropertyName());
+            if (!node) continue;
+            if (run) {
+                for (int k = 0; k < was.mCount && k < node->GetCount(); ++k)
+                    if (KFCurve* curve = node->Get(k)->FCurveGet()) fromChannel(k, curve->GetValue());
+            } else if (KFCurve* curve = node->FCurveGet()) {
+                fromChannel(0, curve->GetValue());
+            }
+        }
+        if (std::equal(values, values + was.mCount, was.mValues)) continue;
+        if (replaced) replaced->push_back(was);
+        property->SetDataFromDoubles(values, was.mCount);
     }
 }
 

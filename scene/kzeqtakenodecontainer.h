@@ -7,6 +7,7 @@
 #include "base/kerror.h"
 #include "base/ktime.h"
 #include "object/khandle.h"
+#include "object/kpropertytype.h"
 #include "scene/kzeqobject.h"
 #include "scene/kzeqtakenode.h"
 
@@ -29,6 +30,13 @@ struct KZeqDefaultTakeCallback {
     KZeqTakeNodeContainer* mContainer;
 
     KProperty* GetProperty() const;
+};
+
+// A property's values as they were before the default take's replaced them.
+struct KZeqPropertyValues {
+    KProperty* mProperty;
+    int mCount;
+    double mValues[kPropertyMaxMembers];
 };
 
 // Base of every animated SDK object: its take nodes, one per take, the first
@@ -99,6 +107,14 @@ public:
     void PropertyDefaultValueChanged(KZeqUserProperty* property);
     // Every property's value into its node of the default take, when there is one.
     void UpdateDefaultTakeFromProperties();
+    // The other way: each animatable property of the list whose channel the
+    // default take holds takes that channel's default values (those the
+    // channels will have, when not made yet). With replaced, the values each
+    // changed property had are added to it, first changed first.
+    void UpdatePropertiesFromDefaultTake(KArrayTemplate<KProperty*>& properties,
+                                         std::vector<KZeqPropertyValues>* replaced = nullptr);
+    // The same for every property of the object's list.
+    void UpdatePropertiesFromDefaultTake();
 
     // Nothing for a null property or curve.
     void RegisterDefaultTakeCallback(KProperty* property, int channel, KFCurve* curve);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "content/kzeqmarker.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqskeleton.h"
+#include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
@@ -422,3 +424,83 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
     }
     KFCURVE_SetPlotPeriod(period);
 }
+
+// A 6.0 file whose property block says another thing than the channels (as files written before
+// the blocks took the channels' values do): the properties read take the channels', which come
+// last. A texture's block alone gives its "Alpha" channel the "Texture alpha" value.
+TEST_F(SectionsTest, PropertiesAndChannelsAgreeAfterAVersion6Read) {
+    KZeqScene* scene =
+        Read(6000, "Definitions: {;ObjectType: \"Model\" {;Count: 1;};ObjectType: \"Texture\" {;Count: 1;};};"
+                   "Objects: {;Model: \"Model::Lamp\", \"Light\" {;Type: \"Light\";LightTypeVersion: 202;"
+                   "Intensity: 200;"
+                   "Properties60: {;Property: \"Intensity\", \"Intensity\", \"AK\", 100;};"
+                   "Channel: \"Intensity\" {;Default: 200;};};"
+                   "Texture: \"Texture::t\", \"\" {;Type: \"TextureVideoClip\";Version: 202;"
+                   "Properties60: {;Property: \"Texture alpha\", \"Number\", \"AK\", 0.5;};};};"
+                   "Connections: {;Connect: \"OO\", \"Model::Lamp\", \"Model::Scene\";};");
+    ASSERT_NE(nullptr, scene) << mError;
+    KZeqNode* lamp = scene->GetRootNode()->FindChild("Lamp");
+    ASSERT_TRUE(lamp && lamp->GetLight());
+    EXPECT_EQ(200.0, lamp->GetLight()->GetPropertyHandler()->mIntensity->AsDouble());
+    EXPECT_EQ(200.0, lamp->GetLight()->GetDefaultIntensity());
+    ASSERT_EQ(1, scene->GetEntity()->GetTextureCount());
+    KZeqTexture* texture = scene->GetEntity()->GetTexture(0);
+    EXPECT_EQ(0.5, texture->GetDefaultAlpha());
+    EXPECT_EQ(0.5f, texture->GetDefaultTakeNode()->GetTextureAlpha()->GetValue());
+}
+
+// ---- User properties through 5.8 files -----------------------------------------------------------
+
+namespace {
+
+// A dancer whose user properties are named with their type suffixes or without (as a 6.0 read
+// names them), written in the case's form and read back.
+struct UserPropertiesBefore6 : SectionsTest, ::testing::WithParamInterface<ZeqFileCase> {
+    KZeqScene* Scene(bool suffixed) {
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        KZeqNode* node = mManager.CreateKZeqNode("Dancer");
+        scene->GetRootNode()->AddChild(node);
+        for (const char* type : {"Integer", "Real", "Bool"}) {
+            const std::string name = std::string(type).substr(0, 2) + (suffixed ? std::string(" (") + type + ")" : "");
+            KZeqUserProperty* property = mManager.CreateKZeqUserProperty(name.c_str(), type, "");
+            property->ModifyFlag(KZeqUserProperty::eUSER, true);
+            property->ModifyFlag(KZeqUserProperty::eANIMATABLE, true);
+            node->AddProperty(property);
+            property->SetDefaultValue(type[0] == 'R' ? 2.5 : 1.0);
+        }
+        return scene;
+    }
+    // The values read back, by name.
+    std::map<std::string, double> ThroughFile(KZeqScene& scene, KZeqScene** read = nullptr) {
+        const std::string path = mDir / "dancer.zeq";
+        EXPECT_TRUE(WriteZeqFile(mManager, scene, GetParam(), path, "", &mError)) << mError;
+        KZeqScene* back = ReadZeqFile(mManager, path, "", &mError);
+        KZeqNode* node = back ? back->GetRootNode()->FindChild("Dancer") : nullptr;
+        std::map<std::string, double> values;
+        for (int i = 0; node && i < node->GetPropertyCount(); ++i)
+            if (node->PeekFlag(i, KZeqUserProperty::eUSER))
+                node->GetProperty(i)->GetDefaultValue(values[node->GetProperty(i)->GetName().Buffer()]);
+        if (read) *read = back;
+        return values;
+    }
+};
+
+}  // namespace
+
+// Channels stored with or without the type suffix read back the values, and so does a scene read
+// from 5.8 (holding the channels of both names), changed and written again.
+TEST_P(UserPropertiesBefore6, KeepTheirValues) {
+    const std::map<std::string, double> expected = {{"In (Integer)", 1}, {"Re (Real)", 2.5}, {"Bo (Bool)", 1}};
+    for (bool suffixed : {false, true}) {
+        SCOPED_TRACE(suffixed ? "with suffixes" : "without suffixes");
+        KZeqScene* read = nullptr;
+        EXPECT_EQ(expected, ThroughFile(*Scene(suffixed), &read));
+        ASSERT_NE(nullptr, read);
+        read->GetRootNode()->FindChild("Dancer")->FindPropertyByName("Bo (Bool)")->SetDefaultValue(false);
+        auto changed = expected;
+        changed["Bo (Bool)"] = 0;
+        EXPECT_EQ(changed, ThroughFile(*read));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Forms, UserPropertiesBefore6, ::testing::Values(kZeqFileCases[3], kZeqFileCases[4]),
+                         ZeqFileCaseName);

@@ -5,6 +5,7 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqnull.h"
+#include "fcurve/kfcurve.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/tests/zeqroundtrip.h"
 #include "io/tests/zeqscenecompare.h"
@@ -12,6 +13,7 @@
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
@@ -141,4 +143,24 @@ TEST_P(CameraLightTest, PivotSetZeroReadsBackAsItTakesPart) {
     busy->GetPivotState(KZeqNode::eSOURCE_SET, state);
     EXPECT_EQ(KZeqNode::ePIVOT_STATE_ACTIVE, state);
     EXPECT_EQ(45.0, busy->GetPreRotation(KZeqNode::eSOURCE_SET)[1]);
+
+// A light whose channels were set without its properties, as the host plug-in sets them: the 6.0
+// property block tells the channels' values, and the light keeps the properties it had.
+TEST(LightPropertyBlock, TellsTheChannelsValues) {
+    zeqtest::TempDir dir;
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqNode* node = manager.CreateKZeqNode("Lamp");
+    KZeqLight* light = manager.CreateKZeqLight();
+    node->SetNodeAttribute(light);
+    scene->GetRootNode()->AddChild(node);
+    KZeqTakeNode* take = node->GetDefaultTakeNode();
+    take->GetLightIntensity()->SetValue(200.0f), take->GetColorG()->SetValue(0.5f), take->GetLightFog()->SetValue(0.0f);
+    const std::string path = dir / "lamp.zeq";
+    ASSERT_TRUE(WriteZeqFile(manager, *scene, kZeqFileCases[0], path));
+    const std::string text = zeqtest::ReadFile(path);
+    for (const char* line : {"Property: \"Color\",\"Color\",\"AK\",1,0.5,1\n", "Property: \"Fog\",\"Fog\",\"AK\",0\n",
+                             "Property: \"Intensity\",\"Intensity\",\"AK\",200\n"})
+        EXPECT_NE(std::string::npos, text.find(line)) << line;
+    EXPECT_EQ(100.0, light->GetPropertyHandler()->mIntensity->AsDouble());
 }

@@ -3,11 +3,19 @@
 // animation of "Take 001" over the playback range.
 #include "zeqtuloexport_anim_support.h"
 
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "content/kzeqgeometry.h"
 #include "content/kzeqlink.h"
+#include "content/kzeqtexture.h"
+#include "fcurve/kfcurvenode.h"
+#include "fileio/kzeq.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
+#include "io/kzeqscenerecords.h"
+#include "scene/kzeqentity.h"
 #include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -161,6 +169,148 @@ TEST_F(RoundTripTest, RichSceneAnimationReadsBackInTake001) {
     ASSERT_NE(weight, nullptr);
     EXPECT_EQ(weight->KeyGetCount(), 3);
     EXPECT_FLOAT_EQ(weight->KeyGetPtr(1)->GetValue(), 100.0f);
+}
+
+// ---- One value in the file for each light and texture value -------------------------------------
+
+// What a 6.0 file tells of each object of a kind: its record's number fields, its property block
+// and its default channels ("Color.X" for a child), by name, each as floats (channels hold floats).
+typedef std::map<std::string, std::vector<float>> Numbers;
+typedef std::map<std::string, Numbers> ObjectInFile;
+
+std::vector<float> ReadNumbers(KZeq& file) {
+    std::vector<float> numbers;
+    while (file.FieldReadGetRemain() > 0) numbers.push_back(static_cast<float>(file.FieldReadD()));
+    return numbers;
+}
+
+void ReadChannels(KZeq& file, const std::string& prefix, Numbers& channels) {
+    while (file.FieldReadBegin("Channel")) {
+        const std::string name = prefix + file.FieldReadC().Buffer();
+        if (file.FieldReadBlockBegin()) {
+            if (file.FieldReadBegin("Default")) channels[name] = ReadNumbers(file), file.FieldReadEnd();
+            ReadChannels(file, name + ".", channels);
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+}
+
+std::map<std::string, ObjectInFile> ObjectsInFile(const std::string& path, const char* kind) {
+    std::map<std::string, ObjectInFile> objects;
+    KZeq file;
+    if (!file.ProjectOpen(path.c_str(), true, true) || !file.FieldReadBegin("Objects") || !file.FieldReadBlockBegin())
+        return objects;
+    while (file.FieldReadBegin(kind)) {
+        ObjectInFile& object = objects[file.FieldReadC().Buffer()];
+        if (file.FieldReadBlockBegin()) {
+            for (const char* field : {"Color", "Intensity", "ConeAngle", "Fog"})
+                if (file.FieldReadBegin(field)) object["field"][field] = ReadNumbers(file), file.FieldReadEnd();
+            if (file.FieldReadBegin("Properties60") && file.FieldReadBlockBegin()) {
+                while (file.FieldReadBegin("Property")) {
+                    const std::string name = file.FieldReadC().Buffer();
+                    file.FieldReadC(), file.FieldReadC();
+                    object["property"][name] = ReadNumbers(file);
+                    file.FieldReadEnd();
+                }
+                file.FieldReadBlockEnd(), file.FieldReadEnd();
+            }
+            ReadChannels(file, "", object["channel"]);
+            file.FieldReadBlockEnd();
+        }
+        file.FieldReadEnd();
+    }
+    return objects;
+}
+
+// Each light's colour, intensity, cone angle and fog: the record, the property block and the
+// default channels tell one value, the host's.
+TEST_F(RoundTripTest, LightValuesAreOneValueInTheFile) {
+    auto models = ObjectsInFile(Export("lights"), "Model");
+    int lights = 0;
+    for (auto& model : models) {
+        Numbers& fields = model.second["field"];
+        Numbers& properties = model.second["property"];
+        Numbers& channels = model.second["channel"];
+        if (fields.empty()) continue;
+        ++lights;
+        channels["Color"] = {channels["Color.X"][0], channels["Color.Y"][0], channels["Color.Z"][0]};
+        for (const auto& row : {std::make_pair("Color", "Color"), std::make_pair("Intensity", "Intensity"),
+                                std::make_pair("ConeAngle", "Cone angle"), std::make_pair("Fog", "Fog")}) {
+            EXPECT_EQ(fields[row.first], properties[row.second]) << model.first << " " << row.second;
+            EXPECT_EQ(fields[row.first], channels[row.second]) << model.first << " " << row.second;
+        }
+    }
+    EXPECT_EQ(3, lights);  // the ambient light is a null in the file
+    EXPECT_EQ(std::vector<float>{200.0f}, models["Model::bulb"]["property"]["Intensity"]);
+    EXPECT_EQ((std::vector<float>{1.0f, 0.5f, 0.25f}), models["Model::bulb"]["property"]["Color"]);
+}
+
+// The textures' alphas (the layered texture's 0.5, 0.75, 1) in their property blocks; read back,
+// each texture's placement and alpha channels hold its properties' values.
+TEST_F(RoundTripTest, TextureValuesAreOneValueInTheFile) {
+    const std::string path = Export("meshes");
+    auto textures = ObjectsInFile(path, "Texture");
+    const std::map<std::string, float> alphas = {{"grime", 0.5f}, {"paint", 0.75f}, {"metal", 1.0f}};
+    for (const auto& alpha : alphas)
+        EXPECT_EQ(std::vector<float>{alpha.second}, textures["Texture::" + alpha.first]["property"]["Texture alpha"])
+            << alpha.first;
+    ReadBack back(path);
+    ASSERT_TRUE(back.mOk);
+    KZeqEntity* entity = back.mScene->GetEntity();
+    ASSERT_GE(entity->GetTextureCount(), 4);
+    for (int i = 0; i < entity->GetTextureCount(); ++i) {
+        KZeqTexture* texture = entity->GetTexture(i);
+        KFCurveNode* root = texture->GetDefaultTakeNode()->GetKFCurveNode();
+        for (const auto& name : {std::make_pair("Translation", "Translation"), std::make_pair("Rotation", "Rotation"),
+                                 std::make_pair("Scaling", "Scaling"), std::make_pair("Texture alpha", "Alpha")}) {
+            double values[4] = {};
+            KProperty* property = texture->GetPropertyHandler()->FindPropertyByName(name.first);
+            const int count = property->GetDataAsDoubles(values, 4);
+            KFCurveNode* channel = root->Get(root->Find(name.second));
+            ASSERT_NE(nullptr, channel);
+            for (int k = 0; k < std::min(count, 3); ++k) {
+                KFCurve* curve = count == 1 ? channel->FCurveGet() : channel->Get(k)->FCurveGet();
+                EXPECT_EQ(static_cast<float>(values[k]), curve->GetValue()) << texture->GetName() << " " << name.first;
+            }
+        }
+    }
+}
+
+// ---- User properties through 5.8 files ----------------------------------------------------------
+
+// The dancer's user properties by the name a file stores them under, with their values.
+std::map<std::string, std::vector<double>> DancerProperties(ReadBack& back) {
+    std::map<std::string, std::vector<double>> values;
+    KZeqNode* dancer = back.Node("dancer");
+    for (int i = 0; dancer && i < dancer->GetPropertyCount(); ++i) {
+        if (!dancer->PeekFlag(i, KZeqUserProperty::eUSER)) continue;
+        KString name = dancer->GetProperty(i)->GetName();
+        RemoveTypeIdentifierFromName(name);
+        double members[4] = {};
+        const int count = dancer->GetProperty(i)->GetKProperty()->GetDataAsDoubles(members, 4);
+        values[name.Buffer()] = std::vector<double>(members, members + count);
+    }
+    return values;
+}
+
+// The rich scene read from its 6.0 file and written as 5.8, ASCII and binary: the user properties
+// read back keep their values (cc 3, lv 200 and the others).
+TEST_F(RoundTripTest, RichUserPropertiesKeepTheirValuesThrough58) {
+    ReadBack first(Export("rich"));
+    ASSERT_TRUE(first.mOk);
+    const auto expected = DancerProperties(first);
+    ASSERT_EQ(6u, expected.size());
+    EXPECT_TRUE(expected.at("cc") == std::vector<double>{3} && expected.at("lv") == std::vector<double>{200});
+    for (int format : {KZeqExporter::eZEQ_5_ASCII, KZeqExporter::eZEQ_5_BINARY}) {
+        const std::string path = mDirectory + "rich58-" + std::to_string(format) + ".zeq";
+        KZeqExporter* exporter = first.mManager->CreateKZeqExporter();
+        ASSERT_TRUE(exporter->Initialize(path.c_str()));
+        exporter->SetFileFormat(format);
+        ASSERT_TRUE(exporter->Export(*first.mScene)) << exporter->GetLastErrorString();
+        ReadBack again(path);
+        EXPECT_EQ(expected, DancerProperties(again)) << format;
+    }
 }
 
 }  // namespace
