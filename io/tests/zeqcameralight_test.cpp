@@ -143,6 +143,7 @@ TEST_P(CameraLightTest, PivotSetZeroReadsBackAsItTakesPart) {
     busy->GetPivotState(KZeqNode::eSOURCE_SET, state);
     EXPECT_EQ(KZeqNode::ePIVOT_STATE_ACTIVE, state);
     EXPECT_EQ(45.0, busy->GetPreRotation(KZeqNode::eSOURCE_SET)[1]);
+}
 
 // A light whose channels were set without its properties, as the host plug-in sets them: the 6.0
 // property block tells the channels' values, and the light keeps the properties it had.
