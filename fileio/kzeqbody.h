@@ -436,6 +436,11 @@ public:
     void Clear() { Reset(nullptr, 0); }
     bool Corrupted() const { return mCorrupted; }
     int Depth() const { return mDepth; }
+    // Bodies parsed from text (ASCII files): their numbers were text, so a
+    // char, or a string that is no number, where a number is read is damaged
+    // text; it marks the body corrupted. Elsewhere values convert.
+    void SetTextNumbers(bool text) { mTextNumbers = text; }
+    bool TextNumbers() const { return mTextNumbers; }
 
     bool FieldBegin(std::string_view name);
     bool FieldEnd();
@@ -612,6 +617,9 @@ private:
     // damaged chunk marks the body corrupted (out then holds anything there).
     bool ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count, std::size_t elementSize);
     void Damaged(Cursor& c);
+    // False, the body marked damaged, when a value taken as a number is none
+    // in a text body (see SetTextNumbers).
+    bool IsNumberValue(Cursor& c, std::uint8_t type, const std::uint8_t* v);
     // The current value's bytes, consumed.
     const std::uint8_t* Take(Cursor& c, std::uint8_t& type);
 
@@ -620,6 +628,7 @@ private:
     ZeqChunkLoader* mLoader = nullptr;
     int mDepth = 0;
     bool mCorrupted = false;
+    bool mTextNumbers = false;
 };
 
 }  // namespace zeqdetail
