@@ -935,10 +935,9 @@ std::uint8_t ZeqBodyReader::PeekType() {
     return mCursor->mRunType;
 }
 
-bool ZeqBodyReader::IsNumberValue(Cursor& c, std::uint8_t type, const std::uint8_t* v) {
-    if (!mTextNumbers) return true;
+bool ZeqBodyReader::IsNumberText(Cursor& c, std::uint8_t type, const std::uint8_t* v) {
     double number = 0.0;
-    if (type == kTagChar || type == kTagEmbedded || (type == kTagString && !ParseDouble(StringAt(v), number))) {
+    if (type != kTagString || !ParseDouble(StringAt(v), number)) {
         Damaged(c);
         return false;
     }

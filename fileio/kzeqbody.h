@@ -618,8 +618,12 @@ private:
     bool ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count, std::size_t elementSize);
     void Damaged(Cursor& c);
     // False, the body marked damaged, when a value taken as a number is none
-    // in a text body (see SetTextNumbers).
-    bool IsNumberValue(Cursor& c, std::uint8_t type, const std::uint8_t* v);
+    // in a text body (see SetTextNumbers). Numbers pass at the cost of a test.
+    bool IsNumberValue(Cursor& c, std::uint8_t type, const std::uint8_t* v) {
+        return type == kTagInt || type == kTagDouble || type == kTagLong || type == kTagFloat || !mTextNumbers ||
+               IsNumberText(c, type, v);
+    }
+    bool IsNumberText(Cursor& c, std::uint8_t type, const std::uint8_t* v);
     // The current value's bytes, consumed.
     const std::uint8_t* Take(Cursor& c, std::uint8_t& type);
 
