@@ -173,8 +173,13 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         options = &local;
     }
     if (!FileCreatePart2()) {
-        // A missing name, format or writer keeps its own error.
-        if (mWriterRefusedFile) mError.SetLastErrorID(eFileNotCreated);
+        // A missing name, format or writer keeps its own error. A refused
+        // file's reason (a target that is not a regular file ...) is the
+        // writer's text: it becomes the message.
+        if (mWriterRefusedFile) {
+            mMessage = mError.GetLastErrorString();
+            mError.SetLastErrorID(eFileNotCreated);
+        }
         return false;
     }
     if (IsZeqRow()) mStreamOptions = options;

@@ -37,6 +37,11 @@ TStatus CommandExport::doIt(const TArgList& args) {
     if (!status) {
         TString text("ZEQExport: File Export Failed: ");
         text += file;
+        if (!exporter.GetWriteFailure().IsEmpty()) {
+            text += " (";
+            text += exporter.GetWriteFailure().Buffer();
+            text += ")";
+        }
         displayError(text);
     }
     return status;

@@ -52,7 +52,10 @@ TStatus ZeqTuloExport::WriteZeqFile(const char* fileName) {
     exporter->Initialize(fileName);
     exporter->SetState(KZeqExporter::eEMBED_MEDIA, ZeqTuloUserParams::Instance()->GetBoolParam(7));
     exporter->SetFileFormat(KZeqExporter::eZEQ_BINARY);
-    return exporter->Export(*mScene, nullptr) ? TStatus::kSuccess : TStatus::kFailure;
+    if (exporter->Export(*mScene, nullptr)) return TStatus::kSuccess;
+    exporter->GetMessage(mWriteFailure);
+    if (!mWriteFailure.IsEmpty() && mLog) *mLog += mWriteFailure.Buffer();
+    return TStatus::kFailure;
 }
 
 void ZeqTuloExport::SetCurrentTakeOnNode(ZeqTuloNode& node, const char* takeName) {

@@ -134,6 +134,8 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (!mFile) {
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
+        // Why the file was refused (not a regular file, no directory ...).
+        if (*mReplacement.GetError()) mError.SetLastError(eFileNotOpened, mReplacement.GetError());
         return false;
     }
     mPath = fileName;
@@ -205,7 +207,9 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
         if (CreateMaterialFile())
             mOut << "mtllib " << ExtractFileName(mMtlPath.Buffer(), true).Buffer() << "\n\n";
         else
-            mMessage += KString("Unable to create material file \"") + mMtlPath + "\".\n";
+            mMessage += KString("Unable to create material file \"") + mMtlPath + "\"" +
+                        (*mMtlReplacement.GetError() ? KString(": ") + mMtlReplacement.GetError() : KString()) +
+                        ".\n";
         KName name("default");
         mRenamer.Rename(name);
         mDefaultMaterial = mManager.CreateKZeqMaterial(name.GetCurrentName());

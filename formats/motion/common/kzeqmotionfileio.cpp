@@ -56,8 +56,10 @@ bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
     mFileName.Empty();
     if (!fileName || !mReplacement.Begin(fileName) || !OpenFile(mReplacement.GetTemporaryPath())) {
         mReplacement.Discard();
-        mError.SetLastError(eFileNotOpened,
-                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        KString text = KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.";
+        // Why the file was refused (not a regular file, no directory ...).
+        if (*mReplacement.GetError()) text = text + " " + mReplacement.GetError() + ".";
+        mError.SetLastError(eFileNotOpened, text.Buffer());
         return false;
     }
     mFileName = fileName;
