@@ -558,13 +558,9 @@ struct AsciiValue {
 // or "inf" or "nan" (as a double prints them), the whole token. Ints are
 // integral tokens that fit 64 bits, "-0" excepted (a double's text).
 bool ParseNumber(std::string_view token, AsciiValue& value) {
-    const char* first = token.data();
-    const char* last = first + token.size();
-    if (first != last && *first == '+') {
-        ++first;
-        if (first != last && *first == '-') return false;
-    }
-    if (first == last) return false;
+    const char* last = token.data() + token.size();
+    const char* first = PastPlusSign(token.data(), last);
+    if (!first || first == last) return false;
     const char* digits = *first == '-' ? first + 1 : first;
     bool integral = digits != last;
     for (const char* p = digits; p < last && integral; ++p) integral = *p >= '0' && *p <= '9';

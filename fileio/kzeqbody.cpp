@@ -538,14 +538,11 @@ bool ZeqBodyWriter::WriteEmbedded(const ZeqEmbeddedRef& ref) {
 namespace {
 
 bool ParseDouble(std::string_view text, double& out) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') {
-        ++first;
-        if (first != last && *first == '-') return false;
-    }
+    const char* last = text.data() + text.size();
+    const char* first = PastPlusSign(text.data(), last);
+    if (!first || first == last) return false;
     const auto result = std::from_chars(first, last, out);
-    return result.ec == std::errc() && result.ptr == last && first != last;
+    return result.ec == std::errc() && result.ptr == last;
 }
 
 std::int64_t DoubleToLong(double v) {

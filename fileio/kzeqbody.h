@@ -134,6 +134,14 @@ enum : std::uint8_t {
     kTagChunk = 'X',
 };
 
+// Where a number's text goes on past a leading '+' (from_chars takes none);
+// null for "+-", which is no number.
+inline const char* PastPlusSign(const char* first, const char* last) {
+    if (first == last || *first != '+') return first;
+    ++first;
+    return first != last && *first == '-' ? nullptr : first;
+}
+
 // Size of one element of a numeric or char tag (upper case), 0 for others.
 inline std::size_t ElementSize(std::uint8_t tag) {
     switch (tag) {
