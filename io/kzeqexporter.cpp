@@ -118,6 +118,10 @@ bool KZeqExporter::FileCreatePart2() {
                       : writerError == KZeqWriter::eFileNotCreated ? eFileNotCreated
                                                                    : eUnidentifiedError;
     mError.SetLastError(error, mWriter->GetLastErrorString());
+    // Why: the writer's message (a target that is not a regular file ...),
+    // else its error text.
+    mWriter->GetMessage(mMessage);
+    if (mMessage.IsEmpty()) mMessage = mWriter->GetLastErrorString();
     mWriterRefusedFile = true;
     FileClose();
     return false;
@@ -173,13 +177,9 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         options = &local;
     }
     if (!FileCreatePart2()) {
-        // A missing name, format or writer keeps its own error. A refused
-        // file's reason (a target that is not a regular file ...) is the
-        // writer's text: it becomes the message.
-        if (mWriterRefusedFile) {
-            mMessage = mError.GetLastErrorString();
-            mError.SetLastErrorID(eFileNotCreated);
-        }
+        // A missing name, format or writer keeps its own error; a refused
+        // file's reason stays the message.
+        if (mWriterRefusedFile) mError.SetLastErrorID(eFileNotCreated);
         return false;
     }
     if (IsZeqRow()) mStreamOptions = options;

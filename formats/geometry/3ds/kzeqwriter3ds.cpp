@@ -65,7 +65,7 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
     // leaves an existing file as it was, and never replaces anything but a regular file.
     if (!mReplacement.Begin(fileName)) {
         mMessage += (std::string(mReplacement.GetError()) + ".\n").c_str();
-        mError.SetLastError(eFileNotOpened, mReplacement.GetError());
+        mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
     ClearErrList3ds();

@@ -55,7 +55,7 @@ bool KZeqWriterDxf::FileCreate(const char* fileName) {
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
         // Why the file was refused (not a regular file, no directory ...).
-        if (*mReplacement.GetError()) mError.SetLastError(eFileNotOpened, mReplacement.GetError());
+        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
     }
     mFileName = fileName;

@@ -56,10 +56,10 @@ bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
     mFileName.Empty();
     if (!fileName || !mReplacement.Begin(fileName) || !OpenFile(mReplacement.GetTemporaryPath())) {
         mReplacement.Discard();
-        KString text = KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.";
+        mError.SetLastError(eFileNotOpened,
+                            (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
         // Why the file was refused (not a regular file, no directory ...).
-        if (*mReplacement.GetError()) text = text + " " + mReplacement.GetError() + ".";
-        mError.SetLastError(eFileNotOpened, text.Buffer());
+        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
     }
     mFileName = fileName;
