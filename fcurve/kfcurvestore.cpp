@@ -327,7 +327,8 @@ public:
         : mFile(file),
           mVersion(file->ProjectGetSectionVersion(file->ProjectGetCurrentSectionIndex())),
           mBatch(batch),
-          mLeft(file->FieldReadGetRemain()) {}
+          mLeft(file->FieldReadGetRemain()),
+          mText(!file->IsBinary()) {}
 
     int Remain() const { return mLeft; }
     // No decoded value waits: the field's next value is the file's.
@@ -338,12 +339,16 @@ public:
     double Double() {
         if (!Ready()) return Taken(mFile->FieldReadD());
         const KZeq::Value& v = Take();
-        return v.mType == 'D' ? v.mDouble : v.AsDouble();
+        if (v.mType == 'D') return v.mDouble;
+        Number(v);
+        return v.AsDouble();
     }
     KTime Time() {
         if (!Ready()) return Taken(mFile->FieldReadT());
         const KZeq::Value& v = Take();
-        return v.mType == 'L' ? KTime(v.mLong) : v.AsTime(mVersion);
+        if (v.mType == 'L') return KTime(v.mLong);
+        Number(v);
+        return v.AsTime(mVersion);
     }
     char Char() {
         if (!Ready()) return Taken(mFile->FieldReadCH());
@@ -370,6 +375,13 @@ private:
         --mLeft;
         return mBuffer[mNext++];
     }
+    // A char where a number belongs: in a binary file a value of another
+    // type, converted; in an ASCII file damaged text (its numbers are text),
+    // which fails the file as the one-value reads do.
+    void Number(const KZeq::Value& v) {
+        if (mText && v.mType == 'C' && mFile->GetLastErrorID() == -1)
+            mFile->GetError().SetLastErrorID(KZeq::eFileCorrupted);
+    }
     // A value read with a one-value call; damage may have ended the field.
     template <class T>
     T Taken(T value) {
@@ -381,6 +393,7 @@ private:
     int mVersion;
     int mBatch;
     int mLeft;  // values of the field not yet taken, decoded ones included
+    bool mText;
     int mNext = 0;
     int mEnd = 0;
     KZeq::Value mBuffer[kMostBatch];

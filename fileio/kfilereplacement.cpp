@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <string_view>
@@ -58,39 +60,142 @@ void KFileReplacement::SyncDirectoryOf(const KString& path) {
 
 KFileReplacement::~KFileReplacement() { Discard(); }
 
+namespace {
+
+// As the kernel bounds a chain of links.
+constexpr int kMostLinks = 40;
+
+std::string Quoted(const char* path) { return std::string("\"") + path + "\""; }
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "something else";
+}
+
+}  // namespace
+
+bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString& error) {
+    error = "";
+    if (!target || !*target) {
+        error = "No file name given";
+        return false;
+    }
+    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    std::string path(given.Buffer());
+    for (int links = 0; links <= kMostLinks; ++links) {
+        // The directory free of links, so that a link's relative text and the
+        // final rename both go where the system would take them.
+        const KString directory = ExtractDirectoryFromFilePath(path.c_str());
+        const KString name = ExtractFileName(path.c_str());
+        char* real = ::realpath(DirectoryOrRoot(directory), nullptr);
+        if (!real) {
+            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(errno)).c_str();
+            return false;
+        }
+        std::string full(real);
+        std::free(real);
+        if (full.back() != '/') full += '/';
+        full += name.Buffer();
+        struct stat st;
+        if (name.IsEmpty() || ::lstat(full.c_str(), &st) != 0) {
+            if (!name.IsEmpty() && errno == ENOENT) {
+                // A new file, or the one a dangling link names.
+                file = full.c_str();
+                return true;
+            }
+            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " +
+                     (name.IsEmpty() ? "it names a directory" : std::strerror(errno)))
+                        .c_str();
+            return false;
+        }
+        if (S_ISREG(st.st_mode)) {
+            file = full.c_str();
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            const std::string what = links > 0 ? "it links to " + Quoted(full.c_str()) + ", " : std::string("it is ");
+            error = (Quoted(given.Buffer()) + " is not replaced: " + what + KindOf(st.st_mode) + ", not a regular file")
+                        .c_str();
+            return false;
+        }
+        std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(full.c_str(), text.data(), text.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
+            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": the link " + Quoted(full.c_str()) +
+                     " cannot be read")
+                        .c_str();
+            return false;
+        }
+        text.resize(static_cast<std::size_t>(length));
+        path = text.front() == '/' ? text : full.substr(0, full.rfind('/') + 1) + text;
+    }
+    error = (Quoted(given.Buffer()) + " is not replaced: too many levels of symbolic links").c_str();
+    return false;
+}
+
+bool KFileReplacement::CanReplace(const KString& file, KString& error) {
+    struct stat st;
+    if (::lstat(file.Buffer(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    error = (Quoted(file.Buffer()) + " is not replaced: it is now " + KindOf(st.st_mode) + ", not a regular file").c_str();
+    return false;
+}
+
 bool KFileReplacement::Begin(const char* target) {
     Discard();
-    if (!target || !*target) return false;
-    const KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
-    // Only a regular file is replaced: a directory, device or pipe of that name
-    // stays what it is.
-    struct stat st;
-    if (::stat(path.Buffer(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
-    RemoveStaleTemporaries(path);
-    const KString temporary = TemporaryName(path);
+    mError = "";
+    KString file;
+    if (!ResolveTarget(target, file, mError)) return false;
+    RemoveStaleTemporaries(file);
+    const KString temporary = TemporaryName(file);
     const int fd = ::open(temporary.Buffer(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        mError = (std::string("Cannot create a file beside ") + Quoted(file.Buffer()) + ": " + std::strerror(errno)).c_str();
+        return false;
+    }
     ::close(fd);
-    mTarget = path;
+    mTarget = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    mFile = file;
     mTemporary = temporary;
     return true;
 }
 
 bool KFileReplacement::Commit() {
-    if (!IsActive()) return false;
+    if (!IsActive()) {
+        mError = "Nothing to replace";
+        return false;
+    }
     // The content reaches the disk before it takes the name.
     const int fd = ::open(mTemporary.Buffer(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     bool ok = fd >= 0 && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
     struct stat st;
-    if (ok && ::stat(mTarget.Buffer(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (ok) ok = std::rename(mTemporary.Buffer(), mTarget.Buffer()) == 0;
+    if (ok && ::stat(mFile.Buffer(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
+    if (fd >= 0 && ::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    // What took the name meanwhile is checked again: only a regular file goes.
+    if (ok && !CanReplace(mFile, mError)) {
+        Discard();
+        return false;
+    }
+    if (ok && std::rename(mTemporary.Buffer(), mFile.Buffer()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
+        mError = (std::string("Cannot replace ") + Quoted(mFile.Buffer()) + ": " + std::strerror(error)).c_str();
         Discard();
         return false;
     }
     mTemporary = "";
-    SyncDirectoryOf(mTarget);
+    mError = "";
+    SyncDirectoryOf(mFile);
     return true;
 }
 

@@ -231,12 +231,13 @@ KString KGetCurrentDirectory() {
 
 bool FileExist(const char* path) {
     if (!path || !*path) return false;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
+    // Without waiting: a named pipe with no writer would hold a blocking open.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
     // A directory opens for reading on some systems but is no file.
     struct stat st;
-    const bool regular = ::fstat(::fileno(file), &st) == 0 && !S_ISDIR(st.st_mode);
-    std::fclose(file);
+    const bool regular = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    ::close(fd);
     return regular;
 }
 

@@ -136,7 +136,10 @@ public:
     // ProjectClose completes it (synced, then renamed into place, then its
     // directory synced); until then an existing file of that name and its data
     // directory (".zqd") stay, and then that data directory is deleted. A writer
-    // that dies leaves no temporary file that accumulates.
+    // that dies leaves no temporary file that accumulates. What may be replaced is
+    // KFileReplacement's rule: a symbolic link is followed and the file it names
+    // replaced (the link stays); a pipe, device or directory, or a link to one,
+    // is refused with error 4 and a text saying why.
     // Without a header record the file gets kDefaultFileVersion. An encrypted file
     // is always binary.
     bool ProjectCreate(const char* pName, bool pBinary = true, bool pEncrypted = false,

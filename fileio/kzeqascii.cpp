@@ -545,6 +545,67 @@ bool AppendAsciiEnd(ZeqBuffer& out) {
 
 namespace {
 
+// A bare or quoted value of the text, as parsed.
+struct AsciiValue {
+    enum Kind { eInt, eLong, eDouble, eChar, eString } mKind = eInt;
+    std::int64_t mLong = 0;
+    double mDouble = 0.0;
+    char mChar = 0;
+};
+
+// A number as the writers write it and as text files hold it: an optional
+// sign ('+' or '-', one), then digits with an optional fraction and exponent,
+// or "inf" or "nan" (as a double prints them), the whole token. Ints are
+// integral tokens that fit 64 bits, "-0" excepted (a double's text).
+bool ParseNumber(std::string_view token, AsciiValue& value) {
+    const char* last = token.data() + token.size();
+    const char* first = PastPlusSign(token.data(), last);
+    if (!first || first == last) return false;
+    const char* digits = *first == '-' ? first + 1 : first;
+    bool integral = digits != last;
+    for (const char* p = digits; p < last && integral; ++p) integral = *p >= '0' && *p <= '9';
+    if (integral) {
+        std::int64_t whole = 0;
+        const auto result = std::from_chars(first, last, whole);
+        // "-0" is the text of a negative zero double, never of an int.
+        if (result.ec == std::errc() && result.ptr == last && !(whole == 0 && *first == '-')) {
+            value.mLong = whole;
+            value.mKind = whole >= std::numeric_limits<std::int32_t>::min() &&
+                                  whole <= std::numeric_limits<std::int32_t>::max()
+                              ? AsciiValue::eInt
+                              : AsciiValue::eLong;
+            return true;
+        }
+    }
+    double real = 0.0;
+    const auto result = std::from_chars(first, last, real);
+    if (result.ptr != last) return false;
+    if (result.ec == std::errc()) {
+        value.mDouble = real;
+        value.mKind = AsciiValue::eDouble;
+        return true;
+    }
+    if (result.ec != std::errc::result_out_of_range) return false;
+    // Beyond the double range: infinity, or zero below it.
+    const std::size_t e = token.find_first_of("eE");
+    const bool tiny = e != std::string_view::npos && e + 1 < token.size() && token[e + 1] == '-';
+    value.mDouble = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    if (*first == '-') value.mDouble = -value.mDouble;
+    value.mKind = AsciiValue::eDouble;
+    return true;
+}
+
+// A digit first, or after a sign or a point.
+bool BeginsAsNumber(std::string_view token) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (token.empty()) return false;
+    if (digit(token[0])) return true;
+    if (token.size() < 2) return false;
+    if (token[0] == '.') return digit(token[1]);
+    if (token[0] != '+' && token[0] != '-') return false;
+    return digit(token[1]) || (token[1] == '.' && token.size() > 2 && digit(token[2]));
+}
+
 // Parses text read from a stream through a window of about a chunk (grown only
 // for a token that does not fit), so a big file is neither copied whole nor held
 // in memory beside the values parsed from it. Nothing keeps pointers into the
@@ -560,12 +621,7 @@ public:
     bool ReadFailed() const { return mReadFailed; }
 
 private:
-    struct Value {
-        enum Kind { eInt, eLong, eDouble, eChar, eString } mKind = eInt;
-        std::int64_t mLong = 0;
-        double mDouble = 0.0;
-        char mChar = 0;
-    };
+    using Value = AsciiValue;
 
     // Reads on: keeps [mPos, mEnd), moved to the window's start, and adds up to a
     // window of text, room for at least want more bytes made. False when nothing
@@ -731,44 +787,13 @@ bool AsciiParser::ParseValue(Value& value) {
     }
     std::string_view token;
     if (!ParseBareToken(token)) return false;
-    const char* first = token.data();
-    const char* last = first + token.size();
-    if (*first == '+') ++first;
-    const char* digits = first != last && *first == '-' ? first + 1 : first;
-    bool integral = digits != last;
-    for (const char* p = digits; p < last && integral; ++p) integral = *p >= '0' && *p <= '9';
-    if (integral) {
-        std::int64_t whole = 0;
-        const auto result = std::from_chars(first, last, whole);
-        // "-0" is the text of a negative zero double, never of an int.
-        if (result.ec == std::errc() && result.ptr == last && !(whole == 0 && *first == '-')) {
-            value.mLong = whole;
-            value.mKind = whole >= std::numeric_limits<std::int32_t>::min() &&
-                                  whole <= std::numeric_limits<std::int32_t>::max()
-                              ? Value::eInt
-                              : Value::eLong;
-            return true;
-        }
-    }
-    if (first != last) {
-        double real = 0.0;
-        const auto result = std::from_chars(first, last, real);
-        if (result.ptr == last && result.ec == std::errc()) {
-            value.mDouble = real;
-            value.mKind = Value::eDouble;
-            return true;
-        }
-        if (result.ptr == last && result.ec == std::errc::result_out_of_range) {
-            // Beyond the double range: infinity, or zero below it.
-            const std::size_t e = token.find_first_of("eE");
-            const bool tiny = e != std::string_view::npos && e + 1 < token.size() && token[e + 1] == '-';
-            const bool negative = *first == '-';
-            value.mDouble = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-            if (negative) value.mDouble = -value.mDouble;
-            value.mKind = Value::eDouble;
-            return true;
-        }
-    }
+    if (ParseNumber(token, value)) return true;
+    // Writers put nothing else bare but letters (chars); hand-written files
+    // may have words. Either is printable ASCII, and only a damaged number
+    // begins as a number without being one.
+    if (BeginsAsNumber(token)) return false;
+    for (const char c : token)
+        if (c < '!' || c > '~') return false;
     if (token.size() == 1) {
         value.mChar = token[0];
         value.mKind = Value::eChar;
@@ -793,8 +818,8 @@ bool AsciiParser::ParseNumberFast(ZeqBodyWriter& writer, bool& written) {
     if (p == mEnd) return false;
     const char first = *p;
     if (static_cast<unsigned char>(first - '0') >= 10 && first != '-') {
-        // A one-byte token that is not a digit is a char.
-        if (first == '"' || IsDelimiter(first) || (p + 1 == mEnd ? !whole : !IsDelimiter(p[1]))) return false;
+        // A one-byte token that is a letter is a char (any other is ParseValue's).
+        if (!IsLetter(static_cast<unsigned char>(first)) || (p + 1 == mEnd ? !whole : !IsDelimiter(p[1]))) return false;
         mPos = p + 1;
         written = writer.WriteChar(first);
         return true;
@@ -995,7 +1020,7 @@ ZeqOpenResult AsciiParser::Parse(ZeqAsciiFile& file) {
             if (!ParseFields(writer, true)) return ZeqOpenResult::eCorrupted;
             writer.CloseAll();
             if (writer.Failed()) return ZeqOpenResult::eCorrupted;
-            DecodeHeaderInfo(body.Data(), body.Size(), file.mHeader);
+            if (!DecodeHeaderInfo(body.Data(), body.Size(), file.mHeader, true)) return ZeqOpenResult::eCorrupted;
             SkipInline();
             if (!AtLineEnd()) return ZeqOpenResult::eCorrupted;
         } else if (directive == "Section") {

@@ -225,8 +225,9 @@ bool EncodeHeaderInfo(const KZeqFileHeaderInfo& info, ZeqBuffer& body) {
     return !writer.Failed();
 }
 
-void DecodeHeaderInfo(const std::uint8_t* body, std::size_t size, KZeqFileHeaderInfo& info) {
+bool DecodeHeaderInfo(const std::uint8_t* body, std::size_t size, KZeqFileHeaderInfo& info, bool text) {
     ZeqBodyReader reader;
+    reader.SetTextNumbers(text);
     reader.Reset(body, size);
     const int version = info.mFileVersion;
     info.Reset();
@@ -249,6 +250,7 @@ void DecodeHeaderInfo(const std::uint8_t* body, std::size_t size, KZeqFileHeader
     }
     if (reader.FieldBegin("Creator")) reader.ReadString(info.mCreator);
     reader.FieldEnd();
+    return !reader.Corrupted();
 }
 
 void BuildFixedHeader(std::uint8_t out[kFixedHeaderSize], std::uint32_t fileVersion, std::uint32_t flags,

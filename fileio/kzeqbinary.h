@@ -77,7 +77,9 @@ bool ReadSectionBytes(KChainedFile& file, const ZeqSectionInfo& section, ZeqBuff
 
 // Header record as fields, shared with the ASCII encoding.
 bool EncodeHeaderInfo(const KZeqFileHeaderInfo& info, ZeqBuffer& body);
-void DecodeHeaderInfo(const std::uint8_t* body, std::size_t size, KZeqFileHeaderInfo& info);
+// False when the record is damaged (text: parsed from ASCII, see
+// ZeqBodyReader::SetTextNumbers).
+bool DecodeHeaderInfo(const std::uint8_t* body, std::size_t size, KZeqFileHeaderInfo& info, bool text = false);
 
 void BuildFixedHeader(std::uint8_t out[kFixedHeaderSize], std::uint32_t fileVersion, std::uint32_t flags,
                       std::uint32_t infoLength, std::uint32_t infoCrc);

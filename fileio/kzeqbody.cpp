@@ -538,11 +538,11 @@ bool ZeqBodyWriter::WriteEmbedded(const ZeqEmbeddedRef& ref) {
 namespace {
 
 bool ParseDouble(std::string_view text, double& out) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
+    const char* last = text.data() + text.size();
+    const char* first = PastPlusSign(text.data(), last);
+    if (!first || first == last) return false;
     const auto result = std::from_chars(first, last, out);
-    return result.ec == std::errc() && result.ptr == last && first != last;
+    return result.ec == std::errc() && result.ptr == last;
 }
 
 std::int64_t DoubleToLong(double v) {
@@ -932,11 +932,20 @@ std::uint8_t ZeqBodyReader::PeekType() {
     return mCursor->mRunType;
 }
 
+bool ZeqBodyReader::IsNumberText(Cursor& c, std::uint8_t type, const std::uint8_t* v) {
+    double number = 0.0;
+    if (type != kTagString || !ParseDouble(StringAt(v), number)) {
+        Damaged(c);
+        return false;
+    }
+    return true;
+}
+
 bool ZeqBodyReader::ReadDoubleSlow(double& out) {
     if (!mCursor) return false;
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
-    if (!v) return false;
+    if (!v || !IsNumberValue(*mCursor, type, v)) return false;
     out = ValueAsDouble(type, v);
     return true;
 }
@@ -945,7 +954,7 @@ bool ZeqBodyReader::ReadLongSlow(std::int64_t& out) {
     if (!mCursor) return false;
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
-    if (!v) return false;
+    if (!v || !IsNumberValue(*mCursor, type, v)) return false;
     out = ValueAsLong(type, v);
     return true;
 }
@@ -954,7 +963,7 @@ bool ZeqBodyReader::ReadIntSlow(std::int32_t& out) {
     if (!mCursor) return false;
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
-    if (!v) return false;
+    if (!v || !IsNumberValue(*mCursor, type, v)) return false;
     out = ValueAsInt(type, v);
     return true;
 }
@@ -1038,7 +1047,7 @@ bool ZeqBodyReader::ReadTimeSlow(std::int64_t& ticks, int sectionVersion) {
     if (!mCursor) return false;
     std::uint8_t type = 0;
     const std::uint8_t* v = Take(*mCursor, type);
-    if (!v) return false;
+    if (!v || !IsNumberValue(*mCursor, type, v)) return false;
     const bool ticksVersion = sectionVersion > 2000;
     bool asSeconds = false;
     switch (type) {
@@ -1124,6 +1133,7 @@ std::size_t ZeqBodyReader::ReadRuns(std::uint8_t tag, T* out, std::size_t count,
         } else {
             std::uint8_t type = 0;
             const std::uint8_t* v = Take(c, type);
+            if (!v || !IsNumberValue(c, type, v)) break;
             out[done++] = convert(type, v);
         }
     }

@@ -134,6 +134,14 @@ enum : std::uint8_t {
     kTagChunk = 'X',
 };
 
+// Where a number's text goes on past a leading '+' (from_chars takes none);
+// null for "+-", which is no number.
+inline const char* PastPlusSign(const char* first, const char* last) {
+    if (first == last || *first != '+') return first;
+    ++first;
+    return first != last && *first == '-' ? nullptr : first;
+}
+
 // Size of one element of a numeric or char tag (upper case), 0 for others.
 inline std::size_t ElementSize(std::uint8_t tag) {
     switch (tag) {
@@ -436,6 +444,11 @@ public:
     void Clear() { Reset(nullptr, 0); }
     bool Corrupted() const { return mCorrupted; }
     int Depth() const { return mDepth; }
+    // Bodies parsed from text (ASCII files): their numbers were text, so a
+    // char, or a string that is no number, where a number is read is damaged
+    // text; it marks the body corrupted. Elsewhere values convert.
+    void SetTextNumbers(bool text) { mTextNumbers = text; }
+    bool TextNumbers() const { return mTextNumbers; }
 
     bool FieldBegin(std::string_view name);
     bool FieldEnd();
@@ -612,6 +625,13 @@ private:
     // damaged chunk marks the body corrupted (out then holds anything there).
     bool ReadChunkDirect(Cursor& c, std::uint8_t tag, void* out, std::size_t count, std::size_t elementSize);
     void Damaged(Cursor& c);
+    // False, the body marked damaged, when a value taken as a number is none
+    // in a text body (see SetTextNumbers). Numbers pass at the cost of a test.
+    bool IsNumberValue(Cursor& c, std::uint8_t type, const std::uint8_t* v) {
+        return type == kTagInt || type == kTagDouble || type == kTagLong || type == kTagFloat || !mTextNumbers ||
+               IsNumberText(c, type, v);
+    }
+    bool IsNumberText(Cursor& c, std::uint8_t type, const std::uint8_t* v);
     // The current value's bytes, consumed.
     const std::uint8_t* Take(Cursor& c, std::uint8_t& type);
 
@@ -620,6 +640,7 @@ private:
     ZeqChunkLoader* mLoader = nullptr;
     int mDepth = 0;
     bool mCorrupted = false;
+    bool mTextNumbers = false;
 };
 
 }  // namespace zeqdetail

@@ -44,6 +44,9 @@ public:
     bool mEncrypted = false;
     bool mReadOnly = false;
     KString mPath;
+    // A file being created: the file it replaces when complete (mPath, or the
+    // file mPath's symbolic links name).
+    KString mReplaced;
     // A file being created: unnamed until it is complete, or under this temporary name.
     KString mTempPath;
     bool mTempAnonymous = false;

@@ -71,8 +71,10 @@ double Number(std::uint8_t type, const std::uint8_t* v) {
 }
 
 // count sound numbers at p (single or in runs, none in a chunk), of the types
-// allowed (null: any), into out.
-bool TakeNumbers(const std::uint8_t*& p, const std::uint8_t* end, int count, const char* types, double* out) {
+// allowed (null: any, chars but in a text body), into out.
+bool TakeNumbers(const std::uint8_t*& p, const std::uint8_t* end, int count, const char* types, bool text,
+                 double* out) {
+    if (!types && text) types = "DFIL";
     int taken = 0;
     while (taken < count) {
         if (p >= end) return false;
@@ -99,7 +101,8 @@ bool TakeNumbers(const std::uint8_t*& p, const std::uint8_t* end, int count, con
 
 class Matcher {
 public:
-    Matcher(double* numbers, int room, int depthLeft) : mNumbers(numbers), mRoom(room), mDepthLeft(depthLeft) {}
+    Matcher(double* numbers, int room, int depthLeft, bool text)
+        : mNumbers(numbers), mRoom(room), mDepthLeft(depthLeft), mText(text) {}
 
     bool Field(const FieldAt& f, const KZeqFieldPattern& pattern) {
         if (f.mName != pattern.mName) return false;
@@ -116,7 +119,7 @@ public:
             }
             if (mTaken + pattern.mNumbers > mRoom) return false;
             double* numbers = mNumbers + mTaken;
-            if (!TakeNumbers(p, f.mValuesEnd, pattern.mNumbers, pattern.mNumberTypes, numbers) || p != f.mValuesEnd)
+            if (!TakeNumbers(p, f.mValuesEnd, pattern.mNumbers, pattern.mNumberTypes, mText, numbers) || p != f.mValuesEnd)
                 return false;
             for (int i = 0; pattern.mEqual && i < pattern.mNumbers; ++i)
                 if (!(numbers[i] == pattern.mEqual[i])) return false;
@@ -152,6 +155,7 @@ private:
     double* mNumbers;
     int mRoom;
     int mDepthLeft;
+    bool mText;
     int mTaken = 0;
 };
 
@@ -164,7 +168,7 @@ bool ZeqBodyReader::ReadPattern(std::string_view name, const KZeqFieldPattern* p
     if (!level.mIndexed) Index(level);
     Group* group = FindGroup(level, name);
     if (!group) return false;
-    Matcher matcher(numbers, room, kMaxBodyDepth - mDepth);
+    Matcher matcher(numbers, room, kMaxBodyDepth - mDepth, mTextNumbers);
     std::uint32_t index = group->mCursor;
     for (int i = 0; i < count; ++i) {
         if (index == kNone) return false;

@@ -47,6 +47,7 @@ void KZeq::Impl::ResetState() {
     mEncrypted = false;
     mReadOnly = false;
     mPath = "";
+    mReplaced = "";
     mTempPath = "";
     mTempAnonymous = false;
     mStream = nullptr;
@@ -189,16 +190,25 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
     path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
-    KFileReplacement::RemoveStaleTemporaries(path);
+    // The writers' one rule of what a new file may replace: a regular file, or
+    // the one a symbolic link names (the link stays); never a pipe, device or
+    // directory.
+    KString replaced, reason;
+    if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason)) {
+        mError.SetLastError(eFileNotCreated, reason.Buffer());
+        return false;
+    }
+    KFileReplacement::RemoveStaleTemporaries(replaced);
     // Written unnamed where the system allows it (nothing is left when the writer
-    // dies), else under a name that carries the writer's process id.
-    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
+    // dies), else under a name that carries the writer's process id; beside
+    // the file replaced either way, so that the rename is atomic.
+    const KString directory = ExtractDirectoryFromFilePath(replaced.Buffer());
     const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (anonymous >= 0) {
         if (!mFile.OpenDescriptor(anonymous, "w+b")) return FailSystem(eFileNotCreated);
         mTempAnonymous = true;
     } else {
-        mTempPath = KFileReplacement::TemporaryName(path);
+        mTempPath = KFileReplacement::TemporaryName(replaced);
         const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (!mFile.OpenDescriptor(fd, "w+b")) {
             FailSystem(eFileNotCreated);
@@ -207,6 +217,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         }
     }
     mPath = path;
+    mReplaced = replaced;
     mStream = &mFile;
     if (!CreateCommon(binary, encrypted, header)) {
         Discard();
@@ -280,15 +291,21 @@ bool KZeq::Impl::Finish() {
         // reaches it before the data of the file it replaced goes.
         if (!mStream->Sync()) return FailSystem(eFileWriteError);
         if (mTempAnonymous) {
-            const KString named = KFileReplacement::TemporaryName(mPath);
+            const KString named = KFileReplacement::TemporaryName(mReplaced);
             if (!LinkDescriptor(mFile.Descriptor(), named)) return FailSystem(eFileNotCreated);
             mTempAnonymous = false;
             mTempPath = named;
         }
         if (!mFile.Close()) return FailSystem(eFileWriteError);
-        if (std::rename(mTempPath.Buffer(), mPath.Buffer()) != 0) return FailSystem(eFileNotCreated);
+        // What took the name meanwhile is checked again: only a regular file goes.
+        KString reason;
+        if (!KFileReplacement::CanReplace(mReplaced, reason)) {
+            mError.SetLastError(eFileNotCreated, reason.Buffer());
+            return false;
+        }
+        if (std::rename(mTempPath.Buffer(), mReplaced.Buffer()) != 0) return FailSystem(eFileNotCreated);
         mTempPath = "";
-        KFileReplacement::SyncDirectoryOf(mPath);
+        KFileReplacement::SyncDirectoryOf(mReplaced);
         // Data that belonged to the file just replaced.
         if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
     }

@@ -57,6 +57,7 @@ bool KZeq::Impl::OpenSection(int index) {
     const ZeqSectionInfo& section = mSections[static_cast<std::size_t>(index)];
     mLocked = false;
     mContentHidden = false;
+    mReader.SetTextNumbers(!mBinary);
     if (mBinary) {
         if (!ReadSectionBytes(*mStream, section, mReadBuffer)) {
             const bool memory = mReadBuffer.Failed();

@@ -118,6 +118,10 @@ bool KZeqExporter::FileCreatePart2() {
                       : writerError == KZeqWriter::eFileNotCreated ? eFileNotCreated
                                                                    : eUnidentifiedError;
     mError.CopyLastError(error, mWriter->GetError());
+    // Why: the writer's message (a target that is not a regular file ...),
+    // else its error text.
+    mWriter->GetMessage(mMessage);
+    if (mMessage.IsEmpty()) mMessage = mWriter->GetLastErrorString();
     mWriterRefusedFile = true;
     FileClose();
     return false;
@@ -173,7 +177,8 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         options = &local;
     }
     if (!FileCreatePart2()) {
-        // A missing name, format or writer keeps its own error; a refused file keeps the system's reason.
+        // A missing name, format or writer keeps its own error; a refused file keeps the
+        // system's reason, and its message says why.
         if (mWriterRefusedFile) {
             const int reason = mError.GetLastSystemError();
             mError.SetLastErrorID(eFileNotCreated);

@@ -178,6 +178,8 @@ KStreamOptions* KZeqImporter::GetImportOptions(EStreamOptionsGeneration generati
     if (!options && generation == eParseFile) {
         if (mReader->GetLastErrorID() == KZeqReader::eWrongPassword)
             mError.SetLastError(ePasswordError, kWrongPasswordText);
+        else if (mReader->GetLastErrorID() == KZeqReader::eFileCorrupted)
+            mError.SetLastError(eFileCorrupted, mReader->GetLastErrorString());
         else
             mError.SetLastErrorID(eUnidentifiedError);
     }

@@ -146,11 +146,16 @@ KStreamOptions* KZeqReaderZeq::GetReadOptions(IZeqObject* object, bool parseFile
                 ok = true;
             }
             mFile->ProjectCloseSection();
-            if (ok) WriteOptionsInExtensionSection(false);
+            if (ok && mFile->GetLastErrorID() != KZeq::eFileCorrupted) WriteOptionsInExtensionSection(false);
         }
     } else if (parseFile) {
         ReadOptionsInMainSection();
         ok = true;
+    }
+    // Options read over damage would describe what the file does not hold.
+    if (ok && mFile->GetLastErrorID() == KZeq::eFileCorrupted) {
+        mError.SetLastError(eFileCorrupted, mFile->GetLastErrorString());
+        ok = false;
     }
     mFile = own;
     mOptions = nullptr;
@@ -163,7 +168,13 @@ bool KZeqReaderZeq::ReadOptionsInExtensionSection(int& sectionIndex) {
     KZeq& file = *mFile;
     bool found = false;
     for (int i = file.ProjectGetExtensionSectionCount() - 1; i >= 0 && !found; --i) {
-        if (!file.ProjectOpenExtensionSection(i)) continue;
+        const bool clean = file.GetLastErrorID() == -1;
+        if (!file.ProjectOpenExtensionSection(i)) {
+            // A damaged "Summary" only loses its shortcut: the options are
+            // gathered from the main section (and a new one written back).
+            if (clean && file.GetLastErrorID() == KZeq::eFileCorrupted) file.GetError().ClearLastError();
+            continue;
+        }
         found = file.FieldReadBegin("Summary");
         if (found)
             sectionIndex = i;

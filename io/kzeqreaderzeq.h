@@ -374,6 +374,8 @@ private:
     std::unordered_map<std::string, KZeqNode*> mNodeIndex;
     // Whether the file being read predates version 6, for the take files too.
     bool mBefore6 = false;
+    // A take file read during this read was damaged (mError says so).
+    bool mDamagedTakeFile = false;
 };
 
 // Layer-element words of the files: exact and case-sensitive, anything else 0.

@@ -7,6 +7,7 @@
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqreaderzeq_steps.h"
+#include "io/kzeqscenerollback.h"
 #include "object/izeqobject.h"
 #include "object/kprogress.h"
 #include "scene/kzeqnode.h"
@@ -84,13 +85,28 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->Clear();
     mNodesRead.clear();
     mTexturesRead.clear();
-    const bool result = !failed && ReadSections(scene);
+    mDamagedTakeFile = false;
+    KZeqSceneRollback rollback(mManager);
+    bool result = !failed && ReadSections(scene);
     mNodesRead.clear();
     mTexturesRead.clear();
     mNodeIndex.clear();
+    // Damage met on the way (text that is no number where one belongs, a
+    // chunk that fails its checksum) fails the whole read: what was read
+    // around it is not delivered.
+    const bool damaged = !failed && (mFile->GetLastErrorID() == KZeq::eFileCorrupted || mDamagedTakeFile);
+    if (damaged) {
+        if (!mDamagedTakeFile) mError.SetLastError(eFileCorrupted, mFile->GetLastErrorString());
+        result = false;
+    }
 
     if (pushed) mFile->ObjectNameSetPop();
     if (nested) mFile = own;
+    if (damaged) {
+        scene.Clear();
+        // Materials and textures live in the manager, not in the scene.
+        rollback.Undo();
+    }
     mObjectTypes.clear();
     mOptions = nullptr;
     progress.CloseSection();

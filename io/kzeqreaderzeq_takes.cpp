@@ -114,6 +114,10 @@ bool KZeqReaderZeq::ReadTakeAnimation(KZeqScene& scene, KZeqTakeInfo* take) {
         const bool regular = ZeqIsRegularFile(path.Buffer());
         if (regular && takeFile.ProjectOpenDirect(path.Buffer(), false, true)) {
             ReadNodeAnimation(takeFile, scene, take);
+            if (takeFile.GetLastErrorID() == KZeq::eFileCorrupted) {
+                mError.SetLastError(eFileCorrupted, takeFile.GetLastErrorString());
+                mDamagedTakeFile = true;
+            }
             takeFile.ProjectClose();
         } else if (file.IsVersion2000OrLater()) {
             ReadNodeAnimation(file, scene, take);

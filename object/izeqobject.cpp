@@ -236,9 +236,12 @@ bool KZeqObjectStream::ReadValue(KProperty& property) {
     if (FieldReadGetRemain() < info.mMemberCount) return false;
     double members[kPropertyMaxMembers] = {};
     for (int i = 0; i < info.mMemberCount; ++i) {
-        if (!IsNumber(FieldReadGetType())) return false;
+        // An ASCII file's numbers are text: what is none there is damaged
+        // text, which the number read reports as the file's corruption.
+        if (!IsNumber(FieldReadGetType()) && IsBinary()) return false;
         members[i] = FieldReadD();
     }
+    if (GetLastErrorID() == eFileCorrupted) return false;
     return property.SetDataFromDoubles(members, info.mMemberCount);
 }
 

@@ -353,6 +353,14 @@ TEST_P(KFCurveStoreTest, AMixedCurveKeepsItsStoredBytesAndTheKeysReadFromThem) {
     for (int pass = 0; pass < 3; ++pass) {
         std::vector<std::uint8_t> bytes = Bytes(binary, [&](KZeq& z) { curve.ZeqStore(&z, false, true, pass == 1); });
         if (pass == 2) bytes[bytes.size() / 2] ^= 0x5A;
+        if (pass == 2 && !binary) {
+            // Damaged text fails the file, when it is opened or where it is read.
+            KChainedMemoryFile stream(bytes.data(), bytes.size());
+            KZeq damaged;
+            if (damaged.ProjectOpenStream(stream, true, true)) read.ZeqRetrieve(&damaged, false, true);
+            EXPECT_EQ(KZeq::eFileCorrupted, damaged.GetLastErrorID());
+            continue;
+        }
         MemoryZeq file;
         KZeq& reader = file.Open(bytes);
         read.ZeqRetrieve(&reader, false, true);

@@ -112,6 +112,88 @@ TEST_F(FileReplacementTest, RefusesWhatCannotBecomeAFile) {
     EXPECT_EQ(1, EntryCount());
 }
 
+// A symbolic link is followed: the file it names (through a chain, with
+// relative link texts) is replaced beside itself, and the links stay links.
+TEST_F(FileReplacementTest, ALinkIsFollowedAndStaysALink) {
+    const fs::path real = mDir.Path() / "data" / "real.out";
+    fs::create_directories(real.parent_path());
+    WriteFile(real.string(), "old content");
+    ASSERT_EQ(0, ::chmod(real.c_str(), 0640));
+    fs::create_directories(mDir.Path() / "links");
+    fs::create_symlink("../data/real.out", mDir.Path() / "links" / "second");
+    fs::create_symlink("links/second", mTarget);
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+    EXPECT_EQ(fs::canonical(real), fs::path(replacement.GetFilePath()));
+    EXPECT_EQ(fs::canonical(real.parent_path()), fs::canonical(fs::path(replacement.GetTemporaryPath()).parent_path()));
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new"));
+    ASSERT_TRUE(replacement.Commit()) << replacement.GetError();
+    EXPECT_TRUE(fs::is_symlink(mTarget));
+    EXPECT_TRUE(fs::is_symlink(mDir.Path() / "links" / "second"));
+    EXPECT_EQ("new", ReadFile(real.string()));
+    EXPECT_EQ(fs::perms(0640), fs::status(real).permissions());
+    EXPECT_EQ(3, EntryCount());
+    EXPECT_EQ(1, static_cast<int>(std::distance(fs::directory_iterator(real.parent_path()), {}))) << "a temporary was left";
+}
+
+// A dangling link gets the file it names, as writing through it would make it.
+TEST_F(FileReplacementTest, ADanglingLinkGetsTheFileItNames) {
+    const fs::path named = mDir.Path() / "named.out";
+    fs::create_symlink("named.out", mTarget);
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+    EXPECT_FALSE(fs::exists(named)) << "the file appears only on Commit";
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "made") && replacement.Commit());
+    EXPECT_TRUE(fs::is_symlink(mTarget));
+    EXPECT_EQ("made", ReadFile(named.string()));
+}
+
+// A pipe, a device, a directory, a socket-like special file or a link to one
+// is refused with the reason, and so is a loop of links; each is left as it
+// is and nothing is made beside it.
+TEST_F(FileReplacementTest, RefusesPipesDevicesDirectoriesAndLinksToThem) {
+    const fs::path pipe = mDir.Path() / "pipe";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    fs::create_directory(mDir.Path() / "folder");
+    fs::create_symlink(pipe, mDir.Path() / "to-pipe");
+    fs::create_symlink("/dev/null", mDir.Path() / "to-device");
+    fs::create_symlink("folder", mDir.Path() / "to-folder");
+    fs::create_symlink("loop-b", mDir.Path() / "loop-a");
+    fs::create_symlink("loop-a", mDir.Path() / "loop-b");
+    const std::pair<const char*, const char*> cases[] = {
+        {"pipe", "a named pipe, not a regular file"},      {"to-pipe", "a named pipe, not a regular file"},
+        {"to-device", "a character device"},               {"folder", "a directory"},
+        {"to-folder", "a directory"},                      {"loop-a", "too many levels of symbolic links"},
+    };
+    const int entries = EntryCount();
+    for (const auto& [name, reason] : cases) {
+        KFileReplacement replacement;
+        const std::string target = (mDir.Path() / name).string();
+        EXPECT_FALSE(replacement.Begin(target.c_str())) << name;
+        EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find(reason)) << replacement.GetError();
+        EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find(target)) << replacement.GetError();
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_symlink(mDir.Path() / "to-pipe") && fs::is_symlink(mDir.Path() / "to-device"));
+    EXPECT_TRUE(fs::is_directory(mDir.Path() / "folder") && fs::is_empty(mDir.Path() / "folder"));
+    EXPECT_EQ(entries, EntryCount());
+}
+
+// What takes the name between Begin and Commit is looked at again: a pipe
+// put there is not replaced.
+TEST_F(FileReplacementTest, CommitRefusesWhatTookTheNameMeanwhile) {
+    WriteFile(mTarget, "old");
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new"));
+    fs::remove(mTarget);
+    ASSERT_EQ(0, ::mkfifo(mTarget.c_str(), 0600));
+    EXPECT_FALSE(replacement.Commit());
+    EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find("a named pipe")) << replacement.GetError();
+    EXPECT_TRUE(fs::is_fifo(mTarget));
+    EXPECT_EQ(1, EntryCount());
+}
+
 TEST_F(FileReplacementTest, BeginRemovesTemporariesOfWritersThatDied) {
     WriteFile(mTarget, "target");
     // No process has this id (pid_max is below it), so its writer died.

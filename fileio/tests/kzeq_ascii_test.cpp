@@ -6,6 +6,7 @@
 #include <limits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -225,6 +226,114 @@ TEST_F(KZeqAscii, NumbersReadExactly) {
             ASSERT_TRUE(zeqtest::SameBits(z.FieldReadD(), std::strtod(token.c_str(), nullptr))) << token;
         }
     }
+}
+
+// A number damaged in the text (a stray byte in it, a byte that is no text in
+// its place) is no number, word or char of the encoding: the file is corrupted
+// and opens not at all, wherever the number stands, in the header too.
+TEST_F(KZeqAscii, ADamagedNumberFailsTheOpen) {
+    const char* const damaged[] = {"0\xA1" "25", "1?399", "\xA1", "\xFD", "-1.5x", "12abc", "1.2.3",
+                                   ".5.", "-.5q", "1e5e", "7\x01", "\x7F", "0x10"};
+    for (const char* token : damaged) {
+        for (const std::string& file :
+             {"@Zeq: 6000\n@Section: 6000\nUnknown: 1,2 {\n  Inner: 3," + std::string(token) + "\n}\n@End\n",
+              "@Zeq: 6000\n@Header: {\n  ResolutionWidth: " + std::string(token) + "\n}\n@Section: 6000\n@End\n"}) {
+            EXPECT_EQ(zeqtest::OpenError(mPath, file), KZeq::eFileCorrupted) << file;
+        }
+    }
+    // The header's numbers are numbers: a letter there is damage too.
+    EXPECT_EQ(zeqtest::OpenError(mPath, "@Zeq: 6000\n@Header: {\n  ResolutionWidth: q\n}\n@Section: 6000\n@End\n"),
+              KZeq::eFileCorrupted);
+}
+
+// What writers write and hand-written files hold keeps reading: signs,
+// exponents, decimals, infinities and NaN, numbers in quotes, letters as
+// chars and bare words as strings.
+TEST_F(KZeqAscii, WellFormedNumbersWordsAndCharsRead) {
+    zeqtest::WriteFile(mPath,
+                       "@Zeq: 6000\n@Section: 6000\n"
+                       "N: +7, -0, .5, 5., -.25, 1E+05, +2.5e-1, inf, -inf, nan, -nan, \"2.5\", \" 3\"\n"
+                       "W: q, Word, \"q\", \"1?399\"\n@End\n");
+    KZeq z;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << z.GetLastErrorString();
+    ASSERT_TRUE(z.FieldReadBegin("N"));
+    EXPECT_EQ(z.FieldReadI(), 7);
+    EXPECT_TRUE(std::signbit(z.FieldReadD()));
+    for (double expected : {0.5, 5.0, -0.25, 1e5, 0.25, kInf, -kInf}) EXPECT_EQ(z.FieldReadD(), expected);
+    EXPECT_TRUE(std::isnan(z.FieldReadD()) && std::isnan(z.FieldReadD()));
+    EXPECT_EQ(z.FieldReadD(), 2.5);
+    EXPECT_EQ(z.GetLastErrorID(), -1);
+    // A quoted text is a string; the blank makes it no number.
+    EXPECT_EQ(z.FieldReadD(), 0.0);
+    EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    KZeq words;
+    ASSERT_TRUE(words.ProjectOpen(mPath.c_str(), false, true));
+    ASSERT_TRUE(words.FieldReadBegin("W"));
+    EXPECT_EQ(words.FieldReadCH(), 'q');
+    EXPECT_EQ(Str(words.FieldReadC()), "Word");
+    EXPECT_EQ(words.FieldReadCH(), 'q');
+    EXPECT_EQ(Str(words.FieldReadC()), "1?399");
+    EXPECT_EQ(words.GetLastErrorID(), -1);
+}
+
+// Where a number is read, a char or a word of an ASCII file (a damaged first
+// digit reads as one) is damage: every number read reports the file
+// corrupted and delivers nothing for it. A binary file's values convert.
+TEST_F(KZeqAscii, ALetterOrWordWhereANumberIsReadIsDamage) {
+    const std::string file = "@Zeq: 6000\n@Section: 6000\nA: 1,q\nB: 2,q25\nC: \"x\"\nD: +-5\n@End\n";
+    using Read = std::function<void(KZeq&)>;
+    const Read reads[] = {
+        [](KZeq& z) {
+            ASSERT_TRUE(z.FieldReadBegin("A"));
+            EXPECT_EQ(z.FieldReadI(), 1);
+            EXPECT_EQ(z.FieldReadI(), 0);
+        },
+        [](KZeq& z) {
+            ASSERT_TRUE(z.FieldReadBegin("A"));
+            z.FieldReadD(), z.FieldReadD();
+        },
+        [](KZeq& z) {
+            ASSERT_TRUE(z.FieldReadBegin("A"));
+            z.FieldReadL(), z.FieldReadT();
+        },
+        [](KZeq& z) {
+            double values[2] = {};
+            ASSERT_TRUE(z.FieldReadBegin("B"));
+            EXPECT_EQ(z.FieldReadDn(values, 2), 1);
+            EXPECT_EQ(values[0], 2.0);
+        },
+        [](KZeq& z) {
+            int values[2] = {};
+            ASSERT_TRUE(z.FieldReadBegin("B"));
+            EXPECT_EQ(z.FieldReadIn(values, 2), 1);
+        },
+        [](KZeq& z) { EXPECT_EQ(z.FieldReadD("C", 4.0), 4.0); },
+        [](KZeq& z) { EXPECT_EQ(z.FieldReadI("D", 4), 4); },
+        [](KZeq& z) {
+            static const KZeqFieldPattern pattern{"A", nullptr, 0, 2, nullptr, false, nullptr, 0, nullptr};
+            double numbers[2];
+            int taken = 0;
+            EXPECT_FALSE(z.FieldReadPattern("A", &pattern, 1, true, numbers, 2, &taken));
+            ASSERT_TRUE(z.FieldReadBegin("A"));
+            z.FieldReadD(), z.FieldReadD();
+        },
+    };
+    zeqtest::WriteFile(mPath, file);
+    for (const Read& read : reads) {
+        KZeq z;
+        ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true)) << z.GetLastErrorString();
+        read(z);
+        EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileCorrupted);
+    }
+    ASSERT_TRUE(zeqtest::WriteZeq(mPath, zeqtest::kBinary, [](KZeq& z) {
+        z.FieldWriteBegin("A");
+        z.FieldWriteCH('q');
+        z.FieldWriteEnd();
+    }));
+    KZeq binary;
+    ASSERT_TRUE(binary.ProjectOpen(mPath.c_str(), false, true));
+    EXPECT_EQ(binary.FieldReadI("A", 0), 'q');
+    EXPECT_EQ(binary.GetLastErrorID(), -1);
 }
 
 // Text read through a window of any size parses exactly as text held whole: tokens,

@@ -1,6 +1,8 @@
 // Files and sections: header, extension sections appended and replaced, write-back,
 // versions and open errors, passwords and embedded files.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -166,6 +168,41 @@ TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
     EXPECT_TRUE(fs::exists(dir / "scene.zeq") && !fs::exists(dir / "scene.zqd"));
     ASSERT_TRUE(z.ProjectCreate((dir / "take.tak").c_str()) && z.ProjectClose());
     EXPECT_TRUE(fs::exists(dir / "take.zqd"));
+}
+
+// Created through a symbolic link, the file the link names is replaced and the
+// link stays; a pipe, a device or a directory (or a link to one) is refused
+// with the reason and left as it is, in every encoding.
+TEST_P(KZeqProject, CreatesThroughLinksAndRefusesWhatIsNoRegularFile) {
+    const fs::path real = mDir.Path() / "real.zeq";
+    WriteFile(real.string(), "old");
+    fs::create_symlink("real.zeq", mPath);
+    const fs::path pipe = mDir.Path() / "pipe.zeq";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    fs::create_symlink(pipe, mDir.Path() / "to-pipe.zeq");
+    fs::create_symlink("/dev/null", mDir.Path() / "to-device.zeq");
+    fs::create_directory(mDir.Path() / "folder.zeq");
+    const Encoding& encoding = GetParam();
+    auto create = [&](const fs::path& path) {
+        KZeq z;
+        const bool created = z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted) &&
+                             z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd() && z.ProjectClose();
+        return std::make_pair(created, std::string(created ? "" : z.GetLastErrorString()) + "|" +
+                                           std::to_string(z.GetLastErrorID()));
+    };
+    ASSERT_TRUE(create(mPath).first);
+    EXPECT_TRUE(fs::is_symlink(mPath));
+    KZeq read;
+    ASSERT_TRUE(read.ProjectOpen(mPath.c_str(), true, true));
+    EXPECT_EQ(read.FieldReadI("Thing", 0), 1);
+    for (const char* name : {"pipe.zeq", "to-pipe.zeq", "to-device.zeq", "folder.zeq"}) {
+        const auto [created, error] = create(mDir.Path() / name);
+        EXPECT_FALSE(created) << name;
+        EXPECT_NE(std::string::npos, error.find("not a regular file|" + std::to_string(KZeq::eFileNotCreated))) << error;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe) && fs::is_symlink(mDir.Path() / "to-pipe.zeq"));
+    EXPECT_TRUE(fs::is_directory(mDir.Path() / "folder.zeq") && fs::is_empty(mDir.Path() / "folder.zeq"));
+    EXPECT_EQ(6, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {}))) << "a temporary was left";
 }
 
 TEST(KZeqProjectFile, VersionsAndOpenErrors) {

@@ -3,6 +3,8 @@
 // device, leaves the file byte for byte as it was, makes no new file and
 // leaves nothing beside it; one that succeeds replaces the file.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -133,6 +135,9 @@ protected:
             [](KStreamOptions* o) { o->Destroy(); });
         const bool written = exporter.Export(*mScene, wrongOptions ? other.get() : options);
         exporter.ReleaseExportOptions(options);
+        KString message;
+        exporter.GetMessage(message);
+        mMessage = message.Buffer();
         return written;
     }
 
@@ -145,6 +150,7 @@ protected:
 
     KZeqSdkManager mManager;
     KZeqScene* mScene;
+    std::string mMessage;  // the exporter's after the last Export
     zeqtest::TempDir mDir;
     fs::path mOut = mDir.Path() / "out";
     fs::path mImages = mDir.Path() / "images";
@@ -194,6 +200,118 @@ TEST_P(WriterReplacement, AFailingWriteLeavesTheFileAndMakesNone) {
 std::string RowName(const testing::TestParamInfo<WriterRow>& info) { return info.param.mName; }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WriterReplacement, testing::ValuesIn(kRows), RowName);
+
+// Every writer, the Zeq ones too, follows one rule for what it replaces: a
+// symbolic link is followed and the file it names replaced (the link stays);
+// a named pipe, or a link to one, is refused with the reason and left as it is.
+class WriterTarget : public WriterReplacement {
+protected:
+    std::vector<std::string> EntriesOf(const fs::path& directory) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_P(WriterTarget, ALinkIsFollowedAndStaysALink) {
+    BuildScene();
+    const fs::path elsewhere = mDir.Path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    const fs::path real = elsewhere / (std::string("real.") + GetParam().mExtension);
+    WriteFile(real.string(), kPrevious);
+    fs::create_symlink(fs::relative(real, mOut), mTarget);
+    ASSERT_TRUE(Export(mTarget)) << mMessage;
+    EXPECT_TRUE(fs::is_symlink(mTarget));
+    EXPECT_NE(kPrevious, ReadFile(real.string()));
+    EXPECT_FALSE(ReadFile(real.string()).empty());
+    EXPECT_EQ(std::vector<std::string>{real.filename().string()}, EntriesOf(elsewhere));
+    for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+}
+
+TEST_P(WriterTarget, APipeOrALinkToOneIsRefusedAndLeft) {
+    BuildScene();
+    ASSERT_EQ(0, ::mkfifo(mTarget.c_str(), 0600));
+    EXPECT_FALSE(Export(mTarget));
+    EXPECT_TRUE(fs::is_fifo(mTarget));
+    EXPECT_NE(std::string::npos, mMessage.find("a named pipe, not a regular file")) << mMessage;
+    EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+
+    const fs::path link = mOut / (std::string("link.") + GetParam().mExtension);
+    fs::create_symlink(mTarget, link);
+    EXPECT_FALSE(Export(link.string()));
+    EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(mTarget));
+    EXPECT_NE(std::string::npos, mMessage.find("a named pipe, not a regular file")) << mMessage;
+    EXPECT_EQ(2u, OutEntries().size());
+}
+
+std::vector<WriterRow> AllRows() {
+    std::vector<WriterRow> rows = {
+        {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", SceneKind::kMesh, false},
+        {"ZEQAscii", KZeqExporter::eZEQ_ASCII, "zeq", SceneKind::kMesh, false},
+        {"ZEQEncrypted", KZeqExporter::eZEQ_ENCRYPTED, "zeq", SceneKind::kMesh, false},
+        {"ZEQ5", KZeqExporter::eZEQ_5_BINARY, "zeq", SceneKind::kMesh, false},
+        {"ZEQ5Ascii", KZeqExporter::eZEQ_5_ASCII, "zeq", SceneKind::kMesh, false},
+    };
+    rows.insert(rows.end(), std::begin(kRows), std::end(kRows));
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WriterTarget, testing::ValuesIn(AllRows()), RowName);
+
+// The OBJ writer's side files follow the rule too: its material file through
+// a link, and neither a material file nor a texture copy into a pipe (the
+// export goes on without them and says why).
+TEST(ObjSideFiles, FollowLinksAndLeavePipes) {
+    ZeqRegisterFormats();
+    zeqtest::TempDir dir;
+    const fs::path images = dir.Path() / "images", out = dir.Path() / "out";
+    fs::create_directories(images);
+    fs::create_directories(out);
+    WriteFile(images / "wood.png", "wood texels");
+    auto exportTo = [&](std::string& message) {
+        KZeqSdkManager manager;
+        KZeqScene* scene = manager.CreateKZeqScene();
+        KZeqNode* node = manager.CreateKZeqNode("Box");
+        KZeqMesh* mesh = manager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        for (int i = 0; i < 3; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i, i & 1, 0, 1);
+        mesh->BeginPolygon();
+        for (int index : {0, 1, 2}) mesh->AddPolygon(index);
+        mesh->AddMaterial(manager.CreateKZeqMaterial("paint"));
+        KZeqTexture* texture = manager.CreateKZeqTexture("wood");
+        texture->SetFileName((images / "wood.png").c_str());
+        mesh->AddTexture(texture);
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+        KZeqExporter exporter(manager);
+        exporter.Initialize((out / "box.obj").c_str());
+        exporter.SetFileFormat(KZeqExporter::eVONEX_OBJ);
+        KStreamOptions* options = exporter.GetExportOptions();
+        const bool written = options && exporter.Export(*scene, options);
+        exporter.ReleaseExportOptions(options);
+        KString text;
+        exporter.GetMessage(text);
+        message = text.Buffer();
+        return written;
+    };
+    const fs::path shared = dir.Path() / "shared.mtl";
+    WriteFile(shared.string(), "old materials");
+    fs::create_symlink(shared, out / "box.mtl");
+    std::string message;
+    ASSERT_TRUE(exportTo(message)) << message;
+    EXPECT_TRUE(fs::is_symlink(out / "box.mtl"));
+    EXPECT_NE(std::string::npos, ReadFile(shared.string()).find("newmtl")) << ReadFile(shared.string());
+
+    fs::remove(out / "box.mtl");
+    fs::remove(out / "wood.png");
+    ASSERT_EQ(0, ::mkfifo((out / "box.mtl").c_str(), 0600));
+    ASSERT_EQ(0, ::mkfifo((out / "wood.png").c_str(), 0600));
+    ASSERT_TRUE(exportTo(message)) << message;
+    EXPECT_TRUE(fs::is_fifo(out / "box.mtl") && fs::is_fifo(out / "wood.png"));
+    EXPECT_NE(std::string::npos, message.find("a named pipe, not a regular file")) << message;
+    EXPECT_EQ(std::string::npos, ReadFile(out / "box.obj").find("mtllib"));
+}
 
 // The skeleton rows refuse a scene whose selected root is not alone below the
 // scene's root ("Can not find root node.").

@@ -40,8 +40,13 @@ TStatus CommandExport::doIt(const TArgList& args) {
     }
     ZeqTuloExport exporter;
     TStatus status = exporter.Export(file.asChar());
-    if (!status)
-        displayError(TString(("ZEQExport: " + FileProblem("File Export Failed", file.asChar(),
-                                                          exporter.GetWriteSystemError())).c_str()));
+    if (!status) {
+        // The system's reason where it gave one, else why the file was refused.
+        const int systemError = exporter.GetWriteSystemError();
+        std::string text = FileProblem("File Export Failed", file.asChar(), systemError);
+        if (systemError == 0 && !exporter.GetWriteFailure().IsEmpty())
+            text += std::string(" (") + exporter.GetWriteFailure().Buffer() + ")";
+        displayError(TString(("ZEQExport: " + text).c_str()));
+    }
     return status;
 }

@@ -54,6 +54,8 @@ TStatus ZeqTuloExport::WriteZeqFile(const char* fileName) {
     exporter->SetFileFormat(KZeqExporter::eZEQ_BINARY);
     if (exporter->Export(*mScene, nullptr)) return TStatus::kSuccess;
     mWriteSystemError = exporter->GetError().GetLastSystemError();
+    exporter->GetMessage(mWriteFailure);
+    if (!mWriteFailure.IsEmpty() && mLog) *mLog += mWriteFailure.Buffer();
     return TStatus::kFailure;
 }
 

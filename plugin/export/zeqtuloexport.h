@@ -54,9 +54,12 @@ public:
     // ---- The driver (zeqtuloexport.cpp)
     // Exports the open host scene to the file; failure (code 1) when a step or the write fails.
     TStatus Export(const char* fileName);
+    // Writes the scene; on failure the exporter's message (why the file could
+    // not be written) goes to the log and stays in mWriteFailure.
     TStatus WriteZeqFile(const char* fileName);
     // The system's error number (errno) behind a failed write, 0 when it gave none.
     int GetWriteSystemError() const { return mWriteSystemError; }
+    const zeqsdk_400::KString& GetWriteFailure() const { return mWriteFailure; }
     // Makes the take current on the node, creating its take node (a copy of the default take) first.
     void SetCurrentTakeOnNode(ZeqTuloNode& node, const char* takeName);
     // Pivot set 0 of the node and its subtree to "reference".
@@ -233,6 +236,7 @@ protected:
     zeqsdk_400::KSet mFallbackPromptedNodes;     // smooth binding: nodes already handled for the bind pose
     std::unique_ptr<TSelectionList> mSelection;  // the active selection while only it is exported
     std::unique_ptr<zeqsdk_400::ZeqLogFile> mLog;
+    zeqsdk_400::KString mWriteFailure;
     zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mTargetShapeNodes;
     double mJointDisplayScale = 100.0;
     int mWriteSystemError = 0;

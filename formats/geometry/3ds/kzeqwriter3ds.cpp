@@ -64,7 +64,7 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
     // Written beside the target and renamed over it once complete: a refused or failed export
     // leaves an existing file as it was, and never replaces anything but a regular file.
     if (!mReplacement.Begin(fileName)) {
-        mMessage += (std::string("Cannot create \"") + mTargetPath + "\": " + std::strerror(errno) + "\n").c_str();
+        mMessage += (std::string(mReplacement.GetError()) + ".\n").c_str();
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
@@ -352,7 +352,7 @@ bool KZeqWriter3DS::CleanupWrite() {
         return false;
     }
     if (!mReplacement.Commit()) {
-        Fail(eFileNotCreated, "Cannot replace \"" + mTargetPath + "\": " + std::strerror(errno));
+        Fail(eFileNotCreated, mReplacement.GetError());
         Abandon();
         return false;
     }

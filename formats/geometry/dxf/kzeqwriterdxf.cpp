@@ -54,6 +54,8 @@ bool KZeqWriterDxf::FileCreate(const char* fileName) {
     if (!mFile) {
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
+        // Why the file was refused (not a regular file, no directory ...).
+        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
     }
     mFileName = fileName;

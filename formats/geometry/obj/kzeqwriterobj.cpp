@@ -143,6 +143,8 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (!mFile) {
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
+        // Why the file was refused (not a regular file, no directory ...).
+        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
     }
     mPath = fileName;
@@ -214,7 +216,9 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
         if (CreateMaterialFile())
             mOut << "mtllib " << ExtractFileName(mMtlPath.Buffer(), true).Buffer() << "\n\n";
         else
-            mMessage += KString("Unable to create material file \"") + mMtlPath + "\".\n";
+            mMessage += KString("Unable to create material file \"") + mMtlPath + "\"" +
+                        (*mMtlReplacement.GetError() ? KString(": ") + mMtlReplacement.GetError() : KString()) +
+                        ".\n";
         mDefaultMaterial = mManager.CreateKZeqMaterial(mMaterialNames.Give("default").c_str());
     }
 

@@ -58,6 +58,8 @@ bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
         mReplacement.Discard();
         mError.SetLastError(eFileNotOpened,
                             (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        // Why the file was refused (not a regular file, no directory ...).
+        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
     }
     mFileName = fileName;

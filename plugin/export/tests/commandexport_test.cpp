@@ -2,6 +2,9 @@
 // the host program that write files the SDK reads back.
 #include "zeqtuloexport_test_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -78,6 +81,23 @@ TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(mDirectory + "folder.zeq"));
     EXPECT_EQ(ZeqTuloReadFile(mDirectory + "plain.txt"), "text");
+}
+
+// Through a symbolic link the file it names is written and the link stays; a named pipe is
+// refused, left as it is, and the error says why.
+TEST_F(CommandExportTest, WritesThroughLinksAndRefusesPipes) {
+    ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    const std::string real = mDirectory + "real.zeq", link = mDirectory + "link.zeq", pipe = mDirectory + "pipe.zeq";
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    EXPECT_NE(run("ZEQExport -f \"" + link + "\""), "<failed>");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(ZeqTuloReadFile(real), "");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    standin::clearTranscript();
+    EXPECT_EQ(run("ZEQExport -f \"" + pipe + "\""), "<failed>");
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(transcribed("ZEQExport: File Export Failed: " + pipe + " (\"" + pipe +
+                            "\" is not replaced: it is a named pipe, not a regular file)"));
 }
 
 // The host program, strict: an empty scene, the cube fixture and the NURBS fixture exported to

@@ -2,6 +2,11 @@
 // scale, the joint display scale, the take, the log, and the failures that end a run.
 #include "zeqtuloexport_test_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
@@ -190,8 +195,29 @@ TEST_F(DriverTest, UnwritableTargetFails) {
     }
     EXPECT_EQ(ZeqTuloReadFile(File("missing/folder/out.zeq")), "");
     const std::string log = Log();
-    EXPECT_NE(log.find("File Export : " + File("missing/folder/out.zeq") + "\n\n\tFile Export Failed.\n"), std::string::npos)
+    EXPECT_NE(log.find("File Export : " + File("missing/folder/out.zeq") + "\n\n\tCannot write \"" +
+                       File("missing/folder/out.zeq") + "\": No such file or directory\n\tFile Export Failed.\n"),
+              std::string::npos)
         << log;
+}
+
+// The file a symbolic link names is replaced and the link stays; a named pipe is refused, left as
+// it is, and the log says why.
+TEST_F(DriverTest, ALinkIsFollowedAndAPipeRefused) {
+    standin::createNode("transform", "a");
+    const std::string real = File("real.zeq"), link = File("link.zeq"), pipe = File("pipe.zeq");
+    ASSERT_EQ(::symlink("real.zeq", link.c_str()), 0);
+    ExportProbe exporter;
+    ASSERT_TRUE(Export(exporter, link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(ZeqTuloReadFile(real), "");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ExportProbe refused;
+    EXPECT_FALSE(Export(refused, pipe));
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_NE(Log().find("\t\"" + pipe + "\" is not replaced: it is a named pipe, not a regular file\n\tFile Export Failed.\n"),
+              std::string::npos)
+        << Log();
 }
 
 }  // namespace
