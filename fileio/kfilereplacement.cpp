@@ -79,7 +79,10 @@ const char* KindOf(mode_t mode) {
 
 }  // namespace
 
-bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString& error) {
+bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString& error, int* systemError) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    code = 0;
     error = "";
     if (!target || !*target) {
         error = "No file name given";
@@ -94,7 +97,8 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
         const KString name = ExtractFileName(path.c_str());
         char* real = ::realpath(DirectoryOrRoot(directory), nullptr);
         if (!real) {
-            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(errno)).c_str();
+            code = errno;
+            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(code)).c_str();
             return false;
         }
         std::string full(real);
@@ -108,8 +112,9 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
                 file = full.c_str();
                 return true;
             }
+            code = name.IsEmpty() ? EISDIR : errno;
             error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " +
-                     (name.IsEmpty() ? "it names a directory" : std::strerror(errno)))
+                     (name.IsEmpty() ? "it names a directory" : std::strerror(code)))
                         .c_str();
             return false;
         }
@@ -118,6 +123,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
             return true;
         }
         if (!S_ISLNK(st.st_mode)) {
+            if (S_ISDIR(st.st_mode)) code = EISDIR;
             const std::string what = links > 0 ? "it links to " + Quoted(full.c_str()) + ", " : std::string("it is ");
             error = (Quoted(given.Buffer()) + " is not replaced: " + what + KindOf(st.st_mode) + ", not a regular file")
                         .c_str();
@@ -134,6 +140,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
         text.resize(static_cast<std::size_t>(length));
         path = text.front() == '/' ? text : full.substr(0, full.rfind('/') + 1) + text;
     }
+    code = ELOOP;
     error = (Quoted(given.Buffer()) + " is not replaced: too many levels of symbolic links").c_str();
     return false;
 }

@@ -63,7 +63,9 @@ public:
     // directories are free of links: the target, the end of its chain of
     // links, or the new file either names. False, with the reason in error,
     // when the target is refused or cannot be looked at.
-    static bool ResolveTarget(const char* target, KString& file, KString& error);
+    // systemError, when given, takes the system's error number behind a
+    // refusal (EISDIR for a directory, ELOOP for a loop), 0 when it has none.
+    static bool ResolveTarget(const char* target, KString& file, KString& error, int* systemError = nullptr);
     // True when file (as ResolveTarget answers it) names nothing or a regular
     // file, as a rename over it needs; else false with the reason in error.
     static bool CanReplace(const KString& file, KString& error);

@@ -194,8 +194,10 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     // the one a symbolic link names (the link stays); never a pipe, device or
     // directory.
     KString replaced, reason;
-    if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason)) {
+    int code = 0;
+    if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason, &code)) {
         mError.SetLastError(eFileNotCreated, reason.Buffer());
+        mError.SetLastSystemError(code);
         return false;
     }
     KFileReplacement::RemoveStaleTemporaries(replaced);
