@@ -41,6 +41,7 @@ class KZeqObject;
 class KZeqSceneInfo;
 class KZeqTakeInfo;
 class KZeqTakeNodeContainer;
+class KZeqTakeNode;
 class KZeqDeformer;
 class KZeqGeometry;
 class KZeqLink;
@@ -153,8 +154,12 @@ public:
     // Before version 6: user-property defaults from the current take's channels.
     bool UpdatePropertiesDefaultValues(KZeqNode& node);
     // Before version 6, for a node with a user property named with its type:
-    // the names of the record's channels (mRecordChannels).
-    void ListRecordChannels(KZeqNode& node);
+    // the names of the channels in the file's current block (mRecordChannels).
+    void ListRecordChannels(KZeq& file, KZeqNode& node);
+    // Before version 6: a user property named with its type whose whole name
+    // no channel of the record bears takes over the channel stored under the
+    // name without it (keys, default, layers), which then goes.
+    void TakeStoredChannels(KZeqNode& node, KZeqTakeNode* take);
     // "Channel" records of the file's current block into node's channels, until none is left.
     bool ReadAnimation(KZeq& file, KFCurveNode* node);
 

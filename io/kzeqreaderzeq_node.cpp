@@ -102,6 +102,12 @@ KFCurveNode* StoredChannel(KZeqNode& node, KFCurveNode* root, KZeqUserProperty& 
     return channel;
 }
 
+// The time warps that a copy of the channel's curves leaves behind.
+void CopyTimeWarps(KFCurveNode& to, KFCurveNode& from) {
+    to.TimeWarpSet(from.TimeWarpGet());
+    for (int i = 0; i < to.GetCount() && i < from.GetCount(); ++i) CopyTimeWarps(*to.Get(i), *from.Get(i));
+}
+
 }  // namespace
 
 bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
@@ -151,8 +157,7 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
     }
     node.SetMultiLayer(file.FieldReadI("MultiLayer", 1) != 0);
     node.SetMultiTakeMode(static_cast<KZeqNode::EMultiTakeMode>(file.FieldReadI("MultiTake", 0)));
-    mRecordChannels.clear();
-    if (before6) ListRecordChannels(node);
+    if (before6) ListRecordChannels(*mFile, node);
     ReadKZeqNodeDefaultAttributes(node);
     if (KZeqGeometry* geometry = before6 ? node.GetGeometry() : nullptr) {
         geometry->CleanShapeChannels(node.GetDefaultTakeNode());
@@ -160,7 +165,10 @@ bool KZeqReaderZeq::ReadKZeqNode(KZeqNode& node) {
         // properties take them before publishing gives them to the channels.
         for (int i = 0; i < geometry->GetShapeCount(); ++i) geometry->SetDefaultShape(i, geometry->GetDefaultShape(i));
     }
-    if (before6) UpdatePropertiesDefaultValues(node);
+    if (before6) {
+        UpdatePropertiesDefaultValues(node);
+        TakeStoredChannels(node, node.GetCurrentTakeNode());
+    }
     mRecordChannels.clear();
     // The channels come last in the record: the properties that mirror them
     // (an attribute's among them) take their values.
@@ -431,18 +439,39 @@ bool KZeqReaderZeq::PublishKZeqProperties(KZeqObject& object) {
     return true;
 }
 
-void KZeqReaderZeq::ListRecordChannels(KZeqNode& node) {
+void KZeqReaderZeq::ListRecordChannels(KZeq& file, KZeqNode& node) {
+    mRecordChannels.clear();
     bool suffixed = false;
     for (int i = 0; i < node.GetPropertyCount() && !suffixed; ++i)
         suffixed = node.PeekFlag(i, KZeqUserProperty::eUSER) && HasTypeSuffix(node.GetProperty(i)->GetName());
     if (!suffixed) return;
-    KZeq& file = *mFile;
     while (file.FieldReadBegin("Channel")) {
         mRecordChannels.push_back(file.FieldReadC());
         file.FieldReadEnd();
     }
     // The channels are read from the first one again.
     file.FieldReadResetPosition();
+}
+
+void KZeqReaderZeq::TakeStoredChannels(KZeqNode& node, KZeqTakeNode* take) {
+    KFCurveNode* root = take && !mRecordChannels.empty() ? take->GetKFCurveNode() : nullptr;
+    if (!root) return;
+    // Each goes once all properties have taken it (two names may end in the same).
+    std::vector<KFCurveNode*> taken;
+    for (int i = 0; i < node.GetPropertyCount(); ++i) {
+        if (!node.PeekFlag(i, KZeqUserProperty::eUSER)) continue;
+        KZeqUserProperty* property = node.GetProperty(i);
+        const KString name = property->GetName();
+        if (NamesChannel(mRecordChannels, name)) continue;
+        KFCurveNode* own = FindPropertyChannel(root, name);
+        KFCurveNode* stored = own ? StoredChannel(node, root, *property, mRecordChannels) : nullptr;
+        // A channel of another shape than the property's keeps its place.
+        if (!stored || stored == own || !stored->GetParent() || stored->GetCount() != own->GetCount()) continue;
+        own->CopyFrom(stored);
+        CopyTimeWarps(*own, *stored);
+        if (std::find(taken.begin(), taken.end(), stored) == taken.end()) taken.push_back(stored);
+    }
+    for (KFCurveNode* stored : taken) stored->GetParent()->Delete(stored);
 }
 
 bool KZeqReaderZeq::UpdatePropertiesDefaultValues(KZeqNode& node) {

@@ -188,6 +188,10 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
     object.SetCurrentTakeNode(name);
     KZeqTakeNode* node = object.GetCurrentTakeNode();
     if (node && file.FieldReadBlockBegin()) {
+        // Before version 6 a node's user properties may hold their channels
+        // under their names without type.
+        KZeqNode* named = mBefore6 && (kind == 'M' || kind == 'S') ? static_cast<KZeqNode*>(&object) : nullptr;
+        if (named) ListRecordChannels(file, *named);
         node->ReadChannels(&file, false, true, false);
         if (kind == 'M' && mBefore6) {
             KZeqGeometry* geometry = static_cast<KZeqNode&>(object).GetGeometry();
@@ -198,6 +202,7 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
         if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
             MergeLayerAndTimeWarp(node->GetKFCurveNode(), nullptr);
+        if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
         file.FieldReadBlockEnd();
     }
     object.SetCurrentTakeNode(0);

@@ -24,6 +24,7 @@
 #include "io/kzeqimporter.h"
 #include "object/kstreamoptions.h"
 #include "io/kzeqreaderzeq.h"
+#include "io/kzeqscenerecords.h"
 #include "io/tests/zeqroundtrip.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqentity.h"
@@ -31,6 +32,8 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/kzequserproperty.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
@@ -456,12 +459,14 @@ namespace {
 // A dancer whose user properties are named with their type suffixes or without (as a 6.0 read
 // names them), written in the case's form and read back.
 struct UserPropertiesBefore6 : SectionsTest, ::testing::WithParamInterface<ZeqFileCase> {
-    KZeqScene* Scene(bool suffixed) {
+    KZeqScene* Scene(bool suffixed, std::vector<const char*> types = {"Integer", "Real", "Bool"}) {
         KZeqScene* scene = mManager.CreateKZeqScene();
         KZeqNode* node = mManager.CreateKZeqNode("Dancer");
         scene->GetRootNode()->AddChild(node);
-        for (const char* type : {"Integer", "Real", "Bool"}) {
-            const std::string name = std::string(type).substr(0, 2) + (suffixed ? std::string(" (") + type + ")" : "");
+        for (const char* type : types) {
+            // A vector's name never carries its type.
+            const bool suffix = suffixed && std::string(type) != "Vector";
+            const std::string name = std::string(type).substr(0, 2) + (suffix ? std::string(" (") + type + ")" : "");
             KZeqUserProperty* property = mManager.CreateKZeqUserProperty(name.c_str(), type, "");
             property->ModifyFlag(KZeqUserProperty::eUSER, true);
             property->ModifyFlag(KZeqUserProperty::eANIMATABLE, true);
@@ -485,10 +490,39 @@ struct UserPropertiesBefore6 : SectionsTest, ::testing::WithParamInterface<ZeqFi
     }
 };
 
+// The keys of the dancer's user properties in take "Walk" ("name[channel]" -> "second:value ..."), by
+// the name a file stores them under; a property named with its type that also has a channel under
+// that name is listed as "stray", with the takes that hold one.
+std::map<std::string, std::string> WalkKeys(KZeqScene& scene) {
+    std::map<std::string, std::string> keys;
+    KZeqNode* node = scene.GetRootNode()->FindChild("Dancer");
+    if (!node) return keys;
+    for (int i = 0; i < node->GetPropertyCount(); ++i) {
+        if (!node->PeekFlag(i, KZeqUserProperty::eUSER)) continue;
+        KZeqUserProperty* property = node->GetProperty(i);
+        KString name = property->GetName();
+        RemoveTypeIdentifierFromName(name);
+        for (int take = 0; take < node->GetTakeNodeCount() && name != property->GetName(); ++take)
+            if (FindPropertyChannel(node->GetTakeNode(take)->GetKFCurveNode(), name))
+                keys[std::string("stray ") + name.Buffer()] += node->GetTakeNode(take)->GetName();
+        KZeqTakeNode* walk = node->SetCurrentTakeNode("Walk") ? node->GetCurrentTakeNode() : nullptr;
+        for (unsigned channel = 0; walk && channel < 3; ++channel) {
+            KFCurve* curve = walk->GetPropertyAnimation(property, channel);
+            if (!curve) continue;
+            std::ostringstream text;
+            for (int k = 0; k < curve->KeyGetCount(); ++k)
+                text << curve->KeyGet(k).GetTime().Get() / kSecond.Get() << ":" << curve->KeyGet(k).GetValue() << " ";
+            keys[std::string(name.Buffer()) + "[" + std::to_string(channel) + "]"] = text.str();
+        }
+    }
+    node->SetCurrentTakeNode(0);
+    return keys;
+}
+
 }  // namespace
 
 // Channels stored with or without the type suffix read back the values, and so does a scene read
-// from 5.8 (holding the channels of both names), changed and written again.
+// from 5.8, changed and written again.
 TEST_P(UserPropertiesBefore6, KeepTheirValues) {
     const std::map<std::string, double> expected = {{"In (Integer)", 1}, {"Re (Real)", 2.5}, {"Bo (Bool)", 1}};
     for (bool suffixed : {false, true}) {
@@ -502,5 +536,68 @@ TEST_P(UserPropertiesBefore6, KeepTheirValues) {
         EXPECT_EQ(changed, ThroughFile(*read));
     }
 }
+
+// Properties animated in a take other than the default one keep their keys, whether their channels
+// are stored with the type suffix or without (as a scene read from 6.0 stores them); and a 5.8 read
+// leaves the animation on the property's own channel, with no second one under the stored name.
+TEST_P(UserPropertiesBefore6, KeepTheirAnimation) {
+    for (bool suffixed : {false, true}) {
+        SCOPED_TRACE(suffixed ? "with suffixes" : "without suffixes");
+        KZeqScene* scene = Scene(suffixed, {"Integer", "Real", "Bool", "Vector", "Color"});
+        KZeqNode* node = scene->GetRootNode()->FindChild("Dancer");
+        ASSERT_TRUE(scene->CreateTake("Walk") && node->SetCurrentTakeNode("Walk"));
+        int keyed = 0;
+        for (int i = 0; i < node->GetPropertyCount(); ++i) {
+            for (unsigned channel = 0; channel < 3 && node->PeekFlag(i, KZeqUserProperty::eUSER); ++channel) {
+                if (KFCurve* curve = node->GetCurrentTakeNode()->GetPropertyAnimation(node->GetProperty(i), channel)) {
+                    Key(curve, kSecond, static_cast<float>(++keyed));
+                    Key(curve, kSecond * 2, static_cast<float>(keyed * 10));
+                }
+            }
+        }
+        node->SetCurrentTakeNode(0);
+        const auto expected = WalkKeys(*scene);
+        ASSERT_EQ(9u, expected.size());
+        KZeqScene* read = nullptr;
+        ThroughFile(*scene, &read);
+        ASSERT_NE(nullptr, read);
+        EXPECT_EQ(expected, WalkKeys(*read));
+        // Written again from the 5.8 read: the channels now stand under the whole names.
+        ThroughFile(*read, &read);
+        ASSERT_NE(nullptr, read);
+        EXPECT_EQ(expected, WalkKeys(*read));
+    }
+}
 INSTANTIATE_TEST_SUITE_P(Forms, UserPropertiesBefore6, ::testing::Values(kZeqFileCases[3], kZeqFileCases[4]),
                          ZeqFileCaseName);
+
+// In a take of a 5.8 file, a channel under a user property's whole name wins over the one under
+// its stored name, which stays; a stored name that another property of the node goes by
+// ("Visibility") stays that property's channel.
+TEST_F(SectionsTest, TakeChannelsOfUserPropertiesBefore6) {
+    const auto channel = [](const char* name, int value) {
+        return std::string("Channel: \"") + name + "\" {;Default: 0;KeyVer: 4004;KeyCount: 1;Key: 46186158000," +
+               std::to_string(value) + ",L;};";
+    };
+    KZeqScene* scene = Read(5800, "Model: \"Model::A\" {;Type: \"Null\";"
+                                  "UserProperty: {;Name: \"W\";Type: \"Real\";};UserProperty: {;Name: \"V\";Type: \"Real\";};"
+                                  "UserProperty: {;Name: \"Visibility\";Type: \"Bool\";};};"
+                                  "Takes: {;Take: \"T\" {;Model: \"Model::A\" {;" +
+                                      channel("W (Real)", 1) + channel("W", 2) + channel("V", 3) +
+                                      channel("Visibility", 4) + "};};}");
+    ASSERT_NE(nullptr, scene) << mError;
+    KZeqNode* node = scene->GetRootNode()->FindChild("A");
+    ASSERT_TRUE(node && node->SetCurrentTakeNode("T"));
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    const auto value = [](KFCurve* curve) { return curve && curve->KeyGetCount() == 1 ? curve->KeyGet(0).GetValue() : -1.0f; };
+    const auto animation = [&](const char* name) {
+        return value(take->GetPropertyAnimation(node->FindPropertyByName(name), 0));
+    };
+    EXPECT_EQ(1.0f, animation("W (Real)"));
+    KFCurveNode* stored = FindPropertyChannel(take->GetKFCurveNode(), "W");
+    EXPECT_EQ(2.0f, value(stored ? stored->FCurveGet() : nullptr));
+    EXPECT_EQ(3.0f, animation("V (Real)"));
+    EXPECT_EQ(nullptr, FindPropertyChannel(take->GetKFCurveNode(), "V"));
+    EXPECT_EQ(-1.0f, animation("Visibility (Bool)"));
+    EXPECT_EQ(4.0f, value(take->GetVisibility()));
+}

@@ -294,23 +294,66 @@ std::map<std::string, std::vector<double>> DancerProperties(ReadBack& back) {
     return values;
 }
 
+// The keys of the dancer's user properties in "Take 001" ("name[channel]" -> "tick:value ..."), by
+// the name a file stores them under.
+std::map<std::string, std::string> DancerKeys(ReadBack& back) {
+    std::map<std::string, std::string> keys;
+    KZeqNode* dancer = back.Node("dancer");
+    if (!dancer || !dancer->SetCurrentTakeNode("Take 001")) return keys;
+    for (int i = 0; i < dancer->GetPropertyCount(); ++i) {
+        if (!dancer->PeekFlag(i, KZeqUserProperty::eUSER)) continue;
+        KString name = dancer->GetProperty(i)->GetName();
+        RemoveTypeIdentifierFromName(name);
+        for (unsigned channel = 0; channel < 3; ++channel) {
+            KFCurve* curve = dancer->GetCurrentTakeNode()->GetPropertyAnimation(dancer->GetProperty(i), channel);
+            for (int k = 0; curve && k < curve->KeyGetCount(); ++k)
+                keys[std::string(name.Buffer()) + "[" + std::to_string(channel) + "]"] +=
+                    std::to_string(curve->KeyGet(k).GetTime().Get()) + ":" + std::to_string(curve->KeyGet(k).GetValue()) + " ";
+        }
+    }
+    dancer->SetCurrentTakeNode(0);
+    return keys;
+}
+
 // The rich scene read from its 6.0 file and written as 5.8, ASCII and binary: the user properties
-// read back keep their values (cc 3, lv 200 and the others).
-TEST_F(RoundTripTest, RichUserPropertiesKeepTheirValuesThrough58) {
+// read back keep their values (cc 3, lv 200 and the others) and the tint its keys in "Take 001";
+// imported into the host, each file animates the tint's green ("ti.tiG") again.
+TEST_F(RoundTripTest, RichUserPropertiesKeepTheirValuesAndKeysThrough58) {
     ReadBack first(Export("rich"));
     ASSERT_TRUE(first.mOk);
     const auto expected = DancerProperties(first);
     ASSERT_EQ(6u, expected.size());
     EXPECT_TRUE(expected.at("cc") == std::vector<double>{3} && expected.at("lv") == std::vector<double>{200});
+    const auto keys = DancerKeys(first);
+    ASSERT_EQ(1u, keys.size());
+    EXPECT_EQ(1u, keys.count("ti[1]"));
+    std::vector<std::string> paths;
     for (int format : {KZeqExporter::eZEQ_5_ASCII, KZeqExporter::eZEQ_5_BINARY}) {
-        const std::string path = mDirectory + "rich58-" + std::to_string(format) + ".zeq";
+        paths.push_back(mDirectory + "rich58-" + std::to_string(format) + ".zeq");
         KZeqExporter* exporter = first.mManager->CreateKZeqExporter();
-        ASSERT_TRUE(exporter->Initialize(path.c_str()));
+        ASSERT_TRUE(exporter->Initialize(paths.back().c_str()));
         exporter->SetFileFormat(format);
         ASSERT_TRUE(exporter->Export(*first.mScene)) << exporter->GetLastErrorString();
-        ReadBack again(path);
+        ReadBack again(paths.back());
         EXPECT_EQ(expected, DancerProperties(again)) << format;
+        EXPECT_EQ(keys, DancerKeys(again)) << format;
     }
+    setenv("TULO_PLUG_IN_PATH", mDirectory.c_str(), 1);
+    std::string error;
+    ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+    TStringArray result;
+    ASSERT_TRUE(TGlobal::executeCommand(TString("ZEQImportShowUI 0"), result));
+    for (const std::string& path : paths) {
+        ASSERT_TRUE(TGlobal::executeCommand(TString(("ZEQImport -f \"" + path + "\" -take 0").c_str()), result)) << path;
+        TStatus status;
+        TFnAnimCurve tint(standin::find("dancer_tiG"), &status);
+        ASSERT_TRUE(status) << path;
+        ASSERT_EQ(2u, tint.numKeys()) << path;
+        EXPECT_EQ(0.0, tint.value(0));
+        EXPECT_EQ(1.0, tint.value(1));
+        EXPECT_NEAR(0.25, tint.time(1).as(TTime::kSeconds), 1e-9);
+    }
+    EXPECT_TRUE(standin::unloadAllPlugins(&error)) << error;
 }
 
 }  // namespace
