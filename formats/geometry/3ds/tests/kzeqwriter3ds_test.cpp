@@ -46,6 +46,23 @@ TEST(Renaming3dsTest, NeverHandsOutANameTwice) {
     EXPECT_EQ(Renamed({"Cylinder01", "Cylinder02", "Cylinde1"}, 10)[2], "Cylinde2");
 }
 
+TEST(Renaming3dsTest, ClearForgetsEveryNameSeenAndGiven) {
+    KRenamingStrategy3DS strategy;
+    auto rename = [&strategy](const char* name, bool numbered) {
+        KName n;
+        n.SetInitialName(name);
+        EXPECT_EQ(strategy.Rename(n, 10), numbered) << name;
+        return std::string(n.GetCurrentName());
+    };
+    EXPECT_EQ(rename("Box", false), "Box");
+    EXPECT_EQ(rename("Box", true), "Box1");
+    strategy.Clear();
+    // Neither the cut name nor the number handed out is remembered.
+    EXPECT_EQ(rename("Box1", false), "Box1");
+    EXPECT_EQ(rename("Box", false), "Box");
+    EXPECT_EQ(rename("Box", true), "Box2");
+}
+
 TEST(Renaming3dsTest, ThousandthClashStillFits) {
     KRenamingStrategy3DS strategy;
     std::set<std::string> seen;
@@ -392,16 +409,23 @@ TEST_F(Writer3dsTest, UnwritablePathFailsAndLeavesTheTargetAlone) {
     // An existing file survives a failed write.
     const std::string target = WriteText("keep.3ds", "OLD");
     KZeqWriter3DS writer(mManager);
+    EXPECT_FALSE(writer.FileCreate(Path("missing/dir/out.3ds").c_str()));
+    EXPECT_FALSE(writer.IsFileOpen());
     ASSERT_TRUE(writer.FileCreate(target.c_str()));
+    EXPECT_TRUE(writer.IsFileOpen());
     KStreamOptions3ds options;
     PushErrList3ds(ERR_INVALID_DATA);  // cleared by Write: not a failure
     ignoretoolkiterr3ds = 0;
     ASSERT_TRUE(writer.Write(*mScene, &options));
+    EXPECT_FALSE(writer.IsFileOpen());  // written, closed and renamed over the target
     std::ifstream replaced(target, std::ios::binary);
     EXPECT_NE(std::string((std::istreambuf_iterator<char>(replaced)), std::istreambuf_iterator<char>()), "OLD");
     const std::string other = WriteText("keep2.3ds", "OLD");
     {
         KZeqWriter3DS dropped(mManager);
+        ASSERT_TRUE(dropped.FileCreate(other.c_str()));
+        EXPECT_TRUE(dropped.FileClose());
+        EXPECT_FALSE(dropped.IsFileOpen());
         ASSERT_TRUE(dropped.FileCreate(other.c_str()));
     }  // destroyed without a write
     std::ifstream old(other, std::ios::binary);

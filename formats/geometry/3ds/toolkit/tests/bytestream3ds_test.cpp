@@ -290,6 +290,41 @@ TEST_F(ByteStream3ds, IntegersFloatsAndRecordsLittleEndianInTheirWidths) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRITING_FILE});
 }
 
+// Host to file order gives the little-endian bytes of each width (floats by their
+// bit pattern); file to host order reads them back; neither touches bytes past its width.
+TEST_F(ByteStream3ds, ByteOrderHelpersMapHostValuesToLittleEndianBytes) {
+    auto bytes = [](const std::uint8_t* b, std::size_t n) { return std::string(reinterpret_cast<const char*>(b), n); };
+    std::uint8_t out[9];
+    const std::int32_t lng = -70000;  // 0xFFFEEE90
+    const std::int16_t shrt = -2;
+    const float flt = -1.5f;   // 0xBFC00000
+    const double dbl = 1.5;    // 0x3FF8000000000000
+    const std::string lngBytes = U32(0xFFFEEE90u), shrtBytes = U16(0xFFFE), fltBytes = U32(0xBFC00000u);
+    const std::string dblBytes = std::string(6, '\0') + "\xF8\x3F";
+    struct Case {
+        void (*toFile)(const void*, void*);
+        void (*toHost)(const void*, void*);
+        const void* value;
+        const std::string& file;
+    };
+    const Case cases[] = {{N2ILong3ds, I2NLong3ds, &lng, lngBytes},
+                          {N2IShort3ds, I2NShort3ds, &shrt, shrtBytes},
+                          {N2IFloat3ds, I2NFloat3ds, &flt, fltBytes},
+                          {N2IDouble3ds, I2NDouble3ds, &dbl, dblBytes}};
+    for (const Case& c : cases) {
+        const std::size_t width = c.file.size();
+        std::memset(out, 0xAA, sizeof out);
+        c.toFile(c.value, out);
+        EXPECT_EQ(bytes(out, width), c.file) << width;
+        EXPECT_EQ(out[width], 0xAA) << width;
+        std::uint8_t host[9];
+        std::memset(host, 0xAA, sizeof host);
+        c.toHost(c.file.data(), host);
+        EXPECT_EQ(std::memcmp(host, c.value, width), 0) << width;
+        EXPECT_EQ(host[width], 0xAA) << width;
+    }
+}
+
 TEST_F(ByteStream3ds, StringsAreBoundedByTheirRoom) {
     // Room 11: a terminated string of up to 10 characters, or a fixed field of 11
     // bytes whose padding is read with it; 11 bytes without a NUL are code 13.

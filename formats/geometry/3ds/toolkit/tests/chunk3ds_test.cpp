@@ -203,6 +203,54 @@ TEST_F(ChunkTree3ds, CopyMovesFileDataAndDeepCopiesMemoryData) {
     ReleaseChunk3ds(&named);
 }
 
+// The checksum of a chunk is the sum of its stored bytes, header and sub-chunks
+// included, taken as little-endian 16-bit words; an odd last byte is a word of its own.
+TEST_F(ChunkTree3ds, CheckSumsTheChunksStoredBytesAsWords) {
+    std::string raw;
+    for (int i = 0; i < 4995; ++i) raw.push_back(static_cast<char>(i * 7 + 3));
+    const std::string version = Chunk(0x0002, U32(3));     // 02 00 0A 00 00 00 03 00 00 00
+    const std::string object = Chunk(0x4000, Z("ab"));     // 00 40 09 00 00 00 61 62 00
+    const std::string file = Chunk(0x4D4D, version + object + Chunk(0x4182, raw));  // 5001 bytes: odd, past a 4 KiB block
+    database3ds* db = Open(file);
+    ASSERT_TRUE(Errors().empty());
+    chunk3ds* versionChunk = db->top->children;
+    chunk3ds* objectChunk = versionChunk->sibling;
+    chunk3ds* rawChunk = objectChunk->sibling;
+    auto sum = [](const std::string& bytes) {
+        std::uint32_t s = 0;
+        for (std::size_t i = 0; i < bytes.size(); i += 2)
+            s += static_cast<std::uint8_t>(bytes[i]) + (i + 1 < bytes.size() ? static_cast<std::uint8_t>(bytes[i + 1]) * 256u : 0u);
+        return s;
+    };
+    EXPECT_EQ(CheckChunk3ds(versionChunk), 0x0002u + 0x000A + 0x0003);
+    EXPECT_EQ(CheckChunk3ds(objectChunk), 0x4000u + 0x0009 + 0x6261 + 0x0000);
+    EXPECT_EQ(rawChunk->size % 2, 1u);
+    EXPECT_EQ(CheckChunk3ds(rawChunk), sum(Chunk(0x4182, raw)));
+    EXPECT_EQ(CheckChunk3ds(db->top), sum(file));
+    // The stream moved under the lazy reads, which still find their data.
+    ASSERT_NE(ReadChunkData3ds(versionChunk), nullptr);
+    EXPECT_EQ(static_cast<ulongdata3ds*>(versionChunk->data)->value, 3u);
+    EXPECT_TRUE(Errors().empty());
+
+    // No chunk, no file to read, or a length past the file: 0 with an error.
+    EXPECT_EQ(CheckChunk3ds(nullptr), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ClearErrList3ds();
+    chunk3ds* memory = Make(0x0002);
+    EXPECT_EQ(CheckChunk3ds(memory), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+    ReleaseChunk3ds(&memory);
+    ClearErrList3ds();
+    rawChunk->size += 2;
+    EXPECT_EQ(CheckChunk3ds(rawChunk), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_CHUNK});
+    rawChunk->size -= 2;
+    ClearErrList3ds();
+    CloseAllFiles3ds();
+    EXPECT_EQ(CheckChunk3ds(objectChunk), 0u);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_READING_FILE});
+}
+
 TEST_F(ChunkTree3ds, SeekChildSkipsEachTagsDataBoundedByTheChunk) {
     struct Case {
         std::string bytes;

@@ -695,6 +695,163 @@ TEST_F(Motion3ds, ObjectNodesDeletedAndCopiedByNameAndIndex) {
     EXPECT_TRUE(Errors().empty());
 }
 
+// Camera, omnilight and spotlight nodes put with one position key at x, and a
+// target at x + 10 when asked for.
+void PutCameraAt(database3ds* db, const char* name, float x, bool target) {
+    kfcamera3ds* c = nullptr;
+    InitCameraMotion3ds(&c, 1, 0, 0, target ? 1 : 0);
+    std::strcpy(c->name, name);
+    c->pos[0].x = x;
+    if (target) c->tpos[0].x = x + 10;
+    PutCameraMotion3ds(db, c);
+    ReleaseCameraMotion3ds(&c);
+}
+
+void PutOmniAt(database3ds* db, const char* name, float x) {
+    kfomni3ds* o = nullptr;
+    InitOmnilightMotion3ds(&o, 1, 0);
+    std::strcpy(o->name, name);
+    o->pos[0].x = x;
+    PutOmnilightMotion3ds(db, o);
+    ReleaseOmnilightMotion3ds(&o);
+}
+
+void PutSpotAt(database3ds* db, const char* name, float x) {
+    kfspot3ds* s = nullptr;
+    InitSpotlightMotion3ds(&s, 1, 0, 0, 0, 0, 1);
+    std::strcpy(s->name, name);
+    s->pos[0].x = x;
+    s->tpos[0].x = x + 10;
+    PutSpotlightMotion3ds(db, s);
+    ReleaseSpotlightMotion3ds(&s);
+}
+
+// The cameras, omnilights and spotlights of db in list order as the by-name
+// gets give them: "name@x", with ">x" of the target when it has one.
+std::vector<std::string> CamerasAndLights(database3ds* db) {
+    auto at = [](const char* name, std::uint32_t n, const point3ds* pos, std::uint32_t nt, const point3ds* tpos) {
+        std::string s = std::string(name) + "@" + (n && pos ? std::to_string(int(pos[0].x)) : "-");
+        return nt && tpos ? s + ">" + std::to_string(int(tpos[0].x)) : s;
+    };
+    std::vector<std::string> out;
+    for (const std::string& name : Listed(GetCameraNodeNameList3ds, db)) {
+        kfcamera3ds* c = nullptr;
+        GetCameraMotionByName3ds(db, name.c_str(), &c);
+        out.push_back(c ? "cam " + at(c->name, c->npkeys, c->pos, c->ntkeys, c->tpos) : name + "?");
+        ReleaseCameraMotion3ds(&c);
+    }
+    for (const std::string& name : Listed(GetOmnilightNodeNameList3ds, db)) {
+        kfomni3ds* o = nullptr;
+        GetOmnilightMotionByName3ds(db, name.c_str(), &o);
+        out.push_back(o ? "omni " + at(o->name, o->npkeys, o->pos, 0, nullptr) : name + "?");
+        ReleaseOmnilightMotion3ds(&o);
+    }
+    for (const std::string& name : Listed(GetSpotlightNodeNameList3ds, db)) {
+        kfspot3ds* s = nullptr;
+        GetSpotlightMotionByName3ds(db, name.c_str(), &s);
+        out.push_back(s ? "spot " + at(s->name, s->npkeys, s->pos, s->ntkeys, s->tpos) : name + "?");
+        ReleaseSpotlightMotion3ds(&s);
+    }
+    return out;
+}
+
+// Camera, omnilight and spotlight nodes listed by kind (targets never), got,
+// deleted and copied by name and index: a camera or spotlight takes its target
+// along, a copy replaces the node of its name and kind with its target, and a
+// name of another kind does nothing. The written files say what is left, to the
+// toolkit and to lib3ds.
+TEST_F(Motion3ds, CameraAndLightNodesListedDeletedAndCopied) {
+    database3ds* src = New();
+    PutCameraAt(src, "CamA", 1, true);
+    PutCameraAt(src, "CamB", 2, true);
+    PutCameraAt(src, "CamC", 3, false);
+    PutOmniAt(src, "O1", 4);
+    PutOmniAt(src, "O2", 5);
+    PutOmniAt(src, "O3", 6);
+    PutSpotAt(src, "S1", 7);
+    PutSpotAt(src, "S2", 8);
+    PutSpotAt(src, "S3", 9);
+    EXPECT_EQ(Listed(GetCameraNodeNameList3ds, src), (std::vector<std::string>{"CamA", "CamB", "CamC"}));
+    EXPECT_EQ(Listed(GetOmnilightNodeNameList3ds, src), (std::vector<std::string>{"O1", "O2", "O3"}));
+    EXPECT_EQ(Listed(GetSpotlightNodeNameList3ds, src), (std::vector<std::string>{"S1", "S2", "S3"}));
+    namelist3ds* names = nullptr;
+    GetCameraNodeNameList3ds(src, &names);
+    GetSpotlightNodeNameList3ds(src, &names);  // the same list made again in place
+    ASSERT_EQ(names->count, 3u);
+    EXPECT_STREQ(names->list[2], "S3");
+    ReleaseNameList3ds(&names);
+    kfomni3ds* omni = nullptr;
+    GetOmnilightMotionByName3ds(src, "O2", &omni);
+    ASSERT_NE(omni, nullptr);
+    EXPECT_EQ(omni->pos[0].x, 5.0f);
+    GetOmnilightMotionByName3ds(src, "Nobody", &omni);  // unchanged, no error
+    GetOmnilightMotionByName3ds(src, "CamA", &omni);    // a camera
+    EXPECT_STREQ(omni->name, "O2");
+    ReleaseOmnilightMotion3ds(&omni);
+
+    database3ds* dst = New();
+    PutCameraAt(dst, "CamB", 20, true);
+    PutCameraAt(dst, "CamC", 21, true);
+    CopyCameraMotionByName3ds(dst, src, "CamB");
+    CopyCameraMotionByIndex3ds(dst, src, 0);       // CamA
+    CopyCameraMotionByIndex3ds(dst, src, 0);       // again: replaced, not doubled
+    CopyCameraMotionByIndex3ds(dst, src, 2);       // CamC, without target: the old one goes
+    CopyCameraMotionByIndex3ds(dst, src, 3);       // past the last
+    CopyCameraMotionByName3ds(dst, src, "O1");     // an omnilight
+    CopyOmnilightMotionByIndex3ds(dst, src, 1);    // O2
+    CopyOmnilightMotionByName3ds(dst, src, "O3");
+    CopyOmnilightMotionByName3ds(dst, src, "S1");  // a spotlight
+    CopySpotlightMotionByIndex3ds(dst, src, 1);    // S2
+    CopySpotlightMotionByName3ds(dst, src, "S1");
+    CopySpotlightMotionByName3ds(dst, src, "S1");  // again
+
+    DeleteCameraMotionByIndex3ds(src, 0);          // CamA and its target
+    DeleteCameraMotionByIndex3ds(src, 2);          // past the last
+    DeleteOmnilightMotionByIndex3ds(src, 1);       // O2
+    DeleteOmnilightMotionByName3ds(src, "O3");
+    DeleteOmnilightMotionByName3ds(src, "CamB");   // a camera
+    DeleteSpotlightMotionByIndex3ds(src, 1);       // S2 and its target
+    DeleteSpotlightMotionByName3ds(src, "S3");     // S3 and its target
+    DeleteSpotlightMotionByName3ds(src, "O1");     // an omnilight
+    EXPECT_TRUE(Errors().empty());
+
+    Write(src, "src.3ds");
+    Write(dst, "dst.3ds");
+    database3ds* srcBack = OpenPath(mDir / "src.3ds");
+    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    EXPECT_EQ(CamerasAndLights(srcBack), (std::vector<std::string>{"cam CamB@2>12", "cam CamC@3", "omni O1@4", "spot S1@7>17"}));
+    EXPECT_EQ(CamerasAndLights(dstBack), (std::vector<std::string>{"cam CamB@2>12", "cam CamA@1>11", "cam CamC@3", "omni O2@5",
+                                                                   "omni O3@6", "spot S2@8>18", "spot S1@7>17"}));
+    for (const char* gone : {"CamA", "CamC"}) EXPECT_EQ(FindNodeTagByNameAndType3ds(srcBack, gone, 0xB004), nullptr) << gone;
+    for (const char* gone : {"S2", "S3"}) EXPECT_EQ(FindNodeTagByNameAndType3ds(srcBack, gone, 0xB006), nullptr) << gone;
+    EXPECT_EQ(FindNodeTagByNameAndType3ds(dstBack, "CamC", 0xB004), nullptr);
+#ifdef ZEQ_HAVE_LIB3DS
+    auto peer = [](const std::string& path) {
+        h::Scene scene;
+        std::string error;
+        EXPECT_TRUE(h::Load(path, scene, &error)) << error;
+        std::vector<std::string> nodes;
+        for (const h::Node& n : scene.nodes)
+            nodes.push_back(n.name + "/" + std::to_string(n.type) + "@" +
+                            std::to_string(n.position.keys.empty() ? -1 : int(n.position.keys[0].value[0])));
+        std::sort(nodes.begin(), nodes.end());
+        return nodes;
+    };
+    // lib3ds reads a spotlight as a light node (5) and its target as its spot node (6).
+    EXPECT_EQ(peer(mDir / "src.3ds"),
+              (std::vector<std::string>{"CamB/3@2", "CamB/4@12", "CamC/3@3", "O1/5@4", "S1/5@7", "S1/6@17"}));
+    EXPECT_EQ(peer(mDir / "dst.3ds"),
+              (std::vector<std::string>{"CamA/3@1", "CamA/4@11", "CamB/3@2", "CamB/4@12", "CamC/3@3", "O2/5@5", "O3/5@6",
+                                        "S1/5@7", "S1/6@17", "S2/5@8", "S2/6@18"}));
+#endif
+    EXPECT_TRUE(Errors().empty());
+    GetOmnilightMotionByName3ds(src, nullptr, &omni);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ClearErrList3ds();
+    CopySpotlightMotionByName3ds(dst, New(3), "S1");
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRONG_DATABASE});
+}
+
 // Colour and roll tracks built on a node hold copies of the caller's keys and
 // values and read back as the spotlight's tracks; finding a node to attach
 // extended data to finds it by exact name and kind and attaches nothing.

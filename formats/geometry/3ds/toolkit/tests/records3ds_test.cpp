@@ -563,6 +563,47 @@ TEST_F(Records3ds, LightsListedDeletedAndCopiedByKind) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
 }
 
+// Deletes of meshes by index count meshes only; by name, as copies by name, they
+// take the named object whatever its kind. The files written say what is left,
+// to the toolkit and to lib3ds.
+TEST_F(Records3ds, MeshesDeletedAndCopiedByNameAndIndex) {
+    database3ds* src = Mixed();
+    DeleteMeshByIndex3ds(src, 1);         // Ball
+    DeleteMeshByIndex3ds(src, 1);         // past the last mesh now
+    DeleteMeshByName3ds(src, "CamA");     // a camera
+    DeleteMeshByName3ds(src, "Nobody");
+    EXPECT_EQ(Listed(GetMeshNameList3ds, src), std::vector<std::string>{"Box"});
+    database3ds* dst = Open(Chunk(0x4D4D, Chunk(0x3D3D, Chunk(0x4000, Z("Box") + Chunk(0x4700, std::string(32, '\0'))))),
+                            "dst-in.3ds");
+    CopyMeshByName3ds(dst, src, "Box");    // replaces the camera of that name
+    CopyMeshByName3ds(dst, src, "Box");    // again: replaced, not doubled
+    CopyMeshByName3ds(dst, src, "Omni1");  // a light
+    CopyMeshByName3ds(dst, src, "Ball");   // deleted from the source
+    EXPECT_TRUE(Errors().empty());
+    Write(src, "src.3ds");
+    Write(dst, "dst.3ds");
+    database3ds* srcBack = OpenPath(mDir / "src.3ds");
+    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    EXPECT_EQ(Listed(GetMeshNameList3ds, srcBack), std::vector<std::string>{"Box"});
+    EXPECT_EQ(Listed(GetCameraNameList3ds, srcBack), (std::vector<std::string>{"CamB", "CamC"}));
+    EXPECT_EQ(Listed(GetMeshNameList3ds, dstBack), std::vector<std::string>{"Box"});
+    EXPECT_EQ(Listed(GetCameraNameList3ds, dstBack), std::vector<std::string>{});
+    EXPECT_EQ(Listed(GetOmnilightNameList3ds, dstBack), std::vector<std::string>{"Omni1"});
+    if (kLib3ds) {
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 'm'), std::vector<std::string>{"Box"});
+        EXPECT_EQ(PeerNames(mDir / "src.3ds", 'c'), (std::vector<std::string>{"CamB@5", "CamC@9"}));
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'm'), std::vector<std::string>{"Box"});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'c'), std::vector<std::string>{});
+        EXPECT_EQ(PeerNames(mDir / "dst.3ds", 'o'), std::vector<std::string>{"Omni1@3"});
+    }
+    EXPECT_TRUE(Errors().empty());
+    DeleteMeshByName3ds(src, nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    ClearErrList3ds();
+    CopyMeshByName3ds(dst, New(3), "Box");
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRONG_DATABASE});
+}
+
 TEST_F(Records3ds, MeshNamesAmongOtherObjects) {
     database3ds* db = Mixed();
     EXPECT_EQ(Listed(GetMeshNameList3ds, db), (std::vector<std::string>{"Box", "Ball"}));
