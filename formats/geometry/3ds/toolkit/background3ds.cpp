@@ -163,7 +163,8 @@ void CopyBackground3ds(database3ds* dst, database3ds* src) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!CheckDatabase3ds(src, true, true, false) || !CheckDatabase3ds(dst, true, true, false)) return;
+    // Into its own database each chunk would be deleted before it is copied.
+    if (!CheckDatabase3ds(src, true, true, false) || !CheckDatabase3ds(dst, true, true, false) || dst == src) return;
     chunk3ds* from = nullptr;
     FindChunk3ds(src->top, 0x3D3D, &from);
     if (!from) return;

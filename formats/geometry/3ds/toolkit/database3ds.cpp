@@ -210,7 +210,8 @@ void CopyDatabase3ds(database3ds* src, database3ds* dst) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!src->top) return;
+    // Into itself the tree would be released before it is copied.
+    if (!src->top || src == dst) return;
     ReleaseChunk3ds(&dst->top);
     ReleaseLists(dst);
     CopyChunk3ds(src->top, &dst->top);

@@ -144,6 +144,18 @@ bool SourceAndDestination(database3ds* dst, database3ds* src) {
     return CheckDatabase3ds(src, true, true, false) && CheckDatabase3ds(dst, true, true, false);
 }
 
+// The checks of a copy (`name` of a copy by name; a copy by index passes none).
+// A copy into the database it comes from finds its object there already; going on
+// would delete that object as the old one of its name and copy what is left of it.
+bool CopyBetween(database3ds* dst, database3ds* src, const char* name = "") {
+    if (!SourceAndDestination(dst, src)) return false;
+    if (!name) {
+        PushErrList3ds(ERR_INVALID_ARG);
+        return false;
+    }
+    return dst != src;
+}
+
 bool InsertEntry(chunklist3ds* list, std::uint32_t at, const std::string& name, chunk3ds* chunk) {
     if (!AppendChunkList3ds(list, name.c_str(), chunk)) return false;
     const chunklistentry3ds added = list->list[list->count - 1];
@@ -309,18 +321,14 @@ void CopyNamedObject(database3ds* dst, chunk3ds* object) {
 }  // namespace
 
 void CopyNamedObjectByIndex3ds(database3ds* dst, database3ds* src, std::uint32_t tag, std::uint32_t index) {
-    if (!SourceAndDestination(dst, src)) return;
+    if (!CopyBetween(dst, src)) return;
     chunk3ds* object = FindNamedObjectByIndex3ds(src, tag, index);
     if (Stop3ds() || !object) return;
     CopyNamedObject(dst, object);
 }
 
 void CopyNamedObjectByName3ds(database3ds* dst, database3ds* src, const char* name) {
-    if (!SourceAndDestination(dst, src)) return;
-    if (!name) {
-        PushErrList3ds(ERR_INVALID_ARG);
-        return;
-    }
+    if (!CopyBetween(dst, src, name)) return;
     chunk3ds* object = nullptr;
     FindNamedObject3ds(src, name, &object);
     if (Stop3ds() || !object) return;
@@ -561,7 +569,7 @@ void CopyNode(database3ds* dst, database3ds* src, chunk3ds* node, const std::str
 }  // namespace
 
 void CopyNodeTagByIndexAndType3ds(database3ds* dst, database3ds* src, std::uint32_t index, std::uint32_t type) {
-    if (!SourceAndDestination(dst, src)) return;
+    if (!CopyBetween(dst, src)) return;
     chunk3ds* node = FindNodeTagByIndexAndType3ds(src, index, type);
     if (Stop3ds() || !node) return;
     std::string name;
@@ -570,11 +578,7 @@ void CopyNodeTagByIndexAndType3ds(database3ds* dst, database3ds* src, std::uint3
 }
 
 void CopyNodeTagByNameAndType3ds(database3ds* dst, database3ds* src, const char* name, std::uint32_t type) {
-    if (!SourceAndDestination(dst, src)) return;
-    if (!name) {
-        PushErrList3ds(ERR_INVALID_ARG);
-        return;
-    }
+    if (!CopyBetween(dst, src, name)) return;
     chunk3ds* node = FindNodeTagByNameAndType3ds(src, name, type);
     if (Stop3ds() || !node) return;
     CopyNode(dst, src, node, name, type);

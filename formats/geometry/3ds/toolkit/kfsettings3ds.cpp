@@ -167,7 +167,8 @@ void CopyKfSets3ds(database3ds* dst, database3ds* src) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!CheckDatabase3ds(src, true, true, false) || !CheckDatabase3ds(dst, true, true, false)) return;
+    // Into its own database each chunk would be deleted before it is copied.
+    if (!CheckDatabase3ds(src, true, true, false) || !CheckDatabase3ds(dst, true, true, false) || dst == src) return;
     chunk3ds* from = FindChild3ds(src->top, 0xB000);
     if (!from) return;
     chunk3ds* to = Section(dst);

@@ -589,8 +589,9 @@ void CopyMaterial(database3ds* dst, chunk3ds* entry) {
     MakeMatEntryListDirty3ds(dst);
 }
 
-bool CopyChecks(database3ds* dst, database3ds* src) {
-    if (!dst || !src) {
+// The checks of a copy (`name` of a copy by name; a copy by index passes none).
+bool CopyChecks(database3ds* dst, database3ds* src, const char* name = "") {
+    if (!dst || !src || !name) {
         PushErrList3ds(ERR_INVALID_ARG);
         return false;
     }
@@ -598,7 +599,8 @@ bool CopyChecks(database3ds* dst, database3ds* src) {
         PushErrList3ds(ERR_INVALID_DATABASE);
         return false;
     }
-    return CheckDatabase3ds(src, true, true, true) && CheckDatabase3ds(dst, true, true, true);
+    // Into its own database a material is already there: copying would delete it first.
+    return CheckDatabase3ds(src, true, true, true) && CheckDatabase3ds(dst, true, true, true) && dst != src;
 }
 
 }  // namespace
@@ -611,7 +613,7 @@ void CopyMaterialByIndex3ds(database3ds* dst, database3ds* src, std::uint32_t in
 }
 
 void CopyMaterialByName3ds(database3ds* dst, database3ds* src, const char* name) {
-    if (!CopyChecks(dst, src)) return;
+    if (!CopyChecks(dst, src, name)) return;
     chunk3ds* entry = nullptr;
     FindMatEntry3ds(src, name, &entry);
     if (Stop3ds() || !entry) return;

@@ -258,6 +258,51 @@ TEST_F(Database3ds, CopiesMakeTheSectionsTheyNeed) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_WRONG_DATABASE});
 }
 
+// A copy into the database it comes from finds what it copies there already and
+// changes nothing: the file written after every kind of copy is the one before.
+TEST_F(Database3ds, CopiesIntoTheirOwnDatabaseChangeNothing) {
+    const std::string section = Chunk(0x1100, Z("sky.jpg")) + Chunk(0x0100, F32(2)) + Material("Red") + Object("Box") +
+                                Object("Cam", 0x4700, std::string(32, '\0')) + Object("Lamp", 0x4600, std::string(12, '\0')) +
+                                Object("Spot", 0x4600, std::string(12, '\0') + Chunk(0x4610, std::string(20, '\0')));
+    const std::string keyframer = Chunk(0xB00A, U16(5) + Z("") + U32(100)) + Node(0xB002, "Box", 0, -1) +
+                                  Node(0xB004, "Cam", 1, -1) + Node(0xB003, "Cam", 2, 0) + Node(0xB006, "Spot", 3, -1) +
+                                  Node(0xB007, "Spot", 4, -1) + Node(0xB005, "Lamp", 5, -1);
+    database3ds* db = Open(MeshFile(section, keyframer));
+    const std::string before = Write(db, "before.3ds");
+    ASSERT_TRUE(Errors().empty());
+    CopyDatabase3ds(db, db);
+    CopyBackground3ds(db, db);
+    CopyMeshSet3ds(db, db);
+    CopyKfSets3ds(db, db);
+    CopyMaterialByName3ds(db, db, "Red");
+    CopyMaterialByIndex3ds(db, db, 0);
+    CopyMeshByName3ds(db, db, "Box");
+    CopyMeshByIndex3ds(db, db, 0);
+    CopyCameraByName3ds(db, db, "Cam");
+    CopyCameraByIndex3ds(db, db, 0);
+    CopyOmnilightByName3ds(db, db, "Lamp");
+    CopyOmnilightByIndex3ds(db, db, 0);
+    CopySpotlightByName3ds(db, db, "Spot");
+    CopySpotlightByIndex3ds(db, db, 0);
+    CopyObjectMotionByName3ds(db, db, "Box");
+    CopyObjectMotionByIndex3ds(db, db, 0);
+    CopyCameraMotionByName3ds(db, db, "Cam");
+    CopyCameraMotionByIndex3ds(db, db, 0);
+    CopyOmnilightMotionByName3ds(db, db, "Lamp");
+    CopyOmnilightMotionByIndex3ds(db, db, 0);
+    CopySpotlightMotionByName3ds(db, db, "Spot");
+    CopySpotlightMotionByIndex3ds(db, db, 0);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Write(db, "after.3ds"), before);
+    EXPECT_EQ(GetCameraNodeCount3ds(db), 1u);
+    EXPECT_NE(FindNodeTagByNameAndType3ds(db, "Spot", 0xB006), nullptr);
+    // The checks of the arguments still come first.
+    CopyMeshByName3ds(db, db, nullptr);
+    CopyMaterialByName3ds(db, db, nullptr);
+    CopySpotlightMotionByName3ds(db, db, nullptr);
+    EXPECT_EQ(Errors(), (std::vector<std::int32_t>{ERR_INVALID_ARG, ERR_INVALID_ARG, ERR_INVALID_ARG}));
+}
+
 TEST_F(Database3ds, ExtendedDataEntriesKeepTheirBlockAndStopAtForeignTags) {
     // Inside an entry an 0x8010 ends the entry's children; the file goes on after it.
     const std::string entry = Chunk(0x8001, Chunk(0x8002, Z("App")) + Chunk(0x8010, "xx") + Chunk(0x8003, Z("late")));
