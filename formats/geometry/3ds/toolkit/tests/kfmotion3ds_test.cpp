@@ -630,6 +630,26 @@ TEST_F(Motion3ds, PutRecordsAnimateInLib3dsAsTheyDoWhenLib3dsWritesThem) {
 #endif
 }
 
+#ifdef ZEQ_HAVE_LIB3DS
+// The nodes lib3ds reads from `path`, each as `describe` gives it, sorted (lib3ds
+// orders its nodes its own way).
+template <typename Describe>
+std::vector<std::string> PeerNodes(const std::string& path, Describe describe) {
+    h::Scene scene;
+    std::string error;
+    EXPECT_TRUE(h::Load(path, scene, &error)) << error;
+    std::vector<std::string> nodes;
+    for (const h::Node& n : scene.nodes) nodes.push_back(describe(n));
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+// x of a node's first position key, -1 without one.
+std::string FirstX(const h::Node& n) {
+    return std::to_string(n.position.keys.empty() ? -1 : int(n.position.keys[0].value[0]));
+}
+#endif
+
 // Object nodes deleted and copied by node-tag name (name.instance for a node with
 // an instance name) and by index; parents travel by name and are numbered anew
 // when written. The written files say what is left, to the toolkit and to lib3ds.
@@ -679,15 +699,7 @@ TEST_F(Motion3ds, ObjectNodesDeletedAndCopiedByNameAndIndex) {
     EXPECT_EQ(parentAndX(dstBack, "Body.Body01"), "@1");
 #ifdef ZEQ_HAVE_LIB3DS
     auto peer = [](const std::string& path) {
-        h::Scene scene;
-        std::string error;
-        EXPECT_TRUE(h::Load(path, scene, &error)) << error;
-        std::vector<std::string> nodes;
-        for (const h::Node& n : scene.nodes)
-            nodes.push_back(n.name + "." + n.instance + "<" + n.parent + "@" +
-                            std::to_string(n.position.keys.empty() ? -1 : int(n.position.keys[0].value[0])));
-        std::sort(nodes.begin(), nodes.end());
-        return nodes;
+        return PeerNodes(path, [](const h::Node& n) { return n.name + "." + n.instance + "<" + n.parent + "@" + FirstX(n); });
     };
     EXPECT_EQ(peer(mDir / "src.3ds"), (std::vector<std::string>{"Arm.<@2", "Tail.<@4"}));
     EXPECT_EQ(peer(mDir / "dst.3ds"), (std::vector<std::string>{"Arm.<Body@2", "Body.Body01<@1"}));
@@ -815,10 +827,8 @@ TEST_F(Motion3ds, CameraAndLightNodesListedDeletedAndCopied) {
     DeleteSpotlightMotionByName3ds(src, "O1");     // an omnilight
     EXPECT_TRUE(Errors().empty());
 
-    Write(src, "src.3ds");
-    Write(dst, "dst.3ds");
-    database3ds* srcBack = OpenPath(mDir / "src.3ds");
-    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    database3ds* srcBack = Reread(src, "src.3ds");
+    database3ds* dstBack = Reread(dst, "dst.3ds");
     EXPECT_EQ(CamerasAndLights(srcBack), (std::vector<std::string>{"cam CamB@2>12", "cam CamC@3", "omni O1@4", "spot S1@7>17"}));
     EXPECT_EQ(CamerasAndLights(dstBack), (std::vector<std::string>{"cam CamB@2>12", "cam CamA@1>11", "cam CamC@3", "omni O2@5",
                                                                    "omni O3@6", "spot S2@8>18", "spot S1@7>17"}));
@@ -827,15 +837,7 @@ TEST_F(Motion3ds, CameraAndLightNodesListedDeletedAndCopied) {
     EXPECT_EQ(FindNodeTagByNameAndType3ds(dstBack, "CamC", 0xB004), nullptr);
 #ifdef ZEQ_HAVE_LIB3DS
     auto peer = [](const std::string& path) {
-        h::Scene scene;
-        std::string error;
-        EXPECT_TRUE(h::Load(path, scene, &error)) << error;
-        std::vector<std::string> nodes;
-        for (const h::Node& n : scene.nodes)
-            nodes.push_back(n.name + "/" + std::to_string(n.type) + "@" +
-                            std::to_string(n.position.keys.empty() ? -1 : int(n.position.keys[0].value[0])));
-        std::sort(nodes.begin(), nodes.end());
-        return nodes;
+        return PeerNodes(path, [](const h::Node& n) { return n.name + "/" + std::to_string(n.type) + "@" + FirstX(n); });
     };
     // lib3ds reads a spotlight as a light node (5) and its target as its spot node (6).
     EXPECT_EQ(peer(mDir / "src.3ds"),

@@ -580,10 +580,8 @@ TEST_F(Records3ds, MeshesDeletedAndCopiedByNameAndIndex) {
     CopyMeshByName3ds(dst, src, "Omni1");  // a light
     CopyMeshByName3ds(dst, src, "Ball");   // deleted from the source
     EXPECT_TRUE(Errors().empty());
-    Write(src, "src.3ds");
-    Write(dst, "dst.3ds");
-    database3ds* srcBack = OpenPath(mDir / "src.3ds");
-    database3ds* dstBack = OpenPath(mDir / "dst.3ds");
+    database3ds* srcBack = Reread(src, "src.3ds");
+    database3ds* dstBack = Reread(dst, "dst.3ds");
     EXPECT_EQ(Listed(GetMeshNameList3ds, srcBack), std::vector<std::string>{"Box"});
     EXPECT_EQ(Listed(GetCameraNameList3ds, srcBack), (std::vector<std::string>{"CamB", "CamC"}));
     EXPECT_EQ(Listed(GetMeshNameList3ds, dstBack), std::vector<std::string>{"Box"});
