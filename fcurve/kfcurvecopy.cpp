@@ -172,11 +172,13 @@ void KFCurve::ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSp
     if (start <= stop) {
         const float leftSlope = EvaluateLeftDerivative(start);
         const float rightSlope = EvaluateRightDerivative(stop);
-        // Taken before the span's keys go, which reshapes the segments around it.
+        // The values just outside the span that a keyless source keeps, taken
+        // before the span's keys go, which reshapes the segments around it.
         const bool openStart = start <= KTime::MinusInfinite();
         const bool openStop = stop == KTime::Infinite();
-        const float valueBefore = openStart ? 0.0f : Evaluate(OneTickBefore(start));
-        const float valueAfter = openStop ? 0.0f : Evaluate(OneTickAfter(stop));
+        const bool keepEnds = sourceCount == 0 && keyStartEnd;
+        const float valueBefore = keepEnds && !openStart ? Evaluate(OneTickBefore(start)) : 0.0f;
+        const float valueAfter = keepEnds && !openStop ? Evaluate(OneTickAfter(stop)) : 0.0f;
         // The keys of [start, stop], both ends included, go.
         if (mKeyCount > 0) {
             const int first = KeyCountBefore(start);
@@ -202,7 +204,7 @@ void KFCurve::ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSp
             if (stop < KTime::Infinite() && added >= 0 && JoinsBySlope(KeyGetPtr(added)))
                 KeySetRightDerivative(added, rightSlope);
             if (lastAdded) *lastAdded = added;
-        } else if (keyStartEnd) {
+        } else if (keepEnds) {
             // The curve keeps its value just outside the span and takes the
             // source's (flat) default value at the span's ends.
             auto keyAt = [this](KTime t, float value) {
