@@ -89,6 +89,12 @@ TEST_F(KFCurveCandidateTest, ABrokenKeyGetsFlatOrOneSidedTangentsAndTheNeighbour
     EXPECT_EQ(curve.KeyGetRightDerivative(0), 1.0f);
     EXPECT_EQ(curve.KeyGetLeftDerivative(2), 1.0f);
 
+    // Not rebuilt: the key only takes the candidate's value.
+    curve.CandidateSet(Sec(3.0), 8.0);
+    ASSERT_EQ(Key(KFCURVE_TANGEANT_AUTO, false, false), 0);
+    EXPECT_EQ(curve.KeyGetPtr(3)->GetValue(), 8.0f);
+    EXPECT_EQ(curve.KeyGetPtr(3)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER_BREAK));
+
     // TCB: a discontinuity (continuity -1).
     curve.CandidateSet(Sec(2.5), 1.0);
     ASSERT_EQ(Key(KFCURVE_TANGEANT_TCB, true), 0);

@@ -73,4 +73,6 @@ TEST(KFCurveFilterBase, NeedApplyAsksEveryCurveChildrenFirstAndAnswersTrue) {
     EXPECT_TRUE(filter.NeedApply(curves, 0));
     EXPECT_TRUE(filter.NeedApply(nullptr, 2));
     EXPECT_EQ(filter.asked, (std::vector<KFCurve*>{deep, own}));
+    // A filter that does not say otherwise always needs applying.
+    EXPECT_TRUE(KFCurveFilterConstantKeyReducer().NeedApply(*own));
 }
