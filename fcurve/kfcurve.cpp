@@ -679,29 +679,32 @@ KTime KFCurve::KeyGetTimeAll(int index) const {
     if (countAll == 0) return KTime::Infinite();
     const kLongLong a = std::min(std::max(index, 0), countAll - 1);
     const CycleLayout l = Layout(mKeyCount, mPreExtrapolationCount, mPostExtrapolationCount);
-    const KTime t0 = KeyTime(0);
-    const KTime tn = KeyTime(mKeyCount - 1);
-    const KTime span = tn - t0;
+    // Far cycles of a long curve lie beyond the time line: held at its ends.
+    using I128 = __int128;
+    auto onTimeLine = [](I128 ticks) {
+        return KTime(static_cast<kLongLong>(
+            std::min<I128>(std::max<I128>(ticks, KTime::kMinusInfiniteTicks), KTime::kInfiniteTicks)));
+    };
+    auto at = [this](kLongLong key) { return static_cast<I128>(KeyTime(static_cast<int>(key)).Get()); };
+    const I128 t0 = at(0);
+    const I128 tn = at(l.n - 1);
+    const I128 span = tn - t0;
     if (a < l.preEnd) {
         const kLongLong p = a % l.m;
         const kLongLong cycle = static_cast<kLongLong>(mPreExtrapolationCount) - 1 - a / l.m;
-        if (mPreExtrapolation == KFCURVE_EXTRAPOLATION_MIRROR && cycle % 2 == 0) {
-            // Reflected about the first key.
-            const KTime tk = KeyTime(static_cast<int>(l.n - 1 - p));
-            return t0 + t0 - tk - KTime(cycle) * span;
-        }
-        return KeyTime(static_cast<int>(p)) - KTime(cycle + 1) * span;
+        // Reflected about the first key.
+        if (mPreExtrapolation == KFCURVE_EXTRAPOLATION_MIRROR && cycle % 2 == 0)
+            return onTimeLine(t0 + t0 - at(l.n - 1 - p) - cycle * span);
+        return onTimeLine(at(p) - (cycle + 1) * span);
     }
     if (a < l.keysEnd) return KeyTime(static_cast<int>(a - l.preEnd));
     const kLongLong b = a - l.keysEnd;
     const kLongLong p = b % l.m;
     const kLongLong cycle = b / l.m;
-    if (mPostExtrapolation == KFCURVE_EXTRAPOLATION_MIRROR && cycle % 2 == 0) {
-        // Reflected about the last key.
-        const KTime tk = KeyTime(static_cast<int>(l.n - 2 - p));
-        return tn + tn - tk + KTime(cycle) * span;
-    }
-    return KeyTime(static_cast<int>(p + 1)) + KTime(cycle + 1) * span;
+    // Reflected about the last key.
+    if (mPostExtrapolation == KFCURVE_EXTRAPOLATION_MIRROR && cycle % 2 == 0)
+        return onTimeLine(tn + tn - at(l.n - 2 - p) + cycle * span);
+    return onTimeLine(at(p + 1) + (cycle + 1) * span);
 }
 
 // ---- Key layout --------------------------------------------------------

@@ -172,6 +172,13 @@ void KFCurve::ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSp
     if (start <= stop) {
         const float leftSlope = EvaluateLeftDerivative(start);
         const float rightSlope = EvaluateRightDerivative(stop);
+        // The values just outside the span that a keyless source keeps, taken
+        // before the span's keys go, which reshapes the segments around it.
+        const bool openStart = start <= KTime::MinusInfinite();
+        const bool openStop = stop == KTime::Infinite();
+        const bool keepEnds = sourceCount == 0 && keyStartEnd;
+        const float valueBefore = keepEnds && !openStart ? Evaluate(OneTickBefore(start)) : 0.0f;
+        const float valueAfter = keepEnds && !openStop ? Evaluate(OneTickAfter(stop)) : 0.0f;
         // The keys of [start, stop], both ends included, go.
         if (mKeyCount > 0) {
             const int first = KeyCountBefore(start);
@@ -197,23 +204,18 @@ void KFCurve::ReplaceWith(KFCurve* source, KTime start, KTime stop, bool exactSp
             if (stop < KTime::Infinite() && added >= 0 && JoinsBySlope(KeyGetPtr(added)))
                 KeySetRightDerivative(added, rightSlope);
             if (lastAdded) *lastAdded = added;
-        } else if (keyStartEnd) {
+        } else if (keepEnds) {
             // The curve keeps its value just outside the span and takes the
             // source's (flat) default value at the span's ends.
-            auto keyAt = [this](KTime t, bool curveValue, float value) {
-                if (curveValue)
-                    CandidateEvaluate(t);
-                else
-                    CandidateSet(t, value);
+            auto keyAt = [this](KTime t, float value) {
+                CandidateSet(t, value);
                 CandidateKey(nullptr, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, false, true,
                              KTime::Infinite(), 0.0);
             };
-            const bool openStart = start <= KTime::MinusInfinite();
-            const bool openStop = stop == KTime::Infinite();
-            if (!openStart) keyAt(OneTickBefore(start), true, 0.0f);
-            if (!openStop) keyAt(OneTickAfter(stop), true, 0.0f);
-            if (!openStart) keyAt(start, false, source->mValue);
-            if (!openStop) keyAt(stop, false, source->mValue);
+            if (!openStart) keyAt(OneTickBefore(start), valueBefore);
+            if (!openStop) keyAt(OneTickAfter(stop), valueAfter);
+            if (!openStart) keyAt(start, source->mValue);
+            if (!openStop) keyAt(stop, source->mValue);
             const int atStart = openStart ? -1 : KeyIndexAt(start);
             const int atStop = openStop ? -1 : KeyIndexAt(stop);
             if (atStart >= 0 && atStart != atStop)

@@ -241,3 +241,80 @@ TEST_F(KFCurveTest, BatchValueEditsTouchTheSelectedKeysAndAreHeardOnce) {
     empty.KeyScaleTangeant(false, 4.0f);
     EXPECT_EQ(empty.GetValue(), 3.0f);
 }
+
+TEST_F(KFCurveTest, NumbersAcrossCyclesNameTheKeyTheCurveShowsAtTheirTime) {
+    EXPECT_EQ(curve.KeyGetRawAll(0), nullptr);
+    EXPECT_EQ(curve.KeyGetTimeAll(0), KTime::Infinite()) << "no time";
+    Fill(1);
+    EXPECT_EQ(curve.KeyGetTimeAll(5), Sec(0)) << "a single key has no cycle";
+    curve.KeyClear();
+    // Keys at 0, 1, 3 and 4 s (a span of 4 s) with values 5, 10, 30, 5: the ends agree, so that the
+    // cycles join without a jump (where they jump, the curve and the numbering each take one side).
+    for (int i : {0, 1, 3, 4}) Add(curve, i, MakeKey(i == 0 || i == 4 ? 5.0f : 10.0f * i, kLinear));
+    for (int mode : {KFCURVE_EXTRAPOLATION_CONSTANT, KFCURVE_EXTRAPOLATION_REPETITION, KFCURVE_EXTRAPOLATION_MIRROR}) {
+        SCOPED_TRACE(mode);
+        SetExtrapolation(curve, mode, 2, mode, 3);
+        const int count = curve.KeyGetCountAll();
+        ASSERT_EQ(count, (2 + 3) * 3 + 4);
+        EXPECT_EQ(curve.KeyGetTimeAll(0), Sec(-8));
+        EXPECT_EQ(curve.KeyGetTimeAll(count - 1), Sec(16));
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(curve.KeyGetTimeAll(6 + k), curve.KeyGetPtr(k)->GetTime());
+        for (int a = 0; a < count; ++a) {
+            if (a > 0) {
+                EXPECT_LT(curve.KeyGetTimeAll(a - 1), curve.KeyGetTimeAll(a)) << a;
+            }
+            // The curve shows, at that number's time, the value of the key the number stands for.
+            EXPECT_FLOAT_EQ(curve.Evaluate(curve.KeyGetTimeAll(a)), curve.KeyGetRawAll(a)->GetValue()) << a;
+        }
+        // Numbers outside clamp to the ends.
+        EXPECT_EQ(curve.KeyGetTimeAll(-4), Sec(-8));
+        EXPECT_EQ(curve.KeyGetTimeAll(count + 9), Sec(16));
+        EXPECT_EQ(curve.KeyGetRawAll(count + 9), curve.KeyGetPtr(3));
+    }
+    // Unbounded cycles reach past the time line: its ends, never times on the other side of the keys.
+    SetExtrapolation(curve, KFCURVE_EXTRAPOLATION_REPETITION, 0xFFFFFFFFu, KFCURVE_EXTRAPOLATION_MIRROR, 0);
+    EXPECT_EQ(curve.KeyGetTimeAll(0), KTime::MinusInfinite());
+    EXPECT_LT(curve.KeyGetTimeAll(curve.KeyGetCountAll() - 1), Sec(0));
+    SetExtrapolation(curve, KFCURVE_EXTRAPOLATION_REPETITION, 1, KFCURVE_EXTRAPOLATION_MIRROR, 0xFFFFFFFFu);
+    EXPECT_EQ(curve.KeyGetTimeAll(curve.KeyGetCountAll() - 1), KTime::Infinite());
+}
+
+TEST_F(KFCurveTest, AverageRateAndTheGuessedKeyLayout) {
+    KTime start(7), period(7), interval(7), largest(7);
+    bool regular = true;
+    EXPECT_EQ(curve.GuessWasData(&start, &period), 1);
+    EXPECT_EQ(start, KTime(7)) << "nothing to write without keys";
+    EXPECT_EQ(curve.KeyGetAverageRate(&regular, &interval, &largest), KTime(0));
+    EXPECT_FALSE(regular);
+    EXPECT_EQ(largest, KTime(0));
+
+    // Keys every second (one a tick late), auto tangents: sampled data at one key per second.
+    const kLongLong second = KTime::kTicksPerSecond;
+    KFCurveKey sample = MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_AUTO);
+    for (kLongLong t : {kLongLong(0), second, 2 * second, 3 * second + 1}) curve.KeyAdd(KTime(t) + Sec(2), sample);
+    EXPECT_EQ(curve.GuessWasData(&start, &period), 2);
+    EXPECT_EQ(start, Sec(2));
+    EXPECT_EQ(period, KTime(second));
+    EXPECT_EQ(curve.KeyGetAverageRate(&regular, &interval, &largest), KTime(second));
+    EXPECT_TRUE(regular);
+    EXPECT_EQ(interval, KTime(second + 1));
+    EXPECT_EQ(largest, KTime(second + 1));
+
+    // An uneven interval: not regular, and the mean of 1, 1, 1 and 3 s.
+    Add(curve, 8.0, MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_AUTO_BREAK));
+    regular = true;
+    EXPECT_EQ(curve.GuessWasData(), 1);
+    EXPECT_EQ(curve.KeyGetAverageRate(&regular, nullptr, &largest), KTime((6 * second) / 4));
+    EXPECT_FALSE(regular);
+    EXPECT_EQ(largest, KTime(3 * second - 1));
+
+    // Keys that are not plain samples: user tangents, or a kind the key before lacks.
+    Add(curve, 9.0, MakeKey(1.0f, kCubic, KFCURVE_TANGEANT_USER));
+    EXPECT_EQ(curve.GuessWasData(), 0);
+    curve.KeyRemove(5);
+    Add(curve, 9.0, MakeKey(1.0f, kLinear));
+    EXPECT_EQ(curve.GuessWasData(), 0);
+    KFCurve constant;
+    for (int i = 0; i < 3; ++i) Add(constant, i, MakeKey(1.0f, kConstant));
+    EXPECT_EQ(constant.GuessWasData(), 2);
+}

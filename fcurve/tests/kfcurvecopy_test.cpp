@@ -95,3 +95,20 @@ TEST_F(KFCurveReplaceTest, TheSpanTakesTheSourceKeysAndJoinsWithTheFormerSlopes)
     EXPECT_FLOAT_EQ(target.KeyGetRightDerivative(5), rightSlope);
     EXPECT_FALSE(target.IsCandidate());
 }
+
+TEST_F(KFCurveReplaceTest, AKeylessSourceLeavesItsDefaultValueOverTheSpanBetweenKeptEnds) {
+    KFCurve flat;
+    flat.SetValue(50.0f);
+    const KTime tick(1);
+    target.Replace(&flat, Sec(3.0), Sec(6.0), false, true);
+    // The span's keys go; the curve keeps its value a tick outside and holds the default inside.
+    const std::vector<KTime> times = {Sec(0), Sec(1), Sec(2), Sec(3) - tick, Sec(3),    Sec(6),
+                                      Sec(6) + tick, Sec(7), Sec(8), Sec(9), Sec(10)};
+    ASSERT_EQ(target.KeyGetCount(), static_cast<int>(times.size()));
+    for (int i = 0; i < target.KeyGetCount(); ++i) EXPECT_EQ(target.KeyGetPtr(i)->GetTime(), times[i]) << i;
+    EXPECT_NEAR(target.KeyGetPtr(3)->GetValue(), 3.0f, 1e-4);
+    EXPECT_NEAR(target.KeyGetPtr(6)->GetValue(), 6.0f, 1e-4);
+    EXPECT_EQ(Sample(target, 3.0, 6.0, 6), std::vector<float>(7, 50.0f));
+    EXPECT_EQ(Sample(target, 7.0, 10.0, 3), (std::vector<float>{7, 8, 9, 10}));
+    EXPECT_TRUE(target.CheckCurve());
+}

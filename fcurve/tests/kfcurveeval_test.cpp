@@ -184,6 +184,9 @@ TEST(KFCurveEvalTest, ExtremaAreWhereTheSlopeVanishes) {
             EXPECT_FLOAT_EQ(v[k], curve.Evaluate(t[k]));
         }
         EXPECT_TRUE(c.times.size() == 2 || v[1] == -99.0f) << "not reported, not written";
+        float only[2] = {-99.0f, -99.0f};
+        ASSERT_EQ(curve.FindPeaks(0, only[0], only[1]), int(c.times.size()));
+        EXPECT_EQ(std::vector<float>(only, only + 2), std::vector<float>(v, v + 2)) << "the values alone";
     }
     // None on a straight line, on a curve without keys and for bad indices (the slot past the last
     // key still holds a removed key that would make a hump).

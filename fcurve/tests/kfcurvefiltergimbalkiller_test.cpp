@@ -103,6 +103,33 @@ TEST_F(GimbleKiller, RefusedInputLeavesTheNodeUnchanged) {
     EXPECT_EQ(Values(X()), (std::vector<float>{10, 370}));
 }
 
+TEST_F(GimbleKiller, ThreeLooseCurvesAreRebuiltAsARotationAndOtherCountsRefused) {
+    KFCurve x, y, z;
+    for (KFCurve* c : {&x, &y, &z}) fcurvetest::Add(*c, 0.0, MakeKey(0.0f, kCubic, kAuto));
+    fcurvetest::Add(z, 1.0, MakeKey(90.0f, kCubic, kAuto));
+    KFCurve* curves[] = {&x, &y, &z};
+    EXPECT_TRUE(filter.Apply(curves, 3));
+    // The same keys as the node form: synchronised, and split along the turn from 1/16 s.
+    KeyRows(node, {{0, 0, 0}, {0, 0, 90}});
+    ASSERT_TRUE(filter.Apply(*node, true));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(Times(*curves[c]), Times(C(node, c))) << c;
+        EXPECT_EQ(Values(*curves[c]), Values(C(node, c))) << c;
+    }
+    EXPECT_EQ(x.KeyGetPtr(1)->GetTime(), Sec(1.0 / 16));
+
+    const int keys = x.KeyGetCount();
+    EXPECT_FALSE(filter.Apply(curves, 2));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNot3Curves);
+    EXPECT_STREQ(filter.GetLastErrorString(), "Need 3 KFCurve to apply a gimble killer filter.");
+    KFCurve* withHole[] = {&x, nullptr, &z};
+    EXPECT_FALSE(filter.Apply(withHole, 3));
+    EXPECT_FALSE(filter.Apply(x));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterGimbleKiller::eNot3Curves);
+    EXPECT_STREQ(filter.GetLastErrorString(), "Not 3 curve");
+    EXPECT_EQ(x.KeyGetCount(), keys);
+}
+
 // An angle so large that whole turns vanish in its rounding: the keys taken
 // toward the next key never come close enough, and the splitting stops after a
 // bounded number of keys instead of going on every 1/2400 s.

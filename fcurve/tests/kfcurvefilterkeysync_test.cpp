@@ -80,6 +80,32 @@ TEST(KeySyncTree, ChildrenCurvesAreSynchronisedOnceEachAndChildrenWithoutCurveSk
     EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
 }
 
+TEST(KeySyncTree, NeedApplyTellsWhyTheChildrenAreNotInStep) {
+    KFCurveFilterKeySync filter;
+    NodePtr node = NodeWithChildren(3);
+    EXPECT_TRUE(filter.NeedApply(*node, true));
+    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, keys are not synchronized.");
+    Keys(C(node, 0), {{5, 1}});
+    EXPECT_TRUE(filter.NeedApply(*node, false));
+    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, Key count is different in the Curves to be filtered.");
+    ASSERT_TRUE(filter.Apply(*node, true));
+    EXPECT_FALSE(filter.NeedApply(*node, true));
+    EXPECT_FALSE(filter.NeedApply(*NodeWithChildren(0), true)) << "nothing to synchronise";
+
+    NodePtr wide = NodeWithChildren(21);
+    EXPECT_FALSE(filter.NeedApply(*wide, true));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterKeySync::eTooManyCurves);
+    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, Curve count is too mush. No support above 20 curves..");
+
+    // One curve alone has nothing to be synchronised with.
+    KFCurve& alone = C(node, 0);
+    EXPECT_FALSE(filter.NeedApply(alone));
+    EXPECT_FALSE(filter.Apply(alone));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_LEFT_UNCHANGED);
+    EXPECT_STREQ(filter.GetLastErrorString(), "KeySyncFilter, No key were changed by filter.");
+    EXPECT_EQ(Times(alone), Secs({0, 1, 2, 5}));
+}
+
 // ---- Against the straightforward method ------------------------------------------------
 
 // Every union time inside [start, stop] inserted with KeyInsert into the

@@ -192,6 +192,8 @@ TEST_F(MatrixConverter, SetsCompareWithinToleranceAndEqualSetsWrongFormsOrMissin
     EXPECT_EQ(&C(0, 0), before);
     EXPECT_FALSE(filter.Apply(&before, 1));
     EXPECT_EQ(filter.GetLastErrorID(), MC::eInvalidApplyMethod);
+    EXPECT_FALSE(filter.Apply(*before));
+    EXPECT_STREQ(filter.GetLastErrorString(), "MatrixConverter, invalid apply method.");
     node->Get(2)->Delete(1);
     EXPECT_FALSE(ApplyWithPivot(*node, 1, 2, 3));
     EXPECT_STREQ(filter.GetLastErrorString(), "MatrixConverter, Missing curve.");
@@ -218,15 +220,23 @@ TEST_F(MatrixConverter, SetsInvertWhereNotIdentityAndAConversionLeavesTheDestina
     // Flagged identity (as Reset leaves a stored matrix): not inverted.
     EXPECT_EQ(std::memcmp(cell.mMatrices[MC::eAfterScaling], scaled.m, sizeof scaled.m), 0);
 
-    // The destination set is inverted for the conversion but not left changed by it.
+    // The destination set is inverted for the conversion but not left changed by it; the
+    // sets read back as set, in the twelve elements outside the fourth column.
     const Set source = random.PivotSet(), dest = random.PivotSet();
     random.Animate(*node);
     EXPECT_LT(Convert(source, dest), 1e-4);
     for (int id = 0; id < MC::eMatrixCount; ++id) {
-        KgeAMatrix read = {};
+        KgeAMatrix read, readSource;
+        for (int i = 0; i < 4; ++i) read[i][3] = readSource[i][3] = -5.0;
         filter.GetDestMatrix(static_cast<MC::EMatrixID>(id), read);
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 3; ++j) EXPECT_EQ(read[i][j], dest[id].m[i][j]) << id << " " << i << j;
+        filter.GetSourceMatrix(static_cast<MC::EMatrixID>(id), readSource);
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                EXPECT_EQ(read[i][j], dest[id].m[i][j]) << id << " " << i << j;
+                EXPECT_EQ(readSource[i][j], source[id].m[i][j]) << id << " " << i << j;
+            }
+            EXPECT_EQ(read[i][3] + readSource[i][3], -10.0) << "left as it was";
+        }
     }
 }
 

@@ -74,4 +74,35 @@ TEST_F(ResampleFilter, KeysOutsideTheSpanStayAndIntelligentModeKeepsTheKeyKinds)
     EXPECT_EQ(Kind(ramp, 3), kLinear | kUser);
 }
 
+TEST_F(ResampleFilter, KeysOnFrameStartAtTheNextMultipleAfterTheFirstPeriodAndArraysTakeEachCurve) {
+    KFCurve a, b;
+    LinearRamp(a, 10);
+    LinearRamp(b, 4);
+    SetPeriod(kSecond);
+    filter.SetKeysOnFrame(true);
+    filter.SetStartTime(Sec(2.5));
+    filter.SetStopTime(Sec(7.5));
+    KFCurve* curves[] = {&a, nullptr, &b};
+    EXPECT_TRUE(filter.Apply(curves, 3));
+    EXPECT_EQ(Times(a), Secs({0, 1, 2, 3, 4, 5, 6, 7, 7.5, 8, 9, 10}));
+    EXPECT_EQ(Times(b), Secs({0, 1, 2, 3, 4, 5, 6, 7, 7.5}));
+    // A start within the first period stays where it is.
+    KFCurve c;
+    LinearRamp(c, 3);
+    filter.SetStartTime(Sec(0.5));
+    filter.SetStopTime(Sec(2.5));
+    ASSERT_TRUE(filter.Apply(c));
+    EXPECT_EQ(Times(c), Secs({0, 0.5, 1.5, 2.5, 3}));
+
+    // Reset: one frame of the default rate, keys where the span starts, plain sampling.
+    filter.SetIntelligentMode(true);
+    filter.Reset();
+    KTime frame;
+    frame.SetTime(0, 0, 0, 1, 0, KTime::eModeDefault);
+    EXPECT_EQ(filter.GetPeriodTime(), frame);
+    EXPECT_FALSE(filter.GetKeysOnFrame() || filter.GetIntelligentMode());
+    EXPECT_EQ(filter.GetStartTime(), KTime::MinusInfinite());
+}
+
 }  // namespace
+

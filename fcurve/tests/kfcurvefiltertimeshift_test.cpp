@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "fcurve/tests/fcurvenode_test_support.h"
@@ -80,4 +81,24 @@ TEST(KFCurveFilterTimeShiftAndScale, NothingToDoNoKeysAndKeysThatWouldWrapOrMerg
     }
 }
 
+// Every curve of an array moves, a refused one included in the answer; Reset
+// changes only the span.
+TEST(KFCurveFilterTimeShiftAndScale, CurveArraysMoveEachCurveAndResetKeepsTheMove) {
+    KFCurve a, b, empty;
+    Keys(a, {0, 2});
+    Keys(b, {1});
+    KFCurveFilterTimeShiftAndScale filter;
+    SetShift(filter, kSecond);
+    filter.SetScale(2.0);
+    filter.Reset();
+    EXPECT_EQ(std::make_pair(filter.GetShift(), filter.GetScale()), std::make_pair(KTime(kSecond), 2.0));
+    EXPECT_EQ(filter.GetStartTime(), KTime::MinusInfinite());
+    KFCurve* curves[] = {&a, &empty, nullptr, &b};
+    EXPECT_TRUE(filter.Apply(curves, 4));
+    EXPECT_EQ(Times(a), Secs({2, 6}));
+    EXPECT_EQ(Times(b), Secs({4}));
+    EXPECT_EQ(filter.GetLastErrorID(), KFCURVEFILTER_ERROR_NO_KEY) << "the curve without keys";
+}
+
 }  // namespace
+

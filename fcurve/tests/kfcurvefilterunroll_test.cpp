@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
+#include "fcurve/kfcurvesettings.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 
 using namespace nodetest;
@@ -91,11 +93,30 @@ TEST_F(Unroll, RefusedInputLeavesTheCurvesUnchanged) {
     EXPECT_FALSE(filter.Apply(*translation, true));
     EXPECT_EQ(Values(C(translation, 0)), (std::vector<float>{170, -170}));
 
+    EXPECT_FALSE(filter.Apply(C(translation, 0)));
+    EXPECT_STREQ(filter.GetLastErrorString(), "Unroll Filter, Works only on rotation CurveNodes.");
+
     KFCurve* z = node->Get(2)->FCurveSet(nullptr);  // a channel without curve
     EXPECT_FALSE(filter.Apply(*node, true));
     EXPECT_EQ(filter.GetLastErrorID(), KFCurveFilterUnroll::eNeedRotationNode);
     node->Get(2)->FCurveSet(z);
     EXPECT_EQ(Values(X()), (std::vector<float>{170, -170}));
+}
+
+// A new filter takes the library's settings of the moment; Reset takes them again.
+TEST(UnrollSettings, NewAndResetFiltersTakeTheLibrarySettings) {
+    const double quality = KFCURVE_GetRotationFilterUnrollQuality();
+    const bool path = KFCURVE_GetRotationFilterUnrollTestForPath();
+    KFCurveFilterUnroll before;
+    KFCURVE_SetRotationFilterUnrollQuality(0.75);
+    KFCURVE_SetRotationFilterUnrollTestForPath(!path);
+    KFCurveFilterUnroll after;
+    EXPECT_EQ(std::make_pair(after.GetQualityTolerance(), after.GetTestForPath()), std::make_pair(0.75, !path));
+    EXPECT_EQ(std::make_pair(before.GetQualityTolerance(), before.GetTestForPath()), std::make_pair(quality, path));
+    before.Reset();
+    EXPECT_EQ(std::make_pair(before.GetQualityTolerance(), before.GetTestForPath()), std::make_pair(0.75, !path));
+    KFCURVE_SetRotationFilterUnrollQuality(quality);
+    KFCURVE_SetRotationFilterUnrollTestForPath(path);
 }
 
 }  // namespace

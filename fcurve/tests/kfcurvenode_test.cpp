@@ -125,6 +125,56 @@ TEST(KFCurveNodeTree, SortedAddTemplatesAndCurvesOnEveryLeaf) {
     EXPECT_STREQ(shaped->Get(1)->GetTimeWarpName(), "Warp");
 }
 
+TEST(KFCurveNodeTree, CreatedByTypeNameAndCurveSettingsReachTheCurvesAsAsked) {
+    NodePtr move(KFCurveNodeCreate("Move", "Warp", "Lcl Translation", KFCL_QUAT, 2));
+    EXPECT_STREQ(move->GetName(), "Move");
+    EXPECT_STREQ(move->GetTimeWarpName(), "Warp");
+    EXPECT_EQ(move->GetDataType(), &KDataTypeLclTranslation);
+    EXPECT_EQ(std::make_tuple(move->GetLayerType(), move->GetLayerID(), move->GetProperty()),
+              std::make_tuple(int(KFCL_QUAT), 2, static_cast<KProperty*>(nullptr)));
+    NodePtr odd(KFCurveNodeCreate("Odd", nullptr, "No such type", KFCL_NOLAYER, 0));
+    EXPECT_EQ(odd->GetDataType(), nullptr);
+    EXPECT_STREQ(odd->GetTypeName(), "");
+    EXPECT_STREQ(odd->GetTimeWarpName(), "");
+
+    // The transform's own curve alone, or with every curve below it.
+    NodePtr transform(TransformNode());
+    transform->FCurveSet(KFCurveCreate(), true);
+    KFCurve& own = *transform->FCurveGet();
+    KFCurve& leaf = *transform->FindRecursive("S/Z")->FCurveGet();
+    auto settings = [](const KFCurve& c) {
+        return std::make_tuple(c.GetPreExtrapolation(), c.GetPreExtrapolationCount(), c.GetPostExtrapolation(),
+                               c.GetPostExtrapolationCount());
+    };
+    const auto fresh = settings(leaf);
+    transform->SetPreExtrapolation(KFCURVE_EXTRAPOLATION_MIRROR, false);
+    transform->SetPreExtrapolationCount(2, false);
+    transform->SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION, false);
+    transform->SetPostExtrapolationCount(3, false);
+    const auto set = std::make_tuple(int(KFCURVE_EXTRAPOLATION_MIRROR), 2u, int(KFCURVE_EXTRAPOLATION_REPETITION), 3u);
+    EXPECT_EQ(settings(own), set);
+    EXPECT_EQ(settings(leaf), fresh);
+    transform->SetPreExtrapolation(KFCURVE_EXTRAPOLATION_MIRROR);
+    transform->SetPreExtrapolationCount(2);
+    transform->SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+    transform->SetPostExtrapolationCount(3);
+    EXPECT_EQ(settings(leaf), set);
+    EXPECT_EQ(settings(*transform->FindRecursive("T/X")->FCurveGet()), set);
+
+    // The colour is the curve's; a node without a curve has none.
+    const float red[3] = {1.0f, 0.0f, 0.0f};
+    float read[3] = {-1, -1, -1};
+    transform->SetColor(red);
+    transform->GetColor(read);
+    EXPECT_EQ(std::vector<float>(read, read + 3), std::vector<float>(red, red + 3));
+    transform->SetColor(nullptr);
+    EXPECT_EQ(std::vector<float>(own.GetColor(), own.GetColor() + 3), std::vector<float>(red, red + 3));
+    KFCurveNode* t = transform->Get(0);
+    t->SetColor(red);
+    t->GetColor(read);
+    EXPECT_EQ(std::vector<float>(read, read + 3), std::vector<float>(3, 0.0f));
+}
+
 TEST(KFCurveNodeLayers, ChainLookupsCopiesIntoALayerAndUserLocks) {
     NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
     KFCurveNode* one = LayerAt(*node, 1);
@@ -218,8 +268,22 @@ TEST(KFCurveNodeCallbacks, DeliveryOrderAndHeldEvents) {
     node->CallbackEnable(true);
     // Once each, in registration order, with the merged event.
     EXPECT_EQ(log, (EventLog{{1, 24u}, {2, 24u}}));
+
+    // Events held and then cleared are never heard.
+    log.clear();
+    node->CallbackEnable(false);
+    EXPECT_FALSE(node->CallbackIsEnable());
+    node->CallbackAddEvent(KFCURVENODEEVENT_LAYER);
+    node->CallbackClear();
+    node->CallbackEnable(true);
+    EXPECT_TRUE(node->CallbackIsEnable());
+    EXPECT_TRUE(log.empty());
     node->CallbackUnregister(&Record<2>, &log);
     node->CallbackUnregister(&Record<1>, &log);
+    // A node that never had a callback holds nothing.
+    NodePtr plain(KFCurveNodeCreate("Plain"));
+    plain->CallbackEnable(false);
+    EXPECT_TRUE(plain->CallbackIsEnable());
 }
 
 // What a callback saw of each event.

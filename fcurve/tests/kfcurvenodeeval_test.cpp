@@ -344,4 +344,58 @@ TEST(KFCurveNodeCandidate, SavedStateComesBackWholeAndDumpsNested) {
     EXPECT_EQ(records, 10u) << "five channels in each layer";
 }
 
+TEST(KFCurveNodeCandidate, TotalsAndLayerSharesAreReadBackAndAMissingLayerGivesItsNeutralValues) {
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    for (int c = 0; c < 3; ++c) Keys(C(node, c), {{0, static_cast<float>(c + 1)}});
+    LayerAt(*node, 1, {10, 20, 30});
+    double out[4] = {-1, -1, -1, -1};
+    EXPECT_EQ(node->CandidateGet(out), out) << "no candidate yet";
+    std::vector<double> total = {15, 25, 35};
+    node->CandidateSet(Sec(1.0), total.data());
+    EXPECT_EQ(node->CandidateGet(out), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {15, 25, 35});
+
+    // Layer 1's share is what it must add to the base (1, 2, 3) for the total.
+    KTime time;
+    EXPECT_EQ(node->CandidateGetSpecificLayer(out, time, 1), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {14, 23, 32});
+    EXPECT_EQ(time, Sec(1.0));
+    EXPECT_EQ(node->CandidateGetSpecificLayer(out, time, 5), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {0, 0, 0});
+    NodePtr scaling(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {2, 2, 2}));
+    scaling->CandidateGetSpecificLayer(out, time, 3);
+    ExpectNear({out[0], out[1], out[2]}, {1, 1, 1});
+
+    node->CandidateClear();
+    out[0] = -1;
+    EXPECT_EQ(node->CandidateGet(out), out);
+    EXPECT_EQ(out[0], -1.0);
+
+    // A base quaternion node holds its total as three angles.
+    NodePtr quaternion(Vector("Q", nullptr, KFCL_QUAT, {0, 0, 0, 1}));
+    std::vector<double> angles = {10, 20, 30};
+    quaternion->CandidateSet(Sec(1.0), angles.data());
+    EXPECT_EQ(quaternion->CandidateGet(out), out + 3);
+    ExpectNear({out[0], out[1], out[2]}, {10, 20, 30}, 1e-9);
+}
+
+TEST(KFCurveNodeEvaluate, UpdateIdsSumTheChannelsAndOnlyTheValuesCountTheLayers) {
+    NodePtr node(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    KFCurveNode* layer = LayerAt(*node, 1);
+    const int all = node->GetUpdateId(), values = node->GetValuesUpdateId();
+    // A curve's default value counts 2 (its event and one more).
+    C(node, 0).SetValue(2.0f);
+    C(node, 2).SetValue(2.0f);
+    EXPECT_EQ(node->GetUpdateId(), all + 4);
+    EXPECT_EQ(node->GetValuesUpdateId(), values + 4);
+    C(*layer, 1).SetValue(3.0f);
+    EXPECT_EQ(node->GetUpdateId(), all + 4) << "the layers are not the node's own curves";
+    EXPECT_EQ(node->GetValuesUpdateId(), values + 6);
+    // Selection changes the whole counter, not the values.
+    node->SetSelected(true, -1, false);
+    EXPECT_EQ(node->GetUpdateId(), all + 4 + 3 * 0x10000);
+    EXPECT_EQ(node->GetValuesUpdateId(), values + 6);
+}
+
 }  // namespace
+

@@ -60,6 +60,125 @@ TEST(NodeKeys, NextKeyTimesAndKeyCountsPerChannelAcrossLayers) {
     EXPECT_EQ(t->GetPrevKeyTime(Sec(1) + tick), Sec(1));
 }
 
+TEST(NodeKeys, FirstAndLastKeysAcrossChannelsAndLayers) {
+    NodePtr t = Translation();
+    KFCurveKey* key = nullptr;
+    t->KeyGetFirst(key, true);
+    t->KeyGetLast(key, true);
+    EXPECT_EQ(key, nullptr) << "no key anywhere";
+    Keys(C(t, 0), {{1, 0}, {2, 0}, {3, 0}});
+    Keys(C(t, 1), {{0.5, 0}, {2, 0}});
+    Keys(C(*LayerAt(*t, 1), 0), {{-1, 0}, {4, 0}});
+    auto first = [&](bool layers) {
+        KFCurveKey* found = nullptr;
+        t->KeyGetFirst(found, layers);
+        return found ? found->GetTime() : KTime::Infinite();
+    };
+    auto last = [&](bool layers) {
+        KFCurveKey* found = nullptr;
+        t->KeyGetLast(found, layers);
+        return found ? found->GetTime() : KTime::Infinite();
+    };
+    EXPECT_EQ(first(false), Sec(0.5));
+    EXPECT_EQ(first(true), Sec(-1));
+    EXPECT_EQ(last(false), Sec(3));
+    EXPECT_EQ(last(true), Sec(4));
+    // A key given beyond every curve's stays.
+    KFCurveKey early = MakeKey(0.0f);
+    early.SetTime(Sec(-5));
+    key = &early;
+    t->KeyGetFirst(key, true);
+    EXPECT_EQ(key, &early);
+    t->KeyGetLast(key, false);
+    EXPECT_EQ(key->GetTime(), Sec(3));
+}
+
+TEST(NodeKeys, KeyAddKeysEveryChannelAndDeletionsKeepKeysOutsideTheirReach) {
+    NodePtr t = Translation();
+    t->FCurveSet(KFCurveCreate(), true);  // the node's own curve takes the first value
+    double values[] = {1, 2, 3, 4};
+    EXPECT_EQ(t->KeyAdd(Sec(1), values), values + 4);
+    EXPECT_EQ(Values(*t->FCurveGet()), std::vector<float>{1});
+    for (int c = 0; c < 3; ++c) {
+        ASSERT_EQ(C(t, c).KeyGetCount(), 1);
+        EXPECT_EQ(C(t, c).KeyGetPtr(0)->GetValue(), static_cast<float>(c + 2));
+        EXPECT_EQ(Kind(C(t, c), 0), kCubic | kAuto);
+    }
+    double again[] = {5, 6, 7, 8};
+    t->KeyAdd(Sec(1), again);  // the same time: replaced
+    EXPECT_EQ(Values(C(t, 2)), std::vector<float>{8});
+    t->FCurveSet(nullptr, true);
+
+    // Keys at 0 .. 5 s on every channel; DeleteKey at positions 4.2 and 4.5 with tolerance 0.3,
+    // exactly on key 1, and between keys without tolerance.
+    for (int s = 0; s <= 5; ++s) KeyAll(t, s, {0, 0, 0});
+    KTime at = Sec(4.2);
+    bool onlyY[] = {false, true, false};
+    t->DeleteKey(at, onlyY, 0.3);
+    EXPECT_EQ(Times(C(t, 1)), Secs({0, 1, 2, 3, 5}));
+    EXPECT_EQ(C(t, 0).KeyGetCount(), 6);
+    // The tolerance is in key positions: 4.5 s is position 4.5 on X (too far from a key) but
+    // 3.75 on Y, within 0.3 of its key 4 (at 5 s).
+    at = Sec(4.5);
+    t->DeleteKey(at, nullptr, 0.3);
+    EXPECT_EQ(C(t, 0).KeyGetCount(), 6);
+    EXPECT_EQ(Times(C(t, 1)), Secs({0, 1, 2, 3}));
+    at = Sec(0.5);
+    t->DeleteKey(at);
+    EXPECT_EQ(C(t, 0).KeyGetCount(), 6);
+    at = Sec(1);
+    t->DeleteKey(at);
+    EXPECT_EQ(Times(C(t, 2)), Secs({0, 2, 3, 4, 5}));
+    at = Sec(9);
+    t->DeleteKey(at, nullptr, 0.9);  // past the last key: nothing to round to
+    EXPECT_EQ(Times(C(t, 0)), Secs({0, 2, 3, 4, 5}));
+    EXPECT_EQ(Times(C(t, 1)), Secs({0, 2, 3}));
+
+    // A span: the keys strictly inside it, on every channel; keys on its ends stay.
+    t->Delete(Sec(2), Sec(5));
+    for (int c : {0, 2}) EXPECT_EQ(Times(C(t, c)), Secs({0, 2, 5})) << c;
+    EXPECT_EQ(Times(C(t, 1)), Secs({0, 2}));
+}
+
+TEST(NodeSelection, VisibilityEditableAndSelectionAcrossChannelsAndLayers) {
+    int visibilityEvents = 0;  // outlives the node, which reports its destruction
+    NodePtr t = Translation();
+    KFCurveNode* layer = LayerAt(*t, 1);
+    t->CallbackRegister(
+        [](KFCurveNode*, KFCurveNodeEvent* e, void* n) {
+            *static_cast<int*>(n) += (e->mType & KFCURVENODEEVENT_VISIBILITY) != 0;
+        },
+        &visibilityEvents);
+    KFCurveNode* x = t->Get(0);
+    EXPECT_EQ(x->GetVisibility(), 0) << "a new node is hidden";
+    t->SetVisibility(true, false, false);
+    EXPECT_NE(t->GetVisibility(), 0);
+    EXPECT_EQ(x->GetVisibility() + layer->GetVisibility(), 0);
+    EXPECT_EQ(visibilityEvents, 1);
+    t->SetVisibility(true, true, true);
+    EXPECT_NE(x->GetVisibility(), 0);
+    EXPECT_NE(layer->Get(2)->GetVisibility(), 0);
+
+    // Editable: visible, with a curve, and that curve selected.
+    EXPECT_FALSE(x->IsEditable());
+    t->SetSelected(true, 0, false);
+    EXPECT_TRUE(x->IsEditable());
+    EXPECT_FALSE(t->Get(1)->IsEditable());
+    EXPECT_FALSE(t->IsEditable()) << "no curve of its own";
+    x->SetVisibility(false, false, false);
+    EXPECT_FALSE(x->IsEditable());
+
+    t->SetSelected(true, -1, true);
+    for (KFCurveNode* n : {t.get(), layer})
+        for (int c = 0; c < 3; ++c) EXPECT_TRUE(C(*n, c).GetSelected()) << c;
+    t->SetSelected(false, -1, false);
+    EXPECT_FALSE(C(t, 2).GetSelected());
+    EXPECT_TRUE(C(*layer, 2).GetSelected()) << "the layers only when asked";
+    t->SetSelected(false, 1, true);
+    EXPECT_FALSE(C(*layer, 1).GetSelected());
+    EXPECT_TRUE(C(*layer, 0).GetSelected()) << "only the channel named";
+}
+
 TEST(NodeCopies, OneLayerCopiedOverTheWholeTimeLineOrWithoutKeysOverASpan) {
     NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
     Keys(C(t, 0), {{0, 5}, {1, 6}, {2, 7}});

@@ -170,6 +170,33 @@ TEST_P(KFCurveNodeStore, TimeWarpsAreStoredByTheirNumberInTheRegistry) {
     KFCurve_SetTWSet(nullptr);
 }
 
+TEST_P(KFCurveNodeStore, AChannelReadIntoAnExistingNodeRenamesItAndFillsItsChannels) {
+    NodePtr written(Vector("Lcl Translation", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
+    written->SetTimeWarpName("Move");
+    Keys(C(written, 1), {{0, 4}, {1, 5}}, kLinear);
+    file.Write([&](KZeq& zeq) {
+        written->ZeqStore(&zeq, false, false, false, "Channel", true, false);
+        Channel(zeq, "Second");
+    });
+    NodePtr node(KFCurveNodeCreate("Any"));
+    NodePtr copy(KFCurveNodeCreate(node.get()));  // shares the name record on purpose
+    file.Read([&](KZeq& zeq) {
+        EXPECT_FALSE(node->ZeqRetrieve(&zeq, false, true, true));
+        EXPECT_STREQ(node->GetName(), "Lcl Translation");
+        EXPECT_STREQ(node->GetTimeWarpName(), "Move") << "the stored user name";
+        EXPECT_STREQ(copy->GetName(), "Lcl Translation");
+        ASSERT_EQ(node->GetCount(), 3);
+        EXPECT_EQ(node->GetLayerType(), KFCL_ADD) << "repaired by its name";
+        EXPECT_EQ(Eval(*node, Sec(0.5)), (std::vector<double>{1, 4.5, 3}));
+        NodePtr next(KFCurveNodeCreate("Next"));
+        EXPECT_FALSE(next->ZeqRetrieve(&zeq, false, false, false));
+        EXPECT_STREQ(next->GetTimeWarpName(), "Second");
+        EXPECT_TRUE(next->ZeqRetrieve(&zeq, false, true, false)) << "no channel left";
+        EXPECT_STREQ(next->GetName(), "Second");
+    });
+    EXPECT_TRUE(node->ZeqRetrieve(nullptr, false, true, false));
+}
+
 INSTANTIATE_TEST_SUITE_P(Encodings, KFCurveNodeStore, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Binary" : "Ascii");

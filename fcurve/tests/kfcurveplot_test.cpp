@@ -359,4 +359,45 @@ TEST_F(PlotFlags, BadArgumentsAndTheEndOfTheTimeLine) {
     EXPECT_EQ(Curve(result.get(), 0).KeyGetCount(), 4);
 }
 
+TEST_F(PlotFlags, ZeroedLayersTakeTheirNeutralValueOverTheSpanOnlyAndSpareTheDestination) {
+    // Layer 1 adds 10 + 10 t to X: the total is 11 + 11 t on X and 1 + t on Y.
+    KFCurveNode* layer = node->LayerGet(1);
+    ASSERT_TRUE(PlotInto(0, KFCURVE_PLOT_SPLICE_INTO_DESTINATION | KFCURVE_PLOT_ZERO_MERGED_LAYERS));
+    for (double s : {0.0, 0.5, 1.0}) {
+        ExpectNear(Eval(*node, Sec(s)), {11 + 11 * s, 1 + s}, 1e-4);
+        ExpectNear(Eval(*layer, Sec(s)), {0, 0}, 1e-6);
+    }
+    EXPECT_NE(Curve(node.get(), 0).KeyGetCount(), 0) << "the destination is not zeroed";
+    // Outside the span the layer is as it was.
+    EXPECT_FLOAT_EQ(Curve(layer, 0).Evaluate(Sec(-1)), 10.0f);
+    EXPECT_FLOAT_EQ(Curve(layer, 0).Evaluate(Sec(2)), 30.0f);
+
+    // Listed layers only, and zeroing rather than removal when both are asked; a
+    // multiplicative layer's neutral value is 1.
+    NodePtr scaled(Channels(KFCL_MULT, 1, 2.0f));
+    KFCurveNode* twice = LayerAt(*scaled, 1);
+    Keys(Curve(twice, 0), {{0, 3}, {2, 3}}, kLinear);
+    LayerAt(*scaled, 2, {5});
+    KArrayTemplate<int> list;
+    list.Add(1);
+    NodePtr result = ResultFor(scaled);
+    ASSERT_TRUE(Plot(scaled.get(), result.get(), KFCURVE_PLOT_ZERO_MERGED_LAYERS | KFCURVE_PLOT_REMOVE_MERGED_LAYERS, 0,
+                     nullptr, KTime::OneSecond(), false, nullptr, &list));
+    EXPECT_FLOAT_EQ(Curve(result.get(), 0).KeyGetPtr(0)->GetValue(), 3.0f) << "the listed layer alone";
+    ASSERT_EQ(scaled->LayerGet(1), twice);
+    EXPECT_FLOAT_EQ(Curve(twice, 0).Evaluate(Sec(0.5)), 1.0f);
+    EXPECT_FLOAT_EQ(Curve(scaled->LayerGet(2), 0).GetValue(), 5.0f);
+    EXPECT_FLOAT_EQ(Curve(scaled.get(), 0).GetValue(), 2.0f);
+}
+
+TEST(Plot, MergeOptionsCoverTheWholeTimeLineAtThirtyFramesASecond) {
+    const KMergeLayerOptions options;
+    EXPECT_EQ(options.mTimeSpan.GetStart(), KTime::MinusInfinite());
+    EXPECT_EQ(options.mTimeSpan.GetStop(), KTime::Infinite());
+    EXPECT_EQ(options.mPlotPeriod, KTime(1539538600));
+    EXPECT_FALSE(options.mSmartPlotOptions.mSmartPlot);
+    EXPECT_EQ(options.mSmartPlotOptions.mSampleOffset, kOffset);
+}
+
 }  // namespace
+

@@ -297,3 +297,29 @@ TEST_F(KFCurveTangentTest, HidingTangentsClearsTheirVisibilityAsASelectionChange
     EXPECT_EQ(curve.GetValuesUpdateId(), values);
     EXPECT_EQ(curve.GetUpdateId(), all + 0x10000);
 }
+
+TEST_F(KFCurveTangentTest, MultiplyingDerivativesReachesOnlyKeysWhoseTangentsAreSet) {
+    // The middle key's mode, its stored left (on key 0) and right slots, and its
+    // derivatives after doubling. Around it the slopes are 2 and -1.
+    const struct {
+        unsigned int mode;
+        float left, right;
+        Floats expected;
+    } cases[] = {
+        {kUserBreak, 0.75f, -1.25f, {1.5f, -2.5f}},
+        {kUser, 0.75f, 0.75f, {1.5f, 1.5f}},
+        // Auto 0 gives the mean slope 0.5 on each side: doubled only when the key is broken.
+        {KFCURVE_TANGEANT_AUTO_BREAK, 0.0f, 0.0f, {1.0f, 1.0f}},
+        {kAuto, 0.0f, 0.0f, {0.5f, 0.5f}},
+        {KFCURVE_TANGEANT_TCB, 0.0f, 0.0f, {0.5f, 0.5f}},
+    };
+    for (const auto& c : cases) {
+        Build({{0, 0, kCubic, kUser, 0, c.left}, {1, 2, kCubic, c.mode, c.right, 0}, {3, 0, kCubic, kUser, 0, 0}});
+        curve.KeyMultDerivative(1, 2.0f);
+        EXPECT_TRUE(AllNear(c.expected, Derivatives(curve, 1), 1e-5)) << std::hex << c.mode;
+        EXPECT_EQ(Derivatives(curve, 0), (Floats{0.0f, 0.0f})) << std::hex << c.mode;
+    }
+    curve.KeyMultDerivative(3, 2.0f);  // no such key
+    curve.KeyMultDerivative(-1, 2.0f);
+    EXPECT_EQ(curve.KeyGetCount(), 3);
+}
