@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
@@ -111,6 +113,51 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
             for (const char* name : rows[r][l])
                 if (*name != '-') expected += std::string("Texture::") + name + " ";
             EXPECT_EQ(expected, names) << "mesh " << r << " layer " << l;
+        }
+    }
+}
+// UVs by control point, through indices or direct: each control point's UV
+// comes back, however the form keeps the element.
+TEST_P(GeometryFileTest, UVsByControlPointComeBack) {
+    const ZeqFileCase& form = GetParam();
+    const std::vector<KZeqVector2> expected[] = {{KZeqVector2(1, 0.5), KZeqVector2(0, 0), KZeqVector2(1, 0.5)},
+                                                 {KZeqVector2(0.25, 0.75), KZeqVector2(0.5, 0.5), KZeqVector2(1, 1)}};
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    for (int m = 0; m < 2; ++m) {
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        mesh->BeginPolygon();
+        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+        mesh->EndPolygon();
+        mesh->CreateLayer();
+        auto* uvs = new KZeqLayerElementUV;
+        uvs->SetMappingMode(E::eBY_CONTROL_POINT);
+        if (m == 0) {
+            uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
+            uvs->GetDirectArray().Add(KZeqVector2(0, 0)), uvs->GetDirectArray().Add(KZeqVector2(1, 0.5));
+            for (int index : {1, 0, 1}) uvs->GetIndexArray().Add(index);
+        } else {
+            for (const KZeqVector2& uv : expected[1]) uvs->GetDirectArray().Add(uv);
+        }
+        mesh->GetLayer(0)->SetUVs(uvs);
+        KZeqNode* node = mManager.CreateKZeqNode(("Mesh" + std::to_string(m)).c_str());
+        node->SetNodeAttribute(mesh);
+        scene->GetRootNode()->AddChild(node);
+    }
+    const std::string path = mDir / "uvs.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (int m = 0; m < 2; ++m) {
+        KZeqMesh* mesh = read->GetRootNode()->GetChild(m)->GetMesh();
+        const KZeqLayerElementUV* uvs = mesh && mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        ASSERT_TRUE(uvs && uvs->GetMappingMode() == E::eBY_CONTROL_POINT) << m;
+        const bool direct = uvs->GetReferenceMode() == E::eDIRECT;
+        for (int i = 0; i < 3; ++i) {
+            const int k = direct ? i : i < uvs->GetIndexArray().GetCount() ? uvs->GetIndexArray()[i] : -1;
+            ASSERT_TRUE(k >= 0 && k < uvs->GetDirectArray().GetCount()) << m << " " << i;
+            EXPECT_FALSE(uvs->GetDirectArray()[k] != expected[m][static_cast<std::size_t>(i)]) << m << " " << i;
         }
     }
 }
