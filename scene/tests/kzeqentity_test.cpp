@@ -70,3 +70,19 @@ TEST(KZeqEntity, NamesTakenWhenAnyConsultedListHoldsThemAndNodesFillInWalkOrder)
     entity.FillNodeArray(nodes, KZeqNodeAttribute::eNULL, false);
     EXPECT_TRUE(nodes.GetCount() == 3 && nodes[0] == c);
 }
+
+// A member node that ends without leaving first: the entity and its parent
+// stop listing it, and its name is free again.
+TEST(KZeqEntity, AMemberThatEndsLeavesTheEntity) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    KZeqNode *a = manager.CreateKZeqNode("a"), *b = manager.CreateKZeqNode("b");
+    ASSERT_TRUE(entity.GetRootNode()->AddChild(a) && a->AddChild(b));
+    ASSERT_EQ(3, entity.GetNodeCount());
+    ASSERT_TRUE(manager.DestroyKZeqNode(b, false));
+    EXPECT_TRUE(entity.GetNodeCount() == 2 && entity.GetNode(1) == a && a->GetChildCount() == 0);
+    EXPECT_TRUE(entity.ValidateNewName(*a, "Model::b"));
+    KArrayTemplate<KZeqNode*> nodes;
+    entity.FillNodeArray(nodes, KZeqNodeAttribute::eNULL, true);
+    EXPECT_EQ(0, nodes.GetCount());
+}
