@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "content/kzeqdeformer.h"
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -13,6 +14,7 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace zeqsdk_400;
 
@@ -166,4 +168,103 @@ TEST(KZeqMaterial, ManagerListsFindsAndEndsMaterialsAndTextures) {
     EXPECT_FALSE(manager.DestroyKZeqTexture(nullptr));
     manager.Clear();
     EXPECT_TRUE(manager.GetKZeqMaterialCount() == 0 && manager.GetKZeqTextureCount() == 0 && heard.empty());
+}
+
+// Reset: one "Default" take again, built from the properties, which keep
+// their values; the new take's curves write through, the old ones are gone.
+TEST(KZeqMaterial, ResetKeepsThePropertiesAndRebuildsTheDefaultTake) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    material->SetShadingModel("lambert"), material->SetMultiLayer(true), material->SetDefaultOpacity(0.5);
+    material->CreateTakeNode("T");
+    material->Reset();
+    EXPECT_TRUE(material->GetTakeNodeCount() == 1 && std::string("Default") == material->GetTakeNodeName(0));
+    EXPECT_TRUE(std::string("phong") == material->GetShadingModel() && !material->GetMultiLayer());
+    EXPECT_EQ(0.5, material->GetDefaultOpacity());
+    EXPECT_EQ(15, material->GetDefaultTakeCallbackCount());
+    material->SetDefaultOpacity(0.25);
+    EXPECT_EQ(0.25, material->GetPropertyHandler()->Opacity.Get());
+
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    texture->SetCropping(1, 2, 3, 4), texture->SetSwapUV(true), texture->SetDefaultT(KZeqVector4(5, 6, 7, 1));
+    texture->SetUVScaling(KZeqVector2(2, 2)), texture->SetMappingType(KZeqTexture::eSPHERICAL);
+    texture->CreateTakeNode("T");
+    texture->Reset();
+    KZeqVector4 t(9, 9, 9, 9);
+    texture->GetDefaultT(t);
+    EXPECT_TRUE(texture->GetTakeNodeCount() == 1 && t[0] == 0.0 && t[2] == 0.0);
+    EXPECT_TRUE(texture->GetCroppingLeft() == 0 && texture->GetCroppingBottom() == 0 && !texture->GetSwapUV());
+    EXPECT_TRUE(texture->GetUVScaling() == KZeqVector2(1, 1) && texture->GetMappingType() == KZeqTexture::eUV);
+    texture->SetDefaultT(KZeqVector4(1, 2, 3, 1));
+    EXPECT_EQ(2.0, scenetest::PropertyValues(texture->GetPropertyHandler()->FindPropertyByName("Translation"))[1]);
+}
+
+// Each take-node accessor reaches the channel the material or texture writes.
+TEST(KZeqMaterial, TakeNodeAccessorsReachTheChannels) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    material->SetDefaultEmissiveColor(KZeqColor(0.1, 0.2, 0.3, 1));
+    material->SetDefaultAmbientColor(KZeqColor(0.4, 0.5, 0.6, 1));
+    material->SetDefaultDiffuseColor(KZeqColor(0.7, 0.8, 0.9, 1));
+    material->SetDefaultSpecularColor(KZeqColor(0.15, 0.25, 0.35, 1));
+    material->SetDefaultReflectivity(0.45);
+    KZeqTakeNode& m = *material->GetDefaultTakeNode();
+    const std::pair<KFCurve* (KZeqTakeNode::*)(), double> materials[] = {
+        {&KZeqTakeNode::GetMaterialEmissiveColorR, 0.1},  {&KZeqTakeNode::GetMaterialEmissiveColorG, 0.2},
+        {&KZeqTakeNode::GetMaterialEmissiveColorB, 0.3},  {&KZeqTakeNode::GetMaterialAmbientColorR, 0.4},
+        {&KZeqTakeNode::GetMaterialAmbientColorG, 0.5},   {&KZeqTakeNode::GetMaterialAmbientColorB, 0.6},
+        {&KZeqTakeNode::GetMaterialDiffuseColorR, 0.7},   {&KZeqTakeNode::GetMaterialDiffuseColorG, 0.8},
+        {&KZeqTakeNode::GetMaterialDiffuseColorB, 0.9},   {&KZeqTakeNode::GetMaterialSpecularColorR, 0.15},
+        {&KZeqTakeNode::GetMaterialSpecularColorG, 0.25}, {&KZeqTakeNode::GetMaterialSpecularColorB, 0.35},
+        {&KZeqTakeNode::GetMaterialReflectivity, 0.45}};
+    for (const auto& row : materials) {
+        KFCurve* curve = (m.*row.first)();
+        ASSERT_TRUE(curve) << row.second;
+        EXPECT_EQ(F(row.second), curve->GetValue());
+    }
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    texture->SetDefaultT(KZeqVector4(1, 2, 3, 1)), texture->SetDefaultR(KZeqVector4(4, 5, 6, 1));
+    texture->SetDefaultS(KZeqVector4(7, 8, 9, 1));
+    KZeqTakeNode& t = *texture->GetDefaultTakeNode();
+    const std::pair<KFCurve* (KZeqTakeNode::*)(), double> textures[] = {
+        {&KZeqTakeNode::GetTextureTranslationX, 1},   {&KZeqTakeNode::GetTextureTranslationY, 2},
+        {&KZeqTakeNode::GetTextureTranslationZ, 3},   {&KZeqTakeNode::GetTextureEulerRotationX, 4},
+        {&KZeqTakeNode::GetTextureEulerRotationY, 5}, {&KZeqTakeNode::GetTextureEulerRotationZ, 6},
+        {&KZeqTakeNode::GetTextureScaleX, 7},         {&KZeqTakeNode::GetTextureScaleY, 8},
+        {&KZeqTakeNode::GetTextureScaleZ, 9}};
+    for (const auto& row : textures) {
+        KFCurve* curve = (t.*row.first)();
+        ASSERT_TRUE(curve) << row.second;
+        EXPECT_EQ(row.second, curve->GetValue());
+    }
+    EXPECT_STREQ("None", texture->GetPropertyHandler()->CurrentMappingTypeAsString(KZeqTexture::eUMT_NO_MAPPING));
+    EXPECT_EQ(nullptr, texture->GetPropertyHandler()->CurrentMappingTypeAsString(
+                           static_cast<KZeqTexture::EUnifiedMappingType>(11)));
+}
+
+// User properties of materials, textures and deformers of both types.
+TEST(KZeqMaterial, UserPropertiesOfMaterialsTexturesAndDeformers) {
+    KZeqSdkManager manager;
+    {
+        SCOPED_TRACE("material");
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqMaterial("m"));
+    }
+    {
+        SCOPED_TRACE("texture");
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqTexture("t"));
+    }
+    for (const char* type : {"Skin", "Cluster"}) {
+        SCOPED_TRACE(type);
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqDeformer("d", type));
+    }
+}
+
+// By name in the entity's order; -1 with "Material not found." when none.
+TEST(KZeqMaterial, EntityIndexByName) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    for (const char* name : {"a", "b"}) entity.AddMaterial(manager.CreateKZeqMaterial(name));
+    EXPECT_EQ(1, entity.GetMaterialIndex(KString("Material::b")));
+    EXPECT_EQ(-1, entity.GetMaterialIndex(KString("b")));
+    EXPECT_STREQ("Material not found.", entity.GetLastErrorString());
 }
