@@ -208,34 +208,29 @@ TEST(KZeqMaterial, TakeNodeAccessorsReachTheChannels) {
     material->SetDefaultDiffuseColor(KZeqColor(0.7, 0.8, 0.9, 1));
     material->SetDefaultSpecularColor(KZeqColor(0.15, 0.25, 0.35, 1));
     material->SetDefaultReflectivity(0.45);
-    KZeqTakeNode& m = *material->GetDefaultTakeNode();
-    const std::pair<KFCurve* (KZeqTakeNode::*)(), double> materials[] = {
-        {&KZeqTakeNode::GetMaterialEmissiveColorR, 0.1},  {&KZeqTakeNode::GetMaterialEmissiveColorG, 0.2},
-        {&KZeqTakeNode::GetMaterialEmissiveColorB, 0.3},  {&KZeqTakeNode::GetMaterialAmbientColorR, 0.4},
-        {&KZeqTakeNode::GetMaterialAmbientColorG, 0.5},   {&KZeqTakeNode::GetMaterialAmbientColorB, 0.6},
-        {&KZeqTakeNode::GetMaterialDiffuseColorR, 0.7},   {&KZeqTakeNode::GetMaterialDiffuseColorG, 0.8},
-        {&KZeqTakeNode::GetMaterialDiffuseColorB, 0.9},   {&KZeqTakeNode::GetMaterialSpecularColorR, 0.15},
-        {&KZeqTakeNode::GetMaterialSpecularColorG, 0.25}, {&KZeqTakeNode::GetMaterialSpecularColorB, 0.35},
-        {&KZeqTakeNode::GetMaterialReflectivity, 0.45}};
-    for (const auto& row : materials) {
-        KFCurve* curve = (m.*row.first)();
-        ASSERT_TRUE(curve) << row.second;
-        EXPECT_EQ(F(row.second), curve->GetValue());
-    }
     KZeqTexture* texture = manager.CreateKZeqTexture("t");
     texture->SetDefaultT(KZeqVector4(1, 2, 3, 1)), texture->SetDefaultR(KZeqVector4(4, 5, 6, 1));
     texture->SetDefaultS(KZeqVector4(7, 8, 9, 1));
-    KZeqTakeNode& t = *texture->GetDefaultTakeNode();
-    const std::pair<KFCurve* (KZeqTakeNode::*)(), double> textures[] = {
-        {&KZeqTakeNode::GetTextureTranslationX, 1},   {&KZeqTakeNode::GetTextureTranslationY, 2},
-        {&KZeqTakeNode::GetTextureTranslationZ, 3},   {&KZeqTakeNode::GetTextureEulerRotationX, 4},
-        {&KZeqTakeNode::GetTextureEulerRotationY, 5}, {&KZeqTakeNode::GetTextureEulerRotationZ, 6},
-        {&KZeqTakeNode::GetTextureScaleX, 7},         {&KZeqTakeNode::GetTextureScaleY, 8},
-        {&KZeqTakeNode::GetTextureScaleZ, 9}};
-    for (const auto& row : textures) {
-        KFCurve* curve = (t.*row.first)();
-        ASSERT_TRUE(curve) << row.second;
-        EXPECT_EQ(row.second, curve->GetValue());
+    KZeqTakeNode *m = material->GetDefaultTakeNode(), *t = texture->GetDefaultTakeNode();
+    const struct {
+        KZeqTakeNode* mTake;
+        KFCurve* (KZeqTakeNode::*mAccessor)();
+        double mValue;
+    } rows[] = {{m, &KZeqTakeNode::GetMaterialEmissiveColorR, 0.1},  {m, &KZeqTakeNode::GetMaterialEmissiveColorG, 0.2},
+                {m, &KZeqTakeNode::GetMaterialEmissiveColorB, 0.3},  {m, &KZeqTakeNode::GetMaterialAmbientColorR, 0.4},
+                {m, &KZeqTakeNode::GetMaterialAmbientColorG, 0.5},   {m, &KZeqTakeNode::GetMaterialAmbientColorB, 0.6},
+                {m, &KZeqTakeNode::GetMaterialDiffuseColorR, 0.7},   {m, &KZeqTakeNode::GetMaterialDiffuseColorG, 0.8},
+                {m, &KZeqTakeNode::GetMaterialDiffuseColorB, 0.9},   {m, &KZeqTakeNode::GetMaterialSpecularColorR, 0.15},
+                {m, &KZeqTakeNode::GetMaterialSpecularColorG, 0.25}, {m, &KZeqTakeNode::GetMaterialSpecularColorB, 0.35},
+                {m, &KZeqTakeNode::GetMaterialReflectivity, 0.45},   {t, &KZeqTakeNode::GetTextureTranslationX, 1},
+                {t, &KZeqTakeNode::GetTextureTranslationY, 2},       {t, &KZeqTakeNode::GetTextureTranslationZ, 3},
+                {t, &KZeqTakeNode::GetTextureEulerRotationX, 4},     {t, &KZeqTakeNode::GetTextureEulerRotationY, 5},
+                {t, &KZeqTakeNode::GetTextureEulerRotationZ, 6},     {t, &KZeqTakeNode::GetTextureScaleX, 7},
+                {t, &KZeqTakeNode::GetTextureScaleY, 8},             {t, &KZeqTakeNode::GetTextureScaleZ, 9}};
+    for (const auto& row : rows) {
+        KFCurve* curve = (row.mTake->*row.mAccessor)();
+        ASSERT_TRUE(curve) << row.mValue;
+        EXPECT_EQ(F(row.mValue), curve->GetValue());
     }
     EXPECT_STREQ("None", texture->GetPropertyHandler()->CurrentMappingTypeAsString(KZeqTexture::eUMT_NO_MAPPING));
     EXPECT_EQ(nullptr, texture->GetPropertyHandler()->CurrentMappingTypeAsString(

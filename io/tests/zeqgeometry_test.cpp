@@ -34,6 +34,28 @@ namespace {
 typedef KZeqLayerElement E;
 
 struct GeometryFileTest : ::testing::TestWithParam<ZeqFileCase> {
+    // A mesh of one triangle over three control points, not yet on a node.
+    KZeqMesh* Triangle() {
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        mesh->BeginPolygon();
+        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+        mesh->EndPolygon();
+        return mesh;
+    }
+    // The mesh on a new node "Mesh<n>", the root's n-th child.
+    void Hang(KZeqScene& scene, KZeqMesh* mesh) {
+        const std::string name = "Mesh" + std::to_string(scene.GetRootNode()->GetChildCount());
+        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
+        node->SetNodeAttribute(mesh);
+        scene.GetRootNode()->AddChild(node);
+    }
+    // The scene through a file of the test's form; null with the error.
+    KZeqScene* WriteAndRead(KZeqScene& scene, const char* file, std::string& error) {
+        const std::string path = mDir / file;
+        if (!WriteZeqFile(mManager, scene, GetParam(), path, "", &error)) return nullptr;
+        return ReadZeqFile(mManager, path, "", &error);
+    }
     zeqtest::TempDir mDir;
     KZeqSdkManager mManager;
 };
@@ -80,11 +102,7 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
     std::map<std::string, KZeqTexture*> textures;
     for (const char* name : {"Wood", "Stone"}) textures[name] = mManager.CreateKZeqTexture(name);
     for (const auto& layers : rows) {
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(3);
-        mesh->BeginPolygon();
-        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
-        mesh->EndPolygon();
+        KZeqMesh* mesh = Triangle();
         mesh->AddMaterial(blue, 0);
         for (std::size_t l = 0; l < layers.size(); ++l)
             for (const char* name : layers[l])
@@ -92,15 +110,10 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
                     mesh->GetLayer(static_cast<int>(l))->SetTextures(new KZeqLayerElementTexture);
                 else
                     mesh->AddTexture(textures[name], static_cast<unsigned>(l));
-        const std::string name = "Mesh" + std::to_string(scene->GetRootNode()->GetChildCount());
-        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
-        node->SetNodeAttribute(mesh);
-        scene->GetRootNode()->AddChild(node);
+        Hang(*scene, mesh);
     }
-    const std::string path = mDir / "added.zeq";
     std::string error;
-    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
-    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    KZeqScene* read = WriteAndRead(*scene, "added.zeq", error);
     ASSERT_NE(nullptr, read) << error;
     EXPECT_EQ("", CompareScenes(*scene, *read, form.mLosses).Report());
     for (int r = 0; r < 3; ++r) {
@@ -119,16 +132,11 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
 // UVs by control point, through indices or direct: each control point's UV
 // comes back, however the form keeps the element.
 TEST_P(GeometryFileTest, UVsByControlPointComeBack) {
-    const ZeqFileCase& form = GetParam();
     const std::vector<KZeqVector2> expected[] = {{KZeqVector2(1, 0.5), KZeqVector2(0, 0), KZeqVector2(1, 0.5)},
                                                  {KZeqVector2(0.25, 0.75), KZeqVector2(0.5, 0.5), KZeqVector2(1, 1)}};
     KZeqScene* scene = mManager.CreateKZeqScene();
     for (int m = 0; m < 2; ++m) {
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(3);
-        mesh->BeginPolygon();
-        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
-        mesh->EndPolygon();
+        KZeqMesh* mesh = Triangle();
         mesh->CreateLayer();
         auto* uvs = new KZeqLayerElementUV;
         uvs->SetMappingMode(E::eBY_CONTROL_POINT);
@@ -140,14 +148,10 @@ TEST_P(GeometryFileTest, UVsByControlPointComeBack) {
             for (const KZeqVector2& uv : expected[1]) uvs->GetDirectArray().Add(uv);
         }
         mesh->GetLayer(0)->SetUVs(uvs);
-        KZeqNode* node = mManager.CreateKZeqNode(("Mesh" + std::to_string(m)).c_str());
-        node->SetNodeAttribute(mesh);
-        scene->GetRootNode()->AddChild(node);
+        Hang(*scene, mesh);
     }
-    const std::string path = mDir / "uvs.zeq";
     std::string error;
-    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
-    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    KZeqScene* read = WriteAndRead(*scene, "uvs.zeq", error);
     ASSERT_NE(nullptr, read) << error;
     for (int m = 0; m < 2; ++m) {
         KZeqMesh* mesh = read->GetRootNode()->GetChild(m)->GetMesh();
