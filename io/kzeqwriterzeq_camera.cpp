@@ -148,8 +148,9 @@ bool KZeqWriterZeqBase::WriteKZeqLight(KZeqLight& light) {
 bool KZeqWriterZeqBase::WriteKZeqCameraSwitcher(KZeqCameraSwitcher& switcher) {
     KZeq& file = *mFile;
     KZeqNode* node = switcher.GetNode();
+    // Camera indices count from 1: index k names the k-th camera of the list.
     const int index = switcher.GetDefaultCameraIndex();
-    const char* camera = index >= 0 ? switcher.GetCameraName(static_cast<unsigned int>(index)) : nullptr;
+    const char* camera = index >= 1 ? switcher.GetCameraName(static_cast<unsigned int>(index - 1)) : nullptr;
     ZeqWriteFieldI(file, "AnimationMode", 0);
     ZeqWriteFieldI(file, "Version", 101);
     ZeqWriteFieldC(file, "Name", node ? node->GetName() : "");

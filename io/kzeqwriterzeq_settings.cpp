@@ -157,6 +157,8 @@ bool ZeqWriteGlobalSettings(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     return writer.WriteGlobalCameraAndTimeSettings(scene);
 }
 
+bool ZeqWrite58CameraSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene) { return writer.WriteCameraSwitcher(scene); }
+
 // Version 6: the switcher's names and default index.
 bool ZeqWriteSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     KZeqNode* node = scene.GetCameraSwitcher();

@@ -6,11 +6,10 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// Version 5.8: the order of the main section. Rows whose writer is null are
-// sections still to be built.
+// Version 5.8: the order of the main section.
 const ZeqWriteStep kZeq58Steps[] = {
     {"Media", 2, 0, &ZeqWriteMediaSection},  // also tells the media count to the "Summary"
-    {"camera switcher", -1, 0, nullptr},  // the 5.8 layout has no "Switcher"
+    {"camera switcher", -1, 0, &ZeqWrite58CameraSwitcher},  // the 5.8 layout has no "Switcher"
     {"models", -1, 0, &ZeqWriteModels},
     {"password", -1, 0, &ZeqWritePassword},
     {"Takes", 6, 0, &ZeqWriteTakes},

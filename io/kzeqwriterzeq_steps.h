@@ -163,6 +163,8 @@ bool ZeqIsRotationEquivalentToZero(const KZeqVector4& rotation);
 // Steps and object rows of the scene settings, gobos, marker sets, actors and poses.
 bool ZeqWriteGlobalSettings(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWriteSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene);
+// Version 5.8: the writer's own camera-switcher step, which writes nothing.
+bool ZeqWrite58CameraSwitcher(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWriteVersion5Block(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWriteGobos(KZeqWriterZeqBase& writer, KZeqScene& scene);
 bool ZeqWriteMarkerSets(KZeqWriterZeqBase& writer, KZeqScene& scene);

@@ -7,6 +7,7 @@
 #include "character/kzeqactor.h"
 #include "character/tests/character_test_support.h"
 #include "fcurve/kfcurvenode.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace chartest;
 
@@ -20,6 +21,13 @@ TEST_F(CharacterTest, LinksKeepOneRecordAndFillTheirList) {
     ch.SetCharacterLink(Id(3), LinkTo(a));
     ASSERT_TRUE(ch.SetCharacterLink(Id(3), LinkTo(a)));  // the same node twice
     EXPECT_TRUE(a->GetCharacterLinkCount() == 1 && Holds(a, 0, 3) && list->GetAt(0) == Handler(a));
+    KZeqCharacter* who = nullptr;
+    int kind = -1, index = -1, sub = -1;
+    EXPECT_TRUE(a->GetCharacterLink(0, &who, &kind, &index, &sub) && who == &ch && kind == 0 && index == 3 && sub == 0);
+    who = nullptr, kind = -1;
+    EXPECT_FALSE(a->GetCharacterLink(1, &who, &kind, &index, &sub) || a->GetCharacterLink(-1, &who, &kind, &index, &sub) ||
+                 a->GetCharacterLink(0, &who, &kind, nullptr, &sub));
+    EXPECT_TRUE(who == nullptr && kind == -1);  // untouched
     ch.SetCharacterLink(Id(3), LinkTo(b));  // replaced: the record and the entry move, the link keeps b
     KZeqCharacterLink out;
     EXPECT_TRUE(a->GetCharacterLinkCount() == 0 && Holds(b, 0, 3) && list->GetCount() == 1 &&
@@ -32,6 +40,28 @@ TEST_F(CharacterTest, LinksKeepOneRecordAndFillTheirList) {
                 !ch.GetCharacterLink(Id(191), &out) && a->GetCharacterLinkCount() == 0);
     Props().PropertyDestroy(list);  // a list that ended is no longer reached
     EXPECT_TRUE(ch.SetCharacterLink(Id(3), LinkTo(a)) && Holds(a, 0, 3));
+}
+
+// Publishing wraps every property of the set once, each wrapper answering to
+// the set; a wrapper's new default reaches the property and the Default take.
+TEST_F(CharacterTest, PublishedWrappersCarryDefaultsToTheTakes) {
+    mCharacter->PublishProperties();
+    const int published = mCharacter->GetPropertyCount();
+    mCharacter->PublishProperties();
+    ASSERT_TRUE(published == Props().GetPropertyCount() && published == mCharacter->GetPropertyCount());
+    KZeqUserProperty* animated = nullptr;
+    for (int i = 0; i < published; ++i) {
+        KZeqUserProperty* user = mCharacter->GetProperty(i);
+        EXPECT_EQ(&Props(), user->GetPropertyHandler()) << i;
+        KProperty* property = user->GetKProperty();
+        if (!animated && property->IsAnimatable() && property->GetPropertyType() == kPropertyTypeDouble) animated = user;
+    }
+    ASSERT_NE(nullptr, animated);
+    animated->SetDefaultValue(0.75);
+    EXPECT_EQ(0.75, animated->GetKProperty()->AsDouble());
+    KFCurve* curve = scenetest::CurveAt(mCharacter->GetDefaultTakeNode()->GetKFCurveNode(), animated->GetName());
+    ASSERT_NE(nullptr, curve) << animated->GetName();
+    EXPECT_EQ(0.75f, curve->GetValue());
 }
 
 // The type is always kept; the object only when it fits the type.

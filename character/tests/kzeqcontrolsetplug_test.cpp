@@ -6,6 +6,7 @@
 
 #include "character/tests/character_test_support.h"
 #include "fcurve/kfcurvenode.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace chartest;
 
@@ -33,6 +34,8 @@ protected:
 
     Owned<KZeqControlSetPlug> mPlug{new KZeqControlSetPlug(mManager, "ControlSetPlug::rig")};
 };
+
+TEST_F(ControlSetPlugTest, UserPropertiesAsEveryContainerKeepsThem) { scenetest::ExpectUserPropertyHooks(mManager, *mPlug); }
 
 TEST_F(ControlSetPlugTest, NewPlugListsItsPropertiesEmpty) {
     KZeqControlSetPlugProperties& h = Plugged();

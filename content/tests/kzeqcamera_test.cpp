@@ -7,7 +7,11 @@
 
 #include "base/karray.h"
 #include "content/kzeqcameraswitcher.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
+#include "content/kzeqnurb.h"
+#include "content/kzeqpatch.h"
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -60,7 +64,10 @@ TEST(KZeqCameraProperties, ListOrderFlagsAndTexts) {
         const char* mText;
     } texts[] = {{"CameraFormat", 9, nullptr},        {"CameraFormat", 10, "Full Screen"},
                  {"FilmFormatIndex", 12, nullptr},    {"BackgroundMode", 2, "Background & Forground"},
-                 {"ApertureMode", 0, "Horizontal & Vertical"}, {"ResolutionMode", -1, nullptr}};
+                 {"ApertureMode", 0, "Horizontal & Vertical"}, {"ResolutionMode", -1, nullptr},
+                 {"BackPlaneDistanceMode", 1, "Relative to Camera"}, {"SafeAreaDisplayStyle", 0, "Round Safe Area"},
+                 {"CameraProjectionType", 1, "Orthographic"},      {"FocusSource", 1, "Specific Distance"},
+                 {"FocusSource", 2, nullptr}};
     for (const auto& t : texts) {
         const char* text = p->FindPropertyByName(t.mProperty)->GetValueAsString(t.mValue);
         EXPECT_EQ(std::string(t.mText ? t.mText : "(null)"), text ? text : "(null)") << t.mProperty << t.mValue;
@@ -219,7 +226,8 @@ TEST_F(CameraOnNode, AttachingFillsEveryTakeAndTheProperties) {
     camera->SetDefaultFieldOfView(0.1);
     EXPECT_TRUE(camera->GetDefaultFieldOfView() == F(0.1) && p->mFieldOfView->AsDouble() == F(0.1));
     node->GetDefaultTakeNode()->GetCameraRoll()->SetValue(12.5f);
-    EXPECT_EQ(12.5, camera->GetRoll());
+    node->GetDefaultTakeNode()->GetCameraTurnTable()->SetValue(30.0f);
+    EXPECT_TRUE(camera->GetRoll() == 12.5 && camera->GetTurnTable() == 30.0);
     node->GetDefaultTakeNode()->GetBackgroundColorR()->SetValue(0.9f);
     EXPECT_EQ(0.2, camera->GetBackgroundColor().mRed);
     camera->Reset();
@@ -310,6 +318,30 @@ TEST(KZeqCamera, NodeCopyMakesCamerasAndLightsAndKeepsSwitchersApart) {
     EXPECT_STREQ("b", target.GetCameraName(0));
     *to = *from;
     EXPECT_EQ(nullptr, to->GetNodeAttribute());
+}
+
+// A node copies each kind into a new attribute of its own, which replaces an
+// attribute of another kind.
+TEST(KZeqCamera, NodeCopyMakesEachKindOfAttribute) {
+    KZeqSdkManager manager;
+    KZeqLight* light = manager.CreateKZeqLight();
+    light->SetLightType(KZeqLight::eSPOT);
+    KZeqMesh* mesh = manager.CreateKZeqMesh();
+    mesh->InitControlPoints(3);
+    KZeqNurb* nurb = manager.CreateKZeqNurb();
+    nurb->InitControlPoints(4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN);
+    KZeqPatch* patch = manager.CreateKZeqPatch();
+    patch->InitControlPoints(4, KZeqPatch::eBSPLINE, 3, KZeqPatch::eBEZIER);
+    KZeqNode *from = manager.CreateKZeqNode("f"), *to = manager.CreateKZeqNode("t");
+    from->SetNodeAttribute(light), *to = *from;
+    EXPECT_TRUE(to->GetLight() && to->GetLight() != light && to->GetLight()->GetLightType() == KZeqLight::eSPOT);
+    from->SetNodeAttribute(patch), *to = *from;
+    EXPECT_TRUE(to->GetPatch() && to->GetPatch() != patch && to->GetPatch()->GetControlPointsCount() == 12 &&
+                to->GetPatch()->GetPatchUType() == KZeqPatch::eBSPLINE);
+    from->SetNodeAttribute(nurb), *to = *from;
+    EXPECT_TRUE(to->GetNurb() && to->GetNurb() != nurb && to->GetNurb()->GetControlPointsCount() == 16);
+    from->SetNodeAttribute(mesh), *to = *from;
+    EXPECT_TRUE(to->GetMesh() && to->GetMesh() != mesh && to->GetMesh()->GetControlPointsCount() == 3);
 }
 
 // ---- Camera switcher -----------------------------------------------------------------------------

@@ -298,6 +298,18 @@ TEST_F(GeometryTest, DuplicateMaterialAndTextureNamesOneResultPerGeometry) {
     KZeqNodeFinderDuplicateName quiet(&entity);
     for (KZeqMesh* mesh : meshes) EXPECT_FALSE(quiet.CheckMaterialName(mesh));
     EXPECT_TRUE(quiet.GetMaterialArray().GetCount() == 4 && quiet.GetDuplicateMaterialArray().GetCount() == 0);
+
+    // Over an entity: a name the entity lists is a duplicate at once, the
+    // entity's own object too; a first sighting of any other name is not.
+    entity.AddMaterial(y), entity.AddTexture(twin);
+    KZeqNodeFinderDuplicateName over(&entity);
+    over.SetState(KZeqNodeFinderDuplicateName::eMATERIAL, true);
+    over.SetState(KZeqNodeFinderDuplicateName::eTEXTURE, true);
+    EXPECT_TRUE(over.CheckMaterialName(meshes[0]) && over.CheckTextureName(meshes[0]));
+    EXPECT_TRUE(over.GetDuplicateMaterialArray().GetCount() == 1 && over.GetDuplicateMaterialArray()[0] == y);
+    EXPECT_TRUE(over.GetDuplicateTextureArray().GetCount() == 1 && over.GetDuplicateTextureArray()[0] == t);
+    EXPECT_TRUE(over.GetMaterialArray().GetCount() == 2 && over.GetTextureArray().GetCount() == 1);
+    entity.RemoveMaterial(y), entity.RemoveTexture(twin);
 }
 
 // A shape named like one of the node's own channels or properties would share

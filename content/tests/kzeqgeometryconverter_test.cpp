@@ -12,6 +12,7 @@
 #include "content/kzeqpatch.h"
 #include "content/kzeqshape.h"
 #include "content/kzeqsurfaceevaluator.h"
+#include "content/kzeqweightedmapping.h"
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -250,6 +251,26 @@ INSTANTIATE_TEST_SUITE_P(Modes, SkinnedPatch,
                                                     {{1, 1}, {2, 1}, {3, 1}},
                                                     {0.5, 0.25, 0.5, 0.75}}),
                          Name<LinkCase>);
+
+// One link through two mappings: each vertex the link reaches gets the sum
+// of |link weight x surface weight| over the points between, in vertex
+// order; a vertex reached with weight 0 only, or not at all, is left out.
+TEST_F(ConverterTest, OneLinkThroughTwoMappings) {
+    KZeqWeightedMapping link(1, 3), surface(3, 5);
+    link.Add(0, 0, 0.0), link.Add(0, 1, -0.5), link.Add(0, 2, 1.0);
+    surface.Add(0, 3, 1.0);                           // reached with weight 0 first
+    surface.Add(1, 3, 2.0), surface.Add(1, 1, 1.0);   // -0.5 x 2 and -0.5 x 1
+    surface.Add(2, 0, 0.25), surface.Add(2, 4, 0.0);  // vertex 4 stays at 0
+    KZeqLink* made = manager.CreateKZeqLink();
+    KZeqGeometryConverter::ConvertLink(0, link, surface, made);
+    std::vector<std::pair<int, double>> got;
+    for (int k = 0; k < made->GetControlPointIndicesCount(); ++k)
+        got.emplace_back(made->GetControlPointIndices()[k], made->GetControlPointWeights()[k]);
+    EXPECT_EQ((std::vector<std::pair<int, double>>{{0, 0.25}, {1, 0.5}, {3, 1.0}}), got);
+    KZeqGeometryConverter::ConvertLink(0, link, surface, nullptr);  // nothing to fill
+    KZeqGeometryConverter::ConvertLink(1, link, surface, made);     // a link the mapping lacks adds nothing
+    EXPECT_EQ(3, made->GetControlPointIndicesCount());
+}
 
 // Shape channels are the take root's own children: a shape named like a
 // transform channel ("X", "s", "T") must neither move the node nor lose its

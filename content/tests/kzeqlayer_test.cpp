@@ -92,6 +92,29 @@ TEST(KZeqLayer, SlotsTokensAndDeepCopyOfALoneTexturesElement) {
     EXPECT_EQ(KZeqLayerElementTexture::eMAXBLEND, KZeqLayerElementTexture::GetBlendModeFromToken("MaxBlend"));
 }
 
+// Polygon groups (ints) and vertex colours are copied deep too: the copy
+// keeps modes and items and owes nothing to the source afterwards.
+TEST(KZeqLayer, DeepCopyOfGroupsAndVertexColors) {
+    KZeqLayer source, copy;
+    auto* groups = new KZeqLayerElementPolygonGroup;
+    groups->SetMappingMode(E::eBY_POLYGON);
+    for (int group : {3, 7}) groups->GetDirectArray().Add(group);
+    auto* colors = new KZeqLayerElementVertexColor;
+    colors->SetMappingMode(E::eBY_POLYGON_VERTEX), colors->SetReferenceMode(E::eINDEX_TO_DIRECT);
+    colors->GetDirectArray().Add(KZeqColor(1, 0, 0, 0.5));
+    for (int index : {0, 0, 0}) colors->GetIndexArray().Add(index);
+    source.SetPolygonGroups(groups), source.SetVertexColors(colors);
+    copy = source;
+    KZeqLayerElementPolygonGroup* copiedGroups = copy.GetPolygonGroups();
+    KZeqLayerElementVertexColor* copiedColors = copy.GetVertexColors();
+    ASSERT_TRUE(copiedGroups && copiedColors && copiedGroups != groups && copiedColors != colors);
+    groups->GetDirectArray()[1] = 9, colors->GetDirectArray()[0] = KZeqColor(0, 1, 0, 1), colors->GetIndexArray().Clear();
+    EXPECT_TRUE(copiedGroups->GetMappingMode() == E::eBY_POLYGON && copiedGroups->GetDirectArray().GetCount() == 2 &&
+                copiedGroups->GetDirectArray()[1] == 7);
+    EXPECT_TRUE(copiedColors->GetReferenceMode() == E::eINDEX_TO_DIRECT && copiedColors->GetIndexArray().GetCount() == 3);
+    EXPECT_TRUE(copiedColors->GetDirectArray()[0].mRed == 1.0 && copiedColors->GetDirectArray()[0].mAlpha == 0.5);
+}
+
 TEST_F(LayerContainerTest, TypedNumberingOverMaterialsUVsMaterials) {
     for (int i = 0; i < 3; ++i) geometry.CreateLayer();
     geometry.GetLayer(0)->SetMaterials(new KZeqLayerElementMaterial);
@@ -146,6 +169,19 @@ TEST_F(LayerContainerTest, IndexModeCountsDistinctIndicesCappedByConnectedMateri
     EXPECT_TRUE(!geometry.GetMaterial(3, 0) && !geometry.GetMaterial(-1, 0));
     geometry.GetLayer(0)->GetMaterials()->SetReferenceMode(E::eINDEX_TO_DIRECT);
     EXPECT_TRUE(geometry.GetMaterialCount(0) == 1 && geometry.GetMaterial(0, 0) == m[0]);
+}
+
+// Textures in index mode are the node's connected textures, in connection order.
+TEST_F(LayerContainerTest, TexturesInIndexModeAreTheConnectedOnes) {
+    geometry.AddTexture(t[0], 0);
+    KZeqLayerElementTexture* element = geometry.GetLayer(0)->GetTextures();
+    element->SetReferenceMode(E::eINDEX);
+    for (int index : {1, 0, 1}) element->GetIndexArray().Add(index);
+    node->SetNodeAttribute(&geometry);
+    EXPECT_TRUE(geometry.GetTextureCount(0) == 0 && !geometry.GetTexture(0, 0));
+    for (KZeqTexture* texture : {t[2], t[1]}) node->GetPropertyHandler()->ConnectSrc(texture->GetPropertyHandler());
+    EXPECT_TRUE(geometry.GetTextureCount(0) == 2 && geometry.GetTexture(0, 0) == t[2] && geometry.GetTexture(1, 0) == t[1]);
+    EXPECT_EQ(nullptr, geometry.GetTexture(2, 0));
 }
 
 TEST(KZeqLayerContainer, DistinctCountMatchesASetOnRandomIndices) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "content/kzeqdeformer.h"
+#include "content/kzeqshape.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -64,6 +65,15 @@ TEST(KZeqLink, NewLinkNodesNamesIndicesAndUserData) {
 
     link.SetUserData("Key", "value");
     EXPECT_TRUE(link.GetUserData("kEY") == "value" && link.GetUserData("other") == "");
+
+    // The manager's links in creation order; its shape allocator lists nothing.
+    KZeqLink *first = manager.CreateKZeqLink(), *second = manager.CreateKZeqLink();
+    EXPECT_TRUE(manager.GetKZeqLinkCount() == 2 && manager.GetKZeqLink(0) == first && manager.GetKZeqLink(1) == second);
+    EXPECT_TRUE(!manager.GetKZeqLink(2) && !manager.GetKZeqLink(-1));
+    EXPECT_TRUE(manager.DestroyKZeqLink(first) && manager.GetKZeqLink(0) == second);
+    KZeqShape* shape = manager.AllocateKZeqShape();
+    ASSERT_TRUE(shape && !manager.DestroyKZeqShape(shape));  // not listed
+    delete shape;
 }
 
 TEST(KZeqLink, MatricesSplitIntoSetsAndCopiesFollowTheSteps) {

@@ -96,6 +96,9 @@ TEST(KZeqMarker, CopyTakesTypeValueAndDisplayButNeitherIKPivotNorChannels) {
     EXPECT_TRUE(to->GetShowLabel());
     EXPECT_EQ(KZeqVector4(0, 0, 0, 1), to->GetIKPivot());
     EXPECT_EQ("", MarkerChannels(node->GetTakeNode(0)));
+    KZeqColor blue(0, 0, 1, 0.5), read;
+    to->SetDefaultColor(blue);
+    EXPECT_TRUE(to->GetDefaultColor(read).mBlue == 1.0 && read.mGreen == 0.0 && read.mAlpha == 1.0);
 }
 
 struct ModeCase {

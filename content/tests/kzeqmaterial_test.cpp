@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "content/kzeqdeformer.h"
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -13,6 +14,7 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace zeqsdk_400;
 
@@ -166,4 +168,98 @@ TEST(KZeqMaterial, ManagerListsFindsAndEndsMaterialsAndTextures) {
     EXPECT_FALSE(manager.DestroyKZeqTexture(nullptr));
     manager.Clear();
     EXPECT_TRUE(manager.GetKZeqMaterialCount() == 0 && manager.GetKZeqTextureCount() == 0 && heard.empty());
+}
+
+// Reset: one "Default" take again, built from the properties, which keep
+// their values; the new take's curves write through, the old ones are gone.
+TEST(KZeqMaterial, ResetKeepsThePropertiesAndRebuildsTheDefaultTake) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    material->SetShadingModel("lambert"), material->SetMultiLayer(true), material->SetDefaultOpacity(0.5);
+    material->CreateTakeNode("T");
+    material->Reset();
+    EXPECT_TRUE(material->GetTakeNodeCount() == 1 && std::string("Default") == material->GetTakeNodeName(0));
+    EXPECT_TRUE(std::string("phong") == material->GetShadingModel() && !material->GetMultiLayer());
+    EXPECT_EQ(0.5, material->GetDefaultOpacity());
+    EXPECT_EQ(15, material->GetDefaultTakeCallbackCount());
+    material->SetDefaultOpacity(0.25);
+    EXPECT_EQ(0.25, material->GetPropertyHandler()->Opacity.Get());
+
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    texture->SetCropping(1, 2, 3, 4), texture->SetSwapUV(true), texture->SetDefaultT(KZeqVector4(5, 6, 7, 1));
+    texture->SetUVScaling(KZeqVector2(2, 2)), texture->SetMappingType(KZeqTexture::eSPHERICAL);
+    texture->CreateTakeNode("T");
+    texture->Reset();
+    KZeqVector4 t(9, 9, 9, 9);
+    texture->GetDefaultT(t);
+    EXPECT_TRUE(texture->GetTakeNodeCount() == 1 && t[0] == 0.0 && t[2] == 0.0);
+    EXPECT_TRUE(texture->GetCroppingLeft() == 0 && texture->GetCroppingBottom() == 0 && !texture->GetSwapUV());
+    EXPECT_TRUE(texture->GetUVScaling() == KZeqVector2(1, 1) && texture->GetMappingType() == KZeqTexture::eUV);
+    texture->SetDefaultT(KZeqVector4(1, 2, 3, 1));
+    EXPECT_EQ(2.0, scenetest::PropertyValues(texture->GetPropertyHandler()->FindPropertyByName("Translation"))[1]);
+}
+
+// Each take-node accessor reaches the channel the material or texture writes.
+TEST(KZeqMaterial, TakeNodeAccessorsReachTheChannels) {
+    KZeqSdkManager manager;
+    KZeqMaterial* material = manager.CreateKZeqMaterial("m");
+    material->SetDefaultEmissiveColor(KZeqColor(0.1, 0.2, 0.3, 1));
+    material->SetDefaultAmbientColor(KZeqColor(0.4, 0.5, 0.6, 1));
+    material->SetDefaultDiffuseColor(KZeqColor(0.7, 0.8, 0.9, 1));
+    material->SetDefaultSpecularColor(KZeqColor(0.15, 0.25, 0.35, 1));
+    material->SetDefaultReflectivity(0.45);
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    texture->SetDefaultT(KZeqVector4(1, 2, 3, 1)), texture->SetDefaultR(KZeqVector4(4, 5, 6, 1));
+    texture->SetDefaultS(KZeqVector4(7, 8, 9, 1));
+    KZeqTakeNode *m = material->GetDefaultTakeNode(), *t = texture->GetDefaultTakeNode();
+    const struct {
+        KZeqTakeNode* mTake;
+        KFCurve* (KZeqTakeNode::*mAccessor)();
+        double mValue;
+    } rows[] = {{m, &KZeqTakeNode::GetMaterialEmissiveColorR, 0.1},  {m, &KZeqTakeNode::GetMaterialEmissiveColorG, 0.2},
+                {m, &KZeqTakeNode::GetMaterialEmissiveColorB, 0.3},  {m, &KZeqTakeNode::GetMaterialAmbientColorR, 0.4},
+                {m, &KZeqTakeNode::GetMaterialAmbientColorG, 0.5},   {m, &KZeqTakeNode::GetMaterialAmbientColorB, 0.6},
+                {m, &KZeqTakeNode::GetMaterialDiffuseColorR, 0.7},   {m, &KZeqTakeNode::GetMaterialDiffuseColorG, 0.8},
+                {m, &KZeqTakeNode::GetMaterialDiffuseColorB, 0.9},   {m, &KZeqTakeNode::GetMaterialSpecularColorR, 0.15},
+                {m, &KZeqTakeNode::GetMaterialSpecularColorG, 0.25}, {m, &KZeqTakeNode::GetMaterialSpecularColorB, 0.35},
+                {m, &KZeqTakeNode::GetMaterialReflectivity, 0.45},   {t, &KZeqTakeNode::GetTextureTranslationX, 1},
+                {t, &KZeqTakeNode::GetTextureTranslationY, 2},       {t, &KZeqTakeNode::GetTextureTranslationZ, 3},
+                {t, &KZeqTakeNode::GetTextureEulerRotationX, 4},     {t, &KZeqTakeNode::GetTextureEulerRotationY, 5},
+                {t, &KZeqTakeNode::GetTextureEulerRotationZ, 6},     {t, &KZeqTakeNode::GetTextureScaleX, 7},
+                {t, &KZeqTakeNode::GetTextureScaleY, 8},             {t, &KZeqTakeNode::GetTextureScaleZ, 9}};
+    for (const auto& row : rows) {
+        KFCurve* curve = (row.mTake->*row.mAccessor)();
+        ASSERT_TRUE(curve) << row.mValue;
+        EXPECT_EQ(F(row.mValue), curve->GetValue());
+    }
+    EXPECT_STREQ("None", texture->GetPropertyHandler()->CurrentMappingTypeAsString(KZeqTexture::eUMT_NO_MAPPING));
+    EXPECT_EQ(nullptr, texture->GetPropertyHandler()->CurrentMappingTypeAsString(
+                           static_cast<KZeqTexture::EUnifiedMappingType>(11)));
+}
+
+// User properties of materials, textures and deformers of both types.
+TEST(KZeqMaterial, UserPropertiesOfMaterialsTexturesAndDeformers) {
+    KZeqSdkManager manager;
+    {
+        SCOPED_TRACE("material");
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqMaterial("m"));
+    }
+    {
+        SCOPED_TRACE("texture");
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqTexture("t"));
+    }
+    for (const char* type : {"Skin", "Cluster"}) {
+        SCOPED_TRACE(type);
+        scenetest::ExpectUserPropertyHooks(manager, *manager.CreateKZeqDeformer("d", type));
+    }
+}
+
+// By name in the entity's order; -1 with "Material not found." when none.
+TEST(KZeqMaterial, EntityIndexByName) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    for (const char* name : {"a", "b"}) entity.AddMaterial(manager.CreateKZeqMaterial(name));
+    EXPECT_EQ(1, entity.GetMaterialIndex(KString("Material::b")));
+    EXPECT_EQ(-1, entity.GetMaterialIndex(KString("b")));
+    EXPECT_STREQ("Material not found.", entity.GetLastErrorString());
 }

@@ -8,6 +8,7 @@
 #include "content/kzeqlink.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
+#include "content/kzeqtexture.h"
 #include "object/kclassdefinition.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
@@ -91,6 +92,33 @@ TEST_F(SceneStorage, ConnectionsFillTheElements) {
     EXPECT_EQ((Materials(materials, materials + 4)), Items(direct.GetDirectArray()));
     EXPECT_EQ((Materials{materials[3], materials[0], materials[1]}), Items(filled.GetDirectArray()));
     EXPECT_EQ((Ints{1, 2, 7}), Items(filled.GetIndexArray()));
+}
+
+// A geometry that belongs to the entity counts what the connections add to
+// its elements there, as if added one by one: taking it off its node later
+// leaves the connected material and texture listed.
+TEST_F(SceneStorage, FilledElementsOfAMemberGeometryCountInTheEntity) {
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    entity.GetRootNode()->AddChild(node);
+    KZeqMesh* mesh = manager.CreateKZeqMesh();
+    node->SetNodeAttribute(mesh);
+    ASSERT_EQ(&entity, mesh->GetEntity());
+    KZeqLayerElementMaterial& direct = Element(mesh, 0, E::eDIRECT, {});
+    KZeqLayerElementMaterial& indexed = Element(mesh, 1, E::eINDEX_TO_DIRECT, {0});
+    auto* textures = new KZeqLayerElementTexture;
+    textures->SetReferenceMode(E::eDIRECT);
+    mesh->GetLayer(0)->SetTextures(textures);
+    KZeqTexture* texture = manager.CreateKZeqTexture("t");
+    Connect(node, {0});
+    node->GetPropertyHandler()->ConnectSrc(texture->GetPropertyHandler());
+    scene->BuildMaterialLayersDirectArray();
+    scene->BuildTextureLayersDirectArray();
+    EXPECT_EQ((Materials{materials[0]}), Items(direct.GetDirectArray()));
+    EXPECT_EQ((Materials{materials[0]}), Items(indexed.GetDirectArray()));
+    ASSERT_TRUE(textures->GetDirectArray().GetCount() == 1 && textures->GetDirectArray()[0] == texture);
+    node->SetNodeAttribute(nullptr);
+    EXPECT_EQ(materials[0], entity.GetMaterial(KString("Material::m0")));
+    EXPECT_EQ(texture, entity.GetTexture(KString("Texture::t")));
 }
 
 TEST_F(SceneStorage, ElementsBecomeConnections) {

@@ -17,6 +17,7 @@
 #include "scene/kzeqentity.h"
 #include "scene/kzeqglobalsettings.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -180,6 +181,26 @@ TEST_F(SceneFixture, ClearReturnsToANewScenesContent) {
 
 // A chain deeper than a small stack allows frames for: searching it and
 // clearing it must not recurse once per level.
+// Poses leave the list by index without ending; names are checked against
+// the lists the object's kind competes with (a pose's: none).
+TEST_F(SceneFixture, PosesByIndexAndNamesByKind) {
+    KZeqPose *first = mManager.CreateKZeqPose("first", true), *second = mManager.CreateKZeqPose("second", false);
+    mScene->AddPose(first), mScene->AddPose(second);
+    EXPECT_FALSE(mScene->RemovePose(2) || mScene->RemovePose(-1));
+    EXPECT_TRUE(mScene->RemovePose(0) && mScene->GetPoseCount() == 1 && mScene->GetPose(0) == second);
+    EXPECT_EQ(first, mManager.FindKZeqPose("Pose::first"));
+    const struct {
+        KZeqObject* mObject;
+        const char* mName;
+        bool mFree;
+    } names[] = {{mA, "Model::b", false},         {mA, "Model::z", true},         {mMaterial, "Material::m", false},
+                 {mMaterial, "Material::n", true}, {mTexture, "Texture::t", false}, {mGeneric, "Model::a", false},
+                 {mGeneric, "Material::m", false}, {mGeneric, "g", false},          {mGeneric, "free", true},
+                 {first, "Pose::first", true}};
+    for (const auto& row : names)
+        EXPECT_EQ(row.mFree, mScene->ValidateNewName(*row.mObject, row.mName)) << row.mObject->GetName() << " " << row.mName;
+}
+
 TEST(KZeqScene, DeepChainsAreSearchedAndClearedOnASmallStack) {
     struct Run {
         static void* Body(void* result) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "io/kstreamoptions3ds.h"
 #include "io/kstreamoptionsdxf.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionsobj.h"
@@ -104,4 +105,14 @@ TEST(KStreamOptionsGeometryTest, EachFormatDefinesItsNumberedOptions) {
     dxf.Reset();
     EXPECT_TRUE(dxf.GetTakeName().IsEmpty() && dxf.GetObjectDerivation() == KStreamOptionsDxf::eBY_LAYER);
     EXPECT_FALSE(dxf.IsOptionValid(KStreamOptionsBase::eOptionCount) || dxf.IsOptionValid(static_cast<KStreamOptionsBase::EOption>(-1)));
+    // 3DS: options 1 and 7 to 17, shown in mode 2 but "Reduce Keys" (0) and
+    // "UV per polygon" (1); on but the reference node and the key reduction.
+    KStreamOptions3ds threeDs;
+    for (int n = 0; n <= KStreamOptionsBase::eOptionCount; ++n) {
+        const auto option = static_cast<KStreamOptionsBase::EOption>(n);
+        const bool valid = n == 1 || (n >= 7 && n <= 17);
+        EXPECT_EQ(valid, threeDs.IsOptionValid(option)) << n;
+        EXPECT_EQ(!valid || n == 15 ? 0 : n == 17 ? 1 : 2, threeDs.GetOptionMode(option)) << n;
+        EXPECT_EQ(valid && n != 1 && n != 15 ? 1 : 0, threeDs.GetOption(option)) << n;
+    }
 }

@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
+#include "object/izeqobject.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -54,6 +56,14 @@ TEST_F(ExporterTest, StatesSetTheirOptions) {
     KStreamOptionsZeq set;
     mExporter.SetExportOptionsInfo(&set);
     EXPECT_TRUE(set.GetPasswordProtection() && set.GetPassword() == "pw");
+    // For a nested write: a default set, whatever the states; none without a file object.
+    EXPECT_TRUE(!mExporter.GetExportOptions(nullptr) && mExporter.GetLastErrorID() == KZeqIO::eFileNotCreated);
+    mExporter.SetState(0, false);
+    std::unique_ptr<IZeqObject> file(KZeqObjectCreate());
+    KStreamOptions* nested = mExporter.GetExportOptions(file.get());
+    ASSERT_TRUE(nested && nested->Is(KStreamOptionsZeq::ClassId));
+    EXPECT_TRUE(static_cast<KStreamOptionsZeq*>(nested)->GetOption(0) && !static_cast<KStreamOptionsZeq*>(nested)->GetPasswordProtection());
+    mExporter.ReleaseExportOptions(nested);
 }
 
 // The 19 rows as the file dialogs list them, and the null row after them.

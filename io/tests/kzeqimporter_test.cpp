@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
@@ -54,6 +55,36 @@ TEST_F(ImporterTest, InitializeOpensZeqFilesAtOnce) {
     ASSERT_TRUE(mImporter.Initialize(Make("old.zeq", 3000, 1).c_str()));
     mImporter.GetFileVersion(major, minor, revision);
     EXPECT_EQ(5000, major * 1000 + minor * 100 + revision);  // old files answer 5.0.0
+}
+
+// The header's render resolution, when it has a mode and both sizes; each
+// open forgets the one before.
+TEST_F(ImporterTest, DefaultRenderResolutionFromTheHeader) {
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = 6000, header.mCameraName = "Producer Top", header.mResolutionMode = "Fixed Resolution";
+    header.mResolutionW = 640, header.mResolutionH = 480;
+    const auto make = [&](const char* name) {
+        KZeq file;
+        EXPECT_TRUE(file.ProjectCreate((mDir / name).c_str(), true, false, &header) && file.ProjectClose());
+        return std::string(mDir / name);
+    };
+    const std::string sized = make("sized.zeq");
+    header.mResolutionH = 0.0;
+    const std::string flat = make("flat.zeq");
+    header.mResolutionH = 480, header.mResolutionMode = "";
+    const std::string modeless = make("modeless.zeq");
+    KString camera("none"), mode;
+    double width = -1.0, height = -1.0;
+    EXPECT_FALSE(mImporter.GetDefaultRenderResolution(camera, mode, width, height));
+    ASSERT_TRUE(mImporter.Initialize(sized.c_str()));
+    ASSERT_TRUE(mImporter.GetDefaultRenderResolution(camera, mode, width, height));
+    EXPECT_TRUE(camera == "Producer Top" && mode == "Fixed Resolution" && width == 640 && height == 480);
+    for (const std::string& path : {flat, modeless}) {
+        camera = "none", width = -1.0;
+        ASSERT_TRUE(mImporter.Initialize(path.c_str())) << path;
+        EXPECT_FALSE(mImporter.GetDefaultRenderResolution(camera, mode, width, height)) << path;
+        EXPECT_TRUE(camera == "none" && width == -1.0) << path;
+    }
 }
 
 // A file the system will not open keeps the table's text; the system's reason comes beside it.

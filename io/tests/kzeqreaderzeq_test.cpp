@@ -2,13 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqscenerecords.h"
+#include "io/kzeqwriterzeq.h"
 #include "io/tests/zeqroundtrip.h"
 #include "object/izeqobject.h"
 #include "object/kevent.h"
@@ -225,6 +231,83 @@ TEST_F(ReaderTest, ThumbnailAndSceneInformationRecords) {
     ASSERT_NE(nullptr, info);  // the type in any letter case, no "MetaData"
     EXPECT_TRUE(info->mTitle.IsEmpty() && info->mComment.IsEmpty() && !info->GetSceneThumbnail());
     EXPECT_EQ(nullptr, ZeqReadSceneInfo(file, mManager));
+}
+
+// The reader (into an extension section of the file it reads) and the 5.8
+// writer write the two records alike; a null scene information and a
+// thumbnail of no size write nothing.
+TEST_F(ReaderTest, BothOwnersWriteTheInformationRecords) {
+    KZeqThumbnail* picture = mManager.CreateKZeqThumbnail();
+    picture->SetDataFormat(KZeqThumbnail::eRGB_24), picture->SetSize(KZeqThumbnail::e64x64);
+    for (int i = 0; i < picture->GetSizeInBytes(); ++i) picture->GetThumbnailImage()[i] = static_cast<unsigned char>(i * 7);
+    KZeqThumbnail* unsized = mManager.CreateKZeqThumbnail();
+    KZeqSceneInfo* info = mManager.CreateKZeqSceneInfo();
+    info->mTitle = "title", info->mRevision = "3";
+    const std::string path = mDir / "own.zeq";
+    MakeZeqFile(path, 6000, 1, "Takes: {;}");
+    ASSERT_TRUE(mReader.FileOpen(path.c_str()));
+    IZeqObject& file = *mReader.GetZeqObject();
+    ASSERT_TRUE(file.ProjectCreateExtensionSection(false));
+    mReader.WriteSceneInfo(nullptr), mReader.WriteThumbnail(unsized);
+    mReader.WriteSceneInfo(info), mReader.WriteThumbnail(picture);
+    ASSERT_TRUE(file.ProjectCloseSection() && mReader.FileClose());
+    KZeqExporter exporter(mManager);
+    KZeqWriterZeq writer(mManager, exporter);
+    ASSERT_TRUE(writer.FileCreate((mDir / "w.zeq").c_str()));
+    writer.WriteSceneInfo(nullptr), writer.WriteSceneInfo(info), writer.WriteThumbnail(picture);
+    ASSERT_TRUE(writer.FileClose());
+    for (const std::string& written : {path, std::string(mDir / "w.zeq")}) {
+        KZeq read;
+        ASSERT_TRUE(read.ProjectOpen(written.c_str(), true, written != path)) << written;
+        if (written == path) {
+            ASSERT_TRUE(read.ProjectOpenExtensionSection(0));
+        }
+        EXPECT_EQ(1, read.FieldGetInstanceCount("SceneInfo")) << written;
+        EXPECT_EQ(1, read.FieldGetInstanceCount("Thumbnail")) << written;
+        KZeqSceneInfo* back = ZeqReadSceneInfo(read, mManager);
+        ASSERT_NE(nullptr, back) << written;
+        EXPECT_TRUE(back->mTitle == "title" && back->mRevision == "3" && !back->GetSceneThumbnail());
+        KZeqThumbnail* image = ZeqReadThumbnail(read, mManager);
+        ASSERT_TRUE(image && image->GetSizeInBytes() == 12288) << written;
+        EXPECT_EQ(0, std::memcmp(picture->GetThumbnailImage(), image->GetThumbnailImage(), 12288)) << written;
+    }
+}
+
+// "Channel" records into the matching channels of a tree, missing ones
+// created, until no record is left.
+TEST_F(ReaderTest, AnimationChannelsReadIntoATree) {
+    KFCurveNode* source = KFCurveNodeCreate("Take");
+    KFCurve* speed = source->FindOrCreate("Speed", true)->FCurveGet();
+    speed->SetValue(3.0f);
+    for (int second : {0, 1}) {
+        KFCurveKey key;
+        key.Set(KTime(46186158000LL * second), 10.0f + second, KFCURVE_INTERPOLATION_LINEAR, 0, 0, 0,
+                KFCURVE_WEIGHTED_NONE, 0, 0, 0, 0);
+        speed->KeyAdd(key.GetTime(), key);
+    }
+    source->FindOrCreate("Weight", true)->FCurveGet()->SetValue(0.5f);
+    const std::string path = mDir / "channels.zeq";
+    {
+        KZeq file;
+        ASSERT_TRUE(file.ProjectCreate(path.c_str(), true, false));
+        file.FieldWriteBegin("Take"), file.FieldWriteBlockBegin();
+        for (int i = 0; i < source->GetCount(); ++i) source->Get(i)->ZeqStore(&file, false, true, true, "Channel", false);
+        file.FieldWriteBlockEnd(), file.FieldWriteEnd();
+        ASSERT_TRUE(file.ProjectClose());
+    }
+    source->Destroy();
+    KZeq file;
+    ASSERT_TRUE(file.ProjectOpen(path.c_str(), true, true) && file.FieldReadBegin("Take") && file.FieldReadBlockBegin());
+    KFCurveNode* tree = KFCurveNodeCreate("Take");
+    KFCurve* held = tree->FindOrCreate("Speed", true)->FCurveGet();
+    EXPECT_TRUE(mReader.ReadAnimation(file, nullptr));  // no tree: nothing read
+    EXPECT_TRUE(mReader.ReadAnimation(file, tree));
+    EXPECT_FALSE(file.FieldReadBegin("Channel"));
+    ASSERT_EQ(2, tree->GetCount());
+    EXPECT_TRUE(held->GetValue() == 3.0f && held->KeyGetCount() == 2 && held->KeyGetPtr(1)->GetValue() == 11.0f);
+    KFCurveNode* weight = tree->Get(tree->Find("Weight"));
+    EXPECT_TRUE(weight && weight->FCurveGet() && weight->FCurveGet()->GetValue() == 0.5f);
+    tree->Destroy();
 }
 
 TEST(ZeqReaderUtilitiesTest, TokensAndCameraNames) {

@@ -14,6 +14,7 @@
 #include "content/kzeqglobalcamerasettings.h"
 #include "content/kzeqgobo.h"
 #include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
 #include "fcurve/kfcurve.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kzeqimporter.h"
@@ -254,6 +255,55 @@ TEST_F(SettingsRecordTest, SwitcherIndicesRenumberedOverCameraNodes) {
     const float expected[] = {2.0f, 1.0f, 2.0f, 1.0f, 0.0f, 4.0f, 3.0f};
     for (int i = 0; i < 7; ++i) EXPECT_EQ(expected[i], curve->KeyGetPtr(i)->GetValue()) << i;
     EXPECT_EQ(1.0f, curve->GetValue());
+}
+
+// The scene's switcher names A then B, the traversal meeting B's node first.
+// 6.0 keeps the names, 5.8 none. Either way the indices come back as written:
+// the renumbering pass runs before a 6.0 file's connections put the cameras
+// under the root, and before any file's takes. A node of the tree carrying a
+// switcher of its own writes the switcher's record, whose "CameraName" is the
+// camera its 1-based "CameraId" names; the record has no "Type", so the node
+// reads back as a mesh.
+TEST_F(SettingsRecordTest, SwitchersThroughEachWriter) {
+    for (const char* name : {"B", "A"}) Node(name, mManager.CreateKZeqCamera());
+    KZeqNode& node = *mScene->GetCameraSwitcher();
+    auto& switcher = static_cast<KZeqCameraSwitcher&>(*node.GetNodeAttribute());
+    KZeqCameraSwitcher own(mManager);
+    KZeqNode* carrier = Node("Switch", &own);
+    for (KZeqCameraSwitcher* names : {&switcher, &own})
+        for (const char* name : {"Model::A", "Model::B"}) names->AddCameraName(name);
+    switcher.SetDefaultCameraIndex(2), own.SetDefaultCameraIndex(2);
+    mScene->CreateTake("T"), node.SetCurrentTakeNode("T");
+    Key(node.GetCurrentTakeNode()->GetCameraIndex(), 0, 1.0f), Key(node.GetCurrentTakeNode()->GetCameraIndex(), 1, 2.0f);
+    node.SetCurrentTakeNode(0);
+    for (const ZeqFileCase& form : kZeqFileCases) {
+        SCOPED_TRACE(form.mName);
+        const bool six = form.mFileVersion == 6000;
+        std::string error;
+        ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, mDir / "w.zeq", "", &error)) << error;
+        if (form.mMode == 0) {
+            const std::string text = zeqtest::ReadFile(mDir / "w.zeq");
+            EXPECT_NE(std::string::npos, text.find("CameraId: 2")) << "the carrier's record";
+            EXPECT_NE(std::string::npos, text.find("CameraName: \"Model::B\""));
+            EXPECT_EQ(six, text.find("Switcher:") != std::string::npos);
+        }
+        KZeqScene* read = ReadZeqFile(mManager, mDir / "w.zeq", "", &error);
+        ASSERT_NE(nullptr, read) << error;
+        auto& names = static_cast<KZeqCameraSwitcher&>(*read->GetCameraSwitcher()->GetNodeAttribute());
+        ASSERT_EQ(six ? 2 : 0, names.GetCameraNameCount());
+        if (six) {
+            EXPECT_STREQ("Model::B", names.GetCameraName(1));
+        }
+        ASSERT_TRUE(read->GetCameraSwitcher()->SetCurrentTakeNode("T"));
+        KFCurve* keys = read->GetCameraSwitcher()->GetCurrentTakeNode()->GetCameraIndex();
+        ASSERT_TRUE(keys && keys->KeyGetCount() == 2);
+        EXPECT_TRUE(keys->KeyGetPtr(0)->GetValue() == 1.0f && keys->KeyGetPtr(1)->GetValue() == 2.0f);
+        KZeqNode* readCarrier = read->GetRootNode()->FindChild("Switch");
+        ASSERT_TRUE(readCarrier && readCarrier->GetMesh());
+        EXPECT_EQ(0, readCarrier->GetMesh()->GetControlPointsCount());
+        mManager.DestroyKZeqScene(read);
+    }
+    carrier->SetNodeAttribute(nullptr);
 }
 
 // Every time mode through one form of each writer.

@@ -73,6 +73,24 @@ TEST_F(KZeqUserNotificationTest, AccumulationScenario) {
     EXPECT_TRUE(log.find("\n\nDate: ") == 0 && log.find(tail) + tail.size() == log.size()) << log;
 }
 
+// Without hooks of its own past the required ones, a cleared accumulator counts as terminated.
+TEST_F(KZeqUserNotificationTest, TheBaseTerminationAnswersTrue) {
+    struct Plain : KZeqUserNotification {
+        Plain() : KZeqUserNotification("plain.txt", "Plain") {}
+        void OnAccumulatorInit() override {}
+        void OnAccumulatorClear() override {}
+        void OnAccumulatorReady() override {}
+        void PreTerminate() override {}
+        bool OutputEntry(KZeqAccumulatorEntry*, bool) override { return true; }
+        bool OutputAllEntries(Accumulator&, bool) override { return true; }
+        using KZeqUserNotification::IsTerminated;
+    } notes;
+    notes.InitAccumulator();
+    EXPECT_FALSE(notes.IsTerminated());
+    notes.ClearAccumulator();
+    EXPECT_TRUE(notes.IsTerminated());
+}
+
 TEST_F(KZeqUserNotificationTest, NoLogLinesWhileClosedNoFileWithoutLinesAndAnOpenLogIsWritten) {
     auto notes = std::make_unique<Recorder>();
     notes->AddEntry("L", "M");

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
@@ -32,6 +34,28 @@ namespace {
 typedef KZeqLayerElement E;
 
 struct GeometryFileTest : ::testing::TestWithParam<ZeqFileCase> {
+    // A mesh of one triangle over three control points, not yet on a node.
+    KZeqMesh* Triangle() {
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(3);
+        mesh->BeginPolygon();
+        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
+        mesh->EndPolygon();
+        return mesh;
+    }
+    // The mesh on a new node "Mesh<n>", the root's n-th child.
+    void Hang(KZeqScene& scene, KZeqMesh* mesh) {
+        const std::string name = "Mesh" + std::to_string(scene.GetRootNode()->GetChildCount());
+        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
+        node->SetNodeAttribute(mesh);
+        scene.GetRootNode()->AddChild(node);
+    }
+    // The scene through a file of the test's form; null with the error.
+    KZeqScene* WriteAndRead(KZeqScene& scene, const char* file, std::string& error) {
+        const std::string path = mDir / file;
+        if (!WriteZeqFile(mManager, scene, GetParam(), path, "", &error)) return nullptr;
+        return ReadZeqFile(mManager, path, "", &error);
+    }
     zeqtest::TempDir mDir;
     KZeqSdkManager mManager;
 };
@@ -78,11 +102,7 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
     std::map<std::string, KZeqTexture*> textures;
     for (const char* name : {"Wood", "Stone"}) textures[name] = mManager.CreateKZeqTexture(name);
     for (const auto& layers : rows) {
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(3);
-        mesh->BeginPolygon();
-        for (int v = 0; v < 3; ++v) mesh->AddPolygon(v);
-        mesh->EndPolygon();
+        KZeqMesh* mesh = Triangle();
         mesh->AddMaterial(blue, 0);
         for (std::size_t l = 0; l < layers.size(); ++l)
             for (const char* name : layers[l])
@@ -90,15 +110,10 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
                     mesh->GetLayer(static_cast<int>(l))->SetTextures(new KZeqLayerElementTexture);
                 else
                     mesh->AddTexture(textures[name], static_cast<unsigned>(l));
-        const std::string name = "Mesh" + std::to_string(scene->GetRootNode()->GetChildCount());
-        KZeqNode* node = mManager.CreateKZeqNode(name.c_str());
-        node->SetNodeAttribute(mesh);
-        scene->GetRootNode()->AddChild(node);
+        Hang(*scene, mesh);
     }
-    const std::string path = mDir / "added.zeq";
     std::string error;
-    ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
-    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    KZeqScene* read = WriteAndRead(*scene, "added.zeq", error);
     ASSERT_NE(nullptr, read) << error;
     EXPECT_EQ("", CompareScenes(*scene, *read, form.mLosses).Report());
     for (int r = 0; r < 3; ++r) {
@@ -111,6 +126,42 @@ TEST_P(GeometryFileTest, AddedTexturesComeBack) {
             for (const char* name : rows[r][l])
                 if (*name != '-') expected += std::string("Texture::") + name + " ";
             EXPECT_EQ(expected, names) << "mesh " << r << " layer " << l;
+        }
+    }
+}
+// UVs by control point, through indices or direct: each control point's UV
+// comes back, however the form keeps the element.
+TEST_P(GeometryFileTest, UVsByControlPointComeBack) {
+    const std::vector<KZeqVector2> expected[] = {{KZeqVector2(1, 0.5), KZeqVector2(0, 0), KZeqVector2(1, 0.5)},
+                                                 {KZeqVector2(0.25, 0.75), KZeqVector2(0.5, 0.5), KZeqVector2(1, 1)}};
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    for (int m = 0; m < 2; ++m) {
+        KZeqMesh* mesh = Triangle();
+        mesh->CreateLayer();
+        auto* uvs = new KZeqLayerElementUV;
+        uvs->SetMappingMode(E::eBY_CONTROL_POINT);
+        if (m == 0) {
+            uvs->SetReferenceMode(E::eINDEX_TO_DIRECT);
+            uvs->GetDirectArray().Add(KZeqVector2(0, 0)), uvs->GetDirectArray().Add(KZeqVector2(1, 0.5));
+            for (int index : {1, 0, 1}) uvs->GetIndexArray().Add(index);
+        } else {
+            for (const KZeqVector2& uv : expected[1]) uvs->GetDirectArray().Add(uv);
+        }
+        mesh->GetLayer(0)->SetUVs(uvs);
+        Hang(*scene, mesh);
+    }
+    std::string error;
+    KZeqScene* read = WriteAndRead(*scene, "uvs.zeq", error);
+    ASSERT_NE(nullptr, read) << error;
+    for (int m = 0; m < 2; ++m) {
+        KZeqMesh* mesh = read->GetRootNode()->GetChild(m)->GetMesh();
+        const KZeqLayerElementUV* uvs = mesh && mesh->GetLayer(0) ? mesh->GetLayer(0)->GetUVs() : nullptr;
+        ASSERT_TRUE(uvs && uvs->GetMappingMode() == E::eBY_CONTROL_POINT) << m;
+        const bool direct = uvs->GetReferenceMode() == E::eDIRECT;
+        for (int i = 0; i < 3; ++i) {
+            const int k = direct ? i : i < uvs->GetIndexArray().GetCount() ? uvs->GetIndexArray()[i] : -1;
+            ASSERT_TRUE(k >= 0 && k < uvs->GetDirectArray().GetCount()) << m << " " << i;
+            EXPECT_FALSE(uvs->GetDirectArray()[k] != expected[m][static_cast<std::size_t>(i)]) << m << " " << i;
         }
     }
 }

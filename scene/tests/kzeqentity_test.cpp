@@ -70,3 +70,22 @@ TEST(KZeqEntity, NamesTakenWhenAnyConsultedListHoldsThemAndNodesFillInWalkOrder)
     entity.FillNodeArray(nodes, KZeqNodeAttribute::eNULL, false);
     EXPECT_TRUE(nodes.GetCount() == 3 && nodes[0] == c);
 }
+
+// A member node that ends without leaving first, through the manager or
+// deleted without Destruct: the entity and its parent stop listing it, and
+// its name is free again.
+TEST(KZeqEntity, AMemberThatEndsLeavesTheEntity) {
+    KZeqSdkManager manager;
+    KZeqEntity entity(manager);
+    KZeqNode *a = manager.CreateKZeqNode("a"), *b = manager.CreateKZeqNode("b");
+    auto* loose = new KZeqNode(manager, "Model::loose");
+    ASSERT_TRUE(entity.GetRootNode()->AddChild(a) && a->AddChild(b) && a->AddChild(loose));
+    ASSERT_EQ(4, entity.GetNodeCount());
+    ASSERT_TRUE(manager.DestroyKZeqNode(b, false));
+    delete loose;
+    EXPECT_TRUE(entity.GetNodeCount() == 2 && entity.GetNode(1) == a && a->GetChildCount() == 0);
+    EXPECT_TRUE(entity.ValidateNewName(*a, "Model::b") && entity.ValidateNewName(*a, "Model::loose"));
+    KArrayTemplate<KZeqNode*> nodes;
+    entity.FillNodeArray(nodes, KZeqNodeAttribute::eNULL, true);
+    EXPECT_EQ(0, nodes.GetCount());
+}

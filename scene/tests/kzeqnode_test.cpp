@@ -244,6 +244,35 @@ TEST_F(KZeqNodeTest, CopyTakesAttributeDisplayPivotsAndTakesButNotGeometricValue
     EXPECT_EQ(0.0, to->GetGeometricTranslation(KZeqNode::eDESTINATION_SET)[0]);
 }
 
+// Quaternion interpolation and rotation stiffness live in their properties;
+// Reset clears them. Publishing again wraps nothing more.
+TEST_F(KZeqNodeTest, InterpolationAndStiffnessThroughTheirProperties) {
+    KZeqNode* node = Node("n");
+    KZeqNodeProperties* p = node->GetPropertyHandler();
+    EXPECT_FALSE(node->GetUseQuaternionForInterpolation());
+    EXPECT_TRUE(node->GetRotationStiffness() == KZeqVector4(0, 0, 0, 1) && node->GetRotationStiffness()[3] == 1.0);
+    node->SetUseQuaternionForInterpolation(true);
+    node->SetRotationStiffness(KZeqVector4(1, 2, 3, 9));
+    EXPECT_EQ(1.0, p->FindPropertyByName("QuaternionInterpolate")->AsDouble());
+    EXPECT_EQ(2.0, p->FindPropertyByName("RotationStiffnessY")->AsDouble());
+    const KZeqVector4 stiffness = node->GetRotationStiffness();
+    EXPECT_TRUE(node->GetUseQuaternionForInterpolation() && stiffness[2] == 3.0 && stiffness[3] == 1.0);
+    node->Reset();
+    EXPECT_TRUE(!node->GetUseQuaternionForInterpolation() && node->GetRotationStiffness()[0] == 0.0);
+    const int published = node->GetPropertyCount();
+    node->PublishProperties();
+    EXPECT_EQ(published, node->GetPropertyCount());
+}
+
+// All four components count, and a NaN always differs.
+TEST(KZeqNodeVectors, AnyComponentMakesVectorsDiffer) {
+    const KgeTVector held(1, 2, 3, 1);
+    EXPECT_FALSE(held != KZeqVector4(1, 2, 3, 1));
+    EXPECT_TRUE(held != KZeqVector4(1, 2, 3, 0));
+    EXPECT_TRUE(held != KZeqVector4(1, 2, NAN, 1));
+    EXPECT_TRUE(KgeTVector(NAN, 0, 0, 1) != KZeqVector4(NAN, 0, 0, 1));
+}
+
 TEST_F(KZeqNodeTest, ChannelsInEveryTakeRegisteredOnlyInTheDefaultOne) {
     KZeqNode* node = Node("n");
     node->SetDefaultT(KZeqVector4(1, 2, 3, 0));

@@ -6,6 +6,7 @@
 
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/scene_test_support.h"
 
 using namespace zeqsdk_400;
 
@@ -83,4 +84,12 @@ TEST(KZeqPose, EntriesNamesAndFallbacks) {
     pose->Remove(2);
     pose->Remove(0);
     EXPECT_TRUE(pose->GetCount() == 1 && pose->Find("Arm") == -1 && std::string("Leg") == pose->GetNodeName(0));
+}
+
+// A pose starts without takes; its user properties follow the rules of every take-node container.
+TEST(KZeqPose, UserPropertiesAsEveryContainerKeepsThem) {
+    KZeqSdkManager manager;
+    KZeqPose* pose = manager.CreateKZeqPose("p", true);
+    EXPECT_EQ(0, pose->GetTakeNodeCount());
+    scenetest::ExpectUserPropertyHooks(manager, *pose);
 }

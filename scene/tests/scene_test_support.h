@@ -9,6 +9,10 @@
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kproperty.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/kzeqtakenodecontainer.h"
+#include "scene/kzequserproperty.h"
 
 namespace scenetest {
 
@@ -76,6 +80,38 @@ inline void ExpectSameTree(KFCurveNode* a, KFCurveNode* b, const std::string& pa
         EXPECT_EQ(ca->GetPostExtrapolation(), cb->GetPostExtrapolation()) << path;
     }
     for (int i = 0; i < a->GetCount(); ++i) ExpectSameTree(a->Get(i), b->Get(i), path + "/" + a->Get(i)->GetName());
+}
+
+// An animatable user property added to an object of any kind: its property
+// handler makes the property behind it, every take (one made later too)
+// holds its channel, a new default reaches the current and the default take,
+// publishing a second time wraps nothing more, and removing the property
+// takes it and its channel away. T is a take-node container with its own
+// PublishProperties.
+template <class T>
+void ExpectUserPropertyHooks(KZeqSdkManager& manager, T& object) {
+    KZeqUserProperty* user = manager.CreateKZeqUserProperty("Speed", "Real", "Speed");
+    user->ModifyFlag(KZeqUserProperty::eANIMATABLE, true);
+    object.AddProperty(user);
+    KObject* handler = object.GetPropertyHandler();
+    ASSERT_TRUE(handler && user->GetKProperty() && handler->FindPropertyByName("Speed") == user->GetKProperty());
+    EXPECT_TRUE(user->GetKProperty()->IsAnimatable());
+    KArrayTemplate<KProperty*> listed;
+    object.FillPropertyList(&listed);
+    EXPECT_TRUE(listed.GetCount() == handler->GetPropertyCount() && listed.Find(user->GetKProperty()) >= 0);
+    object.PublishProperties();
+    const int published = object.GetPropertyCount();
+    object.PublishProperties();
+    EXPECT_EQ(published, object.GetPropertyCount());
+    ASSERT_TRUE(object.CreateTakeNode("Later") && object.SetCurrentTakeNode("Later"));
+    for (int t = 0; t < object.GetTakeNodeCount(); ++t)
+        EXPECT_TRUE(CurveAt(object.GetTakeNode(t)->GetKFCurveNode(), "Speed")) << object.GetTakeNodeName(t);
+    user->SetDefaultValue(4.0);
+    EXPECT_EQ(4.0f, CurveAt(object.GetDefaultTakeNode()->GetKFCurveNode(), "Speed")->GetValue());
+    EXPECT_EQ(4.0f, CurveAt(object.GetCurrentTakeNode()->GetKFCurveNode(), "Speed")->GetValue());
+    object.RemoveProperty(user);
+    EXPECT_TRUE(!handler->FindPropertyByName("Speed") && !user->GetKProperty());
+    EXPECT_FALSE(CurveAt(object.GetDefaultTakeNode()->GetKFCurveNode(), "Speed"));
 }
 
 }  // namespace scenetest
