@@ -70,6 +70,17 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A Zeq file's bytes without what differs between two writes of one content:
+// the header's creation time (to the millisecond) and a binary header's two
+// checksums over it.
+inline std::string ReadZeqFileUnstamped(const std::string& path) {
+    std::string bytes = ReadFile(path);
+    const std::size_t stamp = bytes.find("CreationTimeStamp"), creator = bytes.find("Creator", stamp);
+    if (stamp != std::string::npos && creator != std::string::npos) bytes.erase(stamp, creator - stamp);
+    if (bytes.size() >= 32 && bytes[0] == '\x89') bytes.replace(24, 8, 8, '\0');
+    return bytes;
+}
+
 inline std::string Str(const KString& text) { return std::string(text.Buffer(), text.GetLen()); }
 
 // Runs body in a child process, its files capped at fileLimit bytes when that is

@@ -26,16 +26,7 @@ using scenetest::PropertyValues;
 
 namespace {
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    // The header's creation time, to the millisecond, differs between two
-    // writes, and so do a binary header's two checksums over it.
-    const std::size_t stamp = bytes.find("CreationTimeStamp"), creator = bytes.find("Creator", stamp);
-    if (stamp != std::string::npos && creator != std::string::npos) bytes.erase(stamp, creator - stamp);
-    if (bytes.size() >= 32 && bytes[0] == '\x89') bytes.replace(24, 8, 8, '\0');
-    return bytes;
-}
+std::string Bytes(const std::string& path) { return zeqtest::ReadZeqFileUnstamped(path); }
 
 // Null nodes in the states a scene meets: left alone, moved, hidden, scaled through their
 // properties only, given defaults, with a second take, and one whose channels were looked at.
