@@ -1,54 +1,17 @@
 // The field file when memory runs out: every allocation of a write or a read is made to fail in
 // turn. The call that meets it answers false with "out of memory" (nothing is thrown), a write
 // leaves the file it was to replace as it was and no temporary beside it (once the new file has
-// taken its place, the write stands), and the same object works again afterwards. A failing operator new replaces the global one in this program only.
+// taken its place, the write stands), and the same object works again afterwards. The counting
+// operator new, made to fail, replaces the global one in this program only.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "base/tests/counting_new.h"
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
-
-namespace {
-// Allocations left before the one that fails; below 0, none fails.
-std::atomic<long> gFailIn{-1};
-std::atomic<bool> gFailed{false};
-
-void* Take(std::size_t size) {
-    if (gFailIn.load() >= 0 && gFailIn.fetch_sub(1) == 0) {
-        gFailed = true;
-        throw std::bad_alloc();
-    }
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    return p;
-}
-}  // namespace
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) { return Take(size); }
-void* operator new[](std::size_t size) { return Take(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Take(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 using namespace zeqsdk_400;
 using zeqtest::Encoding;
@@ -57,13 +20,13 @@ namespace {
 
 // The k-th allocation from now fails (0 the next one).
 void Arm(long k) {
-    gFailed = false;
-    gFailIn = k;
+    countingnew::gFailed = false;
+    countingnew::gFailIn = k;
 }
 // Disarms; true when an allocation failed since Arm.
 bool Disarm() {
-    gFailIn = -1;
-    return gFailed.load();
+    countingnew::gFailIn = -1;
+    return countingnew::gFailed.load();
 }
 
 std::vector<std::string> Entries(const std::filesystem::path& directory) {

@@ -37,77 +37,61 @@
 namespace zeqsdk_400 {
 namespace {
 
-template <class T>
-struct Row {
+// A format's reader and writer; the geometry formats answer FileClose with no file open with true.
+struct Format {
     const char* mName;
-    std::function<T*(KZeqSdkManager&)> mMake;
+    std::function<KZeqReader*(KZeqSdkManager&)> mReader;
+    std::function<KZeqWriter*(KZeqSdkManager&)> mWriter;
     bool mGeometry = false;
 };
-template <class T>
-void PrintTo(const Row<T>& row, std::ostream* os) { *os << row.mName; }
-template <class T>
-std::string RowName(const testing::TestParamInfo<Row<T>>& info) { return info.param.mName; }
+void PrintTo(const Format& format, std::ostream* os) { *os << format.mName; }
 
-template <class C>
-Row<KZeqReader> ReaderRow(const char* name, bool geometry = false) {
-    return {name, [](KZeqSdkManager& m) { return new C(m); }, geometry};
+template <class R, class W>
+Format Both(const char* name, bool geometry = false) {
+    return {name, [](KZeqSdkManager& m) { return new R(m); }, [](KZeqSdkManager& m) { return new W(m); }, geometry};
 }
-template <class C>
-Row<KZeqWriter> WriterRow(const char* name, bool geometry = false) {
-    return {name, [](KZeqSdkManager& m) { return new C(m); }, geometry};
+template <bool Mcd>
+Format AdaptiveOptics(const char* name) {
+    return {name, [](KZeqSdkManager& m) { return new KZeqReaderAdaptiveOptics(m, Mcd); },
+            [](KZeqSdkManager& m) { return new KZeqWriterAdaptiveOptics(m, Mcd); }};
 }
 
-const Row<KZeqReader> kReaders[] = {
-    ReaderRow<KZeqReaderBiovision>("BVH"),
-    ReaderRow<KZeqReaderMotionAnalysisHtr>("HTR"),
-    ReaderRow<KZeqReaderMotionAnalysisTrc>("TRC"),
-    ReaderRow<KZeqReaderAcclaimAsf>("ASF"),
-    ReaderRow<KZeqReaderAcclaimAmc>("AMC"),
-    ReaderRow<KZeqReaderVicon>("C3D"),
-    {"AOA", [](KZeqSdkManager& m) { return new KZeqReaderAdaptiveOptics(m, false); }},
-    {"MCD", [](KZeqSdkManager& m) { return new KZeqReaderAdaptiveOptics(m, true); }},
-    ReaderRow<KZeqReaderPuppeteer>("VPM"),
-    ReaderRow<KZeqReaderCorvantisMov>("MOV"),
-    ReaderRow<KZeqReaderAscension>("BRD"),
-    ReaderRow<KZeqReaderDxf>("DXF", true),
-    ReaderRow<KZeqReader3DS>("3DS", true),
-    ReaderRow<KZeqReaderObj>("OBJ", true),
+const Format kFormats[] = {
+    Both<KZeqReaderBiovision, KZeqWriterBiovision>("BVH"),
+    Both<KZeqReaderMotionAnalysisHtr, KZeqWriterMotionAnalysisHtr>("HTR"),
+    Both<KZeqReaderMotionAnalysisTrc, KZeqWriterMotionAnalysisTrc>("TRC"),
+    Both<KZeqReaderAcclaimAsf, KZeqWriterAcclaimAsf>("ASF"),
+    Both<KZeqReaderAcclaimAmc, KZeqWriterAcclaimAmc>("AMC"),
+    Both<KZeqReaderVicon, KZeqWriterVicon>("C3D"),
+    AdaptiveOptics<false>("AOA"),
+    AdaptiveOptics<true>("MCD"),
+    Both<KZeqReaderPuppeteer, KZeqWriterPuppeteer>("VPM"),
+    Both<KZeqReaderCorvantisMov, KZeqWriterCorvantisMov>("MOV"),
+    Both<KZeqReaderAscension, KZeqWriterAscension>("BRD"),
+    Both<KZeqReaderDxf, KZeqWriterDxf>("DXF", true),
+    Both<KZeqReader3DS, KZeqWriter3DS>("3DS", true),
+    Both<KZeqReaderObj, KZeqWriterObj>("OBJ", true),
 };
 
-const Row<KZeqWriter> kWriters[] = {
-    WriterRow<KZeqWriterBiovision>("BVH"),
-    WriterRow<KZeqWriterMotionAnalysisHtr>("HTR"),
-    WriterRow<KZeqWriterMotionAnalysisTrc>("TRC"),
-    WriterRow<KZeqWriterAcclaimAsf>("ASF"),
-    WriterRow<KZeqWriterAcclaimAmc>("AMC"),
-    WriterRow<KZeqWriterVicon>("C3D"),
-    {"AOA", [](KZeqSdkManager& m) { return new KZeqWriterAdaptiveOptics(m, false); }},
-    {"MCD", [](KZeqSdkManager& m) { return new KZeqWriterAdaptiveOptics(m, true); }},
-    WriterRow<KZeqWriterPuppeteer>("VPM"),
-    WriterRow<KZeqWriterCorvantisMov>("MOV"),
-    WriterRow<KZeqWriterAscension>("BRD"),
-    WriterRow<KZeqWriterDxf>("DXF", true),
-    WriterRow<KZeqWriter3DS>("3DS", true),
-    WriterRow<KZeqWriterObj>("OBJ", true),
-};
-
-class ReaderSlots : public testing::TestWithParam<Row<KZeqReader>> {
+class FormatSlots : public testing::TestWithParam<Format> {
 protected:
-    void CloseWithoutFile(KZeqReader& reader) {
+    // Closing with no file open: "File not opened" in the motion formats, true in the geometry ones.
+    template <class T>
+    void CloseWithoutFile(T& io) {
         if (GetParam().mGeometry) {
-            EXPECT_TRUE(reader.FileClose());
+            EXPECT_TRUE(io.FileClose());
             return;
         }
-        EXPECT_FALSE(reader.FileClose());
-        EXPECT_EQ(reader.GetLastErrorID(), KZeqReader::eFileNotOpened);
+        EXPECT_FALSE(io.FileClose());
+        EXPECT_EQ(io.GetLastErrorID(), T::eFileNotOpened);
     }
     KZeqSdkManager mManager;
     zeqtest::TempDir mDir;
 };
 
 // Opening needs no more than a file that opens: the content is read by GetReadOptions and Read.
-TEST_P(ReaderSlots, OpenAgainClosesTheFirstCloseTwiceFails) {
-    std::unique_ptr<KZeqReader> reader(GetParam().mMake(mManager));
+TEST_P(FormatSlots, ReaderOpenAgainClosesTheFirstCloseTwiceFails) {
+    std::unique_ptr<KZeqReader> reader(GetParam().mReader(mManager));
     const std::string a = mDir / "a.in", b = mDir / "b.in";
     zeqtest::WriteFile(a, "");
     zeqtest::WriteFile(b, "");
@@ -126,24 +110,8 @@ TEST_P(ReaderSlots, OpenAgainClosesTheFirstCloseTwiceFails) {
     EXPECT_EQ(reader->GetLastErrorID(), KZeqReader::eFileNotOpened);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ReaderSlots, testing::ValuesIn(kReaders), RowName<KZeqReader>);
-
-class WriterSlots : public testing::TestWithParam<Row<KZeqWriter>> {
-protected:
-    void CloseWithoutFile(KZeqWriter& writer) {
-        if (GetParam().mGeometry) {
-            EXPECT_TRUE(writer.FileClose());
-            return;
-        }
-        EXPECT_FALSE(writer.FileClose());
-        EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eFileNotOpened);
-    }
-    KZeqSdkManager mManager;
-    zeqtest::TempDir mDir;
-};
-
-TEST_P(WriterSlots, CreateCloseCloseTwiceFails) {
-    std::unique_ptr<KZeqWriter> writer(GetParam().mMake(mManager));
+TEST_P(FormatSlots, WriterCreateCloseCloseTwiceFails) {
+    std::unique_ptr<KZeqWriter> writer(GetParam().mWriter(mManager));
     EXPECT_FALSE(writer->IsFileOpen());
     CloseWithoutFile(*writer);
     ASSERT_TRUE(writer->FileCreate((mDir / "out.file").c_str())) << writer->GetLastErrorString();
@@ -153,7 +121,8 @@ TEST_P(WriterSlots, CreateCloseCloseTwiceFails) {
     CloseWithoutFile(*writer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, WriterSlots, testing::ValuesIn(kWriters), RowName<KZeqWriter>);
+INSTANTIATE_TEST_SUITE_P(Formats, FormatSlots, testing::ValuesIn(kFormats),
+                         [](const testing::TestParamInfo<Format>& info) { return std::string(info.param.mName); });
 
 }  // namespace
 }  // namespace zeqsdk_400
