@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -95,14 +96,14 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
         // final rename both go where the system would take them.
         const KString directory = ExtractDirectoryFromFilePath(path.c_str());
         const KString name = ExtractFileName(path.c_str());
-        char* real = ::realpath(DirectoryOrRoot(directory), nullptr);
+        // Held so that memory running out while it is copied does not lose it.
+        const std::unique_ptr<char, void (*)(void*)> real(::realpath(DirectoryOrRoot(directory), nullptr), std::free);
         if (!real) {
             code = errno;
             error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(code)).c_str();
             return false;
         }
-        std::string full(real);
-        std::free(real);
+        std::string full(real.get());
         if (full.back() != '/') full += '/';
         full += name.Buffer();
         struct stat st;

@@ -462,7 +462,6 @@ std::size_t FormatLong(std::int64_t v, char* out) {
 }  // namespace
 
 bool ZeqAsciiWriter::WriteDouble(double v) { return WriteNumbers(&v, 1, FormatDouble); }
-bool ZeqAsciiWriter::WriteFloat(float v) { return WriteNumbers(&v, 1, FormatFloat); }
 bool ZeqAsciiWriter::WriteInt(std::int32_t v) { return WriteNumbers(&v, 1, FormatInt); }
 bool ZeqAsciiWriter::WriteLong(std::int64_t v) { return WriteNumbers(&v, 1, FormatLong); }
 

@@ -71,7 +71,6 @@ public:
     void CloseAll();
 
     bool WriteDouble(double v);
-    bool WriteFloat(float v);
     bool WriteInt(std::int32_t v);
     bool WriteLong(std::int64_t v);
     bool WriteChar(char v);

@@ -117,14 +117,6 @@ bool ZeqBuffer::Reserve(std::size_t size) {
     return true;
 }
 
-bool ZeqBuffer::Insert(std::size_t position, std::size_t count) {
-    if (position > mSize) return false;
-    const std::size_t tail = mSize - position;
-    if (!Grow(count)) return false;
-    std::memmove(mData + position + count, mData + position, tail);
-    return true;
-}
-
 void ZeqBuffer::AdviseHugePages() {
     if (mCapacity >= kHugePageAdviceFrom) AdviseHugePagesFor(mData, mCapacity);
 }

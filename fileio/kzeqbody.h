@@ -77,8 +77,6 @@ public:
         *p = value;
         return true;
     }
-    // Inserts count uninitialised bytes at position.
-    bool Insert(std::size_t position, std::size_t count);
     void Resize(std::size_t size) {
         if (size <= mSize) mSize = size;
     }
@@ -292,7 +290,6 @@ public:
     bool ValueOpen() const { return mValueField != nullptr; }
 
     bool WriteDouble(double v) { return WriteValue(kTagDouble, v); }
-    bool WriteFloat(float v) { return WriteValue(kTagFloat, v); }
     bool WriteInt(std::int32_t v) { return WriteValue(kTagInt, v); }
     bool WriteLong(std::int64_t v) { return WriteValue(kTagLong, v); }
     bool WriteChar(char v) { return WriteValue(kTagChar, v); }

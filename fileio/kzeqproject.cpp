@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
@@ -307,9 +308,15 @@ bool KZeq::Impl::Finish() {
         }
         if (std::rename(mTempPath.Buffer(), mReplaced.Buffer()) != 0) return FailSystem(eFileNotCreated);
         mTempPath = "";
-        KFileReplacement::SyncDirectoryOf(mReplaced);
-        // Data that belonged to the file just replaced.
-        if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
+        // The file is written and in place: what follows is tidying, and memory running out
+        // there is no failure of the write (the old data stays when the new name may not be on
+        // the disk yet).
+        try {
+            KFileReplacement::SyncDirectoryOf(mReplaced);
+            // Data that belonged to the file just replaced.
+            if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
+        } catch (const std::bad_alloc&) {
+        }
     }
     return true;
 }

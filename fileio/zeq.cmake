@@ -33,3 +33,9 @@ zeq_add_test(fileio_zeq_tests
 if(TARGET fileio_zeq_tests)
   target_compile_definitions(fileio_zeq_tests PRIVATE ZEQ_FILEIO_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/tests/data")
 endif()
+
+# The field file when allocations fail: a failing operator new replaces the global one, so the
+# test has a program of its own.
+zeq_add_test(fileio_zeq_outofmemory_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/kzeq_outofmemory_test.cpp
+  LIBS zeq_fileio)

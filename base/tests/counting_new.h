@@ -2,9 +2,9 @@
 #define ZEQ_BASE_TESTS_COUNTING_NEW_H
 
 // A global operator new that counts what a program takes and gives back: live
-// blocks, their usable bytes, the peak of those bytes and every allocation.
-// It replaces the program's own, so include this header in exactly one source
-// file of a test or benchmark program.
+// blocks, their usable bytes, the peak of those bytes and every allocation,
+// and can be made to fail one allocation. It replaces the program's own, so
+// include this header in exactly one source file of a test or benchmark program.
 #include <malloc.h>
 
 #include <atomic>
@@ -17,8 +17,14 @@ inline std::atomic<long long> gBlocks{0};       // live blocks
 inline std::atomic<long long> gBytes{0};        // their usable bytes
 inline std::atomic<long long> gPeak{0};         // highest gBytes since a caller last set it
 inline std::atomic<long long> gAllocations{0};  // blocks ever taken
+inline std::atomic<long long> gFailIn{-1};       // allocations left before one fails; below 0 none does
+inline std::atomic<bool> gFailed{false};         // set when one failed
 
 inline void* Take(std::size_t size) {
+    if (gFailIn.load(std::memory_order_relaxed) >= 0 && gFailIn.fetch_sub(1) == 0) {
+        gFailed = true;
+        throw std::bad_alloc();
+    }
     void* p = std::malloc(size ? size : 1);
     if (!p) throw std::bad_alloc();
     ++gBlocks;

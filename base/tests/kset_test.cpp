@@ -55,4 +55,9 @@ TEST(KSet, SortedAscendingLookupAndDuplicates) {
     EXPECT_TRUE(set.Remove(10) && set.Get(10) == 101u);
     set.SetValueAtIndex(0, 7);
     EXPECT_EQ(7u, set.Get(10));
+    // Emptied, the set takes new pairs and sorts them again.
+    set.Clear();
+    EXPECT_TRUE(set.GetCount() == 0 && set.Get(20) == 0u && set.GetFromIndex(0, &key) == 0u);
+    for (unsigned int k : {5u, 2u}) set.Add(k, k + 1);
+    EXPECT_TRUE(set.GetFromIndex(0, &key) == 3u && key == 2u && set.Get(5) == 6u);
 }

@@ -145,12 +145,18 @@ TEST(KZeqCorrupt, NestingIsBounded) {
     for (int i = 0; i < 600; ++i) text += i < 300 ? "N: {\n" : "}\n";
     EXPECT_EQ(zeqtest::OpenError(dir / "deep.zeq", text + "@End\n"), KZeq::eFileCorrupted);
 
-    KZeq writer;
-    ASSERT_TRUE(writer.ProjectCreate((dir / "written.zeq").c_str()));
-    for (int level = 0; level < KZeq::kMaxDepth; ++level)
-        ASSERT_TRUE(writer.FieldWriteBegin("N") && writer.FieldWriteBlockBegin()) << level;
-    ASSERT_TRUE(writer.FieldWriteBegin("N"));
-    EXPECT_TRUE(!writer.FieldWriteBlockBegin() && writer.GetLastErrorID() != -1 && !writer.ProjectClose());
+    // A writer of either encoding refuses the block past the limit as an operation not allowed
+    // (not as memory running out), and the file with it.
+    for (bool binary : {true, false}) {
+        KZeq writer;
+        ASSERT_TRUE(writer.ProjectCreate((dir / "written.zeq").c_str(), binary));
+        for (int level = 0; level < KZeq::kMaxDepth; ++level)
+            ASSERT_TRUE(writer.FieldWriteBegin("N") && writer.FieldWriteBlockBegin()) << level;
+        ASSERT_TRUE(writer.FieldWriteBegin("N"));
+        EXPECT_FALSE(writer.FieldWriteBlockBegin());
+        EXPECT_EQ(writer.GetLastErrorID(), KZeq::eOperationNotAllowed) << binary;
+        EXPECT_FALSE(writer.ProjectClose());
+    }
 }
 
 // Damage to a valid file of each encoding.

@@ -173,6 +173,11 @@ TStatus ZeqTuloExport::parseArgs(const TArgList& args, char* buffer, std::size_t
     for (unsigned i = 0; i < args.length(); ++i) {
         const TString word = args.asString(i, &status);
         if (!status || word != "-f") continue;
+        // A flag without its value: the host is not asked for a word that is not there.
+        if (i + 1 >= args.length()) {
+            status = TStatus::kFailure;
+            break;
+        }
         const TString path = args.asString(i + 1, &status);
         // The caller's buffer is bounded: a longer path is cut, never written past its end.
         if (status && buffer && bufferSize > 0) {

@@ -47,11 +47,17 @@ TStatus ZeqTuloImport::CloseProject() {
 void ZeqTuloImport::SetTakeName(const char* name) { mTakeName = name ? name : ""; }
 
 TStatus ZeqTuloImport::parseArgs(const TArgList& args, char* buffer, std::size_t size) {
-    TStatus status = TStatus::kSuccess;
+    // With nothing read there is nothing to report as read.
+    TStatus status = TStatus::kFailure;
     for (unsigned i = 0; i < args.length(); ++i) {
         const TString word = args.asString(i, &status);
         if (!status) continue;
         if (word != "-f") continue;
+        // A flag without its value: the host is not asked for a word that is not there.
+        if (i + 1 >= args.length()) {
+            status = TStatus::kFailure;
+            break;
+        }
         const TString value = args.asString(i + 1, &status);
         if (status && buffer && size > 0) {
             const std::size_t length = std::min<std::size_t>(value.length(), size - 1);

@@ -108,7 +108,23 @@ TEST(Modifiers, FieldOfViewAndFocalLength) {
     focal.mSqueezeRatio = 2;
     EXPECT_NEAR(focal.Modify(90.0), 36, 1e-12);
     EXPECT_EQ(focal.Modify(0.0), 0);
-    EXPECT_EQ(ZeqModifier().Modify(7), 7);
+    ZeqModifier identity;
+    EXPECT_TRUE(identity.Modify(7) == 7 && identity.Modify(-7L) == -7L && identity.Modify(7u) == 7u &&
+                identity.Modify(2.5f) == 2.5f && identity.Modify(2.5) == 2.5);
+}
+
+// The integer forms cut toward zero (83.97 degrees at 20 mm); a focal length of 0 is 180
+// degrees, a negative one a negative angle (0 in the unsigned form).
+TEST(Modifiers, IntegerFieldOfViewCutsTowardZero) {
+    ZeqFocalLengthToFOVModifier fov;
+    fov.mApertureWidth = 36;
+    fov.mSqueezeRatio = 1;
+    EXPECT_EQ(fov.Modify(20L), 83L);
+    EXPECT_EQ(fov.Modify(20u), 83u);
+    EXPECT_EQ(fov.Modify(0L), 180L);
+    EXPECT_EQ(fov.Modify(-20L), -83L);
+    EXPECT_EQ(fov.Modify(0u), 180u);
+    EXPECT_NEAR(fov.Modify(20.0f), 83.97f, 0.01f);
 }
 
 }  // namespace

@@ -122,11 +122,6 @@ std::string_view KObjScanner::Word() {
     return std::string_view(start, static_cast<std::size_t>(mAt - start));
 }
 
-std::string_view KObjScanner::Rest() {
-    SkipBlanks();
-    return std::string_view(mAt, static_cast<std::size_t>(mEnd - mAt));
-}
-
 bool KObjScanner::AtEnd() {
     SkipBlanks();
     return mAt == mEnd;

@@ -52,8 +52,6 @@ public:
     bool Int(int& value);
     // The next run of non-blanks; empty at the end.
     std::string_view Word();
-    // What is left, blanks at the front skipped.
-    std::string_view Rest();
     bool AtEnd();
 
     static bool IsBlank(char c) { return ZeqIsBlank(c); }

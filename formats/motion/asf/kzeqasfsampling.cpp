@@ -141,10 +141,4 @@ void KZeqAsfNode::DeleteCurvesRecursive() {
     for (auto& child : mChildren) child->DeleteCurvesRecursive();
 }
 
-bool KZeqAsfNode::HasCurves() const {
-    for (const KFCurve* curve : mCurves)
-        if (curve) return true;
-    return false;
-}
-
 }  // namespace zeqsdk_400

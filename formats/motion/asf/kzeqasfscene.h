@@ -89,7 +89,6 @@ public:
     void StopSamplingData();
     void DeleteCurves();
     void DeleteCurvesRecursive();
-    bool HasCurves() const;
 
     char mName[kMaxNameLength + 1];
     int mDofCount = 0;

@@ -370,8 +370,10 @@ void KViconDataRecord::Decode(const unsigned char* bytes, int type, float scale,
         for (int i = 0; i < 4; ++i) values[i] = KViconLoaderBase::DecodeShort(type, bytes + 2 * i);
         const double step = static_cast<double>(scale) * unitScale;
         mX = values[0] * step, mY = values[1] * step, mZ = values[2] * step;
-        mResidual = (values[3] & 0xFF) * unitScale;
-        mCameras = (values[3] >> 8) & 0x7F;
+        // The fourth word: the residual in its low byte (signed), six camera bits and the invalid
+        // flag (the sign) in its high byte.
+        mResidual = static_cast<signed char>(values[3] & 0xFF) * unitScale;
+        mCameras = (values[3] >> 8) & 0x3F;
         mValid = values[3] >= 0;
     } else {
         float values[4];

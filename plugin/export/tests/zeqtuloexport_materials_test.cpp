@@ -305,4 +305,21 @@ TEST_F(LayerMappingTest, SparseAndNestedLayeredTextures) {
     EXPECT_STREQ(mesh->GetTexture(0, 0)->GetName(), "Texture::deep");
 }
 
+// The index of the last child of a type, shapes counted as children: -1 for none, a childless
+// path or no path.
+TEST_F(LayerMappingTest, LastChildOfAType) {
+    TObject box = standin::createNode("transform", "box");
+    standin::createNode("locator", "", box);
+    standin::createNode("transform", "a", box);
+    standin::createNode("transform", "b", box);
+    TDagPath path = TDagPath::getAPathTo(box);
+    ASSERT_EQ(path.childCount(), 3u);
+    EXPECT_EQ(mExporter.GetLastChildOfThisType(&path, TFn::kTransform), 2);
+    EXPECT_EQ(mExporter.GetLastChildOfThisType(&path, TFn::kLocator), 0);
+    EXPECT_EQ(mExporter.GetLastChildOfThisType(&path, TFn::kMesh), -1);
+    TDagPath leaf = TDagPath::getAPathTo(standin::find("b"));
+    EXPECT_EQ(mExporter.GetLastChildOfThisType(&leaf, TFn::kTransform), -1);
+    EXPECT_EQ(mExporter.GetLastChildOfThisType(nullptr, TFn::kTransform), -1);
+}
+
 }  // namespace

@@ -213,4 +213,15 @@ TEST_F(NurbsShapeTest, ShapesWithoutNormals) {
     EXPECT_DOUBLE_EQ(patch->GetShape(0)->GetControlPoints()[5][1], 1.0);
 }
 
+// The dependency walk from the blend shape (deformer, shapes, their transforms), node by node or
+// plug by plug, leaves the host as it was and misuses nothing (the fixture fails on host faults).
+TEST_F(ShapeExportTest, DependencyWalkChangesNothing) {
+    const std::string before = standin::dump();
+    TObject blend = standin::find("legBlend");
+    mExport->GoInDepencyGraph(&blend, TItDependencyGraph::kNodeLevel);
+    mExport->GoInDepencyGraph(&blend, TItDependencyGraph::kPlugLevel);
+    mExport->GoInDepencyGraph(nullptr, TItDependencyGraph::kNodeLevel);
+    EXPECT_EQ(standin::dump(), before);
+}
+
 }  // namespace

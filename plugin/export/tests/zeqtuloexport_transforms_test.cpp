@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "base/kgemath.h"
+#include "fcurve/kfcurvenode.h"
 #include "plugin/export/zeqtuloexport_tables.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodelimits.h"
@@ -155,6 +156,31 @@ TEST_F(TransformExportTest, UnusableRateIsLoggedOnce) {
     // Sampled at 30 per second all the same.
     EXPECT_EQ(static_cast<ZeqTuloNode*>(mExport->mRootNode->GetChild(0))->GetCurrentTakeNode()->GetTranslationX()->KeyGetCount(),
               31);
+}
+
+// The driver's curve calls take the export sampling rate of the user parameters (10 per second:
+// 11 samples over the second keyed). A plug not found, or one no curve drives, leaves the
+// channel as it was.
+TEST_F(TransformExportTest, DriverCurveCallsSampleAtTheUserRate) {
+    ZeqTuloUserParams::Instance()->SetDoubleParam(KZeqUserParams::kExportSamplingRate, 10.0);
+    TObject t = Transform("t");
+    Keys(t, "translateY", {{0, 0}, {1, 2}});
+    Keys(t, "rotateY", {{0, 0}, {1, kPi / 2}});
+    KZeqTakeNode* take = Node(t)->GetDefaultTakeNode();
+    KFCurveNode& channels = *take->GetKFCurveNode();
+    TFnTransform fn(t);
+    mExport->SetFCurve(fn, "translateY", channels, "T", "Y", true, 1.0);
+    ASSERT_EQ(take->GetTranslationY()->KeyGetCount(), 11);
+    EXPECT_FLOAT_EQ(take->GetTranslationY()->KeyGetPtr(5)->GetValue(), 1.0f);
+    mExport->SetFCurve(fn, "noSuchPlug", channels, "T", "X", true, 1.0);
+    mExport->SetFCurve(fn, "translateX", channels, "T", "X", true, 1.0);
+    EXPECT_EQ(take->GetTranslationX()->KeyGetCount(), 0);
+
+    mExport->SetRotationFCurve(fn, *channels.FindRecursive("R"), TEulerRotation::kXYZ);
+    for (KFCurve* curve : {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()})
+        EXPECT_EQ(curve->KeyGetCount(), 11);
+    EXPECT_NEAR(take->GetEulerRotationY()->KeyGetPtr(10)->GetValue(), 90.0, 1e-4);
+    EXPECT_NEAR(take->GetEulerRotationX()->KeyGetPtr(10)->GetValue(), 0.0, 1e-4);
 }
 
 TEST_F(TransformExportTest, AnimatedNodeGetsTakeWithItsCurves) {

@@ -277,6 +277,23 @@ INSTANTIATE_TEST_SUITE_P(Grids, ResampleTest,
                              ResampleCase{"NegativeRate", 0.0, 1.0, -5.0, 0.0, 31}),
                          CaseName());
 
+// A TCB curve whose keys span more samples than a host curve should take (a million seconds at
+// 30 per second) is refused before the host is asked for a key, with one log line.
+TEST_F(CurveTransferTest, ResamplingTooLongASpanIsRefusedAndLogged) {
+    AddKey(mCurve, 0.0, 1.0f);
+    KFCurveKey tcb;
+    tcb.SetTCB(Seconds(1.0), 3.0f, 0.2f, 0.1f, 0.0f);
+    mCurve.KeyAdd(Seconds(1.0), tcb);
+    AddKey(mCurve, 1e6, 2.0f);
+    TFnAnimCurve host;
+    host.create(Plug("scaleX"));
+    TStatus attached;
+    EXPECT_FALSE(mImport->SetTuloCurve(host, mCurve, 1.0, 1.0, &attached));
+    EXPECT_EQ(host.numKeys(), 0u);
+    EXPECT_EQ(LogLines(), std::vector<std::string>(
+                              {"box_scaleX: the keys span too long a time to be sampled. Cannot transfer animation data."}));
+}
+
 // ---- Empty curves.
 
 TEST_F(CurveTransferTest, EmptyCurveNeverWritesIntoAHostCurve) {

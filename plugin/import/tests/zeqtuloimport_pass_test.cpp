@@ -12,6 +12,7 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
+#include "tplugin.h"
 #include "tulo.h"
 
 using namespace zeqsdk_400;
@@ -202,6 +203,26 @@ TEST_F(PassTest, PresentNodesKeepTheirTransform) {
     EXPECT_NEAR(during[3], 6, 1e-9);  // the parent's bind matrix, not its host transform
     EXPECT_DOUBLE_EQ(TFnTransform(standin::find("hip")).translation(TSpace::kTransform).y, 0);
     EXPECT_EQ(HostParent("knee"), "hip");
+}
+
+// The word after "-f" goes into the buffer, cut to its size; the status is that of the last word
+// read: a list without "-f" read whole succeeds, an empty list or a flag at the end (the host is
+// not asked past the list) does not.
+using DriverArguments = HostTest;
+
+TEST_F(DriverArguments, PathAfterF) {
+    auto list = [](std::initializer_list<const char*> words) {
+        TArgList args;
+        for (const char* word : words) args.append(word);
+        return args;
+    };
+    char buffer[8] = "xxxxxxx";
+    EXPECT_TRUE(ZeqTuloImport::parseArgs(list({"-caller", "me", "-f", "/a/b.zeq", "-f", "/c"}), buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "/a/b.ze");
+    EXPECT_TRUE(ZeqTuloImport::parseArgs(list({"-caller", "me"}), buffer, sizeof buffer));
+    EXPECT_FALSE(ZeqTuloImport::parseArgs(list({}), buffer, sizeof buffer));
+    EXPECT_FALSE(ZeqTuloImport::parseArgs(list({"-caller", "-f"}), buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "/a/b.ze");
 }
 
 }  // namespace

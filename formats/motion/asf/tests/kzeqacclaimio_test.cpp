@@ -214,6 +214,30 @@ std::string Frames(const std::vector<int>& numbers) {
     return text;
 }
 
+// A skeleton the file class refuses and one with two bones of one name: each read fails as "File
+// is corrupted" and leaves no node of its own behind.
+TEST_F(AcclaimIO, RefusedSkeletonsLeaveTheSceneAsItWas) {
+    const int nodes = mManager.GetKZeqNodeCount();
+    zeqmotiontest::CallbackRecorder recorder;
+    const auto install = [&recorder](KStreamOptionsMotion& options) { recorder.Install(options); };
+    std::string broken = kSkeleton;
+    broken.replace(broken.find("  a b\n"), 6, "  x b\n");  // an unknown parent bone
+    EXPECT_FALSE(ImportAsf(Write("broken.asf", broken), install));
+    EXPECT_EQ(mLastError, KZeqImporter::eFileCorrupted);
+    EXPECT_TRUE(recorder.mMessages.empty());
+
+    std::string twice = kSkeleton;
+    twice.replace(twice.find("name b"), 6, "name a");
+    twice.replace(twice.find("  a b\n"), 6, "");
+    EXPECT_FALSE(ImportAsf(Write("twice.asf", twice), install));
+    EXPECT_EQ(mLastError, KZeqImporter::eFileCorrupted);
+    ASSERT_EQ(recorder.mMessages.size(), 1u);
+    EXPECT_EQ(recorder.mMessages[0].mCaption, "Error");
+    EXPECT_EQ(recorder.mMessages[0].mText, "Duplicate names found in twice.asf:\n    Model::a\n    Model::a_End");
+    EXPECT_EQ(mScene->GetRootNode()->GetChildCount(), 0);
+    EXPECT_EQ(mManager.GetKZeqNodeCount(), nodes);
+}
+
 class AcclaimMotion : public AcclaimIO {
 protected:
     void SetUp() override {

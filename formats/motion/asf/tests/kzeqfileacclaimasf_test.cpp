@@ -86,6 +86,21 @@ TEST(KZeqFileAcclaimAsf, UnitsScaleLengthsAndSetTheAngleFactor) {
     EXPECT_NEAR(radians.Bone("a")->mAxisMatrix[0][1], 1.0, 1e-12);
 }
 
+// A ":skin" section (up to three file names) is passed over, within the file or at its end, and
+// the sections after it read as usual.
+TEST(KZeqFileAcclaimAsf, SkinSectionIsPassedOver) {
+    std::string middle = Asf("", Bone("a", "1 0 0", "1") + Bone("b", "0 1 0", "1"), "  root a\n  a b\n");
+    middle.replace(middle.find(":hierarchy"), 0, ":skin one.skn\n  two.skn\n  three.skn\n  four.skn\n");
+    for (const std::string& text : {middle, middle + ":skin last.skn\n", middle + ":skin"}) {
+        Parsed parsed;
+        Parse(parsed, text);
+        ASSERT_TRUE(parsed.mOk) << text;
+        ASSERT_TRUE(parsed.Bone("b"));
+        EXPECT_EQ(parsed.Bone("b")->GetParent(), parsed.Bone("a"));
+        EXPECT_TRUE(parsed.mErrors.empty() && parsed.mWarnings.empty()) << text;
+    }
+}
+
 TEST(KZeqFileAcclaimAsf, AxisWordsNameTheirOwnEulerOrder) {
     struct Case {
         const char* mWord;

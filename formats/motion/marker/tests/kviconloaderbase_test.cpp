@@ -110,6 +110,54 @@ TEST(ViconNumbers, OnlyMipsSwapsShorts) {
     EXPECT_EQ(0x0201, value);
 }
 
+// A signed short read from a file: its bytes swapped from a MIPS file only.
+TEST(ViconNumbers, SignedShortsReadInTheFilesOrder) {
+    for (int type : {KViconLoaderBase::eIntel, KViconLoaderBase::eDec, KViconLoaderBase::eMips}) {
+        Loader loader;
+        loader.Raw(type == KViconLoaderBase::eMips ? std::string("\xFF\xFE\x01\x02", 4) : std::string("\xFE\xFF\x02\x01", 4),
+                   type);
+        short first = 0, second = 0, past = 7;
+        ASSERT_TRUE(loader.GetShort(first) && loader.GetShort(second)) << type;
+        EXPECT_TRUE(first == -2 && second == 0x0102) << type;
+        EXPECT_FALSE(loader.GetShort(past));
+    }
+}
+
+// A point of a frame: integer form (scale >= 0) as steps of scale x unit scale, residual in the
+// low byte of the fourth word (signed, times the unit scale), camera bits and the invalid flag in
+// its high byte; float form with the fourth value's truncation negative when invalid. A record
+// across a block end is read whole; none past the end of the data.
+TEST(ViconRecords, IntegerAndFloatPoints) {
+    auto word = [](int v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; };
+    std::string bytes(508, '\0');
+    bytes += word(100) + word(-200) + word(300) + std::string("\xF6\x45", 2);  // residual -10, cameras 5
+    bytes += word(1) + word(2) + word(3) + std::string("\x03\x85", 2);         // invalid
+    Loader loader;
+    loader.Raw(bytes, KViconLoaderBase::eIntel);
+    ASSERT_TRUE(loader.Seek(508));
+    KViconDataRecord record;
+    ASSERT_TRUE(record.Read(loader, 0.5f, 0.1));
+    EXPECT_NEAR(record.mX, 5.0, 1e-12);
+    EXPECT_NEAR(record.mY, -10.0, 1e-12);
+    EXPECT_NEAR(record.mZ, 15.0, 1e-12);
+    EXPECT_NEAR(record.mResidual, -1.0, 1e-12);
+    EXPECT_TRUE(record.mCameras == 5 && record.mValid);
+    ASSERT_TRUE(record.Read(loader, 0.5f, 0.1));
+    EXPECT_TRUE(record.mCameras == 5 && !record.mValid);
+    EXPECT_FALSE(record.Read(loader, 0.5f, 0.1));
+
+    std::string floats;
+    for (float v : {1.5f, -2.5f, 3.0f, -0.5f, 1.0f, 1.0f, 1.0f, -1.0f}) floats += BytesOf(v);
+    Loader real;
+    real.Raw(floats, KViconLoaderBase::eIntel);
+    ASSERT_TRUE(record.Read(real, -1.0f, 10.0));
+    EXPECT_TRUE(record.mX == 15.0 && record.mY == -25.0 && record.mZ == 30.0);
+    EXPECT_TRUE(record.mValid && record.mResidual == 0.0 && record.mCameras == 0);
+    ASSERT_TRUE(record.Read(real, -1.0f, 10.0));
+    EXPECT_FALSE(record.mValid);
+    EXPECT_FALSE(record.Read(real, -1.0f, 10.0));
+}
+
 TEST(ViconHeader, ScalesAndRatesOutsideTheirRangeTakeDefaults) {
     struct Case {
         float mScale, mRate;

@@ -7,6 +7,7 @@
 #include "content/kzeqopticalreference.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/motion/marker/izeqfilemotionbase.h"
+#include "formats/motion/marker/kzeqmarkersamples.h"
 #include "formats/motion/marker/kzeqreadermotionbase.h"
 #include "formats/motion/marker/kzeqwritermotionbase.h"
 #include "formats/motion/marker/tests/markertest.h"
@@ -329,3 +330,23 @@ TEST_F(MotionWriterTest, AFrameTheFileRefusesIsOutOfDiskSpace) {
 }
 
 }  // namespace
+
+// The store of points read: about 12 bytes a point (three floats, an occlusion bit and a share of
+// the frame table); cleared, it gives its point blocks back and takes frames again.
+TEST(KZeqMarkerSamples, AboutTwelveBytesAPointAndReusableAfterClear) {
+    KZeqMarkerSamples samples;
+    KArrayTemplate<KZeqVector4> frame;
+    for (int i = 0; i < 50; ++i) frame.Add(KZeqVector4(i, 2 * i, 3 * i, i % 7 == 0 ? 1.0 : 0.0));
+    for (int f = 0; f < 4096; ++f) samples.AddFrame(frame, 0.5, false);
+    const double points = 4096.0 * 50;
+    EXPECT_GE(static_cast<double>(samples.GetByteCount()) / points, 12.0);
+    EXPECT_LE(static_cast<double>(samples.GetByteCount()) / points, 13.0);
+    EXPECT_TRUE(samples.GetPoint(4095, 49).mY == 49.0f && samples.IsOccluded(4095, 49) && !samples.IsOccluded(4095, 48));
+
+    samples.Clear();
+    EXPECT_EQ(samples.GetFrameCount(), 0);
+    EXPECT_LT(static_cast<double>(samples.GetByteCount()) / points, 1.0);
+    samples.AddFrame(frame, 2.0, false);
+    ASSERT_EQ(samples.GetFrameCount(), 1);
+    EXPECT_TRUE(samples.GetPointCount(0) == 50 && samples.GetPoint(0, 3).mZ == 18.0f && !samples.IsOccluded(0, 3));
+}
