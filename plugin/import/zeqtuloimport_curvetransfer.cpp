@@ -99,6 +99,15 @@ void LogTooManySamples(ZeqLogFile* log, const std::string& curveName) {
     *log += line.Buffer();
 }
 
+// A host curve left without a key by a refused transfer would drive its plug to 0: one key
+// holding the value the animation starts with keeps the plug where the take has it.
+void HoldFirstValueWhenKeyless(TFnAnimCurve& host, KFCurve& curve, double valueDivisor) {
+    if (host.numKeys() != 0 || curve.KeyGetCount() == 0) return;
+    const double value = curve.KeyGetPtr(0)->GetValue() / valueDivisor;
+    if (!std::isfinite(value)) return;
+    host.addKey(TTime(0.0, TTime::kSeconds), value);
+}
+
 // A curve with TCB keys: samples on the import rate's grid, from the grid point at or before the
 // first key (toward zero) to the first one at or after the last key.
 TStatus ResampleTuloCurve(TFnAnimCurve& host, KFCurve& curve, double valueDivisor, ZeqLogFile* log) {
@@ -287,7 +296,11 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
 
     int counts[KFCurveUtils::eCountSize];
     KFCurveUtils::GetInterpolationAndTangeantCount(curve, counts);
-    if (counts[KFCurveUtils::eCountCubicTcb] != 0) return ResampleTuloCurve(host, curve, valueDivisor, mLogFile);
+    if (counts[KFCurveUtils::eCountCubicTcb] != 0) {
+        const TStatus resampled = ResampleTuloCurve(host, curve, valueDivisor, mLogFile);
+        HoldFirstValueWhenKeyless(host, curve, valueDivisor);
+        return resampled;
+    }
 
     const bool weighted = HasWeightedTangent(curve);
     host.setIsWeighted(weighted);
@@ -353,6 +366,7 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
     }
     if (skipped > 0) {
         LogSkippedKeys(mLogFile, CurveName(host), skipped);
+        HoldFirstValueWhenKeyless(host, curve, valueDivisor);
         return TStatus::kFailure;
     }
     return TStatus::kSuccess;
