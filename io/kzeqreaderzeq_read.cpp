@@ -86,7 +86,7 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     mNodesRead.clear();
     mTexturesRead.clear();
     mDamagedTakeFile = false;
-    KZeqSceneRollback rollback(mManager);
+    KZeqSceneRollback rollback(mManager, &scene);
     bool result = !failed && ReadSections(scene);
     mNodesRead.clear();
     mTexturesRead.clear();

@@ -3,6 +3,7 @@
 
 namespace zeqsdk_400 {
 
+class KZeqScene;
 class KZeqSdkManager;
 
 // Lets a reader that fails leave nothing of its own in the scene. It notes
@@ -11,10 +12,12 @@ class KZeqSdkManager;
 // counts was made by the read. Undo ends those nodes first, each with its
 // subtree and attributes (a mesh may still list a material), then the
 // materials and textures. Attributes the read made but never set on a node
-// are the reader's to end.
+// are the reader's to end. The scene read into, when given, stops listing the
+// materials and textures that end (a reader may have entered them there
+// directly), so that it keeps no reference to an ended object.
 class KZeqSceneRollback {
 public:
-    explicit KZeqSceneRollback(KZeqSdkManager& manager);
+    explicit KZeqSceneRollback(KZeqSdkManager& manager, KZeqScene* scene = nullptr);
     KZeqSceneRollback(const KZeqSceneRollback&) = delete;
     KZeqSceneRollback& operator=(const KZeqSceneRollback&) = delete;
 
@@ -22,6 +25,7 @@ public:
 
 private:
     KZeqSdkManager& mManager;
+    KZeqScene* mScene;
     int mNodes;
     int mMaterials;
     int mTextures;

@@ -10,6 +10,7 @@
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/tests/zeqroundtrip.h"
+#include "scene/kzeqentity.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
@@ -176,4 +177,27 @@ TEST_F(ImporterTest, UpdateImportOptionsRewritesTheSummary) {
     EXPECT_TRUE(again.GetSceneInfo() && again.GetSceneInfo()->mAuthor == "me");
     KZeq file;
     EXPECT_TRUE(file.ProjectOpen(path.c_str()) && file.ProjectGetExtensionSectionCount() == 1);  // replaced
+}
+
+// Found by fuzzing: a damaged file (a property value that is no number) read into a scene that
+// then lists the texture the read made; the failed read ended it, and the next read into the
+// scene went through the list. A failed read leaves the scene listing nothing it ended.
+TEST_F(ImporterTest, AFailedReadLeavesNoEndedTextureListed) {
+    const std::string path = mDir / "typeless.zeq";
+    zeqtest::WriteFile(path,
+                       "@Zeq:6000\n@Section:6000\nDefinitions:{ObjectType:\"Model\"{}ObjectType:\"Texture\"}"
+                       "Objects:{Model:{Properties:{Property:\"QuaternionInterpolate\",\"\",\"\",\"\"}}Texture:{}}"
+                       "@End");
+    ASSERT_TRUE(mImporter.Initialize(path.c_str()));
+    EXPECT_FALSE(mImporter.Import(*mScene));
+    EXPECT_EQ(0, mScene->GetEntity()->GetTextureCount());
+    if (KStreamOptions* options = mImporter.GetImportOptions(KZeqImporter::eSummaryOnly)) {
+        mImporter.UpdateImportOptions(options);
+        mImporter.Import(*mScene, options);
+        mImporter.ReleaseImportOptions(options);
+    }
+    mImporter.Import(*mScene);
+    KArrayTemplate<KZeqTexture*> textures;
+    mScene->FillTextureArray(textures);
+    for (int i = 0; i < textures.GetCount(); ++i) EXPECT_NE(nullptr, textures[i]);
 }

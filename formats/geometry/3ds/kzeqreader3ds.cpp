@@ -155,7 +155,7 @@ bool KZeqReader3DS::Read(KZeqScene& scene, KStreamOptions* options) {
     mScaleFactor = mRescale ? 2.54 : 1.0;
 
     SavedColours colours(scene);
-    KZeqSceneRollback rollback(mManager);
+    KZeqSceneRollback rollback(mManager, &scene);
     bool read = FetchRecords() && ImportScene(scene);
     // Attributes that reached no node first: the rollback ends the others with their nodes.
     EndOrphans();

@@ -70,7 +70,7 @@ bool KZeqReaderDxf::Read(KZeqScene& scene, KStreamOptions* options) {
     mDerivation = dxf.GetObjectDerivation();
     mWeld = dxf.GetOption(KStreamOptionsBase::eWELD_VERTICES) == 1;
     mCreateReferenceNode = dxf.GetOption(KStreamOptionsBase::eCREATE_REFERENCE_NODE) == 1;
-    KZeqSceneRollback rollback(mManager);
+    KZeqSceneRollback rollback(mManager, &scene);
     bool read = mPairs.Load(mFile);
     if (read) {
         KZeqNode* parent = scene.GetRootNode();

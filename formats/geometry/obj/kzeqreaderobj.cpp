@@ -89,7 +89,7 @@ bool KZeqReaderObj::Read(KZeqScene& scene, KStreamOptions* options) {
     ReadState state;
     state.mCreateReferenceNode =
         static_cast<KStreamOptionsObj*>(options)->GetOption(KStreamOptionsBase::eCREATE_REFERENCE_NODE) != 0;
-    KZeqSceneRollback rollback(mManager);
+    KZeqSceneRollback rollback(mManager, &scene);
     if (ReadStatements(scene, state) && BuildScene(scene, state)) return true;
     rollback.Undo();
     mError.SetLastErrorID(eFileCorrupted);
