@@ -164,4 +164,7 @@ TEST(LightPropertyBlock, TellsTheChannelsValues) {
                              "Property: \"Intensity\",\"Intensity\",\"AK\",200\n"})
         EXPECT_NE(std::string::npos, text.find(line)) << line;
     EXPECT_EQ(100.0, light->GetPropertyHandler()->mIntensity->AsDouble());
+    // The channels keep theirs: putting the property back does not reach them.
+    EXPECT_EQ(200.0f, take->GetLightIntensity()->GetValue());
+    EXPECT_EQ(0.5f, take->GetColorG()->GetValue());
 }
