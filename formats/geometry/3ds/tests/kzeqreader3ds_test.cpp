@@ -531,7 +531,8 @@ TEST_F(Reader3dsTest, AnimatedTracksStartFromTheDefaults) {
     };
     const std::vector<KZeqNode*> first = Nodes();
     ASSERT_EQ(first.size(), 7u);
-    for (KZeqNode* n : first) Near(KZeqXMatrix(n->GetGlobalFromDefaultTake()), n->GetGlobalFromCurrentTake(start), n->GetName());
+    for (KZeqNode* n : first)
+        Near(KZeqXMatrix(n->GetGlobalFromDefaultTake()), n->GetGlobalFromCurrentTake(start), n->GetName());
 
     ASSERT_TRUE(Export3ds(Path("again.3ds"))) << mError << " " << mMessage.Buffer();
     KZeqScene* back = mManager.CreateKZeqScene();
