@@ -1,6 +1,7 @@
 // 3DS keyframer tracks to animation curves of the take "default take": TCB
 // keys at 30 frames per second, or, for tracks that do not animate, the
-// nodes' default values.
+// nodes' default values. An animated track also gives the default its
+// first key, so the node's static pose is where its animation starts.
 
 #include <climits>
 #include <cmath>
@@ -56,6 +57,13 @@ bool Animated(bool anim, std::uint32_t count, const keyheader3ds* keys, const vo
     return anim && count >= 2 && keys && values;
 }
 
+// The values a written track starts with, as its curves hold them after any
+// filter (an unrolled first rotation key keeps the curves' Euler angles).
+void FirstKeys(KFCurve* const* curves, int curveCount, double* out) {
+    for (int c = 0; c < curveCount; ++c)
+        if (curves[c]->KeyGetCount() > 0) out[c] = curves[c]->KeyGet(0).GetValue();
+}
+
 }  // namespace
 
 template <class Convert>
@@ -103,14 +111,17 @@ bool KZeqReader3DS::CreateTransDataFrom3DSAnim(KZeqNode* node, std::uint32_t cou
         out[1] = values[k].z * s;
         out[2] = -values[k].y * s;
     };
-    if (Animated(mAnim, count, keys, values)) {
-        if (curves[0] && curves[1] && curves[2]) WriteTrack(curves, 3, count, keys, Convert);
-        return true;
-    }
     double value[3] = {0, 0, 0};
     if (count > 0 && values) Convert(0, value);
-    for (int c = 0; c < 3; ++c)
-        if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    if (Animated(mAnim, count, keys, values)) {
+        if (curves[0] && curves[1] && curves[2]) {
+            WriteTrack(curves, 3, count, keys, Convert);
+            FirstKeys(curves, 3, value);
+        }
+    } else {
+        for (int c = 0; c < 3; ++c)
+            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    }
     node->SetDefaultT(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
@@ -120,28 +131,33 @@ bool KZeqReader3DS::CreateRotDataFrom3DSAnim(KZeqNode* node, std::uint32_t count
     KZeqTakeNode* take = node->GetCurrentTakeNode();
     KFCurve* curves[3] = {take ? take->GetEulerRotationX() : nullptr, take ? take->GetEulerRotationY() : nullptr,
                           take ? take->GetEulerRotationZ() : nullptr};
-    if (Animated(mAnim, count, keys, values)) {
-        if (!curves[0] || !curves[1] || !curves[2]) return true;
-        // Each used key turns on from the one used before it; dropped keys take no part.
+    double value[3];
+    {
         double accumulated[4] = {0, 0, 0, 1};
-        WriteTrack(curves, 3, count, keys, [&](std::uint32_t k, double* out) {
-            Accumulate(accumulated, values[k]);
-            const KZeqVector4 r = EulerOf(accumulated);
-            for (int a = 0; a < 3; ++a) out[a] = r[a];
-        });
-        KFCurveFilterUnroll unroll;
-        unroll.SetTestForPath(true);
-        unroll.SetQualityTolerance(0.25);
-        unroll.Apply(curves, 3);
-        return true;
+        Accumulate(accumulated, count > 0 && values ? values[0] : kfrotkey3ds{0.0f, 0.0f, 1.0f, 0.0f});
+        const KZeqVector4 r = EulerOf(accumulated);
+        for (int a = 0; a < 3; ++a) value[a] = r[a];
     }
-    double accumulated[4] = {0, 0, 0, 1};
-    const kfrotkey3ds first = count > 0 && values ? values[0] : kfrotkey3ds{0.0f, 0.0f, 1.0f, 0.0f};
-    Accumulate(accumulated, first);
-    const KZeqVector4 r = EulerOf(accumulated);
-    for (int c = 0; c < 3; ++c)
-        if (curves[c]) curves[c]->SetValue(static_cast<float>(r[c]));
-    node->SetDefaultR(KZeqVector4(r[0], r[1], r[2], 0.0));
+    if (Animated(mAnim, count, keys, values)) {
+        if (curves[0] && curves[1] && curves[2]) {
+            // Each used key turns on from the one used before it; dropped keys take no part.
+            double accumulated[4] = {0, 0, 0, 1};
+            WriteTrack(curves, 3, count, keys, [&](std::uint32_t k, double* out) {
+                Accumulate(accumulated, values[k]);
+                const KZeqVector4 r = EulerOf(accumulated);
+                for (int a = 0; a < 3; ++a) out[a] = r[a];
+            });
+            KFCurveFilterUnroll unroll;
+            unroll.SetTestForPath(true);
+            unroll.SetQualityTolerance(0.25);
+            unroll.Apply(curves, 3);
+            FirstKeys(curves, 3, value);
+        }
+    } else {
+        for (int c = 0; c < 3; ++c)
+            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    }
+    node->SetDefaultR(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
 
@@ -155,14 +171,17 @@ bool KZeqReader3DS::CreateScaleDataFrom3DSAnim(KZeqNode* node, std::uint32_t cou
         out[1] = values[k].z;
         out[2] = values[k].y;
     };
-    if (Animated(mAnim, count, keys, values)) {
-        if (curves[0] && curves[1] && curves[2]) WriteTrack(curves, 3, count, keys, Convert);
-        return true;
-    }
     double value[3] = {1, 1, 1};
     if (count > 0 && values) Convert(0, value);
-    for (int c = 0; c < 3; ++c)
-        if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    if (Animated(mAnim, count, keys, values)) {
+        if (curves[0] && curves[1] && curves[2]) {
+            WriteTrack(curves, 3, count, keys, Convert);
+            FirstKeys(curves, 3, value);
+        }
+    } else {
+        for (int c = 0; c < 3; ++c)
+            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    }
     node->SetDefaultS(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
@@ -178,22 +197,23 @@ bool KZeqReader3DS::CreateColorDataFrom3DSAnim(KZeqNode* node, std::uint32_t cou
         out[1] = values[k].g;
         out[2] = values[k].b;
     };
-    if (Animated(mAnim, count, keys, values)) {
-        WriteTrack(curves, 3, count, keys, Convert);
-        return true;
-    }
     double value[3] = {1, 1, 1};
     if (count > 0 && values) Convert(0, value);
+    if (Animated(mAnim, count, keys, values)) {
+        WriteTrack(curves, 3, count, keys, Convert);
+        FirstKeys(curves, 3, value);
+    } else {
+        for (int c = 0; c < 3; ++c) {
+            curves[c]->KeyModifyBegin(1);
+            curves[c]->KeyGetPtr(0)->SetTCB(KTime(0), static_cast<float>(value[c]), 0.0f, 0.0f, 0.0f);
+            curves[c]->KeyModifyEnd(1);
+        }
+    }
     KZeqColor colour(value[0], value[1], value[2], 1.0);
     if (KZeqLight* light = node->GetLight())
         light->SetDefaultColor(colour);
     else if (KZeqMarker* marker = node->GetMarker())
         marker->SetDefaultColor(colour);
-    for (int c = 0; c < 3; ++c) {
-        curves[c]->KeyModifyBegin(1);
-        curves[c]->KeyGetPtr(0)->SetTCB(KTime(0), static_cast<float>(value[c]), 0.0f, 0.0f, 0.0f);
-        curves[c]->KeyModifyEnd(1);
-    }
     return true;
 }
 
@@ -205,14 +225,15 @@ bool KZeqReader3DS::CreateScalarDataFrom3DSAnim(KZeqNode* node, std::uint32_t co
         curve = target == eCONE_ANGLE ? take->GetLightConeAngle()
                 : target == eFIELD_OF_VIEW ? take->GetCameraFieldOfView() : take->GetCameraRoll();
     if (!curve) return true;
+    double value = count > 0 && values ? values[0] : target == eROLL ? 0.0 : 45.0;
     if (Animated(mAnim, count, keys, values)) {
         WriteTrack(&curve, 1, count, keys, [values](std::uint32_t k, double* out) { out[0] = values[k]; });
-        return true;
+        FirstKeys(&curve, 1, &value);
+    } else {
+        curve->KeyModifyBegin(1);
+        curve->KeyGetPtr(0)->SetTCB(KTime(0), static_cast<float>(value), 0.0f, 0.0f, 0.0f);
+        curve->KeyModifyEnd(1);
     }
-    const double value = count > 0 && values ? values[0] : target == eROLL ? 0.0 : 45.0;
-    curve->KeyModifyBegin(1);
-    curve->KeyGetPtr(0)->SetTCB(KTime(0), static_cast<float>(value), 0.0f, 0.0f, 0.0f);
-    curve->KeyModifyEnd(1);
     if (target == eCONE_ANGLE) {
         if (KZeqLight* light = node->GetLight()) light->SetDefaultConeAngle(value);
     } else if (KZeqCamera* camera = node->GetCamera()) {

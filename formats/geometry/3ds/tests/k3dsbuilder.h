@@ -59,6 +59,19 @@ public:
     kfmesh3ds* Node(const char* name, std::uint32_t pos = 1, std::uint32_t rot = 1, std::uint32_t scale = 1) {
         return Named([=](kfmesh3ds** node) { InitObjectMotion3ds(node, pos, rot, scale, 0, 0); }, name, mNodes);
     }
+    kfcamera3ds* CameraNode(const char* name, std::uint32_t pos, std::uint32_t fov, std::uint32_t roll,
+                            std::uint32_t target) {
+        return Named([=](kfcamera3ds** node) { InitCameraMotion3ds(node, pos, fov, roll, target); }, name,
+                     mCameraNodes);
+    }
+    kfomni3ds* OmniNode(const char* name, std::uint32_t pos, std::uint32_t colour) {
+        return Named([=](kfomni3ds** node) { InitOmnilightMotion3ds(node, pos, colour); }, name, mOmniNodes);
+    }
+    kfspot3ds* SpotNode(const char* name, std::uint32_t pos, std::uint32_t colour, std::uint32_t hotspot,
+                        std::uint32_t target) {
+        return Named([=](kfspot3ds** node) { InitSpotlightMotion3ds(node, pos, colour, hotspot, 1, 1, target); },
+                     name, mSpotNodes);
+    }
     light3ds* Omni(const char* name) { return Named(InitLight3ds, name, mLights); }
     light3ds* Spot(const char* name) { return Named(InitSpotlight3ds, name, mLights); }
     camera3ds* Camera(const char* name) { return Named(InitCamera3ds, name, mCameras); }
@@ -75,6 +88,9 @@ public:
         for (light3ds* l : mLights) PutLight3ds(mDb, l);
         for (camera3ds* c : mCameras) PutCamera3ds(mDb, c);
         for (kfmesh3ds* n : mNodes) PutObjectMotion3ds(mDb, n);
+        for (kfcamera3ds* n : mCameraNodes) PutCameraMotion3ds(mDb, n);
+        for (kfomni3ds* n : mOmniNodes) PutOmnilightMotion3ds(mDb, n);
+        for (kfspot3ds* n : mSpotNodes) PutSpotlightMotion3ds(mDb, n);
         Release();
         file3ds* file = OpenFile3ds(path.c_str(), "wb");
         if (!file) return false;
@@ -101,12 +117,18 @@ private:
         for (light3ds*& l : mLights) ReleaseLight3ds(&l);
         for (camera3ds*& c : mCameras) ReleaseCamera3ds(&c);
         for (kfmesh3ds*& n : mNodes) ReleaseObjectMotion3ds(&n);
+        for (kfcamera3ds*& n : mCameraNodes) ReleaseCameraMotion3ds(&n);
+        for (kfomni3ds*& n : mOmniNodes) ReleaseOmnilightMotion3ds(&n);
+        for (kfspot3ds*& n : mSpotNodes) ReleaseSpotlightMotion3ds(&n);
         if (mSettings) ReleaseMeshSet3ds(&mSettings);
         mMeshes.clear();
         mMaterials.clear();
         mLights.clear();
         mCameras.clear();
         mNodes.clear();
+        mCameraNodes.clear();
+        mOmniNodes.clear();
+        mSpotNodes.clear();
     }
 
     database3ds* mDb = nullptr;
@@ -116,6 +138,9 @@ private:
     std::vector<light3ds*> mLights;
     std::vector<camera3ds*> mCameras;
     std::vector<kfmesh3ds*> mNodes;
+    std::vector<kfcamera3ds*> mCameraNodes;
+    std::vector<kfomni3ds*> mOmniNodes;
+    std::vector<kfspot3ds*> mSpotNodes;
 };
 
 // The unit cube's corners and its twelve triangles, two per side (side s is faces 2s, 2s + 1).

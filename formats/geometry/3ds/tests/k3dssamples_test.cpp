@@ -163,6 +163,57 @@ TEST_P(Samples3dsTest, WrittenReadsBackEqual) {
 #endif
 }
 
+// Each node's default pose, read, written and read again: the same, and
+// where the take puts the node at its first frame.
+TEST_P(Samples3dsTest, WrittenKeepsTheDefaultPose) {
+    SKIP_WITHOUT_3DS_SAMPLES();
+    ASSERT_TRUE(Import3ds(Sample(GetParam().mFile)));
+    ASSERT_TRUE(Export3ds(Path("pose.3ds"))) << mError << " " << mMessage.Buffer();
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import3ds(Path("pose.3ds"), nullptr, back)) << mError;
+
+    const auto ExpectNearMatrix = [](const KZeqXMatrix& a, const KZeqXMatrix& b, const std::string& what) {
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(a.mData[r][c], b.mData[r][c], 1e-3 * (1 + std::fabs(a.mData[r][c])))
+                    << what << " [" << r << "][" << c << "]";
+    };
+    const auto ExpectAtFirstFrame = [&](KZeqScene* scene, const char* which) {
+        const KTime start = scene->GetTakeInfo("default take")->mLocalTimeSpan.GetStart();
+        for (KZeqNode* node : Nodes(scene))
+            ExpectNearMatrix(KZeqXMatrix(node->GetGlobalFromDefaultTake()), node->GetGlobalFromCurrentTake(start),
+                             std::string(which) + " " + node->GetName());
+    };
+    ExpectAtFirstFrame(mScene, "read");
+    ExpectAtFirstFrame(back, "read back");
+
+    std::vector<KZeqNode*> first = Nodes();
+    for (KZeqNode* node : first) {
+        bool target = false;
+        for (KZeqNode* owner : first) target = target || owner->GetTarget() == node;
+        if (target) continue;
+        KZeqNode* other = Find(Plain(node->GetName()), back);
+        ASSERT_NE(other, nullptr) << node->GetName();
+        std::vector<std::pair<KZeqNode*, KZeqNode*>> pairs = {{node, other}};
+        if (node->GetTarget()) {
+            ASSERT_NE(other->GetTarget(), nullptr) << node->GetName();
+            pairs.emplace_back(node->GetTarget(), other->GetTarget());
+        }
+        for (const auto& pair : pairs) {
+            const std::string name = pair.first->GetName();
+            KZeqVector4 a[3], b[3];
+            pair.first->GetDefaultT(a[0]), pair.first->GetDefaultR(a[1]), pair.first->GetDefaultS(a[2]);
+            pair.second->GetDefaultT(b[0]), pair.second->GetDefaultR(b[1]), pair.second->GetDefaultS(b[2]);
+            for (int part = 0; part < 3; ++part)
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(a[part][i], b[part][i], 1e-3 * (1 + std::fabs(a[part][i])))
+                        << name << (part == 0 ? " translation " : part == 1 ? " rotation " : " scaling ") << i;
+            ExpectNearMatrix(KZeqXMatrix(pair.first->GetGlobalFromDefaultTake()),
+                             pair.second->GetGlobalFromDefaultTake(), name + " global");
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, Samples3dsTest, testing::ValuesIn(Table()), TestName);
 
 class Details3dsTest : public Scene3dsTest {};

@@ -458,6 +458,115 @@ TEST_F(Reader3dsTest, AnimOffTakesTheFirstKeyOnly) {
     EXPECT_EQ(t[0], 1.0);
 }
 
+// A camera with a mesh child, a dummy, a spot and an omni, every track keyed
+// at frames 5 and 15: each node and attribute gets its first key as its
+// default, which is where the take starts, and a file written from the scene
+// and read again gives the same defaults.
+TEST_F(Reader3dsTest, AnimatedTracksStartFromTheDefaults) {
+    File3dsBuilder file;
+    file.Mesh("Kid", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 7}});
+    file.Camera("Cam");
+    file.Spot("Spot");
+    file.Omni("Omni");
+    const auto Keys = [](keyheader3ds* keys) { keys[0] = Key(5), keys[1] = Key(15); };
+    kfmesh3ds* kid = file.Node("Kid", 2, 2, 2);
+    CopyName3ds(kid->parent, sizeof(kid->parent), "Cam");
+    kfmesh3ds* dummy = file.Node(DummyName3ds, 2, 2, 2);
+    CopyName3ds(dummy->instance, sizeof(dummy->instance), "Helper");
+    for (kfmesh3ds* node : {kid, dummy}) {
+        Keys(node->pkeys), Keys(node->rkeys), Keys(node->skeys);
+        node->pos[0] = {1, 2, 3}, node->pos[1] = {4, 5, 6};
+        node->rot[0] = {0.5f, 0, 0, 1}, node->rot[1] = {0.3f, 1, 0, 0};
+        node->scale[0] = {1, 2, 3}, node->scale[1] = {2, 2, 2};
+    }
+    kfcamera3ds* cam = file.CameraNode("Cam", 2, 2, 2, 2);
+    Keys(cam->pkeys), Keys(cam->fkeys), Keys(cam->rkeys), Keys(cam->tkeys);
+    cam->pos[0] = {10, -20, 5}, cam->pos[1] = {30, -20, 5};
+    cam->fov[0] = 40, cam->fov[1] = 60;
+    cam->roll[0] = 5, cam->roll[1] = 10;
+    cam->tpos[0] = {0, 0, 0}, cam->tpos[1] = {0, 10, 0};
+    kfspot3ds* spot = file.SpotNode("Spot", 2, 2, 2, 2);
+    Keys(spot->pkeys), Keys(spot->ckeys), Keys(spot->hkeys), Keys(spot->tkeys);
+    spot->pos[0] = {0, 0, 50}, spot->pos[1] = {10, 0, 50};
+    spot->color[0] = {0.2f, 0.4f, 0.6f}, spot->color[1] = {1, 1, 1};
+    spot->hot[0] = 30, spot->hot[1] = 50;
+    spot->tpos[0] = {5, 5, 0}, spot->tpos[1] = {0, 0, 0};
+    kfomni3ds* omni = file.OmniNode("Omni", 2, 2);
+    Keys(omni->pkeys), Keys(omni->ckeys);
+    omni->pos[0] = {-7, 3, 9}, omni->pos[1] = {0, 0, 0};
+    omni->color[0] = {0.5f, 0.25f, 0.125f}, omni->color[1] = {0, 0, 0};
+    const std::string path = Path("anim.3ds");
+    ASSERT_TRUE(file.Write(path));
+    ASSERT_TRUE(Import3ds(path));
+
+    KZeqNode* node = Find("Kid");
+    ASSERT_TRUE(node && node->GetMesh());
+    EXPECT_EQ(Plain(node->GetParent()->GetName()), "Cam");
+    KZeqVector4 t, s;
+    node->GetDefaultT(t);
+    node->GetDefaultS(s);
+    ExpectPoint(t, 2.54, 7.62, -5.08);
+    ExpectPoint(s, 1, 3, 2);
+    KZeqCamera* camera = Find("Cam")->GetCamera();
+    ASSERT_NE(camera, nullptr);
+    EXPECT_NEAR(camera->GetDefaultFieldOfView(), 40.0, 1e-6);
+    EXPECT_NEAR(camera->GetDefaultRoll(), 5.0, 1e-6);
+    KZeqLight* light = Find("Spot")->GetLight();
+    ASSERT_NE(light, nullptr);
+    KZeqColor colour;
+    light->GetDefaultColor(colour);
+    EXPECT_NEAR(colour.mGreen, 0.4, 1e-6);
+    EXPECT_NEAR(light->GetDefaultConeAngle(), 30.0, 1e-6);
+    ASSERT_NE(Find("Omni")->GetLight(), nullptr);
+    Find("Omni")->GetLight()->GetDefaultColor(colour);
+    EXPECT_NEAR(colour.mBlue, 0.125, 1e-6);
+
+    const KTime start = mScene->GetTakeInfo("default take")->mLocalTimeSpan.GetStart();
+    EXPECT_EQ(start.Get(), 5 * 1539538600LL);
+    const auto Near = [](const KZeqXMatrix& a, const KZeqXMatrix& b, const std::string& what) {
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(a.mData[r][c], b.mData[r][c], 1e-4 * (1 + std::fabs(a.mData[r][c])))
+                    << what << " [" << r << "][" << c << "]";
+    };
+    const std::vector<KZeqNode*> first = Nodes();
+    ASSERT_EQ(first.size(), 7u);
+    for (KZeqNode* n : first)
+        Near(KZeqXMatrix(n->GetGlobalFromDefaultTake()), n->GetGlobalFromCurrentTake(start), n->GetName());
+
+    ASSERT_TRUE(Export3ds(Path("again.3ds"))) << mError << " " << mMessage.Buffer();
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import3ds(Path("again.3ds"), nullptr, back)) << mError;
+    std::vector<std::pair<KZeqNode*, KZeqNode*>> pairs;
+    for (KZeqNode* n : first) {
+        if (Plain(n->GetName()).find(".Ta") != std::string::npos) continue;  // with its owner, under a cut name
+        KZeqNode* other = Find(Plain(n->GetName()), back);
+        ASSERT_NE(other, nullptr) << n->GetName();
+        pairs.emplace_back(n, other);
+        if (n->GetTarget()) pairs.emplace_back(n->GetTarget(), other->GetTarget());
+    }
+    ASSERT_EQ(pairs.size(), first.size());
+    for (const auto& [n, other] : pairs) {
+        ASSERT_NE(other, nullptr) << n->GetName();
+        Near(KZeqXMatrix(n->GetGlobalFromDefaultTake()), other->GetGlobalFromDefaultTake(), n->GetName());
+        KZeqVector4 a, b;
+        n->GetDefaultR(a);
+        other->GetDefaultR(b);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[i], b[i], 1e-3) << n->GetName() << " rotation " << i;
+        n->GetDefaultS(a);
+        other->GetDefaultS(b);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[i], b[i], 1e-5) << n->GetName() << " scaling " << i;
+    }
+    KZeqCamera* cameraBack = Find("Cam", back)->GetCamera();
+    ASSERT_NE(cameraBack, nullptr);
+    EXPECT_NEAR(cameraBack->GetDefaultFieldOfView(), 40.0, 1e-4);
+    EXPECT_NEAR(cameraBack->GetDefaultRoll(), 5.0, 1e-4);
+    ASSERT_NE(Find("Spot", back)->GetLight(), nullptr);
+    EXPECT_NEAR(Find("Spot", back)->GetLight()->GetDefaultConeAngle(), 30.0, 1e-4);
+    Find("Spot", back)->GetLight()->GetDefaultColor(colour);
+    EXPECT_NEAR(colour.mRed, 0.2, 1e-6);
+}
+
 // ---- Bad files -----------------------------------------------------------------------------
 
 // A file whose top chunk is none of mesh file, project and material library
