@@ -233,7 +233,8 @@ bool KFileReplacement::Begin(const char* target) {
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         mSystemError = errno;
-        mError = (std::string("Cannot create a file beside ") + Quoted(file.Buffer()) + ": " + std::strerror(mSystemError))
+        mError = (std::string("Cannot create a file beside ") + Quoted(file.Buffer()) + ": " +
+                  std::strerror(mSystemError))
                      .c_str();
         if (fd >= 0) {
             ::unlink(temporary.Buffer());

@@ -205,7 +205,8 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         // A complete file that could not take its name (a writer that puts it in place as it
         // ends) is no full disk.
         const KError& writer = mWriter->GetError();
-        const bool notPlaced = writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && writer.GetLastSystemError() != 0;
+        const bool notPlaced =
+            writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && writer.GetLastSystemError() != 0;
         mError.SetLastErrorID(notPlaced ? eFileNotCreated : eOutOfDiskSpace);
         mError.SetLastSystemError(writer.GetLastSystemError());
     }

@@ -219,8 +219,9 @@ TEST_F(FileReplacementTest, BeginRemovesOnlyTemporariesNoWriterCanStillWrite) {
     const std::string ownId = mTarget + ".tmp" + std::to_string(::getpid()) + ".0123456789abcdef";
     const std::string recent = mTarget + ".tmp2147483645.00112233aabbccdd";
     const std::vector<std::string> users = {
-        mTarget + ".tmp999999.keep",     mTarget + ".tmp4000000.bak",          mTarget + ".tmp2147483646.00112233AABBCCDD",
-        mTarget + ".tmp12.0011223344556", mTarget + ".tmp12.00112233aabbccdd.x", mTarget + ".tmp.00112233aabbccdd",
+        mTarget + ".tmp999999.keep",          mTarget + ".tmp4000000.bak",
+        mTarget + ".tmp12.00112233AABBCCDD",   mTarget + ".tmp12.0011223344556",
+        mTarget + ".tmp12.00112233aabbccdd.x", mTarget + ".tmp.00112233aabbccdd",
         mTarget + ".tmp012.00112233aabbccdd",
     };
     for (const std::string& name : users) WriteFile(name, "the user's");
@@ -319,7 +320,8 @@ TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
         if (replacement.Begin(mTarget.c_str())) return "Begin took it";
         if (replacement.GetError() != "Cannot write \"" + mTarget + "\": Permission denied")
             return std::string("the error: ") + replacement.GetError();
-        return replacement.GetSystemError() == EACCES ? "" : "the system error: " + std::to_string(replacement.GetSystemError());
+        const int reason = replacement.GetSystemError();
+        return reason == EACCES ? "" : "the system error: " + std::to_string(reason);
     });
     if (!answer) GTEST_SKIP() << "no user other than root to be";
     EXPECT_EQ("", *answer);
@@ -340,7 +342,8 @@ TEST_F(FileReplacementTest, AnotherHardLinkKeepsTheOldContent) {
     const std::string other = mDir / "other.out";
     fs::create_hard_link(mTarget, other);
     KFileReplacement replacement;
-    ASSERT_TRUE(replacement.Begin(mTarget.c_str()) && Put(replacement.GetTemporaryPath(), "new") && replacement.Commit());
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new") && replacement.Commit());
     EXPECT_EQ("new", ReadFile(mTarget));
     EXPECT_EQ("old", ReadFile(other));
 }

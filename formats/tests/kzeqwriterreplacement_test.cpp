@@ -280,7 +280,8 @@ TEST_P(WriterTarget, AWriteProtectedFileIsRefused) {
     fs::permissions(mOut, fs::perms::all);
     const std::optional<std::string> answer = zeqtest::AsUnprivileged(mOut.string(), [&]() -> std::string {
         if (Export(mTarget)) return "written";
-        if (mMessage.find("\"" + mTarget + "\": Permission denied") == std::string::npos) return "the message: " + mMessage;
+        if (mMessage.find("\"" + mTarget + "\": Permission denied") == std::string::npos)
+            return "the message: " + mMessage;
         return "";
     });
     if (!answer) GTEST_SKIP() << "no user other than root to be";

@@ -109,7 +109,8 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
     if (!error || !*error) error = "The file could not be read";
     // As the command says it: the file and the system's reason with the error.
     const std::string problem =
-        mImporter ? ZeqTuloCommand::FileProblem(error, mImporter->GetFileName(), mImporter->GetError().GetLastSystemError())
+        mImporter ? ZeqTuloCommand::FileProblem(error, mImporter->GetFileName(),
+                                                mImporter->GetError().GetLastSystemError())
                   : std::string(error);
     LogLine(problem.c_str());
     ShowDialog("ZEQ import Error", problem.c_str());

@@ -299,7 +299,8 @@ bool KZeqWriterObj::CloseMaterialFile() {
     const int error = errno;
     mMtlFile = nullptr;
     if (!flushed || !closed)
-        OutputFailed(mMtlPath.Buffer(), flushed ? KString(std::strerror(error)) : failure, flushed ? error : flushError);
+        OutputFailed(mMtlPath.Buffer(), flushed ? KString(std::strerror(error)) : failure,
+                     flushed ? error : flushError);
     mMtlPath.Empty();
     return flushed && closed;
 }
