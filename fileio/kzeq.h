@@ -139,7 +139,9 @@ public:
     // that dies leaves no temporary file that accumulates. What may be replaced is
     // KFileReplacement's rule: a symbolic link is followed and the file it names
     // replaced (the link stays); a pipe, device or directory, or a link to one,
-    // is refused with error 4 and a text saying why.
+    // or a file this process may not write, is refused with error 4 and a text
+    // saying why. The new file has the mode of the one it replaces from the
+    // start, and its owner and group where the process may set them.
     // Without a header record the file gets kDefaultFileVersion. An encrypted file
     // is always binary.
     bool ProjectCreate(const char* pName, bool pBinary = true, bool pEncrypted = false,

@@ -55,7 +55,8 @@ bool KZeq::Impl::WriteEmbedded(const KString& fileName, const KString& relativeN
     struct stat st;
     if (::fstat(source.Descriptor(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     KChainedFile* stream = WriteStream();
-    if (!stream || !stream->Seek(mWriteEnd)) return Fail(eFileWriteError);
+    if (!stream) return Fail(eFileWriteError);
+    if (!stream->Seek(mWriteEnd)) return FailSystem(eFileWriteError);
     ZeqEmbeddedRef ref;
     ref.mOffset = mWriteEnd;
     KChainedCrcFile crc(*stream);

@@ -203,18 +203,24 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     }
     KFileReplacement::RemoveStaleTemporaries(replaced);
     // Written unnamed where the system allows it (nothing is left when the writer
-    // dies), else under a name that carries the writer's process id; beside
-    // the file replaced either way, so that the rename is atomic.
+    // dies), else under KFileReplacement's temporary name; beside the file
+    // replaced either way, so that the rename is atomic, and with its owner and
+    // access rights before anything is written.
     const KString directory = ExtractDirectoryFromFilePath(replaced.Buffer());
     const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (anonymous >= 0) {
+        if (!KFileReplacement::PrepareTemporary(anonymous, replaced)) {
+            FailSystem(eFileNotCreated);
+            ::close(anonymous);
+            return false;
+        }
         if (!mFile.OpenDescriptor(anonymous, "w+b")) return FailSystem(eFileNotCreated);
         mTempAnonymous = true;
     } else {
-        mTempPath = KFileReplacement::TemporaryName(replaced);
-        const int fd = ::open(mTempPath.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (!mFile.OpenDescriptor(fd, "w+b")) {
+        const int fd = KFileReplacement::CreateTemporary(replaced, mTempPath);
+        if (fd < 0 || !mFile.OpenDescriptor(fd, "w+b")) {
             FailSystem(eFileNotCreated);
+            if (fd >= 0) KFile::Remove(mTempPath);
             mTempPath = "";
             return false;
         }
@@ -299,6 +305,14 @@ bool KZeq::Impl::Finish() {
             mTempAnonymous = false;
             mTempPath = named;
         }
+        // The temporary's lock stays held through the rename (the stream's
+        // close would drop it), so that no cleanup takes it for a dead writer's.
+        struct Held {
+            int mFd;
+            ~Held() {
+                if (mFd >= 0) ::close(mFd);
+            }
+        } held{::dup(mFile.Descriptor())};
         if (!mFile.Close()) return FailSystem(eFileWriteError);
         // What took the name meanwhile is checked again: only a regular file goes.
         KString reason;

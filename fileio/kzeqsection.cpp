@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -168,9 +169,12 @@ bool KZeq::Impl::CommitSection() {
     KChainedCrcFile crc(*stream);
     KChainedFile& sink = mBinary ? static_cast<KChainedFile&>(crc) : *stream;
     if (!stream->Seek(mWriteEnd) || sink.Write(mWriteBuffer.Data(), bodySize) != bodySize) {
+        // The system's reason (a full disk) outlives the tidying.
+        const int code = errno;
         mWriteBuffer.Release();
         if (mMode == Mode::eRead) stream->Truncate(mSectionStart);
-        return Fail(eFileWriteError);
+        errno = code;
+        return FailSystem(eFileWriteError);
     }
     info.mStart = mSectionStart;
     info.mOffset = mBinary ? mWriteEnd : mSectionStart;
@@ -253,7 +257,7 @@ bool KZeq::Impl::CreateExtensionSection(bool overwriteLast) {
         if (replace) {
             // Nothing follows the last section yet: cut it off with its chunks.
             const std::uint64_t offset = mSections.back().mStart;
-            if (!mStream->Truncate(offset)) return Fail(eFileWriteError);
+            if (!mStream->Truncate(offset)) return FailSystem(eFileWriteError);
             mSections.pop_back();
             mWriteEnd = offset;
         }
@@ -318,7 +322,7 @@ bool KZeq::Impl::BeginWriteBack(bool replace) {
     // The newest table ends the valid data; what follows it was left by a
     // write-back that did not finish, and is reclaimed.
     mWriteEnd = header.mSlots[slot].mTableOffset + header.mSlots[slot].mTableLength;
-    if (size > mWriteEnd && !stream.Truncate(mWriteEnd)) return Fail(eFileWriteError);
+    if (size > mWriteEnd && !stream.Truncate(mWriteEnd)) return FailSystem(eFileWriteError);
     return true;
 }
 
@@ -343,7 +347,8 @@ bool KZeq::Impl::StoreChunk(const std::uint8_t* head, std::size_t headSize, cons
                             std::size_t dataSize, ZeqChunkRef& ref) {
     KChainedFile* stream = WriteStream();
     if (ErrorPending()) return false;
-    if (!stream || !stream->Seek(mWriteEnd)) return Fail(eFileWriteError);
+    if (!stream) return Fail(eFileWriteError);
+    if (!stream->Seek(mWriteEnd)) return FailSystem(eFileWriteError);
     const std::size_t total = headSize + dataSize;
     ref.mOffset = mWriteEnd;
     ref.mLength = total;

@@ -194,14 +194,21 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
     // The file exists under its name only once it is closed: a close that
     // fails loses the file, and the export with it.
     const bool closed = mWriter->FileClose();
+    // With what the close said (why the file could not take its name ...).
+    mWriter->GetMessage(mMessage);
     if (written && !closed) {
         mError.CopyLastError(eUnidentifiedError, mWriter->GetError());
         FileClose();
         return false;
     }
     if (!written) {
-        mError.SetLastErrorID(eOutOfDiskSpace);
-        mError.SetLastSystemError(mWriter->GetError().GetLastSystemError());
+        // A complete file that could not take its name (a writer that puts it in place as it
+        // ends) is no full disk.
+        const KError& writer = mWriter->GetError();
+        const bool notPlaced =
+            writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && writer.GetLastSystemError() != 0;
+        mError.SetLastErrorID(notPlaced ? eFileNotCreated : eOutOfDiskSpace);
+        mError.SetLastSystemError(writer.GetLastSystemError());
     }
     FileClose();
     return written;

@@ -14,6 +14,7 @@ void KZeqTextOutput::Reset(std::FILE* file) {
     mUsed = 0;
     mFailed = false;
     mFailure.Empty();
+    mSystemError = 0;
 }
 
 void KZeqTextOutput::Write(const char* data, std::size_t size) {
@@ -70,6 +71,7 @@ bool KZeqTextOutput::Flush() {
 
 void KZeqTextOutput::Fail(int error) {
     mFailed = true;
+    mSystemError = error;
     mFailure = error ? std::strerror(error) : "write error";
 }
 

@@ -40,6 +40,8 @@ public:
     bool Failed() const { return mFailed; }
     // The system's text for the failure, empty without one.
     const KString& GetFailure() const { return mFailure; }
+    // The system's error number behind it, 0 without one.
+    int GetSystemError() const { return mSystemError; }
 
 private:
     void Write(const char* data, std::size_t size);
@@ -50,6 +52,7 @@ private:
     std::size_t mUsed = 0;
     bool mFailed = false;
     KString mFailure;
+    int mSystemError = 0;
 };
 
 // Names for text formats whose readers take a name up to its first blank and

@@ -29,13 +29,16 @@ void ZeqTuloImportRelease();
 // A command's work is its doIt; a misused command changes nothing, shows the problem and
 // "Use syntax: ..." through the host's error display and answers failure.
 class ZeqTuloCommand : public TPxCommand {
+public:
+    // "<problem>: <path>", with the system's reason for the error number in parentheses (none for 0);
+    // the drivers' logs say it as the commands do.
+    static std::string FileProblem(const char* problem, const char* path, int systemError);
+
 protected:
     ZeqTuloCommand(const char* name, const char* syntax) : mName(name), mSyntax(syntax) {}
     TStatus SyntaxError(const char* problem) const;
     // The argument at index as 0 or 1; false for a missing argument or any other text.
     static bool SwitchArgument(const TArgList& args, unsigned index, bool& value);
-    // "<problem>: <path>", with the system's reason for the error number in parentheses (none for 0).
-    static std::string FileProblem(const char* problem, const char* path, int systemError);
 
     const char* mName;
     const char* mSyntax;

@@ -1,7 +1,11 @@
 #ifndef ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 #define ZEQ_FILEIO_TESTS_FILEIO_TEST_SUPPORT_H
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -98,6 +103,92 @@ inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
     if (meanwhile) meanwhile();
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs body in a child process and answers its text, or nothing when body answered nothing (the
+// child could not set up what the test needs: the caller skips then). A child that dies answers
+// why. Tests in the child report through the text, not through assertions.
+inline std::optional<std::string> ChildAnswer(const std::function<std::optional<std::string>()>& body) {
+    constexpr int kNothing = 77;
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe to the child";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const std::optional<std::string> answer = body();
+        if (!answer) ::_exit(kNothing);
+        for (std::size_t done = 0; done < answer->size();) {
+            const ssize_t n = ::write(fds[1], answer->data() + done, answer->size() - done);
+            if (n <= 0) ::_exit(3);
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char block[4096];
+    for (ssize_t n; (n = ::read(fds[0], block, sizeof(block))) > 0;) text.append(block, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return "no child process";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kNothing) return std::nullopt;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child ended with status " + std::to_string(status);
+    return text;
+}
+
+// The user a test running as root becomes to be refused what others are: `nobody`.
+inline constexpr uid_t kUnprivileged = 65534;
+
+// Runs body in a child process as a user other than root: this process's own, or kUnprivileged
+// when this process is root. Answers what body answers ("" for success, else what failed), or
+// nothing when the child cannot become that user or write in directory.
+inline std::optional<std::string> AsUnprivileged(const std::string& directory,
+                                                 const std::function<std::string()>& body) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                                 ::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) != 0 ||
+                                 ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) != 0))
+            return std::nullopt;
+        if (::access(directory.c_str(), W_OK | X_OK) != 0) return std::nullopt;
+        return body();
+    });
+}
+
+// Runs body in a child process in which directory (which exists) is a small memory file system
+// filled to the last byte, so that writing there fails as on a full disk ("No space left on
+// device"); the mount is the child's alone. Answers as ChildAnswer; nothing where this process
+// may not mount one (not root, and no user namespaces).
+inline std::optional<std::string> OnAFullDevice(const std::string& directory,
+                                                const std::function<std::string()>& body) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (uid == 0) {
+            if (::unshare(CLONE_NEWNS) != 0) return std::nullopt;
+        } else {
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return std::nullopt;
+            const auto put = [](const char* file, const std::string& text) {
+                std::ofstream out(file);
+                return static_cast<bool>(out << text << std::flush);
+            };
+            if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+                !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+                return std::nullopt;
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", directory.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+            return std::nullopt;
+        const std::string filler = directory + "/filler";
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) return std::nullopt;
+        const std::string block(4096, 'f');
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        const bool full = errno == ENOSPC;
+        ::close(fd);
+        if (!full) return std::nullopt;
+        return body();
+    });
 }
 
 // The bytes with the one at `at` changed by mask.

@@ -1,11 +1,16 @@
 #include "fileio/kfilereplacement.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +38,16 @@ protected:
         if (!file) return false;
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         return std::fclose(file) == 0 && written;
+    }
+
+    static mode_t ModeOf(const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+    // Last changed two days ago.
+    static void MakeOld(const std::string& path) {
+        const struct timespec times[2] = {{::time(nullptr) - 2 * 24 * 3600, 0}, {::time(nullptr) - 2 * 24 * 3600, 0}};
+        ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
     }
 
     zeqtest::TempDir mDir;
@@ -194,19 +209,38 @@ TEST_F(FileReplacementTest, CommitRefusesWhatTookTheNameMeanwhile) {
     EXPECT_EQ(1, EntryCount());
 }
 
-TEST_F(FileReplacementTest, BeginRemovesTemporariesOfWritersThatDied) {
+// Only names of exactly the temporaries' form go, and only those no writer holds
+// that have not changed for a day (a writer on another machine may hold a lock
+// not seen here); a process id says nothing, in a folder shared between machines
+// or containers.
+TEST_F(FileReplacementTest, BeginRemovesOnlyTemporariesNoWriterCanStillWrite) {
     WriteFile(mTarget, "target");
-    // No process has this id (pid_max is below it), so its writer died.
-    const std::string stale = mTarget + ".tmp2147483646.00112233aabbccdd";
-    const std::string foreign = mTarget + ".tmp" + std::to_string(::getpid()) + ".0";
-    WriteFile(stale, "left by a crash");
-    WriteFile(foreign, "a live writer's");
+    const std::string dead = mTarget + ".tmp2147483646.00112233aabbccdd";
+    const std::string ownId = mTarget + ".tmp" + std::to_string(::getpid()) + ".0123456789abcdef";
+    const std::string recent = mTarget + ".tmp2147483645.00112233aabbccdd";
+    const std::vector<std::string> users = {
+        mTarget + ".tmp999999.keep",          mTarget + ".tmp4000000.bak",
+        mTarget + ".tmp12.00112233AABBCCDD",   mTarget + ".tmp12.0011223344556",
+        mTarget + ".tmp12.00112233aabbccdd.x", mTarget + ".tmp.00112233aabbccdd",
+        mTarget + ".tmp012.00112233aabbccdd",
+    };
+    for (const std::string& name : users) WriteFile(name, "the user's");
+    for (const std::string& name : {dead, ownId, recent}) WriteFile(name, "left by a writer");
+    const std::string folder = mTarget + ".tmp77.00112233aabbccdd";
+    fs::create_directory(folder);
+    KFileReplacement live;
+    ASSERT_TRUE(live.Begin(mTarget.c_str()));
+    for (const std::string& name : users) MakeOld(name);
+    for (const std::string& name : {dead, ownId, folder, std::string(live.GetTemporaryPath())}) MakeOld(name);
+
     KFileReplacement replacement;
     ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
-    EXPECT_FALSE(fs::exists(stale));
-    EXPECT_TRUE(fs::exists(foreign)) << "a running writer's temporary was removed";
-    replacement.Discard();
-    fs::remove(foreign);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(ownId)) << "no writer holds it, whatever its process id";
+    EXPECT_TRUE(fs::exists(recent)) << "changed lately: a writer elsewhere may still write it";
+    EXPECT_TRUE(fs::exists(live.GetTemporaryPath())) << "a running writer's temporary was removed";
+    EXPECT_TRUE(fs::is_directory(folder));
+    for (const std::string& name : users) EXPECT_EQ("the user's", ReadFile(name)) << name;
 }
 
 TEST_F(FileReplacementTest, ARelativeTargetIsTakenFromTheCurrentDirectory) {
@@ -218,6 +252,100 @@ TEST_F(FileReplacementTest, ARelativeTargetIsTakenFromTheCurrentDirectory) {
     fs::current_path(saved);
     ASSERT_TRUE(begun);
     EXPECT_EQ("here", ReadFile(mDir / "relative.out"));
+}
+
+// The file's permission bits are the temporary's from the start, so that a
+// private file is never readable by others while it is written, whatever the
+// umask; a new file gets what the umask allows.
+TEST_F(FileReplacementTest, KeepsTheModeFromTheStartWhateverTheUmask) {
+    const mode_t saved = ::umask(022);
+    for (const mode_t mode : {0600, 0640, 0664, 0606}) {
+        WriteFile(mTarget, "old");
+        ASSERT_EQ(0, ::chmod(mTarget.c_str(), mode));
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+        EXPECT_EQ(mode, ModeOf(replacement.GetTemporaryPath())) << std::oct << mode;
+        ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new") && replacement.Commit());
+        EXPECT_EQ(mode, ModeOf(mTarget)) << std::oct << mode;
+    }
+    ::umask(027);
+    const std::string fresh = mDir / "fresh.out";
+    KFileReplacement replacement;
+    const bool begun = replacement.Begin(fresh.c_str());
+    const mode_t during = ModeOf(replacement.GetTemporaryPath());
+    const bool done = begun && Put(replacement.GetTemporaryPath(), "new") && replacement.Commit();
+    ::umask(saved);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(0640u, during);
+    EXPECT_EQ(0640u, ModeOf(fresh));
+}
+
+// Root replacing a user's file leaves it the user's. The bits follow the owner:
+// a change of owner clears the set-user-ID bit.
+TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root gives a file to another user";
+    const auto theUsers = [](const std::string& path, mode_t mode) -> testing::AssertionResult {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return testing::AssertionFailure() << path << " is missing";
+        if (st.st_uid == zeqtest::kUnprivileged && st.st_gid == zeqtest::kUnprivileged && (st.st_mode & 07777) == mode)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << path << ": " << st.st_uid << ":" << st.st_gid << " " << std::oct
+                                           << (st.st_mode & 07777);
+    };
+    for (const mode_t mode : {0640, 04755}) {
+        WriteFile(mTarget, "the user's");
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        ASSERT_EQ(0, ::chmod(mTarget.c_str(), mode));
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+        EXPECT_TRUE(theUsers(replacement.GetTemporaryPath(), mode));
+        ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "root's") && replacement.Commit());
+        EXPECT_TRUE(theUsers(mTarget, mode));
+        EXPECT_EQ("root's", ReadFile(mTarget));
+    }
+}
+
+// A file this process may not write is refused, as opening it would be, and
+// left as it was; root may replace it, as it may open it.
+TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
+    WriteFile(mTarget, "protected");
+    ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0444));
+    fs::permissions(mDir.Path(), fs::perms::all);
+    // The user's own file: even its owner may not write it.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KFileReplacement replacement;
+        if (replacement.Begin(mTarget.c_str())) return "Begin took it";
+        if (replacement.GetError() != "Cannot write \"" + mTarget + "\": Permission denied")
+            return std::string("the error: ") + replacement.GetError();
+        const int reason = replacement.GetSystemError();
+        return reason == EACCES ? "" : "the system error: " + std::to_string(reason);
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ("protected", ReadFile(mTarget));
+    EXPECT_EQ(0444u, ModeOf(mTarget));
+    EXPECT_EQ(1, EntryCount());
+    if (::geteuid() != 0) return;
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "root's") && replacement.Commit());
+    EXPECT_EQ("root's", ReadFile(mTarget));
+    EXPECT_EQ(0444u, ModeOf(mTarget));
+}
+
+// The file is replaced under its name: another hard link to it keeps the old content.
+TEST_F(FileReplacementTest, AnotherHardLinkKeepsTheOldContent) {
+    WriteFile(mTarget, "old");
+    const std::string other = mDir / "other.out";
+    fs::create_hard_link(mTarget, other);
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
+    ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new") && replacement.Commit());
+    EXPECT_EQ("new", ReadFile(mTarget));
+    EXPECT_EQ("old", ReadFile(other));
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The life of a field file on disk: write-backs into a file replaced, shared or
 // damaged meanwhile, writers killed midway, and failures that must be reported.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -122,17 +126,20 @@ TEST_F(KZeqLifecycle, FailedCreateKeepsTheOldFileAndLeavesNothing) {
         EXPECT_FALSE(z.FieldWriteBegin("After") || z.FieldWriteI(1) || z.ProjectClose());
         EXPECT_EQ(z.GetLastErrorID(), KZeq::eFileWriteError);
     }
-    const pid_t dead = ::fork();  // a process id no longer in use
-    if (dead == 0) ::_exit(0);
-    ::waitpid(dead, nullptr, 0);
-    const std::string stale = "take.zeq.tmp" + std::to_string(dead) + ".00",
-                      live = "take.zeq.tmp" + std::to_string(::getpid()) + ".00";
-    for (const std::string& name : {stale, live}) zeqtest::WriteFile(mDir / name, "x");
+    // What a writer that died left (its temporary, unchanged for days and held by
+    // none) goes; the user's own files of like names stay.
+    const std::string stale = "take.zeq.tmp" + std::to_string(::getpid()) + ".00112233aabbccdd",
+                      users = "take.zeq.tmp4000000.bak";
+    const struct timespec longAgo[2] = {{::time(nullptr) - 7 * 24 * 3600, 0}, {::time(nullptr) - 7 * 24 * 3600, 0}};
+    for (const std::string& name : {stale, users}) {
+        zeqtest::WriteFile(mDir / name, "x");
+        ASSERT_EQ(0, ::utimensat(AT_FDCWD, (mDir / name).c_str(), longAgo, 0));
+    }
     EXPECT_TRUE(ReadFile(mPath) == old && fs::exists(mDir.Path() / "take.zqd/data.bin"));
     WriteMain(mPath, "new");
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(mDir.Path())) names.insert(entry.path().filename());
-    EXPECT_EQ(names, (std::set<std::string>{"take.zeq", live}));
+    EXPECT_EQ(names, (std::set<std::string>{"take.zeq", users}));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,99 @@ TEST_P(KZeqProject, CreatesThroughLinksAndRefusesWhatIsNoRegularFile) {
     EXPECT_TRUE(fs::is_fifo(pipe) && fs::is_symlink(mDir.Path() / "to-pipe.zeq"));
     EXPECT_TRUE(fs::is_directory(mDir.Path() / "folder.zeq") && fs::is_empty(mDir.Path() / "folder.zeq"));
     EXPECT_EQ(6, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {}))) << "a temporary was left";
+}
+
+// The file being written is unnamed until it is complete: its mode and owner,
+// seen through this process's descriptor on it.
+testing::AssertionResult TemporaryIs(const fs::path& directory, mode_t mode, uid_t owner) {
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        if (target.rfind((directory / "#").string(), 0) != 0) continue;
+        struct stat st {};
+        if (::stat(entry.path().c_str(), &st) != 0) return testing::AssertionFailure() << target << " vanished";
+        if ((st.st_mode & 07777) == mode && st.st_uid == owner) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << target << ": " << std::oct << (st.st_mode & 07777) << std::dec << " of "
+                                           << st.st_uid;
+    }
+    return testing::AssertionFailure() << "no unnamed file open in " << directory;
+}
+
+// The file replaced keeps its mode from the start of the write, whatever the
+// umask, and its owner and group where root writes it; a new file gets what
+// the umask allows.
+TEST_P(KZeqProject, KeepsTheModeAndOwnerOfTheFileItReplaces) {
+    const Encoding& encoding = GetParam();
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? zeqtest::kUnprivileged : ::geteuid();
+    const mode_t saved = ::umask(022);
+    for (const mode_t mode : {0600, 0664}) {
+        WriteFile(mPath, "old");
+        ASSERT_EQ(0, ::chmod(mPath.c_str(), mode));
+        if (root) {
+            ASSERT_EQ(0, ::chown(mPath.c_str(), owner, owner));
+        }
+        KZeq z;
+        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted));
+        EXPECT_TRUE(TemporaryIs(mDir.Path(), mode, owner)) << std::oct << mode;
+        ASSERT_TRUE(z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd() && z.ProjectClose());
+        struct stat st {};
+        ASSERT_EQ(0, ::stat(mPath.c_str(), &st));
+        EXPECT_EQ(mode, st.st_mode & 07777) << std::oct << mode;
+        EXPECT_EQ(owner, st.st_uid);
+        EXPECT_EQ(owner, st.st_gid);
+    }
+    ::umask(027);
+    const std::string fresh = mDir / "fresh.zeq";
+    KZeq z;
+    const bool created = z.ProjectCreate(fresh.c_str(), encoding.mBinary, encoding.mEncrypted);
+    const testing::AssertionResult during = TemporaryIs(mDir.Path(), 0640, ::geteuid());
+    const bool closed = created && z.ProjectClose();
+    ::umask(saved);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(during);
+    EXPECT_EQ(fs::perms(0640), fs::status(fresh).permissions());
+}
+
+// A file this process may not write is refused with the system's reason, and
+// left as it was.
+TEST_P(KZeqProject, AWriteProtectedFileIsRefused) {
+    const Encoding& encoding = GetParam();
+    WriteFile(mPath, "protected");
+    ASSERT_EQ(0, ::chmod(mPath.c_str(), 0444));
+    fs::permissions(mDir.Path(), fs::perms::all);
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KZeq z;
+        if (z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted)) return "created";
+        if (z.GetLastErrorID() != KZeq::eFileNotCreated || z.GetError().GetLastSystemError() != EACCES ||
+            z.GetLastErrorString() != "Cannot write \"" + mPath + "\": Permission denied")
+            return std::string("the error: ") + z.GetLastErrorString();
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ("protected", ReadFile(mPath));
+    EXPECT_EQ(1, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {})));
+}
+
+// A full disk fails the close with the system's reason, and leaves no file.
+TEST_P(KZeqProject, AFullDiskGivesTheSystemsReason) {
+    const Encoding& encoding = GetParam();
+    const fs::path full = mDir.Path() / "full";
+    fs::create_directory(full);
+    const std::optional<std::string> answer = zeqtest::OnAFullDevice(full.string(), [&]() -> std::string {
+        const std::string path = (full / "scene.zeq").string();
+        KZeq z;
+        if (!z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted))
+            return std::string("not created: ") + z.GetLastErrorString();
+        zeqtest::Put(z, "Values", std::vector<int>(100000, 7));
+        if (z.ProjectClose()) return "closed on a full disk";
+        if (z.GetError().GetLastSystemError() != ENOSPC)
+            return "the system error: " + std::to_string(z.GetError().GetLastSystemError());
+        return fs::exists(path) ? "a file was left" : "";
+    });
+    if (!answer) GTEST_SKIP() << "no memory file system can be mounted here";
+    EXPECT_EQ("", *answer);
 }
 
 TEST(KZeqProjectFile, VersionsAndOpenErrors) {

@@ -5,9 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,10 +113,12 @@ protected:
         mScene->GetRootNode()->AddChild(node);
     }
 
-    // Exports through the row; wrongOptions hands the writer options of
-    // another family, which every writer refuses.
-    bool Export(const std::string& path, bool wrongOptions = false) {
-        KZeqExporter exporter(mManager);
+    // Exports through the row (through exporter when given, to look at its
+    // error afterwards); wrongOptions hands the writer options of another
+    // family, which every writer refuses.
+    bool Export(const std::string& path, bool wrongOptions = false, KZeqExporter* given = nullptr) {
+        KZeqExporter own(mManager);
+        KZeqExporter& exporter = given ? *given : own;
         exporter.Initialize(path.c_str());
         exporter.SetFileFormat(GetParam().mRow);
         KStreamOptions* options = exporter.GetExportOptions();
@@ -243,6 +249,73 @@ TEST_P(WriterTarget, APipeOrALinkToOneIsRefusedAndLeft) {
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(mTarget));
     EXPECT_NE(std::string::npos, mMessage.find("a named pipe, not a regular file")) << mMessage;
     EXPECT_EQ(2u, OutEntries().size());
+}
+
+// The file replaced keeps its mode, and its owner and group where root writes it.
+TEST_P(WriterTarget, AReplacedFileKeepsItsModeAndOwner) {
+    BuildScene();
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? zeqtest::kUnprivileged : ::geteuid();
+    WriteFile(mTarget, kPrevious);
+    ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0600));
+    if (root) {
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), owner, owner));
+    }
+    ASSERT_TRUE(Export(mTarget)) << mMessage;
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
+    EXPECT_NE(kPrevious, ReadFile(mTarget));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    EXPECT_EQ(owner, st.st_uid);
+    EXPECT_EQ(owner, st.st_gid);
+}
+
+// A file its user may not write is refused ("Permission denied"), as opening
+// it would be, and left as it was.
+TEST_P(WriterTarget, AWriteProtectedFileIsRefused) {
+    BuildScene();
+    WriteFile(mTarget, kPrevious);
+    ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0444));
+    fs::permissions(mDir.Path(), fs::perms::all);
+    fs::permissions(mOut, fs::perms::all);
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mOut.string(), [&]() -> std::string {
+        if (Export(mTarget)) return "written";
+        if (mMessage.find("\"" + mTarget + "\": Permission denied") == std::string::npos)
+            return "the message: " + mMessage;
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ(kPrevious, ReadFile(mTarget));
+    EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+}
+
+// A complete file that cannot take the name (another user's file in a sticky
+// folder) fails with the system's reason, not as a full disk, and the file
+// stays as it was.
+TEST_P(WriterTarget, ARefusedRenameGivesTheSystemsReason) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    BuildScene();
+    WriteFile(mTarget, kPrevious);
+    ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0666));
+    fs::permissions(mDir.Path(), fs::perms::all);
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mOut.string(), [&]() -> std::string {
+        KZeqExporter exporter(mManager);
+        if (Export(mTarget, false, &exporter)) return "written";
+        const int reason = exporter.GetError().GetLastSystemError();
+        if (reason != EPERM) return "the system error " + std::to_string(reason) + ", " + exporter.GetLastErrorString();
+        if (std::string(exporter.GetLastErrorString()) == "Out of disk space") return "said to be a full disk";
+        // The format writers' messages say it too (the field file has only its error).
+        const bool zeq = std::string(GetParam().mName).rfind("ZEQ", 0) == 0;
+        if (!zeq && mMessage.find("\"" + mTarget + "\": Operation not permitted") == std::string::npos)
+            return "the message: " + mMessage;
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ(kPrevious, ReadFile(mTarget));
+    for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
 }
 
 std::vector<WriterRow> AllRows() {

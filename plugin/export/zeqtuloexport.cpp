@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/kgemath.h"
+#include "fileio/kpath.h"
 #include "fcurve/kfcurvefiltermatrixconverter.h"
 #include "io/kzeqexporter.h"
 #include "plugin/zeqtuloprogressmeter.h"
@@ -56,6 +57,11 @@ TStatus ZeqTuloExport::WriteZeqFile(const char* fileName) {
     mWriteSystemError = exporter->GetError().GetLastSystemError();
     exporter->GetMessage(mWriteFailure);
     if (!mWriteFailure.IsEmpty() && mLog) *mLog += mWriteFailure.Buffer();
+    // A write the system failed (a full disk) has no message of the writer's: its reason goes to the log.
+    if (mWriteFailure.IsEmpty() && mWriteSystemError != 0 && mLog) {
+        const KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
+        *mLog += (std::string("Cannot write \"") + path.Buffer() + "\": " + std::strerror(mWriteSystemError)).c_str();
+    }
     return TStatus::kFailure;
 }
 

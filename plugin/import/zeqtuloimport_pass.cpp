@@ -12,6 +12,7 @@
 #include "plugin/import/zeqtulomergenodematcher.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulocharacter.h"
+#include "plugin/zeqtulocommand.h"
 #include "plugin/zeqtulodialogs.h"
 #include "plugin/zeqtuloimageconverters.h"
 #include "plugin/zeqtuloprogressmeter.h"
@@ -106,8 +107,13 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
     if (mImporter && mScene && mImporter->Import(*mScene, nullptr)) return eStepNext;
     const char* error = mImporter ? mImporter->GetLastErrorString() : "No file is open";
     if (!error || !*error) error = "The file could not be read";
-    LogLine(error);
-    ShowDialog("ZEQ import Error", error);
+    // As the command says it: the file and the system's reason with the error.
+    const std::string problem =
+        mImporter ? ZeqTuloCommand::FileProblem(error, mImporter->GetFileName(),
+                                                mImporter->GetError().GetLastSystemError())
+                  : std::string(error);
+    LogLine(problem.c_str());
+    ShowDialog("ZEQ import Error", problem.c_str());
     ZEQCharacterPostLoad(mScene);
     StepDestroyScene();
     StepCloseLog();

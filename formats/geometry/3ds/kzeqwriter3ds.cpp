@@ -66,6 +66,7 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
     if (!mReplacement.Begin(fileName)) {
         mMessage += (std::string(mReplacement.GetError()) + ".\n").c_str();
         mError.SetLastErrorID(eFileNotOpened);
+        mError.SetLastSystemError(mReplacement.GetSystemError());
         return false;
     }
     ClearErrList3ds();
@@ -353,6 +354,7 @@ bool KZeqWriter3DS::CleanupWrite() {
     }
     if (!mReplacement.Commit()) {
         Fail(eFileNotCreated, mReplacement.GetError());
+        mError.SetLastSystemError(mReplacement.GetSystemError());
         Abandon();
         return false;
     }

@@ -52,8 +52,10 @@ bool KZeqWriterDxf::FileCreate(const char* fileName) {
     mWritten = false;
     if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
+        const int reason = mReplacement.GetSystemError();
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
+        mError.SetLastSystemError(reason);
         // Why the file was refused (not a regular file, no directory ...).
         if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
@@ -67,14 +69,19 @@ bool KZeqWriterDxf::FileClose() {
     if (!mFile) return true;
     const bool flushed = mOut.Flush();
     const KString failure = mOut.GetFailure();
+    const int flushError = mOut.GetSystemError();
     mOut.Reset(nullptr);
     const bool closed = std::fclose(mFile) == 0;
     const int error = errno;
     mFile = nullptr;
-    if (!flushed || !closed) OutputFailed(flushed ? KString(std::strerror(error)) : failure);
+    if (!flushed || !closed)
+        OutputFailed(flushed ? KString(std::strerror(error)) : failure, flushed ? error : flushError);
     bool stored = flushed && closed;
     if (mWritten && stored && !mReplacement.Commit()) {
-        OutputFailed("cannot be replaced");
+        // Not the disk: the system's reason why the file could not take the name.
+        mError.SetLastErrorID(eFileNotCreated);
+        mError.SetLastSystemError(mReplacement.GetSystemError());
+        mMessage += KString(mReplacement.GetError()) + ".\n";
         stored = false;
     }
     mReplacement.Discard();
@@ -85,8 +92,9 @@ bool KZeqWriterDxf::FileClose() {
 
 KStreamOptions* KZeqWriterDxf::GetWriteOptions() { return new KStreamOptionsDxf; }
 
-void KZeqWriterDxf::OutputFailed(const KString& failure) {
+void KZeqWriterDxf::OutputFailed(const KString& failure, int systemError) {
     mError.SetLastErrorID(eOutOfDiskSpace);
+    mError.SetLastSystemError(systemError);
     mMessage += KString("Error writing \"") + mFileName + "\": " + failure + "\n";
 }
 
@@ -154,7 +162,7 @@ bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
     Group(0, "ENDSEC");
     Group(0, "EOF");
     if (!mOut.Flush()) {
-        OutputFailed(mOut.GetFailure());
+        OutputFailed(mOut.GetFailure(), mOut.GetSystemError());
         return false;
     }
     mWritten = true;

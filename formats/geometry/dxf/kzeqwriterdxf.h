@@ -46,7 +46,8 @@ private:
     void Group(int code, const char* value);
     void GroupInt(int code, int value);
     void GroupReal(int code, double value);
-    void OutputFailed(const KString& failure);
+    // A write that could not be stored, with the system's error number behind it.
+    void OutputFailed(const KString& failure, int systemError);
 
     std::FILE* mFile = nullptr;
     KString mFileName;

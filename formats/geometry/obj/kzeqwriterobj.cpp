@@ -141,8 +141,10 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (fileName) KEnsureDirectoryExistance(fileName);
     if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
+        const int reason = mReplacement.GetSystemError();
         mReplacement.Discard();
         mError.SetLastErrorID(eFileNotOpened);
+        mError.SetLastSystemError(reason);
         // Why the file was refused (not a regular file, no directory ...).
         if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
@@ -157,23 +159,26 @@ bool KZeqWriterObj::FileClose() {
     bool stored = CloseMaterialFile();
     const bool flushed = mOut.Flush();
     const KString failure = mOut.GetFailure();
+    const int flushError = mOut.GetSystemError();
     mOut.Reset(nullptr);
     const bool closed = std::fclose(mFile) == 0;
     const int error = errno;
     mFile = nullptr;
-    if (!flushed || !closed) OutputFailed(mPath.Buffer(), flushed ? KString(std::strerror(error)) : failure);
+    if (!flushed || !closed)
+        OutputFailed(mPath.Buffer(), flushed ? KString(std::strerror(error)) : failure, flushed ? error : flushError);
     stored = stored && flushed && closed;
     if (mWritten && stored) {
         // The material file and textures first: the OBJ file names them.
         if (mMtlReplacement.IsActive() && !mMtlReplacement.Commit()) {
-            OutputFailed(mMtlReplacement.GetTargetPath(), "cannot be replaced");
+            ReplaceFailed(mMtlReplacement);
             stored = false;
         }
         for (auto& texture : mTextures)
             if (stored && !texture->Commit())
-                mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\".\n";
+                mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\": " +
+                            texture->GetError() + ".\n";
         if (stored && !mReplacement.Commit()) {
-            OutputFailed(mPath.Buffer(), "cannot be replaced");
+            ReplaceFailed(mReplacement);
             stored = false;
         }
     }
@@ -187,10 +192,19 @@ bool KZeqWriterObj::FileClose() {
 
 KStreamOptions* KZeqWriterObj::GetWriteOptions() { return new KStreamOptionsObj; }
 
-void KZeqWriterObj::OutputFailed(const char* path, const KString& failure) {
+void KZeqWriterObj::OutputFailed(const char* path, const KString& failure, int systemError) {
     mFailed = true;
     mError.SetLastErrorID(eOutOfDiskSpace);
+    mError.SetLastSystemError(systemError);
     mMessage += KString("Error writing \"") + path + "\": " + failure + "\n";
+}
+
+void KZeqWriterObj::ReplaceFailed(const KFileReplacement& replacement) {
+    // Not the disk: the system's reason why the file could not take the name.
+    mFailed = true;
+    mError.SetLastErrorID(eFileNotCreated);
+    mError.SetLastSystemError(replacement.GetSystemError());
+    mMessage += KString(replacement.GetError()) + ".\n";
 }
 
 bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
@@ -235,7 +249,7 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
     mDefaultMaterial = nullptr;
     mMaterials.clear();
     CloseMaterialFile();
-    if (!mOut.Flush()) OutputFailed(mPath.Buffer(), mOut.GetFailure());
+    if (!mOut.Flush()) OutputFailed(mPath.Buffer(), mOut.GetFailure(), mOut.GetSystemError());
     mWritten = !mFailed;
     return mWritten;
 }
@@ -279,11 +293,14 @@ bool KZeqWriterObj::CloseMaterialFile() {
     if (!mMtlFile) return true;
     const bool flushed = mMtl.Flush();
     const KString failure = mMtl.GetFailure();
+    const int flushError = mMtl.GetSystemError();
     mMtl.Reset(nullptr);
     const bool closed = std::fclose(mMtlFile) == 0;
     const int error = errno;
     mMtlFile = nullptr;
-    if (!flushed || !closed) OutputFailed(mMtlPath.Buffer(), flushed ? KString(std::strerror(error)) : failure);
+    if (!flushed || !closed)
+        OutputFailed(mMtlPath.Buffer(), flushed ? KString(std::strerror(error)) : failure,
+                     flushed ? error : flushError);
     mMtlPath.Empty();
     return flushed && closed;
 }

@@ -63,8 +63,11 @@ private:
     void CopyTextureFile(const char* path);
     // Flushes and closes the material file; false when that failed.
     bool CloseMaterialFile();
-    // Records a failed output with its text in the message.
-    void OutputFailed(const char* path, const KString& failure);
+    // Records a write to path that could not be stored, with its text in the
+    // message and the system's error number behind it.
+    void OutputFailed(const char* path, const KString& failure, int systemError);
+    // A complete file that could not take its name.
+    void ReplaceFailed(const KFileReplacement& replacement);
 
     std::FILE* mFile = nullptr;
     KString mPath;

@@ -55,9 +55,11 @@ bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
     mWritten = false;
     mFileName.Empty();
     if (!fileName || !mReplacement.Begin(fileName) || !OpenFile(mReplacement.GetTemporaryPath())) {
+        const int reason = mReplacement.GetSystemError();
         mReplacement.Discard();
         mError.SetLastError(eFileNotOpened,
                             (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());
+        mError.SetLastSystemError(reason);
         // Why the file was refused (not a regular file, no directory ...).
         if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
         return false;
@@ -84,7 +86,13 @@ bool KZeqMotionWriterBase::FileClose() {
         mReplacement.Discard();
         return OutOfDiskSpace();
     }
-    return mReplacement.Commit() || OutOfDiskSpace();
+    if (mReplacement.Commit()) return true;
+    // Not the disk: the system's reason why the file could not take the name.
+    mError.SetLastErrorID(eFileNotCreated);
+    mError.SetLastSystemError(mReplacement.GetSystemError());
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += mReplacement.GetError();
+    return false;
 }
 
 bool KZeqMotionWriterBase::Write(KZeqScene& scene, KStreamOptions* options) {

@@ -56,8 +56,9 @@ public:
     // be made beside fileName.
     bool FileCreate(const char* fileName) final;
     // False with error 3 "Out of disk space" (its text added to the message)
-    // when what was written could not be stored, and with error 1 when no file
-    // is open.
+    // when what was written could not be stored, with error 2 "File not
+    // created" (the system's reason in the message and the error) when the
+    // file could not take its name, and with error 1 when no file is open.
     bool FileClose() final;
     bool IsFileOpen() final { return mReplacement.IsActive(); }
     // Checks that a file is open (error 1) and that the options are motion

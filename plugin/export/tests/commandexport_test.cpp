@@ -7,10 +7,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
 #include "content/kzeqtexture.h"
+#include "fileio/tests/fileio_test_support.h"
 
 using namespace zeqsdk_400;
 
@@ -81,6 +83,45 @@ TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(mDirectory + "folder.zeq"));
     EXPECT_EQ(ZeqTuloReadFile(mDirectory + "plain.txt"), "text");
+}
+
+// A full disk and a file that may not be written say the system's reason, in the host's output and
+// in the log, and leave the file as it was.
+TEST_F(CommandExportTest, AFullDiskOrAProtectedFileSaysWhy) {
+    ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    ASSERT_TRUE(standin::buildScene("cube"));
+    const std::string log = mDirectory + "zeqtulolog.txt";
+    const auto said = [&](const std::string& target, const std::string& reason) -> std::string {
+        standin::clearTranscript();
+        if (run("ZEQExport -f \"" + target + "\"") != "<failed>") return "exported";
+        if (!transcribed("ZEQExport: File Export Failed: " + target + " (" + reason + ")")) return "not in the output";
+        if (ZeqTuloReadFile(log).find("\tCannot write \"" + target + "\": " + reason + "\n\tFile Export Failed.") ==
+            std::string::npos)
+            return "not in the log: " + ZeqTuloReadFile(log);
+        return "";
+    };
+    const std::string full = mDirectory + "full";
+    std::filesystem::create_directory(full);
+    const std::optional<std::string> onFullDisk =
+        zeqtest::OnAFullDevice(full, [&] { return said(full + "/cube.zeq", "No space left on device"); });
+    if (onFullDisk) {
+        EXPECT_EQ("", *onFullDisk);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(full));
+
+    const std::string protectedFile = mDirectory + "protected.zeq";
+    std::ofstream(protectedFile) << "kept";
+    ASSERT_EQ(::chmod(protectedFile.c_str(), 0444), 0);
+    // The other user writes a log of its own.
+    std::filesystem::remove(log);
+    std::filesystem::permissions(mDirectory, std::filesystem::perms::all);
+    const std::optional<std::string> refused =
+        zeqtest::AsUnprivileged(mDirectory, [&] { return said(protectedFile, "Permission denied"); });
+    if (refused) {
+        EXPECT_EQ("", *refused);
+    }
+    EXPECT_EQ(ZeqTuloReadFile(protectedFile), "kept");
+    if (!onFullDisk || !refused) GTEST_SKIP() << "no memory file system to fill, or no user other than root to be";
 }
 
 // Through a symbolic link the file it names is written and the link stays; a named pipe is

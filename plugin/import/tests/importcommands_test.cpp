@@ -133,7 +133,7 @@ TEST_F(CommandsTest, AFileThatCannotBeReadLeavesTheScene) {
 }
 
 // A file that cannot be read answers why, with its path and the system's reason, before any take
-// check ("the file has 0 takes" would blame the take).
+// check ("the file has 0 takes" would blame the take); the log says the same.
 TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
     std::ofstream(mDirectory + "plain.txt") << "text";
     std::ofstream(mDirectory + "broken.zeq") << "not a Zeq file at all";
@@ -155,6 +155,8 @@ TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
             EXPECT_TRUE(transcribed("ZEQImport: " + message)) << name << take;
             EXPECT_FALSE(transcribed("out of range")) << name << take;
         }
+        // The import's log says it as the host's output does.
+        EXPECT_NE(Log().find("\t" + message + "\n"), std::string::npos) << Log();
         // The takes of a protected file can be read without its password.
         if (name == "locked.zeq") continue;
         standin::clearTranscript();
