@@ -507,8 +507,10 @@ private:
         else
             key.SetValue(static_cast<float>(mValues.Double()));
 
+        // Letters are taken by their type in both encodings (text letters are
+        // chars too): a key written without one is followed by the next key's time.
         char letter = 0;
-        if (!mBinary || TypeIs('C')) letter = mValues.Char();
+        if (TypeIs('C')) letter = mValues.Char();
         // Changes to the previous key are made only for keys that are kept.
         KFCurveKey* linked = bad ? nullptr : previous;
         switch (letter) {
@@ -602,7 +604,7 @@ private:
     void ReadConstant(KFCurveKey& key, KFCurveKey* previous) {
         if (mVersion > 4003) {
             char mode = 's';
-            if (!mBinary || TypeIs('C')) mode = mValues.Char();
+            if (TypeIs('C')) mode = mValues.Char();
             key.SetConstantMode(mode == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
         }
         LinkAfterAuto(previous);
@@ -632,8 +634,9 @@ private:
 
     // The tangent of a 'U' key; false for a letter without meaning.
     bool ReadTangent(KFCurveKey& key, KFCurveKey* previous) {
+        // A tangent mode without a letter (0, 0x300, 0x800, ...) reads as auto.
         char letter = 'a';
-        if (!mBinary || TypeIs('C')) letter = mValues.Char();
+        if (TypeIs('C')) letter = mValues.Char();
         switch (letter) {
             case 'A':
             case 'a':
