@@ -226,6 +226,29 @@ TEST(KFCurveStoreAsciiTest, KeysWithoutTangentOrInterpolationLettersReadAsInBina
     }
 }
 
+TEST(KFCurveStoreAsciiTest, QuotedLettersReadAsLetters) {
+    // Text quotes a char that is no letter; hand-made files may quote letters too.
+    MemoryZeq memory;
+    KZeq& file = memory.Make(false, Record(4004, 3, [](KZeq& z) {
+                                 for (int k = 0; k < 3; ++k) {
+                                     z.FieldWriteT(Sec(k));
+                                     z.FieldWriteD(k);
+                                     z.FieldWriteC(k == 0 ? "L" : "U");
+                                     if (k != 1) continue;
+                                     z.FieldWriteC("t");
+                                     for (double parameter : {0.5, 0.0, 0.25}) z.FieldWriteD(parameter);
+                                 }
+                             }));
+    KFCurve read;
+    read.ZeqRetrieve(&file, false, false);
+    EXPECT_EQ(file.GetLastErrorID(), -1) << file.GetLastErrorString();
+    ASSERT_EQ(read.KeyGetCount(), 3);
+    EXPECT_EQ(read.KeyGetPtr(0)->GetInterpolation(), kLinear);
+    EXPECT_EQ(read.KeyGetPtr(1)->GetTangeantMode(), KFCURVE_TANGEANT_TCB);
+    EXPECT_EQ(read.KeyGetPtr(1)->GetDataFloat(KFCURVEKEY_TCB_TENSION), 0.5f);
+    EXPECT_EQ(read.KeyGetPtr(2)->GetTangeantMode(), KFCURVE_TANGEANT_AUTO);
+}
+
 TEST_P(KFCurveStoreTest, EveryStoredWeightComesBackToTheSameStep) {
     // Weights are whole steps of 1/9999: no save and load may move them.
     KFCurve curve;
