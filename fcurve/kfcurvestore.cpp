@@ -486,6 +486,15 @@ public:
 private:
     KFCurveKey* Previous() { return mGood > 0 ? mCurve.KeyGetPtr(mGood - 1) : nullptr; }
     bool TypeIs(char type) { return mValues.Type() == type; }
+    // An optional letter of a key is there when the next value is one, in
+    // both encodings: a key written without it is followed by the next key's
+    // time. Text quotes a char that is no letter (and hand-made files may
+    // quote letters), so there a string counts too.
+    bool LetterNext() {
+        if (mValues.Remain() <= 0) return false;
+        const char type = mValues.Type();
+        return type == 'C' || (!mBinary && type == 'S');
+    }
 
     void ReadOne() {
         static const KFCurveKey blank = BlankKey();
@@ -508,7 +517,7 @@ private:
             key.SetValue(static_cast<float>(mValues.Double()));
 
         char letter = 0;
-        if (!mBinary || TypeIs('C')) letter = mValues.Char();
+        if (LetterNext()) letter = mValues.Char();
         // Changes to the previous key are made only for keys that are kept.
         KFCurveKey* linked = bad ? nullptr : previous;
         switch (letter) {
@@ -602,7 +611,7 @@ private:
     void ReadConstant(KFCurveKey& key, KFCurveKey* previous) {
         if (mVersion > 4003) {
             char mode = 's';
-            if (!mBinary || TypeIs('C')) mode = mValues.Char();
+            if (LetterNext()) mode = mValues.Char();
             key.SetConstantMode(mode == 'n' ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
         }
         LinkAfterAuto(previous);
@@ -632,8 +641,9 @@ private:
 
     // The tangent of a 'U' key; false for a letter without meaning.
     bool ReadTangent(KFCurveKey& key, KFCurveKey* previous) {
+        // A tangent mode without a letter (0, 0x300, 0x800, ...) reads as auto.
         char letter = 'a';
-        if (!mBinary || TypeIs('C')) letter = mValues.Char();
+        if (LetterNext()) letter = mValues.Char();
         switch (letter) {
             case 'A':
             case 'a':

@@ -554,7 +554,8 @@ struct AsciiValue {
 
 // A number as the writers write it and as text files hold it: an optional
 // sign ('+' or '-', one), then digits with an optional fraction and exponent,
-// or "inf" or "nan" (as a double prints them), the whole token. Ints are
+// or "inf" or "nan" (as a double prints them, also in the "1.#INF" family
+// other platforms print), the whole token. Ints are
 // integral tokens that fit 64 bits, "-0" excepted (a double's text).
 bool ParseNumber(std::string_view token, AsciiValue& value) {
     const char* last = token.data() + token.size();
@@ -578,7 +579,11 @@ bool ParseNumber(std::string_view token, AsciiValue& value) {
     }
     double real = 0.0;
     const auto result = std::from_chars(first, last, real);
-    if (result.ptr != last) return false;
+    if (result.ptr != last) {
+        if (!ParsePlatformNonFinite(token, value.mDouble)) return false;
+        value.mKind = AsciiValue::eDouble;
+        return true;
+    }
     if (result.ec == std::errc()) {
         value.mDouble = real;
         value.mKind = AsciiValue::eDouble;

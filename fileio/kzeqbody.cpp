@@ -525,6 +525,23 @@ bool ZeqBodyWriter::WriteEmbedded(const ZeqEmbeddedRef& ref) {
     return true;
 }
 
+bool ParsePlatformNonFinite(std::string_view text, double& out) {
+    const char* last = text.data() + text.size();
+    const char* first = PastPlusSign(text.data(), last);
+    if (!first || first == last) return false;
+    const bool negative = *first == '-';
+    const std::string_view word(first + negative, static_cast<std::size_t>(last - first - negative));
+    double magnitude;
+    if (word == "1.#INF")
+        magnitude = std::numeric_limits<double>::infinity();
+    else if (word == "1.#IND" || word == "1.#QNAN")
+        magnitude = std::numeric_limits<double>::quiet_NaN();
+    else
+        return false;
+    out = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // --- ZeqBodyReader ------------------------------------------------------------------------
 
 namespace {
@@ -534,7 +551,8 @@ bool ParseDouble(std::string_view text, double& out) {
     const char* first = PastPlusSign(text.data(), last);
     if (!first || first == last) return false;
     const auto result = std::from_chars(first, last, out);
-    return result.ec == std::errc() && result.ptr == last;
+    if (result.ptr != last) return ParsePlatformNonFinite(text, out);
+    return result.ec == std::errc();
 }
 
 std::int64_t DoubleToLong(double v) {

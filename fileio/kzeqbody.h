@@ -140,6 +140,10 @@ inline const char* PastPlusSign(const char* first, const char* last) {
     return first != last && *first == '-' ? nullptr : first;
 }
 
+// Infinity and NaN as some platforms' C libraries print them, with an
+// optional sign: "1.#INF", "1.#IND" (NaN), "1.#QNAN". False for other text.
+bool ParsePlatformNonFinite(std::string_view text, double& out);
+
 // Size of one element of a numeric or char tag (upper case), 0 for others.
 inline std::size_t ElementSize(std::uint8_t tag) {
     switch (tag) {

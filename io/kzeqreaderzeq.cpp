@@ -132,7 +132,10 @@ KStreamOptions* KZeqReaderZeq::GetReadOptions(IZeqObject* object, bool parseFile
         if (ReadOptionsInExtensionSection(sectionIndex)) {
             SetIsBeforeVersion6WithMainSection(true);
             ok = true;
-        } else if (parseFile && mFile->ProjectOpenMainSection()) {
+        } else if (parseFile && !mFile->ProjectOpenMainSection()) {
+            // Mostly a main section that fails its checks: the file's reason.
+            mError.CopyLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetError());
+        } else if (parseFile) {
             // A protected section shows nothing (no takes above all) until the
             // password is given: its options are read with the importer's
             // password or not at all, and no "Summary" is made from it locked.

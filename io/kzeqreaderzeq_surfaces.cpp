@@ -37,16 +37,19 @@ const NurbCheck kNurbChecks[] = {
     {9, "V knot vector definition error (wrong number of data)."},
 };
 
-// All values of the next field of that name; false when there is none.
+// All values of the next field of that name; false when there is none. A
+// read cut short by damage keeps only what was read, so counts do not match.
 template <class T>
 bool ReadAll(KZeq& file, const char* name, std::vector<T>& values) {
     if (!file.FieldReadBegin(name)) return false;
     values.assign(static_cast<std::size_t>(file.FieldReadGetCount()), T());
     if (!values.empty()) {
+        int read;
         if constexpr (std::is_same<T, int>::value)
-            file.FieldReadIn(values.data(), static_cast<int>(values.size()));
+            read = file.FieldReadIn(values.data(), static_cast<int>(values.size()));
         else
-            file.FieldReadDn(values.data(), static_cast<int>(values.size()));
+            read = file.FieldReadDn(values.data(), static_cast<int>(values.size()));
+        values.resize(static_cast<std::size_t>(std::max(read, 0)));
     }
     file.FieldReadEnd();
     return true;
@@ -77,7 +80,10 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
     KZeq& file = *mFile;
     bool result = true;
     auto fail = [&](int check) {
-        file.GetError().SetLastError(kNurbChecks[check].mCode, kNurbChecks[check].mText);
+        // Damage found while reading stays the file's error: the checks after
+        // it only see its consequences.
+        if (file.GetLastErrorID() != KZeq::eFileCorrupted)
+            file.GetError().SetLastError(kNurbChecks[check].mCode, kNurbChecks[check].mText);
         mError.SetLastError(check, kNurbChecks[check].mText);
         result = false;
     };

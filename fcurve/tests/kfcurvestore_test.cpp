@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <memory>
@@ -24,9 +25,9 @@ namespace {
 using Fill = std::function<void(KZeq&)>;
 
 // A field file written to memory in one encoding (with a fixed creation time).
-std::vector<std::uint8_t> Bytes(bool binary, const Fill& fill) {
+std::vector<std::uint8_t> Bytes(bool binary, const Fill& fill, const KZeqFileHeaderInfo* base = nullptr) {
     KChainedMemoryFile written;
-    KZeqFileHeaderInfo header;
+    KZeqFileHeaderInfo header = base ? *base : KZeqFileHeaderInfo();
     header.mCreationTimeStamp = kLocalTime{2001, 2, 3, 4, 5, 6, 7};
     KZeq writer;
     EXPECT_TRUE(writer.ProjectCreateStream(written, binary, false, &header));
@@ -177,6 +178,75 @@ TEST_P(KFCurveStoreTest, EveryKeyKindRoundTrips) {
     // The samples far out pin the extrapolation modes and counts.
     EXPECT_EQ(Sample(read, -20.0, 30.0, 500), Sample(curve, -20.0, 30.0, 500));
     EXPECT_EQ(read.GetPostExtrapolationCount(), 0xFFFFFFFFu);
+}
+
+// Every combination of a key's flags (interpolation, constant or tangent mode,
+// weights, velocities), each with flat and with sloped tangents: keys that get
+// no tangent letter or no interpolation letter among them.
+KFCurve& EveryFlagCombination(KFCurve& curve) {
+    int i = 0;
+    for (unsigned int interpolation = 0; interpolation <= KFCURVE_INTERPOLATION_ALL; interpolation += 2)
+        for (unsigned int mode = 0; mode <= KFCURVE_TANGEANT_ALL; mode += 0x100)
+            for (unsigned int weights = 0; weights <= KFCURVE_WEIGHTED_ALL; weights += KFCURVE_WEIGHTED_RIGHT)
+                for (unsigned int velocities = 0; velocities <= KFCURVE_VELOCITY_ALL;
+                     velocities += KFCURVE_VELOCITY_RIGHT)
+                    for (float slope : {0.0f, 2.5f}) {
+                        KFCurveKey key{};
+                        key.Set(KTime(0), float(i % 7) - 3.0f, interpolation, mode, slope, -slope, weights, 0.25f,
+                                0.5f, 0.125f, 0.75f);
+                        key.SetTangeantVelocityMode(velocities);
+                        curve.KeyAdd(KTime(1000 + i++ * 1539538600LL), key);
+                    }
+    return curve;
+}
+
+TEST(KFCurveStoreAsciiTest, KeysWithoutTangentOrInterpolationLettersReadAsInBinary) {
+    // A cubic key of tangent mode 0, 0x300 or 0x800 is written 'U' alone; the
+    // next value is the next key's time, not its tangent letter.
+    KFCurve curve;
+    EveryFlagCombination(curve);
+    for (const bool version5 : {false, true}) {
+        SCOPED_TRACE(version5 ? "5.8" : "6.0");
+        KZeqFileHeaderInfo header;
+        header.mFileVersion = version5 ? 5800 : 6000;
+        auto store = [&](KZeq& z) { curve.ZeqStore(&z, false, true, version5); };
+        MemoryZeq binaryFile, asciiFile;
+        KFCurve binary, ascii;
+        KZeq& binaryReader = binaryFile.Open(Bytes(true, store, &header));
+        KZeq& asciiReader = asciiFile.Open(Bytes(false, store, &header));
+        binary.ZeqRetrieve(&binaryReader, false, true);
+        ascii.ZeqRetrieve(&asciiReader, false, true);
+        EXPECT_EQ(binaryReader.GetLastErrorID(), -1);
+        EXPECT_EQ(asciiReader.GetLastErrorID(), -1) << asciiReader.GetLastErrorString();
+        // Only the keys without an interpolation letter are dropped, in both.
+        EXPECT_EQ(binary.KeyGetCount(), 3 * curve.KeyGetCount() / 8);
+        ASSERT_EQ(ascii.KeyGetCount(), binary.KeyGetCount());
+        for (int i = 0; i < binary.KeyGetCount(); ++i)
+            ASSERT_EQ(0, std::memcmp(ascii.KeyGetPtr(i), binary.KeyGetPtr(i), sizeof(KFCurveKey))) << "key " << i;
+    }
+}
+
+TEST(KFCurveStoreAsciiTest, QuotedLettersReadAsLetters) {
+    // Text quotes a char that is no letter; hand-made files may quote letters too.
+    MemoryZeq memory;
+    KZeq& file = memory.Make(false, Record(4004, 3, [](KZeq& z) {
+                                 for (int k = 0; k < 3; ++k) {
+                                     z.FieldWriteT(Sec(k));
+                                     z.FieldWriteD(k);
+                                     z.FieldWriteC(k == 0 ? "L" : "U");
+                                     if (k != 1) continue;
+                                     z.FieldWriteC("t");
+                                     for (double parameter : {0.5, 0.0, 0.25}) z.FieldWriteD(parameter);
+                                 }
+                             }));
+    KFCurve read;
+    read.ZeqRetrieve(&file, false, false);
+    EXPECT_EQ(file.GetLastErrorID(), -1) << file.GetLastErrorString();
+    ASSERT_EQ(read.KeyGetCount(), 3);
+    EXPECT_EQ(read.KeyGetPtr(0)->GetInterpolation(), kLinear);
+    EXPECT_EQ(read.KeyGetPtr(1)->GetTangeantMode(), KFCURVE_TANGEANT_TCB);
+    EXPECT_EQ(read.KeyGetPtr(1)->GetDataFloat(KFCURVEKEY_TCB_TENSION), 0.5f);
+    EXPECT_EQ(read.KeyGetPtr(2)->GetTangeantMode(), KFCURVE_TANGEANT_AUTO);
 }
 
 TEST_P(KFCurveStoreTest, EveryStoredWeightComesBackToTheSameStep) {

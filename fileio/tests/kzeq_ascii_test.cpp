@@ -233,7 +233,9 @@ TEST_F(KZeqAscii, NumbersReadExactly) {
 // and opens not at all, wherever the number stands, in the header too.
 TEST_F(KZeqAscii, ADamagedNumberFailsTheOpen) {
     const char* const damaged[] = {"0\xA1" "25", "1?399", "\xA1", "\xFD", "-1.5x", "12abc", "1.2.3",
-                                   ".5.", "-.5q", "1e5e", "7\x01", "\x7F", "0x10"};
+                                   ".5.", "-.5q", "1e5e", "7\x01", "\x7F", "0x10",
+                                   // near the infinities and NaN other platforms print
+                                   "1.#INFX", "1.#IN", "2.#INF", "1.#", "-1.#INDX", "+1.#QNA", "1.#QNANQ"};
     for (const char* token : damaged) {
         for (const std::string& file :
              {"@Zeq: 6000\n@Section: 6000\nUnknown: 1,2 {\n  Inner: 3," + std::string(token) + "\n}\n@End\n",
@@ -274,6 +276,26 @@ TEST_F(KZeqAscii, WellFormedNumbersWordsAndCharsRead) {
     EXPECT_EQ(words.FieldReadCH(), 'q');
     EXPECT_EQ(Str(words.FieldReadC()), "1?399");
     EXPECT_EQ(words.GetLastErrorID(), -1);
+}
+
+// Files written on other platforms spell infinities and NaN "1.#INF", "1.#IND"
+// and "1.#QNAN": numbers, bare or quoted, not damage.
+TEST_F(KZeqAscii, OtherPlatformsInfinitiesAndNaNRead) {
+    zeqtest::WriteFile(mPath, "@Zeq: 6000\n@Header: {\n  ResolutionWidth: 1.#INF\n}\n@Section: 6000\n"
+                              "N: 1.#INF, -1.#INF, +1.#INF, 1.#IND, -1.#IND, 1.#QNAN, -1.#QNAN, \"-1.#INF\"\n@End\n");
+    KZeq z;
+    KZeqFileHeaderInfo header;
+    ASSERT_TRUE(z.ProjectOpen(mPath.c_str(), false, true, &header)) << z.GetLastErrorString();
+    EXPECT_EQ(header.mResolutionW, kInf);
+    ASSERT_TRUE(z.FieldReadBegin("N"));
+    EXPECT_EQ(z.FieldReadGetType(), 'D');
+    for (double expected : {kInf, -kInf, kInf}) EXPECT_EQ(z.FieldReadD(), expected);
+    double nans[4];
+    EXPECT_EQ(z.FieldReadDn(nans, 4), 4);
+    for (double nan : nans) EXPECT_TRUE(std::isnan(nan));
+    EXPECT_TRUE(std::signbit(nans[1]));
+    EXPECT_EQ(z.FieldReadD(), -kInf);
+    EXPECT_EQ(z.GetLastErrorID(), -1);
 }
 
 // Where a number is read, a char or a word of an ASCII file (a damaged first

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "content/kzeqnull.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "fileio/tests/fileio_test_support.h"
@@ -16,8 +17,11 @@
 #include "io/kzeqscenerecords.h"
 #include "io/kzeqwriterzeq.h"
 #include "io/tests/zeqroundtrip.h"
+#include "io/tests/zeqscenecompare.h"
 #include "object/izeqobject.h"
 #include "object/kevent.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqtakenode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
@@ -308,6 +312,54 @@ TEST_F(ReaderTest, AnimationChannelsReadIntoATree) {
     KFCurveNode* weight = tree->Get(tree->Find("Weight"));
     EXPECT_TRUE(weight && weight->FCurveGet() && weight->FCurveGet()->GetValue() == 0.5f);
     tree->Destroy();
+}
+
+// A take curve with keys of every flag combination, among them cubic keys
+// whose tangent mode gets no letter (0, 0x300, 0x800, ...), reads from a 6.0
+// and a 5.8 ASCII file as from the binary file of that version.
+TEST(ZeqAsciiCurveTest, KeysOfEveryKindReadAsFromTheBinaryFile) {
+    zeqtest::TempDir dir;
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqNode* node = manager.CreateKZeqNode("Body");
+    node->SetNodeAttribute(manager.CreateKZeqNull());
+    scene->GetRootNode()->AddChild(node);
+    scene->CreateTake("Walk");
+    node->SetCurrentTakeNode("Walk");
+    KFCurve* curve = node->GetCurrentTakeNode()->GetTranslationX();
+    int count = 0;
+    for (unsigned int interpolation = 0; interpolation <= KFCURVE_INTERPOLATION_ALL; interpolation += 2)
+        for (unsigned int mode = 0; mode <= KFCURVE_TANGEANT_ALL; mode += 0x100)
+            for (unsigned int weights = 0; weights <= KFCURVE_WEIGHTED_ALL; weights += KFCURVE_WEIGHTED_RIGHT)
+                for (unsigned int velocities = 0; velocities <= KFCURVE_VELOCITY_ALL;
+                     velocities += KFCURVE_VELOCITY_RIGHT) {
+                    KFCurveKey key{};
+                    const float slope = count % 2 ? 1.5f : 0.0f;
+                    key.Set(KTime(1000 + count * 1539538600LL), float(count % 5), interpolation, mode, slope, slope,
+                            weights, 0.25f, 0.5f, 0.125f, 0.75f);
+                    key.SetTangeantVelocityMode(velocities);
+                    curve->KeyAdd(key.GetTime(), key);
+                    ++count;
+                }
+    node->SetCurrentTakeNode(0);
+    for (int ascii : {0, 3}) {  // the ASCII form of 6.0 and of 5.8; the binary one follows it
+        const zeqiotest::ZeqFileCase* forms = &zeqiotest::kZeqFileCases[ascii];
+        SCOPED_TRACE(forms[0].mName);
+        KZeqScene* read[2] = {};
+        for (int f = 0; f < 2; ++f) {
+            const std::string path = dir / (std::string(forms[f].mName) + ".zeq");
+            std::string error;
+            ASSERT_TRUE(zeqiotest::WriteZeqFile(manager, *scene, forms[f], path, "", &error)) << error;
+            read[f] = zeqiotest::ReadZeqFile(manager, path, "", &error);
+            ASSERT_NE(nullptr, read[f]) << forms[f].mName << ": " << error;
+        }
+        EXPECT_EQ("", zeqiotest::CompareScenes(*read[1], *read[0]).Report());
+        // Only the keys without an interpolation letter are left out.
+        KZeqNode* body = read[0]->GetRootNode()->FindChild("Body");
+        ASSERT_NE(nullptr, body);
+        body->SetCurrentTakeNode("Walk");
+        EXPECT_EQ(3 * count / 8, body->GetCurrentTakeNode()->GetTranslationX()->KeyGetCount());
+    }
 }
 
 TEST(ZeqReaderUtilitiesTest, TokensAndCameraNames) {

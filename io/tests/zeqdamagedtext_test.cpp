@@ -1,5 +1,5 @@
 // A written ASCII Zeq file damaged in one number of each kind (a control
-// point, a curve key, a colour, an integer) is refused as corrupted, and
+// point, a curve key, a colour, an integer, a surface's arrays) is refused as corrupted, and
 // nothing of it is delivered; what the format does by design with names and
 // records it does not know stays.
 
@@ -43,6 +43,12 @@ const NumberAt kNumbers58[] = {{"point", "Vertices: ", 3},
                                {"key tangent", "Key: ", 4},
                                {"colour", "Diffuse: ", 0},
                                {"integer", "PolygonVertexIndex: ", 1}};
+// A NURBS surface's arrays, alike in both layouts: a control point's
+// coordinate and weight (checks on the points follow their read), knots,
+// multiplicities, its skin's weights.
+const NumberAt kSurfaceNumbers[] = {{"surface point", "\tPoints: ", 0},     {"surface point weight", "\tPoints: ", 7},
+                                    {"surface knot U", "KnotVectorU: ", 5}, {"surface knot V", "KnotVectorV: ", 0},
+                                    {"multiplicity", "MultiplicityU: ", 2}, {"skin weight", "Weights: ", 1}};
 
 // Ways a number's text is damaged: a stray byte in it, a byte that is no
 // text for it, a letter for a one-digit number, a letter before its digits.
@@ -74,6 +80,7 @@ protected:
     void SetUp() override {
         KZeqScene* scene = mWriter.CreateKZeqScene();
         BuildGeometryScene(mWriter, *scene, 3, 4);
+        AddCamerasLightsSurfacesPosesAndCharacters(mWriter, *scene);
         std::string error;
         ASSERT_TRUE(WriteZeqFile(mWriter, *scene, GetParam(), mPath, "", &error)) << error;
         mText = zeqtest::ReadFile(mPath);
@@ -111,8 +118,10 @@ TEST_P(DamagedText, ANumberOfEachKindDamagedFailsTheRead) {
     ASSERT_TRUE(intact.mRead) << intact.mText;
     ASSERT_GT(intact.mNodes, 0);
     const bool v6 = GetParam().mFileVersion == 6000;
-    for (const NumberAt& at : v6 ? std::vector<NumberAt>(std::begin(kNumbers6), std::end(kNumbers6))
-                                 : std::vector<NumberAt>(std::begin(kNumbers58), std::end(kNumbers58))) {
+    std::vector<NumberAt> numbers = v6 ? std::vector<NumberAt>(std::begin(kNumbers6), std::end(kNumbers6))
+                                       : std::vector<NumberAt>(std::begin(kNumbers58), std::end(kNumbers58));
+    numbers.insert(numbers.end(), std::begin(kSurfaceNumbers), std::end(kSurfaceNumbers));
+    for (const NumberAt& at : numbers) {
         for (const Damage& damage : kDamages) {
             SCOPED_TRACE(std::string(at.mKind) + ", " + damage.mName);
             const std::string text = Damaged(mText, at, damage);

@@ -16,6 +16,7 @@
 #include "content/kzeqshape.h"
 #include "content/kzeqtexture.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "io/kzeqimporter.h"
 #include "io/tests/zeqgeometryscene.h"
 #include "io/tests/zeqroundtrip.h"
 #include "io/tests/zeqscenecompare.h"
@@ -42,6 +43,20 @@ std::uint64_t Load64(const std::string& bytes, std::size_t at) {
     return value;
 }
 
+// A byte in the middle of a binary file's section flipped: its checksum fails.
+void FlipSectionByte(std::string& bytes, int section) {
+    // The current section table: the slot with the higher sequence.
+    const std::size_t slot = Load64(bytes, 32 + 16) >> 32 > Load64(bytes, 56 + 16) >> 32 ? 32 : 56;
+    const std::size_t table = static_cast<std::size_t>(Load64(bytes, slot));
+    ASSERT_EQ(0, bytes.compare(table, 4, "ZQTB"));
+    ASSERT_LT(section, static_cast<int>(Load64(bytes, table + 4) & 0xFFFFFFFFu));
+    const std::size_t entry = table + 8 + 96 * static_cast<std::size_t>(section);
+    const std::size_t offset = static_cast<std::size_t>(Load64(bytes, entry));
+    const std::size_t length = static_cast<std::size_t>(Load64(bytes, entry + 8));
+    ASSERT_LT(offset + length, bytes.size());
+    bytes[offset + length / 2] ^= 0x20;
+}
+
 // The "Summary" made unreadable: in a binary file a byte of its extension
 // section flipped (its checksum fails); in an ASCII file the section cut off
 // ("missing") or its field renamed ("damaged").
@@ -58,15 +73,7 @@ void DamageSummary(const std::string& path, int mode, bool cut) {
             bytes[summary + 6] = 'x';
         }
     } else {
-        // The current section table: the slot with the higher sequence.
-        const std::size_t slot = Load64(bytes, 32 + 16) >> 32 > Load64(bytes, 56 + 16) >> 32 ? 32 : 56;
-        const std::size_t table = static_cast<std::size_t>(Load64(bytes, slot));
-        ASSERT_EQ(0, bytes.compare(table, 4, "ZQTB"));
-        const std::size_t entry = table + 8 + 96;  // extension section 1
-        const std::size_t offset = static_cast<std::size_t>(Load64(bytes, entry));
-        const std::size_t length = static_cast<std::size_t>(Load64(bytes, entry + 8));
-        ASSERT_LT(offset + length, bytes.size());
-        bytes[offset + length / 2] ^= 0x20;
+        FlipSectionByte(bytes, 1);  // extension section 1
     }
     zeqtest::WriteFile(path, bytes);
 }
@@ -98,6 +105,37 @@ TEST_P(MisuseTest, ProtectedFileWithoutItsSummaryKeepsItsTakes) {
                 EXPECT_EQ(nullptr, ReadZeqFile(mManager, path, "wrong", &error));
             }
         }
+    }
+}
+
+// A binary file whose main section fails its checksum is corrupted, whether
+// its "Summary" (read first, for the options) is intact or damaged too.
+TEST_P(MisuseTest, BinaryFileWhoseMainSectionCannotBeOpenedIsCorrupted) {
+    const ZeqFileCase& form = GetParam();
+    if (form.mMode == 0) return;  // damaged text fails the open itself
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    BuildGeometryScene(mManager, *scene);
+    const std::string path = mDir / "damaged.zeq";
+    for (bool summaryToo : {false, true}) {
+        SCOPED_TRACE(summaryToo ? "main section and summary" : "main section");
+        std::string error;
+        ASSERT_TRUE(WriteZeqFile(mManager, *scene, form, path, "", &error)) << error;
+        ASSERT_NE(nullptr, ReadZeqFile(mManager, path, "", &error)) << error;  // 5.8: writes the "Summary" back
+        std::string bytes = zeqtest::ReadFile(path);
+        FlipSectionByte(bytes, 0);
+        if (summaryToo) FlipSectionByte(bytes, 1);
+        zeqtest::WriteFile(path, bytes);
+        KZeqImporter importer(mManager);
+        ASSERT_TRUE(importer.Initialize(path.c_str()));
+        // Without the "Summary" the options come from the main section: they fail alike.
+        if (summaryToo) {
+            EXPECT_EQ(0, importer.GetTakeCount());
+            EXPECT_EQ(KZeqIO::eFileCorrupted, importer.GetLastErrorID());
+        }
+        KZeqScene* read = mManager.CreateKZeqScene();
+        EXPECT_FALSE(importer.Import(*read));
+        EXPECT_EQ(KZeqIO::eFileCorrupted, importer.GetLastErrorID());
+        EXPECT_STREQ("File is corrupted", importer.GetLastErrorString());
     }
 }
 
