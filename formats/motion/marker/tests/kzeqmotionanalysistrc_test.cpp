@@ -8,7 +8,6 @@
 #include <string>
 
 #include "fileio/tests/kpipewatchdog.h"
-
 #include "formats/motion/marker/tests/markertest.h"
 
 using namespace markertest;
