@@ -15,6 +15,7 @@
 // bits, one row per strip, Deflate or no compression, 72 dots per inch;
 // 4 channels carry associated alpha.
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -33,6 +34,17 @@ struct TiffClose {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
 typedef std::unique_ptr<TIFF, TiffClose> TiffFile;
+
+// The image for reading when it is a regular file: libtiff's own open would
+// wait on a named pipe nobody writes.
+TiffFile OpenForReading(const KString& fileName) {
+    const int fd = KOpenRegularFile(fileName.Buffer(), "rb");
+    if (fd < 0) return nullptr;
+    TIFF* tif = TIFFFdOpen(fd, fileName.Buffer(), "r");
+    // A descriptor that did not become a TIFF stays ours to close.
+    if (!tif) ::close(fd);
+    return TiffFile(tif);
+}
 
 void ExpandRGB(const unsigned char* source, unsigned char* destination, unsigned short samples, unsigned long width) {
     std::memcpy(destination, source, static_cast<std::size_t>(width) * samples);
@@ -97,7 +109,7 @@ bool ReadLayout(TIFF* tif, Layout& layout) {
 }  // namespace
 
 bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile) {
-    TiffFile tif(TIFFOpen(fileName.Buffer(), "r"));
+    TiffFile tif = OpenForReading(fileName);
     Layout layout;
     if (!tif || !ReadLayout(tif.get(), layout)) return false;
     std::unique_ptr<unsigned char[]> strip(
@@ -176,7 +188,7 @@ bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
 bool IsCompressedTif(KString fileName) {
     const KString extension = ExtractFileExtension(fileName.Buffer()).Upper();
     if (extension != "TIF" && extension != "TIFF") return false;
-    TiffFile tif(TIFFOpen(fileName.Buffer(), "r"));
+    TiffFile tif = OpenForReading(fileName);
     if (!tif) return false;
     uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);

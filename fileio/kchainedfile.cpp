@@ -1,5 +1,6 @@
 #include "fileio/kchainedfile.h"
 
+#include "fileio/kpath.h"
 #include "fileio/kzeqcrypto.h"
 
 #include <unistd.h>
@@ -21,7 +22,8 @@ KChainedStdioFile::~KChainedStdioFile() { Close(); }
 bool KChainedStdioFile::Open(const char* path, const char* mode) {
     Close();
     if (!path || !*path || !mode) return false;
-    mFile = std::fopen(path, mode);
+    // Reading takes regular files only, without waiting on a pipe.
+    mFile = mode[0] == 'r' ? KOpenFileForReading(path, mode) : std::fopen(path, mode);
     return mFile != nullptr;
 }
 

@@ -62,7 +62,8 @@ public:
     KChainedStdioFile() = default;
     ~KChainedStdioFile() override;
 
-    // mode as for fopen ("rb", "r+b", "wb"); closes a file already open.
+    // mode as for fopen ("rb", "r+b", "wb"); closes a file already open. A mode
+    // for reading opens a regular file only (KOpenRegularFile).
     bool Open(const char* path, const char* mode);
     // Takes over an open descriptor (closed with the file, also on failure).
     bool OpenDescriptor(int descriptor, const char* mode);

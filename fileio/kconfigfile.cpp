@@ -174,13 +174,10 @@ KConfigFile::~KConfigFile() = default;
 bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
     lines.clear();
     exists = false;
-    std::FILE* file = std::fopen(mFilePath.Buffer(), "rb");
+    // A settings file that is no regular file (a folder, a pipe nobody writes) is not read, nor
+    // waited on.
+    std::FILE* file = KOpenFileForReading(mFilePath.Buffer(), "rb");
     if (!file) return errno == ENOENT;
-    struct stat st;
-    if (::fstat(::fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(file);
-        return false;
-    }
     std::string content;
     char block[4096];
     bool ok = true;

@@ -130,16 +130,6 @@ constexpr int kMostLinks = 40;
 
 std::string Quoted(const char* path) { return std::string("\"") + path + "\""; }
 
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a directory";
-    if (S_ISFIFO(mode)) return "a named pipe";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISLNK(mode)) return "a symbolic link";
-    return "something else";
-}
-
 }  // namespace
 
 bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString& error, int* systemError) {
@@ -194,7 +184,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
         if (!S_ISLNK(st.st_mode)) {
             if (S_ISDIR(st.st_mode)) code = EISDIR;
             const std::string what = links > 0 ? "it links to " + Quoted(full.c_str()) + ", " : std::string("it is ");
-            error = (Quoted(given.Buffer()) + " is not replaced: " + what + KindOf(st.st_mode) + ", not a regular file")
+            error = (Quoted(given.Buffer()) + " is not replaced: " + what + KFileKindOf(st.st_mode) + ", not a regular file")
                         .c_str();
             return false;
         }
@@ -217,7 +207,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
 bool KFileReplacement::CanReplace(const KString& file, KString& error) {
     struct stat st;
     if (::lstat(file.Buffer(), &st) != 0 || S_ISREG(st.st_mode)) return true;
-    error = (Quoted(file.Buffer()) + " is not replaced: it is now " + KindOf(st.st_mode) + ", not a regular file").c_str();
+    error = (Quoted(file.Buffer()) + " is not replaced: it is now " + KFileKindOf(st.st_mode) + ", not a regular file").c_str();
     return false;
 }
 

@@ -241,6 +241,94 @@ bool FileExist(const char* path) {
     return regular;
 }
 
+const char* KFileKindOf(mode_t mode) {
+    if (S_ISREG(mode)) return "a regular file";
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "something else";
+}
+
+namespace {
+
+std::string QuotedFullPath(const char* path) {
+    return std::string("\"") + MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer() + "\"";
+}
+
+// Records the system's error number behind a failed open (and leaves errno at
+// it); -1.
+int FailedOpen(const char* path, int error, KString* refusal, int* systemError) {
+    if (systemError) *systemError = error;
+    if (refusal) *refusal = ("Cannot read " + QuotedFullPath(path) + ": " + std::strerror(error)).c_str();
+    errno = error;
+    return -1;
+}
+
+}  // namespace
+
+int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* systemError) {
+    if (systemError) *systemError = 0;
+    if (refusal) *refusal = "";
+    if (!path || !*path) {
+        if (systemError) *systemError = ENOENT;
+        if (refusal) *refusal = "No file name given";
+        errno = ENOENT;
+        return -1;
+    }
+    if (!mode || mode[0] != 'r') return FailedOpen(path, EINVAL, refusal, systemError);
+    const int access = std::strchr(mode, '+') ? O_RDWR : O_RDONLY;
+    const int fd = ::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return FailedOpen(path, errno, refusal, systemError);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return FailedOpen(path, error, refusal, systemError);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        if (systemError) *systemError = error;
+        if (refusal) {
+            std::string what = "it is ";
+            struct stat link;
+            if (::lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+                char* real = ::realpath(path, nullptr);
+                what = std::string("it links to \"") + (real ? real : path) + "\", ";
+                std::free(real);
+            }
+            *refusal =
+                (QuotedFullPath(path) + " is not read: " + what + KFileKindOf(st.st_mode) + ", not a regular file")
+                    .c_str();
+        }
+        errno = error;
+        return -1;
+    }
+    // From here on reads wait for data as a regular file's do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return FailedOpen(path, error, refusal, systemError);
+    }
+    return fd;
+}
+
+std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal, int* systemError) {
+    const int fd = KOpenRegularFile(path, mode, refusal, systemError);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, mode);
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        FailedOpen(path, error, refusal, systemError);
+    }
+    return file;
+}
+
 bool DirectoryExist(const char* path) {
     if (!path || !*path) return false;
     struct stat st;

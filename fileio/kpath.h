@@ -1,6 +1,8 @@
 #ifndef ZEQ_FILEIO_KPATH_H
 #define ZEQ_FILEIO_KPATH_H
 
+#include <sys/types.h>
+
 #include <cstdio>
 
 #include "base/kstring.h"
@@ -30,6 +32,22 @@ KString KGetCurrentDirectory();
 // True when the file can be opened for binary reading.
 bool FileExist(const char* path);
 bool DirectoryExist(const char* path);
+// What a file of this mode is, for messages: "a directory", "a named pipe", ...
+const char* KFileKindOf(mode_t mode);
+// Opens path for reading with an fopen mode starting with 'r' ("r", "rb", "r+b")
+// and answers the descriptor (blocking, closed on exec), or -1. Only a regular
+// file, or a link to one, opens; anything else (a named pipe, a device, a
+// directory, a socket) is refused without waiting on it, where a plain open of a
+// pipe nobody writes would wait for ever. On failure refusal, when given, says
+// why with the path made absolute ("Cannot read \"/d/a.zeq\": No such file or
+// directory", "\"/d/p.zeq\" is not read: it is a named pipe, not a regular file";
+// a link names the file it links to), and systemError takes the system's error
+// number behind it: errno of an open that failed, EISDIR for a directory, 0 for
+// the other refusals. errno is left at the same number.
+int KOpenRegularFile(const char* path, const char* mode, KString* refusal = nullptr, int* systemError = nullptr);
+// The same as a stdio stream, null on failure.
+std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal = nullptr,
+                               int* systemError = nullptr);
 // One line of at most size - 1 characters; LF, CR and CRLF end a line (CRLF becomes LF). Null at the end.
 char* KFgets(char* buffer, int size, std::FILE* stream);
 // "TMPDIR" with a trailing '/', else a fixed default; never writes more than size bytes. Answers the length.

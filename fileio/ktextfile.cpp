@@ -1,7 +1,5 @@
 #include "fileio/ktextfile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -12,6 +10,8 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+
+#include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
 
@@ -107,13 +107,9 @@ bool KTextFile::Open(const char* path, const char* mode) {
     Close();
     if (!path || !*path) return true;
     if (!mode || !*mode) mode = "r";
-    mFile = std::fopen(path, mode);
+    // Reading takes a regular file only: a pipe would hold the open, a folder has no lines.
+    mFile = mode[0] == 'r' ? KOpenFileForReading(path, mode) : std::fopen(path, mode);
     if (!mFile) return true;
-    struct stat st;
-    if (::fstat(::fileno(mFile), &st) != 0 || S_ISDIR(st.st_mode)) {
-        Close();
-        return true;
-    }
     mReadable = std::strchr(mode, 'r') != nullptr || std::strchr(mode, '+') != nullptr;
     mEnd = false;
     mLineNumber = 0;

@@ -39,7 +39,8 @@ public:
     KTextFile(const KTextFile&) = delete;
     KTextFile& operator=(const KTextFile&) = delete;
 
-    // Opens path with the fopen mode and, when readable, loads its first line.
+    // Opens path with the fopen mode and, when readable, loads its first line. A
+    // mode for reading opens a regular file only (KOpenFileForReading).
     // Answers false on success and true on failure.
     bool Open(const char* path, const char* mode);
     // Closes the file and empties the line; false when writing the file failed

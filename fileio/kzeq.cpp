@@ -2,6 +2,8 @@
 
 // KZeq: the public calls, each guarded so that no exception leaves the object.
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "fileio/kpath.h"
@@ -88,8 +90,12 @@ KZeq::~KZeq() {
 bool KZeq::ProjectOpen(const char* pName, bool pReadOnly, bool pOpenMainSection, KZeqFileHeaderInfo* pHeader) {
     return Guard(*mImpl, false, [&] {
         if (!pName || !*pName) return mImpl->Open(pName, pReadOnly, pOpenMainSection, pHeader);
+        // A name without an extension gets ".zeq" only when it names nothing to open as it is
+        // (a folder named like the file beside it included).
         KString path(pName);
-        if (ExtractFileExtension(pName).IsEmpty()) path += ".zeq";
+        struct stat st;
+        if (ExtractFileExtension(pName).IsEmpty() && (::stat(pName, &st) != 0 || S_ISDIR(st.st_mode)))
+            path += ".zeq";
         return mImpl->Open(path.Buffer(), pReadOnly, pOpenMainSection, pHeader);
     });
 }

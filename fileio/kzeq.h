@@ -116,10 +116,14 @@ public:
 
     // --- Project -------------------------------------------------------------
 
-    // Opens an existing file, adding ".zeq" when the name has no extension, in any
-    // of the three encodings. pReadOnly refuses every later write-back
-    // (ProjectCreateExtensionSection); pOpenMainSection opens the main section at
-    // once. The header record, when given, receives the file's header.
+    // Opens an existing file, in any of the three encodings. A name without an
+    // extension opens as it is when it names something other than a folder, else
+    // with ".zeq" added. Only a regular file (or a link to one) opens: anything
+    // else fails at once, without waiting on a pipe, with error 3 and a text
+    // naming the path and what it is (a folder: the system's EISDIR instead).
+    // pReadOnly refuses every later write-back (ProjectCreateExtensionSection);
+    // pOpenMainSection opens the main section at once. The header record, when
+    // given, receives the file's header.
     bool ProjectOpen(const char* pName, bool pReadOnly = false, bool pOpenMainSection = false,
                      KZeqFileHeaderInfo* pHeader = nullptr);
     // The same with the path exactly as given.

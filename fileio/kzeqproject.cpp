@@ -90,14 +90,21 @@ bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHe
     ResetState();
     mError.ClearLastError();
     if (!path || !*path) return Fail(eFileNotOpened);
-    if (!mFile.Open(path, "rb")) return FailSystem(eFileNotOpened);
-    // A folder opens, but has no bytes to read.
-    struct stat st;
-    if (::fstat(mFile.Descriptor(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        mFile.Close();
-        errno = EISDIR;
-        return FailSystem(eFileNotOpened);
+    // Only a regular file opens: a named pipe would hold the open, a folder has no bytes.
+    KString refusal;
+    int code = 0;
+    const int fd = KOpenRegularFile(path, "rb", &refusal, &code);
+    if (fd < 0) {
+        // The system's reason goes beside the table's text; a refusal without one says what
+        // the path names instead.
+        if (code == 0)
+            mError.SetLastError(eFileNotOpened, refusal.Buffer());
+        else
+            SetError(eFileNotOpened);
+        mError.SetLastSystemError(code);
+        return false;
     }
+    if (!mFile.OpenDescriptor(fd, "rb")) return FailSystem(eFileNotOpened);
     mPath = MakeFullPath(KGetCurrentDirectory().Buffer(), path);
     mStream = &mFile;
     return OpenCommon(readOnly, openMain, header);

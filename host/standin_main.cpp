@@ -18,12 +18,32 @@ const char kUsage[] =
     "usage: tulo-standin [--plugin P]... [--answer T]... [--units] [--interactive] [--strict] [--progress]\n"
     "                    [-c CMDS] [SCRIPT]...\n"
     "  --plugin P     load plug-in P (a path, or a name on TULO_PLUG_IN_PATH)\n"
-    "  --answer T     queue T as the answer of the next dialog\n"
+    "  --answer T     queue T as the answer of the next dialog: a button's label, or dismiss\n"
     "  --units        UI units inch, radians and 30 frames per second (default cm, degrees, 24)\n"
     "  --interactive  answer 0 to \"about -b\" (default: batch mode)\n"
     "  --strict       fail when any host fault was recorded\n"
     "  --progress     a line when each text or script starts, and one with its status and duration when it ends\n"
     "  -c CMDS        run script text; SCRIPT runs a script file; both in the order given\n";
+
+// What --answer takes: the button labels of the dialogs the plug-in shows, blanks included, and
+// "dismiss" for a dialog closed without a button. Any other word would match no button and pass
+// for the dialog's first.
+const char* const kAnswers[] = {"Ok",       "Yes",          "No",       "Import",            "Export",
+                                "Cancel",   " Unlock All ", " Unlock ", " Keep All Locked ", "dismiss"};
+
+bool knownAnswer(const std::string& answer) {
+    for (const char* known : kAnswers)
+        if (answer == known) return true;
+    return false;
+}
+
+// Before anything runs: a script answered with a misspelt word would go its other way unnoticed.
+int refuseAnswer(const std::string& answer) {
+    std::cerr << "tulo-standin: unknown answer \"" << answer << "\" for --answer; the answers are";
+    for (const char* known : kAnswers) std::cerr << (known == kAnswers[0] ? " \"" : ", \"") << known << "\"";
+    std::cerr << "\n" << kUsage;
+    return 2;
+}
 
 struct Job {
     bool text;
@@ -60,7 +80,10 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         bool more = i + 1 < argc;
         if (a == "--plugin" && more) plugins.push_back(argv[++i]);
-        else if (a == "--answer" && more) standin::dialogs().push(argv[++i]);
+        else if (a == "--answer" && more) {
+            if (!knownAnswer(argv[i + 1])) return refuseAnswer(argv[i + 1]);
+            standin::dialogs().push(argv[++i]);
+        }
         else if (a == "--units") units = true;
         else if (a == "--interactive") interactive = true;
         else if (a == "--strict") strict = true;

@@ -1,9 +1,12 @@
 #include "io/kzeqio.h"
 
+#include <unistd.h>
+
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "object/kstreamoptions.h"
 #include "scene/kzeqnode.h"
@@ -70,6 +73,35 @@ void KZeqIO::GetCurrentVersion(int& major, int& minor, int& revision) {
 KZeqReader::KZeqReader(KZeqSdkManager& manager) : mManager(manager), mError(kReaderErrors, eErrorCount) {}
 
 KZeqReader::~KZeqReader() = default;
+
+std::FILE* KZeqReader::OpenFileForReading(const char* path, const char* mode) {
+    KString refusal;
+    int code = 0;
+    std::FILE* file = KOpenFileForReading(path, mode, &refusal, &code);
+    if (!file) SetFileNotOpened(refusal, code);
+    return file;
+}
+
+bool KZeqReader::FailFileNotOpened(const char* path) {
+    KString refusal;
+    int code = 0;
+    const int fd = KOpenRegularFile(path, "r", &refusal, &code);
+    if (fd >= 0) {
+        // It opens: the format itself refused it.
+        ::close(fd);
+        refusal.Empty();
+    }
+    SetFileNotOpened(refusal, code);
+    return false;
+}
+
+void KZeqReader::SetFileNotOpened(const KString& refusal, int systemError) {
+    if (systemError == 0 && !refusal.IsEmpty())
+        mError.SetLastError(eFileNotOpened, refusal.Buffer());
+    else
+        mError.SetLastErrorID(eFileNotOpened);
+    mError.SetLastSystemError(systemError);
+}
 
 bool KZeqReader::CheckDuplicateNodeNames(KZeqNode* root, KString& message) {
     KZeqNodeFinderDuplicateName finder(nullptr);

@@ -1,6 +1,8 @@
 #ifndef ZEQ_IO_KZEQIO_H
 #define ZEQ_IO_KZEQIO_H
 
+#include <cstdio>
+
 #include "base/kerror.h"
 #include "base/kstring.h"
 
@@ -101,6 +103,16 @@ public:
     void ClearMessage() { mMessage.Empty(); }
 
 protected:
+    // The file at path opened for reading as KOpenFileForReading opens it (only
+    // a regular file, never waiting on a pipe); null with error 3 when it does not.
+    std::FILE* OpenFileForReading(const char* path, const char* mode);
+    // Sets error 3 for a file the format's own open refused, with why, from what
+    // path names now; false.
+    bool FailFileNotOpened(const char* path);
+    // Error 3 with the table's text and the system's reason, or without one
+    // (what is no regular file) the refusal's text naming the path and what it is.
+    void SetFileNotOpened(const KString& refusal, int systemError);
+
     KZeqSdkManager& mManager;
     KError mError;
     KString mMessage;

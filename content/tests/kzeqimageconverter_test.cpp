@@ -1,6 +1,7 @@
 #include "content/kzeqimageconverter.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/tests/kpipewatchdog.h"
 #include "scene/kzeqsdkmanager.h"
 
 using namespace zeqsdk_400;
@@ -214,6 +216,18 @@ INSTANTIATE_TEST_SUITE_P(Buffers, TifWrite,
                                            WriteCase{"RgbaDeflate", 0, 4, true, "alpha.tif"},
                                            WriteCase{"YCbCrDeflate", 1, 3, true, "ycc.Tif"}),
                          Name<WriteCase>);
+
+// An image that is a named pipe is neither read nor waited on, and stays.
+TEST_F(Tif, APipeIsNotWaitedOn) {
+    const std::string pipe = Path("pipe.tif");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    ImageConverterBuffer buffer;
+    EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] {
+        EXPECT_FALSE(ReadFromTif(pipe.c_str(), buffer, true));
+        EXPECT_FALSE(IsCompressedTif(pipe.c_str()));
+    }));
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
 
 TEST_F(Tif, NothingToWriteAndNamesNotTif) {
     ImageConverterBuffer empty, buffer;

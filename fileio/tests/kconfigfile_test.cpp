@@ -1,5 +1,6 @@
 #include "fileio/kconfigfile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "base/klib.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
@@ -152,6 +154,18 @@ TEST_F(ConfigFileTest, FailedRewriteLosesNothing) {
         << "the failed write was reported as success";
     EXPECT_TRUE(ReadFile(mPath) == "[S]\nk = old\nj = 2\n" && !fs::exists(mDir / "backupfile.ini"));
     EXPECT_STREQ("old", config.Get("S", "k", nullptr));
+}
+
+// A settings file that is a named pipe is neither waited on nor replaced: its
+// options read as their defaults.
+TEST_F(ConfigFileTest, APipeIsNotWaitedOn) {
+    ASSERT_EQ(0, ::mkfifo(mPath.c_str(), 0600));
+    KConfigFile config("settings.txt", false);
+    EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(mPath, [&] {
+        EXPECT_STREQ("d", config.Get("S", "k", "d"));
+        EXPECT_FALSE(config.Set("S", "k", "v", nullptr));
+    }));
+    EXPECT_TRUE(fs::is_fifo(mPath));
 }
 
 // Two processes writing two settings files of one directory (one backup name):

@@ -1,5 +1,9 @@
 #include "fileio/kpath.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -11,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
+using zeqtest::Str;
 using zeqtest::TempDir;
 using zeqtest::WriteFile;
 namespace fs = std::filesystem;
@@ -117,6 +123,57 @@ TEST(FilesOnDisk, KFgetsAcceptsEveryLineEndAndSplitsLongLines) {
         EXPECT_TRUE(!KFgets(buffer, c.mSize, file) && !KFgets(buffer, 1, file) && !KFgets(nullptr, 4, file));
         std::fclose(file);
     }
+}
+
+// Reading opens a regular file, or a link to one, and nothing else: a named
+// pipe is refused at once (a plain open would wait for a writer), with the
+// path and what it is; a link names the pipe it leads to.
+TEST(FilesOnDisk, OpenForReadingTakesRegularFilesOnly) {
+    TempDir dir;
+    const std::string file = dir / "take.txt", pipe = dir / "pipe.zeq", toFile = dir / "to-file", toPipe = dir / "to-pipe";
+    WriteFile(file, "abc");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    fs::create_symlink(file, toFile);
+    fs::create_symlink("pipe.zeq", toPipe);
+    for (const std::string& path : {file, toFile}) {
+        KString refusal("old");
+        int code = -1;
+        std::FILE* opened = KOpenFileForReading(path.c_str(), "rb", &refusal, &code);
+        ASSERT_NE(nullptr, opened) << path;
+        // Reads wait for data as on any regular file.
+        EXPECT_EQ(0, ::fcntl(::fileno(opened), F_GETFL) & O_NONBLOCK);
+        char text[4] = {};
+        EXPECT_EQ(3u, std::fread(text, 1, 3, opened));
+        EXPECT_STREQ("abc", text);
+        EXPECT_TRUE(refusal.IsEmpty() && code == 0);
+        std::fclose(opened);
+    }
+    const int both = KOpenRegularFile(file.c_str(), "r+b");
+    EXPECT_EQ(O_RDWR, ::fcntl(both, F_GETFL) & O_ACCMODE);
+    ::close(both);
+
+    const std::string real = fs::canonical(pipe).string();
+    const struct { std::string mPath; int mCode; std::string mRefusal; } refused[] = {
+        {pipe, 0, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"},
+        {toPipe, 0, "\"" + toPipe + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file"},
+        {dir / "", EISDIR, "\"" + dir.Path().string() + "\" is not read: it is a directory, not a regular file"},
+        {dir / "none.zeq", ENOENT, "Cannot read \"" + (dir / "none.zeq") + "\": No such file or directory"},
+    };
+    for (const auto& c : refused) {
+        KString refusal;
+        int code = -1;
+        std::FILE* opened = nullptr;
+        EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] {
+            opened = KOpenFileForReading(c.mPath.c_str(), "rb", &refusal, &code);
+        })) << c.mPath;
+        EXPECT_EQ(nullptr, opened) << c.mPath;
+        if (opened) std::fclose(opened);
+        EXPECT_EQ(c.mCode, code) << c.mPath;
+        EXPECT_EQ(c.mCode, errno) << c.mPath;
+        EXPECT_EQ(c.mRefusal, Str(refusal));
+    }
+    EXPECT_EQ(-1, KOpenRegularFile(file.c_str(), "wb"));
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 TEST(Directories, CreateWithParents) {

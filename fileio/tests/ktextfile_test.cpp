@@ -1,5 +1,8 @@
 #include "fileio/ktextfile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -8,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/kchainedfile.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
@@ -49,6 +54,21 @@ TEST_F(TextFileTest, OpenEndFlagAndRewind) {
     EXPECT_STREQ("only line", mFile.GetCursor());
     mFile.Close();
     EXPECT_TRUE(mFile.IsEndOfFile() && !mFile.NextLine() && !mFile.FirstLine());
+}
+
+// Reading opens regular files only: a named pipe, or a link to one, fails at once
+// instead of waiting for a writer; the byte streams under the field file alike.
+TEST_F(TextFileTest, APipeIsRefusedAtOnce) {
+    const std::string pipe = mDir / "motion.bvh", link = mDir / "link.bvh";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    ASSERT_EQ(0, ::symlink(pipe.c_str(), link.c_str()));
+    for (const std::string& path : {pipe, link}) {
+        KChainedStdioFile stream;
+        EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] {
+            EXPECT_TRUE(mFile.Open(path.c_str(), "r") && !mFile.IsOpen()) << path;
+            EXPECT_FALSE(stream.Open(path.c_str(), "rb")) << path;
+        })) << path;
+    }
 }
 
 // Every line end separates lines; NextLine skips blank and comment lines (the first

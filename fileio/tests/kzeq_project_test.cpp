@@ -16,6 +16,7 @@
 #include "fileio/kzeqbinary.h"
 #include "fileio/kzeqbody.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
 using zeqdetail::kChunkBytes;
@@ -298,6 +299,42 @@ TEST_P(KZeqProject, AFullDiskGivesTheSystemsReason) {
     });
     if (!answer) GTEST_SKIP() << "no memory file system can be mounted here";
     EXPECT_EQ("", *answer);
+}
+
+// Opened for reading, only a regular file (or a link to one) is read: a pipe is
+// refused at once with a text naming it, in every encoding's file name alike. A
+// name without an extension is taken as it is when something has that name, and
+// gets ".zeq" only when nothing has it (or a folder, beside its file, has it).
+TEST_P(KZeqProject, OpensFilesAsNamedAndRefusesWhatIsNoRegularFile) {
+    WriteScene(mPath, GetParam(), {"summary"});
+    fs::copy_file(mPath, mDir / "noext");
+    fs::create_directory(mDir / "scene");
+    const std::string pipe = mDir / "pipe";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    fs::create_symlink("pipe", mDir / "to-pipe.zeq");
+    fs::create_symlink("/dev/null", mDir / "to-device.zeq");
+    for (const char* name : {"noext", "scene"}) {
+        KZeq z;
+        EXPECT_TRUE(z.ProjectOpen((mDir / name).c_str())) << name << ": " << z.GetLastErrorString();
+        EXPECT_EQ(Summaries(z), std::vector<std::string>{"summary"}) << name;
+    }
+    const std::string real = fs::canonical(pipe).string();
+    const std::pair<std::string, std::string> refused[] = {
+        {"pipe", "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"},
+        {"to-pipe.zeq",
+         "\"" + (mDir / "to-pipe.zeq") + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file"},
+        {"to-device.zeq",
+         "\"" + (mDir / "to-device.zeq") + "\" is not read: it links to \"/dev/null\", a character device, not a regular file"},
+    };
+    for (const auto& [name, text] : refused) {
+        KZeq z;
+        EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(z.ProjectOpen((mDir / name).c_str())); }))
+            << name;
+        EXPECT_EQ(KZeq::eFileNotOpened, z.GetLastErrorID()) << name;
+        EXPECT_EQ(text, z.GetLastErrorString());
+        EXPECT_EQ(0, z.GetError().GetLastSystemError()) << name;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 TEST(KZeqProjectFile, VersionsAndOpenErrors) {

@@ -129,8 +129,13 @@ const ProgramCase kProgram[] = {
     {"UnansweredDialogUnderStrict", "--strict -c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 1,
      "// Host fault: unanswered dialog"},
     {"UnansweredDialogWithoutStrict", "-c 'confirmDialog -title \"Q\" -message \"m\" -button Ok'", 0, "dismiss"},
-    {"UnusedAnswerUnderStrict", "--strict --answer Maybe -c 'testEcho a'", 1,
-     "1 --answer value(s) never used by a dialog: \"Maybe\"\n// Host fault: unused answer"},
+    {"UnusedAnswerUnderStrict", "--strict --answer No -c 'testEcho a'", 1,
+     "1 --answer value(s) never used by a dialog: \"No\"\n// Host fault: unused answer"},
+    // Refused before anything runs, with the words it takes.
+    {"UnknownAnswerIsRefused", "--answer yes -c 'testEcho ran'", 2,
+     "tulo-standin: unknown answer \"yes\" for --answer; the answers are \"Ok\", \"Yes\", \"No\", \"Import\", "
+     "\"Export\", \"Cancel\", \" Unlock All \", \" Unlock \", \" Keep All Locked \", \"dismiss\"\n",
+     "// Result: ran"},
     {"FailureStops", "-c 'testEcho -fail' -c 'testEcho never'", 1, "// Error: testEcho failed on request", "never"},
     // A command that shows its error is named after it, without the status's "unexpected failure";
     // one that shows nothing gets the status's text.

@@ -2,9 +2,25 @@
 
 #include <string>
 
+#include "fileio/kpath.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/zeqtulodialogs.h"
 #include "plugin/zeqtulouserparams.h"
+
+namespace {
+
+// A folder that the file's name would be made of: the ".zeq" that a name without an extension
+// gets would put the file beside it ("sub/" and "sub" becoming "sub.zeq", "." "../<folder>.zeq").
+// A folder with an extension is no such name: the writer refuses it as it is.
+bool NamesFolder(const std::string& path) {
+    const char last = path.empty() ? '\0' : path.back();
+    if (last == '/' || last == '\\') return true;
+    if (!zeqsdk_400::ExtractFileExtension(path.c_str()).IsEmpty()) return false;
+    const std::string name = zeqsdk_400::ExtractFileName(path.c_str()).Buffer();
+    return name == "." || name == ".." || zeqsdk_400::DirectoryExist(path.c_str());
+}
+
+}  // namespace
 
 TStatus CommandExport::doIt(const TArgList& args) {
     TString file, caller;
@@ -23,6 +39,8 @@ TStatus CommandExport::doIt(const TArgList& args) {
         }
     }
     if (!hasFile || file.length() == 0) return SyntaxError("needs -f and the file path");
+    if (NamesFolder(file.asChar()))
+        return SyntaxError((std::string("the target names a folder, not a file: ") + file.asChar()).c_str());
 
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     if (params->GetBoolParam(ZeqTuloUserParams::kExportShowUI)) {

@@ -46,7 +46,15 @@ void CommandImportBase::ShowReadProblem(const std::string& file) const {
     KZeqImporter* importer = smImporter ? smImporter->GetImporter() : nullptr;
     const char* text = importer ? importer->GetLastErrorString() : nullptr;
     const int reason = importer ? importer->GetError().GetLastSystemError() : 0;
-    const std::string problem = FileProblem(text && *text ? text : "the file cannot be read", file.c_str(), reason);
+    std::string problem;
+    if (importer && importer->GetLastErrorID() == KZeqIO::eFileNotOpened) {
+        // Refused for what it is (a pipe, a device), the file has no system reason: the refusal says why.
+        const char* table = importer->GetError().GetErrorString(KZeqIO::eFileNotOpened);
+        problem = FileProblem(table, file.c_str(), reason);
+        if (reason == 0 && text && *text && std::strcmp(text, table) != 0) problem += std::string(" (") + text + ")";
+    } else {
+        problem = FileProblem(text && *text ? text : "the file cannot be read", file.c_str(), reason);
+    }
     displayError(TString((std::string(mName) + ": " + problem).c_str()));
 }
 
@@ -75,6 +83,8 @@ TStatus CommandImport::doIt(const TArgList& args) {
             save = true;
             continue;
         }
+        if (flag != "-f" && flag != "-caller" && flag != "-take")
+            return SyntaxError((std::string("unknown argument ") + flag.asChar()).c_str());
         if (i + 1 >= args.length()) return SyntaxError("a flag without its value");
         TStatus status;
         if (flag == "-f") {
@@ -82,11 +92,9 @@ TStatus CommandImport::doIt(const TArgList& args) {
             hasFile = true;
         } else if (flag == "-caller") {
             caller = args.asString(++i).asChar();
-        } else if (flag == "-take") {
+        } else {
             take = args.asInt(++i, &status);
             if (!status) return SyntaxError("the take index is not a number");
-        } else {
-            return SyntaxError((std::string("unknown flag ") + flag.asChar()).c_str());
         }
     }
     if (!hasFile || file.empty()) return SyntaxError("needs a file (-f)");
@@ -140,6 +148,8 @@ TStatus CommandImport::doIt(const TArgList& args) {
 
 TStatus CommandRead::doIt(const TArgList& args) {
     std::string file;
+    if (args.length() == 1 && args.asString(0) == "-f")
+        return SyntaxError("needs a file after -f");
     if (args.length() == 1)
         file = args.asString(0).asChar();
     else if (args.length() == 2 && args.asString(0) == "-f")

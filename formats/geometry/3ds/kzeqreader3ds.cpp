@@ -117,8 +117,7 @@ bool KZeqReader3DS::FileOpen(const char* fileName) {
     mFile = OpenFile3ds(fileName, "rb");
     if (!mFile) {
         ClearErrList3ds();
-        mError.SetLastErrorID(eFileNotOpened);
-        return false;
+        return FailFileNotOpened(fileName);
     }
     return true;
 }

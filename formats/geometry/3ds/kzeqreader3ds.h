@@ -40,7 +40,8 @@ public:
     explicit KZeqReader3DS(KZeqSdkManager& manager);
     ~KZeqReader3DS() override;
 
-    // False with "File not opened" when the toolkit cannot open the file.
+    // False with "File not opened" when the toolkit cannot open the file; what is
+    // no regular file is refused with a text naming the path and what it is.
     bool FileOpen(const char* fileName) override;
     bool FileClose() override;
     bool IsFileOpen() override { return mFile != nullptr; }

@@ -124,7 +124,7 @@ bool KZeqWriter3DS::CopyTextureFile(const char* path) {
     const KString directory = ExtractDirectoryFromFilePath(mTargetPath.c_str());
     const KString destination = MakeFullPath(directory.Buffer(), ExtractFileName(path, true).Buffer());
     if (FileExist(destination.Buffer())) return true;
-    std::FILE* source = std::fopen(path, "rb");
+    std::FILE* source = KOpenFileForReading(path, "rb");
     if (!source) {
         mMessage += (std::string("Unable to locate texture file \"") + path + "\".\n").c_str();
         return false;

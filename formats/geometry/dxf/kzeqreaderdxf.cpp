@@ -32,11 +32,12 @@ KZeqReaderDxf::~KZeqReaderDxf() { KZeqReaderDxf::FileClose(); }
 
 bool KZeqReaderDxf::FileOpen(const char* fileName) {
     if (mFile) FileClose();
-    mFile = fileName ? std::fopen(fileName, "rb") : nullptr;
-    if (!mFile) {
+    if (!fileName) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    mFile = OpenFileForReading(fileName, "rb");
+    if (!mFile) return false;
     mFileName = fileName;
     return true;
 }

@@ -1,12 +1,12 @@
 #include "formats/geometry/obj/kobjmaterials.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "base/kzeqvector.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqtexture.h"
+#include "fileio/kpath.h"
 #include "formats/geometry/obj/kobjtext.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -50,12 +50,15 @@ void ReadStatement(std::string_view keyword, std::string_view rest, KObjMtlEntry
 
 }  // namespace
 
-bool KObjMtlLibrary::Load(const char* path) {
+bool KObjMtlLibrary::Load(const char* path, KString* refusal) {
     // A library named after a device or a pipe could be read forever.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-    if (!file) return false;
+    KString why;
+    int code = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(path, "rb", &why, &code), &std::fclose);
+    if (!file) {
+        if (refusal && code == 0) *refusal = why;
+        return false;
+    }
     KObjLineReader reader(file.get(), false);
     std::string_view keyword, rest;
     KObjMtlEntry* entry = nullptr;  // the entry being read; null while outside one or in a repeated one

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/kstring.h"
+
 namespace zeqsdk_400 {
 
 class KZeqMaterial;
@@ -31,8 +33,10 @@ struct KObjMtlEntry {
 // of a name wins, in library order and within a library.
 class KObjMtlLibrary {
 public:
-    // Adds the entries of the file; false when it cannot be opened or read.
-    bool Load(const char* path);
+    // Adds the entries of the file; false when it cannot be opened or read. A
+    // path naming something other than a regular file (a pipe, a device) is
+    // refused without waiting on it, and refusal, when given, says so.
+    bool Load(const char* path, KString* refusal = nullptr);
     // Null when no library loaded so far holds the name.
     const KObjMtlEntry* Find(std::string_view name) const;
 

@@ -58,11 +58,12 @@ KZeqReaderObj::~KZeqReaderObj() { KZeqReaderObj::FileClose(); }
 
 bool KZeqReaderObj::FileOpen(const char* fileName) {
     if (mFile) FileClose();
-    mFile = fileName ? std::fopen(fileName, "rb") : nullptr;
-    if (!mFile) {
+    if (!fileName) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    mFile = OpenFileForReading(fileName, "rb");
+    if (!mFile) return false;
     mPath = fileName;
     return true;
 }
@@ -198,7 +199,11 @@ void KZeqReaderObj::ReadMaterialLibraries(std::string_view rest, ReadState& stat
         // Beside the OBJ file first: a library of that name where the
         // program runs is another file.
         const KString beside = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.c_str());
-        if (!state.mLibrary.Load(beside.Buffer()) && !state.mLibrary.Load(name.c_str())) all = false;
+        KString refusal;
+        if (!state.mLibrary.Load(beside.Buffer(), &refusal) && !state.mLibrary.Load(name.c_str(), &refusal)) {
+            all = false;
+            if (!refusal.IsEmpty()) mMessage += refusal + "\n";
+        }
     }
     if (!any || !all) mMessage += "Unable to load material library\n";
 }

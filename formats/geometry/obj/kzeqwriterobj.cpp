@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "content/kzeqlayer.h"
@@ -349,9 +348,7 @@ void KZeqWriterObj::CopyTextureFile(const char* path) {
     for (const auto& pending : mTextures)
         if (destination == pending->GetTargetPath()) return;
     // Only plain files: a device or a pipe named as a texture could be copied forever.
-    std::error_code error;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(
-        std::filesystem::is_regular_file(path, error) ? std::fopen(path, "rb") : nullptr, &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(KOpenFileForReading(path, "rb"), &std::fclose);
     if (!source) {
         mMessage += KString("Unable to locate texture file \"") + path + "\".\n";
         return;

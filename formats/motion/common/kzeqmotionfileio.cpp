@@ -10,10 +10,12 @@ namespace zeqsdk_400 {
 bool KZeqMotionReaderBase::FileOpen(const char* fileName) {
     if (mOpen) FileClose();
     mFileName.Empty();
-    if (!fileName || !OpenFile(fileName)) {
+    if (!fileName) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    // The file objects open regular files only; why another did not open is told here.
+    if (!OpenFile(fileName)) return FailFileNotOpened(fileName);
     mOpen = true;
     mFileName = fileName;
     return true;

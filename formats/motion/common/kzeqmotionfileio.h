@@ -20,7 +20,8 @@ class KZeqMotionReaderBase : public KZeqReader {
 public:
     explicit KZeqMotionReaderBase(KZeqSdkManager& manager) : KZeqReader(manager) {}
 
-    // False with error 3 when the file does not open.
+    // False with error 3 when the file does not open (what is no regular file is
+    // refused, with a text naming the path and what it is).
     bool FileOpen(const char* fileName) final;
     // False with error 3 when no file is open.
     bool FileClose() final;

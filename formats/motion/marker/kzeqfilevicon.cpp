@@ -1,5 +1,6 @@
 #include "formats/motion/marker/kzeqfilevicon.h"
 
+#include "fileio/kpath.h"
 #include "formats/motion/kzeqmotionkeys.h"
 
 #include <sys/stat.h>
@@ -75,8 +76,9 @@ void KZeqFileVicon::Destroy(int) { delete this; }
 
 bool KZeqFileVicon::Open(const char* name, const char* mode) {
     Close();
-    mFile = name && mode ? std::fopen(name, mode) : nullptr;
     mWriting = mode && (mode[0] == 'w' || mode[0] == 'a');
+    // Reading takes a regular file only, without waiting on a pipe.
+    mFile = !name || !mode ? nullptr : mWriting ? std::fopen(name, mode) : KOpenFileForReading(name, mode);
     if (mFile && mWriting) BeginWrite(mFile);
     return mFile == nullptr;
 }

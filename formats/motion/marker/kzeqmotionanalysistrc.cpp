@@ -54,7 +54,7 @@ void KZeqReaderMotionAnalysisTrc::SetReadOptions(KStreamOptionsMotion* options) 
 }
 
 bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time) {
-    std::FILE* file = std::fopen(path, "rt");
+    std::FILE* file = KOpenFileForReading(path, "rt");
     if (!file) return false;
     char lines[3][256];
     bool read = true;
@@ -94,10 +94,13 @@ void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* option
             return;
         }
     }
-    std::FILE* probe = std::fopen(candidate.Buffer(), "rt");
+    // A time-code file that is no regular file (a pipe) is refused, not waited on.
+    KString refusal;
+    std::FILE* probe = KOpenFileForReading(candidate.Buffer(), "rt", &refusal);
     if (!probe) {
-        options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle, (KString("Unable to open ") + name).Buffer(), "Ok",
-                                 nullptr, nullptr, 0);
+        options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle,
+                                 (KString("Unable to open ") + name + ": " + refusal).Buffer(), "Ok", nullptr, nullptr,
+                                 0);
         return;
     }
     std::fclose(probe);

@@ -28,6 +28,27 @@ TEST_F(CommandExportTest, MisusedArgumentsFailWithTheSyntax) {
     }
 }
 
+// A folder is no target: a path ending in "/" (the folder there or not), in "." or "..", or a
+// folder's name without an extension is refused before anything is written, where the ".zeq" added
+// would have put the file beside the folder. A name without an extension that is no folder gets it.
+TEST_F(CommandExportTest, AFolderTargetIsRefused) {
+    ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    const std::string sub = mDirectory + "sub";
+    std::filesystem::create_directory(sub);
+    for (const std::string& target : {sub + "/", sub, mDirectory + "nodir/", sub + "/.", sub + "/.."}) {
+        standin::clearTranscript();
+        EXPECT_EQ(run("ZEQExport -f \"" + target + "\""), "<failed>") << target;
+        EXPECT_TRUE(transcribed("ZEQExport: the target names a folder, not a file: " + target)) << target;
+        EXPECT_TRUE(transcribed("Use syntax: ZEQExport -f <file path>")) << target;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(sub));
+    for (const char* name : {"sub.zeq", "nodir.zeq", "nodir"}) EXPECT_FALSE(std::filesystem::exists(mDirectory + name));
+    const std::filesystem::path folder = std::filesystem::path(mDirectory).parent_path();
+    EXPECT_FALSE(std::filesystem::exists(folder.string() + ".zeq"));
+    EXPECT_NE(run("ZEQExport -f \"" + sub + "/out\""), "<failed>");
+    EXPECT_NE(ZeqTuloReadFile(sub + "/out.zeq"), "");
+}
+
 // With the export's show-UI option on, the dialog asks first: "Export" goes on (and saves the
 // options), a closed or cancelled dialog writes nothing.
 TEST_F(CommandExportTest, DialogConfirmsOrCancels) {

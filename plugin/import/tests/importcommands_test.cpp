@@ -1,10 +1,14 @@
 // ZEQImport, ZEQRead and the take queries through the module, on files the SDK writes.
 #include "importtest_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "base/ktime.h"
+#include "fileio/tests/kpipewatchdog.h"
 #include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
@@ -163,6 +167,63 @@ TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
         EXPECT_FALSE(Run("ZEQRead \"" + mDirectory + name + "\"")) << name;
         EXPECT_TRUE(transcribed("ZEQRead: " + message)) << name;
     }
+}
+
+// A named pipe, or a link to one, is refused at once (a plain open would wait for a writer), and
+// the message says what the path names.
+TEST_F(CommandsTest, APipeIsRefusedAtOnce) {
+    const std::string pipe = mDirectory + "pipe.zeq", link = mDirectory + "link.zeq";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(pipe.c_str(), link.c_str()), 0);
+    const std::string real = std::filesystem::canonical(pipe).string();
+    const std::pair<std::string, std::string> cases[] = {
+        {pipe, "(\"" + pipe + "\" is not read: it is a named pipe, not a regular file)"},
+        {link, "(\"" + link + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file)"},
+    };
+    for (const auto& [path, reason] : cases) {
+        for (const std::string command : {"ZEQImport -f", "ZEQRead -f"}) {
+            standin::clearTranscript();
+            EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(Run(command + " \"" + path + "\"")); }))
+                << command << " " << path;
+            EXPECT_TRUE(transcribed(command.substr(0, command.find(' ')) + ": File not opened: " + path + " " + reason))
+                << command << " " << path;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
+
+// A file named without an extension is read as it is; ".zeq" is added only when no such file is
+// there (and a pipe of that name is refused as itself).
+TEST_F(CommandsTest, AFileWithoutAnExtensionIsReadAsNamed) {
+    const std::string file = Write("takes", TwoTakes), plain = mDirectory + "plain";
+    std::filesystem::copy_file(file, plain);
+    std::string result;
+    ASSERT_TRUE(Run("ZEQRead -f \"" + plain + "\"", &result));
+    EXPECT_EQ(result, "1");
+    ASSERT_TRUE(Run("ZEQGetTakeCount", &result));
+    EXPECT_EQ(result, "2");
+    ASSERT_TRUE(Run("ZEQImport -f \"" + plain + "\""));
+    EXPECT_EQ(HostPath("box"), "|box");
+    ASSERT_TRUE(Run("ZEQRead -f \"" + mDirectory + "takes\"", &result));  // takes.zeq
+    const std::string pipe = mDirectory + "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    standin::clearTranscript();
+    EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { EXPECT_FALSE(Run("ZEQRead \"" + pipe + "\"")); }));
+    EXPECT_TRUE(transcribed("ZEQRead: File not opened: " + pipe + " (\"" + pipe + "\" is not read: it is a named pipe"));
+}
+
+// A word where a flag belongs is named; "-f" without its file says that a file is needed.
+TEST_F(CommandsTest, MisplacedArgumentsAreNamed) {
+    const std::string file = Write("takes", TwoTakes);
+    EXPECT_FALSE(Run("ZEQImport \"" + file + "\""));
+    EXPECT_TRUE(transcribed("ZEQImport: unknown argument " + file));
+    EXPECT_FALSE(transcribed("a flag without its value"));
+    EXPECT_FALSE(Run("ZEQImport -f \"" + file + "\" -take"));
+    EXPECT_TRUE(transcribed("ZEQImport: a flag without its value"));
+    EXPECT_FALSE(Run("ZEQRead -f"));
+    EXPECT_TRUE(transcribed("ZEQRead: needs a file after -f"));
+    EXPECT_FALSE(transcribed("File not opened"));
+    EXPECT_EQ(HostPath("box"), "");
 }
 
 }  // namespace

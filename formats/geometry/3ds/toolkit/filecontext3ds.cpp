@@ -1,5 +1,7 @@
 #include "formats/geometry/3ds/toolkit/filecontext3ds.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -28,6 +30,18 @@ void DiscardContext(file3ds* ctx) {
     std::free(ctx->filename);
     std::free(ctx->buffer);
     std::free(ctx);
+}
+
+// The file for reading when it is a regular one, null otherwise: a named pipe
+// is refused at once instead of holding the open until someone writes it.
+std::FILE* OpenRegularForReading(const char* name) {
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    const int flags = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fcntl(fd, F_GETFL) : -1;
+    std::FILE* file = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!file) ::close(fd);
+    return file;
 }
 
 void GiveBuffer(file3ds* ctx) {
@@ -208,7 +222,7 @@ file3ds* OpenFile3ds(const char* filename, const char* mode) {
             CloseFile3ds(existing);
         }
     }
-    ctx->stream = std::fopen(ctx->filename, ctx->mode == 1 ? "rb" : "wb");
+    ctx->stream = ctx->mode == 1 ? OpenRegularForReading(ctx->filename) : std::fopen(ctx->filename, "wb");
     if (!ctx->stream) {
         DiscardContext(ctx);
         PushErrList3ds(ERR_OPENING_FILE);

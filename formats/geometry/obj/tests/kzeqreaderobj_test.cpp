@@ -1,5 +1,6 @@
 #include "formats/geometry/obj/kzeqreaderobj.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "content/kzeqlayer.h"
@@ -7,6 +8,7 @@
 #include "content/kzeqmesh.h"
 #include "content/kzeqnurb.h"
 #include "content/kzeqtexture.h"
+#include "fileio/tests/kpipewatchdog.h"
 #include "formats/geometry/obj/tests/objtest_support.h"
 
 namespace zeqtest {
@@ -231,9 +233,16 @@ TEST_F(ObjTest, EmptyFileAndMessages) {
     ASSERT_TRUE(ReadText("", "", true));
     EXPECT_EQ(1, mScene->GetRootNode()->GetChildCount());
     EXPECT_EQ(0, Node("test_root")->GetChildCount());
-    // A library that is no plain file is not read (it could go on forever).
-    ASSERT_TRUE(ReadText("# comment\nxyz 1 2\nmtllib missing.mtl\nl 1 2\nmtllib /dev/zero\n"));
+    // A library that is no plain file is not read (it could go on forever), and the message says
+    // what it is; a named pipe is not waited on.
+    const std::string pipe = mDir / "pipe.mtl";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    EXPECT_TRUE(RunsWithoutWaitingOn(pipe, [&] {
+        ASSERT_TRUE(ReadText("# comment\nxyz 1 2\nmtllib missing.mtl\nl 1 2\nmtllib /dev/zero\nmtllib pipe.mtl\n"));
+    }));
     EXPECT_EQ("Object not supported : xyz\nUnable to load material library\nObject not supported : l\n"
+              "\"/dev/zero\" is not read: it is a character device, not a regular file\n"
+              "Unable to load material library\n\"" + pipe + "\" is not read: it is a named pipe, not a regular file\n"
               "Unable to load material library\n",
               Str(mMessage));
 }

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <random>
 #include <string>
 
+#include "fileio/tests/kpipewatchdog.h"
 #include "formats/motion/marker/tests/markertest.h"
 
 using namespace markertest;
@@ -327,6 +330,20 @@ TEST_F(TrcTest, ATimeCodeFileIsLoadedOnlyWhenTheUserSaysYes) {
     EXPECT_NEAR(2.0, read(), 1e-9);
     KZeqReaderMotionAnalysisTrc::smLoadTCFile = false;
     EXPECT_NEAR(1.0, read(), 1e-9);
+}
+
+// A time-code file that is a named pipe is not waited on: the take keeps its own start.
+TEST_F(TrcTest, ATimeCodePipeIsNotWaitedOn) {
+    const std::string pipe = mDir / "take.tc";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    KZeqReaderMotionAnalysisTrc::smDoNotAskForTCFile = true;
+    double start = 0.0;
+    KTime time;
+    EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] {
+        EXPECT_TRUE(ReadText(Trc(kType4, kRows), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }));
+        EXPECT_FALSE(KZeqReaderMotionAnalysisTrc::ParseTimeCode(pipe.c_str(), time));
+    }));
+    EXPECT_NEAR(1.0, start, 1e-9);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// Every import row reads regular files only: a named pipe, a device or a folder,
+// or a link to one, is refused at once (a pipe nobody writes would hold a plain
+// open for ever) with "File not opened" and a text naming the path and what it
+// is; a folder keeps the system's reason instead.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kpipewatchdog.h"
+#include "formats/kzeqformats.h"
+#include "object/kstreamoptions.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqsdkmanager.h"
+
+namespace zeqsdk_400 {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ReaderRow {
+    const char* mName;
+    int mRow;
+    const char* mExtension;
+};
+void PrintTo(const ReaderRow& row, std::ostream* os) { *os << row.mName; }
+
+const ReaderRow kRows[] = {
+    {"ZEQAscii", KZeqImporter::eZEQ_ASCII, "zeq"},
+    {"ZEQ", KZeqImporter::eZEQ_BINARY, "zeq"},
+    {"ZEQEncrypted", KZeqImporter::eZEQ_ENCRYPTED, "zeq"},
+    {"BVH", KZeqImporter::eBIOVISION_BVH, "bvh"},
+    {"HTR", KZeqImporter::eMOTION_ANALYSIS_HTR, "htr"},
+    {"TRC", KZeqImporter::eMOTION_ANALYSIS_TRC, "trc"},
+    {"ASF", KZeqImporter::eACCLAIM_ASF, "asf"},
+    {"AMC", KZeqImporter::eACCLAIM_AMC, "amc"},
+    {"C3D", KZeqImporter::eVICON_C3D, "c3d"},
+    {"AOA", KZeqImporter::eADAPTIVE_OPTICS_AOA, "aoa"},
+    {"MCD", KZeqImporter::eSUPERFLUO_MCD, "mcd"},
+    {"VPM", KZeqImporter::ePUPPETEER_VPM, "vpm"},
+    {"MOV", KZeqImporter::eCORVANTIS_MOV, "mov"},
+    {"BRD", KZeqImporter::eASCENSION_BRD, "brd"},
+    {"DXF", KZeqImporter::eAUTOCAD_DXF, "dxf"},
+    {"3DS", KZeqImporter::e3D_STUDIO_3DS, "3ds"},
+    {"OBJ", KZeqImporter::eVONEX_OBJ, "obj"},
+};
+
+class ReaderRefusal : public testing::TestWithParam<ReaderRow> {
+protected:
+    ReaderRefusal() { ZeqRegisterFormats(); }
+
+    struct Outcome {
+        bool mOpened;
+        int mError;
+        std::string mText;
+        int mSystemError;
+    };
+
+    // The file opened through the row as a caller opens it: Initialize, then the options.
+    Outcome Open(const std::string& path) {
+        KZeqImporter importer(mManager);
+        importer.SetFileFormat(GetParam().mRow);
+        bool opened = importer.Initialize(path.c_str());
+        if (opened) {
+            KStreamOptions* options = importer.GetImportOptions();
+            opened = options != nullptr;
+            if (options) importer.ReleaseImportOptions(options);
+        }
+        return {opened, importer.GetLastErrorID(), importer.GetLastErrorString(),
+                importer.GetError().GetLastSystemError()};
+    }
+
+    std::string Named(const char* stem) const { return mDir / (std::string(stem) + "." + GetParam().mExtension); }
+
+    KZeqSdkManager mManager;
+    zeqtest::TempDir mDir;
+};
+
+TEST_P(ReaderRefusal, RefusesWhatIsNoRegularFileAtOnce) {
+    const std::string pipe = Named("pipe"), toPipe = Named("to-pipe"), toDevice = Named("to-device");
+    const std::string folder = Named("folder"), empty = Named("empty");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    fs::create_symlink(pipe, toPipe);
+    fs::create_symlink("/dev/null", toDevice);
+    fs::create_directory(folder);
+    zeqtest::WriteFile(empty, "");
+    const std::string real = fs::canonical(pipe).string();
+    const struct {
+        std::string mPath;
+        std::string mText;
+    } refused[] = {
+        {pipe, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"},
+        {toPipe, "\"" + toPipe + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file"},
+        {toDevice, "\"" + toDevice + "\" is not read: it links to \"/dev/null\", a character device, not a regular file"},
+    };
+    for (const auto& c : refused) {
+        Outcome outcome{};
+        EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { outcome = Open(c.mPath); })) << c.mPath;
+        EXPECT_FALSE(outcome.mOpened) << c.mPath;
+        EXPECT_EQ(KZeqIO::eFileNotOpened, outcome.mError) << c.mPath;
+        EXPECT_EQ(c.mText, outcome.mText);
+        EXPECT_EQ(0, outcome.mSystemError) << c.mPath;
+    }
+    const Outcome inFolder = Open(folder);
+    EXPECT_FALSE(inFolder.mOpened);
+    EXPECT_EQ(KZeqIO::eFileNotOpened, inFolder.mError);
+    EXPECT_EQ("File not opened", inFolder.mText);
+    EXPECT_EQ(EISDIR, inFolder.mSystemError);
+    // A regular file opens; what it holds is the format's to judge.
+    EXPECT_NE(KZeqIO::eFileNotOpened, Open(empty).mError);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReaderRefusal, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<ReaderRow>& info) { return std::string(info.param.mName); });
+
+}  // namespace
+}  // namespace zeqsdk_400
