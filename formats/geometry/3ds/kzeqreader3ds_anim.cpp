@@ -64,6 +64,19 @@ void FirstKeys(KFCurve* const* curves, int curveCount, double* out) {
         if (curves[c]->KeyGetCount() > 0) out[c] = curves[c]->KeyGet(0).GetValue();
 }
 
+// A node's three curves of one track: written by write and started from their
+// first key when the track animates, else holding the static value.
+template <class Write>
+void TrackOrStatic(KFCurve** curves, bool animated, double* value, Write write) {
+    if (!animated) {
+        for (int c = 0; c < 3; ++c)
+            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
+    } else if (curves[0] && curves[1] && curves[2]) {
+        write();
+        FirstKeys(curves, 3, value);
+    }
+}
+
 }  // namespace
 
 template <class Convert>
@@ -113,15 +126,8 @@ bool KZeqReader3DS::CreateTransDataFrom3DSAnim(KZeqNode* node, std::uint32_t cou
     };
     double value[3] = {0, 0, 0};
     if (count > 0 && values) Convert(0, value);
-    if (Animated(mAnim, count, keys, values)) {
-        if (curves[0] && curves[1] && curves[2]) {
-            WriteTrack(curves, 3, count, keys, Convert);
-            FirstKeys(curves, 3, value);
-        }
-    } else {
-        for (int c = 0; c < 3; ++c)
-            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
-    }
+    TrackOrStatic(curves, Animated(mAnim, count, keys, values), value,
+                  [&] { WriteTrack(curves, 3, count, keys, Convert); });
     node->SetDefaultT(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
@@ -138,25 +144,19 @@ bool KZeqReader3DS::CreateRotDataFrom3DSAnim(KZeqNode* node, std::uint32_t count
         const KZeqVector4 r = EulerOf(accumulated);
         for (int a = 0; a < 3; ++a) value[a] = r[a];
     }
-    if (Animated(mAnim, count, keys, values)) {
-        if (curves[0] && curves[1] && curves[2]) {
-            // Each used key turns on from the one used before it; dropped keys take no part.
-            double accumulated[4] = {0, 0, 0, 1};
-            WriteTrack(curves, 3, count, keys, [&](std::uint32_t k, double* out) {
-                Accumulate(accumulated, values[k]);
-                const KZeqVector4 r = EulerOf(accumulated);
-                for (int a = 0; a < 3; ++a) out[a] = r[a];
-            });
-            KFCurveFilterUnroll unroll;
-            unroll.SetTestForPath(true);
-            unroll.SetQualityTolerance(0.25);
-            unroll.Apply(curves, 3);
-            FirstKeys(curves, 3, value);
-        }
-    } else {
-        for (int c = 0; c < 3; ++c)
-            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
-    }
+    TrackOrStatic(curves, Animated(mAnim, count, keys, values), value, [&] {
+        // Each used key turns on from the one used before it; dropped keys take no part.
+        double accumulated[4] = {0, 0, 0, 1};
+        WriteTrack(curves, 3, count, keys, [&](std::uint32_t k, double* out) {
+            Accumulate(accumulated, values[k]);
+            const KZeqVector4 r = EulerOf(accumulated);
+            for (int a = 0; a < 3; ++a) out[a] = r[a];
+        });
+        KFCurveFilterUnroll unroll;
+        unroll.SetTestForPath(true);
+        unroll.SetQualityTolerance(0.25);
+        unroll.Apply(curves, 3);
+    });
     node->SetDefaultR(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
@@ -173,15 +173,8 @@ bool KZeqReader3DS::CreateScaleDataFrom3DSAnim(KZeqNode* node, std::uint32_t cou
     };
     double value[3] = {1, 1, 1};
     if (count > 0 && values) Convert(0, value);
-    if (Animated(mAnim, count, keys, values)) {
-        if (curves[0] && curves[1] && curves[2]) {
-            WriteTrack(curves, 3, count, keys, Convert);
-            FirstKeys(curves, 3, value);
-        }
-    } else {
-        for (int c = 0; c < 3; ++c)
-            if (curves[c]) curves[c]->SetValue(static_cast<float>(value[c]));
-    }
+    TrackOrStatic(curves, Animated(mAnim, count, keys, values), value,
+                  [&] { WriteTrack(curves, 3, count, keys, Convert); });
     node->SetDefaultS(KZeqVector4(value[0], value[1], value[2], 0.0));
     return true;
 }
