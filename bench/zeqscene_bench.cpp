@@ -135,20 +135,30 @@ KZeqScene* MakeTake(KZeqSdkManager& manager, int keys) {
     return scene;
 }
 
+// The take written and read back in binary (0) or ASCII (1): the ASCII form
+// reads each key's letters and numbers from text.
 void BM_TakeThroughFile(benchmark::State& state) {
     KZeqSdkManager manager;
     KZeqScene* scene = MakeTake(manager, static_cast<int>(state.range(0)));
     const std::string path = Scratch("take.zeq");
+    const bool ascii = state.range(1) != 0;
+    const auto write = [&] {
+        if (!ascii) return Export(manager, *scene, path, false);
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(KZeqExporter::eZEQ_ASCII);
+        return exporter.Export(*scene);
+    };
     for (auto _ : state) {
         KZeqScene* read = manager.CreateKZeqScene();
-        if (!Export(manager, *scene, path, false) || !Import(manager, *read, path, state)) break;
+        if (!write() || !Import(manager, *read, path, state)) break;
         state.PauseTiming();
         manager.DestroyKZeqScene(read, true);
         state.ResumeTiming();
     }
     std::filesystem::remove(path);
 }
-BENCHMARK(BM_TakeThroughFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TakeThroughFile)->ArgsProduct({{1000000}, {0, 1}})->ArgNames({"keys", "ascii"})->Unit(benchmark::kMillisecond);
 
 // The same take's curve-node tree stored as "Channel" records and read back.
 void BM_TakeThroughCurveStorage(benchmark::State& state) {
