@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "object/kstreamoptions.h"
@@ -124,6 +125,12 @@ bool KZeqReader::CheckDuplicateNodeNames(KZeqNode* root, KString& message) {
 KZeqWriter::KZeqWriter(KZeqSdkManager& manager) : mManager(manager), mError(kWriterErrors, eErrorCount) {}
 
 KZeqWriter::~KZeqWriter() = default;
+
+void KZeqWriter::ReplacementFailed(const KFileReplacement& replacement, int errorId) {
+    mError.SetLastErrorID(errorId);
+    mError.SetLastSystemError(replacement.GetSystemError());
+    if (*replacement.GetError()) mMessage += KString(replacement.GetError()) + ".\n";
+}
 
 KZeqNode* KZeqWriter::FindRootNode(KZeqScene& scene) {
     KZeqNode* root = scene.GetRootNode();

@@ -8,6 +8,8 @@
 
 namespace zeqsdk_400 {
 
+class KFileReplacement;
+
 class KStreamOptions;
 class KZeqNode;
 class KZeqScene;
@@ -157,6 +159,11 @@ public:
     void ClearMessage() { mMessage.Empty(); }
 
 protected:
+    // Records that replacement refused the target (its Begin) or could not put
+    // the written file in place (its Commit): errorId with the system's reason,
+    // and the replacement's text as a line of the message.
+    void ReplacementFailed(const KFileReplacement& replacement, int errorId);
+
     KZeqSdkManager& mManager;
     KError mError;
     KString mMessage;

@@ -64,9 +64,7 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
     // Written beside the target and renamed over it once complete: a refused or failed export
     // leaves an existing file as it was, and never replaces anything but a regular file.
     if (!mReplacement.Begin(fileName)) {
-        mMessage += (std::string(mReplacement.GetError()) + ".\n").c_str();
-        mError.SetLastErrorID(eFileNotOpened);
-        mError.SetLastSystemError(mReplacement.GetSystemError());
+        ReplacementFailed(mReplacement, eFileNotOpened);
         return false;
     }
     ClearErrList3ds();
@@ -353,8 +351,7 @@ bool KZeqWriter3DS::CleanupWrite() {
         return false;
     }
     if (!mReplacement.Commit()) {
-        Fail(eFileNotCreated, mReplacement.GetError());
-        mError.SetLastSystemError(mReplacement.GetSystemError());
+        ReplacementFailed(mReplacement, eFileNotCreated);
         Abandon();
         return false;
     }

@@ -52,12 +52,9 @@ bool KZeqWriterDxf::FileCreate(const char* fileName) {
     mWritten = false;
     if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
-        const int reason = mReplacement.GetSystemError();
-        mReplacement.Discard();
-        mError.SetLastErrorID(eFileNotOpened);
-        mError.SetLastSystemError(reason);
         // Why the file was refused (not a regular file, no directory ...).
-        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
+        ReplacementFailed(mReplacement, eFileNotOpened);
+        mReplacement.Discard();
         return false;
     }
     mFileName = fileName;
@@ -79,9 +76,7 @@ bool KZeqWriterDxf::FileClose() {
     bool stored = flushed && closed;
     if (mWritten && stored && !mReplacement.Commit()) {
         // Not the disk: the system's reason why the file could not take the name.
-        mError.SetLastErrorID(eFileNotCreated);
-        mError.SetLastSystemError(mReplacement.GetSystemError());
-        mMessage += KString(mReplacement.GetError()) + ".\n";
+        ReplacementFailed(mReplacement, eFileNotCreated);
         stored = false;
     }
     mReplacement.Discard();

@@ -140,12 +140,9 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (fileName) KEnsureDirectoryExistance(fileName);
     if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile) {
-        const int reason = mReplacement.GetSystemError();
-        mReplacement.Discard();
-        mError.SetLastErrorID(eFileNotOpened);
-        mError.SetLastSystemError(reason);
         // Why the file was refused (not a regular file, no directory ...).
-        if (*mReplacement.GetError()) mMessage += KString(mReplacement.GetError()) + ".\n";
+        ReplacementFailed(mReplacement, eFileNotOpened);
+        mReplacement.Discard();
         return false;
     }
     mPath = fileName;
@@ -169,7 +166,7 @@ bool KZeqWriterObj::FileClose() {
     if (mWritten && stored) {
         // The material file and textures first: the OBJ file names them.
         if (mMtlReplacement.IsActive() && !mMtlReplacement.Commit()) {
-            ReplaceFailed(mMtlReplacement);
+            ReplacementFailed(mMtlReplacement, eFileNotCreated);
             stored = false;
         }
         for (auto& texture : mTextures)
@@ -177,7 +174,7 @@ bool KZeqWriterObj::FileClose() {
                 mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\": " +
                             texture->GetError() + ".\n";
         if (stored && !mReplacement.Commit()) {
-            ReplaceFailed(mReplacement);
+            ReplacementFailed(mReplacement, eFileNotCreated);
             stored = false;
         }
     }
@@ -196,14 +193,6 @@ void KZeqWriterObj::OutputFailed(const char* path, const KString& failure, int s
     mError.SetLastErrorID(eOutOfDiskSpace);
     mError.SetLastSystemError(systemError);
     mMessage += KString("Error writing \"") + path + "\": " + failure + "\n";
-}
-
-void KZeqWriterObj::ReplaceFailed(const KFileReplacement& replacement) {
-    // Not the disk: the system's reason why the file could not take the name.
-    mFailed = true;
-    mError.SetLastErrorID(eFileNotCreated);
-    mError.SetLastSystemError(replacement.GetSystemError());
-    mMessage += KString(replacement.GetError()) + ".\n";
 }
 
 bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {

@@ -66,8 +66,6 @@ private:
     // Records a write to path that could not be stored, with its text in the
     // message and the system's error number behind it.
     void OutputFailed(const char* path, const KString& failure, int systemError);
-    // A complete file that could not take its name.
-    void ReplaceFailed(const KFileReplacement& replacement);
 
     std::FILE* mFile = nullptr;
     KString mPath;
