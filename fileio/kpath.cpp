@@ -280,7 +280,8 @@ int NotRegular(const char* path, mode_t mode, KString* refusal, int* systemError
             what = std::string("it links to \"") + (real ? real : path) + "\", ";
             std::free(real);
         }
-        *refusal = (QuotedFullPath(path) + " is not read: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
+        *refusal =
+            (QuotedFullPath(path) + " is not read: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
     }
     errno = error;
     return -1;

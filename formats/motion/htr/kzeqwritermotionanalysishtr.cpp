@@ -295,7 +295,8 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     while (!pending.empty()) {
         const auto [node, depth] = pending.back();
         pending.pop_back();
-        if (depth > KZeqFileMotionAnalysisHtr::kMaxDepth) return Refuse(eUnidentifiedError, "Skeleton hierarchy too deep");
+        if (depth > KZeqFileMotionAnalysisHtr::kMaxDepth)
+            return Refuse(eUnidentifiedError, "Skeleton hierarchy too deep");
         for (int i = 0; i < node->GetChildCount(); ++i) pending.emplace_back(node->GetChild(i), depth + 1);
     }
     mOptions = motion;

@@ -186,7 +186,8 @@ TEST_F(CommandsTest, APipeOrASocketIsRefusedAtOnce) {
         {pipe, "(\"" + pipe + "\" is not read: it is a named pipe, not a regular file)"},
         {link, "(\"" + link + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file)"},
         {socket, "(\"" + socket + "\" is not read: it is a socket, not a regular file)"},
-        {toSocket, "(\"" + toSocket + "\" is not read: it links to \"" + realSocket + "\", a socket, not a regular file)"},
+        {toSocket,
+         "(\"" + toSocket + "\" is not read: it links to \"" + realSocket + "\", a socket, not a regular file)"},
     };
     for (const auto& [path, reason] : cases) {
         for (const std::string command : {"ZEQImport -f", "ZEQRead -f"}) {

@@ -256,7 +256,8 @@ TEST_F(ObjTest, AnUnreadableLibrarySaysWhy) {
     ASSERT_EQ(0, ::chmod(mDir.Path().c_str(), 0777));
     const std::optional<std::string> answer = AsUnprivileged(mDir.Path().string(), [&]() -> std::string {
         if (!ImportObj(obj)) return "not read";
-        const std::string expected = "Cannot read \"" + library + "\": Permission denied\nUnable to load material library\n";
+        const std::string expected =
+            "Cannot read \"" + library + "\": Permission denied\nUnable to load material library\n";
         return Str(mMessage) == expected ? "" : "the message: " + Str(mMessage);
     });
     if (!answer) GTEST_SKIP() << "no user to be who may not read the library";
