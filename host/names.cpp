@@ -122,23 +122,49 @@ std::uint32_t pathCount(std::uint32_t id) { return cachedPathCount(id); }
 
 std::vector<std::vector<std::uint32_t>> pathsTo(std::uint32_t id) {
     if (id == 0) return {{}};
+    const Scene& s = scene();
     std::vector<std::vector<std::uint32_t>> out;
-    for (std::uint32_t p : scene().nodes[id].parents)
-        for (auto& path : pathsTo(p)) {
-            path.push_back(id);
-            out.push_back(std::move(path));
+    // Up from the node, each step with the next of its parents to follow: the paths come out with
+    // the node's first parent's first, and so on at every level. No recursion: DAGs can be deep.
+    std::vector<std::pair<std::uint32_t, std::size_t>> up{{id, 0}};
+    while (!up.empty()) {
+        const std::uint32_t at = up.back().first;
+        const std::vector<std::uint32_t>& parents = s.nodes[at].parents;
+        if (up.back().second == parents.size()) {
+            up.pop_back();
+            continue;
         }
+        const std::uint32_t parent = parents[up.back().second++];
+        if (parent != 0) {
+            up.emplace_back(parent, 0);
+            continue;
+        }
+        std::vector<std::uint32_t> path;
+        path.reserve(up.size());
+        for (auto it = up.rbegin(); it != up.rend(); ++it) path.push_back(it->first);
+        out.push_back(std::move(path));
+    }
     return out;
 }
 
 namespace {
 // Paths through `id` whose node names from the top of the suffix down to `id` are names[0..i].
 std::uint32_t matchUp(std::uint32_t id, const std::vector<const std::string*>& names, std::ptrdiff_t i) {
-    if (i < 0) return pathCount(id);
     const Scene& s = scene();
     std::uint32_t n = 0;
-    for (std::uint32_t p : s.nodes[id].parents)
-        if (p != 0 && s.nodes[p].name == *names[static_cast<std::size_t>(i)]) n += matchUp(p, names, i - 1);
+    // Each node with the index of the name its parents must have; a sum, so any order serves.
+    std::vector<std::pair<std::uint32_t, std::ptrdiff_t>> pending{{id, i}};
+    while (!pending.empty()) {
+        const auto [at, level] = pending.back();
+        pending.pop_back();
+        if (level < 0) {
+            n += pathCount(at);
+            continue;
+        }
+        const std::string& name = *names[static_cast<std::size_t>(level)];
+        for (std::uint32_t p : s.nodes[at].parents)
+            if (p != 0 && s.nodes[p].name == name) pending.emplace_back(p, level - 1);
+    }
     return n;
 }
 }  // namespace

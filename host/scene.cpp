@@ -168,9 +168,13 @@ TObject createNode(const TypeRec& type, const std::string& wanted, std::uint32_t
     return handle(id);
 }
 
-void destroyNode(std::uint32_t id) {
+namespace {
+
+// Everything of the node but its children: connections, name, place under its parents, values.
+// Its children then; false for the world or a node not alive.
+bool releaseNode(std::uint32_t id, std::vector<std::uint32_t>& children) {
     Scene& s = scene();
-    if (id == 0 || id >= s.nodes.size() || s.nodes[id].gen == 0) return;
+    if (id == 0 || id >= s.nodes.size() || s.nodes[id].gen == 0) return false;
     {
         NodeRec& n = s.nodes[id];
         std::vector<std::uint32_t> all = n.in;
@@ -183,7 +187,8 @@ void destroyNode(std::uint32_t id) {
     }
     unindexName(id);
     dagChanged();
-    std::vector<std::uint32_t> parents = s.nodes[id].parents, children = s.nodes[id].children;
+    std::vector<std::uint32_t> parents = s.nodes[id].parents;
+    children = s.nodes[id].children;
     for (std::uint32_t p : parents) {
         auto& c = s.nodes[p].children;
         c.erase(std::remove(c.begin(), c.end(), id), c.end());
@@ -202,11 +207,34 @@ void destroyNode(std::uint32_t id) {
     n.skin.reset();
     n.blend.reset();
     n.members.clear();
-    // A child goes with its last parent; an instance under another parent stays.
-    for (std::uint32_t c : children) {
+    return true;
+}
+
+}  // namespace
+
+void destroyNode(std::uint32_t id) {
+    Scene& s = scene();
+    // A child goes with its last parent; an instance under another parent stays. A child's
+    // subtree goes before the next child is let go, on a stack of its own: DAGs can be deep.
+    struct Released {
+        std::uint32_t id;
+        std::vector<std::uint32_t> children;
+        std::size_t next = 0;
+    };
+    std::vector<Released> stack(1, Released{id, {}});
+    if (!releaseNode(id, stack.back().children)) return;
+    while (!stack.empty()) {
+        Released& top = stack.back();
+        if (top.next == top.children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::uint32_t parent = top.id, c = top.children[top.next++];
         auto& cp = s.nodes[c].parents;
-        cp.erase(std::remove(cp.begin(), cp.end(), id), cp.end());
-        if (cp.empty()) destroyNode(c);
+        cp.erase(std::remove(cp.begin(), cp.end(), parent), cp.end());
+        if (!cp.empty()) continue;
+        Released child{c, {}};
+        if (releaseNode(c, child.children)) stack.push_back(std::move(child));
     }
 }
 

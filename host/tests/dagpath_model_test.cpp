@@ -273,4 +273,33 @@ TEST_F(DagPathModel, DeepChainCostsLikeFlatNodes) {
     EXPECT_FALSE(up.isValid());
 }
 
+// Two chains of the same names, under "x" and under "y": the deepest node's shortest unique name
+// is its whole path. Named, found by that name, listed and deleted with its chain on a stack that
+// a walk recursing once per level would overflow.
+TEST_F(DagPathModel, DeepChainsOfOneNameWithoutRecursion) {
+    constexpr int kDepth = 5000;
+    TObject tops[2] = {standin::createNode("transform", "x"), standin::createNode("transform", "y")};
+    TObject deepest[2];
+    for (int t = 0; t < 2; ++t) {
+        deepest[t] = tops[t];
+        for (int i = 0; i < kDepth; ++i)
+            deepest[t] = standin::createNode("transform", "c" + std::to_string(i), deepest[t]);
+    }
+    RunOnSmallStack(128 * 1024, [&] {
+        const TDagPath path = TDagPath::getAPathTo(deepest[0]);
+        const std::string full = str(path.fullPathName());
+        EXPECT_EQ(str(path.partialPathName()), full.substr(1));
+        const std::string last = "c" + std::to_string(kDepth - 1);
+        EXPECT_EQ(standin::countMatches("c" + std::to_string(kDepth - 2) + "|" + last), 2u);
+        EXPECT_EQ(standin::find(full.substr(1)), deepest[0]);
+        TDagPathArray paths;
+        ASSERT_TRUE(TDagPath::getAllPathsTo(deepest[1], paths));
+        ASSERT_EQ(paths.length(), 1u);
+        EXPECT_EQ(paths[0].length(), kDepth + 1u);
+        ASSERT_TRUE(TGlobal::deleteNode(tops[0]));
+        EXPECT_FALSE(Model::alive(deepest[0]));
+        EXPECT_EQ(str(TDagPath::getAPathTo(deepest[1]).partialPathName()), last);
+    });
+}
+
 }  // namespace

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "standin.h"
@@ -62,3 +65,20 @@ struct CaseName {
         return info.param.name;
     }
 };
+
+// Runs work on a thread of its own whose stack holds only `bytes`: a walk that recursed once per
+// level of a deep tree overflows it within a few thousand levels, whatever the build's frame sizes.
+inline void RunOnSmallStack(std::size_t bytes, const std::function<void()>& work) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
+    pthread_t thread;
+    auto run = [](void* w) -> void* {
+        (*static_cast<const std::function<void()>*>(w))();
+        return nullptr;
+    };
+    const int made = pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work));
+    pthread_attr_destroy(&attributes);
+    ASSERT_EQ(made, 0);
+    pthread_join(thread, nullptr);
+}

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -119,6 +120,7 @@ public:
 
     // ---- Geometry pass (zeqtuloimport_geometry.cpp)
     TStatus ImportGeometry();
+    // The node's host node, after those of its ancestors that have none yet.
     TStatus ImportGeometry(ZeqTuloNode* node);
     // ---- Nulls, skeletons and joints (zeqtuloimport_null.cpp)
     void CreateSkeletonGeometry(ZeqTuloNode& node, int type);
@@ -227,6 +229,8 @@ protected:
 
     // Bind poses (zeqtuloimport_bindpose.cpp): the records of the running pass freed.
     void FreeBindPoseLists();
+    // The host node of the node alone, its parent's made already (zeqtuloimport_geometry.cpp).
+    void ImportOwnGeometry(ZeqTuloNode* node);
 
     // State of the driver, in the order the import pass relies on.
     ZeqTuloSdkManager mSdkManager;
@@ -273,15 +277,22 @@ bool IsCameraGroup(ZeqTuloNode* node);
 
 // ---- Walks of the import's steps
 // Visits the node and its subtree in depth-first pre-order, children first to last, without
-// recursion: hierarchies can be deep.
-template <class Visit>
-void VisitDepthFirst(ZeqTuloNode* node, Visit visit) {
-    std::vector<ZeqTuloNode*> pending{node};
+// recursion: hierarchies can be as deep as the file makes them. A visit answering false leaves
+// that node's subtree out; a null node or child is passed by.
+template <class Node, class Visit>
+void VisitDepthFirst(Node* node, Visit visit) {
+    if (!node) return;
+    std::vector<Node*> pending{node};
     while (!pending.empty()) {
-        ZeqTuloNode* current = pending.back();
+        Node* current = pending.back();
         pending.pop_back();
-        visit(*current);
-        for (int i = current->GetChildCount() - 1; i >= 0; --i) pending.push_back(static_cast<ZeqTuloNode*>(current->GetChild(i)));
+        if constexpr (std::is_same_v<decltype(visit(*current)), bool>) {
+            if (!visit(*current)) continue;
+        } else {
+            visit(*current);
+        }
+        for (int i = current->GetChildCount() - 1; i >= 0; --i)
+            if (zeqsdk_400::KZeqNode* child = current->GetChild(i)) pending.push_back(static_cast<Node*>(child));
     }
 }
 

@@ -28,34 +28,32 @@ void ImportCameraGroupAnimation(ZeqTuloImport& import, ZeqTuloNode& camera) {
 }  // namespace
 
 TStatus ZeqTuloImport::ImportAnimation(ZeqTuloNode& node) {
-    TDagPath* path = node.GetDagPath();
-    if (path && path->isValid()) {
-        ZeqTuloProgressMeter::Activate(node.GetNameWithoutNameSpacePrefix());
-        if (KZeqNodeAttribute* attribute = node.GetNodeAttribute()) {
+    // Parents before children: a child's global transform is built on its parent's.
+    VisitDepthFirst(&node, [this](ZeqTuloNode& current) {
+        TDagPath* path = current.GetDagPath();
+        if (!path || !path->isValid()) return;
+        ZeqTuloProgressMeter::Activate(current.GetNameWithoutNameSpacePrefix());
+        if (KZeqNodeAttribute* attribute = current.GetNodeAttribute()) {
             switch (attribute->GetAttributeType()) {
             case KZeqNodeAttribute::eMESH:
             case KZeqNodeAttribute::eNURB:
             case KZeqNodeAttribute::ePATCH:
-                ImportShapeAnimation(node);
+                ImportShapeAnimation(current);
                 break;
             case KZeqNodeAttribute::eCAMERA:
-                ImportAnimationCamera(node);
-                ImportCameraGroupAnimation(*this, node);
+                ImportAnimationCamera(current);
+                ImportCameraGroupAnimation(*this, current);
                 break;
             case KZeqNodeAttribute::eLIGHT:
-                ImportAnimationLight(node);
+                ImportAnimationLight(current);
                 break;
             default:
                 break;
             }
         }
-        ImportTransformAnimation(node);
-        ImportAnimationVisibility(node);
-        ImportUserProperties(node);
-    }
-    // Parents before children: a child's global transform is built on its parent's.
-    for (int i = 0; i < node.GetChildCount(); ++i)
-        if (KZeqNode* child = node.GetChild(i)) ImportAnimation(static_cast<ZeqTuloNode&>(*child));
+        ImportTransformAnimation(current);
+        ImportAnimationVisibility(current);
+        ImportUserProperties(current);
+    });
     return TStatus::kSuccess;
 }
-

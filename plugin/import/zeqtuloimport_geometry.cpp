@@ -1,6 +1,7 @@
 // The geometry pass: every node of the set gets its host node, its ancestors first, in its own
 // namespace, through the builder its attribute asks for.
 #include <string>
+#include <vector>
 
 #include "content/kzeqgeometryconverter.h"
 #include "plugin/import/zeqtuloimport.h"
@@ -78,11 +79,19 @@ TStatus ZeqTuloImport::ImportGeometry() {
 }
 
 TStatus ZeqTuloImport::ImportGeometry(ZeqTuloNode* node) {
-    if (!node || node->GetDagPath()) return TStatus::kSuccess;
+    // The node and its ancestors without a host node, made from the top down: each needs its
+    // parent's. Gathered first, without recursion, since the chain can be as deep as the file.
+    std::vector<ZeqTuloNode*> chain;
+    for (ZeqTuloNode* at = node; at && !at->GetDagPath(); at = static_cast<ZeqTuloNode*>(at->GetParent()))
+        chain.push_back(at);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) ImportOwnGeometry(*it);
+    return TStatus::kSuccess;
+}
+
+void ZeqTuloImport::ImportOwnGeometry(ZeqTuloNode* node) {
     ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
-    if (parent && !parent->GetDagPath()) ImportGeometry(parent);
     SetNodeNamespace(*node);
-    if (IsExcludedZeqRoot(node)) return TStatus::kSuccess;
+    if (IsExcludedZeqRoot(node)) return;
 
     switch (AttributeType(node)) {
         case -1:
@@ -118,5 +127,4 @@ TStatus ZeqTuloImport::ImportGeometry(ZeqTuloNode* node) {
             if (!IsCameraGroup(node)) CreateNullGeometry(node);
             break;
     }
-    return TStatus::kSuccess;
 }

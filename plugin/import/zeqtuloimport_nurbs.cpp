@@ -124,10 +124,14 @@ void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
         LogLine(line.c_str());
         return;
     }
-    const int precision = std::max(0, std::max(nurb->GetUStep() - 1, nurb->GetVStep() - 1));
+    // One less than the larger step, from 0 to the most the host's short attribute holds; worked
+    // out in 64 bits, where no step of the file overflows.
+    constexpr long long kMostPrecision = 32767;
+    const long long step = std::max<long long>(nurb->GetUStep(), nurb->GetVStep());
+    const short precision = static_cast<short>(std::min(std::max(step - 1, 0LL), kMostPrecision));
     TFnNurbsSurface shapeSet(shape, &status);
     TPlug plug = shapeSet.findPlug("curvePrecision", &status);
-    if (status) status = plug.setValue(static_cast<short>(precision));
+    if (status) status = plug.setValue(precision);
     AddUserProperties(transform, node);
     if (nurb->GetShapeCount() > 0) {
         TFnBlendShapeDeformer deformer;

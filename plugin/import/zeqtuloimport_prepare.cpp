@@ -22,21 +22,25 @@ bool IsOldVersion(KZeqNode* root, KZeqImporter* importer) {
 }
 
 bool IsOldVersion(KZeqNode* node) {
-    if (!node) return false;
-    for (int i = 0; i < node->GetChildCount(); ++i) {
-        KZeqNode* child = node->GetChild(i);
-        KZeqNode::EPivotState state;
-        child->GetPivotState(KZeqNode::eSOURCE_SET, state);
-        if (state == KZeqNode::ePIVOT_STATE_REFERENCE) return true;
-        if (IsOldVersion(child)) return true;
-    }
-    return false;
+    bool old = false;
+    // The first node below whose pivots are left for reference (as a 5.x read leaves them) ends
+    // the walk.
+    VisitDepthFirst(node, [&](KZeqNode& n) {
+        if (old) return false;
+        if (&n != node) {
+            KZeqNode::EPivotState state;
+            n.GetPivotState(KZeqNode::eSOURCE_SET, state);
+            old = state == KZeqNode::ePIVOT_STATE_REFERENCE;
+        }
+        return !old;
+    });
+    return old;
 }
 
 void CountNbZeqLinks(KZeqNode* node, int& count) {
-    if (!node) return;
-    if (KZeqGeometry* geometry = node->GetGeometry()) count += geometry->GetLinkCount();
-    for (int i = 0; i < node->GetChildCount(); ++i) CountNbZeqLinks(node->GetChild(i), count);
+    VisitDepthFirst(node, [&count](KZeqNode& n) {
+        if (KZeqGeometry* geometry = n.GetGeometry()) count += geometry->GetLinkCount();
+    });
 }
 
 bool IsJoint(KZeqNode* node) {
@@ -45,9 +49,9 @@ bool IsJoint(KZeqNode* node) {
 }
 
 void ReplaceNullsUsedAsLinks(KZeqNode* node, ZeqTuloSdkManager& manager) {
-    if (!node) return;
-    if (KZeqGeometry* geometry = node->GetGeometry()) {
-        for (int i = 0; i < geometry->GetLinkCount(); ++i) {
+    VisitDepthFirst(node, [&manager](KZeqNode& n) {
+        KZeqGeometry* geometry = n.GetGeometry();
+        for (int i = 0; geometry && i < geometry->GetLinkCount(); ++i) {
             KZeqLink* link = geometry->GetLink(i);
             KZeqNode* linked = link ? link->GetLink() : nullptr;
             if (!linked || IsJoint(linked)) continue;
@@ -57,22 +61,19 @@ void ReplaceNullsUsedAsLinks(KZeqNode* node, ZeqTuloSdkManager& manager) {
             linked->SetNodeAttribute(skeleton);
             skeleton->SetSkeletonType(KZeqSkeleton::eLIMB_NODE);
         }
-    }
-    for (int i = 0; i < node->GetChildCount(); ++i) ReplaceNullsUsedAsLinks(node->GetChild(i), manager);
+    });
 }
 
 void ZeqTuloImport::AddQuorbelNodeArray(KZeqNode* node) {
-    if (!node) return;
-    mQuorbelNodeArray.Add(node->GetName(), reinterpret_cast<kReference>(node));
-    for (int i = 0; i < node->GetChildCount(); ++i) AddQuorbelNodeArray(node->GetChild(i));
+    VisitDepthFirst(node,
+                    [this](KZeqNode& n) { mQuorbelNodeArray.Add(n.GetName(), reinterpret_cast<kReference>(&n)); });
 }
 
 namespace {
 
 // Removes the set's entries of a subtree about to be destroyed, the node's own included.
 void RemoveSubtreeEntries(KCharPtrSet& set, KZeqNode* node) {
-    set.Remove(node->GetName());
-    for (int i = 0; i < node->GetChildCount(); ++i) RemoveSubtreeEntries(set, node->GetChild(i));
+    VisitDepthFirst(node, [&set](KZeqNode& n) { set.Remove(n.GetName()); });
 }
 
 }  // namespace
@@ -109,9 +110,7 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
 }
 
 void ExtractZeqNodes(KZeqNode* node, KArrayTemplate<KZeqNode*>& nodes) {
-    if (!node) return;
-    nodes.Add(node);
-    for (int i = 0; i < node->GetChildCount(); ++i) ExtractZeqNodes(node->GetChild(i), nodes);
+    VisitDepthFirst(node, [&nodes](KZeqNode& n) { nodes.Add(&n); });
 }
 
 void ReOrder(KArrayTemplate<TempPoseData*>& records, KZeqNode* root, KArrayTemplate<TempPoseData*>* dropped) {

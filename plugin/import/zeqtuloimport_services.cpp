@@ -19,13 +19,6 @@ using namespace zeqsdk_400;
 
 namespace {
 
-template <class Visit>
-void ForEachNode(KZeqNode* node, Visit&& visit) {
-    if (!node) return;
-    visit(*node);
-    for (int i = 0; i < node->GetChildCount(); ++i) ForEachNode(node->GetChild(i), visit);
-}
-
 bool HasKeys(KFCurve* curve) { return curve && curve->KeyGetCount() > 0; }
 
 // Keys on the node's rotation (and, when asked, translation and scaling) in its current take.
@@ -110,21 +103,21 @@ TStatus ZeqTuloImport::CheckBadScale(ZeqTuloNode& root) {
 }
 
 void ZeqTuloImport::EnablePivotUse(ZeqTuloNode* node) {
-    ForEachNode(node, [](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [](KZeqNode& n) {
         n.SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
         n.SetPivotState(KZeqNode::eDESTINATION_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
     });
 }
 
 void ZeqTuloImport::RemoveRotationPivot(KZeqNode* node) {
-    ForEachNode(node, [](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [](KZeqNode& n) {
         n.SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 0, 0));
         n.SetRotationOffset(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 0, 0));
     });
 }
 
 void ZeqTuloImport::RemoveRotationPivotOnNotPresentNode(ZeqTuloNode* node) {
-    ForEachNode(node, [](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [](KZeqNode& n) {
         if (static_cast<ZeqTuloNode&>(n).mIsPresent) return;
         n.SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 0, 0));
         n.SetRotationOffset(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 0, 0));
@@ -133,7 +126,7 @@ void ZeqTuloImport::RemoveRotationPivotOnNotPresentNode(ZeqTuloNode* node) {
 
 void ZeqTuloImport::ValidatePreAndPostJoints(KZeqNode* node) {
     std::string message;
-    ForEachNode(node, [&](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const char* name = n.GetName();
         const bool pre = std::strstr(name, "__Pre_") != nullptr;
         const bool post = std::strstr(name, "__Post_") != nullptr;
@@ -151,7 +144,7 @@ void ZeqTuloImport::ValidatePreAndPostJoints(KZeqNode* node) {
 }
 
 void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
-    ForEachNode(node, [&](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         RemoveAxisTurn(n);
         n.SetRotationPivot(to, n.GetRotationPivot(from));
@@ -178,7 +171,7 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
 }
 
 void ZeqTuloImport::MergeMeshOnNormalPerPolyVertex(KZeqNode* node) {
-    ForEachNode(node, [](KZeqNode& n) {
+    VisitDepthFirst<KZeqNode>(node, [](KZeqNode& n) {
         KZeqMesh* mesh = n.GetMesh();
         if (!mesh) return;
         KArrayTemplate<int> merge;

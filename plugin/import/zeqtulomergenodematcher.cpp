@@ -1,6 +1,7 @@
 // Merge matching: scene nodes bound to the host nodes that exist before the import.
 #include "plugin/import/zeqtulomergenodematcher.h"
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,22 +57,48 @@ std::string AttributeName(KZeqUserProperty* property, int suffix) {
     return name;
 }
 
+// The binding of one scene node's children, worked through a child at a time: first the nodes by
+// the names the import gave them, then those left over by the names the file gave them, so that a
+// node the import numbered to keep names unique (the copy of an instance) finds the host node it
+// came from under its own parent.
+struct ChildBinding {
+    TDagPath mParentPath;
+    std::unordered_map<std::string, TObject> mChildren;  // the host children not bound yet
+    std::vector<ZeqTuloNode*> mByName, mByFileName;
+    std::size_t mNext = 0;  // in mByName, then in mByFileName
+
+    ChildBinding(KZeqNode& parent, const TDagPath& parentPath)
+        : mParentPath(parentPath), mChildren(ChildrenByName(parentPath)) {
+        for (int i = 0; i < parent.GetChildCount(); ++i)
+            if (KZeqNode* child = parent.GetChild(i)) mByName.push_back(static_cast<ZeqTuloNode*>(child));
+    }
+};
+
 }  // namespace
 
 void ZeqTuloMergeNodeMatcher::BindChildren(KZeqNode* parent, const TDagPath& parentPath, TFn::Type filter) {
-    if (parent->GetChildCount() == 0) return;
-    std::unordered_map<std::string, TObject> children = ChildrenByName(parentPath);
-    // First the nodes by the names the import gave them, then those left over by the names the
-    // file gave them: a node the import numbered to keep names unique (the copy of an instance)
-    // finds the host node it came from under its own parent.
-    std::vector<ZeqTuloNode*> pending;
-    for (int i = 0; i < parent->GetChildCount(); ++i) pending.push_back(static_cast<ZeqTuloNode*>(parent->GetChild(i)));
-    std::vector<ZeqTuloNode*> later;
-    for (ZeqTuloNode* node : pending)
-        if (!Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), children, parentPath, filter) &&
-            node->mFileHostName.GetLen() > 0 && node->mFileHostName != node->GetNameWithoutNameSpacePrefix())
-            later.push_back(node);
-    for (ZeqTuloNode* node : later) Bind(node, node->mFileHostName.Buffer(), children, parentPath, filter);
+    // A bound node's children are bound before its next sibling, as a recursion would, but on a
+    // stack of its own: the tree can be as deep as the file makes it.
+    std::vector<std::unique_ptr<ChildBinding>> stack;
+    if (parent->GetChildCount() > 0) stack.push_back(std::make_unique<ChildBinding>(*parent, parentPath));
+    while (!stack.empty()) {
+        ChildBinding& binding = *stack.back();
+        const bool byName = binding.mNext < binding.mByName.size();
+        if (!byName && binding.mNext - binding.mByName.size() >= binding.mByFileName.size()) {
+            stack.pop_back();
+            continue;
+        }
+        ZeqTuloNode* node = byName ? binding.mByName[binding.mNext]
+                                   : binding.mByFileName[binding.mNext - binding.mByName.size()];
+        ++binding.mNext;
+        const KString name = byName ? node->GetNameWithoutNameSpacePrefix() : node->mFileHostName;
+        if (Bind(node, name.Buffer(), binding.mChildren, binding.mParentPath, filter)) {
+            if (node->GetChildCount() > 0) stack.push_back(std::make_unique<ChildBinding>(*node, *node->GetDagPath()));
+        } else if (byName && node->mFileHostName.GetLen() > 0 &&
+                   node->mFileHostName != node->GetNameWithoutNameSpacePrefix()) {
+            binding.mByFileName.push_back(node);
+        }
+    }
 }
 
 bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
@@ -88,7 +115,6 @@ bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::uno
     node->SetDagPath(&path);
     node->mIsPresent = true;
     ResolveUserPropertyNames(node);
-    BindChildren(node, path, filter);
     return true;
 }
 

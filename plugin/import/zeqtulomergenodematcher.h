@@ -36,8 +36,9 @@ public:
     ZeqTuloImport* mImport = nullptr;
 
 private:
+    // Binds the subtree below parent, whose host node is at parentPath.
     void BindChildren(zeqsdk_400::KZeqNode* parent, const TDagPath& parentPath, TFn::Type filter);
-    // Binds the node to the host child of that name not bound yet (taken out of children).
+    // Binds the node alone to the host child of that name not bound yet (taken out of children).
     bool Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
               const TDagPath& parentPath, TFn::Type filter);
 };

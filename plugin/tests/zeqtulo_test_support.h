@@ -78,10 +78,12 @@ protected:
 };
 
 // Runs the host program on the module (in `directory`, as its plug-in directory): exit status and
-// everything it printed.
-inline int RunStandin(const std::string& directory, const std::string& args, std::string& output) {
+// everything it printed. A stack size in KiB other than 0 limits the program's stack to it.
+inline int RunStandin(const std::string& directory, const std::string& args, std::string& output,
+                      unsigned stackKiB = 0) {
     std::string out = directory + "standin.out";
-    std::string cmd = "TULO_PLUG_IN_PATH='" + directory + "' '" + TULO_STANDIN + "' --plugin zeqtulo " + args +
+    std::string cmd = (stackKiB ? "ulimit -s " + std::to_string(stackKiB) + " && " : std::string()) +
+                      "TULO_PLUG_IN_PATH='" + directory + "' '" + TULO_STANDIN + "' --plugin zeqtulo " + args +
                       " > '" + out + "' 2>&1";
     int status = std::system(cmd.c_str());
     std::stringstream text;

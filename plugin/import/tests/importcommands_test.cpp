@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +15,7 @@
 #include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqpose.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -258,5 +261,100 @@ TEST_F(CommandsTest, TheHostProgramImportsStrictly) {
     EXPECT_NE(output.find("camera"), std::string::npos);
     EXPECT_NE(output.find("spotLight"), std::string::npos) << output;
 }
+
+}  // namespace
+
+namespace {
+
+// ---- Hierarchies as deep as the SDK reads, through the host program
+
+// The name of a chain's node at the level, counted from the deepest: "n00000" is the deepest, so
+// that it comes first in name order and the geometry pass makes the whole chain above it first.
+std::string Level(int fromDeepest) {
+    char name[16];
+    std::snprintf(name, sizeof name, "n%05d", fromDeepest);
+    return name;
+}
+
+// A chain of nulls down from the scene root, each under the one before; the deepest stands at x 7.
+void Chain(KZeqSdkManager& manager, KZeqScene& scene, int depth) {
+    KZeqNode* parent = scene.GetRootNode();
+    for (int i = depth - 1; i >= 0; --i) parent = AddNode(manager, parent, Level(i).c_str());
+    parent->SetDefaultT(KZeqVector4(7, 0, 0, 0));
+}
+
+// A bind pose of the chain's deepest and top nodes: the pass puts its records in tree order.
+void BindPose(KZeqSdkManager& manager, KZeqScene& scene, int depth) {
+    KZeqPose* pose = manager.CreateKZeqPose("Pose", true);
+    const KZeqMatrix at(KZeqVector4(7, 0, 0, 0), KZeqVector4(0, 0, 0, 0), KZeqVector4(1, 1, 1, 0));
+    pose->Add(("Model::" + Level(0)).c_str(), at, false);
+    pose->Add(("Model::" + Level(depth - 1)).c_str(), KZeqMatrix(), false);
+    scene.AddPose(pose);
+}
+
+// The host's own camera with a chain as deep below it: the pass leaves it out with its subtree.
+void HostCameraChain(KZeqSdkManager& manager, KZeqScene& scene, int depth) {
+    KZeqNode* parent = AddNode(manager, scene.GetRootNode(), "persp", "camera");
+    for (int i = 0; i < depth; ++i) parent = AddNode(manager, parent, ("p" + std::to_string(i)).c_str());
+}
+
+struct DepthCase {
+    const char* name;
+    int depth;
+    unsigned stackKiB;  // the host program's stack; 0: the usual one
+    bool oldVersion;    // a 5.x text file, made a 5.5 one: the import's road for old files
+    const char* settings;  // the settings file the module starts with
+    const char* options;   // option commands before the import
+    bool twice;            // imported again onto the host nodes of the first import (merge mode)
+    void (*extra)(KZeqSdkManager&, KZeqScene&, int);
+};
+
+// Every walk of the import, the module and the host goes without recursion: a chain of 30,000
+// levels imports with the usual stack, and chains of 10,000 take the roads of merging, the
+// options, bind poses and old files with a stack of a quarter megabyte. A walk recursing once per
+// level overflows that within a few thousand levels: it stands for chains far deeper than the
+// test has the time to write and read (100,000 levels take some 45 s with the sanitizers).
+class DeepHierarchies : public ZeqTuloImportTest, public ::testing::WithParamInterface<DepthCase> {};
+
+TEST_P(DeepHierarchies, ImportWithTheDeepestNodeUnderItsParent) {
+    const DepthCase& c = GetParam();
+    const std::string file = mDirectory + "chain.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteSceneAs(file, [&c](KZeqSdkManager& manager, KZeqScene& scene) {
+        Chain(manager, scene, c.depth);
+        if (c.extra) c.extra(manager, scene, c.depth);
+    }, c.oldVersion ? KZeqExporter::eZEQ_5_ASCII : KZeqExporter::eZEQ_BINARY, &error)) << error;
+    if (c.oldVersion) {
+        std::string text = ZeqTuloReadFile(file);
+        for (const char* mark : {"@Zeq: 5800", "@Section: 5800"}) {
+            const std::size_t at = text.find(mark);
+            ASSERT_NE(at, std::string::npos) << mark;
+            text.replace(at + std::strlen(mark) - 4, 4, "5500");
+        }
+        std::ofstream(file) << text;
+    }
+    std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << "[Tulo60]\n" << c.settings;
+
+    const std::string deepest = "\"" + Level(1) + "|" + Level(0) + ".translateX\"";
+    const std::string import = " -c 'ZEQImport -f \"" + file + "\"'";
+    std::string script = std::string("--strict -c 'ZEQImportShowUI 0' ") + c.options + import;
+    // Moved between the imports: the merge gives it the file's place again.
+    if (c.twice) script += " -c 'setAttr " + deepest + " 1'" + import;
+    std::string output;
+    const int status = RunStandin(mDirectory, script + " -c 'getAttr " + deepest + "'", output, c.stackKiB);
+    std::filesystem::remove(file);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("// Result: 7\n"), std::string::npos) << output;
+}
+
+const DepthCase kDepths[] = {
+    {"Chain30000", 30000, 0, false, "", "", false, nullptr},
+    {"MergedWithOptionsAndBindPose", 10000, 256, false, "kImportLoadMode = kMerge\n",
+     "-c 'ZEQImportHardEdges 1' -c 'ZEQImportConvertDeformingNullsToJoint 1'", true, BindPose},
+    {"OldFileNullsToPivotWithHostCamera", 10000, 256, true, "kImportNullsToPivot = true\n", "", false,
+     HostCameraChain},
+    {"OldFileMerged", 10000, 256, true, "kImportLoadMode = kMerge\n", "", false, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Commands, DeepHierarchies, ::testing::ValuesIn(kDepths), CaseName());
 
 }  // namespace

@@ -2,6 +2,8 @@
 // cameras and merging onto an existing host tree.
 #include "importtest_support.h"
 
+#include <climits>
+
 #include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqlight.h"
@@ -263,6 +265,41 @@ TEST_F(GeometryTest, NurbsSurfacesWithPrecisionAndDeformer) {
     // The blend-shape animation names the deformer after the node.
     EXPECT_EQ(standin::countMatches("coarse_BlendShaper"), 1u);
 }
+
+// Through ZEQImport, whatever steps the file holds: the curve precision is the larger step less
+// one, from 0 to the most the host's short attribute takes (32767).
+struct StepCase {
+    const char* name;
+    int u, v;
+    short precision;
+};
+class NurbsSteps : public ZeqTuloImportTest, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(NurbsSteps, PrecisionWithinTheHostsRange) {
+    const StepCase& c = GetParam();
+    const std::string file = Write("steps", [&c](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNurb* nurb = m.CreateKZeqNurb();
+        AddNode(m, s.GetRootNode(), "sheet", "none")->SetNodeAttribute(nurb);
+        FillNurb(*nurb, 4, KZeqNurb::eOPEN, 4, KZeqNurb::eOPEN);
+        nurb->SetStep(c.u, c.v);
+    });
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\""));
+    short precision = -1;
+    ASSERT_TRUE(plug("sheetShape.curvePrecision").getValue(precision));
+    EXPECT_EQ(precision, c.precision);
+}
+
+const StepCase kSteps[] = {
+    {"Usual", 4, 2, 3},
+    {"Smallest", INT_MIN, INT_MIN, 0},
+    {"SmallestAndLargest", INT_MIN, INT_MAX, 32767},
+    {"Largest", 3, INT_MAX, 32767},
+    {"None", 0, 0, 0},
+    {"Negative", -5, -1, 0},
+    {"LargestShort", 32768, 1, 32767},
+    {"JustPastTheShortRange", 1, 32769, 32767},
+};
+INSTANTIATE_TEST_SUITE_P(Geometry, NurbsSteps, ::testing::ValuesIn(kSteps), CaseName());
 
 // Meshes: a triangle and a quad with normals by polygon vertex and UV layers.
 void Mesh(KZeqMesh& mesh, int uvLayers, bool firstEmpty, bool degenerate) {

@@ -173,4 +173,43 @@ TEST_F(PrepareTest, ReOrderPutsRecordsInTreeOrder) {
     Manager().DestroyKZeqNode(outside);
 }
 
+// Every walk of the preparation down a chain of 5000 nodes, on a stack that a walk recursing once
+// per level would overflow: only the deepest node makes the tree old, its skin links to the top
+// and makes it a joint, the records of both come in tree order, and the host's camera leaves the
+// set with its whole chain.
+TEST_F(PrepareTest, DeepChainsWithoutRecursion) {
+    constexpr int kDepth = 5000;
+    KZeqNode* top = Add(mRoot, "c0");
+    KZeqNode* deepest = top;
+    for (int i = 1; i < kDepth; ++i) deepest = Add(deepest, ("c" + std::to_string(i)).c_str());
+    KZeqNode* camera = Add(mRoot, "persp", "camera");
+    for (int i = 0; i < kDepth; ++i) camera = Add(camera, ("p" + std::to_string(i)).c_str());
+    KZeqNode* skin = Add(deepest, "skin", "mesh");
+    KZeqLink* link = Manager().CreateKZeqLink();
+    link->SetLink(top);
+    skin->GetMesh()->AddLink(link);
+    for (int i = 0; i < Manager().GetKZeqNodeCount(); ++i)
+        Manager().GetKZeqNode(i)->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    skin->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
+    TempPoseData *deep = Record(skin), *high = Record(top);
+    RunOnSmallStack(128 * 1024, [&] {
+        EXPECT_TRUE(IsOldVersion(mRoot));
+        int links = 0;
+        CountNbZeqLinks(mRoot, links);
+        EXPECT_EQ(links, 1);
+        ReplaceNullsUsedAsLinks(mRoot, Manager());
+        EXPECT_TRUE(IsJoint(top));
+        KArrayTemplate<TempPoseData*> records;
+        records.Add(deep), records.Add(high);
+        ReOrder(records, mRoot);
+        ASSERT_EQ(records.GetCount(), 2);
+        EXPECT_EQ(records[0], high);
+        mDriver.FillQuorbelNodeArray(mRoot);
+        EXPECT_EQ(mDriver.GetQuorbelNodeArray().GetCount(), kDepth + 1);
+        EXPECT_EQ(mRoot->GetChildCount(), 1);
+    });
+    delete deep;
+    delete high;
+}
+
 }  // namespace

@@ -306,4 +306,37 @@ TEST_F(ServicesTest, ChecksLogWhatTheyFind) {
     EXPECT_EQ(message.find("quiet"), std::string::npos);
 }
 
+// The pivot and check services walk a chain of 5000 nodes on a stack that a walk recursing once
+// per level would overflow, and reach its deepest node: an animated post-rotation node with a
+// rotation pivot.
+TEST_F(ServicesTest, DeepChainsWithoutRecursion) {
+    ZeqTuloNode* deepest = nullptr;
+    for (int i = 0; i < 5000; ++i) deepest = Add(("c" + std::to_string(i)).c_str(), "null", deepest);
+    deepest = Add("deep__Post_", "null", deepest);
+    deepest->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 3, 0));
+    mScene->CreateTake("Take");
+    mScene->SetCurrentTake("Take");
+    Key(deepest->GetCurrentTakeNode()->GetTranslationX(), 1.0, 5.0f);
+    Params()->SetBoolParam(ZeqTuloUserParams::kImportShowUI, true);
+    standin::dialogs().push("Ok", "ZEQ import Warning");
+    RunOnSmallStack(128 * 1024, [&] {
+        mDriver.ValidatePreAndPostJoints(mRoot);
+        mDriver.EnablePivotUse(static_cast<ZeqTuloNode*>(mRoot));
+        KZeqNode::EPivotState state;
+        deepest->GetPivotState(KZeqNode::eDESTINATION_SET, state);
+        EXPECT_EQ(state, KZeqNode::ePIVOT_STATE_ACTIVE);
+        mDriver.SetTuloPivotsRecursive(mRoot);
+        EXPECT_EQ(deepest->GetRotationPivot(KZeqNode::eDESTINATION_SET)[2], 3);
+        mDriver.MergeMeshOnNormalPerPolyVertex(mRoot);
+        deepest->mIsPresent = true;
+        mDriver.RemoveRotationPivotOnNotPresentNode(static_cast<ZeqTuloNode*>(mRoot));
+        EXPECT_EQ(deepest->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 3);
+        mDriver.RemoveRotationPivot(mRoot);
+        EXPECT_EQ(deepest->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 0);
+    });
+    ASSERT_EQ(standin::dialogs().records().size(), 1u);
+    EXPECT_NE(standin::dialogs().records()[0].message.find("Node deep__Post_: a post-rotation node with animation"),
+              std::string::npos);
+}
+
 }  // namespace
