@@ -87,17 +87,17 @@ inline bool WriteAll(int fd, const std::string& text) {
     if (fd >= 0) ::close(fd);
     if (::write(ready, "r", 1) != 1) ::_exit(3);
     alignas(inotify_event) char buffer[64 * 1024];
+    // Spins rather than waits: a file is looked at as soon after its name is made as can be.
     for (bool stopping = false;;) {
-        struct pollfd wait[2] = {{events, POLLIN, 0}, {stop, POLLIN, 0}};
-        if (!stopping && ::poll(wait, 2, -1) < 0) continue;
-        // Once told to stop, what is queued is still looked at.
-        stopping = stopping || (wait[1].revents != 0);
         const ssize_t length = ::read(events, buffer, sizeof(buffer));
         if (length > 0) {
             Look(directory, buffer, length, watch);
             continue;
         }
+        // Once told to stop, what is queued is still looked at.
         if (stopping) break;
+        struct pollfd told = {stop, POLLIN, 0};
+        stopping = ::poll(&told, 1, 0) > 0;
     }
     std::string text = std::string(watch.mControlOpened ? "control\n" : "") + (watch.mOverflow ? "overflow\n" : "");
     for (const std::string& name : watch.mCreated) text += "created " + name + "\n";
@@ -169,7 +169,7 @@ inline testing::AssertionResult NoneOpened(const std::optional<OtherUserWatch>& 
         if (name.find(part) != std::string::npos) opened.push_back(name);
     if (opened.empty()) return testing::AssertionSuccess();
     testing::AssertionResult failure = testing::AssertionFailure();
-    failure << opened.size() << " of " << watch->CreatedWith(part) << " opened by another user:";
+    failure << "opened by another user (" << watch->CreatedWith(part) << " made):";
     for (const std::string& name : opened) failure << " " << name;
     return failure;
 }
