@@ -19,8 +19,17 @@ run_suite() {
     echo "== $label build in $build"
     cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"
     cmake --build "$build" -j "$jobs"
-    ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600
+    local status=0 report
+    report="$(cd "$build" && pwd)/test-report.xml"
+    ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 --output-junit "$report" || status=$?
+    summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
+    return $status
 }
+
+# Said again at the very end, so that a skipped test shows.
+summaries=()
+print_summaries() { for s in "${summaries[@]}"; do echo "$s"; done; }
+trap print_summaries EXIT
 
 run_suite sanitizer "${ZEQ_TEST_BUILD_DIR:-build/test}" \
     -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" -DZEQ_SANITIZE=ON -DZEQ_BUILD_BENCH=OFF

@@ -28,6 +28,7 @@
 
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
+#include "fileio/tests/scratch_root.h"
 #include "fuzz/fuzz_support.h"
 
 namespace zeqtest {
@@ -37,19 +38,23 @@ using namespace zeqsdk_400;
 // Whole binary files around hand-made bodies, shared with the fuzz targets.
 using zeqfuzz::MakeBinaryZeq;
 
-// A fresh directory under ZEQ_TEST_TMP for one test, removed afterwards.
+// A fresh directory for one test, removed afterwards: under ZEQ_TEST_TMP, or, with
+// kOtherUsers, where the user AsUnprivileged becomes can reach it too (see ScratchRoot).
 class TempDir {
 public:
-    TempDir() {
+    enum Reach { kThisUser, kOtherUsers };
+    explicit TempDir(Reach reach = kThisUser) {
         static std::atomic<int> counter{0};
-        const char* root = std::getenv("ZEQ_TEST_TMP");
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("fileio-") + (info ? info->name() : "") + "-" + std::to_string(::getpid()) +
                            "-" + std::to_string(counter++);
         std::replace(name.begin(), name.end(), '/', '_');
-        mPath = (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) / name;
+        mPath = ScratchRoot(reach == kOtherUsers) / name;
         std::filesystem::remove_all(mPath);
-        std::filesystem::create_directories(mPath);
+        if (reach == kOtherUsers)
+            MakeFolderOthersReach(mPath);
+        else
+            std::filesystem::create_directories(mPath);
     }
     ~TempDir() {
         std::error_code ec;

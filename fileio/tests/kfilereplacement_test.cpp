@@ -52,7 +52,8 @@ protected:
         ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
     }
 
-    zeqtest::TempDir mDir;
+    // Tests here run as another user too.
+    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
     std::string mTarget = mDir / "scene.out";
 };
 

@@ -34,7 +34,8 @@ namespace {
 
 class KZeqProject : public testing::TestWithParam<Encoding> {
 protected:
-    zeqtest::TempDir mDir;
+    // Tests here run as another user too.
+    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
     std::string mPath = mDir / "scene.zeq";
 };
 

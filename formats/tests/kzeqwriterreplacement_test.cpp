@@ -159,7 +159,8 @@ protected:
     KZeqSdkManager mManager;
     KZeqScene* mScene;
     std::string mMessage;  // the exporter's after the last Export
-    zeqtest::TempDir mDir;
+    // Tests here run as another user too.
+    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
     fs::path mOut = mDir.Path() / "out";
     fs::path mImages = mDir.Path() / "images";
     std::string mTarget = (mOut / (std::string("kept.") + GetParam().mExtension)).string();

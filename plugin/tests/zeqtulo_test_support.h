@@ -8,23 +8,31 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "fileio/tests/scratch_root.h"
 #include "host_test_support.h"
 
 // ZEQ_TEST_TMP/zeqtulo/<suite>.<test>/ (made empty): one per test, as ctest runs tests in parallel
-// processes.
-inline std::string ZeqTuloTestDirectory() {
-    const char* tmp = std::getenv("ZEQ_TEST_TMP");
+// processes. forOtherUsers: a folder that the user a test becomes (zeqtest::AsUnprivileged) can reach
+// too, under the system's temporary folder when ZEQ_TEST_TMP lies in a private one.
+inline std::string ZeqTuloTestDirectory(bool forOtherUsers = false) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
     for (char& c : name)
         if (c == '/') c = '_';
-    std::string directory = std::string(tmp ? tmp : "/tmp") + "/zeqtulo/" + name + "/";
-    std::system(("rm -rf '" + directory + "' && mkdir -p '" + directory + "'").c_str());
-    return directory;
+    const std::filesystem::path root = zeqtest::ScratchRoot(forOtherUsers);
+    const std::filesystem::path directory =
+        forOtherUsers ? root / ("zeqtulo-" + name + "-" + std::to_string(::getpid())) : root / "zeqtulo" / name;
+    std::filesystem::remove_all(directory);
+    if (forOtherUsers)
+        zeqtest::MakeFolderOthersReach(directory);
+    else
+        std::filesystem::create_directories(directory);
+    return directory.string() + "/";
 }
 
 inline std::string ZeqTuloReadFile(const std::string& path) {
@@ -37,7 +45,7 @@ class ZeqTuloModuleTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        mDirectory = ZeqTuloTestDirectory();
+        mDirectory = ZeqTuloTestDirectory(mForOtherUsers);
         ASSERT_EQ(symlink(ZEQTULO_MODULE, (mDirectory + "libzeqtulo.so").c_str()), 0);
         setenv("TULO_PLUG_IN_PATH", mDirectory.c_str(), 1);
         std::string error;
@@ -49,6 +57,11 @@ protected:
             EXPECT_TRUE(standin::unloadAllPlugins(&error)) << error;
         }
         HostTest::TearDown();
+        // It may lie in the system's temporary folder, where nothing else clears it.
+        if (mForOtherUsers) {
+            std::error_code ec;
+            std::filesystem::remove_all(mDirectory, ec);
+        }
     }
 
     // The settings file the module keeps in its directory; "" when there is none.
@@ -60,6 +73,8 @@ protected:
     }
 
     std::string mDirectory;
+    // Set by a fixture whose tests run as another user too, before SetUp.
+    bool mForOtherUsers = false;
 };
 
 // Runs the host program on the module (in `directory`, as its plug-in directory): exit status and

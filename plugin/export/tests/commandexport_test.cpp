@@ -20,6 +20,12 @@ namespace {
 
 using CommandExportTest = ZeqTuloModuleTest;
 
+// Tests that run the export as another user as well, in a folder that user reaches.
+class CommandExportAsAnotherUserTest : public ZeqTuloModuleTest {
+protected:
+    CommandExportAsAnotherUserTest() { mForOtherUsers = true; }
+};
+
 TEST_F(CommandExportTest, MisusedArgumentsFailWithTheSyntax) {
     for (const char* line : {"ZEQExport", "ZEQExport -f", "ZEQExport -x 1", "ZEQExport -caller me"}) {
         standin::clearTranscript();
@@ -108,7 +114,7 @@ TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
 
 // A full disk and a file that may not be written say the system's reason, in the host's output and
 // in the log, and leave the file as it was.
-TEST_F(CommandExportTest, AFullDiskOrAProtectedFileSaysWhy) {
+TEST_F(CommandExportAsAnotherUserTest, AFullDiskOrAProtectedFileSaysWhy) {
     ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
     ASSERT_TRUE(standin::buildScene("cube"));
     const std::string log = mDirectory + "zeqtulolog.txt";
