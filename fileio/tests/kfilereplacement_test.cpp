@@ -362,7 +362,6 @@ TEST_F(FileReplacementTest, AnotherHardLinkKeepsTheOldContent) {
 // under a umask that would let anyone open a new file.
 TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
     constexpr int kRounds = 60;
-    fs::permissions(mDir.Path(), fs::perms(0755));
     WriteFile(mTarget, "private");
     ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0600));
     for (const mode_t mask : {022, 0}) {

@@ -286,7 +286,6 @@ TEST_P(KZeqProject, KeepsTheModeAndOwnerOfTheFileItReplaces) {
 TEST_P(KZeqProject, NoOtherUserOpensATemporary) {
     constexpr int kRounds = 30;
     const Encoding& encoding = GetParam();
-    fs::permissions(mDir.Path(), fs::perms(0755));
     WriteFile(mPath, "private");
     ASSERT_EQ(0, ::chmod(mPath.c_str(), 0600));
     for (const bool unnamedOff : {false, true}) {

@@ -329,7 +329,6 @@ TEST_P(WriterTarget, ARefusedRenameGivesTheSystemsReason) {
 TEST_P(WriterTarget, NoOtherUserOpensATemporary) {
     constexpr int kRounds = 20;
     BuildScene();
-    fs::permissions(mDir.Path(), fs::perms(0755));
     fs::permissions(mOut, fs::perms(0755));
     WriteFile(mTarget, kPrevious);
     const std::string library = (mOut / "kept.mtl").string();

@@ -351,11 +351,12 @@ class ObjWriterCompanions : public ObjWriterTest {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(mOut);
-        WriteText("images/wood.png", "wood texels");
+        std::filesystem::create_directories(mShared / "images");
+        WriteFile(mImage, "wood texels");
         mMaterial = Material("paint");
         KZeqMesh* mesh = AddCube("Box");
         mesh->AddMaterial(mMaterial);
-        mesh->AddTexture(Texture("wood", mDir / "images/wood.png"));
+        mesh->AddTexture(Texture("wood", mImage));
         WriteFile(mObj, "old scene\n");
         WriteFile(mMtl, "old materials\n");
         ASSERT_EQ(0, ::chmod(mMtl.c_str(), 0640));
@@ -380,7 +381,10 @@ protected:
     }
 
     KZeqMaterial* mMaterial = nullptr;
-    std::string mOut = mDir / "out";
+    // Exports here run as another user too.
+    TempDir mShared{TempDir::kOtherUsers};
+    std::string mImage = mShared / "images/wood.png";
+    std::string mOut = mShared / "out";
     std::string mObj = mOut + "/box.obj";
     std::string mMtl = mOut + "/box.mtl";
 };
@@ -395,8 +399,6 @@ TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas
     EXPECT_EQ("", *busy);
     ExpectAsBefore();
 
-    std::filesystem::permissions(mDir.Path(), std::filesystem::perms(0755));
-    std::filesystem::permissions(mDir / "images", std::filesystem::perms(0755));
     ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
     ASSERT_EQ(0, ::chmod(mObj.c_str(), 0666));
     ASSERT_EQ(0, ::chown(mMtl.c_str(), kUnprivileged, kUnprivileged));
@@ -449,7 +451,7 @@ TEST_F(ObjWriterCompanions, ExportsAtOnceEndWithAMatchingPair) {
 // A texture copy that cannot be written (a write refused for its size here)
 // says why and leaves nothing; the export goes on without it.
 TEST_F(ObjWriterCompanions, ATextureCopyThatCannotBeWrittenSaysWhy) {
-    WriteText("images/wood.png", std::string(100000, 'w'));
+    WriteFile(mImage, std::string(100000, 'w'));
     {
         ScopedFileSizeLimit limit(16384);
         ASSERT_TRUE(WriteObj(mObj)) << Str(mMessage);
