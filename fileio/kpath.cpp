@@ -267,6 +267,26 @@ int FailedOpen(const char* path, int error, KString* refusal, int* systemError) 
     return -1;
 }
 
+// Records that path names what is no regular file (of mode), naming it and, for a
+// link, the file it links to; -1 with errno EISDIR for a directory, else 0.
+int NotRegular(const char* path, mode_t mode, KString* refusal, int* systemError) {
+    const int error = S_ISDIR(mode) ? EISDIR : 0;
+    if (systemError) *systemError = error;
+    if (refusal) {
+        std::string what = "it is ";
+        struct stat link;
+        if (::lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+            char* real = ::realpath(path, nullptr);
+            what = std::string("it links to \"") + (real ? real : path) + "\", ";
+            std::free(real);
+        }
+        *refusal =
+            (QuotedFullPath(path) + " is not read: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
+    }
+    errno = error;
+    return -1;
+}
+
 }  // namespace
 
 int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* systemError) {
@@ -281,8 +301,14 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     if (!mode || mode[0] != 'r') return FailedOpen(path, EINVAL, refusal, systemError);
     const int access = std::strchr(mode, '+') ? O_RDWR : O_RDONLY;
     const int fd = ::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return FailedOpen(path, errno, refusal, systemError);
     struct stat st;
+    if (fd < 0) {
+        const int error = errno;
+        // A socket does not open (ENXIO): it is named as the other kinds are.
+        if (error == ENXIO && ::stat(path, &st) == 0 && !S_ISREG(st.st_mode))
+            return NotRegular(path, st.st_mode, refusal, systemError);
+        return FailedOpen(path, error, refusal, systemError);
+    }
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
@@ -290,22 +316,7 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : 0;
-        if (systemError) *systemError = error;
-        if (refusal) {
-            std::string what = "it is ";
-            struct stat link;
-            if (::lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
-                char* real = ::realpath(path, nullptr);
-                what = std::string("it links to \"") + (real ? real : path) + "\", ";
-                std::free(real);
-            }
-            *refusal =
-                (QuotedFullPath(path) + " is not read: " + what + KFileKindOf(st.st_mode) + ", not a regular file")
-                    .c_str();
-        }
-        errno = error;
-        return -1;
+        return NotRegular(path, st.st_mode, refusal, systemError);
     }
     // From here on reads wait for data as a regular file's do.
     const int flags = ::fcntl(fd, F_GETFL);

@@ -105,6 +105,7 @@ KTextFile::~KTextFile() { Close(); }
 
 bool KTextFile::Open(const char* path, const char* mode) {
     Close();
+    mSystemError = 0;
     if (!path || !*path) return true;
     if (!mode || !*mode) mode = "r";
     // Reading takes a regular file only: a pipe would hold the open, a folder has no lines.
@@ -120,8 +121,12 @@ bool KTextFile::Open(const char* path, const char* mode) {
 bool KTextFile::Close() {
     bool ok = true;
     if (mFile) {
-        ok = std::ferror(mFile) == 0;
-        if (std::fclose(mFile) != 0) ok = false;
+        ok = WriteChecked();
+        errno = 0;
+        if (std::fclose(mFile) != 0) {
+            if (mSystemError == 0) mSystemError = errno;
+            ok = false;
+        }
     }
     mFile = nullptr;
     mReadable = false;
@@ -135,7 +140,19 @@ bool KTextFile::Close() {
     return ok;
 }
 
-bool KTextFile::Flush() { return mFile && std::fflush(mFile) == 0 && std::ferror(mFile) == 0; }
+bool KTextFile::Flush() {
+    if (!mFile) return false;
+    errno = 0;
+    std::fflush(mFile);
+    return WriteChecked();
+}
+
+bool KTextFile::WriteChecked() {
+    if (std::ferror(mFile) == 0) return true;
+    // Print and Flush clear errno before they write: what it holds now says why a write failed.
+    if (mSystemError == 0) mSystemError = errno;
+    return false;
+}
 
 void KTextFile::ClearLine() {
     mLine.clear();
@@ -409,12 +426,13 @@ bool KTextFile::Warning(const char* format, ...) {
 
 bool KTextFile::Print(int indent, const char* format, ...) {
     if (!mFile || !format) return false;
+    errno = 0;
     for (int i = 0; i < indent; ++i) std::fputs("  ", mFile);
     va_list args;
     va_start(args, format);
     std::vfprintf(mFile, format, args);
     va_end(args);
-    return std::ferror(mFile) == 0;
+    return WriteChecked();
 }
 
 }  // namespace zeqsdk_400

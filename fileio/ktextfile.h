@@ -50,6 +50,9 @@ public:
     // Pushes printed text to the file; false when that or an earlier write failed.
     bool Flush();
     bool IsOpen() const { return mFile != nullptr; }
+    // The system's error number (errno) of the first write that failed since
+    // Open, 0 while none did; Close keeps it, for the caller to say why.
+    int GetSystemError() const { return mSystemError; }
 
     // Rewinds and loads the first line holding more than delimiters (a comment
     // line included: only NextLine skips comments).
@@ -122,6 +125,8 @@ private:
     bool AtLineEnd() const { return mPos >= mLine.size(); }
     std::size_t WordLength() const;
     bool ReadPairValue(double& value);
+    // False when a write has failed; the first failure's errno is kept.
+    bool WriteChecked();
 
     KString mType;
     std::string mDelimiters;
@@ -136,6 +141,7 @@ private:
     bool mReadable = false;
     bool mEnd = true;
     bool mFailed = false;
+    int mSystemError = 0;
     int mLineNumber = 0;
 
     // Read-ahead block of the file, scanned for line ends.

@@ -203,12 +203,18 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
     }
     if (!written) {
         // A complete file that could not take its name (a writer that puts it in place as it
-        // ends) is no full disk.
+        // ends) is no full disk, nor is a scene or options the writer refused: that failure
+        // keeps the writer's text, which says what was refused.
         const KError& writer = mWriter->GetError();
-        const bool notPlaced =
-            writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && writer.GetLastSystemError() != 0;
-        mError.SetLastErrorID(notPlaced ? eFileNotCreated : eOutOfDiskSpace);
-        mError.SetLastSystemError(writer.GetLastSystemError());
+        const int reason = writer.GetLastSystemError();
+        const bool notPlaced = writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && reason != 0;
+        const bool refused = writer.GetLastErrorID() != KZeqWriter::eOutOfDiskSpace && reason == 0;
+        if (refused) {
+            mError.CopyLastError(eOutOfDiskSpace, writer);
+        } else {
+            mError.SetLastErrorID(notPlaced ? eFileNotCreated : eOutOfDiskSpace);
+            mError.SetLastSystemError(reason);
+        }
     }
     FileClose();
     return written;

@@ -87,6 +87,10 @@ public:
     KStreamOptions* GetExportOptions(IZeqObject* object);
     void ReleaseExportOptions(KStreamOptions* options);
 
+    // A write that fails is eOutOfDiskSpace: with the system's error number when a write was
+    // refused, else with the writer's text, which says what it refused (the scene, the options);
+    // a file that could not take its name is eFileNotCreated with the system's. The message is
+    // the writer's.
     bool Export(KZeqScene& scene, KStreamOptions* options = nullptr);
     // Writes a scene into another file's object stream.
     bool Export(KZeqScene& scene, KStreamOptions* options, IZeqObject* object);

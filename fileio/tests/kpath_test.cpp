@@ -16,6 +16,7 @@
 
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kpipewatchdog.h"
+#include "fileio/tests/kunixsocket.h"
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
@@ -127,14 +128,19 @@ TEST(FilesOnDisk, KFgetsAcceptsEveryLineEndAndSplitsLongLines) {
 
 // Reading opens a regular file, or a link to one, and nothing else: a named
 // pipe is refused at once (a plain open would wait for a writer), with the
-// path and what it is; a link names the pipe it leads to.
+// path and what it is; a link names the pipe it leads to. A socket, which does
+// not open at all, is named as a socket.
 TEST(FilesOnDisk, OpenForReadingTakesRegularFilesOnly) {
     TempDir dir;
     const std::string file = dir / "take.txt", pipe = dir / "pipe.zeq", toFile = dir / "to-file", toPipe = dir / "to-pipe";
+    const std::string socket = dir / "socket.zeq", toSocket = dir / "to-socket";
     WriteFile(file, "abc");
     ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    const zeqtest::BoundUnixSocket bound(socket);
+    ASSERT_TRUE(bound.IsBound()) << socket;
     fs::create_symlink(file, toFile);
     fs::create_symlink("pipe.zeq", toPipe);
+    fs::create_symlink("socket.zeq", toSocket);
     for (const std::string& path : {file, toFile}) {
         KString refusal("old");
         int code = -1;
@@ -156,6 +162,9 @@ TEST(FilesOnDisk, OpenForReadingTakesRegularFilesOnly) {
     const struct { std::string mPath; int mCode; std::string mRefusal; } refused[] = {
         {pipe, 0, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"},
         {toPipe, 0, "\"" + toPipe + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file"},
+        {socket, 0, "\"" + socket + "\" is not read: it is a socket, not a regular file"},
+        {toSocket, 0, "\"" + toSocket + "\" is not read: it links to \"" + fs::canonical(socket).string() +
+                          "\", a socket, not a regular file"},
         {dir / "", EISDIR, "\"" + dir.Path().string() + "\" is not read: it is a directory, not a regular file"},
         {dir / "none.zeq", ENOENT, "Cannot read \"" + (dir / "none.zeq") + "\": No such file or directory"},
     };

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -242,7 +243,9 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
 }
 
-// A full disk: the buffered tail fails at Flush or Close, which say so.
+// A full disk: the buffered tail fails at Flush or Close, which say so and
+// keep the system's reason ("File too large" past a file size limit) until
+// the next Open.
 TEST_F(TextFileTest, WriteFailureIsReported) {
     const std::string out = mDir / "out.txt";
     for (const bool flush : {false, true}) {
@@ -250,10 +253,21 @@ TEST_F(TextFileTest, WriteFailureIsReported) {
             KTextFile file("ASF", " ", "", true, false);
             bool printed = !file.Open(out.c_str(), "w");
             for (int i = 0; i < 30; ++i) printed = file.Print(1, "%s\n", std::string(60, 'x').c_str()) && printed;
-            return printed && (flush ? !file.Flush() && !file.Close() : !file.Close());
+            const bool fails = flush ? !file.Flush() && !file.Close() : !file.Close();
+            const bool reason = file.GetSystemError() == EFBIG;
+            const bool reopened = !file.Open(out.c_str(), "w") && file.GetSystemError() == 0 && file.Close();
+            return printed && fails && reason && reopened;
         };
         EXPECT_TRUE(zeqtest::InChild(print, 1000)) << "flush " << flush;
     }
+    // Text longer than the stream's buffer fails at the Print that writes it.
+    const auto printLong = [&] {
+        KTextFile file("ASF", " ", "", true, false);
+        const bool opened = !file.Open(out.c_str(), "w");
+        const bool refused = !file.Print(0, "%s\n", std::string(70000, 'x').c_str());
+        return opened && refused && file.GetSystemError() == EFBIG && !file.Close() && file.GetSystemError() == EFBIG;
+    };
+    EXPECT_TRUE(zeqtest::InChild(printLong, 1000));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// Every import row reads regular files only: a named pipe, a device or a folder,
-// or a link to one, is refused at once (a pipe nobody writes would hold a plain
-// open for ever) with "File not opened" and a text naming the path and what it
-// is; a folder keeps the system's reason instead.
+// Every import row reads regular files only: a named pipe, a device, a socket or
+// a folder, or a link to one, is refused at once (a pipe nobody writes would hold
+// a plain open for ever) with "File not opened" and a text naming the path and
+// what it is; a folder keeps the system's reason instead.
 
 #include <sys/stat.h>
 
@@ -14,6 +14,7 @@
 
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kpipewatchdog.h"
+#include "fileio/tests/kunixsocket.h"
 #include "formats/kzeqformats.h"
 #include "object/kstreamoptions.h"
 #include "io/kzeqimporter.h"
@@ -84,10 +85,14 @@ protected:
 
 TEST_P(ReaderRefusal, RefusesWhatIsNoRegularFileAtOnce) {
     const std::string pipe = Named("pipe"), toPipe = Named("to-pipe"), toDevice = Named("to-device");
+    const std::string socket = Named("socket"), toSocket = Named("to-socket");
     const std::string folder = Named("folder"), empty = Named("empty");
     ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    const zeqtest::BoundUnixSocket bound(socket);
+    ASSERT_TRUE(bound.IsBound()) << socket;
     fs::create_symlink(pipe, toPipe);
     fs::create_symlink("/dev/null", toDevice);
+    fs::create_symlink(socket, toSocket);
     fs::create_directory(folder);
     zeqtest::WriteFile(empty, "");
     const std::string real = fs::canonical(pipe).string();
@@ -98,6 +103,9 @@ TEST_P(ReaderRefusal, RefusesWhatIsNoRegularFileAtOnce) {
         {pipe, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"},
         {toPipe, "\"" + toPipe + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file"},
         {toDevice, "\"" + toDevice + "\" is not read: it links to \"/dev/null\", a character device, not a regular file"},
+        {socket, "\"" + socket + "\" is not read: it is a socket, not a regular file"},
+        {toSocket, "\"" + toSocket + "\" is not read: it links to \"" + fs::canonical(socket).string() +
+                       "\", a socket, not a regular file"},
     };
     for (const auto& c : refused) {
         Outcome outcome{};

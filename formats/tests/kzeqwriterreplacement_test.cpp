@@ -141,7 +141,12 @@ protected:
             GetParam().mScene == SceneKind::kMesh ? static_cast<KStreamOptions*>(KStreamOptionsMotionCreate())
                                                   : static_cast<KStreamOptions*>(new KStreamOptionsBase),
             [](KStreamOptions* o) { o->Destroy(); });
-        const bool written = exporter.Export(*mScene, wrongOptions ? other.get() : options);
+        bool written = false;
+        {
+            std::optional<zeqtest::ScopedFileSizeLimit> limit;
+            if (mWriteLimit > 0) limit.emplace(mWriteLimit);
+            written = exporter.Export(*mScene, wrongOptions ? other.get() : options);
+        }
         exporter.ReleaseExportOptions(options);
         KString message;
         exporter.GetMessage(message);
@@ -159,6 +164,8 @@ protected:
     KZeqSdkManager mManager;
     KZeqScene* mScene;
     std::string mMessage;  // the exporter's after the last Export
+    // Past this many bytes (0: none) writes fail while the row's own export runs.
+    rlim_t mWriteLimit = 0;
     // Tests here run as another user too.
     zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
     fs::path mOut = mDir.Path() / "out";
@@ -431,19 +438,67 @@ TEST(ObjSideFiles, FollowLinksAndLeavePipes) {
 }
 
 // The skeleton rows refuse a scene whose selected root is not alone below the
-// scene's root ("Can not find root node.").
+// scene's root ("Can not find root node."), saying so in the error and the
+// message rather than as a full disk.
 class WriterRootRefusal : public WriterReplacement {};
 
 TEST_P(WriterRootRefusal, ASceneWithoutASingleRootLeavesTheFile) {
     BuildScene();
     mScene->GetRootNode()->AddChild(mManager.CreateKZeqNode("Second"));
     WriteFile(mTarget, kPrevious);
-    EXPECT_FALSE(Export(mTarget));
+    KZeqExporter exporter(mManager);
+    EXPECT_FALSE(Export(mTarget, false, &exporter));
     EXPECT_EQ(kPrevious, ReadFile(mTarget));
     EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+    const std::string text = exporter.GetLastErrorString();
+    EXPECT_EQ(KZeqIO::eOutOfDiskSpace, exporter.GetLastErrorID());
+    EXPECT_NE(std::string::npos, text.find("root node.")) << text;
+    EXPECT_EQ(0, exporter.GetError().GetLastSystemError());
+    EXPECT_EQ(text, mMessage);
 }
 
 INSTANTIATE_TEST_SUITE_P(SkeletonRows, WriterRootRefusal, testing::ValuesIn(RootRows()), RowName);
+
+// A motion row's write that fails says why: the system's error number, and its
+// text in the message after the file's name.
+class MotionWriteFailure : public WriterReplacement {};
+
+TEST_P(MotionWriteFailure, AWriteRefusedForItsSizeGivesTheSystemsReason) {
+    BuildScene();
+    WriteFile(mTarget, kPrevious);
+    KZeqExporter exporter(mManager);
+    mWriteLimit = 64;
+    EXPECT_FALSE(Export(mTarget, false, &exporter));
+    EXPECT_EQ(KZeqIO::eOutOfDiskSpace, exporter.GetLastErrorID());
+    EXPECT_EQ(EFBIG, exporter.GetError().GetLastSystemError());
+    EXPECT_NE(std::string::npos, mMessage.find("Error writing \"" + mTarget + "\": File too large")) << mMessage;
+    EXPECT_EQ(kPrevious, ReadFile(mTarget));
+}
+
+TEST_P(MotionWriteFailure, AFullDeviceSaysSo) {
+    BuildScene();
+    const std::optional<std::string> answer = zeqtest::OnAFullDevice(mOut.string(), [&]() -> std::string {
+        KZeqExporter exporter(mManager);
+        if (Export(mTarget, false, &exporter)) return "written";
+        const int reason = exporter.GetError().GetLastSystemError();
+        if (exporter.GetLastErrorID() != KZeqIO::eOutOfDiskSpace || reason != ENOSPC)
+            return std::string(exporter.GetLastErrorString()) + ", system error " + std::to_string(reason);
+        if (mMessage.find("Error writing \"" + mTarget + "\": No space left on device") == std::string::npos)
+            return "the message: " + mMessage;
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no memory file system to fill here";
+    EXPECT_EQ("", *answer);
+}
+
+std::vector<WriterRow> MotionRows() {
+    std::vector<WriterRow> rows;
+    for (const WriterRow& row : kRows)
+        if (row.mScene == SceneKind::kSkeleton) rows.push_back(row);
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(MotionRows, MotionWriteFailure, testing::ValuesIn(MotionRows()), RowName);
 
 }  // namespace
 }  // namespace zeqsdk_400

@@ -50,15 +50,11 @@ void ReadStatement(std::string_view keyword, std::string_view rest, KObjMtlEntry
 
 }  // namespace
 
-bool KObjMtlLibrary::Load(const char* path, KString* refusal) {
+bool KObjMtlLibrary::Load(const char* path, KString* refusal, int* systemError) {
     // A library named after a device or a pipe could be read forever.
-    KString why;
-    int code = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(path, "rb", &why, &code), &std::fclose);
-    if (!file) {
-        if (refusal && code == 0) *refusal = why;
-        return false;
-    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(path, "rb", refusal, systemError),
+                                                         &std::fclose);
+    if (!file) return false;
     KObjLineReader reader(file.get(), false);
     std::string_view keyword, rest;
     KObjMtlEntry* entry = nullptr;  // the entry being read; null while outside one or in a repeated one

@@ -35,8 +35,9 @@ class KObjMtlLibrary {
 public:
     // Adds the entries of the file; false when it cannot be opened or read. A
     // path naming something other than a regular file (a pipe, a device) is
-    // refused without waiting on it, and refusal, when given, says so.
-    bool Load(const char* path, KString* refusal = nullptr);
+    // refused without waiting on it. refusal, when given, says why a library did
+    // not open (what the path names, or the system's reason: systemError).
+    bool Load(const char* path, KString* refusal = nullptr, int* systemError = nullptr);
     // Null when no library loaded so far holds the name.
     const KObjMtlEntry* Find(std::string_view name) const;
 

@@ -1,5 +1,6 @@
 #include "formats/geometry/obj/kzeqreaderobj.h"
 
+#include <cerrno>
 #include <climits>
 
 #include "base/kset.h"
@@ -199,11 +200,16 @@ void KZeqReaderObj::ReadMaterialLibraries(std::string_view rest, ReadState& stat
         // Beside the OBJ file first: a library of that name where the
         // program runs is another file.
         const KString beside = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.c_str());
-        KString refusal;
-        if (!state.mLibrary.Load(beside.Buffer(), &refusal) && !state.mLibrary.Load(name.c_str(), &refusal)) {
-            all = false;
-            if (!refusal.IsEmpty()) mMessage += refusal + "\n";
-        }
+        KString refusal, elsewhere;
+        int reason = 0, elsewhereReason = 0;
+        if (state.mLibrary.Load(beside.Buffer(), &refusal, &reason) ||
+            state.mLibrary.Load(name.c_str(), &elsewhere, &elsewhereReason))
+            continue;
+        all = false;
+        // Why the library beside the file was not read, unless there is none and
+        // the one where the program runs was refused.
+        if (reason == ENOENT && elsewhereReason != ENOENT && !elsewhere.IsEmpty()) refusal = elsewhere;
+        if (!refusal.IsEmpty()) mMessage += refusal + "\n";
     }
     if (!any || !all) mMessage += "Unable to load material library\n";
 }

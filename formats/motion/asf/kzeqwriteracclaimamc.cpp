@@ -22,17 +22,13 @@ KStreamOptions* KZeqWriterAcclaimAmc::GetWriteOptions() { return KZeqAcclaimWrit
 
 bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
-        return false;
-    }
+    if (!root) return Refuse(eFileNotCreated, "Scene must have a single root node.");
     KStreamOptionsMotion* motion = &options;
     KObject* object = motion->GetASFScene();
-    if (!object || !object->Is(KZeqAsfScene::ClassId)) {
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
-    }
-    auto* asf = static_cast<KZeqAsfScene*>(object);
+    auto* asf = object && object->Is(KZeqAsfScene::ClassId) ? static_cast<KZeqAsfScene*>(object) : nullptr;
+    // The motion goes over the bones an ASF export or import left in these options.
+    if (!asf || !asf->GetRoot())
+        return Refuse(eUnidentifiedError, "No ASF skeleton in the options: an AMC file is written after its ASF file.");
     // Curve nodes bound by an earlier write may belong to a scene gone since.
     asf->ClearCurveNodes();
     asf->MergeZEQToASF(root);
@@ -64,10 +60,7 @@ bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
     }
     ok = mFile->Flush() && ok;
     asf->ClearCurveNodes();
-    if (!ok) {
-        return OutOfDiskSpace();
-    }
-    return true;
+    return ok || WriteFailed();
 }
 
 }  // namespace zeqsdk_400

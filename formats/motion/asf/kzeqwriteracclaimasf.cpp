@@ -41,27 +41,19 @@ KStreamOptions* KZeqWriterAcclaimAsf::GetWriteOptions() { return KZeqAcclaimWrit
 
 bool KZeqWriterAcclaimAsf::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFileNotCreated, "Scene must have a single root node.");
-        return false;
-    }
+    if (!root) return Refuse(eFileNotCreated, "Scene must have a single root node.");
     KStreamOptionsMotion* motion = &options;
     KString message = "Spaces are not allowed in ASF node names:";
     if (!CheckSpaceInNodeNameRecursive(root, message)) {
         motion->MessageCallback(1, "Error", message.Buffer(), "OK", nullptr, nullptr, 0);
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
+        return Refuse(eUnidentifiedError, message.Buffer());
     }
     if (root->FindChild("root", true)) {
-        motion->MessageCallback(1, "Error", "Model name \"root\" is only allowed for the ASF root node.", "Ok",
-                                nullptr, nullptr, 0);
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
+        const char* const onlyRoot = "Model name \"root\" is only allowed for the ASF root node.";
+        motion->MessageCallback(1, "Error", onlyRoot, "Ok", nullptr, nullptr, 0);
+        return Refuse(eUnidentifiedError, onlyRoot);
     }
-    if (!KZeqAcclaimTreeFits(root)) {
-        mError.SetLastError(eUnidentifiedError, "Skeleton hierarchy too deep");
-        return false;
-    }
+    if (!KZeqAcclaimTreeFits(root)) return Refuse(eUnidentifiedError, "Skeleton hierarchy too deep");
     const bool withTranslation = motion->GetOption(KStreamOptionsMotion::eTranslation) == KStreamOptionsMotion::eOn;
     KZeqVector4 scaling(1.0, 1.0, 1.0, 1.0);
     if (motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn &&
@@ -76,7 +68,7 @@ bool KZeqWriterAcclaimAsf::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
     asf->ClearCurveNodes();
     if (!written) {
         asf->Destroy();
-        return OutOfDiskSpace();
+        return WriteFailed();
     }
     motion->SetASFScene(asf, true);
     return true;

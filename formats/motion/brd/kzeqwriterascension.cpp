@@ -45,9 +45,9 @@ bool KZeqWriterAscension::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         root->SetGlobalState(KZeqXMatrix());
         root->SetGlobalStateId(0, true);
         root->SetGlobalStateId(1, false);
-        if (!WriteFrame(nodes, time, i, skipOccluded)) return OutOfDiskSpace();
+        if (!WriteFrame(nodes, time, i, skipOccluded)) return WriteFailed();
     }
-    return mFile->Flush() || OutOfDiskSpace();
+    return mFile->Flush() || WriteFailed();
 }
 
 bool KZeqWriterAscension::WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, int frame, bool skipOccluded) {

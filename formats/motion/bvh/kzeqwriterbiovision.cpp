@@ -26,26 +26,11 @@ KZeqVector4 Scaled(const KZeqVector4& v, const KZeqVector4& scaling) {
     return KZeqVector4(v[0] * scaling[0], v[1] * scaling[1], v[2] * scaling[2], v[3]);
 }
 
-void AppendLine(KString& message, const char* text) {
-    if (!text || !*text) return;
-    if (!message.IsEmpty()) message += "\n";
-    message += text;
-}
-
 }  // namespace
 
 KZeqWriterBiovision::KZeqWriterBiovision(KZeqSdkManager& manager) : KZeqMotionFileWriter(manager) {}
 
 KZeqWriterBiovision::~KZeqWriterBiovision() = default;
-
-bool KZeqWriterBiovision::Fail(int error, const char* text) {
-    if (text)
-        mError.SetLastError(error, text);
-    else
-        mError.SetLastErrorID(error);
-    AppendLine(mMessage, mError.GetLastErrorString());
-    return false;
-}
 
 KStreamOptions* KZeqWriterBiovision::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -57,16 +42,14 @@ KStreamOptions* KZeqWriterBiovision::GetWriteOptions() {
 
 bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     mRoot = FindRootNode(scene);
-    if (!mRoot) return Fail(eFileNotCreated, "Can not find root node.");
+    if (!mRoot) return Refuse(eFileNotCreated, "Can not find root node.");
     mOptions = &options;
     KString spaces("Spaces are not allowed in BVH node names:");
     if (!CheckSpaceInNodeNameRecursive(mRoot, spaces)) {
         mOptions->MessageCallback(1, "Error", spaces.Buffer(), "OK", nullptr, nullptr, 0);
         mOptions = nullptr;
         mRoot = nullptr;
-        mError.SetLastErrorID(eUnidentifiedError);
-        AppendLine(mMessage, spaces.Buffer());
-        return false;
+        return Refuse(eUnidentifiedError, spaces.Buffer());
     }
     const bool rotationOnly = mOptions->GetOption(KStreamOptionsMotion::eTranslation) != KStreamOptionsMotion::eOn;
     mFromGlobalPosition =
@@ -90,7 +73,7 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     mOptions = nullptr;
     mRoot = nullptr;
     mFromGlobalPosition = false;
-    return ok || Fail(eOutOfDiskSpace);
+    return ok || WriteFailed();
 }
 
 bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {

@@ -15,7 +15,7 @@ class KZeqNode;
 
 // Exports the skeleton below a scene's single selected root and its
 // animation of the current take, sampled over the options' frames, as a BVH
-// file. A failed Write appends its error text to the message.
+// file. A failed Write says why in the message too.
 class KZeqWriterBiovision : public KZeqMotionFileWriter<KZeqFileBiovision> {
 public:
     explicit KZeqWriterBiovision(KZeqSdkManager& manager);
@@ -44,8 +44,6 @@ protected:
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 
 private:
-    bool Fail(int error, const char* detail = nullptr);
-
     // For the time of one Write.
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;

@@ -1,5 +1,7 @@
 #include "formats/motion/common/kzeqmotionfileio.h"
 
+#include <cstring>
+
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 
@@ -75,26 +77,23 @@ bool KZeqMotionWriterBase::FileClose() {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
-    const bool stored = CloseFile();
-    const bool written = mWritten;
+    int reason = 0;
+    bool closed = CloseFile(reason);
+    // What a failed Write left is dropped: that Write already said why.
+    if (mWritten && !closed) {
+        // The buffered tail could not be stored.
+        WriteFailed(reason);
+    } else if (mWritten && !mReplacement.Commit()) {
+        // Not the disk: the system's reason why the file could not take the name.
+        mError.SetLastErrorID(eFileNotCreated);
+        mError.SetLastSystemError(mReplacement.GetSystemError());
+        AddMessageLine(mReplacement.GetError());
+        closed = false;
+    }
+    mReplacement.Discard();
     mWritten = false;
     mFileName.Empty();
-    if (!written) {
-        // The write already said why.
-        mReplacement.Discard();
-        return stored;
-    }
-    if (!stored) {
-        mReplacement.Discard();
-        return OutOfDiskSpace();
-    }
-    if (mReplacement.Commit()) return true;
-    // Not the disk: the system's reason why the file could not take the name.
-    mError.SetLastErrorID(eFileNotCreated);
-    mError.SetLastSystemError(mReplacement.GetSystemError());
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mReplacement.GetError();
-    return false;
+    return closed;
 }
 
 bool KZeqMotionWriterBase::Write(KZeqScene& scene, KStreamOptions* options) {
@@ -111,11 +110,27 @@ bool KZeqMotionWriterBase::Write(KZeqScene& scene, KStreamOptions* options) {
     return mWritten;
 }
 
-bool KZeqMotionWriterBase::OutOfDiskSpace() {
+bool KZeqMotionWriterBase::WriteFailed() { return WriteFailed(GetWriteError()); }
+
+bool KZeqMotionWriterBase::WriteFailed(int systemError) {
     mError.SetLastErrorID(eOutOfDiskSpace);
-    if (!mMessage.IsEmpty()) mMessage += "\n";
-    mMessage += mError.GetLastErrorString();
+    mError.SetLastSystemError(systemError);
+    KString line = KString("Error writing \"") + mFileName + "\"";
+    if (systemError != 0) line += KString(": ") + std::strerror(systemError);
+    AddMessageLine(line.Buffer());
     return false;
+}
+
+bool KZeqMotionWriterBase::Refuse(int errorId, const char* text) {
+    mError.SetLastError(errorId, text);
+    AddMessageLine(text);
+    return false;
+}
+
+void KZeqMotionWriterBase::AddMessageLine(const char* text) {
+    if (!text || !*text) return;
+    if (!mMessage.IsEmpty() && mMessage[mMessage.GetLen() - 1] != '\n') mMessage += "\n";
+    mMessage += text;
 }
 
 void KZeqMotionWriterBase::CollectSelectedNodes(KZeqNode* root, std::vector<KZeqNode*>& nodes) {

@@ -56,10 +56,10 @@ public:
     // False with error 1 "Cannot open file ... for writing." when no file can
     // be made beside fileName.
     bool FileCreate(const char* fileName) final;
-    // False with error 3 "Out of disk space" (its text added to the message)
-    // when what was written could not be stored, with error 2 "File not
-    // created" (the system's reason in the message and the error) when the
-    // file could not take its name, and with error 1 when no file is open.
+    // False as WriteFailed says when what was written could not be stored, with
+    // error 2 "File not created" (the system's reason in the message and the
+    // error) when the file could not take its name, and with error 1 when no
+    // file is open.
     bool FileClose() final;
     bool IsFileOpen() final { return mReplacement.IsActive(); }
     // Checks that a file is open (error 1) and that the options are motion
@@ -70,12 +70,24 @@ protected:
     // The format's file object opened for writing on path; false when it does
     // not open.
     virtual bool OpenFile(const char* path) = 0;
-    // Closes the file object; false when what was written could not be stored.
-    virtual bool CloseFile() = 0;
+    // Closes the file object; false when what was written could not be stored,
+    // with the system's error number of the first write that failed in systemError.
+    virtual bool CloseFile(int& systemError) = 0;
+    // The system's error number of the open file object's first write that
+    // failed; 0 while none did.
+    virtual int GetWriteError() const = 0;
     virtual bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) = 0;
 
-    // Sets error 3 "Out of disk space" and adds its text to the message; false.
-    bool OutOfDiskSpace();
+    // A write the file object refused: error 3 "Out of disk space" with the
+    // system's error number (GetWriteError when none is given), and "Error
+    // writing "<file>": <the system's text>" as a line of the message; false.
+    bool WriteFailed();
+    bool WriteFailed(int systemError);
+    // A scene or options the writer refuses: errorId with text, which says what
+    // is refused, and the same text as a line of the message; false.
+    bool Refuse(int errorId, const char* text);
+    // Adds text as a line of the message.
+    void AddMessageLine(const char* text);
     // The selected nodes below root (itself included) in depth-first order,
     // optical reference nodes left out (their children are still visited).
     static void CollectSelectedNodes(KZeqNode* root, std::vector<KZeqNode*>& nodes);
@@ -141,11 +153,13 @@ protected:
         mFile = std::move(file);
         return true;
     }
-    bool CloseFile() override {
+    bool CloseFile(int& systemError) override {
         const bool stored = !mFile || mFile->Close();
+        systemError = mFile ? mFile->GetSystemError() : 0;
         mFile.reset();
         return stored;
     }
+    int GetWriteError() const override { return mFile ? mFile->GetSystemError() : 0; }
 
     std::unique_ptr<File> mFile;
 };

@@ -283,26 +283,20 @@ bool KZeqWriterMotionAnalysisHtr::WriteNodeAnimation(KZeqNode* node, KZeqNode* c
 
 bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqNode* root = FindRootNode(scene);
-    if (!root) {
-        mError.SetLastError(eFileNotCreated, "Can not find root node.");
-        return false;
-    }
+    if (!root) return Refuse(eFileNotCreated, "Can not find root node.");
     KStreamOptionsMotion* motion = &options;
     KString message = "Spaces are not allowed in HTR node names:";
     if (!CheckSpaceInNodeNameRecursive(root, message)) {
         motion->MessageCallback(1, "Error", message.Buffer(), "OK", nullptr, nullptr, 0);
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
+        return Refuse(eUnidentifiedError, message.Buffer());
     }
     // Every walk below recurses: a tree deeper than a skeleton can be is refused.
     std::vector<std::pair<KZeqNode*, int>> pending{{root, 0}};
     while (!pending.empty()) {
         const auto [node, depth] = pending.back();
         pending.pop_back();
-        if (depth > KZeqFileMotionAnalysisHtr::kMaxDepth) {
-            mError.SetLastError(eUnidentifiedError, "Skeleton hierarchy too deep");
-            return false;
-        }
+        if (depth > KZeqFileMotionAnalysisHtr::kMaxDepth)
+            return Refuse(eUnidentifiedError, "Skeleton hierarchy too deep");
         for (int i = 0; i < node->GetChildCount(); ++i) pending.emplace_back(node->GetChild(i), depth + 1);
     }
     mOptions = motion;
@@ -316,9 +310,8 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     KZeqNode* copy = CopyNodeTree(root);
     if (!copy || !reference) {
         if (copy) mManager.DestroyKZeqNode(copy, true);
-        mError.SetLastErrorID(eUnidentifiedError);
         mOptions = nullptr;
-        return false;
+        return Refuse(eUnidentifiedError, "Out of memory");
     }
     const KZeqXMatrix identityMatrix;
     reference->SetLocalStateFromDefaultTake(true);
@@ -358,9 +351,9 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
         ok = WriteNodeAnimation(root, copy, frames, counter, segments) && ok;
         ok = mFile->PrintFooter() && ok;
         ok = mFile->Flush() && ok;
-        if (!ok) OutOfDiskSpace();
+        if (!ok) WriteFailed();
     } else {
-        mError.SetLastError(eUnidentifiedError, "Out of memory");
+        Refuse(eUnidentifiedError, "Out of memory");
     }
     mManager.DestroyKZeqNode(copy, true);
     mCurves.clear();

@@ -22,6 +22,9 @@ public:
     virtual bool Open(const char* name, const char* mode) = 0;
     // False when the file could not be closed cleanly (a write that failed).
     virtual bool Close() = 0;
+    // The system's error number (errno) of the first write that failed since
+    // Open, 0 while none did (kept by Close).
+    virtual int GetSystemError() const = 0;
 
     // scale takes file units to scene centimetres.
     virtual bool ReadHeader(int& markerCount, KTime& start, int& frameCount, double& frameRate, double& scale) = 0;

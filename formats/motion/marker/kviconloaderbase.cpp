@@ -35,6 +35,7 @@
 
 #include "formats/motion/kzeqmotionkeys.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -267,26 +268,33 @@ bool KViconLoaderBase::BeginWrite(std::FILE* file) {
     mOut.reserve(kWriteBufferSize);
     mOutOffset = 0;
     mWriteFailed = false;
+    mWriteError = 0;
     return file != nullptr;
 }
 
+void KViconLoaderBase::WriteFailed() {
+    // errno was cleared before the call that failed: it holds that call's reason.
+    if (!mWriteFailed) mWriteError = errno;
+    mWriteFailed = true;
+}
+
+void KViconLoaderBase::StoreBuffer() {
+    errno = 0;
+    if (!mFile || std::fwrite(mOut.data(), 1, mOut.size(), mFile) != mOut.size()) WriteFailed();
+    mOutOffset += static_cast<long>(mOut.size());
+    mOut.clear();
+}
+
 bool KViconLoaderBase::FlushOutput() {
-    if (!mOut.empty()) {
-        if (!mFile || std::fwrite(mOut.data(), 1, mOut.size(), mFile) != mOut.size()) mWriteFailed = true;
-        mOutOffset += static_cast<long>(mOut.size());
-        mOut.clear();
-    }
-    if (mFile && std::fflush(mFile) != 0) mWriteFailed = true;
+    if (!mOut.empty()) StoreBuffer();
+    errno = 0;
+    if (mFile && std::fflush(mFile) != 0) WriteFailed();
     return !mWriteFailed;
 }
 
 bool KViconLoaderBase::PutChar(char c) {
     mOut.push_back(static_cast<unsigned char>(c));
-    if (mOut.size() >= kWriteBufferSize) {
-        if (!mFile || std::fwrite(mOut.data(), 1, mOut.size(), mFile) != mOut.size()) mWriteFailed = true;
-        mOutOffset += static_cast<long>(mOut.size());
-        mOut.clear();
-    }
+    if (mOut.size() >= kWriteBufferSize) StoreBuffer();
     return !mWriteFailed;
 }
 
@@ -331,9 +339,10 @@ bool KViconLoaderBase::Patch(long position, const void* bytes, std::size_t count
         return true;
     }
     if (!FlushOutput()) return false;
+    errno = 0;
     if (std::fseek(mFile, position, SEEK_SET) != 0 || std::fwrite(bytes, 1, count, mFile) != count ||
         std::fseek(mFile, 0, SEEK_END) != 0)
-        mWriteFailed = true;
+        WriteFailed();
     return !mWriteFailed;
 }
 

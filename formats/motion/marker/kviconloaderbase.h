@@ -110,6 +110,9 @@ public:
     bool WriteHeader(std::FILE* file);
     // Pushes what is buffered to the file; false when a write failed now or before.
     bool FlushOutput();
+    // The system's error number (errno) of the first write that failed since
+    // BeginWrite; 0 while none did.
+    int GetWriteError() const { return mWriteError; }
 
     // ---- Header values ----
     int GetParameterBlock() const { return mParameterBlock; }
@@ -129,9 +132,14 @@ protected:
     bool GetBytesSlow(void* out, std::size_t count);
     bool Refill();
     void ResetReader(std::FILE* file);
+    // Marks the output failed, keeping the first failure's errno (cleared before the failed call).
+    void WriteFailed();
+    // Writes the buffer to the file and empties it.
+    void StoreBuffer();
 
     std::FILE* mFile = nullptr;
     bool mWriteFailed = false;
+    int mWriteError = 0;
 
     // Read buffer: whole blocks from mBufferOffset on.
     std::vector<unsigned char> mBuffer;

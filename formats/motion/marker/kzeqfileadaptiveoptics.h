@@ -20,6 +20,7 @@ public:
     void Destroy(int reserved) override;
     bool Open(const char* name, const char* mode) override;
     bool Close() override;
+    int GetSystemError() const override { return KTextFile::GetSystemError(); }
 
     // A marker count must be backed by the file: one line a marker and frame,
     // or, without frames, no more markers than the file has bytes.

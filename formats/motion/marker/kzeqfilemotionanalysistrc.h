@@ -22,6 +22,7 @@ public:
     void Destroy(int reserved) override;
     bool Open(const char* name, const char* mode) override;
     bool Close() override;
+    int GetSystemError() const override { return KTextFile::GetSystemError(); }
 
     // Types 3 and 4; units m, cm or mm. Type 4 gives the start as
     // (OrigDataStartFrame - 1) / DataRate; type 3 leaves it.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <strings.h>
@@ -86,7 +87,11 @@ bool KZeqFileVicon::Open(const char* name, const char* mode) {
 bool KZeqFileVicon::Close() {
     if (!mFile) return true;
     bool ok = !mWriting || FlushOutput();
-    if (std::fclose(mFile) != 0) ok = false;
+    errno = 0;
+    if (std::fclose(mFile) != 0) {
+        if (mWriting) WriteFailed();
+        ok = false;
+    }
     mFile = nullptr;
     mParameters.clear();
     return ok;
@@ -254,8 +259,8 @@ bool KZeqFileVicon::ReadAnimationFrame(KArrayTemplate<KZeqVector4>& frame, int m
 }
 
 bool KZeqFileVicon::PrintHeader(int markerCount, KTime start, int frameCount, double frameRate, double scale) {
-    mTooManyPoints = markerCount > 65535;
-    if (!mFile || !mWriting || mTooManyPoints || markerCount < 0 || frameCount < 0) return false;
+    // The header keeps the count in a 16-bit word.
+    if (!mFile || !mWriting || markerCount > 65535 || markerCount < 0 || frameCount < 0) return false;
     mPointCount = markerCount;
     mAnalogCount = 0;
     const double first = std::floor(start.GetSecondDouble() * frameRate + 0.5);

@@ -28,6 +28,7 @@ public:
     void Destroy(int reserved) override;
     bool Open(const char* name, const char* mode) override;
     bool Close() override;
+    int GetSystemError() const override { return GetWriteError(); }
 
     bool ReadHeader(int& markerCount, KTime& start, int& frameCount, double& frameRate, double& scale) override;
     bool ReadAnimationHeader(KArrayTemplate<KString*>& names, bool actorPrefix) override;
@@ -45,8 +46,6 @@ public:
     bool GetTimeCode(int& hours, int& minutes, int& seconds, int& frames) const;
     // Points written invalid because they lay beyond 32767 integer steps.
     int GetClippedCount() const { return mClippedCount; }
-    // PrintHeader refused more points than a header word holds.
-    bool HasTooManyPoints() const { return mTooManyPoints; }
 
 private:
     const KViconParameter* FindParameter(int group, const char* name) const;
@@ -73,7 +72,6 @@ private:
     long mFirstFrameLong = 0;
     long mLastFrameLong = 0;
     int mClippedCount = 0;
-    bool mTooManyPoints = false;
 };
 
 }  // namespace zeqsdk_400

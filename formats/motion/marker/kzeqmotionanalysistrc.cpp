@@ -94,13 +94,17 @@ void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* option
             return;
         }
     }
+    // The options are new: their callbacks may go nowhere, so the reader's message says it too.
+    const auto tell = [&](const KString& text) {
+        options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle, text.Buffer(), "Ok", nullptr, nullptr, 0);
+        if (!mMessage.IsEmpty()) mMessage += "\n";
+        mMessage += text;
+    };
     // A time-code file that is no regular file (a pipe) is refused, not waited on.
     KString refusal;
     std::FILE* probe = KOpenFileForReading(candidate.Buffer(), "rt", &refusal);
     if (!probe) {
-        options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle,
-                                 (KString("Unable to open ") + name + ": " + refusal).Buffer(), "Ok", nullptr, nullptr,
-                                 0);
+        tell(KString("Unable to open ") + name + ": " + refusal);
         return;
     }
     std::fclose(probe);
@@ -108,8 +112,7 @@ void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* option
     if (ParseTimeCode(candidate.Buffer(), time))
         options->SetStart(time);
     else
-        options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle, (name + " is invalid").Buffer(), "Ok", nullptr,
-                                 nullptr, 0);
+        tell(name + " is invalid");
 }
 
 KZeqWriterMotionAnalysisTrc::KZeqWriterMotionAnalysisTrc(KZeqSdkManager& manager) : KZeqWriterMotionBase(manager) {

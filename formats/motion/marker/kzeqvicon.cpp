@@ -42,19 +42,19 @@ void KZeqWriterVicon::SetWriteOptions(KStreamOptionsMotion* options) {
     options->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOff);
 }
 
+const char* KZeqWriterVicon::RefuseMarkerCount(int count) const {
+    // The header keeps the count in a 16-bit word.
+    return count > 65535 ? "A C3D file holds at most 65535 points." : nullptr;
+}
+
 bool KZeqWriterVicon::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) {
     KZeqFileVicon* file = static_cast<KZeqFileVicon*>(mFile);
     const bool written = KZeqWriterMotionBase::WriteMotion(scene, options);
-    if (!written && file && file->HasTooManyPoints()) {
-        mError.SetLastError(eUnidentifiedError, "A C3D file holds at most 65535 points.");
-        return false;
-    }
     if (written && file->GetClippedCount() > 0) {
         const KString warning = KString("") + file->GetClippedCount() +
                                 " samples lay beyond the 16-bit range of integer C3D data (about 4.7 m from the "
                                 "origin) and were written as gaps.";
-        if (!mMessage.IsEmpty()) mMessage += "\n";
-        mMessage += warning;
+        AddMessageLine(warning.Buffer());
         options.MessageCallback(1, "Warning", warning.Buffer(), "Ok", nullptr, nullptr, 0);
     }
     return written;

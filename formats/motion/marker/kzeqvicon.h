@@ -26,6 +26,7 @@ public:
     explicit KZeqWriterVicon(KZeqSdkManager& manager);
 
 protected:
+    const char* RefuseMarkerCount(int count) const override;
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
     IZeqFileMotionBase* CreateFileObject(const char* fileName) override;
     void SetWriteOptions(KStreamOptionsMotion* options) override;

@@ -56,20 +56,29 @@ KString ShortName(const char* name) {
 
 KZeqWriterMotionBase::KZeqWriterMotionBase(KZeqSdkManager& manager) : KZeqMotionWriterBase(manager) {}
 
-KZeqWriterMotionBase::~KZeqWriterMotionBase() { CloseFile(); }
+KZeqWriterMotionBase::~KZeqWriterMotionBase() {
+    int ignored = 0;
+    CloseFile(ignored);
+}
 
 bool KZeqWriterMotionBase::OpenFile(const char* path) {
     mFile = CreateFileObject(path);
     return mFile != nullptr;
 }
 
-bool KZeqWriterMotionBase::CloseFile() {
+const char* KZeqWriterMotionBase::RefuseMarkerCount(int) const { return nullptr; }
+
+bool KZeqWriterMotionBase::CloseFile(int& systemError) {
+    systemError = 0;
     if (!mFile) return true;
     const bool closed = mFile->Close();
+    systemError = mFile->GetSystemError();
     mFile->Destroy(0);
     mFile = nullptr;
     return closed;
 }
+
+int KZeqWriterMotionBase::GetWriteError() const { return mFile ? mFile->GetSystemError() : 0; }
 
 KStreamOptions* KZeqWriterMotionBase::GetWriteOptions() {
     KStreamOptionsMotion* options = KStreamOptionsMotionCreate();
@@ -81,15 +90,13 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
 
     KZeqNode* root = options.GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
     if (!root) root = scene.GetRootNode();
-    if (!root) {
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
-    }
+    if (!root) return Refuse(eUnidentifiedError, "The scene has no root node.");
     SetRootState(root, nullptr);
 
     std::vector<KZeqNode*> nodes;
     CollectSelectedNodes(root, nodes);
     const int nodeCount = static_cast<int>(nodes.size());
+    if (const char* refusal = RefuseMarkerCount(nodeCount)) return Refuse(eUnidentifiedError, refusal);
     KArrayTemplate<KString*> names;
     for (KZeqNode* node : nodes) names.Add(new KString(ShortName(node->GetName())));
     struct NameRelease {
@@ -113,15 +120,15 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
 
     if (!mFile->PrintHeader(nodeCount, time, frameCount, options.GetFrameRate(), scale) ||
         !mFile->PrintAnimationHeader(names))
-        return OutOfDiskSpace();
+        return WriteFailed();
     for (int i = 1; i <= frameCount; ++i) {
         options.ProgressCallback(nullptr, "Writing animation frames", static_cast<float>(i * 100.0 / frameCount));
         SetRootState(root, &time);
         UpdateTranslationArray(sampled, time, points.data());
-        if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return OutOfDiskSpace();
+        if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return WriteFailed();
         time += period;
     }
-    return mFile->PrintFooter() || OutOfDiskSpace();
+    return mFile->PrintFooter() || WriteFailed();
 }
 
 }  // namespace zeqsdk_400

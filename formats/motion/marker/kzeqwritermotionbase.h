@@ -26,10 +26,13 @@ protected:
     virtual IZeqFileMotionBase* CreateFileObject(const char* fileName) = 0;
     virtual void SetWriteOptions(KStreamOptionsMotion* options) = 0;
 
+    // Why the format cannot hold count markers; null when it can.
+    virtual const char* RefuseMarkerCount(int count) const;
+
     bool OpenFile(const char* path) override;
-    bool CloseFile() override;
-    // False with error 3 "Out of disk space" (its text added to the message)
-    // when the file refuses what is printed.
+    bool CloseFile(int& systemError) override;
+    int GetWriteError() const override;
+    // False as WriteFailed says when the file refuses what is printed.
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 
     IZeqFileMotionBase* mFile = nullptr;

@@ -35,10 +35,7 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
     const bool t = options->GetOption(KStreamOptionsMotion::eTranslation) == 1;
     const bool r = options->GetOption(KStreamOptionsMotion::eRotation) == 1;
     const bool s = options->GetOption(KStreamOptionsMotion::eScaling) == 1;
-    if (!t && !r && !s) {
-        mError.SetLastError(eFileNotCreated, "No animation to export.");
-        return false;
-    }
+    if (!t && !r && !s) return Refuse(eFileNotCreated, "No animation to export.");
     KZeqNode* top = options->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
     if (!top) top = scene.GetRootNode();
     KArrayTemplate<KZeqNode*> nodes;
@@ -50,9 +47,9 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
         top->SetGlobalState(KZeqXMatrix());
         top->SetGlobalStateId(0, true);
         top->SetGlobalStateId(1, false);
-        if (!WriteFrame(nodes, time, t, r, s)) return OutOfDiskSpace();
+        if (!WriteFrame(nodes, time, t, r, s)) return WriteFailed();
     }
-    return mFile->Flush() || OutOfDiskSpace();
+    return mFile->Flush() || WriteFailed();
 }
 
 bool KZeqWriterCorvantisMov::WriteFrame(KArrayTemplate<KZeqNode*>& nodes, KTime time, bool t, bool r, bool s) {

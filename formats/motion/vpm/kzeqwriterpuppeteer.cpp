@@ -76,10 +76,9 @@ bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
     const int count = nodes.GetCount();
     std::unique_ptr<KVPMFrame[]> buffer = AllocateFrames(frames, count);
     if (!buffer) {
-        options->MessageCallback(kMessageChannel, "Error", "Not enough memory to allocate animation buffer.", "OK",
-                                 nullptr, nullptr, 0);
-        mError.SetLastErrorID(eUnidentifiedError);
-        return false;
+        const char* const noMemory = "Not enough memory to allocate animation buffer.";
+        options->MessageCallback(kMessageChannel, "Error", noMemory, "OK", nullptr, nullptr, 0);
+        return Refuse(eUnidentifiedError, noMemory);
     }
     for (int i = 0; i < frames; ++i) {
         options->ProgressCallback(nullptr, "Computing VPM animation frames", static_cast<float>(i * 50.0 / frames));
@@ -91,9 +90,9 @@ bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         const KString full = nodes[j]->GetName();
         const int colon = full.ReverseFind(':');
         const KString name = colon >= 0 ? full.Mid(static_cast<unsigned int>(colon) + 1) : full;
-        if (!WriteNode(nodes[j], name, frames, period, buffer.get() + j, count)) return OutOfDiskSpace();
+        if (!WriteNode(nodes[j], name, frames, period, buffer.get() + j, count)) return WriteFailed();
     }
-    return mFile->Flush() || OutOfDiskSpace();
+    return mFile->Flush() || WriteFailed();
 }
 
 }  // namespace zeqsdk_400

@@ -9,6 +9,7 @@
 
 #include "base/ktime.h"
 #include "fileio/tests/kpipewatchdog.h"
+#include "fileio/tests/kunixsocket.h"
 #include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
 #include "scene/kzeqnode.h"
@@ -169,16 +170,24 @@ TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
     }
 }
 
-// A named pipe, or a link to one, is refused at once (a plain open would wait for a writer), and
-// the message says what the path names.
-TEST_F(CommandsTest, APipeIsRefusedAtOnce) {
+// A named pipe or a socket, or a link to one, is refused at once (a plain open would wait for a
+// pipe's writer), and the message says what the path names.
+TEST_F(CommandsTest, APipeOrASocketIsRefusedAtOnce) {
     const std::string pipe = mDirectory + "pipe.zeq", link = mDirectory + "link.zeq";
+    const std::string socket = mDirectory + "socket.zeq", toSocket = mDirectory + "to-socket.zeq";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     ASSERT_EQ(::symlink(pipe.c_str(), link.c_str()), 0);
+    const zeqtest::BoundUnixSocket bound(socket);
+    ASSERT_TRUE(bound.IsBound()) << socket;
+    ASSERT_EQ(::symlink(socket.c_str(), toSocket.c_str()), 0);
     const std::string real = std::filesystem::canonical(pipe).string();
+    const std::string realSocket = std::filesystem::canonical(socket).string();
     const std::pair<std::string, std::string> cases[] = {
         {pipe, "(\"" + pipe + "\" is not read: it is a named pipe, not a regular file)"},
         {link, "(\"" + link + "\" is not read: it links to \"" + real + "\", a named pipe, not a regular file)"},
+        {socket, "(\"" + socket + "\" is not read: it is a socket, not a regular file)"},
+        {toSocket,
+         "(\"" + toSocket + "\" is not read: it links to \"" + realSocket + "\", a socket, not a regular file)"},
     };
     for (const auto& [path, reason] : cases) {
         for (const std::string command : {"ZEQImport -f", "ZEQRead -f"}) {

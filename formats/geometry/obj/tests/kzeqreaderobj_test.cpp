@@ -240,11 +240,28 @@ TEST_F(ObjTest, EmptyFileAndMessages) {
     EXPECT_TRUE(RunsWithoutWaitingOn(pipe, [&] {
         ASSERT_TRUE(ReadText("# comment\nxyz 1 2\nmtllib missing.mtl\nl 1 2\nmtllib /dev/zero\nmtllib pipe.mtl\n"));
     }));
-    EXPECT_EQ("Object not supported : xyz\nUnable to load material library\nObject not supported : l\n"
-              "\"/dev/zero\" is not read: it is a character device, not a regular file\n"
+    EXPECT_EQ("Object not supported : xyz\nCannot read \"" + (mDir / "missing.mtl") +
+                  "\": No such file or directory\nUnable to load material library\nObject not supported : l\n"
+                  "\"/dev/zero\" is not read: it is a character device, not a regular file\n"
               "Unable to load material library\n\"" + pipe + "\" is not read: it is a named pipe, not a regular file\n"
               "Unable to load material library\n",
               Str(mMessage));
+}
+
+// A library its reader may not read gives the system's reason, as a missing one does.
+TEST_F(ObjTest, AnUnreadableLibrarySaysWhy) {
+    const std::string library = WriteText("locked.mtl", "newmtl red\nKd 1 0 0\n");
+    const std::string obj = WriteText("test.obj", std::string("mtllib locked.mtl\n") + kTriangle + "f 1 2 3\n");
+    ASSERT_EQ(0, ::chmod(library.c_str(), 0));
+    ASSERT_EQ(0, ::chmod(mDir.Path().c_str(), 0777));
+    const std::optional<std::string> answer = AsUnprivileged(mDir.Path().string(), [&]() -> std::string {
+        if (!ImportObj(obj)) return "not read";
+        const std::string expected =
+            "Cannot read \"" + library + "\": Permission denied\nUnable to load material library\n";
+        return Str(mMessage) == expected ? "" : "the message: " + Str(mMessage);
+    });
+    if (!answer) GTEST_SKIP() << "no user to be who may not read the library";
+    EXPECT_EQ("", *answer);
 }
 
 struct BadCase {

@@ -7,6 +7,7 @@
 
 #include "fileio/tests/kfilesizelimit.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "formats/kzeqformats.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/kzeqwriteracclaimamc.h"
 #include "formats/motion/asf/kzeqwriteracclaimasf.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
@@ -122,6 +124,11 @@ protected:
         if (adjust) adjust(*options);
         const bool ok = exporter.Export(*mScene, options);
         mLastError = exporter.GetLastErrorID();
+        mLastText = exporter.GetLastErrorString();
+        mLastSystemError = exporter.GetError().GetLastSystemError();
+        KString message;
+        exporter.GetMessage(message);
+        mLastMessage = message.Buffer();
         return ok;
     }
     KZeqNode* Find(const char* name) const { return mScene->GetRootNode()->FindChild(name, true); }
@@ -130,6 +137,10 @@ protected:
     KZeqScene* mScene = mManager.CreateKZeqScene();
     KStreamOptionsMotion* mOptions = nullptr;
     int mLastError = -1;
+    // The last export's error text, system error number and message.
+    std::string mLastText;
+    int mLastSystemError = 0;
+    std::string mLastMessage;
     std::string mDir;
 };
 
@@ -462,13 +473,15 @@ TEST_F(AcclaimWriters, RefusedScenes) {
         const char* mName;
         std::function<void()> mBuild;
         int mError;
+        std::string mText;  // what the error and the message say
     };
     const std::vector<Case> cases = {
-        {"TwoTops", [this] { Node("a", nullptr)->SetSelected(true); Node("b", nullptr); }, KZeqWriter::eFileNotCreated},
+        {"TwoTops", [this] { Node("a", nullptr)->SetSelected(true); Node("b", nullptr); }, KZeqWriter::eFileNotCreated,
+         "Scene must have a single root node."},
         {"RootBelow", [this] { Node("root", Node("a", nullptr))->GetParent()->SetSelected(true); },
-         KZeqWriter::eUnidentifiedError},
+         KZeqWriter::eUnidentifiedError, "Model name \"root\" is only allowed for the ASF root node."},
         {"Space", [this] { Node("b c", Node("a", nullptr))->GetParent()->SetSelected(true); },
-         KZeqWriter::eUnidentifiedError},
+         KZeqWriter::eUnidentifiedError, "Spaces are not allowed in ASF node names:\n    Model::b c"},
     };
     for (const Case& c : cases) {
         mManager.DestroyKZeqScene(mScene, true);
@@ -479,8 +492,38 @@ TEST_F(AcclaimWriters, RefusedScenes) {
         KStreamOptions* options = writer.GetWriteOptions();
         EXPECT_FALSE(writer.Write(*mScene, options)) << c.mName;
         EXPECT_EQ(writer.GetLastErrorID(), c.mError) << c.mName;
+        EXPECT_EQ(c.mText, writer.GetLastErrorString());
+        KString message;
+        writer.GetMessage(message);
+        EXPECT_EQ(c.mText, message.Buffer());
         options->Destroy();
     }
+}
+
+// AMC motion goes over the skeleton an ASF export (or import) leaves in the
+// options: without one the export is refused as what it is, on a disk with
+// room, and makes no file.
+TEST_F(AcclaimWriters, MotionWithoutItsSkeletonIsRefusedAsSuch) {
+    const std::string refusal = "No ASF skeleton in the options: an AMC file is written after its ASF file.";
+    KZeqNode* top = Node("top", nullptr);
+    top->SetSelected(true);
+    Node("c", top);
+    EXPECT_FALSE(Export(KZeqExporter::eACCLAIM_AMC, Path("w.amc")));
+    EXPECT_EQ(KZeqIO::eOutOfDiskSpace, mLastError);  // the exporter's code for any write that fails
+    EXPECT_EQ(refusal, mLastText);
+    EXPECT_EQ(0, mLastSystemError);
+    EXPECT_EQ(refusal, mLastMessage);
+    EXPECT_NE(0, ::access(Path("w.amc").c_str(), F_OK));
+
+    KZeqWriterAcclaimAmc writer(mManager);
+    ASSERT_TRUE(writer.FileCreate(Path("w.amc").c_str()));
+    KStreamOptions* options = writer.GetWriteOptions();
+    EXPECT_FALSE(writer.Write(*mScene, options));
+    EXPECT_EQ(KZeqWriter::eUnidentifiedError, writer.GetLastErrorID());
+    EXPECT_EQ(refusal, writer.GetLastErrorString());
+    EXPECT_TRUE(writer.FileClose());
+    EXPECT_NE(0, ::access(Path("w.amc").c_str(), F_OK));
+    options->Destroy();
 }
 
 TEST_F(AcclaimWriters, OutputErrorsAreReported) {
@@ -496,9 +539,10 @@ TEST_F(AcclaimWriters, OutputErrorsAreReported) {
         KStreamOptions* options = writer.GetWriteOptions();
         EXPECT_FALSE(writer.Write(*mScene, options));
         EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+        EXPECT_EQ(EFBIG, writer.GetError().GetLastSystemError());
         KString message;
         writer.GetMessage(message);
-        EXPECT_EQ(std::string(message.Buffer()), "Out of disk space");
+        EXPECT_EQ(std::string(message.Buffer()), "Error writing \"" + kept + "\": File too large");
         writer.FileClose();
         options->Destroy();
     }

@@ -1,5 +1,6 @@
 #include "formats/motion/bvh/kzeqwriterbiovision.h"
 
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -255,13 +256,13 @@ TEST_F(BvhWrite, SceneWithoutSingleSelectedRootIsRefused) {
     spec.mSelectTop = false;
     MakeAnimatedChain(*unselected.mManager, *unselected.mScene, spec);
     EXPECT_FALSE(Write(unselected, 2, 30));
-    EXPECT_EQ(mError, "Out of disk space (Can not find root node.)");
+    EXPECT_EQ(mError, "Can not find root node. (Can not find root node.)");
 
     Scene twoTops;
     MakeAnimatedChain(*twoTops.mManager, *twoTops.mScene, ChainSpec());
     twoTops.mScene->GetRootNode()->AddChild(twoTops.mManager->CreateKZeqNode("Other"));
     EXPECT_FALSE(Write(twoTops, 2, 30));
-    EXPECT_EQ(mError, "Out of disk space (Can not find root node.)");
+    EXPECT_EQ(mError, "Can not find root node. (Can not find root node.)");
 }
 
 TEST_F(BvhWrite, NamesWithBlanksAreRefusedAndListed) {
@@ -271,7 +272,7 @@ TEST_F(BvhWrite, NamesWithBlanksAreRefusedAndListed) {
     scene.Find("Joint3")->SetName("Model::Left\tHand");
     EXPECT_FALSE(Write(scene, 2, 30));
     const std::string text = "Spaces are not allowed in BVH node names:\n    Model::Left Arm\n    Model::Left\tHand";
-    EXPECT_EQ(mError, "Out of disk space (" + text + ")");
+    EXPECT_EQ(mError, text + " (" + text + ")");
     ASSERT_EQ(mRecorder.mMessages.size(), 1u);
     EXPECT_EQ(mRecorder.mMessages[0].mWhich, 1);
     EXPECT_EQ(mRecorder.mMessages[0].mCaption, "Error");
@@ -279,8 +280,9 @@ TEST_F(BvhWrite, NamesWithBlanksAreRefusedAndListed) {
     EXPECT_EQ(mRecorder.mMessages[0].mButton1, "OK");
 }
 
-// A full disk fails the write with the writer's "Out of disk space" and
-// leaves the file it was to replace as it was.
+// A full disk fails the write with the writer's "Out of disk space", the
+// system's reason in the message and the error, and leaves the file it was
+// to replace as it was.
 TEST_F(BvhWrite, OutputErrorsAreReported) {
     Scene scene;
     ChainSpec spec;
@@ -295,16 +297,18 @@ TEST_F(BvhWrite, OutputErrorsAreReported) {
     static_cast<KStreamOptionsMotion*>(options)->SetFrameCount(spec.mFrames);
     EXPECT_FALSE(writer.Write(*scene.mScene, options));
     EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
+    EXPECT_EQ(writer.GetError().GetLastSystemError(), EFBIG);
     KString message;
     writer.GetMessage(message);
-    EXPECT_STREQ(message.Buffer(), "Out of disk space");
+    const std::string failure = "Error writing \"" + kept + "\": File too large";
+    EXPECT_EQ(message.Buffer(), failure);
     EXPECT_FALSE(writer.FileClose());
     EXPECT_EQ(writer.GetLastErrorID(), KZeqWriter::eOutOfDiskSpace);
     options->Destroy();
 
     mPath = kept;
     EXPECT_FALSE(Write(scene, spec.mFrames, 30));
-    EXPECT_EQ(mError, "Out of disk space (Out of disk space)");
+    EXPECT_EQ(mError, "Out of disk space (" + failure + ")");
     EXPECT_EQ("HIERARCHY\n", ReadText(kept));
 }
 

@@ -310,6 +310,8 @@ TEST_P(TrcTimeCodeTest, GivesTheStartWhenValid) {
     double start = 0.0;
     ASSERT_TRUE(ReadText(Trc(kType4, kRows), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }));
     EXPECT_NEAR(GetParam().mStart >= 0 ? GetParam().mStart : 1.0, start, 1e-9);
+    // The new options' callbacks answer nobody: the reader's message says it.
+    EXPECT_EQ(GetParam().mStart >= 0 ? "" : "take.tc is invalid", Str(mMessage));
 }
 
 INSTANTIATE_TEST_SUITE_P(Standards, TrcTimeCodeTest, ::testing::ValuesIn(kTimeCodes),
@@ -332,7 +334,8 @@ TEST_F(TrcTest, ATimeCodeFileIsLoadedOnlyWhenTheUserSaysYes) {
     EXPECT_NEAR(1.0, read(), 1e-9);
 }
 
-// A time-code file that is a named pipe is not waited on: the take keeps its own start.
+// A time-code file that is a named pipe is not waited on: the take keeps its own start,
+// and the reader's message says why the file was not read.
 TEST_F(TrcTest, ATimeCodePipeIsNotWaitedOn) {
     const std::string pipe = mDir / "take.tc";
     ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
@@ -344,6 +347,8 @@ TEST_F(TrcTest, ATimeCodePipeIsNotWaitedOn) {
         EXPECT_FALSE(KZeqReaderMotionAnalysisTrc::ParseTimeCode(pipe.c_str(), time));
     }));
     EXPECT_NEAR(1.0, start, 1e-9);
+    EXPECT_EQ("Unable to open take.tc: \"" + pipe + "\" is not read: it is a named pipe, not a regular file",
+              Str(mMessage));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct Script {
     std::vector<std::string> mPrintedNames;
     std::vector<std::vector<KZeqVector4>> mPrintedFrames;
     int mRefuseFrame = -1;  // the print of this frame index fails
+    int mRefusalError = 0;  // with this system error number
 };
 Script gScript;
 
@@ -42,6 +44,7 @@ public:
     void Destroy(int) override { delete this; }
     bool Open(const char*, const char*) override { return false; }
     bool Close() override { return true; }
+    int GetSystemError() const override { return mRefused ? gScript.mRefusalError : 0; }
     bool ReadHeader(int& markers, KTime&, int& frames, double& rate, double& scale) override {
         mNext = 0;
         markers = gScript.mMarkers;
@@ -72,12 +75,14 @@ public:
     }
     bool PrintAnimationFrame(KZeqVector4* points, int count, KTime, int index) override {
         gScript.mPrintedFrames.emplace_back(points, points + count);
+        mRefused = mRefused || index == gScript.mRefuseFrame;
         return index != gScript.mRefuseFrame;
     }
     bool PrintFooter() override { return true; }
 
 private:
     int mNext = 0;
+    bool mRefused = false;
 };
 
 struct ScriptReader : KZeqReaderMotionBase {
@@ -318,14 +323,17 @@ TEST_F(MotionWriterTest, RealFormatOptionGivesANegativeScaleAndGapsAsDataClearTh
     for (const auto& frame : gScript.mPrintedFrames) EXPECT_EQ(0.0, frame[0].GetAt(3));
 }
 
+// The write stops at the frame the file refuses, with the system's reason.
 TEST_F(MotionWriterTest, AFrameTheFileRefusesIsOutOfDiskSpace) {
     Marker(Root(), "A", 1.0);
     gScript.mRefuseFrame = 2;
+    gScript.mRefusalError = EIO;
     EXPECT_FALSE(mWriter.Write(*mScene, mOptions));
     EXPECT_EQ(KZeqWriter::eOutOfDiskSpace, mWriter.GetLastErrorID());
+    EXPECT_EQ(EIO, mWriter.GetError().GetLastSystemError());
     KString message;
     mWriter.GetMessage(message);
-    EXPECT_STREQ("Out of disk space", message.Buffer());
+    EXPECT_STREQ("Error writing \"out.script\": Input/output error", message.Buffer());
     EXPECT_EQ(2u, gScript.mPrintedFrames.size());
 }
 

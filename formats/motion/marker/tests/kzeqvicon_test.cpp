@@ -361,6 +361,22 @@ TEST_F(ViconTest, IntegersBeyondTheirRangeAreWrittenAsGapsWithAWarning) {
     EXPECT_NEAR(470.0f, back.TrackOf(1, 0).mValues[0], 0.01);
 }
 
+// The header counts points in a 16-bit word: a scene of more is refused before
+// anything is written, saying so rather than as a full disk.
+TEST_F(ViconTest, MorePointsThanTheHeaderCountsAreRefused) {
+    KZeqNode* parent = mManager.CreateKZeqNode("group");
+    Root()->AddChild(parent);
+    for (int i = 0; i <= 65535; ++i) {
+        KZeqNode* node = mManager.CreateKZeqNode(("m" + std::to_string(i)).c_str());
+        parent->AddChild(node);
+        node->SetSelected(true);
+    }
+    EXPECT_FALSE(Export(mPath, KZeqExporter::eVICON_C3D, [](KStreamOptionsMotion& o) { o.SetFrameCount(1); }));
+    EXPECT_EQ(KZeqIO::eOutOfDiskSpace, mError);
+    EXPECT_EQ("A C3D file holds at most 65535 points.", Str(mErrorText));
+    EXPECT_TRUE(std::filesystem::is_empty(mDir.Path()));
+}
+
 TEST_F(ViconTest, FloatGapsCarryMinusOneAndLongTakesKeepTheirFrames) {
     KZeqNode* parent = mManager.CreateKZeqNode("group");
     Root()->AddChild(parent);

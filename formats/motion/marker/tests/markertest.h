@@ -29,6 +29,7 @@ namespace markertest {
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
+using zeqtest::Str;
 using zeqtest::TempDir;
 using zeqtest::WriteFile;
 
@@ -86,6 +87,7 @@ struct MarkerScene {
     KZeqScene* mScene = mManager.CreateKZeqScene();
     int mError = -1;
     KString mErrorText;
+    KString mMessage;  // the importer's after the last Import
 
     MarkerScene() { ZeqRegisterFormats(); }
 
@@ -104,6 +106,7 @@ struct MarkerScene {
         }
         mError = importer.GetLastErrorID();
         mErrorText = importer.GetLastErrorString();
+        importer.GetMessage(mMessage);
         return read;
     }
 
