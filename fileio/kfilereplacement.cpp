@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,17 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
+
+namespace zeqdetail {
+ZeqFileSystemLimits gFileSystemLimits;
+}  // namespace zeqdetail
+
+using zeqdetail::gFileSystemLimits;
 
 namespace {
 
@@ -76,27 +84,25 @@ KString KFileReplacement::TemporaryName(const KString& path) {
 
 int KFileReplacement::CreateTemporary(const KString& file, KString& temporary) {
     temporary = TemporaryName(file);
-    const int fd = ::open(temporary.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    if (!PrepareTemporary(fd, file)) {
-        const int code = errno;
-        ::unlink(temporary.Buffer());
-        ::close(fd);
-        errno = code;
-        return -1;
-    }
+    // Private from its first moment: another user who may list the folder
+    // could otherwise open it before it is complete and keep the descriptor.
+    const int fd = ::open(temporary.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A file system without locks leaves the temporary to its writer alone
+    // (RemoveIfStale cannot lock it either).
+    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
     return fd;
 }
 
-bool KFileReplacement::PrepareTemporary(int descriptor, const KString& file) {
-    // A file system without locks leaves the temporary to its writer alone
-    // (RemoveIfStale cannot lock it either).
-    ::flock(descriptor, LOCK_EX | LOCK_NB);
-    struct stat st;
-    if (::stat(file.Buffer(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
-    // Only root, or an owner choosing among its groups, may: the rest keep theirs.
-    if (::fchown(descriptor, st.st_uid, st.st_gid) != 0) ::fchown(descriptor, static_cast<uid_t>(-1), st.st_gid);
-    return ::fchmod(descriptor, st.st_mode & 07777) == 0;
+int KFileReplacement::CreateUnnamedTemporary(const KString& file) {
+    if (gFileSystemLimits.mNoUnnamedFiles) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    const KString directory = ExtractDirectoryFromFilePath(file.Buffer());
+    const int fd = ::open(DirectoryOrRoot(directory), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // Locked for when it is given a name just before it takes the file's.
+    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
 }
 
 void KFileReplacement::RemoveStaleTemporaries(const KString& path) {
@@ -104,6 +110,12 @@ void KFileReplacement::RemoveStaleTemporaries(const KString& path) {
     const std::string prefix = std::string(ExtractFileName(path.Buffer()).Buffer()) + ".tmp";
     DIR* dir = ::opendir(DirectoryOrRoot(directory));
     if (!dir) return;
+    // A group being put in place holds the directory (CommitTogether): old
+    // content it may have to give back lies under a temporary's name meanwhile.
+    if (::flock(::dirfd(dir), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::closedir(dir);
+        return;
+    }
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name(entry->d_name);
         if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
@@ -220,29 +232,276 @@ bool KFileReplacement::Begin(const char* target) {
     RemoveStaleTemporaries(file);
     KString temporary;
     const int fd = CreateTemporary(file, temporary);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd < 0) {
         mSystemError = errno;
         mError = (std::string("Cannot create a file beside ") + Quoted(file.Buffer()) + ": " +
                   std::strerror(mSystemError))
                      .c_str();
-        if (fd >= 0) {
-            ::unlink(temporary.Buffer());
-            ::close(fd);
-        }
         return false;
     }
-    // The writer opens the temporary by its name: this process, its owner,
-    // needs to read and write it meanwhile (which shows nothing to others).
-    mFinalMode = -1;
-    const mode_t mode = st.st_mode & 07777;
-    if (st.st_uid == ::geteuid() && (mode & 0600) != 0600 && ::fchmod(fd, mode | 0600) == 0)
-        mFinalMode = static_cast<int>(mode);
     mTarget = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
     mFile = file;
     mTemporary = temporary;
     mDescriptor = fd;
     return true;
+}
+
+bool KFileReplacement::CopyFrom(std::FILE* source) {
+    if (!IsActive() || !source) {
+        mError = "Nothing to replace";
+        mSystemError = 0;
+        return false;
+    }
+    char block[1 << 16];
+    for (;;) {
+        const std::size_t read = std::fread(block, 1, sizeof(block), source);
+        if (read == 0) break;
+        for (std::size_t done = 0; done < read;) {
+            const ssize_t n = ::write(mDescriptor, block + done, read - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                // A write of nothing is a full device that says nothing.
+                Failed("Cannot write " + Quoted(mFile.Buffer()), n < 0 ? errno : ENOSPC);
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    if (std::ferror(source)) {
+        Failed("Cannot read the file copied to " + Quoted(mFile.Buffer()), errno ? errno : EIO);
+        return false;
+    }
+    mError = "";
+    mSystemError = 0;
+    return true;
+}
+
+void KFileReplacement::Failed(const std::string& why, int systemError) {
+    mSystemError = systemError;
+    mError = (why + ": " + std::strerror(systemError)).c_str();
+}
+
+namespace {
+
+// What the umask leaves of 0666: the mode any new file of the user gets.
+mode_t NewFileMode() {
+    // Read, not set and set back: other threads may create files meanwhile.
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof(line), status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return 0666 & ~static_cast<mode_t>(mask);
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Gives the complete temporary the owner, group and mode of the file it is to
+// replace. False, errno set, when the mode cannot be given.
+bool GiveAttributesOf(int descriptor, const struct stat& file) {
+    // Only root, or an owner choosing among its groups, may: the rest keep theirs.
+    if (::fchown(descriptor, file.st_uid, file.st_gid) != 0) ::fchown(descriptor, static_cast<uid_t>(-1), file.st_gid);
+    // After the owner: a change of owner clears the set-user-ID bit.
+    return ::fchmod(descriptor, file.st_mode & 07777) == 0;
+}
+
+// True when path still names the file open as descriptor.
+bool StillNames(const char* path, int descriptor) {
+    struct stat named, open;
+    return ::lstat(path, &named) == 0 && ::fstat(descriptor, &open) == 0 && SameFile(named, open);
+}
+
+// renameat2 where the file system has it; a flag it lacks fails with EINVAL.
+int RenameWith(const char* from, const char* to, unsigned flags) {
+    if ((flags & RENAME_EXCHANGE) && gFileSystemLimits.mNoExchange) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+bool Unsupported(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
+
+// Holds the directories of a group for the length of its commit (flock), so
+// that groups put in place in the same directories go one after the other. The
+// directories exist for the whole commit and nothing is left behind; where
+// they cannot be locked (a file system without locks) the commit goes on.
+class DirectoryLocks {
+public:
+    explicit DirectoryLocks(std::vector<std::string> directories) {
+        // One order for every group, so that two groups never wait on each other.
+        std::sort(directories.begin(), directories.end());
+        directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
+        for (const std::string& directory : directories) {
+            const int fd = ::open(directory.empty() ? "/" : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) continue;
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            mHeld.push_back(fd);
+        }
+    }
+    ~DirectoryLocks() {
+        for (const int fd : mHeld) ::close(fd);
+    }
+    DirectoryLocks(const DirectoryLocks&) = delete;
+    DirectoryLocks& operator=(const DirectoryLocks&) = delete;
+
+private:
+    std::vector<int> mHeld;
+};
+
+}  // namespace
+
+bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
+                                  int& systemError) {
+    systemError = 0;
+    // What took the name meanwhile is checked again: only a regular file goes.
+    if (!CanReplace(file, error)) return false;
+    struct stat st;
+    const bool replaces = ::lstat(file.Buffer(), &st) == 0;
+    if ((replaces && !GiveAttributesOf(descriptor, st)) || std::rename(temporary.Buffer(), file.Buffer()) != 0) {
+        systemError = errno;
+        error = (std::string("Cannot replace ") + Quoted(file.Buffer()) + ": " + std::strerror(systemError)).c_str();
+        return false;
+    }
+    // Private until it had its name; a failure leaves it so.
+    if (!replaces) ::fchmod(descriptor, NewFileMode());
+    error = "";
+    return true;
+}
+
+KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
+    if (last) {
+        if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError)) return EPlaced::eOver;
+        return EPlaced::eNot;
+    }
+    const std::string replaced = "Cannot replace " + Quoted(mFile.Buffer());
+    const char* from = mTemporary.Buffer();
+    const char* to = mFile.Buffer();
+    // A second round when a file took a free name meanwhile.
+    for (int round = 0; round < 2; ++round) {
+        if (!CanReplace(mFile, mError)) {
+            mSystemError = 0;
+            return EPlaced::eNot;
+        }
+        struct stat st;
+        if (::lstat(to, &st) != 0) {
+            // A new file takes the name only while it is free, so that undoing it
+            // removes nothing but itself (a hard link is refused a taken name too).
+            int taken = RenameWith(from, to, RENAME_NOREPLACE);
+            if (taken != 0 && Unsupported(errno)) {
+                taken = ::link(from, to);
+                if (taken == 0)
+                    ::unlink(from);
+                else if (errno != EEXIST)
+                    taken = std::rename(from, to);
+            }
+            if (taken == 0) {
+                ::fchmod(mDescriptor, NewFileMode());
+                return EPlaced::eNew;
+            }
+            if (errno == EEXIST) continue;
+            break;
+        }
+        if (!GiveAttributesOf(mDescriptor, st)) break;
+        // The old content stays under the temporary's name until the group is in place.
+        if (RenameWith(from, to, RENAME_EXCHANGE) == 0) return EPlaced::eExchanged;
+        if (!Unsupported(errno)) break;
+        // Else under a second name of its own.
+        const KString backup = TemporaryName(mFile);
+        if (::link(to, backup.Buffer()) == 0) {
+            if (std::rename(from, to) == 0) {
+                mBackup = backup;
+                return EPlaced::eLinked;
+            }
+            const int code = errno;
+            ::unlink(backup.Buffer());
+            errno = code;
+            break;
+        }
+        // Nor that: replaced for good.
+        if (std::rename(from, to) != 0) break;
+        return EPlaced::eOver;
+    }
+    Failed(replaced, errno);
+    return EPlaced::eNot;
+}
+
+void KFileReplacement::Undo(EPlaced placed) {
+    const char* file = mFile.Buffer();
+    switch (placed) {
+        case EPlaced::eExchanged:
+            // The temporary's name holds the old content: swapped back, the new
+            // content goes with the temporary. Should that fail, the old content
+            // keeps its name (Discard removes only the writer's own file).
+            if (StillNames(file, mDescriptor)) RenameWith(mTemporary.Buffer(), file, RENAME_EXCHANGE);
+            break;
+        case EPlaced::eLinked:
+            if (StillNames(file, mDescriptor) && std::rename(mBackup.Buffer(), file) == 0) mBackup = "";
+            break;
+        case EPlaced::eNew:
+            if (StillNames(file, mDescriptor)) ::unlink(file);
+            break;
+        default:
+            break;
+    }
+}
+
+void KFileReplacement::Finish(EPlaced placed) {
+    // The old content, kept for an undo that is no longer needed.
+    if (placed == EPlaced::eExchanged && !StillNames(mTemporary.Buffer(), mDescriptor)) ::unlink(mTemporary.Buffer());
+    if (placed == EPlaced::eLinked) ::unlink(mBackup.Buffer());
+    mBackup = "";
+    ::close(mDescriptor);
+    mDescriptor = -1;
+    mTemporary = "";
+    mError = "";
+    mSystemError = 0;
+}
+
+KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* group, std::size_t count) {
+    std::vector<KFileReplacement*> files;
+    for (std::size_t i = 0; i < count; ++i)
+        if (group[i] && group[i]->IsActive()) files.push_back(group[i]);
+    KFileReplacement* failed = nullptr;
+    // The content reaches the disk before it takes the name.
+    for (KFileReplacement* file : files) {
+        if (!failed && ::fsync(file->mDescriptor) != 0) {
+            file->Failed("Cannot replace " + Quoted(file->mFile.Buffer()), errno);
+            failed = file;
+        }
+    }
+    std::vector<EPlaced> placed;
+    if (!failed) {
+        std::vector<std::string> directories;
+        if (files.size() > 1)
+            for (KFileReplacement* file : files)
+                directories.push_back(ExtractDirectoryFromFilePath(file->mFile.Buffer()).Buffer());
+        const DirectoryLocks locks(std::move(directories));
+        for (std::size_t i = 0; i < files.size() && !failed; ++i) {
+            placed.push_back(files[i]->Place(i + 1 == files.size()));
+            if (placed.back() == EPlaced::eNot) failed = files[i];
+        }
+        for (std::size_t i = placed.size(); failed && i-- > 0;) files[i]->Undo(placed[i]);
+        for (std::size_t i = 0; !failed && i < files.size(); ++i) files[i]->Finish(placed[i]);
+    }
+    if (!failed) {
+        for (KFileReplacement* file : files) SyncDirectoryOf(file->mFile);
+        return nullptr;
+    }
+    for (KFileReplacement* file : files) {
+        // Why the group failed stays with the one that failed it.
+        const KString error = file->mError;
+        const int code = file->mSystemError;
+        file->Discard();
+        file->mError = error;
+        file->mSystemError = code;
+    }
+    return failed;
 }
 
 bool KFileReplacement::Commit() {
@@ -251,41 +510,18 @@ bool KFileReplacement::Commit() {
         mSystemError = 0;
         return false;
     }
-    // The content reaches the disk before it takes the name.
-    bool ok = ::fsync(mDescriptor) == 0 &&
-              (mFinalMode < 0 || ::fchmod(mDescriptor, static_cast<mode_t>(mFinalMode)) == 0);
-    int error = ok ? 0 : errno;
-    // What took the name meanwhile is checked again: only a regular file goes.
-    if (ok && !CanReplace(mFile, mError)) {
-        mSystemError = 0;
-        Discard();
-        return false;
-    }
-    if (ok && std::rename(mTemporary.Buffer(), mFile.Buffer()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        mError = (std::string("Cannot replace ") + Quoted(mFile.Buffer()) + ": " + std::strerror(error)).c_str();
-        mSystemError = error;
-        Discard();
-        return false;
-    }
-    // The lock goes with the name it guarded.
-    ::close(mDescriptor);
-    mDescriptor = -1;
-    mTemporary = "";
-    mError = "";
-    mSystemError = 0;
-    SyncDirectoryOf(mFile);
-    return true;
+    KFileReplacement* self = this;
+    return CommitTogether(&self, 1) == nullptr;
 }
 
 void KFileReplacement::Discard() {
-    if (IsActive()) ::unlink(mTemporary.Buffer());
+    // Only the writer's own file goes: after an undo that could not give the
+    // old content back, that content keeps the name it had meanwhile.
+    if (IsActive() && StillNames(mTemporary.Buffer(), mDescriptor)) ::unlink(mTemporary.Buffer());
     if (mDescriptor >= 0) ::close(mDescriptor);
     mDescriptor = -1;
     mTemporary = "";
+    mBackup = "";
 }
 
 }  // namespace zeqsdk_400

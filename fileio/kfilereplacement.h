@@ -1,6 +1,10 @@
 #ifndef ZEQ_FILEIO_KFILEREPLACEMENT_H
 #define ZEQ_FILEIO_KFILEREPLACEMENT_H
 
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
 #include "base/kstring.h"
 
 namespace zeqsdk_400 {
@@ -20,16 +24,21 @@ namespace zeqsdk_400 {
 // root may). The file is replaced under its name: other hard links to it keep
 // the old content.
 //
-// The replacement keeps the file's permission bits, given to the temporary
-// before anything is written to it, and its owner and group where the process
-// may set them (root may; others keep what they may choose). A new file gets
-// what the umask allows, as any file the user makes.
+// While it is written the temporary is its writer's alone (mode 0600): no
+// other user opens it, whatever the umask. Once complete, just before it takes
+// the name, it gets the replaced file's owner and group where the process may
+// set them (root may; others keep what they may choose), then that file's
+// permission bits. A new file gets what the umask allows, as any file the user
+// makes, as soon as it has its name.
 //
 //     KFileReplacement replacement;
 //     if (!replacement.Begin(path)) ...;           // GetError() says why
 //     write replacement.GetTemporaryPath() with any stream ("w" or "wb"),
 //     close that stream and check every write and the close;
 //     if (!(written && closed && replacement.Commit())) ...;  // target unchanged
+//
+// Files written together (a main file and the companions it names) take their
+// names together with CommitTogether: all of them, or none.
 //
 // The destructor discards what was not committed. A process that dies between
 // Begin and Commit leaves its temporary behind. Its writer holds a lock on it
@@ -65,13 +74,31 @@ public:
     int GetSystemError() const { return mSystemError; }
 
     // Call once the stream on the temporary is closed. Syncs the temporary,
-    // renames it over the file and syncs the directory. False, with the
-    // temporary removed and the file as it was, when any of that fails, when
-    // what the name holds is no longer a regular file, or when no replacement
-    // is under way.
+    // gives it the file's owner, group and mode, renames it over the file and
+    // syncs the directory. False, with the temporary removed and the file as it
+    // was, when any of that fails, when what the name holds is no longer a
+    // regular file, or when no replacement is under way.
     bool Commit();
     // Removes the temporary; the target stays as it was.
     void Discard();
+
+    // Commits the replacements of group under way (the others are passed
+    // over) all or none, in their order: a main file goes last, after the
+    // companions it names. A companion that took its name is given its old
+    // content back (or removed, when new) when a later one cannot take its
+    // own, so that a failed export leaves every file it was to write as it
+    // was. Commits of groups in the same directories run one at a time, so
+    // that groups written at once to the same files end as one group's set.
+    // Null when every file took its name; else the replacement that failed,
+    // its GetError() saying why, with every temporary of the group removed.
+    // Where the file system can neither exchange two names nor give a file a
+    // second one, a companion replaced before the failure keeps the new content.
+    static KFileReplacement* CommitTogether(KFileReplacement* const* group, std::size_t count);
+
+    // Writes what is left of source into the temporary (a copy of a file);
+    // false, with GetError() and GetSystemError() telling why, when a read or
+    // a write fails. Call before Commit, in place of a stream of one's own.
+    bool CopyFrom(std::FILE* source);
 
     // The helpers the field file's own writer shares.
     // The file a write to target replaces, as an absolute path whose
@@ -88,16 +115,21 @@ public:
     // "<path>.tmp<pid>.<16 lowercase hex digits>", random past the process id.
     static KString TemporaryName(const KString& path);
     // Creates a temporary of that name beside file (as ResolveTarget answers
-    // it), open for reading and writing and made ready by PrepareTemporary.
-    // The descriptor, or -1 with errno set.
+    // it), open for reading and writing, its creator's alone and locked for
+    // this writer (see above). The descriptor, or -1 with errno set.
     static int CreateTemporary(const KString& file, KString& temporary);
-    // Makes an empty temporary ready before anything is written to it: locks it
-    // for this writer (see above), then gives it file's owner and group where
-    // this process may set them, then file's permission bits (in that order:
-    // a change of owner clears the set-user-ID bit). When file does not exist
-    // the temporary keeps what it was created with. False, errno set, when the
-    // bits cannot be given.
-    static bool PrepareTemporary(int descriptor, const KString& file);
+    // An unnamed temporary in file's directory, its creator's alone and
+    // locked for this writer: nothing is left of it when the writer dies. -1
+    // where the file system makes none (errno set).
+    static int CreateUnnamedTemporary(const KString& file);
+    // Puts the complete temporary open as descriptor in place of file: gives
+    // it file's owner, group and mode (a new file: what the umask allows) and
+    // renames it over file; SyncDirectoryOf makes that durable. False, with the reason in
+    // error and the system's error number in systemError (0 without one),
+    // when file is no longer a regular file or any of that fails; the
+    // temporary then stays where it is.
+    static bool PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
+                           int& systemError);
     // Removes the temporaries of path (exactly TemporaryName's form) that no
     // writer can still be writing, as said above; the others stay.
     static void RemoveStaleTemporaries(const KString& path);
@@ -105,6 +137,20 @@ public:
     static void SyncDirectoryOf(const KString& path);
 
 private:
+    // How a file of a group took its name, and so how to give it back.
+    enum class EPlaced { eNot, eOver, eNew, eExchanged, eLinked };
+
+    // Puts the temporary in place as one of a group; last: nothing after it
+    // can fail, so nothing needs to be kept for an undo. eNot, with the
+    // reason recorded, when it fails.
+    EPlaced Place(bool last);
+    // Gives the file back what it held before Place.
+    void Undo(EPlaced placed);
+    // Drops what Place kept for an undo, once the whole group is in place.
+    void Finish(EPlaced placed);
+    // Records why the commit failed.
+    void Failed(const std::string& why, int systemError);
+
     KString mTarget;
     KString mFile;
     KString mTemporary;
@@ -112,10 +158,22 @@ private:
     int mSystemError = 0;
     // The temporary, open (and locked) from Begin to Commit or Discard.
     int mDescriptor = -1;
-    // The bits Commit gives the temporary when its owner, this process, needed
-    // more to write it meanwhile; -1 when it has them already.
-    int mFinalMode = -1;
+    // While a group is committed: the old content's second name (eLinked).
+    KString mBackup;
 };
+
+namespace zeqdetail {
+// Tests only: what the file system is taken to lack, so that the ways taken
+// on file systems without it run on any. Process-wide; the SDK never sets it.
+struct ZeqFileSystemLimits {
+    // No unnamed temporaries (O_TMPFILE): the field file's writers name theirs.
+    bool mNoUnnamedFiles = false;
+    // No exchange of two names (RENAME_EXCHANGE): a companion's old content
+    // keeps a second name (a hard link) until its group is in place.
+    bool mNoExchange = false;
+};
+extern ZeqFileSystemLimits gFileSystemLimits;
+}  // namespace zeqdetail
 
 }  // namespace zeqsdk_400
 

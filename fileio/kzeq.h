@@ -140,12 +140,14 @@ public:
     // ProjectClose completes it (synced, then renamed into place, then its
     // directory synced); until then an existing file of that name and its data
     // directory (".zqd") stay, and then that data directory is deleted. A writer
-    // that dies leaves no temporary file that accumulates. What may be replaced is
-    // KFileReplacement's rule: a symbolic link is followed and the file it names
-    // replaced (the link stays); a pipe, device or directory, or a link to one,
-    // or a file this process may not write, is refused with error 4 and a text
-    // saying why. The new file has the mode of the one it replaces from the
-    // start, and its owner and group where the process may set them.
+    // that dies leaves nothing where the file system makes unnamed files, else
+    // its temporary, which a later write of the file removes (KFileReplacement).
+    // What may be replaced is KFileReplacement's rule: a symbolic link is
+    // followed and the file it names replaced (the link stays); a pipe, device or
+    // directory, or a link to one, or a file this process may not write, is
+    // refused with error 4 and a text saying why. While written the file is the
+    // writer's alone; once complete it gets the mode of the one it replaces, and
+    // its owner and group where the process may set them.
     // Without a header record the file gets kDefaultFileVersion. An encrypted file
     // is always binary.
     bool ProjectCreate(const char* pName, bool pBinary = true, bool pEncrypted = false,

@@ -211,16 +211,10 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KFileReplacement::RemoveStaleTemporaries(replaced);
     // Written unnamed where the system allows it (nothing is left when the writer
     // dies), else under KFileReplacement's temporary name; beside the file
-    // replaced either way, so that the rename is atomic, and with its owner and
-    // access rights before anything is written.
-    const KString directory = ExtractDirectoryFromFilePath(replaced.Buffer());
-    const int anonymous = ::open(directory.IsEmpty() ? "/" : directory.Buffer(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    // replaced either way, so that the rename is atomic, and the writer's alone
+    // until it is complete.
+    const int anonymous = KFileReplacement::CreateUnnamedTemporary(replaced);
     if (anonymous >= 0) {
-        if (!KFileReplacement::PrepareTemporary(anonymous, replaced)) {
-            FailSystem(eFileNotCreated);
-            ::close(anonymous);
-            return false;
-        }
         if (!mFile.OpenDescriptor(anonymous, "w+b")) return FailSystem(eFileNotCreated);
         mTempAnonymous = true;
     } else {
@@ -320,14 +314,20 @@ bool KZeq::Impl::Finish() {
                 if (mFd >= 0) ::close(mFd);
             }
         } held{::dup(mFile.Descriptor())};
+        if (held.mFd < 0) return FailSystem(eFileNotCreated);
         if (!mFile.Close()) return FailSystem(eFileWriteError);
-        // What took the name meanwhile is checked again: only a regular file goes.
+        // Given the replaced file's owner and mode only now that it is complete.
         KString reason;
-        if (!KFileReplacement::CanReplace(mReplaced, reason)) {
-            mError.SetLastError(eFileNotCreated, reason.Buffer());
+        int code = 0;
+        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code)) {
+            // The system's reason beside the table's text; a refusal without one says what took the name.
+            if (code == 0)
+                mError.SetLastError(eFileNotCreated, reason.Buffer());
+            else
+                SetError(eFileNotCreated);
+            mError.SetLastSystemError(code);
             return false;
         }
-        if (std::rename(mTempPath.Buffer(), mReplaced.Buffer()) != 0) return FailSystem(eFileNotCreated);
         mTempPath = "";
         // The file is written and in place: what follows is tidying, and memory running out
         // there is no failure of the write (the old data stays when the new name may not be on

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -130,6 +132,31 @@ void KZeqWriter::ReplacementFailed(const KFileReplacement& replacement, int erro
     mError.SetLastErrorID(errorId);
     mError.SetLastSystemError(replacement.GetSystemError());
     if (*replacement.GetError()) mMessage += KString(replacement.GetError()) + ".\n";
+}
+
+bool KZeqWriter::CopyTextureBeside(const char* source, const KString& directory,
+                                   std::vector<std::unique_ptr<KFileReplacement>>& copies) {
+    if (!source || !*source) return false;
+    const KString destination = MakeFullPath(directory.Buffer(), ExtractFileName(source, true).Buffer());
+    if (FileExist(destination.Buffer())) return true;
+    for (const auto& pending : copies)
+        if (destination == pending->GetTargetPath()) return true;
+    // Only plain files: a device or a pipe named as a texture could be copied forever.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(source, "rb"), &std::fclose);
+    if (!file) {
+        mMessage += KString("Unable to locate texture file \"") + source + "\".\n";
+        return false;
+    }
+    auto copy = std::make_unique<KFileReplacement>();
+    if (!copy->Begin(destination.Buffer()) || !copy->CopyFrom(file.get())) {
+        // Dropped with its temporary: a partial copy would pass for the image next time.
+        const int code = copy->GetSystemError();
+        mMessage += KString("Error writing texture file \"") + destination + "\": " +
+                    (code != 0 ? std::strerror(code) : copy->GetError()) + ".\n";
+        return false;
+    }
+    copies.push_back(std::move(copy));
+    return true;
 }
 
 KZeqNode* KZeqWriter::FindRootNode(KZeqScene& scene) {

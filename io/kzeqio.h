@@ -2,6 +2,8 @@
 #define ZEQ_IO_KZEQIO_H
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "base/kerror.h"
 #include "base/kstring.h"
@@ -163,6 +165,14 @@ protected:
     // the written file in place (its Commit): errorId with the system's reason,
     // and the replacement's text as a line of the message.
     void ReplacementFailed(const KFileReplacement& replacement, int errorId);
+    // Copies the image at source into directory under its own name, as a
+    // companion of the file written: kept as its temporary in copies until the
+    // export puts its files in place together (KFileReplacement::CommitTogether),
+    // unless a file of that name is there or among copies already. False, with
+    // a line of the message saying why, when source cannot be read or the copy
+    // cannot be written.
+    bool CopyTextureBeside(const char* source, const KString& directory,
+                           std::vector<std::unique_ptr<KFileReplacement>>& copies);
 
     KZeqSdkManager& mManager;
     KError mError;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfilesizelimit.h"
+#include "fileio/tests/kotheruserwatch.h"
 
 using namespace zeqsdk_400;
 using zeqtest::ReadFile;
@@ -255,34 +257,37 @@ TEST_F(FileReplacementTest, ARelativeTargetIsTakenFromTheCurrentDirectory) {
     EXPECT_EQ("here", ReadFile(mDir / "relative.out"));
 }
 
-// The file's permission bits are the temporary's from the start, so that a
-// private file is never readable by others while it is written, whatever the
-// umask; a new file gets what the umask allows.
-TEST_F(FileReplacementTest, KeepsTheModeFromTheStartWhateverTheUmask) {
+// While it is written the temporary is its writer's alone, whatever the umask;
+// once complete it takes the file's permission bits, and a new file gets what
+// the umask allows.
+TEST_F(FileReplacementTest, PrivateWhileWrittenThenTheFilesModeWhateverTheUmask) {
     const mode_t saved = ::umask(022);
     for (const mode_t mode : {0600, 0640, 0664, 0606}) {
         WriteFile(mTarget, "old");
         ASSERT_EQ(0, ::chmod(mTarget.c_str(), mode));
         KFileReplacement replacement;
         ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
-        EXPECT_EQ(mode, ModeOf(replacement.GetTemporaryPath())) << std::oct << mode;
+        EXPECT_EQ(0600u, ModeOf(replacement.GetTemporaryPath())) << std::oct << mode;
         ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "new") && replacement.Commit());
         EXPECT_EQ(mode, ModeOf(mTarget)) << std::oct << mode;
     }
-    ::umask(027);
-    const std::string fresh = mDir / "fresh.out";
-    KFileReplacement replacement;
-    const bool begun = replacement.Begin(fresh.c_str());
-    const mode_t during = ModeOf(replacement.GetTemporaryPath());
-    const bool done = begun && Put(replacement.GetTemporaryPath(), "new") && replacement.Commit();
-    ::umask(saved);
-    ASSERT_TRUE(done);
-    EXPECT_EQ(0640u, during);
-    EXPECT_EQ(0640u, ModeOf(fresh));
+    for (const mode_t mask : {027, 0}) {
+        ::umask(mask);
+        const std::string fresh = mDir / ("fresh" + std::to_string(mask) + ".out");
+        KFileReplacement replacement;
+        const bool begun = replacement.Begin(fresh.c_str());
+        const mode_t during = ModeOf(replacement.GetTemporaryPath());
+        const bool done = begun && Put(replacement.GetTemporaryPath(), "new") && replacement.Commit();
+        ::umask(saved);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(0600u, during) << std::oct << mask;
+        EXPECT_EQ(0666u & ~mask, ModeOf(fresh)) << std::oct << mask;
+    }
 }
 
-// Root replacing a user's file leaves it the user's. The bits follow the owner:
-// a change of owner clears the set-user-ID bit.
+// Root replacing a user's file leaves it the user's, once complete (until then
+// it is root's alone). The bits follow the owner: a change of owner clears the
+// set-user-ID bit.
 TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root gives a file to another user";
     const auto theUsers = [](const std::string& path, mode_t mode) -> testing::AssertionResult {
@@ -299,7 +304,10 @@ TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
         ASSERT_EQ(0, ::chmod(mTarget.c_str(), mode));
         KFileReplacement replacement;
         ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
-        EXPECT_TRUE(theUsers(replacement.GetTemporaryPath(), mode));
+        struct stat during {};
+        ASSERT_EQ(0, ::stat(replacement.GetTemporaryPath(), &during));
+        EXPECT_EQ(0u, during.st_uid);
+        EXPECT_EQ(0600u, during.st_mode & 07777);
         ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "root's") && replacement.Commit());
         EXPECT_TRUE(theUsers(mTarget, mode));
         EXPECT_EQ("root's", ReadFile(mTarget));
@@ -348,5 +356,118 @@ TEST_F(FileReplacementTest, AnotherHardLinkKeepsTheOldContent) {
     EXPECT_EQ("new", ReadFile(mTarget));
     EXPECT_EQ("old", ReadFile(other));
 }
+
+// Another user who may list the folder, watching it, opens none of the
+// temporaries while root replaces its private file again and again, not even
+// under a umask that would let anyone open a new file.
+TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
+    constexpr int kRounds = 60;
+    WriteFile(mTarget, "private");
+    ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0600));
+    for (const mode_t mask : {022, 0}) {
+        const std::optional<zeqtest::OtherUserWatch> watch = zeqtest::WatchedByAnotherUser(mDir.Path(), [&] {
+            const mode_t saved = ::umask(mask);
+            for (int i = 0; i < kRounds; ++i) {
+                KFileReplacement replacement;
+                if (replacement.Begin(mTarget.c_str())) {
+                    Put(replacement.GetTemporaryPath(), "private " + std::to_string(i));
+                    replacement.Commit();
+                }
+            }
+            ::umask(saved);
+        });
+        if (!watch) GTEST_SKIP() << "no other user to watch the folder";
+        EXPECT_TRUE(zeqtest::NoneOpened(watch, ".tmp", kRounds)) << "umask " << std::oct << mask;
+    }
+    EXPECT_EQ("private " + std::to_string(kRounds - 1), ReadFile(mTarget));
+    EXPECT_EQ(0600u, ModeOf(mTarget));
+}
+
+// Files written together take their names together, or none does: with
+// exchanging renames, and where the file system lacks them (the old content
+// then keeps a second name until the group is in place).
+struct GroupWay {
+    const char* mName;
+    bool mNoExchange;
+};
+
+class FileReplacementGroup : public FileReplacementTest, public testing::WithParamInterface<GroupWay> {
+protected:
+    void SetUp() override {
+        zeqdetail::gFileSystemLimits.mNoExchange = GetParam().mNoExchange;
+        WriteFile(mLibrary, "old library");
+        ASSERT_EQ(0, ::chmod(mLibrary.c_str(), 0640));
+        WriteFile(mTarget, "old main");
+    }
+    void TearDown() override { zeqdetail::gFileSystemLimits.mNoExchange = false; }
+
+    // Begins the three replacements (a companion that exists, a new one and the
+    // main file, in the order of a commit) and writes each.
+    void Write(std::vector<std::unique_ptr<KFileReplacement>>& group) {
+        for (const std::string& path : {mLibrary, mImage, mTarget}) {
+            group.push_back(std::make_unique<KFileReplacement>());
+            ASSERT_TRUE(group.back()->Begin(path.c_str())) << group.back()->GetError();
+            ASSERT_TRUE(Put(group.back()->GetTemporaryPath(), "new " + fs::path(path).filename().string()));
+        }
+    }
+    static KFileReplacement* Commit(const std::vector<std::unique_ptr<KFileReplacement>>& group) {
+        std::vector<KFileReplacement*> all;
+        for (const auto& replacement : group) all.push_back(replacement.get());
+        return KFileReplacement::CommitTogether(all.data(), all.size());
+    }
+    void ExpectAsBefore() {
+        EXPECT_EQ("old library", ReadFile(mLibrary));
+        EXPECT_EQ(0640u, ModeOf(mLibrary));
+        EXPECT_FALSE(fs::exists(mImage)) << "a new companion was left";
+    }
+
+    std::string mLibrary = mDir / "scene.lib";
+    std::string mImage = mDir / "wood.png";
+};
+
+TEST_P(FileReplacementGroup, EveryFileTakesItsName) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group.insert(group.begin(), std::make_unique<KFileReplacement>());  // never begun: passed over
+    EXPECT_EQ(nullptr, Commit(group));
+    EXPECT_EQ("new scene.lib", ReadFile(mLibrary));
+    EXPECT_EQ(0640u, ModeOf(mLibrary));
+    EXPECT_EQ("new wood.png", ReadFile(mImage));
+    EXPECT_EQ("new scene.out", ReadFile(mTarget));
+    EXPECT_EQ(3, EntryCount()) << "an old content or a temporary was left";
+    for (const auto& replacement : group) EXPECT_FALSE(replacement->IsActive());
+}
+
+// The main file cannot take its name (what took it meanwhile is no regular
+// file): the companions put in place before it are given back.
+TEST_P(FileReplacementGroup, AMainFileThatCannotTakeItsNameLeavesEveryFileAsItWas) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    fs::remove(mTarget);
+    ASSERT_EQ(0, ::mkfifo(mTarget.c_str(), 0600));
+    EXPECT_EQ(group.back().get(), Commit(group));
+    const std::string error = group.back()->GetError();
+    EXPECT_NE(std::string::npos, error.find("a named pipe")) << error;
+    ExpectAsBefore();
+    EXPECT_TRUE(fs::is_fifo(mTarget));
+    EXPECT_EQ(2, EntryCount()) << "a temporary or an old content was left";
+}
+
+// A companion that cannot take its name: the one before it is given back and
+// the main file stays.
+TEST_P(FileReplacementGroup, ACompanionThatCannotTakeItsNameLeavesEveryFileAsItWas) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    fs::create_directory(mImage);
+    EXPECT_EQ(group[1].get(), Commit(group));
+    EXPECT_EQ("old library", ReadFile(mLibrary));
+    EXPECT_EQ("old main", ReadFile(mTarget));
+    EXPECT_TRUE(fs::is_directory(mImage) && fs::is_empty(mImage));
+    EXPECT_EQ(3, EntryCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
+                         testing::Values(GroupWay{"Exchanging", false}, GroupWay{"Linking", true}),
+                         [](const testing::TestParamInfo<GroupWay>& info) { return info.param.mName; });
 
 }  // namespace

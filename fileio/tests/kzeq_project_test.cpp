@@ -12,10 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "fileio/kchainedfile.h"
+#include "fileio/kfilereplacement.h"
 #include "fileio/kzeq.h"
 #include "fileio/kzeqbinary.h"
 #include "fileio/kzeqbody.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kotheruserwatch.h"
 #include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
@@ -209,56 +211,100 @@ TEST_P(KZeqProject, CreatesThroughLinksAndRefusesWhatIsNoRegularFile) {
     EXPECT_EQ(6, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {}))) << "a temporary was left";
 }
 
-// The file being written is unnamed until it is complete: its mode and owner,
-// seen through this process's descriptor on it.
+// The file being written, unnamed or under its temporary name: its mode and
+// owner, seen through this process's descriptor on it.
 testing::AssertionResult TemporaryIs(const fs::path& directory, mode_t mode, uid_t owner) {
     for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         const std::string target = fs::read_symlink(entry.path(), error).string();
-        if (target.rfind((directory / "#").string(), 0) != 0) continue;
+        if (target.rfind((directory / "").string(), 0) != 0) continue;
         struct stat st {};
         if (::stat(entry.path().c_str(), &st) != 0) return testing::AssertionFailure() << target << " vanished";
         if ((st.st_mode & 07777) == mode && st.st_uid == owner) return testing::AssertionSuccess();
         return testing::AssertionFailure() << target << ": " << std::oct << (st.st_mode & 07777) << std::dec << " of "
                                            << st.st_uid;
     }
-    return testing::AssertionFailure() << "no unnamed file open in " << directory;
+    return testing::AssertionFailure() << "no file open in " << directory;
 }
 
-// The file replaced keeps its mode from the start of the write, whatever the
-// umask, and its owner and group where root writes it; a new file gets what
-// the umask allows.
+// Unnamed temporaries turned off, as on a file system without them, for a scope.
+class WithoutUnnamedFiles {
+public:
+    explicit WithoutUnnamedFiles(bool off) { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = off; }
+    ~WithoutUnnamedFiles() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = false; }
+    WithoutUnnamedFiles(const WithoutUnnamedFiles&) = delete;
+    WithoutUnnamedFiles& operator=(const WithoutUnnamedFiles&) = delete;
+};
+
+// While it is written the file is the writer's alone, unnamed or named,
+// whatever the umask; once complete it has the mode of the file it replaces,
+// and its owner and group where root writes it; a new file gets what the umask
+// allows.
 TEST_P(KZeqProject, KeepsTheModeAndOwnerOfTheFileItReplaces) {
     const Encoding& encoding = GetParam();
     const bool root = ::geteuid() == 0;
     const uid_t owner = root ? zeqtest::kUnprivileged : ::geteuid();
-    const mode_t saved = ::umask(022);
-    for (const mode_t mode : {0600, 0664}) {
-        WriteFile(mPath, "old");
-        ASSERT_EQ(0, ::chmod(mPath.c_str(), mode));
-        if (root) {
-            ASSERT_EQ(0, ::chown(mPath.c_str(), owner, owner));
+    for (const bool unnamedOff : {false, true}) {
+        const WithoutUnnamedFiles named(unnamedOff);
+        const mode_t saved = ::umask(022);
+        for (const mode_t mode : {0600, 0664}) {
+            WriteFile(mPath, "old");
+            ASSERT_EQ(0, ::chmod(mPath.c_str(), mode));
+            if (root) {
+                ASSERT_EQ(0, ::chown(mPath.c_str(), owner, owner));
+            }
+            KZeq z;
+            ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted));
+            EXPECT_TRUE(TemporaryIs(mDir.Path(), 0600, ::geteuid())) << std::oct << mode;
+            ASSERT_TRUE(z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd() && z.ProjectClose());
+            struct stat st {};
+            ASSERT_EQ(0, ::stat(mPath.c_str(), &st));
+            EXPECT_EQ(mode, st.st_mode & 07777) << std::oct << mode;
+            EXPECT_EQ(owner, st.st_uid);
+            EXPECT_EQ(owner, st.st_gid);
         }
+        ::umask(027);
+        const std::string fresh = mDir / "fresh.zeq";
+        fs::remove(fresh);
         KZeq z;
-        ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted));
-        EXPECT_TRUE(TemporaryIs(mDir.Path(), mode, owner)) << std::oct << mode;
-        ASSERT_TRUE(z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd() && z.ProjectClose());
-        struct stat st {};
-        ASSERT_EQ(0, ::stat(mPath.c_str(), &st));
-        EXPECT_EQ(mode, st.st_mode & 07777) << std::oct << mode;
-        EXPECT_EQ(owner, st.st_uid);
-        EXPECT_EQ(owner, st.st_gid);
+        const bool created = z.ProjectCreate(fresh.c_str(), encoding.mBinary, encoding.mEncrypted);
+        const testing::AssertionResult during = TemporaryIs(mDir.Path(), 0600, ::geteuid());
+        const bool closed = created && z.ProjectClose();
+        ::umask(saved);
+        ASSERT_TRUE(closed);
+        EXPECT_TRUE(during);
+        EXPECT_EQ(fs::perms(0640), fs::status(fresh).permissions());
+        EXPECT_EQ(2, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {})))
+            << "a temporary was left";
     }
-    ::umask(027);
-    const std::string fresh = mDir / "fresh.zeq";
-    KZeq z;
-    const bool created = z.ProjectCreate(fresh.c_str(), encoding.mBinary, encoding.mEncrypted);
-    const testing::AssertionResult during = TemporaryIs(mDir.Path(), 0640, ::geteuid());
-    const bool closed = created && z.ProjectClose();
-    ::umask(saved);
-    ASSERT_TRUE(closed);
-    EXPECT_TRUE(during);
-    EXPECT_EQ(fs::perms(0640), fs::status(fresh).permissions());
+}
+
+// Another user who may list the folder, watching it, opens none of the
+// temporaries while root replaces its private file again and again: not the
+// unnamed one given a name just before it takes the file's, nor the named one
+// of a file system without unnamed files, not even under a umask of 000.
+TEST_P(KZeqProject, NoOtherUserOpensATemporary) {
+    constexpr int kRounds = 30;
+    const Encoding& encoding = GetParam();
+    WriteFile(mPath, "private");
+    ASSERT_EQ(0, ::chmod(mPath.c_str(), 0600));
+    for (const bool unnamedOff : {false, true}) {
+        const WithoutUnnamedFiles named(unnamedOff);
+        for (const mode_t mask : {022, 0}) {
+            const std::optional<zeqtest::OtherUserWatch> watch =
+                zeqtest::WatchedByAnotherUser(mDir.Path(), [&] {
+                    const mode_t saved = ::umask(mask);
+                    for (int i = 0; i < kRounds; ++i) WriteScene(mPath, encoding, {}, "Model::Private");
+                    ::umask(saved);
+                });
+            if (!watch) GTEST_SKIP() << "no other user to watch the folder";
+            EXPECT_TRUE(zeqtest::NoneOpened(watch, ".tmp", kRounds))
+                << (unnamedOff ? "named" : "unnamed") << ", umask " << std::oct << mask;
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(mPath.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 // A file this process may not write is refused with the system's reason, and

@@ -20,8 +20,10 @@
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqtexture.h"
+#include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfilesizelimit.h"
+#include "fileio/tests/kotheruserwatch.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "io/kstreamoptionsbase.h"
@@ -324,6 +326,47 @@ TEST_P(WriterTarget, ARefusedRenameGivesTheSystemsReason) {
     EXPECT_EQ("", *answer);
     EXPECT_EQ(kPrevious, ReadFile(mTarget));
     for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+}
+
+// Another user who may list the output folder, watching it, opens none of the
+// temporaries while root replaces its private file again and again, the OBJ
+// writer's private library and new texture copies with it, and not the field
+// file's named ones where the file system makes no unnamed ones; not even
+// under a umask of 000.
+TEST_P(WriterTarget, NoOtherUserOpensATemporary) {
+    constexpr int kRounds = 20;
+    BuildScene();
+    fs::permissions(mOut, fs::perms(0755));
+    WriteFile(mTarget, kPrevious);
+    const std::string library = (mOut / "kept.mtl").string();
+    WriteFile(library, "private materials\n");
+    for (const std::string& path : {mTarget, library}) ASSERT_EQ(0, ::chmod(path.c_str(), 0600));
+    // As on a file system without unnamed files, for the field file's writers.
+    struct Named {
+        Named() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = true; }
+        ~Named() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = false; }
+    } named;
+    for (const mode_t mask : {022, 0}) {
+        bool written = true;
+        const std::optional<zeqtest::OtherUserWatch> watch = zeqtest::WatchedByAnotherUser(mOut.string(), [&] {
+            const mode_t saved = ::umask(mask);
+            for (int i = 0; i < kRounds; ++i) {
+                written = Export(mTarget) && written;
+                // Copied again next time.
+                fs::remove(mOut / "wood.png");
+            }
+            ::umask(saved);
+        });
+        if (!watch) GTEST_SKIP() << "no other user to watch the folder";
+        EXPECT_TRUE(written) << mMessage;
+        EXPECT_TRUE(zeqtest::NoneOpened(watch, ".tmp", kRounds)) << "umask " << std::oct << mask;
+        if (std::string(GetParam().mName) == "OBJ") {
+            EXPECT_LE(2 * kRounds, watch->CreatedWith("kept.mtl.tmp") + watch->CreatedWith("wood.png.tmp"));
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 std::vector<WriterRow> AllRows() {

@@ -91,11 +91,19 @@ void KZeqWriter3DS::Abandon() {
     if (mFile3ds) CloseFile3ds(mFile3ds);
     mFile3ds = nullptr;
     mReplacement.Discard();
+    mTextureCopies.clear();
 }
 
 void KZeqWriter3DS::Fail(int error, const std::string& text) {
     mError.SetLastErrorID(error);
     mMessage += (text + "\n").c_str();
+}
+
+void KZeqWriter3DS::WriteFailed() {
+    const int code = SystemError3ds();
+    Fail(eOutOfDiskSpace,
+         "Error writing \"" + mTargetPath + "\": " + (code != 0 ? std::strerror(code) : ToolkitErrors()));
+    mError.SetLastSystemError(code);
 }
 
 KStreamOptions* KZeqWriter3DS::GetWriteOptions() {
@@ -335,7 +343,7 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
 bool KZeqWriter3DS::CleanupWrite() {
     WriteDatabase3ds(mFile3ds, mDatabase);
     if (Stop3ds()) {
-        Fail(eOutOfDiskSpace, "Error writing \"" + mTargetPath + "\": " + ToolkitErrors());
+        WriteFailed();
         Abandon();
         return false;
     }
@@ -346,15 +354,20 @@ bool KZeqWriter3DS::CleanupWrite() {
     CloseFile3ds(mFile3ds);
     mFile3ds = nullptr;
     if (Stop3ds()) {
-        Fail(eOutOfDiskSpace, "Error writing \"" + mTargetPath + "\": " + ToolkitErrors());
+        WriteFailed();
         Abandon();
         return false;
     }
-    if (!mReplacement.Commit()) {
-        ReplacementFailed(mReplacement, eFileNotCreated);
+    // The texture copies take their names with the file that names them (it goes last), all or none.
+    std::vector<KFileReplacement*> group;
+    for (auto& copy : mTextureCopies) group.push_back(copy.get());
+    group.push_back(&mReplacement);
+    if (const KFileReplacement* failed = KFileReplacement::CommitTogether(group.data(), group.size())) {
+        ReplacementFailed(*failed, eFileNotCreated);
         Abandon();
         return false;
     }
+    mTextureCopies.clear();
     return true;
 }
 

@@ -2,9 +2,11 @@
 #define ZEQ_FORMATS_GEOMETRY_3DS_KZEQWRITER3DS_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "base/ktime.h"
 #include "base/kzeqmatrix.h"
@@ -32,8 +34,9 @@ class KZeqScene;
 // other nodes become dummy objects. The file is Z-up: a scene point (x, y, z)
 // is written as (x, -z, y).
 //
-// The file is written beside its target under a temporary name and renamed
-// over it only once complete, so a failed export leaves the target as it was.
+// The file and its texture copies are written beside their names under
+// temporary ones and take them together only once the file is complete, so a
+// failed export leaves every file it was to write as it was.
 class KZeqWriter3DS : public KZeqWriter, public KZeqSwitches3DS {
 public:
     explicit KZeqWriter3DS(KZeqSdkManager& manager);
@@ -64,7 +67,8 @@ public:
     // One control point and one UV per polygon vertex, UVs by control point;
     // made through the manager, which owns it.
     KZeqMesh* VertexToPoint(KZeqMesh* mesh);
-    // Copies a texture file beside the output unless a file of its name is there.
+    // Copies a texture file beside the output unless a file of its name is
+    // there; the copy takes its name with the output, or not at all.
     bool CopyTextureFile(const char* path);
 
     // ---- Motion records ---------------------------------------------------------------
@@ -104,6 +108,9 @@ private:
     void Abandon();
     // Records a failure with its text in the message.
     void Fail(int error, const std::string& text);
+    // Records that the file could not be written: the system's reason where it
+    // gave one (a full disk, a file too large), else the toolkit's.
+    void WriteFailed();
     void RenameAll();
     // The parent name a motion record gives: the parent's own name for a
     // geometry, light or camera, else its dummy "$$$DUMMY.<name>".
@@ -140,6 +147,8 @@ private:
     std::unordered_set<std::string> mMaterialNamesGiven;
     std::string mTargetPath;  // the file asked for
     KFileReplacement mReplacement;  // where it is written until complete
+    // Texture copies waiting for the file to be complete.
+    std::vector<std::unique_ptr<KFileReplacement>> mTextureCopies;
 };
 
 }  // namespace zeqsdk_400

@@ -121,30 +121,7 @@ camera3ds* KZeqWriter3DS::ConvCameraZeqto3DS(KZeqCamera* camera, const KZeqVecto
 }
 
 bool KZeqWriter3DS::CopyTextureFile(const char* path) {
-    const KString directory = ExtractDirectoryFromFilePath(mTargetPath.c_str());
-    const KString destination = MakeFullPath(directory.Buffer(), ExtractFileName(path, true).Buffer());
-    if (FileExist(destination.Buffer())) return true;
-    std::FILE* source = KOpenFileForReading(path, "rb");
-    if (!source) {
-        mMessage += (std::string("Unable to locate texture file \"") + path + "\".\n").c_str();
-        return false;
-    }
-    // Written beside the destination and renamed once whole, like the 3DS file itself.
-    KFileReplacement replacement;
-    std::FILE* target = replacement.Begin(destination.Buffer()) ? std::fopen(replacement.GetTemporaryPath(), "wb") : nullptr;
-    bool copied = target != nullptr;
-    char block[1024];
-    std::size_t read = 0;
-    while (copied && (read = std::fread(block, 1, sizeof(block), source)) > 0)
-        copied = std::fwrite(block, 1, read, target) == read;
-    copied = copied && !std::ferror(source);
-    std::fclose(source);
-    if (target) copied = std::fclose(target) == 0 && copied;
-    copied = copied && replacement.Commit();
-    if (!copied) {
-        mMessage += (std::string("Error writing texture file \"") + destination.Buffer() + "\".\n").c_str();
-    }
-    return copied;
+    return CopyTextureBeside(path, ExtractDirectoryFromFilePath(mTargetPath.c_str()), mTextureCopies);
 }
 
 material3ds* KZeqWriter3DS::ConvMaterialZeqto3DS(KZeqMesh* mesh, int materialIndex, int textureIndex,

@@ -164,17 +164,13 @@ bool KZeqWriterObj::FileClose() {
         OutputFailed(mPath.Buffer(), flushed ? KString(std::strerror(error)) : failure, flushed ? error : flushError);
     stored = stored && flushed && closed;
     if (mWritten && stored) {
-        // The material file and textures first: the OBJ file names them.
-        if (mMtlReplacement.IsActive() && !mMtlReplacement.Commit()) {
-            ReplacementFailed(mMtlReplacement, eFileNotCreated);
-            stored = false;
-        }
-        for (auto& texture : mTextures)
-            if (stored && !texture->Commit())
-                mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\": " +
-                            texture->GetError() + ".\n";
-        if (stored && !mReplacement.Commit()) {
-            ReplacementFailed(mReplacement, eFileNotCreated);
+        // The material file and texture copies take their names with the OBJ
+        // file that names them (it goes last), all or none.
+        std::vector<KFileReplacement*> group{&mMtlReplacement};
+        for (auto& texture : mTextures) group.push_back(texture.get());
+        group.push_back(&mReplacement);
+        if (const KFileReplacement* failed = KFileReplacement::CommitTogether(group.data(), group.size())) {
+            ReplacementFailed(*failed, eFileNotCreated);
             stored = false;
         }
     }
@@ -330,36 +326,7 @@ bool KZeqWriterObj::WriteMaterial(const char* name, KZeqMaterial* material, KZeq
 }
 
 void KZeqWriterObj::CopyTextureFile(const char* path) {
-    if (!path || !*path) return;
-    const KString destination = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(),
-                                             ExtractFileName(path, true).Buffer());
-    if (FileExist(destination.Buffer())) return;
-    for (const auto& pending : mTextures)
-        if (destination == pending->GetTargetPath()) return;
-    // Only plain files: a device or a pipe named as a texture could be copied forever.
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(KOpenFileForReading(path, "rb"), &std::fclose);
-    if (!source) {
-        mMessage += KString("Unable to locate texture file \"") + path + "\".\n";
-        return;
-    }
-    auto replacement = std::make_unique<KFileReplacement>();
-    std::FILE* target =
-        replacement->Begin(destination.Buffer()) ? std::fopen(replacement->GetTemporaryPath(), "wb") : nullptr;
-    bool copied = target != nullptr;
-    char block[1 << 16];
-    while (copied) {
-        const std::size_t read = std::fread(block, 1, sizeof(block), source.get());
-        if (read == 0) break;
-        copied = std::fwrite(block, 1, read, target) == read;
-    }
-    copied = copied && !std::ferror(source.get()) && std::feof(source.get());
-    if (target && std::fclose(target) != 0) copied = false;
-    if (!copied) {
-        // A partial copy would pass for the texture next time: it is dropped.
-        mMessage += KString("Error writing texture file \"") + destination + "\".\n";
-        return;
-    }
-    mTextures.push_back(std::move(replacement));
+    CopyTextureBeside(path, ExtractDirectoryFromFilePath(mPath.Buffer()), mTextures);
 }
 
 void KZeqWriterObj::WriteNode(KZeqNode* node) {

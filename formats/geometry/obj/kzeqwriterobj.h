@@ -23,8 +23,8 @@ class KZeqTexture;
 // to it. NURBS and patches are triangulated in place first (meshes too under
 // option 2). Position, texture-coordinate and normal numbers run on across
 // the meshes of the file. The three kinds of file are written beside their
-// names and take them at FileClose, only when the write succeeded: a refused
-// or failed export leaves the files it was to replace as they were.
+// names and take them together at FileClose, only when the write succeeded: a
+// refused or failed export leaves every file it was to write as it was.
 class KZeqWriterObj : public KZeqWriter {
 public:
     explicit KZeqWriterObj(KZeqSdkManager& manager);
@@ -59,7 +59,7 @@ private:
     int FindObjMaterial(KZeqMaterial* material, KZeqTexture* texture) const;
     bool WriteMaterial(const char* name, KZeqMaterial* material, KZeqTexture* texture);
     // Into the OBJ file's directory, unless a file of that name is there or
-    // is already to be copied.
+    // is already to be copied; put in place with the OBJ file.
     void CopyTextureFile(const char* path);
     // Flushes and closes the material file; false when that failed.
     bool CloseMaterialFile();

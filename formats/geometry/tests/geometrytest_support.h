@@ -5,7 +5,12 @@
 // fresh directory, and import and export through the format rows as a
 // caller of the SDK does them.
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +38,30 @@ inline std::string SampleDir(const char* format) {
 #endif
     (void)format;
     return std::string();
+}
+
+// Runs body in a child process in which the file at path (which exists) is
+// bound over itself, a mount point, so that a rename over it fails as over a
+// busy file ("Device or resource busy"); the mount is the child's alone.
+// Answers as ChildAnswer; nothing where this process may not mount (not root).
+inline std::optional<std::string> OnABusyFile(const std::string& path, const std::function<std::string()>& body) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::nullopt;
+        return body();
+    });
+}
+
+// The names in a directory that hold part (".tmp" for temporaries left).
+inline std::vector<std::string> NamesWith(const std::string& directory, const std::string& part) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(part) != std::string::npos) names.push_back(name);
+    }
+    return names;
 }
 
 class GeometryFormatTest : public testing::Test {

@@ -2,8 +2,14 @@
 // smoothing, lights and cameras at their base pose, mesh-node motion, and
 // the output replaced only by a complete file.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "content/kzeqlayer.h"
 #include "content/kzeqnurb.h"
@@ -432,6 +438,85 @@ TEST_F(Writer3dsTest, UnwritablePathFailsAndLeavesTheTargetAlone) {
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>()), "OLD");
     for (const auto& entry : std::filesystem::directory_iterator(mDir.Path()))
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+// ---- A failed export leaves every file as it was -------------------------------------------
+
+// A grid whose file outgrows a few pages, with a texture copied beside the output.
+class Writer3dsFailureTest : public Writer3dsTest {
+protected:
+    void SetUp() override {
+        Writer3dsTest::SetUp();
+        std::vector<KZeqVector4> points;
+        std::vector<std::vector<int>> quads;
+        for (int i = 0; i < 40 * 40; ++i) points.emplace_back(i % 40, i / 40, 0, 0);
+        for (int i = 0; i < 39 * 39; ++i) quads.push_back({i + i / 39, i + i / 39 + 1, i + i / 39 + 41, i + i / 39 + 40});
+        AddWoodTexture(AddMesh(AddNode("Grid"), points, quads), WriteText("maps/wood.jpg", "JPEGDATA"));
+    }
+    // Exports to target through the writer: "" when that failed with error and
+    // systemError, the message giving the system's reason.
+    std::string FailsWith(const std::string& target, int error, int systemError) {
+        KZeqWriter3DS writer(mManager);
+        KStreamOptions3ds options;
+        if (!writer.FileCreate(target.c_str())) return "not created";
+        if (writer.Write(*mScene, &options)) return "written";
+        KString message;
+        writer.GetMessage(message);
+        if (writer.GetLastErrorID() != error || writer.GetError().GetLastSystemError() != systemError)
+            return "error " + std::to_string(writer.GetLastErrorID()) + ", system error " +
+                   std::to_string(writer.GetError().GetLastSystemError()) + ": " + message.Buffer();
+        if (std::string(message.Buffer()).find("\"" + target + "\": " + std::strerror(systemError)) == std::string::npos)
+            return std::string("the message: ") + message.Buffer();
+        return "";
+    }
+    // Old content kept, no texture copy and no temporary beside it.
+    std::string Kept(const std::string& target, const std::string& old) {
+        if (zeqtest::ReadFile(target) != old) return "the file changed";
+        const std::string directory = std::filesystem::path(target).parent_path();
+        if (std::filesystem::exists(directory + "/wood.jpg")) return "a texture copy was left";
+        return zeqtest::NamesWith(directory, ".tmp").empty() ? "" : "a temporary was left";
+    }
+};
+
+// A write refused for its size is no full disk to the system: its reason, and
+// error 3 with it; the texture copy made before goes with the file.
+TEST_F(Writer3dsFailureTest, AFileTooLargeSaysSoAndLeavesEveryFileAsItWas) {
+    const std::string target = WriteText("keep.3ds", "OLD");
+    std::string failure;
+    {
+        zeqtest::ScopedFileSizeLimit limit(4096);
+        failure = FailsWith(target, KZeqWriter::eOutOfDiskSpace, EFBIG);
+    }
+    EXPECT_EQ("", failure);
+    EXPECT_EQ("", Kept(target, "OLD"));
+}
+
+// The disk fills while the file is written, after the texture was copied.
+TEST_F(Writer3dsFailureTest, AFullDiskLeavesEveryFileAsItWas) {
+    const std::string full = Path("full");
+    std::filesystem::create_directory(full);
+    const std::optional<std::string> answer = zeqtest::OnAFullDevice(full, [&]() -> std::string {
+        // Three pages freed: one for the old file, one for the texture copy, too few for the new file.
+        const std::string filler = full + "/filler";
+        if (::truncate(filler.c_str(), static_cast<off_t>(std::filesystem::file_size(filler)) - 3 * 4096) != 0)
+            return "no room made";
+        const std::string target = full + "/scene.3ds";
+        zeqtest::WriteFile(target, "OLD");
+        const std::string failure = FailsWith(target, KZeqWriter::eOutOfDiskSpace, ENOSPC);
+        return failure.empty() ? Kept(target, "OLD") : failure;
+    });
+    if (!answer) GTEST_SKIP() << "no memory file system can be mounted here";
+    EXPECT_EQ("", *answer);
+}
+
+// The complete file cannot take its name (a busy file).
+TEST_F(Writer3dsFailureTest, ARefusedRenameLeavesEveryFileAsItWas) {
+    const std::string target = WriteText("keep.3ds", "OLD");
+    const std::optional<std::string> answer = zeqtest::OnABusyFile(
+        target, [&] { return FailsWith(target, KZeqWriter::eFileNotCreated, EBUSY); });
+    if (!answer) GTEST_SKIP() << "no mount can be made here";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ("", Kept(target, "OLD"));
 }
 
 // Found by fuzzing: a read key at frame 10^8 made the writer resample 10^8

@@ -34,8 +34,12 @@ bool Put(const void* host, std::size_t width) {
     std::uint8_t bytes[8];
     Order(host, bytes, width);
     std::FILE* f = GetFile3ds();
-    if (!f || std::fwrite(bytes, width, 1, f) != 1) {
+    if (!f) {
         PushErrList3ds(ERR_WRITING_FILE);
+        return false;
+    }
+    if (std::fwrite(bytes, width, 1, f) != 1) {
+        PushSystemErrList3ds(ERR_WRITING_FILE);
         return false;
     }
     return true;
@@ -95,7 +99,10 @@ void WriteVoid3ds(std::uint32_t n, const void* buf) {
         return;
     }
     std::FILE* f = GetFile3ds();
-    if (!f || std::fwrite(buf, n, 1, f) != 1) PushErrList3ds(ERR_WRITING_FILE);
+    if (!f)
+        PushErrList3ds(ERR_WRITING_FILE);
+    else if (std::fwrite(buf, n, 1, f) != 1)
+        PushSystemErrList3ds(ERR_WRITING_FILE);
 }
 
 void ReadVoid3ds(std::uint32_t n, void* buf) {
@@ -125,7 +132,10 @@ void WriteString3ds(const char* s) {
     if (!s) s = "";
     const std::size_t length = std::strlen(s);
     std::FILE* f = GetFile3ds();
-    if (!f || std::fwrite(s, 1, length + 1, f) != length + 1) PushErrList3ds(ERR_WRITING_FILE);
+    if (!f)
+        PushErrList3ds(ERR_WRITING_FILE);
+    else if (std::fwrite(s, 1, length + 1, f) != length + 1)
+        PushSystemErrList3ds(ERR_WRITING_FILE);
 }
 
 void WriteFixedString3ds(const char* s, std::uint32_t n) {
@@ -222,7 +232,10 @@ void WriteHeader3ds(std::uint16_t tag, std::uint32_t length) {
     N2IShort3ds(&tag, bytes);
     N2ILong3ds(&length, bytes + 2);
     std::FILE* f = GetFile3ds();
-    if (!f || std::fwrite(bytes, 6, 1, f) != 1) PushErrList3ds(ERR_WRITING_FILE);
+    if (!f)
+        PushErrList3ds(ERR_WRITING_FILE);
+    else if (std::fwrite(bytes, 6, 1, f) != 1)
+        PushSystemErrList3ds(ERR_WRITING_FILE);
 }
 
 void ReadHeader3ds(std::uint32_t* tag, std::uint32_t* length) {

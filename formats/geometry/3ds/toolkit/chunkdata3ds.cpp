@@ -687,7 +687,10 @@ void WriteChunkData3ds(chunk3ds* chunk) {
     toolkit3ds::AppendChunkData(chunk, out);
     if (out.empty()) return;
     std::FILE* f = GetFile3ds();
-    if (!f || std::fwrite(out.data(), out.size(), 1, f) != 1) PushErrList3ds(ERR_WRITING_FILE);
+    if (!f)
+        PushErrList3ds(ERR_WRITING_FILE);
+    else if (std::fwrite(out.data(), out.size(), 1, f) != 1)
+        PushSystemErrList3ds(ERR_WRITING_FILE);
 }
 
 void CopyChunkData3ds(const chunk3ds* src, chunk3ds* dst) {

@@ -294,7 +294,7 @@ void WriteChunk3ds(chunk3ds* chunk, std::uint8_t fileindex) {
     SetContext3ds(out);
     // What was made is written even after a failure, as a file written chunk by chunk would be.
     if (!bytes.empty() && std::fwrite(bytes.data(), bytes.size(), 1, out->stream) != 1) {
-        PushErrList3ds(ERR_WRITING_FILE);
+        PushSystemErrList3ds(ERR_WRITING_FILE);
         return;
     }
     (void)ok;
@@ -317,10 +317,10 @@ void WriteDatabase3ds(file3ds* file, database3ds* db) {
         return;
     }
     SetContext3ds(file);
-    if (FileSeek3ds(0) != 0) PushErrList3ds(ERR_WRITING_FILE);
+    if (FileSeek3ds(0) != 0) PushSystemErrList3ds(ERR_WRITING_FILE);
     db->top->writeindex = file->index;
     if (!Stop3ds()) WriteChunk3ds(db->top, file->index);
-    if (!Stop3ds() && std::fflush(file->stream) != 0) PushErrList3ds(ERR_WRITING_FILE);
+    if (!Stop3ds() && std::fflush(file->stream) != 0) PushSystemErrList3ds(ERR_WRITING_FILE);
     if (Stop3ds()) PushErrList3ds(ERR_WRITING_DATABASE);
 }
 

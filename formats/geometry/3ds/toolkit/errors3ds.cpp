@@ -1,5 +1,7 @@
 #include "formats/geometry/3ds/toolkit/errors3ds.h"
 
+#include <cerrno>
+
 namespace zeqsdk_400 {
 
 std::uint8_t toolkiterr3ds = 0;
@@ -8,6 +10,7 @@ std::uint8_t ignoretoolkiterr3ds = 0;
 namespace {
 
 errorentry3ds gErrStack[ErrStackSize3ds] = {};
+int gSystemError = 0;
 
 // Message of each code, indexed by code; null where the code has none.
 const char* const kMessages[] = {
@@ -71,8 +74,16 @@ void PushErrList3ds(std::int32_t code) {
     }
 }
 
+void PushSystemErrList3ds(std::int32_t code) {
+    if (gSystemError == 0) gSystemError = errno;
+    PushErrList3ds(code);
+}
+
+int SystemError3ds() { return gSystemError; }
+
 void ClearErrList3ds() {
     toolkiterr3ds = 0;
+    gSystemError = 0;
     for (int i = 0; i < 20; ++i) gErrStack[i].code = 0;
 }
 

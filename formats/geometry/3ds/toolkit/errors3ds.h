@@ -50,6 +50,12 @@ extern std::uint8_t toolkiterr3ds;        // set by every push, cleared only by 
 extern std::uint8_t ignoretoolkiterr3ds;  // users' switch: record failures and carry on
 
 void PushErrList3ds(std::int32_t code);
+// Pushes code for a file operation that failed just now; the first since
+// ClearErrList3ds keeps the system's error number (errno) as SystemError3ds.
+void PushSystemErrList3ds(std::int32_t code);
+// The system's error number behind the first file operation that failed since
+// ClearErrList3ds; 0 when none did.
+int SystemError3ds();
 void ClearErrList3ds();
 void DumpErrList3ds(std::FILE* out);
 const errorentry3ds* ReturnErrorList3ds();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -243,11 +244,15 @@ void CloseFile3ds(file3ds* ctx) {
     if (!ctx) return;
     bool failed = false;
     if (ctx->stream) failed = std::fclose(ctx->stream) != 0;
+    const int code = errno;
     ctx->stream = nullptr;
     if (ctx->istemp && ctx->filename) std::remove(ctx->filename);
     if (FileContext3ds == ctx) FileContext3ds = nullptr;
     DiscardContext(ctx);
-    if (failed) PushErrList3ds(ERR_CLOSING_FILE);
+    if (failed) {
+        errno = code;
+        PushSystemErrList3ds(ERR_CLOSING_FILE);
+    }
 }
 
 void CloseAllFiles3ds() {

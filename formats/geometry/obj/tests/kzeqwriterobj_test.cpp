@@ -1,6 +1,11 @@
 #include "formats/geometry/obj/kzeqwriterobj.h"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <sstream>
 
 #include "content/kzeqlayer.h"
@@ -338,6 +343,124 @@ TEST_F(ObjWriterTest, FailuresAreReported) {
     EXPECT_FALSE(writer.Write(*mScene, options));
     EXPECT_EQ(KZeqWriter::eFileNotOpened, writer.GetLastErrorID());
     options->Destroy();
+}
+
+// The material library and the texture copies take their names with the OBJ
+// file that names them, or none does.
+class ObjWriterCompanions : public ObjWriterTest {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(mOut);
+        std::filesystem::create_directories(mShared / "images");
+        WriteFile(mImage, "wood texels");
+        mMaterial = Material("paint");
+        KZeqMesh* mesh = AddCube("Box");
+        mesh->AddMaterial(mMaterial);
+        mesh->AddTexture(Texture("wood", mImage));
+        WriteFile(mObj, "old scene\n");
+        WriteFile(mMtl, "old materials\n");
+        ASSERT_EQ(0, ::chmod(mMtl.c_str(), 0640));
+    }
+    // The files of the folder are those before the export, byte for byte, and nothing else is there.
+    void ExpectAsBefore() {
+        EXPECT_EQ("old scene\n", ReadFile(mObj));
+        EXPECT_EQ("old materials\n", ReadFile(mMtl));
+        struct stat st {};
+        EXPECT_TRUE(::stat(mMtl.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(mOut))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ((std::vector<std::string>{"box.mtl", "box.obj"}), names) << "a texture copy or a temporary was left";
+    }
+    // What an export in a child process answers: "" when it failed for the reason.
+    std::string FailsWith(const std::string& reason) {
+        if (WriteObj(mObj)) return "written";
+        if (Str(mMessage).find("\"" + mObj + "\": " + reason) == std::string::npos) return "the message: " + Str(mMessage);
+        return "";
+    }
+
+    KZeqMaterial* mMaterial = nullptr;
+    // Exports here run as another user too.
+    TempDir mShared{TempDir::kOtherUsers};
+    std::string mImage = mShared / "images/wood.png";
+    std::string mOut = mShared / "out";
+    std::string mObj = mOut + "/box.obj";
+    std::string mMtl = mOut + "/box.mtl";
+};
+
+// The OBJ file cannot take its name once the others are ready: another user's
+// file in a sticky folder, or a busy file. The library keeps its old content
+// and mode, and no texture copy is left.
+TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user and a mount";
+    const std::optional<std::string> busy = OnABusyFile(mObj, [&] { return FailsWith("Device or resource busy"); });
+    ASSERT_TRUE(busy);
+    EXPECT_EQ("", *busy);
+    ExpectAsBefore();
+
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
+    ASSERT_EQ(0, ::chmod(mObj.c_str(), 0666));
+    ASSERT_EQ(0, ::chown(mMtl.c_str(), kUnprivileged, kUnprivileged));
+    const std::optional<std::string> sticky =
+        AsUnprivileged(mOut, [&] { return FailsWith("Operation not permitted"); });
+    if (!sticky) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *sticky);
+    ExpectAsBefore();
+}
+
+// Two exports of one file at once end, round after round, with one export's
+// OBJ file beside its own material library.
+TEST_F(ObjWriterCompanions, ExportsAtOnceEndWithAMatchingPair) {
+    constexpr int kRounds = 100;
+    const auto names = [](const std::string& text, const std::string& keyword) {
+        std::vector<std::string> found = Lines(text, keyword);
+        for (std::string& line : found) line.erase(0, keyword.size() + 1);
+        return found;
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        int go[2];
+        ASSERT_EQ(0, ::pipe(go));
+        std::vector<pid_t> children;
+        for (const char* name : {"paintA", "paintB"}) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(go[1]);
+                char start;
+                // Both start when the pipe closes.
+                while (::read(go[0], &start, 1) < 0 && errno == EINTR) {
+                }
+                mMaterial->SetInitialName(name);
+                ::_exit(WriteObj(mObj) ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                        WEXITSTATUS(status) == 0);
+        }
+        const std::vector<std::string> used = names(ReadFile(mObj), "usemtl");
+        ASSERT_EQ(1u, used.size()) << ReadFile(mObj);
+        ASSERT_EQ(used, names(ReadFile(mMtl), "newmtl")) << "round " << round;
+    }
+}
+
+// A texture copy that cannot be written (a write refused for its size here)
+// says why and leaves nothing; the export goes on without it.
+TEST_F(ObjWriterCompanions, ATextureCopyThatCannotBeWrittenSaysWhy) {
+    WriteFile(mImage, std::string(100000, 'w'));
+    {
+        ScopedFileSizeLimit limit(16384);
+        ASSERT_TRUE(WriteObj(mObj)) << Str(mMessage);
+    }
+    EXPECT_NE(std::string::npos,
+              Str(mMessage).find("Error writing texture file \"" + mOut + "/wood.png\": File too large.\n"))
+        << Str(mMessage);
+    EXPECT_FALSE(std::filesystem::exists(mOut + "/wood.png"));
+    EXPECT_TRUE(NamesWith(mOut, ".tmp").empty());
 }
 
 }  // namespace
