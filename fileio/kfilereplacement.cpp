@@ -362,14 +362,13 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     // What took the name meanwhile is checked again: only a regular file goes.
     if (!CanReplace(file, error)) return false;
     struct stat st;
-    const bool replaces = ::lstat(file.Buffer(), &st) == 0;
-    if ((replaces && !GiveAttributesOf(descriptor, st)) || std::rename(temporary.Buffer(), file.Buffer()) != 0) {
+    const bool given = ::lstat(file.Buffer(), &st) == 0 ? GiveAttributesOf(descriptor, st)
+                                                         : ::fchmod(descriptor, NewFileMode()) == 0;
+    if (!given || std::rename(temporary.Buffer(), file.Buffer()) != 0) {
         systemError = errno;
         error = (std::string("Cannot replace ") + Quoted(file.Buffer()) + ": " + std::strerror(systemError)).c_str();
         return false;
     }
-    // Private until it had its name; a failure leaves it so.
-    if (!replaces) ::fchmod(descriptor, NewFileMode());
     error = "";
     return true;
 }
@@ -390,6 +389,8 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         }
         struct stat st;
         if (::lstat(to, &st) != 0) {
+            // Complete: it may have the mode it is to keep.
+            if (::fchmod(mDescriptor, NewFileMode()) != 0) break;
             // A new file takes the name only while it is free, so that undoing it
             // removes nothing but itself (a hard link is refused a taken name too).
             int taken = RenameWith(from, to, RENAME_NOREPLACE);
@@ -400,10 +401,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
                 else if (errno != EEXIST)
                     taken = std::rename(from, to);
             }
-            if (taken == 0) {
-                ::fchmod(mDescriptor, NewFileMode());
-                return EPlaced::eNew;
-            }
+            if (taken == 0) return EPlaced::eNew;
             if (errno == EEXIST) continue;
             break;
         }

@@ -29,7 +29,7 @@ namespace zeqsdk_400 {
 // the name, it gets the replaced file's owner and group where the process may
 // set them (root may; others keep what they may choose), then that file's
 // permission bits. A new file gets what the umask allows, as any file the user
-// makes, as soon as it has its name.
+// makes.
 //
 //     KFileReplacement replacement;
 //     if (!replacement.Begin(path)) ...;           // GetError() says why

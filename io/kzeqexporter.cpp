@@ -196,12 +196,7 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
     const bool closed = mWriter->FileClose();
     // With what the close said (why the file could not take its name ...).
     mWriter->GetMessage(mMessage);
-    if (written && !closed) {
-        mError.CopyLastError(eUnidentifiedError, mWriter->GetError());
-        FileClose();
-        return false;
-    }
-    if (!written) {
+    if (!written || !closed) {
         // A complete file that could not take its name (a writer that puts it in place as it
         // ends) is no full disk, nor is a scene or options the writer refused: that failure
         // keeps the writer's text, which says what was refused.
@@ -217,7 +212,7 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         }
     }
     FileClose();
-    return written;
+    return written && closed;
 }
 
 bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {

@@ -5,7 +5,6 @@
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
 #include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -70,9 +69,12 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
     ClearErrList3ds();
     mFile3ds = OpenFile3ds(mReplacement.GetTemporaryPath(), "wb");
     if (!mFile3ds) {
+        const int reason = errno;
+        mMessage += KString("Cannot open \"") + mReplacement.GetTemporaryPath() + "\": " + std::strerror(reason) + ".\n";
         mReplacement.Discard();
         ClearErrList3ds();
         mError.SetLastErrorID(eFileNotOpened);
+        mError.SetLastSystemError(reason);
         return false;
     }
     return true;
