@@ -100,6 +100,9 @@ public:
     void WriteSceneInfo(KZeqSceneInfo* info);
     // "Model::Producer Top" becomes "Producer Top"; other names stay.
     static KString ConvertCameraName(const char* name);
+    // A line of the message the importer passes on (emptied as a read starts):
+    // what the read set aside or left out, and why.
+    void AddMessageLine(const KString& line);
     // Index of the first exact match, -1 when none.
     static int FindString(const KString& text, const KArrayTemplate<KString*>& list);
     // The first of the two names (made full paths against the file's
@@ -129,8 +132,10 @@ public:
     // Registers the object under the name for the connections; false when
     // the name is taken.
     bool RegisterObject(const char* name, KObject* object);
-    // "Connect" records: "OO" and "OP" are made, other kinds skipped.
-    bool ReadConnectionSection();
+    // "Connect" records: "OO" and "OP" are made, other kinds skipped. A model
+    // keeps the first parent a record gives it: a later one is set aside, and
+    // the message says so.
+    bool ReadConnectionSection(KZeqScene& scene);
 
     // ---- Node record (kzeqreaderzeq_node.cpp) ---------------------------------------------------
     // The body of the current "Model" block.
