@@ -141,7 +141,8 @@ public:
     // The body of the current "Model" block.
     bool ReadKZeqNode(KZeqNode& node);
     bool ReadKZeqGenericNode(KZeqGenericNode& node);
-    // The attribute the "Type" field names (none: a mesh), created, read and attached.
+    // The attribute the "Type" field names (none: a mesh), created, read and
+    // attached; a NURBS surface left out goes into the message with the node.
     bool ReadKZeqNodeAttribute(KZeqNode& node);
     // "Channel" records into the default take.
     bool ReadKZeqNodeDefaultAttributes(KZeqNode& node);
@@ -281,7 +282,9 @@ public:
     void AddTextureRead(KZeqTexture& texture);
     // ---- Surfaces, skin links, deformers and shapes (kzeqreaderzeq_surfaces.cpp, _skin.cpp) -------
     // False when a check failed (each with its own error number and text);
-    // the rest of the record is read all the same.
+    // the rest of the record is read all the same. A surface whose counts
+    // contradict its values (checks 1 and 3 to 6) is left without control
+    // points, knots or multiplicities.
     bool ReadKZeqNurb(KZeqNurb& nurb);
     bool ReadKZeqPatch(KZeqPatch& patch);
     // The patch type of the open field's next string, any letter case.
