@@ -100,6 +100,9 @@ public:
     void WriteSceneInfo(KZeqSceneInfo* info);
     // "Model::Producer Top" becomes "Producer Top"; other names stay.
     static KString ConvertCameraName(const char* name);
+    // A line of the message the importer passes on (emptied as a read starts):
+    // what the read set aside or left out, and why.
+    void AddMessageLine(const KString& line);
     // Index of the first exact match, -1 when none.
     static int FindString(const KString& text, const KArrayTemplate<KString*>& list);
     // The first of the two names (made full paths against the file's
@@ -129,14 +132,17 @@ public:
     // Registers the object under the name for the connections; false when
     // the name is taken.
     bool RegisterObject(const char* name, KObject* object);
-    // "Connect" records: "OO" and "OP" are made, other kinds skipped.
-    bool ReadConnectionSection();
+    // "Connect" records: "OO" and "OP" are made, other kinds skipped. A model
+    // keeps the first parent a record gives it: a later one is set aside, and
+    // the message says so.
+    bool ReadConnectionSection(KZeqScene& scene);
 
     // ---- Node record (kzeqreaderzeq_node.cpp) ---------------------------------------------------
     // The body of the current "Model" block.
     bool ReadKZeqNode(KZeqNode& node);
     bool ReadKZeqGenericNode(KZeqGenericNode& node);
-    // The attribute the "Type" field names (none: a mesh), created, read and attached.
+    // The attribute the "Type" field names (none: a mesh), created, read and
+    // attached; a NURBS surface left out goes into the message with the node.
     bool ReadKZeqNodeAttribute(KZeqNode& node);
     // "Channel" records into the default take.
     bool ReadKZeqNodeDefaultAttributes(KZeqNode& node);
@@ -276,7 +282,9 @@ public:
     void AddTextureRead(KZeqTexture& texture);
     // ---- Surfaces, skin links, deformers and shapes (kzeqreaderzeq_surfaces.cpp, _skin.cpp) -------
     // False when a check failed (each with its own error number and text);
-    // the rest of the record is read all the same.
+    // the rest of the record is read all the same. A surface whose counts
+    // contradict its values (checks 1 and 3 to 6) is left without control
+    // points, knots or multiplicities.
     bool ReadKZeqNurb(KZeqNurb& nurb);
     bool ReadKZeqPatch(KZeqPatch& patch);
     // The patch type of the open field's next string, any letter case.

@@ -211,8 +211,13 @@ bool KZeqReaderZeq::ReadKZeqNodeAttribute(KZeqNode& node) {
                     mManager.DestroyKZeqNodeAttribute(former);
             };
             if (kind->mAttachFirst) attach();
-            if (kind->mRead) kind->mRead(*this, *attribute);
+            const bool read = !kind->mRead || kind->mRead(*this, *attribute);
             if (!kind->mAttachFirst) attach();
+            // A surface its record contradicts comes without control points (the failed check
+            // names why): the node stays, and the user hears what it lost.
+            if (!read && attribute->GetAttributeType() == KZeqNodeAttribute::eNURB &&
+                static_cast<KZeqNurb*>(attribute)->GetControlPointsCount() == 0)
+                AddMessageLine(KString(node.GetName()) + ": NURBS surface left out: " + mError.GetLastErrorString());
         }
         ReadUserProperties(node);
     }

@@ -13,6 +13,7 @@
 #include "object/izeqobject.h"
 #include "object/kprogress.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqnodeproperties.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -150,9 +151,14 @@ KObject* FetchObject(IZeqObject& file, const KString& name) {
     return object ? static_cast<KObject*>(object->IQuery(KObject::ClassId, 0)) : nullptr;
 }
 
+KZeqNode* NodeOf(KPlug* plug) {
+    return plug && plug->Is(KZeqNodeProperties::ClassId) ? static_cast<KZeqNodeProperties*>(plug)->GetKZeqNode()
+                                                         : nullptr;
+}
+
 }  // namespace
 
-bool KZeqReaderZeq::ReadConnectionSection() {
+bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
     IZeqObject& file = *mFile;
     if (!file.FieldReadBegin("Connections")) return true;
     if (!file.FieldReadBlockBegin()) {
@@ -164,8 +170,20 @@ bool KZeqReaderZeq::ReadConnectionSection() {
         KPlug* source = nullptr;
         KPlug* destination = nullptr;
         if (kind == "OO") {
-            source = FetchObject(file, file.FieldReadC());
-            destination = FetchObject(file, file.FieldReadC());
+            const KString child = file.FieldReadC(), parent = file.FieldReadC();
+            source = FetchObject(file, child);
+            destination = FetchObject(file, parent);
+            // A model under two parents would be freed under one and then reached through the
+            // other: the first parent the file gives holds.
+            KZeqNode* node = NodeOf(source);
+            KZeqNode* first = node ? node->GetParent() : nullptr;
+            if (first && NodeOf(destination) && NodeOf(destination) != first) {
+                // Named as the records name it: the root is "Model::Scene".
+                const char* firstName = first == scene.GetRootNode() ? "Model::Scene" : first->GetName();
+                AddMessageLine(child + " is connected under " + parent +
+                               " too: a model has one parent; it stays under " + firstName + ".");
+                destination = nullptr;
+            }
         } else if (kind == "OP") {
             source = FetchObject(file, file.FieldReadC());
             KObject* owner = FetchObject(file, file.FieldReadC());
@@ -192,6 +210,6 @@ bool ZeqReadObjects(KZeqReaderZeq& reader, KZeqScene& scene) {
 
 bool ZeqReadModels(KZeqReaderZeq& reader, KZeqScene&) { return reader.ReadNode(); }
 
-bool ZeqReadConnections(KZeqReaderZeq& reader, KZeqScene&) { return reader.ReadConnectionSection(); }
+bool ZeqReadConnections(KZeqReaderZeq& reader, KZeqScene& scene) { return reader.ReadConnectionSection(scene); }
 
 }  // namespace zeqsdk_400

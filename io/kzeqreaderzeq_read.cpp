@@ -38,6 +38,7 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     KProgress& progress = *KGetGlobalProgress();
     progress.ProgressBegin();
     bool failed = false;
+    mMessage.Empty();
     if (!options || !options->Is(KStreamOptionsZeq::ClassId)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         failed = true;

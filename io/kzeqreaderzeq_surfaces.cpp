@@ -119,48 +119,60 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
     // The arrays are taken first, so that the dimensions can be held against them.
     std::vector<double> points, uKnots, vKnots;
     std::vector<int> uMultiplicities, vMultiplicities;
-    const bool hasPoints = ReadAll(file, "Points", points);
+    ReadAll(file, "Points", points);
     const bool hasUMultiplicities = ReadAll(file, "MultiplicityU", uMultiplicities);
     const bool hasVMultiplicities = ReadAll(file, "MultiplicityV", vMultiplicities);
     const bool hasUKnots = ReadAll(file, "KnotVectorU", uKnots);
     const bool hasVKnots = ReadAll(file, "KnotVectorV", vKnots);
 
+    // Every count is held against the values the file gives before anything is sized: a surface
+    // they contradict is left out (no control points), never built of values the file lacks. The
+    // first contradiction is the error; the counts after it are not held.
+    bool sound = true;
+    auto hold = [&](bool holds, int check) {
+        if (sound && !holds) fail(check), sound = false;
+    };
     if (dimensions) {
         // Knots beyond their field, a few per control point and some slack
         // would only be zeros: such orders come from damaged files.
         auto knotsFit = [](int count, int order, int type, std::size_t field) {
             return KnotCountOf(count, order, type) <= static_cast<long long>(field) + 4LL * count + 64;
         };
-        const bool fits = CountsFit(uCount, vCount, 4, static_cast<long long>(points.size())) &&
-                          knotsFit(uCount, nurb.GetUOrder(), types[0], uKnots.size()) &&
-                          knotsFit(vCount, nurb.GetVOrder(), types[1], vKnots.size());
-        if (!fits || !nurb.InitControlPoints(uCount, static_cast<KZeqNurb::ENurbType>(types[0]), vCount,
-                                             static_cast<KZeqNurb::ENurbType>(types[1])))
-            fail(1);
+        hold(CountsFit(uCount, vCount, 4, static_cast<long long>(points.size())) &&
+                 knotsFit(uCount, nurb.GetUOrder(), types[0], uKnots.size()) &&
+                 knotsFit(vCount, nurb.GetVOrder(), types[1], vKnots.size()),
+             1);
     }
-    const int count = nurb.GetControlPointsCount();
-    if (hasPoints) {
-        if (static_cast<long long>(points.size()) != 4LL * nurb.GetUCount() * nurb.GetVCount() ||
-            count != nurb.GetUCount() * nurb.GetVCount()) {
+    // Without usable dimensions the surface has no points, and any value given contradicts that.
+    const bool sized = sound && dimensions;
+    const long long uSize = sized ? uCount : 0, vSize = sized ? vCount : 0;
+    const long long uKnotCount = sized ? KnotCountOf(uSize, nurb.GetUOrder(), types[0]) : 0;
+    const long long vKnotCount = sized ? KnotCountOf(vSize, nurb.GetVOrder(), types[1]) : 0;
+    hold(static_cast<long long>(points.size()) == 4 * uSize * vSize, 1);
+    hold(!hasUMultiplicities || static_cast<long long>(uMultiplicities.size()) == uSize, 3);
+    hold(!hasVMultiplicities || static_cast<long long>(vMultiplicities.size()) == vSize, 4);
+    hold(!hasUKnots || static_cast<long long>(uKnots.size()) == uKnotCount, 5);
+    hold(!hasVKnots || static_cast<long long>(vKnots.size()) == vKnotCount, 6);
+    if (sound && dimensions) {
+        if (!nurb.InitControlPoints(uCount, static_cast<KZeqNurb::ENurbType>(types[0]), vCount,
+                                    static_cast<KZeqNurb::ENurbType>(types[1]))) {
             fail(1);
         } else {
             KZeqVector4* stored = nurb.GetControlPoints();
-            for (int i = 0; i < count; ++i) {
+            for (int i = 0, count = nurb.GetControlPointsCount(); i < count; ++i) {
                 const double* p = &points[static_cast<std::size_t>(i) * 4];
                 stored[i] = KZeqVector4(p[0], p[1], p[2], p[3]);
                 if (p[3] <= 0.00001) fail(2);
             }
+            auto take = [](bool present, const auto& values, auto* into) {
+                if (present && into) std::copy(values.begin(), values.end(), into);
+            };
+            take(hasUMultiplicities, uMultiplicities, nurb.GetUMultiplicityVector());
+            take(hasVMultiplicities, vMultiplicities, nurb.GetVMultiplicityVector());
+            take(hasUKnots, uKnots, nurb.GetUKnotVector());
+            take(hasVKnots, vKnots, nurb.GetVKnotVector());
         }
     }
-    auto take = [&](bool present, const auto& values, auto* into, long long expected, int check) {
-        if (!present) return;
-        if (static_cast<long long>(values.size()) != expected) return fail(check);
-        if (into) std::copy(values.begin(), values.end(), into);
-    };
-    take(hasUMultiplicities, uMultiplicities, nurb.GetUMultiplicityVector(), nurb.GetUCount(), 3);
-    take(hasVMultiplicities, vMultiplicities, nurb.GetVMultiplicityVector(), nurb.GetVCount(), 4);
-    take(hasUKnots, uKnots, nurb.GetUKnotVector(), nurb.GetUKnotVector() ? nurb.GetUKnotCount() : 0, 5);
-    take(hasVKnots, vKnots, nurb.GetVKnotVector(), nurb.GetVKnotVector() ? nurb.GetVKnotCount() : 0, 6);
 
     ZeqReadGeometryCommon(*this, nurb);
     return result;

@@ -53,6 +53,11 @@ KString KZeqReaderZeq::ConvertCameraName(const char* name) {
     return KString(name);
 }
 
+void KZeqReaderZeq::AddMessageLine(const KString& line) {
+    if (!mMessage.IsEmpty()) mMessage += "\n";
+    mMessage += line;
+}
+
 int KZeqReaderZeq::FindString(const KString& text, const KArrayTemplate<KString*>& list) {
     for (int i = 0; i < list.GetCount(); ++i)
         if (list[i] && *list[i] == text) return i;

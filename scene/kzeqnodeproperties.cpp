@@ -107,9 +107,12 @@ bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction actio
             other && other->Is(ClassId) ? static_cast<KZeqNodeProperties*>(other)->GetKZeqNode() : nullptr;
         switch (action) {
             case kPlugSrcConnectRequest:
-                // A node of the same entity, or one above this node, would close a cycle.
-                if (otherNode &&
-                    ((entity && otherNode->GetEntity() == entity) || node->IsSelfOrDescendantOf(otherNode))) {
+                // A node of the same entity, or one above this node, would close a cycle; one that has
+                // another parent would have two, and the walks up from it would miss one of them
+                // (AddChild takes the child from its parent first).
+                if (otherNode && ((entity && otherNode->GetEntity() == entity) ||
+                                  (otherNode->GetParent() && otherNode->GetParent() != node) ||
+                                  node->IsSelfOrDescendantOf(otherNode))) {
                     node->GetError().SetLastErrorID(KZeqNode::eCyclicGraph);
                     return false;
                 }

@@ -98,6 +98,8 @@ public:
     KZeqTakeNodeContainer* GetKZeqObject() override { return mOwner; }
     KZeqNode* GetKZeqNode();
     void DefaultValueChanged(KZeqUserProperty* property) override;
+    // Refuses as a new child node (error 6 on the node) one of the node's entity, one above the
+    // node, and one that has another parent: a node has one parent.
     bool PlugNotify(KPlugCallstack* callstack, kPlugAction action, KPlug* plug, int index, KPlug* other,
                     kConnectionType type, KPlug* replacement) override;
 

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -87,6 +89,75 @@ TEST_F(SectionsTest, DefinitionsObjectsAndConnections) {
     EXPECT_EQ(0, scene->GetEntity()->GetMaterialCount());
     EXPECT_EQ(0, scene->GetRootNode()->GetChild(0)->GetChildCount());
 }
+
+// ---- One parent per model -----------------------------------------------------------------------
+
+namespace {
+
+// Null models and the "OO" records that hang them (child, parent) in file order; the tree the read
+// must give ("RootNode(B(A))": A under B under the root) and the line of the importer's message.
+struct ParentRow {
+    const char* mName;
+    std::vector<std::string> mModels;
+    std::vector<std::pair<std::string, std::string>> mLinks;
+    const char* mTree;
+    const char* mMessage;
+};
+const ParentRow kParentRows[] = {
+    {"GroupFirst", {"group", "aim"}, {{"aim", "group"}, {"aim", "Scene"}, {"group", "Scene"}}, "RootNode(group(aim))",
+     "Model::aim is connected under Model::Scene too: a model has one parent; it stays under Model::group."},
+    {"SceneFirst", {"group", "aim"}, {{"aim", "Scene"}, {"aim", "group"}, {"group", "Scene"}}, "RootNode(aim group)",
+     "Model::aim is connected under Model::group too: a model has one parent; it stays under Model::Scene."},
+    // Under C too, A would let C under A close a cycle the check (up the first parent) misses.
+    {"Cycle", {"A", "B", "C"}, {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}}, "RootNode(B(A(C)))",
+     "Model::A is connected under Model::C too: a model has one parent; it stays under Model::B."},
+};
+
+void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
+
+std::string Tree(KZeqNode& node) {
+    std::string tree = std::string(node.GetName()).substr(7);
+    for (int i = 0; i < node.GetChildCount(); ++i) tree += (i ? " " : "(") + Tree(*node.GetChild(i));
+    return node.GetChildCount() ? tree + ")" : tree;
+}
+
+struct OneParentTest : ::testing::TestWithParam<std::tuple<ParentRow, int>> {
+    zeqtest::TempDir mDir;
+};
+
+}  // namespace
+
+// Freed under one parent and reached again through the other, a model under two parents broke
+// clearing and destroying the scene; the first parent holds, in either encoding, and the scene
+// and the manager end cleanly.
+TEST_P(OneParentTest, TheFirstParentHolds) {
+    const ParentRow& row = std::get<0>(GetParam());
+    const std::string path = mDir / "parents.zeq";
+    MakeZeqFile(path, 6000, std::get<1>(GetParam()), NullModelFields(row.mModels, row.mLinks));
+    auto manager = std::make_unique<KZeqSdkManager>();
+    {
+        KZeqImporter importer(*manager);
+        KZeqScene* scene = manager->CreateKZeqScene();
+        ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+        EXPECT_EQ(row.mTree, Tree(*scene->GetRootNode()));
+        KString message;
+        importer.GetMessage(message);
+        EXPECT_STREQ(row.mMessage, message.Buffer());
+        scene->Clear();
+        EXPECT_EQ(0, scene->GetRootNode()->GetChildCount());
+        // Read again into the same scene, which the manager then ends: the message is this read's alone.
+        ASSERT_TRUE(importer.Import(*scene));
+        importer.GetMessage(message);
+        EXPECT_STREQ(row.mMessage, message.Buffer());
+    }
+    manager.reset();
+}
+INSTANTIATE_TEST_SUITE_P(Rows, OneParentTest,
+                         ::testing::Combine(::testing::ValuesIn(kParentRows), ::testing::Values(0, 1)),
+                         [](const testing::TestParamInfo<std::tuple<ParentRow, int>>& info) {
+                             return std::string(std::get<0>(info.param).mName) +
+                                    (std::get<1>(info.param) ? "Binary" : "Ascii");
+                         });
 
 // Before version 6: a later claim wins in sorted order, a link that would
 // close a cycle is skipped, an empty name ends the list, and the nodes no

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "content/kzeqlayer.h"
 #include "content/kzeqlink.h"
@@ -21,6 +22,7 @@
 #include "io/kzeqwriterzeq6.h"
 #include "io/tests/zeqroundtrip.h"
 #include "io/tests/zeqscenecompare.h"
+#include "io/tests/zeqsurfacecounts.h"
 #include "object/izeqobject.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -243,8 +245,10 @@ const NurbRow kNurbRows[] = {
     {"WeightAtTheLimit", Nurb(kOpenClosed, Points(64, "0.00001")), 2, 10, 16, 2, 0.00001, "Weight of"},
     {"WeightJustAbove", Nurb(kOpenClosed, Points(64, "0.00002")), -1, -1, 16, 2, 0.00002, ""},
     {"UnknownForm", Nurb("\"Spiral\",\"Closed\"", Points(64), 11), 0, 10, 16, 0, 1, "Type of nurb"},
-    {"ShortMultiplicityV", Nurb(kOpenClosed, Points(64), 8, 3), 4, 9, 16, 2, 1, "Multiplicity V"},
-    {"WrongKnotCountU", Nurb(kOpenClosed, Points(64), 11), 5, 9, 16, 2, 1, "U knot vector"},
+    // Counts that contradict the values leave the surface out: no zeros stand in for what is missing.
+    {"ShortMultiplicityV", Nurb(kOpenClosed, Points(64), 8, 3), 4, 9, 0, 0, 0, "Multiplicity V"},
+    {"WrongKnotCountU", Nurb(kOpenClosed, Points(64), 11), 5, 9, 0, 0, 0, "U knot vector"},
+    {"OnePointValueTooMany", Nurb(kOpenClosed, Points(65)), 1, 9, 0, 0, 0, "Control point"},
     {"NegativeDimensions", "NurbOrder: 4,4;Dimensions: -4,4;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
     {"OverflowingDimensions", "NurbOrder: 4,4;Dimensions: 65536,65536;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
     {"DimensionsBeyondThePoints", "NurbOrder: 4,4;Dimensions: 1000,1000;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
@@ -261,12 +265,76 @@ TEST_P(NurbRecordTest, ChecksAndTheirMessages) {
     EXPECT_TRUE(row.mError < 0 || (row.mError == mReader.GetLastErrorID() && row.mCode == file.GetLastErrorID() &&
                                    text.rfind(row.mText, 0) == 0 && text == file.GetLastErrorString()));
     // Knots: count + order when open, else count + 2 x order - 1; the V type is closed.
+    EXPECT_TRUE(row.mPoints > 0 || (!nurb->GetUKnotVector() && !nurb->GetVKnotVector() &&
+                                    !nurb->GetUMultiplicityVector() && !nurb->GetVMultiplicityVector()));
     EXPECT_TRUE(row.mPoints == 0 || (row.mUType == nurb->GetNurbUType() && nurb->GetNurbVType() == 1 &&
                                      nurb->GetUKnotCount() == (row.mUType == 2 ? 8 : 11) &&
                                      nurb->GetVKnotCount() == 11 && row.mWeight == nurb->GetControlPoints()[5][3]));
 }
 INSTANTIATE_TEST_SUITE_P(Rows, NurbRecordTest, ::testing::ValuesIn(kNurbRows),
                          [](const testing::TestParamInfo<NurbRow>& info) { return std::string(info.param.mName); });
+
+// ---- Surfaces whose counts contradict their values -------------------------------------------
+
+struct CountForm {
+    const char* mName;
+    const ZeqFileCase* mWritten;  // the ASCII form the writer wrote and the edit changed
+    int mMode;                    // the mode the edited file is read in
+};
+const CountForm kCountForms[] = {{"V60Ascii", &kZeqFileCases[0], 0},
+                                 {"V58Ascii", &kZeqFileCases[3], 0},
+                                 {"V60Binary", &kZeqFileCases[0], 1}};
+void PrintTo(const CountForm& form, std::ostream* out) { *out << form.mName; }
+
+struct SurfaceCountTest : ::testing::TestWithParam<std::tuple<SurfaceCountEdit, CountForm>> {
+    zeqtest::TempDir mDir;
+    KZeqSdkManager mManager;
+};
+
+// A point value more or fewer, a knot more, a line of knots lost, a multiplicity more: the read
+// goes on, the node keeps its transform, its surface is left out (never built of zeros), the
+// message names the node and the check, and the next surface is whole.
+TEST_P(SurfaceCountTest, SurfaceLeftOutAndSaidSo) {
+    const SurfaceCountEdit& edit = std::get<0>(GetParam());
+    const CountForm& form = std::get<1>(GetParam());
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    BuildSurfaceCountScene(mManager, *scene);
+    const std::string written = mDir / "written.zeq", path = mDir / "counts.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *scene, *form.mWritten, written, "", &error)) << error;
+    std::string text = zeqtest::ReadFile(written);
+    ASSERT_TRUE(EditSurfaceCounts(text, edit)) << text;
+    zeqtest::WriteFile(written, text);
+    ASSERT_TRUE(ConvertZeqFile(written, path, form.mMode));
+
+    KZeqImporter importer(mManager);
+    KZeqScene* read = mManager.CreateKZeqScene();
+    ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*read)) << importer.GetLastErrorString();
+    KString message;
+    importer.GetMessage(message);
+    EXPECT_EQ(std::string("Model::Surf: NURBS surface left out: ") + edit.mCheck, message.Buffer());
+    KZeqNode* surf = read->GetRootNode()->FindChild("Surf");
+    ASSERT_TRUE(surf && surf->GetNurb());
+    KZeqVector4 t;
+    EXPECT_EQ(V(1, 2, 3, 1), surf->GetDefaultT(t));
+    KZeqNurb* nurb = surf->GetNurb();
+    EXPECT_TRUE(nurb->GetControlPointsCount() == 0 && nurb->GetUCount() == 0 && nurb->GetVCount() == 0);
+    EXPECT_TRUE(!nurb->GetUKnotVector() && !nurb->GetVKnotVector() && !nurb->GetUMultiplicityVector() &&
+                !nurb->GetVMultiplicityVector());
+    KZeqNurb* whole = read->GetRootNode()->FindChild("Whole")->GetNurb();
+    KZeqNurb* original = scene->GetRootNode()->FindChild("Whole")->GetNurb();
+    ASSERT_TRUE(whole && whole->GetControlPointsCount() == original->GetControlPointsCount() &&
+                whole->GetVKnotCount() == original->GetVKnotCount());
+    EXPECT_TRUE(std::equal(whole->GetControlPoints(), whole->GetControlPoints() + whole->GetControlPointsCount(),
+                           original->GetControlPoints()));
+    EXPECT_TRUE(std::equal(whole->GetVKnotVector(), whole->GetVKnotVector() + whole->GetVKnotCount(),
+                           original->GetVKnotVector()));
+}
+INSTANTIATE_TEST_SUITE_P(Edits, SurfaceCountTest,
+                         ::testing::Combine(::testing::ValuesIn(kSurfaceCountEdits), ::testing::ValuesIn(kCountForms)),
+                         [](const testing::TestParamInfo<std::tuple<SurfaceCountEdit, CountForm>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + std::get<1>(info.param).mName;
+                         });
 
 // Any other type is linear, also without "PatchType"; counts beyond the points are refused.
 TEST_F(RecordTest, PatchTypesStepsAndPoints) {

@@ -82,20 +82,34 @@ static void CopyBlock(KZeq& from, KZeq& to) {
     }
 }
 
+bool ConvertZeqFile(const std::string& from, const std::string& to, int mode, const char* password) {
+    KZeq in, out;
+    if (!in.ProjectOpen(from.c_str(), true, true)) return false;
+    KZeqFileHeaderInfo header;
+    header.mFileVersion = in.GetFileVersion();
+    if (!out.ProjectCreate(to.c_str(), mode != 0, mode == 2, &header)) return false;
+    CopyBlock(in, out);
+    if (password) out.ProjectSetPassword(password);
+    return out.ProjectClose();
+}
+
 void MakeZeqFile(const std::string& path, int version, int mode, const std::string& fields, const char* password) {
     const std::string text = path + ".text.zeq";
     std::string lines = fields;
     std::replace(lines.begin(), lines.end(), ';', '\n');
     std::ofstream(text) << "@Zeq: " << version << "\n@Section: " << version << "\n" << lines << "\n@End\n";
-    KZeq from, to;
-    KZeqFileHeaderInfo header;
-    header.mFileVersion = version;
-    ASSERT_TRUE(from.ProjectOpen(text.c_str(), true, true)) << from.GetLastErrorString();
-    ASSERT_TRUE(to.ProjectCreate(path.c_str(), mode != 0, mode == 2, &header)) << path;
-    CopyBlock(from, to);
-    if (password) to.ProjectSetPassword(password);
-    ASSERT_TRUE(to.ProjectClose()) << to.GetLastErrorString();
+    ASSERT_TRUE(ConvertZeqFile(text, path, mode, password)) << path;
     std::remove(text.c_str());
+}
+
+std::string NullModelFields(const std::vector<std::string>& models,
+                            const std::vector<std::pair<std::string, std::string>>& links) {
+    std::string fields = "Definitions: {;ObjectType: \"Model\";};Objects: {;";
+    for (const std::string& model : models) fields += "Model: \"Model::" + model + "\", \"Null\" {;Type: \"Null\";};";
+    fields += "};Connections: {;";
+    for (const auto& link : links)
+        fields += "Connect: \"OO\", \"Model::" + link.first + "\", \"Model::" + link.second + "\";";
+    return fields + "}";
 }
 
 }  // namespace zeqiotest

@@ -6,6 +6,8 @@
 // kZeqFileCases run once per form, named by ZeqFileCaseName.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -33,11 +35,21 @@ bool WriteZeqFile(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& sc
 // states; null with the importer's error text.
 zeqsdk_400::KZeqScene* ReadZeqFile(zeqsdk_400::KZeqSdkManager& manager, const std::string& path,
                                    const char* password = "", std::string* error = nullptr);
+// The main section of the field file at from written again at to in the
+// mode (0 ASCII, 1 binary, 2 encrypted), protected by the password when one
+// is given; false when either file fails.
+bool ConvertZeqFile(const std::string& from, const std::string& to, int mode, const char* password = nullptr);
 // A field file whose main section holds the fields given as ASCII field-file
 // text ("Name: value, value {" ... "}", one field a line, ';' for a line
 // break), in any mode and version; a password protects the main section.
 void MakeZeqFile(const std::string& path, int version, int mode, const std::string& fields,
                  const char* password = nullptr);
+
+// The fields of a 6.0 main section (for MakeZeqFile) holding null models of
+// these names and "OO" records that put each first under the second ("Scene":
+// the root), in the order given.
+std::string NullModelFields(const std::vector<std::string>& models,
+                            const std::vector<std::pair<std::string, std::string>>& links);
 
 }  // namespace zeqiotest
 

@@ -12,6 +12,7 @@
 #include "tfndeformer.h"
 #include "tfntransform.h"
 #include "tplug.h"
+#include "tplugin.h"
 
 using namespace zeqsdk_400;
 
@@ -100,12 +101,14 @@ void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
     TStatus status;
     if (!nurb) return;
 
-    // A surface whose points do not fill its counts cannot be read safely: the transform stays.
+    // A surface whose points do not fill its counts cannot be read safely (the reader leaves out
+    // one its file contradicts): the transform stays, and the user hears it as well as the log.
     const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
     if (needed <= 0 || needed > nurb->GetControlPointsCount() || nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
         const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
                                  ": its control points do not match its counts; only its transform is made.";
         LogLine(line.c_str());
+        TPxCommand::displayWarning(TString(line.c_str()));
         return;
     }
     TPointArray cvs;

@@ -193,6 +193,30 @@ TEST_F(KZeqNodeTest, EntityFollowsAttachedSubtreesAndRefusesClashes) {
     EXPECT_TRUE(mManager.DestroyKZeqNode(a) && entity.GetNodeCount() == 1 && !y->GetEntity());
 }
 
+// A node has one parent: a plain connection under a second one is refused, in an entity or out of
+// one, and AddChild moves the node instead.
+TEST_F(KZeqNodeTest, ANodeHasOneParent) {
+    KZeqEntity entity(mManager);
+    KZeqNode* root = entity.GetRootNode();
+    KZeqNode *group = Node("group"), *aim = Node("aim"), *other = Node("other");
+    ASSERT_TRUE(group->AddChild(aim));
+    for (KZeqNode* second : {other, root}) {
+        second->GetError().ClearLastError();
+        EXPECT_FALSE(second->GetPropertyHandler()->ConnectSrc(aim->GetPropertyHandler())) << second->GetName();
+        EXPECT_EQ(KZeqNode::eCyclicGraph, second->GetLastErrorID());
+    }
+    EXPECT_TRUE(aim->GetParent() == group && other->GetChildCount() == 0 && root->GetChildCount() == 0);
+    ASSERT_TRUE(root->AddChild(group) && aim->GetEntity() == &entity);
+    EXPECT_FALSE(other->GetPropertyHandler()->ConnectSrc(aim->GetPropertyHandler()));
+    EXPECT_TRUE(aim->AddChild(other) && other->GetParent() == aim);
+    EXPECT_FALSE(other->AddChild(group));  // above it
+    EXPECT_TRUE(root->AddChild(aim) && aim->GetParent() == root && group->GetChildCount() == 0);
+    // Each node is ended once, under its one parent.
+    const int before = mManager.GetKZeqNodeCount();
+    EXPECT_TRUE(mManager.DestroyKZeqNode(aim, true) && mManager.GetKZeqNodeCount() == before - 2);
+    EXPECT_TRUE(root->GetChildCount() == 1 && root->GetChild(0) == group);
+}
+
 TEST_F(KZeqNodeTest, AttributesMoveAddChannelsPerTakeAndLeaveBeforeTheyEnd) {
     KZeqNode *a = Node("a"), *b = Node("b");
     a->CreateTakeNode("T1");

@@ -1,7 +1,9 @@
-// Geometry, cameras and lights whose host node has no shape (one the host refused, or a merged
-// transform without one): the import goes on with the transform alone, says so in the log, and no
-// later step asks the transform for a shape it does not have (the fixture fails on host faults).
+// Geometry, cameras and lights whose host node has no shape (one the host refused, one its file
+// contradicts, or a merged transform without one): the import goes on with the transform alone,
+// says so in the log (a surface also as a warning), and no later step asks the transform for a
+// shape it does not have (the fixture fails on host faults).
 #include <fstream>
+#include <tuple>
 
 #include "importtest_support.h"
 
@@ -11,6 +13,8 @@
 #include "fcurve/kfcurve.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
+#include "io/tests/zeqroundtrip.h"
+#include "io/tests/zeqsurfacecounts.h"
 #include "plugin/zeqtulouserparams.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -65,14 +69,61 @@ TEST_F(MissingShapeTest, RichSceneWithASurfaceShortOfOnePoint) {
     const std::string damaged = mDirectory + "damaged.zeq";
     std::ofstream(damaged) << text;
 
+    standin::clearTranscript();
     ASSERT_TRUE(Run("ZEQImport -f \"" + damaged + "\" -take 0"));
-    EXPECT_NE(Log().find("NURBS surface patch: its control points do not match its counts; only its transform is made."),
-              std::string::npos)
-        << Log();
+    const std::string line =
+        "NURBS surface patch: its control points do not match its counts; only its transform is made.";
+    EXPECT_NE(Log().find(line), std::string::npos) << Log();
+    EXPECT_TRUE(transcribed("// Warning: " + line));
     EXPECT_NE(HostPath("patch"), "");
     EXPECT_EQ(ShapeCount("patch"), 0u);
     EXPECT_EQ(ShapeCount("tube"), 1u);  // the next surface is whole
 }
+
+// A surface whose counts contradict its values (a point value more or fewer, a knot more, a line
+// of knots lost, a multiplicity more), in the 6.0 and 5.8 ASCII files the SDK wrote and edited
+// and in a 6.0 binary one made of the edited text: its node comes with its transform alone, the
+// host warns and the log says so, and the next surface is whole.
+struct CountForm {
+    const char* mName;
+    int mRow;   // the exporter's row that wrote the ASCII file edited
+    int mMode;  // the edited file imported as ASCII (0) or binary (1)
+};
+const CountForm kCountForms[] = {{"V60Ascii", KZeqExporter::eZEQ_ASCII, 0},
+                                 {"V58Ascii", KZeqExporter::eZEQ_5_ASCII, 0},
+                                 {"V60Binary", KZeqExporter::eZEQ_ASCII, 1}};
+void PrintTo(const CountForm& form, std::ostream* out) { *out << form.mName; }
+
+class SurfaceCountTest : public ZeqTuloImportTest,
+                         public ::testing::WithParamInterface<std::tuple<zeqiotest::SurfaceCountEdit, CountForm>> {};
+
+TEST_P(SurfaceCountTest, TransformAloneWithAWarning) {
+    const CountForm& form = std::get<1>(GetParam());
+    const std::string written = mDirectory + "written.zeq", path = mDirectory + "counts.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteSceneAs(written, zeqiotest::BuildSurfaceCountScene, form.mRow, &error)) << error;
+    std::string text = ZeqTuloReadFile(written);
+    ASSERT_TRUE(zeqiotest::EditSurfaceCounts(text, std::get<0>(GetParam())));
+    std::ofstream(written, std::ios::binary) << text;
+    ASSERT_TRUE(zeqiotest::ConvertZeqFile(written, path, form.mMode));
+
+    standin::clearTranscript();
+    ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\""));
+    const std::string line =
+        "NURBS surface Surf: its control points do not match its counts; only its transform is made.";
+    EXPECT_TRUE(transcribed("// Warning: " + line));
+    EXPECT_NE(Log().find(line), std::string::npos) << Log();
+    EXPECT_EQ(HostAttr("Surf.translate"), "1 2 3");
+    EXPECT_EQ(ShapeCount("Surf"), 0u);
+    EXPECT_EQ(HostAttr("Whole.translate"), "4 5 6");
+    EXPECT_EQ(ShapeCount("Whole"), 1u);
+}
+INSTANTIATE_TEST_SUITE_P(Edits, SurfaceCountTest,
+                         ::testing::Combine(::testing::ValuesIn(zeqiotest::kSurfaceCountEdits),
+                                            ::testing::ValuesIn(kCountForms)),
+                         [](const testing::TestParamInfo<std::tuple<zeqiotest::SurfaceCountEdit, CountForm>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + std::get<1>(info.param).mName;
+                         });
 
 // Shapes that refer to a base the host does not have are left out, with a line in the log; the
 // camera's and the light's settings pass by transforms without their shape.

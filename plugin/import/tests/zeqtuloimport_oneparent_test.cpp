@@ -1,0 +1,109 @@
+// Files whose connections put a model under two parents, or close a cycle through a second parent,
+// through ZEQImport: the first parent holds, the import ends, and the scene the pass destroys (and
+// the next import's) frees each node once.
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "importtest_support.h"
+
+#include "fcurve/kfcurve.h"
+#include "io/tests/zeqroundtrip.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+
+namespace {
+
+// Null models and their "OO" records (child, parent) in file order; each model's host parent after
+// the import ("" for the world).
+struct ParentCase {
+    const char* mName;
+    std::vector<std::string> mModels;
+    std::vector<std::pair<std::string, std::string>> mLinks;
+    std::vector<std::pair<std::string, std::string>> mHostParents;
+};
+const ParentCase kParentCases[] = {
+    {"GroupFirst",
+     {"group", "aim"},
+     {{"aim", "group"}, {"aim", "Scene"}, {"group", "Scene"}},
+     {{"group", ""}, {"aim", "group"}}},
+    {"SceneFirst",
+     {"group", "aim"},
+     {{"aim", "Scene"}, {"aim", "group"}, {"group", "Scene"}},
+     {{"group", ""}, {"aim", ""}}},
+    {"Cycle",
+     {"A", "B", "C"},
+     {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}},
+     {{"B", ""}, {"A", "B"}, {"C", "A"}}},
+};
+
+// The pass ends its scene's nodes a few at a time, their takes read ahead together: four more
+// nodes under the root, linked before the row's last record, put the two places of a node under
+// two parents in different batches.
+std::vector<std::string> Models(const ParentCase& row) {
+    std::vector<std::string> models{"n1", "n2", "n3", "n4"};
+    models.insert(models.end(), row.mModels.begin(), row.mModels.end());
+    return models;
+}
+
+std::vector<std::pair<std::string, std::string>> Links(const ParentCase& row) {
+    std::vector<std::pair<std::string, std::string>> links = row.mLinks;
+    for (const char* model : {"n1", "n2", "n3", "n4"}) links.emplace(links.end() - 1, model, "Scene");
+    return links;
+}
+
+void PrintTo(const ParentCase& row, std::ostream* out) { *out << row.mName; }
+
+class OneParentTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<std::tuple<ParentCase, int>> {};
+
+// The models as nulls side by side, each moving in "Take 001", written by the SDK as ASCII; then
+// the file's connections are the row's (the take makes the pass read each node's animation ahead).
+TEST_P(OneParentTest, TheFirstParentHolds) {
+    const ParentCase& row = std::get<0>(GetParam());
+    const std::string written = mDirectory + "written.zeq", path = mDirectory + "parents.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
+        for (const std::string& model : Models(row)) AddNode(manager, scene.GetRootNode(), model.c_str());
+        scene.CreateTake("Take 001");
+        for (int i = 0; i < scene.GetRootNode()->GetChildCount(); ++i) {
+            KZeqNode* node = scene.GetRootNode()->GetChild(i);
+            node->SetCurrentTakeNode("Take 001");
+            Key(node->GetCurrentTakeNode()->GetTranslationX(), 0.0, 0.0f);
+            Key(node->GetCurrentTakeNode()->GetTranslationX(), 1.0, 2.0f);
+        }
+    }, true, &error)) << error;
+    std::string text = ZeqTuloReadFile(written);
+    const std::string section = "Connections: {\n";
+    const std::size_t begin = text.find(section) + section.size(), end = text.find("\n}", begin);
+    ASSERT_TRUE(begin >= section.size() && end != std::string::npos);
+    std::string links;
+    for (const auto& [child, parent] : Links(row))
+        links += "\tConnect: \"OO\",\"Model::" + child + "\",\"Model::" + parent + "\"\n";
+    text.replace(begin, end + 1 - begin, links);
+    std::ofstream(written, std::ios::binary) << text;
+    ASSERT_TRUE(zeqiotest::ConvertZeqFile(written, path, std::get<1>(GetParam())));
+    // Twice: the second import's new scene replaces the first's host nodes.
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\" -take 0")) << pass;
+        for (const auto& [model, parent] : row.mHostParents) {
+            EXPECT_EQ(parent, HostParent(model)) << model;
+            EXPECT_EQ(1u, standin::countMatches(model)) << model;
+        }
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Files, OneParentTest,
+                         ::testing::Combine(::testing::ValuesIn(kParentCases), ::testing::Values(0, 1)),
+                         [](const testing::TestParamInfo<std::tuple<ParentCase, int>>& info) {
+                             return std::string(std::get<0>(info.param).mName) +
+                                    (std::get<1>(info.param) ? "Binary" : "Ascii");
+                         });
+
+}  // namespace
