@@ -202,10 +202,13 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
         // keeps the writer's text, which says what was refused.
         const KError& writer = mWriter->GetError();
         const int reason = writer.GetLastSystemError();
-        const bool notPlaced = writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && reason != 0;
+        // Written whole, then refused its name at the close: not created, whether or not the
+        // system gave a reason (a pipe that took the name meanwhile gives none).
+        const bool notPlaced =
+            writer.GetLastErrorID() == KZeqWriter::eFileNotCreated && (reason != 0 || written);
         const bool refused = writer.GetLastErrorID() != KZeqWriter::eOutOfDiskSpace && reason == 0;
         if (refused) {
-            mError.CopyLastError(eOutOfDiskSpace, writer);
+            mError.CopyLastError(notPlaced ? eFileNotCreated : eOutOfDiskSpace, writer);
         } else {
             mError.SetLastErrorID(notPlaced ? eFileNotCreated : eOutOfDiskSpace);
             mError.SetLastSystemError(reason);

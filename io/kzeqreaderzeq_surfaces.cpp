@@ -122,8 +122,8 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
     ReadAll(file, "Points", points);
     const bool hasUMultiplicities = ReadAll(file, "MultiplicityU", uMultiplicities);
     const bool hasVMultiplicities = ReadAll(file, "MultiplicityV", vMultiplicities);
-    const bool hasUKnots = ReadAll(file, "KnotVectorU", uKnots);
-    const bool hasVKnots = ReadAll(file, "KnotVectorV", vKnots);
+    ReadAll(file, "KnotVectorU", uKnots);
+    ReadAll(file, "KnotVectorV", vKnots);
 
     // Every count is held against the values the file gives before anything is sized: a surface
     // they contradict is left out (no control points), never built of values the file lacks. The
@@ -151,8 +151,9 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
     hold(static_cast<long long>(points.size()) == 4 * uSize * vSize, 1);
     hold(!hasUMultiplicities || static_cast<long long>(uMultiplicities.size()) == uSize, 3);
     hold(!hasVMultiplicities || static_cast<long long>(vMultiplicities.size()) == vSize, 4);
-    hold(!hasUKnots || static_cast<long long>(uKnots.size()) == uKnotCount, 5);
-    hold(!hasVKnots || static_cast<long long>(vKnots.size()) == vKnotCount, 6);
+    // A knot vector the file leaves out is no zeros either.
+    hold(static_cast<long long>(uKnots.size()) == uKnotCount, 5);
+    hold(static_cast<long long>(vKnots.size()) == vKnotCount, 6);
     if (sound && dimensions) {
         if (!nurb.InitControlPoints(uCount, static_cast<KZeqNurb::ENurbType>(types[0]), vCount,
                                     static_cast<KZeqNurb::ENurbType>(types[1]))) {
@@ -169,8 +170,8 @@ bool KZeqReaderZeq::ReadKZeqNurb(KZeqNurb& nurb) {
             };
             take(hasUMultiplicities, uMultiplicities, nurb.GetUMultiplicityVector());
             take(hasVMultiplicities, vMultiplicities, nurb.GetVMultiplicityVector());
-            take(hasUKnots, uKnots, nurb.GetUKnotVector());
-            take(hasVKnots, vKnots, nurb.GetVKnotVector());
+            take(true, uKnots, nurb.GetUKnotVector());
+            take(true, vKnots, nurb.GetVKnotVector());
         }
     }
 

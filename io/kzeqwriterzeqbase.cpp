@@ -54,10 +54,16 @@ bool KZeqWriterZeqBase::FileClose() {
     }
     const bool closed = mOwnedFile->ProjectClose();
     if (!closed) {
-        if (mOwnedFile->GetLastErrorID() == KZeq::eFileNotOpened)
+        // A complete file that could not take its name is no full disk; a write that failed
+        // at the end is (with the system's reason either way).
+        const int fileError = mOwnedFile->GetLastErrorID();
+        if (fileError == KZeq::eFileNotOpened)
             mError.SetLastErrorID(eFileNotOpened);
         else
-            mError.CopyLastError(eUnidentifiedError, mOwnedFile->GetError());
+            mError.CopyLastError(fileError == KZeq::eFileNotCreated  ? eFileNotCreated
+                                 : fileError == KZeq::eFileWriteError ? eOutOfDiskSpace
+                                                                      : eUnidentifiedError,
+                                 mOwnedFile->GetError());
     }
     mOwnedFile.reset();
     mFile = nullptr;

@@ -135,7 +135,10 @@ TEST_F(ExporterTest, AFileLostAtItsCloseFailsTheExport) {
     options.SetProgressCallback(&RemoveDirectory);
     mExporter.Initialize((gDoomedDirectory + "/x.zeq").c_str());
     mExporter.SetFileFormat(KZeqExporter::eZEQ_5_BINARY);  // reports "Storing models"
-    EXPECT_TRUE(!mExporter.Export(*mScene, &options) && mExporter.GetLastErrorID() == KZeqIO::eUnidentifiedError);
+    // The file could not take its name: not created, for the system's reason.
+    EXPECT_FALSE(mExporter.Export(*mScene, &options));
+    EXPECT_EQ(KZeqIO::eFileNotCreated, mExporter.GetLastErrorID());
+    EXPECT_EQ(ENOENT, mExporter.GetError().GetLastSystemError());
     mExporter.Initialize((mDir / "kept.zeq").c_str());
     EXPECT_TRUE(mExporter.Export(*mScene) && std::filesystem::exists(mDir / "kept.zeq"));
 }

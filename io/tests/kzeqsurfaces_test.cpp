@@ -249,6 +249,10 @@ const NurbRow kNurbRows[] = {
     {"ShortMultiplicityV", Nurb(kOpenClosed, Points(64), 8, 3), 4, 9, 0, 0, 0, "Multiplicity V"},
     {"WrongKnotCountU", Nurb(kOpenClosed, Points(64), 11), 5, 9, 0, 0, 0, "U knot vector"},
     {"OnePointValueTooMany", Nurb(kOpenClosed, Points(65)), 1, 9, 0, 0, 0, "Control point"},
+    {"KnotVectorVLeftOut",
+     "NurbOrder: 4,4;Form: \"Open\",\"Closed\";Dimensions: 4,4;" + Points(64) +
+         "MultiplicityU: 1,1,1,1;MultiplicityV: 1,1,1,1;KnotVectorU: 0,1,2,3,4,5,6,7;",
+     6, 9, 0, 0, 0, "V knot vector"},
     {"NegativeDimensions", "NurbOrder: 4,4;Dimensions: -4,4;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
     {"OverflowingDimensions", "NurbOrder: 4,4;Dimensions: 65536,65536;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
     {"DimensionsBeyondThePoints", "NurbOrder: 4,4;Dimensions: 1000,1000;" + Points(64), 1, 9, 0, 0, 0, "Control point"},
@@ -378,7 +382,8 @@ TEST_F(RecordTest, ShapesOnAMesh) {
 // Link fields; pairs naming no control point are dropped in both layouts; version 6 reads a lower-case cluster
 // under a skin as a link, no deformer kept; one reader reads both files (the mirrored cluster: round trips).
 TEST_F(RecordTest, LinksOfBothLayoutsAreBounded) {
-    const std::string surface = "Type: \"Nurb\";NurbOrder: 2,2;Form: \"Open\",\"Open\";Dimensions: 2,2;" + Points(16);
+    const std::string surface = "Type: \"Nurb\";NurbOrder: 2,2;Form: \"Open\",\"Open\";Dimensions: 2,2;" + Points(16) +
+                                "KnotVectorU: 0,0,1,1;KnotVectorV: 0,0,1,1;";
     KZeqNode* v5 = Read("Model: \"Model::Bone\" {;Type: \"Null\";};Model: \"Model::Surf\" {;" + surface +
                             "Link: \"Model::Bone\" {;Mode: \"total1\";UserData: \"k\",\"v\";Indexes: 7,1,3,-2;"
                             "Weights: 1,2;};Link: \"Model::Bone\";}",
