@@ -1,6 +1,6 @@
 // Host scene import into the stand-in: the pass's own time beside the importer's read (manual time
 // is the pass without the read; the read is the counter read_s), for many nulls in namespaces and
-// for one big mesh with two UV layers; and the bind-pose steps on many joints.
+// for one big mesh with two UV layers, for a chain of nulls; and the bind-pose steps on many joints.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -70,6 +70,23 @@ void BM_ImportNulls(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportNulls)->Arg(1000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// n nulls in one chain, each under the one before: the walks of a hierarchy as deep as it is big.
+void BM_ImportChain(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string file = SceneFile(kBench, "chain" + std::to_string(n), [n](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* parent = s.GetRootNode();
+        for (int i = 0; i < n; ++i) {
+            KZeqNode* node = m.CreateKZeqNode(("link" + std::to_string(i)).c_str());
+            node->SetNodeAttribute(m.CreateKZeqNull());
+            parent->AddChild(node);
+            parent = node;
+        }
+    });
+    TimePassWithoutRead(state, file, true);
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ImportChain)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // One mesh of about n vertices (a grid of quads) with two UV layers through indices.
 void BM_ImportMesh(benchmark::State& state) {

@@ -38,6 +38,7 @@ void Put(const std::string& path, const std::string& text) {
     }
 }
 
+#ifdef ZEQ_FUZZ_MTL
 // The fixed OBJ of mtl_fuzz: a textured triangle and a face per library name.
 std::string ObjForLibrary(const std::string& library) {
     std::string obj = "mtllib fuzz.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 1\n";
@@ -50,6 +51,7 @@ std::string ObjForLibrary(const std::string& library) {
     }
     return obj;
 }
+#endif
 
 }  // namespace
 
