@@ -66,7 +66,11 @@ inline std::vector<std::string> NamesWith(const std::string& directory, const st
 
 class GeometryFormatTest : public testing::Test {
 protected:
-    GeometryFormatTest() : mScene(mManager.CreateKZeqScene()) { ZeqRegisterFormats(); }
+    // reach: kOtherUsers for tests that read or write as another user too.
+    explicit GeometryFormatTest(TempDir::Reach reach = TempDir::kThisUser)
+        : mScene(mManager.CreateKZeqScene()), mDir(reach) {
+        ZeqRegisterFormats();
+    }
 
     typedef std::function<void(KStreamOptionsBase&)> Tweak;
 

@@ -248,8 +248,14 @@ TEST_F(ObjTest, EmptyFileAndMessages) {
               Str(mMessage));
 }
 
+// Tests that read as another user too, in a folder that user reaches.
+class ObjAsAnotherUserTest : public ObjTest {
+protected:
+    ObjAsAnotherUserTest() : ObjTest(TempDir::kOtherUsers) {}
+};
+
 // A library its reader may not read gives the system's reason, as a missing one does.
-TEST_F(ObjTest, AnUnreadableLibrarySaysWhy) {
+TEST_F(ObjAsAnotherUserTest, AnUnreadableLibrarySaysWhy) {
     const std::string library = WriteText("locked.mtl", "newmtl red\nKd 1 0 0\n");
     const std::string obj = WriteText("test.obj", std::string("mtllib locked.mtl\n") + kTriangle + "f 1 2 3\n");
     ASSERT_EQ(0, ::chmod(library.c_str(), 0));

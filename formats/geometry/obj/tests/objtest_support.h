@@ -46,6 +46,7 @@ void ExpectSameFaces(std::vector<Face> expected, std::vector<Face> actual, doubl
 
 class ObjTest : public GeometryFormatTest {
 protected:
+    using GeometryFormatTest::GeometryFormatTest;
     bool ImportObj(const std::string& path, bool reference = false) {
         return Import(path, KZeqImporter::eVONEX_OBJ, [&](KStreamOptionsBase& options) {
             options.SetOption(KStreamOptionsBase::eCREATE_REFERENCE_NODE, reference);
