@@ -117,6 +117,16 @@ public:
         mError.SetLastSystemError(code);
         return false;
     }
+    // A refused open or rename: the system's reason beside the table's text, or, where the
+    // system gave none, the refusal's own text (what the path names, what took the name).
+    bool FailRefused(int id, const KString& refusal, int code) {
+        if (code == 0)
+            mError.SetLastError(id, refusal.Buffer());
+        else
+            SetError(id);
+        mError.SetLastSystemError(code);
+        return false;
+    }
     // The last error again after a reset of the state, the system's reason with it.
     void KeepError(int fallback) {
         const int error = mError.GetLastErrorID();

@@ -94,16 +94,7 @@ bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHe
     KString refusal;
     int code = 0;
     const int fd = KOpenRegularFile(path, "rb", &refusal, &code);
-    if (fd < 0) {
-        // The system's reason goes beside the table's text; a refusal without one says what
-        // the path names instead.
-        if (code == 0)
-            mError.SetLastError(eFileNotOpened, refusal.Buffer());
-        else
-            SetError(eFileNotOpened);
-        mError.SetLastSystemError(code);
-        return false;
-    }
+    if (fd < 0) return FailRefused(eFileNotOpened, refusal, code);
     if (!mFile.OpenDescriptor(fd, "rb")) return FailSystem(eFileNotOpened);
     mPath = MakeFullPath(KGetCurrentDirectory().Buffer(), path);
     mStream = &mFile;
@@ -319,15 +310,8 @@ bool KZeq::Impl::Finish() {
         // Given the replaced file's owner and mode only now that it is complete.
         KString reason;
         int code = 0;
-        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code)) {
-            // The system's reason beside the table's text; a refusal without one says what took the name.
-            if (code == 0)
-                mError.SetLastError(eFileNotCreated, reason.Buffer());
-            else
-                SetError(eFileNotCreated);
-            mError.SetLastSystemError(code);
-            return false;
-        }
+        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code))
+            return FailRefused(eFileNotCreated, reason, code);
         mTempPath = "";
         // The file is written and in place: what follows is tidying, and memory running out
         // there is no failure of the write (the old data stays when the new name may not be on

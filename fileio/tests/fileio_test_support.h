@@ -110,6 +110,15 @@ inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Everything left to read on fd, which is then closed.
+inline std::string ReadToEnd(int fd) {
+    std::string text;
+    char block[4096];
+    for (ssize_t n; (n = ::read(fd, block, sizeof(block))) > 0;) text.append(block, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
+}
+
 // Runs body in a child process and answers its text, or nothing when body answered nothing (the
 // child could not set up what the test needs: the caller skips then). A child that dies answers
 // why. Tests in the child report through the text, not through assertions.
@@ -130,10 +139,7 @@ inline std::optional<std::string> ChildAnswer(const std::function<std::optional<
         ::_exit(0);
     }
     ::close(fds[1]);
-    std::string text;
-    char block[4096];
-    for (ssize_t n; (n = ::read(fds[0], block, sizeof(block))) > 0;) text.append(block, static_cast<std::size_t>(n));
-    ::close(fds[0]);
+    const std::string text = ReadToEnd(fds[0]);
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child) return "no child process";
     if (WIFEXITED(status) && WEXITSTATUS(status) == kNothing) return std::nullopt;

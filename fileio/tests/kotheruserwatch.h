@@ -135,10 +135,7 @@ inline std::optional<OtherUserWatch> WatchedByAnotherUser(const std::string& dir
     ::close(ready[0]);
     if (watching) body();
     ::close(stop[1]);
-    std::string text;
-    char block[4096];
-    for (ssize_t n; (n = ::read(report[0], block, sizeof(block))) > 0;) text.append(block, static_cast<std::size_t>(n));
-    ::close(report[0]);
+    const std::string text = ReadToEnd(report[0]);
     int status = 0;
     const bool ended = child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status);
     ::unlink(control.c_str());
