@@ -240,10 +240,27 @@ bool KFileReplacement::Begin(const char* target) {
         return false;
     }
     mTarget = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    mOptional = false;
     mFile = file;
     mTemporary = temporary;
     mDescriptor = fd;
     return true;
+}
+
+std::FILE* KFileReplacement::OpenStream(const char* mode) {
+    if (!IsActive()) {
+        errno = EBADF;
+        return nullptr;
+    }
+    const int fd = ::fcntl(mDescriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, mode);
+    if (!stream) {
+        const int code = errno;
+        ::close(fd);
+        errno = code;
+    }
+    return stream;
 }
 
 bool KFileReplacement::CopyFrom(std::FILE* source) {
@@ -465,13 +482,30 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
     std::vector<KFileReplacement*> files;
     for (std::size_t i = 0; i < count; ++i)
         if (group[i] && group[i]->IsActive()) files.push_back(group[i]);
+    // Discards a file's temporary, its reason kept: an optional file that
+    // fails is dropped so and the group goes on.
+    const auto dropOptional = [](KFileReplacement* file) {
+        const KString error = file->mError;
+        const int code = file->mSystemError;
+        file->Discard();
+        file->mError = error;
+        file->mSystemError = code;
+    };
     KFileReplacement* failed = nullptr;
     // The content reaches the disk before it takes the name.
-    for (KFileReplacement* file : files) {
-        if (!failed && ::fsync(file->mDescriptor) != 0) {
-            file->Failed("Cannot replace " + Quoted(file->mFile.Buffer()), errno);
-            failed = file;
+    for (std::size_t i = 0; i < files.size() && !failed;) {
+        KFileReplacement* file = files[i];
+        if (::fsync(file->mDescriptor) == 0) {
+            ++i;
+            continue;
         }
+        file->Failed("Cannot replace " + Quoted(file->mFile.Buffer()), errno);
+        if (!file->mOptional) {
+            failed = file;
+            break;
+        }
+        dropOptional(file);
+        files.erase(files.begin() + static_cast<std::ptrdiff_t>(i));
     }
     std::vector<EPlaced> placed;
     if (!failed) {
@@ -482,23 +516,23 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
         const DirectoryLocks locks(std::move(directories));
         for (std::size_t i = 0; i < files.size() && !failed; ++i) {
             placed.push_back(files[i]->Place(i + 1 == files.size()));
-            if (placed.back() == EPlaced::eNot) failed = files[i];
+            if (placed.back() != EPlaced::eNot) continue;
+            if (files[i]->mOptional)
+                dropOptional(files[i]);
+            else
+                failed = files[i];
         }
         for (std::size_t i = placed.size(); failed && i-- > 0;) files[i]->Undo(placed[i]);
-        for (std::size_t i = 0; !failed && i < files.size(); ++i) files[i]->Finish(placed[i]);
+        for (std::size_t i = 0; !failed && i < files.size(); ++i)
+            if (placed[i] != EPlaced::eNot) files[i]->Finish(placed[i]);
     }
     if (!failed) {
-        for (KFileReplacement* file : files) SyncDirectoryOf(file->mFile);
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (placed[i] != EPlaced::eNot) SyncDirectoryOf(files[i]->mFile);
         return nullptr;
     }
-    for (KFileReplacement* file : files) {
-        // Why the group failed stays with the one that failed it.
-        const KString error = file->mError;
-        const int code = file->mSystemError;
-        file->Discard();
-        file->mError = error;
-        file->mSystemError = code;
-    }
+    // Why the group failed stays with the one that failed it.
+    for (KFileReplacement* file : files) dropOptional(file);
     return failed;
 }
 

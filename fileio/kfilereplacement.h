@@ -61,8 +61,14 @@ public:
     // before. False, with GetError() telling why and the target untouched,
     // when the target is refused (see above) or no file can be made there.
     bool Begin(const char* target);
-    // The file to write while a replacement is under way; "" otherwise.
+    // The file being written while a replacement is under way; "" otherwise.
+    // For messages only: write through OpenStream, never by this name, which
+    // another user of a shared folder may have put something else under.
     const char* GetTemporaryPath() const { return mTemporary.Buffer(); }
+    // A stream (fopen mode, "wb" or "w") on the temporary created by Begin,
+    // through a descriptor of its own: the caller closes it before Commit.
+    // Null, errno set, when no replacement is under way or none can be made.
+    std::FILE* OpenStream(const char* mode = "wb");
     // The target as given to Begin, made absolute.
     const char* GetTargetPath() const { return mTarget.Buffer(); }
     // The file that Commit replaces: the target, or the file its links name.
@@ -94,6 +100,12 @@ public:
     // Where the file system can neither exchange two names nor give a file a
     // second one, a companion replaced before the failure keeps the new content.
     static KFileReplacement* CommitTogether(KFileReplacement* const* group, std::size_t count);
+
+    // A file of a group that may fail alone (a texture copy): when it cannot
+    // take its name, CommitTogether discards it, its GetError() saying why,
+    // and puts the others in place. Cleared by Begin.
+    void SetOptional(bool optional) { mOptional = optional; }
+    bool IsOptional() const { return mOptional; }
 
     // Writes what is left of source into the temporary (a copy of a file);
     // false, with GetError() and GetSystemError() telling why, when a read or
@@ -160,6 +172,7 @@ private:
     int mDescriptor = -1;
     // While a group is committed: the old content's second name (eLinked).
     KString mBackup;
+    bool mOptional = false;
 };
 
 namespace zeqdetail {
