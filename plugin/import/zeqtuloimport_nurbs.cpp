@@ -101,14 +101,24 @@ void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
     TStatus status;
     if (!nurb) return;
 
-    // A surface whose points do not fill its counts cannot be read safely (the reader leaves out
-    // one its file contradicts): the transform stays, and the user hears it as well as the log.
-    const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
-    if (needed <= 0 || needed > nurb->GetControlPointsCount() || nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
+    // A surface that is not made leaves its transform alone, and the user hears why as well as
+    // the log; a surface the reader left out was told with the reader's reason already.
+    auto leaveOut = [&](const std::string& reason) {
         const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
-                                 ": its control points do not match its counts; only its transform is made.";
+                                 ": " + reason + "; only its transform is made.";
         LogLine(line.c_str());
         TPxCommand::displayWarning(TString(line.c_str()));
+    };
+    // A surface whose points do not fill its counts cannot be read safely.
+    const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
+    if (needed <= 0 || needed > nurb->GetControlPointsCount()) {
+        if (!node->mSurfaceLeftOutByReader)
+            leaveOut(nurb->GetControlPointsCount() == 0 ? "it has no control points"
+                                                         : "its control points do not match its counts");
+        return;
+    }
+    if (nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
+        leaveOut("its control points do not match its counts");
         return;
     }
     TPointArray cvs;
