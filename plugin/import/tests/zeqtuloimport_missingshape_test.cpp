@@ -136,7 +136,8 @@ std::vector<SurfaceDamage> SurfaceDamages() {
     for (const zeqiotest::SurfaceCountEdit& edit : zeqiotest::kSurfaceCountEdits)
         damages.push_back({edit.mName, [&edit](std::string& text) { return zeqiotest::EditSurfaceCounts(text, edit); },
                            edit.mCheck});
-    damages.push_back({"KnotVectorULeftOut", DropKnotVectorU, "U knot vector definition error (wrong number of data)."});
+    damages.push_back(
+        {"KnotVectorULeftOut", DropKnotVectorU, "U knot vector definition error (wrong number of data)."});
     return damages;
 }
 
