@@ -69,6 +69,8 @@ public:
     // Import: a closed or periodic direction made open on the host (uneven knots).
     bool mNurbsOpenU = false;
     bool mNurbsOpenV = false;
+    // Import: the reader left the node's NURBS surface out and its message says why (shown once).
+    bool mSurfaceLeftOutByReader = false;
     // Import: label (or name) of a user property -> KString* name of its host attribute; owned.
     zeqsdk_400::KCharPtrSet mUserPropertyNames;
 

@@ -2,7 +2,10 @@
 #include "plugin/import/zeqtuloimport.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_set>
 
+#include "content/kzeqnurb.h"
 #include "io/kzeqimporter.h"
 #include "io/zeqlogfile.h"
 #include "scene/kzeqscene.h"
@@ -71,6 +74,33 @@ TStatus ZeqTuloImport::parseArgs(const TArgList& args, char* buffer, std::size_t
 
 void ZeqTuloImport::LogLine(const char* line) {
     if (mLogFile && line) *mLogFile += line;
+}
+
+void ZeqTuloImport::ShowReaderMessage(bool read) {
+    if (!mImporter) return;
+    KString message;
+    mImporter->GetMessage(message);
+    // How the reader names a surface it left out: "<node name>: NURBS surface left out: <check>".
+    static const std::string kLeftOut = ": NURBS surface left out: ";
+    std::unordered_set<std::string> leftOut;
+    const std::string text = message.Buffer();
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (line.empty()) continue;
+        LogLine(line.c_str());
+        TPxCommand::displayWarning(TString(line.c_str()));
+        const std::size_t mark = line.find(kLeftOut);
+        if (mark != std::string::npos) leftOut.insert(line.substr(0, mark));
+    }
+    if (!read || leftOut.empty()) return;
+    VisitDepthFirst(mRootNode, [&](ZeqTuloNode& node) {
+        const KZeqNurb* nurb = node.GetNurb();
+        if (nurb && nurb->GetControlPointsCount() == 0 && leftOut.count(node.GetName()))
+            node.mSurfaceLeftOutByReader = true;
+    });
 }
 
 void ZeqTuloImport::ShowDialog(const char* title, const char* message) {

@@ -104,6 +104,10 @@ public:
     // shown only with kImportShowUI (zeqtuloimport.cpp).
     void LogLine(const char* line);
     void ShowDialog(const char* title, const char* message);
+    // Each line of the importer's message after a read (a model set aside, a surface left out):
+    // a host warning and a log line. With the scene read, also marks the nodes whose surface the
+    // reader left out, so that their geometry adds no second warning.
+    void ShowReaderMessage(bool read);
 
     // ---- Scene preparation (zeqtuloimport_prepare.cpp)
     void FillQuorbelNodeArray(zeqsdk_400::KZeqNode* root);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "content/kzeqnurb.h"
 #include "plugin/import/zeqtuloimport.h"
@@ -46,6 +47,44 @@ int ClosedForm(const TDoubleArray& knots, bool* open) {
     }
     if (!even && open) *open = true;
     return even ? TFnNurbsSurface::kPeriodic : TFnNurbsSurface::kOpen;
+}
+
+// What in the surface's orders the host cannot take, in the file's directions: it takes degrees 1
+// to 7 over more rows than the degree (a closed or periodic direction repeats order - 1 of them);
+// "" when they fit. Only words a refusal: the host is the judge.
+std::string OrderProblem(const KZeqNurb& nurb) {
+    struct Direction {
+        const char* mName;
+        int mOrder, mCount;
+        bool mClosed;
+    };
+    const Direction directions[] = {{"U", nurb.GetUOrder(), nurb.GetUCount(), IsClosedOrPeriodic(nurb.GetNurbUType())},
+                                    {"V", nurb.GetVOrder(), nurb.GetVCount(), IsClosedOrPeriodic(nurb.GetNurbVType())}};
+    for (const Direction& d : directions) {
+        const std::string order = "its order in " + std::string(d.mName) + " is " + std::to_string(d.mOrder);
+        if (d.mOrder < 2 || d.mOrder > 8) return order + " (the host takes orders 2 to 8)";
+        const int least = d.mClosed ? d.mOrder - 1 : d.mOrder;
+        if (d.mCount < least)
+            return order + " over only " + std::to_string(d.mCount) + " control points in " + d.mName +
+                   " (the host needs " + std::to_string(least) + ")";
+    }
+    return "";
+}
+
+// Knots that are no number or run backwards, or a point that is no number, in the host's arrays
+// (knotsU from the file's U); "" when there is none.
+std::string ValueProblem(const TDoubleArray& knotsU, const TDoubleArray& knotsV, const TPointArray& cvs) {
+    const std::pair<const char*, const TDoubleArray*> directions[] = {{"U", &knotsU}, {"V", &knotsV}};
+    for (const auto& [name, knots] : directions) {
+        for (unsigned i = 0; i < knots->length(); ++i) {
+            if (!std::isfinite((*knots)[i])) return std::string("a knot in ") + name + " is not a finite number";
+            if (i > 0 && (*knots)[i] < (*knots)[i - 1]) return std::string("its knots in ") + name + " decrease";
+        }
+    }
+    for (unsigned i = 0; i < cvs.length(); ++i)
+        if (!std::isfinite(cvs[i].x) || !std::isfinite(cvs[i].y) || !std::isfinite(cvs[i].z))
+            return "a control point is not a finite number";
+    return "";
 }
 
 }  // namespace
@@ -101,14 +140,25 @@ void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
     TStatus status;
     if (!nurb) return;
 
-    // A surface whose points do not fill its counts cannot be read safely (the reader leaves out
-    // one its file contradicts): the transform stays, and the user hears it as well as the log.
-    const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
-    if (needed <= 0 || needed > nurb->GetControlPointsCount() || nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
+    // A surface that is not made leaves its transform alone, and the user hears why as well as
+    // the log; a surface the reader left out was told with the reader's reason already.
+    auto leaveOut = [&](const std::string& reason) {
         const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
-                                 ": its control points do not match its counts; only its transform is made.";
+                                 ": " + reason + "; only its transform is made.";
         LogLine(line.c_str());
         TPxCommand::displayWarning(TString(line.c_str()));
+    };
+    // A surface whose points do not fill its counts cannot be read safely.
+    const long long needed = static_cast<long long>(nurb->GetUCount()) * nurb->GetVCount();
+    if (needed <= 0 || needed > nurb->GetControlPointsCount()) {
+        if (!node->mSurfaceLeftOutByReader)
+            leaveOut(nurb->GetControlPointsCount() == 0 ? "it has no control points"
+                                                         : "its control points do not match its counts");
+        return;
+    }
+    // No degree below 1 is put to the host.
+    if (nurb->GetUOrder() < 1 || nurb->GetVOrder() < 1) {
+        leaveOut("the host cannot take it: " + OrderProblem(*nurb));
         return;
     }
     TPointArray cvs;
@@ -122,9 +172,10 @@ void ZeqTuloImport::CreateNurbGeometry(ZeqTuloNode* node) {
                                          &status);
     if (!status) {
         status.perror("Cannot create Nurb");
-        const std::string line = std::string("NURBS surface ") + node->GetNameWithoutNameSpacePrefix().Buffer() +
-                                 ": the host refused its knots, forms or points; only its transform is made.";
-        LogLine(line.c_str());
+        std::string reason = OrderProblem(*nurb);
+        if (reason.empty()) reason = ValueProblem(knotsB, knotsA, cvs);
+        leaveOut(reason.empty() ? std::string("the host refused it (its knots, forms or points)")
+                                : "the host refused it: " + reason);
         return;
     }
     // One less than the larger step, from 0 to the most the host's short attribute holds; worked

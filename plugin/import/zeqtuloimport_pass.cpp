@@ -104,7 +104,10 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepCharacterPreLoad() {
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
-    if (mImporter && mScene && mImporter->Import(*mScene, nullptr)) return eStepNext;
+    const bool read = mImporter && mScene && mImporter->Import(*mScene, nullptr);
+    // What the reader set aside or left out, before the error of a read that failed.
+    ShowReaderMessage(read);
+    if (read) return eStepNext;
     const char* error = mImporter ? mImporter->GetLastErrorString() : "No file is open";
     if (!error || !*error) error = "The file could not be read";
     // As the command says it: the file and the system's reason with the error.

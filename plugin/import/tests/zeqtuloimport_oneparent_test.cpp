@@ -1,6 +1,8 @@
 // Files whose connections put a model under two parents, or close a cycle through a second parent,
-// through ZEQImport: the first parent holds, the import ends, and the scene the pass destroys (and
-// the next import's) frees each node once.
+// through ZEQImport: the first parent holds, the host warns with the reader's line for the parent
+// set aside and the log keeps it, the import ends, and the scene the pass destroys (and the next
+// import's) frees each node once.
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <tuple>
@@ -23,26 +25,30 @@ using namespace importtest;
 namespace {
 
 // Null models and their "OO" records (child, parent) in file order; each model's host parent after
-// the import ("" for the world).
+// the import ("" for the world); the reader's line for the record set aside.
 struct ParentCase {
     const char* mName;
     std::vector<std::string> mModels;
     std::vector<std::pair<std::string, std::string>> mLinks;
     std::vector<std::pair<std::string, std::string>> mHostParents;
+    const char* mMessage;
 };
 const ParentCase kParentCases[] = {
     {"GroupFirst",
      {"group", "aim"},
      {{"aim", "group"}, {"aim", "Scene"}, {"group", "Scene"}},
-     {{"group", ""}, {"aim", "group"}}},
+     {{"group", ""}, {"aim", "group"}},
+     "Model::aim is connected under Model::Scene too: a model has one parent; it stays under Model::group."},
     {"SceneFirst",
      {"group", "aim"},
      {{"aim", "Scene"}, {"aim", "group"}, {"group", "Scene"}},
-     {{"group", ""}, {"aim", ""}}},
+     {{"group", ""}, {"aim", ""}},
+     "Model::aim is connected under Model::group too: a model has one parent; it stays under Model::Scene."},
     {"Cycle",
      {"A", "B", "C"},
      {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}},
-     {{"B", ""}, {"A", "B"}, {"C", "A"}}},
+     {{"B", ""}, {"A", "B"}, {"C", "A"}},
+     "Model::A is connected under Model::C too: a model has one parent; it stays under Model::B."},
 };
 
 // The pass ends its scene's nodes a few at a time, their takes read ahead together: four more
@@ -91,13 +97,20 @@ TEST_P(OneParentTest, TheFirstParentHolds) {
     std::ofstream(written, std::ios::binary) << text;
     ASSERT_TRUE(zeqiotest::ConvertZeqFile(written, path, std::get<1>(GetParam())));
     // Twice: the second import's new scene replaces the first's host nodes.
+    const std::string warning = std::string("// Warning: ") + row.mMessage;
     for (int pass = 0; pass < 2; ++pass) {
+        standin::clearTranscript();
         ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\" -take 0")) << pass;
         for (const auto& [model, parent] : row.mHostParents) {
             EXPECT_EQ(parent, HostParent(model)) << model;
             EXPECT_EQ(1u, standin::countMatches(model)) << model;
         }
+        EXPECT_EQ(1, std::count(standin::transcript().begin(), standin::transcript().end(), warning)) << pass;
     }
+    const std::string log = Log();
+    const std::size_t first = log.find(row.mMessage);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find(row.mMessage, first + 1), std::string::npos) << "a line per import: " << log;
 }
 INSTANTIATE_TEST_SUITE_P(Files, OneParentTest,
                          ::testing::Combine(::testing::ValuesIn(kParentCases), ::testing::Values(0, 1)),
