@@ -177,7 +177,12 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
             // other: the first parent the file gives holds.
             KZeqNode* node = NodeOf(source);
             KZeqNode* first = node ? node->GetParent() : nullptr;
-            if (first && NodeOf(destination) && NodeOf(destination) != first) {
+            if (node && node == scene.GetRootNode() && NodeOf(destination)) {
+                // Under a model the root would leave the scene, and all the file puts under it.
+                AddMessageLine(child + " is connected under " + parent +
+                               ": the scene root is no model's child; the connection is set aside.");
+                destination = nullptr;
+            } else if (first && NodeOf(destination) && NodeOf(destination) != first) {
                 // Named as the records name it: the root is "Model::Scene".
                 const char* firstName = first == scene.GetRootNode() ? "Model::Scene" : first->GetName();
                 AddMessageLine(child + " is connected under " + parent +

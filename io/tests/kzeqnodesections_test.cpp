@@ -111,6 +111,9 @@ const ParentRow kParentRows[] = {
     // Under C too, A would let C under A close a cycle the check (up the first parent) misses.
     {"Cycle", {"A", "B", "C"}, {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}}, "RootNode(B(A(C)))",
      "Model::A is connected under Model::C too: a model has one parent; it stays under Model::B."},
+    // Under A, the root would have left the scene before A joined it: the scene had no root.
+    {"RootUnderAModel", {"A"}, {{"Scene", "A"}, {"A", "Scene"}}, "RootNode(A)",
+     "Model::Scene is connected under Model::A: the scene root is no model's child; the connection is set aside."},
 };
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
@@ -158,6 +161,32 @@ INSTANTIATE_TEST_SUITE_P(Rows, OneParentTest,
                              return std::string(std::get<0>(info.param).mName) +
                                     (std::get<1>(info.param) ? "Binary" : "Ascii");
                          });
+
+// The root put under a model before the model joins the scene, and a chain 30,000 deep under
+// that model, in either encoding: the chain comes whole, under the root.
+TEST_F(SectionsTest, ADeepChainUnderTheModelTheRootWasPutUnder) {
+    const int depth = 30000;
+    std::vector<std::string> models{"A"};
+    std::vector<std::pair<std::string, std::string>> links{{"Scene", "A"}, {"A", "Scene"}};
+    for (int i = 0; i < depth; ++i) {
+        models.push_back("n" + std::to_string(i));
+        links.emplace_back(models.back(), i ? "n" + std::to_string(i - 1) : "A");
+    }
+    const std::string fields = NullModelFields(models, links);
+    for (int mode : {0, 1}) {
+        const std::string path = mDir / "chain.zeq";
+        MakeZeqFile(path, 6000, mode, fields);
+        KZeqImporter importer(mManager);
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+        ASSERT_NE(nullptr, scene->GetRootNode()) << mode;
+        int levels = 0;
+        for (KZeqNode* node = scene->GetRootNode(); node->GetChildCount() == 1; node = node->GetChild(0)) ++levels;
+        EXPECT_EQ(depth + 1, levels) << mode;
+        EXPECT_EQ(depth + 2, scene->GetEntity()->GetNodeCount()) << mode;
+        mManager.DestroyKZeqScene(scene, true);
+    }
+}
 
 // Before version 6: a later claim wins in sorted order, a link that would
 // close a cycle is skipped, an empty name ends the list, and the nodes no

@@ -217,6 +217,29 @@ TEST_F(KZeqNodeTest, ANodeHasOneParent) {
     EXPECT_TRUE(root->GetChildCount() == 1 && root->GetChild(0) == group);
 }
 
+// A scene's root is no child: taken under a node outside the scene (through AddChild or a plain
+// connection) it left its scene without a root, and the scene lost everything under it.
+TEST_F(KZeqNodeTest, TheRootOfAnEntityIsNoChild) {
+    KZeqEntity entity(mManager), other(mManager);
+    KZeqNode* root = entity.GetRootNode();
+    KZeqNode *loose = Node("loose"), *member = Node("member");
+    ASSERT_TRUE(root->AddChild(member));
+    for (KZeqNode* parent : {loose, member, other.GetRootNode()}) {
+        parent->GetError().ClearLastError();
+        EXPECT_FALSE(parent->AddChild(root)) << parent->GetName();
+        EXPECT_EQ(KZeqNode::eCyclicGraph, parent->GetLastErrorID()) << parent->GetName();
+        EXPECT_FALSE(parent->GetPropertyHandler()->ConnectSrc(root->GetPropertyHandler())) << parent->GetName();
+    }
+    // Nor does a connection's move take it out.
+    EXPECT_FALSE(root->SetEntity(nullptr, false));
+    EXPECT_TRUE(entity.GetRootNode() == root && root->GetEntity() == &entity && !root->GetParent());
+    EXPECT_TRUE(member->GetEntity() == &entity && entity.GetNodeCount() == 2 && loose->GetChildCount() == 0);
+    // A root taken out of its entity by the entity itself is a node like any other.
+    KZeqNode* former = other.GetRootNode();
+    ASSERT_TRUE(other.RemoveNode(former) && !other.GetRootNode());
+    EXPECT_TRUE(loose->AddChild(former) && former->GetParent() == loose);
+}
+
 TEST_F(KZeqNodeTest, AttributesMoveAddChannelsPerTakeAndLeaveBeforeTheyEnd) {
     KZeqNode *a = Node("a"), *b = Node("b");
     a->CreateTakeNode("T1");
