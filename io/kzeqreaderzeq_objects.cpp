@@ -117,7 +117,10 @@ bool ZeqReadModelObject(KZeqReaderZeq& reader, KZeqScene&, const KString&, const
     if (!node) return false;
     reader.AddNodeName(*node);
     reader.ReadKZeqNode(*node);
-    reader.RegisterObject(node->GetName(), node->GetPropertyHandler());
+    // Connections name models: the first of a name takes the name, and a later one no connection reaches.
+    if (!reader.RegisterObject(node->GetName(), node->GetPropertyHandler()) &&
+        reader.GetZeqObject()->ObjectFetch(node->GetName()))
+        reader.AddModelDefinedAgain(*node);
     return true;
 }
 
