@@ -129,9 +129,10 @@ public:
     }
     // The last error again after a reset of the state, the system's reason with it.
     void KeepError(int fallback) {
-        const int error = mError.GetLastErrorID();
+        // An error already set keeps its text (why the file was refused) and system reason.
+        if (mError.GetLastErrorID() >= 0) return;
         const int code = mError.GetLastSystemError();
-        mError.SetLastErrorID(error < 0 ? fallback : error);
+        mError.SetLastErrorID(fallback);
         mError.SetLastSystemError(code);
     }
 

@@ -167,6 +167,13 @@ bool KZeq::Impl::OpenAscii(std::uint64_t size) {
     ZeqAsciiFile file;
     const ZeqOpenResult result = ParseAsciiStream(*mStream, size, file);
     if (result != ZeqOpenResult::eOk) return Fail(ErrorOf(result));
+    // No writer leaves the main section empty before another: a section line written twice
+    // does, with the scene in the section after it. Refused, rather than read as an empty scene.
+    if (file.mSections.size() > 1 && file.mSections.front().mBody.Size() == 0) {
+        mError.SetLastError(eFileCorrupted,
+                            "File is corrupted: the main section is empty and another section follows it");
+        return false;
+    }
     mHeader = file.mHeader;
     mHeader.mFileVersion = file.mFileVersion;
     mSections = std::move(file.mSections);

@@ -6,6 +6,7 @@
 #include "io/kzeqwriterzeq.h"
 #include "io/kzeqwriterzeq6.h"
 #include "object/izeqobject.h"
+#include "scene/kzeqscene.h"
 
 namespace zeqsdk_400 {
 
@@ -47,6 +48,8 @@ FormatRow kFormats[KZeqExporter::eFileFormatCount + 1] = {
     {"Vonex OBJ (*.obj)", "obj", nullptr},
     {nullptr, nullptr, nullptr},
 };
+
+const char* const kNoRootNode = "The scene has no root node: there is nothing to write.";
 
 }  // namespace
 
@@ -166,8 +169,17 @@ void KZeqExporter::ReleaseExportOptions(KStreamOptions* options) {
     if (options) options->Destroy();
 }
 
+bool KZeqExporter::RefuseSceneWithoutRoot(KZeqScene& scene) {
+    if (scene.GetRootNode()) return false;
+    // Every writer walks the tree from the root: refused before any file is touched.
+    mError.SetLastError(eOutOfDiskSpace, kNoRootNode);
+    mMessage = kNoRootNode;
+    return true;
+}
+
 bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options) {
     KStreamOptionsZeq local;
+    if (RefuseSceneWithoutRoot(scene)) return false;
     if (!options) {
         if (!IsZeqRow()) {
             mError.SetLastErrorID(eStreamOptionsNotSet);
@@ -227,6 +239,7 @@ bool KZeqExporter::Export(KZeqScene& scene, KStreamOptions* options, IZeqObject*
         mError.SetLastErrorID(eFileNotCreated);
         return false;
     }
+    if (RefuseSceneWithoutRoot(scene)) return false;
     // The nested scene takes the layout of the stream it goes into: its
     // reader reads it with that layout's steps.
     std::unique_ptr<KZeqWriterZeqBase> writer;

@@ -90,7 +90,7 @@ public:
     // A write that fails is eOutOfDiskSpace: with the system's error number when a write was
     // refused, else with the writer's text, which says what it refused (the scene, the options);
     // a file that could not take its name is eFileNotCreated with the system's. The message is
-    // the writer's.
+    // the writer's. A scene without a root node is refused so, before any file is touched.
     bool Export(KZeqScene& scene, KStreamOptions* options = nullptr);
     // Writes a scene into another file's object stream.
     bool Export(KZeqScene& scene, KStreamOptions* options, IZeqObject* object);
@@ -104,6 +104,8 @@ public:
     void SetExportOptionsInfo(KStreamOptionsZeq* options);
 
 private:
+    // True, with the error and the message set, when the scene has no root node.
+    bool RefuseSceneWithoutRoot(KZeqScene& scene);
     bool IsZeqRow() const { return mFormat >= eZEQ_BINARY && mFormat <= eZEQ_5_ASCII; }
 
     int mFormat = eZEQ_BINARY;

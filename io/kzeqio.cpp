@@ -81,7 +81,7 @@ std::FILE* KZeqReader::OpenFileForReading(const char* path, const char* mode) {
     KString refusal;
     int code = 0;
     std::FILE* file = KOpenFileForReading(path, mode, &refusal, &code);
-    if (!file) SetFileNotOpened(refusal, code);
+    if (!file) SetFileNotOpened(path, refusal, code);
     return file;
 }
 
@@ -94,16 +94,23 @@ bool KZeqReader::FailFileNotOpened(const char* path) {
         ::close(fd);
         refusal.Empty();
     }
-    SetFileNotOpened(refusal, code);
+    SetFileNotOpened(path, refusal, code);
     return false;
 }
 
-void KZeqReader::SetFileNotOpened(const KString& refusal, int systemError) {
-    if (systemError == 0 && !refusal.IsEmpty())
+void KZeqReader::SetFileNotOpened(const char* path, const KString& refusal, int systemError) {
+    if (systemError != 0 && path && *path)
+        mError.SetLastError(eFileNotOpened, FileNotOpenedText(path, systemError).Buffer());
+    else if (systemError == 0 && !refusal.IsEmpty())
         mError.SetLastError(eFileNotOpened, refusal.Buffer());
     else
         mError.SetLastErrorID(eFileNotOpened);
     mError.SetLastSystemError(systemError);
+}
+
+KString KZeqReader::FileNotOpenedText(const char* path, int systemError) {
+    return KString(kReaderErrors[eFileNotOpened]) + ": " + MakeFullPath(KGetCurrentDirectory().Buffer(), path) + " (" +
+           std::strerror(systemError) + ")";
 }
 
 bool KZeqReader::CheckDuplicateNodeNames(KZeqNode* root, KString& message) {

@@ -113,9 +113,12 @@ protected:
     // Sets error 3 for a file the format's own open refused, with why, from what
     // path names now; false.
     bool FailFileNotOpened(const char* path);
-    // Error 3 with the table's text and the system's reason, or without one
+    // Error 3 with the system's reason, its text naming the path and the reason
+    // ("File not opened: /d/x.bvh (No such file or directory)"), or without one
     // (what is no regular file) the refusal's text naming the path and what it is.
-    void SetFileNotOpened(const KString& refusal, int systemError);
+    void SetFileNotOpened(const char* path, const KString& refusal, int systemError);
+    // "File not opened: <path made full> (<the system's reason>)".
+    static KString FileNotOpenedText(const char* path, int systemError);
 
     KZeqSdkManager& mManager;
     KError mError;

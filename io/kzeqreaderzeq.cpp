@@ -64,6 +64,11 @@ bool KZeqReaderZeq::FileOpen(const char* fileName) {
     KZeqFileHeaderInfo header;
     if (!mFile->ProjectOpen(path.Buffer(), false, false, &header)) {
         mError.CopyLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetError());
+        // What the system refused is said with the path; what is no regular file keeps the file's text.
+        if (const int reason = mError.GetLastSystemError(); reason != 0 && mError.GetLastErrorID() == eFileNotOpened) {
+            mError.SetLastError(eFileNotOpened, FileNotOpenedText(path.Buffer(), reason).Buffer());
+            mError.SetLastSystemError(reason);
+        }
         return false;
     }
     if (header.mResolutionW != 0.0 && header.mResolutionH != 0.0 && !header.mResolutionMode.IsEmpty()) {

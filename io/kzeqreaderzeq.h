@@ -103,6 +103,9 @@ public:
     // A line of the message the importer passes on (emptied as a read starts):
     // what the read set aside or left out, and why.
     void AddMessageLine(const KString& line);
+    // That line for a model whose name an earlier model of the file holds: a scene holds one
+    // model of a name, the first.
+    void AddModelDefinedAgain(const KZeqNode& node);
     // Index of the first exact match, -1 when none.
     static int FindString(const KString& text, const KArrayTemplate<KString*>& list);
     // The first of the two names (made full paths against the file's

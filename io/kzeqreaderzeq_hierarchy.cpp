@@ -57,12 +57,18 @@ bool KZeqReaderZeq::ResolveHierarchy(KZeqNode& root) {
         nodes[i] = reinterpret_cast<KZeqNode*>(mNodeNames.GetFromIndex(i));
         slots.emplace(nodes[i], i);
     }
+    // A scene holds one model of a name: a name in a record means the first
+    // model of that name in the file (the one the table finds), and a later
+    // one is left out, its own list of children with it.
+    std::vector<char> repeated(nodes.size(), 0);
+    for (int i = 0; i < count; ++i) repeated[i] = FindNode(nodes[i]->GetName()) != nodes[i];
     // The links are first decided on a model of the forest: entries in table
     // order, a later parent replacing an earlier one, and a link that would
     // make a node its own ancestor skipped (a file may name a cycle).
     std::vector<int> parent(nodes.size(), -1), children(nodes.size(), 0), sequence(nodes.size(), 0);
     int linked = 0;
     for (int i = 0; i < count; ++i) {
+        if (repeated[i]) continue;
         KZeqNode& node = *nodes[i];
         for (int c = 0; c < node.GetChildNameCount(); ++c) {
             const KString name = KZeqSdkManager::PrefixName("Model::", node.GetChildName(static_cast<unsigned>(c)));
@@ -98,8 +104,19 @@ bool KZeqReaderZeq::ResolveHierarchy(KZeqNode& root) {
     for (int child : links) nodes[parent[child]]->AddChild(nodes[child]);
     // The root has no record listing its children: they keep the order of
     // the file rather than that of their names.
-    for (KZeqNode* node : mNodesRead)
-        if (!node->GetParent() && node != &root) root.AddChild(node);
+    for (KZeqNode* node : mNodesRead) {
+        if (node == &root) continue;
+        const auto slot = slots.find(node);
+        if (slot != slots.end() && repeated[static_cast<std::size_t>(slot->second)]) {
+            AddModelDefinedAgain(*node);
+            continue;
+        }
+        if (node->GetParent()) continue;
+        // Whatever the scene refuses is said, not dropped unseen.
+        if (!root.AddChild(node))
+            AddMessageLine(KString(node->GetName()) + " is left out of the scene with what is below it: " +
+                           root.GetLastErrorString() + ".");
+    }
     return true;
 }
 

@@ -117,7 +117,10 @@ bool ZeqReadModelObject(KZeqReaderZeq& reader, KZeqScene&, const KString&, const
     if (!node) return false;
     reader.AddNodeName(*node);
     reader.ReadKZeqNode(*node);
-    reader.RegisterObject(node->GetName(), node->GetPropertyHandler());
+    // Connections name models: the first of a name takes the name, and a later one no connection reaches.
+    if (!reader.RegisterObject(node->GetName(), node->GetPropertyHandler()) &&
+        reader.GetZeqObject()->ObjectFetch(node->GetName()))
+        reader.AddModelDefinedAgain(*node);
     return true;
 }
 
@@ -177,7 +180,12 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
             // other: the first parent the file gives holds.
             KZeqNode* node = NodeOf(source);
             KZeqNode* first = node ? node->GetParent() : nullptr;
-            if (first && NodeOf(destination) && NodeOf(destination) != first) {
+            if (node && node == scene.GetRootNode() && NodeOf(destination)) {
+                // Under a model the root would leave the scene, and all the file puts under it.
+                AddMessageLine(child + " is connected under " + parent +
+                               ": the scene root is no model's child; the connection is set aside.");
+                destination = nullptr;
+            } else if (first && NodeOf(destination) && NodeOf(destination) != first) {
                 // Named as the records name it: the root is "Model::Scene".
                 const char* firstName = first == scene.GetRootNode() ? "Model::Scene" : first->GetName();
                 AddMessageLine(child + " is connected under " + parent +

@@ -10,6 +10,7 @@
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqreaderzeq_steps.h"
 #include "object/izeqobject.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 
 namespace zeqsdk_400 {
@@ -56,6 +57,11 @@ KString KZeqReaderZeq::ConvertCameraName(const char* name) {
 void KZeqReaderZeq::AddMessageLine(const KString& line) {
     if (!mMessage.IsEmpty()) mMessage += "\n";
     mMessage += line;
+}
+
+void KZeqReaderZeq::AddModelDefinedAgain(const KZeqNode& node) {
+    AddMessageLine(KString(node.GetName()) +
+                   " is defined again: a scene holds one model of a name; the first one holds, this one is left out.");
 }
 
 int KZeqReaderZeq::FindString(const KString& text, const KArrayTemplate<KString*>& list) {

@@ -379,6 +379,12 @@ int KZeqNode::FindNameClash() {
 
 bool KZeqNode::SetEntity(KZeqEntity* entity, bool checkEntityNames) {
     if (mEntity == entity) return true;
+    // A scene's root does not follow a connection out of its scene: the scene would be left
+    // without one.
+    if (!checkEntityNames && mEntity && mEntity->GetRootNode() == this) {
+        mError.SetLastErrorID(eCyclicGraph);
+        return false;
+    }
     KZeqNodeFinderDuplicateName finder(checkEntityNames ? entity : nullptr);
     finder.Apply(*this);
     const struct {

@@ -214,7 +214,8 @@ public:
     // ---- Entity ------------------------------------------------------------------
     // Makes the node (with flag its subtree checked against the entity's
     // names) leave its entity and join another. False, with nothing changed,
-    // when names repeat (errors 1 to 4).
+    // when names repeat (errors 1 to 4), and without flag for the root of
+    // its entity (error 6): a connection does not take a scene's root away.
     bool SetEntity(KZeqEntity* entity, bool checkEntityNames);
     KZeqEntity* GetEntity() const { return mEntity; }
 

@@ -1,6 +1,7 @@
 #include "scene/kzeqnodeproperties.h"
 
 #include "object/kdatatype.h"
+#include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 
 namespace zeqsdk_400 {
@@ -13,6 +14,9 @@ constexpr const char* kRotationOrderTexts[] = {"Euler XYZ", "Euler XZY", "Euler 
                                                "Euler ZXY", "Euler ZYX", "Spheric XYZ"};
 // Inherit type 1 has no text of its own and shows as 0 does.
 constexpr const char* kInheritTypeTexts[] = {"RrSs", "RrSs", "Rrs"};
+
+// A scene's root stays its top: taken as a child it would leave its scene without one.
+bool IsSceneRoot(const KZeqNode& node) { return node.GetEntity() && node.GetEntity()->GetRootNode() == &node; }
 
 template <std::size_t N>
 const char* TextOf(const char* const (&texts)[N], int value) {
@@ -109,8 +113,9 @@ bool KZeqNodeProperties::PlugNotify(KPlugCallstack* callstack, kPlugAction actio
             case kPlugSrcConnectRequest:
                 // A node of the same entity, or one above this node, would close a cycle; one that has
                 // another parent would have two, and the walks up from it would miss one of them
-                // (AddChild takes the child from its parent first).
-                if (otherNode && ((entity && otherNode->GetEntity() == entity) ||
+                // (AddChild takes the child from its parent first). A scene's root is no child, whether
+                // or not this node is in a scene.
+                if (otherNode && ((entity && otherNode->GetEntity() == entity) || IsSceneRoot(*otherNode) ||
                                   (otherNode->GetParent() && otherNode->GetParent() != node) ||
                                   node->IsSelfOrDescendantOf(otherNode))) {
                     node->GetError().SetLastErrorID(KZeqNode::eCyclicGraph);

@@ -260,29 +260,49 @@ KZeqXMatrix& KZeqNode::GetLocalFromCurrentTake(KTime time) {
                        &time);
 }
 
+// Both walk up to the first ancestor whose global matrix is known (or above the top), then
+// down again, each node's global its parent's times its local: no recursion up a chain of
+// any depth.
 KZeqXMatrix& KZeqNode::GetGlobalFromDefaultTake() {
-    KZeqTRSCache& cache = mDefaultTakeCache;
-    if (cache.mGlobalValid) return cache.mGlobal;
-    KZeqXMatrix& local = GetLocalFromDefaultTake();
-    if (KZeqNode* parent = GetParent())
-        ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->GetGlobalFromDefaultTake(), local);
-    else
-        CopyAffine(cache.mGlobal, local);
-    cache.mGlobalValid = true;
-    return cache.mGlobal;
+    if (mDefaultTakeCache.mGlobalValid) return mDefaultTakeCache.mGlobal;
+    std::vector<KZeqNode*> chain;
+    KZeqNode* above = this;
+    for (; above && !above->mDefaultTakeCache.mGlobalValid; above = above->GetParent()) chain.push_back(above);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        KZeqNode& node = **it;
+        KZeqTRSCache& cache = node.mDefaultTakeCache;
+        KZeqXMatrix& local = node.GetLocalFromDefaultTake();
+        if (above)
+            ComputeGlobalMatrixZeqStyle(cache.mGlobal, above->mDefaultTakeCache.mGlobal, local);
+        else
+            CopyAffine(cache.mGlobal, local);
+        cache.mGlobalValid = true;
+        above = &node;
+    }
+    return mDefaultTakeCache.mGlobal;
 }
 
 KZeqXMatrix& KZeqNode::GetGlobalFromCurrentTake(KTime time) {
-    KZeqTRSCache& cache = mCurrentTakeCache;
-    if (cache.mGlobalValid && cache.mGlobalTime == time) return cache.mGlobal;
-    KZeqXMatrix& local = GetLocalFromCurrentTake(time);
-    if (KZeqNode* parent = GetParent())
-        ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->GetGlobalFromCurrentTake(time), local);
-    else
-        CopyAffine(cache.mGlobal, local);
-    cache.mGlobalTime = time;
-    cache.mGlobalValid = true;
-    return cache.mGlobal;
+    const auto known = [time](const KZeqNode* node) {
+        return node->mCurrentTakeCache.mGlobalValid && node->mCurrentTakeCache.mGlobalTime == time;
+    };
+    if (known(this)) return mCurrentTakeCache.mGlobal;
+    std::vector<KZeqNode*> chain;
+    KZeqNode* above = this;
+    for (; above && !known(above); above = above->GetParent()) chain.push_back(above);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        KZeqNode& node = **it;
+        KZeqTRSCache& cache = node.mCurrentTakeCache;
+        KZeqXMatrix& local = node.GetLocalFromCurrentTake(time);
+        if (above)
+            ComputeGlobalMatrixZeqStyle(cache.mGlobal, above->mCurrentTakeCache.mGlobal, local);
+        else
+            CopyAffine(cache.mGlobal, local);
+        cache.mGlobalTime = time;
+        cache.mGlobalValid = true;
+        above = &node;
+    }
+    return mCurrentTakeCache.mGlobal;
 }
 
 void KZeqNode::ComputeLocalMatrixZeqStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal, KZeqXMatrix& global) {

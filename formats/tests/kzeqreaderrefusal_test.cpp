@@ -1,12 +1,16 @@
 // Every import row reads regular files only: a named pipe, a device, a socket or
 // a folder, or a link to one, is refused at once (a pipe nobody writes would hold
 // a plain open for ever) with "File not opened" and a text naming the path and
-// what it is; a folder keeps the system's reason instead.
+// what it is; a folder keeps the system's reason instead. What the system refuses
+// (a folder, a missing file, one the user may not read) is said with the path and
+// the system's reason, for SDK callers as for the plug-in.
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,11 +122,44 @@ TEST_P(ReaderRefusal, RefusesWhatIsNoRegularFileAtOnce) {
     const Outcome inFolder = Open(folder);
     EXPECT_FALSE(inFolder.mOpened);
     EXPECT_EQ(KZeqIO::eFileNotOpened, inFolder.mError);
-    EXPECT_EQ("File not opened", inFolder.mText);
+    EXPECT_EQ("File not opened: " + folder + " (Is a directory)", inFolder.mText);
     EXPECT_EQ(EISDIR, inFolder.mSystemError);
     // A regular file opens; what it holds is the format's to judge.
     EXPECT_NE(KZeqIO::eFileNotOpened, Open(empty).mError);
     EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+TEST_P(ReaderRefusal, WhatTheSystemRefusesIsSaidWithThePathAndTheReason) {
+    zeqtest::TempDir shared(zeqtest::TempDir::kOtherUsers);
+    const std::string folder = shared / (std::string("folder.") + GetParam().mExtension);
+    const std::string missing = shared / (std::string("missing.") + GetParam().mExtension);
+    const std::string locked = shared / (std::string("locked.") + GetParam().mExtension);
+    const std::string underFile = locked + "/x." + GetParam().mExtension;
+    fs::create_directory(folder);
+    zeqtest::WriteFile(locked, "what only its owner may read\n");
+    ASSERT_EQ(0, ::chmod(locked.c_str(), 0600));
+    const struct {
+        std::string mPath;
+        int mReason;
+    } cases[] = {{folder, EISDIR}, {missing, ENOENT}, {underFile, ENOTDIR}};
+    for (const auto& c : cases) {
+        const Outcome outcome = Open(c.mPath);
+        EXPECT_FALSE(outcome.mOpened) << c.mPath;
+        EXPECT_EQ(KZeqIO::eFileNotOpened, outcome.mError) << c.mPath;
+        EXPECT_EQ("File not opened: " + c.mPath + " (" + std::strerror(c.mReason) + ")", outcome.mText);
+        EXPECT_EQ(c.mReason, outcome.mSystemError) << c.mPath;
+    }
+    // Read by another user (as root, every access check passes).
+    fs::permissions(shared.Path(), fs::perms::all);
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(shared.Path().string(), [&]() -> std::string {
+        const Outcome outcome = Open(locked);
+        const std::string expected = "File not opened: " + locked + " (Permission denied)";
+        if (outcome.mOpened || outcome.mError != KZeqIO::eFileNotOpened || outcome.mSystemError != EACCES)
+            return "error " + std::to_string(outcome.mError) + ", reason " + std::to_string(outcome.mSystemError);
+        return outcome.mText == expected ? "" : outcome.mText;
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReaderRefusal, testing::ValuesIn(kRows),

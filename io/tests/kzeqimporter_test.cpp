@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "fileio/kzeq.h"
@@ -88,7 +89,8 @@ TEST_F(ImporterTest, DefaultRenderResolutionFromTheHeader) {
     }
 }
 
-// A file the system will not open keeps the table's text; the system's reason comes beside it.
+// A file the system will not open is said with its path and the system's reason, which is kept
+// beside the text too.
 TEST_F(ImporterTest, FilesNotOpenedKeepTheSystemsReason) {
     std::filesystem::create_directory(mDir / "folder.zeq");
     Make("plain.zeq", 6000, 1);
@@ -97,7 +99,7 @@ TEST_F(ImporterTest, FilesNotOpenedKeepTheSystemsReason) {
     for (const auto& [path, reason] : cases) {
         EXPECT_FALSE(mImporter.Initialize(path.c_str())) << path;
         EXPECT_EQ(KZeqIO::eFileNotOpened, mImporter.GetLastErrorID()) << path;
-        EXPECT_STREQ("File not opened", mImporter.GetLastErrorString());
+        EXPECT_EQ("File not opened: " + path + " (" + std::strerror(reason) + ")", mImporter.GetLastErrorString());
         EXPECT_EQ(reason, mImporter.GetError().GetLastSystemError()) << path;
         EXPECT_EQ(0, mImporter.GetTakeCount());
     }

@@ -111,6 +111,12 @@ const ParentRow kParentRows[] = {
     // Under C too, A would let C under A close a cycle the check (up the first parent) misses.
     {"Cycle", {"A", "B", "C"}, {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}}, "RootNode(B(A(C)))",
      "Model::A is connected under Model::C too: a model has one parent; it stays under Model::B."},
+    // Under A, the root would have left the scene before A joined it: the scene had no root.
+    {"RootUnderAModel", {"A"}, {{"Scene", "A"}, {"A", "Scene"}}, "RootNode(A)",
+     "Model::Scene is connected under Model::A: the scene root is no model's child; the connection is set aside."},
+    // Connections name the first A; the second was left out without a word.
+    {"ModelDefinedAgain", {"A", "B", "A"}, {{"B", "A"}, {"A", "Scene"}}, "RootNode(A(B))",
+     "Model::A is defined again: a scene holds one model of a name; the first one holds, this one is left out."},
 };
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
@@ -159,6 +165,32 @@ INSTANTIATE_TEST_SUITE_P(Rows, OneParentTest,
                                     (std::get<1>(info.param) ? "Binary" : "Ascii");
                          });
 
+// The root put under a model before the model joins the scene, and a chain 30,000 deep under
+// that model, in either encoding: the chain comes whole, under the root.
+TEST_F(SectionsTest, ADeepChainUnderTheModelTheRootWasPutUnder) {
+    const int depth = 30000;
+    std::vector<std::string> models{"A"};
+    std::vector<std::pair<std::string, std::string>> links{{"Scene", "A"}, {"A", "Scene"}};
+    for (int i = 0; i < depth; ++i) {
+        models.push_back("n" + std::to_string(i));
+        links.emplace_back(models.back(), i ? "n" + std::to_string(i - 1) : "A");
+    }
+    const std::string fields = NullModelFields(models, links);
+    for (int mode : {0, 1}) {
+        const std::string path = mDir / "chain.zeq";
+        MakeZeqFile(path, 6000, mode, fields);
+        KZeqImporter importer(mManager);
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+        ASSERT_NE(nullptr, scene->GetRootNode()) << mode;
+        int levels = 0;
+        for (KZeqNode* node = scene->GetRootNode(); node->GetChildCount() == 1; node = node->GetChild(0)) ++levels;
+        EXPECT_EQ(depth + 1, levels) << mode;
+        EXPECT_EQ(depth + 2, scene->GetEntity()->GetNodeCount()) << mode;
+        mManager.DestroyKZeqScene(scene, true);
+    }
+}
+
 // Before version 6: a later claim wins in sorted order, a link that would
 // close a cycle is skipped, an empty name ends the list, and the nodes no
 // one claims join the root in the order of the file.
@@ -177,6 +209,44 @@ TEST_F(SectionsTest, ChildNamesBeforeVersion6) {
     EXPECT_EQ("Model::X ", Names(*root.FindChild("P2")));
     EXPECT_EQ("Model::B ", Names(*root.FindChild("A")));
     EXPECT_EQ(0, root.FindChild("C")->GetChildCount());
+}
+
+// Two models of one name in a 5.8 file: names in records mean the first model of that name, the
+// later one is left out and named in the message (a scene holds one model of a name), and what it
+// listed as its children is placed as if it had not. Every other model ends in the scene: the
+// subtree that held both was refused whole, without a word.
+TEST_F(SectionsTest, TwoModelsOfOneNameBeforeVersion6) {
+    const struct {
+        const char* mFields;
+        const char* mTree;
+    } cases[] = {
+        {"Model: \"Model::A\" {;Type: \"Null\";};"
+         "Model: \"Model::B\" {;Type: \"Null\";Children: \"Model::A\";};"
+         "Model: \"Model::A\" {;Type: \"Null\";Children: \"Model::B\";};",
+         "RootNode(B(A))"},
+        // The later one first in the table's order would have claimed C, and held it out of the scene.
+        {"Model: \"Model::P\" {;Type: \"Null\";Children: \"Model::A\";};"
+         "Model: \"Model::A\" {;Type: \"Null\";};"
+         "Model: \"Model::A\" {;Type: \"Null\";Children: \"Model::C\", \"Model::P\";};"
+         "Model: \"Model::C\" {;Type: \"Null\";};",
+         "RootNode(P(A) C)"},
+    };
+    for (const auto& c : cases) {
+        for (int mode : {0, 1}) {
+            const std::string path = mDir / "twice.zeq";
+            MakeZeqFile(path, 5800, mode, c.mFields);
+            KZeqImporter importer(mManager);
+            KZeqScene* scene = mManager.CreateKZeqScene();
+            ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+            EXPECT_EQ(c.mTree, Tree(*scene->GetRootNode())) << c.mFields;
+            KString message;
+            importer.GetMessage(message);
+            EXPECT_STREQ(
+                "Model::A is defined again: a scene holds one model of a name; the first one holds, this one is left out.",
+                message.Buffer());
+            mManager.DestroyKZeqScene(scene, true);
+        }
+    }
 }
 
 // ---- One node record, row by row -------------------------------------------------------------

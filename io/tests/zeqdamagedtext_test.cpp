@@ -166,6 +166,33 @@ TEST_P(DamagedText, UnknownRecordsAndPropertiesStayAsDesigned) {
     EXPECT_EQ(value, 2.5);
 }
 
+// The main section's line written twice leaves that section empty and the scene in the section
+// after it: the file is refused as corrupted, with the reason, at its opening (the take queries
+// too), never read as an empty scene.
+TEST_P(DamagedText, AMainSectionLineWrittenTwiceRefusesTheFile) {
+    std::string text = mText;
+    const std::size_t line = text.find("@Section: ");
+    ASSERT_NE(std::string::npos, line);
+    text.insert(line, text.substr(line, text.find('\n', line) + 1 - line));
+    const Read read = Import(text);
+    const std::string reason = "File is corrupted: the main section is empty and another section follows it";
+    EXPECT_FALSE(read.mRead);
+    EXPECT_EQ(KZeqIO::eFileCorrupted, read.mError);
+    EXPECT_EQ(reason, read.mText);
+    EXPECT_EQ(0, read.mNodes);
+    EXPECT_EQ(0, read.mObjects);
+    KZeqSdkManager manager;
+    KZeqImporter importer(manager);
+    EXPECT_FALSE(importer.Initialize(mPath.c_str()));
+    EXPECT_EQ(reason, importer.GetLastErrorString());
+    EXPECT_EQ(0, importer.GetTakeCount());
+    // A file whose only section is empty holds an empty scene, and reads as one.
+    zeqtest::WriteFile(mPath, text.substr(0, text.find('\n', line) + 1) + "@End\n");
+    KZeqScene* scene = manager.CreateKZeqScene();
+    EXPECT_TRUE(importer.Initialize(mPath.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+    EXPECT_EQ(0, scene->GetRootNode()->GetChildCount());
+}
+
 INSTANTIATE_TEST_SUITE_P(AsciiForms, DamagedText, testing::Values(kZeqFileCases[0], kZeqFileCases[3]),
                          ZeqFileCaseName);
 

@@ -109,6 +109,9 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
     ShowReaderMessage(read);
     if (read) return eStepNext;
     const char* error = mImporter ? mImporter->GetLastErrorString() : "No file is open";
+    // The SDK's text of a file not opened names the path and the reason, which FileProblem adds.
+    if (mImporter && mImporter->GetLastErrorID() == KZeqIO::eFileNotOpened && mImporter->GetError().GetLastSystemError())
+        error = mImporter->GetError().GetErrorString(KZeqIO::eFileNotOpened);
     if (!error || !*error) error = "The file could not be read";
     // As the command says it: the file and the system's reason with the error.
     const std::string problem =

@@ -10,6 +10,7 @@
 #include "content/kzeqopticalreference.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
 #include "scene/tests/scene_test_support.h"
 
@@ -122,8 +123,8 @@ TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
 }
 
 // A chain built child by child below its end, deeper than a small stack has
-// frames for: selecting it, asking for a selection below and computing states
-// must not recurse once per level, and a cycle through it is still refused.
+// frames for: selecting it, asking for a selection below, computing globals
+// and states must not recurse once per level, and a cycle through it is still refused.
 TEST(KZeqNodeDeep, ChainsSelectComputeStatesAndRefuseCyclesOnASmallStack) {
     struct Run {
         static void* Body(void* result) {
@@ -138,7 +139,10 @@ TEST(KZeqNodeDeep, ChainsSelectComputeStatesAndRefuseCyclesOnASmallStack) {
                 ok = end->AddChild(node) && ok;
                 end = node;
             }
-            // Each level adds one: the end's global state is computed up the whole chain.
+            // Each level adds one: the end's globals from the takes and its global state are computed
+            // up the whole chain.
+            ok = ok && end->GetGlobalFromDefaultTake().GetT()[0] == 4001 &&
+                 end->GetGlobalFromCurrentTake(KTime(0)).GetT()[0] == 4001;
             top->SetLocalStateFromDefaultTake(true);
             end->ComputeGlobalState(7, false);
             ok = ok && end->GetGlobalState().GetT()[0] == 4001 && top->GetGlobalStateId() == 7;
@@ -215,6 +219,29 @@ TEST_F(KZeqNodeTest, ANodeHasOneParent) {
     const int before = mManager.GetKZeqNodeCount();
     EXPECT_TRUE(mManager.DestroyKZeqNode(aim, true) && mManager.GetKZeqNodeCount() == before - 2);
     EXPECT_TRUE(root->GetChildCount() == 1 && root->GetChild(0) == group);
+}
+
+// A scene's root is no child: taken under a node outside the scene (through AddChild or a plain
+// connection) it left its scene without a root, and the scene lost everything under it.
+TEST_F(KZeqNodeTest, TheRootOfAnEntityIsNoChild) {
+    KZeqEntity entity(mManager), other(mManager);
+    KZeqNode* root = entity.GetRootNode();
+    KZeqNode *loose = Node("loose"), *member = Node("member");
+    ASSERT_TRUE(root->AddChild(member));
+    for (KZeqNode* parent : {loose, member, other.GetRootNode()}) {
+        parent->GetError().ClearLastError();
+        EXPECT_FALSE(parent->AddChild(root)) << parent->GetName();
+        EXPECT_EQ(KZeqNode::eCyclicGraph, parent->GetLastErrorID()) << parent->GetName();
+        EXPECT_FALSE(parent->GetPropertyHandler()->ConnectSrc(root->GetPropertyHandler())) << parent->GetName();
+    }
+    // Nor does a connection's move take it out.
+    EXPECT_FALSE(root->SetEntity(nullptr, false));
+    EXPECT_TRUE(entity.GetRootNode() == root && root->GetEntity() == &entity && !root->GetParent());
+    EXPECT_TRUE(member->GetEntity() == &entity && entity.GetNodeCount() == 2 && loose->GetChildCount() == 0);
+    // A root taken out of its entity by the entity itself is a node like any other.
+    KZeqNode* former = other.GetRootNode();
+    ASSERT_TRUE(other.RemoveNode(former) && !other.GetRootNode());
+    EXPECT_TRUE(loose->AddChild(former) && former->GetParent() == loose);
 }
 
 TEST_F(KZeqNodeTest, AttributesMoveAddChannelsPerTakeAndLeaveBeforeTheyEnd) {
@@ -341,6 +368,66 @@ TEST_F(KZeqNodeTest, PropertiesNamedLikeTransformChannelsKeepTheirOwn) {
             ASSERT_TRUE(own && own->FCurveGet()) << name;
             EXPECT_EQ(take == 0 ? 9.0f : 0.0f, own->FCurveGet()->GetValue()) << name;
         }
+    }
+}
+
+namespace {
+
+// The global matrices as they were computed before: the parent's, by recursion, times the local.
+KZeqXMatrix RecursiveGlobal(KZeqNode& node, const KTime* time) {
+    KZeqXMatrix& local = time ? node.GetLocalFromCurrentTake(*time) : node.GetLocalFromDefaultTake();
+    KZeqNode* parent = node.GetParent();
+    if (!parent) return local;
+    KZeqXMatrix above = RecursiveGlobal(*parent, time), global;
+    KZeqNode::ComputeGlobalMatrixZeqStyle(global, above, local);
+    return global;
+}
+
+// The twelve values of an affine matrix, compared exactly.
+std::vector<double> Affine(const KZeqXMatrix& m) {
+    const KgeAMatrix& a = m;
+    std::vector<double> values;
+    for (int row = 0; row < 4; ++row)
+        for (int j = 0; j < 3; ++j) values.push_back(a[row][j]);
+    return values;
+}
+
+}  // namespace
+
+// Asked in any order (a leaf first walks up the whole chain, a node below one already known stops
+// there), at one time and then another, the globals of a small tree are those of the recursion,
+// bit for bit.
+TEST_F(KZeqNodeTest, GlobalMatricesFromTakesAsTheRecursionGaveThem) {
+    const std::vector<std::vector<int>> orders = {{3, 2, 1, 0, 4}, {0, 1, 2, 3, 4}, {2, 4, 3, 0, 1}};
+    for (const std::vector<int>& order : orders) {
+        // top, a under top, b under a, c under b, d under a; each turned, scaled and moved.
+        KZeqNode* nodes[5];
+        for (int i = 0; i < 5; ++i) {
+            nodes[i] = Node(("n" + std::to_string(i)).c_str());
+            nodes[i]->SetDefaultT(KZeqVector4(1.5 * i - 2, 0.25 * i, 3.0 / (i + 1), 0));
+            nodes[i]->SetDefaultR(KZeqVector4(17.0 * i + 5, -31.0 + 7 * i, 11.0 * i * i, 0));
+            nodes[i]->SetDefaultS(KZeqVector4(1.0 + 0.1 * i, 0.7, i == 2 ? -1.3 : 1.1, 0));
+            KZeqTakeNode* take = nodes[i]->CreateTakeNode("T1");
+            Key(take->GetTranslationX(), 0.0, static_cast<float>(i));
+            Key(take->GetTranslationX(), 1.0, static_cast<float>(3 - i));
+            Key(take->GetEulerRotationZ(), 0.0, 10.0f * i);
+            Key(take->GetEulerRotationZ(), 1.0, -25.0f + i);
+            nodes[i]->SetCurrentTakeNode("T1");
+        }
+        ASSERT_TRUE(nodes[0]->AddChild(nodes[1]) && nodes[1]->AddChild(nodes[2]) && nodes[2]->AddChild(nodes[3]) &&
+                    nodes[1]->AddChild(nodes[4]));
+        for (int i : order) {
+            EXPECT_EQ(Affine(RecursiveGlobal(*nodes[i], nullptr)), Affine(nodes[i]->GetGlobalFromDefaultTake())) << i;
+            for (double seconds : {0.25, 0.75}) {
+                const KTime time = Sec(seconds);
+                EXPECT_EQ(Affine(RecursiveGlobal(*nodes[i], &time)), Affine(nodes[i]->GetGlobalFromCurrentTake(time)))
+                    << i << " at " << seconds;
+            }
+        }
+        // Known at one time, the chain above a leaf is walked again at another.
+        const KTime later = Sec(0.5);
+        EXPECT_EQ(Affine(RecursiveGlobal(*nodes[1], &later)), Affine(nodes[1]->GetGlobalFromCurrentTake(later)));
+        EXPECT_EQ(Affine(RecursiveGlobal(*nodes[3], &later)), Affine(nodes[3]->GetGlobalFromCurrentTake(later)));
     }
 }
 

@@ -420,7 +420,7 @@ TEST_F(BvhFailedRead, TruncatedFilesLeaveTheSceneAsItWas) {
 
 TEST_F(BvhRead, MissingFileIsNotOpened) {
     EXPECT_FALSE(ImportMotion(*mManager, *mScene, KZeqImporter::eBIOVISION_BVH, mDir / "none.bvh", nullptr, &mError));
-    EXPECT_EQ(mError, "File not opened");
+    EXPECT_EQ(mError, "File not opened: " + (mDir / "none.bvh") + " (No such file or directory)");
 }
 
 }  // namespace
