@@ -56,7 +56,10 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // changed it for kStaleAge.
 void RemoveIfStale(int dir, const char* name) {
     struct stat named;
-    if (::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode)) return;
+    // Only the user's own: a name of this form in a shared folder may be another user's file.
+    if (::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+        named.st_uid != ::geteuid())
+        return;
     if (std::time(nullptr) - named.st_mtime < kStaleAge) return;
     // Locking for writing wants a descriptor open for writing on some file systems.
     int fd = ::openat(dir, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -44,11 +44,11 @@ namespace zeqsdk_400 {
 // Begin and Commit leaves its temporary behind. Its writer holds a lock on it
 // (flock) for its whole life, so the next Begin on the same file removes such
 // a temporary only when it can take that lock itself, and only one of exactly
-// the form above: nothing else of the user's goes. Where locks do not reach
-// every writer (a folder that several machines share over a file system whose
-// locks stay on each machine), a free lock proves nothing, so the temporary
-// must also have been left unchanged for a day; a live writer keeps changing
-// its own.
+// the form above that belongs to the process's own user: nothing else goes.
+// Where locks do not reach every writer (a folder that several machines share
+// over a file system whose locks stay on each machine), a free lock proves
+// nothing, so the temporary must also have been left unchanged for a day; a
+// live writer keeps changing its own.
 class KFileReplacement {
 public:
     KFileReplacement() = default;

@@ -383,6 +383,24 @@ TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
     EXPECT_EQ(0600u, ModeOf(mTarget));
 }
 
+// In a shared sticky folder a name of the temporaries' form may be another user's
+// file: the cleanup leaves it, however old, and removes only the writer's own.
+TEST_F(FileReplacementTest, BeginLeavesAnotherUsersFileNamedLikeATemporary) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    ASSERT_EQ(0, ::chmod(mDir.Path().c_str(), 01777));
+    const std::string theirs = mTarget + ".tmp4243.0123456789abcdef";
+    const std::string own = mTarget + ".tmp4244.0123456789abcdef";
+    WriteFile(theirs, "another user's");
+    ASSERT_EQ(0, ::chown(theirs.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    WriteFile(own, "left by a writer");
+    MakeOld(theirs);
+    MakeOld(own);
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+    EXPECT_EQ("another user's", ReadFile(theirs));
+    EXPECT_FALSE(fs::exists(own));
+}
+
 // Files written together take their names together, or none does: with
 // exchanging renames, and where the file system lacks them (the old content
 // then keeps a second name until the group is in place).
