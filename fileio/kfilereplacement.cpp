@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,8 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "fileio/kpath.h"
@@ -346,22 +349,55 @@ int RenameWith(const char* from, const char* to, unsigned flags) {
 
 bool Unsupported(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
 
-// Holds the directories of a group for the length of its commit (flock), so
-// that groups put in place in the same directories go one after the other. The
-// directories exist for the whole commit and nothing is left behind; where
-// they cannot be locked (a file system without locks) the commit goes on.
+// How long a group waits for the folders it is put in. A group holds them only while it
+// renames, so a lock held longer is held on purpose, and any user who may read a folder
+// may take its lock: no export waits on such a one for long.
+constexpr std::chrono::milliseconds kMostLockWait(3000);
+
+// Takes the lock of fd, waiting for it until deadline at the latest; false when it is not had.
+bool LockBefore(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::chrono::microseconds pause(500);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return false;
+        const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+// Holds the directories of a group for the length of its commit (flock), so that groups
+// put in place in the same directories go one after the other. A directory is known by
+// its device and inode, so that one reached by two paths (a bind mount) is locked once:
+// a second lock of it would wait on the first. A lock not had within kMostLockWait, or
+// not at all (a file system without locks, a folder the writer may not read), is done
+// without: the group still takes its names all or none, only not apart from another
+// group's. Nothing is left behind.
 class DirectoryLocks {
 public:
-    explicit DirectoryLocks(std::vector<std::string> directories) {
-        // One order for every group, so that two groups never wait on each other.
-        std::sort(directories.begin(), directories.end());
-        directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
+    explicit DirectoryLocks(const std::vector<std::string>& directories) {
+        std::vector<std::pair<std::pair<dev_t, ino_t>, int>> opened;
         for (const std::string& directory : directories) {
             const int fd = ::open(directory.empty() ? "/" : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0) continue;
-            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            struct stat st;
+            const bool known = ::fstat(fd, &st) != 0 || std::any_of(opened.begin(), opened.end(), [&](const auto& held) {
+                                   return held.first == std::make_pair(st.st_dev, st.st_ino);
+                               });
+            if (known) {
+                ::close(fd);
+                continue;
             }
-            mHeld.push_back(fd);
+            opened.push_back({{st.st_dev, st.st_ino}, fd});
+        }
+        // One order for every group, so that two groups never wait on each other.
+        std::sort(opened.begin(), opened.end());
+        const std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + kMostLockWait;
+        for (const auto& directory : opened) {
+            LockBefore(directory.second, deadline);
+            mHeld.push_back(directory.second);
         }
     }
     ~DirectoryLocks() {
@@ -516,7 +552,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
         if (files.size() > 1)
             for (KFileReplacement* file : files)
                 directories.push_back(ExtractDirectoryFromFilePath(file->mFile.Buffer()).Buffer());
-        const DirectoryLocks locks(std::move(directories));
+        const DirectoryLocks locks(directories);
         for (std::size_t i = 0; i < files.size() && !failed; ++i) {
             placed.push_back(files[i]->Place(i + 1 == files.size()));
             if (placed.back() != EPlaced::eNot) continue;

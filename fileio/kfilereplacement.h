@@ -94,7 +94,10 @@ public:
     // content back (or removed, when new) when a later one cannot take its
     // own, so that a failed export leaves every file it was to write as it
     // was. Commits of groups in the same directories run one at a time, so
-    // that groups written at once to the same files end as one group's set.
+    // that groups written at once to the same files end as one group's set;
+    // a group waits a few seconds at most for a directory's lock (any user who
+    // may read the directory may hold it), then goes on without it, and does
+    // without where it cannot take one (a directory it may not read).
     // Null when every file took its name; else the replacement that failed,
     // its GetError() saying why, with every temporary of the group removed.
     // Where the file system can neither exchange two names nor give a file a

@@ -1,7 +1,13 @@
 #include "fileio/kfilereplacement.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,6 +43,14 @@ protected:
     // Writes text through stdio to the temporary; false when a write or the close failed.
     static bool Put(const char* path, const std::string& text) {
         std::FILE* file = std::fopen(path, "wb");
+        if (!file) return false;
+        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        return std::fclose(file) == 0 && written;
+    }
+
+    // Writes text through the stream on the temporary; false when a write or the close failed.
+    static bool Write(KFileReplacement& replacement, const std::string& text) {
+        std::FILE* file = replacement.OpenStream("wb");
         if (!file) return false;
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         return std::fclose(file) == 0 && written;
@@ -487,5 +501,98 @@ TEST_P(FileReplacementGroup, ACompanionThatCannotTakeItsNameLeavesEveryFileAsItW
 INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
                          testing::Values(GroupWay{"Exchanging", false}, GroupWay{"Linking", true}),
                          [](const testing::TestParamInfo<GroupWay>& info) { return info.param.mName; });
+
+// Another process, of another user where this one is root, that holds a shared
+// lock on a folder until it is let go, or for half a minute.
+class FolderLockHolder {
+public:
+    explicit FolderLockHolder(const std::string& folder) {
+        int ready[2], release[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
+        mChild = ::fork();
+        if (mChild == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                                     ::setresgid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0 ||
+                                     ::setresuid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0))
+                ::_exit(2);
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0 || ::flock(fd, LOCK_SH) != 0 || ::write(ready[1], "r", 1) != 1) ::_exit(2);
+            struct pollfd told = {release[0], POLLIN, 0};
+            ::poll(&told, 1, 30000);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        char signal = 0;
+        mHolding = mChild > 0 && ::read(ready[0], &signal, 1) == 1;
+        ::close(ready[0]);
+        mRelease = release[1];
+    }
+    ~FolderLockHolder() {
+        if (mRelease >= 0) ::close(mRelease);
+        if (mChild > 0) ::waitpid(mChild, nullptr, 0);
+    }
+    FolderLockHolder(const FolderLockHolder&) = delete;
+    FolderLockHolder& operator=(const FolderLockHolder&) = delete;
+
+    bool Holding() const { return mHolding; }
+
+private:
+    pid_t mChild = -1;
+    int mRelease = -1;
+    bool mHolding = false;
+};
+
+// True while another holds a lock on folder.
+bool LockedByAnother(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (fd >= 0) ::close(fd);
+    return locked;
+}
+
+// Any user who may read a folder may hold its lock as long as they like: a group
+// waits a few seconds at most, then takes its names without it (all or none
+// still), long before that user lets go.
+TEST_F(FileReplacementTest, AGroupWaitsOnlyAWhileForAFolderAnotherHoldsLocked) {
+    const std::string library = mDir / "scene.lib";
+    KFileReplacement companion, main;
+    ASSERT_TRUE(companion.Begin(library.c_str()) && main.Begin(mTarget.c_str()));
+    ASSERT_TRUE(Write(companion, "library") && Write(main, "main"));
+    const FolderLockHolder holder(mDir.Path().string());
+    ASSERT_TRUE(holder.Holding());
+    KFileReplacement* group[] = {&companion, &main};
+    EXPECT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
+    EXPECT_TRUE(LockedByAnother(mDir.Path().string())) << "the group waited until the lock was let go";
+    EXPECT_EQ("library", ReadFile(library));
+    EXPECT_EQ("main", ReadFile(mTarget));
+}
+
+// A folder reached by two paths (a bind mount of it) is one folder: a group with
+// a file on each path locks it once, rather than wait for ever on itself.
+TEST_F(FileReplacementTest, AFolderReachedByTwoPathsIsLockedOnce) {
+    const fs::path real = mDir.Path() / "real", bound = mDir.Path() / "bound";
+    fs::create_directories(real);
+    fs::create_directories(bound);
+    const std::optional<std::string> answer = zeqtest::ChildAnswer([&]() -> std::optional<std::string> {
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(real.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::nullopt;
+        // A writer that waits on itself waits for ever: the alarm ends it.
+        ::alarm(20);
+        const std::string library = (bound / "scene.lib").string(), target = (real / "scene.out").string();
+        KFileReplacement companion, main;
+        if (!companion.Begin(library.c_str()) || !main.Begin(target.c_str())) return std::string("not begun");
+        if (!Write(companion, "library") || !Write(main, "main")) return std::string("not written");
+        KFileReplacement* group[] = {&companion, &main};
+        if (KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2)) return std::string(failed->GetError());
+        return ReadFile((real / "scene.lib").string()) == "library" && ReadFile(target) == "main" ? "" : "not replaced";
+    });
+    if (!answer) GTEST_SKIP() << "no bind mount here (not root)";
+    EXPECT_EQ("", *answer);
+}
 
 }  // namespace
