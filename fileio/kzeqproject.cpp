@@ -260,10 +260,8 @@ bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderI
 
 void KZeq::Impl::Discard() {
     mTempAnonymous = false;
-    if (!mTempPath.IsEmpty()) {
-        mFile.Close();
-        KFile::Remove(mTempPath);
-    }
+    // Only the writer's own file goes: another user may have put something else under its name.
+    if (!mTempPath.IsEmpty() && mFile.IsOpen()) KFileReplacement::RemoveTemporary(mFile.Descriptor(), mTempPath);
     mFile.Close();
     const KError kept = mError;
     ResetState();
@@ -306,12 +304,24 @@ bool KZeq::Impl::Finish() {
             }
         } held{::dup(mFile.Descriptor())};
         if (held.mFd < 0) return FailSystem(eFileNotCreated);
-        if (!mFile.Close()) return FailSystem(eFileWriteError);
-        // Given the replaced file's owner and mode only now that it is complete.
+        // From here the stream is closed: the temporary is known by the descriptor held.
+        const auto removeTemporary = [&] {
+            KFileReplacement::RemoveTemporary(held.mFd, mTempPath);
+            mTempPath = "";
+        };
+        if (!mFile.Close()) {
+            FailSystem(eFileWriteError);
+            removeTemporary();
+            return false;
+        }
+        // Given what the replaced file has only now that it is complete.
         KString reason;
         int code = 0;
-        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code))
-            return FailRefused(eFileNotCreated, reason, code);
+        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code)) {
+            FailRefused(eFileNotCreated, reason, code);
+            removeTemporary();
+            return false;
+        }
         mTempPath = "";
         // The file is written and in place: what follows is tidying, and memory running out
         // there is no failure of the write (the old data stays when the new name may not be on

@@ -22,11 +22,16 @@
 #include <gtest/gtest.h>
 
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kfilesizelimit.h"
 #include "fileio/tests/kotheruserwatch.h"
 
 using namespace zeqsdk_400;
+using zeqtest::AccessOf;
+using zeqtest::AttributeOf;
 using zeqtest::ReadFile;
+using zeqtest::SetAcl;
+using zeqtest::SetAttribute;
 using zeqtest::WriteFile;
 namespace fs = std::filesystem;
 
@@ -397,6 +402,47 @@ TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
     EXPECT_EQ(0600u, ModeOf(mTarget));
 }
 
+// The content goes only through the descriptor Begin created, and the temporary
+// takes the file's name only while its name still holds that file: in a folder
+// others may write without the sticky bit, another user may put a link to a file
+// of theirs, or a file, in its place. Commit then fails with the reason and
+// leaves the file, what took the temporary's name and what a link names as they
+// were.
+TEST_F(FileReplacementTest, ATemporarySwappedForALinkOrAFileTakesNeitherTheContentNorTheName) {
+    KFileReplacement idle;
+    EXPECT_EQ(nullptr, idle.OpenStream("wb")) << "no replacement under way";
+    const fs::path elsewhere = mDir.Path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    const std::string secret = (elsewhere / "secret").string();
+    for (const bool link : {true, false}) {
+        WriteFile(mTarget, "old");
+        WriteFile(secret, "the secret");
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
+        const std::string temporary = replacement.GetTemporaryPath();
+        // The link before the content is written, the file after.
+        if (link) {
+            ASSERT_EQ(0, ::unlink(temporary.c_str()));
+            fs::create_symlink(secret, temporary);
+            ASSERT_TRUE(Write(replacement, "new"));
+        } else {
+            ASSERT_TRUE(Write(replacement, "new"));
+            ASSERT_EQ(0, ::unlink(temporary.c_str()));
+            WriteFile(temporary, "another user's");
+        }
+        EXPECT_FALSE(replacement.Commit()) << link;
+        EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find("no longer holds")) << replacement.GetError();
+        EXPECT_FALSE(fs::is_symlink(mTarget));
+        EXPECT_EQ("old", ReadFile(mTarget));
+        EXPECT_EQ("the secret", ReadFile(secret));
+        EXPECT_EQ(link, fs::is_symlink(temporary)) << "what took the temporary's name was removed";
+        if (!link) {
+            EXPECT_EQ("another user's", ReadFile(temporary));
+        }
+        fs::remove(temporary);
+    }
+}
+
 // In a shared sticky folder a name of the temporaries' form may be another user's
 // file: the cleanup leaves it, however old, and removes only the writer's own.
 TEST_F(FileReplacementTest, BeginLeavesAnotherUsersFileNamedLikeATemporary) {
@@ -413,6 +459,140 @@ TEST_F(FileReplacementTest, BeginLeavesAnotherUsersFileNamedLikeATemporary) {
     ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
     EXPECT_EQ("another user's", ReadFile(theirs));
     EXPECT_FALSE(fs::exists(own));
+}
+
+// A replaced file keeps its access control list and its user attributes, as a
+// group's companion and as its main file, whoever replaces it (root, then the
+// owner). Under a list the mode's group bits are its mask: the mode alone would
+// let the whole owning group read what the list keeps from it.
+TEST_F(FileReplacementTest, AReplacedFileKeepsItsAccessControlListAndUserAttributes) {
+    const std::string library = mDir / "scene.lib";
+    const std::string binary("\0\x01\xff", 3);
+    fs::permissions(mDir.Path(), fs::perms::all);
+    for (const std::string& path : {library, mTarget}) {
+        WriteFile(path, "old");
+        if (!SetAcl(path, "u::rw-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access control lists here";
+        ASSERT_TRUE(SetAttribute(path, "user.origin", "scanner 7") && SetAttribute(path, "user.binary", binary));
+        if (::geteuid() == 0) {
+            ASSERT_EQ(0, ::chown(path.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        }
+    }
+    const std::string access = AccessOf(mTarget);
+    ASSERT_NE(std::string::npos, access.find("user:4242:r--")) << access;
+    const auto replace = [&]() -> std::string {
+        KFileReplacement companion, main;
+        if (!companion.Begin(library.c_str()) || !main.Begin(mTarget.c_str())) return "not begun";
+        if (!Write(companion, "new") || !Write(main, "new")) return "not written";
+        KFileReplacement* group[] = {&companion, &main};
+        if (KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2)) return failed->GetError();
+        for (const std::string& path : {library, mTarget}) {
+            if (ReadFile(path) != "new") return path + " not replaced";
+            if (AccessOf(path) != access) return path + ": " + AccessOf(path);
+            if (AttributeOf(path, "user.origin") != "scanner 7" || AttributeOf(path, "user.binary") != binary)
+                return path + ": its user attributes were lost";
+        }
+        return "";
+    };
+    EXPECT_EQ("", replace());
+    const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), replace);
+    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *owner);
+}
+
+// Attributes of the kinds only root may set (trusted, security) stay where root
+// replaces a file, and never make a user's replacement fail.
+TEST_F(FileReplacementTest, PrivilegedAttributesStayWithRootAndNeverFailAUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root sets them";
+    fs::permissions(mDir.Path(), fs::perms::all);
+    WriteFile(mTarget, "old");
+    ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    if (!SetAttribute(mTarget, "trusted.zeqtest", "t") || !SetAttribute(mTarget, "security.zeqtest", "s"))
+        GTEST_SKIP() << "no such attributes here";
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str()) && Write(replacement, "root's") && replacement.Commit())
+        << replacement.GetError();
+    EXPECT_EQ("t", AttributeOf(mTarget, "trusted.zeqtest"));
+    EXPECT_EQ("s", AttributeOf(mTarget, "security.zeqtest"));
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KFileReplacement owner;
+        if (!owner.Begin(mTarget.c_str()) || !Write(owner, "the owner's") || !owner.Commit()) return owner.GetError();
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ("the owner's", ReadFile(mTarget));
+}
+
+// A new file gets what a file made in its folder gets: under the folder's default
+// list, that list less execute, whatever the umask (which such a list overrides),
+// alone or in a group; private while it is written all the same. A file replaced
+// there that has no list of its own gets none from the folder.
+TEST_F(FileReplacementTest, ANewFileGetsWhatItsFoldersDefaultListGives) {
+    const fs::path folder = mDir.Path() / "shared";
+    fs::create_directories(folder);
+    const std::string plain = (folder / "plain").string();
+    WriteFile(plain, "old");
+    ASSERT_EQ(0, ::chmod(plain.c_str(), 0644));
+    const std::string plainAccess = AccessOf(plain);
+    if (!SetAcl(folder.string(), "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---", ACL_TYPE_DEFAULT))
+        GTEST_SKIP() << "no access control lists here";
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(plain.c_str()) && Write(replacement, "new") && replacement.Commit());
+    EXPECT_EQ(plainAccess, AccessOf(plain));
+    const mode_t saved = ::umask(022);
+    for (const mode_t mask : {022, 077}) {
+        ::umask(mask);
+        const std::string expected = zeqtest::WhatANewFileGets(folder.string());
+        const std::string suffix = std::to_string(mask);
+        const std::string alone = (folder / ("alone" + suffix)).string();
+        const std::string companion = (folder / ("companion" + suffix)).string();
+        const std::string main = (folder / ("main" + suffix)).string();
+        KFileReplacement one, two, three;
+        ASSERT_TRUE(one.Begin(alone.c_str()) && two.Begin(companion.c_str()) && three.Begin(main.c_str()));
+        EXPECT_EQ(0600u, ModeOf(one.GetTemporaryPath()));
+        ASSERT_TRUE(Write(one, "1") && Write(two, "2") && Write(three, "3"));
+        EXPECT_TRUE(one.Commit()) << one.GetError();
+        KFileReplacement* group[] = {&two, &three};
+        EXPECT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
+        for (const std::string& path : {alone, companion, main}) EXPECT_EQ(expected, AccessOf(path)) << path;
+    }
+    ::umask(saved);
+}
+
+// Where a file's list cannot be given to its new content, the replacement fails
+// with the reason rather than let in more than the file did, and the file stays
+// as it was; so does a new file under a folder's default list. A plain file needs
+// no list and is replaced.
+TEST_F(FileReplacementTest, WhereTheListCannotBeGivenTheFileStaysAsItWas) {
+    struct NoListGiven {
+        NoListGiven() { zeqdetail::gFileSystemLimits.mNoAclGiven = true; }
+        ~NoListGiven() { zeqdetail::gFileSystemLimits.mNoAclGiven = false; }
+    } noList;
+    const fs::path folder = mDir.Path() / "shared";
+    fs::create_directories(folder);
+    WriteFile(mTarget, "old");
+    if (!SetAcl(mTarget, "u::rw-,u:4242:r--,g::---,m::r--,o::---") ||
+        !SetAcl(folder.string(), "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---", ACL_TYPE_DEFAULT))
+        GTEST_SKIP() << "no access control lists here";
+    const std::string before = AccessOf(mTarget);
+    for (const std::string& path : {mTarget, (folder / "new.out").string()}) {
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(path.c_str()) && Write(replacement, "new"));
+        EXPECT_FALSE(replacement.Commit()) << path;
+        const std::string error = replacement.GetError();
+        EXPECT_NE(std::string::npos, error.find("access control list")) << error;
+        EXPECT_NE(std::string::npos, error.find(path)) << error;
+        EXPECT_EQ(EOPNOTSUPP, replacement.GetSystemError());
+    }
+    EXPECT_EQ("old", ReadFile(mTarget));
+    EXPECT_EQ(before, AccessOf(mTarget));
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_EQ(2, EntryCount()) << "a temporary was left";
+    const std::string plain = mDir / "plain.out";
+    WriteFile(plain, "old");
+    KFileReplacement replacement;
+    EXPECT_TRUE(replacement.Begin(plain.c_str()) && Write(replacement, "new") && replacement.Commit())
+        << replacement.GetError();
 }
 
 // Files written together take their names together, or none does: with
@@ -496,6 +676,25 @@ TEST_P(FileReplacementGroup, ACompanionThatCannotTakeItsNameLeavesEveryFileAsItW
     EXPECT_EQ("old main", ReadFile(mTarget));
     EXPECT_TRUE(fs::is_directory(mImage) && fs::is_empty(mImage));
     EXPECT_EQ(3, EntryCount());
+}
+
+// A companion's temporary put aside for a link to another file: the group fails,
+// every file stays as it was, and so do the link and what it names.
+TEST_P(FileReplacementGroup, ATemporarySwappedForALinkFailsTheGroup) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    const std::string secret = mDir / "secret";
+    WriteFile(secret, "the secret");
+    const std::string temporary = group[0]->GetTemporaryPath();
+    ASSERT_EQ(0, ::unlink(temporary.c_str()));
+    fs::create_symlink(secret, temporary);
+    EXPECT_EQ(group[0].get(), Commit(group));
+    EXPECT_NE(std::string::npos, std::string(group[0]->GetError()).find("no longer holds")) << group[0]->GetError();
+    ExpectAsBefore();
+    EXPECT_EQ("old main", ReadFile(mTarget));
+    EXPECT_TRUE(fs::is_symlink(temporary));
+    EXPECT_EQ("the secret", ReadFile(secret));
+    EXPECT_EQ(4, EntryCount()) << "a temporary or an old content was left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
