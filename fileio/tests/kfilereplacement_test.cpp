@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -602,6 +603,7 @@ struct GroupWay {
     const char* mName;
     bool mNoExchange;
 };
+void PrintTo(const GroupWay& way, std::ostream* os) { *os << way.mName; }
 
 class FileReplacementGroup : public FileReplacementTest, public testing::WithParamInterface<GroupWay> {
 protected:
@@ -695,6 +697,64 @@ TEST_P(FileReplacementGroup, ATemporarySwappedForALinkFailsTheGroup) {
     EXPECT_TRUE(fs::is_symlink(temporary));
     EXPECT_EQ("the secret", ReadFile(secret));
     EXPECT_EQ(4, EntryCount()) << "a temporary or an old content was left";
+}
+
+// A file that may fail alone (a texture copy) and cannot take its name is
+// dropped with its reason; the others take theirs.
+TEST_P(FileReplacementGroup, AnOptionalFileThatCannotTakeItsNameIsDropped) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    fs::create_directory(mImage);
+    EXPECT_EQ(nullptr, Commit(group));
+    EXPECT_NE(std::string::npos, std::string(group[1]->GetError()).find("a directory")) << group[1]->GetError();
+    EXPECT_EQ("new scene.lib", ReadFile(mLibrary));
+    EXPECT_EQ("new scene.out", ReadFile(mTarget));
+    EXPECT_TRUE(fs::is_directory(mImage) && fs::is_empty(mImage));
+    EXPECT_EQ(3, EntryCount()) << "a temporary or an old content was left";
+}
+
+// One whose content cannot reach the disk is dropped so too, with the system's reason.
+TEST_P(FileReplacementGroup, AnOptionalFileThatCannotBeSyncedIsDropped) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    // Its descriptor made a pipe's, which cannot be synced.
+    const std::string temporary = group[1]->GetTemporaryPath();
+    int descriptor = -1;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec) == temporary) descriptor = std::stoi(entry.path().filename().string());
+    }
+    ASSERT_GE(descriptor, 0);
+    int pipe[2];
+    ASSERT_EQ(0, ::pipe(pipe));
+    ASSERT_EQ(descriptor, ::dup2(pipe[0], descriptor));
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    EXPECT_EQ(nullptr, Commit(group));
+    EXPECT_EQ(EINVAL, group[1]->GetSystemError()) << group[1]->GetError();
+    EXPECT_NE(std::string::npos, std::string(group[1]->GetError()).find(mImage)) << group[1]->GetError();
+    EXPECT_FALSE(group[1]->IsActive());
+    EXPECT_EQ("new scene.lib", ReadFile(mLibrary));
+    EXPECT_EQ("new scene.out", ReadFile(mTarget));
+    EXPECT_FALSE(fs::exists(mImage));
+    // The writer no longer knew the file as its own: it stays, and goes here.
+    fs::remove(temporary);
+    EXPECT_EQ(2, EntryCount()) << "a temporary or an old content was left";
+}
+
+// A file that may not fail alone fails the whole group: the optional ones put
+// in place before it are undone too.
+TEST_P(FileReplacementGroup, AFailureUndoesTheOptionalFilesPlaced) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    fs::remove(mTarget);
+    ASSERT_EQ(0, ::mkfifo(mTarget.c_str(), 0600));
+    EXPECT_EQ(group.back().get(), Commit(group));
+    ExpectAsBefore();
+    EXPECT_EQ(2, EntryCount()) << "a temporary or an old content was left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
