@@ -445,6 +445,7 @@ bool CopyExtendedAttributes(const ReplacedFile& replaced, int descriptor, Refusa
         refusal = {"its extended attributes cannot be listed", errno};
         return false;
     }
+    if (names.empty()) return true;
     names.push_back('\0');
     std::vector<char> value;
     for (std::size_t at = 0; at + 1 < names.size(); at += std::strlen(names.data() + at) + 1) {
