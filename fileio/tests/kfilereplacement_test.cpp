@@ -500,6 +500,27 @@ TEST_F(FileReplacementTest, AReplacedFileKeepsItsAccessControlListAndUserAttribu
     EXPECT_EQ("", *owner);
 }
 
+// A file its owner may write but not read keeps its list too: what it keeps is
+// read without opening it for reading.
+TEST_F(FileReplacementTest, AFileItsOwnerMayOnlyWriteKeepsItsList) {
+    fs::permissions(mDir.Path(), fs::perms::all);
+    WriteFile(mTarget, "old");
+    if (!SetAcl(mTarget, "u::-w-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access control lists here";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    const std::string access = AccessOf(mTarget);
+    const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KFileReplacement replacement;
+        if (!replacement.Begin(mTarget.c_str()) || !Write(replacement, "new") || !replacement.Commit())
+            return replacement.GetError();
+        return AccessOf(mTarget) == access ? "" : AccessOf(mTarget);
+    });
+    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *owner);
+    EXPECT_EQ("new", ReadFile(mTarget));
+}
+
 // Attributes of the kinds only root may set (trusted, security) stay where root
 // replaces a file, and never make a user's replacement fail.
 TEST_F(FileReplacementTest, PrivilegedAttributesStayWithRootAndNeverFailAUser) {
