@@ -5,6 +5,11 @@ target_sources(zeq_fileio PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/kregistry.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ktextfile.cpp
 )
+# A replaced file keeps its access control list and extended attributes.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBACL REQUIRED IMPORTED_TARGET libacl)
+pkg_check_modules(LIBATTR REQUIRED IMPORTED_TARGET libattr)
+target_link_libraries(zeq_fileio PUBLIC PkgConfig::LIBACL PkgConfig::LIBATTR)
 
 zeq_add_test(fileio_files_tests
   SOURCES

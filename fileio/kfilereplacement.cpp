@@ -1,21 +1,30 @@
 #include "fileio/kfilereplacement.h"
 
+#include <acl/libacl.h>
+#include <attr/libattr.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "fileio/kpath.h"
@@ -56,7 +65,10 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // changed it for kStaleAge.
 void RemoveIfStale(int dir, const char* name) {
     struct stat named;
-    if (::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode)) return;
+    // Only the user's own: a name of this form in a shared folder may be another user's file.
+    if (::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+        named.st_uid != ::geteuid())
+        return;
     if (std::time(nullptr) - named.st_mtime < kStaleAge) return;
     // Locking for writing wants a descriptor open for writing on some file systems.
     int fd = ::openat(dir, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -295,7 +307,7 @@ bool KFileReplacement::CopyFrom(std::FILE* source) {
 
 void KFileReplacement::Failed(const std::string& why, int systemError) {
     mSystemError = systemError;
-    mError = (why + ": " + std::strerror(systemError)).c_str();
+    mError = (systemError != 0 ? why + ": " + std::strerror(systemError) : why).c_str();
 }
 
 namespace {
@@ -317,19 +329,254 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-// Gives the complete temporary the owner, group and mode of the file it is to
-// replace. False, errno set, when the mode cannot be given.
-bool GiveAttributesOf(int descriptor, const struct stat& file) {
+// Why a file could not be given what it keeps: what could not be done ("" when the
+// system's reason says it all) and the system's error number (0 without one).
+struct Refusal {
+    std::string mWhat;
+    int mCode = 0;
+};
+
+std::string ReplaceFailure(const KString& file, const Refusal& refusal) {
+    std::string text = "Cannot replace " + Quoted(file.Buffer());
+    if (!refusal.mWhat.empty()) text += ": " + refusal.mWhat;
+    if (refusal.mCode != 0) text += std::string(": ") + std::strerror(refusal.mCode);
+    return text;
+}
+
+bool Unsupported(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
+
+struct AclFree {
+    void operator()(void* acl) const { ::acl_free(acl); }
+};
+using Acl = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
+
+// An access control list that says more than a mode: named users or groups, a mask.
+bool IsExtended(acl_t acl) { return acl && ::acl_equiv_mode(acl, nullptr) == 1; }
+
+bool HasExtendedAcl(int descriptor) {
+    const Acl acl(::acl_get_fd(descriptor));
+    return IsExtended(acl.get());
+}
+
+int SetAccessAcl(int descriptor, acl_t acl) {
+    if (gFileSystemLimits.mNoAclGiven) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::acl_set_fd(descriptor, acl);
+}
+
+// Reads an extended attribute list or value through get(buffer, size), as large as it
+// is, also when it grows meanwhile. False, errno set, when it cannot be read.
+template <class Get>
+bool ReadAttribute(std::vector<char>& into, const Get& get) {
+    for (int round = 0; round < 4; ++round) {
+        const ssize_t size = get(nullptr, 0);
+        if (size < 0) return false;
+        into.resize(static_cast<std::size_t>(size));
+        if (size == 0) return true;
+        const ssize_t read = get(into.data(), into.size());
+        if (read >= 0) {
+            into.resize(static_cast<std::size_t>(read));
+            return true;
+        }
+        if (errno != ERANGE) return false;
+    }
+    errno = ERANGE;
+    return false;
+}
+
+// Whether an extended attribute of a file replaced goes to its new content: not its
+// access control lists (given apart), not file capabilities (granted to the old
+// content; a write drops them too), nor what the system's settings keep from copies.
+bool IsCopied(const char* name) {
+    // The settings are read on first use; once, so that threads never read them at once.
+    static std::once_flag loaded;
+    std::call_once(loaded, [] { ::attr_copy_action("user.", nullptr); });
+    return std::strcmp(name, "security.capability") != 0 && ::attr_copy_action(name, nullptr) == 0;
+}
+
+// The file replaced, open to read what it keeps: for reading where the process may,
+// else only naming it (O_PATH), its attributes then read by its /proc name.
+class ReplacedFile {
+public:
+    ReplacedFile() = default;
+    ~ReplacedFile() {
+        if (mFd >= 0) ::close(mFd);
+    }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+    // False, errno set, when path cannot be opened; ESTALE when it no longer holds the
+    // file described as named.
+    bool Open(const char* path, const struct stat& named) {
+        mFd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        mReadable = mFd >= 0;
+        if (mFd < 0) mFd = ::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        struct stat open;
+        if (mFd < 0 || ::fstat(mFd, &open) != 0) return false;
+        if (!SameFile(open, named)) {
+            errno = ESTALE;
+            return false;
+        }
+        mName = "/proc/self/fd/" + std::to_string(mFd);
+        return true;
+    }
+    ssize_t List(char* names, std::size_t size) const {
+        return mReadable ? ::flistxattr(mFd, names, size) : ::listxattr(mName.c_str(), names, size);
+    }
+    ssize_t Get(const char* name, void* value, std::size_t size) const {
+        return mReadable ? ::fgetxattr(mFd, name, value, size) : ::getxattr(mName.c_str(), name, value, size);
+    }
+    acl_t AccessAcl() const { return mReadable ? ::acl_get_fd(mFd) : ::acl_get_file(mName.c_str(), ACL_TYPE_ACCESS); }
+
+private:
+    int mFd = -1;
+    bool mReadable = false;
+    std::string mName;
+};
+
+// Gives the temporary the extended attributes of the file it replaces: every user one,
+// and those of the other kinds the process may set (trusted and security ones want
+// privileges a user lacks; those the file system refuses are left out).
+bool CopyExtendedAttributes(const ReplacedFile& replaced, int descriptor, Refusal& refusal) {
+    std::vector<char> names;
+    if (!ReadAttribute(names, [&](char* list, std::size_t size) { return replaced.List(list, size); })) {
+        if (Unsupported(errno)) return true;
+        refusal = {"its extended attributes cannot be listed", errno};
+        return false;
+    }
+    if (names.empty()) return true;
+    names.push_back('\0');
+    std::vector<char> value;
+    for (std::size_t at = 0; at + 1 < names.size(); at += std::strlen(names.data() + at) + 1) {
+        const char* name = names.data() + at;
+        if (!*name || !IsCopied(name)) continue;
+        const bool user = std::strncmp(name, "user.", 5) == 0;
+        if (!ReadAttribute(value, [&](char* data, std::size_t size) { return replaced.Get(name, data, size); })) {
+            // Removed meanwhile: nothing to keep.
+            if (errno == ENODATA || !user) continue;
+            refusal = {std::string("its extended attribute ") + name + " cannot be read", errno};
+            return false;
+        }
+        if (::fsetxattr(descriptor, name, value.data(), value.size(), 0) != 0 && user) {
+            refusal = {std::string("its extended attribute ") + name + " cannot be kept", errno};
+            return false;
+        }
+    }
+    return true;
+}
+
+// Gives the complete temporary what the file it replaces (described as file) has:
+// its extended attributes (while the temporary is still its writer's to change), its
+// owner and group where the process may set them, its access control list and mode.
+bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFile& replaced, Refusal& refusal) {
+    if (!CopyExtendedAttributes(replaced, descriptor, refusal)) return false;
+    const Acl acl(replaced.AccessAcl());
+    if (!acl && !Unsupported(errno)) {
+        refusal = {"its access control list cannot be read", errno};
+        return false;
+    }
     // Only root, or an owner choosing among its groups, may: the rest keep theirs.
     if (::fchown(descriptor, file.st_uid, file.st_gid) != 0) ::fchown(descriptor, static_cast<uid_t>(-1), file.st_gid);
+    // The list before the mode, so that the file never lets in more than either does. A file
+    // without a list of its own drops the one its temporary took from the folder's default.
+    if (acl && (IsExtended(acl.get()) || HasExtendedAcl(descriptor)) && SetAccessAcl(descriptor, acl.get()) != 0) {
+        refusal = {"its access control list cannot be given to the new content", errno};
+        return false;
+    }
     // After the owner: a change of owner clears the set-user-ID bit.
-    return ::fchmod(descriptor, file.st_mode & 07777) == 0;
+    if (::fchmod(descriptor, file.st_mode & 07777) == 0) return true;
+    refusal = {"", errno};
+    return false;
+}
+
+// Gives a new file what open(..., 0666) gives one in its folder: the folder's default
+// access control list less execute for the owner, the group class and others (no umask
+// applies then); without such a list, what the umask allows.
+bool GiveNewFileAttributes(int descriptor, const KString& file, Refusal& refusal) {
+    const KString directory = ExtractDirectoryFromFilePath(file.Buffer());
+    const Acl inherited(::acl_get_file(DirectoryOrRoot(directory), ACL_TYPE_DEFAULT));
+    if (!inherited && !Unsupported(errno)) {
+        refusal = {"the default access control list of its folder cannot be read", errno};
+        return false;
+    }
+    if (!inherited || ::acl_entries(inherited.get()) <= 0) {
+        if (::fchmod(descriptor, NewFileMode()) == 0) return true;
+        refusal = {"", errno};
+        return false;
+    }
+    bool masked = false;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(inherited.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        masked = masked || (::acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK);
+    }
+    // The mask stands for the group class where there is one, else the owning group.
+    const acl_tag_t groupClass = masked ? ACL_MASK : ACL_GROUP_OBJ;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(inherited.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t permissions;
+        if (::acl_get_tag_type(entry, &tag) != 0 || (tag != ACL_USER_OBJ && tag != groupClass && tag != ACL_OTHER) ||
+            ::acl_get_permset(entry, &permissions) != 0)
+            continue;
+        ::acl_delete_perm(permissions, ACL_EXECUTE);
+        ::acl_set_permset(entry, permissions);
+    }
+    if (SetAccessAcl(descriptor, inherited.get()) == 0) return true;
+    refusal = {"the default access control list of its folder cannot be given to it", errno};
+    return false;
+}
+
+// Gives the complete temporary what the file it is to replace has, or what a new file
+// of its folder gets; existed says which. False with the reason when that fails or what
+// the name holds is no longer a regular file.
+bool GiveFinalAttributes(int descriptor, const KString& file, bool& existed, Refusal& refusal) {
+    // A round more when another writer replaces the file between the look and the open.
+    for (int round = 0; round < 4; ++round) {
+        struct stat st;
+        if (::lstat(file.Buffer(), &st) != 0) {
+            existed = false;
+            if (errno == ENOENT) return GiveNewFileAttributes(descriptor, file, refusal);
+            refusal = {"", errno};
+            return false;
+        }
+        existed = true;
+        if (!S_ISREG(st.st_mode)) {
+            refusal = {std::string("it is now ") + KFileKindOf(st.st_mode) + ", not a regular file", 0};
+            return false;
+        }
+        ReplacedFile replaced;
+        if (replaced.Open(file.Buffer(), st)) return GiveAttributesOf(descriptor, st, replaced, refusal);
+        if (errno != ENOENT && errno != ESTALE && errno != ELOOP) {
+            refusal = {"its access rights cannot be read", errno};
+            return false;
+        }
+    }
+    refusal = {"other writers replace it meanwhile", 0};
+    return false;
 }
 
 // True when path still names the file open as descriptor.
 bool StillNames(const char* path, int descriptor) {
     struct stat named, open;
     return ::lstat(path, &named) == 0 && ::fstat(descriptor, &open) == 0 && SameFile(named, open);
+}
+
+// True when the temporary's name still holds the file written, which alone may take the
+// file's name: in a folder others may write, another user may have put something else
+// under it (a link to a file of theirs to be renamed into the file's place).
+bool StillHolds(const KString& temporary, int descriptor, Refusal& refusal) {
+    if (StillNames(temporary.Buffer(), descriptor)) return true;
+    refusal = {Quoted(temporary.Buffer()) + " no longer holds the content written there", 0};
+    return false;
+}
+
+// The identity of what path names, (0, 0) when it names nothing.
+std::pair<std::uint64_t, std::uint64_t> IdentityOf(const char* path) {
+    struct stat st;
+    if (::lstat(path, &st) != 0) return {0, 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 // renameat2 where the file system has it; a flag it lacks fails with EINVAL.
@@ -341,24 +588,55 @@ int RenameWith(const char* from, const char* to, unsigned flags) {
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
 }
 
-bool Unsupported(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
+// How long a group waits for the folders it is put in. A group holds them only while it
+// renames, so a lock held longer is held on purpose, and any user who may read a folder
+// may take its lock: no export waits on such a one for long.
+constexpr std::chrono::milliseconds kMostLockWait(3000);
 
-// Holds the directories of a group for the length of its commit (flock), so
-// that groups put in place in the same directories go one after the other. The
-// directories exist for the whole commit and nothing is left behind; where
-// they cannot be locked (a file system without locks) the commit goes on.
+// Takes the lock of fd, waiting for it until deadline at the latest; false when it is not had.
+bool LockBefore(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::chrono::microseconds pause(500);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return false;
+        const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+// Holds the directories of a group for the length of its commit (flock), so that groups
+// put in place in the same directories go one after the other. A directory is known by
+// its device and inode, so that one reached by two paths (a bind mount) is locked once:
+// a second lock of it would wait on the first. A lock not had within kMostLockWait, or
+// not at all (a file system without locks, a folder the writer may not read), is done
+// without: the group still takes its names all or none, only not apart from another
+// group's. Nothing is left behind.
 class DirectoryLocks {
 public:
-    explicit DirectoryLocks(std::vector<std::string> directories) {
-        // One order for every group, so that two groups never wait on each other.
-        std::sort(directories.begin(), directories.end());
-        directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
+    explicit DirectoryLocks(const std::vector<std::string>& directories) {
+        std::vector<std::pair<std::pair<dev_t, ino_t>, int>> opened;
         for (const std::string& directory : directories) {
             const int fd = ::open(directory.empty() ? "/" : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0) continue;
-            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            struct stat st;
+            const bool known = ::fstat(fd, &st) != 0 || std::any_of(opened.begin(), opened.end(), [&](const auto& held) {
+                                   return held.first == std::make_pair(st.st_dev, st.st_ino);
+                               });
+            if (known) {
+                ::close(fd);
+                continue;
             }
-            mHeld.push_back(fd);
+            opened.push_back({{st.st_dev, st.st_ino}, fd});
+        }
+        // One order for every group, so that two groups never wait on each other.
+        std::sort(opened.begin(), opened.end());
+        const std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + kMostLockWait;
+        for (const auto& directory : opened) {
+            LockBefore(directory.second, deadline);
+            mHeld.push_back(directory.second);
         }
     }
     ~DirectoryLocks() {
@@ -378,16 +656,22 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     systemError = 0;
     // What took the name meanwhile is checked again: only a regular file goes.
     if (!CanReplace(file, error)) return false;
-    struct stat st;
-    const bool given = ::lstat(file.Buffer(), &st) == 0 ? GiveAttributesOf(descriptor, st)
-                                                         : ::fchmod(descriptor, NewFileMode()) == 0;
-    if (!given || std::rename(temporary.Buffer(), file.Buffer()) != 0) {
-        systemError = errno;
-        error = (std::string("Cannot replace ") + Quoted(file.Buffer()) + ": " + std::strerror(systemError)).c_str();
-        return false;
+    bool existed = false;
+    Refusal refusal;
+    if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(temporary, descriptor, refusal)) {
+        if (std::rename(temporary.Buffer(), file.Buffer()) == 0) {
+            error = "";
+            return true;
+        }
+        refusal = {"", errno};
     }
-    error = "";
-    return true;
+    systemError = refusal.mCode;
+    error = ReplaceFailure(file, refusal).c_str();
+    return false;
+}
+
+void KFileReplacement::RemoveTemporary(int descriptor, const KString& temporary) {
+    if (!temporary.IsEmpty() && StillNames(temporary.Buffer(), descriptor)) ::unlink(temporary.Buffer());
 }
 
 KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
@@ -395,19 +679,19 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError)) return EPlaced::eOver;
         return EPlaced::eNot;
     }
-    const std::string replaced = "Cannot replace " + Quoted(mFile.Buffer());
     const char* from = mTemporary.Buffer();
     const char* to = mFile.Buffer();
+    Refusal refusal;
     // A second round when a file took a free name meanwhile.
     for (int round = 0; round < 2; ++round) {
         if (!CanReplace(mFile, mError)) {
             mSystemError = 0;
             return EPlaced::eNot;
         }
-        struct stat st;
-        if (::lstat(to, &st) != 0) {
-            // Complete: it may have the mode it is to keep.
-            if (::fchmod(mDescriptor, NewFileMode()) != 0) break;
+        bool existed = false;
+        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal) || !StillHolds(mTemporary, mDescriptor, refusal))
+            break;
+        if (!existed) {
             // A new file takes the name only while it is free, so that undoing it
             // removes nothing but itself (a hard link is refused a taken name too).
             int taken = RenameWith(from, to, RENAME_NOREPLACE);
@@ -420,43 +704,61 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             }
             if (taken == 0) return EPlaced::eNew;
             if (errno == EEXIST) continue;
+            refusal = {"", errno};
             break;
         }
-        if (!GiveAttributesOf(mDescriptor, st)) break;
         // The old content stays under the temporary's name until the group is in place.
-        if (RenameWith(from, to, RENAME_EXCHANGE) == 0) return EPlaced::eExchanged;
-        if (!Unsupported(errno)) break;
+        if (RenameWith(from, to, RENAME_EXCHANGE) == 0) {
+            mKept = IdentityOf(from);
+            return EPlaced::eExchanged;
+        }
+        if (!Unsupported(errno)) {
+            refusal = {"", errno};
+            break;
+        }
         // Else under a second name of its own.
         const KString backup = TemporaryName(mFile);
         if (::link(to, backup.Buffer()) == 0) {
+            mKept = IdentityOf(backup.Buffer());
             if (std::rename(from, to) == 0) {
                 mBackup = backup;
                 return EPlaced::eLinked;
             }
-            const int code = errno;
+            refusal = {"", errno};
             ::unlink(backup.Buffer());
-            errno = code;
             break;
         }
         // Nor that: replaced for good.
-        if (std::rename(from, to) != 0) break;
+        if (std::rename(from, to) != 0) {
+            refusal = {"", errno};
+            break;
+        }
         return EPlaced::eOver;
     }
-    Failed(replaced, errno);
+    mSystemError = refusal.mCode;
+    mError = ReplaceFailure(mFile, refusal).c_str();
     return EPlaced::eNot;
+}
+
+bool KFileReplacement::HoldsKept(const KString& path) const {
+    return mKept.first != 0 && IdentityOf(path.Buffer()) == mKept;
 }
 
 void KFileReplacement::Undo(EPlaced placed) {
     const char* file = mFile.Buffer();
+    // Only the writer's own file goes, and only the old content comes back: another
+    // user may have put something else under either name meanwhile.
     switch (placed) {
         case EPlaced::eExchanged:
             // The temporary's name holds the old content: swapped back, the new
             // content goes with the temporary. Should that fail, the old content
             // keeps its name (Discard removes only the writer's own file).
-            if (StillNames(file, mDescriptor)) RenameWith(mTemporary.Buffer(), file, RENAME_EXCHANGE);
+            if (StillNames(file, mDescriptor) && HoldsKept(mTemporary))
+                RenameWith(mTemporary.Buffer(), file, RENAME_EXCHANGE);
             break;
         case EPlaced::eLinked:
-            if (StillNames(file, mDescriptor) && std::rename(mBackup.Buffer(), file) == 0) mBackup = "";
+            if (StillNames(file, mDescriptor) && HoldsKept(mBackup) && std::rename(mBackup.Buffer(), file) == 0)
+                mBackup = "";
             break;
         case EPlaced::eNew:
             if (StillNames(file, mDescriptor)) ::unlink(file);
@@ -468,9 +770,10 @@ void KFileReplacement::Undo(EPlaced placed) {
 
 void KFileReplacement::Finish(EPlaced placed) {
     // The old content, kept for an undo that is no longer needed.
-    if (placed == EPlaced::eExchanged && !StillNames(mTemporary.Buffer(), mDescriptor)) ::unlink(mTemporary.Buffer());
-    if (placed == EPlaced::eLinked) ::unlink(mBackup.Buffer());
+    if (placed == EPlaced::eExchanged && HoldsKept(mTemporary)) ::unlink(mTemporary.Buffer());
+    if (placed == EPlaced::eLinked && HoldsKept(mBackup)) ::unlink(mBackup.Buffer());
     mBackup = "";
+    mKept = {0, 0};
     ::close(mDescriptor);
     mDescriptor = -1;
     mTemporary = "";
@@ -513,7 +816,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
         if (files.size() > 1)
             for (KFileReplacement* file : files)
                 directories.push_back(ExtractDirectoryFromFilePath(file->mFile.Buffer()).Buffer());
-        const DirectoryLocks locks(std::move(directories));
+        const DirectoryLocks locks(directories);
         for (std::size_t i = 0; i < files.size() && !failed; ++i) {
             placed.push_back(files[i]->Place(i + 1 == files.size()));
             if (placed.back() != EPlaced::eNot) continue;
@@ -554,6 +857,7 @@ void KFileReplacement::Discard() {
     mDescriptor = -1;
     mTemporary = "";
     mBackup = "";
+    mKept = {0, 0};
 }
 
 }  // namespace zeqsdk_400

@@ -2,8 +2,10 @@
 #define ZEQ_FILEIO_KFILEREPLACEMENT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "base/kstring.h"
 
@@ -26,15 +28,21 @@ namespace zeqsdk_400 {
 //
 // While it is written the temporary is its writer's alone (mode 0600): no
 // other user opens it, whatever the umask. Once complete, just before it takes
-// the name, it gets the replaced file's owner and group where the process may
-// set them (root may; others keep what they may choose), then that file's
-// permission bits. A new file gets what the umask allows, as any file the user
-// makes.
+// the name, it gets the replaced file's extended attributes (every user one;
+// those of other kinds where the process may set them), its owner and group
+// where the process may set them (root may; others keep what they may
+// choose), its access control list and its permission bits. Where the list
+// cannot be given, the replacement fails rather than let in more than the file
+// did. A new file gets what a file made in its folder gets: the folder's
+// default access control list where it has one, else what the umask allows.
+// The temporary takes the name only while its name still holds the file
+// written: in a folder others may write, another user may put something else
+// under it.
 //
 //     KFileReplacement replacement;
 //     if (!replacement.Begin(path)) ...;           // GetError() says why
-//     write replacement.GetTemporaryPath() with any stream ("w" or "wb"),
-//     close that stream and check every write and the close;
+//     std::FILE* out = replacement.OpenStream("wb");
+//     write out, close it and check every write and the close;
 //     if (!(written && closed && replacement.Commit())) ...;  // target unchanged
 //
 // Files written together (a main file and the companions it names) take their
@@ -44,11 +52,11 @@ namespace zeqsdk_400 {
 // Begin and Commit leaves its temporary behind. Its writer holds a lock on it
 // (flock) for its whole life, so the next Begin on the same file removes such
 // a temporary only when it can take that lock itself, and only one of exactly
-// the form above: nothing else of the user's goes. Where locks do not reach
-// every writer (a folder that several machines share over a file system whose
-// locks stay on each machine), a free lock proves nothing, so the temporary
-// must also have been left unchanged for a day; a live writer keeps changing
-// its own.
+// the form above that belongs to the process's own user: nothing else goes.
+// Where locks do not reach every writer (a folder that several machines share
+// over a file system whose locks stay on each machine), a free lock proves
+// nothing, so the temporary must also have been left unchanged for a day; a
+// live writer keeps changing its own.
 class KFileReplacement {
 public:
     KFileReplacement() = default;
@@ -94,7 +102,10 @@ public:
     // content back (or removed, when new) when a later one cannot take its
     // own, so that a failed export leaves every file it was to write as it
     // was. Commits of groups in the same directories run one at a time, so
-    // that groups written at once to the same files end as one group's set.
+    // that groups written at once to the same files end as one group's set;
+    // a group waits a few seconds at most for a directory's lock (any user who
+    // may read the directory may hold it), then goes on without it, and does
+    // without where it cannot take one (a directory it may not read).
     // Null when every file took its name; else the replacement that failed,
     // its GetError() saying why, with every temporary of the group removed.
     // Where the file system can neither exchange two names nor give a file a
@@ -135,13 +146,17 @@ public:
     // where the file system makes none (errno set).
     static int CreateUnnamedTemporary(const KString& file);
     // Puts the complete temporary open as descriptor in place of file: gives
-    // it file's owner, group and mode (a new file: what the umask allows) and
-    // renames it over file; SyncDirectoryOf makes that durable. False, with the reason in
-    // error and the system's error number in systemError (0 without one),
-    // when file is no longer a regular file or any of that fails; the
-    // temporary then stays where it is.
+    // it what file has (see above; a new file: what one made in its folder
+    // gets) and renames it over file; SyncDirectoryOf makes that durable.
+    // False, with the reason in error and the system's error number in
+    // systemError (0 without one), when file is no longer a regular file, the
+    // name temporary no longer holds the file open as descriptor, or any of
+    // that fails; the temporary then stays where it is.
     static bool PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
                            int& systemError);
+    // Removes the name temporary while it holds the file open as descriptor;
+    // what another user put under it stays.
+    static void RemoveTemporary(int descriptor, const KString& temporary);
     // Removes the temporaries of path (exactly TemporaryName's form) that no
     // writer can still be writing, as said above; the others stay.
     static void RemoveStaleTemporaries(const KString& path);
@@ -162,6 +177,8 @@ private:
     void Finish(EPlaced placed);
     // Records why the commit failed.
     void Failed(const std::string& why, int systemError);
+    // True when path still names the old content kept for an undo.
+    bool HoldsKept(const KString& path) const;
 
     KString mTarget;
     KString mFile;
@@ -172,6 +189,8 @@ private:
     int mDescriptor = -1;
     // While a group is committed: the old content's second name (eLinked).
     KString mBackup;
+    // The device and inode of that old content (eExchanged, eLinked); (0, 0) without one.
+    std::pair<std::uint64_t, std::uint64_t> mKept{0, 0};
     bool mOptional = false;
 };
 
@@ -184,6 +203,9 @@ struct ZeqFileSystemLimits {
     // No exchange of two names (RENAME_EXCHANGE): a companion's old content
     // keeps a second name (a hard link) until its group is in place.
     bool mNoExchange = false;
+    // No access control list can be given to a file (setting one fails as on
+    // a file system without them).
+    bool mNoAclGiven = false;
 };
 extern ZeqFileSystemLimits gFileSystemLimits;
 }  // namespace zeqdetail

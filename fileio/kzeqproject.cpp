@@ -16,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
@@ -267,10 +268,8 @@ bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderI
 
 void KZeq::Impl::Discard() {
     mTempAnonymous = false;
-    if (!mTempPath.IsEmpty()) {
-        mFile.Close();
-        KFile::Remove(mTempPath);
-    }
+    // Only the writer's own file goes: another user may have put something else under its name.
+    if (!mTempPath.IsEmpty() && mFile.IsOpen()) KFileReplacement::RemoveTemporary(mFile.Descriptor(), mTempPath);
     mFile.Close();
     const KError kept = mError;
     ResetState();
@@ -299,27 +298,35 @@ bool KZeq::Impl::Finish() {
         // reaches it before the data of the file it replaced goes.
         if (!mStream->Sync()) return FailSystem(eFileWriteError);
         if (mTempAnonymous) {
-            const KString named = KFileReplacement::TemporaryName(mReplaced);
+            KString named = KFileReplacement::TemporaryName(mReplaced);
             if (!LinkDescriptor(mFile.Descriptor(), named)) return FailSystem(eFileNotCreated);
+            // Known by its name from here, with nothing between that may throw.
             mTempAnonymous = false;
-            mTempPath = named;
+            mTempPath = std::move(named);
         }
         // The temporary's lock stays held through the rename (the stream's
         // close would drop it), so that no cleanup takes it for a dead writer's.
+        // Once the stream is closed the temporary is known by this descriptor:
+        // leaving before it took the file's name (a failure, memory running out)
+        // removes it, and nothing another user put under its name.
         struct Held {
             int mFd;
+            KString& mTemporary;
             ~Held() {
-                if (mFd >= 0) ::close(mFd);
+                if (mFd < 0) return;
+                if (!mTemporary.IsEmpty()) KFileReplacement::RemoveTemporary(mFd, mTemporary);
+                mTemporary.Empty();
+                ::close(mFd);
             }
-        } held{::dup(mFile.Descriptor())};
+        } held{::dup(mFile.Descriptor()), mTempPath};
         if (held.mFd < 0) return FailSystem(eFileNotCreated);
         if (!mFile.Close()) return FailSystem(eFileWriteError);
-        // Given the replaced file's owner and mode only now that it is complete.
+        // Given what the replaced file has only now that it is complete.
         KString reason;
         int code = 0;
         if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code))
             return FailRefused(eFileNotCreated, reason, code);
-        mTempPath = "";
+        mTempPath.Empty();
         // The file is written and in place: what follows is tidying, and memory running out
         // there is no failure of the write (the old data stays when the new name may not be on
         // the disk yet).

@@ -3,7 +3,7 @@
 # missing ones when run as root, else prints the exact command and fails.
 zeq_ensure_packages() {
     local need=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev zlib1g-dev nettle-dev libdeflate-dev libtiff-dev
-                lib3ds-dev libtinyobjloader-dev libdxflib-dev python3 python3-ezdxf "$@")
+                lib3ds-dev libtinyobjloader-dev libdxflib-dev libacl1-dev libattr1-dev python3 python3-ezdxf "$@")
     local missing=() p
     for p in "${need[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

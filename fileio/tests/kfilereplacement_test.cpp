@@ -1,7 +1,13 @@
 #include "fileio/kfilereplacement.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,17 +16,23 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kfilesizelimit.h"
 #include "fileio/tests/kotheruserwatch.h"
 
 using namespace zeqsdk_400;
+using zeqtest::AccessOf;
+using zeqtest::AttributeOf;
 using zeqtest::ReadFile;
+using zeqtest::SetAcl;
+using zeqtest::SetAttribute;
 using zeqtest::WriteFile;
 namespace fs = std::filesystem;
 
@@ -37,6 +49,14 @@ protected:
     // Writes text through stdio to the temporary; false when a write or the close failed.
     static bool Put(const char* path, const std::string& text) {
         std::FILE* file = std::fopen(path, "wb");
+        if (!file) return false;
+        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        return std::fclose(file) == 0 && written;
+    }
+
+    // Writes text through the stream on the temporary; false when a write or the close failed.
+    static bool Write(KFileReplacement& replacement, const std::string& text) {
+        std::FILE* file = replacement.OpenStream("wb");
         if (!file) return false;
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         return std::fclose(file) == 0 && written;
@@ -383,6 +403,220 @@ TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
     EXPECT_EQ(0600u, ModeOf(mTarget));
 }
 
+// The content goes only through the descriptor Begin created, and the temporary
+// takes the file's name only while its name still holds that file: in a folder
+// others may write without the sticky bit, another user may put a link to a file
+// of theirs, or a file, in its place. Commit then fails with the reason and
+// leaves the file, what took the temporary's name and what a link names as they
+// were.
+TEST_F(FileReplacementTest, ATemporarySwappedForALinkOrAFileTakesNeitherTheContentNorTheName) {
+    KFileReplacement idle;
+    EXPECT_EQ(nullptr, idle.OpenStream("wb")) << "no replacement under way";
+    const fs::path elsewhere = mDir.Path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    const std::string secret = (elsewhere / "secret").string();
+    for (const bool link : {true, false}) {
+        WriteFile(mTarget, "old");
+        WriteFile(secret, "the secret");
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(mTarget.c_str()));
+        const std::string temporary = replacement.GetTemporaryPath();
+        // The link before the content is written, the file after.
+        if (link) {
+            ASSERT_EQ(0, ::unlink(temporary.c_str()));
+            fs::create_symlink(secret, temporary);
+            ASSERT_TRUE(Write(replacement, "new"));
+        } else {
+            ASSERT_TRUE(Write(replacement, "new"));
+            ASSERT_EQ(0, ::unlink(temporary.c_str()));
+            WriteFile(temporary, "another user's");
+        }
+        EXPECT_FALSE(replacement.Commit()) << link;
+        EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find("no longer holds")) << replacement.GetError();
+        EXPECT_FALSE(fs::is_symlink(mTarget));
+        EXPECT_EQ("old", ReadFile(mTarget));
+        EXPECT_EQ("the secret", ReadFile(secret));
+        EXPECT_EQ(link, fs::is_symlink(temporary)) << "what took the temporary's name was removed";
+        if (!link) {
+            EXPECT_EQ("another user's", ReadFile(temporary));
+        }
+        fs::remove(temporary);
+    }
+}
+
+// In a shared sticky folder a name of the temporaries' form may be another user's
+// file: the cleanup leaves it, however old, and removes only the writer's own.
+TEST_F(FileReplacementTest, BeginLeavesAnotherUsersFileNamedLikeATemporary) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    ASSERT_EQ(0, ::chmod(mDir.Path().c_str(), 01777));
+    const std::string theirs = mTarget + ".tmp4243.0123456789abcdef";
+    const std::string own = mTarget + ".tmp4244.0123456789abcdef";
+    WriteFile(theirs, "another user's");
+    ASSERT_EQ(0, ::chown(theirs.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    WriteFile(own, "left by a writer");
+    MakeOld(theirs);
+    MakeOld(own);
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str())) << replacement.GetError();
+    EXPECT_EQ("another user's", ReadFile(theirs));
+    EXPECT_FALSE(fs::exists(own));
+}
+
+// A replaced file keeps its access control list and its user attributes, as a
+// group's companion and as its main file, whoever replaces it (root, then the
+// owner). Under a list the mode's group bits are its mask: the mode alone would
+// let the whole owning group read what the list keeps from it.
+TEST_F(FileReplacementTest, AReplacedFileKeepsItsAccessControlListAndUserAttributes) {
+    const std::string library = mDir / "scene.lib";
+    const std::string binary("\0\x01\xff", 3);
+    fs::permissions(mDir.Path(), fs::perms::all);
+    for (const std::string& path : {library, mTarget}) {
+        WriteFile(path, "old");
+        if (!SetAcl(path, "u::rw-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access control lists here";
+        ASSERT_TRUE(SetAttribute(path, "user.origin", "scanner 7") && SetAttribute(path, "user.binary", binary));
+        if (::geteuid() == 0) {
+            ASSERT_EQ(0, ::chown(path.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        }
+    }
+    const std::string access = AccessOf(mTarget);
+    ASSERT_NE(std::string::npos, access.find("user:4242:r--")) << access;
+    const auto replace = [&]() -> std::string {
+        KFileReplacement companion, main;
+        if (!companion.Begin(library.c_str()) || !main.Begin(mTarget.c_str())) return "not begun";
+        if (!Write(companion, "new") || !Write(main, "new")) return "not written";
+        KFileReplacement* group[] = {&companion, &main};
+        if (KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2)) return failed->GetError();
+        for (const std::string& path : {library, mTarget}) {
+            if (ReadFile(path) != "new") return path + " not replaced";
+            if (AccessOf(path) != access) return path + ": " + AccessOf(path);
+            if (AttributeOf(path, "user.origin") != "scanner 7" || AttributeOf(path, "user.binary") != binary)
+                return path + ": its user attributes were lost";
+        }
+        return "";
+    };
+    EXPECT_EQ("", replace());
+    const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), replace);
+    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *owner);
+}
+
+// A file its owner may write but not read keeps its list too: what it keeps is
+// read without opening it for reading.
+TEST_F(FileReplacementTest, AFileItsOwnerMayOnlyWriteKeepsItsList) {
+    fs::permissions(mDir.Path(), fs::perms::all);
+    WriteFile(mTarget, "old");
+    if (!SetAcl(mTarget, "u::-w-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access control lists here";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    const std::string access = AccessOf(mTarget);
+    const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KFileReplacement replacement;
+        if (!replacement.Begin(mTarget.c_str()) || !Write(replacement, "new") || !replacement.Commit())
+            return replacement.GetError();
+        return AccessOf(mTarget) == access ? "" : AccessOf(mTarget);
+    });
+    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *owner);
+    EXPECT_EQ("new", ReadFile(mTarget));
+}
+
+// Attributes of the kinds only root may set (trusted, security) stay where root
+// replaces a file, and never make a user's replacement fail.
+TEST_F(FileReplacementTest, PrivilegedAttributesStayWithRootAndNeverFailAUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root sets them";
+    fs::permissions(mDir.Path(), fs::perms::all);
+    WriteFile(mTarget, "old");
+    ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    if (!SetAttribute(mTarget, "trusted.zeqtest", "t") || !SetAttribute(mTarget, "security.zeqtest", "s"))
+        GTEST_SKIP() << "no such attributes here";
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(mTarget.c_str()) && Write(replacement, "root's") && replacement.Commit())
+        << replacement.GetError();
+    EXPECT_EQ("t", AttributeOf(mTarget, "trusted.zeqtest"));
+    EXPECT_EQ("s", AttributeOf(mTarget, "security.zeqtest"));
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mDir.Path(), [&]() -> std::string {
+        KFileReplacement owner;
+        if (!owner.Begin(mTarget.c_str()) || !Write(owner, "the owner's") || !owner.Commit()) return owner.GetError();
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_EQ("the owner's", ReadFile(mTarget));
+}
+
+// A new file gets what a file made in its folder gets: under the folder's default
+// list, that list less execute, whatever the umask (which such a list overrides),
+// alone or in a group; private while it is written all the same. A file replaced
+// there that has no list of its own gets none from the folder.
+TEST_F(FileReplacementTest, ANewFileGetsWhatItsFoldersDefaultListGives) {
+    const fs::path folder = mDir.Path() / "shared";
+    fs::create_directories(folder);
+    const std::string plain = (folder / "plain").string();
+    WriteFile(plain, "old");
+    ASSERT_EQ(0, ::chmod(plain.c_str(), 0644));
+    const std::string plainAccess = AccessOf(plain);
+    if (!SetAcl(folder.string(), "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---", ACL_TYPE_DEFAULT))
+        GTEST_SKIP() << "no access control lists here";
+    KFileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(plain.c_str()) && Write(replacement, "new") && replacement.Commit());
+    EXPECT_EQ(plainAccess, AccessOf(plain));
+    const mode_t saved = ::umask(022);
+    for (const mode_t mask : {022, 077}) {
+        ::umask(mask);
+        const std::string expected = zeqtest::WhatANewFileGets(folder.string());
+        const std::string suffix = std::to_string(mask);
+        const std::string alone = (folder / ("alone" + suffix)).string();
+        const std::string companion = (folder / ("companion" + suffix)).string();
+        const std::string main = (folder / ("main" + suffix)).string();
+        KFileReplacement one, two, three;
+        ASSERT_TRUE(one.Begin(alone.c_str()) && two.Begin(companion.c_str()) && three.Begin(main.c_str()));
+        EXPECT_EQ(0600u, ModeOf(one.GetTemporaryPath()));
+        ASSERT_TRUE(Write(one, "1") && Write(two, "2") && Write(three, "3"));
+        EXPECT_TRUE(one.Commit()) << one.GetError();
+        KFileReplacement* group[] = {&two, &three};
+        EXPECT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
+        for (const std::string& path : {alone, companion, main}) EXPECT_EQ(expected, AccessOf(path)) << path;
+    }
+    ::umask(saved);
+}
+
+// Where a file's list cannot be given to its new content, the replacement fails
+// with the reason rather than let in more than the file did, and the file stays
+// as it was; so does a new file under a folder's default list. A plain file needs
+// no list and is replaced.
+TEST_F(FileReplacementTest, WhereTheListCannotBeGivenTheFileStaysAsItWas) {
+    struct NoListGiven {
+        NoListGiven() { zeqdetail::gFileSystemLimits.mNoAclGiven = true; }
+        ~NoListGiven() { zeqdetail::gFileSystemLimits.mNoAclGiven = false; }
+    } noList;
+    const fs::path folder = mDir.Path() / "shared";
+    fs::create_directories(folder);
+    WriteFile(mTarget, "old");
+    if (!SetAcl(mTarget, "u::rw-,u:4242:r--,g::---,m::r--,o::---") ||
+        !SetAcl(folder.string(), "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---", ACL_TYPE_DEFAULT))
+        GTEST_SKIP() << "no access control lists here";
+    const std::string before = AccessOf(mTarget);
+    for (const std::string& path : {mTarget, (folder / "new.out").string()}) {
+        KFileReplacement replacement;
+        ASSERT_TRUE(replacement.Begin(path.c_str()) && Write(replacement, "new"));
+        EXPECT_FALSE(replacement.Commit()) << path;
+        const std::string error = replacement.GetError();
+        EXPECT_NE(std::string::npos, error.find("access control list")) << error;
+        EXPECT_NE(std::string::npos, error.find(path)) << error;
+        EXPECT_EQ(EOPNOTSUPP, replacement.GetSystemError());
+    }
+    EXPECT_EQ("old", ReadFile(mTarget));
+    EXPECT_EQ(before, AccessOf(mTarget));
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_EQ(2, EntryCount()) << "a temporary was left";
+    const std::string plain = mDir / "plain.out";
+    WriteFile(plain, "old");
+    KFileReplacement replacement;
+    EXPECT_TRUE(replacement.Begin(plain.c_str()) && Write(replacement, "new") && replacement.Commit())
+        << replacement.GetError();
+}
+
 // Files written together take their names together, or none does: with
 // exchanging renames, and where the file system lacks them (the old content
 // then keeps a second name until the group is in place).
@@ -390,6 +624,7 @@ struct GroupWay {
     const char* mName;
     bool mNoExchange;
 };
+void PrintTo(const GroupWay& way, std::ostream* os) { *os << way.mName; }
 
 class FileReplacementGroup : public FileReplacementTest, public testing::WithParamInterface<GroupWay> {
 protected:
@@ -466,8 +701,178 @@ TEST_P(FileReplacementGroup, ACompanionThatCannotTakeItsNameLeavesEveryFileAsItW
     EXPECT_EQ(3, EntryCount());
 }
 
+// A companion's temporary put aside for a link to another file: the group fails,
+// every file stays as it was, and so do the link and what it names.
+TEST_P(FileReplacementGroup, ATemporarySwappedForALinkFailsTheGroup) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    const std::string secret = mDir / "secret";
+    WriteFile(secret, "the secret");
+    const std::string temporary = group[0]->GetTemporaryPath();
+    ASSERT_EQ(0, ::unlink(temporary.c_str()));
+    fs::create_symlink(secret, temporary);
+    EXPECT_EQ(group[0].get(), Commit(group));
+    EXPECT_NE(std::string::npos, std::string(group[0]->GetError()).find("no longer holds")) << group[0]->GetError();
+    ExpectAsBefore();
+    EXPECT_EQ("old main", ReadFile(mTarget));
+    EXPECT_TRUE(fs::is_symlink(temporary));
+    EXPECT_EQ("the secret", ReadFile(secret));
+    EXPECT_EQ(4, EntryCount()) << "a temporary or an old content was left";
+}
+
+// A file that may fail alone (a texture copy) and cannot take its name is
+// dropped with its reason; the others take theirs.
+TEST_P(FileReplacementGroup, AnOptionalFileThatCannotTakeItsNameIsDropped) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    fs::create_directory(mImage);
+    EXPECT_EQ(nullptr, Commit(group));
+    EXPECT_NE(std::string::npos, std::string(group[1]->GetError()).find("a directory")) << group[1]->GetError();
+    EXPECT_EQ("new scene.lib", ReadFile(mLibrary));
+    EXPECT_EQ("new scene.out", ReadFile(mTarget));
+    EXPECT_TRUE(fs::is_directory(mImage) && fs::is_empty(mImage));
+    EXPECT_EQ(3, EntryCount()) << "a temporary or an old content was left";
+}
+
+// One whose content cannot reach the disk is dropped so too, with the system's reason.
+TEST_P(FileReplacementGroup, AnOptionalFileThatCannotBeSyncedIsDropped) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    // Its descriptor made a pipe's, which cannot be synced.
+    const std::string temporary = group[1]->GetTemporaryPath();
+    int descriptor = -1;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec) == temporary) descriptor = std::stoi(entry.path().filename().string());
+    }
+    ASSERT_GE(descriptor, 0);
+    int pipe[2];
+    ASSERT_EQ(0, ::pipe(pipe));
+    ASSERT_EQ(descriptor, ::dup2(pipe[0], descriptor));
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    EXPECT_EQ(nullptr, Commit(group));
+    EXPECT_EQ(EINVAL, group[1]->GetSystemError()) << group[1]->GetError();
+    EXPECT_NE(std::string::npos, std::string(group[1]->GetError()).find(mImage)) << group[1]->GetError();
+    EXPECT_FALSE(group[1]->IsActive());
+    EXPECT_EQ("new scene.lib", ReadFile(mLibrary));
+    EXPECT_EQ("new scene.out", ReadFile(mTarget));
+    EXPECT_FALSE(fs::exists(mImage));
+    // The writer no longer knew the file as its own: it stays, and goes here.
+    fs::remove(temporary);
+    EXPECT_EQ(2, EntryCount()) << "a temporary or an old content was left";
+}
+
+// A file that may not fail alone fails the whole group: the optional ones put
+// in place before it are undone too.
+TEST_P(FileReplacementGroup, AFailureUndoesTheOptionalFilesPlaced) {
+    std::vector<std::unique_ptr<KFileReplacement>> group;
+    Write(group);
+    group[1]->SetOptional(true);
+    fs::remove(mTarget);
+    ASSERT_EQ(0, ::mkfifo(mTarget.c_str(), 0600));
+    EXPECT_EQ(group.back().get(), Commit(group));
+    ExpectAsBefore();
+    EXPECT_EQ(2, EntryCount()) << "a temporary or an old content was left";
+}
+
 INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
                          testing::Values(GroupWay{"Exchanging", false}, GroupWay{"Linking", true}),
                          [](const testing::TestParamInfo<GroupWay>& info) { return info.param.mName; });
+
+// Another process, of another user where this one is root, that holds a shared
+// lock on a folder until it is let go, or for half a minute.
+class FolderLockHolder {
+public:
+    explicit FolderLockHolder(const std::string& folder) {
+        int ready[2], release[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
+        mChild = ::fork();
+        if (mChild == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                                     ::setresgid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0 ||
+                                     ::setresuid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0))
+                ::_exit(2);
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0 || ::flock(fd, LOCK_SH) != 0 || ::write(ready[1], "r", 1) != 1) ::_exit(2);
+            struct pollfd told = {release[0], POLLIN, 0};
+            ::poll(&told, 1, 30000);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        char signal = 0;
+        mHolding = mChild > 0 && ::read(ready[0], &signal, 1) == 1;
+        ::close(ready[0]);
+        mRelease = release[1];
+    }
+    ~FolderLockHolder() {
+        if (mRelease >= 0) ::close(mRelease);
+        if (mChild > 0) ::waitpid(mChild, nullptr, 0);
+    }
+    FolderLockHolder(const FolderLockHolder&) = delete;
+    FolderLockHolder& operator=(const FolderLockHolder&) = delete;
+
+    bool Holding() const { return mHolding; }
+
+private:
+    pid_t mChild = -1;
+    int mRelease = -1;
+    bool mHolding = false;
+};
+
+// True while another holds a lock on folder.
+bool LockedByAnother(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (fd >= 0) ::close(fd);
+    return locked;
+}
+
+// Any user who may read a folder may hold its lock as long as they like: a group
+// waits a few seconds at most, then takes its names without it (all or none
+// still), long before that user lets go.
+TEST_F(FileReplacementTest, AGroupWaitsOnlyAWhileForAFolderAnotherHoldsLocked) {
+    const std::string library = mDir / "scene.lib";
+    KFileReplacement companion, main;
+    ASSERT_TRUE(companion.Begin(library.c_str()) && main.Begin(mTarget.c_str()));
+    ASSERT_TRUE(Write(companion, "library") && Write(main, "main"));
+    const FolderLockHolder holder(mDir.Path().string());
+    ASSERT_TRUE(holder.Holding());
+    KFileReplacement* group[] = {&companion, &main};
+    EXPECT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
+    EXPECT_TRUE(LockedByAnother(mDir.Path().string())) << "the group waited until the lock was let go";
+    EXPECT_EQ("library", ReadFile(library));
+    EXPECT_EQ("main", ReadFile(mTarget));
+}
+
+// A folder reached by two paths (a bind mount of it) is one folder: a group with
+// a file on each path locks it once, rather than wait for ever on itself.
+TEST_F(FileReplacementTest, AFolderReachedByTwoPathsIsLockedOnce) {
+    const fs::path real = mDir.Path() / "real", bound = mDir.Path() / "bound";
+    fs::create_directories(real);
+    fs::create_directories(bound);
+    const std::optional<std::string> answer = zeqtest::ChildAnswer([&]() -> std::optional<std::string> {
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(real.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::nullopt;
+        // A writer that waits on itself waits for ever: the alarm ends it.
+        ::alarm(20);
+        const std::string library = (bound / "scene.lib").string(), target = (real / "scene.out").string();
+        KFileReplacement companion, main;
+        if (!companion.Begin(library.c_str()) || !main.Begin(target.c_str())) return std::string("not begun");
+        if (!Write(companion, "library") || !Write(main, "main")) return std::string("not written");
+        KFileReplacement* group[] = {&companion, &main};
+        if (KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2)) return std::string(failed->GetError());
+        return ReadFile((real / "scene.lib").string()) == "library" && ReadFile(target) == "main" ? "" : "not replaced";
+    });
+    if (!answer) GTEST_SKIP() << "no bind mount here (not root)";
+    EXPECT_EQ("", *answer);
+}
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "fileio/kzeqbinary.h"
 #include "fileio/kzeqbody.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kotheruserwatch.h"
 #include "fileio/tests/kpipewatchdog.h"
 
@@ -277,6 +278,75 @@ TEST_P(KZeqProject, KeepsTheModeAndOwnerOfTheFileItReplaces) {
         EXPECT_EQ(2, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {})))
             << "a temporary was left";
     }
+}
+
+// The file replaced keeps its access control list and user attributes, whoever
+// writes it (root, then its owner); a new file gets what its folder's default
+// list gives one made there; with unnamed and with named temporaries.
+TEST_P(KZeqProject, KeepsTheAccessControlListAndAttributesOfTheFileItReplaces) {
+    const Encoding& encoding = GetParam();
+    const fs::path shared = mDir.Path() / "shared";
+    fs::create_directories(shared);
+    for (const fs::path& folder : {mDir.Path(), shared}) fs::permissions(folder, fs::perms::all);
+    WriteFile(mPath, "old");
+    if (!zeqtest::SetAcl(mPath, "u::rw-,u:4242:r--,g::---,m::r--,o::---") ||
+        !zeqtest::SetAcl(shared.string(), "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---", ACL_TYPE_DEFAULT))
+        GTEST_SKIP() << "no access control lists here";
+    ASSERT_TRUE(zeqtest::SetAttribute(mPath, "user.origin", "scanner 7"));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(mPath.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    const std::string access = zeqtest::AccessOf(mPath);
+    const std::string fresh = (shared / "fresh.zeq").string();
+    const auto write = [&]() -> std::string {
+        for (const bool unnamedOff : {false, true}) {
+            const WithoutUnnamedFiles named(unnamedOff);
+            ::unlink(fresh.c_str());
+            const std::string expected = zeqtest::WhatANewFileGets(shared.string());
+            for (const std::string& path : {mPath, fresh}) {
+                KZeq z;
+                if (!z.ProjectCreate(path.c_str(), encoding.mBinary, encoding.mEncrypted) ||
+                    !(z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd() && z.ProjectClose()))
+                    return path + ": " + z.GetLastErrorString();
+            }
+            if (zeqtest::AccessOf(mPath) != access) return "replaced: " + zeqtest::AccessOf(mPath);
+            if (zeqtest::AttributeOf(mPath, "user.origin") != "scanner 7") return "its user attribute was lost";
+            if (zeqtest::AccessOf(fresh) != expected) return "new: " + zeqtest::AccessOf(fresh) + " for " + expected;
+        }
+        return "";
+    };
+    EXPECT_EQ("", write());
+    const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), write);
+    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *owner);
+}
+
+// A named temporary that another user put aside for a link to a file of theirs
+// (in a folder others may write) takes neither the content nor the file's name:
+// the close fails, and the file, the link and what it names stay as they were.
+TEST_P(KZeqProject, ANamedTemporarySwappedForALinkTakesNeitherTheContentNorTheName) {
+    const Encoding& encoding = GetParam();
+    const WithoutUnnamedFiles named(true);
+    fs::create_directories(mDir.Path() / "elsewhere");
+    const std::string secret = mDir / "elsewhere/secret";
+    WriteFile(secret, "the secret");
+    WriteFile(mPath, "old");
+    KZeq z;
+    ASSERT_TRUE(z.ProjectCreate(mPath.c_str(), encoding.mBinary, encoding.mEncrypted));
+    std::string temporary;
+    for (const auto& entry : fs::directory_iterator(mDir.Path()))
+        if (entry.path().filename().string().find(".tmp") != std::string::npos) temporary = entry.path().string();
+    ASSERT_FALSE(temporary.empty());
+    ASSERT_EQ(0, ::unlink(temporary.c_str()));
+    fs::create_symlink(secret, temporary);
+    EXPECT_TRUE(z.FieldWriteBegin("Thing") && z.FieldWriteI(1) && z.FieldWriteEnd());
+    EXPECT_FALSE(z.ProjectClose());
+    EXPECT_EQ(KZeq::eFileNotCreated, z.GetLastErrorID());
+    EXPECT_NE(std::string::npos, std::string(z.GetLastErrorString()).find("no longer holds")) << z.GetLastErrorString();
+    EXPECT_FALSE(fs::is_symlink(mPath));
+    EXPECT_EQ("old", ReadFile(mPath));
+    EXPECT_EQ("the secret", ReadFile(secret));
+    EXPECT_TRUE(fs::is_symlink(temporary)) << "what took the temporary's name was removed";
 }
 
 // Another user who may list the folder, watching it, opens none of the
