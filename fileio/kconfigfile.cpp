@@ -1,7 +1,6 @@
 #include "fileio/kconfigfile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,13 +10,13 @@
 #include <string_view>
 
 #include "base/klib.h"
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
 
 namespace {
 
-constexpr const char* kBackupFileName = "backupfile.ini";
 // Settings files are small; anything larger is not one and is left alone.
 constexpr std::size_t kMaxFileSize = 16u << 20;
 
@@ -114,40 +113,22 @@ bool FitsInLine(const char* text, const char* forbidden) {
     return std::strpbrk(text, "\r\n") == nullptr && std::strpbrk(text, forbidden) == nullptr;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Holds an exclusive advisory lock on a directory: every settings file of a
-// directory is rewritten through the one backup name, so rewrites there take turns.
+// Holds an exclusive advisory lock on the settings' directory, so that rewrites
+// there take turns. Any user who may read the directory may hold its lock: past a
+// few seconds, or where it cannot be locked, the rewrite goes on without it.
 class DirectoryLock {
 public:
     explicit DirectoryLock(const KString& filePath) {
         const KString directory = ExtractDirectoryFromFilePath(filePath.Buffer());
         const char* path = directory.IsEmpty() ? (filePath[0] == '/' ? "/" : ".") : directory.Buffer();
         mFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        while (mFd >= 0 && ::flock(mFd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(mFd);
-                mFd = -1;
-            }
-        }
+        if (mFd >= 0) KFileReplacement::LockForAWhile(mFd);
     }
     ~DirectoryLock() {
         if (mFd >= 0) ::close(mFd);
     }
     DirectoryLock(const DirectoryLock&) = delete;
     DirectoryLock& operator=(const DirectoryLock&) = delete;
-    bool Held() const { return mFd >= 0; }
 
 private:
     int mFd = -1;
@@ -161,12 +142,6 @@ KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(ke
     // Without a configuration directory the current one is used, never the root.
     std::string path = directory.empty() ? file : directory + (directory.back() == '/' ? "" : "/") + file;
     mFilePath = KString(path.c_str(), path.size());
-
-    const KString fileDirectory = ExtractDirectoryFromFilePath(mFilePath.Buffer());
-    std::string backup = fileDirectory.Buffer();
-    if (!backup.empty() || (!path.empty() && (path[0] == '/' || path[0] == '\\'))) backup += '/';
-    backup += kBackupFileName;
-    mBackupPath = KString(backup.c_str(), backup.size());
 }
 
 KConfigFile::~KConfigFile() = default;
@@ -198,37 +173,17 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
     return true;
 }
 
-bool KConfigFile::WriteLines(const Lines& lines) const {
+bool KConfigFile::WriteLines(const Lines& lines, KFileReplacement& replacement) const {
     std::string content;
     for (const std::string& line : lines) {
         content += line;
         content += '\n';
     }
-
-    const int fd = ::open(mBackupPath.Buffer(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    // The new file keeps the access rights of the one it replaces.
-    struct stat st;
-    if (::stat(mFilePath.Buffer(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-
-    bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    // Only a complete, flushed copy replaces the settings; rename is atomic.
-    if (ok) ok = std::rename(mBackupPath.Buffer(), mFilePath.Buffer()) == 0;
-    if (!ok) {
-        ::unlink(mBackupPath.Buffer());
-        return false;
-    }
-
-    // Make the rename itself durable.
-    const KString directory = ExtractDirectoryFromFilePath(mFilePath.Buffer());
-    const char* dirPath = directory.IsEmpty() ? (mFilePath[0] == '/' ? "/" : ".") : directory.Buffer();
-    const int dirFd = ::open(dirPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    std::FILE* stream = replacement.OpenStream("wb");
+    if (!stream) return false;
+    const bool written = std::fwrite(content.data(), 1, content.size(), stream) == content.size();
+    const bool closed = std::fclose(stream) == 0;
+    return written && closed && replacement.Commit();
 }
 
 const KConfigFile::Lines* KConfigFile::CurrentLines(Lines& scratch) {
@@ -344,14 +299,18 @@ bool KConfigFile::Set(const char* section, const std::vector<std::pair<std::stri
 bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries) {
     // Read, rewrite and rename under the lock, from the file as it is now (another
     // process may have changed it since this object last read it).
+    // Written beside the settings under a name no one else can hold (the folder
+    // may be a shared one) and renamed over them only once complete; begun before
+    // the lock, so that what a dead writer left there can go first.
+    KFileReplacement replacement;
+    if (!replacement.Begin(mFilePath.Buffer())) return false;
     const DirectoryLock lock(mFilePath);
-    if (!lock.Held()) return false;
     Lines lines;
     bool exists = false;
     // An unreadable settings file is not overwritten.
     if (!LoadLines(lines, exists)) return false;
     for (const auto& e : entries) PutEntry(lines, section, e.first, e.second);
-    if (!WriteLines(lines)) return false;
+    if (!WriteLines(lines, replacement)) return false;
     if (mKeepInMemory) {
         mCache = std::move(lines);
         mLoaded = true;

@@ -10,6 +10,8 @@
 
 namespace zeqsdk_400 {
 
+class KFileReplacement;
+
 // An INI-style settings file in the configuration directory:
 //
 //   [Section]
@@ -34,10 +36,11 @@ public:
 
     // Writes "key = value" (with " ; comment" when a comment is given) in the
     // section, replacing the key's line or adding it, and adding the section when
-    // missing. The new content goes to the backup file, which is flushed to disk
-    // and then renamed over the settings file, so an interruption leaves either
-    // the old or the new settings. Rewrites in one directory take turns (an
-    // advisory lock on the directory) and start from the file as it is on disk,
+    // missing. The new content goes to a file of its own beside the settings
+    // (KFileReplacement), which is flushed to disk and then renamed over them, so
+    // an interruption leaves either the old or the new settings. Rewrites in one
+    // directory take turns (an advisory lock on the directory, waited on for a few
+    // seconds at most) and start from the file as it is on disk,
     // so concurrent writers lose no Set. A value that would not read back as
     // written (line breaks, ';', a leading '=') is refused. False when the file
     // could not be written.
@@ -47,7 +50,6 @@ public:
     bool Set(const char* section, const std::vector<std::pair<std::string, std::string>>& values);
 
     const KString& GetFilePath() const { return mFilePath; }
-    const KString& GetBackupFilePath() const { return mBackupPath; }
 
 private:
     using Lines = std::vector<std::string>;
@@ -55,11 +57,10 @@ private:
     bool LoadLines(Lines& lines, bool& exists) const;
     // Puts each (key, line) in the section and writes the file once.
     bool Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
-    bool WriteLines(const Lines& lines) const;
+    bool WriteLines(const Lines& lines, KFileReplacement& replacement) const;
     const Lines* CurrentLines(Lines& scratch);
 
     KString mFilePath;
-    KString mBackupPath;
     bool mKeepInMemory;
     bool mLoaded = false;
     Lines mCache;

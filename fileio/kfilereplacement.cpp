@@ -651,6 +651,10 @@ private:
 
 }  // namespace
 
+bool KFileReplacement::LockForAWhile(int descriptor) {
+    return LockBefore(descriptor, std::chrono::steady_clock::now() + kMostLockWait);
+}
+
 bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
                                   int& systemError) {
     systemError = 0;

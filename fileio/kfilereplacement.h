@@ -162,6 +162,10 @@ public:
     static void RemoveStaleTemporaries(const KString& path);
     // Makes a rename in path's directory durable.
     static void SyncDirectoryOf(const KString& path);
+    // Takes an exclusive flock on descriptor (a folder's), waiting a few
+    // seconds at most: any user who may read the folder may hold its lock for
+    // ever. False when it is not had; the caller then goes on without it.
+    static bool LockForAWhile(int descriptor);
 
 private:
     // How a file of a group took its name, and so how to give it back.

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "base/klib.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfolderlockholder.h"
 #include "fileio/tests/kpipewatchdog.h"
 
 using namespace zeqsdk_400;
@@ -56,7 +58,8 @@ TEST_F(ConfigFileTest, SetReplacesAKeyAndKeepsEverythingElse) {
     EXPECT_STREQ("1", config.Get("FIRST", "Alpha", nullptr));
     EXPECT_STREQ("10", config.Get("second", "alpha", nullptr));
     EXPECT_STREQ("20", KConfigFile("settings.txt", false).Get("First", "beta", nullptr));
-    EXPECT_FALSE(fs::exists(mDir / "backupfile.ini")) << "the backup copy became the settings file";
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(mDir.Path()), fs::directory_iterator()))
+        << "a copy written on the way was left beside the settings";
 }
 
 TEST_F(ConfigFileTest, GetTrimsCutsAtTheCommentAndFallsBack) {
@@ -109,7 +112,6 @@ TEST_F(ConfigFileTest, WhereTheFileLives) {
     // A trailing slash of the directory is not doubled.
     KLib_SetConfigDirectory((mDir.Path().string() + "/").c_str());
     EXPECT_EQ(mPath, KConfigFile("settings.txt", false).GetFilePath().Buffer());
-    EXPECT_EQ(mDir / "backupfile.ini", KConfigFile("settings.txt", false).GetBackupFilePath().Buffer());
     // A leading '@' makes the file per computer.
     char host[256] = {};
     ASSERT_EQ(0, ::gethostname(host, sizeof(host) - 1));
@@ -130,30 +132,61 @@ TEST_F(ConfigFileTest, WhereTheFileLives) {
     EXPECT_EQ("[S]\nk = v\n", ReadFile(mDir / "here.txt"));
 }
 
-// A failed rewrite leaves the settings exactly as they were: a blocked backup, an
-// unreadable settings file, a stale backup from an earlier crash, the process running
-// out of file space in the middle of writing the new copy.
+// A failed rewrite leaves the settings exactly as they were: an unreadable
+// settings file, the process running out of file space in the middle of writing
+// the new copy.
 TEST_F(ConfigFileTest, FailedRewriteLosesNothing) {
     KConfigFile config("settings.txt", false);
-    ASSERT_TRUE(config.Set("S", "k", "old", nullptr));
-    const std::string before = ReadFile(mPath), huge(20000, 'v');
-    fs::create_directory(mDir / "backupfile.ini");
-    EXPECT_FALSE(config.Set("S", "k", "new", nullptr));
-    EXPECT_EQ(before, ReadFile(mPath));
-    EXPECT_STREQ("old", config.Get("S", "k", nullptr));
-    fs::remove(mDir / "backupfile.ini");
-    WriteFile(mDir / "backupfile.ini", "[S]\nk = half-writ");
-    EXPECT_STREQ("old", config.Get("S", "k", nullptr));
-    ASSERT_TRUE(config.Set("S", "j", "2", nullptr));
-    EXPECT_TRUE(ReadFile(mPath) == "[S]\nk = old\nj = 2\n" && !fs::exists(mDir / "backupfile.ini"));
+    ASSERT_TRUE(config.Set("S", "k", "old", nullptr) && config.Set("S", "j", "2", nullptr));
+    const std::string huge(20000, 'v');
     fs::create_directory(mDir / "blocked.txt");
     KConfigFile unreadable("blocked.txt", false);
     EXPECT_STREQ("d", unreadable.Get("S", "k", "d"));
     EXPECT_TRUE(!unreadable.Set("S", "k", "v", nullptr) && fs::is_directory(mDir / "blocked.txt"));
     EXPECT_TRUE(zeqtest::InChild([&] { return !config.Set("S", "k", huge.c_str(), nullptr); }, 4096))
         << "the failed write was reported as success";
-    EXPECT_TRUE(ReadFile(mPath) == "[S]\nk = old\nj = 2\n" && !fs::exists(mDir / "backupfile.ini"));
+    EXPECT_EQ("[S]\nk = old\nj = 2\n", ReadFile(mPath));
     EXPECT_STREQ("old", config.Get("S", "k", nullptr));
+    EXPECT_EQ(2, std::distance(fs::directory_iterator(mDir.Path()), fs::directory_iterator()))
+        << "the copy of the failed write was left";
+}
+
+// The settings may live in a folder others may write (the shared fallback
+// folder): a file another user put there under any name is neither written nor
+// made the settings.
+TEST_F(ConfigFileTest, AFileAnotherUserPutBesideTheSettingsTakesNothing) {
+    ASSERT_EQ(0, ::chmod(mDir.Path().c_str(), 01777));
+    KConfigFile config("settings.txt", false);
+    ASSERT_TRUE(config.Set("S", "k", "old", nullptr));
+    const std::string planted = mDir / "backupfile.ini";
+    WriteFile(planted, "[S]\nk = planted\n");
+    ASSERT_EQ(0, ::chmod(planted.c_str(), 0666));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(planted.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    struct stat before;
+    ASSERT_EQ(0, ::stat(planted.c_str(), &before));
+    EXPECT_TRUE(config.Set("S", "k", "new", nullptr));
+    struct stat settings, after;
+    ASSERT_EQ(0, ::stat(mPath.c_str(), &settings));
+    ASSERT_EQ(0, ::stat(planted.c_str(), &after)) << "the other user's file was taken as the settings";
+    EXPECT_NE(before.st_ino, settings.st_ino);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ("[S]\nk = planted\n", ReadFile(planted));
+    EXPECT_EQ("[S]\nk = new\n", ReadFile(mPath));
+}
+
+// Any user who may read the folder may hold its lock as long as they like: a
+// rewrite waits a few seconds at most, then goes on, long before they let go.
+TEST_F(ConfigFileTest, ALockAnotherHoldsOnTheFolderDoesNotStallARewrite) {
+    zeqtest::TempDir shared(zeqtest::TempDir::kOtherUsers);
+    KLib_SetConfigDirectory(shared.Path().c_str());
+    const zeqtest::FolderLockHolder holder(shared.Path().string());
+    ASSERT_TRUE(holder.Holding());
+    KConfigFile config("settings.txt", false);
+    EXPECT_TRUE(config.Set("S", "k", "v", nullptr));
+    EXPECT_TRUE(zeqtest::LockedByAnother(shared.Path().string())) << "the rewrite waited until the lock was let go";
+    EXPECT_STREQ("v", KConfigFile("settings.txt", false).Get("S", "k", nullptr));
 }
 
 // A settings file that is a named pipe is neither waited on nor replaced: its
@@ -168,7 +201,7 @@ TEST_F(ConfigFileTest, APipeIsNotWaitedOn) {
     EXPECT_TRUE(fs::is_fifo(mPath));
 }
 
-// Two processes writing two settings files of one directory (one backup name):
+// Two processes writing two settings files of one directory:
 // no Set is lost and none lands in the other file.
 TEST_F(ConfigFileTest, ConcurrentWritersInOneDirectoryLoseNothing) {
     constexpr int kSets = 60;

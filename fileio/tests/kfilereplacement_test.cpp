@@ -25,6 +25,7 @@
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kfilesizelimit.h"
+#include "fileio/tests/kfolderlockholder.h"
 #include "fileio/tests/kotheruserwatch.h"
 
 using namespace zeqsdk_400;
@@ -782,57 +783,6 @@ INSTANTIATE_TEST_SUITE_P(Ways, FileReplacementGroup,
                          testing::Values(GroupWay{"Exchanging", false}, GroupWay{"Linking", true}),
                          [](const testing::TestParamInfo<GroupWay>& info) { return info.param.mName; });
 
-// Another process, of another user where this one is root, that holds a shared
-// lock on a folder until it is let go, or for half a minute.
-class FolderLockHolder {
-public:
-    explicit FolderLockHolder(const std::string& folder) {
-        int ready[2], release[2];
-        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
-        mChild = ::fork();
-        if (mChild == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
-                                     ::setresgid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0 ||
-                                     ::setresuid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0))
-                ::_exit(2);
-            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fd < 0 || ::flock(fd, LOCK_SH) != 0 || ::write(ready[1], "r", 1) != 1) ::_exit(2);
-            struct pollfd told = {release[0], POLLIN, 0};
-            ::poll(&told, 1, 30000);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        char signal = 0;
-        mHolding = mChild > 0 && ::read(ready[0], &signal, 1) == 1;
-        ::close(ready[0]);
-        mRelease = release[1];
-    }
-    ~FolderLockHolder() {
-        if (mRelease >= 0) ::close(mRelease);
-        if (mChild > 0) ::waitpid(mChild, nullptr, 0);
-    }
-    FolderLockHolder(const FolderLockHolder&) = delete;
-    FolderLockHolder& operator=(const FolderLockHolder&) = delete;
-
-    bool Holding() const { return mHolding; }
-
-private:
-    pid_t mChild = -1;
-    int mRelease = -1;
-    bool mHolding = false;
-};
-
-// True while another holds a lock on folder.
-bool LockedByAnother(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    if (fd >= 0) ::close(fd);
-    return locked;
-}
-
 // Any user who may read a folder may hold its lock as long as they like: a group
 // waits a few seconds at most, then takes its names without it (all or none
 // still), long before that user lets go.
@@ -841,11 +791,11 @@ TEST_F(FileReplacementTest, AGroupWaitsOnlyAWhileForAFolderAnotherHoldsLocked) {
     KFileReplacement companion, main;
     ASSERT_TRUE(companion.Begin(library.c_str()) && main.Begin(mTarget.c_str()));
     ASSERT_TRUE(Write(companion, "library") && Write(main, "main"));
-    const FolderLockHolder holder(mDir.Path().string());
+    const zeqtest::FolderLockHolder holder(mDir.Path().string());
     ASSERT_TRUE(holder.Holding());
     KFileReplacement* group[] = {&companion, &main};
     EXPECT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
-    EXPECT_TRUE(LockedByAnother(mDir.Path().string())) << "the group waited until the lock was let go";
+    EXPECT_TRUE(zeqtest::LockedByAnother(mDir.Path().string())) << "the group waited until the lock was let go";
     EXPECT_EQ("library", ReadFile(library));
     EXPECT_EQ("main", ReadFile(mTarget));
 }
