@@ -18,6 +18,8 @@ KZeqReader* MakeZeqReader(KZeqSdkManager& manager, KZeqImporter& importer) {
     return new KZeqReaderZeq(manager, importer);
 }
 
+const char* const kNoRootNode = "The scene has no root node: there is nothing to read into.";
+
 struct FormatRow {
     const char* mDescription;
     const char* mExtension;
@@ -249,8 +251,17 @@ KString KZeqImporter::GetCurrentTakeName() { return EnsureOptionsRead() ? mCurre
 
 KZeqSceneInfo* KZeqImporter::GetSceneInfo() { return EnsureOptionsRead() ? mSceneInfo : nullptr; }
 
+bool KZeqImporter::RefuseSceneWithoutRoot(KZeqScene& scene) {
+    if (scene.GetRootNode()) return false;
+    // Every reader hangs what it reads under the root: refused before the file is read.
+    mError.SetLastError(eUnidentifiedError, kNoRootNode);
+    mMessage = kNoRootNode;
+    return true;
+}
+
 bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options) {
     KStreamOptionsZeq local;
+    if (RefuseSceneWithoutRoot(scene)) return false;
     if (!mReader && !FileOpen()) return false;
     KStreamOptions* owned = nullptr;
     if (!options) {
@@ -293,6 +304,7 @@ bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options) {
 }
 
 bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {
+    if (RefuseSceneWithoutRoot(scene)) return false;
     if (!options) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return false;

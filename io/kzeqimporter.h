@@ -116,6 +116,8 @@ public:
     void GetImportOptionsInfo(KStreamOptionsZeq* options);
 
 private:
+    // True, with the error and the message set, when the scene has no root node.
+    bool RefuseSceneWithoutRoot(KZeqScene& scene);
     bool IsZeqRow() const { return mFormat >= eZEQ_ASCII && mFormat <= eZEQ_ENCRYPTED; }
     // The reader of the current row; false (IO error 7 for a row not built,
     // 8 outside the table) when there is none.

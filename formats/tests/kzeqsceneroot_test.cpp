@@ -15,6 +15,7 @@
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "formats/kzeqformats.h"
+#include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -188,6 +189,29 @@ TEST_P(SceneRoot, ASceneWithoutARootIsRefusedByEveryRow) {
     std::vector<std::string> entries;
     for (const auto& entry : fs::directory_iterator(mDir.Path())) entries.push_back(entry.path().filename().string());
     EXPECT_EQ(std::vector<std::string>{fs::path(target).filename().string()}, entries);
+}
+
+// Nor is a scene without a root read into: each row's importer refuses it, as what it is, and
+// reads nothing (a reader would hang what it read under the missing root).
+TEST_P(SceneRoot, ASceneWithoutARootIsReadIntoByNoRow) {
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    zeqmotiontest::MakeAnimatedChain(mManager, *scene, zeqmotiontest::ChainSpec());
+    KZeqExporter exporter(mManager);
+    const std::string target = Target("written");
+    // An AMC file is written after its ASF file; what it holds is never read here.
+    if (GetParam().mRow == KZeqExporter::eACCLAIM_AMC)
+        zeqtest::WriteFile(target, ":FULLY-SPECIFIED\n:DEGREES\n1\nroot 0 0 0 0 0 0\n");
+    else
+        ASSERT_TRUE(Export(*scene, target, exporter)) << exporter.GetLastErrorString();
+    KZeqScene* rootless = mManager.CreateKZeqScene();
+    ASSERT_TRUE(rootless->GetEntity()->RemoveNode(rootless->GetRootNode()) && !rootless->GetRootNode());
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(target.c_str())) << importer.GetLastErrorString();
+    KStreamOptions* options = IsZeqRow(GetParam().mRow) ? nullptr : importer.GetImportOptions();
+    EXPECT_FALSE(importer.Import(*rootless, options));
+    if (options) importer.ReleaseImportOptions(options);
+    EXPECT_STREQ("The scene has no root node: there is nothing to read into.", importer.GetLastErrorString());
+    EXPECT_EQ(nullptr, rootless->GetRootNode());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SceneRoot, testing::ValuesIn(kRows),
