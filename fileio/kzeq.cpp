@@ -207,6 +207,7 @@ KError& KZeq::GetError() { return mImpl->mError; }
 const KError& KZeq::GetError() const { return mImpl->mError; }
 int KZeq::GetLastErrorID() const { return mImpl->mError.GetLastErrorID(); }
 const char* KZeq::GetLastErrorString() const { return mImpl->mError.GetLastErrorString(); }
+const char* KZeq::GetLastRefusal() const { return mImpl->mRefusal.Buffer(); }
 
 // --- writing --------------------------------------------------------------------------------------
 

@@ -215,6 +215,10 @@ public:
     const KError& GetError() const;
     int GetLastErrorID() const;
     const char* GetLastErrorString() const;
+    // The whole text of the last open or rename the system refused ("Cannot replace
+    // "<file>": ..." with what failed and the system's reason), where the error holds
+    // the table's text and the reason's number only; "" before any.
+    const char* GetLastRefusal() const;
 
     // --- Writing (in the open section; nothing is written once an error is pending)
 

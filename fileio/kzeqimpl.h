@@ -39,6 +39,8 @@ public:
         : mError(zeqdetail::kZeqErrorTable, eErrorCount), mBodyWriter(mWriteBuffer, this), mAsciiWriter(mWriteBuffer, 0, this) {}
 
     KError mError;
+    // The whole text of the last refused open or rename (FailRefused).
+    KString mRefusal;
     Mode mMode = Mode::eClosed;
     bool mBinary = true;
     bool mEncrypted = false;
@@ -120,6 +122,7 @@ public:
     // A refused open or rename: the system's reason beside the table's text, or, where the
     // system gave none, the refusal's own text (what the path names, what took the name).
     bool FailRefused(int id, const KString& refusal, int code) {
+        mRefusal = refusal;
         if (code == 0)
             mError.SetLastError(id, refusal.Buffer());
         else

@@ -90,6 +90,7 @@ bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHe
     if (mMode != Mode::eClosed) Close();
     ResetState();
     mError.ClearLastError();
+    mRefusal.Empty();
     if (!path || !*path) return Fail(eFileNotOpened);
     // Only a regular file opens: a named pipe would hold the open, a folder has no bytes.
     KString refusal;
@@ -189,6 +190,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     if (mMode != Mode::eClosed) Close();
     ResetState();
     mError.ClearLastError();
+    mRefusal.Empty();
     if (!name || !*name) return Fail(eFileNotCreated);
     const int version = header ? header->mFileVersion : kDefaultFileVersion;
     if (version >= kFirstUnsupportedFileVersion) return Fail(eFileVersionNotSupportedYet);

@@ -64,6 +64,10 @@ bool KZeqWriterZeqBase::FileClose() {
                                  : fileError == KZeq::eFileWriteError ? eOutOfDiskSpace
                                                                       : eUnidentifiedError,
                                  mOwnedFile->GetError());
+        // What failed when the complete file could not take its name (its access control
+        // list could not be given ...): the error holds the system's reason alone.
+        const char* refusal = mOwnedFile->GetLastRefusal();
+        if (fileError == KZeq::eFileNotCreated && *refusal) mMessage += KString(refusal) + ".\n";
     }
     mOwnedFile.reset();
     mFile = nullptr;
