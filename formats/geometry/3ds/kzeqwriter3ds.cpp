@@ -67,7 +67,9 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
         return false;
     }
     ClearErrList3ds();
-    mFile3ds = OpenFile3ds(mReplacement.GetTemporaryPath(), "wb");
+    // Through the descriptor the temporary was created with: never reopened by name.
+    std::FILE* stream = mReplacement.OpenStream("wb");
+    mFile3ds = stream ? AdoptFile3ds(stream, mReplacement.GetTemporaryPath()) : nullptr;
     if (!mFile3ds) {
         const int reason = errno;
         mMessage += KString("Cannot open \"") + mReplacement.GetTemporaryPath() + "\": " + std::strerror(reason) + ".\n";

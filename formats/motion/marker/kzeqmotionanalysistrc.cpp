@@ -119,8 +119,8 @@ KZeqWriterMotionAnalysisTrc::KZeqWriterMotionAnalysisTrc(KZeqSdkManager& manager
     mTitle = "Motion Analysis TRC File Exporter";
 }
 
-IZeqFileMotionBase* KZeqWriterMotionAnalysisTrc::CreateFileObject(const char* fileName) {
-    return ZeqOpenMotionFile<KZeqFileMotionAnalysisTrc>(fileName, "w");
+IZeqFileMotionBase* KZeqWriterMotionAnalysisTrc::CreateFileObject(std::FILE* stream) {
+    return ZeqAdoptMotionFile<KZeqFileMotionAnalysisTrc>(stream, "w");
 }
 
 void KZeqWriterMotionAnalysisTrc::SetWriteOptions(KStreamOptionsMotion* options) {
