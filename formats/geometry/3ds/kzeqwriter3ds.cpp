@@ -244,7 +244,17 @@ std::string KZeqWriter3DS::ParentName(KZeqNode* node, bool rootCase) const {
 }
 
 void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
-    if (!node) return;
+    std::vector<KZeqNode*> pending{node};
+    while (!pending.empty()) {
+        KZeqNode* current = pending.back();
+        pending.pop_back();
+        if (!current) continue;
+        ExportOneNode(current);
+        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
+    }
+}
+
+void KZeqWriter3DS::ExportOneNode(KZeqNode* node) {
     KZeqVector4 t, r, s;
     node->GetDefaultT(t);
     node->GetDefaultR(r);
@@ -341,7 +351,6 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
             }
         }
     }
-    for (int i = 0; i < node->GetChildCount(); ++i) ExportZeqNode(node->GetChild(i));
 }
 
 bool KZeqWriter3DS::CleanupWrite() {

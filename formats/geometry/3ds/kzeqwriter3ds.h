@@ -102,7 +102,11 @@ public:
 
 private:
     bool InitWrite(KStreamOptions* options);
+    // The node and those below it, depth first in child order, on a stack of
+    // its own: trees read from files may be deeper than the call stack allows.
     void ExportZeqNode(KZeqNode* node);
+    // The node's own records.
+    void ExportOneNode(KZeqNode* node);
     bool CleanupWrite();
     // Releases the database and mesh settings and drops the temporary output.
     void Abandon();

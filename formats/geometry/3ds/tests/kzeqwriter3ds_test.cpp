@@ -2,6 +2,7 @@
 // smoothing, lights and cameras at their base pose, mesh-node motion, and
 // the output replaced only by a complete file.
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "content/kzeqlayer.h"
@@ -189,6 +191,38 @@ TEST_F(Writer3dsTest, KindsOfNodes) {
     GetObjectMotionByName3ds(file.Db(), "UnderSu", &child.mRecord);
     ASSERT_NE(child.mRecord, nullptr);
     EXPECT_STREQ(child->parent, "");
+}
+
+// A chain as deep as the SDK reads, 30,000 nulls over a mesh, is written
+// without a call per level: here on a thread stack of 256 KiB.
+TEST_F(Writer3dsTest, AThirtyThousandDeepChainIsWritten) {
+    constexpr int kDepth = 30000;
+    KZeqNode* tip = mManager.CreateKZeqNode("Tip");
+    AddQuad(tip);
+    KZeqNode* top = tip;
+    for (int i = 0; i < kDepth; ++i) {
+        KZeqNode* node = mManager.CreateKZeqNode(("N" + std::to_string(i)).c_str());
+        node->AddChild(top);
+        top = node;
+    }
+    mScene->GetRootNode()->AddChild(top);
+    const std::string path = Path("deep.3ds");
+    bool written = false;
+    std::function<void()> body = [&] { written = Export3ds(path); };
+    const auto run = [](void* f) -> void* {
+        (*static_cast<std::function<void()>*>(f))();
+        return nullptr;
+    };
+    pthread_attr_t attributes;
+    pthread_t thread;
+    ASSERT_TRUE(pthread_attr_init(&attributes) == 0 && pthread_attr_setstacksize(&attributes, 256 * 1024) == 0);
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, run, &body));
+    EXPECT_TRUE(pthread_join(thread, nullptr) == 0 && pthread_attr_destroy(&attributes) == 0);
+    ASSERT_TRUE(written) << mMessage.Buffer();
+    Written3ds file(path);
+    ASSERT_TRUE(file.Ok());
+    EXPECT_EQ(GetMeshCount3ds(file.Db()), 1u);
+    EXPECT_EQ(GetObjectNodeCount3ds(file.Db()), static_cast<std::uint32_t>(kDepth + 1));
 }
 
 TEST_F(Writer3dsTest, ReferenceRootSetsTheMasterScale) {
