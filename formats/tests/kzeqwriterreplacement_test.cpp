@@ -524,6 +524,96 @@ TEST(ObjSideFiles, FollowLinksAndLeavePipes) {
     EXPECT_EQ(std::string::npos, ReadFile(out / "box.obj").find("mtllib"));
 }
 
+// The texture copies of the OBJ and 3DS rows: one that cannot be made says
+// why, with the system's reason, and the export goes on without it, whether
+// the image cannot be read, the copy cannot be written or it cannot take its name.
+class TextureCopies : public WriterReplacement {
+protected:
+    // The box with its texture on the whole mesh, as the 3DS writer maps it too.
+    void SetUp() override {
+        WriterReplacement::SetUp();
+        BuildScene();
+        KZeqMesh* mesh = mScene->GetRootNode()->GetChild(0)->GetMesh();
+        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
+    }
+    KZeqTexture* Texture() { return mScene->GetRootNode()->GetChild(0)->GetMesh()->GetTexture(0); }
+    std::string CopyFailure(const std::string& reason) const {
+        return "Error writing texture file \"" + (mOut / "wood.png").string() + "\": " + reason + ".\n";
+    }
+};
+
+// Another user's file of the texture's name in a sticky folder, which that
+// user may write but not read: the copy is made and cannot take the name.
+TEST_P(TextureCopies, ACopyThatCannotTakeItsNameIsLeftOut) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    const std::string image = (mOut / "wood.png").string();
+    WriteFile(image, "root's");
+    ASSERT_EQ(0, ::chmod(image.c_str(), 0222));
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mOut.string(), [&]() -> std::string {
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find(CopyFailure("Operation not permitted")) == std::string::npos) return "the message: " + mMessage;
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_FALSE(ReadFile(mTarget).empty());
+    EXPECT_EQ("root's", ReadFile(image));
+    for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+}
+
+// The disk fills while the image is copied; the file and its library fit.
+TEST_P(TextureCopies, ACopyOnAFullDiskIsLeftOut) {
+    WriteFile((mImages / "wood.png").string(), std::string(200000, 'w'));
+    const std::optional<std::string> answer = zeqtest::OnAFullDevice(mOut.string(), [&]() -> std::string {
+        const std::string filler = (mOut / "filler").string();
+        if (::truncate(filler.c_str(), static_cast<off_t>(fs::file_size(filler)) - 4 * 4096) != 0) return "no room made";
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find(CopyFailure("No space left on device")) == std::string::npos) return "the message: " + mMessage;
+        if (fs::exists(mOut / "wood.png")) return "a partial copy was left";
+        for (const std::string& name : OutEntries())
+            if (name.find(".tmp") != std::string::npos) return "a temporary was left: " + name;
+        return ReadFile(mTarget).empty() ? "nothing written" : "";
+    });
+    if (!answer) GTEST_SKIP() << "no memory file system to fill here";
+    EXPECT_EQ("", *answer);
+}
+
+// An image that cannot be read: the reason follows its name.
+TEST_P(TextureCopies, AnImageThatCannotBeReadSaysWhy) {
+    const std::string pipe = (mImages / "pipe.png").string(), folder = (mImages / "folder.png").string();
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0644));
+    fs::create_directories(folder);
+    const auto located = [&](const std::string& image, const std::string& reason) -> std::string {
+        Texture()->SetFileName(image.c_str());
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find("Unable to locate texture file \"" + image + "\": " + reason + ".\n") == std::string::npos)
+            return "the message: " + mMessage;
+        return "";
+    };
+    EXPECT_EQ("", located(pipe, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"));
+    EXPECT_EQ("", located(folder, "Is a directory"));
+    EXPECT_EQ("", located((mImages / "none.png").string(), "No such file or directory"));
+    if (::geteuid() != 0) return;
+    const std::string secret = (mImages / "secret.png").string();
+    WriteFile(secret, "root's");
+    ASSERT_EQ(0, ::chmod(secret.c_str(), 0600));
+    // The other user's export makes its own files.
+    for (const auto& entry : fs::directory_iterator(mOut)) fs::remove(entry.path());
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0777));
+    const std::optional<std::string> answer =
+        zeqtest::AsUnprivileged(mOut.string(), [&] { return located(secret, "Permission denied"); });
+    if (answer) {
+        EXPECT_EQ("", *answer);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextureCopies,
+                         testing::Values(WriterRow{"OBJ", KZeqExporter::eVONEX_OBJ, "obj", SceneKind::kMesh, false},
+                                         WriterRow{"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", SceneKind::kMesh, false,
+                                                   false}),
+                         RowName);
+
 // The skeleton rows refuse a scene whose selected root is not alone below the
 // scene's root ("Can not find root node."), saying so in the error and the
 // message rather than as a full disk.

@@ -100,7 +100,8 @@ void KZeqWriter3DS::Abandon() {
 
 void KZeqWriter3DS::Fail(int error, const std::string& text) {
     mError.SetLastErrorID(error);
-    mMessage += (text + "\n").c_str();
+    // First: the warnings about textures and names before it may run long.
+    mMessage = KString((text + "\n").c_str()) + mMessage;
 }
 
 void KZeqWriter3DS::WriteFailed() {
@@ -376,9 +377,19 @@ bool KZeqWriter3DS::CleanupWrite() {
     for (auto& copy : mTextureCopies) group.push_back(copy.get());
     group.push_back(&mReplacement);
     if (const KFileReplacement* failed = KFileReplacement::CommitTogether(group.data(), group.size())) {
+        const KString warnings = mMessage;
+        mMessage.Empty();
         ReplacementFailed(*failed, eFileNotCreated);
+        mMessage += warnings;
         Abandon();
         return false;
+    }
+    // A texture copy that could not take its name was left out alone.
+    for (const auto& copy : mTextureCopies) {
+        if (copy->IsActive() || !*copy->GetError()) continue;
+        const int code = copy->GetSystemError();
+        mMessage += KString("Error writing texture file \"") + copy->GetTargetPath() + "\": " +
+                    (code != 0 ? std::strerror(code) : copy->GetError()) + ".\n";
     }
     mTextureCopies.clear();
     return true;

@@ -110,7 +110,7 @@ private:
     bool CleanupWrite();
     // Releases the database and mesh settings and drops the temporary output.
     void Abandon();
-    // Records a failure with its text in the message.
+    // Records a failure with its text at the front of the message.
     void Fail(int error, const std::string& text);
     // Records that the file could not be written: the system's reason where it
     // gave one (a full disk, a file too large), else the toolkit's.

@@ -553,6 +553,40 @@ TEST_F(Writer3dsFailureTest, ARefusedRenameLeavesEveryFileAsItWas) {
     EXPECT_EQ("", Kept(target, "OLD"));
 }
 
+// The failure leads the message, before the warnings about textures (which
+// run to thousands of characters in a scene of many): a write refused for its
+// size, and a file that cannot take its name.
+TEST_F(Writer3dsFailureTest, TheFailureComesFirstInTheMessage) {
+    for (int i = 0; i < 20; ++i) {
+        KZeqMesh* mesh = AddQuad(AddNode(("Gone" + std::to_string(i)).c_str()));
+        AddWoodTexture(mesh, Path("maps/gone" + std::to_string(i) + ".jpg"));
+    }
+    const std::string target = WriteText("keep.3ds", "OLD");
+    const auto first = [&](const std::function<bool(KZeqWriter3DS&)>& write, const std::string& line) -> std::string {
+        KZeqWriter3DS writer(mManager);
+        if (!writer.FileCreate(target.c_str())) return "not created";
+        if (write(writer)) return "written";
+        KString message;
+        writer.GetMessage(message);
+        const std::string text = message.Buffer();
+        if (text.find("Unable to locate texture file") == std::string::npos) return "no warnings: " + text;
+        return text.compare(0, line.size(), line) == 0 ? "" : "the message: " + text;
+    };
+    KStreamOptions3ds options;
+    EXPECT_EQ("", first([&](KZeqWriter3DS& writer) {
+        zeqtest::ScopedFileSizeLimit limit(4096);
+        return writer.Write(*mScene, &options);
+    }, "Error writing \"" + target + "\": File too large\n"));
+    const std::optional<std::string> busy = zeqtest::OnABusyFile(target, [&] {
+        return first([&](KZeqWriter3DS& writer) { return writer.Write(*mScene, &options); },
+                     "Cannot replace \"" + target + "\": Device or resource busy");
+    });
+    if (busy) {
+        EXPECT_EQ("", *busy);
+    }
+    EXPECT_EQ("OLD", zeqtest::ReadFile(target));
+}
+
 // Found by fuzzing: a read key at frame 10^8 made the writer resample 10^8
 // keys per track (gigabytes). Such an animation is refused; the target stays.
 TEST_F(Writer3dsTest, FuzzAnimationOfHugeLengthIsRefused) {
