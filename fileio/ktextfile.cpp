@@ -111,11 +111,28 @@ bool KTextFile::Open(const char* path, const char* mode) {
     // Reading takes a regular file only: a pipe would hold the open, a folder has no lines.
     mFile = mode[0] == 'r' ? KOpenFileForReading(path, mode) : std::fopen(path, mode);
     if (!mFile) return true;
+    Start(mode);
+    return false;
+}
+
+bool KTextFile::Adopt(std::FILE* stream, const char* mode) {
+    Close();
+    mSystemError = 0;
+    if (!stream) return true;
+    if (!mode || !*mode) {
+        std::fclose(stream);
+        return true;
+    }
+    mFile = stream;
+    Start(mode);
+    return false;
+}
+
+void KTextFile::Start(const char* mode) {
     mReadable = std::strchr(mode, 'r') != nullptr || std::strchr(mode, '+') != nullptr;
     mEnd = false;
     mLineNumber = 0;
     if (mReadable) FirstLine();
-    return false;
 }
 
 bool KTextFile::Close() {

@@ -43,6 +43,10 @@ public:
     // mode for reading opens a regular file only (KOpenFileForReading).
     // Answers false on success and true on failure.
     bool Open(const char* path, const char* mode);
+    // Takes stream, open with the fopen mode (a writer's stream on the file it
+    // created, never reopened by name), as the file Close closes. Null (or no
+    // mode) fails. Answers as Open.
+    bool Adopt(std::FILE* stream, const char* mode);
     // Closes the file and empties the line; false when writing the file failed
     // (a write error of any Print, or of the data still buffered). The
     // destructor closes too, but cannot report: writers call Close.
@@ -115,6 +119,9 @@ public:
 
 private:
     enum class ReadResult { kLine, kEnd, kFailed };
+
+    // Starts on the open mFile as mode says.
+    void Start(const char* mode);
 
     ReadResult ReadRawLine();
     bool FillBuffer();

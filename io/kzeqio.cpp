@@ -149,13 +149,21 @@ bool KZeqWriter::CopyTextureBeside(const char* source, const KString& directory,
     for (const auto& pending : copies)
         if (destination == pending->GetTargetPath()) return true;
     // Only plain files: a device or a pipe named as a texture could be copied forever.
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(source, "rb"), &std::fclose);
+    KString refusal;
+    int reason = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(source, "rb", &refusal, &reason),
+                                                               &std::fclose);
     if (!file) {
-        mMessage += KString("Unable to locate texture file \"") + source + "\".\n";
+        // Why: missing, not to be read, or no regular file (a pipe, a folder ...).
+        mMessage += KString("Unable to locate texture file \"") + source + "\": " +
+                    (reason != 0 ? KString(std::strerror(reason)) : refusal) + ".\n";
         return false;
     }
     auto copy = std::make_unique<KFileReplacement>();
-    if (!copy->Begin(destination.Buffer()) || !copy->CopyFrom(file.get())) {
+    const bool begun = copy->Begin(destination.Buffer());
+    // A copy that cannot take its name is left out alone; the export goes on.
+    copy->SetOptional(true);
+    if (!begun || !copy->CopyFrom(file.get())) {
         // Dropped with its temporary: a partial copy would pass for the image next time.
         const int code = copy->GetSystemError();
         mMessage += KString("Error writing texture file \"") + destination + "\": " +

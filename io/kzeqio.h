@@ -171,9 +171,11 @@ protected:
     // Copies the image at source into directory under its own name, as a
     // companion of the file written: kept as its temporary in copies until the
     // export puts its files in place together (KFileReplacement::CommitTogether),
-    // unless a file of that name is there or among copies already. False, with
-    // a line of the message saying why, when source cannot be read or the copy
-    // cannot be written.
+    // unless a file of that name is there or among copies already. The copy may
+    // fail alone (KFileReplacement::SetOptional): when it cannot take its name
+    // the others still take theirs, and the caller says why. False, with a line
+    // of the message giving the system's reason, when source cannot be read or
+    // the copy cannot be written.
     bool CopyTextureBeside(const char* source, const KString& directory,
                            std::vector<std::unique_ptr<KFileReplacement>>& copies);
 

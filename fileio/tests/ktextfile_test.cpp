@@ -243,6 +243,24 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
 }
 
+// A stream opened elsewhere (on a file its writer created) is printed to and
+// read as a file opened by name, and closed with the text file; a failed
+// adoption closes nothing twice.
+TEST_F(TextFileTest, AnAdoptedStreamIsTheFile) {
+    const std::string out = mDir / "adopted.txt";
+    std::FILE* stream = std::fopen(out.c_str(), "w+");
+    ASSERT_NE(nullptr, stream);
+    ASSERT_FALSE(mFile.Adopt(stream, "w"));
+    EXPECT_TRUE(mFile.Print(1, "%s\n", "bonedata") && mFile.Close());
+    EXPECT_EQ("  bonedata\n", ReadFile(out));
+    stream = std::fopen(out.c_str(), "r");
+    ASSERT_FALSE(mFile.Adopt(stream, "r"));
+    char word[16];
+    EXPECT_TRUE(mFile.GetString(word, 15) && std::string(word) == "bonedata");
+    EXPECT_TRUE(mFile.Adopt(nullptr, "w") && !mFile.IsOpen());
+    EXPECT_TRUE(mFile.Adopt(std::fopen(out.c_str(), "r"), "") && !mFile.IsOpen());
+}
+
 // A full disk: the buffered tail fails at Flush or Close, which say so and
 // keep the system's reason ("File too large" past a file size limit) until
 // the next Open.

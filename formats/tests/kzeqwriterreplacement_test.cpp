@@ -3,12 +3,18 @@
 // device, leaves the file byte for byte as it was, makes no new file and
 // leaves nothing beside it; one that succeeds replaces the file.
 
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -371,6 +377,85 @@ TEST_P(WriterTarget, NoOtherUserOpensATemporary) {
     EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
+// Another user of a folder everybody may write, without the sticky bit (a
+// group's shared folder), swaps each new temporary for a symbolic link to a
+// private file of root's elsewhere as soon as its name appears: what the
+// writer writes goes through the file it created, never through the link.
+TEST_P(WriterTarget, ATemporarySwappedForALinkWritesNothingThroughIt) {
+    constexpr int kRounds = 40;
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root's file and another user";
+    BuildScene();
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0777));
+    const std::string secret = (mDir.Path() / "secret").string();
+    const std::string kSecret = "root's own\n";
+    WriteFile(secret, kSecret);
+    ASSERT_EQ(0, ::chmod(secret.c_str(), 0600));
+    int ready[2], stop[2], report[2];
+    ASSERT_TRUE(::pipe2(ready, O_CLOEXEC) == 0 && ::pipe2(stop, O_CLOEXEC) == 0 && ::pipe2(report, O_CLOEXEC) == 0);
+    // The other user: at each name made that holds ".tmp" and is a file, the
+    // file's name goes to a link; answers how many it swapped.
+    const auto swapper = [&]() -> bool {
+        ::close(ready[0]);
+        ::close(stop[1]);
+        ::close(report[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(zeqtest::kUnprivileged, zeqtest::kUnprivileged,
+                                                        zeqtest::kUnprivileged) != 0 ||
+            ::setresuid(zeqtest::kUnprivileged, zeqtest::kUnprivileged, zeqtest::kUnprivileged) != 0)
+            return false;
+        const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (events < 0 || ::inotify_add_watch(events, mOut.c_str(), IN_CREATE) < 0) return false;
+        if (::write(ready[1], "r", 1) != 1) return false;
+        int swapped = 0;
+        alignas(inotify_event) char buffer[16 * 1024];
+        for (bool stopping = false;;) {
+            const ssize_t length = ::read(events, buffer, sizeof(buffer));
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->len == 0 || !std::strstr(event->name, ".tmp")) continue;
+                const std::string path = (mOut / event->name).string();
+                struct stat st {};
+                if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+                if (::unlink(path.c_str()) == 0 && ::symlink(secret.c_str(), path.c_str()) == 0) ++swapped;
+            }
+            if (length > 0) continue;
+            if (stopping) break;
+            struct pollfd told = {stop[0], POLLIN, 0};
+            stopping = ::poll(&told, 1, 0) > 0;
+        }
+        const std::string count = std::to_string(swapped);
+        return ::write(report[1], count.data(), count.size()) == static_cast<ssize_t>(count.size());
+    };
+    // The field file's writers name their temporaries too, as where no unnamed ones are made.
+    struct Named {
+        Named() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = true; }
+        ~Named() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = false; }
+    } named;
+    bool swapping = false;
+    zeqtest::InChild(swapper, 0, [&] {
+        ::close(ready[1]);
+        ::close(stop[0]);
+        ::close(report[1]);
+        struct pollfd started = {ready[0], POLLIN, 0};
+        char signal = 0;
+        swapping = ::poll(&started, 1, 10000) > 0 && ::read(ready[0], &signal, 1) == 1;
+        for (int i = 0; swapping && i < kRounds; ++i) {
+            // Each round from a plain file: what a swap left in the folder goes.
+            for (const auto& entry : fs::directory_iterator(mOut)) fs::remove(entry.path());
+            WriteFile(mTarget, kPrevious);
+            Export(mTarget);
+        }
+        ::close(stop[1]);
+    });
+    ::close(ready[0]);
+    const std::string swapped = zeqtest::ReadToEnd(report[0]);
+    if (!swapping) GTEST_SKIP() << "no other user to swap the temporaries";
+    const std::string after = ReadFile(secret);
+    EXPECT_TRUE(after == kSecret) << "written through a link: " << after.size() << " bytes";
+    // Each export's temporaries were swapped, most of the time at least.
+    EXPECT_LE(kRounds / 2, std::atoi(swapped.c_str()));
+}
+
 std::vector<WriterRow> AllRows() {
     std::vector<WriterRow> rows = {
         {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", SceneKind::kMesh, false},
@@ -438,6 +523,96 @@ TEST(ObjSideFiles, FollowLinksAndLeavePipes) {
     EXPECT_NE(std::string::npos, message.find("a named pipe, not a regular file")) << message;
     EXPECT_EQ(std::string::npos, ReadFile(out / "box.obj").find("mtllib"));
 }
+
+// The texture copies of the OBJ and 3DS rows: one that cannot be made says
+// why, with the system's reason, and the export goes on without it, whether
+// the image cannot be read, the copy cannot be written or it cannot take its name.
+class TextureCopies : public WriterReplacement {
+protected:
+    // The box with its texture on the whole mesh, as the 3DS writer maps it too.
+    void SetUp() override {
+        WriterReplacement::SetUp();
+        BuildScene();
+        KZeqMesh* mesh = mScene->GetRootNode()->GetChild(0)->GetMesh();
+        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
+    }
+    KZeqTexture* Texture() { return mScene->GetRootNode()->GetChild(0)->GetMesh()->GetTexture(0); }
+    std::string CopyFailure(const std::string& reason) const {
+        return "Error writing texture file \"" + (mOut / "wood.png").string() + "\": " + reason + ".\n";
+    }
+};
+
+// Another user's file of the texture's name in a sticky folder, which that
+// user may write but not read: the copy is made and cannot take the name.
+TEST_P(TextureCopies, ACopyThatCannotTakeItsNameIsLeftOut) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+    const std::string image = (mOut / "wood.png").string();
+    WriteFile(image, "root's");
+    ASSERT_EQ(0, ::chmod(image.c_str(), 0222));
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mOut.string(), [&]() -> std::string {
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find(CopyFailure("Operation not permitted")) == std::string::npos) return "the message: " + mMessage;
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    EXPECT_EQ("", *answer);
+    EXPECT_FALSE(ReadFile(mTarget).empty());
+    EXPECT_EQ("root's", ReadFile(image));
+    for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+}
+
+// The disk fills while the image is copied; the file and its library fit.
+TEST_P(TextureCopies, ACopyOnAFullDiskIsLeftOut) {
+    WriteFile((mImages / "wood.png").string(), std::string(200000, 'w'));
+    const std::optional<std::string> answer = zeqtest::OnAFullDevice(mOut.string(), [&]() -> std::string {
+        const std::string filler = (mOut / "filler").string();
+        if (::truncate(filler.c_str(), static_cast<off_t>(fs::file_size(filler)) - 4 * 4096) != 0) return "no room made";
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find(CopyFailure("No space left on device")) == std::string::npos) return "the message: " + mMessage;
+        if (fs::exists(mOut / "wood.png")) return "a partial copy was left";
+        for (const std::string& name : OutEntries())
+            if (name.find(".tmp") != std::string::npos) return "a temporary was left: " + name;
+        return ReadFile(mTarget).empty() ? "nothing written" : "";
+    });
+    if (!answer) GTEST_SKIP() << "no memory file system to fill here";
+    EXPECT_EQ("", *answer);
+}
+
+// An image that cannot be read: the reason follows its name.
+TEST_P(TextureCopies, AnImageThatCannotBeReadSaysWhy) {
+    const std::string pipe = (mImages / "pipe.png").string(), folder = (mImages / "folder.png").string();
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0644));
+    fs::create_directories(folder);
+    const auto located = [&](const std::string& image, const std::string& reason) -> std::string {
+        Texture()->SetFileName(image.c_str());
+        if (!Export(mTarget)) return "not written: " + mMessage;
+        if (mMessage.find("Unable to locate texture file \"" + image + "\": " + reason + ".\n") == std::string::npos)
+            return "the message: " + mMessage;
+        return "";
+    };
+    EXPECT_EQ("", located(pipe, "\"" + pipe + "\" is not read: it is a named pipe, not a regular file"));
+    EXPECT_EQ("", located(folder, "Is a directory"));
+    EXPECT_EQ("", located((mImages / "none.png").string(), "No such file or directory"));
+    if (::geteuid() != 0) return;
+    const std::string secret = (mImages / "secret.png").string();
+    WriteFile(secret, "root's");
+    ASSERT_EQ(0, ::chmod(secret.c_str(), 0600));
+    // The other user's export makes its own files.
+    for (const auto& entry : fs::directory_iterator(mOut)) fs::remove(entry.path());
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0777));
+    const std::optional<std::string> answer =
+        zeqtest::AsUnprivileged(mOut.string(), [&] { return located(secret, "Permission denied"); });
+    if (answer) {
+        EXPECT_EQ("", *answer);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextureCopies,
+                         testing::Values(WriterRow{"OBJ", KZeqExporter::eVONEX_OBJ, "obj", SceneKind::kMesh, false},
+                                         WriterRow{"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", SceneKind::kMesh, false,
+                                                   false}),
+                         RowName);
 
 // The skeleton rows refuse a scene whose selected root is not alone below the
 // scene's root ("Can not find root node."), saying so in the error and the

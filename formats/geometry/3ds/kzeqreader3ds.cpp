@@ -23,6 +23,7 @@
 #include "content/kzeqlight.h"
 #include "content/kzeqmarker.h"
 #include "content/kzeqmesh.h"
+#include "fileio/kpath.h"
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
 #include "io/kstreamoptions3ds.h"
 #include "io/kzeqscenerollback.h"
@@ -119,6 +120,7 @@ bool KZeqReader3DS::FileOpen(const char* fileName) {
         ClearErrList3ds();
         return FailFileNotOpened(fileName);
     }
+    mFolder = ExtractDirectoryFromFilePath(MakeFullPath(KGetCurrentDirectory().Buffer(), fileName).Buffer());
     return true;
 }
 

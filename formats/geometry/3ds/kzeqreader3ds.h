@@ -158,6 +158,8 @@ private:
 
     file3ds* mFile = nullptr;
     bool mOwnsFile = false;
+    // The file's folder, absolute: map names are relative to it.
+    KString mFolder;
     database3ds* mDatabase = nullptr;
     meshset3ds* mMeshSet = nullptr;
     double mScaleFactor = 1.0;

@@ -7,6 +7,7 @@
 
 #include "content/kzeqmaterial.h"
 #include "content/kzeqtexture.h"
+#include "fileio/kpath.h"
 #include "formats/geometry/3ds/kzeqreader3ds.h"
 #include "formats/geometry/3ds/toolkit/material3ds.h"
 #include "scene/kzeqsdkmanager.h"
@@ -55,10 +56,13 @@ bool KZeqReader3DS::ImportMaterials() {
             const auto MakeTexture = [&](const std::string& file, const std::string& unique) -> KZeqTexture* {
                 const std::string textureName = mManager.FindKZeqTexture(file.c_str()) ? unique : file;
                 KZeqTexture* texture = mManager.CreateKZeqTexture(textureName.c_str());
-                if (texture)
-                    texture->SetFileName(file.c_str());
-                else
+                if (texture) {
+                    // Found beside the 3DS file, whatever the working folder.
+                    texture->SetFileName(MakeFullPath(mFolder.Buffer(), file.c_str()).Buffer());
+                    texture->SetRelativeFileName(file.c_str());
+                } else {
                     mMessage += (std::string("Unable to load texture file: ") + file + " .\n").c_str();
+                }
                 return texture;
             };
             entry.mTextures[0] = MakeTexture(map1, map1 + "-" + index);

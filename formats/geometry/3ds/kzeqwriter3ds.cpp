@@ -67,7 +67,9 @@ bool KZeqWriter3DS::FileCreate(const char* fileName) {
         return false;
     }
     ClearErrList3ds();
-    mFile3ds = OpenFile3ds(mReplacement.GetTemporaryPath(), "wb");
+    // Through the descriptor the temporary was created with: never reopened by name.
+    std::FILE* stream = mReplacement.OpenStream("wb");
+    mFile3ds = stream ? AdoptFile3ds(stream, mReplacement.GetTemporaryPath()) : nullptr;
     if (!mFile3ds) {
         const int reason = errno;
         mMessage += KString("Cannot open \"") + mReplacement.GetTemporaryPath() + "\": " + std::strerror(reason) + ".\n";
@@ -98,7 +100,8 @@ void KZeqWriter3DS::Abandon() {
 
 void KZeqWriter3DS::Fail(int error, const std::string& text) {
     mError.SetLastErrorID(error);
-    mMessage += (text + "\n").c_str();
+    // First: the warnings about textures and names before it may run long.
+    mMessage = KString((text + "\n").c_str()) + mMessage;
 }
 
 void KZeqWriter3DS::WriteFailed() {
@@ -242,7 +245,17 @@ std::string KZeqWriter3DS::ParentName(KZeqNode* node, bool rootCase) const {
 }
 
 void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
-    if (!node) return;
+    std::vector<KZeqNode*> pending{node};
+    while (!pending.empty()) {
+        KZeqNode* current = pending.back();
+        pending.pop_back();
+        if (!current) continue;
+        ExportOneNode(current);
+        for (int i = current->GetChildCount(); i-- > 0;) pending.push_back(current->GetChild(i));
+    }
+}
+
+void KZeqWriter3DS::ExportOneNode(KZeqNode* node) {
     KZeqVector4 t, r, s;
     node->GetDefaultT(t);
     node->GetDefaultR(r);
@@ -339,7 +352,6 @@ void KZeqWriter3DS::ExportZeqNode(KZeqNode* node) {
             }
         }
     }
-    for (int i = 0; i < node->GetChildCount(); ++i) ExportZeqNode(node->GetChild(i));
 }
 
 bool KZeqWriter3DS::CleanupWrite() {
@@ -365,9 +377,19 @@ bool KZeqWriter3DS::CleanupWrite() {
     for (auto& copy : mTextureCopies) group.push_back(copy.get());
     group.push_back(&mReplacement);
     if (const KFileReplacement* failed = KFileReplacement::CommitTogether(group.data(), group.size())) {
+        const KString warnings = mMessage;
+        mMessage.Empty();
         ReplacementFailed(*failed, eFileNotCreated);
+        mMessage += warnings;
         Abandon();
         return false;
+    }
+    // A texture copy that could not take its name was left out alone.
+    for (const auto& copy : mTextureCopies) {
+        if (copy->IsActive() || !*copy->GetError()) continue;
+        const int code = copy->GetSystemError();
+        mMessage += KString("Error writing texture file \"") + copy->GetTargetPath() + "\": " +
+                    (code != 0 ? std::strerror(code) : copy->GetError()) + ".\n";
     }
     mTextureCopies.clear();
     return true;

@@ -102,11 +102,15 @@ public:
 
 private:
     bool InitWrite(KStreamOptions* options);
+    // The node and those below it, depth first in child order, on a stack of
+    // its own: trees read from files may be deeper than the call stack allows.
     void ExportZeqNode(KZeqNode* node);
+    // The node's own records.
+    void ExportOneNode(KZeqNode* node);
     bool CleanupWrite();
     // Releases the database and mesh settings and drops the temporary output.
     void Abandon();
-    // Records a failure with its text in the message.
+    // Records a failure with its text at the front of the message.
     void Fail(int error, const std::string& text);
     // Records that the file could not be written: the system's reason where it
     // gave one (a full disk, a file too large), else the toolkit's.

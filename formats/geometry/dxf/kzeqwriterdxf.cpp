@@ -50,7 +50,8 @@ KZeqWriterDxf::~KZeqWriterDxf() {
 bool KZeqWriterDxf::FileCreate(const char* fileName) {
     if (mFile) FileClose();
     mWritten = false;
-    if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
+    // Through the descriptor the temporary was created with: never reopened by name.
+    if (fileName && mReplacement.Begin(fileName)) mFile = mReplacement.OpenStream("wb");
     if (!mFile) {
         // Why the file was refused (not a regular file, no directory ...).
         ReplacementFailed(mReplacement, eFileNotOpened);

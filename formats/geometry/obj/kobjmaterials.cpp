@@ -58,6 +58,8 @@ bool KObjMtlLibrary::Load(const char* path, KString* refusal, int* systemError) 
     KObjLineReader reader(file.get(), false);
     std::string_view keyword, rest;
     KObjMtlEntry* entry = nullptr;  // the entry being read; null while outside one or in a repeated one
+    // A map named relative to its library lies in the library's folder.
+    const KString folder = ExtractDirectoryFromFilePath(MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer());
     while (reader.Next(keyword, rest)) {
         if (keyword == "newmtl") {
             KObjScanner scanner(rest);
@@ -69,6 +71,8 @@ bool KObjMtlLibrary::Load(const char* path, KString* refusal, int* systemError) 
             }
         } else if (entry) {
             ReadStatement(keyword, rest, *entry);
+            if (keyword == "map_Kd")
+                entry->mMapFile = entry->mMap.empty() ? "" : MakeFullPath(folder.Buffer(), entry->mMap.c_str()).Buffer();
         }
     }
     return !reader.Failed();
@@ -92,7 +96,10 @@ KZeqTexture* KObjMtlLibrary::Apply(const KObjMtlEntry& entry, KZeqMaterial& mate
     if (entry.mHasOpacity) material.SetOpacity(entry.mOpacity);
     if (!entry.mHasMap) return nullptr;
     KZeqTexture* texture = manager.CreateKZeqTexture(name);
-    if (texture) texture->SetFileName(entry.mMap.c_str());
+    if (texture) {
+        texture->SetFileName(entry.mMapFile.c_str());
+        texture->SetRelativeFileName(entry.mMap.c_str());
+    }
     return texture;
 }
 

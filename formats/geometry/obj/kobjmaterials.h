@@ -25,7 +25,8 @@ struct KObjMtlEntry {
     bool mHasOpacity = false;
     double mOpacity = 1.0;  // Tr and d alike, the last one given
     bool mHasMap = false;
-    std::string mMap;  // map_Kd's whole rest
+    std::string mMap;      // map_Kd's whole rest, as written
+    std::string mMapFile;  // the map as a path from its library's folder, whatever the working folder
 };
 
 // The entries of the material libraries an OBJ file names, read once each
@@ -42,7 +43,9 @@ public:
     const KObjMtlEntry* Find(std::string_view name) const;
 
     // Gives the material the entry's values; a diffuse map becomes a new
-    // texture named after the material, null without one.
+    // texture named after the material (its file the map found from its
+    // library's folder, its relative file name the map as written), null
+    // without one.
     static KZeqTexture* Apply(const KObjMtlEntry& entry, KZeqMaterial& material, KZeqSdkManager& manager,
                               const char* name);
 

@@ -138,7 +138,8 @@ bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (mFile) FileClose();
     mWritten = false;
     if (fileName) KEnsureDirectoryExistance(fileName);
-    if (fileName && mReplacement.Begin(fileName)) mFile = std::fopen(mReplacement.GetTemporaryPath(), "wb");
+    // Through the descriptor the temporary was created with: never reopened by name.
+    if (fileName && mReplacement.Begin(fileName)) mFile = mReplacement.OpenStream("wb");
     if (!mFile) {
         // Why the file was refused (not a regular file, no directory ...).
         ReplacementFailed(mReplacement, eFileNotOpened);
@@ -172,6 +173,13 @@ bool KZeqWriterObj::FileClose() {
         if (const KFileReplacement* failed = KFileReplacement::CommitTogether(group.data(), group.size())) {
             ReplacementFailed(*failed, eFileNotCreated);
             stored = false;
+        }
+        // A texture copy that could not take its name was left out alone.
+        for (const auto& texture : mTextures) {
+            if (!stored || texture->IsActive() || !*texture->GetError()) continue;
+            const int code = texture->GetSystemError();
+            mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\": " +
+                        (code != 0 ? std::strerror(code) : texture->GetError()) + ".\n";
         }
     }
     mMtlReplacement.Discard();
@@ -263,7 +271,7 @@ bool KZeqWriterObj::CreateMaterialFile() {
     for (char* c = name.Buffer(); *c; ++c)
         if (ZeqIsBlank(*c)) *c = '_';
     mMtlPath = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.Buffer());
-    if (mMtlReplacement.Begin(mMtlPath.Buffer())) mMtlFile = std::fopen(mMtlReplacement.GetTemporaryPath(), "wb");
+    if (mMtlReplacement.Begin(mMtlPath.Buffer())) mMtlFile = mMtlReplacement.OpenStream("wb");
     if (!mMtlFile) {
         mMtlReplacement.Discard();
         return false;

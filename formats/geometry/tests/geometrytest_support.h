@@ -54,6 +54,23 @@ inline std::optional<std::string> OnABusyFile(const std::string& path, const std
     });
 }
 
+// The process works in a folder while this lives, then in the one before.
+class ScopedWorkingFolder {
+public:
+    explicit ScopedWorkingFolder(const std::string& folder) : mPrevious(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedWorkingFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(mPrevious, ignored);
+    }
+    ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+    ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+private:
+    std::filesystem::path mPrevious;
+};
+
 // The names in a directory that hold part (".tmp" for temporaries left).
 inline std::vector<std::string> NamesWith(const std::string& directory, const std::string& part) {
     std::vector<std::string> names;

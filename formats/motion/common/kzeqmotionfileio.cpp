@@ -1,5 +1,7 @@
 #include "formats/motion/common/kzeqmotionfileio.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "io/kstreamoptionsmotion.h"
@@ -58,8 +60,10 @@ bool KZeqMotionWriterBase::FileCreate(const char* fileName) {
     if (IsFileOpen()) FileClose();
     mWritten = false;
     mFileName.Empty();
-    if (!fileName || !mReplacement.Begin(fileName) || !OpenFile(mReplacement.GetTemporaryPath())) {
-        const int reason = mReplacement.GetSystemError();
+    const bool begun = fileName && mReplacement.Begin(fileName);
+    std::FILE* stream = begun ? mReplacement.OpenStream("w") : nullptr;
+    const int reason = begun && !stream ? errno : mReplacement.GetSystemError();
+    if (!stream || !OpenFile(stream)) {
         mReplacement.Discard();
         mError.SetLastError(eFileNotOpened,
                             (KString("Cannot open file \"") + (fileName ? fileName : "") + "\" for writing.").Buffer());

@@ -1,6 +1,7 @@
 #ifndef ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONFILEIO_H
 #define ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONFILEIO_H
 
+#include <cstdio>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -67,9 +68,11 @@ public:
     bool Write(KZeqScene& scene, KStreamOptions* options) final;
 
 protected:
-    // The format's file object opened for writing on path; false when it does
-    // not open.
-    virtual bool OpenFile(const char* path) = 0;
+    // The format's file object writing on stream, the temporary's own, which
+    // it takes (closed with it, or at once when it cannot be had): the file
+    // written is never reopened by its name, which another user of a shared
+    // folder may have put something else under. False when it cannot be had.
+    virtual bool OpenFile(std::FILE* stream) = 0;
     // Closes the file object; false when what was written could not be stored,
     // with the system's error number of the first write that failed in systemError.
     virtual bool CloseFile(int& systemError) = 0;
@@ -147,9 +150,9 @@ public:
     ~KZeqMotionFileWriter() override { mFile.reset(); }
 
 protected:
-    bool OpenFile(const char* path) override {
+    bool OpenFile(std::FILE* stream) override {
         std::unique_ptr<File> file = ZeqNewMotionFile<File>();
-        if (file->Open(path, "w")) return false;
+        if (file->Adopt(stream, "w")) return false;
         mFile = std::move(file);
         return true;
     }

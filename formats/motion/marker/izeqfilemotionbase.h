@@ -1,6 +1,8 @@
 #ifndef ZEQ_FORMATS_MOTION_MARKER_IZEQFILEMOTIONBASE_H
 #define ZEQ_FORMATS_MOTION_MARKER_IZEQFILEMOTIONBASE_H
 
+#include <cstdio>
+
 #include "base/karray.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
@@ -20,6 +22,9 @@ constexpr unsigned long kIZeqFileMotionBaseInterfaceId = 39402;
 class IZeqFileMotionBase : public IKObject {
 public:
     virtual bool Open(const char* name, const char* mode) = 0;
+    // Takes stream, open for writing with the fopen mode, as the file (Close
+    // closes it; so does a failure). Answers as Open.
+    virtual bool Adopt(std::FILE* stream, const char* mode) = 0;
     // False when the file could not be closed cleanly (a write that failed).
     virtual bool Close() = 0;
     // The system's error number (errno) of the first write that failed since
@@ -54,6 +59,18 @@ template <class File>
 IZeqFileMotionBase* ZeqOpenMotionFile(const char* name, const char* mode) {
     File* file = new File;
     if (file->Open(name, mode)) {
+        file->Destroy(0);
+        return nullptr;
+    }
+    return file;
+}
+
+// A new file object of class File writing on stream (see Adopt); null when
+// it cannot take it.
+template <class File>
+IZeqFileMotionBase* ZeqAdoptMotionFile(std::FILE* stream, const char* mode) {
+    File* file = new File;
+    if (file->Adopt(stream, mode)) {
         file->Destroy(0);
         return nullptr;
     }

@@ -24,8 +24,8 @@ KZeqWriterAdaptiveOptics::KZeqWriterAdaptiveOptics(KZeqSdkManager& manager, bool
     mTitle = mcd ? "Superfluo MCD File Exporter" : "Adaptive Optics AOA File Exporter";
 }
 
-IZeqFileMotionBase* KZeqWriterAdaptiveOptics::CreateFileObject(const char* fileName) {
-    return ZeqOpenMotionFile<KZeqFileAdaptiveOptics>(fileName, "w");
+IZeqFileMotionBase* KZeqWriterAdaptiveOptics::CreateFileObject(std::FILE* stream) {
+    return ZeqAdoptMotionFile<KZeqFileAdaptiveOptics>(stream, "w");
 }
 
 void KZeqWriterAdaptiveOptics::SetWriteOptions(KStreamOptionsMotion* options) {

@@ -23,7 +23,7 @@ public:
     KZeqWriterAdaptiveOptics(KZeqSdkManager& manager, bool mcd);
 
 protected:
-    IZeqFileMotionBase* CreateFileObject(const char* fileName) override;
+    IZeqFileMotionBase* CreateFileObject(std::FILE* stream) override;
     void SetWriteOptions(KStreamOptionsMotion* options) override;
 };
 

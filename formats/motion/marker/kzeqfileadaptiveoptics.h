@@ -19,6 +19,7 @@ public:
     IKObject* IQuery(unsigned long interfaceId, int reserved) override;
     void Destroy(int reserved) override;
     bool Open(const char* name, const char* mode) override;
+    bool Adopt(std::FILE* stream, const char* mode) override { return KTextFile::Adopt(stream, mode); }
     bool Close() override;
     int GetSystemError() const override { return KTextFile::GetSystemError(); }
 

@@ -84,6 +84,19 @@ bool KZeqFileVicon::Open(const char* name, const char* mode) {
     return mFile == nullptr;
 }
 
+bool KZeqFileVicon::Adopt(std::FILE* stream, const char* mode) {
+    Close();
+    if (!stream) return true;
+    if (!mode) {
+        std::fclose(stream);
+        return true;
+    }
+    mWriting = mode[0] == 'w' || mode[0] == 'a';
+    mFile = stream;
+    if (mWriting) BeginWrite(mFile);
+    return false;
+}
+
 bool KZeqFileVicon::Close() {
     if (!mFile) return true;
     bool ok = !mWriting || FlushOutput();

@@ -1,9 +1,12 @@
 #include "formats/motion/marker/kzeqmotionanalysistrc.h"
 
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "fileio/kpath.h"
 #include "formats/motion/marker/kzeqfilemotionanalysistrc.h"
@@ -84,7 +87,10 @@ bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time) {
 void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* options) {
     if (!smLoadTCFile) return;
     const KString candidate = ChangeFileExtension(mFileName.Buffer(), ".tc");
-    if (!FileExist(candidate.Buffer())) return;
+    // Only a missing one goes without a word: one that is there but cannot be
+    // read (a folder, a socket, no permission) is reported below as a pipe is.
+    struct stat info;
+    if (::stat(candidate.Buffer(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return;
     const KString name = ExtractFileName(candidate.Buffer(), true);
     if (!smDoNotAskForTCFile) {
         const int answer = options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle, (KString("Load ") + name + "?").Buffer(),
@@ -119,8 +125,8 @@ KZeqWriterMotionAnalysisTrc::KZeqWriterMotionAnalysisTrc(KZeqSdkManager& manager
     mTitle = "Motion Analysis TRC File Exporter";
 }
 
-IZeqFileMotionBase* KZeqWriterMotionAnalysisTrc::CreateFileObject(const char* fileName) {
-    return ZeqOpenMotionFile<KZeqFileMotionAnalysisTrc>(fileName, "w");
+IZeqFileMotionBase* KZeqWriterMotionAnalysisTrc::CreateFileObject(std::FILE* stream) {
+    return ZeqAdoptMotionFile<KZeqFileMotionAnalysisTrc>(stream, "w");
 }
 
 void KZeqWriterMotionAnalysisTrc::SetWriteOptions(KStreamOptionsMotion* options) {

@@ -37,7 +37,7 @@ public:
     explicit KZeqWriterMotionAnalysisTrc(KZeqSdkManager& manager);
 
 protected:
-    IZeqFileMotionBase* CreateFileObject(const char* fileName) override;
+    IZeqFileMotionBase* CreateFileObject(std::FILE* stream) override;
     void SetWriteOptions(KStreamOptionsMotion* options) override;
 };
 

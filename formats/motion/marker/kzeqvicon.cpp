@@ -31,8 +31,8 @@ KZeqWriterVicon::KZeqWriterVicon(KZeqSdkManager& manager) : KZeqWriterMotionBase
     mTitle = "Vicon C3D File Exporter";
 }
 
-IZeqFileMotionBase* KZeqWriterVicon::CreateFileObject(const char* fileName) {
-    return ZeqOpenMotionFile<KZeqFileVicon>(fileName, "wb");
+IZeqFileMotionBase* KZeqWriterVicon::CreateFileObject(std::FILE* stream) {
+    return ZeqAdoptMotionFile<KZeqFileVicon>(stream, "wb");
 }
 
 void KZeqWriterVicon::SetWriteOptions(KStreamOptionsMotion* options) {

@@ -28,7 +28,7 @@ public:
 protected:
     const char* RefuseMarkerCount(int count) const override;
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
-    IZeqFileMotionBase* CreateFileObject(const char* fileName) override;
+    IZeqFileMotionBase* CreateFileObject(std::FILE* stream) override;
     void SetWriteOptions(KStreamOptionsMotion* options) override;
 };
 

@@ -61,8 +61,8 @@ KZeqWriterMotionBase::~KZeqWriterMotionBase() {
     CloseFile(ignored);
 }
 
-bool KZeqWriterMotionBase::OpenFile(const char* path) {
-    mFile = CreateFileObject(path);
+bool KZeqWriterMotionBase::OpenFile(std::FILE* stream) {
+    mFile = CreateFileObject(stream);
     return mFile != nullptr;
 }
 

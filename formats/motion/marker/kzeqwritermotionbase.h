@@ -1,6 +1,8 @@
 #ifndef ZEQ_FORMATS_MOTION_MARKER_KZEQWRITERMOTIONBASE_H
 #define ZEQ_FORMATS_MOTION_MARKER_KZEQWRITERMOTIONBASE_H
 
+#include <cstdio>
+
 #include "base/kstring.h"
 #include "formats/motion/common/kzeqmotionfileio.h"
 
@@ -22,14 +24,15 @@ public:
     const KString& GetTitle() const { return mTitle; }
 
 protected:
-    // A new file object opened for writing on fileName, or null.
-    virtual IZeqFileMotionBase* CreateFileObject(const char* fileName) = 0;
+    // A new file object writing on stream, which it takes (closed with it, or
+    // at once when it cannot be made), or null.
+    virtual IZeqFileMotionBase* CreateFileObject(std::FILE* stream) = 0;
     virtual void SetWriteOptions(KStreamOptionsMotion* options) = 0;
 
     // Why the format cannot hold count markers; null when it can.
     virtual const char* RefuseMarkerCount(int count) const;
 
-    bool OpenFile(const char* path) override;
+    bool OpenFile(std::FILE* stream) override;
     bool CloseFile(int& systemError) override;
     int GetWriteError() const override;
     // False as WriteFailed says when the file refuses what is printed.

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 
 #include "formats/geometry/3ds/tests/k3dspeer.h"
 #include "scene/kzeqglobalsettings.h"
@@ -226,7 +227,8 @@ TEST_F(Details3dsTest, JeepAmbientAndTexture) {
     ASSERT_NE(mManager.FindKZeqMaterial("Material01"), nullptr);
     KZeqTexture* texture = mManager.FindKZeqTexture("jeep1.jpg");
     ASSERT_NE(texture, nullptr);
-    EXPECT_STREQ(texture->GetFileName(), "jeep1.jpg");
+    EXPECT_STREQ(texture->GetRelativeFileName(), "jeep1.jpg");
+    EXPECT_EQ(std::filesystem::path(texture->GetFileName()), std::filesystem::absolute(Sample("jeep1.jpg")).lexically_normal());
 }
 
 TEST_F(Details3dsTest, TargetCameraAnimCamera) {

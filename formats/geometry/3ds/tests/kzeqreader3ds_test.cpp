@@ -222,6 +222,35 @@ TEST_F(Reader3dsTest, WithoutTextureVerticesNoFaceIsTextured) {
     EXPECT_EQ(read->GetLayer(0)->GetUVs()->GetDirectArray()[0][0], 0.0);
 }
 
+// A map is named relative to the 3DS file: it is found beside the file
+// whatever the working folder when the scene is read and when it is written,
+// and an export copies it beside its own file.
+TEST_F(Reader3dsTest, AMapIsFoundBesideTheFile) {
+    File3dsBuilder file;
+    mesh3ds* mesh = file.Mesh("Mapped", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 7}}, true);
+    material3ds* material = file.Material("Mat");
+    CopyName3ds(material->texture1.name, sizeof(material->texture1.name), "wood.jpg");
+    material->texture1.percent = 1.0f;
+    File3dsBuilder::Group(mesh, "Mat", {0});
+    WriteText("models/wood.jpg", "texels");
+    ASSERT_TRUE(file.Write(Path("models/mapped.3ds")));
+    std::filesystem::create_directories(Path("out"));
+    zeqtest::TempDir reading, writing;
+    bool read = false, written = false;
+    {
+        zeqtest::ScopedWorkingFolder there(reading.Path());
+        read = Import3ds(std::filesystem::relative(Path("models/mapped.3ds"), reading.Path()).string());
+    }
+    ASSERT_TRUE(read) << mError;
+    {
+        zeqtest::ScopedWorkingFolder there(writing.Path());
+        written = Export3ds(Path("out/mapped.3ds"));
+    }
+    ASSERT_TRUE(written) << mMessage.Buffer();
+    EXPECT_EQ(std::string(mMessage.Buffer()).find("Unable to locate"), std::string::npos) << mMessage.Buffer();
+    EXPECT_EQ("texels", zeqtest::ReadFile(Path("out/wood.jpg")));
+}
+
 TEST_F(Reader3dsTest, TwoMapsGoOnTwoLayersSecondMapFirst) {
     File3dsBuilder file;
     mesh3ds* mesh = file.Mesh("Two", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 7}}, true);
@@ -238,8 +267,10 @@ TEST_F(Reader3dsTest, TwoMapsGoOnTwoLayersSecondMapFirst) {
     ASSERT_EQ(read->GetLayerCount(), 2);
     const int layer0 = read->GetLayer(0)->GetTextures()->GetIndexArray()[0];
     const int layer1 = read->GetLayer(1)->GetTextures()->GetIndexArray()[0];
-    EXPECT_STREQ(read->GetTexture(layer0, 0)->GetFileName(), "dirt.jpg");
-    EXPECT_STREQ(read->GetTexture(layer1, 0)->GetFileName(), "wood.jpg");
+    EXPECT_STREQ(read->GetTexture(layer0, 0)->GetRelativeFileName(), "dirt.jpg");
+    EXPECT_STREQ(read->GetTexture(layer1, 0)->GetRelativeFileName(), "wood.jpg");
+    // Beside the file, whatever the working folder.
+    EXPECT_EQ(read->GetTexture(layer0, 0)->GetFileName(), Path("dirt.jpg"));
     EXPECT_EQ(read->GetLayer(1)->GetUVs()->GetDirectArray().GetCount(), 3);
     EXPECT_EQ(Find("Two")->GetShadingMode(), KZeqNode::eTEXTURE_SHADING);
 }
@@ -270,7 +301,7 @@ TEST_F(Reader3dsTest, MaterialValuesAndSharedTextureNames) {
     EXPECT_NE(mManager.FindKZeqTexture("wood.jpg-0.2"), nullptr);
     KZeqTexture* second = mManager.FindKZeqTexture("wood.jpg-1");
     ASSERT_NE(second, nullptr);
-    EXPECT_STREQ(second->GetFileName(), "wood.jpg");
+    EXPECT_STREQ(second->GetRelativeFileName(), "wood.jpg");
     EXPECT_NEAR(second->GetTranslationU(), -0.5, 1e-6);
     EXPECT_NE(mManager.FindKZeqTexture("wood.jpg-1.2"), nullptr);
 }

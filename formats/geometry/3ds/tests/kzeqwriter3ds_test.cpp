@@ -2,6 +2,7 @@
 // smoothing, lights and cameras at their base pose, mesh-node motion, and
 // the output replaced only by a complete file.
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "content/kzeqlayer.h"
@@ -189,6 +191,38 @@ TEST_F(Writer3dsTest, KindsOfNodes) {
     GetObjectMotionByName3ds(file.Db(), "UnderSu", &child.mRecord);
     ASSERT_NE(child.mRecord, nullptr);
     EXPECT_STREQ(child->parent, "");
+}
+
+// A chain as deep as the SDK reads, 30,000 nulls over a mesh, is written
+// without a call per level: here on a thread stack of 256 KiB.
+TEST_F(Writer3dsTest, AThirtyThousandDeepChainIsWritten) {
+    constexpr int kDepth = 30000;
+    KZeqNode* tip = mManager.CreateKZeqNode("Tip");
+    AddQuad(tip);
+    KZeqNode* top = tip;
+    for (int i = 0; i < kDepth; ++i) {
+        KZeqNode* node = mManager.CreateKZeqNode(("N" + std::to_string(i)).c_str());
+        node->AddChild(top);
+        top = node;
+    }
+    mScene->GetRootNode()->AddChild(top);
+    const std::string path = Path("deep.3ds");
+    bool written = false;
+    std::function<void()> body = [&] { written = Export3ds(path); };
+    const auto run = [](void* f) -> void* {
+        (*static_cast<std::function<void()>*>(f))();
+        return nullptr;
+    };
+    pthread_attr_t attributes;
+    pthread_t thread;
+    ASSERT_TRUE(pthread_attr_init(&attributes) == 0 && pthread_attr_setstacksize(&attributes, 256 * 1024) == 0);
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, run, &body));
+    EXPECT_TRUE(pthread_join(thread, nullptr) == 0 && pthread_attr_destroy(&attributes) == 0);
+    ASSERT_TRUE(written) << mMessage.Buffer();
+    Written3ds file(path);
+    ASSERT_TRUE(file.Ok());
+    EXPECT_EQ(GetMeshCount3ds(file.Db()), 1u);
+    EXPECT_EQ(GetObjectNodeCount3ds(file.Db()), static_cast<std::uint32_t>(kDepth + 1));
 }
 
 TEST_F(Writer3dsTest, ReferenceRootSetsTheMasterScale) {
@@ -517,6 +551,40 @@ TEST_F(Writer3dsFailureTest, ARefusedRenameLeavesEveryFileAsItWas) {
     if (!answer) GTEST_SKIP() << "no mount can be made here";
     EXPECT_EQ("", *answer);
     EXPECT_EQ("", Kept(target, "OLD"));
+}
+
+// The failure leads the message, before the warnings about textures (which
+// run to thousands of characters in a scene of many): a write refused for its
+// size, and a file that cannot take its name.
+TEST_F(Writer3dsFailureTest, TheFailureComesFirstInTheMessage) {
+    for (int i = 0; i < 20; ++i) {
+        KZeqMesh* mesh = AddQuad(AddNode(("Gone" + std::to_string(i)).c_str()));
+        AddWoodTexture(mesh, Path("maps/gone" + std::to_string(i) + ".jpg"));
+    }
+    const std::string target = WriteText("keep.3ds", "OLD");
+    const auto first = [&](const std::function<bool(KZeqWriter3DS&)>& write, const std::string& line) -> std::string {
+        KZeqWriter3DS writer(mManager);
+        if (!writer.FileCreate(target.c_str())) return "not created";
+        if (write(writer)) return "written";
+        KString message;
+        writer.GetMessage(message);
+        const std::string text = message.Buffer();
+        if (text.find("Unable to locate texture file") == std::string::npos) return "no warnings: " + text;
+        return text.compare(0, line.size(), line) == 0 ? "" : "the message: " + text;
+    };
+    KStreamOptions3ds options;
+    EXPECT_EQ("", first([&](KZeqWriter3DS& writer) {
+        zeqtest::ScopedFileSizeLimit limit(4096);
+        return writer.Write(*mScene, &options);
+    }, "Error writing \"" + target + "\": File too large\n"));
+    const std::optional<std::string> busy = zeqtest::OnABusyFile(target, [&] {
+        return first([&](KZeqWriter3DS& writer) { return writer.Write(*mScene, &options); },
+                     "Cannot replace \"" + target + "\": Device or resource busy");
+    });
+    if (busy) {
+        EXPECT_EQ("", *busy);
+    }
+    EXPECT_EQ("OLD", zeqtest::ReadFile(target));
 }
 
 // Found by fuzzing: a read key at frame 10^8 made the writer resample 10^8

@@ -173,12 +173,10 @@ void InitFile3ds(file3ds** out) {
     *out = ctx;
 }
 
-file3ds* OpenFile3ds(const char* filename, const char* mode) {
-    if (!filename || !mode) {
-        PushErrList3ds(ERR_INVALID_ARG);
-        return nullptr;
-    }
-    file3ds* existing = GetContextByName3ds(filename);
+namespace {
+
+// A new context named filename in the list, without a stream yet; null with the error pushed.
+file3ds* NewContext(const char* filename) {
     file3ds* ctx = nullptr;
     InitFile3ds(&ctx);
     if (Stop3ds() || !ctx) {
@@ -197,6 +195,29 @@ file3ds* OpenFile3ds(const char* filename, const char* mode) {
         PushErrList3ds(ERR_NO_MEM);
         return nullptr;
     }
+    return ctx;
+}
+
+// The context's own buffer for its new stream, when one can be had.
+void GiveNewBuffer(file3ds* ctx) {
+    if (NewFileBufferSize3ds <= 0) return;
+    ctx->buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(NewFileBufferSize3ds)));
+    if (ctx->buffer) {
+        ctx->buffersize = NewFileBufferSize3ds;
+        GiveBuffer(ctx);
+    }
+}
+
+}  // namespace
+
+file3ds* OpenFile3ds(const char* filename, const char* mode) {
+    if (!filename || !mode) {
+        PushErrList3ds(ERR_INVALID_ARG);
+        return nullptr;
+    }
+    file3ds* existing = GetContextByName3ds(filename);
+    file3ds* ctx = NewContext(filename);
+    if (!ctx) return nullptr;
     const std::uint32_t length = strlenf3ds(mode, 30);
     for (std::uint32_t i = 0; i < length && ctx->mode == 0; ++i) {
         if (mode[i] == 'r') ctx->mode = 1;
@@ -229,14 +250,21 @@ file3ds* OpenFile3ds(const char* filename, const char* mode) {
         PushErrList3ds(ERR_OPENING_FILE);
         return nullptr;
     }
-    if (NewFileBufferSize3ds > 0) {
-        ctx->buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(NewFileBufferSize3ds)));
-        if (ctx->buffer) {
-            ctx->buffersize = NewFileBufferSize3ds;
-            GiveBuffer(ctx);
-        }
-    }
+    GiveNewBuffer(ctx);
     if (ctx->mode == 1) ctx->filesize = StreamSize(ctx->stream);
+    return ctx;
+}
+
+file3ds* AdoptFile3ds(std::FILE* stream, const char* filename) {
+    file3ds* ctx = stream && filename ? NewContext(filename) : nullptr;
+    if (!ctx) {
+        if (stream) std::fclose(stream);
+        if (!stream || !filename) PushErrList3ds(ERR_INVALID_ARG);
+        return nullptr;
+    }
+    ctx->mode = 2;
+    ctx->stream = stream;
+    GiveNewBuffer(ctx);
     return ctx;
 }
 

@@ -55,6 +55,11 @@ void SetFile3ds(std::FILE* f);
 std::FILE* GetFile3ds();
 void InitFile3ds(file3ds** out);
 file3ds* OpenFile3ds(const char* filename, const char* mode);
+// A context for writing on stream, open already (a writer's stream on the file
+// it created, never reopened by name); filename names it in the list and in
+// messages. The context owns the stream: CloseFile3ds closes it, and so does
+// a failure here (null, with the error pushed).
+file3ds* AdoptFile3ds(std::FILE* stream, const char* filename);
 void CloseFile3ds(file3ds* ctx);
 void CloseAllFiles3ds();
 std::int32_t GetFilePosition3ds();

@@ -138,10 +138,11 @@ TEST_F(ObjTest, MaterialLibraryValues) {
     EXPECT_DOUBLE_EQ(0.0, dull->GetShininess());  // illum 1 has none, whatever Ns says
     EXPECT_FLOAT_EQ(0.25, dull->GetOpacity());
     EXPECT_TRUE(dull->GetAmbient().mRed == 1.0 && dull->GetAmbient().mBlue == 0.0);  // clamped
-    // The texture takes the whole rest of map_Kd.
+    // The texture takes the whole rest of map_Kd, found from the library's folder.
     ASSERT_EQ(2, mesh->GetTextureCount(0));
     EXPECT_STREQ("Texture::_empty_", mesh->GetTexture(0)->GetName());
-    EXPECT_STREQ("my wood.png", mesh->GetTexture(1)->GetFileName());
+    EXPECT_STREQ("my wood.png", mesh->GetTexture(1)->GetRelativeFileName());
+    EXPECT_EQ(mDir / "my wood.png", mesh->GetTexture(1)->GetFileName());
     // By polygon: usemtl RED reuses red; untextured faces take "_empty_".
     const int* materials = mesh->GetMaterialIndices();
     const int* textures = mesh->GetTextureIndices();

@@ -152,9 +152,36 @@ TEST_F(ObjWriterTest, MaterialFileEntries) {
     WriteFile(mDir / "Out/wood.png", "kept");
     ASSERT_TRUE(WriteObj(path));
     EXPECT_EQ("kept", ReadFile(mDir / "Out/wood.png"));
-    EXPECT_NE(std::string::npos, Str(mMessage).find("Unable to locate texture file \"" + (mDir / "nowhere/gone.png") + "\".\n"));
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Unable to locate texture file \"" + (mDir / "nowhere/gone.png") +
+                                                    "\": No such file or directory.\n"))
+        << Str(mMessage);
     // The default material lives only while writing.
     EXPECT_FALSE(mManager.FindKZeqMaterial("default"));
+}
+
+// A map named relative to its material library lies in the library's folder,
+// whatever the working folder when the scene is read and when it is written:
+// the export copies it beside the new file.
+TEST_F(ObjWriterTest, AMapNamedByItsLibraryIsFoundBesideIt) {
+    WriteText("models/scene.mtl", "newmtl wood\nKd 1 1 1\nmap_Kd tex.jpg\n");
+    WriteText("models/tex.jpg", "texels");
+    const std::string obj = WriteText("models/scene.obj", "mtllib scene.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n"
+                                                          "vt 0 0\nvt 1 0\nvt 0 1\nusemtl wood\nf 1/1 2/2 3/3\n");
+    TempDir reading, writing;
+    bool read = false, written = false;
+    {
+        ScopedWorkingFolder there(reading.Path());
+        read = ImportObj(std::filesystem::relative(obj, reading.Path()).string());
+    }
+    ASSERT_TRUE(read) << mError;
+    {
+        ScopedWorkingFolder there(writing.Path());
+        written = WriteObj(mDir / "out/scene.obj");
+    }
+    ASSERT_TRUE(written) << Str(mMessage);
+    EXPECT_EQ(std::string::npos, Str(mMessage).find("Unable to locate")) << Str(mMessage);
+    EXPECT_EQ("texels", ReadFile(mDir / "out/tex.jpg"));
+    EXPECT_EQ((std::vector<std::string>{"map_Kd tex.jpg"}), Lines(ReadFile(mDir / "out/scene.mtl"), "map_Kd"));
 }
 
 // Names are written as one word each ("g" keeps the rest of its line but
@@ -248,7 +275,8 @@ TEST_F(ObjWriterTest, RoundTrip) {
     KZeqMesh* read = again->GetRootNode()->FindChild("Shape", true, false)->GetMesh();
     ASSERT_EQ(2, read->GetMaterialCount(0));
     EXPECT_STREQ("Texture::first", read->GetTexture(0)->GetName());
-    EXPECT_STREQ("picture.png", read->GetTexture(0)->GetFileName());
+    EXPECT_STREQ("picture.png", read->GetTexture(0)->GetRelativeFileName());
+    EXPECT_EQ(mDir / "out/picture.png", read->GetTexture(0)->GetFileName());
 }
 
 // Deformation is evaluated on copies: the same file twice, the scene's

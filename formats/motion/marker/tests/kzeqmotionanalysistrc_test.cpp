@@ -4,10 +4,13 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "fileio/tests/kpipewatchdog.h"
+#include "fileio/tests/kunixsocket.h"
 #include "formats/motion/marker/tests/markertest.h"
 
 using namespace markertest;
@@ -332,6 +335,44 @@ TEST_F(TrcTest, ATimeCodeFileIsLoadedOnlyWhenTheUserSaysYes) {
     EXPECT_NEAR(2.0, read(), 1e-9);
     KZeqReaderMotionAnalysisTrc::smLoadTCFile = false;
     EXPECT_NEAR(1.0, read(), 1e-9);
+}
+
+// A time-code file that is there but cannot be read (a folder, a socket, one
+// its reader may not read) is reported as a pipe is; the take keeps its start.
+TEST_F(TrcTest, ATimeCodeFileThatCannotBeReadIsReported) {
+    KZeqReaderMotionAnalysisTrc::smDoNotAskForTCFile = true;
+    const std::string tc = mDir / "take.tc";
+    const auto reported = [&](const std::string& reason) -> std::string {
+        double start = 0.0;
+        mMessage = "";
+        if (!ReadText(Trc(kType4, kRows), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }))
+            return "not read";
+        if (start != 1.0) return "the start moved";
+        if (Str(mMessage).rfind("Unable to open take.tc: ", 0) != 0 || Str(mMessage).find(reason) == std::string::npos)
+            return "the message: " + Str(mMessage);
+        return "";
+    };
+    std::filesystem::create_directory(tc);
+    EXPECT_EQ("", reported("it is a directory, not a regular file"));
+    std::filesystem::remove(tc);
+    {
+        const zeqtest::BoundUnixSocket socket(tc);
+        ASSERT_TRUE(socket.IsBound());
+        EXPECT_EQ("", reported("it is a socket, not a regular file"));
+    }
+    std::filesystem::remove(tc);
+    if (::geteuid() != 0) return;
+    // Root's own time code, which the other user may not read.
+    TempDir shared(TempDir::kOtherUsers);
+    ASSERT_EQ(0, ::chmod(shared.Path().c_str(), 0777));
+    mPath = shared / "take.trc";
+    WriteFile(shared / "take.tc", "00:00:02:00\nSMPTE\n30\n");
+    ASSERT_EQ(0, ::chmod((shared / "take.tc").c_str(), 0600));
+    const std::optional<std::string> answer =
+        zeqtest::AsUnprivileged(shared.Path().string(), [&] { return reported("Permission denied"); });
+    if (answer) {
+        EXPECT_EQ("", *answer);
+    }
 }
 
 // A time-code file that is a named pipe is not waited on: the take keeps its own start,

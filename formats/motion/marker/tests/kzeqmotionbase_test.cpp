@@ -43,6 +43,7 @@ public:
     IKObject* IQuery(unsigned long id, int) override { return id == kIZeqFileMotionBaseInterfaceId ? this : nullptr; }
     void Destroy(int) override { delete this; }
     bool Open(const char*, const char*) override { return false; }
+    bool Adopt(std::FILE* stream, const char*) override { return !stream || std::fclose(stream) != 0; }
     bool Close() override { return true; }
     int GetSystemError() const override { return mRefused ? gScript.mRefusalError : 0; }
     bool ReadHeader(int& markers, KTime&, int& frames, double& rate, double& scale) override {
@@ -93,7 +94,9 @@ struct ScriptReader : KZeqReaderMotionBase {
 
 struct ScriptWriter : KZeqWriterMotionBase {
     explicit ScriptWriter(KZeqSdkManager& manager) : KZeqWriterMotionBase(manager) {}
-    IZeqFileMotionBase* CreateFileObject(const char*) override { return new ScriptFile; }
+    IZeqFileMotionBase* CreateFileObject(std::FILE* stream) override {
+        return ZeqAdoptMotionFile<ScriptFile>(stream, "w");
+    }
     void SetWriteOptions(KStreamOptionsMotion*) override {}
 };
 

@@ -83,6 +83,29 @@ TEST_F(FileContexts3ds, MissingFileIsCode11AndAPendingErrorStopsTheNextOpen) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_OPENING_FILE});
 }
 
+// A stream opened elsewhere is written through as a file opened by name, and
+// belongs to its context: closed with it, or at once when it is refused.
+TEST_F(FileContexts3ds, AnAdoptedStreamIsWrittenAndClosedWithItsContext) {
+    const std::string path = mDir / "adopted.3ds";
+    file3ds* file = AdoptFile3ds(std::fopen(path.c_str(), "wb"), "the temporary");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(GetContextByName3ds("the temporary"), file);
+    SetContext3ds(file);
+    WriteHeader3ds(0x4D4D, 6);
+    CloseFile3ds(file);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Chunk(0x4D4D, ""), ReadFile(path));
+    int ends[2];
+    ASSERT_EQ(0, ::pipe(ends));
+    EXPECT_EQ(AdoptFile3ds(::fdopen(ends[1], "wb"), nullptr), nullptr);
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
+    char byte = 0;
+    EXPECT_EQ(0, ::read(ends[0], &byte, 1)) << "the refused stream is closed";
+    ::close(ends[0]);
+    ClearErrList3ds();
+    EXPECT_EQ(AdoptFile3ds(nullptr, "none"), nullptr);
+}
+
 TEST_F(FileContexts3ds, WritingAFileBeingReadKeepsItsChunksReadable) {
     // A file read lazily and then overwritten: the old chunks still read the old bytes.
     const std::string path = mDir / "same.3ds";
