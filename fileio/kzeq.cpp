@@ -141,6 +141,14 @@ bool KZeq::ProjectClose() {
     return Guard(*mImpl, false, [&] { return mImpl->Close(); });
 }
 
+bool KZeq::ProjectDiscard() {
+    return Guard(*mImpl, false, [&] {
+        if (mImpl->mMode != Impl::Mode::eWrite) return false;
+        mImpl->Discard();
+        return true;
+    });
+}
+
 bool KZeq::ProjectOpenMainSection() {
     return Guard(*mImpl, false, [&] { return mImpl->OpenSection(0); });
 }

@@ -160,6 +160,10 @@ public:
     // open, and false (the file discarded) when an error is pending in a file
     // being created.
     bool ProjectClose();
+    // Closes a file being created without putting it in place: the file it was
+    // to replace stays as it was and nothing new remains. False when no file
+    // is being created.
+    bool ProjectDiscard();
 
     bool ProjectOpenMainSection();
     int ProjectGetExtensionSectionCount() const;

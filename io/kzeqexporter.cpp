@@ -49,8 +49,6 @@ FormatRow kFormats[KZeqExporter::eFileFormatCount + 1] = {
     {nullptr, nullptr, nullptr},
 };
 
-const char* const kNoRootNode = "The scene has no root node: there is nothing to write.";
-
 }  // namespace
 
 KZeqExporter::KZeqExporter(KZeqSdkManager& manager) : KZeqIO(manager) { Reset(); }
@@ -172,8 +170,8 @@ void KZeqExporter::ReleaseExportOptions(KStreamOptions* options) {
 bool KZeqExporter::RefuseSceneWithoutRoot(KZeqScene& scene) {
     if (scene.GetRootNode()) return false;
     // Every writer walks the tree from the root: refused before any file is touched.
-    mError.SetLastError(eOutOfDiskSpace, kNoRootNode);
-    mMessage = kNoRootNode;
+    mError.SetLastError(eOutOfDiskSpace, KZeqWriter::kNoRootNode);
+    mMessage = KZeqWriter::kNoRootNode;
     return true;
 }
 

@@ -135,6 +135,15 @@ KZeqWriter::KZeqWriter(KZeqSdkManager& manager) : mManager(manager), mError(kWri
 
 KZeqWriter::~KZeqWriter() = default;
 
+const char* const KZeqWriter::kNoRootNode = "The scene has no root node: there is nothing to write.";
+
+bool KZeqWriter::RefuseSceneWithoutRoot(KZeqScene& scene) {
+    if (scene.GetRootNode()) return false;
+    mError.SetLastError(eUnidentifiedError, kNoRootNode);
+    mMessage += KString(kNoRootNode) + "\n";
+    return true;
+}
+
 void KZeqWriter::ReplacementFailed(const KFileReplacement& replacement, int errorId) {
     mError.SetLastErrorID(errorId);
     mError.SetLastSystemError(replacement.GetSystemError());

@@ -163,7 +163,13 @@ public:
     void GetMessage(KString& message) const { message = mMessage; }
     void ClearMessage() { mMessage.Empty(); }
 
+    // Why a scene without a root node is not written: every writer walks the tree from it.
+    static const char* const kNoRootNode;
+
 protected:
+    // True, with the error (eUnidentifiedError with kNoRootNode) and a line of
+    // the message, when the scene has no root node: nothing is written then.
+    bool RefuseSceneWithoutRoot(KZeqScene& scene);
     // Records that replacement refused the target (its Begin) or could not put
     // the written file in place (its Commit): errorId with the system's reason,
     // and the replacement's text as a line of the message.

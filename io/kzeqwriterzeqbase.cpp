@@ -30,6 +30,7 @@ bool KZeqWriterZeqBase::FileCreate(const char* fileName) {
     if (!mOwnedFile) mOwnedFile.reset(KZeqObjectCreate());
     mFile = mOwnedFile.get();
     if (mFile->IsOpen()) mFile->ProjectClose();
+    mRefused = false;
     mFile->SetIsBeforeVersion6(mLayout.mBeforeVersion6);
     if (!fileName || !*fileName) {
         mError.SetLastErrorID(eFileNotCreated);
@@ -50,6 +51,14 @@ bool KZeqWriterZeqBase::FileCreate(const char* fileName) {
 bool KZeqWriterZeqBase::FileClose() {
     if (!mOwnedFile) {
         mError.SetLastErrorID(eFileNotOpened);
+        return false;
+    }
+    // A scene or options refused by Write leave nothing: the file it was to replace stays.
+    if (mRefused) {
+        mRefused = false;
+        mOwnedFile->ProjectDiscard();
+        mOwnedFile.reset();
+        mFile = nullptr;
         return false;
     }
     const bool closed = mOwnedFile->ProjectClose();
@@ -84,6 +93,11 @@ KStreamOptions* KZeqWriterZeqBase::GetWriteOptions(IZeqObject*) { return KStream
 bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options) { return Write(scene, options, nullptr); }
 
 bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options, IZeqObject* object) {
+    mRefused = false;
+    if (RefuseSceneWithoutRoot(scene)) {
+        mRefused = !object;
+        return false;
+    }
     KProgress& progress = *KGetGlobalProgress();
     progress.ProgressBegin();
     KStreamOptionsZeq local;
@@ -92,6 +106,7 @@ bool KZeqWriterZeqBase::Write(KZeqScene& scene, KStreamOptions* options, IZeqObj
     if (!options || !(options->Is(KStreamOptionsZeq::ClassId) || options->Is(KStreamOptionsMotion::ClassId))) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         blocked = true;
+        mRefused = !object;
     } else if (options->Is(KStreamOptionsMotion::ClassId)) {
         // Motion options ask for the animated models alone.
         for (int option = 0; option < KStreamOptionsZeq::eOptionCount; ++option) local.SetOption(option, false);

@@ -216,6 +216,8 @@ private:
     KStreamOptionsZeq* mOptions = nullptr;
     EExportMode mExportMode = eBINARY;
     int mMediaCount = 0;
+    // The last Write refused its scene or options: FileClose then discards the file.
+    bool mRefused = false;
     std::unordered_set<const void*> mAnimated;
 };
 

@@ -6,19 +6,31 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "formats/geometry/3ds/kzeqwriter3ds.h"
+#include "formats/geometry/dxf/kzeqwriterdxf.h"
+#include "formats/geometry/obj/kzeqwriterobj.h"
 #include "formats/kzeqformats.h"
+#include "formats/motion/brd/kzeqwriterascension.h"
+#include "formats/motion/bvh/kzeqwriterbiovision.h"
+#include "formats/motion/mov/kzeqwritercorvantismov.h"
+#include "formats/motion/vpm/kzeqwriterpuppeteer.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "io/kstreamoptionsmotion.h"
+#include "io/kstreamoptionsobj.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
+#include "io/kzeqwriterzeq.h"
 #include "object/kstreamoptions.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
@@ -212,6 +224,57 @@ TEST_P(SceneRoot, ASceneWithoutARootIsReadIntoByNoRow) {
     if (options) importer.ReleaseImportOptions(options);
     EXPECT_STREQ("The scene has no root node: there is nothing to read into.", importer.GetLastErrorString());
     EXPECT_EQ(nullptr, rootless->GetRootNode());
+}
+
+// A writer used on its own, without the exporter's check, refuses a scene without a root too,
+// with its text, and writes nothing.
+TEST(SceneRootWriter, AWriterOnItsOwnRefusesASceneWithoutARoot) {
+    KZeqSdkManager manager;
+    zeqtest::TempDir dir;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    ASSERT_TRUE(scene->GetEntity()->RemoveNode(scene->GetRootNode()) && !scene->GetRootNode());
+    KZeqExporter exporter(manager);
+    const std::pair<const char*, std::function<KZeqWriter*()>> writers[] = {
+        {"vpm", [&] { return new KZeqWriterPuppeteer(manager); }},
+        {"mov", [&] { return new KZeqWriterCorvantisMov(manager); }},
+        {"brd", [&] { return new KZeqWriterAscension(manager); }},
+        {"bvh", [&] { return new KZeqWriterBiovision(manager); }},
+        {"dxf", [&] { return new KZeqWriterDxf(manager); }},
+        {"obj", [&] { return new KZeqWriterObj(manager); }},
+        {"3ds", [&] { return new KZeqWriter3DS(manager); }},
+        {"zeq", [&] { return new KZeqWriterZeq(manager, exporter); }},
+    };
+    for (const auto& [extension, make] : writers) {
+        const std::unique_ptr<KZeqWriter> writer(make());
+        const std::string target = dir / (std::string("kept.") + extension);
+        zeqtest::WriteFile(target, "before\n");
+        ASSERT_TRUE(writer->FileCreate(target.c_str())) << extension;
+        KStreamOptions* options = writer->GetWriteOptions();
+        EXPECT_FALSE(writer->Write(*scene, options)) << extension;
+        EXPECT_STREQ("The scene has no root node: there is nothing to write.", writer->GetLastErrorString()) << extension;
+        writer->FileClose();
+        if (options) options->Destroy();
+        EXPECT_TRUE(zeqtest::ReadFile(target) == "before\n") << extension << ": the file was replaced";
+    }
+}
+
+// A Zeq writer handed options of another kind writes nothing either: the file stays.
+TEST(SceneRootWriter, AZeqWriterRefusingItsOptionsLeavesTheFile) {
+    KZeqSdkManager manager;
+    zeqtest::TempDir dir;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqExporter exporter(manager);
+    KZeqWriterZeq writer(manager, exporter);
+    const std::string target = dir / "kept.zeq";
+    zeqtest::WriteFile(target, "before\n");
+    ASSERT_TRUE(writer.FileCreate(target.c_str()));
+    KStreamOptionsObj other;
+    EXPECT_FALSE(writer.Write(*scene, &other));
+    EXPECT_EQ(KZeqWriter::eStreamOptionsNotSet, writer.GetLastErrorID());
+    EXPECT_FALSE(writer.FileClose());
+    EXPECT_EQ(KZeqWriter::eStreamOptionsNotSet, writer.GetLastErrorID());
+    EXPECT_TRUE(zeqtest::ReadFile(target) == "before\n") << "the file was replaced";
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SceneRoot, testing::ValuesIn(kRows),

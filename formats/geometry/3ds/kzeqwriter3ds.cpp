@@ -122,6 +122,10 @@ bool KZeqWriter3DS::Write(KZeqScene& scene, KStreamOptions* options) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    if (RefuseSceneWithoutRoot(scene)) {
+        Abandon();
+        return false;
+    }
     // An error an earlier toolkit user left behind must not fail this export.
     ClearErrList3ds();
     mScene = &scene;

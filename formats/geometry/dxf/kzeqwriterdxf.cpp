@@ -124,6 +124,7 @@ bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    if (RefuseSceneWithoutRoot(scene)) return false;
     const KStreamOptionsDxf& dxf = *static_cast<KStreamOptionsDxf*>(options);
     mForceTriangulation = dxf.GetOption(KStreamOptionsBase::eFORCE_TRIANGULATION) == 1;
     mEvaluateDeformations = dxf.GetOption(KStreamOptionsBase::eEVALUATE_DEFORMATIONS) == 1;

@@ -209,6 +209,7 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
+    if (RefuseSceneWithoutRoot(scene)) return false;
     const KStreamOptionsObj& obj = *static_cast<KStreamOptionsObj*>(options);
     mForceTriangulation = obj.GetOption(KStreamOptionsBase::eFORCE_TRIANGULATION) != 0;
     mEvaluateDeformations = obj.GetOption(KStreamOptionsBase::eEVALUATE_DEFORMATIONS) != 0;

@@ -110,6 +110,7 @@ bool KZeqMotionWriterBase::Write(KZeqScene& scene, KStreamOptions* options) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         return false;
     }
+    if (RefuseSceneWithoutRoot(scene)) return false;
     mWritten = WriteMotion(scene, *static_cast<KStreamOptionsMotion*>(options));
     return mWritten;
 }
