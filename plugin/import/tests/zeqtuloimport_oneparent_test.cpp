@@ -1,7 +1,8 @@
-// Files whose connections put a model under two parents, or close a cycle through a second parent,
-// through ZEQImport: the first parent holds, the host warns with the reader's line for the parent
-// set aside and the log keeps it, the import ends, and the scene the pass destroys (and the next
-// import's) frees each node once.
+// Files whose connections put a model under two parents, close a cycle through a second parent, or
+// put the scene's root under a model, through ZEQImport: the first parent holds (the root stays the
+// root), the host warns with the reader's line for the connection set aside and the log keeps it,
+// the import ends, and the scene the pass destroys (and the next import's) frees each node once.
+// Then files that name two models alike, or double their section line.
 #include <algorithm>
 #include <fstream>
 #include <string>
@@ -49,6 +50,12 @@ const ParentCase kParentCases[] = {
      {{"B", "Scene"}, {"A", "B"}, {"A", "C"}, {"C", "A"}},
      {{"B", ""}, {"A", "B"}, {"C", "A"}},
      "Model::A is connected under Model::C too: a model has one parent; it stays under Model::B."},
+    // The scene's root put under a model before that model is under the root.
+    {"RootUnderModel",
+     {"A"},
+     {{"Scene", "A"}, {"A", "Scene"}},
+     {{"A", ""}},
+     "Model::Scene is connected under Model::A: the scene root is no model's child; the connection is set aside."},
 };
 
 // The pass ends its scene's nodes a few at a time, their takes read ahead together: four more
@@ -118,5 +125,49 @@ INSTANTIATE_TEST_SUITE_P(Files, OneParentTest,
                              return std::string(std::get<0>(info.param).mName) +
                                     (std::get<1>(info.param) ? "Binary" : "Ascii");
                          });
+
+// A 5.8 file that defines a model twice, the second time as the parent of the model that is the
+// first's parent: the first holds, the second is left out and named, and every other model comes
+// in (before, the whole subtree was dropped without a word).
+TEST_F(ZeqTuloImportTest, AModelDefinedTwiceIsNamedAndTheRestComesIn) {
+    const std::string path = mDirectory + "twice.zeq";
+    std::ofstream(path, std::ios::binary) << "; Zeq ASCII field file\n@Zeq: 5800\n@Section: 5800\n"
+                                             "Model: \"Model::A\" {\n\tType: \"Null\"\n}\n"
+                                             "Model: \"Model::B\" {\n\tType: \"Null\"\n\tChildren: \"Model::A\"\n}\n"
+                                             "Model: \"Model::A\" {\n\tType: \"Null\"\n\tChildren: \"Model::B\"\n}\n"
+                                             "@End\n";
+    const char* line = "Model::A is defined again: a scene holds one model of a name; the first one holds, this one is left out.";
+    standin::clearTranscript();
+    ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\""));
+    EXPECT_EQ("", HostParent("B"));
+    EXPECT_EQ("B", HostParent("A"));
+    EXPECT_EQ(1u, standin::countMatches("A"));
+    const std::string warning = std::string("// Warning: ") + line;
+    EXPECT_EQ(1, std::count(standin::transcript().begin(), standin::transcript().end(), warning));
+    EXPECT_NE(Log().find(line), std::string::npos) << Log();
+}
+
+// An ASCII file whose section line is doubled: its main section reads empty. The import fails with
+// the reason rather than answer a success with every node gone.
+TEST_F(ZeqTuloImportTest, ADoubledSectionLineFailsTheImportWithTheReason) {
+    const std::string written = mDirectory + "written.zeq", path = mDirectory + "doubled.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
+        AddNode(manager, scene.GetRootNode(), "A");
+    }, true, &error)) << error;
+    std::string text = ZeqTuloReadFile(written);
+    const std::string section = "@Section: 6000\n";
+    const std::size_t at = text.find(section);
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at, section);
+    std::ofstream(path, std::ios::binary) << text;
+    standin::clearTranscript();
+    EXPECT_FALSE(Run("ZEQImport -f \"" + path + "\""));
+    EXPECT_EQ(0u, standin::countMatches("A"));
+    const std::string reason = "the main section is empty and another section follows it";
+    EXPECT_NE(Log().find(reason), std::string::npos) << Log();
+    EXPECT_TRUE(std::any_of(standin::transcript().begin(), standin::transcript().end(),
+                            [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
+}
 
 }  // namespace
