@@ -109,6 +109,23 @@ std::string HostAttr(const std::string& plug) {
     return text;
 }
 
+// The host warnings of the transcript that hold the text.
+std::vector<std::string> Warnings(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::string& line : standin::transcript())
+        if (line.rfind("// Warning: ", 0) == 0 && line.find(text) != std::string::npos) found.push_back(line);
+    return found;
+}
+
+unsigned ShapeCount(const std::string& transform) {
+    TObject node = standin::find(transform);
+    if (node.isNull()) return 0;
+    TFnDagNode dag(node);
+    unsigned shapes = 0;
+    for (unsigned i = 0; i < dag.childCount(); ++i) shapes += dag.child(i).hasFn(2002) ? 1 : 0;
+    return shapes;
+}
+
 }  // namespace importtest
 
 void ZeqTuloImportTest::SetUp() {

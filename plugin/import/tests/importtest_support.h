@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "zeqtulo_test_support.h"
 
@@ -47,6 +48,10 @@ std::string HostParent(const std::string& name);
 std::string HostType(const std::string& name);
 // The plug's values as "getAttr" gives them, joined by blanks; "<failed>" when the host refuses.
 std::string HostAttr(const std::string& plug);
+// The host warnings of the transcript that hold the text.
+std::vector<std::string> Warnings(const std::string& text);
+// How many NURBS surface shapes the transform has.
+unsigned ShapeCount(const std::string& transform);
 
 }  // namespace importtest
 

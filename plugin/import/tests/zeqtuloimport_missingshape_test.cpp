@@ -41,23 +41,6 @@ bool ToAscii(const std::string& from, const std::string& to) {
     return exporter->Export(*scene);
 }
 
-// The host warnings of the transcript that hold the text.
-std::vector<std::string> Warnings(const std::string& text) {
-    std::vector<std::string> found;
-    for (const std::string& line : standin::transcript())
-        if (line.rfind("// Warning: ", 0) == 0 && line.find(text) != std::string::npos) found.push_back(line);
-    return found;
-}
-
-unsigned ShapeCount(const std::string& transform) {
-    TObject node = standin::find(transform);
-    if (node.isNull()) return 0;
-    TFnDagNode dag(node);
-    unsigned shapes = 0;
-    for (unsigned i = 0; i < dag.childCount(); ++i) shapes += dag.child(i).hasFn(2002) ? 1 : 0;
-    return shapes;
-}
-
 using MissingShapeTest = ZeqTuloImportTest;
 
 // The stand-in's rich scene as the plug-in writes it, in ASCII, with one number dropped from the

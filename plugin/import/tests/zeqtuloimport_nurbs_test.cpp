@@ -26,23 +26,6 @@ using namespace importtest;
 
 namespace {
 
-// The host warnings of the transcript that hold the text.
-std::vector<std::string> Warnings(const std::string& text) {
-    std::vector<std::string> found;
-    for (const std::string& line : standin::transcript())
-        if (line.rfind("// Warning: ", 0) == 0 && line.find(text) != std::string::npos) found.push_back(line);
-    return found;
-}
-
-unsigned ShapeCount(const std::string& transform) {
-    TObject node = standin::find(transform);
-    if (node.isNull()) return 0;
-    TFnDagNode dag(node);
-    unsigned shapes = 0;
-    for (unsigned i = 0; i < dag.childCount(); ++i) shapes += dag.child(i).hasFn(2002) ? 1 : 0;
-    return shapes;
-}
-
 // An open surface of the orders over count points, its knots 0, 1, 2 ... and its points on a grid,
 // under a node of the name at x.
 KZeqNurb* AddSurface(KZeqSdkManager& manager, KZeqScene& scene, const char* name, double x, int uOrder, int uCount,
