@@ -7,7 +7,8 @@
 // the importer into a new scene (keys, continuous rotations, the curve
 // library's import filters, or without them);
 // "bytes_per_key" is the heap the read scene holds per key. BM_BvhWrite
-// writes that scene back.
+// writes that scene back; BM_BvhWriteFromGlobalPosition writes it from global
+// position below a chain of nulls of the depth given.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -197,8 +198,45 @@ void BM_BvhWrite(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * frames);
 }
 
+// From global position, the skeleton of a 300-frame file below a chain of nulls (first
+// argument: its depth): each frame's globals are worked out down the whole chain.
+void BM_BvhWriteFromGlobalPosition(benchmark::State& state) {
+    ZeqRegisterFormats();
+    constexpr int kFrames = 300;
+    std::unique_ptr<KZeqSdkManager> manager(KZeqSdkManager::CreateKZeqSdkManager());
+    KZeqScene* scene = manager->CreateKZeqScene();
+    if (!Import(*manager, *scene, File(kFrames, 31))) state.SkipWithError("read failed");
+    KZeqNode* root = scene->GetRootNode();
+    KZeqNode* below = root->GetChild(0);
+    below->GetChild(0)->SetSelected(true);
+    root->RemoveChild(below);
+    for (int level = 0; level < state.range(0); ++level) {
+        KZeqNode* node = manager->CreateKZeqNode(("level" + std::to_string(level)).c_str());
+        node->SetDefaultT(KZeqVector4(1, 0, 0, 0));
+        node->AddChild(below);
+        below = node;
+    }
+    root->AddChild(below);
+    const std::string out = ScratchPath("global.bvh");
+    for (auto _ : state) {
+        KZeqExporter exporter(*manager);
+        exporter.Initialize(out.c_str());
+        exporter.SetFileFormat(KZeqExporter::eBIOVISION_BVH);
+        KStreamOptions* options = exporter.GetExportOptions();
+        KStreamOptionsMotion* motion = static_cast<KStreamOptionsMotion*>(options);
+        motion->SetTimeMode(KTime::eModeDefault, 120.0);
+        motion->SetFrameCount(kFrames);
+        motion->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+        if (!exporter.Export(*scene, options)) state.SkipWithError("write failed");
+        exporter.ReleaseExportOptions(options);
+    }
+    ::unlink(out.c_str());
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+
 }  // namespace
 
+BENCHMARK(BM_BvhWriteFromGlobalPosition)->Arg(1)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BvhFromChars)->ArgsProduct({{10000, 100000}, {31, 60}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BvhRead)->ArgsProduct({{10000, 100000}, {31, 60}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BvhWrite)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
