@@ -260,25 +260,42 @@ KZeqXMatrix& KZeqNode::GetLocalFromCurrentTake(KTime time) {
                        &time);
 }
 
-// Both walk up to the first ancestor whose global matrix is known (or above the top), then
-// down again, each node's global its parent's times its local: no recursion up a chain of
-// any depth.
+namespace {
+
+// Gives node its global matrix, compute(node, parent or null) for each node from the first
+// ancestor whose global is not known (known) down to node: no recursion up a chain of any depth.
+// A node whose parent is known (a walk from the top down) needs no list.
+template <typename Known, typename Compute>
+void ComputeGlobalsDownTo(KZeqNode& node, const Known& known, const Compute& compute) {
+    KZeqNode* parent = node.GetParent();
+    if (!parent || known(parent)) {
+        compute(node, parent);
+        return;
+    }
+    std::vector<KZeqNode*> chain;
+    KZeqNode* above = &node;
+    for (; above && !known(above); above = above->GetParent()) chain.push_back(above);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        compute(**it, above);
+        above = *it;
+    }
+}
+
+}  // namespace
+
 KZeqXMatrix& KZeqNode::GetGlobalFromDefaultTake() {
     if (mDefaultTakeCache.mGlobalValid) return mDefaultTakeCache.mGlobal;
-    std::vector<KZeqNode*> chain;
-    KZeqNode* above = this;
-    for (; above && !above->mDefaultTakeCache.mGlobalValid; above = above->GetParent()) chain.push_back(above);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        KZeqNode& node = **it;
-        KZeqTRSCache& cache = node.mDefaultTakeCache;
-        KZeqXMatrix& local = node.GetLocalFromDefaultTake();
-        if (above)
-            ComputeGlobalMatrixZeqStyle(cache.mGlobal, above->mDefaultTakeCache.mGlobal, local);
-        else
-            CopyAffine(cache.mGlobal, local);
-        cache.mGlobalValid = true;
-        above = &node;
-    }
+    ComputeGlobalsDownTo(
+        *this, [](const KZeqNode* node) { return node->mDefaultTakeCache.mGlobalValid; },
+        [](KZeqNode& node, KZeqNode* parent) {
+            KZeqTRSCache& cache = node.mDefaultTakeCache;
+            KZeqXMatrix& local = node.GetLocalFromDefaultTake();
+            if (parent)
+                ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->mDefaultTakeCache.mGlobal, local);
+            else
+                CopyAffine(cache.mGlobal, local);
+            cache.mGlobalValid = true;
+        });
     return mDefaultTakeCache.mGlobal;
 }
 
@@ -287,21 +304,16 @@ KZeqXMatrix& KZeqNode::GetGlobalFromCurrentTake(KTime time) {
         return node->mCurrentTakeCache.mGlobalValid && node->mCurrentTakeCache.mGlobalTime == time;
     };
     if (known(this)) return mCurrentTakeCache.mGlobal;
-    std::vector<KZeqNode*> chain;
-    KZeqNode* above = this;
-    for (; above && !known(above); above = above->GetParent()) chain.push_back(above);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        KZeqNode& node = **it;
+    ComputeGlobalsDownTo(*this, known, [time](KZeqNode& node, KZeqNode* parent) {
         KZeqTRSCache& cache = node.mCurrentTakeCache;
         KZeqXMatrix& local = node.GetLocalFromCurrentTake(time);
-        if (above)
-            ComputeGlobalMatrixZeqStyle(cache.mGlobal, above->mCurrentTakeCache.mGlobal, local);
+        if (parent)
+            ComputeGlobalMatrixZeqStyle(cache.mGlobal, parent->mCurrentTakeCache.mGlobal, local);
         else
             CopyAffine(cache.mGlobal, local);
         cache.mGlobalTime = time;
         cache.mGlobalValid = true;
-        above = &node;
-    }
+    });
     return mCurrentTakeCache.mGlobal;
 }
 
