@@ -175,6 +175,21 @@ void BM_BvhRead(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The scene written as BVH at 120 frames a second, from global position when asked.
+bool Export(KZeqSdkManager& manager, KZeqScene& scene, const std::string& out, int frames, bool global) {
+    KZeqExporter exporter(manager);
+    exporter.Initialize(out.c_str());
+    exporter.SetFileFormat(KZeqExporter::eBIOVISION_BVH);
+    KStreamOptions* options = exporter.GetExportOptions();
+    KStreamOptionsMotion* motion = static_cast<KStreamOptionsMotion*>(options);
+    motion->SetTimeMode(KTime::eModeDefault, 120.0);
+    motion->SetFrameCount(frames);
+    if (global) motion->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+    const bool written = exporter.Export(scene, options);
+    exporter.ReleaseExportOptions(options);
+    return written;
+}
+
 void BM_BvhWrite(benchmark::State& state) {
     ZeqRegisterFormats();
     const int frames = static_cast<int>(state.range(0));
@@ -183,17 +198,8 @@ void BM_BvhWrite(benchmark::State& state) {
     if (!Import(*manager, *scene, File(frames, 31))) state.SkipWithError("read failed");
     scene->GetRootNode()->GetChild(0)->GetChild(0)->SetSelected(true);
     const std::string out = ScratchPath("written.bvh");
-    for (auto _ : state) {
-        KZeqExporter exporter(*manager);
-        exporter.Initialize(out.c_str());
-        exporter.SetFileFormat(KZeqExporter::eBIOVISION_BVH);
-        KStreamOptions* options = exporter.GetExportOptions();
-        KStreamOptionsMotion* motion = static_cast<KStreamOptionsMotion*>(options);
-        motion->SetTimeMode(KTime::eModeDefault, 120.0);
-        motion->SetFrameCount(frames);
-        if (!exporter.Export(*scene, options)) state.SkipWithError("write failed");
-        exporter.ReleaseExportOptions(options);
-    }
+    for (auto _ : state)
+        if (!Export(*manager, *scene, out, frames, false)) state.SkipWithError("write failed");
     ::unlink(out.c_str());
     state.SetItemsProcessed(state.iterations() * frames);
 }
@@ -218,18 +224,8 @@ void BM_BvhWriteFromGlobalPosition(benchmark::State& state) {
     }
     root->AddChild(below);
     const std::string out = ScratchPath("global.bvh");
-    for (auto _ : state) {
-        KZeqExporter exporter(*manager);
-        exporter.Initialize(out.c_str());
-        exporter.SetFileFormat(KZeqExporter::eBIOVISION_BVH);
-        KStreamOptions* options = exporter.GetExportOptions();
-        KStreamOptionsMotion* motion = static_cast<KStreamOptionsMotion*>(options);
-        motion->SetTimeMode(KTime::eModeDefault, 120.0);
-        motion->SetFrameCount(kFrames);
-        motion->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
-        if (!exporter.Export(*scene, options)) state.SkipWithError("write failed");
-        exporter.ReleaseExportOptions(options);
-    }
+    for (auto _ : state)
+        if (!Export(*manager, *scene, out, kFrames, true)) state.SkipWithError("write failed");
     ::unlink(out.c_str());
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
