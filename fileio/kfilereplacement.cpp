@@ -789,9 +789,9 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
     std::vector<KFileReplacement*> files;
     for (std::size_t i = 0; i < count; ++i)
         if (group[i] && group[i]->IsActive()) files.push_back(group[i]);
-    // Discards a file's temporary, its reason kept: an optional file that
-    // fails is dropped so and the group goes on.
-    const auto dropOptional = [](KFileReplacement* file) {
+    // Discards a file's temporary, its reason kept: so a failing optional file
+    // is dropped while the group goes on, and the whole group after a failure.
+    const auto discardKeepingReason = [](KFileReplacement* file) {
         const KString error = file->mError;
         const int code = file->mSystemError;
         file->Discard();
@@ -811,7 +811,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
             failed = file;
             break;
         }
-        dropOptional(file);
+        discardKeepingReason(file);
         files.erase(files.begin() + static_cast<std::ptrdiff_t>(i));
     }
     std::vector<EPlaced> placed;
@@ -825,7 +825,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
             placed.push_back(files[i]->Place(i + 1 == files.size()));
             if (placed.back() != EPlaced::eNot) continue;
             if (files[i]->mOptional)
-                dropOptional(files[i]);
+                discardKeepingReason(files[i]);
             else
                 failed = files[i];
         }
@@ -839,7 +839,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
         return nullptr;
     }
     // Why the group failed stays with the one that failed it.
-    for (KFileReplacement* file : files) dropOptional(file);
+    for (KFileReplacement* file : files) discardKeepingReason(file);
     return failed;
 }
 

@@ -174,13 +174,22 @@ bool KZeqWriter::CopyTextureBeside(const char* source, const KString& directory,
     copy->SetOptional(true);
     if (!begun || !copy->CopyFrom(file.get())) {
         // Dropped with its temporary: a partial copy would pass for the image next time.
-        const int code = copy->GetSystemError();
-        mMessage += KString("Error writing texture file \"") + destination + "\": " +
-                    (code != 0 ? std::strerror(code) : copy->GetError()) + ".\n";
+        TextureCopyFailed(*copy, destination);
         return false;
     }
     copies.push_back(std::move(copy));
     return true;
+}
+
+void KZeqWriter::TextureCopyFailed(const KFileReplacement& copy, const KString& destination) {
+    const int code = copy.GetSystemError();
+    mMessage += KString("Error writing texture file \"") + destination + "\": " +
+                (code != 0 ? std::strerror(code) : copy.GetError()) + ".\n";
+}
+
+void KZeqWriter::ReportTextureCopiesLeftOut(const std::vector<std::unique_ptr<KFileReplacement>>& copies) {
+    for (const auto& copy : copies)
+        if (!copy->IsActive() && *copy->GetError()) TextureCopyFailed(*copy, copy->GetTargetPath());
 }
 
 KZeqNode* KZeqWriter::FindRootNode(KZeqScene& scene) {

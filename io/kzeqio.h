@@ -184,10 +184,17 @@ protected:
     // the copy cannot be written.
     bool CopyTextureBeside(const char* source, const KString& directory,
                            std::vector<std::unique_ptr<KFileReplacement>>& copies);
+    // After the copies' group was put in place: a line of the message for each copy
+    // that could not take its name and was left out.
+    void ReportTextureCopiesLeftOut(const std::vector<std::unique_ptr<KFileReplacement>>& copies);
 
     KZeqSdkManager& mManager;
     KError mError;
     KString mMessage;
+
+private:
+    // A line of the message for a texture copy that failed, with the system's reason.
+    void TextureCopyFailed(const KFileReplacement& copy, const KString& destination);
 };
 
 }  // namespace zeqsdk_400

@@ -389,12 +389,7 @@ bool KZeqWriter3DS::CleanupWrite() {
         return false;
     }
     // A texture copy that could not take its name was left out alone.
-    for (const auto& copy : mTextureCopies) {
-        if (copy->IsActive() || !*copy->GetError()) continue;
-        const int code = copy->GetSystemError();
-        mMessage += KString("Error writing texture file \"") + copy->GetTargetPath() + "\": " +
-                    (code != 0 ? std::strerror(code) : copy->GetError()) + ".\n";
-    }
+    ReportTextureCopiesLeftOut(mTextureCopies);
     mTextureCopies.clear();
     return true;
 }

@@ -175,12 +175,7 @@ bool KZeqWriterObj::FileClose() {
             stored = false;
         }
         // A texture copy that could not take its name was left out alone.
-        for (const auto& texture : mTextures) {
-            if (!stored || texture->IsActive() || !*texture->GetError()) continue;
-            const int code = texture->GetSystemError();
-            mMessage += KString("Error writing texture file \"") + texture->GetTargetPath() + "\": " +
-                        (code != 0 ? std::strerror(code) : texture->GetError()) + ".\n";
-        }
+        if (stored) ReportTextureCopiesLeftOut(mTextures);
     }
     mMtlReplacement.Discard();
     mTextures.clear();
