@@ -33,9 +33,11 @@ namespace zeqsdk_400 {
 
 namespace zeqdetail {
 ZeqFileSystemLimits gFileSystemLimits;
+ZeqReplacementSeams gReplacementSeams;
 }  // namespace zeqdetail
 
 using zeqdetail::gFileSystemLimits;
+using zeqdetail::gReplacementSeams;
 
 namespace {
 
@@ -102,6 +104,7 @@ int KFileReplacement::CreateTemporary(const KString& file, KString& temporary) {
     // A file system without locks leaves the temporary to its writer alone
     // (RemoveIfStale cannot lock it either).
     if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+    if (fd >= 0 && gReplacementSeams.mTemporaryNamed) gReplacementSeams.mTemporaryNamed(temporary.Buffer());
     return fd;
 }
 
@@ -579,6 +582,10 @@ std::pair<std::uint64_t, std::uint64_t> IdentityOf(const char* path) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+void BeforeRename(const KString& temporary, const KString& file) {
+    if (gReplacementSeams.mBeforeRename) gReplacementSeams.mBeforeRename(temporary.Buffer(), file.Buffer());
+}
+
 // renameat2 where the file system has it; a flag it lacks fails with EINVAL.
 int RenameWith(const char* from, const char* to, unsigned flags) {
     if ((flags & RENAME_EXCHANGE) && gFileSystemLimits.mNoExchange) {
@@ -663,6 +670,7 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     bool existed = false;
     Refusal refusal;
     if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(temporary, descriptor, refusal)) {
+        BeforeRename(temporary, file);
         if (std::rename(temporary.Buffer(), file.Buffer()) == 0) {
             error = "";
             return true;
@@ -695,6 +703,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         bool existed = false;
         if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal) || !StillHolds(mTemporary, mDescriptor, refusal))
             break;
+        BeforeRename(mTemporary, mFile);
         if (!existed) {
             // A new file takes the name only while it is free, so that undoing it
             // removes nothing but itself (a hard link is refused a taken name too).

@@ -212,6 +212,19 @@ struct ZeqFileSystemLimits {
     bool mNoAclGiven = false;
 };
 extern ZeqFileSystemLimits gFileSystemLimits;
+
+// Tests only: fixed points of a replacement where a test acts as another user
+// of a shared folder would at that moment, so that what such a user may do
+// there is tried every time, never left to a race. Process-wide; the SDK never
+// sets them.
+struct ZeqReplacementSeams {
+    // A temporary has just taken its name (created, or an unnamed one given it).
+    void (*mTemporaryNamed)(const char* temporary) = nullptr;
+    // Just before a temporary is renamed to file (or linked there), after every
+    // check of what the two names hold.
+    void (*mBeforeRename)(const char* temporary, const char* file) = nullptr;
+};
+extern ZeqReplacementSeams gReplacementSeams;
 }  // namespace zeqdetail
 
 }  // namespace zeqsdk_400

@@ -302,6 +302,8 @@ bool KZeq::Impl::Finish() {
         if (mTempAnonymous) {
             KString named = KFileReplacement::TemporaryName(mReplaced);
             if (!LinkDescriptor(mFile.Descriptor(), named)) return FailSystem(eFileNotCreated);
+            if (zeqdetail::gReplacementSeams.mTemporaryNamed)
+                zeqdetail::gReplacementSeams.mTemporaryNamed(named.Buffer());
             // Known by its name from here, with nothing between that may throw.
             mTempAnonymous = false;
             mTempPath = std::move(named);
