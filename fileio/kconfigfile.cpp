@@ -152,7 +152,7 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
     // Its folder may be one others write: another user's link there is not followed
     // (KFileReplacement's rule, by which it is written too).
     KPathWalk walk;
-    if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT && walk.mRefusedLink.empty();
+    if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT;
     if (!walk.mExists) return true;
     // A settings file that is no regular file (a folder, a pipe nobody writes) is not read, nor
     // waited on.

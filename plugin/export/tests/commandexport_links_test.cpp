@@ -23,8 +23,8 @@ class CommandExportLinksTest : public ZeqTuloModuleTest {
 protected:
     CommandExportLinksTest() { mForOtherUsers = true; }
     void SetUp() override {
-        if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
         ZeqTuloModuleTest::SetUp();
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
         ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
         ASSERT_TRUE(standin::buildScene("cube"));
     }
