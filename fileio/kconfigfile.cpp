@@ -149,9 +149,14 @@ KConfigFile::~KConfigFile() = default;
 bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
     lines.clear();
     exists = false;
+    // Its folder may be one others write: another user's link there is not followed
+    // (KFileReplacement's rule, by which it is written too).
+    KPathWalk walk;
+    if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT;
+    if (!walk.mExists) return true;
     // A settings file that is no regular file (a folder, a pipe nobody writes) is not read, nor
     // waited on.
-    std::FILE* file = KOpenFileForReading(mFilePath.Buffer(), "rb");
+    std::FILE* file = KOpenFileForReading(walk.mPath.c_str(), "rb");
     if (!file) return errno == ENOENT;
     std::string content;
     char block[4096];

@@ -152,9 +152,6 @@ KFileReplacement::~KFileReplacement() { Discard(); }
 
 namespace {
 
-// As the kernel bounds a chain of links.
-constexpr int kMostLinks = 40;
-
 std::string Quoted(const char* path) { return std::string("\"") + path + "\""; }
 
 }  // namespace
@@ -169,66 +166,91 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
         return false;
     }
     const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
-    std::string path(given.Buffer());
-    for (int links = 0; links <= kMostLinks; ++links) {
-        // The directory free of links, so that a link's relative text and the
-        // final rename both go where the system would take them.
-        const KString directory = ExtractDirectoryFromFilePath(path.c_str());
-        const KString name = ExtractFileName(path.c_str());
-        // Held so that memory running out while it is copied does not lose it.
-        const std::unique_ptr<char, void (*)(void*)> real(::realpath(DirectoryOrRoot(directory), nullptr), std::free);
-        if (!real) {
-            code = errno;
-            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(code)).c_str();
-            return false;
-        }
-        std::string full(real.get());
-        if (full.back() != '/') full += '/';
-        full += name.Buffer();
-        struct stat st;
-        if (name.IsEmpty() || ::lstat(full.c_str(), &st) != 0) {
-            if (!name.IsEmpty() && errno == ENOENT) {
-                // A new file, or the one a dangling link names.
-                file = full.c_str();
-                return true;
-            }
-            code = name.IsEmpty() ? EISDIR : errno;
-            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " +
-                     (name.IsEmpty() ? "it names a directory" : std::strerror(code)))
+    const std::string cannot = "Cannot write " + Quoted(given.Buffer()) + ": ";
+    KPathWalk walk;
+    if (!KWalkPath(given.Buffer(), walk)) {
+        code = walk.mCode;
+        if (!walk.mRefusedLink.empty()) {
+            // What the system does where its rule for shared folders is on, with the reason.
+            error = (cannot + "the symbolic link " + Quoted(walk.mRefusedLink.c_str()) +
+                     " is another user's, in a sticky folder others may write, and is not followed: " +
+                     std::strerror(code))
                         .c_str();
-            return false;
+        } else if (!walk.mUnreadableLink.empty()) {
+            error = (cannot + "the link " + Quoted(walk.mUnreadableLink.c_str()) + " cannot be read").c_str();
+        } else if (code == ELOOP) {
+            error = (Quoted(given.Buffer()) + " is not replaced: too many levels of symbolic links").c_str();
+        } else {
+            error = (cannot + std::strerror(code)).c_str();
         }
-        if (S_ISREG(st.st_mode)) {
-            // Refused as opening it for writing would be (root may).
-            if (::faccessat(AT_FDCWD, full.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)) {
-                code = errno;
-                error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": " + std::strerror(code)).c_str();
-                return false;
-            }
-            file = full.c_str();
-            return true;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            if (S_ISDIR(st.st_mode)) code = EISDIR;
-            const std::string what = links > 0 ? "it links to " + Quoted(full.c_str()) + ", " : std::string("it is ");
-            error = (Quoted(given.Buffer()) + " is not replaced: " + what + KFileKindOf(st.st_mode) + ", not a regular file")
-                        .c_str();
-            return false;
-        }
-        std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t length = ::readlink(full.c_str(), text.data(), text.size());
-        if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
-            error = (std::string("Cannot write ") + Quoted(given.Buffer()) + ": the link " + Quoted(full.c_str()) +
-                     " cannot be read")
-                        .c_str();
-            return false;
-        }
-        text.resize(static_cast<std::size_t>(length));
-        path = text.front() == '/' ? text : full.substr(0, full.rfind('/') + 1) + text;
+        return false;
     }
-    code = ELOOP;
-    error = (Quoted(given.Buffer()) + " is not replaced: too many levels of symbolic links").c_str();
-    return false;
+    if (walk.mDirectoryName) {
+        code = EISDIR;
+        error = (cannot + "it names a directory").c_str();
+        return false;
+    }
+    // A new file, or the one a dangling link names.
+    if (!walk.mExists) {
+        file = walk.mPath.c_str();
+        return true;
+    }
+    const mode_t mode = walk.mStat.st_mode;
+    if (!S_ISREG(mode)) {
+        if (S_ISDIR(mode)) code = EISDIR;
+        const std::string what =
+            walk.mFinalLinks > 0 ? "it links to " + Quoted(walk.mPath.c_str()) + ", " : std::string("it is ");
+        error = (Quoted(given.Buffer()) + " is not replaced: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
+        return false;
+    }
+    // Refused as opening it for writing would be (root may).
+    if (::faccessat(AT_FDCWD, walk.mPath.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)) {
+        code = errno;
+        error = (cannot + std::strerror(code)).c_str();
+        return false;
+    }
+    file = walk.mPath.c_str();
+    return true;
+}
+
+std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    KString file;
+    if (!ResolveTarget(target, file, error, &code)) {
+        errno = code != 0 ? code : EINVAL;
+        return nullptr;
+    }
+    // Not waiting on a pipe that took the name meanwhile, nor following a link that did.
+    const int fd =
+        ::open(file.Buffer(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        code = errno;
+        if (fd >= 0) ::close(fd);
+        error = (std::string("Cannot write ") + Quoted(file.Buffer()) + ": " + std::strerror(code)).c_str();
+        errno = code;
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        code = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        error = (Quoted(file.Buffer()) + " is not written: it is now " + KFileKindOf(st.st_mode) + ", not a regular file")
+                    .c_str();
+        errno = code != 0 ? code : EINVAL;
+        return nullptr;
+    }
+    std::FILE* stream = ::fdopen(fd, "a");
+    if (!stream) {
+        code = errno;
+        ::close(fd);
+        error = (std::string("Cannot write ") + Quoted(file.Buffer()) + ": " + std::strerror(code)).c_str();
+        errno = code;
+        return nullptr;
+    }
+    code = 0;
+    error = "";
+    return stream;
 }
 
 bool KFileReplacement::CanReplace(const KString& file, KString& error) {
@@ -470,25 +492,52 @@ bool CopyExtendedAttributes(const ReplacedFile& replaced, int descriptor, Refusa
     return true;
 }
 
-// Gives the complete temporary what the file it replaces (described as file) has:
-// its extended attributes (while the temporary is still its writer's to change), its
-// owner and group where the process may set them, its access control list and mode.
+// The list to give the temporary while it is still being completed: the replaced
+// file's, but with the owner's entry letting the owner (the writer, who holds the
+// temporary open already) read and write, so that a writer who is not root can still
+// give it the attributes that follow; the mode set last puts back the file's own.
+Acl ListWhileCompleted(acl_t replaced) {
+    Acl list(::acl_dup(replaced));
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; list && ::acl_get_entry(list.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t permissions;
+        if (::acl_get_tag_type(entry, &tag) != 0 || tag != ACL_USER_OBJ || ::acl_get_permset(entry, &permissions) != 0)
+            continue;
+        ::acl_add_perm(permissions, ACL_READ | ACL_WRITE);
+        ::acl_set_permset(entry, permissions);
+    }
+    return list;
+}
+
+// Gives the complete temporary what the file it replaces (described as file) has, in
+// this order: its access control list, its extended attributes, its owner and group
+// where the process may set them, its mode.
+// - The list first: ext4 keeps it among the extended attributes, in the inode's spare
+//   room and one block, and a large attribute given before it can leave no room for it
+//   (ENOSPC) where the old file holds both.
+// - Until then the temporary is 0600, its writer's alone; the list lets in no more than
+//   the old file does (its owner entry aside, which names the writer itself), so at no
+//   point does the temporary let in more than either.
+// - The mode last, after the owner (a change of owner clears the set-user-ID bit): it
+//   sets the list's owner, group class and others entries to the file's own.
 bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFile& replaced, Refusal& refusal) {
-    if (!CopyExtendedAttributes(replaced, descriptor, refusal)) return false;
     const Acl acl(replaced.AccessAcl());
     if (!acl && !Unsupported(errno)) {
         refusal = {"its access control list cannot be read", errno};
         return false;
     }
+    // A file without a list of its own drops the one its temporary took from the folder's default.
+    if (acl && (IsExtended(acl.get()) || HasExtendedAcl(descriptor))) {
+        const Acl list = ListWhileCompleted(acl.get());
+        if (!list || SetAccessAcl(descriptor, list.get()) != 0) {
+            refusal = {"its access control list cannot be given to the new content", errno};
+            return false;
+        }
+    }
+    if (!CopyExtendedAttributes(replaced, descriptor, refusal)) return false;
     // Only root, or an owner choosing among its groups, may: the rest keep theirs.
     if (::fchown(descriptor, file.st_uid, file.st_gid) != 0) ::fchown(descriptor, static_cast<uid_t>(-1), file.st_gid);
-    // The list before the mode, so that the file never lets in more than either does. A file
-    // without a list of its own drops the one its temporary took from the folder's default.
-    if (acl && (IsExtended(acl.get()) || HasExtendedAcl(descriptor)) && SetAccessAcl(descriptor, acl.get()) != 0) {
-        refusal = {"its access control list cannot be given to the new content", errno};
-        return false;
-    }
-    // After the owner: a change of owner clears the set-user-ID bit.
     if (::fchmod(descriptor, file.st_mode & 07777) == 0) return true;
     refusal = {"", errno};
     return false;
@@ -586,6 +635,18 @@ void BeforeRename(const KString& temporary, const KString& file) {
     if (gReplacementSeams.mBeforeRename) gReplacementSeams.mBeforeRename(temporary.Buffer(), file.Buffer());
 }
 
+// True when, after its rename, file's name holds the file written (open as descriptor):
+// another user who may write the folder can put something of theirs under the
+// temporary's name between the last check and the rename, and the rename then puts that
+// in the file's place.
+bool TookItsName(const KString& file, int descriptor, Refusal& refusal) {
+    if (StillNames(file.Buffer(), descriptor)) return true;
+    refusal = {"after the rename its name holds something other than the content written (another user put it "
+               "under the temporary's name meanwhile)",
+               0};
+    return false;
+}
+
 // renameat2 where the file system has it; a flag it lacks fails with EINVAL.
 int RenameWith(const char* from, const char* to, unsigned flags) {
     if ((flags & RENAME_EXCHANGE) && gFileSystemLimits.mNoExchange) {
@@ -671,11 +732,12 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     Refusal refusal;
     if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(temporary, descriptor, refusal)) {
         BeforeRename(temporary, file);
-        if (std::rename(temporary.Buffer(), file.Buffer()) == 0) {
+        if (std::rename(temporary.Buffer(), file.Buffer()) != 0) {
+            refusal = {"", errno};
+        } else if (TookItsName(file, descriptor, refusal)) {
             error = "";
             return true;
         }
-        refusal = {"", errno};
     }
     systemError = refusal.mCode;
     error = ReplaceFailure(file, refusal).c_str();
@@ -715,6 +777,8 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
                 else if (errno != EEXIST)
                     taken = std::rename(from, to);
             }
+            // What took the free name is not the writer's: it stays there.
+            if (taken == 0 && !TookItsName(mFile, mDescriptor, refusal)) break;
             if (taken == 0) return EPlaced::eNew;
             if (errno == EEXIST) continue;
             refusal = {"", errno};
@@ -723,7 +787,12 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         // The old content stays under the temporary's name until the group is in place.
         if (RenameWith(from, to, RENAME_EXCHANGE) == 0) {
             mKept = IdentityOf(from);
-            return EPlaced::eExchanged;
+            if (TookItsName(mFile, mDescriptor, refusal)) return EPlaced::eExchanged;
+            // Exchanged back: the old content takes its name again, and what the other
+            // user put under the temporary's name goes back there.
+            if (HoldsKept(mTemporary)) RenameWith(from, to, RENAME_EXCHANGE);
+            mKept = {0, 0};
+            break;
         }
         if (!Unsupported(errno)) {
             refusal = {"", errno};
@@ -733,12 +802,18 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         const KString backup = TemporaryName(mFile);
         if (::link(to, backup.Buffer()) == 0) {
             mKept = IdentityOf(backup.Buffer());
-            if (std::rename(from, to) == 0) {
-                mBackup = backup;
-                return EPlaced::eLinked;
+            if (std::rename(from, to) != 0) {
+                refusal = {"", errno};
+                ::unlink(backup.Buffer());
+                mKept = {0, 0};
+                break;
             }
-            refusal = {"", errno};
-            ::unlink(backup.Buffer());
+            mBackup = backup;
+            if (TookItsName(mFile, mDescriptor, refusal)) return EPlaced::eLinked;
+            // What the other user put in the file's place stays, and the old content
+            // keeps its second name.
+            mBackup = "";
+            mKept = {0, 0};
             break;
         }
         // Nor that: replaced for good.
@@ -746,6 +821,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             refusal = {"", errno};
             break;
         }
+        if (!TookItsName(mFile, mDescriptor, refusal)) break;
         return EPlaced::eOver;
     }
     mSystemError = refusal.mCode;

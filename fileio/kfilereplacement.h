@@ -20,7 +20,12 @@ namespace zeqsdk_400 {
 // What is replaced: a regular file, or a new one. A symbolic link is followed
 // (through a chain of them) and the file it names is replaced, so the link
 // stays a link; a dangling link gets the file it names, as a program writing
-// through the link would make it. A named pipe, a device, a directory or a
+// through the link would make it. In a folder that is sticky and that others
+// may write (/tmp), a link, as the last component or a directory on the way,
+// is followed only when it belongs to this process's effective user or to the
+// folder's owner, as the system's rule for such folders has it whatever the
+// machine's setting: another user's is refused ("Permission denied"), and the
+// link and what it names are left as they are. A named pipe, a device, a directory or a
 // socket, or a link to one, is refused and left as it is, and so is a file
 // this process may not write ("Permission denied", as opening it would be;
 // root may). The file is replaced under its name: other hard links to it keep
@@ -28,12 +33,14 @@ namespace zeqsdk_400 {
 //
 // While it is written the temporary is its writer's alone (mode 0600): no
 // other user opens it, whatever the umask. Once complete, just before it takes
-// the name, it gets the replaced file's extended attributes (every user one;
-// those of other kinds where the process may set them), its owner and group
-// where the process may set them (root may; others keep what they may
-// choose), its access control list and its permission bits. Where the list
-// cannot be given, the replacement fails rather than let in more than the file
-// did. A new file gets what a file made in its folder gets: the folder's
+// the name, it gets the replaced file's access control list, then its
+// extended attributes (every user one; those of other kinds where the process
+// may set them), its owner and group where the process may set them (root
+// may; others keep what they may choose), and its permission bits. The list
+// goes first: a file system that keeps a file's list among its attributes in
+// a bounded space (ext4) holds them all in that order, as the old file does.
+// Where the list cannot be given, the replacement fails rather than let in
+// more than the file did. A new file gets what a file made in its folder gets: the folder's
 // default access control list where it has one, else what the umask allows.
 // The temporary takes the name only while its name still holds the file
 // written: in a folder others may write, another user may put something else
@@ -91,7 +98,10 @@ public:
     // gives it the file's owner, group and mode, renames it over the file and
     // syncs the directory. False, with the temporary removed and the file as it
     // was, when any of that fails, when what the name holds is no longer a
-    // regular file, or when no replacement is under way.
+    // regular file, or when no replacement is under way; false too when, after
+    // the rename, the file's name holds something other than the file written
+    // (another user put it under the temporary's name at the last moment): what
+    // they put there stays.
     bool Commit();
     // Removes the temporary; the target stays as it was.
     void Discard();
@@ -130,8 +140,15 @@ public:
     // when the target is refused or cannot be looked at.
     // systemError, when given, takes the system's error number behind a
     // refusal (EISDIR for a directory, ELOOP for a loop, EACCES for a file
-    // this process may not write), 0 when it has none.
+    // this process may not write or another user's link in a shared sticky
+    // folder), 0 when it has none.
     static bool ResolveTarget(const char* target, KString& file, KString& error, int* systemError = nullptr);
+    // Opens target for appending, as fopen's "a" does, under ResolveTarget's
+    // rule (a file it refuses is not opened), creating a missing one (mode
+    // 0666 less the umask); a pipe or anything else that is no regular file is
+    // refused without waiting on it. Null, with the reason in error and the
+    // system's error number in systemError (0 without one), when it cannot.
+    static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr);
     // True when file (as ResolveTarget answers it) names nothing or a regular
     // file, as a rename over it needs; else false with the reason in error.
     static bool CanReplace(const KString& file, KString& error);

@@ -93,18 +93,37 @@ std::string CleanPath(std::string_view path) {
     return result;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Where path leads is a directory, made when it names nothing; links on the way are
+// followed only as KWalkPath follows them.
 bool MakeOneDirectory(const std::string& path) {
+    KPathWalk walk;
+    if (!KWalkPath(path.c_str(), walk)) {
+        errno = walk.mCode != 0 ? walk.mCode : EACCES;
+        return false;
+    }
+    if (walk.mExists) {
+        errno = ENOTDIR;
+        return S_ISDIR(walk.mStat.st_mode);
+    }
+    // As mkdir does: a dangling link is no place for a directory.
+    if (walk.mFinalLinks > 0) {
+        errno = EEXIST;
+        return false;
+    }
+    if (::mkdir(walk.mPath.c_str(), 0777) == 0) return true;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
     // Another process may have created it meanwhile.
-    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return errno == EEXIST && ::lstat(walk.mPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Removes everything inside the open directory dirFd. Entries are examined with
-// lstat semantics and sub-directories opened with O_NOFOLLOW relative to their
-// parent, so a symbolic link is removed as a link and never entered.
-bool RemoveContents(int dirFd, int depth) {
+// Removes everything inside the open directory dirFd that belongs to owner. Entries
+// are examined with lstat semantics and sub-directories opened with O_NOFOLLOW
+// relative to their parent, so a symbolic link is removed as a link and never
+// entered; what belongs to another user stays (othersLeft then set), and so does the
+// directory holding it.
+bool RemoveContents(int dirFd, int depth, uid_t owner, bool& othersLeft) {
     if (depth > kMaxRemoveDepth) return false;
     const int listFd = ::dup(dirFd);
     if (listFd < 0) return false;
@@ -128,13 +147,22 @@ bool RemoveContents(int dirFd, int depth) {
             if (errno != ENOENT) ok = false;
             continue;
         }
+        if (st.st_uid != owner) {
+            othersLeft = true;
+            ok = false;
+            continue;
+        }
         if (S_ISDIR(st.st_mode)) {
-            const int sub = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
+            const int sub =
+                ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            struct stat opened;
+            // Entered only while the name still holds the directory looked at.
+            if (sub < 0 || ::fstat(sub, &opened) != 0 || !SameFile(opened, st) || opened.st_uid != owner) {
+                if (sub >= 0) ::close(sub);
                 ok = false;
                 continue;
             }
-            const bool inner = RemoveContents(sub, depth + 1);
+            const bool inner = RemoveContents(sub, depth + 1, owner, othersLeft);
             ::close(sub);
             if (!inner || ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) ok = false;
         } else if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
@@ -398,7 +426,7 @@ bool KEnsureDirectoryExistance(const char* filePath) {
     return KCreateDirectory(directory.Buffer());
 }
 
-bool KRemoveDirectory(const char* directory) {
+bool KRemoveDirectory(const char* directory, bool* othersLeft) {
     if (!directory || !*directory) return false;
     // A path naming the root, the current directory or a parent of it is never
     // what a caller means to wipe.
@@ -407,16 +435,133 @@ bool KRemoveDirectory(const char* directory) {
         clean == ".." || (clean.size() >= 3 && clean.compare(clean.size() - 3, 3, "/..") == 0)) {
         return false;
     }
+    bool ignored = false;
+    bool& others = othersLeft ? *othersLeft : ignored;
+    others = false;
+    const uid_t owner = ::geteuid();
     struct stat st;
     if (::lstat(directory, &st) != 0) return errno == ENOENT;
+    if (st.st_uid != owner) {
+        others = true;
+        return false;
+    }
     // A link standing for the directory is removed as a link; its target stays.
     if (S_ISLNK(st.st_mode)) return ::unlink(directory) == 0;
     if (!S_ISDIR(st.st_mode)) return false;
-    const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = RemoveContents(fd, 0);
+    struct stat opened;
+    const bool same = ::fstat(fd, &opened) == 0 && SameFile(opened, st) && opened.st_uid == owner;
+    const bool ok = same && RemoveContents(fd, 0, owner, others);
     ::close(fd);
-    return ::rmdir(directory) == 0 && ok;
+    // Only while the name still holds the directory emptied.
+    return ok && ::lstat(directory, &st) == 0 && SameFile(opened, st) && ::rmdir(directory) == 0;
+}
+
+bool KMayFollowLink(const struct stat& link, const struct stat& folder) {
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    if ((folder.st_mode & kShared) != kShared) return true;
+    return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
+namespace {
+
+// As the system bounds the links of one resolution.
+constexpr int kMostLinks = 40;
+
+// Pushes the components of text onto pending so that the first comes off first; a
+// text ending in '/' ends in "." (what it names must be a directory).
+void PushComponents(std::string_view text, std::vector<std::string>& pending) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) parts.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!text.empty() && text.back() == '/') parts.emplace_back(".");
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
+}
+
+}  // namespace
+
+bool KWalkPath(const char* path, KPathWalk& walk) {
+    walk = KPathWalk();
+    if (!path || !*path) {
+        walk.mCode = ENOENT;
+        return false;
+    }
+    std::vector<std::string> pending;
+    PushComponents(MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer(), pending);
+    // The directories walked so far, free of links; "" for the root.
+    std::string resolved;
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string part = std::move(pending.back());
+        pending.pop_back();
+        const bool last = pending.empty();
+        if (part == "." || part == "..") {
+            if (part == "..") resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
+            walk.mDirectoryName = last;
+            continue;
+        }
+        walk.mDirectoryName = false;
+        const std::string candidate = resolved + "/" + part;
+        struct stat st;
+        if (::lstat(candidate.c_str(), &st) != 0) {
+            if (errno == ENOENT && last) {
+                walk.mPath = candidate;
+                return true;
+            }
+            walk.mCode = errno;
+            return false;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            struct stat folder;
+            if (::lstat(resolved.empty() ? "/" : resolved.c_str(), &folder) != 0) {
+                walk.mCode = errno;
+                return false;
+            }
+            if (!KMayFollowLink(st, folder)) {
+                walk.mCode = EACCES;
+                walk.mRefusedLink = candidate;
+                return false;
+            }
+            if (++links > kMostLinks) {
+                walk.mCode = ELOOP;
+                return false;
+            }
+            std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+            const ssize_t length = ::readlink(candidate.c_str(), text.data(), text.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
+                walk.mCode = length < 0 ? errno : 0;
+                walk.mUnreadableLink = candidate;
+                return false;
+            }
+            text.resize(static_cast<std::size_t>(length));
+            if (last) ++walk.mFinalLinks;
+            if (text.front() == '/') resolved.clear();
+            PushComponents(text, pending);
+            continue;
+        }
+        if (last) {
+            walk.mPath = candidate;
+            walk.mExists = true;
+            walk.mStat = st;
+            return true;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            walk.mCode = ENOTDIR;
+            return false;
+        }
+        resolved = candidate;
+    }
+    // The path ended in ".", "..", or is the root.
+    walk.mPath = resolved.empty() ? "/" : resolved;
+    walk.mDirectoryName = true;
+    walk.mExists = ::lstat(walk.mPath.c_str(), &walk.mStat) == 0;
+    if (!walk.mExists) walk.mCode = errno;
+    return walk.mExists;
 }
 
 bool KFile::Remove(const KString& path) {

@@ -1,9 +1,11 @@
 #ifndef ZEQ_FILEIO_KPATH_H
 #define ZEQ_FILEIO_KPATH_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdio>
+#include <string>
 
 #include "base/kstring.h"
 
@@ -54,11 +56,51 @@ char* KFgets(char* buffer, int size, std::FILE* stream);
 unsigned int GetTempPath(unsigned int size, char* buffer);
 // Creates the directory part of a file path with its parents.
 bool KEnsureDirectoryExistance(const char* filePath);
-// Creates a directory with its parents.
+// Creates a directory with its parents, following links on the way only as
+// KWalkPath does (false, errno EACCES, at a link it does not follow).
 bool KCreateDirectory(const char* directory);
-// Removes a directory with everything below it, without a shell and without
-// following symbolic links out of it. True when nothing is left.
-bool KRemoveDirectory(const char* directory);
+// Removes a directory with everything below it that belongs to this process's
+// effective user (root too removes only root's), without a shell and without
+// following symbolic links: a link standing for the directory is removed as a
+// link, when it is the user's. What belongs to another user stays, and so do
+// the directories holding it; othersLeft, when given, is set when anything
+// stayed for that reason. True when nothing is left.
+bool KRemoveDirectory(const char* directory, bool* othersLeft = nullptr);
+
+// The rule the system applies to symbolic links in shared folders where it is
+// switched on (protected symbolic links), applied by the SDK whatever the
+// machine's setting: a link in a folder that is sticky and that others may
+// write is followed only when it belongs to this process's effective user or
+// to the folder's owner. link and folder as lstat describes them.
+bool KMayFollowLink(const struct stat& link, const struct stat& folder);
+
+// Where a path leads: its symbolic links followed one component at a time, as
+// the system follows them, but each only where KMayFollowLink allows it, and
+// at most 40 of them.
+struct KPathWalk {
+    // Absolute and free of links: what the path names, or, where its last
+    // component names nothing, the path of the file a write would make (the
+    // name a dangling link holds).
+    std::string mPath;
+    bool mExists = false;
+    // mPath's lstat when it exists.
+    struct stat mStat {};
+    // How many links were followed at the last component (0: none).
+    int mFinalLinks = 0;
+    // The path ends in what can only name a directory: ".", "..", the root, or
+    // a link's text ending in '/'.
+    bool mDirectoryName = false;
+    // After a failure: the system's error number (ENOENT, ENOTDIR, ELOOP,
+    // EACCES for a link not followed ...), and the link not followed or not
+    // read, when that was the reason ("" otherwise).
+    int mCode = 0;
+    std::string mRefusedLink;
+    std::string mUnreadableLink;
+};
+// Walks path (a relative one from the current directory). False, with the
+// reason in walk, when a link is refused or cannot be read, or a component
+// before the last is missing or no directory.
+bool KWalkPath(const char* path, KPathWalk& walk);
 
 class KFile {
 public:

@@ -217,6 +217,8 @@ int KZeq::GetLastErrorID() const { return mImpl->mError.GetLastErrorID(); }
 const char* KZeq::GetLastErrorString() const { return mImpl->mError.GetLastErrorString(); }
 const char* KZeq::GetLastRefusal() const { return mImpl->mRefusal.Buffer(); }
 
+const char* KZeq::GetLastNotice() const { return mImpl->mNotice.Buffer(); }
+
 // --- writing --------------------------------------------------------------------------------------
 
 #define ZEQ_WRITE(binaryCall, asciiCall)                                                   \

@@ -139,7 +139,8 @@ public:
     // main section for writing. The file appears under its name only when
     // ProjectClose completes it (synced, then renamed into place, then its
     // directory synced); until then an existing file of that name and its data
-    // directory (".zqd") stay, and then that data directory is deleted. A writer
+    // directory (".zqd") stay, and then that data directory is deleted, as far as
+    // it belongs to this process's user (GetLastNotice says what stayed). A writer
     // that dies leaves nothing where the file system makes unnamed files, else
     // its temporary, which a later write of the file removes (KFileReplacement).
     // What may be replaced is KFileReplacement's rule: a symbolic link is
@@ -223,6 +224,11 @@ public:
     // "<file>": ..." with what failed and the system's reason), where the error holds
     // the table's text and the reason's number only; "" before any.
     const char* GetLastRefusal() const;
+    // What the last ProjectClose of a file created left undone although the file
+    // was written, and why: its data directory (".zqd"), or part of it, stays
+    // where it or something in it belongs to another user (only the writer's
+    // own is removed). "" when nothing was left, and before any.
+    const char* GetLastNotice() const;
 
     // --- Writing (in the open section; nothing is written once an error is pending)
 

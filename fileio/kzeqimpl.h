@@ -41,6 +41,8 @@ public:
     KError mError;
     // The whole text of the last refused open or rename (FailRefused).
     KString mRefusal;
+    // What the last close of a file created left undone (GetLastNotice).
+    KString mNotice;
     Mode mMode = Mode::eClosed;
     bool mBinary = true;
     bool mEncrypted = false;

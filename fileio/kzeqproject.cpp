@@ -191,6 +191,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     ResetState();
     mError.ClearLastError();
     mRefusal.Empty();
+    mNotice.Empty();
     if (!name || !*name) return Fail(eFileNotCreated);
     const int version = header ? header->mFileVersion : kDefaultFileVersion;
     if (version >= kFirstUnsupportedFileVersion) return Fail(eFileVersionNotSupportedYet);
@@ -220,9 +221,18 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         mTempAnonymous = true;
     } else {
         const int fd = KFileReplacement::CreateTemporary(replaced, mTempPath);
-        if (fd < 0 || !mFile.OpenDescriptor(fd, "w+b")) {
+        if (fd < 0) {
             FailSystem(eFileNotCreated);
-            if (fd >= 0) KFile::Remove(mTempPath);
+            mTempPath = "";
+            return false;
+        }
+        // The stream on a descriptor of its own: the temporary goes by this one when it
+        // cannot be made, and nothing another user put under its name meanwhile.
+        const bool opened = mFile.OpenDescriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 0), "w+b");
+        if (!opened) FailSystem(eFileNotCreated);
+        if (!opened) KFileReplacement::RemoveTemporary(fd, mTempPath);
+        ::close(fd);
+        if (!opened) {
             mTempPath = "";
             return false;
         }
@@ -336,8 +346,16 @@ bool KZeq::Impl::Finish() {
         // the disk yet).
         try {
             KFileReplacement::SyncDirectoryOf(mReplaced);
-            // Data that belonged to the file just replaced.
-            if (IsZeqExtension(mPath.Buffer())) KRemoveDirectory(ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer());
+            // Data that belonged to the file just replaced: only the writer's own goes.
+            if (IsZeqExtension(mPath.Buffer())) {
+                const KString data = ChangeFileExtension(mPath.Buffer(), ".zqd");
+                bool othersLeft = false;
+                KRemoveDirectory(data.Buffer(), &othersLeft);
+                if (othersLeft)
+                    mNotice = (std::string("The data folder \"") + data.Buffer() +
+                               "\" is not removed: it, or something in it, belongs to another user")
+                                  .c_str();
+            }
         } catch (const std::bad_alloc&) {
         }
     }

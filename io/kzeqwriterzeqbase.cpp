@@ -77,6 +77,9 @@ bool KZeqWriterZeqBase::FileClose() {
         // list could not be given ...): the error holds the system's reason alone.
         const char* refusal = mOwnedFile->GetLastRefusal();
         if (fileError == KZeq::eFileNotCreated && *refusal) mMessage += KString(refusal) + ".\n";
+    } else if (*mOwnedFile->GetLastNotice()) {
+        // Written, with what was left undone (another user's data folder beside it).
+        mMessage += KString(mOwnedFile->GetLastNotice()) + ".\n";
     }
     mOwnedFile.reset();
     mFile = nullptr;

@@ -1,8 +1,11 @@
 #include "io/zeqlogfile.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "base/klib.h"
+#include "fileio/kfilereplacement.h"
 
 namespace zeqsdk_400 {
 
@@ -22,8 +25,15 @@ ZeqLogFile& ZeqLogFile::operator+=(const char* line) {
 
 void ZeqLogFile::OutputLog() {
     if (mLines.GetCount() == 0) return;
-    std::FILE* file = std::fopen(mPath.Buffer(), mAppend ? "a+" : "w");
+    // The log lies in a folder others may write (the plug-in's): another user's link
+    // there is not followed, and nothing but a regular file is written.
+    KString refusal;
+    std::FILE* file = KFileReplacement::OpenForAppending(mPath.Buffer(), refusal);
     if (!file) return;
+    if (!mAppend && ::ftruncate(::fileno(file), 0) != 0) {
+        std::fclose(file);
+        return;
+    }
     if (mAppend) std::fputs("\n\n", file);
     kLocalTime now;
     KLib_GetCurrentLocalTime(now);

@@ -17,7 +17,9 @@ public:
 
     ZeqLogFile& operator+=(const char* line);
     // Writes the block now; the lines stay buffered. A log without lines
-    // leaves the file untouched, and a file that cannot be opened is skipped.
+    // leaves the file untouched, and a file that cannot be opened is skipped,
+    // as is one KFileReplacement::OpenForAppending refuses (another user's
+    // link in a shared folder, a pipe).
     void OutputLog();
 
 private:

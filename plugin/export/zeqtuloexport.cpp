@@ -53,7 +53,14 @@ TStatus ZeqTuloExport::WriteZeqFile(const char* fileName) {
     exporter->Initialize(fileName);
     exporter->SetState(KZeqExporter::eEMBED_MEDIA, ZeqTuloUserParams::Instance()->GetBoolParam(7));
     exporter->SetFileFormat(KZeqExporter::eZEQ_BINARY);
-    if (exporter->Export(*mScene, nullptr)) return TStatus::kSuccess;
+    if (exporter->Export(*mScene, nullptr)) {
+        // Written, with what the writer left undone (another user's data folder beside the file).
+        KString notes;
+        exporter->GetMessage(notes);
+        while (!notes.IsEmpty() && notes[notes.GetLen() - 1] == '\n') notes = notes.Left(notes.GetLen() - 1);
+        if (!notes.IsEmpty() && mLog) *mLog += notes.Buffer();
+        return TStatus::kSuccess;
+    }
     mWriteSystemError = exporter->GetError().GetLastSystemError();
     exporter->GetMessage(mWriteFailure);
     if (!mWriteFailure.IsEmpty() && mLog) *mLog += mWriteFailure.Buffer();

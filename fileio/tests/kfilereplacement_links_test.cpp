@@ -1,0 +1,322 @@
+// What another user of the machine may do in a folder both may write, and what a
+// replacement does about it: a link they planted is followed only as the system's
+// rule for sticky shared folders allows, whatever the machine's setting; a name of
+// theirs exchanged with the temporary at the last moment fails the replacement; and
+// a file whose access control list and large attributes fill the room ext4 keeps for
+// them is replaced with all of them.
+
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio/kfilereplacement.h"
+#include "fileio/kpath.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kplantedlinks.h"
+
+using namespace zeqsdk_400;
+using zeqtest::kUnprivileged;
+using zeqtest::ReadFile;
+using zeqtest::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsLink(const std::string& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+bool AnyTemporaryIn(const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().find(".tmp") != std::string::npos) return true;
+    return false;
+}
+
+// Where the link under test lies on the way to the file written.
+enum class Where { kLast, kOnTheWay, kDangling, kFurtherAlongAChain };
+
+struct LinkCase {
+    const char* mName;
+    // The folder holding the link.
+    mode_t mFolderMode;
+    uid_t mFolderOwner;
+    uid_t mLinkOwner;
+    Where mWhere;
+    bool mFollowed;
+};
+
+constexpr uid_t kRoot = 0;
+constexpr uid_t kNobody = zeqtest::kUnprivileged;
+
+const LinkCase kLinkCases[] = {
+    {"another user's link in root's sticky folder", 01777, kRoot, kNobody, Where::kLast, false},
+    {"root's own link there", 01777, kRoot, kRoot, Where::kLast, true},
+    {"the link of the folder's owner", 01777, kNobody, kNobody, Where::kLast, true},
+    {"another user's link in a folder without the sticky bit", 0777, kRoot, kNobody, Where::kLast, true},
+    {"another user's link in a sticky folder others may not write", 01775, kRoot, kNobody, Where::kLast, true},
+    {"another user's link to a folder, on the way", 01777, kRoot, kNobody, Where::kOnTheWay, false},
+    {"another user's dangling link", 01777, kRoot, kNobody, Where::kDangling, false},
+    {"root's own dangling link", 01777, kRoot, kRoot, Where::kDangling, true},
+    {"another user's link further along a chain", 01777, kRoot, kNobody, Where::kFurtherAlongAChain, false},
+};
+
+// How the file is written: replaced, or appended to (as the plug-in's log is).
+enum class Way { kReplace, kAppend };
+
+class PlantedLink : public testing::TestWithParam<Way> {
+protected:
+    // Writes "new" to target the way under test; "" when written, else the reason, and the
+    // system's error number in code.
+    std::string Write(const std::string& target, int& code) {
+        KString error;
+        if (GetParam() == Way::kAppend) {
+            std::FILE* file = KFileReplacement::OpenForAppending(target.c_str(), error, &code);
+            if (!file) return error.Buffer();
+            const bool written = std::fputs("new", file) >= 0;
+            return std::fclose(file) == 0 && written ? "" : "not written";
+        }
+        KFileReplacement replacement;
+        std::FILE* out = replacement.Begin(target.c_str()) ? replacement.OpenStream("wb") : nullptr;
+        if (out) {
+            const bool written = std::fputs("new", out) >= 0;
+            if (std::fclose(out) == 0 && written && replacement.Commit()) return "";
+        }
+        code = replacement.GetSystemError();
+        return replacement.GetError();
+    }
+
+    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
+};
+
+// The system's rule for links in a sticky folder others may write, applied whatever the
+// machine's setting (fs.protected_symlinks, on or off): another user's link, where the path
+// ends, on the way or further along a chain, is refused with the system's reason, and the
+// link and what it names stay as they were; a link of the writer's or of the folder's owner,
+// or one in another kind of folder, is followed as before.
+TEST_P(PlantedLink, IsFollowedOnlyAsTheSystemsRuleForSharedFoldersHasIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs links of another user";
+    int index = 0;
+    for (const LinkCase& test : kLinkCases) {
+        SCOPED_TRACE(test.mName);
+        const fs::path base = mDir.Path() / std::to_string(index++);
+        const zeqtest::RootsSecret secret(base);
+        const fs::path folder = base / "shared";
+        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode));
+        std::string target = (folder / "t.out").string(), link = target;
+        const std::string unmade = secret.Unmade("new");
+        switch (test.mWhere) {
+            case Where::kLast:
+                ASSERT_TRUE(zeqtest::MakeLinkOf(test.mLinkOwner, secret.Path(), link));
+                break;
+            case Where::kOnTheWay:
+                link = (folder / "d").string();
+                ASSERT_TRUE(zeqtest::MakeLinkOf(test.mLinkOwner, fs::path(secret.Path()).parent_path(), link));
+                target = link + "/secret";
+                break;
+            case Where::kDangling:
+                ASSERT_TRUE(zeqtest::MakeLinkOf(test.mLinkOwner, unmade, link));
+                break;
+            case Where::kFurtherAlongAChain:
+                // Root's own link elsewhere leads to the one under test.
+                link = (folder / "hop").string();
+                ASSERT_TRUE(zeqtest::MakeLinkOf(test.mLinkOwner, secret.Path(), link));
+                fs::create_directories(base / "mine");
+                target = (base / "mine" / "t.out").string();
+                ASSERT_TRUE(zeqtest::MakeLinkOf(kRoot, link, target));
+                break;
+        }
+        int code = 0;
+        const std::string error = Write(target, code);
+        EXPECT_TRUE(IsLink(link));
+        EXPECT_FALSE(AnyTemporaryIn(folder));
+        EXPECT_FALSE(AnyTemporaryIn(fs::path(secret.Path()).parent_path()));
+        if (!test.mFollowed) {
+            EXPECT_EQ(EACCES, code) << error;
+            EXPECT_NE(std::string::npos, error.find("the symbolic link \"" + link + "\" is another user's")) << error;
+            EXPECT_TRUE(secret.Intact());
+            EXPECT_FALSE(fs::exists(fs::symlink_status(unmade))) << "made where the link points";
+            continue;
+        }
+        EXPECT_EQ("", error);
+        const std::string written = test.mWhere == Where::kDangling ? unmade : secret.Path();
+        const std::string before = test.mWhere == Where::kDangling ? "" : zeqtest::RootsSecret::kText;
+        EXPECT_EQ(GetParam() == Way::kAppend ? before + "new" : "new", ReadFile(written));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, PlantedLink, testing::Values(Way::kReplace, Way::kAppend),
+                         [](const testing::TestParamInfo<Way>& info) {
+                             return info.param == Way::kReplace ? "Replaced" : "AppendedTo";
+                         });
+
+// Folders are made through links only as files are written through them.
+TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs links of another user";
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const zeqtest::RootsSecret secret(dir.Path());
+    const fs::path folder = dir.Path() / "shared";
+    ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, folder));
+    const std::string theirs = (folder / "theirs").string(), own = (folder / "own").string();
+    const fs::path inside = fs::path(secret.Path()).parent_path();
+    ASSERT_TRUE(zeqtest::MakeLinkOf(kNobody, inside, theirs) && zeqtest::MakeLinkOf(kRoot, inside, own));
+    EXPECT_FALSE(KCreateDirectory((theirs + "/made/deeper").c_str()));
+    EXPECT_EQ(EACCES, errno);
+    EXPECT_FALSE(fs::exists(inside / "made"));
+    EXPECT_TRUE(KCreateDirectory((own + "/made/deeper").c_str()));
+    EXPECT_TRUE(fs::is_directory(inside / "made" / "deeper"));
+}
+
+// A file holding an access control list, a user attribute, an empty one and one of 4,000
+// bytes: on ext4 they share the room the inode and one block give them, which holds them
+// all when the list comes first. The new content takes every one of them, whoever writes
+// it: root, the owner, and a user the list lets write whose owner entry may only read
+// (the attributes are given while the writer may still write its temporary).
+TEST(ReplacedAttributes, AListAndALargeAttributeAreAllKept) {
+    struct Case {
+        const char* mName;
+        const char* mList;
+        std::vector<std::pair<const char*, std::string>> mAttributes;
+        // Who owns the file before; who replaces it (root, or kUnprivileged too).
+        uid_t mOwner;
+        bool mAsAnotherUser;
+    };
+    const std::vector<std::pair<const char*, std::string>> large = {
+        {"user.a", "a"}, {"user.empty", ""}, {"user.big", std::string(4000, 'b')}};
+    const Case cases[] = {
+        {"a list and a large attribute, replaced by root then by the owner", "u::rw-,u:4242:r--,g::---,m::r--,o::---",
+         large, kNobody, true},
+        {"a writer named in the list, the owner entry read-only", "u::r--,u:65534:rw-,g::---,m::rw-,o::---",
+         {{"user.origin", "scanner 7"}}, kRoot, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+        fs::permissions(dir.Path(), fs::perms::all);
+        const std::string companion = dir / "scene.lib", target = dir / "scene.out";
+        for (const std::string& path : {companion, target}) {
+            WriteFile(path, "old");
+            if (!zeqtest::SetAcl(path, test.mList)) GTEST_SKIP() << "no access control lists here";
+            for (const auto& [name, value] : test.mAttributes)
+                if (!zeqtest::SetAttribute(path, name, value))
+                    GTEST_SKIP() << "this file system holds no " << name << " of " << value.size()
+                                 << " bytes beside the list: " << std::strerror(errno);
+            if (::geteuid() == 0) {
+                ASSERT_EQ(0, ::chown(path.c_str(), test.mOwner, test.mOwner));
+            }
+        }
+        const std::string access = zeqtest::AccessOf(target);
+        const auto replace = [&]() -> std::string {
+            KFileReplacement first, main;
+            if (!first.Begin(companion.c_str()) || !main.Begin(target.c_str())) return "not begun";
+            for (KFileReplacement* replacement : {&first, &main}) {
+                std::FILE* out = replacement->OpenStream("wb");
+                if (!out || std::fputs("new", out) < 0 || std::fclose(out) != 0) return "not written";
+            }
+            KFileReplacement* group[] = {&first, &main};
+            if (KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2)) return failed->GetError();
+            for (const std::string& path : {companion, target}) {
+                if (ReadFile(path) != "new") return path + " not replaced";
+                if (zeqtest::AccessOf(path) != access) return path + ": " + zeqtest::AccessOf(path);
+                for (const auto& [name, value] : test.mAttributes)
+                    if (zeqtest::AttributeOf(path, name) != value) return path + ": " + name + " was lost";
+            }
+            return "";
+        };
+        EXPECT_EQ("", replace());
+        if (!test.mAsAnotherUser) continue;
+        const std::optional<std::string> other = zeqtest::AsUnprivileged(dir.Path(), replace);
+        if (other) {
+            EXPECT_EQ("", *other);
+        }
+    }
+}
+
+// Another user who may write the folder (0777, not sticky) exchanges the temporary's name
+// with a link of theirs just before it is renamed, after every check: the rename then puts
+// their link in the file's place. The replacement fails with the reason, every time; their
+// link stays where it is, what it names is not written, and the other files of a group are
+// given back their old content (one put in place by an exchange takes it back at once).
+struct ExchangeCase {
+    const char* mName;
+    // The file whose temporary is exchanged: the companion (first) or the main file (last).
+    bool mCompanion;
+    // The companion exists before (else it is new).
+    bool mCompanionExists;
+    // The file system is taken to lack exchanging renames.
+    bool mNoExchange;
+    // After the failure, the exchanged file's name holds their link (else its old content).
+    bool mTheirLinkThere;
+};
+void PrintTo(const ExchangeCase& test, std::ostream* os) { *os << test.mName; }
+
+const ExchangeCase kExchangeCases[] = {
+    {"MainFile", false, true, false, true},
+    {"ExistingCompanion", true, true, false, false},
+    {"NewCompanion", true, false, false, true},
+    {"ExistingCompanionWithoutExchange", true, true, true, true},
+    {"MainFileWithoutExchange", false, true, true, true},
+};
+
+class ExchangedAtTheRename : public testing::TestWithParam<ExchangeCase> {};
+
+TEST_P(ExchangedAtTheRename, FailsTheReplacementWithTheReason) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    const ExchangeCase& test = GetParam();
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const zeqtest::RootsSecret secret(dir.Path());
+    const fs::path folder = dir.Path() / "shared";
+    ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, folder, 0777));
+    const std::string companion = (folder / "scene.lib").string(), target = (folder / "scene.out").string();
+    const std::string theirs = (folder / "theirs").string();
+    if (test.mCompanionExists) WriteFile(companion, "old companion");
+    WriteFile(target, "old main");
+    ASSERT_TRUE(zeqtest::MakeLinkOf(kNobody, secret.Path(), theirs));
+    zeqdetail::gFileSystemLimits.mNoExchange = test.mNoExchange;
+    std::string error;
+    bool done = false;
+    {
+        const zeqtest::ExchangeBeforeRename exchange(other, theirs, test.mCompanion ? "scene.lib" : "scene.out");
+        KFileReplacement first, main;
+        ASSERT_TRUE(first.Begin(companion.c_str()) && main.Begin(target.c_str()));
+        for (KFileReplacement* replacement : {&first, &main}) {
+            std::FILE* out = replacement->OpenStream("wb");
+            ASSERT_TRUE(out && std::fputs("new", out) >= 0 && std::fclose(out) == 0);
+        }
+        KFileReplacement* group[] = {&first, &main};
+        KFileReplacement* failed = KFileReplacement::CommitTogether(group, 2);
+        done = exchange.Done();
+        ASSERT_EQ(test.mCompanion ? &first : &main, failed);
+        error = failed->GetError();
+    }
+    zeqdetail::gFileSystemLimits.mNoExchange = false;
+    ASSERT_TRUE(done) << "the other user could not exchange the names";
+    const std::string exchanged = test.mCompanion ? companion : target;
+    EXPECT_NE(std::string::npos, error.find("Cannot replace \"" + exchanged + "\": after the rename its name holds"))
+        << error;
+    EXPECT_TRUE(secret.Intact());
+    EXPECT_EQ(test.mTheirLinkThere, IsLink(exchanged));
+    if (!test.mTheirLinkThere) {
+        EXPECT_EQ("old companion", ReadFile(companion));
+    }
+    if (test.mCompanion) {
+        EXPECT_EQ("old main", ReadFile(target));
+    } else if (test.mCompanionExists) {
+        EXPECT_EQ("old companion", ReadFile(companion));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExchangedAtTheRename, testing::ValuesIn(kExchangeCases),
+                         [](const testing::TestParamInfo<ExchangeCase>& info) { return info.param.mName; });
+
+}  // namespace

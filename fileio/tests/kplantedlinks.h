@@ -1,0 +1,181 @@
+#ifndef ZEQ_FILEIO_TESTS_KPLANTEDLINKS_H
+#define ZEQ_FILEIO_TESTS_KPLANTEDLINKS_H
+
+// Tests only: what another user of the machine does in a folder both may write.
+// They plant a symbolic link to a file of root's under a name a writer will
+// write; or, at the fixed point just before a temporary is renamed to its file
+// (gReplacementSeams.mBeforeRename), they exchange the temporary's name with a
+// link of theirs. Both need a test running as root.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "fileio/kfilereplacement.h"
+#include "fileio/tests/fileio_test_support.h"
+
+namespace zeqtest {
+
+// Root's own file (mode 0600) in a folder only root may enter: what a planted link names.
+class RootsSecret {
+public:
+    explicit RootsSecret(const std::filesystem::path& base)
+        : mFolder(base / "private"), mPath((base / "private" / "secret").string()) {
+        std::filesystem::create_directories(mFolder);
+        ::chmod(mFolder.c_str(), 0700);
+        WriteFile(mPath, kText);
+        ::chmod(mPath.c_str(), 0600);
+    }
+    static constexpr const char* kText = "root's own, in a folder of root's alone\n";
+    const std::string& Path() const { return mPath; }
+    // A name in root's folder that names nothing yet.
+    std::string Unmade(const std::string& name) const { return (mFolder / name).string(); }
+    // The file is as it was, byte for byte, and still a file.
+    bool Intact() const {
+        return std::filesystem::is_regular_file(std::filesystem::symlink_status(mPath)) && ReadFile(mPath) == kText;
+    }
+
+private:
+    std::filesystem::path mFolder;
+    std::string mPath;
+};
+
+// A symbolic link at link naming target that belongs to owner, as one that user made would
+// (root makes it and gives it away: the rule looks at the link's owner alone).
+inline bool MakeLinkOf(uid_t owner, const std::string& target, const std::string& link) {
+    return ::symlink(target.c_str(), link.c_str()) == 0 && ::lchown(link.c_str(), owner, owner) == 0;
+}
+
+// A folder of owner's that everybody may write, with mode (01777: sticky, as /tmp is).
+inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_t mode = 01777) {
+    std::filesystem::create_directories(folder);
+    return ::chown(folder.c_str(), owner, owner) == 0 && ::chmod(folder.c_str(), mode) == 0;
+}
+
+// Another user (kUnprivileged), in a process of their own, who exchanges two names
+// (renameat2 with RENAME_EXCHANGE) when asked, and answers once it is done: a test has them
+// act at a fixed point, every time. Only a test running as root has one.
+class ExchangingUser {
+public:
+    ExchangingUser() {
+        int requests[2], answers[2];
+        if (::geteuid() != 0 || ::pipe2(requests, O_CLOEXEC) != 0) return;
+        if (::pipe2(answers, O_CLOEXEC) != 0) {
+            ::close(requests[0]);
+            ::close(requests[1]);
+            return;
+        }
+        mChild = ::fork();
+        if (mChild == 0) {
+            ::close(requests[1]);
+            ::close(answers[0]);
+            const bool become = ::setgroups(0, nullptr) == 0 &&
+                                ::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) == 0 &&
+                                ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) == 0;
+            const char ready = become ? 'r' : 'n';
+            if (::write(answers[1], &ready, 1) != 1 || !become) ::_exit(0);
+            for (std::string a, b; ReadLine(requests[0], a) && ReadLine(requests[0], b);) {
+                const int code =
+                    ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? 0 : errno;
+                if (::write(answers[1], &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code))) break;
+            }
+            ::_exit(0);
+        }
+        ::close(requests[0]);
+        ::close(answers[1]);
+        mRequests = requests[1];
+        mAnswers = answers[0];
+        char ready = 0;
+        mReady = mChild > 0 && ::read(mAnswers, &ready, 1) == 1 && ready == 'r';
+    }
+    ~ExchangingUser() {
+        if (mRequests >= 0) ::close(mRequests);
+        if (mAnswers >= 0) ::close(mAnswers);
+        if (mChild > 0) ::waitpid(mChild, nullptr, 0);
+    }
+    ExchangingUser(const ExchangingUser&) = delete;
+    ExchangingUser& operator=(const ExchangingUser&) = delete;
+
+    bool Ready() const { return mReady; }
+    // Exchanges a and b as that user: 0 once done, else the system's error number.
+    int Exchange(const std::string& a, const std::string& b) const {
+        const std::string request = a + "\n" + b + "\n";
+        int code = EPIPE;
+        if (!mReady || ::write(mRequests, request.data(), request.size()) != static_cast<ssize_t>(request.size()) ||
+            ::read(mAnswers, &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code)))
+            return EPIPE;
+        return code;
+    }
+
+private:
+    static bool ReadLine(int fd, std::string& line) {
+        line.clear();
+        for (char c; ::read(fd, &c, 1) == 1;) {
+            if (c == '\n') return true;
+            line += c;
+        }
+        return false;
+    }
+
+    pid_t mChild = -1;
+    int mRequests = -1;
+    int mAnswers = -1;
+    bool mReady = false;
+};
+
+// While it lives: just before the first temporary whose file is named fileName ("" for any
+// file) is renamed to it, after every check of the writer's, the user exchanges the
+// temporary's name with theirs (a name of theirs in the same folder).
+class ExchangeBeforeRename {
+public:
+    ExchangeBeforeRename(const ExchangingUser& user, const std::string& theirs, const std::string& fileName,
+                         zeqsdk_400::zeqdetail::ZeqReplacementSeams& seams = zeqsdk_400::zeqdetail::gReplacementSeams)
+        : mSeams(seams) {
+        Now() = {&user, theirs, fileName, 0, -1};
+        mSeams.mBeforeRename = &Act;
+    }
+    ~ExchangeBeforeRename() {
+        mSeams.mBeforeRename = nullptr;
+        Now() = State();
+    }
+    ExchangeBeforeRename(const ExchangeBeforeRename&) = delete;
+    ExchangeBeforeRename& operator=(const ExchangeBeforeRename&) = delete;
+
+    // True once the exchange was done.
+    bool Done() const { return Now().mDone > 0 && Now().mResult == 0; }
+    // The system's error number of the exchange (-1 before it).
+    int Result() const { return Now().mResult; }
+
+private:
+    struct State {
+        const ExchangingUser* mUser = nullptr;
+        std::string mTheirs;
+        std::string mFileName;
+        int mDone = 0;
+        int mResult = -1;
+    };
+    static State& Now() {
+        static State state;
+        return state;
+    }
+    static void Act(const char* temporary, const char* file) {
+        State& state = Now();
+        if (!state.mUser || state.mDone > 0) return;
+        if (!state.mFileName.empty() && std::filesystem::path(file).filename() != state.mFileName) return;
+        ++state.mDone;
+        state.mResult = state.mUser->Exchange(temporary, state.mTheirs);
+    }
+
+    zeqsdk_400::zeqdetail::ZeqReplacementSeams& mSeams;
+};
+
+}  // namespace zeqtest
+
+#endif

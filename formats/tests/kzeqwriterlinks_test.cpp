@@ -1,0 +1,311 @@
+// Every export row, as root, in a folder another user may write: a link that user
+// planted under the file's name is refused as the system's rule for sticky shared
+// folders has it, and so is one under a texture copy's name; a name of theirs
+// exchanged with the temporary just before its rename fails the export; another
+// user's data folder beside a field file stays; and a file whose access control
+// list and large attributes fill the room ext4 keeps for them is replaced with all.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "content/kzeqmaterial.h"
+#include "content/kzeqmesh.h"
+#include "content/kzeqtexture.h"
+#include "fileio/kfilereplacement.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kplantedlinks.h"
+#include "formats/kzeqformats.h"
+#include "formats/motion/testkit/zeqmotiontestkit.h"
+#include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+
+namespace zeqsdk_400 {
+namespace {
+
+namespace fs = std::filesystem;
+using zeqtest::ReadFile;
+using zeqtest::WriteFile;
+
+struct Row {
+    const char* mName;
+    int mRow;
+    const char* mExtension;
+    // A skeleton with motion, else a mesh with a material and a texture.
+    bool mSkeleton;
+};
+void PrintTo(const Row& row, std::ostream* os) { *os << row.mName; }
+
+const Row kRows[] = {
+    {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", false},
+    {"ZEQAscii", KZeqExporter::eZEQ_ASCII, "zeq", false},
+    {"ZEQEncrypted", KZeqExporter::eZEQ_ENCRYPTED, "zeq", false},
+    {"ZEQ5", KZeqExporter::eZEQ_5_BINARY, "zeq", false},
+    {"ZEQ5Ascii", KZeqExporter::eZEQ_5_ASCII, "zeq", false},
+    {"BVH", KZeqExporter::eBIOVISION_BVH, "bvh", true},
+    {"HTR", KZeqExporter::eMOTION_ANALYSIS_HTR, "htr", true},
+    {"TRC", KZeqExporter::eMOTION_ANALYSIS_TRC, "trc", true},
+    {"ASF", KZeqExporter::eACCLAIM_ASF, "asf", true},
+    {"AMC", KZeqExporter::eACCLAIM_AMC, "amc", true},
+    {"C3D", KZeqExporter::eVICON_C3D, "c3d", true},
+    {"AOA", KZeqExporter::eADAPTIVE_OPTICS_AOA, "aoa", true},
+    {"MCD", KZeqExporter::eSUPERFLUO_MCD, "mcd", true},
+    {"VPM", KZeqExporter::ePUPPETEER_VPM, "vpm", true},
+    {"MOV", KZeqExporter::eCORVANTIS_MOV, "mov", true},
+    {"BRD", KZeqExporter::eASCENSION_BRD, "brd", true},
+    {"DXF", KZeqExporter::eAUTOCAD_DXF, "dxf", false},
+    {"OBJ", KZeqExporter::eVONEX_OBJ, "obj", false},
+    {"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", false},
+};
+
+std::string RowName(const testing::TestParamInfo<Row>& info) { return info.param.mName; }
+
+constexpr const char kPrevious[] = "what the file held before the export\n";
+
+class WriterLinks : public testing::TestWithParam<Row> {
+protected:
+    WriterLinks() : mScene(mManager.CreateKZeqScene()), mSecret(mDir.Path()) { ZeqRegisterFormats(); }
+
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
+        fs::create_directories(mImages);
+        WriteFile(mImages / "wood.png", "wood texels");
+        // A folder everybody may write, sticky as /tmp is; a test takes the sticky bit away.
+        ASSERT_TRUE(zeqtest::MakeFolderOf(0, mOut));
+        if (GetParam().mSkeleton) {
+            zeqmotiontest::ChainSpec spec;
+            spec.mFrames = 20;
+            zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
+            mScene->GetRootNode()->SetSelected(true, true);
+            return;
+        }
+        KZeqNode* node = mManager.CreateKZeqNode("Box");
+        KZeqMesh* mesh = mManager.CreateKZeqMesh();
+        mesh->InitControlPoints(4);
+        for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i & 1, (i >> 1) & 1, 0, 1);
+        mesh->BeginPolygon();
+        for (int index : {0, 1, 3, 2}) mesh->AddPolygon(index);
+        KZeqMaterial* material = mManager.CreateKZeqMaterial("paint");
+        material->SetDiffuse(KZeqColor(1, 0, 0, 1));
+        mesh->AddMaterial(material);
+        KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
+        texture->SetFileName((mImages / "wood.png").c_str());
+        mesh->AddTexture(texture);
+        // The whole mesh textured, as the 3DS writer maps it too.
+        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
+        node->SetNodeAttribute(mesh);
+        mScene->GetRootNode()->AddChild(node);
+    }
+
+    // Exports through the row; what the export says (the exporter's message, then its error
+    // text: the field file's rows say why in their error) in mSaid, its system error in mCode.
+    bool Export() {
+        KZeqExporter exporter(mManager);
+        exporter.Initialize(mTarget.c_str());
+        exporter.SetFileFormat(GetParam().mRow);
+        KStreamOptions* options = exporter.GetExportOptions();
+        if (!options) return false;
+        if (options->Is(KStreamOptionsMotion::ClassId)) {
+            auto* motion = static_cast<KStreamOptionsMotion*>(options);
+            zeqmotiontest::SetRangeFromCurrentTake(*mScene, *motion, 30.0);
+            if (motion->GetFrameCount() <= 0) motion->SetFrameCount(10);
+            // AMC motion goes over the skeleton an ASF export leaves in the options.
+            if (GetParam().mRow == KZeqExporter::eACCLAIM_AMC) {
+                KZeqExporter asf(mManager);
+                asf.Initialize((mDir.Path() / "skeleton.asf").c_str());
+                asf.SetFileFormat(KZeqExporter::eACCLAIM_ASF);
+                asf.Export(*mScene, options);
+            }
+        }
+        const bool written = exporter.Export(*mScene, options);
+        exporter.ReleaseExportOptions(options);
+        KString message;
+        exporter.GetMessage(message);
+        mSaid = std::string(message.Buffer()) + "\n" + exporter.GetLastErrorString();
+        mCode = exporter.GetError().GetLastSystemError();
+        return written;
+    }
+
+    std::vector<std::string> OutEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(mOut)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    bool IsLink(const std::string& path) const { return fs::is_symlink(fs::symlink_status(path)); }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene;
+    std::string mSaid;
+    int mCode = 0;
+    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
+    const zeqtest::RootsSecret mSecret;
+    fs::path mOut = mDir.Path() / "out";
+    fs::path mImages = mDir.Path() / "images";
+    std::string mTarget = (mOut / (std::string("kept.") + GetParam().mExtension)).string();
+};
+
+// Another user's link under the file's name, to root's private file or dangling into root's
+// private folder: the export is refused with the system's reason, the file the link names
+// stays byte for byte, nothing is made where it points, and the link stays.
+TEST_P(WriterLinks, AnotherUsersLinkInAStickySharedFolderIsRefused) {
+    for (const std::string& named : {mSecret.Path(), mSecret.Unmade("made")}) {
+        SCOPED_TRACE(named);
+        fs::remove(mTarget);
+        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, mTarget));
+        EXPECT_FALSE(Export());
+        EXPECT_EQ(EACCES, mCode) << mSaid;
+        EXPECT_NE(std::string::npos, mSaid.find("the symbolic link \"" + mTarget + "\" is another user's")) << mSaid;
+        EXPECT_TRUE(mSecret.Intact());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
+        EXPECT_TRUE(IsLink(mTarget));
+        EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+    }
+}
+
+// On ext4 the list and the attributes share the room of the inode and one block: a file
+// holding them all is replaced with them all.
+TEST_P(WriterLinks, AFileWithAListAndALargeAttributeKeepsThemAll) {
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0755));
+    WriteFile(mTarget, kPrevious);
+    if (!zeqtest::SetAcl(mTarget, "u::rw-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access lists here";
+    const std::string big(4000, 'b');
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"user.a", "a"}, {"user.empty", ""},
+                                      {"user.big", big}})
+        if (!zeqtest::SetAttribute(mTarget, name, value))
+            GTEST_SKIP() << "this file system holds no " << name << " of " << value.size()
+                         << " bytes beside the list: " << std::strerror(errno);
+    const std::string access = zeqtest::AccessOf(mTarget);
+    ASSERT_TRUE(Export()) << mSaid;
+    EXPECT_NE(kPrevious, ReadFile(mTarget));
+    EXPECT_EQ(access, zeqtest::AccessOf(mTarget));
+    EXPECT_EQ("a", zeqtest::AttributeOf(mTarget, "user.a"));
+    EXPECT_EQ("", zeqtest::AttributeOf(mTarget, "user.empty"));
+    EXPECT_EQ(big, zeqtest::AttributeOf(mTarget, "user.big"));
+}
+
+// In a folder others may write without the sticky bit, another user exchanges the
+// temporary's name with a link of theirs just before the rename: the export fails with the
+// reason, every time, what the link names is not written, and the files written with the
+// main one (a library, a texture copy) are taken back.
+TEST_P(WriterLinks, ANameExchangedJustBeforeTheRenameFailsTheExport) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0777));
+    const std::string theirs = (mOut / "theirs").string();
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& entry : fs::directory_iterator(mOut)) fs::remove(entry.path());
+        WriteFile(mTarget, kPrevious);
+        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, mSecret.Path(), theirs));
+        const zeqtest::ExchangeBeforeRename exchange(other, theirs, fs::path(mTarget).filename().string());
+        EXPECT_FALSE(Export());
+        ASSERT_TRUE(exchange.Done()) << "the exchange failed: " << std::strerror(exchange.Result());
+        EXPECT_NE(std::string::npos, mSaid.find("after the rename its name holds something other than the content"))
+            << mSaid;
+        EXPECT_TRUE(mSecret.Intact());
+        EXPECT_TRUE(IsLink(mTarget)) << "what the other user put there stays";
+        const std::vector<std::string> left = {fs::path(mTarget).filename().string(), "theirs"};
+        EXPECT_EQ(left, OutEntries());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WriterLinks, testing::ValuesIn(kRows), RowName);
+
+// A dangling link another user planted under a texture copy's name, into root's private
+// folder: the copy is left out with the reason, nothing is made where the link points, and
+// the export goes on.
+class TextureCopyLinks : public WriterLinks {};
+
+TEST_P(TextureCopyLinks, AnotherUsersDanglingLinkGetsNoCopy) {
+    const std::string image = (mOut / "wood.png").string();
+    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, mSecret.Unmade("wood.png"), image));
+    ASSERT_TRUE(Export()) << mSaid;
+    EXPECT_FALSE(ReadFile(mTarget).empty());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));
+    EXPECT_TRUE(IsLink(image));
+    EXPECT_NE(std::string::npos, mSaid.find("Error writing texture file \"" + image + "\": Permission denied.\n"))
+        << mSaid;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextureCopyLinks,
+                         testing::Values(Row{"OBJ", KZeqExporter::eVONEX_OBJ, "obj", false},
+                                         Row{"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", false}),
+                         RowName);
+
+// The data folder beside a field file ("kept.zqd") goes after a write only as far as it is
+// the writer's own: another user's folder, or their file in root's folder, or their link
+// standing for it, stays in a sticky shared folder, whether or not the file existed before,
+// and the writer's message says so; root's own folder, or link, goes.
+class DataFolders : public WriterLinks {};
+
+TEST_P(DataFolders, OnlyTheWritersOwnGoes) {
+    struct Case {
+        const char* mName;
+        uid_t mFolderOwner;
+        // Who owns the file inside.
+        uid_t mFileOwner;
+        // The data folder is a link of mFolderOwner's, to a folder elsewhere.
+        bool mLink;
+        bool mFileExisted;
+        // What stays: the folder, the other user's file inside, root's file inside.
+        bool mFolderStays;
+    };
+    constexpr uid_t kRoot = 0, kNobody = zeqtest::kUnprivileged;
+    const Case cases[] = {
+        {"another user's folder, no file before", kNobody, kNobody, false, false, true},
+        {"another user's folder beside root's file", kNobody, kNobody, false, true, true},
+        {"root's folder holding another user's file", kRoot, kNobody, false, true, true},
+        {"root's own folder", kRoot, kRoot, false, true, false},
+        {"another user's link standing for it", kNobody, kNobody, true, true, true},
+        {"root's own link standing for it", kRoot, kRoot, true, true, false},
+    };
+    const std::string data = (mOut / "kept.zqd").string();
+    const fs::path elsewhere = mDir.Path() / "elsewhere";
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        for (const auto& entry : fs::directory_iterator(mOut)) fs::remove_all(entry.path());
+        fs::remove_all(elsewhere);
+        if (test.mFileExisted) WriteFile(mTarget, kPrevious);
+        const fs::path folder = test.mLink ? elsewhere : fs::path(data);
+        fs::create_directories(folder);
+        ASSERT_EQ(0, ::chown(folder.c_str(), test.mFolderOwner, test.mFolderOwner));
+        const std::string theirs = (folder / "theirs.bin").string(), own = (folder / "own.bin").string();
+        WriteFile(theirs, "kept");
+        ASSERT_EQ(0, ::chown(theirs.c_str(), test.mFileOwner, test.mFileOwner));
+        if (test.mFolderOwner == kRoot) WriteFile(own, "root's");
+        if (test.mLink) {
+            ASSERT_TRUE(zeqtest::MakeLinkOf(test.mFolderOwner, elsewhere, data));
+        }
+        ASSERT_TRUE(Export()) << mSaid;
+        EXPECT_NE(kPrevious, ReadFile(mTarget));
+        const bool notice = mSaid.find("The data folder \"" + data +
+                                       "\" is not removed: it, or something in it, belongs to another user.") !=
+                            std::string::npos;
+        EXPECT_EQ(test.mFolderStays, notice) << mSaid;
+        EXPECT_EQ(test.mFolderStays, fs::exists(fs::symlink_status(data)));
+        // What a link stands for is never entered, another user's file never goes, root's own does.
+        EXPECT_EQ(test.mLink || test.mFileOwner != kRoot, fs::exists(theirs));
+        if (test.mFolderOwner == kRoot && !test.mLink) {
+            EXPECT_FALSE(fs::exists(own)) << "root's own file was left";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FieldFileRows, DataFolders, testing::ValuesIn(std::vector<Row>(kRows, kRows + 5)), RowName);
+
+}  // namespace
+}  // namespace zeqsdk_400

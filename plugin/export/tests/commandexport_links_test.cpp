@@ -1,0 +1,115 @@
+// ZEQExport as root in a folder another user may write: their link under the log's or the
+// settings' name in the plug-in's sticky folder is not followed, their data folder beside the
+// file written stays (and the log says so), and a name of theirs exchanged with the
+// temporary just before its rename fails the export with the reason.
+#include "zeqtuloexport_test_support.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "fileio/kfilereplacement.h"
+#include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kplantedlinks.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CommandExportLinksTest : public ZeqTuloModuleTest {
+protected:
+    CommandExportLinksTest() { mForOtherUsers = true; }
+    void SetUp() override {
+        ZeqTuloModuleTest::SetUp();
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
+        ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+        ASSERT_TRUE(standin::buildScene("cube"));
+    }
+    bool IsLink(const std::string& path) const { return fs::is_symlink(fs::symlink_status(path)); }
+};
+
+// The plug-in's folder is sticky and everybody may write it; another user's links stand under
+// the log's name (to root's file) and the settings' name (dangling, into root's folder).
+TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
+    ASSERT_EQ(::chmod(mDirectory.c_str(), 01777), 0);
+    const zeqtest::RootsSecret secret(mDirectory + "root");
+    const std::string log = mDirectory + "zeqtulolog.txt", settings = mDirectory + "zeqplugins6.0registry.txt";
+    fs::remove(settings);
+    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, secret.Path(), log));
+    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, secret.Unmade("settings"), settings));
+    run("ZEQExportShowUI 0");
+    // A failed write logs its reason.
+    EXPECT_EQ(run("ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
+    EXPECT_NE(run("ZEQExport -f \"" + mDirectory + "cube.zeq\""), "<failed>");
+    Unload();
+    EXPECT_TRUE(secret.Intact());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("settings"))));
+    EXPECT_TRUE(IsLink(log) && IsLink(settings));
+    EXPECT_NE(ZeqTuloReadFile(mDirectory + "cube.zeq"), "");
+}
+
+// Another user's data folder beside the file (their file in it) stays, whether or not the file
+// existed, and the log says so; root's own goes.
+TEST_F(CommandExportLinksTest, AnotherUsersDataFolderStays) {
+    ASSERT_EQ(::chmod(mDirectory.c_str(), 01777), 0);
+    const std::string target = mDirectory + "t.zeq", data = mDirectory + "t.zqd", theirs = data + "/theirs.bin";
+    const std::string notice =
+        "\tThe data folder \"" + data + "\" is not removed: it, or something in it, belongs to another user.";
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "beside an existing file" : "no file before");
+        fs::remove(target);
+        fs::remove(mDirectory + "zeqtulolog.txt");
+        if (existed) zeqtest::WriteFile(target, "old");
+        fs::create_directories(data);
+        zeqtest::WriteFile(theirs, "kept");
+        ASSERT_EQ(::chown(theirs.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged), 0);
+        ASSERT_EQ(::chown(data.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged), 0);
+        EXPECT_NE(run("ZEQExport -f \"" + target + "\""), "<failed>");
+        EXPECT_NE(ZeqTuloReadFile(target), "old");
+        EXPECT_EQ(ZeqTuloReadFile(theirs), "kept");
+        EXPECT_NE(ZeqTuloReadFile(mDirectory + "zeqtulolog.txt").find(notice), std::string::npos)
+            << ZeqTuloReadFile(mDirectory + "zeqtulolog.txt");
+    }
+    ASSERT_EQ(::chown(theirs.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown(data.c_str(), 0, 0), 0);
+    EXPECT_NE(run("ZEQExport -f \"" + target + "\""), "<failed>");
+    EXPECT_FALSE(fs::exists(data));
+}
+
+// The module's own seams (it holds the SDK whole): null when the module does not show them.
+zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams() {
+    void* module = ::dlopen(ZEQTULO_MODULE, RTLD_NOW | RTLD_NOLOAD);
+    if (!module) return nullptr;
+    void* seams = ::dlsym(module, "_ZN10zeqsdk_4009zeqdetail17gReplacementSeamsE");
+    ::dlclose(module);
+    return static_cast<zeqsdk_400::zeqdetail::ZeqReplacementSeams*>(seams);
+}
+
+// In the folder others may write (not sticky), another user exchanges the temporary's name with
+// a link of theirs just before the rename: the export fails and says why.
+TEST_F(CommandExportLinksTest, ANameExchangedJustBeforeTheRenameFailsTheExport) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    zeqsdk_400::zeqdetail::ZeqReplacementSeams* seams = ModuleSeams();
+    ASSERT_NE(seams, nullptr) << "the module shows no seams";
+    ASSERT_EQ(::chmod(mDirectory.c_str(), 0777), 0);
+    const zeqtest::RootsSecret secret(mDirectory + "root");
+    const std::string target = mDirectory + "t.zeq", theirs = mDirectory + "theirs";
+    zeqtest::WriteFile(target, "old");
+    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, secret.Path(), theirs));
+    standin::clearTranscript();
+    {
+        const zeqtest::ExchangeBeforeRename exchange(other, theirs, "t.zeq", *seams);
+        EXPECT_EQ(run("ZEQExport -f \"" + target + "\""), "<failed>");
+        EXPECT_TRUE(exchange.Done());
+    }
+    EXPECT_TRUE(transcribed("ZEQExport: File Export Failed: " + target + " (Cannot replace \"" + target +
+                            "\": after the rename its name holds something other than the content written"));
+    EXPECT_TRUE(secret.Intact());
+    EXPECT_TRUE(IsLink(target));
+}
+
+}  // namespace
