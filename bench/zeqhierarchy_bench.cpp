@@ -70,7 +70,7 @@ void BM_ReadChain(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * depth);
 }
 BENCHMARK(BM_ReadChain)
-    ->ArgsProduct({{1000, 10000, 30000}, {eTopDown, eBottomUpPairs, eReversed, eRandom}})
+    ->ArgsProduct({{1000, 10000, 30000, 100000}, {eTopDown, eBottomUpPairs, eReversed, eRandom}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
