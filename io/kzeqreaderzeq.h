@@ -70,6 +70,8 @@ public:
     // Closes the file.
     ~KZeqReaderZeq() override;
 
+    // Refuses as corrupted, naming the record, a file with a record of the main section in a
+    // section after it (a stray section line between the scene's records).
     bool FileOpen(const char* fileName) override;
     bool FileClose() override;
     bool IsFileOpen() override;

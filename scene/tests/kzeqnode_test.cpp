@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "content/kzeqnull.h"
 #include "content/kzeqopticalreference.h"
@@ -121,43 +120,6 @@ TEST_F(KZeqNodeTest, HierarchyMovesRefusesCyclesAndFindsByModelName) {
     ASSERT_TRUE(mManager.DestroyKZeqNode(a, true));
     EXPECT_EQ(before - 4, mManager.GetKZeqNodeCount());
     EXPECT_FALSE(mManager.DestroyKZeqNodeAttribute(null));
-}
-
-// The ancestry check walks up from the node and down from the other in turn: checked against a
-// plain parent table after each of a random sequence of moves and removals among twenty nodes, some
-// with an attribute and targets (sources and destinations that are no nodes), for every pair.
-TEST_F(KZeqNodeTest, AncestryAgreesWithAParentTableThroughRandomMoves) {
-    const int count = 20;
-    std::vector<KZeqNode*> nodes;
-    std::vector<int> parent(count, -1);
-    for (int i = 0; i < count; ++i) {
-        nodes.push_back(Node(("n" + std::to_string(i)).c_str()));
-        if (i % 3 == 0) nodes.back()->SetNodeAttribute(mManager.CreateKZeqNull());
-    }
-    for (int i = 0; i < count; i += 4) nodes[i]->SetTarget(nodes[(i + 7) % count]);
-    auto below = [&parent](int node, int above) {
-        for (int at = node; at >= 0; at = parent[at])
-            if (at == above) return true;
-        return false;
-    };
-    unsigned seed = 12345;
-    auto next = [&seed](int range) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<int>((seed >> 16) % static_cast<unsigned>(range));
-    };
-    for (int step = 0; step < 400; ++step) {
-        const int child = next(count), to = next(count);
-        if (next(5) == 0 && parent[child] >= 0) {
-            ASSERT_EQ(nodes[child], nodes[parent[child]]->RemoveChild(nodes[child]));
-            parent[child] = -1;
-        } else {
-            ASSERT_EQ(!below(to, child), nodes[to]->AddChild(nodes[child])) << step;
-            if (!below(to, child)) parent[child] = to;
-        }
-        for (int a = 0; a < count; ++a)
-            for (int b = 0; b < count; ++b)
-                ASSERT_EQ(below(a, b), nodes[a]->IsSelfOrDescendantOf(nodes[b])) << step << ": " << a << " " << b;
-    }
 }
 
 // A chain built child by child below its end, deeper than a small stack has

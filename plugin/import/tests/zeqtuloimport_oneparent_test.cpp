@@ -184,31 +184,6 @@ TEST_F(ZeqTuloImportTest, ADoubledSectionLineFailsTheImportWithTheReason) {
                             [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
 }
 
-// A file without "Connections": every model comes in under the world, each named in a warning and
-// in the log (before, the import answered a success with none of them).
-TEST_F(ZeqTuloImportTest, TheModelsOfAFileWithoutConnectionsComeIn) {
-    const std::string written = mDirectory + "written.zeq", path = mDirectory + "unconnected.zeq";
-    std::string error;
-    ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
-        AddNode(manager, AddNode(manager, scene.GetRootNode(), "A"), "B");
-        AddNode(manager, scene.GetRootNode(), "C");
-    }, true, &error)) << error;
-    std::string text = ZeqTuloReadFile(written);
-    const std::size_t begin = text.find("Connections: {\n"), end = text.find("\n}\n", begin);
-    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos);
-    text.erase(begin, end + 3 - begin);
-    std::ofstream(path, std::ios::binary) << text;
-    standin::clearTranscript();
-    ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\""));
-    for (const char* model : {"A", "B", "C"}) {
-        EXPECT_EQ("", HostParent(model)) << model;
-        const std::string line =
-            std::string("Model::") + model + " is connected under no model of the scene: it is put under the scene root.";
-        EXPECT_EQ(1u, Warnings(line).size()) << model;
-        EXPECT_NE(Log().find(line), std::string::npos) << Log();
-    }
-}
-
 // A model named "Scene", at the top and below another, with what is under it: the 6.0 writer named
 // the root alike, and the import put its children under the world and dropped it. Written by the
 // SDK, imported, exported by the plug-in and imported again, it stays where it was, without a word.
