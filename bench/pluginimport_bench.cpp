@@ -1,8 +1,10 @@
 // Host scene import into the stand-in: the pass's own time beside the importer's read (manual time
 // is the pass without the read; the read is the counter read_s), for many nulls in namespaces and
-// for one big mesh with two UV layers, for a chain of nulls; and the bind-pose steps on many joints.
+// for one big mesh with two UV layers, for a chain of nulls; the whole pass on a chain whose
+// connections come in any order; and the bind-pose steps on many joints.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -14,6 +16,7 @@
 #include "pluginimport_bench_support.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqpose.h"
+#include "zeqchain_bench_support.h"
 
 using namespace zeqsdk_400;
 using namespace importbench;
@@ -87,6 +90,35 @@ void BM_ImportChain(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportChain)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The whole pass, read included, on a 6.0 chain of n nulls whose connections come in an order
+// (arguments: n, order): no order may make it grow faster than n log n.
+void BM_ImportChainOrder(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0)), order = static_cast<int>(state.range(1));
+    state.SetLabel(zeqchainbench::ChainOrderName(order));
+    const std::string file = Directory(kBench) + "chain-order" + std::to_string(n) + "-" + std::to_string(order) + ".zeq";
+    if (!zeqchainbench::WriteChainFile(file, n, order)) {
+        state.SkipWithError("the file could not be written");
+        return;
+    }
+    double read = 0;
+    for (auto _ : state) {
+        Prepare();
+        StepTimes driver;
+        driver.OpenProject(TString(file.c_str()));
+        driver.Run();
+        read += driver.mRead;
+        state.SetIterationTime(driver.mTotal);
+    }
+    state.counters["read_s"] = read / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * n);
+    std::remove(file.c_str());
+}
+BENCHMARK(BM_ImportChainOrder)
+    ->ArgsProduct({{1000, 10000, 30000}, {0, 1, 2, 3}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // One mesh of about n vertices (a grid of quads) with two UV layers through indices.
 void BM_ImportMesh(benchmark::State& state) {

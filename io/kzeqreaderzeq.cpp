@@ -33,6 +33,27 @@ bool IsTemplateName(const KString& name) {
     return (colon < 0 ? name : name.Mid(static_cast<unsigned>(colon) + 1)) == kTemplateMark;
 }
 
+// The first record of the main section that an extension section holds; null when none does.
+const char* MainSectionRecordOutsideIt(KZeq& file) {
+    for (int i = 0; i < file.ProjectGetExtensionSectionCount(); ++i) {
+        const bool clean = file.GetLastErrorID() == -1;
+        if (!file.ProjectOpenExtensionSection(i)) {
+            // A damaged section is the "Summary" reader's to pass over.
+            if (clean && file.GetLastErrorID() == KZeq::eFileCorrupted) file.GetError().ClearLastError();
+            continue;
+        }
+        const char* found = nullptr;
+        for (int f = 0; f < file.FieldGetBlockFieldCount() && !found; ++f) {
+            const KString name = file.FieldGetBlockFieldName(f);
+            for (int r = 0; r < kZeqMainSectionRecordCount && !found; ++r)
+                if (name == kZeqMainSectionRecords[r]) found = kZeqMainSectionRecords[r];
+        }
+        file.ProjectCloseSection();
+        if (found) return found;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 // Take files are named by the file being read: only regular files are
@@ -69,6 +90,15 @@ bool KZeqReaderZeq::FileOpen(const char* fileName) {
             mError.SetLastError(eFileNotOpened, FileNotOpenedText(path.Buffer(), reason).Buffer());
             mError.SetLastSystemError(reason);
         }
+        return false;
+    }
+    // A section line between the records of the scene leaves those after it in another section,
+    // where no read looks: refused with the reason, rather than read as a scene without them.
+    if (const char* record = MainSectionRecordOutsideIt(*mFile)) {
+        mFile->ProjectClose();
+        mError.SetLastError(eFileCorrupted, (KString("File is corrupted: a section line splits the scene, and its \"") +
+                                             record + "\" record lies outside the main section")
+                                                .Buffer());
         return false;
     }
     if (header.mResolutionW != 0.0 && header.mResolutionH != 0.0 && !header.mResolutionMode.IsEmpty()) {

@@ -70,6 +70,8 @@ public:
     // Closes the file.
     ~KZeqReaderZeq() override;
 
+    // Refuses as corrupted, naming the record, a file with a record of the main section in a
+    // section after it (a stray section line between the scene's records).
     bool FileOpen(const char* fileName) override;
     bool FileClose() override;
     bool IsFileOpen() override;
@@ -135,10 +137,21 @@ public:
     // Registers the object under the name for the connections; false when
     // the name is taken.
     bool RegisterObject(const char* name, KObject* object);
+    // Registers the scene root under the name the connections give it (ZeqSceneRootName).
+    void RegisterSceneRoot(KZeqScene& scene);
     // "Connect" records: "OO" and "OP" are made, other kinds skipped. A model
     // keeps the first parent a record gives it: a later one is set aside, and
-    // the message says so.
+    // the message says so. When a model holds "Model::Scene" and no record
+    // names the root's other name, the file is another program's: there
+    // "Model::Scene" is the root, and the model is reached by no connection.
     bool ReadConnectionSection(KZeqScene& scene);
+    // Version 6, once connected: every model of the file no path joins to the
+    // root (in a cycle, under itself, under nothing) goes under the root with
+    // what is below it, in file order, and the message names it (the first
+    // kMaxModelsNamed; one more line counts the rest). A model defined again
+    // stays out, named already.
+    bool PlaceModelsOutsideTheScene(KZeqScene& scene);
+    static constexpr int kMaxModelsNamed = 100;
 
     // ---- Node record (kzeqreaderzeq_node.cpp) ---------------------------------------------------
     // The body of the current "Model" block.
@@ -355,7 +368,6 @@ private:
     void ReadTakeDetails(KZeqTakeInfo& take);
     // The steps of the read table, in order, on a read not failed so far.
     bool ReadSections(KZeqScene& scene);
-    void RegisterSceneRoot(KZeqScene& scene);
     // The index of the nodes below root (each name's first in depth-first
     // order, as a recursive FindChild finds it) and a look-up in it, so that
     // records naming nodes need no walk each.
@@ -388,6 +400,10 @@ private:
     std::vector<KString> mRecordChannels;
     ObjectTypeList mObjectTypes;
     std::unordered_map<std::string, KZeqNode*> mNodeIndex;
+    // Version 6: the name the connections give the scene root, and the parent
+    // each model's connection named when it was set aside as closing a cycle.
+    KString mSceneRootName;
+    std::unordered_map<const KZeqNode*, KString> mCycleParents;
     // Whether the file being read predates version 6, for the take files too.
     bool mBefore6 = false;
     // A take file read during this read was damaged (mError says so).

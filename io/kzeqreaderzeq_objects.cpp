@@ -1,8 +1,10 @@
 // Objects of a Zeq file: the type list of "Definitions", the "Objects"
 // section by kind, the top-level models of files before version 6, and the
-// "Connections" that link what the objects sections registered.
+// "Connections" that link what the objects sections registered, and the
+// models they leave outside the scene.
 
 #include <cstring>
+#include <vector>
 
 #include "character/kzeqcontrolsetplug.h"
 #include "content/kzeqgenericnode.h"
@@ -10,6 +12,7 @@
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
 #include "io/kzeqreaderzeq_steps.h"
+#include "io/kzeqscenerecords.h"
 #include "object/izeqobject.h"
 #include "object/kprogress.h"
 #include "scene/kzeqnode.h"
@@ -161,6 +164,42 @@ KZeqNode* NodeOf(KPlug* plug) {
 
 }  // namespace
 
+void KZeqReaderZeq::RegisterSceneRoot(KZeqScene& scene) {
+    IZeqObject& file = *mFile;
+    mSceneRootName = ZeqSceneRootName([&file](const char* name) { return file.ObjectFetch(name) != nullptr; });
+    KZeqNode* root = scene.GetRootNode();
+    if (KZeqNodeProperties* handler = root ? root->GetPropertyHandler() : nullptr)
+        file.ObjectRegister(mSceneRootName.Buffer(), handler->IQuery(kIKObjectInterfaceId, 0));
+}
+
+namespace {
+
+// True when a "Connect" record of the open block names the name; the block's records are then
+// unvisited again.
+bool AConnectionNames(IZeqObject& file, const KString& name) {
+    bool named = false;
+    while (!named && file.FieldReadBegin("Connect")) {
+        while (!named && file.FieldReadGetRemain() > 0) named = file.FieldReadC() == name;
+        file.FieldReadEnd();
+    }
+    file.FieldReadResetPosition();
+    return named;
+}
+
+int CountNodesBelow(KZeqNode& top) {
+    int count = 0;
+    std::vector<KZeqNode*> pending{&top};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        count += node->GetChildCount();
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+    }
+    return count;
+}
+
+}  // namespace
+
 bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
     IZeqObject& file = *mFile;
     if (!file.FieldReadBegin("Connections")) return true;
@@ -168,26 +207,36 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
         file.FieldReadEnd();
         return true;
     }
+    KZeqNode* root = scene.GetRootNode();
+    if (root && !(mSceneRootName == "Model::Scene") && !AConnectionNames(file, mSceneRootName)) {
+        // Written by a program that names the root "Model::Scene" whatever its models are named.
+        file.ObjectNameUnregister(mSceneRootName.Buffer());
+        file.ObjectNameUnregister("Model::Scene");
+        mSceneRootName = "Model::Scene";
+        if (KZeqNodeProperties* handler = root->GetPropertyHandler())
+            file.ObjectRegister(mSceneRootName.Buffer(), handler->IQuery(kIKObjectInterfaceId, 0));
+    }
     while (file.FieldReadBegin("Connect")) {
         const KString kind = file.FieldReadC();
         KPlug* source = nullptr;
         KPlug* destination = nullptr;
+        KString child, parent;
         if (kind == "OO") {
-            const KString child = file.FieldReadC(), parent = file.FieldReadC();
+            child = file.FieldReadC(), parent = file.FieldReadC();
             source = FetchObject(file, child);
             destination = FetchObject(file, parent);
             // A model under two parents would be freed under one and then reached through the
             // other: the first parent the file gives holds.
             KZeqNode* node = NodeOf(source);
             KZeqNode* first = node ? node->GetParent() : nullptr;
-            if (node && node == scene.GetRootNode() && NodeOf(destination)) {
+            if (node && node == root && NodeOf(destination)) {
                 // Under a model the root would leave the scene, and all the file puts under it.
                 AddMessageLine(child + " is connected under " + parent +
                                ": the scene root is no model's child; the connection is set aside.");
                 destination = nullptr;
             } else if (first && NodeOf(destination) && NodeOf(destination) != first) {
-                // Named as the records name it: the root is "Model::Scene".
-                const char* firstName = first == scene.GetRootNode() ? "Model::Scene" : first->GetName();
+                // Named as the records name it.
+                const KString firstName = first == root ? mSceneRootName : KString(first->GetName());
                 AddMessageLine(child + " is connected under " + parent +
                                " too: a model has one parent; it stays under " + firstName + ".");
                 destination = nullptr;
@@ -198,11 +247,59 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
             const KString property = file.FieldReadC();
             destination = owner ? owner->FindPropertyByName(property.Buffer()) : nullptr;
         }
-        if (source && destination && !destination->IsConnectedSrc(source)) destination->ConnectSrc(source, 0);
+        if (source && destination && !destination->IsConnectedSrc(source) && !destination->ConnectSrc(source, 0)) {
+            // Refused under a model below it (or itself): the model goes under the root once all
+            // connections are made, and the message gives the connection.
+            KZeqNode* node = NodeOf(source);
+            KZeqNode* above = NodeOf(destination);
+            if (node && above && above->IsSelfOrDescendantOf(node)) mCycleParents.emplace(node, parent);
+        }
         file.FieldReadEnd();
     }
     file.FieldReadBlockEnd();
     file.FieldReadEnd();
+    return true;
+}
+
+bool KZeqReaderZeq::PlaceModelsOutsideTheScene(KZeqScene& scene) {
+    KZeqNode* root = scene.GetRootNode();
+    if (!root) return true;
+    int placed = 0;
+    for (KZeqNode* node : mNodesRead) {
+        // In the scene, or left out as defined again (and named so already).
+        if (node->GetEntity() == root->GetEntity() || FindNode(node->GetName()) != node) continue;
+        KZeqNode* top = node;
+        while (KZeqNode* parent = top->GetParent()) top = parent;
+        const int below = CountNodesBelow(*top);
+        if (!root->AddChild(top)) {
+            AddMessageLine(KString(top->GetName()) + " is left out of the scene with what is below it: " +
+                           root->GetLastErrorString() + ".");
+            continue;
+        }
+        if (++placed > kMaxModelsNamed) continue;
+        const auto cycle = mCycleParents.find(top);
+        KString line(top->GetName());
+        if (cycle == mCycleParents.end())
+            line += " is connected under no model of the scene";
+        else if (cycle->second == top->GetName())
+            line += " is connected under itself";
+        else
+            line += " is connected under " + cycle->second + ", which is below it";
+        line += ": it is put under the scene root";
+        if (below > 0) {
+            line += ", with the ";
+            line += below;
+            line += below == 1 ? " model below it." : " models below it.";
+        } else {
+            line += ".";
+        }
+        AddMessageLine(line);
+    }
+    if (placed > kMaxModelsNamed) {
+        KString line;
+        line += placed - kMaxModelsNamed;
+        AddMessageLine(line + " more models with no path to the scene root are put under it, with what is below them.");
+    }
     return true;
 }
 
@@ -219,5 +316,9 @@ bool ZeqReadObjects(KZeqReaderZeq& reader, KZeqScene& scene) {
 bool ZeqReadModels(KZeqReaderZeq& reader, KZeqScene&) { return reader.ReadNode(); }
 
 bool ZeqReadConnections(KZeqReaderZeq& reader, KZeqScene& scene) { return reader.ReadConnectionSection(scene); }
+
+bool ZeqReadPlaceModelsOutsideTheScene(KZeqReaderZeq& reader, KZeqScene& scene) {
+    return reader.PlaceModelsOutsideTheScene(scene);
+}
 
 }  // namespace zeqsdk_400

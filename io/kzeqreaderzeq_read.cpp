@@ -86,12 +86,15 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     for (KCharPtrSet* set : {&mNodeNames, &mTargets, &mUpNodes, &mCameraBackgrounds}) set->Clear();
     mNodesRead.clear();
     mTexturesRead.clear();
+    mSceneRootName = "Model::Scene";
+    mCycleParents.clear();
     mDamagedTakeFile = false;
     KZeqSceneRollback rollback(mManager, &scene);
     bool result = !failed && ReadSections(scene);
     mNodesRead.clear();
     mTexturesRead.clear();
     mNodeIndex.clear();
+    mCycleParents.clear();
     // Damage met on the way (text that is no number where one belongs, a
     // chunk that fails its checksum) fails the whole read: what was read
     // around it is not delivered.
@@ -135,15 +138,8 @@ bool ZeqReadRewindMainSection(KZeqReaderZeq& reader, KZeqScene&) {
     return true;
 }
 
-// Connection records name the scene root "Model::Scene".
 bool ZeqReadRegisterSceneRoot(KZeqReaderZeq& reader, KZeqScene& scene) {
-    KZeqNode* root = scene.GetRootNode();
-    IZeqObject& file = *reader.GetZeqObject();
-    if (!root) return true;
-    static const char* const kRootName = "Model::Scene";
-    if (file.ObjectFetch(kRootName)) file.ObjectNameUnregister(kRootName);
-    if (KZeqNodeProperties* handler = root->GetPropertyHandler())
-        file.ObjectRegister(kRootName, handler->IQuery(kIKObjectInterfaceId, 0));
+    reader.RegisterSceneRoot(scene);
     return true;
 }
 

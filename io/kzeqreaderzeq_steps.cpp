@@ -27,6 +27,7 @@ const ZeqReadStep kZeqReadSteps[] = {
     {"Version5", eZeqVersion6Layout, 8, 0, &ZeqReadVersion5Block},
     {"global settings", eZeqBeforeVersion6Layout, 8, 0, &ZeqReadTopLevelGlobalSettings},
     {"Connections", eZeqVersion6Layout, -1, 0, &ZeqReadConnections},
+    {"models with no path to the root", eZeqVersion6Layout, -1, 0, &ZeqReadPlaceModelsOutsideTheScene},
     {"control sets from their plugs", eZeqVersion6Layout, -1, 0, &ZeqReadControlSetsFromPlugs},
     {"Takes", eZeqAnyLayout, 6, eZeqEndsReadOnFailure | eZeqNeedsTakes, &ZeqReadTakes},
     {"post-processing", eZeqVersion6Layout, -1, 0, &ZeqReadPostProcessing},

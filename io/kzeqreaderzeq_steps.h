@@ -104,6 +104,7 @@ bool ZeqReadModels(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadHierarchy(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadCameraBackgrounds(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadConnections(KZeqReaderZeq& reader, KZeqScene& scene);
+bool ZeqReadPlaceModelsOutsideTheScene(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadTakes(KZeqReaderZeq& reader, KZeqScene& scene);
 bool ZeqReadPostProcessing(KZeqReaderZeq& reader, KZeqScene& scene);
 // Object kinds and attribute set-ups of this file's sections.

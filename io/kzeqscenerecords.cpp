@@ -10,6 +10,18 @@
 
 namespace zeqsdk_400 {
 
+const char* const kZeqMainSectionRecords[] = {
+    // Version 6
+    "Definitions", "Objects", "Connections", "Version5",
+    // Before version 6
+    "Model", "Device", "CHARACTER", "Constraints", "Settings", "RendererSetting", "AmbientRenderSettings",
+    "FogOptions", "ShadowPlanes",
+    // Both
+    "Switcher", "Media", "Takes", "GoboManager", "MARKERSET", "ACTOR", "SceneGenericPersistence",
+};
+const int kZeqMainSectionRecordCount =
+    static_cast<int>(sizeof(kZeqMainSectionRecords) / sizeof(kZeqMainSectionRecords[0]));
+
 namespace {
 const char* const kMetaDataNames[6] = {"Title", "Subject", "Author", "Keywords", "Revision", "Comment"};
 }  // namespace

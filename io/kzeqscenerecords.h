@@ -56,6 +56,25 @@ struct ZeqSummary {
 // Writes the record into the open section; false when the field file refused.
 bool ZeqWriteSummary(KZeq& file, const ZeqSummary& summary);
 
+// The name a version-6 file's "Connections" give the scene root: "Model::Scene", unless an object
+// of the file holds that name (a model named "Scene"); then the first of "Model::Scene~1",
+// "Model::Scene~2", ... that no object holds, so that both read back as written. The writer and
+// the reader walk the same names; taken(name) tells whether an object of the file holds one.
+template <class Taken>
+KString ZeqSceneRootName(Taken taken) {
+    KString name("Model::Scene");
+    for (int k = 1; taken(name.Buffer()); ++k) {
+        name = "Model::Scene~";
+        name += k;
+    }
+    return name;
+}
+
+// The top-level records of a scene file's main section. Its extension sections hold a "Summary"
+// (and what other programs add): one of these there means a section line split the scene.
+extern const char* const kZeqMainSectionRecords[];
+extern const int kZeqMainSectionRecordCount;
+
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.
 void RemoveTypeIdentifierFromName(KString& name);

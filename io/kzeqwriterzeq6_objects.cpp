@@ -2,12 +2,15 @@
 // with their counts), "Objects" (one field per object, by kind) and
 // "Connections" (which written object feeds which object or property).
 
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "content/kzeqgenericnode.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqfields.h"
+#include "io/kzeqscenerecords.h"
 #include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
 #include "object/izeqobject.h"
@@ -138,7 +141,14 @@ bool ZeqWriteConnections(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     // object's sources keep their order.
     for (auto object = all.rbegin(); object != all.rend(); ++object)
         if (KObject* handler = (*object)->GetPropertyHandler()) sources(*handler, (*object)->GetName());
-    if (KZeqNode* root = scene.GetRootNode()) sources(*root->GetPropertyHandler(), "Model::Scene");
+    if (KZeqNode* root = scene.GetRootNode()) {
+        // Named apart from a model named "Scene", which the reader then tells from the root.
+        std::unordered_set<std::string_view> names;
+        for (KZeqObject* object : all)
+            if (object->GetPropertyHandler()) names.emplace(object->GetName());
+        const KString name = ZeqSceneRootName([&names](const char* n) { return names.count(n) > 0; });
+        sources(*root->GetPropertyHandler(), name.Buffer());
+    }
     return ZeqWriteBlockEnd(file);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnodefinder.h"
@@ -188,9 +189,28 @@ bool KZeqNode::IsSelfOrDescendantOf(const KZeqNode* node) const {
     // Only a node with sources can lie above another: a new node hung below the
     // end of a deep chain is refused or taken without the walk up.
     if (!node || node->mProperties->GetSrcCount() == 0) return false;
-    for (const KZeqNode* n = GetParent(); n; n = n->GetParent())
-        if (n == node) return true;
-    return false;
+    const KZeqNode* up = GetParent();
+    if (!up) return false;
+    // Up from this node and down through node's sources, a step of each in turn: the first walk
+    // to end answers. A check then costs the smaller of this node's depth and node's subtree, and
+    // links that join trees cost n log n together in any order (each joins the smaller side).
+    struct Frame {
+        const KZeqNode* mNode;
+        int mNext;
+    };
+    std::vector<Frame> down{{node, 0}};
+    for (;;) {
+        if (up == node) return true;
+        up = up->GetParent();
+        if (!up) return false;
+        while (!down.empty() && down.back().mNext >= down.back().mNode->mProperties->GetSrcCount()) down.pop_back();
+        if (down.empty()) return false;
+        Frame& frame = down.back();
+        if (const KZeqNode* child = NodeOf(frame.mNode->mProperties->GetSrc(frame.mNext++))) {
+            if (child == this) return true;
+            down.push_back({child, 0});
+        }
+    }
 }
 
 bool KZeqNode::AddChild(KZeqNode* child) {

@@ -1,6 +1,7 @@
 // Node, object, hierarchy, take and time-warp sections read from hand-made
 // field files: the edge cases of each record and the faults a file can name.
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -84,8 +85,9 @@ TEST_F(SectionsTest, DefinitionsObjectsAndConnections) {
                             "Connect: \"PO\", \"Model::B\", \"Lcl Scaling\", \"Model::Scene\";"
                             "Connect: \"PP\", \"Model::B\", \"Visibility\", \"Model::A\", \"Visibility\";};");
     ASSERT_NE(nullptr, scene) << mError;
-    EXPECT_EQ("Model::A ", Names(*scene->GetRootNode()));
-    EXPECT_EQ(1, scene->GetRootNode()->GetPropertyHandler()->GetSrcCount());
+    // B, under nothing the file holds, comes under the root after every connection.
+    EXPECT_EQ("Model::A Model::B ", Names(*scene->GetRootNode()));
+    EXPECT_EQ(2, scene->GetRootNode()->GetPropertyHandler()->GetSrcCount());
     EXPECT_EQ(0, scene->GetEntity()->GetMaterialCount());
     EXPECT_EQ(0, scene->GetRootNode()->GetChild(0)->GetChildCount());
 }
@@ -117,6 +119,27 @@ const ParentRow kParentRows[] = {
     // Connections name the first A; the second was left out without a word.
     {"ModelDefinedAgain", {"A", "B", "A"}, {{"B", "A"}, {"A", "Scene"}}, "RootNode(A(B))",
      "Model::A is defined again: a scene holds one model of a name; the first one holds, this one is left out."},
+    // Models no path joins to the root vanished without a word: each goes under the root, named.
+    {"CycleAlone", {"A", "B", "C"}, {{"C", "Scene"}, {"A", "B"}, {"B", "A"}}, "RootNode(C B(A))",
+     "Model::B is connected under Model::A, which is below it: it is put under the scene root, with the 1 model "
+     "below it."},
+    {"LongerCycle", {"A", "B", "C", "D"}, {{"A", "B"}, {"B", "C"}, {"D", "A"}, {"C", "A"}}, "RootNode(C(B(A(D))))",
+     "Model::C is connected under Model::A, which is below it: it is put under the scene root, with the 3 models "
+     "below it."},
+    {"UnderItself", {"A", "B"}, {{"A", "A"}, {"B", "A"}}, "RootNode(A(B))",
+     "Model::A is connected under itself: it is put under the scene root, with the 1 model below it."},
+    {"UnderNoModel", {"A", "B", "C"}, {{"A", "Scene"}, {"C", "Nowhere"}}, "RootNode(A B C)",
+     "Model::B is connected under no model of the scene: it is put under the scene root.\n"
+     "Model::C is connected under no model of the scene: it is put under the scene root."},
+    // A model named "Scene": the writer names the root apart ("Scene~1" where "Scene" is taken).
+    {"ModelNamedScene", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene~1"}}, "RootNode(Scene(A))", ""},
+    {"ModelsNamedSceneAndSceneTilde1", {"Scene~1", "Scene", "A"}, {{"A", "Scene~1"}, {"Scene", "Scene~2"}, {"Scene~1", "Scene"}},
+     "RootNode(Scene(Scene~1(A)))", ""},
+    // Another program's file, whose records name the root "Model::Scene" beside a model of that
+    // name: the root is read as before, and the model, which no record reaches, goes under it.
+    {"ModelNamedSceneElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}}, "RootNode(A Scene)",
+     "Model::Scene is connected under Model::Scene: the scene root is no model's child; the connection is set "
+     "aside.\nModel::Scene is connected under no model of the scene: it is put under the scene root."},
 };
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
@@ -164,6 +187,32 @@ INSTANTIATE_TEST_SUITE_P(Rows, OneParentTest,
                              return std::string(std::get<0>(info.param).mName) +
                                     (std::get<1>(info.param) ? "Binary" : "Ascii");
                          });
+
+// A 6.0 file without "Connections": every model comes under the root, in file order. The message
+// names the first kMaxModelsNamed and counts the rest in one line more, however many there are.
+TEST_F(SectionsTest, TheModelsOfAFileWithoutConnectionsComeUnderTheRoot) {
+    const int count = KZeqReaderZeq::kMaxModelsNamed + 2;
+    std::vector<std::string> models;
+    for (int i = 0; i < count; ++i) models.push_back("m" + std::to_string(i));
+    std::string fields = NullModelFields(models, {});
+    fields.erase(fields.find("Connections: {"));
+    const std::string path = mDir / "unconnected.zeq";
+    MakeZeqFile(path, 6000, 1, fields);
+    KZeqImporter importer(mManager);
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+    ASSERT_EQ(count, scene->GetRootNode()->GetChildCount());
+    EXPECT_STREQ("Model::m101", scene->GetRootNode()->GetChild(count - 1)->GetName());
+    KString message;
+    importer.GetMessage(message);
+    const std::string text = message.Buffer();
+    EXPECT_EQ(KZeqReaderZeq::kMaxModelsNamed, std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(0u, text.find("Model::m0 is connected under no model of the scene: it is put under the scene root.\n"));
+    EXPECT_NE(std::string::npos, text.find("\nModel::m99 is connected under no model"));
+    EXPECT_EQ(std::string::npos, text.find("Model::m100"));
+    EXPECT_NE(std::string::npos,
+              text.find("\n2 more models with no path to the scene root are put under it, with what is below them."));
+}
 
 // The root put under a model before the model joins the scene, and a chain 30,000 deep under
 // that model, in either encoding: the chain comes whole, under the root.

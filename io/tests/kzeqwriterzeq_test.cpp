@@ -2,7 +2,16 @@
 
 #include <unistd.h>
 
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqnull.h"
 
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
@@ -90,6 +99,78 @@ TEST_P(WriterFormTest, EmptySceneWithTakesThroughEveryForm) {
     EXPECT_EQ("", CompareScenes(*mScene, *read).Report());
 }
 INSTANTIATE_TEST_SUITE_P(Forms, WriterFormTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
+
+// ---- A model named "Scene" -----------------------------------------------------------------------
+
+namespace {
+
+// Null models under their parents ("" the root), in order; the camera "cam" under the root looks
+// at "Scene" and turns with "up".
+struct SceneNamedRow {
+    const char* mName;
+    std::vector<std::pair<const char*, const char*>> mModels;
+    const char* mTree;
+};
+const SceneNamedRow kSceneNamedRows[] = {
+    {"TopLevel", {{"Scene", ""}, {"A", "Scene"}, {"B", "Scene"}, {"up", "B"}}, "RootNode(Scene(A B(up)) cam)"},
+    {"Nested", {{"group", ""}, {"Scene", "group"}, {"leaf", "Scene"}, {"up", ""}}, "RootNode(group(Scene(leaf)) up cam)"},
+    {"BesideSceneTilde1", {{"Scene~1", ""}, {"Scene", "Scene~1"}, {"A", "Scene"}, {"up", "A"}},
+     "RootNode(Scene~1(Scene(A(up))) cam)"},
+};
+void PrintTo(const SceneNamedRow& row, std::ostream* out) { *out << row.mName; }
+
+std::string Tree(KZeqNode& node) {
+    std::string tree = std::string(node.GetName()).substr(7);
+    for (int i = 0; i < node.GetChildCount(); ++i) tree += (i ? " " : "(") + Tree(*node.GetChild(i));
+    return node.GetChildCount() ? tree + ")" : tree;
+}
+
+struct SceneNamedTest : ::testing::TestWithParam<std::tuple<SceneNamedRow, ZeqFileCase>> {
+    zeqtest::TempDir mDir;
+};
+
+}  // namespace
+
+// The 6.0 writer named the root and a model named "Scene" alike, and its reader took the model for
+// the root: the model was dropped, what was under it went under the root and the camera lost its
+// target. Each 6.0 form reads back what it wrote.
+TEST_P(SceneNamedTest, AModelNamedSceneReadsBackAsWritten) {
+    const SceneNamedRow& row = std::get<0>(GetParam());
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    std::map<std::string, KZeqNode*> nodes{{"", scene->GetRootNode()}};
+    for (const auto& model : row.mModels) {
+        KZeqNode* node = nodes[model.first] = manager.CreateKZeqNode(model.first);
+        node->SetNodeAttribute(manager.CreateKZeqNull());
+        ASSERT_TRUE(nodes.at(model.second)->AddChild(node)) << model.first;
+    }
+    KZeqNode* camera = manager.CreateKZeqNode("cam");
+    camera->SetNodeAttribute(manager.CreateKZeqCamera());
+    scene->GetRootNode()->AddChild(camera);
+    camera->SetTarget(nodes.at("Scene"));
+    camera->SetTargetUp(nodes.at("up"));
+    const std::string path = mDir / "scene.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(manager, *scene, std::get<1>(GetParam()), path, "", &error)) << error;
+    KZeqImporter importer(manager);
+    KZeqScene* read = manager.CreateKZeqScene();
+    ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*read)) << importer.GetLastErrorString();
+    EXPECT_EQ(row.mTree, Tree(*read->GetRootNode()));
+    KString message;
+    importer.GetMessage(message);
+    EXPECT_STREQ("", message.Buffer());
+    KZeqNode* cam = read->GetRootNode()->FindChild("cam");
+    ASSERT_TRUE(cam && cam->GetTarget() && cam->GetTargetUp());
+    EXPECT_STREQ("Model::Scene", cam->GetTarget()->GetName());
+    EXPECT_STREQ("Model::up", cam->GetTargetUp()->GetName());
+}
+INSTANTIATE_TEST_SUITE_P(Rows, SceneNamedTest,
+                         ::testing::Combine(::testing::ValuesIn(kSceneNamedRows),
+                                            ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2])),
+                         [](const testing::TestParamInfo<std::tuple<SceneNamedRow, ZeqFileCase>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + "_" +
+                                    std::get<1>(info.param).mName;
+                         });
 
 // The "Summary" of a scene: template mark, password flag and counts.
 TEST_F(WriterTest, SummaryCounts) {

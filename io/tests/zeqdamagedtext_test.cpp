@@ -193,6 +193,57 @@ TEST_P(DamagedText, AMainSectionLineWrittenTwiceRefusesTheFile) {
     EXPECT_EQ(0, scene->GetRootNode()->GetChildCount());
 }
 
+// A section line between two records of the scene leaves those after it in a section no read looks
+// at: the file read as a scene without them (empty, often), with success and no word. It is
+// refused at its opening, with the reason: after "Definitions", after "Objects", a main section
+// holding only a "Summary" before the content; before version 6 between two models or before the
+// takes. A section line after the whole scene changes nothing.
+TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
+    const bool v6 = GetParam().mFileVersion == 6000;
+    const std::string line = v6 ? "@Section: 6000\n" : "@Section: 5800\n";
+    const std::size_t main = mText.find(line) + line.size(), extension = mText.find(line, main);
+    ASSERT_NE(std::string::npos, extension);
+    const std::string summary = mText.substr(extension + line.size(), mText.find("@End") - extension - line.size());
+    // Where the line goes (before the first line that starts so, after the main section's line when
+    // "") and what goes before it.
+    struct Stray {
+        const char* mBefore;
+        std::string mInserted;
+        const char* mRecord;
+    };
+    const std::vector<Stray> cases =
+        v6 ? std::vector<Stray>{{"Objects: {", line, "Objects"},
+                                {"Connections: {", line, "Connections"},
+                                {"", summary + line, "Definitions"}}
+           : std::vector<Stray>{{"Model: \"Model::Bone\"", line, "Model"}, {"Takes: {", line, "Takes"},
+                                {"", summary + line, "Media"}};
+    for (const Stray& c : cases) {
+        SCOPED_TRACE(c.mRecord);
+        std::string text = mText;
+        const std::size_t at = *c.mBefore ? text.find(std::string("\n") + c.mBefore) + 1 : main;
+        ASSERT_NE(0u, at);
+        text.insert(at, c.mInserted);
+        const Read read = Import(text);
+        const std::string reason = std::string("File is corrupted: a section line splits the scene, and its \"") +
+                                   c.mRecord + "\" record lies outside the main section";
+        EXPECT_FALSE(read.mRead);
+        EXPECT_EQ(KZeqIO::eFileCorrupted, read.mError);
+        EXPECT_EQ(reason, read.mText);
+        EXPECT_EQ(0, read.mNodes);
+        EXPECT_EQ(0, read.mObjects);
+        KZeqSdkManager manager;
+        KZeqImporter importer(manager);
+        EXPECT_FALSE(importer.Initialize(mPath.c_str()));
+        EXPECT_EQ(reason, importer.GetLastErrorString());
+        EXPECT_EQ(0, importer.GetTakeCount());
+    }
+    std::string text = mText;
+    text.insert(extension, line);
+    const Read read = Import(text);
+    EXPECT_TRUE(read.mRead) << read.mText;
+    EXPECT_EQ(Import(mText).mNodes, read.mNodes);
+}
+
 INSTANTIATE_TEST_SUITE_P(AsciiForms, DamagedText, testing::Values(kZeqFileCases[0], kZeqFileCases[3]),
                          ZeqFileCaseName);
 

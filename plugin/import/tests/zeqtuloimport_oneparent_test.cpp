@@ -2,7 +2,8 @@
 // put the scene's root under a model, through ZEQImport: the first parent holds (the root stays the
 // root), the host warns with the reader's line for the connection set aside and the log keeps it,
 // the import ends, and the scene the pass destroys (and the next import's) frees each node once.
-// Then files that name two models alike, or double their section line.
+// Then files that name two models alike, or double their section line; files whose models no path
+// joins to the root, a model named "Scene" through export and import, a stray section line.
 #include <algorithm>
 #include <fstream>
 #include <string>
@@ -56,6 +57,19 @@ const ParentCase kParentCases[] = {
      {{"Scene", "A"}, {"A", "Scene"}},
      {{"A", ""}},
      "Model::Scene is connected under Model::A: the scene root is no model's child; the connection is set aside."},
+    // Models no path joins to the root: each comes in under the world, named.
+    {"CycleAlone",
+     {"A", "B"},
+     {{"A", "B"}, {"B", "A"}},
+     {{"B", ""}, {"A", "B"}},
+     "Model::B is connected under Model::A, which is below it: it is put under the scene root, with the 1 model "
+     "below it."},
+    {"UnderItself", {"A"}, {{"A", "A"}}, {{"A", ""}}, "Model::A is connected under itself: it is put under the scene root."},
+    {"UnderNoModel",
+     {"A", "B"},
+     {{"A", "Scene"}, {"B", "Nowhere"}},
+     {{"A", ""}, {"B", ""}},
+     "Model::B is connected under no model of the scene: it is put under the scene root."},
 };
 
 // The pass ends its scene's nodes a few at a time, their takes read ahead together: four more
@@ -168,6 +182,63 @@ TEST_F(ZeqTuloImportTest, ADoubledSectionLineFailsTheImportWithTheReason) {
     EXPECT_NE(Log().find(reason), std::string::npos) << Log();
     EXPECT_TRUE(std::any_of(standin::transcript().begin(), standin::transcript().end(),
                             [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
+}
+
+// A model named "Scene", at the top and below another, with what is under it: the 6.0 writer named
+// the root alike, and the import put its children under the world and dropped it. Written by the
+// SDK, imported, exported by the plug-in and imported again, it stays where it was, without a word.
+TEST_F(ZeqTuloImportTest, AModelNamedSceneComesBackThroughExportAndImport) {
+    for (const bool nested : {false, true}) {
+        SCOPED_TRACE(nested);
+        const std::string path = mDirectory + "scene.zeq", again = mDirectory + "again.zeq";
+        std::string error;
+        ASSERT_TRUE(WriteScene(path, [&](KZeqSdkManager& manager, KZeqScene& scene) {
+            KZeqNode* parent = nested ? AddNode(manager, scene.GetRootNode(), "group") : scene.GetRootNode();
+            KZeqNode* named = AddNode(manager, parent, "Scene");
+            AddNode(manager, AddNode(manager, named, "A"), "leaf");
+            AddNode(manager, named, "B");
+        }, true, &error)) << error;
+        ASSERT_TRUE(Run("ZEQExportShowUI 0"));
+        for (const std::string& file : {path, again}) {
+            standin::clearTranscript();
+            ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\"")) << Log();
+            EXPECT_EQ(nested ? "group" : "", HostParent("Scene")) << file;
+            EXPECT_EQ("Scene", HostParent("A")) << file;
+            EXPECT_EQ("A", HostParent("leaf")) << file;
+            EXPECT_EQ("Scene", HostParent("B")) << file;
+            EXPECT_EQ(1u, standin::countMatches("Scene")) << file;
+            EXPECT_TRUE(Warnings("Model::").empty()) << file;
+            if (file == path) {
+                ASSERT_TRUE(Run("ZEQExport -f \"" + again + "\""));
+            }
+        }
+    }
+}
+
+// A section line between the records of an ASCII file leaves the scene's later records in a section
+// no read looks at: the import fails with the reason, rather than answer a success with the models
+// gone or left unconnected.
+TEST_F(ZeqTuloImportTest, AStraySectionLineFailsTheImportWithTheReason) {
+    const std::string written = mDirectory + "written.zeq", path = mDirectory + "stray.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
+        AddNode(manager, scene.GetRootNode(), "A");
+    }, true, &error)) << error;
+    for (const char* record : {"Objects", "Connections"}) {
+        std::string text = ZeqTuloReadFile(written);
+        const std::size_t at = text.find(std::string("\n") + record + ": {");
+        ASSERT_NE(at, std::string::npos);
+        text.insert(at + 1, "@Section: 6000\n");
+        std::ofstream(path, std::ios::binary) << text;
+        standin::clearTranscript();
+        EXPECT_FALSE(Run("ZEQImport -f \"" + path + "\"")) << record;
+        EXPECT_EQ(0u, standin::countMatches("A")) << record;
+        const std::string reason =
+            std::string("a section line splits the scene, and its \"") + record + "\" record lies outside the main section";
+        EXPECT_NE(Log().find(reason), std::string::npos) << Log();
+        EXPECT_TRUE(std::any_of(standin::transcript().begin(), standin::transcript().end(),
+                                [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
+    }
 }
 
 }  // namespace
