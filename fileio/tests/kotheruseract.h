@@ -12,6 +12,7 @@
 //     const zeqtest::AtTemporaryNamed seam([&](const std::string& temporary) { swapper.ActOn(temporary); });
 //     export ...;  // each temporary is swapped the moment it takes its name
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
@@ -109,6 +111,19 @@ private:
     int mActs = 0;
 };
 
+// An act: opens what path names, for reading and for writing, as another user
+// could to get at a file before it is complete (never through a link, never
+// waiting on a pipe); true when either open succeeds.
+inline bool OpensIt(const std::string& path) {
+    for (const int access : {O_RDONLY, O_WRONLY}) {
+        const int fd = ::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::close(fd);
+        return true;
+    }
+    return false;
+}
+
 // While it lives, every temporary that takes its name calls call with that
 // name (zeqdetail::gReplacementSeams.mTemporaryNamed). One at a time.
 class AtTemporaryNamed {
@@ -154,6 +169,46 @@ private:
         static std::function<void(const std::string&, const std::string&)> call;
         return call;
     }
+};
+
+// Another user who may list folder tries to open every temporary the moment
+// it takes its name, while this lives (OpensIt at AtTemporaryNamed), as one
+// who watched the folder could, before the content is written.
+class OtherUserOpensTemporaries {
+public:
+    explicit OtherUserOpensTemporaries(const std::string& folder)
+        : mControl(folder + "/opener-control"), mOpener(OpensIt), mSeam([this](const std::string& temporary) {
+              mNamed.push_back(temporary);
+              if (mOpener.ActOn(temporary)) mOpened.push_back(temporary);
+          }) {
+        // A file that everybody may read: what the other user is refused, it is
+        // refused for the file's own sake.
+        WriteFile(mControl, "readable by all");
+        mStarted = mOpener.Started() && ::chmod(mControl.c_str(), 0644) == 0 && mOpener.ActOn(mControl);
+        ::unlink(mControl.c_str());
+    }
+    OtherUserOpensTemporaries(const OtherUserOpensTemporaries&) = delete;
+    OtherUserOpensTemporaries& operator=(const OtherUserOpensTemporaries&) = delete;
+
+    // False where there is no other user to be (this process is not root).
+    bool Started() const { return mStarted; }
+    // The temporaries named while this lived, and those the other user opened.
+    const std::vector<std::string>& Named() const { return mNamed; }
+    const std::vector<std::string>& Opened() const { return mOpened; }
+    // How many of the temporaries named hold part.
+    int NamedWith(const std::string& part) const {
+        int count = 0;
+        for (const std::string& name : mNamed) count += name.find(part) != std::string::npos ? 1 : 0;
+        return count;
+    }
+
+private:
+    std::string mControl;
+    std::vector<std::string> mNamed;
+    std::vector<std::string> mOpened;
+    OtherUserAct mOpener;
+    AtTemporaryNamed mSeam;
+    bool mStarted = false;
 };
 
 }  // namespace zeqtest
