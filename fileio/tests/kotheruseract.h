@@ -42,7 +42,9 @@ public:
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
         mChild = ::fork();
         if (mChild == 0) {
-            ::close(ends[0]);
+            // Keeps no end of another child's socket, which then ends when this process closes it.
+            for (int fd = 3; fd < 1024; ++fd)
+                if (fd != ends[1]) ::close(fd);
             Serve(act, ends[1]);
         }
         ::close(ends[1]);
