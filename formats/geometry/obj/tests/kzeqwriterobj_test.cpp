@@ -15,6 +15,8 @@
 #include "content/kzeqnurb.h"
 #include "content/kzeqshape.h"
 #include "content/kzeqtexture.h"
+#include "fileio/tests/kfolderlockholder.h"
+#include "fileio/tests/kotheruseract.h"
 #include "formats/geometry/obj/tests/objtest_support.h"
 #include "io/kstreamoptionsdxf.h"
 
@@ -437,43 +439,51 @@ TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas
     ExpectAsBefore();
 }
 
-// Two exports of one file at once end, round after round, with one export's
-// OBJ file beside its own material library.
+// Two exports of one file at once end with one export's OBJ file beside its own
+// material library: every file of an export takes its name while the export
+// holds the folder's lock, which another export waits for (a while at most).
+// Here the other export runs whole at the first export's first rename: it finds
+// the folder locked, goes on after its wait, and the first export's files all
+// come after its own.
 TEST_F(ObjWriterCompanions, ExportsAtOnceEndWithAMatchingPair) {
-    constexpr int kRounds = 100;
     const auto names = [](const std::string& text, const std::string& keyword) {
         std::vector<std::string> found = Lines(text, keyword);
         for (std::string& line : found) line.erase(0, keyword.size() + 1);
         return found;
     };
-    for (int round = 0; round < kRounds; ++round) {
-        int go[2];
-        ASSERT_EQ(0, ::pipe(go));
-        std::vector<pid_t> children;
-        for (const char* name : {"paintA", "paintB"}) {
-            const pid_t child = ::fork();
-            if (child == 0) {
-                ::close(go[1]);
-                char start;
-                // Both start when the pipe closes.
-                while (::read(go[0], &start, 1) < 0 && errno == EINTR) {
-                }
-                mMaterial->SetInitialName(name);
-                ::_exit(WriteObj(mObj) ? 0 : 1);
-            }
-            children.push_back(child);
-        }
-        ::close(go[0]);
+    int go[2];
+    ASSERT_EQ(0, ::pipe(go));
+    const pid_t other = ::fork();
+    if (other == 0) {
         ::close(go[1]);
-        for (const pid_t child : children) {
-            int status = 0;
-            ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-                        WEXITSTATUS(status) == 0);
+        char start;
+        while (::read(go[0], &start, 1) < 0 && errno == EINTR) {
         }
-        const std::vector<std::string> used = names(ReadFile(mObj), "usemtl");
-        ASSERT_EQ(1u, used.size()) << ReadFile(mObj);
-        ASSERT_EQ(used, names(ReadFile(mMtl), "newmtl")) << "round " << round;
+        mMaterial->SetInitialName("paintB");
+        ::_exit(WriteObj(mObj) ? 0 : 1);
     }
+    ::close(go[0]);
+    int renames = 0, unlocked = 0;
+    bool otherWritten = false;
+    {
+        const AtBeforeRename seam([&](const std::string&, const std::string&) {
+            unlocked += LockedByAnother(mOut) ? 0 : 1;
+            if (renames++ > 0) return;
+            ::close(go[1]);
+            int status = 0;
+            otherWritten = other > 0 && ::waitpid(other, &status, 0) == other && WIFEXITED(status) &&
+                           WEXITSTATUS(status) == 0;
+        });
+        mMaterial->SetInitialName("paintA");
+        ASSERT_TRUE(WriteObj(mObj)) << Str(mMessage);
+    }
+    EXPECT_TRUE(otherWritten);
+    // The library, the texture copy and the OBJ file.
+    EXPECT_EQ(3, renames);
+    EXPECT_EQ(0, unlocked) << "a file took its name while the folder was not locked";
+    const std::vector<std::string> used = names(ReadFile(mObj), "usemtl");
+    EXPECT_EQ(std::vector<std::string>{"paintA"}, used) << ReadFile(mObj);
+    EXPECT_EQ(used, names(ReadFile(mMtl), "newmtl"));
 }
 
 // A texture copy that cannot be written (a write refused for its size here)
