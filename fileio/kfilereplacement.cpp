@@ -41,7 +41,16 @@ using zeqdetail::gReplacementSeams;
 
 namespace {
 
-const char* DirectoryOrRoot(const KString& directory) { return directory.IsEmpty() ? "/" : directory.Buffer(); }
+// The name of path (a temporary's) in its directory, which is the file's.
+const char* NameIn(const KString& path) {
+    const char* slash = std::strrchr(path.Buffer(), '/');
+    return slash ? slash + 1 : path.Buffer();
+}
+
+// The held directory itself, open for reading: to list, lock or sync it.
+int OpenDirectory(const KResolvedPath& file) {
+    return ::openat(file.mDirectory.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
 
 // How long a temporary whose lock is free must have been left unchanged before
 // it counts as a dead writer's: a writer on another machine may hold a lock
@@ -96,11 +105,12 @@ KString KFileReplacement::TemporaryName(const KString& path) {
     return path + KString(suffix.c_str());
 }
 
-int KFileReplacement::CreateTemporary(const KString& file, KString& temporary) {
-    temporary = TemporaryName(file);
+int KFileReplacement::CreateTemporary(const KResolvedPath& file, KString& temporary) {
+    temporary = TemporaryName(file.mPath.c_str());
     // Private from its first moment: another user who may list the folder
     // could otherwise open it before it is complete and keep the descriptor.
-    const int fd = ::open(temporary.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        ::openat(file.mDirectory.Get(), NameIn(temporary), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     // A file system without locks leaves the temporary to its writer alone
     // (RemoveIfStale cannot lock it either).
     if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
@@ -108,23 +118,25 @@ int KFileReplacement::CreateTemporary(const KString& file, KString& temporary) {
     return fd;
 }
 
-int KFileReplacement::CreateUnnamedTemporary(const KString& file) {
+int KFileReplacement::CreateUnnamedTemporary(const KResolvedPath& file) {
     if (gFileSystemLimits.mNoUnnamedFiles) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    const KString directory = ExtractDirectoryFromFilePath(file.Buffer());
-    const int fd = ::open(DirectoryOrRoot(directory), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = ::openat(file.mDirectory.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     // Locked for when it is given a name just before it takes the file's.
     if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
     return fd;
 }
 
-void KFileReplacement::RemoveStaleTemporaries(const KString& path) {
-    const KString directory = ExtractDirectoryFromFilePath(path.Buffer());
-    const std::string prefix = std::string(ExtractFileName(path.Buffer()).Buffer()) + ".tmp";
-    DIR* dir = ::opendir(DirectoryOrRoot(directory));
-    if (!dir) return;
+void KFileReplacement::RemoveStaleTemporaries(const KResolvedPath& file) {
+    const std::string prefix = file.mName + ".tmp";
+    const int fd = OpenDirectory(file);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
     // A group being put in place holds the directory (CommitTogether): old
     // content it may have to give back lies under a temporary's name meanwhile.
     if (::flock(::dirfd(dir), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
@@ -141,8 +153,8 @@ void KFileReplacement::RemoveStaleTemporaries(const KString& path) {
     ::closedir(dir);
 }
 
-void KFileReplacement::SyncDirectoryOf(const KString& path) {
-    const int fd = ::open(DirectoryOrRoot(ExtractDirectoryFromFilePath(path.Buffer())), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void KFileReplacement::SyncDirectoryOf(const KResolvedPath& file) {
+    const int fd = OpenDirectory(file);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
@@ -156,7 +168,7 @@ std::string Quoted(const char* path) { return std::string("\"") + path + "\""; }
 
 }  // namespace
 
-bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString& error, int* systemError) {
+bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -192,59 +204,72 @@ bool KFileReplacement::ResolveTarget(const char* target, KString& file, KString&
     }
     // A new file, or the one a dangling link names.
     if (!walk.mExists) {
-        file = walk.mPath.c_str();
+        file = std::move(walk.mPlace);
         return true;
     }
     const mode_t mode = walk.mStat.st_mode;
     if (!S_ISREG(mode)) {
         if (S_ISDIR(mode)) code = EISDIR;
         const std::string what =
-            walk.mFinalLinks > 0 ? "it links to " + Quoted(walk.mPath.c_str()) + ", " : std::string("it is ");
+            walk.mFinalLinks > 0 ? "it links to " + Quoted(walk.mPlace.mPath.c_str()) + ", " : std::string("it is ");
         error = (Quoted(given.Buffer()) + " is not replaced: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
         return false;
     }
     // Refused as opening it for writing would be (root may).
-    if (::faccessat(AT_FDCWD, walk.mPath.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)) {
+    if (::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), W_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EPERM)) {
         code = errno;
         error = (cannot + std::strerror(code)).c_str();
         return false;
     }
-    file = walk.mPath.c_str();
+    file = std::move(walk.mPlace);
     return true;
 }
 
 std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
-    KString file;
+    KResolvedPath file;
     if (!ResolveTarget(target, file, error, &code)) {
         errno = code != 0 ? code : EINVAL;
         return nullptr;
     }
+    const char* path = file.mPath.c_str();
     // Not waiting on a pipe that took the name meanwhile, nor following a link that did.
-    const int fd =
-        ::open(file.Buffer(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    const int fd = ::openat(file.mDirectory.Get(), file.mName.c_str(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    struct stat st, folder;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || ::fstat(file.mDirectory.Get(), &folder) != 0) {
         code = errno;
         if (fd >= 0) ::close(fd);
-        error = (std::string("Cannot write ") + Quoted(file.Buffer()) + ": " + std::strerror(code)).c_str();
+        error = (std::string("Cannot write ") + Quoted(path) + ": " + std::strerror(code)).c_str();
         errno = code;
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         code = S_ISDIR(st.st_mode) ? EISDIR : 0;
-        error = (Quoted(file.Buffer()) + " is not written: it is now " + KFileKindOf(st.st_mode) + ", not a regular file")
-                    .c_str();
+        error =
+            (Quoted(path) + " is not written: it is now " + KFileKindOf(st.st_mode) + ", not a regular file").c_str();
         errno = code != 0 ? code : EINVAL;
+        return nullptr;
+    }
+    // What the system refuses to open there where its rule for shared folders is on.
+    if (!KMayFollowLink(st, folder)) {
+        ::close(fd);
+        code = EACCES;
+        error = (std::string("Cannot write ") + Quoted(path) +
+                 ": it is another user's, in a sticky folder others may write, and is not written to: " +
+                 std::strerror(code))
+                    .c_str();
+        errno = code;
         return nullptr;
     }
     std::FILE* stream = ::fdopen(fd, "a");
     if (!stream) {
         code = errno;
         ::close(fd);
-        error = (std::string("Cannot write ") + Quoted(file.Buffer()) + ": " + std::strerror(code)).c_str();
+        error = (std::string("Cannot write ") + Quoted(path) + ": " + std::strerror(code)).c_str();
         errno = code;
         return nullptr;
     }
@@ -253,32 +278,25 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
     return stream;
 }
 
-bool KFileReplacement::CanReplace(const KString& file, KString& error) {
-    struct stat st;
-    if (::lstat(file.Buffer(), &st) != 0 || S_ISREG(st.st_mode)) return true;
-    error = (Quoted(file.Buffer()) + " is not replaced: it is now " + KFileKindOf(st.st_mode) + ", not a regular file").c_str();
-    return false;
-}
-
 bool KFileReplacement::Begin(const char* target) {
     Discard();
     mError = "";
     mSystemError = 0;
-    KString file;
+    KResolvedPath file;
     if (!ResolveTarget(target, file, mError, &mSystemError)) return false;
     RemoveStaleTemporaries(file);
     KString temporary;
     const int fd = CreateTemporary(file, temporary);
     if (fd < 0) {
         mSystemError = errno;
-        mError = (std::string("Cannot create a file beside ") + Quoted(file.Buffer()) + ": " +
+        mError = (std::string("Cannot create a file beside ") + Quoted(file.mPath.c_str()) + ": " +
                   std::strerror(mSystemError))
                      .c_str();
         return false;
     }
     mTarget = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
     mOptional = false;
-    mFile = file;
+    mFile = std::move(file);
     mTemporary = temporary;
     mDescriptor = fd;
     return true;
@@ -315,14 +333,14 @@ bool KFileReplacement::CopyFrom(std::FILE* source) {
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 // A write of nothing is a full device that says nothing.
-                Failed("Cannot write " + Quoted(mFile.Buffer()), n < 0 ? errno : ENOSPC);
+                Failed("Cannot write " + Quoted(mFile.mPath.c_str()), n < 0 ? errno : ENOSPC);
                 return false;
             }
             done += static_cast<std::size_t>(n);
         }
     }
     if (std::ferror(source)) {
-        Failed("Cannot read the file copied to " + Quoted(mFile.Buffer()), errno ? errno : EIO);
+        Failed("Cannot read the file copied to " + Quoted(mFile.mPath.c_str()), errno ? errno : EIO);
         return false;
     }
     mError = "";
@@ -361,8 +379,8 @@ struct Refusal {
     int mCode = 0;
 };
 
-std::string ReplaceFailure(const KString& file, const Refusal& refusal) {
-    std::string text = "Cannot replace " + Quoted(file.Buffer());
+std::string ReplaceFailure(const KResolvedPath& file, const Refusal& refusal) {
+    std::string text = "Cannot replace " + Quoted(file.mPath.c_str());
     if (!refusal.mWhat.empty()) text += ": " + refusal.mWhat;
     if (refusal.mCode != 0) text += std::string(": ") + std::strerror(refusal.mCode);
     return text;
@@ -432,12 +450,13 @@ public:
     ReplacedFile(const ReplacedFile&) = delete;
     ReplacedFile& operator=(const ReplacedFile&) = delete;
 
-    // False, errno set, when path cannot be opened; ESTALE when it no longer holds the
+    // False, errno set, when file cannot be opened; ESTALE when it no longer holds the
     // file described as named.
-    bool Open(const char* path, const struct stat& named) {
-        mFd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    bool Open(const KResolvedPath& file, const struct stat& named) {
+        const int at = file.mDirectory.Get();
+        mFd = ::openat(at, file.mName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         mReadable = mFd >= 0;
-        if (mFd < 0) mFd = ::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (mFd < 0) mFd = ::openat(at, file.mName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         struct stat open;
         if (mFd < 0 || ::fstat(mFd, &open) != 0) return false;
         if (!SameFile(open, named)) {
@@ -546,9 +565,9 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
 // Gives a new file what open(..., 0666) gives one in its folder: the folder's default
 // access control list less execute for the owner, the group class and others (no umask
 // applies then); without such a list, what the umask allows.
-bool GiveNewFileAttributes(int descriptor, const KString& file, Refusal& refusal) {
-    const KString directory = ExtractDirectoryFromFilePath(file.Buffer());
-    const Acl inherited(::acl_get_file(DirectoryOrRoot(directory), ACL_TYPE_DEFAULT));
+bool GiveNewFileAttributes(int descriptor, const KResolvedPath& file, Refusal& refusal) {
+    const std::string directory = "/proc/self/fd/" + std::to_string(file.mDirectory.Get());
+    const Acl inherited(::acl_get_file(directory.c_str(), ACL_TYPE_DEFAULT));
     if (!inherited && !Unsupported(errno)) {
         refusal = {"the default access control list of its folder cannot be read", errno};
         return false;
@@ -583,11 +602,11 @@ bool GiveNewFileAttributes(int descriptor, const KString& file, Refusal& refusal
 // Gives the complete temporary what the file it is to replace has, or what a new file
 // of its folder gets; existed says which. False with the reason when that fails or what
 // the name holds is no longer a regular file.
-bool GiveFinalAttributes(int descriptor, const KString& file, bool& existed, Refusal& refusal) {
+bool GiveFinalAttributes(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal) {
     // A round more when another writer replaces the file between the look and the open.
     for (int round = 0; round < 4; ++round) {
         struct stat st;
-        if (::lstat(file.Buffer(), &st) != 0) {
+        if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             existed = false;
             if (errno == ENOENT) return GiveNewFileAttributes(descriptor, file, refusal);
             refusal = {"", errno};
@@ -599,7 +618,7 @@ bool GiveFinalAttributes(int descriptor, const KString& file, bool& existed, Ref
             return false;
         }
         ReplacedFile replaced;
-        if (replaced.Open(file.Buffer(), st)) return GiveAttributesOf(descriptor, st, replaced, refusal);
+        if (replaced.Open(file, st)) return GiveAttributesOf(descriptor, st, replaced, refusal);
         if (errno != ENOENT && errno != ESTALE && errno != ELOOP) {
             refusal = {"its access rights cannot be read", errno};
             return false;
@@ -609,51 +628,65 @@ bool GiveFinalAttributes(int descriptor, const KString& file, bool& existed, Ref
     return false;
 }
 
-// True when path still names the file open as descriptor.
-bool StillNames(const char* path, int descriptor) {
+// True when name, in the directory at, still names the file open as descriptor.
+bool StillNames(int at, const char* name, int descriptor) {
     struct stat named, open;
-    return ::lstat(path, &named) == 0 && ::fstat(descriptor, &open) == 0 && SameFile(named, open);
+    return ::fstatat(at, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(descriptor, &open) == 0 &&
+           SameFile(named, open);
+}
+
+// True when file names nothing or a regular file, as a rename over it needs; else
+// false with the reason in error.
+bool CanReplace(const KResolvedPath& file, KString& error) {
+    struct stat st;
+    if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(st.st_mode))
+        return true;
+    error = (Quoted(file.mPath.c_str()) + " is not replaced: it is now " + KFileKindOf(st.st_mode) +
+             ", not a regular file")
+                .c_str();
+    return false;
 }
 
 // True when the temporary's name still holds the file written, which alone may take the
 // file's name: in a folder others may write, another user may have put something else
 // under it (a link to a file of theirs to be renamed into the file's place).
-bool StillHolds(const KString& temporary, int descriptor, Refusal& refusal) {
-    if (StillNames(temporary.Buffer(), descriptor)) return true;
+bool StillHolds(const KResolvedPath& file, const KString& temporary, int descriptor, Refusal& refusal) {
+    if (StillNames(file.mDirectory.Get(), NameIn(temporary), descriptor)) return true;
     refusal = {Quoted(temporary.Buffer()) + " no longer holds the content written there", 0};
     return false;
 }
 
-// The identity of what path names, (0, 0) when it names nothing.
-std::pair<std::uint64_t, std::uint64_t> IdentityOf(const char* path) {
+// The identity of what name in the directory at names, (0, 0) when it names nothing.
+std::pair<std::uint64_t, std::uint64_t> IdentityOf(int at, const char* name) {
     struct stat st;
-    if (::lstat(path, &st) != 0) return {0, 0};
+    if (::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return {0, 0};
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-void BeforeRename(const KString& temporary, const KString& file) {
-    if (gReplacementSeams.mBeforeRename) gReplacementSeams.mBeforeRename(temporary.Buffer(), file.Buffer());
+void BeforeRename(const KString& temporary, const KResolvedPath& file) {
+    if (gReplacementSeams.mBeforeRename) gReplacementSeams.mBeforeRename(temporary.Buffer(), file.mPath.c_str());
 }
 
 // True when, after its rename, file's name holds the file written (open as descriptor):
 // another user who may write the folder can put something of theirs under the
 // temporary's name between the last check and the rename, and the rename then puts that
 // in the file's place.
-bool TookItsName(const KString& file, int descriptor, Refusal& refusal) {
-    if (StillNames(file.Buffer(), descriptor)) return true;
+bool TookItsName(const KResolvedPath& file, int descriptor, Refusal& refusal) {
+    if (StillNames(file.mDirectory.Get(), file.mName.c_str(), descriptor)) return true;
     refusal = {"after the rename its name holds something other than the content written (another user put it "
                "under the temporary's name meanwhile)",
                0};
     return false;
 }
 
-// renameat2 where the file system has it; a flag it lacks fails with EINVAL.
-int RenameWith(const char* from, const char* to, unsigned flags) {
+// renameat2 of two names in the directory at where the file system has it; a flag it
+// lacks fails with EINVAL.
+int RenameWith(int at, const char* from, const char* to, unsigned flags) {
     if ((flags & RENAME_EXCHANGE) && gFileSystemLimits.mNoExchange) {
         errno = EINVAL;
         return -1;
     }
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+    return flags == 0 ? ::renameat(at, from, at, to) : ::renameat2(at, from, at, to, flags);
 }
 
 // How long a group waits for the folders it is put in. A group holds them only while it
@@ -684,10 +717,10 @@ bool LockBefore(int fd, std::chrono::steady_clock::time_point deadline) {
 // group's. Nothing is left behind.
 class DirectoryLocks {
 public:
-    explicit DirectoryLocks(const std::vector<std::string>& directories) {
+    explicit DirectoryLocks(const std::vector<const KResolvedPath*>& files) {
         std::vector<std::pair<std::pair<dev_t, ino_t>, int>> opened;
-        for (const std::string& directory : directories) {
-            const int fd = ::open(directory.empty() ? "/" : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (const KResolvedPath* file : files) {
+            const int fd = OpenDirectory(*file);
             if (fd < 0) continue;
             struct stat st;
             const bool known = ::fstat(fd, &st) != 0 || std::any_of(opened.begin(), opened.end(), [&](const auto& held) {
@@ -723,16 +756,16 @@ bool KFileReplacement::LockForAWhile(int descriptor) {
     return LockBefore(descriptor, std::chrono::steady_clock::now() + kMostLockWait);
 }
 
-bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
+bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
                                   int& systemError) {
     systemError = 0;
     // What took the name meanwhile is checked again: only a regular file goes.
     if (!CanReplace(file, error)) return false;
     bool existed = false;
     Refusal refusal;
-    if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(temporary, descriptor, refusal)) {
+    if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(file, temporary, descriptor, refusal)) {
         BeforeRename(temporary, file);
-        if (std::rename(temporary.Buffer(), file.Buffer()) != 0) {
+        if (RenameWith(file.mDirectory.Get(), NameIn(temporary), file.mName.c_str(), 0) != 0) {
             refusal = {"", errno};
         } else if (TookItsName(file, descriptor, refusal)) {
             error = "";
@@ -744,8 +777,9 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     return false;
 }
 
-void KFileReplacement::RemoveTemporary(int descriptor, const KString& temporary) {
-    if (!temporary.IsEmpty() && StillNames(temporary.Buffer(), descriptor)) ::unlink(temporary.Buffer());
+void KFileReplacement::RemoveTemporary(int descriptor, const KString& temporary, const KResolvedPath& file) {
+    const int at = file.mDirectory.Get();
+    if (!temporary.IsEmpty() && StillNames(at, NameIn(temporary), descriptor)) ::unlinkat(at, NameIn(temporary), 0);
 }
 
 KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
@@ -753,8 +787,9 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
         if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError)) return EPlaced::eOver;
         return EPlaced::eNot;
     }
-    const char* from = mTemporary.Buffer();
-    const char* to = mFile.Buffer();
+    const int at = mFile.mDirectory.Get();
+    const char* from = NameIn(mTemporary);
+    const char* to = mFile.mName.c_str();
     Refusal refusal;
     // A second round when a file took a free name meanwhile.
     for (int round = 0; round < 2; ++round) {
@@ -763,19 +798,20 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             return EPlaced::eNot;
         }
         bool existed = false;
-        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal) || !StillHolds(mTemporary, mDescriptor, refusal))
+        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal) ||
+            !StillHolds(mFile, mTemporary, mDescriptor, refusal))
             break;
         BeforeRename(mTemporary, mFile);
         if (!existed) {
             // A new file takes the name only while it is free, so that undoing it
             // removes nothing but itself (a hard link is refused a taken name too).
-            int taken = RenameWith(from, to, RENAME_NOREPLACE);
+            int taken = RenameWith(at, from, to, RENAME_NOREPLACE);
             if (taken != 0 && Unsupported(errno)) {
-                taken = ::link(from, to);
+                taken = ::linkat(at, from, at, to, 0);
                 if (taken == 0)
-                    ::unlink(from);
+                    ::unlinkat(at, from, 0);
                 else if (errno != EEXIST)
-                    taken = std::rename(from, to);
+                    taken = RenameWith(at, from, to, 0);
             }
             // What took the free name is not the writer's: it stays there.
             if (taken == 0 && !TookItsName(mFile, mDescriptor, refusal)) break;
@@ -785,12 +821,12 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             break;
         }
         // The old content stays under the temporary's name until the group is in place.
-        if (RenameWith(from, to, RENAME_EXCHANGE) == 0) {
-            mKept = IdentityOf(from);
+        if (RenameWith(at, from, to, RENAME_EXCHANGE) == 0) {
+            mKept = IdentityOf(at, from);
             if (TookItsName(mFile, mDescriptor, refusal)) return EPlaced::eExchanged;
             // Exchanged back: the old content takes its name again, and what the other
             // user put under the temporary's name goes back there.
-            if (HoldsKept(mTemporary)) RenameWith(from, to, RENAME_EXCHANGE);
+            if (HoldsKept(from)) RenameWith(at, from, to, RENAME_EXCHANGE);
             mKept = {0, 0};
             break;
         }
@@ -799,12 +835,12 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             break;
         }
         // Else under a second name of its own.
-        const KString backup = TemporaryName(mFile);
-        if (::link(to, backup.Buffer()) == 0) {
-            mKept = IdentityOf(backup.Buffer());
-            if (std::rename(from, to) != 0) {
+        const KString backup = TemporaryName(mFile.mPath.c_str());
+        if (::linkat(at, to, at, NameIn(backup), 0) == 0) {
+            mKept = IdentityOf(at, NameIn(backup));
+            if (RenameWith(at, from, to, 0) != 0) {
                 refusal = {"", errno};
-                ::unlink(backup.Buffer());
+                ::unlinkat(at, NameIn(backup), 0);
                 mKept = {0, 0};
                 break;
             }
@@ -817,7 +853,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             break;
         }
         // Nor that: replaced for good.
-        if (std::rename(from, to) != 0) {
+        if (RenameWith(at, from, to, 0) != 0) {
             refusal = {"", errno};
             break;
         }
@@ -829,12 +865,13 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
     return EPlaced::eNot;
 }
 
-bool KFileReplacement::HoldsKept(const KString& path) const {
-    return mKept.first != 0 && IdentityOf(path.Buffer()) == mKept;
+bool KFileReplacement::HoldsKept(const char* name) const {
+    return mKept.first != 0 && IdentityOf(mFile.mDirectory.Get(), name) == mKept;
 }
 
 void KFileReplacement::Undo(EPlaced placed) {
-    const char* file = mFile.Buffer();
+    const int at = mFile.mDirectory.Get();
+    const char* file = mFile.mName.c_str();
     // Only the writer's own file goes, and only the old content comes back: another
     // user may have put something else under either name meanwhile.
     switch (placed) {
@@ -842,15 +879,16 @@ void KFileReplacement::Undo(EPlaced placed) {
             // The temporary's name holds the old content: swapped back, the new
             // content goes with the temporary. Should that fail, the old content
             // keeps its name (Discard removes only the writer's own file).
-            if (StillNames(file, mDescriptor) && HoldsKept(mTemporary))
-                RenameWith(mTemporary.Buffer(), file, RENAME_EXCHANGE);
+            if (StillNames(at, file, mDescriptor) && HoldsKept(NameIn(mTemporary)))
+                RenameWith(at, NameIn(mTemporary), file, RENAME_EXCHANGE);
             break;
         case EPlaced::eLinked:
-            if (StillNames(file, mDescriptor) && HoldsKept(mBackup) && std::rename(mBackup.Buffer(), file) == 0)
+            if (StillNames(at, file, mDescriptor) && HoldsKept(NameIn(mBackup)) &&
+                RenameWith(at, NameIn(mBackup), file, 0) == 0)
                 mBackup = "";
             break;
         case EPlaced::eNew:
-            if (StillNames(file, mDescriptor)) ::unlink(file);
+            if (StillNames(at, file, mDescriptor)) ::unlinkat(at, file, 0);
             break;
         default:
             break;
@@ -858,9 +896,12 @@ void KFileReplacement::Undo(EPlaced placed) {
 }
 
 void KFileReplacement::Finish(EPlaced placed) {
+    const int at = mFile.mDirectory.Get();
     // The old content, kept for an undo that is no longer needed.
-    if (placed == EPlaced::eExchanged && HoldsKept(mTemporary)) ::unlink(mTemporary.Buffer());
-    if (placed == EPlaced::eLinked && HoldsKept(mBackup)) ::unlink(mBackup.Buffer());
+    if (placed == EPlaced::eExchanged && HoldsKept(NameIn(mTemporary))) ::unlinkat(at, NameIn(mTemporary), 0);
+    if (placed == EPlaced::eLinked && HoldsKept(NameIn(mBackup))) ::unlinkat(at, NameIn(mBackup), 0);
+    SyncDirectoryOf(mFile);
+    mFile.mDirectory.Reset();
     mBackup = "";
     mKept = {0, 0};
     ::close(mDescriptor);
@@ -891,7 +932,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
             ++i;
             continue;
         }
-        file->Failed("Cannot replace " + Quoted(file->mFile.Buffer()), errno);
+        file->Failed("Cannot replace " + Quoted(file->mFile.mPath.c_str()), errno);
         if (!file->mOptional) {
             failed = file;
             break;
@@ -901,10 +942,9 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
     }
     std::vector<EPlaced> placed;
     if (!failed) {
-        std::vector<std::string> directories;
+        std::vector<const KResolvedPath*> directories;
         if (files.size() > 1)
-            for (KFileReplacement* file : files)
-                directories.push_back(ExtractDirectoryFromFilePath(file->mFile.Buffer()).Buffer());
+            for (KFileReplacement* file : files) directories.push_back(&file->mFile);
         const DirectoryLocks locks(directories);
         for (std::size_t i = 0; i < files.size() && !failed; ++i) {
             placed.push_back(files[i]->Place(i + 1 == files.size()));
@@ -918,11 +958,7 @@ KFileReplacement* KFileReplacement::CommitTogether(KFileReplacement* const* grou
         for (std::size_t i = 0; !failed && i < files.size(); ++i)
             if (placed[i] != EPlaced::eNot) files[i]->Finish(placed[i]);
     }
-    if (!failed) {
-        for (std::size_t i = 0; i < files.size(); ++i)
-            if (placed[i] != EPlaced::eNot) SyncDirectoryOf(files[i]->mFile);
-        return nullptr;
-    }
+    if (!failed) return nullptr;
     // Why the group failed stays with the one that failed it.
     for (KFileReplacement* file : files) discardKeepingReason(file);
     return failed;
@@ -941,9 +977,10 @@ bool KFileReplacement::Commit() {
 void KFileReplacement::Discard() {
     // Only the writer's own file goes: after an undo that could not give the
     // old content back, that content keeps the name it had meanwhile.
-    if (IsActive() && StillNames(mTemporary.Buffer(), mDescriptor)) ::unlink(mTemporary.Buffer());
+    if (IsActive()) RemoveTemporary(mDescriptor, mTemporary, mFile);
     if (mDescriptor >= 0) ::close(mDescriptor);
     mDescriptor = -1;
+    mFile.mDirectory.Reset();
     mTemporary = "";
     mBackup = "";
     mKept = {0, 0};

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/kstring.h"
+#include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
 
@@ -30,6 +31,11 @@ namespace zeqsdk_400 {
 // this process may not write ("Permission denied", as opening it would be;
 // root may). The file is replaced under its name: other hard links to it keep
 // the old content.
+//
+// The directory the file lies in is held open from Begin on (see KWalkPath),
+// and everything that follows is done in it, never by its path again: another
+// user who renames a directory on the way meanwhile, and puts a link under
+// its name, changes nothing of where the file is written.
 //
 // While it is written the temporary is its writer's alone (mode 0600): no
 // other user opens it, whatever the umask. Once complete, just before it takes
@@ -87,7 +93,7 @@ public:
     // The target as given to Begin, made absolute.
     const char* GetTargetPath() const { return mTarget.Buffer(); }
     // The file that Commit replaces: the target, or the file its links name.
-    const char* GetFilePath() const { return mFile.Buffer(); }
+    const char* GetFilePath() const { return mFile.mPath.c_str(); }
     bool IsActive() const { return !mTemporary.IsEmpty(); }
     // Why the last Begin or Commit failed; "" after one that succeeded.
     const char* GetError() const { return mError.Buffer(); }
@@ -134,34 +140,38 @@ public:
     bool CopyFrom(std::FILE* source);
 
     // The helpers the field file's own writer shares.
-    // The file a write to target replaces, as an absolute path whose
-    // directories are free of links: the target, the end of its chain of
-    // links, or the new file either names. False, with the reason in error,
-    // when the target is refused or cannot be looked at.
+    // The file a write to target replaces: the target, the end of its chain
+    // of links, or the new file either names, as its name in its directory,
+    // held (see above), and file.mPath, absolute and with directories free of
+    // links. False, with the reason in error, when the target is refused or
+    // cannot be looked at.
     // systemError, when given, takes the system's error number behind a
     // refusal (EISDIR for a directory, ELOOP for a loop, EACCES for a file
     // this process may not write or another user's link in a shared sticky
     // folder), 0 when it has none.
-    static bool ResolveTarget(const char* target, KString& file, KString& error, int* systemError = nullptr);
+    static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr);
     // Opens target for appending, as fopen's "a" does, under ResolveTarget's
     // rule (a file it refuses is not opened), creating a missing one (mode
-    // 0666 less the umask); a pipe or anything else that is no regular file is
-    // refused without waiting on it. Null, with the reason in error and the
-    // system's error number in systemError (0 without one), when it cannot.
+    // 0666 less the umask) in the directory ResolveTarget holds; a pipe or
+    // anything else that is no regular file is refused without waiting on it,
+    // and so is, in a sticky folder others may write, a file that belongs
+    // neither to this process's effective user nor to the folder's owner (the
+    // system's rule for such files, whatever the machine's setting). Null,
+    // with the reason in error and the system's error number in systemError
+    // (0 without one), when it cannot.
     static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr);
-    // True when file (as ResolveTarget answers it) names nothing or a regular
-    // file, as a rename over it needs; else false with the reason in error.
-    static bool CanReplace(const KString& file, KString& error);
     // "<path>.tmp<pid>.<16 lowercase hex digits>", random past the process id.
     static KString TemporaryName(const KString& path);
-    // Creates a temporary of that name beside file (as ResolveTarget answers
-    // it), open for reading and writing, its creator's alone and locked for
-    // this writer (see above). The descriptor, or -1 with errno set.
-    static int CreateTemporary(const KString& file, KString& temporary);
+    // The helpers below take file as ResolveTarget answers it, and a
+    // temporary as a path beside it (TemporaryName(file.mPath.c_str())).
+    // Creates a temporary of that name beside file, open for reading and
+    // writing, its creator's alone and locked for this writer (see above).
+    // The descriptor, or -1 with errno set.
+    static int CreateTemporary(const KResolvedPath& file, KString& temporary);
     // An unnamed temporary in file's directory, its creator's alone and
     // locked for this writer: nothing is left of it when the writer dies. -1
     // where the file system makes none (errno set).
-    static int CreateUnnamedTemporary(const KString& file);
+    static int CreateUnnamedTemporary(const KResolvedPath& file);
     // Puts the complete temporary open as descriptor in place of file: gives
     // it what file has (see above; a new file: what one made in its folder
     // gets) and renames it over file; SyncDirectoryOf makes that durable.
@@ -169,16 +179,16 @@ public:
     // systemError (0 without one), when file is no longer a regular file, the
     // name temporary no longer holds the file open as descriptor, or any of
     // that fails; the temporary then stays where it is.
-    static bool PutInPlace(int descriptor, const KString& temporary, const KString& file, KString& error,
+    static bool PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
                            int& systemError);
-    // Removes the name temporary while it holds the file open as descriptor;
-    // what another user put under it stays.
-    static void RemoveTemporary(int descriptor, const KString& temporary);
-    // Removes the temporaries of path (exactly TemporaryName's form) that no
+    // Removes the name temporary beside file while it holds the file open as
+    // descriptor; what another user put under it stays.
+    static void RemoveTemporary(int descriptor, const KString& temporary, const KResolvedPath& file);
+    // Removes the temporaries of file (exactly TemporaryName's form) that no
     // writer can still be writing, as said above; the others stay.
-    static void RemoveStaleTemporaries(const KString& path);
-    // Makes a rename in path's directory durable.
-    static void SyncDirectoryOf(const KString& path);
+    static void RemoveStaleTemporaries(const KResolvedPath& file);
+    // Makes a rename in file's directory durable.
+    static void SyncDirectoryOf(const KResolvedPath& file);
     // Takes an exclusive flock on descriptor (a folder's), waiting a few
     // seconds at most: any user who may read the folder may hold its lock for
     // ever. False when it is not had; the caller then goes on without it.
@@ -198,11 +208,12 @@ private:
     void Finish(EPlaced placed);
     // Records why the commit failed.
     void Failed(const std::string& why, int systemError);
-    // True when path still names the old content kept for an undo.
-    bool HoldsKept(const KString& path) const;
+    // True when name (in the file's directory) still holds the old content kept for an undo.
+    bool HoldsKept(const char* name) const;
 
     KString mTarget;
-    KString mFile;
+    // Its directory held from Begin to Commit or Discard.
+    KResolvedPath mFile;
     KString mTemporary;
     KString mError;
     int mSystemError = 0;
@@ -235,6 +246,8 @@ extern ZeqFileSystemLimits gFileSystemLimits;
 // there is tried every time, never left to a race. Process-wide; the SDK never
 // sets them.
 struct ZeqReplacementSeams {
+    // A walk (KWalkPath) has just resolved path: what it leads to is held from here.
+    void (*mResolved)(const char* path) = nullptr;
     // A temporary has just taken its name (created, or an unnamed one given it).
     void (*mTemporaryNamed)(const char* temporary) = nullptr;
     // Just before a temporary is renamed to file (or linked there), after every

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileio/kfilereplacement.h"
+
 namespace zeqsdk_400 {
 
 namespace {
@@ -95,8 +97,8 @@ std::string CleanPath(std::string_view path) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Where path leads is a directory, made when it names nothing; links on the way are
-// followed only as KWalkPath follows them.
+// Where path leads is a directory, made when it names nothing, in the directory the
+// walk holds; links on the way are followed only as KWalkPath follows them.
 bool MakeOneDirectory(const std::string& path) {
     KPathWalk walk;
     if (!KWalkPath(path.c_str(), walk)) {
@@ -112,10 +114,12 @@ bool MakeOneDirectory(const std::string& path) {
         errno = EEXIST;
         return false;
     }
-    if (::mkdir(walk.mPath.c_str(), 0777) == 0) return true;
+    const int at = walk.mPlace.mDirectory.Get();
+    const char* name = walk.mPlace.mName.c_str();
+    if (::mkdirat(at, name, 0777) == 0) return true;
     struct stat st;
     // Another process may have created it meanwhile.
-    return errno == EEXIST && ::lstat(walk.mPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return errno == EEXIST && ::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Removes everything inside the open directory dirFd that belongs to owner. Entries
@@ -427,6 +431,7 @@ bool KEnsureDirectoryExistance(const char* filePath) {
 }
 
 bool KRemoveDirectory(const char* directory, bool* othersLeft) {
+    if (othersLeft) *othersLeft = false;
     if (!directory || !*directory) return false;
     // A path naming the root, the current directory or a parent of it is never
     // what a caller means to wipe.
@@ -435,27 +440,37 @@ bool KRemoveDirectory(const char* directory, bool* othersLeft) {
         clean == ".." || (clean.size() >= 3 && clean.compare(clean.size() - 3, 3, "/..") == 0)) {
         return false;
     }
+    KPathWalk walk;
+    if (!KWalkPath(directory, walk, false)) return walk.mCode == ENOENT;
+    return KRemoveDirectory(walk.mPlace, othersLeft);
+}
+
+bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft) {
     bool ignored = false;
     bool& others = othersLeft ? *othersLeft : ignored;
     others = false;
+    const int at = directory.mDirectory.Get();
+    const char* name = directory.mName.c_str();
+    if (at < 0 || directory.mName.empty() || directory.mName == "." || directory.mName == "..") return false;
     const uid_t owner = ::geteuid();
     struct stat st;
-    if (::lstat(directory, &st) != 0) return errno == ENOENT;
+    if (::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
     if (st.st_uid != owner) {
         others = true;
         return false;
     }
     // A link standing for the directory is removed as a link; its target stays.
-    if (S_ISLNK(st.st_mode)) return ::unlink(directory) == 0;
+    if (S_ISLNK(st.st_mode)) return ::unlinkat(at, name, 0) == 0;
     if (!S_ISDIR(st.st_mode)) return false;
-    const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat opened;
     const bool same = ::fstat(fd, &opened) == 0 && SameFile(opened, st) && opened.st_uid == owner;
     const bool ok = same && RemoveContents(fd, 0, owner, others);
     ::close(fd);
     // Only while the name still holds the directory emptied.
-    return ok && ::lstat(directory, &st) == 0 && SameFile(opened, st) && ::rmdir(directory) == 0;
+    return ok && ::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, st) &&
+           ::unlinkat(at, name, AT_REMOVEDIR) == 0;
 }
 
 bool KMayFollowLink(const struct stat& link, const struct stat& folder) {
@@ -485,40 +500,50 @@ void PushComponents(std::string_view text, std::vector<std::string>& pending) {
 
 }  // namespace
 
-bool KWalkPath(const char* path, KPathWalk& walk) {
-    walk = KPathWalk();
-    if (!path || !*path) {
-        walk.mCode = ENOENT;
-        return false;
-    }
+void KDescriptor::Reset(int fd) {
+    if (mFd >= 0) ::close(mFd);
+    mFd = fd;
+}
+
+namespace {
+
+// Opens name in the directory at without following a link there: a link opens as itself.
+KDescriptor OpenNamed(int at, const char* name) {
+    return KDescriptor(::openat(at, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool Walk(const char* path, KPathWalk& walk, bool followLast) {
     std::vector<std::string> pending;
     PushComponents(MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer(), pending);
-    // The directories walked so far, free of links; "" for the root.
+    // The directory walked so far, held, and its path, free of links ("" for the root).
+    KDescriptor at = OpenNamed(AT_FDCWD, "/");
     std::string resolved;
     int links = 0;
-    while (!pending.empty()) {
+    while (!pending.empty() && at.Get() >= 0) {
         const std::string part = std::move(pending.back());
         pending.pop_back();
         const bool last = pending.empty();
         if (part == "." || part == "..") {
-            if (part == "..") resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
+            if (part == "..") {
+                resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
+                at = OpenNamed(at.Get(), "..");
+            }
             walk.mDirectoryName = last;
             continue;
         }
         walk.mDirectoryName = false;
         const std::string candidate = resolved + "/" + part;
+        KDescriptor named = OpenNamed(at.Get(), part.c_str());
         struct stat st;
-        if (::lstat(candidate.c_str(), &st) != 0) {
-            if (errno == ENOENT && last) {
-                walk.mPath = candidate;
-                return true;
-            }
+        if (named.Get() < 0 || ::fstat(named.Get(), &st) != 0) {
             walk.mCode = errno;
-            return false;
+            if (walk.mCode != ENOENT || !last) return false;
+            walk.mPlace = {std::move(at), part, candidate};
+            return true;
         }
-        if (S_ISLNK(st.st_mode)) {
+        if (S_ISLNK(st.st_mode) && (followLast || !last)) {
             struct stat folder;
-            if (::lstat(resolved.empty() ? "/" : resolved.c_str(), &folder) != 0) {
+            if (::fstat(at.Get(), &folder) != 0) {
                 walk.mCode = errno;
                 return false;
             }
@@ -532,7 +557,7 @@ bool KWalkPath(const char* path, KPathWalk& walk) {
                 return false;
             }
             std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-            const ssize_t length = ::readlink(candidate.c_str(), text.data(), text.size());
+            const ssize_t length = ::readlinkat(named.Get(), "", text.data(), text.size());
             if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
                 walk.mCode = length < 0 ? errno : 0;
                 walk.mUnreadableLink = candidate;
@@ -540,12 +565,15 @@ bool KWalkPath(const char* path, KPathWalk& walk) {
             }
             text.resize(static_cast<std::size_t>(length));
             if (last) ++walk.mFinalLinks;
-            if (text.front() == '/') resolved.clear();
+            if (text.front() == '/') {
+                resolved.clear();
+                at = OpenNamed(AT_FDCWD, "/");
+            }
             PushComponents(text, pending);
             continue;
         }
         if (last) {
-            walk.mPath = candidate;
+            walk.mPlace = {std::move(at), part, candidate};
             walk.mExists = true;
             walk.mStat = st;
             return true;
@@ -554,14 +582,28 @@ bool KWalkPath(const char* path, KPathWalk& walk) {
             walk.mCode = ENOTDIR;
             return false;
         }
+        at = std::move(named);
         resolved = candidate;
     }
     // The path ended in ".", "..", or is the root.
-    walk.mPath = resolved.empty() ? "/" : resolved;
     walk.mDirectoryName = true;
-    walk.mExists = ::lstat(walk.mPath.c_str(), &walk.mStat) == 0;
+    walk.mExists = at.Get() >= 0 && ::fstat(at.Get(), &walk.mStat) == 0;
     if (!walk.mExists) walk.mCode = errno;
+    walk.mPlace = {std::move(at), ".", resolved.empty() ? "/" : resolved};
     return walk.mExists;
+}
+
+}  // namespace
+
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast) {
+    walk = KPathWalk();
+    if (!path || !*path) {
+        walk.mCode = ENOENT;
+        return false;
+    }
+    if (!Walk(path, walk, followLast)) return false;
+    if (zeqdetail::gReplacementSeams.mResolved) zeqdetail::gReplacementSeams.mResolved(walk.mPlace.mPath.c_str());
+    return true;
 }
 
 bool KFile::Remove(const KString& path) {

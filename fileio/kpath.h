@@ -57,33 +57,78 @@ unsigned int GetTempPath(unsigned int size, char* buffer);
 // Creates the directory part of a file path with its parents.
 bool KEnsureDirectoryExistance(const char* filePath);
 // Creates a directory with its parents, following links on the way only as
-// KWalkPath does (false, errno EACCES, at a link it does not follow).
+// KWalkPath does (false, errno EACCES, at a link it does not follow); each
+// missing one is made in the directory its walk holds.
 bool KCreateDirectory(const char* directory);
+
+// A descriptor, closed with the object.
+class KDescriptor {
+public:
+    KDescriptor() = default;
+    explicit KDescriptor(int fd) : mFd(fd) {}
+    ~KDescriptor() { Reset(); }
+    KDescriptor(KDescriptor&& other) noexcept : mFd(other.mFd) { other.mFd = -1; }
+    KDescriptor& operator=(KDescriptor&& other) noexcept {
+        if (this != &other) {
+            Reset(other.mFd);
+            other.mFd = -1;
+        }
+        return *this;
+    }
+    KDescriptor(const KDescriptor&) = delete;
+    KDescriptor& operator=(const KDescriptor&) = delete;
+
+    int Get() const { return mFd; }
+    void Reset(int fd = -1);
+
+private:
+    int mFd = -1;
+};
+
+// A name in a directory held open, as a walk resolved it. What is done with the
+// name goes relative to the descriptor: another user who may rename a directory
+// on the way cannot change, after the walk looked at it, which directory that is.
+struct KResolvedPath {
+    // The directory (open with O_PATH), -1 before a walk.
+    KDescriptor mDirectory;
+    // The name in it; "." where the path names the directory itself.
+    std::string mName;
+    // The whole, absolute and free of links: for messages.
+    std::string mPath;
+};
+
 // Removes a directory with everything below it that belongs to this process's
 // effective user (root too removes only root's), without a shell and without
 // following symbolic links: a link standing for the directory is removed as a
 // link, when it is the user's. What belongs to another user stays, and so do
 // the directories holding it; othersLeft, when given, is set when anything
-// stayed for that reason. True when nothing is left.
+// stayed for that reason. True when nothing is left. The path is walked as
+// KWalkPath does, its last component not followed; a name held by a walk is
+// removed in the directory held.
 bool KRemoveDirectory(const char* directory, bool* othersLeft = nullptr);
+bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr);
 
 // The rule the system applies to symbolic links in shared folders where it is
 // switched on (protected symbolic links), applied by the SDK whatever the
 // machine's setting: a link in a folder that is sticky and that others may
 // write is followed only when it belongs to this process's effective user or
-// to the folder's owner. link and folder as lstat describes them.
+// to the folder's owner. link and folder as lstat describes them. The system's
+// rule for regular files there (protected regular files) is the same test.
 bool KMayFollowLink(const struct stat& link, const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayFollowLink allows it, and
-// at most 40 of them.
+// at most 40 of them. Each directory is opened (O_PATH, O_NOFOLLOW) in the one
+// before and each link read through its own descriptor, so that no name is
+// looked up again once it was looked at.
 struct KPathWalk {
-    // Absolute and free of links: what the path names, or, where its last
-    // component names nothing, the path of the file a write would make (the
-    // name a dangling link holds).
-    std::string mPath;
+    // What the path names, or, where its last component names nothing, the
+    // name a write would make (the one a dangling link holds), in the directory
+    // holding it; where the path ends in what can only name a directory, that
+    // directory and ".".
+    KResolvedPath mPlace;
     bool mExists = false;
-    // mPath's lstat when it exists.
+    // What mPlace names, as lstat describes it, when it exists.
     struct stat mStat {};
     // How many links were followed at the last component (0: none).
     int mFinalLinks = 0;
@@ -99,8 +144,9 @@ struct KPathWalk {
 };
 // Walks path (a relative one from the current directory). False, with the
 // reason in walk, when a link is refused or cannot be read, or a component
-// before the last is missing or no directory.
-bool KWalkPath(const char* path, KPathWalk& walk);
+// before the last is missing or no directory. Without followLast a link as the
+// last component is not followed: mPlace names the link.
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true);
 
 class KFile {
 public:

@@ -102,8 +102,12 @@ struct DirectoryFd {
 // Opens the directory holding name below base, creating what is missing, without
 // following a symbolic link anywhere below base; leaf receives the file part.
 bool OpenParent(const KString& base, std::string_view name, DirectoryFd& dir, std::string& leaf) {
-    if (!KEnsureDirectoryExistance((base + "/").Buffer())) return false;
-    dir.Reset(::open(base.Buffer(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Opened in the directory the walk holds: base's own links are followed only as its walk
+    // follows them, once.
+    KPathWalk walk;
+    if (!KEnsureDirectoryExistance((base + "/").Buffer()) || !KWalkPath(base.Buffer(), walk)) return false;
+    dir.Reset(::openat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.mFd < 0) return false;
     std::size_t start = 0;
     for (;;) {

@@ -49,10 +49,14 @@ public:
     bool mReadOnly = false;
     KString mPath;
     // A file being created: the file it replaces when complete (mPath, or the
-    // file mPath's symbolic links name).
-    KString mReplaced;
-    // A file being created: unnamed until it is complete, or under this temporary name.
+    // file mPath's symbolic links name), its directory held.
+    KResolvedPath mReplaced;
+    // A file being created: unnamed until it is complete, or under this temporary
+    // name (beside mReplaced).
     KString mTempPath;
+    // A field file being created: the data folder beside mPath, its directory held,
+    // removed once the file is in place.
+    KResolvedPath mDataFolder;
     bool mTempAnonymous = false;
     KChainedStdioFile mFile;
     KChainedFile* mStream = nullptr;

@@ -34,11 +34,12 @@ bool IsZeqExtension(const char* path) {
     return extension.GetLen() == 3 && extension.CompareNoCase("zeq") == 0;
 }
 
-// Gives an unnamed file a name.
-bool LinkDescriptor(int fd, const KString& name) {
+// Gives an unnamed file the name path has, in the directory at.
+bool LinkDescriptor(int fd, int at, const KString& path) {
+    const char* name = std::strrchr(path.Buffer(), '/') + 1;
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.Buffer(), AT_SYMLINK_FOLLOW) == 0) return true;
-    return ::linkat(fd, "", AT_FDCWD, name.Buffer(), AT_EMPTY_PATH) == 0;
+    if (::linkat(AT_FDCWD, self.c_str(), at, name, AT_SYMLINK_FOLLOW) == 0) return true;
+    return ::linkat(fd, "", at, name, AT_EMPTY_PATH) == 0;
 }
 
 }  // namespace
@@ -49,8 +50,9 @@ void KZeq::Impl::ResetState() {
     mEncrypted = false;
     mReadOnly = false;
     mPath = "";
-    mReplaced = "";
+    mReplaced = KResolvedPath();
     mTempPath = "";
+    mDataFolder = KResolvedPath();
     mTempAnonymous = false;
     mStream = nullptr;
     mHeader.Reset();
@@ -200,10 +202,16 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
     path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
+    // The data folder that goes once the file is in place, held now as the file is
+    // (a link standing for it is not followed).
+    KPathWalk data;
+    if (IsZeqExtension(path.Buffer()) && KWalkPath(ChangeFileExtension(path.Buffer(), ".zqd").Buffer(), data, false))
+        mDataFolder = std::move(data.mPlace);
     // The writers' one rule of what a new file may replace: a regular file, or
     // the one a symbolic link names (the link stays); never a pipe, device or
     // directory.
-    KString replaced, reason;
+    KResolvedPath replaced;
+    KString reason;
     int code = 0;
     if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason, &code)) {
         mError.SetLastError(eFileNotCreated, reason.Buffer());
@@ -230,7 +238,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         // cannot be made, and nothing another user put under its name meanwhile.
         const bool opened = mFile.OpenDescriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 0), "w+b");
         if (!opened) FailSystem(eFileNotCreated);
-        if (!opened) KFileReplacement::RemoveTemporary(fd, mTempPath);
+        if (!opened) KFileReplacement::RemoveTemporary(fd, mTempPath, replaced);
         ::close(fd);
         if (!opened) {
             mTempPath = "";
@@ -238,7 +246,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         }
     }
     mPath = path;
-    mReplaced = replaced;
+    mReplaced = std::move(replaced);
     mStream = &mFile;
     if (!CreateCommon(binary, encrypted, header)) {
         Discard();
@@ -281,7 +289,8 @@ bool KZeq::Impl::CreateCommon(bool binary, bool encrypted, const KZeqFileHeaderI
 void KZeq::Impl::Discard() {
     mTempAnonymous = false;
     // Only the writer's own file goes: another user may have put something else under its name.
-    if (!mTempPath.IsEmpty() && mFile.IsOpen()) KFileReplacement::RemoveTemporary(mFile.Descriptor(), mTempPath);
+    if (!mTempPath.IsEmpty() && mFile.IsOpen())
+        KFileReplacement::RemoveTemporary(mFile.Descriptor(), mTempPath, mReplaced);
     mFile.Close();
     const KError kept = mError;
     ResetState();
@@ -310,8 +319,9 @@ bool KZeq::Impl::Finish() {
         // reaches it before the data of the file it replaced goes.
         if (!mStream->Sync()) return FailSystem(eFileWriteError);
         if (mTempAnonymous) {
-            KString named = KFileReplacement::TemporaryName(mReplaced);
-            if (!LinkDescriptor(mFile.Descriptor(), named)) return FailSystem(eFileNotCreated);
+            KString named = KFileReplacement::TemporaryName(mReplaced.mPath.c_str());
+            if (!LinkDescriptor(mFile.Descriptor(), mReplaced.mDirectory.Get(), named))
+                return FailSystem(eFileNotCreated);
             if (zeqdetail::gReplacementSeams.mTemporaryNamed)
                 zeqdetail::gReplacementSeams.mTemporaryNamed(named.Buffer());
             // Known by its name from here, with nothing between that may throw.
@@ -326,13 +336,14 @@ bool KZeq::Impl::Finish() {
         struct Held {
             int mFd;
             KString& mTemporary;
+            const KResolvedPath& mFile;
             ~Held() {
                 if (mFd < 0) return;
-                if (!mTemporary.IsEmpty()) KFileReplacement::RemoveTemporary(mFd, mTemporary);
+                if (!mTemporary.IsEmpty()) KFileReplacement::RemoveTemporary(mFd, mTemporary, mFile);
                 mTemporary.Empty();
                 ::close(mFd);
             }
-        } held{::dup(mFile.Descriptor()), mTempPath};
+        } held{::dup(mFile.Descriptor()), mTempPath, mReplaced};
         if (held.mFd < 0) return FailSystem(eFileNotCreated);
         if (!mFile.Close()) return FailSystem(eFileWriteError);
         // Given what the replaced file has only now that it is complete.
@@ -347,12 +358,12 @@ bool KZeq::Impl::Finish() {
         try {
             KFileReplacement::SyncDirectoryOf(mReplaced);
             // Data that belonged to the file just replaced: only the writer's own goes.
-            if (IsZeqExtension(mPath.Buffer())) {
-                const KString data = ChangeFileExtension(mPath.Buffer(), ".zqd");
+            if (!mDataFolder.mName.empty()) {
                 bool othersLeft = false;
-                KRemoveDirectory(data.Buffer(), &othersLeft);
+                KRemoveDirectory(mDataFolder, &othersLeft);
                 if (othersLeft)
-                    mNotice = (std::string("The data folder \"") + data.Buffer() +
+                    mNotice = (std::string("The data folder \"") +
+                               ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer() +
                                "\" is not removed: it, or something in it, belongs to another user")
                                   .c_str();
             }

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -174,6 +175,115 @@ TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
     EXPECT_FALSE(fs::exists(inside / "made"));
     EXPECT_TRUE(KCreateDirectory((own + "/made/deeper").c_str()));
     EXPECT_TRUE(fs::is_directory(inside / "made" / "deeper"));
+}
+
+// Another user's folder on the way, in a sticky folder others may write: once the walk has
+// looked at it, they rename it away and put a link of theirs to root's private folder under
+// its name. What the walk resolved is held: the file is written in their renamed folder, and
+// a folder made there, or it fails with the reason; root's folder stays as it was.
+TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    enum class Act { kReplace, kAppend, kMakeFolders };
+    struct Case {
+        const char* mName;
+        Act mAct;
+        // Below their folder: what the walk that they act after resolves, and what is written.
+        const char* mResolved;
+        const char* mWritten;
+    };
+    const Case cases[] = {
+        {"replaced", Act::kReplace, "secret", "secret"},
+        {"appended to", Act::kAppend, "secret", "secret"},
+        // The next folder's walk meets their link and refuses it.
+        {"folders made", Act::kMakeFolders, "made", "made/deeper"},
+    };
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    int index = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        const fs::path base = dir.Path() / std::to_string(index++);
+        const zeqtest::RootsSecret secret(base);
+        const fs::path shared = base / "shared", theirs = shared / "theirs", moved = shared / "theirs.moved";
+        ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, shared) && zeqtest::MakeFolderOf(kNobody, theirs, 0755));
+        const std::string target = (theirs / test.mWritten).string();
+        const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, (theirs / test.mResolved).string(), theirs,
+                                                             fs::path(secret.Path()).parent_path());
+        int code = 0;
+        std::string error;
+        if (test.mAct == Act::kMakeFolders) {
+            error = KCreateDirectory(target.c_str()) ? "" : "not made";
+            code = errno;
+        } else {
+            KString reason;
+            std::FILE* file = test.mAct == Act::kAppend ? KFileReplacement::OpenForAppending(target.c_str(), reason)
+                                                        : nullptr;
+            KFileReplacement replacement;
+            if (test.mAct == Act::kReplace && replacement.Begin(target.c_str())) file = replacement.OpenStream("wb");
+            const bool written = file && std::fputs("new", file) >= 0 && std::fclose(file) == 0 &&
+                                 (test.mAct == Act::kAppend || replacement.Commit());
+            error = written ? "" : replacement.GetError();
+        }
+        ASSERT_EQ(0, swap.Result()) << "they could not put their link there: " << std::strerror(swap.Result());
+        EXPECT_TRUE(secret.Intact());
+        EXPECT_EQ(std::vector<fs::path>{secret.Path()},
+                  std::vector<fs::path>(fs::directory_iterator(fs::path(secret.Path()).parent_path()), {}));
+        EXPECT_FALSE(AnyTemporaryIn(moved));
+        if (test.mAct == Act::kMakeFolders) {
+            EXPECT_EQ("not made", error);
+            EXPECT_EQ(EACCES, code);
+            EXPECT_TRUE(fs::is_directory(moved / "made"));
+        } else {
+            EXPECT_EQ("", error);
+            EXPECT_EQ("new", ReadFile((moved / test.mWritten).string()));
+        }
+    }
+}
+
+// The system's rule for regular files in a sticky folder others may write, whatever the
+// machine's setting (fs.protected_regular): a file there that belongs neither to the writer
+// nor to the folder's owner is not appended to (a log another user left under its name).
+TEST(SharedFolderFiles, AreAppendedToOnlyAsTheSystemsRuleHasIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs files of another user";
+    struct Case {
+        const char* mName;
+        mode_t mFolderMode;
+        uid_t mFolderOwner;
+        uid_t mFileOwner;
+        bool mAppended;
+    };
+    const Case cases[] = {
+        {"another user's file in root's sticky folder", 01777, kRoot, kNobody, false},
+        {"the folder owner's file", 01777, kNobody, kNobody, true},
+        {"root's own file in another user's sticky folder", 01777, kNobody, kRoot, true},
+        {"another user's file in a folder without the sticky bit", 0777, kRoot, kNobody, true},
+    };
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    int index = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        const fs::path folder = dir.Path() / std::to_string(index++);
+        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode));
+        const std::string log = (folder / "log.txt").string();
+        WriteFile(log, "theirs\n");
+        ASSERT_EQ(0, ::chown(log.c_str(), test.mFileOwner, test.mFileOwner));
+        KString error;
+        int code = 0;
+        std::FILE* file = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+        if (file) {
+            std::fputs("new", file);
+            std::fclose(file);
+        }
+        EXPECT_EQ(test.mAppended, file != nullptr) << error.Buffer();
+        EXPECT_EQ(test.mAppended ? "theirs\nnew" : "theirs\n", ReadFile(log));
+        if (!test.mAppended) {
+            EXPECT_EQ(EACCES, code);
+            EXPECT_EQ("Cannot write \"" + log +
+                          "\": it is another user's, in a sticky folder others may write, and is not written to: "
+                          "Permission denied",
+                      error.Buffer());
+        }
+    }
 }
 
 // A file holding an access control list, a user attribute, an empty one and one of 4,000

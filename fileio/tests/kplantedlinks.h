@@ -5,7 +5,9 @@
 // They plant a symbolic link to a file of root's under a name a writer will
 // write; or, at the fixed point just before a temporary is renamed to its file
 // (gReplacementSeams.mBeforeRename), they exchange the temporary's name with a
-// link of theirs. Both need a test running as root.
+// link of theirs; or, once a walk has resolved a path through a folder of theirs
+// (gReplacementSeams.mResolved), they rename that folder away and put a link of
+// theirs under its name. All need a test running as root.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -60,8 +62,9 @@ inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_
 }
 
 // Another user (kUnprivileged), in a process of their own, who exchanges two names
-// (renameat2 with RENAME_EXCHANGE) when asked, and answers once it is done: a test has them
-// act at a fixed point, every time. Only a test running as root has one.
+// (renameat2 with RENAME_EXCHANGE), or puts a link in a folder's place, when asked, and
+// answers once it is done: a test has them act at a fixed point, every time. Only a test
+// running as root has one.
 class ExchangingUser {
 public:
     ExchangingUser() {
@@ -81,9 +84,13 @@ public:
                                 ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) == 0;
             const char ready = become ? 'r' : 'n';
             if (::write(answers[1], &ready, 1) != 1 || !become) ::_exit(0);
-            for (std::string a, b; ReadLine(requests[0], a) && ReadLine(requests[0], b);) {
-                const int code =
-                    ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? 0 : errno;
+            for (std::string act, a, b;
+                 ReadLine(requests[0], act) && ReadLine(requests[0], a) && ReadLine(requests[0], b);) {
+                const bool done = act == "exchange"
+                                      ? ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0
+                                      : ::rename(a.c_str(), (a + ".moved").c_str()) == 0 &&
+                                            ::symlink(b.c_str(), a.c_str()) == 0;
+                const int code = done ? 0 : errno;
                 if (::write(answers[1], &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code))) break;
             }
             ::_exit(0);
@@ -105,16 +112,22 @@ public:
 
     bool Ready() const { return mReady; }
     // Exchanges a and b as that user: 0 once done, else the system's error number.
-    int Exchange(const std::string& a, const std::string& b) const {
-        const std::string request = a + "\n" + b + "\n";
+    int Exchange(const std::string& a, const std::string& b) const { return Ask("exchange", a, b); }
+    // Renames their folder to folder + ".moved" and puts a link of theirs to target under its
+    // name, as that user: 0 once done, else the system's error number.
+    int PutLinkInPlaceOf(const std::string& folder, const std::string& target) const {
+        return Ask("link", folder, target);
+    }
+
+private:
+    int Ask(const char* act, const std::string& a, const std::string& b) const {
+        const std::string request = std::string(act) + "\n" + a + "\n" + b + "\n";
         int code = EPIPE;
         if (!mReady || ::write(mRequests, request.data(), request.size()) != static_cast<ssize_t>(request.size()) ||
             ::read(mAnswers, &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code)))
             return EPIPE;
         return code;
     }
-
-private:
     static bool ReadLine(int fd, std::string& line) {
         line.clear();
         for (char c; ::read(fd, &c, 1) == 1;) {
@@ -171,6 +184,47 @@ private:
         if (!state.mFileName.empty() && std::filesystem::path(file).filename() != state.mFileName) return;
         ++state.mDone;
         state.mResult = state.mUser->Exchange(temporary, state.mTheirs);
+    }
+
+    zeqsdk_400::zeqdetail::ZeqReplacementSeams& mSeams;
+};
+
+// While it lives: once a walk has resolved path (exactly; gReplacementSeams.mResolved), the
+// user renames their folder away and puts a link of theirs to target under its name.
+class LinkInPlaceOfFolderOnceResolved {
+public:
+    LinkInPlaceOfFolderOnceResolved(const ExchangingUser& user, const std::string& path, const std::string& folder,
+                                    const std::string& target,
+                                    zeqsdk_400::zeqdetail::ZeqReplacementSeams& seams =
+                                        zeqsdk_400::zeqdetail::gReplacementSeams)
+        : mSeams(seams) {
+        Now() = {&user, path, folder, target, -1};
+        mSeams.mResolved = &Act;
+    }
+    ~LinkInPlaceOfFolderOnceResolved() {
+        mSeams.mResolved = nullptr;
+        Now() = State();
+    }
+    LinkInPlaceOfFolderOnceResolved(const LinkInPlaceOfFolderOnceResolved&) = delete;
+    LinkInPlaceOfFolderOnceResolved& operator=(const LinkInPlaceOfFolderOnceResolved&) = delete;
+
+    // The system's error number of the act: 0 once done, -1 before it.
+    int Result() const { return Now().mResult; }
+
+private:
+    struct State {
+        const ExchangingUser* mUser = nullptr;
+        std::string mPath, mFolder, mTarget;
+        int mResult = -1;
+    };
+    static State& Now() {
+        static State state;
+        return state;
+    }
+    static void Act(const char* path) {
+        State& state = Now();
+        if (state.mUser && state.mResult < 0 && state.mPath == path)
+            state.mResult = state.mUser->PutLinkInPlaceOf(state.mFolder, state.mTarget);
     }
 
     zeqsdk_400::zeqdetail::ZeqReplacementSeams& mSeams;

@@ -20,6 +20,7 @@
 #include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kotheruseract.h"
 #include "fileio/tests/kpipewatchdog.h"
+#include "fileio/tests/kplantedlinks.h"
 
 using namespace zeqsdk_400;
 using zeqdetail::kChunkBytes;
@@ -620,6 +621,24 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     for (const auto& entry : fs::recursive_directory_iterator(mDir.Path()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
     if (GetParam().mEncrypted) { EXPECT_EQ(ReadFile(mScene).find(mContent.substr(1000, 64)), std::string::npos); }
+}
+
+// The folder a copy goes into is another user's, in a sticky folder others may write; once
+// it is walked they put a link of theirs to root's private folder in its place. The copy goes
+// nowhere: the link is refused as any walk refuses it.
+TEST_P(KZeqEmbedded, AFolderSwappedForALinkGetsNoCopy) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    zeqtest::TempDir shared(zeqtest::TempDir::kOtherUsers);
+    const zeqtest::RootsSecret secret(shared.Path());
+    const fs::path theirs = shared.Path() / "theirs", rootsFolder = fs::path(secret.Path()).parent_path();
+    ASSERT_TRUE(zeqtest::MakeFolderOf(0, shared.Path()) && zeqtest::MakeFolderOf(zeqtest::kUnprivileged, theirs, 0755));
+    WriteScene({"wood.tif"});
+    const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, theirs, theirs, rootsFolder);
+    EXPECT_FALSE(Extract("", "wood.tif", theirs.c_str()));
+    EXPECT_EQ(0, swap.Result());
+    EXPECT_TRUE(secret.Intact());
+    EXPECT_EQ(std::vector<fs::path>{secret.Path()}, std::vector<fs::path>(fs::directory_iterator(rootsFolder), {}));
 }
 
 TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -224,6 +225,47 @@ TEST_P(WriterLinks, ANameExchangedJustBeforeTheRenameFailsTheExport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WriterLinks, testing::ValuesIn(kRows), RowName);
+
+// Another user's folder holds the file, in the sticky folder; once the file's name is
+// resolved, they rename their folder away and put a link of theirs to root's private folder
+// under its name. The export writes into their renamed folder (the files it writes after, an
+// OBJ file's library and texture, meet their link and are refused); root's file of that name
+// stays byte for byte, and root's data folder of that name too.
+class SwappedFolder : public WriterLinks {};
+
+TEST_P(SwappedFolder, TheExportGoesWhereTheNameWasResolved) {
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    const fs::path theirs = mOut / "theirs", moved = mOut / "theirs.moved";
+    const fs::path rootsFolder = fs::path(mSecret.Path()).parent_path();
+    ASSERT_TRUE(zeqtest::MakeFolderOf(zeqtest::kUnprivileged, theirs, 0755));
+    const std::string name = std::string("kept.") + GetParam().mExtension;
+    mTarget = (theirs / name).string();
+    WriteFile((rootsFolder / name).string(), kPrevious);
+    fs::create_directories(rootsFolder / "kept.zqd");
+    WriteFile((rootsFolder / "kept.zqd" / "root's.bin").string(), "root's data");
+    const auto entries = [](const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) names.push_back(entry.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = entries(rootsFolder);
+    const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, mTarget, theirs.string(), rootsFolder.string());
+    const bool written = Export();
+    ASSERT_EQ(0, swap.Result()) << "they could not put their link there: " << std::strerror(swap.Result());
+    EXPECT_TRUE(mSecret.Intact());
+    EXPECT_EQ(kPrevious, ReadFile((rootsFolder / name).string()));
+    EXPECT_EQ(before, entries(rootsFolder));
+    EXPECT_TRUE(written) << mSaid;
+    EXPECT_FALSE(ReadFile((moved / name).string()).empty());
+    for (const auto& entry : fs::directory_iterator(moved))
+        EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tmp")) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SwappedFolder,
+                         testing::Values(kRows[0], kRows[1], kRows[2], kRows[3], kRows[4], kRows[5], kRows[17]),
+                         RowName);
 
 // A dangling link another user planted under a texture copy's name, into root's private
 // folder: the copy is left out with the reason, nothing is made where the link points, and
