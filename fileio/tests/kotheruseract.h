@@ -66,14 +66,20 @@ public:
     // act answered true; false too when the child is gone.
     bool ActOn(const std::string& path) {
         const std::uint32_t length = static_cast<std::uint32_t>(path.size());
-        char done = 0;
-        const bool acted = mStarted && SendAll(mSocket, &length, sizeof(length)) &&
-                           SendAll(mSocket, path.data(), path.size()) && ReadAll(mSocket, &done, 1) && done == '1';
+        mLastError = EPIPE;
+        const bool answered = mStarted && SendAll(mSocket, &length, sizeof(length)) &&
+                              SendAll(mSocket, path.data(), path.size()) &&
+                              ReadAll(mSocket, &mLastError, sizeof(mLastError));
+        if (!answered) mLastError = EPIPE;
+        const bool acted = answered && mLastError == 0;
         mActs += acted ? 1 : 0;
         return acted;
     }
     // How many acts answered true.
     int Acts() const { return mActs; }
+    // Why the last act answered false: the system's error number it left (-1 without
+    // one; EPIPE when the child is gone); 0 after one that answered true.
+    int LastError() const { return mLastError; }
 
 private:
     static bool SendAll(int fd, const void* data, std::size_t size) {
@@ -102,7 +108,9 @@ private:
         for (std::uint32_t length = 0; ReadAll(fd, &length, sizeof(length));) {
             std::string path(length, '\0');
             if (!ReadAll(fd, &path[0], length)) break;
-            if (!SendAll(fd, act(path) ? "1" : "0", 1)) break;
+            errno = 0;
+            const int answer = act(path) ? 0 : (errno != 0 ? errno : -1);
+            if (!SendAll(fd, &answer, sizeof(answer))) break;
         }
         ::_exit(0);
     }
@@ -111,6 +119,7 @@ private:
     int mSocket = -1;
     bool mStarted = false;
     int mActs = 0;
+    int mLastError = 0;
 };
 
 // An act: opens what path names, for reading and for writing, as another user

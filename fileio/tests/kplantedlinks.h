@@ -10,9 +10,7 @@
 // theirs under its name. All need a test running as root.
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +20,7 @@
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kotheruseract.h"
 
 namespace zeqtest {
 
@@ -67,80 +66,38 @@ inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_
 // running as root has one.
 class ExchangingUser {
 public:
-    ExchangingUser() {
-        int requests[2], answers[2];
-        if (::geteuid() != 0 || ::pipe2(requests, O_CLOEXEC) != 0) return;
-        if (::pipe2(answers, O_CLOEXEC) != 0) {
-            ::close(requests[0]);
-            ::close(requests[1]);
-            return;
-        }
-        mChild = ::fork();
-        if (mChild == 0) {
-            ::close(requests[1]);
-            ::close(answers[0]);
-            const bool become = ::setgroups(0, nullptr) == 0 &&
-                                ::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) == 0 &&
-                                ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) == 0;
-            const char ready = become ? 'r' : 'n';
-            if (::write(answers[1], &ready, 1) != 1 || !become) ::_exit(0);
-            for (std::string act, a, b;
-                 ReadLine(requests[0], act) && ReadLine(requests[0], a) && ReadLine(requests[0], b);) {
-                const bool done = act == "exchange"
-                                      ? ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0
-                                      : ::rename(a.c_str(), (a + ".moved").c_str()) == 0 &&
-                                            ::symlink(b.c_str(), a.c_str()) == 0;
-                const int code = done ? 0 : errno;
-                if (::write(answers[1], &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code))) break;
-            }
-            ::_exit(0);
-        }
-        ::close(requests[0]);
-        ::close(answers[1]);
-        mRequests = requests[1];
-        mAnswers = answers[0];
-        char ready = 0;
-        mReady = mChild > 0 && ::read(mAnswers, &ready, 1) == 1 && ready == 'r';
-    }
-    ~ExchangingUser() {
-        if (mRequests >= 0) ::close(mRequests);
-        if (mAnswers >= 0) ::close(mAnswers);
-        if (mChild > 0) ::waitpid(mChild, nullptr, 0);
-    }
-    ExchangingUser(const ExchangingUser&) = delete;
-    ExchangingUser& operator=(const ExchangingUser&) = delete;
+    ExchangingUser() : mUser(&Act) {}
 
-    bool Ready() const { return mReady; }
+    bool Ready() const { return mUser.Started(); }
     // Exchanges a and b as that user: 0 once done, else the system's error number.
-    int Exchange(const std::string& a, const std::string& b) const { return Ask("exchange", a, b); }
+    int Exchange(const std::string& a, const std::string& b) const { return Ask('x', a, b); }
     // Renames their folder to folder + ".moved" and puts a link of theirs to target under its
     // name, as that user: 0 once done, else the system's error number.
     int PutLinkInPlaceOf(const std::string& folder, const std::string& target) const {
-        return Ask("link", folder, target);
+        return Ask('l', folder, target);
     }
 
 private:
-    int Ask(const char* act, const std::string& a, const std::string& b) const {
-        const std::string request = std::string(act) + "\n" + a + "\n" + b + "\n";
-        int code = EPIPE;
-        if (!mReady || ::write(mRequests, request.data(), request.size()) != static_cast<ssize_t>(request.size()) ||
-            ::read(mAnswers, &code, sizeof(code)) != static_cast<ssize_t>(sizeof(code)))
-            return EPIPE;
-        return code;
+    // A request is the act's letter and its two names, each ended by a NUL.
+    static bool Act(const std::string& request) {
+        const std::size_t second = request.find('\0', 1);
+        if (request.size() < 2 || second == std::string::npos) return false;
+        const std::string a = request.substr(1, second - 1);
+        const std::string b = request.substr(second + 1, request.size() - second - 2);
+        if (request[0] == 'x') return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+        return ::rename(a.c_str(), (a + ".moved").c_str()) == 0 && ::symlink(b.c_str(), a.c_str()) == 0;
     }
-    static bool ReadLine(int fd, std::string& line) {
-        line.clear();
-        for (char c; ::read(fd, &c, 1) == 1;) {
-            if (c == '\n') return true;
-            line += c;
-        }
-        return false;
+    int Ask(char act, const std::string& a, const std::string& b) const {
+        std::string request(1, act);
+        request += a;
+        request += '\0';
+        request += b;
+        request += '\0';
+        return mUser.ActOn(request) ? 0 : mUser.LastError();
     }
 
-    pid_t mChild = -1;
-    int mRequests = -1;
-    int mAnswers = -1;
-    bool mReady = false;
+    // Asked from the seams, which hold the user as const.
+    mutable OtherUserAct mUser;
 };
 
 // While it lives: just before the first temporary whose file is named fileName ("" for any
