@@ -39,9 +39,9 @@ protected:
     }
 };
 
-// The pass without the read as the iteration's time, the read's mean as read_s; with stepCounters
-// and BENCH_STEPS set, every step over 0.05 s as a counter of its own.
-void TimePassWithoutRead(benchmark::State& state, const std::string& file, bool stepCounters) {
+// The pass as the iteration's time (without the read unless withRead), the read's mean as read_s;
+// with stepCounters and BENCH_STEPS set, every step over 0.05 s as a counter of its own.
+void TimePass(benchmark::State& state, const std::string& file, bool stepCounters, bool withRead = false) {
     double read = 0;
     for (auto _ : state) {
         Prepare();
@@ -49,7 +49,7 @@ void TimePassWithoutRead(benchmark::State& state, const std::string& file, bool 
         driver.OpenProject(TString(file.c_str()));
         driver.Run();
         read += driver.mRead;
-        state.SetIterationTime(driver.mTotal - driver.mRead);
+        state.SetIterationTime(withRead ? driver.mTotal : driver.mTotal - driver.mRead);
         if (stepCounters && std::getenv("BENCH_STEPS"))
             for (const auto& step : driver.mSteps)
                 if (step.second > 0.05) state.counters[step.first] = step.second;
@@ -69,7 +69,7 @@ void BM_ImportNulls(benchmark::State& state) {
             if (i % 10 == 0) parent = node;
         }
     });
-    TimePassWithoutRead(state, file, true);
+    TimePass(state, file, true);
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportNulls)->Arg(1000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -86,7 +86,7 @@ void BM_ImportChain(benchmark::State& state) {
             parent = node;
         }
     });
-    TimePassWithoutRead(state, file, true);
+    TimePass(state, file, true);
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ImportChain)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -101,16 +101,7 @@ void BM_ImportChainOrder(benchmark::State& state) {
         state.SkipWithError("the file could not be written");
         return;
     }
-    double read = 0;
-    for (auto _ : state) {
-        Prepare();
-        StepTimes driver;
-        driver.OpenProject(TString(file.c_str()));
-        driver.Run();
-        read += driver.mRead;
-        state.SetIterationTime(driver.mTotal);
-    }
-    state.counters["read_s"] = read / static_cast<double>(state.iterations());
+    TimePass(state, file, false, true);
     state.SetItemsProcessed(state.iterations() * n);
     std::remove(file.c_str());
 }
@@ -149,7 +140,7 @@ void BM_ImportMesh(benchmark::State& state) {
             mesh->GetLayer(l)->SetUVs(uvs);
         }
     });
-    TimePassWithoutRead(state, file, false);
+    TimePass(state, file, false);
     state.counters["vertices"] = row * row;
 }
 BENCHMARK(BM_ImportMesh)->Arg(10000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -186,18 +186,6 @@ bool AConnectionNames(IZeqObject& file, const KString& name) {
     return named;
 }
 
-int CountNodesBelow(KZeqNode& top) {
-    int count = 0;
-    std::vector<KZeqNode*> pending{&top};
-    while (!pending.empty()) {
-        KZeqNode* node = pending.back();
-        pending.pop_back();
-        count += node->GetChildCount();
-        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
-    }
-    return count;
-}
-
 }  // namespace
 
 bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
@@ -270,7 +258,7 @@ bool KZeqReaderZeq::PlaceModelsOutsideTheScene(KZeqScene& scene) {
         if (node->GetEntity() == root->GetEntity() || FindNode(node->GetName()) != node) continue;
         KZeqNode* top = node;
         while (KZeqNode* parent = top->GetParent()) top = parent;
-        const int below = CountNodesBelow(*top);
+        const int below = ZeqCountNodesBelow(*top);
         if (!root->AddChild(top)) {
             AddMessageLine(KString(top->GetName()) + " is left out of the scene with what is below it: " +
                            root->GetLastErrorString() + ".");

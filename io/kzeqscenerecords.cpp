@@ -4,6 +4,7 @@
 
 #include "fileio/kzeq.h"
 #include "io/kzeqfields.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -21,6 +22,18 @@ const char* const kZeqMainSectionRecords[] = {
 };
 const int kZeqMainSectionRecordCount =
     static_cast<int>(sizeof(kZeqMainSectionRecords) / sizeof(kZeqMainSectionRecords[0]));
+
+int ZeqCountNodesBelow(const KZeqNode& top) {
+    int count = 0;
+    std::vector<const KZeqNode*> pending{&top};
+    while (!pending.empty()) {
+        const KZeqNode* node = pending.back();
+        pending.pop_back();
+        count += node->GetChildCount();
+        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
+    }
+    return count;
+}
 
 namespace {
 const char* const kMetaDataNames[6] = {"Title", "Subject", "Author", "Keywords", "Revision", "Comment"};

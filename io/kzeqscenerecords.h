@@ -10,6 +10,7 @@ namespace zeqsdk_400 {
 class KZeq;
 class KZeqSceneInfo;
 class KZeqSdkManager;
+class KZeqNode;
 class KZeqTakeInfo;
 class KZeqThumbnail;
 
@@ -74,6 +75,9 @@ KString ZeqSceneRootName(Taken taken) {
 // (and what other programs add): one of these there means a section line split the scene.
 extern const char* const kZeqMainSectionRecords[];
 extern const int kZeqMainSectionRecordCount;
+
+// How many nodes lie below top, on a stack of its own: trees read from files may be deep.
+int ZeqCountNodesBelow(const KZeqNode& top);
 
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.

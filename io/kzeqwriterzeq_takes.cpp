@@ -13,6 +13,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqfields.h"
+#include "io/kzeqscenerecords.h"
 #include "io/kzeqwriterzeq_steps.h"
 #include "io/kzeqwriterzeqbase.h"
 #include "object/izeqobject.h"
@@ -42,18 +43,6 @@ KString TakeFileName(const KString& take) {
 
 bool IsUnset(const KTimeSpan& span) { return span.GetStart() == KTime(0) && span.GetStop() == KTime(0); }
 
-// Every node below the root, so that percentages stay within 100.
-int CountNodesBelow(KZeqNode* root) {
-    int count = 0;
-    for (std::vector<KZeqNode*> pending{root}; root && !pending.empty();) {
-        KZeqNode* node = pending.back();
-        pending.pop_back();
-        count += node->GetChildCount();
-        for (int i = 0; i < node->GetChildCount(); ++i) pending.push_back(node->GetChild(i));
-    }
-    return count;
-}
-
 }  // namespace
 
 bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
@@ -63,7 +52,8 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     KZeqEntity* entity = scene.GetEntity();
     KZeqNode* root = scene.GetRootNode();
     const int textures = entity ? entity->GetTextureCount() : 0, materials = entity ? entity->GetMaterialCount() : 0;
-    const int nodes = CountNodesBelow(root);
+    // Every node below the root, so that percentages stay within 100.
+    const int nodes = root ? ZeqCountNodesBelow(*root) : 0;
     WriteSectionComment(file, "Takes and animation section");
     ZeqWriteBlockBegin(file, "Takes");
     ZeqWriteFieldC(file, "Current", current.Buffer());
