@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqmesh.h"
@@ -42,10 +42,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("3ds-bench-" + std::to_string(::getpid()) + "-" + name))
-        .string();
-}
+std::string Scratch(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 // Peak resident memory of the process so far, in bytes.
 double PeakBytes() {

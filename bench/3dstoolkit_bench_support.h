@@ -4,20 +4,18 @@
 // Helpers of the 3DS toolkit's record and motion benchmarks.
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
 
 namespace tk3dsbench {
 
 using namespace zeqsdk_400;
 
-inline std::string Path(const std::string& name) {
-    return "/tmp/3dstoolkit-bench-records-" + std::to_string(getpid()) + "-" + name;
-}
+inline std::string Path(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 // Bytes held from malloc, big blocks of their own (mmap) included.
 inline std::size_t HeapInUse() {

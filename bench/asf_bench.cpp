@@ -2,13 +2,13 @@
 // (options scan and frames), written, and a std::from_chars pass over the
 // same numbers as the floor any reader of the text has to pay.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
 #include <map>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/asf/tests/kzeqacclaimsamples.h"
@@ -33,7 +33,7 @@ const Files& SampleFiles(int frames) {
     static std::map<int, Files> files;
     Files& f = files[frames];
     if (f.mAsf.empty()) {
-        const std::string base = "/tmp/asf_bench_" + std::to_string(::getpid()) + "_" + std::to_string(frames);
+        const std::string base = zeqbench::ScratchPath(std::to_string(frames));
         f.mAsf = base + ".asf";
         f.mAmc = base + ".amc";
         f.mText = zeqacclaimsamples::SampleAmc(frames);

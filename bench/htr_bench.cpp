@@ -2,14 +2,15 @@
 // the rest-offset removal, which "@Application.txt" switches), written, and a
 // std::from_chars pass over the same numbers as the floor of any reader.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 
 #include "base/klib.h"
+#include "bench/benchscratch.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/kconfigfile.h"
 #include "formats/kzeqformats.h"
@@ -36,7 +37,7 @@ const Sample& SampleFile(int frames) {
     static std::map<int, Sample> samples;
     Sample& s = samples[frames];
     if (s.mPath.empty()) {
-        s.mPath = "/tmp/htr_bench_" + std::to_string(::getpid()) + "_" + std::to_string(frames) + ".htr";
+        s.mPath = zeqbench::ScratchPath(std::to_string(frames) + ".htr");
         s.mText = zeqhtrsamples::SampleHtr(kSegments, frames);
         FILE* f = std::fopen(s.mPath.c_str(), "wb");
         std::fwrite(s.mText.data(), 1, s.mText.size(), f);
@@ -47,8 +48,8 @@ const Sample& SampleFile(int frames) {
 
 // The configuration directory of this process, holding "MinimizeRotationOffset" as asked.
 void Configure(bool minimize) {
-    static const std::string dir = "/tmp/htr_bench_config_" + std::to_string(::getpid());
-    std::system(("mkdir -p " + dir).c_str());
+    static const std::string dir = zeqbench::ScratchPath("config");
+    std::filesystem::create_directories(dir);
     KLib_SetConfigDirectory(dir.c_str());
     KConfigFile("@Application.txt", false).Set("MotionImportHTR", "MinimizeRotationOffset", minimize ? "Yes" : "No");
 }

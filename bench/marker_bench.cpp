@@ -1,5 +1,4 @@
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqmarker.h"
 #include "fcurve/kfcurve.h"
 #include "formats/kzeqformats.h"
@@ -32,22 +32,7 @@ namespace {
 constexpr int kMarkers = 100;
 constexpr double kRate = 100.0;
 
-std::string Directory() {
-    static const std::string dir = [] {
-        const std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("zeq-marker-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path.string();
-    }();
-    return dir;
-}
-
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code ec;
-        std::filesystem::remove_all(Directory(), ec);
-    }
-} gCleanup;
+std::string Directory() { return zeqbench::ScratchFolder::Path(); }
 
 // The points of frame f: centimetres, every 50th sample occluded.
 void FramePoints(int f, std::vector<KZeqVector4>& points) {

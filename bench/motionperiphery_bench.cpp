@@ -1,12 +1,12 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/brd/kzeqreaderascension.h"
 #include "io/kstreamoptionsmotion.h"
@@ -18,22 +18,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Directory() {
-    static const std::string dir = [] {
-        const std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("zeq-periphery-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path.string();
-    }();
-    return dir;
-}
-
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code ec;
-        std::filesystem::remove_all(Directory(), ec);
-    }
-} gCleanup;
+std::string Directory() { return zeqbench::ScratchFolder::Path(); }
 
 // A file made once per name by write(file).
 const std::string& Fixture(const std::string& name, void (*write)(std::FILE*, long, bool), long size, bool flag) {

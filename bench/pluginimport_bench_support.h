@@ -4,14 +4,14 @@
 // Helpers of the host scene import benchmarks: scene files written once per kind and size, the
 // stand-in made ready for a pass, and the pass run step by step under a clock.
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 
 #include "base/klib.h"
+#include "bench/benchscratch.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "plugin/import/zeqtuloimport.h"
@@ -24,11 +24,11 @@ namespace importbench {
 
 using namespace zeqsdk_400;
 
-// /tmp/bench_<bench>_<pid>/, made on the first call, which also makes it the master directory.
+// <scratch folder>/<bench>/, made on the first call, which also makes it the master directory.
 inline std::string Directory(const char* bench) {
     static const std::string directory = [bench] {
-        std::string d = std::string("/tmp/bench_") + bench + "_" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p '" + d + "'").c_str());
+        const std::string d = zeqbench::ScratchPath(bench) + "/";
+        std::filesystem::create_directories(d);
         KLib_SetMasterDirectory(d.c_str());
         return d;
     }();

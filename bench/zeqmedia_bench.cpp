@@ -4,13 +4,13 @@
 // over the run: a streamed embedding and extraction keep it small.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqtexture.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
@@ -26,12 +26,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::filesystem::path Scratch() {
-    static const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zeqmedia-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+std::filesystem::path Scratch() { return zeqbench::ScratchFolder::Path(); }
 
 // Kilobytes of the status line ("VmHWM" peak, "VmRSS" current).
 long StatusKb(const char* key) {

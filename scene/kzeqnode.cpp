@@ -270,9 +270,12 @@ void AddTarget(KPropertyObjectList& list, KZeqNode* node) {
     list.ConnectSrc(node->GetPropertyHandler());
 }
 
+// A scene's root is no model a camera or a light can aim at: a connection to it is passed over.
 KZeqNode* FirstTarget(const KPropertyObjectList& list) {
-    for (int i = 0; i < list.GetSrcCount(); ++i)
-        if (KZeqNode* node = NodeOf(list.GetSrc(i))) return node;
+    for (int i = 0; i < list.GetSrcCount(); ++i) {
+        KZeqNode* node = NodeOf(list.GetSrc(i));
+        if (node && !(node->GetEntity() && node->GetEntity()->GetRootNode() == node)) return node;
+    }
     return nullptr;
 }
 

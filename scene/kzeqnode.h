@@ -123,7 +123,8 @@ public:
     int GetChildNameCount() const { return static_cast<int>(mChildNames.size()); }
 
     // ---- Targets ----------------------------------------------------------------
-    // The first target set stays the target.
+    // The first target set stays the target; a scene's root connected as one
+    // (a file may name it) is passed over.
     void SetTarget(KZeqNode* node);
     KZeqNode* GetTarget() const;
     void SetTargetUp(KZeqNode* node);

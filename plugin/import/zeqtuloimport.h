@@ -141,6 +141,9 @@ public:
     // ---- Lights and cameras (zeqtuloimport_light.cpp, zeqtuloimport_camera.cpp)
     void CreateLightGeometry(ZeqTuloNode& node);
     void CreateCameraGeometry(ZeqTuloNode& node);
+    // Takes the scene's root out of each camera's aim and up-vector targets, with a host warning
+    // and a log line per camera and property: the root is no target the host can make.
+    void DropRootAsCameraTarget();
     // ---- User-property attributes (zeqtuloimport_userpropertyattributes.cpp)
     void AddUserProperty(zeqsdk_400::KZeqUserProperty* property, TFnTransform& transform, ZeqTuloNode* node);
     void AddUserProperties(TFnTransform& transform, ZeqTuloNode* node);

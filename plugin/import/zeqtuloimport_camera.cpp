@@ -4,10 +4,13 @@
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqcameraproperties.h"
+#include "object/kproperty.h"
 #include "plugin/import/zeqtuloimport.h"
+#include "scene/kzeqnodeproperties.h"
 #include "tfncamera.h"
 #include "tfntransform.h"
 #include "tglobal.h"
+#include "tplugin.h"
 #include "tselectionlist.h"
 
 using namespace zeqsdk_400;
@@ -42,6 +45,30 @@ void RecordTargetNode(ZeqTuloImport& driver, const TSelectionList& selection, un
 }
 
 }  // namespace
+
+void ZeqTuloImport::DropRootAsCameraTarget() {
+    if (!mRootNode) return;
+    KPlug* root = mRootNode->GetPropertyHandler();
+    // The targets pass over the root already; the user hears that the file's aim was not taken.
+    const struct {
+        const char* mProperty;
+        const char* mWithout;
+    } kTargets[] = {{"LookAtProperty", "a target"}, {"UpVectorProperty", "an up-vector target"}};
+    VisitDepthFirst(mRootNode, [&](ZeqTuloNode& node) {
+        if (!node.GetCamera()) return;
+        for (const auto& target : kTargets) {
+            KProperty* property = node.GetPropertyHandler()->FindPropertyByName(target.mProperty);
+            if (!property || !property->IsConnectedSrc(root)) continue;
+            property->DisconnectSrc(root);
+            const std::string line = std::string("Camera ") + node.GetNameWithoutNameSpacePrefix().Buffer() +
+                                     ": its " + target.mProperty +
+                                     " names the scene root, which is no camera's target; the camera is left without " +
+                                     target.mWithout + ".";
+            LogLine(line.c_str());
+            TPxCommand::displayWarning(TString(line.c_str()));
+        }
+    });
+}
 
 void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     KZeqCamera* camera = node.GetCamera();

@@ -143,6 +143,7 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepOldVersionAndPolicy() {
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepPreprocess() {
+    DropRootAsCameraTarget();
     Preprocess(mRootNode);
     return eStepNext;
 }

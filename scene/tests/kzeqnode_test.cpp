@@ -9,6 +9,7 @@
 #include "content/kzeqnull.h"
 #include "content/kzeqopticalreference.h"
 #include "scene/kzeqentity.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
@@ -36,6 +37,29 @@ protected:
 };
 
 std::string Text(const char* text) { return text ? text : "(null)"; }
+
+// A scene's root connected as a camera's aim or up-vector target (a file may name it) is passed
+// over: the camera has none, or the next one connected.
+TEST_F(KZeqNodeTest, TheScenesRootIsNoTarget) {
+    KZeqNode* root = mManager.CreateKZeqScene()->GetRootNode();
+    KZeqNode* camera = Node("crane");
+    ASSERT_TRUE(root->AddChild(camera));
+    const struct {
+        const char* mProperty;
+        KZeqNode* (KZeqNode::*mGet)() const;
+    } kTargets[] = {{"LookAtProperty", &KZeqNode::GetTarget}, {"UpVectorProperty", &KZeqNode::GetTargetUp}};
+    for (const auto& target : kTargets) {
+        KProperty* property = camera->GetPropertyHandler()->FindPropertyByName(target.mProperty);
+        ASSERT_NE(nullptr, property);
+        // As the reader connects a file's record.
+        property->ConnectSrc(root->GetPropertyHandler(), 0);
+        EXPECT_EQ(nullptr, (camera->*target.mGet)()) << target.mProperty;
+        KZeqNode* aim = Node(target.mProperty);
+        ASSERT_TRUE(root->AddChild(aim));
+        property->ConnectSrc(aim->GetPropertyHandler(), 0);
+        EXPECT_EQ(aim, (camera->*target.mGet)()) << target.mProperty;
+    }
+}
 
 std::vector<double> Row(KZeqXMatrix& m, int row) {
     const KgeAMatrix& a = m;

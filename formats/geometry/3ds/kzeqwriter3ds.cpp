@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/kname.h"
@@ -45,6 +46,13 @@ std::string ToolkitErrors() {
         text += list[i].text ? list[i].text : ErrCodeToString3ds(list[i].code);
     }
     return text.empty() ? std::string("unidentified error") : text;
+}
+
+bool ToolkitError(std::int32_t code) {
+    const errorentry3ds* list = ReturnErrorList3ds();
+    for (int i = 0; list && i < ErrStackSize3ds && list[i].code != 0; ++i)
+        if (list[i].code == code) return true;
+    return false;
 }
 
 }  // namespace
@@ -99,16 +107,29 @@ void KZeqWriter3DS::Abandon() {
 }
 
 void KZeqWriter3DS::Fail(int error, const std::string& text) {
-    mError.SetLastErrorID(error);
+    // A refusal is said as what it is; a full disk keeps the table's words, which callers know.
+    if (error == eOutOfDiskSpace)
+        mError.SetLastErrorID(error);
+    else
+        mError.SetLastError(error, text.c_str());
     // First: the warnings about textures and names before it may run long.
     mMessage = KString((text + "\n").c_str()) + mMessage;
 }
 
 void KZeqWriter3DS::WriteFailed() {
+    // Only a failed write or close has the system's reason: the rest the toolkit refused.
     const int code = SystemError3ds();
-    Fail(eOutOfDiskSpace,
-         "Error writing \"" + mTargetPath + "\": " + (code != 0 ? std::strerror(code) : ToolkitErrors()));
-    mError.SetLastSystemError(code);
+    if (code != 0) {
+        Fail(eOutOfDiskSpace, "Error writing \"" + mTargetPath + "\": " + std::strerror(code));
+        mError.SetLastSystemError(code);
+    } else if (ToolkitError(ERR_TOO_MANY_NODES)) {
+        Fail(eUnidentifiedError, "Cannot write \"" + mTargetPath + "\": the scene makes more than the " +
+                                     std::to_string(kMaxNodes3ds) +
+                                     " keyframer nodes a 3DS file can number (its node ids are 16-bit); every "
+                                     "object, light, camera and target takes one");
+    } else {
+        Fail(eUnidentifiedError, "Cannot write \"" + mTargetPath + "\": " + ToolkitErrors());
+    }
 }
 
 KStreamOptions* KZeqWriter3DS::GetWriteOptions() {

@@ -110,10 +110,12 @@ private:
     bool CleanupWrite();
     // Releases the database and mesh settings and drops the temporary output.
     void Abandon();
-    // Records a failure with its text at the front of the message.
+    // Records a failure with its text at the front of the message; the text is
+    // also the error's, but for a full disk.
     void Fail(int error, const std::string& text);
-    // Records that the file could not be written: the system's reason where it
-    // gave one (a full disk, a file too large), else the toolkit's.
+    // Records that the file could not be written: a full disk with the system's
+    // reason where it gave one (no space, a file too large), else what the
+    // toolkit refused (more nodes than a file numbers ...).
     void WriteFailed();
     void RenameAll();
     // The parent name a motion record gives: the parent's own name for a

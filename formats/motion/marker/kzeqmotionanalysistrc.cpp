@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "fileio/kpath.h"
 #include "formats/motion/marker/kzeqfilemotionanalysistrc.h"
@@ -20,8 +22,9 @@ namespace {
 constexpr int kTimeCodeCallback = 0;
 constexpr const char* kTimeCodeTitle = "Time Code File";
 
-// The time mode of a time code's frame rate.
+// The time mode of a time code's frame rate (finite and not negative).
 KTime::ETimeMode TimeCodeMode(double rate) {
+    if (!(rate < 1000.0)) return KTime::eModeDefault;
     switch (static_cast<long>(std::floor(rate))) {
         case 120: return KTime::eMode120;
         case 100: return KTime::eMode100;
@@ -33,6 +36,27 @@ KTime::ETimeMode TimeCodeMode(double rate) {
         case 24: return KTime::eMode24;
         default: return KTime::eModeDefault;
     }
+}
+
+// A line of the file as a message quotes it: without its line feed, control
+// characters shown as '?', at most 40 characters.
+std::string Quoted(const char* line) {
+    std::string text;
+    for (const char* c = line; *c && *c != '\n' && text.size() < 40; ++c)
+        text += static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F ? '?' : *c;
+    if (std::strlen(line) > text.size() + (std::strchr(line, '\n') ? 1 : 0)) text += "...";
+    return "\"" + text + "\"";
+}
+
+// One field of "h:m:s:f" as %d reads it (blanks, a sign, digits), within int.
+bool TimeField(const char*& at, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(at, &end, 10);
+    if (end == at || errno == ERANGE || number < INT_MIN || number > INT_MAX) return false;
+    value = static_cast<int>(number);
+    at = end;
+    return true;
 }
 
 }  // namespace
@@ -56,31 +80,73 @@ void KZeqReaderMotionAnalysisTrc::SetReadOptions(KStreamOptionsMotion* options) 
     ApplyTimeCodeFile(options);
 }
 
-bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time) {
-    std::FILE* file = KOpenFileForReading(path, "rt");
-    if (!file) return false;
-    char lines[3][256];
-    bool read = true;
-    for (char* line : lines) read = read && KFgets(line, sizeof(lines[0]), file);
-    std::fclose(file);
-    int hours = 0, minutes = 0, seconds = 0, frames = 0;
-    float rate = 0.0f;
-    if (!read || std::sscanf(lines[0], "%d:%d:%d:%d", &hours, &minutes, &seconds, &frames) != 4 ||
-        std::sscanf(lines[2], "%f", &rate) != 1 || hours < 0 || minutes < 0 || seconds < 0 || frames < 0)
+bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time, KString* reason) {
+    const auto invalid = [&](const std::string& what) {
+        if (reason) *reason = what.c_str();
         return false;
+    };
+    KString refusal;
+    std::FILE* file = KOpenFileForReading(path, "rt", &refusal);
+    if (!file) return invalid(refusal.Buffer());
+    const std::string named = std::string("\"") + MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer() + "\"";
+    char lines[3][256];
+    int count = 0;
+    bool cut = false;
+    for (; count < 3 && KFgets(lines[count], sizeof(lines[0]), file); ++count) {
+        // The time or the standard filling the buffer without its end would be read as two
+        // lines; the rate's line may run on.
+        const std::size_t length = std::strlen(lines[count]);
+        if (count < 2 && length + 1 == sizeof(lines[0]) && lines[count][length - 1] != '\n' &&
+            std::fgetc(file) != EOF) {
+            cut = true;
+            ++count;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (cut) return invalid(named + " line " + std::to_string(count) + " is longer than " +
+                            std::to_string(sizeof(lines[0]) - 2) + " characters");
+    if (count < 3)
+        return invalid(named + " holds " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+                       ", not the 3 of a time code (the time, the standard, the frame rate)");
+    int fields[4] = {0, 0, 0, 0};
+    const char* at = lines[0];
+    for (int i = 0; i < 4; ++i)
+        if ((i > 0 && *at++ != ':') || !TimeField(at, fields[i]))
+            return invalid(named + " line 1 " + Quoted(lines[0]) + " is no time (hours:minutes:seconds:frames)");
+    const int hours = fields[0], minutes = fields[1], seconds = fields[2], frames = fields[3];
+    if (hours < 0 || minutes < 0 || seconds < 0 || frames < 0)
+        return invalid(named + " line 1 " + Quoted(lines[0]) + " holds a negative number");
+    char* end = nullptr;
+    const float rate = std::strtof(lines[2], &end);
+    if (end == lines[2] || !std::isfinite(rate) || rate < 0.0f)
+        return invalid(named + " line 3 " + Quoted(lines[2]) + " is no frame rate");
     KTime::ETimeMode mode = TimeCodeMode(rate);
+    char rateText[32];
+    std::snprintf(rateText, sizeof(rateText), "%g", static_cast<double>(rate));
     const char* standard = lines[1];
     if (std::strncmp(standard, "SMPTE", 5) == 0) {
-        if (frames > rate) return false;
+        if (frames > rate)
+            return invalid(named + ": frame " + std::to_string(frames) + " is beyond the frame rate, " + rateText);
     } else if (std::strncmp(standard, "EBU", 3) == 0) {
-        if (frames > 24) return false;
+        if (frames > 24) return invalid(named + ": frame " + std::to_string(frames) + " is beyond EBU's last, 24");
         mode = KTime::eModePal;
     } else if (strncasecmp(standard, "System Clock", 12) == 0) {
-        if (frames > rate || mode == KTime::eModeDefault) return false;
+        if (mode == KTime::eModeDefault)
+            return invalid(named + ": System Clock runs at 24, 25, 29.97, 30, 50, 60, 100 or 120 frames per second, "
+                                   "not " + std::string(rateText));
+        if (frames > rate)
+            return invalid(named + ": frame " + std::to_string(frames) + " is beyond the frame rate, " + rateText);
     } else {
-        return false;
+        return invalid(named + " line 2 " + Quoted(standard) + " is no standard (SMPTE, EBU or System Clock)");
     }
+    // A start the take's time cannot hold would wrap round to another (no time mode has
+    // frames longer than 1/23 s).
+    const double start = (static_cast<double>(hours) * 60.0 + minutes) * 60.0 + seconds + frames / 23.0;
+    if (start * static_cast<double>(KTime::kTicksPerSecond) >= 9.2e18)
+        return invalid(named + " line 1 " + Quoted(lines[0]) + " is later than a take can start");
     time.SetTime(hours, minutes, seconds, frames, 0, mode);
+    if (reason) *reason = "";
     return true;
 }
 
@@ -115,10 +181,11 @@ void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* option
     }
     std::fclose(probe);
     KTime time;
-    if (ParseTimeCode(candidate.Buffer(), time))
+    KString reason;
+    if (ParseTimeCode(candidate.Buffer(), time, &reason))
         options->SetStart(time);
     else
-        tell(name + " is invalid");
+        tell(name + " is invalid: " + reason);
 }
 
 KZeqWriterMotionAnalysisTrc::KZeqWriterMotionAnalysisTrc(KZeqSdkManager& manager) : KZeqWriterMotionBase(manager) {

@@ -20,8 +20,9 @@ public:
     static bool smDoNotAskForTCFile;
 
     // The time of a time-code file's three lines ("h:m:s:f", the standard:
-    // "SMPTE", "EBU" or "System Clock", the frame rate); false when invalid.
-    static bool ParseTimeCode(const char* path, KTime& time);
+    // "SMPTE", "EBU" or "System Clock", the frame rate); false when invalid,
+    // with reason, when given, naming the file and what is wrong with it.
+    static bool ParseTimeCode(const char* path, KTime& time, KString* reason = nullptr);
 
 protected:
     IZeqFileMotionBase* CreateFileObject(const char* fileName) override;

@@ -2,7 +2,11 @@
 // cameras and merging onto an existing host tree.
 #include "importtest_support.h"
 
+#include <algorithm>
 #include <climits>
+#include <fstream>
+#include <ostream>
+#include <string>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlayer.h"
@@ -434,6 +438,66 @@ TEST_F(GeometryTest, CameraGroupKeepsItsName) {
     EXPECT_EQ(HostPath("Shot_aim"), "|set|Shot_group|Shot_aim");
     EXPECT_EQ(HostType("Shot_group"), "lookAt");
 }
+
+// A 6.0 file that names the scene's root as a camera's aim or up-vector target: the camera is made
+// without that target, with a warning naming the camera and the property, shown once and logged;
+// the models after it stay at the top (the root made as the target took every later model under it).
+struct RootTargetCase {
+    const char* mName;
+    const char* mProperty;
+    bool mAim;  // the camera also aims at a model of its own
+    const char* mWarning;
+};
+const RootTargetCase kRootTargetCases[] = {
+    {"LookAt", "LookAtProperty", false,
+     "Camera crane: its LookAtProperty names the scene root, which is no camera's target; the camera is left "
+     "without a target."},
+    {"UpVector", "UpVectorProperty", true,
+     "Camera crane: its UpVectorProperty names the scene root, which is no camera's target; the camera is left "
+     "without an up-vector target."},
+};
+
+void PrintTo(const RootTargetCase& row, std::ostream* out) { *out << row.mName; }
+
+class RootTargetTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<RootTargetCase> {};
+
+TEST_P(RootTargetTest, TheCameraGoesWithoutAndLaterModelsStayAtTheTop) {
+    const RootTargetCase& row = GetParam();
+    const std::string path = Write("roottarget", [&](KZeqSdkManager& m, KZeqScene& s) {
+        AddNode(m, s.GetRootNode(), "before");
+        KZeqNode* crane = AddNode(m, s.GetRootNode(), "crane", "camera");
+        if (row.mAim) crane->SetTarget(AddNode(m, s.GetRootNode(), "crane_aim"));
+        AddNode(m, AddNode(m, s.GetRootNode(), "after"), "leaf");
+        AddNode(m, s.GetRootNode(), "last");
+    }, true);
+    std::string text = ZeqTuloReadFile(path);
+    const std::string section = "Connections: {\n";
+    const std::size_t at = text.find(section);
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at + section.size(), std::string("\tConnect: \"OP\",\"Model::Scene\",\"Model::crane\",\"") +
+                                         row.mProperty + "\"\n");
+    std::ofstream(path, std::ios::binary) << text;
+    standin::clearTranscript();
+    ASSERT_TRUE(Run("ZEQImport -f \"" + path + "\""));
+    for (const char* top : {"before", "after", "last"}) EXPECT_EQ("", HostParent(top)) << top;
+    EXPECT_EQ("after", HostParent("leaf"));
+    EXPECT_EQ(0u, standin::countMatches("RootNode"));
+    if (row.mAim) {
+        EXPECT_EQ("|camera1_group|crane", HostPath("crane"));
+        EXPECT_EQ("|camera1_group|crane_aim", HostPath("crane_aim"));
+        EXPECT_EQ(2u, TFnDagNode(standin::find("camera1_group")).childCount());
+    } else {
+        EXPECT_EQ("|crane", HostPath("crane"));
+    }
+    const std::string warning = std::string("// Warning: ") + row.mWarning;
+    EXPECT_EQ(1, std::count(standin::transcript().begin(), standin::transcript().end(), warning));
+    const std::string log = Log();
+    const std::size_t first = log.find(row.mWarning);
+    EXPECT_NE(std::string::npos, first) << log;
+    EXPECT_EQ(std::string::npos, log.find(row.mWarning, first + 1)) << log;
+}
+INSTANTIATE_TEST_SUITE_P(Properties, RootTargetTest, ::testing::ValuesIn(kRootTargetCases),
+                         [](const ::testing::TestParamInfo<RootTargetCase>& info) { return info.param.mName; });
 
 // Merge: nodes bound to host nodes that were there are left as they were; their new children are
 // made under them.

@@ -225,6 +225,26 @@ TEST_F(Writer3dsTest, AThirtyThousandDeepChainIsWritten) {
     EXPECT_EQ(GetObjectNodeCount3ds(file.Db()), static_cast<std::uint32_t>(kDepth + 1));
 }
 
+// Keyframer node ids are 16-bit (the toolkit's tests take the bound, 32,768 ids): a
+// scene of one node more is refused as what it is, not as a full disk, and the
+// file stays as it was.
+TEST_F(Writer3dsTest, MoreNodesThanIdsNumberAreRefusedAsSuch) {
+    for (int i = 0; i <= kMaxNodes3ds; ++i) AddNode(("N" + std::to_string(i)).c_str());
+    const std::string target = WriteText("many.3ds", "OLD");
+    KZeqWriter3DS writer(mManager);
+    KStreamOptions3ds options;
+    ASSERT_TRUE(writer.FileCreate(target.c_str()));
+    EXPECT_FALSE(writer.Write(*mScene, &options));
+    const std::string reason = "Cannot write \"" + target + "\": the scene makes more than the 32768 keyframer nodes";
+    KString message;
+    writer.GetMessage(message);
+    EXPECT_EQ(KZeqWriter::eUnidentifiedError, writer.GetLastErrorID());
+    EXPECT_EQ(0, writer.GetError().GetLastSystemError());
+    EXPECT_EQ(0u, std::string(writer.GetLastErrorString()).rfind(reason, 0)) << writer.GetLastErrorString();
+    EXPECT_EQ(0u, std::string(message.Buffer()).rfind(reason, 0)) << message.Buffer();
+    EXPECT_EQ("OLD", zeqtest::ReadFile(target));
+}
+
 TEST_F(Writer3dsTest, ReferenceRootSetsTheMasterScale) {
     KZeqNode* root = AddNode("Zeq_Root");
     root->SetDefaultS(KZeqVector4(2.54, 2.54, 2.54, 0));

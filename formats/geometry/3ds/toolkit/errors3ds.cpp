@@ -40,7 +40,7 @@ const char* const kMessages[] = {
     "ERR_STRING_TOO_LONG: String encountered in file, structure, or as an argument was longer than expected.  "
     "Possibly caused by an uninitialized pointer, corrupt file or database",
     "ERR_TOO_MANY_FILES: The toolkit has reached its maximum open file limit of 252 files.",
-    nullptr,
+    "ERR_TOO_MANY_NODES: The keyframer holds more than the 32768 nodes its 16-bit node ids can number.",
     nullptr,
     "N_ERRORS: More errors were reported than could be recorded.",
 };

@@ -32,10 +32,15 @@ enum : std::int32_t {
     ERR_WRITING_FILE = 17,
     ERR_STRING_TOO_LONG = 18,
     ERR_TOO_MANY_FILES = 19,
+    // Raised by WriteDatabase3ds for a keyframer of more nodes than 16-bit ids number (kMaxNodes3ds).
+    ERR_TOO_MANY_NODES = 20,
     // Raised by PutMesh3ds when a chunk cannot be made; it has no message of its own.
     ERR_PUTTING_MESH = 21,
     N_ERRORS = 22,
 };
+
+// Keyframer node ids are 16-bit and -1 means none: ids 0 to 32,767.
+constexpr std::int32_t kMaxNodes3ds = 0x8000;
 
 struct errorentry3ds {
     std::int32_t code;

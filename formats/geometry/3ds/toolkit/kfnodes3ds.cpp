@@ -118,8 +118,8 @@ void ComputeIds(database3ds* db) {
             setNodeId(node, -1);
         } else if (IsNode3ds(node->tag)) {
             // Node ids are 16-bit: more nodes than they can number are refused.
-            if (counter > 0x7FFF) {
-                PushErrList3ds(ERR_INVALID_DATA);
+            if (counter >= kMaxNodes3ds) {
+                PushErrList3ds(ERR_TOO_MANY_NODES);
                 return;
             }
             setNodeId(node, static_cast<std::int16_t>(counter++));

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -284,40 +285,67 @@ TEST_F(TrcTest, WrittenFilesReadBackEqual) {
 
 struct TimeCodeCase {
     const char* mName;
-    const char* mText;
-    double mStart;  // -1: invalid
+    std::string mText;
+    double mStart;      // -1: invalid
+    const char* mWhat;  // what is wrong, after the file's quoted path
 };
 
 const TimeCodeCase kTimeCodes[] = {
-    {"Smpte", "01:00:00:12\nSMPTE\n30\n", 3600.4},
-    {"Ebu", "00:00:10:05\nEBU\n25.0\n", 10.2},
-    {"SystemClockInAnyCase", "00:00:01:30\nsystem clock\n60\n", 1.5},
-    {"SmpteFramesBeyondTheRate", "00:00:01:31\nSMPTE\n30\n", -1},
-    {"EbuFramesBeyond24", "00:00:01:25\nEBU\n25\n", -1},
-    {"SystemClockWithoutAStandardRate", "00:00:01:05\nSystem Clock\n7\n", -1},
-    {"UnknownStandard", "00:00:01:05\nsmpte\n30\n", -1},
-    {"TwoLines", "00:00:01:05\nSMPTE\n", -1},
+    {"Smpte", "01:00:00:12\nSMPTE\n30\n", 3600.4, ""},
+    {"Ebu", "00:00:10:05\nEBU\n25.0\n", 10.2, ""},
+    {"SystemClockInAnyCase", "00:00:01:30\nsystem clock\n60\n", 1.5, ""},
+    {"ARateLineRunningOn", "00:00:01:00\nSMPTE\n30" + std::string(300, ' ') + "\n", 1.0, ""},
+    {"Empty", "", -1, " holds 0 lines, not the 3 of a time code (the time, the standard, the frame rate)"},
+    {"TwoLines", "00:00:01:05\nSMPTE\n", -1,
+     " holds 2 lines, not the 3 of a time code (the time, the standard, the frame rate)"},
+    {"ATimeLineTooLong", "00:00:01:05" + std::string(300, ' ') + "\nSMPTE\n30\n", -1,
+     " line 1 is longer than 254 characters"},
+    {"NoTime", "00:01:05\nSMPTE\n30\n", -1, " line 1 \"00:01:05\" is no time (hours:minutes:seconds:frames)"},
+    {"ATimeBeyondAnInt", "4294967296:00:00:00\nSMPTE\n30\n", -1,
+     " line 1 \"4294967296:00:00:00\" is no time (hours:minutes:seconds:frames)"},
+    {"ControlCharactersAndLengthQuoted", "0\t1:234567890123456789012345678901234567890123\nSMPTE\n30\n", -1,
+     " line 1 \"0?1:234567890123456789012345678901234567...\" is no time (hours:minutes:seconds:frames)"},
+    {"ANegativeField", "00:-1:00:00\nSMPTE\n30\n", -1, " line 1 \"00:-1:00:00\" holds a negative number"},
+    {"LaterThanATakeCanStart", "2000000:00:00:00\nSMPTE\n30\n", -1,
+     " line 1 \"2000000:00:00:00\" is later than a take can start"},
+    {"UnknownStandard", "00:00:01:05\nsmpte\n30\n", -1,
+     " line 2 \"smpte\" is no standard (SMPTE, EBU or System Clock)"},
+    {"NoRate", "00:00:01:05\nSMPTE\nfast\n", -1, " line 3 \"fast\" is no frame rate"},
+    {"AnInfiniteRate", "00:00:01:05\nSMPTE\ninf\n", -1, " line 3 \"inf\" is no frame rate"},
+    {"ANanRate", "00:00:01:05\nEBU\nnan\n", -1, " line 3 \"nan\" is no frame rate"},
+    {"SmpteFramesBeyondTheRate", "00:00:01:31\nSMPTE\n30\n", -1, ": frame 31 is beyond the frame rate, 30"},
+    {"EbuFramesBeyond24", "00:00:01:25\nEBU\n25\n", -1, ": frame 25 is beyond EBU's last, 24"},
+    {"SystemClockWithoutAStandardRate", "00:00:01:05\nSystem Clock\n7\n", -1,
+     ": System Clock runs at 24, 25, 29.97, 30, 50, 60, 100 or 120 frames per second, not 7"},
 };
+
+void PrintTo(const TimeCodeCase& row, std::ostream* out) { *out << row.mName; }
 
 struct TrcTimeCodeTest : TrcTest, ::testing::WithParamInterface<TimeCodeCase> {};
 
-TEST_P(TrcTimeCodeTest, GivesTheStartWhenValid) {
-    WriteFile(mDir / "take.tc", GetParam().mText);
+// A valid time code gives the take its start; of an invalid one the reader's message
+// says the file's path and what is wrong, and the take keeps the header's start.
+TEST_P(TrcTimeCodeTest, GivesTheStartOrWhatIsWrong) {
+    const std::string tc = mDir / "take.tc";
+    WriteFile(tc, GetParam().mText);
+    const bool valid = GetParam().mStart >= 0;
+    const std::string what = valid ? "" : "\"" + tc + "\"" + GetParam().mWhat;
     KTime time;
-    EXPECT_EQ(GetParam().mStart >= 0, KZeqReaderMotionAnalysisTrc::ParseTimeCode((mDir / "take.tc").c_str(), time));
-    if (GetParam().mStart >= 0) {
+    KString reason;
+    EXPECT_EQ(valid, KZeqReaderMotionAnalysisTrc::ParseTimeCode(tc.c_str(), time, &reason));
+    EXPECT_EQ(what, Str(reason));
+    if (valid) {
         EXPECT_NEAR(GetParam().mStart, time.GetSecondDouble(), 1e-9);
     }
-    // Loaded without asking, it moves the take; an invalid one leaves the header's start.
     KZeqReaderMotionAnalysisTrc::smDoNotAskForTCFile = true;
     double start = 0.0;
     ASSERT_TRUE(ReadText(Trc(kType4, kRows), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }));
-    EXPECT_NEAR(GetParam().mStart >= 0 ? GetParam().mStart : 1.0, start, 1e-9);
+    EXPECT_NEAR(valid ? GetParam().mStart : 1.0, start, 1e-9);
     // The new options' callbacks answer nobody: the reader's message says it.
-    EXPECT_EQ(GetParam().mStart >= 0 ? "" : "take.tc is invalid", Str(mMessage));
+    EXPECT_EQ(valid ? "" : "take.tc is invalid: " + what, Str(mMessage));
 }
 
-INSTANTIATE_TEST_SUITE_P(Standards, TrcTimeCodeTest, ::testing::ValuesIn(kTimeCodes),
+INSTANTIATE_TEST_SUITE_P(Contents, TrcTimeCodeTest, ::testing::ValuesIn(kTimeCodes),
                          [](const ::testing::TestParamInfo<TimeCodeCase>& info) { return info.param.mName; });
 
 TEST_F(TrcTest, ATimeCodeFileIsLoadedOnlyWhenTheUserSaysYes) {

@@ -227,16 +227,23 @@ TEST_F(Database3ds, ChildrenReadAsHeadersFromTheChunksFile) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_INVALID_ARG});
 }
 
+// Node ids are 16-bit: ids 0 to 32,767 are written, one node more is refused as such.
 TEST_F(Database3ds, MoreNodesThanIdsCanNumberAreNotWritten) {
-    std::string nodes;
     const std::string node = Chunk(0xB002, Chunk(0xB030, U16(0)) + Chunk(0xB010, Z("N") + U16(0) + U16(0) + U16(0xFFFF)));
-    nodes.reserve(node.size() * 32769);
-    for (int i = 0; i < 32769; ++i) nodes += node;
-    database3ds* db = Open(MeshFile("", nodes));
-    ASSERT_NE(db->top, nullptr);
-    ClearErrList3ds();
-    Write(db);
-    EXPECT_EQ(Errors(), (std::vector<std::int32_t>{ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
+    for (const int count : {kMaxNodes3ds, kMaxNodes3ds + 1}) {
+        std::string nodes;
+        nodes.reserve(node.size() * static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) nodes += node;
+        const std::string name = std::to_string(count) + ".3ds";
+        database3ds* db = Open(MeshFile("", nodes), "in" + name);
+        ASSERT_NE(db->top, nullptr);
+        ClearErrList3ds();
+        Write(db, "out" + name);
+        EXPECT_EQ(Errors(), count > kMaxNodes3ds
+                                ? (std::vector<std::int32_t>{ERR_TOO_MANY_NODES, ERR_WRITING_DATABASE})
+                                : std::vector<std::int32_t>{})
+            << count;
+    }
 }
 
 TEST_F(Database3ds, CopiesMakeTheSectionsTheyNeed) {
