@@ -5,6 +5,7 @@
 // files written into it, a read through a format's reader with options chosen
 // by a flag byte, and a write of what was read through the format's writer.
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "formats/kzeqformats.h"
@@ -24,14 +26,23 @@
 
 namespace zeqfuzz {
 
+// Made on first use under a name nobody else holds (mkdtemp), removed with what is in it when
+// the run ends normally.
 inline const std::string& Scratch(const char* target) {
-    static const std::string dir = [target] {
+    struct Folder {
+        std::string mPath;
+        ~Folder() {
+            std::error_code ignored;
+            if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
+        }
+    };
+    static const Folder folder = [target] {
         const char* root = std::getenv("TMPDIR");
-        const std::string path = std::string(root && *root ? root : "/tmp") + "/" + target + "-" + std::to_string(::getpid());
-        std::filesystem::create_directories(path);
-        return path;
+        std::string pattern = std::string(root && *root ? root : "/tmp") + "/" + target + "-XXXXXX";
+        if (!::mkdtemp(pattern.data())) std::abort();
+        return Folder{pattern};
     }();
-    return dir;
+    return folder.mPath;
 }
 
 inline void Store(const std::string& path, const std::string& bytes) {
