@@ -13,24 +13,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "content/kzeqmaterial.h"
-#include "content/kzeqmesh.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
-#include "formats/kzeqformats.h"
-#include "formats/motion/testkit/zeqmotiontestkit.h"
-#include "io/kstreamoptionsmotion.h"
-#include "io/kzeqexporter.h"
-#include "scene/kzeqnode.h"
-#include "scene/kzeqscene.h"
-#include "scene/kzeqsdkmanager.h"
+#include "formats/tests/kzeqwriterrows.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -41,78 +32,22 @@ using zeqtest::AttributeOf;
 using zeqtest::ReadFile;
 using zeqtest::SetAcl;
 using zeqtest::WriteFile;
+using zeqwritertest::kPrevious;
 
-struct AclRow {
-    const char* mName;
-    int mRow;
-    const char* mExtension;
-    // A skeleton with motion, else a mesh with a material.
-    bool mSkeleton;
-};
-
-const AclRow kRows[] = {
-    {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", false},
-    {"BVH", KZeqExporter::eBIOVISION_BVH, "bvh", true},
-    {"DXF", KZeqExporter::eAUTOCAD_DXF, "dxf", false},
-    {"OBJ", KZeqExporter::eVONEX_OBJ, "obj", false},
-    {"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", false},
-};
-
-// What ctest shows of the parameter (not its raw bytes).
-void PrintTo(const AclRow& row, std::ostream* os) { *os << row.mName; }
-
-constexpr const char kPrevious[] = "what the file held before the export\n";
 constexpr const char kList[] = "u::rw-,u:4242:r--,g::---,m::r--,o::---";
 constexpr const char kDefaultList[] = "u::rwx,u:4242:rwx,g::r-x,m::rwx,o::---";
 
-class WriterAcl : public testing::TestWithParam<AclRow> {
+class WriterAcl : public zeqwritertest::ExportRowTest {
 protected:
-    WriterAcl() : mScene(mManager.CreateKZeqScene()) { ZeqRegisterFormats(); }
-
     void SetUp() override {
         fs::create_directories(mOut);
         // Another user writes here too.
         for (const fs::path& folder : {mDir.Path(), mOut}) fs::permissions(folder, fs::perms::all);
-        if (GetParam().mSkeleton) {
-            zeqmotiontest::ChainSpec spec;
-            spec.mFrames = 20;
-            zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
-            mScene->GetRootNode()->SetSelected(true, true);
-            return;
-        }
-        KZeqNode* node = mManager.CreateKZeqNode("Box");
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(4);
-        for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i & 1, (i >> 1) & 1, 0, 1);
-        mesh->BeginPolygon();
-        for (int index : {0, 1, 3, 2}) mesh->AddPolygon(index);
-        KZeqMaterial* material = mManager.CreateKZeqMaterial("paint");
-        material->SetDiffuse(KZeqColor(1, 0, 0, 1));
-        mesh->AddMaterial(material);
-        node->SetNodeAttribute(mesh);
-        mScene->GetRootNode()->AddChild(node);
+        BuildScene({});
     }
 
     // Exports through the row; the exporter's message in mMessage, its system error in mSystemError.
-    bool Export() {
-        KZeqExporter exporter(mManager);
-        exporter.Initialize(mTarget.c_str());
-        exporter.SetFileFormat(GetParam().mRow);
-        KStreamOptions* options = exporter.GetExportOptions();
-        if (!options) return false;
-        if (options->Is(KStreamOptionsMotion::ClassId)) {
-            auto* motion = static_cast<KStreamOptionsMotion*>(options);
-            zeqmotiontest::SetRangeFromCurrentTake(*mScene, *motion, 30.0);
-            if (motion->GetFrameCount() <= 0) motion->SetFrameCount(10);
-        }
-        const bool written = exporter.Export(*mScene, options);
-        exporter.ReleaseExportOptions(options);
-        KString message;
-        exporter.GetMessage(message);
-        mMessage = message.Buffer();
-        mSystemError = exporter.GetError().GetLastSystemError();
-        return written;
-    }
+    bool Export() { return ExportRowTest::Export(mTarget); }
 
     // The files an export writes: the OBJ writer's material library besides its file.
     std::vector<std::string> Files() const {
@@ -136,14 +71,6 @@ protected:
         if (!other) return "";
         return other->empty() ? "" : "as another user: " + *other;
     }
-
-    KZeqSdkManager mManager;
-    KZeqScene* mScene;
-    std::string mMessage;
-    int mSystemError = 0;
-    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
-    fs::path mOut = mDir.Path() / "out";
-    std::string mTarget = (mOut / (std::string("kept.") + GetParam().mExtension)).string();
 };
 
 // The list keeps the owning group out of a file the mode alone would let it read.
@@ -207,8 +134,9 @@ TEST_P(WriterAcl, WhereTheListCannotBeGivenTheExportFailsAndTheFileStays) {
     EXPECT_TRUE(NoTemporaryLeft());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, WriterAcl, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<AclRow>& info) { return info.param.mName; });
+INSTANTIATE_TEST_SUITE_P(Rows, WriterAcl,
+                         testing::ValuesIn(zeqwritertest::ExportRowsNamed({"ZEQ", "BVH", "DXF", "OBJ", "3DS"})),
+                         zeqwritertest::ExportRowName);
 
 }  // namespace
 }  // namespace zeqsdk_400

@@ -12,27 +12,16 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "content/kzeqmaterial.h"
-#include "content/kzeqmesh.h"
-#include "content/kzeqtexture.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kplantedlinks.h"
-#include "formats/kzeqformats.h"
-#include "formats/motion/testkit/zeqmotiontestkit.h"
-#include "io/kstreamoptionsmotion.h"
-#include "io/kzeqexporter.h"
-#include "scene/kzeqnode.h"
-#include "scene/kzeqscene.h"
-#include "scene/kzeqsdkmanager.h"
+#include "formats/tests/kzeqwriterrows.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -40,124 +29,36 @@ namespace {
 namespace fs = std::filesystem;
 using zeqtest::ReadFile;
 using zeqtest::WriteFile;
+using zeqwritertest::ExportRowName;
+using zeqwritertest::kPrevious;
 
-struct Row {
-    const char* mName;
-    int mRow;
-    const char* mExtension;
-    // A skeleton with motion, else a mesh with a material and a texture.
-    bool mSkeleton;
-};
-void PrintTo(const Row& row, std::ostream* os) { *os << row.mName; }
-
-const Row kRows[] = {
-    {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", false},
-    {"ZEQAscii", KZeqExporter::eZEQ_ASCII, "zeq", false},
-    {"ZEQEncrypted", KZeqExporter::eZEQ_ENCRYPTED, "zeq", false},
-    {"ZEQ5", KZeqExporter::eZEQ_5_BINARY, "zeq", false},
-    {"ZEQ5Ascii", KZeqExporter::eZEQ_5_ASCII, "zeq", false},
-    {"BVH", KZeqExporter::eBIOVISION_BVH, "bvh", true},
-    {"HTR", KZeqExporter::eMOTION_ANALYSIS_HTR, "htr", true},
-    {"TRC", KZeqExporter::eMOTION_ANALYSIS_TRC, "trc", true},
-    {"ASF", KZeqExporter::eACCLAIM_ASF, "asf", true},
-    {"AMC", KZeqExporter::eACCLAIM_AMC, "amc", true},
-    {"C3D", KZeqExporter::eVICON_C3D, "c3d", true},
-    {"AOA", KZeqExporter::eADAPTIVE_OPTICS_AOA, "aoa", true},
-    {"MCD", KZeqExporter::eSUPERFLUO_MCD, "mcd", true},
-    {"VPM", KZeqExporter::ePUPPETEER_VPM, "vpm", true},
-    {"MOV", KZeqExporter::eCORVANTIS_MOV, "mov", true},
-    {"BRD", KZeqExporter::eASCENSION_BRD, "brd", true},
-    {"DXF", KZeqExporter::eAUTOCAD_DXF, "dxf", false},
-    {"OBJ", KZeqExporter::eVONEX_OBJ, "obj", false},
-    {"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", false},
-};
-
-std::string RowName(const testing::TestParamInfo<Row>& info) { return info.param.mName; }
-
-constexpr const char kPrevious[] = "what the file held before the export\n";
-
-class WriterLinks : public testing::TestWithParam<Row> {
+class WriterLinks : public zeqwritertest::ExportRowTest {
 protected:
-    WriterLinks() : mScene(mManager.CreateKZeqScene()), mSecret(mDir.Path()) { ZeqRegisterFormats(); }
+    WriterLinks() : mSecret(mDir.Path()) {}
 
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
-        fs::create_directories(mImages);
-        WriteFile(mImages / "wood.png", "wood texels");
+        MakeImage();
         // A folder everybody may write, sticky as /tmp is; a test takes the sticky bit away.
         ASSERT_TRUE(zeqtest::MakeFolderOf(0, mOut));
-        if (GetParam().mSkeleton) {
-            zeqmotiontest::ChainSpec spec;
-            spec.mFrames = 20;
-            zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
-            mScene->GetRootNode()->SetSelected(true, true);
-            return;
-        }
-        KZeqNode* node = mManager.CreateKZeqNode("Box");
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(4);
-        for (int i = 0; i < 4; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i & 1, (i >> 1) & 1, 0, 1);
-        mesh->BeginPolygon();
-        for (int index : {0, 1, 3, 2}) mesh->AddPolygon(index);
-        KZeqMaterial* material = mManager.CreateKZeqMaterial("paint");
-        material->SetDiffuse(KZeqColor(1, 0, 0, 1));
-        mesh->AddMaterial(material);
-        KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
-        texture->SetFileName((mImages / "wood.png").c_str());
-        mesh->AddTexture(texture);
-        // The whole mesh textured, as the 3DS writer maps it too.
-        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
-        node->SetNodeAttribute(mesh);
-        mScene->GetRootNode()->AddChild(node);
+        zeqwritertest::SceneSpec spec;
+        spec.mTextured = true;
+        spec.mTextureOnWholeMesh = true;
+        BuildScene(spec);
     }
 
     // Exports through the row; what the export says (the exporter's message, then its error
-    // text: the field file's rows say why in their error) in mSaid, its system error in mCode.
+    // text: the field file's rows say why in their error) in mSaid, its system error in mSystemError.
     bool Export() {
-        KZeqExporter exporter(mManager);
-        exporter.Initialize(mTarget.c_str());
-        exporter.SetFileFormat(GetParam().mRow);
-        KStreamOptions* options = exporter.GetExportOptions();
-        if (!options) return false;
-        if (options->Is(KStreamOptionsMotion::ClassId)) {
-            auto* motion = static_cast<KStreamOptionsMotion*>(options);
-            zeqmotiontest::SetRangeFromCurrentTake(*mScene, *motion, 30.0);
-            if (motion->GetFrameCount() <= 0) motion->SetFrameCount(10);
-            // AMC motion goes over the skeleton an ASF export leaves in the options.
-            if (GetParam().mRow == KZeqExporter::eACCLAIM_AMC) {
-                KZeqExporter asf(mManager);
-                asf.Initialize((mDir.Path() / "skeleton.asf").c_str());
-                asf.SetFileFormat(KZeqExporter::eACCLAIM_ASF);
-                asf.Export(*mScene, options);
-            }
-        }
-        const bool written = exporter.Export(*mScene, options);
-        exporter.ReleaseExportOptions(options);
-        KString message;
-        exporter.GetMessage(message);
-        mSaid = std::string(message.Buffer()) + "\n" + exporter.GetLastErrorString();
-        mCode = exporter.GetError().GetLastSystemError();
+        const bool written = ExportRowTest::Export(mTarget);
+        mSaid = mMessage + "\n" + mErrorText;
         return written;
-    }
-
-    std::vector<std::string> OutEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(mOut)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
     }
 
     bool IsLink(const std::string& path) const { return fs::is_symlink(fs::symlink_status(path)); }
 
-    KZeqSdkManager mManager;
-    KZeqScene* mScene;
-    std::string mSaid;
-    int mCode = 0;
-    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
     const zeqtest::RootsSecret mSecret;
-    fs::path mOut = mDir.Path() / "out";
-    fs::path mImages = mDir.Path() / "images";
-    std::string mTarget = (mOut / (std::string("kept.") + GetParam().mExtension)).string();
+    std::string mSaid;
 };
 
 // Another user's link under the file's name, to root's private file or dangling into root's
@@ -169,7 +70,7 @@ TEST_P(WriterLinks, AnotherUsersLinkInAStickySharedFolderIsRefused) {
         fs::remove(mTarget);
         ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, mTarget));
         EXPECT_FALSE(Export());
-        EXPECT_EQ(EACCES, mCode) << mSaid;
+        EXPECT_EQ(EACCES, mSystemError) << mSaid;
         EXPECT_NE(std::string::npos, mSaid.find("the symbolic link \"" + mTarget + "\" is another user's")) << mSaid;
         EXPECT_TRUE(mSecret.Intact());
         EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
@@ -224,7 +125,7 @@ TEST_P(WriterLinks, ANameExchangedJustBeforeTheRenameFailsTheExport) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, WriterLinks, testing::ValuesIn(kRows), RowName);
+INSTANTIATE_TEST_SUITE_P(Rows, WriterLinks, testing::ValuesIn(zeqwritertest::kExportRows), ExportRowName);
 
 // Another user's folder holds the file, in the sticky folder; once the file's name is
 // resolved, they rename their folder away and put a link of theirs to root's private folder
@@ -264,8 +165,9 @@ TEST_P(SwappedFolder, TheExportGoesWhereTheNameWasResolved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SwappedFolder,
-                         testing::Values(kRows[0], kRows[1], kRows[2], kRows[3], kRows[4], kRows[5], kRows[17]),
-                         RowName);
+                         testing::ValuesIn(zeqwritertest::ExportRowsNamed(
+                             {"ZEQ", "ZEQAscii", "ZEQEncrypted", "ZEQ5", "ZEQ5Ascii", "BVH", "OBJ"})),
+                         ExportRowName);
 
 // A dangling link another user planted under a texture copy's name, into root's private
 // folder: the copy is left out with the reason, nothing is made where the link points, and
@@ -283,10 +185,8 @@ TEST_P(TextureCopyLinks, AnotherUsersDanglingLinkGetsNoCopy) {
         << mSaid;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, TextureCopyLinks,
-                         testing::Values(Row{"OBJ", KZeqExporter::eVONEX_OBJ, "obj", false},
-                                         Row{"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", false}),
-                         RowName);
+INSTANTIATE_TEST_SUITE_P(Rows, TextureCopyLinks, testing::ValuesIn(zeqwritertest::ExportRowsNamed({"OBJ", "3DS"})),
+                         ExportRowName);
 
 // The data folder beside a field file ("kept.zqd") goes after a write only as far as it is
 // the writer's own: another user's folder, or their file in root's folder, or their link
@@ -347,7 +247,9 @@ TEST_P(DataFolders, OnlyTheWritersOwnGoes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(FieldFileRows, DataFolders, testing::ValuesIn(std::vector<Row>(kRows, kRows + 5)), RowName);
+INSTANTIATE_TEST_SUITE_P(FieldFileRows, DataFolders,
+                         testing::ValuesIn(zeqwritertest::ExportRowsWhere(zeqwritertest::IsFieldFileRow)),
+                         ExportRowName);
 
 }  // namespace
 }  // namespace zeqsdk_400

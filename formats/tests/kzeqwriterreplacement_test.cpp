@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@
 #include "fileio/tests/kfilesizelimit.h"
 #include "fileio/tests/kotheruseract.h"
 #include "formats/kzeqformats.h"
-#include "formats/motion/testkit/zeqmotiontestkit.h"
+#include "formats/tests/kzeqwriterrows.h"
 #include "io/kstreamoptionsbase.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
@@ -38,138 +39,52 @@ namespace {
 namespace fs = std::filesystem;
 using zeqtest::ReadFile;
 using zeqtest::WriteFile;
+using zeqwritertest::ExportRow;
+using zeqwritertest::ExportRowName;
+using zeqwritertest::ExportRowsWhere;
+using zeqwritertest::kPrevious;
 
-enum class SceneKind { kSkeleton, kMesh };
-
-struct WriterRow {
-    const char* mName;
-    int mRow;
-    const char* mExtension;
-    SceneKind mScene;
-    // The row refuses a scene without a single selected root.
-    bool mNeedsRoot;
-    // The row refuses options of another family (the 3DS writer goes on with its current flags).
-    bool mRefusesOtherOptions = true;
-};
-
-const WriterRow kRows[] = {
-    {"BVH", KZeqExporter::eBIOVISION_BVH, "bvh", SceneKind::kSkeleton, true},
-    {"HTR", KZeqExporter::eMOTION_ANALYSIS_HTR, "htr", SceneKind::kSkeleton, true},
-    {"TRC", KZeqExporter::eMOTION_ANALYSIS_TRC, "trc", SceneKind::kSkeleton, false},
-    {"ASF", KZeqExporter::eACCLAIM_ASF, "asf", SceneKind::kSkeleton, true},
-    {"AMC", KZeqExporter::eACCLAIM_AMC, "amc", SceneKind::kSkeleton, true},
-    {"C3D", KZeqExporter::eVICON_C3D, "c3d", SceneKind::kSkeleton, false},
-    {"AOA", KZeqExporter::eADAPTIVE_OPTICS_AOA, "aoa", SceneKind::kSkeleton, false},
-    {"MCD", KZeqExporter::eSUPERFLUO_MCD, "mcd", SceneKind::kSkeleton, false},
-    {"VPM", KZeqExporter::ePUPPETEER_VPM, "vpm", SceneKind::kSkeleton, false},
-    {"MOV", KZeqExporter::eCORVANTIS_MOV, "mov", SceneKind::kSkeleton, false},
-    {"BRD", KZeqExporter::eASCENSION_BRD, "brd", SceneKind::kSkeleton, false},
-    {"DXF", KZeqExporter::eAUTOCAD_DXF, "dxf", SceneKind::kMesh, false},
-    {"OBJ", KZeqExporter::eVONEX_OBJ, "obj", SceneKind::kMesh, false},
-    {"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", SceneKind::kMesh, false, false},
-};
-
-std::vector<WriterRow> RootRows() {
-    std::vector<WriterRow> rows;
-    for (const WriterRow& row : kRows)
-        if (row.mNeedsRoot) rows.push_back(row);
-    return rows;
+// The format writers' rows, the field file's own aside.
+std::vector<ExportRow> FormatRows() {
+    return ExportRowsWhere([](const ExportRow& row) { return !zeqwritertest::IsFieldFileRow(row); });
 }
 
-const char kPrevious[] = "what the file held before the export\n";
+// The rows that refuse a scene without a single selected root.
+bool NeedsRoot(const ExportRow& row) {
+    for (const std::string_view name : {"BVH", "HTR", "ASF", "AMC"})
+        if (row.mName == name) return true;
+    return false;
+}
 
-class WriterReplacement : public testing::TestWithParam<WriterRow> {
+class WriterReplacement : public zeqwritertest::ExportRowTest {
 protected:
-    WriterReplacement() : mScene(mManager.CreateKZeqScene()) { ZeqRegisterFormats(); }
+    WriterReplacement() {
+        mSpec.mFrames = 40;
+        mSpec.mTextured = true;
+        mSpec.mCube = true;
+    }
 
     void SetUp() override {
         fs::create_directories(mOut);
-        fs::create_directories(mImages);
-        WriteFile(mImages / "wood.png", "wood texels");
+        MakeImage();
     }
 
-    void BuildScene() {
-        if (GetParam().mScene == SceneKind::kSkeleton) {
-            zeqmotiontest::ChainSpec spec;
-            spec.mFrames = 40;
-            zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
-            mScene->GetRootNode()->SetSelected(true, true);
-            return;
-        }
-        KZeqNode* node = mManager.CreateKZeqNode("Box");
-        KZeqMesh* mesh = mManager.CreateKZeqMesh();
-        mesh->InitControlPoints(8);
-        for (int i = 0; i < 8; ++i) mesh->GetControlPoints()[i] = KZeqVector4(i & 1, (i >> 1) & 1, (i >> 2) & 1, 1);
-        for (const auto& quad : {std::vector<int>{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}}) {
-            mesh->BeginPolygon();
-            for (int index : quad) mesh->AddPolygon(index);
-        }
-        KZeqMaterial* material = mManager.CreateKZeqMaterial("paint");
-        material->SetDiffuse(KZeqColor(1, 0, 0, 1));
-        mesh->AddMaterial(material);
-        KZeqTexture* texture = mManager.CreateKZeqTexture("wood");
-        texture->SetFileName((mImages / "wood.png").c_str());
-        mesh->AddTexture(texture);
-        node->SetNodeAttribute(mesh);
-        mScene->GetRootNode()->AddChild(node);
-    }
+    void BuildScene() { ExportRowTest::BuildScene(mSpec); }
 
     // Exports through the row (through exporter when given, to look at its
     // error afterwards); wrongOptions hands the writer options of another
     // family, which every writer refuses.
     bool Export(const std::string& path, bool wrongOptions = false, KZeqExporter* given = nullptr) {
         KZeqExporter own(mManager);
-        KZeqExporter& exporter = given ? *given : own;
-        exporter.Initialize(path.c_str());
-        exporter.SetFileFormat(GetParam().mRow);
-        KStreamOptions* options = exporter.GetExportOptions();
-        if (!options) return false;
-        if (auto* motion = options->Is(KStreamOptionsMotion::ClassId) ? static_cast<KStreamOptionsMotion*>(options)
-                                                                       : nullptr) {
-            zeqmotiontest::SetRangeFromCurrentTake(*mScene, *motion, 30.0);
-            if (motion->GetFrameCount() <= 0) motion->SetFrameCount(10);
-            // AMC motion goes over the skeleton an ASF export leaves in the options.
-            if (GetParam().mRow == KZeqExporter::eACCLAIM_AMC) {
-                KZeqExporter asf(mManager);
-                asf.Initialize((mDir.Path() / "skeleton.asf").c_str());
-                asf.SetFileFormat(KZeqExporter::eACCLAIM_ASF);
-                asf.Export(*mScene, options);
-            }
-        }
         std::unique_ptr<KStreamOptions, void (*)(KStreamOptions*)> other(
-            GetParam().mScene == SceneKind::kMesh ? static_cast<KStreamOptions*>(KStreamOptionsMotionCreate())
-                                                  : static_cast<KStreamOptions*>(new KStreamOptionsBase),
+            GetParam().mSkeleton ? static_cast<KStreamOptions*>(new KStreamOptionsBase)
+                                 : static_cast<KStreamOptions*>(KStreamOptionsMotionCreate()),
             [](KStreamOptions* o) { o->Destroy(); });
-        bool written = false;
-        {
-            std::optional<zeqtest::ScopedFileSizeLimit> limit;
-            if (mWriteLimit > 0) limit.emplace(mWriteLimit);
-            written = exporter.Export(*mScene, wrongOptions ? other.get() : options);
-        }
-        exporter.ReleaseExportOptions(options);
-        KString message;
-        exporter.GetMessage(message);
-        mMessage = message.Buffer();
-        return written;
+        return ExportRowTest::Export(given ? *given : own, path, wrongOptions ? other.get() : nullptr);
     }
 
-    std::vector<std::string> OutEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(mOut)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    KZeqSdkManager mManager;
-    KZeqScene* mScene;
-    std::string mMessage;  // the exporter's after the last Export
-    // Past this many bytes (0: none) writes fail while the row's own export runs.
-    rlim_t mWriteLimit = 0;
-    // Tests here run as another user too.
-    zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
-    fs::path mOut = mDir.Path() / "out";
-    fs::path mImages = mDir.Path() / "images";
-    std::string mTarget = (mOut / (std::string("kept.") + GetParam().mExtension)).string();
+    // A skeleton of 40 frames, or a cube's four sides with the material and the texture.
+    zeqwritertest::SceneSpec mSpec;
 };
 
 TEST_P(WriterReplacement, ASuccessfulExportReplacesTheFile) {
@@ -182,7 +97,8 @@ TEST_P(WriterReplacement, ASuccessfulExportReplacesTheFile) {
 }
 
 TEST_P(WriterReplacement, ARefusedExportLeavesTheFileAndMakesNone) {
-    if (!GetParam().mRefusesOtherOptions) GTEST_SKIP() << "writes with its current flags";
+    // The 3DS writer goes on with its current flags.
+    if (GetParam().mRow == KZeqExporter::e3D_STUDIO_3DS) GTEST_SKIP() << "writes with its current flags";
     BuildScene();
     WriteFile(mTarget, kPrevious);
     EXPECT_FALSE(Export(mTarget, true));
@@ -212,22 +128,12 @@ TEST_P(WriterReplacement, AFailingWriteLeavesTheFileAndMakesNone) {
     EXPECT_TRUE(OutEntries().empty());
 }
 
-std::string RowName(const testing::TestParamInfo<WriterRow>& info) { return info.param.mName; }
-
-INSTANTIATE_TEST_SUITE_P(Rows, WriterReplacement, testing::ValuesIn(kRows), RowName);
+INSTANTIATE_TEST_SUITE_P(Rows, WriterReplacement, testing::ValuesIn(FormatRows()), ExportRowName);
 
 // Every writer, the Zeq ones too, follows one rule for what it replaces: a
 // symbolic link is followed and the file it names replaced (the link stays);
 // a named pipe, or a link to one, is refused with the reason and left as it is.
-class WriterTarget : public WriterReplacement {
-protected:
-    std::vector<std::string> EntriesOf(const fs::path& directory) const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-};
+class WriterTarget : public WriterReplacement {};
 
 TEST_P(WriterTarget, ALinkIsFollowedAndStaysALink) {
     BuildScene();
@@ -427,19 +333,7 @@ TEST_P(WriterTarget, ATemporarySwappedForALinkWritesNothingThroughIt) {
     EXPECT_EQ(kRounds, mainSwaps) << "one temporary of the file itself each export";
 }
 
-std::vector<WriterRow> AllRows() {
-    std::vector<WriterRow> rows = {
-        {"ZEQ", KZeqExporter::eZEQ_BINARY, "zeq", SceneKind::kMesh, false},
-        {"ZEQAscii", KZeqExporter::eZEQ_ASCII, "zeq", SceneKind::kMesh, false},
-        {"ZEQEncrypted", KZeqExporter::eZEQ_ENCRYPTED, "zeq", SceneKind::kMesh, false},
-        {"ZEQ5", KZeqExporter::eZEQ_5_BINARY, "zeq", SceneKind::kMesh, false},
-        {"ZEQ5Ascii", KZeqExporter::eZEQ_5_ASCII, "zeq", SceneKind::kMesh, false},
-    };
-    rows.insert(rows.end(), std::begin(kRows), std::end(kRows));
-    return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, WriterTarget, testing::ValuesIn(AllRows()), RowName);
+INSTANTIATE_TEST_SUITE_P(Rows, WriterTarget, testing::ValuesIn(zeqwritertest::kExportRows), ExportRowName);
 
 // The OBJ writer's side files follow the rule too: its material file through
 // a link, and neither a material file nor a texture copy into a pipe (the
@@ -503,9 +397,8 @@ protected:
     // The box with its texture on the whole mesh, as the 3DS writer maps it too.
     void SetUp() override {
         WriterReplacement::SetUp();
+        mSpec.mTextureOnWholeMesh = true;
         BuildScene();
-        KZeqMesh* mesh = mScene->GetRootNode()->GetChild(0)->GetMesh();
-        mesh->InitTextureIndices(KZeqMesh::eALL_SAME);
     }
     KZeqTexture* Texture() { return mScene->GetRootNode()->GetChild(0)->GetMesh()->GetTexture(0); }
     std::string CopyFailure(const std::string& reason) const {
@@ -579,11 +472,8 @@ TEST_P(TextureCopies, AnImageThatCannotBeReadSaysWhy) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, TextureCopies,
-                         testing::Values(WriterRow{"OBJ", KZeqExporter::eVONEX_OBJ, "obj", SceneKind::kMesh, false},
-                                         WriterRow{"3DS", KZeqExporter::e3D_STUDIO_3DS, "3ds", SceneKind::kMesh, false,
-                                                   false}),
-                         RowName);
+INSTANTIATE_TEST_SUITE_P(Rows, TextureCopies, testing::ValuesIn(zeqwritertest::ExportRowsNamed({"OBJ", "3DS"})),
+                         ExportRowName);
 
 // The skeleton rows refuse a scene whose selected root is not alone below the
 // scene's root ("Can not find root node."), saying so in the error and the
@@ -605,7 +495,7 @@ TEST_P(WriterRootRefusal, ASceneWithoutASingleRootLeavesTheFile) {
     EXPECT_EQ(text, mMessage);
 }
 
-INSTANTIATE_TEST_SUITE_P(SkeletonRows, WriterRootRefusal, testing::ValuesIn(RootRows()), RowName);
+INSTANTIATE_TEST_SUITE_P(SkeletonRows, WriterRootRefusal, testing::ValuesIn(ExportRowsWhere(NeedsRoot)), ExportRowName);
 
 // A motion row's write that fails says why: the system's error number, and its
 // text in the message after the file's name.
@@ -639,14 +529,9 @@ TEST_P(MotionWriteFailure, AFullDeviceSaysSo) {
     EXPECT_EQ("", *answer);
 }
 
-std::vector<WriterRow> MotionRows() {
-    std::vector<WriterRow> rows;
-    for (const WriterRow& row : kRows)
-        if (row.mScene == SceneKind::kSkeleton) rows.push_back(row);
-    return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(MotionRows, MotionWriteFailure, testing::ValuesIn(MotionRows()), RowName);
+INSTANTIATE_TEST_SUITE_P(MotionRows, MotionWriteFailure,
+                         testing::ValuesIn(ExportRowsWhere([](const ExportRow& row) { return row.mSkeleton; })),
+                         ExportRowName);
 
 }  // namespace
 }  // namespace zeqsdk_400

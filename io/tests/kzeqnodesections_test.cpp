@@ -144,12 +144,6 @@ const ParentRow kParentRows[] = {
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
 
-std::string Tree(KZeqNode& node) {
-    std::string tree = std::string(node.GetName()).substr(7);
-    for (int i = 0; i < node.GetChildCount(); ++i) tree += (i ? " " : "(") + Tree(*node.GetChild(i));
-    return node.GetChildCount() ? tree + ")" : tree;
-}
-
 struct OneParentTest : ::testing::TestWithParam<std::tuple<ParentRow, int>> {
     zeqtest::TempDir mDir;
 };
@@ -168,7 +162,7 @@ TEST_P(OneParentTest, TheFirstParentHolds) {
         KZeqImporter importer(*manager);
         KZeqScene* scene = manager->CreateKZeqScene();
         ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
-        EXPECT_EQ(row.mTree, Tree(*scene->GetRootNode()));
+        EXPECT_EQ(row.mTree, ModelTree(*scene->GetRootNode()));
         KString message;
         importer.GetMessage(message);
         EXPECT_STREQ(row.mMessage, message.Buffer());
@@ -287,7 +281,7 @@ TEST_F(SectionsTest, TwoModelsOfOneNameBeforeVersion6) {
             KZeqImporter importer(mManager);
             KZeqScene* scene = mManager.CreateKZeqScene();
             ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
-            EXPECT_EQ(c.mTree, Tree(*scene->GetRootNode())) << c.mFields;
+            EXPECT_EQ(c.mTree, ModelTree(*scene->GetRootNode())) << c.mFields;
             KString message;
             importer.GetMessage(message);
             EXPECT_STREQ(

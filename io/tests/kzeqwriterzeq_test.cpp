@@ -119,12 +119,6 @@ const SceneNamedRow kSceneNamedRows[] = {
 };
 void PrintTo(const SceneNamedRow& row, std::ostream* out) { *out << row.mName; }
 
-std::string Tree(KZeqNode& node) {
-    std::string tree = std::string(node.GetName()).substr(7);
-    for (int i = 0; i < node.GetChildCount(); ++i) tree += (i ? " " : "(") + Tree(*node.GetChild(i));
-    return node.GetChildCount() ? tree + ")" : tree;
-}
-
 struct SceneNamedTest : ::testing::TestWithParam<std::tuple<SceneNamedRow, ZeqFileCase>> {
     zeqtest::TempDir mDir;
 };
@@ -155,7 +149,7 @@ TEST_P(SceneNamedTest, AModelNamedSceneReadsBackAsWritten) {
     KZeqImporter importer(manager);
     KZeqScene* read = manager.CreateKZeqScene();
     ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*read)) << importer.GetLastErrorString();
-    EXPECT_EQ(row.mTree, Tree(*read->GetRootNode()));
+    EXPECT_EQ(row.mTree, ModelTree(*read->GetRootNode()));
     KString message;
     importer.GetMessage(message);
     EXPECT_STREQ("", message.Buffer());

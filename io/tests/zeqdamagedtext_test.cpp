@@ -107,6 +107,20 @@ protected:
                 manager.GetKZeqNodeCount() - before + manager.GetKZeqMaterialCount() + manager.GetKZeqTextureCount()};
     }
 
+    // The text is refused as corrupted for the reason: its read delivers nothing, and importer
+    // refuses it at its opening, where the take queries find none.
+    void ExpectRefusedAsCorrupted(const std::string& text, const std::string& reason, KZeqImporter& importer) {
+        const Read read = Import(text);
+        EXPECT_FALSE(read.mRead);
+        EXPECT_EQ(KZeqIO::eFileCorrupted, read.mError);
+        EXPECT_EQ(reason, read.mText);
+        EXPECT_EQ(0, read.mNodes);
+        EXPECT_EQ(0, read.mObjects);
+        EXPECT_FALSE(importer.Initialize(mPath.c_str()));
+        EXPECT_EQ(reason, importer.GetLastErrorString());
+        EXPECT_EQ(0, importer.GetTakeCount());
+    }
+
     KZeqSdkManager mWriter;
     zeqtest::TempDir mDir;
     std::string mPath = mDir / "damaged.zeq";
@@ -174,18 +188,10 @@ TEST_P(DamagedText, AMainSectionLineWrittenTwiceRefusesTheFile) {
     const std::size_t line = text.find("@Section: ");
     ASSERT_NE(std::string::npos, line);
     text.insert(line, text.substr(line, text.find('\n', line) + 1 - line));
-    const Read read = Import(text);
-    const std::string reason = "File is corrupted: the main section is empty and another section follows it";
-    EXPECT_FALSE(read.mRead);
-    EXPECT_EQ(KZeqIO::eFileCorrupted, read.mError);
-    EXPECT_EQ(reason, read.mText);
-    EXPECT_EQ(0, read.mNodes);
-    EXPECT_EQ(0, read.mObjects);
     KZeqSdkManager manager;
     KZeqImporter importer(manager);
-    EXPECT_FALSE(importer.Initialize(mPath.c_str()));
-    EXPECT_EQ(reason, importer.GetLastErrorString());
-    EXPECT_EQ(0, importer.GetTakeCount());
+    ExpectRefusedAsCorrupted(text, "File is corrupted: the main section is empty and another section follows it",
+                             importer);
     // A file whose only section is empty holds an empty scene, and reads as one.
     zeqtest::WriteFile(mPath, text.substr(0, text.find('\n', line) + 1) + "@End\n");
     KZeqScene* scene = manager.CreateKZeqScene();
@@ -223,19 +229,12 @@ TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
         const std::size_t at = *c.mBefore ? text.find(std::string("\n") + c.mBefore) + 1 : main;
         ASSERT_NE(0u, at);
         text.insert(at, c.mInserted);
-        const Read read = Import(text);
-        const std::string reason = std::string("File is corrupted: a section line splits the scene, and its \"") +
-                                   c.mRecord + "\" record lies outside the main section";
-        EXPECT_FALSE(read.mRead);
-        EXPECT_EQ(KZeqIO::eFileCorrupted, read.mError);
-        EXPECT_EQ(reason, read.mText);
-        EXPECT_EQ(0, read.mNodes);
-        EXPECT_EQ(0, read.mObjects);
         KZeqSdkManager manager;
         KZeqImporter importer(manager);
-        EXPECT_FALSE(importer.Initialize(mPath.c_str()));
-        EXPECT_EQ(reason, importer.GetLastErrorString());
-        EXPECT_EQ(0, importer.GetTakeCount());
+        ExpectRefusedAsCorrupted(text,
+                                 std::string("File is corrupted: a section line splits the scene, and its \"") +
+                                     c.mRecord + "\" record lies outside the main section",
+                                 importer);
     }
     std::string text = mText;
     text.insert(extension, line);

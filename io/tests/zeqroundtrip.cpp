@@ -10,6 +10,7 @@
 #include "io/kzeqimporter.h"
 #include "io/kzeqwriterzeq.h"
 #include "io/tests/zeqscenecompare.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -110,6 +111,12 @@ std::string NullModelFields(const std::vector<std::string>& models,
     for (const auto& link : links)
         fields += "Connect: \"OO\", \"Model::" + link.first + "\", \"Model::" + link.second + "\";";
     return fields + "}";
+}
+
+std::string ModelTree(KZeqNode& node) {
+    std::string tree = std::string(node.GetName()).substr(7);
+    for (int i = 0; i < node.GetChildCount(); ++i) tree += (i ? " " : "(") + ModelTree(*node.GetChild(i));
+    return node.GetChildCount() ? tree + ")" : tree;
 }
 
 }  // namespace zeqiotest

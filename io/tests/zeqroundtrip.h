@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 namespace zeqsdk_400 {
+class KZeqNode;
 class KZeqScene;
 class KZeqSdkManager;
 }  // namespace zeqsdk_400
@@ -50,6 +51,10 @@ void MakeZeqFile(const std::string& path, int version, int mode, const std::stri
 // the root), in the order given.
 std::string NullModelFields(const std::vector<std::string>& models,
                             const std::vector<std::pair<std::string, std::string>>& links);
+
+// The models from node down as nested names without "Model::": "RootNode(A B(C))", A and B
+// under the root, C under B.
+std::string ModelTree(zeqsdk_400::KZeqNode& node);
 
 }  // namespace zeqiotest
 
