@@ -161,29 +161,6 @@ TEST_F(ZeqTuloImportTest, AModelDefinedTwiceIsNamedAndTheRestComesIn) {
     EXPECT_NE(Log().find(line), std::string::npos) << Log();
 }
 
-// An ASCII file whose section line is doubled: its main section reads empty. The import fails with
-// the reason rather than answer a success with every node gone.
-TEST_F(ZeqTuloImportTest, ADoubledSectionLineFailsTheImportWithTheReason) {
-    const std::string written = mDirectory + "written.zeq", path = mDirectory + "doubled.zeq";
-    std::string error;
-    ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
-        AddNode(manager, scene.GetRootNode(), "A");
-    }, true, &error)) << error;
-    std::string text = ZeqTuloReadFile(written);
-    const std::string section = "@Section: 6000\n";
-    const std::size_t at = text.find(section);
-    ASSERT_NE(at, std::string::npos);
-    text.insert(at, section);
-    std::ofstream(path, std::ios::binary) << text;
-    standin::clearTranscript();
-    EXPECT_FALSE(Run("ZEQImport -f \"" + path + "\""));
-    EXPECT_EQ(0u, standin::countMatches("A"));
-    const std::string reason = "the main section is empty and another section follows it";
-    EXPECT_NE(Log().find(reason), std::string::npos) << Log();
-    EXPECT_TRUE(std::any_of(standin::transcript().begin(), standin::transcript().end(),
-                            [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
-}
-
 // A model named "Scene", at the top and below another, with what is under it: the 6.0 writer named
 // the root alike, and the import put its children under the world and dropped it. Written by the
 // SDK, imported, exported by the plug-in and imported again, it stays where it was, without a word.
@@ -215,29 +192,35 @@ TEST_F(ZeqTuloImportTest, AModelNamedSceneComesBackThroughExportAndImport) {
     }
 }
 
-// A section line between the records of an ASCII file leaves the scene's later records in a section
-// no read looks at: the import fails with the reason, rather than answer a success with the models
-// gone or left unconnected.
-TEST_F(ZeqTuloImportTest, AStraySectionLineFailsTheImportWithTheReason) {
-    const std::string written = mDirectory + "written.zeq", path = mDirectory + "stray.zeq";
+// A section line out of place in an ASCII file: written twice (the main section reads empty), or
+// between the records (the scene's later records in a section no read looks at). The import fails
+// with the reason, rather than answer a success with the models gone or left unconnected.
+TEST_F(ZeqTuloImportTest, ASectionLineOutOfPlaceFailsTheImportWithTheReason) {
+    const std::string written = mDirectory + "written.zeq", path = mDirectory + "section.zeq";
     std::string error;
     ASSERT_TRUE(WriteScene(written, [&](KZeqSdkManager& manager, KZeqScene& scene) {
         AddNode(manager, scene.GetRootNode(), "A");
     }, true, &error)) << error;
-    for (const char* record : {"Objects", "Connections"}) {
+    const std::string line = "@Section: 6000\n";
+    const std::string stray = "a section line splits the scene, and its \"";
+    struct Case {
+        std::string mBefore;  // the line goes before the first of this text
+        std::string mReason;
+    };
+    for (const Case& row : {Case{line, "the main section is empty and another section follows it"},
+                            Case{"Objects: {", stray + "Objects\" record lies outside the main section"},
+                            Case{"Connections: {", stray + "Connections\" record lies outside the main section"}}) {
         std::string text = ZeqTuloReadFile(written);
-        const std::size_t at = text.find(std::string("\n") + record + ": {");
-        ASSERT_NE(at, std::string::npos);
-        text.insert(at + 1, "@Section: 6000\n");
+        const std::size_t at = text.find(row.mBefore);
+        ASSERT_NE(at, std::string::npos) << row.mBefore;
+        text.insert(at, line);
         std::ofstream(path, std::ios::binary) << text;
         standin::clearTranscript();
-        EXPECT_FALSE(Run("ZEQImport -f \"" + path + "\"")) << record;
-        EXPECT_EQ(0u, standin::countMatches("A")) << record;
-        const std::string reason =
-            std::string("a section line splits the scene, and its \"") + record + "\" record lies outside the main section";
-        EXPECT_NE(Log().find(reason), std::string::npos) << Log();
+        EXPECT_FALSE(Run("ZEQImport -f \"" + path + "\"")) << row.mBefore;
+        EXPECT_EQ(0u, standin::countMatches("A")) << row.mBefore;
+        EXPECT_NE(Log().find(row.mReason), std::string::npos) << Log();
         EXPECT_TRUE(std::any_of(standin::transcript().begin(), standin::transcript().end(),
-                                [&](const std::string& entry) { return entry.find(reason) != std::string::npos; }));
+                                [&](const std::string& entry) { return entry.find(row.mReason) != std::string::npos; }));
     }
 }
 
