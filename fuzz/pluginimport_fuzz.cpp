@@ -1,12 +1,15 @@
 // Bytes as a Zeq file through ZEQImport into a fresh stand-in scene, in the create mode: no crash,
 // no hang and no host fault (API misuse by the import), whatever the file holds.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "base/klib.h"
 #include "plugin/import/importcommands.h"
@@ -16,14 +19,25 @@
 
 namespace {
 
+// A folder nobody else names (mkdtemp), the plug-in's own for the run, removed with what is in it
+// when the run ends normally.
 const std::string& Directory() {
-    static const std::string directory = [] {
-        std::string d = "/tmp/plugin_import_fuzz_" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p '" + d + "'").c_str());
-        zeqsdk_400::KLib_SetMasterDirectory(d.c_str());
-        return d;
+    struct Folder {
+        std::string mPath;
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(mPath, ignored);
+        }
+    };
+    static const Folder folder = [] {
+        const char* root = std::getenv("TMPDIR");
+        std::string pattern = std::string(root && *root ? root : "/tmp") + "/plugin_import_fuzz-XXXXXX";
+        if (!::mkdtemp(pattern.data())) std::abort();
+        pattern += "/";
+        zeqsdk_400::KLib_SetMasterDirectory(pattern.c_str());
+        return Folder{pattern};
     }();
-    return directory;
+    return folder.mPath;
 }
 
 }  // namespace
