@@ -156,7 +156,7 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
     if (!walk.mExists) return true;
     // A settings file that is no regular file (a folder, a pipe nobody writes) is not read, nor
     // waited on.
-    std::FILE* file = KOpenFileForReading(walk.mPlace.mPath.c_str(), "rb");
+    std::FILE* file = KOpenResolvedForReading(walk.mPlace, "rb");
     if (!file) return errno == ENOENT;
     std::string content;
     char block[4096];

@@ -321,7 +321,12 @@ int NotRegular(const char* path, mode_t mode, KString* refusal, int* systemError
 
 }  // namespace
 
-int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* systemError) {
+namespace {
+
+// KOpenRegularFile's open of name in the directory at (AT_FDCWD: a path), path naming it
+// in messages; more adds open flags (O_NOFOLLOW).
+int OpenRegularAt(int at, const char* name, const char* path, const char* mode, int more, KString* refusal,
+                  int* systemError) {
     if (systemError) *systemError = 0;
     if (refusal) *refusal = "";
     if (!path || !*path) {
@@ -332,12 +337,12 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     }
     if (!mode || mode[0] != 'r') return FailedOpen(path, EINVAL, refusal, systemError);
     const int access = std::strchr(mode, '+') ? O_RDWR : O_RDONLY;
-    const int fd = ::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::openat(at, name, access | more | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     if (fd < 0) {
         const int error = errno;
         // A socket does not open (ENXIO): it is named as the other kinds are.
-        if (error == ENXIO && ::stat(path, &st) == 0 && !S_ISREG(st.st_mode))
+        if (error == ENXIO && ::fstatat(at, name, &st, 0) == 0 && !S_ISREG(st.st_mode))
             return NotRegular(path, st.st_mode, refusal, systemError);
         return FailedOpen(path, error, refusal, systemError);
     }
@@ -360,8 +365,8 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     return fd;
 }
 
-std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal, int* systemError) {
-    const int fd = KOpenRegularFile(path, mode, refusal, systemError);
+// The descriptor as a stdio stream, null (the descriptor closed) when it cannot be one.
+std::FILE* StreamOf(int fd, const char* path, const char* mode, KString* refusal, int* systemError) {
     if (fd < 0) return nullptr;
     std::FILE* file = ::fdopen(fd, mode);
     if (!file) {
@@ -370,6 +375,23 @@ std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refu
         FailedOpen(path, error, refusal, systemError);
     }
     return file;
+}
+
+}  // namespace
+
+int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* systemError) {
+    return OpenRegularAt(AT_FDCWD, path, path, mode, 0, refusal, systemError);
+}
+
+std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal, int* systemError) {
+    const char* path = file.mPath.c_str();
+    return StreamOf(OpenRegularAt(file.mDirectory.Get(), file.mName.c_str(), path, mode, O_NOFOLLOW, refusal,
+                                  systemError),
+                    path, mode, refusal, systemError);
+}
+
+std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal, int* systemError) {
+    return StreamOf(KOpenRegularFile(path, mode, refusal, systemError), path, mode, refusal, systemError);
 }
 
 bool DirectoryExist(const char* path) {

@@ -147,6 +147,10 @@ struct KPathWalk {
 // before the last is missing or no directory. Without followLast a link as the
 // last component is not followed: mPlace names the link.
 bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true);
+// KOpenFileForReading of what a walk resolved, opened in the directory it holds and
+// never through a link that took the name since (ELOOP).
+std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
+                                   int* systemError = nullptr);
 
 class KFile {
 public:

@@ -180,11 +180,12 @@ TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
 // Another user's folder on the way, in a sticky folder others may write: once the walk has
 // looked at it, they rename it away and put a link of theirs to root's private folder under
 // its name. What the walk resolved is held: the file is written in their renamed folder, and
-// a folder made there, or it fails with the reason; root's folder stays as it was.
+// a folder made there, or it fails with the reason, and a file read is read there; root's
+// folder stays as it was.
 TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
     const zeqtest::ExchangingUser other;
     if (!other.Ready()) GTEST_SKIP() << "needs another user";
-    enum class Act { kReplace, kAppend, kMakeFolders };
+    enum class Act { kReplace, kAppend, kMakeFolders, kRead };
     struct Case {
         const char* mName;
         Act mAct;
@@ -197,6 +198,7 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
         {"appended to", Act::kAppend, "secret", "secret"},
         // The next folder's walk meets their link and refuses it.
         {"folders made", Act::kMakeFolders, "made", "made/deeper"},
+        {"read", Act::kRead, "secret", "secret"},
     };
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
     int index = 0;
@@ -207,6 +209,8 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
         const fs::path shared = base / "shared", theirs = shared / "theirs", moved = shared / "theirs.moved";
         ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, shared) && zeqtest::MakeFolderOf(kNobody, theirs, 0755));
         const std::string target = (theirs / test.mWritten).string();
+        if (test.mAct == Act::kRead) WriteFile(target, "theirs");
+        std::string read;
         const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, (theirs / test.mResolved).string(), theirs,
                                                              fs::path(secret.Path()).parent_path());
         int code = 0;
@@ -214,6 +218,11 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
         if (test.mAct == Act::kMakeFolders) {
             error = KCreateDirectory(target.c_str()) ? "" : "not made";
             code = errno;
+        } else if (test.mAct == Act::kRead) {
+            KPathWalk walk;
+            std::FILE* file = KWalkPath(target.c_str(), walk) ? KOpenResolvedForReading(walk.mPlace, "rb") : nullptr;
+            for (int c; file && (c = std::fgetc(file)) != EOF;) read += static_cast<char>(c);
+            error = file && std::fclose(file) == 0 ? "" : "not read";
         } else {
             KString reason;
             std::FILE* file = test.mAct == Act::kAppend ? KFileReplacement::OpenForAppending(target.c_str(), reason)
@@ -233,6 +242,9 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
             EXPECT_EQ("not made", error);
             EXPECT_EQ(EACCES, code);
             EXPECT_TRUE(fs::is_directory(moved / "made"));
+        } else if (test.mAct == Act::kRead) {
+            EXPECT_EQ("", error);
+            EXPECT_EQ("theirs", read);
         } else {
             EXPECT_EQ("", error);
             EXPECT_EQ("new", ReadFile((moved / test.mWritten).string()));
