@@ -114,9 +114,10 @@ TEST_F(NurbsImportTest, ASurfaceWithoutControlPointsWarnsOnItsOwn) {
     EXPECT_EQ(ShapeCount("Empty"), 0u);
 }
 
-// The host program under --strict: a file with a second parent, a surface its counts contradict
-// and one the host refuses is read, its takes asked for and imported; every warning shows once
-// (the read of the takes adds none), in the log too, and the run succeeds.
+// The host program under --strict: a file with a second parent, a surface its counts contradict,
+// one the host refuses, two models in a cycle of their own and a camera aimed at the scene root is
+// read, its takes asked for and imported; every warning shows once (the read of the takes adds
+// none), in the log too, and the run succeeds.
 TEST_F(NurbsImportTest, WarningsPassTheStrictHostProgram) {
     const std::string written = mDirectory + "written.zeq", path = mDirectory + "warned.zeq";
     std::string error;
@@ -124,6 +125,8 @@ TEST_F(NurbsImportTest, WarningsPassTheStrictHostProgram) {
         zeqiotest::BuildSurfaceCountScene(m, s);
         AddSurface(m, s, "Flat", 7, 1, 4);
         AddNode(m, AddNode(m, s.GetRootNode(), "group"), "aim");
+        AddNode(m, s.GetRootNode(), "crane", "camera");
+        AddNode(m, AddNode(m, s.GetRootNode(), "ringA"), "ringB");
     }, true, &error)) << error;
     std::string text = ZeqTuloReadFile(written);
     ASSERT_TRUE(zeqiotest::EditSurfaceCounts(text, zeqiotest::kSurfaceCountEdits[0]));
@@ -131,7 +134,14 @@ TEST_F(NurbsImportTest, WarningsPassTheStrictHostProgram) {
     ASSERT_NE(connections, std::string::npos);
     const std::size_t end = text.find("\n}", connections);
     ASSERT_NE(end, std::string::npos);
-    text.insert(end + 1, "\tConnect: \"OO\",\"Model::aim\",\"Model::Scene\"\n");
+    text.insert(end + 1,
+                "\tConnect: \"OO\",\"Model::aim\",\"Model::Scene\"\n"
+                "\tConnect: \"OP\",\"Model::Scene\",\"Model::crane\",\"LookAtProperty\"\n");
+    // ringA leaves the root for ringB, which is below it: the two hang together, apart from the scene.
+    const std::string ring = "Connect: \"OO\",\"Model::ringA\",\"Model::Scene\"";
+    const std::size_t ringAt = text.find(ring);
+    ASSERT_NE(ringAt, std::string::npos) << text;
+    text.replace(ringAt, ring.size(), "Connect: \"OO\",\"Model::ringA\",\"Model::ringB\"");
     std::ofstream(path, std::ios::binary) << text;
 
     std::string output;
@@ -144,6 +154,10 @@ TEST_F(NurbsImportTest, WarningsPassTheStrictHostProgram) {
         std::string("Model::Surf: NURBS surface left out: ") + zeqiotest::kSurfaceCountEdits[0].mCheck,
         "NURBS surface Flat: the host refused it: its order in U is 1 (the host takes orders 2 to 8); only its "
         "transform is made.",
+        "Model::ringA is connected under Model::ringB, which is below it: it is put under the scene root, with the 1 "
+        "model below it.",
+        "Camera crane: its LookAtProperty names the scene root, which is no camera's target; the camera is left "
+        "without a target.",
     };
     const std::string log = Log();
     for (const std::string& line : lines) {
