@@ -3,6 +3,7 @@ target_sources(zeq_fileio PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/kconfigfile.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kfilereplacement.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kregistry.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kscratchfolder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ktextfile.cpp
 )
 # A replaced file keeps its access control list and extended attributes.

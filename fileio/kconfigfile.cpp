@@ -118,10 +118,9 @@ bool FitsInLine(const char* text, const char* forbidden) {
 // few seconds, or where it cannot be locked, the rewrite goes on without it.
 class DirectoryLock {
 public:
-    explicit DirectoryLock(const KString& filePath) {
-        const KString directory = ExtractDirectoryFromFilePath(filePath.Buffer());
-        const char* path = directory.IsEmpty() ? (filePath[0] == '/' ? "/" : ".") : directory.Buffer();
-        mFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The directory the replacement holds: never looked up by its path again.
+    explicit DirectoryLock(const KResolvedPath& file) {
+        mFd = ::openat(file.mDirectory.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (mFd >= 0) KFileReplacement::LockForAWhile(mFd);
     }
     ~DirectoryLock() {
@@ -146,18 +145,28 @@ KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(ke
 
 KConfigFile::~KConfigFile() = default;
 
-bool KConfigFile::LoadLines(Lines& lines, bool& exists) const {
+bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* held) const {
     lines.clear();
     exists = false;
     // Its folder may be one others write: another user's link there is not followed
     // (KFileReplacement's rule, by which it is written too).
     KPathWalk walk;
-    if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT;
-    if (!walk.mExists) return true;
+    if (!held) {
+        if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT;
+        if (!walk.mExists) return true;
+        held = &walk.mPlace;
+    }
     // A settings file that is no regular file (a folder, a pipe nobody writes) is not read, nor
     // waited on.
-    std::FILE* file = KOpenResolvedForReading(walk.mPlace, "rb");
+    std::FILE* file = KOpenResolvedForReading(*held, "rb");
     if (!file) return errno == ENOENT;
+    // Nor is another user's file in a shared sticky folder: it is not this user's settings.
+    struct stat st, folder;
+    if (::fstat(::fileno(file), &st) != 0 || ::fstat(held->mDirectory.Get(), &folder) != 0 ||
+        !KMayFollowLink(st, folder)) {
+        std::fclose(file);
+        return false;
+    }
     std::string content;
     char block[4096];
     bool ok = true;
@@ -282,12 +291,17 @@ void PutEntry(std::vector<std::string>& lines, std::string_view sectionName, std
 }  // namespace
 
 bool KConfigFile::Set(const char* section, const char* key, const char* value, const char* comment) {
+    mError = "";
     std::string entry;
-    if (!MakeEntry(section, key, value, comment, entry)) return false;
+    if (!MakeEntry(section, key, value, comment, entry)) {
+        mError = "The value cannot be stored as a settings line";
+        return false;
+    }
     return Rewrite(Trim(section), {{std::string(Trim(key)), entry}});
 }
 
 bool KConfigFile::Set(const char* section, const std::vector<std::pair<std::string, std::string>>& values) {
+    mError = "";
     if (!section) return false;
     std::vector<std::pair<std::string, std::string>> entries;
     bool all = true;
@@ -308,14 +322,25 @@ bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<
     // may be a shared one) and renamed over them only once complete; begun before
     // the lock, so that what a dead writer left there can go first.
     KFileReplacement replacement;
-    if (!replacement.Begin(mFilePath.Buffer())) return false;
-    const DirectoryLock lock(mFilePath);
+    if (!replacement.Begin(mFilePath.Buffer())) {
+        mError = replacement.GetError();
+        return false;
+    }
+    const DirectoryLock lock(replacement.GetFile());
     Lines lines;
     bool exists = false;
-    // An unreadable settings file is not overwritten.
-    if (!LoadLines(lines, exists)) return false;
+    // An unreadable settings file is not overwritten. Read where the replacement
+    // holds it: the file it replaces, whatever took the path's name since.
+    if (!LoadLines(lines, exists, &replacement.GetFile())) {
+        mError = ("The settings file \"" + std::string(replacement.GetFilePath()) + "\" cannot be read").c_str();
+        return false;
+    }
     for (const auto& e : entries) PutEntry(lines, section, e.first, e.second);
-    if (!WriteLines(lines, replacement)) return false;
+    if (!WriteLines(lines, replacement)) {
+        mError = *replacement.GetError() ? replacement.GetError()
+                                         : ("Cannot write \"" + std::string(replacement.GetFilePath()) + "\"").c_str();
+        return false;
+    }
     if (mKeepInMemory) {
         mCache = std::move(lines);
         mLoaded = true;

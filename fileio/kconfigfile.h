@@ -11,6 +11,7 @@
 namespace zeqsdk_400 {
 
 class KFileReplacement;
+struct KResolvedPath;
 
 // An INI-style settings file in the configuration directory:
 //
@@ -43,18 +44,23 @@ public:
     // seconds at most) and start from the file as it is on disk,
     // so concurrent writers lose no Set. A value that would not read back as
     // written (line breaks, ';', a leading '=') is refused. False when the file
-    // could not be written.
+    // could not be written, GetError() saying why. In a folder that is sticky and
+    // that others may write, another user's file (not the folder owner's) is
+    // neither read as settings nor replaced.
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     // Several keys of one section in one rewrite, as Set would store them one by one; a refused
     // value is left out. False when one was refused or the file could not be written.
     bool Set(const char* section, const std::vector<std::pair<std::string, std::string>>& values);
 
     const KString& GetFilePath() const { return mFilePath; }
+    // Why the last Set failed; "" after one that succeeded.
+    const char* GetError() const { return mError.Buffer(); }
 
 private:
     using Lines = std::vector<std::string>;
 
-    bool LoadLines(Lines& lines, bool& exists) const;
+    // Reads the file, where held names it when given (else by its path).
+    bool LoadLines(Lines& lines, bool& exists, const KResolvedPath* held = nullptr) const;
     // Puts each (key, line) in the section and writes the file once.
     bool Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
     bool WriteLines(const Lines& lines, KFileReplacement& replacement) const;
@@ -65,6 +71,7 @@ private:
     bool mLoaded = false;
     Lines mCache;
     KString mValue;
+    KString mError;
 };
 
 }  // namespace zeqsdk_400

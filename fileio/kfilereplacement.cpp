@@ -4,6 +4,7 @@
 #include <attr/libattr.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -166,35 +167,29 @@ namespace {
 
 std::string Quoted(const char* path) { return std::string("\"") + path + "\""; }
 
+// Why another user's file in a shared sticky folder is not replaced (the system's rule
+// for such files where it is switched on, applied whatever the machine's setting).
+constexpr const char* kOthersFile =
+    "it is another user's file, in a sticky folder others may write, where only its owner or the folder's owner "
+    "may replace it";
+
+
 }  // namespace
 
-bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError) {
-    int ignored = 0;
-    int& code = systemError ? *systemError : ignored;
-    code = 0;
-    error = "";
-    if (!target || !*target) {
-        error = "No file name given";
-        return false;
-    }
-    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
-    const std::string cannot = "Cannot write " + Quoted(given.Buffer()) + ": ";
-    KPathWalk walk;
-    if (!KWalkPath(given.Buffer(), walk)) {
+namespace {
+
+// What a write to given, walked (walked: the walk's answer), replaces; as ResolveTarget.
+// ownerRule: apply the rule for other users' files in shared sticky folders here (an
+// append applies it to what it opened).
+bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KResolvedPath& file, KString& error,
+                   int& code, bool ownerRule = true) {
+    const std::string cannot = "Cannot write " + Quoted(given.c_str()) + ": ";
+    if (!walked) {
         code = walk.mCode;
-        if (!walk.mRefusedLink.empty()) {
-            // What the system does where its rule for shared folders is on, with the reason.
-            error = (cannot + "the symbolic link " + Quoted(walk.mRefusedLink.c_str()) +
-                     " is another user's, in a sticky folder others may write, and is not followed: " +
-                     std::strerror(code))
-                        .c_str();
-        } else if (!walk.mUnreadableLink.empty()) {
-            error = (cannot + "the link " + Quoted(walk.mUnreadableLink.c_str()) + " cannot be read").c_str();
-        } else if (code == ELOOP) {
-            error = (Quoted(given.Buffer()) + " is not replaced: too many levels of symbolic links").c_str();
-        } else {
-            error = (cannot + std::strerror(code)).c_str();
-        }
+        if (code == ELOOP && walk.mRefusedLink.empty() && walk.mUnreadableLink.empty())
+            error = (Quoted(given.c_str()) + " is not replaced: too many levels of symbolic links").c_str();
+        else
+            error = (cannot + KWalkRefusal(walk)).c_str();
         return false;
     }
     if (walk.mDirectoryName) {
@@ -212,25 +207,74 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
         if (S_ISDIR(mode)) code = EISDIR;
         const std::string what =
             walk.mFinalLinks > 0 ? "it links to " + Quoted(walk.mPlace.mPath.c_str()) + ", " : std::string("it is ");
-        error = (Quoted(given.Buffer()) + " is not replaced: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
+        error = (Quoted(given.c_str()) + " is not replaced: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
+        return false;
+    }
+    struct stat folder;
+    if (ownerRule && ::fstat(walk.mPlace.mDirectory.Get(), &folder) == 0 && !KMayFollowLink(walk.mStat, folder)) {
+        code = EACCES;
+        error = (cannot + kOthersFile + ": " + std::strerror(code)).c_str();
         return false;
     }
     // Refused as opening it for writing would be (root may).
     if (::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), W_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EPERM)) {
         code = errno;
-        error = (cannot + std::strerror(code)).c_str();
+        if (code == EPERM)
+            error = (Quoted(walk.mPlace.mPath.c_str()) +
+                     " cannot be replaced: it is immutable or append-only: " + std::strerror(code))
+                        .c_str();
+        else
+            error = (cannot + std::strerror(code)).c_str();
         return false;
     }
     file = std::move(walk.mPlace);
     return true;
 }
 
+}  // namespace
+
+bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    code = 0;
+    error = "";
+    if (!target || !*target) {
+        error = "No file name given";
+        return false;
+    }
+    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    KPathWalk walk;
+    const bool walked = KWalkPath(given.Buffer(), walk);
+    return ResolveWalked(walk, walked, given.Buffer(), file, error, code);
+}
+
+bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
+                                     int* systemError) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    code = 0;
+    error = "";
+    if (!name || !*name) {
+        error = "No file name given";
+        return false;
+    }
+    KPathWalk walk;
+    const bool walked = folder.Walk(name, walk);
+    return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code);
+}
+
 std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
+    code = 0;
+    error = "";
     KResolvedPath file;
-    if (!ResolveTarget(target, file, error, &code)) {
+    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target ? target : "");
+    KPathWalk walk;
+    const bool walked = target && *target && KWalkPath(given.Buffer(), walk);
+    if (!target || !*target) error = "No file name given";
+    if (!target || !*target || !ResolveWalked(walk, walked, given.Buffer(), file, error, code, false)) {
         errno = code != 0 ? code : EINVAL;
         return nullptr;
     }
@@ -284,6 +328,19 @@ bool KFileReplacement::Begin(const char* target) {
     mSystemError = 0;
     KResolvedPath file;
     if (!ResolveTarget(target, file, mError, &mSystemError)) return false;
+    return BeginResolved(std::move(file), MakeFullPath(KGetCurrentDirectory().Buffer(), target));
+}
+
+bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name) {
+    Discard();
+    mError = "";
+    mSystemError = 0;
+    KResolvedPath file;
+    if (!ResolveTarget(folder, name, file, mError, &mSystemError)) return false;
+    return BeginResolved(std::move(file), KString(folder.PathOf(name).c_str()));
+}
+
+bool KFileReplacement::BeginResolved(KResolvedPath file, const KString& target) {
     RemoveStaleTemporaries(file);
     KString temporary;
     const int fd = CreateTemporary(file, temporary);
@@ -294,12 +351,23 @@ bool KFileReplacement::Begin(const char* target) {
                      .c_str();
         return false;
     }
-    mTarget = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    mTarget = target;
     mOptional = false;
+    mLimit = 07777;
     mFile = std::move(file);
     mTemporary = temporary;
     mDescriptor = fd;
     return true;
+}
+
+bool KFileReplacement::GetFolder(KHeldFolder& folder) const { return IsActive() && folder.Hold(mFile); }
+
+int KFileReplacement::OpenDescriptor() {
+    if (!IsActive()) {
+        errno = EBADF;
+        return -1;
+    }
+    return ::fcntl(mDescriptor, F_DUPFD_CLOEXEC, 0);
 }
 
 std::FILE* KFileReplacement::OpenStream(const char* mode) {
@@ -529,6 +597,38 @@ Acl ListWhileCompleted(acl_t replaced) {
     return list;
 }
 
+// What the owning group of a file of mode (with the access control list acl, null
+// without one) may do, as others' bits: the group bits, or where a list says more,
+// its owning group entry within its mask.
+mode_t OwningGroupAccess(acl_t acl, mode_t mode) {
+    mode_t group = (mode & S_IRWXG) >> 3;
+    if (!IsExtended(acl)) return group;
+    mode_t entryBits = 0, maskBits = 07;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t permissions;
+        if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &permissions) != 0) continue;
+        const mode_t bits = (::acl_get_perm(permissions, ACL_READ) == 1 ? 4 : 0) |
+                            (::acl_get_perm(permissions, ACL_WRITE) == 1 ? 2 : 0) |
+                            (::acl_get_perm(permissions, ACL_EXECUTE) == 1 ? 1 : 0);
+        if (tag == ACL_GROUP_OBJ) entryBits = bits;
+        if (tag == ACL_MASK) maskBits = bits;
+    }
+    group = entryBits & maskBits;
+    return group;
+}
+
+// A group's name for messages, its number where it has none.
+std::string GroupName(gid_t gid) {
+    std::vector<char> buffer(4096);
+    struct group entry;
+    struct group* found = nullptr;
+    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->gr_name)
+        return std::string("\"") + found->gr_name + "\"";
+    return "number " + std::to_string(gid);
+}
+
 // Gives the complete temporary what the file it replaces (described as file) has, in
 // this order: its access control list, its extended attributes, its owner and group
 // where the process may set them, its mode.
@@ -557,6 +657,19 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
     if (!CopyExtendedAttributes(replaced, descriptor, refusal)) return false;
     // Only root, or an owner choosing among its groups, may: the rest keep theirs.
     if (::fchown(descriptor, file.st_uid, file.st_gid) != 0) ::fchown(descriptor, static_cast<uid_t>(-1), file.st_gid);
+    // A group the writer may not give keeps the file's group access from moving to
+    // another group: refused, as a list that cannot be given is.
+    struct stat given;
+    if (::fstat(descriptor, &given) != 0) {
+        refusal = {"", errno};
+        return false;
+    }
+    if (given.st_gid != file.st_gid && (OwningGroupAccess(acl.get(), file.st_mode) & ~file.st_mode & S_IRWXO) != 0) {
+        refusal = {"its group (" + GroupName(file.st_gid) +
+                       ") cannot be kept, and what that group may do that others may not would go to another group",
+                   EPERM};
+        return false;
+    }
     if (::fchmod(descriptor, file.st_mode & 07777) == 0) return true;
     refusal = {"", errno};
     return false;
@@ -602,7 +715,21 @@ bool GiveNewFileAttributes(int descriptor, const KResolvedPath& file, Refusal& r
 // Gives the complete temporary what the file it is to replace has, or what a new file
 // of its folder gets; existed says which. False with the reason when that fails or what
 // the name holds is no longer a regular file.
-bool GiveFinalAttributes(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal) {
+bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal);
+
+// GiveFinalAttributesAsIs, then no more permission than limit (a copy's source's): the
+// mode's, and with it the group class of an access control list.
+bool GiveFinalAttributes(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal,
+                         mode_t limit) {
+    if (!GiveFinalAttributesAsIs(descriptor, file, existed, refusal)) return false;
+    if ((limit & 0777) == 0777) return true;
+    struct stat st;
+    if (::fstat(descriptor, &st) == 0 && ::fchmod(descriptor, st.st_mode & 0777 & limit) == 0) return true;
+    refusal = {"its access cannot be limited to its source's", errno};
+    return false;
+}
+
+bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal) {
     // A round more when another writer replaces the file between the look and the open.
     for (int round = 0; round < 4; ++round) {
         struct stat st;
@@ -638,9 +765,13 @@ bool StillNames(int at, const char* name, int descriptor) {
 // True when file names nothing or a regular file, as a rename over it needs; else
 // false with the reason in error.
 bool CanReplace(const KResolvedPath& file, KString& error) {
-    struct stat st;
-    if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(st.st_mode))
-        return true;
+    struct stat st, folder;
+    if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+    if (S_ISREG(st.st_mode)) {
+        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayFollowLink(st, folder)) return true;
+        error = (Quoted(file.mPath.c_str()) + " is not replaced: " + kOthersFile).c_str();
+        return false;
+    }
     error = (Quoted(file.mPath.c_str()) + " is not replaced: it is now " + KFileKindOf(st.st_mode) +
              ", not a regular file")
                 .c_str();
@@ -757,13 +888,13 @@ bool KFileReplacement::LockForAWhile(int descriptor) {
 }
 
 bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
-                                  int& systemError) {
+                                  int& systemError, mode_t limit) {
     systemError = 0;
     // What took the name meanwhile is checked again: only a regular file goes.
     if (!CanReplace(file, error)) return false;
     bool existed = false;
     Refusal refusal;
-    if (GiveFinalAttributes(descriptor, file, existed, refusal) && StillHolds(file, temporary, descriptor, refusal)) {
+    if (GiveFinalAttributes(descriptor, file, existed, refusal, limit) && StillHolds(file, temporary, descriptor, refusal)) {
         BeforeRename(temporary, file);
         if (RenameWith(file.mDirectory.Get(), NameIn(temporary), file.mName.c_str(), 0) != 0) {
             refusal = {"", errno};
@@ -784,7 +915,7 @@ void KFileReplacement::RemoveTemporary(int descriptor, const KString& temporary,
 
 KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
     if (last) {
-        if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError)) return EPlaced::eOver;
+        if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError, mLimit)) return EPlaced::eOver;
         return EPlaced::eNot;
     }
     const int at = mFile.mDirectory.Get();
@@ -798,7 +929,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             return EPlaced::eNot;
         }
         bool existed = false;
-        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal) ||
+        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal, mLimit) ||
             !StillHolds(mFile, mTemporary, mDescriptor, refusal))
             break;
         BeforeRename(mTemporary, mFile);

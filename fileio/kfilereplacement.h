@@ -26,7 +26,10 @@ namespace zeqsdk_400 {
 // is followed only when it belongs to this process's effective user or to the
 // folder's owner, as the system's rule for such folders has it whatever the
 // machine's setting: another user's is refused ("Permission denied"), and the
-// link and what it names are left as they are. A named pipe, a device, a directory or a
+// link and what it names are left as they are. So is, in such a folder, a
+// regular file that belongs neither to this process's effective user nor to
+// the folder's owner (the system's rule for such files, whatever the machine's
+// setting): it stays that user's. A named pipe, a device, a directory or a
 // socket, or a link to one, is refused and left as it is, and so is a file
 // this process may not write ("Permission denied", as opening it would be;
 // root may). The file is replaced under its name: other hard links to it keep
@@ -46,7 +49,9 @@ namespace zeqsdk_400 {
 // goes first: a file system that keeps a file's list among its attributes in
 // a bounded space (ext4) holds them all in that order, as the old file does.
 // Where the list cannot be given, the replacement fails rather than let in
-// more than the file did. A new file gets what a file made in its folder gets: the folder's
+// more than the file did, and so does a group the process may not give it
+// while the file's group may access it (a writer who is not in that group).
+// A new file gets what a file made in its folder gets: the folder's
 // default access control list where it has one, else what the umask allows.
 // The temporary takes the name only while its name still holds the file
 // written: in a folder others may write, another user may put something else
@@ -59,7 +64,9 @@ namespace zeqsdk_400 {
 //     if (!(written && closed && replacement.Commit())) ...;  // target unchanged
 //
 // Files written together (a main file and the companions it names) take their
-// names together with CommitTogether: all of them, or none.
+// names together with CommitTogether: all of them, or none. A companion is
+// begun in the folder the main file's replacement holds (GetFolder), never by
+// a path walked again.
 //
 // The destructor discards what was not committed. A process that dies between
 // Begin and Commit leaves its temporary behind. Its writer holds a lock on it
@@ -82,6 +89,24 @@ public:
     // before. False, with GetError() telling why and the target untouched,
     // when the target is refused (see above) or no file can be made there.
     bool Begin(const char* target);
+    // The same for name (a file name, or a path below it) in folder: walked from
+    // the folder held, as a companion of the file whose folder it is.
+    bool Begin(const KHeldFolder& folder, const char* name);
+    // The folder the file being written lies in, held: false when no
+    // replacement is under way.
+    bool GetFolder(KHeldFolder& folder) const;
+    // The file Commit replaces, as resolved, in the directory held: to read what
+    // it holds now (KOpenResolvedForReading). Valid while the replacement is under way.
+    const KResolvedPath& GetFile() const { return mFile; }
+    // A descriptor of its own on the temporary (open for reading and writing),
+    // for a library that writes to a descriptor; the caller closes it before
+    // Commit. -1, errno set, when no replacement is under way.
+    int OpenDescriptor();
+    // A copy's content gets no more permission than its source has: the file
+    // takes what it would otherwise get less the permission bits not in
+    // permissions (as cp gives a new file its source's mode under the umask).
+    // Cleared by Begin.
+    void LimitPermissions(mode_t permissions) { mLimit = permissions & 0777; }
     // The file being written while a replacement is under way; "" otherwise.
     // For messages only: write through OpenStream, never by this name, which
     // another user of a shared folder may have put something else under.
@@ -150,6 +175,9 @@ public:
     // this process may not write or another user's link in a shared sticky
     // folder), 0 when it has none.
     static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr);
+    // The same for name walked from folder.
+    static bool ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
+                              int* systemError = nullptr);
     // Opens target for appending, as fopen's "a" does, under ResolveTarget's
     // rule (a file it refuses is not opened), creating a missing one (mode
     // 0666 less the umask) in the directory ResolveTarget holds; a pipe or
@@ -179,8 +207,9 @@ public:
     // systemError (0 without one), when file is no longer a regular file, the
     // name temporary no longer holds the file open as descriptor, or any of
     // that fails; the temporary then stays where it is.
+    // limit: no more permission bits than these (LimitPermissions).
     static bool PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
-                           int& systemError);
+                           int& systemError, mode_t limit = 07777);
     // Removes the name temporary beside file while it holds the file open as
     // descriptor; what another user put under it stays.
     static void RemoveTemporary(int descriptor, const KString& temporary, const KResolvedPath& file);
@@ -206,6 +235,8 @@ private:
     void Undo(EPlaced placed);
     // Drops what Place kept for an undo, once the whole group is in place.
     void Finish(EPlaced placed);
+    // Begin's work once the file is resolved; target as GetTargetPath says it.
+    bool BeginResolved(KResolvedPath file, const KString& target);
     // Records why the commit failed.
     void Failed(const std::string& why, int systemError);
     // True when name (in the file's directory) still holds the old content kept for an undo.
@@ -224,6 +255,8 @@ private:
     // The device and inode of that old content (eExchanged, eLinked); (0, 0) without one.
     std::pair<std::uint64_t, std::uint64_t> mKept{0, 0};
     bool mOptional = false;
+    // LimitPermissions'.
+    mode_t mLimit = 07777;
 };
 
 namespace zeqdetail {

@@ -97,31 +97,6 @@ std::string CleanPath(std::string_view path) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Where path leads is a directory, made when it names nothing, in the directory the
-// walk holds; links on the way are followed only as KWalkPath follows them.
-bool MakeOneDirectory(const std::string& path) {
-    KPathWalk walk;
-    if (!KWalkPath(path.c_str(), walk)) {
-        errno = walk.mCode != 0 ? walk.mCode : EACCES;
-        return false;
-    }
-    if (walk.mExists) {
-        errno = ENOTDIR;
-        return S_ISDIR(walk.mStat.st_mode);
-    }
-    // As mkdir does: a dangling link is no place for a directory.
-    if (walk.mFinalLinks > 0) {
-        errno = EEXIST;
-        return false;
-    }
-    const int at = walk.mPlace.mDirectory.Get();
-    const char* name = walk.mPlace.mName.c_str();
-    if (::mkdirat(at, name, 0777) == 0) return true;
-    struct stat st;
-    // Another process may have created it meanwhile.
-    return errno == EEXIST && ::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Removes everything inside the open directory dirFd that belongs to owner. Entries
 // are examined with lstat semantics and sub-directories opened with O_NOFOLLOW
 // relative to their parent, so a symbolic link is removed as a link and never
@@ -263,14 +238,10 @@ KString KGetCurrentDirectory() {
 
 bool FileExist(const char* path) {
     if (!path || !*path) return false;
-    // Without waiting: a named pipe with no writer would hold a blocking open.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    // A directory opens for reading on some systems but is no file.
-    struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-    ::close(fd);
-    return regular;
+    KPathWalk walk;
+    // Looked at, never opened: a named pipe with no writer would hold a blocking open.
+    return KWalkPath(path, walk) && walk.mExists && S_ISREG(walk.mStat.st_mode) &&
+           ::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), R_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 const char* KFileKindOf(mode_t mode) {
@@ -396,8 +367,8 @@ std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refu
 
 bool DirectoryExist(const char* path) {
     if (!path || !*path) return false;
-    struct stat st;
-    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    KPathWalk walk;
+    return KWalkPath(path, walk) && walk.mExists && S_ISDIR(walk.mStat.st_mode);
 }
 
 char* KFgets(char* buffer, int size, std::FILE* stream) {
@@ -437,13 +408,10 @@ unsigned int GetTempPath(unsigned int size, char* buffer) {
 
 bool KCreateDirectory(const char* directory) {
     if (!directory || !*directory) return false;
-    const std::string clean = CleanPath(directory);
-    // Create every prefix that ends before a separator, then the whole path.
-    for (std::size_t i = 1; i < clean.size(); ++i) {
-        if (clean[i] != '/' || clean[i - 1] == ':') continue;
-        if (!MakeOneDirectory(clean.substr(0, i))) return false;
-    }
-    return MakeOneDirectory(clean);
+    KHeldFolder folder;
+    if (folder.Open(directory, true)) return true;
+    errno = folder.GetSystemError() != 0 ? folder.GetSystemError() : EACCES;
+    return false;
 }
 
 bool KEnsureDirectoryExistance(const char* filePath) {
@@ -506,18 +474,27 @@ namespace {
 // As the system bounds the links of one resolution.
 constexpr int kMostLinks = 40;
 
+// A component still to walk, and whether a link's text gave it (no directory is
+// made for one: as mkdir, a dangling link is no place for a directory).
+struct Pending {
+    std::string mPart;
+    bool mFromLink;
+};
+
 // Pushes the components of text onto pending so that the first comes off first; a
-// text ending in '/' ends in "." (what it names must be a directory).
-void PushComponents(std::string_view text, std::vector<std::string>& pending) {
+// text ending in '/' ends in "." (what it names must be a directory). separators
+// are the characters that end a component.
+void PushComponents(std::string_view text, std::vector<Pending>& pending, bool fromLink,
+                    const char* separators = "/") {
     std::vector<std::string> parts;
     for (std::size_t start = 0; start <= text.size();) {
-        std::size_t end = text.find('/', start);
+        std::size_t end = text.find_first_of(separators, start);
         if (end == std::string_view::npos) end = text.size();
         if (end > start) parts.emplace_back(text.substr(start, end - start));
         start = end + 1;
     }
     if (!text.empty() && text.back() == '/') parts.emplace_back(".");
-    pending.insert(pending.end(), parts.rbegin(), parts.rend());
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back({std::move(*part), fromLink});
 }
 
 }  // namespace
@@ -534,16 +511,42 @@ KDescriptor OpenNamed(int at, const char* name) {
     return KDescriptor(::openat(at, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
 }
 
-bool Walk(const char* path, KPathWalk& walk, bool followLast) {
-    std::vector<std::string> pending;
-    PushComponents(MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer(), pending);
-    // The directory walked so far, held, and its path, free of links ("" for the root).
-    KDescriptor at = OpenNamed(AT_FDCWD, "/");
-    std::string resolved;
+// How a walk goes beyond KWalkPath's plain rules.
+struct WalkRules {
+    bool mFollowLast = true;
+    // Missing directories are made on the way, the last component too.
+    bool mCreate = false;
+    // Every directory entered and every link followed must be the effective user's.
+    bool mOwnOnly = false;
+    // The separators of the text walked (a held folder's names take '\' too).
+    const char* mSeparators = "/";
+    // No link is followed anywhere (ELOOP).
+    bool mNoLinks = false;
+};
+
+bool NotOwn(KPathWalk& walk, const std::string& what) {
+    walk.mCode = EACCES;
+    walk.mForeign = what;
+    return false;
+}
+
+// Walks text from the directory at (held; resolved its path, "" for the root), or from
+// the root where at is -1 (text then absolute). final, when given, takes what the last
+// component names, held (O_PATH), when it exists.
+bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPathWalk& walk, const WalkRules& rules,
+          KDescriptor* final) {
+    std::vector<Pending> pending;
+    PushComponents(text, pending, false, rules.mSeparators);
+    if (at.Get() < 0) {
+        at = OpenNamed(AT_FDCWD, "/");
+        resolved.clear();
+    }
+    const uid_t self = ::geteuid();
     int links = 0;
     while (!pending.empty() && at.Get() >= 0) {
-        const std::string part = std::move(pending.back());
+        const Pending next = std::move(pending.back());
         pending.pop_back();
+        const std::string& part = next.mPart;
         const bool last = pending.empty();
         if (part == "." || part == "..") {
             if (part == "..") {
@@ -556,6 +559,15 @@ bool Walk(const char* path, KPathWalk& walk, bool followLast) {
         walk.mDirectoryName = false;
         const std::string candidate = resolved + "/" + part;
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
+        if (named.Get() < 0 && errno == ENOENT && rules.mCreate && !next.mFromLink) {
+            // Made in the directory held; another process may make it meanwhile.
+            if (::mkdirat(at.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) {
+                walk.mCode = errno;
+                walk.mPlace = {std::move(at), part, candidate};
+                return false;
+            }
+            named = OpenNamed(at.Get(), part.c_str());
+        }
         struct stat st;
         if (named.Get() < 0 || ::fstat(named.Get(), &st) != 0) {
             walk.mCode = errno;
@@ -563,7 +575,7 @@ bool Walk(const char* path, KPathWalk& walk, bool followLast) {
             walk.mPlace = {std::move(at), part, candidate};
             return true;
         }
-        if (S_ISLNK(st.st_mode) && (followLast || !last)) {
+        if (S_ISLNK(st.st_mode) && (rules.mFollowLast || !last)) {
             struct stat folder;
             if (::fstat(at.Get(), &folder) != 0) {
                 walk.mCode = errno;
@@ -574,30 +586,38 @@ bool Walk(const char* path, KPathWalk& walk, bool followLast) {
                 walk.mRefusedLink = candidate;
                 return false;
             }
+            if (rules.mOwnOnly && st.st_uid != self) return NotOwn(walk, candidate);
+            if (rules.mNoLinks) {
+                walk.mCode = ELOOP;
+                walk.mForeign = candidate;
+                return false;
+            }
             if (++links > kMostLinks) {
                 walk.mCode = ELOOP;
                 return false;
             }
-            std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-            const ssize_t length = ::readlinkat(named.Get(), "", text.data(), text.size());
-            if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
+            std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+            const ssize_t length = ::readlinkat(named.Get(), "", target.data(), target.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) {
                 walk.mCode = length < 0 ? errno : 0;
                 walk.mUnreadableLink = candidate;
                 return false;
             }
-            text.resize(static_cast<std::size_t>(length));
+            target.resize(static_cast<std::size_t>(length));
             if (last) ++walk.mFinalLinks;
-            if (text.front() == '/') {
+            if (target.front() == '/') {
                 resolved.clear();
                 at = OpenNamed(AT_FDCWD, "/");
             }
-            PushComponents(text, pending);
+            PushComponents(target, pending, true);
             continue;
         }
+        if (rules.mOwnOnly && S_ISDIR(st.st_mode) && st.st_uid != self) return NotOwn(walk, candidate);
         if (last) {
             walk.mPlace = {std::move(at), part, candidate};
             walk.mExists = true;
             walk.mStat = st;
+            if (final) *final = std::move(named);
             return true;
         }
         if (!S_ISDIR(st.st_mode)) {
@@ -611,9 +631,17 @@ bool Walk(const char* path, KPathWalk& walk, bool followLast) {
     walk.mDirectoryName = true;
     walk.mExists = at.Get() >= 0 && ::fstat(at.Get(), &walk.mStat) == 0;
     if (!walk.mExists) walk.mCode = errno;
+    if (walk.mExists && final) *final = OpenNamed(at.Get(), ".");
     walk.mPlace = {std::move(at), ".", resolved.empty() ? "/" : resolved};
     return walk.mExists;
 }
+
+bool Resolved(KPathWalk& walk) {
+    if (zeqdetail::gReplacementSeams.mResolved) zeqdetail::gReplacementSeams.mResolved(walk.mPlace.mPath.c_str());
+    return true;
+}
+
+std::string AbsolutePath(const char* path) { return MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer(); }
 
 }  // namespace
 
@@ -623,15 +651,205 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast) {
         walk.mCode = ENOENT;
         return false;
     }
-    if (!Walk(path, walk, followLast)) return false;
-    if (zeqdetail::gReplacementSeams.mResolved) zeqdetail::gReplacementSeams.mResolved(walk.mPlace.mPath.c_str());
+    WalkRules rules;
+    rules.mFollowLast = followLast;
+    return WalkFrom(KDescriptor(), std::string(), AbsolutePath(path), walk, rules, nullptr) && Resolved(walk);
+}
+
+std::string KWalkRefusal(const KPathWalk& walk) {
+    const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
+    if (!walk.mRefusedLink.empty())
+        return "the symbolic link " + quoted(walk.mRefusedLink) +
+               " is another user's, in a sticky folder others may write, and is not followed: " +
+               std::strerror(walk.mCode);
+    if (!walk.mForeign.empty() && walk.mCode == ELOOP)
+        return "the symbolic link " + quoted(walk.mForeign) + " is not followed there";
+    if (!walk.mForeign.empty())
+        return quoted(walk.mForeign) + " belongs to another user and is not entered: " + std::strerror(walk.mCode);
+    if (!walk.mUnreadableLink.empty()) return "the link " + quoted(walk.mUnreadableLink) + " cannot be read";
+    if (walk.mCode == ELOOP) return "too many levels of symbolic links";
+    return std::strerror(walk.mCode != 0 ? walk.mCode : ENOENT);
+}
+
+int KOpenSourceDescriptor(const char* path, KString* refusal, int* systemError, mode_t* permissions) {
+    KPathWalk walk;
+    if (!KWalkPath(path, walk) || !walk.mExists) {
+        const int code = walk.mCode != 0 ? walk.mCode : ENOENT;
+        if (systemError) *systemError = code;
+        if (refusal)
+            *refusal = (std::string("Cannot read \"") + AbsolutePath(path ? path : "") + "\": " + KWalkRefusal(walk))
+                           .c_str();
+        errno = code;
+        return -1;
+    }
+    const char* where = walk.mPlace.mPath.c_str();
+    const int fd = OpenRegularAt(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), where, "rb", O_NOFOLLOW,
+                                 refusal, systemError);
+    struct stat st;
+    if (fd >= 0 && permissions) *permissions = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0;
+    return fd;
+}
+
+std::FILE* KOpenSourceFile(const char* path, KString* refusal, int* systemError, mode_t* permissions) {
+    return StreamOf(KOpenSourceDescriptor(path, refusal, systemError, permissions), path, "rb", refusal, systemError);
+}
+
+int KCreateScratchFile() {
+    char directory[4096];
+    KHeldFolder folder;
+    if (GetTempPath(sizeof(directory), directory) == 0 || !folder.Open(directory)) return -1;
+    const int fd = ::openat(folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    // Where the file system makes no unnamed file: a name no one can guess, gone at once.
+    for (int round = 0; round < 16; ++round) {
+        const KString name = KFileReplacement::TemporaryName("zeqscratch");
+        const int named = ::openat(folder.Get(), name.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (named < 0 && errno == EEXIST) continue;
+        if (named >= 0) ::unlinkat(folder.Get(), name.Buffer(), 0);
+        return named;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// --- KHeldFolder ---------------------------------------------------------------------------------
+
+bool KHeldFolder::Fail(const std::string& error, int code) {
+    mError = error;
+    mSystemError = code;
+    errno = code != 0 ? code : EACCES;
+    return false;
+}
+
+namespace {
+
+// Holds what a walk (and final) resolved as a directory, into into/path; the reason otherwise.
+bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& into, std::string& path,
+                std::string& error, int& code, const std::string& given) {
+    const std::string cannot = "Cannot use the folder \"" + given + "\": ";
+    if (!walked || !walk.mExists) {
+        code = walk.mCode != 0 ? walk.mCode : ENOENT;
+        error = cannot + KWalkRefusal(walk);
+        return false;
+    }
+    if (!S_ISDIR(walk.mStat.st_mode) || final.Get() < 0) {
+        code = ENOTDIR;
+        error = cannot + "it is " + KFileKindOf(walk.mStat.st_mode) + ", not a directory";
+        return false;
+    }
+    into = std::move(final);
+    path = walk.mPlace.mPath;
     return true;
+}
+
+}  // namespace
+
+bool KHeldFolder::Open(const char* directory, bool create) {
+    mDirectory.Reset();
+    mError.clear();
+    mSystemError = 0;
+    if (!directory || !*directory) return Fail("No folder given", ENOENT);
+    WalkRules rules;
+    rules.mCreate = create;
+    KPathWalk walk;
+    KDescriptor final;
+    const std::string given = AbsolutePath(directory);
+    const bool walked = WalkFrom(KDescriptor(), std::string(), given, walk, rules, &final);
+    if (!HoldWalked(walk, walked, final, mDirectory, mPath, mError, mSystemError, given)) return Fail(mError, mSystemError);
+    Resolved(walk);
+    return true;
+}
+
+bool KHeldFolder::Hold(const KResolvedPath& file) {
+    mError.clear();
+    mSystemError = 0;
+    mDirectory.Reset(::openat(file.mDirectory.Get(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (mDirectory.Get() < 0) return Fail("Cannot hold the folder of \"" + file.mPath + "\"", errno);
+    const std::size_t slash = file.mName == "." ? std::string::npos : file.mPath.rfind('/');
+    mPath = slash == std::string::npos ? file.mPath : slash == 0 ? std::string("/") : file.mPath.substr(0, slash);
+    return true;
+}
+
+bool KHeldFolder::Duplicate(KHeldFolder& into) const {
+    into.mDirectory.Reset(IsOpen() ? ::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0) : -1);
+    into.mPath = mPath;
+    into.mError.clear();
+    into.mSystemError = 0;
+    return into.IsOpen() || into.Fail("No folder held", EBADF);
+}
+
+std::string KHeldFolder::PathOf(const char* name) const {
+    return mPath == "/" ? "/" + std::string(name ? name : "") : mPath + "/" + (name ? name : "");
+}
+
+bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) const {
+    walk = KPathWalk();
+    if (!IsOpen() || !relative || !*relative) {
+        walk.mCode = !IsOpen() ? EBADF : ENOENT;
+        return false;
+    }
+    WalkRules rules;
+    rules.mFollowLast = followLast;
+    rules.mSeparators = "/\\";
+    KDescriptor from(::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0));
+    return WalkFrom(std::move(from), mPath == "/" ? std::string() : mPath, relative, walk, rules, nullptr) &&
+           Resolved(walk);
+}
+
+bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
+                            bool followLinks) const {
+    into.mDirectory.Reset();
+    into.mError.clear();
+    into.mSystemError = 0;
+    const std::string given = PathOf(relative);
+    if (!IsOpen()) return into.Fail("Cannot use the folder \"" + given + "\": no folder held", EBADF);
+    if (!relative || !*relative) return into.Fail("No folder given", ENOENT);
+    std::vector<Pending> parts;
+    PushComponents(relative, parts, false, "/\\");
+    for (const Pending& part : parts)
+        if (part.mPart == "..") return into.Fail("Cannot use the folder \"" + given + "\": it lies outside", EACCES);
+    WalkRules rules;
+    rules.mCreate = create;
+    rules.mOwnOnly = ownOnly;
+    rules.mNoLinks = !followLinks;
+    rules.mSeparators = "/\\";
+    KPathWalk walk;
+    KDescriptor final;
+    const bool walked = WalkFrom(KDescriptor(::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0)),
+                                         mPath == "/" ? std::string() : mPath, relative, walk, rules, &final);
+    if (!HoldWalked(walk, walked, final, into.mDirectory, into.mPath, into.mError, into.mSystemError, given))
+        return into.Fail(into.mError, into.mSystemError);
+    Resolved(walk);
+    return true;
+}
+
+bool KHeldFolder::HasFile(const char* name) const {
+    KPathWalk walk;
+    return Walk(name, walk) && walk.mExists && S_ISREG(walk.mStat.st_mode);
+}
+
+bool KHeldFolder::RemoveFile(const char* name) const {
+    if (!IsOpen() || !name || !*name) return false;
+    KPathWalk walk;
+    if (!Walk(name, walk, false)) return walk.mCode == ENOENT;
+    if (!walk.mExists) return true;
+    if (S_ISDIR(walk.mStat.st_mode) || walk.mStat.st_uid != ::geteuid()) return false;
+    const int at = walk.mPlace.mDirectory.Get();
+    const char* leaf = walk.mPlace.mName.c_str();
+    struct stat now;
+    // Only while the name still holds what was looked at.
+    if (::fstatat(at, leaf, &now, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (now.st_dev != walk.mStat.st_dev || now.st_ino != walk.mStat.st_ino) return false;
+    return ::unlinkat(at, leaf, 0) == 0 || errno == ENOENT;
 }
 
 bool KFile::Remove(const KString& path) {
     if (path.IsEmpty()) return false;
-    if (::unlink(path.Buffer()) == 0) return true;
-    return errno == ENOENT;
+    const std::string absolute = AbsolutePath(path.Buffer());
+    const std::size_t slash = absolute.rfind('/');
+    KHeldFolder folder;
+    if (!folder.Open(slash == 0 ? "/" : absolute.substr(0, slash).c_str())) return folder.GetSystemError() == ENOENT;
+    return folder.RemoveFile(absolute.c_str() + slash + 1);
 }
 
 }  // namespace zeqsdk_400

@@ -31,8 +31,11 @@ KString KCleanPath(const KString& path);
 bool IsAbsolutePath(const char* path);
 
 KString KGetCurrentDirectory();
-// True when the file can be opened for binary reading.
+// True when path names a regular file this process may read. Found as KWalkPath
+// finds it: another user's link in a sticky folder others may write is not
+// followed, and nothing a link names is opened (a named pipe is not woken).
 bool FileExist(const char* path);
+// True when path names a directory, found as FileExist finds a file.
 bool DirectoryExist(const char* path);
 // What a file of this mode is, for messages: "a directory", "a named pipe", ...
 const char* KFileKindOf(mode_t mode);
@@ -56,9 +59,10 @@ char* KFgets(char* buffer, int size, std::FILE* stream);
 unsigned int GetTempPath(unsigned int size, char* buffer);
 // Creates the directory part of a file path with its parents.
 bool KEnsureDirectoryExistance(const char* filePath);
-// Creates a directory with its parents, following links on the way only as
-// KWalkPath does (false, errno EACCES, at a link it does not follow); each
-// missing one is made in the directory its walk holds.
+// Creates a directory with its parents in one walk (KWalkPath's), following
+// links on the way only as it does (false, errno EACCES, at a link it does not
+// follow): each missing directory is made (mode 0777 less the umask) in the
+// one the walk holds, never through a dangling link.
 bool KCreateDirectory(const char* directory);
 
 // A descriptor, closed with the object.
@@ -96,6 +100,8 @@ struct KResolvedPath {
     // The whole, absolute and free of links: for messages.
     std::string mPath;
 };
+
+class KHeldFolder;
 
 // Removes a directory with everything below it that belongs to this process's
 // effective user (root too removes only root's), without a shell and without
@@ -141,6 +147,9 @@ struct KPathWalk {
     int mCode = 0;
     std::string mRefusedLink;
     std::string mUnreadableLink;
+    // A directory or link of another user where only the effective user's are
+    // entered (KHeldFolder::OpenBelow's ownOnly), "" otherwise.
+    std::string mForeign;
 };
 // Walks path (a relative one from the current directory). False, with the
 // reason in walk, when a link is refused or cannot be read, or a component
@@ -151,10 +160,82 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true);
 // never through a link that took the name since (ELOOP).
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
                                    int* systemError = nullptr);
+// A file read to be copied or embedded: walked as KWalkPath walks (another user's
+// link in a sticky folder others may write is not followed, and the refusal says
+// so), then opened in the directory the walk holds as KOpenResolvedForReading
+// opens (a regular file only, never waited on). permissions, when given, takes
+// the file's permission bits: a copy gets no more than those.
+std::FILE* KOpenSourceFile(const char* path, KString* refusal = nullptr, int* systemError = nullptr,
+                           mode_t* permissions = nullptr);
+// The same as a descriptor (closed on exec), -1 on failure.
+int KOpenSourceDescriptor(const char* path, KString* refusal = nullptr, int* systemError = nullptr,
+                          mode_t* permissions = nullptr);
+// A new file of this process's alone (0600), with no name anyone can reach, in
+// the temporary folder ("TMPDIR", walked as KWalkPath walks): for data that
+// passes through a file on its way (an image converted before it is stored).
+// Gone when its descriptor is closed. The descriptor (read and write), or -1
+// with errno set.
+int KCreateScratchFile();
+// What a refused walk says, after "Cannot <verb> \"<path>\": " (the reason alone).
+std::string KWalkRefusal(const KPathWalk& walk);
+
+// A directory held open (O_PATH) as one walk resolved it, and its path, absolute
+// and free of links, for messages. Whatever is done in it goes relative to the
+// descriptor: the files an export writes beside its main file, the folders a
+// read extracts into, found once and never by their path again, so that another
+// user who may rename a directory on the way cannot change which one it is.
+class KHeldFolder {
+public:
+    KHeldFolder() = default;
+    KHeldFolder(KHeldFolder&&) = default;
+    KHeldFolder& operator=(KHeldFolder&&) = default;
+
+    // Walks directory as KWalkPath does and holds what it names; with create,
+    // each missing directory on the way is made as KCreateDirectory makes it, in
+    // the same walk. False, with GetError() and GetSystemError() telling why.
+    bool Open(const char* directory, bool create = false);
+    // Holds the directory a resolved file lies in (its descriptor duplicated).
+    bool Hold(const KResolvedPath& file);
+    // A copy holding the same directory.
+    bool Duplicate(KHeldFolder& into) const;
+    // A directory below this one: relative ('/' or '\\' between its parts, no
+    // "..") walked from here; with create, what is missing is made. With ownOnly,
+    // every directory entered, and every link followed, must be this process's
+    // effective user's: a folder another user made, or could have filled, is never
+    // entered (EACCES, the reason naming it). Without followLinks no link on the
+    // way is followed (ELOOP).
+    bool OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
+                   bool followLinks = true) const;
+
+    bool IsOpen() const { return mDirectory.Get() >= 0; }
+    int Get() const { return mDirectory.Get(); }
+    const std::string& GetPath() const { return mPath; }
+    // The path of name in it, for messages.
+    std::string PathOf(const char* name) const;
+    const char* GetError() const { return mError.c_str(); }
+    int GetSystemError() const { return mSystemError; }
+
+    // relative walked from here as KWalkPath walks a path.
+    bool Walk(const char* relative, KPathWalk& walk, bool followLast = true) const;
+    // True when name here names a regular file (found as FileExist finds one).
+    bool HasFile(const char* name) const;
+    // Removes name here when it is this process's effective user's and no
+    // directory, without following a link: a link goes as itself. True when it is gone.
+    bool RemoveFile(const char* name) const;
+
+private:
+    bool Fail(const std::string& error, int code);
+
+    KDescriptor mDirectory;
+    std::string mPath;
+    std::string mError;
+    int mSystemError = 0;
+};
 
 class KFile {
 public:
-    // Deletes a file from disk; true when it is gone.
+    // Deletes a file of this process's effective user (never a directory, never
+    // what a link names: a link goes as itself); true when it is gone.
     static bool Remove(const KString& path);
 };
 

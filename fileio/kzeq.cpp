@@ -2,7 +2,9 @@
 
 // KZeq: the public calls, each guarded so that no exception leaves the object.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -316,6 +318,20 @@ bool KZeq::WriteComments(const char* pComment) {
 bool KZeq::FieldWriteEmbeddedFile(KString pFileName, KString pRelativeFileName) {
     return Guard(*mImpl, false, [&] { return mImpl->WriteEmbedded(pFileName, pRelativeFileName); });
 }
+
+bool KZeq::FieldWriteEmbeddedContent(int pDescriptor, KString pStoredName) {
+    return Guard(*mImpl, false, [&] {
+        KChainedStdioFile source;
+        const int fd = pDescriptor >= 0 ? ::fcntl(pDescriptor, F_DUPFD_CLOEXEC, 0) : -1;
+        if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) != 0) ::close(fd);
+        // OpenDescriptor closes what it cannot take.
+        else if (fd >= 0 && source.OpenDescriptor(fd, "rb"))
+            return mImpl->WriteEmbeddedFrom(source, pStoredName);
+        return false;
+    });
+}
+
+const KHeldFolder& KZeq::GetEmbeddedFolder() const { return mImpl->mEmbeddedFolder; }
 
 // --- reading --------------------------------------------------------------------------------------
 

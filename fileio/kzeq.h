@@ -13,6 +13,8 @@
 
 namespace zeqsdk_400 {
 
+class KHeldFolder;
+
 class KChainedFile;
 namespace zeqdetail {
 class ZeqBodyReader;
@@ -271,8 +273,14 @@ public:
     // Stores the bytes of the file pFileName (streamed, not held in memory) as the
     // next value of the open field; pRelativeFileName is the name the reader will
     // use for the extracted copy. False when the file is not binary, and (without
-    // failing the file) when the source is missing or cannot be read.
+    // failing the file) when the source is missing or cannot be read, or is
+    // reached through another user's link in a sticky folder others may write
+    // (GetLastRefusal says why). The file written gets no more permission than
+    // the files embedded in it have (a copy gets no more access than its source).
     bool FieldWriteEmbeddedFile(KString pFileName, KString pRelativeFileName);
+    // The same for the bytes of the open file pDescriptor (from its start, the
+    // descriptor staying the caller's), stored under the name pStoredName.
+    bool FieldWriteEmbeddedContent(int pDescriptor, KString pStoredName);
 
     // --- Reading (in the current block of the open section) ----------------------
 
@@ -379,11 +387,18 @@ public:
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when
     // that is a clean relative path, else by the file part of pFileName (or the
     // name stored with the content); names that would leave the directory, and
-    // symbolic links on the way below it, are refused. On success pFileName becomes the written file's full path
+    // symbolic links on the way below it, are refused. The directory and those
+    // below it are entered only where they are this process's effective user's
+    // (made where missing): one another user made is refused, GetLastRefusal
+    // saying so. On success pFileName becomes the written file's full path
     // (pRelativeFileName is left as it is); *pOverwritten (when given) tells
     // whether an existing file was replaced.
     bool FieldReadEmbeddedFile(KString& pFileName, KString& pRelativeFileName, const char* pDirectory = "",
                                bool* pOverwritten = nullptr);
+    // The directory the last FieldReadEmbeddedFile wrote into, held: what is done
+    // with the file extracted next (a conversion, its removal) is done there, never
+    // by its path. Not open before a successful extraction.
+    const KHeldFolder& GetEmbeddedFolder() const;
 
     // --- Paths ---------------------------------------------------------------------
 

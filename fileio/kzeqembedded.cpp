@@ -48,10 +48,28 @@ bool IsConfinedName(const KString& name) {
 
 bool KZeq::Impl::WriteEmbedded(const KString& fileName, const KString& relativeName) {
     if (!CanWrite() || !mBinary || !mBodyWriter.ValueOpen()) return false;
+    // A missing or unreadable source is the caller's to report (GetLastRefusal says
+    // why); the field file stays usable. Read as a copy's source is: another user's
+    // link in a shared sticky folder is not followed, and the file written gets no
+    // more access than the source has.
+    KString refusal;
+    int code = 0;
+    mode_t permissions = 0;
+    const int fd = KOpenSourceDescriptor(fileName.Buffer(), &refusal, &code, &permissions);
     KChainedStdioFile source;
-    // A missing or unreadable source is the caller's to report; the field file
-    // stays usable. A directory opens but never reads.
-    if (!source.Open(fileName.Buffer(), "rb")) return false;
+    if (fd < 0 || !source.OpenDescriptor(fd, "rb")) {
+        mRefusal = refusal.IsEmpty() ? KString(("Cannot read \"" + std::string(fileName.Buffer()) + "\"").c_str())
+                                     : refusal;
+        return false;
+    }
+    const KString stored = relativeName.IsEmpty() ? ExtractFileName(fileName.Buffer()) : relativeName;
+    if (!WriteEmbeddedFrom(source, stored)) return false;
+    mPermissionLimit &= permissions | ~static_cast<mode_t>(0777);
+    return true;
+}
+
+bool KZeq::Impl::WriteEmbeddedFrom(KChainedStdioFile& source, const KString& storedName) {
+    if (!CanWrite() || !mBinary || !mBodyWriter.ValueOpen()) return false;
     struct stat st;
     if (::fstat(source.Descriptor(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     KChainedFile* stream = WriteStream();
@@ -77,56 +95,15 @@ bool KZeq::Impl::WriteEmbedded(const KString& fileName, const KString& relativeN
     }
     // A read error is not the end of the file: nothing is stored (the bytes copied
     // so far lie past mWriteEnd and are overwritten by what comes next).
-    if (source.Failed()) return false;
+    if (source.Failed()) {
+        mRefusal = "The file to embed cannot be read to its end";
+        return false;
+    }
     ref.mCrc = crc.GetCrc();
     mWriteEnd += ref.mSize;
-    const KString stored = relativeName.IsEmpty() ? ExtractFileName(fileName.Buffer()) : relativeName;
-    ref.mName = View(stored);
+    ref.mName = View(storedName);
     return AfterWrite(mBodyWriter.WriteEmbedded(ref));
 }
-
-namespace {
-
-// A directory descriptor closed when it goes.
-struct DirectoryFd {
-    int mFd = -1;
-    ~DirectoryFd() {
-        if (mFd >= 0) ::close(mFd);
-    }
-    void Reset(int fd) {
-        if (mFd >= 0) ::close(mFd);
-        mFd = fd;
-    }
-};
-
-// Opens the directory holding name below base, creating what is missing, without
-// following a symbolic link anywhere below base; leaf receives the file part.
-bool OpenParent(const KString& base, std::string_view name, DirectoryFd& dir, std::string& leaf) {
-    // Opened in the directory the walk holds: base's own links are followed only as its walk
-    // follows them, once.
-    KPathWalk walk;
-    if (!KEnsureDirectoryExistance((base + "/").Buffer()) || !KWalkPath(base.Buffer(), walk)) return false;
-    dir.Reset(::openat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (dir.mFd < 0) return false;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = name.find_first_of("/\\", start);
-        const std::string part(name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) {
-            leaf = part;
-            return !leaf.empty() && leaf != "." && leaf != "..";
-        }
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
-        if (::mkdirat(dir.mFd, part.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        const int next = ::openat(dir.mFd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) return false;
-        dir.Reset(next);
-    }
-}
-
-}  // namespace
 
 bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory,
                               bool* overwritten) {
@@ -142,6 +119,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         base = ChangeFileExtension(mPath.Buffer(), ".zqm");
     }
     base = KCleanPath(MakeFullPath(KGetCurrentDirectory().Buffer(), base.Buffer()));
+    mEmbeddedFolder = KHeldFolder();
     KString name;
     const KString candidates[3] = {relativeName, ExtractFileName(fileName.Buffer()),
                                    KString(ref.mName.data(), ref.mName.size())};
@@ -152,9 +130,30 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         }
     }
     if (name.IsEmpty() || !IsConfinedName(name)) return Fail(eEmbeddedFileError);
-    DirectoryFd dir;
-    std::string leaf;
-    if (!OpenParent(base, View(name), dir, leaf)) return Fail(eEmbeddedFileError);
+    // The media folder and the folders below it are entered only where they are the
+    // reader's own: in one another user made (or could fill, through a link of theirs)
+    // they could swap a file for a link while it is written or converted.
+    const std::string_view nameText = View(name);
+    const std::size_t cut = nameText.find_last_of("/\\");
+    const std::string leaf(cut == std::string_view::npos ? nameText : nameText.substr(cut + 1));
+    // A link below the media folder is not followed either, even one of the reader's own.
+    const std::string below = cut == std::string_view::npos ? std::string() : std::string(nameText.substr(0, cut));
+    KHeldFolder parent, media;
+    KHeldFolder& folder = mEmbeddedFolder;
+    const KString above = ExtractDirectoryFromFilePath(base.Buffer());
+    const bool held = !leaf.empty() && leaf != "." && leaf != ".." &&
+                      parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true) &&
+                      parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media) &&
+                      (below.empty() ? media.Duplicate(folder) : media.OpenBelow(below.c_str(), true, true, folder, false));
+    if (!held) {
+        const std::string why = !parent.IsOpen() ? parent.GetError() : !media.IsOpen() ? media.GetError() : folder.GetError();
+        return FailRefused(eEmbeddedFileError,
+                           ("The embedded file \"" + std::string(name.Buffer()) + "\" is not extracted: " +
+                            (why.empty() ? std::string("its name cannot be used") : why))
+                               .c_str(),
+                           0);
+    }
+    const int dirFd = folder.Get();
 
     // Written under a temporary name and renamed: a failed copy leaves no partial
     // file, and the rename replaces a link at the target instead of following it.
@@ -162,7 +161,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     RandomBytes(random, sizeof(random));
     const std::string temp = leaf + ".part" + ToHex(random, sizeof(random));
     KChainedStdioFile out;
-    const int fd = ::openat(dir.mFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (!out.OpenDescriptor(fd, "wb")) return Fail(eEmbeddedFileError);
     KChainedCrcFile crc(*mStream);
     KChainedCipherFile cipher(crc);
@@ -182,13 +181,13 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     const bool intact = ok && crc.GetCrc() == ref.mCrc;
     ok = out.Close() && ok;
     if (!ok || !intact) {
-        ::unlinkat(dir.mFd, temp.c_str(), 0);
+        ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(intact ? eEmbeddedFileError : eFileCorrupted);
     }
     struct stat st;
-    const bool existed = ::fstatat(dir.mFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (::renameat(dir.mFd, temp.c_str(), dir.mFd, leaf.c_str()) != 0) {
-        ::unlinkat(dir.mFd, temp.c_str(), 0);
+    const bool existed = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (::renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(eEmbeddedFileError);
     }
     fileName = MakeFullPath(base.Buffer(), name.Buffer());

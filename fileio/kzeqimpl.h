@@ -54,9 +54,15 @@ public:
     // A file being created: unnamed until it is complete, or under this temporary
     // name (beside mReplaced).
     KString mTempPath;
-    // A field file being created: the data folder beside mPath, its directory held,
-    // removed once the file is in place.
+    // A field file being created over an existing one: that file's data folder,
+    // beside it in the directory held, removed once the new file is in place.
     KResolvedPath mDataFolder;
+    // A file being created: no more permission bits than these, those of the
+    // files embedded in it (a copy gets no more access than its source).
+    mode_t mPermissionLimit = 07777;
+    // The folder the last embedded file was extracted into, held: what is done
+    // with that file next (a conversion) is done there.
+    KHeldFolder mEmbeddedFolder;
     bool mTempAnonymous = false;
     KChainedStdioFile mFile;
     KChainedFile* mStream = nullptr;
@@ -202,6 +208,11 @@ public:
     bool PutText(const std::uint8_t* text, std::size_t size) override;
 
     bool WriteEmbedded(const KString& fileName, const KString& relativeName);
+    // Removes the data folder of the file just replaced, as far as it is the
+    // writer's; mNotice says what stays.
+    void RemoveDataFolder();
+    // WriteEmbedded of what source holds (from its start), stored under storedName.
+    bool WriteEmbeddedFrom(KChainedStdioFile& source, const KString& storedName);
     bool ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory, bool* overwritten);
 
     KString Directory() const {

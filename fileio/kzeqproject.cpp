@@ -53,6 +53,8 @@ void KZeq::Impl::ResetState() {
     mReplaced = KResolvedPath();
     mTempPath = "";
     mDataFolder = KResolvedPath();
+    mPermissionLimit = 07777;
+    mEmbeddedFolder = KHeldFolder();
     mTempAnonymous = false;
     mStream = nullptr;
     mHeader.Reset();
@@ -202,11 +204,6 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
     path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
-    // The data folder that goes once the file is in place, held now as the file is
-    // (a link standing for it is not followed).
-    KPathWalk data;
-    if (IsZeqExtension(path.Buffer()) && KWalkPath(ChangeFileExtension(path.Buffer(), ".zqd").Buffer(), data, false))
-        mDataFolder = std::move(data.mPlace);
     // The writers' one rule of what a new file may replace: a regular file, or
     // the one a symbolic link names (the link stays); never a pipe, device or
     // directory.
@@ -217,6 +214,19 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
         mError.SetLastError(eFileNotCreated, reason.Buffer());
         mError.SetLastSystemError(code);
         return false;
+    }
+    // The data folder of the file replaced goes once the new one is in place: found
+    // beside that file in the directory its walk holds, never by a walk of its own, and
+    // only where there is a file to replace (a new file's name says nothing of a folder
+    // that happens to bear its data folder's name).
+    struct stat old;
+    if (IsZeqExtension(replaced.mName.c_str()) &&
+        ::fstatat(replaced.mDirectory.Get(), replaced.mName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(old.st_mode)) {
+        const KString data = ChangeFileExtension(replaced.mName.c_str(), ".zqd");
+        const std::size_t slash = replaced.mPath.rfind('/');
+        mDataFolder = {KDescriptor(::fcntl(replaced.mDirectory.Get(), F_DUPFD_CLOEXEC, 0)), data.Buffer(),
+                       replaced.mPath.substr(0, slash + 1) + data.Buffer()};
     }
     KFileReplacement::RemoveStaleTemporaries(replaced);
     // Written unnamed where the system allows it (nothing is left when the writer
@@ -349,7 +359,7 @@ bool KZeq::Impl::Finish() {
         // Given what the replaced file has only now that it is complete.
         KString reason;
         int code = 0;
-        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code))
+        if (!KFileReplacement::PutInPlace(held.mFd, mTempPath, mReplaced, reason, code, mPermissionLimit))
             return FailRefused(eFileNotCreated, reason, code);
         mTempPath.Empty();
         // The file is written and in place: what follows is tidying, and memory running out
@@ -358,19 +368,29 @@ bool KZeq::Impl::Finish() {
         try {
             KFileReplacement::SyncDirectoryOf(mReplaced);
             // Data that belonged to the file just replaced: only the writer's own goes.
-            if (!mDataFolder.mName.empty()) {
-                bool othersLeft = false;
-                KRemoveDirectory(mDataFolder, &othersLeft);
-                if (othersLeft)
-                    mNotice = (std::string("The data folder \"") +
-                               ChangeFileExtension(mPath.Buffer(), ".zqd").Buffer() +
-                               "\" is not removed: it, or something in it, belongs to another user")
-                                  .c_str();
-            }
+            if (!mDataFolder.mName.empty()) RemoveDataFolder();
         } catch (const std::bad_alloc&) {
         }
     }
     return true;
+}
+
+void KZeq::Impl::RemoveDataFolder() {
+    struct stat st;
+    if (::fstatat(mDataFolder.mDirectory.Get(), mDataFolder.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    bool othersLeft = false;
+    if ((S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) && KRemoveDirectory(mDataFolder, &othersLeft)) return;
+    // What stays is said: the file is written, but its old data is not all gone.
+    std::string why;
+    if (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode))
+        why = std::string("it is ") + KFileKindOf(st.st_mode) + ", not a folder";
+    else if (othersLeft || st.st_uid != ::geteuid())
+        why = "it, or something in it, belongs to another user";
+    else if (S_ISLNK(st.st_mode))
+        why = "the link cannot be removed";
+    else
+        why = "not everything in it can be removed (a file the system keeps from removal, or a tree too deep)";
+    mNotice = ("The data folder \"" + mDataFolder.mPath + "\" is not removed: " + why).c_str();
 }
 
 bool KZeq::Impl::Close() {

@@ -170,6 +170,9 @@ TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
     fs::create_directories(dir.Path() / "scene.zqd" / "sub");
     WriteFile(dir / "scene.zqd/sub/data.bin", "x");
     fs::create_directories(dir.Path() / "take.zqd");
+    // Only the data of a file replaced goes.
+    WriteFile(dir / "scene.zeq", "old");
+    WriteFile(dir / "take.tak", "old");
     KZeq z;
     ASSERT_TRUE(z.ProjectCreate((dir / "scene").c_str()));
     ASSERT_TRUE(Str(z.GetFilePath()) == dir / "scene.zeq" && z.ProjectClose());
@@ -623,22 +626,46 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     if (GetParam().mEncrypted) { EXPECT_EQ(ReadFile(mScene).find(mContent.substr(1000, 64)), std::string::npos); }
 }
 
-// The folder a copy goes into is another user's, in a sticky folder others may write; once
-// it is walked they put a link of theirs to root's private folder in its place. The copy goes
-// nowhere: the link is refused as any walk refuses it.
-TEST_P(KZeqEmbedded, AFolderSwappedForALinkGetsNoCopy) {
-    const zeqtest::ExchangingUser other;
-    if (!other.Ready()) GTEST_SKIP() << "needs another user";
-    zeqtest::TempDir shared(zeqtest::TempDir::kOtherUsers);
-    const zeqtest::RootsSecret secret(shared.Path());
-    const fs::path theirs = shared.Path() / "theirs", rootsFolder = fs::path(secret.Path()).parent_path();
-    ASSERT_TRUE(zeqtest::MakeFolderOf(0, shared.Path()) && zeqtest::MakeFolderOf(zeqtest::kUnprivileged, theirs, 0755));
+// A folder another user made is never entered to extract into: the media folder beside the
+// scene, or the one asked for, or a folder below it; they could swap what is written there for
+// a link to root's files while it is written or converted. The extraction is refused and says
+// why; a folder of root's own, made or found, takes the copy.
+TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a folder of another user";
+    struct Case {
+        const char* mName;
+        // Made first, as the other user's (0777), relative to the scene's folder.
+        const char* mTheirs;
+        // Where to extract ("" the media folder); the relative name.
+        const char* mDirectory;
+        const char* mRelative;
+        bool mExtracted;
+    };
+    const Case cases[] = {
+        {"their media folder", "scene.zqm", "", "wood.tif", false},
+        {"their folder asked for", "theirs", "theirs", "wood.tif", false},
+        {"their folder below root's media folder", "scene.zqm/textures", "", "textures/wood.tif", false},
+        {"root's own media folder", "", "", "wood.tif", true},
+    };
     WriteScene({"wood.tif"});
-    const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, theirs, theirs, rootsFolder);
-    EXPECT_FALSE(Extract("", "wood.tif", theirs.c_str()));
-    EXPECT_EQ(0, swap.Result());
-    EXPECT_TRUE(secret.Intact());
-    EXPECT_EQ(std::vector<fs::path>{secret.Path()}, std::vector<fs::path>(fs::directory_iterator(rootsFolder), {}));
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        fs::remove_all(mDir.Path() / "scene.zqm");
+        fs::remove_all(mDir.Path() / "theirs");
+        if (*test.mTheirs) {
+            fs::create_directories(mDir.Path() / test.mTheirs);
+            ASSERT_TRUE(zeqtest::MakeFolderOf(zeqtest::kUnprivileged, mDir.Path() / test.mTheirs, 0777));
+        }
+        const std::string directory = *test.mDirectory ? mDir / test.mDirectory : std::string();
+        ASSERT_TRUE(mZeq.FieldReadResetPosition());
+        EXPECT_EQ(test.mExtracted, Extract("", test.mRelative, directory.c_str()));
+        if (test.mExtracted) continue;
+        EXPECT_NE(std::string(mZeq.GetLastRefusal()).find("belongs to another user and is not entered"),
+                  std::string::npos)
+            << mZeq.GetLastRefusal();
+        for (const auto& entry : fs::recursive_directory_iterator(mDir.Path() / test.mTheirs))
+            EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+    }
 }
 
 TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {

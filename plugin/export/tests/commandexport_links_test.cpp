@@ -51,8 +51,8 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
     EXPECT_NE(ZeqTuloReadFile(mDirectory + "cube.zeq"), "");
 }
 
-// Another user's data folder beside the file (their file in it) stays, whether or not the file
-// existed, and the log says so; root's own goes.
+// Another user's data folder beside the file (their file in it) stays, and where the export
+// replaced the file it belongs to, the log says so; root's own goes with the file it belongs to.
 TEST_F(CommandExportLinksTest, AnotherUsersDataFolderStays) {
     ASSERT_EQ(::chmod(mDirectory.c_str(), 01777), 0);
     const std::string target = mDirectory + "t.zeq", data = mDirectory + "t.zqd", theirs = data + "/theirs.bin";
@@ -70,7 +70,7 @@ TEST_F(CommandExportLinksTest, AnotherUsersDataFolderStays) {
         EXPECT_NE(run("ZEQExport -f \"" + target + "\""), "<failed>");
         EXPECT_NE(ZeqTuloReadFile(target), "old");
         EXPECT_EQ(ZeqTuloReadFile(theirs), "kept");
-        EXPECT_NE(ZeqTuloReadFile(mDirectory + "zeqtulolog.txt").find(notice), std::string::npos)
+        EXPECT_EQ(existed, ZeqTuloReadFile(mDirectory + "zeqtulolog.txt").find(notice) != std::string::npos)
             << ZeqTuloReadFile(mDirectory + "zeqtulolog.txt");
     }
     ASSERT_EQ(::chown(theirs.c_str(), 0, 0), 0);
