@@ -234,7 +234,8 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
 
 }  // namespace
 
-bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError) {
+bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError,
+                                     bool makeFolders) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -245,7 +246,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
     }
     const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
     KPathWalk walk;
-    const bool walked = KWalkPath(given.Buffer(), walk);
+    const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders);
     return ResolveWalked(walk, walked, given.Buffer(), file, error, code);
 }
 
@@ -322,12 +323,12 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
     return stream;
 }
 
-bool KFileReplacement::Begin(const char* target) {
+bool KFileReplacement::Begin(const char* target, bool makeFolders) {
     Discard();
     mError = "";
     mSystemError = 0;
     KResolvedPath file;
-    if (!ResolveTarget(target, file, mError, &mSystemError)) return false;
+    if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders)) return false;
     return BeginResolved(std::move(file), MakeFullPath(KGetCurrentDirectory().Buffer(), target));
 }
 

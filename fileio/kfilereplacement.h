@@ -88,7 +88,9 @@ public:
     // target is taken from the current directory), discarding one begun
     // before. False, with GetError() telling why and the target untouched,
     // when the target is refused (see above) or no file can be made there.
-    bool Begin(const char* target);
+    // With makeFolders the folders the target's path names that are missing are
+    // made in the same walk (KWalkPath's).
+    bool Begin(const char* target, bool makeFolders = false);
     // The same for name (a file name, or a path below it) in folder: walked from
     // the folder held, as a companion of the file whose folder it is.
     bool Begin(const KHeldFolder& folder, const char* name);
@@ -174,7 +176,8 @@ public:
     // refusal (EISDIR for a directory, ELOOP for a loop, EACCES for a file
     // this process may not write or another user's link in a shared sticky
     // folder), 0 when it has none.
-    static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr);
+    static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr,
+                              bool makeFolders = false);
     // The same for name walked from folder.
     static bool ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
                               int* systemError = nullptr);

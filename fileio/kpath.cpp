@@ -514,8 +514,9 @@ KDescriptor OpenNamed(int at, const char* name) {
 // How a walk goes beyond KWalkPath's plain rules.
 struct WalkRules {
     bool mFollowLast = true;
-    // Missing directories are made on the way, the last component too.
+    // Missing directories are made on the way; with mCreateLast, the last component too.
     bool mCreate = false;
+    bool mCreateLast = false;
     // Every directory entered and every link followed must be the effective user's.
     bool mOwnOnly = false;
     // The separators of the text walked (a held folder's names take '\' too).
@@ -559,7 +560,7 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         walk.mDirectoryName = false;
         const std::string candidate = resolved + "/" + part;
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
-        if (named.Get() < 0 && errno == ENOENT && rules.mCreate && !next.mFromLink) {
+        if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
             if (::mkdirat(at.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) {
                 walk.mCode = errno;
@@ -645,7 +646,7 @@ std::string AbsolutePath(const char* path) { return MakeFullPath(KGetCurrentDire
 
 }  // namespace
 
-bool KWalkPath(const char* path, KPathWalk& walk, bool followLast) {
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFolders) {
     walk = KPathWalk();
     if (!path || !*path) {
         walk.mCode = ENOENT;
@@ -653,6 +654,7 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast) {
     }
     WalkRules rules;
     rules.mFollowLast = followLast;
+    rules.mCreate = makeFolders;
     return WalkFrom(KDescriptor(), std::string(), AbsolutePath(path), walk, rules, nullptr) && Resolved(walk);
 }
 
@@ -750,7 +752,7 @@ bool KHeldFolder::Open(const char* directory, bool create) {
     mSystemError = 0;
     if (!directory || !*directory) return Fail("No folder given", ENOENT);
     WalkRules rules;
-    rules.mCreate = create;
+    rules.mCreate = rules.mCreateLast = create;
     KPathWalk walk;
     KDescriptor final;
     const std::string given = AbsolutePath(directory);
@@ -809,7 +811,7 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     for (const Pending& part : parts)
         if (part.mPart == "..") return into.Fail("Cannot use the folder \"" + given + "\": it lies outside", EACCES);
     WalkRules rules;
-    rules.mCreate = create;
+    rules.mCreate = rules.mCreateLast = create;
     rules.mOwnOnly = ownOnly;
     rules.mNoLinks = !followLinks;
     rules.mSeparators = "/\\";

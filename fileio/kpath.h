@@ -154,8 +154,10 @@ struct KPathWalk {
 // Walks path (a relative one from the current directory). False, with the
 // reason in walk, when a link is refused or cannot be read, or a component
 // before the last is missing or no directory. Without followLast a link as the
-// last component is not followed: mPlace names the link.
-bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true);
+// last component is not followed: mPlace names the link. With makeFolders, each
+// missing directory before the last component is made on the way (as
+// KCreateDirectory makes them).
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true, bool makeFolders = false);
 // KOpenFileForReading of what a walk resolved, opened in the directory it holds and
 // never through a link that took the name since (ELOOP).
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
