@@ -8,6 +8,8 @@
 
 namespace zeqsdk_400 {
 
+class KHeldFolder;
+
 class KZeqSdkManager;
 
 // An uncompressed image handed to and from the converter functions: rows in
@@ -30,6 +32,11 @@ public:
     void Init(int width, int height, bool allocate, int type, char channels);
     void SetOriginalFormat(bool original) { mOriginalFormat = original; }
     void SetOriginalFileName(KString name) { mOriginalFileName = name; }
+    // The folder the files named to this buffer lie in, held (null: none): a
+    // converter reads and writes them there by their file name, never by their
+    // path (ReadFromTif, WriteToTif do). Not owned; it must outlive the use.
+    void SetFolder(const KHeldFolder* folder) { mFolder = folder; }
+    const KHeldFolder* GetFolder() const { return mFolder; }
     // width x height x channels, in 64 bits; 0 for negative sizes.
     long long GetDataSize() const;
 
@@ -42,6 +49,7 @@ public:
     KString mOriginalFileName;
     bool mValid = false;
     bool mAllocated = false;
+    const KHeldFolder* mFolder = nullptr;
 };
 
 // Direction 0 reads the named image file into the buffer, 1 writes the
@@ -75,12 +83,19 @@ private:
 // horizontal subsampling 1 or 2, vertical 1) into the buffer as RGB or YCbCr
 // triplets (each pixel its own Y with the Cb and Cr of its group). Anything
 // else, or a strip that cannot be read whole, answers false. The file is
-// removed after a successful read when asked.
+// removed after a successful read when asked (only a file of this process's
+// user). Where the buffer holds a folder, the file is read there by its name.
 bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile);
 // The buffer as an 8-bit contiguous TIFF, Deflate-compressed when asked,
 // YCbCr without subsampling for pixel type 1, else RGB; 4 channels carry
 // associated alpha. False, with no file made, for a buffer without data.
+// The file is replaced as KFileReplacement replaces one (complete or not at
+// all; another user's link in a shared sticky folder is not followed); where
+// the buffer holds a folder, it is written there by its name.
 bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer);
+// The same into the open file descriptor (read and write, at its start; it
+// stays the caller's).
+bool WriteToTif(int descriptor, bool compress, ImageConverterBuffer& buffer);
 // True for a .tif or .tiff file (letter case ignored) whose compression is
 // not none; false for other names, without opening them.
 bool IsCompressedTif(KString fileName);

@@ -14,6 +14,7 @@
 // Write: RGB (or YCbCr without subsampling) from the buffer's channels, 8
 // bits, one row per strip, Deflate or no compression, 72 dots per inch;
 // 4 channels carry associated alpha.
+#include <fcntl.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@
 #include <new>
 
 #include "content/kzeqimageconverter.h"
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -36,9 +38,19 @@ struct TiffClose {
 typedef std::unique_ptr<TIFF, TiffClose> TiffFile;
 
 // The image for reading when it is a regular file: libtiff's own open would
-// wait on a named pipe nobody writes.
-TiffFile OpenForReading(const KString& fileName) {
-    const int fd = KOpenRegularFile(fileName.Buffer(), "rb");
+// wait on a named pipe nobody writes. In folder, when given, by its file name.
+TiffFile OpenForReading(const KString& fileName, const KHeldFolder* folder = nullptr) {
+    int fd = -1;
+    if (folder) {
+        KPathWalk walk;
+        if (folder->Walk(ExtractFileName(fileName.Buffer()).Buffer(), walk) && walk.mExists) {
+            std::FILE* file = KOpenResolvedForReading(walk.mPlace, "rb");
+            fd = file ? ::dup(::fileno(file)) : -1;
+            if (file) std::fclose(file);
+        }
+    } else {
+        fd = KOpenRegularFile(fileName.Buffer(), "rb");
+    }
     if (fd < 0) return nullptr;
     TIFF* tif = TIFFFdOpen(fd, fileName.Buffer(), "r");
     // A descriptor that did not become a TIFF stays ours to close.
@@ -109,7 +121,7 @@ bool ReadLayout(TIFF* tif, Layout& layout) {
 }  // namespace
 
 bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile) {
-    TiffFile tif = OpenForReading(fileName);
+    TiffFile tif = OpenForReading(fileName, buffer.GetFolder());
     Layout layout;
     if (!tif || !ReadLayout(tif.get(), layout)) return false;
     std::unique_ptr<unsigned char[]> strip(
@@ -138,15 +150,29 @@ bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile
         }
     }
     tif.reset();
-    if (deleteFile) KFile::Remove(fileName);
+    if (deleteFile) {
+        if (buffer.GetFolder())
+            buffer.GetFolder()->RemoveFile(ExtractFileName(fileName.Buffer()).Buffer());
+        else
+            KFile::Remove(fileName);
+    }
     return true;
 }
 
-bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
-    if (!buffer.mData || buffer.mWidth <= 0 || buffer.mHeight < 0 || buffer.mChannels <= 0 || buffer.mChannels > 0xFFFF)
+namespace {
+
+bool Writable(const ImageConverterBuffer& buffer) {
+    return buffer.mData && buffer.mWidth > 0 && buffer.mHeight >= 0 && buffer.mChannels > 0 &&
+           buffer.mChannels <= 0xFFFF;
+}
+
+// Writes the buffer through libtiff into fd (taken: libtiff closes it); name for its messages.
+bool WriteTif(int fd, const char* name, bool compress, ImageConverterBuffer& buffer) {
+    TiffFile tif(fd >= 0 ? TIFFFdOpen(fd, name, "w") : nullptr);
+    if (!tif) {
+        if (fd >= 0) ::close(fd);
         return false;
-    TiffFile tif(TIFFOpen(fileName.Buffer(), "w"));
-    if (!tif) return false;
+    }
     TIFF* t = tif.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(buffer.mWidth));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(buffer.mHeight));
@@ -183,6 +209,27 @@ bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
     // A flush that fails (a full disk) loses rows as surely as a write.
     written = TIFFFlush(t) && written;
     return written;
+}
+
+}  // namespace
+
+bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
+    if (!Writable(buffer)) return false;
+    KFileReplacement replacement;
+    const bool begun = buffer.GetFolder()
+                           ? replacement.Begin(*buffer.GetFolder(), ExtractFileName(fileName.Buffer()).Buffer())
+                           : replacement.Begin(fileName.Buffer());
+    return begun && WriteTif(replacement.OpenDescriptor(), fileName.Buffer(), compress, buffer) && replacement.Commit();
+}
+
+bool WriteToTif(int descriptor, bool compress, ImageConverterBuffer& buffer) {
+    if (!Writable(buffer) || descriptor < 0) return false;
+    const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd >= 0 && (::lseek(fd, 0, SEEK_SET) != 0 || ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return false;
+    }
+    return WriteTif(fd, "converted image", compress, buffer);
 }
 
 bool IsCompressedTif(KString fileName) {

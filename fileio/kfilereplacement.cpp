@@ -235,7 +235,7 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
 }  // namespace
 
 bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError,
-                                     bool makeFolders) {
+                                     bool makeFolders, KResolvedPath* named) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -247,11 +247,12 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
     const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
     KPathWalk walk;
     const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders);
+    if (named) *named = std::move(walk.mNamed);
     return ResolveWalked(walk, walked, given.Buffer(), file, error, code);
 }
 
 bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
-                                     int* systemError) {
+                                     int* systemError, KResolvedPath* named) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -262,6 +263,7 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
     }
     KPathWalk walk;
     const bool walked = folder.Walk(name, walk);
+    if (named) *named = std::move(walk.mNamed);
     return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code);
 }
 
@@ -327,21 +329,21 @@ bool KFileReplacement::Begin(const char* target, bool makeFolders) {
     Discard();
     mError = "";
     mSystemError = 0;
-    KResolvedPath file;
-    if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders)) return false;
-    return BeginResolved(std::move(file), MakeFullPath(KGetCurrentDirectory().Buffer(), target));
+    KResolvedPath file, named;
+    if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders, &named)) return false;
+    return BeginResolved(std::move(file), std::move(named), MakeFullPath(KGetCurrentDirectory().Buffer(), target));
 }
 
 bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name) {
     Discard();
     mError = "";
     mSystemError = 0;
-    KResolvedPath file;
-    if (!ResolveTarget(folder, name, file, mError, &mSystemError)) return false;
-    return BeginResolved(std::move(file), KString(folder.PathOf(name).c_str()));
+    KResolvedPath file, named;
+    if (!ResolveTarget(folder, name, file, mError, &mSystemError, &named)) return false;
+    return BeginResolved(std::move(file), std::move(named), KString(folder.PathOf(name).c_str()));
 }
 
-bool KFileReplacement::BeginResolved(KResolvedPath file, const KString& target) {
+bool KFileReplacement::BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target) {
     RemoveStaleTemporaries(file);
     KString temporary;
     const int fd = CreateTemporary(file, temporary);
@@ -356,12 +358,15 @@ bool KFileReplacement::BeginResolved(KResolvedPath file, const KString& target) 
     mOptional = false;
     mLimit = 07777;
     mFile = std::move(file);
+    mNamed = std::move(named);
     mTemporary = temporary;
     mDescriptor = fd;
     return true;
 }
 
-bool KFileReplacement::GetFolder(KHeldFolder& folder) const { return IsActive() && folder.Hold(mFile); }
+bool KFileReplacement::GetFolder(KHeldFolder& folder) const {
+    return IsActive() && folder.Hold(mNamed.mDirectory.Get() >= 0 ? mNamed : mFile);
+}
 
 int KFileReplacement::OpenDescriptor() {
     if (!IsActive()) {
@@ -1034,6 +1039,7 @@ void KFileReplacement::Finish(EPlaced placed) {
     if (placed == EPlaced::eLinked && HoldsKept(NameIn(mBackup))) ::unlinkat(at, NameIn(mBackup), 0);
     SyncDirectoryOf(mFile);
     mFile.mDirectory.Reset();
+    mNamed.mDirectory.Reset();
     mBackup = "";
     mKept = {0, 0};
     ::close(mDescriptor);
@@ -1113,6 +1119,7 @@ void KFileReplacement::Discard() {
     if (mDescriptor >= 0) ::close(mDescriptor);
     mDescriptor = -1;
     mFile.mDirectory.Reset();
+    mNamed.mDirectory.Reset();
     mTemporary = "";
     mBackup = "";
     mKept = {0, 0};

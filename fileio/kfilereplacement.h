@@ -94,8 +94,10 @@ public:
     // The same for name (a file name, or a path below it) in folder: walked from
     // the folder held, as a companion of the file whose folder it is.
     bool Begin(const KHeldFolder& folder, const char* name);
-    // The folder the file being written lies in, held: false when no
-    // replacement is under way.
+    // The folder the target names the file in, held (the folder of the name
+    // given to Begin, where the file is a link's: a reader that opens the file
+    // by that name finds what lies beside it there): false when no replacement
+    // is under way.
     bool GetFolder(KHeldFolder& folder) const;
     // The file Commit replaces, as resolved, in the directory held: to read what
     // it holds now (KOpenResolvedForReading). Valid while the replacement is under way.
@@ -176,11 +178,13 @@ public:
     // refusal (EISDIR for a directory, ELOOP for a loop, EACCES for a file
     // this process may not write or another user's link in a shared sticky
     // folder), 0 when it has none.
+    // named, when given, takes the target's own last component in the directory
+    // holding it (before any link there is followed).
     static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr,
-                              bool makeFolders = false);
+                              bool makeFolders = false, KResolvedPath* named = nullptr);
     // The same for name walked from folder.
     static bool ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
-                              int* systemError = nullptr);
+                              int* systemError = nullptr, KResolvedPath* named = nullptr);
     // Opens target for appending, as fopen's "a" does, under ResolveTarget's
     // rule (a file it refuses is not opened), creating a missing one (mode
     // 0666 less the umask) in the directory ResolveTarget holds; a pipe or
@@ -239,7 +243,7 @@ private:
     // Drops what Place kept for an undo, once the whole group is in place.
     void Finish(EPlaced placed);
     // Begin's work once the file is resolved; target as GetTargetPath says it.
-    bool BeginResolved(KResolvedPath file, const KString& target);
+    bool BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target);
     // Records why the commit failed.
     void Failed(const std::string& why, int systemError);
     // True when name (in the file's directory) still holds the old content kept for an undo.
@@ -248,6 +252,8 @@ private:
     KString mTarget;
     // Its directory held from Begin to Commit or Discard.
     KResolvedPath mFile;
+    // The target's own name, in the directory holding it (GetFolder).
+    KResolvedPath mNamed;
     KString mTemporary;
     KString mError;
     int mSystemError = 0;

@@ -371,6 +371,19 @@ bool DirectoryExist(const char* path) {
     return KWalkPath(path, walk) && walk.mExists && S_ISDIR(walk.mStat.st_mode);
 }
 
+bool KMayWriteIn(const char* path) {
+    KPathWalk walk;
+    if (!path || !*path || !KWalkPath(path, walk) || !walk.mExists) {
+        errno = walk.mCode != 0 ? walk.mCode : ENOENT;
+        return false;
+    }
+    if (!S_ISDIR(walk.mStat.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return ::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 char* KFgets(char* buffer, int size, std::FILE* stream) {
     if (!buffer || !stream || size < 2) return nullptr;
     int count = 0;
@@ -559,6 +572,8 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         }
         walk.mDirectoryName = false;
         const std::string candidate = resolved + "/" + part;
+        if (last && !next.mFromLink && walk.mNamed.mDirectory.Get() < 0)
+            walk.mNamed = {KDescriptor(::fcntl(at.Get(), F_DUPFD_CLOEXEC, 0)), part, candidate};
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
         if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
@@ -827,7 +842,8 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
 
 bool KHeldFolder::HasFile(const char* name) const {
     KPathWalk walk;
-    return Walk(name, walk) && walk.mExists && S_ISREG(walk.mStat.st_mode);
+    return Walk(name, walk) && walk.mExists && S_ISREG(walk.mStat.st_mode) &&
+           ::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), R_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool KHeldFolder::RemoveFile(const char* name) const {

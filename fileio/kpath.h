@@ -37,6 +37,9 @@ KString KGetCurrentDirectory();
 bool FileExist(const char* path);
 // True when path names a directory, found as FileExist finds a file.
 bool DirectoryExist(const char* path);
+// True when path names a directory (found as DirectoryExist finds one) that this
+// process may make files in; else false with the system's reason in errno.
+bool KMayWriteIn(const char* path);
 // What a file of this mode is, for messages: "a directory", "a named pipe", ...
 const char* KFileKindOf(mode_t mode);
 // Opens path for reading with an fopen mode starting with 'r' ("r", "rb", "r+b")
@@ -150,6 +153,10 @@ struct KPathWalk {
     // A directory or link of another user where only the effective user's are
     // entered (KHeldFolder::OpenBelow's ownOnly), "" otherwise.
     std::string mForeign;
+    // The path's own last component in the directory holding it, before any
+    // link it is was followed (what mPlace names where it is none), once the
+    // walk got there: the files that go beside a file by its name go there.
+    KResolvedPath mNamed;
 };
 // Walks path (a relative one from the current directory). False, with the
 // reason in walk, when a link is refused or cannot be read, or a component

@@ -50,6 +50,8 @@ public:
     // could not be written; Close ends an update without writing.
     void BeginUpdate();
     bool EndUpdate();
+    // Why the file could not be written by the last write or EndUpdate that failed to.
+    const char* GetError() const { return mFile ? mFile->GetError() : "no settings file is connected"; }
 
     const KString& GetFileName() const { return mFileName; }
     const KString& GetSectionName() const { return mSectionName; }

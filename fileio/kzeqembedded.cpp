@@ -48,6 +48,7 @@ bool IsConfinedName(const KString& name) {
 
 bool KZeq::Impl::WriteEmbedded(const KString& fileName, const KString& relativeName) {
     if (!CanWrite() || !mBinary || !mBodyWriter.ValueOpen()) return false;
+    mRefusal.Empty();
     // A missing or unreadable source is the caller's to report (GetLastRefusal says
     // why); the field file stays usable. Read as a copy's source is: another user's
     // link in a shared sticky folder is not followed, and the file written gets no

@@ -207,26 +207,26 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
     // The writers' one rule of what a new file may replace: a regular file, or
     // the one a symbolic link names (the link stays); never a pipe, device or
     // directory.
-    KResolvedPath replaced;
+    KResolvedPath replaced, named;
     KString reason;
     int code = 0;
-    if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason, &code)) {
+    if (!KFileReplacement::ResolveTarget(path.Buffer(), replaced, reason, &code, false, &named)) {
         mError.SetLastError(eFileNotCreated, reason.Buffer());
         mError.SetLastSystemError(code);
         return false;
     }
     // The data folder of the file replaced goes once the new one is in place: found
-    // beside that file in the directory its walk holds, never by a walk of its own, and
-    // only where there is a file to replace (a new file's name says nothing of a folder
-    // that happens to bear its data folder's name).
+    // beside the file's name in the directory the walk holds, never by a walk of its
+    // own, and only where there is a file to replace (a new file's name says nothing of
+    // a folder that happens to bear its data folder's name).
     struct stat old;
-    if (IsZeqExtension(replaced.mName.c_str()) &&
+    if (IsZeqExtension(path.Buffer()) && named.mDirectory.Get() >= 0 &&
         ::fstatat(replaced.mDirectory.Get(), replaced.mName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(old.st_mode)) {
-        const KString data = ChangeFileExtension(replaced.mName.c_str(), ".zqd");
-        const std::size_t slash = replaced.mPath.rfind('/');
-        mDataFolder = {KDescriptor(::fcntl(replaced.mDirectory.Get(), F_DUPFD_CLOEXEC, 0)), data.Buffer(),
-                       replaced.mPath.substr(0, slash + 1) + data.Buffer()};
+        const KString data = ChangeFileExtension(named.mName.c_str(), ".zqd");
+        const std::size_t slash = named.mPath.rfind('/');
+        mDataFolder = {KDescriptor(::fcntl(named.mDirectory.Get(), F_DUPFD_CLOEXEC, 0)), data.Buffer(),
+                       named.mPath.substr(0, slash + 1) + data.Buffer()};
     }
     KFileReplacement::RemoveStaleTemporaries(replaced);
     // Written unnamed where the system allows it (nothing is left when the writer

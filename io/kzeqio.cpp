@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -150,28 +151,47 @@ void KZeqWriter::ReplacementFailed(const KFileReplacement& replacement, int erro
     if (*replacement.GetError()) mMessage += KString(replacement.GetError()) + ".\n";
 }
 
-bool KZeqWriter::CopyTextureBeside(const char* source, const KString& directory,
+namespace {
+
+// The reason a refusal of fileio's ("Cannot read \"<path>\": <reason>") gives, the system's
+// where it gave only that.
+KString ReasonOf(const KString& refusal, int code) {
+    const std::string text(refusal.Buffer());
+    const std::size_t cut = text.rfind("Cannot read \"", 0) == 0 ? text.find("\": ") : std::string::npos;
+    if (cut != std::string::npos) return KString(text.substr(cut + 3).c_str());
+    return code != 0 ? KString(std::strerror(code)) : refusal;
+}
+
+}  // namespace
+
+bool KZeqWriter::CopyTextureBeside(const char* source, const KFileReplacement& main,
                                    std::vector<std::unique_ptr<KFileReplacement>>& copies) {
     if (!source || !*source) return false;
-    const KString destination = MakeFullPath(directory.Buffer(), ExtractFileName(source, true).Buffer());
-    if (FileExist(destination.Buffer())) return true;
+    const KString name = ExtractFileName(source, true);
+    KHeldFolder folder;
+    if (name.IsEmpty() || !main.GetFolder(folder)) return false;
+    const KString destination = folder.PathOf(name.Buffer()).c_str();
     for (const auto& pending : copies)
         if (destination == pending->GetTargetPath()) return true;
+    // Looked at through the walk: nothing a link there names is opened.
+    if (folder.HasFile(name.Buffer())) return true;
     // Only plain files: a device or a pipe named as a texture could be copied forever.
     KString refusal;
     int reason = 0;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(KOpenFileForReading(source, "rb", &refusal, &reason),
-                                                               &std::fclose);
+    mode_t permissions = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        KOpenSourceFile(source, &refusal, &reason, &permissions), &std::fclose);
     if (!file) {
-        // Why: missing, not to be read, or no regular file (a pipe, a folder ...).
-        mMessage += KString("Unable to locate texture file \"") + source + "\": " +
-                    (reason != 0 ? KString(std::strerror(reason)) : refusal) + ".\n";
+        // Why: missing, not to be read, no regular file (a pipe, a folder ...), or
+        // reached through another user's link.
+        mMessage += KString("Unable to locate texture file \"") + source + "\": " + ReasonOf(refusal, reason) + ".\n";
         return false;
     }
     auto copy = std::make_unique<KFileReplacement>();
-    const bool begun = copy->Begin(destination.Buffer());
+    const bool begun = copy->Begin(folder, name.Buffer());
     // A copy that cannot take its name is left out alone; the export goes on.
     copy->SetOptional(true);
+    copy->LimitPermissions(permissions);
     if (!begun || !copy->CopyFrom(file.get())) {
         // Dropped with its temporary: a partial copy would pass for the image next time.
         TextureCopyFailed(*copy, destination);
@@ -183,8 +203,10 @@ bool KZeqWriter::CopyTextureBeside(const char* source, const KString& directory,
 
 void KZeqWriter::TextureCopyFailed(const KFileReplacement& copy, const KString& destination) {
     const int code = copy.GetSystemError();
+    // The replacement's own text where it says more than the system's reason (whose link, which rule).
+    const bool own = *copy.GetError() && (code == 0 || code == EACCES);
     mMessage += KString("Error writing texture file \"") + destination + "\": " +
-                (code != 0 ? std::strerror(code) : copy.GetError()) + ".\n";
+                (own ? copy.GetError() : std::strerror(code)) + ".\n";
 }
 
 void KZeqWriter::ReportTextureCopiesLeftOut(const std::vector<std::unique_ptr<KFileReplacement>>& copies) {

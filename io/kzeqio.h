@@ -174,15 +174,18 @@ protected:
     // the written file in place (its Commit): errorId with the system's reason,
     // and the replacement's text as a line of the message.
     void ReplacementFailed(const KFileReplacement& replacement, int errorId);
-    // Copies the image at source into directory under its own name, as a
-    // companion of the file written: kept as its temporary in copies until the
-    // export puts its files in place together (KFileReplacement::CommitTogether),
-    // unless a file of that name is there or among copies already. The copy may
+    // Copies the image at source under its own name into the folder main (the
+    // replacement of the file written, begun) holds, as a companion of that file:
+    // found there, never by a walk of its own; kept as its temporary in copies
+    // until the export puts its files in place together
+    // (KFileReplacement::CommitTogether), unless a file of that name is there or
+    // among copies already. The source is read under the walk's rule for links,
+    // and the copy gets no more permission than the source has. The copy may
     // fail alone (KFileReplacement::SetOptional): when it cannot take its name
     // the others still take theirs, and the caller says why. False, with a line
-    // of the message giving the system's reason, when source cannot be read or
-    // the copy cannot be written.
-    bool CopyTextureBeside(const char* source, const KString& directory,
+    // of the message giving the reason, when source cannot be read or the copy
+    // cannot be written.
+    bool CopyTextureBeside(const char* source, const KFileReplacement& main,
                            std::vector<std::unique_ptr<KFileReplacement>>& copies);
     // After the copies' group was put in place: a line of the message for each copy
     // that could not take its name and was left out.

@@ -59,8 +59,8 @@ const char* MainSectionRecordOutsideIt(KZeq& file) {
 // Take files are named by the file being read: only regular files are
 // opened, so that a name of a pipe or device cannot stall the read.
 bool ZeqIsRegularFile(const char* path) {
-    struct stat status;
-    return path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
+    KPathWalk walk;
+    return path && KWalkPath(path, walk) && walk.mExists && S_ISREG(walk.mStat.st_mode);
 }
 
 KZeqReaderZeq::KZeqReaderZeq(KZeqSdkManager& manager, KZeqImporter& importer)

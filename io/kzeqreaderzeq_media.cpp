@@ -60,18 +60,25 @@ KString KZeqReaderZeq::ReadMediaClip() {
         file.FieldReadEnd();
         if (ok) {
             if (!original) {
+                // Converted where it was extracted, in the folder the extraction holds:
+                // never by its path again.
+                const KHeldFolder& folder = file.GetEmbeddedFolder();
                 ImageConverterBuffer buffer;
                 buffer.SetOriginalFileName(originalName);
                 buffer.SetOriginalFormat(false);
+                buffer.SetFolder(&folder);
                 // The TIFF goes only once a converter has made the image from it.
                 KString converted = extracted;
                 if (ReadFromTif(extracted, buffer, false) && ZeqConvertImage(mManager, 1, converted, buffer)) {
-                    if (converted != extracted) KFile::Remove(extracted);
+                    if (converted != extracted) folder.RemoveFile(ExtractFileName(extracted.Buffer()).Buffer());
                     extracted = converted;
                 }
             }
             return extracted;
         }
+        // Not extracted for a reason the file does not give (a folder of another user's): said.
+        if (file.GetLastErrorID() == KZeq::eEmbeddedFileError && *file.GetLastRefusal())
+            AddMessageLine(KString(file.GetLastRefusal()) + ".");
     }
     // A file found nowhere is named as written (scenes move between machines);
     // the caller prefers a later record of the name whose file exists.

@@ -51,17 +51,14 @@ struct MediaLists {
     }
 };
 
-// A new empty file for a converted image, so that no file of the user's is
-// overwritten; "" when none can be made.
-KString MakeTemporaryTif() {
-    char directory[4096];
-    GetTempPath(sizeof(directory), directory);
-    std::string name = std::string(directory) + "zeqmediaXXXXXX.tif";
-    const int descriptor = mkstemps(&name[0], 4);
-    if (descriptor < 0) return KString();
-    close(descriptor);
-    return KString(name.c_str());
-}
+// A private file with no name for a converted image, on its way into the file
+// written: nothing of it is left, and no file of the user's is overwritten.
+struct ScratchFile {
+    int mFd = KCreateScratchFile();
+    ~ScratchFile() {
+        if (mFd >= 0) ::close(mFd);
+    }
+};
 
 }  // namespace
 
@@ -71,35 +68,36 @@ int KZeqWriterZeqBase::FindString(const KString& text, const KArrayTemplate<KStr
     return -1;
 }
 
-bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed, KString& temporary) {
+bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed) {
     KZeq& file = *mFile;
-    temporary = KString();
     const bool embedding = embed && file.IsBinary();
+    ScratchFile converted;
+    bool isConverted = false;
     if (embedding) {
         ImageConverterBuffer buffer;
         buffer.SetOriginalFormat(true);
         buffer.SetOriginalFileName(path);
-        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData) {
-            temporary = MakeTemporaryTif();
-            if (!temporary.IsEmpty() && !WriteToTif(temporary, true, buffer)) {
-                KFile::Remove(temporary);
-                temporary = KString();
-            }
-        }
+        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData && converted.mFd >= 0)
+            isConverted = WriteToTif(converted.mFd, true, buffer);
     }
     const KString relative = file.GetRelativeFilePath(path.Buffer());
     if (embedding) {
         ZeqWriteFieldI(file, "Version", 101);
         // Without a converted copy the bytes are the file itself.
-        ZeqWriteFieldI(file, "OriginalFormat", temporary.IsEmpty() ? 1 : 0);
+        ZeqWriteFieldI(file, "OriginalFormat", isConverted ? 0 : 1);
         ZeqWriteFieldC(file, "OriginalFilename", path.Buffer());
     }
     ZeqWriteFieldC(file, "Filename", path.Buffer());
     ZeqWriteFieldC(file, "RelativeFilename", relative.Buffer());
     if (!embedding) return true;
     file.FieldWriteBegin("Content");
-    const bool embedded = file.FieldWriteEmbeddedFile(temporary.IsEmpty() ? path : temporary, relative);
+    const bool embedded = isConverted ? file.FieldWriteEmbeddedContent(converted.mFd, relative)
+                                      : file.FieldWriteEmbeddedFile(path, relative);
     file.FieldWriteEnd();
+    // The file is written without it: said, with the reason.
+    if (!embedded && file.GetLastErrorID() < 0)
+        mMessage += KString("The media file \"") + path + "\" is not embedded: " +
+                    (*file.GetLastRefusal() ? KString(file.GetLastRefusal()) : KString("it cannot be read")) + ".\n";
     return embedded;
 }
 
@@ -127,20 +125,17 @@ bool KZeqWriterZeqBase::WriteMedia(KZeqScene& scene, bool embed, int& count) {
     MediaLists lists;
     NameMedia(scene, lists);
     count = lists.mNames.GetCount();
-    std::vector<KString> temporaries;
     ZeqWriteBlockBegin(file, "Media");
     ZeqWriteBlockBegin(file, "Video");
     for (int i = 0; i < count; ++i) {
         ZeqWriteBlockBegin(file, "Video", lists.mNames[i]->Buffer());
         ZeqWriteFieldC(file, "Type", "Clip");
-        KString path = *lists.mPaths[i], temporary;
-        WriteMediaClip(path, embed, temporary);
-        if (!temporary.IsEmpty()) temporaries.push_back(temporary);
+        KString path = *lists.mPaths[i];
+        WriteMediaClip(path, embed);
         ZeqWriteBlockEnd(file);
     }
     ZeqWriteBlockEnd(file);
     ZeqWriteBlockEnd(file);
-    for (const KString& temporary : temporaries) KFile::Remove(temporary);
     return true;
 }
 

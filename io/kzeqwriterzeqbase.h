@@ -119,10 +119,10 @@ public:
     // file; count is the number of entries.
     bool WriteMedia(KZeqScene& scene, bool embed, int& count);
     // One clip record for the file (a converter may change its path); a
-    // converted image is embedded from a new temporary file, named in
-    // temporary for removal once the section is written. The embedding's
-    // result, true when nothing is embedded.
-    bool WriteMediaClip(KString& path, bool embed, KString& temporary);
+    // converted image is embedded from a private file with no name. The
+    // embedding's result, true when nothing is embedded; a file that is not
+    // embedded is named in the message with the reason.
+    bool WriteMediaClip(KString& path, bool embed);
     // A live-input entry "Video input 1".
     bool WriteDefaultMedia();
     // Index of the first equal entry, -1 when none.

@@ -2,12 +2,19 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "base/klib.h"
 #include "fileio/kfilereplacement.h"
 
 namespace zeqsdk_400 {
+
+namespace {
+void (*gRefusalReporter)(const char* reason) = nullptr;
+}
 
 ZeqLogFile::ZeqLogFile(const char* fileName, const char* title, bool append, bool writeOnDestroy)
     : mPath(KLib_GetMasterDirectory()), mTitle(title ? title : ""), mAppend(append), mWriteOnDestroy(writeOnDestroy) {
@@ -29,9 +36,15 @@ void ZeqLogFile::OutputLog() {
     // there is not followed, and nothing but a regular file is written.
     KString refusal;
     std::FILE* file = KFileReplacement::OpenForAppending(mPath.Buffer(), refusal);
-    if (!file) return;
+    if (!file) {
+        if (gRefusalReporter) gRefusalReporter(refusal.Buffer());
+        return;
+    }
     if (!mAppend && ::ftruncate(::fileno(file), 0) != 0) {
+        const int code = errno;
         std::fclose(file);
+        if (gRefusalReporter)
+            gRefusalReporter((std::string("Cannot write \"") + mPath.Buffer() + "\": " + std::strerror(code)).c_str());
         return;
     }
     if (mAppend) std::fputs("\n\n", file);
@@ -40,7 +53,12 @@ void ZeqLogFile::OutputLog() {
     std::fprintf(file, "Date: %d/%d/%d %d:%d\n", now.mDay, now.mMonth, now.mYear, now.mHour, now.mMinute);
     std::fprintf(file, "%s\n\n", mTitle.Buffer());
     for (int i = 0; i < mLines.GetCount(); ++i) std::fprintf(file, "\t%s\n", mLines.GetStringAt(i));
-    std::fclose(file);
+    const bool written = !std::ferror(file);
+    const bool closed = std::fclose(file) == 0;
+    if ((!written || !closed) && gRefusalReporter)
+        gRefusalReporter((std::string("Cannot write \"") + mPath.Buffer() + "\": " + std::strerror(errno)).c_str());
 }
+
+void ZeqLogFile::SetRefusalReporter(void (*reporter)(const char* reason)) { gRefusalReporter = reporter; }
 
 }  // namespace zeqsdk_400

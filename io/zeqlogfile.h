@@ -21,6 +21,9 @@ public:
     // as is one KFileReplacement::OpenForAppending refuses (another user's
     // link in a shared folder, a pipe).
     void OutputLog();
+    // Told the reason whenever a block cannot be written (null: nobody): its
+    // program says it to the user. Process-wide.
+    static void SetRefusalReporter(void (*reporter)(const char* reason));
 
 private:
     KString mPath;

@@ -15,5 +15,11 @@ TStatus CommandSetUserParams::doIt(const TArgList& args) {
     params->SetBoolParam(ZeqTuloUserParams::kImportShowUI, importShowUI);
     params->SetBoolParam(ZeqTuloUserParams::kExportShowUI, exportShowUI);
     params->Save();
+    // Set for this session either way; a setting that is not kept is said, and the command fails.
+    if (!params->GetSaveError().IsEmpty()) {
+        TPxCommand::displayError(
+            TString((std::string("Zeq: the settings are not saved: ") + params->GetSaveError().Buffer()).c_str()));
+        return TStatus::kFailure;
+    }
     return TStatus::kSuccess;
 }

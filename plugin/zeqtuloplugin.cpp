@@ -1,13 +1,13 @@
 #include "plugin/zeqtuloplugin.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "base/klib.h"
+#include "fileio/kpath.h"
+#include "io/zeqlogfile.h"
 #include "plugin/zeqtulotranslator.h"
 #include "plugin/zeqtulouserparams.h"
 
@@ -15,7 +15,16 @@ using zeqsdk_400::KString;
 
 namespace {
 const char kTranslatorName[] = "Zeq";
+
+// A log the plug-in may not write (another user's file or link in a shared folder, a pipe)
+// loses its lines: said once, not at every command.
+void WarnLogRefused(const char* reason) {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    TPxCommand::displayWarning(TString((std::string("Zeq: the log is not written: ") + reason).c_str()));
 }
+}  // namespace
 
 KString ZeqTuloPluginDirectory(const char* libraryFileName) {
     const char* env = std::getenv("TULO_PLUG_IN_PATH");
@@ -28,7 +37,8 @@ KString ZeqTuloPluginDirectory(const char* libraryFileName) {
         start = colon + 1;
         if (dir.empty()) continue;
         if (dir.back() != '/') dir += '/';
-        if (access(dir.c_str(), W_OK) == 0 && access((dir + file).c_str(), F_OK) == 0) return KString(dir.c_str());
+        if (zeqsdk_400::KMayWriteIn(dir.c_str()) && zeqsdk_400::FileExist((dir + file).c_str()))
+            return KString(dir.c_str());
     }
     return KString("/usr/tmp/");
 }
@@ -39,7 +49,7 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
-    if (access(directory.Buffer(), W_OK) != 0) {
+    if (!zeqsdk_400::KMayWriteIn(directory.Buffer())) {
         // Settings would be lost without a word at every unload: said once, here.
         const std::string reason = std::strerror(errno);
         const char* path = std::getenv("TULO_PLUG_IN_PATH");
@@ -50,6 +60,7 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
                                  "), then in " + directory.Buffer() + " (" + reason + ")";
         TPxCommand::displayWarning(TString(text.c_str()));
     }
+    zeqsdk_400::ZeqLogFile::SetRefusalReporter(&WarnLogRefused);
     zeqsdk_400::KLib_SetMasterDirectory(directory.Buffer());
     zeqsdk_400::KLib_SetConfigDirectory(directory.Buffer());
     ZeqTuloUserParams::Instance()->Load();

@@ -193,7 +193,11 @@ void ZeqTuloUserParams::Load() {
 }
 
 void ZeqTuloUserParams::Save() {
-    if (!HaveConfigurationDirectory()) return;
+    mSaveError = "";
+    if (!HaveConfigurationDirectory()) {
+        mSaveError = "there is no folder to keep them in";
+        return;
+    }
     KRegistry* registry = KRegistry::Instance();
     registry->Connect(GetRegistryPath().Buffer(), mSection.Buffer());
     SetStringParam(kImportLoadMode, LoadModeToString(mImportType));
@@ -219,6 +223,7 @@ void ZeqTuloUserParams::Save() {
         default: break;
         }
     }
-    registry->EndUpdate();
+    if (!registry->EndUpdate())
+        mSaveError = *registry->GetError() ? registry->GetError() : "the settings file cannot be written";
     registry->Close();
 }

@@ -38,6 +38,8 @@ public:
     void ResetExport() override;
     void Load() override;
     void Save() override;
+    // Why the last Save left the settings file as it was; "" after one that wrote it.
+    const zeqsdk_400::KString& GetSaveError() const { return mSaveError; }
     ESysUnits GetSystemUnitInfo() const override;
     double GetSystemScale(ESysUnits unit) const override;
 
@@ -55,6 +57,7 @@ public:
 private:
     static ZeqTuloUserParams smInstance;
     zeqsdk_400::KString mSection;
+    zeqsdk_400::KString mSaveError;
 };
 
 #endif

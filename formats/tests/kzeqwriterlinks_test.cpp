@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, SwappedFolder,
 
 // A dangling link another user planted under a texture copy's name, into root's private
 // folder: the copy is left out with the reason, nothing is made where the link points, and
-// the export goes on.
+// the export goes on. The message gives the reason as the main file's would.
 class TextureCopyLinks : public WriterLinks {};
 
 TEST_P(TextureCopyLinks, AnotherUsersDanglingLinkGetsNoCopy) {
@@ -181,7 +181,10 @@ TEST_P(TextureCopyLinks, AnotherUsersDanglingLinkGetsNoCopy) {
     EXPECT_FALSE(ReadFile(mTarget).empty());
     EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));
     EXPECT_TRUE(IsLink(image));
-    EXPECT_NE(std::string::npos, mSaid.find("Error writing texture file \"" + image + "\": Permission denied.\n"))
+    EXPECT_NE(std::string::npos, mSaid.find("Error writing texture file \"" + image + "\": Cannot write \"" + image +
+                                            "\": the symbolic link \"" + image +
+                                            "\" is another user's, in a sticky folder others may write, and is not "
+                                            "followed: Permission denied.\n"))
         << mSaid;
 }
 

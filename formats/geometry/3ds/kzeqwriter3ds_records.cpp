@@ -121,7 +121,7 @@ camera3ds* KZeqWriter3DS::ConvCameraZeqto3DS(KZeqCamera* camera, const KZeqVecto
 }
 
 bool KZeqWriter3DS::CopyTextureFile(const char* path) {
-    return CopyTextureBeside(path, ExtractDirectoryFromFilePath(mTargetPath.c_str()), mTextureCopies);
+    return CopyTextureBeside(path, mReplacement, mTextureCopies);
 }
 
 material3ds* KZeqWriter3DS::ConvMaterialZeqto3DS(KZeqMesh* mesh, int materialIndex, int textureIndex,

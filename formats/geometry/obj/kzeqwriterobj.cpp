@@ -137,9 +137,9 @@ KZeqWriterObj::~KZeqWriterObj() {
 bool KZeqWriterObj::FileCreate(const char* fileName) {
     if (mFile) FileClose();
     mWritten = false;
-    if (fileName) KEnsureDirectoryExistance(fileName);
-    // Through the descriptor the temporary was created with: never reopened by name.
-    if (fileName && mReplacement.Begin(fileName)) mFile = mReplacement.OpenStream("wb");
+    // Through the descriptor the temporary was created with: never reopened by name. The
+    // folders on the way are made in the same walk.
+    if (fileName && mReplacement.Begin(fileName, true)) mFile = mReplacement.OpenStream("wb");
     if (!mFile) {
         // Why the file was refused (not a regular file, no directory ...).
         ReplacementFailed(mReplacement, eFileNotOpened);
@@ -220,7 +220,7 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
         else
             mMessage += KString("Unable to create material file \"") + mMtlPath + "\"" +
                         (*mMtlReplacement.GetError() ? KString(": ") + mMtlReplacement.GetError() : KString()) +
-                        ".\n";
+                        ": the OBJ file names no materials.\n";
         mDefaultMaterial = mManager.CreateKZeqMaterial(mMaterialNames.Give("default").c_str());
     }
 
@@ -266,8 +266,12 @@ bool KZeqWriterObj::CreateMaterialFile() {
     // "mtllib" names its libraries one word each.
     for (char* c = name.Buffer(); *c; ++c)
         if (ZeqIsBlank(*c)) *c = '_';
-    mMtlPath = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.Buffer());
-    if (mMtlReplacement.Begin(mMtlPath.Buffer())) mMtlFile = mMtlReplacement.OpenStream("wb");
+    // Beside the OBJ file, in the folder its replacement holds: never found by a walk of its own.
+    KHeldFolder folder;
+    const bool held = mReplacement.GetFolder(folder);
+    mMtlPath = held ? KString(folder.PathOf(name.Buffer()).c_str())
+                    : MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.Buffer());
+    if (held && mMtlReplacement.Begin(folder, name.Buffer())) mMtlFile = mMtlReplacement.OpenStream("wb");
     if (!mMtlFile) {
         mMtlReplacement.Discard();
         return false;
@@ -300,6 +304,8 @@ int KZeqWriterObj::FindObjMaterial(KZeqMaterial* material, KZeqTexture* texture)
 }
 
 void KZeqWriterObj::UseMaterial(KZeqMaterial* material, KZeqTexture* texture) {
+    // Without its library the file names no material: a name no file defines means nothing.
+    if (!mMtlFile) return;
     int index = FindObjMaterial(material, texture);
     if (index < 0) {
         const std::string name = mMaterialNames.Give(StatementWord(PlainName(*material)));
@@ -330,7 +336,7 @@ bool KZeqWriterObj::WriteMaterial(const char* name, KZeqMaterial* material, KZeq
 }
 
 void KZeqWriterObj::CopyTextureFile(const char* path) {
-    CopyTextureBeside(path, ExtractDirectoryFromFilePath(mPath.Buffer()), mTextures);
+    CopyTextureBeside(path, mReplacement, mTextures);
 }
 
 void KZeqWriterObj::WriteNode(KZeqNode* node) {
