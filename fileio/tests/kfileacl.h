@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -71,6 +73,20 @@ inline std::optional<std::string> AttributeOf(const std::string& path, const cha
 
 inline bool SetAttribute(const std::string& path, const char* name, const std::string& value) {
     return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+// Sets or clears the file's immutable flag (root, on a file system that has it); false, errno set, when not.
+inline bool SetImmutable(const std::string& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+    return done;
 }
 
 }  // namespace zeqtest

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kplantedlinks.h"
 #include "formats/tests/kzeqwriterrows.h"
 
@@ -125,13 +127,53 @@ TEST_P(WriterLinks, ANameExchangedJustBeforeTheRenameFailsTheExport) {
     }
 }
 
+// A file the writer may not replace stays as it was, and the export says which and why:
+// another user's file in the sticky shared folder (the system's rule for such files, whatever
+// the machine's setting; it would otherwise become root's output that user may change), and a
+// file the system keeps from change.
+TEST_P(WriterLinks, AFileTheWriterMayNotReplaceStaysAsItWas) {
+    struct Case {
+        const char* mName;
+        uid_t mOwner;
+        bool mImmutable;
+        const char* mSaid;
+    };
+    const Case cases[] = {
+        {"another user's file", zeqtest::kUnprivileged, false,
+         "it is another user's file, in a sticky folder others may write, where only its owner or the folder's "
+         "owner may replace it: Permission denied"},
+        {"an immutable file", 0, true, "cannot be replaced: it is immutable or append-only"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        for (const auto& entry : fs::directory_iterator(mOut)) fs::remove_all(entry.path());
+        WriteFile(mTarget, kPrevious);
+        ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0666));
+        ASSERT_EQ(0, ::chown(mTarget.c_str(), test.mOwner, test.mOwner));
+        if (test.mImmutable && !zeqtest::SetImmutable(mTarget, true)) {
+            std::cout << "no immutable files here: " << std::strerror(errno) << "\n";
+            continue;
+        }
+        EXPECT_FALSE(Export());
+        EXPECT_NE(std::string::npos, mSaid.find(test.mSaid)) << mSaid;
+        EXPECT_NE(std::string::npos, mSaid.find("\"" + mTarget + "\"")) << mSaid;
+        if (test.mImmutable) zeqtest::SetImmutable(mTarget, false);
+        struct stat st;
+        ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
+        EXPECT_EQ(test.mOwner, st.st_uid);
+        EXPECT_EQ(kPrevious, ReadFile(mTarget));
+        EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, WriterLinks, testing::ValuesIn(zeqwritertest::kExportRows), ExportRowName);
 
 // Another user's folder holds the file, in the sticky folder; once the file's name is
 // resolved, they rename their folder away and put a link of theirs to root's private folder
-// under its name. The export writes into their renamed folder (the files it writes after, an
-// OBJ file's library and texture, meet their link and are refused); root's file of that name
-// stays byte for byte, and root's data folder of that name too.
+// under its name. The export writes into their renamed folder, and so does every file it
+// writes beside the main one (an OBJ file's library and texture copy), found in the folder the
+// walk holds; the data folder of the field file replaced goes from there. Root's file of that
+// name stays byte for byte, and root's data folder of that name too.
 class SwappedFolder : public WriterLinks {};
 
 TEST_P(SwappedFolder, TheExportGoesWhereTheNameWasResolved) {
@@ -152,6 +194,10 @@ TEST_P(SwappedFolder, TheExportGoesWhereTheNameWasResolved) {
         return names;
     };
     const std::vector<std::string> before = entries(rootsFolder);
+    // Root's file there before, with its data folder.
+    WriteFile(mTarget, kPrevious);
+    fs::create_directories(theirs / "kept.zqd");
+    WriteFile((theirs / "kept.zqd" / "old.bin").string(), "old data");
     const zeqtest::LinkInPlaceOfFolderOnceResolved swap(other, mTarget, theirs.string(), rootsFolder.string());
     const bool written = Export();
     ASSERT_EQ(0, swap.Result()) << "they could not put their link there: " << std::strerror(swap.Result());
@@ -159,7 +205,14 @@ TEST_P(SwappedFolder, TheExportGoesWhereTheNameWasResolved) {
     EXPECT_EQ(kPrevious, ReadFile((rootsFolder / name).string()));
     EXPECT_EQ(before, entries(rootsFolder));
     EXPECT_TRUE(written) << mSaid;
+    EXPECT_NE(kPrevious, ReadFile((moved / name).string()));
     EXPECT_FALSE(ReadFile((moved / name).string()).empty());
+    const bool field = zeqwritertest::IsFieldFileRow(GetParam());
+    EXPECT_EQ(field, !fs::exists(moved / "kept.zqd"));
+    if (GetParam().mName == std::string("OBJ")) {
+        EXPECT_NE(std::string::npos, ReadFile((moved / "kept.mtl").string()).find("newmtl"));
+        EXPECT_EQ("wood texels", ReadFile((moved / "wood.png").string()));
+    }
     for (const auto& entry : fs::directory_iterator(moved))
         EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tmp")) << entry.path();
 }
@@ -174,17 +227,42 @@ INSTANTIATE_TEST_SUITE_P(Rows, SwappedFolder,
 // the export goes on. The message gives the reason as the main file's would.
 class TextureCopyLinks : public WriterLinks {};
 
-TEST_P(TextureCopyLinks, AnotherUsersDanglingLinkGetsNoCopy) {
-    const std::string image = (mOut / "wood.png").string();
-    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, mSecret.Unmade("wood.png"), image));
+TEST_P(TextureCopyLinks, AnotherUsersLinkGetsNoCopyAndIsNotOpened) {
+    const std::string image = (mOut / "wood.png").string(), pipe = (mDir.Path() / "their.fifo").string();
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0666));
+    // Dangling into root's private folder, or to their named pipe, which a look that opened
+    // what the link names would wake.
+    for (const std::string& named : {mSecret.Unmade("wood.png"), pipe}) {
+        SCOPED_TRACE(named);
+        fs::remove(mTarget);
+        fs::remove(image);
+        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, image));
+        bool written = false;
+        EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { written = Export(); }));
+        ASSERT_TRUE(written) << mSaid;
+        EXPECT_FALSE(ReadFile(mTarget).empty());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));
+        EXPECT_TRUE(IsLink(image));
+        EXPECT_NE(std::string::npos,
+                  mSaid.find("Error writing texture file \"" + image + "\": Cannot write \"" + image +
+                             "\": the symbolic link \"" + image +
+                             "\" is another user's, in a sticky folder others may write, and is not "
+                             "followed: Permission denied.\n"))
+            << mSaid;
+    }
+}
+
+// A texture whose file is another user's link in a sticky shared folder, to root's private
+// file: not read, so not copied where others may read it; the export goes on and says why.
+TEST_P(TextureCopyLinks, ASourceBehindAnotherUsersLinkIsNotRead) {
+    ASSERT_TRUE(zeqtest::MakeFolderOf(0, mImages));
+    const std::string source = (mImages / "wood.png").string();
+    fs::remove(source);
+    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, mSecret.Path(), source));
     ASSERT_TRUE(Export()) << mSaid;
-    EXPECT_FALSE(ReadFile(mTarget).empty());
-    EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));
-    EXPECT_TRUE(IsLink(image));
-    EXPECT_NE(std::string::npos, mSaid.find("Error writing texture file \"" + image + "\": Cannot write \"" + image +
-                                            "\": the symbolic link \"" + image +
-                                            "\" is another user's, in a sticky folder others may write, and is not "
-                                            "followed: Permission denied.\n"))
+    EXPECT_FALSE(fs::exists(mOut / "wood.png"));
+    EXPECT_NE(std::string::npos, mSaid.find("Unable to locate texture file \"" + source + "\": the symbolic link \"" +
+                                            source + "\" is another user's"))
         << mSaid;
 }
 

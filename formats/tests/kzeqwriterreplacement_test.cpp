@@ -426,6 +426,23 @@ TEST_P(TextureCopies, ACopyThatCannotTakeItsNameIsLeftOut) {
     for (const std::string& name : OutEntries()) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
 }
 
+// A copy gets no more access than its source: a private image stays private beside the file
+// written, where a new file would otherwise get what the umask allows.
+TEST_P(TextureCopies, ACopyGetsNoMoreAccessThanItsSource) {
+    const mode_t mask = ::umask(022);
+    const std::string image = (mImages / "wood.png").string(), copy = (mOut / "wood.png").string();
+    for (const mode_t source : {0600, 0640, 0604, 0644, 0666}) {
+        SCOPED_TRACE(source);
+        fs::remove(copy);
+        ASSERT_EQ(0, ::chmod(image.c_str(), source));
+        ASSERT_TRUE(Export(mTarget)) << mMessage;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(copy.c_str(), &st));
+        EXPECT_EQ(source & 0644, st.st_mode & 07777);
+    }
+    ::umask(mask);
+}
+
 // The disk fills while the image is copied; the file and its library fit.
 TEST_P(TextureCopies, ACopyOnAFullDiskIsLeftOut) {
     WriteFile((mImages / "wood.png").string(), std::string(200000, 'w'));

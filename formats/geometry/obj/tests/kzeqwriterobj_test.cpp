@@ -486,6 +486,22 @@ TEST_F(ObjWriterCompanions, ExportsAtOnceEndWithAMatchingPair) {
     EXPECT_EQ(used, names(ReadFile(mMtl), "newmtl"));
 }
 
+// A library that cannot be made (a folder holds its name): the OBJ file names neither it nor
+// the materials it would define, and the message says so.
+TEST_F(ObjWriterCompanions, AnObjFileWithoutItsLibraryNamesNoMaterials) {
+    std::filesystem::remove(mMtl);
+    std::filesystem::create_directories(mMtl);
+    ASSERT_TRUE(WriteObj(mObj)) << Str(mMessage);
+    const std::string text = ReadFile(mObj);
+    EXPECT_TRUE(Lines(text, "mtllib").empty() && Lines(text, "usemtl").empty()) << text;
+    EXPECT_FALSE(Lines(text, "f").empty());
+    EXPECT_NE(std::string::npos, Str(mMessage).find("Unable to create material file \"" + mMtl + "\": \"" + mMtl +
+                                                    "\" is not replaced: it is a directory, not a regular file: "
+                                                    "the OBJ file names no materials.\n"))
+        << Str(mMessage);
+    EXPECT_FALSE(std::filesystem::exists(mOut + "/wood.png"));
+}
+
 // A texture copy that cannot be written (a write refused for its size here)
 // says why and leaves nothing; the export goes on without it.
 TEST_F(ObjWriterCompanions, ATextureCopyThatCannotBeWrittenSaysWhy) {
