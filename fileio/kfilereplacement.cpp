@@ -35,6 +35,7 @@ namespace zeqsdk_400 {
 namespace zeqdetail {
 ZeqFileSystemLimits gFileSystemLimits;
 ZeqReplacementSeams gReplacementSeams;
+ZeqWalkCounter gWalkCounter;
 }  // namespace zeqdetail
 
 using zeqdetail::gFileSystemLimits;

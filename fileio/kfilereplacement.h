@@ -297,6 +297,13 @@ struct ZeqReplacementSeams {
     void (*mBeforeRename)(const char* temporary, const char* file) = nullptr;
 };
 extern ZeqReplacementSeams gReplacementSeams;
+
+// Tests only: how many path components the walks of this process looked at, so
+// that a test can see what a walk costs without timing it. The SDK only counts.
+struct ZeqWalkCounter {
+    unsigned long long mComponents = 0;
+};
+extern ZeqWalkCounter gWalkCounter;
 }  // namespace zeqdetail
 
 }  // namespace zeqsdk_400

@@ -571,6 +571,7 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
             continue;
         }
         walk.mDirectoryName = false;
+        ++zeqdetail::gWalkCounter.mComponents;
         const std::string candidate = resolved + "/" + part;
         if (last && !next.mFromLink && walk.mNamed.mDirectory.Get() < 0)
             walk.mNamed = {KDescriptor(::fcntl(at.Get(), F_DUPFD_CLOEXEC, 0)), part, candidate};

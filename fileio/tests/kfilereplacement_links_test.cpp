@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/klib.h"
+#include "fileio/kconfigfile.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 #include "fileio/tests/fileio_test_support.h"
@@ -252,15 +254,16 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
 
 // The system's rule for regular files in a sticky folder others may write, whatever the
 // machine's setting (fs.protected_regular): a file there that belongs neither to the writer
-// nor to the folder's owner is not appended to (a log another user left under its name).
-TEST(SharedFolderFiles, AreAppendedToOnlyAsTheSystemsRuleHasIt) {
+// nor to the folder's owner is not appended to (a log another user left under its name), not
+// replaced (the new content would be theirs to change), and not read as settings.
+TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs files of another user";
     struct Case {
         const char* mName;
         mode_t mFolderMode;
         uid_t mFolderOwner;
         uid_t mFileOwner;
-        bool mAppended;
+        bool mUsed;
     };
     const Case cases[] = {
         {"another user's file in root's sticky folder", 01777, kRoot, kNobody, false},
@@ -268,31 +271,99 @@ TEST(SharedFolderFiles, AreAppendedToOnlyAsTheSystemsRuleHasIt) {
         {"root's own file in another user's sticky folder", 01777, kNobody, kRoot, true},
         {"another user's file in a folder without the sticky bit", 0777, kRoot, kNobody, true},
     };
+    const std::string theirs = "[s]\nk = theirs\n";
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const std::string configuration = KLib_GetConfigDirectory();
     int index = 0;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.mName);
         const fs::path folder = dir.Path() / std::to_string(index++);
         ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode));
-        const std::string log = (folder / "log.txt").string();
-        WriteFile(log, "theirs\n");
-        ASSERT_EQ(0, ::chown(log.c_str(), test.mFileOwner, test.mFileOwner));
+        const std::string file = (folder / "file.ini").string();
+        const auto plant = [&] {
+            WriteFile(file, theirs);
+            ASSERT_EQ(0, ::chown(file.c_str(), test.mFileOwner, test.mFileOwner));
+        };
+        plant();
         KString error;
         int code = 0;
-        std::FILE* file = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
-        if (file) {
-            std::fputs("new", file);
-            std::fclose(file);
+        std::FILE* appended = KFileReplacement::OpenForAppending(file.c_str(), error, &code);
+        if (appended) {
+            std::fputs("new", appended);
+            std::fclose(appended);
         }
-        EXPECT_EQ(test.mAppended, file != nullptr) << error.Buffer();
-        EXPECT_EQ(test.mAppended ? "theirs\nnew" : "theirs\n", ReadFile(log));
-        if (!test.mAppended) {
+        EXPECT_EQ(test.mUsed, appended != nullptr) << error.Buffer();
+        EXPECT_EQ(test.mUsed ? theirs + "new" : theirs, ReadFile(file));
+        if (!test.mUsed) {
             EXPECT_EQ(EACCES, code);
-            EXPECT_EQ("Cannot write \"" + log +
+            EXPECT_EQ("Cannot write \"" + file +
                           "\": it is another user's, in a sticky folder others may write, and is not written to: "
                           "Permission denied",
                       error.Buffer());
         }
+
+        plant();
+        KFileReplacement replacement;
+        std::FILE* out = replacement.Begin(file.c_str()) ? replacement.OpenStream("wb") : nullptr;
+        const bool replaced = out && std::fputs("new", out) >= 0 && std::fclose(out) == 0 && replacement.Commit();
+        EXPECT_EQ(test.mUsed, replaced) << replacement.GetError();
+        EXPECT_EQ(test.mUsed ? "new" : theirs, ReadFile(file));
+        if (!test.mUsed) {
+            EXPECT_EQ(EACCES, replacement.GetSystemError());
+            EXPECT_NE(std::string::npos, std::string(replacement.GetError()).find("only its owner or the folder's owner"))
+                << replacement.GetError();
+        }
+
+        plant();
+        KLib_SetConfigDirectory(folder.c_str());
+        KConfigFile settings("file.ini", false);
+        EXPECT_STREQ(test.mUsed ? "theirs" : "none", settings.Get("s", "k", "none"));
+        EXPECT_EQ(test.mUsed, settings.Set("s", "k", "mine")) << settings.GetError();
+        EXPECT_EQ(test.mUsed ? "[s]\nk = mine\n" : theirs, ReadFile(file));
+    }
+    KLib_SetConfigDirectory(configuration.c_str());
+}
+
+// A writer who is not in the group of the file replaced (its owner, here) cannot give the
+// new content that group: where the group may do what others may not, the replacement is
+// refused and the file stays as it was, rather than hand that access to another group.
+TEST(ReplacedGroup, IsKeptOrTheFileStaysAsItWas) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of a group its owner is not in";
+    struct Case {
+        mode_t mMode;
+        bool mReplaced;
+    };
+    const Case cases[] = {{0640, false}, {0660, false}, {0604, true}, {0600, true}, {0666, true}};
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    ASSERT_TRUE(zeqtest::MakeFolderOf(kNobody, dir.Path() / "own", 0755));
+    const std::string file = dir / "own/file";
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mMode);
+        WriteFile(file, "old");
+        // The group of root, which the owner is not in.
+        ASSERT_EQ(0, ::chown(file.c_str(), kNobody, 0));
+        ASSERT_EQ(0, ::chmod(file.c_str(), test.mMode));
+        const std::optional<std::string> answer = zeqtest::AsUnprivileged(dir / "own", [&]() -> std::string {
+            KFileReplacement replacement;
+            std::FILE* out = replacement.Begin(file.c_str()) ? replacement.OpenStream("wb") : nullptr;
+            if (!out || std::fputs("new", out) < 0 || std::fclose(out) != 0) return "not written";
+            return replacement.Commit() ? "" : replacement.GetError();
+        });
+        if (!answer) GTEST_SKIP() << "no user other than root to be";
+        if (test.mReplaced) {
+            EXPECT_EQ("", *answer);
+            EXPECT_EQ("new", ReadFile(file));
+            continue;
+        }
+        EXPECT_EQ("Cannot replace \"" + file +
+                      "\": its group (\"root\") cannot be kept, and what that group may do that others may not would "
+                      "go to another group: Operation not permitted",
+                  *answer);
+        struct stat st;
+        ASSERT_EQ(0, ::stat(file.c_str(), &st));
+        EXPECT_EQ("old", ReadFile(file));
+        EXPECT_EQ(0u, st.st_gid);
+        EXPECT_EQ(test.mMode, st.st_mode & 07777);
     }
 }
 

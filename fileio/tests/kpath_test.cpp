@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kunixsocket.h"
@@ -197,6 +199,24 @@ TEST(Directories, CreateWithParents) {
     EXPECT_FALSE(KCreateDirectory((dir / "blocker/sub").c_str()) || KCreateDirectory((dir / "blocker").c_str()) ||
                  KCreateDirectory(""));
     EXPECT_EQ("x", ReadFile(dir / "blocker"));
+}
+
+// One walk makes every folder, each in the one before: the components looked at grow with the
+// depth, not with its square (a walk from the root for every prefix).
+TEST(Directories, MadeInOneWalkWhateverTheDepth) {
+    TempDir dir;
+    const auto components = [](const std::string& path) {
+        return static_cast<unsigned long long>(std::count(path.begin(), path.end(), '/'));
+    };
+    for (const int depth : {1, 10, 30, 60}) {
+        SCOPED_TRACE(depth);
+        std::string path = dir / std::to_string(depth);
+        for (int level = 1; level < depth; ++level) path += "/d";
+        const unsigned long long before = zeqdetail::gWalkCounter.mComponents;
+        ASSERT_TRUE(KCreateDirectory(path.c_str()));
+        EXPECT_EQ(components(path), zeqdetail::gWalkCounter.mComponents - before);
+        EXPECT_TRUE(fs::is_directory(path));
+    }
 }
 
 // Names a shell would read as commands are plain names here.

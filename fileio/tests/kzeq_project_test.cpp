@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -164,6 +165,47 @@ TEST_P(KZeqProject, Passwords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, KZeqProject, testing::ValuesIn(zeqtest::kEncodings), zeqtest::EncodingName);
+
+// The data folder of the file replaced that stays, all or in part, is said with the reason: the
+// file is written all the same.
+TEST(KZeqProjectFile, ADataFolderThatStaysIsSaid) {
+    struct Case {
+        const char* mName;
+        std::function<bool(const fs::path&)> mMake;
+        const char* mWhy;
+    };
+    const Case cases[] = {
+        {"a regular file under its name", [](const fs::path& data) { WriteFile(data.string(), "x"); return true; },
+         "it is a regular file, not a folder"},
+        {"a tree deeper than a removal goes",
+         [](const fs::path& data) {
+             fs::path deep = data;
+             for (int level = 0; level < 300; ++level) deep /= "d";
+             fs::create_directories(deep);
+             return true;
+         },
+         "not everything in it can be removed (a file the system keeps from removal, or a tree too deep)"},
+        {"a file the system keeps from removal",
+         [](const fs::path& data) {
+             fs::create_directories(data);
+             WriteFile((data / "kept.bin").string(), "x");
+             return ::geteuid() == 0 && zeqtest::SetImmutable((data / "kept.bin").string(), true);
+         },
+         "not everything in it can be removed (a file the system keeps from removal, or a tree too deep)"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        zeqtest::TempDir dir;
+        const fs::path data = dir.Path() / "scene.zqd";
+        if (!test.mMake(data)) continue;
+        WriteFile(dir / "scene.zeq", "old");
+        KZeq z;
+        ASSERT_TRUE(z.ProjectCreate((dir / "scene.zeq").c_str()) && z.ProjectClose());
+        EXPECT_EQ("The data folder \"" + data.string() + "\" is not removed: " + test.mWhy, z.GetLastNotice());
+        EXPECT_TRUE(fs::exists(data));
+        zeqtest::SetImmutable((data / "kept.bin").string(), false);
+    }
+}
 
 TEST(KZeqProjectFile, DataDirectoryIsRemovedOnlyForZeqFiles) {
     zeqtest::TempDir dir;
