@@ -683,7 +683,8 @@ std::string KWalkRefusal(const KPathWalk& walk) {
     if (!walk.mForeign.empty() && walk.mCode == ELOOP)
         return "the symbolic link " + quoted(walk.mForeign) + " is not followed there";
     if (!walk.mForeign.empty())
-        return quoted(walk.mForeign) + " belongs to another user and is not entered: " + std::strerror(walk.mCode);
+        return "the folder " + quoted(walk.mForeign) + " belongs to another user and is not entered: " +
+               std::strerror(walk.mCode);
     if (!walk.mUnreadableLink.empty()) return "the link " + quoted(walk.mUnreadableLink) + " cannot be read";
     if (walk.mCode == ELOOP) return "too many levels of symbolic links";
     return std::strerror(walk.mCode != 0 ? walk.mCode : ENOENT);

@@ -1,5 +1,8 @@
 // "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -8,6 +11,7 @@
 #include "content/kzeqtexture.h"
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kotheruseract.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqfields.h"
@@ -157,6 +161,78 @@ TEST_F(MediaReadTest, ReadingAndConverting) {
     ImageConverterBuffer image;
     ASSERT_TRUE(ReadFromTif(KString(texture->GetFileName()), image, false));
     EXPECT_EQ(20, image.mData[1]);
+}
+
+// A converted image read back is written where it was extracted, in the folder the extraction
+// holds: the media folder swapped for a link (to a private folder) once the conversion began
+// changes nothing of where it goes. A media folder of another user is not entered, and the
+// read says so.
+TEST_F(MediaReadTest, AConvertedImageGoesWhereItWasExtracted) {
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
+        "png", [](int direction, KString& fileName, ImageConverterBuffer& buffer) {
+            if (direction == 0) return buffer.Init(1, 1, true, 0, 3), buffer.mData[0] = 10, 0;
+            return WriteToTif(fileName, false, buffer) ? 0 : 1;
+        });
+    Texture(mDir / "b/wood.png");
+    const std::string path = mDir / "read.zeq", media = mDir / "read.zqm", moved = mDir / "read.zqm.moved";
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    std::filesystem::create_directories(mDir.Path() / "private/b");
+    zeqtest::WriteFile(mDir / "private/b/wood.png", "private");
+    {
+        const zeqtest::AtTemporaryNamed swap([&](const std::string&) {
+            if (std::filesystem::exists(moved)) return;
+            std::filesystem::rename(media, moved);
+            std::filesystem::create_directory_symlink(mDir.Path() / "private", media);
+        });
+        ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    }
+    EXPECT_EQ("private", zeqtest::ReadFile(mDir / "private/b/wood.png"));
+    ImageConverterBuffer image;
+    ASSERT_TRUE(ReadFromTif(KString((moved + "/b/wood.png").c_str()), image, false));
+    EXPECT_EQ(10, image.mData[0]);
+
+    if (::geteuid() != 0) return;
+    std::filesystem::remove(media);
+    std::filesystem::create_directories(media);
+    ASSERT_EQ(0, ::chown(media.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    KZeqImporter importer(mManager);
+    KZeqReaderZeq reader(mManager, importer);
+    ASSERT_TRUE(reader.FileOpen(path.c_str()));
+    reader.SetIsBeforeVersion6WithMainSection(true);
+    ASSERT_TRUE(reader.GetZeqObject()->ProjectOpenMainSection() && reader.ReadMedia(*mScene));
+    KString message;
+    reader.GetMessage(message);
+    EXPECT_NE(std::string::npos, std::string(message.Buffer()).find("The embedded file \"b/wood.png\" is not extracted: "))
+        << message.Buffer();
+    EXPECT_NE(std::string::npos,
+              std::string(message.Buffer()).find("the folder \"" + media + "\" belongs to another user and is not entered"))
+        << message.Buffer();
+    EXPECT_TRUE(std::filesystem::is_empty(media));
+}
+
+// An image that cannot be embedded is said with the reason, and the file written gets no more
+// access than the images embedded in it.
+TEST_F(MediaReadTest, EmbeddingSaysWhatItLeavesOutAndKeepsImagesPrivate) {
+    const std::string path = mDir / "embedded.zeq", image = mDir / "a/wood.tif";
+    Texture(image), Texture(mDir / "a");
+    ASSERT_EQ(0, ::chmod(image.c_str(), 0600));
+    const mode_t mask = ::umask(022);
+    KZeqExporter exporter(mManager);
+    KStreamOptionsZeq options;
+    exporter.Initialize(path.c_str()), exporter.SetFileFormat(kZeqFileCases[4].mExportRow);
+    exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+    const bool written = exporter.Export(*mScene, &options);
+    ::umask(mask);
+    ASSERT_TRUE(written);
+    KString message;
+    exporter.GetMessage(message);
+    EXPECT_NE(std::string::npos, std::string(message.Buffer()).find("The media file \"" + mDir / "a" +
+                                                                    "\" is not embedded: \"" + mDir / "a" +
+                                                                    "\" is not read: it is a directory"))
+        << message.Buffer();
+    struct stat st;
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 // "OriginalFormat" is 0 only for a converted TIFF that travels: a failed conversion embeds the file itself.
