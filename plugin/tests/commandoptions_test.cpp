@@ -2,6 +2,12 @@
 // shows in the settings file.
 #include "zeqtulo_test_support.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
 namespace {
 
 using OptionCommandTest = ZeqTuloModuleTest;
@@ -52,6 +58,36 @@ TEST_F(OptionCommandTest, SetUserParamsSavesAtOnce) {
     std::string settings = Settings();
     EXPECT_NE(settings.find("kImportShowUI = 0"), std::string::npos) << settings;
     EXPECT_NE(settings.find("kExportShowUI = 1"), std::string::npos);
+}
+
+// Settings that cannot be saved (something else holds the settings file's name) are said, and the
+// command fails; a log the plug-in may not write is said once, not at every command.
+TEST_F(OptionCommandTest, WhatCannotBeKeptIsSaid) {
+    const std::string settings = mDirectory + "zeqplugins6.0registry.txt", log = mDirectory + "zeqtulolog.txt";
+    const std::function<void()> occupy[] = {
+        [&] { std::filesystem::create_directories(settings); },
+        [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
+        [&] { std::filesystem::create_directory_symlink(mDirectory, settings); },
+    };
+    for (const auto& make : occupy) {
+        std::filesystem::remove_all(settings);
+        make();
+        standin::clearTranscript();
+        EXPECT_EQ(run("ZEQSetUserParams 0 1"), "<failed>");
+        EXPECT_TRUE(transcribed("// Error: Zeq: the settings are not saved: ") && transcribed(settings));
+    }
+    std::filesystem::remove_all(settings);
+    std::filesystem::create_directories(log);
+    ASSERT_TRUE(standin::buildScene("cube"));
+    standin::clearTranscript();
+    ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
+    // A failed export logs its reason.
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(run("ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
+    int warnings = 0;
+    for (const std::string& line : standin::transcript())
+        warnings += line.find("// Warning: Zeq: the log is not written: \"" + log + "\" is not replaced: it is a "
+                              "directory, not a regular file") != std::string::npos;
+    EXPECT_EQ(1, warnings);
 }
 
 }  // namespace
