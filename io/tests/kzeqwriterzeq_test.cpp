@@ -12,6 +12,7 @@
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqnull.h"
+#include "fcurve/kfcurve.h"
 
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
@@ -27,11 +28,19 @@
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
 
 namespace {
+
+void KeyAt(KFCurve* curve, int seconds, float value) {
+    ASSERT_NE(nullptr, curve);
+    KFCurveKey key;
+    key.Set(KTime(46186158000LL * seconds), value, KFCURVE_INTERPOLATION_CONSTANT, 0, 0, 0, KFCURVE_WEIGHTED_NONE, 0, 0, 0, 0);
+    curve->KeyAdd(key.GetTime(), key);
+}
 
 KZeqThumbnail* Picture(KZeqSdkManager& manager, KZeqThumbnail::EImageSize size, KZeqThumbnail::EDataFormat format,
                        int seed) {
@@ -162,6 +171,81 @@ INSTANTIATE_TEST_SUITE_P(Rows, SceneNamedTest,
                          ::testing::Combine(::testing::ValuesIn(kSceneNamedRows),
                                             ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2])),
                          [](const testing::TestParamInfo<std::tuple<SceneNamedRow, ZeqFileCase>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + "_" +
+                                    std::get<1>(info.param).mName;
+                         });
+
+// ---- A model named "Camera Switcher" ------------------------------------------------------------
+
+namespace {
+
+// Null models under their parents ("" the root); the take "T" keys the switcher's camera index
+// and the last model's translation. The switcher's take records bear mSwitcherRecord.
+struct SwitcherNamedRow {
+    const char* mName;
+    std::vector<std::pair<const char*, const char*>> mModels;
+    const char* mSwitcherRecord;
+};
+const SwitcherNamedRow kSwitcherNamedRows[] = {
+    {"NoModelOfItsName", {{"A", ""}}, "Model::Camera Switcher"},
+    {"TopLevel", {{"Camera Switcher", ""}}, "Model::Camera Switcher~1"},
+    {"NestedBesideTilde1", {{"Camera Switcher~1", ""}, {"Camera Switcher", "Camera Switcher~1"}},
+     "Model::Camera Switcher~2"},
+};
+void PrintTo(const SwitcherNamedRow& row, std::ostream* out) { *out << row.mName; }
+
+struct SwitcherNamedTest : ::testing::TestWithParam<std::tuple<SwitcherNamedRow, ZeqFileCase>> {
+    zeqtest::TempDir mDir;
+};
+
+KFCurve* TakeCurve(KZeqNode& node, bool cameraIndex) {
+    if (!node.SetCurrentTakeNode("T")) return nullptr;
+    KZeqTakeNode* take = node.GetCurrentTakeNode();
+    return cameraIndex ? take->GetCameraIndex() : take->GetTranslationX();
+}
+
+}  // namespace
+
+// Both the switcher's and the model's take records were named "Model::Camera Switcher", and the
+// reader gave both to the switcher: the model lost its animation in every form. Each form reads
+// back what it wrote.
+TEST_P(SwitcherNamedTest, AModelNamedCameraSwitcherKeepsItsAnimation) {
+    const SwitcherNamedRow& row = std::get<0>(GetParam());
+    const ZeqFileCase& form = std::get<1>(GetParam());
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    std::map<std::string, KZeqNode*> nodes{{"", scene->GetRootNode()}};
+    KZeqNode* last = nullptr;
+    for (const auto& model : row.mModels) {
+        last = nodes[model.first] = manager.CreateKZeqNode(model.first);
+        last->SetNodeAttribute(manager.CreateKZeqNull());
+        ASSERT_TRUE(nodes.at(model.second)->AddChild(last)) << model.first;
+    }
+    scene->CreateTake("T");
+    const float switched[] = {1.0f, 2.0f}, moved[] = {5.0f, -3.0f, 7.0f};
+    for (int i = 0; i < 2; ++i) KeyAt(TakeCurve(*scene->GetCameraSwitcher(), true), i, switched[i]);
+    for (int i = 0; i < 3; ++i) KeyAt(TakeCurve(*last, false), i, moved[i]);
+    const std::string path = mDir / "switcher.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(manager, *scene, form, path, "", &error)) << error;
+    if (form.mMode == 0) {
+        const std::string text = zeqtest::ReadFile(path);
+        EXPECT_NE(std::string::npos, text.find(std::string("Model: \"") + row.mSwitcherRecord + "\" {")) << text;
+    }
+    KZeqScene* read = ReadZeqFile(manager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    KFCurve* index = TakeCurve(*read->GetCameraSwitcher(), true);
+    ASSERT_TRUE(index && index->KeyGetCount() == 2);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(switched[i], index->KeyGetPtr(i)->GetValue()) << i;
+    KZeqNode* model = read->GetRootNode()->FindChild(last->GetName());
+    ASSERT_NE(nullptr, model);
+    KFCurve* x = TakeCurve(*model, false);
+    ASSERT_TRUE(x && x->KeyGetCount() == 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(moved[i], x->KeyGetPtr(i)->GetValue()) << i;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, SwitcherNamedTest,
+                         ::testing::Combine(::testing::ValuesIn(kSwitcherNamedRows), ::testing::ValuesIn(kZeqFileCases)),
+                         [](const testing::TestParamInfo<std::tuple<SwitcherNamedRow, ZeqFileCase>>& info) {
                              return std::string(std::get<0>(info.param).mName) + "_" +
                                     std::get<1>(info.param).mName;
                          });
