@@ -175,6 +175,74 @@ INSTANTIATE_TEST_SUITE_P(Rows, SceneNamedTest,
                                     std::get<1>(info.param).mName;
                          });
 
+// ---- A target connection naming the scene root ---------------------------------------------------
+
+namespace {
+
+// A 6.0 file's models and the property of "crane" the root feeds; the root is "Model::Scene", or
+// "Model::Scene~1" beside a model of that name.
+struct RootTargetRow {
+    const char* mName;
+    std::vector<std::string> mModels;
+    const char* mProperty;
+};
+const RootTargetRow kRootTargetRows[] = {
+    {"LookAt", {"crane"}, "LookAtProperty"},
+    {"UpVector", {"crane"}, "UpVectorProperty"},
+    {"LookAtBesideAModelNamedScene", {"crane", "Scene"}, "LookAtProperty"},
+};
+void PrintTo(const RootTargetRow& row, std::ostream* out) { *out << row.mName; }
+
+struct RootTargetTest : ::testing::TestWithParam<std::tuple<RootTargetRow, ZeqFileCase>> {
+    zeqtest::TempDir mDir;
+};
+
+// The sources of the crane's property that the scene's root is.
+int RootSources(KZeqScene& scene, const char* property) {
+    KZeqNode* crane = scene.GetRootNode()->FindChild("crane");
+    KProperty* held = crane ? crane->GetPropertyHandler()->FindPropertyByName(property) : nullptr;
+    int count = 0;
+    for (int i = 0; held && i < held->GetSrcCount(); ++i) count += held->GetSrc(i) == scene.GetRootNode()->GetPropertyHandler();
+    return count;
+}
+
+}  // namespace
+
+// The 6.0 writer knew the root only as a parent: a look-at or up-vector connection naming it,
+// which a read keeps in the model's property, was dropped by the next write. Each 6.0 form
+// writes it back, under the name the root has in that file.
+TEST_P(RootTargetTest, ARootTargetIsWrittenBackAsRead) {
+    const RootTargetRow& row = std::get<0>(GetParam());
+    const ZeqFileCase& form = std::get<1>(GetParam());
+    const bool apart = row.mModels.size() > 1;
+    std::vector<std::pair<std::string, std::string>> links;
+    for (const std::string& model : row.mModels) links.emplace_back(model, apart ? "Scene~1" : "Scene");
+    std::string fields = NullModelFields(row.mModels, links);
+    fields.insert(fields.size() - 1, std::string("Connect: \"OP\", \"Model::Scene") + (apart ? "~1" : "") +
+                                         "\", \"Model::crane\", \"" + row.mProperty + "\";");
+    const std::string made = mDir / "made.zeq", path = mDir / "again.zeq";
+    MakeZeqFile(made, 6000, 0, fields);
+    KZeqSdkManager manager;
+    std::string error;
+    KZeqScene* read = ReadZeqFile(manager, made, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    ASSERT_EQ(1, RootSources(*read, row.mProperty));
+    ASSERT_TRUE(WriteZeqFile(manager, *read, form, path, "", &error)) << error;
+    KZeqScene* again = ReadZeqFile(manager, path, "", &error);
+    ASSERT_NE(nullptr, again) << error;
+    EXPECT_EQ(1, RootSources(*again, row.mProperty));
+    KZeqNode* crane = again->GetRootNode()->FindChild("crane");
+    EXPECT_TRUE(crane && !crane->GetTarget() && !crane->GetTargetUp());
+    EXPECT_EQ(apart ? "RootNode(crane Scene)" : "RootNode(crane)", ModelTree(*again->GetRootNode()));
+}
+INSTANTIATE_TEST_SUITE_P(Rows, RootTargetTest,
+                         ::testing::Combine(::testing::ValuesIn(kRootTargetRows),
+                                            ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2])),
+                         [](const testing::TestParamInfo<std::tuple<RootTargetRow, ZeqFileCase>>& info) {
+                             return std::string(std::get<0>(info.param).mName) + "_" +
+                                    std::get<1>(info.param).mName;
+                         });
+
 // ---- A model named "Camera Switcher" ------------------------------------------------------------
 
 namespace {
