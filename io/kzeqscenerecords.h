@@ -86,9 +86,15 @@ KString ZeqSwitcherTakeName(Taken taken) {
     return ZeqNameApart("Model::Camera Switcher", taken);
 }
 
-// The top-level records of a scene file's main section. Its extension sections hold a "Summary"
-// (and what other programs add): one of these there means a section line split the scene.
-extern const char* const kZeqMainSectionRecords[];
+// The top-level records of a scene file's main section, by the layouts that hold them. Its
+// extension sections hold a "Summary" (and what other programs add): one of these there, of the
+// file's layout, that the main section lacks means a section line split the scene.
+struct ZeqMainSectionRecord {
+    const char* mName;
+    bool mVersion6;
+    bool mBeforeVersion6;
+};
+extern const ZeqMainSectionRecord kZeqMainSectionRecords[];
 extern const int kZeqMainSectionRecordCount;
 
 // How many nodes lie below top, on a stack of its own: trees read from files may be deep.

@@ -201,9 +201,10 @@ TEST_P(DamagedText, AMainSectionLineWrittenTwiceRefusesTheFile) {
 
 // A section line between two records of the scene leaves those after it in a section no read looks
 // at: the file read as a scene without them (empty, often), with success and no word. It is
-// refused at its opening, with the reason: after "Definitions", after "Objects", a main section
-// holding only a "Summary" before the content; before version 6 between two models or before the
-// takes. A section line after the whole scene changes nothing.
+// refused at its opening, naming the first record the main section lacks: after "Definitions",
+// after "Objects", a main section holding only a "Summary" before the content; before version 6
+// between two models (the takes then lie outside) or before the takes. A section line after the
+// whole scene changes nothing.
 TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
     const bool v6 = GetParam().mFileVersion == 6000;
     const std::string line = v6 ? "@Section: 6000\n" : "@Section: 5800\n";
@@ -221,7 +222,7 @@ TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
         v6 ? std::vector<Stray>{{"Objects: {", line, "Objects"},
                                 {"Connections: {", line, "Connections"},
                                 {"", summary + line, "Definitions"}}
-           : std::vector<Stray>{{"Model: \"Model::Bone\"", line, "Model"}, {"Takes: {", line, "Takes"},
+           : std::vector<Stray>{{"Model: \"Model::Bone\"", line, "Takes"}, {"Takes: {", line, "Takes"},
                                 {"", summary + line, "Media"}};
     for (const Stray& c : cases) {
         SCOPED_TRACE(c.mRecord);
@@ -241,6 +242,43 @@ TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
     const Read read = Import(text);
     EXPECT_TRUE(read.mRead) << read.mText;
     EXPECT_EQ(Import(mText).mNodes, read.mNodes);
+}
+
+// A whole scene followed by a section of another program's own record that bears a familiar name
+// was refused as split. Such a file reads as the scene alone; only a record of the file's layout
+// that the main section lacks (a 5.8 file writes no "Device") still refuses it.
+TEST_P(DamagedText, ALaterSectionBesideAWholeSceneReads) {
+    const bool v6 = GetParam().mFileVersion == 6000;
+    struct Later {
+        const char* mRecord;
+        bool mRefused6, mRefused58;
+    };
+    const Later rows[] = {
+        {"Settings: {\n\tVersion: 1\n}\n", false, false},
+        {"Media: {\n}\n", false, false},
+        {"Device: \"Device::Glove\" {\n\tVersion: 1\n}\n", false, true},
+        {"Takes: {\n\tCurrent: \"\"\n}\n", false, false},
+    };
+    const Read intact = Import(mText);
+    ASSERT_TRUE(intact.mRead) << intact.mText;
+    for (const Later& row : rows) {
+        SCOPED_TRACE(row.mRecord);
+        std::string text = mText;
+        text.insert(text.rfind("@End"), (v6 ? "@Section: 6000\n" : "@Section: 5800\n") + std::string(row.mRecord));
+        if (v6 ? row.mRefused6 : row.mRefused58) {
+            KZeqSdkManager manager;
+            KZeqImporter importer(manager);
+            ExpectRefusedAsCorrupted(text,
+                                     "File is corrupted: a section line splits the scene, and its \"Device\" record "
+                                     "lies outside the main section",
+                                     importer);
+            continue;
+        }
+        const Read read = Import(text);
+        EXPECT_TRUE(read.mRead) << read.mText;
+        EXPECT_EQ(intact.mNodes, read.mNodes);
+        EXPECT_EQ(intact.mObjects, read.mObjects);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AsciiForms, DamagedText, testing::Values(kZeqFileCases[0], kZeqFileCases[3]),
