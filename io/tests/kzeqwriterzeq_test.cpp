@@ -35,13 +35,6 @@ using namespace zeqiotest;
 
 namespace {
 
-void KeyAt(KFCurve* curve, int seconds, float value) {
-    ASSERT_NE(nullptr, curve);
-    KFCurveKey key;
-    key.Set(KTime(46186158000LL * seconds), value, KFCURVE_INTERPOLATION_CONSTANT, 0, 0, 0, KFCURVE_WEIGHTED_NONE, 0, 0, 0, 0);
-    curve->KeyAdd(key.GetTime(), key);
-}
-
 KZeqThumbnail* Picture(KZeqSdkManager& manager, KZeqThumbnail::EImageSize size, KZeqThumbnail::EDataFormat format,
                        int seed) {
     KZeqThumbnail* picture = manager.CreateKZeqThumbnail();
@@ -175,84 +168,64 @@ INSTANTIATE_TEST_SUITE_P(Rows, SceneNamedTest,
                                     std::get<1>(info.param).mName;
                          });
 
-// ---- A target connection naming the scene root ---------------------------------------------------
+// ---- What the scene root feeds, and a model named "Camera Switcher" ----------------------------
 
 namespace {
 
-// A 6.0 file's models and the property of "crane" the root feeds; the root is "Model::Scene", or
-// "Model::Scene~1" beside a model of that name.
+// The root feeds the property of "crane" in a hand-made 6.0 file; beside a model named "Scene"
+// the file names the root "Model::Scene~1".
 struct RootTargetRow {
     const char* mName;
-    std::vector<std::string> mModels;
+    bool mBesideScene;
     const char* mProperty;
 };
-const RootTargetRow kRootTargetRows[] = {
-    {"LookAt", {"crane"}, "LookAtProperty"},
-    {"UpVector", {"crane"}, "UpVectorProperty"},
-    {"LookAtBesideAModelNamedScene", {"crane", "Scene"}, "LookAtProperty"},
-};
-void PrintTo(const RootTargetRow& row, std::ostream* out) { *out << row.mName; }
+const RootTargetRow kRootTargetRows[] = {{"LookAt", false, "LookAtProperty"},
+                                         {"UpVectorBesideAModelNamedScene", true, "UpVectorProperty"}};
 
-struct RootTargetTest : ::testing::TestWithParam<std::tuple<RootTargetRow, ZeqFileCase>> {
-    zeqtest::TempDir mDir;
-};
+struct WriterSixFormTest : WriterFormTest {};
 
-// The sources of the crane's property that the scene's root is.
 int RootSources(KZeqScene& scene, const char* property) {
-    KZeqNode* crane = scene.GetRootNode()->FindChild("crane");
-    KProperty* held = crane ? crane->GetPropertyHandler()->FindPropertyByName(property) : nullptr;
+    KProperty* held = scene.GetRootNode()->FindChild("crane")->GetPropertyHandler()->FindPropertyByName(property);
     int count = 0;
-    for (int i = 0; held && i < held->GetSrcCount(); ++i) count += held->GetSrc(i) == scene.GetRootNode()->GetPropertyHandler();
+    for (int i = 0; i < held->GetSrcCount(); ++i) count += held->GetSrc(i) == scene.GetRootNode()->GetPropertyHandler();
     return count;
 }
 
 }  // namespace
 
-// The 6.0 writer knew the root only as a parent: a look-at or up-vector connection naming it,
-// which a read keeps in the model's property, was dropped by the next write. Each 6.0 form
-// writes it back, under the name the root has in that file.
-TEST_P(RootTargetTest, ARootTargetIsWrittenBackAsRead) {
-    const RootTargetRow& row = std::get<0>(GetParam());
-    const ZeqFileCase& form = std::get<1>(GetParam());
-    const bool apart = row.mModels.size() > 1;
-    std::vector<std::pair<std::string, std::string>> links;
-    for (const std::string& model : row.mModels) links.emplace_back(model, apart ? "Scene~1" : "Scene");
-    std::string fields = NullModelFields(row.mModels, links);
-    fields.insert(fields.size() - 1, std::string("Connect: \"OP\", \"Model::Scene") + (apart ? "~1" : "") +
-                                         "\", \"Model::crane\", \"" + row.mProperty + "\";");
-    const std::string made = mDir / "made.zeq", path = mDir / "again.zeq";
-    MakeZeqFile(made, 6000, 0, fields);
-    KZeqSdkManager manager;
-    std::string error;
-    KZeqScene* read = ReadZeqFile(manager, made, "", &error);
-    ASSERT_NE(nullptr, read) << error;
-    ASSERT_EQ(1, RootSources(*read, row.mProperty));
-    ASSERT_TRUE(WriteZeqFile(manager, *read, form, path, "", &error)) << error;
-    KZeqScene* again = ReadZeqFile(manager, path, "", &error);
-    ASSERT_NE(nullptr, again) << error;
-    EXPECT_EQ(1, RootSources(*again, row.mProperty));
-    KZeqNode* crane = again->GetRootNode()->FindChild("crane");
-    EXPECT_TRUE(crane && !crane->GetTarget() && !crane->GetTargetUp());
-    EXPECT_EQ(apart ? "RootNode(crane Scene)" : "RootNode(crane)", ModelTree(*again->GetRootNode()));
+// A read keeps such a connection in the property; the 6.0 writer knew the root only as a parent
+// and dropped it. Each 6.0 form writes it back, naming the root as that file does.
+TEST_P(WriterSixFormTest, ARootTargetIsWrittenBackAsRead) {
+    for (const RootTargetRow& row : kRootTargetRows) {
+        SCOPED_TRACE(row.mName);
+        const std::string root = row.mBesideScene ? "Scene~1" : "Scene";
+        std::vector<std::string> models{"crane"};
+        std::vector<std::pair<std::string, std::string>> links{{"crane", root}};
+        if (row.mBesideScene) models.push_back("Scene"), links.emplace_back("Scene", root);
+        std::string fields = NullModelFields(models, links);
+        fields.insert(fields.size() - 1,
+                      "Connect: \"OP\", \"Model::" + root + "\", \"Model::crane\", \"" + row.mProperty + "\";");
+        MakeZeqFile(mDir / "made.zeq", 6000, 0, fields);
+        KZeqScene* read = ReadZeqFile(mManager, mDir / "made.zeq");
+        ASSERT_TRUE(read && RootSources(*read, row.mProperty) == 1);
+        ASSERT_TRUE(WriteZeqFile(mManager, *read, GetParam(), mDir / "again.zeq"));
+        KZeqScene* again = ReadZeqFile(mManager, mDir / "again.zeq");
+        ASSERT_NE(nullptr, again);
+        EXPECT_EQ(1, RootSources(*again, row.mProperty));
+        EXPECT_EQ(row.mBesideScene ? "RootNode(crane Scene)" : "RootNode(crane)", ModelTree(*again->GetRootNode()));
+    }
 }
-INSTANTIATE_TEST_SUITE_P(Rows, RootTargetTest,
-                         ::testing::Combine(::testing::ValuesIn(kRootTargetRows),
-                                            ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2])),
-                         [](const testing::TestParamInfo<std::tuple<RootTargetRow, ZeqFileCase>>& info) {
-                             return std::string(std::get<0>(info.param).mName) + "_" +
-                                    std::get<1>(info.param).mName;
-                         });
 
-// ---- A model named "Camera Switcher" ------------------------------------------------------------
+INSTANTIATE_TEST_SUITE_P(Forms, WriterSixFormTest,
+                         ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2]), ZeqFileCaseName);
 
 namespace {
 
-// Null models under their parents ("" the root); the take "T" keys the switcher's camera index
-// and the last model's translation. The switcher's take records bear mSwitcherRecord.
+// Models under their parents ("" the root); the switcher and the last model are keyed in "T".
 struct SwitcherNamedRow {
     const char* mName;
     std::vector<std::pair<const char*, const char*>> mModels;
-    const char* mSwitcherRecord;
+    const char* mSwitcherRecord;  // the name of the switcher's take records
 };
 const SwitcherNamedRow kSwitcherNamedRows[] = {
     {"NoModelOfItsName", {{"A", ""}}, "Model::Camera Switcher"},
@@ -260,63 +233,47 @@ const SwitcherNamedRow kSwitcherNamedRows[] = {
     {"NestedBesideTilde1", {{"Camera Switcher~1", ""}, {"Camera Switcher", "Camera Switcher~1"}},
      "Model::Camera Switcher~2"},
 };
-void PrintTo(const SwitcherNamedRow& row, std::ostream* out) { *out << row.mName; }
 
-struct SwitcherNamedTest : ::testing::TestWithParam<std::tuple<SwitcherNamedRow, ZeqFileCase>> {
-    zeqtest::TempDir mDir;
-};
-
-KFCurve* TakeCurve(KZeqNode& node, bool cameraIndex) {
-    if (!node.SetCurrentTakeNode("T")) return nullptr;
+// The switcher's camera index, a model's translation in X.
+KFCurve* TakeCurve(KZeqNode& node) {
+    node.SetCurrentTakeNode("T");
     KZeqTakeNode* take = node.GetCurrentTakeNode();
-    return cameraIndex ? take->GetCameraIndex() : take->GetTranslationX();
+    return node.GetCameraSwitcher() ? take->GetCameraIndex() : take->GetTranslationX();
 }
 
 }  // namespace
 
 // Both the switcher's and the model's take records were named "Model::Camera Switcher", and the
-// reader gave both to the switcher: the model lost its animation in every form. Each form reads
-// back what it wrote.
-TEST_P(SwitcherNamedTest, AModelNamedCameraSwitcherKeepsItsAnimation) {
-    const SwitcherNamedRow& row = std::get<0>(GetParam());
-    const ZeqFileCase& form = std::get<1>(GetParam());
-    KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    std::map<std::string, KZeqNode*> nodes{{"", scene->GetRootNode()}};
-    KZeqNode* last = nullptr;
-    for (const auto& model : row.mModels) {
-        last = nodes[model.first] = manager.CreateKZeqNode(model.first);
-        last->SetNodeAttribute(manager.CreateKZeqNull());
-        ASSERT_TRUE(nodes.at(model.second)->AddChild(last)) << model.first;
+// reader gave both to the switcher: the model lost its animation. Every form reads back both.
+TEST_P(WriterFormTest, AModelNamedCameraSwitcherKeepsItsAnimation) {
+    for (const SwitcherNamedRow& row : kSwitcherNamedRows) {
+        SCOPED_TRACE(row.mName);
+        KZeqSdkManager manager;
+        KZeqScene* scene = manager.CreateKZeqScene();
+        std::map<std::string, KZeqNode*> nodes{{"", scene->GetRootNode()}};
+        KZeqNode* last = nullptr;
+        for (const auto& model : row.mModels)
+            nodes.at(model.second)->AddChild(last = nodes[model.first] = manager.CreateKZeqNode(model.first));
+        scene->CreateTake("T");
+        for (int i = 0; i < 2; ++i) {
+            TakeCurve(*scene->GetCameraSwitcher())->KeyAppendFast(KTime(i), 1.0f + i);
+            TakeCurve(*last)->KeyAppendFast(KTime(i), 5.0f - 8 * i);
+        }
+        ASSERT_TRUE(WriteZeqFile(manager, *scene, GetParam(), mDir / "switcher.zeq"));
+        if (GetParam().mMode == 0) {
+            const std::string record = std::string("Model: \"") + row.mSwitcherRecord + "\" {";
+            EXPECT_NE(std::string::npos, zeqtest::ReadFile(mDir / "switcher.zeq").find(record));
+        }
+        KZeqScene* read = ReadZeqFile(manager, mDir / "switcher.zeq");
+        KZeqNode* model = read ? read->GetRootNode()->FindChild(last->GetName()) : nullptr;
+        ASSERT_NE(nullptr, model);
+        for (KZeqNode* node : {read->GetCameraSwitcher(), model}) {
+            KFCurve* curve = TakeCurve(*node);
+            ASSERT_TRUE(curve && curve->KeyGetCount() == 2) << node->GetName();
+            EXPECT_EQ(node == model ? -3.0f : 2.0f, curve->KeyGetPtr(1)->GetValue());
+        }
     }
-    scene->CreateTake("T");
-    const float switched[] = {1.0f, 2.0f}, moved[] = {5.0f, -3.0f, 7.0f};
-    for (int i = 0; i < 2; ++i) KeyAt(TakeCurve(*scene->GetCameraSwitcher(), true), i, switched[i]);
-    for (int i = 0; i < 3; ++i) KeyAt(TakeCurve(*last, false), i, moved[i]);
-    const std::string path = mDir / "switcher.zeq";
-    std::string error;
-    ASSERT_TRUE(WriteZeqFile(manager, *scene, form, path, "", &error)) << error;
-    if (form.mMode == 0) {
-        const std::string text = zeqtest::ReadFile(path);
-        EXPECT_NE(std::string::npos, text.find(std::string("Model: \"") + row.mSwitcherRecord + "\" {")) << text;
-    }
-    KZeqScene* read = ReadZeqFile(manager, path, "", &error);
-    ASSERT_NE(nullptr, read) << error;
-    KFCurve* index = TakeCurve(*read->GetCameraSwitcher(), true);
-    ASSERT_TRUE(index && index->KeyGetCount() == 2);
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(switched[i], index->KeyGetPtr(i)->GetValue()) << i;
-    KZeqNode* model = read->GetRootNode()->FindChild(last->GetName());
-    ASSERT_NE(nullptr, model);
-    KFCurve* x = TakeCurve(*model, false);
-    ASSERT_TRUE(x && x->KeyGetCount() == 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(moved[i], x->KeyGetPtr(i)->GetValue()) << i;
 }
-INSTANTIATE_TEST_SUITE_P(Rows, SwitcherNamedTest,
-                         ::testing::Combine(::testing::ValuesIn(kSwitcherNamedRows), ::testing::ValuesIn(kZeqFileCases)),
-                         [](const testing::TestParamInfo<std::tuple<SwitcherNamedRow, ZeqFileCase>>& info) {
-                             return std::string(std::get<0>(info.param).mName) + "_" +
-                                    std::get<1>(info.param).mName;
-                         });
 
 // The "Summary" of a scene: template mark, password flag and counts.
 TEST_F(WriterTest, SummaryCounts) {
