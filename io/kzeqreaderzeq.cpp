@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "fileio/kpath.h"
 #include "fileio/kzeq.h"
@@ -33,8 +34,11 @@ bool IsTemplateName(const KString& name) {
     return (colon < 0 ? name : name.Mid(static_cast<unsigned>(colon) + 1)) == kTemplateMark;
 }
 
-// The first record of the main section that an extension section holds; null when none does.
-const char* MainSectionRecordOutsideIt(KZeq& file) {
+// The records of a main section (of either layout) that the extension sections hold, each once,
+// in the order the sections hold them.
+std::vector<int> MainSectionRecordsOutsideIt(IZeqObject& file) {
+    std::vector<int> outside;
+    std::vector<bool> seen(static_cast<std::size_t>(kZeqMainSectionRecordCount), false);
     for (int i = 0; i < file.ProjectGetExtensionSectionCount(); ++i) {
         const bool clean = file.GetLastErrorID() == -1;
         if (!file.ProjectOpenExtensionSection(i)) {
@@ -42,15 +46,39 @@ const char* MainSectionRecordOutsideIt(KZeq& file) {
             if (clean && file.GetLastErrorID() == KZeq::eFileCorrupted) file.GetError().ClearLastError();
             continue;
         }
-        const char* found = nullptr;
-        for (int f = 0; f < file.FieldGetBlockFieldCount() && !found; ++f) {
+        for (int f = 0; f < file.FieldGetBlockFieldCount(); ++f) {
             const KString name = file.FieldGetBlockFieldName(f);
-            for (int r = 0; r < kZeqMainSectionRecordCount && !found; ++r)
-                if (name == kZeqMainSectionRecords[r]) found = kZeqMainSectionRecords[r];
+            for (int r = 0; r < kZeqMainSectionRecordCount; ++r) {
+                if (name == kZeqMainSectionRecords[r].mName && !seen[static_cast<std::size_t>(r)])
+                    seen[static_cast<std::size_t>(r)] = true, outside.push_back(r);
+            }
         }
         file.ProjectCloseSection();
-        if (found) return found;
     }
+    return outside;
+}
+
+// The first of those records, of the file's layout, that the main section lacks: the scene was
+// split there. Null when it holds them all, as beside a whole scene another program's own records
+// of familiar names ("Settings", "Takes") are. A main section that shows nothing (one a password
+// locks) holds none.
+const char* RecordTheMainSectionLacks(IZeqObject& file, const std::vector<int>& outside) {
+    const bool before6 = file.IsBeforeVersion6();
+    std::vector<bool> lacked(static_cast<std::size_t>(kZeqMainSectionRecordCount), false);
+    for (int r : outside) {
+        const ZeqMainSectionRecord& row = kZeqMainSectionRecords[r];
+        lacked[static_cast<std::size_t>(r)] = before6 ? row.mBeforeVersion6 : row.mVersion6;
+    }
+    if (file.ProjectOpenMainSection()) {
+        for (int f = 0; f < file.FieldGetBlockFieldCount(); ++f) {
+            const KString name = file.FieldGetBlockFieldName(f);
+            for (int r : outside)
+                if (name == kZeqMainSectionRecords[r].mName) lacked[static_cast<std::size_t>(r)] = false;
+        }
+        file.ProjectCloseSection();
+    }
+    for (int r : outside)
+        if (lacked[static_cast<std::size_t>(r)]) return kZeqMainSectionRecords[r].mName;
     return nullptr;
 }
 
@@ -94,7 +122,9 @@ bool KZeqReaderZeq::FileOpen(const char* fileName) {
     }
     // A section line between the records of the scene leaves those after it in another section,
     // where no read looks: refused with the reason, rather than read as a scene without them.
-    if (const char* record = MainSectionRecordOutsideIt(*mFile)) {
+    const std::vector<int> outside = MainSectionRecordsOutsideIt(*mFile);
+    if (!outside.empty()) SetIsBeforeVersion6WithMainSection(true);  // the layout names the records
+    if (const char* record = outside.empty() ? nullptr : RecordTheMainSectionLacks(*mFile, outside)) {
         mFile->ProjectClose();
         mError.SetLastError(eFileCorrupted, (KString("File is corrupted: a section line splits the scene, and its \"") +
                                              record + "\" record lies outside the main section")

@@ -174,16 +174,22 @@ void KZeqReaderZeq::RegisterSceneRoot(KZeqScene& scene) {
 
 namespace {
 
-// True when a "Connect" record of the open block names the name; the block's records are then
-// unvisited again.
-bool AConnectionNames(IZeqObject& file, const KString& name) {
-    bool named = false;
-    while (!named && file.FieldReadBegin("Connect")) {
-        while (!named && file.FieldReadGetRemain() > 0) named = file.FieldReadC() == name;
+// True when the "Connect" records of the open block use name for the scene root, as the writer
+// does beside a model named "Scene": one puts an object of the file under it, and none puts
+// "Model::Scene" under itself, as only a file naming its root so does. Merely naming it (an object
+// the file lacks) is not enough. The block's records are then unvisited again.
+bool ConnectionsUseForTheRoot(IZeqObject& file, const KString& name) {
+    bool used = false, rootNamedScene = false;
+    while (!rootNamedScene && file.FieldReadBegin("Connect")) {
+        if (file.FieldReadC() == "OO") {
+            const KString child = file.FieldReadC(), parent = file.FieldReadC();
+            if (parent == name && !(child == name) && file.ObjectFetch(child.Buffer())) used = true;
+            rootNamedScene = child == "Model::Scene" && parent == "Model::Scene";
+        }
         file.FieldReadEnd();
     }
     file.FieldReadResetPosition();
-    return named;
+    return used && !rootNamedScene;
 }
 
 }  // namespace
@@ -196,9 +202,13 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
         return true;
     }
     KZeqNode* root = scene.GetRootNode();
-    if (root && !(mSceneRootName == "Model::Scene") && !AConnectionNames(file, mSceneRootName)) {
+    // The model named "Scene" of a file that names its root alike; messages then call the root
+    // "the scene root".
+    KObject* sceneModel = nullptr;
+    if (root && !(mSceneRootName == "Model::Scene") && !ConnectionsUseForTheRoot(file, mSceneRootName)) {
         // Written by a program that names the root "Model::Scene" whatever its models are named.
         file.ObjectNameUnregister(mSceneRootName.Buffer());
+        sceneModel = FetchObject(file, "Model::Scene");
         file.ObjectNameUnregister("Model::Scene");
         mSceneRootName = "Model::Scene";
         if (KZeqNodeProperties* handler = root->GetPropertyHandler())
@@ -213,6 +223,8 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
             child = file.FieldReadC(), parent = file.FieldReadC();
             source = FetchObject(file, child);
             destination = FetchObject(file, parent);
+            // The root is no model's child: under a model (or the root) that name is the model.
+            if (sceneModel && child == mSceneRootName && NodeOf(destination)) source = sceneModel;
             // A model under two parents would be freed under one and then reached through the
             // other: the first parent the file gives holds.
             KZeqNode* node = NodeOf(source);
@@ -223,9 +235,10 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
                                ": the scene root is no model's child; the connection is set aside.");
                 destination = nullptr;
             } else if (first && NodeOf(destination) && NodeOf(destination) != first) {
-                // Named as the records name it.
-                const KString firstName = first == root ? mSceneRootName : KString(first->GetName());
-                AddMessageLine(child + " is connected under " + parent +
+                // Named as the records name it, but for a root named as a model is.
+                const KString rootName = sceneModel ? KString("the scene root") : mSceneRootName;
+                const KString firstName = first == root ? rootName : KString(first->GetName());
+                AddMessageLine(child + " is connected under " + (NodeOf(destination) == root ? rootName : parent) +
                                " too: a model has one parent; it stays under " + firstName + ".");
                 destination = nullptr;
             }

@@ -61,7 +61,11 @@ private:
 // Ten million keys: over three days at 30 frames a second.
 constexpr double kMaxResampledKeys = 1e7;
 
-bool IsSwitcherName(const KString& name) { return name == "Camera Switcher" || name == "Model::Camera Switcher"; }
+// Beside a model named "Camera Switcher" the switcher's records bear the name the writer gave
+// them apart from it ("Model::Camera Switcher~1"), and the model's records its own.
+bool IsSwitcherName(const KString& name, const KString& apart) {
+    return name == apart || (apart == "Model::Camera Switcher" && name == "Camera Switcher");
+}
 
 }  // namespace
 
@@ -157,10 +161,12 @@ bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo
     mImporter.ProgressUpdate(nullptr, message.Buffer(), "", 0.0f);
     if (KZeqThumbnail* thumbnail = ZeqReadThumbnail(file, mManager)) take->SetTakeThumbnail(thumbnail);
     KZeqEntity* entity = scene.GetEntity();
+    const KString switcher = ZeqSwitcherTakeName([this](const char* name) { return FindIndexedNode(name) != nullptr; });
     while (file.FieldReadBegin("Model")) {
         progress();
         const KString name = file.FieldReadC();
-        KZeqTakeNodeContainer* object = IsSwitcherName(name) ? scene.GetCameraSwitcher() : FindIndexedNode(name.Buffer());
+        KZeqTakeNodeContainer* object =
+            IsSwitcherName(name, switcher) ? scene.GetCameraSwitcher() : FindIndexedNode(name.Buffer());
         // The switcher is no model of the tree: 'S' keeps its shapes alone.
         if (object) ReadTakeNodeRecord(file, *object, *take, object == scene.GetCameraSwitcher() ? 'S' : 'M');
         file.FieldReadEnd();

@@ -11,14 +11,27 @@
 
 namespace zeqsdk_400 {
 
-const char* const kZeqMainSectionRecords[] = {
-    // Version 6
-    "Definitions", "Objects", "Connections", "Version5",
-    // Before version 6
-    "Model", "Device", "CHARACTER", "Constraints", "Settings", "RendererSetting", "AmbientRenderSettings",
-    "FogOptions", "ShadowPlanes",
-    // Both
-    "Switcher", "Media", "Takes", "GoboManager", "MARKERSET", "ACTOR", "SceneGenericPersistence",
+const ZeqMainSectionRecord kZeqMainSectionRecords[] = {
+    {"Definitions", true, false},
+    {"Objects", true, false},
+    {"Connections", true, false},
+    {"Version5", true, false},
+    {"Model", false, true},
+    {"Device", false, true},
+    {"CHARACTER", false, true},
+    {"Constraints", false, true},
+    {"Settings", false, true},
+    {"RendererSetting", false, true},
+    {"AmbientRenderSettings", false, true},
+    {"FogOptions", false, true},
+    {"ShadowPlanes", false, true},
+    {"Switcher", true, true},
+    {"Media", true, true},
+    {"Takes", true, true},
+    {"GoboManager", true, true},
+    {"MARKERSET", true, true},
+    {"ACTOR", true, true},
+    {"SceneGenericPersistence", true, true},
 };
 const int kZeqMainSectionRecordCount =
     static_cast<int>(sizeof(kZeqMainSectionRecords) / sizeof(kZeqMainSectionRecords[0]));

@@ -57,23 +57,44 @@ struct ZeqSummary {
 // Writes the record into the open section; false when the field file refused.
 bool ZeqWriteSummary(KZeq& file, const ZeqSummary& summary);
 
-// The name a version-6 file's "Connections" give the scene root: "Model::Scene", unless an object
-// of the file holds that name (a model named "Scene"); then the first of "Model::Scene~1",
-// "Model::Scene~2", ... that no object holds, so that both read back as written. The writer and
-// the reader walk the same names; taken(name) tells whether an object of the file holds one.
+// The name a file gives an object of the scene's own (its root, its switcher) that a model of the
+// file may also bear: base, unless taken(name) says an object of the file holds it; then the first
+// of base~1, base~2, ... that none holds, so that both read back as written. The writer and the
+// reader walk the same names.
 template <class Taken>
-KString ZeqSceneRootName(Taken taken) {
-    KString name("Model::Scene");
+KString ZeqNameApart(const char* base, Taken taken) {
+    KString name(base);
     for (int k = 1; taken(name.Buffer()); ++k) {
-        name = "Model::Scene~";
+        name = base;
+        name += "~";
         name += k;
     }
     return name;
 }
 
-// The top-level records of a scene file's main section. Its extension sections hold a "Summary"
-// (and what other programs add): one of these there means a section line split the scene.
-extern const char* const kZeqMainSectionRecords[];
+// The name a version-6 file's "Connections" give the scene root ("Model::Scene~1" beside a model
+// named "Scene"); taken(name) tells whether an object of the file holds one.
+template <class Taken>
+KString ZeqSceneRootName(Taken taken) {
+    return ZeqNameApart("Model::Scene", taken);
+}
+
+// The name of the camera switcher's take records ("Model::Camera Switcher~1" beside a model named
+// "Camera Switcher"); taken(name) tells whether a model below the root holds one.
+template <class Taken>
+KString ZeqSwitcherTakeName(Taken taken) {
+    return ZeqNameApart("Model::Camera Switcher", taken);
+}
+
+// The top-level records of a scene file's main section, by the layouts that hold them. Its
+// extension sections hold a "Summary" (and what other programs add): one of these there, of the
+// file's layout, that the main section lacks means a section line split the scene.
+struct ZeqMainSectionRecord {
+    const char* mName;
+    bool mVersion6;
+    bool mBeforeVersion6;
+};
+extern const ZeqMainSectionRecord kZeqMainSectionRecords[];
 extern const int kZeqMainSectionRecordCount;
 
 // How many nodes lie below top, on a stack of its own: trees read from files may be deep.

@@ -120,6 +120,16 @@ bool ZeqWriteConnections(KZeqWriterZeqBase& writer, KZeqScene& scene) {
             all.push_back(object);
         }
     }
+    KZeqNode* root = scene.GetRootNode();
+    KString rootName;
+    if (root && root->GetPropertyHandler()) {
+        // Named apart from a model named "Scene", which the reader then tells from the root.
+        std::unordered_set<std::string_view> names;
+        for (const auto& object : written) names.emplace(object.second);
+        rootName = ZeqSceneRootName([&names](const char* n) { return names.count(n) > 0; });
+        // A property the root feeds (a look-at aimed at it) is written back as it was read.
+        written.emplace(root->GetPropertyHandler(), rootName.Buffer());
+    }
     auto sources = [&](KObject& handler, const char* name) {
         for (int i = 0; i < handler.GetSrcCount(); ++i) {
             const auto found = written.find(handler.GetSrc(i));
@@ -141,14 +151,7 @@ bool ZeqWriteConnections(KZeqWriterZeqBase& writer, KZeqScene& scene) {
     // object's sources keep their order.
     for (auto object = all.rbegin(); object != all.rend(); ++object)
         if (KObject* handler = (*object)->GetPropertyHandler()) sources(*handler, (*object)->GetName());
-    if (KZeqNode* root = scene.GetRootNode()) {
-        // Named apart from a model named "Scene", which the reader then tells from the root.
-        std::unordered_set<std::string_view> names;
-        for (KZeqObject* object : all)
-            if (object->GetPropertyHandler()) names.emplace(object->GetName());
-        const KString name = ZeqSceneRootName([&names](const char* n) { return names.count(n) > 0; });
-        sources(*root->GetPropertyHandler(), name.Buffer());
-    }
+    if (!rootName.IsEmpty()) sources(*root->GetPropertyHandler(), rootName.Buffer());
     return ZeqWriteBlockEnd(file);
 }
 

@@ -4,6 +4,8 @@
 // and the materials).
 
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "content/kzeqgenericnode.h"
@@ -43,6 +45,21 @@ KString TakeFileName(const KString& take) {
 
 bool IsUnset(const KTimeSpan& span) { return span.GetStart() == KTime(0) && span.GetStop() == KTime(0); }
 
+// The switcher's record name, apart from a model below the root of its name ("Camera Switcher").
+KString SwitcherTakeName(const KZeqNode* switcher, const KZeqNode* root) {
+    if (!switcher) return KString();
+    std::unordered_set<std::string_view> models;
+    std::vector<const KZeqNode*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        const KZeqNode* node = pending.back();
+        pending.pop_back();
+        if (node != root) models.emplace(node->GetName());
+        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
+    }
+    return ZeqNameApart(switcher->GetName(), [&models](const char* name) { return models.count(name) > 0; });
+}
+
 }  // namespace
 
 bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
@@ -60,6 +77,7 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     KArrayTemplate<KString*> names;
     scene.FillTakeNameArray(names);
     bool moved = false;
+    const KString switcherName = SwitcherTakeName(scene.GetCameraSwitcher(), root);
     for (int n = 0; n < names.GetCount(); ++n) {
         const KString name = *names[n];
         if (name == "Default") continue;
@@ -91,7 +109,8 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
         if (!info->mDescription.IsEmpty()) ZeqWriteFieldC(file, "Comments", info->mDescription.Buffer());
         if (info->GetTakeThumbnail()) WriteThumbnail(info->GetTakeThumbnail());
         WriteSectionComment(file, "Models animation");
-        if (KZeqNode* switcher = scene.GetCameraSwitcher()) WriteTakeNode(*switcher, name.Buffer(), "Model", false);
+        if (KZeqNode* switcher = scene.GetCameraSwitcher())
+            WriteTakeNode(*switcher, name.Buffer(), "Model", false, switcherName.Buffer());
         if (root) WriteAnimation(*root, name.Buffer());
         // Generic nodes are objects of version 6 only.
         for (int i = 0; !before6 && i < scene.GetGenericNodeCount(); ++i)
@@ -132,11 +151,11 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqNode& node, const char* take) {
 }
 
 bool KZeqWriterZeqBase::WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName,
-                                      bool material) {
+                                      bool material, const char* recordName) {
     if (!object.SetCurrentTakeNode(take)) return false;
     KZeq& file = *mFile;
     const bool before6 = mFile->IsBeforeVersion6();
-    ZeqWriteBlockBegin(file, fieldName, object.GetName());
+    ZeqWriteBlockBegin(file, fieldName, recordName ? recordName : object.GetName());
     file.FieldWriteBegin("Version") && file.FieldWriteD(1.1) && file.FieldWriteEnd();
     KZeqTakeNode* node = object.GetCurrentTakeNode();
     if (node && node != object.GetDefaultTakeNode()) {

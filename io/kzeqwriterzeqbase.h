@@ -135,8 +135,10 @@ public:
     bool WriteAnimation(KZeqNode& node, const char* take);
     // One take-node record; false, nothing written, when the object has no
     // take of that name. Before version 6 a material's shininess keys are
-    // written a hundred times larger.
-    bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material);
+    // written a hundred times larger. The record bears the object's name, or
+    // recordName when one is given.
+    bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material,
+                       const char* recordName = nullptr);
 
     // ---- Characters, control sets, constraints, character poses (kzeqwriterzeq_character.cpp) ----
     // A node counts for a link or an effector when it belongs to the entity;

@@ -136,10 +136,22 @@ const ParentRow kParentRows[] = {
     {"ModelsNamedSceneAndSceneTilde1", {"Scene~1", "Scene", "A"}, {{"A", "Scene~1"}, {"Scene", "Scene~2"}, {"Scene~1", "Scene"}},
      "RootNode(Scene(Scene~1(A)))", ""},
     // Another program's file, whose records name the root "Model::Scene" beside a model of that
-    // name: the root is read as before, and the model, which no record reaches, goes under it.
-    {"ModelNamedSceneElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}}, "RootNode(A Scene)",
-     "Model::Scene is connected under Model::Scene: the scene root is no model's child; the connection is set "
-     "aside.\nModel::Scene is connected under no model of the scene: it is put under the scene root."},
+    // name: a parent of that name is the root, a child the model, and messages name them apart.
+    {"ModelNamedSceneElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}}, "RootNode(A Scene)", ""},
+    {"ModelNamedSceneUnderAModelElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "A"}}, "RootNode(A(Scene))",
+     ""},
+    {"ModelNamedSceneUnderTwoParentsElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}, {"Scene", "A"}},
+     "RootNode(A Scene)",
+     "Model::Scene is connected under Model::A too: a model has one parent; it stays under the scene root."},
+    {"ModelUnderTwoParentsElsewhere", {"Scene", "A", "B"},
+     {{"A", "Scene"}, {"Scene", "Scene"}, {"B", "A"}, {"B", "Scene"}}, "RootNode(A(B) Scene)",
+     "Model::B is connected under the scene root too: a model has one parent; it stays under Model::A."},
+    // The same naming "Model::Scene~1", an object it lacks, as a child or as a parent: the name
+    // the writer gives the root beside a model "Scene" is not taken for it.
+    {"ASceneTilde1ChildElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}, {"Scene~1", "Scene"}},
+     "RootNode(A Scene)", ""},
+    {"ASceneTilde1ParentElsewhere", {"Scene", "A", "B"}, {{"A", "Scene"}, {"Scene", "Scene"}, {"B", "Scene~1"}},
+     "RootNode(A Scene B)", "Model::B is connected under no model of the scene: it is put under the scene root."},
 };
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }

@@ -12,6 +12,7 @@
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqnull.h"
+#include "fcurve/kfcurve.h"
 
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
@@ -27,6 +28,7 @@
 #include "scene/kzeqsceneinfo.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
@@ -165,6 +167,113 @@ INSTANTIATE_TEST_SUITE_P(Rows, SceneNamedTest,
                              return std::string(std::get<0>(info.param).mName) + "_" +
                                     std::get<1>(info.param).mName;
                          });
+
+// ---- What the scene root feeds, and a model named "Camera Switcher" ----------------------------
+
+namespace {
+
+// The root feeds the property of "crane" in a hand-made 6.0 file; beside a model named "Scene"
+// the file names the root "Model::Scene~1".
+struct RootTargetRow {
+    const char* mName;
+    bool mBesideScene;
+    const char* mProperty;
+};
+const RootTargetRow kRootTargetRows[] = {{"LookAt", false, "LookAtProperty"},
+                                         {"UpVectorBesideAModelNamedScene", true, "UpVectorProperty"}};
+
+struct WriterSixFormTest : WriterFormTest {};
+
+int RootSources(KZeqScene& scene, const char* property) {
+    KProperty* held = scene.GetRootNode()->FindChild("crane")->GetPropertyHandler()->FindPropertyByName(property);
+    int count = 0;
+    for (int i = 0; i < held->GetSrcCount(); ++i) count += held->GetSrc(i) == scene.GetRootNode()->GetPropertyHandler();
+    return count;
+}
+
+}  // namespace
+
+// A read keeps such a connection in the property; the 6.0 writer knew the root only as a parent
+// and dropped it. Each 6.0 form writes it back, naming the root as that file does.
+TEST_P(WriterSixFormTest, ARootTargetIsWrittenBackAsRead) {
+    for (const RootTargetRow& row : kRootTargetRows) {
+        SCOPED_TRACE(row.mName);
+        const std::string root = row.mBesideScene ? "Scene~1" : "Scene";
+        std::vector<std::string> models{"crane"};
+        std::vector<std::pair<std::string, std::string>> links{{"crane", root}};
+        if (row.mBesideScene) models.push_back("Scene"), links.emplace_back("Scene", root);
+        std::string fields = NullModelFields(models, links);
+        fields.insert(fields.size() - 1,
+                      "Connect: \"OP\", \"Model::" + root + "\", \"Model::crane\", \"" + row.mProperty + "\";");
+        MakeZeqFile(mDir / "made.zeq", 6000, 0, fields);
+        KZeqScene* read = ReadZeqFile(mManager, mDir / "made.zeq");
+        ASSERT_TRUE(read && RootSources(*read, row.mProperty) == 1);
+        ASSERT_TRUE(WriteZeqFile(mManager, *read, GetParam(), mDir / "again.zeq"));
+        KZeqScene* again = ReadZeqFile(mManager, mDir / "again.zeq");
+        ASSERT_NE(nullptr, again);
+        EXPECT_EQ(1, RootSources(*again, row.mProperty));
+        EXPECT_EQ(row.mBesideScene ? "RootNode(crane Scene)" : "RootNode(crane)", ModelTree(*again->GetRootNode()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, WriterSixFormTest,
+                         ::testing::Values(kZeqFileCases[0], kZeqFileCases[1], kZeqFileCases[2]), ZeqFileCaseName);
+
+namespace {
+
+// Models under their parents ("" the root); the switcher and the last model are keyed in "T".
+struct SwitcherNamedRow {
+    const char* mName;
+    std::vector<std::pair<const char*, const char*>> mModels;
+    const char* mSwitcherRecord;  // the name of the switcher's take records
+};
+const SwitcherNamedRow kSwitcherNamedRows[] = {
+    {"NoModelOfItsName", {{"A", ""}}, "Model::Camera Switcher"},
+    {"TopLevel", {{"Camera Switcher", ""}}, "Model::Camera Switcher~1"},
+    {"NestedBesideTilde1", {{"Camera Switcher~1", ""}, {"Camera Switcher", "Camera Switcher~1"}},
+     "Model::Camera Switcher~2"},
+};
+
+// The switcher's camera index, a model's translation in X.
+KFCurve* TakeCurve(KZeqNode& node) {
+    node.SetCurrentTakeNode("T");
+    KZeqTakeNode* take = node.GetCurrentTakeNode();
+    return node.GetCameraSwitcher() ? take->GetCameraIndex() : take->GetTranslationX();
+}
+
+}  // namespace
+
+// Both the switcher's and the model's take records were named "Model::Camera Switcher", and the
+// reader gave both to the switcher: the model lost its animation. Every form reads back both.
+TEST_P(WriterFormTest, AModelNamedCameraSwitcherKeepsItsAnimation) {
+    for (const SwitcherNamedRow& row : kSwitcherNamedRows) {
+        SCOPED_TRACE(row.mName);
+        KZeqSdkManager manager;
+        KZeqScene* scene = manager.CreateKZeqScene();
+        std::map<std::string, KZeqNode*> nodes{{"", scene->GetRootNode()}};
+        KZeqNode* last = nullptr;
+        for (const auto& model : row.mModels)
+            nodes.at(model.second)->AddChild(last = nodes[model.first] = manager.CreateKZeqNode(model.first));
+        scene->CreateTake("T");
+        for (int i = 0; i < 2; ++i) {
+            TakeCurve(*scene->GetCameraSwitcher())->KeyAppendFast(KTime(i), 1.0f + i);
+            TakeCurve(*last)->KeyAppendFast(KTime(i), 5.0f - 8 * i);
+        }
+        ASSERT_TRUE(WriteZeqFile(manager, *scene, GetParam(), mDir / "switcher.zeq"));
+        if (GetParam().mMode == 0) {
+            const std::string record = std::string("Model: \"") + row.mSwitcherRecord + "\" {";
+            EXPECT_NE(std::string::npos, zeqtest::ReadFile(mDir / "switcher.zeq").find(record));
+        }
+        KZeqScene* read = ReadZeqFile(manager, mDir / "switcher.zeq");
+        KZeqNode* model = read ? read->GetRootNode()->FindChild(last->GetName()) : nullptr;
+        ASSERT_NE(nullptr, model);
+        for (KZeqNode* node : {read->GetCameraSwitcher(), model}) {
+            KFCurve* curve = TakeCurve(*node);
+            ASSERT_TRUE(curve && curve->KeyGetCount() == 2) << node->GetName();
+            EXPECT_EQ(node == model ? -3.0f : 2.0f, curve->KeyGetPtr(1)->GetValue());
+        }
+    }
+}
 
 // The "Summary" of a scene: template mark, password flag and counts.
 TEST_F(WriterTest, SummaryCounts) {

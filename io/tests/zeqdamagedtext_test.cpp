@@ -201,9 +201,12 @@ TEST_P(DamagedText, AMainSectionLineWrittenTwiceRefusesTheFile) {
 
 // A section line between two records of the scene leaves those after it in a section no read looks
 // at: the file read as a scene without them (empty, often), with success and no word. It is
-// refused at its opening, with the reason: after "Definitions", after "Objects", a main section
-// holding only a "Summary" before the content; before version 6 between two models or before the
-// takes. A section line after the whole scene changes nothing.
+// refused at its opening, naming the first record the main section lacks: after "Definitions",
+// after "Objects", a main section holding only a "Summary" before the content; before version 6
+// between two models (the takes then lie outside) or before the takes. A section line after the
+// whole scene changes nothing, nor does one leading another program's own records of familiar
+// names (refused as split before): only a record of the file's layout that the main section lacks
+// refuses it (a 5.8 file has no "Device").
 TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
     const bool v6 = GetParam().mFileVersion == 6000;
     const std::string line = v6 ? "@Section: 6000\n" : "@Section: 5800\n";
@@ -221,7 +224,7 @@ TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
         v6 ? std::vector<Stray>{{"Objects: {", line, "Objects"},
                                 {"Connections: {", line, "Connections"},
                                 {"", summary + line, "Definitions"}}
-           : std::vector<Stray>{{"Model: \"Model::Bone\"", line, "Model"}, {"Takes: {", line, "Takes"},
+           : std::vector<Stray>{{"Model: \"Model::Bone\"", line, "Takes"}, {"Takes: {", line, "Takes"},
                                 {"", summary + line, "Media"}};
     for (const Stray& c : cases) {
         SCOPED_TRACE(c.mRecord);
@@ -236,11 +239,25 @@ TEST_P(DamagedText, AStraySectionLineRefusesTheFile) {
                                      c.mRecord + "\" record lies outside the main section",
                                  importer);
     }
-    std::string text = mText;
-    text.insert(extension, line);
-    const Read read = Import(text);
-    EXPECT_TRUE(read.mRead) << read.mText;
-    EXPECT_EQ(Import(mText).mNodes, read.mNodes);
+    const Read intact = Import(mText);
+    for (const char* later :
+         {"", "Settings: {\n\tVersion: 1\n}\n", "Media: {\n}\nTakes: {\n}\n", "Device: \"Device::G\" {\n}\n"}) {
+        SCOPED_TRACE(later);
+        std::string text = mText;
+        text.insert(*later ? text.rfind("@End") : extension, line + later);
+        if (!v6 && *later == 'D') {
+            KZeqSdkManager manager;
+            KZeqImporter importer(manager);
+            ExpectRefusedAsCorrupted(text,
+                                     "File is corrupted: a section line splits the scene, and its \"Device\" record "
+                                     "lies outside the main section",
+                                     importer);
+            continue;
+        }
+        const Read read = Import(text);
+        EXPECT_TRUE(read.mRead) << read.mText;
+        EXPECT_TRUE(read.mNodes == intact.mNodes && read.mObjects == intact.mObjects);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AsciiForms, DamagedText, testing::Values(kZeqFileCases[0], kZeqFileCases[3]),

@@ -114,9 +114,17 @@ bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time, K
     for (int i = 0; i < 4; ++i)
         if ((i > 0 && *at++ != ':') || !TimeField(at, fields[i]))
             return invalid(named + " line 1 " + Quoted(lines[0]) + " is no time (hours:minutes:seconds:frames)");
+    // Blanks and the line's end may follow the frames; anything else makes no time.
+    while (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n') ++at;
+    if (*at)
+        return invalid(named + " line 1 " + Quoted(lines[0]) + " is no time (hours:minutes:seconds:frames): " +
+                       Quoted(at) + " follows the frames");
     const int hours = fields[0], minutes = fields[1], seconds = fields[2], frames = fields[3];
     if (hours < 0 || minutes < 0 || seconds < 0 || frames < 0)
         return invalid(named + " line 1 " + Quoted(lines[0]) + " holds a negative number");
+    if (minutes > 59 || seconds > 59)
+        return invalid(named + " line 1 " + Quoted(lines[0]) + ": " + (minutes > 59 ? "minute " : "second ") +
+                       std::to_string(minutes > 59 ? minutes : seconds) + " is beyond 59");
     char* end = nullptr;
     const float rate = std::strtof(lines[2], &end);
     if (end == lines[2] || !std::isfinite(rate) || rate < 0.0f)
