@@ -107,9 +107,10 @@ void ZeqTuloImport::DropRootAsTarget() {
     const struct {
         const char* mProperty;
         const char* mWithout;
+        const char* mRole;
         KZeqNode* (KZeqNode::*mRemaining)() const;
-    } kTargets[] = {{"LookAtProperty", "a target", &KZeqNode::GetTarget},
-                    {"UpVectorProperty", "an up-vector target", &KZeqNode::GetTargetUp}};
+    } kTargets[] = {{"LookAtProperty", "a target", "target", &KZeqNode::GetTarget},
+                    {"UpVectorProperty", "an up-vector target", "up-vector target", &KZeqNode::GetTargetUp}};
     VisitDepthFirst(mRootNode, [&](ZeqTuloNode& node) {
         const bool camera = node.GetCamera() != nullptr;
         if (!camera && !node.GetLight()) return;
@@ -121,9 +122,10 @@ void ZeqTuloImport::DropRootAsTarget() {
             std::string line = (camera ? "Camera " : "Light ") +
                                std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": its " +
                                target.mProperty + " names the scene root, which is no " + kind + "'s target; ";
-            // Another model connected after the root is the target: nothing is lost.
+            // Another model the property names is the target: nothing is lost.
             if (KZeqNode* remaining = (node.*target.mRemaining)()) {
-                line += std::string(remaining->GetNameWithoutNameSpacePrefix().Buffer()) + " stays its target.";
+                line += std::string(remaining->GetNameWithoutNameSpacePrefix().Buffer()) + " stays its " +
+                        target.mRole + ".";
                 LogLine(line.c_str());
                 continue;
             }
@@ -140,17 +142,19 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     // A camera the node set has no record of goes without targets.
     ZeqTuloCameraTargets targets;
     if (const ZeqTuloCameraTargets* planned = GetCameraTargets(&node)) targets = *planned;
-    // A target to come in as itself that the host did not make leaves nothing to aim at.
+    // A target to come in as itself that the host did not make leaves nothing to aim at; one that
+    // was in the host scene before (a merge) stays where the user has it.
     const struct {
         KZeqNode*& mNode;
         ZeqTuloCameraTargets::EHow& mHow;
         const char* mRole;
     } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
     for (const auto& role : roles) {
-        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || !HostNode(static_cast<ZeqTuloNode*>(role.mNode)).isNull())
-            continue;
+        const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
+        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || (!HostNode(own).isNull() && !own->mIsPresent)) continue;
         const std::string line = "Camera " + std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
-                                 role.mNode->GetNameWithoutNameSpacePrefix().Buffer() + " has no host node; the " +
+                                 own->GetNameWithoutNameSpacePrefix().Buffer() +
+                                 (own->mIsPresent ? " was in the host scene before" : " has no host node") + "; the " +
                                  role.mRole + " is left out.";
         LogLine(line.c_str());
         role.mNode = nullptr;

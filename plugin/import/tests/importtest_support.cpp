@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <stdexcept>
-#include <utility>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
@@ -10,12 +9,12 @@
 #include "content/kzeqnull.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
-#include "scene/kzeqtakenode.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 #include "base/klib.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulouserparams.h"
@@ -88,119 +87,73 @@ void Key(KFCurve* curve, double seconds, float value) {
 
 namespace {
 
-struct SceneNode {
-    std::string mName, mKind;
-    bool mKeyed = false;
-    std::vector<std::pair<char, std::string>> mTargets;  // '@' or '^', name
-    std::vector<SceneNode> mChildren;
-};
+using Targets = std::vector<std::pair<std::string, std::string>>;  // camera name with '@' or '^', target
 
-bool IsNameCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == ':'; }
-
-// The nodes of the text from at up to its end or an unmatched ")".
-std::vector<SceneNode> ParseNodes(const std::string& text, std::size_t& at) {
+// Makes the nodes of the text from at up to its end or an unmatched ")" under parent.
+void ParseNodes(KZeqSdkManager& manager, KZeqScene& scene, KZeqNode* parent, const std::string& text, std::size_t& at,
+                SceneNodes& made, Targets& targets) {
+    auto next = [&](char c) { return at < text.size() && text[at] == c ? (++at, true) : false; };
     auto word = [&] {
         const std::size_t start = at;
-        while (at < text.size() && IsNameCharacter(text[at])) ++at;
-        if (at == start) throw std::invalid_argument("a name is missing at " + std::to_string(start) + " of " + text);
+        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '_')) ++at;
+        if (at == start) throw std::invalid_argument("no name at " + std::to_string(start) + " of " + text);
         return text.substr(start, at - start);
     };
-    std::vector<SceneNode> nodes;
     while (at < text.size() && text[at] != ')') {
-        if (text[at] == ' ') {
-            ++at;
-            continue;
-        }
-        SceneNode node;
-        node.mName = word();
-        if (at < text.size() && text[at] == '=') ++at, node.mKind = word();
-        if (at < text.size() && text[at] == '*') ++at, node.mKeyed = true;
+        if (next(' ')) continue;
+        const std::string name = word();
+        std::string kind = next('=') ? word() : "";
+        const bool keyed = next('*');
+        const std::size_t aims = targets.size();
         while (at < text.size() && (text[at] == '@' || text[at] == '^')) {
             const char how = text[at++];
-            node.mTargets.emplace_back(how, word());
+            targets.emplace_back(name + how, word());
         }
-        if (node.mKind.empty()) node.mKind = node.mTargets.empty() ? "null" : "camera";
-        if (at < text.size() && text[at] == '(') {
-            node.mChildren = ParseNodes(text, ++at);
-            if (at >= text.size()) throw std::invalid_argument("\"(\" without \")\" in " + text);
-            ++at;
-        }
-        nodes.push_back(std::move(node));
-    }
-    return nodes;
-}
-
-std::vector<SceneNode> ParseScene(const std::string& text) {
-    std::size_t at = 0;
-    std::vector<SceneNode> nodes = ParseNodes(text, at);
-    if (at != text.size()) throw std::invalid_argument("\")\" without \"(\" in " + text);
-    return nodes;
-}
-
-const SceneNode* FindSceneNode(const std::vector<SceneNode>& nodes, const std::string& name) {
-    for (const SceneNode& node : nodes) {
-        if (node.mName == name) return &node;
-        if (const SceneNode* found = FindSceneNode(node.mChildren, name)) return found;
-    }
-    return nullptr;
-}
-
-void MakeSceneNodes(KZeqSdkManager& manager, KZeqScene& scene, KZeqNode* parent, const std::vector<SceneNode>& nodes,
-                    std::map<std::string, KZeqNode*>& made) {
-    for (const SceneNode& spec : nodes) {
+        if (kind.empty()) kind = targets.size() > aims ? "camera" : "null";
         KZeqNode* node = nullptr;
-        if (spec.mKind == "mesh") {
-            AddTriangle(manager, parent, spec.mName.c_str());
-            node = parent->FindChild(spec.mName.c_str(), false);
-        } else if (spec.mKind == "light") {
-            node = AddNode(manager, parent, spec.mName.c_str(), "light:0");
-            node->GetLight()->SetDefaultIntensity(50);
+        if (kind == "mesh") {
+            node = AddTriangle(manager, parent, name.c_str())->GetNode();
         } else {
-            const char* kind = spec.mKind == "joint" ? "skeleton:2" : spec.mKind.c_str();
-            node = AddNode(manager, parent, spec.mName.c_str(), kind);
+            node = AddNode(manager, parent, name.c_str(),
+                           kind == "joint"   ? "skeleton:2"
+                           : kind == "light" ? "light:0"
+                                             : kind.c_str());
+            if (kind == "light") node->GetLight()->SetDefaultIntensity(50);
         }
-        made[spec.mName] = node;
-        if (spec.mKeyed) {
+        if (keyed) {
             scene.CreateTake("Take 001");
             node->SetCurrentTakeNode("Take 001");
-            KZeqTakeNode* take = node->GetCurrentTakeNode();
-            Key(take->GetTranslationX(), 0.0, 0.0f);
-            Key(take->GetTranslationX(), 1.0, 5.0f);
-            Key(take->GetEulerRotationY(), 0.0, 0.0f);
-            Key(take->GetEulerRotationY(), 1.0, 90.0f);
+            for (KFCurve* curve :
+                 {node->GetCurrentTakeNode()->GetTranslationX(), node->GetCurrentTakeNode()->GetEulerRotationY()}) {
+                Key(curve, 0.0, 0.0f);
+                Key(curve, 1.0, 5.0f);
+            }
         }
-        MakeSceneNodes(manager, scene, node, spec.mChildren, made);
-    }
-}
-
-void ConnectSceneTargets(const std::vector<SceneNode>& nodes, std::map<std::string, KZeqNode*>& made) {
-    for (const SceneNode& spec : nodes) {
-        for (const auto& target : spec.mTargets) {
-            const auto found = made.find(target.second);
-            if (found == made.end()) throw std::invalid_argument("no node " + target.second + " to aim at");
-            if (target.first == '@')
-                made[spec.mName]->SetTarget(found->second);
-            else
-                made[spec.mName]->SetTargetUp(found->second);
+        made[name] = {node, kind + (keyed ? "*" : "")};
+        if (next('(')) {
+            ParseNodes(manager, scene, node, text, at, made, targets);
+            if (!next(')')) throw std::invalid_argument("\"(\" without \")\" in " + text);
         }
-        ConnectSceneTargets(spec.mChildren, made);
     }
 }
 
 }  // namespace
 
-std::map<std::string, KZeqNode*> BuildScene(KZeqSdkManager& manager, KZeqScene& scene, const std::string& text) {
-    const std::vector<SceneNode> nodes = ParseScene(text);
-    std::map<std::string, KZeqNode*> made;
-    MakeSceneNodes(manager, scene, scene.GetRootNode(), nodes, made);
-    ConnectSceneTargets(nodes, made);
+SceneNodes BuildScene(KZeqSdkManager& manager, KZeqScene& scene, const std::string& text) {
+    SceneNodes made;
+    Targets targets;
+    std::size_t at = 0;
+    ParseNodes(manager, scene, scene.GetRootNode(), text, at, made, targets);
+    if (at != text.size()) throw std::invalid_argument("\")\" without \"(\" in " + text);
+    for (const auto& [from, to] : targets) {
+        if (!made.count(to)) throw std::invalid_argument("no node " + to + " in " + text);
+        KZeqNode* node = made.at(from.substr(0, from.size() - 1)).mNode;
+        if (from.back() == '@')
+            node->SetTarget(made.at(to).mNode);
+        else
+            node->SetTargetUp(made.at(to).mNode);
+    }
     return made;
-}
-
-std::string SceneKind(const std::string& text, const std::string& name) {
-    const std::vector<SceneNode> nodes = ParseScene(text);
-    const SceneNode* node = FindSceneNode(nodes, name);
-    return node ? node->mKind + (node->mKeyed ? "*" : "") : "";
 }
 
 std::string HostPath(const std::string& name) {

@@ -43,14 +43,16 @@ void Key(zeqsdk_400::KFCurve* curve, double seconds, float value);
 
 // A scene in a line of text, its nodes separated by blanks: "name[=kind][*][@aim][^up][(children)]".
 // Kinds are AddNode's, and "mesh" is a triangle, "light" a point light at 50 percent, "joint" a limb
-// node; a node without a kind is a camera when it aims, else a null. "*" keys the node's position
-// and rotation in the take "Take 001". "@" and "^" name the look-at and up-vector targets, which
-// may come later in the text. "G(Cam@A^B A=mesh B=light)": a null G holding a camera aimed at the
-// mesh A beside it, its up vector at the light B. The nodes by name.
-std::map<std::string, zeqsdk_400::KZeqNode*> BuildScene(zeqsdk_400::KZeqSdkManager& manager,
-                                                        zeqsdk_400::KZeqScene& scene, const std::string& text);
-// The kind a node of such a text was given ("camera", "mesh", ...), with "*" when it is keyed.
-std::string SceneKind(const std::string& text, const std::string& name);
+// node; without a kind a node that aims is a camera, another a null. "*" keys its x position and y
+// rotation in the take "Take 001"; "@" and "^" name its look-at and up-vector targets, which may come
+// later. "G(Cam@A^B A=mesh B=light)": a null G holding a camera aimed at the mesh A beside it, its
+// up vector at the light B. The nodes by name, with their kinds ("*" added when keyed).
+struct SceneNode {
+    zeqsdk_400::KZeqNode* mNode;
+    std::string mKind;
+};
+using SceneNodes = std::map<std::string, SceneNode>;
+SceneNodes BuildScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, const std::string& text);
 
 // A host node by name or path suffix, as a path; an empty path when none or several.
 std::string HostPath(const std::string& name);
