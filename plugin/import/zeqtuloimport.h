@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/karray.h"
@@ -48,6 +49,17 @@ struct TempPoseData {
     ZeqTuloNode* mNode = nullptr;
     zeqsdk_400::KZeqMatrix mSavedMatrix;
     zeqsdk_400::KZeqMatrix mBindMatrix;
+};
+
+// How a camera's look-at and up-vector targets reach the host, as the node set decides it: a bare
+// target becomes the aim (or up) node the host's camera command makes, another node beside the
+// camera joins the camera's look-at group as itself, and any other target is left out.
+struct ZeqTuloCameraTargets {
+    enum EHow { eLeftOut, eCommandNode, eOwnNode };
+    zeqsdk_400::KZeqNode* mAim = nullptr;
+    EHow mAimHow = eLeftOut;
+    zeqsdk_400::KZeqNode* mUp = nullptr;
+    EHow mUpHow = eLeftOut;
 };
 
 // A material already turned into a host shader during the running import.
@@ -110,8 +122,15 @@ public:
     void ShowReaderMessage(bool read);
 
     // ---- Scene preparation (zeqtuloimport_prepare.cpp)
+    // The set of nodes the geometry pass makes, less the host's own cameras under the root (their
+    // children move to the root) and the bare targets the camera command makes; also decides each
+    // camera's targets, with a log line for each target the host cannot take.
     void FillQuorbelNodeArray(zeqsdk_400::KZeqNode* root);
     void AddQuorbelNodeArray(zeqsdk_400::KZeqNode* node);
+    // The camera's targets as the node set decided them; null for a node it has no record of.
+    const ZeqTuloCameraTargets* GetCameraTargets(const zeqsdk_400::KZeqNode* camera) const;
+    // Whether the camera's look-at group made by the host stands for this camera group of the file.
+    bool IsHostCameraGroup(const zeqsdk_400::KZeqNode* node) const { return mCameraGroups.count(node) > 0; }
 
     // ---- Preparation services (zeqtuloimport_services.cpp)
     TStatus CheckBadScale(ZeqTuloNode& root);
@@ -141,9 +160,9 @@ public:
     // ---- Lights and cameras (zeqtuloimport_light.cpp, zeqtuloimport_camera.cpp)
     void CreateLightGeometry(ZeqTuloNode& node);
     void CreateCameraGeometry(ZeqTuloNode& node);
-    // Takes the scene's root out of each camera's aim and up-vector targets, with a host warning
-    // and a log line per camera and property: the root is no target the host can make.
-    void DropRootAsCameraTarget();
+    // Takes the scene's root out of each camera's and light's aim and up-vector targets: a host
+    // warning and a log line per node and property when no target is left, a log line otherwise.
+    void DropRootAsTarget();
     // ---- User-property attributes (zeqtuloimport_userpropertyattributes.cpp)
     void AddUserProperty(zeqsdk_400::KZeqUserProperty* property, TFnTransform& transform, ZeqTuloNode* node);
     void AddUserProperties(TFnTransform& transform, ZeqTuloNode* node);
@@ -258,6 +277,10 @@ protected:
     std::unordered_map<std::string, int> mImportedMaterialIndex;
     std::unordered_map<std::string, TObject> mImportedTextures;
     zeqsdk_400::KArrayTemplate<ZeqTuloNode*> mBlendShapeFailures;
+    // Each camera's targets, and the camera groups of the file whose camera's look-at group takes
+    // their place (FillQuorbelNodeArray).
+    std::unordered_map<const zeqsdk_400::KZeqNode*, ZeqTuloCameraTargets> mCameraTargets;
+    std::unordered_set<const zeqsdk_400::KZeqNode*> mCameraGroups;
 
     // The bind-pose lists of the running pass (steps 27 to 29), one per bind pose.
     zeqsdk_400::KArrayTemplate<zeqsdk_400::KArrayTemplate<TempPoseData*>*> mBindPoseLists;
@@ -272,6 +295,10 @@ bool IsOldVersion(zeqsdk_400::KZeqNode* root, zeqsdk_400::KZeqImporter* importer
 bool IsOldVersion(zeqsdk_400::KZeqNode* node);
 void CountNbZeqLinks(zeqsdk_400::KZeqNode* node, int& count);
 bool IsJoint(zeqsdk_400::KZeqNode* node);
+// A target that only marks where a camera looks, as the export writes an aim or up node: a null
+// (or a node without attribute outside a skeleton) without children, animated in the current take
+// in its position at most. links: the nodes that skins are bound to, which are more than that.
+bool IsBareTarget(zeqsdk_400::KZeqNode* node, const std::unordered_set<const zeqsdk_400::KZeqNode*>& links = {});
 void ReplaceNullsUsedAsLinks(zeqsdk_400::KZeqNode* node, ZeqTuloSdkManager& manager);
 void ExtractZeqNodes(zeqsdk_400::KZeqNode* node, zeqsdk_400::KArrayTemplate<zeqsdk_400::KZeqNode*>& nodes);
 // One record per node of the tree, in the tree's depth-first order; other records leave the list
@@ -280,6 +307,10 @@ void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZe
              zeqsdk_400::KArrayTemplate<TempPoseData*>* dropped = nullptr);
 
 // ---- Geometry pass (zeqtuloimport_geometry.cpp)
+// A camera group as the host's look-at group is written: a node without attribute or a null, named
+// "..._group", whose children are a camera, the camera's look-at target and, when the camera has
+// one there, its up-vector target, and nothing else. The camera; null when the node is none.
+ZeqTuloNode* CameraOfGroup(ZeqTuloNode* node);
 bool IsCameraGroup(ZeqTuloNode* node);
 
 // ---- Walks of the import's steps

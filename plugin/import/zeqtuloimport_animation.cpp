@@ -14,7 +14,7 @@ namespace {
 // the camera's host node; the group gets no pivots, limits or rotation order there.
 void ImportCameraGroupAnimation(ZeqTuloImport& import, ZeqTuloNode& camera) {
     KZeqNode* parent = camera.GetParent();
-    if (!parent || !IsCameraGroup(static_cast<ZeqTuloNode*>(parent))) return;
+    if (!parent || !import.IsHostCameraGroup(parent)) return;
     TStatus status;
     TFnDagNode dag(*camera.GetDagPath(), &status);
     if (!status) return;

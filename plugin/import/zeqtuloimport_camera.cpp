@@ -1,6 +1,8 @@
 // Cameras: made by the host's camera command (with its aim and up nodes and their group for a
-// camera with targets), picked up from the selection, named, set and placed under their parent.
+// camera with targets), picked up from the selection, named, set and placed under their parent. A
+// target that comes in as itself takes the place of the command's node in the group.
 #include <string>
+#include <vector>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqcameraproperties.h"
@@ -28,13 +30,12 @@ const char* const kCameraCommand[] = {
     "objectMoveCommand; ",
 };
 
-// Names the selected node, records it in the scene node and gives it the node's user properties.
-void RecordTargetNode(ZeqTuloImport& driver, const TSelectionList& selection, unsigned index, KZeqNode* target) {
+// Names the host node after the target, records it in the target's scene node and gives it the
+// node's user properties.
+void RecordTargetNode(ZeqTuloImport& driver, const TObject& object, KZeqNode* target) {
     ZeqTuloNode* node = static_cast<ZeqTuloNode*>(target);
-    TObject object;
-    if (!node || !selection.getDependNode(index, object)) return;
     TFnDagNode dag;
-    if (!dag.setObject(object)) return;
+    if (!node || object.isNull() || !dag.setObject(object)) return;
     dag.setName(TString(node->GetNameWithoutNameSpacePrefix().Buffer()));
     TFnTransform transform(object);
     TDagPath path;
@@ -44,26 +45,91 @@ void RecordTargetNode(ZeqTuloImport& driver, const TSelectionList& selection, un
     driver.AddUserProperties(transform, node);
 }
 
+// The host node standing for the scene node: the end of its path, when the path is live.
+TObject HostNode(const ZeqTuloNode* node) {
+    const TDagPath* path = node ? node->GetDagPath() : nullptr;
+    return path && path->isValid() ? path->node() : TObject();
+}
+
+// The scene nodes of subtrees about to move in the host, with their host nodes: once moved, each
+// takes its new path (the former ones lead nowhere).
+class MovedNodes {
+public:
+    void Add(ZeqTuloNode* top) {
+        VisitDepthFirst(top, [this](ZeqTuloNode& node) {
+            const TObject object = HostNode(&node);
+            if (!object.isNull()) mEntries.push_back({&node, object});
+        });
+    }
+    void Refresh() const {
+        for (const Entry& entry : mEntries) {
+            TDagPath path;
+            if (TDagPath::getAPathTo(entry.mObject, path)) entry.mNode->SetDagPath(&path);
+        }
+    }
+
+private:
+    struct Entry {
+        ZeqTuloNode* mNode;
+        TObject mObject;
+    };
+    std::vector<Entry> mEntries;
+};
+
+// "parent <child> <parent>": the child and its subtree move, their local values kept.
+bool Reparent(const TObject& child, const TObject& parent) {
+    const std::string command = std::string("parent ") + TFnDagNode(child).partialPathName().asChar() + " " +
+                                TFnDagNode(parent).partialPathName().asChar();
+    TStringArray result;
+    return static_cast<bool>(TGlobal::executeCommand(TString(command.c_str()), result, true, false));
+}
+
+// An up node as the camera command makes it, for a group whose command node gave way: a transform
+// with a locator at the end of the group.
+TObject MakeCommandLikeNode(const TObject& group) {
+    TStatus status;
+    TFnTransform transform;
+    const TObject made = transform.create(group, &status);
+    if (!status) return TObject();
+    TFnDagNode().create("locator", made, &status);
+    return made;
+}
+
+const char* const kAim = "aim";
+const char* const kUp = "up-vector target";
+
 }  // namespace
 
-void ZeqTuloImport::DropRootAsCameraTarget() {
+void ZeqTuloImport::DropRootAsTarget() {
     if (!mRootNode) return;
     KPlug* root = mRootNode->GetPropertyHandler();
     // The targets pass over the root already; the user hears that the file's aim was not taken.
     const struct {
         const char* mProperty;
         const char* mWithout;
-    } kTargets[] = {{"LookAtProperty", "a target"}, {"UpVectorProperty", "an up-vector target"}};
+        const char* mRole;
+        KZeqNode* (KZeqNode::*mRemaining)() const;
+    } kTargets[] = {{"LookAtProperty", "a target", "target", &KZeqNode::GetTarget},
+                    {"UpVectorProperty", "an up-vector target", "up-vector target", &KZeqNode::GetTargetUp}};
     VisitDepthFirst(mRootNode, [&](ZeqTuloNode& node) {
-        if (!node.GetCamera()) return;
+        const bool camera = node.GetCamera() != nullptr;
+        if (!camera && !node.GetLight()) return;
+        const std::string kind = camera ? "camera" : "light";
         for (const auto& target : kTargets) {
             KProperty* property = node.GetPropertyHandler()->FindPropertyByName(target.mProperty);
             if (!property || !property->IsConnectedSrc(root)) continue;
             property->DisconnectSrc(root);
-            const std::string line = std::string("Camera ") + node.GetNameWithoutNameSpacePrefix().Buffer() +
-                                     ": its " + target.mProperty +
-                                     " names the scene root, which is no camera's target; the camera is left without " +
-                                     target.mWithout + ".";
+            std::string line = (camera ? "Camera " : "Light ") +
+                               std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": its " +
+                               target.mProperty + " names the scene root, which is no " + kind + "'s target; ";
+            // Another model the property names is the target: nothing is lost.
+            if (KZeqNode* remaining = (node.*target.mRemaining)()) {
+                line += std::string(remaining->GetNameWithoutNameSpacePrefix().Buffer()) + " stays its " +
+                        target.mRole + ".";
+                LogLine(line.c_str());
+                continue;
+            }
+            line += "the " + kind + " is left without " + target.mWithout + ".";
             LogLine(line.c_str());
             TPxCommand::displayWarning(TString(line.c_str()));
         }
@@ -73,10 +139,36 @@ void ZeqTuloImport::DropRootAsCameraTarget() {
 void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     KZeqCamera* camera = node.GetCamera();
     if (!camera) return;
+    // A camera the node set has no record of goes without targets.
+    ZeqTuloCameraTargets targets;
+    if (const ZeqTuloCameraTargets* planned = GetCameraTargets(&node)) targets = *planned;
+    // A target to come in as itself that the host did not make leaves nothing to aim at; one that
+    // was in the host scene before (a merge) stays where the user has it.
+    const struct {
+        KZeqNode*& mNode;
+        ZeqTuloCameraTargets::EHow& mHow;
+        const char* mRole;
+    } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
+    for (const auto& role : roles) {
+        const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
+        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || (!HostNode(own).isNull() && !own->mIsPresent)) continue;
+        const std::string line = "Camera " + std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
+                                 own->GetNameWithoutNameSpacePrefix().Buffer() +
+                                 (own->mIsPresent ? " was in the host scene before" : " has no host node") + "; the " +
+                                 role.mRole + " is left out.";
+        LogLine(line.c_str());
+        role.mNode = nullptr;
+        role.mHow = ZeqTuloCameraTargets::eLeftOut;
+    }
+    if (!targets.mAim) {
+        targets.mUp = nullptr;
+        targets.mUpHow = ZeqTuloCameraTargets::eLeftOut;
+    }
+    const bool target = targets.mAim != nullptr;
+    const bool up = targets.mUp != nullptr;
+
     std::string command;
     for (const char* piece : kCameraCommand) command += piece;
-    const bool target = node.GetTarget() != nullptr;
-    const bool up = target && node.GetTargetUp() != nullptr;
     command += !target ? "cameraMakeNode 1 \"\"" : up ? "cameraMakeNode 3 \"\"" : "cameraMakeNode 2 \"\"";
     TStringArray result;
     TGlobal::executeCommand(TString(command.c_str()), result, true, false);
@@ -112,45 +204,58 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     // group: it takes that group's name, so that the file written from the host names the group
     // as it was (and reads back as a camera group).
     ZeqTuloNode* zeqGroup = static_cast<ZeqTuloNode*>(node.GetParent());
-    if (target && zeqGroup && IsCameraGroup(zeqGroup)) {
-        TFnDagNode hostGroup(transform.parent(0, &status), &status);
-        if (status) hostGroup.setName(TString(zeqGroup->GetNameWithoutNameSpacePrefix().Buffer()));
+    const TObject hostGroup = target ? transform.parent(0, &status) : TObject();
+    if (target && zeqGroup && IsHostCameraGroup(zeqGroup) && !hostGroup.isNull())
+        TFnDagNode(hostGroup).setName(TString(zeqGroup->GetNameWithoutNameSpacePrefix().Buffer()));
+
+    // The selection holds camera, aim (or camera, up, aim) as the call made them. A target that
+    // comes in as itself takes the place of the command's node; the group keeps the order camera,
+    // aim, up, so the up node gives way too when the aim does.
+    MovedNodes moved;
+    moved.Add(&node);
+    if (target && !hostGroup.isNull()) {
+        TObject aimNode, upNode;
+        if (selected > 1) selection.getDependNode(selected == 2 ? 1 : 2, aimNode);
+        if (selected > 2) selection.getDependNode(1, upNode);
+        const bool ownAim = targets.mAimHow == ZeqTuloCameraTargets::eOwnNode;
+        const bool ownUp = up && targets.mUpHow == ZeqTuloCameraTargets::eOwnNode;
+        if (ownAim) {
+            if (!aimNode.isNull()) TGlobal::deleteNode(aimNode);
+            aimNode = HostNode(static_cast<ZeqTuloNode*>(targets.mAim));
+            moved.Add(static_cast<ZeqTuloNode*>(targets.mAim));
+            Reparent(aimNode, hostGroup);
+        } else {
+            RecordTargetNode(*this, aimNode, targets.mAim);
+        }
+        if (up && (ownAim || ownUp)) {
+            if (!upNode.isNull()) TGlobal::deleteNode(upNode);
+            upNode = ownUp ? HostNode(static_cast<ZeqTuloNode*>(targets.mUp)) : MakeCommandLikeNode(hostGroup);
+        }
+        if (ownUp) {
+            moved.Add(static_cast<ZeqTuloNode*>(targets.mUp));
+            Reparent(upNode, hostGroup);
+        } else if (up) {
+            RecordTargetNode(*this, upNode, targets.mUp);
+        }
+        moved.Add(static_cast<ZeqTuloNode*>(targets.mAim));
+        moved.Add(static_cast<ZeqTuloNode*>(targets.mUp));
     }
 
-    // The selection holds camera, aim (or camera, up, aim) as the call made them; entries the scene
-    // node has no target for are left alone.
-    if (selected > 1 && target) RecordTargetNode(*this, selection, selected == 2 ? 1 : 2, node.GetTarget());
-    if (selected > 2 && up) RecordTargetNode(*this, selection, 1, node.GetTargetUp());
-
-    ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node.GetParent());
-    if (parent && IsCameraGroup(parent)) parent = static_cast<ZeqTuloNode*>(parent->GetParent());
-    const TDagPath* parentPath = parent && parent != mRootNode ? parent->GetDagPath() : nullptr;
-    if (parentPath && parentPath->isValid()) {
-        TObject moved = cameraSet.parent(0);
-        if (target) moved = TFnDagNode(moved).parent(0);
-        TFnDagNode movedSet(moved);
-        TFnDagNode parentSet(*parentPath);
-        const std::string reparent =
-            std::string("parent ") + movedSet.partialPathName().asChar() + " " + parentSet.partialPathName().asChar();
-        if (TGlobal::executeCommand(TString(reparent.c_str()), result, true, false)) {
-            // The moved nodes' former paths lead nowhere now: each takes its new one.
-            struct Moved {
-                ZeqTuloNode* mNode;
-                TObject mObject;
-            };
-            const Moved movedNodes[] = {
-                {&node, transform.object()},
-                {static_cast<ZeqTuloNode*>(node.GetTarget()), TObject()},
-                {static_cast<ZeqTuloNode*>(node.GetTargetUp()), TObject()},
-            };
-            for (Moved entry : movedNodes) {
-                if (!entry.mNode || !entry.mNode->GetDagPath()) continue;
-                if (entry.mObject.isNull() && entry.mNode->GetShapeObject()) entry.mObject = *entry.mNode->GetShapeObject();
-                TDagPath refreshed;
-                if (!entry.mObject.isNull() && TDagPath::getAPathTo(entry.mObject, refreshed))
-                    entry.mNode->SetDagPath(&refreshed);
-            }
+    // The camera's group stands for its Zeq camera group: it goes under that group's parent.
+    ZeqTuloNode* parent = zeqGroup;
+    if (parent && IsHostCameraGroup(parent)) parent = static_cast<ZeqTuloNode*>(parent->GetParent());
+    const TObject parentObject = parent && parent != mRootNode ? HostNode(parent) : TObject();
+    const TObject top = target ? hostGroup : transform.object();
+    if (!parentObject.isNull() && !top.isNull()) Reparent(top, parentObject);
+    moved.Refresh();
+    // Where a command node gave way, the selection holds what the command would have selected.
+    if (targets.mAimHow == ZeqTuloCameraTargets::eOwnNode || targets.mUpHow == ZeqTuloCameraTargets::eOwnNode) {
+        TSelectionList made;
+        for (KZeqNode* entry : {static_cast<KZeqNode*>(&node), targets.mUp, targets.mAim}) {
+            const ZeqTuloNode* host = static_cast<const ZeqTuloNode*>(entry);
+            if (!HostNode(host).isNull()) made.add(*host->GetDagPath());
         }
+        TGlobal::setActiveSelectionList(made);
     }
     AddUserProperties(transform, &node);
 }

@@ -48,22 +48,28 @@ void SetNodeNamespace(const ZeqTuloNode& node) {
 
 }  // namespace
 
-bool IsCameraGroup(ZeqTuloNode* node) {
-    if (!node) return false;
-    const std::string group = node->GetNameWithoutNameSpacePrefix().Buffer();
-    if (!EndsWith(group, "_group")) return false;
-    const std::string base = group.substr(0, group.size() - 6);
-    int count = 0;
-    bool aim = false;
-    for (int i = 0; i < node->GetChildCount(); ++i) {
-        KZeqNode* child = node->GetChild(i);
-        const std::string name = child->GetNameWithoutNameSpacePrefix().Buffer();
-        if (AttributeType(child) == KZeqNodeAttribute::eCAMERA && name.compare(0, base.size(), base) == 0) ++count;
-        if (EndsWith(name, "_aim")) ++count, aim = true;
-        if (EndsWith(name, "_up")) ++count;
+ZeqTuloNode* CameraOfGroup(ZeqTuloNode* node) {
+    if (!node) return nullptr;
+    const int type = AttributeType(node);
+    if ((type != -1 && type != KZeqNodeAttribute::eNULL) ||
+        !EndsWith(node->GetNameWithoutNameSpacePrefix().Buffer(), "_group"))
+        return nullptr;
+    const int count = node->GetChildCount();
+    if (count < 2 || count > 3) return nullptr;
+    for (int i = 0; i < count; ++i) {
+        KZeqNode* camera = node->GetChild(i);
+        KZeqNode* aim = camera->GetCamera() ? camera->GetTarget() : nullptr;
+        if (!aim || aim == camera || aim->GetParent() != node) continue;
+        KZeqNode* up = camera->GetTargetUp();
+        const bool upInside = up && up != camera && up != aim && up->GetParent() == node;
+        // The host's group holds the camera, its aim and its up node: any other child would have
+        // no place in it.
+        if (count == (upInside ? 3 : 2)) return static_cast<ZeqTuloNode*>(camera);
     }
-    return count >= 2 && aim;
+    return nullptr;
 }
+
+bool IsCameraGroup(ZeqTuloNode* node) { return CameraOfGroup(node) != nullptr; }
 
 TStatus ZeqTuloImport::ImportGeometry() {
     if (ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge) {
@@ -91,7 +97,8 @@ TStatus ZeqTuloImport::ImportGeometry(ZeqTuloNode* node) {
 void ZeqTuloImport::ImportOwnGeometry(ZeqTuloNode* node) {
     ZeqTuloNode* parent = static_cast<ZeqTuloNode*>(node->GetParent());
     SetNodeNamespace(*node);
-    if (IsExcludedZeqRoot(node)) return;
+    // The camera makes its own group.
+    if (IsExcludedZeqRoot(node) || IsHostCameraGroup(node)) return;
 
     switch (AttributeType(node)) {
         case -1:
@@ -117,14 +124,22 @@ void ZeqTuloImport::ImportOwnGeometry(ZeqTuloNode* node) {
             break;
         }
         case KZeqNodeAttribute::eCAMERA:
+            // Targets that come in as themselves are made first: the camera's look-at group takes
+            // them in. Their making leaves their own namespace current.
+            if (const ZeqTuloCameraTargets* targets = GetCameraTargets(node)) {
+                if (targets->mAimHow == ZeqTuloCameraTargets::eOwnNode)
+                    ImportGeometry(static_cast<ZeqTuloNode*>(targets->mAim));
+                if (targets->mUpHow == ZeqTuloCameraTargets::eOwnNode)
+                    ImportGeometry(static_cast<ZeqTuloNode*>(targets->mUp));
+                SetNodeNamespace(*node);
+            }
             CreateCameraGeometry(*node);
             break;
         case KZeqNodeAttribute::eLIGHT:
             CreateLightGeometry(*node);
             break;
         default:
-            // The camera makes its own group.
-            if (!IsCameraGroup(node)) CreateNullGeometry(node);
+            CreateNullGeometry(node);
             break;
     }
 }

@@ -143,7 +143,7 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepOldVersionAndPolicy() {
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepPreprocess() {
-    DropRootAsCameraTarget();
+    DropRootAsTarget();
     Preprocess(mRootNode);
     return eStepNext;
 }

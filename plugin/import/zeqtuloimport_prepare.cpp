@@ -1,15 +1,18 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the
-// name-to-node set and the tree order of bind-pose records.
+// name-to-node set with the cameras' targets and the tree order of bind-pose records.
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "content/kzeqgeometry.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
 #include "io/kzeqimporter.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodeattribute.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 
@@ -64,9 +67,27 @@ void ReplaceNullsUsedAsLinks(KZeqNode* node, ZeqTuloSdkManager& manager) {
     });
 }
 
+bool IsBareTarget(KZeqNode* node, const std::unordered_set<const KZeqNode*>& links) {
+    if (!node || node->GetChildCount() > 0 || links.count(node)) return false;
+    const KZeqNodeAttribute* attribute = node->GetNodeAttribute();
+    if (attribute ? attribute->GetAttributeType() != KZeqNodeAttribute::eNULL : IsJoint(node->GetParent()))
+        return false;
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    if (!take) return true;
+    for (KFCurve* curve : {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                           take->GetScaleX(), take->GetScaleY(), take->GetScaleZ(), take->GetVisibility()})
+        if (curve && curve->KeyGetCount() > 0) return false;
+    return true;
+}
+
 void ZeqTuloImport::AddQuorbelNodeArray(KZeqNode* node) {
     VisitDepthFirst(node,
                     [this](KZeqNode& n) { mQuorbelNodeArray.Add(n.GetName(), reinterpret_cast<kReference>(&n)); });
+}
+
+const ZeqTuloCameraTargets* ZeqTuloImport::GetCameraTargets(const KZeqNode* camera) const {
+    const auto found = mCameraTargets.find(camera);
+    return found == mCameraTargets.end() ? nullptr : &found->second;
 }
 
 namespace {
@@ -76,14 +97,98 @@ void RemoveSubtreeEntries(KCharPtrSet& set, KZeqNode* node) {
     VisitDepthFirst(node, [&set](KZeqNode& n) { set.Remove(n.GetName()); });
 }
 
+std::string ShortName(const KZeqNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
+
+// The nodes the scene's skins are bound to.
+std::unordered_set<const KZeqNode*> SkinLinkNodes(KZeqNode* root) {
+    std::unordered_set<const KZeqNode*> links;
+    VisitDepthFirst(root, [&links](KZeqNode& n) {
+        KZeqGeometry* geometry = n.GetGeometry();
+        for (int i = 0; geometry && i < geometry->GetLinkCount(); ++i)
+            if (KZeqLink* link = geometry->GetLink(i))
+                if (link->GetLink()) links.insert(link->GetLink());
+    });
+    return links;
+}
+
+// Decides the targets of one camera at a time; a target is taken by one camera at most.
+class CameraTargetPlanner {
+public:
+    CameraTargetPlanner(ZeqTuloImport& driver, KZeqNode* root) : mDriver(driver), mLinks(SkinLinkNodes(root)) {}
+
+    ZeqTuloCameraTargets Plan(KZeqNode& camera) {
+        ZeqTuloCameraTargets targets;
+        KZeqNode* aim = camera.GetTarget();
+        KZeqNode* up = camera.GetTargetUp();
+        if (aim) {
+            if (const char* problem = Problem(camera, *aim)) {
+                Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
+                    problem + "); the aim is left out and the camera keeps its orientation.");
+                if (up)
+                    Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+                        " is left out with the aim.");
+                return targets;
+            }
+            targets.mAim = aim;
+            targets.mAimHow = Take(*aim);
+        }
+        if (aim && up) {
+            if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
+                Log("Camera " + ShortName(camera) + ": the host cannot take " + ShortName(*up) +
+                    " as its up-vector target (" + problem + "); the up-vector target is left out.");
+            } else {
+                targets.mUp = up;
+                targets.mUpHow = Take(*up);
+            }
+        }
+        return targets;
+    }
+
+    // The bare targets the camera command makes: they leave the node set.
+    const std::vector<KZeqNode*>& CommandNodes() const { return mCommandNodes; }
+
+private:
+    // Why the host cannot take the node as the camera's aim or up node; null when it can. A bare
+    // target becomes the command's node wherever it is, as the file written from the host has it;
+    // any other node can only join the camera's look-at group from beside the camera, where the
+    // group keeps its place.
+    const char* Problem(KZeqNode& camera, KZeqNode& target) const {
+        if (&target == &camera) return "it is the camera itself";
+        if (camera.IsSelfOrDescendantOf(&target)) return "it is above the camera";
+        if (mTaken.count(&target)) return "it is another camera's target already";
+        if (IsBareTarget(&target, mLinks)) return nullptr;
+        if (target.GetParent() != camera.GetParent()) return "it is more than a bare target and not beside the camera";
+        if (target.GetCamera() && target.GetTarget()) return "it is a camera with a target of its own";
+        if (IsCameraGroup(static_cast<ZeqTuloNode*>(&target))) return "it is another camera's group";
+        return nullptr;
+    }
+
+    ZeqTuloCameraTargets::EHow Take(KZeqNode& target) {
+        mTaken.insert(&target);
+        if (!IsBareTarget(&target, mLinks)) return ZeqTuloCameraTargets::eOwnNode;
+        mCommandNodes.push_back(&target);
+        return ZeqTuloCameraTargets::eCommandNode;
+    }
+
+    void Log(const std::string& line) { mDriver.LogLine(line.c_str()); }
+
+    ZeqTuloImport& mDriver;
+    const std::unordered_set<const KZeqNode*> mLinks;
+    std::unordered_set<const KZeqNode*> mTaken;
+    std::vector<KZeqNode*> mCommandNodes;
+};
+
 }  // namespace
 
 void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mQuorbelNodeArray.Clear();
+    mCameraTargets.clear();
+    mCameraGroups.clear();
     if (!root) return;
     for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
 
-    // The host's own cameras exist already: they are neither created nor matched.
+    // The host's own cameras exist already: they are neither created nor matched. What hangs below
+    // one is no part of it and comes in at the top.
     std::vector<KZeqNode*> reserved;
     for (int i = 0; i < root->GetChildCount(); ++i) {
         KZeqNode* child = root->GetChild(i);
@@ -93,20 +198,43 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
             reserved.push_back(child);
     }
     for (KZeqNode* camera : reserved) {
+        std::vector<KZeqNode*> children;
+        for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
+        int moved = 0;
+        for (KZeqNode* child : children) moved += root->AddChild(child) ? 1 : 0;
+        std::string line =
+            "Camera " + ShortName(*camera) + ": the host has its own camera of this name; it is left out";
+        if (moved > 0)
+            line += ", and the " + std::to_string(moved) +
+                    (moved == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
+        LogLine((line + ".").c_str());
         RemoveSubtreeEntries(mQuorbelNodeArray, camera);
         root->RemoveChild(camera);
         mSdkManager.DestroyKZeqNode(camera, true);
     }
 
-    // A camera's target is made by the camera itself.
-    std::vector<KZeqNode*> targets;
-    for (int i = 0; i < mQuorbelNodeArray.GetCount(); ++i) {
-        KZeqNode* node = reinterpret_cast<KZeqNode*>(mQuorbelNodeArray[i]);
-        KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
-        if (attribute && attribute->GetAttributeType() == KZeqNodeAttribute::eCAMERA && node->GetTarget())
-            targets.push_back(node->GetTarget());
+    // The cameras of camera groups decide first, so that the group's own nodes go to its camera.
+    CameraTargetPlanner planner(*this, root);
+    std::vector<KZeqNode*> groups, groupCameras, cameras;
+    VisitDepthFirst(root, [&](KZeqNode& node) {
+        if (&node == root) return;
+        if (ZeqTuloNode* camera = CameraOfGroup(static_cast<ZeqTuloNode*>(&node))) {
+            groups.push_back(&node);
+            groupCameras.push_back(camera);
+        } else if (node.GetCamera() && CameraOfGroup(static_cast<ZeqTuloNode*>(node.GetParent())) != &node) {
+            cameras.push_back(&node);
+        }
+    });
+    for (const std::vector<KZeqNode*>* list : {&groupCameras, &cameras})
+        for (KZeqNode* camera : *list) mCameraTargets[camera] = planner.Plan(*camera);
+    // A group stands for its camera's look-at group when the camera took every other node of it.
+    for (KZeqNode* group : groups) {
+        const ZeqTuloCameraTargets& targets = mCameraTargets[CameraOfGroup(static_cast<ZeqTuloNode*>(group))];
+        const int taken = 1 + (targets.mAim && targets.mAim->GetParent() == group ? 1 : 0) +
+                          (targets.mUp && targets.mUp->GetParent() == group ? 1 : 0);
+        if (taken == group->GetChildCount()) mCameraGroups.insert(group);
     }
-    for (KZeqNode* target : targets) mQuorbelNodeArray.Remove(target->GetName());
+    for (KZeqNode* target : planner.CommandNodes()) mQuorbelNodeArray.Remove(target->GetName());
 }
 
 void ExtractZeqNodes(KZeqNode* node, KArrayTemplate<KZeqNode*>& nodes) {

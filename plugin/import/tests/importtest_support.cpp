@@ -1,5 +1,8 @@
 #include "importtest_support.h"
 
+#include <cctype>
+#include <stdexcept>
+
 #include "content/kzeqcamera.h"
 #include "content/kzeqlight.h"
 #include "content/kzeqmesh.h"
@@ -11,6 +14,7 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 #include "base/klib.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulouserparams.h"
@@ -79,6 +83,77 @@ void Key(KFCurve* curve, double seconds, float value) {
     key.Set(time, value, KFCURVE_INTERPOLATION_LINEAR, 0, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE, 0.3333333f, 0.3333333f,
             0.0f, 0.0f);
     curve->KeyAdd(time, key);
+}
+
+namespace {
+
+using Targets = std::vector<std::pair<std::string, std::string>>;  // camera name with '@' or '^', target
+
+// Makes the nodes of the text from at up to its end or an unmatched ")" under parent.
+void ParseNodes(KZeqSdkManager& manager, KZeqScene& scene, KZeqNode* parent, const std::string& text, std::size_t& at,
+                SceneNodes& made, Targets& targets) {
+    auto next = [&](char c) { return at < text.size() && text[at] == c ? (++at, true) : false; };
+    auto word = [&] {
+        const std::size_t start = at;
+        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '_')) ++at;
+        if (at == start) throw std::invalid_argument("no name at " + std::to_string(start) + " of " + text);
+        return text.substr(start, at - start);
+    };
+    while (at < text.size() && text[at] != ')') {
+        if (next(' ')) continue;
+        const std::string name = word();
+        std::string kind = next('=') ? word() : "";
+        const bool keyed = next('*');
+        const std::size_t aims = targets.size();
+        while (at < text.size() && (text[at] == '@' || text[at] == '^')) {
+            const char how = text[at++];
+            targets.emplace_back(name + how, word());
+        }
+        if (kind.empty()) kind = targets.size() > aims ? "camera" : "null";
+        KZeqNode* node = nullptr;
+        if (kind == "mesh") {
+            node = AddTriangle(manager, parent, name.c_str())->GetNode();
+        } else {
+            node = AddNode(manager, parent, name.c_str(),
+                           kind == "joint"   ? "skeleton:2"
+                           : kind == "light" ? "light:0"
+                                             : kind.c_str());
+            if (kind == "light") node->GetLight()->SetDefaultIntensity(50);
+        }
+        if (keyed) {
+            scene.CreateTake("Take 001");
+            node->SetCurrentTakeNode("Take 001");
+            for (KFCurve* curve :
+                 {node->GetCurrentTakeNode()->GetTranslationX(), node->GetCurrentTakeNode()->GetEulerRotationY()}) {
+                Key(curve, 0.0, 0.0f);
+                Key(curve, 1.0, 5.0f);
+            }
+        }
+        made[name] = {node, kind + (keyed ? "*" : "")};
+        if (next('(')) {
+            ParseNodes(manager, scene, node, text, at, made, targets);
+            if (!next(')')) throw std::invalid_argument("\"(\" without \")\" in " + text);
+        }
+    }
+}
+
+}  // namespace
+
+SceneNodes BuildScene(KZeqSdkManager& manager, KZeqScene& scene, const std::string& text) {
+    SceneNodes made;
+    Targets targets;
+    std::size_t at = 0;
+    ParseNodes(manager, scene, scene.GetRootNode(), text, at, made, targets);
+    if (at != text.size()) throw std::invalid_argument("\")\" without \"(\" in " + text);
+    for (const auto& [from, to] : targets) {
+        if (!made.count(to)) throw std::invalid_argument("no node " + to + " in " + text);
+        KZeqNode* node = made.at(from.substr(0, from.size() - 1)).mNode;
+        if (from.back() == '@')
+            node->SetTarget(made.at(to).mNode);
+        else
+            node->SetTargetUp(made.at(to).mNode);
+    }
+    return made;
 }
 
 std::string HostPath(const std::string& name) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,19 @@ zeqsdk_400::KZeqNode* AddNode(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::K
 zeqsdk_400::KZeqMesh* AddTriangle(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqNode* parent, const char* name);
 // A linear key.
 void Key(zeqsdk_400::KFCurve* curve, double seconds, float value);
+
+// A scene in a line of text, its nodes separated by blanks: "name[=kind][*][@aim][^up][(children)]".
+// Kinds are AddNode's, and "mesh" is a triangle, "light" a point light at 50 percent, "joint" a limb
+// node; without a kind a node that aims is a camera, another a null. "*" keys its x position and y
+// rotation in the take "Take 001"; "@" and "^" name its look-at and up-vector targets, which may come
+// later. "G(Cam@A^B A=mesh B=light)": a null G holding a camera aimed at the mesh A beside it, its
+// up vector at the light B. The nodes by name, with their kinds ("*" added when keyed).
+struct SceneNode {
+    zeqsdk_400::KZeqNode* mNode;
+    std::string mKind;
+};
+using SceneNodes = std::map<std::string, SceneNode>;
+SceneNodes BuildScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, const std::string& text);
 
 // A host node by name or path suffix, as a path; an empty path when none or several.
 std::string HostPath(const std::string& name);

@@ -111,31 +111,46 @@ TEST_F(GeometryTest, NamespacesAreAddedAtTheRoot) {
     EXPECT_EQ(spaces, (std::vector<std::string>{"ns", "other"}));
 }
 
-// The camera-group test by its counting rule.
+// The camera-group test: a null named "..._group" holding a camera, its aim and its up node, each a
+// child, and nothing else.
 struct GroupCase {
     const char* name;
     const char* group;
-    std::vector<std::pair<const char*, const char*>> children;  // name, kind
+    const char* kind;  // the group's
+    std::vector<std::pair<const char*, const char*>> children;  // name, kind; the first camera aims
+                                                                // at the second child, up the third
+    bool up;
     bool expected;
 };
 class CameraGroups : public GeometryTest, public ::testing::WithParamInterface<GroupCase> {};
 
-TEST_P(CameraGroups, CountCameraAimAndUp) {
+TEST_P(CameraGroups, CameraWithItsTargetsAlone) {
+    const GroupCase& c = GetParam();
     ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
-    KZeqNode* group = AddNode(manager, nullptr, GetParam().group);
-    for (const auto& child : GetParam().children) AddNode(manager, group, child.first, child.second);
-    EXPECT_EQ(IsCameraGroup(static_cast<ZeqTuloNode*>(group)), GetParam().expected);
+    KZeqNode* group = AddNode(manager, nullptr, c.group, c.kind);
+    std::vector<KZeqNode*> children;
+    for (const auto& child : c.children) children.push_back(AddNode(manager, group, child.first, child.second));
+    KZeqNode* outside = AddNode(manager, nullptr, "outside");
+    if (children.size() > 1 && children[0]->GetCamera()) children[0]->SetTarget(children[1]);
+    if (c.up && children[0]->GetCamera()) children[0]->SetTargetUp(children.size() > 2 ? children[2] : outside);
+    EXPECT_EQ(IsCameraGroup(static_cast<ZeqTuloNode*>(group)), c.expected);
+    EXPECT_EQ(CameraOfGroup(static_cast<ZeqTuloNode*>(group)), c.expected ? children[0] : nullptr);
     EXPECT_FALSE(IsCameraGroup(nullptr));
 }
 
 const GroupCase kGroups[] = {
-    {"CameraAimUp", "cam_group", {{"cam", "camera"}, {"cam_aim", "null"}, {"cam_up", "null"}}, true},
-    {"NoAim", "cam_group", {{"cam", "camera"}, {"cam_up", "null"}}, false},
-    {"NotAGroupName", "cam_grp", {{"cam", "camera"}, {"cam_aim", "null"}}, false},
-    {"EmptyBaseName", "_group", {{"x", "camera"}, {"y_aim", "null"}}, true},
-    {"AimOnly", "cam_group", {{"x_aim", "null"}}, false},
-    {"TwoAims", "cam_group", {{"a_aim", "null"}, {"b_aim", "null"}}, true},
-    {"CameraOfAnotherName", "cam_group", {{"other", "camera"}, {"cam_aim", "null"}}, false},
+    {"CameraAimUp", "cam_group", "null", {{"cam", "camera"}, {"cam_aim", "null"}, {"cam_up", "null"}}, true, true},
+    {"CameraAim", "cam_group", "none", {{"cam", "camera"}, {"cam_aim", "null"}}, false, true},
+    // As the host's group comes back from a file written from the host: named after the camera
+    // the command first made, the aim after the camera's target.
+    {"HostNames", "camera1_group", "null", {{"Cam", "camera"}, {"T", "mesh"}}, false, true},
+    {"UpOutside", "cam_group", "null", {{"cam", "camera"}, {"cam_aim", "null"}}, true, true},
+    {"NoTarget", "cam_group", "null", {{"cam", "camera"}}, false, false},
+    {"AnotherChild", "cam_group", "null", {{"cam", "camera"}, {"cam_aim", "null"}, {"cam_up", "null"}}, false, false},
+    {"NotAGroupName", "cam_grp", "null", {{"cam", "camera"}, {"cam_aim", "null"}}, false, false},
+    {"GroupIsAMesh", "cam_group", "mesh", {{"cam", "camera"}, {"cam_aim", "null"}}, false, false},
+    {"EmptyBaseName", "_group", "null", {{"x", "camera"}, {"y_aim", "null"}}, false, true},
+    {"TwoAimsNoCamera", "cam_group", "null", {{"a_aim", "null"}, {"b_aim", "null"}}, false, false},
 };
 INSTANTIATE_TEST_SUITE_P(Geometry, CameraGroups, ::testing::ValuesIn(kGroups), CaseName());
 
@@ -439,38 +454,52 @@ TEST_F(GeometryTest, CameraGroupKeepsItsName) {
     EXPECT_EQ(HostType("Shot_group"), "lookAt");
 }
 
-// A 6.0 file that names the scene's root as a camera's aim or up-vector target: the camera is made
-// without that target, with a warning naming the camera and the property, shown once and logged;
-// the models after it stay at the top (the root made as the target took every later model under it).
+// A 6.0 file that names the scene's root as a camera's or light's aim or up-vector target: the node
+// is made without that target, and when no target is left a warning names the node and the
+// property, shown once and logged; when a model follows the root, the camera aims at it and the log
+// alone says so. The models after it stay at the top (the root made as the target took every later
+// model under it).
 struct RootTargetCase {
     const char* mName;
     const char* mProperty;
-    bool mAim;  // the camera also aims at a model of its own
-    const char* mWarning;
+    const char* mKind;  // of the node "crane"
+    bool mAim;          // the node also aims at a model of its own
+    const char* mWarning;  // null: none
+    const char* mLogLine;
 };
 const RootTargetCase kRootTargetCases[] = {
-    {"LookAt", "LookAtProperty", false,
+    {"LookAt", "LookAtProperty", "camera", false,
      "Camera crane: its LookAtProperty names the scene root, which is no camera's target; the camera is left "
-     "without a target."},
-    {"UpVector", "UpVectorProperty", true,
+     "without a target.",
+     nullptr},
+    {"UpVector", "UpVectorProperty", "camera", true,
      "Camera crane: its UpVectorProperty names the scene root, which is no camera's target; the camera is left "
-     "without an up-vector target."},
+     "without an up-vector target.",
+     nullptr},
+    {"LookAtRootThenAModel", "LookAtProperty", "camera", true, nullptr,
+     "Camera crane: its LookAtProperty names the scene root, which is no camera's target; crane_aim stays its "
+     "target."},
+    {"LightLookAt", "LookAtProperty", "light:2", false,
+     "Light crane: its LookAtProperty names the scene root, which is no light's target; the light is left "
+     "without a target.",
+     nullptr},
 };
 
 void PrintTo(const RootTargetCase& row, std::ostream* out) { *out << row.mName; }
 
 class RootTargetTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<RootTargetCase> {};
 
-TEST_P(RootTargetTest, TheCameraGoesWithoutAndLaterModelsStayAtTheTop) {
+TEST_P(RootTargetTest, TheNodeGoesWithoutAndLaterModelsStayAtTheTop) {
     const RootTargetCase& row = GetParam();
     const std::string path = Write("roottarget", [&](KZeqSdkManager& m, KZeqScene& s) {
         AddNode(m, s.GetRootNode(), "before");
-        KZeqNode* crane = AddNode(m, s.GetRootNode(), "crane", "camera");
+        KZeqNode* crane = AddNode(m, s.GetRootNode(), "crane", row.mKind);
         if (row.mAim) crane->SetTarget(AddNode(m, s.GetRootNode(), "crane_aim"));
         AddNode(m, AddNode(m, s.GetRootNode(), "after"), "leaf");
         AddNode(m, s.GetRootNode(), "last");
     }, true);
     std::string text = ZeqTuloReadFile(path);
+    // The root's connection comes first, before the model's.
     const std::string section = "Connections: {\n";
     const std::size_t at = text.find(section);
     ASSERT_NE(at, std::string::npos);
@@ -489,12 +518,18 @@ TEST_P(RootTargetTest, TheCameraGoesWithoutAndLaterModelsStayAtTheTop) {
     } else {
         EXPECT_EQ("|crane", HostPath("crane"));
     }
-    const std::string warning = std::string("// Warning: ") + row.mWarning;
-    EXPECT_EQ(1, std::count(standin::transcript().begin(), standin::transcript().end(), warning));
     const std::string log = Log();
-    const std::size_t first = log.find(row.mWarning);
+    const char* line = row.mWarning ? row.mWarning : row.mLogLine;
+    const std::size_t first = log.find(line);
     EXPECT_NE(std::string::npos, first) << log;
-    EXPECT_EQ(std::string::npos, log.find(row.mWarning, first + 1)) << log;
+    EXPECT_EQ(std::string::npos, log.find(line, first + 1)) << log;
+    const std::vector<std::string> warnings = Warnings("scene root");
+    if (row.mWarning) {
+        ASSERT_EQ(1u, warnings.size());
+        EXPECT_EQ(std::string("// Warning: ") + row.mWarning, warnings[0]);
+    } else {
+        EXPECT_TRUE(warnings.empty()) << warnings[0];
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Properties, RootTargetTest, ::testing::ValuesIn(kRootTargetCases),
                          [](const ::testing::TestParamInfo<RootTargetCase>& info) { return info.param.mName; });

@@ -1,13 +1,16 @@
 // Scene preparation: old-version test, deforming nulls made joints, the node set, tree order.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <unordered_set>
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
 #include "importtest_support.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -15,6 +18,7 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqscene.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 using importtest::AddNode;
@@ -84,8 +88,8 @@ TEST_F(PrepareTest, DeformingNullsBecomeLimbNodes) {
     EXPECT_EQ(bare->GetSkeleton()->GetSkeletonType(), KZeqSkeleton::eLIMB_NODE);
 }
 
-// Reserved cameras under the root leave the scene with their children; deeper ones stay; camera
-// targets leave the set only.
+// Reserved cameras under the root leave the scene, their children coming up to the root; deeper
+// ones stay; bare camera targets leave the set only.
 TEST_F(PrepareTest, TheNodeSetLeavesOutHostCamerasAndTargets) {
     KZeqNode* persp = Add(mRoot, "persp", "camera");
     Add(persp, "perspChild");
@@ -95,10 +99,44 @@ TEST_F(PrepareTest, TheNodeSetLeavesOutHostCamerasAndTargets) {
     KZeqNode* aim = Add(mRoot, "aim");
     cam->SetTarget(aim);
     mDriver.FillQuorbelNodeArray(mRoot);
-    EXPECT_EQ(Keys(), "Model::cam Model::group Model::top");
+    EXPECT_EQ(Keys(), "Model::cam Model::group Model::perspChild Model::top");
     EXPECT_EQ(mRoot->FindChild("persp", false), nullptr);
+    EXPECT_NE(mRoot->FindChild("perspChild", false), nullptr);
     EXPECT_NE(mRoot->FindChild("aim", false), nullptr);
 }
+
+// What only marks where a camera looks: a null or an attribute-less node outside a skeleton, without
+// children, keyed in its position at most, bound to no skin (meshes, lights, cameras and joints as
+// targets are in the camera tests).
+struct BareCase {
+    const char* name;
+    const char* scene;  // BuildScene's notation; the node "T" is asked about
+    bool positionOnly;  // its keys ("*") are on its position alone
+    bool skinLink;
+    bool bare;
+};
+class BareTargets : public PrepareTest, public ::testing::WithParamInterface<BareCase> {};
+
+TEST_P(BareTargets, MarkOnlyWhereACameraLooks) {
+    const BareCase& c = GetParam();
+    KZeqNode* target = importtest::BuildScene(Manager(), *mScene, c.scene).at("T").mNode;
+    if (c.positionOnly) target->GetCurrentTakeNode()->GetEulerRotationY()->KeyClear();
+    std::unordered_set<const KZeqNode*> links;
+    if (c.skinLink) links.insert(target);
+    EXPECT_EQ(IsBareTarget(target, links), c.bare);
+    EXPECT_FALSE(IsBareTarget(nullptr));
+}
+
+const BareCase kBareCases[] = {
+    {"Null", "T", false, false, true},
+    {"NoAttribute", "T=none", false, false, true},
+    {"KeyedInPosition", "T=null*", true, false, true},
+    {"KeyedBeyond", "T=null*", false, false, false},
+    {"EndOfASkeleton", "Hip=joint(T=none)", false, false, false},
+    {"WithAChild", "T(Kid)", false, false, false},
+    {"BoundToASkin", "T", false, true, false},
+};
+INSTANTIATE_TEST_SUITE_P(Prepare, BareTargets, ::testing::ValuesIn(kBareCases), CaseName());
 
 // Files from 5.8 on are never old, whatever their pivot states; below, a node whose pivots are
 // not in use makes the file old (the 5.x reader leaves every node so), the root alone does not.
@@ -176,7 +214,7 @@ TEST_F(PrepareTest, ReOrderPutsRecordsInTreeOrder) {
 // Every walk of the preparation down a chain of 5000 nodes, on a stack that a walk recursing once
 // per level would overflow: only the deepest node makes the tree old, its skin links to the top
 // and makes it a joint, the records of both come in tree order, and the host's camera leaves the
-// set with its whole chain.
+// set while its whole chain comes up to the root.
 TEST_F(PrepareTest, DeepChainsWithoutRecursion) {
     constexpr int kDepth = 5000;
     KZeqNode* top = Add(mRoot, "c0");
@@ -205,8 +243,8 @@ TEST_F(PrepareTest, DeepChainsWithoutRecursion) {
         ASSERT_EQ(records.GetCount(), 2);
         EXPECT_EQ(records[0], high);
         mDriver.FillQuorbelNodeArray(mRoot);
-        EXPECT_EQ(mDriver.GetQuorbelNodeArray().GetCount(), kDepth + 1);
-        EXPECT_EQ(mRoot->GetChildCount(), 1);
+        EXPECT_EQ(mDriver.GetQuorbelNodeArray().GetCount(), 2 * kDepth + 1);
+        EXPECT_EQ(mRoot->GetChildCount(), 2);
     });
     delete deep;
     delete high;

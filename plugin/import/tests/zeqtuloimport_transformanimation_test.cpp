@@ -250,13 +250,15 @@ TEST_F(TransformAnimationTest, CameraGroupAnimationLandsAboveTheCamera) {
     standin::createNode("camera", "camShape", camPath.node());
     TDagPath groupPath;
     TDagPath::getAPathTo(group, groupPath);
-    ZeqTuloNode* groupNode = Node("cam_group", nullptr);
+    ZeqTuloNode* root = Node("top", nullptr);
+    ZeqTuloNode* groupNode = Node("cam_group", nullptr, root);
     groupNode->SetNodeAttribute(mManager.CreateKZeqNull());
-    Node("cam", &camPath, groupNode, mManager.CreateKZeqCamera());
-    Node("cam_aim", nullptr, groupNode);
+    Node("cam", &camPath, groupNode, mManager.CreateKZeqCamera())->SetTarget(Node("cam_aim", nullptr, groupNode));
     AddKey(*groupNode->GetCurrentTakeNode()->GetTranslationZ(), 0.0, 1.0f);
     AddKey(*groupNode->GetCurrentTakeNode()->GetTranslationZ(), 1.0, 2.0f);
     ASSERT_TRUE(IsCameraGroup(groupNode));
+    mImport->FillQuorbelNodeArray(root);
+    ASSERT_TRUE(mImport->IsHostCameraGroup(groupNode));
     // The group node has no host node of its own: its animation arrives through the camera.
     mImport->ImportAnimation(*groupNode);
     EXPECT_TRUE(Animated(groupPath, "translateZ"));

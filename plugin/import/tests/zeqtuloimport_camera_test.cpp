@@ -1,0 +1,178 @@
+// Cameras and their targets through ZEQImport: a bare target becomes the aim or up node of the
+// host's camera command, any other node comes in as itself (into the camera's look-at group when
+// it lies beside the camera), the host's own cameras are left out without what hangs below them,
+// and a camera's group keeps its depth through host round trips.
+#include "importtest_support.h"
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io/kzeqexporter.h"
+#include "scene/kzeqnode.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+
+namespace {
+
+struct AimCase {
+    const char* name;
+    const char* mScene;  // BuildScene's notation
+    int mRow;            // KZeqExporter's file row
+    const char* mPaths;  // "name=|host|path ...": every node of the scene
+    const char* mGroup;  // "group: child ...": the look-at group's children in order, or ""
+    const char* mLog;    // a line the log holds, or "" when it says nothing of cameras
+};
+
+const int k6 = KZeqExporter::eZEQ_BINARY;
+
+const AimCase kAimCases[] = {
+    {"MeshAimWithChild", "G(Cam@A A=mesh*(Kid=light))", k6,
+     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A Kid=|G|camera1_group|A|Kid", "camera1_group: Cam A", ""},
+    {"CameraAim", "Cam@C C=camera", k6, "Cam=|camera1_group|Cam C=|camera1_group|C", "camera1_group: Cam C", ""},
+    {"LightAim", "Cam@L L=light*", k6, "Cam=|camera1_group|Cam L=|camera1_group|L", "camera1_group: Cam L", ""},
+    {"SkeletonAim", "Cam@Hip Hip=joint(Knee=joint)", k6,
+     "Cam=|camera1_group|Cam Hip=|camera1_group|Hip Knee=|camera1_group|Hip|Knee", "camera1_group: Cam Hip", ""},
+    {"MeshAimLightUp", "G(Cam@A^B A=mesh* B=light)", k6,
+     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A B=|G|camera1_group|B", "camera1_group: Cam A B", ""},
+    {"FiveEightMeshAimLightUp", "Cam@A^B A=mesh B=light", KZeqExporter::eZEQ_5_BINARY,
+     "Cam=|camera1_group|Cam A=|camera1_group|A B=|camera1_group|B", "camera1_group: Cam A B", ""},
+    {"MeshAimBareUp", "Cam@A^U A=mesh U", k6, "Cam=|camera1_group|Cam A=|camera1_group|A U=|camera1_group|U",
+     "camera1_group: Cam A U", ""},
+    {"MeshElsewhere", "P(Cam@A) A=mesh", k6, "P=|P Cam=|P|Cam A=|A", "",
+     "Camera Cam: the host cannot aim it at A (it is more than a bare target and not beside the camera"},
+    {"AimAtParent", "P=mesh*(Cam@P)", k6, "P=|P Cam=|P|Cam", "",
+     "Camera Cam: the host cannot aim it at P (it is above the camera); the aim is left out and the camera keeps "
+     "its orientation."},
+    {"AimAtGrandparentUpBeside", "P(Q(Cam@P^U U))", k6, "P=|P Q=|P|Q Cam=|P|Q|Cam U=|P|Q|U", "",
+     "Camera Cam: its up-vector target U is left out with the aim."},
+    {"AimAtItself", "Cam@Cam", k6, "Cam=|Cam", "",
+     "Camera Cam: the host cannot aim it at Cam (it is the camera itself"},
+    {"SharedBareTarget", "C1@T C2@T T", k6, "C1=|camera1_group|C1 T=|camera1_group|T C2=|C2", "camera1_group: C1 T",
+     "Camera C2: the host cannot aim it at T (it is another camera's target already"},
+    {"CameraWithAnAimOfItsOwn", "C1@C2 C2@T T", k6, "C1=|C1 C2=|camera1_group|C2 T=|camera1_group|T",
+     "camera1_group: C2 T", "Camera C1: the host cannot aim it at C2 (it is a camera with a target of its own"},
+    {"HostCamera", "persp=camera(Kid=mesh) B", k6, "persp=|persp Kid=|Kid B=|B", "",
+     "Camera persp: the host has its own camera of this name; it is left out, and the 1 node below it comes in "
+     "at the top."},
+};
+
+std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::istringstream words(text);
+    for (std::string word; words >> word;)
+        pairs.emplace_back(word.substr(0, word.find('=')), word.substr(word.find('=') + 1));
+    return pairs;
+}
+
+// "<name>: <child> ...", the node's transform children in order.
+std::string Children(const std::string& name) {
+    TFnDagNode dag(standin::find(name));
+    std::string text = name + ":";
+    for (unsigned i = 0; i < dag.childCount(); ++i)
+        if (!dag.child(i).hasFn(2002)) text += " " + std::string(TFnDependencyNode(dag.child(i)).name().asChar());
+    return text;
+}
+
+class CameraTargetTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<AimCase> {
+protected:
+    // The case's file and the command importing it (with its take when it has one).
+    std::string ImportCommand(const AimCase& c, SceneNodes* nodes = nullptr) {
+        const std::string path = mDirectory + c.name + ".zeq";
+        std::string error;
+        EXPECT_TRUE(WriteSceneAs(
+            path,
+            [&](KZeqSdkManager& m, KZeqScene& s) {
+                const SceneNodes made = BuildScene(m, s, c.mScene);
+                if (nodes) *nodes = made;
+            },
+            c.mRow, &error))
+            << error;
+        return "ZEQImport -f \"" + path + "\"" + (std::strchr(c.mScene, '*') ? " -take 0" : "");
+    }
+};
+
+// Each node comes in where the case says, as what it is: its shape, a light's intensity, its keys.
+TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
+    const AimCase& c = GetParam();
+    SceneNodes nodes;
+    ASSERT_TRUE(Run(ImportCommand(c, &nodes)));
+    for (const auto& [name, hostPath] : Pairs(c.mPaths)) {
+        ASSERT_EQ(HostPath(name), hostPath) << name;
+        const std::string kind = nodes.at(name).mKind;
+        TFnDagNode dag(standin::find(name));
+        const int shape = kind.rfind("mesh", 0) == 0    ? TFn::kMesh
+                          : kind.rfind("light", 0) == 0 ? TFn::kLight
+                          : kind == "camera"            ? TFn::kCamera
+                          : kind == "joint"             ? TFn::kJoint
+                                                        : TFn::kLocator;
+        EXPECT_TRUE(shape == TFn::kJoint ? HostType(name) == "joint" : dag.child(0).hasFn(shape))
+            << name << " " << kind;
+        if (shape == TFn::kLight) {
+            EXPECT_FLOAT_EQ(TFnLight(dag.child(0)).intensity(), 0.5f) << name;
+        }
+        TStatus keyed;
+        TFnAnimCurve curve(dag.findPlug("translateX"), &keyed);
+        EXPECT_EQ(static_cast<bool>(keyed), kind.back() == '*') << name;
+    }
+    if (*c.mGroup) {
+        const std::string group(c.mGroup, std::strchr(c.mGroup, ':'));
+        EXPECT_EQ(Children(group), c.mGroup);
+        EXPECT_EQ(HostType(group), "lookAt");
+    }
+    const std::string log = Log();
+    if (*c.mLog) {
+        EXPECT_NE(log.find(c.mLog), std::string::npos) << log;
+    } else {
+        EXPECT_EQ(log.find("Camera "), std::string::npos) << log;
+    }
+}
+
+// The host program under --strict takes every one of these files, one after the other.
+TEST_F(CameraTargetTest, TheStrictHostProgramTakesThemAll) {
+    std::string args = "--strict -c 'ZEQImportShowUI 0'";
+    for (const AimCase& c : kAimCases) args += " -c '" + ImportCommand(c) + "'";
+    std::string output;
+    EXPECT_EQ(RunStandin(mDirectory, args, output), 0) << output;
+    EXPECT_EQ(output.find("Host fault"), std::string::npos) << output;
+    EXPECT_EQ(output.find("// Error"), std::string::npos) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraTargetTest, ::testing::ValuesIn(kAimCases), CaseName());
+
+// Each round trip through the host (export, then import into a new scene) gives back the camera at
+// the depth of the first import, in a look-at group holding what it held.
+struct RoundTripCase {
+    const char* name;
+    const char* mScene;
+    const char* mCamera;
+};
+const RoundTripCase kRoundTrips[] = {
+    {"BareAimAndUp", "G(Cam@T^U T U)", "Cam"},
+    {"MeshAimLightUp", "Cam@A^B A=mesh B=light", "Cam"},
+    {"InCameraGroup", "set(Shot_group(Shot@Shot_aim Shot_aim))", "Shot"},
+};
+
+class CameraRoundTripTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(CameraRoundTripTest, KeepsItsDepth) {
+    const RoundTripCase& c = GetParam();
+    ASSERT_TRUE(Run("ZEQExportShowUI 0"));
+    ASSERT_TRUE(Run("ZEQImport -f \"" +
+                    Write("first", [&c](KZeqSdkManager& m, KZeqScene& s) { BuildScene(m, s, c.mScene); }) + "\""));
+    const std::string path = HostPath(c.mCamera), group = HostParent(c.mCamera), children = Children(group);
+    ASSERT_EQ(HostType(group), "lookAt") << path;
+    for (int trip = 1; trip <= 3; ++trip) {
+        const std::string file = mDirectory + "trip" + std::to_string(trip) + ".zeq";
+        ASSERT_TRUE(Run("ZEQExport -f \"" + file + "\"") && Run("ZEQImport -f \"" + file + "\""));
+        EXPECT_EQ(HostPath(c.mCamera), path) << "trip " << trip;
+        EXPECT_EQ(Children(group), children) << "trip " << trip;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraRoundTripTest, ::testing::ValuesIn(kRoundTrips), CaseName());
+
+}  // namespace
