@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -230,7 +229,7 @@ void BM_Write(benchmark::State& state) {
         if (!exporter.Export(*scene, options)) state.SkipWithError("write failed");
         options->Destroy();
     }
-    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    state.counters["file_MB"] = static_cast<double>(zeqbench::FileSize(path)) / 1e6;
 }
 BENCHMARK_TEMPLATE(BM_Write, FillMeshScene)->Name("WriteMeshes")->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Write, FillLightScene)->Name("WriteLights")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -4,7 +4,6 @@
 // needs: one fread/fwrite per chunk header and per chunk's data.
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/benchscratch.h"
 #include "formats/geometry/3ds/toolkit/blockpool3ds.h"
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
 
@@ -27,7 +27,7 @@ std::size_t HeapInUse() {
     return m.uordblks + m.hblkhd;
 }
 
-std::string Path(const std::string& name) { return "/tmp/3dstoolkit-bench-" + std::to_string(getpid()) + "-" + name; }
+std::string Path(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 void Put16(std::string& s, std::uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); }
 void Put32(std::string& s, std::uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); }
@@ -38,11 +38,7 @@ std::string Chunk(std::uint16_t tag, const std::string& body) {
     return s + body;
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+void WriteBytes(const std::string& path, const std::string& bytes) { zeqbench::WriteFile(path, bytes); }
 
 // A mesh file whose only leaf is an array chunk of n elements of `element` bytes.
 std::string ArrayFile(std::uint16_t tag, std::uint32_t n, std::size_t element) {
@@ -77,7 +73,7 @@ void ReadArray(benchmark::State& state, std::uint16_t tag, std::size_t element) 
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
     // The open file's stream buffer and read window are counted in.
     state.counters["heap/file"] = static_cast<double>(heap) / static_cast<double>(bytes.size());
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 
 void RawReadArray(benchmark::State& state, std::size_t element) {
@@ -86,7 +82,7 @@ void RawReadArray(benchmark::State& state, std::size_t element) {
     const std::string bytes = ArrayFile(0x4110, n, element);
     WriteBytes(path, bytes);
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::FILE* f = zeqbench::OpenForReading(path);
         char header[14];
         std::fread(header, 14, 1, f);
         void* array = std::malloc(n * element);
@@ -96,7 +92,7 @@ void RawReadArray(benchmark::State& state, std::size_t element) {
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 
 void WriteArray(benchmark::State& state, std::uint16_t tag, std::size_t element) {
@@ -115,8 +111,8 @@ void WriteArray(benchmark::State& state, std::uint16_t tag, std::size_t element)
     ReleaseDatabase3ds(&db);
     CloseAllFiles3ds();
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (n * element + 14)));
-    std::remove(in.c_str());
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(in);
+    zeqbench::RemoveFile(out);
 }
 
 void RawWriteArray(benchmark::State& state, std::size_t element) {
@@ -124,14 +120,14 @@ void RawWriteArray(benchmark::State& state, std::size_t element) {
     const std::string out = Path("rawarrayout");
     std::vector<char> array(n * element, 1);
     for (auto _ : state) {
-        std::FILE* f = std::fopen(out.c_str(), "wb");
+        std::FILE* f = zeqbench::OpenForWriting(out);
         char header[14] = {};
         std::fwrite(header, 14, 1, f);
         std::fwrite(array.data(), array.size(), 1, f);
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (n * element + 14)));
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(out);
 }
 
 void BM_ReadVertices(benchmark::State& state) { ReadArray(state, 0x4110, 12); }
@@ -196,7 +192,7 @@ void BM_ReadSmallChunks(benchmark::State& state) {
     state.counters["tree_B/chunk"] = static_cast<double>(tree) / n;
     state.counters["heap_B/chunk"] = static_cast<double>(heap) / n;
     state.counters["heap/file"] = static_cast<double>(heap) / static_cast<double>(bytes.size());
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_ReadSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -209,7 +205,7 @@ void RawReadSmallChunks(benchmark::State& state, std::size_t kept) {
     WriteBytes(path, bytes);
     const std::size_t n = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::FILE* f = zeqbench::OpenForReading(path);
         char* memory = kept ? static_cast<char*>(std::malloc(n * kept)) : nullptr;
         char header[6];
         std::fread(header, 6, 1, f);
@@ -232,7 +228,7 @@ void RawReadSmallChunks(benchmark::State& state, std::size_t kept) {
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 void BM_RawReadSmallChunks(benchmark::State& state) { RawReadSmallChunks(state, 0); }
 void BM_RawReadSmallChunksKept(benchmark::State& state) { RawReadSmallChunks(state, sizeof(chunk3ds) + 4); }
@@ -254,15 +250,15 @@ void BM_WriteSmallChunks(benchmark::State& state) {
     ReleaseDatabase3ds(&db);
     CloseAllFiles3ds();
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (state.range(0) * 10 + 12)));
-    std::remove(in.c_str());
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(in);
+    zeqbench::RemoveFile(out);
 }
 BENCHMARK(BM_WriteSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_RawWriteSmallChunks(benchmark::State& state) {
     const std::string out = Path("rawsmallout");
     for (auto _ : state) {
-        std::FILE* f = std::fopen(out.c_str(), "wb");
+        std::FILE* f = zeqbench::OpenForWriting(out);
         char header[6] = {};
         std::fwrite(header, 6, 1, f);
         std::fwrite(header, 6, 1, f);
@@ -274,7 +270,7 @@ void BM_RawWriteSmallChunks(benchmark::State& state) {
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (state.range(0) * 10 + 12)));
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(out);
 }
 BENCHMARK(BM_RawWriteSmallChunks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -307,7 +303,7 @@ void BM_ReadHeadersBigFile(benchmark::State& state) {
         CloseAllFiles3ds();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_ReadHeadersBigFile)->Arg(100)->Unit(benchmark::kMillisecond);
 
@@ -317,12 +313,12 @@ void BM_RawFreadBigFile(benchmark::State& state) {
     WriteBytes(path, bytes);
     std::vector<char> buffer(bytes.size());
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::FILE* f = zeqbench::OpenForReading(path);
         benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), f));
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_RawFreadBigFile)->Arg(100)->Unit(benchmark::kMillisecond);
 

@@ -75,7 +75,7 @@ void BM_MotionRoundTrip(benchmark::State& state) {
     }
     state.counters["heap_bytes"] = static_cast<double>(heap);
     state.SetItemsProcessed(state.iterations() * state.range(0) * 3000);
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_MotionRoundTrip)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 

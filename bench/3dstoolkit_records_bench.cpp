@@ -90,7 +90,7 @@ void BM_PutMeshes(benchmark::State& state) {
         ReleaseDatabase3ds(&db);
     }
     RelMeshObj3ds(&m);
-    std::remove(Path("put").c_str());
+    zeqbench::RemoveFile(Path("put"));
 }
 BENCHMARK(BM_PutMeshes)->Arg(100)->Unit(benchmark::kMillisecond);
 

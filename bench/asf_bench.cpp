@@ -38,12 +38,8 @@ const Files& SampleFiles(int frames) {
         f.mAmc = base + ".amc";
         f.mText = zeqacclaimsamples::SampleAmc(frames);
         const std::string skeleton = zeqacclaimsamples::SampleAsf();
-        FILE* a = std::fopen(f.mAsf.c_str(), "wb");
-        std::fwrite(skeleton.data(), 1, skeleton.size(), a);
-        std::fclose(a);
-        FILE* m = std::fopen(f.mAmc.c_str(), "wb");
-        std::fwrite(f.mText.data(), 1, f.mText.size(), m);
-        std::fclose(m);
+        zeqbench::WriteFile(f.mAsf, skeleton);
+        zeqbench::WriteFile(f.mAmc, f.mText);
     }
     return f;
 }
@@ -126,7 +122,7 @@ void BM_AmcWrite(benchmark::State& state) {
     }
     options->Destroy();
     manager.DestroyKZeqScene(scene, true);
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(out);
     state.counters["frames"] = static_cast<double>(state.range(0));
 }
 

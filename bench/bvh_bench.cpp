@@ -12,18 +12,16 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "formats/kzeqformats.h"
@@ -41,10 +39,7 @@ namespace {
 
 int ValuesPerRow(int joints) { return 6 + 3 * (joints - 1); }
 
-std::string ScratchPath(const std::string& name) {
-    const char* root = std::getenv("TMPDIR");
-    return std::string(root && *root ? root : "/tmp") + "/bvh-bench-" + std::to_string(::getpid()) + "-" + name;
-}
+std::string ScratchPath(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 // Seven limbs from the root, joints - 1 joints in all, each limb ending in an end site.
 std::string Hierarchy(int joints) {
@@ -71,37 +66,27 @@ std::string Hierarchy(int joints) {
     return text + "}\n";
 }
 
-// The files, made once per size and removed when the program ends.
-struct Files {
-    std::map<std::pair<int, int>, std::string> mPaths;
-    ~Files() {
-        for (const auto& entry : mPaths) ::unlink(entry.second.c_str());
-    }
-};
-
+// The files, made once per size in the scratch folder (removed with it when the program ends).
 const std::string& File(int frames, int joints) {
-    static Files files;
-    auto found = files.mPaths.find({frames, joints});
-    if (found != files.mPaths.end()) return found->second;
+    static std::map<std::pair<int, int>, std::string> files;
+    auto found = files.find({frames, joints});
+    if (found != files.end()) return found->second;
     const std::string path = ScratchPath(std::to_string(frames) + "x" + std::to_string(joints) + ".bvh");
-    std::FILE* out = std::fopen(path.c_str(), "w");
-    std::fputs(Hierarchy(joints).c_str(), out);
-    std::fprintf(out, "MOTION\nFrames: %d\nFrame Time: 0.0083333\n", frames);
-    for (int f = 0; f < frames; ++f) {
-        for (int v = 0; v < ValuesPerRow(joints); ++v) {
-            const double value = v < 3 ? 50.0 * std::sin(0.01 * f + v) : 80.0 * std::sin(0.013 * f + 0.7 * v);
-            std::fprintf(out, "%.4f ", value);
+    zeqbench::WriteFileThrough(path, [&](std::FILE* out) {
+        std::fputs(Hierarchy(joints).c_str(), out);
+        std::fprintf(out, "MOTION\nFrames: %d\nFrame Time: 0.0083333\n", frames);
+        for (int f = 0; f < frames; ++f) {
+            for (int v = 0; v < ValuesPerRow(joints); ++v) {
+                const double value = v < 3 ? 50.0 * std::sin(0.01 * f + v) : 80.0 * std::sin(0.013 * f + 0.7 * v);
+                std::fprintf(out, "%.4f ", value);
+            }
+            std::fputc('\n', out);
         }
-        std::fputc('\n', out);
-    }
-    std::fclose(out);
-    return files.mPaths.emplace(std::make_pair(frames, joints), path).first->second;
+    });
+    return files.emplace(std::make_pair(frames, joints), path).first->second;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string Slurp(const std::string& path) { return zeqbench::ReadFile(path); }
 
 void BM_BvhFromChars(benchmark::State& state) {
     const std::string& path = File(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -200,7 +185,7 @@ void BM_BvhWrite(benchmark::State& state) {
     const std::string out = ScratchPath("written.bvh");
     for (auto _ : state)
         if (!Export(*manager, *scene, out, frames, false)) state.SkipWithError("write failed");
-    ::unlink(out.c_str());
+    zeqbench::RemoveFile(out);
     state.SetItemsProcessed(state.iterations() * frames);
 }
 
@@ -226,7 +211,7 @@ void BM_BvhWriteFromGlobalPosition(benchmark::State& state) {
     const std::string out = ScratchPath("global.bvh");
     for (auto _ : state)
         if (!Export(*manager, *scene, out, kFrames, true)) state.SkipWithError("write failed");
-    ::unlink(out.c_str());
+    zeqbench::RemoveFile(out);
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
 

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqmesh.h"
 #include "formats/kzeqformats.h"
 #include "io/kstreamoptionsbase.h"
@@ -33,9 +33,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("dxf-bench-" + std::to_string(::getpid()) + "-" + name)).string();
-}
+std::string Scratch(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 void Face(std::FILE* file, double x, double y, double z) {
     std::fprintf(file, "0\n3DFACE\n8\nGrid\n");
@@ -51,24 +49,24 @@ const std::string& File(int kind, int n) {
     std::string& path = files[{kind, n}];
     if (!path.empty()) return path;
     path = Scratch(std::to_string(kind) + "-" + std::to_string(n) + ".dxf");
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fprintf(file, "0\nSECTION\n2\nBLOCKS\n");
-    if (kind == 1) {
-        std::fprintf(file, "0\nBLOCK\n8\n0\n2\nTile\n70\n0\n10\n0.0\n20\n0.0\n30\n0.0\n");
-        for (int i = 0; i < 100; ++i) Face(file, i % 10, i / 10, 0);
-        std::fprintf(file, "0\nENDBLK\n");
-    }
-    std::fprintf(file, "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n");
-    const int side = static_cast<int>(std::sqrt(static_cast<double>(n)));
-    for (int i = 0; i < n; ++i) {
-        if (kind == 0)
-            Face(file, i % side, i / side, 0);
-        else
-            std::fprintf(file, "0\nINSERT\n8\n0\n2\nTile\n10\n%.6f\n20\n%.6f\n30\n0.0\n50\n%d\n", 10.0 * (i % side),
-                         10.0 * (i / side), i % 90);
-    }
-    std::fprintf(file, "0\nENDSEC\n0\nEOF\n");
-    std::fclose(file);
+    zeqbench::WriteFileThrough(path, [&](std::FILE* file) {
+        std::fprintf(file, "0\nSECTION\n2\nBLOCKS\n");
+        if (kind == 1) {
+            std::fprintf(file, "0\nBLOCK\n8\n0\n2\nTile\n70\n0\n10\n0.0\n20\n0.0\n30\n0.0\n");
+            for (int i = 0; i < 100; ++i) Face(file, i % 10, i / 10, 0);
+            std::fprintf(file, "0\nENDBLK\n");
+        }
+        std::fprintf(file, "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n");
+        const int side = static_cast<int>(std::sqrt(static_cast<double>(n)));
+        for (int i = 0; i < n; ++i) {
+            if (kind == 0)
+                Face(file, i % side, i / side, 0);
+            else
+                std::fprintf(file, "0\nINSERT\n8\n0\n2\nTile\n10\n%.6f\n20\n%.6f\n30\n0.0\n50\n%d\n", 10.0 * (i % side),
+                             10.0 * (i / side), i % 90);
+        }
+        std::fprintf(file, "0\nENDSEC\n0\nEOF\n");
+    });
     return path;
 }
 
@@ -95,7 +93,7 @@ void BM_DxfRead(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(1));
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
+    state.SetBytesProcessed(state.iterations() * zeqbench::FileSize(path));
 }
 BENCHMARK(BM_DxfRead)
     ->ArgNames({"references", "n"})
@@ -131,7 +129,7 @@ BENCHMARK(BM_DxfReadPeer)
 #endif
 
 long StatusKb(const char* key) {
-    std::ifstream status("/proc/self/status");
+    std::istringstream status(zeqbench::ReadFile("/proc/self/status"));
     for (std::string line; std::getline(status, line);)
         if (line.compare(0, std::strlen(key), key) == 0) return std::stol(line.substr(std::strlen(key) + 1));
     return 0;
@@ -151,8 +149,10 @@ void MemoryChild(benchmark::State& state, std::string path, std::string output) 
         long points = 0;
         for (int i = 0; i < manager.GetKZeqNodeCount(); ++i)
             if (KZeqMesh* mesh = manager.GetKZeqNode(i)->GetMesh()) points += mesh->GetControlPointsCount();
-        std::ofstream(output) << (StatusKb("VmHWM:") - before) * 1024.0 << " " << points << " "
-                              << (StatusKb("VmRSS:") - before) * 1024.0 << "\n";
+        std::ostringstream figures;
+        figures << (StatusKb("VmHWM:") - before) * 1024.0 << " " << points << " "
+                << (StatusKb("VmRSS:") - before) * 1024.0 << "\n";
+        zeqbench::WriteFile(output, figures.str());
     }
 }
 const bool kMemoryChild = [] {
@@ -171,11 +171,14 @@ void BM_DxfReadMemory(benchmark::State& state) {
     for (auto _ : state) {
         const std::string command = "ZEQ_DXF_BENCH_MEMORY='" + path + "' ZEQ_DXF_BENCH_MEMORY_OUT='" + output + "' /proc/" +
                                     std::to_string(::getpid()) + "/exe --benchmark_filter=DxfMemoryChild >/dev/null";
-        std::ifstream result;
-        if (std::system(command.c_str()) != 0 || !(result.open(output), result >> figures[0] >> figures[1] >> figures[2]))
+        if (std::system(command.c_str()) != 0) {
             state.SkipWithError("child failed");
+            break;
+        }
+        std::istringstream result(zeqbench::ReadFile(output));
+        if (!(result >> figures[0] >> figures[1] >> figures[2])) state.SkipWithError("child failed");
     }
-    std::filesystem::remove(output);
+    zeqbench::RemoveFile(output);
     state.counters["peak_MB"] = figures[0] / 1e6;
     state.counters["points"] = figures[1];
     state.counters["bytes_per_point"] = figures[1] > 0 ? figures[0] / figures[1] : 0.0;
@@ -183,13 +186,5 @@ void BM_DxfReadMemory(benchmark::State& state) {
     state.counters["peak_over_scene"] = figures[2] > 0 ? figures[0] / figures[2] : 0.0;
 }
 BENCHMARK(BM_DxfReadMemory)->Arg(10000)->Arg(100000)->Arg(400000)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code error;
-        for (const char* name : {"0-10000.dxf", "0-100000.dxf", "0-400000.dxf", "1-1000.dxf"})
-            std::filesystem::remove(Scratch(name), error);
-    }
-} cleanup;
 
 }  // namespace

@@ -9,8 +9,6 @@
 
 #include <malloc.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include <string>
 
 #include "base/klib.h"
+#include "bench/benchscratch.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -34,16 +33,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The files of the run (hundreds of megabytes at the larger sizes), gone when it ends.
+// The files of the run (hundreds of megabytes at the larger sizes) and the plug-in's log, in the
+// program's scratch folder, gone when it ends.
 std::string Directory() {
     static const std::string directory = [] {
-        std::string d = "/tmp/bench_e2e_" + std::to_string(getpid()) + "/";
-        mkdir(d.c_str(), 0700);
+        const std::string d = zeqbench::ScratchFolder::Path() + "/";
         KLib_SetMasterDirectory(d.c_str());
-        std::atexit([] {
-            const std::string command = "rm -rf '/tmp/bench_e2e_" + std::to_string(getpid()) + "'";
-            if (std::system(command.c_str()) != 0) std::fputs("bench_e2e: scratch files left in /tmp\n", stderr);
-        });
         return d;
     }();
     return directory;
@@ -51,10 +46,7 @@ std::string Directory() {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-double FileBytes(const std::string& path) {
-    struct stat s {};
-    return stat(path.c_str(), &s) == 0 ? static_cast<double>(s.st_size) : 0.0;
-}
+double FileBytes(const std::string& path) { return static_cast<double>(zeqbench::FileSize(path)); }
 
 double HeapBytes() { return static_cast<double>(mallinfo2().uordblks); }
 
@@ -133,7 +125,7 @@ SdkTimes SdkReadWrite(const std::string& file, const std::string& copy) {
 // A line of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 when it cannot be read.
 double StatusBytes(const char* field) {
     double kilobytes = 0;
-    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+    if (std::FILE* status = zeqbench::OpenForReading("/proc/self/status")) {
         char line[256];
         const std::size_t length = std::strlen(field);
         while (std::fgets(line, sizeof line, status))

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "fcurve/kfcurve.h"
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
@@ -309,16 +310,13 @@ BENCHMARK(BM_TangeantSetMode)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // ---- Storage in a binary field file ------------------------------------------------
 
-// Files go to $TMPDIR (tmpfs or disk), else /tmp. Each iteration writes (or
+// Files go to the program's scratch folder in $TMPDIR (tmpfs or disk), else /tmp. Each iteration writes (or
 // reads) the curve, then the raw key bytes with fwrite (fread); the counters
 // give the best time of each and their ratio. Beside them: the raw write
 // synced as closing the field file syncs it, and the floor, what any write
 // (read) of the stored file does: its bytes written (read) a chunk at a time,
 // each checksummed.
-std::string TempPath(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/zeq-fcurve-bench-" + std::to_string(::getpid()) + "-" + name;
-}
+std::string TempPath(const char* name) { return zeqbench::ScratchPath(name); }
 
 std::vector<KFCurveKey> KeyBytes(KFCurve& curve) {
     std::vector<KFCurveKey> keys;
@@ -343,7 +341,7 @@ constexpr std::size_t kChunk = std::size_t(1) << 20;
 // and checksummed when asked.
 double RawWrite(const std::string& path, const void* data, std::size_t size, bool sync, bool chunked) {
     const auto start = std::chrono::steady_clock::now();
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = zeqbench::OpenForWriting(path);
     if (!f) std::abort();
     const auto* bytes = static_cast<const unsigned char*>(data);
     std::uint32_t crc = 0;
@@ -362,7 +360,7 @@ double RawWrite(const std::string& path, const void* data, std::size_t size, boo
 // Seconds to read the file at path a chunk at a time, each checksummed.
 double ChunkedRead(const std::string& path, std::vector<unsigned char>& chunk) {
     const auto start = std::chrono::steady_clock::now();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = zeqbench::OpenForReading(path);
     if (!f) std::abort();
     chunk.resize(kChunk);
     std::uint32_t crc = 0;
@@ -374,7 +372,7 @@ double ChunkedRead(const std::string& path, std::vector<unsigned char>& chunk) {
 
 std::vector<unsigned char> FileBytes(const std::string& path) {
     std::vector<unsigned char> bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = zeqbench::OpenForReading(path);
     if (!f) std::abort();
     unsigned char buffer[1 << 16];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
@@ -409,7 +407,7 @@ void BM_StoreBinary(benchmark::State& state) {
     state.counters["floor_ms"] = bestFloor * 1e3;
     state.counters["ratio"] = best / bestRaw;
     state.counters["ratio_sync"] = best / bestSynced;
-    for (const std::string& file : {path, raw, synced, floor}) std::remove(file.c_str());
+    for (const std::string& file : {path, raw, synced, floor}) zeqbench::RemoveFile(file);
     curve->Destroy();
 }
 BENCHMARK(BM_StoreBinary)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -436,7 +434,7 @@ void BM_RetrieveBinary(benchmark::State& state) {
         best = std::min(best, Seconds(start));
         start = std::chrono::steady_clock::now();
         std::vector<KFCurveKey> back(keys.size());
-        std::FILE* f = std::fopen(raw.c_str(), "rb");
+        std::FILE* f = zeqbench::OpenForReading(raw);
         if (!f || std::fread(back.data(), sizeof(KFCurveKey), back.size(), f) != back.size()) std::abort();
         std::fclose(f);
         benchmark::DoNotOptimize(back.data());
@@ -460,8 +458,8 @@ void BM_RetrieveBinary(benchmark::State& state) {
     state.counters["floor_ms"] = bestFloor * 1e3;
     state.counters["keys_ms"] = bestKeys * 1e3;
     state.counters["ratio"] = best / bestRaw;
-    std::remove(path.c_str());
-    std::remove(raw.c_str());
+    zeqbench::RemoveFile(path);
+    zeqbench::RemoveFile(raw);
     curve->Destroy();
 }
 BENCHMARK(BM_RetrieveBinary)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,12 +1,10 @@
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/ktextfile.h"
 
@@ -16,15 +14,13 @@ namespace {
 
 // A frame table as the text motion formats hold it: rows of numbers.
 std::string MakeRows(int rows, int columns) {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("zeq-bench-rows-" + std::to_string(::getpid()) + "-" + std::to_string(rows) + ".txt"))
-                           .string();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) std::fprintf(file, "%.5f ", (r * 31 + c) * 0.001 - 3.0);
-        std::fputs("\r\n", file);
-    }
-    std::fclose(file);
+    std::string path = zeqbench::ScratchPath("rows-" + std::to_string(rows) + ".txt");
+    zeqbench::WriteFileThrough(path, [&](std::FILE* file) {
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) std::fprintf(file, "%.5f ", (r * 31 + c) * 0.001 - 3.0);
+            std::fputs("\r\n", file);
+        }
+    });
     return path;
 }
 
@@ -46,8 +42,8 @@ void BM_TextFileReadRows(benchmark::State& state) {
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * rows * columns);
-    state.SetBytesProcessed(state.iterations() * static_cast<long long>(std::filesystem::file_size(path)));
-    std::filesystem::remove(path);
+    state.SetBytesProcessed(state.iterations() * zeqbench::FileSize(path));
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_TextFileReadRows)->Arg(1000)->Arg(20000);
 
@@ -56,16 +52,14 @@ BENCHMARK(BM_TextFileReadRows)->Arg(1000)->Arg(20000);
 // measured beyond them is the replacement's own work.
 void BM_FileReplacement(benchmark::State& state) {
     const int files = static_cast<int>(state.range(0));
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zeq-bench-replace-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const std::string folder = zeqbench::MakeFolder("replace");
     const std::string content(4096, 'x');
     for (auto _ : state) {
         std::vector<KFileReplacement> group(static_cast<std::size_t>(files));
         std::vector<KFileReplacement*> pointers;
         for (int i = 0; i < files; ++i) {
             KFileReplacement& file = group[static_cast<std::size_t>(i)];
-            const std::string path = (folder / ("file" + std::to_string(i) + ".out")).string();
+            const std::string path = folder + "/file" + std::to_string(i) + ".out";
             std::FILE* stream = file.Begin(path.c_str()) ? file.OpenStream("wb") : nullptr;
             const bool written = stream && std::fwrite(content.data(), 1, content.size(), stream) == content.size();
             if (!stream || std::fclose(stream) != 0 || !written) {
@@ -77,7 +71,7 @@ void BM_FileReplacement(benchmark::State& state) {
         if (KFileReplacement::CommitTogether(pointers.data(), pointers.size())) state.SkipWithError("cannot commit");
     }
     state.SetItemsProcessed(state.iterations() * files);
-    std::filesystem::remove_all(folder);
+    zeqbench::RemoveFolder(folder);
 }
 BENCHMARK(BM_FileReplacement)->Arg(1)->Arg(3)->Unit(benchmark::kMicrosecond);
 

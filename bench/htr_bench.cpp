@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -39,17 +38,14 @@ const Sample& SampleFile(int frames) {
     if (s.mPath.empty()) {
         s.mPath = zeqbench::ScratchPath(std::to_string(frames) + ".htr");
         s.mText = zeqhtrsamples::SampleHtr(kSegments, frames);
-        FILE* f = std::fopen(s.mPath.c_str(), "wb");
-        std::fwrite(s.mText.data(), 1, s.mText.size(), f);
-        std::fclose(f);
+        zeqbench::WriteFile(s.mPath, s.mText);
     }
     return s;
 }
 
 // The configuration directory of this process, holding "MinimizeRotationOffset" as asked.
 void Configure(bool minimize) {
-    static const std::string dir = zeqbench::ScratchPath("config");
-    std::filesystem::create_directories(dir);
+    static const std::string dir = zeqbench::MakeFolder("config");
     KLib_SetConfigDirectory(dir.c_str());
     KConfigFile("@Application.txt", false).Set("MotionImportHTR", "MinimizeRotationOffset", minimize ? "Yes" : "No");
 }
@@ -121,7 +117,7 @@ void BM_HtrWrite(benchmark::State& state) {
     }
     options->Destroy();
     manager.DestroyKZeqScene(scene, true);
-    std::remove(out.c_str());
+    zeqbench::RemoveFile(out);
 }
 
 BENCHMARK(BM_HtrRead)->Args({10000, 0})->Args({100000, 0})->Args({10000, 1})->Args({100000, 1})->Unit(benchmark::kMillisecond);

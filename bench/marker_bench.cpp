@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -80,15 +79,7 @@ const std::string& Fixture(const char* extension, int frames) {
     return files[key] = path;
 }
 
-std::string Slurp(const std::string& path) {
-    std::string bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, n);
-    std::fclose(file);
-    return bytes;
-}
+std::string Slurp(const std::string& path) { return zeqbench::ReadFile(path); }
 
 // ---- Reading ----
 
@@ -180,7 +171,7 @@ void BM_TrcToCharsPass(benchmark::State& state) {
     const std::string path = Directory() + "/plain.trc";
     std::vector<KZeqVector4> points;
     for (auto _ : state) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::FILE* file = zeqbench::OpenForWriting(path);
         std::string row;
         char number[64];
         for (int f = 0; f < frames; ++f) {
@@ -206,7 +197,7 @@ void BM_C3dFwritePass(benchmark::State& state) {
     std::vector<KZeqVector4> points;
     std::vector<float> record(static_cast<std::size_t>(kMarkers) * 4);
     for (auto _ : state) {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::FILE* file = zeqbench::OpenForWriting(path);
         for (int f = 0; f < frames; ++f) {
             FramePoints(f % 997, points);
             for (int m = 0; m < kMarkers; ++m)

@@ -2,7 +2,6 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -27,9 +26,7 @@ const std::string& Fixture(const std::string& name, void (*write)(std::FILE*, lo
     auto found = files.find(key);
     if (found != files.end()) return found->second;
     const std::string path = Directory() + "/" + key;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    write(file, size, flag);
-    std::fclose(file);
+    zeqbench::WriteFileThrough(path, [&](std::FILE* file) { write(file, size, flag); });
     return files[key] = path;
 }
 

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqmesh.h"
 #include "formats/geometry/deform/kzeqdeformation.h"
@@ -35,9 +35,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("obj-bench-" + std::to_string(::getpid()) + "-" + name)).string();
-}
+std::string Scratch(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 // The grid file of n quads, written once per size.
 const std::string& GridFile(int faces) {
@@ -47,21 +45,21 @@ const std::string& GridFile(int faces) {
     path = Scratch("grid" + std::to_string(faces) + ".obj");
     const int side = static_cast<int>(std::sqrt(static_cast<double>(faces)));
     const int rows = faces / side;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    for (int y = 0; y <= rows; ++y)
-        for (int x = 0; x <= side; ++x) {
-            std::fprintf(file, "v %.6f %.6f %.6f\nvt %.6f %.6f\n", x * 0.1, y * 0.1, std::sin(x * 0.01) * std::cos(y * 0.01),
-                         double(x) / side, double(y) / rows);
-            std::fprintf(file, "vn %.6f %.6f %.6f\n", 0.0, 0.0, 1.0);
+    zeqbench::WriteFileThrough(path, [&](std::FILE* file) {
+        for (int y = 0; y <= rows; ++y)
+            for (int x = 0; x <= side; ++x) {
+                std::fprintf(file, "v %.6f %.6f %.6f\nvt %.6f %.6f\n", x * 0.1, y * 0.1,
+                             std::sin(x * 0.01) * std::cos(y * 0.01), double(x) / side, double(y) / rows);
+                std::fprintf(file, "vn %.6f %.6f %.6f\n", 0.0, 0.0, 1.0);
+            }
+        for (int y = 0; y < rows; ++y) {
+            if (y % (rows / 4 + 1) == 0) std::fprintf(file, "g part%d\n", y / (rows / 4 + 1));
+            for (int x = 0; x < side; ++x) {
+                const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
+                std::fprintf(file, "f %d/%d/%d %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c, d, d, d);
+            }
         }
-    for (int y = 0; y < rows; ++y) {
-        if (y % (rows / 4 + 1) == 0) std::fprintf(file, "g part%d\n", y / (rows / 4 + 1));
-        for (int x = 0; x < side; ++x) {
-            const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
-            std::fprintf(file, "f %d/%d/%d %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c, d, d, d);
-        }
-    }
-    std::fclose(file);
+    });
     return path;
 }
 
@@ -88,7 +86,7 @@ void BM_ObjRead(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
+    state.SetBytesProcessed(state.iterations() * zeqbench::FileSize(path));
 }
 BENCHMARK(BM_ObjRead)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
@@ -110,7 +108,7 @@ BENCHMARK(BM_ObjReadPeer)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMilliseco
 
 // A value of /proc/self/status in kB.
 long StatusKb(const char* key) {
-    std::ifstream status("/proc/self/status");
+    std::istringstream status(zeqbench::ReadFile("/proc/self/status"));
     for (std::string line; std::getline(status, line);)
         if (line.compare(0, std::strlen(key), key) == 0) return std::stol(line.substr(std::strlen(key) + 1));
     return 0;
@@ -136,7 +134,9 @@ void MemoryChild(benchmark::State& state, std::string path, std::string output) 
                 sceneBytes += mesh->GetControlPointsCount() * 64.0 + mesh->GetTextureUVCount() * 16.0 +
                               mesh->GetPolygonCount() * 16.0 + vertices * 8.0;
             }
-        std::ofstream(output) << (StatusKb("VmHWM:") - before) * 1024.0 << " " << sceneBytes << "\n";
+        std::ostringstream figures;
+        figures << (StatusKb("VmHWM:") - before) * 1024.0 << " " << sceneBytes << "\n";
+        zeqbench::WriteFile(output, figures.str());
     }
 }
 const bool kMemoryChild = [] {
@@ -154,11 +154,14 @@ void BM_ObjReadMemory(benchmark::State& state) {
     for (auto _ : state) {
         const std::string command = "ZEQ_OBJ_BENCH_MEMORY='" + path + "' ZEQ_OBJ_BENCH_MEMORY_OUT='" + output + "' /proc/" +
                                     std::to_string(::getpid()) + "/exe --benchmark_filter=ObjMemoryChild >/dev/null";
-        std::ifstream result;
-        if (std::system(command.c_str()) != 0 || !(result.open(output), result >> figures[0] >> figures[1]))
+        if (std::system(command.c_str()) != 0) {
             state.SkipWithError("child failed");
+            break;
+        }
+        std::istringstream result(zeqbench::ReadFile(output));
+        if (!(result >> figures[0] >> figures[1])) state.SkipWithError("child failed");
     }
-    std::filesystem::remove(output);
+    zeqbench::RemoveFile(output);
     state.counters["peak_MB"] = figures[0] / 1e6;
     state.counters["scene_MB"] = figures[1] / 1e6;
     state.counters["ratio"] = figures[1] > 0 ? figures[0] / figures[1] : 0.0;
@@ -180,7 +183,7 @@ void BM_ObjWrite(benchmark::State& state) {
         if (options) options->Destroy();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_ObjWrite)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
@@ -215,13 +218,5 @@ void BM_DeformByLinks(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_DeformByLinks)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-// Removes the grid files when the run ends.
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code error;
-        for (int faces : {100000, 1000000}) std::filesystem::remove(Scratch("grid" + std::to_string(faces) + ".obj"), error);
-    }
-} cleanup;
 
 }  // namespace

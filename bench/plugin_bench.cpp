@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "base/klib.h"
+#include "bench/benchscratch.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulonodepathindex.h"
 #include "plugin/zeqtulosdkmanager.h"
@@ -37,11 +37,11 @@ void BM_ResolveNameClashing(benchmark::State& state) {
 }
 BENCHMARK(BM_ResolveNameClashing)->ArgsProduct({{1000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
-// One Load and one Save of the 52 options, on disk (the settings file syncs each write).
+// One Load and one Save of the 52 options in the scratch folder (the settings file syncs each write:
+// TMPDIR=/var/tmp measures it on disk where /tmp is in memory).
 void BM_UserParamsLoadSave(benchmark::State& state) {
-    char directory[] = "/var/tmp/zeqtulo-bench-XXXXXX";
-    if (!mkdtemp(directory)) return state.SkipWithError("no temporary directory");
-    zeqsdk_400::KLib_SetConfigDirectory(directory);
+    const std::string directory = zeqbench::MakeFolder("settings");
+    zeqsdk_400::KLib_SetConfigDirectory(directory.c_str());
     {
         ZeqTuloUserParams params;
         params.Save();
@@ -51,9 +51,7 @@ void BM_UserParamsLoadSave(benchmark::State& state) {
         }
     }
     zeqsdk_400::KLib_SetConfigDirectory("");
-    std::remove((std::string(directory) + "/zeqplugins6.0registry.txt").c_str());
-    std::remove((std::string(directory) + "/zeqplugins6.0registry.txt.bak").c_str());
-    rmdir(directory);
+    zeqbench::RemoveFolder(directory);
 }
 BENCHMARK(BM_UserParamsLoadSave)->Unit(benchmark::kMillisecond);
 

@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "base/klib.h"
+#include "bench/benchscratch.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqnull.h"
@@ -31,21 +31,17 @@ using namespace zeqsdk_400;
 
 namespace {
 
-// A directory for the files and logs of one benchmark, gone with it.
+// A folder of the program's scratch folder for the files and logs of one benchmark, gone with it.
 class Scratch {
 public:
-    Scratch() {
-        char directory[] = "/var/tmp/zeqexport-bench-XXXXXX";
-        if (mkdtemp(directory)) mDirectory = std::string(directory) + "/";
+    Scratch() : mDirectory(zeqbench::MakeFolder("export") + "/") {
         KLib_SetMasterDirectory(mDirectory.c_str());
         ZeqTuloUserParams::Instance()->Reset();
         ZeqTuloUserParams::Instance()->SetBoolParam(ZeqTuloUserParams::kExportShowUI, false);
     }
     ~Scratch() {
-        std::remove(File().c_str());
-        std::remove((mDirectory + "zeqtulolog.txt").c_str());
         KLib_SetMasterDirectory("");
-        if (!mDirectory.empty()) rmdir(mDirectory.c_str());
+        zeqbench::RemoveFolder(mDirectory);
     }
     bool Ok() const { return !mDirectory.empty(); }
     std::string File() const { return mDirectory + "out.zeq"; }

@@ -103,7 +103,7 @@ void BM_ImportChainOrder(benchmark::State& state) {
     }
     TimePass(state, file, false, true);
     state.SetItemsProcessed(state.iterations() * n);
-    std::remove(file.c_str());
+    zeqbench::RemoveFile(file);
 }
 BENCHMARK(BM_ImportChainOrder)
     ->ArgsProduct({{1000, 10000, 30000}, {0, 1, 2, 3}})

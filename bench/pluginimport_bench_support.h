@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -27,8 +26,7 @@ using namespace zeqsdk_400;
 // <scratch folder>/<bench>/, made on the first call, which also makes it the master directory.
 inline std::string Directory(const char* bench) {
     static const std::string directory = [bench] {
-        const std::string d = zeqbench::ScratchPath(bench) + "/";
-        std::filesystem::create_directories(d);
+        const std::string d = zeqbench::MakeFolder(bench) + "/";
         KLib_SetMasterDirectory(d.c_str());
         return d;
     }();

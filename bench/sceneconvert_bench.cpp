@@ -1,10 +1,9 @@
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqgeometryconverter.h"
 #include "content/kzeqimageconverter.h"
 #include "content/kzeqlink.h"
@@ -93,7 +92,7 @@ BENCHMARK(BM_TriangulateNurb)
 // A side x side RGB image written to a TIFF (Deflate when range(1)) and read back.
 void BM_TifRoundTrip(benchmark::State& state) {
     const int side = static_cast<int>(state.range(0));
-    const std::string path = "/tmp/zeq-bench-" + std::to_string(getpid()) + ".tif";
+    const std::string path = zeqbench::ScratchPath("image.tif");
     ImageConverterBuffer out;
     out.Init(side, side, true, 0, 3);
     for (long long i = 0; i < out.GetDataSize(); ++i) out.mData[i] = static_cast<unsigned char>((i * 31) ^ (i >> 9));
@@ -102,7 +101,7 @@ void BM_TifRoundTrip(benchmark::State& state) {
         if (!WriteToTif(path.c_str(), state.range(1) != 0, out) || !ReadFromTif(path.c_str(), in, false))
             state.SkipWithError("round trip failed");
     }
-    std::remove(path.c_str());
+    zeqbench::RemoveFile(path);
     state.SetBytesProcessed(state.iterations() * out.GetDataSize());
 }
 BENCHMARK(BM_TifRoundTrip)->Args({1024, 0})->Args({4096, 0})->Args({4096, 1})->Unit(benchmark::kMillisecond);

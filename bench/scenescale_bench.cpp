@@ -3,16 +3,15 @@
 // peak against the scene it builds, what a Clear leaves allocated, and the import and a walk of
 // the field file against a bare read of the same file. Steps are timed in processor time. A counting allocator replaces the global operator new of this program only.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <ctime>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/tests/counting_new.h"
+#include "bench/benchscratch.h"
 #include "content/kzeqnull.h"
 #include "fileio/kzeq.h"
 #include "io/kzeqexporter.h"
@@ -66,11 +65,14 @@ long long WalkBlock(KZeq& file) {
 
 // The file's bytes read into memory, nothing parsed.
 std::size_t ReadBare(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::vector<char> bytes(static_cast<std::size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<std::size_t>(in.gcount());
+    std::FILE* in = zeqbench::OpenForReading(path);
+    if (!in) return 0;
+    std::fseek(in, 0, SEEK_END);
+    std::vector<char> bytes(static_cast<std::size_t>(std::ftell(in)));
+    std::rewind(in);
+    const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), in);
+    std::fclose(in);
+    return read;
 }
 
 // How the nodes hang: all below the scene's root (flat), each below the one before (a chain), or
@@ -81,8 +83,7 @@ enum class Shape { eFlat, eChain, eFan };
 void RunScene(benchmark::State& state, Shape shape) {
     const int count = static_cast<int>(state.range(0));
     const int takes = static_cast<int>(state.range(1));
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("scenescale-bench-" + std::to_string(::getpid()) + ".zeq")).string();
+    const std::string path = zeqbench::ScratchPath("scene.zeq");
     double create = 0, exported = 0, imported = 0, cleared = 0, heap = 0, blocks = 0, allocations = 0, peak = 0,
            left = 0, destroyed = 0, bare = 0, walked = 0, fields = 0;
     for (auto _ : state) {
@@ -141,7 +142,7 @@ void RunScene(benchmark::State& state, Shape shape) {
         cleared = Since(start);
         left = static_cast<double>(gBlocks) - static_cast<double>(blocks0);
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
     const double n = count;
     state.counters["create_us"] = create / n * 1e6;
     state.counters["export_us"] = exported / n * 1e6;

@@ -1,5 +1,6 @@
 // The field file against raw stdio of the same bytes, measured in the same run so
-// every line carries its ratio. The directory is $TMPDIR (tmpfs or disk).
+// every line carries its ratio. The files are in the program's scratch folder in $TMPDIR
+// (tmpfs or disk).
 //   BM_Mesh<Write|Read>/<encoding>/n: 3n doubles and 4n ints as typed arrays
 //   (n = 10^6 is the 40 MB record).
 //   BM_Keys<Write|Read>/<encoding>/n: n curve keys written and read value by value
@@ -21,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/benchscratch.h"
 #include "fileio/kzeq.h"
 
 using namespace zeqsdk_400;
@@ -56,10 +58,7 @@ struct Keys {
     }
 };
 
-std::string TempFile(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/zeq-bench-" + std::to_string(::getpid()) + "-" + name;
-}
+std::string TempFile(const char* name) { return zeqbench::ScratchPath(name); }
 
 template <class T>
 void Put(std::FILE* f, const std::vector<T>& v) {
@@ -73,7 +72,7 @@ void Get(std::FILE* f, std::vector<T>& v) {
 // Raw I/O of the arrays of a record, optionally synced like a closed field file.
 template <class... V>
 void RawWrite(const std::string& path, bool sync, const V&... arrays) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = zeqbench::OpenForWriting(path);
     (Put(f, arrays), ...);
     std::fflush(f);
     if (sync) ::fsync(::fileno(f));
@@ -81,7 +80,7 @@ void RawWrite(const std::string& path, bool sync, const V&... arrays) {
 }
 template <class... V>
 void RawRead(const std::string& path, V&... arrays) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = zeqbench::OpenForReading(path);
     (Get(f, arrays), ...);
     std::fclose(f);
 }
@@ -179,8 +178,8 @@ void BM_MeshWrite(benchmark::State& state) {
         [&] { RawWrite(rawPath, false, m.mVertices, m.mIndices); },
         [&] { RawWrite(rawPath, true, m.mVertices, m.mIndices); });
     state.SetLabel(kKindNames[kind]);
-    std::remove(path.c_str());
-    std::remove(rawPath.c_str());
+    zeqbench::RemoveFile(path);
+    zeqbench::RemoveFile(rawPath);
 }
 
 void BM_MeshRead(benchmark::State& state) {
@@ -193,8 +192,8 @@ void BM_MeshRead(benchmark::State& state) {
         state, m.mVertices.size() * 8 + m.mIndices.size() * 4, [&] { MeshRead(path, m, kind); },
         [&] { RawRead(rawPath, m.mVertices, m.mIndices); }, nullptr);
     state.SetLabel(kKindNames[kind]);
-    std::remove(path.c_str());
-    std::remove(rawPath.c_str());
+    zeqbench::RemoveFile(path);
+    zeqbench::RemoveFile(rawPath);
 }
 
 std::size_t KeyBytes(const Keys& k) { return k.mTimes.size() * 8 + k.mValues.size() * 8 + k.mTangents.size() * 8 + k.mLetters.size(); }
@@ -208,8 +207,8 @@ void BM_KeysWrite(benchmark::State& state) {
         [&] { RawWrite(rawPath, false, k.mTimes, k.mValues, k.mTangents, k.mLetters); },
         [&] { RawWrite(rawPath, true, k.mTimes, k.mValues, k.mTangents, k.mLetters); });
     state.SetLabel(kKindNames[kind]);
-    std::remove(path.c_str());
-    std::remove(rawPath.c_str());
+    zeqbench::RemoveFile(path);
+    zeqbench::RemoveFile(rawPath);
 }
 
 void BM_KeysRead(benchmark::State& state) {
@@ -222,8 +221,8 @@ void BM_KeysRead(benchmark::State& state) {
         state, KeyBytes(k), [&] { KeysRead(path, k, kind); },
         [&] { RawRead(rawPath, k.mTimes, k.mValues, k.mTangents, k.mLetters); }, nullptr);
     state.SetLabel(kKindNames[kind]);
-    std::remove(path.c_str());
-    std::remove(rawPath.c_str());
+    zeqbench::RemoveFile(path);
+    zeqbench::RemoveFile(rawPath);
 }
 
 #define ZEQ_SIZES                                                                                          \

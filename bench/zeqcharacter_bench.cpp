@@ -3,12 +3,11 @@
 // the 6.0 or the 5.8 writer and read back.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "character/kzeqcharacter.h"
 #include "character/kzeqcontrolset.h"
 #include "content/kzeqnull.h"
@@ -22,10 +21,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("zeqcharacter-bench-" + std::to_string(::getpid()) + "-" + name))
-        .string();
-}
+std::string Scratch(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 KZeqScene* MakeCharacters(KZeqSdkManager& manager, int count) {
     KZeqScene* scene = manager.CreateKZeqScene();
@@ -67,7 +63,7 @@ void BM_WriteCharacters(benchmark::State& state) {
     for (auto _ : state)
         if (!Export(manager, *scene, path, state.range(1) != 0)) state.SkipWithError("not written");
     state.SetLabel(state.range(1) ? "5.8" : "6.0");
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void BM_ReadCharacters(benchmark::State& state) {
@@ -90,7 +86,7 @@ void BM_ReadCharacters(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetLabel(state.range(1) ? "5.8" : "6.0");
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void Args(benchmark::internal::Benchmark* bench) {

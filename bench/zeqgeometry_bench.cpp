@@ -5,13 +5,12 @@
 // textures of which half are copies.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqlayer.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqmesh.h"
@@ -32,9 +31,7 @@ using namespace zeqsdk_400;
 namespace {
 
 std::string Scratch(const char* name, long size, bool ascii) {
-    return (std::filesystem::temp_directory_path() / ("zeqgeometry-bench-" + std::to_string(::getpid()) + "-" + name +
-                                                      std::to_string(size) + (ascii ? "a" : "b") + ".zeq"))
-        .string();
+    return zeqbench::ScratchPath(name + std::to_string(size) + (ascii ? "a" : "b") + ".zeq");
 }
 
 int SideFor(long polygonVertices) { return static_cast<int>(std::lround(std::sqrt(polygonVertices / 4.0))); }
@@ -70,7 +67,7 @@ void SceneWrite(benchmark::State& state) {
     const std::string path = Scratch("scene", state.range(0), state.range(1) == 1);
     for (auto _ : state)
         if (!Export(manager, *scene, path, state.range(1) == 1)) state.SkipWithError("not written");
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void SceneRead(benchmark::State& state) {
@@ -86,7 +83,7 @@ void SceneRead(benchmark::State& state) {
         manager.DestroyKZeqScene(read, true);
         state.ResumeTiming();
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 // The mesh's arrays as the record holds them, as plain typed arrays.
@@ -154,7 +151,7 @@ void ArraysWrite(benchmark::State& state) {
     const Arrays arrays = ArraysFor(state.range(0));
     const std::string path = Scratch("arrays", state.range(0), state.range(1) == 1);
     for (auto _ : state) WriteArrays(arrays, path, state.range(1) == 1);
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void ArraysRead(benchmark::State& state) {
@@ -172,7 +169,7 @@ void ArraysRead(benchmark::State& state) {
         file.FieldReadBlockEnd(), file.FieldReadEnd();
         if (read.mPolygons.size() != arrays.mPolygons.size()) state.SkipWithError("not read");
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 // Names without trailing digits, which the equality cuts: letters.

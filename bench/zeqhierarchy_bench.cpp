@@ -3,14 +3,12 @@
 // for cycles that walks a whole ancestry or subtree per link made one order quadratic.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 
+#include "bench/benchscratch.h"
 #include "io/kzeqimporter.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -22,19 +20,15 @@ using namespace zeqchainbench;
 
 namespace {
 
-// The files of this run, written once each and removed at exit.
+// The files of this run, written once each in the scratch folder (removed with it at exit).
 class ChainFiles {
 public:
-    ~ChainFiles() {
-        for (const auto& file : mFiles) std::remove(file.second.c_str());
-    }
     // "" when the file could not be written.
     std::string Get(int depth, int order) {
         std::string& path = mFiles[{depth, order}];
         if (!path.empty()) return path;
-        const std::string name = "zeqhierarchy-bench-" + std::to_string(::getpid()) + "-" + std::to_string(depth) +
-                                 "-" + std::to_string(order) + ".zeq";
-        const std::string candidate = (std::filesystem::temp_directory_path() / name).string();
+        const std::string candidate =
+            zeqbench::ScratchPath("chain-" + std::to_string(depth) + "-" + std::to_string(order) + ".zeq");
         if (WriteChainFile(candidate, depth, order)) path = candidate;
         return path;
     }

@@ -3,11 +3,10 @@
 // writes the "Summary" back), then read from that "Summary".
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqfields.h"
@@ -20,9 +19,7 @@ using namespace zeqsdk_400;
 namespace {
 
 std::string Scratch(const char* name, int models) {
-    return (std::filesystem::temp_directory_path() /
-            ("zeqreader-bench-" + std::to_string(::getpid()) + "-" + name + std::to_string(models) + ".zeq"))
-        .string();
+    return zeqbench::ScratchPath(name + std::to_string(models) + ".zeq");
 }
 
 void MakeFile(const std::string& path, int models) {
@@ -66,11 +63,11 @@ void BM_OptionsParsed(benchmark::State& state) {
     MakeFile(pristine, models);
     for (auto _ : state) {
         state.PauseTiming();
-        std::filesystem::copy_file(pristine, path, std::filesystem::copy_options::overwrite_existing);
+        zeqbench::WriteFile(path, zeqbench::ReadFile(pristine));
         state.ResumeTiming();
         ReadOptions(state, path, true);
     }
-    std::filesystem::remove(pristine), std::filesystem::remove(path);
+    zeqbench::RemoveFile(pristine), zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_OptionsParsed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -80,7 +77,7 @@ void BM_OptionsFromSummary(benchmark::State& state) {
     MakeFile(path, models);
     ReadOptions(state, path, true);  // writes the "Summary"
     for (auto _ : state) ReadOptions(state, path, false);
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_OptionsFromSummary)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

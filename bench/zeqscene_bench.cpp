@@ -4,12 +4,11 @@
 // curve storage alone.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqnull.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -25,10 +24,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("zeqscene-bench-" + std::to_string(::getpid()) + "-" + name))
-        .string();
-}
+std::string Scratch(const std::string& name) { return zeqbench::ScratchPath(name); }
 
 // Arguments: node count, 0 flat or 1 chain, 0 the 6.0 writer or 1 the 5.8 one.
 KZeqScene* MakeTree(KZeqSdkManager& manager, int count, bool chain) {
@@ -81,7 +77,7 @@ void BM_WriteTree(benchmark::State& state) {
     for (auto _ : state)
         if (!Export(manager, *scene, path, state.range(2) != 0)) state.SkipWithError("not written");
     Label(state);
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void BM_ReadTree(benchmark::State& state) {
@@ -102,7 +98,7 @@ void BM_ReadTree(benchmark::State& state) {
         state.ResumeTiming();
     }
     Label(state);
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 void TreeArgs(benchmark::internal::Benchmark* bench) {
@@ -156,7 +152,7 @@ void BM_TakeThroughFile(benchmark::State& state) {
         manager.DestroyKZeqScene(read, true);
         state.ResumeTiming();
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_TakeThroughFile)->ArgsProduct({{1000000}, {0, 1}})->ArgNames({"keys", "ascii"})->Unit(benchmark::kMillisecond);
 
@@ -188,7 +184,7 @@ void BM_TakeThroughCurveStorage(benchmark::State& state) {
         copy->Destroy();
         state.ResumeTiming();
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_TakeThroughCurveStorage)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

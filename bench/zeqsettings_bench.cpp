@@ -3,11 +3,10 @@
 // through a 6.0 file.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqgobo.h"
 #include "content/kzeqlight.h"
 #include "io/kzeqexporter.h"
@@ -21,10 +20,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch() {
-    return (std::filesystem::temp_directory_path() / ("zeqsettings-bench-" + std::to_string(::getpid()) + ".zeq"))
-        .string();
-}
+std::string Scratch() { return zeqbench::ScratchPath("settings.zeq"); }
 
 bool RoundTrip(KZeqSdkManager& manager, KZeqScene& scene, const std::string& path, int row, benchmark::State& state) {
     KZeqExporter exporter(manager);
@@ -55,7 +51,7 @@ void BM_LightsWithGobos(benchmark::State& state) {
     const std::string path = Scratch();
     for (auto _ : state)
         if (!RoundTrip(manager, *scene, path, KZeqExporter::eZEQ_5_BINARY, state)) break;
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
     state.SetLabel(state.range(1) ? "gobos" : "no gobos");
 }
 BENCHMARK(BM_LightsWithGobos)->Args({1000, 0})->Args({1000, 1})->Args({10000, 0})->Args({10000, 1})->Unit(benchmark::kMillisecond);
@@ -83,7 +79,7 @@ void BM_BindPoseThroughFile(benchmark::State& state) {
     const std::string path = Scratch();
     for (auto _ : state)
         if (!RoundTrip(manager, *scene, path, KZeqExporter::eZEQ_BINARY, state)) break;
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_BindPoseThroughFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

@@ -5,12 +5,11 @@
 // typed-array fields with the field file alone.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchscratch.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqnull.h"
 #include "content/kzeqnurb.h"
@@ -29,9 +28,7 @@ namespace {
 
 constexpr int kLinks = 10;
 
-std::string Scratch(const char* name) {
-    return (std::filesystem::temp_directory_path() / ("zeqskin-bench-" + std::to_string(::getpid()) + name)).string();
-}
+std::string Scratch(const char* name) { return zeqbench::ScratchPath(std::string("skin") + name); }
 
 // The surface is (N / 100) x 1000 points.
 KZeqScene* MakeScene(KZeqSdkManager& manager, int n) {
@@ -79,7 +76,7 @@ void ThroughWriter(benchmark::State& state, int row) {
             state.SkipWithError("scene not read back");
         manager.DestroyKZeqScene(read);
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 // Binary rows: 0 is the 6.0 writer, 3 the 5.8 one.
@@ -119,7 +116,7 @@ void BM_FieldFileArrays(benchmark::State& state) {
         file.ProjectClose();
         benchmark::DoNotOptimize(offsets.data());
     }
-    std::filesystem::remove(path);
+    zeqbench::RemoveFile(path);
 }
 
 }  // namespace

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fileio/kscratchfolder.h"
 #include "tools/comparedifferences.h"
 #include "tools/hostdumpcompare.h"
 #include "tools/zeqfilecompare.h"
@@ -46,14 +46,8 @@ int Refuse(const std::string& message) {
     return 2;
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::stringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
-}
+// Through the reader facility: a regular file only, never a pipe waited on.
+bool ReadFile(const std::string& path, std::string& text) { return zeqsdk_400::KReadWholeFile(path.c_str(), text); }
 
 bool ReadDump(const std::string& path, HostDump& dump, std::string& error) {
     std::string text;

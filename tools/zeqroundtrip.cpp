@@ -24,6 +24,7 @@
 #include "io/tests/zeqscenecompare.h"
 #include "fcurve/kfcurvenode.h"
 #include "fileio/kpath.h"
+#include "fileio/kscratchfolder.h"
 #include "fileio/kzeq.h"
 #include "object/kdatatype.h"
 #include "scene/kzeqscene.h"
@@ -229,14 +230,7 @@ double Compare(KFCurveNode* a, KFCurveNode* b, double seconds) {
     return worst;
 }
 
-long FileSize(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return -1;
-    std::fseek(f, 0, SEEK_END);
-    long size = std::ftell(f);
-    std::fclose(f);
-    return size;
-}
+long FileSize(const std::string& path) { return static_cast<long>(KFileSize(path.c_str())); }
 
 // The whole scene through the exporter's rows 0, 1 and 2 and the importer.
 bool SceneRoundTrip(const std::string& directory, int keyCount) {

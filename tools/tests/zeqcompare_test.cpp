@@ -2,6 +2,7 @@
 // take answers, against expected-difference lists; its exit status and what it names.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,13 @@ std::string TempPath(const std::string& name) { return TempDirectory() + "/" + n
 std::string Write(const std::string& name, const std::string& text) {
     const std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// A named pipe nobody writes: a plain open of it for reading would wait for ever.
+std::string Fifo(const std::string& name) {
+    const std::string path = TempPath(name);
+    ::mkfifo(path.c_str(), 0600);
     return path;
 }
 
@@ -166,7 +174,8 @@ TEST_P(ZeqCompareRefusal, ExitsWithTwo) {
     const std::string paths[][2] = {{"BEFORE", mBefore},
                                     {"BADLIST", Write("bad-list.txt", "files a b c -- reason\n")},
                                     {"BADDUMP", Write("bad.dump", "Result: 1\n")},
-                                    {"MISSING", TempPath("no-such-file")}};
+                                    {"MISSING", TempPath("no-such-file")},
+                                    {"PIPE", Fifo("dump.pipe")}};
     for (const auto& p : paths)
         for (std::size_t at; (at = args.find(p[0])) != std::string::npos;) args.replace(at, p[0].size(), "'" + p[1] + "'");
     EXPECT_EQ(RunCompare(args, mOutput), 2) << mOutput;
@@ -177,6 +186,7 @@ const RefusalCase kRefusals[] = {
     {"NothingToCompare", "--expected BEFORE", "nothing to compare"},
     {"BadList", "--expected BADLIST --dumps BEFORE BEFORE BEFORE", "bad-list.txt: line 1: needs comparison"},
     {"MissingDump", "--dumps BEFORE MISSING BEFORE", "cannot read"},
+    {"DumpIsAPipe", "--dumps BEFORE PIPE BEFORE", "cannot read"},
     {"BadDump", "--dumps BEFORE BEFORE BADDUMP", "bad.dump: line 1: not a line of a scene dump"},
     {"TwoDumpsOnly", "--dumps BEFORE BEFORE", "incomplete argument \"--dumps\""},
     {"TakesWithoutFiles", "--dumps BEFORE BEFORE BEFORE --takes BEFORE", "--takes checks the first of --files"},
