@@ -28,12 +28,11 @@
 // blanks, tabs and line ends (LF, CR or CRLF, mixed as they come).
 #include "formats/motion/bvh/kzeqfilebiovision.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+#include "formats/motion/common/kzeqmotionfileio.h"
 #include "io/kstreamoptionsmotion.h"
 
 namespace zeqsdk_400 {
@@ -59,11 +58,10 @@ KZeqFileBiovision::~KZeqFileBiovision() {
 }
 
 bool KZeqFileBiovision::Open(const char* path, const char* mode) {
-    mFileSize = 0;
-    if (KTextFile::Open(path, mode)) return true;
-    struct stat st;
-    if (path && ::stat(path, &st) == 0 && st.st_size > 0) mFileSize = static_cast<std::uint64_t>(st.st_size);
-    return false;
+    std::uintmax_t size = 0;
+    const bool failed = ZeqOpenTextFile(*this, path, mode, size);
+    mFileSize = size;
+    return failed;
 }
 
 // ---- Hierarchy ---------------------------------------------------------------------------------

@@ -1,13 +1,27 @@
 #include "formats/motion/common/kzeqmotionfileio.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "fileio/kpath.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 
 namespace zeqsdk_400 {
+
+bool ZeqOpenTextFile(KTextFile& file, const char* path, const char* mode, std::uintmax_t& size) {
+    size = 0;
+    if (!path || !*path || (mode && *mode && mode[0] != 'r')) return file.Open(path, mode);
+    if (!mode || !*mode) mode = "r";
+    // Opened as KTextFile::Open opens a file for reading: a regular file only.
+    std::FILE* stream = KOpenFileForReading(path, mode);
+    struct stat info;
+    if (stream && ::fstat(::fileno(stream), &info) == 0) size = static_cast<std::uintmax_t>(info.st_size);
+    return file.Adopt(stream, mode);
+}
 
 // ---- Readers ------------------------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #ifndef ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONFILEIO_H
 #define ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONFILEIO_H
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <type_traits>
@@ -8,12 +9,19 @@
 
 #include "base/kstring.h"
 #include "fileio/kfilereplacement.h"
+#include "fileio/ktextfile.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
+
+// Opens file on path with the fopen mode as KTextFile::Open does, answering as
+// it does, and sets size to the size of a file opened for reading, taken from
+// the file opened (never by the path again, which may name another file by
+// then); 0 for a file opened for writing or one that did not open.
+bool ZeqOpenTextFile(KTextFile& file, const char* path, const char* mode, std::uintmax_t& size);
 
 // What every motion reader does around its format: a file object opened on
 // the path, closed again, and the checks a read starts with.

@@ -1,10 +1,10 @@
 #include "formats/motion/marker/kzeqfileadaptiveoptics.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "formats/motion/common/kzeqmotionfileio.h"
 
 namespace zeqsdk_400 {
 
@@ -35,9 +35,7 @@ IKObject* KZeqFileAdaptiveOptics::IQuery(unsigned long interfaceId, int) {
 void KZeqFileAdaptiveOptics::Destroy(int) { delete this; }
 
 bool KZeqFileAdaptiveOptics::Open(const char* name, const char* mode) {
-    struct stat info;
-    mFileSize = name && ::stat(name, &info) == 0 ? static_cast<std::uintmax_t>(info.st_size) : 0;
-    return KTextFile::Open(name, mode);
+    return ZeqOpenTextFile(*this, name, mode, mFileSize);
 }
 
 bool KZeqFileAdaptiveOptics::Close() { return KTextFile::Close(); }

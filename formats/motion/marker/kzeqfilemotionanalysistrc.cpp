@@ -1,12 +1,12 @@
 #include "formats/motion/marker/kzeqfilemotionanalysistrc.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string_view>
+
+#include "formats/motion/common/kzeqmotionfileio.h"
 
 namespace zeqsdk_400 {
 
@@ -66,9 +66,7 @@ IKObject* KZeqFileMotionAnalysisTrc::IQuery(unsigned long interfaceId, int) {
 void KZeqFileMotionAnalysisTrc::Destroy(int) { delete this; }
 
 bool KZeqFileMotionAnalysisTrc::Open(const char* name, const char* mode) {
-    struct stat info;
-    mFileSize = name && ::stat(name, &info) == 0 ? static_cast<std::uintmax_t>(info.st_size) : 0;
-    return KTextFile::Open(name, mode);
+    return ZeqOpenTextFile(*this, name, mode, mFileSize);
 }
 
 bool KZeqFileMotionAnalysisTrc::Close() { return KTextFile::Close(); }

@@ -77,11 +77,32 @@ void KZeqFileVicon::Destroy(int) { delete this; }
 
 bool KZeqFileVicon::Open(const char* name, const char* mode) {
     Close();
-    mWriting = mode && (mode[0] == 'w' || mode[0] == 'a');
-    // Reading takes a regular file only, without waiting on a pipe.
-    mFile = !name || !mode ? nullptr : mWriting ? std::fopen(name, mode) : KOpenFileForReading(name, mode);
-    if (mFile && mWriting) BeginWrite(mFile);
-    return mFile == nullptr;
+    if (!name || !mode) return true;
+    mWriting = mode[0] == 'w' || mode[0] == 'a';
+    if (!mWriting) {
+        // Reading takes a regular file only, without waiting on a pipe.
+        mFile = KOpenFileForReading(name, mode);
+        return mFile == nullptr;
+    }
+    // The file is written whole, its header patched at the end: there is nothing to append to.
+    if (mode[0] == 'a') {
+        errno = EINVAL;
+        return true;
+    }
+    // Written beside the file, which takes its name only once complete (Close).
+    if (!mReplacement.Begin(name)) {
+        errno = mReplacement.GetSystemError();
+        return true;
+    }
+    mFile = mReplacement.OpenStream("wb");
+    if (!mFile) {
+        const int reason = errno;
+        mReplacement.Discard();
+        errno = reason;
+        return true;
+    }
+    BeginWrite(mFile);
+    return false;
 }
 
 bool KZeqFileVicon::Adopt(std::FILE* stream, const char* mode) {
@@ -107,6 +128,13 @@ bool KZeqFileVicon::Close() {
     }
     mFile = nullptr;
     mParameters.clear();
+    // What Open writes takes the file's name only when all of it was stored.
+    if (mReplacement.IsActive() && ok && !mReplacement.Commit()) {
+        errno = mReplacement.GetSystemError();
+        WriteFailed();
+        ok = false;
+    }
+    mReplacement.Discard();
     return ok;
 }
 

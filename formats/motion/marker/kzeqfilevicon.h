@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/kfilereplacement.h"
 #include "formats/motion/marker/izeqfilemotionbase.h"
 #include "formats/motion/marker/kviconloaderbase.h"
 #include "formats/motion/marker/kviconparameter.h"
@@ -14,7 +15,9 @@ namespace zeqsdk_400 {
 // The point trajectories of a C3D file (analog data is skipped on reading and
 // not written). Names come from POINT:LABELS (then LABELS2, ...), units from
 // POINT:UNITS, the axes from POINT:X_SCREEN and Y_SCREEN. Files are written in
-// the DEC layout, as floats or, with a non-negative scale, 16-bit integers.
+// the DEC layout, as floats or, with a non-negative scale, 16-bit integers. A
+// file Open writes takes its name at Close, complete: when a write, the close
+// or the rename fails, an existing file stays as it was.
 class KZeqFileVicon : public KViconLoaderBase, public IZeqFileMotionBase {
 public:
     // Scale factor of written integer data (float bits 0x3E1460BE): steps of
@@ -57,6 +60,8 @@ private:
     void ReadLongFrameRange(long& first, long& last) const;
 
     bool mWriting = false;
+    // The file Open writes, put in place by Close.
+    KFileReplacement mReplacement;
     std::vector<std::unique_ptr<KViconParameter>> mParameters;
 
     // Reading state.

@@ -163,8 +163,8 @@ void KZeqReaderMotionAnalysisTrc::ApplyTimeCodeFile(KStreamOptionsMotion* option
     const KString candidate = ChangeFileExtension(mFileName.Buffer(), ".tc");
     // Only a missing one goes without a word: one that is there but cannot be
     // read (a folder, a socket, no permission) is reported below as a pipe is.
-    struct stat info;
-    if (::stat(candidate.Buffer(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return;
+    KPathWalk walk;
+    if (!KWalkPath(candidate.Buffer(), walk) ? walk.mCode == ENOENT || walk.mCode == ENOTDIR : !walk.mExists) return;
     const KString name = ExtractFileName(candidate.Buffer(), true);
     if (!smDoNotAskForTCFile) {
         const int answer = options->MessageCallback(kTimeCodeCallback, kTimeCodeTitle, (KString("Load ") + name + "?").Buffer(),

@@ -1,15 +1,13 @@
 #include "formats/motion/mov/kzeqfilecorvantismov.h"
 
-#include <sys/stat.h>
+#include "formats/motion/common/kzeqmotionfileio.h"
 
 namespace zeqsdk_400 {
 
 KZeqFileCorvantisMov::KZeqFileCorvantisMov() : KTextFile("MOV", " \t\r\n", "", true, false) {}
 
 bool KZeqFileCorvantisMov::Open(const char* path, const char* mode) {
-    struct stat info;
-    mFileSize = path && ::stat(path, &info) == 0 ? static_cast<std::uintmax_t>(info.st_size) : 0;
-    return KTextFile::Open(path, mode);
+    return ZeqOpenTextFile(*this, path, mode, mFileSize);
 }
 
 bool KZeqFileCorvantisMov::GetRowCount(int& rows) {

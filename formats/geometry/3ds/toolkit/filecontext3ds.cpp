@@ -1,14 +1,12 @@
 #include "formats/geometry/3ds/toolkit/filecontext3ds.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <new>
 
+#include "fileio/kfilereplacement.h"
+#include "fileio/kpath.h"
 #include "formats/geometry/3ds/toolkit/bytestream3ds.h"
 #include "formats/geometry/3ds/toolkit/chunk3ds.h"
 #include "formats/geometry/3ds/toolkit/errors3ds.h"
@@ -25,24 +23,29 @@ std::int32_t NewFileBufferSize3ds = 8192;
 namespace {
 
 // Frees a context that never got a stream, or whose stream is closed already.
+// What was written and not committed is dropped with it: the file stays as it was.
 void DiscardContext(file3ds* ctx) {
     DelContext3ds(ctx);
     ReleaseReadCache3ds(ctx);
+    delete ctx->replacement;
     std::free(ctx->filename);
     std::free(ctx->buffer);
     std::free(ctx);
 }
 
-// The file for reading when it is a regular one, null otherwise: a named pipe
-// is refused at once instead of holding the open until someone writes it.
-std::FILE* OpenRegularForReading(const char* name) {
-    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st;
-    const int flags = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fcntl(fd, F_GETFL) : -1;
-    std::FILE* file = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb") : nullptr;
-    if (!file) ::close(fd);
-    return file;
+// A stream writing name beside it, in the context's replacement; null (errno
+// set) when the name is refused or nothing can be made beside it.
+std::FILE* OpenReplacement(file3ds* ctx) {
+    ctx->replacement = new (std::nothrow) KFileReplacement;
+    if (!ctx->replacement) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    if (!ctx->replacement->Begin(ctx->filename)) {
+        errno = ctx->replacement->GetSystemError();
+        return nullptr;
+    }
+    return ctx->replacement->OpenStream("wb");
 }
 
 void GiveBuffer(file3ds* ctx) {
@@ -117,7 +120,7 @@ file3ds* GetContextByName3ds(const char* name) {
     if (!name || !FileContextList3ds) return nullptr;
     for (int i = 0; i < NextFileContext; ++i) {
         file3ds* ctx = FileContextList3ds[i];
-        if (ctx && ctx->filename && std::strcmp(ctx->filename, name) == 0) return ctx;
+        if (ctx && !ctx->istemp && ctx->filename && std::strcmp(ctx->filename, name) == 0) return ctx;
     }
     return nullptr;
 }
@@ -229,26 +232,28 @@ file3ds* OpenFile3ds(const char* filename, const char* mode) {
         PushErrList3ds(ERR_INIT_FAILED);
         return nullptr;
     }
-    if (existing) {
-        if (existing->mode == ctx->mode) {
-            DiscardContext(ctx);
-            return existing;
-        }
-        if (existing->mode == 1) {
-            RenameFileToTemp3ds(existing);
-            if (Stop3ds()) {
-                DiscardContext(ctx);
-                return nullptr;
-            }
-        } else {
-            CloseFile3ds(existing);
-        }
+    if (existing && existing->mode == ctx->mode) {
+        DiscardContext(ctx);
+        return existing;
     }
-    ctx->stream = ctx->mode == 1 ? OpenRegularForReading(ctx->filename) : std::fopen(ctx->filename, "wb");
+    // A file being written is read as it is once complete.
+    if (existing && existing->mode == 2) CloseFile3ds(existing);
+    // Reading takes a regular file only: a named pipe is refused at once instead
+    // of holding the open until someone writes it.
+    ctx->stream = ctx->mode == 1 ? KOpenFileForReading(ctx->filename, "rb") : OpenReplacement(ctx);
     if (!ctx->stream) {
         DiscardContext(ctx);
         PushErrList3ds(ERR_OPENING_FILE);
         return nullptr;
+    }
+    if (existing) {
+        // Read on from the content it opened; the name now stands for the file written.
+        RenameFileToTemp3ds(existing);
+        if (Stop3ds()) {
+            std::fclose(ctx->stream);
+            DiscardContext(ctx);
+            return nullptr;
+        }
     }
     GiveNewBuffer(ctx);
     if (ctx->mode == 1) ctx->filesize = StreamSize(ctx->stream);
@@ -271,10 +276,19 @@ file3ds* AdoptFile3ds(std::FILE* stream, const char* filename) {
 void CloseFile3ds(file3ds* ctx) {
     if (!ctx) return;
     bool failed = false;
-    if (ctx->stream) failed = std::fclose(ctx->stream) != 0;
-    const int code = errno;
+    int code = 0;
+    if (ctx->stream) {
+        // A write that failed leaves its mark on the stream: such a file is not put in place.
+        const bool written = !ctx->replacement || !std::ferror(ctx->stream);
+        errno = 0;
+        failed = std::fclose(ctx->stream) != 0 || !written;
+        code = errno;
+    }
     ctx->stream = nullptr;
-    if (ctx->istemp && ctx->filename) std::remove(ctx->filename);
+    if (ctx->replacement && !failed && !ctx->replacement->Commit()) {
+        failed = true;
+        code = ctx->replacement->GetSystemError();
+    }
     if (FileContext3ds == ctx) FileContext3ds = nullptr;
     DiscardContext(ctx);
     if (failed) {
@@ -307,54 +321,8 @@ void RenameFileToTemp3ds(file3ds* ctx) {
         PushErrList3ds(ERR_INVALID_ARG);
         return;
     }
-    const long position = std::ftell(ctx->stream);
-    const bool closeFailed = std::fclose(ctx->stream) != 0;
-    ctx->stream = nullptr;
-    if (closeFailed) {
-        PushErrList3ds(ERR_CLOSING_FILE);
-        if (!ignoretoolkiterr3ds) return;
-    }
-    // Directory part: up to the last separator, never looking at the first character.
-    const std::string name = ctx->filename;
-    std::size_t cut = 0;
-    for (std::size_t i = name.size(); i-- > 1;) {
-        if (name[i] == '\\' || name[i] == '/' || name[i] == ':') {
-            cut = i + 1;
-            break;
-        }
-    }
-    // The temporary file is made in the file's own directory, so the rename replaces it.
-    std::string path = name.substr(0, cut) + "tk3dsXXXXXX";
-    if (path.size() > 511) {
-        PushErrList3ds(ERR_OPENING_FILE);
-        return;
-    }
-    const int fd = ::mkstemp(&path[0]);
-    if (fd < 0) {
-        PushErrList3ds(ERR_OPENING_FILE);
-        return;
-    }
-    ::close(fd);
-    if (std::rename(ctx->filename, path.c_str()) != 0) {
-        std::remove(path.c_str());
-        PushErrList3ds(ERR_OPENING_FILE);
-        return;
-    }
-    char* copy = strdup3ds(path.c_str());
-    if (!copy) {
-        PushErrList3ds(ERR_NO_MEM);
-        return;
-    }
-    std::free(ctx->filename);
-    ctx->filename = copy;
+    // The stream holds the file it opened, whatever is put under its name later.
     ctx->istemp = 1;
-    ctx->stream = std::fopen(ctx->filename, "rb");
-    if (!ctx->stream) {
-        PushErrList3ds(ERR_OPENING_FILE);
-        return;
-    }
-    GiveBuffer(ctx);
-    std::fseek(ctx->stream, position < 0 ? 0 : position, SEEK_SET);
 }
 
 }  // namespace zeqsdk_400

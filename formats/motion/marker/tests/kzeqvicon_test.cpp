@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -414,6 +417,50 @@ TEST_F(ViconTest, FuzzNegativeTrialFieldWordsAreTheirBits) {
     ASSERT_TRUE(ReadBytes(b.Build(), [&](KStreamOptionsMotion& o) { start = o.GetStart().GetSecondDouble(); }));
     EXPECT_NEAR(652.8, start, 1e-9);  // frame 65280 at 100 Hz
     EXPECT_EQ(2u, TrackOf(0, 0).mValues.size());
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The file class writing by name ----
+
+// A file Open writes takes its name complete, at Close; one that cannot be
+// stored (a limit of 1024 bytes) leaves the file as it was, with the system's
+// reason, and no temporary.
+struct ViconNamedWriteTest : ViconTest, ::testing::WithParamInterface<rlim_t> {};
+
+TEST_P(ViconNamedWriteTest, TheFileTakesItsNameOnlyComplete) {
+    const bool stored = GetParam() == 0;
+    WriteFile(mPath, "OLD");
+    KZeqFileVicon file;
+    ASSERT_FALSE(file.Open(mPath.c_str(), "wb"));
+    KString a("A");
+    KArrayTemplate<KString*> names;
+    names.Add(&a);
+    KZeqVector4 point(1, 2, 3, 0);
+    std::optional<zeqtest::ScopedFileSizeLimit> limit;
+    if (!stored) limit.emplace(GetParam());
+    EXPECT_TRUE(file.PrintHeader(1, KTime(), 1, 50.0, -1.0) && file.PrintAnimationHeader(names) &&
+                file.PrintAnimationFrame(&point, 1, KTime(), 1));
+    EXPECT_EQ("OLD", ReadFile(mPath));
+    const bool finished = file.PrintFooter();
+    EXPECT_EQ(stored, file.Close() && finished);
+    limit.reset();
+    EXPECT_EQ(stored ? 0 : EFBIG, file.GetSystemError());
+    // Parameters from block 2, in the key word.
+    EXPECT_EQ(stored ? std::string("\x02\x50", 2) : "OLD", ReadFile(mPath).substr(0, stored ? 2 : 3));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(mDir.Path()), {}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, ViconNamedWriteTest, ::testing::Values(rlim_t(0), rlim_t(1024)),
+                         [](const ::testing::TestParamInfo<rlim_t>& info) { return info.param ? "TooLarge" : "Stored"; });
+
+// The header is patched once the data is written: a file is written whole, never appended to.
+TEST_F(ViconTest, OpeningToAppendIsRefusedAndLeavesTheFile) {
+    WriteFile(mPath, "OLD");
+    EXPECT_TRUE(KZeqFileVicon().Open(mPath.c_str(), "ab"));
+    EXPECT_EQ("OLD", ReadFile(mPath));
 }
 
 }  // namespace

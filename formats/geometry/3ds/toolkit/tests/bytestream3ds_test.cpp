@@ -1,5 +1,6 @@
 // Error stack, file contexts and the byte stream.
 
+#include "fileio/tests/kfilesizelimit.h"
 #include "formats/geometry/3ds/toolkit/tests/toolkit_test_support.h"
 
 namespace tk3dstest {
@@ -108,21 +109,23 @@ TEST_F(FileContexts3ds, AnAdoptedStreamIsWrittenAndClosedWithItsContext) {
 }
 
 TEST_F(FileContexts3ds, WritingAFileBeingReadKeepsItsChunksReadable) {
-    // A file read lazily and then overwritten: the old chunks still read the old bytes.
+    // A file read lazily and then written anew: the old chunks still read the old
+    // bytes, the name takes the new file complete, at its close, and nothing else
+    // is left beside it.
     const std::string path = mDir / "same.3ds";
-    database3ds* db = Open(Chunk(0x4D4D, Chunk(0x0100, F32(2.5f))), "same.3ds");
+    const std::string old = Chunk(0x4D4D, Chunk(0x0100, F32(2.5f)));
+    database3ds* db = Open(old, "same.3ds");
     file3ds* reading = GetContextByName3ds(path.c_str());
     ASSERT_NE(reading, nullptr);
     file3ds* writing = OpenFile3ds(path.c_str(), "wb");
     ASSERT_NE(writing, nullptr);
     EXPECT_NE(writing, reading);
-    EXPECT_EQ(reading->istemp, 1);
-    const std::string temp = reading->filename;
-    EXPECT_EQ(std::filesystem::path(temp).parent_path(), mDir.Path());
+    EXPECT_EQ(GetContextByName3ds(path.c_str()), writing);
     SetContext3ds(writing);
     WriteHeader3ds(0x4D4D, 6);
+    EXPECT_EQ(ReadFile(path), old);
     CloseFile3ds(writing);
-    EXPECT_EQ(ReadFile(path).size(), 6u);
+    EXPECT_EQ(ReadFile(path), Chunk(0x4D4D, ""));
 
     chunk3ds* scale = nullptr;
     FindChunk3ds(db->top, 0x0100, &scale);
@@ -131,9 +134,55 @@ TEST_F(FileContexts3ds, WritingAFileBeingReadKeepsItsChunksReadable) {
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->value, 2.5f);
     CloseFile3ds(reading);
-    EXPECT_FALSE(std::filesystem::exists(temp));
+    EXPECT_EQ(ReadFile(path), Chunk(0x4D4D, ""));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mDir.Path()), {}), 1);
     EXPECT_TRUE(Errors().empty());
 }
+
+// A save that cannot be stored leaves the file as it was, and no temporary:
+// a write fails, the close cannot store the buffered tail, or the name no
+// longer holds a file to replace when the new one is to take it.
+struct FailedSave {
+    const char* name;
+    std::uint32_t bytes;    // written under a limit of 4096 bytes a file
+    bool folderTakesName;   // a folder is put under the name before the close
+    std::vector<std::int32_t> errors;
+    int systemError;
+};
+
+class FailedSave3ds : public ToolkitTest, public testing::WithParamInterface<FailedSave> {};
+
+TEST_P(FailedSave3ds, LeavesTheFileAsItWas) {
+    const FailedSave& save = GetParam();
+    const std::string path = mDir / "keep.3ds";
+    WriteFile(path, "OLD");
+    file3ds* file = OpenFile3ds(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    SetContext3ds(file);
+    const std::vector<char> bytes(save.bytes, 'x');
+    {
+        zeqtest::ScopedFileSizeLimit limit(4096);
+        WriteVoid3ds(save.bytes, bytes.data());
+        if (save.folderTakesName) {
+            std::filesystem::rename(path, mDir / "moved.3ds");
+            std::filesystem::create_directory(path);
+        }
+        CloseFile3ds(file);
+    }
+    EXPECT_EQ(Errors(), save.errors);
+    EXPECT_EQ(SystemError3ds(), save.systemError);
+    const std::string kept = save.folderTakesName ? mDir / "moved.3ds" : path;
+    EXPECT_EQ(ReadFile(kept), "OLD");
+    EXPECT_EQ(save.folderTakesName, std::filesystem::is_directory(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mDir.Path()), {}), save.folderTakesName ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileContexts3ds, FailedSave3ds,
+    testing::Values(FailedSave{"AtAWrite", 20000, false, {ERR_WRITING_FILE, ERR_CLOSING_FILE}, EFBIG},
+                    FailedSave{"AtTheClose", 5000, false, {ERR_CLOSING_FILE}, EFBIG},
+                    FailedSave{"AtTheRename", 10, true, {ERR_CLOSING_FILE}, 0}),
+    [](const testing::TestParamInfo<FailedSave>& info) { return std::string(info.param.name); });
 
 TEST_F(FileContexts3ds, AStreamSetOnAContextIsReadFromThen) {
     // The tree was read through the old stream; data read after the swap comes
