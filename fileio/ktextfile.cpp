@@ -11,6 +11,7 @@
 #include <limits>
 #include <string_view>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -109,7 +110,19 @@ bool KTextFile::Open(const char* path, const char* mode) {
     if (!path || !*path) return true;
     if (!mode || !*mode) mode = "r";
     // Reading takes a regular file only: a pipe would hold the open, a folder has no lines.
-    mFile = mode[0] == 'r' ? KOpenFileForReading(path, mode) : std::fopen(path, mode);
+    if (mode[0] == 'r') {
+        mFile = KOpenFileForReading(path, mode);
+    } else if (mode[0] == 'a') {
+        KString refusal;
+        mFile = KFileReplacement::OpenForAppending(path, refusal, &mSystemError);
+    } else {
+        mReplacement = std::make_unique<KFileReplacement>();
+        if (mReplacement->Begin(path)) mFile = mReplacement->OpenStream(mode);
+        if (!mFile) {
+            mSystemError = mReplacement->GetSystemError() != 0 ? mReplacement->GetSystemError() : errno;
+            mReplacement.reset();
+        }
+    }
     if (!mFile) return true;
     Start(mode);
     return false;
@@ -145,6 +158,12 @@ bool KTextFile::Close() {
             ok = false;
         }
     }
+    // A file written takes its name only complete.
+    if (mReplacement && ok && !mReplacement->Commit()) {
+        if (mSystemError == 0) mSystemError = mReplacement->GetSystemError();
+        ok = false;
+    }
+    mReplacement.reset();
     mFile = nullptr;
     mReadable = false;
     mEnd = true;

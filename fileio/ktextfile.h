@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "base/kstring.h"
 
 namespace zeqsdk_400 {
+
+class KFileReplacement;
 
 // One entry of a keyword table; a table ends with an entry whose keyword is
 // empty (or null).
@@ -40,7 +43,10 @@ public:
     KTextFile& operator=(const KTextFile&) = delete;
 
     // Opens path with the fopen mode and, when readable, loads its first line. A
-    // mode for reading opens a regular file only (KOpenFileForReading).
+    // mode for reading opens a regular file only (KOpenFileForReading); one for
+    // writing ("w") writes a new file that takes the path's name only at a Close
+    // that succeeds (KFileReplacement: a failed write leaves the file as it was);
+    // one for appending appends as KFileReplacement::OpenForAppending does.
     // Answers false on success and true on failure.
     bool Open(const char* path, const char* mode);
     // Takes stream, open with the fopen mode (a writer's stream on the file it
@@ -145,6 +151,8 @@ private:
     MessageCallback mWarningCallback;
 
     std::FILE* mFile = nullptr;
+    // A file Open writes, until Close puts it in place.
+    std::unique_ptr<KFileReplacement> mReplacement;
     bool mReadable = false;
     bool mEnd = true;
     bool mFailed = false;
