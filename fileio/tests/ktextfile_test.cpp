@@ -278,6 +278,17 @@ TEST_F(TextFileTest, WriteFailureIsReported) {
         };
         EXPECT_TRUE(zeqtest::InChild(print, 1000)) << "flush " << flush;
     }
+    // The file written takes its name only complete: one there before stays as it was.
+    WriteFile(out, "before");
+    EXPECT_TRUE(zeqtest::InChild(
+        [&] {
+            KTextFile file("ASF", " ", "", true, false);
+            const bool opened = !file.Open(out.c_str(), "w");
+            file.Print(1, "%s\n", std::string(3000, 'x').c_str());
+            return opened && !file.Close();
+        },
+        1000));
+    EXPECT_EQ("before", ReadFile(out));
     // Text longer than the stream's buffer fails at the Print that writes it.
     const auto printLong = [&] {
         KTextFile file("ASF", " ", "", true, false);
