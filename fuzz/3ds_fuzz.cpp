@@ -1,14 +1,11 @@
 // 3ds_fuzz: arbitrary bytes as a 3DS file through the importer's row; what
 // reads is written back through the exporter's row.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsbase.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -19,26 +16,15 @@ using namespace zeqsdk_400;
 
 namespace {
 
-const std::string& Dir() {
-    static const std::string dir = [] {
-        const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        const std::string path = std::string(shm) + "/zeq-3ds-fuzz-" + std::to_string(getpid());
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return dir;
-}
+constexpr const char* kScratch = "zeq-3ds-fuzz";
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool registered = (ZeqRegisterFormats(), true);
     (void)registered;
-    const std::string input = Dir() + "/fuzz.3ds";
-    if (FILE* file = std::fopen(input.c_str(), "wb")) {
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
-    }
+    const std::string input = zeqfuzz::Put(kScratch, "fuzz.3ds", data, size);
+    if (input.empty()) return 0;
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     {
@@ -52,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!read) return 0;
     }
     KZeqExporter exporter(manager);
-    exporter.Initialize((Dir() + "/written.3ds").c_str());
+    exporter.Initialize(zeqfuzz::ScratchFolder(kScratch).PathOf("written.3ds").c_str());
     exporter.SetFileFormat(KZeqExporter::e3D_STUDIO_3DS);
     if (KStreamOptions* options = exporter.GetExportOptions()) {
         exporter.Export(*scene, options);

@@ -4,29 +4,18 @@
 // The toolkit's global state is reset after each input. The input is the file
 // itself (no mode byte): the seeds in fuzz/corpus/3dsdatabase_fuzz are the sample files.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
+#include "fuzz/fuzzscratch.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const char* name) {
-    static const std::string dir = [] {
-        const std::string d = (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
-                              "/3dsdatabase-fuzz-" + std::to_string(getpid());
-        mkdir(d.c_str(), 0700);
-        return d;
-    }();
-    return dir + "/" + name;
-}
+constexpr const char* kScratch = "3dsdatabase-fuzz";
 
 void ReadAll(chunk3ds* chunk, int depth) {
     for (; chunk; chunk = chunk->sibling) {
@@ -121,11 +110,9 @@ void Records(database3ds* db) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string in = Scratch("in.3ds"), out = Scratch("out.3ds");
-    if (std::FILE* f = std::fopen(in.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    const std::string in = zeqfuzz::Put(kScratch, "in.3ds", data, size);
+    if (in.empty()) return 0;
+    const std::string out = zeqfuzz::ScratchFolder(kScratch).PathOf("out.3ds");
     // Some inputs run with errors ignored, where functions carry on after a failure.
     ignoretoolkiterr3ds = size % 5 == 1;
     database3ds* db = nullptr;

@@ -10,29 +10,18 @@
 // fuzz/corpus/3dstoolkit_fuzz are the sample files behind a 0 byte ("file-*") and
 // single chunks' data cut from them behind a 1 and their tag ("tag-*").
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
+#include "fuzz/fuzzscratch.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
-std::string Scratch(const char* name) {
-    static const std::string dir = [] {
-        const std::string d = (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
-                              "/3dstoolkit-fuzz-" + std::to_string(getpid());
-        mkdir(d.c_str(), 0700);
-        return d;
-    }();
-    return dir + "/" + name;
-}
+constexpr const char* kScratch = "3dstoolkit-fuzz";
 
 void Put16(std::string& s, std::uint16_t v) {
     s.push_back(static_cast<char>(v & 0xFF));
@@ -81,11 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Put32(file, static_cast<std::uint32_t>(chunk.size() + 6));
         file += chunk;
     }
-    const std::string in = Scratch("in.3ds"), out = Scratch("out.3ds");
-    if (std::FILE* f = std::fopen(in.c_str(), "wb")) {
-        std::fwrite(file.data(), 1, file.size(), f);
-        std::fclose(f);
-    }
+    const std::string in = zeqfuzz::Put(kScratch, "in.3ds", file);
+    if (in.empty()) return 0;
+    const std::string out = zeqfuzz::ScratchFolder(kScratch).PathOf("out.3ds");
     database3ds* db = nullptr;
     InitDatabase3ds(&db);
     file3ds* input = OpenFile3ds(in.c_str(), "rb");

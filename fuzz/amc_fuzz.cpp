@@ -1,16 +1,14 @@
 // AMC motion on arbitrary text over a fixed skeleton (the 31-bone capture
 // layout), imported once: the input is read as its motion, whose options come
 // from the file; motion that reads is written back out as AMC.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "formats/kzeqformats.h"
 #include "formats/motion/asf/tests/kzeqacclaimsamples.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -22,14 +20,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string TempPath(const char* suffix) { return "/tmp/amc_fuzz_" + std::to_string(::getpid()) + suffix; }
-
-bool WriteFile(const std::string& path, const void* data, std::size_t size) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
+constexpr const char* kScratch = "amc-fuzz";
 
 // The skeleton, read once: each input's take is removed again after it, so
 // every input meets the same scene.
@@ -40,9 +31,8 @@ struct Skeleton {
 
     Skeleton() {
         ZeqRegisterFormats();
-        const std::string path = TempPath(".asf");
-        const std::string text = zeqacclaimsamples::SampleAsf();
-        if (!WriteFile(path, text.data(), text.size())) return;
+        const std::string path = zeqfuzz::Put(kScratch, "take.asf", zeqacclaimsamples::SampleAsf());
+        if (path.empty()) return;
         KZeqImporter asf(mManager);
         asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
         asf.Initialize(path.c_str());
@@ -51,7 +41,7 @@ struct Skeleton {
             mOptions->Destroy();
             mOptions = nullptr;
         }
-        std::remove(path.c_str());
+        zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile("take.asf");
     }
 
     void RemoveTake(const char* name) {
@@ -68,10 +58,11 @@ struct Skeleton {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string motion = TempPath(".amc");
-    static const std::string output = TempPath("-out.amc");
+    static const std::string output = zeqfuzz::ScratchFolder(kScratch).PathOf("take-out.amc");
     static Skeleton skeleton;
-    if (!skeleton.mOptions || !WriteFile(motion, data, size)) return 0;
+    if (!skeleton.mOptions) return 0;
+    const std::string motion = zeqfuzz::Put(kScratch, "take.amc", data, size);
+    if (motion.empty()) return 0;
     KStreamOptionsMotion* options = skeleton.mOptions;
     KZeqScene* scene = skeleton.mScene;
     KZeqImporter amc(skeleton.mManager);

@@ -1,14 +1,12 @@
 // The Acclaim rows on arbitrary text: the first byte chooses the import
 // options (reference node, dummies, limits), the rest is an ASF file read
 // into a fresh scene; a skeleton that reads is written back out as ASF.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -20,16 +18,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string TempPath(const char* extension) {
-    return "/tmp/asf_fuzz_" + std::to_string(::getpid()) + extension;
-}
-
-bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
+constexpr const char* kScratch = "asf-fuzz";
 
 KStreamOptionsMotion::EThreeStateOption Bit(std::uint8_t flags, int bit) {
     return (flags >> bit) & 1 ? KStreamOptionsMotion::eOn : KStreamOptionsMotion::eOff;
@@ -39,10 +28,10 @@ KStreamOptionsMotion::EThreeStateOption Bit(std::uint8_t flags, int bit) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    static const std::string input = TempPath(".asf");
-    static const std::string output = TempPath("-out.asf");
+    static const std::string output = zeqfuzz::ScratchFolder(kScratch).PathOf("take-out.asf");
     ZeqRegisterFormats();
-    if (!WriteFile(input, data + 1, size - 1)) return 0;
+    const std::string input = zeqfuzz::Put(kScratch, "take.asf", data + 1, size - 1);
+    if (input.empty()) return 0;
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     KZeqImporter importer(manager);

@@ -14,8 +14,7 @@
 
 namespace {
 
-void WriteSeeds(const std::string& dir) {
-    std::filesystem::create_directories(dir);
+void WriteSeeds(const zeqsdk_400::KHeldFolder& dir) {
     const char* files[] = {
         "130\t1\tP\t30\t2\t3\tQ\t0\t0\t0\t1\t11\t0\n100\t1\tP\t0\t2\t3\tQ\t0\t0\t0\t1\t10\t0\n"
         "101\t1\tP\t1\t2\t3\tQ\t0\t0\t0\t1\t10\t1000\n",
@@ -26,21 +25,21 @@ void WriteSeeds(const std::string& dir) {
         "",
     };
     for (int i = 0; i < 5; ++i)
-        zeqfuzz::Store(dir + "/brd" + std::to_string(i), std::string(1, static_cast<char>(i * 5)) + files[i]);
+        zeqfuzz::Store(dir, "brd" + std::to_string(i), std::string(1, static_cast<char>(i * 5)) + files[i]);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    if (const zeqsdk_400::KHeldFolder* seeds = zeqfuzz::SeedFolder()) WriteSeeds(*seeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     using O = zeqsdk_400::KStreamOptionsMotion;
-    const std::string path = zeqfuzz::Scratch("brd-fuzz") + "/take.brd";
-    zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string path = zeqfuzz::Put("brd-fuzz", "take.brd", data + 1, size - 1);
+    if (path.empty()) return 0;
     zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eASCENSION_BRD, zeqsdk_400::KZeqExporter::eASCENSION_BRD,
                           data[0], {O::eImportSetOccludedToLastValidPosition, O::eImportAsOpticalSegments},
                           {O::eExportGapsAsValidData, O::eExportFromGlobalPosition});

@@ -5,16 +5,13 @@
 // Seeds: the shared sample files (../shared/testdata/bvh), on a copy, since
 // libFuzzer adds to its corpus directory.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -26,7 +23,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string gInput;
+constexpr const char* kScratch = "bvh-fuzz";
 std::string gOutput;
 
 void Exercise(const std::string& path, bool keepReference) {
@@ -65,22 +62,18 @@ void Exercise(const std::string& path, bool keepReference) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* root = std::getenv("TMPDIR");
-    const std::string base = std::string(root && *root ? root : "/tmp") + "/bvh-fuzz-" + std::to_string(::getpid());
-    gInput = base + "-in.bvh";
-    gOutput = base + "-out.bvh";
+    gOutput = zeqfuzz::ScratchFolder(kScratch).PathOf("out.bvh");
     ZeqRegisterFormats();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    {
-        std::ofstream out(gInput, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    const std::string input = zeqfuzz::Put(kScratch, "in.bvh", data, size);
+    if (input.empty()) return 0;
     // The input's length picks whether the reference node stays.
-    Exercise(gInput, (size & 1) == 0);
-    ::unlink(gInput.c_str());
-    ::unlink(gOutput.c_str());
+    Exercise(input, (size & 1) == 0);
+    const KHeldFolder& scratch = zeqfuzz::ScratchFolder(kScratch).GetFolder();
+    scratch.RemoveFile("in.bvh");
+    scratch.RemoveFile("out.bvh");
     return 0;
 }

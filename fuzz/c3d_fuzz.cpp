@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr const char* kScratch = "c3d-fuzz";
+
 // A sample's header, parameters and first frames.
 std::string Cut(const std::string& path, int frames) {
     zeqsdk_400::KZeqFileVicon file;
@@ -36,21 +38,19 @@ std::string Cut(const std::string& path, int frames) {
     return bytes;
 }
 
-void WriteSeeds(const std::string& dir) {
-    std::filesystem::create_directories(dir);
+void WriteSeeds(const zeqsdk_400::KHeldFolder& dir) {
     if (const char* samples = std::getenv("ZEQ_TESTDATA_DIR")) {
         for (const char* name : {"Eb015pi.c3d", "Eb015pr.c3d", "Eb015si.c3d", "Eb015sr.c3d", "Eb015vi.c3d",
                                  "Eb015vr.c3d", "HDM_dg_06-03_03_120.c3d", "basketball.c3d"}) {
             const std::string bytes = Cut(std::string(samples) + "/c3d/" + name, 4);
-            if (!bytes.empty()) zeqfuzz::Store(dir + "/" + name, std::string(1, '\x05') + bytes);
+            if (!bytes.empty()) zeqfuzz::Store(dir, name, std::string(1, '\x05') + bytes);
         }
     }
     // Files of the writer: two markers over three frames, floats and integers.
-    const std::string scratch = zeqfuzz::Scratch("c3d-fuzz-seeds");
+    const std::string path = zeqfuzz::ScratchFolder(kScratch).PathOf("w.c3d");
     for (bool floats : {true, false}) {
         using namespace zeqsdk_400;
         KZeqFileVicon file;
-        const std::string path = scratch + "/w.c3d";
         if (file.Open(path.c_str(), "wb")) continue;
         KArrayTemplate<KString*> names;
         KString a("Sub:A"), b("B");
@@ -63,21 +63,22 @@ void WriteSeeds(const std::string& dir) {
         }
         file.PrintFooter();
         file.Close();
-        zeqfuzz::Store(dir + (floats ? "/floats" : "/integers"), std::string(1, floats ? '\x07' : '\x20') + zeqfuzz::Load(path));
+        const std::string flags(1, floats ? '\x07' : '\x20');
+        zeqfuzz::Store(dir, floats ? "floats" : "integers", flags + zeqfuzz::Load(path));
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    if (const zeqsdk_400::KHeldFolder* seeds = zeqfuzz::SeedFolder()) WriteSeeds(*seeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const std::string path = zeqfuzz::Scratch("c3d-fuzz") + "/take.c3d";
-    zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string path = zeqfuzz::Put(kScratch, "take.c3d", data + 1, size - 1);
+    if (path.empty()) return 0;
     zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eVICON_C3D, zeqsdk_400::KZeqExporter::eVICON_C3D, data[0],
                           zeqfuzz::MarkerReadOptions(), {zeqsdk_400::KStreamOptionsMotion::eExportC3DRealFormat});
     return 0;

@@ -1,14 +1,12 @@
 // dxf_fuzz: arbitrary text as a DXF file, read by layer, as blocks and per
 // entity (the first byte chooses, welding on or off); what was read is then
 // written back as DXF.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsbase.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -19,12 +17,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-const std::string& Path(const char* name) {
-    static const std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    static std::string paths[2] = {dir + "/zeq-dxf-fuzz-" + std::to_string(getpid()) + ".dxf",
-                                   dir + "/zeq-dxf-fuzz-" + std::to_string(getpid()) + "-written.dxf"};
-    return paths[name[0] == 'w'];
-}
+constexpr const char* kScratch = "zeq-dxf-fuzz";
 
 }  // namespace
 
@@ -33,15 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)registered;
     if (size == 0) return 0;
     const int choice = data[0];
-    if (FILE* file = std::fopen(Path("in").c_str(), "wb")) {
-        std::fwrite(data + 1, 1, size - 1, file);
-        std::fclose(file);
-    }
+    const std::string input = zeqfuzz::Put(kScratch, "fuzz.dxf", data + 1, size - 1);
+    if (input.empty()) return 0;
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     {
         KZeqImporter importer(manager);
-        importer.Initialize(Path("in").c_str());
+        importer.Initialize(input.c_str());
         importer.SetFileFormat(KZeqImporter::eAUTOCAD_DXF);
         KStreamOptionsBase* options = static_cast<KStreamOptionsBase*>(importer.GetImportOptions());
         if (!options) return 0;
@@ -52,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!read) return 0;
     }
     KZeqExporter exporter(manager);
-    exporter.Initialize(Path("written").c_str());
+    exporter.Initialize(zeqfuzz::ScratchFolder(kScratch).PathOf("written.dxf").c_str());
     exporter.SetFileFormat(KZeqExporter::eAUTOCAD_DXF);
     if (KStreamOptionsBase* options = static_cast<KStreamOptionsBase*>(exporter.GetExportOptions())) {
         options->SetOption(KStreamOptionsBase::eFORCE_TRIANGULATION, (choice / 6) % 2);

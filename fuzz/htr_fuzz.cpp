@@ -1,14 +1,12 @@
 // The HTR row on arbitrary text: the first byte chooses the reference node
 // option, the rest is the file, read into a fresh scene over the frame count
 // its header states; a skeleton that reads is written back out.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -20,19 +18,16 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string TempPath(const char* suffix) { return "/tmp/htr_fuzz_" + std::to_string(::getpid()) + suffix; }
+constexpr const char* kScratch = "htr-fuzz";
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    static const std::string input = TempPath(".htr");
-    static const std::string output = TempPath("-out.htr");
+    static const std::string output = zeqfuzz::ScratchFolder(kScratch).PathOf("take-out.htr");
     ZeqRegisterFormats();
-    FILE* file = std::fopen(input.c_str(), "wb");
-    if (!file) return 0;
-    const bool written = std::fwrite(data + 1, 1, size - 1, file) == size - 1;
-    if (std::fclose(file) != 0 || !written) return 0;
+    const std::string input = zeqfuzz::Put(kScratch, "take.htr", data + 1, size - 1);
+    if (input.empty()) return 0;
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     KZeqImporter importer(manager);

@@ -1,23 +1,21 @@
 // Arbitrary input as node names read from a file (renamed both ways) or as a
 // settings file of user options (loaded, read as every type, saved again).
 // The first byte chooses which and carries the flags.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "base/klib.h"
 #include "fileio/kconfigfile.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kzeqpluginrenamingstrategy.h"
 #include "io/kzequserparams.h"
 
 using namespace zeqsdk_400;
 
 namespace {
+
+constexpr const char* kScratch = "zeq-io-fuzz";
 
 struct Params : KZeqUserParams {
     using KZeqUserParams::Load, KZeqUserParams::Save;
@@ -50,17 +48,8 @@ void FuzzNames(std::uint8_t control, const std::string& text) {
 }
 
 void FuzzSettings(std::uint8_t control, const std::uint8_t* data, std::size_t size) {
-    static const std::string directory = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/zeq-io-fuzz-" + std::to_string(::getpid());
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    KLib_SetConfigDirectory(directory.c_str());
-    std::FILE* file = std::fopen((directory + "/params.ini").c_str(), "wb");
-    if (!file) return;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    KLib_SetConfigDirectory(zeqfuzz::ScratchFolder(kScratch).GetPath().c_str());
+    if (zeqfuzz::Put(kScratch, "params.ini", data, size).empty()) return;
 
     Params params;
     params.mUnit = control % 11 - 1;

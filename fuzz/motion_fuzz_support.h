@@ -1,22 +1,16 @@
 #ifndef ZEQ_FUZZ_MOTION_FUZZ_SUPPORT_H
 #define ZEQ_FUZZ_MOTION_FUZZ_SUPPORT_H
 
-// What the motion-format fuzz targets share: a scratch directory per process,
-// files written into it, a read through a format's reader with options chosen
+// What the motion-format fuzz targets share besides their scratch folder
+// (fuzz/fuzzscratch.h): a read through a format's reader with options chosen
 // by a flag byte, and a write of what was read through the format's writer.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -25,35 +19,6 @@
 #include "scene/kzeqsdkmanager.h"
 
 namespace zeqfuzz {
-
-// Made on first use under a name nobody else holds (mkdtemp), removed with what is in it when
-// the run ends normally.
-inline const std::string& Scratch(const char* target) {
-    struct Folder {
-        std::string mPath;
-        ~Folder() {
-            std::error_code ignored;
-            if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
-        }
-    };
-    static const Folder folder = [target] {
-        const char* root = std::getenv("TMPDIR");
-        std::string pattern = std::string(root && *root ? root : "/tmp") + "/" + target + "-XXXXXX";
-        if (!::mkdtemp(pattern.data())) std::abort();
-        return Folder{pattern};
-    }();
-    return folder.mPath;
-}
-
-inline void Store(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Reads path through the importer row: the file's own options, else fresh
 // options asking for up to 4096 frames, with each read option switched by a

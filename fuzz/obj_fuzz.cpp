@@ -2,15 +2,13 @@
 // material library "fuzz.mtl". mtl_fuzz: arbitrary text as the library of a
 // fixed OBJ file that selects every name the text gives to "newmtl" (up to
 // 16). Either way the scene read is then written back as OBJ.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
+#include "fileio/kpath.h"
 #include "formats/kzeqformats.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionsbase.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -21,22 +19,7 @@ using namespace zeqsdk_400;
 
 namespace {
 
-const std::string& Dir() {
-    static const std::string dir = [] {
-        const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        const std::string path = std::string(shm) + "/zeq-obj-fuzz-" + std::to_string(getpid());
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return dir;
-}
-
-void Put(const std::string& path, const std::string& text) {
-    if (FILE* file = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-    }
-}
+constexpr const char* kScratch = "zeq-obj-fuzz";
 
 #ifdef ZEQ_FUZZ_MTL
 // The fixed OBJ of mtl_fuzz: a textured triangle and a face per library name.
@@ -59,15 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool registered = (ZeqRegisterFormats(), true);
     (void)registered;
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string obj = Dir() + "/fuzz.obj", mtl = Dir() + "/fuzz.mtl";
 #ifdef ZEQ_FUZZ_MTL
-    Put(mtl, input);
-    Put(obj, ObjForLibrary(input));
+    const std::string text = ObjForLibrary(input), library = input;
 #else
     const std::size_t split = input.find("\n#MTL\n");
-    Put(obj, input.substr(0, split));
-    Put(mtl, split == std::string::npos ? std::string() : input.substr(split + 6));
+    const std::string text = input.substr(0, split);
+    const std::string library = split == std::string::npos ? std::string() : input.substr(split + 6);
 #endif
+    const std::string obj = zeqfuzz::Put(kScratch, "fuzz.obj", text);
+    if (obj.empty() || zeqfuzz::Put(kScratch, "fuzz.mtl", library).empty()) return 0;
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     {
@@ -81,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!read) return 0;
     }
     // Textures are copied beside the written file: start empty each time.
-    std::error_code error;
-    std::filesystem::remove_all(Dir() + "/out", error);
+    const KScratchFolder& scratch = zeqfuzz::ScratchFolder(kScratch);
+    KRemoveDirectory(scratch.PathOf("out").c_str());
     KZeqExporter exporter(manager);
-    exporter.Initialize((Dir() + "/out/written.obj").c_str());
+    exporter.Initialize((scratch.PathOf("out") + "/written.obj").c_str());
     exporter.SetFileFormat(KZeqExporter::eVONEX_OBJ);
     if (KStreamOptions* options = exporter.GetExportOptions()) {
         exporter.Export(*scene, options);

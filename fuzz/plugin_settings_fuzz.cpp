@@ -1,30 +1,15 @@
 // Arbitrary bytes as the plug-in's settings file: loading must keep or take values without
 // crashing, and what a save writes must load back to the same values.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "base/klib.h"
+#include "fuzz/fuzzscratch.h"
 #include "plugin/zeqtulouserparams.h"
 
 namespace {
-
-// A directory of the process's own, on a memory file system when there is one (saves sync).
-const std::string& Directory() {
-    static const std::string directory = [] {
-        std::string d = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/plugin-settings-fuzz-") +
-                        std::to_string(getpid());
-        std::system(("mkdir -p '" + d + "'").c_str());
-        zeqsdk_400::KLib_SetConfigDirectory(d.c_str());
-        return d;
-    }();
-    return directory;
-}
 
 std::string State(const ZeqTuloUserParams& p) {
     std::string out;
@@ -36,9 +21,10 @@ std::string State(const ZeqTuloUserParams& p) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string file = Directory() + "/" + ZeqTuloUserParams::GetRegistryPath().Buffer();
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                   static_cast<std::streamsize>(size));
+    // The settings file in the scratch folder: saves sync it (TMPDIR on a memory file system is faster).
+    const zeqsdk_400::KScratchFolder& scratch = zeqfuzz::ScratchFolder("plugin-settings-fuzz");
+    zeqsdk_400::KLib_SetConfigDirectory(scratch.GetPath().c_str());
+    if (!zeqfuzz::Store(scratch.GetFolder(), ZeqTuloUserParams::GetRegistryPath().Buffer(), data, size)) return 0;
     std::string first;
     {
         ZeqTuloUserParams params;  // loads the bytes

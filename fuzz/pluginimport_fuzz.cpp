@@ -1,17 +1,13 @@
 // Bytes as a Zeq file through ZEQImport into a fresh stand-in scene, in the create mode: no crash,
 // no hang and no host fault (API misuse by the import), whatever the file holds.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "base/klib.h"
+#include "fuzz/fuzzscratch.h"
 #include "plugin/import/importcommands.h"
 #include "plugin/zeqtulouserparams.h"
 #include "standin.h"
@@ -19,35 +15,23 @@
 
 namespace {
 
-// A folder nobody else names (mkdtemp), the plug-in's own for the run, removed with what is in it
-// when the run ends normally.
+constexpr const char* kScratch = "plugin_import_fuzz";
+
+// The scratch folder, the plug-in's own for the run (its log is written there).
 const std::string& Directory() {
-    struct Folder {
-        std::string mPath;
-        ~Folder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(mPath, ignored);
-        }
-    };
-    static const Folder folder = [] {
-        const char* root = std::getenv("TMPDIR");
-        std::string pattern = std::string(root && *root ? root : "/tmp") + "/plugin_import_fuzz-XXXXXX";
-        if (!::mkdtemp(pattern.data())) std::abort();
-        pattern += "/";
-        zeqsdk_400::KLib_SetMasterDirectory(pattern.c_str());
-        return Folder{pattern};
+    static const std::string directory = [] {
+        const std::string path = zeqfuzz::ScratchFolder(kScratch).GetPath() + "/";
+        zeqsdk_400::KLib_SetMasterDirectory(path.c_str());
+        return path;
     }();
-    return folder.mPath;
+    return directory;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string file = Directory() + "input.zeq";
-    if (std::FILE* out = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(data, 1, size, out);
-        std::fclose(out);
-    }
+    zeqfuzz::Store(zeqfuzz::ScratchFolder(kScratch).GetFolder(), "input.zeq", data, size);
     standin::reset();
     standin::resetSession();
     standin::clearTranscript();
@@ -63,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     args.append("0");
     CommandImport().doIt(args);
     CommandImportBase::DeleteDriver();
-    std::remove((Directory() + "zeqtulolog.txt").c_str());
+    zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile("zeqtulolog.txt");
     for (const standin::Fault& fault : standin::takeFaults()) {
         std::fprintf(stderr, "host fault: %s: %s\n", fault.kind.c_str(), fault.text.c_str());
         std::abort();

@@ -1,15 +1,12 @@
 // Drives the text tokenizer over arbitrary file content. The first input byte
 // picks the delimiter set and flags, the rest is the file.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "fileio/ktextfile.h"
+#include "fuzz/fuzzscratch.h"
 
 using namespace zeqsdk_400;
 
@@ -17,26 +14,13 @@ namespace {
 
 const char* const kDelimiterSets[] = {" \t\r\n", " \t,()\r\n", "\t\r\n", ""};
 
-std::string TempFilePath() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/zeq-textfile-fuzz-" + std::to_string(::getpid());
-    return path;
-}
-
-bool WriteInput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    static const std::string path = TempFilePath();
     const std::uint8_t control = data[0];
-    if (!WriteInput(path, data + 1, size - 1)) return 0;
+    const std::string path = zeqfuzz::Put("zeq-textfile-fuzz", "input.txt", data + 1, size - 1);
+    if (path.empty()) return 0;
 
     KTextFile file("FUZZ", kDelimiterSets[control & 3], (control & 4) ? "#;" : "", (control & 8) != 0, true);
     int messages = 0;

@@ -8,26 +8,26 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "content/kzeqimageconverter.h"
+#include "fileio/kpath.h"
+#include "fuzz/fuzzscratch.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
-const std::string& Path() {
-    static const std::string path = [] {
-        const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        return std::string(shm) + "/zeq-tif-fuzz-" + std::to_string(getpid()) + ".tif";
-    }();
-    return path;
-}
-
 bool Declared(const std::string& path) {
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (!tif) return true;  // the reader fails at the same place
+    // Through the reader facility, as ReadFromTif opens it; a descriptor that did
+    // not become a TIFF stays ours to close.
+    const int fd = KOpenRegularFile(path.c_str(), "rb");
+    if (fd < 0) return true;  // the reader fails at the same place
+    TIFF* tif = TIFFFdOpen(fd, path.c_str(), "r");
+    if (!tif) {
+        ::close(fd);
+        return true;
+    }
     uint32_t width = 0, height = 0;
     uint16_t samples = 1;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
@@ -44,11 +44,8 @@ bool Declared(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
-    const std::string& path = Path();
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    const std::string path = zeqfuzz::Put("zeq-tif-fuzz", "fuzz.tif", data, size);
+    if (path.empty()) return 0;
     if (!Declared(path)) return 0;
     ImageConverterBuffer buffer;
     if (ReadFromTif(path.c_str(), buffer, false)) {

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr const char* kScratch = "trc-fuzz";
+
 std::string Input(std::uint8_t flags, const std::string& timeCode, const std::string& trc) {
     return std::string(1, static_cast<char>(flags)) + static_cast<char>(timeCode.size()) + timeCode + trc;
 }
@@ -39,14 +41,13 @@ std::string Cut(const std::string& text, int rows) {
     return out;
 }
 
-void WriteSeeds(const std::string& dir) {
-    std::filesystem::create_directories(dir);
+void WriteSeeds(const zeqsdk_400::KHeldFolder& dir) {
     if (const char* samples = std::getenv("ZEQ_TESTDATA_DIR")) {
         for (const char* name : {"human.trc", "markers.trc"}) {
             const std::string text = zeqfuzz::Load(std::string(samples) + "/trc/" + name);
             if (text.empty()) continue;
-            zeqfuzz::Store(dir + "/" + name, Input(0x01, "", Cut(text, 12)));
-            zeqfuzz::Store(dir + "/tc-" + name, Input(0x16, "01:02:03:04\nSMPTE\n30\n", Cut(text, 3)));
+            zeqfuzz::Store(dir, name, Input(0x01, "", Cut(text, 12)));
+            zeqfuzz::Store(dir, std::string("tc-") + name, Input(0x16, "01:02:03:04\nSMPTE\n30\n", Cut(text, 3)));
         }
     }
     // A file of the writer: two frames of a marker with a gap, read and written.
@@ -58,10 +59,10 @@ void WriteSeeds(const std::string& dir) {
         "1\t0.250\t12.00000\t34.00000\t56.00000\t1\t2\t3 \n"
         "2\t0.283\t\t\t\t0\t0\t0 \n"
         "3\t0.317\t1.5\t-2.5\t3e2\t1\t2\t3\t4\t5\t6\t\n";
-    zeqfuzz::Store(dir + "/writer", Input(0x03, "", trc));
-    zeqfuzz::Store(dir + "/ebu", Input(0x0C, "00:00:10:05\nEBU\n25\n", trc));
-    zeqfuzz::Store(dir + "/clock", Input(0x10, "00:00:01:30\nSystem Clock\n60\n", trc));
-    zeqfuzz::Store(dir + "/type3",
+    zeqfuzz::Store(dir, "writer", Input(0x03, "", trc));
+    zeqfuzz::Store(dir, "ebu", Input(0x0C, "00:00:10:05\nEBU\n25\n", trc));
+    zeqfuzz::Store(dir, "clock", Input(0x10, "00:00:01:30\nSystem Clock\n60\n", trc));
+    zeqfuzz::Store(dir, "type3",
                    Input(0x00, "", "PathFileType\t3\t(X/Y/Z)\tx\nDataRate\tCameraRate\tNumFrames\tNumMarkers\tUnits\n"
                                    "100\t100\t2\t1\tM\nFrame#\tTime\tA\n\t\tX1\tY1\tZ1\n1\t0\t1\t2\t3\n2\t0.01\t\t\t\n"));
 }
@@ -70,7 +71,7 @@ void WriteSeeds(const std::string& dir) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     zeqsdk_400::KZeqReaderMotionAnalysisTrc::smDoNotAskForTCFile = true;
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    if (const zeqsdk_400::KHeldFolder* seeds = zeqfuzz::SeedFolder()) WriteSeeds(*seeds);
     return 0;
 }
 
@@ -78,12 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const std::uint8_t flags = data[0];
     const std::size_t tcLength = std::min<std::size_t>(data[1], size - 2);
-    const std::string& dir = zeqfuzz::Scratch("trc-fuzz");
-    const std::string path = dir + "/take.trc", tc = dir + "/take.tc";
-    std::error_code ec;
-    std::filesystem::remove(tc, ec);
-    if (tcLength > 0) zeqfuzz::Store(tc, std::string(reinterpret_cast<const char*>(data + 2), tcLength));
-    zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 2 + tcLength), size - 2 - tcLength));
+    // No ".tc" file of an earlier input is read beside this one.
+    zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile("take.tc");
+    if (tcLength > 0 && zeqfuzz::Put(kScratch, "take.tc", data + 2, tcLength).empty()) return 0;
+    const std::string path = zeqfuzz::Put(kScratch, "take.trc", data + 2 + tcLength, size - 2 - tcLength);
+    if (path.empty()) return 0;
     zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::eMOTION_ANALYSIS_TRC, zeqsdk_400::KZeqExporter::eMOTION_ANALYSIS_TRC, flags,
                           zeqfuzz::MarkerReadOptions(), {zeqsdk_400::KStreamOptionsMotion::eExportGapsAsValidData});
     return 0;

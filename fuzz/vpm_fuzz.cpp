@@ -21,8 +21,7 @@ std::string Segment(const std::string& name, int frames, const std::string& rows
     return "Segment:\t" + name + "\nFrames:\t" + std::to_string(frames) + "\nFrame Time:\t" + time + "\n" + kChannels + rows;
 }
 
-void WriteSeeds(const std::string& dir) {
-    std::filesystem::create_directories(dir);
+void WriteSeeds(const zeqsdk_400::KHeldFolder& dir) {
     const std::string row = "1 2 3 10 20 30 50 50 50\n";
     const std::string files[] = {
         Segment("Hips", 2, row + "2 2 3 11 20 30 100 100 100\n") + "\n  segment:\tleft hand\nFRAMES:\t1\nframe time:\t0.04\n" +
@@ -33,21 +32,21 @@ void WriteSeeds(const std::string& dir) {
         Segment("Spine", 2, "10\t0\t0\t0\t0\t0\t100\t100\t100\n10\t0.393701\t0\t0\t0\t30\t100\t100\t100\n", "0.0333333"),
     };
     for (int i = 0; i < 5; ++i)
-        zeqfuzz::Store(dir + "/vpm" + std::to_string(i), std::string(1, i % 2 ? '\x01' : '\x02') + files[i]);
+        zeqfuzz::Store(dir, "vpm" + std::to_string(i), std::string(1, i % 2 ? '\x01' : '\x02') + files[i]);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    if (const zeqsdk_400::KHeldFolder* seeds = zeqfuzz::SeedFolder()) WriteSeeds(*seeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     using O = zeqsdk_400::KStreamOptionsMotion;
-    const std::string path = zeqfuzz::Scratch("vpm-fuzz") + "/take.vpm";
-    zeqfuzz::Store(path, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string path = zeqfuzz::Put("vpm-fuzz", "take.vpm", data + 1, size - 1);
+    if (path.empty()) return 0;
     zeqfuzz::ReadAndWrite(path, zeqsdk_400::KZeqImporter::ePUPPETEER_VPM, zeqsdk_400::KZeqExporter::ePUPPETEER_VPM,
                           data[0], {O::eImportAsOpticalSegments}, {O::eExportFromGlobalPosition});
     return 0;

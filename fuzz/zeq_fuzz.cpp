@@ -14,25 +14,24 @@
 // corpus there: whole files made by the writer (plain, encrypted, with and without
 // password, embedded file, extension sections) and sections with a chunk.
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "fileio/kchainedfile.h"
+#include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzscratch.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
+constexpr const char* kScratch = "zeq-fuzz";
+// Where embedded files are extracted: a folder in the scratch folder, removed after each input.
 std::string gScratch;
 std::string gPassword;
 // Read every field whole as doubles first, without looking at the types, as
@@ -124,11 +123,13 @@ void WalkFile(KChainedFile& stream) {
 
 // --- seeds ---------------------------------------------------------------------------------
 
-void Seed(const std::string& dir, const char* name, const std::string& password, bool binary, bool encrypted,
+// Made by the writer in the scratch folder, then written as the seed name in seeds.
+void Seed(const KHeldFolder& seeds, const char* name, const std::string& password, bool binary, bool encrypted,
           bool embedded, int extensions) {
-    const std::string path = dir + "/" + name + ".tmp.zeq";
-    const std::string media = dir + "/media.tmp";
-    std::ofstream(media) << "embedded bytes";
+    const KScratchFolder& scratch = zeqfuzz::ScratchFolder(kScratch);
+    const std::string temporary = std::string(name) + ".tmp.zeq";
+    const std::string path = scratch.PathOf(temporary.c_str()), media = scratch.PathOf("media.tmp");
+    zeqfuzz::Store(scratch.GetFolder(), "media.tmp", std::string("embedded bytes"));
     KZeq z;
     if (!z.ProjectCreate(path.c_str(), binary, encrypted)) return;
     if (!password.empty()) z.ProjectSetPassword(password.c_str());
@@ -159,12 +160,10 @@ void Seed(const std::string& dir, const char* name, const std::string& password,
         z.FieldWriteL(i);
     }
     if (!z.ProjectClose()) std::fprintf(stderr, "seed %s: %s\n", name, z.GetLastErrorString());
-    std::ifstream in(path, std::ios::binary);
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::ofstream out(dir + "/" + name, std::ios::binary);
-    out << '\0' << static_cast<char>(password.size()) << password << file;
-    std::remove(path.c_str());
-    std::remove(media.c_str());
+    const std::string head{'\0', static_cast<char>(password.size())};
+    zeqfuzz::Store(seeds, name, head + password + zeqfuzz::Load(path));
+    scratch.GetFolder().RemoveFile(temporary.c_str());
+    scratch.GetFolder().RemoveFile("media.tmp");
 }
 
 template <class T>
@@ -174,7 +173,7 @@ std::string Raw(T value) {
 
 // A main section whose "Vertices" are a run of doubles in a chunk of the data
 // area (enciphered with its own key when encrypted), as modes 4 and 5 present it.
-void ChunkSeed(const std::string& dir, const char* name, bool encrypted) {
+void ChunkSeed(const KHeldFolder& seeds, const char* name, bool encrypted) {
     using namespace zeqsdk_400::zeqdetail;
     std::string chunk = "d" + Raw<std::uint32_t>(6);
     for (int i = 0; i < 6; ++i) chunk += Raw(i * 0.25);
@@ -195,28 +194,27 @@ void ChunkSeed(const std::string& dir, const char* name, bool encrypted) {
                                "I" + Raw<std::int32_t>(7);
     const std::string field = Raw<std::uint64_t>(16 + 8 + values.size()) + Raw<std::uint32_t>(8) +
                               Raw<std::uint32_t>(7) + Raw<std::uint64_t>(values.size()) + "Vertices" + values;
-    std::ofstream out(dir + "/" + name, std::ios::binary);
-    out << static_cast<char>(encrypted ? 5 : 4) << '\x80' << Raw(static_cast<std::uint16_t>(chunk.size())) << chunk
-        << field;
+    zeqfuzz::Store(seeds, name,
+                   std::string(1, static_cast<char>(encrypted ? 5 : 4)) + '\x80' +
+                       Raw(static_cast<std::uint16_t>(chunk.size())) + chunk + field);
 }
 
-void WriteSeeds(const std::string& dir) {
-    Seed(dir, "binary", "", true, false, false, 0);
-    Seed(dir, "binary-sections", "", true, false, false, 2);
-    Seed(dir, "binary-password-embedded", "pw", true, false, true, 1);
-    Seed(dir, "encrypted-embedded", "", true, true, true, 1);
-    Seed(dir, "encrypted-password", "secret", true, true, true, 1);
-    Seed(dir, "ascii-password", "pw", false, false, false, 1);
-    ChunkSeed(dir, "chunk", false);
-    ChunkSeed(dir, "chunk-encrypted", true);
+void WriteSeeds(const KHeldFolder& seeds) {
+    Seed(seeds, "binary", "", true, false, false, 0);
+    Seed(seeds, "binary-sections", "", true, false, false, 2);
+    Seed(seeds, "binary-password-embedded", "pw", true, false, true, 1);
+    Seed(seeds, "encrypted-embedded", "", true, true, true, 1);
+    Seed(seeds, "encrypted-password", "secret", true, true, true, 1);
+    Seed(seeds, "ascii-password", "pw", false, false, false, 1);
+    ChunkSeed(seeds, "chunk", false);
+    ChunkSeed(seeds, "chunk-encrypted", true);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* root = std::getenv("TMPDIR");
-    gScratch = std::string(root && *root ? root : "/tmp") + "/zeq-fuzz-scratch-" + std::to_string(::getpid());
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    gScratch = zeqfuzz::ScratchFolder(kScratch).PathOf("embedded");
+    if (const KHeldFolder* seeds = zeqfuzz::SeedFolder()) WriteSeeds(*seeds);
     return 0;
 }
 
@@ -253,10 +251,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             file += "\n@End\n";
             break;
     }
-    std::error_code ec;
-    std::filesystem::remove_all(gScratch, ec);
+    KRemoveDirectory(gScratch.c_str());
     KChainedMemoryFile stream(file.data(), file.size());
     WalkFile(stream);
-    std::filesystem::remove_all(gScratch, ec);
+    KRemoveDirectory(gScratch.c_str());
     return 0;
 }

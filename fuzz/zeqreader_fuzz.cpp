@@ -14,14 +14,8 @@
 // seeds there: files from the 6.0 and 5.8 writers in the three encodings,
 // node trees and a hand-made 5.8 main section.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -38,8 +32,10 @@
 #include "content/kzeqtexture.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
+#include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzscratch.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
@@ -65,7 +61,10 @@ using namespace zeqsdk_400;
 
 namespace {
 
-std::string gScratch;
+constexpr const char* kScratch = "zeqreader-fuzz";
+// The folder each input is read in, in the scratch folder: what an import writes beside
+// the file goes with it.
+std::string gRun;
 
 const char* const kNames[] = {
     "Summary", "Version", "Template", "PasswordProtection", "ContentCount", "Model", "Device", "Character",
@@ -215,27 +214,38 @@ void Exercise(const std::string& path, const std::string& password) {
 
 // --- seeds ---------------------------------------------------------------------------------
 
+// The path of a file the seeds are made from, in the scratch folder.
+std::string Temporary(const std::string& name) { return zeqfuzz::ScratchFolder(kScratch).PathOf(name.c_str()); }
+
+// A hand-made ASCII main section (mode 3, no password) as the seed name in corpus.
+void TextSeed(const KHeldFolder& corpus, const char* name, const char* section) {
+    zeqfuzz::Store(corpus, name, std::string{'\3', '\0'} + section);
+}
+
+// The file a writer made as Temporary(temporary), behind head (the mode and password
+// bytes), as the seed name in corpus; the temporary goes.
+void Keep(const KHeldFolder& corpus, const std::string& name, const std::string& head, const std::string& temporary) {
+    zeqfuzz::Store(corpus, name, head + zeqfuzz::Load(Temporary(temporary)));
+    zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile(temporary.c_str());
+}
+
 // A tree of the simple attribute kinds with user properties and a take,
 // through both writers in binary; and an ASCII 5.8 main section (mode 3)
 // with a cycle of child names, time warps and a take file that is missing.
 // The scene through the 6.0 and 5.8 binary exporter rows, as seeds
 // "v60-<name>" and "v58-<name>" (no password).
-void WriteExportedSeeds(KZeqSdkManager& manager, KZeqScene& scene, const std::string& dir, const std::string& name) {
+void WriteExportedSeeds(KZeqSdkManager& manager, KZeqScene& scene, const KHeldFolder& corpus, const std::string& name) {
     for (int row : {KZeqExporter::eZEQ_BINARY, KZeqExporter::eZEQ_5_BINARY}) {
-        const std::string path = dir + "/" + name + ".tmp.zeq";
+        const std::string temporary = name + ".tmp.zeq";
         KZeqExporter exporter(manager);
-        exporter.Initialize(path.c_str());
+        exporter.Initialize(Temporary(temporary).c_str());
         exporter.SetFileFormat(row);
         exporter.Export(scene);
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(dir + (row == KZeqExporter::eZEQ_BINARY ? "/v60-" : "/v58-") + name, std::ios::binary)
-            << '\0' << '\0' << file;
-        std::filesystem::remove(path);
+        Keep(corpus, (row == KZeqExporter::eZEQ_BINARY ? "v60-" : "v58-") + name, std::string{'\0', '\0'}, temporary);
     }
 }
 
-void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
+void WriteNodeSeeds(KZeqSdkManager& manager, const KHeldFolder& corpus) {
     KZeqScene* scene = manager.CreateKZeqScene();
     KZeqNode* parent = scene->GetRootNode();
     for (int type = 0; type < 4; ++type) {
@@ -260,7 +270,7 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
     KFCurve* x = props->GetCurrentTakeNode()->GetTranslationX();
     for (int i = 0; i < 3; ++i) x->KeyAppendFast(KTime(i * 1539538600LL), 0.5f * i);
     props->SetCurrentTakeNode(0);
-    WriteExportedSeeds(manager, *scene, dir, "nodes");
+    WriteExportedSeeds(manager, *scene, corpus, "nodes");
     // Characters linked to the tree, with a control set and a nested pose.
     KZeqCharacter* character = scene->GetCharacter(scene->CreateCharacter("Rig"));
     KZeqCharacterLink link;
@@ -272,31 +282,29 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const std::string& dir) {
     scene->GetCharacter(scene->CreateCharacter("Driven"))->SetInput(eCharacterInputCharacter, character);
     KZeqScene* posed = scene->GetCharacterPose(scene->CreateCharacterPose("Stance"))->GetPoseScene();
     posed->CreateCharacter("Posed");
-    WriteExportedSeeds(manager, *scene, dir, "characters");
-    std::ofstream(dir + "/v58-text-characters", std::ios::binary)
-        << '\3' << '\0'
-        << "Model: \"Model::H\" {\nType: \"Null\"\n}\nCHARACTER:  {\nINPUTOUTPUTTYPE: 1\nCHARACTERINDEX: 1\n"
-           "NECK:  {\nLINK: \"Hips\" {\nMODEL: \"H\"\n}\nLINK: \"Neck1\" {\n}\n}\nSPINE:  {\nLINK: \"\" {\n}\n}\n"
-           "FILTERSET:  {\nPARAM:  {\nNAME: \"HipsTOffset\"\nVALUE0: 1\n}\n}\nCONTROLSET:  {\nEFFECTOR:  {\n"
-           "LINK:  {\nNAME: \"HeadEffector\"\nMODEL: \"H\"\n}\n}\n}\n}\nCHARACTER:  {\n}\n"
-           "SceneGenericPersistence:  {\nPose: \"Pose::P\" {\nType: \"CharacterPose\"\nPoseScene:  {\n}\n}\n}\n";
-    std::ofstream(dir + "/v58-text-nodes", std::ios::binary)
-        << '\3' << '\0'
-        << "Model: \"Model::A\" {\nType: \"LimbNode\"\nSize: 0.5\nChildren: \"Model::B\"\nHidden: \"true\"\n}\n"
-           "Model: \"Model::B\" {\nChildren: \"Model::A\", \"\", \"Model::B\"\nUserProperty:  {\nName: \"W\"\n"
-           "Type: \"Real\"\nMin: 0\n}\n}\nTakes:  {\nCurrent: \"T\"\nTake: \"T\" {\nFileName: \"gone.tak\"\n"
-           "TimeWarps:  {\nVersion: 100\nTW: 1 {\nChannel: \"W\" {\nDefault: 0\nKeyVer: 4004\nKeyCount: 2\n"
-           "Key: 0,0,L,46186158000,0.5,L\n}\n}\n}\n"
-           "Model: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\nChannel: \"T\" {\n"
-           "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n";
+    WriteExportedSeeds(manager, *scene, corpus, "characters");
+    TextSeed(corpus, "v58-text-characters",
+             "Model: \"Model::H\" {\nType: \"Null\"\n}\nCHARACTER:  {\nINPUTOUTPUTTYPE: 1\nCHARACTERINDEX: 1\n"
+             "NECK:  {\nLINK: \"Hips\" {\nMODEL: \"H\"\n}\nLINK: \"Neck1\" {\n}\n}\nSPINE:  {\nLINK: \"\" {\n}\n}\n"
+             "FILTERSET:  {\nPARAM:  {\nNAME: \"HipsTOffset\"\nVALUE0: 1\n}\n}\nCONTROLSET:  {\nEFFECTOR:  {\n"
+             "LINK:  {\nNAME: \"HeadEffector\"\nMODEL: \"H\"\n}\n}\n}\n}\nCHARACTER:  {\n}\n"
+             "SceneGenericPersistence:  {\nPose: \"Pose::P\" {\nType: \"CharacterPose\"\nPoseScene:  {\n}\n}\n}\n");
+    TextSeed(corpus, "v58-text-nodes",
+             "Model: \"Model::A\" {\nType: \"LimbNode\"\nSize: 0.5\nChildren: \"Model::B\"\nHidden: \"true\"\n}\n"
+             "Model: \"Model::B\" {\nChildren: \"Model::A\", \"\", \"Model::B\"\nUserProperty:  {\nName: \"W\"\n"
+             "Type: \"Real\"\nMin: 0\n}\n}\nTakes:  {\nCurrent: \"T\"\nTake: \"T\" {\nFileName: \"gone.tak\"\n"
+             "TimeWarps:  {\nVersion: 100\nTW: 1 {\nChannel: \"W\" {\nDefault: 0\nKeyVer: 4004\nKeyCount: 2\n"
+             "Key: 0,0,L,46186158000,0.5,L\n}\n}\n}\n"
+             "Model: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\nChannel: \"T\" {\n"
+             "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n");
 }
 
 // Limits, targets, a camera with a background, lights and an embedded
 // texture image, from both writers; and a hand-made 5.8 section.
-void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
+void WriteCameraSeeds(KZeqSdkManager& manager, const KHeldFolder& corpus) {
     KZeqScene* scene = manager.CreateKZeqScene();
-    const std::string image = dir + "/wood.tmp.png";
-    std::ofstream(image, std::ios::binary) << "not an image";
+    const std::string image = Temporary("wood.tmp.png");
+    zeqfuzz::Store(zeqfuzz::ScratchFolder(kScratch).GetFolder(), "wood.tmp.png", std::string("not an image"));
     KZeqTexture* texture = manager.CreateKZeqTexture("Wood");
     texture->SetFileName(image.c_str());
     scene->GetEntity()->AddTexture(texture);
@@ -313,7 +321,7 @@ void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
     lamp->GetLimits().SetAuto(KZeqNodeLimits::eR, false);
     lamp->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 45, 0, 0));
     for (int version : {5800, 6000}) {
-        const std::string path = dir + "/cameras.tmp.zeq";
+        const std::string path = Temporary("cameras.tmp.zeq");
         KZeqExporter exporter(manager);
         KStreamOptionsZeq options;
         options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
@@ -321,28 +329,23 @@ void WriteCameraSeeds(KZeqSdkManager& manager, const std::string& dir) {
         if (version == 5800) writer.reset(new KZeqWriterZeq(manager, exporter));
         else writer.reset(new KZeqWriterZeq6(manager, exporter));
         if (writer->FileCreate(path.c_str())) writer->Write(*scene, &options), writer->FileClose();
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(dir + (version == 5800 ? "/v58-cameras" : "/v60-cameras"), std::ios::binary)
-            << '\0' << '\0' << file;
-        std::filesystem::remove(path);
+        Keep(corpus, version == 5800 ? "v58-cameras" : "v60-cameras", std::string{'\0', '\0'}, "cameras.tmp.zeq");
     }
-    std::filesystem::remove(image);
-    std::ofstream(dir + "/v58-text-cameras", std::ios::binary)
-        << '\3' << '\0'
-        << "Model: \"Model::C\" {\nVersion: 194\nType: \"Camera\"\nVersion: 116\nAspectW: 640\nFormatName: \"PAL\"\n"
-           "ApertureFormat: \"35mm\"\nNearPlane: 0\nBackgroundTexture: \"b.tif\"\nCameraAndLens:  {\n"
-           "OverSampling: 5,1,1\n}\nLimits:  {\nRAuto: 0\nRType: 0\nRYDefault: 45\n}\nLookAtModel: \"Model::L\"\n"
-           "Pivots:  {\nPackage:  {\nPivotEnabled: 0\nPreRotation: 1,2,3\n}\n}\n}\n"
-           "Model: \"Model::L\" {\nType: \"Light\"\nLightTypeVersion: 202\nLightType: 2\nIntensity: 80\n}\n"
-           "Media:  {\nVideo:  {\nVideo: \"Video input 1\" {\nType: \"Live\"\n}\nVideo: \"b\" {\nType: \"Clip\"\n"
-           "Version: 101\nOriginalFormat: 0\nFilename: \"b.tif\"\nRelativeFilename: \"../b.tif\"\n}\n}\n}\n";
+    zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile("wood.tmp.png");
+    TextSeed(corpus, "v58-text-cameras",
+             "Model: \"Model::C\" {\nVersion: 194\nType: \"Camera\"\nVersion: 116\nAspectW: 640\nFormatName: \"PAL\"\n"
+             "ApertureFormat: \"35mm\"\nNearPlane: 0\nBackgroundTexture: \"b.tif\"\nCameraAndLens:  {\n"
+             "OverSampling: 5,1,1\n}\nLimits:  {\nRAuto: 0\nRType: 0\nRYDefault: 45\n}\nLookAtModel: \"Model::L\"\n"
+             "Pivots:  {\nPackage:  {\nPivotEnabled: 0\nPreRotation: 1,2,3\n}\n}\n}\n"
+             "Model: \"Model::L\" {\nType: \"Light\"\nLightTypeVersion: 202\nLightType: 2\nIntensity: 80\n}\n"
+             "Media:  {\nVideo:  {\nVideo: \"Video input 1\" {\nType: \"Live\"\n}\nVideo: \"b\" {\nType: \"Clip\"\n"
+             "Version: 101\nOriginalFormat: 0\nFilename: \"b.tif\"\nRelativeFilename: \"../b.tif\"\n}\n}\n}\n");
 }
 
 // Settings, a switcher, lights sharing gobos, a marker set, an actor and a
 // bind pose through both writers in binary; and an ASCII 5.8 main section
 // (mode 3) with the records' edge cases.
-void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
+void WriteSettingsSeeds(KZeqSdkManager& manager, const KHeldFolder& corpus) {
     KZeqScene* scene = manager.CreateKZeqScene();
     scene->GetGlobalLightSettings()->AddShadowPlane(KZeqGlobalLightSettings::KZeqShadowPlane());
     scene->GetGlobalTimeSettings()->AddTimeMarker({KString("m"), KTime(5), true});
@@ -361,19 +364,18 @@ void WriteSettingsSeeds(KZeqSdkManager& manager, const std::string& dir) {
     link.mNode = scene->GetRootNode()->GetChild(0);
     scene->GetMarkerSet(scene->CreateMarkerSet("S"))->AddMarkerSetLink(eActorBodyPartFirst, link);
     scene->GetActor(scene->CreateActor("A"))->SetInputMarkerSet(scene->GetMarkerSet(0));
-    WriteExportedSeeds(manager, *scene, dir, "settings");
-    std::ofstream(dir + "/v58-text-settings", std::ios::binary)
-        << '\3' << '\0'
-        << "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
-           "FogOptions:  {\nFogStart: 1500\nFogEnd: 2000\nFogColor: 0.5\n}\nShadowPlanes:  {\nCount: 9\n"
-           "Plane: 1,2\nShadowIntensity: 500\n}\nSettings:  {\nFrameRate: \"0.0\"\nTimeMode: 10\n"
-           "ReferenceTimeIndex: 5\nTimeMarker: \"a\" {\nTime: 7\n}\n}\nGoboManager:  {\nGobo:  {\nGoboName: \"G\"\n}\n"
-           "Gobo:  {\nGoboName: \"G\"\n}\nLightGobo: \"L\", \"G\"\n}\nMARKERSET:  {\nMARKER:  {\nNODEINDEX: 9\n"
-           "MODEL: \"L\"\n}\n}\nACTOR:  {\nMARKERSETINDEX: 0\nNODESCALE: 2\n}\nSceneGenericPersistence:  {\n"
-           "Pose: \"p\" {\nType: \"BindPose\"\nNbPoseNodes: 99\nPoseNode:  {\nNode: \"L\"\nMatrix: 1,2\n}\n}\n}\n";
+    WriteExportedSeeds(manager, *scene, corpus, "settings");
+    TextSeed(corpus, "v58-text-settings",
+             "Model: \"Model::L\" {\nType: \"Light\"\n}\nSwitcher:  {\nCameraId: 2\nCameraIndexName: \"Model::L\", \"x\"\n}\n"
+             "FogOptions:  {\nFogStart: 1500\nFogEnd: 2000\nFogColor: 0.5\n}\nShadowPlanes:  {\nCount: 9\n"
+             "Plane: 1,2\nShadowIntensity: 500\n}\nSettings:  {\nFrameRate: \"0.0\"\nTimeMode: 10\n"
+             "ReferenceTimeIndex: 5\nTimeMarker: \"a\" {\nTime: 7\n}\n}\nGoboManager:  {\nGobo:  {\nGoboName: \"G\"\n}\n"
+             "Gobo:  {\nGoboName: \"G\"\n}\nLightGobo: \"L\", \"G\"\n}\nMARKERSET:  {\nMARKER:  {\nNODEINDEX: 9\n"
+             "MODEL: \"L\"\n}\n}\nACTOR:  {\nMARKERSETINDEX: 0\nNODESCALE: 2\n}\nSceneGenericPersistence:  {\n"
+             "Pose: \"p\" {\nType: \"BindPose\"\nNbPoseNodes: 99\nPoseNode:  {\nNode: \"L\"\nMatrix: 1,2\n}\n}\n}\n");
 }
 
-void WriteSeeds(const std::string& dir) {
+void WriteSeeds(const KHeldFolder& corpus) {
     KZeqSdkManager manager;
     KZeqScene* scene = manager.CreateKZeqScene();
     scene->GetRootNode()->AddChild(manager.CreateKZeqNode("~zeqexport~"));
@@ -419,7 +421,7 @@ void WriteSeeds(const std::string& dir) {
         KZeqThumbnail* picture = nullptr;
         if (seed.mRow == 3) picture = manager.CreateKZeqThumbnail(), picture->SetSize(KZeqThumbnail::e64x64);
         info->SetSceneThumbnail(picture);
-        const std::string path = dir + "/" + seed.mName + ".tmp.zeq";
+        const std::string temporary = std::string(seed.mName) + ".tmp.zeq", path = Temporary(temporary);
         KZeqExporter exporter(manager);
         exporter.Initialize(path.c_str());
         exporter.SetPassword(seed.mPassword);
@@ -433,38 +435,33 @@ void WriteSeeds(const std::string& dir) {
             exporter.SetExportOptionsInfo(&options);
             if (writer.FileCreate(path.c_str())) writer.Write(*scene, &options), writer.FileClose();
         }
-        std::ifstream in(path, std::ios::binary);
-        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream out(dir + "/" + seed.mName, std::ios::binary);
-        out << '\0' << static_cast<char>(std::string(seed.mPassword).size()) << seed.mPassword << file;
-        std::filesystem::remove(path);
+        const std::string password = seed.mPassword;
+        Keep(corpus, seed.mName, std::string{'\0', static_cast<char>(password.size())} + password, temporary);
     }
-    WriteNodeSeeds(manager, dir);
-    WriteCameraSeeds(manager, dir);
-    WriteSettingsSeeds(manager, dir);
+    WriteNodeSeeds(manager, corpus);
+    WriteCameraSeeds(manager, corpus);
+    WriteSettingsSeeds(manager, corpus);
     // A program (mode 4): a binary 6.0 file whose takes name a take file,
     // then a "Summary" extension section with a scene information record.
     const unsigned char program[] = {4, 0, 1, 0, 0, 25, 3, 0, 26, 2, 5, 0, 27, 2, 5, 3, 0, 31, 2, 6, 5,
                                      0, 28, 2, 0, 6, 1, 2, 4, 4, 8, 0, 0, 0, 3, 0, 1, 1, 101, 0, 11,
                                      2, 4, 3, 0, 12, 2, 0, 0, 13, 3, 0, 14, 2, 3, 4, 4, 4};
-    std::ofstream(dir + "/program", std::ios::binary).write(reinterpret_cast<const char*>(program), sizeof(program));
+    zeqfuzz::Store(corpus, "program", program, sizeof(program));
     // An older mesh record as text (mode 3): a texture layer by polygon with UVs through ids.
-    std::ofstream(dir + "/v58-text-mesh", std::ios::binary)
-        << '\3' << '\0'
-        << "Model: \"Model::M\" {\nGeometryVersion: 123\nVertices: 0,0,0,1,0,0,1,1,0,0,1,0\n"
-           "PolygonVertexIndex: 0,1,-3,2,3,-1\nPolygonGroup: 1,2\nTexture: \"A\" {\nCropping: 1,2,3,4\n}\n"
-           "Material: \"M\" {\nShininess: 20\n}\nGeometryLayer: {\nLayerTextureInfo: {\nTextureMode: 6\n"
-           "TextureIdCount: 2\nTextureId: 0,0\nUVMode: 8\nUVCount: 3\nUV: 0,0,1,0,1,1\nUVIdCount: 6\n"
-           "UVId: 0,1,2,2,1,0\n}\n}\nMaterialAssignation: \"ByPolygon\"\nMaterials: 0,0\nTextureMode: \"ByPolygon\"\n"
-           "TextureId: 0,0\nGeometryUVInfo: {\nMappingInformationType: \"ByPolygon\"\nTextureUV: 0,0,1,1\n}\n}\n";
+    TextSeed(corpus, "v58-text-mesh",
+             "Model: \"Model::M\" {\nGeometryVersion: 123\nVertices: 0,0,0,1,0,0,1,1,0,0,1,0\n"
+             "PolygonVertexIndex: 0,1,-3,2,3,-1\nPolygonGroup: 1,2\nTexture: \"A\" {\nCropping: 1,2,3,4\n}\n"
+             "Material: \"M\" {\nShininess: 20\n}\nGeometryLayer: {\nLayerTextureInfo: {\nTextureMode: 6\n"
+             "TextureIdCount: 2\nTextureId: 0,0\nUVMode: 8\nUVCount: 3\nUV: 0,0,1,0,1,1\nUVIdCount: 6\n"
+             "UVId: 0,1,2,2,1,0\n}\n}\nMaterialAssignation: \"ByPolygon\"\nMaterials: 0,0\nTextureMode: \"ByPolygon\"\n"
+             "TextureId: 0,0\nGeometryUVInfo: {\nMappingInformationType: \"ByPolygon\"\nTextureUV: 0,0,1,1\n}\n}\n");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* root = std::getenv("TMPDIR");
-    gScratch = std::string(root && *root ? root : "/tmp") + "/zeqreader-fuzz-" + std::to_string(::getpid());
-    if (const char* seeds = std::getenv("ZEQ_FUZZ_SEEDS")) WriteSeeds(seeds);
+    gRun = zeqfuzz::ScratchFolder(kScratch).PathOf("run");
+    if (const KHeldFolder* corpus = zeqfuzz::SeedFolder()) WriteSeeds(*corpus);
     return 0;
 }
 
@@ -475,10 +472,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string password(reinterpret_cast<const char*>(data + 2), passwordLength);
     data += 2 + passwordLength;
     size -= 2 + passwordLength;
-    std::error_code ec;
-    std::filesystem::remove_all(gScratch, ec);
-    std::filesystem::create_directories(gScratch, ec);
-    const std::string path = gScratch + "/in.zeq";
+    KRemoveDirectory(gRun.c_str());
+    KHeldFolder run;
+    if (!zeqfuzz::ScratchFolder(kScratch).GetFolder().OpenBelow("run", true, true, run)) return 0;
+    const std::string path = run.PathOf("in.zeq");
     const std::string rest(reinterpret_cast<const char*>(data), size);
     bool made = true;
     if (mode == 4) {
@@ -487,9 +484,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string file = rest;
         if (mode == 1 || mode == 2) file = zeqfuzz::MakeBinaryZeq(rest, 6000, mode == 2);
         if (mode == 3) file = "@Zeq: 5800\n@Section: 5800\n" + rest + "\n@End\n";
-        std::ofstream(path, std::ios::binary) << file;
+        made = zeqfuzz::Store(run, "in.zeq", file);
     }
     if (made) Exercise(path, password);
-    std::filesystem::remove_all(gScratch, ec);
+    KRemoveDirectory(gRun.c_str());
     return 0;
 }
