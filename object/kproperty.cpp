@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/knameindex.h"
 #include "object/kobject.h"
 #include "object/kpropertytemplate.h"
 
@@ -62,7 +63,19 @@ void KPropertyInfo::SetDataType(KDataType* dataType) {
     if (dataType || mExtra) GetExtra().mDataType = dataType;
 }
 
+namespace {
+KNameEpoch gNameEpoch;
+}
+
+const KNameEpoch& KPropertyInfo::GetNameEpoch() { return gNameEpoch; }
+
+void KPropertyInfo::SetNameReference(const char* name) {
+    if (mName) gNameEpoch.Advance();
+    mName = name;
+}
+
 void KPropertyInfo::SetNameCopy(const char* name) {
+    if (mName) gNameEpoch.Advance();
     Extra& extra = GetExtra();
     extra.mOwnedName = CopyText(name);
     mName = extra.mOwnedName.get();
