@@ -69,13 +69,10 @@ KNameEpoch gNameEpoch;
 
 const KNameEpoch& KPropertyInfo::GetNameEpoch() { return gNameEpoch; }
 
-void KPropertyInfo::SetNameReference(const char* name) {
-    if (mName) gNameEpoch.Advance();
-    mName = name;
-}
+void KPropertyInfo::NameChanges() { gNameEpoch.Advance(); }
 
 void KPropertyInfo::SetNameCopy(const char* name) {
-    if (mName) gNameEpoch.Advance();
+    if (mName) NameChanges();
     Extra& extra = GetExtra();
     extra.mOwnedName = CopyText(name);
     mName = extra.mOwnedName.get();

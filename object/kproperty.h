@@ -93,7 +93,10 @@ public:
 
     const char* GetName() const { return mName ? mName : ""; }
     // Keeps the pointer (a text that outlives the property, such as a literal).
-    void SetNameReference(const char* name);
+    void SetNameReference(const char* name) {
+        if (mName) NameChanges();
+        mName = name;
+    }
     // Keeps a copy.
     void SetNameCopy(const char* name);
     // Whether a name was given (the property is named "" until then).
@@ -134,6 +137,8 @@ private:
         return (owner->*KPropertyMemberCast<Exact>(func))(static_cast<E>(value));
     }
     void SetAsStringFuncWith(kPropertyAsStringFunc func, AsStringInvoker invoker);
+    // A named property is renamed: advances the name epoch.
+    static void NameChanges();
 
     // Rarely used parts, allocated on demand to keep member properties small.
     struct Extra;
