@@ -13,9 +13,9 @@ namespace zeqsdk_400 {
 
 class KDataType;
 class KFCurve;
-class KNameIndex;
 class KFCurveKey;
 class KFCurveNode;
+class KNameIndex;
 class KProperty;
 class KZeq;
 
