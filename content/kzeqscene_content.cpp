@@ -2,6 +2,7 @@
 // over every animated object, and its generic nodes and deformers: the parts
 // that need the content kinds.
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -158,11 +159,10 @@ void KZeqScene::FillTakeNameArray(KArrayTemplate<KString*>& names) {
 
 bool KZeqScene::FindTakeName(const KString& name) {
     bool found = false;
+    // A name holding a zero byte is no take's: take names are texts.
+    if (std::strlen(name.Buffer()) != name.GetLen()) return false;
     VisitTakeContainers(true, [&](KZeqTakeNodeContainer& container) {
-        for (int i = 0; !found && i < container.GetTakeNodeCount(); ++i) {
-            const char* take = container.GetTakeNodeName(i);
-            found = take && name == take;
-        }
+        found = found || container.FindTakeNode(name.Buffer()) >= 0;
     });
     return found;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/knameindex.h"
+#include "base/kstepcount.h"
 #include "fcurve/kfcurve.h"
 #include "object/kdatatype.h"
 #include "object/kproperty.h"
@@ -32,6 +34,8 @@ int CompareNoCase(const char* a, const char* b) {
         if (ca != cb || ca == 0) return ca - cb;
     }
 }
+
+KNameEpoch gNameEpoch;
 
 bool EqualsNoCase(std::string_view segment, const char* name) {
     std::size_t i = 0;
@@ -104,7 +108,10 @@ KFCurveNode::~KFCurveNode() {
     Clear();
     if (mParent) {
         const int index = mParent->Find(this);
-        if (index >= 0) mParent->mChildren.RemoveAt(index);
+        if (index >= 0) {
+            mParent->mChildren.RemoveAt(index);
+            if (mParent->mChildIndex) mParent->mChildIndex->Drop();
+        }
         mParent = nullptr;
     }
     ReleaseNameInfo();
@@ -174,6 +181,7 @@ void KFCurveNode::Clear() {
             Delete(i);
     }
     mChildren.Clear();
+    if (mChildIndex) mChildIndex->Drop();
     if (mFCurve) {
         mFCurve->Destroy();
         mFCurve = nullptr;
@@ -191,7 +199,16 @@ bool KFCurveNode::IsAncestorOrSelf(const KFCurveNode* node) const {
 
 int KFCurveNode::InsertChild(int index, KFCurveNode* node) {
     if (!node || IsAncestorOrSelf(node)) return -1;
-    return mChildren.InsertAt(index, node);
+    const int count = mChildren.GetCount();
+    const int at = mChildren.InsertAt(index, node);
+    if (mChildIndex && at >= 0) {
+        // Appended, the index grows; anything else moves the positions after it.
+        if (at == count && mChildIndex->GetCount() == count)
+            mChildIndex->Append(node->GetName(), node->IsNameVolatile());
+        else
+            mChildIndex->Drop();
+    }
+    return at;
 }
 
 int KFCurveNode::Add(KFCurveNode* node) {
@@ -213,6 +230,7 @@ void KFCurveNode::Remove(int index) {
     if (index < 0 || index >= mChildren.GetCount()) return;
     KFCurveNode* child = mChildren[index];
     mChildren.RemoveAt(index);
+    if (mChildIndex) mChildIndex->Drop();
     if (!GetContainerType() && child->mParent == this) child->mParent = nullptr;
 }
 
@@ -249,10 +267,41 @@ bool KFCurveNode::IsChild(KFCurveNode* node, bool recursive) const {
 int KFCurveNode::Find(const char* name) const {
     if (!name) return -1;
     const int count = mChildren.GetCount();
-    for (int i = 0; i < count; ++i)
-        if (CompareNoCase(mChildren[i]->GetName(), name) == 0) return i;
-    return -1;
+    std::uint64_t steps = 0;
+    if (count >= KNameIndex::kMinCount) {
+        const int found = ChildIndex().Find(
+            name, [&](int i) { return CompareNoCase(mChildren[i]->GetName(), name) == 0; }, &steps);
+        if (found != KNameIndex::kSearchInPlace) {
+            KCountSteps(steps);
+            return found;
+        }
+    }
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i, ++steps)
+        if (CompareNoCase(mChildren[i]->GetName(), name) == 0) found = i;
+    KCountSteps(steps);
+    return found;
 }
+
+const KNameIndex& KFCurveNode::ChildIndex() const {
+    if (!mChildIndex) mChildIndex = std::make_unique<KNameIndex>(KNameIndex::eNoCase);
+    const int count = mChildren.GetCount();
+    if (!mChildIndex->IsCurrent(count, gNameEpoch)) {
+        mChildIndex->Reset(gNameEpoch);
+        for (int i = 0; i < count; ++i) mChildIndex->Append(mChildren[i]->GetName(), mChildren[i]->IsNameVolatile());
+        KCountSteps(static_cast<std::uint64_t>(count));
+    }
+    return *mChildIndex;
+}
+
+bool KFCurveNode::IsNameVolatile() const {
+    // A property's name, a record given out, or one shared on purpose (not lent) can be renamed
+    // through something else than this node.
+    const NameInfo* info = mNameInfo;
+    return !info || info->mProperty || mNameInfoExposed || (!mNameInfoLent && info->mRefCount > 1);
+}
+
+void KFCurveNode::NamesMayChange() { gNameEpoch.Advance(); }
 
 int KFCurveNode::Find(KFCurveNode* node) const { return mChildren.Find(node); }
 
@@ -334,16 +383,19 @@ KDataType* KFCurveNode::GetDataType() const { return mNameInfo ? mNameInfo->mDat
 KProperty* KFCurveNode::GetProperty() const { return mNameInfo ? mNameInfo->mProperty : nullptr; }
 
 void KFCurveNode::SetProperty(KProperty* property) {
+    NamesMayChange();
     if (NameInfo* info = OwnNameInfo()) info->mProperty = property;
 }
 
 KFCurveNode::NameInfo* KFCurveNode::GetNameInfo() const {
+    NamesMayChange();
     NameInfo* info = OwnNameInfo();
     if (info) mNameInfoExposed = true;
     return info;
 }
 
 void KFCurveNode::SetNameInfo(NameInfo* nameInfo) {
+    NamesMayChange();
     // The caller knows the record's address and may write to it.
     if (nameInfo == mNameInfo) {
         OwnNameInfo();

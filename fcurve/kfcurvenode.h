@@ -15,6 +15,7 @@ class KDataType;
 class KFCurve;
 class KFCurveKey;
 class KFCurveNode;
+class KNameIndex;
 class KProperty;
 class KZeq;
 
@@ -151,7 +152,8 @@ public:
     // Null outside 0 to count - 1.
     virtual KFCurveNode* Get(int index) const;
     virtual bool IsChild(KFCurveNode* node, bool recursive = false) const;
-    // Index of the first child whose name equals name ignoring case, -1 when none.
+    // Index of the first child whose name equals name ignoring case, -1 when none. Many children
+    // are found through an index of their names, made on first need.
     virtual int Find(const char* name) const;
     virtual int Find(KFCurveNode* node) const;
     virtual void SetParent(KFCurveNode* parent);
@@ -504,6 +506,13 @@ private:
     static void ReleaseReference(KFCurveNode* node);
     bool IsAncestorOrSelf(const KFCurveNode* node) const;
     int InsertChild(int index, KFCurveNode* node);
+    // The index of the children's names, made or remade when it is not current.
+    const KNameIndex& ChildIndex() const;
+    // Whether the name may change without a rename this node hears of (see ChildIndex).
+    bool IsNameVolatile() const;
+    // Makes every index of children's names stale: a name may have changed, or may change later
+    // through a record given out or shared.
+    static void NamesMayChange();
     void ApplyLayerZeroValues(KFCurveNode* source, int layerType, int& index);
 
     // Evaluation helpers (kfcurvenodeeval.cpp).
@@ -554,6 +563,8 @@ private:
     // Most nodes have three or four children (none for a leaf); the array grows
     // by half again past that.
     KArrayTemplate<KFCurveNode*> mChildren{4};
+    // Made for a node with many children, when one is first looked for by name.
+    mutable std::unique_ptr<KNameIndex> mChildIndex;
     KFCurve* mFCurve = nullptr;
     KFCurveNode* mTimeWarp = nullptr;
     KFCurveNode* mNextLayer = nullptr;

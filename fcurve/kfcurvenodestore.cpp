@@ -149,6 +149,7 @@ bool KFCurveNode::ZeqRetrieve(KZeq* file, bool onlyDefaults, bool createMissing,
     if (!file || !file->FieldReadBegin("Channel")) return true;
     const KString name = file->FieldReadC();
     if (!mNameInfo) mNameInfo = new NameInfo;
+    NamesMayChange();
     NameInfo* info = OwnNameInfo();
     info->mName = name;
     info->mTimeWarpName = name;

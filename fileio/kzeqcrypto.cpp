@@ -85,6 +85,10 @@ void DerivePasswordKey(std::string_view password, const std::uint8_t salt[kSaltS
 struct ZeqCtrCipher::Context {
     twofish_ctx mCipher;
     std::uint8_t mNonce[kNonceSize];
+    // The key schedule takes long to make, and every file object has a cipher it mostly never
+    // uses: the zero key is set up on first use, unless a key is given before. False as made
+    // (value-initialised).
+    bool mKeyed;
 };
 
 namespace {
@@ -106,10 +110,7 @@ void CounterAt(const std::uint8_t nonce[16], std::uint64_t block, std::uint8_t c
 
 }  // namespace
 
-ZeqCtrCipher::ZeqCtrCipher() : mContext(new Context()) {
-    const std::uint8_t zero[kKeySize] = {};
-    SetKey(zero, zero);
-}
+ZeqCtrCipher::ZeqCtrCipher() : mContext(new Context()) {}
 
 ZeqCtrCipher::~ZeqCtrCipher() {
     std::memset(mContext, 0, sizeof(Context));
@@ -119,9 +120,14 @@ ZeqCtrCipher::~ZeqCtrCipher() {
 void ZeqCtrCipher::SetKey(const std::uint8_t key[kKeySize], const std::uint8_t nonce[kNonceSize]) {
     twofish_set_key(&mContext->mCipher, kKeySize, key);
     std::memcpy(mContext->mNonce, nonce, kNonceSize);
+    mContext->mKeyed = true;
 }
 
 void ZeqCtrCipher::Apply(std::uint8_t* data, std::size_t size, std::uint64_t streamOffset) const {
+    if (!mContext->mKeyed) {
+        const std::uint8_t zero[kKeySize] = {};
+        const_cast<ZeqCtrCipher*>(this)->SetKey(zero, zero);
+    }
     constexpr std::size_t kBlock = TWOFISH_BLOCK_SIZE;
     std::uint8_t counter[kBlock];
     CounterAt(mContext->mNonce, streamOffset / kBlock, counter);

@@ -239,16 +239,6 @@ void destroyNode(std::uint32_t id) {
 }
 
 namespace {
-std::uint32_t findIn(const std::vector<std::uint32_t>& ids, const std::string& name) {
-    for (std::uint32_t id : ids) {
-        const AttrRec& a = attrAt(id);
-        if (a.longName == name || a.shortName == name) return id;
-        std::uint32_t c = findIn(a.children, name);
-        if (c != UINT32_MAX) return c;
-    }
-    return UINT32_MAX;
-}
-
 void expand(std::uint32_t id, std::vector<std::uint32_t>& out) {
     out.push_back(id);
     for (std::uint32_t c : attrAt(id).children) expand(c, out);
@@ -258,7 +248,23 @@ void expand(std::uint32_t id, std::vector<std::uint32_t>& out) {
 std::uint32_t findAttr(const NodeRec& n, const std::string& name) {
     auto it = n.type->byName.find(name);
     if (it != n.type->byName.end()) return it->second;
-    return findIn(n.dynAttrs, name);
+    auto dyn = n.dynNames.find(name);
+    return dyn == n.dynNames.end() ? UINT32_MAX : dyn->second;
+}
+
+void indexDynAttr(NodeRec& n, std::uint32_t attr) {
+    std::vector<std::uint32_t> order;
+    expand(attr, order);
+    for (std::uint32_t id : order) {
+        const AttrRec& a = attrAt(id);
+        n.dynNames.emplace(a.longName, id);
+        n.dynNames.emplace(a.shortName, id);
+    }
+}
+
+void reindexDynAttrs(NodeRec& n) {
+    n.dynNames.clear();
+    for (std::uint32_t a : n.dynAttrs) indexDynAttr(n, a);
 }
 
 bool nodeHasAttr(const NodeRec& n, std::uint32_t id) {
@@ -266,6 +272,9 @@ bool nodeHasAttr(const NodeRec& n, std::uint32_t id) {
     if (a.isStatic) return id < n.type->ownsStatic.size() && n.type->ownsStatic[id];
     std::uint32_t root = id;
     while (attrAt(root).parent >= 0) root = static_cast<std::uint32_t>(attrAt(root).parent);
+    // An attribute a live node holds names it as its owner: no search of the node's list.
+    const std::uint32_t owner = attrAt(root).owner;
+    if (owner != 0 && owner <= scene().nodes.size()) return &scene().nodes[owner - 1] == &n;
     return std::find(n.dynAttrs.begin(), n.dynAttrs.end(), root) != n.dynAttrs.end();
 }
 

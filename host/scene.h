@@ -163,6 +163,9 @@ struct NodeRec {
     const TypeRec* type = nullptr;
     std::string name;
     std::vector<std::uint32_t> dynAttrs;  // top-level dynamic attributes in addition order
+    // Each long and short name of the dynamic attributes and their children: the first in that
+    // order (depth first) holding it.
+    std::unordered_map<std::string, std::uint32_t> dynNames;
     std::map<PlugPath, Value> values;
     std::map<PlugPath, std::vector<std::int32_t>> elements;  // key ends with {array attr, kArrayPlug}
     std::set<PlugPath> locks;
@@ -254,6 +257,9 @@ void destroyNode(std::uint32_t id);
 bool isDag(const NodeRec& n);
 // Attribute lookup on a node by long or short name, children included; UINT32_MAX when absent.
 std::uint32_t findAttr(const NodeRec& n, const std::string& name);
+// Keeps dynNames in step: after a dynamic attribute is appended, after one is removed.
+void indexDynAttr(NodeRec& n, std::uint32_t attr);
+void reindexDynAttrs(NodeRec& n);
 bool nodeHasAttr(const NodeRec& n, std::uint32_t attr);
 std::vector<std::uint32_t> nodeAttrs(const NodeRec& n);  // attribute(i) order
 std::size_t nodeAttrCount(const NodeRec& n);             // nodeAttrs(n).size()

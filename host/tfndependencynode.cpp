@@ -142,6 +142,7 @@ TStatus TFnDependencyNode::addAttribute(const TObject& a, TAttrClass type) {
     rec->ownerGen = object_.generation();
     rec->addSeq = scene().nextAddSeq++;
     n.dynAttrs.push_back(a.id());
+    indexDynAttr(n, a.id());
     return TStatus::kSuccess;
 }
 
@@ -160,6 +161,7 @@ TStatus TFnDependencyNode::removeAttribute(const TObject& a, TAttrClass type) {
         for (std::uint32_t c : attrAt(id).children) todo.push_back(c);
     }
     n.dynAttrs.erase(std::find(n.dynAttrs.begin(), n.dynAttrs.end(), a.id()));
+    reindexDynAttrs(n);
     rec->owner = 0;
     return TStatus::kSuccess;
 }

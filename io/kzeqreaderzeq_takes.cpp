@@ -3,6 +3,8 @@
 // offset; and the take's time warps, with the baking of layers and time
 // warps into plain curves that option 10 asks for.
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/kset.h"
@@ -75,11 +77,16 @@ bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
     if (file.FieldReadBegin("Takes")) {
         if (file.FieldReadBlockBegin()) {
             if (scene.GetRootNode()) IndexNodesBelow(*scene.GetRootNode());
+            // The first record of each name, as a search of the list in order finds it.
+            std::unordered_map<std::string, KZeqTakeInfo*> takes;
+            for (int i = 0; i < mOptions->GetTakeInfoCount(); ++i) {
+                KZeqTakeInfo* info = mOptions->GetTakeInfo(i);
+                takes.emplace(std::string(info->mName.Buffer(), info->mName.GetLen()), info);
+            }
             while (file.FieldReadBegin("Take")) {
                 const KString name = file.FieldReadC();
-                KZeqTakeInfo* take = nullptr;
-                for (int i = 0; i < mOptions->GetTakeInfoCount() && !take; ++i)
-                    if (mOptions->GetTakeInfo(i)->mName == name) take = mOptions->GetTakeInfo(i);
+                const auto found = takes.find(std::string(name.Buffer(), name.GetLen()));
+                KZeqTakeInfo* take = found == takes.end() ? nullptr : found->second;
                 if (take && take->mSelect && file.FieldReadBlockBegin()) {
                     if (ReadTakeAnimation(scene, take)) {
                         // The scene knows the take by the name it was read under.

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/knameindex.h"
+#include "base/kstepcount.h"
+
 namespace zeqsdk_400 {
 
 KZEQ_CLASS_IMPLEMENT(KObject, KPlug, "KObject")
@@ -32,6 +35,7 @@ KObject::KObject() = default;
 KObject::~KObject() {
     std::vector<KProperty*> rest;
     rest.swap(mProperties);
+    mNameIndex.reset();
     for (auto it = rest.rbegin(); it != rest.rend(); ++it) {
         KProperty* property = *it;
         property->SetOwnerInternal(nullptr);
@@ -68,6 +72,7 @@ void KObject::Destruct() {
         }
         KProperty* property = mProperties.back();
         mProperties.pop_back();
+        if (mNameIndex) mNameIndex->Drop();
         property->SetStatusBits(eStatusListed, false);
         const bool notices = property->HasConnections();
         if (notices && self.GetId() == 0) self = GetHandle();
@@ -98,8 +103,7 @@ void KObject::PropertyAddToList(KProperty* property) {
         property->SetOwnerInternal(this);
         property->SetStatusBits(eStatusListed, true);
         if (property->GetSrcCount() > 0) mPropertySources = true;
-        if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
-        mProperties.push_back(property);
+        PropertyAppend(property);
         return;
     }
     KPlugScope scope(this);
@@ -108,19 +112,53 @@ void KObject::PropertyAddToList(KProperty* property) {
     property->SetOwnerInternal(this);
     property->SetStatusBits(eStatusListed, true);
     if (property->GetSrcCount() > 0) mPropertySources = true;
-    if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
-    mProperties.push_back(property);
+    PropertyAppend(property);
     NotifyInScope(scope, kPlugPropertyAdded, index, property);
+}
+
+void KObject::PropertyAppend(KProperty* property) {
+    if (mProperties.capacity() == 0) mProperties.reserve(kInitialPropertyRoom);
+    const int count = GetPropertyCount();
+    mProperties.push_back(property);
+    if (mNameIndex && mNameIndex->GetCount() == count)
+        mNameIndex->Append(property->GetPropertyName(), !property->GetPropertyInfo().HasName());
+}
+
+const KNameIndex& KObject::NameIndex() const {
+    if (!mNameIndex) mNameIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
+    const int count = GetPropertyCount();
+    const KNameEpoch& epoch = KPropertyInfo::GetNameEpoch();
+    if (!mNameIndex->IsCurrent(count, epoch)) {
+        // A property listed before it was named may be named without a rename: it is kept apart.
+        mNameIndex->Reset(epoch);
+        for (const KProperty* property : mProperties)
+            mNameIndex->Append(property->GetPropertyName(), !property->GetPropertyInfo().HasName());
+        KCountSteps(static_cast<std::uint64_t>(count));
+    }
+    return *mNameIndex;
 }
 
 KProperty* KObject::FindPropertyByName(const char* name) const {
     if (!name) return nullptr;
+    std::uint64_t steps = 0;
     // Names mostly differ in their first letter: test it before calling strcmp.
-    for (KProperty* property : mProperties) {
+    const auto named = [&](const KProperty* property) {
         const char* own = property->GetPropertyName();
-        if (*own == *name && std::strcmp(own, name) == 0) return property;
+        return *own == *name && std::strcmp(own, name) == 0;
+    };
+    if (GetPropertyCount() >= KNameIndex::kMinCount) {
+        const int found = NameIndex().Find(
+            name, [&](int i) { return named(mProperties[static_cast<std::size_t>(i)]); }, &steps);
+        if (found != KNameIndex::kSearchInPlace) {
+            KCountSteps(steps);
+            return found < 0 ? nullptr : mProperties[static_cast<std::size_t>(found)];
+        }
     }
-    return nullptr;
+    KProperty* found = nullptr;
+    for (auto at = mProperties.begin(); at != mProperties.end() && !found; ++at, ++steps)
+        if (named(*at)) found = *at;
+    KCountSteps(steps);
+    return found;
 }
 
 KProperty* KObject::CreatePropertyFromType(const char* name, kPropertyType type, KDataType* dataType,
@@ -191,6 +229,7 @@ void KObject::PropertyForget(KProperty* property) {
     for (std::size_t i = mProperties.size(); i-- > 0;) {
         if (mProperties[i] == property) {
             mProperties.erase(mProperties.begin() + static_cast<std::ptrdiff_t>(i));
+            if (mNameIndex) mNameIndex->Drop();
             return;
         }
     }

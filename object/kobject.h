@@ -1,6 +1,7 @@
 #ifndef ZEQ_OBJECT_KOBJECT_H
 #define ZEQ_OBJECT_KOBJECT_H
 
+#include <memory>
 #include <vector>
 
 #include "object/kplug.h"
@@ -8,6 +9,7 @@
 
 namespace zeqsdk_400 {
 
+class KNameIndex;
 class KObject;
 
 // Handle to an object: reads null once the object is gone.
@@ -74,7 +76,8 @@ public:
     // notices kPlugPropertyAdding and kPlugPropertyAdded. A property already
     // listed, or owned by another object, is left alone.
     virtual void PropertyAddToList(KProperty* property);
-    // The first property of that exact name, null when none.
+    // The first property of that exact name, null when none. Many properties are found through an
+    // index of their names, made on first need.
     KProperty* FindPropertyByName(const char* name) const;
     // False while none of its properties has had a source since it owned it:
     // a search of every property for sources can then be skipped. Stays true
@@ -117,8 +120,13 @@ private:
     friend class KPlug;
     // Drops a property from the list without notices (the property is ending).
     void PropertyForget(KProperty* property);
+    // Appends to the list (and to the name index when it is current).
+    void PropertyAppend(KProperty* property);
+    // The index of the properties' names, made or remade when it is not current.
+    const KNameIndex& NameIndex() const;
 
     std::vector<KProperty*> mProperties;
+    mutable std::unique_ptr<KNameIndex> mNameIndex;
     HdlKObject mEntity;
     bool mPropertySources = false;
 };

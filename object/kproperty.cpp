@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/knameindex.h"
 #include "object/kobject.h"
 #include "object/kpropertytemplate.h"
 
@@ -62,7 +63,16 @@ void KPropertyInfo::SetDataType(KDataType* dataType) {
     if (dataType || mExtra) GetExtra().mDataType = dataType;
 }
 
+namespace {
+KNameEpoch gNameEpoch;
+}
+
+const KNameEpoch& KPropertyInfo::GetNameEpoch() { return gNameEpoch; }
+
+void KPropertyInfo::NameChanges() { gNameEpoch.Advance(); }
+
 void KPropertyInfo::SetNameCopy(const char* name) {
+    if (mName) NameChanges();
     Extra& extra = GetExtra();
     extra.mOwnedName = CopyText(name);
     mName = extra.mOwnedName.get();

@@ -11,6 +11,7 @@
 namespace zeqsdk_400 {
 
 class KEvaluateInfo;
+class KNameEpoch;
 class KWorldState;
 class KObject;
 
@@ -92,9 +93,17 @@ public:
 
     const char* GetName() const { return mName ? mName : ""; }
     // Keeps the pointer (a text that outlives the property, such as a literal).
-    void SetNameReference(const char* name) { mName = name; }
+    void SetNameReference(const char* name) {
+        if (mName) NameChanges();
+        mName = name;
+    }
     // Keeps a copy.
     void SetNameCopy(const char* name);
+    // Whether a name was given (the property is named "" until then).
+    bool HasName() const { return mName != nullptr; }
+    // Advanced by every rename of a property that had a name: the lists indexing properties by
+    // name (KObject) then index them again.
+    static const KNameEpoch& GetNameEpoch();
 
     const char* GetLabel() const;
     void SetLabel(const char* label);
@@ -128,6 +137,8 @@ private:
         return (owner->*KPropertyMemberCast<Exact>(func))(static_cast<E>(value));
     }
     void SetAsStringFuncWith(kPropertyAsStringFunc func, AsStringInvoker invoker);
+    // A named property is renamed: advances the name epoch.
+    static void NameChanges();
 
     // Rarely used parts, allocated on demand to keep member properties small.
     struct Extra;

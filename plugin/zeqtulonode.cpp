@@ -1,18 +1,15 @@
 #include "plugin/zeqtulonode.h"
 
+#include <algorithm>
+
 #include "base/kgemath.h"
+#include "base/kstepcount.h"
 
 using namespace zeqsdk_400;
 
-ZeqTuloNode::ZeqTuloNode(KZeqSdkManager& manager, const char* name)
-    : KZeqNode(manager, name), mUserPropertyNames(20) {
-    mUserPropertyNames.SetCaseSensitive(false);
-}
+ZeqTuloNode::ZeqTuloNode(KZeqSdkManager& manager, const char* name) : KZeqNode(manager, name) {}
 
-ZeqTuloNode::~ZeqTuloNode() {
-    for (int i = 0; i < mUserPropertyNames.GetCount(); ++i)
-        delete reinterpret_cast<KString*>(mUserPropertyNames.GetFromIndex(i));
-}
+ZeqTuloNode::~ZeqTuloNode() = default;
 
 void ZeqTuloNode::SetDagPath(const TDagPath* path) {
     mHasDagPath = path != nullptr;
@@ -40,19 +37,23 @@ void ZeqTuloNode::SetGlobalScaling(const KgeSVector& s) {
     for (int i = 0; i < 3; ++i) mGlobalScaling[i] = s.mData[i];
 }
 
+bool ZeqTuloNode::LessNoCase::operator()(const std::string& a, const std::string& b) const {
+    const auto upper = [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? u - ('a' - 'A') : u;
+    };
+    // A search of the map compares every level it goes down: counted as one step each.
+    KCountSteps(1);
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](char x, char y) { return upper(x) < upper(y); });
+}
+
 const KString* ZeqTuloNode::GetUserPropertyName(const char* label) const {
-    return label ? reinterpret_cast<const KString*>(mUserPropertyNames.Get(label)) : nullptr;
+    if (!label) return nullptr;
+    const auto found = mUserPropertyNames.find(label);
+    return found == mUserPropertyNames.end() ? nullptr : &found->second;
 }
 
 void ZeqTuloNode::SetUserPropertyName(const char* label, const char* attributeName) {
-    if (!label) return;
-    int index = -1;
-    mUserPropertyNames.Get(label, &index);
-    KString* name = new KString(attributeName ? attributeName : "");
-    if (index >= 0) {
-        delete reinterpret_cast<KString*>(mUserPropertyNames.GetFromIndex(index));
-        mUserPropertyNames.SetValueAtIndex(index, reinterpret_cast<kReference>(name));
-    } else {
-        mUserPropertyNames.Add(label, reinterpret_cast<kReference>(name));
-    }
+    if (label) mUserPropertyNames[label] = KString(attributeName ? attributeName : "");
 }

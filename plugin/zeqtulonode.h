@@ -1,6 +1,9 @@
 #ifndef ZEQ_PLUGIN_ZEQTULONODE_H
 #define ZEQ_PLUGIN_ZEQTULONODE_H
 
+#include <map>
+#include <string>
+
 #include "base/kset.h"
 #include "base/kstring.h"
 #include "scene/kzeqnode.h"
@@ -71,8 +74,12 @@ public:
     bool mNurbsOpenV = false;
     // Import: the reader left the node's NURBS surface out and its message says why (shown once).
     bool mSurfaceLeftOutByReader = false;
-    // Import: label (or name) of a user property -> KString* name of its host attribute; owned.
-    zeqsdk_400::KCharPtrSet mUserPropertyNames;
+    // Import: label (or name) of a user property, ignoring the case of ASCII letters -> name of its
+    // host attribute.
+    struct LessNoCase {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    std::map<std::string, zeqsdk_400::KString, LessNoCase> mUserPropertyNames;
 
 private:
     TDagPath mDagPath;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "base/kstepcount.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnodefinder.h"
 #include "scene/kzeqsdkmanager.h"
@@ -199,15 +201,20 @@ bool KZeqNode::IsSelfOrDescendantOf(const KZeqNode* node) const {
         int mNext;
     };
     std::vector<Frame> down{{node, 0}};
-    for (;;) {
-        if (up == node) return true;
+    std::uint64_t steps = 0;
+    const auto answer = [&steps](bool below) {
+        KCountSteps(steps);
+        return below;
+    };
+    for (;; ++steps) {
+        if (up == node) return answer(true);
         up = up->GetParent();
-        if (!up) return false;
+        if (!up) return answer(false);
         while (!down.empty() && down.back().mNext >= down.back().mNode->mProperties->GetSrcCount()) down.pop_back();
-        if (down.empty()) return false;
+        if (down.empty()) return answer(false);
         Frame& frame = down.back();
         if (const KZeqNode* child = NodeOf(frame.mNode->mProperties->GetSrc(frame.mNext++))) {
-            if (child == this) return true;
+            if (child == this) return answer(true);
             down.push_back({child, 0});
         }
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/knameindex.h"
+#include "base/kstepcount.h"
 #include "scene/kzeqsdkmanager.h"
 
 namespace zeqsdk_400 {
@@ -165,9 +167,25 @@ int KZeqObject::FindUnmadeBuiltIn(const char* name) const {
     return -1;
 }
 
+bool KZeqObject::Lists(const KZeqUserProperty* property) const {
+    const int count = mProperties.GetCount();
+    if (count < KNameIndex::kMinCount) {
+        KCountSteps(static_cast<std::uint64_t>(count));
+        return mProperties.Find(const_cast<KZeqUserProperty*>(property)) >= 0;
+    }
+    if (!mListed) {
+        mListed = std::make_unique<std::unordered_set<const KZeqUserProperty*>>();
+        for (int i = 0; i < count; ++i) mListed->insert(mProperties[i]);
+        KCountSteps(static_cast<std::uint64_t>(count));
+    }
+    KCountSteps(1);
+    return mListed->count(property) != 0;
+}
+
 void KZeqObject::AddProperty(KZeqUserProperty* property) {
-    if (!property || MadeIndexOf(property) >= 0 || mProperties.Find(property) >= 0) return;
+    if (!property || MadeIndexOf(property) >= 0 || Lists(property)) return;
     mProperties.Add(property);
+    if (mListed) mListed->insert(property);
     PropertyAdded(property);
 }
 
@@ -176,6 +194,7 @@ void KZeqObject::RemoveProperty(KZeqUserProperty* property) {
     int index = property ? mProperties.Find(property) : -1;
     if (index < 0) return;
     mProperties.RemoveAt(index);
+    if (mListed) mListed->erase(property);
     PropertyRemoved(property);
 }
 
@@ -214,6 +233,7 @@ void KZeqObject::UnfoldBuiltIns() {
     for (int i = 0; i < builtIns; ++i) all.Add(MadeBuiltIn(i));
     for (int i = 0; i < mProperties.GetCount(); ++i) all.Add(mProperties[i]);
     mProperties = all;
+    mListed.reset();
     mRows = nullptr;
     mRowHandler = nullptr;
     mMade.reset();

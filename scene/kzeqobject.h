@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 
 #include "base/karray.h"
 #include "base/kname.h"
@@ -138,8 +139,13 @@ private:
     // Every built-in wrapper made and moved to the front of the plain list.
     void UnfoldBuiltIns();
 
+    // Whether the plain list holds property: through a set of its entries once it is long.
+    bool Lists(const KZeqUserProperty* property) const;
+
     KName mName;
     KArrayTemplate<KZeqUserProperty*> mProperties;  // after the built-in entries
+    // The plain list's entries, made when a long list is first searched; kept in step with it.
+    mutable std::unique_ptr<std::unordered_set<const KZeqUserProperty*>> mListed;
     KZeqSdkManager* mManager;
     const BuiltInRows* mRows = nullptr;  // null: no built-in entries
     KZeqPropertyHandler* mRowHandler = nullptr;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "base/kstepcount.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -64,24 +65,65 @@ bool KZeqScene::RemovePose(int index) {
 
 // ---- Records -------------------------------------------------------------------------------
 
+namespace {
+// Records are renamed only through what GetTakeInfo gives out, which is compared on every search.
+const KNameEpoch kTakeInfoEpoch;
+}  // namespace
+
 bool KZeqScene::SetTakeInfo(const KZeqTakeInfo& info) {
     if (!FindTakeName(info.mName)) return false;
-    if (KZeqTakeInfo* held = GetTakeInfo(info.mName)) {
-        if (held != &info) *held = info;
+    const int held = FindTakeInfo(info.mName);
+    if (held >= 0) {
+        KZeqTakeInfo& record = *mTakeInfos[static_cast<std::size_t>(held)];
+        if (&record != &info) record = info;
         return true;
     }
+    const int count = static_cast<int>(mTakeInfos.size());
     mTakeInfos.push_back(std::make_unique<KZeqTakeInfo>(info));
+    mTakeInfoGivenOut.push_back(0);
+    if (mTakeInfoIndex && mTakeInfoIndex->GetCount() == count) mTakeInfoIndex->Append(info.mName.Buffer(), false);
     return true;
 }
 
 KZeqTakeInfo* KZeqScene::GetTakeInfo(const KString& name) const {
-    for (const auto& info : mTakeInfos)
-        if (info->mName == name) return info.get();
-    return nullptr;
+    const int found = FindTakeInfo(name);
+    if (found < 0) return nullptr;
+    char& givenOut = mTakeInfoGivenOut[static_cast<std::size_t>(found)];
+    if (!givenOut && mTakeInfoIndex) mTakeInfoIndex->Drop();
+    givenOut = 1;
+    return mTakeInfos[static_cast<std::size_t>(found)].get();
+}
+
+int KZeqScene::FindTakeInfo(const KString& name) const {
+    const int count = static_cast<int>(mTakeInfos.size());
+    const auto named = [&](int i) { return mTakeInfos[static_cast<std::size_t>(i)]->mName == name; };
+    std::uint64_t steps = 0;
+    if (count >= KNameIndex::kMinCount) {
+        if (!mTakeInfoIndex) mTakeInfoIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
+        if (!mTakeInfoIndex->IsCurrent(count, kTakeInfoEpoch)) {
+            mTakeInfoIndex->Reset(kTakeInfoEpoch);
+            for (int i = 0; i < count; ++i)
+                mTakeInfoIndex->Append(mTakeInfos[static_cast<std::size_t>(i)]->mName.Buffer(),
+                                       mTakeInfoGivenOut[static_cast<std::size_t>(i)] != 0);
+            steps += static_cast<std::uint64_t>(count);
+        }
+        const int found = mTakeInfoIndex->Find(name.Buffer(), named, &steps);
+        if (found != KNameIndex::kSearchInPlace) {
+            KCountSteps(steps);
+            return found;
+        }
+    }
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i, ++steps)
+        if (named(i)) found = i;
+    KCountSteps(steps);
+    return found;
 }
 
 void KZeqScene::DeleteTakeInfos() {
     while (!mTakeInfos.empty()) mTakeInfos.pop_back();
+    mTakeInfoGivenOut.clear();
+    if (mTakeInfoIndex) mTakeInfoIndex->Drop();
 }
 
 void KZeqScene::DestroySceneInfo() {

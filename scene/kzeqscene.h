@@ -7,6 +7,7 @@
 
 #include "base/karray.h"
 #include "base/kerror.h"
+#include "base/knameindex.h"
 #include "base/kstring.h"
 
 namespace zeqsdk_400 {
@@ -163,6 +164,10 @@ private:
 
     // Whether some object of the scene has a take of that name.
     bool FindTakeName(const KString& name);
+    // The index of the first record of the name, -1 when none; through an index of the names once
+    // there are many. A record given out by GetTakeInfo may be renamed by its holder: it is compared
+    // on every search since.
+    int FindTakeInfo(const KString& name) const;
     // The switcher node, then the entity's nodes, textures and materials,
     // then, with generic nodes, its generic nodes.
     template <class Visit>
@@ -192,6 +197,8 @@ private:
     std::unique_ptr<KZeqGlobalTimeSettings> mTimeSettings;
     KString mCurrentTakeName;
     std::vector<std::unique_ptr<KZeqTakeInfo>> mTakeInfos;
+    mutable std::vector<char> mTakeInfoGivenOut;  // by record, kept in step with mTakeInfos
+    mutable std::unique_ptr<KNameIndex> mTakeInfoIndex;
     KZeqSceneInfo* mSceneInfo = nullptr;
     KError mError;
 };

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/knameindex.h"
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
@@ -103,6 +104,19 @@ KZeqTakeNode::KZeqTakeNode(const char* name) : mName(name), mError(kErrorTable, 
 
 // A deferred tree is copied as deferred, without callbacks, as a copy of the
 // made tree would be.
+namespace {
+KNameEpoch gTakeNameEpoch;
+}
+
+const KNameEpoch& KZeqTakeNode::GetNameEpoch() { return gTakeNameEpoch; }
+
+void KZeqTakeNode::SetName(const char* name) {
+    gTakeNameEpoch.Advance();
+    mName = name;
+}
+
+KZeqTakeNode::KZeqTakeNode(KZeqTakeNode& other, const char* name) : KZeqTakeNode(other) { mName = name; }
+
 KZeqTakeNode::KZeqTakeNode(KZeqTakeNode& other)
     : mName(other.mName),
       mRoot(other.mRoot ? other.mRoot->Clone(false) : nullptr),

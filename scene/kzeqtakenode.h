@@ -11,6 +11,7 @@ namespace zeqsdk_400 {
 class KDataType;
 class KFCurve;
 class KFCurveNode;
+class KNameEpoch;
 class KZeq;
 class KZeqGeometry;
 class KZeqNode;
@@ -27,11 +28,15 @@ public:
     explicit KZeqTakeNode(const char* name);
     // A copy of the other take's tree with its curves, keys and defaults.
     KZeqTakeNode(KZeqTakeNode& other);
+    // The same under another name.
+    KZeqTakeNode(KZeqTakeNode& other, const char* name);
     KZeqTakeNode& operator=(const KZeqTakeNode&) = delete;
     ~KZeqTakeNode();
 
-    void SetName(const char* name) { mName = name; }
+    void SetName(const char* name);
     const char* GetName() const { return mName.Buffer(); }
+    // Advanced by every SetName: the containers indexing their takes by name then index them again.
+    static const KNameEpoch& GetNameEpoch();
     // A take whose tree is deferred makes it here, on first use.
     KFCurveNode* GetKFCurveNode() const {
         if (!mRoot) MakeTree();

@@ -9,6 +9,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/knameindex.h"
+#include "base/kstepcount.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
@@ -200,6 +202,7 @@ void KZeqTakeNodeContainer::DestroyTakeNodes() {
         FetchTrees(std::move(roots));
     }
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
+    if (mTakeIndex) mTakeIndex->Drop();
     mCurrentTakeNode = -1;
 }
 
@@ -227,7 +230,8 @@ KZeqTakeNodeContainer& KZeqTakeNodeContainer::operator=(KZeqTakeNodeContainer& o
     if (this == &other) return *this;
     KZeqObject::operator=(other);
     while (!mTakeNodes.empty()) mTakeNodes.pop_back();
-    for (auto& take : other.mTakeNodes) mTakeNodes.push_back(std::make_unique<KZeqTakeNode>(*take));
+    if (mTakeIndex) mTakeIndex->Drop();
+    for (auto& take : other.mTakeNodes) AppendTakeNode(std::make_unique<KZeqTakeNode>(*take));
     mCurrentTakeNode = other.mCurrentTakeNode;
     return *this;
 }
@@ -264,24 +268,53 @@ bool KZeqTakeNodeContainer::SetCurrentTakeNode(int index) {
 }
 
 bool KZeqTakeNodeContainer::SetCurrentTakeNode(const char* name) {
-    for (int i = 0; name && i < GetTakeNodeCount(); ++i) {
-        if (std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) == 0) {
-            mCurrentTakeNode = i;
-            return true;
-        }
+    const int index = FindTakeNode(name);
+    if (index >= 0) {
+        mCurrentTakeNode = index;
+        return true;
     }
     SetError(kUnknownTakeNodeName);
     mCurrentTakeNode = 0;
     return false;
 }
 
+int KZeqTakeNodeContainer::FindTakeNode(const char* name) const {
+    if (!name) return -1;
+    const int count = GetTakeNodeCount();
+    const auto named = [&](int i) { return std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) == 0; };
+    std::uint64_t steps = 0;
+    if (count >= KNameIndex::kMinCount) {
+        const KNameEpoch& epoch = KZeqTakeNode::GetNameEpoch();
+        if (!mTakeIndex) mTakeIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
+        if (!mTakeIndex->IsCurrent(count, epoch)) {
+            mTakeIndex->Reset(epoch);
+            for (const auto& take : mTakeNodes) mTakeIndex->Append(take->GetName(), false);
+            steps += static_cast<std::uint64_t>(count);
+        }
+        const int found = mTakeIndex->Find(name, named, &steps);
+        if (found != KNameIndex::kSearchInPlace) {
+            KCountSteps(steps);
+            return found;
+        }
+    }
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i, ++steps)
+        if (named(i)) found = i;
+    KCountSteps(steps);
+    return found;
+}
+
+void KZeqTakeNodeContainer::AppendTakeNode(std::unique_ptr<KZeqTakeNode> take) {
+    const int count = GetTakeNodeCount();
+    if (mTakeIndex && mTakeIndex->GetCount() == count) mTakeIndex->Append(take->GetName(), false);
+    mTakeNodes.push_back(std::move(take));
+}
+
 KZeqTakeNode* KZeqTakeNodeContainer::CreateTakeNode(const char* name) {
     if (!name) return nullptr;
-    for (auto& take : mTakeNodes) {
-        if (std::strcmp(take->GetName(), name) == 0) {
-            SetError(kTakeNodeAlreadyExists);
-            return nullptr;
-        }
+    if (FindTakeNode(name) >= 0) {
+        SetError(kTakeNodeAlreadyExists);
+        return nullptr;
     }
     std::unique_ptr<KZeqTakeNode> take;
     if (mTakeNodes.empty()) {
@@ -290,10 +323,9 @@ KZeqTakeNode* KZeqTakeNodeContainer::CreateTakeNode(const char* name) {
         AddChannels(take.get());
         mMakingFirstTake = false;
     } else {
-        take = std::make_unique<KZeqTakeNode>(*mTakeNodes.front());
-        take->SetName(name);
+        take = std::make_unique<KZeqTakeNode>(*mTakeNodes.front(), name);
     }
-    mTakeNodes.push_back(std::move(take));
+    AppendTakeNode(std::move(take));
     return mTakeNodes.back().get();
 }
 
@@ -309,18 +341,17 @@ bool KZeqTakeNodeContainer::RemoveTakeNode(int index) {
     // The same take stays current: the indices above the removed one move down.
     if (index <= mCurrentTakeNode) --mCurrentTakeNode;
     mTakeNodes.erase(mTakeNodes.begin() + index);
+    if (mTakeIndex) mTakeIndex->Drop();
     return true;
 }
 
 bool KZeqTakeNodeContainer::RemoveTakeNode(const char* name) {
-    for (int i = 0; name && i < GetTakeNodeCount(); ++i) {
-        if (std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) != 0) continue;
-        if (i == 0) {
-            SetError(kCannotRemoveDefault);
-            return false;
-        }
-        return RemoveTakeNode(i);
+    const int index = FindTakeNode(name);
+    if (index == 0) {
+        SetError(kCannotRemoveDefault);
+        return false;
     }
+    if (index > 0) return RemoveTakeNode(index);
     SetError(kUnknownTakeNodeName);
     return false;
 }
@@ -554,19 +585,24 @@ int KZeqTakeNodeContainer::GetDefaultTakeCallbackCount() const {
 
 void KZeqTakeNodeContainer::UnregisterDefaultTakeCallback(KZeqDefaultTakeCallback*& record) {
     if (!record) return;
-    for (auto it = mCallbacks.begin(); it != mCallbacks.end(); ++it) {
-        if (it->get() != record) continue;
+    // From the back: a take's curves end from its last channel to its first, the order their
+    // records were made in reversed.
+    std::uint64_t steps = 0;
+    for (auto it = mCallbacks.end(); it != mCallbacks.begin();) {
+        ++steps;
+        if ((--it)->get() != record) continue;
         if (record->mCurve) record->mCurve->CallbackUnregister(DefaultTakeValueChangedCallback, record);
         mCallbacks.erase(it);
         record = nullptr;
-        return;
+        break;
     }
+    KCountSteps(steps);
 }
 
 void KZeqTakeNodeContainer::UnregisterAllDefaultTakeCallback() {
     if (KZeqTakeNode* take = GetDefaultTakeNode()) take->DropDeferredCallbacks();
     while (!mCallbacks.empty()) {
-        KZeqDefaultTakeCallback* record = mCallbacks.front().get();
+        KZeqDefaultTakeCallback* record = mCallbacks.back().get();
         UnregisterDefaultTakeCallback(record);
     }
 }

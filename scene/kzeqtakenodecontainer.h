@@ -17,6 +17,7 @@ class KDataType;
 class KFCurve;
 class KFCurveEvent;
 class KFCurveNode;
+class KNameIndex;
 class KProperty;
 class KZeqTakeNodeContainer;
 
@@ -73,6 +74,9 @@ public:
     virtual bool SetCurrentTakeNode(int index);
     // The first take of exactly that name.
     virtual bool SetCurrentTakeNode(const char* name);
+    // The index of the first take of exactly that name, -1 when none (or for null). Many takes are
+    // found through an index of their names, made on first need.
+    int FindTakeNode(const char* name) const;
 
     // A copy of the default take bearing the name (the first take gets the
     // subclass's channels instead); null with "Take node already exists" when
@@ -154,7 +158,12 @@ private:
     // Unregisters the records whose curves lie in the subtree.
     void UnregisterSubtree(KFCurveNode* node);
 
+    // Appends to the takes (and to the name index when it is current).
+    void AppendTakeNode(std::unique_ptr<KZeqTakeNode> take);
+
     std::vector<std::unique_ptr<KZeqTakeNode>> mTakeNodes;
+    // Made for an object of many takes; kept in step with mTakeNodes.
+    mutable std::unique_ptr<KNameIndex> mTakeIndex;
     std::vector<std::unique_ptr<KZeqDefaultTakeCallback>> mCallbacks;
     int mCurrentTakeNode = -1;
     bool mTakesReadAhead = false;

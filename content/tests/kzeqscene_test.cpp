@@ -132,6 +132,29 @@ TEST_F(SceneFixture, TakeRecordsOnlyForTakesThatExist) {
     EXPECT_TRUE(mScene->GetTakeInfo("Take 001")->mDescription == "second" && !mScene->GetTakeInfo("take 001"));
 }
 
+// Many takes and records are found through indexes of their names: a take renamed, and a record
+// renamed through what GetTakeInfo gave out, are found under their new names only.
+TEST_F(SceneFixture, ManyTakesAndRecordsFoundUnderTheirNamesAfterRenames) {
+    KZeqTakeInfo info;
+    for (int i = 0; i < 40; ++i) {
+        info.mName = ("T" + std::to_string(i)).c_str();
+        ASSERT_TRUE(mA->CreateTakeNode(info.mName.Buffer()) && mScene->SetTakeInfo(info));
+    }
+    mA->GetTakeNode(5)->SetName("Five");
+    EXPECT_TRUE(!mA->SetCurrentTakeNode("T4") && mA->SetCurrentTakeNode("Five"));
+    EXPECT_EQ(5, mA->GetCurrentTakeNodeIndex());
+    KZeqTakeInfo* seven = mScene->GetTakeInfo("T7");
+    EXPECT_EQ(seven, mScene->GetTakeInfo("T7"));  // searched again: the rename comes later
+    seven->mName = "Seven";
+    EXPECT_EQ(seven, mScene->GetTakeInfo("Seven"));
+    EXPECT_EQ(nullptr, mScene->GetTakeInfo("T7"));
+    info.mName = "T7";  // the take is still there: a record of its own again
+    info.mDescription = "again";
+    EXPECT_TRUE(mScene->SetTakeInfo(info));
+    EXPECT_TRUE(mScene->GetTakeInfo("T7")->mDescription == "again" && mScene->GetTakeInfo("Seven"));
+    EXPECT_TRUE(mScene->GetTakeInfo("T39") && !mScene->GetTakeInfo("T40"));
+}
+
 TEST_F(SceneFixture, ClearReturnsToANewScenesContent) {
     KZeqNode* root = mScene->GetRootNode();
     mB->SetNodeAttribute(mManager.CreateKZeqNull());

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,6 +38,42 @@ TEST(KFCurveNodeTree, FindRecursiveFollowsReadOnlyPathsDepthFirst) {
     EXPECT_EQ(transform->FindRecursive(""), nullptr);
     EXPECT_EQ(transform->FindRecursive(static_cast<const char*>(nullptr)), nullptr);
     EXPECT_EQ(transform->FindRecursive(&KDataTypeLclScaling), transform->Get(2));
+}
+
+// Many children are found through an index of their names: after each of a random run of edits
+// (appends, insertions, removals, records shared, renames through a record given out some steps
+// before), Find answers as a search in place does, for every name in any case.
+TEST(KFCurveNodeTree, FindByNameAgreesWithASearchInPlaceThroughEdits) {
+    const char* const kNames[] = {"a", "B", "cc", "Dd", "e (x)", "F"};
+    const auto inPlace = [](const KFCurveNode& parent, const char* name) {
+        for (int i = 0; i < parent.GetCount(); ++i)
+            if (strcasecmp(parent.Get(i)->GetName(), name) == 0) return i;
+        return -1;
+    };
+    NodePtr parent(KFCurveNodeCreate("parent"));
+    std::mt19937 random(7);
+    const auto pick = [&random](int count) { return static_cast<int>(random() % static_cast<unsigned>(count)); };
+    KFCurveNode* holder = nullptr;           // a child whose record was given out
+    KFCurveNode::NameInfo* given = nullptr;  // and the record
+    for (int step = 0; step < 600; ++step) {
+        const int count = parent->GetCount();
+        KFCurveNode* child = count ? parent->Get(pick(count)) : nullptr;
+        switch (count < 40 ? 0 : pick(5)) {
+            case 0: parent->Add(KFCurveNodeCreate(kNames[pick(6)])); break;
+            case 1: parent->SortedAdd(KFCurveNodeCreate(kNames[pick(6)])); break;
+            case 2:
+                if (child != holder) parent->Delete(child);
+                break;
+            case 3:
+                if (child != holder) child->SetNameInfo(parent->Get(pick(count))->GetNameInfo());
+                break;
+            default: given = (holder = child)->GetNameInfo(); break;
+        }
+        // Written some steps after it was given out, with nothing the nodes hear of.
+        if (given && step % 5 == 0) given->mName = kNames[pick(6)];
+        for (const char* asked : {"a", "A", "B", "cc", "CC", "Dd", "dD", "e (x)", "E (X)", "F", "none"})
+            ASSERT_EQ(inPlace(*parent, asked), parent->Find(asked)) << step << " " << asked;
+    }
 }
 
 TEST(KFCurveNodeTree, OwnershipRefusesCyclesAndTheOwnCurveIsNotHandedBack) {

@@ -127,6 +127,27 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
     EXPECT_EQ(6, object.GetPropertyCount());
 }
 
+// Many properties are found through an index of their names: a property renamed, one destroyed and
+// one listed before it was named are found as a search of the list would find them.
+TEST(KObject, ManyPropertiesFoundByTheirNamesAfterRenamesAndRemovals) {
+    KObject object;
+    std::vector<KProperty*> made;
+    for (int i = 0; i < 40; ++i)
+        made.push_back(object.CreatePropertyFromType(("p" + std::to_string(i)).c_str(), kPropertyTypeDouble,
+                                                     nullptr, false, false, nullptr));
+    ASSERT_EQ(made[5], object.FindPropertyByName("p5"));
+    made[5]->GetPropertyInfo().SetNameCopy("renamed");
+    EXPECT_TRUE(!object.FindPropertyByName("p5") && object.FindPropertyByName("renamed") == made[5]);
+    EXPECT_STREQ("p5", object.CreatePropertyFromType("p5", kPropertyTypeBool, nullptr, false, false, nullptr)
+                           ->GetPropertyName());
+    object.PropertyDestroy(made[0]);
+    EXPECT_TRUE(!object.FindPropertyByName("p0") && object.FindPropertyByName("p39") == made[39]);
+    KPropertyTemplate<bool> late;
+    object.PropertyAddToList(&late);
+    late.GetPropertyInfo().SetNameReference("late");
+    EXPECT_EQ(&late, object.FindPropertyByName("late"));
+}
+
 // However its owner ends, a dynamic property ends with it and any other is
 // released: it no longer refers to the owner and may be deleted afterwards.
 TEST(KObject, EndingTheOwnerEndsOrReleasesItsProperties) {

@@ -100,7 +100,9 @@ TStatus ZeqTuloImport::ImportUserProperties(ZeqTuloNode& node) {
         // An attribute that is not numeric has no unit type: no setter fits it but the float.
         const int unitType = result ? static_cast<int>(numeric.unitType()) : TFnNumericData::kInvalid;
         const KString name = property->GetName();
-        KFCurveNode* curveNode = tree->FindRecursive(name.Buffer());
+        // The property's own channel, as the node made it: a search of the whole tree would
+        // take a transform channel of the same name ("X") first.
+        KFCurveNode* curveNode = FindPropertyChannel(tree, name);
 
         switch (property->GetPropertyType()) {
         case KZeqUserProperty::eBOOL:

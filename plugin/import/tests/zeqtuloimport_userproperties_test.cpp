@@ -106,6 +106,25 @@ TEST_F(UserPropertyTest, KeysGoToAHostCurve) {
     EXPECT_EQ(curve.value(1), 4.0);
 }
 
+// A property named as a channel of the transform ("X") carries its own curve, not translation X's
+// (which a search of the whole tree meets first).
+TEST_F(UserPropertyTest, APropertyNamedAsATransformChannelTakesItsOwnCurve) {
+    Property("X", kPropertyTypeDouble);
+    KFCurveNode* root = mNode->GetCurrentTakeNode()->GetKFCurveNode();
+    KFCurve* own = root->Get(root->Find("X"))->FCurveGet();
+    ASSERT_NE(own, Channel("Transform/T/X"));
+    AddKey(*own, 0.0, 3.0f);
+    AddKey(*own, 1.0, 6.0f);
+    AddKey(*Channel("Transform/T/X"), 0.0, -1.0f);
+    AddKey(*Channel("Transform/T/X"), 1.0, -2.0f);
+    Attribute("X", "X", TFnNumericData::kDouble);
+    mImport->ImportUserProperties(*mNode);
+    TFnAnimCurve curve(mTransform.findPlug("X"));
+    ASSERT_EQ(curve.numKeys(), 2u);
+    EXPECT_EQ(curve.value(0), 3.0);
+    EXPECT_EQ(curve.value(1), 6.0);
+}
+
 TEST_F(UserPropertyTest, LabelsFindTheirAttributeWhateverTheCase) {
     Property("speed_internal", kPropertyTypeDouble, "Top Speed");
     Channel("speed_internal")->SetValue(3.0f);

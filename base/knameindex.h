@@ -1,0 +1,86 @@
+#ifndef ZEQ_BASE_KNAMEINDEX_H
+#define ZEQ_BASE_KNAMEINDEX_H
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace zeqsdk_400 {
+
+// Advanced by every rename of one kind of name that the lists holding such names do not hear of
+// (a name record shared between entries, a name given out for writing): each index of that kind
+// built before is then stale.
+class KNameEpoch {
+public:
+    void Advance() { mValue.fetch_add(1, std::memory_order_relaxed); }
+    std::uint64_t Get() const { return mValue.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<std::uint64_t> mValue{0};
+};
+
+// Positions of a list of named entries by name, for a list searched by name many times over: its
+// owner builds the index on first need, tells it of each entry appended, and drops it on any other
+// change to the list. Only a hash of each name is kept: the owner confirms a position by comparing
+// the names, so a collision costs one search in place, never a wrong answer. Entries whose names
+// may change without the owner hearing of it are kept apart as volatile, and compared on every
+// search.
+class KNameIndex {
+public:
+    enum ECase { eExact, eNoCase };
+    // Shorter lists are searched in place: an index would cost more than it saves.
+    static constexpr int kMinCount = 32;
+    // Find's answer when the list must be searched in place.
+    static constexpr int kSearchInPlace = -2;
+
+    explicit KNameIndex(ECase mode) : mMode(mode) {}
+
+    // Whether the index holds the list's count entries as of the epoch.
+    bool IsCurrent(int count, const KNameEpoch& epoch) const {
+        return mCount == count && mEpoch == epoch.Get();
+    }
+    // Empty, as of the epoch's present value.
+    void Reset(const KNameEpoch& epoch);
+    void Drop() { mCount = -1; }
+    // The list's next entry (position GetCount()), named name.
+    void Append(const char* name, bool isVolatile);
+    int GetCount() const { return mCount; }
+
+    // The first position named name as matches(position) confirms, -1 when none, kSearchInPlace when a
+    // position the index holds for the name is not confirmed (a collision). steps, when given, counts
+    // the look-up and each volatile entry compared.
+    template <class Matches>
+    int Find(const char* name, Matches matches, std::uint64_t* steps = nullptr) const {
+        if (steps) ++*steps;
+        int found = FirstOf(Hash(name));
+        if (found >= 0 && !matches(found)) return kSearchInPlace;
+        for (int position : mVolatile) {
+            if (found >= 0 && position > found) break;
+            if (steps) ++*steps;
+            if (matches(position)) return position;
+        }
+        return found;
+    }
+
+private:
+    // Open addressing, a power of two of slots at most half full: one memory wait per search.
+    struct Slot {
+        std::uint64_t mHash;
+        int mPosition;  // -1: empty
+    };
+    std::uint64_t Hash(const char* name) const;
+    int FirstOf(std::uint64_t hash) const;
+    // Keeps the first position given for a hash.
+    void Insert(std::uint64_t hash, int position);
+
+    ECase mMode;
+    int mCount = -1;
+    int mUsed = 0;
+    std::uint64_t mEpoch = 0;
+    std::vector<Slot> mSlots;
+    std::vector<int> mVolatile;
+};
+
+}  // namespace zeqsdk_400
+
+#endif
