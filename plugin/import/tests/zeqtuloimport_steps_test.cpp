@@ -44,7 +44,7 @@ protected:
             args.append("-take");
             args.append(TString(std::to_string(take).c_str()));
         }
-        KStepCountScope counted;
+        KStepCountScope counted(KStepKind::eSearch);
         const bool imported = static_cast<bool>(CommandImport().doIt(args));
         CommandImportBase::DeleteDriver();
         steps = counted.GetSteps();
