@@ -4,8 +4,10 @@
 
 namespace zeqsdk_400 {
 
-void KNameIndex::Reset(const KNameEpoch& epoch) {
-    mSlots.assign(mSlots.empty() ? 64 : mSlots.size(), Slot{0, -1});
+void KNameIndex::Reset(const KNameEpoch& epoch, int count) {
+    std::size_t slots = 64;
+    while (slots < 2 * static_cast<std::size_t>(count > 0 ? count : 0)) slots *= 2;
+    mSlots.assign(slots, Slot{0, -1});
     mUsed = 0;
     mVolatile.clear();
     mCount = 0;

@@ -28,8 +28,9 @@ private:
 class KNameIndex {
 public:
     enum ECase { eExact, eNoCase };
-    // Shorter lists are searched in place: an index would cost more than it saves.
-    static constexpr int kMinCount = 32;
+    // Shorter lists are searched in place: an index would cost more than it saves (an object's
+    // few dozen built-in properties, searched a few times each, among them).
+    static constexpr int kMinCount = 64;
     // Find's answer when the list must be searched in place.
     static constexpr int kSearchInPlace = -2;
 
@@ -39,8 +40,8 @@ public:
     bool IsCurrent(int count, const KNameEpoch& epoch) const {
         return mCount == count && mEpoch == epoch.Get();
     }
-    // Empty, as of the epoch's present value.
-    void Reset(const KNameEpoch& epoch);
+    // Empty, as of the epoch's present value, with room for count entries.
+    void Reset(const KNameEpoch& epoch, int count);
     void Drop() { mCount = -1; }
     // The list's next entry (position GetCount()), named name.
     void Append(const char* name, bool isVolatile);

@@ -63,12 +63,14 @@ void TimeImports(benchmark::State& state, const std::string& path, int take) {
 void BM_ImportUserProperties(benchmark::State& state) {
     TimeImports(state, zeqmanybench::UserPropertyFile(static_cast<int>(state.range(0))), -1);
 }
-BENCHMARK(BM_ImportUserProperties)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportUserProperties)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_ImportTakes(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     TimeImports(state, zeqmanybench::TakeFile(n), n - 1);
 }
-BENCHMARK(BM_ImportTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

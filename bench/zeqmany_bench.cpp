@@ -53,7 +53,8 @@ void BM_ReadUserProperties(benchmark::State& state) {
         return count;
     });
 }
-BENCHMARK(BM_ReadUserProperties)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReadUserProperties)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_ReadTakes(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -62,6 +63,7 @@ void BM_ReadTakes(benchmark::State& state) {
         return node ? node->GetTakeNodeCount() - 1 : 0;
     });
 }
-BENCHMARK(BM_ReadTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReadTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

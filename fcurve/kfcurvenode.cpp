@@ -272,14 +272,14 @@ int KFCurveNode::Find(const char* name) const {
         const int found = ChildIndex().Find(
             name, [&](int i) { return CompareNoCase(mChildren[i]->GetName(), name) == 0; }, &steps);
         if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(steps);
+            KCountSteps(KStepKind::eSearch, steps);
             return found;
         }
     }
     int found = -1;
     for (int i = 0; i < count && found < 0; ++i, ++steps)
         if (CompareNoCase(mChildren[i]->GetName(), name) == 0) found = i;
-    KCountSteps(steps);
+    KCountSteps(KStepKind::eSearch, steps);
     return found;
 }
 
@@ -287,9 +287,9 @@ const KNameIndex& KFCurveNode::ChildIndex() const {
     if (!mChildIndex) mChildIndex = std::make_unique<KNameIndex>(KNameIndex::eNoCase);
     const int count = mChildren.GetCount();
     if (!mChildIndex->IsCurrent(count, gNameEpoch)) {
-        mChildIndex->Reset(gNameEpoch);
+        mChildIndex->Reset(gNameEpoch, count);
         for (int i = 0; i < count; ++i) mChildIndex->Append(mChildren[i]->GetName(), mChildren[i]->IsNameVolatile());
-        KCountSteps(static_cast<std::uint64_t>(count));
+        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
     }
     return *mChildIndex;
 }

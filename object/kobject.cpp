@@ -130,10 +130,10 @@ const KNameIndex& KObject::NameIndex() const {
     const KNameEpoch& epoch = KPropertyInfo::GetNameEpoch();
     if (!mNameIndex->IsCurrent(count, epoch)) {
         // A property listed before it was named may be named without a rename: it is kept apart.
-        mNameIndex->Reset(epoch);
+        mNameIndex->Reset(epoch, count);
         for (const KProperty* property : mProperties)
             mNameIndex->Append(property->GetPropertyName(), !property->GetPropertyInfo().HasName());
-        KCountSteps(static_cast<std::uint64_t>(count));
+        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
     }
     return *mNameIndex;
 }
@@ -150,14 +150,14 @@ KProperty* KObject::FindPropertyByName(const char* name) const {
         const int found = NameIndex().Find(
             name, [&](int i) { return named(mProperties[static_cast<std::size_t>(i)]); }, &steps);
         if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(steps);
+            KCountSteps(KStepKind::eSearch, steps);
             return found < 0 ? nullptr : mProperties[static_cast<std::size_t>(found)];
         }
     }
     KProperty* found = nullptr;
     for (auto at = mProperties.begin(); at != mProperties.end() && !found; ++at, ++steps)
         if (named(*at)) found = *at;
-    KCountSteps(steps);
+    KCountSteps(KStepKind::eSearch, steps);
     return found;
 }
 

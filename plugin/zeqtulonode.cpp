@@ -43,7 +43,7 @@ bool ZeqTuloNode::LessNoCase::operator()(const std::string& a, const std::string
         return u >= 'a' && u <= 'z' ? u - ('a' - 'A') : u;
     };
     // A search of the map compares every level it goes down: counted as one step each.
-    KCountSteps(1);
+    KCountSteps(KStepKind::eSearch, 1);
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [&](char x, char y) { return upper(x) < upper(y); });
 }

@@ -203,7 +203,7 @@ bool KZeqNode::IsSelfOrDescendantOf(const KZeqNode* node) const {
     std::vector<Frame> down{{node, 0}};
     std::uint64_t steps = 0;
     const auto answer = [&steps](bool below) {
-        KCountSteps(steps);
+        KCountSteps(KStepKind::eWalk, steps);
         return below;
     };
     for (;; ++steps) {

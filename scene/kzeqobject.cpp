@@ -170,15 +170,15 @@ int KZeqObject::FindUnmadeBuiltIn(const char* name) const {
 bool KZeqObject::Lists(const KZeqUserProperty* property) const {
     const int count = mProperties.GetCount();
     if (count < KNameIndex::kMinCount) {
-        KCountSteps(static_cast<std::uint64_t>(count));
+        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
         return mProperties.Find(const_cast<KZeqUserProperty*>(property)) >= 0;
     }
     if (!mListed) {
         mListed = std::make_unique<std::unordered_set<const KZeqUserProperty*>>();
         for (int i = 0; i < count; ++i) mListed->insert(mProperties[i]);
-        KCountSteps(static_cast<std::uint64_t>(count));
+        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
     }
-    KCountSteps(1);
+    KCountSteps(KStepKind::eSearch, 1);
     return mListed->count(property) != 0;
 }
 

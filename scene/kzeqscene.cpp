@@ -101,7 +101,7 @@ int KZeqScene::FindTakeInfo(const KString& name) const {
     if (count >= KNameIndex::kMinCount) {
         if (!mTakeInfoIndex) mTakeInfoIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
         if (!mTakeInfoIndex->IsCurrent(count, kTakeInfoEpoch)) {
-            mTakeInfoIndex->Reset(kTakeInfoEpoch);
+            mTakeInfoIndex->Reset(kTakeInfoEpoch, count);
             for (int i = 0; i < count; ++i)
                 mTakeInfoIndex->Append(mTakeInfos[static_cast<std::size_t>(i)]->mName.Buffer(),
                                        mTakeInfoGivenOut[static_cast<std::size_t>(i)] != 0);
@@ -109,14 +109,14 @@ int KZeqScene::FindTakeInfo(const KString& name) const {
         }
         const int found = mTakeInfoIndex->Find(name.Buffer(), named, &steps);
         if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(steps);
+            KCountSteps(KStepKind::eSearch, steps);
             return found;
         }
     }
     int found = -1;
     for (int i = 0; i < count && found < 0; ++i, ++steps)
         if (named(i)) found = i;
-    KCountSteps(steps);
+    KCountSteps(KStepKind::eSearch, steps);
     return found;
 }
 

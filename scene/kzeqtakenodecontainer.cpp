@@ -287,20 +287,20 @@ int KZeqTakeNodeContainer::FindTakeNode(const char* name) const {
         const KNameEpoch& epoch = KZeqTakeNode::GetNameEpoch();
         if (!mTakeIndex) mTakeIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
         if (!mTakeIndex->IsCurrent(count, epoch)) {
-            mTakeIndex->Reset(epoch);
+            mTakeIndex->Reset(epoch, count);
             for (const auto& take : mTakeNodes) mTakeIndex->Append(take->GetName(), false);
             steps += static_cast<std::uint64_t>(count);
         }
         const int found = mTakeIndex->Find(name, named, &steps);
         if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(steps);
+            KCountSteps(KStepKind::eSearch, steps);
             return found;
         }
     }
     int found = -1;
     for (int i = 0; i < count && found < 0; ++i, ++steps)
         if (named(i)) found = i;
-    KCountSteps(steps);
+    KCountSteps(KStepKind::eSearch, steps);
     return found;
 }
 
@@ -596,7 +596,7 @@ void KZeqTakeNodeContainer::UnregisterDefaultTakeCallback(KZeqDefaultTakeCallbac
         record = nullptr;
         break;
     }
-    KCountSteps(steps);
+    KCountSteps(KStepKind::eSearch, steps);
 }
 
 void KZeqTakeNodeContainer::UnregisterAllDefaultTakeCallback() {

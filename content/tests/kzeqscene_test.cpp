@@ -136,7 +136,8 @@ TEST_F(SceneFixture, TakeRecordsOnlyForTakesThatExist) {
 // renamed through what GetTakeInfo gave out, are found under their new names only.
 TEST_F(SceneFixture, ManyTakesAndRecordsFoundUnderTheirNamesAfterRenames) {
     KZeqTakeInfo info;
-    for (int i = 0; i < 40; ++i) {
+    const int count = KNameIndex::kMinCount + 8;
+    for (int i = 0; i < count; ++i) {
         info.mName = ("T" + std::to_string(i)).c_str();
         ASSERT_TRUE(mA->CreateTakeNode(info.mName.Buffer()) && mScene->SetTakeInfo(info));
     }
@@ -152,7 +153,8 @@ TEST_F(SceneFixture, ManyTakesAndRecordsFoundUnderTheirNamesAfterRenames) {
     info.mDescription = "again";
     EXPECT_TRUE(mScene->SetTakeInfo(info));
     EXPECT_TRUE(mScene->GetTakeInfo("T7")->mDescription == "again" && mScene->GetTakeInfo("Seven"));
-    EXPECT_TRUE(mScene->GetTakeInfo("T39") && !mScene->GetTakeInfo("T40"));
+    EXPECT_TRUE(mScene->GetTakeInfo(("T" + std::to_string(count - 1)).c_str()) &&
+                !mScene->GetTakeInfo(("T" + std::to_string(count)).c_str()));
 }
 
 TEST_F(SceneFixture, ClearReturnsToANewScenesContent) {

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/knameindex.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 
 using namespace nodetest;
@@ -58,7 +59,7 @@ TEST(KFCurveNodeTree, FindByNameAgreesWithASearchInPlaceThroughEdits) {
     for (int step = 0; step < 600; ++step) {
         const int count = parent->GetCount();
         KFCurveNode* child = count ? parent->Get(pick(count)) : nullptr;
-        switch (count < 40 ? 0 : pick(5)) {
+        switch (count < KNameIndex::kMinCount + 8 ? 0 : pick(5)) {
             case 0: parent->Add(KFCurveNodeCreate(kNames[pick(6)])); break;
             case 1: parent->SortedAdd(KFCurveNodeCreate(kNames[pick(6)])); break;
             case 2:

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/knameindex.h"
 #include "object/kclassdefinition.h"
 #include "object/kproperty.h"
 #include "object/kpropertyobjectlist.h"
@@ -132,7 +133,8 @@ TEST(KObject, CreatePropertyCountsUpATakenNameAndCopiesAReference) {
 TEST(KObject, ManyPropertiesFoundByTheirNamesAfterRenamesAndRemovals) {
     KObject object;
     std::vector<KProperty*> made;
-    for (int i = 0; i < 40; ++i)
+    const int count = KNameIndex::kMinCount + 8;
+    for (int i = 0; i < count; ++i)
         made.push_back(object.CreatePropertyFromType(("p" + std::to_string(i)).c_str(), kPropertyTypeDouble,
                                                      nullptr, false, false, nullptr));
     ASSERT_EQ(made[5], object.FindPropertyByName("p5"));
@@ -141,7 +143,8 @@ TEST(KObject, ManyPropertiesFoundByTheirNamesAfterRenamesAndRemovals) {
     EXPECT_STREQ("p5", object.CreatePropertyFromType("p5", kPropertyTypeBool, nullptr, false, false, nullptr)
                            ->GetPropertyName());
     object.PropertyDestroy(made[0]);
-    EXPECT_TRUE(!object.FindPropertyByName("p0") && object.FindPropertyByName("p39") == made[39]);
+    const std::string last = "p" + std::to_string(count - 1);
+    EXPECT_TRUE(!object.FindPropertyByName("p0") && object.FindPropertyByName(last.c_str()) == made.back());
     KPropertyTemplate<bool> late;
     object.PropertyAddToList(&late);
     late.GetPropertyInfo().SetNameReference("late");
