@@ -28,15 +28,19 @@ void UsePluginFolder() {
     (void)done;
 }
 
-// ZEQImport -f path [-take take] in the create mode, without dialogs; false when it failed or the
-// host saw a fault.
-bool Import(const std::string& path, int take) {
+// The stand-in emptied (outside the clock: it ends what the import before made), the import in the
+// create mode without dialogs.
+void Prepare() {
     standin::reset();
     standin::resetSession();
     standin::takeFaults();
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     params->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
     params->SetImportType(KZeqUserParams::kCreate);
+}
+
+// ZEQImport -f path [-take take]; false when it failed or the host saw a fault.
+bool Import(const std::string& path, int take) {
     TArgList args;
     args.append("-f");
     args.append(TString(path.c_str()));
@@ -55,8 +59,13 @@ void TimeImports(benchmark::State& state, const std::string& path, int take) {
         state.SkipWithError("the file could not be written");
         return;
     }
-    for (auto _ : state)
+    for (auto _ : state) {
+        state.PauseTiming();
+        Prepare();
+        state.ResumeTiming();
         if (!Import(path, take)) state.SkipWithError("the import failed");
+    }
+    Prepare();
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
