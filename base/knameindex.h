@@ -3,7 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
+
+#include "base/kstepcount.h"
 
 namespace zeqsdk_400 {
 
@@ -35,6 +39,24 @@ public:
     static constexpr int kSearchInPlace = -2;
 
     explicit KNameIndex(ECase mode) : mMode(mode) {}
+
+    // index, made on first need, holding a list's count entries as of the epoch: a stale one is
+    // filled anew from entry(position), the entry's name and whether it is volatile, each entry
+    // counted as a search step.
+    template <class Entry>
+    static const KNameIndex& Current(std::unique_ptr<KNameIndex>& index, ECase mode, const KNameEpoch& epoch,
+                                     int count, Entry entry) {
+        if (!index) index = std::make_unique<KNameIndex>(mode);
+        if (!index->IsCurrent(count, epoch)) {
+            index->Reset(epoch, count);
+            for (int i = 0; i < count; ++i) {
+                const std::pair<const char*, bool> named = entry(i);
+                index->Append(named.first, named.second);
+            }
+            KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
+        }
+        return *index;
+    }
 
     // Whether the index holds the list's count entries as of the epoch.
     bool IsCurrent(int count, const KNameEpoch& epoch) const {
@@ -81,6 +103,22 @@ private:
     std::vector<Slot> mSlots;
     std::vector<int> mVolatile;
 };
+
+// The first of a list's count entries that matches(position) confirms as named name, -1 when none:
+// a long list through the index that index() gives, a short one (or a collision in the index) in
+// place; each look-up and name compared counted as a search step.
+template <class Index, class Matches>
+int KFindNamed(int count, const char* name, Index index, Matches matches) {
+    std::uint64_t steps = 0;
+    int found = count >= KNameIndex::kMinCount ? index().Find(name, matches, &steps) : KNameIndex::kSearchInPlace;
+    if (found == KNameIndex::kSearchInPlace) {
+        found = -1;
+        for (int i = 0; i < count && found < 0; ++i, ++steps)
+            if (matches(i)) found = i;
+    }
+    KCountSteps(KStepKind::eSearch, steps);
+    return found;
+}
 
 }  // namespace zeqsdk_400
 

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "base/knameindex.h"
-#include "base/kstepcount.h"
 #include "fcurve/kfcurve.h"
 #include "object/kdatatype.h"
 #include "object/kproperty.h"
@@ -266,32 +265,14 @@ bool KFCurveNode::IsChild(KFCurveNode* node, bool recursive) const {
 
 int KFCurveNode::Find(const char* name) const {
     if (!name) return -1;
-    const int count = mChildren.GetCount();
-    std::uint64_t steps = 0;
-    if (count >= KNameIndex::kMinCount) {
-        const int found = ChildIndex().Find(
-            name, [&](int i) { return CompareNoCase(mChildren[i]->GetName(), name) == 0; }, &steps);
-        if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(KStepKind::eSearch, steps);
-            return found;
-        }
-    }
-    int found = -1;
-    for (int i = 0; i < count && found < 0; ++i, ++steps)
-        if (CompareNoCase(mChildren[i]->GetName(), name) == 0) found = i;
-    KCountSteps(KStepKind::eSearch, steps);
-    return found;
+    return KFindNamed(mChildren.GetCount(), name, [this]() -> const KNameIndex& { return ChildIndex(); },
+                      [&](int i) { return CompareNoCase(mChildren[i]->GetName(), name) == 0; });
 }
 
 const KNameIndex& KFCurveNode::ChildIndex() const {
-    if (!mChildIndex) mChildIndex = std::make_unique<KNameIndex>(KNameIndex::eNoCase);
-    const int count = mChildren.GetCount();
-    if (!mChildIndex->IsCurrent(count, gNameEpoch)) {
-        mChildIndex->Reset(gNameEpoch, count);
-        for (int i = 0; i < count; ++i) mChildIndex->Append(mChildren[i]->GetName(), mChildren[i]->IsNameVolatile());
-        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
-    }
-    return *mChildIndex;
+    return KNameIndex::Current(mChildIndex, KNameIndex::eNoCase, gNameEpoch, mChildren.GetCount(), [this](int i) {
+        return std::make_pair(mChildren[i]->GetName(), mChildren[i]->IsNameVolatile());
+    });
 }
 
 bool KFCurveNode::IsNameVolatile() const {

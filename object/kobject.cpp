@@ -4,7 +4,6 @@
 #include <string>
 
 #include "base/knameindex.h"
-#include "base/kstepcount.h"
 
 namespace zeqsdk_400 {
 
@@ -125,40 +124,24 @@ void KObject::PropertyAppend(KProperty* property) {
 }
 
 const KNameIndex& KObject::NameIndex() const {
-    if (!mNameIndex) mNameIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
-    const int count = GetPropertyCount();
-    const KNameEpoch& epoch = KPropertyInfo::GetNameEpoch();
-    if (!mNameIndex->IsCurrent(count, epoch)) {
-        // A property listed before it was named may be named without a rename: it is kept apart.
-        mNameIndex->Reset(epoch, count);
-        for (const KProperty* property : mProperties)
-            mNameIndex->Append(property->GetPropertyName(), !property->GetPropertyInfo().HasName());
-        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(count));
-    }
-    return *mNameIndex;
+    // A property listed before it was named may be named without a rename: it is kept apart.
+    return KNameIndex::Current(mNameIndex, KNameIndex::eExact, KPropertyInfo::GetNameEpoch(), GetPropertyCount(),
+                               [this](int i) {
+                                   const KProperty* property = mProperties[static_cast<std::size_t>(i)];
+                                   return std::make_pair(property->GetPropertyName(),
+                                                         !property->GetPropertyInfo().HasName());
+                               });
 }
 
 KProperty* KObject::FindPropertyByName(const char* name) const {
     if (!name) return nullptr;
-    std::uint64_t steps = 0;
-    // Names mostly differ in their first letter: test it before calling strcmp.
-    const auto named = [&](const KProperty* property) {
-        const char* own = property->GetPropertyName();
-        return *own == *name && std::strcmp(own, name) == 0;
-    };
-    if (GetPropertyCount() >= KNameIndex::kMinCount) {
-        const int found = NameIndex().Find(
-            name, [&](int i) { return named(mProperties[static_cast<std::size_t>(i)]); }, &steps);
-        if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(KStepKind::eSearch, steps);
-            return found < 0 ? nullptr : mProperties[static_cast<std::size_t>(found)];
-        }
-    }
-    KProperty* found = nullptr;
-    for (auto at = mProperties.begin(); at != mProperties.end() && !found; ++at, ++steps)
-        if (named(*at)) found = *at;
-    KCountSteps(KStepKind::eSearch, steps);
-    return found;
+    const int found = KFindNamed(
+        GetPropertyCount(), name, [this]() -> const KNameIndex& { return NameIndex(); }, [&](int i) {
+            // Names mostly differ in their first letter: test it before calling strcmp.
+            const char* own = mProperties[static_cast<std::size_t>(i)]->GetPropertyName();
+            return *own == *name && std::strcmp(own, name) == 0;
+        });
+    return found < 0 ? nullptr : mProperties[static_cast<std::size_t>(found)];
 }
 
 KProperty* KObject::CreatePropertyFromType(const char* name, kPropertyType type, KDataType* dataType,

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "base/kstepcount.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
@@ -95,29 +94,15 @@ KZeqTakeInfo* KZeqScene::GetTakeInfo(const KString& name) const {
 }
 
 int KZeqScene::FindTakeInfo(const KString& name) const {
-    const int count = static_cast<int>(mTakeInfos.size());
-    const auto named = [&](int i) { return mTakeInfos[static_cast<std::size_t>(i)]->mName == name; };
-    std::uint64_t steps = 0;
-    if (count >= KNameIndex::kMinCount) {
-        if (!mTakeInfoIndex) mTakeInfoIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
-        if (!mTakeInfoIndex->IsCurrent(count, kTakeInfoEpoch)) {
-            mTakeInfoIndex->Reset(kTakeInfoEpoch, count);
-            for (int i = 0; i < count; ++i)
-                mTakeInfoIndex->Append(mTakeInfos[static_cast<std::size_t>(i)]->mName.Buffer(),
-                                       mTakeInfoGivenOut[static_cast<std::size_t>(i)] != 0);
-            steps += static_cast<std::uint64_t>(count);
-        }
-        const int found = mTakeInfoIndex->Find(name.Buffer(), named, &steps);
-        if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(KStepKind::eSearch, steps);
-            return found;
-        }
-    }
-    int found = -1;
-    for (int i = 0; i < count && found < 0; ++i, ++steps)
-        if (named(i)) found = i;
-    KCountSteps(KStepKind::eSearch, steps);
-    return found;
+    const auto index = [this]() -> const KNameIndex& {
+        return KNameIndex::Current(mTakeInfoIndex, KNameIndex::eExact, kTakeInfoEpoch,
+                                   static_cast<int>(mTakeInfos.size()), [this](int i) {
+                                       const auto at = static_cast<std::size_t>(i);
+                                       return std::make_pair(mTakeInfos[at]->mName.Buffer(), mTakeInfoGivenOut[at] != 0);
+                                   });
+    };
+    return KFindNamed(static_cast<int>(mTakeInfos.size()), name.Buffer(), index,
+                      [&](int i) { return mTakeInfos[static_cast<std::size_t>(i)]->mName == name; });
 }
 
 void KZeqScene::DeleteTakeInfos() {

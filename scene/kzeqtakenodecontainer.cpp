@@ -281,27 +281,14 @@ bool KZeqTakeNodeContainer::SetCurrentTakeNode(const char* name) {
 int KZeqTakeNodeContainer::FindTakeNode(const char* name) const {
     if (!name) return -1;
     const int count = GetTakeNodeCount();
-    const auto named = [&](int i) { return std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) == 0; };
-    std::uint64_t steps = 0;
-    if (count >= KNameIndex::kMinCount) {
-        const KNameEpoch& epoch = KZeqTakeNode::GetNameEpoch();
-        if (!mTakeIndex) mTakeIndex = std::make_unique<KNameIndex>(KNameIndex::eExact);
-        if (!mTakeIndex->IsCurrent(count, epoch)) {
-            mTakeIndex->Reset(epoch, count);
-            for (const auto& take : mTakeNodes) mTakeIndex->Append(take->GetName(), false);
-            steps += static_cast<std::uint64_t>(count);
-        }
-        const int found = mTakeIndex->Find(name, named, &steps);
-        if (found != KNameIndex::kSearchInPlace) {
-            KCountSteps(KStepKind::eSearch, steps);
-            return found;
-        }
-    }
-    int found = -1;
-    for (int i = 0; i < count && found < 0; ++i, ++steps)
-        if (named(i)) found = i;
-    KCountSteps(KStepKind::eSearch, steps);
-    return found;
+    const auto index = [&]() -> const KNameIndex& {
+        return KNameIndex::Current(mTakeIndex, KNameIndex::eExact, KZeqTakeNode::GetNameEpoch(), count, [this](int i) {
+            return std::make_pair(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), false);
+        });
+    };
+    return KFindNamed(count, name, index, [&](int i) {
+        return std::strcmp(mTakeNodes[static_cast<std::size_t>(i)]->GetName(), name) == 0;
+    });
 }
 
 void KZeqTakeNodeContainer::AppendTakeNode(std::unique_ptr<KZeqTakeNode> take) {
