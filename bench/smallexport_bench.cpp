@@ -130,19 +130,12 @@ void BM_SmallExport(benchmark::State& state, int row, const char* extension,
     zeqbench::RemoveFolder(zeqbench::ScratchPath(std::to_string(depth)));
 }
 
+// The depths of the export's folder below the scratch folder.
+void AtDepths(benchmark::internal::Benchmark* family) {
+    family->ArgName("depth")->Arg(1)->Arg(30)->Arg(60)->UseRealTime()->Unit(benchmark::kMicrosecond);
+}
+
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_SmallExport, OBJ, KZeqExporter::eVONEX_OBJ, "obj", MeshScene)
-    ->ArgName("depth")
-    ->Arg(1)
-    ->Arg(30)
-    ->Arg(60)
-    ->UseRealTime()
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_SmallExport, BVH, KZeqExporter::eBIOVISION_BVH, "bvh", SkeletonScene)
-    ->ArgName("depth")
-    ->Arg(1)
-    ->Arg(30)
-    ->Arg(60)
-    ->UseRealTime()
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SmallExport, OBJ, KZeqExporter::eVONEX_OBJ, "obj", MeshScene)->Apply(AtDepths);
+BENCHMARK_CAPTURE(BM_SmallExport, BVH, KZeqExporter::eBIOVISION_BVH, "bvh", SkeletonScene)->Apply(AtDepths);

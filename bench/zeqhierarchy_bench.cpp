@@ -14,6 +14,7 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "zeqchain_bench_support.h"
+#include "zeqreadback_bench_support.h"
 
 using namespace zeqsdk_400;
 using namespace zeqchainbench;
@@ -41,27 +42,11 @@ ChainFiles gFiles;
 void BM_ReadChain(benchmark::State& state) {
     const int depth = static_cast<int>(state.range(0)), order = static_cast<int>(state.range(1));
     state.SetLabel(ChainOrderName(order));
-    const std::string path = gFiles.Get(depth, order);
-    if (path.empty()) {
-        state.SkipWithError("the file could not be written");
-        return;
-    }
-    KZeqSdkManager manager;
-    for (auto _ : state) {
-        KZeqImporter importer(manager);
-        KZeqScene* scene = manager.CreateKZeqScene();
-        if (!importer.Initialize(path.c_str()) || !importer.Import(*scene)) {
-            state.SkipWithError(importer.GetLastErrorString());
-            break;
-        }
+    zeqbench::ReadBack(state, gFiles.Get(depth, order), depth, [](KZeqScene& scene) {
         int levels = 0;
-        for (KZeqNode* node = scene->GetRootNode(); node->GetChildCount() == 1; node = node->GetChild(0)) ++levels;
-        if (levels != depth) state.SkipWithError("the chain did not come whole");
-        state.PauseTiming();
-        manager.DestroyKZeqScene(scene, true);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * depth);
+        for (KZeqNode* node = scene.GetRootNode(); node->GetChildCount() == 1; node = node->GetChild(0)) ++levels;
+        return levels;
+    });
 }
 BENCHMARK(BM_ReadChain)
     ->ArgsProduct({{1000, 10000, 30000, 100000}, {eTopDown, eBottomUpPairs, eReversed, eRandom}})

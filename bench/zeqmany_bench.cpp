@@ -17,35 +17,15 @@
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
 #include "zeqmany_bench_support.h"
+#include "zeqreadback_bench_support.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
-void ReadBack(benchmark::State& state, const std::string& path, int expected, int (*count)(KZeqScene&)) {
-    if (path.empty()) {
-        state.SkipWithError("the file could not be written");
-        return;
-    }
-    KZeqSdkManager manager;
-    for (auto _ : state) {
-        KZeqImporter importer(manager);
-        KZeqScene* scene = manager.CreateKZeqScene();
-        if (!importer.Initialize(path.c_str()) || !importer.Import(*scene)) {
-            state.SkipWithError(importer.GetLastErrorString());
-            break;
-        }
-        if (count(*scene) != expected) state.SkipWithError("the file did not come whole");
-        state.PauseTiming();
-        manager.DestroyKZeqScene(scene, true);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * expected);
-}
-
 void BM_ReadUserProperties(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    ReadBack(state, zeqmanybench::UserPropertyFile(n), n, [](KZeqScene& scene) {
+    zeqbench::ReadBack(state, zeqmanybench::UserPropertyFile(n), n, [](KZeqScene& scene) {
         KZeqNode* node = scene.GetRootNode()->GetChildCount() == 1 ? scene.GetRootNode()->GetChild(0) : nullptr;
         int count = 0;
         for (int i = 0; node && i < node->GetPropertyCount(); ++i)
@@ -58,7 +38,7 @@ BENCHMARK(BM_ReadUserProperties)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
 
 void BM_ReadTakes(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    ReadBack(state, zeqmanybench::TakeFile(n), n, [](KZeqScene& scene) {
+    zeqbench::ReadBack(state, zeqmanybench::TakeFile(n), n, [](KZeqScene& scene) {
         KZeqNode* node = scene.GetRootNode()->GetChildCount() == 1 ? scene.GetRootNode()->GetChild(0) : nullptr;
         return node ? node->GetTakeNodeCount() - 1 : 0;
     });

@@ -1,15 +1,11 @@
 // Temporary directories, sample files, import and export through the rows,
 // and the callback recorder.
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "fileio/tests/fileio_test_support.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
 #include "io/kstreamoptionsmotion.h"
@@ -24,34 +20,13 @@ using namespace zeqsdk_400;
 
 // ---- Files -------------------------------------------------------------------------------------
 
-MotionTempDir::MotionTempDir() {
-    static std::atomic<int> counter{0};
-    const char* root = std::getenv("ZEQ_TEST_TMP");
-    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("motion-") + (info ? info->name() : "") + "-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter++);
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::filesystem::path path =
-        (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) / name;
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-    mPath = path.string();
-}
+MotionTempDir::MotionTempDir() : mDir(std::make_unique<zeqtest::TempDir>()), mPath(mDir->Path().string()) {}
 
-MotionTempDir::~MotionTempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(mPath, ec);
-}
+MotionTempDir::~MotionTempDir() = default;
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
+void WriteText(const std::string& path, const std::string& text) { zeqtest::WriteFile(path, text); }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadText(const std::string& path) { return zeqtest::ReadFile(path); }
 
 std::string TestDataDir(const char* format) {
 #ifdef ZEQ_TESTDATA_DIR

@@ -27,6 +27,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class KZeqNode;
 class KZeqScene;
 class KZeqSdkManager;
 }  // namespace zeqsdk_400
+
+namespace zeqtest {
+class TempDir;
+}
 
 namespace zeqmotiontest {
 
@@ -63,6 +68,7 @@ public:
     std::string operator/(const std::string& name) const { return mPath + "/" + name; }
 
 private:
+    std::unique_ptr<zeqtest::TempDir> mDir;
     std::string mPath;
 };
 
