@@ -2,8 +2,6 @@
 // by a texture or a camera background, and in binary files, on request, the
 // file itself.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -51,14 +49,6 @@ struct MediaLists {
     }
 };
 
-// A private file with no name for a converted image, on its way into the file
-// written: nothing of it is left, and no file of the user's is overwritten.
-struct ScratchFile {
-    int mFd = KCreateScratchFile();
-    ~ScratchFile() {
-        if (mFd >= 0) ::close(mFd);
-    }
-};
 
 }  // namespace
 
@@ -71,14 +61,16 @@ int KZeqWriterZeqBase::FindString(const KString& text, const KArrayTemplate<KStr
 bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed) {
     KZeq& file = *mFile;
     const bool embedding = embed && file.IsBinary();
-    ScratchFile converted;
+    // A private file with no name for a converted image, on its way into the file
+    // written: nothing of it is left, and no file of the user's is overwritten.
+    const KDescriptor converted(KCreateScratchFile());
     bool isConverted = false;
     if (embedding) {
         ImageConverterBuffer buffer;
         buffer.SetOriginalFormat(true);
         buffer.SetOriginalFileName(path);
-        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData && converted.mFd >= 0)
-            isConverted = WriteToTif(converted.mFd, true, buffer);
+        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData && converted.Get() >= 0)
+            isConverted = WriteToTif(converted.Get(), true, buffer);
     }
     const KString relative = file.GetRelativeFilePath(path.Buffer());
     if (embedding) {
@@ -91,7 +83,7 @@ bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed) {
     ZeqWriteFieldC(file, "RelativeFilename", relative.Buffer());
     if (!embedding) return true;
     file.FieldWriteBegin("Content");
-    const bool embedded = isConverted ? file.FieldWriteEmbeddedContent(converted.mFd, relative)
+    const bool embedded = isConverted ? file.FieldWriteEmbeddedContent(converted.Get(), relative)
                                       : file.FieldWriteEmbeddedFile(path, relative);
     file.FieldWriteEnd();
     // The file is written without it: said, with the reason.
