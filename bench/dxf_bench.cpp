@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/benchchild.h"
 #include "bench/benchscratch.h"
 #include "content/kzeqmesh.h"
 #include "formats/kzeqformats.h"
@@ -169,9 +170,8 @@ void BM_DxfReadMemory(benchmark::State& state) {
     const std::string output = Scratch("memory.txt");
     double figures[3] = {0, 0, 0};
     for (auto _ : state) {
-        const std::string command = "ZEQ_DXF_BENCH_MEMORY='" + path + "' ZEQ_DXF_BENCH_MEMORY_OUT='" + output + "' /proc/" +
-                                    std::to_string(::getpid()) + "/exe --benchmark_filter=DxfMemoryChild >/dev/null";
-        if (std::system(command.c_str()) != 0) {
+        if (!zeqbench::RunThisProgramAgain({"--benchmark_filter=DxfMemoryChild"},
+                                           {"ZEQ_DXF_BENCH_MEMORY=" + path, "ZEQ_DXF_BENCH_MEMORY_OUT=" + output})) {
             state.SkipWithError("child failed");
             break;
         }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/benchchild.h"
 #include "bench/benchscratch.h"
 #include "content/kzeqlink.h"
 #include "content/kzeqmesh.h"
@@ -152,9 +153,8 @@ void BM_ObjReadMemory(benchmark::State& state) {
     const std::string output = Scratch("memory.txt");
     double figures[2] = {0, 0};
     for (auto _ : state) {
-        const std::string command = "ZEQ_OBJ_BENCH_MEMORY='" + path + "' ZEQ_OBJ_BENCH_MEMORY_OUT='" + output + "' /proc/" +
-                                    std::to_string(::getpid()) + "/exe --benchmark_filter=ObjMemoryChild >/dev/null";
-        if (std::system(command.c_str()) != 0) {
+        if (!zeqbench::RunThisProgramAgain({"--benchmark_filter=ObjMemoryChild"},
+                                           {"ZEQ_OBJ_BENCH_MEMORY=" + path, "ZEQ_OBJ_BENCH_MEMORY_OUT=" + output})) {
             state.SkipWithError("child failed");
             break;
         }
