@@ -11,12 +11,12 @@ reason, is kept in scripts/one-door-allowed.txt as "<file>|<text on the line>  #
 What counts as test code is decided by what the build makes of a file, never by
 its folder alone. Only files in a tests/ or testkit/ folder can be test code, and
 one of them is when:
-  - with a build folder (--build, as CTest runs it): every target compile_commands.json
-    compiles it into is a test target; a file the build does not compile (a fuzz
-    target not configured here) is judged as below;
-  - otherwise: every CMake command naming it (a path or a file(GLOB) pattern) makes a
-    test target;
-and no checked file includes it. A test target is one made by zeq_add_test (or a
+  - every CMake command naming it (a path, or a file(GLOB) pattern where its variable is
+    used) makes a test target: this covers targets the build does not configure (fuzz
+    targets, benchmarks);
+  - with a build folder (--build, as CTest runs it), also every target compile_commands.json
+    compiles it into is a test target;
+and no checked file includes it. A source neither names is checked. A test target is one made by zeq_add_test (or a
 function that calls it), or a library linking the test framework. Anything else,
 and every file named by no command, is checked.
 
@@ -349,11 +349,14 @@ def checked(root, builds):
         include_dirs |= dirs
 
     def test_only(rel):
+        # Both must agree: the CMake files also name targets this build does not configure.
+        named = view.named.get(rel)
         if rel in compiled:
-            return all(t in view.test_targets for t in compiled[rel])
-        if pathlib.Path(rel).suffix in SOURCE_SUFFIXES or rel in view.named:
-            return view.named.get(rel, False)
-        return True  # a header, checked below when checked code includes it
+            return named is not False and all(t in view.test_targets for t in compiled[rel])
+        if named is None:
+            # A header is checked below when checked code includes it; a source nothing names, now.
+            return pathlib.Path(rel).suffix not in SOURCE_SUFFIXES
+        return named
 
     result = {rel for rel in every if rel not in candidates or not test_only(rel)}
     # The repository's headers (or sources) a checked file includes are checked too.

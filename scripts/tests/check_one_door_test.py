@@ -32,7 +32,9 @@ add_library(shared STATIC ${shared})
 function(core_add_test name)
   zeq_add_test(${name} SOURCES ${ARGN})
 endfunction()
-core_add_test(core_tests core/tests/core_test.cpp core/tests/scene.cpp core/tests/later.cpp)
+core_add_test(core_tests core/tests/core_test.cpp core/tests/scene.cpp core/tests/later.cpp core/tests/probe.cpp)
+# Not configured in the build below.
+zeq_add_fuzz(probe_fuzz SOURCES fuzz/probe_fuzz.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/tests/probe.cpp)
 """,
     "core/core.cpp": """#include "core/core.h"
 #include <fstream>
@@ -54,6 +56,8 @@ int Core(KFile& file, KFile* other, std::vector<int>& v) {
     "core/tests/scene.cpp": '#include "core/tests/scene.h"\nint Scene() { return 0; }\n',
     "core/tests/shared_rows.cpp": "int Rows() { return 0; }\n",
     "core/tests/later.cpp": "int Later() { return 0; }\n",
+    "core/tests/probe.cpp": "int Probe() { return 0; }\n",
+    "fuzz/probe_fuzz.cpp": "int Probe();\nint main() { return Probe(); }\n",
     "core/tests/support.h": '#include <cstdio>\ninline void Plant() { std::fclose(std::fopen("x", "w")); }\n',
     "core/tests/core_test.cpp": '#include "core/tests/support.h"\n#include <fstream>\n'
                                 'void Test() { Plant(); std::ofstream("y") << 1; }\n',
@@ -90,6 +94,7 @@ SPELLINGS = [
     ("HhFile", "core/extra.hh", "inline void A() { ::rmdir(\"p\"); }\n", 1),
     ("TestsSourceInATool", "core/tests/scene.cpp", "void A() { std::remove(\"p\"); }\n", 1),
     ("TestsHeaderInATool", "core/tests/scene.h", "inline void A() { std::ofstream out(\"p\"); }\n", 1),
+    ("TestsSourceInAFuzzTargetNotBuilt", "core/tests/probe.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
     ("TestsSourceByAGlob", "core/tests/shared_rows.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
 ]
 # Uses only tests make: the check passes with them.
@@ -121,6 +126,7 @@ class OneDoorCheck(unittest.TestCase):
             ("core", "core/core.cpp"), ("tool", "tools/tool.cpp"), ("tool", "core/tests/scene.cpp"),
             ("shared", "core/tests/shared_rows.cpp"), ("core_tests", "core/tests/core_test.cpp"),
             ("core_tests", "core/tests/scene.cpp"), ("core_tests", "core/tests/later.cpp"),
+            ("core_tests", "core/tests/probe.cpp"),
             ("later_tool", "core/tests/later.cpp")])
 
     def tearDown(self):
