@@ -67,6 +67,7 @@ SKIPPED_DIRS = ("fileio/", "host/")
 TEST_DIRS = {"tests", "testkit"}
 KEYWORDS = {"return", "case", "else", "do", "throw", "co_return", "co_await", "co_yield", "sizeof", "delete", "new",
             "not", "and", "or", "xor", "bitand", "bitor", "compl"}
+ALIAS = re.compile(r"\bnamespace\s+(\w+)\s*=[\w:\s]*\bfilesystem\b")
 INCLUDE = re.compile(r"[ \t]*#[ \t]*include\b")
 TOKEN = re.compile(r"[A-Za-z_]\w*|::|->|&&|\S")
 
@@ -135,11 +136,12 @@ def argument_count(toks, open_index):
     return count
 
 
-def hits(source):
-    """(line, name) for each use of the system's path functions in a C++ source."""
+def hits(source, aliases=()):
+    """(line, name) for each use of the system's path functions in a C++ source; aliases: names
+    other files give std::filesystem."""
     toks = tokens(strip(source))
     names = [t for t, _ in toks]
-    aliases = set()
+    aliases = set(aliases)
     calls = set(CALLS)
     for i, t in enumerate(names):
         if t == "namespace" and i + 2 < len(names) and names[i + 2] == "=":
@@ -153,11 +155,13 @@ def hits(source):
     def type_before(k):
         return k >= 0 and (names[k] == ">" or (re.match(r"\w", names[k]) and names[k] not in KEYWORDS))
 
-    variables = {t for i, t in enumerate(names[1:-1], 1) if t in calls
+    variables = {t for i, t in enumerate(names[:-1]) if i and t in calls
                  and names[i + 1] in (";", "=", "{", ",", ")", "[", ":")
                  and (type_before(i - 1) or (names[i - 1] in ("&", "*", "&&") and type_before(i - 2)))}
     found = []
-    for i, (t, line) in enumerate(toks):
+    interesting = calls | STREAMS | aliases | {"filesystem"}
+    for i in [k for k, t in enumerate(names) if t in interesting]:
+        t, line = toks[i]
         before = names[i - 1] if i > 0 else ""
         after = names[i + 1] if i + 1 < len(names) else ""
         if before in (".", "->"):
@@ -402,12 +406,18 @@ def main(argv):
         if entry and not entry.startswith("#"):
             file, _, text = entry.partition("|")
             allowed.append([file.strip(), text.strip(), 0])
+    # An alias of std::filesystem a header gives (fileio's too) is one wherever it is included.
+    aliases = set()
+    for rel in walk(root, skip_exempt=False):
+        text = (root / rel).read_text(errors="replace")
+        if ALIAS.search(text):
+            aliases.update(ALIAS.findall(strip(text)))
     found = []
     for rel in checked(root, builds):
         source = (root / rel).read_text(errors="replace")
         lines = source.splitlines()
         by_line = {}
-        for number, name in hits(source):
+        for number, name in hits(source, aliases):
             by_line.setdefault(number, set()).add(name)
         for number, names in sorted(by_line.items()):
             original = lines[number - 1] if number - 1 < len(lines) else ""

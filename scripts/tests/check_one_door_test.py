@@ -176,6 +176,11 @@ class OneDoorCheck(unittest.TestCase):
                     result = self.run_check(with_build)
                     self.assertEqual(result.returncode, 0, result.stdout)
 
+    def test_alias_given_in_another_file(self):
+        with self.planted("fileio/kfs.h", "namespace fs = std::filesystem;\n"), \
+                self.planted("core/core.cpp", "void E() { fs::create_directories(\"p\"); }\n") as first:
+            self.assertIn(f"core/core.cpp:{first + 1}: fs::", self.run_check(False).stdout)
+
     def test_build_decides_what_it_compiles_into_a_tool(self):
         # The CMake files name later.cpp for a test only; the build also compiles it into a tool.
         with self.planted("core/tests/later.cpp", "void C() { ::unlink(\"p\"); }\n"):
