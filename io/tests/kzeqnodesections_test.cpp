@@ -231,6 +231,8 @@ const TargetRow kTargetRows[] = {
      "Model::crane's up-vector target Model::Ghost is not defined in the file: the target is dropped."},
 };
 
+void PrintTo(const TargetRow& row, std::ostream* out) { *out << row.mName; }
+
 std::string TargetName(KZeqNode* node) { return node ? std::string(node->GetName()).substr(7) : ""; }
 
 struct TargetTest : ::testing::TestWithParam<std::tuple<TargetRow, int>> {

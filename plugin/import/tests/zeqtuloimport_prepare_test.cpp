@@ -324,6 +324,8 @@ const NameCase kNameCases[] = {
      "Node side: the host has its own camera of this name; this node comes in as side2.\n"},
 };
 
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
+
 class HostCameraNameTest : public ImportDriverTest,
                            public ::testing::WithParamInterface<std::tuple<NameCase, KZeqUserParams::ELoadMode>> {};
 
@@ -461,6 +463,8 @@ const NoteCase kNoteCases[] = {
      "host's current time.",
      1},
 };
+
+void PrintTo(const NoteCase& c, std::ostream* out) { *out << c.name; }
 
 class LeftOutCameraNoteTest : public LeftOutCameraTest, public ::testing::WithParamInterface<NoteCase> {};
 
