@@ -1,5 +1,6 @@
-// Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the
-// name-to-node set with the cameras' targets and the tree order of bind-pose records.
+// Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
+// own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
+// and the tree order of bind-pose records.
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -176,10 +177,6 @@ private:
     std::unordered_set<const KZeqNode*> mTaken;
     std::vector<KZeqNode*> mCommandNodes;
 };
-
-}  // namespace
-
-namespace {
 
 // Whether the node's transform takes pivots or a rotation order other than XYZ, which a matrix
 // composed into its translation, rotation and scaling leaves out.
