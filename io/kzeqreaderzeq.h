@@ -108,6 +108,9 @@ public:
     // That line for a model whose name an earlier model of the file holds: a scene holds one
     // model of a name, the first.
     void AddModelDefinedAgain(const KZeqNode& node);
+    // That line for a look-at (or, with up, up-vector) target the file names but does not
+    // define: the node is read without it.
+    void AddTargetNotDefined(const KZeqNode& node, bool up, const KString& target);
     // Index of the first exact match, -1 when none.
     static int FindString(const KString& text, const KArrayTemplate<KString*>& list);
     // The first of the two names (made full paths against the file's
@@ -404,6 +407,8 @@ private:
     // each model's connection named when it was set aside as closing a cycle.
     KString mSceneRootName;
     std::unordered_map<const KZeqNode*, KString> mCycleParents;
+    // Version 6: the first parent each model's connections named that the file does not define.
+    std::unordered_map<const KZeqNode*, KString> mUndefinedParents;
     // Whether the file being read predates version 6, for the take files too.
     bool mBefore6 = false;
     // A take file read during this read was damaged (mError says so).

@@ -148,7 +148,13 @@ bool KZeqReaderZeq::ResolveTargets(KZeqNode& root) {
     mTargets.Sort();
     for (int i = 0; i < mTargets.GetCount(); ++i) {
         const char* key = nullptr;
-        if (auto* node = reinterpret_cast<KZeqNode*>(mTargets.GetFromIndex(i, &key))) node->SetTarget(FindIndexedNode(key));
+        auto* node = reinterpret_cast<KZeqNode*>(mTargets.GetFromIndex(i, &key));
+        if (!node) continue;
+        KZeqNode* target = FindIndexedNode(key);
+        if (target)
+            node->SetTarget(target);
+        else
+            AddTargetNotDefined(*node, false, KZeqSdkManager::PrefixName("Model::", key));
     }
     mNodeIndex.clear();
     return true;
@@ -160,7 +166,13 @@ bool KZeqReaderZeq::ResolveUpNodes(KZeqNode& root) {
     mUpNodes.Sort();
     for (int i = 0; i < mUpNodes.GetCount(); ++i) {
         const char* key = nullptr;
-        if (auto* node = reinterpret_cast<KZeqNode*>(mUpNodes.GetFromIndex(i, &key))) node->SetTargetUp(FindIndexedNode(key));
+        auto* node = reinterpret_cast<KZeqNode*>(mUpNodes.GetFromIndex(i, &key));
+        if (!node) continue;
+        KZeqNode* target = FindIndexedNode(key);
+        if (target)
+            node->SetTargetUp(target);
+        else
+            AddTargetNotDefined(*node, true, KZeqSdkManager::PrefixName("Model::", key));
     }
     mNodeIndex.clear();
     return true;

@@ -228,6 +228,7 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
             // A model under two parents would be freed under one and then reached through the
             // other: the first parent the file gives holds.
             KZeqNode* node = NodeOf(source);
+            if (node && !destination) mUndefinedParents.emplace(node, parent);
             KZeqNode* first = node ? node->GetParent() : nullptr;
             if (node && node == root && NodeOf(destination)) {
                 // Under a model the root would leave the scene, and all the file puts under it.
@@ -243,10 +244,15 @@ bool KZeqReaderZeq::ReadConnectionSection(KZeqScene& scene) {
                 destination = nullptr;
             }
         } else if (kind == "OP") {
-            source = FetchObject(file, file.FieldReadC());
-            KObject* owner = FetchObject(file, file.FieldReadC());
+            child = file.FieldReadC(), parent = file.FieldReadC();
+            source = FetchObject(file, child);
+            KObject* owner = FetchObject(file, parent);
             const KString property = file.FieldReadC();
             destination = owner ? owner->FindPropertyByName(property.Buffer()) : nullptr;
+            // A target the file never defines would vanish from the camera or light unsaid.
+            const bool up = property == "UpVectorProperty";
+            if (!source && (up || property == "LookAtProperty") && NodeOf(owner))
+                AddTargetNotDefined(*NodeOf(owner), up, child);
         }
         if (source && destination && !destination->IsConnectedSrc(source) && !destination->ConnectSrc(source, 0)) {
             // Refused under a model below it (or itself): the model goes under the root once all
@@ -280,7 +286,10 @@ bool KZeqReaderZeq::PlaceModelsOutsideTheScene(KZeqScene& scene) {
         if (++placed > kMaxModelsNamed) continue;
         const auto cycle = mCycleParents.find(top);
         KString line(top->GetName());
-        if (cycle == mCycleParents.end())
+        const auto undefined = mUndefinedParents.find(top);
+        if (cycle == mCycleParents.end() && undefined != mUndefinedParents.end())
+            line += " is connected under " + undefined->second + ", which the file does not define";
+        else if (cycle == mCycleParents.end())
             line += " is connected under no model of the scene";
         else if (cycle->second == top->GetName())
             line += " is connected under itself";

@@ -88,6 +88,7 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     mTexturesRead.clear();
     mSceneRootName = "Model::Scene";
     mCycleParents.clear();
+    mUndefinedParents.clear();
     mDamagedTakeFile = false;
     KZeqSceneRollback rollback(mManager, &scene);
     bool result = !failed && ReadSections(scene);
@@ -95,6 +96,7 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     mTexturesRead.clear();
     mNodeIndex.clear();
     mCycleParents.clear();
+    mUndefinedParents.clear();
     // Damage met on the way (text that is no number where one belongs, a
     // chunk that fails its checksum) fails the whole read: what was read
     // around it is not delivered.

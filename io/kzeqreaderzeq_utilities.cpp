@@ -64,6 +64,11 @@ void KZeqReaderZeq::AddModelDefinedAgain(const KZeqNode& node) {
                    " is defined again: a scene holds one model of a name; the first one holds, this one is left out.");
 }
 
+void KZeqReaderZeq::AddTargetNotDefined(const KZeqNode& node, bool up, const KString& target) {
+    AddMessageLine(KString(node.GetName()) + (up ? "'s up-vector target " : "'s look-at target ") + target +
+                   " is not defined in the file: the target is dropped.");
+}
+
 int KZeqReaderZeq::FindString(const KString& text, const KArrayTemplate<KString*>& list) {
     for (int i = 0; i < list.GetCount(); ++i)
         if (list[i] && *list[i] == text) return i;

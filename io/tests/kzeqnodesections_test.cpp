@@ -128,9 +128,14 @@ const ParentRow kParentRows[] = {
      "below it."},
     {"UnderItself", {"A", "B"}, {{"A", "A"}, {"B", "A"}}, "RootNode(A(B))",
      "Model::A is connected under itself: it is put under the scene root, with the 1 model below it."},
-    {"UnderNoModel", {"A", "B", "C"}, {{"A", "Scene"}, {"C", "Nowhere"}}, "RootNode(A B C)",
+    // B has no connection; C's names a parent the file lacks (the first such one is named).
+    {"UnderNoModel", {"A", "B", "C"}, {{"A", "Scene"}, {"C", "Nowhere"}, {"C", "Elsewhere"}}, "RootNode(A B C)",
      "Model::B is connected under no model of the scene: it is put under the scene root.\n"
-     "Model::C is connected under no model of the scene: it is put under the scene root."},
+     "Model::C is connected under Model::Nowhere, which the file does not define: it is put under the scene "
+     "root."},
+    // A parent the file lacks, then one it holds: the latter holds, unsaid.
+    {"UnderAnUndefinedModelThenADefinedOne", {"A", "B"}, {{"A", "Scene"}, {"B", "Ghost"}, {"B", "A"}},
+     "RootNode(A(B))", ""},
     // A model named "Scene": the writer names the root apart ("Scene~1" where "Scene" is taken).
     {"ModelNamedScene", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene~1"}}, "RootNode(Scene(A))", ""},
     {"ModelsNamedSceneAndSceneTilde1", {"Scene~1", "Scene", "A"}, {{"A", "Scene~1"}, {"Scene", "Scene~2"}, {"Scene~1", "Scene"}},
@@ -151,7 +156,8 @@ const ParentRow kParentRows[] = {
     {"ASceneTilde1ChildElsewhere", {"Scene", "A"}, {{"A", "Scene"}, {"Scene", "Scene"}, {"Scene~1", "Scene"}},
      "RootNode(A Scene)", ""},
     {"ASceneTilde1ParentElsewhere", {"Scene", "A", "B"}, {{"A", "Scene"}, {"Scene", "Scene"}, {"B", "Scene~1"}},
-     "RootNode(A Scene B)", "Model::B is connected under no model of the scene: it is put under the scene root."},
+     "RootNode(A Scene B)",
+     "Model::B is connected under Model::Scene~1, which the file does not define: it is put under the scene root."},
 };
 
 void PrintTo(const ParentRow& row, std::ostream* out) { *out << row.mName; }
@@ -190,6 +196,79 @@ TEST_P(OneParentTest, TheFirstParentHolds) {
 INSTANTIATE_TEST_SUITE_P(Rows, OneParentTest,
                          ::testing::Combine(::testing::ValuesIn(kParentRows), ::testing::Values(0, 1)),
                          [](const testing::TestParamInfo<std::tuple<ParentRow, int>>& info) {
+                             return std::string(std::get<0>(info.param).mName) +
+                                    (std::get<1>(info.param) ? "Binary" : "Ascii");
+                         });
+
+// ---- Targets the file names but does not define -----------------------------------------------
+
+namespace {
+
+// A camera "crane" whose look-at and up-vector targets the file names, in a 6.0 file's connections
+// or a 5.8 file's records; "aim" is defined, "Ghost" and "Phantom" are not.
+struct TargetRow {
+    const char* mName;
+    int mVersion;
+    const char* mTargets;  // 6.0: "Connect" records; 5.8: fields of crane's record
+    const char* mAim;      // crane's look-at target after the read, or ""
+    const char* mUp;       // its up-vector target, or ""
+    const char* mMessage;
+};
+const TargetRow kTargetRows[] = {
+    {"SixLookAt", 6000, "Connect: \"OP\", \"Model::Ghost\", \"Model::crane\", \"LookAtProperty\";", "", "",
+     "Model::crane's look-at target Model::Ghost is not defined in the file: the target is dropped."},
+    {"SixUpVectorBesideADefinedAim",
+     6000,
+     "Connect: \"OP\", \"Model::aim\", \"Model::crane\", \"LookAtProperty\";"
+     "Connect: \"OP\", \"Model::Phantom\", \"Model::crane\", \"UpVectorProperty\";",
+     "aim", "", "Model::crane's up-vector target Model::Phantom is not defined in the file: the target is dropped."},
+    {"SixDefined", 6000,
+     "Connect: \"OP\", \"Model::aim\", \"Model::crane\", \"UpVectorProperty\";", "", "aim", ""},
+    {"FiveEightBoth", 5800, "LookAtModel: \"Model::Ghost\";UpVectorModel: \"Phantom\";", "", "",
+     "Model::crane's look-at target Model::Ghost is not defined in the file: the target is dropped.\n"
+     "Model::crane's up-vector target Model::Phantom is not defined in the file: the target is dropped."},
+    {"FiveEightDefinedAim", 5800, "LookAtModel: \"Model::aim\";UpVectorModel: \"Model::Ghost\";", "aim", "",
+     "Model::crane's up-vector target Model::Ghost is not defined in the file: the target is dropped."},
+};
+
+void PrintTo(const TargetRow& row, std::ostream* out) { *out << row.mName; }
+
+std::string TargetName(KZeqNode* node) { return node ? std::string(node->GetName()).substr(7) : ""; }
+
+struct TargetTest : ::testing::TestWithParam<std::tuple<TargetRow, int>> {
+    zeqtest::TempDir mDir;
+};
+
+}  // namespace
+
+// Such a target was dropped without a word: the message names the node, the property and the name.
+TEST_P(TargetTest, AnUndefinedTargetIsNamed) {
+    const TargetRow& row = std::get<0>(GetParam());
+    std::string fields;
+    if (row.mVersion == 6000) {
+        fields = NullModelFields({"crane", "aim"}, {{"crane", "Scene"}, {"aim", "Scene"}});
+        fields.insert(fields.size() - 1, row.mTargets);
+    } else {
+        fields = std::string("Model: \"Model::crane\" {;Type: \"Null\";") + row.mTargets +
+                 "};Model: \"Model::aim\" {;Type: \"Null\";};";
+    }
+    const std::string path = mDir / "targets.zeq";
+    MakeZeqFile(path, row.mVersion, std::get<1>(GetParam()), fields);
+    KZeqSdkManager manager;
+    KZeqImporter importer(manager);
+    KZeqScene* scene = manager.CreateKZeqScene();
+    ASSERT_TRUE(importer.Initialize(path.c_str()) && importer.Import(*scene)) << importer.GetLastErrorString();
+    KZeqNode* crane = scene->GetRootNode()->FindChild("crane");
+    ASSERT_NE(nullptr, crane);
+    EXPECT_EQ(row.mAim, TargetName(crane->GetTarget()));
+    EXPECT_EQ(row.mUp, TargetName(crane->GetTargetUp()));
+    KString message;
+    importer.GetMessage(message);
+    EXPECT_STREQ(row.mMessage, message.Buffer());
+}
+INSTANTIATE_TEST_SUITE_P(Rows, TargetTest,
+                         ::testing::Combine(::testing::ValuesIn(kTargetRows), ::testing::Values(0, 1)),
+                         [](const testing::TestParamInfo<std::tuple<TargetRow, int>>& info) {
                              return std::string(std::get<0>(info.param).mName) +
                                     (std::get<1>(info.param) ? "Binary" : "Ascii");
                          });

@@ -44,7 +44,7 @@ ZeqTuloImport* CommandImportBase::ReadDriver() const {
 
 void CommandImportBase::ShowReadProblem(const std::string& file) const {
     KZeqImporter* importer = smImporter ? smImporter->GetImporter() : nullptr;
-    const char* text = importer ? importer->GetLastErrorString() : nullptr;
+    const char* text = importer ? ZeqTuloImport::ReadErrorText(*importer) : nullptr;
     const int reason = importer ? importer->GetError().GetLastSystemError() : 0;
     std::string problem;
     if (importer && importer->GetLastErrorID() == KZeqIO::eFileNotOpened) {

@@ -47,6 +47,13 @@ TStatus ZeqTuloImport::CloseProject() {
     return TStatus::kSuccess;
 }
 
+const char* ZeqTuloImport::ReadErrorText(const KZeqImporter& importer) {
+    if (importer.GetLastErrorID() == KZeqIO::ePasswordError)
+        return "File is password-protected, and the plug-in reads no password-protected file (no command takes a "
+               "password)";
+    return importer.GetLastErrorString();
+}
+
 void ZeqTuloImport::SetTakeName(const char* name) { mTakeName = name ? name : ""; }
 
 TStatus ZeqTuloImport::parseArgs(const TArgList& args, char* buffer, std::size_t size) {

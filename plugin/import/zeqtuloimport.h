@@ -105,6 +105,9 @@ public:
     static TStatus parseArgs(const TArgList& args, char* buffer, std::size_t size);
 
     zeqsdk_400::KZeqImporter* GetImporter() const { return mImporter; }
+    // The importer's last error as the plug-in says it: a file refused for its password is said to
+    // be protected, since no command takes a password.
+    static const char* ReadErrorText(const zeqsdk_400::KZeqImporter& importer);
     const zeqsdk_400::KString& GetTakeName() const { return mTakeName; }
     const zeqsdk_400::KCharPtrSet& GetQuorbelNodeArray() const { return mQuorbelNodeArray; }
     bool IsOldVersionFile() const { return mIsOldVersion; }
@@ -126,6 +129,11 @@ public:
     // children move to the root) and the bare targets the camera command makes; also decides each
     // camera's targets, with a log line for each target the host cannot take.
     void FillQuorbelNodeArray(zeqsdk_400::KZeqNode* root);
+    // Leaves out each camera under the root named as one of the host's own, its children moved to
+    // the root keeping their place in the world; then renames every other node under the root so
+    // named (the first free number after the name). A log line for each, and for what of a
+    // child's place cannot be kept.
+    void LeaveOutHostCameras(zeqsdk_400::KZeqNode& root);
     void AddQuorbelNodeArray(zeqsdk_400::KZeqNode* node);
     // The camera's targets as the node set decided them; null for a node it has no record of.
     const ZeqTuloCameraTargets* GetCameraTargets(const zeqsdk_400::KZeqNode* camera) const;
@@ -305,6 +313,17 @@ void ExtractZeqNodes(zeqsdk_400::KZeqNode* node, zeqsdk_400::KArrayTemplate<zeqs
 // (the caller still owns them: they are returned in dropped when given).
 void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZeqNode* root,
              zeqsdk_400::KArrayTemplate<TempPoseData*>* dropped = nullptr);
+
+// ---- World transform (zeqtuloimport_world.cpp)
+// Every key time of the node's translation, rotation and scaling curves in the current take (none
+// when that is the default take).
+std::vector<zeqsdk_400::KTime> TransformKeyTimes(zeqsdk_400::KZeqNode& node);
+// Composes above after the node's local transform (the node's own applied first): into its
+// default translation, rotation and scaling and, key by key, into its transform keys of the
+// current take. The number of key times; exact, when given, tells whether the default values hold
+// the composed matrix (a scaling that is not uniform under a rotation shears, which they cannot).
+// Pivots and rotation orders take no part.
+std::size_t ComposeIntoLocal(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above, bool* exact = nullptr);
 
 // ---- Geometry pass (zeqtuloimport_geometry.cpp)
 // A camera group as the host's look-at group is written: a node without attribute or a null, named

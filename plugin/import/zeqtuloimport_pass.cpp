@@ -108,7 +108,7 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
     // What the reader set aside or left out, before the error of a read that failed.
     ShowReaderMessage(read);
     if (read) return eStepNext;
-    const char* error = mImporter ? mImporter->GetLastErrorString() : "No file is open";
+    const char* error = mImporter ? ReadErrorText(*mImporter) : "No file is open";
     // The SDK's text of a file not opened names the path and the reason, which FileProblem adds.
     if (mImporter && mImporter->GetLastErrorID() == KZeqIO::eFileNotOpened && mImporter->GetError().GetLastSystemError())
         error = mImporter->GetError().GetErrorString(KZeqIO::eFileNotOpened);

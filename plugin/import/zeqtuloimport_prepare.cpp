@@ -1,7 +1,10 @@
-// Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the
-// name-to-node set with the cameras' targets and the tree order of bind-pose records.
+// Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
+// own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
+// and the tree order of bind-pose records.
+#include <cmath>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "content/kzeqgeometry.h"
@@ -13,6 +16,8 @@
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqtakenode.h"
+#include "tfnanimcurve.h"
+#include "tunits.h"
 
 using namespace zeqsdk_400;
 
@@ -91,11 +96,6 @@ const ZeqTuloCameraTargets* ZeqTuloImport::GetCameraTargets(const KZeqNode* came
 }
 
 namespace {
-
-// Removes the set's entries of a subtree about to be destroyed, the node's own included.
-void RemoveSubtreeEntries(KCharPtrSet& set, KZeqNode* node) {
-    VisitDepthFirst(node, [&set](KZeqNode& n) { set.Remove(n.GetName()); });
-}
 
 std::string ShortName(const KZeqNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
@@ -178,40 +178,122 @@ private:
     std::vector<KZeqNode*> mCommandNodes;
 };
 
+// Whether the node's transform takes pivots or a rotation order other than XYZ, which a matrix
+// composed into its translation, rotation and scaling leaves out.
+bool TakesPivots(const KZeqNode& node) {
+    ERotationOrder order = eEULER_XYZ;
+    node.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
+    if (order != eEULER_XYZ) return true;
+    KZeqNode::EPivotState state;
+    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return false;
+    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+    for (const KZeqVector4& v : {node.GetRotationOffset(set), node.GetRotationPivot(set), node.GetPreRotation(set),
+                                 node.GetPostRotation(set), node.GetScalingOffset(set), node.GetScalingPivot(set)})
+        if (v[0] != 0 || v[1] != 0 || v[2] != 0) return true;
+    return false;
+}
+
+bool IsIdentity(const KZeqXMatrix& matrix) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (std::fabs(matrix.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-12) return false;
+    return true;
+}
+
 }  // namespace
 
-void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
-    mQuorbelNodeArray.Clear();
-    mCameraTargets.clear();
-    mCameraGroups.clear();
-    if (!root) return;
-    for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
-
-    // The host's own cameras exist already: they are neither created nor matched. What hangs below
-    // one is no part of it and comes in at the top.
+void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
+    // The host's own cameras exist already: a camera at the top of the file named like one is that
+    // camera, neither created nor matched. What hangs below one is no part of it: it comes in at
+    // the top, where the camera's transform composed into its own keeps its place in the world.
     std::vector<KZeqNode*> reserved;
-    for (int i = 0; i < root->GetChildCount(); ++i) {
-        KZeqNode* child = root->GetChild(i);
+    for (int i = 0; i < root.GetChildCount(); ++i) {
+        KZeqNode* child = root.GetChild(i);
         KZeqNodeAttribute* attribute = child->GetNodeAttribute();
         if (attribute && attribute->GetAttributeType() == KZeqNodeAttribute::eCAMERA &&
             ZeqTuloUtility::IsCameraNameReserved(child->GetNameWithoutNameSpacePrefix().Buffer()))
             reserved.push_back(child);
     }
     for (KZeqNode* camera : reserved) {
+        const std::string name = ShortName(*camera);
+        // A keyed camera places its children where it is at the host's time: its motion goes.
+        const bool keyed = !TransformKeyTimes(*camera).empty();
+        KTime time;
+        if (keyed) time.SetSecondDouble(TAnimControl::currentTime().as(TTime::kSeconds));
+        camera->SetLocalStateFromCurrentTake(time, false);
+        const KZeqXMatrix above = camera->GetLocalState();
+        const bool moves = !IsIdentity(above);
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
         int moved = 0;
-        for (KZeqNode* child : children) moved += root->AddChild(child) ? 1 : 0;
-        std::string line =
-            "Camera " + ShortName(*camera) + ": the host has its own camera of this name; it is left out";
+        std::vector<std::string> notes;
+        for (KZeqNode* child : children) {
+            if (!root.AddChild(child)) continue;
+            ++moved;
+            if (!moves) continue;
+            bool exact = true;
+            const std::size_t keys = ComposeIntoLocal(*child, above, &exact);
+            const std::string who = ShortName(*child) + ": ";
+            if (!exact)
+                notes.push_back(who + "the scaling of the camera " + name +
+                                " shears it, which its translation, rotation and scaling cannot hold; its place in "
+                                "the world differs from the file's.");
+            if (TakesPivots(*child) || TakesPivots(*camera))
+                notes.push_back(who + "the transform of the camera " + name +
+                                " is composed into its own without the pivots and rotation orders one of them has; "
+                                "its place in the world may differ from the file's.");
+            if (keys > 0)
+                notes.push_back(who + "its keys take the transform of the camera " + name +
+                                " key by key; between keys its motion may differ from the file's.");
+        }
+        std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
         if (moved > 0)
             line += ", and the " + std::to_string(moved) +
                     (moved == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
         LogLine((line + ".").c_str());
-        RemoveSubtreeEntries(mQuorbelNodeArray, camera);
-        root->RemoveChild(camera);
+        if (keyed && moved > 0)
+            LogLine(("Camera " + name +
+                     ": its animation is left out with it; the nodes below it keep the place it gives them at the "
+                     "host's current time.")
+                        .c_str());
+        for (const std::string& note : notes) LogLine(note.c_str());
+        root.RemoveChild(camera);
         mSdkManager.DestroyKZeqNode(camera, true);
     }
+
+    // Any other node at the top named like one of the host's cameras, a camera that came up from
+    // below a left-out one among them, is no host camera: it takes the first free number after
+    // the name, as other clashes do, and is neither matched to the camera nor merged into it.
+    std::unordered_set<std::string> taken;
+    for (int i = 0; i < root.GetChildCount(); ++i) {
+        KZeqNode* node = root.GetChild(i);
+        const std::string name = ShortName(*node);
+        if (!ZeqTuloUtility::IsCameraNameReserved(name.c_str())) continue;
+        if (taken.empty())
+            for (int n = 0; n < mSdkManager.GetKZeqNodeCount(); ++n)
+                if (KZeqNode* other = mSdkManager.GetKZeqNode(n)) taken.insert(ShortName(*other));
+        std::string free;
+        for (long long n = 1;; ++n) {
+            free = name + std::to_string(n);
+            if (!taken.count(free) && !ZeqTuloUtility::IsCameraNameReserved(free.c_str())) break;
+        }
+        taken.insert(free);
+        node->SetName(free.c_str());
+        static_cast<ZeqTuloNode*>(node)->mFileHostName = free.c_str();
+        LogLine(((node->GetCamera() ? "Camera " : "Node ") + name +
+                 ": the host has its own camera of this name; this node comes in as " + free + ".")
+                    .c_str());
+    }
+}
+
+void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
+    mQuorbelNodeArray.Clear();
+    mCameraTargets.clear();
+    mCameraGroups.clear();
+    if (!root) return;
+    LeaveOutHostCameras(*root);
+    for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
 
     // The cameras of camera groups decide first, so that the group's own nodes go to its camera.
     CameraTargetPlanner planner(*this, root);

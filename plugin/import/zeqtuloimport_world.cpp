@@ -1,4 +1,5 @@
 // The host correction: the import scale and the host's up axis, applied to the scene's top nodes.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -54,7 +55,8 @@ KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
     return out;
 }
 
-// Every key time of the node's translation, rotation and scaling curves in the current take.
+}  // namespace
+
 std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
     std::set<kLongLong> times;
     KZeqTakeNode* take = node.GetCurrentTakeNode();
@@ -70,31 +72,44 @@ std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
     return out;
 }
 
-}  // namespace
+std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exact) {
+    // Keys first, all read before any is written: a written key changes what the next reads.
+    const std::vector<KTime> times = TransformKeyTimes(node);
+    std::vector<KZeqXMatrix> keyed;
+    keyed.reserve(times.size());
+    for (KTime t : times) {
+        node.SetLocalStateFromCurrentTake(t, false);
+        keyed.push_back(Corrected(node.GetLocalState(), above));
+    }
+    for (std::size_t k = 0; k < times.size(); ++k) {
+        node.SetLocalState(keyed[k]);
+        node.SetCurrentTakeFromLocalState(times[k], false);
+    }
+    KZeqVector4 t, r, s;
+    node.GetDefaultT(t), node.GetDefaultR(r), node.GetDefaultS(s);
+    const KZeqXMatrix local(KZeqMatrix(t, r, s));
+    const KZeqXMatrix corrected = Corrected(local, above);
+    node.SetDefaultT(corrected.GetT());
+    node.SetDefaultR(corrected.GetR());
+    node.SetDefaultS(corrected.GetS());
+    if (exact) {
+        // A scaling that is not uniform under a rotation shears: no translation, rotation and
+        // scaling give that matrix back.
+        const KZeqMatrix back(corrected.GetT(), corrected.GetR(), corrected.GetS());
+        *exact = true;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const double want = corrected.mData[i][j];
+                if (std::fabs(back.mData[i][j] - want) > 1e-9 * std::max(1.0, std::fabs(want))) *exact = false;
+            }
+    }
+    return times.size();
+}
 
 void ZeqTuloImport::PropagateWorldTransformToChildrenOf(KZeqNode* node) {
     if (!mWorldCorrection || !node) return;
     for (int i = 0; i < node->GetChildCount(); ++i) {
         KZeqNode* child = node->GetChild(i);
-        if (!NeedZeqRoot(child)) continue;
-        // Keys first, all read before any is written: a written key changes what the next reads.
-        const std::vector<KTime> times = TransformKeyTimes(*child);
-        std::vector<KZeqXMatrix> keyed;
-        keyed.reserve(times.size());
-        for (KTime t : times) {
-            child->SetLocalStateFromCurrentTake(t, false);
-            keyed.push_back(Corrected(child->GetLocalState(), *mWorldCorrection));
-        }
-        for (std::size_t k = 0; k < times.size(); ++k) {
-            child->SetLocalState(keyed[k]);
-            child->SetCurrentTakeFromLocalState(times[k], false);
-        }
-        KZeqVector4 t, r, s;
-        child->GetDefaultT(t), child->GetDefaultR(r), child->GetDefaultS(s);
-        const KZeqXMatrix local(KZeqMatrix(t, r, s));
-        const KZeqXMatrix corrected = Corrected(local, *mWorldCorrection);
-        child->SetDefaultT(corrected.GetT());
-        child->SetDefaultR(corrected.GetR());
-        child->SetDefaultS(corrected.GetS());
+        if (NeedZeqRoot(child)) ComposeIntoLocal(*child, *mWorldCorrection);
     }
 }

@@ -154,7 +154,8 @@ TEST_F(CommandsTest, AnUnreadableFileSaysWhyBeforeTheTakeCheck) {
         {"plain.txt/x.zeq", "File not opened: " + mDirectory + "plain.txt/x.zeq (Not a directory)"},
         {"folder.zeq", "File not opened: " + mDirectory + "folder.zeq (Is a directory)"},
         {"broken.zeq", "File is corrupted: " + mDirectory + "broken.zeq"},
-        {"locked.zeq", "File is password protected and the provided password is wrong: " + mDirectory + "locked.zeq"},
+        {"locked.zeq", "File is password-protected, and the plug-in reads no password-protected file (no command "
+                       "takes a password): " + mDirectory + "locked.zeq"},
     };
     for (const auto& [name, message] : cases) {
         for (const char* take : {" -take 1", ""}) {

@@ -69,7 +69,8 @@ const ParentCase kParentCases[] = {
      {"A", "B"},
      {{"A", "Scene"}, {"B", "Nowhere"}},
      {{"A", ""}, {"B", ""}},
-     "Model::B is connected under no model of the scene: it is put under the scene root."},
+     "Model::B is connected under Model::Nowhere, which the file does not define: it is put under the scene "
+     "root."},
 };
 
 // The pass ends its scene's nodes a few at a time, their takes read ahead together: four more

@@ -1,8 +1,13 @@
 // Scene preparation: old-version test, deforming nulls made joints, the node set, tree order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 
 #include "content/kzeqcamera.h"
@@ -15,10 +20,13 @@
 #include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulohelpers.h"
+#include "plugin/zeqtulouserparams.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqtakenode.h"
+#include "tulo.h"
 
 using namespace zeqsdk_400;
 using importtest::AddNode;
@@ -251,3 +259,240 @@ TEST_F(PrepareTest, DeepChainsWithoutRecursion) {
 }
 
 }  // namespace
+
+// ---- Nodes named like the host's own cameras, through the import ------------------------------
+
+namespace {
+
+using importtest::AddTriangle;
+using importtest::HostAttr;
+using importtest::HostPath;
+using importtest::Key;
+
+// The host's view cameras as they stand: the transform values and the children of each.
+std::string ViewCameras() {
+    std::string text;
+    for (const std::string name : {"|persp", "|top", "|front", "|side"}) {
+        text += name + ": " + HostAttr(name + ".translate") + " / " + HostAttr(name + ".rotate") + " / " +
+                HostAttr(name + ".scale") + " / ";
+        const TObject node = standin::find(name);
+        text += node.isNull() ? "<none>" : std::to_string(TFnDagNode(node).childCount()) + "\n";
+    }
+    return text;
+}
+
+KZeqNode* Placed(KZeqNode* node, KZeqVector4 t, KZeqVector4 r = {}, KZeqVector4 s = {1, 1, 1, 0}) {
+    node->SetDefaultT(t);
+    node->SetDefaultR(r);
+    node->SetDefaultS(s);
+    return node;
+}
+
+struct NameCase {
+    const char* name;
+    void (*mBuild)(KZeqSdkManager&, KZeqScene&);
+    const char* mPaths;  // "node=|host|path ..."
+    const char* mAttr;   // "plug=value": a value the file gave
+    const char* mLog;    // lines the log holds, each ending in "\n"
+};
+
+const NameCase kNameCases[] = {
+    {"MeshNamedTop",
+     [](KZeqSdkManager& m, KZeqScene& s) { Placed(AddTriangle(m, s.GetRootNode(), "top")->GetNode(), {10, 0, 0, 0}); },
+     "top1=|top1", "top1.translateX=10",
+     "Node top: the host has its own camera of this name; this node comes in as top1.\n"},
+    {"NullNamedPerspWithAChild",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         AddNode(m, Placed(AddNode(m, s.GetRootNode(), "persp"), {0, 5, 0, 0}), "K");
+     },
+     "persp1=|persp1 K=|persp1|K", "persp1.translateY=5",
+     "Node persp: the host has its own camera of this name; this node comes in as persp1.\n"},
+    {"CameraTopBelowTheHostsPersp",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* top = AddNode(m, AddNode(m, s.GetRootNode(), "persp", "camera"), "top", "camera");
+         AddTriangle(m, Placed(top, {0, 0, 7, 0}), "K");
+     },
+     "top1=|top1 K=|top1|K", "top1.translateZ=7",
+     "Camera persp: the host has its own camera of this name; it is left out, and the 1 node below it comes in "
+     "at the top.\nCamera top: the host has its own camera of this name; this node comes in as top1.\n"},
+    {"NumberTakenInTheFile",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         Placed(AddTriangle(m, s.GetRootNode(), "side")->GetNode(), {0, 0, 3, 0});
+         AddNode(m, s.GetRootNode(), "side1");
+     },
+     "side2=|side2 side1=|side1", "side2.translateZ=3",
+     "Node side: the host has its own camera of this name; this node comes in as side2.\n"},
+};
+
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
+
+class HostCameraNameTest : public ImportDriverTest,
+                           public ::testing::WithParamInterface<std::tuple<NameCase, KZeqUserParams::ELoadMode>> {};
+
+std::string NameCaseName(const ::testing::TestParamInfo<std::tuple<NameCase, KZeqUserParams::ELoadMode>>& info) {
+    return std::string(std::get<0>(info.param).name) +
+           (std::get<1>(info.param) == KZeqUserParams::kMerge ? "Merged" : "New");
+}
+
+}  // namespace
+
+// Such a node took the host's camera over: the mesh was lost and the camera moved, or a child came
+// in below the camera. It comes in beside the camera under a number, in a new scene and merged.
+TEST_P(HostCameraNameTest, ComesInBesideTheHostsCamera) {
+    const NameCase& c = std::get<0>(GetParam());
+    Params()->SetImportType(std::get<1>(GetParam()));
+    const std::string cameras = ViewCameras();
+    ASSERT_TRUE(Import(Write(c.name, c.mBuild)));
+    EXPECT_EQ(ViewCameras(), cameras);
+    std::istringstream paths(c.mPaths);
+    for (std::string pair; paths >> pair;) {
+        const std::string name = pair.substr(0, pair.find('='));
+        EXPECT_EQ(HostPath(name), pair.substr(pair.find('=') + 1)) << name;
+    }
+    const std::string attr(c.mAttr);
+    EXPECT_EQ(HostAttr(attr.substr(0, attr.find('='))), attr.substr(attr.find('=') + 1));
+    const std::string log = Log();
+    std::istringstream lines(c.mLog);
+    for (std::string line; std::getline(lines, line);) EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Prepare, HostCameraNameTest,
+                         ::testing::Combine(::testing::ValuesIn(kNameCases),
+                                            ::testing::Values(KZeqUserParams::kCreate, KZeqUserParams::kMerge)),
+                         NameCaseName);
+
+namespace {
+
+class LeftOutCameraTest : public ImportDriverTest {
+protected:
+    // The host's world matrix of the node against the expected one, within float precision.
+    void ExpectWorld(const char* name, const KZeqXMatrix& expected, const std::string& where) {
+        TMatrix host;
+        ASSERT_TRUE(ExtractWorldMatrix(TFnTransform(standin::find(name)), host)) << where;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(host.matrix[r][c], expected.mData[r][c], 1e-4 * std::max(1.0, std::fabs(expected.mData[r][c])))
+                    << where << " [" << r << "][" << c << "]";
+    }
+};
+
+}  // namespace
+
+// Children came in at the top with their local values, moved by the camera's transform. Over
+// generated arrangements (the camera turned, moved and scaled uniformly, the child anyhow) each
+// keeps its world matrix, and the log says nothing could not be kept.
+TEST_F(LeftOutCameraTest, ChildrenKeepTheirWorldTransform) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> position(-20, 20), angle(-180, 180), scale(0.5, 2);
+    auto vector = [&](std::uniform_real_distribution<double>& d) { return KZeqVector4(d(random), d(random), d(random), 0); };
+    for (int arrangement = 0; arrangement < 8; ++arrangement) {
+        KZeqXMatrix expectedK, expectedL;
+        const std::string path = Write(("arrangement" + std::to_string(arrangement)).c_str(), [&](KZeqSdkManager& m,
+                                                                                                   KZeqScene& s) {
+            const double uniform = scale(random);
+            KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "persp", "camera"), vector(position), vector(angle),
+                                      KZeqVector4(uniform, uniform, uniform, 0));
+            KZeqNode* k = Placed(AddTriangle(m, camera, "K")->GetNode(), vector(position), vector(angle), vector(scale));
+            KZeqNode* l = Placed(AddNode(m, k, "L"), vector(position), vector(angle), vector(scale));
+            expectedK = k->GetGlobalFromDefaultTake();
+            expectedL = l->GetGlobalFromDefaultTake();
+        });
+        ASSERT_TRUE(Import(path));
+        const std::string where = "arrangement " + std::to_string(arrangement);
+        ASSERT_EQ(HostPath("K"), "|K") << where;
+        ExpectWorld("K", expectedK, where);
+        ExpectWorld("L", expectedL, where);
+        EXPECT_EQ(Log().find("differ"), std::string::npos) << where << "\n" << Log();
+    }
+}
+
+// What a child's values cannot hold is said: a shear, pivots or rotation orders, keys between
+// their times, the camera's own motion. A keyed child keeps its world matrix at its keys, a child
+// of a keyed camera the one the camera gives it at the host's time.
+struct NoteCase {
+    const char* name;
+    void (*mBuild)(KZeqSdkManager&, KZeqScene&);
+    const char* mTake;
+    const char* mLog;
+    int mWorldTimes;  // K's world matrix checked at none (0), at the time 0 (1), at the times 0 and 1 (2)
+};
+
+const NoteCase kNoteCases[] = {
+    {"ShearingCamera",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "persp", "camera"), {}, {}, {1, 2, 1, 0});
+         Placed(AddNode(m, camera, "K"), {}, {0, 0, 45, 0});
+     },
+     "",
+     "K: the scaling of the camera persp shears it, which its translation, rotation and scaling cannot hold; its "
+     "place in the world differs from the file's.",
+     0},
+    {"ChildInAnotherRotationOrder",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "top", "camera"), {}, {0, 90, 0, 0});
+         Placed(AddNode(m, camera, "K"), {}, {10, 20, 0, 0})->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_ZXY);
+     },
+     "",
+     "K: the transform of the camera top is composed into its own without the pivots and rotation orders one of "
+     "them has; its place in the world may differ from the file's.",
+     0},
+    {"KeyedChild",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "persp", "camera"), {1, 0, 0, 0}, {0, 90, 0, 0});
+         KZeqNode* k = Placed(AddNode(m, camera, "K"), {10, 1, 0, 0});
+         s.CreateTake("Take 001");
+         k->SetCurrentTakeNode("Take 001");
+         Key(k->GetCurrentTakeNode()->GetTranslationX(), 0.0, 10.0f);
+         Key(k->GetCurrentTakeNode()->GetTranslationX(), 1.0, 4.0f);
+     },
+     "Take 001",
+     "K: its keys take the transform of the camera persp key by key; between keys its motion may differ from the "
+     "file's.",
+     2},
+    {"KeyedCamera",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "front", "camera"), {}, {0, 0, 30, 0});
+         Placed(AddNode(m, camera, "K"), {10, 1, 0, 0});
+         s.CreateTake("Take 001");
+         camera->SetCurrentTakeNode("Take 001");
+         Key(camera->GetCurrentTakeNode()->GetTranslationY(), 0.0, 2.0f);
+         Key(camera->GetCurrentTakeNode()->GetTranslationY(), 1.0, 8.0f);
+     },
+     "Take 001",
+     "Camera front: its animation is left out with it; the nodes below it keep the place it gives them at the "
+     "host's current time.",
+     1},
+};
+
+void PrintTo(const NoteCase& c, std::ostream* out) { *out << c.name; }
+
+class LeftOutCameraNoteTest : public LeftOutCameraTest, public ::testing::WithParamInterface<NoteCase> {};
+
+TEST_P(LeftOutCameraNoteTest, SaysWhatCannotBeKept) {
+    const NoteCase& c = GetParam();
+    std::map<double, KZeqXMatrix> expected;
+    const std::string path = Write(c.name, [&](KZeqSdkManager& m, KZeqScene& s) {
+        c.mBuild(m, s);
+        KZeqNode* k = s.GetRootNode()->GetChild(0)->GetChild(0);
+        if (*c.mTake) {
+            for (KZeqNode* node : {k->GetParent(), k}) node->SetCurrentTakeNode(c.mTake);
+            for (double t : {0.0, 1.0}) {
+                KTime time;
+                time.SetSecondDouble(t);
+                expected[t] = k->GetGlobalFromCurrentTake(time);
+            }
+        } else {
+            expected[0] = k->GetGlobalFromDefaultTake();
+        }
+    });
+    ASSERT_TRUE(Import(path, c.mTake));
+    ASSERT_EQ(HostPath("K"), "|K");
+    EXPECT_NE(Log().find(c.mLog), std::string::npos) << Log();
+    for (const auto& [t, world] : expected) {
+        if (t >= c.mWorldTimes) continue;
+        TAnimControl::setCurrentTime(TTime(t, TTime::kSeconds));
+        ExpectWorld("K", world, "at " + std::to_string(t));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Prepare, LeftOutCameraNoteTest, ::testing::ValuesIn(kNoteCases), CaseName());
