@@ -392,7 +392,7 @@ TEST_F(FileReplacementTest, NoOtherUserOpensATemporary) {
     WriteFile(mTarget, "private");
     ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0600));
     const zeqtest::OtherUserOpensTemporaries other(mDir.Path());
-    if (!other.Started()) GTEST_SKIP() << "no other user to try the temporaries";
+    if (!other.Started()) GTEST_SKIP() << zeqtest::NoOtherUser();
     for (const mode_t mask : {022, 0}) {
         const mode_t saved = ::umask(mask);
         for (int i = 0; i < kRounds; ++i) {

@@ -411,7 +411,7 @@ TEST_P(KZeqProject, NoOtherUserOpensATemporary) {
     WriteFile(mPath, "private");
     ASSERT_EQ(0, ::chmod(mPath.c_str(), 0600));
     const zeqtest::OtherUserOpensTemporaries other(mDir.Path());
-    if (!other.Started()) GTEST_SKIP() << "no other user to try the temporaries";
+    if (!other.Started()) GTEST_SKIP() << zeqtest::NoOtherUser();
     for (const bool unnamedOff : {false, true}) {
         const WithoutUnnamedFiles named(unnamedOff);
         for (const mode_t mask : {022, 0}) {

@@ -254,7 +254,7 @@ TEST_P(WriterTarget, NoOtherUserOpensATemporary) {
         ~Named() { zeqdetail::gFileSystemLimits.mNoUnnamedFiles = false; }
     } named;
     const zeqtest::OtherUserOpensTemporaries other(mOut.string());
-    if (!other.Started()) GTEST_SKIP() << "no other user to try the temporaries";
+    if (!other.Started()) GTEST_SKIP() << zeqtest::NoOtherUser();
     bool written = true;
     for (const mode_t mask : {022, 0}) {
         const mode_t saved = ::umask(mask);
