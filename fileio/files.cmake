@@ -18,6 +18,7 @@ zeq_add_test(fileio_files_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kconfigfile_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfilereplacement_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kregistry_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kscratchfolder_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/ktextfile_test.cpp
   LIBS zeq_fileio)
 # What another user of a shared folder may do to a file being replaced.

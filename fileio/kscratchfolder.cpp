@@ -15,7 +15,14 @@ namespace zeqsdk_400 {
 
 KScratchFolder::KScratchFolder(const char* prefix) {
     char temporary[4096];
-    if (GetTempPath(sizeof(temporary), temporary) == 0 || !mParent.Open(temporary)) return;
+    if (GetTempPath(sizeof(temporary), temporary) == 0) {
+        mError = "the temporary folder's name is too long";
+        return;
+    }
+    if (!mParent.Open(temporary)) {
+        mError = std::string("Cannot open \"") + temporary + "\": " + std::strerror(errno);
+        return;
+    }
     // A name of TemporaryName's random form, made with mkdirat: a name taken is tried again.
     for (int round = 0; round < 16 && !mFolder.IsOpen(); ++round) {
         const KString random = KFileReplacement::TemporaryName(KString(prefix && *prefix ? prefix : "zeq"));
@@ -25,6 +32,7 @@ KScratchFolder::KScratchFolder(const char* prefix) {
             if (c == '.') c = '-';
         if (::mkdirat(mParent.Get(), name.c_str(), 0700) != 0) {
             if (errno == EEXIST) continue;
+            mError = "Cannot make a folder in \"" + mParent.GetPath() + "\": " + std::strerror(errno);
             return;
         }
         mName = name;
@@ -33,6 +41,13 @@ KScratchFolder::KScratchFolder(const char* prefix) {
             mName.clear();
         }
     }
+}
+
+const char* KScratchFolder::GetError() const {
+    if (IsOpen()) return "";
+    if (*mFolder.GetError()) return mFolder.GetError();
+    if (*mParent.GetError()) return mParent.GetError();
+    return mError.empty() ? "no name could be made" : mError.c_str();
 }
 
 KScratchFolder::~KScratchFolder() {

@@ -26,7 +26,7 @@ public:
 
     bool IsOpen() const { return mFolder.IsOpen(); }
     // Why it could not be made, when not open.
-    const char* GetError() const { return mFolder.GetError(); }
+    const char* GetError() const;
     // The folder's path, absolute and free of links, and a name's path in it.
     const std::string& GetPath() const { return mFolder.GetPath(); }
     std::string PathOf(const char* name) const { return mFolder.PathOf(name); }
@@ -36,6 +36,7 @@ private:
     KHeldFolder mFolder;
     KHeldFolder mParent;
     std::string mName;
+    std::string mError;
 };
 
 // Writes size bytes as the whole new content of path, as KFileReplacement

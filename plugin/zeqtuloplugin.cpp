@@ -40,7 +40,21 @@ KString ZeqTuloPluginDirectory(const char* libraryFileName) {
         if (zeqsdk_400::KMayWriteIn(dir.c_str()) && zeqsdk_400::FileExist((dir + file).c_str()))
             return KString(dir.c_str());
     }
-    return KString("/usr/tmp/");
+    return ZeqTuloUserDirectory();
+}
+
+KString ZeqTuloUserDirectory() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::string dir;
+    if (config && config[0] == '/')
+        dir = config;
+    else if (home && home[0] == '/')
+        dir = std::string(home) + "/.config";
+    else
+        return KString();
+    if (dir.back() != '/') dir += '/';
+    return KString((dir + "zeqtulo/").c_str());
 }
 
 TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count,
@@ -49,6 +63,9 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
+    // The user's own folder is made on first use.
+    if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()))
+        zeqsdk_400::KCreateDirectory(directory.Buffer());
     if (!zeqsdk_400::KMayWriteIn(directory.Buffer())) {
         // Settings would be lost without a word at every unload: said once, here.
         const std::string reason = std::strerror(errno);
@@ -57,7 +74,10 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
                                              "writable directory that holds ") +
                                  (libraryFileName ? libraryFileName : "the plug-in") + " on TULO_PLUG_IN_PATH (" +
                                  (path && *path ? std::string("\"") + path + "\"" : std::string("not set")) +
-                                 "), then in " + directory.Buffer() + " (" + reason + ")";
+                                 "), then in " +
+                                 (*directory.Buffer() ? directory.Buffer()
+                                                      : "the user's folder (neither XDG_CONFIG_HOME nor HOME is set)") +
+                                 " (" + reason + ")";
         TPxCommand::displayWarning(TString(text.c_str()));
     }
     zeqsdk_400::ZeqLogFile::SetRefusalReporter(&WarnLogRefused);
@@ -79,6 +99,12 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
 }
 
 TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count) {
+    // Saved here rather than only when the library goes, so that a failure can still be said.
+    ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
+    params->Save();
+    if (*params->GetSaveError().Buffer())
+        TPxCommand::displayWarning(
+            TString((std::string("Zeq: the settings are not saved: ") + params->GetSaveError().Buffer()).c_str()));
     TFnPlugin fn(plugin);
     TStatus status = fn.deregisterFileTranslator(kTranslatorName);
     for (std::size_t i = 0; i < count; ++i) {

@@ -13,11 +13,15 @@
 // commands in table order. A registration the host refuses undoes the others and fails.
 TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count,
                           const char* libraryFileName);
-// Shut-down: deregisters the translator and every command of the table.
+// Shut-down: saves the settings (a host warning says why when they cannot be), deregisters the
+// translator and every command of the table.
 TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count);
 
 // The first directory of TULO_PLUG_IN_PATH that is writable and holds the library file, ending
-// in "/"; else "/usr/tmp/".
+// in "/"; else ZeqTuloUserDirectory().
 zeqsdk_400::KString ZeqTuloPluginDirectory(const char* libraryFileName);
+// The user's own folder for the plug-in: "$XDG_CONFIG_HOME/zeqtulo/", else "$HOME/.config/zeqtulo/"
+// (each only when absolute); "" when neither is set.
+zeqsdk_400::KString ZeqTuloUserDirectory();
 
 #endif

@@ -2,9 +2,14 @@
 """Prints how many tests a CTest run skipped and why, from its JUnit report.
 
     skipped-tests.py <label> <report.xml>
+    skipped-tests.py --totals <report.xml>...
 
 A test that skips says why in its output (GoogleTest's "Skipped" line, then the
 reason); a skip nobody reads would hide a test that CI never runs.
+
+With --totals, one line counts the tests of every report: "tests: 3621 passed,
+0 failed, 4 skipped". A report that is missing or unreadable (its build failed
+before the tests ran) counts as one failed test.
 """
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -24,16 +29,43 @@ def reason_of(case):
     return message or "no reason given"
 
 
+def is_skipped(case):
+    return case.find("skipped") is not None or case.get("status") in ("notrun", "disabled")
+
+
+def is_failed(case):
+    return case.find("failure") is not None or case.find("error") is not None or case.get("status") == "fail"
+
+
+def totals(reports):
+    passed = failed = skipped = 0
+    for report in reports:
+        try:
+            cases = list(ElementTree.parse(report).getroot().iter("testcase"))
+        except (OSError, ElementTree.ParseError):
+            failed += 1
+            continue
+        for case in cases:
+            if is_failed(case):
+                failed += 1
+            elif is_skipped(case):
+                skipped += 1
+            else:
+                passed += 1
+    print(f"tests: {passed} passed, {failed} failed, {skipped} skipped")
+    return 0
+
+
 def main():
+    if sys.argv[1] == "--totals":
+        return totals(sys.argv[2:])
     label, report = sys.argv[1], sys.argv[2]
     try:
         cases = ElementTree.parse(report).getroot().iter("testcase")
     except (OSError, ElementTree.ParseError) as error:
         print(f"== {label}: no test report to count skips from ({error})")
         return 0
-    skipped = [(case.get("name", "?"), reason_of(case))
-               for case in cases
-               if case.find("skipped") is not None or case.get("status") in ("notrun", "disabled")]
+    skipped = [(case.get("name", "?"), reason_of(case)) for case in cases if is_skipped(case)]
     print(f"== {label}: {len(skipped)} test{'' if len(skipped) == 1 else 's'} skipped")
     for name, reason in sorted(skipped):
         print(f"   {name}: {reason}")

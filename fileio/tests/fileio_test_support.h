@@ -29,6 +29,7 @@
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
 #include "fileio/tests/scratch_root.h"
+#include "fileio/tests/test_users.h"
 #include "fuzz/fuzz_support.h"
 
 namespace zeqtest {
@@ -147,12 +148,11 @@ inline std::optional<std::string> ChildAnswer(const std::function<std::optional<
     return text;
 }
 
-// The user a test running as root becomes to be refused what others are: `nobody`.
-inline constexpr uid_t kUnprivileged = 65534;
-
 // Runs body in a child process as a user other than root: this process's own, or kUnprivileged
 // when this process is root. Answers what body answers ("" for success, else what failed), or
-// nothing when the child cannot become that user or write in directory.
+// nothing when the child cannot become that user or write in directory (NoUnprivilegedUser says
+// which). Run as another user than root, body runs as the owner of the files the test made: a
+// check that needs someone else calls ZEQ_SKIP_UNLESS_ROOT first.
 inline std::optional<std::string> AsUnprivileged(const std::string& directory,
                                                  const std::function<std::string()>& body) {
     return ChildAnswer([&]() -> std::optional<std::string> {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -189,7 +190,7 @@ TEST(KZeqProjectFile, ADataFolderThatStaysIsSaid) {
          [](const fs::path& data) {
              fs::create_directories(data);
              WriteFile((data / "kept.bin").string(), "x");
-             return ::geteuid() == 0 && zeqtest::SetImmutable((data / "kept.bin").string(), true);
+             return zeqtest::SetImmutable((data / "kept.bin").string(), true);
          },
          "not everything in it can be removed (a file the system keeps from removal, or a tree too deep)"},
     };
@@ -197,7 +198,12 @@ TEST(KZeqProjectFile, ADataFolderThatStaysIsSaid) {
         SCOPED_TRACE(test.mName);
         zeqtest::TempDir dir;
         const fs::path data = dir.Path() / "scene.zqd";
-        if (!test.mMake(data)) continue;
+        // Only the last case may fail to be made.
+        if (!test.mMake(data)) {
+            const int reason = errno;
+            ZEQ_SKIP_UNLESS_ROOT(test.mName);
+            GTEST_SKIP() << "no immutable files here: " << std::strerror(reason);
+        }
         WriteFile(dir / "scene.zeq", "old");
         KZeq z;
         ASSERT_TRUE(z.ProjectCreate((dir / "scene.zeq").c_str()) && z.ProjectClose());
@@ -363,7 +369,7 @@ TEST_P(KZeqProject, KeepsTheAccessControlListAndAttributesOfTheFileItReplaces) {
     };
     EXPECT_EQ("", write());
     const std::optional<std::string> owner = zeqtest::AsUnprivileged(mDir.Path(), write);
-    if (!owner) GTEST_SKIP() << "no user other than root to be";
+    if (!owner) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mDir.Path());
     EXPECT_EQ("", *owner);
 }
 
@@ -405,7 +411,7 @@ TEST_P(KZeqProject, NoOtherUserOpensATemporary) {
     WriteFile(mPath, "private");
     ASSERT_EQ(0, ::chmod(mPath.c_str(), 0600));
     const zeqtest::OtherUserOpensTemporaries other(mDir.Path());
-    if (!other.Started()) GTEST_SKIP() << "no other user to try the temporaries";
+    if (!other.Started()) GTEST_SKIP() << zeqtest::NoOtherUser();
     for (const bool unnamedOff : {false, true}) {
         const WithoutUnnamedFiles named(unnamedOff);
         for (const mode_t mask : {022, 0}) {
@@ -436,7 +442,7 @@ TEST_P(KZeqProject, AWriteProtectedFileIsRefused) {
             return std::string("the error: ") + z.GetLastErrorString();
         return "";
     });
-    if (!answer) GTEST_SKIP() << "no user other than root to be";
+    if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mDir.Path());
     EXPECT_EQ("", *answer);
     EXPECT_EQ("protected", ReadFile(mPath));
     EXPECT_EQ(1, static_cast<int>(std::distance(fs::directory_iterator(mDir.Path()), {})));
@@ -673,7 +679,7 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
 // a link to root's files while it is written or converted. The extraction is refused and says
 // why; a folder of root's own, made or found, takes the copy.
 TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs a folder of another user";
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
     struct Case {
         const char* mName;
         // Made first, as the other user's (0777), relative to the scene's folder.

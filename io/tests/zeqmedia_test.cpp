@@ -157,16 +157,18 @@ TEST_F(MediaReadTest, ReadingAndConverting) {
     EXPECT_EQ(mDir / "read.zqm/b/wood.png", texture->GetFileName());
     EXPECT_EQ("converted", zeqtest::ReadFile(texture->GetFileName()));
     gConvertBack = false;  // the converter fails: the TIFF stays
-    EXPECT_TRUE(ReadMediaOf(path, *mScene)), gConvertBack = true;
+    const bool read = ReadMediaOf(path, *mScene);
+    gConvertBack = true;
+    EXPECT_TRUE(read);
     ImageConverterBuffer image;
-    ASSERT_TRUE(ReadFromTif(KString(texture->GetFileName()), image, false));
+    ASSERT_TRUE(ReadFromTif(KString(texture->GetFileName()), image, false)) << texture->GetFileName();
     EXPECT_EQ(20, image.mData[1]);
 }
 
 // A converted image read back is written where it was extracted, in the folder the extraction
 // holds: the media folder swapped for a link (to a private folder) once the conversion began
 // changes nothing of where it goes. A media folder of another user is not entered, and the
-// read says so.
+// read says so (the next test).
 TEST_F(MediaReadTest, AConvertedImageGoesWhereItWasExtracted) {
     mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
         "png", [](int direction, KString& fileName, ImageConverterBuffer& buffer) {
@@ -190,9 +192,14 @@ TEST_F(MediaReadTest, AConvertedImageGoesWhereItWasExtracted) {
     ImageConverterBuffer image;
     ASSERT_TRUE(ReadFromTif(KString((moved + "/b/wood.png").c_str()), image, false));
     EXPECT_EQ(10, image.mData[0]);
+}
 
-    if (::geteuid() != 0) return;
-    std::filesystem::remove(media);
+TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
+    Texture(mDir / "b/wood.png");
+    const std::string path = mDir / "read.zeq", media = mDir / "read.zqm";
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    std::filesystem::remove_all(media);
     std::filesystem::create_directories(media);
     ASSERT_EQ(0, ::chown(media.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
     KZeqImporter importer(mManager);

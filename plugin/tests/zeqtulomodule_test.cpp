@@ -4,6 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "fileio/tests/test_users.h"
 #include "plugin/zeqtuloplugin.h"
 
 namespace {
@@ -60,13 +65,50 @@ TEST_F(ModuleTest, HostProgramRunsAnOptionCommand) {
         << output;
 }
 
-// Loaded by path with no fitting directory on TULO_PLUG_IN_PATH, where /usr/tmp/ cannot be written
-// (it does not exist on every system): the host's output says once that the settings cannot be
-// kept, and where they were looked for.
-TEST_F(ModuleTest, SettingsThatCannotBeKeptAreSaidOnce) {
-    if (access("/usr/tmp/", W_OK) == 0) GTEST_SKIP() << "/usr/tmp/ can be written here";
+// The host program's option command where the settings file cannot be written (a folder under
+// its name): the run succeeds, and the unload says why the settings are not saved.
+TEST_F(ModuleTest, SettingsThatCannotBeSavedAtUnloadAreSaid) {
     Unload();
-    unsetenv("TULO_PLUG_IN_PATH");
+    const std::string settings = mDirectory + "zeqplugins6.0registry.txt";
+    std::remove(settings.c_str());
+    ASSERT_EQ(mkdir(settings.c_str(), 0755), 0);
+    std::string output;
+    EXPECT_EQ(RunStandin(mDirectory, "--strict -c \"ZEQImportHardEdges 1\"", output), 0) << output;
+    EXPECT_NE(output.find("// Warning: Zeq: the settings are not saved: "), std::string::npos) << output;
+    EXPECT_NE(output.find(settings), std::string::npos) << output;
+    // Saved as before once the file can be written.
+    ASSERT_EQ(rmdir(settings.c_str()), 0);
+    EXPECT_EQ(RunStandin(mDirectory, "--strict -c \"ZEQImportHardEdges 1\"", output), 0) << output;
+    EXPECT_EQ(output.find("not saved"), std::string::npos) << output;
+    EXPECT_NE(Settings().find("kImportHardEdges = 1"), std::string::npos);
+}
+
+// The environment's variables named, set to values for the object's life.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            const char* former = std::getenv(name);
+            mFormer.emplace_back(name, former ? std::optional<std::string>(former) : std::nullopt);
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : mFormer) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> mFormer;
+};
+
+// Loaded by path with no fitting directory on TULO_PLUG_IN_PATH, where the user's own folder cannot
+// be made (HOME names a file): the host's output says once that the settings cannot be kept, and
+// where they were looked for.
+TEST_F(ModuleTest, SettingsThatCannotBeKeptAreSaidOnce) {
+    Unload();
+    const std::string home = mDirectory + "home";
+    std::ofstream(home) << "a file";
+    const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr}, {"XDG_CONFIG_HOME", nullptr}, {"HOME", home.c_str()}};
     standin::clearTranscript();
     std::string error;
     ASSERT_TRUE(standin::loadPlugin(ZEQTULO_MODULE, &error)) << error;
@@ -78,30 +120,59 @@ TEST_F(ModuleTest, SettingsThatCannotBeKeptAreSaidOnce) {
     const std::string library = ZEQTULO_MODULE;
     EXPECT_TRUE(transcribed("// Warning: Zeq: the settings and the log cannot be kept: they were looked for in a "
                             "writable directory that holds " + library.substr(library.rfind('/') + 1) +
-                            " on TULO_PLUG_IN_PATH (not set), then in /usr/tmp/ ("));
+                            " on TULO_PLUG_IN_PATH (not set), then in " + home + "/.config/zeqtulo/ (Not a directory)"));
     Unload();
     // The first load's settings stay as they were: the second's went nowhere.
     EXPECT_NE(Settings().find("kExportShowUI = 1"), std::string::npos);
 }
 
-// The plug-in directory: the first entry that is writable and holds the library, else /usr/tmp/.
+// Without a fitting directory on TULO_PLUG_IN_PATH, the settings go to the user's own folder, made
+// on first use: the option command of a batch run is kept there.
+TEST_F(ModuleTest, WithoutAPluginDirectoryTheUsersFolderKeepsTheSettings) {
+    Unload();
+    const std::string home = mDirectory + "home";
+    const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr}, {"XDG_CONFIG_HOME", nullptr}, {"HOME", home.c_str()}};
+    mkdir(home.c_str(), 0700);
+    std::string error;
+    ASSERT_TRUE(standin::loadPlugin(ZEQTULO_MODULE, &error)) << error;
+    EXPECT_EQ(run("ZEQSetUserParams 0 0"), "");
+    Unload();
+    const std::string kept = ZeqTuloReadFile(home + "/.config/zeqtulo/zeqplugins6.0registry.txt");
+    EXPECT_NE(kept.find("kExportShowUI = 0"), std::string::npos) << kept;
+}
+
+// The plug-in directory: the first entry that is writable and holds the library, else the user's
+// own folder ($XDG_CONFIG_HOME, else $HOME/.config, each only when absolute).
 TEST_F(ModuleTest, PluginDirectoryIsTheFirstFitting) {
     std::string empty = mDirectory + "empty/", other = mDirectory + "other/";
     mkdir(empty.c_str(), 0755);
     mkdir(other.c_str(), 0755);
     std::ofstream(other + "libzeqtulo.so") << "x";
+    const ScopedEnvironment environment{{"XDG_CONFIG_HOME", nullptr}, {"HOME", "/home/u"}};
     setenv("TULO_PLUG_IN_PATH", ("/nonexistent:" + empty + ":" + other.substr(0, other.size() - 1) + ":" + mDirectory).c_str(), 1);
     EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), other.c_str());
     setenv("TULO_PLUG_IN_PATH", (empty + ":").c_str(), 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/usr/tmp/");
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
     unsetenv("TULO_PLUG_IN_PATH");
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/usr/tmp/");
-    if (geteuid() != 0) {  // root writes everywhere
-        chmod(other.c_str(), 0555);
-        setenv("TULO_PLUG_IN_PATH", (other + ":" + mDirectory).c_str(), 1);
-        EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), mDirectory.c_str());
-        chmod(other.c_str(), 0755);
-    }
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    setenv("XDG_CONFIG_HOME", "/home/u/settings/", 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/settings/zeqtulo/");
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    setenv("HOME", "", 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "");
+}
+
+// An entry this user may not write is passed over.
+TEST_F(ModuleTest, PluginDirectoryPassesOverOneThatCannotBeWritten) {
+    ZEQ_SKIP_IF_ROOT("a folder its user may not write");
+    std::string other = mDirectory + "other/";
+    mkdir(other.c_str(), 0755);
+    std::ofstream(other + "libzeqtulo.so") << "x";
+    chmod(other.c_str(), 0555);
+    setenv("TULO_PLUG_IN_PATH", (other + ":" + mDirectory).c_str(), 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), mDirectory.c_str());
+    chmod(other.c_str(), 0755);
 }
 
 }  // namespace

@@ -260,8 +260,8 @@ void KZeqWriterObj::InitNodes(KZeqNode* root) {
 }
 
 bool KZeqWriterObj::CreateMaterialFile() {
-    // Only the file name is lower-cased: the directories are what they are.
-    KString name = ChangeFileExtension(ExtractFileName(mPath.Buffer(), true).Lower().Buffer(), ".mtl");
+    // The OBJ file's name as it is: lower-cased, "Box.obj" would replace the library "box.obj" names.
+    KString name = ChangeFileExtension(ExtractFileName(mPath.Buffer(), true).Buffer(), ".mtl");
     if (name == ExtractFileName(mPath.Buffer(), true)) name += ".mtl";
     // "mtllib" names its libraries one word each.
     for (char* c = name.Buffer(); *c; ++c)

@@ -54,6 +54,11 @@ inline std::optional<std::string> OnABusyFile(const std::string& path, const std
     });
 }
 
+// Why OnABusyFile answered nothing.
+inline std::string NoBusyFile() {
+    return IsRoot() ? "no mount can be made here" : NeedsRoot("a mount that makes a file busy");
+}
+
 // The process works in a folder while this lives, then in the one before.
 class ScopedWorkingFolder {
 public:

@@ -24,7 +24,7 @@ protected:
     CommandExportLinksTest() { mForOtherUsers = true; }
     void SetUp() override {
         ZeqTuloModuleTest::SetUp();
-        if (::geteuid() != 0) GTEST_SKIP() << "needs root's files and another user";
+        ZEQ_SKIP_UNLESS_ROOT("root's files and another user");
         ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
         ASSERT_TRUE(standin::buildScene("cube"));
     }
@@ -92,7 +92,7 @@ zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams() {
 // a link of theirs just before the rename: the export fails and says why.
 TEST_F(CommandExportLinksTest, ANameExchangedJustBeforeTheRenameFailsTheExport) {
     const zeqtest::ExchangingUser other;
-    if (!other.Ready()) GTEST_SKIP() << "needs another user";
+    if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
     zeqsdk_400::zeqdetail::ZeqReplacementSeams* seams = ModuleSeams();
     ASSERT_NE(seams, nullptr) << "the module shows no seams";
     ASSERT_EQ(::chmod(mDirectory.c_str(), 0777), 0);

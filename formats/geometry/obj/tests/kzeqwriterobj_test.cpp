@@ -117,6 +117,19 @@ TEST_F(ObjWriterTest, NumbersRunAcrossMeshes) {
     EXPECT_EQ("f 14//6 13//5 12//4", faces[7]);
 }
 
+// Models whose names differ in case alone keep a library each, named as the model is: writing
+// Box.obj leaves the library box.obj names.
+TEST_F(ObjWriterTest, ALibraryIsNamedInTheCaseOfItsModel) {
+    AddCube("Crate")->AddMaterial(Material("pine"));
+    ASSERT_TRUE(WriteObj(mDir / "box.obj")) << Str(mMessage);
+    Node("Crate")->GetMesh()->GetMaterial(0)->SetName("oak");
+    ASSERT_TRUE(WriteObj(mDir / "Box.obj")) << Str(mMessage);
+    EXPECT_EQ(std::vector<std::string>{"mtllib box.mtl"}, Lines(ReadFile(mDir / "box.obj"), "mtllib"));
+    EXPECT_EQ(std::vector<std::string>{"mtllib Box.mtl"}, Lines(ReadFile(mDir / "Box.obj"), "mtllib"));
+    EXPECT_EQ(std::vector<std::string>{"newmtl pine"}, Lines(ReadFile(mDir / "box.mtl"), "newmtl"));
+    EXPECT_EQ(std::vector<std::string>{"newmtl oak"}, Lines(ReadFile(mDir / "Box.mtl"), "newmtl"));
+}
+
 // Each (material, texture) pair is one entry, named after the material with
 // its blanks made "_" and made unique; meshes without materials use the
 // default entry once materials exist.
@@ -138,9 +151,8 @@ TEST_F(ObjWriterTest, MaterialFileEntries) {
     const std::string path = mDir / "Out/Model.OBJ";
     ASSERT_TRUE(WriteObj(path)) << Str(mMessage);
     const std::string text = ReadFile(path);
-    // Only the file name is lower-cased.
-    EXPECT_EQ(std::vector<std::string>{"mtllib model.mtl"}, Lines(text, "mtllib"));
-    const std::string mtl = ReadFile(mDir / "Out/model.mtl");
+    EXPECT_EQ(std::vector<std::string>{"mtllib Model.mtl"}, Lines(text, "mtllib"));
+    const std::string mtl = ReadFile(mDir / "Out/Model.mtl");
     EXPECT_EQ((std::vector<std::string>{"newmtl red_plastic", "newmtl red_plastic1", "newmtl default1", "newmtl gone"}),
               Lines(mtl, "newmtl"));
     EXPECT_EQ((std::vector<std::string>{"usemtl red_plastic", "usemtl red_plastic1", "usemtl default1", "usemtl gone"}),
@@ -423,7 +435,7 @@ protected:
 // file in a sticky folder, or a busy file. The library keeps its old content
 // and mode, and no texture copy is left.
 TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user and a mount";
+    ZEQ_SKIP_UNLESS_ROOT("a file of another user and a mount");
     const std::optional<std::string> busy = OnABusyFile(mObj, [&] { return FailsWith("Device or resource busy"); });
     ASSERT_TRUE(busy);
     EXPECT_EQ("", *busy);
@@ -434,7 +446,7 @@ TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas
     ASSERT_EQ(0, ::chown(mMtl.c_str(), kUnprivileged, kUnprivileged));
     const std::optional<std::string> sticky =
         AsUnprivileged(mOut, [&] { return FailsWith("Operation not permitted"); });
-    if (!sticky) GTEST_SKIP() << "no user other than root to be";
+    if (!sticky) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mOut);
     EXPECT_EQ("", *sticky);
     ExpectAsBefore();
 }

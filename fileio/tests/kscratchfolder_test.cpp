@@ -1,0 +1,130 @@
+// The scratch folder of benchmarks, fuzz targets and tools: private, under a name no one can
+// guess, in TMPDIR, and gone with the object, with what this user put in it.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fileio/kscratchfolder.h"
+#include "fileio/tests/fileio_test_support.h"
+
+using namespace zeqsdk_400;
+namespace fs = std::filesystem;
+
+namespace {
+
+// TMPDIR names a fresh folder of the test's while it lives.
+class ScratchFolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* former = std::getenv("TMPDIR");
+        mFormer = former ? former : "";
+        mHadTmpdir = former != nullptr;
+        ::setenv("TMPDIR", mTemporary.Path().c_str(), 1);
+    }
+    void TearDown() override { mHadTmpdir ? ::setenv("TMPDIR", mFormer.c_str(), 1) : ::unsetenv("TMPDIR"); }
+
+    std::vector<fs::path> Entries() const {
+        std::vector<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(mTemporary.Path())) entries.push_back(entry.path());
+        return entries;
+    }
+
+    zeqtest::TempDir mTemporary;
+    std::string mFormer;
+    bool mHadTmpdir = false;
+};
+
+TEST_F(ScratchFolderTest, IsPrivateUnguessableInTmpdirAndGoesWithWhatItHolds) {
+    std::set<std::string> names;
+    {
+        KScratchFolder first("zeq-bench"), second("zeq-bench");
+        ASSERT_TRUE(first.IsOpen()) << first.GetError();
+        ASSERT_TRUE(second.IsOpen()) << second.GetError();
+        for (const KScratchFolder* folder : {&first, &second}) {
+            const fs::path path = folder->GetPath();
+            EXPECT_EQ(fs::canonical(mTemporary.Path()), path.parent_path());
+            struct stat st {};
+            ASSERT_EQ(0, ::lstat(path.c_str(), &st));
+            EXPECT_TRUE(S_ISDIR(st.st_mode));
+            EXPECT_EQ(0700u, st.st_mode & 07777) << std::oct << (st.st_mode & 07777);
+            EXPECT_EQ(::geteuid(), st.st_uid);
+            // "zeq-bench-tmp<pid>-<16 hex digits>": 64 random bits past the prefix.
+            const std::string name = path.filename().string();
+            EXPECT_EQ(0u, name.rfind("zeq-bench-", 0)) << name;
+            const std::string random = name.substr(name.rfind('-') + 1);
+            EXPECT_EQ(16u, random.size()) << name;
+            EXPECT_EQ(std::string::npos, random.find_first_not_of("0123456789abcdef")) << name;
+            names.insert(name);
+        }
+        // What the user writes there, in subfolders too, goes with it.
+        ASSERT_TRUE(KWriteWholeFile(first.PathOf("a.bin").c_str(), "abc", 3));
+        ASSERT_TRUE(KCreateDirectory(first.PathOf("deeper/still").c_str()));
+        ASSERT_TRUE(KWriteWholeFile(first.GetFolder(), "b.bin", "", 0));
+        zeqtest::WriteFile(first.PathOf("deeper/still/c.bin"), "c");
+        std::string content;
+        EXPECT_TRUE(KReadWholeFile(first.PathOf("a.bin").c_str(), content));
+        EXPECT_EQ("abc", content);
+        EXPECT_EQ(3, KFileSize(first.PathOf("a.bin").c_str()));
+        EXPECT_EQ(2u, Entries().size());
+    }
+    EXPECT_EQ(2u, names.size());
+    EXPECT_TRUE(Entries().empty());
+}
+
+// The umask does not widen it, nor does a prefix of nothing leave it nameless.
+TEST_F(ScratchFolderTest, StaysPrivateWhateverTheUmask) {
+    const mode_t saved = ::umask(0);
+    KScratchFolder folder("");
+    ::umask(saved);
+    ASSERT_TRUE(folder.IsOpen()) << folder.GetError();
+    struct stat st {};
+    ASSERT_EQ(0, ::lstat(folder.GetPath().c_str(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 07777);
+    EXPECT_EQ(0u, fs::path(folder.GetPath()).filename().string().rfind("zeq-", 0));
+}
+
+// TMPDIR is walked as any path is: a link to the folder gives the folder's own path; a TMPDIR
+// that is missing makes no folder and says why.
+TEST_F(ScratchFolderTest, TakesTmpdirsRealFolderOrSaysWhyNot) {
+    const fs::path real = mTemporary.Path() / "real", link = mTemporary.Path() / "link";
+    fs::create_directory(real);
+    fs::create_directory_symlink(real, link);
+    ::setenv("TMPDIR", link.c_str(), 1);
+    {
+        KScratchFolder folder("zeq-tool");
+        ASSERT_TRUE(folder.IsOpen()) << folder.GetError();
+        EXPECT_EQ(fs::canonical(real), fs::path(folder.GetPath()).parent_path());
+    }
+    EXPECT_TRUE(fs::is_empty(real));
+    ::setenv("TMPDIR", (mTemporary.Path() / "missing").c_str(), 1);
+    KScratchFolder none("zeq-tool");
+    EXPECT_FALSE(none.IsOpen());
+    EXPECT_NE(std::string(none.GetError()), "");
+    EXPECT_FALSE(fs::exists(mTemporary.Path() / "missing"));
+}
+
+// Another user's file in it stays, and so does the folder holding it.
+TEST_F(ScratchFolderTest, LeavesWhatIsAnotherUsers) {
+    ZEQ_SKIP_UNLESS_ROOT("a file of another user");
+    std::string path, theirs;
+    {
+        KScratchFolder folder("zeq-fuzz");
+        ASSERT_TRUE(folder.IsOpen()) << folder.GetError();
+        path = folder.GetPath();
+        theirs = folder.PathOf("theirs");
+        zeqtest::WriteFile(theirs, "x");
+        ASSERT_EQ(0, ::chown(theirs.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        zeqtest::WriteFile(folder.PathOf("mine"), "x");
+    }
+    EXPECT_TRUE(fs::exists(theirs));
+    EXPECT_FALSE(fs::exists(fs::path(path) / "mine"));
+}
+
+}  // namespace

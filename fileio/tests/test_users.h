@@ -1,0 +1,57 @@
+// Why a test skips for want of a user, said one way by every test. A test that needs another
+// user's files, or needs to act as another user, needs root: as root that user is kUnprivileged
+// (nobody); run as anyone else, there is nobody else to be. A test of what an access check
+// refuses needs a user other than root, whom the checks bind.
+//
+//     ZEQ_SKIP_UNLESS_ROOT("a file of another user");
+//     if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(folder);
+#ifndef ZEQ_FILEIO_TESTS_TEST_USERS_H
+#define ZEQ_FILEIO_TESTS_TEST_USERS_H
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zeqtest {
+
+// The user a test running as root becomes to be refused what others are: `nobody`.
+inline constexpr uid_t kUnprivileged = 65534;
+
+inline bool IsRoot() { return ::geteuid() == 0; }
+
+inline std::string NeedsRoot(const std::string& what) {
+    return "needs root, for " + what + " (run as user " + std::to_string(::geteuid()) + ")";
+}
+
+inline std::string NeedsNonRoot(const std::string& what) {
+    return "needs a user other than root, for " + what + " (root passes every access check)";
+}
+
+// Why a process of another user (zeqtest::OtherUserAct) did not start.
+inline std::string NoOtherUser() {
+    return IsRoot() ? "cannot start a process as user " + std::to_string(kUnprivileged) + " (nobody)"
+                    : NeedsRoot("a process of another user");
+}
+
+// Why zeqtest::AsUnprivileged answered nothing for directory.
+inline std::string NoUnprivilegedUser(const std::string& directory) {
+    return IsRoot() ? "cannot become user " + std::to_string(kUnprivileged) + " (nobody) with access to " + directory
+                    : "cannot write " + directory;
+}
+
+}  // namespace zeqtest
+
+#define ZEQ_SKIP_UNLESS_ROOT(what)                                         \
+    do {                                                                   \
+        if (!::zeqtest::IsRoot()) GTEST_SKIP() << ::zeqtest::NeedsRoot(what); \
+    } while (0)
+
+#define ZEQ_SKIP_IF_ROOT(what)                                               \
+    do {                                                                     \
+        if (::zeqtest::IsRoot()) GTEST_SKIP() << ::zeqtest::NeedsNonRoot(what); \
+    } while (0)
+
+#endif
