@@ -390,6 +390,52 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
     }
 }
 
+// A file the system keeps from change is refused before anything is written, and the reason
+// says which keeps it (write access shows neither for an append-only file): replaced, neither
+// is; appended to (the log), an append-only file takes the lines and an immutable one is refused.
+TEST(KeptFromChange, SaysWhichAndAppendOnlyTakesAppends) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to set a file's flags";
+    struct Case {
+        const char* mName;
+        int mFlag;
+        const char* mKept;
+        bool mAppended;
+    };
+    const Case cases[] = {
+        {"immutable", FS_IMMUTABLE_FL, "immutable", false},
+        {"append-only", FS_APPEND_FL, "append-only", true},
+    };
+    zeqtest::TempDir dir;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        const std::string file = dir / (std::string(test.mName) + ".log");
+        WriteFile(file, "old");
+        if (!zeqtest::SetFileFlag(file, test.mFlag, true))
+            GTEST_SKIP() << "no " << test.mName << " files on this file system: " << std::strerror(errno);
+        KFileReplacement replacement;
+        const bool begun = replacement.Begin(file.c_str());
+        KString error;
+        int code = 0;
+        std::FILE* appended = KFileReplacement::OpenForAppending(file.c_str(), error, &code);
+        if (appended) {
+            std::fputs("new", appended);
+            std::fclose(appended);
+        }
+        zeqtest::SetFileFlag(file, test.mFlag, false);
+        EXPECT_FALSE(begun);
+        EXPECT_EQ(EPERM, replacement.GetSystemError());
+        EXPECT_EQ("\"" + file + "\" cannot be replaced: it is " + test.mKept + ": Operation not permitted",
+                  replacement.GetError());
+        EXPECT_FALSE(AnyTemporaryIn(dir.Path()));
+        EXPECT_EQ(test.mAppended, appended != nullptr) << error.Buffer();
+        EXPECT_EQ(test.mAppended ? "oldnew" : "old", ReadFile(file));
+        if (!test.mAppended) {
+            EXPECT_EQ("\"" + file + "\" cannot be written: it is " + test.mKept + ": Operation not permitted",
+                      error.Buffer());
+        }
+    }
+}
+
 // A writer who is not in the group of the file replaced (its owner, here) cannot give the
 // new content that group: where the group may do what others may not, the replacement is
 // refused and the file stays as it was, rather than hand that access to another group.

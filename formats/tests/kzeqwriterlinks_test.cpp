@@ -135,14 +135,16 @@ TEST_P(WriterLinks, AFileTheWriterMayNotReplaceStaysAsItWas) {
     struct Case {
         const char* mName;
         uid_t mOwner;
-        bool mImmutable;
+        // What the system keeps it from (FS_IMMUTABLE_FL, FS_APPEND_FL), 0 for nothing.
+        int mFlag;
         const char* mSaid;
     };
     const Case cases[] = {
-        {"another user's file", zeqtest::kUnprivileged, false,
+        {"another user's file", zeqtest::kUnprivileged, 0,
          "it is another user's file, in a sticky folder others may write, where only its owner or the folder's "
          "owner may replace it: Permission denied"},
-        {"an immutable file", 0, true, "cannot be replaced: it is immutable or append-only"},
+        {"an immutable file", 0, FS_IMMUTABLE_FL, "cannot be replaced: it is immutable: Operation not permitted"},
+        {"an append-only file", 0, FS_APPEND_FL, "cannot be replaced: it is append-only: Operation not permitted"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.mName);
@@ -150,14 +152,14 @@ TEST_P(WriterLinks, AFileTheWriterMayNotReplaceStaysAsItWas) {
         WriteFile(mTarget, kPrevious);
         ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0666));
         ASSERT_EQ(0, ::chown(mTarget.c_str(), test.mOwner, test.mOwner));
-        if (test.mImmutable && !zeqtest::SetImmutable(mTarget, true)) {
-            std::cout << "no immutable files here: " << std::strerror(errno) << "\n";
+        if (test.mFlag != 0 && !zeqtest::SetFileFlag(mTarget, test.mFlag, true)) {
+            std::cout << "no such files here: " << std::strerror(errno) << "\n";
             continue;
         }
         EXPECT_FALSE(Export());
         EXPECT_NE(std::string::npos, mSaid.find(test.mSaid)) << mSaid;
         EXPECT_NE(std::string::npos, mSaid.find("\"" + mTarget + "\"")) << mSaid;
-        if (test.mImmutable) zeqtest::SetImmutable(mTarget, false);
+        if (test.mFlag != 0) zeqtest::SetFileFlag(mTarget, test.mFlag, false);
         struct stat st;
         ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
         EXPECT_EQ(test.mOwner, st.st_uid);
