@@ -21,6 +21,7 @@
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kopenwatch.h"
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kplantedlinks.h"
 #include "formats/tests/kzeqwriterrows.h"
@@ -232,6 +233,9 @@ class TextureCopyLinks : public WriterLinks {};
 TEST_P(TextureCopyLinks, AnotherUsersLinkGetsNoCopyAndIsNotOpened) {
     const std::string image = (mOut / "wood.png").string(), pipe = (mDir.Path() / "their.fifo").string();
     ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0666));
+    // Any open of the pipe is seen, a non-blocking one too, which waits on nothing.
+    zeqtest::OpenWatch opens(pipe);
+    ASSERT_TRUE(opens.Ready()) << std::strerror(errno);
     // Dangling into root's private folder, or to their named pipe, which a look that opened
     // what the link names would wake.
     for (const std::string& named : {mSecret.Unmade("wood.png"), pipe}) {
@@ -241,6 +245,7 @@ TEST_P(TextureCopyLinks, AnotherUsersLinkGetsNoCopyAndIsNotOpened) {
         ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, image));
         bool written = false;
         EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { written = Export(); }));
+        EXPECT_FALSE(opens.Opened()) << "what the link names was opened";
         ASSERT_TRUE(written) << mSaid;
         EXPECT_FALSE(ReadFile(mTarget).empty());
         EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));
