@@ -260,9 +260,8 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     const char* kept = KeptFromChange(at, name);
     if (kept && (how == EWrite::eReplace || std::strcmp(kept, "immutable") == 0)) {
         code = EPERM;
-        error = (Quoted(walk.mPlace.mPath.c_str()) + (how == EWrite::eReplace ? " cannot be replaced" : " cannot be written") +
-                 ": it is " + kept + ": " + std::strerror(code))
-                    .c_str();
+        const char* verb = how == EWrite::eReplace ? " cannot be replaced" : " cannot be written";
+        error = (Quoted(walk.mPlace.mPath.c_str()) + verb + ": it is " + kept + ": " + std::strerror(code)).c_str();
         return false;
     }
     // Refused as opening it for writing would be (root may).

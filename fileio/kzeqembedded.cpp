@@ -108,9 +108,8 @@ bool KZeq::Impl::WriteEmbeddedFrom(KChainedStdioFile& source, const KString& sto
 
 mode_t KZeq::Impl::ExtractedFileMode() const {
     struct stat st;
-    mode_t mode = 0666;
-    if (::fstat(mFile.Descriptor(), &st) == 0) mode &= st.st_mode;
-    else mode = 0600;
+    // A file that cannot be looked at (a stream in memory) gives its owner alone access.
+    const mode_t mode = ::fstat(mFile.Descriptor(), &st) == 0 ? 0666 & st.st_mode : 0600;
     const bool password =
         mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
     return password ? mode & 0600 : mode;
@@ -209,7 +208,8 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         return Fail(eEmbeddedFileError);
     }
     // Named as given where the path holds no "..", else as the walk found it.
-    fileName = KCleanPath(base) == base ? MakeFullPath(base.Buffer(), name.Buffer()) : KString(folder.PathOf(leaf.c_str()).c_str());
+    fileName = KCleanPath(base) == base ? MakeFullPath(base.Buffer(), name.Buffer())
+                                        : KString(folder.PathOf(leaf.c_str()).c_str());
     if (overwritten) *overwritten = existed;
     return true;
 }

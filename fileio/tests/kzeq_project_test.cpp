@@ -734,13 +734,15 @@ TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
         const std::string scene = mDir / ("scene" + std::to_string(index++) + ".zeq");
         ASSERT_TRUE(zeqtest::WriteZeq(scene, GetParam(), [&](KZeq& z) {
             ASSERT_TRUE(z.ProjectSetPassword(test.mPassword));
-            ASSERT_TRUE(z.FieldWriteBegin("Content") && z.FieldWriteEmbeddedFile(KString(mSource.c_str()), "maps/private.jpg"));
+            ASSERT_TRUE(z.FieldWriteBegin("Content") &&
+                        z.FieldWriteEmbeddedFile(KString(mSource.c_str()), "maps/private.jpg"));
         }));
         ASSERT_EQ(0, ::chmod(scene.c_str(), test.mScene));
         KZeq z;
         KString name("private.jpg"), relative("maps/private.jpg");
         ASSERT_TRUE(z.ProjectOpen(scene.c_str(), false, true) && z.CheckPassword(test.mPassword));
-        ASSERT_TRUE(z.FieldReadBegin("Content") && z.FieldReadEmbeddedFile(name, relative, "")) << z.GetLastErrorString();
+        ASSERT_TRUE(z.FieldReadBegin("Content") && z.FieldReadEmbeddedFile(name, relative, ""))
+            << z.GetLastErrorString();
         const fs::path media = fs::path(scene).replace_extension(".zqm");
         EXPECT_EQ(media / "maps/private.jpg", Str(name));
         struct stat st;
