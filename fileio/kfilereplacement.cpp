@@ -179,11 +179,32 @@ constexpr const char* kOthersFile =
 
 namespace {
 
-// What a write to given, walked (walked: the walk's answer), replaces; as ResolveTarget.
-// ownerRule: apply the rule for other users' files in shared sticky folders here (an
-// append applies it to what it opened).
+// Why another user's file in a shared sticky folder is not appended to (the log).
+constexpr const char* kOthersFileAppended =
+    "it is another user's, in a sticky folder others may write, and is not written to";
+
+// How a resolved file is to be written.
+enum class EWrite { eReplace, eAppend };
+
+// What the system keeps from change in the file name in the directory at ("immutable",
+// "append-only"), null for neither or where the file system does not say. Looked at,
+// never opened.
+const char* KeptFromChange(int at, const char* name) {
+    struct statx attributes;
+    if (::statx(at, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &attributes) != 0) return nullptr;
+    const auto has = [&](std::uint64_t flag) {
+        return (attributes.stx_attributes_mask & flag) != 0 && (attributes.stx_attributes & flag) != 0;
+    };
+    if (has(STATX_ATTR_IMMUTABLE)) return "immutable";
+    if (has(STATX_ATTR_APPEND)) return "append-only";
+    return nullptr;
+}
+
+// What a write to given, walked (walked: the walk's answer), replaces or appends to; as
+// ResolveTarget. Every rule is applied here, before anything is opened, so that what is
+// refused is said with the SDK's reason whatever the system's settings would refuse first.
 bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KResolvedPath& file, KString& error,
-                   int& code, bool ownerRule = true) {
+                   int& code, EWrite how = EWrite::eReplace) {
     const std::string cannot = "Cannot write " + Quoted(given.c_str()) + ": ";
     if (!walked) {
         code = walk.mCode;
@@ -211,15 +232,40 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
         error = (Quoted(given.c_str()) + " is not replaced: " + what + KFileKindOf(mode) + ", not a regular file").c_str();
         return false;
     }
+    const int at = walk.mPlace.mDirectory.Get();
+    const char* name = walk.mPlace.mName.c_str();
     struct stat folder;
-    if (ownerRule && ::fstat(walk.mPlace.mDirectory.Get(), &folder) == 0 && !KMayFollowLink(walk.mStat, folder)) {
+    if (::fstat(at, &folder) != 0) {
+        code = errno;
+        error = (cannot + std::strerror(code)).c_str();
+        return false;
+    }
+    if (!KMayUseInStickyFolder(walk.mStat, folder)) {
         code = EACCES;
-        error = (cannot + kOthersFile + ": " + std::strerror(code)).c_str();
+        error = (cannot + (how == EWrite::eAppend ? kOthersFileAppended : kOthersFile) + ": " + std::strerror(code))
+                    .c_str();
+        return false;
+    }
+    // Appended to through a hard link another user made to a file of this user's, it would
+    // grow where they cannot write (the system's rule for hard links, whatever its setting).
+    if (how == EWrite::eAppend && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
+        code = EACCES;
+        error = (cannot + "it has other hard links, in a folder others may write, and is not written to: " +
+                 std::strerror(code))
+                    .c_str();
+        return false;
+    }
+    // A file the system keeps from change: said which (write access shows neither for
+    // an append-only file, which takes appends).
+    const char* kept = KeptFromChange(at, name);
+    if (kept && (how == EWrite::eReplace || std::strcmp(kept, "immutable") == 0)) {
+        code = EPERM;
+        const char* verb = how == EWrite::eReplace ? " cannot be replaced" : " cannot be written";
+        error = (Quoted(walk.mPlace.mPath.c_str()) + verb + ": it is " + kept + ": " + std::strerror(code)).c_str();
         return false;
     }
     // Refused as opening it for writing would be (root may).
-    if (::faccessat(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), W_OK, AT_EACCESS) != 0 &&
-        (errno == EACCES || errno == EPERM)) {
+    if (::faccessat(at, name, W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)) {
         code = errno;
         if (code == EPERM)
             error = (Quoted(walk.mPlace.mPath.c_str()) +
@@ -245,7 +291,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
         error = "No file name given";
         return false;
     }
-    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target);
+    const KString given = KAbsolutePath(target);
     KPathWalk walk;
     const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders);
     if (named) *named = std::move(walk.mNamed);
@@ -271,59 +317,66 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
 std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
+    const auto fail = [&](const std::string& why, int number) -> std::FILE* {
+        code = number;
+        error = why.c_str();
+        errno = number != 0 ? number : EINVAL;
+        return nullptr;
+    };
     code = 0;
     error = "";
-    KResolvedPath file;
-    const KString given = MakeFullPath(KGetCurrentDirectory().Buffer(), target ? target : "");
-    KPathWalk walk;
-    const bool walked = target && *target && KWalkPath(given.Buffer(), walk);
-    if (!target || !*target) error = "No file name given";
-    if (!target || !*target || !ResolveWalked(walk, walked, given.Buffer(), file, error, code, false)) {
-        errno = code != 0 ? code : EINVAL;
-        return nullptr;
+    if (!target || !*target) return fail("No file name given", 0);
+    const KString given = KAbsolutePath(target);
+    // A round more when the name changes between the look and the open.
+    for (int round = 0; round < 4; ++round) {
+        KResolvedPath file;
+        KPathWalk walk;
+        const bool walked = KWalkPath(given.Buffer(), walk);
+        const bool existed = walked && walk.mExists;
+        const struct stat looked = walk.mStat;
+        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, EWrite::eAppend)) {
+            errno = code != 0 ? code : EINVAL;
+            return nullptr;
+        }
+        const std::string cannot = std::string("Cannot write ") + Quoted(file.mPath.c_str()) + ": ";
+        // What was looked at is opened, and only that: an existing file without O_CREAT (the
+        // system's rules for shared folders are the SDK's, applied above), a new one only as
+        // new. Never waiting on a pipe, nor following a link, that took the name meanwhile.
+        const int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        const int fd = ::openat(file.mDirectory.Get(), file.mName.c_str(), existed ? flags : flags | O_CREAT | O_EXCL,
+                                0666);
+        if (fd < 0 && (errno == EEXIST || errno == ENOENT || errno == ELOOP)) continue;
+        if (fd < 0) return fail(cannot + std::strerror(errno), errno);
+        const auto closeAndFail = [&](const std::string& why, int number) {
+            ::close(fd);
+            return fail(why, number);
+        };
+        struct stat st;
+        if (::fstat(fd, &st) != 0) return closeAndFail(cannot + std::strerror(errno), errno);
+        if (!S_ISREG(st.st_mode)) {
+            const int number = S_ISDIR(st.st_mode) ? EISDIR : 0;
+            return closeAndFail(Quoted(file.mPath.c_str()) + " is not written: it is now " +
+                                    KFileKindOf(st.st_mode) + ", not a regular file",
+                                number);
+        }
+        // Another file under the name since the look: looked at again.
+        if (existed && (st.st_dev != looked.st_dev || st.st_ino != looked.st_ino)) {
+            ::close(fd);
+            continue;
+        }
+        // A hard link another user put under a new name meanwhile, or made since the look.
+        struct stat folder;
+        if (st.st_nlink > 1 && (::fstat(file.mDirectory.Get(), &folder) != 0 || KOthersMayWriteIn(folder)))
+            return closeAndFail(cannot + "it has other hard links, in a folder others may write, and is not written "
+                                         "to: " + std::strerror(EACCES),
+                                EACCES);
+        std::FILE* stream = ::fdopen(fd, "a");
+        if (!stream) return closeAndFail(cannot + std::strerror(errno), errno);
+        code = 0;
+        error = "";
+        return stream;
     }
-    const char* path = file.mPath.c_str();
-    // Not waiting on a pipe that took the name meanwhile, nor following a link that did.
-    const int fd = ::openat(file.mDirectory.Get(), file.mName.c_str(),
-                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    struct stat st, folder;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || ::fstat(file.mDirectory.Get(), &folder) != 0) {
-        code = errno;
-        if (fd >= 0) ::close(fd);
-        error = (std::string("Cannot write ") + Quoted(path) + ": " + std::strerror(code)).c_str();
-        errno = code;
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        code = S_ISDIR(st.st_mode) ? EISDIR : 0;
-        error =
-            (Quoted(path) + " is not written: it is now " + KFileKindOf(st.st_mode) + ", not a regular file").c_str();
-        errno = code != 0 ? code : EINVAL;
-        return nullptr;
-    }
-    // What the system refuses to open there where its rule for shared folders is on.
-    if (!KMayFollowLink(st, folder)) {
-        ::close(fd);
-        code = EACCES;
-        error = (std::string("Cannot write ") + Quoted(path) +
-                 ": it is another user's, in a sticky folder others may write, and is not written to: " +
-                 std::strerror(code))
-                    .c_str();
-        errno = code;
-        return nullptr;
-    }
-    std::FILE* stream = ::fdopen(fd, "a");
-    if (!stream) {
-        code = errno;
-        ::close(fd);
-        error = (std::string("Cannot write ") + Quoted(path) + ": " + std::strerror(code)).c_str();
-        errno = code;
-        return nullptr;
-    }
-    code = 0;
-    error = "";
-    return stream;
+    return fail("Cannot write " + Quoted(given.Buffer()) + ": other writers change it meanwhile", EAGAIN);
 }
 
 bool KFileReplacement::Begin(const char* target, bool makeFolders) {
@@ -332,7 +385,7 @@ bool KFileReplacement::Begin(const char* target, bool makeFolders) {
     mSystemError = 0;
     KResolvedPath file, named;
     if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders, &named)) return false;
-    return BeginResolved(std::move(file), std::move(named), MakeFullPath(KGetCurrentDirectory().Buffer(), target));
+    return BeginResolved(std::move(file), std::move(named), KAbsolutePath(target));
 }
 
 bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name) {
@@ -775,7 +828,7 @@ bool CanReplace(const KResolvedPath& file, KString& error) {
     struct stat st, folder;
     if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     if (S_ISREG(st.st_mode)) {
-        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayFollowLink(st, folder)) return true;
+        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayUseInStickyFolder(st, folder)) return true;
         error = (Quoted(file.mPath.c_str()) + " is not replaced: " + kOthersFile).c_str();
         return false;
     }

@@ -26,10 +26,12 @@ namespace zeqsdk_400 {
 // is followed only when it belongs to this process's effective user or to the
 // folder's owner, as the system's rule for such folders has it whatever the
 // machine's setting: another user's is refused ("Permission denied"), and the
-// link and what it names are left as they are. So is, in such a folder, a
-// regular file that belongs neither to this process's effective user nor to
-// the folder's owner (the system's rule for such files, whatever the machine's
-// setting): it stays that user's. A named pipe, a device, a directory or a
+// link and what it names are left as they are. So is, in such a folder or a
+// sticky one its group may write, a regular file that belongs neither to this
+// process's effective user nor to the folder's owner (the system's rule for
+// such files at its strictest, whatever the machine's setting): it stays that
+// user's. A file the system keeps from change (immutable, append-only) is
+// refused saying which. Every rule is applied before anything is opened. A named pipe, a device, a directory or a
 // socket, or a link to one, is refused and left as it is, and so is a file
 // this process may not write ("Permission denied", as opening it would be;
 // root may). The file is replaced under its name: other hard links to it keep
@@ -191,7 +193,10 @@ public:
     // anything else that is no regular file is refused without waiting on it,
     // and so is, in a sticky folder others may write, a file that belongs
     // neither to this process's effective user nor to the folder's owner (the
-    // system's rule for such files, whatever the machine's setting). Null,
+    // system's rule for such files, whatever the machine's setting), an
+    // immutable file, and, in a folder another user may write, a file with
+    // other hard links (one of theirs to a file they may not write). An
+    // append-only file is appended to. Null,
     // with the reason in error and the system's error number in systemError
     // (0 without one), when it cannot.
     static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr);

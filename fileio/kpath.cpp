@@ -49,7 +49,8 @@ std::size_t ExtensionDot(std::string_view path) {
 
 KString ToKString(std::string_view text) { return KString(text.data() ? text.data() : "", text.size()); }
 
-std::string CleanPath(std::string_view path) {
+// keepParents: ".." stays a step of its own (a path the system is to walk).
+std::string CleanPath(std::string_view path, bool keepParents = false) {
     if (path.empty()) return std::string();
 
     std::string prefix;
@@ -72,6 +73,8 @@ std::string CleanPath(std::string_view path) {
         const std::string_view part = path.substr(i, end - i);
         if (part.empty() || part == ".") {
             // dropped
+        } else if (part == ".." && keepParents) {
+            parts.push_back(part);
         } else if (part == "..") {
             if (!parts.empty() && parts.back() != "..") {
                 parts.pop_back();
@@ -204,6 +207,15 @@ KString MakeFullPath(const char* directory, const char* path) {
     return ToKString(CleanPath(joined));
 }
 
+KString KAbsolutePath(const char* path) {
+    const std::string_view name = View(path);
+    if (IsAbsolutePath(path)) return ToKString(CleanPath(name, true));
+    std::string joined = KGetCurrentDirectory().Buffer();
+    joined += '/';
+    joined += name;
+    return ToKString(CleanPath(joined, true));
+}
+
 KString MakeRelativePath(const char* directory, const char* path) {
     const std::string_view dir = View(directory);
     if (dir.empty() || !path) return KString(path ? path : "");
@@ -258,7 +270,7 @@ const char* KFileKindOf(mode_t mode) {
 namespace {
 
 std::string QuotedFullPath(const char* path) {
-    return std::string("\"") + MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer() + "\"";
+    return std::string("\"") + KAbsolutePath(path).Buffer() + "\"";
 }
 
 // Records the system's error number behind a failed open (and leaves errno at
@@ -482,6 +494,16 @@ bool KMayFollowLink(const struct stat& link, const struct stat& folder) {
     return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
 }
 
+bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder) {
+    // The strictest setting counts a folder its group may write as shared too.
+    if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & (S_IWOTH | S_IWGRP))) return true;
+    return file.st_uid == ::geteuid() || file.st_uid == folder.st_uid;
+}
+
+bool KOthersMayWriteIn(const struct stat& folder) {
+    return folder.st_uid != ::geteuid() || (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 namespace {
 
 // As the system bounds the links of one resolution.
@@ -536,6 +558,8 @@ struct WalkRules {
     const char* mSeparators = "/";
     // No link is followed anywhere (ELOOP).
     bool mNoLinks = false;
+    // What a directory made gets, less the umask.
+    mode_t mFolderMode = 0777;
 };
 
 bool NotOwn(KPathWalk& walk, const std::string& what) {
@@ -578,7 +602,7 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
         if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
-            if (::mkdirat(at.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) {
+            if (::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) != 0 && errno != EEXIST) {
                 walk.mCode = errno;
                 walk.mPlace = {std::move(at), part, candidate};
                 return false;
@@ -658,7 +682,7 @@ bool Resolved(KPathWalk& walk) {
     return true;
 }
 
-std::string AbsolutePath(const char* path) { return MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer(); }
+std::string AbsolutePath(const char* path) { return KAbsolutePath(path).Buffer(); }
 
 }  // namespace
 
@@ -763,13 +787,14 @@ bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& i
 
 }  // namespace
 
-bool KHeldFolder::Open(const char* directory, bool create) {
+bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode) {
     mDirectory.Reset();
     mError.clear();
     mSystemError = 0;
     if (!directory || !*directory) return Fail("No folder given", ENOENT);
     WalkRules rules;
     rules.mCreate = rules.mCreateLast = create;
+    rules.mFolderMode = folderMode;
     KPathWalk walk;
     KDescriptor final;
     const std::string given = AbsolutePath(directory);
@@ -816,7 +841,7 @@ bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) c
 }
 
 bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                            bool followLinks) const {
+                            bool followLinks, mode_t folderMode) const {
     into.mDirectory.Reset();
     into.mError.clear();
     into.mSystemError = 0;
@@ -831,6 +856,7 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     rules.mCreate = rules.mCreateLast = create;
     rules.mOwnOnly = ownOnly;
     rules.mNoLinks = !followLinks;
+    rules.mFolderMode = folderMode;
     rules.mSeparators = "/\\";
     KPathWalk walk;
     KDescriptor final;

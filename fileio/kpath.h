@@ -23,6 +23,11 @@ KString ExtractDirectoryFromFilePath(const char* path);
 KString ChangeFileExtension(const char* path, const char* extension);
 // directory + '/' + path, cleaned; an absolute path is taken unchanged (cleaned).
 KString MakeFullPath(const char* directory, const char* path);
+// A path given to the system, made absolute from the current directory as the
+// system takes it: empty and "." parts dropped, every ".." kept, since it goes up
+// from where a link before it leads, which only a walk knows (KWalkPath). Names
+// inside files, relative to the file, are joined with MakeFullPath instead.
+KString KAbsolutePath(const char* path);
 // path relative to directory when it lies below it, else path unchanged.
 KString MakeRelativePath(const char* directory, const char* path);
 // Splits at '/' and '\', drops "." parts, resolves ".." against the previous part, rejoins with '/'.
@@ -121,9 +126,17 @@ bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr
 // switched on (protected symbolic links), applied by the SDK whatever the
 // machine's setting: a link in a folder that is sticky and that others may
 // write is followed only when it belongs to this process's effective user or
-// to the folder's owner. link and folder as lstat describes them. The system's
-// rule for regular files there (protected regular files) is the same test.
+// to the folder's owner. link and folder as lstat describes them.
 bool KMayFollowLink(const struct stat& link, const struct stat& folder);
+// The system's rule for regular files and named pipes in sticky folders
+// (protected regular files and FIFOs) at its strictest, whatever the machine's
+// setting: in a folder that is sticky and that others or its group may write,
+// an existing file is written, made or read as one's own only when it belongs to
+// this process's effective user or to the folder's owner.
+bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder);
+// A folder where another user may put a name: one not of this process's
+// effective user, or one its group or others may write.
+bool KOthersMayWriteIn(const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayFollowLink allows it, and
@@ -202,7 +215,8 @@ public:
     // Walks directory as KWalkPath does and holds what it names; with create,
     // each missing directory on the way is made as KCreateDirectory makes it, in
     // the same walk. False, with GetError() and GetSystemError() telling why.
-    bool Open(const char* directory, bool create = false);
+    // folderMode: what a directory made gets (less the umask).
+    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777);
     // Holds the directory a resolved file lies in (its descriptor duplicated).
     bool Hold(const KResolvedPath& file);
     // A copy holding the same directory.
@@ -214,7 +228,7 @@ public:
     // entered (EACCES, the reason naming it). Without followLinks no link on the
     // way is followed (ELOOP).
     bool OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                   bool followLinks = true) const;
+                   bool followLinks = true, mode_t folderMode = 0777) const;
 
     bool IsOpen() const { return mDirectory.Get() >= 0; }
     int Get() const { return mDirectory.Get(); }

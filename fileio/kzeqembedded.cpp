@@ -106,6 +106,15 @@ bool KZeq::Impl::WriteEmbeddedFrom(KChainedStdioFile& source, const KString& sto
     return AfterWrite(mBodyWriter.WriteEmbedded(ref));
 }
 
+mode_t KZeq::Impl::ExtractedFileMode() const {
+    struct stat st;
+    // A file that cannot be looked at (a stream in memory) gives its owner alone access.
+    const mode_t mode = ::fstat(mFile.Descriptor(), &st) == 0 ? 0666 & st.st_mode : 0600;
+    const bool password =
+        mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
+    return password ? mode & 0600 : mode;
+}
+
 bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory,
                               bool* overwritten) {
     if (!Readable() || !mBinary || mReader.PeekType() != kTagEmbedded) return false;
@@ -119,7 +128,9 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         if (mPath.IsEmpty()) return Fail(eEmbeddedFileError);
         base = ChangeFileExtension(mPath.Buffer(), ".zqm");
     }
-    base = KCleanPath(MakeFullPath(KGetCurrentDirectory().Buffer(), base.Buffer()));
+    // As the system walks it: a ".." after a link goes up from where the link leads.
+    base = KAbsolutePath(base.Buffer());
+    if (ExtractFileName(base.Buffer()) == "..") base = KCleanPath(base);
     mEmbeddedFolder = KHeldFolder();
     KString name;
     const KString candidates[3] = {relativeName, ExtractFileName(fileName.Buffer()),
@@ -142,10 +153,15 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     KHeldFolder parent, media;
     KHeldFolder& folder = mEmbeddedFolder;
     const KString above = ExtractDirectoryFromFilePath(base.Buffer());
+    // An extracted file, and every folder made for it, gets no more access than the Zeq file
+    // it comes from has (its owner's alone where a password protects it).
+    const mode_t fileMode = ExtractedFileMode();
+    const mode_t folderMode = fileMode | ((fileMode & 0444) >> 2);
     const bool held = !leaf.empty() && leaf != "." && leaf != ".." &&
-                      parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true) &&
-                      parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media) &&
-                      (below.empty() ? media.Duplicate(folder) : media.OpenBelow(below.c_str(), true, true, folder, false));
+                      parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode) &&
+                      parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode) &&
+                      (below.empty() ? media.Duplicate(folder)
+                                     : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode));
     if (!held) {
         const std::string why = !parent.IsOpen() ? parent.GetError() : !media.IsOpen() ? media.GetError() : folder.GetError();
         return FailRefused(eEmbeddedFileError,
@@ -162,7 +178,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     RandomBytes(random, sizeof(random));
     const std::string temp = leaf + ".part" + ToHex(random, sizeof(random));
     KChainedStdioFile out;
-    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode);
     if (!out.OpenDescriptor(fd, "wb")) return Fail(eEmbeddedFileError);
     KChainedCrcFile crc(*mStream);
     KChainedCipherFile cipher(crc);
@@ -191,7 +207,9 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(eEmbeddedFileError);
     }
-    fileName = MakeFullPath(base.Buffer(), name.Buffer());
+    // Named as given where the path holds no "..", else as the walk found it.
+    fileName = KCleanPath(base) == base ? MakeFullPath(base.Buffer(), name.Buffer())
+                                        : KString(folder.PathOf(leaf.c_str()).c_str());
     if (overwritten) *overwritten = existed;
     return true;
 }

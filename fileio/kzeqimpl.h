@@ -214,6 +214,9 @@ public:
     // WriteEmbedded of what source holds (from its start), stored under storedName.
     bool WriteEmbeddedFrom(KChainedStdioFile& source, const KString& storedName);
     bool ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory, bool* overwritten);
+    // The mode an extracted file is made with: no more than the Zeq file read has, and its
+    // owner's alone where the section read carries a password.
+    mode_t ExtractedFileMode() const;
 
     KString Directory() const {
         if (mPath.IsEmpty()) return KGetCurrentDirectory();

@@ -102,7 +102,7 @@ bool KZeq::Impl::Open(const char* path, bool readOnly, bool openMain, KZeqFileHe
     const int fd = KOpenRegularFile(path, "rb", &refusal, &code);
     if (fd < 0) return FailRefused(eFileNotOpened, refusal, code);
     if (!mFile.OpenDescriptor(fd, "rb")) return FailSystem(eFileNotOpened);
-    mPath = MakeFullPath(KGetCurrentDirectory().Buffer(), path);
+    mPath = KAbsolutePath(path);
     mStream = &mFile;
     return OpenCommon(readOnly, openMain, header);
 }
@@ -203,7 +203,7 @@ bool KZeq::Impl::Create(const char* name, bool binary, bool encrypted, KZeqFileH
 
     KString path(name);
     if (ExtractFileExtension(name).IsEmpty()) path += ".zeq";
-    path = MakeFullPath(KGetCurrentDirectory().Buffer(), path.Buffer());
+    path = KAbsolutePath(path.Buffer());
     // The writers' one rule of what a new file may replace: a regular file, or
     // the one a symbolic link names (the link stays); never a pipe, device or
     // directory.

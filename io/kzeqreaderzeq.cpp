@@ -109,7 +109,7 @@ bool KZeqReaderZeq::FileOpen(const char* fileName) {
         mError.SetLastErrorID(eFileNotOpened);
         return false;
     }
-    KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
+    KString path = KAbsolutePath(fileName);
     KZeqFileHeaderInfo header;
     if (!mFile->ProjectOpen(path.Buffer(), false, false, &header)) {
         mError.CopyLastError(ReaderErrorFromFile(mFile->GetLastErrorID()), mFile->GetError());

@@ -38,7 +38,7 @@ bool KZeqWriterZeqBase::FileCreate(const char* fileName) {
     }
     KZeqFileHeaderInfo header;
     header.mFileVersion = mLayout.mFileVersion;
-    const KString path = MakeFullPath(KGetCurrentDirectory().Buffer(), fileName);
+    const KString path = KAbsolutePath(fileName);
     if (mFile->ProjectCreate(path.Buffer(), mExportMode != eASCII, mExportMode == eENCRYPTED, &header)) return true;
     const int fileError = mFile->GetLastErrorID();
     const int error = fileError == KZeq::eFileCorrupted    ? eFileCorrupted

@@ -75,19 +75,22 @@ inline bool SetAttribute(const std::string& path, const char* name, const std::s
     return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
 }
 
-// Sets or clears the file's immutable flag (root, on a file system that has it); false, errno set, when not.
-inline bool SetImmutable(const std::string& path, bool on) {
+// Sets or clears one of the file's flags (FS_IMMUTABLE_FL, FS_APPEND_FL: root, on a file
+// system that has them); false, errno set, when not.
+inline bool SetFileFlag(const std::string& path, int flag, bool on) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     int flags = 0;
     bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    flags = on ? (flags | flag) : (flags & ~flag);
     done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
     const int code = errno;
     ::close(fd);
     errno = code;
     return done;
 }
+
+inline bool SetImmutable(const std::string& path, bool on) { return SetFileFlag(path, FS_IMMUTABLE_FL, on); }
 
 }  // namespace zeqtest
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -252,10 +253,13 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
     }
 }
 
-// The system's rule for regular files in a sticky folder others may write, whatever the
-// machine's setting (fs.protected_regular): a file there that belongs neither to the writer
-// nor to the folder's owner is not appended to (a log another user left under its name), not
-// replaced (the new content would be theirs to change), and not read as settings.
+// The system's rule for regular files in a sticky folder others may write, at its strictest
+// and whatever the machine's setting (fs.protected_regular 0, 1 or 2): a file there that
+// belongs neither to the writer nor to the folder's owner is not appended to (a log another
+// user left under its name), not replaced (the new content would be theirs to change), and
+// not read as settings; a sticky folder its group may write counts as shared too. The rule is
+// applied before anything is opened, so that the reason is the same whether or not the
+// system would have refused the open first.
 TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
     ZEQ_SKIP_UNLESS_ROOT("files of another user");
     struct Case {
@@ -270,6 +274,8 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         {"the folder owner's file", 01777, kNobody, kNobody, true},
         {"root's own file in another user's sticky folder", 01777, kNobody, kRoot, true},
         {"another user's file in a folder without the sticky bit", 0777, kRoot, kNobody, true},
+        {"a member's file in a sticky folder its group may write", 01770, kRoot, kNobody, false},
+        {"a member's file in a sticky folder only its owner may write", 01750, kRoot, kNobody, true},
     };
     const std::string theirs = "[s]\nk = theirs\n";
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
@@ -322,6 +328,112 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         EXPECT_EQ(test.mUsed ? "[s]\nk = mine\n" : theirs, ReadFile(file));
     }
     KLib_SetConfigDirectory(configuration.c_str());
+}
+
+// The system's rule for hard links, whatever the machine's setting (fs.protected_hardlinks): a
+// name with other hard links, in a folder another user may write, may be their link to a file
+// of the writer's that they may not write themselves; appended to (the log), it would grow. It
+// is refused with the reason and stays as it was; in a folder only the writer may write, and
+// for a file without other links, the append goes ahead.
+TEST(SharedFolderHardLinks, AreNotAppendedTo) {
+    struct Case {
+        const char* mName;
+        mode_t mFolderMode;
+        // The folder is another user's (root only).
+        bool mTheirs;
+        bool mLinked;
+        bool mUsed;
+    };
+    const Case cases[] = {
+        {"a link in a folder everybody may write", 0777, false, true, false},
+        {"a link in a sticky folder everybody may write", 01777, false, true, false},
+        {"a link in a folder its group may write", 0770, false, true, false},
+        {"a link in another user's folder", 0755, true, true, false},
+        {"a link in the writer's own folder", 0755, false, true, true},
+        {"a file without other links in a folder everybody may write", 0777, false, false, true},
+    };
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    int index = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        if (test.mTheirs && ::geteuid() != 0) {
+            std::cout << "not tried without root (a folder of another user's): " << test.mName << "\n";
+            continue;
+        }
+        const fs::path base = dir.Path() / std::to_string(index++);
+        const zeqtest::RootsSecret secret(base);
+        const fs::path folder = base / "plug-ins";
+        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mTheirs ? kNobody : ::geteuid(), folder, 0755));
+        const std::string log = (folder / "log.txt").string();
+        const std::string before = test.mLinked ? zeqtest::RootsSecret::kText : "old";
+        if (test.mLinked)
+            ASSERT_EQ(0, ::link(secret.Path().c_str(), log.c_str())) << std::strerror(errno);
+        else
+            WriteFile(log, before);
+        ASSERT_EQ(0, ::chmod(folder.c_str(), test.mFolderMode));
+        KString error;
+        int code = 0;
+        std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+        if (appended) {
+            std::fputs("new", appended);
+            std::fclose(appended);
+        }
+        EXPECT_EQ(test.mUsed, appended != nullptr) << error.Buffer();
+        EXPECT_EQ(test.mUsed ? before + "new" : before, ReadFile(log));
+        if (!test.mUsed) {
+            EXPECT_EQ(EACCES, code);
+            EXPECT_EQ("Cannot write \"" + log +
+                          "\": it has other hard links, in a folder others may write, and is not written to: "
+                          "Permission denied",
+                      error.Buffer());
+        }
+    }
+}
+
+// A file the system keeps from change is refused before anything is written, and the reason
+// says which keeps it (write access shows neither for an append-only file): replaced, neither
+// is; appended to (the log), an append-only file takes the lines and an immutable one is refused.
+TEST(KeptFromChange, SaysWhichAndAppendOnlyTakesAppends) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to set a file's flags";
+    struct Case {
+        const char* mName;
+        int mFlag;
+        const char* mKept;
+        bool mAppended;
+    };
+    const Case cases[] = {
+        {"immutable", FS_IMMUTABLE_FL, "immutable", false},
+        {"append-only", FS_APPEND_FL, "append-only", true},
+    };
+    zeqtest::TempDir dir;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        const std::string file = dir / (std::string(test.mName) + ".log");
+        WriteFile(file, "old");
+        if (!zeqtest::SetFileFlag(file, test.mFlag, true))
+            GTEST_SKIP() << "no " << test.mName << " files on this file system: " << std::strerror(errno);
+        KFileReplacement replacement;
+        const bool begun = replacement.Begin(file.c_str());
+        KString error;
+        int code = 0;
+        std::FILE* appended = KFileReplacement::OpenForAppending(file.c_str(), error, &code);
+        if (appended) {
+            std::fputs("new", appended);
+            std::fclose(appended);
+        }
+        zeqtest::SetFileFlag(file, test.mFlag, false);
+        EXPECT_FALSE(begun);
+        EXPECT_EQ(EPERM, replacement.GetSystemError());
+        EXPECT_EQ("\"" + file + "\" cannot be replaced: it is " + test.mKept + ": Operation not permitted",
+                  replacement.GetError());
+        EXPECT_FALSE(AnyTemporaryIn(dir.Path()));
+        EXPECT_EQ(test.mAppended, appended != nullptr) << error.Buffer();
+        EXPECT_EQ(test.mAppended ? "oldnew" : "old", ReadFile(file));
+        if (!test.mAppended) {
+            EXPECT_EQ("\"" + file + "\" cannot be written: it is " + test.mKept + ": Operation not permitted",
+                      error.Buffer());
+        }
+    }
 }
 
 // A writer who is not in the group of the file replaced (its owner, here) cannot give the

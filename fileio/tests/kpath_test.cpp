@@ -75,7 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         CASE(MakeRelativePath("/", "/x"), "x"), CASE(MakeRelativePath("/a/b", "/a/b"), "."),
         // A sibling whose name merely starts with the directory's name is not below it.
         CASE(MakeRelativePath("/a/b", "/a/bc/d"), "/a/bc/d"),
-        CASE(MakeRelativePath("/a/b", "/elsewhere/f"), "/elsewhere/f"), CASE(MakeRelativePath("", "f"), "f")),
+        CASE(MakeRelativePath("/a/b", "/elsewhere/f"), "/elsewhere/f"), CASE(MakeRelativePath("", "f"), "f"),
+        // A path for the system keeps its "..": only a walk knows where it goes up from.
+        CASE(KAbsolutePath("/home/out/../x.bvh"), "/home/out/../x.bvh"),
+        CASE(KAbsolutePath("/a//./b\\..\\c/"), "/a/b/../c"), CASE(KAbsolutePath("/.."), "/..")),
     [](const testing::TestParamInfo<PathCase>& info) {
         // The call as a name: its letters and digits, numbered for uniqueness.
         std::string name = std::to_string(info.index) + "_";
@@ -193,12 +196,43 @@ TEST(Directories, CreateWithParents) {
     EXPECT_TRUE(KEnsureDirectoryExistance(file.c_str()) && fs::is_directory(dir / "a/b.d/c") && !fs::exists(file));
     // Already there; no directory part.
     EXPECT_TRUE(KEnsureDirectoryExistance(file.c_str()) && KEnsureDirectoryExistance("file.txt"));
+    // As mkdir -p makes it: ".." goes up from the "y" made.
     EXPECT_TRUE(KCreateDirectory((dir.Path().string() + "\\x\\.\\y\\..\\z").c_str()) && fs::is_directory(dir / "x/z") &&
-                !fs::exists(dir / "x/y"));
+                fs::is_directory(dir / "x/y"));
     WriteFile(dir / "blocker", "x");  // a file in the way
     EXPECT_FALSE(KCreateDirectory((dir / "blocker/sub").c_str()) || KCreateDirectory((dir / "blocker").c_str()) ||
                  KCreateDirectory(""));
     EXPECT_EQ("x", ReadFile(dir / "blocker"));
+}
+
+// A ".." after a link to a folder goes up from where the link leads, as the system (and every
+// other program) takes it: with home/out -> data/out, "home/out/../x" is data/x, for a file
+// replaced, appended to, looked at, a folder made and one held. A name inside a file, joined
+// to the file's folder, stays text (MakeFullPath).
+TEST(SystemPaths, ParentAfterALinkGoesUpFromWhereItLeads) {
+    TempDir dir;
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "data/out");
+    fs::create_symlink(dir / "data/out", dir / "home/out");
+    const std::string up = dir / "home/out/..";
+    KFileReplacement replacement;
+    std::FILE* out = replacement.Begin((up + "/x.bvh").c_str()) ? replacement.OpenStream("wb") : nullptr;
+    ASSERT_TRUE(out) << replacement.GetError();
+    EXPECT_TRUE(std::fputs("new", out) >= 0 && std::fclose(out) == 0 && replacement.Commit()) << replacement.GetError();
+    EXPECT_EQ("new", ReadFile(dir / "data/x.bvh"));
+    KString error;
+    std::FILE* log = KFileReplacement::OpenForAppending((up + "/x.log").c_str(), error);
+    ASSERT_TRUE(log) << error.Buffer();
+    EXPECT_TRUE(std::fputs("line", log) >= 0 && std::fclose(log) == 0);
+    EXPECT_EQ("line", ReadFile(dir / "data/x.log"));
+    EXPECT_TRUE(FileExist((up + "/x.bvh").c_str()));
+    EXPECT_TRUE(KCreateDirectory((up + "/made").c_str()));
+    KHeldFolder held;
+    ASSERT_TRUE(held.Open(up.c_str()));
+    EXPECT_EQ(dir / "data", held.GetPath());
+    EXPECT_TRUE(fs::is_directory(dir / "data/made"));
+    EXPECT_EQ(std::vector<fs::path>{dir / "home/out"}, std::vector<fs::path>(fs::directory_iterator(dir / "home"), {}));
+    EXPECT_STREQ((dir / "home/x.png").c_str(), MakeFullPath(up.c_str(), "x.png").Buffer());
 }
 
 // One walk makes every folder, each in the one before: the components looked at grow with the

@@ -716,6 +716,52 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
     }
 }
 
+// An extracted file, and the folders made for it, get no more access than the Zeq file they
+// come from, whatever the umask lets through: a 0600 scene gives a 0600 image in 0700 folders,
+// and a scene whose section carries a password gives its owner alone access.
+TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
+    struct Case {
+        const char* mName;
+        mode_t mScene;
+        const char* mPassword;
+        mode_t mFile;
+        mode_t mFolder;
+    };
+    const Case cases[] = {
+        {"a scene of its owner's alone", 0600, "", 0600, 0700},
+        {"a scene its group may read", 0640, "", 0640, 0750},
+        {"a scene everybody may read", 0644, "", 0644, 0755},
+        {"a scene everybody may read, with a password", 0644, "secret", 0600, 0700},
+    };
+    const mode_t umask = ::umask(022);
+    int index = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.mName);
+        const std::string scene = mDir / ("scene" + std::to_string(index++) + ".zeq");
+        ASSERT_TRUE(zeqtest::WriteZeq(scene, GetParam(), [&](KZeq& z) {
+            ASSERT_TRUE(z.ProjectSetPassword(test.mPassword));
+            ASSERT_TRUE(z.FieldWriteBegin("Content") &&
+                        z.FieldWriteEmbeddedFile(KString(mSource.c_str()), "maps/private.jpg"));
+        }));
+        ASSERT_EQ(0, ::chmod(scene.c_str(), test.mScene));
+        KZeq z;
+        KString name("private.jpg"), relative("maps/private.jpg");
+        ASSERT_TRUE(z.ProjectOpen(scene.c_str(), false, true) && z.CheckPassword(test.mPassword));
+        ASSERT_TRUE(z.FieldReadBegin("Content") && z.FieldReadEmbeddedFile(name, relative, ""))
+            << z.GetLastErrorString();
+        const fs::path media = fs::path(scene).replace_extension(".zqm");
+        EXPECT_EQ(media / "maps/private.jpg", Str(name));
+        struct stat st;
+        ASSERT_EQ(0, ::stat(Str(name).c_str(), &st));
+        EXPECT_EQ(test.mFile, st.st_mode & 07777);
+        for (const fs::path& folder : {media, media / "maps"}) {
+            ASSERT_EQ(0, ::stat(folder.c_str(), &st));
+            EXPECT_EQ(test.mFolder, st.st_mode & 07777) << folder;
+        }
+    }
+    ::umask(umask);
+}
+
 TEST_P(KZeqEmbedded, DamagedContentLeavesNoFile) {
     WriteScene({"wood.tif"});
     mZeq.ProjectClose();

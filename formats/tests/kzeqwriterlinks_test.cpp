@@ -20,6 +20,7 @@
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kopenwatch.h"
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kplantedlinks.h"
 #include "formats/tests/kzeqwriterrows.h"
@@ -134,14 +135,16 @@ TEST_P(WriterLinks, AFileTheWriterMayNotReplaceStaysAsItWas) {
     struct Case {
         const char* mName;
         uid_t mOwner;
-        bool mImmutable;
+        // What the system keeps it from (FS_IMMUTABLE_FL, FS_APPEND_FL), 0 for nothing.
+        int mFlag;
         const char* mSaid;
     };
     const Case cases[] = {
-        {"another user's file", zeqtest::kUnprivileged, false,
+        {"another user's file", zeqtest::kUnprivileged, 0,
          "it is another user's file, in a sticky folder others may write, where only its owner or the folder's "
          "owner may replace it: Permission denied"},
-        {"an immutable file", 0, true, "cannot be replaced: it is immutable or append-only"},
+        {"an immutable file", 0, FS_IMMUTABLE_FL, "cannot be replaced: it is immutable: Operation not permitted"},
+        {"an append-only file", 0, FS_APPEND_FL, "cannot be replaced: it is append-only: Operation not permitted"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.mName);
@@ -149,13 +152,13 @@ TEST_P(WriterLinks, AFileTheWriterMayNotReplaceStaysAsItWas) {
         WriteFile(mTarget, kPrevious);
         ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0666));
         ASSERT_EQ(0, ::chown(mTarget.c_str(), test.mOwner, test.mOwner));
-        // The last case.
-        if (test.mImmutable && !zeqtest::SetImmutable(mTarget, true))
-            GTEST_SKIP() << "no immutable files here: " << std::strerror(errno);
+        // The flagged cases come last: where the file system keeps no such flag, they are all that is left.
+        if (test.mFlag != 0 && !zeqtest::SetFileFlag(mTarget, test.mFlag, true))
+            GTEST_SKIP() << "no immutable or append-only files on this file system: " << std::strerror(errno);
         EXPECT_FALSE(Export());
         EXPECT_NE(std::string::npos, mSaid.find(test.mSaid)) << mSaid;
         EXPECT_NE(std::string::npos, mSaid.find("\"" + mTarget + "\"")) << mSaid;
-        if (test.mImmutable) zeqtest::SetImmutable(mTarget, false);
+        if (test.mFlag != 0) zeqtest::SetFileFlag(mTarget, test.mFlag, false);
         struct stat st;
         ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
         EXPECT_EQ(test.mOwner, st.st_uid);
@@ -228,6 +231,9 @@ class TextureCopyLinks : public WriterLinks {};
 TEST_P(TextureCopyLinks, AnotherUsersLinkGetsNoCopyAndIsNotOpened) {
     const std::string image = (mOut / "wood.png").string(), pipe = (mDir.Path() / "their.fifo").string();
     ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0666));
+    // Any open of the pipe is seen, a non-blocking one too, which waits on nothing.
+    zeqtest::OpenWatch opens(pipe);
+    ASSERT_TRUE(opens.Ready()) << std::strerror(errno);
     // Dangling into root's private folder, or to their named pipe, which a look that opened
     // what the link names would wake.
     for (const std::string& named : {mSecret.Unmade("wood.png"), pipe}) {
@@ -237,6 +243,7 @@ TEST_P(TextureCopyLinks, AnotherUsersLinkGetsNoCopyAndIsNotOpened) {
         ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, image));
         bool written = false;
         EXPECT_TRUE(zeqtest::RunsWithoutWaitingOn(pipe, [&] { written = Export(); }));
+        EXPECT_FALSE(opens.Opened()) << "what the link names was opened";
         ASSERT_TRUE(written) << mSaid;
         EXPECT_FALSE(ReadFile(mTarget).empty());
         EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("wood.png"))));

@@ -1,6 +1,8 @@
 #include "formats/geometry/3ds/toolkit/errors3ds.h"
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 namespace zeqsdk_400 {
 
@@ -11,6 +13,10 @@ namespace {
 
 errorentry3ds gErrStack[ErrStackSize3ds] = {};
 int gSystemError = 0;
+// Why that first file operation failed, as its caller said it (the path and the system's reason).
+std::string gSystemReason;
+// The entry of that operation, -1 before one.
+int gSystemEntry = -1;
 
 // Message of each code, indexed by code; null where the code has none.
 const char* const kMessages[] = {
@@ -74,23 +80,37 @@ void PushErrList3ds(std::int32_t code) {
     }
 }
 
-void PushSystemErrList3ds(std::int32_t code) {
-    if (gSystemError == 0) gSystemError = errno;
+void PushSystemErrList3ds(std::int32_t code, const char* reason) {
+    if (gSystemEntry < 0) {
+        gSystemError = errno;
+        gSystemReason = reason && *reason ? reason : gSystemError != 0 ? std::strerror(gSystemError) : "";
+        for (int i = 0; i < 19 && gSystemEntry < 0; ++i)
+            if (gErrStack[i].code == 0) gSystemEntry = i;
+    }
     PushErrList3ds(code);
 }
 
 int SystemError3ds() { return gSystemError; }
 
+const char* SystemReason3ds() { return gSystemReason.c_str(); }
+
 void ClearErrList3ds() {
     toolkiterr3ds = 0;
     gSystemError = 0;
+    gSystemReason.clear();
+    gSystemEntry = -1;
     for (int i = 0; i < 20; ++i) gErrStack[i].code = 0;
 }
 
 void DumpErrList3ds(std::FILE* out) {
     if (!out) return;
-    for (int i = 19; i >= 0; --i)
-        if (gErrStack[i].code != 0) std::fprintf(out, "%s\n", gErrStack[i].text);
+    for (int i = 19; i >= 0; --i) {
+        if (gErrStack[i].code == 0) continue;
+        if (i == gSystemEntry && !gSystemReason.empty())
+            std::fprintf(out, "%s: %s\n", gErrStack[i].text, gSystemReason.c_str());
+        else
+            std::fprintf(out, "%s\n", gErrStack[i].text);
+    }
 }
 
 const errorentry3ds* ReturnErrorList3ds() { return gErrStack; }

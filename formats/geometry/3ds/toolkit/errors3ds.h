@@ -56,11 +56,15 @@ extern std::uint8_t ignoretoolkiterr3ds;  // users' switch: record failures and 
 
 void PushErrList3ds(std::int32_t code);
 // Pushes code for a file operation that failed just now; the first since
-// ClearErrList3ds keeps the system's error number (errno) as SystemError3ds.
-void PushSystemErrList3ds(std::int32_t code);
+// ClearErrList3ds keeps the system's error number (errno) as SystemError3ds, and
+// reason (the system's own where none is given) as SystemReason3ds.
+void PushSystemErrList3ds(std::int32_t code, const char* reason = nullptr);
 // The system's error number behind the first file operation that failed since
 // ClearErrList3ds; 0 when none did.
 int SystemError3ds();
+// Why it failed ("Cannot write \"/d/a.3ds\": Permission denied"), "" when none did;
+// DumpErrList3ds says it after that operation's entry.
+const char* SystemReason3ds();
 void ClearErrList3ds();
 void DumpErrList3ds(std::FILE* out);
 const errorentry3ds* ReturnErrorList3ds();

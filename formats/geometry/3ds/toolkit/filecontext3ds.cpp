@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
@@ -34,18 +35,26 @@ void DiscardContext(file3ds* ctx) {
 }
 
 // A stream writing name beside it, in the context's replacement; null (errno
-// set) when the name is refused or nothing can be made beside it.
-std::FILE* OpenReplacement(file3ds* ctx) {
+// set, and refusal saying why) when the name is refused or nothing can be made beside it.
+std::FILE* OpenReplacement(file3ds* ctx, KString* refusal) {
     ctx->replacement = new (std::nothrow) KFileReplacement;
     if (!ctx->replacement) {
         errno = ENOMEM;
         return nullptr;
     }
     if (!ctx->replacement->Begin(ctx->filename)) {
+        *refusal = ctx->replacement->GetError();
         errno = ctx->replacement->GetSystemError();
         return nullptr;
     }
-    return ctx->replacement->OpenStream("wb");
+    std::FILE* stream = ctx->replacement->OpenStream("wb");
+    if (!stream) {
+        const int code = errno;
+        *refusal = (std::string("Cannot write \"") + ctx->replacement->GetTargetPath() + "\": " + std::strerror(code))
+                       .c_str();
+        errno = code;
+    }
+    return stream;
 }
 
 void GiveBuffer(file3ds* ctx) {
@@ -240,10 +249,14 @@ file3ds* OpenFile3ds(const char* filename, const char* mode) {
     if (existing && existing->mode == 2) CloseFile3ds(existing);
     // Reading takes a regular file only: a named pipe is refused at once instead
     // of holding the open until someone writes it.
-    ctx->stream = ctx->mode == 1 ? KOpenFileForReading(ctx->filename, "rb") : OpenReplacement(ctx);
+    KString refusal;
+    ctx->stream = ctx->mode == 1 ? KOpenFileForReading(ctx->filename, "rb", &refusal) : OpenReplacement(ctx, &refusal);
     if (!ctx->stream) {
+        const int code = errno;
         DiscardContext(ctx);
-        PushErrList3ds(ERR_OPENING_FILE);
+        errno = code;
+        // Which file, and why: the toolkit's own words say neither.
+        PushSystemErrList3ds(ERR_OPENING_FILE, refusal.Buffer());
         return nullptr;
     }
     if (existing) {

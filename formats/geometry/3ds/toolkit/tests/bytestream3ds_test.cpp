@@ -85,6 +85,32 @@ TEST_F(FileContexts3ds, MissingFileIsCode11AndAPendingErrorStopsTheNextOpen) {
     EXPECT_EQ(Errors(), std::vector<std::int32_t>{ERR_OPENING_FILE});
 }
 
+// A file the toolkit cannot open says which and why after its code, in the dump: a save
+// into a missing folder, a read of a folder.
+TEST_F(FileContexts3ds, AnOpenThatFailsSaysWhichFileAndWhy) {
+    const std::string missing = mDir / "none/a.3ds";
+    EXPECT_EQ(OpenFile3ds(missing.c_str(), "wb"), nullptr);
+    EXPECT_EQ(ENOENT, SystemError3ds());
+    const auto dumped = [] {
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        DumpErrList3ds(out);
+        std::fclose(out);
+        const std::string dump(text ? text : "");
+        std::free(text);
+        return dump;
+    };
+    EXPECT_EQ(std::string(ErrCodeToString3ds(ERR_OPENING_FILE)) + ": Cannot write \"" + missing +
+                  "\": No such file or directory\n",
+              dumped());
+    ClearErrList3ds();
+    EXPECT_EQ(OpenFile3ds(mDir.Path().c_str(), "rb"), nullptr);
+    EXPECT_NE(std::string::npos, dumped().find("is not read: it is a directory")) << dumped();
+    ClearErrList3ds();
+    EXPECT_EQ("", dumped());
+}
+
 // A stream opened elsewhere is written through as a file opened by name, and
 // belongs to its context: closed with it, or at once when it is refused.
 TEST_F(FileContexts3ds, AnAdoptedStreamIsWrittenAndClosedWithItsContext) {
