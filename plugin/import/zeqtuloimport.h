@@ -306,13 +306,6 @@ void ExtractZeqNodes(zeqsdk_400::KZeqNode* node, zeqsdk_400::KArrayTemplate<zeqs
 void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZeqNode* root,
              zeqsdk_400::KArrayTemplate<TempPoseData*>* dropped = nullptr);
 
-// ---- Geometry pass (zeqtuloimport_geometry.cpp)
-// A camera group as the host's look-at group is written: a node without attribute or a null, named
-// "..._group", whose children are a camera, the camera's look-at target and, when the camera has
-// one there, its up-vector target, and nothing else. The camera; null when the node is none.
-ZeqTuloNode* CameraOfGroup(ZeqTuloNode* node);
-bool IsCameraGroup(ZeqTuloNode* node);
-
 // ---- Walks of the import's steps
 // Visits the node and its subtree in depth-first pre-order, children first to last, without
 // recursion: hierarchies can be as deep as the file makes them. A visit answering false leaves
