@@ -154,6 +154,25 @@ TEST_F(CameraTargetTest, TheStrictHostProgramTakesThemAll) {
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CameraTargetTest, ::testing::ValuesIn(kAimCases), CaseName());
 
+// Two look-at groups the camera command made under one parent: the export writes each under the
+// parent with its camera and aim, and both come back there, under --strict.
+TEST_F(CameraTargetTest, TwoHostGroupsUnderOneParentComeBack) {
+    const std::string file = mDirectory + "two.zeq";
+    const std::string script = "ZEQExportShowUI 0; ZEQImportShowUI 0; standin_scene cube; camera; cameraMakeNode 2 \"\"; "
+                               "camera; cameraMakeNode 2 \"\"; parent camera1_group hardCube; parent camera1_group1 "
+                               "hardCube; ZEQExport -f \"" + file + "\"; file -f -new; ZEQImport -f \"" + file +
+                               "\"; standin_dump";
+    std::string output;
+    ASSERT_EQ(RunStandin(mDirectory, "--strict -c '" + script + "'", output), 0) << output;
+    for (const char* line : {"node |hardCube|camera1_group lookAt", "node |hardCube|camera1_group1 lookAt",
+                             "node |hardCube|camera1_group|camera1 transform",
+                             "node |hardCube|camera1_group|camera1_aim transform"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+    // The second camera and its aim, under the names the import gives the file's clash-marked ones.
+    for (const char* path : {"|hardCube|camera1_group1|camera11 ", "|hardCube|camera1_group1|camera1_aim1 "})
+        EXPECT_NE(output.find(path), std::string::npos) << path << "\n" << output;
+}
+
 // Each round trip through the host (export, then import into a new scene) gives back the camera at
 // the depth of the first import, in a look-at group holding what it held.
 struct RoundTripCase {
