@@ -18,7 +18,6 @@ using namespace zeqsdk_400;
 
 ZeqTuloExport::ZeqTuloExport()
     : mSdkManager(ZeqTuloSdkManager::eExport),
-      mCameraInfos(20),
       mBindPoseConflicts(20),
       mFallbackPromptedNodes(20),
       mTargetShapeNodes(16) {
@@ -26,11 +25,7 @@ ZeqTuloExport::ZeqTuloExport()
     mRootNode = mScene ? static_cast<ZeqTuloNode*>(mScene->GetRootNode()) : nullptr;
 }
 
-ZeqTuloExport::~ZeqTuloExport() {
-    for (int i = 0; i < mCameraInfos.GetCount(); ++i)
-        delete reinterpret_cast<KTuloExportCameraInfo*>(mCameraInfos.GetFromIndex(i));
-    mCameraInfos.Clear();
-}
+ZeqTuloExport::~ZeqTuloExport() = default;
 
 TStatus ZeqTuloExport::Export(const char* fileName) {
     if (!fileName) fileName = "";

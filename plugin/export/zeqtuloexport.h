@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "base/karray.h"
 #include "base/kset.h"
@@ -35,10 +37,9 @@ class TFnMesh;
 class TFnTransform;
 class ZeqTuloExportNodeIndex;
 
-// What a camera and its look-at transform share during one export, under the top-level host node
-// they both sit under. The driver owns the records.
+// A camera of the export, by its own host path: its shape and its node. Whether a look-at group
+// steers it is the group's structure alone (plugin/zeqtulolookatrig.h).
 struct KTuloExportCameraInfo {
-    TObject mLookAtObject;
     TObject mCameraObject;
     ZeqTuloNode* mCameraNode = nullptr;
 };
@@ -139,9 +140,9 @@ public:
     void ExportLightAttributesDefaults(TDagPath& path, ZeqTuloNode& node);
     bool ExportLightAttributesCurves(ZeqTuloNode& node);
     bool ExportCamera(ZeqTuloNode& node);
-    void ExportCameraAttributesDefaults(ZeqTuloNode& node, KTuloExportCameraInfo* info);
-    void ExportCameraCurvesDefaults(ZeqTuloNode& node, KTuloExportCameraInfo* info);
-    bool ExportCameraCurves(ZeqTuloNode& node, KTuloExportCameraInfo* info);
+    void ExportCameraAttributesDefaults(ZeqTuloNode& node);
+    void ExportCameraCurvesDefaults(ZeqTuloNode& node);
+    bool ExportCameraCurves(ZeqTuloNode& node);
 
     // ---- Global transforms, node lookup (zeqtuloexport_globaltransforms.cpp, _nodelookup.cpp)
     void ExtractGlobalTransforms(ZeqTuloNode* node);
@@ -229,7 +230,7 @@ protected:
     ZeqTuloNode* mRootNode = nullptr;
     zeqsdk_400::KZeqScene* mScene = nullptr;
     ZeqTuloExportNodeRegistry mNodesByDagPath;   // host DAG path -> ZeqTuloNode*
-    zeqsdk_400::KCharPtrSet mCameraInfos;        // "|" + top-level host node -> KTuloExportCameraInfo* (owned)
+    std::unordered_map<std::string, KTuloExportCameraInfo> mCameraInfos;  // the camera's full host path -> record
     zeqsdk_400::KCharPtrSet mBindPoseConflicts;  // smooth binding: names in the bind-pose conflict warning
     bool mWrapWarningShown = false;
     bool mBindPoseAborted = false;               // smooth binding: cleared when it starts

@@ -10,6 +10,7 @@
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
 #include "plugin/zeqmodifier.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "plugin/zeqtulouserparams.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
@@ -45,14 +46,17 @@ double WholeFarPlane(double far) {
     return far < 4294967296.0 ? static_cast<double>(static_cast<unsigned int>(far)) : std::floor(far);
 }
 
-// The look-at node steering the camera: the record's, when it is the camera's own host parent.
-// Other cameras under the same top-level node share the record but not its look-at.
-TObject LookAtOf(const ZeqTuloNode& node, const KTuloExportCameraInfo* info) {
+// The look-at group steering the camera: its host parent, when that is a look-at group whose node
+// holds the camera first, as the host's rig has it. Another camera in the group is no part of the
+// rig (it may be the rig's aim).
+TObject LookAtOf(const ZeqTuloNode& node) {
     const TDagPath* path = node.GetDagPath();
-    if (!info || !path || info->mLookAtObject.isNull()) return TObject();
+    const KZeqNode* group = node.GetParent();
+    if (!path || !group || group->GetChildCount(false) == 0 || group->GetChild(0) != &node) return TObject();
+    const TDagPath* groupPath = static_cast<const ZeqTuloNode*>(group)->GetDagPath();
     TDagPath parent = *path;
-    if (!parent.pop(1) || parent.length() == 0) return TObject();
-    return parent.node() == info->mLookAtObject ? info->mLookAtObject : TObject();
+    if (!groupPath || !parent.pop(1) || parent.length() == 0 || parent.apiType() != TFn::kLookAt) return TObject();
+    return parent.node() == groupPath->node() ? parent.node() : TObject();
 }
 
 // Focal lengths to fields of view: the values, and the user tangents by the chain rule, the slope
@@ -93,19 +97,17 @@ void ReduceConstantKeys(KFCurve& curve) {
 bool ZeqTuloExport::ExportCamera(ZeqTuloNode& node) {
     const TDagPath* path = node.GetDagPath();
     if (!path) return false;
-    KString key(path->fullPathName().asChar());
-    ZeqTuloUtility::GetStringBetweenToken(key, '|', '|');
-    auto* info = reinterpret_cast<KTuloExportCameraInfo*>(mCameraInfos.Get(key.Buffer()));
-    if (!info || info->mCameraObject.isNull() || !CameraOf(node)) return false;
+    const auto info = mCameraInfos.find(path->fullPathName().asChar());
+    if (info == mCameraInfos.end() || info->second.mCameraObject.isNull() || !CameraOf(node)) return false;
     TStatus status;
     const TFnCamera camera(*path, &status);
     if (!status) return false;
-    ExportCameraAttributesDefaults(node, info);
-    ExportCameraCurvesDefaults(node, info);
-    return ExportCameraCurves(node, info);
+    ExportCameraAttributesDefaults(node);
+    ExportCameraCurvesDefaults(node);
+    return ExportCameraCurves(node);
 }
 
-void ZeqTuloExport::ExportCameraAttributesDefaults(ZeqTuloNode& node, KTuloExportCameraInfo* info) {
+void ZeqTuloExport::ExportCameraAttributesDefaults(ZeqTuloNode& node) {
     KZeqCamera* attribute = CameraOf(node);
     const TDagPath* path = node.GetDagPath();
     if (!attribute || !path) return;
@@ -126,19 +128,14 @@ void ZeqTuloExport::ExportCameraAttributesDefaults(ZeqTuloNode& node, KTuloExpor
     attribute->SetApertureWidth(width);
     attribute->SetSpecificDistance(camera.focusDistance());
 
-    KZeqNode* parent = node.GetParent();
-    if (LookAtOf(node, info).isNull() || !parent || parent->GetChildCount(false) < 2) return;
-    KZeqNode* aim = parent->GetChild(1);
-    aim->SetVisibility(node.GetVisibility());
-    node.SetTarget(aim);
-    if (parent->GetChildCount(false) > 2) {
-        KZeqNode* upNode = parent->GetChild(2);
-        upNode->SetVisibility(node.GetVisibility());
-        node.SetTargetUp(upNode);
-    }
+    if (LookAtOf(node).isNull()) return;
+    // The group's aim and up nodes, in the host's order, become the camera's targets.
+    MakeLookAtRig(node.GetParent());
+    for (KZeqNode* target : {node.GetTarget(), node.GetTargetUp()})
+        if (target) target->SetVisibility(node.GetVisibility());
 }
 
-void ZeqTuloExport::ExportCameraCurvesDefaults(ZeqTuloNode& node, KTuloExportCameraInfo* info) {
+void ZeqTuloExport::ExportCameraCurvesDefaults(ZeqTuloNode& node) {
     KZeqCamera* attribute = CameraOf(node);
     KZeqTakeNode* take = node.GetDefaultTakeNode();
     if (!attribute || !take) return;
@@ -148,7 +145,7 @@ void ZeqTuloExport::ExportCameraCurvesDefaults(ZeqTuloNode& node, KTuloExportCam
     take->GetCameraOpticalCenterX()->SetValue(0.0f);
     take->GetCameraOpticalCenterY()->SetValue(0.0f);
     take->GetCameraRoll()->SetValue(0.0f);
-    const TObject lookAt = LookAtOf(node, info);
+    const TObject lookAt = LookAtOf(node);
     if (lookAt.isNull()) return;
     TStatus status;
     const TFnDependencyNode group(lookAt, &status);
@@ -159,7 +156,7 @@ void ZeqTuloExport::ExportCameraCurvesDefaults(ZeqTuloNode& node, KTuloExportCam
         take->GetCameraRoll()->SetValue(static_cast<float>(-kExportRadiansToDegrees * value));
 }
 
-bool ZeqTuloExport::ExportCameraCurves(ZeqTuloNode& node, KTuloExportCameraInfo* info) {
+bool ZeqTuloExport::ExportCameraCurves(ZeqTuloNode& node) {
     KZeqCamera* attribute = CameraOf(node);
     KZeqTakeNode* defaults = node.GetDefaultTakeNode();
     const TDagPath* path = node.GetDagPath();
@@ -195,7 +192,7 @@ bool ZeqTuloExport::ExportCameraCurves(ZeqTuloNode& node, KTuloExportCameraInfo*
                  ((mode == 0 || mode == 2) && vertical.KeyGetCount() > 0);
     }
 
-    const TObject lookAt = LookAtOf(node, info);
+    const TObject lookAt = LookAtOf(node);
     if (!lookAt.isNull()) {
         const TFnDependencyNode group(lookAt, &status);
         const TPlug twist = status ? group.findPlug("twist", &status) : TPlug();

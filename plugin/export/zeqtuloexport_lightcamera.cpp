@@ -1,6 +1,6 @@
 // Builders of the first walk for lights, cameras and camera look-at transforms. They fix the kind
-// of each node only; values and animation come with the transform pass. A camera and the look-at
-// above it share one record, keyed by their top-level host node.
+// of each node only; values and animation come with the transform pass. Each camera has a record
+// under its own path; a look-at group is a node like any other, each under its own parent.
 #include "plugin/export/zeqtuloexport.h"
 
 #include "content/kzeqcamera.h"
@@ -13,13 +13,6 @@
 using namespace zeqsdk_400;
 
 namespace {
-
-// The record key: the path's first component with its leading "|".
-KString CameraKey(const TDagPath& path) {
-    KString key(path.fullPathName().asChar());
-    ZeqTuloUtility::GetStringBetweenToken(key, '|', '|');
-    return key;
-}
 
 // The light function set of the row opened on the transform's first child: the node's visibility
 // when it opens, else none.
@@ -60,12 +53,7 @@ ZeqTuloNode* ZeqTuloExport::BuildLightGeometry(TDagPath& path, TFnDagNode& node)
 
 ZeqTuloNode* ZeqTuloExport::BuildCameraGeometry(TDagPath& path, TFnDagNode& node) {
     TFnCamera camera(path);
-    const KString key = CameraKey(path);
-    auto* info = reinterpret_cast<KTuloExportCameraInfo*>(mCameraInfos.Get(key.Buffer()));
-    if (!info) {
-        info = new KTuloExportCameraInfo;
-        mCameraInfos.Add(key.Buffer(), reinterpret_cast<kReference>(info));
-    }
+    KTuloExportCameraInfo* info = &mCameraInfos[path.fullPathName().asChar()];
     info->mCameraObject = camera.object();
     KZeqCamera* attribute = mSdkManager.CreateKZeqCamera();
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
@@ -82,11 +70,6 @@ ZeqTuloNode* ZeqTuloExport::BuildCameraGeometry(TDagPath& path, TFnDagNode& node
 }
 
 ZeqTuloNode* ZeqTuloExport::BuildLookAtGeometry(TDagPath& path, TFnDagNode& node) {
-    const KString key = CameraKey(path);
-    if (mCameraInfos.Get(key.Buffer())) return nullptr;
-    auto* info = new KTuloExportCameraInfo;
-    mCameraInfos.Add(key.Buffer(), reinterpret_cast<kReference>(info));
-    info->mLookAtObject = node.object();
     ZeqTuloNode* made = mSdkManager.CreateZeqTuloNode(node.name().asChar(), &path);
     if (made) RegisterNode(made, path);
     return made;

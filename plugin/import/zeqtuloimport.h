@@ -325,13 +325,6 @@ std::vector<zeqsdk_400::KTime> TransformKeyTimes(zeqsdk_400::KZeqNode& node);
 // Pivots and rotation orders take no part.
 std::size_t ComposeIntoLocal(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above, bool* exact = nullptr);
 
-// ---- Geometry pass (zeqtuloimport_geometry.cpp)
-// A camera group as the host's look-at group is written: a node without attribute or a null, named
-// "..._group", whose children are a camera, the camera's look-at target and, when the camera has
-// one there, its up-vector target, and nothing else. The camera; null when the node is none.
-ZeqTuloNode* CameraOfGroup(ZeqTuloNode* node);
-bool IsCameraGroup(ZeqTuloNode* node);
-
 // ---- Walks of the import's steps
 // Visits the node and its subtree in depth-first pre-order, children first to last, without
 // recursion: hierarchies can be as deep as the file makes them. A visit answering false leaves

@@ -8,25 +8,6 @@
 
 using namespace zeqsdk_400;
 
-namespace {
-
-// A camera in a camera group: the group's animation lands on the host transform directly above
-// the camera's host node; the group gets no pivots, limits or rotation order there.
-void ImportCameraGroupAnimation(ZeqTuloImport& import, ZeqTuloNode& camera) {
-    KZeqNode* parent = camera.GetParent();
-    if (!parent || !import.IsHostCameraGroup(parent)) return;
-    TStatus status;
-    TFnDagNode dag(*camera.GetDagPath(), &status);
-    if (!status) return;
-    TObject above = dag.parent(0, &status);
-    if (!status) return;
-    TFnTransform transform(above, &status);
-    if (!status) return;
-    import.ImportTransformAnimation(transform, static_cast<ZeqTuloNode&>(*parent));
-}
-
-}  // namespace
-
 TStatus ZeqTuloImport::ImportAnimation(ZeqTuloNode& node) {
     // Parents before children: a child's global transform is built on its parent's.
     VisitDepthFirst(&node, [this](ZeqTuloNode& current) {
@@ -42,7 +23,6 @@ TStatus ZeqTuloImport::ImportAnimation(ZeqTuloNode& node) {
                 break;
             case KZeqNodeAttribute::eCAMERA:
                 ImportAnimationCamera(current);
-                ImportCameraGroupAnimation(*this, current);
                 break;
             case KZeqNodeAttribute::eLIGHT:
                 ImportAnimationLight(current);

@@ -201,12 +201,11 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     node.SetDagPath(&path);
 
     // The group the command made for a camera with targets stands for the camera's Zeq camera
-    // group: it takes that group's name, so that the file written from the host names the group
-    // as it was (and reads back as a camera group).
+    // group: it takes that group's name (below), so that the file written from the host names the
+    // group as it was (and reads back as a camera group).
     ZeqTuloNode* zeqGroup = static_cast<ZeqTuloNode*>(node.GetParent());
     const TObject hostGroup = target ? transform.parent(0, &status) : TObject();
-    if (target && zeqGroup && IsHostCameraGroup(zeqGroup) && !hostGroup.isNull())
-        TFnDagNode(hostGroup).setName(TString(zeqGroup->GetNameWithoutNameSpacePrefix().Buffer()));
+    const bool standsForGroup = target && zeqGroup && IsHostCameraGroup(zeqGroup) && !hostGroup.isNull();
 
     // The selection holds camera, aim (or camera, up, aim) as the call made them. A target that
     // comes in as itself takes the place of the command's node; the group keeps the order camera,
@@ -248,6 +247,17 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     const TObject top = target ? hostGroup : transform.object();
     if (!parentObject.isNull() && !top.isNull()) Reparent(top, parentObject);
     moved.Refresh();
+    // The look-at group is the file group's host node: named as it is once under its parent (at the
+    // top, where the command made it, another group may hold the name), and its transform,
+    // animation and user properties land there as any node's do.
+    const TString groupName(zeqGroup ? zeqGroup->GetNameWithoutNameSpacePrefix().Buffer() : "");
+    if (standsForGroup && !(TFnDagNode(hostGroup).name() == groupName)) TFnDagNode(hostGroup).setName(groupName);
+    TDagPath groupPath;
+    if (standsForGroup && TDagPath::getAPathTo(hostGroup, groupPath)) {
+        zeqGroup->SetDagPath(&groupPath);
+        TFnTransform groupTransform(groupPath);
+        AddUserProperties(groupTransform, zeqGroup);
+    }
     // Where a command node gave way, the selection holds what the command would have selected.
     if (targets.mAimHow == ZeqTuloCameraTargets::eOwnNode || targets.mUpHow == ZeqTuloCameraTargets::eOwnNode) {
         TSelectionList made;

@@ -14,11 +14,6 @@ using namespace zeqsdk_400;
 
 namespace {
 
-bool EndsWith(const std::string& text, const char* suffix) {
-    const std::string s(suffix);
-    return text.size() >= s.size() && text.compare(text.size() - s.size(), s.size(), s) == 0;
-}
-
 int AttributeType(const KZeqNode* node) {
     const KZeqNodeAttribute* attribute = node ? node->GetNodeAttribute() : nullptr;
     return attribute ? attribute->GetAttributeType() : -1;
@@ -48,37 +43,21 @@ void SetNodeNamespace(const ZeqTuloNode& node) {
 
 }  // namespace
 
-ZeqTuloNode* CameraOfGroup(ZeqTuloNode* node) {
-    if (!node) return nullptr;
-    const int type = AttributeType(node);
-    if ((type != -1 && type != KZeqNodeAttribute::eNULL) ||
-        !EndsWith(node->GetNameWithoutNameSpacePrefix().Buffer(), "_group"))
-        return nullptr;
-    const int count = node->GetChildCount();
-    if (count < 2 || count > 3) return nullptr;
-    for (int i = 0; i < count; ++i) {
-        KZeqNode* camera = node->GetChild(i);
-        KZeqNode* aim = camera->GetCamera() ? camera->GetTarget() : nullptr;
-        if (!aim || aim == camera || aim->GetParent() != node) continue;
-        KZeqNode* up = camera->GetTargetUp();
-        const bool upInside = up && up != camera && up != aim && up->GetParent() == node;
-        // The host's group holds the camera, its aim and its up node: any other child would have
-        // no place in it.
-        if (count == (upInside ? 3 : 2)) return static_cast<ZeqTuloNode*>(camera);
-    }
-    return nullptr;
-}
-
-bool IsCameraGroup(ZeqTuloNode* node) { return CameraOfGroup(node) != nullptr; }
-
 TStatus ZeqTuloImport::ImportGeometry() {
     if (ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge) {
-        for (int i = 0; i < mQuorbelNodeArray.GetCount(); ++i) {
-            ZeqTuloNode* node = reinterpret_cast<ZeqTuloNode*>(mQuorbelNodeArray[i]);
-            if (!node) continue;
-            ZeqTuloProgressMeter::Activate(node->GetNameWithoutNameSpacePrefix().Buffer());
-            ImportGeometry(node);
-        }
+        // The host names the look-at groups it makes for cameras after its own first camera: the
+        // file's nodes take their names first (the look-at groups that stand for groups of the
+        // file, then the nodes that are no cameras), so that a clash renames the host's groups.
+        const auto pass = [this](ZeqTuloNode& node) {
+            return IsHostCameraGroup(node.GetParent()) ? 0 : AttributeType(&node) != KZeqNodeAttribute::eCAMERA ? 1 : 2;
+        };
+        for (int round = 0; round < 3; ++round)
+            for (int i = 0; i < mQuorbelNodeArray.GetCount(); ++i) {
+                ZeqTuloNode* node = reinterpret_cast<ZeqTuloNode*>(mQuorbelNodeArray[i]);
+                if (!node || pass(*node) != round) continue;
+                ZeqTuloProgressMeter::Activate(node->GetNameWithoutNameSpacePrefix().Buffer());
+                ImportGeometry(node);
+            }
     }
     TGlobal::executeCommand("namespace -set \":\"", false, false);
     return TStatus::kSuccess;

@@ -13,6 +13,7 @@
 #include "fcurve/kfcurve.h"
 #include "io/kzeqimporter.h"
 #include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqtakenode.h"
@@ -148,18 +149,19 @@ public:
     const std::vector<KZeqNode*>& CommandNodes() const { return mCommandNodes; }
 
 private:
-    // Why the host cannot take the node as the camera's aim or up node; null when it can. A bare
-    // target becomes the command's node wherever it is, as the file written from the host has it;
-    // any other node can only join the camera's look-at group from beside the camera, where the
-    // group keeps its place.
+    // Why the host cannot take the node as the camera's aim or up node; null when it can. Only a
+    // node beside the camera can join the camera's look-at group, which takes the camera's place:
+    // a bare target as the command's node, any other as itself. A target elsewhere stays where it
+    // is, in the world where the file has it.
     const char* Problem(KZeqNode& camera, KZeqNode& target) const {
         if (&target == &camera) return "it is the camera itself";
         if (camera.IsSelfOrDescendantOf(&target)) return "it is above the camera";
         if (mTaken.count(&target)) return "it is another camera's target already";
+        // The look-at group sits where the camera does: a node from elsewhere would move in it.
+        if (target.GetParent() != camera.GetParent()) return "it is not beside the camera";
         if (IsBareTarget(&target, mLinks)) return nullptr;
-        if (target.GetParent() != camera.GetParent()) return "it is more than a bare target and not beside the camera";
         if (target.GetCamera() && target.GetTarget()) return "it is a camera with a target of its own";
-        if (IsCameraGroup(static_cast<ZeqTuloNode*>(&target))) return "it is another camera's group";
+        if (FindLookAtRig(&target)) return "it is another camera's group";
         return nullptr;
     }
 
@@ -300,10 +302,10 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     std::vector<KZeqNode*> groups, groupCameras, cameras;
     VisitDepthFirst(root, [&](KZeqNode& node) {
         if (&node == root) return;
-        if (ZeqTuloNode* camera = CameraOfGroup(static_cast<ZeqTuloNode*>(&node))) {
+        if (const ZeqTuloLookAtRig rig = FindLookAtRig(&node)) {
             groups.push_back(&node);
-            groupCameras.push_back(camera);
-        } else if (node.GetCamera() && CameraOfGroup(static_cast<ZeqTuloNode*>(node.GetParent())) != &node) {
+            groupCameras.push_back(rig.mCamera);
+        } else if (node.GetCamera() && FindLookAtRig(node.GetParent()).mCamera != &node) {
             cameras.push_back(&node);
         }
     });
@@ -311,7 +313,7 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
         for (KZeqNode* camera : *list) mCameraTargets[camera] = planner.Plan(*camera);
     // A group stands for its camera's look-at group when the camera took every other node of it.
     for (KZeqNode* group : groups) {
-        const ZeqTuloCameraTargets& targets = mCameraTargets[CameraOfGroup(static_cast<ZeqTuloNode*>(group))];
+        const ZeqTuloCameraTargets& targets = mCameraTargets[FindLookAtRig(group).mCamera];
         const int taken = 1 + (targets.mAim && targets.mAim->GetParent() == group ? 1 : 0) +
                           (targets.mUp && targets.mUp->GetParent() == group ? 1 : 0);
         if (taken == group->GetChildCount()) mCameraGroups.insert(group);

@@ -92,21 +92,14 @@ protected:
         return curve;
     }
     // A camera transform under parent with its shape and its record, as the geometry walk makes
-    // them; a look-at given goes into the record.
-    ZeqTuloNode* Camera(const char* name, const TObject& parent = TObject(), ZeqTuloNode* parentNode = nullptr,
-                        const TObject& lookAt = TObject()) {
+    // them.
+    ZeqTuloNode* Camera(const char* name, const TObject& parent = TObject(), ZeqTuloNode* parentNode = nullptr) {
         TObject transform = Transform(name, parent);
         TObject shape = standin::createNode("camera", "", transform);
         ZeqTuloNode* node = Node(transform, parentNode, mExport->mSdkManager.CreateKZeqCamera());
-        zeqsdk_400::KString key(PathOf(transform).fullPathName().asChar());
-        ZeqTuloUtility::GetStringBetweenToken(key, '|', '|');
-        auto* info = reinterpret_cast<KTuloExportCameraInfo*>(mExport->mCameraInfos.Get(key.Buffer()));
-        if (!info) {
-            info = new KTuloExportCameraInfo;
-            mExport->mCameraInfos.Add(key.Buffer(), reinterpret_cast<zeqsdk_400::kReference>(info));
-        }
-        if (!lookAt.isNull()) info->mLookAtObject = lookAt;
-        info->mCameraObject = shape;
+        KTuloExportCameraInfo& info = mExport->mCameraInfos[PathOf(transform).fullPathName().asChar()];
+        info.mCameraObject = shape;
+        info.mCameraNode = node;
         return node;
     }
     // A node for every host transform but the default cameras, under its parent's node, with a mesh

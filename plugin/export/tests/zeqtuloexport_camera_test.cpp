@@ -132,7 +132,7 @@ protected:
     ZeqTuloNode* Rig(int extra) {
         mGroup = standin::createNode("lookAt", "rig_group");
         ZeqTuloNode* groupNode = Node(mGroup);
-        ZeqTuloNode* camera = Camera("cam", mGroup, groupNode, mGroup);
+        ZeqTuloNode* camera = Camera("cam", mGroup, groupNode);
         for (int i = 0; i < extra; ++i) mChildren[i] = Node(Transform(i ? "up" : "aim", mGroup), groupNode);
         return camera;
     }
@@ -152,6 +152,19 @@ TEST_F(LookAtTest, TargetsByChildIndex) {
     mExport->ExportCamera(*full);
     EXPECT_EQ(full->GetTarget(), mChildren[0]);
     EXPECT_EQ(full->GetTargetUp(), mChildren[1]);
+}
+
+// Only the group's first camera is the rig's: a camera serving as its aim keeps no target.
+TEST_F(LookAtTest, ACameraAsTheAimGetsNoTarget) {
+    mGroup = standin::createNode("lookAt", "rig_group");
+    ZeqTuloNode* groupNode = Node(mGroup);
+    ZeqTuloNode* camera = Camera("cam", mGroup, groupNode);
+    ZeqTuloNode* aim = Camera("other", mGroup, groupNode);
+    mExport->ExportCamera(*camera);
+    mExport->ExportCamera(*aim);
+    EXPECT_EQ(camera->GetTarget(), aim);
+    EXPECT_EQ(aim->GetTarget(), nullptr);
+    EXPECT_EQ(aim->GetTargetUp(), nullptr);
 }
 
 TEST_F(LookAtTest, TwistBecomesRoll) {
@@ -186,10 +199,7 @@ TEST_F(CameraExportTest, CamerasUnderOneTopNodeKeepTheirOwnSettings) {
 
 TEST_F(CameraExportTest, NoRecordNoExport) {
     ZeqTuloNode* node = Camera("cam");
-    for (int i = mExport->mCameraInfos.GetCount() - 1; i >= 0; --i) {
-        delete reinterpret_cast<KTuloExportCameraInfo*>(mExport->mCameraInfos.GetFromIndex(i));
-        mExport->mCameraInfos.RemoveFromIndex(i);
-    }
+    mExport->mCameraInfos.clear();
     Host(node).setFocalLength(20);
     EXPECT_FALSE(mExport->ExportCamera(*node));
     EXPECT_NE(Attribute(node).GetFocalLength(), 20);

@@ -174,25 +174,25 @@ TEST_F(DagWalkTest, LightsByKind) {
     EXPECT_EQ(infinites, 1);
 }
 
-// A look-at above its camera: the look-at makes the record and a node, the camera completes the
-// record; a second look-at under the same top node makes nothing.
-TEST_F(DagWalkTest, CameraAndLookAtShareARecord) {
+// Every look-at group makes its node under its own parent, a second one beside the first or inside
+// it too; each camera has its record under its own path.
+TEST_F(DagWalkTest, EveryLookAtGroupMakesItsNode) {
     ASSERT_TRUE(standin::buildScene("cameras"));
-    TObject again = standin::createNode("lookAt", "again", standin::find("aimCam_group"));
+    standin::createNode("lookAt", "again", standin::find("aimCam_group"));
+    standin::createNode("lookAt", "beside", standin::find("aimCam_group"));
     ExportProbe exporter;
     exporter.Walk();
-    auto* record = reinterpret_cast<KTuloExportCameraInfo*>(exporter.mCameraInfos.Get("|aimCam_group"));
-    ASSERT_NE(record, nullptr);
-    EXPECT_FALSE(record->mLookAtObject.isNull());
-    EXPECT_FALSE(record->mCameraObject.isNull());
-    EXPECT_EQ(record->mCameraNode, exporter.Node("|aimCam_group|aimCam"));
+    const auto record = exporter.mCameraInfos.find("|aimCam_group|aimCam");
+    ASSERT_NE(record, exporter.mCameraInfos.end());
+    EXPECT_FALSE(record->second.mCameraObject.isNull());
+    EXPECT_EQ(record->second.mCameraNode, exporter.Node("|aimCam_group|aimCam"));
     ASSERT_NE(exporter.Node("|aimCam_group"), nullptr);
     EXPECT_EQ(exporter.Node("|aimCam_group")->GetNodeAttribute(), nullptr);
-    EXPECT_EQ(exporter.Node("|aimCam_group|again"), nullptr);
-    ASSERT_NE(exporter.mCameraInfos.Get("|shotCam"), 0u);
+    EXPECT_NE(exporter.Node("|aimCam_group|again"), nullptr);
+    EXPECT_NE(exporter.Node("|aimCam_group|beside"), nullptr);
+    ASSERT_NE(exporter.mCameraInfos.count("|shotCam"), 0u);
     KZeqCamera* camera = exporter.Node("|shotCam")->GetCamera();
     ASSERT_NE(camera, nullptr);
-    (void)again;
 }
 
 // Selection only: a path the active selection lacks gets no node.

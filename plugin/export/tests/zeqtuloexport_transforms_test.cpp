@@ -264,7 +264,7 @@ TEST_F(CameraTransformTest, CameraWithoutTargetTurnsAndHasUnitScaling) {
 TEST_F(CameraTransformTest, CameraWithTargetLosesItsRotationKeysInTheTakeOnly) {
     TObject group = standin::createNode("lookAt", "rig_group");
     ZeqTuloNode* groupNode = Node(group);
-    ZeqTuloNode* camera = Camera("cam", group, groupNode, group);
+    ZeqTuloNode* camera = Camera("cam", group, groupNode);
     ZeqTuloNode* aim = Node(Transform("aim", group), groupNode);
     TObject cameraTransform = camera->GetDagPath()->node();
     const double rotation[3] = {0.5, 0, 0};

@@ -30,20 +30,29 @@ struct AimCase {
 const int k6 = KZeqExporter::eZEQ_BINARY;
 
 const AimCase kAimCases[] = {
-    {"MeshAimWithChild", "G(Cam@A A=mesh*(Kid=light))", k6,
-     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A Kid=|G|camera1_group|A|Kid", "camera1_group: Cam A", ""},
+    // A null holding only a camera and its targets is the camera's rig, whatever its name.
+    {"MeshAimWithChild", "G(Cam@A A=mesh*(Kid=light))", k6, "G=|G Cam=|G|Cam A=|G|A Kid=|G|A|Kid", "G: Cam A", ""},
+    {"MeshAimWithChildBesideAnother", "G(Cam@A A=mesh*(Kid=light) B)", k6,
+     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A Kid=|G|camera1_group|A|Kid B=|G|B", "camera1_group: Cam A",
+     ""},
     {"CameraAim", "Cam@C C=camera", k6, "Cam=|camera1_group|Cam C=|camera1_group|C", "camera1_group: Cam C", ""},
     {"LightAim", "Cam@L L=light*", k6, "Cam=|camera1_group|Cam L=|camera1_group|L", "camera1_group: Cam L", ""},
     {"SkeletonAim", "Cam@Hip Hip=joint(Knee=joint)", k6,
      "Cam=|camera1_group|Cam Hip=|camera1_group|Hip Knee=|camera1_group|Hip|Knee", "camera1_group: Cam Hip", ""},
-    {"MeshAimLightUp", "G(Cam@A^B A=mesh* B=light)", k6,
-     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A B=|G|camera1_group|B", "camera1_group: Cam A B", ""},
+    {"MeshAimLightUp", "G(Cam@A^B A=mesh* B=light)", k6, "G=|G Cam=|G|Cam A=|G|A B=|G|B", "G: Cam A B", ""},
     {"FiveEightMeshAimLightUp", "Cam@A^B A=mesh B=light", KZeqExporter::eZEQ_5_BINARY,
      "Cam=|camera1_group|Cam A=|camera1_group|A B=|camera1_group|B", "camera1_group: Cam A B", ""},
     {"MeshAimBareUp", "Cam@A^U A=mesh U", k6, "Cam=|camera1_group|Cam A=|camera1_group|A U=|camera1_group|U",
      "camera1_group: Cam A U", ""},
     {"MeshElsewhere", "P(Cam@A) A=mesh", k6, "P=|P Cam=|P|Cam A=|A", "",
-     "Camera Cam: the host cannot aim it at A (it is more than a bare target and not beside the camera"},
+     "Camera Cam: the host cannot aim it at A (it is not beside the camera"},
+    // A bare target elsewhere, or below the camera, stays where the file has it.
+    {"BareElsewhere", "P(Cam@X) Q(X)", k6, "P=|P Cam=|P|Cam Q=|Q X=|Q|X", "",
+     "Camera Cam: the host cannot aim it at X (it is not beside the camera); the aim is left out"},
+    {"BareBelowCamera", "Cam@X(X)", k6, "Cam=|Cam X=|Cam|X", "",
+     "Camera Cam: the host cannot aim it at X (it is not beside the camera"},
+    {"BareUpElsewhere", "P(Cam@T^U T) U", k6, "P=|P Cam=|P|Cam T=|P|T U=|U", "P: Cam T",
+     "Camera Cam: the host cannot take U as its up-vector target (it is not beside the camera"},
     {"AimAtParent", "P=mesh*(Cam@P)", k6, "P=|P Cam=|P|Cam", "",
      "Camera Cam: the host cannot aim it at P (it is above the camera); the aim is left out and the camera keeps "
      "its orientation."},
@@ -100,8 +109,11 @@ TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
     const AimCase& c = GetParam();
     SceneNodes nodes;
     ASSERT_TRUE(Run(ImportCommand(c, &nodes)));
+    const std::string group = *c.mGroup ? std::string(c.mGroup, std::strchr(c.mGroup, ':')) : "";
     for (const auto& [name, hostPath] : Pairs(c.mPaths)) {
         ASSERT_EQ(HostPath(name), hostPath) << name;
+        // A group of the file standing for the camera's rig is the host's look-at group (below).
+        if (name == group) continue;
         const std::string kind = nodes.at(name).mKind;
         TFnDagNode dag(standin::find(name));
         const int shape = kind.rfind("mesh", 0) == 0    ? TFn::kMesh
@@ -119,7 +131,6 @@ TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
         EXPECT_EQ(static_cast<bool>(keyed), kind.back() == '*') << name;
     }
     if (*c.mGroup) {
-        const std::string group(c.mGroup, std::strchr(c.mGroup, ':'));
         EXPECT_EQ(Children(group), c.mGroup);
         EXPECT_EQ(HostType(group), "lookAt");
     }
@@ -143,6 +154,25 @@ TEST_F(CameraTargetTest, TheStrictHostProgramTakesThemAll) {
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CameraTargetTest, ::testing::ValuesIn(kAimCases), CaseName());
 
+// Two look-at groups the camera command made under one parent: the export writes each under the
+// parent with its camera and aim, and both come back there, under --strict.
+TEST_F(CameraTargetTest, TwoHostGroupsUnderOneParentComeBack) {
+    const std::string file = mDirectory + "two.zeq";
+    const std::string script = "ZEQExportShowUI 0; ZEQImportShowUI 0; standin_scene cube; camera; cameraMakeNode 2 \"\"; "
+                               "camera; cameraMakeNode 2 \"\"; parent camera1_group hardCube; parent camera1_group1 "
+                               "hardCube; ZEQExport -f \"" + file + "\"; file -f -new; ZEQImport -f \"" + file +
+                               "\"; standin_dump";
+    std::string output;
+    ASSERT_EQ(RunStandin(mDirectory, "--strict -c '" + script + "'", output), 0) << output;
+    for (const char* line : {"node |hardCube|camera1_group lookAt", "node |hardCube|camera1_group1 lookAt",
+                             "node |hardCube|camera1_group|camera1 transform",
+                             "node |hardCube|camera1_group|camera1_aim transform"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+    // The second camera and its aim, under the names the import gives the file's clash-marked ones.
+    for (const char* path : {"|hardCube|camera1_group1|camera11 ", "|hardCube|camera1_group1|camera1_aim1 "})
+        EXPECT_NE(output.find(path), std::string::npos) << path << "\n" << output;
+}
+
 // Each round trip through the host (export, then import into a new scene) gives back the camera at
 // the depth of the first import, in a look-at group holding what it held.
 struct RoundTripCase {
@@ -154,6 +184,10 @@ const RoundTripCase kRoundTrips[] = {
     {"BareAimAndUp", "G(Cam@T^U T U)", "Cam"},
     {"MeshAimLightUp", "Cam@A^B A=mesh B=light", "Cam"},
     {"InCameraGroup", "set(Shot_group(Shot@Shot_aim Shot_aim))", "Shot"},
+    {"AnotherProgramsGroup", "set(Rig(Shot@T T))", "Shot"},
+    {"ThreeAimedAtTheTop", "C1@T1 T1 C2@T2 T2 C3@T3 T3", "C3"},
+    {"TwoGroupsInOneSet", "set(C1@T1 T1 C2@T2^U2 T2 U2)", "C2"},
+    {"AimedAtACamera", "Cam@C C=camera", "Cam"},
 };
 
 class CameraRoundTripTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<RoundTripCase> {};

@@ -1,5 +1,6 @@
 // Transform animation, visibility and the animation pass on bridge nodes bound to stand-in nodes.
 #include "zeqtuloimport_animation_test_support.h"
+#include "plugin/zeqtulolookatrig.h"
 
 #include "content/kzeqcamera.h"
 #include "content/kzeqnull.h"
@@ -243,7 +244,7 @@ TEST_F(TransformAnimationTest, PassSkipsNodesWithoutHostNodesButVisitsTheirChild
     EXPECT_NEAR(child->GetGlobalTranslation()[1], 4.0, 1e-6);
 }
 
-TEST_F(TransformAnimationTest, CameraGroupAnimationLandsAboveTheCamera) {
+TEST_F(TransformAnimationTest, CameraGroupAnimationLandsOnTheLookAtGroup) {
     // A look-at group holding the camera's transform, as camera creation makes it.
     TObject group = standin::createNode("lookAt", "cam_group");
     TDagPath camPath = HostPath("transform", "cam", group);
@@ -256,10 +257,11 @@ TEST_F(TransformAnimationTest, CameraGroupAnimationLandsAboveTheCamera) {
     Node("cam", &camPath, groupNode, mManager.CreateKZeqCamera())->SetTarget(Node("cam_aim", nullptr, groupNode));
     AddKey(*groupNode->GetCurrentTakeNode()->GetTranslationZ(), 0.0, 1.0f);
     AddKey(*groupNode->GetCurrentTakeNode()->GetTranslationZ(), 1.0, 2.0f);
-    ASSERT_TRUE(IsCameraGroup(groupNode));
+    ASSERT_TRUE(FindLookAtRig(groupNode));
     mImport->FillQuorbelNodeArray(root);
     ASSERT_TRUE(mImport->IsHostCameraGroup(groupNode));
-    // The group node has no host node of its own: its animation arrives through the camera.
+    // Camera creation makes the look-at group the group node's host node.
+    groupNode->SetDagPath(&groupPath);
     mImport->ImportAnimation(*groupNode);
     EXPECT_TRUE(Animated(groupPath, "translateZ"));
     EXPECT_FALSE(Animated(camPath, "translateZ"));

@@ -1,0 +1,369 @@
+// Look-at rigs as a property over generated scenes. Each case writes a file of several sets, each
+// set 1 to 4 cameras under the root or under one shared parent, each camera alone or in a group
+// (named as the host names its groups, or as another program would, with a user property), aimed
+// at a target of every kind (a bare null, a mesh, a light or another camera beside it, a null or a
+// keyed null elsewhere, a null below the camera), with or without an up node. Through the stand-in
+// host: (a) every model of the file arrives once, with the world matrix the file gives it; (b) a
+// host round trip gives back the same tree, names and world matrices, twice; (c) every aim or up
+// node that the host's rig could not take is named in the log.
+#include "importtest_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "content/kzeqcamera.h"
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
+#include "fcurve/kfcurve.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/kzequserproperty.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtuloutility.h"
+#include "tfnanimcurve.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+
+namespace {
+
+const int kSetsPerFile = 8;
+const int kCases = 16;
+
+// What the file says of one model: its world matrix at 0 s, as the host should show it.
+struct Model {
+    std::vector<std::string> mPath;  // names from the top
+    double mWorld[4][4];
+    // A camera without a target: the host turns it onto its own forward axis, so only its place
+    // is compared.
+    bool mPlaceOnly = false;
+};
+
+// A camera's targets as the file gives them.
+struct Aimed {
+    std::string mCamera, mAim, mUp;
+    std::vector<std::string> mPath;  // the camera's, names from the top
+};
+
+struct Generated {
+    std::vector<Model> mModels;
+    std::vector<Aimed> mAimed;
+    std::map<std::string, double> mGroupProperties;  // group name -> its "Focus"
+};
+
+class Generator {
+public:
+    Generator(KZeqSdkManager& manager, KZeqScene& scene, unsigned seed) : mManager(manager), mScene(scene), mRandom(seed) {}
+
+    void Set(int set) {
+        KZeqNode* root = mScene.GetRootNode();
+        KZeqNode* parent = Pick(2) ? Placed(root, "Set" + std::to_string(set), "null") : root;
+        KZeqNode* elsewhere = Placed(root, "Else" + std::to_string(set), "null");
+        const int cameras = 1 + Pick(4);
+        for (int c = 0; c < cameras; ++c) Camera(parent, elsewhere, set, c);
+    }
+
+    Generated mOut;
+
+private:
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRandom); }
+    double Value(double low, double high) { return std::uniform_real_distribution<double>(low, high)(mRandom); }
+
+    // A node with random values under parent; a camera gets no scale (the export writes it 1).
+    KZeqNode* Placed(KZeqNode* parent, const std::string& name, const char* kind) {
+        return Randomized(kind == std::string("mesh") ? AddTriangle(mManager, parent, name.c_str())->GetNode()
+                                                      : AddNode(mManager, parent, name.c_str(), kind));
+    }
+    KZeqNode* Randomized(KZeqNode* node) {
+        KZeqTakeNode* take = node->GetDefaultTakeNode();
+        KFCurve* translation[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+        const bool camera = node->GetCamera() != nullptr;
+        for (int axis = 0; axis < 3; ++axis) {
+            translation[axis]->SetValue(static_cast<float>(Value(-10, 10)));
+            rotation[axis]->SetValue(static_cast<float>(Value(-90, 90)));
+            scaling[axis]->SetValue(camera ? 1.0f : static_cast<float>(Value(0.5, 2)));
+        }
+        return node;
+    }
+
+    KZeqNode* Keyed(KZeqNode* node) {
+        // The take reaches the nodes that exist when it is made.
+        mScene.CreateTake("Take 001");
+        node->SetCurrentTakeNode("Take 001");
+        KFCurve* curve = node->GetCurrentTakeNode()->GetTranslationX();
+        Key(curve, 0.0, static_cast<float>(Value(-5, 5)));
+        Key(curve, 1.0, static_cast<float>(Value(-5, 5)));
+        return node;
+    }
+
+    void FocusProperty(KZeqNode* node) {
+        KZeqPropertyHandler* handler = node->GetPropertyHandler();
+        KProperty* property = handler->CreatePropertyFromType("Focus", kPropertyTypeDouble, nullptr, true, true, nullptr);
+        KZeqUserProperty* user = mManager.CreateKZeqUserProperty(property);
+        user->SetPropertyHandler(handler);
+        user->ModifyFlag(KZeqUserProperty::eUSER, true);
+        node->AddProperty(user);
+        const double value = std::round(Value(1, 100));
+        node->FindPropertyByName("Focus")->SetDefaultValue(value);
+        mOut.mGroupProperties[node->GetNameWithoutNameSpacePrefix().Buffer()] = value;
+    }
+
+    // A target of one of the kinds, beside (under `beside`), elsewhere or below the camera.
+    KZeqNode* Target(KZeqNode* beside, KZeqNode* elsewhere, KZeqNode* camera, const std::string& name, int kind) {
+        switch (kind) {
+        case 0: return Placed(beside, name, "null");
+        case 1: return Placed(beside, name, "mesh");
+        case 2: {
+            KZeqNode* light = Placed(beside, name, "light:0");
+            light->GetLight()->SetDefaultIntensity(50);
+            return light;
+        }
+        case 3: return Placed(beside, name, "camera");
+        case 4: return Placed(elsewhere, name, "null");
+        case 5: return Keyed(Placed(elsewhere, name, "null"));
+        default: return Placed(camera, name, "null");
+        }
+    }
+
+    void Camera(KZeqNode* parent, KZeqNode* elsewhere, int set, int c) {
+        const bool hostNames = Pick(2) == 0;
+        const std::string name =
+            hostNames ? "camera" + std::to_string(++mHostCameras) : "Cam" + std::to_string(set) + "_" + std::to_string(c);
+        const int aimKind = Pick(7), up = Pick(3);
+        // 0: no group; 1: a group as the host names it (the host makes one for a camera whose
+        // targets are beside it alone); 2: another program's group, with a property.
+        int grouping = Pick(3);
+        if (grouping == 1 && (aimKind > 3 || up > 1)) grouping = 2;
+        KZeqNode* holder = parent;
+        if (grouping == 1) {
+            holder = AddNode(mManager, parent, HostGroupName().c_str(), Pick(2) ? "null" : "none");
+        } else if (grouping == 2) {
+            holder = Placed(parent, Pick(2) ? "Shot" + std::to_string(set) + "_" + std::to_string(c) + "_group"
+                                            : "Rig" + std::to_string(set) + "_" + std::to_string(c),
+                            "null");
+            FocusProperty(holder);
+            if (Pick(2)) Keyed(holder);
+        }
+        KZeqNode* camera = Placed(holder, name, "camera");
+        KZeqNode* aim = Target(holder, elsewhere, camera, name + "_aim", aimKind);
+        camera->SetTarget(aim);
+        Aimed aimed{name, aim->GetNameWithoutNameSpacePrefix().Buffer(), "", {}};
+        for (KZeqNode* at = camera; at && at->GetParent(); at = at->GetParent())
+            aimed.mPath.insert(aimed.mPath.begin(), at->GetNameWithoutNameSpacePrefix().Buffer());
+        if (up > 0) {
+            KZeqNode* upNode = Target(holder, elsewhere, camera, name + "_up", up == 1 ? 0 : 4);
+            camera->SetTargetUp(upNode);
+            aimed.mUp = name + "_up";
+        }
+        mOut.mAimed.push_back(aimed);
+    }
+
+    // camera1_group, camera1_group1, ...: the host names every group after the camera it first
+    // made, "camera1".
+    std::string HostGroupName() {
+        const int n = mHostGroups++;
+        return n == 0 ? "camera1_group" : "camera1_group" + std::to_string(n);
+    }
+
+    KZeqSdkManager& mManager;
+    KZeqScene& mScene;
+    std::mt19937 mRandom;
+    int mHostCameras = 0, mHostGroups = 0;
+};
+
+// The models and their world matrices at 0 s, read from the scene as written.
+void Collect(KZeqNode* root, Generated& out) {
+    KTime zero;
+    zero.SetSecondDouble(0.0);
+    VisitDepthFirst(root, [&](KZeqNode& node) {
+        if (&node == root) return;
+        Model model;
+        for (KZeqNode* at = &node; at && at != root; at = at->GetParent())
+            model.mPath.insert(model.mPath.begin(), at->GetNameWithoutNameSpacePrefix().Buffer());
+        KZeqMatrix world = node.GetGlobalFromCurrentTake(zero);
+        const double* w = world;
+        std::copy(w, w + 16, &model.mWorld[0][0]);
+        model.mPlaceOnly = node.GetCamera() && !node.GetTarget();
+        out.mModels.push_back(model);
+    });
+}
+
+// The host's transforms but its own cameras, by full path, with their world matrices.
+// With rigsByCamera, a look-at group is named after the camera it holds first ("<Cam>"): the
+// import makes names unique over the whole scene, so a host-made group name that the first import
+// gave under two parents takes a number on the trip after it.
+using Tree = std::map<std::string, TMatrix>;
+Tree HostTree(bool rigsByCamera = false) {
+    Tree tree;
+    for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
+        TDagPath path;
+        it.getPath(path);
+        const std::string name = TFnDependencyNode(path.node()).name().asChar();
+        if (name == "persp" || name == "top" || name == "front" || name == "side") continue;
+        std::string key;
+        for (TDagPath at = path; at.length() > 0; at.pop(1)) {
+            std::string segment = TFnDependencyNode(at.node()).name().asChar();
+            if (rigsByCamera && at.apiType() == TFn::kLookAt && at.childCount() > 0)
+                segment = "<" + std::string(TFnDependencyNode(at.child(0)).name().asChar()) + ">";
+            key = "|" + segment + key;
+        }
+        tree[key] = path.inclusiveMatrix();
+    }
+    return tree;
+}
+
+// The host paths that stand for the file's path: the same names, where the host may have put a
+// look-at group of its own above a node. A look-at group may carry the file's name with the host's
+// number for a clash: a group the host made for another camera took the name first.
+std::vector<std::string> HostPathsOf(const std::vector<std::string>& file) {
+    std::vector<std::string> exact, found;
+    for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
+        TDagPath path;
+        it.getPath(path);
+        if (std::string(TFnDependencyNode(path.node()).name().asChar()).rfind(file.back(), 0) != 0) continue;
+        std::vector<std::pair<std::string, bool>> host;  // name, look-at group
+        for (TDagPath at = path; at.length() > 0; at.pop(1))
+            host.insert(host.begin(), {TFnDependencyNode(at.node()).name().asChar(), at.apiType() == TFn::kLookAt});
+        const auto matches = [&](bool loose) {
+            std::size_t j = 0;
+            for (std::size_t i = 0; i < host.size(); ++i) {
+                const bool numbered = loose && host[i].second && j < file.size() &&
+                                      host[i].first.rfind(file[j], 0) == 0 &&
+                                      host[i].first.find_first_not_of("0123456789", file[j].size()) == std::string::npos;
+                if (j < file.size() && (host[i].first == file[j] || numbered)) ++j;
+                else if (!host[i].second) j = file.size() + 1;
+            }
+            return j == file.size();
+        };
+        if (matches(false)) exact.push_back(path.fullPathName().asChar());
+        else if (matches(true)) found.push_back(path.fullPathName().asChar());
+    }
+    return exact.empty() ? found : exact;
+}
+
+::testing::AssertionResult Near(const double (&a)[4][4], const double (&b)[4][4], bool placeOnly = false) {
+    for (int i = placeOnly ? 3 : 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (!(std::fabs(a[i][j] - b[i][j]) <= 1e-6 * std::max({1.0, std::fabs(a[i][j]), std::fabs(b[i][j])})))
+                return ::testing::AssertionFailure() << "[" << i << "][" << j << "] " << a[i][j] << " against " << b[i][j];
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SameTree(const Tree& a, const Tree& b) {
+    std::string gone, added;
+    for (const auto& entry : a) if (!b.count(entry.first)) gone += " " + entry.first;
+    for (const auto& entry : b) if (!a.count(entry.first)) added += " " + entry.first;
+    if (!gone.empty() || !added.empty()) return ::testing::AssertionFailure() << "gone:" << gone << "\nnew:" << added;
+    for (const auto& [path, matrix] : a) {
+        const auto found = b.find(path);
+        if (found == b.end()) return ::testing::AssertionFailure() << path << " is gone";
+        const ::testing::AssertionResult near = Near(matrix.matrix, found->second.matrix);
+        if (!near) return ::testing::AssertionFailure() << path << ": " << near.message();
+    }
+    for (const auto& entry : b)
+        if (!a.count(entry.first)) return ::testing::AssertionFailure() << entry.first << " is new";
+    return ::testing::AssertionSuccess();
+}
+
+// The node's transform children, shapes left out.
+std::vector<std::string> Children(const TObject& node) {
+    std::vector<std::string> names;
+    TFnDagNode dag(node);
+    for (unsigned i = 0; i < dag.childCount(); ++i)
+        if (!dag.child(i).hasFn(2002)) names.push_back(TFnDependencyNode(dag.child(i)).name().asChar());
+    return names;
+}
+
+double PlugDouble(const std::string& name) {
+    const TPlug plug = standin::plug(name);
+    double value = std::nan("");
+    if (!plug.isNull()) plug.getValue(value);
+    return value;
+}
+
+class RigPropertyTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<unsigned> {
+protected:
+    bool ImportAtZero(const std::string& path) {
+        if (!Run("file -f -new") || !Run("ZEQImport -f \"" + path + "\" -take 0")) return false;
+        TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
+        return true;
+    }
+};
+
+TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
+    Generated generated;
+    const std::string file = Write(
+        "rigs",
+        [&](KZeqSdkManager& m, KZeqScene& s) {
+            Generator generator(m, s, GetParam());
+            for (int set = 0; set < kSetsPerFile; ++set) generator.Set(set);
+            generated = generator.mOut;
+            Collect(s.GetRootNode(), generated);
+        },
+        GetParam() % 2 == 0);
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    ASSERT_TRUE(ImportAtZero(file));
+    const std::string log = Log();
+
+    // (a) Each model once, where the file has it.
+    const Tree imported = HostTree();
+    for (const Model& model : generated.mModels) {
+        const std::vector<std::string> paths = HostPathsOf(model.mPath);
+        std::string filePath, hostPaths;
+        for (const std::string& n : model.mPath) filePath += "|" + n;
+        for (const auto& entry : imported)
+            if (entry.first.find(model.mPath.back()) != std::string::npos) hostPaths += " " + entry.first;
+        ASSERT_EQ(paths.size(), 1u) << filePath << " is not in the host once:" << hostPaths;
+        EXPECT_TRUE(Near(imported.at(paths[0]).matrix, model.mWorld, model.mPlaceOnly)) << paths[0];
+    }
+    for (const auto& [group, focus] : generated.mGroupProperties)
+        EXPECT_DOUBLE_EQ(PlugDouble(group + ".Focus"), focus) << group;
+
+    // (c) An aim or up node the camera's look-at group does not hold is named in the log.
+    for (const Aimed& aimed : generated.mAimed) {
+        const std::vector<std::string> cameras = HostPathsOf(aimed.mPath);
+        ASSERT_EQ(cameras.size(), 1u) << aimed.mCamera;
+        TDagPath group;
+        ASSERT_TRUE(TDagPath::getAPathTo(standin::find(cameras[0]), group) && group.pop(1));
+        const std::vector<std::string> held =
+            group.length() > 0 && group.apiType() == TFn::kLookAt ? Children(group.node()) : std::vector<std::string>();
+        const bool aimKept = held.size() > 1 && held[0] == aimed.mCamera && held[1] == aimed.mAim;
+        const bool upKept = !aimed.mUp.empty() && aimKept && held.size() > 2 && held[2] == aimed.mUp;
+        const std::string about = "Camera " + aimed.mCamera + ": ";
+        if (!aimKept) {
+            EXPECT_NE(log.find(about + "the host cannot aim it at " + aimed.mAim + " ("), std::string::npos)
+                << aimed.mCamera << "\n" << log;
+        }
+        if (!aimed.mUp.empty() && !upKept) {
+            EXPECT_TRUE(log.find(about + "its up-vector target " + aimed.mUp) != std::string::npos ||
+                        log.find(about + "the host cannot take " + aimed.mUp) != std::string::npos)
+                << aimed.mCamera << "\n" << log;
+        }
+    }
+
+    // (b) A host round trip gives back the tree of the first import (its rigs known by their
+    // cameras), and a second one the first trip's exactly.
+    const Tree first = HostTree(true);
+    const std::string once = mDirectory + "once.zeq", twice = mDirectory + "twice.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + once + "\"") && ImportAtZero(once));
+    EXPECT_TRUE(SameTree(first, HostTree(true)));
+    const Tree second = HostTree();
+    ASSERT_TRUE(Run("ZEQExport -f \"" + twice + "\"") && ImportAtZero(twice));
+    EXPECT_TRUE(SameTree(second, HostTree()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rigs, RigPropertyTest, ::testing::Range(1u, 1u + kCases),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                             return "Seed" + std::to_string(info.param);
+                         });
+
+}  // namespace

@@ -1,0 +1,32 @@
+// A camera's look-at rig, as the export writes it and the import reads it back: a group node (a
+// null or a node without attribute) holding the camera, the camera's aim and, when it has one
+// there, its up node, and nothing else. The host's camera command makes such a group (camera, aim,
+// up, in this order); whatever the names, the structure alone says what a rig is, so that every
+// group, under whatever parent, reads back as the rig it was written from.
+#ifndef ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H
+#define ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H
+
+namespace zeqsdk_400 {
+class KZeqNode;
+}
+
+struct ZeqTuloLookAtRig {
+    zeqsdk_400::KZeqNode* mGroup = nullptr;
+    zeqsdk_400::KZeqNode* mCamera = nullptr;
+    zeqsdk_400::KZeqNode* mAim = nullptr;
+    zeqsdk_400::KZeqNode* mUp = nullptr;  // null when the rig has none
+    explicit operator bool() const { return mCamera != nullptr; }
+};
+
+// The rig the node is the group of, its camera's targets saying which child is which; empty when
+// it is none. Where two cameras of a group could each be its camera (each aimed at the other),
+// the first in child order is.
+ZeqTuloLookAtRig FindLookAtRig(zeqsdk_400::KZeqNode* group);
+
+// The rig of a host look-at group, whose children come in the host's order (camera, aim, up):
+// when the first child is a camera, its targets are set from that order, as the host aims it; the
+// answer is what FindLookAtRig finds in the group then (empty when the group holds more than a
+// rig, or its first child is no camera).
+ZeqTuloLookAtRig MakeLookAtRig(zeqsdk_400::KZeqNode* group);
+
+#endif  // ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H
