@@ -7,7 +7,8 @@
 namespace zeqsdk_400 {
 
 // What a step is: a name compared or an entry visited by a search of a list by name (or for an
-// entry), or a node visited by a walk of a hierarchy (the ancestry check of a join).
+// entry), a property's name read (what any search of properties by name compares), or a node
+// visited by a walk of a hierarchy (the ancestry check of a join).
 enum class KStepKind { eSearch, eWalk, eCount };
 
 namespace stepcount_detail {

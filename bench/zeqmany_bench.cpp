@@ -1,6 +1,6 @@
 // Reads of a 6.0 file whose records name many things of one kind: one model with n user properties,
-// and a scene of n takes each animating one model. Each read must stay near n log n: a search by
-// name per property or per take made both quadratic.
+// and a scene of n takes each animating one model; and the write of those takes. Each must stay
+// near n log n: a search by name per property or per take made them quadratic.
 
 #include <benchmark/benchmark.h>
 
@@ -45,5 +45,27 @@ void BM_ReadTakes(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
     ->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The scene of n takes written: each take's record looked for and stored by name, in the take
+// section and in the "Summary"; a search in place per take made the write quadratic.
+void BM_WriteTakes(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string path = zeqbench::ScratchPath("writetakes" + std::to_string(n) + ".zeq");
+    KZeqSdkManager manager;
+    for (auto _ : state) {
+        state.PauseTiming();
+        KZeqScene* scene = zeqmanybench::ManyScene(manager, zeqmanybench::TakeBuilder(n));
+        state.ResumeTiming();
+        if (!zeqmanybench::WriteBinary(manager, *scene, path)) {
+            state.SkipWithError("the file could not be written");
+            break;
+        }
+        state.PauseTiming();
+        manager.DestroyKZeqScene(scene, true);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_WriteTakes)->Arg(2500)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

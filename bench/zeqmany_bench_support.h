@@ -23,6 +23,29 @@
 
 namespace zeqmanybench {
 
+// A scene of the manager holding the null model "Many", built on by build(manager, scene, node).
+template <class Build>
+zeqsdk_400::KZeqScene* ManyScene(zeqsdk_400::KZeqSdkManager& manager, Build build) {
+    using namespace zeqsdk_400;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqNode* node = manager.CreateKZeqNode("Many");
+    node->SetNodeAttribute(manager.CreateKZeqNull());
+    scene->GetRootNode()->AddChild(node);
+    build(manager, *scene, *node);
+    return scene;
+}
+
+// The scene written to path as binary 6.0; false when the export failed.
+inline bool WriteBinary(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, const std::string& path) {
+    using namespace zeqsdk_400;
+    KZeqExporter exporter(manager);
+    exporter.Initialize(path.c_str());
+    exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
+    KStreamOptionsZeq options;
+    exporter.SetExportOptionsInfo(&options);
+    return exporter.Export(scene);
+}
+
 // "" when the file could not be written.
 template <class Build>
 std::string ManyFile(const std::string& name, Build build) {
@@ -31,18 +54,9 @@ std::string ManyFile(const std::string& name, Build build) {
     const auto found = files.find(name);
     if (found != files.end()) return found->second;
     KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    KZeqNode* node = manager.CreateKZeqNode("Many");
-    node->SetNodeAttribute(manager.CreateKZeqNull());
-    scene->GetRootNode()->AddChild(node);
-    build(manager, *scene, *node);
+    KZeqScene* scene = ManyScene(manager, build);
     const std::string path = zeqbench::ScratchPath(name + ".zeq");
-    KZeqExporter exporter(manager);
-    exporter.Initialize(path.c_str());
-    exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
-    KStreamOptionsZeq options;
-    exporter.SetExportOptionsInfo(&options);
-    return files[name] = exporter.Export(*scene) ? path : std::string();
+    return files[name] = WriteBinary(manager, *scene, path) ? path : std::string();
 }
 
 // Real properties "p<i>" with the value i.
@@ -61,9 +75,9 @@ inline std::string UserPropertyFile(int n) {
 }
 
 // Named "Take <i>", the key at i frames.
-inline std::string TakeFile(int n) {
+inline auto TakeBuilder(int n) {
     using namespace zeqsdk_400;
-    return ManyFile("takes" + std::to_string(n), [n](KZeqSdkManager&, KZeqScene& scene, KZeqNode& node) {
+    return [n](KZeqSdkManager&, KZeqScene& scene, KZeqNode& node) {
         for (int i = 0; i < n; ++i) {
             const std::string name = "Take " + std::to_string(i);
             scene.CreateTake(name.c_str());
@@ -74,8 +88,9 @@ inline std::string TakeFile(int n) {
             curve->KeyModifyEnd();
         }
         node.SetCurrentTakeNode(0);
-    });
+    };
 }
+inline std::string TakeFile(int n) { return ManyFile("takes" + std::to_string(n), TakeBuilder(n)); }
 
 }  // namespace zeqmanybench
 

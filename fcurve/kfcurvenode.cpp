@@ -340,6 +340,8 @@ KFCurveNode* KFCurveNode::FindOrCreate(const char* name, bool createCurve) {
 const char* KFCurveNode::GetName() const {
     if (!mNameInfo) return "";
     if (mNameInfo->mProperty) return mNameInfo->mProperty->GetPropertyName();
+    // Each read counts as a search step, as a property's name does (what a search by name compares).
+    KCountSteps(KStepKind::eSearch, 1);
     return mNameInfo->mName.Buffer();
 }
 

@@ -274,7 +274,28 @@ bool KZeqReaderZeq::ReadOptionsInExtensionSection(int& sectionIndex) {
     }
     file.FieldReadEnd();
     file.ProjectCloseSection();
+    // Another program's "Summary" may list no takes: the main section's are read all the same,
+    // since a take left out of the options is not read at all.
+    if (mOptions->GetTakeInfoCount() == 0) ReadTakeOptionsInMainSection();
     return true;
+}
+
+void KZeqReaderZeq::ReadTakeOptionsInMainSection() {
+    KZeq& file = *mFile;
+    const bool clean = file.GetLastErrorID() == -1;
+    if (!file.ProjectOpenMainSection()) {
+        // The read itself meets and reports what keeps the section shut.
+        if (clean) file.GetError().ClearLastError();
+        return;
+    }
+    // A locked section shows its takes to the importer's password only; the read asks for it.
+    if (!file.IsPasswordProtected() || file.CheckPassword(mImporter.GetPassword().Buffer())) {
+        const KString summaryCurrent = mOptions->GetCurrentTake();
+        file.FieldReadResetPosition();
+        ReadTakeOptions();
+        if (mOptions->GetTakeInfoCount() == 0) mOptions->SetCurrentTake(summaryCurrent.Buffer());
+    }
+    file.ProjectCloseSection();
 }
 
 void KZeqReaderZeq::ReadOptionsInMainSection() {

@@ -368,6 +368,8 @@ private:
     void ReadOptionsInMainSection();
     void ReadOptionsInGenericSection();
     void ReadTakeOptions();
+    // The takes of the main section into the options, quietly left as they are when it shows none.
+    void ReadTakeOptionsInMainSection();
     void ReadTakeDetails(KZeqTakeInfo& take);
     // The steps of the read table, in order, on a read not failed so far.
     bool ReadSections(KZeqScene& scene);

@@ -111,7 +111,7 @@ bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
         file.FieldReadEnd();
     }
     const KString current = mOptions->GetCurrentTake();
-    if (scene.GetTakeInfo(current)) scene.SetCurrentTake(current.Buffer());
+    if (scene.GetTakeInfoConst(current)) scene.SetCurrentTake(current.Buffer());
     return !failed;
 }
 

@@ -62,15 +62,18 @@ bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed) {
     KZeq& file = *mFile;
     const bool embedding = embed && file.IsBinary();
     // A private file with no name for a converted image, on its way into the file
-    // written: nothing of it is left, and no file of the user's is overwritten.
-    const KDescriptor converted(KCreateScratchFile());
+    // written: nothing of it is left, and no file of the user's is overwritten. Made
+    // only for an image converted, as each costs a walk of the temporary folder.
+    KDescriptor converted;
     bool isConverted = false;
     if (embedding) {
         ImageConverterBuffer buffer;
         buffer.SetOriginalFormat(true);
         buffer.SetOriginalFileName(path);
-        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData && converted.Get() >= 0)
-            isConverted = WriteToTif(converted.Get(), true, buffer);
+        if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData) {
+            converted.Reset(KCreateScratchFile());
+            if (converted.Get() >= 0) isConverted = WriteToTif(converted.Get(), true, buffer);
+        }
     }
     const KString relative = file.GetRelativeFilePath(path.Buffer());
     if (embedding) {

@@ -81,12 +81,14 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     for (int n = 0; n < names.GetCount(); ++n) {
         const KString name = *names[n];
         if (name == "Default") continue;
-        if (!scene.GetTakeInfo(name)) {
-            KZeqTakeInfo info;
-            info.mName = name;
-            scene.SetTakeInfo(info);
+        // Records are read and stored whole by name, never taken out to be changed: a record taken
+        // out is compared on every later search, and the takes would cost n^2.
+        if (!scene.GetTakeInfoConst(name)) {
+            KZeqTakeInfo fresh;
+            fresh.mName = name;
+            scene.SetTakeInfo(fresh);
         }
-        KZeqTakeInfo* info = scene.GetTakeInfo(name);
+        const KZeqTakeInfo* info = scene.GetTakeInfoConst(name);
         if (!info || !info->mSelect) continue;
         mProgressMessage = KString("Storing take ") + name;
         mExporter.ProgressUpdate(nullptr, mProgressMessage.Buffer(), nullptr, 0.0f);
@@ -101,8 +103,10 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
             if (KZeqNode* switcher = scene.GetCameraSwitcher()) switcher->GetAnimationInterval(start, stop);
             if (root) root->GetAnimationInterval(start, stop);
             if (start > stop) start = KTime(0), stop.SetTime(0, 0, 1);
-            for (KTimeSpan* span : {&info->mLocalTimeSpan, &info->mReferenceTimeSpan})
+            KZeqTakeInfo spans = *info;
+            for (KTimeSpan* span : {&spans.mLocalTimeSpan, &spans.mReferenceTimeSpan})
                 if (IsUnset(*span)) span->Set(start, stop);
+            scene.SetTakeInfo(spans);  // into the record info points to
         }
         ZeqWriteFieldTS(file, "LocalTime", info->mLocalTimeSpan);
         ZeqWriteFieldTS(file, "ReferenceTime", info->mReferenceTimeSpan);

@@ -208,7 +208,7 @@ bool KZeqWriterZeqBase::WriteExtensionSection(KZeqScene& scene, int mediaCount) 
     scene.FillTakeNameArray(names);
     for (int i = 0; i < names.GetCount(); ++i) {
         if (*names[i] == "Default") continue;
-        const KZeqTakeInfo* info = scene.GetTakeInfo(*names[i]);
+        const KZeqTakeInfo* info = scene.GetTakeInfoConst(*names[i]);
         if (info && info->mSelect) summary.mTakes.push_back(info);
     }
     ZeqWriteSummary(file, summary);

@@ -93,6 +93,11 @@ KZeqTakeInfo* KZeqScene::GetTakeInfo(const KString& name) const {
     return mTakeInfos[static_cast<std::size_t>(found)].get();
 }
 
+const KZeqTakeInfo* KZeqScene::GetTakeInfoConst(const KString& name) const {
+    const int found = FindTakeInfo(name);
+    return found < 0 ? nullptr : mTakeInfos[static_cast<std::size_t>(found)].get();
+}
+
 int KZeqScene::FindTakeInfo(const KString& name) const {
     const auto index = [this]() -> const KNameIndex& {
         return KNameIndex::Current(mTakeInfoIndex, KNameIndex::eExact, kTakeInfoEpoch,

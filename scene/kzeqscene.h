@@ -141,6 +141,9 @@ public:
     bool SetTakeInfo(const KZeqTakeInfo& info);
     // The first record of the name; null when none.
     KZeqTakeInfo* GetTakeInfo(const KString& name) const;
+    // The same record, only to be read: it cannot be renamed through this, so the searches by name
+    // stay with the index (a record given out by GetTakeInfo is compared on every search since).
+    const KZeqTakeInfo* GetTakeInfoConst(const KString& name) const;
 
     // ---- Storage conversions, run around scene-file writes and reads -------------------------
     // Before a write: the materials and textures of the layer elements become

@@ -2,6 +2,7 @@
 #define ZEQ_SCENE_KZEQTAKENODE_H
 
 #include "base/kerror.h"
+#include "base/kstepcount.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
@@ -34,7 +35,11 @@ public:
     ~KZeqTakeNode();
 
     void SetName(const char* name);
-    const char* GetName() const { return mName.Buffer(); }
+    // Each read counts as a search step, as a property's name does (what a search by name compares).
+    const char* GetName() const {
+        KCountSteps(KStepKind::eSearch, 1);
+        return mName.Buffer();
+    }
     // Advanced by every SetName: the containers indexing their takes by name then index them again.
     static const KNameEpoch& GetNameEpoch();
     // A take whose tree is deferred makes it here, on first use.

@@ -384,3 +384,52 @@ TEST_F(ReaderTest, FileSearchAgainstTheFilesDirectory) {
     EXPECT_EQ(mDir / "nope.png", zeqtest::Str(mReader.FindFile(nullptr, "nope.png")));
     EXPECT_TRUE(mReader.FindFile("", "").IsEmpty());
 }
+
+// Another program's "Summary" that lists no takes, in a later section of a whole 6.0 file: the
+// take of the main section is read with its keys all the same.
+TEST_P(ReaderModeTest, ASummaryWithoutTakesHidesNoTake) {
+    if (GetParam() == 2) GTEST_SKIP() << "an encrypted file takes no later section from outside the writer";
+    KZeqScene* scene = mManager.CreateKZeqScene();
+    KZeqNode* node = mManager.CreateKZeqNode("A");
+    node->SetNodeAttribute(mManager.CreateKZeqNull());
+    scene->GetRootNode()->AddChild(node);
+    ASSERT_TRUE(scene->CreateTake("T1"));
+    node->SetCurrentTakeNode("T1");
+    KFCurve* curve = node->GetCurrentTakeNode()->GetTranslationX();
+    curve->KeyModifyBegin();
+    for (int frame : {0, 30}) curve->KeyAppendFast(KTime(frame * 1539538600LL), static_cast<float>(frame));
+    curve->KeyModifyEnd();
+    const std::string path = mDir / "summarised.zeq";
+    ASSERT_TRUE(zeqiotest::WriteZeqFile(mManager, *scene, zeqiotest::kZeqFileCases[GetParam()], path));
+    const char* const kSummary = "Summary: {\n Version: 101\n Template: 0\n PasswordProtection: 0\n"
+                                 " ContentCount: {\n  Version: \"100\"\n  Model: 1\n }\n}\n";
+    if (GetParam() == 0) {
+        std::string text = zeqtest::ReadFile(path);
+        const std::size_t end = text.rfind("@End");
+        ASSERT_NE(std::string::npos, end);
+        zeqtest::WriteFile(path, text.insert(end, std::string("@Section: 6000\n") + kSummary));
+    } else {
+        KZeq file;
+        ASSERT_TRUE(file.ProjectOpen(path.c_str()) && file.ProjectCreateExtensionSection(false));
+        file.FieldWriteBegin("Summary"), file.FieldWriteBlockBegin();
+        file.FieldWriteBegin("Version"), file.FieldWriteI(101), file.FieldWriteEnd();
+        file.FieldWriteBegin("Template"), file.FieldWriteI(0), file.FieldWriteEnd();
+        file.FieldWriteBlockEnd(), file.FieldWriteEnd();
+        ASSERT_TRUE(file.ProjectCloseSection() && file.ProjectClose());
+    }
+    ASSERT_TRUE(mReader.FileOpen(path.c_str()));
+    KStreamOptionsZeq* options = Options(mReader, false);
+    ASSERT_NE(nullptr, options);
+    ASSERT_EQ(1, options->GetTakeInfoCount());
+    EXPECT_STREQ("T1", options->GetCurrentTake().Buffer());
+    ASSERT_TRUE(mReader.FileClose());
+    std::string error;
+    KZeqScene* read = zeqiotest::ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    ASSERT_NE(nullptr, read->GetTakeInfo(KString("T1")));
+    KZeqNode* back = read->GetRootNode()->GetChildCount() == 1 ? read->GetRootNode()->GetChild(0) : nullptr;
+    ASSERT_TRUE(back && back->SetCurrentTakeNode("T1"));
+    KFCurve* keys = back->GetCurrentTakeNode()->GetTranslationX();
+    ASSERT_EQ(2, keys->KeyGetCount());
+    EXPECT_EQ(30.0f, keys->KeyGet(1).GetValue());
+}

@@ -1,5 +1,6 @@
 // "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -265,6 +266,53 @@ TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
         file.FieldReadBlockEnd(), file.FieldReadEnd();
     }
     EXPECT_EQ("wood=0 wood1=1 ", formats);
+}
+
+// A scratch file is made for an image converted on its way into the file, and for nothing else:
+// the temporary folder, watched, sees none while images are written by name (no embedding asked,
+// or an ASCII file) or embedded as they are (no converter takes them).
+TEST_F(MediaReadTest, AScratchFileOnlyForAConvertedImage) {
+    const std::string temporary = mDir / "scratch";
+    std::filesystem::create_directories(temporary);
+    struct TemporaryFolder {
+        explicit TemporaryFolder(const std::string& path) : mFormer(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
+            setenv("TMPDIR", path.c_str(), 1);
+        }
+        ~TemporaryFolder() { mFormer.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", mFormer.c_str(), 1); }
+        std::string mFormer;
+    } folder(temporary);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, temporary.c_str(), IN_OPEN | IN_CREATE), 0);
+    // The files opened or made in the folder since the last call.
+    const auto opened = [watch] {
+        int count = 0;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t got; (got = ::read(watch, events, sizeof(events))) > 0;)
+            for (char* at = events; at < events + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+                ++count;
+        return count;
+    };
+    for (int i = 0; i < 4; ++i) Texture(mDir / (i % 2 ? "a/wood.tif" : "b/wood.png"));
+    const auto write = [&](const ZeqFileCase& form, bool embed) {
+        KZeqExporter exporter(mManager);
+        KStreamOptionsZeq options;
+        exporter.Initialize((mDir / "scratch.zeq").c_str()), exporter.SetFileFormat(form.mExportRow);
+        exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, embed);
+        return exporter.Export(*mScene, &options);
+    };
+    const struct { const char* mWhat; int mForm; bool mEmbed; } unconverted[] = {
+        {"binary, by name", 1, false}, {"ASCII, embedding asked", 0, true}, {"binary, embedded as they are", 1, true}};
+    for (const auto& row : unconverted) {
+        EXPECT_TRUE(write(kZeqFileCases[row.mForm], row.mEmbed)) << row.mWhat;
+        EXPECT_EQ(0, opened()) << row.mWhat;
+    }
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
+    EXPECT_TRUE(write(kZeqFileCases[1], true));
+    const int converted = opened();
+    ::close(watch);
+    if (converted == 0) GTEST_SKIP() << "the file system reports no unnamed file made in a watched folder";
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
 // The live-input entry: "Video input 1" of type "Live" with five zero ints,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "base/knameindex.h"
+#include "base/kstepcount.h"
 #include "object/kclassdefinition.h"
 #include "object/kproperty.h"
 #include "object/kpropertyobjectlist.h"
@@ -149,6 +152,24 @@ TEST(KObject, ManyPropertiesFoundByTheirNamesAfterRenamesAndRemovals) {
     object.PropertyAddToList(&late);
     late.GetPropertyInfo().SetNameReference("late");
     EXPECT_EQ(&late, object.FindPropertyByName("late"));
+}
+
+// n properties made (each name first looked for) and each found again: some n log2 n names read at
+// most, however the search goes; a search in place per property reads some n^2 / 2 and more.
+TEST(KObject, ManyPropertiesFoundWithinNLogNNamesRead) {
+    const int n = 3000;
+    KObject object;
+    std::uint64_t steps = 0;
+    {
+        KStepCountScope counted(KStepKind::eSearch);
+        for (int i = 0; i < n; ++i)
+            object.CreatePropertyFromType(("p" + std::to_string(i)).c_str(), kPropertyTypeDouble, nullptr, false,
+                                          false, nullptr);
+        for (int i = n; i-- > 0;) ASSERT_NE(nullptr, object.FindPropertyByName(("p" + std::to_string(i)).c_str()));
+        steps = counted.GetSteps();
+    }
+    EXPECT_GT(steps, static_cast<std::uint64_t>(n));  // names were read, and counted
+    EXPECT_LE(steps, static_cast<std::uint64_t>(8.0 * n * std::log2(static_cast<double>(n))));
 }
 
 // However its owner ends, a dynamic property ends with it and any other is

@@ -22,19 +22,13 @@ namespace {
 constexpr int kTimeCodeCallback = 0;
 constexpr const char* kTimeCodeTitle = "Time Code File";
 
-// The time mode of a time code's frame rate (finite and not negative).
-KTime::ETimeMode TimeCodeMode(double rate) {
-    if (!(rate < 1000.0)) return KTime::eModeDefault;
+// Whether System Clock runs at the rate: 24, 25, 29.97, 30, 50, 60, 100 or 120 frames a second
+// (by its whole part).
+bool IsSystemClockRate(double rate) {
+    if (!(rate < 1000.0)) return false;
     switch (static_cast<long>(std::floor(rate))) {
-        case 120: return KTime::eMode120;
-        case 100: return KTime::eMode100;
-        case 60: return KTime::eMode60;
-        case 50: return KTime::eMode50;
-        case 30: return KTime::eMode30;
-        case 29: return KTime::eModeNtscDrop;
-        case 25: return KTime::eModePal;
-        case 24: return KTime::eMode24;
-        default: return KTime::eModeDefault;
+        case 120: case 100: case 60: case 50: case 30: case 29: case 25: case 24: return true;
+        default: return false;
     }
 }
 
@@ -129,31 +123,40 @@ bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time, K
     const float rate = std::strtof(lines[2], &end);
     if (end == lines[2] || !std::isfinite(rate) || rate < 0.0f)
         return invalid(named + " line 3 " + Quoted(lines[2]) + " is no frame rate");
-    KTime::ETimeMode mode = TimeCodeMode(rate);
     char rateText[32];
     std::snprintf(rateText, sizeof(rateText), "%g", static_cast<double>(rate));
+    // The rate the frames are counted at: the file's own, whatever it is, except under EBU.
+    double frameRate = rate;
     const char* standard = lines[1];
+    const auto beyondTheRate = [&] {
+        return invalid(named + ": frame " + std::to_string(frames) + " is not below the frame rate, " + rateText);
+    };
     if (std::strncmp(standard, "SMPTE", 5) == 0) {
-        if (frames > rate)
-            return invalid(named + ": frame " + std::to_string(frames) + " is beyond the frame rate, " + rateText);
+        if (frames >= rate) return beyondTheRate();
     } else if (std::strncmp(standard, "EBU", 3) == 0) {
         if (frames > 24) return invalid(named + ": frame " + std::to_string(frames) + " is beyond EBU's last, 24");
-        mode = KTime::eModePal;
+        frameRate = KTime::GetFrameRate(KTime::eModePal);
     } else if (strncasecmp(standard, "System Clock", 12) == 0) {
-        if (mode == KTime::eModeDefault)
+        if (!IsSystemClockRate(rate))
             return invalid(named + ": System Clock runs at 24, 25, 29.97, 30, 50, 60, 100 or 120 frames per second, "
                                    "not " + std::string(rateText));
-        if (frames > rate)
-            return invalid(named + ": frame " + std::to_string(frames) + " is beyond the frame rate, " + rateText);
+        if (frames >= rate) return beyondTheRate();
     } else {
         return invalid(named + " line 2 " + Quoted(standard) + " is no standard (SMPTE, EBU or System Clock)");
     }
-    // A start the take's time cannot hold would wrap round to another (no time mode has
-    // frames longer than 1/23 s).
-    const double start = (static_cast<double>(hours) * 60.0 + minutes) * 60.0 + seconds + frames / 23.0;
-    if (start * static_cast<double>(KTime::kTicksPerSecond) >= 9.2e18)
+    // The frames come to less than a second: a start the take's time cannot hold would wrap round
+    // to another.
+    const double wholeSeconds = (static_cast<double>(hours) * 60.0 + minutes) * 60.0 + seconds;
+    if ((wholeSeconds + 1.0) * static_cast<double>(KTime::kTicksPerSecond) >= 9.2e18)
         return invalid(named + " line 1 " + Quoted(lines[0]) + " is later than a take can start");
-    time.SetTime(hours, minutes, seconds, frames, 0, mode);
+    // A rate a time mode has is counted in that mode's frames (29.97 in NTSC's exact ones); any
+    // other in frames of its own length.
+    const KTime::ETimeMode mode = KTime::ConvertFrameRateToTimeMode(frameRate, 1e-3);
+    const kLongLong frameTicks =
+        mode != KTime::eModeDefault
+            ? frames * KTime::GetOneFrameValue(mode).Get()
+            : std::llround(static_cast<double>(frames) * static_cast<double>(KTime::kTicksPerSecond) / frameRate);
+    time = KTime(static_cast<kLongLong>(wholeSeconds) * KTime::kTicksPerSecond + frameTicks);
     if (reason) *reason = "";
     return true;
 }
