@@ -1,5 +1,7 @@
 #include "io/kzequserparams.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -140,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(KZeqUserParamsFile, SaveThenLoadKeysInAnyCaseAbsentKeysKeepValues) {
     const char* root = std::getenv("ZEQ_TEST_TMP");
-    const std::string dir = std::string(root ? root : "/tmp") + "/params/";
+    // Its own folder: another run of this test (another build, another user) may hold one too.
+    const std::string dir = std::string(root ? root : "/tmp") + "/params-" + std::to_string(::getpid()) + "/";
     std::filesystem::remove_all(dir), std::filesystem::create_directories(dir), KLib_SetConfigDirectory(dir.c_str());
     KArrayTemplate<KZeqUserParamEntry*> own;
     KZeqUserParamEntry mine("kMine", 0, "true");
