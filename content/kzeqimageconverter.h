@@ -1,6 +1,8 @@
 #ifndef ZEQ_CONTENT_KZEQIMAGECONVERTER_H
 #define ZEQ_CONTENT_KZEQIMAGECONVERTER_H
 
+#include <sys/types.h>
+
 #include <memory>
 
 #include "base/kset.h"
@@ -37,6 +39,10 @@ public:
     // path (ReadFromTif, WriteToTif do). Not owned; it must outlive the use.
     void SetFolder(const KHeldFolder* folder) { mFolder = folder; }
     const KHeldFolder* GetFolder() const { return mFolder; }
+    // The files written for this buffer (WriteToTif) get no more permission bits than these: an
+    // image converted from another file no more access than that one has.
+    void LimitPermissions(mode_t permissions) { mPermissionLimit = permissions & 0777; }
+    mode_t GetPermissionLimit() const { return mPermissionLimit; }
     // width x height x channels, in 64 bits; 0 for negative sizes.
     long long GetDataSize() const;
 
@@ -50,6 +56,7 @@ public:
     bool mValid = false;
     bool mAllocated = false;
     const KHeldFolder* mFolder = nullptr;
+    mode_t mPermissionLimit = 0777;
 };
 
 // Direction 0 reads the named image file into the buffer, 1 writes the
@@ -91,7 +98,8 @@ bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile
 // associated alpha. False, with no file made, for a buffer without data.
 // The file is replaced as KFileReplacement replaces one (complete or not at
 // all; another user's link in a shared sticky folder is not followed); where
-// the buffer holds a folder, it is written there by its name.
+// the buffer holds a folder, it is written there by its name. It gets no more
+// permission than the buffer's limit.
 bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer);
 // The same into the open file descriptor (read and write, at its start; it
 // stays the caller's).

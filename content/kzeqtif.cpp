@@ -219,6 +219,7 @@ bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
     const bool begun = buffer.GetFolder()
                            ? replacement.Begin(*buffer.GetFolder(), ExtractFileName(fileName.Buffer()).Buffer())
                            : replacement.Begin(fileName.Buffer());
+    if (begun) replacement.LimitPermissions(buffer.GetPermissionLimit());
     return begun && WriteTif(replacement.OpenDescriptor(), fileName.Buffer(), compress, buffer) && replacement.Commit();
 }
 

@@ -889,6 +889,31 @@ bool KHeldFolder::RemoveFile(const char* name) const {
     return ::unlinkat(at, leaf, 0) == 0 || errno == ENOENT;
 }
 
+bool KHeldFolder::GetPermissions(const char* name, mode_t& permissions) const {
+    KPathWalk walk;
+    if (!IsOpen() || !name || !*name || !Walk(name, walk, false) || !walk.mExists) return false;
+    permissions = walk.mStat.st_mode & 07777;
+    return true;
+}
+
+bool KHeldFolder::LimitPermissions(const char* name, mode_t permissions) const {
+    KPathWalk walk;
+    if (!IsOpen() || !name || !*name || !Walk(name, walk, false) || !walk.mExists) return false;
+    if (!S_ISREG(walk.mStat.st_mode) || walk.mStat.st_uid != ::geteuid()) return false;
+    const int at = walk.mPlace.mDirectory.Get();
+    const char* leaf = walk.mPlace.mName.c_str();
+    // Changed through a descriptor of what was looked at; one the owner may only write is opened so.
+    constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    KDescriptor file(::openat(at, leaf, O_RDONLY | kFlags));
+    if (file.Get() < 0 && errno == EACCES) file.Reset(::openat(at, leaf, O_WRONLY | kFlags));
+    struct stat st;
+    if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || st.st_dev != walk.mStat.st_dev ||
+        st.st_ino != walk.mStat.st_ino)
+        return false;
+    if ((st.st_mode & 07777 & ~(permissions & 0777)) == 0) return true;
+    return ::fchmod(file.Get(), st.st_mode & 0777 & permissions) == 0;
+}
+
 bool KFile::Remove(const KString& path) {
     if (path.IsEmpty()) return false;
     const std::string absolute = AbsolutePath(path.Buffer());

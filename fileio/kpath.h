@@ -245,6 +245,12 @@ public:
     // Removes name here when it is this process's effective user's and no
     // directory, without following a link: a link goes as itself. True when it is gone.
     bool RemoveFile(const char* name) const;
+    // The permission bits of name here, a link not followed; false when it names nothing.
+    bool GetPermissions(const char* name, mode_t& permissions) const;
+    // Takes from name here, a regular file of this process's effective user, every permission bit
+    // not in permissions (a link is not followed): a file made from another gets no more access
+    // than that one has. True when it has no more.
+    bool LimitPermissions(const char* name, mode_t permissions) const;
 
 private:
     bool Fail(const std::string& error, int code);

@@ -67,10 +67,19 @@ KString KZeqReaderZeq::ReadMediaClip() {
                 buffer.SetOriginalFileName(originalName);
                 buffer.SetOriginalFormat(false);
                 buffer.SetFolder(&folder);
+                // The image gets no more access than the TIFF it is made from: written so where the
+                // SDK writes it, limited after a converter that writes by its own means.
+                const KString leaf = ExtractFileName(extracted.Buffer());
+                mode_t limit = 0777;
+                folder.GetPermissions(leaf.Buffer(), limit);
+                buffer.LimitPermissions(limit);
                 // The TIFF goes only once a converter has made the image from it.
                 KString converted = extracted;
                 if (ReadFromTif(extracted, buffer, false) && ZeqConvertImage(mManager, 1, converted, buffer)) {
-                    if (converted != extracted) folder.RemoveFile(ExtractFileName(extracted.Buffer()).Buffer());
+                    const KString where = ExtractDirectoryFromFilePath(converted.Buffer());
+                    if (where == ExtractDirectoryFromFilePath(extracted.Buffer()))
+                        folder.LimitPermissions(ExtractFileName(converted.Buffer()).Buffer(), limit);
+                    if (converted != extracted) folder.RemoveFile(leaf.Buffer());
                     extracted = converted;
                 }
             }

@@ -80,7 +80,8 @@ bool KZeqScene::SetTakeInfo(const KZeqTakeInfo& info) {
     const int count = static_cast<int>(mTakeInfos.size());
     mTakeInfos.push_back(std::make_unique<KZeqTakeInfo>(info));
     mTakeInfoGivenOut.push_back(0);
-    if (mTakeInfoIndex && mTakeInfoIndex->GetCount() == count) mTakeInfoIndex->Append(info.mName.Buffer(), false);
+    if (mTakeInfoIndex && mTakeInfoIndex->GetCount() == count)
+        mTakeInfoIndex->Append(info.mName.Uncounted().Buffer(), false);
     return true;
 }
 
@@ -103,11 +104,12 @@ int KZeqScene::FindTakeInfo(const KString& name) const {
         return KNameIndex::Current(mTakeInfoIndex, KNameIndex::eExact, kTakeInfoEpoch,
                                    static_cast<int>(mTakeInfos.size()), [this](int i) {
                                        const auto at = static_cast<std::size_t>(i);
-                                       return std::make_pair(mTakeInfos[at]->mName.Buffer(), mTakeInfoGivenOut[at] != 0);
+                                       return std::make_pair(mTakeInfos[at]->mName.Uncounted().Buffer(),
+                                                             mTakeInfoGivenOut[at] != 0);
                                    });
     };
     return KFindNamed(static_cast<int>(mTakeInfos.size()), name.Buffer(), index,
-                      [&](int i) { return mTakeInfos[static_cast<std::size_t>(i)]->mName == name; });
+                      [&](int i) { return mTakeInfos[static_cast<std::size_t>(i)]->mName.Uncounted() == name; });
 }
 
 void KZeqScene::DeleteTakeInfos() {

@@ -1,6 +1,7 @@
 #ifndef ZEQ_SCENE_KZEQTAKEINFO_H
 #define ZEQ_SCENE_KZEQTAKEINFO_H
 
+#include "base/kcountedname.h"
 #include "base/kstring.h"
 #include "base/ktime.h"
 
@@ -12,7 +13,8 @@ class KZeqThumbnail;
 // share the thumbnail, which the record never frees.
 class KZeqTakeInfo {
 public:
-    KString mName;
+    // Each read counts as a search step: searches of the scene's records compare it directly.
+    KCountedName mName;
     // The name the take had in the file it was read from.
     KString mImportName;
     // Stored in files as "Comments".

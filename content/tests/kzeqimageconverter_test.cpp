@@ -229,6 +229,21 @@ TEST_F(Tif, APipeIsNotWaitedOn) {
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
 
+// The file written gets no more permission than the buffer's limit, under a umask that would give more.
+TEST_F(Tif, WrittenWithinTheBuffersLimit) {
+    ImageConverterBuffer buffer;
+    buffer.Init(2, 2, true, 0, 3);
+    std::fill(buffer.mData, buffer.mData + 12, 0);
+    buffer.LimitPermissions(0640);
+    const mode_t mask = ::umask(002);
+    const bool written = WriteToTif(Path("limited.tif").c_str(), false, buffer);
+    ::umask(mask);
+    ASSERT_TRUE(written);
+    struct stat st;
+    ASSERT_EQ(0, ::stat(Path("limited.tif").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+}
+
 TEST_F(Tif, NothingToWriteAndNamesNotTif) {
     ImageConverterBuffer empty, buffer;
     EXPECT_FALSE(WriteToTif(Path("none.tif").c_str(), true, empty));

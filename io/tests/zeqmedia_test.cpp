@@ -243,6 +243,37 @@ TEST_F(MediaReadTest, EmbeddingSaysWhatItLeavesOutAndKeepsImagesPrivate) {
     EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
+// An image converted on reading, under a name of its own, gets no more access than the file it
+// comes from: from a Zeq file of its owner's alone (umask 022), an image of its owner's alone,
+// whether the converter writes it with the SDK's writer or by its own means.
+TEST_F(MediaReadTest, AConvertedImageGetsNoMoreAccessThanItsFile) {
+    static bool sOwnWriter = false;
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
+        "png", [](int direction, KString& fileName, ImageConverterBuffer& buffer) {
+            if (direction == 0) return buffer.Init(1, 1, true, 0, 3), buffer.mData[0] = 10, 0;
+            fileName += ".png";
+            if (sOwnWriter) return zeqtest::WriteFile(fileName.Buffer(), "converted"), 0;
+            return WriteToTif(fileName, false, buffer) ? 0 : 1;
+        });
+    for (const bool ownWriter : {true, false}) {
+        const std::string path = mDir / (ownWriter ? "own.zeq" : "sdk.zeq");
+        mScene = mManager.CreateKZeqScene();
+        KZeqTexture* texture = Texture(mDir / "b/wood.png");
+        ASSERT_TRUE(Write(kZeqFileCases[4], path));
+        ASSERT_EQ(0, ::chmod(path.c_str(), 0600));
+        sOwnWriter = ownWriter;
+        const mode_t mask = ::umask(022);
+        const bool read = ReadMediaOf(path, *mScene);
+        ::umask(mask);
+        ASSERT_TRUE(read);
+        const std::string converted = texture->GetFileName();
+        ASSERT_EQ(".png.png", converted.substr(converted.size() - 8)) << converted;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(converted.c_str(), &st)) << converted;
+        EXPECT_EQ(0600u, st.st_mode & 07777) << (ownWriter ? "its own writer" : "the SDK's writer");
+    }
+}
+
 // "OriginalFormat" is 0 only for a converted TIFF that travels: a failed conversion embeds the file itself.
 TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
     zeqtest::WriteFile(mDir / "b/wood.bmp", "wood C");

@@ -31,7 +31,7 @@ void CompareThumbnail(const std::string& path, const KZeqThumbnail* expected, co
 
 void CompareTakeInfo(const std::string& path, const KZeqTakeInfo& expected, const KZeqTakeInfo& actual,
                      ZeqDiff& diff) {
-    diff.Check(path + ".mName", expected.mName, actual.mName);
+    diff.Check(path + ".mName", expected.mName.Uncounted(), actual.mName.Uncounted());
     diff.Check(path + ".mDescription", expected.mDescription, actual.mDescription);
     for (auto span : {&KZeqTakeInfo::mLocalTimeSpan, &KZeqTakeInfo::mReferenceTimeSpan}) {
         const std::string name = path + (span == &KZeqTakeInfo::mLocalTimeSpan ? ".mLocal" : ".mReference");
