@@ -37,21 +37,36 @@ bool HasTransformKeys(KZeqNode& node, bool rotationOnly) {
 bool IsZero(const KZeqVector4& v) { return v[0] == 0 && v[1] == 0 && v[2] == 0; }
 
 // The turn from the file's forward axis to the host's that the export puts into the post-rotation
-// of spot and directional lights and of cameras without a target; null for other nodes.
-const double (*AxisTurn(KZeqNode& node))[4] {
+// of spot and directional lights and of cameras the host does not aim (none in the file, or an aim
+// the host cannot take: such a camera keeps its own rotation); null for other nodes.
+const double (*AxisTurn(KZeqNode& node, bool aimed))[4] {
     if (const KZeqLight* light = node.GetLight())
         return light->GetLightType() == KZeqLight::eSPOT || light->GetLightType() == KZeqLight::eINFINITE
                    ? ZeqTuloUtility::LightAxes()
                    : nullptr;
-    if (node.GetCamera() && !node.GetTarget()) return ZeqTuloUtility::CameraAxes();
+    if (node.GetCamera() && !aimed) return ZeqTuloUtility::CameraAxes();
     return nullptr;
 }
 
 // The host's light and camera look down their own axes: the turn comes out of pivot set 0's
-// post-rotation P, leaving P x turn (the rotate axis the host had), in X-first angles.
-void RemoveAxisTurn(KZeqNode& node) {
-    const double (*turn)[4] = AxisTurn(node);
+// post-rotation P, leaving P x turn (the rotate axis the host had), in X-first angles. A node whose
+// pivots the file leaves out of its transform has no P in effect: its set becomes the neutral one
+// with the turn alone, so that the turn reaches the host all the same.
+void RemoveAxisTurn(KZeqNode& node, bool aimed) {
+    const double (*turn)[4] = AxisTurn(node, aimed);
     if (!turn) return;
+    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
+    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) {
+        const KZeqVector4 zero(0, 0, 0, 0);
+        node.SetRotationPivot(KZeqNode::eSOURCE_SET, zero);
+        node.SetScalingPivot(KZeqNode::eSOURCE_SET, zero);
+        node.SetRotationOffset(KZeqNode::eSOURCE_SET, zero);
+        node.SetScalingOffset(KZeqNode::eSOURCE_SET, zero);
+        node.SetPreRotation(KZeqNode::eSOURCE_SET, zero);
+        node.SetPostRotation(KZeqNode::eSOURCE_SET, zero);
+        node.SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    }
     const KZeqVector4& post = node.GetPostRotation(KZeqNode::eSOURCE_SET);
     double p[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     KmXYZtoR(p, post[0], post[1], post[2]);
@@ -146,7 +161,8 @@ void ZeqTuloImport::ValidatePreAndPostJoints(KZeqNode* node) {
 void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
     VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
-        RemoveAxisTurn(n);
+        const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);
+        RemoveAxisTurn(n, targets ? targets->mAim != nullptr : false);
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
         n.SetRotationOffset(to, n.GetRotationOffset(from));

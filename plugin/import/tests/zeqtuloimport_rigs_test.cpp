@@ -3,7 +3,8 @@
 // (named as the host names its groups, or as another program would, with a user property), aimed
 // at a target of every kind (a bare null, a mesh, a light or another camera beside it, a null or a
 // keyed null elsewhere, a null below the camera), with or without an up node. Through the stand-in
-// host: (a) every model of the file arrives once, with the world matrix the file gives it; (b) a
+// host: (a) every model of the file arrives once, with the world matrix the file gives it (a camera
+// turned onto the host's forward axis, an aimed one in place and scale alone); (b) a
 // host round trip gives back the same tree, names and world matrices, twice; (c) every aim or up
 // node that the host's rig could not take is named in the log.
 #include "importtest_support.h"
@@ -41,9 +42,7 @@ const int kCases = 16;
 struct Model {
     std::vector<std::string> mPath;  // names from the top
     double mWorld[4][4];
-    // A camera without a target: the host turns it onto its own forward axis, so only its place
-    // is compared.
-    bool mPlaceOnly = false;
+    bool mCamera = false, mTargeted = false;
 };
 
 // A camera's targets as the file gives them.
@@ -192,7 +191,8 @@ void Collect(KZeqNode* root, Generated& out) {
         KZeqMatrix world = node.GetGlobalFromCurrentTake(zero);
         const double* w = world;
         std::copy(w, w + 16, &model.mWorld[0][0]);
-        model.mPlaceOnly = node.GetCamera() && !node.GetTarget();
+        model.mCamera = node.GetCamera() != nullptr;
+        model.mTargeted = model.mCamera && node.GetTarget();
         out.mModels.push_back(model);
     });
 }
@@ -250,12 +250,59 @@ std::vector<std::string> HostPathsOf(const std::vector<std::string>& file) {
     return exact.empty() ? found : exact;
 }
 
-::testing::AssertionResult Near(const double (&a)[4][4], const double (&b)[4][4], bool placeOnly = false) {
-    for (int i = placeOnly ? 3 : 0; i < 4; ++i)
+bool Close(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)}); }
+
+::testing::AssertionResult Near(const double (&a)[4][4], const double (&b)[4][4]) {
+    for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            if (!(std::fabs(a[i][j] - b[i][j]) <= 1e-6 * std::max({1.0, std::fabs(a[i][j]), std::fabs(b[i][j])})))
+            if (!Close(a[i][j], b[i][j]))
                 return ::testing::AssertionFailure() << "[" << i << "][" << j << "] " << a[i][j] << " against " << b[i][j];
     return ::testing::AssertionSuccess();
+}
+
+// A camera the host aims: its orientation comes from the look-at, which the host's world matrix
+// leaves out, so its place and scale (the lengths of the axis rows) are what can be compared.
+::testing::AssertionResult NearPlaceAndScale(const double (&a)[4][4], const double (&b)[4][4]) {
+    for (int j = 0; j < 4; ++j)
+        if (!Close(a[3][j], b[3][j]))
+            return ::testing::AssertionFailure() << "[3][" << j << "] " << a[3][j] << " against " << b[3][j];
+    for (int i = 0; i < 3; ++i) {
+        const double la = std::hypot(a[i][0], a[i][1], a[i][2]), lb = std::hypot(b[i][0], b[i][1], b[i][2]);
+        if (!Close(la, lb)) return ::testing::AssertionFailure() << "scale " << i << " " << la << " against " << lb;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The file's camera looks down its +X, the host's down its -Z: a free camera's host world matrix
+// is the file's with this turn first (rows are the images of the host's axes: -Z onto +X).
+const double kHostCameraFromFile[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
+
+void Times(const double (&a)[4][4], const double (&b)[4][4], double (&out)[4][4]) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            out[i][j] = 0;
+            for (int k = 0; k < 4; ++k) out[i][j] += a[i][k] * b[k][j];
+        }
+}
+
+// The node's world as the host shows it below a camera it turned: the turn is part of the camera's
+// host transform, so the node's local matrix goes under the turned camera.
+void BelowTurned(const double (&world)[4][4], const double (&camera)[4][4], double (&out)[4][4]) {
+    // Rows are the images of the axes, the place last: the inverse of [M 0; t 1] is [M^-1 0; -t M^-1 1].
+    const double(&m)[4][4] = camera;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    double inverse[4][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}}, local[4][4], turned[4][4];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const int a = (j + 1) % 3, b = (j + 2) % 3, c = (i + 1) % 3, d = (i + 2) % 3;
+            inverse[i][j] = (m[a][c] * m[b][d] - m[a][d] * m[b][c]) / det;
+        }
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k) inverse[3][j] -= m[3][k] * inverse[k][j];
+    Times(world, inverse, local);
+    Times(kHostCameraFromFile, camera, turned);
+    Times(local, turned, out);
 }
 
 ::testing::AssertionResult SameTree(const Tree& a, const Tree& b) {
@@ -314,21 +361,8 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
     ASSERT_TRUE(ImportAtZero(file));
     const std::string log = Log();
 
-    // (a) Each model once, where the file has it.
-    const Tree imported = HostTree();
-    for (const Model& model : generated.mModels) {
-        const std::vector<std::string> paths = HostPathsOf(model.mPath);
-        std::string filePath, hostPaths;
-        for (const std::string& n : model.mPath) filePath += "|" + n;
-        for (const auto& entry : imported)
-            if (entry.first.find(model.mPath.back()) != std::string::npos) hostPaths += " " + entry.first;
-        ASSERT_EQ(paths.size(), 1u) << filePath << " is not in the host once:" << hostPaths;
-        EXPECT_TRUE(Near(imported.at(paths[0]).matrix, model.mWorld, model.mPlaceOnly)) << paths[0];
-    }
-    for (const auto& [group, focus] : generated.mGroupProperties)
-        EXPECT_DOUBLE_EQ(PlugDouble(group + ".Focus"), focus) << group;
-
     // (c) An aim or up node the camera's look-at group does not hold is named in the log.
+    std::map<std::vector<std::string>, bool> aimKeptOf;  // by the camera's file path
     for (const Aimed& aimed : generated.mAimed) {
         const std::vector<std::string> cameras = HostPathsOf(aimed.mPath);
         ASSERT_EQ(cameras.size(), 1u) << aimed.mCamera;
@@ -338,6 +372,7 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
             group.length() > 0 && group.apiType() == TFn::kLookAt ? Children(group.node()) : std::vector<std::string>();
         const bool aimKept = held.size() > 1 && held[0] == aimed.mCamera && held[1] == aimed.mAim;
         const bool upKept = !aimed.mUp.empty() && aimKept && held.size() > 2 && held[2] == aimed.mUp;
+        aimKeptOf[aimed.mPath] = aimKept;
         const std::string about = "Camera " + aimed.mCamera + ": ";
         if (!aimKept) {
             EXPECT_NE(log.find(about + "the host cannot aim it at " + aimed.mAim + " ("), std::string::npos)
@@ -349,6 +384,43 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
                 << aimed.mCamera << "\n" << log;
         }
     }
+
+    // (a) Each model once, where the file has it. A camera the host does not aim (none in the file,
+    // or its aim dropped) keeps its own rotation, turned onto the host's forward axis.
+    const Tree imported = HostTree();
+    std::map<std::vector<std::string>, const Model*> turnedCameras;
+    for (const Model& model : generated.mModels) {
+        const auto kept = aimKeptOf.find(model.mPath);
+        if (model.mCamera && (!model.mTargeted || (kept != aimKeptOf.end() && !kept->second)))
+            turnedCameras[model.mPath] = &model;
+    }
+    for (const Model& model : generated.mModels) {
+        const std::vector<std::string> paths = HostPathsOf(model.mPath);
+        std::string filePath, hostPaths;
+        for (const std::string& n : model.mPath) filePath += "|" + n;
+        for (const auto& entry : imported)
+            if (entry.first.find(model.mPath.back()) != std::string::npos) hostPaths += " " + entry.first;
+        ASSERT_EQ(paths.size(), 1u) << filePath << " is not in the host once:" << hostPaths;
+        const auto& host = imported.at(paths[0]).matrix;
+        const auto kept = aimKeptOf.find(model.mPath);
+        ASSERT_TRUE(!model.mTargeted || kept != aimKeptOf.end()) << filePath;
+        if (model.mTargeted && kept->second) {
+            EXPECT_TRUE(NearPlaceAndScale(host, model.mWorld)) << paths[0] << " (aimed)";
+        } else if (model.mCamera) {
+            double turned[4][4];
+            Times(kHostCameraFromFile, model.mWorld, turned);
+            EXPECT_TRUE(Near(host, turned)) << paths[0] << (model.mTargeted ? " (aim dropped)" : " (free)");
+        } else if (const auto above = turnedCameras.find({model.mPath.begin(), model.mPath.end() - 1});
+                   above != turnedCameras.end()) {
+            double below[4][4];
+            BelowTurned(model.mWorld, above->second->mWorld, below);
+            EXPECT_TRUE(Near(host, below)) << paths[0] << " (below a turned camera)";
+        } else {
+            EXPECT_TRUE(Near(host, model.mWorld)) << paths[0];
+        }
+    }
+    for (const auto& [group, focus] : generated.mGroupProperties)
+        EXPECT_DOUBLE_EQ(PlugDouble(group + ".Focus"), focus) << group;
 
     // (b) A host round trip gives back the tree of the first import (its rigs known by their
     // cameras), and a second one the first trip's exactly.

@@ -262,6 +262,11 @@ TEST_F(ServicesTest, LightAndCameraAxisTurnsComeOut) {
     ZeqTuloNode* aimed = Add("aimed", "camera");
     aimed->SetTarget(Add("aimed_aim"));
     aimed->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
+    // Post-rotations as the export writes them, in effect; the node set decides which cameras the
+    // host aims.
+    for (ZeqTuloNode* node : {spot, sun, point, camera, aimed})
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    mDriver.FillQuorbelNodeArray(mRoot);
     mDriver.SetTuloPivotsRecursive(mRoot);
     auto expect = [](ZeqTuloNode* node, double x, double y, double z) {
         for (KZeqNode::EPivotSet set : {KZeqNode::eSOURCE_SET, KZeqNode::eDESTINATION_SET}) {
