@@ -1,6 +1,7 @@
 // Default transforms and transform animation of every node: pivots, limits and order first, then
 // the current values into the default take and, when anything of the node is animated, its curves
 // into "Take 001"; lights and cameras get their own channels and their forward-axis correction.
+#include <string>
 #include <vector>
 
 #include "base/kgemath.h"
@@ -9,6 +10,7 @@
 #include "plugin/export/zeqtulocurveconversion.h"
 #include "plugin/export/zeqtuloexport.h"
 #include "plugin/export/zeqtuloexport_tables.h"
+#include "plugin/zeqtulocompose.h"
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
@@ -20,6 +22,15 @@ namespace {
 
 bool IsCameraWithTarget(const TDagPath& path, ZeqTuloNode& node) {
     return path.hasFn(kHostCamera) && node.GetTarget() != nullptr;
+}
+
+// The turn from the host's forward axis of a light or camera to the file's that the export puts
+// into its post-rotation; null for other nodes and for a camera the host aims.
+const double (*AxisTurn(const TDagPath& path, ZeqTuloNode& node))[4] {
+    if (IsCameraWithTarget(path, node)) return nullptr;
+    if (path.hasFn(kHostSpotLight) || path.hasFn(kHostDirectionalLight)) return ZeqTuloUtility::LightAxes();
+    if (path.hasFn(kHostCamera) && !path.hasFn(kHostLocator)) return ZeqTuloUtility::CameraAxes();
+    return nullptr;
 }
 
 void ClearTo(KFCurve* curve, float value) {
@@ -36,7 +47,7 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         if (options.mRateReplaced) *mLog += options.RateWarning();
     }
     // Parent before children, children in index order, without recursion: chains may be deep.
-    std::vector<ZeqTuloNode*> pending{&root};
+    std::vector<ZeqTuloNode*> pending{&root}, turned;
     while (!pending.empty()) {
         ZeqTuloNode& node = *pending.back();
         pending.pop_back();
@@ -95,7 +106,20 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         }
         if (!IsCameraWithTarget(path, node) && defaults && defaults->GetKFCurveNode())
             AdjustTransform(node, transform, *defaults->GetKFCurveNode());
+        if (AxisTurn(path, node)) turned.push_back(&node);
         ZeqTuloProgressMeter::Activate(node.GetName());
+    }
+    // The file's light or camera carries the turn in its post-rotation, which its children take
+    // too: their own values take it back, so that they stay where the host has them.
+    for (ZeqTuloNode* node : turned) {
+        const double (*turn)[4] = AxisTurn(*node->GetDagPath(), *node);
+        KZeqXMatrix back;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) back.mData[i][j] = turn[j][i];
+        const std::string about = std::string(node->GetCamera() ? "the camera " : "the light ") +
+                                  node->GetNameWithoutNameSpacePrefix().Buffer();
+        for (const std::string& note : ComposeIntoChildren(*node, back, about))
+            if (mLog) *mLog += ("ZEQ Export Warning: " + note).c_str();
     }
     return TStatus::kSuccess;
 }
@@ -123,9 +147,7 @@ void ZeqTuloExport::ExportDefaultTransform(TFnTransform transform, KZeqTakeNode&
 void ZeqTuloExport::AdjustTransform(ZeqTuloNode& node, TFnTransform& transform, KFCurveNode&) {
     const TDagPath* path = node.GetDagPath();
     if (!path) return;
-    const double (*axes)[4] = nullptr;
-    if (path->hasFn(kHostSpotLight) || path->hasFn(kHostDirectionalLight)) axes = ZeqTuloUtility::LightAxes();
-    if (path->hasFn(kHostCamera) && !path->hasFn(kHostLocator)) axes = ZeqTuloUtility::CameraAxes();
+    const double (*axes)[4] = AxisTurn(*path, node);
     if (!axes) return;
     const TMatrix q = transform.rotateOrientation(TSpace::kTransform).asMatrix();
     const TMatrix a = TMatrix(axes) * q;

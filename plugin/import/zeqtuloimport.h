@@ -17,6 +17,7 @@
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "io/kzeqpluginbase.h"
+#include "plugin/zeqtulocompose.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
 #include "tfnanimcurve.h"
@@ -313,17 +314,6 @@ void ExtractZeqNodes(zeqsdk_400::KZeqNode* node, zeqsdk_400::KArrayTemplate<zeqs
 // (the caller still owns them: they are returned in dropped when given).
 void ReOrder(zeqsdk_400::KArrayTemplate<TempPoseData*>& records, zeqsdk_400::KZeqNode* root,
              zeqsdk_400::KArrayTemplate<TempPoseData*>* dropped = nullptr);
-
-// ---- World transform (zeqtuloimport_world.cpp)
-// Every key time of the node's translation, rotation and scaling curves in the current take (none
-// when that is the default take).
-std::vector<zeqsdk_400::KTime> TransformKeyTimes(zeqsdk_400::KZeqNode& node);
-// Composes above after the node's local transform (the node's own applied first): into its
-// default translation, rotation and scaling and, key by key, into its transform keys of the
-// current take. The number of key times; exact, when given, tells whether the default values hold
-// the composed matrix (a scaling that is not uniform under a rotation shears, which they cannot).
-// Pivots and rotation orders take no part.
-std::size_t ComposeIntoLocal(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above, bool* exact = nullptr);
 
 // ---- Walks of the import's steps
 // Visits the node and its subtree in depth-first pre-order, children first to last, without

@@ -180,22 +180,6 @@ private:
     std::vector<KZeqNode*> mCommandNodes;
 };
 
-// Whether the node's transform takes pivots or a rotation order other than XYZ, which a matrix
-// composed into its translation, rotation and scaling leaves out.
-bool TakesPivots(const KZeqNode& node) {
-    ERotationOrder order = eEULER_XYZ;
-    node.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
-    if (order != eEULER_XYZ) return true;
-    KZeqNode::EPivotState state;
-    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
-    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return false;
-    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
-    for (const KZeqVector4& v : {node.GetRotationOffset(set), node.GetRotationPivot(set), node.GetPreRotation(set),
-                                 node.GetPostRotation(set), node.GetScalingOffset(set), node.GetScalingPivot(set)})
-        if (v[0] != 0 || v[1] != 0 || v[2] != 0) return true;
-    return false;
-}
-
 bool IsIdentity(const KZeqXMatrix& matrix) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)

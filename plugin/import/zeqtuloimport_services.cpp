@@ -162,7 +162,19 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
     VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);
-        RemoveAxisTurn(n, targets ? targets->mAim != nullptr : false);
+        const bool aimed = targets ? targets->mAim != nullptr : false;
+        const double (*turn)[4] = AxisTurn(n, aimed);
+        if (turn) {
+            // The host's node holds the turn in its transform, which its children take too: their
+            // own values take it back, so that they stay where the file has them.
+            KZeqXMatrix back;
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) back.mData[i][j] = turn[i][j];
+            const std::string about =
+                std::string(n.GetCamera() ? "the camera " : "the light ") + n.GetNameWithoutNameSpacePrefix().Buffer();
+            for (const std::string& note : ComposeIntoChildren(n, back, about)) LogLine(("Node " + note).c_str());
+        }
+        RemoveAxisTurn(n, aimed);
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
         n.SetRotationOffset(to, n.GetRotationOffset(from));

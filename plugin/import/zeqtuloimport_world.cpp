@@ -46,66 +46,6 @@ void ZeqTuloImport::CustomApplyWorldTransform(KZeqNode* node, KgeAMatrix& matrix
     std::memcpy(static_cast<KgeAMatrix&>(*mWorldCorrection), matrix, sizeof(KgeAMatrix));
 }
 
-namespace {
-
-// The node's local matrix composed with the correction (the local one applied first).
-KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
-    KZeqXMatrix out;
-    KmAA(out, correction, local);
-    return out;
-}
-
-}  // namespace
-
-std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
-    std::set<kLongLong> times;
-    KZeqTakeNode* take = node.GetCurrentTakeNode();
-    if (!take || take == node.GetDefaultTakeNode()) return {};
-    KFCurve* curves[9] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
-                          take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
-                          take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
-    for (KFCurve* curve : curves)
-        if (curve)
-            for (int k = 0; k < curve->KeyGetCount(); ++k) times.insert(curve->KeyGetPtr(k)->GetTime().Get());
-    std::vector<KTime> out;
-    for (kLongLong t : times) out.push_back(KTime(t));
-    return out;
-}
-
-std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exact) {
-    // Keys first, all read before any is written: a written key changes what the next reads.
-    const std::vector<KTime> times = TransformKeyTimes(node);
-    std::vector<KZeqXMatrix> keyed;
-    keyed.reserve(times.size());
-    for (KTime t : times) {
-        node.SetLocalStateFromCurrentTake(t, false);
-        keyed.push_back(Corrected(node.GetLocalState(), above));
-    }
-    for (std::size_t k = 0; k < times.size(); ++k) {
-        node.SetLocalState(keyed[k]);
-        node.SetCurrentTakeFromLocalState(times[k], false);
-    }
-    KZeqVector4 t, r, s;
-    node.GetDefaultT(t), node.GetDefaultR(r), node.GetDefaultS(s);
-    const KZeqXMatrix local(KZeqMatrix(t, r, s));
-    const KZeqXMatrix corrected = Corrected(local, above);
-    node.SetDefaultT(corrected.GetT());
-    node.SetDefaultR(corrected.GetR());
-    node.SetDefaultS(corrected.GetS());
-    if (exact) {
-        // A scaling that is not uniform under a rotation shears: no translation, rotation and
-        // scaling give that matrix back.
-        const KZeqMatrix back(corrected.GetT(), corrected.GetR(), corrected.GetS());
-        *exact = true;
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 3; ++j) {
-                const double want = corrected.mData[i][j];
-                if (std::fabs(back.mData[i][j] - want) > 1e-9 * std::max(1.0, std::fabs(want))) *exact = false;
-            }
-    }
-    return times.size();
-}
-
 void ZeqTuloImport::PropagateWorldTransformToChildrenOf(KZeqNode* node) {
     if (!mWorldCorrection || !node) return;
     for (int i = 0; i < node->GetChildCount(); ++i) {
