@@ -61,6 +61,15 @@ struct ZeqTuloCameraTargets {
     EHow mAimHow = eLeftOut;
     zeqsdk_400::KZeqNode* mUp = nullptr;
     EHow mUpHow = eLeftOut;
+
+    // Whether the host takes a target, as far as is known before any geometry is made: a node of
+    // the file's own that the merge bound to one already in the host scene stays where the user
+    // has it and is not aimed at. The pivots (the camera's axis turn) and the camera's making both
+    // go by this.
+    static bool Taken(const zeqsdk_400::KZeqNode* target, EHow how) {
+        return target && how != eLeftOut && (how != eOwnNode || !static_cast<const ZeqTuloNode*>(target)->mIsPresent);
+    }
+    bool AimTaken() const { return Taken(mAim, mAimHow); }
 };
 
 // A material already turned into a host shader during the running import.

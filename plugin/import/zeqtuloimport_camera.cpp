@@ -151,10 +151,12 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
     for (const auto& role : roles) {
         const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
-        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || (!HostNode(own).isNull() && !own->mIsPresent)) continue;
+        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || !own) continue;
+        const bool before = !ZeqTuloCameraTargets::Taken(own, role.mHow);
+        if (!before && !HostNode(own).isNull()) continue;
         const std::string line = "Camera " + std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
                                  own->GetNameWithoutNameSpacePrefix().Buffer() +
-                                 (own->mIsPresent ? " was in the host scene before" : " has no host node") + "; the " +
+                                 (before ? " was in the host scene before" : " has no host node") + "; the " +
                                  role.mRole + " is left out.";
         LogLine(line.c_str());
         role.mNode = nullptr;

@@ -162,7 +162,7 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
     VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);
-        const bool aimed = targets ? targets->mAim != nullptr : false;
+        const bool aimed = targets && targets->AimTaken();
         const double (*turn)[4] = AxisTurn(n, aimed);
         if (turn) {
             // The host's node holds the turn in its transform, which its children take too: their

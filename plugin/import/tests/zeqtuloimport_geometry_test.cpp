@@ -535,6 +535,46 @@ TEST_F(GeometryTest, MergeBindsANumberedCopyByItsFileName) {
     EXPECT_EQ(TFnDagNode(arm).childCount(), 1u);
 }
 
+// Merge of a camera aimed at a mesh of the file that the host scene already holds: the aim is
+// left out, so the camera keeps its rotation turned onto the host's forward axis, and its child
+// keeps the file's place.
+TEST_F(GeometryTest, MergeCameraAimedAtAnExistingNodeTakesTheTurn) {
+    standin::createNode("transform", "X");
+    Params()->SetImportType(KZeqUserParams::kMerge);
+    double camera[4][4], kid[4][4];
+    ASSERT_TRUE(Import(Write("mergeaim", [&](KZeqSdkManager& m, KZeqScene& s) {
+        const importtest::SceneNodes nodes = importtest::BuildScene(m, s, "Cam@X(Kid) X=mesh");
+        KZeqNode* cam = nodes.at("Cam").mNode;
+        cam->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+        cam->SetDefaultR(KZeqVector4(10, 30, 0, 0));
+        nodes.at("Kid").mNode->SetDefaultT(KZeqVector4(0, 0, 4, 0));
+        KTime zero;
+        zero.SetSecondDouble(0.0);
+        for (auto [name, out] : {std::make_pair("Cam", &camera), std::make_pair("Kid", &kid)}) {
+            const KZeqMatrix world = nodes.at(name).mNode->GetGlobalFromCurrentTake(zero);
+            const double* w = world;
+            std::copy(w, w + 16, &(*out)[0][0]);
+        }
+    })));
+    EXPECT_NE(Log().find("Camera Cam: X was in the host scene before; the aim is left out."), std::string::npos)
+        << Log();
+    // The file looks down -X, the host down -Z.
+    const double turn[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
+    double turned[4][4];
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            turned[i][j] = 0;
+            for (int k = 0; k < 4; ++k) turned[i][j] += turn[i][k] * camera[k][j];
+        }
+    for (auto [name, want] : {std::make_pair("Cam", &turned), std::make_pair("Kid", &kid)}) {
+        TDagPath path;
+        ASSERT_TRUE(TDagPath::getAPathTo(standin::find(name), path)) << name;
+        const TMatrix host = path.inclusiveMatrix();
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_NEAR(host.matrix[i][j], (*want)[i][j], 1e-9) << name << i << j;
+    }
+}
+
 // A whole scene: meshes, cameras, lights, a skinned NURBS surface, a bind pose and characters
 // import without a host fault.
 TEST_F(GeometryTest, AWholeSceneImportsCleanly) {
