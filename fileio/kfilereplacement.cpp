@@ -183,6 +183,9 @@ namespace {
 constexpr const char* kOthersFileAppended =
     "it is another user's, in a sticky folder others may write, and is not written to";
 
+// Why a file with other hard links, in a folder another user may write, is not appended to.
+constexpr const char* kHardLinked = "it has other hard links, in a folder others may write, and is not written to";
+
 // How a resolved file is to be written.
 enum class EWrite { eReplace, eAppend };
 
@@ -250,9 +253,7 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     // grow where they cannot write (the system's rule for hard links, whatever its setting).
     if (how == EWrite::eAppend && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
         code = EACCES;
-        error = (cannot + "it has other hard links, in a folder others may write, and is not written to: " +
-                 std::strerror(code))
-                    .c_str();
+        error = (cannot + kHardLinked + ": " + std::strerror(code)).c_str();
         return false;
     }
     // A file the system keeps from change: said which (write access shows neither for
@@ -367,9 +368,7 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
         // A hard link another user put under a new name meanwhile, or made since the look.
         struct stat folder;
         if (st.st_nlink > 1 && (::fstat(file.mDirectory.Get(), &folder) != 0 || KOthersMayWriteIn(folder)))
-            return closeAndFail(cannot + "it has other hard links, in a folder others may write, and is not written "
-                                         "to: " + std::strerror(EACCES),
-                                EACCES);
+            return closeAndFail(cannot + kHardLinked + ": " + std::strerror(EACCES), EACCES);
         std::FILE* stream = ::fdopen(fd, "a");
         if (!stream) return closeAndFail(cannot + std::strerror(errno), errno);
         code = 0;
