@@ -23,7 +23,6 @@ anything in a build folder (what the build generates).
 
 Usage: check-one-door.py [repository root] [--build BUILD_FOLDER]...
 """
-import fnmatch
 import json
 import os
 import pathlib
@@ -68,7 +67,6 @@ FILESYSTEM_CALLS = {
     "symlink_status", "temp_directory_path", "weakly_canonical",
 }
 SUFFIXES = {".c", ".cc", ".cpp", ".cxx", ".h", ".hh", ".hpp", ".inl", ".ipp", ".tcc"}
-SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".cxx"}
 SKIPPED_DIRS = ("fileio/", "host/")
 TEST_DIRS = {"tests", "testkit"}
 KEYWORDS = {"return", "case", "else", "do", "throw", "co_return", "co_await", "co_yield", "sizeof", "delete", "new",
