@@ -12,7 +12,7 @@ function(zeq_add_test name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
     DISCOVERY_MODE PRE_TEST
     NO_PRETTY_VALUES
-    PROPERTIES ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+    PROPERTIES ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp" FIXTURES_REQUIRED zeq_test_run)
 endfunction()
 
 # zeq_add_bench(<name> SOURCES <files...> LIBS <targets...>)

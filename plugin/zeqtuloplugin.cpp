@@ -46,14 +46,18 @@ KString ZeqTuloPluginDirectory(const char* libraryFileName) {
 KString ZeqTuloUserDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
+    // A folder's trailing slashes are not doubled: HOME=/ gives /.config/zeqtulo/.
+    const auto folder = [](std::string path) {
+        while (!path.empty() && path.back() == '/') path.pop_back();
+        return path + '/';
+    };
     std::string dir;
     if (config && config[0] == '/')
-        dir = config;
+        dir = folder(config);
     else if (home && home[0] == '/')
-        dir = std::string(home) + "/.config";
+        dir = folder(home) + ".config/";
     else
         return KString();
-    if (dir.back() != '/') dir += '/';
     return KString((dir + "zeqtulo/").c_str());
 }
 
@@ -63,12 +67,15 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
-    // The user's own folder is made on first use.
-    if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()))
-        zeqsdk_400::KCreateDirectory(directory.Buffer());
+    // The user's own folder is made on first use. Where that fails, its reason is the one said: a
+    // look for the folder afterwards would only find it missing.
+    int refused = 0;
+    if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()) &&
+        !zeqsdk_400::KCreateDirectory(directory.Buffer()))
+        refused = errno;
     if (!zeqsdk_400::KMayWriteIn(directory.Buffer())) {
         // Settings would be lost without a word at every unload: said once, here.
-        const std::string reason = std::strerror(errno);
+        const std::string reason = std::strerror(refused != 0 ? refused : errno);
         const char* path = std::getenv("TULO_PLUG_IN_PATH");
         const std::string text = std::string("Zeq: the settings and the log cannot be kept: they were looked for in a "
                                              "writable directory that holds ") +

@@ -8,21 +8,21 @@ Code only tests use may (it plants what another user would); the host stand-in
 may (it links nothing of the SDK). A short list of allowed uses, each with its
 reason, is kept in scripts/one-door-allowed.txt as "<file>|<text on the line>  # why".
 
-What counts as test code is decided by what the build makes of a file, never by
-its folder alone. Only files in a tests/ or testkit/ folder can be test code, and
-one of them is when:
-  - every CMake command naming it (a path, or a file(GLOB) pattern where its variable is
-    used) makes a test target: this covers targets the build does not configure (fuzz
-    targets, benchmarks);
-  - with a build folder (--build, as CTest runs it), also every target compile_commands.json
-    compiles it into is a test target;
-and no checked file includes it. A source neither names is checked. A test target is one made by zeq_add_test (or a
-function that calls it), or a library linking the test framework. Anything else,
-and every file named by no command, is checked.
+The files checked are what the build makes products of, whatever folder they lie in:
+  - with a build folder (--build, as CTest runs it), each repository file its
+    compile_commands.json compiles into a target that is not a test target;
+  - each file a CMake command names for a target that is not a test target: this covers
+    targets the build does not configure (fuzz targets; benchmarks in a build without them),
+    and is all there is without a build folder;
+  - every repository header (or source) a checked file includes.
+A file compiled into, or named for, a test target alone is left out only where it lies in a
+tests/ or testkit/ folder: anywhere else it is checked all the same. A test target is one made
+by zeq_add_test (or a function that calls it), or a library linking the test framework. What
+neither the build compiles nor a CMake file names is no product, and is not checked; nor is
+anything in a build folder (what the build generates).
 
 Usage: check-one-door.py [repository root] [--build BUILD_FOLDER]...
 """
-import fnmatch
 import json
 import os
 import pathlib
@@ -41,11 +41,16 @@ CALLS = {
     "link", "linkat", "symlink", "symlinkat", "readlink", "readlinkat", "realpath",
     "utime", "utimes", "utimensat", "futimesat", "mkfifo", "mkfifoat", "mknod", "mknodat",
     "setxattr", "lsetxattr", "getxattr", "lgetxattr", "listxattr", "llistxattr", "removexattr",
-    "lremovexattr",
+    "lremovexattr", "mktemp", "shm_open", "shm_unlink",
+    # The libraries' own openers of a path: compressed files, images, access control lists.
+    "gzopen", "gzopen_w", "TIFFOpenExt", "TIFFOpenW", "TIFFOpenWExt", "acl_set_file", "acl_get_file",
+    "acl_delete_def_file",
     # A shell command, or a program by its path.
     "system", "popen", "syscall", "execv", "execve", "execvp", "execvpe", "execl", "execle",
     "execlp", "execveat", "posix_spawn", "posix_spawnp",
 }
+# The large-file forms (fopen64, open64, stat64 ...) reach the same files.
+CALLS |= {name + "64" for name in CALLS}
 # Streams that open a path of their own.
 STREAMS = {
     "ofstream", "ifstream", "fstream", "filebuf", "wofstream", "wifstream", "wfstream", "wfilebuf",
@@ -62,13 +67,17 @@ FILESYSTEM_CALLS = {
     "symlink_status", "temp_directory_path", "weakly_canonical",
 }
 SUFFIXES = {".c", ".cc", ".cpp", ".cxx", ".h", ".hh", ".hpp", ".inl", ".ipp", ".tcc"}
-SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".cxx"}
 SKIPPED_DIRS = ("fileio/", "host/")
 TEST_DIRS = {"tests", "testkit"}
 KEYWORDS = {"return", "case", "else", "do", "throw", "co_return", "co_await", "co_yield", "sizeof", "delete", "new",
             "not", "and", "or", "xor", "bitand", "bitor", "compl"}
 ALIAS = re.compile(r"\bnamespace\s+(\w+)\s*=[\w:\s]*\bfilesystem\b")
 INCLUDE = re.compile(r"[ \t]*#[ \t]*include\b")
+DEFINE = re.compile(r"[ \t]*#[ \t]*define[ \t]+\w+(\([^)]*\))?")
+# The tokens around a function's name that make it a value, passed or kept ("Each(unlink)",
+# "auto f = fopen;"), rather than a call or a declaration.
+VALUE_BEFORE = {"(", ",", "=", "return", "{", "?"}
+VALUE_AFTER = {",", ")", ";", "}"}
 TOKEN = re.compile(r"[A-Za-z_]\w*|::|->|&&|\S")
 
 
@@ -111,12 +120,20 @@ def strip(text):
 
 
 def tokens(code):
-    """(text, line) of each token of stripped code; #include lines name headers, not paths."""
-    out = []
+    """(text, line) of each token of stripped code, #include lines left out (they name headers,
+    not paths); and the indexes of the tokens a #define replaces its name with."""
+    out, replacement, continued = [], set(), False
     for number, line in enumerate(code.split("\n"), 1):
-        if not INCLUDE.match(line):
-            out.extend((t, number) for t in TOKEN.findall(line))
-    return out
+        if INCLUDE.match(line):
+            continue
+        define = DEFINE.match(line)
+        start = define.end() if define else 0
+        if define or continued:
+            replacement.update(range(len(out) + len(TOKEN.findall(line[:start])),
+                                     len(out) + len(TOKEN.findall(line))))
+        out.extend((t, number) for t in TOKEN.findall(line))
+        continued = (define is not None or continued) and line.rstrip().endswith("\\")
+    return out, replacement
 
 
 def argument_count(toks, open_index):
@@ -139,7 +156,7 @@ def argument_count(toks, open_index):
 def hits(source, aliases=()):
     """(line, name) for each use of the system's path functions in a C++ source; aliases: names
     other files give std::filesystem."""
-    toks = tokens(strip(source))
+    toks, replacement = tokens(strip(source))
     names = [t for t, _ in toks]
     aliases = set(aliases)
     calls = set(CALLS)
@@ -158,6 +175,10 @@ def hits(source, aliases=()):
     variables = {t for i, t in enumerate(names[:-1]) if i and t in calls
                  and names[i + 1] in (";", "=", "{", ",", ")", "[", ":")
                  and (type_before(i - 1) or (names[i - 1] in ("&", "*", "&&") and type_before(i - 2)))}
+    # And the enumerators it declares ("enum Mode { open, append }").
+    for i in [k for k, t in enumerate(names) if t == "enum"]:
+        end = next((k for k in range(i, len(names)) if names[k] in (";", "}")), len(names))
+        variables |= {names[k] for k in range(i + 1, end) if names[k - 1] in ("{", ",") and names[k] in calls}
     found = []
     interesting = calls | STREAMS | aliases | {"filesystem"}
     for i in [k for k, t in enumerate(names) if t in interesting]:
@@ -168,6 +189,8 @@ def hits(source, aliases=()):
             continue  # a member of the project's own classes
         if t == "filesystem" or t in STREAMS:
             found.append((line, t))
+        elif i in replacement and t in calls:
+            found.append((line, t))  # a macro standing for it ("#define OPENIT fopen")
         elif t in aliases and after == "::" and before != "namespace":
             found.append((line, f"{t}::"))
         elif t in calls and before not in ("struct", "class", "enum", "union"):
@@ -185,25 +208,31 @@ def hits(source, aliases=()):
                 found.append((line, f"&{t}"))  # taken as a function pointer
             elif system_own and after in (",", ")", ";", "}", ">"):
                 found.append((line, t))  # passed as a value
+            elif before in VALUE_BEFORE and after in VALUE_AFTER and t not in variables \
+                    and not (before == "(" and i >= 2 and names[i - 2] in ("sizeof", "alignof")):
+                found.append((line, t))  # passed or kept by its name alone
     return found
 
 
-def walk(root, wanted=lambda name: pathlib.Path(name).suffix in SUFFIXES, skip_exempt=True):
-    """Repository-relative paths of the wanted files of the tree (by default the C and C++ files
-    outside the exempt folders)."""
+def is_build_folder(path):
+    """A folder CMake configured (or is configuring): what is there the build made."""
+    return (path / "CMakeCache.txt").exists() or (path / "CMakeFiles").is_dir()
+
+
+def walk(root, wanted=lambda name: pathlib.Path(name).suffix in SUFFIXES):
+    """Repository-relative paths of the wanted files of the tree (by default the C and C++ files),
+    build folders left out, whatever their names, before they are entered: tests running beside
+    this check make and remove files in them."""
     for folder, dirs, files in os.walk(root):
         rel_folder = pathlib.Path(folder).relative_to(root).as_posix()
-        top = rel_folder == "."
-        # Build folders are left out before they are entered: tests running beside this check make
-        # and remove files in them.
-        dirs[:] = sorted(d for d in dirs if not (d.startswith(".") or (top and d.startswith("build"))
-                                                   or os.path.exists(os.path.join(folder, d, "CMakeCache.txt"))))
-        if skip_exempt and not top and (rel_folder + "/").startswith(SKIPPED_DIRS):
-            dirs[:] = []
-            continue
+        dirs[:] = sorted(d for d in dirs if not d.startswith(".") and not is_build_folder(pathlib.Path(folder, d)))
         for name in sorted(files):
             if wanted(name):
-                yield name if top else f"{rel_folder}/{name}"
+                yield name if rel_folder == "." else f"{rel_folder}/{name}"
+
+
+def exempt(rel):
+    return rel.startswith(SKIPPED_DIRS)
 
 
 def in_test_folder(rel):
@@ -229,13 +258,40 @@ def cmake_commands(text):
     return out
 
 
+def unrolled(commands):
+    """The commands with each foreach() over items it lists repeated once an item, the item put
+    in place of its variable; a loop over what a variable holds is kept once, as written."""
+    out, i = [], 0
+    while i < len(commands):
+        name, args = commands[i]
+        if name != "foreach" or not args:
+            out.append(commands[i])
+            i += 1
+            continue
+        depth, j = 1, i + 1
+        while j < len(commands) and depth:
+            depth += {"foreach": 1, "endforeach": -1}.get(commands[j][0], 0)
+            j += 1
+        body = unrolled(commands[i + 1:j - 1])
+        var, items = args[0], args[1:]
+        if items[:2] == ["IN", "ITEMS"]:
+            items = items[2:]
+        items = [] if items[:1] in (["IN"], ["RANGE"]) else [x for x in items if "${" not in x]
+        if not items:
+            out.extend(body)
+        for item in items:
+            out.extend((n, [a.replace("${%s}" % var, item) for a in body_args]) for n, body_args in body)
+        i = j
+    return out
+
+
 class CMakeView:
     """What the CMake files of the tree say about test targets and the files each command names."""
 
     def __init__(self, root, candidates):
         self.root, self.candidates = root, candidates
-        parsed = [(root / rel, cmake_commands((root / rel).read_text(errors="replace")))
-                  for rel in walk(root, lambda name: name == "CMakeLists.txt" or name.endswith(".cmake"), False)]
+        parsed = [(root / rel, unrolled(cmake_commands((root / rel).read_text(errors="replace"))))
+                  for rel in walk(root, lambda name: name == "CMakeLists.txt" or name.endswith(".cmake"))]
         # Functions that make a test executable: zeq_add_test and every function calling one.
         bodies = {}
         for _, commands in parsed:
@@ -280,8 +336,7 @@ class CMakeView:
         self.named = {}
         for path, commands in parsed:
             for name, args in commands:
-                if name in ("function", "endfunction", "macro", "endmacro", "file", "set", "list") \
-                        or (name in bodies and name not in makers):
+                if name in ("function", "endfunction", "macro", "endmacro", "file", "set", "list"):
                     continue
                 target = args[0] if args else ""
                 test_use = name in makers or (name in ("add_library", "target_sources") and target in self.test_targets)
@@ -311,7 +366,9 @@ class CMakeView:
             if pattern.startswith(".."):
                 return []
         if not globbing:
-            return [c for c in self.candidates if c == pattern or (not anchored and c.endswith("/" + pattern))]
+            if anchored:
+                return [pattern] if pattern in self.candidates else []
+            return [c for c in self.candidates if c == pattern or c.endswith("/" + pattern)]
         # '*' stays within one folder, as in CMake's GLOB.
         match = re.compile(("" if anchored else "(?:.*/)?") +
                            "".join("[^/]*" if c == "*" else "[^/]" if c == "?" else re.escape(c) for c in pattern) + "$")
@@ -319,7 +376,8 @@ class CMakeView:
 
 
 def compiled_targets(root, build):
-    """Each repository file the build compiles, with the targets it goes into."""
+    """Each repository file the build compiles, with the targets it goes into; what lies in a
+    build folder (generated) left out."""
     database = json.loads((build / "compile_commands.json").read_text())
     targets, include_dirs = {}, set()
     real_root = root.resolve()
@@ -328,6 +386,8 @@ def compiled_targets(root, build):
         try:
             rel = path.relative_to(real_root).as_posix()
         except ValueError:
+            continue
+        if any(is_build_folder(folder) for folder in path.parents if real_root in folder.parents):
             continue
         command = entry.get("command") or " ".join(entry.get("arguments", []))
         m = re.search(r"CMakeFiles/([^/\s]+)\.dir/", entry.get("output", "") or command)
@@ -341,10 +401,10 @@ def compiled_targets(root, build):
 
 
 def checked(root, builds):
-    """The repository-relative paths to check: all but the files only tests use."""
-    every = list(walk(root))
-    candidates = {rel for rel in every if in_test_folder(rel)}
-    view = CMakeView(root, candidates)
+    """The repository-relative paths to check: the files the build (or the CMake files) makes
+    products of, and what they include."""
+    every = set(walk(root))
+    view = CMakeView(root, every)
     compiled, include_dirs = {}, set()
     for build in builds:
         targets, dirs = compiled_targets(root, build)
@@ -352,19 +412,17 @@ def checked(root, builds):
             compiled.setdefault(rel, set()).update(names)
         include_dirs |= dirs
 
-    def test_only(rel):
+    def product(rel):
+        if not in_test_folder(rel):
+            return True
         # Both must agree: the CMake files also name targets this build does not configure.
-        named = view.named.get(rel)
-        if rel in compiled:
-            return named is not False and all(t in view.test_targets for t in compiled[rel])
-        if named is None:
-            # A header is checked below when checked code includes it; a source nothing names, now.
-            return pathlib.Path(rel).suffix not in SOURCE_SUFFIXES
-        return named
+        if rel in compiled and not all(t in view.test_targets for t in compiled[rel]):
+            return True
+        return view.named.get(rel) is False
 
-    result = {rel for rel in every if rel not in candidates or not test_only(rel)}
+    result = {rel for rel in set(compiled) | set(view.named) if not exempt(rel) and product(rel)}
     # The repository's headers (or sources) a checked file includes are checked too.
-    existing = set(every)
+    existing = {rel for rel in every if not exempt(rel)}
     pending = sorted(result)
     while pending:
         rel = pending.pop()
@@ -408,7 +466,7 @@ def main(argv):
             allowed.append([file.strip(), text.strip(), 0])
     # An alias of std::filesystem a header gives (fileio's too) is one wherever it is included.
     aliases = set()
-    for rel in walk(root, skip_exempt=False):
+    for rel in walk(root):
         text = (root / rel).read_text(errors="replace")
         if ALIAS.search(text):
             aliases.update(ALIAS.findall(strip(text)))

@@ -2,14 +2,15 @@
 """Prints how many tests a CTest run skipped and why, from its JUnit report.
 
     skipped-tests.py <label> <report.xml>
-    skipped-tests.py --totals <report.xml>...
+    skipped-tests.py --totals [--stopped] <report.xml>...
 
 A test that skips says why in its output (GoogleTest's "Skipped" line, then the
 reason); a skip nobody reads would hide a test that CI never runs.
 
 With --totals, one line counts the tests of every report: "tests: 3621 passed,
 0 failed, 4 skipped". A report that is missing or unreadable (its build failed
-before the tests ran) counts as one failed test.
+before the tests ran) counts as one failed test. With --stopped (the run stopped before its
+end), at least one test counts as failed.
 """
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -37,7 +38,7 @@ def is_failed(case):
     return case.find("failure") is not None or case.find("error") is not None or case.get("status") == "fail"
 
 
-def totals(reports):
+def totals(reports, stopped=False):
     passed = failed = skipped = 0
     for report in reports:
         try:
@@ -52,13 +53,15 @@ def totals(reports):
                 skipped += 1
             else:
                 passed += 1
+    if stopped:
+        failed = max(failed, 1)
     print(f"tests: {passed} passed, {failed} failed, {skipped} skipped")
     return 0
 
 
 def main():
     if sys.argv[1] == "--totals":
-        return totals(sys.argv[2:])
+        return totals([a for a in sys.argv[2:] if a != "--stopped"], "--stopped" in sys.argv[2:])
     label, report = sys.argv[1], sys.argv[2]
     try:
         cases = ElementTree.parse(report).getroot().iter("testcase")

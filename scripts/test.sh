@@ -3,32 +3,53 @@
 # then optimised (-O2, with the standard library's checks), each in its own build directory.
 # Both builds run whatever the first one gives; the run ends with the skipped tests of each,
 # a line saying which build passed or failed, and a last line counting the tests of both
-# ("tests: 3621 passed, 0 failed, 4 skipped"). The exit status is 0 only when both passed.
+# ("tests: 3621 passed, 0 failed, 4 skipped"). The exit status is 0 only when both passed; a
+# run that stops early (a package missing or not installed, a signal) ends with both lines too.
 # ZEQ_JOBS: parallel build and test jobs (default: all cores).
 # ZEQ_TEST_BUILD_DIR, ZEQ_TEST_O2_BUILD_DIR: the two build directories.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-source scripts/deps.sh
-zeq_ensure_packages
-
-jobs=${ZEQ_JOBS:-$(nproc)}
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 summaries=()
 reports=()
 outcomes=()
 failed=0
 finished=0
+# Why a run that stops early stopped, for its verdict line.
+stopped="stopped before the end"
 
-# A run stopped early still ends with its closing lines, as failed.
-on_exit() {
-    [ "$finished" = 1 ] && return
+# close_lines <verdict> [--stopped]: the skipped tests of each build, the verdict line and the
+# counts line. Without the report script (python3 missing) the counts line says one failed.
+close_lines() {
+    local s
     for s in "${summaries[@]}"; do echo "$s"; done
-    echo "zeq builds: stopped before the end (${outcomes[*]:-no build finished})"
-    echo "tests: 0 passed, 1 failed"
+    echo "zeq builds: $1"
+    python3 scripts/skipped-tests.py --totals ${2:+"$2"} "${reports[@]}" ||
+        { echo "tests: 0 passed, 1 failed, 0 skipped"; return 1; }
+}
+
+# A run stopped early (a missing package, a failed install, a failing step, a signal) still ends
+# with its closing lines, as failed, and with a non-zero status.
+on_exit() {
+    local status=$?
+    [ "$finished" = 1 ] && return
+    finished=1
+    local builds=""
+    [ ${#outcomes[@]} -eq 0 ] || builds=$(printf '; %s' "${outcomes[@]}")
+    close_lines "failed ($stopped$builds)" --stopped || true
+    [ "$status" -ne 0 ] || exit 1
 }
 trap on_exit EXIT
+
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+if ! zeq_ensure_packages; then
+    stopped="the packages the build needs are not installed: no build ran"
+    exit 1
+fi
+
+jobs=${ZEQ_JOBS:-$(nproc)}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 # run_suite <label> <build dir> <cmake options...>: configures, builds and runs the tests; fails
 # at the first step that fails, naming it. The JUnit report of its tests goes to reports.
@@ -74,9 +95,7 @@ suite optimised "${ZEQ_TEST_O2_BUILD_DIR:-build/test-o2}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -D_GLIBCXX_ASSERTIONS" -DZEQ_BUILD_BENCH=ON
 
 # Said again at the very end, so that a skipped test shows.
-for s in "${summaries[@]}"; do echo "$s"; done
 if [ "$failed" = 0 ]; then verdict=passed; else verdict=failed; fi
-echo "zeq builds: $verdict (${outcomes[0]}; ${outcomes[1]})"
-python3 scripts/skipped-tests.py --totals "${reports[@]}"
 finished=1
+close_lines "$verdict (${outcomes[0]}; ${outcomes[1]})" || failed=1
 exit "$failed"

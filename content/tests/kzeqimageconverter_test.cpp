@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kpipewatchdog.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -90,16 +91,10 @@ const TiffCase kRgb{"Rgb", 5, 2, 1, PHOTOMETRIC_RGB, 3, 8, PLANARCONFIG_CONTIG, 
 class Tif : public ::testing::Test {
 protected:
     Tif() {
-        const char* root = std::getenv("ZEQ_TEST_TMP");
-        mDir = (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) /
-               ("tif-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(mDir);
         TIFFSetWarningHandler(nullptr);
         TIFFSetErrorHandler(nullptr);
     }
-    ~Tif() override { std::filesystem::remove_all(mDir); }
-    std::string Path(const std::string& name) const { return (mDir / name).string(); }
+    std::string Path(const std::string& name) const { return mDir / name; }
     std::string Make(const TiffCase& tiff, const Bytes& data) {
         const std::string path = Path("made.tif");
         TIFF* tif = TIFFOpen(path.c_str(), "w");
@@ -131,7 +126,7 @@ protected:
     static Bytes Data(const ImageConverterBuffer& buffer) {
         return Bytes(buffer.mData, buffer.mData + buffer.GetDataSize());
     }
-    std::filesystem::path mDir;
+    const zeqtest::TempDir mDir;
 };
 
 TEST_F(Tif, RgbFiveByTwoAndYCbCrPairsOverSeveralStrips) {

@@ -165,29 +165,41 @@ inline std::optional<std::string> AsUnprivileged(const std::string& directory,
     });
 }
 
+// Gives the calling process (a child: ChildAnswer's body) mounts of its own, none of them shared
+// back: a mount namespace of its own, and where this process is not root a user namespace of its
+// own too, whose root it is (its user and group mapped to 0), as an unprivileged user may make
+// one. False where the system allows neither.
+inline bool InMountsOfItsOwn() {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (uid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) return false;
+    } else {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+        const auto put = [](const char* file, const std::string& text) {
+            std::ofstream out(file);
+            return static_cast<bool>(out << text << std::flush);
+        };
+        if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+            return false;
+    }
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// Why a test that needs InMountsOfItsOwn skips.
+inline std::string NoMountsOfItsOwn() {
+    return IsRoot() ? "no mount namespace can be made here" : "no user namespace can be made here, for a mount";
+}
+
 // Runs body in a child process in which directory (which exists) is a small memory file system
 // filled to the last byte, so that writing there fails as on a full disk ("No space left on
-// device"); the mount is the child's alone. Answers as ChildAnswer; nothing where this process
-// may not mount one (not root, and no user namespaces).
+// device"); the mount is the child's alone (InMountsOfItsOwn). Answers as ChildAnswer; nothing
+// where no mount can be made.
 inline std::optional<std::string> OnAFullDevice(const std::string& directory,
                                                 const std::function<std::string()>& body) {
     return ChildAnswer([&]() -> std::optional<std::string> {
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        if (uid == 0) {
-            if (::unshare(CLONE_NEWNS) != 0) return std::nullopt;
-        } else {
-            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return std::nullopt;
-            const auto put = [](const char* file, const std::string& text) {
-                std::ofstream out(file);
-                return static_cast<bool>(out << text << std::flush);
-            };
-            if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-                !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
-                return std::nullopt;
-        }
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", directory.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+        if (!InMountsOfItsOwn() || ::mount("tmpfs", directory.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
             return std::nullopt;
         const std::string filler = directory + "/filler";
         const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -1,9 +1,8 @@
 // Every export row, as root, in a folder another user may write: a link that user
 // planted under the file's name is refused as the system's rule for sticky shared
 // folders has it, and so is one under a texture copy's name; a name of theirs
-// exchanged with the temporary just before its rename fails the export; another
-// user's data folder beside a field file stays; and a file whose access control
-// list and large attributes fill the room ext4 keeps for them is replaced with all.
+// exchanged with the temporary just before its rename fails the export; and another
+// user's data folder beside a field file stays.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,27 +78,6 @@ TEST_P(WriterLinks, AnotherUsersLinkInAStickySharedFolderIsRefused) {
         EXPECT_TRUE(IsLink(mTarget));
         EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
     }
-}
-
-// On ext4 the list and the attributes share the room of the inode and one block: a file
-// holding them all is replaced with them all.
-TEST_P(WriterLinks, AFileWithAListAndALargeAttributeKeepsThemAll) {
-    ASSERT_EQ(0, ::chmod(mOut.c_str(), 0755));
-    WriteFile(mTarget, kPrevious);
-    if (!zeqtest::SetAcl(mTarget, "u::rw-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access lists here";
-    const std::string big(4000, 'b');
-    for (const auto& [name, value] : {std::pair<const char*, std::string>{"user.a", "a"}, {"user.empty", ""},
-                                      {"user.big", big}})
-        if (!zeqtest::SetAttribute(mTarget, name, value))
-            GTEST_SKIP() << "this file system holds no " << name << " of " << value.size()
-                         << " bytes beside the list: " << std::strerror(errno);
-    const std::string access = zeqtest::AccessOf(mTarget);
-    ASSERT_TRUE(Export()) << mSaid;
-    EXPECT_NE(kPrevious, ReadFile(mTarget));
-    EXPECT_EQ(access, zeqtest::AccessOf(mTarget));
-    EXPECT_EQ("a", zeqtest::AttributeOf(mTarget, "user.a"));
-    EXPECT_EQ("", zeqtest::AttributeOf(mTarget, "user.empty"));
-    EXPECT_EQ(big, zeqtest::AttributeOf(mTarget, "user.big"));
 }
 
 // In a folder others may write without the sticky bit, another user exchanges the

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "content/kzeqtexture.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kfilesizelimit.h"
 #include "fileio/tests/kotheruseract.h"
 #include "formats/kzeqformats.h"
@@ -166,11 +168,13 @@ TEST_P(WriterTarget, APipeOrALinkToOneIsRefusedAndLeft) {
     EXPECT_EQ(2u, OutEntries().size());
 }
 
-// The file replaced keeps its mode, and its owner and group where root writes it.
+// The file replaced keeps its mode, and its owner and group where root writes it
+// (another user's file). Another user's file needs root: any other writer checks
+// the mode, and skips that half.
 TEST_P(WriterTarget, AReplacedFileKeepsItsModeAndOwner) {
     BuildScene();
-    const bool root = ::geteuid() == 0;
-    const uid_t owner = root ? zeqtest::kUnprivileged : ::geteuid();
+    const bool root = zeqtest::IsRoot();
+    const uid_t owner = zeqtest::kUnprivileged;
     WriteFile(mTarget, kPrevious);
     ASSERT_EQ(0, ::chmod(mTarget.c_str(), 0600));
     if (root) {
@@ -181,8 +185,30 @@ TEST_P(WriterTarget, AReplacedFileKeepsItsModeAndOwner) {
     ASSERT_EQ(0, ::stat(mTarget.c_str(), &st));
     EXPECT_NE(kPrevious, ReadFile(mTarget));
     EXPECT_EQ(0600u, st.st_mode & 07777);
+    if (!root) GTEST_SKIP() << zeqtest::NeedsRoot("the owner half: another user's file, whose owner and group it keeps");
     EXPECT_EQ(owner, st.st_uid);
     EXPECT_EQ(owner, st.st_gid);
+}
+
+// On ext4 the list and the attributes share the room of the inode and one block: a file
+// holding them all is replaced with them all, whoever writes it.
+TEST_P(WriterTarget, AFileWithAListAndALargeAttributeKeepsThemAll) {
+    BuildScene();
+    WriteFile(mTarget, kPrevious);
+    if (!zeqtest::SetAcl(mTarget, "u::rw-,u:4242:r--,g::---,m::r--,o::---")) GTEST_SKIP() << "no access lists here";
+    const std::string big(4000, 'b');
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"user.a", "a"}, {"user.empty", ""},
+                                      {"user.big", big}})
+        if (!zeqtest::SetAttribute(mTarget, name, value))
+            GTEST_SKIP() << "this file system holds no " << name << " of " << value.size()
+                         << " bytes beside the list: " << std::strerror(errno);
+    const std::string access = zeqtest::AccessOf(mTarget);
+    ASSERT_TRUE(Export(mTarget)) << mMessage;
+    EXPECT_NE(kPrevious, ReadFile(mTarget));
+    EXPECT_EQ(access, zeqtest::AccessOf(mTarget));
+    EXPECT_EQ("a", zeqtest::AttributeOf(mTarget, "user.a"));
+    EXPECT_EQ("", zeqtest::AttributeOf(mTarget, "user.empty"));
+    EXPECT_EQ(big, zeqtest::AttributeOf(mTarget, "user.big"));
 }
 
 // A file its user may not write is refused ("Permission denied"), as opening

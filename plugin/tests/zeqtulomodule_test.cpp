@@ -4,10 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/test_users.h"
 #include "plugin/zeqtuloplugin.h"
 
@@ -159,8 +161,59 @@ TEST_F(ModuleTest, PluginDirectoryIsTheFirstFitting) {
     EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/settings/zeqtulo/");
     setenv("XDG_CONFIG_HOME", "relative", 1);
     EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    // A trailing slash is not doubled.
+    unsetenv("XDG_CONFIG_HOME");
+    for (const char* home : {"/", "//"}) {
+        setenv("HOME", home, 1);
+        EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/.config/zeqtulo/") << home;
+    }
+    setenv("HOME", "/home/u/", 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    setenv("XDG_CONFIG_HOME", "/", 1);
+    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/zeqtulo/");
+    unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", "", 1);
     EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "");
+}
+
+// Tests that load the module as another user too, in a folder that user reaches.
+class ModuleAsAnotherUserTest : public ZeqTuloModuleTest {
+protected:
+    ModuleAsAnotherUserTest() { mForOtherUsers = true; }
+};
+
+// Where the user's own folder cannot be made (a HOME that user may not write in, the root folder),
+// the warning gives the reason the folder was not made, and its path as it is.
+TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
+    Unload();
+    const std::string home = mDirectory + "home";
+    ASSERT_EQ(mkdir(home.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(home.c_str(), 0555), 0);  // whatever the umask
+    std::filesystem::permissions(mDirectory, std::filesystem::perms::all);
+    const std::string library = ZEQTULO_MODULE;
+    const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr}, {"XDG_CONFIG_HOME", nullptr}};
+    // Run by a user other than root (root may write anywhere): the root folder is safe to name.
+    const std::optional<std::string> answer = zeqtest::AsUnprivileged(mDirectory, [&]() -> std::string {
+        for (const std::string& folder : {home, std::string("/")}) {
+            setenv("HOME", folder.c_str(), 1);
+            standin::clearTranscript();
+            std::string error;
+            if (!standin::loadPlugin(ZEQTULO_MODULE, &error)) return "not loaded: " + error;
+            const std::string said = "// Warning: Zeq: the settings and the log cannot be kept: they were looked for in a "
+                                     "writable directory that holds " + library.substr(library.rfind('/') + 1) +
+                                     " on TULO_PLUG_IN_PATH (not set), then in " +
+                                     (folder == "/" ? std::string() : folder) + "/.config/zeqtulo/ (Permission denied)";
+            if (!transcribed(said)) {
+                std::string lines;
+                for (const std::string& line : standin::transcript()) lines += line + "\n";
+                return "HOME=" + folder + ", not said: " + said + "\nbut:\n" + lines;
+            }
+            if (!standin::unloadPlugin("zeqtulo", &error)) return "not unloaded: " + error;
+        }
+        return "";
+    });
+    if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mDirectory);
+    EXPECT_EQ("", *answer);
 }
 
 // An entry this user may not write is passed over.

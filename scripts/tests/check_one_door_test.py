@@ -9,7 +9,12 @@ import pathlib
 import shutil
 import subprocess
 import tempfile
+import sys
 import unittest
+
+# The check is loaded as a module: no cache of it is left in the checkout.
+sys.dont_write_bytecode = True
+
 
 def load_check():
     path = pathlib.Path(__file__).resolve().parent.parent / "check-one-door.py"
@@ -21,12 +26,14 @@ def load_check():
 
 CHECK = load_check()
 
-# A product library, a tool built with a scene builder kept in tests/ (also a header beside it),
-# a library of every tests/shared*.cpp, and a test executable with a helper header of its own.
+# A product library (a C source and headers of other suffixes in it), a tool built with a scene
+# builder kept in tests/ (also a header beside it) and a source in a top-level folder named like
+# a build folder, a library of every tests/shared*.cpp, fuzz targets made in a loop, and a test
+# executable with a helper header of its own. The build folder lies in the tree, as build/ does.
 TREE = {
     "CMakeLists.txt": """
-add_library(core STATIC core/core.cpp)
-add_executable(tool tools/tool.cpp core/tests/scene.cpp)
+add_library(core STATIC core/core.cpp core/extra.c)
+add_executable(tool tools/tool.cpp core/tests/scene.cpp buildtools/gen.cpp)
 file(GLOB shared CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/core/tests/shared*.cpp)
 add_library(shared STATIC ${shared})
 function(core_add_test name)
@@ -35,8 +42,15 @@ endfunction()
 core_add_test(core_tests core/tests/core_test.cpp core/tests/scene.cpp core/tests/later.cpp core/tests/probe.cpp)
 # Not configured in the build below.
 zeq_add_fuzz(probe_fuzz SOURCES fuzz/probe_fuzz.cpp ${CMAKE_CURRENT_SOURCE_DIR}/core/tests/probe.cpp)
+foreach(kind read write)
+  zeq_add_fuzz(${kind}_fuzz SOURCES fuzz/${kind}_fuzz.cpp)
+endforeach()
 """,
     "core/core.cpp": """#include "core/core.h"
+#include "core/extra.hh"
+#include "core/extra.inl"
+#include "core/extra.ipp"
+#include "core/extra.tcc"
 #include <fstream>
 #include <vector>
 struct stat;
@@ -63,6 +77,16 @@ int Core(KFile& file, KFile* other, std::vector<int>& v) {
                                 'void Test() { Plant(); std::ofstream("y") << 1; }\n',
     "fileio/kfile.cpp": '#include <cstdio>\nvoid Open() { std::fopen("z", "r"); }\n',
     "scripts/one-door-allowed.txt": "# <file>|<text>  # why\n",
+    "core/extra.c": "int Extra(void) { return 0; }\n",
+    "core/extra.hh": "", "core/extra.inl": "", "core/extra.ipp": "", "core/extra.tcc": "",
+    "buildtools/gen.cpp": "int Gen() { return 0; }\n",
+    "fuzz/read_fuzz.cpp": "int main() { return 0; }\n",
+    "fuzz/write_fuzz.cpp": "int main() { return 0; }\n",
+    # What the build made in its folder, compiled there: none of the repository's code.
+    "build/CMakeCache.txt": "",
+    "build/generated/made.cpp": '#include <cstdio>\nvoid Made() { std::fopen("m", "w"); }\n',
+    # Neither compiled nor named by a CMake file: no product.
+    "attic/old.cpp": "int Old() { return 0; }\n",
 }
 
 # (name, file, code appended to it, the line of the use the check must name, counted from the
@@ -96,12 +120,32 @@ SPELLINGS = [
     ("TestsHeaderInATool", "core/tests/scene.h", "inline void A() { std::ofstream out(\"p\"); }\n", 1),
     ("TestsSourceInAFuzzTargetNotBuilt", "core/tests/probe.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
     ("TestsSourceByAGlob", "core/tests/shared_rows.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
+    ("TopFolderNamedLikeABuild", "buildtools/gen.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
+    ("FuzzTargetOfALoop", "fuzz/write_fuzz.cpp", "void A() { ::unlink(\"p\"); }\n", 1),
+    ("MacroAlias", "core/core.cpp", "#define OPENIT fopen\nvoid A() { OPENIT(\"p\", \"w\"); }\n", 1),
+    ("MacroAliasOverTwoLines", "core/core.cpp", "#define OPENER \\\n    fopen\n", 2),
+    ("FunctionPassedByName", "core/core.cpp", "void A() { Each(names, unlink); }\n", 1),
+    ("FunctionKeptByName", "core/core.cpp", "void A() { auto f = fopen; }\n", 1),
+    ("FunctionInATable", "core/core.cpp", "Entry kEntries[] = {{\"drop\", remove}};\n", 1),
+    ("Gzopen", "core/core.cpp", "void A() { gzclose(gzopen(\"p\", \"wb\")); }\n", 1),
+    ("TIFFOpenExt", "core/core.cpp", "void A() { TIFFClose(TIFFOpenExt(\"p\", \"w\", nullptr)); }\n", 1),
+    ("AclSetFile", "core/core.cpp", "void A(acl_t acl) { acl_set_file(\"p\", ACL_TYPE_ACCESS, acl); }\n", 1),
+    ("ShmOpen", "core/core.cpp", "void A() { shm_open(\"/zeq\", O_RDWR | O_CREAT, 0600); }\n", 1),
+    ("Mktemp", "core/core.cpp", "void A(char* name) { mktemp(name); }\n", 1),
+    ("Fopen64", "core/core.cpp", "void A() { fopen64(\"p\", \"w\"); }\n", 1),
+    ("Open64", "core/core.cpp", "void A() { ::open64(\"p\", O_RDONLY); }\n", 1),
+    ("Truncate64", "core/core.cpp", "void A() { truncate64(\"p\", 0); }\n", 1),
 ]
-# Uses only tests make: the check passes with them.
+# Uses only tests make, fileio/'s own, and what is no product: the check passes with them.
 TEST_ONLY = [
     ("TestSource", "core/tests/core_test.cpp", "void B() { std::filesystem::remove_all(\"p\"); }\n"),
     ("TestHeader", "core/tests/support.h", "inline void B() { std::system(\"true\"); }\n"),
     ("FileIo", "fileio/kfile.cpp", "void B() { ::unlink(\"p\"); }\n"),
+    ("NotBuilt", "attic/old.cpp", "void B() { ::unlink(\"p\"); }\n"),
+    # The project's own names: a variable, an enumerator, a type's size.
+    ("OwnVariable", "core/core.cpp", "void B(bool open) { Use(open); }\n"),
+    ("OwnEnumerator", "core/core.cpp", "enum Mode { open, append };\nvoid B() { Use(open); }\n"),
+    ("SizeOfAType", "core/core.cpp", "int B() { return sizeof(stat); }\n"),
 ]
 
 
@@ -121,9 +165,10 @@ class OneDoorCheck(unittest.TestCase):
         for rel, text in TREE.items():
             (self.root / rel).parent.mkdir(parents=True, exist_ok=True)
             (self.root / rel).write_text(text)
-        self.build = pathlib.Path(self.folder, "build")
+        self.build = self.root / "build"
         compile_database(self.root, self.build, [
-            ("core", "core/core.cpp"), ("tool", "tools/tool.cpp"), ("tool", "core/tests/scene.cpp"),
+            ("core", "core/core.cpp"), ("core", "core/extra.c"), ("tool", "tools/tool.cpp"),
+            ("tool", "core/tests/scene.cpp"), ("tool", "buildtools/gen.cpp"), ("made", "build/generated/made.cpp"),
             ("shared", "core/tests/shared_rows.cpp"), ("core_tests", "core/tests/core_test.cpp"),
             ("core_tests", "core/tests/scene.cpp"), ("core_tests", "core/tests/later.cpp"),
             ("core_tests", "core/tests/probe.cpp"),

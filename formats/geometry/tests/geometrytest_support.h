@@ -5,7 +5,6 @@
 // fresh directory, and import and export through the format rows as a
 // caller of the SDK does them.
 
-#include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -42,22 +41,18 @@ inline std::string SampleDir(const char* format) {
 
 // Runs body in a child process in which the file at path (which exists) is
 // bound over itself, a mount point, so that a rename over it fails as over a
-// busy file ("Device or resource busy"); the mount is the child's alone.
-// Answers as ChildAnswer; nothing where this process may not mount (not root).
+// busy file ("Device or resource busy"); the mount is the child's alone
+// (InMountsOfItsOwn). Answers as ChildAnswer; nothing where no mount can be made.
 inline std::optional<std::string> OnABusyFile(const std::string& path, const std::function<std::string()>& body) {
     return ChildAnswer([&]() -> std::optional<std::string> {
-        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        if (!InMountsOfItsOwn() || ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
             return std::nullopt;
         return body();
     });
 }
 
 // Why OnABusyFile answered nothing.
-inline std::string NoBusyFile() {
-    return IsRoot() ? "no mount can be made here" : NeedsRoot("a mount that makes a file busy");
-}
+inline std::string NoBusyFile() { return NoMountsOfItsOwn() + ", for a mount that makes a file busy"; }
 
 // The process works in a folder while this lives, then in the one before.
 class ScopedWorkingFolder {

@@ -559,7 +559,7 @@ TEST_F(Writer3dsFailureTest, AFullDiskLeavesEveryFileAsItWas) {
         const std::string failure = FailsWith(target, KZeqWriter::eOutOfDiskSpace, ENOSPC);
         return failure.empty() ? Kept(target, "OLD") : failure;
     });
-    if (!answer) GTEST_SKIP() << "no memory file system can be mounted here";
+    if (!answer) GTEST_SKIP() << zeqtest::NoMountsOfItsOwn() << ", for a memory file system";
     EXPECT_EQ("", *answer);
 }
 

@@ -431,16 +431,17 @@ protected:
     std::string mMtl = mOut + "/box.mtl";
 };
 
-// The OBJ file cannot take its name once the others are ready: another user's
-// file in a sticky folder, or a busy file. The library keeps its old content
-// and mode, and no texture copy is left.
+// The OBJ file cannot take its name once the others are ready: a busy file, or
+// another user's file in a sticky folder. The library keeps its old content
+// and mode, and no texture copy is left. Another user's file needs root: any
+// other writer checks the busy file, and skips that half.
 TEST_F(ObjWriterCompanions, AnObjFileThatCannotTakeItsNameLeavesEveryFileAsItWas) {
-    ZEQ_SKIP_UNLESS_ROOT("a file of another user and a mount");
     const std::optional<std::string> busy = OnABusyFile(mObj, [&] { return FailsWith("Device or resource busy"); });
-    ASSERT_TRUE(busy);
+    if (!busy) GTEST_SKIP() << NoBusyFile();
     EXPECT_EQ("", *busy);
     ExpectAsBefore();
 
+    ZEQ_SKIP_UNLESS_ROOT("the half with another user's file in a sticky folder");
     ASSERT_EQ(0, ::chmod(mOut.c_str(), 01777));
     ASSERT_EQ(0, ::chmod(mObj.c_str(), 0666));
     ASSERT_EQ(0, ::chown(mMtl.c_str(), kUnprivileged, kUnprivileged));

@@ -5,6 +5,7 @@
 
 #include "fcurve/kfcurvesettings.h"
 
+#include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfilesizelimit.h"
 
 #include <cerrno>
@@ -62,19 +63,12 @@ int CountNodes(KZeqNode* node) {
 
 class AcclaimIO : public testing::Test {
 protected:
-    void SetUp() override {
-        ZeqRegisterFormats();
-        const char* tmp = std::getenv("ZEQ_TEST_TMP");
-        mDir = std::string(tmp ? tmp : "/tmp") + "/acclaim-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::system(("mkdir -p '" + mDir + "'").c_str());
-    }
+    void SetUp() override { ZeqRegisterFormats(); }
     void TearDown() override {
         if (mOptions) mOptions->Destroy();
         mManager.DestroyKZeqScene(mScene, true);
-        std::system(("rm -rf '" + mDir + "'").c_str());
     }
-    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    std::string Path(const std::string& name) const { return mDir / name; }
     std::string Write(const std::string& name, const std::string& text) const {
         std::ofstream(Path(name), std::ios::binary) << text;
         return Path(name);
@@ -141,7 +135,7 @@ protected:
     std::string mLastText;
     int mLastSystemError = 0;
     std::string mLastMessage;
-    std::string mDir;
+    const zeqtest::TempDir mDir;
 };
 
 struct SamplePair {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fcurve/kfcurvesettings.h"
+#include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfilesizelimit.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -62,18 +64,9 @@ int CountNodes(KZeqNode* node) {
 
 class HtrIO : public testing::Test {
 protected:
-    void SetUp() override {
-        ZeqRegisterFormats();
-        const char* tmp = std::getenv("ZEQ_TEST_TMP");
-        mDir = std::string(tmp ? tmp : "/tmp") + "/htr-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::system(("mkdir -p '" + mDir + "'").c_str());
-    }
-    void TearDown() override {
-        mManager.DestroyKZeqScene(mScene, true);
-        std::system(("rm -rf '" + mDir + "'").c_str());
-    }
-    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    void SetUp() override { ZeqRegisterFormats(); }
+    void TearDown() override { mManager.DestroyKZeqScene(mScene, true); }
+    std::string Path(const std::string& name) const { return mDir / name; }
     std::string Write(const std::string& name, const std::string& text) const {
         std::ofstream(Path(name), std::ios::binary) << text;
         return Path(name);
@@ -104,7 +97,7 @@ protected:
     std::string mMessage;
     int mFrames = 0;
     double mRate = 0.0;
-    std::string mDir;
+    const zeqtest::TempDir mDir;
 };
 
 struct Sample {
@@ -613,8 +606,8 @@ TEST_F(HtrIO, WithoutTheReferenceNodeTheRootHangsBelowTheScenesRoot) {
 }
 
 TEST_F(HtrIO, RestOffsetsStayWhenTheConfigurationSaysNo) {
-    const std::string dir = mDir + "/config";
-    std::system(("mkdir -p '" + dir + "'").c_str());
+    const std::string dir = mDir / "config";
+    std::filesystem::create_directories(dir);
     const std::string saved = KLib_GetConfigDirectory() ? KLib_GetConfigDirectory() : "";
     KLib_SetConfigDirectory(dir.c_str());
     {
