@@ -254,12 +254,15 @@ TEST_F(MotionBaseTest, ClosedReaderAndForeignOptionsAreRefused) {
 // ---- Writer ----
 
 struct MotionWriterTest : ::testing::Test, MarkerScene {
+    // The file the writer names, in a folder of the test's own: the checkout may not be writable.
+    TempDir mDirectory;
+    const std::string mPath = mDirectory / "out.script";
     ScriptWriter mWriter{mManager};
     KStreamOptionsMotion* mOptions = KStreamOptionsMotionCreate();
 
     void SetUp() override {
         gScript = Script();
-        ASSERT_TRUE(mWriter.FileCreate("out.script"));
+        ASSERT_TRUE(mWriter.FileCreate(mPath.c_str()));
         mOptions->SetTimeMode(KTime::eModeDefault, 10.0);
         mOptions->SetFrameCount(3);
     }
@@ -336,7 +339,7 @@ TEST_F(MotionWriterTest, AFrameTheFileRefusesIsOutOfDiskSpace) {
     EXPECT_EQ(EIO, mWriter.GetError().GetLastSystemError());
     KString message;
     mWriter.GetMessage(message);
-    EXPECT_STREQ("Error writing \"out.script\": Input/output error", message.Buffer());
+    EXPECT_EQ("Error writing \"" + mPath + "\": Input/output error", std::string(message.Buffer()));
     EXPECT_EQ(2u, gScript.mPrintedFrames.size());
 }
 
