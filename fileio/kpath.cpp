@@ -488,20 +488,27 @@ bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft) {
            ::unlinkat(at, name, AT_REMOVEDIR) == 0;
 }
 
-bool KMayFollowLink(const struct stat& link, const struct stat& folder) {
-    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
-    if ((folder.st_mode & kShared) != kShared) return true;
-    return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+namespace {
+
+// Users other than the folder's owner may put names in it: its group or others may write it.
+bool GroupOrOthersMayWrite(const struct stat& folder) { return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+
+}  // namespace
+
+bool KIsSharedStickyFolder(const struct stat& folder) {
+    return (folder.st_mode & S_ISVTX) != 0 && GroupOrOthersMayWrite(folder);
 }
 
-bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder) {
-    // The strictest setting counts a folder its group may write as shared too.
-    if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & (S_IWOTH | S_IWGRP))) return true;
-    return file.st_uid == ::geteuid() || file.st_uid == folder.st_uid;
+bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder) {
+    if (!KIsSharedStickyFolder(folder)) return true;
+    return entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
 }
 
 bool KOthersMayWriteIn(const struct stat& folder) {
-    return folder.st_uid != ::geteuid() || (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    // Wider than the shared sticky folders, sticky or not: a hard link bears the owner of the
+    // file it names, so the owner that tells another user's link or file there from the
+    // writer's own tells nothing here; whoever may put a name in the folder may put the link.
+    return folder.st_uid != ::geteuid() || GroupOrOthersMayWrite(folder);
 }
 
 namespace {
@@ -622,7 +629,7 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                 walk.mCode = errno;
                 return false;
             }
-            if (!KMayFollowLink(st, folder)) {
+            if (!KMayUseInSharedFolder(st, folder)) {
                 walk.mCode = EACCES;
                 walk.mRefusedLink = candidate;
                 return false;

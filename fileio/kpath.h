@@ -122,24 +122,22 @@ class KHeldFolder;
 bool KRemoveDirectory(const char* directory, bool* othersLeft = nullptr);
 bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr);
 
-// The rule the system applies to symbolic links in shared folders where it is
-// switched on (protected symbolic links), applied by the SDK whatever the
-// machine's setting: a link in a folder that is sticky and that others may
-// write is followed only when it belongs to this process's effective user or
-// to the folder's owner. link and folder as lstat describes them.
-bool KMayFollowLink(const struct stat& link, const struct stat& folder);
-// The system's rule for regular files and named pipes in sticky folders
-// (protected regular files and FIFOs) at its strictest, whatever the machine's
-// setting: in a folder that is sticky and that others or its group may write,
-// an existing file is written, made or read as one's own only when it belongs to
-// this process's effective user or to the folder's owner.
-bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder);
-// A folder where another user may put a name: one not of this process's
-// effective user, or one its group or others may write.
+// The folders in which another user's name is not trusted: sticky, and one its group or
+// others may write (/tmp, 01770, a group's 01730). There the sticky bit keeps each name to
+// its owner, so the owner of a link or file tells who put it there.
+bool KIsSharedStickyFolder(const struct stat& folder);
+// The system's rules for symbolic links, regular files and named pipes in sticky folders
+// (protected links, files and pipes), one rule for all three at its strictest, whatever the
+// machine's settings: in a shared sticky folder (above), a link is followed, and an existing
+// file written, made or read as one's own, only when it belongs to this process's effective
+// user or to the folder's owner. entry and folder as lstat describes them.
+bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder);
+// A folder where another user may put a name, a hard link among them, sticky or not: one not
+// of this process's effective user, or one its group or others may write.
 bool KOthersMayWriteIn(const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
-// the system follows them, but each only where KMayFollowLink allows it, and
+// the system follows them, but each only where KMayUseInSharedFolder allows it, and
 // at most 40 of them. Each directory is opened (O_PATH, O_NOFOLLOW) in the one
 // before and each link read through its own descriptor, so that no name is
 // looked up again once it was looked at.

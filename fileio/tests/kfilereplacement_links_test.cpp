@@ -67,7 +67,8 @@ const LinkCase kLinkCases[] = {
     {"root's own link there", 01777, kRoot, kRoot, Where::kLast, true},
     {"the link of the folder's owner", 01777, kNobody, kNobody, Where::kLast, true},
     {"another user's link in a folder without the sticky bit", 0777, kRoot, kNobody, Where::kLast, true},
-    {"another user's link in a sticky folder others may not write", 01775, kRoot, kNobody, Where::kLast, true},
+    {"another user's link in a sticky folder only its owner may write", 01755, kRoot, kNobody, Where::kLast, true},
+    {"another user's link in a sticky folder its group may write", 01775, kRoot, kNobody, Where::kLast, false},
     {"another user's link to a folder, on the way", 01777, kRoot, kNobody, Where::kOnTheWay, false},
     {"another user's dangling link", 01777, kRoot, kNobody, Where::kDangling, false},
     {"root's own dangling link", 01777, kRoot, kRoot, Where::kDangling, true},
@@ -102,11 +103,11 @@ protected:
     zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
 };
 
-// The system's rule for links in a sticky folder others may write, applied whatever the
-// machine's setting (fs.protected_symlinks, on or off): another user's link, where the path
-// ends, on the way or further along a chain, is refused with the system's reason, and the
-// link and what it names stay as they were; a link of the writer's or of the folder's owner,
-// or one in another kind of folder, is followed as before.
+// The system's rule for links in a sticky folder its group or others may write, applied at its
+// strictest whatever the machine's setting (fs.protected_symlinks, on or off): another user's
+// link, where the path ends, on the way or further along a chain, is refused with the system's
+// reason, and the link and what it names stay as they were; a link of the writer's or of the
+// folder's owner, or one in another kind of folder, is followed as before.
 TEST_P(PlantedLink, IsFollowedOnlyAsTheSystemsRuleForSharedFoldersHasIt) {
     ZEQ_SKIP_UNLESS_ROOT("links of another user");
     int index = 0;
@@ -178,6 +179,76 @@ TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
     EXPECT_FALSE(fs::exists(inside / "made"));
     EXPECT_TRUE(KCreateDirectory((own + "/made/deeper").c_str()));
     EXPECT_TRUE(fs::is_directory(inside / "made" / "deeper"));
+}
+
+// One definition of the folders where another user's name is not trusted: sticky, and one its
+// group or others may write (01777 as /tmp, 01770, and 01730, where members make names they
+// cannot list). A member of the folder's group (a user and group other than root's) plants
+// links there: under a file's name to root's own, dangling into root's folder, to root's folder
+// on the way, and under the settings' name to root's settings. Whatever the machine's
+// fs.protected_symlinks (whose rule stops at folders everybody may write), none is followed to
+// replace, append, make folders, read a copy's source or read and rewrite the settings, each
+// refusal naming the link as in /tmp; what the links name stays as it was.
+TEST(GroupSharedFolder, AMembersLinkIsNotFollowed) {
+    const zeqtest::ExchangingUser member;
+    if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const std::string configuration = KLib_GetConfigDirectory();
+    const std::string rootsSettings = "[s]\nk = root's\n";
+    int index = 0;
+    for (const mode_t mode : {01777, 01770, 01730}) {
+        SCOPED_TRACE("mode 0" + std::to_string(mode >> 9) + std::to_string((mode >> 6) & 7) +
+                     std::to_string((mode >> 3) & 7) + std::to_string(mode & 7));
+        const fs::path base = dir.Path() / std::to_string(index++);
+        const zeqtest::RootsSecret secret(base);
+        const fs::path folder = base / "shared", inside = fs::path(secret.Path()).parent_path();
+        ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, folder, mode, kNobody));
+        const std::string settingsOfRoot = secret.Unmade("settings.ini");
+        WriteFile(settingsOfRoot, rootsSettings);
+        const std::string file = (folder / "t.out").string(), dangling = (folder / "new.out").string(),
+                          way = (folder / "d").string(), settings = (folder / "file.ini").string();
+        const std::pair<std::string, std::string> links[] = {
+            {secret.Path(), file}, {secret.Unmade("new"), dangling}, {inside.string(), way}, {settingsOfRoot, settings}};
+        for (const auto& [target, link] : links)
+            ASSERT_EQ(0, member.PlantLink(target, link)) << link << ": " << std::strerror(member.PlantLink(target, link));
+        const auto refused = [](const std::string& said, const std::string& link) {
+            EXPECT_NE(std::string::npos, said.find("the symbolic link \"" + link +
+                                                   "\" is another user's, in a sticky folder others may write, and is "
+                                                   "not followed: Permission denied"))
+                << said;
+        };
+        for (const auto& [target, link] : {std::pair<std::string, std::string>{file, file},
+                                           {dangling, dangling},
+                                           {way + "/secret", way}}) {
+            KFileReplacement replacement;
+            EXPECT_FALSE(replacement.Begin(target.c_str()));
+            EXPECT_EQ(EACCES, replacement.GetSystemError());
+            refused(replacement.GetError(), link);
+        }
+        KString error;
+        int code = 0;
+        EXPECT_EQ(nullptr, KFileReplacement::OpenForAppending(file.c_str(), error, &code));
+        EXPECT_EQ(EACCES, code);
+        refused(error.Buffer(), file);
+        EXPECT_FALSE(KCreateDirectory((way + "/made").c_str()));
+        EXPECT_EQ(EACCES, errno);
+        KString refusal;
+        EXPECT_EQ(-1, KOpenSourceDescriptor(file.c_str(), &refusal, &code));
+        EXPECT_EQ(EACCES, code);
+        refused(refusal.Buffer(), file);
+        KLib_SetConfigDirectory(folder.c_str());
+        {
+            KConfigFile read("file.ini", false);
+            EXPECT_STREQ("none", read.Get("s", "k", "none"));
+            EXPECT_FALSE(read.Set("s", "k", "mine"));
+            refused(read.GetError(), settings);
+        }
+        KLib_SetConfigDirectory(configuration.c_str());
+        EXPECT_TRUE(secret.Intact());
+        EXPECT_EQ(rootsSettings, ReadFile(settingsOfRoot));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("new"))));
+        EXPECT_FALSE(fs::exists(inside / "made"));
+    }
 }
 
 // Another user's folder on the way, in a sticky folder others may write: once the walk has

@@ -63,20 +63,30 @@ protected:
 };
 
 // Another user's link under the file's name, to root's private file or dangling into root's
-// private folder: the export is refused with the system's reason, the file the link names
-// stays byte for byte, nothing is made where it points, and the link stays.
+// private folder, in a sticky folder others may write (/tmp) and in one its group may write
+// (01770, and 01730 where members make names they cannot list), planted there by a member of its
+// group: the export is refused with the system's reason whatever fs.protected_symlinks says, the
+// file the link names stays byte for byte, nothing is made where it points, and the link stays.
 TEST_P(WriterLinks, AnotherUsersLinkInAStickySharedFolderIsRefused) {
-    for (const std::string& named : {mSecret.Path(), mSecret.Unmade("made")}) {
-        SCOPED_TRACE(named);
-        fs::remove(mTarget);
-        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, mTarget));
-        EXPECT_FALSE(Export());
-        EXPECT_EQ(EACCES, mSystemError) << mSaid;
-        EXPECT_NE(std::string::npos, mSaid.find("the symbolic link \"" + mTarget + "\" is another user's")) << mSaid;
-        EXPECT_TRUE(mSecret.Intact());
-        EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
-        EXPECT_TRUE(IsLink(mTarget));
-        EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+    const zeqtest::ExchangingUser member;
+    if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    for (const mode_t mode : {01777, 01770, 01730}) {
+        ASSERT_TRUE(zeqtest::MakeFolderOf(0, mOut, mode, zeqtest::kUnprivileged));
+        for (const std::string& named : {mSecret.Path(), mSecret.Unmade("made")}) {
+            SCOPED_TRACE((mode == 01777 ? "/tmp's mode, " : mode == 01770 ? "01770, " : "01730, ") + named);
+            fs::remove(mTarget);
+            ASSERT_EQ(0, member.PlantLink(named, mTarget));
+            EXPECT_FALSE(Export());
+            EXPECT_EQ(EACCES, mSystemError) << mSaid;
+            EXPECT_NE(std::string::npos,
+                      mSaid.find("the symbolic link \"" + mTarget +
+                                 "\" is another user's, in a sticky folder others may write, and is not followed"))
+                << mSaid;
+            EXPECT_TRUE(mSecret.Intact());
+            EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
+            EXPECT_TRUE(IsLink(mTarget));
+            EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+        }
     }
 }
 
