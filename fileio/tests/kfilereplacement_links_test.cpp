@@ -28,6 +28,7 @@
 #include "fileio/kpath.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kopenwatch.h"
 #include "fileio/tests/kplantedlinks.h"
 
 using namespace zeqsdk_400;
@@ -364,7 +365,11 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         plant();
         KString error;
         int code = 0;
+        zeqtest::OpenWatch watch(file);
+        ASSERT_TRUE(watch.Ready());
         std::FILE* appended = KFileReplacement::OpenForAppending(file.c_str(), error, &code);
+        // Refused before it is opened: their file never sees this user's open.
+        EXPECT_EQ(test.mUsed, watch.Opened());
         if (appended) {
             std::fputs("new", appended);
             std::fclose(appended);
@@ -442,7 +447,11 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
         ASSERT_EQ(0, ::chmod(folder.c_str(), test.mFolderMode));
         KString error;
         int code = 0;
+        zeqtest::OpenWatch watch(log);
+        ASSERT_TRUE(watch.Ready());
         std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+        // Refused on the look, before the open: the file may be another's link to one of the writer's.
+        EXPECT_EQ(test.mUsed, watch.Opened());
         if (appended) {
             std::fputs("new", appended);
             std::fclose(appended);
@@ -457,6 +466,39 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
                       error.Buffer());
         }
     }
+}
+
+// Once the walk has looked at the log (nlink 1), a hard link to it is made elsewhere, at that
+// fixed point, before the open: the look saw none, and the open is what finds it. The append is
+// refused with the same reason and the file stays as it was.
+TEST(SharedFolderHardLinks, OneMadeBetweenTheLookAndTheOpenIsRefused) {
+    zeqtest::TempDir dir;
+    const fs::path folder = dir.Path() / "plug-ins";
+    fs::create_directories(folder);
+    const std::string log = (folder / "log.txt").string(), theirs = (dir.Path() / "theirs").string();
+    WriteFile(log, "old");
+    ASSERT_EQ(0, ::chmod(folder.c_str(), 0777));
+    static std::string sLog, sTheirs;
+    static int sMade;
+    sLog = fs::canonical(log).string(), sTheirs = theirs, sMade = -1;
+    zeqdetail::gReplacementSeams.mResolved = [](const char* path) {
+        if (sLog == path && sMade < 0) sMade = ::link(sLog.c_str(), sTheirs.c_str()) == 0 ? 0 : errno;
+    };
+    KString error;
+    int code = 0;
+    std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+    zeqdetail::gReplacementSeams.mResolved = nullptr;
+    if (appended) {
+        std::fputs("new", appended);
+        std::fclose(appended);
+    }
+    ASSERT_EQ(0, sMade) << "the link was not made: " << std::strerror(sMade);
+    EXPECT_EQ(nullptr, appended);
+    EXPECT_EQ(EACCES, code);
+    EXPECT_EQ("Cannot write \"" + sLog +
+                  "\": it has other hard links, in a folder others may write, and is not written to: Permission denied",
+              error.Buffer());
+    EXPECT_EQ("old", ReadFile(log));
 }
 
 // A file the system keeps from change is refused before anything is written, and the reason
