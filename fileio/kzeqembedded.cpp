@@ -117,6 +117,9 @@ mode_t KZeq::Impl::ExtractedFileMode() const {
 
 bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory,
                               bool* overwritten) {
+    // A refusal is this extraction's alone: a later record that holds no content (or fails
+    // for a reason of its own) does not say an earlier one's again.
+    mRefusal.Empty();
     if (!Readable() || !mBinary || mReader.PeekType() != kTagEmbedded) return false;
     ZeqEmbeddedRef ref;
     if (!mReader.ReadEmbedded(ref)) return false;

@@ -195,9 +195,12 @@ TEST_F(MediaReadTest, AConvertedImageGoesWhereItWasExtracted) {
     EXPECT_EQ(10, image.mData[0]);
 }
 
+// The media records after the refused one hold no content (their images were missing when the
+// file was written): the refusal is said once, not again for each of them.
 TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
     ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
     Texture(mDir / "b/wood.png");
+    for (const char* missing : {"c.png", "d.png", "e.png", "f.png"}) Texture(mDir / missing);
     const std::string path = mDir / "read.zeq", media = mDir / "read.zqm";
     ASSERT_TRUE(Write(kZeqFileCases[4], path));
     std::filesystem::remove_all(media);
@@ -216,6 +219,8 @@ TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
               std::string(message.Buffer()).find("the folder \"" + media + "\" belongs to another user and is not entered"))
         << message.Buffer();
     EXPECT_TRUE(std::filesystem::is_empty(media));
+    const std::string said = message.Buffer();
+    EXPECT_EQ(said.find("is not extracted"), said.rfind("is not extracted")) << said;
 }
 
 // An image that cannot be embedded is said with the reason, and the file written gets no more
