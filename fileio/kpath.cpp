@@ -216,6 +216,16 @@ KString KAbsolutePath(const char* path) {
     return ToKString(CleanPath(joined, true));
 }
 
+KString KResolvePath(const char* path) {
+    const std::string_view name = View(path);
+    const std::string clean = CleanPath(name);
+    // Only a ".." that cancels a name can lead elsewhere than the text says.
+    if (clean == CleanPath(name, true)) return ToKString(clean);
+    KPathWalk walk;
+    if (KWalkPath(path, walk, false)) return KString(walk.mPlace.mPath.c_str());
+    return KAbsolutePath(path);
+}
+
 KString MakeRelativePath(const char* directory, const char* path) {
     const std::string_view dir = View(directory);
     if (dir.empty() || !path) return KString(path ? path : "");

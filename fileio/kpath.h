@@ -28,6 +28,12 @@ KString MakeFullPath(const char* directory, const char* path);
 // from where a link before it leads, which only a walk knows (KWalkPath). Names
 // inside files, relative to the file, are joined with MakeFullPath instead.
 KString KAbsolutePath(const char* path);
+// A path given to the system, as a file is to be known by (a texture's image): cleaned as
+// text (KCleanPath) where that changes nothing of where it leads, else where the walk
+// (KWalkPath) puts it, absolute, its folders free of links and its last component not
+// followed: a ".." after a name goes up from where a link of that name leads. Where the
+// walk cannot get there, the path made absolute with its ".." (an open then says why).
+KString KResolvePath(const char* path);
 // path relative to directory when it lies below it, else path unchanged.
 KString MakeRelativePath(const char* directory, const char* path);
 // Splits at '/' and '\', drops "." parts, resolves ".." against the previous part, rejoins with '/'.

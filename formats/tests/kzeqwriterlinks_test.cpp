@@ -23,6 +23,7 @@
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kplantedlinks.h"
 #include "formats/tests/kzeqwriterrows.h"
+#include "io/kstreamoptionszeq.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -329,6 +330,43 @@ TEST_P(DataFolders, OnlyTheWritersOwnGoes) {
 
 INSTANTIATE_TEST_SUITE_P(FieldFileRows, DataFolders,
                          testing::ValuesIn(zeqwritertest::ExportRowsWhere(zeqwritertest::IsFieldFileRow)),
+                         ExportRowName);
+
+// A texture named through a linked folder and "..": with home/out a link to data/out,
+// home/out/../wood.png is data/wood.png as the system walks it (home/wood.png as text would have
+// it). Every export that reads the image reads that one: the OBJ and 3DS copies and the Zeq
+// file's embedded image alike. Runs as any user.
+class TextureAfterALinkedFolder : public zeqwritertest::ExportRowTest {};
+
+TEST_P(TextureAfterALinkedFolder, IsTheImageTheSystemsWalkFinds) {
+    const fs::path home = mDir.Path() / "home", data = mDir.Path() / "data";
+    fs::create_directories(home);
+    fs::create_directories(data / "out");
+    fs::create_directories(mOut);
+    fs::create_directory_symlink(data / "out", home / "out");
+    WriteFile((data / "wood.png").string(), "the image in data");
+    WriteFile((home / "wood.png").string(), "the image in home");
+    mImages = home / "out" / "..";
+    zeqwritertest::SceneSpec spec;
+    spec.mTextured = true;
+    spec.mTextureOnWholeMesh = true;
+    BuildScene(spec);
+    KZeqExporter exporter(mManager);
+    KStreamOptionsZeq embedding;
+    const bool fieldFile = zeqwritertest::IsFieldFileRow(GetParam());
+    if (fieldFile) {
+        exporter.SetExportOptionsInfo(&embedding);
+        embedding.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+    }
+    ASSERT_TRUE(Export(exporter, mTarget, fieldFile ? &embedding : nullptr)) << mMessage << mErrorText;
+    EXPECT_EQ(std::string::npos, mMessage.find("wood.png")) << mMessage;
+    const std::string written = fieldFile ? ReadFile(mTarget) : ReadFile((mOut / "wood.png").string());
+    EXPECT_NE(std::string::npos, written.find("the image in data"));
+    EXPECT_EQ(std::string::npos, written.find("the image in home"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextureAfterALinkedFolder,
+                         testing::ValuesIn(zeqwritertest::ExportRowsNamed({"ZEQ", "ZEQ5", "OBJ", "3DS"})),
                          ExportRowName);
 
 }  // namespace
