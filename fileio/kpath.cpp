@@ -575,9 +575,23 @@ struct WalkRules {
     const char* mSeparators = "/";
     // No link is followed anywhere (ELOOP).
     bool mNoLinks = false;
-    // What a directory made gets, less the umask.
+    // What a directory made gets, less the umask, and the group it is to have.
     mode_t mFolderMode = 0777;
+    gid_t mFolderGroup = kAnyGroup;
 };
+
+// A directory just made (held as made, O_PATH) that did not get the group it is to
+// have gets no more group access than others (KWithoutGroupBeyondOthers). False, errno
+// set, where that cannot be done.
+bool LimitGroupOfMade(int made, const WalkRules& rules) {
+    struct stat st;
+    if (rules.mFolderGroup == kAnyGroup) return true;
+    if (::fstat(made, &st) != 0) return false;
+    const mode_t limited = KWithoutGroupBeyondOthers(st.st_mode & 07777);
+    if (st.st_gid == rules.mFolderGroup || limited == (st.st_mode & 07777)) return true;
+    const KDescriptor folder(::openat(made, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.Get() >= 0 && ::fchmod(folder.Get(), limited) == 0;
+}
 
 bool NotOwn(KPathWalk& walk, const std::string& what) {
     walk.mCode = EACCES;
@@ -619,12 +633,14 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
         if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
-            if (::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) != 0 && errno != EEXIST) {
+            const bool made = ::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) == 0;
+            if (made) named = OpenNamed(at.Get(), part.c_str());
+            if ((!made && errno != EEXIST) || (made && (named.Get() < 0 || !LimitGroupOfMade(named.Get(), rules)))) {
                 walk.mCode = errno;
                 walk.mPlace = {std::move(at), part, candidate};
                 return false;
             }
-            named = OpenNamed(at.Get(), part.c_str());
+            if (!made) named = OpenNamed(at.Get(), part.c_str());
         }
         struct stat st;
         if (named.Get() < 0 || ::fstat(named.Get(), &st) != 0) {
@@ -804,7 +820,7 @@ bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& i
 
 }  // namespace
 
-bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode) {
+bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode, gid_t folderGroup) {
     mDirectory.Reset();
     mError.clear();
     mSystemError = 0;
@@ -812,6 +828,7 @@ bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode) {
     WalkRules rules;
     rules.mCreate = rules.mCreateLast = create;
     rules.mFolderMode = folderMode;
+    rules.mFolderGroup = folderGroup;
     KPathWalk walk;
     KDescriptor final;
     const std::string given = AbsolutePath(directory);
@@ -858,7 +875,7 @@ bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) c
 }
 
 bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                            bool followLinks, mode_t folderMode) const {
+                            bool followLinks, mode_t folderMode, gid_t folderGroup) const {
     into.mDirectory.Reset();
     into.mError.clear();
     into.mSystemError = 0;
@@ -874,6 +891,7 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     rules.mOwnOnly = ownOnly;
     rules.mNoLinks = !followLinks;
     rules.mFolderMode = folderMode;
+    rules.mFolderGroup = folderGroup;
     rules.mSeparators = "/\\";
     KPathWalk walk;
     KDescriptor final;

@@ -79,6 +79,13 @@ bool KEnsureDirectoryExistance(const char* filePath);
 // one the walk holds, never through a dangling link.
 bool KCreateDirectory(const char* directory);
 
+// No group given: what is made takes the group its folder gives it.
+inline constexpr gid_t kAnyGroup = static_cast<gid_t>(-1);
+// mode, its group bits kept only where others have them too: for a file or folder made from
+// another (a file extracted from its Zeq file) that did not get that one's group (a setgid
+// folder gives its own, else the maker's), so that no group gets access the other never gave it.
+inline mode_t KWithoutGroupBeyondOthers(mode_t mode) { return mode & ~(S_IRWXG & ~((mode & S_IRWXO) << 3)); }
+
 // A descriptor, closed with the object.
 class KDescriptor {
 public:
@@ -219,8 +226,10 @@ public:
     // Walks directory as KWalkPath does and holds what it names; with create,
     // each missing directory on the way is made as KCreateDirectory makes it, in
     // the same walk. False, with GetError() and GetSystemError() telling why.
-    // folderMode: what a directory made gets (less the umask).
-    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777);
+    // folderMode: what a directory made gets (less the umask); folderGroup: the
+    // group it is to have, else (KWithoutGroupBeyondOthers) no more group access
+    // than others.
+    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup);
     // Holds the directory a resolved file lies in (its descriptor duplicated).
     bool Hold(const KResolvedPath& file);
     // A copy holding the same directory.
@@ -232,7 +241,7 @@ public:
     // entered (EACCES, the reason naming it). Without followLinks no link on the
     // way is followed (ELOOP).
     bool OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                   bool followLinks = true, mode_t folderMode = 0777) const;
+                   bool followLinks = true, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup) const;
 
     bool IsOpen() const { return mDirectory.Get() >= 0; }
     int Get() const { return mDirectory.Get(); }

@@ -106,10 +106,12 @@ bool KZeq::Impl::WriteEmbeddedFrom(KChainedStdioFile& source, const KString& sto
     return AfterWrite(mBodyWriter.WriteEmbedded(ref));
 }
 
-mode_t KZeq::Impl::ExtractedFileMode() const {
+mode_t KZeq::Impl::ExtractedFileMode(gid_t& group) const {
     struct stat st;
     // A file that cannot be looked at (a stream in memory) gives its owner alone access.
-    const mode_t mode = ::fstat(mFile.Descriptor(), &st) == 0 ? 0666 & st.st_mode : 0600;
+    const bool known = ::fstat(mFile.Descriptor(), &st) == 0;
+    group = known ? st.st_gid : kAnyGroup;
+    const mode_t mode = known ? 0666 & st.st_mode : 0600;
     const bool password =
         mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
     return password ? mode & 0600 : mode;
@@ -157,14 +159,18 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     KHeldFolder& folder = mEmbeddedFolder;
     const KString above = ExtractDirectoryFromFilePath(base.Buffer());
     // An extracted file, and every folder made for it, gets no more access than the Zeq file
-    // it comes from has (its owner's alone where a password protects it).
-    const mode_t fileMode = ExtractedFileMode();
+    // it comes from has (its owner's alone where a password protects it), and where it does not
+    // get the Zeq file's group (a setgid folder gives its own) no more group access than others:
+    // a replacement refuses to give one group's access to another.
+    gid_t group = kAnyGroup;
+    const mode_t fileMode = ExtractedFileMode(group);
     const mode_t folderMode = fileMode | ((fileMode & 0444) >> 2);
-    const bool held = !leaf.empty() && leaf != "." && leaf != ".." &&
-                      parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode) &&
-                      parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode) &&
-                      (below.empty() ? media.Duplicate(folder)
-                                     : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode));
+    const bool held =
+        !leaf.empty() && leaf != "." && leaf != ".." &&
+        parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode, group) &&
+        parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode, group) &&
+        (below.empty() ? media.Duplicate(folder)
+                       : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode, group));
     if (!held) {
         const std::string why = !parent.IsOpen() ? parent.GetError() : !media.IsOpen() ? media.GetError() : folder.GetError();
         return FailRefused(eEmbeddedFileError,
@@ -182,6 +188,13 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     const std::string temp = leaf + ".part" + ToHex(random, sizeof(random));
     KChainedStdioFile out;
     const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode);
+    struct stat made;
+    if (fd >= 0 && group != kAnyGroup && ::fstat(fd, &made) == 0 && made.st_gid != group &&
+        ::fchmod(fd, KWithoutGroupBeyondOthers(made.st_mode & 07777)) != 0) {
+        ::close(fd);
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        return Fail(eEmbeddedFileError);
+    }
     if (!out.OpenDescriptor(fd, "wb")) return Fail(eEmbeddedFileError);
     KChainedCrcFile crc(*mStream);
     KChainedCipherFile cipher(crc);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -221,6 +222,50 @@ TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
     EXPECT_TRUE(std::filesystem::is_empty(media));
     const std::string said = message.Buffer();
     EXPECT_EQ(said.find("is not extracted"), said.rfind("is not extracted")) << said;
+}
+
+// Extracted into a setgid folder, media and the folders made for them take the folder's group,
+// not the Zeq file's: where that is another group, they get no more group access than others
+// have (as a replacement refuses to give one group's access to another); where the folder's group
+// is the file's, its group bits stay.
+TEST_F(MediaReadTest, ASetgidFolderOfAnotherGroupGetsNoMoreThanOthers) {
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another group");
+    const std::string shared = mDir / "shared", path = shared + "/read.zeq", media = shared + "/read.zqm";
+    std::filesystem::create_directories(shared + "/b");
+    zeqtest::WriteFile(shared + "/b/wood.png", "wood");
+    Texture(shared + "/b/wood.png");
+    ASSERT_EQ(0, ::chown(shared.c_str(), 0, zeqtest::kUnprivileged));
+    ASSERT_EQ(0, ::chmod(shared.c_str(), 02775));
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    const struct {
+        gid_t mGroup;
+        mode_t mMode, mFile, mFolder;
+    } cases[] = {
+        {0, 0640, 0600, 0700},
+        {0, 0644, 0644, 0755},
+        {zeqtest::kUnprivileged, 0640, 0640, 0750},
+    };
+    for (const auto& test : cases) {
+        char mode[8];
+        std::snprintf(mode, sizeof(mode), "0%o", static_cast<unsigned>(test.mMode));
+        SCOPED_TRACE("group " + std::to_string(test.mGroup) + ", mode " + mode);
+        std::filesystem::remove_all(media);
+        ASSERT_EQ(0, ::chown(path.c_str(), 0, test.mGroup));
+        ASSERT_EQ(0, ::chmod(path.c_str(), test.mMode));
+        const mode_t mask = ::umask(022);
+        const bool read = ReadMediaOf(path, *mManager.CreateKZeqScene());
+        ::umask(mask);
+        ASSERT_TRUE(read);
+        struct stat st;
+        for (const std::string& folder : {media, media + "/b"}) {
+            ASSERT_EQ(0, ::stat(folder.c_str(), &st)) << folder;
+            EXPECT_EQ(zeqtest::kUnprivileged, st.st_gid) << folder;
+            EXPECT_EQ(test.mFolder, st.st_mode & 0777) << folder;
+        }
+        ASSERT_EQ(0, ::stat((media + "/b/wood.png").c_str(), &st));
+        EXPECT_EQ(zeqtest::kUnprivileged, st.st_gid);
+        EXPECT_EQ(test.mFile, st.st_mode & 07777);
+    }
 }
 
 // An image that cannot be embedded is said with the reason, and the file written gets no more
