@@ -294,7 +294,8 @@ extern ZeqFileSystemLimits gFileSystemLimits;
 struct ZeqReplacementSeams {
     // A walk (KWalkPath) has just resolved path: what it leads to is held from here.
     void (*mResolved)(const char* path) = nullptr;
-    // A temporary has just taken its name (created, or an unnamed one given it).
+    // A temporary has just taken its name (created, or an unnamed one given it; an
+    // embedded file's while it is extracted too).
     void (*mTemporaryNamed)(const char* temporary) = nullptr;
     // Just before a temporary is renamed to file (or linked there), after every
     // check of what the two names hold.

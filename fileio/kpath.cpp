@@ -633,6 +633,8 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
         if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
+            // A group it should not have is taken from it once made: a descriptor of it held
+            // meanwhile lets no one search it afterwards.
             const bool made = ::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) == 0;
             if (made) named = OpenNamed(at.Get(), part.c_str());
             if ((!made && errno != EEXIST) || (made && (named.Get() < 0 || !LimitGroupOfMade(named.Get(), rules)))) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -40,6 +41,17 @@ bool IsConfinedName(const KString& name) {
         start = end + 1;
     }
     return any;
+}
+
+// The mode to make a file of mode with in the folder open as folder, to have group: mode,
+// else where it will get another group there (the folder's where it is setgid, else this
+// process's), KWithoutGroupBeyondOthers(mode), so that no other group may open it before its
+// content is written. Made, it is looked at again: the group it got is the one that counts.
+mode_t ModeToMakeIn(int folder, mode_t mode, gid_t group) {
+    struct stat st;
+    if (group == kAnyGroup || KWithoutGroupBeyondOthers(mode) == mode) return mode;
+    const bool kept = ::fstat(folder, &st) == 0 && ((st.st_mode & S_ISGID) ? st.st_gid : ::getegid()) == group;
+    return kept ? mode : KWithoutGroupBeyondOthers(mode);
 }
 
 }  // namespace
@@ -187,7 +199,9 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     RandomBytes(random, sizeof(random));
     const std::string temp = leaf + ".part" + ToHex(random, sizeof(random));
     KChainedStdioFile out;
-    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode);
+    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            ModeToMakeIn(dirFd, fileMode, group));
+    if (fd >= 0 && gReplacementSeams.mTemporaryNamed) gReplacementSeams.mTemporaryNamed(folder.PathOf(temp.c_str()).c_str());
     struct stat made;
     if (fd >= 0 && group != kAnyGroup && ::fstat(fd, &made) == 0 && made.st_gid != group &&
         ::fchmod(fd, KWithoutGroupBeyondOthers(made.st_mode & 07777)) != 0) {
