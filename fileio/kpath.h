@@ -139,11 +139,11 @@ bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr
 // others may write (/tmp, 01770, a group's 01730). There the sticky bit keeps each name to
 // its owner, so the owner of a link or file tells who put it there.
 bool KIsSharedStickyFolder(const struct stat& folder);
-// The system's rules for symbolic links, regular files and named pipes in sticky folders
-// (protected links, files and pipes), one rule for all three at its strictest, whatever the
-// machine's settings: in a shared sticky folder (above), a link is followed, and an existing
-// file written, made or read as one's own, only when it belongs to this process's effective
-// user or to the folder's owner. entry and folder as lstat describes them.
+// The system's rules for symbolic links and regular files in sticky folders (protected links
+// and files; a named pipe is refused wherever it is), one rule for both at its strictest,
+// whatever the machine's settings: in a shared sticky folder (above), a link is followed, and
+// an existing file written, made or read as one's own, only when it belongs to this process's
+// effective user or to the folder's owner. entry and folder as lstat describes them.
 bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder);
 // A folder where another user may put a name, a hard link among them, sticky or not: one not
 // of this process's effective user, or one its group or others may write.
