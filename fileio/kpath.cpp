@@ -376,11 +376,14 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     return OpenRegularAt(AT_FDCWD, path, path, mode, 0, refusal, systemError);
 }
 
+int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString* refusal, int* systemError) {
+    return OpenRegularAt(file.mDirectory.Get(), file.mName.c_str(), file.mPath.c_str(), mode, O_NOFOLLOW, refusal,
+                         systemError);
+}
+
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal, int* systemError) {
-    const char* path = file.mPath.c_str();
-    return StreamOf(OpenRegularAt(file.mDirectory.Get(), file.mName.c_str(), path, mode, O_NOFOLLOW, refusal,
-                                  systemError),
-                    path, mode, refusal, systemError);
+    return StreamOf(KOpenResolvedDescriptor(file, mode, refusal, systemError), file.mPath.c_str(), mode, refusal,
+                    systemError);
 }
 
 std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal, int* systemError) {

@@ -193,6 +193,9 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true, bool m
 // never through a link that took the name since (ELOOP).
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
                                    int* systemError = nullptr);
+// The same as a descriptor (closed on exec), -1 on failure.
+int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
+                            int* systemError = nullptr);
 // A file read to be copied or embedded: walked as KWalkPath walks (another user's
 // link in a sticky folder others may write is not followed, and the refusal says
 // so), then opened in the directory the walk holds as KOpenResolvedForReading

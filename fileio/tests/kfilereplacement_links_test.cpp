@@ -26,6 +26,7 @@
 #include "fileio/kconfigfile.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
+#include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kopenwatch.h"
@@ -188,8 +189,9 @@ TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
 // links there: under a file's name to root's own, dangling into root's folder, to root's folder
 // on the way, and under the settings' name to root's settings. Whatever the machine's
 // fs.protected_symlinks (whose rule stops at folders everybody may write), none is followed to
-// replace, append, make folders, read a copy's source or read and rewrite the settings, each
-// refusal naming the link as in /tmp; what the links name stays as it was.
+// replace, append, make folders, read a copy's source, read and rewrite the settings or write a
+// section back into a Zeq file read through it, each refusal naming the link as in /tmp; what
+// the links name stays as it was.
 TEST(GroupSharedFolder, AMembersLinkIsNotFollowed) {
     const zeqtest::ExchangingUser member;
     if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
@@ -245,6 +247,18 @@ TEST(GroupSharedFolder, AMembersLinkIsNotFollowed) {
             refused(read.GetError(), settings);
         }
         KLib_SetConfigDirectory(configuration.c_str());
+        // A Zeq file read through their link is read, and takes no section written back.
+        const std::string zeqOfRoot = secret.Unmade("scene.zeq"), zeq = (folder / "scene.zeq").string();
+        zeqtest::WriteScene(zeqOfRoot, zeqtest::kBinary, {"root's"});
+        const std::string zeqBefore = ReadFile(zeqOfRoot);
+        ASSERT_EQ(0, member.PlantLink(zeqOfRoot, zeq));
+        {
+            KZeq read;
+            ASSERT_TRUE(read.ProjectOpen(zeq.c_str()));
+            EXPECT_FALSE(read.ProjectCreateExtensionSection());
+            refused(read.GetLastRefusal(), zeq);
+        }
+        EXPECT_TRUE(zeqBefore == ReadFile(zeqOfRoot)) << "root's Zeq file was written";
         EXPECT_TRUE(secret.Intact());
         EXPECT_EQ(rootsSettings, ReadFile(settingsOfRoot));
         EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("new"))));
