@@ -163,7 +163,7 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* hel
     // Nor is another user's file in a shared sticky folder: it is not this user's settings.
     struct stat st, folder;
     if (::fstat(::fileno(file), &st) != 0 || ::fstat(held->mDirectory.Get(), &folder) != 0 ||
-        !KMayUseInStickyFolder(st, folder)) {
+        !KMayUseInSharedFolder(st, folder)) {
         std::fclose(file);
         return false;
     }

@@ -45,8 +45,8 @@ public:
     // so concurrent writers lose no Set. A value that would not read back as
     // written (line breaks, ';', a leading '=') is refused. False when the file
     // could not be written, GetError() saying why. In a folder that is sticky and
-    // that others may write, another user's file (not the folder owner's) is
-    // neither read as settings nor replaced.
+    // that its group or others may write, another user's file or link (not the
+    // folder owner's) is neither read as settings nor replaced.
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     // Several keys of one section in one rewrite, as Set would store them one by one; a refused
     // value is left out. False when one was refused or the file could not be written.

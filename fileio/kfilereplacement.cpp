@@ -243,7 +243,7 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
         error = (cannot + std::strerror(code)).c_str();
         return false;
     }
-    if (!KMayUseInStickyFolder(walk.mStat, folder)) {
+    if (!KMayUseInSharedFolder(walk.mStat, folder)) {
         code = EACCES;
         error = (cannot + (how == EWrite::eAppend ? kOthersFileAppended : kOthersFile) + ": " + std::strerror(code))
                     .c_str();
@@ -827,7 +827,7 @@ bool CanReplace(const KResolvedPath& file, KString& error) {
     struct stat st, folder;
     if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     if (S_ISREG(st.st_mode)) {
-        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayUseInStickyFolder(st, folder)) return true;
+        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayUseInSharedFolder(st, folder)) return true;
         error = (Quoted(file.mPath.c_str()) + " is not replaced: " + kOthersFile).c_str();
         return false;
     }

@@ -21,16 +21,15 @@ namespace zeqsdk_400 {
 // What is replaced: a regular file, or a new one. A symbolic link is followed
 // (through a chain of them) and the file it names is replaced, so the link
 // stays a link; a dangling link gets the file it names, as a program writing
-// through the link would make it. In a folder that is sticky and that others
-// may write (/tmp), a link, as the last component or a directory on the way,
-// is followed only when it belongs to this process's effective user or to the
-// folder's owner, as the system's rule for such folders has it whatever the
-// machine's setting: another user's is refused ("Permission denied"), and the
-// link and what it names are left as they are. So is, in such a folder or a
-// sticky one its group may write, a regular file that belongs neither to this
-// process's effective user nor to the folder's owner (the system's rule for
-// such files at its strictest, whatever the machine's setting): it stays that
-// user's. A file the system keeps from change (immutable, append-only) is
+// through the link would make it. In a folder that is sticky and that its
+// group or others may write (/tmp, KIsSharedStickyFolder), a link, as the last
+// component or a directory on the way, is followed only when it belongs to
+// this process's effective user or to the folder's owner, as the system's rule
+// for such folders has it at its strictest whatever the machine's setting:
+// another user's is refused ("Permission denied"), and the link and what it
+// names are left as they are. So is, in such a folder, a regular file that
+// belongs neither to this process's effective user nor to the folder's owner
+// (the same rule for files): it stays that user's. A file the system keeps from change (immutable, append-only) is
 // refused saying which. Every rule is applied before anything is opened. A named pipe, a device, a directory or a
 // socket, or a link to one, is refused and left as it is, and so is a file
 // this process may not write ("Permission denied", as opening it would be;
@@ -191,9 +190,9 @@ public:
     // rule (a file it refuses is not opened), creating a missing one (mode
     // 0666 less the umask) in the directory ResolveTarget holds; a pipe or
     // anything else that is no regular file is refused without waiting on it,
-    // and so is, in a sticky folder others may write, a file that belongs
-    // neither to this process's effective user nor to the folder's owner (the
-    // system's rule for such files, whatever the machine's setting), an
+    // and so is, in a sticky folder its group or others may write, a file that
+    // belongs neither to this process's effective user nor to the folder's
+    // owner (the system's rule for such files, whatever the machine's setting), an
     // immutable file, and, in a folder another user may write, a file with
     // other hard links (one of theirs to a file they may not write). An
     // append-only file is appended to. Null,
@@ -295,7 +294,8 @@ extern ZeqFileSystemLimits gFileSystemLimits;
 struct ZeqReplacementSeams {
     // A walk (KWalkPath) has just resolved path: what it leads to is held from here.
     void (*mResolved)(const char* path) = nullptr;
-    // A temporary has just taken its name (created, or an unnamed one given it).
+    // A temporary has just taken its name (created, or an unnamed one given it; an
+    // embedded file's while it is extracted too).
     void (*mTemporaryNamed)(const char* temporary) = nullptr;
     // Just before a temporary is renamed to file (or linked there), after every
     // check of what the two names hold.

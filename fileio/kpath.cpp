@@ -216,6 +216,16 @@ KString KAbsolutePath(const char* path) {
     return ToKString(CleanPath(joined, true));
 }
 
+KString KResolvePath(const char* path) {
+    const std::string_view name = View(path);
+    const std::string clean = CleanPath(name);
+    // Only a ".." that cancels a name can lead elsewhere than the text says.
+    if (clean == CleanPath(name, true)) return ToKString(clean);
+    KPathWalk walk;
+    if (KWalkPath(path, walk, false)) return KString(walk.mPlace.mPath.c_str());
+    return KAbsolutePath(path);
+}
+
 KString MakeRelativePath(const char* directory, const char* path) {
     const std::string_view dir = View(directory);
     if (dir.empty() || !path) return KString(path ? path : "");
@@ -366,11 +376,14 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal, int* 
     return OpenRegularAt(AT_FDCWD, path, path, mode, 0, refusal, systemError);
 }
 
+int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString* refusal, int* systemError) {
+    return OpenRegularAt(file.mDirectory.Get(), file.mName.c_str(), file.mPath.c_str(), mode, O_NOFOLLOW, refusal,
+                         systemError);
+}
+
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal, int* systemError) {
-    const char* path = file.mPath.c_str();
-    return StreamOf(OpenRegularAt(file.mDirectory.Get(), file.mName.c_str(), path, mode, O_NOFOLLOW, refusal,
-                                  systemError),
-                    path, mode, refusal, systemError);
+    return StreamOf(KOpenResolvedDescriptor(file, mode, refusal, systemError), file.mPath.c_str(), mode, refusal,
+                    systemError);
 }
 
 std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal, int* systemError) {
@@ -488,20 +501,27 @@ bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft) {
            ::unlinkat(at, name, AT_REMOVEDIR) == 0;
 }
 
-bool KMayFollowLink(const struct stat& link, const struct stat& folder) {
-    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
-    if ((folder.st_mode & kShared) != kShared) return true;
-    return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+namespace {
+
+// Users other than the folder's owner may put names in it: its group or others may write it.
+bool GroupOrOthersMayWrite(const struct stat& folder) { return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+
+}  // namespace
+
+bool KIsSharedStickyFolder(const struct stat& folder) {
+    return (folder.st_mode & S_ISVTX) != 0 && GroupOrOthersMayWrite(folder);
 }
 
-bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder) {
-    // The strictest setting counts a folder its group may write as shared too.
-    if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & (S_IWOTH | S_IWGRP))) return true;
-    return file.st_uid == ::geteuid() || file.st_uid == folder.st_uid;
+bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder) {
+    if (!KIsSharedStickyFolder(folder)) return true;
+    return entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
 }
 
 bool KOthersMayWriteIn(const struct stat& folder) {
-    return folder.st_uid != ::geteuid() || (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    // Wider than the shared sticky folders, sticky or not: a hard link bears the owner of the
+    // file it names, so the owner that tells another user's link or file there from the
+    // writer's own tells nothing here; whoever may put a name in the folder may put the link.
+    return folder.st_uid != ::geteuid() || GroupOrOthersMayWrite(folder);
 }
 
 namespace {
@@ -558,9 +578,23 @@ struct WalkRules {
     const char* mSeparators = "/";
     // No link is followed anywhere (ELOOP).
     bool mNoLinks = false;
-    // What a directory made gets, less the umask.
+    // What a directory made gets, less the umask, and the group it is to have.
     mode_t mFolderMode = 0777;
+    gid_t mFolderGroup = kAnyGroup;
 };
+
+// A directory just made (held as made, O_PATH) that did not get the group it is to
+// have gets no more group access than others (KWithoutGroupBeyondOthers). False, errno
+// set, where that cannot be done.
+bool LimitGroupOfMade(int made, const WalkRules& rules) {
+    struct stat st;
+    if (rules.mFolderGroup == kAnyGroup) return true;
+    if (::fstat(made, &st) != 0) return false;
+    const mode_t limited = KWithoutGroupBeyondOthers(st.st_mode & 07777);
+    if (st.st_gid == rules.mFolderGroup || limited == (st.st_mode & 07777)) return true;
+    const KDescriptor folder(::openat(made, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.Get() >= 0 && ::fchmod(folder.Get(), limited) == 0;
+}
 
 bool NotOwn(KPathWalk& walk, const std::string& what) {
     walk.mCode = EACCES;
@@ -602,12 +636,16 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
         KDescriptor named = OpenNamed(at.Get(), part.c_str());
         if (named.Get() < 0 && errno == ENOENT && rules.mCreate && (!last || rules.mCreateLast) && !next.mFromLink) {
             // Made in the directory held; another process may make it meanwhile.
-            if (::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) != 0 && errno != EEXIST) {
+            // A group it should not have is taken from it once made: a descriptor of it held
+            // meanwhile lets no one search it afterwards.
+            const bool made = ::mkdirat(at.Get(), part.c_str(), rules.mFolderMode) == 0;
+            if (made) named = OpenNamed(at.Get(), part.c_str());
+            if ((!made && errno != EEXIST) || (made && (named.Get() < 0 || !LimitGroupOfMade(named.Get(), rules)))) {
                 walk.mCode = errno;
                 walk.mPlace = {std::move(at), part, candidate};
                 return false;
             }
-            named = OpenNamed(at.Get(), part.c_str());
+            if (!made) named = OpenNamed(at.Get(), part.c_str());
         }
         struct stat st;
         if (named.Get() < 0 || ::fstat(named.Get(), &st) != 0) {
@@ -622,7 +660,7 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                 walk.mCode = errno;
                 return false;
             }
-            if (!KMayFollowLink(st, folder)) {
+            if (!KMayUseInSharedFolder(st, folder)) {
                 walk.mCode = EACCES;
                 walk.mRefusedLink = candidate;
                 return false;
@@ -787,7 +825,7 @@ bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& i
 
 }  // namespace
 
-bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode) {
+bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode, gid_t folderGroup) {
     mDirectory.Reset();
     mError.clear();
     mSystemError = 0;
@@ -795,6 +833,7 @@ bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode) {
     WalkRules rules;
     rules.mCreate = rules.mCreateLast = create;
     rules.mFolderMode = folderMode;
+    rules.mFolderGroup = folderGroup;
     KPathWalk walk;
     KDescriptor final;
     const std::string given = AbsolutePath(directory);
@@ -841,7 +880,7 @@ bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) c
 }
 
 bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                            bool followLinks, mode_t folderMode) const {
+                            bool followLinks, mode_t folderMode, gid_t folderGroup) const {
     into.mDirectory.Reset();
     into.mError.clear();
     into.mSystemError = 0;
@@ -857,6 +896,7 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     rules.mOwnOnly = ownOnly;
     rules.mNoLinks = !followLinks;
     rules.mFolderMode = folderMode;
+    rules.mFolderGroup = folderGroup;
     rules.mSeparators = "/\\";
     KPathWalk walk;
     KDescriptor final;

@@ -28,6 +28,12 @@ KString MakeFullPath(const char* directory, const char* path);
 // from where a link before it leads, which only a walk knows (KWalkPath). Names
 // inside files, relative to the file, are joined with MakeFullPath instead.
 KString KAbsolutePath(const char* path);
+// A path given to the system, as a file is to be known by (a texture's image): cleaned as
+// text (KCleanPath) where that changes nothing of where it leads, else where the walk
+// (KWalkPath) puts it, absolute, its folders free of links and its last component not
+// followed: a ".." after a name goes up from where a link of that name leads. Where the
+// walk cannot get there, the path made absolute with its ".." (an open then says why).
+KString KResolvePath(const char* path);
 // path relative to directory when it lies below it, else path unchanged.
 KString MakeRelativePath(const char* directory, const char* path);
 // Splits at '/' and '\', drops "." parts, resolves ".." against the previous part, rejoins with '/'.
@@ -72,6 +78,13 @@ bool KEnsureDirectoryExistance(const char* filePath);
 // follow): each missing directory is made (mode 0777 less the umask) in the
 // one the walk holds, never through a dangling link.
 bool KCreateDirectory(const char* directory);
+
+// No group given: what is made takes the group its folder gives it.
+inline constexpr gid_t kAnyGroup = static_cast<gid_t>(-1);
+// mode, its group bits kept only where others have them too: for a file or folder made from
+// another (a file extracted from its Zeq file) that did not get that one's group (a setgid
+// folder gives its own, else the maker's), so that no group gets access the other never gave it.
+inline mode_t KWithoutGroupBeyondOthers(mode_t mode) { return mode & ~(S_IRWXG & ~((mode & S_IRWXO) << 3)); }
 
 // A descriptor, closed with the object.
 class KDescriptor {
@@ -122,24 +135,22 @@ class KHeldFolder;
 bool KRemoveDirectory(const char* directory, bool* othersLeft = nullptr);
 bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr);
 
-// The rule the system applies to symbolic links in shared folders where it is
-// switched on (protected symbolic links), applied by the SDK whatever the
-// machine's setting: a link in a folder that is sticky and that others may
-// write is followed only when it belongs to this process's effective user or
-// to the folder's owner. link and folder as lstat describes them.
-bool KMayFollowLink(const struct stat& link, const struct stat& folder);
-// The system's rule for regular files and named pipes in sticky folders
-// (protected regular files and FIFOs) at its strictest, whatever the machine's
-// setting: in a folder that is sticky and that others or its group may write,
-// an existing file is written, made or read as one's own only when it belongs to
-// this process's effective user or to the folder's owner.
-bool KMayUseInStickyFolder(const struct stat& file, const struct stat& folder);
-// A folder where another user may put a name: one not of this process's
-// effective user, or one its group or others may write.
+// The folders in which another user's name is not trusted: sticky, and one its group or
+// others may write (/tmp, 01770, a group's 01730). There the sticky bit keeps each name to
+// its owner, so the owner of a link or file tells who put it there.
+bool KIsSharedStickyFolder(const struct stat& folder);
+// The system's rules for symbolic links and regular files in sticky folders (protected links
+// and files; a named pipe is refused wherever it is), one rule for both at its strictest,
+// whatever the machine's settings: in a shared sticky folder (above), a link is followed, and
+// an existing file written, made or read as one's own, only when it belongs to this process's
+// effective user or to the folder's owner. entry and folder as lstat describes them.
+bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder);
+// A folder where another user may put a name, a hard link among them, sticky or not: one not
+// of this process's effective user, or one its group or others may write.
 bool KOthersMayWriteIn(const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
-// the system follows them, but each only where KMayFollowLink allows it, and
+// the system follows them, but each only where KMayUseInSharedFolder allows it, and
 // at most 40 of them. Each directory is opened (O_PATH, O_NOFOLLOW) in the one
 // before and each link read through its own descriptor, so that no name is
 // looked up again once it was looked at.
@@ -182,6 +193,9 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true, bool m
 // never through a link that took the name since (ELOOP).
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
                                    int* systemError = nullptr);
+// The same as a descriptor (closed on exec), -1 on failure.
+int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
+                            int* systemError = nullptr);
 // A file read to be copied or embedded: walked as KWalkPath walks (another user's
 // link in a sticky folder others may write is not followed, and the refusal says
 // so), then opened in the directory the walk holds as KOpenResolvedForReading
@@ -215,8 +229,10 @@ public:
     // Walks directory as KWalkPath does and holds what it names; with create,
     // each missing directory on the way is made as KCreateDirectory makes it, in
     // the same walk. False, with GetError() and GetSystemError() telling why.
-    // folderMode: what a directory made gets (less the umask).
-    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777);
+    // folderMode: what a directory made gets (less the umask); folderGroup: the
+    // group it is to have, else (KWithoutGroupBeyondOthers) no more group access
+    // than others.
+    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup);
     // Holds the directory a resolved file lies in (its descriptor duplicated).
     bool Hold(const KResolvedPath& file);
     // A copy holding the same directory.
@@ -228,7 +244,7 @@ public:
     // entered (EACCES, the reason naming it). Without followLinks no link on the
     // way is followed (ELOOP).
     bool OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
-                   bool followLinks = true, mode_t folderMode = 0777) const;
+                   bool followLinks = true, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup) const;
 
     bool IsOpen() const { return mDirectory.Get() >= 0; }
     int Get() const { return mDirectory.Get(); }

@@ -390,7 +390,7 @@ public:
     // symbolic links on the way below it, are refused. The directory and those
     // below it are entered only where they are this process's effective user's
     // (made where missing): one another user made is refused, GetLastRefusal
-    // saying so. On success pFileName becomes the written file's full path
+    // saying so (and "" after an extraction that failed for any other reason). On success pFileName becomes the written file's full path
     // (pRelativeFileName is left as it is); *pOverwritten (when given) tells
     // whether an existing file was replaced.
     bool FieldReadEmbeddedFile(KString& pFileName, KString& pRelativeFileName, const char* pDirectory = "",

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -40,6 +41,17 @@ bool IsConfinedName(const KString& name) {
         start = end + 1;
     }
     return any;
+}
+
+// The mode to make a file of mode with in the folder open as folder, to have group: mode,
+// else where it will get another group there (the folder's where it is setgid, else this
+// process's), KWithoutGroupBeyondOthers(mode), so that no other group may open it before its
+// content is written. Made, it is looked at again: the group it got is the one that counts.
+mode_t ModeToMakeIn(int folder, mode_t mode, gid_t group) {
+    struct stat st;
+    if (group == kAnyGroup || KWithoutGroupBeyondOthers(mode) == mode) return mode;
+    const bool kept = ::fstat(folder, &st) == 0 && ((st.st_mode & S_ISGID) ? st.st_gid : ::getegid()) == group;
+    return kept ? mode : KWithoutGroupBeyondOthers(mode);
 }
 
 }  // namespace
@@ -106,10 +118,12 @@ bool KZeq::Impl::WriteEmbeddedFrom(KChainedStdioFile& source, const KString& sto
     return AfterWrite(mBodyWriter.WriteEmbedded(ref));
 }
 
-mode_t KZeq::Impl::ExtractedFileMode() const {
+mode_t KZeq::Impl::ExtractedFileMode(gid_t& group) const {
     struct stat st;
     // A file that cannot be looked at (a stream in memory) gives its owner alone access.
-    const mode_t mode = ::fstat(mFile.Descriptor(), &st) == 0 ? 0666 & st.st_mode : 0600;
+    const bool known = ::fstat(mFile.Descriptor(), &st) == 0;
+    group = known ? st.st_gid : kAnyGroup;
+    const mode_t mode = known ? 0666 & st.st_mode : 0600;
     const bool password =
         mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
     return password ? mode & 0600 : mode;
@@ -117,6 +131,9 @@ mode_t KZeq::Impl::ExtractedFileMode() const {
 
 bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory,
                               bool* overwritten) {
+    // A refusal is this extraction's alone: a later record that holds no content (or fails
+    // for a reason of its own) does not say an earlier one's again.
+    mRefusal.Empty();
     if (!Readable() || !mBinary || mReader.PeekType() != kTagEmbedded) return false;
     ZeqEmbeddedRef ref;
     if (!mReader.ReadEmbedded(ref)) return false;
@@ -154,14 +171,18 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     KHeldFolder& folder = mEmbeddedFolder;
     const KString above = ExtractDirectoryFromFilePath(base.Buffer());
     // An extracted file, and every folder made for it, gets no more access than the Zeq file
-    // it comes from has (its owner's alone where a password protects it).
-    const mode_t fileMode = ExtractedFileMode();
+    // it comes from has (its owner's alone where a password protects it), and where it does not
+    // get the Zeq file's group (a setgid folder gives its own) no more group access than others:
+    // a replacement refuses to give one group's access to another.
+    gid_t group = kAnyGroup;
+    const mode_t fileMode = ExtractedFileMode(group);
     const mode_t folderMode = fileMode | ((fileMode & 0444) >> 2);
-    const bool held = !leaf.empty() && leaf != "." && leaf != ".." &&
-                      parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode) &&
-                      parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode) &&
-                      (below.empty() ? media.Duplicate(folder)
-                                     : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode));
+    const bool held =
+        !leaf.empty() && leaf != "." && leaf != ".." &&
+        parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode, group) &&
+        parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode, group) &&
+        (below.empty() ? media.Duplicate(folder)
+                       : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode, group));
     if (!held) {
         const std::string why = !parent.IsOpen() ? parent.GetError() : !media.IsOpen() ? media.GetError() : folder.GetError();
         return FailRefused(eEmbeddedFileError,
@@ -178,7 +199,16 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     RandomBytes(random, sizeof(random));
     const std::string temp = leaf + ".part" + ToHex(random, sizeof(random));
     KChainedStdioFile out;
-    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, fileMode);
+    const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            ModeToMakeIn(dirFd, fileMode, group));
+    if (fd >= 0 && gReplacementSeams.mTemporaryNamed) gReplacementSeams.mTemporaryNamed(folder.PathOf(temp.c_str()).c_str());
+    struct stat made;
+    if (fd >= 0 && group != kAnyGroup && ::fstat(fd, &made) == 0 && made.st_gid != group &&
+        ::fchmod(fd, KWithoutGroupBeyondOthers(made.st_mode & 07777)) != 0) {
+        ::close(fd);
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        return Fail(eEmbeddedFileError);
+    }
     if (!out.OpenDescriptor(fd, "wb")) return Fail(eEmbeddedFileError);
     KChainedCrcFile crc(*mStream);
     KChainedCipherFile cipher(crc);

@@ -215,8 +215,10 @@ public:
     bool WriteEmbeddedFrom(KChainedStdioFile& source, const KString& storedName);
     bool ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory, bool* overwritten);
     // The mode an extracted file is made with: no more than the Zeq file read has, and its
-    // owner's alone where the section read carries a password.
-    mode_t ExtractedFileMode() const;
+    // owner's alone where the section read carries a password. group takes the Zeq file's
+    // group (kAnyGroup for a stream): a file or folder made that did not get it gets no more
+    // group access than others.
+    mode_t ExtractedFileMode(gid_t& group) const;
 
     KString Directory() const {
         if (mPath.IsEmpty()) return KGetCurrentDirectory();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 
+#include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -289,7 +290,14 @@ bool KZeq::Impl::StillNamedFile() const {
 // section is committed against the file as it is then.
 bool KZeq::Impl::BeginWriteBack(bool replace) {
     if (!mPath.IsEmpty()) {
-        if (!mUpdateFile.Open(mPath.Buffer(), "r+b")) return Fail(eOperationNotAllowed);
+        // Written where a write of the file would go, under the same rules: another user's link
+        // or file in a shared sticky folder is not written through, whatever the system allows.
+        KResolvedPath file;
+        KString refusal;
+        int code = 0;
+        if (!KFileReplacement::ResolveTarget(mPath.Buffer(), file, refusal, &code))
+            return FailRefused(eOperationNotAllowed, refusal, code);
+        if (!mUpdateFile.OpenDescriptor(KOpenResolvedDescriptor(file, "r+b"), "r+b")) return Fail(eOperationNotAllowed);
         // Another write-back in progress, or the name now names another file.
         if (::flock(mUpdateFile.Descriptor(), LOCK_EX | LOCK_NB) != 0 || !StillNamedFile()) {
             return Fail(eOperationNotAllowed);

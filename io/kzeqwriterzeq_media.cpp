@@ -33,9 +33,10 @@ struct MediaLists {
         for (int i = 0; i < mPaths.GetCount(); ++i) delete mPaths[i];
     }
     // The media name of a file: the one it has, else its name part, made
-    // unique with a counter (wood, wood1, wood2...).
+    // unique with a counter (wood, wood1, wood2...). The file is the one the
+    // system's walk finds, the one embedded and named in the file written.
     KString NameOf(const char* fileName) {
-        const KString path = KCleanPath(KString(fileName ? fileName : ""));
+        const KString path = KResolvePath(fileName ? fileName : "");
         const KString part = ExtractFileName(path.Buffer(), false);
         if (path.IsEmpty() || part.IsEmpty()) return part;
         const int known = KZeqWriterZeqBase::FindString(path, mPaths);

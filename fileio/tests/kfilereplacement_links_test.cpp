@@ -26,8 +26,10 @@
 #include "fileio/kconfigfile.h"
 #include "fileio/kfilereplacement.h"
 #include "fileio/kpath.h"
+#include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
+#include "fileio/tests/kopenwatch.h"
 #include "fileio/tests/kplantedlinks.h"
 
 using namespace zeqsdk_400;
@@ -67,7 +69,8 @@ const LinkCase kLinkCases[] = {
     {"root's own link there", 01777, kRoot, kRoot, Where::kLast, true},
     {"the link of the folder's owner", 01777, kNobody, kNobody, Where::kLast, true},
     {"another user's link in a folder without the sticky bit", 0777, kRoot, kNobody, Where::kLast, true},
-    {"another user's link in a sticky folder others may not write", 01775, kRoot, kNobody, Where::kLast, true},
+    {"another user's link in a sticky folder only its owner may write", 01755, kRoot, kNobody, Where::kLast, true},
+    {"another user's link in a sticky folder its group may write", 01775, kRoot, kNobody, Where::kLast, false},
     {"another user's link to a folder, on the way", 01777, kRoot, kNobody, Where::kOnTheWay, false},
     {"another user's dangling link", 01777, kRoot, kNobody, Where::kDangling, false},
     {"root's own dangling link", 01777, kRoot, kRoot, Where::kDangling, true},
@@ -102,11 +105,11 @@ protected:
     zeqtest::TempDir mDir{zeqtest::TempDir::kOtherUsers};
 };
 
-// The system's rule for links in a sticky folder others may write, applied whatever the
-// machine's setting (fs.protected_symlinks, on or off): another user's link, where the path
-// ends, on the way or further along a chain, is refused with the system's reason, and the
-// link and what it names stay as they were; a link of the writer's or of the folder's owner,
-// or one in another kind of folder, is followed as before.
+// The system's rule for links in a sticky folder its group or others may write, applied at its
+// strictest whatever the machine's setting (fs.protected_symlinks, on or off): another user's
+// link, where the path ends, on the way or further along a chain, is refused with the system's
+// reason, and the link and what it names stay as they were; a link of the writer's or of the
+// folder's owner, or one in another kind of folder, is followed as before.
 TEST_P(PlantedLink, IsFollowedOnlyAsTheSystemsRuleForSharedFoldersHasIt) {
     ZEQ_SKIP_UNLESS_ROOT("links of another user");
     int index = 0;
@@ -178,6 +181,93 @@ TEST(PlantedLinkFolders, AreNotMadeThroughAnotherUsersLink) {
     EXPECT_FALSE(fs::exists(inside / "made"));
     EXPECT_TRUE(KCreateDirectory((own + "/made/deeper").c_str()));
     EXPECT_TRUE(fs::is_directory(inside / "made" / "deeper"));
+}
+
+// One definition of the folders where another user's name is not trusted: sticky, and one its
+// group or others may write (01777 as /tmp, 01770, and 01730, where members make names they
+// cannot list). A member of the folder's group (a user and group other than root's) plants
+// links there: under a file's name to root's own, dangling into root's folder, to root's folder
+// on the way, and under the settings' name to root's settings. Whatever the machine's
+// fs.protected_symlinks (whose rule stops at folders everybody may write), none is followed to
+// replace, append, make folders, read a copy's source, read and rewrite the settings or write a
+// section back into a Zeq file read through it, each refusal naming the link as in /tmp; what
+// the links name stays as it was.
+TEST(GroupSharedFolder, AMembersLinkIsNotFollowed) {
+    const zeqtest::ExchangingUser member;
+    if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const std::string configuration = KLib_GetConfigDirectory();
+    const std::string rootsSettings = "[s]\nk = root's\n";
+    int index = 0;
+    for (const mode_t mode : {01777, 01770, 01730}) {
+        SCOPED_TRACE("mode 0" + std::to_string(mode >> 9) + std::to_string((mode >> 6) & 7) +
+                     std::to_string((mode >> 3) & 7) + std::to_string(mode & 7));
+        const fs::path base = dir.Path() / std::to_string(index++);
+        const zeqtest::RootsSecret secret(base);
+        const fs::path folder = base / "shared", inside = fs::path(secret.Path()).parent_path();
+        ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, folder, mode, kNobody));
+        const std::string settingsOfRoot = secret.Unmade("settings.ini");
+        WriteFile(settingsOfRoot, rootsSettings);
+        const std::string file = (folder / "t.out").string(), dangling = (folder / "new.out").string(),
+                          way = (folder / "d").string(), settings = (folder / "file.ini").string();
+        const std::pair<std::string, std::string> links[] = {
+            {secret.Path(), file}, {secret.Unmade("new"), dangling}, {inside.string(), way}, {settingsOfRoot, settings}};
+        for (const auto& [target, link] : links)
+            ASSERT_EQ(0, member.PlantLink(target, link)) << link << ": " << std::strerror(member.PlantLink(target, link));
+        const auto refused = [](const std::string& said, const std::string& link) {
+            EXPECT_NE(std::string::npos, said.find("the symbolic link \"" + link +
+                                                   "\" is another user's, in a sticky folder others may write, and is "
+                                                   "not followed: Permission denied"))
+                << said;
+        };
+        for (const auto& [target, link] : {std::pair<std::string, std::string>{file, file},
+                                           {dangling, dangling},
+                                           {way + "/secret", way}}) {
+            KFileReplacement replacement;
+            EXPECT_FALSE(replacement.Begin(target.c_str()));
+            EXPECT_EQ(EACCES, replacement.GetSystemError());
+            refused(replacement.GetError(), link);
+        }
+        KString error;
+        int code = 0;
+        EXPECT_EQ(nullptr, KFileReplacement::OpenForAppending(file.c_str(), error, &code));
+        EXPECT_EQ(EACCES, code);
+        refused(error.Buffer(), file);
+        EXPECT_FALSE(KCreateDirectory((way + "/made").c_str()));
+        EXPECT_EQ(EACCES, errno);
+        KString refusal;
+        EXPECT_EQ(-1, KOpenSourceDescriptor(file.c_str(), &refusal, &code));
+        EXPECT_EQ(EACCES, code);
+        refused(refusal.Buffer(), file);
+        KLib_SetConfigDirectory(folder.c_str());
+        {
+            KConfigFile read("file.ini", false);
+            EXPECT_STREQ("none", read.Get("s", "k", "none"));
+            EXPECT_FALSE(read.Set("s", "k", "mine"));
+            refused(read.GetError(), settings);
+        }
+        KLib_SetConfigDirectory(configuration.c_str());
+        // A Zeq file read through their link (where the system lets it be read: fs.protected_symlinks
+        // keeps root from following it in a folder everybody may write) takes no section written back.
+        const std::string zeqOfRoot = secret.Unmade("scene.zeq"), zeq = (folder / "scene.zeq").string();
+        zeqtest::WriteScene(zeqOfRoot, zeqtest::kBinary, {"root's"});
+        const std::string zeqBefore = ReadFile(zeqOfRoot);
+        ASSERT_EQ(0, member.PlantLink(zeqOfRoot, zeq));
+        {
+            KZeq read;
+            if (read.ProjectOpen(zeq.c_str())) {
+                EXPECT_FALSE(read.ProjectCreateExtensionSection());
+                refused(read.GetLastRefusal(), zeq);
+            } else {
+                EXPECT_TRUE(mode == 01777 && read.GetError().GetLastSystemError() == EACCES) << read.GetLastRefusal();
+            }
+        }
+        EXPECT_TRUE(zeqBefore == ReadFile(zeqOfRoot)) << "root's Zeq file was written";
+        EXPECT_TRUE(secret.Intact());
+        EXPECT_EQ(rootsSettings, ReadFile(settingsOfRoot));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("new"))));
+        EXPECT_FALSE(fs::exists(inside / "made"));
+    }
 }
 
 // Another user's folder on the way, in a sticky folder others may write: once the walk has
@@ -293,7 +383,11 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         plant();
         KString error;
         int code = 0;
+        zeqtest::OpenWatch watch(file);
+        ASSERT_TRUE(watch.Ready());
         std::FILE* appended = KFileReplacement::OpenForAppending(file.c_str(), error, &code);
+        // Refused before it is opened: their file never sees this user's open.
+        EXPECT_EQ(test.mUsed, watch.Opened());
         if (appended) {
             std::fputs("new", appended);
             std::fclose(appended);
@@ -371,7 +465,11 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
         ASSERT_EQ(0, ::chmod(folder.c_str(), test.mFolderMode));
         KString error;
         int code = 0;
+        zeqtest::OpenWatch watch(log);
+        ASSERT_TRUE(watch.Ready());
         std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+        // Refused on the look, before the open: the file may be another's link to one of the writer's.
+        EXPECT_EQ(test.mUsed, watch.Opened());
         if (appended) {
             std::fputs("new", appended);
             std::fclose(appended);
@@ -386,6 +484,39 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
                       error.Buffer());
         }
     }
+}
+
+// Once the walk has looked at the log (nlink 1), a hard link to it is made elsewhere, at that
+// fixed point, before the open: the look saw none, and the open is what finds it. The append is
+// refused with the same reason and the file stays as it was.
+TEST(SharedFolderHardLinks, OneMadeBetweenTheLookAndTheOpenIsRefused) {
+    zeqtest::TempDir dir;
+    const fs::path folder = dir.Path() / "plug-ins";
+    fs::create_directories(folder);
+    const std::string log = (folder / "log.txt").string(), theirs = (dir.Path() / "theirs").string();
+    WriteFile(log, "old");
+    ASSERT_EQ(0, ::chmod(folder.c_str(), 0777));
+    static std::string sLog, sTheirs;
+    static int sMade;
+    sLog = fs::canonical(log).string(), sTheirs = theirs, sMade = -1;
+    zeqdetail::gReplacementSeams.mResolved = [](const char* path) {
+        if (sLog == path && sMade < 0) sMade = ::link(sLog.c_str(), sTheirs.c_str()) == 0 ? 0 : errno;
+    };
+    KString error;
+    int code = 0;
+    std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
+    zeqdetail::gReplacementSeams.mResolved = nullptr;
+    if (appended) {
+        std::fputs("new", appended);
+        std::fclose(appended);
+    }
+    ASSERT_EQ(0, sMade) << "the link was not made: " << std::strerror(sMade);
+    EXPECT_EQ(nullptr, appended);
+    EXPECT_EQ(EACCES, code);
+    EXPECT_EQ("Cannot write \"" + sLog +
+                  "\": it has other hard links, in a folder others may write, and is not written to: Permission denied",
+              error.Buffer());
+    EXPECT_EQ("old", ReadFile(log));
 }
 
 // A file the system keeps from change is refused before anything is written, and the reason

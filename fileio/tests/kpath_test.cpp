@@ -233,6 +233,12 @@ TEST(SystemPaths, ParentAfterALinkGoesUpFromWhereItLeads) {
     EXPECT_TRUE(fs::is_directory(dir / "data/made"));
     EXPECT_EQ(std::vector<fs::path>{dir / "home/out"}, std::vector<fs::path>(fs::directory_iterator(dir / "home"), {}));
     EXPECT_STREQ((dir / "home/x.png").c_str(), MakeFullPath(up.c_str(), "x.png").Buffer());
+    // The name a file is known by: the walk's where a ".." cancels a name, the text elsewhere.
+    EXPECT_STREQ((dir / "data/x.bvh").c_str(), KResolvePath((up + "/x.bvh").c_str()).Buffer());
+    EXPECT_STREQ((dir / "data/new.png").c_str(), KResolvePath((up + "/./new.png").c_str()).Buffer());
+    EXPECT_STREQ("rel/x.png", KResolvePath("rel/./x.png").Buffer());
+    EXPECT_STREQ("../x.png", KResolvePath("../x.png").Buffer());
+    EXPECT_STREQ((dir / "gone/../x.png").c_str(), KResolvePath((dir / "gone/../x.png").c_str()).Buffer());
 }
 
 // One walk makes every folder, each in the one before: the components looked at grow with the

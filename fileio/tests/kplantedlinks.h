@@ -54,16 +54,20 @@ inline bool MakeLinkOf(uid_t owner, const std::string& target, const std::string
     return ::symlink(target.c_str(), link.c_str()) == 0 && ::lchown(link.c_str(), owner, owner) == 0;
 }
 
-// A folder of owner's that everybody may write, with mode (01777: sticky, as /tmp is).
-inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_t mode = 01777) {
+// A folder of owner's that everybody may write, with mode (01777: sticky, as /tmp is), of the
+// group numbered as owner, or of group where one is given.
+inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_t mode = 01777,
+                         gid_t group = static_cast<gid_t>(-1)) {
     std::filesystem::create_directories(folder);
-    return ::chown(folder.c_str(), owner, owner) == 0 && ::chmod(folder.c_str(), mode) == 0;
+    return ::chown(folder.c_str(), owner, group == static_cast<gid_t>(-1) ? owner : group) == 0 &&
+           ::chmod(folder.c_str(), mode) == 0;
 }
 
-// Another user (kUnprivileged), in a process of their own, who exchanges two names
-// (renameat2 with RENAME_EXCHANGE), or puts a link in a folder's place, when asked, and
-// answers once it is done: a test has them act at a fixed point, every time. Only a test
-// running as root has one.
+// Another user (kUnprivileged, of group kUnprivileged), in a process of their own, who
+// exchanges two names (renameat2 with RENAME_EXCHANGE), puts a link in a folder's place, or
+// plants a link, when asked, and answers once it is done: a test has them act at a fixed
+// point, every time, or plant what only their rights let them. Only a test running as root
+// has one.
 class ExchangingUser {
 public:
     ExchangingUser() : mUser(&Act) {}
@@ -76,6 +80,8 @@ public:
     int PutLinkInPlaceOf(const std::string& folder, const std::string& target) const {
         return Ask('l', folder, target);
     }
+    // Makes a symbolic link of theirs at link naming target: 0 once done, else the system's error number.
+    int PlantLink(const std::string& target, const std::string& link) const { return Ask('s', target, link); }
 
 private:
     // A request is the act's letter and its two names, each ended by a NUL.
@@ -85,6 +91,7 @@ private:
         const std::string a = request.substr(1, second - 1);
         const std::string b = request.substr(second + 1, request.size() - second - 2);
         if (request[0] == 'x') return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+        if (request[0] == 's') return ::symlink(a.c_str(), b.c_str()) == 0;
         return ::rename(a.c_str(), (a + ".moved").c_str()) == 0 && ::symlink(b.c_str(), a.c_str()) == 0;
     }
     int Ask(char act, const std::string& a, const std::string& b) const {

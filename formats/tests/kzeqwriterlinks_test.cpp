@@ -23,6 +23,7 @@
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kplantedlinks.h"
 #include "formats/tests/kzeqwriterrows.h"
+#include "io/kstreamoptionszeq.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -63,20 +64,30 @@ protected:
 };
 
 // Another user's link under the file's name, to root's private file or dangling into root's
-// private folder: the export is refused with the system's reason, the file the link names
-// stays byte for byte, nothing is made where it points, and the link stays.
+// private folder, in a sticky folder others may write (/tmp) and in one its group may write
+// (01770, and 01730 where members make names they cannot list), planted there by a member of its
+// group: the export is refused with the system's reason whatever fs.protected_symlinks says, the
+// file the link names stays byte for byte, nothing is made where it points, and the link stays.
 TEST_P(WriterLinks, AnotherUsersLinkInAStickySharedFolderIsRefused) {
-    for (const std::string& named : {mSecret.Path(), mSecret.Unmade("made")}) {
-        SCOPED_TRACE(named);
-        fs::remove(mTarget);
-        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, named, mTarget));
-        EXPECT_FALSE(Export());
-        EXPECT_EQ(EACCES, mSystemError) << mSaid;
-        EXPECT_NE(std::string::npos, mSaid.find("the symbolic link \"" + mTarget + "\" is another user's")) << mSaid;
-        EXPECT_TRUE(mSecret.Intact());
-        EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
-        EXPECT_TRUE(IsLink(mTarget));
-        EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+    const zeqtest::ExchangingUser member;
+    if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    for (const mode_t mode : {01777, 01770, 01730}) {
+        ASSERT_TRUE(zeqtest::MakeFolderOf(0, mOut, mode, zeqtest::kUnprivileged));
+        for (const std::string& named : {mSecret.Path(), mSecret.Unmade("made")}) {
+            SCOPED_TRACE((mode == 01777 ? "/tmp's mode, " : mode == 01770 ? "01770, " : "01730, ") + named);
+            fs::remove(mTarget);
+            ASSERT_EQ(0, member.PlantLink(named, mTarget));
+            EXPECT_FALSE(Export());
+            EXPECT_EQ(EACCES, mSystemError) << mSaid;
+            EXPECT_NE(std::string::npos,
+                      mSaid.find("the symbolic link \"" + mTarget +
+                                 "\" is another user's, in a sticky folder others may write, and is not followed"))
+                << mSaid;
+            EXPECT_TRUE(mSecret.Intact());
+            EXPECT_FALSE(fs::exists(fs::symlink_status(mSecret.Unmade("made"))));
+            EXPECT_TRUE(IsLink(mTarget));
+            EXPECT_EQ(std::vector<std::string>{fs::path(mTarget).filename().string()}, OutEntries());
+        }
     }
 }
 
@@ -319,6 +330,43 @@ TEST_P(DataFolders, OnlyTheWritersOwnGoes) {
 
 INSTANTIATE_TEST_SUITE_P(FieldFileRows, DataFolders,
                          testing::ValuesIn(zeqwritertest::ExportRowsWhere(zeqwritertest::IsFieldFileRow)),
+                         ExportRowName);
+
+// A texture named through a linked folder and "..": with home/out a link to data/out,
+// home/out/../wood.png is data/wood.png as the system walks it (home/wood.png as text would have
+// it). Every export that reads the image reads that one: the OBJ and 3DS copies and the Zeq
+// file's embedded image alike. Runs as any user.
+class TextureAfterALinkedFolder : public zeqwritertest::ExportRowTest {};
+
+TEST_P(TextureAfterALinkedFolder, IsTheImageTheSystemsWalkFinds) {
+    const fs::path home = mDir.Path() / "home", data = mDir.Path() / "data";
+    fs::create_directories(home);
+    fs::create_directories(data / "out");
+    fs::create_directories(mOut);
+    fs::create_directory_symlink(data / "out", home / "out");
+    WriteFile((data / "wood.png").string(), "the image in data");
+    WriteFile((home / "wood.png").string(), "the image in home");
+    mImages = home / "out" / "..";
+    zeqwritertest::SceneSpec spec;
+    spec.mTextured = true;
+    spec.mTextureOnWholeMesh = true;
+    BuildScene(spec);
+    KZeqExporter exporter(mManager);
+    KStreamOptionsZeq embedding;
+    const bool fieldFile = zeqwritertest::IsFieldFileRow(GetParam());
+    if (fieldFile) {
+        exporter.SetExportOptionsInfo(&embedding);
+        embedding.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+    }
+    ASSERT_TRUE(Export(exporter, mTarget, fieldFile ? &embedding : nullptr)) << mMessage << mErrorText;
+    EXPECT_EQ(std::string::npos, mMessage.find("wood.png")) << mMessage;
+    const std::string written = fieldFile ? ReadFile(mTarget) : ReadFile((mOut / "wood.png").string());
+    EXPECT_NE(std::string::npos, written.find("the image in data"));
+    EXPECT_EQ(std::string::npos, written.find("the image in home"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TextureAfterALinkedFolder,
+                         testing::ValuesIn(zeqwritertest::ExportRowsNamed({"ZEQ", "ZEQ5", "OBJ", "3DS"})),
                          ExportRowName);
 
 }  // namespace

@@ -1,11 +1,15 @@
 // "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
 
+#include <sys/fsuid.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <gtest/gtest.h>
 #include "content/kzeqcamera.h"
 #include "content/kzeqimageconverter.h"
@@ -195,9 +199,12 @@ TEST_F(MediaReadTest, AConvertedImageGoesWhereItWasExtracted) {
     EXPECT_EQ(10, image.mData[0]);
 }
 
+// The media records after the refused one hold no content (their images were missing when the
+// file was written): the refusal is said once, not again for each of them.
 TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
     ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
     Texture(mDir / "b/wood.png");
+    for (const char* missing : {"c.png", "d.png", "e.png", "f.png"}) Texture(mDir / missing);
     const std::string path = mDir / "read.zeq", media = mDir / "read.zqm";
     ASSERT_TRUE(Write(kZeqFileCases[4], path));
     std::filesystem::remove_all(media);
@@ -216,6 +223,96 @@ TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
               std::string(message.Buffer()).find("the folder \"" + media + "\" belongs to another user and is not entered"))
         << message.Buffer();
     EXPECT_TRUE(std::filesystem::is_empty(media));
+    const std::string said = message.Buffer();
+    EXPECT_EQ(said.find("is not extracted"), said.rfind("is not extracted")) << said;
+}
+
+// Extracted into a setgid folder, media and the folders made for them take the folder's group,
+// not the Zeq file's: where that is another group, they get no more group access than others
+// have (as a replacement refuses to give one group's access to another); where the folder's group
+// is the file's, its group bits stay. What is made is looked at again: in a plain folder, where
+// the process's file-system group is another than foreseen, the same holds.
+TEST_F(MediaReadTest, ASetgidFolderOfAnotherGroupGetsNoMoreThanOthers) {
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another group");
+    const std::string shared = mDir / "shared", path = shared + "/read.zeq", media = shared + "/read.zqm";
+    std::filesystem::create_directories(shared + "/b");
+    zeqtest::WriteFile(shared + "/b/wood.png", "wood");
+    Texture(shared + "/b/wood.png");
+    ASSERT_EQ(0, ::chown(shared.c_str(), 0, zeqtest::kUnprivileged));
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    const struct {
+        bool mSetgid;
+        gid_t mGroup;
+        mode_t mMode, mFile, mFolder;
+    } cases[] = {
+        {true, 0, 0640, 0600, 0700},
+        {true, 0, 0644, 0644, 0755},
+        {true, zeqtest::kUnprivileged, 0640, 0640, 0750},
+        {false, 0, 0640, 0600, 0700},
+    };
+    for (const auto& test : cases) {
+        char mode[8];
+        std::snprintf(mode, sizeof(mode), "0%o", static_cast<unsigned>(test.mMode));
+        SCOPED_TRACE(std::string(test.mSetgid ? "setgid" : "plain, another file-system group") + ", group " +
+                     std::to_string(test.mGroup) + ", mode " + mode);
+        std::filesystem::remove_all(media);
+        ASSERT_EQ(0, ::chmod(shared.c_str(), test.mSetgid ? 02775 : 0775));
+        ASSERT_EQ(0, ::chown(path.c_str(), 0, test.mGroup));
+        ASSERT_EQ(0, ::chmod(path.c_str(), test.mMode));
+        const mode_t mask = ::umask(022);
+        const int group = test.mSetgid ? -1 : ::setfsgid(zeqtest::kUnprivileged);
+        const bool read = ReadMediaOf(path, *mManager.CreateKZeqScene());
+        if (group >= 0) ::setfsgid(static_cast<gid_t>(group));
+        ::umask(mask);
+        ASSERT_TRUE(read);
+        struct stat st;
+        for (const std::string& folder : {media, media + "/b"}) {
+            ASSERT_EQ(0, ::stat(folder.c_str(), &st)) << folder;
+            EXPECT_EQ(zeqtest::kUnprivileged, st.st_gid) << folder;
+            EXPECT_EQ(test.mFolder, st.st_mode & 0777) << folder;
+        }
+        ASSERT_EQ(0, ::stat((media + "/b/wood.png").c_str(), &st));
+        EXPECT_EQ(zeqtest::kUnprivileged, st.st_gid);
+        EXPECT_EQ(test.mFile, st.st_mode & 07777);
+    }
+}
+
+// A media folder of the reader's own that the setgid folder's group may enter: the file being
+// extracted there is made without that group's access from its first moment, so a member who
+// opens each temporary the moment it takes its name gets none of them.
+TEST_F(MediaReadTest, AFileBeingExtractedIsNeverOpenToAnotherGroup) {
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another group");
+    const zeqtest::TempDir reach(zeqtest::TempDir::kOtherUsers);
+    const std::string shared = reach / "shared", path = shared + "/read.zeq", media = shared + "/read.zqm";
+    std::filesystem::create_directories(media);
+    zeqtest::WriteFile(shared + "/wood.png", "wood");
+    for (const std::string& folder : {shared, media}) {
+        ASSERT_EQ(0, ::chown(folder.c_str(), 0, zeqtest::kUnprivileged));
+        ASSERT_EQ(0, ::chmod(folder.c_str(), 02775));
+    }
+    Texture(shared + "/wood.png");
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    ASSERT_EQ(0, ::chown(path.c_str(), 0, 0));
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0640));
+    const mode_t mask = ::umask(022);
+    bool read = false;
+    std::vector<std::string> named, opened;
+    {
+        zeqtest::OtherUserOpensTemporaries member(media);
+        if (!member.Started()) {
+            ::umask(mask);
+            GTEST_SKIP() << zeqtest::NoOtherUser();
+        }
+        read = ReadMediaOf(path, *mManager.CreateKZeqScene());
+        named = member.Named(), opened = member.Opened();
+    }
+    ::umask(mask);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(1u, named.size());
+    EXPECT_EQ(std::vector<std::string>{}, opened);
+    struct stat st;
+    ASSERT_EQ(0, ::stat((media + "/wood.png").c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 // An image that cannot be embedded is said with the reason, and the file written gets no more

@@ -31,24 +31,51 @@ protected:
     bool IsLink(const std::string& path) const { return fs::is_symlink(fs::symlink_status(path)); }
 };
 
-// The plug-in's folder is sticky and everybody may write it; another user's links stand under
-// the log's name (to root's file) and the settings' name (dangling, into root's folder).
+// The plug-in's folder is sticky and its group or others may write it (01777 as /tmp, 01770, and
+// 01730 where members make names they cannot list); a member of its group plants links under the
+// log's name and the scene's (to root's files) and the settings' (to root's settings, then
+// dangling into root's folder). Whatever fs.protected_symlinks says, none is followed: the settings
+// are neither read nor rewritten through theirs (the unload says why, naming the link), the log is
+// not appended to, the export to their link fails, and what the links name stays as it was.
 TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
-    ASSERT_EQ(::chmod(mDirectory.c_str(), 01777), 0);
+    const zeqtest::ExchangingUser member;
+    if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
     const zeqtest::RootsSecret secret(mDirectory + "root");
-    const std::string log = mDirectory + "zeqtulolog.txt", settings = mDirectory + "zeqplugins6.0registry.txt";
-    fs::remove(settings);
-    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, secret.Path(), log));
-    ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, secret.Unmade("settings"), settings));
-    run("ZEQExportShowUI 0");
-    // A failed write logs its reason.
-    EXPECT_EQ(run("ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
-    EXPECT_NE(run("ZEQExport -f \"" + mDirectory + "cube.zeq\""), "<failed>");
-    Unload();
-    EXPECT_TRUE(secret.Intact());
-    EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("settings"))));
-    EXPECT_TRUE(IsLink(log) && IsLink(settings));
-    EXPECT_NE(ZeqTuloReadFile(mDirectory + "cube.zeq"), "");
+    const std::string rootsSettings = "[Tulo60]\nkImportHardEdges = 1\n", rootsScene = "root's scene";
+    zeqtest::WriteFile(secret.Unmade("settings.txt"), rootsSettings);
+    zeqtest::WriteFile(secret.Unmade("scene.zeq"), rootsScene);
+    const std::string log = mDirectory + "zeqtulolog.txt", settings = mDirectory + "zeqplugins6.0registry.txt",
+                      scene = mDirectory + "theirs.zeq";
+    for (const mode_t mode : {01777, 01770, 01730}) {
+        for (const std::string& settingsNamed : {secret.Unmade("settings.txt"), secret.Unmade("settings")}) {
+            SCOPED_TRACE((mode == 01777 ? "/tmp's mode, " : mode == 01770 ? "01770, " : "01730, ") + settingsNamed);
+            Unload();
+            ASSERT_TRUE(zeqtest::MakeFolderOf(0, mDirectory, mode, zeqtest::kUnprivileged));
+            for (const std::string& link : {log, settings, scene}) fs::remove(link);
+            ASSERT_EQ(0, member.PlantLink(secret.Path(), log));
+            ASSERT_EQ(0, member.PlantLink(settingsNamed, settings));
+            ASSERT_EQ(0, member.PlantLink(secret.Unmade("scene.zeq"), scene));
+            std::string error;
+            ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+            standin::clearTranscript();
+            run("ZEQExportShowUI 0");
+            // A failed write logs its reason.
+            EXPECT_EQ(run("ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
+            EXPECT_EQ(run("ZEQExport -f \"" + scene + "\""), "<failed>");
+            EXPECT_TRUE(transcribed("ZEQExport: File Export Failed: " + scene + " (Permission denied)"));
+            EXPECT_NE(run("ZEQExport -f \"" + mDirectory + "cube.zeq\""), "<failed>");
+            Unload();
+            EXPECT_TRUE(transcribed("Zeq: the settings are not saved: Cannot write \"" + settings +
+                                    "\": the symbolic link \"" + settings + "\" is another user's"));
+            EXPECT_TRUE(secret.Intact());
+            EXPECT_EQ(rootsSettings, ZeqTuloReadFile(secret.Unmade("settings.txt")));
+            EXPECT_EQ(rootsScene, ZeqTuloReadFile(secret.Unmade("scene.zeq")));
+            EXPECT_FALSE(fs::exists(fs::symlink_status(secret.Unmade("settings"))));
+            EXPECT_TRUE(IsLink(log) && IsLink(settings) && IsLink(scene));
+            EXPECT_NE(ZeqTuloReadFile(mDirectory + "cube.zeq"), "");
+            ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+        }
+    }
 }
 
 // Another user's data folder beside the file (their file in it) stays, and where the export
