@@ -62,13 +62,15 @@ std::string AttributeName(KZeqUserProperty* property, int suffix) {
 // node the import numbered to keep names unique (the copy of an instance) finds the host node it
 // came from under its own parent.
 struct ChildBinding {
+    KZeqNode& mParent;
     TDagPath mParentPath;
     std::unordered_map<std::string, TObject> mChildren;  // the host children not bound yet
     std::vector<ZeqTuloNode*> mByName, mByFileName;
     std::size_t mNext = 0;  // in mByName, then in mByFileName
+    bool mRigsBound = false;  // last, the rigs in the host's own look-at groups
 
     ChildBinding(KZeqNode& parent, const TDagPath& parentPath)
-        : mParentPath(parentPath), mChildren(ChildrenByName(parentPath)) {
+        : mParent(parent), mParentPath(parentPath), mChildren(ChildrenByName(parentPath)) {
         for (int i = 0; i < parent.GetChildCount(); ++i)
             if (KZeqNode* child = parent.GetChild(i)) mByName.push_back(static_cast<ZeqTuloNode*>(child));
     }
@@ -85,7 +87,13 @@ void ZeqTuloMergeNodeMatcher::BindChildren(KZeqNode* parent, const TDagPath& par
         ChildBinding& binding = *stack.back();
         const bool byName = binding.mNext < binding.mByName.size();
         if (!byName && binding.mNext - binding.mByName.size() >= binding.mByFileName.size()) {
-            stack.pop_back();
+            if (binding.mRigsBound) {
+                stack.pop_back();
+                continue;
+            }
+            binding.mRigsBound = true;
+            for (ZeqTuloNode* node : BindRigs(binding.mParent, binding.mChildren, binding.mParentPath, filter))
+                if (node->GetChildCount() > 0) stack.push_back(std::make_unique<ChildBinding>(*node, *node->GetDagPath()));
             continue;
         }
         ZeqTuloNode* node = byName ? binding.mByName[binding.mNext]
@@ -116,6 +124,50 @@ bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::uno
     node->mIsPresent = true;
     ResolveUserPropertyNames(node);
     return true;
+}
+
+std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
+                                                             std::unordered_map<std::string, TObject>& children,
+                                                             const TDagPath& parentPath, TFn::Type filter) {
+    std::vector<ZeqTuloNode*> bound;
+    if (!mImport) return bound;
+    for (int i = 0; i < parent.GetChildCount(); ++i) {
+        ZeqTuloNode* camera = static_cast<ZeqTuloNode*>(parent.GetChild(i));
+        const ZeqTuloCameraTargets* targets = mImport->GetCameraTargets(camera);
+        // A camera in a group of the file finds its rig through the group's name.
+        if (!camera || camera->GetDagPath() || !targets || !targets->mAim || mImport->FileLookAtGroup(camera))
+            continue;
+        std::vector<ZeqTuloNode*> rig{camera};
+        for (KZeqNode* target : {targets->mAim, targets->mUp})
+            if (target && target->GetParent() == &parent && !static_cast<ZeqTuloNode*>(target)->GetDagPath())
+                rig.push_back(static_cast<ZeqTuloNode*>(target));
+        for (unsigned c = 0; c < parentPath.childCount(); ++c) {
+            const TObject group = parentPath.child(c);
+            const std::string groupName = TFnDependencyNode(group).name().asChar();
+            const auto free = children.find(groupName);
+            if (!group.hasFn(TFn::kLookAt) || free == children.end() || !(free->second == group)) continue;
+            // The group's nodes are the rig's, in the rig's order.
+            const std::vector<TObject> held = TransformChildren(group);
+            bool inOrder = !held.empty();
+            std::size_t at = 0;
+            for (std::size_t h = 0; inOrder && h < held.size(); ++h, ++at) {
+                const std::string name = TFnDependencyNode(held[h]).name().asChar();
+                while (at < rig.size() && name != rig[at]->GetNameWithoutNameSpacePrefix().Buffer()) ++at;
+                inOrder = at < rig.size();
+            }
+            if (!inOrder) continue;
+            TDagPath groupPath = parentPath;
+            if (!groupPath.push(group)) continue;
+            std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
+            for (ZeqTuloNode* node : rig)
+                if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))
+                    bound.push_back(node);
+            children.erase(free);
+            mImport->mCameraTargets[camera].mHostGroup = group;
+            break;
+        }
+    }
+    return bound;
 }
 
 void ZeqTuloMergeNodeMatcher::ResolveUserPropertyNames(KZeqNode* zeqNode) {
