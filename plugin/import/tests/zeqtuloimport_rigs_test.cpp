@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -498,6 +500,40 @@ State HostState() {
     return ::testing::AssertionFailure() << "gone:" << gone << "\nnew:" << added << differ;
 }
 
+// Two dumps of the host alike, line by line, numbers within 1e-5 relative (what a float file
+// rounds). Left out: the playback range, which follows the take's keys, and the value of a
+// disabled limit, which does nothing.
+::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> kept;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("time ", 0) != 0 && !(line.rfind("  limit ", 0) == 0 && line.find(" enabled 0 ") != std::string::npos))
+                kept.push_back(line);
+        return kept;
+    };
+    const std::vector<std::string> a = lines(want), b = lines(got);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
+        std::istringstream wx(x), wy(y);
+        std::string u, v;
+        bool same = true;
+        while (same) {
+            const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
+            if (!more || !other) {
+                same = more == other;
+                break;
+            }
+            char* endU = nullptr;
+            char* endV = nullptr;
+            const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
+            same = u == v || (!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)}));
+        }
+        if (!same) return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 class RigMergeTest : public ZeqTuloImportTest,
                      public ::testing::WithParamInterface<std::tuple<unsigned, std::string>> {
 protected:
@@ -613,11 +649,45 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
     }
 }
 
+// The host program under --strict: a generated file merged into the scene its import made, and
+// that scene's own export merged back, change no line of the host's dump; an exclusive merge into a
+// new scene makes no node.
+using RigMergeStrictTest = RigMergeTest;
+
+TEST_P(RigMergeStrictTest, TheHostProgramMergesAlike) {
+    const std::string mode = std::get<1>(GetParam());
+    const std::string file = File();
+    std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << "[Tulo60]\nkImportLoadMode = " << mode << "\n";
+    const auto quoted = [this](const char* name) { return "\"" + mDirectory + name + "\""; };
+    const std::string import = "ZEQImport -f \"" + file + "\" -take 0";
+    std::string script = "--strict -c 'ZEQExportShowUI 0; ZEQImportShowUI 0' -c 'standin_dump -o " + quoted("new.dump") +
+                         "' -c '" + import + "' -c 'standin_dump -o " + quoted("first.dump") + "'";
+    if (mode == "kMerge")
+        script += " -c '" + import + "' -c 'standin_dump -o " + quoted("again.dump") + "' -c 'ZEQExport -f " +
+                  quoted("own.zeq") + "; ZEQImport -f " + quoted("own.zeq") + " -take 0' -c 'standin_dump -o " +
+                  quoted("own.dump") + "'";
+    std::string output;
+    ASSERT_EQ(RunStandin(mDirectory, script, output), 0) << output;
+    EXPECT_EQ(output.find("Host fault"), std::string::npos) << output;
+    const auto dump = [this](const char* name) { return ZeqTuloReadFile(mDirectory + name); };
+    if (mode == "kMerge") {
+        EXPECT_TRUE(SameDump(dump("first.dump"), dump("again.dump"))) << "the file merged into its import";
+        EXPECT_TRUE(SameDump(dump("first.dump"), dump("own.dump"))) << "the import's own export merged back";
+    } else {
+        EXPECT_TRUE(SameDump(dump("new.dump"), dump("first.dump"))) << "an exclusive merge into a new scene";
+    }
+}
+
+std::string MergeCaseName(const ::testing::TestParamInfo<std::tuple<unsigned, std::string>>& info) {
+    return std::get<1>(info.param).substr(1) + "Seed" + std::to_string(std::get<0>(info.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeTest,
                          ::testing::Combine(::testing::Range(1u, 1u + kMergeCases),
                                             ::testing::Values("kMerge", "kExclusiveMerge")),
-                         [](const ::testing::TestParamInfo<std::tuple<unsigned, std::string>>& info) {
-                             return std::get<1>(info.param).substr(1) + "Seed" + std::to_string(std::get<0>(info.param));
-                         });
+                         MergeCaseName);
+INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeStrictTest,
+                         ::testing::Combine(::testing::Range(1u, 3u), ::testing::Values("kMerge", "kExclusiveMerge")),
+                         MergeCaseName);
 
 }  // namespace
