@@ -315,5 +315,10 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
             moved.Add(static_cast<ZeqTuloNode*>(target));
         }
     Arrange(group, order);
+    // A camera made for the group took its name where the command made it (at the top, where
+    // another node may hold it): in the group the name is its own.
+    const TString name(camera.GetNameWithoutNameSpacePrefix().Buffer());
+    TFnDagNode cameraSet(cameraHost);
+    if (!camera.mIsPresent && !(cameraSet.name() == name)) cameraSet.setName(name);
     moved.Refresh();
 }

@@ -584,7 +584,7 @@ TEST_F(GeometryTest, MergeCameraAimedAtAnExistingNodeTakesTheTurn) {
 struct MergeRigCase {
     const char* name;
     const char* mFirst;    // BuildScene's notation, imported into a new scene
-    const char* mDeleted;  // host nodes deleted after that, by name
+    const char* mDeleted;  // host nodes deleted after that, by name; "+name": a transform made at the top
     const char* mMerged;   // the file merged then
     KZeqUserParams::ELoadMode mMode;
     const char* mPaths;  // "name=|host|path ...", "name=" for none
@@ -598,6 +598,8 @@ const MergeRigCase kMergeRigCases[] = {
      "Rig=|Rig Cam=|Rig|Cam A=|Rig|A", "", "Camera Cam: A was in the host scene before; the aim is left out.", true},
     {"CameraJoinsItsGroup", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kMerge,
      "Cam=|Rig|Cam A=|Rig|A", "Rig: Cam A", "", false},
+    {"CameraJoinsUnderItsOwnName", "Rig(Cam@A A=mesh)", "Cam +Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kMerge,
+     "A=|Rig|A", "Rig: Cam A", "", false},
     {"SecondMergeKeepsTheAim", "Rig(Cam@A^U A=mesh U=light)", "", "Rig(Cam@A^U A=mesh U=light)",
      KZeqUserParams::kMerge, "Cam=|Rig|Cam A=|Rig|A U=|Rig|U Rig1=", "Rig: Cam A U", "", false},
     {"HostsOwnGroupBoundAgain", "Cam@T T", "", "Cam@T T", KZeqUserParams::kMerge,
@@ -625,7 +627,13 @@ TEST_P(MergeRigTest, BindsTheRigByName) {
     const MergeRigCase& c = GetParam();
     ASSERT_TRUE(Import(Write("first", [&c](KZeqSdkManager& m, KZeqScene& s) { BuildScene(m, s, c.mFirst); })));
     std::istringstream deleted(c.mDeleted);
-    for (std::string name; deleted >> name;) ASSERT_TRUE(TGlobal::deleteNode(standin::find(name))) << name;
+    for (std::string name; deleted >> name;) {
+        if (name[0] == '+') {
+            standin::createNode("transform", name.substr(1));
+        } else {
+            ASSERT_TRUE(TGlobal::deleteNode(standin::find(name))) << name;
+        }
+    }
     Params()->SetImportType(c.mMode);
     std::remove((mDirectory + "zeqtulolog.txt").c_str());
     ASSERT_TRUE(Import(Write("merged", [&c](KZeqSdkManager& m, KZeqScene& s) {
