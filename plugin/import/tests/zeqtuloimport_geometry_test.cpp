@@ -643,21 +643,7 @@ TEST_P(MergeRigTest, BindsTheRigByName) {
     std::istringstream paths(c.mPaths);
     for (std::string pair; paths >> pair;)
         EXPECT_EQ(HostPath(pair.substr(0, pair.find('='))), pair.substr(pair.find('=') + 1)) << pair;
-    if (*c.mGroup) {
-        const std::string group(c.mGroup, std::strchr(c.mGroup, ':'));
-        TFnDagNode dag(standin::find(group));
-        std::string held = group + ":";
-        for (unsigned i = 0; i < dag.childCount(); ++i)
-            if (!dag.child(i).hasFn(TFn::kShape)) held += " " + std::string(TFnDependencyNode(dag.child(i)).name().asChar());
-        EXPECT_EQ(held, c.mGroup);
-        EXPECT_EQ(HostType(group), "lookAt");
-    }
-    const std::string log = Log();
-    if (*c.mLog) {
-        EXPECT_NE(log.find(c.mLog), std::string::npos) << log;
-    } else {
-        EXPECT_EQ(log.find("Camera "), std::string::npos) << log;
-    }
+    ExpectGroupAndCameraLog(c.mGroup, c.mLog, Log());
     // The turn from the file's forward axis (+X) to the host's (-Z) is the camera's rotate axis.
     if (!standin::find("Cam").isNull()) {
         EXPECT_EQ(HostAttr("Cam.rotateAxisY"), c.mTurned ? "-90" : "0");

@@ -205,9 +205,8 @@ void Collect(KZeqNode* root, Generated& out) {
 // With rigsByCamera, a look-at group is named after the camera it holds first ("<Cam>"): the
 // import makes names unique over the whole scene, so a host-made group name that the first import
 // gave under two parents takes a number on the trip after it.
-using Tree = std::map<std::string, TMatrix>;
-Tree HostTree(bool rigsByCamera = false) {
-    Tree tree;
+template <class Visit>
+void ForEachHostTransform(bool rigsByCamera, Visit visit) {
     for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
         TDagPath path;
         it.getPath(path);
@@ -220,8 +219,13 @@ Tree HostTree(bool rigsByCamera = false) {
                 segment = "<" + std::string(TFnDependencyNode(at.child(0)).name().asChar()) + ">";
             key = "|" + segment + key;
         }
-        tree[key] = path.inclusiveMatrix();
+        visit(key, path);
     }
+}
+using Tree = std::map<std::string, TMatrix>;
+Tree HostTree(bool rigsByCamera = false) {
+    Tree tree;
+    ForEachHostTransform(rigsByCamera, [&](const std::string& key, const TDagPath& path) { tree[key] = path.inclusiveMatrix(); });
     return tree;
 }
 
@@ -434,18 +438,7 @@ using State = std::map<std::string, NodeState>;
 // the groups the scene holds already.
 State HostState() {
     State state;
-    for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
-        TDagPath path;
-        it.getPath(path);
-        const std::string name = TFnDependencyNode(path.node()).name().asChar();
-        if (name == "persp" || name == "top" || name == "front" || name == "side") continue;
-        std::string key;
-        for (TDagPath up = path; up.length() > 0; up.pop(1)) {
-            std::string segment = TFnDependencyNode(up.node()).name().asChar();
-            if (up.apiType() == TFn::kLookAt && up.childCount() > 0)
-                segment = "<" + std::string(TFnDependencyNode(up.child(0)).name().asChar()) + ">";
-            key = "|" + segment + key;
-        }
+    ForEachHostTransform(true, [&state](const std::string& key, const TDagPath& path) {
         NodeState& node = state[key];
         node.mWorld = path.inclusiveMatrix();
         TFnDependencyNode fn(path.node());
@@ -474,7 +467,7 @@ State HostState() {
                 node.mValues += text;
             }
         }
-    }
+    });
     return state;
 }
 
