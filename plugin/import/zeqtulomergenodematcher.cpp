@@ -1,6 +1,7 @@
 // Merge matching: scene nodes bound to the host nodes that exist before the import.
 #include "plugin/import/zeqtulomergenodematcher.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -131,6 +132,15 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
                                                              const TDagPath& parentPath, TFn::Type filter) {
     std::vector<ZeqTuloNode*> bound;
     if (!mImport) return bound;
+    // The host's look-at groups not bound yet, with their nodes, found by the names of their nodes
+    // (made once, at the first camera that looks): many rigs under one parent take linear time.
+    struct Group {
+        TObject mObject;
+        std::vector<std::string> mHeld;
+    };
+    std::vector<Group> groups;
+    std::unordered_map<std::string, std::vector<std::size_t>> groupsHolding;
+    bool indexed = false;
     for (int i = 0; i < parent.GetChildCount(); ++i) {
         ZeqTuloNode* camera = static_cast<ZeqTuloNode*>(parent.GetChild(i));
         const ZeqTuloCameraTargets* targets = mImport->GetCameraTargets(camera);
@@ -141,29 +151,48 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
         for (KZeqNode* target : {targets->mAim, targets->mUp})
             if (target && target->GetParent() == &parent && !static_cast<ZeqTuloNode*>(target)->GetDagPath())
                 rig.push_back(static_cast<ZeqTuloNode*>(target));
-        for (unsigned c = 0; c < parentPath.childCount(); ++c) {
-            const TObject group = parentPath.child(c);
-            const std::string groupName = TFnDependencyNode(group).name().asChar();
-            const auto free = children.find(groupName);
-            if (!group.hasFn(TFn::kLookAt) || free == children.end() || !(free->second == group)) continue;
-            // The group's nodes are the rig's, in the rig's order.
-            const std::vector<TObject> held = TransformChildren(group);
-            bool inOrder = !held.empty();
-            std::size_t at = 0;
-            for (std::size_t h = 0; inOrder && h < held.size(); ++h, ++at) {
-                const std::string name = TFnDependencyNode(held[h]).name().asChar();
-                while (at < rig.size() && name != rig[at]->GetNameWithoutNameSpacePrefix().Buffer()) ++at;
-                inOrder = at < rig.size();
+        std::vector<std::string> names;
+        for (ZeqTuloNode* node : rig) names.push_back(node->GetNameWithoutNameSpacePrefix().Buffer());
+        if (!indexed) {
+            indexed = true;
+            for (unsigned c = 0; c < parentPath.childCount(); ++c) {
+                const TObject object = parentPath.child(c);
+                if (!object.hasFn(TFn::kLookAt)) continue;
+                Group group{object, {}};
+                for (const TObject& node : TransformChildren(object))
+                    group.mHeld.push_back(TFnDependencyNode(node).name().asChar());
+                for (const std::string& held : group.mHeld) groupsHolding[held].push_back(groups.size());
+                groups.push_back(std::move(group));
             }
-            if (!inOrder) continue;
+        }
+        // The first group, in the host's order, whose nodes are the rig's in the rig's order.
+        std::vector<std::size_t> candidates;
+        for (const std::string& name : names) {
+            const auto found = groupsHolding.find(name);
+            if (found != groupsHolding.end())
+                candidates.insert(candidates.end(), found->second.begin(), found->second.end());
+        }
+        std::sort(candidates.begin(), candidates.end());
+        for (std::size_t index : candidates) {
+            Group& group = groups[index];
+            const std::string groupName = TFnDependencyNode(group.mObject).name().asChar();
+            const auto free = children.find(groupName);
+            if (free == children.end() || !(free->second == group.mObject)) continue;
+            std::size_t at = 0;
+            bool inOrder = true;
+            for (const std::string& held : group.mHeld) {
+                while (at < names.size() && held != names[at]) ++at;
+                inOrder = inOrder && at < names.size();
+                ++at;
+            }
             TDagPath groupPath = parentPath;
-            if (!groupPath.push(group)) continue;
+            if (!inOrder || !groupPath.push(group.mObject)) continue;
             std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
             for (ZeqTuloNode* node : rig)
                 if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))
                     bound.push_back(node);
             children.erase(free);
-            mImport->mCameraTargets[camera].mHostGroup = group;
+            mImport->mCameraTargets[camera].mHostGroup = group.mObject;
             break;
         }
     }
