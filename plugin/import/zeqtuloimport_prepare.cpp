@@ -401,6 +401,11 @@ void ZeqTuloImport::SettleLookAtRigs() {
             role.mHow = ZeqTuloCameraTargets::eLeftOut;
         }
 
+        if (group && group->mIsPresent && targets.mHostGroup.isNull() && cameraHost.isNull() && targets.mAim)
+            LogLine(("Camera " + name + ": " + ShortName(*group) +
+                     " was in the host scene before, as no look-at group of this camera alone; the camera's "
+                     "look-at group comes in below it.")
+                        .c_str());
         // Aimed when the camera ends first in a look-at group of two or three nodes.
         if (!targets.mHostGroup.isNull()) {
             std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);

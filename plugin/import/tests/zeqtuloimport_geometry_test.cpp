@@ -610,6 +610,11 @@ const MergeRigCase kMergeRigCases[] = {
      "Cam=|Rig|Cam T=|Rig|T U=|Rig|U", "Rig: Cam T U", "", false},
     {"BareAimOutsideAGroupStays", "Rig(T)", "", "Rig(Cam@T T)", KZeqUserParams::kMerge,
      "Cam=|Rig|Cam T=|Rig|T T1=", "", "Camera Cam: T was in the host scene before; the aim is left out.", true},
+    {"GroupOfTheFileNoLookAtGroupInTheHost", "Rig(X)", "", "Rig(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|Rig|camera1_group|Cam T=|Rig|camera1_group|T X=|Rig|X", "camera1_group: Cam T",
+     "Camera Cam: Rig was in the host scene before, as no look-at group of this camera alone; the camera's look-at "
+     "group comes in below it.",
+     false},
     {"CameraOutsideAGroupStays", "P(Cam)", "", "P(Cam@T T)", KZeqUserParams::kMerge, "Cam=|P|Cam T=|P|T",
      "",
      "Camera Cam: it was in the host scene before, outside a look-at group; the aim is left out and the camera "
