@@ -1,7 +1,8 @@
 // Aimed cameras: n cameras at the top, each aimed at a null of its own (every one a look-at rig of
 // the host) or all at one null (the first takes it, the others keep their orientation, each with
-// a log line). The import alone, and a host round trip of what it made (export, then import into
-// an emptied host), must stay within n log n.
+// a log line). The import alone, a host round trip of what it made (export, then import into an
+// emptied host), and the file merged into what its import made (every camera and aim found in the
+// look-at group the host made for it) must stay within n log n.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -79,6 +80,27 @@ void BM_RoundTripAimedCameras(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_RoundTripAimedCameras)
+    ->ArgsProduct({{1000, 4000, 10000}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+void BM_MergeAimedCameras(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    state.SetLabel(state.range(1) ? "all at one null" : "each at its own null");
+    const std::string file = CamerasFile(n, state.range(1) != 0);
+    for (auto _ : state) {
+        Import(file);
+        ZeqTuloUserParams::Instance()->SetImportType(KZeqUserParams::kMerge);
+        TimedImport driver;
+        driver.OpenProject(TString(file.c_str()));
+        driver.Run();
+        state.SetIterationTime(driver.mTotal);
+    }
+    Prepare();
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_MergeAimedCameras)
     ->ArgsProduct({{1000, 4000, 10000}, {0, 1}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)

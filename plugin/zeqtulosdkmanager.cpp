@@ -3,6 +3,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "base/kname.h"
 #include "plugin/zeqtulonode.h"
@@ -66,23 +67,31 @@ void ZeqTuloSdkManager::ResolveNameClashing() {
     std::unordered_map<std::string, long long> next;  // import: next number to try per name
     std::unordered_set<std::string> namespaces;    // import: namespaces asked for already
     std::unordered_map<std::string, std::string> renamed;  // import: old full name -> new one
+    std::vector<std::string> names(static_cast<std::size_t>(GetKZeqNodeCount()));
+    for (int i = 0; i < GetKZeqNodeCount(); ++i) {
+        ZeqTuloNode* node = static_cast<ZeqTuloNode*>(GetKZeqNode(i));
+        if (!node) continue;
+        KName name(node->GetNameWithoutNameSpacePrefix().Buffer());
+        strategy.Rename(name);
+        names[static_cast<std::size_t>(i)] = import ? HostValid(name.GetCurrentName()) : name.GetCurrentName();
+    }
+    // A number given to keep names unique takes no name a node of the file has itself: that node
+    // would lose it, and a merge would bind by it the host node of the other one.
+    const std::unordered_set<std::string> wantedByAll(import ? names.begin() : names.end(), names.end());
     for (int i = 0; i < GetKZeqNodeCount(); ++i) {
         ZeqTuloNode* node = static_cast<ZeqTuloNode*>(GetKZeqNode(i));
         if (!node) continue;
         node->mNamespace = NamespaceOf(node->GetInitialName());
         const std::string before = node->GetName();
-        KName name(node->GetNameWithoutNameSpacePrefix().Buffer());
-        strategy.Rename(name);
-        std::string wanted = name.GetCurrentName();
+        std::string wanted = names[static_cast<std::size_t>(i)];
         if (import) {
-            wanted = HostValid(wanted);
             node->mFileHostName = wanted.c_str();
             if (!taken.insert(wanted).second) {
                 // The host's way: the first free number after the name.
                 long long& n = next[wanted];
                 std::string candidate;
                 do candidate = wanted + std::to_string(++n);
-                while (taken.count(candidate));
+                while (taken.count(candidate) || wantedByAll.count(candidate));
                 taken.insert(candidate);
                 wanted = candidate;
             }

@@ -61,15 +61,14 @@ struct ZeqTuloCameraTargets {
     EHow mAimHow = eLeftOut;
     zeqsdk_400::KZeqNode* mUp = nullptr;
     EHow mUpHow = eLeftOut;
+    // The look-at group of the host scene the camera's rig comes into (a merge: one the host had,
+    // holding nothing but nodes of this rig); null when the camera command makes the group.
+    TObject mHostGroup;
+    // Whether the host aims the camera once the import is done: the pivots (the camera's axis
+    // turn) go by this. Decided with the targets, and again once the merge has bound the nodes.
+    bool mAimed = false;
 
-    // Whether the host takes a target, as far as is known before any geometry is made: a node of
-    // the file's own that the merge bound to one already in the host scene stays where the user
-    // has it and is not aimed at. The pivots (the camera's axis turn) and the camera's making both
-    // go by this.
-    static bool Taken(const zeqsdk_400::KZeqNode* target, EHow how) {
-        return target && how != eLeftOut && (how != eOwnNode || !static_cast<const ZeqTuloNode*>(target)->mIsPresent);
-    }
-    bool AimTaken() const { return Taken(mAim, mAimHow); }
+    bool AimTaken() const { return mAimed; }
 };
 
 // A material already turned into a host shader during the running import.
@@ -147,8 +146,17 @@ public:
     void AddQuorbelNodeArray(zeqsdk_400::KZeqNode* node);
     // The camera's targets as the node set decided them; null for a node it has no record of.
     const ZeqTuloCameraTargets* GetCameraTargets(const zeqsdk_400::KZeqNode* camera) const;
-    // Whether the camera's look-at group made by the host stands for this camera group of the file.
+    // Whether the camera's look-at group in the host stands for this camera group of the file.
     bool IsHostCameraGroup(const zeqsdk_400::KZeqNode* node) const { return mCameraGroups.count(node) > 0; }
+    // The group of the file that holds the camera and the targets the host takes into its look-at
+    // group, and nothing else; null when there is none (the host then makes a group of its own).
+    zeqsdk_400::KZeqNode* FileLookAtGroup(const zeqsdk_400::KZeqNode* camera) const;
+    // Once the merge has bound the file's nodes to the host's: each camera's rig against the host
+    // scene. A rig whose look-at group the host has already (holding nothing but nodes of the rig,
+    // in the rig's order) is completed there; a target bound to a host node elsewhere, or of a
+    // camera bound outside a look-at group, stays as the host has it and is left out, with a log
+    // line; a bare target left out so comes in as a node of its own.
+    void SettleLookAtRigs();
 
     // ---- Preparation services (zeqtuloimport_services.cpp)
     TStatus CheckBadScale(ZeqTuloNode& root);
@@ -178,6 +186,9 @@ public:
     // ---- Lights and cameras (zeqtuloimport_light.cpp, zeqtuloimport_camera.cpp)
     void CreateLightGeometry(ZeqTuloNode& node);
     void CreateCameraGeometry(ZeqTuloNode& node);
+    // Completes the camera's rig in the host's look-at group it comes into: makes its bare targets
+    // that the host lacks and puts camera, aim and up node there in this order.
+    void JoinLookAtGroup(ZeqTuloNode& camera);
     // Takes the scene's root out of each camera's and light's aim and up-vector targets: a host
     // warning and a log line per node and property when no target is left, a log line otherwise.
     void DropRootAsTarget();
@@ -348,6 +359,10 @@ void VisitDepthFirst(Node* node, Visit visit) {
 // ---- Host nodes of the import's nodes (zeqtuloimport_null.cpp)
 // The host node of the node's parent, or the null object (the world) when it has none.
 TObject ParentObject(const ZeqTuloNode& node);
+// The host node the node stands for: the end of its path when the path is live, else null.
+TObject HostObject(const ZeqTuloNode* node);
+// The host node's children that are no shapes, in order.
+std::vector<TObject> TransformChildren(const TObject& node);
 // The node's host transform under its parent's host node, named after the node without its
 // namespace prefix, its path entered in the node; false, with the host's status printed after
 // failure, when the host refuses it.

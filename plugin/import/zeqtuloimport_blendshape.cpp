@@ -113,7 +113,9 @@ void ZeqTuloImport::ImportShapeAnimation(ZeqTuloNode& node) {
         KFCurve* channel = take ? geometry->GetShapeChannel(take, i) : nullptr;
 
         if (transfer) {
-            if (!channel) continue;
+            // An empty channel (a take without its keys, or none chosen) is never written into the
+            // host's curve, as for every other channel: the curve keeps its keys.
+            if (!channel || channel->KeyGetCount() == 0) continue;
             TPlug element = weights[static_cast<unsigned>(i)];
             TStatus attach;
             TFnAnimCurve curve(element, &attach);

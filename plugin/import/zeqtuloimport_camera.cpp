@@ -45,19 +45,13 @@ void RecordTargetNode(ZeqTuloImport& driver, const TObject& object, KZeqNode* ta
     driver.AddUserProperties(transform, node);
 }
 
-// The host node standing for the scene node: the end of its path, when the path is live.
-TObject HostNode(const ZeqTuloNode* node) {
-    const TDagPath* path = node ? node->GetDagPath() : nullptr;
-    return path && path->isValid() ? path->node() : TObject();
-}
-
 // The scene nodes of subtrees about to move in the host, with their host nodes: once moved, each
 // takes its new path (the former ones lead nowhere).
 class MovedNodes {
 public:
     void Add(ZeqTuloNode* top) {
         VisitDepthFirst(top, [this](ZeqTuloNode& node) {
-            const TObject object = HostNode(&node);
+            const TObject object = HostObject(&node);
             if (!object.isNull()) mEntries.push_back({&node, object});
         });
     }
@@ -84,6 +78,24 @@ bool Reparent(const TObject& child, const TObject& parent) {
     return static_cast<bool>(TGlobal::executeCommand(TString(command.c_str()), result, true, false));
 }
 
+// Puts the nodes in this order as the group's children (after its shapes): a node out of place
+// and every one after it come (back) into the group at its end, under their own names.
+void Arrange(const TObject& group, const std::vector<TObject>& order) {
+    const std::vector<TObject> held = TransformChildren(group);
+    std::size_t first = 0;
+    while (first < order.size() && first < held.size() && held[first] == order[first]) ++first;
+    TFnDagNode groupSet(group);
+    for (std::size_t i = first; i < order.size(); ++i) {
+        TObject node = order[i];
+        TFnDagNode nodeSet(node);
+        const TString name = nodeSet.name();
+        // A node of the group leaves it first: the host adds a node to its parent only once.
+        if (nodeSet.parent(0) == group) groupSet.removeChild(node);
+        groupSet.addChild(node);
+        if (!(nodeSet.name() == name)) nodeSet.setName(name);
+    }
+}
+
 // An up node as the camera command makes it, for a group whose command node gave way: a transform
 // with a locator at the end of the group.
 TObject MakeCommandLikeNode(const TObject& group) {
@@ -97,6 +109,29 @@ TObject MakeCommandLikeNode(const TObject& group) {
 
 const char* const kAim = "aim";
 const char* const kUp = "up-vector target";
+
+void LeaveOutUnmadeTargets(ZeqTuloImport& driver, const ZeqTuloNode& camera, ZeqTuloCameraTargets& targets) {
+    // A target to come in as itself that the host did not make leaves nothing to aim at.
+    const struct {
+        KZeqNode*& mNode;
+        ZeqTuloCameraTargets::EHow& mHow;
+        const char* mRole;
+    } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
+    for (const auto& role : roles) {
+        const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
+        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || !own || !HostObject(own).isNull()) continue;
+        const std::string line = "Camera " + std::string(camera.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
+                                 own->GetNameWithoutNameSpacePrefix().Buffer() + " has no host node; the " +
+                                 role.mRole + " is left out.";
+        driver.LogLine(line.c_str());
+        role.mNode = nullptr;
+        role.mHow = ZeqTuloCameraTargets::eLeftOut;
+    }
+    if (!targets.mAim) {
+        targets.mUp = nullptr;
+        targets.mUpHow = ZeqTuloCameraTargets::eLeftOut;
+    }
+}
 
 }  // namespace
 
@@ -142,31 +177,10 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     // A camera the node set has no record of goes without targets.
     ZeqTuloCameraTargets targets;
     if (const ZeqTuloCameraTargets* planned = GetCameraTargets(&node)) targets = *planned;
-    // A target to come in as itself that the host did not make leaves nothing to aim at; one that
-    // was in the host scene before (a merge) stays where the user has it.
-    const struct {
-        KZeqNode*& mNode;
-        ZeqTuloCameraTargets::EHow& mHow;
-        const char* mRole;
-    } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
-    for (const auto& role : roles) {
-        const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
-        if (role.mHow != ZeqTuloCameraTargets::eOwnNode || !own) continue;
-        const bool before = !ZeqTuloCameraTargets::Taken(own, role.mHow);
-        if (!before && !HostNode(own).isNull()) continue;
-        const std::string line = "Camera " + std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
-                                 own->GetNameWithoutNameSpacePrefix().Buffer() +
-                                 (before ? " was in the host scene before" : " has no host node") + "; the " +
-                                 role.mRole + " is left out.";
-        LogLine(line.c_str());
-        role.mNode = nullptr;
-        role.mHow = ZeqTuloCameraTargets::eLeftOut;
-    }
-    if (!targets.mAim) {
-        targets.mUp = nullptr;
-        targets.mUpHow = ZeqTuloCameraTargets::eLeftOut;
-    }
-    const bool target = targets.mAim != nullptr;
+    // A look-at group of the host's takes the camera in, with whatever of its rig it lacks.
+    const bool join = !targets.mHostGroup.isNull();
+    if (!join) LeaveOutUnmadeTargets(*this, node, targets);
+    const bool target = targets.mAim != nullptr && !join;
     const bool up = targets.mUp != nullptr;
 
     std::string command;
@@ -201,6 +215,11 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     if (!status || !transform.getPath(path)) return;
     node.SetShapeObject(&shape);
     node.SetDagPath(&path);
+    if (join) {
+        AddUserProperties(transform, &node);
+        JoinLookAtGroup(node);
+        return;
+    }
 
     // The group the command made for a camera with targets stands for the camera's Zeq camera
     // group: it takes that group's name (below), so that the file written from the host names the
@@ -222,7 +241,7 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
         const bool ownUp = up && targets.mUpHow == ZeqTuloCameraTargets::eOwnNode;
         if (ownAim) {
             if (!aimNode.isNull()) TGlobal::deleteNode(aimNode);
-            aimNode = HostNode(static_cast<ZeqTuloNode*>(targets.mAim));
+            aimNode = HostObject(static_cast<ZeqTuloNode*>(targets.mAim));
             moved.Add(static_cast<ZeqTuloNode*>(targets.mAim));
             Reparent(aimNode, hostGroup);
         } else {
@@ -230,7 +249,7 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
         }
         if (up && (ownAim || ownUp)) {
             if (!upNode.isNull()) TGlobal::deleteNode(upNode);
-            upNode = ownUp ? HostNode(static_cast<ZeqTuloNode*>(targets.mUp)) : MakeCommandLikeNode(hostGroup);
+            upNode = ownUp ? HostObject(static_cast<ZeqTuloNode*>(targets.mUp)) : MakeCommandLikeNode(hostGroup);
         }
         if (ownUp) {
             moved.Add(static_cast<ZeqTuloNode*>(targets.mUp));
@@ -245,7 +264,7 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     // The camera's group stands for its Zeq camera group: it goes under that group's parent.
     ZeqTuloNode* parent = zeqGroup;
     if (parent && IsHostCameraGroup(parent)) parent = static_cast<ZeqTuloNode*>(parent->GetParent());
-    const TObject parentObject = parent && parent != mRootNode ? HostNode(parent) : TObject();
+    const TObject parentObject = parent && parent != mRootNode ? HostObject(parent) : TObject();
     const TObject top = target ? hostGroup : transform.object();
     if (!parentObject.isNull() && !top.isNull()) Reparent(top, parentObject);
     moved.Refresh();
@@ -265,9 +284,41 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
         TSelectionList made;
         for (KZeqNode* entry : {static_cast<KZeqNode*>(&node), targets.mUp, targets.mAim}) {
             const ZeqTuloNode* host = static_cast<const ZeqTuloNode*>(entry);
-            if (!HostNode(host).isNull()) made.add(*host->GetDagPath());
+            if (!HostObject(host).isNull()) made.add(*host->GetDagPath());
         }
         TGlobal::setActiveSelectionList(made);
     }
     AddUserProperties(transform, &node);
+}
+
+void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
+    const auto found = mCameraTargets.find(&camera);
+    const TObject cameraHost = HostObject(&camera);
+    if (found == mCameraTargets.end() || found->second.mHostGroup.isNull() || cameraHost.isNull()) return;
+    ZeqTuloCameraTargets& targets = found->second;
+    const TObject group = targets.mHostGroup;
+    // A bare target the group lacks is made in it as the camera command makes one.
+    for (KZeqNode* target : {targets.mAim, targets.mUp}) {
+        ZeqTuloNode* node = static_cast<ZeqTuloNode*>(target);
+        if (!node || !HostObject(node).isNull() || (target == targets.mAim ? targets.mAimHow : targets.mUpHow) !=
+                                                         ZeqTuloCameraTargets::eCommandNode)
+            continue;
+        RecordTargetNode(*this, MakeCommandLikeNode(group), node);
+    }
+    LeaveOutUnmadeTargets(*this, camera, targets);
+    std::vector<TObject> order{cameraHost};
+    MovedNodes moved;
+    moved.Add(&camera);
+    for (KZeqNode* target : {targets.mAim, targets.mUp})
+        if (target) {
+            order.push_back(HostObject(static_cast<ZeqTuloNode*>(target)));
+            moved.Add(static_cast<ZeqTuloNode*>(target));
+        }
+    Arrange(group, order);
+    // A camera made for the group took its name where the command made it (at the top, where
+    // another node may hold it): in the group the name is its own.
+    const TString name(camera.GetNameWithoutNameSpacePrefix().Buffer());
+    TFnDagNode cameraSet(cameraHost);
+    if (!camera.mIsPresent && !(cameraSet.name() == name)) cameraSet.setName(name);
+    moved.Refresh();
 }

@@ -58,6 +58,11 @@ TStatus ZeqTuloImport::ImportGeometry() {
                 ZeqTuloProgressMeter::Activate(node->GetNameWithoutNameSpacePrefix().Buffer());
                 ImportGeometry(node);
             }
+        // A camera the host had in its look-at group gets there what of its rig the group lacks.
+        for (int i = 0; i < mQuorbelNodeArray.GetCount(); ++i) {
+            ZeqTuloNode* node = reinterpret_cast<ZeqTuloNode*>(mQuorbelNodeArray[i]);
+            if (node && node->mIsPresent) JoinLookAtGroup(*node);
+        }
     }
     TGlobal::executeCommand("namespace -set \":\"", false, false);
     return TStatus::kSuccess;

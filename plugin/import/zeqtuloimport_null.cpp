@@ -1,6 +1,7 @@
 // Nulls (a transform with a locator), skeleton nodes and joints. A host node that cannot be made
 // ends its routine: the node keeps no path and later steps pass it by.
 #include <string>
+#include <vector>
 
 #include "content/kzeqskeleton.h"
 #include "plugin/import/zeqtuloimport.h"
@@ -15,6 +16,20 @@ TObject ParentObject(const ZeqTuloNode& node) {
     const ZeqTuloNode* parent = static_cast<const ZeqTuloNode*>(node.GetParent());
     const TDagPath* path = parent ? parent->GetDagPath() : nullptr;
     return path ? path->node() : TObject::kNullObj;
+}
+
+TObject HostObject(const ZeqTuloNode* node) {
+    const TDagPath* path = node ? node->GetDagPath() : nullptr;
+    return path && path->isValid() ? path->node() : TObject();
+}
+
+std::vector<TObject> TransformChildren(const TObject& node) {
+    std::vector<TObject> children;
+    TFnDagNode dag(node);
+    const unsigned count = node.isNull() ? 0 : dag.childCount();
+    for (unsigned i = 0; i < count; ++i)
+        if (!dag.child(i).hasFn(TFn::kShape)) children.push_back(dag.child(i));
+    return children;
 }
 
 bool CreateNodeTransform(ZeqTuloNode& node, const char* failure, TFnTransform& transform, TDagPath& path) {

@@ -201,6 +201,8 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepMatchHostNodes() {
         matcher->Apply(mRootNode, TFn::kInvalid);
         mSdkManager.DestroyZeqTuloMergeNodeMatcher(matcher);
     }
+    // The cameras' rigs as the bound host nodes leave them.
+    SettleLookAtRigs();
     return eStepNext;
 }
 

@@ -14,10 +14,12 @@
 #include "io/kzeqimporter.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulolookatrig.h"
+#include "plugin/zeqtulouserparams.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnodeattribute.h"
 #include "scene/kzeqtakenode.h"
 #include "tfnanimcurve.h"
+#include "tfndagnode.h"
 #include "tunits.h"
 
 using namespace zeqsdk_400;
@@ -132,6 +134,7 @@ public:
             }
             targets.mAim = aim;
             targets.mAimHow = Take(*aim);
+            targets.mAimed = true;
         }
         if (aim && up) {
             if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
@@ -179,6 +182,31 @@ private:
     std::unordered_set<const KZeqNode*> mTaken;
     std::vector<KZeqNode*> mCommandNodes;
 };
+
+// Whether the host node is a look-at group whose nodes are those of the rig (camera, aim, up: the
+// ones the host has) in the rig's order, the camera first when the host has it.
+bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
+    if (!group.hasFn(TFn::kLookAt)) return false;
+    const std::vector<TObject> held = TransformChildren(group);
+    std::size_t at = 0;
+    for (ZeqTuloNode* node : rig) {
+        const TObject host = node && node->mIsPresent ? HostObject(node) : TObject();
+        if (host.isNull()) continue;
+        if (at < held.size() && held[at] == host)
+            ++at;
+        else if (node == rig[0])
+            return false;
+    }
+    return at == held.size();
+}
+
+// Whether the host aims the camera as it stands: first in a look-at group of two or three nodes.
+bool HostAims(const TObject& camera) {
+    const TObject group = TFnDagNode(camera).parent(0);
+    if (group.isNull() || !group.hasFn(TFn::kLookAt)) return false;
+    const std::vector<TObject> held = TransformChildren(group);
+    return held.size() >= 2 && held.size() <= 3 && held[0] == camera;
+}
 
 bool IsIdentity(const KZeqXMatrix& matrix) {
     for (int i = 0; i < 4; ++i)
@@ -295,14 +323,101 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     });
     for (const std::vector<KZeqNode*>* list : {&groupCameras, &cameras})
         for (KZeqNode* camera : *list) mCameraTargets[camera] = planner.Plan(*camera);
-    // A group stands for its camera's look-at group when the camera took every other node of it.
-    for (KZeqNode* group : groups) {
-        const ZeqTuloCameraTargets& targets = mCameraTargets[FindLookAtRig(group).mCamera];
-        const int taken = 1 + (targets.mAim && targets.mAim->GetParent() == group ? 1 : 0) +
-                          (targets.mUp && targets.mUp->GetParent() == group ? 1 : 0);
-        if (taken == group->GetChildCount()) mCameraGroups.insert(group);
-    }
+    for (KZeqNode* group : groups)
+        if (FileLookAtGroup(FindLookAtRig(group).mCamera) == group) mCameraGroups.insert(group);
     for (KZeqNode* target : planner.CommandNodes()) mQuorbelNodeArray.Remove(target->GetName());
+}
+
+KZeqNode* ZeqTuloImport::FileLookAtGroup(const KZeqNode* camera) const {
+    KZeqNode* group = camera ? camera->GetParent() : nullptr;
+    const ZeqTuloCameraTargets* targets = GetCameraTargets(camera);
+    if (!targets || FindLookAtRig(group).mCamera != camera) return nullptr;
+    // It stands for the camera's look-at group when the camera took every other node of it.
+    const int taken = 1 + (targets->mAim && targets->mAim->GetParent() == group ? 1 : 0) +
+                      (targets->mUp && targets->mUp->GetParent() == group ? 1 : 0);
+    return taken == group->GetChildCount() ? group : nullptr;
+}
+
+void ZeqTuloImport::SettleLookAtRigs() {
+    if (!mRootNode) return;
+    const bool making = ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge;
+    VisitDepthFirst(mRootNode, [&](ZeqTuloNode& camera) {
+        const auto found = mCameraTargets.find(&camera);
+        if (found == mCameraTargets.end()) return;
+        ZeqTuloCameraTargets& targets = found->second;
+        const TObject cameraHost = camera.mIsPresent ? HostObject(&camera) : TObject();
+        if (cameraHost.isNull() && !making) {
+            // Neither camera nor targets come in.
+            targets = ZeqTuloCameraTargets();
+            return;
+        }
+        ZeqTuloNode* group = static_cast<ZeqTuloNode*>(FileLookAtGroup(&camera));
+        if (group && group->mIsPresent) targets.mHostGroup = HostObject(group);
+        ZeqTuloNode* const rig[] = {&camera, static_cast<ZeqTuloNode*>(targets.mAim),
+                                    static_cast<ZeqTuloNode*>(targets.mUp)};
+        if (!targets.mHostGroup.isNull() && !HoldsOnlyRig(targets.mHostGroup, rig)) targets.mHostGroup = TObject();
+        // A group of the file bound to a host node that cannot hold the rig is a node as any other:
+        // the camera's own look-at group comes in below it.
+        if (group && group->mIsPresent && targets.mHostGroup.isNull()) mCameraGroups.erase(group);
+
+        const std::string name = ShortName(camera);
+        // A camera the host had outside a look-at group stays so: the import moves no node the
+        // host had into a group.
+        const bool outside = !cameraHost.isNull() && targets.mHostGroup.isNull();
+        if (outside && targets.mAim)
+            LogLine(("Camera " + name +
+                     ": it was in the host scene before, outside a look-at group; the aim is left out and the "
+                     "camera keeps its orientation.")
+                        .c_str());
+        const struct {
+            KZeqNode*& mNode;
+            ZeqTuloCameraTargets::EHow& mHow;
+            const char* mRole;
+        } roles[] = {{targets.mAim, targets.mAimHow, "aim"}, {targets.mUp, targets.mUpHow, "up-vector target"}};
+        for (const auto& role : roles) {
+            ZeqTuloNode* target = static_cast<ZeqTuloNode*>(role.mNode);
+            if (!target) continue;
+            const TObject host = target->mIsPresent ? HostObject(target) : TObject();
+            bool keep = false;
+            if (&role.mNode == &targets.mUp && !targets.mAim) {
+                if (!outside)
+                    LogLine(("Camera " + name + ": its up-vector target " + ShortName(*target) +
+                             " is left out with the aim.")
+                                .c_str());
+            } else if (!host.isNull()) {
+                // A node the host had stays where it is: in the rig's look-at group, or out of the rig.
+                keep = !targets.mHostGroup.isNull() && TFnDagNode(host).parent(0) == targets.mHostGroup;
+                if (!keep && !outside)
+                    LogLine(("Camera " + name + ": " + ShortName(*target) + " was in the host scene before; the " +
+                             role.mRole + " is left out.")
+                                .c_str());
+            } else {
+                keep = making && !outside;
+            }
+            if (keep) continue;
+            // A bare target the camera's rig does not make comes in as a node of its own.
+            if (host.isNull() && making && role.mHow == ZeqTuloCameraTargets::eCommandNode) AddQuorbelNodeArray(target);
+            role.mNode = nullptr;
+            role.mHow = ZeqTuloCameraTargets::eLeftOut;
+        }
+
+        if (group && group->mIsPresent && targets.mHostGroup.isNull() && cameraHost.isNull() && targets.mAim)
+            LogLine(("Camera " + name + ": " + ShortName(*group) +
+                     " was in the host scene before, as no look-at group of this camera alone; the camera's "
+                     "look-at group comes in below it.")
+                        .c_str());
+        // Aimed when the camera ends first in a look-at group of two or three nodes.
+        if (!targets.mHostGroup.isNull()) {
+            std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);
+            for (KZeqNode* target : {targets.mAim, targets.mUp})
+                if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
+            targets.mAimed = count >= 2 && count <= 3;
+        } else if (!cameraHost.isNull()) {
+            targets.mAimed = HostAims(cameraHost);
+        } else {
+            targets.mAimed = targets.mAim != nullptr;
+        }
+    });
 }
 
 void ExtractZeqNodes(KZeqNode* node, KArrayTemplate<KZeqNode*>& nodes) {

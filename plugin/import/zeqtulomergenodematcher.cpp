@@ -1,6 +1,7 @@
 // Merge matching: scene nodes bound to the host nodes that exist before the import.
 #include "plugin/import/zeqtulomergenodematcher.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -62,13 +63,15 @@ std::string AttributeName(KZeqUserProperty* property, int suffix) {
 // node the import numbered to keep names unique (the copy of an instance) finds the host node it
 // came from under its own parent.
 struct ChildBinding {
+    KZeqNode& mParent;
     TDagPath mParentPath;
     std::unordered_map<std::string, TObject> mChildren;  // the host children not bound yet
     std::vector<ZeqTuloNode*> mByName, mByFileName;
     std::size_t mNext = 0;  // in mByName, then in mByFileName
+    bool mRigsBound = false;  // last, the rigs in the host's own look-at groups
 
     ChildBinding(KZeqNode& parent, const TDagPath& parentPath)
-        : mParentPath(parentPath), mChildren(ChildrenByName(parentPath)) {
+        : mParent(parent), mParentPath(parentPath), mChildren(ChildrenByName(parentPath)) {
         for (int i = 0; i < parent.GetChildCount(); ++i)
             if (KZeqNode* child = parent.GetChild(i)) mByName.push_back(static_cast<ZeqTuloNode*>(child));
     }
@@ -85,7 +88,13 @@ void ZeqTuloMergeNodeMatcher::BindChildren(KZeqNode* parent, const TDagPath& par
         ChildBinding& binding = *stack.back();
         const bool byName = binding.mNext < binding.mByName.size();
         if (!byName && binding.mNext - binding.mByName.size() >= binding.mByFileName.size()) {
-            stack.pop_back();
+            if (binding.mRigsBound) {
+                stack.pop_back();
+                continue;
+            }
+            binding.mRigsBound = true;
+            for (ZeqTuloNode* node : BindRigs(binding.mParent, binding.mChildren, binding.mParentPath, filter))
+                if (node->GetChildCount() > 0) stack.push_back(std::make_unique<ChildBinding>(*node, *node->GetDagPath()));
             continue;
         }
         ZeqTuloNode* node = byName ? binding.mByName[binding.mNext]
@@ -116,6 +125,78 @@ bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::uno
     node->mIsPresent = true;
     ResolveUserPropertyNames(node);
     return true;
+}
+
+std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
+                                                             std::unordered_map<std::string, TObject>& children,
+                                                             const TDagPath& parentPath, TFn::Type filter) {
+    std::vector<ZeqTuloNode*> bound;
+    if (!mImport) return bound;
+    // The host's look-at groups not bound yet, with their nodes, found by the names of their nodes
+    // (made once, at the first camera that looks): many rigs under one parent take linear time.
+    struct Group {
+        TObject mObject;
+        std::vector<std::string> mHeld;
+    };
+    std::vector<Group> groups;
+    std::unordered_map<std::string, std::vector<std::size_t>> groupsHolding;
+    bool indexed = false;
+    for (int i = 0; i < parent.GetChildCount(); ++i) {
+        ZeqTuloNode* camera = static_cast<ZeqTuloNode*>(parent.GetChild(i));
+        const ZeqTuloCameraTargets* targets = mImport->GetCameraTargets(camera);
+        // A camera in a group of the file finds its rig through the group's name.
+        if (!camera || camera->GetDagPath() || !targets || !targets->mAim || mImport->FileLookAtGroup(camera))
+            continue;
+        std::vector<ZeqTuloNode*> rig{camera};
+        for (KZeqNode* target : {targets->mAim, targets->mUp})
+            if (target && target->GetParent() == &parent && !static_cast<ZeqTuloNode*>(target)->GetDagPath())
+                rig.push_back(static_cast<ZeqTuloNode*>(target));
+        std::vector<std::string> names;
+        for (ZeqTuloNode* node : rig) names.push_back(node->GetNameWithoutNameSpacePrefix().Buffer());
+        if (!indexed) {
+            indexed = true;
+            for (unsigned c = 0; c < parentPath.childCount(); ++c) {
+                const TObject object = parentPath.child(c);
+                if (!object.hasFn(TFn::kLookAt)) continue;
+                Group group{object, {}};
+                for (const TObject& node : TransformChildren(object))
+                    group.mHeld.push_back(TFnDependencyNode(node).name().asChar());
+                for (const std::string& held : group.mHeld) groupsHolding[held].push_back(groups.size());
+                groups.push_back(std::move(group));
+            }
+        }
+        // The first group, in the host's order, whose nodes are the rig's in the rig's order.
+        std::vector<std::size_t> candidates;
+        for (const std::string& name : names) {
+            const auto found = groupsHolding.find(name);
+            if (found != groupsHolding.end())
+                candidates.insert(candidates.end(), found->second.begin(), found->second.end());
+        }
+        std::sort(candidates.begin(), candidates.end());
+        for (std::size_t index : candidates) {
+            Group& group = groups[index];
+            const std::string groupName = TFnDependencyNode(group.mObject).name().asChar();
+            const auto free = children.find(groupName);
+            if (free == children.end() || !(free->second == group.mObject)) continue;
+            std::size_t at = 0;
+            bool inOrder = true;
+            for (const std::string& held : group.mHeld) {
+                while (at < names.size() && held != names[at]) ++at;
+                inOrder = inOrder && at < names.size();
+                ++at;
+            }
+            TDagPath groupPath = parentPath;
+            if (!inOrder || !groupPath.push(group.mObject)) continue;
+            std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
+            for (ZeqTuloNode* node : rig)
+                if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))
+                    bound.push_back(node);
+            children.erase(free);
+            mImport->mCameraTargets[camera].mHostGroup = group.mObject;
+            break;
+        }
+    }
+    return bound;
 }
 
 void ZeqTuloMergeNodeMatcher::ResolveUserPropertyNames(KZeqNode* zeqNode) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "tdagpath.h"
 #include "tobject.h"
@@ -20,8 +21,10 @@ class ZeqTuloSdkManager;
 
 // Binds the scene's nodes to host nodes that exist before the import: top down, each node to the
 // child of its parent's host node (the world for the scene root's children) that has the node's
-// name in its namespace. A bound node keeps the host path, counts as present and learns which host
-// attributes already carry its user properties.
+// name in its namespace. A camera that the host keeps in a look-at group of its own (one the file
+// has no node for) is looked for, with its aim and up node, in such a group below its parent's
+// host node. A bound node keeps the host path, counts as present and learns which host attributes
+// already carry its user properties.
 class ZeqTuloMergeNodeMatcher {
 public:
     explicit ZeqTuloMergeNodeMatcher(ZeqTuloSdkManager& manager) : mManager(manager) {}
@@ -41,6 +44,10 @@ private:
     // Binds the node alone to the host child of that name not bound yet (taken out of children).
     bool Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
               const TDagPath& parentPath, TFn::Type filter);
+    // Binds the rigs of the parent's cameras left unbound to the host's look-at groups not bound yet
+    // among children (below parentPath) whose nodes, in order, are nodes of the rig; the nodes bound.
+    std::vector<ZeqTuloNode*> BindRigs(zeqsdk_400::KZeqNode& parent, std::unordered_map<std::string, TObject>& children,
+                                       const TDagPath& parentPath, TFn::Type filter);
 };
 
 #endif

@@ -61,12 +61,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Loads the module (after writing its settings file with the import mode).
-    void Load(const char* importMode);
+    // Loads the module (after writing its settings file with the import mode and the further
+    // settings lines given, "key = value" each ended by a line break).
+    void Load(const char* importMode, const std::string& settings = "");
     // Runs a host text; on failure the test fails with the host's error lines.
     bool Run(const std::string& text);
-    // Imports the file (its first take, when it has one) as the settings' import mode says.
-    bool Import(const std::string& file);
+    // Imports the file (its first take, when it has one and firstTake is set) as the settings'
+    // import mode says.
+    bool Import(const std::string& file, bool firstTake = true);
     // Builds the family under the case's units.
     bool Build();
     // The whole road; the test fails at the step that fails.
@@ -78,11 +80,13 @@ protected:
     bool ExportImport(const std::string& file);
     // Builds, exports and imports back into the same scene in merge mode: the differences of the
     // scene after against before, judged against the list's "merge" entries, plus every node the
-    // merge duplicated.
-    std::string MergeRun();
+    // merge duplicated. With firstTake false the import names no take (the file's animation is
+    // not read), and the differences are judged against the list <family>-without-take.
+    std::string MergeRun(bool firstTake = true);
 
-    // The expected differences of the family (plugin/tests/roundtrip/<family>.txt).
-    std::string ExpectedList() const;
+    // The expected differences of the family (plugin/tests/roundtrip/<family>.txt), or of the list
+    // named (<list>.txt).
+    std::string ExpectedList(const std::string& list = "") const;
 
     std::string mDirectory;
 };

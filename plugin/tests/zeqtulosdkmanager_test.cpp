@@ -83,6 +83,20 @@ TEST_F(SdkManagerTest, ImportMakesHostNames) {
     EXPECT_STREQ(pose->GetNodeName(1), "Model::A:arm");
 }
 
+// A number given to keep a name unique never takes the name another node of the file has: that
+// node keeps its own, and a merge binds each by the name it had in the host.
+TEST_F(SdkManagerTest, ImportNumbersAroundTheFileNames) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    std::vector<ZeqTuloNode*> nodes;
+    for (const char* name : {"rig", "rig_ncl1_1", "rig1", "rig_ncl1_2", "rig2"})
+        nodes.push_back(manager.CreateZeqTuloNode(name, nullptr));
+    manager.ResolveNameClashing();
+    std::vector<std::string> names, fileNames;
+    for (ZeqTuloNode* n : nodes) names.push_back(n->GetName()), fileNames.push_back(n->mFileHostName.Buffer());
+    EXPECT_EQ(names, std::vector<std::string>({"Model::rig", "Model::rig3", "Model::rig1", "Model::rig4", "Model::rig2"}));
+    EXPECT_EQ(fileNames, std::vector<std::string>({"rig", "rig", "rig1", "rig", "rig2"}));
+}
+
 TEST_F(SdkManagerTest, TiffConvertersRegistered) {
     ZeqTuloSdkManager manager(ZeqTuloSdkManager::eExport);
     ZeqTuloRegisterImageConverters(&manager);

@@ -1,6 +1,7 @@
 #include "importtest_support.h"
 
 #include <cctype>
+#include <cstring>
 #include <stdexcept>
 
 #include "content/kzeqcamera.h"
@@ -168,6 +169,27 @@ std::string HostParent(const std::string& name) {
     TFnDagNode dag(node);
     TObject parent = dag.parent(0);
     return parent.isNull() ? "" : TFnDependencyNode(parent).name().asChar();
+}
+
+std::string HostChildren(const std::string& name) {
+    TFnDagNode dag(standin::find(name));
+    std::string text = name + ":";
+    for (unsigned i = 0; i < dag.childCount(); ++i)
+        if (!dag.child(i).hasFn(TFn::kShape)) text += " " + std::string(TFnDependencyNode(dag.child(i)).name().asChar());
+    return text;
+}
+
+void ExpectGroupAndCameraLog(const char* group, const char* line, const std::string& log) {
+    if (*group) {
+        const std::string name(group, std::strchr(group, ':'));
+        EXPECT_EQ(HostChildren(name), group);
+        EXPECT_EQ(HostType(name), "lookAt");
+    }
+    if (*line) {
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+    } else {
+        EXPECT_EQ(log.find("Camera "), std::string::npos) << log;
+    }
 }
 
 std::string HostType(const std::string& name) {

@@ -58,6 +58,12 @@ SceneNodes BuildScene(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene
 std::string HostPath(const std::string& name);
 // The host node's parent's name ("" for the world).
 std::string HostParent(const std::string& name);
+// "<name>: <child> ...", the node's transform children in order.
+std::string HostChildren(const std::string& name);
+// What a camera case expects of the host and the log: the look-at group holding its nodes in
+// order ("group: child ...", nothing checked when empty), and the log holding the line given, or
+// no line on cameras when it is empty.
+void ExpectGroupAndCameraLog(const char* group, const char* line, const std::string& log);
 // The host's type name of the node ("transform", "joint", ...).
 std::string HostType(const std::string& name);
 // The plug's values as "getAttr" gives them, joined by blanks; "<failed>" when the host refuses.

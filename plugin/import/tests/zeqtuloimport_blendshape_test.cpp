@@ -163,6 +163,21 @@ TEST_F(MergedBlendShapeTest, WeightCurvesAreRewrittenAndMissingOnesReported) {
     EXPECT_EQ(mImport->mBlendShapeFailures[0], node);
 }
 
+// A channel without keys (the take chosen has none, or no take is) leaves the weight's curve as it
+// is, keys and all, as for every other channel; a weight without a curve is no failure then.
+TEST_F(MergedBlendShapeTest, AnEmptyChannelLeavesTheWeightCurve) {
+    ZeqTuloNode* node = Merged({"Smile", "Blink"}, {true, false});
+    TFnAnimCurve(Weight(0)).addKey(TTime(6.0, TTime::kSeconds), 0.25);
+    Channel(node, 0)->SetValue(40.0f);
+    Channel(node, 1)->SetValue(40.0f);
+    mImport->ImportShapeAnimation(*node);
+    TFnAnimCurve weight(Weight(0));
+    ASSERT_EQ(weight.numKeys(), 2u);
+    EXPECT_NEAR(weight.value(0), 0.5, 1e-7);
+    EXPECT_NEAR(weight.value(1), 0.25, 1e-7);
+    EXPECT_EQ(mImport->mBlendShapeFailures.GetCount(), 0);
+}
+
 TEST_F(MergedBlendShapeTest, DrivenWeightIsProtected) {
     ZeqTuloNode* node = Merged({"Smile"}, {false});
     TDagPath driver = HostPath("transform", "driver");

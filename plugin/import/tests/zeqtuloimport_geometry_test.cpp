@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "content/kzeqcamera.h"
@@ -574,6 +577,86 @@ TEST_F(GeometryTest, MergeCameraAimedAtAnExistingNodeTakesTheTurn) {
             for (int j = 0; j < 4; ++j) EXPECT_NEAR(host.matrix[i][j], (*want)[i][j], 1e-9) << name << i << j;
     }
 }
+
+// A camera's rig merged into a host scene made by importing a first scene (less some of its
+// nodes): the file's nodes bind the host's by name, the look-at groups included, and a camera the
+// host aims gets no forward-axis turn.
+struct MergeRigCase {
+    const char* name;
+    const char* mFirst;    // BuildScene's notation, imported into a new scene
+    const char* mDeleted;  // host nodes deleted after that, by name; "+name": a transform made at the top
+    const char* mMerged;   // the file merged then
+    KZeqUserParams::ELoadMode mMode;
+    const char* mPaths;  // "name=|host|path ...", "name=" for none
+    const char* mGroup;  // "group: child ...", the look-at group's nodes in order, or ""
+    const char* mLog;    // a line the merge's log holds, or "" when it says nothing of cameras
+    bool mTurned;        // the camera takes the forward-axis turn (the host does not aim it)
+};
+
+const MergeRigCase kMergeRigCases[] = {
+    {"OwnAimInTheSceneCameraUnderItsParent", "Rig(A=mesh)", "", "Rig(Cam@A A=mesh)", KZeqUserParams::kMerge,
+     "Rig=|Rig Cam=|Rig|Cam A=|Rig|A", "", "Camera Cam: A was in the host scene before; the aim is left out.", true},
+    {"CameraJoinsItsGroup", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kMerge,
+     "Cam=|Rig|Cam A=|Rig|A", "Rig: Cam A", "", false},
+    {"CameraJoinsUnderItsOwnName", "Rig(Cam@A A=mesh)", "Cam +Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kMerge,
+     "A=|Rig|A", "Rig: Cam A", "", false},
+    {"SecondMergeKeepsTheAim", "Rig(Cam@A^U A=mesh U=light)", "", "Rig(Cam@A^U A=mesh U=light)",
+     KZeqUserParams::kMerge, "Cam=|Rig|Cam A=|Rig|A U=|Rig|U Rig1=", "Rig: Cam A U", "", false},
+    {"HostsOwnGroupBoundAgain", "Cam@T T", "", "Cam@T T", KZeqUserParams::kMerge,
+     "Cam=|camera1_group|Cam T=|camera1_group|T camera1_group1=", "camera1_group: Cam T", "", false},
+    {"CameraJoinsTheHostsOwnGroup", "P(Cam@T^U T U X)", "Cam", "P(Cam@T^U T U X)", KZeqUserParams::kMerge,
+     "Cam=|P|camera1_group|Cam T=|P|camera1_group|T", "camera1_group: Cam T U", "", false},
+    {"BareAimMadeInItsGroup", "Rig(Cam@T^U T U)", "T", "Rig(Cam@T^U T U)", KZeqUserParams::kMerge,
+     "Cam=|Rig|Cam T=|Rig|T U=|Rig|U", "Rig: Cam T U", "", false},
+    {"BareAimOutsideAGroupStays", "Rig(T)", "", "Rig(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|Rig|Cam T=|Rig|T T1=", "", "Camera Cam: T was in the host scene before; the aim is left out.", true},
+    {"GroupOfTheFileNoLookAtGroupInTheHost", "Rig(X)", "", "Rig(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|Rig|camera1_group|Cam T=|Rig|camera1_group|T X=|Rig|X", "camera1_group: Cam T",
+     "Camera Cam: Rig was in the host scene before, as no look-at group of this camera alone; the camera's look-at "
+     "group comes in below it.",
+     false},
+    {"CameraOutsideAGroupStays", "P(Cam)", "", "P(Cam@T T)", KZeqUserParams::kMerge, "Cam=|P|Cam T=|P|T",
+     "",
+     "Camera Cam: it was in the host scene before, outside a look-at group; the aim is left out and the camera "
+     "keeps its orientation.",
+     true},
+    {"ExclusiveMakesNothing", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kExclusiveMerge,
+     "Cam= A=|Rig|A", "Rig: A", "", false},
+    {"ExclusiveKeepsTheAim", "Rig(Cam@T T)", "", "Rig(Cam@T T)", KZeqUserParams::kExclusiveMerge,
+     "Cam=|Rig|Cam T=|Rig|T", "Rig: Cam T", "", false},
+};
+
+class MergeRigTest : public ImportDriverTest, public ::testing::WithParamInterface<MergeRigCase> {};
+
+TEST_P(MergeRigTest, BindsTheRigByName) {
+    const MergeRigCase& c = GetParam();
+    ASSERT_TRUE(Import(Write("first", [&c](KZeqSdkManager& m, KZeqScene& s) { BuildScene(m, s, c.mFirst); })));
+    std::istringstream deleted(c.mDeleted);
+    for (std::string name; deleted >> name;) {
+        if (name[0] == '+') {
+            standin::createNode("transform", name.substr(1));
+        } else {
+            ASSERT_TRUE(TGlobal::deleteNode(standin::find(name))) << name;
+        }
+    }
+    Params()->SetImportType(c.mMode);
+    std::remove((mDirectory + "zeqtulolog.txt").c_str());
+    ASSERT_TRUE(Import(Write("merged", [&c](KZeqSdkManager& m, KZeqScene& s) {
+        const SceneNodes nodes = BuildScene(m, s, c.mMerged);
+        nodes.at("Cam").mNode->SetDefaultR(KZeqVector4(0, 30, 0, 0));
+    })));
+    std::istringstream paths(c.mPaths);
+    for (std::string pair; paths >> pair;)
+        EXPECT_EQ(HostPath(pair.substr(0, pair.find('='))), pair.substr(pair.find('=') + 1)) << pair;
+    ExpectGroupAndCameraLog(c.mGroup, c.mLog, Log());
+    // The turn from the file's forward axis (+X) to the host's (-Z) is the camera's rotate axis.
+    if (!standin::find("Cam").isNull()) {
+        EXPECT_EQ(HostAttr("Cam.rotateAxisY"), c.mTurned ? "-90" : "0");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rigs, MergeRigTest, ::testing::ValuesIn(kMergeRigCases),
+                         [](const ::testing::TestParamInfo<MergeRigCase>& info) { return info.param.name; });
 
 // A whole scene: meshes, cameras, lights, a skinned NURBS surface, a bind pose and characters
 // import without a host fault.

@@ -11,9 +11,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "content/kzeqcamera.h"
@@ -201,9 +205,8 @@ void Collect(KZeqNode* root, Generated& out) {
 // With rigsByCamera, a look-at group is named after the camera it holds first ("<Cam>"): the
 // import makes names unique over the whole scene, so a host-made group name that the first import
 // gave under two parents takes a number on the trip after it.
-using Tree = std::map<std::string, TMatrix>;
-Tree HostTree(bool rigsByCamera = false) {
-    Tree tree;
+template <class Visit>
+void ForEachHostTransform(bool rigsByCamera, Visit visit) {
     for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
         TDagPath path;
         it.getPath(path);
@@ -216,8 +219,13 @@ Tree HostTree(bool rigsByCamera = false) {
                 segment = "<" + std::string(TFnDependencyNode(at.child(0)).name().asChar()) + ">";
             key = "|" + segment + key;
         }
-        tree[key] = path.inclusiveMatrix();
+        visit(key, path);
     }
+}
+using Tree = std::map<std::string, TMatrix>;
+Tree HostTree(bool rigsByCamera = false) {
+    Tree tree;
+    ForEachHostTransform(rigsByCamera, [&](const std::string& key, const TDagPath& path) { tree[key] = path.inclusiveMatrix(); });
     return tree;
 }
 
@@ -407,5 +415,272 @@ INSTANTIATE_TEST_SUITE_P(Rigs, RigPropertyTest, ::testing::Range(1u, 1u + kCases
                          [](const ::testing::TestParamInfo<unsigned>& info) {
                              return "Seed" + std::to_string(info.param);
                          });
+
+// ---- Merges (kImportLoadMode kMerge and kExclusiveMerge) of the generated files. (i) The file a
+// scene was exported to, merged back into it, changes nothing; (ii) merged into a scene holding part
+// of what its import makes (that scene less some of its nodes), a file gives what its import into
+// an empty scene gives, and merged into all of it, nothing changes; (iii) an exclusive merge makes
+// no node.
+
+const int kMergeCases = 8;
+
+// What a merge must keep of one host transform: its world matrix, its kind, the nodes a look-at
+// group holds in order (its camera, aim and up: the camera's aims), its user property and its curves'
+// keys.
+struct NodeState {
+    TMatrix mWorld;
+    std::string mType, mHeld, mValues;
+};
+using State = std::map<std::string, NodeState>;
+
+// The host's transforms (its own cameras left out) by path, a look-at group named after the node it
+// holds first (HostTree): the names of the groups the host makes for cameras of the file depend on
+// the groups the scene holds already.
+State HostState() {
+    State state;
+    ForEachHostTransform(true, [&state](const std::string& key, const TDagPath& path) {
+        NodeState& node = state[key];
+        node.mWorld = path.inclusiveMatrix();
+        TFnDependencyNode fn(path.node());
+        node.mType = fn.typeName().asChar();
+        if (path.apiType() == TFn::kLookAt)
+            for (const std::string& child : Children(path.node())) node.mHeld += child + " ";
+        for (const char* plug : {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ", "scaleX",
+                                 "scaleY", "scaleZ", "visibility", "twist", "Focus"}) {
+            const TPlug found = fn.findPlug(plug);
+            if (found.isNull()) continue;
+            TStatus animated;
+            TFnAnimCurve curve(found, &animated);
+            if (animated) {
+                node.mValues += std::string(plug) + ":";
+                for (unsigned k = 0; k < curve.numKeys(); ++k) {
+                    char key[64];
+                    std::snprintf(key, sizeof key, " %.6g=%.6g", curve.time(k).as(TTime::kSeconds), curve.value(k));
+                    node.mValues += key;
+                }
+                node.mValues += "; ";
+            } else if (std::string(plug) == "Focus" || std::string(plug) == "twist") {
+                double value = 0;
+                found.getValue(value);
+                char text[64];
+                std::snprintf(text, sizeof text, "%s=%.6g; ", plug, value);
+                node.mValues += text;
+            }
+        }
+    });
+    return state;
+}
+
+// With values false, the nodes alone: their paths, kinds and what look-at groups hold.
+::testing::AssertionResult SameState(const State& want, const State& got, bool values = true) {
+    std::string gone, added, differ;
+    for (const auto& entry : want)
+        if (!got.count(entry.first)) gone += " " + entry.first;
+    for (const auto& entry : got)
+        if (!want.count(entry.first)) added += " " + entry.first;
+    for (const auto& [path, node] : want) {
+        const auto found = got.find(path);
+        if (found == got.end()) continue;
+        const NodeState& other = found->second;
+        const ::testing::AssertionResult near = Near(node.mWorld.matrix, other.mWorld.matrix);
+        if (!near && values) differ += "\n" + path + ": world " + near.message();
+        if (node.mType != other.mType) differ += "\n" + path + ": " + node.mType + " against " + other.mType;
+        if (node.mHeld != other.mHeld) differ += "\n" + path + ": holds " + node.mHeld + "against " + other.mHeld;
+        if (node.mValues != other.mValues && values)
+            differ += "\n" + path + ": " + node.mValues + "\n  against " + other.mValues;
+    }
+    if (gone.empty() && added.empty() && differ.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "gone:" << gone << "\nnew:" << added << differ;
+}
+
+// Two dumps of the host alike, line by line, numbers within 1e-5 relative (what a float file
+// rounds). Left out: the playback range, which follows the take's keys, and the value of a
+// disabled limit, which does nothing.
+::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> kept;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("time ", 0) != 0 && !(line.rfind("  limit ", 0) == 0 && line.find(" enabled 0 ") != std::string::npos))
+                kept.push_back(line);
+        return kept;
+    };
+    const std::vector<std::string> a = lines(want), b = lines(got);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
+        std::istringstream wx(x), wy(y);
+        std::string u, v;
+        bool same = true;
+        while (same) {
+            const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
+            if (!more || !other) {
+                same = more == other;
+                break;
+            }
+            char* endU = nullptr;
+            char* endV = nullptr;
+            const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
+            same = u == v || (!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)}));
+        }
+        if (!same) return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class RigMergeTest : public ZeqTuloImportTest,
+                     public ::testing::WithParamInterface<std::tuple<unsigned, std::string>> {
+protected:
+    // The module keeps its settings over a reload without a settings file: every case starts and
+    // ends in the mode of a new scene.
+    void SetUp() override {
+        ZeqTuloImportTest::SetUp();
+        LoadMode("kCreate");
+    }
+    void TearDown() override {
+        LoadMode("kCreate");
+        ZeqTuloImportTest::TearDown();
+    }
+    // The module reads the import mode ("kCreate", "kMerge", "kExclusiveMerge") from its settings
+    // when it loads.
+    void LoadMode(const std::string& mode) {
+        Unload();
+        std::string settings = Settings();
+        const std::string line = "kImportLoadMode = " + mode;
+        const std::size_t at = settings.find("kImportLoadMode = ");
+        if (at == std::string::npos)
+            settings = "[Tulo60]\n" + line + "\n";
+        else
+            settings.replace(at, settings.find('\n', at) - at, line);
+        std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << settings;
+        std::string error;
+        ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+        ASSERT_TRUE(Run("ZEQImportShowUI 0") && Run("ZEQExportShowUI 0"));
+    }
+    bool ImportAtZero(const std::string& path) {
+        if (!Run("ZEQImport -f \"" + path + "\" -take 0")) return false;
+        TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
+        return true;
+    }
+    // The generated file of the case.
+    std::string File(Generated* generated = nullptr) {
+        return Write(
+            "rigs",
+            [&](KZeqSdkManager& m, KZeqScene& s) {
+                Generator generator(m, s, std::get<0>(GetParam()));
+                for (int set = 0; set < kSetsPerFile; ++set) generator.Set(set);
+                if (!generated) return;
+                *generated = generator.mOut;
+                Collect(s.GetRootNode(), *generated);
+            },
+            std::get<0>(GetParam()) % 2 == 1);
+    }
+    // Deletes about a fifth of the host's transforms (each with what hangs below it), and the
+    // look-at groups of the host's own that are left holding no node of the file.
+    void DeleteSome(const std::vector<std::string>& fileNodes) {
+        std::mt19937 random(std::get<0>(GetParam()) * 7919u);
+        std::vector<std::string> doomed, groups;
+        for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
+            TDagPath path;
+            it.getPath(path);
+            const std::string full = path.fullPathName().asChar();
+            const std::string name = TFnDependencyNode(path.node()).name().asChar();
+            if (name == "persp" || name == "top" || name == "front" || name == "side") continue;
+            if (path.apiType() == TFn::kLookAt &&
+                std::find(fileNodes.begin(), fileNodes.end(), full) == fileNodes.end())
+                groups.push_back(full);
+            if (std::uniform_int_distribution<int>(0, 4)(random) == 0) doomed.push_back(full);
+        }
+        // The deepest first: a node deleted with its parent is gone.
+        std::sort(doomed.begin(), doomed.end(), [](const std::string& a, const std::string& b) {
+            return std::count(a.begin(), a.end(), '|') > std::count(b.begin(), b.end(), '|');
+        });
+        for (const std::string& path : doomed) {
+            const TObject node = standin::find(path);
+            if (!node.isNull()) {
+                ASSERT_TRUE(TGlobal::deleteNode(node)) << path;
+            }
+        }
+        for (const std::string& path : groups) {
+            const TObject group = standin::find(path);
+            if (!group.isNull() && Children(group).empty()) {
+                ASSERT_TRUE(TGlobal::deleteNode(group)) << path;
+            }
+        }
+    }
+};
+
+TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
+    const std::string mode = std::get<1>(GetParam());
+    Generated generated;
+    const std::string file = File(&generated);
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && ImportAtZero(file));
+    const State imported = HostState();
+    std::vector<std::string> fileNodes;
+    for (const Model& model : generated.mModels)
+        for (const std::string& path : HostPathsOf(model.mPath)) fileNodes.push_back(path);
+
+    // (i) The scene's own file, merged back.
+    const std::string own = mDirectory + "own.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + own + "\""));
+    LoadMode(mode);
+    ASSERT_TRUE(ImportAtZero(own));
+    EXPECT_TRUE(SameState(imported, HostState())) << "merged with its own export";
+    // (ii) The file merged into all of its import.
+    ASSERT_TRUE(ImportAtZero(file));
+    EXPECT_TRUE(SameState(imported, HostState())) << "merged into its import";
+
+    // (ii), (iii) The file merged into part of its import.
+    DeleteSome(fileNodes);
+    const State part = HostState();
+    ASSERT_TRUE(ImportAtZero(file));
+    if (mode == "kMerge") {
+        EXPECT_TRUE(SameState(imported, HostState())) << "merged into part of its import";
+    } else {
+        // A camera whose aim went with the part left out keeps the file's orientation, which the host
+        // no longer aims away: its values change, but no node comes or goes.
+        EXPECT_TRUE(SameState(part, HostState(), false)) << "merged (exclusive) into part of its import";
+    }
+}
+
+// The host program under --strict: a generated file merged into the scene its import made, and
+// that scene's own export merged back, change no line of the host's dump; an exclusive merge into a
+// new scene makes no node.
+using RigMergeStrictTest = RigMergeTest;
+
+TEST_P(RigMergeStrictTest, TheHostProgramMergesAlike) {
+    const std::string mode = std::get<1>(GetParam());
+    const std::string file = File();
+    std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << "[Tulo60]\nkImportLoadMode = " << mode << "\n";
+    const auto quoted = [this](const char* name) { return "\"" + mDirectory + name + "\""; };
+    const std::string import = "ZEQImport -f \"" + file + "\" -take 0";
+    std::string script = "--strict -c 'ZEQExportShowUI 0; ZEQImportShowUI 0' -c 'standin_dump -o " + quoted("new.dump") +
+                         "' -c '" + import + "' -c 'standin_dump -o " + quoted("first.dump") + "'";
+    if (mode == "kMerge")
+        script += " -c '" + import + "' -c 'standin_dump -o " + quoted("again.dump") + "' -c 'ZEQExport -f " +
+                  quoted("own.zeq") + "; ZEQImport -f " + quoted("own.zeq") + " -take 0' -c 'standin_dump -o " +
+                  quoted("own.dump") + "'";
+    std::string output;
+    ASSERT_EQ(RunStandin(mDirectory, script, output), 0) << output;
+    EXPECT_EQ(output.find("Host fault"), std::string::npos) << output;
+    const auto dump = [this](const char* name) { return ZeqTuloReadFile(mDirectory + name); };
+    if (mode == "kMerge") {
+        EXPECT_TRUE(SameDump(dump("first.dump"), dump("again.dump"))) << "the file merged into its import";
+        EXPECT_TRUE(SameDump(dump("first.dump"), dump("own.dump"))) << "the import's own export merged back";
+    } else {
+        EXPECT_TRUE(SameDump(dump("new.dump"), dump("first.dump"))) << "an exclusive merge into a new scene";
+    }
+}
+
+std::string MergeCaseName(const ::testing::TestParamInfo<std::tuple<unsigned, std::string>>& info) {
+    return std::get<1>(info.param).substr(1) + "Seed" + std::to_string(std::get<0>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeTest,
+                         ::testing::Combine(::testing::Range(1u, 1u + kMergeCases),
+                                            ::testing::Values("kMerge", "kExclusiveMerge")),
+                         MergeCaseName);
+INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeStrictTest,
+                         ::testing::Combine(::testing::Range(1u, 3u), ::testing::Values("kMerge", "kExclusiveMerge")),
+                         MergeCaseName);
 
 }  // namespace
