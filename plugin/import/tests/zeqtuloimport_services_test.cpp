@@ -85,11 +85,13 @@ TEST_F(ServicesTest, UserPropertiesBecomeAttributes) {
     EXPECT_EQ(max, 10);
     EXPECT_TRUE(TFnAttribute(standin::plug("box.Count").attribute()).isKeyable());
 
-    // A node without attribute gets none.
+    // A node without attribute gets them too.
     ZeqTuloNode* bare = Add("bare", "none");
     Property(*bare, "Flag", "Bool", "");
-    mDriver.AddUserProperties(transform, bare);
-    EXPECT_EQ(AttributeOf(*bare, "Flag"), "<none>");
+    TFnTransform bareTransform;
+    bareTransform.create();
+    mDriver.AddUserProperties(bareTransform, bare);
+    EXPECT_EQ(AttributeOf(*bare, "Flag"), "Flag");
 }
 
 // Ten names are tried while the host answers "in use"; then the property goes without.
