@@ -21,6 +21,25 @@ KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
     return out;
 }
 
+bool IsZero(const KZeqVector4& v) { return v[0] == 0 && v[1] == 0 && v[2] == 0; }
+
+bool Near(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::max(std::fabs(a), std::fabs(b))); }
+
+// Whether the 3x3 block of m is a rotation times a uniform scale, and that scale.
+bool Similarity(const KZeqXMatrix& m, double& scale) {
+    double dot[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k) {
+            dot[i][k] = 0;
+            for (int j = 0; j < 3; ++j) dot[i][k] += m.mData[i][j] * m.mData[k][j];
+        }
+    scale = std::sqrt(dot[0][0]);
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            if (!Near(dot[i][k], i == k ? dot[0][0] : 0.0)) return false;
+    return true;
+}
+
 }  // namespace
 
 std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
@@ -100,28 +119,113 @@ bool TakesPivots(const KZeqNode& node) {
     const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
     for (const KZeqVector4& v : {node.GetRotationOffset(set), node.GetRotationPivot(set), node.GetPreRotation(set),
                                  node.GetPostRotation(set), node.GetScalingOffset(set), node.GetScalingPivot(set)})
-        if (v[0] != 0 || v[1] != 0 || v[2] != 0) return true;
+        if (!IsZero(v)) return true;
     return false;
 }
 
-std::vector<std::string> ComposeIntoChildren(KZeqNode& parent, const KZeqXMatrix& turn, const std::string& about) {
-    std::vector<std::string> notes;
-    for (int i = 0; i < parent.GetChildCount(); ++i) {
-        KZeqNode& child = *parent.GetChild(i);
-        bool exact = true;
-        const std::size_t keys = ComposeIntoLocal(child, turn, &exact);
-        const std::string who = std::string(child.GetNameWithoutNameSpacePrefix().Buffer()) + ": ";
-        if (!exact)
-            notes.push_back(who + "the forward-axis turn of " + about +
-                            " shears it, which its translation, rotation and scaling cannot hold; its place in the "
-                            "world differs.");
-        if (TakesPivots(child))
-            notes.push_back(who + "the forward-axis turn of " + about +
-                            " is composed into its transform without its pivots and rotation order; its place in "
-                            "the world may differ.");
-        if (keys > 0)
-            notes.push_back(who + "its keys take the forward-axis turn of " + about +
-                            " key by key; between keys its motion may differ.");
+bool PivotsHold(const KZeqNode& node, const KZeqXMatrix& above) {
+    if (IsIdentity(above)) return true;
+    // The values are read as XYZ angles and written back as such.
+    ERotationOrder order = eEULER_XYZ;
+    node.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
+    if (order != eEULER_XYZ) return false;
+    KZeqNode::EPivotState state;
+    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return true;
+    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+    // above = L followed by a translation: the rotation takes L in (R L), the translation takes
+    // L and the translation. A pre-rotation sits between them, and the rotation pivot and offset
+    // with the translation after the rotation: L must leave their sum where it is.
+    if (!IsZero(node.GetPreRotation(set))) return false;
+    const KZeqVector4 shift = node.GetRotationPivot(set) + node.GetRotationOffset(set);
+    for (int j = 0; j < 3; ++j) {
+        double moved = 0;
+        for (int i = 0; i < 3; ++i) moved += shift[i] * above.mData[i][j];
+        if (!Near(moved, shift[j])) return false;
     }
+    // Before the rotation, the scaling takes L's scale (a uniform one), the post-rotation stays:
+    // that holds when L is a rotation times a uniform scale; the scaling pivot and offset hold
+    // only when that scale is 1.
+    double scale = 0;
+    const bool similar = Similarity(above, scale);
+    if (!IsZero(node.GetPostRotation(set)) && !similar) return false;
+    if (!IsZero(node.GetScalingPivot(set) + node.GetScalingOffset(set)) && !(similar && Near(scale, 1.0))) return false;
+    return true;
+}
+
+KZeqXMatrix BeforeRotation(const KZeqNode& node, const KZeqVector4& scaling) {
+    KZeqXMatrix out;
+    for (int i = 0; i < 3; ++i) out.mData[i][i] = scaling[i];
+    KZeqNode::EPivotState state;
+    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return out;
+    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+    const KZeqVector4 pivot = node.GetScalingPivot(set);
+    // A point p goes to (p - pivot) S + pivot + offset - rotation pivot, then through the
+    // post-rotation's inverse.
+    for (int j = 0; j < 3; ++j)
+        out.mData[3][j] = pivot[j] - pivot[j] * scaling[j] + node.GetScalingOffset(set)[j] - node.GetRotationPivot(set)[j];
+    const KZeqVector4& post = node.GetPostRotation(set);
+    KZeqXMatrix undo;
+    KmXYZtoR(undo.mData, post[0], post[1], post[2]);
+    return undo.Transpose() * out;
+}
+
+KZeqXMatrix ChildrenCorrection(const KZeqXMatrix& from, const KZeqXMatrix& to) { return to.Inverse() * from; }
+
+bool IsIdentity(const KZeqXMatrix& matrix) { return SameMatrix(matrix, KZeqXMatrix()); }
+
+bool SameMatrix(const KZeqXMatrix& a, const KZeqXMatrix& b) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (std::fabs(a.mData[i][j] - b.mData[i][j]) > 1e-12) return false;
+    return true;
+}
+
+std::vector<KZeqVector4> KeyedScalings(KZeqNode& node) {
+    KZeqTakeNode* take = node.GetCurrentTakeNode();
+    if (!take || take == node.GetDefaultTakeNode()) return {};
+    KFCurve* curves[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    std::set<kLongLong> times;
+    for (KFCurve* curve : curves)
+        if (curve)
+            for (int k = 0; k < curve->KeyGetCount(); ++k) times.insert(curve->KeyGetPtr(k)->GetTime().Get());
+    std::vector<KZeqVector4> out;
+    for (kLongLong t : times) {
+        KZeqVector4 scaling(1, 1, 1, 0);
+        for (int i = 0; i < 3; ++i)
+            if (curves[i]) scaling[i] = curves[i]->KeyGetCount() > 0 ? curves[i]->Evaluate(KTime(t)) : curves[i]->GetValue();
+        out.push_back(scaling);
+    }
+    return out;
+}
+
+std::vector<std::string> ComposeNoted(KZeqNode& node, const KZeqXMatrix& above, const std::string& about, bool varies) {
+    std::vector<std::string> notes;
+    const bool pivotsHold = PivotsHold(node, above);
+    bool exact = true;
+    const std::size_t keys = ComposeIntoLocal(node, above, &exact);
+    const std::string who = std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": ";
+    if (!exact)
+        notes.push_back(who + about +
+                        " shears it, which its translation, rotation and scaling cannot hold; its place in the world "
+                        "differs.");
+    if (!pivotsHold)
+        notes.push_back(who + about +
+                        " is composed into its transform without its pivots and rotation order; its place in the "
+                        "world may differ.");
+    if (varies)
+        notes.push_back(who + about +
+                        " changes with a keyed scaling and is composed into it as it is at one time only; at other "
+                        "times its place in the world differs.");
+    if (keys > 0) notes.push_back(who + "its keys take " + about + " key by key; between keys its motion may differ.");
+    return notes;
+}
+
+std::vector<std::string> ComposeIntoChildren(KZeqNode& parent, const KZeqXMatrix& above, const std::string& about,
+                                             bool varies) {
+    std::vector<std::string> notes;
+    for (int i = 0; i < parent.GetChildCount(); ++i)
+        for (std::string& note : ComposeNoted(*parent.GetChild(i), above, about, varies)) notes.push_back(std::move(note));
     return notes;
 }

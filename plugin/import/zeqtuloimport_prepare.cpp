@@ -132,6 +132,9 @@ public:
             }
             targets.mAim = aim;
             targets.mAimHow = Take(*aim);
+        } else if (up) {
+            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+                " is left out: the host takes one only with an aim, which the camera has not.");
         }
         if (aim && up) {
             if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
@@ -180,13 +183,6 @@ private:
     std::vector<KZeqNode*> mCommandNodes;
 };
 
-bool IsIdentity(const KZeqXMatrix& matrix) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            if (std::fabs(matrix.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-12) return false;
-    return true;
-}
-
 }  // namespace
 
 void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
@@ -200,6 +196,23 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         if (attribute && attribute->GetAttributeType() == KZeqNodeAttribute::eCAMERA &&
             ZeqTuloUtility::IsCameraNameReserved(child->GetNameWithoutNameSpacePrefix().Buffer()))
             reserved.push_back(child);
+    }
+    // The cameras aimed at one of them lose that target: each is said, as any dropped target is.
+    if (!reserved.empty()) {
+        const std::unordered_set<const KZeqNode*> left(reserved.begin(), reserved.end());
+        VisitDepthFirst(&root, [&](KZeqNode& node) {
+            if (!node.GetCamera() || left.count(&node)) return;
+            const std::string about = "Camera " + ShortName(node) + ": the host cannot ";
+            const char* const why = " (it is the host's own camera, which the import leaves out); ";
+            if (KZeqNode* aim = node.GetTarget(); aim && left.count(aim))
+                LogLine((about + "aim it at " + ShortName(*aim) + why +
+                         "the aim is left out and the camera keeps its orientation.")
+                            .c_str());
+            if (KZeqNode* up = node.GetTargetUp(); up && left.count(up))
+                LogLine((about + "take " + ShortName(*up) + " as its up-vector target" + why +
+                         "the up-vector target is left out.")
+                            .c_str());
+        });
     }
     for (KZeqNode* camera : reserved) {
         const std::string name = ShortName(*camera);
@@ -278,6 +291,16 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mCameraTargets.clear();
     mCameraGroups.clear();
     if (!root) return;
+    // The host's lights take no target: what the file aims them at is left out, and said.
+    VisitDepthFirst(root, [this](KZeqNode& node) {
+        if (!node.GetLight()) return;
+        for (const auto& [target, role] : {std::pair<KZeqNode*, const char*>{node.GetTarget(), "look-at"},
+                                           {node.GetTargetUp(), "up-vector"}})
+            if (target)
+                LogLine(("Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
+                         ShortName(*target) + " is left out as its " + role + " target.")
+                            .c_str());
+    });
     LeaveOutHostCameras(*root);
     for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
 
