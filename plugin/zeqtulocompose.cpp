@@ -216,8 +216,8 @@ std::vector<std::string> ComposeNoted(KZeqNode& node, const KZeqXMatrix& above, 
                         "world may differ.");
     if (varies)
         notes.push_back(who + about +
-                        " changes with a keyed scaling and is composed into it as it is at one time only; at other "
-                        "times its place in the world differs.");
+                        " changes with the keys of its parent and is composed into it as it is at one time only; at "
+                        "other times its place in the world differs.");
     if (keys > 0) notes.push_back(who + "its keys take " + about + " key by key; between keys its motion may differ.");
     return notes;
 }

@@ -49,7 +49,7 @@ std::vector<zeqsdk_400::KZeqVector4> KeyedScalings(zeqsdk_400::KZeqNode& node);
 
 // Composes above into the node's local values (ComposeIntoLocal); the log lines for what its values
 // cannot hold, each naming the node: about says what is composed ("the forward-axis turn of the
-// camera Cam"); varies: above holds at one time only (a keyed scaling takes part in it).
+// camera Cam"); varies: above holds at one time only (the parent's keys change it).
 std::vector<std::string> ComposeNoted(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above,
                                       const std::string& about, bool varies = false);
 // Composes above into the local values of each child of parent, so that the children keep their

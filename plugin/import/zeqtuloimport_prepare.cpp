@@ -238,7 +238,7 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
                 notes.push_back(who + "the scaling of the camera " + name +
                                 " shears it, which its translation, rotation and scaling cannot hold; its place in "
                                 "the world differs from the file's.");
-            if (TakesPivots(*child) || TakesPivots(*camera))
+            if (!PivotsHold(*child, above) || TakesPivots(*camera))
                 notes.push_back(who + "the transform of the camera " + name +
                                 " is composed into its own without the pivots and rotation orders one of them has; "
                                 "its place in the world may differ from the file's.");
