@@ -124,7 +124,7 @@ bool TakesPivots(const KZeqNode& node) {
 }
 
 bool PivotsHold(const KZeqNode& node, const KZeqXMatrix& above) {
-    if (IsIdentity(above)) return true;
+    if (SameMatrix(above, KZeqXMatrix())) return true;
     // The values are read as XYZ angles and written back as such.
     ERotationOrder order = eEULER_XYZ;
     node.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
@@ -172,8 +172,6 @@ KZeqXMatrix BeforeRotation(const KZeqNode& node, const KZeqVector4& scaling) {
 }
 
 KZeqXMatrix ChildrenCorrection(const KZeqXMatrix& from, const KZeqXMatrix& to) { return to.Inverse() * from; }
-
-bool IsIdentity(const KZeqXMatrix& matrix) { return SameMatrix(matrix, KZeqXMatrix()); }
 
 bool SameMatrix(const KZeqXMatrix& a, const KZeqXMatrix& b) {
     for (int i = 0; i < 4; ++i)

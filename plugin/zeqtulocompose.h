@@ -41,7 +41,6 @@ zeqsdk_400::KZeqXMatrix BeforeRotation(const zeqsdk_400::KZeqNode& node, const z
 // Composed after a child's own transform, keeps the child's place in the world when its parent's
 // part before the rotation goes from `from` to `to`.
 zeqsdk_400::KZeqXMatrix ChildrenCorrection(const zeqsdk_400::KZeqXMatrix& from, const zeqsdk_400::KZeqXMatrix& to);
-bool IsIdentity(const zeqsdk_400::KZeqXMatrix& matrix);
 bool SameMatrix(const zeqsdk_400::KZeqXMatrix& a, const zeqsdk_400::KZeqXMatrix& b);
 // The node's scaling at each key time of its scaling curves in the current take (none when that
 // is the default take).

@@ -165,7 +165,7 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
                                       (turned && scaled ? " and scaling" : "") + " of " +
                                       (isCamera ? "the camera " : "the light ") +
                                       node.GetNameWithoutNameSpacePrefix().Buffer();
-            if (!IsIdentity(above)) corrections.push_back({&node, above, about, varies, true});
+            if (!SameMatrix(above, KZeqXMatrix())) corrections.push_back({&node, above, about, varies, true});
         }
         // A node whose host parent is one of the host's own cameras at the top hangs at the top of
         // the file: the camera's transform (as it is at the host's current time) goes into its own.

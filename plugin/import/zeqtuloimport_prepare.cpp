@@ -121,6 +121,9 @@ public:
         ZeqTuloCameraTargets targets;
         KZeqNode* aim = camera.GetTarget();
         KZeqNode* up = camera.GetTargetUp();
+        if (!aim && up)
+            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+                " is left out: the host takes one only with an aim, which the camera has not.");
         if (aim) {
             if (const char* problem = Problem(camera, *aim)) {
                 Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
@@ -132,9 +135,6 @@ public:
             }
             targets.mAim = aim;
             targets.mAimHow = Take(*aim);
-        } else if (up) {
-            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
-                " is left out: the host takes one only with an aim, which the camera has not.");
         }
         if (aim && up) {
             if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
@@ -182,6 +182,13 @@ private:
     std::unordered_set<const KZeqNode*> mTaken;
     std::vector<KZeqNode*> mCommandNodes;
 };
+
+bool IsIdentity(const KZeqXMatrix& matrix) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (std::fabs(matrix.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-12) return false;
+    return true;
+}
 
 }  // namespace
 

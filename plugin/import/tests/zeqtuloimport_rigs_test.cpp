@@ -15,11 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <random>
-#include <sstream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +41,9 @@ using namespace importtest;
 namespace {
 
 const int kSetsPerFile = 8;
+
+// Names (or paths) as a set.
+using NameSet = std::map<std::string, bool>;
 const int kCases = 16;
 
 // What the file says of one model: its world matrix at 0 s, as the host should show it.
@@ -140,7 +140,7 @@ private:
         const int offered = shapes ? 8 : 4, first = Pick(offered);
         for (int i = 0; i < offered; ++i) {
             const std::string name = kNames[(first + i) % offered];
-            if (mHostCameraNames.insert(name).second) return name;
+            if (mHostCameraNames.emplace(name, true).second) return name;
         }
         return "";
     }
@@ -224,7 +224,7 @@ private:
     std::mt19937 mRandom;
     const bool mScaledCameras;
     int mHostCameras = 0, mHostGroups = 0;
-    std::set<std::string> mHostCameraNames;
+    NameSet mHostCameraNames;
 };
 
 // The models and their world matrices at 0 s, read from the scene as written.
@@ -258,7 +258,7 @@ void Collect(KZeqNode* root, Generated& out) {
 // gave under two parents takes a number on the trip after it.
 // cameras, when given, receives the keys of the cameras.
 using Tree = std::map<std::string, TMatrix>;
-Tree HostTree(bool rigsByCamera = false, std::set<std::string>* cameras = nullptr) {
+Tree HostTree(bool rigsByCamera = false, NameSet* cameras = nullptr) {
     Tree tree;
     for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
         TDagPath path;
@@ -273,7 +273,7 @@ Tree HostTree(bool rigsByCamera = false, std::set<std::string>* cameras = nullpt
             key = "|" + segment + key;
         }
         tree[key] = path.inclusiveMatrix();
-        if (cameras && path.hasFn(TFn::kCamera)) cameras->insert(key);
+        if (cameras && path.hasFn(TFn::kCamera)) (*cameras)[key] = true;
     }
     return tree;
 }
@@ -358,25 +358,26 @@ void Unscaled(const double (&m)[4][4], double (&out)[4][4]) {
 }
 
 // The nodes the log says could not keep their whole place: their position holds.
-std::set<std::string> PlacedOnly(const std::string& log) {
-    std::set<std::string> names;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
+NameSet PlacedOnly(const std::string& log) {
+    NameSet names;
+    for (std::size_t at = 0, end = 0; at < log.size(); at = end + 1) {
+        end = std::min(log.find('\n', at), log.size());
+        const std::string line = log.substr(at, end - at);
         if (line.find(" shears it,") == std::string::npos && line.find(" without its pivots") == std::string::npos &&
             line.find(" changes with the keys of its parent") == std::string::npos)
             continue;
         std::size_t from = line.find_first_not_of('\t');
-        for (const char* prefix : {"ZEQ Export Warning: ", "Node "})
-            if (line.compare(from, std::strlen(prefix), prefix) == 0) from += std::strlen(prefix);
-        names.insert(line.substr(from, line.find(": ", from) - from));
+        for (const std::string prefix : {"ZEQ Export Warning: ", "Node "})
+            if (line.compare(from, prefix.size(), prefix) == 0) from += prefix.size();
+        names[line.substr(from, line.find(": ", from) - from)] = true;
     }
     return names;
 }
 
 // cameras: keys whose matrices are compared without scaling (the export writes a camera's 1);
 // placedOnly: names whose position alone is.
-::testing::AssertionResult SameTree(const Tree& a, const Tree& b, const std::set<std::string>& cameras = {},
-                                    const std::set<std::string>& placedOnly = {}) {
+::testing::AssertionResult SameTree(const Tree& a, const Tree& b, const NameSet& cameras = {},
+                                    const NameSet& placedOnly = {}) {
     std::string gone, added;
     for (const auto& entry : a) if (!b.count(entry.first)) gone += " " + entry.first;
     for (const auto& entry : b) if (!a.count(entry.first)) added += " " + entry.first;
@@ -486,7 +487,7 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
     // scaling; what hangs below it keeps the file's place all the same, or its position where the
     // log says the rest could not be kept.
     const Tree imported = HostTree();
-    const std::set<std::string> placedOnce = PlacedOnly(log);
+    const NameSet placedOnce = PlacedOnly(log);
     for (const Model& model : generated.mModels) {
         const std::vector<std::string> paths = HostPathsOf(model.mPath);
         std::string filePath, hostPaths;
@@ -523,7 +524,7 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
     // (b) A host round trip gives back the tree of the first import (its rigs known by their
     // cameras, the cameras without the scaling the export leaves out), and a second one the first
     // trip's exactly; each where the log leaves a node its position alone.
-    std::set<std::string> cameras;
+    NameSet cameras;
     const Tree first = HostTree(true, &cameras);
     const std::string once = mDirectory + "once.zeq", twice = mDirectory + "twice.zeq";
     ASSERT_TRUE(Run("ZEQExport -f \"" + once + "\"") && ImportAtZero(once));
