@@ -256,10 +256,8 @@ void Collect(KZeqNode* root, Generated& out) {
 // With rigsByCamera, a look-at group is named after the camera it holds first ("<Cam>"): the
 // import makes names unique over the whole scene, so a host-made group name that the first import
 // gave under two parents takes a number on the trip after it.
-// cameras, when given, receives the keys of the cameras.
-using Tree = std::map<std::string, TMatrix>;
-Tree HostTree(bool rigsByCamera = false, NameSet* cameras = nullptr) {
-    Tree tree;
+template <class Visit>
+void ForEachHostTransform(bool rigsByCamera, Visit visit) {
     for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
         TDagPath path;
         it.getPath(path);
@@ -272,10 +270,22 @@ Tree HostTree(bool rigsByCamera = false, NameSet* cameras = nullptr) {
                 segment = "<" + std::string(TFnDependencyNode(at.child(0)).name().asChar()) + ">";
             key = "|" + segment + key;
         }
-        tree[key] = path.inclusiveMatrix();
-        if (cameras && path.hasFn(TFn::kCamera)) (*cameras)[key] = true;
+        visit(key, path);
     }
+}
+using Tree = std::map<std::string, TMatrix>;
+Tree HostTree(bool rigsByCamera = false) {
+    Tree tree;
+    ForEachHostTransform(rigsByCamera, [&](const std::string& key, const TDagPath& path) { tree[key] = path.inclusiveMatrix(); });
     return tree;
+}
+// The keys HostTree gives the host's cameras.
+NameSet HostCameras(bool rigsByCamera) {
+    NameSet cameras;
+    ForEachHostTransform(rigsByCamera, [&](const std::string& key, const TDagPath& path) {
+        if (path.hasFn(TFn::kCamera)) cameras[key] = true;
+    });
+    return cameras;
 }
 
 // The host paths that stand for the file's path: the same names, where the host may have put a
@@ -524,8 +534,8 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
     // (b) A host round trip gives back the tree of the first import (its rigs known by their
     // cameras, the cameras without the scaling the export leaves out), and a second one the first
     // trip's exactly; each where the log leaves a node its position alone.
-    NameSet cameras;
-    const Tree first = HostTree(true, &cameras);
+    const NameSet cameras = HostCameras(true);
+    const Tree first = HostTree(true);
     const std::string once = mDirectory + "once.zeq", twice = mDirectory + "twice.zeq";
     ASSERT_TRUE(Run("ZEQExport -f \"" + once + "\"") && ImportAtZero(once));
     EXPECT_TRUE(SameTree(first, HostTree(true), cameras, PlacedOnly(Log())));
