@@ -11,6 +11,8 @@
 
 #include "io/kzeqexporter.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakenode.h"
 #include "tulo.h"
 
 using namespace zeqsdk_400;
@@ -204,6 +206,33 @@ TEST_F(CameraTargetTest, BelowTheHostsOwnCameraAndNamedLikeOne) {
         for (int j = 0; j < 4; ++j) EXPECT_NEAR(cube.inclusiveMatrix().matrix[i][j], world.matrix[i][j], 1e-5) << i << j;
     EXPECT_EQ(HostType("smoothCube|perspShape"), "transform");
     EXPECT_NE(Log().find("hardCube: the host's own camera persp holds it, which is not exported; it goes to the top"),
+              std::string::npos)
+        << Log();
+}
+
+// A camera whose scaling is keyed unevenly takes the turn onto the other side's axis differently at
+// each time: what hangs below it keeps its place at one time only, and the log says so both ways.
+TEST_F(CameraTargetTest, BelowACameraOfKeyedScaling) {
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    const std::string file = Write("keyed_scaling", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* camera = BuildScene(m, s, "Cam=camera(Kid)").at("Cam").mNode;
+        s.CreateTake("Take 001");
+        camera->SetCurrentTakeNode("Take 001");
+        Key(camera->GetCurrentTakeNode()->GetScaleX(), 0.0, 1.0f);
+        Key(camera->GetCurrentTakeNode()->GetScaleX(), 1.0, 3.0f);
+    });
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 0"));
+    const std::string note = "Kid: the forward-axis turn of the camera Cam changes with the keys of its parent";
+    EXPECT_NE(Log().find("Node " + note), std::string::npos) << Log();
+    // The host's camera: its scaling keyed too, which the export writes 1 at every time.
+    ASSERT_TRUE(Run("file -f -new") && Run("standin_scene cube") && Run("camera") && Run("parent hardCube camera1"));
+    TFnAnimCurve curve;
+    curve.create(standin::plug("camera1.scaleY"));
+    curve.addKey(TTime(0.0, TTime::kSeconds), 1.0);
+    curve.addKey(TTime(1.0, TTime::kSeconds), 2.0);
+    ASSERT_TRUE(Run("ZEQExport -f \"" + mDirectory + "keyed_scaling_out.zeq\""));
+    EXPECT_NE(Log().find("ZEQ Export Warning: hardCube: the forward-axis turn of the camera camera1 changes with the "
+                         "keys of its parent"),
               std::string::npos)
         << Log();
 }
