@@ -21,6 +21,37 @@ KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
     return out;
 }
 
+// The translation, X-first angles and scaling of m. Close to gimbal lock the SDK's decomposition
+// takes the matrix for one (within 1e-6 of it), which would move a node composed there by up to a
+// tenth of a degree; these angles are exact up to the lock itself.
+struct Parts {
+    KZeqVector4 mT, mR, mS;
+};
+Parts Decompose(const KZeqXMatrix& m) {
+    Parts parts{m.GetT(), m.GetR(), m.GetS()};
+    const KZeqVector4& s = parts.mS;
+    if (s[0] == 0 || s[1] == 0 || s[2] == 0) return parts;
+    double r[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) r[i][j] = m.mData[i][j] / s[i];
+    const double cy = std::hypot(r[0][0], r[0][1]);
+    if (cy < 1e-12) return parts;
+    const double toDegrees = 180.0 / M_PI;
+    parts.mR = KZeqVector4(std::atan2(r[1][2], r[2][2]) * toDegrees, std::atan2(-r[0][2], cy) * toDegrees,
+                           std::atan2(r[0][1], r[0][0]) * toDegrees, 0);
+    return parts;
+}
+
+// The current take's translation, rotation and scaling curves.
+void TransformCurves(KZeqTakeNode& take, KFCurve* (&curves)[9]) {
+    KFCurve* all[9] = {take.GetTranslationX(), take.GetTranslationY(), take.GetTranslationZ(),
+                       take.GetEulerRotationX(), take.GetEulerRotationY(), take.GetEulerRotationZ(),
+                       take.GetScaleX(), take.GetScaleY(), take.GetScaleZ()};
+    std::copy(all, all + 9, curves);
+}
+
+double Part(const Parts& parts, int i) { return (i < 3 ? parts.mT : i < 6 ? parts.mR : parts.mS)[i % 3]; }
+
 bool IsZero(const KZeqVector4& v) { return v[0] == 0 && v[1] == 0 && v[2] == 0; }
 
 bool Near(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::max(std::fabs(a), std::fabs(b))); }
@@ -46,9 +77,8 @@ std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
     std::set<kLongLong> times;
     KZeqTakeNode* take = node.GetCurrentTakeNode();
     if (!take || take == node.GetDefaultTakeNode()) return {};
-    KFCurve* curves[9] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
-                          take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
-                          take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    KFCurve* curves[9];
+    TransformCurves(*take, curves);
     for (KFCurve* curve : curves)
         if (curve)
             for (int k = 0; k < curve->KeyGetCount(); ++k) times.insert(curve->KeyGetPtr(k)->GetTime().Get());
@@ -60,45 +90,45 @@ std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
 std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exact) {
     // Keys first, all read before any is written: a written key changes what the next reads.
     const std::vector<KTime> times = TransformKeyTimes(node);
-    std::vector<KZeqXMatrix> keyed;
+    std::vector<Parts> keyed;
     keyed.reserve(times.size());
     for (KTime t : times) {
         node.SetLocalStateFromCurrentTake(t, false);
-        keyed.push_back(Corrected(node.GetLocalState(), above));
+        keyed.push_back(Decompose(Corrected(node.GetLocalState(), above)));
     }
-    for (std::size_t k = 0; k < times.size(); ++k) {
-        node.SetLocalState(keyed[k]);
-        node.SetCurrentTakeFromLocalState(times[k], false);
-    }
-    // The current take's values where it has no key: what the take gives between and without keys.
     KZeqTakeNode* take = node.GetCurrentTakeNode();
+    KFCurve* curves[9] = {};
+    if (take && take != node.GetDefaultTakeNode()) TransformCurves(*take, curves);
+    for (std::size_t k = 0; k < times.size(); ++k)
+        for (int i = 0; i < 9; ++i) {
+            const int key = curves[i] ? curves[i]->KeyInsert(times[k], nullptr) : -1;
+            if (key >= 0) curves[i]->KeyGetPtr(key)->SetValue(static_cast<float>(Part(keyed[k], i)));
+        }
+    // The current take's values where it has no key: what the take gives between and without keys.
     if (take && take != node.GetDefaultTakeNode()) {
-        KFCurve* curves[9] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
-                              take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
-                              take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
         double values[9] = {0, 0, 0, 0, 0, 0, 1, 1, 1};
         for (int i = 0; i < 9; ++i)
             if (curves[i]) values[i] = curves[i]->GetValue();
-        const KZeqXMatrix corrected =
-            Corrected(KZeqXMatrix(KZeqMatrix(KZeqVector4(values[0], values[1], values[2], 1),
-                                             KZeqVector4(values[3], values[4], values[5], 1),
-                                             KZeqVector4(values[6], values[7], values[8], 1))),
-                      above);
-        const KZeqVector4 parts[3] = {corrected.GetT(), corrected.GetR(), corrected.GetS()};
+        const Parts parts =
+            Decompose(Corrected(KZeqXMatrix(KZeqMatrix(KZeqVector4(values[0], values[1], values[2], 1),
+                                                       KZeqVector4(values[3], values[4], values[5], 1),
+                                                       KZeqVector4(values[6], values[7], values[8], 1))),
+                                above));
         for (int i = 0; i < 9; ++i)
-            if (curves[i] && curves[i]->KeyGetCount() == 0) curves[i]->SetValue(static_cast<float>(parts[i / 3][i % 3]));
+            if (curves[i] && curves[i]->KeyGetCount() == 0) curves[i]->SetValue(static_cast<float>(Part(parts, i)));
     }
     KZeqVector4 t, r, s;
     node.GetDefaultT(t), node.GetDefaultR(r), node.GetDefaultS(s);
     const KZeqXMatrix local(KZeqMatrix(t, r, s));
     const KZeqXMatrix corrected = Corrected(local, above);
-    node.SetDefaultT(corrected.GetT());
-    node.SetDefaultR(corrected.GetR());
-    node.SetDefaultS(corrected.GetS());
+    const Parts parts = Decompose(corrected);
+    node.SetDefaultT(parts.mT);
+    node.SetDefaultR(parts.mR);
+    node.SetDefaultS(parts.mS);
     if (exact) {
         // A scaling that is not uniform under a rotation shears: no translation, rotation and
         // scaling give that matrix back.
-        const KZeqMatrix back(corrected.GetT(), corrected.GetR(), corrected.GetS());
+        const KZeqMatrix back(parts.mT, parts.mR, parts.mS);
         *exact = true;
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 3; ++j) {
