@@ -152,4 +152,26 @@ TEST_P(ComposeTest, ChildKeepsItsPlaceWherePivotsHold) {
 INSTANTIATE_TEST_SUITE_P(Children, ComposeTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<ChildCase>& info) { return info.param.name; });
 
+// A rotation a hair from gimbal lock (the middle angle 0.05 degree from 90) composed with a move
+// keeps its matrix: its angles are decomposed exactly, not as the lock's.
+TEST(ComposeIntoLocalTest, CloseToGimbalLock) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNode* node = manager.CreateZeqTuloNode("near", nullptr);
+    node->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+    node->SetDefaultR(KZeqVector4(10, 89.95, 20, 0));
+    node->SetDefaultS(KZeqVector4(1, 2, 3, 0));
+    KZeqVector4 t, r, s;
+    node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+    const KZeqXMatrix before(t, r, s);
+    KZeqXMatrix move;
+    move.mData[3][0] = 5;
+    bool exact = false;
+    ComposeIntoLocal(*node, move, &exact);
+    EXPECT_TRUE(exact);
+    node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+    const KZeqXMatrix after(t, r, s), want = move * before;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(after.mData[i][j], want.mData[i][j], 1e-6) << i << j;
+}
+
 }  // namespace
