@@ -27,10 +27,33 @@ std::size_t ComposeIntoLocal(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqX
 // Whether the node's transform takes pivots or a rotation order other than XYZ, which a matrix
 // composed into its translation, rotation and scaling leaves out.
 bool TakesPivots(const zeqsdk_400::KZeqNode& node);
-// Composes turn (a rotation) into the local values of each child of parent, so that the children
-// keep their place in the world when the parent's transform gains the turn's inverse. The log
-// lines for what the children's values cannot hold; about names the parent in them.
-std::vector<std::string> ComposeIntoChildren(zeqsdk_400::KZeqNode& parent, const zeqsdk_400::KZeqXMatrix& turn,
-                                             const std::string& about);
+// Whether composing above into the node's translation, rotation and scaling gives its whole
+// transform, pivots and rotation order included, the composed matrix (a shear aside): the parts of
+// them that above would have to pass through are neutral, or above keeps them as they are.
+bool PivotsHold(const zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above);
+
+// The part of the node's transform that comes before its rotation, as the host builds pivot set
+// 0 of the file (in effect or not), with the given scaling: the scaling about the scaling pivot,
+// the scaling offset, the rotation pivot taken out and the post-rotation undone. What follows it
+// (rotation, pre-rotation, the pivot put back, offsets, translation) stays as it is where only
+// these change, so what the children must take then is ChildrenCorrection of the two.
+zeqsdk_400::KZeqXMatrix BeforeRotation(const zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqVector4& scaling);
+// Composed after a child's own transform, keeps the child's place in the world when its parent's
+// part before the rotation goes from `from` to `to`.
+zeqsdk_400::KZeqXMatrix ChildrenCorrection(const zeqsdk_400::KZeqXMatrix& from, const zeqsdk_400::KZeqXMatrix& to);
+bool SameMatrix(const zeqsdk_400::KZeqXMatrix& a, const zeqsdk_400::KZeqXMatrix& b);
+// The node's scaling at each key time of its scaling curves in the current take (none when that
+// is the default take).
+std::vector<zeqsdk_400::KZeqVector4> KeyedScalings(zeqsdk_400::KZeqNode& node);
+
+// Composes above into the node's local values (ComposeIntoLocal); the log lines for what its values
+// cannot hold, each naming the node: about says what is composed ("the forward-axis turn of the
+// camera Cam"); varies: above holds at one time only (the parent's keys change it).
+std::vector<std::string> ComposeNoted(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix& above,
+                                      const std::string& about, bool varies = false);
+// Composes above into the local values of each child of parent, so that the children keep their
+// place in the world when the parent's transform changes by above's inverse; ComposeNoted's lines.
+std::vector<std::string> ComposeIntoChildren(zeqsdk_400::KZeqNode& parent, const zeqsdk_400::KZeqXMatrix& above,
+                                             const std::string& about, bool varies = false);
 
 #endif

@@ -206,8 +206,11 @@ protected:
     };
     static const NodeKindRow smNodeKinds[];
     static const int smNodeKindCount;
-    // A camera whose transform name the host reserves gets no node.
+    // One of the host's own cameras gets no node.
     ZeqTuloNode* BuildUnreservedCamera(TDagPath& path, TFnDagNode& node);
+    // One of the host's own cameras: a camera directly under the world named as the host names
+    // them (a camera of such a name deeper down is the user's, and is exported as any other).
+    static bool IsHostViewCamera(const TDagPath& path);
     // A plain transform by its tag: a null, a skeleton, or nothing.
     ZeqTuloNode* BuildTaggedTransform(TDagPath& path, TFnDagNode& node);
     // The mesh writer's last step: materials, textures and UV sets of the mesh's layers for the

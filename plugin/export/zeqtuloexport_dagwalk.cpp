@@ -106,8 +106,13 @@ TStatus ZeqTuloExport::BuildGeometry(TItDag::TraversalType traversal, TFn::Type 
 }
 
 ZeqTuloNode* ZeqTuloExport::BuildUnreservedCamera(TDagPath& path, TFnDagNode& node) {
-    if (ZeqTuloUtility::IsCameraNameReserved(node.name().asChar())) return nullptr;
+    if (IsHostViewCamera(path)) return nullptr;
     return BuildCameraGeometry(path, node);
+}
+
+bool ZeqTuloExport::IsHostViewCamera(const TDagPath& path) {
+    return path.length() == 1 && path.hasFn(TFn::kCamera) &&
+           ZeqTuloUtility::IsCameraNameReserved(TFnDependencyNode(path.node()).name().asChar());
 }
 
 ZeqTuloNode* ZeqTuloExport::BuildTaggedTransform(TDagPath& path, TFnDagNode& node) {

@@ -1,6 +1,7 @@
 // Default transforms and transform animation of every node: pivots, limits and order first, then
 // the current values into the default take and, when anything of the node is animated, its curves
 // into "Take 001"; lights and cameras get their own channels and their forward-axis correction.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "plugin/zeqtuloprogressmeter.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqtakenode.h"
+#include "tfnanimcurve.h"
 #include "tfntransform.h"
 
 using namespace zeqsdk_400;
@@ -33,6 +35,32 @@ const double (*AxisTurn(const TDagPath& path, ZeqTuloNode& node))[4] {
     return nullptr;
 }
 
+// The transform's scaling now, then at each key time of its scaling curves.
+std::vector<KZeqVector4> HostScalings(const TFnTransform& transform) {
+    double now[3] = {1, 1, 1};
+    transform.getScale(now);
+    std::vector<KZeqVector4> out{KZeqVector4(now[0], now[1], now[2], 0)};
+    const char* const names[3] = {"scaleX", "scaleY", "scaleZ"};
+    TFnAnimCurve curves[3];
+    bool keyed[3] = {false, false, false};
+    std::set<double> times;
+    for (int i = 0; i < 3; ++i) {
+        TStatus status;
+        const TPlug plug = transform.findPlug(names[i], &status);
+        if (!status || plug.isNull()) continue;
+        curves[i] = TFnAnimCurve(plug, &status);
+        keyed[i] = status && curves[i].numKeys() > 0;
+        for (unsigned k = 0; keyed[i] && k < curves[i].numKeys(); ++k) times.insert(curves[i].time(k).as(TTime::kSeconds));
+    }
+    for (double t : times) {
+        KZeqVector4 scaling(now[0], now[1], now[2], 0);
+        for (int i = 0; i < 3; ++i)
+            if (keyed[i]) scaling[i] = curves[i].evaluate(TTime(t, TTime::kSeconds));
+        out.push_back(scaling);
+    }
+    return out;
+}
+
 void ClearTo(KFCurve* curve, float value) {
     if (!curve) return;
     curve->Delete(KTime::MinusInfinite(), KTime::Infinite());
@@ -46,8 +74,19 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         const ZeqTuloCurveOptions options = ZeqTuloCurveOptions::FromUserParams();
         if (options.mRateReplaced) *mLog += options.RateWarning();
     }
+    // What the children of a node take once every node is written: the file's node differs from
+    // the host's (a light or camera turned onto the file's axis, a camera's scaling left out), or
+    // their host parent is one of the host's own cameras, which the file does not hold.
+    struct Correction {
+        ZeqTuloNode* mNode;
+        KZeqXMatrix mAbove;
+        std::string mAbout;
+        bool mVaries;
+        bool mChildren;  // into the node's children, else into the node itself
+    };
+    std::vector<Correction> corrections;
     // Parent before children, children in index order, without recursion: chains may be deep.
-    std::vector<ZeqTuloNode*> pending{&root}, turned;
+    std::vector<ZeqTuloNode*> pending{&root};
     while (!pending.empty()) {
         ZeqTuloNode& node = *pending.back();
         pending.pop_back();
@@ -68,12 +107,19 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         ExportRotationOrder(node);
 
         TFnTransform transform(path.transform());
+        const bool isCamera = path.hasFn(kHostCamera);
+        const bool turned = AxisTurn(path, node) != nullptr;
+        // The host's scalings (now, then at its scaling keys) with its pivots, before the turn and
+        // the camera's scaling of 1 change the node.
+        const std::vector<KZeqVector4> hostScalings = isCamera || turned ? HostScalings(transform) : std::vector<KZeqVector4>();
+        std::vector<KZeqXMatrix> hostBefore;
+        for (const KZeqVector4& scaling : hostScalings) hostBefore.push_back(BeforeRotation(node, scaling));
+
         ExportDefaultTransform(transform, *node.GetDefaultTakeNode());
         KFCurve visibilityCurve;
         const bool visibility = ExportAnimatedVisibility(node, visibilityCurve);
         const bool animated = ZeqTuloUtility::IsAnimated(transform);
         const bool userProperties = ZeqTuloUtility::IsUserPropertiesAnimated(transform);
-        const bool isCamera = path.hasFn(kHostCamera);
 
         if (animated || visibility || light || camera || userProperties) {
             SetCurrentTakeOnNode(node, kExportTakeName);
@@ -106,19 +152,48 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         }
         if (!IsCameraWithTarget(path, node) && defaults && defaults->GetKFCurveNode())
             AdjustTransform(node, transform, *defaults->GetKFCurveNode());
-        if (AxisTurn(path, node)) turned.push_back(&node);
+        if (!hostBefore.empty()) {
+            // A camera's file scaling is 1 at every time, a light's the host's.
+            const auto fileScaling = [&](std::size_t k) { return isCamera ? KZeqVector4(1, 1, 1, 0) : hostScalings[k]; };
+            const KZeqXMatrix above = ChildrenCorrection(hostBefore[0], BeforeRotation(node, fileScaling(0)));
+            bool varies = false;
+            for (std::size_t k = 1; k < hostBefore.size() && !varies; ++k)
+                varies = !SameMatrix(ChildrenCorrection(hostBefore[k], BeforeRotation(node, fileScaling(k))), above);
+            const bool scaled = isCamera && !SameMatrix(BeforeRotation(node, hostScalings[0]),
+                                                        BeforeRotation(node, fileScaling(0)));
+            const std::string about = std::string(turned ? "the forward-axis turn" : "the scaling") +
+                                      (turned && scaled ? " and scaling" : "") + " of " +
+                                      (isCamera ? "the camera " : "the light ") +
+                                      node.GetNameWithoutNameSpacePrefix().Buffer();
+            if (!SameMatrix(above, KZeqXMatrix())) corrections.push_back({&node, above, about, varies, true});
+        }
+        // A node whose host parent is one of the host's own cameras at the top hangs at the top of
+        // the file: the camera's transform (as it is at the host's current time) goes into its own.
+        TDagPath parent = path;
+        if (parent.pop(1) && parent.length() == 1 && IsHostViewCamera(parent) && node.GetParent() == mRootNode) {
+            TFnTransform camera(parent);
+            const TMatrix matrix = camera.transformation().asMatrix();
+            KZeqXMatrix above;
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) above.mData[i][j] = matrix.matrix[i][j];
+            const std::string name = TFnDependencyNode(parent.node()).name().asChar();
+            if (mLog)
+                *mLog += ("ZEQ Export Warning: " + std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) +
+                          ": the host's own camera " + name +
+                          " holds it, which is not exported; it goes to the top with the camera's transform "
+                          "composed into its own.")
+                             .c_str();
+            corrections.push_back({&node, above, "the transform of the camera " + name,
+                                   ZeqTuloUtility::IsAnimated(camera), false});
+        }
         ZeqTuloProgressMeter::Activate(node.GetName());
     }
-    // The file's light or camera carries the turn in its post-rotation, which its children take
-    // too: their own values take it back, so that they stay where the host has them.
-    for (ZeqTuloNode* node : turned) {
-        const double (*turn)[4] = AxisTurn(*node->GetDagPath(), *node);
-        KZeqXMatrix back;
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j) back.mData[i][j] = turn[j][i];
-        const std::string about = std::string(node->GetCamera() ? "the camera " : "the light ") +
-                                  node->GetNameWithoutNameSpacePrefix().Buffer();
-        for (const std::string& note : ComposeIntoChildren(*node, back, about))
+    // The file's node carries its own transform, which its children take too: their own values
+    // take back the difference, so that they stay where the host has them.
+    for (const Correction& c : corrections) {
+        const std::vector<std::string> notes = c.mChildren ? ComposeIntoChildren(*c.mNode, c.mAbove, c.mAbout, c.mVaries)
+                                                           : ComposeNoted(*c.mNode, c.mAbove, c.mAbout, c.mVaries);
+        for (const std::string& note : notes)
             if (mLog) *mLog += ("ZEQ Export Warning: " + note).c_str();
     }
     return TStatus::kSuccess;

@@ -129,7 +129,9 @@ void ZeqTuloExport::AddUserProperties(ZeqTuloNode* root) {
 void ZeqTuloExport::AddUserProperties(TFnTransform& transform, ZeqTuloNode* node) {
     TStatus status;
     const unsigned count = transform.attributeCount(&status);
-    if (!status || !node || !node->GetNodeAttribute()) return;
+    // A node without attribute (a look-at group, an ambient light) keeps its user's attributes too:
+    // an import gives them to such nodes, and the file carries them on any node.
+    if (!status || !node) return;
     for (unsigned index = 0; index < count; ++index) {
         TObject attribute = transform.attribute(index);
         if (transform.attributeClass(attribute) != TFnDependencyNode::kNormalAttr) continue;
@@ -178,7 +180,7 @@ void ZeqTuloExport::AddUserProperties(TFnTransform& transform, ZeqTuloNode* node
 TStatus ZeqTuloExport::ExportUserProperties(ZeqTuloNode& node, TFnTransform& transform) {
     KZeqTakeNode* take = node.GetCurrentTakeNode();
     KFCurveNode* root = take ? take->GetKFCurveNode() : nullptr;
-    if (!root || !node.GetNodeAttribute()) return TStatus::kSuccess;
+    if (!root) return TStatus::kSuccess;
     // One host curve into a fresh curve that replaces the channel's, which keeps its default value.
     const auto exportChannel = [this](KFCurveNode& channel, const TPlug& plug) {
         TStatus status;

@@ -268,6 +268,10 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
     const TObject top = target ? hostGroup : transform.object();
     if (!parentObject.isNull() && !top.isNull()) Reparent(top, parentObject);
     moved.Refresh();
+    // Named where the command made it, at the top, the camera took a number there beside the
+    // host's own cameras ("top1"); below, it keeps its name, as any other node does.
+    const TString name(node.GetNameWithoutNameSpacePrefix().Buffer());
+    if (!(transformSet.name() == name)) transformSet.setName(name);
     // The look-at group is the file group's host node: named as it is once under its parent (at the
     // top, where the command made it, another group may hold the name), and its transform,
     // animation and user properties land there as any node's do.

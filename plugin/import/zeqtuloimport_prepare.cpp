@@ -123,6 +123,9 @@ public:
         ZeqTuloCameraTargets targets;
         KZeqNode* aim = camera.GetTarget();
         KZeqNode* up = camera.GetTargetUp();
+        if (!aim && up)
+            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+                " is left out: the host takes one only with an aim, which the camera has not.");
         if (aim) {
             if (const char* problem = Problem(camera, *aim)) {
                 Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
@@ -229,6 +232,23 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             ZeqTuloUtility::IsCameraNameReserved(child->GetNameWithoutNameSpacePrefix().Buffer()))
             reserved.push_back(child);
     }
+    // The cameras aimed at one of them lose that target: each is said, as any dropped target is.
+    if (!reserved.empty()) {
+        const std::unordered_set<const KZeqNode*> left(reserved.begin(), reserved.end());
+        VisitDepthFirst(&root, [&](KZeqNode& node) {
+            if (!node.GetCamera() || left.count(&node)) return;
+            const std::string about = "Camera " + ShortName(node) + ": the host cannot ";
+            const char* const why = " (it is the host's own camera, which the import leaves out); ";
+            if (KZeqNode* aim = node.GetTarget(); aim && left.count(aim))
+                LogLine((about + "aim it at " + ShortName(*aim) + why +
+                         "the aim is left out and the camera keeps its orientation.")
+                            .c_str());
+            if (KZeqNode* up = node.GetTargetUp(); up && left.count(up))
+                LogLine((about + "take " + ShortName(*up) + " as its up-vector target" + why +
+                         "the up-vector target is left out.")
+                            .c_str());
+        });
+    }
     for (KZeqNode* camera : reserved) {
         const std::string name = ShortName(*camera);
         // A keyed camera places its children where it is at the host's time: its motion goes.
@@ -253,7 +273,7 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
                 notes.push_back(who + "the scaling of the camera " + name +
                                 " shears it, which its translation, rotation and scaling cannot hold; its place in "
                                 "the world differs from the file's.");
-            if (TakesPivots(*child) || TakesPivots(*camera))
+            if (!PivotsHold(*child, above) || TakesPivots(*camera))
                 notes.push_back(who + "the transform of the camera " + name +
                                 " is composed into its own without the pivots and rotation orders one of them has; "
                                 "its place in the world may differ from the file's.");
@@ -306,6 +326,16 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mCameraTargets.clear();
     mCameraGroups.clear();
     if (!root) return;
+    // The host's lights take no target: what the file aims them at is left out, and said.
+    VisitDepthFirst(root, [this](KZeqNode& node) {
+        if (!node.GetLight()) return;
+        for (const auto& [target, role] : {std::pair<KZeqNode*, const char*>{node.GetTarget(), "look-at"},
+                                           {node.GetTargetUp(), "up-vector"}})
+            if (target)
+                LogLine(("Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
+                         ShortName(*target) + " is left out as its " + role + " target.")
+                            .c_str());
+    });
     LeaveOutHostCameras(*root);
     for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/kgemath.h"
 #include "content/kzeqcamera.h"
@@ -163,18 +164,27 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);
         const bool aimed = targets && targets->AimTaken();
-        const double (*turn)[4] = AxisTurn(n, aimed);
-        if (turn) {
-            // The host's node holds the turn in its transform, which its children take too: their
-            // own values take it back, so that they stay where the file has them.
-            KZeqXMatrix back;
-            for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) back.mData[i][j] = turn[i][j];
-            const std::string about =
-                std::string(n.GetCamera() ? "the camera " : "the light ") + n.GetNameWithoutNameSpacePrefix().Buffer();
-            for (const std::string& note : ComposeIntoChildren(n, back, about)) LogLine(("Node " + note).c_str());
+        if (AxisTurn(n, aimed)) {
+            // The host's node holds the turn in its transform, after its scaling and pivots, and
+            // its children take it too: their own values take back what changed, so that they
+            // stay where the file has them.
+            // The default scaling, then the keyed ones: a scaling that is not uniform takes part.
+            std::vector<KZeqVector4> scalings(1);
+            n.GetDefaultS(scalings[0]);
+            for (const KZeqVector4& keyed : KeyedScalings(n)) scalings.push_back(keyed);
+            std::vector<KZeqXMatrix> before;
+            for (const KZeqVector4& scaling : scalings) before.push_back(BeforeRotation(n, scaling));
+            RemoveAxisTurn(n, aimed);
+            const KZeqXMatrix back = ChildrenCorrection(before[0], BeforeRotation(n, scalings[0]));
+            bool varies = false;
+            for (std::size_t k = 1; k < scalings.size() && !varies; ++k)
+                varies = !SameMatrix(ChildrenCorrection(before[k], BeforeRotation(n, scalings[k])), back);
+            const std::string about = std::string("the forward-axis turn of ") +
+                                      (n.GetCamera() ? "the camera " : "the light ") +
+                                      n.GetNameWithoutNameSpacePrefix().Buffer();
+            for (const std::string& note : ComposeIntoChildren(n, back, about, varies))
+                LogLine(("Node " + note).c_str());
         }
-        RemoveAxisTurn(n, aimed);
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
         n.SetRotationOffset(to, n.GetRotationOffset(from));
@@ -191,9 +201,12 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
         n.SetPivotState(to, KZeqNode::ePIVOT_STATE_ACTIVE);
         if (!joint && !IsZero(n.GetPreRotation(from)) && n.GetLimits().GetRotationLimitActive()) {
             n.GetLimits().SetRotationLimitActive(false);
-            const std::string line = std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
-                                     ": rotation limits dropped, its rotation is resampled.";
-            LogLine(line.c_str());
+            // Said only where a bound was on: a rotation active without one limits nothing.
+            if (n.GetLimits().GetEnable(KZeqNodeLimits::eR)) {
+                const std::string line = std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
+                                         ": rotation limits dropped, its rotation is resampled.";
+                LogLine(line.c_str());
+            }
         }
     });
 }

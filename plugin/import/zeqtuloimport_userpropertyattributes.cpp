@@ -83,7 +83,9 @@ void ZeqTuloImport::AddUserProperty(KZeqUserProperty* property, TFnTransform& tr
 }
 
 void ZeqTuloImport::AddUserProperties(TFnTransform& transform, ZeqTuloNode* node) {
-    if (!node || !node->GetNodeAttribute()) return;
+    // A node without attribute (a group of another program, a camera's look-at group) has its host
+    // transform all the same: its properties come in with it.
+    if (!node) return;
     for (int i = 0; i < node->GetPropertyCount(); ++i) {
         KZeqUserProperty* property = node->GetProperty(i);
         if (property && property->GetFlag(KZeqUserProperty::eUSER)) AddUserProperty(property, transform, node);

@@ -70,7 +70,6 @@ void SetOneChannel(TPlug& plug, int unitType, KZeqUserProperty& property, KFCurv
 
 TStatus ZeqTuloImport::ImportUserProperties(ZeqTuloNode& node) {
     TStatus result = TStatus::kFailure;
-    if (!node.GetNodeAttribute()) return result;
     TDagPath* path = node.GetDagPath();
     if (!path) return result;
     TFnTransform transform(*path, &result);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -42,8 +43,10 @@ std::string Quoted(const char* line) {
     return "\"" + text + "\"";
 }
 
-// One field of "h:m:s:f" as %d reads it (blanks, a sign, digits), within int.
+// One field of "h:m:s:f": digits, within int; a minus before them is read (and the time refused as
+// negative later), a plus or a blank is no part of a time code.
 bool TimeField(const char*& at, int& value) {
+    if (!std::isdigit(static_cast<unsigned char>(at[*at == '-' ? 1 : 0]))) return false;
     char* end = nullptr;
     errno = 0;
     const long number = std::strtol(at, &end, 10);
@@ -105,6 +108,8 @@ bool KZeqReaderMotionAnalysisTrc::ParseTimeCode(const char* path, KTime& time, K
                        ", not the 3 of a time code (the time, the standard, the frame rate)");
     int fields[4] = {0, 0, 0, 0};
     const char* at = lines[0];
+    // Blanks may come before the time, as after it.
+    while (*at == ' ' || *at == '\t') ++at;
     for (int i = 0; i < 4; ++i)
         if ((i > 0 && *at++ != ':') || !TimeField(at, fields[i]))
             return invalid(named + " line 1 " + Quoted(lines[0]) + " is no time (hours:minutes:seconds:frames)");

@@ -113,11 +113,13 @@ TEST_F(UserPropertyTest, ThePlugInsTagIsNoProperty) {
     EXPECT_EQ(mNode->GetPropertyCount(KZeqUserProperty::eUSER), 1);
 }
 
-TEST_F(UserPropertyTest, NodeWithoutAttributeGetsNone) {
+// A node without attribute (a look-at group, an ambient light) keeps its user's attributes.
+TEST_F(UserPropertyTest, NodeWithoutAttributeGetsThem) {
     Add("ratio", TFnNumericData::kFloat);
     mNode->SetNodeAttribute(nullptr);
     AddAll();
-    EXPECT_EQ(mNode->GetPropertyCount(KZeqUserProperty::eUSER), 0);
+    EXPECT_NE(Property("ratio"), nullptr);
+    EXPECT_EQ(mNode->GetPropertyCount(KZeqUserProperty::eUSER), 1);
 }
 
 TEST_F(UserPropertyTest, CurvesGoIntoTheCurrentTakeKeyForKey) {

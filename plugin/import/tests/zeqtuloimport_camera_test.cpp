@@ -11,6 +11,8 @@
 
 #include "io/kzeqexporter.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakenode.h"
 #include "tulo.h"
 
 using namespace zeqsdk_400;
@@ -67,6 +69,18 @@ const AimCase kAimCases[] = {
     {"HostCamera", "persp=camera(Kid=mesh) B", k6, "persp=|persp Kid=|Kid B=|B", "",
      "Camera persp: the host has its own camera of this name; it is left out, and the 1 node below it comes in "
      "at the top."},
+    // Every target left out is said: an up node without an aim, one of the host's own cameras,
+    // a light's targets.
+    {"UpWithoutAim", "Cam^U U", k6, "Cam=|Cam U=|U", "",
+     "Camera Cam: its up-vector target U is left out: the host takes one only with an aim, which the camera has "
+     "not."},
+    {"AimAtTheHostsOwnCamera", "Cam@top top=camera", k6, "Cam=|Cam", "",
+     "Camera Cam: the host cannot aim it at top (it is the host's own camera, which the import leaves out); the "
+     "aim is left out and the camera keeps its orientation."},
+    {"UpAtTheHostsOwnCamera", "P(Cam@T^side T) side=camera", k6, "P=|P Cam=|P|Cam T=|P|T", "P: Cam T",
+     "Camera Cam: the host cannot take side as its up-vector target (it is the host's own camera"},
+    {"LightTargets", "L=light@A^B A B", k6, "L=|L A=|A B=|B", "",
+     "Light L: the host's lights take no up-vector target; B is left out as its up-vector target."},
 };
 
 std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) {
@@ -153,6 +167,56 @@ TEST_F(CameraTargetTest, TwoHostGroupsUnderOneParentComeBack) {
     // The second camera and its aim, under the names the import gives the file's clash-marked ones.
     for (const char* path : {"|hardCube|camera1_group1|camera11 ", "|hardCube|camera1_group1|camera1_aim1 "})
         EXPECT_NE(output.find(path), std::string::npos) << path << "\n" << output;
+}
+
+// What the user hangs below one of the host's own cameras goes to the top of the file, which holds
+// no such camera, with the camera's transform in its own: it comes back where it was. A camera of
+// the user named like one of the host's, below the top, is the user's and goes out as any other.
+TEST_F(CameraTargetTest, BelowTheHostsOwnCameraAndNamedLikeOne) {
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0") && Run("standin_scene cube"));
+    ASSERT_TRUE(Run("setAttr persp.translateX 4") && Run("setAttr persp.rotateY 30") && Run("setAttr persp.scaleZ 2"));
+    ASSERT_TRUE(Run("parent hardCube persp") && Run("camera") && Run("parent camera1 smoothCube"));
+    ASSERT_EQ(TFnDagNode(standin::find("camera1")).setName("perspShape"), "perspShape");
+    TDagPath cube;
+    ASSERT_TRUE(TDagPath::getAPathTo(standin::find("hardCube"), cube));
+    const TMatrix world = cube.inclusiveMatrix();
+    const std::string file = mDirectory + "host_cameras.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + file + "\"") && Run("file -f -new") && Run("ZEQImport -f \"" + file + "\""));
+    EXPECT_EQ(HostPath("hardCube"), "|hardCube");
+    ASSERT_TRUE(TDagPath::getAPathTo(standin::find("hardCube"), cube));
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_NEAR(cube.inclusiveMatrix().matrix[i][j], world.matrix[i][j], 1e-5) << i << j;
+    EXPECT_EQ(HostType("smoothCube|perspShape"), "transform");
+    EXPECT_NE(Log().find("hardCube: the host's own camera persp holds it, which is not exported; it goes to the top"),
+              std::string::npos)
+        << Log();
+}
+
+// A camera whose scaling is keyed unevenly takes the turn onto the other side's axis differently at
+// each time: what hangs below it keeps its place at one time only, and the log says so both ways.
+TEST_F(CameraTargetTest, BelowACameraOfKeyedScaling) {
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    const std::string file = Write("keyed_scaling", [](KZeqSdkManager& m, KZeqScene& s) {
+        KZeqNode* camera = BuildScene(m, s, "Cam=camera(Kid)").at("Cam").mNode;
+        s.CreateTake("Take 001");
+        camera->SetCurrentTakeNode("Take 001");
+        Key(camera->GetCurrentTakeNode()->GetScaleX(), 0.0, 1.0f);
+        Key(camera->GetCurrentTakeNode()->GetScaleX(), 1.0, 3.0f);
+    });
+    ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 0"));
+    const std::string note = "Kid: the forward-axis turn of the camera Cam changes with the keys of its parent";
+    EXPECT_NE(Log().find("Node " + note), std::string::npos) << Log();
+    // The host's camera: its scaling keyed too, which the export writes 1 at every time.
+    ASSERT_TRUE(Run("file -f -new") && Run("standin_scene cube") && Run("camera") && Run("parent hardCube camera1"));
+    TFnAnimCurve curve;
+    curve.create(standin::plug("camera1.scaleY"));
+    curve.addKey(TTime(0.0, TTime::kSeconds), 1.0);
+    curve.addKey(TTime(1.0, TTime::kSeconds), 2.0);
+    ASSERT_TRUE(Run("ZEQExport -f \"" + mDirectory + "keyed_scaling_out.zeq\""));
+    EXPECT_NE(Log().find("ZEQ Export Warning: hardCube: the forward-axis turn of the camera camera1 changes with the "
+                         "keys of its parent"),
+              std::string::npos)
+        << Log();
 }
 
 // Each round trip through the host (export, then import into a new scene) gives back the camera at

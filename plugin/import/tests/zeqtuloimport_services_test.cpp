@@ -85,11 +85,13 @@ TEST_F(ServicesTest, UserPropertiesBecomeAttributes) {
     EXPECT_EQ(max, 10);
     EXPECT_TRUE(TFnAttribute(standin::plug("box.Count").attribute()).isKeyable());
 
-    // A node without attribute gets none.
+    // A node without attribute gets them too.
     ZeqTuloNode* bare = Add("bare", "none");
     Property(*bare, "Flag", "Bool", "");
-    mDriver.AddUserProperties(transform, bare);
-    EXPECT_EQ(AttributeOf(*bare, "Flag"), "<none>");
+    TFnTransform bareTransform;
+    bareTransform.create();
+    mDriver.AddUserProperties(bareTransform, bare);
+    EXPECT_EQ(AttributeOf(*bare, "Flag"), "Flag");
 }
 
 // Ten names are tried while the host answers "in use"; then the property goes without.
@@ -232,6 +234,24 @@ TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 3);
     mDriver.RemoveRotationPivot(mRoot);
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eSOURCE_SET)[2], 0);
+}
+
+// Rotation limits go with a non-joint's pre-rotation; the log says so only where a bound was on.
+TEST_F(ServicesTest, DroppedRotationLimitsSaidWhereBounded) {
+    const std::string file = Write("limits", [](KZeqSdkManager& m, KZeqScene& s) {
+        for (const char* name : {"bounded", "unbounded"}) {
+            KZeqNode* node = AddNode(m, s.GetRootNode(), name);
+            node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+            node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
+            node->GetLimits().SetRotationLimitActive(true);
+        }
+        KZeqNode* bounded = s.GetRootNode()->GetChild(0);
+        bounded->GetLimits().mRotationLimits.SetLimitMaxActive(false, true, false);
+        bounded->GetLimits().mRotationLimits.SetLimitMax(KZeqVector4(0, 45, 0, 0));
+    });
+    ASSERT_TRUE(Import(file));
+    EXPECT_NE(Log().find("Node bounded: rotation limits dropped"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Node unbounded: rotation limits"), std::string::npos) << Log();
 }
 
 // The quarter turn between the file's and the host's forward axes comes out of the post-rotation of

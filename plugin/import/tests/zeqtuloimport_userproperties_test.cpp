@@ -204,11 +204,15 @@ TEST_F(UserPropertyTest, MissingAttributeIsMadeAndFilled) {
     EXPECT_EQ(Value<double>(mNode->GetUserPropertyName("Spare Speed")->Buffer()), 4.5);
 }
 
-TEST_F(UserPropertyTest, NodeWithoutAttributeGetsNothing) {
-    TDagPath path = HostPath("transform", "bare");
-    ZeqTuloNode* bare = Node("bare", &path);
-    bare->SetUserPropertyName("Speed", "Speed");
-    EXPECT_FALSE(mImport->ImportUserProperties(*bare));
+// A node without attribute (a group another program wrote) has its host transform all the same:
+// its properties come in with their values.
+TEST_F(UserPropertyTest, NodeWithoutAttributeGetsItsValues) {
+    mNode->SetNodeAttribute(nullptr);
+    Property("Focus", kPropertyTypeDouble)->SetDefaultValue(42.0);
+    Channel("Focus")->SetValue(0.0f);
+    Attribute("Focus", "Focus", TFnNumericData::kDouble);
+    EXPECT_TRUE(mImport->ImportUserProperties(*mNode));
+    EXPECT_EQ(Value<double>("Focus"), 42.0);
 }
 
 }  // namespace

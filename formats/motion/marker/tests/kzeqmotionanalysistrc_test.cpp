@@ -318,6 +318,12 @@ const TimeCodeCase kTimeCodes[] = {
     {"SmpteSecondsBeyond59", "00:00:60:00\nSMPTE\n30\n", -1, " line 1 \"00:00:60:00\": second 60 is beyond 59"},
     {"ANegativeHour", "-1:00:00:00\nSMPTE\n30\n", -1, " line 1 \"-1:00:00:00\" holds a negative number"},
     {"ANegativeFrame", "00:00:01:-1\nSMPTE\n30\n", -1, " line 1 \"00:00:01:-1\" holds a negative number"},
+    // Each field is its digits: a sign or a blank before them makes no time code.
+    {"APlusFrame", "00:00:01:+5\nSMPTE\n30\n", -1, " line 1 \"00:00:01:+5\" is no time (hours:minutes:seconds:frames)"},
+    {"APlusHour", "+1:00:00:00\nSMPTE\n30\n", -1, " line 1 \"+1:00:00:00\" is no time (hours:minutes:seconds:frames)"},
+    {"ABlankBeforeAField", "00:00: 1:05\nSMPTE\n30\n", -1,
+     " line 1 \"00:00: 1:05\" is no time (hours:minutes:seconds:frames)"},
+    {"BlanksBeforeTheTime", " \t00:00:01:15\nSMPTE\n30\n", 1.5, ""},
     {"LaterThanATakeCanStart", "2000000:00:00:00\nSMPTE\n30\n", -1,
      " line 1 \"2000000:00:00:00\" is later than a take can start"},
     {"UnknownStandard", "00:00:01:05\nsmpte\n30\n", -1,
