@@ -1,7 +1,6 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
 // own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
 // and the tree order of bind-pose records.
-#include <cmath>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -211,13 +210,6 @@ bool HostAims(const TObject& camera) {
     return held.size() >= 2 && held.size() <= 3 && held[0] == camera;
 }
 
-bool IsIdentity(const KZeqXMatrix& matrix) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            if (std::fabs(matrix.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-12) return false;
-    return true;
-}
-
 }  // namespace
 
 void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
@@ -256,8 +248,9 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         KTime time;
         if (keyed) time.SetSecondDouble(TAnimControl::currentTime().as(TTime::kSeconds));
         camera->SetLocalStateFromCurrentTake(time, false);
+        // Its translation, rotation and scaling: its pivots and rotation order take no part.
         const KZeqXMatrix above = camera->GetLocalState();
-        const bool moves = !IsIdentity(above);
+        const bool moves = !SameMatrix(above, KZeqXMatrix());
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
         int moved = 0;
@@ -266,20 +259,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             if (!root.AddChild(child)) continue;
             ++moved;
             if (!moves) continue;
-            bool exact = true;
-            const std::size_t keys = ComposeIntoLocal(*child, above, &exact);
-            const std::string who = ShortName(*child) + ": ";
-            if (!exact)
-                notes.push_back(who + "the scaling of the camera " + name +
-                                " shears it, which its translation, rotation and scaling cannot hold; its place in "
-                                "the world differs from the file's.");
-            if (!PivotsHold(*child, above) || TakesPivots(*camera))
-                notes.push_back(who + "the transform of the camera " + name +
-                                " is composed into its own without the pivots and rotation orders one of them has; "
-                                "its place in the world may differ from the file's.");
-            if (keys > 0)
-                notes.push_back(who + "its keys take the transform of the camera " + name +
-                                " key by key; between keys its motion may differ from the file's.");
+            for (std::string& note : ComposeNoted(*child, above, "the transform of the camera " + name))
+                notes.push_back("Node " + note);
         }
         std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
         if (moved > 0)
@@ -290,6 +271,11 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             LogLine(("Camera " + name +
                      ": its animation is left out with it; the nodes below it keep the place it gives them at the "
                      "host's current time.")
+                        .c_str());
+        if (moved > 0 && TakesPivots(*camera))
+            LogLine(("Camera " + name +
+                     ": the nodes below it take its transform without its pivots and rotation order; their place in "
+                     "the world may differ.")
                         .c_str());
         for (const std::string& note : notes) LogLine(note.c_str());
         root.RemoveChild(camera);
@@ -399,17 +385,12 @@ void ZeqTuloImport::SettleLookAtRigs() {
                      ": it was in the host scene before, outside a look-at group; the aim is left out and the "
                      "camera keeps its orientation.")
                         .c_str());
-        const struct {
-            KZeqNode*& mNode;
-            ZeqTuloCameraTargets::EHow& mHow;
-            const char* mRole;
-        } roles[] = {{targets.mAim, targets.mAimHow, "aim"}, {targets.mUp, targets.mUpHow, "up-vector target"}};
-        for (const auto& role : roles) {
+        for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
             ZeqTuloNode* target = static_cast<ZeqTuloNode*>(role.mNode);
             if (!target) continue;
             const TObject host = target->mIsPresent ? HostObject(target) : TObject();
             bool keep = false;
-            if (&role.mNode == &targets.mUp && !targets.mAim) {
+            if (role.IsUp(targets) && !targets.mAim) {
                 if (!outside)
                     LogLine(("Camera " + name + ": its up-vector target " + ShortName(*target) +
                              " is left out with the aim.")
@@ -419,7 +400,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
                 keep = !targets.mHostGroup.isNull() && TFnDagNode(host).parent(0) == targets.mHostGroup;
                 if (!keep && !outside)
                     LogLine(("Camera " + name + ": " + ShortName(*target) + " was in the host scene before; the " +
-                             role.mRole + " is left out.")
+                             role.mName + " is left out.")
                                 .c_str());
             } else {
                 keep = making && !outside;
@@ -427,8 +408,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
             if (keep) continue;
             // A bare target the camera's rig does not make comes in as a node of its own.
             if (host.isNull() && making && role.mHow == ZeqTuloCameraTargets::eCommandNode) AddQuorbelNodeArray(target);
-            role.mNode = nullptr;
-            role.mHow = ZeqTuloCameraTargets::eLeftOut;
+            role.LeaveOut();
         }
 
         if (group && group->mIsPresent && targets.mHostGroup.isNull() && cameraHost.isNull() && targets.mAim)
