@@ -101,6 +101,11 @@ namespace {
 
 std::string ShortName(const KZeqNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
+// The host takes an up node only with an aim.
+std::string UpLeftOutWithAim(const KZeqNode& camera, const KZeqNode& up) {
+    return "Camera " + ShortName(camera) + ": its up-vector target " + ShortName(up) + " is left out with the aim.";
+}
+
 // The nodes the scene's skins are bound to.
 std::unordered_set<const KZeqNode*> SkinLinkNodes(KZeqNode* root) {
     std::unordered_set<const KZeqNode*> links;
@@ -129,9 +134,7 @@ public:
             if (const char* problem = Problem(camera, *aim)) {
                 Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
                     problem + "); the aim is left out and the camera keeps its orientation.");
-                if (up)
-                    Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
-                        " is left out with the aim.");
+                if (up) Log(UpLeftOutWithAim(camera, *up));
                 return targets;
             }
             targets.mAim = aim;
@@ -202,12 +205,15 @@ bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
     return at == held.size();
 }
 
-// Whether the host aims the camera as it stands: first in a look-at group of two or three nodes.
+// The host aims the first node of a look-at group of two or three (camera, aim, up).
+bool AimingGroupSize(std::size_t nodes) { return nodes >= 2 && nodes <= 3; }
+
+// Whether the host aims the camera as it stands.
 bool HostAims(const TObject& camera) {
     const TObject group = TFnDagNode(camera).parent(0);
     if (group.isNull() || !group.hasFn(TFn::kLookAt)) return false;
     const std::vector<TObject> held = TransformChildren(group);
-    return held.size() >= 2 && held.size() <= 3 && held[0] == camera;
+    return AimingGroupSize(held.size()) && held[0] == camera;
 }
 
 }  // namespace
@@ -391,10 +397,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
             const TObject host = target->mIsPresent ? HostObject(target) : TObject();
             bool keep = false;
             if (role.IsUp(targets) && !targets.mAim) {
-                if (!outside)
-                    LogLine(("Camera " + name + ": its up-vector target " + ShortName(*target) +
-                             " is left out with the aim.")
-                                .c_str());
+                if (!outside) LogLine(UpLeftOutWithAim(camera, *target).c_str());
             } else if (!host.isNull()) {
                 // A node the host had stays where it is: in the rig's look-at group, or out of the rig.
                 keep = !targets.mHostGroup.isNull() && TFnDagNode(host).parent(0) == targets.mHostGroup;
@@ -416,12 +419,12 @@ void ZeqTuloImport::SettleLookAtRigs() {
                      " was in the host scene before, as no look-at group of this camera alone; the camera's "
                      "look-at group comes in below it.")
                         .c_str());
-        // Aimed when the camera ends first in a look-at group of two or three nodes.
+        // Aimed when the camera ends first in a look-at group the host aims with.
         if (!targets.mHostGroup.isNull()) {
             std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);
             for (KZeqNode* target : {targets.mAim, targets.mUp})
                 if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
-            targets.mAimed = count >= 2 && count <= 3;
+            targets.mAimed = AimingGroupSize(count);
         } else if (!cameraHost.isNull()) {
             targets.mAimed = HostAims(cameraHost);
         } else {
