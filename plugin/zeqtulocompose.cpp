@@ -201,7 +201,24 @@ KZeqXMatrix BeforeRotation(const KZeqNode& node, const KZeqVector4& scaling) {
     return undo.Transpose() * out;
 }
 
+std::vector<KZeqXMatrix> BeforeRotations(const KZeqNode& node, const std::vector<KZeqVector4>& scalings) {
+    std::vector<KZeqXMatrix> out;
+    out.reserve(scalings.size());
+    for (const KZeqVector4& scaling : scalings) out.push_back(BeforeRotation(node, scaling));
+    return out;
+}
+
 KZeqXMatrix ChildrenCorrection(const KZeqXMatrix& from, const KZeqXMatrix& to) { return to.Inverse() * from; }
+
+KZeqXMatrix ChildrenCorrectionOverTime(const KZeqNode& node, const std::vector<KZeqXMatrix>& from,
+                                       const std::vector<KZeqVector4>& to, bool& varies) {
+    varies = false;
+    if (from.empty() || to.size() != from.size()) return KZeqXMatrix();
+    const KZeqXMatrix first = ChildrenCorrection(from[0], BeforeRotation(node, to[0]));
+    for (std::size_t k = 1; k < from.size() && !varies; ++k)
+        varies = !SameMatrix(ChildrenCorrection(from[k], BeforeRotation(node, to[k])), first);
+    return first;
+}
 
 bool SameMatrix(const KZeqXMatrix& a, const KZeqXMatrix& b) {
     for (int i = 0; i < 4; ++i)

@@ -38,9 +38,19 @@ bool PivotsHold(const zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqXMatrix&
 // (rotation, pre-rotation, the pivot put back, offsets, translation) stays as it is where only
 // these change, so what the children must take then is ChildrenCorrection of the two.
 zeqsdk_400::KZeqXMatrix BeforeRotation(const zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqVector4& scaling);
+// BeforeRotation at each of the scalings.
+std::vector<zeqsdk_400::KZeqXMatrix> BeforeRotations(const zeqsdk_400::KZeqNode& node,
+                                                     const std::vector<zeqsdk_400::KZeqVector4>& scalings);
 // Composed after a child's own transform, keeps the child's place in the world when its parent's
 // part before the rotation goes from `from` to `to`.
 zeqsdk_400::KZeqXMatrix ChildrenCorrection(const zeqsdk_400::KZeqXMatrix& from, const zeqsdk_400::KZeqXMatrix& to);
+// ChildrenCorrection where the node's part before the rotation goes from from[k] to BeforeRotation
+// of its scaling to[k], at each time k (its values without keys first, then its scaling keys'):
+// the correction at the first; varies when it is another at some other time, which children
+// composed once cannot follow.
+zeqsdk_400::KZeqXMatrix ChildrenCorrectionOverTime(const zeqsdk_400::KZeqNode& node,
+                                                   const std::vector<zeqsdk_400::KZeqXMatrix>& from,
+                                                   const std::vector<zeqsdk_400::KZeqVector4>& to, bool& varies);
 bool SameMatrix(const zeqsdk_400::KZeqXMatrix& a, const zeqsdk_400::KZeqXMatrix& b);
 // The node's scaling at each key time of its scaling curves in the current take (none when that
 // is the default take).

@@ -112,8 +112,7 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
         // The host's scalings (now, then at its scaling keys) with its pivots, before the turn and
         // the camera's scaling of 1 change the node.
         const std::vector<KZeqVector4> hostScalings = isCamera || turned ? HostScalings(transform) : std::vector<KZeqVector4>();
-        std::vector<KZeqXMatrix> hostBefore;
-        for (const KZeqVector4& scaling : hostScalings) hostBefore.push_back(BeforeRotation(node, scaling));
+        const std::vector<KZeqXMatrix> hostBefore = BeforeRotations(node, hostScalings);
 
         ExportDefaultTransform(transform, *node.GetDefaultTakeNode());
         KFCurve visibilityCurve;
@@ -154,13 +153,12 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
             AdjustTransform(node, transform, *defaults->GetKFCurveNode());
         if (!hostBefore.empty()) {
             // A camera's file scaling is 1 at every time, a light's the host's.
-            const auto fileScaling = [&](std::size_t k) { return isCamera ? KZeqVector4(1, 1, 1, 0) : hostScalings[k]; };
-            const KZeqXMatrix above = ChildrenCorrection(hostBefore[0], BeforeRotation(node, fileScaling(0)));
+            const std::vector<KZeqVector4> fileScalings =
+                isCamera ? std::vector<KZeqVector4>(hostScalings.size(), KZeqVector4(1, 1, 1, 0)) : hostScalings;
             bool varies = false;
-            for (std::size_t k = 1; k < hostBefore.size() && !varies; ++k)
-                varies = !SameMatrix(ChildrenCorrection(hostBefore[k], BeforeRotation(node, fileScaling(k))), above);
+            const KZeqXMatrix above = ChildrenCorrectionOverTime(node, hostBefore, fileScalings, varies);
             const bool scaled = isCamera && !SameMatrix(BeforeRotation(node, hostScalings[0]),
-                                                        BeforeRotation(node, fileScaling(0)));
+                                                        BeforeRotation(node, fileScalings[0]));
             const std::string about = std::string(turned ? "the forward-axis turn" : "the scaling") +
                                       (turned && scaled ? " and scaling" : "") + " of " +
                                       (isCamera ? "the camera " : "the light ") +

@@ -1,6 +1,7 @@
 #ifndef ZEQ_PLUGIN_IMPORT_ZEQTULOIMPORT_H
 #define ZEQ_PLUGIN_IMPORT_ZEQTULOIMPORT_H
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -69,6 +70,20 @@ struct ZeqTuloCameraTargets {
     bool mAimed = false;
 
     bool AimTaken() const { return mAimed; }
+
+    // The aim and the up-vector target alike: the node, how it comes in and its name in the log.
+    struct Role {
+        zeqsdk_400::KZeqNode*& mNode;
+        EHow& mHow;
+        const char* mName;
+        bool IsUp(const ZeqTuloCameraTargets& targets) const { return &mNode == &targets.mUp; }
+        // It reaches the host no more.
+        void LeaveOut() const {
+            mNode = nullptr;
+            mHow = eLeftOut;
+        }
+    };
+    std::array<Role, 2> Roles() { return {{{mAim, mAimHow, "aim"}, {mUp, mUpHow, "up-vector target"}}}; }
 };
 
 // A material already turned into a host shader during the running import.

@@ -107,30 +107,19 @@ TObject MakeCommandLikeNode(const TObject& group) {
     return made;
 }
 
-const char* const kAim = "aim";
-const char* const kUp = "up-vector target";
-
 void LeaveOutUnmadeTargets(ZeqTuloImport& driver, const ZeqTuloNode& camera, ZeqTuloCameraTargets& targets) {
     // A target to come in as itself that the host did not make leaves nothing to aim at.
-    const struct {
-        KZeqNode*& mNode;
-        ZeqTuloCameraTargets::EHow& mHow;
-        const char* mRole;
-    } roles[] = {{targets.mAim, targets.mAimHow, kAim}, {targets.mUp, targets.mUpHow, kUp}};
-    for (const auto& role : roles) {
+    for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
         const ZeqTuloNode* own = static_cast<ZeqTuloNode*>(role.mNode);
         if (role.mHow != ZeqTuloCameraTargets::eOwnNode || !own || !HostObject(own).isNull()) continue;
         const std::string line = "Camera " + std::string(camera.GetNameWithoutNameSpacePrefix().Buffer()) + ": " +
                                  own->GetNameWithoutNameSpacePrefix().Buffer() + " has no host node; the " +
-                                 role.mRole + " is left out.";
+                                 role.mName + " is left out.";
         driver.LogLine(line.c_str());
-        role.mNode = nullptr;
-        role.mHow = ZeqTuloCameraTargets::eLeftOut;
+        role.LeaveOut();
     }
-    if (!targets.mAim) {
-        targets.mUp = nullptr;
-        targets.mUpHow = ZeqTuloCameraTargets::eLeftOut;
-    }
+    // The up-vector target goes with the aim.
+    if (!targets.mAim) targets.Roles()[1].LeaveOut();
 }
 
 }  // namespace
@@ -302,12 +291,10 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
     ZeqTuloCameraTargets& targets = found->second;
     const TObject group = targets.mHostGroup;
     // A bare target the group lacks is made in it as the camera command makes one.
-    for (KZeqNode* target : {targets.mAim, targets.mUp}) {
-        ZeqTuloNode* node = static_cast<ZeqTuloNode*>(target);
-        if (!node || !HostObject(node).isNull() || (target == targets.mAim ? targets.mAimHow : targets.mUpHow) !=
-                                                         ZeqTuloCameraTargets::eCommandNode)
-            continue;
-        RecordTargetNode(*this, MakeCommandLikeNode(group), node);
+    for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
+        ZeqTuloNode* node = static_cast<ZeqTuloNode*>(role.mNode);
+        if (node && HostObject(node).isNull() && role.mHow == ZeqTuloCameraTargets::eCommandNode)
+            RecordTargetNode(*this, MakeCommandLikeNode(group), node);
     }
     LeaveOutUnmadeTargets(*this, camera, targets);
     std::vector<TObject> order{cameraHost};

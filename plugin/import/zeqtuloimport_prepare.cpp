@@ -1,7 +1,6 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
 // own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
 // and the tree order of bind-pose records.
-#include <cmath>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -102,6 +101,11 @@ namespace {
 
 std::string ShortName(const KZeqNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
+// The host takes an up node only with an aim.
+std::string UpLeftOutWithAim(const KZeqNode& camera, const KZeqNode& up) {
+    return "Camera " + ShortName(camera) + ": its up-vector target " + ShortName(up) + " is left out with the aim.";
+}
+
 // The nodes the scene's skins are bound to.
 std::unordered_set<const KZeqNode*> SkinLinkNodes(KZeqNode* root) {
     std::unordered_set<const KZeqNode*> links;
@@ -130,9 +134,7 @@ public:
             if (const char* problem = Problem(camera, *aim)) {
                 Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
                     problem + "); the aim is left out and the camera keeps its orientation.");
-                if (up)
-                    Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
-                        " is left out with the aim.");
+                if (up) Log(UpLeftOutWithAim(camera, *up));
                 return targets;
             }
             targets.mAim = aim;
@@ -203,19 +205,15 @@ bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
     return at == held.size();
 }
 
-// Whether the host aims the camera as it stands: first in a look-at group of two or three nodes.
+// The host aims the first node of a look-at group of two or three (camera, aim, up).
+bool AimingGroupSize(std::size_t nodes) { return nodes >= 2 && nodes <= 3; }
+
+// Whether the host aims the camera as it stands.
 bool HostAims(const TObject& camera) {
     const TObject group = TFnDagNode(camera).parent(0);
     if (group.isNull() || !group.hasFn(TFn::kLookAt)) return false;
     const std::vector<TObject> held = TransformChildren(group);
-    return held.size() >= 2 && held.size() <= 3 && held[0] == camera;
-}
-
-bool IsIdentity(const KZeqXMatrix& matrix) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            if (std::fabs(matrix.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-12) return false;
-    return true;
+    return AimingGroupSize(held.size()) && held[0] == camera;
 }
 
 }  // namespace
@@ -256,8 +254,9 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         KTime time;
         if (keyed) time.SetSecondDouble(TAnimControl::currentTime().as(TTime::kSeconds));
         camera->SetLocalStateFromCurrentTake(time, false);
+        // Its translation, rotation and scaling: its pivots and rotation order take no part.
         const KZeqXMatrix above = camera->GetLocalState();
-        const bool moves = !IsIdentity(above);
+        const bool moves = !SameMatrix(above, KZeqXMatrix());
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
         int moved = 0;
@@ -266,20 +265,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             if (!root.AddChild(child)) continue;
             ++moved;
             if (!moves) continue;
-            bool exact = true;
-            const std::size_t keys = ComposeIntoLocal(*child, above, &exact);
-            const std::string who = ShortName(*child) + ": ";
-            if (!exact)
-                notes.push_back(who + "the scaling of the camera " + name +
-                                " shears it, which its translation, rotation and scaling cannot hold; its place in "
-                                "the world differs from the file's.");
-            if (!PivotsHold(*child, above) || TakesPivots(*camera))
-                notes.push_back(who + "the transform of the camera " + name +
-                                " is composed into its own without the pivots and rotation orders one of them has; "
-                                "its place in the world may differ from the file's.");
-            if (keys > 0)
-                notes.push_back(who + "its keys take the transform of the camera " + name +
-                                " key by key; between keys its motion may differ from the file's.");
+            for (std::string& note : ComposeNoted(*child, above, "the transform of the camera " + name))
+                notes.push_back("Node " + note);
         }
         std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
         if (moved > 0)
@@ -290,6 +277,11 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             LogLine(("Camera " + name +
                      ": its animation is left out with it; the nodes below it keep the place it gives them at the "
                      "host's current time.")
+                        .c_str());
+        if (moved > 0 && TakesPivots(*camera))
+            LogLine(("Camera " + name +
+                     ": the nodes below it take its transform without its pivots and rotation order; their place in "
+                     "the world may differ.")
                         .c_str());
         for (const std::string& note : notes) LogLine(note.c_str());
         root.RemoveChild(camera);
@@ -399,27 +391,19 @@ void ZeqTuloImport::SettleLookAtRigs() {
                      ": it was in the host scene before, outside a look-at group; the aim is left out and the "
                      "camera keeps its orientation.")
                         .c_str());
-        const struct {
-            KZeqNode*& mNode;
-            ZeqTuloCameraTargets::EHow& mHow;
-            const char* mRole;
-        } roles[] = {{targets.mAim, targets.mAimHow, "aim"}, {targets.mUp, targets.mUpHow, "up-vector target"}};
-        for (const auto& role : roles) {
+        for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
             ZeqTuloNode* target = static_cast<ZeqTuloNode*>(role.mNode);
             if (!target) continue;
             const TObject host = target->mIsPresent ? HostObject(target) : TObject();
             bool keep = false;
-            if (&role.mNode == &targets.mUp && !targets.mAim) {
-                if (!outside)
-                    LogLine(("Camera " + name + ": its up-vector target " + ShortName(*target) +
-                             " is left out with the aim.")
-                                .c_str());
+            if (role.IsUp(targets) && !targets.mAim) {
+                if (!outside) LogLine(UpLeftOutWithAim(camera, *target).c_str());
             } else if (!host.isNull()) {
                 // A node the host had stays where it is: in the rig's look-at group, or out of the rig.
                 keep = !targets.mHostGroup.isNull() && TFnDagNode(host).parent(0) == targets.mHostGroup;
                 if (!keep && !outside)
                     LogLine(("Camera " + name + ": " + ShortName(*target) + " was in the host scene before; the " +
-                             role.mRole + " is left out.")
+                             role.mName + " is left out.")
                                 .c_str());
             } else {
                 keep = making && !outside;
@@ -427,8 +411,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
             if (keep) continue;
             // A bare target the camera's rig does not make comes in as a node of its own.
             if (host.isNull() && making && role.mHow == ZeqTuloCameraTargets::eCommandNode) AddQuorbelNodeArray(target);
-            role.mNode = nullptr;
-            role.mHow = ZeqTuloCameraTargets::eLeftOut;
+            role.LeaveOut();
         }
 
         if (group && group->mIsPresent && targets.mHostGroup.isNull() && cameraHost.isNull() && targets.mAim)
@@ -436,12 +419,12 @@ void ZeqTuloImport::SettleLookAtRigs() {
                      " was in the host scene before, as no look-at group of this camera alone; the camera's "
                      "look-at group comes in below it.")
                         .c_str());
-        // Aimed when the camera ends first in a look-at group of two or three nodes.
+        // Aimed when the camera ends first in a look-at group the host aims with.
         if (!targets.mHostGroup.isNull()) {
             std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);
             for (KZeqNode* target : {targets.mAim, targets.mUp})
                 if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
-            targets.mAimed = count >= 2 && count <= 3;
+            targets.mAimed = AimingGroupSize(count);
         } else if (!cameraHost.isNull()) {
             targets.mAimed = HostAims(cameraHost);
         } else {

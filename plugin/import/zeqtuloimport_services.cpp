@@ -172,13 +172,10 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
             std::vector<KZeqVector4> scalings(1);
             n.GetDefaultS(scalings[0]);
             for (const KZeqVector4& keyed : KeyedScalings(n)) scalings.push_back(keyed);
-            std::vector<KZeqXMatrix> before;
-            for (const KZeqVector4& scaling : scalings) before.push_back(BeforeRotation(n, scaling));
+            const std::vector<KZeqXMatrix> before = BeforeRotations(n, scalings);
             RemoveAxisTurn(n, aimed);
-            const KZeqXMatrix back = ChildrenCorrection(before[0], BeforeRotation(n, scalings[0]));
             bool varies = false;
-            for (std::size_t k = 1; k < scalings.size() && !varies; ++k)
-                varies = !SameMatrix(ChildrenCorrection(before[k], BeforeRotation(n, scalings[k])), back);
+            const KZeqXMatrix back = ChildrenCorrectionOverTime(n, before, scalings, varies);
             const std::string about = std::string("the forward-axis turn of ") +
                                       (n.GetCamera() ? "the camera " : "the light ") +
                                       n.GetNameWithoutNameSpacePrefix().Buffer();

@@ -424,8 +424,8 @@ const NoteCase kNoteCases[] = {
          Placed(AddNode(m, camera, "K"), {}, {0, 0, 45, 0});
      },
      "",
-     "K: the scaling of the camera persp shears it, which its translation, rotation and scaling cannot hold; its "
-     "place in the world differs from the file's.",
+     "Node K: the transform of the camera persp shears it, which its translation, rotation and scaling cannot hold; "
+     "its place in the world differs.",
      0},
     {"ChildInAnotherRotationOrder",
      [](KZeqSdkManager& m, KZeqScene& s) {
@@ -433,8 +433,21 @@ const NoteCase kNoteCases[] = {
          Placed(AddNode(m, camera, "K"), {}, {10, 20, 0, 0})->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_ZXY);
      },
      "",
-     "K: the transform of the camera top is composed into its own without the pivots and rotation orders one of "
-     "them has; its place in the world may differ from the file's.",
+     "Node K: the transform of the camera top is composed into its transform without its pivots and rotation "
+     "order; its place in the world may differ.",
+     0},
+    // The camera's transform as its translation, rotation and scaling give it: its own pivots are
+    // no part of what its children take.
+    {"CameraWithAPivot",
+     [](KZeqSdkManager& m, KZeqScene& s) {
+         KZeqNode* camera = Placed(AddNode(m, s.GetRootNode(), "front", "camera"), {}, {0, 90, 0, 0});
+         camera->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+         camera->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 5, 0));
+         Placed(AddNode(m, camera, "K"), {10, 1, 0, 0});
+     },
+     "",
+     "Camera front: the nodes below it take its transform without its pivots and rotation order; their place in "
+     "the world may differ.",
      0},
     // A post-rotation comes before the child's rotation, which takes the camera's: nothing to say.
     {"ChildWithAPostRotation",
@@ -458,8 +471,7 @@ const NoteCase kNoteCases[] = {
          Key(k->GetCurrentTakeNode()->GetTranslationX(), 1.0, 4.0f);
      },
      "Take 001",
-     "K: its keys take the transform of the camera persp key by key; between keys its motion may differ from the "
-     "file's.",
+     "Node K: its keys take the transform of the camera persp key by key; between keys its motion may differ.",
      2},
     {"KeyedCamera",
      [](KZeqSdkManager& m, KZeqScene& s) {

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <random>
 #include <sstream>
@@ -48,7 +49,9 @@ const int kSetsPerFile = 8;
 
 // Names (or paths) as a set.
 using NameSet = std::map<std::string, bool>;
-const int kCases = 16;
+// The seeds of the property test: few, for the sanitizer build's time, and reaching every kind
+// the generator makes (RigGeneratorTest).
+const unsigned kCases = 8;
 
 // What the file says of one model: its world matrix at 0 s, as the host should show it.
 struct Model {
@@ -68,17 +71,18 @@ struct Generated {
     std::vector<Model> mModels;
     std::vector<Aimed> mAimed;
     std::map<std::string, double> mGroupProperties;  // group name -> its "Focus"
+    NameSet mKinds;  // the kinds of node the file holds ("aim 3", "group 2 none", ...): AllKinds
 };
 
 class Generator {
 public:
-    // scaledCameras: cameras take a scaling (uniform or not), which the export leaves out.
-    Generator(KZeqSdkManager& manager, KZeqScene& scene, unsigned seed, bool scaledCameras = false)
-        : mManager(manager), mScene(scene), mRandom(seed), mScaledCameras(scaledCameras) {}
+    Generator(KZeqSdkManager& manager, KZeqScene& scene, unsigned seed)
+        : mManager(manager), mScene(scene), mRandom(seed) {}
 
     void Set(int set) {
         KZeqNode* root = mScene.GetRootNode();
         KZeqNode* parent = Pick(2) ? Placed(root, "Set" + std::to_string(set), "null") : root;
+        Made(parent == root ? "cameras at the top" : "cameras under a parent");
         KZeqNode* elsewhere = Placed(root, "Else" + std::to_string(set), "null");
         const int cameras = 1 + Pick(4);
         for (int c = 0; c < cameras; ++c) Camera(parent, elsewhere, set, c);
@@ -100,8 +104,9 @@ private:
         KFCurve* translation[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
         KFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
         KFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
-        // A camera unscaled, scaled alike on its axes, or not.
-        const int cameraScaling = node->GetCamera() ? (mScaledCameras ? Pick(3) : 0) : 2;
+        // A camera unscaled, scaled alike on its axes, or not: the export leaves its scaling out.
+        const int cameraScaling = node->GetCamera() ? Pick(3) : 2;
+        if (node->GetCamera()) Made("camera scaling " + std::to_string(cameraScaling));
         const double uniform = Value(0.5, 2);
         for (int axis = 0; axis < 3; ++axis) {
             translation[axis]->SetValue(static_cast<float>(Value(-10, 10)));
@@ -166,7 +171,9 @@ private:
         case 6: return Placed(camera, name, "null");
         default: {
             const std::string view = HostCameraName(false);
-            return view.empty() ? Placed(elsewhere, name, "null") : Placed(mScene.GetRootNode(), view, "camera");
+            if (view.empty()) return Placed(elsewhere, name, "null");
+            Made("target 7");
+            return Placed(mScene.GetRootNode(), view, "camera");
         }
         }
     }
@@ -183,24 +190,33 @@ private:
         const auto beside = [](int kind) { return kind <= 3; };
         if (grouping == 1 && (!aim || !beside(aimKind) || (up && upKind != 0))) grouping = 2;
         KZeqNode* holder = parent;
+        const char* const attribute = grouping > 0 && Pick(2) ? "null" : "none";
         if (grouping == 1) {
-            holder = AddNode(mManager, parent, HostGroupName().c_str(), Pick(2) ? "null" : "none");
+            holder = AddNode(mManager, parent, HostGroupName().c_str(), attribute);
         } else if (grouping == 2) {
             holder = Placed(parent, Pick(2) ? "Shot" + std::to_string(set) + "_" + std::to_string(c) + "_group"
                                             : "Rig" + std::to_string(set) + "_" + std::to_string(c),
-                            Pick(2) ? "null" : "none");
+                            attribute);
             FocusProperty(holder);
-            if (Pick(2)) Keyed(holder);
+            if (Pick(2)) {
+                Keyed(holder);
+                Made("group keyed");
+            }
         }
+        Made("group " + std::to_string(grouping) + (grouping > 0 ? std::string(" ") + attribute : ""));
         // Below the top, a camera may bear the name of one of the host's own cameras or their
         // shapes: it is the file's camera all the same.
         std::string name = naming == 2 && holder != mScene.GetRootNode() ? HostCameraName(true) : "";
+        if (!name.empty())
+            Made(name.find("Shape") == std::string::npos ? "named as a view camera" : "named as its shape");
         if (name.empty())
             name = naming == 0 ? "camera" + std::to_string(++mHostCameras) : "Cam" + std::to_string(set) + "_" + std::to_string(c);
         KZeqNode* camera = Placed(holder, name, "camera");
         Aimed aimed{name, "", "", {}};
         for (KZeqNode* at = camera; at && at->GetParent(); at = at->GetParent())
             aimed.mPath.insert(aimed.mPath.begin(), at->GetNameWithoutNameSpacePrefix().Buffer());
+        Made("aim " + std::to_string(aimKind));
+        Made("up " + std::to_string(upKind));
         if (aim) {
             KZeqNode* target = Target(holder, elsewhere, camera, name + "_aim", aimKind);
             camera->SetTarget(target);
@@ -212,9 +228,13 @@ private:
             aimed.mUp = target->GetNameWithoutNameSpacePrefix().Buffer();
         }
         // What hangs below the camera keeps its place whatever the host makes of the camera.
-        if (Pick(2)) Placed(camera, "Kid" + std::to_string(set) + "_" + std::to_string(c), Pick(2) ? "null" : "mesh");
+        const char* const kid = Pick(2) ? Pick(2) ? "null" : "mesh" : nullptr;
+        if (kid) Placed(camera, "Kid" + std::to_string(set) + "_" + std::to_string(c), kid);
+        Made(std::string("below the camera ") + (kid ? kid : "nothing"));
         mOut.mAimed.push_back(aimed);
     }
+
+    void Made(const std::string& kind) { mOut.mKinds[kind] = true; }
 
     // camera1_group, camera1_group1, ...: the host names every group after the camera it first
     // made, "camera1".
@@ -226,10 +246,36 @@ private:
     KZeqSdkManager& mManager;
     KZeqScene& mScene;
     std::mt19937 mRandom;
-    const bool mScaledCameras;
     int mHostCameras = 0, mHostGroups = 0;
     NameSet mHostCameraNames;
 };
+
+// Every kind the generator makes (Generated::mKinds).
+NameSet AllKinds() {
+    NameSet all;
+    for (const char* kind : {"cameras at the top", "cameras under a parent", "group 0", "group 1 null", "group 1 none",
+                             "group 2 null", "group 2 none", "group keyed", "named as a view camera",
+                             "named as its shape", "target 7", "below the camera nothing", "below the camera null",
+                             "below the camera mesh"})
+        all[kind] = true;
+    for (int kind = 0; kind <= 8; ++kind) all["aim " + std::to_string(kind)] = all["up " + std::to_string(kind)] = true;
+    for (int scaling = 0; scaling < 3; ++scaling) all["camera scaling " + std::to_string(scaling)] = true;
+    return all;
+}
+
+// The kinds no file of the seeds holds.
+std::string MissedKinds(const std::vector<unsigned>& seeds) {
+    NameSet missed = AllKinds();
+    for (unsigned seed : seeds) {
+        KZeqSdkManager manager;
+        Generator generator(manager, *manager.CreateKZeqScene(), seed);
+        for (int set = 0; set < kSetsPerFile; ++set) generator.Set(set);
+        for (const auto& kind : generator.mOut.mKinds) missed.erase(kind.first);
+    }
+    std::string text;
+    for (const auto& kind : missed) text += "\"" + kind.first + "\" ";
+    return text;
+}
 
 // The models and their world matrices at 0 s, read from the scene as written.
 void Collect(KZeqNode* root, Generated& out) {
@@ -256,6 +302,13 @@ void Collect(KZeqNode* root, Generated& out) {
     });
 }
 
+// One of the host's own view cameras: a camera directly under the world named as the host names
+// them. A node of such a name deeper down is the file's.
+bool HostViewCamera(const TDagPath& path) {
+    return path.length() == 1 && path.hasFn(TFn::kCamera) &&
+           ZeqTuloUtility::IsCameraNameReserved(TFnDependencyNode(path.node()).name().asChar());
+}
+
 // The host's transforms but its own cameras, by full path, with their world matrices.
 // With rigsByCamera, a look-at group is named after the camera it holds first ("<Cam>"): the
 // import makes names unique over the whole scene, so a host-made group name that the first import
@@ -265,8 +318,7 @@ void ForEachHostTransform(bool rigsByCamera, Visit visit) {
     for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
         TDagPath path;
         it.getPath(path);
-        const std::string name = TFnDependencyNode(path.node()).name().asChar();
-        if (path.length() == 1 && (name == "persp" || name == "top" || name == "front" || name == "side")) continue;
+        if (HostViewCamera(path)) continue;
         std::string key;
         for (TDagPath at = path; at.length() > 0; at.pop(1)) {
             std::string segment = TFnDependencyNode(at.node()).name().asChar();
@@ -321,7 +373,10 @@ std::vector<std::string> HostPathsOf(const std::vector<std::string>& file) {
     return exact.empty() ? found : exact;
 }
 
-bool Close(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)}); }
+// The file's values are floats (1e-7 relative), and a world value sums products of them of up to
+// the generator's sizes (positions within 10 below scalings up to 2, a few levels deep): within
+// 1e-6 of the larger of them and 10.
+bool Close(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max({10.0, std::fabs(a), std::fabs(b)}); }
 
 ::testing::AssertionResult Near(const double (&a)[4][4], const double (&b)[4][4]) {
     for (int i = 0; i < 4; ++i)
@@ -388,8 +443,21 @@ NameSet PlacedOnly(const std::string& log) {
     return names;
 }
 
-// cameras: keys whose matrices are compared without scaling (the export writes a camera's 1);
-// placedOnly: names whose position alone is.
+// The world matrices of a host path before and after a trip: a camera's without its scaling, which
+// the export writes as 1 (the nodes below it take it), a node the log names in placedOnly by its
+// position alone, any other exactly.
+::testing::AssertionResult SameWorld(const std::string& path, const TMatrix& a, const TMatrix& b, bool camera,
+                                     const NameSet& placedOnly) {
+    if (placedOnly.count(path.substr(path.rfind('|') + 1))) return NearPlace(a.matrix, b.matrix);
+    if (!camera) return Near(a.matrix, b.matrix);
+    double x[4][4], y[4][4];
+    Unscaled(a.matrix, x);
+    Unscaled(b.matrix, y);
+    return Near(x, y);
+}
+
+// cameras: keys whose matrices are compared without scaling; placedOnly: names whose position alone
+// is (SameWorld).
 ::testing::AssertionResult SameTree(const Tree& a, const Tree& b, const NameSet& cameras = {},
                                     const NameSet& placedOnly = {}) {
     std::string gone, added;
@@ -399,13 +467,8 @@ NameSet PlacedOnly(const std::string& log) {
     for (const auto& [path, matrix] : a) {
         const auto found = b.find(path);
         if (found == b.end()) return ::testing::AssertionFailure() << path << " is gone";
-        double x[4][4], y[4][4];
-        Unscaled(matrix.matrix, x);
-        Unscaled(found->second.matrix, y);
         const ::testing::AssertionResult near =
-            placedOnly.count(path.substr(path.rfind('|') + 1)) ? NearPlace(matrix.matrix, found->second.matrix)
-            : cameras.count(path)                               ? Near(x, y)
-                                                                : Near(matrix.matrix, found->second.matrix);
+            SameWorld(path, matrix, found->second, cameras.count(path) > 0, placedOnly);
         if (!near) return ::testing::AssertionFailure() << path << ": " << near.message();
     }
     for (const auto& entry : b)
@@ -462,7 +525,7 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
     const std::string file = Write(
         "rigs",
         [&](KZeqSdkManager& m, KZeqScene& s) {
-            Generator generator(m, s, GetParam(), true);
+            Generator generator(m, s, GetParam());
             for (int set = 0; set < kSetsPerFile; ++set) generator.Set(set);
             generated = generator.mOut;
             Collect(s.GetRootNode(), generated);
@@ -574,13 +637,16 @@ INSTANTIATE_TEST_SUITE_P(Rigs, RigPropertyTest, ::testing::Range(1u, 1u + kCases
 // an empty scene gives, and merged into all of it, nothing changes; (iii) an exclusive merge makes
 // no node.
 
-const int kMergeCases = 8;
+// Seeds 1 to kMergeCases for each merge mode, and the host program's (RigGeneratorTest).
+const unsigned kMergeCases = 5;
+const unsigned kStrictMergeSeeds[] = {4, 5};
 
 // What a merge must keep of one host transform: its world matrix, its kind, the nodes a look-at
 // group holds in order (its camera, aim and up: the camera's aims), its user property and its curves'
 // keys.
 struct NodeState {
     TMatrix mWorld;
+    bool mCamera = false;
     std::string mType, mHeld, mValues;
 };
 using State = std::map<std::string, NodeState>;
@@ -595,6 +661,7 @@ State HostState() {
         node.mWorld = path.inclusiveMatrix();
         TFnDependencyNode fn(path.node());
         node.mType = fn.typeName().asChar();
+        node.mCamera = path.hasFn(TFn::kCamera);
         if (path.apiType() == TFn::kLookAt)
             for (const std::string& child : Children(path.node())) node.mHeld += child + " ";
         for (const char* plug : {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ", "scaleX",
@@ -607,15 +674,15 @@ State HostState() {
                 node.mValues += std::string(plug) + ":";
                 for (unsigned k = 0; k < curve.numKeys(); ++k) {
                     char key[64];
-                    std::snprintf(key, sizeof key, " %.6g=%.6g", curve.time(k).as(TTime::kSeconds), curve.value(k));
+                    std::snprintf(key, sizeof key, " %.9g %.9g", curve.time(k).as(TTime::kSeconds), curve.value(k));
                     node.mValues += key;
                 }
-                node.mValues += "; ";
+                node.mValues += " ; ";
             } else if (std::string(plug) == "Focus" || std::string(plug) == "twist") {
                 double value = 0;
                 found.getValue(value);
                 char text[64];
-                std::snprintf(text, sizeof text, "%s=%.6g; ", plug, value);
+                std::snprintf(text, sizeof text, "%s %.9g ; ", plug, value);
                 node.mValues += text;
             }
         }
@@ -623,8 +690,26 @@ State HostState() {
     return state;
 }
 
-// With values false, the nodes alone: their paths, kinds and what look-at groups hold.
-::testing::AssertionResult SameState(const State& want, const State& got, bool values = true) {
+// Two texts alike word by word, numbers within 1e-5 relative (what a float file rounds).
+bool SameWords(const std::string& x, const std::string& y) {
+    std::istringstream wx(x), wy(y);
+    for (std::string u, v;;) {
+        const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
+        if (!more || !other) return more == other;
+        char* endU = nullptr;
+        char* endV = nullptr;
+        const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
+        if (u != v && !(!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)})))
+            return false;
+    }
+}
+
+// With values false, the nodes alone: their paths, kinds and what look-at groups hold. With
+// exported, what the scene's own export merged back may change: a camera's own scaling, which the
+// export writes as 1 (the nodes below it take it in), and the place of a node the export's log
+// leaves its position alone (placedOnly, SameWorld).
+::testing::AssertionResult SameState(const State& want, const State& got, bool values = true, bool exported = false,
+                                     const NameSet& placedOnly = {}) {
     std::string gone, added, differ;
     for (const auto& entry : want)
         if (!got.count(entry.first)) gone += " " + entry.first;
@@ -634,20 +719,20 @@ State HostState() {
         const auto found = got.find(path);
         if (found == got.end()) continue;
         const NodeState& other = found->second;
-        const ::testing::AssertionResult near = Near(node.mWorld.matrix, other.mWorld.matrix);
+        const ::testing::AssertionResult near =
+            SameWorld(path, node.mWorld, other.mWorld, exported && node.mCamera, placedOnly);
         if (!near && values) differ += "\n" + path + ": world " + near.message();
         if (node.mType != other.mType) differ += "\n" + path + ": " + node.mType + " against " + other.mType;
         if (node.mHeld != other.mHeld) differ += "\n" + path + ": holds " + node.mHeld + "against " + other.mHeld;
-        if (node.mValues != other.mValues && values)
+        if (values && !SameWords(node.mValues, other.mValues))
             differ += "\n" + path + ": " + node.mValues + "\n  against " + other.mValues;
     }
     if (gone.empty() && added.empty() && differ.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "gone:" << gone << "\nnew:" << added << differ;
 }
 
-// Two dumps of the host alike, line by line, numbers within 1e-5 relative (what a float file
-// rounds). Left out: the playback range, which follows the take's keys, and the value of a
-// disabled limit, which does nothing.
+// Two dumps of the host alike, line by line (SameWords). Left out: the playback range, which
+// follows the take's keys, and the value of a disabled limit, which does nothing.
 ::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
     const auto lines = [](const std::string& text) {
         std::vector<std::string> kept;
@@ -660,23 +745,59 @@ State HostState() {
     const std::vector<std::string> a = lines(want), b = lines(got);
     for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
         const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
-        std::istringstream wx(x), wy(y);
-        std::string u, v;
-        bool same = true;
-        while (same) {
-            const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
-            if (!more || !other) {
-                same = more == other;
-                break;
-            }
-            char* endU = nullptr;
-            char* endV = nullptr;
-            const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
-            same = u == v || (!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)}));
-        }
-        if (!same) return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
+        if (!SameWords(x, y))
+            return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
     }
     return ::testing::AssertionSuccess();
+}
+
+// The dump less what the scene's own export merged back may change (SameState's exported): the
+// scaling of each camera that `scaled` (a dump) shows scaled, and the transform values of the nodes
+// directly below it, which take that scaling in. Their world matrices are RigMergeTest's to compare.
+std::string WithoutCameraScaling(const std::string& dump, const std::string& scaled) {
+    struct Block {
+        std::string mPath, mType;
+        std::vector<std::string> mLines;
+    };
+    const auto blocks = [](const std::string& text) {
+        std::vector<Block> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("node ", 0) == 0) {
+                const std::size_t blank = line.find(' ', 5);
+                const std::string type = blank == std::string::npos ? "" : line.substr(blank + 1);
+                out.push_back({line.substr(5, blank - 5), type, {}});
+            } else if (out.empty()) {
+                out.push_back({"", "", {}});
+            }
+            out.back().mLines.push_back(line);
+        }
+        return out;
+    };
+    const auto parent = [](const std::string& path) { return path.substr(0, path.rfind('|')); };
+    const auto isValue = [](const std::string& line, std::initializer_list<const char*> plugs) {
+        for (const char* plug : plugs)
+            if (line.rfind(std::string("  value ") + plug + ".", 0) == 0) return true;
+        return false;
+    };
+    // The camera shapes' transforms that show a scaling.
+    std::map<std::string, bool> cameras;
+    const std::vector<Block> shown = blocks(scaled);
+    for (const Block& block : shown)
+        if (block.mType == "camera") cameras[parent(block.mPath)] = false;
+    for (const Block& block : shown)
+        if (cameras.count(block.mPath))
+            for (const std::string& line : block.mLines) cameras[block.mPath] |= isValue(line, {"scale"});
+    std::string out;
+    for (const Block& block : blocks(dump)) {
+        const auto camera = cameras.find(block.mPath), above = cameras.find(parent(block.mPath));
+        const bool own = camera != cameras.end() && camera->second;
+        const bool below = above != cameras.end() && above->second && block.mType != "camera";
+        for (const std::string& line : block.mLines)
+            if (!(own && isValue(line, {"scale"})) && !(below && isValue(line, {"translate", "rotate", "scale"})))
+                out += line + "\n";
+    }
+    return out;
 }
 
 class RigMergeTest : public ZeqTuloImportTest,
@@ -734,9 +855,8 @@ protected:
         for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
             TDagPath path;
             it.getPath(path);
+            if (HostViewCamera(path)) continue;
             const std::string full = path.fullPathName().asChar();
-            const std::string name = TFnDependencyNode(path.node()).name().asChar();
-            if (name == "persp" || name == "top" || name == "front" || name == "side") continue;
             if (path.apiType() == TFn::kLookAt &&
                 std::find(fileNodes.begin(), fileNodes.end(), full) == fileNodes.end())
                 groups.push_back(full);
@@ -773,10 +893,12 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
 
     // (i) The scene's own file, merged back.
     const std::string own = mDirectory + "own.zeq";
+    const std::size_t before = Log().size();
     ASSERT_TRUE(Run("ZEQExport -f \"" + own + "\""));
     LoadMode(mode);
     ASSERT_TRUE(ImportAtZero(own));
-    EXPECT_TRUE(SameState(imported, HostState())) << "merged with its own export";
+    EXPECT_TRUE(SameState(imported, HostState(), true, true, PlacedOnly(Log().substr(before))))
+        << "merged with its own export\n" << Log().substr(before);
     // (ii) The file merged into all of its import.
     ASSERT_TRUE(ImportAtZero(file));
     EXPECT_TRUE(SameState(imported, HostState())) << "merged into its import";
@@ -795,8 +917,9 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
 }
 
 // The host program under --strict: a generated file merged into the scene its import made, and
-// that scene's own export merged back, change no line of the host's dump; an exclusive merge into a
-// new scene makes no node.
+// that scene's own export merged back, change no line of the host's dump (but for the scaling of
+// cameras, which the export writes into the nodes below them); an exclusive merge into a new scene
+// makes no node.
 using RigMergeStrictTest = RigMergeTest;
 
 TEST_P(RigMergeStrictTest, TheHostProgramMergesAlike) {
@@ -817,7 +940,9 @@ TEST_P(RigMergeStrictTest, TheHostProgramMergesAlike) {
     const auto dump = [this](const char* name) { return ZeqTuloReadFile(mDirectory + name); };
     if (mode == "kMerge") {
         EXPECT_TRUE(SameDump(dump("first.dump"), dump("again.dump"))) << "the file merged into its import";
-        EXPECT_TRUE(SameDump(dump("first.dump"), dump("own.dump"))) << "the import's own export merged back";
+        EXPECT_TRUE(SameDump(WithoutCameraScaling(dump("first.dump"), dump("first.dump")),
+                             WithoutCameraScaling(dump("own.dump"), dump("first.dump"))))
+            << "the import's own export merged back";
     } else {
         EXPECT_TRUE(SameDump(dump("new.dump"), dump("first.dump"))) << "an exclusive merge into a new scene";
     }
@@ -832,7 +957,22 @@ INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeTest,
                                             ::testing::Values("kMerge", "kExclusiveMerge")),
                          MergeCaseName);
 INSTANTIATE_TEST_SUITE_P(Rigs, RigMergeStrictTest,
-                         ::testing::Combine(::testing::Range(1u, 3u), ::testing::Values("kMerge", "kExclusiveMerge")),
+                         ::testing::Combine(::testing::ValuesIn(kStrictMergeSeeds),
+                                            ::testing::Values("kMerge", "kExclusiveMerge")),
                          MergeCaseName);
+
+std::vector<unsigned> SeedsUpTo(unsigned last) {
+    std::vector<unsigned> seeds;
+    for (unsigned seed = 1; seed <= last; ++seed) seeds.push_back(seed);
+    return seeds;
+}
+
+// Each rig suite runs few seeds; together they reach every kind of node the generator makes. Where a
+// change of the generator leaves a kind out, other seeds are to be chosen.
+TEST(RigGeneratorTest, EachSuiteReachesEveryKind) {
+    EXPECT_EQ(MissedKinds(SeedsUpTo(kCases)), "") << "RigPropertyTest";
+    EXPECT_EQ(MissedKinds(SeedsUpTo(kMergeCases)), "") << "RigMergeTest";
+    EXPECT_EQ(MissedKinds({std::begin(kStrictMergeSeeds), std::end(kStrictMergeSeeds)}), "") << "RigMergeStrictTest";
+}
 
 }  // namespace
