@@ -51,7 +51,7 @@ const int kSetsPerFile = 8;
 using NameSet = std::map<std::string, bool>;
 // The seeds of the property test: few, for the sanitizer build's time, and reaching every kind
 // the generator makes (RigGeneratorTest).
-const unsigned kCases = 8;
+const unsigned kCases = 16;
 
 // What the file says of one model: its world matrix at 0 s, as the host should show it.
 struct Model {
@@ -638,7 +638,7 @@ INSTANTIATE_TEST_SUITE_P(Rigs, RigPropertyTest, ::testing::Range(1u, 1u + kCases
 // no node.
 
 // Seeds 1 to kMergeCases for each merge mode, and the host program's (RigGeneratorTest).
-const unsigned kMergeCases = 5;
+const unsigned kMergeCases = 8;
 const unsigned kStrictMergeSeeds[] = {4, 5};
 
 // What a merge must keep of one host transform: its world matrix, its kind, the nodes a look-at
