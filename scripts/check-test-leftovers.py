@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Fails when a test run left behind what it made: an empty folder in the tests' scratch folder
-(a test's folder named after a parameterised test, whose "/" makes a folder of its own that
-removing the test's folder leaves), or a Python cache in the checkout's scripts/.
+(a test's folder it never used, or one named after a parameterised test, whose "/" makes a folder
+of its own that removing the test's folder leaves), or a Python cache in the checkout's scripts/.
 
 CTest runs it twice, as the setup and the cleanup of every test:
 
@@ -23,12 +23,12 @@ def changed_since(path, stamp):
 
 
 def leftovers(stamp, scratch, source):
-    """What this run left: empty folders directly in scratch, and Python caches in scripts/."""
+    """What this run left: empty folders anywhere in scratch, and Python caches in scripts/."""
     found = []
-    if scratch.is_dir():
-        for entry in sorted(scratch.iterdir()):
-            if entry.is_dir() and not entry.is_symlink() and changed_since(entry, stamp) and not any(entry.iterdir()):
-                found.append(f"{entry}: an empty folder a test left")
+    for folder, dirs, files in os.walk(scratch):
+        path = pathlib.Path(folder)
+        if path != scratch and not dirs and not files and changed_since(path, stamp):
+            found.append(f"{path}: an empty folder a test left")
     for folder, dirs, _ in os.walk(source / "scripts"):
         for name in dirs:
             cache = pathlib.Path(folder, name)

@@ -12,9 +12,40 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fileio/tests/scratch_root.h"
 #include "host_test_support.h"
+
+// Removes, when a test ends, the empty folders it left in its test folders, and such a folder itself
+// when nothing is left in it: the test's files are kept for a look after the run, empty folders are
+// clutter.
+class ZeqTuloEmptyFolderSweeper : public ::testing::EmptyTestEventListener {
+public:
+    static void Add(const std::filesystem::path& folder) {
+        static ZeqTuloEmptyFolderSweeper* sweeper = [] {
+            auto* made = new ZeqTuloEmptyFolderSweeper;
+            ::testing::UnitTest::GetInstance()->listeners().Append(made);  // the listeners own it
+            return made;
+        }();
+        sweeper->mFolders.push_back(folder);
+    }
+
+private:
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        for (const std::filesystem::path& folder : mFolders) {
+            std::error_code ec;
+            std::vector<std::filesystem::path> inside{folder};
+            for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+                if (it->is_directory(ec) && !it->is_symlink(ec)) inside.push_back(it->path());
+            // The deepest first, so that a folder holding only empty ones goes too.
+            for (auto at = inside.rbegin(); at != inside.rend(); ++at)
+                if (std::filesystem::is_empty(*at, ec) && !ec) std::filesystem::remove(*at, ec);
+        }
+        mFolders.clear();
+    }
+    std::vector<std::filesystem::path> mFolders;
+};
 
 // ZEQ_TEST_TMP/zeqtulo/<suite>.<test>/ (made empty): one per test, as ctest runs tests in parallel
 // processes. forOtherUsers: a folder that the user a test becomes (zeqtest::AsUnprivileged) can reach
@@ -32,6 +63,7 @@ inline std::string ZeqTuloTestDirectory(bool forOtherUsers = false) {
         zeqtest::MakeFolderOthersReach(directory);
     else
         std::filesystem::create_directories(directory);
+    ZeqTuloEmptyFolderSweeper::Add(directory);
     return directory.string() + "/";
 }
 
