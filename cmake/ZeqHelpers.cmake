@@ -15,6 +15,13 @@ function(zeq_add_test name)
     PROPERTIES ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp" FIXTURES_REQUIRED zeq_test_run)
 endfunction()
 
+# zeq_add_command_test(<name> <command...>): a test that runs a command (a script, a tool) inside
+# the test run, as every test is: after its start, before its check of what the run left.
+function(zeq_add_command_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zeq_test_run)
+endfunction()
+
 # zeq_add_bench(<name> SOURCES <files...> LIBS <targets...>)
 function(zeq_add_bench name)
   if(NOT ZEQ_BUILD_BENCH)

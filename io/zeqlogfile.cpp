@@ -17,7 +17,11 @@ void (*gRefusalReporter)(const char* reason) = nullptr;
 }
 
 ZeqLogFile::ZeqLogFile(const char* fileName, const char* title, bool append, bool writeOnDestroy)
-    : mPath(KLib_GetMasterDirectory()), mTitle(title ? title : ""), mAppend(append), mWriteOnDestroy(writeOnDestroy) {
+    : mPath(KLib_GetMasterDirectory()),
+      mHasFolder(!mPath.IsEmpty()),
+      mTitle(title ? title : ""),
+      mAppend(append),
+      mWriteOnDestroy(writeOnDestroy) {
     mPath += fileName ? fileName : "";
 }
 
@@ -31,7 +35,7 @@ ZeqLogFile& ZeqLogFile::operator+=(const char* line) {
 }
 
 void ZeqLogFile::OutputLog() {
-    if (mLines.GetCount() == 0) return;
+    if (mLines.GetCount() == 0 || !mHasFolder) return;
     // The log lies in a folder others may write (the plug-in's): another user's link
     // there is not followed, and nothing but a regular file is written.
     KString refusal;

@@ -7,7 +7,9 @@ namespace zeqsdk_400 {
 
 // The text log of one run: lines are buffered and written as one block,
 // headed by the date and the title, each line indented by a tab. The file is
-// the master directory followed directly by the file name.
+// the master directory followed directly by the file name; without a master
+// directory there is no log (a bare name would land in whatever folder the
+// program happens to run in).
 class ZeqLogFile {
 public:
     ZeqLogFile(const char* fileName, const char* title, bool append, bool writeOnDestroy);
@@ -27,6 +29,7 @@ public:
 
 private:
     KString mPath;
+    bool mHasFolder;
     KString mTitle;
     bool mAppend;
     bool mWriteOnDestroy;

@@ -24,6 +24,9 @@ void WarnLogRefused(const char* reason) {
     said = true;
     TPxCommand::displayWarning(TString((std::string("Zeq: the log is not written: ") + reason).c_str()));
 }
+
+// Start-up said that the settings and the log cannot be kept: the unload does not say it again.
+bool gNothingKept = false;
 }  // namespace
 
 KString ZeqTuloPluginDirectory(const char* libraryFileName) {
@@ -73,22 +76,24 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()) &&
         !zeqsdk_400::KCreateDirectory(directory.Buffer()))
         refused = errno;
-    if (!zeqsdk_400::KMayWriteIn(directory.Buffer())) {
+    gNothingKept = !zeqsdk_400::KMayWriteIn(directory.Buffer());
+    if (gNothingKept) {
         // Settings would be lost without a word at every unload: said once, here.
-        const std::string reason = std::strerror(refused != 0 ? refused : errno);
+        const std::string where =
+            *directory.Buffer() ? std::string(directory.Buffer()) + " (" + std::strerror(refused != 0 ? refused : errno) + ")"
+                                : std::string("the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)");
         const char* path = std::getenv("TULO_PLUG_IN_PATH");
         const std::string text = std::string("Zeq: the settings and the log cannot be kept: they were looked for in a "
                                              "writable directory that holds ") +
                                  (libraryFileName ? libraryFileName : "the plug-in") + " on TULO_PLUG_IN_PATH (" +
                                  (path && *path ? std::string("\"") + path + "\"" : std::string("not set")) +
-                                 "), then in " +
-                                 (*directory.Buffer() ? directory.Buffer()
-                                                      : "the user's folder (neither XDG_CONFIG_HOME nor HOME is set)") +
-                                 " (" + reason + ")";
+                                 "), then in " + where;
         TPxCommand::displayWarning(TString(text.c_str()));
     }
     zeqsdk_400::ZeqLogFile::SetRefusalReporter(&WarnLogRefused);
-    zeqsdk_400::KLib_SetMasterDirectory(directory.Buffer());
+    // No master directory, no log: it would otherwise land in the current folder, or fail again
+    // at every run after start-up said it.
+    zeqsdk_400::KLib_SetMasterDirectory(gNothingKept ? "" : directory.Buffer());
     zeqsdk_400::KLib_SetConfigDirectory(directory.Buffer());
     ZeqTuloUserParams::Instance()->Load();
     status = fn.registerFileTranslator(kTranslatorName, "", ZeqTuloTranslator::creator, nullptr, nullptr);
@@ -109,7 +114,7 @@ TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* comm
     // Saved here rather than only when the library goes, so that a failure can still be said.
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     params->Save();
-    if (*params->GetSaveError().Buffer())
+    if (*params->GetSaveError().Buffer() && !gNothingKept)
         TPxCommand::displayWarning(
             TString((std::string("Zeq: the settings are not saved: ") + params->GetSaveError().Buffer()).c_str()));
     TFnPlugin fn(plugin);

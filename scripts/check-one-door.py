@@ -215,8 +215,16 @@ def hits(source, aliases=()):
 
 
 def is_build_folder(path):
-    """A folder CMake configured (or is configuring): what is there the build made."""
-    return (path / "CMakeCache.txt").exists() or (path / "CMakeFiles").is_dir()
+    """A folder CMake configured (or is configuring): what is there the build made. A folder of the
+    tree configured in place (cmake -S . -B .) holds CMake's files too: its CMakeLists.txt or its own
+    sources say it is the tree's, and it is checked all the same."""
+    if not ((path / "CMakeCache.txt").exists() or (path / "CMakeFiles").is_dir()):
+        return False
+    try:
+        names = os.listdir(path)
+    except OSError:
+        return True
+    return "CMakeLists.txt" not in names and not any(pathlib.Path(name).suffix in SUFFIXES for name in names)
 
 
 def walk(root, wanted=lambda name: pathlib.Path(name).suffix in SUFFIXES):
@@ -225,7 +233,8 @@ def walk(root, wanted=lambda name: pathlib.Path(name).suffix in SUFFIXES):
     this check make and remove files in them."""
     for folder, dirs, files in os.walk(root):
         rel_folder = pathlib.Path(folder).relative_to(root).as_posix()
-        dirs[:] = sorted(d for d in dirs if not d.startswith(".") and not is_build_folder(pathlib.Path(folder, d)))
+        dirs[:] = sorted(d for d in dirs if not d.startswith(".") and d != "CMakeFiles"
+                         and not is_build_folder(pathlib.Path(folder, d)))
         for name in sorted(files):
             if wanted(name):
                 yield name if rel_folder == "." else f"{rel_folder}/{name}"

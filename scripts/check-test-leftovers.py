@@ -6,20 +6,30 @@ of its own that removing the test's folder leaves), or a Python cache in the che
 CTest runs it twice, as the setup and the cleanup of every test:
 
     check-test-leftovers.py start <stamp>
-    check-test-leftovers.py check <stamp> <scratch folder> <source root>
+    check-test-leftovers.py check <stamp> <scratch folder> <source root> [--ctest CTEST --build BUILD]
 
-Only what changed since the stamp counts: folders earlier runs left are not this run's.
+Only what changed since the stamp counts: folders earlier runs left are not this run's. A folder
+copied in keeping its old times (cp -a) counts all the same: its status changed when it came.
+
+With --ctest, it also fails for every test of the build that is not part of the run (its setup
+and cleanup aside): CTest orders this check after those tests alone, so it would otherwise look
+while another test still writes, and never see what that test leaves.
 """
+import json
 import os
 import pathlib
+import subprocess
 import sys
+
+RUN = "zeq_test_run"
 
 
 def changed_since(path, stamp):
     try:
-        return path.stat().st_mtime_ns >= stamp
+        st = path.stat()
     except OSError:
         return False
+    return max(st.st_mtime_ns, st.st_ctime_ns) >= stamp
 
 
 def leftovers(stamp, scratch, source):
@@ -37,10 +47,33 @@ def leftovers(stamp, scratch, source):
     return found
 
 
+def property_values(test, name):
+    for prop in test.get("properties", []):
+        if prop.get("name") == name:
+            value = prop.get("value")
+            return value if isinstance(value, list) else [value]
+    return []
+
+
+def outside_the_run(ctest, build):
+    """The tests of the build that neither require the run nor set it up or clean it up."""
+    listing = subprocess.run([ctest, "--show-only=json-v1", "--test-dir", build], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, check=True)
+    found = []
+    for test in json.loads(listing.stdout).get("tests", []):
+        if any(RUN in property_values(test, p) for p in ("FIXTURES_REQUIRED", "FIXTURES_SETUP", "FIXTURES_CLEANUP")):
+            continue
+        found.append(f"{test.get('name')}: a test outside the run ({RUN} not required): it may run beside this check")
+    return found
+
+
 def main(argv):
     if len(argv) == 2 and argv[0] == "start":
         pathlib.Path(argv[1]).write_text("the test run started\n")
         return 0
+    ctest = build = None
+    if len(argv) == 8 and argv[4] == "--ctest" and argv[6] == "--build":
+        ctest, build, argv = argv[5], argv[7], argv[:4]
     if len(argv) != 4 or argv[0] != "check":
         print(__doc__, file=sys.stderr)
         return 2
@@ -50,12 +83,19 @@ def main(argv):
         print(f"no start of the run to compare with ({error}): run it with its setup", file=sys.stderr)
         return 2
     found = leftovers(stamp, pathlib.Path(argv[2]), pathlib.Path(argv[3]))
+    if ctest:
+        try:
+            found += outside_the_run(ctest, build)
+        except (OSError, subprocess.CalledProcessError, ValueError) as error:
+            print(f"the tests of {build} cannot be listed: {error}", file=sys.stderr)
+            return 2
     for line in found:
         print(line)
     if found:
         print(f"{len(found)} thing(s) left behind by the tests of this run", file=sys.stderr)
         return 1
-    print("the test run left no empty folder and no Python cache")
+    print("the test run left no empty folder and no Python cache" +
+          (", and every test of the build was part of it" if ctest else ""))
     return 0
 
 

@@ -16,6 +16,8 @@ failed=0
 finished=0
 # Why a run that stops early stopped, for its verdict line.
 stopped="stopped before the end"
+# The process group of the step running now (configure, build, tests), "" between steps.
+step=""
 
 # close_lines <verdict> [--stopped]: the skipped tests of each build, the verdict line and the
 # counts line. Without the report script (python3 missing) the counts line says one failed.
@@ -27,22 +29,77 @@ close_lines() {
         { echo "tests: 0 passed, 1 failed, 0 skipped"; return 1; }
 }
 
-# A run stopped early (a missing package, a failed install, a failing step, a signal) still ends
-# with its closing lines, as failed, and with a non-zero status.
+# group_runs <pgid>: whether a process of the group still runs (a zombie has ended).
+group_runs() {
+    local stat line fields
+    for stat in /proc/[0-9]*/stat; do
+        read -r line 2>/dev/null <"$stat" || continue
+        # After the command's closing parenthesis: state, parent, process group.
+        read -r -a fields <<<"${line##*) }"
+        [ "${fields[2]:-}" = "$1" ] && [ "${fields[0]}" != Z ] && return 0
+    done
+    return 1
+}
+
+# stop_step: ends the running step's whole process group and waits until none of it runs, so
+# that nothing of the run goes on or prints after the closing lines. What ignores SIGTERM for
+# ten seconds gets SIGKILL.
+stop_step() {
+    [ -n "$step" ] || return 0
+    local group=$step tenths=0
+    step=""
+    kill -TERM -- "-$group" 2>/dev/null || true
+    while group_runs "$group" && [ $tenths -lt 150 ]; do
+        [ $tenths -ne 100 ] || kill -KILL -- "-$group" 2>/dev/null || true
+        sleep 0.1
+        tenths=$((tenths + 1))
+    done
+    wait "$group" 2>/dev/null || true
+}
+
+# run_step <command...>: runs the command as a step of its own process group. Tools that catch
+# Ctrl-C (CMake, Ninja) exit with a status as if they had failed, which would let the run go on
+# to its next build: here the signal reaches this script alone, whose trap stops the step and
+# the run. The shell's wait returns at once on a trapped signal, so SIGTERM to this script alone
+# is not held up until the step ends either.
+run_step() {
+    set -m
+    "$@" </dev/null &
+    step=$!
+    set +m
+    local status=0
+    wait "$step" || status=$?
+    step=""
+    return $status
+}
+
+# Every run ends here: a run stopped early (a missing package, a failed install, a failing step,
+# a signal) with its closing lines as failed and a non-zero status; a finished one with its
+# verdict, and a non-zero status where either build failed or its counts cannot be given.
 on_exit() {
-    local status=$?
-    [ "$finished" = 1 ] && return
-    finished=1
-    local builds=""
-    [ ${#outcomes[@]} -eq 0 ] || builds=$(printf '; %s' "${outcomes[@]}")
-    close_lines "failed ($stopped$builds)" --stopped || true
-    [ "$status" -ne 0 ] || exit 1
+    local verdict flag=""
+    trap '' INT TERM HUP
+    stop_step
+    if [ "$finished" = 1 ]; then
+        [ "$failed" = 0 ] && verdict=passed || verdict=failed
+        verdict="$verdict (${outcomes[0]}; ${outcomes[1]})"
+    else
+        failed=1
+        flag=--stopped
+        verdict="failed ($stopped$([ ${#outcomes[@]} -eq 0 ] || printf '; %s' "${outcomes[@]}"))"
+    fi
+    close_lines "$verdict" $flag || failed=1
+    exit "$failed"
 }
 trap on_exit EXIT
+# A signal stops the run at once: nothing more of it starts (the exit trap closes it). Bash's
+# own handling of a terminating signal without a trap may end the shell without its exit trap
+# when the signal comes while it is still starting the command that sent it.
+trap 'exit 1' INT TERM HUP
 
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-if ! zeq_ensure_packages; then
+if ! run_step zeq_ensure_packages; then
     stopped="the packages the build needs are not installed: no build ran"
     exit 1
 fi
@@ -63,16 +120,17 @@ run_suite() {
     # A report of an earlier run would count for a build that fails now.
     rm -f "$report"
     reports+=("$report")
-    if ! cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
+    if ! run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
         summaries+=("== $label build: configuring failed, no tests ran")
         return 1
     fi
-    if ! cmake --build "$build" -j "$jobs"; then
+    if ! run_step cmake --build "$build" -j "$jobs"; then
         summaries+=("== $label build: the build failed, no tests ran")
         return 1
     fi
     local status=0
-    ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 --output-junit "$report" || status=$?
+    run_step ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 --output-junit "$report" ||
+        status=$?
     summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
     return $status
 }
@@ -94,8 +152,5 @@ suite sanitizer "${ZEQ_TEST_BUILD_DIR:-build/test}" \
 suite optimised "${ZEQ_TEST_O2_BUILD_DIR:-build/test-o2}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -D_GLIBCXX_ASSERTIONS" -DZEQ_BUILD_BENCH=ON
 
-# Said again at the very end, so that a skipped test shows.
-if [ "$failed" = 0 ]; then verdict=passed; else verdict=failed; fi
+# Said again at the very end (by the exit trap), so that a skipped test shows.
 finished=1
-close_lines "$verdict (${outcomes[0]}; ${outcomes[1]})" || failed=1
-exit "$failed"

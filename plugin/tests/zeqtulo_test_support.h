@@ -78,7 +78,18 @@ protected:
     void SetUp() override {
         HostTest::SetUp();
         mDirectory = ZeqTuloTestDirectory(mForOtherUsers);
-        ASSERT_EQ(symlink(ZEQTULO_MODULE, (mDirectory + "libzeqtulo.so").c_str()), 0);
+        // Another user may not reach the build folder (a checkout in a private folder): a copy of
+        // the module in the test's own folder is what that user loads.
+        if (mForOtherUsers) {
+            std::filesystem::copy_file(ZEQTULO_MODULE, mDirectory + "libzeqtulo.so");
+            std::filesystem::permissions(mDirectory + "libzeqtulo.so", std::filesystem::perms::owner_all |
+                                                                          std::filesystem::perms::group_read |
+                                                                          std::filesystem::perms::group_exec |
+                                                                          std::filesystem::perms::others_read |
+                                                                          std::filesystem::perms::others_exec);
+        } else {
+            ASSERT_EQ(symlink(ZEQTULO_MODULE, (mDirectory + "libzeqtulo.so").c_str()), 0);
+        }
         setenv("TULO_PLUG_IN_PATH", mDirectory.c_str(), 1);
         std::string error;
         ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
@@ -103,6 +114,9 @@ protected:
         std::string error;
         EXPECT_TRUE(standin::unloadPlugin("zeqtulo", &error)) << error;
     }
+
+    // The module as a test loads it by path: its copy in the test's folder for another user.
+    std::string Module() const { return mForOtherUsers ? mDirectory + "libzeqtulo.so" : std::string(ZEQTULO_MODULE); }
 
     std::string mDirectory;
     // Set by a fixture whose tests run as another user too, before SetUp.

@@ -124,6 +124,8 @@ TEST_F(ModuleTest, SettingsThatCannotBeKeptAreSaidOnce) {
                             "writable directory that holds " + library.substr(library.rfind('/') + 1) +
                             " on TULO_PLUG_IN_PATH (not set), then in " + home + "/.config/zeqtulo/ (Not a directory)"));
     Unload();
+    for (const std::string& line : standin::transcript())
+        EXPECT_EQ(line.find("the settings are not saved"), std::string::npos) << line;
     // The first load's settings stay as they were: the second's went nowhere.
     EXPECT_NE(Settings().find("kExportShowUI = 1"), std::string::npos);
 }
@@ -198,7 +200,7 @@ TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
             setenv("HOME", folder.c_str(), 1);
             standin::clearTranscript();
             std::string error;
-            if (!standin::loadPlugin(ZEQTULO_MODULE, &error)) return "not loaded: " + error;
+            if (!standin::loadPlugin(Module(), &error)) return "not loaded: " + error;
             const std::string said = "// Warning: Zeq: the settings and the log cannot be kept: they were looked for in a "
                                      "writable directory that holds " + library.substr(library.rfind('/') + 1) +
                                      " on TULO_PLUG_IN_PATH (not set), then in " +
@@ -209,11 +211,39 @@ TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
                 return "HOME=" + folder + ", not said: " + said + "\nbut:\n" + lines;
             }
             if (!standin::unloadPlugin("zeqtulo", &error)) return "not unloaded: " + error;
+            for (const std::string& line : standin::transcript())
+                if (line.find("the settings are not saved") != std::string::npos)
+                    return "HOME=" + folder + ", said again at the unload: " + line;
         }
         return "";
     });
     if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mDirectory);
     EXPECT_EQ("", *answer);
+}
+
+// With no folder to keep them in (no absolute HOME or XDG_CONFIG_HOME), start-up says so once, with
+// that reason: no log is written in the folder the host runs in, and the unload says nothing again.
+TEST_F(ModuleTest, WithNoFolderNoLogIsWrittenAnywhere) {
+    Unload();
+    const std::string here = mDirectory + "here/";
+    mkdir(here.c_str(), 0755);
+    for (const char* home : {"", "HOME=relative "}) {
+        std::string out = mDirectory + "standin.out";
+        const std::string cmd = "cd '" + here + "' && env -u TULO_PLUG_IN_PATH -u XDG_CONFIG_HOME -u HOME " + home + "'" +
+                                TULO_STANDIN + "' --plugin '" + ZEQTULO_MODULE +
+                                "' -c 'ZEQExportShowUI 0; standin_scene cube; ZEQExport -f \"" + mDirectory +
+                                "missing/cube.zeq\"' > '" + out + "' 2>&1";
+        std::system(cmd.c_str());
+        const std::string output = ZeqTuloReadFile(out);
+        SCOPED_TRACE(home);
+        EXPECT_NE(output.find("File Export Failed"), std::string::npos) << output;
+        EXPECT_NE(output.find("then in the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)\n"),
+                  std::string::npos)
+            << output;
+        for (const char* unsaid : {"the log is not written", "the settings are not saved"})
+            EXPECT_EQ(output.find(unsaid), std::string::npos) << output;
+        EXPECT_TRUE(std::filesystem::is_empty(here));
+    }
 }
 
 // An entry this user may not write is passed over.

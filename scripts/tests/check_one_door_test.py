@@ -242,6 +242,17 @@ class OneDoorCheck(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertIn("no longer used: core/core.cpp|std::fopen(\"gone\"", result.stdout)
 
+    def test_a_tree_configured_in_place_is_checked(self):
+        # cmake -S . -B . leaves CMake's files in the tree's own folders, sources beside them.
+        (self.root / "CMakeCache.txt").write_text("CMAKE_HOME_DIRECTORY:INTERNAL=.\n")
+        for folder in ("CMakeFiles", "core/CMakeFiles", "tools/CMakeFiles/tool.dir"):
+            (self.root / folder).mkdir(parents=True)
+        (self.root / "core" / "CMakeCache.txt").write_text("")
+        for rel in ("core/core.cpp", "tools/tool.cpp"):
+            for with_build in (False, True):
+                with self.subTest(rel, build=with_build), self.planted(rel, "void P() { std::fopen(\"p\", \"w\"); }\n") as first:
+                    self.assertIn(f"{rel}:{first + 1}:", self.run_check(with_build).stdout)
+
     def test_missing_compile_database_is_an_error(self):
         (self.build / "compile_commands.json").unlink()
         self.assertEqual(self.run_check(True).returncode, 2)

@@ -107,8 +107,8 @@ TEST_F(CommandExportLinksTest, AnotherUsersDataFolderStays) {
 }
 
 // The module's own seams (it holds the SDK whole): null when the module does not show them.
-zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams() {
-    void* module = ::dlopen(ZEQTULO_MODULE, RTLD_NOW | RTLD_NOLOAD);
+zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams(const std::string& path) {
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!module) return nullptr;
     void* seams = ::dlsym(module, "_ZN10zeqsdk_4009zeqdetail17gReplacementSeamsE");
     ::dlclose(module);
@@ -120,7 +120,7 @@ zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams() {
 TEST_F(CommandExportLinksTest, ANameExchangedJustBeforeTheRenameFailsTheExport) {
     const zeqtest::ExchangingUser other;
     if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
-    zeqsdk_400::zeqdetail::ZeqReplacementSeams* seams = ModuleSeams();
+    zeqsdk_400::zeqdetail::ZeqReplacementSeams* seams = ModuleSeams(Module());
     ASSERT_NE(seams, nullptr) << "the module shows no seams";
     ASSERT_EQ(::chmod(mDirectory.c_str(), 0777), 0);
     const zeqtest::RootsSecret secret(mDirectory + "root");
