@@ -30,6 +30,7 @@ void Scene::reset() {
     minTime = 0;
     maxTime = 1;
     selection.clear();
+    membersByEnd.clear();
     NodeRec world;
     world.gen = nextGen++;
     world.type = typeByName("world");
@@ -253,9 +254,10 @@ std::uint32_t findAttr(const NodeRec& n, const std::string& name) {
 }
 
 void indexDynAttr(NodeRec& n, std::uint32_t attr) {
-    std::vector<std::uint32_t> order;
-    expand(attr, order);
-    for (std::uint32_t id : order) {
+    const std::size_t first = n.dynAttrList.size();
+    expand(attr, n.dynAttrList);
+    for (std::size_t i = first; i < n.dynAttrList.size(); ++i) {
+        const std::uint32_t id = n.dynAttrList[i];
         const AttrRec& a = attrAt(id);
         n.dynNames.emplace(a.longName, id);
         n.dynNames.emplace(a.shortName, id);
@@ -264,6 +266,7 @@ void indexDynAttr(NodeRec& n, std::uint32_t attr) {
 
 void reindexDynAttrs(NodeRec& n) {
     n.dynNames.clear();
+    n.dynAttrList.clear();
     for (std::uint32_t a : n.dynAttrs) indexDynAttr(n, a);
 }
 
@@ -280,38 +283,16 @@ bool nodeHasAttr(const NodeRec& n, std::uint32_t id) {
 
 std::vector<std::uint32_t> nodeAttrs(const NodeRec& n) {
     std::vector<std::uint32_t> out = n.type->attrs;
-    for (std::uint32_t a : n.dynAttrs) expand(a, out);
+    out.insert(out.end(), n.dynAttrList.begin(), n.dynAttrList.end());
     return out;
 }
 
-namespace {
-std::size_t expandedCount(std::uint32_t id) {
-    std::size_t count = 1;
-    for (std::uint32_t c : attrAt(id).children) count += expandedCount(c);
-    return count;
-}
-}  // namespace
-
-std::size_t nodeAttrCount(const NodeRec& n) {
-    std::size_t count = n.type->attrs.size();
-    for (std::uint32_t a : n.dynAttrs) count += expandedCount(a);
-    return count;
-}
+std::size_t nodeAttrCount(const NodeRec& n) { return n.type->attrs.size() + n.dynAttrList.size(); }
 
 std::uint32_t nodeAttrAt(const NodeRec& n, std::size_t index) {
     if (index < n.type->attrs.size()) return n.type->attrs[index];
     index -= n.type->attrs.size();
-    for (std::uint32_t a : n.dynAttrs) {
-        const std::size_t size = expandedCount(a);
-        if (index >= size) {
-            index -= size;
-            continue;
-        }
-        std::vector<std::uint32_t> sub;
-        expand(a, sub);
-        return sub[index];
-    }
-    return UINT32_MAX;
+    return index < n.dynAttrList.size() ? n.dynAttrList[index] : UINT32_MAX;
 }
 
 std::uint64_t attrOrder(std::uint32_t id) {
@@ -402,6 +383,34 @@ bool disconnect(std::uint32_t src, const PlugPath& sp, std::uint32_t dst, const 
         return true;
     }
     return false;
+}
+
+bool setHolds(std::uint32_t set, const SetMember& member) {
+    const NodeRec& n = scene().nodes[set];
+    if (!n.gen || member.path.empty()) return false;
+    for (const auto& [holder, index] : membersEndingAt(member.path.back().id())) {
+        if (holder != set) continue;
+        const SetMember& old = n.members[index];
+        if (old.path == member.path && old.component == member.component) return true;
+    }
+    return false;
+}
+
+void appendMember(std::uint32_t set, SetMember&& member) {
+    Scene& s = scene();
+    std::vector<SetMember>& members = s.nodes[set].members;
+    const std::pair<std::uint32_t, std::uint32_t> entry{set, static_cast<std::uint32_t>(members.size())};
+    if (!member.path.empty()) {
+        auto& entries = s.membersByEnd[member.path.back().id()];
+        entries.insert(std::upper_bound(entries.begin(), entries.end(), entry), entry);
+    }
+    members.push_back(std::move(member));
+}
+
+const std::vector<std::pair<std::uint32_t, std::uint32_t>>& membersEndingAt(std::uint32_t id) {
+    static const std::vector<std::pair<std::uint32_t, std::uint32_t>> none;
+    const auto found = scene().membersByEnd.find(id);
+    return found == scene().membersByEnd.end() ? none : found->second;
 }
 
 std::vector<std::uint32_t> sortedConns(const NodeRec& n, bool outgoing) {

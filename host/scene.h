@@ -166,6 +166,8 @@ struct NodeRec {
     // Each long and short name of the dynamic attributes and their children: the first in that
     // order (depth first) holding it.
     std::unordered_map<std::string, std::uint32_t> dynNames;
+    // The dynamic attributes with their children, depth first: attribute(i) past the static ones.
+    std::vector<std::uint32_t> dynAttrList;
     std::map<PlugPath, Value> values;
     std::map<PlugPath, std::vector<std::int32_t>> elements;  // key ends with {array attr, kArrayPlug}
     std::set<PlugPath> locks;
@@ -224,6 +226,9 @@ struct Scene {
     std::vector<std::pair<std::vector<TObject>, TObject>> selection;
     std::vector<Fault> faults;
     std::vector<std::string> transcript;
+    // Set members by the node their path ends at (a dependency node: itself): {set, index in its
+    // members}, by set and then by index. A deleted set's entries stay behind it (its gen is 0).
+    std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>> membersByEnd;
 
     Scene();
     void reset();
@@ -257,7 +262,7 @@ void destroyNode(std::uint32_t id);
 bool isDag(const NodeRec& n);
 // Attribute lookup on a node by long or short name, children included; UINT32_MAX when absent.
 std::uint32_t findAttr(const NodeRec& n, const std::string& name);
-// Keeps dynNames in step: after a dynamic attribute is appended, after one is removed.
+// Keep dynNames and dynAttrList in step: after a dynamic attribute is appended, after one is removed.
 void indexDynAttr(NodeRec& n, std::uint32_t attr);
 void reindexDynAttrs(NodeRec& n);
 bool nodeHasAttr(const NodeRec& n, std::uint32_t attr);
@@ -277,6 +282,11 @@ bool connect(std::uint32_t src, const PlugPath& sp, std::uint32_t dst, const Plu
 bool disconnect(std::uint32_t src, const PlugPath& sp, std::uint32_t dst, const PlugPath& dp);
 std::vector<std::uint32_t> sortedConns(const NodeRec& n, bool outgoing);
 void removeValuesUnder(NodeRec& n, std::uint32_t attr);
+// Set membership: whether a live set holds the member already; appending one (indexed by its end).
+bool setHolds(std::uint32_t set, const SetMember& member);
+void appendMember(std::uint32_t set, SetMember&& member);
+// membersByEnd's entries of a node (empty when none).
+const std::vector<std::pair<std::uint32_t, std::uint32_t>>& membersEndingAt(std::uint32_t id);
 // Plug values (tplug.cpp).
 std::uint32_t dagWorldMatrixAttr();
 std::string nodeDisplayName(std::uint32_t id);  // DAG nodes: partial path of instance 0

@@ -9,15 +9,16 @@ using namespace tulo_detail;
 namespace {
 bool faceOrVertex(int type) { return type == TFn::kSingleIndexedComponent || type == TFn::kMeshPolygonComponent; }
 
-// The shape at the end of a path (or under its transform) and the path's world matrix.
-std::uint32_t shapeAt(const TDagPath& path, int type, TMatrix& world) {
+// The shape at the end of a path (or under its transform); world, when given, takes the path to it.
+std::uint32_t shapeAt(const TDagPath& path, int type, ShapeWorld* world) {
     TStatus s;
     TObject end = path.node(&s);
     if (!s) return UINT32_MAX;
     std::uint32_t id = shapeOf(end, type);
-    std::vector<std::uint32_t> ids = path.ids();
-    if (id != UINT32_MAX && id != end.id()) ids.push_back(id);
-    if (id != UINT32_MAX) world = worldMatrix(ids);
+    if (id == UINT32_MAX || !world) return id;
+    TDagPath toShape = path;
+    if (id != end.id()) toShape.push(handle(id));
+    world->setPath(toShape);
     return id;
 }
 
@@ -38,6 +39,12 @@ bool elementsOf(const TObject& component, int type, std::vector<int>& out, bool&
     return true;
 }
 }  // namespace
+
+const TMatrix& tulo_detail::ShapeWorld::matrix() const {
+    if (!known_) matrix_ = worldMatrix(path_.ids());
+    known_ = true;
+    return matrix_;
+}
 
 TFnComponent::TFnComponent(const TObject& component, TStatus* status) { put(status, setObject(component)); }
 
@@ -173,7 +180,7 @@ TStatus TFnDoubleIndexedComponent::getElement(int index, int& u, int& v) const {
 // ---- mesh vertices
 
 TItMeshVertex::TItMeshVertex(const TDagPath& path, const TObject& component, TStatus* status) {
-    std::uint32_t id = shapeAt(path, TFn::kMesh, world_);
+    std::uint32_t id = shapeAt(path, TFn::kMesh, &world_);
     if (id == UINT32_MAX || !elementsOf(component, TFn::kSingleIndexedComponent, elements_, all_, 0)) {
         put(status, TStatus::kFailure);
         return;
@@ -222,7 +229,7 @@ TPoint TItMeshVertex::position(int space, TStatus* status) const {
     std::size_t v = static_cast<std::size_t>(index());
     TPoint p(mesh_->points[3 * v], mesh_->points[3 * v + 1], mesh_->points[3 * v + 2]);
     put(status, TStatus::kSuccess);
-    return space == TSpace::kWorld ? p * world_ : p;
+    return space == TSpace::kWorld ? p * world_.matrix() : p;
 }
 
 TStatus TItMeshVertex::getNormals(TVectorArray& normals, int space) const {
@@ -233,7 +240,7 @@ TStatus TItMeshVertex::getNormals(TVectorArray& normals, int space) const {
     for (int k = adjacency_->offsets[v]; k < adjacency_->offsets[v + 1]; ++k) {
         std::size_t n = 3 * static_cast<std::size_t>(mesh_->normalIds[static_cast<std::size_t>(adjacency_->faceVertices[static_cast<std::size_t>(k)])]);
         TVector x(mesh_->normals[n], mesh_->normals[n + 1], mesh_->normals[n + 2]);
-        out.push_back(space == TSpace::kWorld ? (x * world_).normal() : x);
+        out.push_back(space == TSpace::kWorld ? (x * world_.matrix()).normal() : x);
     }
     return TStatus::kSuccess;
 }
@@ -254,8 +261,7 @@ TStatus TItMeshVertex::getConnectedFaces(TIntArray& faces) const {
 // ---- mesh polygons
 
 TItMeshPolygon::TItMeshPolygon(const TDagPath& path, const TObject& component, TStatus* status) {
-    TMatrix world;
-    std::uint32_t id = shapeAt(path, TFn::kMesh, world);
+    std::uint32_t id = shapeAt(path, TFn::kMesh, nullptr);
     if (id == UINT32_MAX || !elementsOf(component, TFn::kMeshPolygonComponent, elements_, all_, 0)) {
         put(status, TStatus::kFailure);
         return;
@@ -335,7 +341,7 @@ TStatus TItMeshPolygon::getVertices(TIntArray& vertices) const {
 // ---- surface CVs
 
 TItSurfaceCV::TItSurfaceCV(const TDagPath& path, const TObject& component, bool useURows, TStatus* status) {
-    std::uint32_t id = shapeAt(path, TFn::kNurbsSurface, world_);
+    std::uint32_t id = shapeAt(path, TFn::kNurbsSurface, &world_);
     if (id == UINT32_MAX || (!component.isNull() && component.apiType() != TFn::kDoubleIndexedComponent)) {
         put(status, TStatus::kFailure);
         return;
@@ -394,5 +400,5 @@ TPoint TItSurfaceCV::position(int space, TStatus* status) const {
     const std::vector<double>& c = surface_->cvs;
     TPoint p(c[i], c[i + 1], c[i + 2], c[i + 3]);
     put(status, TStatus::kSuccess);
-    return space == TSpace::kWorld ? p * world_ : p;
+    return space == TSpace::kWorld ? p * world_.matrix() : p;
 }

@@ -12,7 +12,20 @@ struct ComponentRec;
 struct MeshAdjacency;
 struct MeshData;
 struct NurbsData;
-}
+
+// The world matrix of a path to a shape, worked out when first asked for and kept: an iteration
+// seldom asks, and the matrix costs a product per node above the shape.
+class ShapeWorld {
+public:
+    void setPath(const TDagPath& path) { path_ = path; }
+    const TMatrix& matrix() const;
+
+private:
+    TDagPath path_;
+    mutable bool known_ = false;
+    mutable TMatrix matrix_;
+};
+}  // namespace tulo_detail
 
 class TFnComponent : public TFnBase {
 public:
@@ -77,7 +90,7 @@ private:
     std::vector<int> elements_;  // empty with all_: every vertex
     bool all_ = true;
     std::size_t at_ = 0, end_ = 0;
-    TMatrix world_;
+    tulo_detail::ShapeWorld world_;
 };
 
 class TItMeshPolygon {
@@ -118,5 +131,5 @@ private:
     std::shared_ptr<const tulo_detail::NurbsData> surface_;
     std::vector<std::pair<int, int>> cvs_;
     std::size_t at_ = 0;
-    TMatrix world_;
+    tulo_detail::ShapeWorld world_;
 };

@@ -489,21 +489,18 @@ TStatus TFnMesh::getConnectedShaders(unsigned instance, TObjectArray& shaders, T
     std::vector<int> perFace(m->numPolygons(), -1);
     std::vector<std::uint32_t> groups;
     // Sets in creation order; a face belongs to the last group holding it.
-    for (std::uint32_t id = 1; id < s.nodes.size(); ++id) {
+    for (const auto& [id, index] : membersEndingAt(shape_)) {
         const NodeRec& set = s.nodes[id];
         if (!set.gen || set.restriction != 5) continue;
-        for (const SetMember& mem : set.members) {
-            if (mem.path.empty() || mem.path.back().id() != shape_ || !TDagPath(mem.path).isValid() ||
-                TDagPath(mem.path).instanceNumber() != instance)
-                continue;
-            const ComponentRec* c = mem.component.isNull() ? nullptr : &s.components[mem.component.id()];
-            if (c && (c->type != TFn::kMeshPolygonComponent || c->gen != mem.component.generation())) continue;
-            groups.push_back(id);
-            std::size_t n = c ? (c->complete >= 0 ? static_cast<std::size_t>(c->complete) : c->first.size()) : perFace.size();
-            for (std::size_t i = 0; i < n; ++i) {
-                std::size_t f = c && c->complete < 0 ? static_cast<std::size_t>(c->first[i]) : i;
-                if (f < perFace.size()) perFace[f] = static_cast<int>(id);
-            }
+        const SetMember& mem = set.members[index];
+        if (!TDagPath(mem.path).isValid() || TDagPath(mem.path).instanceNumber() != instance) continue;
+        const ComponentRec* c = mem.component.isNull() ? nullptr : &s.components[mem.component.id()];
+        if (c && (c->type != TFn::kMeshPolygonComponent || c->gen != mem.component.generation())) continue;
+        groups.push_back(id);
+        std::size_t n = c ? (c->complete >= 0 ? static_cast<std::size_t>(c->complete) : c->first.size()) : perFace.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            std::size_t f = c && c->complete < 0 ? static_cast<std::size_t>(c->first[i]) : i;
+            if (f < perFace.size()) perFace[f] = static_cast<int>(id);
         }
     }
     shaders.clear();

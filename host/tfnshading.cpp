@@ -49,8 +49,6 @@ SetMember memberOf(const TSelectionList::Item& item) {
     return {item.path.nodes(), item.component};
 }
 
-bool sameMember(const SetMember& a, const SetMember& b) { return a.path == b.path && a.component == b.component; }
-
 }  // namespace
 
 TObject TFnSet::create(const TSelectionList& members, Restriction restriction, TStatus* status) {
@@ -59,13 +57,10 @@ TObject TFnSet::create(const TSelectionList& members, Restriction restriction, T
     if (restriction < kNone || restriction > kRenderableOnly) return put(status, TStatus::kFailure), TObject();
     TObject made = createNode(*typeByName("objectSet"), "set1", 0);
     object_ = made;
-    NodeRec& n = scene().nodes[made.id()];
-    n.restriction = restriction;
+    scene().nodes[made.id()].restriction = restriction;
     for (const TSelectionList::Item& item : members.items()) {
         SetMember m = memberOf(item);
-        bool held = false;
-        for (const SetMember& old : n.members) held = held || sameMember(old, m);
-        if (!held) n.members.push_back(std::move(m));
+        if (!setHolds(made.id(), m)) appendMember(made.id(), std::move(m));
     }
     put(status, TStatus::kSuccess);
     return made;
@@ -75,12 +70,9 @@ TStatus TFnSet::addMembers(const TSelectionList& members) {
     if (!attached("TFnSet::addMembers")) return TStatus::kFailure;
     for (const TSelectionList::Item& item : members.items())
         if (!memberFits(item)) return TStatus::kFailure;
-    NodeRec& n = scene().nodes[object_.id()];
     for (const TSelectionList::Item& item : members.items()) {
         SetMember m = memberOf(item);
-        bool held = false;
-        for (const SetMember& old : n.members) held = held || sameMember(old, m);
-        if (!held) n.members.push_back(std::move(m));
+        if (!setHolds(object_.id(), m)) appendMember(object_.id(), std::move(m));
     }
     return TStatus::kSuccess;
 }
@@ -90,10 +82,7 @@ TStatus TFnSet::addMember(const TDagPath& path, const TObject& component) {
     TSelectionList::Item item{path, path.empty() ? TObject() : path.back(), component};
     if (path.empty() || !memberFits(item)) return TStatus::kFailure;
     SetMember m = memberOf(item);
-    NodeRec& n = scene().nodes[object_.id()];
-    for (const SetMember& old : n.members)
-        if (sameMember(old, m)) return TStatus::kSuccess;
-    n.members.push_back(std::move(m));
+    if (!setHolds(object_.id(), m)) appendMember(object_.id(), std::move(m));
     return TStatus::kSuccess;
 }
 

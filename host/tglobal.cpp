@@ -1,5 +1,7 @@
 #include "tglobal.h"
 
+#include <set>
+
 #include "scene.h"
 
 using namespace tulo_detail;
@@ -38,15 +40,17 @@ TStatus TGlobal::deleteNode(const TObject& object) {
 TStatus TGlobal::getAssociatedSets(const TSelectionList& list, TObjectArray& sets) {
     sets.clear();
     const Scene& s = scene();
-    for (std::uint32_t id = 1; id < s.nodes.size(); ++id) {
-        const NodeRec& set = s.nodes[id];
-        if (!set.gen || !tuloTypeIsA(set.type->code, TFn::kSet)) continue;
-        bool holds = false;
-        for (const TSelectionList::Item& item : list.items())
-            for (const SetMember& m : set.members)
-                holds = holds || (item.path.empty() ? m.path.size() == 1 && m.path[0] == item.node
-                                                            : m.path == item.path.nodes());
-        if (holds) sets.append(handle(id));
+    std::set<std::uint32_t> holding;  // in creation order
+    for (const TSelectionList::Item& item : list.items()) {
+        const bool dependencyNode = item.path.empty();
+        for (const auto& [id, index] : membersEndingAt(dependencyNode ? item.node.id() : item.path.back().id())) {
+            const NodeRec& set = s.nodes[id];
+            if (!set.gen || !tuloTypeIsA(set.type->code, TFn::kSet)) continue;
+            const SetMember& m = set.members[index];
+            if (dependencyNode ? m.path.size() == 1 && m.path[0] == item.node : m.path == item.path.nodes())
+                holding.insert(id);
+        }
     }
+    for (std::uint32_t id : holding) sets.append(handle(id));
     return TStatus::kSuccess;
 }

@@ -105,6 +105,24 @@ TEST_F(CreationTest, SetsWithObjectsAndFaces) {
     set.getMembers(held, false);
     EXPECT_EQ(held.length(), 1u);
 
+    // Faces given to the older group after the newer one took them stay the newer one's: groups count
+    // in creation order, not in the order of their members. Deleting a group frees its faces.
+    ASSERT_TRUE(set.addMember(shape, faces({2, 3})));
+    ASSERT_TRUE(TFnMesh(cube).getConnectedShaders(0, groups, perFace));
+    EXPECT_EQ(std::vector<int>(perFace.values().begin(), perFace.values().end()), (std::vector<int>{0, 0, 1, 1, 1, 1}));
+    TSelectionList cubeShape;
+    cubeShape.add(shape);
+    TObjectArray holding;
+    TGlobal::getAssociatedSets(cubeShape, holding);
+    ASSERT_EQ(holding.length(), 2u);
+    EXPECT_EQ(holding[0], redSG);
+    ASSERT_TRUE(TGlobal::deleteNode(blueSG));
+    ASSERT_TRUE(TFnMesh(cube).getConnectedShaders(0, groups, perFace));
+    ASSERT_EQ(groups.length(), 1u);
+    EXPECT_EQ(std::vector<int>(perFace.values().begin(), perFace.values().end()), (std::vector<int>{0, 0, 0, 0, -1, -1}));
+    TGlobal::getAssociatedSets(cubeShape, holding);
+    EXPECT_EQ(holding.length(), 1u);
+
     // The whole object: the export's association query finds the set from the shape's path.
     TObject surface = standin::createGrid("plane", 1, 1);
     TFnSet whole;

@@ -37,6 +37,45 @@ TEST_F(GeometryTest, CubeNormalsHardAndSmooth) {
     expectFaults({"index out of range"});
 }
 
+// World-space answers of the iterators go through every transform above the shape, from a path to
+// the shape or to its transform; a path moved after one iterator asked is seen by the next.
+TEST_F(GeometryTest, IteratorsInWorldSpaceTakeThePathAbove) {
+    TObject top = standin::createNode("transform", "top");
+    TObject mid = standin::createNode("transform", "mid", top);
+    TFnTransform(top).setTranslation(TVector(1, 2, 3), TSpace::kTransform);
+    TFnTransform(top).setRotation(TEulerRotation(0, 0, M_PI / 2));
+    const double twice[3] = {2, 2, 2};
+    TFnTransform(mid).setScale(twice);
+    TObject grid = standin::createGrid("g", 1, 1, mid);
+    const TDagPath toTransform = pathOf(TFnDagNode(grid).parent(0));
+    const TMatrix world = pathOf(grid).inclusiveMatrix();
+    TItMeshVertex vertex(toTransform);
+    for (int i = 0; i < 3; ++i) vertex.next();
+    TFnMesh mesh(grid);
+    TPoint local;
+    mesh.getPoint(3, local);
+    EXPECT_TRUE(vertex.position(TSpace::kWorld).isEquivalent(local * world, 1e-12));
+    TVectorArray normals;
+    ASSERT_TRUE(vertex.getNormals(normals, TSpace::kWorld));
+    ASSERT_EQ(normals.length(), 1u);
+    TVectorArray objectNormals;
+    vertex.getNormals(objectNormals, TSpace::kObject);
+    EXPECT_TRUE(normals[0].isEquivalent((objectNormals[0] * world).normal(), 1e-12));
+
+    TFnTransform(top).setTranslation(TVector(-5, 0, 0), TSpace::kTransform);
+    const TMatrix moved = pathOf(grid).inclusiveMatrix();
+    TItMeshVertex again(toTransform);
+    for (int i = 0; i < 3; ++i) again.next();
+    EXPECT_TRUE(again.position(TSpace::kWorld).isEquivalent(local * moved, 1e-12));
+    EXPECT_FALSE((local * moved).isEquivalent(local * world, 1e-6));
+
+    TObject surface = standin::createNurbs("s", {0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 1, 1, 1, 1, 1, 1}, {0, 1}, {0, 1}, 1,
+                                           1, 1, 1, mid);
+    TItSurfaceCV cv(pathOf(TFnDagNode(surface).parent(0)));
+    for (int i = 0; i < 3; ++i) cv.next();
+    EXPECT_TRUE(cv.position(TSpace::kWorld).isEquivalent(TPoint(1, 1, 1) * moved, 1e-12));
+}
+
 // The faces around a vertex are worked out once per mesh and shared by the sets and iterators
 // reading it: a set moved to another mesh, an iterator outliving its set and a copied mesh must
 // each see their own mesh's faces.

@@ -60,8 +60,13 @@ TEST_F(PlugTest, AttributeOrder) {
     TObject tint = a.createColor("tint", "ti");
     fn.addAttribute(tint, 2);
     fn.addAttribute(late, 2);
-    std::vector<std::string> names;
-    for (unsigned i = 0; i < fn.attributeCount(); ++i) names.push_back(str(TFnAttribute(fn.attribute(i)).name()));
+    const auto listed = [&fn] {
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < fn.attributeCount(); ++i) names.push_back(str(TFnAttribute(fn.attribute(i)).name()));
+        return names;
+    };
+    std::vector<std::string> names = listed();
+    const std::size_t statics = names.size() - 5;
     std::vector<std::string> head(names.begin(), names.begin() + 7);
     EXPECT_EQ(head, (std::vector<std::string>{"message", "visibility", "worldMatrix", "translate", "translateX",
                                               "translateY", "translateZ"}));
@@ -70,6 +75,15 @@ TEST_F(PlugTest, AttributeOrder) {
     EXPECT_EQ(fn.attribute(fn.attributeCount()).isNull(), true);
     expectFaults({"index out of range"});
     EXPECT_EQ(TPxTransform::worldMatrix, fn.attribute(2));
+
+    // Removals and additions after a listing show in the next one.
+    ASSERT_TRUE(fn.removeAttribute(tint, 2));
+    ASSERT_TRUE(fn.addAttribute(a.create("aim", "am", TFnNumericData::k3Double), 2));
+    names = listed();
+    ASSERT_EQ(names.size(), statics + 5);
+    EXPECT_EQ(std::vector<std::string>(names.begin() + static_cast<std::ptrdiff_t>(statics), names.end()),
+              (std::vector<std::string>{"late", "aim", "aimX", "aimY", "aimZ"}));
+    EXPECT_EQ(fn.attribute(static_cast<unsigned>(statics)), late);
 }
 
 struct Conversion {
