@@ -600,6 +600,7 @@ public:
         return mReadable ? ::fgetxattr(mFd, name, value, size) : ::getxattr(mName.c_str(), name, value, size);
     }
     acl_t AccessAcl() const { return mReadable ? ::acl_get_fd(mFd) : ::acl_get_file(mName.c_str(), ACL_TYPE_ACCESS); }
+    int Descriptor() const { return mFd; }
 
 private:
     int mFd = -1;
@@ -656,28 +657,6 @@ Acl ListWhileCompleted(acl_t replaced) {
     return list;
 }
 
-// What the owning group of a file of mode (with the access control list acl, null
-// without one) may do, as others' bits: the group bits, or where a list says more,
-// its owning group entry within its mask.
-mode_t OwningGroupAccess(acl_t acl, mode_t mode) {
-    mode_t group = (mode & S_IRWXG) >> 3;
-    if (!IsExtended(acl)) return group;
-    mode_t entryBits = 0, maskBits = 07;
-    acl_entry_t entry;
-    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
-        acl_tag_t tag;
-        acl_permset_t permissions;
-        if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &permissions) != 0) continue;
-        const mode_t bits = (::acl_get_perm(permissions, ACL_READ) == 1 ? 4 : 0) |
-                            (::acl_get_perm(permissions, ACL_WRITE) == 1 ? 2 : 0) |
-                            (::acl_get_perm(permissions, ACL_EXECUTE) == 1 ? 1 : 0);
-        if (tag == ACL_GROUP_OBJ) entryBits = bits;
-        if (tag == ACL_MASK) maskBits = bits;
-    }
-    group = entryBits & maskBits;
-    return group;
-}
-
 // A group's name for messages, its number where it has none.
 std::string GroupName(gid_t gid) {
     std::vector<char> buffer(4096);
@@ -723,7 +702,8 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
         refusal = {"", errno};
         return false;
     }
-    if (given.st_gid != file.st_gid && (OwningGroupAccess(acl.get(), file.st_mode) & ~file.st_mode & S_IRWXO) != 0) {
+    const mode_t groupAccess = (KPermissionsOf(replaced.Descriptor(), file.st_mode) & S_IRWXG) >> 3;
+    if (given.st_gid != file.st_gid && (groupAccess & ~file.st_mode & S_IRWXO) != 0) {
         refusal = {"its group (" + GroupName(file.st_gid) +
                        ") cannot be kept, and what that group may do that others may not would go to another group",
                    EPERM};

@@ -85,6 +85,12 @@ inline constexpr gid_t kAnyGroup = static_cast<gid_t>(-1);
 // another (a file extracted from its Zeq file) that did not get that one's group (a setgid
 // folder gives its own, else the maker's), so that no group gets access the other never gave it.
 inline mode_t KWithoutGroupBeyondOthers(mode_t mode) { return mode & ~(S_IRWXG & ~((mode & S_IRWXO) << 3)); }
+// The permission bits (of mode, 07777) of the file open as descriptor (an O_PATH one too), as
+// its users may use it: where an access control list says more than the mode, the group bits
+// the mode shows are the list's mask, and the owning group's are its own entry within that
+// mask. What a copy or extraction of the file may give its group and others. Where the list
+// cannot be read (on a file system that has them), the group gets no more than others.
+mode_t KPermissionsOf(int descriptor, mode_t mode);
 
 // A descriptor, closed with the object.
 class KDescriptor {
@@ -200,7 +206,8 @@ int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString
 // link in a sticky folder others may write is not followed, and the refusal says
 // so), then opened in the directory the walk holds as KOpenResolvedForReading
 // opens (a regular file only, never waited on). permissions, when given, takes
-// the file's permission bits: a copy gets no more than those.
+// the file's permission bits as its users may use it (KPermissionsOf): a copy
+// gets no more than those.
 std::FILE* KOpenSourceFile(const char* path, KString* refusal = nullptr, int* systemError = nullptr,
                            mode_t* permissions = nullptr);
 // The same as a descriptor (closed on exec), -1 on failure.

@@ -123,7 +123,7 @@ mode_t KZeq::Impl::ExtractedFileMode(gid_t& group) const {
     // A file that cannot be looked at (a stream in memory) gives its owner alone access.
     const bool known = ::fstat(mFile.Descriptor(), &st) == 0;
     group = known ? st.st_gid : kAnyGroup;
-    const mode_t mode = known ? 0666 & st.st_mode : 0600;
+    const mode_t mode = known ? 0666 & KPermissionsOf(mFile.Descriptor(), st.st_mode) : 0600;
     const bool password =
         mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
     return password ? mode & 0600 : mode;
