@@ -228,6 +228,16 @@ KString KResolvePath(const char* path) {
     return KAbsolutePath(path);
 }
 
+KString KResolvePath(const char* directory, const char* path) {
+    const std::string_view dir = View(directory), name = View(path);
+    if (IsAbsolutePath(path) || dir.empty()) return KResolvePath(path);
+    if (name.empty()) return KResolvePath(directory);
+    std::string joined(dir);
+    joined += '/';
+    joined += name;
+    return KResolvePath(joined.c_str());
+}
+
 KString MakeRelativePath(const char* directory, const char* path) {
     const std::string_view dir = View(directory);
     if (dir.empty() || !path) return KString(path ? path : "");

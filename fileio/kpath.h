@@ -21,7 +21,9 @@ KString ExtractFileName(const char* path, bool keepExtension = true);
 KString ExtractDirectoryFromFilePath(const char* path);
 // The path with its extension replaced (extension given with its dot).
 KString ChangeFileExtension(const char* path, const char* extension);
-// directory + '/' + path, cleaned; an absolute path is taken unchanged (cleaned).
+// directory + '/' + path, cleaned as text; an absolute path is taken unchanged (cleaned).
+// A ".." after a linked folder goes up from where the link leads: a file that is to be
+// opened is named with KResolvePath(directory, path).
 KString MakeFullPath(const char* directory, const char* path);
 // A path given to the system, made absolute from the current directory as the
 // system takes it: empty and "." parts dropped, every ".." kept, since it goes up
@@ -34,6 +36,10 @@ KString KAbsolutePath(const char* path);
 // followed: a ".." after a name goes up from where a link of that name leads. Where the
 // walk cannot get there, the path made absolute with its ".." (an open then says why).
 KString KResolvePath(const char* path);
+// A name a file gives (a texture's image, a material library, a take file), relative to
+// directory, the folder of the file that gives it, unless absolute: joined to it as the
+// system joins it and resolved as KResolvePath resolves a path, never cleaned as text.
+KString KResolvePath(const char* directory, const char* path);
 // path relative to directory when it lies below it, else path unchanged.
 KString MakeRelativePath(const char* directory, const char* path);
 // Splits at '/' and '\', drops "." parts, resolves ".." against the previous part, rejoins with '/'.

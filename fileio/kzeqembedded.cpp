@@ -147,7 +147,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     }
     // As the system walks it: a ".." after a link goes up from where the link leads.
     base = KAbsolutePath(base.Buffer());
-    if (ExtractFileName(base.Buffer()) == "..") base = KCleanPath(base);
+    if (ExtractFileName(base.Buffer()) == "..") base = KResolvePath(base.Buffer());
     mEmbeddedFolder = KHeldFolder();
     KString name;
     const KString candidates[3] = {relativeName, ExtractFileName(fileName.Buffer()),

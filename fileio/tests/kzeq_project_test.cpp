@@ -667,6 +667,11 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     ASSERT_TRUE(mZeq.FieldReadResetPosition() && Extract("", "textures/wood.tif", "", &overwritten) && overwritten);
     ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
     EXPECT_TRUE(Str(mFileName) == mDir / "chosen/b" && ReadFile(mDir / "chosen/b") == mContent);
+    // One that ends in ".." after a link: up from where the link leads, as the system walks it.
+    fs::create_directories(mDir.Path() / "deep/inner");
+    fs::create_directory_symlink(mDir.Path() / "deep/inner", mDir.Path() / "up");
+    ASSERT_TRUE(Extract("", "", (mDir / "up/..").c_str()));
+    EXPECT_TRUE(Str(mFileName) == mDir / "deep/c" && ReadFile(mDir / "deep/c") == mContent) << Str(mFileName);
     // A link on the way, even to a directory inside the media directory, is refused.
     fs::create_directories(mDir.Path() / "outside");
     fs::create_directory_symlink(mDir.Path() / "outside", mDir.Path() / "scene.zqm/link");

@@ -171,6 +171,24 @@ TEST_F(MediaReadTest, ReadingAndConverting) {
     EXPECT_EQ(20, image.mData[1]);
 }
 
+// Names after a folder and "..", as the system walks them: with lnk a link to b/deep,
+// lnk/../wood.png is b/wood.png (wood.png beside the file as text would have it); through a
+// folder that is not there, gone/../wood.png names no file, and the texture keeps that name
+// rather than take wood.png beside the file. Runs as any user.
+TEST_F(MediaReadTest, ANameAfterALinkedFolderIsTheFileTheSystemOpens) {
+    std::filesystem::create_directories(mDir.Path() / "b/deep");
+    std::filesystem::create_directory_symlink(mDir.Path() / "b/deep", mDir.Path() / "lnk");
+    zeqtest::WriteFile(mDir / "wood.png", "beside the file");
+    const std::string path = mDir / "read.zeq";
+    MakeZeqFile(path, 5800, 0,
+                "Media: {;Video: {;Video: \"wood\" {;Type: \"Clip\";Filename: \"lnk/../wood.png\";};"
+                "Video: \"gone\" {;Type: \"Clip\";Filename: \"gone/../wood.png\";};};}");
+    KZeqTexture *wood = Texture("old.png", "wood"), *gone = Texture("", "gone");
+    ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    EXPECT_EQ(mDir / "b/wood.png", wood->GetFileName());
+    EXPECT_EQ(mDir / "gone/../wood.png", gone->GetFileName());
+}
+
 // A converted image read back is written where it was extracted, in the folder the extraction
 // holds: the media folder swapped for a link (to a private folder) once the conversion began
 // changes nothing of where it goes. A media folder of another user is not entered, and the
