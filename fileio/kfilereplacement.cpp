@@ -186,8 +186,9 @@ constexpr const char* kOthersFileAppended =
 // Why a file with other hard links, in a folder another user may write, is not appended to.
 constexpr const char* kHardLinked = "it has other hard links, in a folder others may write, and is not written to";
 
-// How a resolved file is to be written.
-enum class EWrite { eReplace, eAppend };
+// How a resolved file is to be written: replaced by a rename, appended to, or written where
+// it lies (a section written back into a file that was read).
+enum class EWrite { eReplace, eAppend, eInPlace };
 
 // What the system keeps from change in the file name in the directory at ("immutable",
 // "append-only"), null for neither or where the file system does not say. Looked at,
@@ -245,21 +246,21 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     }
     if (!KMayUseInSharedFolder(walk.mStat, folder)) {
         code = EACCES;
-        error = (cannot + (how == EWrite::eAppend ? kOthersFileAppended : kOthersFile) + ": " + std::strerror(code))
+        error = (cannot + (how == EWrite::eReplace ? kOthersFile : kOthersFileAppended) + ": " + std::strerror(code))
                     .c_str();
         return false;
     }
-    // Appended to through a hard link another user made to a file of this user's, it would
-    // grow where they cannot write (the system's rule for hard links, whatever its setting).
-    if (how == EWrite::eAppend && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
+    // Written through a hard link another user made to a file of this user's, it would
+    // change where they cannot write (the system's rule for hard links, whatever its setting).
+    if (how != EWrite::eReplace && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
         code = EACCES;
         error = (cannot + kHardLinked + ": " + std::strerror(code)).c_str();
         return false;
     }
     // A file the system keeps from change: said which (write access shows neither for
-    // an append-only file, which takes appends).
+    // an append-only file, which takes appends, and appends alone).
     const char* kept = KeptFromChange(at, name);
-    if (kept && (how == EWrite::eReplace || std::strcmp(kept, "immutable") == 0)) {
+    if (kept && (how != EWrite::eAppend || std::strcmp(kept, "immutable") == 0)) {
         code = EPERM;
         const char* verb = how == EWrite::eReplace ? " cannot be replaced" : " cannot be written";
         error = (Quoted(walk.mPlace.mPath.c_str()) + verb + ": it is " + kept + ": " + std::strerror(code)).c_str();
@@ -315,14 +316,20 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
     return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code);
 }
 
-std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
-    int ignored = 0;
-    int& code = systemError ? *systemError : ignored;
-    const auto fail = [&](const std::string& why, int number) -> std::FILE* {
+namespace {
+
+// Opens target to be written where it lies, appended to or in place (how), under
+// ResolveWalked's rules for that; a missing file is made only to be appended to. What was
+// looked at is opened, and only that: an existing file without O_CREAT (the system's rules
+// for shared folders are the SDK's, applied on the look), a new one only as new. Never
+// waiting on a pipe, nor following a link, that took the name meanwhile. The descriptor, or
+// -1 with the reason in error and the system's error number in code (and errno).
+int OpenWhereItLies(const char* target, EWrite how, KString& error, int& code) {
+    const auto fail = [&](const std::string& why, int number) {
         code = number;
         error = why.c_str();
         errno = number != 0 ? number : EINVAL;
-        return nullptr;
+        return -1;
     };
     code = 0;
     error = "";
@@ -335,15 +342,14 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
         const bool walked = KWalkPath(given.Buffer(), walk);
         const bool existed = walked && walk.mExists;
         const struct stat looked = walk.mStat;
-        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, EWrite::eAppend)) {
+        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, how)) {
             errno = code != 0 ? code : EINVAL;
-            return nullptr;
+            return -1;
         }
         const std::string cannot = std::string("Cannot write ") + Quoted(file.mPath.c_str()) + ": ";
-        // What was looked at is opened, and only that: an existing file without O_CREAT (the
-        // system's rules for shared folders are the SDK's, applied above), a new one only as
-        // new. Never waiting on a pipe, nor following a link, that took the name meanwhile.
-        const int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        if (!existed && how == EWrite::eInPlace) return fail(cannot + std::strerror(ENOENT), ENOENT);
+        const int flags = (how == EWrite::eAppend ? O_WRONLY | O_APPEND : O_RDWR) | O_NOFOLLOW | O_NONBLOCK |
+                          O_NOCTTY | O_CLOEXEC;
         const int fd = ::openat(file.mDirectory.Get(), file.mName.c_str(), existed ? flags : flags | O_CREAT | O_EXCL,
                                 0666);
         if (fd < 0 && (errno == EEXIST || errno == ENOENT || errno == ELOOP)) continue;
@@ -369,13 +375,32 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
         struct stat folder;
         if (st.st_nlink > 1 && (::fstat(file.mDirectory.Get(), &folder) != 0 || KOthersMayWriteIn(folder)))
             return closeAndFail(cannot + kHardLinked + ": " + std::strerror(EACCES), EACCES);
-        std::FILE* stream = ::fdopen(fd, "a");
-        if (!stream) return closeAndFail(cannot + std::strerror(errno), errno);
         code = 0;
         error = "";
-        return stream;
+        return fd;
     }
     return fail("Cannot write " + Quoted(given.Buffer()) + ": other writers change it meanwhile", EAGAIN);
+}
+
+}  // namespace
+
+std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    const int fd = OpenWhereItLies(target, EWrite::eAppend, error, code);
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, "a");
+    if (stream) return stream;
+    code = errno;
+    error = (std::string("Cannot write ") + Quoted(KAbsolutePath(target).Buffer()) + ": " + std::strerror(code)).c_str();
+    ::close(fd);
+    errno = code;
+    return nullptr;
+}
+
+int KFileReplacement::OpenForWritingInPlace(const char* target, KString& error, int* systemError) {
+    int ignored = 0;
+    return OpenWhereItLies(target, EWrite::eInPlace, error, systemError ? *systemError : ignored);
 }
 
 bool KFileReplacement::Begin(const char* target, bool makeFolders) {
@@ -600,6 +625,7 @@ public:
         return mReadable ? ::fgetxattr(mFd, name, value, size) : ::getxattr(mName.c_str(), name, value, size);
     }
     acl_t AccessAcl() const { return mReadable ? ::acl_get_fd(mFd) : ::acl_get_file(mName.c_str(), ACL_TYPE_ACCESS); }
+    int Descriptor() const { return mFd; }
 
 private:
     int mFd = -1;
@@ -656,28 +682,6 @@ Acl ListWhileCompleted(acl_t replaced) {
     return list;
 }
 
-// What the owning group of a file of mode (with the access control list acl, null
-// without one) may do, as others' bits: the group bits, or where a list says more,
-// its owning group entry within its mask.
-mode_t OwningGroupAccess(acl_t acl, mode_t mode) {
-    mode_t group = (mode & S_IRWXG) >> 3;
-    if (!IsExtended(acl)) return group;
-    mode_t entryBits = 0, maskBits = 07;
-    acl_entry_t entry;
-    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
-        acl_tag_t tag;
-        acl_permset_t permissions;
-        if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &permissions) != 0) continue;
-        const mode_t bits = (::acl_get_perm(permissions, ACL_READ) == 1 ? 4 : 0) |
-                            (::acl_get_perm(permissions, ACL_WRITE) == 1 ? 2 : 0) |
-                            (::acl_get_perm(permissions, ACL_EXECUTE) == 1 ? 1 : 0);
-        if (tag == ACL_GROUP_OBJ) entryBits = bits;
-        if (tag == ACL_MASK) maskBits = bits;
-    }
-    group = entryBits & maskBits;
-    return group;
-}
-
 // A group's name for messages, its number where it has none.
 std::string GroupName(gid_t gid) {
     std::vector<char> buffer(4096);
@@ -723,7 +727,8 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
         refusal = {"", errno};
         return false;
     }
-    if (given.st_gid != file.st_gid && (OwningGroupAccess(acl.get(), file.st_mode) & ~file.st_mode & S_IRWXO) != 0) {
+    const mode_t groupAccess = (KPermissionsOf(replaced.Descriptor(), file.st_mode) & S_IRWXG) >> 3;
+    if (given.st_gid != file.st_gid && (groupAccess & ~file.st_mode & S_IRWXO) != 0) {
         refusal = {"its group (" + GroupName(file.st_gid) +
                        ") cannot be kept, and what that group may do that others may not would go to another group",
                    EPERM};

@@ -199,6 +199,12 @@ public:
     // with the reason in error and the system's error number in systemError
     // (0 without one), when it cannot.
     static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr);
+    // Opens an existing target for reading and writing where it lies (a
+    // section written back into a file that was read), under OpenForAppending's
+    // rules, hard links included; an append-only file is refused too (it takes
+    // nothing but appends), and a missing one is not made. The descriptor
+    // (closed on exec), or -1 as OpenForAppending fails.
+    static int OpenForWritingInPlace(const char* target, KString& error, int* systemError = nullptr);
     // "<path>.tmp<pid>.<16 lowercase hex digits>", random past the process id.
     static KString TemporaryName(const KString& path);
     // The helpers below take file as ResolveTarget answers it, and a

@@ -1,7 +1,9 @@
 #include "fileio/kpath.h"
 
+#include <acl/libacl.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -224,6 +226,16 @@ KString KResolvePath(const char* path) {
     KPathWalk walk;
     if (KWalkPath(path, walk, false)) return KString(walk.mPlace.mPath.c_str());
     return KAbsolutePath(path);
+}
+
+KString KResolvePath(const char* directory, const char* path) {
+    const std::string_view dir = View(directory), name = View(path);
+    if (IsAbsolutePath(path) || dir.empty()) return KResolvePath(path);
+    if (name.empty()) return KResolvePath(directory);
+    std::string joined(dir);
+    joined += '/';
+    joined += name;
+    return KResolvePath(joined.c_str());
 }
 
 KString MakeRelativePath(const char* directory, const char* path) {
@@ -517,6 +529,31 @@ bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder) 
     return entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
 }
 
+mode_t KPermissionsOf(int descriptor, mode_t mode) {
+    mode &= 07777;
+    acl_t acl = ::acl_get_fd(descriptor);
+    // A descriptor that only names the file (O_PATH) reaches its list through its /proc name.
+    if (!acl && errno == EBADF)
+        acl = ::acl_get_file(("/proc/self/fd/" + std::to_string(descriptor)).c_str(), ACL_TYPE_ACCESS);
+    // Without lists on its file system the mode says all.
+    if (!acl) return errno == ENOTSUP || errno == ENOSYS ? mode : KWithoutGroupBeyondOthers(mode);
+    mode_t entryBits = (mode & S_IRWXG) >> 3, maskBits = 07;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t permissions;
+        if (::acl_get_tag_type(entry, &tag) != 0 || (tag != ACL_GROUP_OBJ && tag != ACL_MASK) ||
+            ::acl_get_permset(entry, &permissions) != 0)
+            continue;
+        const mode_t bits = (::acl_get_perm(permissions, ACL_READ) == 1 ? 4 : 0) |
+                            (::acl_get_perm(permissions, ACL_WRITE) == 1 ? 2 : 0) |
+                            (::acl_get_perm(permissions, ACL_EXECUTE) == 1 ? 1 : 0);
+        (tag == ACL_GROUP_OBJ ? entryBits : maskBits) = bits;
+    }
+    ::acl_free(acl);
+    return (mode & ~S_IRWXG) | ((entryBits & maskBits) << 3);
+}
+
 bool KOthersMayWriteIn(const struct stat& folder) {
     // Wider than the shared sticky folders, sticky or not: a hard link bears the owner of the
     // file it names, so the owner that tells another user's link or file there from the
@@ -767,7 +804,7 @@ int KOpenSourceDescriptor(const char* path, KString* refusal, int* systemError, 
     const int fd = OpenRegularAt(walk.mPlace.mDirectory.Get(), walk.mPlace.mName.c_str(), where, "rb", O_NOFOLLOW,
                                  refusal, systemError);
     struct stat st;
-    if (fd >= 0 && permissions) *permissions = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0;
+    if (fd >= 0 && permissions) *permissions = ::fstat(fd, &st) == 0 ? KPermissionsOf(fd, st.st_mode) : 0;
     return fd;
 }
 

@@ -21,7 +21,9 @@ KString ExtractFileName(const char* path, bool keepExtension = true);
 KString ExtractDirectoryFromFilePath(const char* path);
 // The path with its extension replaced (extension given with its dot).
 KString ChangeFileExtension(const char* path, const char* extension);
-// directory + '/' + path, cleaned; an absolute path is taken unchanged (cleaned).
+// directory + '/' + path, cleaned as text; an absolute path is taken unchanged (cleaned).
+// A ".." after a linked folder goes up from where the link leads: a file that is to be
+// opened is named with KResolvePath(directory, path).
 KString MakeFullPath(const char* directory, const char* path);
 // A path given to the system, made absolute from the current directory as the
 // system takes it: empty and "." parts dropped, every ".." kept, since it goes up
@@ -34,6 +36,10 @@ KString KAbsolutePath(const char* path);
 // followed: a ".." after a name goes up from where a link of that name leads. Where the
 // walk cannot get there, the path made absolute with its ".." (an open then says why).
 KString KResolvePath(const char* path);
+// A name a file gives (a texture's image, a material library, a take file), relative to
+// directory, the folder of the file that gives it, unless absolute: joined to it as the
+// system joins it and resolved as KResolvePath resolves a path, never cleaned as text.
+KString KResolvePath(const char* directory, const char* path);
 // path relative to directory when it lies below it, else path unchanged.
 KString MakeRelativePath(const char* directory, const char* path);
 // Splits at '/' and '\', drops "." parts, resolves ".." against the previous part, rejoins with '/'.
@@ -85,6 +91,12 @@ inline constexpr gid_t kAnyGroup = static_cast<gid_t>(-1);
 // another (a file extracted from its Zeq file) that did not get that one's group (a setgid
 // folder gives its own, else the maker's), so that no group gets access the other never gave it.
 inline mode_t KWithoutGroupBeyondOthers(mode_t mode) { return mode & ~(S_IRWXG & ~((mode & S_IRWXO) << 3)); }
+// The permission bits (of mode, 07777) of the file open as descriptor (an O_PATH one too), as
+// its users may use it: where an access control list says more than the mode, the group bits
+// the mode shows are the list's mask, and the owning group's are its own entry within that
+// mask. What a copy or extraction of the file may give its group and others. Where the list
+// cannot be read (on a file system that has them), the group gets no more than others.
+mode_t KPermissionsOf(int descriptor, mode_t mode);
 
 // A descriptor, closed with the object.
 class KDescriptor {
@@ -200,7 +212,8 @@ int KOpenResolvedDescriptor(const KResolvedPath& file, const char* mode, KString
 // link in a sticky folder others may write is not followed, and the refusal says
 // so), then opened in the directory the walk holds as KOpenResolvedForReading
 // opens (a regular file only, never waited on). permissions, when given, takes
-// the file's permission bits: a copy gets no more than those.
+// the file's permission bits as its users may use it (KPermissionsOf): a copy
+// gets no more than those.
 std::FILE* KOpenSourceFile(const char* path, KString* refusal = nullptr, int* systemError = nullptr,
                            mode_t* permissions = nullptr);
 // The same as a descriptor (closed on exec), -1 on failure.

@@ -586,7 +586,7 @@ bool KZeq::FieldReadEmbeddedFile(KString& pFileName, KString& pRelativeFileName,
 // --- paths -------------------------------------------------------------------------------------------
 
 KString KZeq::GetFullFilePath(const char* pPath) const {
-    return Guard(*mImpl, KString(""), [&] { return MakeFullPath(mImpl->Directory().Buffer(), pPath ? pPath : ""); });
+    return Guard(*mImpl, KString(""), [&] { return KResolvePath(mImpl->Directory().Buffer(), pPath ? pPath : ""); });
 }
 
 KString KZeq::GetRelativeFilePath(const char* pPath) const {

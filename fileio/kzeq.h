@@ -402,7 +402,8 @@ public:
 
     // --- Paths ---------------------------------------------------------------------
 
-    // pPath made absolute against the open file's directory.
+    // pPath made absolute against the open file's directory, as the system walks it there
+    // (KResolvePath): a ".." after a linked folder goes up from where the link leads.
     KString GetFullFilePath(const char* pPath) const;
     // pPath relative to the open file's directory (unchanged when outside it).
     KString GetRelativeFilePath(const char* pPath) const;

@@ -123,7 +123,7 @@ mode_t KZeq::Impl::ExtractedFileMode(gid_t& group) const {
     // A file that cannot be looked at (a stream in memory) gives its owner alone access.
     const bool known = ::fstat(mFile.Descriptor(), &st) == 0;
     group = known ? st.st_gid : kAnyGroup;
-    const mode_t mode = known ? 0666 & st.st_mode : 0600;
+    const mode_t mode = known ? 0666 & KPermissionsOf(mFile.Descriptor(), st.st_mode) : 0600;
     const bool password =
         mCurrent >= 0 && static_cast<std::size_t>(mCurrent) < mSections.size() && mSections[mCurrent].mPassword.Has();
     return password ? mode & 0600 : mode;
@@ -147,7 +147,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     }
     // As the system walks it: a ".." after a link goes up from where the link leads.
     base = KAbsolutePath(base.Buffer());
-    if (ExtractFileName(base.Buffer()) == "..") base = KCleanPath(base);
+    if (ExtractFileName(base.Buffer()) == "..") base = KResolvePath(base.Buffer());
     mEmbeddedFolder = KHeldFolder();
     KString name;
     const KString candidates[3] = {relativeName, ExtractFileName(fileName.Buffer()),

@@ -214,7 +214,8 @@ public:
     // WriteEmbedded of what source holds (from its start), stored under storedName.
     bool WriteEmbeddedFrom(KChainedStdioFile& source, const KString& storedName);
     bool ReadEmbedded(KString& fileName, const KString& relativeName, const char* directory, bool* overwritten);
-    // The mode an extracted file is made with: no more than the Zeq file read has, and its
+    // The mode an extracted file is made with: no more than the Zeq file read gives (its group
+    // what the owning group may do, not an access control list's mask), and its
     // owner's alone where the section read carries a password. group takes the Zeq file's
     // group (kAnyGroup for a stream): a file or folder made that did not get it gets no more
     // group access than others.

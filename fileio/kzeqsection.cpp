@@ -2,8 +2,10 @@
 
 #include "fileio/kzeqimpl.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -289,15 +291,19 @@ bool KZeq::Impl::StillNamedFile() const {
 // switch (or the section's end), and the slots are read again under it, so the
 // section is committed against the file as it is then.
 bool KZeq::Impl::BeginWriteBack(bool replace) {
+    mRefusal.Empty();
     if (!mPath.IsEmpty()) {
-        // Written where a write of the file would go, under the same rules: another user's link
-        // or file in a shared sticky folder is not written through, whatever the system allows.
-        KResolvedPath file;
+        // Written where it lies, as an append is, under the append's rules: not through another
+        // user's link or file in a shared sticky folder, nor through a hard link in a folder
+        // others may write (theirs, to a file of this user's), whatever the system allows.
+        // A file this process may not write at all is no refusal to tell: the read goes on.
+        if (::faccessat(AT_FDCWD, mPath.Buffer(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS))
+            return Fail(eOperationNotAllowed);
         KString refusal;
         int code = 0;
-        if (!KFileReplacement::ResolveTarget(mPath.Buffer(), file, refusal, &code))
-            return FailRefused(eOperationNotAllowed, refusal, code);
-        if (!mUpdateFile.OpenDescriptor(KOpenResolvedDescriptor(file, "r+b"), "r+b")) return Fail(eOperationNotAllowed);
+        const int fd = KFileReplacement::OpenForWritingInPlace(mPath.Buffer(), refusal, &code);
+        if (fd < 0) return FailRefused(eOperationNotAllowed, refusal, code);
+        if (!mUpdateFile.OpenDescriptor(fd, "r+b")) return Fail(eOperationNotAllowed);
         // Another write-back in progress, or the name now names another file.
         if (::flock(mUpdateFile.Descriptor(), LOCK_EX | LOCK_NB) != 0 || !StillNamedFile()) {
             return Fail(eOperationNotAllowed);

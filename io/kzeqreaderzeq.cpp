@@ -423,6 +423,8 @@ void KZeqReaderZeq::ReadTakeDetails(KZeqTakeInfo& take) {
 bool KZeqReaderZeq::WriteOptionsInExtensionSection(bool overwriteLast) {
     KZeq& file = *mFile;
     if (!file.ProjectCreateExtensionSection(overwriteLast)) {
+        // Refused for another user's sake (their link to the file): the user hears why.
+        if (*file.GetLastRefusal()) mWriteBackRefusal = KString(file.GetLastRefusal()) + ".";
         file.GetError().ClearLastError();
         return false;
     }

@@ -415,6 +415,9 @@ private:
     bool mBefore6 = false;
     // A take file read during this read was damaged (mError says so).
     bool mDamagedTakeFile = false;
+    // Why the file refused a "Summary" written back while its options were read: said in the
+    // next read's message, once.
+    KString mWriteBackRefusal;
 };
 
 // Layer-element words of the files: exact and case-sensitive, anything else 0.

@@ -150,15 +150,16 @@ bool KZeqReaderZeq::ReadMedia(KZeqScene& scene) {
     for (KZeqTexture* texture : textures) {
         const KString* path = texture ? find(texture->GetMediaName().Buffer(), texture->GetFileName()) : nullptr;
         if (!path) continue;
-        const KString clean = KCleanPath(*path);
-        texture->SetFileName(clean.Buffer());
+        // The file the system opens by that name, never the name cleaned as text.
+        const KString resolved = KResolvePath(path->Buffer());
+        texture->SetFileName(resolved.Buffer());
         if (!texture->GetRelativeFileName() || !*texture->GetRelativeFileName())
-            texture->SetRelativeFileName(mFile->GetRelativeFilePath(clean.Buffer()).Buffer());
+            texture->SetRelativeFileName(mFile->GetRelativeFilePath(resolved.Buffer()).Buffer());
     }
     for (KZeqCamera* camera : cameras) {
         const KString* path =
             camera ? find(camera->GetBackgroundMediaName(), camera->GetBackgroundFileName()) : nullptr;
-        if (path) camera->SetBackgroundFileName(KCleanPath(*path).Buffer());
+        if (path) camera->SetBackgroundFileName(KResolvePath(path->Buffer()).Buffer());
     }
     return true;
 }

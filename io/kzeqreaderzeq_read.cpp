@@ -39,6 +39,8 @@ bool KZeqReaderZeq::Read(KZeqScene& scene, KStreamOptions* options, IZeqObject* 
     progress.ProgressBegin();
     bool failed = false;
     mMessage.Empty();
+    if (!mWriteBackRefusal.IsEmpty()) AddMessageLine(mWriteBackRefusal);
+    mWriteBackRefusal.Empty();
     if (!options || !options->Is(KStreamOptionsZeq::ClassId)) {
         mError.SetLastErrorID(eStreamOptionsNotSet);
         failed = true;

@@ -78,7 +78,7 @@ int KZeqReaderZeq::FindString(const KString& text, const KArrayTemplate<KString*
 KString KZeqReaderZeq::FindFile(const char* first, const char* second) {
     auto full = [this](const char* name) {
         if (!name || !*name) return KString();
-        return mFile ? mFile->GetFullFilePath(name) : MakeFullPath(KGetCurrentDirectory().Buffer(), name);
+        return mFile ? mFile->GetFullFilePath(name) : KResolvePath(KGetCurrentDirectory().Buffer(), name);
     };
     const KString a = full(first), b = full(second);
     if (!a.IsEmpty() && FileExist(a.Buffer())) return a;

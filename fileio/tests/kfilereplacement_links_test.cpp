@@ -424,12 +424,38 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
     KLib_SetConfigDirectory(configuration.c_str());
 }
 
+// How a file is written where it lies: appended to (the log), or over its first bytes (a
+// section written back into a file that was read).
+enum class WhereItLies { kAppend, kInPlace };
+
+// Writes "new" to path the way given: "" once written, else the reason, the system's error
+// number in code.
+std::string WriteWhereItLies(const std::string& path, WhereItLies way, int& code) {
+    KString error;
+    if (way == WhereItLies::kAppend) {
+        std::FILE* file = KFileReplacement::OpenForAppending(path.c_str(), error, &code);
+        if (!file) return error.Buffer();
+        const bool written = std::fputs("new", file) >= 0;
+        return std::fclose(file) == 0 && written ? "" : "not written";
+    }
+    const int fd = KFileReplacement::OpenForWritingInPlace(path.c_str(), error, &code);
+    if (fd < 0) return error.Buffer();
+    const bool written = ::pwrite(fd, "new", 3, 0) == 3;
+    return ::close(fd) == 0 && written ? "" : "not written";
+}
+
+// What a file that held before holds once "new" is written the way given.
+std::string Written(const std::string& before, WhereItLies way) {
+    return way == WhereItLies::kAppend ? before + "new" : "new" + before.substr(3);
+}
+
 // The system's rule for hard links, whatever the machine's setting (fs.protected_hardlinks): a
 // name with other hard links, in a folder another user may write, may be their link to a file
-// of the writer's that they may not write themselves; appended to (the log), it would grow. It
-// is refused with the reason and stays as it was; in a folder only the writer may write, and
-// for a file without other links, the append goes ahead.
-TEST(SharedFolderHardLinks, AreNotAppendedTo) {
+// of the writer's that they may not write themselves; appended to (the log) or written in
+// place (a section written back), it would change. It is refused with the reason and stays as
+// it was; in a folder only the writer may write, and for a file without other links, the write
+// goes ahead.
+TEST(SharedFolderHardLinks, AreNotWrittenWhereTheyLie) {
     struct Case {
         const char* mName;
         mode_t mFolderMode;
@@ -449,79 +475,75 @@ TEST(SharedFolderHardLinks, AreNotAppendedTo) {
     };
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
     int index = 0;
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.mName);
-        if (test.mTheirs) ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
-        const fs::path base = dir.Path() / std::to_string(index++);
-        const zeqtest::RootsSecret secret(base);
-        const fs::path folder = base / "plug-ins";
-        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mTheirs ? kNobody : ::geteuid(), folder, 0755));
-        const std::string log = (folder / "log.txt").string();
-        const std::string before = test.mLinked ? zeqtest::RootsSecret::kText : "old";
-        if (test.mLinked)
-            ASSERT_EQ(0, ::link(secret.Path().c_str(), log.c_str())) << std::strerror(errno);
-        else
-            WriteFile(log, before);
-        ASSERT_EQ(0, ::chmod(folder.c_str(), test.mFolderMode));
-        KString error;
-        int code = 0;
-        zeqtest::OpenWatch watch(log);
-        ASSERT_TRUE(watch.Ready());
-        std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
-        // Refused on the look, before the open: the file may be another's link to one of the writer's.
-        EXPECT_EQ(test.mUsed, watch.Opened());
-        if (appended) {
-            std::fputs("new", appended);
-            std::fclose(appended);
-        }
-        EXPECT_EQ(test.mUsed, appended != nullptr) << error.Buffer();
-        EXPECT_EQ(test.mUsed ? before + "new" : before, ReadFile(log));
-        if (!test.mUsed) {
-            EXPECT_EQ(EACCES, code);
-            EXPECT_EQ("Cannot write \"" + log +
-                          "\": it has other hard links, in a folder others may write, and is not written to: "
-                          "Permission denied",
-                      error.Buffer());
+    for (const WhereItLies way : {WhereItLies::kAppend, WhereItLies::kInPlace}) {
+        for (const Case& test : cases) {
+            SCOPED_TRACE(std::string(test.mName) + (way == WhereItLies::kAppend ? ", appended" : ", in place"));
+            if (test.mTheirs && !zeqtest::IsRoot()) continue;
+            const fs::path base = dir.Path() / std::to_string(index++);
+            const zeqtest::RootsSecret secret(base);
+            const fs::path folder = base / "plug-ins";
+            ASSERT_TRUE(zeqtest::MakeFolderOf(test.mTheirs ? kNobody : ::geteuid(), folder, 0755));
+            const std::string log = (folder / "log.txt").string();
+            const std::string before = test.mLinked ? zeqtest::RootsSecret::kText : "old";
+            if (test.mLinked)
+                ASSERT_EQ(0, ::link(secret.Path().c_str(), log.c_str())) << std::strerror(errno);
+            else
+                WriteFile(log, before);
+            ASSERT_EQ(0, ::chmod(folder.c_str(), test.mFolderMode));
+            int code = 0;
+            zeqtest::OpenWatch watch(log);
+            ASSERT_TRUE(watch.Ready());
+            const std::string error = WriteWhereItLies(log, way, code);
+            // Refused on the look, before the open: the file may be another's link to one of the writer's.
+            EXPECT_EQ(test.mUsed, watch.Opened());
+            EXPECT_EQ(test.mUsed, error.empty()) << error;
+            EXPECT_EQ(test.mUsed ? Written(before, way) : before, ReadFile(log));
+            if (!test.mUsed) {
+                EXPECT_EQ(EACCES, code);
+                EXPECT_EQ("Cannot write \"" + log +
+                              "\": it has other hard links, in a folder others may write, and is not written to: "
+                              "Permission denied",
+                          error);
+            }
         }
     }
+    if (!zeqtest::IsRoot()) GTEST_SKIP() << zeqtest::NeedsRoot("a folder of another user (the other cases ran)");
 }
 
-// Once the walk has looked at the log (nlink 1), a hard link to it is made elsewhere, at that
-// fixed point, before the open: the look saw none, and the open is what finds it. The append is
-// refused with the same reason and the file stays as it was.
+// Once the walk has looked at the file (nlink 1), a hard link to it is made elsewhere, at that
+// fixed point, before the open: the look saw none, and the open is what finds it. The append,
+// or the write in place, is refused with the same reason and the file stays as it was.
 TEST(SharedFolderHardLinks, OneMadeBetweenTheLookAndTheOpenIsRefused) {
-    zeqtest::TempDir dir;
-    const fs::path folder = dir.Path() / "plug-ins";
-    fs::create_directories(folder);
-    const std::string log = (folder / "log.txt").string(), theirs = (dir.Path() / "theirs").string();
-    WriteFile(log, "old");
-    ASSERT_EQ(0, ::chmod(folder.c_str(), 0777));
-    static std::string sLog, sTheirs;
-    static int sMade;
-    sLog = fs::canonical(log).string(), sTheirs = theirs, sMade = -1;
-    zeqdetail::gReplacementSeams.mResolved = [](const char* path) {
-        if (sLog == path && sMade < 0) sMade = ::link(sLog.c_str(), sTheirs.c_str()) == 0 ? 0 : errno;
-    };
-    KString error;
-    int code = 0;
-    std::FILE* appended = KFileReplacement::OpenForAppending(log.c_str(), error, &code);
-    zeqdetail::gReplacementSeams.mResolved = nullptr;
-    if (appended) {
-        std::fputs("new", appended);
-        std::fclose(appended);
+    for (const WhereItLies way : {WhereItLies::kAppend, WhereItLies::kInPlace}) {
+        SCOPED_TRACE(way == WhereItLies::kAppend ? "appended" : "in place");
+        zeqtest::TempDir dir;
+        const fs::path folder = dir.Path() / "plug-ins";
+        fs::create_directories(folder);
+        const std::string log = (folder / "log.txt").string(), theirs = (dir.Path() / "theirs").string();
+        WriteFile(log, "old");
+        ASSERT_EQ(0, ::chmod(folder.c_str(), 0777));
+        static std::string sLog, sTheirs;
+        static int sMade;
+        sLog = fs::canonical(log).string(), sTheirs = theirs, sMade = -1;
+        zeqdetail::gReplacementSeams.mResolved = [](const char* path) {
+            if (sLog == path && sMade < 0) sMade = ::link(sLog.c_str(), sTheirs.c_str()) == 0 ? 0 : errno;
+        };
+        int code = 0;
+        const std::string error = WriteWhereItLies(log, way, code);
+        zeqdetail::gReplacementSeams.mResolved = nullptr;
+        ASSERT_EQ(0, sMade) << "the link was not made: " << std::strerror(sMade);
+        EXPECT_EQ(EACCES, code);
+        EXPECT_EQ("Cannot write \"" + sLog +
+                      "\": it has other hard links, in a folder others may write, and is not written to: Permission denied",
+                  error);
+        EXPECT_EQ("old", ReadFile(log));
     }
-    ASSERT_EQ(0, sMade) << "the link was not made: " << std::strerror(sMade);
-    EXPECT_EQ(nullptr, appended);
-    EXPECT_EQ(EACCES, code);
-    EXPECT_EQ("Cannot write \"" + sLog +
-                  "\": it has other hard links, in a folder others may write, and is not written to: Permission denied",
-              error.Buffer());
-    EXPECT_EQ("old", ReadFile(log));
 }
 
 // A file the system keeps from change is refused before anything is written, and the reason
 // says which keeps it (write access shows neither for an append-only file): replaced, neither
-// is; appended to (the log), an append-only file takes the lines and an immutable one is refused.
+// is; appended to (the log), an append-only file takes the lines and an immutable one is refused;
+// written in place (a section written back), neither is.
 TEST(KeptFromChange, SaysWhichAndAppendOnlyTakesAppends) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to set a file's flags";
     struct Case {
@@ -550,7 +572,12 @@ TEST(KeptFromChange, SaysWhichAndAppendOnlyTakesAppends) {
             std::fputs("new", appended);
             std::fclose(appended);
         }
+        // Written in place, neither takes anything.
+        int inPlaceCode = 0;
+        const std::string inPlace = WriteWhereItLies(file, WhereItLies::kInPlace, inPlaceCode);
         zeqtest::SetFileFlag(file, test.mFlag, false);
+        EXPECT_EQ(EPERM, inPlaceCode);
+        EXPECT_EQ("\"" + file + "\" cannot be written: it is " + test.mKept + ": Operation not permitted", inPlace);
         EXPECT_FALSE(begun);
         EXPECT_EQ(EPERM, replacement.GetSystemError());
         EXPECT_EQ("\"" + file + "\" cannot be replaced: it is " + test.mKept + ": Operation not permitted",

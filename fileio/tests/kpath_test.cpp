@@ -239,6 +239,12 @@ TEST(SystemPaths, ParentAfterALinkGoesUpFromWhereItLeads) {
     EXPECT_STREQ("rel/x.png", KResolvePath("rel/./x.png").Buffer());
     EXPECT_STREQ("../x.png", KResolvePath("../x.png").Buffer());
     EXPECT_STREQ((dir / "gone/../x.png").c_str(), KResolvePath((dir / "gone/../x.png").c_str()).Buffer());
+    // A name a file gives, relative to its folder: joined as the system joins it, then the same.
+    const std::string home = dir / "home";
+    EXPECT_STREQ((dir / "data/x.bvh").c_str(), KResolvePath(home.c_str(), "out/../x.bvh").Buffer());
+    EXPECT_STREQ((dir / "data/x.bvh").c_str(), KResolvePath((home + "/out/..").c_str(), "x.bvh").Buffer());
+    EXPECT_STREQ((dir / "data/x.bvh").c_str(), KResolvePath("/elsewhere", (up + "\\x.bvh").c_str()).Buffer());
+    EXPECT_STREQ((home + "/maps/x.png").c_str(), KResolvePath(home.c_str(), "maps\\.\\x.png").Buffer());
 }
 
 // One walk makes every folder, each in the one before: the components looked at grow with the

@@ -2,10 +2,10 @@
 #define ZEQ_FILEIO_TESTS_KPLANTEDLINKS_H
 
 // Tests only: what another user of the machine does in a folder both may write.
-// They plant a symbolic link to a file of root's under a name a writer will
-// write; or, at the fixed point just before a temporary is renamed to its file
-// (gReplacementSeams.mBeforeRename), they exchange the temporary's name with a
-// link of theirs; or, once a walk has resolved a path through a folder of theirs
+// They plant a symbolic link (or, where the system lets them, a hard link) to a
+// file of root's under a name a writer will write; or, at the fixed point just
+// before a temporary is renamed to its file (gReplacementSeams.mBeforeRename),
+// they exchange the temporary's name with a link of theirs; or, once a walk has resolved a path through a folder of theirs
 // (gReplacementSeams.mResolved), they rename that folder away and put a link of
 // theirs under its name. All need a test running as root.
 
@@ -15,7 +15,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "fileio/kfilereplacement.h"
@@ -82,6 +84,9 @@ public:
     }
     // Makes a symbolic link of theirs at link naming target: 0 once done, else the system's error number.
     int PlantLink(const std::string& target, const std::string& link) const { return Ask('s', target, link); }
+    // Makes a hard link at link to the file target as that user (where the system lets them:
+    // UnprotectedHardLinks): 0 once done, else the system's error number.
+    int PlantHardLink(const std::string& target, const std::string& link) const { return Ask('h', target, link); }
 
 private:
     // A request is the act's letter and its two names, each ended by a NUL.
@@ -92,6 +97,7 @@ private:
         const std::string b = request.substr(second + 1, request.size() - second - 2);
         if (request[0] == 'x') return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
         if (request[0] == 's') return ::symlink(a.c_str(), b.c_str()) == 0;
+        if (request[0] == 'h') return ::link(a.c_str(), b.c_str()) == 0;
         return ::rename(a.c_str(), (a + ".moved").c_str()) == 0 && ::symlink(b.c_str(), a.c_str()) == 0;
     }
     int Ask(char act, const std::string& a, const std::string& b) const {
@@ -105,6 +111,47 @@ private:
 
     // Asked from the seams, which hold the user as const.
     mutable OtherUserAct mUser;
+};
+
+// While it lives, the system lets a user hard-link a file they may not write (fs.protected_hardlinks
+// 0), as a machine that leaves its rule for hard links off does; the setting it had is put back
+// after. Only root may change it.
+class UnprotectedHardLinks {
+public:
+    UnprotectedHardLinks() {
+        mPrevious = Read();
+        if (mPrevious.empty()) {
+            mWhy = std::string("cannot read ") + kSetting;
+            return;
+        }
+        mReady = mPrevious == "0" || (Write("0") && Read() == "0");
+        if (!mReady) mWhy = std::string("cannot set ") + kSetting + " to 0 (" + std::strerror(errno) + ")";
+    }
+    ~UnprotectedHardLinks() {
+        if (!mPrevious.empty() && mPrevious != "0") Write(mPrevious);
+    }
+    UnprotectedHardLinks(const UnprotectedHardLinks&) = delete;
+    UnprotectedHardLinks& operator=(const UnprotectedHardLinks&) = delete;
+
+    bool Ready() const { return mReady; }
+    // Why it is not.
+    const std::string& Why() const { return mWhy; }
+
+private:
+    static constexpr const char* kSetting = "/proc/sys/fs/protected_hardlinks";
+    static std::string Read() {
+        std::ifstream in(kSetting);
+        std::string value;
+        return in >> value ? value : std::string();
+    }
+    static bool Write(const std::string& value) {
+        std::ofstream out(kSetting);
+        return static_cast<bool>(out << value << '\n') && static_cast<bool>(out.flush());
+    }
+
+    std::string mPrevious;
+    std::string mWhy;
+    bool mReady = false;
 };
 
 // While it lives: just before the first temporary whose file is named fileName ("" for any

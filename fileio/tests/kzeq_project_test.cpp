@@ -667,6 +667,11 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheDirectory) {
     ASSERT_TRUE(mZeq.FieldReadResetPosition() && Extract("", "textures/wood.tif", "", &overwritten) && overwritten);
     ASSERT_TRUE(Extract("", "", (mDir / "chosen").c_str()));
     EXPECT_TRUE(Str(mFileName) == mDir / "chosen/b" && ReadFile(mDir / "chosen/b") == mContent);
+    // One that ends in ".." after a link: up from where the link leads, as the system walks it.
+    fs::create_directories(mDir.Path() / "deep/inner");
+    fs::create_directory_symlink(mDir.Path() / "deep/inner", mDir.Path() / "up");
+    ASSERT_TRUE(Extract("", "", (mDir / "up/..").c_str()));
+    EXPECT_TRUE(Str(mFileName) == mDir / "deep/c" && ReadFile(mDir / "deep/c") == mContent) << Str(mFileName);
     // A link on the way, even to a directory inside the media directory, is refused.
     fs::create_directories(mDir.Path() / "outside");
     fs::create_directory_symlink(mDir.Path() / "outside", mDir.Path() / "scene.zqm/link");
@@ -722,7 +727,9 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
 
 // An extracted file, and the folders made for it, get no more access than the Zeq file they
 // come from, whatever the umask lets through: a 0600 scene gives a 0600 image in 0700 folders,
-// and a scene whose section carries a password gives its owner alone access.
+// and a scene whose section carries a password gives its owner alone access. Under an access
+// list the group gets what the owning group may do, not the mask the mode shows (0640 for
+// "g::---,m::r--"), in a setgid folder of the scene's group too.
 TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
     struct Case {
         const char* mName;
@@ -730,24 +737,34 @@ TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
         const char* mPassword;
         mode_t mFile;
         mode_t mFolder;
+        const char* mList;
     };
     const Case cases[] = {
-        {"a scene of its owner's alone", 0600, "", 0600, 0700},
-        {"a scene its group may read", 0640, "", 0640, 0750},
-        {"a scene everybody may read", 0644, "", 0644, 0755},
-        {"a scene everybody may read, with a password", 0644, "secret", 0600, 0700},
+        {"a scene of its owner's alone", 0600, "", 0600, 0700, nullptr},
+        {"a scene its group may read", 0640, "", 0640, 0750, nullptr},
+        {"a scene everybody may read", 0644, "", 0644, 0755, nullptr},
+        {"a scene everybody may read, with a password", 0644, "secret", 0600, 0700, nullptr},
+        {"a scene a named user may read, its group not", 0600, "", 0600, 0700, "u::rw-,u:4242:r--,g::---,m::r--,o::---"},
+        {"a scene a named user and its group may read", 0600, "", 0640, 0750, "u::rw-,u:4242:r--,g::r--,m::r--,o::---"},
     };
+    const fs::path setgid = mDir.Path() / "setgid";
+    fs::create_directories(setgid);
+    ASSERT_EQ(0, ::chmod(setgid.c_str(), 02755));
     const mode_t umask = ::umask(022);
     int index = 0;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.mName);
-        const std::string scene = mDir / ("scene" + std::to_string(index++) + ".zeq");
+        const std::string scene = (setgid / ("scene" + std::to_string(index++) + ".zeq")).string();
         ASSERT_TRUE(zeqtest::WriteZeq(scene, GetParam(), [&](KZeq& z) {
             ASSERT_TRUE(z.ProjectSetPassword(test.mPassword));
             ASSERT_TRUE(z.FieldWriteBegin("Content") &&
                         z.FieldWriteEmbeddedFile(KString(mSource.c_str()), "maps/private.jpg"));
         }));
         ASSERT_EQ(0, ::chmod(scene.c_str(), test.mScene));
+        if (test.mList && !zeqtest::SetAcl(scene, test.mList)) {
+            ::umask(umask);
+            GTEST_SKIP() << "no access control lists here";
+        }
         KZeq z;
         KString name("private.jpg"), relative("maps/private.jpg");
         ASSERT_TRUE(z.ProjectOpen(scene.c_str(), false, true) && z.CheckPassword(test.mPassword));
@@ -760,7 +777,8 @@ TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
         EXPECT_EQ(test.mFile, st.st_mode & 07777);
         for (const fs::path& folder : {media, media / "maps"}) {
             ASSERT_EQ(0, ::stat(folder.c_str(), &st));
-            EXPECT_EQ(test.mFolder, st.st_mode & 07777) << folder;
+            // Setgid as the folder they are made in.
+            EXPECT_EQ(test.mFolder | S_ISGID, st.st_mode & 07777) << folder;
         }
     }
     ::umask(umask);

@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kplantedlinks.h"
+#include "fileio/tests/test_users.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/tests/zeqroundtrip.h"
@@ -179,6 +187,93 @@ TEST_F(ImporterTest, UpdateImportOptionsRewritesTheSummary) {
     EXPECT_TRUE(again.GetSceneInfo() && again.GetSceneInfo()->mAuthor == "me");
     KZeq file;
     EXPECT_TRUE(file.ProjectOpen(path.c_str()) && file.ProjectGetExtensionSectionCount() == 1);  // replaced
+}
+
+// Another user hard-links root's Zeq file (0600, in a folder of root's they may pass) into folders
+// they may write, where the system lets them (fs.protected_hardlinks 0, so only while they plant).
+// Root's import through such a link reads the scene but writes no "Summary" back: the file stays
+// byte for byte, and the import's message says why, once. Root's own hard link in a folder of
+// root's alone takes the "Summary" as before, without a word.
+TEST_F(ImporterTest, NoSummaryIsWrittenBackThroughAnotherUsersHardLink) {
+    ZEQ_SKIP_UNLESS_ROOT("another user's hard link to a file of root's");
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const std::string roots = dir / "roots", zeq = roots + "/scene.zeq";
+    ASSERT_TRUE(zeqtest::MakeFolderOf(0, roots, 0755, 0));
+    MakeZeqFile(zeq, 6000, 1, kTwoTakes);
+    ASSERT_EQ(0, ::chmod(zeq.c_str(), 0600));
+    const std::string before = zeqtest::ReadFile(zeq);
+    const struct {
+        const char* mName;
+        uid_t mOwner;
+        mode_t mMode;
+        gid_t mGroup;
+    } folders[] = {
+        {"root's, everybody may write", 0, 0777, 0},
+        {"root's, sticky, everybody may write", 0, 01777, 0},
+        {"root's, its group may write", 0, 0770, zeqtest::kUnprivileged},
+        {"root's, sticky, its group may write", 0, 01770, zeqtest::kUnprivileged},
+        {"theirs", zeqtest::kUnprivileged, 0755, zeqtest::kUnprivileged},
+        {"theirs, sticky, everybody may write", zeqtest::kUnprivileged, 01777, zeqtest::kUnprivileged},
+    };
+    std::vector<std::string> links;
+    {
+        const zeqtest::UnprotectedHardLinks unprotected;
+        if (!unprotected.Ready()) GTEST_SKIP() << unprotected.Why() << ", for another user to hard-link root's file";
+        for (const auto& folder : folders) {
+            const std::string where = dir / ("f" + std::to_string(links.size()));
+            ASSERT_TRUE(zeqtest::MakeFolderOf(folder.mOwner, where, folder.mMode, folder.mGroup));
+            links.push_back(where + "/scene.zeq");
+            ASSERT_EQ(0, other.PlantHardLink(zeq, links.back())) << folder.mName;
+        }
+    }
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        SCOPED_TRACE(folders[i].mName);
+        KZeqImporter importer(mManager);
+        ASSERT_TRUE(importer.Initialize(links[i].c_str()));
+        EXPECT_TRUE(importer.Import(*mManager.CreateKZeqScene()));
+        EXPECT_TRUE(before == zeqtest::ReadFile(zeq)) << "root's file was written";
+        KString message;
+        importer.GetMessage(message);
+        const std::string refusal = "Cannot write \"" + links[i] +
+                                    "\": it has other hard links, in a folder others may write, and is not "
+                                    "written to: Permission denied.";
+        const std::string said = message.Buffer();
+        EXPECT_EQ(refusal, said.substr(0, said.find('\n')));
+        EXPECT_EQ(said.find(refusal), said.rfind(refusal)) << said;
+    }
+    const std::string own = roots + "/own.zeq";
+    ASSERT_EQ(0, ::link(zeq.c_str(), own.c_str()));
+    KZeqImporter importer(mManager);
+    ASSERT_TRUE(importer.Initialize(own.c_str()));
+    EXPECT_TRUE(importer.Import(*mManager.CreateKZeqScene()));
+    KString message;
+    importer.GetMessage(message);
+    EXPECT_STREQ("", message.Buffer());
+    KZeq file;
+    EXPECT_TRUE(file.ProjectOpen(zeq.c_str()) && file.ProjectGetExtensionSectionCount() == 1);
+}
+
+// A file its reader may not write takes no "Summary", and the import says nothing of it: no
+// one asked for a write. As another user where this is root.
+TEST_F(ImporterTest, AFileItsReaderMayNotWriteTakesNoSummaryWithoutAWord) {
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const std::string zeq = dir / "scene.zeq";
+    MakeZeqFile(zeq, 6000, 1, kTwoTakes);
+    ASSERT_EQ(0, ::chmod(zeq.c_str(), 0444));
+    ASSERT_EQ(0, ::chmod(dir.Path().c_str(), 0777));
+    const std::string before = zeqtest::ReadFile(zeq);
+    const std::optional<std::string> said = zeqtest::AsUnprivileged(dir.Path(), [&]() -> std::string {
+        KZeqImporter importer(mManager);
+        if (!importer.Initialize(zeq.c_str()) || !importer.Import(*mManager.CreateKZeqScene())) return "not read";
+        KString message;
+        importer.GetMessage(message);
+        return message.Buffer();
+    });
+    if (!said) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(dir.Path());
+    EXPECT_EQ("", *said);
+    EXPECT_TRUE(before == zeqtest::ReadFile(zeq));
 }
 
 // Found by fuzzing: a damaged file (a property value that is no number) read into a scene that

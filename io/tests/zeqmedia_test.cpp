@@ -16,6 +16,7 @@
 #include "content/kzeqtexture.h"
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kotheruseract.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
@@ -170,6 +171,24 @@ TEST_F(MediaReadTest, ReadingAndConverting) {
     EXPECT_EQ(20, image.mData[1]);
 }
 
+// Names after a folder and "..", as the system walks them: with lnk a link to b/deep,
+// lnk/../wood.png is b/wood.png (wood.png beside the file as text would have it); through a
+// folder that is not there, gone/../wood.png names no file, and the texture keeps that name
+// rather than take wood.png beside the file. Runs as any user.
+TEST_F(MediaReadTest, ANameAfterALinkedFolderIsTheFileTheSystemOpens) {
+    std::filesystem::create_directories(mDir.Path() / "b/deep");
+    std::filesystem::create_directory_symlink(mDir.Path() / "b/deep", mDir.Path() / "lnk");
+    zeqtest::WriteFile(mDir / "wood.png", "beside the file");
+    const std::string path = mDir / "read.zeq";
+    MakeZeqFile(path, 5800, 0,
+                "Media: {;Video: {;Video: \"wood\" {;Type: \"Clip\";Filename: \"lnk/../wood.png\";};"
+                "Video: \"gone\" {;Type: \"Clip\";Filename: \"gone/../wood.png\";};};}");
+    KZeqTexture *wood = Texture("old.png", "wood"), *gone = Texture("", "gone");
+    ASSERT_TRUE(ReadMediaOf(path, *mScene));
+    EXPECT_EQ(mDir / "b/wood.png", wood->GetFileName());
+    EXPECT_EQ(mDir / "gone/../wood.png", gone->GetFileName());
+}
+
 // A converted image read back is written where it was extracted, in the folder the extraction
 // holds: the media folder swapped for a link (to a private folder) once the conversion began
 // changes nothing of where it goes. A media folder of another user is not entered, and the
@@ -316,28 +335,38 @@ TEST_F(MediaReadTest, AFileBeingExtractedIsNeverOpenToAnotherGroup) {
 }
 
 // An image that cannot be embedded is said with the reason, and the file written gets no more
-// access than the images embedded in it.
+// access than the images embedded in it: under an access list, what the image's owning group
+// may do, not the mask its mode shows (an image a named user may read, its group not, written
+// into a setgid folder of its group).
 TEST_F(MediaReadTest, EmbeddingSaysWhatItLeavesOutAndKeepsImagesPrivate) {
-    const std::string path = mDir / "embedded.zeq", image = mDir / "a/wood.tif";
+    const std::string shared = mDir / "shared", image = mDir / "a/wood.tif";
+    std::filesystem::create_directories(shared);
+    ASSERT_EQ(0, ::chmod(shared.c_str(), 02755));
     Texture(image), Texture(mDir / "a");
     ASSERT_EQ(0, ::chmod(image.c_str(), 0600));
-    const mode_t mask = ::umask(022);
-    KZeqExporter exporter(mManager);
-    KStreamOptionsZeq options;
-    exporter.Initialize(path.c_str()), exporter.SetFileFormat(kZeqFileCases[4].mExportRow);
-    exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
-    const bool written = exporter.Export(*mScene, &options);
-    ::umask(mask);
-    ASSERT_TRUE(written);
-    KString message;
-    exporter.GetMessage(message);
-    EXPECT_NE(std::string::npos, std::string(message.Buffer()).find("The media file \"" + mDir / "a" +
-                                                                    "\" is not embedded: \"" + mDir / "a" +
-                                                                    "\" is not read: it is a directory"))
-        << message.Buffer();
-    struct stat st;
-    ASSERT_EQ(0, ::stat(path.c_str(), &st));
-    EXPECT_EQ(0600u, st.st_mode & 07777);
+    for (const bool listed : {false, true}) {
+        SCOPED_TRACE(listed ? "a named user may read the image" : "the image is its owner's alone");
+        if (listed && !zeqtest::SetAcl(image, "u::rw-,u:4242:r--,g::---,m::r--,o::---"))
+            GTEST_SKIP() << "no access control lists here (the plain image was checked)";
+        const std::string path = shared + (listed ? "/listed.zeq" : "/embedded.zeq");
+        const mode_t mask = ::umask(022);
+        KZeqExporter exporter(mManager);
+        KStreamOptionsZeq options;
+        exporter.Initialize(path.c_str()), exporter.SetFileFormat(kZeqFileCases[4].mExportRow);
+        exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+        const bool written = exporter.Export(*mScene, &options);
+        ::umask(mask);
+        ASSERT_TRUE(written);
+        KString message;
+        exporter.GetMessage(message);
+        EXPECT_NE(std::string::npos, std::string(message.Buffer()).find("The media file \"" + mDir / "a" +
+                                                                        "\" is not embedded: \"" + mDir / "a" +
+                                                                        "\" is not read: it is a directory"))
+            << message.Buffer();
+        struct stat st;
+        ASSERT_EQ(0, ::stat(path.c_str(), &st));
+        EXPECT_EQ(0600u, st.st_mode & 07777);
+    }
 }
 
 // An image converted on reading, under a name of its own, gets no more access than the file it

@@ -120,7 +120,7 @@ bool KZeqReader3DS::FileOpen(const char* fileName) {
         ClearErrList3ds();
         return FailFileNotOpened(fileName);
     }
-    mFolder = ExtractDirectoryFromFilePath(MakeFullPath(KGetCurrentDirectory().Buffer(), fileName).Buffer());
+    mFolder = ExtractDirectoryFromFilePath(KResolvePath(KGetCurrentDirectory().Buffer(), fileName).Buffer());
     return true;
 }
 

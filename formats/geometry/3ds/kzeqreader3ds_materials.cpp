@@ -58,7 +58,7 @@ bool KZeqReader3DS::ImportMaterials() {
                 KZeqTexture* texture = mManager.CreateKZeqTexture(textureName.c_str());
                 if (texture) {
                     // Found beside the 3DS file, whatever the working folder.
-                    texture->SetFileName(MakeFullPath(mFolder.Buffer(), file.c_str()).Buffer());
+                    texture->SetFileName(KResolvePath(mFolder.Buffer(), file.c_str()).Buffer());
                     texture->SetRelativeFileName(file.c_str());
                 } else {
                     mMessage += (std::string("Unable to load texture file: ") + file + " .\n").c_str();

@@ -58,8 +58,8 @@ bool KObjMtlLibrary::Load(const char* path, KString* refusal, int* systemError) 
     KObjLineReader reader(file.get(), false);
     std::string_view keyword, rest;
     KObjMtlEntry* entry = nullptr;  // the entry being read; null while outside one or in a repeated one
-    // A map named relative to its library lies in the library's folder.
-    const KString folder = ExtractDirectoryFromFilePath(MakeFullPath(KGetCurrentDirectory().Buffer(), path).Buffer());
+    // A map named relative to its library lies in the library's folder, as the system walks there.
+    const KString folder = ExtractDirectoryFromFilePath(KResolvePath(KGetCurrentDirectory().Buffer(), path).Buffer());
     while (reader.Next(keyword, rest)) {
         if (keyword == "newmtl") {
             KObjScanner scanner(rest);
@@ -72,7 +72,7 @@ bool KObjMtlLibrary::Load(const char* path, KString* refusal, int* systemError) 
         } else if (entry) {
             ReadStatement(keyword, rest, *entry);
             if (keyword == "map_Kd")
-                entry->mMapFile = entry->mMap.empty() ? "" : MakeFullPath(folder.Buffer(), entry->mMap.c_str()).Buffer();
+                entry->mMapFile = entry->mMap.empty() ? "" : KResolvePath(folder.Buffer(), entry->mMap.c_str()).Buffer();
         }
     }
     return !reader.Failed();

@@ -199,7 +199,7 @@ void KZeqReaderObj::ReadMaterialLibraries(std::string_view rest, ReadState& stat
         const std::string name = ObjText(word);
         // Beside the OBJ file first: a library of that name where the
         // program runs is another file.
-        const KString beside = MakeFullPath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.c_str());
+        const KString beside = KResolvePath(ExtractDirectoryFromFilePath(mPath.Buffer()).Buffer(), name.c_str());
         KString refusal, elsewhere;
         int reason = 0, elsewhereReason = 0;
         if (state.mLibrary.Load(beside.Buffer(), &refusal, &reason) ||

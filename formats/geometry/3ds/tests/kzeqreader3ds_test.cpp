@@ -251,6 +251,24 @@ TEST_F(Reader3dsTest, AMapIsFoundBesideTheFile) {
     EXPECT_EQ("texels", zeqtest::ReadFile(Path("out/wood.jpg")));
 }
 
+// A map named after a linked folder and "..", with l a link to real/sub: l/../tex.jpg is
+// real/tex.jpg as the system walks it, not tex.jpg beside the file as text would have it.
+TEST_F(Reader3dsTest, AMapAfterALinkedFolderIsTheFileTheSystemOpens) {
+    File3dsBuilder file;
+    mesh3ds* mesh = file.Mesh("Mapped", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 7}}, true);
+    material3ds* material = file.Material("Mat");
+    CopyName3ds(material->texture1.name, sizeof(material->texture1.name), "l/../tex.jpg");
+    material->texture1.percent = 1.0f;
+    File3dsBuilder::Group(mesh, "Mat", {0});
+    std::filesystem::create_directories(Path("real/sub"));
+    std::filesystem::create_directory_symlink(Path("real/sub"), Path("l"));
+    ASSERT_TRUE(file.Write(Path("mapped.3ds")));
+    ASSERT_TRUE(Import3ds(Path("mapped.3ds")));
+    KZeqMesh* read = Find("Mapped")->GetMesh();
+    ASSERT_EQ(read->GetTextureCount(0), 1);
+    EXPECT_EQ(Path("real/tex.jpg"), read->GetTexture(0)->GetFileName());
+}
+
 TEST_F(Reader3dsTest, TwoMapsGoOnTwoLayersSecondMapFirst) {
     File3dsBuilder file;
     mesh3ds* mesh = file.Mesh("Two", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 7}}, true);

@@ -9,6 +9,7 @@
 #include "content/kzeqnurb.h"
 #include "content/kzeqtexture.h"
 #include "fileio/tests/kpipewatchdog.h"
+#include "io/kstreamoptionszeq.h"
 #include "formats/geometry/obj/tests/objtest_support.h"
 
 namespace zeqtest {
@@ -247,6 +248,39 @@ TEST_F(ObjTest, EmptyFileAndMessages) {
               "Unable to load material library\n\"" + pipe + "\" is not read: it is a named pipe, not a regular file\n"
               "Unable to load material library\n",
               Str(mMessage));
+}
+
+// Names after a linked folder and "..", with lnk a link to real/sub: lnk/../x is real/x as the
+// system walks it (x beside the OBJ file as text would have it). A library named so is the one
+// in real, and its map "tex.jpg" lies beside it; a map named lnk/../tex.jpg from a library beside
+// the OBJ is real/tex.jpg too. The scene written as a Zeq file with its media embedded holds
+// that image and names it. Runs as any user.
+TEST_F(ObjTest, NamesAfterALinkedFolderAreTheFilesTheSystemOpens) {
+    std::filesystem::create_directories(mDir.Path() / "real/sub");
+    std::filesystem::create_directory_symlink(mDir.Path() / "real/sub", mDir.Path() / "lnk");
+    WriteText("real/tex.jpg", "the image in real");
+    WriteText("tex.jpg", "the image beside the file");
+    WriteText("real/lib.mtl", "newmtl wood\nmap_Kd tex.jpg\n");
+    WriteText("lib.mtl", "newmtl wood\nmap_Kd elsewhere.jpg\n");
+    const std::string real = mDir / "real/tex.jpg";
+    for (const char* obj : {"mtllib lnk/../lib.mtl\n", "mtllib test.mtl\n"}) {
+        SCOPED_TRACE(obj);
+        mScene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(ReadText(std::string(obj) + kTriangle + "usemtl wood\nf 1 2 3\n", "newmtl wood\nmap_Kd lnk/../tex.jpg\n"));
+        KZeqMesh* mesh = Mesh("default");
+        ASSERT_EQ(1, mesh->GetTextureCount(0));
+        EXPECT_EQ(real, mesh->GetTexture(0)->GetFileName());
+    }
+    const std::string zeq = mDir / "converted.zeq";
+    KZeqExporter exporter(mManager);
+    KStreamOptionsZeq options;
+    exporter.Initialize(zeq.c_str()), exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
+    exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+    ASSERT_TRUE(exporter.Export(*mScene, &options));
+    const std::string written = ReadFile(zeq);
+    EXPECT_NE(std::string::npos, written.find("the image in real"));
+    EXPECT_EQ(std::string::npos, written.find("the image beside the file"));
+    EXPECT_NE(std::string::npos, written.find(real));
 }
 
 // Tests that read as another user too, in a folder that user reaches.
