@@ -1,6 +1,7 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
 // own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
 // and the tree order of bind-pose records.
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -208,10 +209,14 @@ bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
 // The host aims the first node of a look-at group of two or three (camera, aim, up).
 bool AimingGroupSize(std::size_t nodes) { return nodes >= 2 && nodes <= 3; }
 
-// Whether the host aims the camera as it stands.
-bool HostAims(const TObject& camera) {
+// A host node as a key of a set.
+std::uint64_t NodeKey(const TObject& node) { return (std::uint64_t{node.id()} << 32) | node.generation(); }
+
+// Whether the host aims the camera it had once the import is done: first in its look-at group,
+// which keeps its nodes but for a camera of the file coming in first (one of joinedFirst).
+bool HostAims(const TObject& camera, const std::unordered_set<std::uint64_t>& joinedFirst) {
     const TObject group = TFnDagNode(camera).parent(0);
-    if (group.isNull() || !group.hasFn(TFn::kLookAt)) return false;
+    if (group.isNull() || !group.hasFn(TFn::kLookAt) || joinedFirst.count(NodeKey(group))) return false;
     const std::vector<TObject> held = TransformChildren(group);
     return AimingGroupSize(held.size()) && held[0] == camera;
 }
@@ -363,6 +368,10 @@ KZeqNode* ZeqTuloImport::FileLookAtGroup(const KZeqNode* camera) const {
 void ZeqTuloImport::SettleLookAtRigs() {
     if (!mRootNode) return;
     const bool making = ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge;
+    // The look-at groups a camera of the file comes into, first; the cameras the host had outside
+    // a rig of the file, decided once these are known.
+    std::unordered_set<std::uint64_t> joinedFirst;
+    std::vector<std::pair<ZeqTuloCameraTargets*, TObject>> standing;
     VisitDepthFirst(mRootNode, [&](ZeqTuloNode& camera) {
         const auto found = mCameraTargets.find(&camera);
         if (found == mCameraTargets.end()) return;
@@ -425,12 +434,14 @@ void ZeqTuloImport::SettleLookAtRigs() {
             for (KZeqNode* target : {targets.mAim, targets.mUp})
                 if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
             targets.mAimed = AimingGroupSize(count);
+            if (cameraHost.isNull()) joinedFirst.insert(NodeKey(targets.mHostGroup));
         } else if (!cameraHost.isNull()) {
-            targets.mAimed = HostAims(cameraHost);
+            standing.emplace_back(&targets, cameraHost);
         } else {
             targets.mAimed = targets.mAim != nullptr;
         }
     });
+    for (const auto& [targets, cameraHost] : standing) targets->mAimed = HostAims(cameraHost, joinedFirst);
 }
 
 void ExtractZeqNodes(KZeqNode* node, KArrayTemplate<KZeqNode*>& nodes) {
