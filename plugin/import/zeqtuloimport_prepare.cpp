@@ -129,13 +129,13 @@ public:
         KZeqNode* aim = camera.GetTarget();
         KZeqNode* up = camera.GetTargetUp();
         if (!aim && up)
-            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+            Log(camera, "Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
                 " is left out: the host takes one only with an aim, which the camera has not.");
         if (aim) {
             if (const char* problem = Problem(camera, *aim)) {
-                Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
+                Log(camera, "Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
                     problem + "); the aim is left out and the camera keeps its orientation.");
-                if (up) Log(UpLeftOutWithAim(camera, *up));
+                if (up) Log(camera, UpLeftOutWithAim(camera, *up));
                 return targets;
             }
             targets.mAim = aim;
@@ -144,7 +144,7 @@ public:
         }
         if (aim && up) {
             if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
-                Log("Camera " + ShortName(camera) + ": the host cannot take " + ShortName(*up) +
+                Log(camera, "Camera " + ShortName(camera) + ": the host cannot take " + ShortName(*up) +
                     " as its up-vector target (" + problem + "); the up-vector target is left out.");
             } else {
                 targets.mUp = up;
@@ -181,7 +181,7 @@ private:
         return ZeqTuloCameraTargets::eCommandNode;
     }
 
-    void Log(const std::string& line) { mDriver.LogLine(line.c_str()); }
+    void Log(const KZeqNode& camera, const std::string& line) { mDriver.NodeLine(camera, line); }
 
     ZeqTuloImport& mDriver;
     const std::unordered_set<const KZeqNode*> mLinks;
@@ -243,13 +243,11 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             const std::string about = "Camera " + ShortName(node) + ": the host cannot ";
             const char* const why = " (it is the host's own camera, which the import leaves out); ";
             if (KZeqNode* aim = node.GetTarget(); aim && left.count(aim))
-                LogLine((about + "aim it at " + ShortName(*aim) + why +
-                         "the aim is left out and the camera keeps its orientation.")
-                            .c_str());
+                NodeLine(node, about + "aim it at " + ShortName(*aim) + why +
+                                   "the aim is left out and the camera keeps its orientation.");
             if (KZeqNode* up = node.GetTargetUp(); up && left.count(up))
-                LogLine((about + "take " + ShortName(*up) + " as its up-vector target" + why +
-                         "the up-vector target is left out.")
-                            .c_str());
+                NodeLine(node, about + "take " + ShortName(*up) + " as its up-vector target" + why +
+                                   "the up-vector target is left out.");
         });
     }
     for (KZeqNode* camera : reserved) {
@@ -264,31 +262,37 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         const bool moves = !SameMatrix(above, KZeqXMatrix());
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
-        int moved = 0;
-        std::vector<std::string> notes;
+        std::vector<std::pair<KZeqNode*, std::string>> notes;
+        std::vector<KZeqNode*> moved;
         for (KZeqNode* child : children) {
             if (!root.AddChild(child)) continue;
-            ++moved;
+            moved.push_back(child);
             if (!moves) continue;
             for (std::string& note : ComposeNoted(*child, above, "the transform of the camera " + name))
-                notes.push_back("Node " + note);
+                notes.emplace_back(child, "Node " + note);
         }
-        std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
-        if (moved > 0)
-            line += ", and the " + std::to_string(moved) +
-                    (moved == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
-        LogLine((line + ".").c_str());
-        if (keyed && moved > 0)
-            LogLine(("Camera " + name +
-                     ": its animation is left out with it; the nodes below it keep the place it gives them at the "
-                     "host's current time.")
-                        .c_str());
-        if (moved > 0 && TakesPivots(*camera))
-            LogLine(("Camera " + name +
-                     ": the nodes below it take its transform without its pivots and rotation order; their place in "
-                     "the world may differ.")
-                        .c_str());
-        for (const std::string& note : notes) LogLine(note.c_str());
+        // Said of the nodes below it that come in, once that is known.
+        SayOnceBound([this, name, moved, notes, keyed, pivots = TakesPivots(*camera)] {
+            int coming = 0;
+            for (const KZeqNode* child : moved) coming += ComesIn(*child) ? 1 : 0;
+            std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
+            if (coming > 0)
+                line += ", and the " + std::to_string(coming) +
+                        (coming == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
+            LogLine((line + ".").c_str());
+            if (keyed && coming > 0)
+                LogLine(("Camera " + name +
+                         ": its animation is left out with it; the nodes below it keep the place it gives them at "
+                         "the host's current time.")
+                            .c_str());
+            if (coming > 0 && pivots)
+                LogLine(("Camera " + name +
+                         ": the nodes below it take its transform without its pivots and rotation order; their place "
+                         "in the world may differ.")
+                            .c_str());
+            for (const auto& [child, note] : notes)
+                if (ComesIn(*child)) LogLine(note.c_str());
+        });
         root.RemoveChild(camera);
         mSdkManager.DestroyKZeqNode(camera, true);
     }
@@ -312,9 +316,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         taken.insert(free);
         node->SetName(free.c_str());
         static_cast<ZeqTuloNode*>(node)->mFileHostName = free.c_str();
-        LogLine(((node->GetCamera() ? "Camera " : "Node ") + name +
-                 ": the host has its own camera of this name; this node comes in as " + free + ".")
-                    .c_str());
+        NodeLine(*node, (node->GetCamera() ? "Camera " : "Node ") + name +
+                            ": the host has its own camera of this name; this node comes in as " + free + ".");
     }
 }
 
@@ -322,6 +325,8 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mQuorbelNodeArray.Clear();
     mCameraTargets.clear();
     mCameraGroups.clear();
+    mHeldLines.clear();
+    mNodesBound = false;
     if (!root) return;
     // The host's lights take no target: what the file aims them at is left out, and said.
     VisitDepthFirst(root, [this](KZeqNode& node) {
@@ -329,9 +334,8 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
         for (const auto& [target, role] : {std::pair<KZeqNode*, const char*>{node.GetTarget(), "look-at"},
                                            {node.GetTargetUp(), "up-vector"}})
             if (target)
-                LogLine(("Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
-                         ShortName(*target) + " is left out as its " + role + " target.")
-                            .c_str());
+                NodeLine(node, "Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
+                                   ShortName(*target) + " is left out as its " + role + " target.");
     });
     LeaveOutHostCameras(*root);
     for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));

@@ -113,6 +113,7 @@ TStatus ZeqTuloImport::CheckBadScale(ZeqTuloNode& root) {
     std::string message;
     for (const Finding& finding : findings)
         for (int i = 0; i < finding.mNodes.GetCount(); ++i) {
+            if (!ComesIn(*finding.mNodes[i])) continue;
             const std::string line = std::string("Node ") +
                                      finding.mNodes[i]->GetNameWithoutNameSpacePrefix().Buffer() + ": " +
                                      finding.mText + "; its children may not look as in the file.";
@@ -189,9 +190,10 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
             const std::string about = std::string("the forward-axis turn of ") +
                                       (n.GetCamera() ? "the camera " : "the light ") +
                                       n.GetNameWithoutNameSpacePrefix().Buffer();
-            if (!origin) LogLine(("Node " + OriginAtOneTimeNote(n, about)).c_str());
-            for (const std::string& note : ComposeIntoChildren(n, back, about, varies))
-                LogLine(("Node " + note).c_str());
+            if (!origin) NodeLine(n, "Node " + OriginAtOneTimeNote(n, about));
+            for (int i = 0; i < n.GetChildCount(); ++i)
+                for (const std::string& note : ComposeNoted(*n.GetChild(i), back, about, varies))
+                    NodeLine(*n.GetChild(i), "Node " + note);
         }
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
@@ -210,11 +212,9 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
         if (!joint && !IsZero(n.GetPreRotation(from)) && n.GetLimits().GetRotationLimitActive()) {
             n.GetLimits().SetRotationLimitActive(false);
             // Said only where a bound was on: a rotation active without one limits nothing.
-            if (n.GetLimits().GetEnable(KZeqNodeLimits::eR)) {
-                const std::string line = std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
-                                         ": rotation limits dropped, its rotation is resampled.";
-                LogLine(line.c_str());
-            }
+            if (n.GetLimits().GetEnable(KZeqNodeLimits::eR))
+                NodeLine(n, std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
+                                ": rotation limits dropped, its rotation is resampled.");
         }
     });
 }

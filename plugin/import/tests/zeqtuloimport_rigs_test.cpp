@@ -851,8 +851,8 @@ std::string WithoutCameraScaling(const std::string& dump, const std::string& sca
     return out;
 }
 
-class RigMergeTest : public ZeqTuloImportTest,
-                     public ::testing::WithParamInterface<std::tuple<unsigned, std::string>> {
+// Imports in the module's import modes.
+class ImportModeTest : public ZeqTuloImportTest {
 protected:
     // The module keeps its settings over a reload without a settings file: every case starts and
     // ends in the mode of a new scene.
@@ -885,6 +885,70 @@ protected:
         TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
         return true;
     }
+};
+
+// The lines of the log about the file's nodes ("Node ...", "Camera ...", "Light ...") but those
+// saying that one of the host's own cameras is left out, which no mode makes.
+std::string NodeLines(const std::string& log) {
+    std::string lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t from = line.find_first_not_of('\t');
+        if (from == std::string::npos) continue;
+        const std::string text = line.substr(from);
+        if (text.rfind("Node ", 0) != 0 && text.rfind("Camera ", 0) != 0 && text.rfind("Light ", 0) != 0) continue;
+        const std::string leftOut = ": the host has its own camera of this name; it is left out.";
+        if (text.size() > leftOut.size() && text.compare(text.size() - leftOut.size(), leftOut.size(), leftOut) == 0)
+            continue;
+        lines += text + "\n";
+    }
+    return lines;
+}
+
+// What the log says of nodes is true of the nodes that come in: an exclusive merge into a new scene
+// makes none and says nothing of any (a node renamed beside a host camera's name, the nodes below
+// a left-out host camera, a child the turn shears, a non-uniform scale, an aim the host cannot
+// take); into the scene the file's import made, it says all of it again. A scaling without keys is
+// no animated one, whatever else of its node the take keys.
+TEST_F(ImportModeTest, MessagesOnlyOfTheNodesThatComeIn) {
+    const std::string file = Write("said", [](KZeqSdkManager& m, KZeqScene& s) {
+        const SceneNodes nodes =
+            BuildScene(m, s, "persp=camera(Kid) top Cam=camera(Sheared) Stretched*(Inner) Away(Far) Aimer@Far");
+        KZeqNode* camera = nodes.at("Cam").mNode;
+        camera->SetDefaultS(KZeqVector4(1, 2, 3, 0));
+        nodes.at("Sheared").mNode->SetDefaultR(KZeqVector4(30, 40, 0, 0));
+        nodes.at("Stretched").mNode->SetDefaultS(KZeqVector4(1, 2, 1, 0));
+    });
+    const std::vector<std::string> said = {
+        "Node top: the host has its own camera of this name; this node comes in as top1.",
+        "Camera persp: the host has its own camera of this name; it is left out, and the 1 node below it comes in "
+        "at the top.",
+        "Node Sheared: the forward-axis turn of the camera Cam shears it",
+        "Node Stretched: a non-uniform scale over children",
+        "Camera Aimer: the host cannot aim it at Far (it is not beside the camera)"};
+    ASSERT_TRUE(ImportAtZero(file));
+    const std::string created = Log();
+    for (const std::string& line : said) EXPECT_NE(created.find(line), std::string::npos) << line << "\n" << created;
+    EXPECT_EQ(created.find("Node Stretched: an animated non-uniform scale"), std::string::npos) << created;
+
+    LoadMode("kExclusiveMerge");
+    std::size_t before = Log().size();
+    ASSERT_TRUE(ImportAtZero(file));
+    const std::string merged = Log().substr(before);
+    for (const std::string& line : said) EXPECT_NE(merged.find(line), std::string::npos) << line << "\n" << merged;
+
+    ASSERT_TRUE(Run("file -f -new"));
+    before = Log().size();
+    ASSERT_TRUE(ImportAtZero(file));
+    const std::string none = Log().substr(before);
+    EXPECT_EQ(NodeLines(none), "") << none;
+    EXPECT_NE(none.find("Camera persp: the host has its own camera of this name; it is left out."), std::string::npos)
+        << none;
+}
+
+class RigMergeTest : public ImportModeTest,
+                     public ::testing::WithParamInterface<std::tuple<unsigned, std::string>> {
+protected:
     // The generated file of the case.
     std::string File(Generated* generated = nullptr) {
         return Write(
@@ -1046,6 +1110,14 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
     }
     EXPECT_TRUE(SameState(want, HostState(), true, false, placedOnly, fileHeld))
         << "merged into part of its import\n" << log;
+
+    // (iii) An exclusive merge into a new scene speaks of none of the nodes it does not make.
+    if (mode == "kExclusiveMerge") {
+        ASSERT_TRUE(Run("file -f -new"));
+        const std::size_t fresh = Log().size();
+        ASSERT_TRUE(ImportAtZero(file));
+        EXPECT_EQ(NodeLines(Log().substr(fresh)), "") << Log().substr(fresh);
+    }
 }
 
 // The host program under --strict: a generated file merged into the scene its import made, and
