@@ -335,8 +335,8 @@ protected:
     // their place (FillQuorbelNodeArray).
     std::unordered_map<const zeqsdk_400::KZeqNode*, ZeqTuloCameraTargets> mCameraTargets;
     std::unordered_set<const zeqsdk_400::KZeqNode*> mCameraGroups;
-    // What NodeLine and SayOnceBound hold until the file's nodes are bound (FillQuorbelNodeArray
-    // to SayHeldNodeLines).
+    // What NodeLine and SayOnceBound hold until the file's nodes are bound (from the start of the
+    // pass to SayHeldNodeLines).
     std::vector<std::function<void()>> mHeldLines;
     bool mNodesBound = true;
 

@@ -75,6 +75,9 @@ static_assert(std::size(ZeqTuloImport::kImportSteps) == 34, "the import pass has
 
 TStatus ZeqTuloImport::Import() {
     mPassStatus = TStatus::kSuccess;
+    // Lines about the file's nodes wait until the merge has bound them (SayHeldNodeLines).
+    mHeldLines.clear();
+    mNodesBound = false;
     for (const ImportStep& step : kImportSteps)
         if ((this->*step.mRun)() == eStepFail) break;
     return mPassStatus;

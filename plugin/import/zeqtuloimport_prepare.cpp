@@ -325,8 +325,6 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mQuorbelNodeArray.Clear();
     mCameraTargets.clear();
     mCameraGroups.clear();
-    mHeldLines.clear();
-    mNodesBound = false;
     if (!root) return;
     // The host's lights take no target: what the file aims them at is left out, and said.
     VisitDepthFirst(root, [this](KZeqNode& node) {

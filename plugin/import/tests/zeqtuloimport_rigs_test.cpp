@@ -908,24 +908,34 @@ std::string NodeLines(const std::string& log) {
 // What the log says of nodes is true of the nodes that come in: an exclusive merge into a new scene
 // makes none and says nothing of any (a node renamed beside a host camera's name, the nodes below
 // a left-out host camera, a child the turn shears, a non-uniform scale, an aim the host cannot
-// take); into the scene the file's import made, it says all of it again. A scaling without keys is
-// no animated one, whatever else of its node the take keys.
+// take, an up vector at the scene's root); into the scene the file's import made, it says all of it
+// again. A scaling without keys is no animated one, whatever else of its node the take keys.
 TEST_F(ImportModeTest, MessagesOnlyOfTheNodesThatComeIn) {
-    const std::string file = Write("said", [](KZeqSdkManager& m, KZeqScene& s) {
-        const SceneNodes nodes =
-            BuildScene(m, s, "persp=camera(Kid) top Cam=camera(Sheared) Stretched*(Inner) Away(Far) Aimer@Far");
-        KZeqNode* camera = nodes.at("Cam").mNode;
-        camera->SetDefaultS(KZeqVector4(1, 2, 3, 0));
-        nodes.at("Sheared").mNode->SetDefaultR(KZeqVector4(30, 40, 0, 0));
-        nodes.at("Stretched").mNode->SetDefaultS(KZeqVector4(1, 2, 1, 0));
-    });
+    const std::string file = Write(
+        "said",
+        [](KZeqSdkManager& m, KZeqScene& s) {
+            const SceneNodes nodes =
+                BuildScene(m, s, "persp=camera(Kid) top Cam=camera(Sheared) Stretched*(Inner) Away(Far) Aimer@Far");
+            KZeqNode* camera = nodes.at("Cam").mNode;
+            camera->SetDefaultS(KZeqVector4(1, 2, 3, 0));
+            nodes.at("Sheared").mNode->SetDefaultR(KZeqVector4(30, 40, 0, 0));
+            nodes.at("Stretched").mNode->SetDefaultS(KZeqVector4(1, 2, 1, 0));
+        },
+        true);
+    std::string text = ZeqTuloReadFile(file);
+    const std::string connections = "Connections: {\n";
+    ASSERT_NE(text.find(connections), std::string::npos);
+    text.insert(text.find(connections) + connections.size(),
+                "\tConnect: \"OP\",\"Model::Scene\",\"Model::Aimer\",\"UpVectorProperty\"\n");
+    std::ofstream(file, std::ios::binary) << text;
     const std::vector<std::string> said = {
         "Node top: the host has its own camera of this name; this node comes in as top1.",
         "Camera persp: the host has its own camera of this name; it is left out, and the 1 node below it comes in "
         "at the top.",
         "Node Sheared: the forward-axis turn of the camera Cam shears it",
         "Node Stretched: a non-uniform scale over children",
-        "Camera Aimer: the host cannot aim it at Far (it is not beside the camera)"};
+        "Camera Aimer: the host cannot aim it at Far (it is not beside the camera)",
+        "Camera Aimer: its UpVectorProperty names the scene root"};
     ASSERT_TRUE(ImportAtZero(file));
     const std::string created = Log();
     for (const std::string& line : said) EXPECT_NE(created.find(line), std::string::npos) << line << "\n" << created;
