@@ -71,6 +71,21 @@ bool Similarity(const KZeqXMatrix& m, double& scale) {
     return true;
 }
 
+// p (a row) through the 3x3 block of m.
+KZeqVector4 Through(const KZeqVector4& p, const double (&m)[4][4]) {
+    KZeqVector4 out;
+    for (int j = 0; j < 3; ++j) out[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j];
+    return out;
+}
+
+// p scaled by s axis by axis, or divided by it (an axis of scale 0 as it is).
+KZeqVector4 Scaled(const KZeqVector4& p, const KZeqVector4& s) { return KZeqVector4(p[0] * s[0], p[1] * s[1], p[2] * s[2], 0); }
+KZeqVector4 Unscaled(const KZeqVector4& p, const KZeqVector4& s) {
+    KZeqVector4 out;
+    for (int i = 0; i < 3; ++i) out[i] = s[i] != 0 ? p[i] / s[i] : p[i];
+    return out;
+}
+
 }  // namespace
 
 std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
@@ -225,6 +240,50 @@ bool SameMatrix(const KZeqXMatrix& a, const KZeqXMatrix& b) {
         for (int j = 0; j < 4; ++j)
             if (std::fabs(a.mData[i][j] - b.mData[i][j]) > 1e-12) return false;
     return true;
+}
+
+bool KeepOriginThroughTurn(KZeqNode& node, const KZeqVector4& before, const std::vector<KZeqVector4>& from,
+                           const std::vector<KZeqVector4>& to) {
+    if (from.empty() || to.size() != from.size()) return true;
+    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+    KZeqNode::EPivotState state;
+    node.GetPivotState(set, state);
+    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return true;
+    // Before the rotation a point p goes to (p - pivot) S + pivot + offset - rotation pivot, then
+    // through the post-rotation's inverse; the origin's image, in the axes of the new post-rotation,
+    // is the old one turned back by the turn.
+    const KZeqVector4 pivot = node.GetScalingPivot(set), offset = node.GetScalingOffset(set);
+    const KZeqVector4 rotationPivot = node.GetRotationPivot(set), after = node.GetPostRotation(set);
+    double was[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    double now[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    KmXYZtoR(was, before[0], before[1], before[2]);
+    KmXYZtoR(now, after[0], after[1], after[2]);
+    double back[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) back[i][j] = was[0][i] * now[0][j] + was[1][i] * now[1][j] + was[2][i] * now[2][j];
+    const auto origin = [&](const KZeqVector4& scaling) {
+        return Through(pivot - Scaled(pivot, scaling) + offset - rotationPivot, back);
+    };
+    // The scaling pivot where the new scaling and the turn put the old one.
+    KZeqVector4 newPivot = Unscaled(Through(Scaled(pivot, to[0]), back), to[0]);
+    KZeqVector4 newOffset = origin(from[0]) - newPivot + Scaled(newPivot, to[0]) + rotationPivot;
+    newPivot[3] = pivot[3];
+    newOffset[3] = offset[3];
+    node.SetScalingPivot(set, newPivot);
+    node.SetScalingOffset(set, newOffset);
+    for (std::size_t k = 1; k < from.size(); ++k) {
+        const KZeqVector4 want = origin(from[k]);
+        const KZeqVector4 got = newPivot - Scaled(newPivot, to[k]) + newOffset - rotationPivot;
+        for (int i = 0; i < 3; ++i)
+            if (!Near(want[i], got[i])) return false;
+    }
+    return true;
+}
+
+std::string OriginAtOneTimeNote(const KZeqNode& node, const std::string& about) {
+    return std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + ": " + about +
+           " keeps its origin in place at one time only, its keyed scaling being about a scaling pivot; at other "
+           "times its place in the world differs.";
 }
 
 std::vector<KZeqVector4> KeyedScalings(KZeqNode& node) {

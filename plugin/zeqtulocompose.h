@@ -52,6 +52,17 @@ zeqsdk_400::KZeqXMatrix ChildrenCorrectionOverTime(const zeqsdk_400::KZeqNode& n
                                                    const std::vector<zeqsdk_400::KZeqXMatrix>& from,
                                                    const std::vector<zeqsdk_400::KZeqVector4>& to, bool& varies);
 bool SameMatrix(const zeqsdk_400::KZeqXMatrix& a, const zeqsdk_400::KZeqXMatrix& b);
+// Where the node's post-rotation has gone from `before` to what it holds now (a turn taking its
+// place before the rotation, inside the rotation pivot) and its scaling goes from from[k] to to[k],
+// sets the scaling pivot and offset of its pivot set 0 that keep its origin where it was at the
+// first of them, its scaling pivot the same point in its turned axes. False when its origin then
+// differs at another of them: a keyed scaling about a scaling pivot that the change cannot follow.
+bool KeepOriginThroughTurn(zeqsdk_400::KZeqNode& node, const zeqsdk_400::KZeqVector4& before,
+                           const std::vector<zeqsdk_400::KZeqVector4>& from,
+                           const std::vector<zeqsdk_400::KZeqVector4>& to);
+// The log line for a node whose origin KeepOriginThroughTurn keeps at one time only, naming it;
+// about as ComposeNoted's.
+std::string OriginAtOneTimeNote(const zeqsdk_400::KZeqNode& node, const std::string& about);
 // The node's scaling at each key time of its scaling curves in the current take (none when that
 // is the default take).
 std::vector<zeqsdk_400::KZeqVector4> KeyedScalings(zeqsdk_400::KZeqNode& node);

@@ -64,9 +64,14 @@ void KZeqNodeFinderBadScale::GetCurve(KFCurveNode* root, KFCurve* curves[3]) con
 KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckCurve(KFCurve* curves[3]) const {
     double values[3];
     int count = 0;
+    bool keyed = false;
     for (int i = 0; i < 3; ++i)
-        if (curves[i]) values[count++] = curves[i]->GetValue();
-    if (const ECode code = CheckValue(values, count)) return code;
+        if (curves[i]) {
+            values[count++] = curves[i]->GetValue();
+            keyed = keyed || curves[i]->KeyGetCount() > 0;
+        }
+    // A keyed curve's value without keys counts nowhere: the samples stand for it.
+    if (!keyed) return CheckValue(values, count);
 
     KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
     for (int i = 0; i < 3; ++i) {
@@ -127,10 +132,21 @@ bool KZeqNodeFinderBadScale::CheckNode(KZeqNode& node) {
     if (defaultTake)
         found = CheckKFCurveNode(node, defaultTake->GetKFCurveNode(), mBoneScaleStatic, mNegativeScaleStatic,
                                  mNonUniformScaleStatic);
-    if (currentTake && currentTake != defaultTake)
-        found = CheckKFCurveNode(node, currentTake->GetKFCurveNode(), mBoneScaleAnimated, mNegativeScaleAnimated,
-                                 mNonUniformScaleAnimated) ||
-                found;
+    if (currentTake && currentTake != defaultTake) {
+        // The take's scaling is animated only where its curves hold keys, whatever else of the node
+        // it keys; without, it is a static one, said once.
+        KFCurve* curves[3];
+        GetCurve(currentTake->GetKFCurveNode(), curves);
+        bool keyed = false;
+        for (KFCurve* curve : curves) keyed = keyed || (curve && curve->KeyGetCount() > 0);
+        if (keyed)
+            found = CheckKFCurveNode(node, currentTake->GetKFCurveNode(), mBoneScaleAnimated, mNegativeScaleAnimated,
+                                     mNonUniformScaleAnimated) ||
+                    found;
+        else if (!found)
+            found = CheckKFCurveNode(node, currentTake->GetKFCurveNode(), mBoneScaleStatic, mNegativeScaleStatic,
+                                     mNonUniformScaleStatic);
+    }
     mCheckBoneScale = checkBones;
     return found;
 }

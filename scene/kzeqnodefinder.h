@@ -42,8 +42,9 @@ private:
 };
 
 // Nodes with a scaled bone, a negative or a non-uniform scale, in the default
-// take's values (static) and in the current take's curves sampled every 1/24
-// second (animated).
+// take's values (static) and in the current take's scaling curves sampled every
+// 1/24 second where they hold keys (animated; a current take without scaling keys
+// counts as static, once).
 class KZeqNodeFinderBadScale : public KZeqNodeFinder {
 public:
     enum ECode { eNone = 0, eBoneScale = 1, eNegativeScale = 2, eNonUniformScale = 3 };
@@ -73,8 +74,9 @@ public:
     ECode CheckValue(const double* values, int count) const;
     // The X, Y, Z curves under "S" of a take's tree (null when missing).
     void GetCurve(KFCurveNode* root, KFCurve* curves[3]) const;
-    // The default values first; then samples from the earliest first key to
-    // the latest last key, where a negative scale ends the search.
+    // The values without keys when no curve has keys; else samples from the
+    // earliest first key to the latest last key, where a negative scale ends
+    // the search.
     ECode CheckCurve(KFCurve* curves[3]) const;
     // Records the node in the array of its finding; bone and non-uniform
     // findings only for nodes with children.

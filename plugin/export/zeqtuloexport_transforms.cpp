@@ -103,6 +103,7 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
             camera = ExportCamera(node);
 
         ExportPivots(node, KZeqNode::eSOURCE_SET);
+        const KZeqVector4 hostPost = node.GetPostRotation(KZeqNode::eSOURCE_SET);
         ExportLimits(node);
         ExportRotationOrder(node);
 
@@ -155,14 +156,17 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
             // A camera's file scaling is 1 at every time, a light's the host's.
             const std::vector<KZeqVector4> fileScalings =
                 isCamera ? std::vector<KZeqVector4>(hostScalings.size(), KZeqVector4(1, 1, 1, 0)) : hostScalings;
-            bool varies = false;
-            const KZeqXMatrix above = ChildrenCorrectionOverTime(node, hostBefore, fileScalings, varies);
             const bool scaled = isCamera && !SameMatrix(BeforeRotation(node, hostScalings[0]),
                                                         BeforeRotation(node, fileScalings[0]));
             const std::string about = std::string(turned ? "the forward-axis turn" : "the scaling") +
                                       (turned && scaled ? " and scaling" : "") + " of " +
                                       (isCamera ? "the camera " : "the light ") +
                                       node.GetNameWithoutNameSpacePrefix().Buffer();
+            // The node itself stays where the host has it, its turn and scaling changed about its pivots.
+            if (!KeepOriginThroughTurn(node, hostPost, hostScalings, fileScalings) && mLog)
+                *mLog += ("ZEQ Export Warning: " + OriginAtOneTimeNote(node, about)).c_str();
+            bool varies = false;
+            const KZeqXMatrix above = ChildrenCorrectionOverTime(node, hostBefore, fileScalings, varies);
             if (!SameMatrix(above, KZeqXMatrix())) corrections.push_back({&node, above, about, varies, true});
         }
         // A node whose host parent is one of the host's own cameras at the top hangs at the top of

@@ -83,6 +83,31 @@ void ZeqTuloImport::LogLine(const char* line) {
     if (mLogFile && line) *mLogFile += line;
 }
 
+bool ZeqTuloImport::ComesIn(const KZeqNode& node) const {
+    return ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge ||
+           static_cast<const ZeqTuloNode&>(node).mIsPresent;
+}
+
+void ZeqTuloImport::NodeLine(const KZeqNode& node, const std::string& line) {
+    SayOnceBound([this, &node, line] {
+        if (ComesIn(node)) LogLine(line.c_str());
+    });
+}
+
+void ZeqTuloImport::SayOnceBound(std::function<void()> say) {
+    if (mNodesBound)
+        say();
+    else
+        mHeldLines.push_back(std::move(say));
+}
+
+void ZeqTuloImport::SayHeldNodeLines() {
+    mNodesBound = true;
+    std::vector<std::function<void()>> held;
+    held.swap(mHeldLines);
+    for (const std::function<void()>& say : held) say();
+}
+
 void ZeqTuloImport::ShowReaderMessage(bool read) {
     if (!mImporter) return;
     KString message;

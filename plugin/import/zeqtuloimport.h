@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -143,6 +144,15 @@ public:
     // shown only with kImportShowUI (zeqtuloimport.cpp).
     void LogLine(const char* line);
     void ShowDialog(const char* title, const char* message);
+    // Whether the node of the file comes in: every node does, but in an exclusive merge, which
+    // makes none the host lacks (only once the merge has bound the file's nodes to the host's).
+    bool ComesIn(const zeqsdk_400::KZeqNode& node) const;
+    // A log line about a node of the file, said only when the node comes in. Until the merge has
+    // bound the file's nodes (SayHeldNodeLines) it waits, as does `say`, a line whose words depend
+    // on which nodes come in.
+    void NodeLine(const zeqsdk_400::KZeqNode& node, const std::string& line);
+    void SayOnceBound(std::function<void()> say);
+    void SayHeldNodeLines();
     // Each line of the importer's message after a read (a model set aside, a surface left out):
     // a host warning and a log line. With the scene read, also marks the nodes whose surface the
     // reader left out, so that their geometry adds no second warning.
@@ -273,13 +283,13 @@ protected:
     EStepResult StepPreprocess();
     EStepResult StepCurrentTake();
     EStepResult StepResetProgress();
-    EStepResult StepCheckBadScale();
     EStepResult StepOldVersionPivots();
     EStepResult StepResolveNames();
     EStepResult StepHardEdges();
     EStepResult StepGeometrySection();
     EStepResult StepFillNodeArray();
     EStepResult StepMatchHostNodes();
+    EStepResult StepCheckBadScale();
     EStepResult StepPropagateWorldTransform();
     EStepResult StepCurrentTime();
     EStepResult StepConvertPivots();
@@ -325,6 +335,10 @@ protected:
     // their place (FillQuorbelNodeArray).
     std::unordered_map<const zeqsdk_400::KZeqNode*, ZeqTuloCameraTargets> mCameraTargets;
     std::unordered_set<const zeqsdk_400::KZeqNode*> mCameraGroups;
+    // What NodeLine and SayOnceBound hold until the file's nodes are bound (from the start of the
+    // pass to SayHeldNodeLines).
+    std::vector<std::function<void()>> mHeldLines;
+    bool mNodesBound = true;
 
     // The bind-pose lists of the running pass (steps 27 to 29), one per bind pose.
     zeqsdk_400::KArrayTemplate<zeqsdk_400::KArrayTemplate<TempPoseData*>*> mBindPoseLists;

@@ -150,12 +150,15 @@ void ZeqTuloImport::DropRootAsTarget() {
             if (KZeqNode* remaining = (node.*target.mRemaining)()) {
                 line += std::string(remaining->GetNameWithoutNameSpacePrefix().Buffer()) + " stays its " +
                         target.mRole + ".";
-                LogLine(line.c_str());
+                NodeLine(node, line);
                 continue;
             }
             line += "the " + kind + " is left without " + target.mWithout + ".";
-            LogLine(line.c_str());
-            TPxCommand::displayWarning(TString(line.c_str()));
+            SayOnceBound([this, &node, line] {
+                if (!ComesIn(node)) return;
+                LogLine(line.c_str());
+                TPxCommand::displayWarning(TString(line.c_str()));
+            });
         }
     });
 }

@@ -45,13 +45,14 @@ const ZeqTuloImport::ImportStep ZeqTuloImport::kImportSteps[] = {
     {"preprocess", &ZeqTuloImport::StepPreprocess},
     {"current take", &ZeqTuloImport::StepCurrentTake},
     {"progress reset", &ZeqTuloImport::StepResetProgress},
-    {"bad scale check", &ZeqTuloImport::StepCheckBadScale},
     {"old-version pivots", &ZeqTuloImport::StepOldVersionPivots},
     {"names", &ZeqTuloImport::StepResolveNames},
     {"hard edges", &ZeqTuloImport::StepHardEdges},
     {"geometry section", &ZeqTuloImport::StepGeometrySection},
     {"node set", &ZeqTuloImport::StepFillNodeArray},
     {"match host nodes", &ZeqTuloImport::StepMatchHostNodes},
+    // Once the nodes that come in are known: it says nothing of the others.
+    {"bad scale check", &ZeqTuloImport::StepCheckBadScale},
     {"world correction", &ZeqTuloImport::StepPropagateWorldTransform},
     {"current time", &ZeqTuloImport::StepCurrentTime},
     {"pivots", &ZeqTuloImport::StepConvertPivots},
@@ -74,6 +75,9 @@ static_assert(std::size(ZeqTuloImport::kImportSteps) == 34, "the import pass has
 
 TStatus ZeqTuloImport::Import() {
     mPassStatus = TStatus::kSuccess;
+    // Lines about the file's nodes wait until the merge has bound them (SayHeldNodeLines).
+    mHeldLines.clear();
+    mNodesBound = false;
     for (const ImportStep& step : kImportSteps)
         if ((this->*step.mRun)() == eStepFail) break;
     return mPassStatus;
@@ -158,11 +162,6 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepResetProgress() {
     return eStepNext;
 }
 
-ZeqTuloImport::EStepResult ZeqTuloImport::StepCheckBadScale() {
-    CheckBadScale(*mRootNode);
-    return eStepNext;
-}
-
 ZeqTuloImport::EStepResult ZeqTuloImport::StepOldVersionPivots() {
     if (!mIsOldVersion) return eStepNext;
     if (Param(KZeqUserParams::kImportNullsToPivot)) {
@@ -201,8 +200,15 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepMatchHostNodes() {
         matcher->Apply(mRootNode, TFn::kInvalid);
         mSdkManager.DestroyZeqTuloMergeNodeMatcher(matcher);
     }
+    // What waited for the nodes that come in.
+    SayHeldNodeLines();
     // The cameras' rigs as the bound host nodes leave them.
     SettleLookAtRigs();
+    return eStepNext;
+}
+
+ZeqTuloImport::EStepResult ZeqTuloImport::StepCheckBadScale() {
+    CheckBadScale(*mRootNode);
     return eStepNext;
 }
 

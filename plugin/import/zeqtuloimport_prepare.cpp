@@ -1,6 +1,7 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
 // own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
 // and the tree order of bind-pose records.
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -128,13 +129,13 @@ public:
         KZeqNode* aim = camera.GetTarget();
         KZeqNode* up = camera.GetTargetUp();
         if (!aim && up)
-            Log("Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
+            Log(camera, "Camera " + ShortName(camera) + ": its up-vector target " + ShortName(*up) +
                 " is left out: the host takes one only with an aim, which the camera has not.");
         if (aim) {
             if (const char* problem = Problem(camera, *aim)) {
-                Log("Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
+                Log(camera, "Camera " + ShortName(camera) + ": the host cannot aim it at " + ShortName(*aim) + " (" +
                     problem + "); the aim is left out and the camera keeps its orientation.");
-                if (up) Log(UpLeftOutWithAim(camera, *up));
+                if (up) Log(camera, UpLeftOutWithAim(camera, *up));
                 return targets;
             }
             targets.mAim = aim;
@@ -143,7 +144,7 @@ public:
         }
         if (aim && up) {
             if (const char* problem = up == aim ? "it is the camera's aim" : Problem(camera, *up)) {
-                Log("Camera " + ShortName(camera) + ": the host cannot take " + ShortName(*up) +
+                Log(camera, "Camera " + ShortName(camera) + ": the host cannot take " + ShortName(*up) +
                     " as its up-vector target (" + problem + "); the up-vector target is left out.");
             } else {
                 targets.mUp = up;
@@ -180,7 +181,7 @@ private:
         return ZeqTuloCameraTargets::eCommandNode;
     }
 
-    void Log(const std::string& line) { mDriver.LogLine(line.c_str()); }
+    void Log(const KZeqNode& camera, const std::string& line) { mDriver.NodeLine(camera, line); }
 
     ZeqTuloImport& mDriver;
     const std::unordered_set<const KZeqNode*> mLinks;
@@ -208,10 +209,14 @@ bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
 // The host aims the first node of a look-at group of two or three (camera, aim, up).
 bool AimingGroupSize(std::size_t nodes) { return nodes >= 2 && nodes <= 3; }
 
-// Whether the host aims the camera as it stands.
-bool HostAims(const TObject& camera) {
+// A host node as a key of a set.
+std::uint64_t NodeKey(const TObject& node) { return (std::uint64_t{node.id()} << 32) | node.generation(); }
+
+// Whether the host aims the camera it had once the import is done: first in its look-at group,
+// which keeps its nodes but for a camera of the file coming in first (one of joinedFirst).
+bool HostAims(const TObject& camera, const std::unordered_set<std::uint64_t>& joinedFirst) {
     const TObject group = TFnDagNode(camera).parent(0);
-    if (group.isNull() || !group.hasFn(TFn::kLookAt)) return false;
+    if (group.isNull() || !group.hasFn(TFn::kLookAt) || joinedFirst.count(NodeKey(group))) return false;
     const std::vector<TObject> held = TransformChildren(group);
     return AimingGroupSize(held.size()) && held[0] == camera;
 }
@@ -238,13 +243,11 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
             const std::string about = "Camera " + ShortName(node) + ": the host cannot ";
             const char* const why = " (it is the host's own camera, which the import leaves out); ";
             if (KZeqNode* aim = node.GetTarget(); aim && left.count(aim))
-                LogLine((about + "aim it at " + ShortName(*aim) + why +
-                         "the aim is left out and the camera keeps its orientation.")
-                            .c_str());
+                NodeLine(node, about + "aim it at " + ShortName(*aim) + why +
+                                   "the aim is left out and the camera keeps its orientation.");
             if (KZeqNode* up = node.GetTargetUp(); up && left.count(up))
-                LogLine((about + "take " + ShortName(*up) + " as its up-vector target" + why +
-                         "the up-vector target is left out.")
-                            .c_str());
+                NodeLine(node, about + "take " + ShortName(*up) + " as its up-vector target" + why +
+                                   "the up-vector target is left out.");
         });
     }
     for (KZeqNode* camera : reserved) {
@@ -259,31 +262,37 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         const bool moves = !SameMatrix(above, KZeqXMatrix());
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));
-        int moved = 0;
-        std::vector<std::string> notes;
+        std::vector<std::pair<KZeqNode*, std::string>> notes;
+        std::vector<KZeqNode*> moved;
         for (KZeqNode* child : children) {
             if (!root.AddChild(child)) continue;
-            ++moved;
+            moved.push_back(child);
             if (!moves) continue;
             for (std::string& note : ComposeNoted(*child, above, "the transform of the camera " + name))
-                notes.push_back("Node " + note);
+                notes.emplace_back(child, "Node " + note);
         }
-        std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
-        if (moved > 0)
-            line += ", and the " + std::to_string(moved) +
-                    (moved == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
-        LogLine((line + ".").c_str());
-        if (keyed && moved > 0)
-            LogLine(("Camera " + name +
-                     ": its animation is left out with it; the nodes below it keep the place it gives them at the "
-                     "host's current time.")
-                        .c_str());
-        if (moved > 0 && TakesPivots(*camera))
-            LogLine(("Camera " + name +
-                     ": the nodes below it take its transform without its pivots and rotation order; their place in "
-                     "the world may differ.")
-                        .c_str());
-        for (const std::string& note : notes) LogLine(note.c_str());
+        // Said of the nodes below it that come in, once that is known.
+        SayOnceBound([this, name, moved, notes, keyed, pivots = TakesPivots(*camera)] {
+            int coming = 0;
+            for (const KZeqNode* child : moved) coming += ComesIn(*child) ? 1 : 0;
+            std::string line = "Camera " + name + ": the host has its own camera of this name; it is left out";
+            if (coming > 0)
+                line += ", and the " + std::to_string(coming) +
+                        (coming == 1 ? " node below it comes" : " nodes below it come") + " in at the top";
+            LogLine((line + ".").c_str());
+            if (keyed && coming > 0)
+                LogLine(("Camera " + name +
+                         ": its animation is left out with it; the nodes below it keep the place it gives them at "
+                         "the host's current time.")
+                            .c_str());
+            if (coming > 0 && pivots)
+                LogLine(("Camera " + name +
+                         ": the nodes below it take its transform without its pivots and rotation order; their place "
+                         "in the world may differ.")
+                            .c_str());
+            for (const auto& [child, note] : notes)
+                if (ComesIn(*child)) LogLine(note.c_str());
+        });
         root.RemoveChild(camera);
         mSdkManager.DestroyKZeqNode(camera, true);
     }
@@ -307,9 +316,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         taken.insert(free);
         node->SetName(free.c_str());
         static_cast<ZeqTuloNode*>(node)->mFileHostName = free.c_str();
-        LogLine(((node->GetCamera() ? "Camera " : "Node ") + name +
-                 ": the host has its own camera of this name; this node comes in as " + free + ".")
-                    .c_str());
+        NodeLine(*node, (node->GetCamera() ? "Camera " : "Node ") + name +
+                            ": the host has its own camera of this name; this node comes in as " + free + ".");
     }
 }
 
@@ -324,9 +332,8 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
         for (const auto& [target, role] : {std::pair<KZeqNode*, const char*>{node.GetTarget(), "look-at"},
                                            {node.GetTargetUp(), "up-vector"}})
             if (target)
-                LogLine(("Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
-                         ShortName(*target) + " is left out as its " + role + " target.")
-                            .c_str());
+                NodeLine(node, "Light " + ShortName(node) + ": the host's lights take no " + role + " target; " +
+                                   ShortName(*target) + " is left out as its " + role + " target.");
     });
     LeaveOutHostCameras(*root);
     for (int i = 0; i < root->GetChildCount(); ++i) AddQuorbelNodeArray(root->GetChild(i));
@@ -363,6 +370,10 @@ KZeqNode* ZeqTuloImport::FileLookAtGroup(const KZeqNode* camera) const {
 void ZeqTuloImport::SettleLookAtRigs() {
     if (!mRootNode) return;
     const bool making = ZeqTuloUserParams::Instance()->GetImportType() != KZeqUserParams::kExclusiveMerge;
+    // The look-at groups a camera of the file comes into, first; the cameras the host had outside
+    // a rig of the file, decided once these are known.
+    std::unordered_set<std::uint64_t> joinedFirst;
+    std::vector<std::pair<ZeqTuloCameraTargets*, TObject>> standing;
     VisitDepthFirst(mRootNode, [&](ZeqTuloNode& camera) {
         const auto found = mCameraTargets.find(&camera);
         if (found == mCameraTargets.end()) return;
@@ -425,12 +436,14 @@ void ZeqTuloImport::SettleLookAtRigs() {
             for (KZeqNode* target : {targets.mAim, targets.mUp})
                 if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
             targets.mAimed = AimingGroupSize(count);
+            if (cameraHost.isNull()) joinedFirst.insert(NodeKey(targets.mHostGroup));
         } else if (!cameraHost.isNull()) {
-            targets.mAimed = HostAims(cameraHost);
+            standing.emplace_back(&targets, cameraHost);
         } else {
             targets.mAimed = targets.mAim != nullptr;
         }
     });
+    for (const auto& [targets, cameraHost] : standing) targets->mAimed = HostAims(cameraHost, joinedFirst);
 }
 
 void ExtractZeqNodes(KZeqNode* node, KArrayTemplate<KZeqNode*>& nodes) {

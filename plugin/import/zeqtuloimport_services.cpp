@@ -49,25 +49,30 @@ const double (*AxisTurn(KZeqNode& node, bool aimed))[4] {
     return nullptr;
 }
 
-// The host's light and camera look down their own axes: the turn comes out of pivot set 0's
-// post-rotation P, leaving P x turn (the rotate axis the host had), in X-first angles. A node whose
-// pivots the file leaves out of its transform has no P in effect: its set becomes the neutral one
-// with the turn alone, so that the turn reaches the host all the same.
-void RemoveAxisTurn(KZeqNode& node, bool aimed) {
-    const double (*turn)[4] = AxisTurn(node, aimed);
-    if (!turn) return;
+// A node whose pivots the file leaves out of its transform: its set becomes the neutral one, in
+// effect, so that what the import puts there (a turn, or none) reaches the host.
+void PivotsInEffect(KZeqNode& node) {
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
-    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) {
-        const KZeqVector4 zero(0, 0, 0, 0);
-        node.SetRotationPivot(KZeqNode::eSOURCE_SET, zero);
-        node.SetScalingPivot(KZeqNode::eSOURCE_SET, zero);
-        node.SetRotationOffset(KZeqNode::eSOURCE_SET, zero);
-        node.SetScalingOffset(KZeqNode::eSOURCE_SET, zero);
-        node.SetPreRotation(KZeqNode::eSOURCE_SET, zero);
-        node.SetPostRotation(KZeqNode::eSOURCE_SET, zero);
-        node.SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
-    }
+    if (state == KZeqNode::ePIVOT_STATE_ACTIVE) return;
+    const KZeqVector4 zero(0, 0, 0, 0);
+    node.SetRotationPivot(KZeqNode::eSOURCE_SET, zero);
+    node.SetScalingPivot(KZeqNode::eSOURCE_SET, zero);
+    node.SetRotationOffset(KZeqNode::eSOURCE_SET, zero);
+    node.SetScalingOffset(KZeqNode::eSOURCE_SET, zero);
+    node.SetPreRotation(KZeqNode::eSOURCE_SET, zero);
+    node.SetPostRotation(KZeqNode::eSOURCE_SET, zero);
+    node.SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+}
+
+// The host's light and camera look down their own axes: the turn comes out of pivot set 0's
+// post-rotation P (in effect), leaving P x turn (the rotate axis the host had), in X-first angles.
+// The turn sits inside the rotation pivot, after the scaling: the scaling pivot and offset take
+// what keeps the node's origin in place at each of its scalings (the default one, then the keyed
+// ones); false where they cannot.
+bool RemoveAxisTurn(KZeqNode& node, bool aimed, const std::vector<KZeqVector4>& scalings) {
+    const double (*turn)[4] = AxisTurn(node, aimed);
+    if (!turn) return true;
     const KZeqVector4& post = node.GetPostRotation(KZeqNode::eSOURCE_SET);
     double p[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     KmXYZtoR(p, post[0], post[1], post[2]);
@@ -83,7 +88,9 @@ void RemoveAxisTurn(KZeqNode& node, bool aimed) {
     // What the export's decomposition left as rounding noise of a quarter turn is none.
     for (double& a : angles)
         if (std::fabs(a) < 1e-9) a = 0;
+    const KZeqVector4 before = post;
     node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], post[3]));
+    return KeepOriginThroughTurn(node, before, scalings, scalings);
 }
 
 }  // namespace
@@ -106,6 +113,7 @@ TStatus ZeqTuloImport::CheckBadScale(ZeqTuloNode& root) {
     std::string message;
     for (const Finding& finding : findings)
         for (int i = 0; i < finding.mNodes.GetCount(); ++i) {
+            if (!ComesIn(*finding.mNodes[i])) continue;
             const std::string line = std::string("Node ") +
                                      finding.mNodes[i]->GetNameWithoutNameSpacePrefix().Buffer() + ": " +
                                      finding.mText + "; its children may not look as in the file.";
@@ -164,6 +172,9 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);
         const bool aimed = targets && targets->AimTaken();
+        // A node the host may turn takes its pivots whether it turns or not: a host node that a
+        // merge finds turned loses a turn it no longer takes.
+        if (AxisTurn(n, false)) PivotsInEffect(n);
         if (AxisTurn(n, aimed)) {
             // The host's node holds the turn in its transform, after its scaling and pivots, and
             // its children take it too: their own values take back what changed, so that they
@@ -173,14 +184,16 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
             n.GetDefaultS(scalings[0]);
             for (const KZeqVector4& keyed : KeyedScalings(n)) scalings.push_back(keyed);
             const std::vector<KZeqXMatrix> before = BeforeRotations(n, scalings);
-            RemoveAxisTurn(n, aimed);
+            const bool origin = RemoveAxisTurn(n, aimed, scalings);
             bool varies = false;
             const KZeqXMatrix back = ChildrenCorrectionOverTime(n, before, scalings, varies);
             const std::string about = std::string("the forward-axis turn of ") +
                                       (n.GetCamera() ? "the camera " : "the light ") +
                                       n.GetNameWithoutNameSpacePrefix().Buffer();
-            for (const std::string& note : ComposeIntoChildren(n, back, about, varies))
-                LogLine(("Node " + note).c_str());
+            if (!origin) NodeLine(n, "Node " + OriginAtOneTimeNote(n, about));
+            for (int i = 0; i < n.GetChildCount(); ++i)
+                for (const std::string& note : ComposeNoted(*n.GetChild(i), back, about, varies))
+                    NodeLine(*n.GetChild(i), "Node " + note);
         }
         n.SetRotationPivot(to, n.GetRotationPivot(from));
         n.SetScalingPivot(to, n.GetScalingPivot(from));
@@ -199,11 +212,9 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
         if (!joint && !IsZero(n.GetPreRotation(from)) && n.GetLimits().GetRotationLimitActive()) {
             n.GetLimits().SetRotationLimitActive(false);
             // Said only where a bound was on: a rotation active without one limits nothing.
-            if (n.GetLimits().GetEnable(KZeqNodeLimits::eR)) {
-                const std::string line = std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
-                                         ": rotation limits dropped, its rotation is resampled.";
-                LogLine(line.c_str());
-            }
+            if (n.GetLimits().GetEnable(KZeqNodeLimits::eR))
+                NodeLine(n, std::string("Node ") + n.GetNameWithoutNameSpacePrefix().Buffer() +
+                                ": rotation limits dropped, its rotation is resampled.");
         }
     });
 }

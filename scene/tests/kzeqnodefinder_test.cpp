@@ -92,6 +92,39 @@ TEST(KZeqNodeFinder, AnimatedScaleSampledUpToTheLastTime) {
     EXPECT_EQ(KZeqNodeFinderBadScale::eNone, finder.CheckCurve(axes));
 }
 
+// The current take's scaling is animated only where its curves hold keys: a static non-uniform
+// scale under a keyed translation is static, said once; a keyed uniform scaling with a non-uniform
+// value without keys is nothing; keyed non-uniform scaling is animated.
+TEST(KZeqNodeFinder, AnimatedOnlyWhereTheScalingIsKeyed) {
+    KZeqSdkManager manager;
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    node->AddChild(manager.CreateKZeqNode("child"));
+    KZeqTakeNode* take = node->CreateTakeNode("T1");
+    node->SetCurrentTakeNode("T1");
+    Key(take->GetTranslationX(), 0.0, 1.0f);
+    Key(take->GetTranslationX(), 1.0, 2.0f);
+    const auto found = [&](const char* what) {
+        KZeqNodeFinderBadScale finder;
+        finder.Apply(*node);
+        return std::to_string(finder.NonUniformScaleStaticNodeArray().GetCount()) + " static, " +
+               std::to_string(finder.NonUniformScaleAnimatedNodeArray().GetCount()) + " animated " + what;
+    };
+    // The node's scaling, in every take.
+    node->SetDefaultS(KZeqVector4(1, 2, 1, 0));
+    EXPECT_EQ(found("both takes"), "1 static, 0 animated both takes");
+    node->SetDefaultS(KZeqVector4(1, 1, 1, 0));
+    take->GetScaleY()->SetValue(2.0f);
+    EXPECT_EQ(found("the current take"), "1 static, 0 animated the current take");
+    for (KFCurve* axis : {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()}) {
+        Key(axis, 0.0, 1.0f);
+        Key(axis, 1.0, 3.0f);
+    }
+    EXPECT_EQ(found("keyed uniform"), "0 static, 0 animated keyed uniform");
+    take->GetScaleZ()->KeyClear();
+    take->GetScaleZ()->SetValue(1.0f);
+    EXPECT_EQ(found("keyed unevenly"), "0 static, 1 animated keyed unevenly");
+}
+
 TEST(KZeqNodeFinder, DuplicateNamesAddUpOverWalks) {
     KZeqSdkManager manager;
     KZeqNode *top = manager.CreateKZeqNode("top"), *a = manager.CreateKZeqNode("a"),

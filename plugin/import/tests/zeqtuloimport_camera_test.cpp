@@ -4,6 +4,7 @@
 // and a camera's group keeps its depth through host round trips.
 #include "importtest_support.h"
 
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -193,19 +194,29 @@ TEST_F(CameraTargetTest, BelowTheHostsOwnCameraAndNamedLikeOne) {
 }
 
 // A camera whose scaling is keyed unevenly takes the turn onto the other side's axis differently at
-// each time: what hangs below it keeps its place at one time only, and the log says so both ways.
+// each time: what hangs below it keeps its place at one time only, and so does the camera itself
+// when it scales about a scaling pivot; the log says so both ways.
 TEST_F(CameraTargetTest, BelowACameraOfKeyedScaling) {
     ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
     const std::string file = Write("keyed_scaling", [](KZeqSdkManager& m, KZeqScene& s) {
-        KZeqNode* camera = BuildScene(m, s, "Cam=camera(Kid)").at("Cam").mNode;
+        const SceneNodes nodes = BuildScene(m, s, "Cam=camera(Kid) Piv=camera");
         s.CreateTake("Take 001");
-        camera->SetCurrentTakeNode("Take 001");
-        Key(camera->GetCurrentTakeNode()->GetScaleX(), 0.0, 1.0f);
-        Key(camera->GetCurrentTakeNode()->GetScaleX(), 1.0, 3.0f);
+        for (const char* name : {"Cam", "Piv"}) {
+            KZeqNode* camera = nodes.at(name).mNode;
+            camera->SetCurrentTakeNode("Take 001");
+            Key(camera->GetCurrentTakeNode()->GetScaleX(), 0.0, 1.0f);
+            Key(camera->GetCurrentTakeNode()->GetScaleX(), 1.0, 3.0f);
+        }
+        KZeqNode* pivoted = nodes.at("Piv").mNode;
+        pivoted->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+        pivoted->SetScalingPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 0, 0, 0));
     });
     ASSERT_TRUE(Run("ZEQImport -f \"" + file + "\" -take 0"));
     const std::string note = "Kid: the forward-axis turn of the camera Cam changes with the keys of its parent";
     EXPECT_NE(Log().find("Node " + note), std::string::npos) << Log();
+    const std::string origin = ": the forward-axis turn of the camera Piv keeps its origin in place at one time only";
+    EXPECT_NE(Log().find("Node Piv" + origin), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Node Cam: the forward-axis turn of the camera Cam keeps its origin"), std::string::npos);
     // The host's camera: its scaling keyed too, which the export writes 1 at every time.
     ASSERT_TRUE(Run("file -f -new") && Run("standin_scene cube") && Run("camera") && Run("parent hardCube camera1"));
     TFnAnimCurve curve;
@@ -217,6 +228,45 @@ TEST_F(CameraTargetTest, BelowACameraOfKeyedScaling) {
                          "keys of its parent"),
               std::string::npos)
         << Log();
+    const std::string exported = "ZEQ Export Warning: camera1: the forward-axis turn of the camera camera1 keeps its "
+                                 "origin in place at one time only";
+    EXPECT_EQ(Log().find(exported), std::string::npos) << Log();
+    TFnTransform(standin::find("camera1")).setScalePivot(TPoint(0, 1, 0), TSpace::kTransform, false);
+    ASSERT_TRUE(Run("ZEQExport -f \"" + mDirectory + "keyed_scaling_out.zeq\""));
+    EXPECT_NE(Log().find(exported), std::string::npos) << Log();
+}
+
+// A camera the host does not aim, and a spot or directional light, turn inside their pivots: each
+// lands where a null of the same transform does (translation (0, 0, 10), rotation (0, 30, 0),
+// scaling (1, 2, 1) about (0, 1, 0), scaling offset (0, 1, 0), rotation pivot (1, 2, 0): the origin
+// at (1 - 0.866, 0, 10.5)), and comes back there from its export.
+TEST_F(CameraTargetTest, TurnedInsideItsPivotsInPlace) {
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    const char* const kinds[][2] = {{"N", "null"}, {"C", "camera"}, {"L", "light:2"}, {"D", "light:1"}};
+    const std::string file = Write("pivots", [&](KZeqSdkManager& m, KZeqScene& s) {
+        for (const auto& kind : kinds) {
+            KZeqNode* node = AddNode(m, s.GetRootNode(), kind[0], kind[1]);
+            node->SetDefaultT(KZeqVector4(0, 0, 10, 0));
+            node->SetDefaultR(KZeqVector4(0, 30, 0, 0));
+            node->SetDefaultS(KZeqVector4(1, 2, 1, 0));
+            node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+            node->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 0, 0));
+            node->SetScalingPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 1, 0, 0));
+            node->SetScalingOffset(KZeqNode::eSOURCE_SET, KZeqVector4(0, 1, 0, 0));
+        }
+    });
+    const std::string again = mDirectory + "pivots_again.zeq";
+    for (const std::string& command : {"ZEQImport -f \"" + file + "\"", "ZEQExport -f \"" + again + "\"; file -f -new; ZEQImport -f \"" + again + "\""}) {
+        ASSERT_TRUE(Run(command));
+        for (const auto& kind : kinds) {
+            TDagPath path;
+            ASSERT_TRUE(TDagPath::getAPathTo(standin::find(kind[0]), path)) << kind[0];
+            const TMatrix world = path.inclusiveMatrix();
+            EXPECT_NEAR(world.matrix[3][0], 1 - std::sqrt(0.75), 1e-5) << kind[0] << " " << command;
+            EXPECT_NEAR(world.matrix[3][1], 0, 1e-5) << kind[0] << " " << command;
+            EXPECT_NEAR(world.matrix[3][2], 10.5, 1e-5) << kind[0] << " " << command;
+        }
+    }
 }
 
 // Each round trip through the host (export, then import into a new scene) gives back the camera at
