@@ -49,6 +49,8 @@ stop_step() {
     local group=$step tenths=0
     step=""
     kill -TERM -- "-$group" 2>/dev/null || true
+    # A stopped process takes SIGTERM only once it goes on.
+    kill -CONT -- "-$group" 2>/dev/null || true
     while group_runs "$group" && [ $tenths -lt 150 ]; do
         [ $tenths -ne 100 ] || kill -KILL -- "-$group" 2>/dev/null || true
         sleep 0.1
@@ -61,10 +63,15 @@ stop_step() {
 # Ctrl-C (CMake, Ninja) exit with a status as if they had failed, which would let the run go on
 # to its next build: here the signal reaches this script alone, whose trap stops the step and
 # the run. The shell's wait returns at once on a trapped signal, so SIGTERM to this script alone
-# is not held up until the step ends either.
+# is not held up until the step ends either. Out of the terminal's foreground, the step would be
+# stopped at its first line where the terminal stops background writers (stty tostop): it writes
+# all the same.
 run_step() {
     set -m
-    "$@" </dev/null &
+    (
+        trap '' TTOU
+        "$@"
+    ) </dev/null &
     step=$!
     set +m
     local status=0

@@ -4,6 +4,8 @@ its two closing lines (the verdict, then the counts), and with a non-zero status
 anything failed: a missing package, a failed install, a build step, a test, a signal."""
 import os
 import pathlib
+import pty
+import select
 import shutil
 import signal
 import stat
@@ -28,6 +30,7 @@ sh -c 'trap "sleep 0.5; echo \\"ninja: build stopped: interrupted by user.\\"; e
 worker=$!
 echo $$ >> "$STUB_LOG.pids"
 while [ $(wc -l < "$STUB_LOG.pids") -lt 2 ]; do sleep 0.01; done
+echo "[1/2] $step under way"
 : > "$STUB_LOG.ready"
 wait $worker
 echo "stub: $step ran to its end" >> "$STUB_LOG"
@@ -221,6 +224,44 @@ class TestScript(unittest.TestCase):
                 self.assertFalse(any(call.startswith(later) for call in calls), calls)
                 self.assertFalse(any(call.startswith("stub:") for call in calls), calls)
                 self.assertIn("ninja: build stopped: interrupted by user.", lines[:-2])
+
+    def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
+        # A terminal with tostop stops a background process group at its first line: the step
+        # must write all the same, and Ctrl-C typed there must stop the run.
+        ready = pathlib.Path(f"{self.log}.ready")
+        pid, terminal = pty.fork()
+        if pid == 0:
+            signal.signal(signal.SIGINT, signal.SIG_DFL)
+            os.execve("/bin/bash", ["bash", "-c", f"stty tostop; exec bash '{self.script}'"],
+                      self.environment({"hang": "build:build/test"}))
+        out = b""
+
+        def read(until):
+            nonlocal out
+            for _ in range(6000):
+                if until():
+                    return
+                if select.select([terminal], [], [], 0.01)[0]:
+                    try:
+                        data = os.read(terminal, 4096)
+                    except OSError:
+                        data = b""
+                    if not data:
+                        return
+                    out += data
+        try:
+            read(ready.exists)
+            self.assertTrue(ready.exists(), out.decode(errors="replace"))
+            os.write(terminal, b"\x03")
+            read(lambda: False)
+            _, status = os.waitpid(pid, 0)
+        finally:
+            os.close(terminal)
+        lines = out.decode(errors="replace").replace("\r", "").splitlines()
+        self.assertNotEqual(0, status)
+        self.assertClosedWith(lines, "failed (stopped before the end)", "0 passed, 1 failed, 0 skipped")
+        self.assertIn("ninja: build stopped: interrupted by user.", "\n".join(lines[:-2]))
+        self.assertFalse(any(call.startswith(("ctest", "stub:")) for call in self.calls()), self.calls())
 
     def test_counts_that_cannot_be_given_fail_the_run(self):
         # The report script fails at its count: both builds passed, yet the run cannot say so.
