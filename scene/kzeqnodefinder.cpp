@@ -61,17 +61,24 @@ void KZeqNodeFinderBadScale::GetCurve(KFCurveNode* root, KFCurve* curves[3]) con
         if (KFCurveNode* axis = scaling->FindRecursive(axes[i])) curves[i] = axis->FCurveGet();
 }
 
+namespace {
+// Whether any of the scaling curves holds keys: only then is the scaling animated.
+bool AnyKeys(KFCurve* const curves[3]) {
+    for (int i = 0; i < 3; ++i)
+        if (curves[i] && curves[i]->KeyGetCount() > 0) return true;
+    return false;
+}
+}  // namespace
+
 KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckCurve(KFCurve* curves[3]) const {
     double values[3];
     int count = 0;
-    bool keyed = false;
-    for (int i = 0; i < 3; ++i)
-        if (curves[i]) {
-            values[count++] = curves[i]->GetValue();
-            keyed = keyed || curves[i]->KeyGetCount() > 0;
-        }
     // A keyed curve's value without keys counts nowhere: the samples stand for it.
-    if (!keyed) return CheckValue(values, count);
+    if (!AnyKeys(curves)) {
+        for (int i = 0; i < 3; ++i)
+            if (curves[i]) values[count++] = curves[i]->GetValue();
+        return CheckValue(values, count);
+    }
 
     KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
     for (int i = 0; i < 3; ++i) {
@@ -137,9 +144,7 @@ bool KZeqNodeFinderBadScale::CheckNode(KZeqNode& node) {
         // it keys; without, it is a static one, said once.
         KFCurve* curves[3];
         GetCurve(currentTake->GetKFCurveNode(), curves);
-        bool keyed = false;
-        for (KFCurve* curve : curves) keyed = keyed || (curve && curve->KeyGetCount() > 0);
-        if (keyed)
+        if (AnyKeys(curves))
             found = CheckKFCurveNode(node, currentTake->GetKFCurveNode(), mBoneScaleAnimated, mNegativeScaleAnimated,
                                      mNonUniformScaleAnimated) ||
                     found;
