@@ -463,13 +463,18 @@ bool KFCurveFilterMatrixConverter::Apply(KFCurveNode& node, bool) {
         }
     }
     bool result = false;
-    if (MatricesEquivalence(mSource.mMatrices, mDest.mMatrices))
+    // Curves of another order are re-expressed in the destination's even where the matrices agree.
+    if (MatricesEquivalence(mSource.mMatrices, mDest.mMatrices) && mSourceRotationOrder == mDestRotationOrder)
         SetError(KFCURVEFILTER_ERROR_LEFT_UNCHANGED, kNothingChanged);
     else
         result = DoConvert(node);
 
+    // The rotation node says the order its curves are in: the unroll, and any filter after this
+    // one, take their axes from it.
+    KFCurveNode* rotation = node.FindRecursive("R");
+    if (rotation) rotation->SetRotationOrder(result ? mDestRotationOrder : mSourceRotationOrder);
     if (mApplyUnroll) {
-        if (KFCurveNode* rotation = node.FindRecursive("R")) {
+        if (rotation) {
             KFCurveFilterUnroll unroll;
             unroll.Apply(*rotation, true);
             // Without keys there is nothing to resample, and no period may be set.
