@@ -548,8 +548,10 @@ bool KFCurveFilterMatrixConverter::DoConvert(KFCurveNode& node) {
         source.ComputeTotalMatrix(total, t, r, s);
         destination.Extract(out + 6, r, out, total);
         KgeRVector angles;
+        // Euler XYZ through the general extraction: the X-first one takes a turn within a tenth of
+        // a degree of a quarter turn about Y for the quarter turn itself.
         if (mDestRotationOrder == KVXRotationOrder::eEulerXYZ)
-            KmRtoVXYZ(angles, r);
+            KmRtoVord(angles.mData, r, 0);
         else
             destOrder.M2V(angles, r);
         std::memcpy(out + 3, angles.mData, sizeof angles.mData);

@@ -419,6 +419,21 @@ TEST(MatrixConverterOrders, UnrolledInTheOrderTheCurvesAreWrittenIn) {
     }
 }
 
+// A turn within a hundredth of a degree of a quarter turn about Y is written as itself in Euler XYZ,
+// not as the quarter turn (which is a thousandth of a radian away).
+TEST(MatrixConverterOrders, NearAQuarterTurnAboutYTheTurnIsKept) {
+    NodePtr node(TransformNode());
+    for (int c = 0; c < 3; ++c) Curve(*node, 2, c).SetValue(1.0f);
+    Keys(Curve(*node, 0, 0), {{0, 0}, {1, 0}});
+    MC filter;
+    filter.SetResamplingPeriod(KTime(kFrame));
+    const Set source = Set().Put(MC::ePreRotation, Rotation(128.99, 90.0078, 31.26));
+    source.Load(filter, true);
+    NodePtr original(node->Clone(false));
+    EXPECT_TRUE(filter.Apply(*node, true));
+    EXPECT_LT(WorstDifference(*original, source, 0, *node, Set(), 0, {KTime(0), KTime(15 * kFrame)}), 1e-6);
+}
+
 // Orders that differ are a change even where the matrices are not: the curves are re-expressed
 // in the destination order, and unrolled in it.
 TEST(MatrixConverterOrders, AnotherOrderAloneIsConverted) {
