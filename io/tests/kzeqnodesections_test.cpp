@@ -53,6 +53,28 @@ struct SectionsTest : ::testing::Test {
         MakeZeqFile(path, version, 0, fields);
         return ReadZeqFile(mManager, path, "", &mError);
     }
+    // Model A of the file, read with the baking of layers and time warps (option 10) as asked, its
+    // take "T" current; null, with a failure, when the read or either of them fails.
+    KZeqNode* ReadTakeT(const std::string& path, bool merge) {
+        KZeqImporter importer(mManager);
+        auto* options = importer.Initialize(path.c_str())
+                            ? static_cast<KStreamOptionsZeq*>(importer.GetImportOptions())
+                            : nullptr;
+        if (!options) {
+            ADD_FAILURE() << "no options for " << path;
+            return nullptr;
+        }
+        options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        const bool read = importer.Import(*scene, options);
+        importer.ReleaseImportOptions(options);
+        KZeqNode* a = read ? scene->GetRootNode()->FindChild("A") : nullptr;
+        if (!a || !a->SetCurrentTakeNode("T")) {
+            ADD_FAILURE() << "no take T of model A: " << importer.GetLastErrorString();
+            return nullptr;
+        }
+        return a;
+    }
     static std::string Names(KZeqNode& parent) {
         std::string names;
         for (int i = 0; i < parent.GetChildCount(); ++i) names += std::string(parent.GetChild(i)->GetName()) + " ";
@@ -680,16 +702,8 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
                         "Model: \"Model::A\" {;Type: \"Null\";};Takes: {;Current: \"T\";Take: \"T\" {;" + warp +
                             "Model: \"Model::A\" {;Version: 1.1;Channel: \"Transform\" {;Channel: \"T\" {;" + x +
                             (withLayer ? layer : "") + "};};};};}");
-            KZeqImporter importer(mManager);
-            ASSERT_TRUE(importer.Initialize(path.c_str()));
-            auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
-            ASSERT_NE(nullptr, options);
-            options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
-            KZeqScene* scene = mManager.CreateKZeqScene();
-            ASSERT_TRUE(importer.Import(*scene, options)) << importer.GetLastErrorString();
-            importer.ReleaseImportOptions(options);
-            KZeqNode* a = scene->GetRootNode()->FindChild("A");
-            ASSERT_TRUE(a && a->SetCurrentTakeNode("T"));
+            KZeqNode* a = ReadTakeT(path, merge);
+            ASSERT_NE(nullptr, a);
             KFCurveNode* t = a->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
             ASSERT_TRUE(t && t->TimeWarpGet() && t->TimeWarpGet()->FCurveGet());
             EXPECT_FLOAT_EQ(0.5f, t->TimeWarpGet()->FCurveGet()->Evaluate(kSecond));
@@ -733,16 +747,8 @@ TEST_F(SectionsTest, MergedRotationsKeepTheirTurnInTheModelsOrder) {
                             axes + (withLayer ? layer : "") + "};" + (withLayer ? "" : "TimeWarpID: 1;") + "};};};};");
             KFCurve* curves[2][3] = {};
             for (bool merge : {false, true}) {
-                KZeqImporter importer(mManager);
-                ASSERT_TRUE(importer.Initialize(path.c_str()));
-                auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
-                ASSERT_NE(nullptr, options);
-                options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
-                KZeqScene* scene = mManager.CreateKZeqScene();
-                ASSERT_TRUE(importer.Import(*scene, options)) << importer.GetLastErrorString();
-                importer.ReleaseImportOptions(options);
-                KZeqNode* a = scene->GetRootNode()->FindChild("A");
-                ASSERT_TRUE(a && a->SetCurrentTakeNode("T"));
+                KZeqNode* a = ReadTakeT(path, merge);
+                ASSERT_NE(nullptr, a);
                 ERotationOrder read = eEULER_XYZ;
                 a->GetRotationOrder(KZeqNode::eSOURCE_SET, read);
                 ASSERT_EQ(order, read);
