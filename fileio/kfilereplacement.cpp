@@ -186,6 +186,9 @@ constexpr const char* kOthersFileAppended =
 // Why a file with other hard links, in a folder another user may write, is not appended to.
 constexpr const char* kHardLinked = "it has other hard links, in a folder others may write, and is not written to";
 
+// Why a write-back does not go through another user's symbolic link where others may write.
+constexpr const char* kOthersLinkWrittenThrough = " is another user's, in a folder others may write, and is not written through";
+
 // How a resolved file is to be written: replaced by a rename, appended to, or written where
 // it lies (a section written back into a file that was read).
 enum class EWrite { eReplace, eAppend, eInPlace };
@@ -247,6 +250,16 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     if (!KMayUseInSharedFolder(walk.mStat, folder)) {
         code = EACCES;
         error = (cannot + (how == EWrite::eReplace ? kOthersFile : kOthersFileAppended) + ": " + std::strerror(code))
+                    .c_str();
+        return false;
+    }
+    // Written back through a symbolic link another user put where they may write (a folder of
+    // theirs, or one its group or others may write, sticky or not), it would change a file of
+    // this user's that they cannot write: the same rule as for their hard links below.
+    if (how == EWrite::eInPlace && !walk.mOthersLink.empty()) {
+        code = EACCES;
+        error = (cannot + "the symbolic link " + Quoted(walk.mOthersLink.c_str()) + kOthersLinkWrittenThrough + ": " +
+                 std::strerror(code))
                     .c_str();
         return false;
     }

@@ -202,7 +202,9 @@ public:
     // Opens an existing target for reading and writing where it lies (a
     // section written back into a file that was read), under OpenForAppending's
     // rules, hard links included; an append-only file is refused too (it takes
-    // nothing but appends), and a missing one is not made. The descriptor
+    // nothing but appends), and so is one reached through a symbolic link, at
+    // the end or on the way, that another user (not root) put in a folder
+    // another user may write, as their hard link is; a missing one is not made. The descriptor
     // (closed on exec), or -1 as OpenForAppending fails.
     static int OpenForWritingInPlace(const char* target, KString& error, int* systemError = nullptr);
     // "<path>.tmp<pid>.<16 lowercase hex digits>", random past the process id.

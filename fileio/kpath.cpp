@@ -703,6 +703,9 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                 return false;
             }
             if (rules.mOwnOnly && st.st_uid != self) return NotOwn(walk, candidate);
+            // Looked at through the descriptor whose text is followed: the link judged is the one read.
+            if (walk.mOthersLink.empty() && st.st_uid != self && st.st_uid != 0 && KOthersMayWriteIn(folder))
+                walk.mOthersLink = candidate;
             if (rules.mNoLinks) {
                 walk.mCode = ELOOP;
                 walk.mForeign = candidate;

@@ -177,6 +177,11 @@ struct KPathWalk {
     struct stat mStat {};
     // How many links were followed at the last component (0: none).
     int mFinalLinks = 0;
+    // The first link followed, anywhere on the way, that another user put where others may write
+    // (KOthersMayWriteIn): one neither of this process's effective user nor of root's, who
+    // needs no one's link to write anywhere. "" when none. A write the user did not ask for
+    // does not go through it.
+    std::string mOthersLink;
     // The path ends in what can only name a directory: ".", "..", the root, or
     // a link's text ending in '/'.
     bool mDirectoryName = false;

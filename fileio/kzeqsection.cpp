@@ -294,8 +294,8 @@ bool KZeq::Impl::BeginWriteBack(bool replace) {
     mRefusal.Empty();
     if (!mPath.IsEmpty()) {
         // Written where it lies, as an append is, under the append's rules: not through another
-        // user's link or file in a shared sticky folder, nor through a hard link in a folder
-        // others may write (theirs, to a file of this user's), whatever the system allows.
+        // user's link or file in a shared sticky folder, nor through a hard link or symbolic link
+        // in a folder others may write (theirs, to a file of this user's), whatever the system allows.
         // A file this process may not write at all is no refusal to tell: the read goes on.
         if (::faccessat(AT_FDCWD, mPath.Buffer(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS))
             return Fail(eOperationNotAllowed);

@@ -1,7 +1,7 @@
 // Bytes as a Zeq file through ZEQImport into a fresh stand-in scene, in the create mode, and then
-// merged into what that import made, less some of its nodes (the merge binds the file's nodes to
-// the host's, look-at rigs included): no crash, no hang and no host fault (API misuse by the
-// import), whatever the file holds. The take imported is one of the file's, picked by the bytes (a
+// merged into what that import made, less some of its nodes and with nodes of the user's in some
+// of its look-at groups (the merge binds the file's nodes to the host's, look-at rigs included): no
+// crash, no hang and no host fault (API misuse by the import), whatever the file holds. The take imported is one of the file's, picked by the bytes (a
 // file without takes is imported without one), and so are the nodes taken away and the merge mode
 // (merge or exclusive merge).
 #include <algorithm>
@@ -77,6 +77,19 @@ void DeleteSome(std::uint64_t hash) {
     }
 }
 
+// Puts a node of the user's into about half of the host's look-at groups, as the hash picks them:
+// the merge binds such a group as the rig the host has, and leaves the node the user's.
+void AddUsersNodes(std::uint64_t hash) {
+    std::vector<TObject> groups;
+    unsigned index = 0;
+    for (TItDag it(TItDag::kDepthFirst, TFn::kLookAt); !it.isDone(); it.next(), ++index) {
+        TDagPath path;
+        it.getPath(path);
+        if (((hash >> ((index + 17) % 61)) & 1) == 0) groups.push_back(path.node());
+    }
+    for (const TObject& group : groups) standin::createNode("transform", "userNull", group);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -100,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Import(file, take);
     DeleteSome(hash);
+    AddUsersNodes(hash);
     params->SetImportType((hash >> 63) ? zeqsdk_400::KZeqUserParams::kExclusiveMerge : zeqsdk_400::KZeqUserParams::kMerge);
     Import(file, take);
     zeqfuzz::ScratchFolder(kScratch).GetFolder().RemoveFile("zeqtulolog.txt");

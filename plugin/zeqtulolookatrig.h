@@ -6,6 +6,10 @@
 #ifndef ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H
 #define ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H
 
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
 namespace zeqsdk_400 {
 class KZeqNode;
 }
@@ -28,5 +32,22 @@ ZeqTuloLookAtRig FindLookAtRig(zeqsdk_400::KZeqNode* group);
 // answer is what FindLookAtRig finds in the group then (empty when the group holds more than a
 // rig, or its first child is no camera).
 ZeqTuloLookAtRig MakeLookAtRig(zeqsdk_400::KZeqNode* group);
+
+// Whether a merge binds a host look-at group, its nodes in the host's order (held), to a rig of
+// the file (rig: its camera, aim and up node, those that may be in the group, in this order): the
+// rig's nodes the group holds come in the rig's order, the camera, when held, first of all. Any
+// other node of the group is the user's: it neither binds nor stands in the way, and stays.
+template <class Node>
+bool HoldsRigInOrder(const std::vector<Node>& held, const std::vector<Node>& rig) {
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        const auto found = std::find(rig.begin(), rig.end(), held[i]);
+        if (found == rig.end()) continue;
+        const std::size_t at = static_cast<std::size_t>(found - rig.begin());
+        if (at < next || (at == 0 && i != 0)) return false;
+        next = at + 1;
+    }
+    return true;
+}
 
 #endif  // ZEQ_PLUGIN_ZEQTULOLOOKATRIG_H

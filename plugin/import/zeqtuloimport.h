@@ -64,7 +64,8 @@ struct ZeqTuloCameraTargets {
     zeqsdk_400::KZeqNode* mUp = nullptr;
     EHow mUpHow = eLeftOut;
     // The look-at group of the host scene the camera's rig comes into (a merge: one the host had,
-    // holding nothing but nodes of this rig); null when the camera command makes the group.
+    // holding nodes of this rig in its order, and maybe the user's); null when the camera command
+    // makes the group.
     TObject mHostGroup;
     // Whether the host aims the camera once the import is done: the pivots (the camera's axis
     // turn) go by this. Decided with the targets, and again once the merge has bound the nodes.

@@ -1,6 +1,7 @@
 // Cameras: made by the host's camera command (with its aim and up nodes and their group for a
 // camera with targets), picked up from the selection, named, set and placed under their parent. A
 // target that comes in as itself takes the place of the command's node in the group.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -78,15 +79,19 @@ bool Reparent(const TObject& child, const TObject& parent) {
     return static_cast<bool>(TGlobal::executeCommand(TString(command.c_str()), result, true, false));
 }
 
-// Puts the nodes in this order as the group's children (after its shapes): a node out of place
-// and every one after it come (back) into the group at its end, under their own names.
+// Puts the nodes in this order as the group's first children (after its shapes), the user's nodes
+// in the group after them, as they came: a node out of place and every one after it come (back)
+// into the group at its end, under their own names.
 void Arrange(const TObject& group, const std::vector<TObject>& order) {
     const std::vector<TObject> held = TransformChildren(group);
+    std::vector<TObject> wanted = order;
+    for (const TObject& node : held)
+        if (std::find(order.begin(), order.end(), node) == order.end()) wanted.push_back(node);
     std::size_t first = 0;
-    while (first < order.size() && first < held.size() && held[first] == order[first]) ++first;
+    while (first < wanted.size() && first < held.size() && held[first] == wanted[first]) ++first;
     TFnDagNode groupSet(group);
-    for (std::size_t i = first; i < order.size(); ++i) {
-        TObject node = order[i];
+    for (std::size_t i = first; i < wanted.size(); ++i) {
+        TObject node = wanted[i];
         TFnDagNode nodeSet(node);
         const TString name = nodeSet.name();
         // A node of the group leaves it first: the host adds a node to its parent only once.

@@ -189,21 +189,19 @@ private:
     std::vector<KZeqNode*> mCommandNodes;
 };
 
-// Whether the host node is a look-at group whose nodes are those of the rig (camera, aim, up: the
-// ones the host has) in the rig's order, the camera first when the host has it.
-bool HoldsOnlyRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
+// Whether the host node is a look-at group that holds the rig (camera, aim, up: the ones the host
+// has) as a merge binds it (HoldsRigInOrder), the camera first when the host has it; the user's
+// nodes beside them stay.
+bool HoldsRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
     if (!group.hasFn(TFn::kLookAt)) return false;
     const std::vector<TObject> held = TransformChildren(group);
-    std::size_t at = 0;
+    std::vector<TObject> hosts;
     for (ZeqTuloNode* node : rig) {
         const TObject host = node && node->mIsPresent ? HostObject(node) : TObject();
-        if (host.isNull()) continue;
-        if (at < held.size() && held[at] == host)
-            ++at;
-        else if (node == rig[0])
-            return false;
+        if (!host.isNull()) hosts.push_back(host);
     }
-    return at == held.size();
+    const bool cameraHeld = !rig[0]->mIsPresent || (!held.empty() && held[0] == HostObject(rig[0]));
+    return cameraHeld && HoldsRigInOrder(held, hosts);
 }
 
 // The host aims the first node of a look-at group of two or three (camera, aim, up).
@@ -388,7 +386,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
         if (group && group->mIsPresent) targets.mHostGroup = HostObject(group);
         ZeqTuloNode* const rig[] = {&camera, static_cast<ZeqTuloNode*>(targets.mAim),
                                     static_cast<ZeqTuloNode*>(targets.mUp)};
-        if (!targets.mHostGroup.isNull() && !HoldsOnlyRig(targets.mHostGroup, rig)) targets.mHostGroup = TObject();
+        if (!targets.mHostGroup.isNull() && !HoldsRig(targets.mHostGroup, rig)) targets.mHostGroup = TObject();
         // A group of the file bound to a host node that cannot hold the rig is a node as any other:
         // the camera's own look-at group comes in below it.
         if (group && group->mIsPresent && targets.mHostGroup.isNull()) mCameraGroups.erase(group);
@@ -397,11 +395,14 @@ void ZeqTuloImport::SettleLookAtRigs() {
         // A camera the host had outside a look-at group stays so: the import moves no node the
         // host had into a group.
         const bool outside = !cameraHost.isNull() && targets.mHostGroup.isNull();
-        if (outside && targets.mAim)
-            LogLine(("Camera " + name +
-                     ": it was in the host scene before, outside a look-at group; the aim is left out and the "
-                     "camera keeps its orientation.")
+        if (outside && targets.mAim) {
+            const bool inGroup = TFnDagNode(cameraHost).parent(0).hasFn(TFn::kLookAt);
+            LogLine(("Camera " + name + ": it was in the host scene before, " +
+                     (inGroup ? "in a look-at group that does not hold its rig in the file's order"
+                              : "outside a look-at group") +
+                     "; the aim is left out and the camera keeps its orientation.")
                         .c_str());
+        }
         for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
             ZeqTuloNode* target = static_cast<ZeqTuloNode*>(role.mNode);
             if (!target) continue;

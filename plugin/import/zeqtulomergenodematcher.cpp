@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugin/import/zeqtuloimport.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
 #include "scene/kzequserproperty.h"
@@ -165,7 +166,8 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
                 groups.push_back(std::move(group));
             }
         }
-        // The first group, in the host's order, whose nodes are the rig's in the rig's order.
+        // The first group, in the host's order, holding nodes of the rig in the rig's order (and the
+        // user's, which stay).
         std::vector<std::size_t> candidates;
         for (const std::string& name : names) {
             const auto found = groupsHolding.find(name);
@@ -178,15 +180,8 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
             const std::string groupName = TFnDependencyNode(group.mObject).name().asChar();
             const auto free = children.find(groupName);
             if (free == children.end() || !(free->second == group.mObject)) continue;
-            std::size_t at = 0;
-            bool inOrder = true;
-            for (const std::string& held : group.mHeld) {
-                while (at < names.size() && held != names[at]) ++at;
-                inOrder = inOrder && at < names.size();
-                ++at;
-            }
             TDagPath groupPath = parentPath;
-            if (!inOrder || !groupPath.push(group.mObject)) continue;
+            if (!HoldsRigInOrder(group.mHeld, names) || !groupPath.push(group.mObject)) continue;
             std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
             for (ZeqTuloNode* node : rig)
                 if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))

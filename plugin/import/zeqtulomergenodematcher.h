@@ -23,7 +23,7 @@ class ZeqTuloSdkManager;
 // child of its parent's host node (the world for the scene root's children) that has the node's
 // name in its namespace. A camera that the host keeps in a look-at group of its own (one the file
 // has no node for) is looked for, with its aim and up node, in such a group below its parent's
-// host node. A bound node keeps the host path, counts as present and learns which host attributes
+// host node; nodes of the user's beside them in the group stay the user's. A bound node keeps the host path, counts as present and learns which host attributes
 // already carry its user properties.
 class ZeqTuloMergeNodeMatcher {
 public:

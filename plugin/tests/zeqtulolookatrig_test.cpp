@@ -104,4 +104,27 @@ TEST_F(LookAtRigTest, HostOrderMakesTheRigItReadsBack) {
     EXPECT_EQ(aim->GetTarget(), nullptr);
 }
 
+// A merge binds a host look-at group holding the rig's nodes in the rig's order, the camera first
+// when held, whatever nodes of the user's stand beside them.
+TEST(LookAtRigMergeTest, TheUsersNodesNeitherBindNorStandInTheWay) {
+    const std::vector<std::string> rig{"Cam", "T", "U"};
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"Cam", "T", "U"}, true},
+        {{"Cam", "T", "U", "Mine"}, true},
+        {{"Cam", "Mine", "T"}, true},
+        {{"T", "Mine"}, true},  // the camera comes in first
+        {{"Mine", "T", "U"}, true},
+        {{"Mine"}, true},
+        {{}, true},
+        {{"Mine", "Cam", "T"}, false},  // the host aims the user's node
+        {{"T", "Cam"}, false},
+        {{"Cam", "U", "T"}, false},
+    };
+    for (const auto& [held, binds] : cases) {
+        std::string text;
+        for (const std::string& name : held) text += name + " ";
+        EXPECT_EQ(binds, HoldsRigInOrder(held, rig)) << text;
+    }
+}
+
 }  // namespace

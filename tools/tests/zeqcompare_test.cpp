@@ -12,9 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kplantedlinks.h"
+#include "fileio/tests/test_users.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/tests/zeqgeometryscene.h"
+#include "io/tests/zeqroundtrip.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -290,6 +294,23 @@ TEST_F(ZeqCompareFiles, TakeAnswersAgainstTheFile) {
     EXPECT_NE(mOutput.find("take answers added: 1 answer(s) beyond the file's takes"), std::string::npos) << mOutput;
     EXPECT_EQ(RunCompare(files + " --takes '" + Write("count.txt", "3" + answers.substr(1)) + "'", mOutput), 1);
     EXPECT_NE(mOutput.find("take count different: file 2, answer 3"), std::string::npos) << mOutput;
+}
+
+// As root, through another user's link in a folder its group may write to a Zeq file of root's
+// without a "Summary": the files compare, and root's file takes no "Summary" through the link.
+TEST_F(ZeqCompareFiles, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
+    ZEQ_SKIP_UNLESS_ROOT("another user's link to a file of root's");
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    const zeqtest::RootsSecret roots(TempPath("links"));
+    const std::string zeq = roots.Unmade("scene.zeq"), group = TempPath("links/group"), link = group + "/scene.zeq";
+    zeqiotest::MakeZeqFile(zeq, 6000, 1, "Takes: {;Current: \"A\";Take: \"A\";}");
+    ASSERT_EQ(0, ::chmod(zeq.c_str(), 0600));
+    const std::string before = zeqtest::ReadFile(zeq);
+    ASSERT_TRUE(zeqtest::MakeFolderOf(0, group, 0775, zeqtest::kUnprivileged));
+    ASSERT_EQ(0, other.PlantLink(zeq, link));
+    EXPECT_EQ(RunCompare(Files(link, link), mOutput), 0) << mOutput;
+    EXPECT_TRUE(before == zeqtest::ReadFile(zeq)) << "root's file was written";
 }
 
 // The lists kept beside the program read, each entry with its reason.

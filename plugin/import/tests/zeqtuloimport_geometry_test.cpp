@@ -584,7 +584,9 @@ TEST_F(GeometryTest, MergeCameraAimedAtAnExistingNodeTakesTheTurn) {
 struct MergeRigCase {
     const char* name;
     const char* mFirst;    // BuildScene's notation, imported into a new scene
-    const char* mDeleted;  // host nodes deleted after that, by name; "+name": a transform made at the top
+    const char* mDeleted;  // host nodes deleted after that, by name; "+name": a transform made at the top,
+                           // "+name>group" one of the user's in group; "name>group": the node moved to
+                           // the end of group
     const char* mMerged;   // the file merged then
     KZeqUserParams::ELoadMode mMode;
     const char* mPaths;  // "name=|host|path ...", "name=" for none
@@ -620,6 +622,30 @@ const MergeRigCase kMergeRigCases[] = {
      "Camera Cam: it was in the host scene before, outside a look-at group; the aim is left out and the camera "
      "keeps its orientation.",
      true},
+    // A node of the user's in the look-at group the host made, or in the group of the file that
+    // became one: the group binds as the rig the host has, aimed as the host aims its first node
+    // (a group of four at nothing), and the user's node stays there.
+    {"UsersNodeInTheHostsOwnGroup", "P(Cam@T T X)", "+Mine>camera1_group", "P(Cam@T T X)", KZeqUserParams::kMerge,
+     "Cam=|P|camera1_group|Cam T=|P|camera1_group|T Mine=|P|camera1_group|Mine camera1_group1= Cam1= T1=",
+     "camera1_group: Cam T Mine", "", false},
+    {"UsersNodeMakesTheHostsOwnGroupOfFour", "P(Cam@T^U T U X)", "+Mine>camera1_group", "P(Cam@T^U T U X)",
+     KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam camera1_group1= Cam1=", "camera1_group: Cam T U Mine", "",
+     true},
+    {"UsersNodeInTheFilesGroup", "P(Cam@T T)", "+Mine>P", "P(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|P|Cam T=|P|T Mine=|P|Mine P1= Cam1=", "P: Cam T Mine", "", false},
+    {"CameraJoinsBeforeTheUsersNode", "P(Cam@T T X)", "Cam +Mine>camera1_group", "P(Cam@T T X)",
+     KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam Mine=|P|camera1_group|Mine camera1_group1=",
+     "camera1_group: Cam T Mine", "", false},
+    {"UsersNodeInTheHostsOwnGroupExclusive", "P(Cam@T T X)", "+Mine>camera1_group", "P(Cam@T T X)",
+     KZeqUserParams::kExclusiveMerge, "Cam=|P|camera1_group|Cam camera1_group1=", "camera1_group: Cam T Mine", "",
+     false},
+    // The camera after the user's node in its group is no rig of the file's: it stays, and the log
+    // says where it is.
+    {"CameraAfterTheUsersNodeStays", "P(Cam@T T)", "+Mine>P Cam>P", "P(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|P|Cam T=|P|T Mine=|P|Mine", "P: T Mine Cam",
+     "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig in the file's "
+     "order; the aim is left out and the camera keeps its orientation.",
+     true},
     {"ExclusiveMakesNothing", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kExclusiveMerge,
      "Cam= A=|Rig|A", "Rig: A", "", false},
     {"ExclusiveKeepsTheAim", "Rig(Cam@T T)", "", "Rig(Cam@T T)", KZeqUserParams::kExclusiveMerge,
@@ -633,8 +659,17 @@ TEST_P(MergeRigTest, BindsTheRigByName) {
     ASSERT_TRUE(Import(Write("first", [&c](KZeqSdkManager& m, KZeqScene& s) { BuildScene(m, s, c.mFirst); })));
     std::istringstream deleted(c.mDeleted);
     for (std::string name; deleted >> name;) {
+        const std::size_t into = name.find('>');
+        const TObject group = into == std::string::npos ? TObject() : standin::find(name.substr(into + 1));
+        if (into != std::string::npos) {
+            ASSERT_FALSE(group.isNull()) << name;
+        }
         if (name[0] == '+') {
-            standin::createNode("transform", name.substr(1));
+            standin::createNode("transform", name.substr(1, into - 1), group);
+        } else if (into != std::string::npos) {
+            TObject node = standin::find(name.substr(0, into));
+            TFnDagNode(group).removeChild(node);
+            TFnDagNode(group).addChild(node);
         } else {
             ASSERT_TRUE(TGlobal::deleteNode(standin::find(name))) << name;
         }

@@ -982,13 +982,15 @@ protected:
     };
     // The part of its import a file is merged into: every other look-at group of two loses its aim
     // (its camera is aimed at nothing then), every other one of three that is a node of the file
-    // takes a node of the user's ("Extra<n>": the host aims a group of four at nothing), each keeping
-    // the rest of its nodes and its parents; then about a fifth of the other transforms go (each with
-    // what hangs below it), and the look-at groups of the host's own left holding no node of the file.
+    // takes a node of the user's ("Extra<n>": the host aims a group of four at nothing), and so does
+    // every other look-at group the host made (which a merge finds by the rig's nodes it holds, and
+    // completes before the user's node), each keeping the rest of its nodes and its parents; then
+    // about a fifth of the other transforms go (each with what hangs below it), and the look-at
+    // groups of the host's own left holding no node of the file.
     Edits EditSome(const std::vector<std::string>& fileNodes) {
         std::mt19937 random(std::get<0>(GetParam()) * 7919u);
         std::vector<std::string> doomed, groups, aims, fours;
-        int twos = 0, threes = 0;
+        int twos = 0, threes = 0, hosts = 0, usersInHosts = 0;
         for (TItDag it(TItDag::kDepthFirst, TFn::kTransform); !it.isDone(); it.next()) {
             TDagPath path;
             it.getPath(path);
@@ -999,8 +1001,12 @@ protected:
                 if (own) groups.push_back(full);
                 const std::vector<std::string> held = Children(path.node());
                 if (held.size() == 2 && twos++ % 2 == 0) aims.push_back(full + "|" + held[1]);
-                // A node of the file's (the host's own is found by the nodes it holds alone).
+                // A node of the file's, or one the host made (found by the nodes of the rig it holds).
                 if (held.size() == 3 && !own && threes++ % 2 == 0) fours.push_back(full);
+                if (own && hosts++ % 2 == 0) {
+                    fours.push_back(full);
+                    ++usersInHosts;
+                }
             }
             if (std::uniform_int_distribution<int>(0, 4)(random) == 0) doomed.push_back(full);
         }
@@ -1036,7 +1042,7 @@ protected:
                 EXPECT_TRUE(TGlobal::deleteNode(group)) << path;
             }
         }
-        return {static_cast<int>(aims.size()), static_cast<int>(fours.size())};
+        return {static_cast<int>(aims.size()), static_cast<int>(fours.size()) - usersInHosts};
     }
 };
 
@@ -1101,10 +1107,18 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
     const std::string log = Log().substr(merging);
     State want = part;
     if (mode == "kMerge") {
+        // The user's nodes stay, in their look-at groups after the rig's nodes.
         want = imported;
-        for (const auto& [key, node] : part)
-            if (key.compare(key.rfind('|') + 1, 5, "Extra") == 0 || node.mHeld.find(" Extra") != std::string::npos)
-                want[key] = node;
+        for (const auto& [key, node] : part) {
+            if (key.compare(key.rfind('|') + 1, 5, "Extra") == 0) want[key] = node;
+            if (node.mHeld.find(" Extra") == std::string::npos) continue;
+            NodeState& group = want[key];
+            group = node;
+            if (imported.count(key)) group.mHeld = imported.at(key).mHeld;
+            std::istringstream held(node.mHeld);
+            for (std::string name; held >> name;)
+                if (name.rfind("Extra", 0) == 0) group.mHeld += name + " ";
+        }
     }
     const NameSet placedOnly = PlacedOnly(log);
     NameSet fileHeld;
@@ -1120,6 +1134,15 @@ TEST_P(RigMergeTest, ChangesOnlyWhatTheFileChanges) {
     }
     EXPECT_TRUE(SameState(want, HostState(), true, false, placedOnly, fileHeld))
         << "merged into part of its import\n" << log;
+    // Said only of a camera outside a look-at group.
+    const std::string outside = ": it was in the host scene before, outside a look-at group";
+    std::istringstream said(log);
+    for (std::string line; std::getline(said, line);) {
+        const std::size_t from = line.find("Camera "), to = line.find(outside);
+        if (from == std::string::npos || to == std::string::npos) continue;
+        const TObject camera = standin::find(line.substr(from + 7, to - from - 7));
+        EXPECT_FALSE(!camera.isNull() && TFnDagNode(camera).parent(0).hasFn(TFn::kLookAt)) << line;
+    }
 
     // (iii) An exclusive merge into a new scene speaks of none of the nodes it does not make.
     if (mode == "kExclusiveMerge") {
