@@ -51,7 +51,9 @@ inline std::filesystem::path ScratchRoot(bool forOtherUsers = false) {
 // A folder made fresh under parent (made first where missing): prefix and six characters no one
 // can predict (mkdtemp), so that a name made in advance, by anyone, is never taken as found. It
 // belongs to this process's user, and others may pass it and list it but never write in it,
-// whatever the umask; what a test needs beyond that it sets itself.
+// whatever the umask; what a test needs beyond that it sets itself. Its path is the one the
+// system resolves it to, free of links (a checkout or a scratch folder reached through a linked
+// folder): what a test names in it is what the SDK, which resolves every path, names.
 inline std::filesystem::path MakeFreshFolder(const std::filesystem::path& parent, const std::string& prefix) {
     std::filesystem::create_directories(parent);
     std::string name = (parent / (prefix + "-XXXXXX")).string();
@@ -59,7 +61,7 @@ inline std::filesystem::path MakeFreshFolder(const std::filesystem::path& parent
         throw std::filesystem::filesystem_error("no fresh folder", name, std::error_code(errno, std::generic_category()));
     if (::chmod(name.c_str(), 0755) != 0)
         throw std::filesystem::filesystem_error("no fresh folder", name, std::error_code(errno, std::generic_category()));
-    return name;
+    return std::filesystem::canonical(name);
 }
 // One process's fresh folder (MakeFreshFolder under ScratchRoot, named by the first caller's
 // prefix), removed with what is in it when the process ends: for tests whose files need no folder
