@@ -16,10 +16,12 @@ function(zeq_add_test name)
 endfunction()
 
 # zeq_add_command_test(<name> <command...>): a test that runs a command (a script, a tool) inside
-# the test run, as every test is: after its start, before its check of what the run left.
+# the test run, as every test is: after its start, before its check of what the run left. Its
+# files go where that check looks (ZEQ_TEST_TMP), as every test's do.
 function(zeq_add_command_test name)
   add_test(NAME ${name} COMMAND ${ARGN})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zeq_test_run)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zeq_test_run
+                       ENVIRONMENT "ZEQ_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
 
 # zeq_add_bench(<name> SOURCES <files...> LIBS <targets...>)

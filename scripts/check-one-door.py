@@ -21,6 +21,10 @@ by zeq_add_test (or a function that calls it), or a library linking the test fra
 neither the build compiles nor a CMake file names is no product, and is not checked; nor is
 anything in a build folder (what the build generates).
 
+No code of the tree, tests and scripts above all, changes a setting of the machine: it fails
+for every source, script or CMake file (.ci/ too) that names /proc/sys or sysctl, whatever it is
+built into. A test that would need such a setting makes what it needs itself, or skips.
+
 Usage: check-one-door.py [repository root] [--build BUILD_FOLDER]...
 """
 import json
@@ -211,6 +215,32 @@ def hits(source, aliases=()):
             elif before in VALUE_BEFORE and after in VALUE_AFTER and t not in variables \
                     and not (before == "(" and i >= 2 and names[i - 2] in ("sizeof", "alignof")):
                 found.append((line, t))  # passed or kept by its name alone
+    return found
+
+
+# The machine's settings: the kernel's files under /proc/sys, and the command or call that sets them.
+MACHINE_SETTINGS = re.compile(r"/proc/sys\b|(?<![\w.-])sysctl(?![\w-])")
+SCRIPT_SUFFIXES = {".py", ".sh", ".bash", ".cmake"}
+# This check and its own test name what they look for.
+SETTINGS_EXEMPT = {"scripts/check-one-door.py", "scripts/tests/check_one_door_test.py"}
+
+
+def machine_settings(root):
+    """(file, line, text) for each line of code, script or CMake file in the tree (the CI folder's
+    files too) that names a setting of the machine."""
+    def code(name):
+        return pathlib.Path(name).suffix in SUFFIXES | SCRIPT_SUFFIXES or name == "CMakeLists.txt"
+    files = list(walk(root, code))
+    ci = root / ".ci"
+    if ci.is_dir():
+        files += [f".ci/{name}" for name in sorted(os.listdir(ci)) if (ci / name).is_file()]
+    found = []
+    for rel in files:
+        if rel in SETTINGS_EXEMPT:
+            continue
+        for number, line in enumerate((root / rel).read_text(errors="replace").splitlines(), 1):
+            if MACHINE_SETTINGS.search(line):
+                found.append((rel, number, line.strip()))
     return found
 
 
@@ -494,16 +524,24 @@ def main(argv):
                 continue
             found.append(f"{rel}:{number}: {', '.join(sorted(names))}: {original.strip()}")
     stale = [f"{a[0]}|{a[1]}" for a in allowed if a[2] == 0]
+    settings = machine_settings(root)
     for line in found:
         print(line)
     for entry in stale:
         print(f"scripts/one-door-allowed.txt: no longer used: {entry}")
+    for rel, number, text in settings:
+        print(f"{rel}:{number}: a setting of the machine: {text}")
+    if settings:
+        print(f"{len(settings)} line(s) naming a setting of the machine (/proc/sys, sysctl): no test or script "
+              "changes the machine; make what the test needs, or skip it with the reason", file=sys.stderr)
     if found or stale:
         print(f"{len(found)} use(s) of the system's path functions outside fileio/: go through fileio/ "
               "(KFileReplacement, KHeldFolder, KScratchFolder, KOpenFileForReading ...), or list the use "
               "with its reason in scripts/one-door-allowed.txt", file=sys.stderr)
         return 1
-    print("one door: no path named to the system outside fileio/")
+    if settings:
+        return 1
+    print("one door: no path named to the system outside fileio/, and no setting of the machine named")
     return 0
 
 

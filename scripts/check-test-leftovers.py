@@ -6,14 +6,15 @@ of its own that removing the test's folder leaves), or a Python cache in the che
 CTest runs it twice, as the setup and the cleanup of every test:
 
     check-test-leftovers.py start <stamp>
-    check-test-leftovers.py check <stamp> <scratch folder> <source root> [--ctest CTEST --build BUILD]
+    check-test-leftovers.py check <stamp> <scratch folder> <source root> --ctest CTEST --build BUILD
 
 Only what changed since the stamp counts: folders earlier runs left are not this run's. A folder
 copied in keeping its old times (cp -a) counts all the same: its status changed when it came.
 
-With --ctest, it also fails for every test of the build that is not part of the run (its setup
-and cleanup aside): CTest orders this check after those tests alone, so it would otherwise look
-while another test still writes, and never see what that test leaves.
+It also fails for every test of the build (listed by CTEST) that is not part of the run (its
+setup and cleanup aside): CTest orders this check after those tests alone, so it would otherwise
+look while another test still writes, and never see what that test leaves. Without the listing
+it cannot tell, and says how it is to be run.
 """
 import json
 import os
@@ -74,7 +75,7 @@ def main(argv):
     ctest = build = None
     if len(argv) == 8 and argv[4] == "--ctest" and argv[6] == "--build":
         ctest, build, argv = argv[5], argv[7], argv[:4]
-    if len(argv) != 4 or argv[0] != "check":
+    if len(argv) != 4 or argv[0] != "check" or not ctest:
         print(__doc__, file=sys.stderr)
         return 2
     try:
@@ -83,19 +84,17 @@ def main(argv):
         print(f"no start of the run to compare with ({error}): run it with its setup", file=sys.stderr)
         return 2
     found = leftovers(stamp, pathlib.Path(argv[2]), pathlib.Path(argv[3]))
-    if ctest:
-        try:
-            found += outside_the_run(ctest, build)
-        except (OSError, subprocess.CalledProcessError, ValueError) as error:
-            print(f"the tests of {build} cannot be listed: {error}", file=sys.stderr)
-            return 2
+    try:
+        found += outside_the_run(ctest, build)
+    except (OSError, subprocess.CalledProcessError, ValueError) as error:
+        print(f"the tests of {build} cannot be listed: {error}", file=sys.stderr)
+        return 2
     for line in found:
         print(line)
     if found:
         print(f"{len(found)} thing(s) left behind by the tests of this run", file=sys.stderr)
         return 1
-    print("the test run left no empty folder and no Python cache" +
-          (", and every test of the build was part of it" if ctest else ""))
+    print("the test run left no empty folder and no Python cache, and every test of the build was part of it")
     return 0
 
 

@@ -39,23 +39,16 @@ using namespace zeqsdk_400;
 // Whole binary files around hand-made bodies, shared with the fuzz targets.
 using zeqfuzz::MakeBinaryZeq;
 
-// A fresh directory for one test, removed afterwards: under ZEQ_TEST_TMP, or, with
+// A fresh directory for one test (MakeFreshFolder), removed afterwards: under ZEQ_TEST_TMP, or, with
 // kOtherUsers, where the user AsUnprivileged becomes can reach it too (see ScratchRoot).
 class TempDir {
 public:
     enum Reach { kThisUser, kOtherUsers };
     explicit TempDir(Reach reach = kThisUser) {
-        static std::atomic<int> counter{0};
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("fileio-") + (info ? info->name() : "") + "-" + std::to_string(::getpid()) +
-                           "-" + std::to_string(counter++);
+        std::string name = std::string("fileio-") + (info ? info->name() : "");
         std::replace(name.begin(), name.end(), '/', '_');
-        mPath = ScratchRoot(reach == kOtherUsers) / name;
-        std::filesystem::remove_all(mPath);
-        if (reach == kOtherUsers)
-            MakeFolderOthersReach(mPath);
-        else
-            std::filesystem::create_directories(mPath);
+        mPath = MakeFreshFolder(ScratchRoot(reach == kOtherUsers), name);
     }
     ~TempDir() {
         std::error_code ec;

@@ -449,6 +449,29 @@ std::string Written(const std::string& before, WhereItLies way) {
     return way == WhereItLies::kAppend ? before + "new" : "new" + before.substr(3);
 }
 
+// A file missing where it is to be written in place (a section written back into a file that was
+// read, and removed since) is not made: the write fails with the system's reason. Appended to (the
+// log), it is made.
+TEST(WrittenWhereItLies, AMissingFileIsMadeOnlyToBeAppendedTo) {
+    zeqtest::TempDir dir;
+    for (const WhereItLies way : {WhereItLies::kInPlace, WhereItLies::kAppend}) {
+        const bool inPlace = way == WhereItLies::kInPlace;
+        SCOPED_TRACE(inPlace ? "in place" : "appended");
+        const std::string name = inPlace ? "scene.zeq" : "log.txt", path = dir / name;
+        int code = 0;
+        const std::string error = WriteWhereItLies(path, way, code);
+        if (inPlace) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+            EXPECT_EQ(ENOENT, code);
+            EXPECT_EQ("Cannot write \"" + (fs::canonical(dir.Path()) / name).string() + "\": " + std::strerror(ENOENT),
+                      error);
+        } else {
+            EXPECT_EQ("", error);
+            EXPECT_EQ("new", ReadFile(path));
+        }
+    }
+}
+
 // The system's rule for hard links, whatever the machine's setting (fs.protected_hardlinks): a
 // name with other hard links, in a folder another user may write, may be their link to a file
 // of the writer's that they may not write themselves; appended to (the log) or written in

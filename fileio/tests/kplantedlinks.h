@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "fileio/kfilereplacement.h"
@@ -84,8 +83,9 @@ public:
     }
     // Makes a symbolic link of theirs at link naming target: 0 once done, else the system's error number.
     int PlantLink(const std::string& target, const std::string& link) const { return Ask('s', target, link); }
-    // Makes a hard link at link to the file target as that user (where the system lets them:
-    // UnprotectedHardLinks): 0 once done, else the system's error number.
+    // Makes a hard link at link to the file target as that user, where the system lets them (a
+    // file they may write, or any where the machine leaves its rule for hard links off): 0 once
+    // done, else the system's error number.
     int PlantHardLink(const std::string& target, const std::string& link) const { return Ask('h', target, link); }
 
 private:
@@ -111,47 +111,6 @@ private:
 
     // Asked from the seams, which hold the user as const.
     mutable OtherUserAct mUser;
-};
-
-// While it lives, the system lets a user hard-link a file they may not write (fs.protected_hardlinks
-// 0), as a machine that leaves its rule for hard links off does; the setting it had is put back
-// after. Only root may change it.
-class UnprotectedHardLinks {
-public:
-    UnprotectedHardLinks() {
-        mPrevious = Read();
-        if (mPrevious.empty()) {
-            mWhy = std::string("cannot read ") + kSetting;
-            return;
-        }
-        mReady = mPrevious == "0" || (Write("0") && Read() == "0");
-        if (!mReady) mWhy = std::string("cannot set ") + kSetting + " to 0 (" + std::strerror(errno) + ")";
-    }
-    ~UnprotectedHardLinks() {
-        if (!mPrevious.empty() && mPrevious != "0") Write(mPrevious);
-    }
-    UnprotectedHardLinks(const UnprotectedHardLinks&) = delete;
-    UnprotectedHardLinks& operator=(const UnprotectedHardLinks&) = delete;
-
-    bool Ready() const { return mReady; }
-    // Why it is not.
-    const std::string& Why() const { return mWhy; }
-
-private:
-    static constexpr const char* kSetting = "/proc/sys/fs/protected_hardlinks";
-    static std::string Read() {
-        std::ifstream in(kSetting);
-        std::string value;
-        return in >> value ? value : std::string();
-    }
-    static bool Write(const std::string& value) {
-        std::ofstream out(kSetting);
-        return static_cast<bool>(out << value << '\n') && static_cast<bool>(out.flush());
-    }
-
-    std::string mPrevious;
-    std::string mWhy;
-    bool mReady = false;
 };
 
 // While it lives: just before the first temporary whose file is named fileName ("" for any

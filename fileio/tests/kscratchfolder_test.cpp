@@ -1,11 +1,13 @@
 // The scratch folder of benchmarks, fuzz targets and tools: private, under a name no one can
 // guess, in TMPDIR, and gone with the object, with what this user put in it.
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -128,3 +130,47 @@ TEST_F(ScratchFolderTest, LeavesWhatIsAnotherUsers) {
 }
 
 }  // namespace
+
+namespace {
+
+// The folder a run of the tests whose process id is 1 (the first process of a process-id
+// namespace of its own) makes for its first test folder of another user's reach; left as it is,
+// as a run killed there leaves it. Nothing where no such namespace can be made.
+std::optional<std::string> FirstFolderOfARunAsProcess1() {
+    return zeqtest::ChildAnswer([]() -> std::optional<std::string> {
+        if (::unshare(CLONE_NEWPID | (zeqtest::IsRoot() ? 0 : CLONE_NEWUSER)) != 0) return std::nullopt;
+        return zeqtest::ChildAnswer([]() -> std::optional<std::string> {
+            if (::getpid() != 1) return std::nullopt;
+            // Never removed: the process ends without its destructors.
+            const auto* folder = new zeqtest::TempDir(zeqtest::TempDir::kOtherUsers);
+            return folder->Path().string();
+        });
+    });
+}
+
+}  // namespace
+
+// The tests' own folders where others may write (the system's temporary folder) are made fresh
+// under names no one can predict: two runs with one process id never share one, and a folder
+// made in advance under the name an earlier run used (another user's, open to all, holding
+// their file) is never taken; the new one is this user's, empty, and others may not write in it.
+TEST(TestFolders, TwoRunsWithOneProcessIdNeverShareOne) {
+    const std::optional<std::string> first = FirstFolderOfARunAsProcess1();
+    if (!first) GTEST_SKIP() << "no process-id namespace can be made here, for two runs with one process id";
+    ASSERT_TRUE(fs::is_directory(*first)) << *first;
+    if (zeqtest::IsRoot()) {
+        ASSERT_EQ(0, ::chown(first->c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    ASSERT_EQ(0, ::chmod(first->c_str(), 0777));
+    zeqtest::WriteFile(*first + "/planted", "theirs");
+    const std::optional<std::string> second = FirstFolderOfARunAsProcess1();
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(*first, *second);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(second->c_str(), &st)) << *second;
+    EXPECT_EQ(::geteuid(), st.st_uid);
+    EXPECT_EQ(0755u, st.st_mode & 07777);
+    EXPECT_TRUE(fs::is_empty(*second));
+    EXPECT_EQ("theirs", zeqtest::ReadFile(*first + "/planted"));
+    for (const std::string& left : {*first, *second}) fs::remove_all(left);
+}

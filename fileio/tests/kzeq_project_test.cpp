@@ -728,8 +728,9 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
 // An extracted file, and the folders made for it, get no more access than the Zeq file they
 // come from, whatever the umask lets through: a 0600 scene gives a 0600 image in 0700 folders,
 // and a scene whose section carries a password gives its owner alone access. Under an access
-// list the group gets what the owning group may do, not the mask the mode shows (0640 for
-// "g::---,m::r--"), in a setgid folder of the scene's group too.
+// list the group gets what the owning group may do, not the mask the mode shows (0600 for
+// "g::---,m::r--"), and no more than the mask lets through (0600 for "g::r--,m::---"), in a
+// setgid folder of the scene's group too.
 TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
     struct Case {
         const char* mName;
@@ -746,6 +747,9 @@ TEST_P(KZeqEmbedded, GetsNoMoreAccessThanTheFileItComesFrom) {
         {"a scene everybody may read, with a password", 0644, "secret", 0600, 0700, nullptr},
         {"a scene a named user may read, its group not", 0600, "", 0600, 0700, "u::rw-,u:4242:r--,g::---,m::r--,o::---"},
         {"a scene a named user and its group may read", 0600, "", 0640, 0750, "u::rw-,u:4242:r--,g::r--,m::r--,o::---"},
+        // The group's entry gives more than the mask lets through: the mask holds.
+        {"a scene whose group entry lies outside the mask", 0600, "", 0600, 0700,
+         "u::rw-,u:4242:r--,g::r--,m::---,o::---"},
     };
     const fs::path setgid = mDir.Path() / "setgid";
     fs::create_directories(setgid);

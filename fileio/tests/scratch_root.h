@@ -5,10 +5,14 @@
 #define ZEQ_FILEIO_TESTS_SCRATCH_ROOT_H
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace zeqtest {
 
@@ -44,14 +48,34 @@ inline std::filesystem::path ScratchRoot(bool forOtherUsers = false) {
     return "/tmp";
 }
 
-// Makes path (and what is missing above it) and lets others pass it and list it, whatever the
-// umask; what a test needs beyond that it sets itself.
-inline void MakeFolderOthersReach(const std::filesystem::path& path) {
-    std::filesystem::create_directories(path);
-    std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                     std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                     std::filesystem::perms::others_exec);
+// A folder made fresh under parent (made first where missing): prefix and six characters no one
+// can predict (mkdtemp), so that a name made in advance, by anyone, is never taken as found. It
+// belongs to this process's user, and others may pass it and list it but never write in it,
+// whatever the umask; what a test needs beyond that it sets itself. Its path is the one the
+// system resolves it to, free of links (a checkout or a scratch folder reached through a linked
+// folder): what a test names in it is what the SDK, which resolves every path, names.
+inline std::filesystem::path MakeFreshFolder(const std::filesystem::path& parent, const std::string& prefix) {
+    std::filesystem::create_directories(parent);
+    std::string name = (parent / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(name.data()))
+        throw std::filesystem::filesystem_error("no fresh folder", name, std::error_code(errno, std::generic_category()));
+    if (::chmod(name.c_str(), 0755) != 0)
+        throw std::filesystem::filesystem_error("no fresh folder", name, std::error_code(errno, std::generic_category()));
+    return std::filesystem::canonical(name);
+}
+// One process's fresh folder (MakeFreshFolder under ScratchRoot, named by the first caller's
+// prefix), removed with what is in it when the process ends: for tests whose files need no folder
+// of each test's own.
+inline const std::filesystem::path& ProcessScratchFolder(const std::string& prefix) {
+    struct Folder {
+        std::filesystem::path mPath;
+        ~Folder() {
+            std::error_code ec;
+            std::filesystem::remove_all(mPath, ec);
+        }
+    };
+    static const Folder folder{MakeFreshFolder(ScratchRoot(), prefix)};
+    return folder.mPath;
 }
 
 }  // namespace zeqtest

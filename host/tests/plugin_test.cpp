@@ -8,16 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "fileio/tests/scratch_root.h"
+
 namespace {
 
 std::string dirOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-std::string tempPath(const std::string& name) {
-    const char* dir = std::getenv("ZEQ_TEST_TMP");
-    std::string d = dir ? dir : "/tmp";
-    std::system(("mkdir -p '" + d + "'").c_str());
-    return d + "/" + name;
-}
+std::string tempPath(const std::string& name) { return (zeqtest::ProcessScratchFolder("host") / name).string(); }
 
 class PluginTest : public HostTest {
 protected:

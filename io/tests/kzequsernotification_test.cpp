@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "base/klib.h"
+#include "fileio/tests/scratch_root.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -38,7 +39,12 @@ struct Recorder : KZeqUserNotification {
 
 // A fresh directory of its own (tests run in parallel processes) is TMPDIR; the master directory and TMPDIR are put back afterwards.
 struct KZeqUserNotificationTest : ::testing::Test {
-    void SetUp() override { std::filesystem::create_directories(mDir), setenv("TMPDIR", mDir.c_str(), 1); }
+    void SetUp() override {
+        mDir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), std::string("notes-") +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name())
+                   .string() + "/";
+        setenv("TMPDIR", mDir.c_str(), 1);
+    }
     void TearDown() override {
         std::filesystem::remove_all(mDir), KLib_SetMasterDirectory(mMaster.c_str());
         mHadTmp ? setenv("TMPDIR", mTmp.c_str(), 1) : unsetenv("TMPDIR");  // an empty TMPDIR breaks later tests
@@ -46,9 +52,7 @@ struct KZeqUserNotificationTest : ::testing::Test {
     std::string Log() { return (std::stringstream() << std::ifstream(mDir + "notes.txt").rdbuf()).str(); }
     bool mHadTmp = std::getenv("TMPDIR") != nullptr;
     std::string mTmp = mHadTmp ? std::getenv("TMPDIR") : "", mMaster = KLib_GetMasterDirectory();
-    std::string mDir = std::string(std::getenv("ZEQ_TEST_TMP") ? std::getenv("ZEQ_TEST_TMP") : "/tmp") + "/notes-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                       std::to_string(getpid()) + "/";
+    std::string mDir;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "base/klib.h"
 #include "fileio/kconfigfile.h"
+#include "fileio/tests/scratch_root.h"
 
 using namespace zeqsdk_400;
 
@@ -141,10 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<UnitCase>& info) { return std::string(info.param.mName); });
 
 TEST(KZeqUserParamsFile, SaveThenLoadKeysInAnyCaseAbsentKeysKeepValues) {
-    const char* root = std::getenv("ZEQ_TEST_TMP");
     // Its own folder: another run of this test (another build, another user) may hold one too.
-    const std::string dir = std::string(root ? root : "/tmp") + "/params-" + std::to_string(::getpid()) + "/";
-    std::filesystem::remove_all(dir), std::filesystem::create_directories(dir), KLib_SetConfigDirectory(dir.c_str());
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "params").string() + "/";
+    KLib_SetConfigDirectory(dir.c_str());
     KArrayTemplate<KZeqUserParamEntry*> own;
     KZeqUserParamEntry mine("kMine", 0, "true");
     own.Add(&mine);

@@ -48,21 +48,24 @@ private:
 };
 
 // ZEQ_TEST_TMP/zeqtulo/<suite>.<test>/ (made empty): one per test, as ctest runs tests in parallel
-// processes. forOtherUsers: a folder that the user a test becomes (zeqtest::AsUnprivileged) can reach
-// too, under the system's temporary folder when ZEQ_TEST_TMP lies in a private one.
+// processes, kept for a look after the run. forOtherUsers, or without ZEQ_TEST_TMP: a fresh folder
+// of the test's own (zeqtest::MakeFreshFolder), where forOtherUsers the user a test becomes
+// (zeqtest::AsUnprivileged) can reach it too, under the system's temporary folder when ZEQ_TEST_TMP
+// lies in a private one.
 inline std::string ZeqTuloTestDirectory(bool forOtherUsers = false) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
     for (char& c : name)
         if (c == '/') c = '_';
-    const std::filesystem::path root = zeqtest::ScratchRoot(forOtherUsers);
-    const std::filesystem::path directory =
-        forOtherUsers ? root / ("zeqtulo-" + name + "-" + std::to_string(::getpid())) : root / "zeqtulo" / name;
-    std::filesystem::remove_all(directory);
-    if (forOtherUsers)
-        zeqtest::MakeFolderOthersReach(directory);
-    else
+    const char* configured = std::getenv("ZEQ_TEST_TMP");
+    std::filesystem::path directory;
+    if (forOtherUsers || !configured || !*configured) {
+        directory = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(forOtherUsers), "zeqtulo-" + name);
+    } else {
+        directory = std::filesystem::path(configured) / "zeqtulo" / name;
+        std::filesystem::remove_all(directory);
         std::filesystem::create_directories(directory);
+    }
     ZeqTuloEmptyFolderSweeper::Add(directory);
     return directory.string() + "/";
 }
@@ -77,19 +80,23 @@ class ZeqTuloModuleTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        mDirectory = ZeqTuloTestDirectory(mForOtherUsers);
-        // Another user may not reach the build folder (a checkout in a private folder): a copy of
-        // the module in the test's own folder is what that user loads.
+        // Another user may not reach the build folder (a checkout in a private folder): they load a
+        // copy of the module. It lies beside the plug-in's folder, in a folder of the test's own that
+        // no one else may write, whatever a test lets others do in the plug-in's folder.
         if (mForOtherUsers) {
-            std::filesystem::copy_file(ZEQTULO_MODULE, mDirectory + "libzeqtulo.so");
-            std::filesystem::permissions(mDirectory + "libzeqtulo.so", std::filesystem::perms::owner_all |
-                                                                          std::filesystem::perms::group_read |
-                                                                          std::filesystem::perms::group_exec |
-                                                                          std::filesystem::perms::others_read |
-                                                                          std::filesystem::perms::others_exec);
+            mOwnFolder = ZeqTuloTestDirectory(true);
+            const std::string modules = mOwnFolder + "module/";
+            mDirectory = mOwnFolder + "plugin/";
+            std::filesystem::create_directory(modules);
+            std::filesystem::create_directory(mDirectory);
+            std::filesystem::copy_file(ZEQTULO_MODULE, modules + "libzeqtulo.so");
+            // Whatever the umask.
+            for (const std::string& path : {modules, mDirectory, modules + "libzeqtulo.so"})
+                ASSERT_EQ(::chmod(path.c_str(), 0755), 0) << path;
         } else {
-            ASSERT_EQ(symlink(ZEQTULO_MODULE, (mDirectory + "libzeqtulo.so").c_str()), 0);
+            mDirectory = ZeqTuloTestDirectory();
         }
+        ASSERT_EQ(symlink(Module().c_str(), (mDirectory + "libzeqtulo.so").c_str()), 0);
         setenv("TULO_PLUG_IN_PATH", mDirectory.c_str(), 1);
         std::string error;
         ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
@@ -103,7 +110,7 @@ protected:
         // It may lie in the system's temporary folder, where nothing else clears it.
         if (mForOtherUsers) {
             std::error_code ec;
-            std::filesystem::remove_all(mDirectory, ec);
+            std::filesystem::remove_all(mOwnFolder, ec);
         }
     }
 
@@ -115,10 +122,14 @@ protected:
         EXPECT_TRUE(standin::unloadPlugin("zeqtulo", &error)) << error;
     }
 
-    // The module as a test loads it by path: its copy in the test's folder for another user.
-    std::string Module() const { return mForOtherUsers ? mDirectory + "libzeqtulo.so" : std::string(ZEQTULO_MODULE); }
+    // The module as a test loads it by path: its copy in the test's own folder for another user.
+    std::string Module() const {
+        return mForOtherUsers ? mOwnFolder + "module/libzeqtulo.so" : std::string(ZEQTULO_MODULE);
+    }
 
     std::string mDirectory;
+    // For another user: the fresh folder holding the module's copy and the plug-in's folder.
+    std::string mOwnFolder;
     // Set by a fixture whose tests run as another user too, before SetUp.
     bool mForOtherUsers = false;
 };

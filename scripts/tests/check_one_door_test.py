@@ -5,6 +5,7 @@ import contextlib
 import importlib.util
 import io
 import json
+import os
 import pathlib
 import shutil
 import subprocess
@@ -148,6 +149,21 @@ TEST_ONLY = [
     ("SizeOfAType", "core/core.cpp", "int B() { return sizeof(stat); }\n"),
 ]
 
+# Code anywhere in the tree, tests and scripts above all, that changes a setting of the machine:
+# (name, file, code appended to it, the line the check must name, counted as in SPELLINGS).
+MACHINE_SETTINGS = [
+    ("TestWritesProcSys", "core/tests/core_test.cpp",
+     "void S() {\n  std::ofstream(\"/proc/sys/fs/protected_hardlinks\") << 0; }\n", 2),
+    ("TestSupportNamesProcSys", "core/tests/support.h",
+     "constexpr const char* kSetting = \"/proc/sys/kernel/yama/ptrace_scope\";\n", 1),
+    ("ScriptCallsSysctl", "scripts/setup.sh", "#!/bin/sh\nsysctl -w fs.protected_symlinks=0\n", 2),
+    ("PythonTestCallsSysctl", "scripts/tests/setup_test.py",
+     "import subprocess\nsubprocess.run([\"/sbin/sysctl\", \"-w\", \"vm.overcommit_memory=1\"])\n", 2),
+    ("CMakeWritesProcSys", "CMakeLists.txt", "file(WRITE /proc/sys/fs/protected_regular 0)\n", 1),
+    ("CiCallsSysctl", ".ci/run", "#!/bin/sh\nsysctl fs.protected_hardlinks=0 && ./scripts/test.sh\n", 2),
+    ("NotBuiltCallsSysctl", "attic/old.cpp", "void S() { sysctl(nullptr, 0, nullptr, nullptr, nullptr, 0); }\n", 1),
+]
+
 
 def compile_database(root, build, entries):
     """compile_commands.json naming each (target, file) as CMake's Ninja generator does."""
@@ -158,9 +174,19 @@ def compile_database(root, build, entries):
     (build / "compile_commands.json").write_text(json.dumps(database))
 
 
+
+def scratch_root():
+    """The build's test-tmp where the test runs under CTest (where the run's check of leftovers
+    looks), else the system's temporary folder."""
+    root = os.environ.get("ZEQ_TEST_TMP")
+    if root:
+        os.makedirs(root, exist_ok=True)
+    return root or None
+
+
 class OneDoorCheck(unittest.TestCase):
     def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="one-door-")
+        self.folder = tempfile.mkdtemp(prefix="one-door-", dir=scratch_root())
         self.root = pathlib.Path(self.folder, "tree")
         for rel, text in TREE.items():
             (self.root / rel).parent.mkdir(parents=True, exist_ok=True)
@@ -191,6 +217,7 @@ class OneDoorCheck(unittest.TestCase):
         before it."""
         path = self.root / rel
         before = path.read_text() if path.exists() else None
+        path.parent.mkdir(parents=True, exist_ok=True)
         path.write_text((before or "") + code)
         try:
             yield (before or "").count("\n")
@@ -213,6 +240,17 @@ class OneDoorCheck(unittest.TestCase):
                     result = self.run_check(with_build)
                     self.assertEqual(result.returncode, 1, result.stdout)
                     self.assertIn(f"{rel}:{first + line}:", result.stdout)
+
+    def test_each_setting_of_the_machine_fails_at_its_line(self):
+        for name, rel, code, line in MACHINE_SETTINGS:
+            with self.subTest(name), self.planted(rel, code) as first:
+                result = self.run_check(True)
+                self.assertEqual(result.returncode, 1, result.stdout)
+                self.assertIn(f"{rel}:{first + line}: a setting of the machine:", result.stdout)
+        # What only reads the process's own figures, or merely sounds alike, is no setting.
+        with self.planted("core/tests/core_test.cpp", "void R() { std::ifstream(\"/proc/self/status\"); }\n"), \
+                self.planted("scripts/notes.sh", "#!/bin/sh\necho /proc/system-like my_sysctl_notes\n"):
+            self.assertEqual(self.run_check(True).returncode, 0, self.run_check(True).stdout)
 
     def test_what_only_tests_use_passes(self):
         for name, rel, code in TEST_ONLY:

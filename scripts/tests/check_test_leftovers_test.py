@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """scripts/check-test-leftovers.py on a scratch folder and a checkout of its own: what a run left
-is found at any depth, whatever times it was copied with, what earlier runs left is not; and a
-test outside the run (which the check could run beside) fails it."""
+is found at any depth, whatever times it was copied with, what earlier runs left is not; a test
+outside the run (which the check could run beside) fails it, and so does a check not given the
+build's tests to look at."""
 import os
 import pathlib
 import shutil
@@ -14,6 +15,10 @@ import unittest
 sys.dont_write_bytecode = True
 CHECK = pathlib.Path(__file__).resolve().parent.parent / "check-test-leftovers.py"
 
+# Every test of the build inside the run.
+INSIDE = """{"kind": "ctestInfo", "tests": [
+  {"name": "Inside.Run", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["zeq_test_run"]}]}]}
+"""
 LISTING = """{"kind": "ctestInfo", "tests": [
   {"name": "SourceRules.TestRunStarts", "properties": [{"name": "FIXTURES_SETUP", "value": ["zeq_test_run"]}]},
   {"name": "Inside.Run", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["other", "zeq_test_run"]}]},
@@ -24,19 +29,38 @@ LISTING = """{"kind": "ctestInfo", "tests": [
 """
 
 
+
+def scratch_root():
+    """The build's test-tmp where the test runs under CTest (where the run's check of leftovers
+    looks), else the system's temporary folder."""
+    root = os.environ.get("ZEQ_TEST_TMP")
+    if root:
+        os.makedirs(root, exist_ok=True)
+    return root or None
+
+
 class LeftoverCheck(unittest.TestCase):
     def setUp(self):
-        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="leftover-check-"))
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="leftover-check-", dir=scratch_root()))
         self.scratch = self.folder / "build" / "test-tmp"
         self.source = self.folder / "source"
         (self.source / "scripts").mkdir(parents=True)
         self.scratch.mkdir(parents=True)
         self.stamp = self.folder / "build" / "test-run-started"
+        # CTest's listing of the build's tests, as the check asks it.
+        self.ctest = self.folder / "ctest"
+        self.listing = self.folder / "listing.json"
+        self.listing.write_text(INSIDE)
+        self.ctest.write_text(f"#!/bin/sh\n[ \"$1 $3\" = '--show-only=json-v1 {self.folder}' ] || exit 3\n"
+                              f"cat '{self.listing}'\n")
+        self.ctest.chmod(stat.S_IRWXU)
 
     def tearDown(self):
         shutil.rmtree(self.folder)
 
     def check(self, *extra):
+        """The check's status and output; given the build's tests unless extra says otherwise."""
+        extra = extra or ("--ctest", str(self.ctest), "--build", str(self.folder))
         result = subprocess.run([sys.executable, str(CHECK), "check", str(self.stamp), str(self.scratch),
                                  str(self.source), *extra], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         return result.returncode, result.stdout
@@ -89,18 +113,17 @@ class LeftoverCheck(unittest.TestCase):
 
     def test_a_test_outside_the_run_fails_the_check(self):
         self.start_after([self.scratch])
-        ctest = self.folder / "ctest"
-        (self.folder / "listing.json").write_text(LISTING)
-        ctest.write_text(f"#!/bin/sh\n[ \"$1 $3\" = '--show-only=json-v1 {self.folder}' ] || exit 3\n"
-                         f"cat '{self.folder / 'listing.json'}'\n")
-        ctest.chmod(stat.S_IRWXU)
-        status, out = self.check("--ctest", str(ctest), "--build", str(self.folder))
+        self.listing.write_text(LISTING)
+        status, out = self.check()
         self.assertEqual(1, status, out)
         self.assertEqual(["Outside.NoProperties", "Outside.OtherFixture"],
                          [line.split(":")[0] for line in out.splitlines()])
-        # Tests that cannot be listed are no pass.
-        ctest.write_text("#!/bin/sh\nexit 1\n")
-        self.assertEqual(2, self.check("--ctest", str(ctest), "--build", str(self.folder))[0])
+        # Tests that cannot be listed are no pass, and a check not given them is no check.
+        self.ctest.write_text("#!/bin/sh\nexit 1\n")
+        self.assertEqual(2, self.check()[0])
+        self.assertEqual(2, self.check("--verbose")[0])
+        self.assertEqual(2, subprocess.run([sys.executable, str(CHECK), "check", str(self.stamp), str(self.scratch),
+                                            str(self.source)], stdout=subprocess.PIPE, stderr=subprocess.PIPE).returncode)
 
 
 if __name__ == "__main__":

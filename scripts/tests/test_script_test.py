@@ -1,7 +1,14 @@
 #!/usr/bin/env python3
 """scripts/test.sh over stand-ins for the package tools, CMake and CTest: every run ends with
-its two closing lines (the verdict, then the counts), and with a non-zero status wherever
-anything failed: a missing package, a failed install, a build step, a test, a signal."""
+its two closing lines (the verdict, then the counts), and with status 1 wherever anything
+failed: a missing package, a failed install, a build step, a test, a signal.
+
+Whatever it starts ends with it: stopped (SIGTERM, SIGINT, SIGHUP), it stops the scripts it runs
+and removes its folder, which lies in the build's test-tmp (ZEQ_TEST_TMP) where the run's check
+of leftovers looks; killed outright, the scripts it started are told by the system
+(PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded: a script that does not
+stop fails the test in seconds."""
+import ctypes
 import os
 import pathlib
 import pty
@@ -15,18 +22,56 @@ import time
 import unittest
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
+# How long a stand-in's step may take to say it is under way, and a stopped script to end (it
+# ends in about a second: its step ends half a second after SIGTERM).
+READY_SECONDS = 20
+STOP_SECONDS = 10
+# The script's process groups (test.sh's own; a terminal's session) while they run.
+RUNNING = set()
+# The tests' folders while they are there.
+FOLDERS = set()
+PR_SET_PDEATHSIG = 1
+
+
+def end_with_this_test():
+    """In a child about to run test.sh: SIGTERM when this test's process ends, however it ends,
+    so that test.sh stops its step (in a process group of its own) and exits."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
+    # The parent may have ended before the request was made.
+    if os.getppid() == 1:
+        os._exit(1)
+
+
+def stop_groups(groups):
+    """SIGTERM to each group (test.sh stops its step and exits), SIGKILL to what still runs after
+    STOP_SECONDS."""
+    for group in groups:
+        try:
+            os.killpg(group, signal.SIGTERM)
+        except OSError:
+            pass
+    deadline = time.monotonic() + STOP_SECONDS
+    for group in groups:
+        while time.monotonic() < deadline and group_runs(group):
+            time.sleep(0.05)
+        try:
+            os.killpg(group, signal.SIGKILL)
+        except OSError:
+            pass
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
 # ("configure:build/test", "build:build/test-o2", "tests:build/test", "signal:build/test-o2").
 # Where $STUB_HANG names its step, it runs until it is stopped, as a long build does, with a
 # worker of its own as CMake runs Ninja: both note their process ids, then the step says it is
-# ready. Like CMake and Ninja, the step exits with a status on Ctrl-C; on SIGTERM it ends at once,
+# ready. The worker waits in short sleeps: a SIGTERM that comes while the shell starts a command
+# is taken by the shell's trap, and would be lost to a long sleep started in the background. Like CMake and Ninja, the step exits with a status on Ctrl-C; on SIGTERM it ends at once,
 # its worker a moment later, saying that the build stopped.
 STUBS = {
     "hang.sh": """case " $STUB_HANG " in *" $step "*) ;; *) return 0;; esac
 trap 'echo "stub: $step interrupted" >> "$STUB_LOG"; exit 2' INT
 sh -c 'trap "sleep 0.5; echo \\"ninja: build stopped: interrupted by user.\\"; exit 2" TERM
-       sleep 300 & echo $$ $! >> "$STUB_LOG.pids"; wait' &
+       echo $$ >> "$STUB_LOG.pids"; while :; do sleep 0.05; done' &
 worker=$!
 echo $$ >> "$STUB_LOG.pids"
 while [ $(wc -l < "$STUB_LOG.pids") -lt 2 ]; do sleep 0.01; done
@@ -89,9 +134,30 @@ def runs(pid):
         return False
 
 
+def group_runs(group):
+    """Whether a process of the group runs."""
+    for stat_file in pathlib.Path("/proc").glob("[0-9]*/stat"):
+        try:
+            fields = stat_file.read_text().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if fields[2] == str(group) and fields[0] != "Z":
+            return True
+    return False
+
+
+def scratch_root():
+    """The build's test-tmp where the test runs under CTest, else the system's temporary folder."""
+    root = os.environ.get("ZEQ_TEST_TMP")
+    if root:
+        os.makedirs(root, exist_ok=True)
+    return root or None
+
+
 class TestScript(unittest.TestCase):
     def setUp(self):
-        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="test-script-"))
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="test-script-", dir=scratch_root()))
+        FOLDERS.add(self.folder)
         tree = self.folder / "tree" / "scripts"
         tree.mkdir(parents=True)
         for name in ("test.sh", "deps.sh", "skipped-tests.py"):
@@ -106,6 +172,7 @@ class TestScript(unittest.TestCase):
 
     def tearDown(self):
         shutil.rmtree(self.folder)
+        FOLDERS.discard(self.folder)
 
     def environment(self, stub):
         env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
@@ -119,9 +186,23 @@ class TestScript(unittest.TestCase):
 
     def run_script(self, **stub):
         """test.sh's status, its output's lines and the stand-ins' calls."""
-        result = subprocess.run(["bash", str(self.script)], env=self.environment(stub), stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True, timeout=120)
-        return result.returncode, result.stdout.splitlines(), result.stderr, self.calls()
+        script = subprocess.Popen(["bash", str(self.script)], env=self.environment(stub), stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, text=True, process_group=0, preexec_fn=end_with_this_test)
+        RUNNING.add(script.pid)
+        try:
+            out, errors = script.communicate(timeout=READY_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
+        finally:
+            self.end(script)
+        return script.returncode, out.splitlines(), errors, self.calls()
+
+    def end(self, script):
+        """Nothing of the script's group runs on."""
+        if script.poll() is None or group_runs(script.pid):
+            stop_groups([script.pid])
+        script.wait()
+        RUNNING.discard(script.pid)
 
     def stop_script(self, hang, signal_number, whole_group, **stub):
         """test.sh run until the step hang is under way, then sent the signal (to its process group,
@@ -129,27 +210,34 @@ class TestScript(unittest.TestCase):
         the processes of the step still running after the script ended."""
         ready = pathlib.Path(f"{self.log}.ready")
         # Its own process group, Ctrl-C's default action whatever this test inherited.
+        def child():
+            signal.signal(signal.SIGINT, signal.SIG_DFL)
+            end_with_this_test()
+
         script = subprocess.Popen(["bash", str(self.script)], env=self.environment(dict(stub, hang=hang)),
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0,
-                                  preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+                                  preexec_fn=child)
+        RUNNING.add(script.pid)
         try:
             # The step says when it is under way; a script that ends before is a failure of its own.
-            for _ in range(6000):
-                if ready.exists() or script.poll() is not None:
-                    break
+            deadline = time.monotonic() + READY_SECONDS
+            while not ready.exists() and script.poll() is None and time.monotonic() < deadline:
                 time.sleep(0.01)
             self.assertTrue(ready.exists(), f"{hang} never started: {self.calls()}")
             if whole_group:
                 os.killpg(script.pid, signal_number)
             else:
                 script.send_signal(signal_number)
-            out, _ = script.communicate(timeout=120)
+            try:
+                out, _ = script.communicate(timeout=STOP_SECONDS)
+            except subprocess.TimeoutExpired:
+                return None
         finally:
-            if script.poll() is None:
-                os.killpg(script.pid, signal.SIGKILL)
-                script.wait()
+            self.end(script)
         pids = pathlib.Path(f"{self.log}.pids").read_text().split()
         return script.returncode, out.splitlines(), self.calls(), [pid for pid in pids if runs(pid)]
+
+
 
     def assertClosedWith(self, lines, verdict, counts):
         self.assertGreaterEqual(len(lines), 2, lines)
@@ -164,7 +252,7 @@ class TestScript(unittest.TestCase):
 
     def test_a_missing_package_without_root(self):
         status, lines, errors, calls = self.run_script(missing="libtiff-dev", uid="1000")
-        self.assertNotEqual(0, status)
+        self.assertEqual(1, status)
         self.assertIn("apt-get install -y libtiff-dev", errors)
         self.assertClosedWith(lines, "failed (the packages the build needs are not installed: no build ran)",
                               "0 passed, 1 failed, 0 skipped")
@@ -172,7 +260,7 @@ class TestScript(unittest.TestCase):
 
     def test_a_failed_install_as_root(self):
         status, lines, _, calls = self.run_script(missing="cmake nettle-dev", uid="0", install_fails="1")
-        self.assertNotEqual(0, status)
+        self.assertEqual(1, status)
         self.assertClosedWith(lines, "failed (the packages the build needs are not installed: no build ran)",
                               "0 passed, 1 failed, 0 skipped")
         self.assertIn("apt-get install -y -qq --no-install-recommends cmake nettle-dev", calls)
@@ -192,14 +280,14 @@ class TestScript(unittest.TestCase):
                  "0 passed, 2 failed, 0 skipped")]:
             with self.subTest(fail):
                 status, lines, _, _ = self.run_script(fail=fail)
-                self.assertNotEqual(0, status)
+                self.assertEqual(1, status)
                 self.assertClosedWith(lines, f"failed ({verdict})", counts)
 
     def test_a_run_stopped_by_a_signal(self):
         # Sent by the tests of the second build as they end: bash's own handling of a signal it
         # has no trap for could end the script without its closing lines.
         status, lines, _, _ = self.run_script(fail="signal:build/test-o2")
-        self.assertNotEqual(0, status)
+        self.assertEqual(1, status)
         self.assertClosedWith(lines, "failed (stopped before the end; sanitizer: passed)",
                               "2 passed, 1 failed, 1 skipped")
 
@@ -212,12 +300,17 @@ class TestScript(unittest.TestCase):
                  "<none>"),
                 ("configure:build/test-o2", signal.SIGHUP, False, "; sanitizer: passed", "2 passed, 1 failed, 1 skipped",
                  "cmake --build build/test-o2")]:
+            self.log.unlink(missing_ok=True)
+            for extra in (".ready", ".pids"):
+                pathlib.Path(f"{self.log}{extra}").unlink(missing_ok=True)
+            # A script that does not stop fails at once, without the other cases' waits.
+            stopped = self.stop_script(hang, number, whole_group)
+            if stopped is None:
+                self.fail(f"{hang}, {number.name}: test.sh went on for {STOP_SECONDS} s after the signal, or left "
+                          f"its output open: {self.calls()}")
             with self.subTest(hang=hang, signal=number.name, whole_group=whole_group):
-                self.log.unlink(missing_ok=True)
-                for extra in (".ready", ".pids"):
-                    pathlib.Path(f"{self.log}{extra}").unlink(missing_ok=True)
-                status, lines, calls, running = self.stop_script(hang, number, whole_group)
-                self.assertNotEqual(0, status)
+                status, lines, calls, running = stopped
+                self.assertEqual(1, status)
                 self.assertClosedWith(lines, f"failed (stopped before the end{verdict})", counts)
                 # Nothing after the stopped step started, nor went on, nor spoke after the verdict.
                 self.assertEqual([], running)
@@ -234,34 +327,49 @@ class TestScript(unittest.TestCase):
         except OSError as error:
             self.skipTest(f"no pseudo-terminal to type Ctrl-C at ({error})")
         if pid == 0:
-            signal.signal(signal.SIGINT, signal.SIG_DFL)
-            os.execve("/bin/bash", ["bash", "-c", f"stty tostop; exec bash '{self.script}'"],
-                      self.environment({"hang": "build:build/test"}))
+            try:
+                signal.signal(signal.SIGINT, signal.SIG_DFL)
+                end_with_this_test()
+                os.execve("/bin/bash", ["bash", "-c", f"stty tostop; exec bash '{self.script}'"],
+                          self.environment({"hang": "build:build/test"}))
+            finally:
+                os._exit(127)
+        # The terminal's session: its process group is the child's.
+        RUNNING.add(pid)
         out = b""
 
-        def read(until):
+        def read(until, seconds):
             nonlocal out
-            for _ in range(6000):
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline:
                 if until():
-                    return
+                    return True
                 if select.select([terminal], [], [], 0.01)[0]:
                     try:
                         data = os.read(terminal, 4096)
                     except OSError:
                         data = b""
                     if not data:
-                        return
+                        return True
                     out += data
+            return False
+        status = None
         try:
-            read(ready.exists)
+            read(ready.exists, READY_SECONDS)
             self.assertTrue(ready.exists(), out.decode(errors="replace"))
             os.write(terminal, b"\x03")
-            read(lambda: False)
+            self.assertTrue(read(lambda: False, STOP_SECONDS),
+                            f"test.sh went on for {STOP_SECONDS} s after Ctrl-C: {out.decode(errors='replace')}")
             _, status = os.waitpid(pid, 0)
         finally:
             os.close(terminal)
+            if status is None:
+                stop_groups([pid])
+                os.waitpid(pid, 0)
+            RUNNING.discard(pid)
+        status = os.waitstatus_to_exitcode(status)
         lines = out.decode(errors="replace").replace("\r", "").splitlines()
-        self.assertNotEqual(0, status)
+        self.assertEqual(1, status)
         self.assertClosedWith(lines, "failed (stopped before the end)", "0 passed, 1 failed, 0 skipped")
         self.assertIn("ninja: build stopped: interrupted by user.", "\n".join(lines[:-2]))
         self.assertFalse(any(call.startswith(("ctest", "stub:")) for call in self.calls()), self.calls())
@@ -272,9 +380,21 @@ class TestScript(unittest.TestCase):
         report.write_text("import sys, runpy\nif '--totals' in sys.argv: sys.exit(1)\n"
                           f"runpy.run_path({str(SCRIPTS / 'skipped-tests.py')!r}, run_name='__main__')\n")
         status, lines, _, _ = self.run_script()
-        self.assertNotEqual(0, status)
+        self.assertEqual(1, status)
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "0 passed, 1 failed, 0 skipped")
 
 
+def stopped(number, _frame):
+    """A stopped test ends what it started and removes its folders, then dies by the signal."""
+    signal.signal(number, signal.SIG_IGN)
+    stop_groups(list(RUNNING))
+    for folder in list(FOLDERS):
+        shutil.rmtree(folder, ignore_errors=True)
+    signal.signal(number, signal.SIG_DFL)
+    os.kill(os.getpid(), number)
+
+
 if __name__ == "__main__":
+    for caught in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(caught, stopped)
     unittest.main()

@@ -14,6 +14,7 @@
 
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kplantedlinks.h"
+#include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
@@ -29,24 +30,11 @@ using namespace zeqsdk_400;
 
 namespace {
 
-// One directory per process, gone with it: ctest runs the tests of this file in parallel
+// One fresh directory per process, gone with it: ctest runs the tests of this file in parallel
 // processes, which must not write each other's files.
-std::string TempDirectory() {
-    static const std::string directory = [] {
-        const char* dir = std::getenv("ZEQ_TEST_TMP");
-        const std::string d = std::string(dir ? dir : "/tmp") + "/zeqcompare-" + std::to_string(getpid());
-        std::system(("mkdir -p '" + d + "'").c_str());
-        return d;
-    }();
-    return directory;
+std::string TempPath(const std::string& name) {
+    return (zeqtest::ProcessScratchFolder("zeqcompare") / name).string();
 }
-
-struct RemoveTempDirectory : ::testing::Environment {
-    void TearDown() override { std::system(("rm -rf '" + TempDirectory() + "'").c_str()); }
-};
-const auto* const kRemoveTempDirectory = ::testing::AddGlobalTestEnvironment(new RemoveTempDirectory);
-
-std::string TempPath(const std::string& name) { return TempDirectory() + "/" + name; }
 
 std::string Write(const std::string& name, const std::string& text) {
     const std::string path = TempPath(name);

@@ -10,17 +10,13 @@
 
 #include <unistd.h>
 
+#include "fileio/tests/scratch_root.h"
 #include "formats/motion/asf/kzeqasfscene.h"
 
 namespace zeqsdk_400 {
 namespace {
 
-std::string TempPath(const std::string& name) {
-    const char* dir = std::getenv("ZEQ_TEST_TMP");
-    const std::string base = dir ? dir : "/tmp";
-    std::system(("mkdir -p '" + base + "'").c_str());
-    return base + "/asf-" + std::to_string(::getpid()) + "-" + name;
-}
+std::string TempPath(const std::string& name) { return (zeqtest::ProcessScratchFolder("asf") / name).string(); }
 
 // A skeleton file: units, then the bone blocks and hierarchy lines given.
 std::string Asf(const std::string& units, const std::string& bones, const std::string& hierarchy) {

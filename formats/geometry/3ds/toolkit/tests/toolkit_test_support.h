@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/tests/scratch_root.h"
 #include "formats/geometry/3ds/toolkit/toolkit3ds.h"
 
 namespace tk3dstest {
@@ -29,15 +30,10 @@ using namespace zeqsdk_400;
 class TempDir {
 public:
     TempDir() {
-        static std::atomic<int> counter{0};
-        const char* root = std::getenv("ZEQ_TEST_TMP");
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("3ds-") + (info ? info->name() : "") + "-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(counter++);
+        std::string name = std::string("3ds-") + (info ? info->name() : "");
         std::replace(name.begin(), name.end(), '/', '_');
-        mPath = (root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path()) / name;
-        std::filesystem::remove_all(mPath);
-        std::filesystem::create_directories(mPath);
+        mPath = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), name);
     }
     ~TempDir() {
         std::error_code ec;
