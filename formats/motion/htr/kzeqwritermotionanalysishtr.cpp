@@ -7,6 +7,7 @@
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvekey.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -329,7 +330,8 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     for (int i = 0; ok && i < frames; ++i) {
         motion->ProgressCallback(nullptr, "Converting HTR nodes", static_cast<float>(50LL * i / frames));
         const KTime time = start + period * i;
-        reference->SetLocalStateFromCurrentTake(time, true);
+        // Full transforms folded in: the frames are taken from the global states.
+        KZeqMotionJoint::SetLocalStates(*reference, time);
         reference->SetGlobalState(identityMatrix);
         reference->SetGlobalStateId(0, true);
         reference->SetGlobalStateId(1, false);

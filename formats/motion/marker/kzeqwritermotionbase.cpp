@@ -5,6 +5,7 @@
 #include "base/karray.h"
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/marker/izeqfilemotionbase.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -15,11 +16,11 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// The root's state at a time (from the current take) or from the default take,
-// with the root itself as the origin.
+// The root's state at a time (from the current take, full transforms folded
+// in) or from the default take, with the root itself as the origin.
 void SetRootState(KZeqNode* root, const KTime* time) {
     if (time)
-        root->SetLocalStateFromCurrentTake(*time, true);
+        KZeqMotionJoint::SetLocalStates(*root, *time);
     else
         root->SetLocalStateFromDefaultTake(true);
     root->SetGlobalState(KZeqXMatrix());

@@ -1,0 +1,66 @@
+#ifndef ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONJOINT_H
+#define ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONJOINT_H
+
+// The transform a motion writer writes for a joint. The skeleton formats hold
+// a joint as an offset or translation, a rotation in their own channel order
+// and a scaling carried into the offsets below: nothing of pivots, offsets,
+// pre- and post-rotation or rotation orders. A joint whose transform is no more
+// than translation, rotation XYZ and scaling is taken from the plain matrix
+// of those, as the writers always took it; any other from the node's full
+// evaluation, whose translation, rotation and scaling fold all of it in.
+
+#include <vector>
+
+#include "base/kstring.h"
+#include "base/ktime.h"
+#include "base/kzeqmatrix.h"
+
+namespace zeqsdk_400 {
+
+class KStreamOptionsMotion;
+class KZeqNode;
+
+class KZeqMotionJoint {
+public:
+    // Whether the node's full transform is more than its plain matrix: pivot
+    // set 0 active with a rotation or scaling offset or pivot, or with a pre-
+    // or post-rotation that counts; or a rotation order other than XYZ.
+    static bool HasFullTransform(KZeqNode& node);
+    // Whether the node or one above it does.
+    static bool HasFullTransformUp(KZeqNode& node);
+    // The local matrix at time in the node's current take.
+    static KZeqXMatrix Local(KZeqNode& node, KTime time);
+    // The global matrix at time: the plain one of the current take (cached
+    // there) unless the node or a parent holds more.
+    static KZeqXMatrix Global(KZeqNode& node, KTime time);
+    // The local states of root's subtree at time, as SetLocalStateFromCurrentTake
+    // sets them, from the full evaluation where a node holds more.
+    static void SetLocalStates(KZeqNode& root, KTime time);
+};
+
+// What a writer's file cannot hold of the joints' transforms, said once per
+// node through the options' message callback (a warning) and kept for the
+// writer's message.
+class KZeqJointNotes {
+public:
+    explicit KZeqJointNotes(KStreamOptionsMotion* options) : mOptions(options) {}
+
+    // A joint written with one translation for the whole take (held), whose
+    // full transform puts it at actual: when they part, what of the node moves
+    // it, a rotation or scaling pivot, is not held. Nothing for a node
+    // without a full transform, as for one whose take moves it.
+    void CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual);
+    // Says once for node that what is not held.
+    void NotHeld(KZeqNode& node, const char* what);
+    // What was said, one text per node.
+    const std::vector<KString>& GetLines() const { return mLines; }
+
+private:
+    KStreamOptionsMotion* mOptions;
+    std::vector<KZeqNode*> mSaid;
+    std::vector<KString> mLines;
+};
+
+}  // namespace zeqsdk_400
+
+#endif
