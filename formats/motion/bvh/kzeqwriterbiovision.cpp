@@ -128,6 +128,7 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
             if (current->GetChildCount() == 0) {
                 // A leaf joint ends in a site of its own, along its bone.
                 KZeqNodeLimits& limits = current->GetLimits();
+                const KZeqJointRotationsKept kept(*current);
                 limits.UpdateAutomatic(current);
                 const KZeqVector4 axis = limits.GetRotationAxis();
                 const double length = limits.GetAxisLength();

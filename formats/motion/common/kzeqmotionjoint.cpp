@@ -68,6 +68,23 @@ void KZeqMotionJoint::SetLocalStates(KZeqNode& root, KTime time) {
     }
 }
 
+KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node) : mNode(node) {
+    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
+    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
+    mActive = state == KZeqNode::ePIVOT_STATE_ACTIVE;
+    node.GetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
+    if (!mActive) return;
+    mPre = node.GetPreRotation(KZeqNode::eSOURCE_SET);
+    mPost = node.GetPostRotation(KZeqNode::eSOURCE_SET);
+}
+
+KZeqJointRotationsKept::~KZeqJointRotationsKept() {
+    mNode.SetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
+    if (!mActive) return;
+    mNode.SetPreRotation(KZeqNode::eSOURCE_SET, mPre);
+    mNode.SetPostRotation(KZeqNode::eSOURCE_SET, mPost);
+}
+
 void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual) {
     const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
     if (std::fabs(held[0] - actual[0]) <= 1e-6 * size && std::fabs(held[1] - actual[1]) <= 1e-6 * size &&

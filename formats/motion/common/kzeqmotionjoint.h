@@ -14,6 +14,7 @@
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqmatrix.h"
+#include "scene/kzeqnodeproperties.h"
 
 namespace zeqsdk_400 {
 
@@ -36,6 +37,26 @@ public:
     // The local states of root's subtree at time, as SetLocalStateFromCurrentTake
     // sets them, from the full evaluation where a node holds more.
     static void SetLocalStates(KZeqNode& root, KTime time);
+};
+
+// While it lives, a node's automatic limits may be updated and read: they
+// keep their rotation default, axis and kind in pivot set 0's pre- and
+// post-rotation and rotation order. At its end it gives the node back its
+// rotation order, and its pre- and post-rotation when the set is active, so
+// that the node's transform stays what the scene says.
+class KZeqJointRotationsKept {
+public:
+    explicit KZeqJointRotationsKept(KZeqNode& node);
+    ~KZeqJointRotationsKept();
+    KZeqJointRotationsKept(const KZeqJointRotationsKept&) = delete;
+    KZeqJointRotationsKept& operator=(const KZeqJointRotationsKept&) = delete;
+
+private:
+    KZeqNode& mNode;
+    bool mActive;
+    KZeqVector4 mPre;
+    KZeqVector4 mPost;
+    ERotationOrder mOrder = eEULER_XYZ;
 };
 
 // What a writer's file cannot hold of the joints' transforms, said once per

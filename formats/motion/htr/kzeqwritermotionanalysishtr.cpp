@@ -130,6 +130,8 @@ void KZeqWriterMotionAnalysisHtr::ConvertBasePosition(KZeqNode* node, KZeqNode* 
     KmRi(boneAxis, turn);
 
     KZeqNodeLimits& limits = node->GetLimits();
+    // The limits are read here, the node's own rotations later for the frames.
+    const KZeqJointRotationsKept kept(*node);
     limits.UpdateAutomatic(node);
     const KZeqVector4 baseT = limits.GetDefault(KZeqNodeLimits::eT);
     const KZeqVector4 axis = limits.GetRotationAxis();
