@@ -291,6 +291,14 @@ public:
     KZeqXMatrix EvaluateLocalTransform(KTime time);
     // The local transform, then the parents' up to the root.
     KZeqXMatrix EvaluateGlobalTransform(KTime time);
+    // The same of the default values (the default take), whatever take is current: where a
+    // static export places the node.
+    KZeqXMatrix EvaluateLocalTransform();
+    KZeqXMatrix EvaluateGlobalTransform();
+    // True when the node's own full transform may differ from its translation, Euler XYZ
+    // rotation and scaling alone (the local matrix of a take): a rotation order of other axes, or
+    // pivot set 0 active with a pivot, offset, pre- or post-rotation or geometric transform.
+    bool NeedsFullTransform() const;
     // What places the node's own geometry in the node: scaling, rotation XYZ, then translation of
     // pivot set 0's geometric values (identity while the set is inactive), before the global transform.
     KZeqXMatrix EvaluateGeometricTransform() const;
@@ -415,6 +423,9 @@ private:
     KZeqXMatrix& LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time);
     // The translation, rotation and scaling a take holds (its default values without time); what
     // it does not hold stays as given.
+    // The local full transform at time, of the default values without one.
+    KZeqXMatrix EvaluateLocal(const KTime* time);
+    KZeqXMatrix EvaluateGlobal(const KTime* time);
     static void ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
                                     double* s);
     // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.

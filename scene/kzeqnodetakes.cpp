@@ -342,13 +342,31 @@ void Move(KZeqMatrix& m, const KZeqVector4& v, double sign) {
 
 }  // namespace
 
-KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) {
+KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) { return EvaluateLocal(&time); }
+KZeqXMatrix KZeqNode::EvaluateGlobalTransform(KTime time) { return EvaluateGlobal(&time); }
+KZeqXMatrix KZeqNode::EvaluateLocalTransform() { return EvaluateLocal(nullptr); }
+KZeqXMatrix KZeqNode::EvaluateGlobalTransform() { return EvaluateGlobal(nullptr); }
+
+bool KZeqNode::NeedsFullTransform() const {
+    const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
+    if (set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX) return true;
+    if (set.mPivotState != ePIVOT_STATE_ACTIVE) return false;
+    const KZeqVector4* const zeros[] = {&set.mRotationOffset, &set.mRotationPivot,   &set.mPreRotation,
+                                        &set.mPostRotation,   &set.mScalingOffset,   &set.mScalingPivot,
+                                        &set.mGeometricTranslation, &set.mGeometricRotation};
+    for (const KZeqVector4* v : zeros)
+        if ((*v)[0] != 0.0 || (*v)[1] != 0.0 || (*v)[2] != 0.0) return true;
+    const KZeqVector4& s = set.mGeometricScaling;
+    return s[0] != 1.0 || s[1] != 1.0 || s[2] != 1.0;
+}
+
+KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
     KZeqTakeNode* defaultTake = GetDefaultTakeNode();
     ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, t, r, s);
     const int current = GetCurrentTakeNodeIndex();
     KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
-    if (take && take != defaultTake) ReadTransformValues(mCurrentTakeCache.mHints, take, &time, t, r, s);
+    if (time && take && take != defaultTake) ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s);
 
     const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
     const bool active = set.mPivotState == ePIVOT_STATE_ACTIVE;
@@ -387,10 +405,10 @@ KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) {
     return KZeqXMatrix(m);
 }
 
-KZeqXMatrix KZeqNode::EvaluateGlobalTransform(KTime time) {
-    KZeqXMatrix global = EvaluateLocalTransform(time);
+KZeqXMatrix KZeqNode::EvaluateGlobal(const KTime* time) {
+    KZeqXMatrix global = EvaluateLocal(time);
     for (KZeqNode* parent = GetParent(); parent; parent = parent->GetParent())
-        ThenBlock(global, parent->EvaluateLocalTransform(time));
+        ThenBlock(global, parent->EvaluateLocal(time));
     return global;
 }
 

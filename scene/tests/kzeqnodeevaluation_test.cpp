@@ -127,6 +127,9 @@ TEST_F(KZeqNodeEvaluationTest, KeyedValuesAtTheKeysAndBetweenThem) {
                     ExpectSamePlacement(Global(at, i), nodes[i]->EvaluateGlobalTransform(Sec(seconds)), what, 1e-5);
                 }
             }
+            // Without a time, the default values place the nodes whatever take is current.
+            ExpectSamePlacement(Global(defaults, 2), nodes[2]->EvaluateGlobalTransform(), "without a time");
+            ExpectSamePlacement(FileLocalMatrix(defaults[1]), nodes[1]->EvaluateLocalTransform(), "without a time");
             // Back on the default take, the default values place the nodes, whatever the time.
             for (KZeqNode* node : nodes) node->SetCurrentTakeNode(0);
             ExpectSamePlacement(Global(defaults, 2), nodes[2]->EvaluateGlobalTransform(Sec(1.25)), "default take");
@@ -164,6 +167,26 @@ TEST_F(KZeqNodeEvaluationTest, AnInactivePivotSetTakesNoPart) {
     node->SetPivotState(KZeqNode::eDESTINATION_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
     node->SetRotationPivot(KZeqNode::eDESTINATION_SET, KZeqVector4(5, 5, 5, 1));
     ExpectSamePlacement(FileLocalMatrix(plain), node->EvaluateLocalTransform(Sec(0)), "set 1 active");
+}
+
+// Exactly the nodes the local matrix of a take would misplace need the full transform.
+TEST_F(KZeqNodeEvaluationTest, WhichNodesNeedTheFullTransform) {
+    for (unsigned features : FeatureSets()) {
+        const bool needs = (features & ~(kTranslation | kRotation | kScaling)) != 0;
+        KZeqNode* node = Chain({RandomFileValues(mRandom, features, 0)})[0];
+        EXPECT_EQ(needs, node->NeedsFullTransform()) << FeatureName(features);
+        // An inactive set holds nothing that counts.
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
+        EXPECT_FALSE(node->NeedsFullTransform()) << FeatureName(features);
+    }
+    for (int order = 0; order <= 6; ++order) {
+        KZeqNode* node = Chain({RandomFileValues(mRandom, kRotation, order)})[0];
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
+        EXPECT_EQ(order >= 1 && order <= 5, node->NeedsFullTransform()) << "order " << order;
+    }
+    FileTransformValues scaledGeometry;
+    scaledGeometry.geometricS[2] = 2;
+    EXPECT_TRUE(Chain({scaledGeometry})[0]->NeedsFullTransform());
 }
 
 // The evaluations other callers rely on stay as they were: with a rotation pivot and order, the
