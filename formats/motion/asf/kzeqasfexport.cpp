@@ -30,7 +30,7 @@ int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
 enum class Part { kT, kR, kS };
 KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
     KZeqVector4 value;
-    if (!KZeqMotionJoint::HasFullTransform(*node)) {
+    if (!node->NeedsFullTransform()) {
         if (part == Part::kT) return node->GetDefaultT(value);
         if (part == Part::kR) return node->GetDefaultR(value);
         return node->GetDefaultS(value);

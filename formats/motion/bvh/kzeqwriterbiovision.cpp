@@ -144,7 +144,7 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         const bool isRoot = current == mRoot;
         const bool global = isRoot && mFromGlobalPosition;
         const bool full = global ? KZeqMotionJoint::HasFullTransformUp(*current)
-                                 : KZeqMotionJoint::HasFullTransform(*current);
+                                 : current->NeedsFullTransform();
         const KTime start = mOptions ? mOptions->GetStart() : KTime();
         KZeqXMatrix folded;
         if (full) folded = global ? KZeqMotionJoint::Global(*current, start) : KZeqMotionJoint::Local(*current, start);
@@ -190,7 +190,7 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         const KZeqXMatrix* matrix = &folded;
         if (isRoot && mFromGlobalPosition) {
             folded = KZeqMotionJoint::Global(*current, time);
-        } else if (KZeqMotionJoint::HasFullTransform(*current)) {
+        } else if (current->NeedsFullTransform()) {
             folded = current->EvaluateLocalTransform(time);
             const auto held = mHeld.find(current);
             if (held != mHeld.end() && mNotes) mNotes->CheckHeldTranslation(*current, held->second, folded.GetT());

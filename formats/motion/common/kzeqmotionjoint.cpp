@@ -15,32 +15,14 @@ bool NonZero(const KZeqVector4& v) { return v[0] != 0.0 || v[1] != 0.0 || v[2] !
 
 }  // namespace
 
-bool KZeqMotionJoint::HasFullTransform(KZeqNode& node) {
-    constexpr KZeqNode::EPivotSet kSet = KZeqNode::eSOURCE_SET;
-    ERotationOrder order = eEULER_XYZ;
-    node.GetRotationOrder(kSet, order);
-    // A spheric order turns as XYZ.
-    if (order > eEULER_XYZ && order <= eEULER_ZYX) return true;
-    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
-    node.GetPivotState(kSet, state);
-    if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return false;
-    if (NonZero(node.GetRotationOffset(kSet)) || NonZero(node.GetRotationPivot(kSet)) ||
-        NonZero(node.GetScalingOffset(kSet)) || NonZero(node.GetScalingPivot(kSet)))
-        return true;
-    KZeqNodeProperties* properties = node.GetPropertyHandler();
-    const bool rotationCounts =
-        properties && properties->RotationActive.Value() && !properties->RotationSpaceForLimitOnly.Value();
-    return rotationCounts && (NonZero(node.GetPreRotation(kSet)) || NonZero(node.GetPostRotation(kSet)));
-}
-
 bool KZeqMotionJoint::HasFullTransformUp(KZeqNode& node) {
     for (KZeqNode* n = &node; n; n = n->GetParent())
-        if (HasFullTransform(*n)) return true;
+        if (n->NeedsFullTransform()) return true;
     return false;
 }
 
 KZeqXMatrix KZeqMotionJoint::Local(KZeqNode& node, KTime time) {
-    return HasFullTransform(node) ? node.EvaluateLocalTransform(time) : node.GetLocalFromCurrentTake(time);
+    return node.NeedsFullTransform() ? node.EvaluateLocalTransform(time) : node.GetLocalFromCurrentTake(time);
 }
 
 KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time) {
@@ -60,7 +42,7 @@ void KZeqMotionJoint::SetLocalStates(KZeqNode& root, KTime time) {
     while (!pending.empty()) {
         KZeqNode* node = pending.back();
         pending.pop_back();
-        if (HasFullTransform(*node))
+        if (node->NeedsFullTransform())
             node->SetLocalState(node->EvaluateLocalTransform(time));
         else
             node->SetLocalStateFromCurrentTake(time, false);
@@ -90,7 +72,7 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, const KZeqVector4& hel
     if (std::fabs(held[0] - actual[0]) <= 1e-6 * size && std::fabs(held[1] - actual[1]) <= 1e-6 * size &&
         std::fabs(held[2] - actual[2]) <= 1e-6 * size)
         return;
-    if (!KZeqMotionJoint::HasFullTransform(node)) return;
+    if (!node.NeedsFullTransform()) return;
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
     if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return;

@@ -23,11 +23,8 @@ class KZeqNode;
 
 class KZeqMotionJoint {
 public:
-    // Whether the node's full transform is more than its plain matrix: pivot
-    // set 0 active with a rotation or scaling offset or pivot, or with a pre-
-    // or post-rotation that counts; or a rotation order other than XYZ.
-    static bool HasFullTransform(KZeqNode& node);
-    // Whether the node or one above it does.
+    // Whether the node or one above it needs its full transform
+    // (KZeqNode::NeedsFullTransform).
     static bool HasFullTransformUp(KZeqNode& node);
     // The local matrix at time in the node's current take.
     static KZeqXMatrix Local(KZeqNode& node, KTime time);

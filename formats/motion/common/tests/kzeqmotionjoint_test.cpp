@@ -244,5 +244,31 @@ TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), CaseName);
 
+int Count(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+// A joint turning about a rotation pivot moves its origin: a file that keeps
+// one offset for it says so once, as a warning through the callback and in
+// the exporter's message, whatever the number of frames; files with
+// translation channels or positions hold it and say nothing.
+TEST_F(MotionJointWrite, ATurningJointsRotationPivotIsSaidOnce) {
+    MakeChain({zeqtest::kRotationPivot, 0, true, 3, 2});
+    Writers writers(mManager, mDir);
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+    const std::string said = "\"J1\": rotation pivot not held";
+    for (const char* way : {"bvh", "amc"}) {
+        ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
+        EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
+        EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
+    }
+    for (const char* way : {"bvh-translation", "htr", "asf", "trc"})
+        EXPECT_TRUE(out[way].mCallbacks.empty() && out[way].mMessages.empty()) << way << ": " << out[way].mMessages;
+}
+
 }  // namespace
 }  // namespace zeqmotionwriters

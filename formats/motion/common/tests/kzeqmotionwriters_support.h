@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "formats/kzeqformats.h"
 #include "formats/motion/testkit/zeqmotiontestkit.h"
@@ -51,7 +52,8 @@ inline const std::vector<Way>& Ways() {
 struct Output {
     std::string mPath;
     std::string mText;
-    std::string mMessages;  // the exporter's message and every message callback's text
+    std::string mMessages;                // the exporter's message and every message callback's text
+    std::vector<std::string> mCallbacks;  // "caption: text" of each message callback
 };
 
 // FNV-1a of a text, in hexadecimal.
@@ -115,7 +117,10 @@ private:
         KString message;
         exporter.GetMessage(message);
         written.mMessages = message.Buffer();
-        for (const auto& m : recorder.mMessages) written.mMessages += "\n" + m.mText;
+        for (const auto& m : recorder.mMessages) {
+            written.mMessages += "\n" + m.mText;
+            written.mCallbacks.push_back(m.mCaption + ": " + m.mText);
+        }
         if (!ok) {
             error = std::string(name) + ": " + exporter.GetLastErrorString() + " " + written.mMessages;
             return false;
