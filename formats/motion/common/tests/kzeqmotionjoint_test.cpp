@@ -146,33 +146,10 @@ protected:
         return positions;
     }
 
-    // Reads what way wrote into mBack; false with the reason in error.
     bool ReadBack(const std::string& way, const std::map<std::string, Output>& out, std::string& error) {
         mManager.DestroyKZeqScene(mBack, true);
         mBack = mManager.CreateKZeqScene();
-        if (way == "asf") {
-            KZeqImporter asf(mManager);
-            asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
-            asf.Initialize(out.at("asf").mPath.c_str());
-            KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(asf.GetImportOptions());
-            bool ok = options && asf.Import(*mBack, options);
-            KZeqImporter amc(mManager);
-            amc.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
-            amc.Initialize(out.at("amc").mPath.c_str());
-            if (ok) {
-                options->SetTimeMode(KTime::eModeDefault, kRate);
-                options->SetStart(KTime());
-                options->SetFrameCount(kFrames);
-                ok = amc.Import(*mBack, options);
-            }
-            if (options) options->Destroy();
-            if (!ok) error = "the ASF and AMC files do not read back";
-            return ok;
-        }
-        int row = KZeqImporter::eBIOVISION_BVH;
-        if (way == "htr") row = KZeqImporter::eMOTION_ANALYSIS_HTR;
-        if (way == "trc") row = KZeqImporter::eMOTION_ANALYSIS_TRC;
-        return zeqmotiontest::ImportMotion(mManager, *mBack, row, out.at(way).mPath, nullptr, &error);
+        return ReadWritten(mManager, *mBack, way, out, kFrames, kRate, error);
     }
 
     // Every joint of the read scene within tolerance of where it should be,
@@ -181,11 +158,8 @@ protected:
                                     double tolerance) {
         std::vector<KZeqNode*> read;
         for (std::size_t j = 0; j < mNodes.size(); ++j) {
-            const std::string name = j == 0 && way == "asf" ? "root" : "J" + std::to_string(j);
-            KZeqNode* node = mBack->GetRootNode()->FindChild(name.c_str(), true);
-            // A leaf without motion of its own comes back as its parent's end.
-            if (!node && j + 1 == mNodes.size())
-                node = mBack->GetRootNode()->FindChild(("J" + std::to_string(j - 1) + "_End").c_str(), true);
+            const std::string name = "J" + std::to_string(j);
+            KZeqNode* node = FindWritten(*mBack, way, name, j == 0, j > 0 ? "J" + std::to_string(j - 1) : "");
             if (!node) return testing::AssertionFailure() << way << ": " << name << " is missing";
             read.push_back(node);
         }
@@ -225,7 +199,7 @@ TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
             for (double x : p) size = std::max(size, std::fabs(x));
     std::vector<KZeqVector4> before;
     for (KZeqNode* node : mNodes) before.push_back(node->EvaluateGlobalTransform(Between()).GetT());
-    Writers writers(mManager, mDir);
+    Writers writers(mManager, mDir.Path());
     std::map<std::string, Output> out;
     std::string error;
     ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
@@ -256,7 +230,7 @@ int Count(const std::string& text, const std::string& what) {
 // translation channels or positions hold it and say nothing.
 TEST_F(MotionJointWrite, ATurningJointsRotationPivotIsSaidOnce) {
     MakeChain({zeqtest::kRotationPivot, 0, true, 3, 2});
-    Writers writers(mManager, mDir);
+    Writers writers(mManager, mDir.Path());
     std::map<std::string, Output> out;
     std::string error;
     ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;

@@ -30,7 +30,7 @@ protected:
 
     // Writes the scene every way and checks each listed hash.
     void Check(const PinCase& pin, int frames, double rate, KTime start = KTime()) {
-        Writers writers(mManager, mDir);
+        Writers writers(mManager, mDir.Path());
         std::map<std::string, Output> out;
         std::string error;
         ASSERT_TRUE(writers.WriteAll(*mScene, frames, rate, start, out, error)) << error;

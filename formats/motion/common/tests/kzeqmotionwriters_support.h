@@ -67,7 +67,8 @@ inline std::string Hash(const std::string& text) {
 
 class Writers {
 public:
-    Writers(KZeqSdkManager& manager, const zeqmotiontest::MotionTempDir& dir) : mManager(manager), mDir(dir) {
+    // Files go into directory.
+    Writers(KZeqSdkManager& manager, const std::string& directory) : mManager(manager), mDirectory(directory) {
         ZeqRegisterFormats();
     }
 
@@ -97,7 +98,7 @@ private:
     bool WriteOne(KZeqScene& scene, int row, const char* name, const char* extension,
                   const std::function<void(KStreamOptionsMotion&)>& adjust, int frames, double rate, KTime start,
                   KStreamOptionsMotion*& options, std::map<std::string, Output>& out, std::string& error) {
-        const std::string path = mDir / (std::string(name) + "." + extension);
+        const std::string path = mDirectory + "/" + name + "." + extension;
         KZeqExporter exporter(mManager);
         exporter.SetFileFormat(row);
         if (!exporter.Initialize(path.c_str())) {
@@ -130,8 +131,47 @@ private:
     }
 
     KZeqSdkManager& mManager;
-    const zeqmotiontest::MotionTempDir& mDir;
+    std::string mDirectory;
 };
+
+// Reads what way wrote (for "asf" its AMC with it, frames at rate from 0)
+// into scene; false with the reason in error.
+inline bool ReadWritten(KZeqSdkManager& manager, KZeqScene& scene, const std::string& way,
+                        const std::map<std::string, Output>& out, int frames, double rate, std::string& error) {
+    if (way == "asf") {
+        KZeqImporter asf(manager);
+        asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
+        asf.Initialize(out.at("asf").mPath.c_str());
+        KStreamOptionsMotion* options = static_cast<KStreamOptionsMotion*>(asf.GetImportOptions());
+        bool ok = options && asf.Import(scene, options);
+        KZeqImporter amc(manager);
+        amc.SetFileFormat(KZeqImporter::eACCLAIM_AMC);
+        amc.Initialize(out.at("amc").mPath.c_str());
+        if (ok) {
+            options->SetTimeMode(KTime::eModeDefault, rate);
+            options->SetStart(KTime());
+            options->SetFrameCount(frames);
+            ok = amc.Import(scene, options);
+        }
+        if (options) options->Destroy();
+        if (!ok) error = "the ASF and AMC files do not read back";
+        return ok;
+    }
+    int row = KZeqImporter::eBIOVISION_BVH;
+    if (way == "htr") row = KZeqImporter::eMOTION_ANALYSIS_HTR;
+    if (way == "trc") row = KZeqImporter::eMOTION_ANALYSIS_TRC;
+    return zeqmotiontest::ImportMotion(manager, scene, row, out.at(way).mPath, nullptr, &error);
+}
+
+// The node a written joint comes back as: by its name, the top as "root" in
+// ASF, a leaf written without motion of its own as its parent's "_End".
+inline KZeqNode* FindWritten(KZeqScene& scene, const std::string& way, const std::string& name, bool top,
+                             const std::string& parent) {
+    KZeqNode* root = scene.GetRootNode();
+    KZeqNode* node = root->FindChild(top && way == "asf" ? "root" : name.c_str(), true);
+    if (!node && !parent.empty()) node = root->FindChild((parent + "_End").c_str(), true);
+    return node;
+}
 
 }  // namespace zeqmotionwriters
 
