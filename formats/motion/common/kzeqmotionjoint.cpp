@@ -37,17 +37,19 @@ KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time) {
     return global;
 }
 
-void KZeqMotionJoint::SetLocalStates(KZeqNode& root, KTime time) {
+KZeqMotionJointStates::KZeqMotionJointStates(KZeqNode& root) : mRoot(root) {
     std::vector<KZeqNode*> pending{&root};
     while (!pending.empty()) {
         KZeqNode* node = pending.back();
         pending.pop_back();
-        if (node->NeedsFullTransform())
-            node->SetLocalState(node->EvaluateLocalTransform(time));
-        else
-            node->SetLocalStateFromCurrentTake(time, false);
+        if (node->NeedsFullTransform()) mFull.push_back(node);
         for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
     }
+}
+
+void KZeqMotionJointStates::Set(KTime time) const {
+    mRoot.SetLocalStateFromCurrentTake(time, true);
+    for (KZeqNode* node : mFull) node->SetLocalState(node->EvaluateLocalTransform(time));
 }
 
 KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node) : mNode(node) {

@@ -31,9 +31,20 @@ public:
     // The global matrix at time: the plain one of the current take (cached
     // there) unless the node or a parent holds more.
     static KZeqXMatrix Global(KZeqNode& node, KTime time);
-    // The local states of root's subtree at time, as SetLocalStateFromCurrentTake
-    // sets them, from the full evaluation where a node holds more.
-    static void SetLocalStates(KZeqNode& root, KTime time);
+};
+
+// The local states of a subtree frame by frame, as SetLocalStateFromCurrentTake
+// sets them, from the full evaluation where a node needs it. The nodes that do
+// are found once: most scenes have none, and their frames cost what they did.
+class KZeqMotionJointStates {
+public:
+    explicit KZeqMotionJointStates(KZeqNode& root);
+    // The states of the subtree at time in the current takes.
+    void Set(KTime time) const;
+
+private:
+    KZeqNode& mRoot;
+    std::vector<KZeqNode*> mFull;
 };
 
 // While it lives, a node's automatic limits may be updated and read: they

@@ -323,6 +323,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     reference->SetGlobalStateId(1, false);
     KZeqPose* pose = KZeqFileMotionAnalysisHtr::RetrieveRestPose(scene, reference->GetNameWithoutNameSpacePrefix().Buffer());
     ConvertBasePosition(root, copy, pose, offset);
+    const KZeqMotionJointStates states(*reference);
 
     const int frames = motion->GetFrameCount();
     mCurves.clear();
@@ -333,7 +334,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
         motion->ProgressCallback(nullptr, "Converting HTR nodes", static_cast<float>(50LL * i / frames));
         const KTime time = start + period * i;
         // Full transforms folded in: the frames are taken from the global states.
-        KZeqMotionJoint::SetLocalStates(*reference, time);
+        states.Set(time);
         reference->SetGlobalState(identityMatrix);
         reference->SetGlobalStateId(0, true);
         reference->SetGlobalStateId(1, false);
