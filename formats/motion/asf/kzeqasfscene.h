@@ -159,7 +159,8 @@ public:
     void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling, KTime time = KTime());
     // Binds the bones to the scene nodes of the same names under root.
     void MergeZEQToASF(KZeqNode* root);
-    // Forgets every bone's curve nodes (they belong to a scene that may go).
+    // Forgets every bone's curve nodes and bound node (they belong to a scene
+    // that may go).
     void ClearCurveNodes();
 
     double mMassUnit = 1.0;

@@ -57,6 +57,7 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     const KZeqVector4 unit(1.0, 1.0, 1.0, 1.0);
     mNotes = std::make_unique<KZeqJointNotes>(mOptions);
     mHeld.clear();
+    mAnyFull = KZeqMotionJoint::HasFullTransformAround(*mRoot);
 
     bool ok = WriteNode(mRoot, 0, rotationOnly, true, unit);
     const int frames = mOptions->GetFrameCount();
@@ -75,6 +76,7 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     AddMessageLines(*mNotes);
     mNotes.reset();
     mHeld.clear();
+    mAnyFull = true;
     mOptions = nullptr;
     mRoot = nullptr;
     mFromGlobalPosition = false;
@@ -188,7 +190,10 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         if (!isRoot && IsEndSite(current)) continue;
         KZeqXMatrix folded;
         const KZeqXMatrix* matrix = &folded;
-        if (isRoot && mFromGlobalPosition) {
+        if (!mAnyFull) {
+            matrix = isRoot && mFromGlobalPosition ? &current->GetGlobalFromCurrentTake(time)
+                                                   : &current->GetLocalFromCurrentTake(time);
+        } else if (isRoot && mFromGlobalPosition) {
             folded = KZeqMotionJoint::Global(*current, time);
         } else if (current->NeedsFullTransform()) {
             folded = current->EvaluateLocalTransform(time);

@@ -55,6 +55,10 @@ private:
     // The OFFSET of each joint with a full transform written without
     // translation channels, checked frame by frame.
     std::unordered_map<KZeqNode*, KZeqVector4> mHeld;
+    // False while no node of the write needs its full transform: the frames
+    // are then taken as they always were. True outside a write, for callers
+    // of WriteNodeMotion alone.
+    bool mAnyFull = true;
     std::unique_ptr<KZeqJointNotes> mNotes;
 };
 

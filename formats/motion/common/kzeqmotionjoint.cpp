@@ -21,6 +21,18 @@ bool KZeqMotionJoint::HasFullTransformUp(KZeqNode& node) {
     return false;
 }
 
+bool KZeqMotionJoint::HasFullTransformAround(KZeqNode& node) {
+    if (HasFullTransformUp(node)) return true;
+    std::vector<KZeqNode*> pending{&node};
+    while (!pending.empty()) {
+        KZeqNode* below = pending.back();
+        pending.pop_back();
+        if (below->NeedsFullTransform()) return true;
+        for (int i = below->GetChildCount(); i-- > 0;) pending.push_back(below->GetChild(i));
+    }
+    return false;
+}
+
 KZeqXMatrix KZeqMotionJoint::Local(KZeqNode& node, KTime time) {
     return node.NeedsFullTransform() ? node.EvaluateLocalTransform(time) : node.GetLocalFromCurrentTake(time);
 }

@@ -26,6 +26,9 @@ public:
     // Whether the node or one above it needs its full transform
     // (KZeqNode::NeedsFullTransform).
     static bool HasFullTransformUp(KZeqNode& node);
+    // Whether the node, one above it or one below it does: a writer that
+    // finds none writes the subtree as it always did, without looking again.
+    static bool HasFullTransformAround(KZeqNode& node);
     // The local matrix at time in the node's current take.
     static KZeqXMatrix Local(KZeqNode& node, KTime time);
     // The global matrix at time: the plain one of the current take (cached

@@ -11,6 +11,7 @@
 
 #include "fcurve/kfcurve.h"
 #include "formats/motion/common/tests/kzeqmotionwriters_support.h"
+#include "scene/kzeqnodeproperties.h"
 #include "scene/kzeqtakenode.h"
 
 namespace zeqmotionwriters {
@@ -62,6 +63,14 @@ protected:
     zeqmotiontest::MotionTempDir mDir;
 };
 
+const PinCase kForked = {"forked",
+                         {{"amc", "2c482f05beb0df7b"},
+                          {"asf", "170f828049709e11"},
+                          {"bvh", "2b6f1c532fd44438"},
+                          {"bvh-translation", "1cb0971ebd46f333"},
+                          {"htr", "050bb307cc2959f3"},
+                          {"trc", "f7a7e98e9252c72b"}}};
+
 TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
     ChainSpec spec;
     spec.mBranchJoints = 2;
@@ -69,14 +78,25 @@ TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
     spec.mAmplitude = 170.0;
     const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
     SelectAll(chain.Top());
-    Check({"forked",
-           {{"amc", "2c482f05beb0df7b"},
-            {"asf", "170f828049709e11"},
-            {"bvh", "2b6f1c532fd44438"},
-            {"bvh-translation", "1cb0971ebd46f333"},
-            {"htr", "050bb307cc2959f3"},
-            {"trc", "f7a7e98e9252c72b"}}},
-          spec.mFrames, spec.mRate);
+    Check(kForked, spec.mFrames, spec.mRate);
+}
+
+// The same chain with pivot set 0 active and rotation on, as a host's joints
+// without orients come, but every pivot, offset and extra rotation zero and
+// the order XYZ: the same files.
+TEST_F(MotionWriterPin, NeutralPivotsChangeNothing) {
+    ChainSpec spec;
+    spec.mBranchJoints = 2;
+    spec.mEndSites = true;
+    spec.mAmplitude = 170.0;
+    const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
+    SelectAll(chain.Top());
+    for (KZeqNode* node : chain.mNodes) {
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+        node->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_XYZ);
+        node->GetPropertyHandler()->RotationActive.Value() = true;
+    }
+    Check(kForked, spec.mFrames, spec.mRate);
 }
 
 TEST_F(MotionWriterPin, MovingScaledChain) {
