@@ -1,7 +1,8 @@
 // DXF files of N 3DFACEs on one layer (a grid of quads sharing their
 // corners, so that welding finds them) and of N references to one block of
 // 100 faces: read by our importer (by layer, welding on) and parsed by the
-// peer in the same run, and the memory a read holds at its peak.
+// peer in the same run, the memory a read holds at its peak, and the scenes
+// read written back.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "content/kzeqmesh.h"
 #include "formats/kzeqformats.h"
 #include "io/kstreamoptionsbase.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -99,6 +101,31 @@ void BM_DxfRead(benchmark::State& state) {
 BENCHMARK(BM_DxfRead)
     ->ArgNames({"references", "n"})
     ->Args({0, 10000})
+    ->Args({0, 100000})
+    ->Args({1, 1000})
+    ->Unit(benchmark::kMillisecond);
+
+// The scenes those files read into, written back: one mesh of n faces, or a node per reference.
+void BM_DxfWrite(benchmark::State& state) {
+    ZeqRegisterFormats();
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    if (!ReadDxf(manager, *scene, File(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))))
+        return state.SkipWithError("read failed");
+    const std::string path = Scratch("written.dxf");
+    for (auto _ : state) {
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(KZeqExporter::eAUTOCAD_DXF);
+        KStreamOptions* options = exporter.GetExportOptions();
+        if (!options || !exporter.Export(*scene, options)) state.SkipWithError("write failed");
+        if (options) options->Destroy();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(1));
+    zeqbench::RemoveFile(path);
+}
+BENCHMARK(BM_DxfWrite)
+    ->ArgNames({"references", "n"})
     ->Args({0, 100000})
     ->Args({1, 1000})
     ->Unit(benchmark::kMillisecond);

@@ -281,6 +281,28 @@ public:
     void UpdatePropertiesFromPivotsInEffectAndLimits();
     void UpdatePivotsAndLimitsFromProperties();
 
+    // ---- The full transform --------------------------------------------------------
+    // The local matrix at time, from the current take's curves (the default values in the
+    // default take, and for what a take holds no curve of), with pivot set 0 while it is active:
+    // scaling about the scaling pivot, the scaling offset, the post-rotation undone, the rotation
+    // in the set's order (spheric as XYZ), the pre-rotation, all about the rotation pivot, then
+    // the rotation offset and the translation. Pre- and post-rotation count only while the
+    // "RotationActive" property is on and "RotationSpaceForLimitOnly" off.
+    KZeqXMatrix EvaluateLocalTransform(KTime time);
+    // The local transform, then the parents' up to the root.
+    KZeqXMatrix EvaluateGlobalTransform(KTime time);
+    // The same of the default values (the default take), whatever take is current: where a
+    // static export places the node.
+    KZeqXMatrix EvaluateLocalTransform();
+    KZeqXMatrix EvaluateGlobalTransform();
+    // True when the node's own full transform may differ from its translation, Euler XYZ
+    // rotation and scaling alone (the local matrix of a take): a rotation order of other axes, or
+    // pivot set 0 active with a pivot, offset, pre- or post-rotation or geometric transform.
+    bool NeedsFullTransform() const;
+    // What places the node's own geometry in the node: scaling, rotation XYZ, then translation of
+    // pivot set 0's geometric values (identity while the set is inactive), before the global transform.
+    KZeqXMatrix EvaluateGeometricTransform() const;
+
     // ---- Global transform of the default values, per pivot set --------------------
     // The set's cached global matrix, computed with the node's whole hierarchy
     // when forced or never computed. New values or pivots leave the cache as
@@ -399,6 +421,17 @@ private:
     void ComputeGlobalStateUpward(unsigned int id);
     void ResetCaches();
     KZeqXMatrix& LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time);
+    // The translation, rotation and scaling a take holds (its default values without time); what
+    // it does not hold stays as given.
+    // The local full transform at time, of the default values without one.
+    KZeqXMatrix EvaluateLocal(const KTime* time);
+    KZeqXMatrix EvaluateGlobal(const KTime* time);
+    static void ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
+                                    double* s);
+    // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
+    bool PreAndPostRotationCount() const;
+    // Scaling, rotation XYZ, then translation of a set's geometric values; identity when inactive.
+    static KZeqMatrix GeometricMatrix(const KZeqNodeProperties::KZeqPivot& set);
 
     KZeqNodeProperties* mProperties;
     std::vector<KString> mChildNames;

@@ -177,6 +177,21 @@ void PreOrder(KZeqNode* top, Visit visit) {
 
 }  // namespace
 
+bool KZeqNode::PreAndPostRotationCount() const {
+    return mProperties->RotationActive.Value() && !mProperties->RotationSpaceForLimitOnly.Value();
+}
+
+KZeqMatrix KZeqNode::GeometricMatrix(const KZeqNodeProperties::KZeqPivot& set) {
+    KZeqMatrix m;
+    if (!IsActive(set)) return m;
+    Rotation(m, set.mGeometricRotation);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) m.mData[i][j] *= set.mGeometricScaling[i];
+        m.mData[3][i] = set.mGeometricTranslation[i];
+    }
+    return m;
+}
+
 void KZeqNode::ConvertPivotAnimation(EPivotSet target, double frameRate, bool keyReduce) {
     PreOrder(this, [&](KZeqNode& node) { node.ConvertOwnPivotAnimation(target, frameRate, keyReduce); });
 }
@@ -250,20 +265,9 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
     }
     KZeqXMatrix pivot;
     if (GetGeometryPivot(pivot)) {
-        // Scaling, then rotation, then translation of a set's geometric transform.
-        auto geometric = [](const Set& set) {
-            KZeqMatrix m;
-            if (!IsActive(set)) return m;
-            Rotation(m, set.mGeometricRotation);
-            for (int i = 0; i < 3; ++i) {
-                for (int j = 0; j < 3; ++j) m.mData[i][j] *= set.mGeometricScaling[i];
-                m.mData[3][i] = set.mGeometricTranslation[i];
-            }
-            return m;
-        };
         KZeqMatrix p(pivot);
-        Mul(p, geometric(S), p);
-        Mul(p, Inverse(geometric(D)), p);
+        Mul(p, GeometricMatrix(S), p);
+        Mul(p, Inverse(GeometricMatrix(D)), p);
         pivot = p;
         SetGeometryPivot(pivot, true);
     }
@@ -279,7 +283,7 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
         conversion.mConvert = true;
     }
 
-    if (mProperties->RotationActive.Value() && !mProperties->RotationSpaceForLimitOnly.Value()) {
+    if (PreAndPostRotationCount()) {
         const KZeqVector4 preS = Member(S, &Set::mPreRotation), preD = Member(D, &Set::mPreRotation);
         if (NonZero(preS) || NonZero(preD)) {
             KZeqMatrix a, b, m;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/kgemath.h"
+#include "base/kvxrotationorder.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
@@ -226,8 +228,8 @@ void KZeqNode::AddChannels(KZeqTakeNode* take) {
 
 // ---- Matrices from the takes --------------------------------------------------------------
 
-KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
-    double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
+void KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
+                                   double* s) {
     if (take && !time && take->IsDeferred()) {
         // The default values of channels not made yet.
         const float* values = take->GetStandardValues();
@@ -238,10 +240,15 @@ KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, cons
         }
     } else if (take) {
         KFCurveNode* root = take->GetKFCurveNode();
-        ReadChannel(root->FindRecursive("T"), t, time, &cache.mHints[0]);
-        ReadChannel(root->FindRecursive("R"), r, time, &cache.mHints[1]);
-        ReadChannel(root->FindRecursive("S"), s, time, &cache.mHints[2]);
+        ReadChannel(root->FindRecursive("T"), t, time, &hints[0]);
+        ReadChannel(root->FindRecursive("R"), r, time, &hints[1]);
+        ReadChannel(root->FindRecursive("S"), s, time, &hints[2]);
     }
+}
+
+KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
+    double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
+    ReadTransformValues(cache.mHints, take, time, t, r, s);
     BuildLocal(cache.mLocal, t, r, s);
     cache.mLocalValid = true;
     if (time) cache.mLocalTime = *time;
@@ -316,6 +323,96 @@ KZeqXMatrix& KZeqNode::GetGlobalFromCurrentTake(KTime time) {
     });
     return mCurrentTakeCache.mGlobal;
 }
+
+// ---- The full transform --------------------------------------------------------------------
+
+namespace {
+
+// m = m . q on the 3x3 block and the translation row, m applied first.
+void ThenBlock(KZeqMatrix& m, const KZeqMatrix& q) {
+    KZeqMatrix product;
+    KmAA(product.mData, q.mData, m.mData);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) m.mData[i][j] = product.mData[i][j];
+}
+
+void Move(KZeqMatrix& m, const KZeqVector4& v, double sign) {
+    for (int j = 0; j < 3; ++j) m.mData[3][j] += sign * v[j];
+}
+
+}  // namespace
+
+KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) { return EvaluateLocal(&time); }
+KZeqXMatrix KZeqNode::EvaluateGlobalTransform(KTime time) { return EvaluateGlobal(&time); }
+KZeqXMatrix KZeqNode::EvaluateLocalTransform() { return EvaluateLocal(nullptr); }
+KZeqXMatrix KZeqNode::EvaluateGlobalTransform() { return EvaluateGlobal(nullptr); }
+
+bool KZeqNode::NeedsFullTransform() const {
+    const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
+    if (set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX) return true;
+    if (set.mPivotState != ePIVOT_STATE_ACTIVE) return false;
+    const KZeqVector4* const zeros[] = {&set.mRotationOffset, &set.mRotationPivot,   &set.mPreRotation,
+                                        &set.mPostRotation,   &set.mScalingOffset,   &set.mScalingPivot,
+                                        &set.mGeometricTranslation, &set.mGeometricRotation};
+    for (const KZeqVector4* v : zeros)
+        if ((*v)[0] != 0.0 || (*v)[1] != 0.0 || (*v)[2] != 0.0) return true;
+    const KZeqVector4& s = set.mGeometricScaling;
+    return s[0] != 1.0 || s[1] != 1.0 || s[2] != 1.0;
+}
+
+KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
+    double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
+    KZeqTakeNode* defaultTake = GetDefaultTakeNode();
+    ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, t, r, s);
+    const int current = GetCurrentTakeNodeIndex();
+    KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
+    if (time && take && take != defaultTake) ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s);
+
+    const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
+    const bool active = set.mPivotState == ePIVOT_STATE_ACTIVE;
+    const KZeqVector4 zero;
+    const KZeqVector4& scalingPivot = active ? set.mScalingPivot : zero;
+    const KZeqVector4& rotationPivot = active ? set.mRotationPivot : zero;
+
+    // Scaling about the scaling pivot, then the offsets and pivots that only move.
+    KZeqMatrix m;
+    for (int i = 0; i < 3; ++i) {
+        m.mData[i][i] = s[i];
+        m.mData[3][i] = -scalingPivot[i] * s[i];
+    }
+    Move(m, scalingPivot, 1.0);
+    if (active) Move(m, set.mScalingOffset, 1.0);
+    Move(m, rotationPivot, -1.0);
+
+    // Post-rotation undone, the rotation in the set's order, pre-rotation; a spheric order turns as XYZ.
+    const int order = set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX ? 2 * set.mRotationOrder
+                                                                                          : KVXRotationOrder::eEulerXYZ;
+    KZeqMatrix rotation;
+    KVXRotationOrder(order).V2M(rotation.mData, KgeRVector(r[0], r[1], r[2]));
+    if (active && PreAndPostRotationCount()) {
+        KZeqMatrix pre, post, undone, turned;
+        KmXYZtoR(pre.mData, set.mPreRotation[0], set.mPreRotation[1], set.mPreRotation[2]);
+        KmXYZtoR(post.mData, set.mPostRotation[0], set.mPostRotation[1], set.mPostRotation[2]);
+        KmRi(undone.mData, post.mData);
+        KmRR(turned.mData, rotation.mData, undone.mData);
+        KmRR(rotation.mData, pre.mData, turned.mData);
+    }
+    ThenBlock(m, rotation);
+
+    Move(m, rotationPivot, 1.0);
+    if (active) Move(m, set.mRotationOffset, 1.0);
+    Move(m, KZeqVector4(t[0], t[1], t[2], 0.0), 1.0);
+    return KZeqXMatrix(m);
+}
+
+KZeqXMatrix KZeqNode::EvaluateGlobal(const KTime* time) {
+    KZeqXMatrix global = EvaluateLocal(time);
+    for (KZeqNode* parent = GetParent(); parent; parent = parent->GetParent())
+        ThenBlock(global, parent->EvaluateLocal(time));
+    return global;
+}
+
+KZeqXMatrix KZeqNode::EvaluateGeometricTransform() const { return KZeqXMatrix(GeometricMatrix(Pivot(eSOURCE_SET))); }
 
 void KZeqNode::ComputeLocalMatrixZeqStyle(KZeqXMatrix& local, KZeqXMatrix& parentGlobal, KZeqXMatrix& global) {
     KmAiA(local, parentGlobal, global);

@@ -8,6 +8,7 @@
 
 #include "fcurve/kfcurvenode.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "scene/kzeqnode.h"
 
 namespace zeqsdk_400 {
@@ -23,6 +24,22 @@ KZeqVector4 MulRow(const KZeqVector4& v, const KgeRMatrix& m) {
 void CopyMatrix(KgeRMatrix& target, const KgeRMatrix& source) { std::memcpy(target, source, sizeof(KgeRMatrix)); }
 
 int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
+
+// What the skeleton is built from: the node's default translation, rotation
+// and scaling, or its full transform at time folded into them.
+enum class Part { kT, kR, kS };
+KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
+    KZeqVector4 value;
+    if (!node->NeedsFullTransform()) {
+        if (part == Part::kT) return node->GetDefaultT(value);
+        if (part == Part::kR) return node->GetDefaultR(value);
+        return node->GetDefaultS(value);
+    }
+    const KZeqXMatrix local = node->EvaluateLocalTransform(time);
+    const KZeqVector4 folded = part == Part::kT ? local.GetT() : part == Part::kR ? local.GetR() : local.GetS();
+    for (int i = 0; i < 3; ++i) value[i] = folded[i];
+    return value;
+}
 
 }  // namespace
 
@@ -55,9 +72,8 @@ void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, 
 }
 
 void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation,
-                                   const KZeqVector4& scaling) {
-    KZeqVector4 s;
-    node->GetDefaultS(s);
+                                   const KZeqVector4& scaling, KTime time) {
+    KZeqVector4 s = SkeletonValue(node, Part::kS, time);
     for (int i = 0; i < 3; ++i) s[i] *= scaling[i];
     const int count = node->GetChildCount();
 
@@ -67,15 +83,12 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
     // it needs dummies too, however many children share it.
     bool dummies = false;
     KZeqVector4 first;
-    if (count >= 1) node->GetChild(0)->GetDefaultT(first);
+    if (count >= 1) first = SkeletonValue(node->GetChild(0), Part::kT, time);
     if (count >= 1 && bone == mRoot.get()) dummies = first.Length() > 0.0;
-    for (int i = 1; i < count && !dummies; ++i) {
-        KZeqVector4 t;
-        dummies = node->GetChild(i)->GetDefaultT(t) != first;
-    }
+    for (int i = 1; i < count && !dummies; ++i) dummies = SkeletonValue(node->GetChild(i), Part::kT, time) != first;
     if (count >= 1) {
         KZeqVector4 rotation;
-        if (bone != mRoot.get()) node->GetDefaultR(rotation);
+        if (bone != mRoot.get()) rotation = SkeletonValue(node, Part::kR, time);
         SetupNode(bone, dummies ? KZeqVector4() : first, rotation, s);
     }
 
@@ -91,9 +104,7 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
             dummy->mOffset = bone->mPosition;
             CopyMatrix(dummy->mParentAxisMatrix, bone->mAxisMatrix);
             CopyMatrix(dummy->mParentInvAxisMatrix, bone->mInvAxisMatrix);
-            KZeqVector4 t;
-            childNode->GetDefaultT(t);
-            SetupNode(dummy.get(), t, KZeqVector4(), s);
+            SetupNode(dummy.get(), SkeletonValue(childNode, Part::kT, time), KZeqVector4(), s);
             parent = dummy.get();
             bone->AddChild(std::move(dummy));
         }
@@ -106,7 +117,7 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
         for (int code : {eDofRX, eDofRY, eDofRZ}) child->AddDof(code);
         KZeqAsfNode* created = child.get();
         parent->AddChild(std::move(child));
-        RecursiveCreate(childNode, created, withTranslation, s);
+        RecursiveCreate(childNode, created, withTranslation, s, time);
     }
 }
 
@@ -120,14 +131,14 @@ void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
     for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
 }
 
-void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling) {
+void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling, KTime time) {
     SetName("ASF");
     mLengthUnit = 1.0;
     mMassUnit = 1.0;
     mAngleFactor = 1.0;
     KZeqAsfNode* bone = CreateRoot(root);
     if (!root) return;
-    RecursiveCreate(root, bone, withTranslation, scaling);
+    RecursiveCreate(root, bone, withTranslation, scaling, time);
     RemoveEndSite(bone);
 }
 
@@ -152,6 +163,7 @@ void KZeqAsfScene::ClearCurveNodes() {
         KZeqAsfNode* bone = pending.back();
         pending.pop_back();
         for (KFCurveNode*& node : bone->mCurveNodes) node = nullptr;
+        bone->mNode = nullptr;
         for (int i = 0; i < bone->GetChildCount(); ++i) pending.push_back(bone->GetChild(i));
     }
 }

@@ -76,8 +76,8 @@ public:
     // Gives the node a take of that name (the default take for an empty name)
     // carrying this bone's defaults and the curves it owns.
     bool SetKFCurvePointers(KZeqNode* node, const char* takeName);
-    // Binds the bone to the node's current-take "T", "R" and "S" curve nodes,
-    // unless that is the default take.
+    // Binds the bone to the node, and to its current-take "T", "R" and "S"
+    // curve nodes unless that is the default take.
     void GetKFCurvePointers(KZeqNode* node);
     void SetLimits(KZeqNode* node);
 
@@ -107,6 +107,8 @@ public:
     double mDefaultRotation[3] = {0.0, 0.0, 0.0};
     // "T", "R" and "S" of a bound scene node's current take; not owned.
     KFCurveNode* mCurveNodes[3] = {nullptr, nullptr, nullptr};
+    // The scene node bound for export, whatever its current take; not owned.
+    KZeqNode* mNode = nullptr;
     // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
     KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     // Between Start and StopSamplingData: rotations keyed continuous, as the
@@ -150,12 +152,15 @@ public:
     bool MergeASFToZEQ(KZeqSdkManager& manager, KZeqNode* target, const char* takeName, bool withLimits,
                        MergeRecord& record);
 
-    // Builds the skeleton of the scene nodes under root (export); scaling is
-    // carried into the bone lengths.
-    void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling);
+    // Builds the skeleton of the scene nodes under root (export) from their
+    // default values, or for a node with a full transform (KZeqMotionJoint)
+    // from that transform at time in the current take; scaling is carried
+    // into the bone lengths.
+    void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling, KTime time = KTime());
     // Binds the bones to the scene nodes of the same names under root.
     void MergeZEQToASF(KZeqNode* root);
-    // Forgets every bone's curve nodes (they belong to a scene that may go).
+    // Forgets every bone's curve nodes and bound node (they belong to a scene
+    // that may go).
     void ClearCurveNodes();
 
     double mMassUnit = 1.0;
@@ -167,7 +172,8 @@ public:
 
 private:
     KZeqAsfNode* CreateRoot(KZeqNode* root);
-    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqVector4& scaling);
+    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqVector4& scaling,
+                         KTime time);
     void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
                    const KZeqVector4& scaling);
     void RemoveEndSite(KZeqAsfNode* bone);

@@ -21,7 +21,9 @@
 
 #include "fcurve/kfcurvenode.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
+#include "scene/kzeqnode.h"
 
 namespace zeqsdk_400 {
 
@@ -290,13 +292,15 @@ bool KZeqFileAcclaimAmc::WriteHeader(KZeqAsfScene*, bool writeRate, double rate,
     return Print(0, ":DEGREES\n") && ok;
 }
 
-bool KZeqFileAcclaimAmc::WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix) {
+bool KZeqFileAcclaimAmc::WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
+                                    KZeqJointNotes* notes) {
     if (!scene || !scene->GetRoot()) return false;
     const bool ok = Print(0, "%d\n", frame);
-    return WriteBone(scene, scene->GetRoot(), time, matrix) && ok;
+    return WriteBone(scene, scene->GetRoot(), time, matrix, notes) && ok;
 }
 
-bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix) {
+bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
+                                   KZeqJointNotes* notes) {
     // The scaling of the scene nodes, which the format lacks, is carried into
     // the translations of the bones below.
     double s[3] = {1.0, 1.0, 1.0};
@@ -305,12 +309,30 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
     bool ok = true;
     if (bone->mDofCount > 0) {
         double t[16] = {0.0}, r[16] = {0.0}, v[16] = {1.0, 1.0, 1.0};
-        if (bone->mCurveNodes[0]) bone->mCurveNodes[0]->CandidateEvaluate(t, time);
-        if (bone->mCurveNodes[1]) bone->mCurveNodes[1]->CandidateEvaluate(r, time);
-        if (bone->mCurveNodes[2]) {
-            bone->mCurveNodes[2]->CandidateEvaluate(v, time);
-            for (int i = 0; i < 3; ++i) carried[i][i] *= v[i];
+        KZeqNode* node = bone->mNode;
+        const bool full = node && node->NeedsFullTransform();
+        bool scaled = bone->mCurveNodes[2] != nullptr;
+        if (full) {
+            const KZeqXMatrix local = node->EvaluateLocalTransform(time);
+            const KZeqVector4 parts[3] = {local.GetT(), local.GetR(), local.GetS()};
+            for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
+            scaled = true;
+        } else if (node && !bone->mCurveNodes[0] && !bone->mCurveNodes[1] && !bone->mCurveNodes[2] &&
+                   node->GetCurrentTakeNode() == node->GetDefaultTakeNode()) {
+            // The static pose of a scene without takes.
+            KZeqVector4 parts[3];
+            node->GetDefaultT(parts[0]);
+            node->GetDefaultR(parts[1]);
+            node->GetDefaultS(parts[2]);
+            for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
+            scaled = true;
+        } else {
+            if (bone->mCurveNodes[0]) bone->mCurveNodes[0]->CandidateEvaluate(t, time);
+            if (bone->mCurveNodes[1]) bone->mCurveNodes[1]->CandidateEvaluate(r, time);
+            if (bone->mCurveNodes[2]) bone->mCurveNodes[2]->CandidateEvaluate(v, time);
         }
+        if (scaled)
+            for (int i = 0; i < 3; ++i) carried[i][i] *= v[i];
         if (matrix) {
             const KgeAMatrix& m = *matrix;
             double moved[3];
@@ -336,6 +358,10 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         for (int j = 0; j < 3; ++j)
             u[j] = t[0] * bone->mParentAxisMatrix[0][j] + t[1] * bone->mParentAxisMatrix[1][j] +
                    t[2] * bone->mParentAxisMatrix[2][j] - bone->mOffset[j];
+        if (full && notes && bone->TranslationDofCount() == 0)
+            notes->CheckHeldTranslation(*node, bone->mOffset, KZeqVector4(u[0] + bone->mOffset[0],
+                                                                          u[1] + bone->mOffset[1],
+                                                                          u[2] + bone->mOffset[2], 0.0));
         const double toFile = 1.0 / scene->LengthToScene();
         for (int j = 0; j < 3; ++j)
             values[j] = (u[0] * bone->mInvAxisMatrix[0][j] + u[1] * bone->mInvAxisMatrix[1][j] +
@@ -352,7 +378,8 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         }
         ok = Print(0, "\n") && ok;
     }
-    for (int i = 0; i < bone->GetChildCount(); ++i) ok = WriteBone(scene, bone->GetChild(i), time, &carried) && ok;
+    for (int i = 0; i < bone->GetChildCount(); ++i)
+        ok = WriteBone(scene, bone->GetChild(i), time, &carried, notes) && ok;
     return ok;
 }
 

@@ -12,6 +12,7 @@ namespace zeqsdk_400 {
 class KStreamOptionsMotion;
 class KZeqAsfNode;
 class KZeqAsfScene;
+class KZeqJointNotes;
 
 // The Acclaim AMC motion text of an ASF skeleton: read into the bones'
 // curves, printed frame by frame from the bones' bound curve nodes.
@@ -28,9 +29,15 @@ public:
 
     // Each false when a write failed.
     bool WriteHeader(KZeqAsfScene* scene, bool writeRate, double rate, bool writeRange, int first, int last);
-    // matrix: the root's parent's global matrix, or null.
-    bool WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix);
-    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix);
+    // matrix: the root's parent's global matrix, or null. A bone takes its
+    // bound node's full transform (KZeqMotionJoint) where it has one, else the
+    // curves bound, else (the node in its default take) the default values.
+    // notes, when given, hear of the bones without translation dofs whose
+    // full transform moves them off the skeleton's offsets.
+    bool WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
+                    KZeqJointNotes* notes = nullptr);
+    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
+                   KZeqJointNotes* notes = nullptr);
 
 private:
     struct Reading;

@@ -8,6 +8,7 @@
 #include "formats/motion/asf/kzeqasfscene.h"
 #include "formats/motion/asf/kzeqfileacclaimamc.h"
 #include "formats/motion/asf/kzeqwriteracclaimasf.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -44,22 +45,24 @@ bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
                                  first, first + count - 1);
     const bool global = motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
     KTime time = motion->GetStart();
+    KZeqJointNotes notes(motion);
     for (int i = 1; i <= count; ++i) {
         motion->ProgressCallback(nullptr, "Writing AMC animation frames", static_cast<float>(i * 100.0 / count));
         KgeAMatrix parent;
         const KgeAMatrix* matrix = nullptr;
         if (global && root->GetParent()) {
-            const KZeqXMatrix& m = root->GetParent()->GetGlobalFromCurrentTake(time);
+            const KZeqXMatrix m = KZeqMotionJoint::Global(*root->GetParent(), time);
             const double* values = m;
             for (int r = 0; r < 4; ++r)
                 for (int c = 0; c < 4; ++c) parent[r][c] = values[r * 4 + c];
             matrix = &parent;
         }
-        ok = mFile->WriteFrame(asf, time, i, matrix) && ok;
+        ok = mFile->WriteFrame(asf, time, i, matrix, &notes) && ok;
         time = time + period;
     }
     ok = mFile->Flush() && ok;
     asf->ClearCurveNodes();
+    AddMessageLines(notes);
     return ok || WriteFailed();
 }
 

@@ -61,7 +61,8 @@ bool KZeqWriterAcclaimAsf::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
         scaling = root->GetParent()->GetGlobalFromDefaultTake().GetS();
 
     KZeqAsfScene* asf = new KZeqAsfScene;
-    asf->ZEQToASF(root, withTranslation, scaling);
+    // A joint with a full transform is built as the first frame places it.
+    asf->ZEQToASF(root, withTranslation, scaling, motion->GetStart());
     motion->ProgressCallback(nullptr, "Writing ASF node hierarchy", 0.0f);
     const bool written = mFile->Write(asf);
     // The bones' curve nodes belong to this scene: the AMC writer binds them again.

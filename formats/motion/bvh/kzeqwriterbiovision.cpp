@@ -55,6 +55,9 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     mFromGlobalPosition =
         mOptions->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
     const KZeqVector4 unit(1.0, 1.0, 1.0, 1.0);
+    mNotes = std::make_unique<KZeqJointNotes>(mOptions);
+    mHeld.clear();
+    mAnyFull = KZeqMotionJoint::HasFullTransformAround(*mRoot);
 
     bool ok = WriteNode(mRoot, 0, rotationOnly, true, unit);
     const int frames = mOptions->GetFrameCount();
@@ -70,6 +73,10 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     }
     // Text is buffered: a full disk may only show when it is pushed out.
     ok = ok && mFile->Flush();
+    AddMessageLines(*mNotes);
+    mNotes.reset();
+    mHeld.clear();
+    mAnyFull = true;
     mOptions = nullptr;
     mRoot = nullptr;
     mFromGlobalPosition = false;
@@ -123,6 +130,7 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
             if (current->GetChildCount() == 0) {
                 // A leaf joint ends in a site of its own, along its bone.
                 KZeqNodeLimits& limits = current->GetLimits();
+                const KZeqJointRotationsKept kept(*current);
                 limits.UpdateAutomatic(current);
                 const KZeqVector4 axis = limits.GetRotationAxis();
                 const double length = limits.GetAxisLength();
@@ -136,16 +144,24 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
             continue;
         }
         const bool isRoot = current == mRoot;
-        const KZeqXMatrix& matrix = isRoot && mFromGlobalPosition ? current->GetGlobalFromDefaultTake()
-                                                                  : current->GetLocalFromDefaultTake();
+        const bool global = isRoot && mFromGlobalPosition;
+        const bool full = global ? KZeqMotionJoint::HasFullTransformUp(*current)
+                                 : current->NeedsFullTransform();
+        const KTime start = mOptions ? mOptions->GetStart() : KTime();
+        KZeqXMatrix folded;
+        if (full) folded = global ? KZeqMotionJoint::Global(*current, start) : KZeqMotionJoint::Local(*current, start);
+        const KZeqXMatrix& matrix = full     ? folded
+                                    : global ? current->GetGlobalFromDefaultTake()
+                                             : current->GetLocalFromDefaultTake();
         const bool endSite = !isRoot && IsEndSite(current);
         // A joint without translation channels has one translation for the
         // whole take, its OFFSET: when the take gives it its translation
         // (bone lengths kept in the keys), the one of the first frame written.
         const bool fixedTranslation = !isRoot && (rotationOnly || endSite);
-        const KZeqVector4 offset = fixedTranslation && mOptions && HasTakeTranslation(current)
+        const KZeqVector4 offset = !full && fixedTranslation && mOptions && HasTakeTranslation(current)
                                        ? current->GetLocalFromCurrentTake(mOptions->GetStart()).GetT()
                                        : matrix.GetT();
+        if (full && fixedTranslation) mHeld[current] = offset;
         const KZeqVector4 t = Scaled(offset, entry.mScaling);
         const KZeqVector4 s = Scaled(matrix.GetS(), entry.mScaling);
         // The root stays a joint, or the file would have no hierarchy.
@@ -172,11 +188,23 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         KZeqNode* current = entry.first;
         const bool isRoot = current == mRoot;
         if (!isRoot && IsEndSite(current)) continue;
-        const KZeqXMatrix& matrix =
-            isRoot && mFromGlobalPosition ? current->GetGlobalFromCurrentTake(time) : current->GetLocalFromCurrentTake(time);
-        const KZeqVector4 t = Scaled(matrix.GetT(), entry.second);
-        const KZeqVector4 s = Scaled(matrix.GetS(), entry.second);
-        KZeqVector4 r = matrix.GetR();
+        KZeqXMatrix folded;
+        const KZeqXMatrix* matrix = &folded;
+        if (!mAnyFull) {
+            matrix = isRoot && mFromGlobalPosition ? &current->GetGlobalFromCurrentTake(time)
+                                                   : &current->GetLocalFromCurrentTake(time);
+        } else if (isRoot && mFromGlobalPosition) {
+            folded = KZeqMotionJoint::Global(*current, time);
+        } else if (current->NeedsFullTransform()) {
+            folded = current->EvaluateLocalTransform(time);
+            const auto held = mHeld.find(current);
+            if (held != mHeld.end() && mNotes) mNotes->CheckHeldTranslation(*current, held->second, folded.GetT());
+        } else {
+            matrix = &current->GetLocalFromCurrentTake(time);
+        }
+        const KZeqVector4 t = Scaled(matrix->GetT(), entry.second);
+        const KZeqVector4 s = Scaled(matrix->GetS(), entry.second);
+        KZeqVector4 r = matrix->GetR();
         if (zxyOrder) {
             KZeqMatrix rotation;
             KmXYZtoR(rotation, r[0], r[1], r[2]);

@@ -2,11 +2,13 @@
 #define ZEQ_FORMATS_MOTION_BVH_KZEQWRITERBIOVISION_H
 
 #include <memory>
+#include <unordered_map>
 
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
 #include "formats/motion/common/kzeqmotionfileio.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 
 namespace zeqsdk_400 {
 
@@ -29,7 +31,9 @@ public:
     // A joint written without translation channels (below the root with
     // "Translation" off, or an End Site) whose current take has translation
     // curves gets as OFFSET its translation in that take at the options'
-    // start, the first frame written; otherwise the default take's.
+    // start, the first frame written; otherwise the default take's. A joint
+    // with a full transform (KZeqMotionJoint) is written as that gives it at
+    // the first frame, rotation and all.
     bool WriteNode(KZeqNode* node, int indent, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
     // One frame of node's subtree at time.
     bool WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder, const KZeqVector4& scaling);
@@ -48,6 +52,14 @@ private:
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;
     bool mFromGlobalPosition = false;
+    // The OFFSET of each joint with a full transform written without
+    // translation channels, checked frame by frame.
+    std::unordered_map<KZeqNode*, KZeqVector4> mHeld;
+    // False while no node of the write needs its full transform: the frames
+    // are then taken as they always were. True outside a write, for callers
+    // of WriteNodeMotion alone.
+    bool mAnyFull = true;
+    std::unique_ptr<KZeqJointNotes> mNotes;
 };
 
 }  // namespace zeqsdk_400

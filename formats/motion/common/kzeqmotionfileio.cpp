@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fileio/kpath.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 
@@ -150,6 +151,10 @@ void KZeqMotionWriterBase::AddMessageLine(const char* text) {
     if (!text || !*text) return;
     if (!mMessage.IsEmpty() && mMessage[mMessage.GetLen() - 1] != '\n') mMessage += "\n";
     mMessage += text;
+}
+
+void KZeqMotionWriterBase::AddMessageLines(const KZeqJointNotes& notes) {
+    for (const KString& line : notes.GetLines()) AddMessageLine(line.Buffer());
 }
 
 void KZeqMotionWriterBase::CollectSelectedNodes(KZeqNode* root, std::vector<KZeqNode*>& nodes) {

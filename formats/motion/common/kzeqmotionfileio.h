@@ -16,6 +16,7 @@
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
+class KZeqJointNotes;
 
 // Opens file on path with the fopen mode as KTextFile::Open does, answering as
 // it does, and sets size to the size of a file opened for reading, taken from
@@ -99,6 +100,8 @@ protected:
     bool Refuse(int errorId, const char* text);
     // Adds text as a line of the message.
     void AddMessageLine(const char* text);
+    // Adds what notes said, a line each.
+    void AddMessageLines(const KZeqJointNotes& notes);
     // The selected nodes below root (itself included) in depth-first order,
     // optical reference nodes left out (their children are still visited).
     static void CollectSelectedNodes(KZeqNode* root, std::vector<KZeqNode*>& nodes);

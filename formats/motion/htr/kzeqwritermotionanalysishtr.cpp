@@ -7,6 +7,7 @@
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvekey.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -129,6 +130,8 @@ void KZeqWriterMotionAnalysisHtr::ConvertBasePosition(KZeqNode* node, KZeqNode* 
     KmRi(boneAxis, turn);
 
     KZeqNodeLimits& limits = node->GetLimits();
+    // The limits are read here, the node's own rotations later for the frames.
+    const KZeqJointRotationsKept kept(*node);
     limits.UpdateAutomatic(node);
     const KZeqVector4 baseT = limits.GetDefault(KZeqNodeLimits::eT);
     const KZeqVector4 axis = limits.GetRotationAxis();
@@ -320,6 +323,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     reference->SetGlobalStateId(1, false);
     KZeqPose* pose = KZeqFileMotionAnalysisHtr::RetrieveRestPose(scene, reference->GetNameWithoutNameSpacePrefix().Buffer());
     ConvertBasePosition(root, copy, pose, offset);
+    const KZeqMotionJointStates states(*reference);
 
     const int frames = motion->GetFrameCount();
     mCurves.clear();
@@ -329,7 +333,8 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     for (int i = 0; ok && i < frames; ++i) {
         motion->ProgressCallback(nullptr, "Converting HTR nodes", static_cast<float>(50LL * i / frames));
         const KTime time = start + period * i;
-        reference->SetLocalStateFromCurrentTake(time, true);
+        // Full transforms folded in: the frames are taken from the global states.
+        states.Set(time);
         reference->SetGlobalState(identityMatrix);
         reference->SetGlobalStateId(0, true);
         reference->SetGlobalStateId(1, false);

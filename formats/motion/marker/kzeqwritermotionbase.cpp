@@ -5,6 +5,7 @@
 #include "base/karray.h"
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/marker/izeqfilemotionbase.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -15,11 +16,12 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// The root's state at a time (from the current take) or from the default take,
-// with the root itself as the origin.
-void SetRootState(KZeqNode* root, const KTime* time) {
-    if (time)
-        root->SetLocalStateFromCurrentTake(*time, true);
+// The root's state at a time (from the current take, full transforms folded
+// in by the root's states) or from the default take, with the root itself as
+// the origin.
+void SetRootState(KZeqNode* root, const KTime* time, const KZeqMotionJointStates* states = nullptr) {
+    if (time && states)
+        states->Set(*time);
     else
         root->SetLocalStateFromDefaultTake(true);
     root->SetGlobalState(KZeqXMatrix());
@@ -113,6 +115,7 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
         sampled.push_back({node, take ? take->GetOcclusion() : nullptr, 0});
     }
 
+    const KZeqMotionJointStates states(*root);
     const int frameCount = options.GetFrameCount();
     KTime time = options.GetStart();
     const KTime period = options.GetFramePeriod();
@@ -123,7 +126,7 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
         return WriteFailed();
     for (int i = 1; i <= frameCount; ++i) {
         options.ProgressCallback(nullptr, "Writing animation frames", static_cast<float>(i * 100.0 / frameCount));
-        SetRootState(root, &time);
+        SetRootState(root, &time, &states);
         UpdateTranslationArray(sampled, time, points.data());
         if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return WriteFailed();
         time += period;

@@ -1,0 +1,98 @@
+#ifndef ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONJOINT_H
+#define ZEQ_FORMATS_MOTION_COMMON_KZEQMOTIONJOINT_H
+
+// The transform a motion writer writes for a joint. The skeleton formats hold
+// a joint as an offset or translation, a rotation in their own channel order
+// and a scaling carried into the offsets below: nothing of pivots, offsets,
+// pre- and post-rotation or rotation orders. A joint whose transform is no more
+// than translation, rotation XYZ and scaling is taken from the plain matrix
+// of those, as the writers always took it; any other from the node's full
+// evaluation, whose translation, rotation and scaling fold all of it in.
+
+#include <vector>
+
+#include "base/kstring.h"
+#include "base/ktime.h"
+#include "base/kzeqmatrix.h"
+#include "scene/kzeqnodeproperties.h"
+
+namespace zeqsdk_400 {
+
+class KStreamOptionsMotion;
+class KZeqNode;
+
+class KZeqMotionJoint {
+public:
+    // Whether the node or one above it needs its full transform
+    // (KZeqNode::NeedsFullTransform).
+    static bool HasFullTransformUp(KZeqNode& node);
+    // Whether the node, one above it or one below it does: a writer that
+    // finds none writes the subtree as it always did, without looking again.
+    static bool HasFullTransformAround(KZeqNode& node);
+    // The local matrix at time in the node's current take.
+    static KZeqXMatrix Local(KZeqNode& node, KTime time);
+    // The global matrix at time: the plain one of the current take (cached
+    // there) unless the node or a parent holds more.
+    static KZeqXMatrix Global(KZeqNode& node, KTime time);
+};
+
+// The local states of a subtree frame by frame, as SetLocalStateFromCurrentTake
+// sets them, from the full evaluation where a node needs it. The nodes that do
+// are found once: most scenes have none, and their frames cost what they did.
+class KZeqMotionJointStates {
+public:
+    explicit KZeqMotionJointStates(KZeqNode& root);
+    // The states of the subtree at time in the current takes.
+    void Set(KTime time) const;
+
+private:
+    KZeqNode& mRoot;
+    std::vector<KZeqNode*> mFull;
+};
+
+// While it lives, a node's automatic limits may be updated and read: they
+// keep their rotation default, axis and kind in pivot set 0's pre- and
+// post-rotation and rotation order. At its end it gives the node back its
+// rotation order, and its pre- and post-rotation when the set is active, so
+// that the node's transform stays what the scene says.
+class KZeqJointRotationsKept {
+public:
+    explicit KZeqJointRotationsKept(KZeqNode& node);
+    ~KZeqJointRotationsKept();
+    KZeqJointRotationsKept(const KZeqJointRotationsKept&) = delete;
+    KZeqJointRotationsKept& operator=(const KZeqJointRotationsKept&) = delete;
+
+private:
+    KZeqNode& mNode;
+    bool mActive;
+    KZeqVector4 mPre;
+    KZeqVector4 mPost;
+    ERotationOrder mOrder = eEULER_XYZ;
+};
+
+// What a writer's file cannot hold of the joints' transforms, said once per
+// node through the options' message callback (a warning) and kept for the
+// writer's message.
+class KZeqJointNotes {
+public:
+    explicit KZeqJointNotes(KStreamOptionsMotion* options) : mOptions(options) {}
+
+    // A joint written with one translation for the whole take (held), whose
+    // full transform puts it at actual: when they part, what of the node moves
+    // it, a rotation or scaling pivot, is not held. Nothing for a node
+    // without a full transform, as for one whose take moves it.
+    void CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual);
+    // Says once for node that what is not held.
+    void NotHeld(KZeqNode& node, const char* what);
+    // What was said, one text per node.
+    const std::vector<KString>& GetLines() const { return mLines; }
+
+private:
+    KStreamOptionsMotion* mOptions;
+    std::vector<KZeqNode*> mSaid;
+    std::vector<KString> mLines;
+};
+
+}  // namespace zeqsdk_400
+
+#endif

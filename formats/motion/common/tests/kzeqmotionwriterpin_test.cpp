@@ -1,0 +1,174 @@
+// Skeletons without pivots, pre- or post-rotations, rotation offsets or
+// rotation orders other than XYZ are written byte for byte as they always
+// were: the text of every motion writer's file, hashed, for generated chains
+// and the shared sample files.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fcurve/kfcurve.h"
+#include "formats/motion/common/tests/kzeqmotionwriters_support.h"
+#include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqtakenode.h"
+
+namespace zeqmotionwriters {
+namespace {
+
+using zeqmotiontest::ChainSpec;
+
+struct PinCase {
+    const char* mName;
+    // Way name to the hash of its text; a way not listed is not pinned.
+    std::map<std::string, std::string> mHashes;
+};
+
+class MotionWriterPin : public testing::Test {
+protected:
+    void TearDown() override { mManager.DestroyKZeqScene(mScene, true); }
+
+    // Writes the scene every way and checks each listed hash.
+    void Check(const PinCase& pin, int frames, double rate, KTime start = KTime()) {
+        Writers writers(mManager, mDir.Path());
+        std::map<std::string, Output> out;
+        std::string error;
+        ASSERT_TRUE(writers.WriteAll(*mScene, frames, rate, start, out, error)) << error;
+        for (const auto& [way, output] : out) {
+            const auto expected = pin.mHashes.find(way);
+            if (expected == pin.mHashes.end()) continue;
+            EXPECT_EQ(expected->second, Hash(output.mText)) << pin.mName << " " << way << ":\n" << output.mText;
+        }
+    }
+    void SelectAll(KZeqNode* node) {
+        node->SetSelected(true);
+        for (int i = 0; i < node->GetChildCount(); ++i) SelectAll(node->GetChild(i));
+    }
+    // The scene read from a shared sample file, the first child of its
+    // reference node and all below selected; false when the file is absent.
+    bool ImportSample(const char* format, int row, const std::string& file, const char* reference) {
+        const std::string dir = zeqmotiontest::TestDataDir(format);
+        if (dir.empty()) return false;
+        std::string error;
+        EXPECT_TRUE(zeqmotiontest::ImportMotion(mManager, *mScene, row, dir + "/" + file, nullptr, &error)) << error;
+        KZeqNode* node = mScene->GetRootNode()->FindChild(reference, true);
+        EXPECT_TRUE(node && node->GetChildCount() > 0);
+        if (node && node->GetChildCount() > 0) SelectAll(node->GetChild(0));
+        return true;
+    }
+
+    KZeqSdkManager mManager;
+    KZeqScene* mScene = mManager.CreateKZeqScene();
+    zeqmotiontest::MotionTempDir mDir;
+};
+
+const PinCase kForked = {"forked",
+                         {{"amc", "2c482f05beb0df7b"},
+                          {"asf", "170f828049709e11"},
+                          {"bvh", "2b6f1c532fd44438"},
+                          {"bvh-translation", "1cb0971ebd46f333"},
+                          {"htr", "050bb307cc2959f3"},
+                          {"trc", "f7a7e98e9252c72b"}}};
+
+TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
+    ChainSpec spec;
+    spec.mBranchJoints = 2;
+    spec.mEndSites = true;
+    spec.mAmplitude = 170.0;
+    const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
+    SelectAll(chain.Top());
+    Check(kForked, spec.mFrames, spec.mRate);
+}
+
+// The same chain with pivot set 0 active and rotation on, as a host's joints
+// without orients come, but every pivot, offset and extra rotation zero and
+// the order XYZ: the same files.
+TEST_F(MotionWriterPin, NeutralPivotsChangeNothing) {
+    ChainSpec spec;
+    spec.mBranchJoints = 2;
+    spec.mEndSites = true;
+    spec.mAmplitude = 170.0;
+    const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
+    SelectAll(chain.Top());
+    for (KZeqNode* node : chain.mNodes) {
+        node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+        node->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_XYZ);
+        node->GetPropertyHandler()->RotationActive.Value() = true;
+    }
+    Check(kForked, spec.mFrames, spec.mRate);
+}
+
+TEST_F(MotionWriterPin, MovingScaledChain) {
+    ChainSpec spec;
+    spec.mJoints = 5;
+    spec.mAnimateTranslation = true;
+    spec.mRate = 24.0;
+    const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
+    SelectAll(chain.Top());
+    // Scaled joints: the formats carry scaling into the offsets below.
+    KZeqTakeNode* take = chain.mNodes[1]->GetCurrentTakeNode();
+    take->GetScaleX()->SetValue(1.5f);
+    take->GetScaleY()->SetValue(0.5f);
+    take->GetScaleZ()->SetValue(2.0f);
+    chain.mNodes[2]->SetDefaultS(KZeqVector4(1.25, 1.25, 1.25, 0.0));
+    Check({"moving",
+           {{"amc", "343df713a7af4cd5"},
+            {"asf", "32e6a926b1c6b622"},
+            {"bvh", "999c188a650f6f71"},
+            {"bvh-translation", "83a9449c04c66b2b"},
+            {"htr", "362bcd65e3f644c4"},
+            {"trc", "9dc408a5d1b690a6"}}},
+          spec.mFrames, spec.mRate);
+}
+
+TEST_F(MotionWriterPin, PosedSkeletonWithoutTakes) {
+    // Default values only: the pose every writer but AMC already writes.
+    KZeqNode* parent = mScene->GetRootNode();
+    KZeqNode* top = nullptr;
+    for (int n = 0; n < 4; ++n) {
+        KZeqNode* node = mManager.CreateKZeqNode(("Pose" + std::to_string(n)).c_str());
+        node->SetDefaultT(KZeqVector4(n == 0 ? 1.0 : 0.5 * n, n == 0 ? 2.0 : 8.0, n == 0 ? 3.0 : -0.25 * n, 0.0));
+        node->SetDefaultR(KZeqVector4(10.0 * n, -15.0 + 7.0 * n, 25.0 - 4.0 * n, 0.0));
+        parent->AddChild(node);
+        parent = node;
+        if (!top) top = node;
+    }
+    SelectAll(top);
+    Check({"posed",
+           {{"asf", "69e7bebec1ab60ba"},
+            {"bvh", "6f227bc053968628"},
+            {"bvh-translation", "95dbe34f50479a1e"},
+            {"htr", "8132380db2702011"},
+            {"trc", "6a0af3ae9d30d05d"}}},
+          3, 30.0);
+}
+
+TEST_F(MotionWriterPin, BiovisionSample) {
+    if (!ImportSample("bvh", KZeqImporter::eBIOVISION_BVH, "cmu_12_01_walk.bvh", "BVH:reference"))
+        GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
+    Check({"bvh sample",
+           {{"amc", "c4249d28a0d5cb9f"},
+            {"asf", "7a8b948f2c6b1e19"},
+            {"bvh", "85d4f500ba6b6ac6"},
+            {"bvh-translation", "c5d25f81e414d76a"},
+            {"htr", "64d7d80eaf369144"},
+            {"trc", "fedf6f243bae41fe"}}},
+          40, 120.0);
+}
+
+TEST_F(MotionWriterPin, HtrSample) {
+    if (!ImportSample("htr", KZeqImporter::eMOTION_ANALYSIS_HTR, "walk.htr", "HTR:reference"))
+        GTEST_SKIP() << "sample files of htr not found (ZEQ_TESTDATA_DIR)";
+    Check({"htr sample",
+           {{"amc", "aa7acb335317eb87"},
+            {"asf", "33cc5530d2b02491"},
+            {"bvh", "12e03edc2cb1a1a0"},
+            {"bvh-translation", "76b75a781f17ef63"},
+            {"htr", "a472ac7039430ae8"},
+            {"trc", "a175694930428705"}}},
+          40, 60.0);
+}
+
+}  // namespace
+}  // namespace zeqmotionwriters
