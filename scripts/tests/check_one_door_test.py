@@ -15,6 +15,8 @@ import unittest
 
 # The check is loaded as a module: no cache of it is left in the checkout.
 sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from scratch import scratch_root  # noqa: E402
 
 
 def load_check():
@@ -174,14 +176,6 @@ def compile_database(root, build, entries):
     (build / "compile_commands.json").write_text(json.dumps(database))
 
 
-
-def scratch_root():
-    """The build's test-tmp where the test runs under CTest (where the run's check of leftovers
-    looks), else the system's temporary folder."""
-    root = os.environ.get("ZEQ_TEST_TMP")
-    if root:
-        os.makedirs(root, exist_ok=True)
-    return root or None
 
 
 class OneDoorCheck(unittest.TestCase):

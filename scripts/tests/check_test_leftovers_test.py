@@ -13,6 +13,8 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from scratch import scratch_root  # noqa: E402
 CHECK = pathlib.Path(__file__).resolve().parent.parent / "check-test-leftovers.py"
 
 # Every test of the build inside the run.
@@ -29,14 +31,6 @@ LISTING = """{"kind": "ctestInfo", "tests": [
 """
 
 
-
-def scratch_root():
-    """The build's test-tmp where the test runs under CTest (where the run's check of leftovers
-    looks), else the system's temporary folder."""
-    root = os.environ.get("ZEQ_TEST_TMP")
-    if root:
-        os.makedirs(root, exist_ok=True)
-    return root or None
 
 
 class LeftoverCheck(unittest.TestCase):

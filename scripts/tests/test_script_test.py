@@ -17,9 +17,14 @@ import shutil
 import signal
 import stat
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from scratch import scratch_root  # noqa: E402
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 # How long a stand-in's step may take to say it is under way, and a stopped script to end (it
@@ -145,13 +150,6 @@ def group_runs(group):
             return True
     return False
 
-
-def scratch_root():
-    """The build's test-tmp where the test runs under CTest, else the system's temporary folder."""
-    root = os.environ.get("ZEQ_TEST_TMP")
-    if root:
-        os.makedirs(root, exist_ok=True)
-    return root or None
 
 
 class TestScript(unittest.TestCase):
