@@ -463,13 +463,18 @@ bool KFCurveFilterMatrixConverter::Apply(KFCurveNode& node, bool) {
         }
     }
     bool result = false;
-    if (MatricesEquivalence(mSource.mMatrices, mDest.mMatrices))
+    // Curves of another order are re-expressed in the destination's even where the matrices agree.
+    if (MatricesEquivalence(mSource.mMatrices, mDest.mMatrices) && mSourceRotationOrder == mDestRotationOrder)
         SetError(KFCURVEFILTER_ERROR_LEFT_UNCHANGED, kNothingChanged);
     else
         result = DoConvert(node);
 
+    // The rotation node says the order its curves are in: the unroll, and any filter after this
+    // one, take their axes from it.
+    KFCurveNode* rotation = node.FindRecursive("R");
+    if (rotation) rotation->SetRotationOrder(result ? mDestRotationOrder : mSourceRotationOrder);
     if (mApplyUnroll) {
-        if (KFCurveNode* rotation = node.FindRecursive("R")) {
+        if (rotation) {
             KFCurveFilterUnroll unroll;
             unroll.Apply(*rotation, true);
             // Without keys there is nothing to resample, and no period may be set.
@@ -543,8 +548,10 @@ bool KFCurveFilterMatrixConverter::DoConvert(KFCurveNode& node) {
         source.ComputeTotalMatrix(total, t, r, s);
         destination.Extract(out + 6, r, out, total);
         KgeRVector angles;
+        // Euler XYZ through the general extraction: the X-first one takes a turn within a tenth of
+        // a degree of a quarter turn about Y for the quarter turn itself.
         if (mDestRotationOrder == KVXRotationOrder::eEulerXYZ)
-            KmRtoVXYZ(angles, r);
+            KmRtoVord(angles.mData, r, 0);
         else
             destOrder.M2V(angles, r);
         std::memcpy(out + 3, angles.mData, sizeof angles.mData);

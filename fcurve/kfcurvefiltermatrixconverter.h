@@ -93,7 +93,8 @@ public:
     void SetResampleTranslation(bool resample) { mResampleTranslation = resample; }
 
     // Rotation orders (KVXRotationOrder codes) of the source curves and of the
-    // converted ones; set by the caller directly.
+    // converted ones; set by the caller directly. Apply gives the "R" node the
+    // order of the curves it leaves there (the unroll follows it).
     int mSourceRotationOrder = 0;
     int mDestRotationOrder = 0;
 
@@ -101,8 +102,9 @@ public:
 
     // The conversion, then (when enabled) the unroll and resampling of the "R"
     // node and the constant key reduction of the node. False with error 1
-    // when the two sets are equivalent or error 3 when a transform curve is
-    // missing: nothing is converted, but the later steps still run. A period
+    // when the two sets are equivalent and the two orders the same, or error 3
+    // when a transform curve is missing: nothing is converted, but the later
+    // steps still run (the curves are then taken as in the source order). A period
     // not above 0 while the node has keys is refused as a whole (error 1).
     // Too many samples (over ten million) or a span holding no key: false,
     // nothing converted.

@@ -69,6 +69,16 @@ bool IsSwitcherName(const KString& name, const KString& apart) {
     return name == apart || (apart == "Model::Camera Switcher" && name == "Camera Switcher");
 }
 
+// A model's rotation curves are in its rotation order, though the "R" node read says Euler XYZ:
+// the merge's plot and rotation filter take their axes from that node. Spheric XYZ is left as read.
+void SayRotationOrder(KFCurveNode* curves, const KZeqNode& model) {
+    ERotationOrder order = eEULER_XYZ;
+    model.GetRotationOrder(KZeqNode::eSOURCE_SET, order);
+    if (order < eEULER_XYZ || order >= eSPHERIC_XYZ) return;
+    // The curve node's codes of the Euler orders are twice the model's.
+    if (KFCurveNode* rotation = curves ? curves->FindRecursive("R") : nullptr) rotation->SetRotationOrder(2 * order);
+}
+
 }  // namespace
 
 bool KZeqReaderZeq::ReadAnimation(KZeqScene& scene) {
@@ -213,8 +223,10 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
         // Files before version 6 keep a material's shininess keys a hundred times larger.
         if (kind == 'A' && mBefore6)
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
-        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
+        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP)) {
+            if (kind == 'M' || kind == 'S') SayRotationOrder(node->GetKFCurveNode(), static_cast<KZeqNode&>(object));
             MergeLayerAndTimeWarp(node->GetKFCurveNode(), nullptr);
+        }
         if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
         file.FieldReadBlockEnd();
     }

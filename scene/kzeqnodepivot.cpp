@@ -123,6 +123,9 @@ struct Conversion {
     bool mConvert = false;  // whether the converter runs at all
 };
 
+// The converter's code of a set's rotation order: twice the node's for the Euler orders.
+int ConverterOrder(ERotationOrder order) { return 2 * order; }
+
 // The node of a take's tree that holds "T", "R" and "S".
 KFCurveNode* TransformNodeOf(KZeqTakeNode* take) {
     KFCurveNode* root = take->GetKFCurveNode();
@@ -241,6 +244,11 @@ void KZeqNode::ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool
         conversion.Set(Converter::ePostRotation, m);
         conversion.mConvert = true;
     }
+    // What the converter resamples it reads in the source set's order and writes in the target's;
+    // a change of order alone is no reason to resample here. Spheric XYZ is read as Euler XYZ.
+    auto order = [](ERotationOrder o) { return o == eSPHERIC_XYZ ? 0 : ConverterOrder(o); };
+    conversion.mSourceOrder = order(S.mRotationOrder);
+    conversion.mDestOrder = order(D.mRotationOrder);
     ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }
 
@@ -303,9 +311,8 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
             }
         }
     }
-    // The converter's codes of the Euler orders are twice the node's.
-    conversion.mSourceOrder = 2 * S.mRotationOrder;
-    conversion.mDestOrder = 2 * D.mRotationOrder;
+    conversion.mSourceOrder = ConverterOrder(S.mRotationOrder);
+    conversion.mDestOrder = ConverterOrder(D.mRotationOrder);
     if (S.mRotationOrder != D.mRotationOrder) conversion.mConvert = true;
     ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }

@@ -258,9 +258,8 @@ TEST_P(MatrixConverterRandom, TotalMatrixKeptAtEverySample) {
     random.Animate(*node);
     const Set source = random.PivotSet();
     const Set dest = c.identityDestination ? Set() : random.PivotSet();
-    // The rotation node describes the converted curves, which its unroll follows.
+    // The rotation node says Euler XYZ, as a file's does: the unroll follows the converter's orders.
     filter.SetApplyUnroll(c.unroll);
-    node->Get(1)->SetRotationOrder(c.destOrder);
     NodePtr original(node->Clone(false));
     EXPECT_LT(Convert(source, dest, c.sourceOrder, c.destOrder), 1e-6);
     ASSERT_GT(C(0, 0).KeyGetCount(), 40);
@@ -380,6 +379,80 @@ TEST_F(MatrixConverter, UnrollAndConstantKeyReductionAfterTheConversion) {
     ASSERT_GT(z.size(), 2u);
     EXPECT_GT(z.back(), 400.0f);
     for (std::size_t k = 1; k < z.size(); ++k) EXPECT_LT(std::fabs(z[k] - z[k - 1]), 30.0f) << k;
+}
+
+
+// What the converter writes in an order it leaves unrolled in that order, whatever the rotation
+// node says (a node read from a file says Euler XYZ): in every order, the total matrix holds at
+// the keys and between them. The first case is a node whose resampled rotation has, in Euler XYZ,
+// another solution nearer zero, which an unroll in the wrong order takes for the same turn.
+TEST(MatrixConverterOrders, UnrolledInTheOrderTheCurvesAreWrittenIn) {
+    std::vector<KTime> frames;
+    for (int k = 0; k <= 30; ++k) frames.push_back(KTime(k * kFrame));
+    Random random(29);
+    for (int order = 0; order < KVXRotationOrder::eOrderCount; ++order) {
+        for (const bool turning : {false, true}) {
+            SCOPED_TRACE("order " + std::to_string(order) + (turning ? ", rotation keys" : ", a translation key"));
+            NodePtr node(TransformNode());
+            const float still[3] = {-60.0f, -99.5f, -125.0f};
+            for (int c = 0; c < 3; ++c) {
+                Curve(*node, 1, c).SetValue(still[c]);
+                Curve(*node, 2, c).SetValue(1.0f);
+            }
+            Keys(Curve(*node, 0, 0), {{0, 0}, {1, 0}});
+            if (turning)
+                for (int c = 0; c < 3; ++c)
+                    for (double t : {0.0, 0.5, 1.0})
+                        Keys(Curve(*node, 1, c), {{t, static_cast<float>(random.Uniform(-180, 180))}});
+            MC filter;
+            filter.SetResamplingPeriod(KTime(kFrame));
+            filter.SetApplyConstantKeyReducer(false);
+            const Set source = Set().Put(MC::ePreRotation, Rotation(16, 10, -73));
+            source.Load(filter, true);
+            filter.mSourceRotationOrder = filter.mDestRotationOrder = order;
+            NodePtr original(node->Clone(false));
+            EXPECT_TRUE(filter.Apply(*node, true));
+            EXPECT_LT(WorstDifference(*original, source, order, *node, Set(), order, frames), 1e-5);
+            // The rotation node says the order of the curves it now holds.
+            EXPECT_EQ(node->Get(1)->GetRotationOrder(), order);
+        }
+    }
+}
+
+// A turn within a hundredth of a degree of a quarter turn about Y is written as itself in Euler XYZ,
+// not as the quarter turn (which is a thousandth of a radian away).
+TEST(MatrixConverterOrders, NearAQuarterTurnAboutYTheTurnIsKept) {
+    NodePtr node(TransformNode());
+    for (int c = 0; c < 3; ++c) Curve(*node, 2, c).SetValue(1.0f);
+    Keys(Curve(*node, 0, 0), {{0, 0}, {1, 0}});
+    MC filter;
+    filter.SetResamplingPeriod(KTime(kFrame));
+    const Set source = Set().Put(MC::ePreRotation, Rotation(128.99, 90.0078, 31.26));
+    source.Load(filter, true);
+    NodePtr original(node->Clone(false));
+    EXPECT_TRUE(filter.Apply(*node, true));
+    EXPECT_LT(WorstDifference(*original, source, 0, *node, Set(), 0, {KTime(0), KTime(15 * kFrame)}), 1e-6);
+}
+
+// Orders that differ are a change even where the matrices are not: the curves are re-expressed
+// in the destination order, and unrolled in it.
+TEST(MatrixConverterOrders, AnotherOrderAloneIsConverted) {
+    NodePtr node(TransformNode());
+    for (int c = 0; c < 3; ++c) Curve(*node, 2, c).SetValue(1.0f);
+    Keys(Curve(*node, 1, 0), {{0, 170}, {1, -170}});
+    Keys(Curve(*node, 1, 1), {{0, 100}, {1, 20}});
+    Keys(Curve(*node, 1, 2), {{0, -40}, {1, 150}});
+    MC filter;
+    filter.SetResamplingPeriod(KTime(kFrame));
+    filter.SetApplyConstantKeyReducer(false);
+    filter.mSourceRotationOrder = 4;
+    filter.mDestRotationOrder = 8;
+    NodePtr original(node->Clone(false));
+    EXPECT_TRUE(filter.Apply(*node, true));
+    std::vector<KTime> frames;
+    for (int k = 0; k <= 30; ++k) frames.push_back(KTime(k * kFrame));
+    EXPECT_LT(WorstDifference(*original, Set(), 4, *node, Set(), 8, frames), 1e-5);
+    EXPECT_EQ(node->Get(1)->GetRotationOrder(), 8);
 }
 
 }  // namespace

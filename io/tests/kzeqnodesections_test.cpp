@@ -37,6 +37,7 @@
 #include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
+#include "scene/tests/kfiletransform_support.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
@@ -51,6 +52,28 @@ struct SectionsTest : ::testing::Test {
         const std::string path = mDir / "s.zeq";
         MakeZeqFile(path, version, 0, fields);
         return ReadZeqFile(mManager, path, "", &mError);
+    }
+    // Model A of the file, read with the baking of layers and time warps (option 10) as asked, its
+    // take "T" current; null, with a failure, when the read or either of them fails.
+    KZeqNode* ReadTakeT(const std::string& path, bool merge) {
+        KZeqImporter importer(mManager);
+        auto* options = importer.Initialize(path.c_str())
+                            ? static_cast<KStreamOptionsZeq*>(importer.GetImportOptions())
+                            : nullptr;
+        if (!options) {
+            ADD_FAILURE() << "no options for " << path;
+            return nullptr;
+        }
+        options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        const bool read = importer.Import(*scene, options);
+        importer.ReleaseImportOptions(options);
+        KZeqNode* a = read ? scene->GetRootNode()->FindChild("A") : nullptr;
+        if (!a || !a->SetCurrentTakeNode("T")) {
+            ADD_FAILURE() << "no take T of model A: " << importer.GetLastErrorString();
+            return nullptr;
+        }
+        return a;
     }
     static std::string Names(KZeqNode& parent) {
         std::string names;
@@ -679,16 +702,8 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
                         "Model: \"Model::A\" {;Type: \"Null\";};Takes: {;Current: \"T\";Take: \"T\" {;" + warp +
                             "Model: \"Model::A\" {;Version: 1.1;Channel: \"Transform\" {;Channel: \"T\" {;" + x +
                             (withLayer ? layer : "") + "};};};};}");
-            KZeqImporter importer(mManager);
-            ASSERT_TRUE(importer.Initialize(path.c_str()));
-            auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
-            ASSERT_NE(nullptr, options);
-            options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
-            KZeqScene* scene = mManager.CreateKZeqScene();
-            ASSERT_TRUE(importer.Import(*scene, options)) << importer.GetLastErrorString();
-            importer.ReleaseImportOptions(options);
-            KZeqNode* a = scene->GetRootNode()->FindChild("A");
-            ASSERT_TRUE(a && a->SetCurrentTakeNode("T"));
+            KZeqNode* a = ReadTakeT(path, merge);
+            ASSERT_NE(nullptr, a);
             KFCurveNode* t = a->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
             ASSERT_TRUE(t && t->TimeWarpGet() && t->TimeWarpGet()->FCurveGet());
             EXPECT_FLOAT_EQ(0.5f, t->TimeWarpGet()->FCurveGet()->Evaluate(kSecond));
@@ -698,6 +713,65 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
             for (int i = 0; i < curve->KeyGetCount(); ++i)
                 keys << curve->KeyGet(i).GetTime().Get() / (kSecond.Get() / 4) << ":" << curve->KeyGet(i).GetValue() << " ";
             EXPECT_EQ(expected[withLayer][merge], keys.str());
+        }
+    }
+    KFCURVE_SetPlotPeriod(period);
+}
+
+// A model's rotation curves are in its rotation order: the merge of a layer on "R", or of a warp
+// on "Transform" that "R" inherits, and the unroll after it keep their turn in that order. The
+// keys jump from (0, 0, 0) to (170, 170, 170), which the unroll takes to its other solution,
+// (-10, 10, -10) in Euler XYZ and another in each order whose middle axis is not Y.
+TEST_F(SectionsTest, MergedRotationsKeepTheirTurnInTheModelsOrder) {
+    const std::string warp = "TimeWarps: {;Version: 100;TW: 1 {;Channel: \"W\" {;Default: 0;KeyVer: 4004;KeyCount: 2;"
+                             "Key: 0,0,L,46186158000,1,L;};};};";
+    std::string axes;
+    for (const char* axis : {"X", "Y", "Z"})
+        axes += std::string("Channel: \"") + axis +
+                "\" {;Default: 0;KeyVer: 4004;KeyCount: 2;Key: 0,0,C,s,23093079000,170,C,s;};";
+    const std::string layer = "LayerChannel: \"R\" {;LayerID: 1;Channel: \"X\" {;Default: 0;};"
+                              "Channel: \"Y\" {;Default: 0;};Channel: \"Z\" {;Default: 0;};};";
+    const KTime period = KFCURVE_GetPlotPeriod();
+    KFCURVE_SetPlotPeriod(KTime(kSecond.Get() / 8));
+    for (bool withLayer : {false, true}) {
+        for (int order = eEULER_XYZ; order < eSPHERIC_XYZ; ++order) {
+            SCOPED_TRACE(std::string(withLayer ? "layer" : "warp") + ", order " + std::to_string(order));
+            const std::string path = mDir / "orders.zeq";
+            MakeZeqFile(path, 6000, 0,
+                        "Definitions: {;ObjectType: \"Model\";};Objects: {;Model: \"Model::A\", \"Null\" {;"
+                        "Properties60: {;Property: \"RotationOrder\", \"enum\", \"\", " +
+                            std::to_string(order) +
+                            ";};Type: \"Null\";};};Connections: {;Connect: \"OO\", \"Model::A\", \"Model::Scene\";};"
+                            "Takes: {;Current: \"T\";Take: \"T\" {;" +
+                            warp + "Model: \"Model::A\" {;Version: 1.1;Channel: \"Transform\" {;Channel: \"R\" {;" +
+                            axes + (withLayer ? layer : "") + "};" + (withLayer ? "" : "TimeWarpID: 1;") + "};};};};");
+            KFCurve* curves[2][3] = {};
+            for (bool merge : {false, true}) {
+                KZeqNode* a = ReadTakeT(path, merge);
+                ASSERT_NE(nullptr, a);
+                ERotationOrder read = eEULER_XYZ;
+                a->GetRotationOrder(KZeqNode::eSOURCE_SET, read);
+                ASSERT_EQ(order, read);
+                KZeqTakeNode* take = a->GetCurrentTakeNode();
+                KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+                for (int c = 0; c < 3; ++c) ASSERT_NE(nullptr, curves[merge][c] = r[c]);
+            }
+            ASSERT_GE(curves[1][0]->KeyGetCount(), 2);
+            bool unrolled = false;
+            for (int k = 0; k < curves[1][0]->KeyGetCount(); ++k) {
+                const KTime t = curves[1][0]->KeyGet(k).GetTime();
+                double before[3], after[3];
+                for (int c = 0; c < 3; ++c) {
+                    before[c] = curves[0][c]->Evaluate(t);
+                    after[c] = curves[1][c]->Evaluate(t);
+                    unrolled = unrolled || std::fabs(after[c] - before[c]) > 1.0;
+                }
+                const zeqtest::Mat4 expected = zeqtest::EulerMatrix(before, order);
+                const zeqtest::Mat4 merged = zeqtest::EulerMatrix(after, order);
+                for (int i = 0; i < 3; ++i)
+                    for (int j = 0; j < 3; ++j) EXPECT_NEAR(expected[i][j], merged[i][j], 1e-5) << "key " << k;
+            }
+            EXPECT_TRUE(unrolled);  // the jump was taken to the other solution
         }
     }
     KFCURVE_SetPlotPeriod(period);

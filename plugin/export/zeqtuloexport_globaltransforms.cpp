@@ -46,8 +46,10 @@ void StoreGlobal(ZeqTuloNode& node, const double (*m)[4]) {
         for (int j = 0; j < 3; ++j) rotation[i][j] = lengths[i] == 0 ? 0.0 : m[i][j] / (sign * lengths[i]);
     }
     KgeRVector angles(0, 0, 0);
-    // A flattened axis leaves no rotation to read: it is stored as none.
-    if (!degenerate) KmRtoVXYZ(angles, rotation);
+    // A flattened axis leaves no rotation to read: it is stored as none. The general extraction:
+    // the X-first one takes a turn within a tenth of a degree of a quarter turn about Y for the
+    // quarter turn itself, which the children would inherit.
+    if (!degenerate) KmRtoVord(angles.mData, rotation, 0);
     node.SetGlobalTranslation(KgeTVector(m[3][0], m[3][1], m[3][2]));
     node.SetGlobalRotation(angles);
     node.SetGlobalScaling(KgeSVector(sign * lengths[0], sign * lengths[1], sign * lengths[2]));

@@ -30,7 +30,9 @@ void ZeqTuloExport::ExportPivots(ZeqTuloNode& node, KZeqNode::EPivotSet set) {
     KmXYZtoR(rotation, axis.x, axis.y, axis.z);
     KmRi(rotation, rotation);
     KgeRVector post;
-    KmRtoVXYZ(post, rotation);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a quarter
+    // turn about Y for the quarter turn itself.
+    KmRtoVord(post, rotation, 0);
     node.SetPostRotation(set, KZeqVector4(post[0], post[1], post[2], 1.0));
 
     node.SetRotationPivot(set, Vector(transform.rotatePivot(TSpace::kTransform)));

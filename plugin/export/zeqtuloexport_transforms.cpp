@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "base/kgemath.h"
-#include "base/kvxrotationorder.h"
 #include "fcurve/kfcurve.h"
 #include "plugin/export/zeqtulocurveconversion.h"
 #include "plugin/export/zeqtuloexport.h"
@@ -234,6 +233,8 @@ void ZeqTuloExport::AdjustTransform(ZeqTuloNode& node, TFnTransform& transform, 
         for (int j = 0; j < 3; ++j) block[i][j] = a.matrix[i][j];
     KmRi(inverse, block);
     KgeRVector angles;
-    KVXRotationOrder(KVXRotationOrder::eEulerXYZ).M2V(angles, inverse);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a quarter
+    // turn about Y for the quarter turn itself.
+    KmRtoVord(angles.mData, inverse, 0);
     node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 1.0));
 }

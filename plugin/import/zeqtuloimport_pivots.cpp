@@ -24,7 +24,9 @@ void ZeqTuloImport::ImportPivots(TFnTransform& transform, ZeqTuloNode& node) {
     KmXYZtoR(rotation, post[0], post[1], post[2]);
     KmRi(rotation, rotation);
     double angles[3];
-    KmRtoVXYZ(angles, rotation);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a quarter
+    // turn about Y for the quarter turn itself.
+    KmRtoVord(angles, rotation, 0);
     // What the inversion leaves as rounding noise of a zero angle is none.
     for (double& angle : angles)
         if (std::fabs(angle) < 1e-9) angle = 0;

@@ -84,7 +84,9 @@ bool RemoveAxisTurn(KZeqNode& node, bool aimed, const std::vector<KZeqVector4>& 
             product[i][j] = sum;
         }
     double angles[3];
-    KmRtoVXYZ(angles, product);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a quarter
+    // turn about Y for the quarter turn itself.
+    KmRtoVord(angles, product, 0);
     // What the export's decomposition left as rounding noise of a quarter turn is none.
     for (double& a : angles)
         if (std::fabs(a) < 1e-9) a = 0;

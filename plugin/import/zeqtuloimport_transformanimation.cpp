@@ -205,7 +205,9 @@ void ZeqTuloImport::SetDefaultGeometry(ZeqTuloNode& node, TFnTransform& transfor
         Identity(rotation);
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) rotation[i][j] = global[i][j] / n[i];
-        KmRtoVXYZ(angles, rotation);
+        // The general extraction: the X-first one takes a turn within a tenth of a degree of a
+        // quarter turn about Y for the quarter turn itself, which the children would inherit.
+        KmRtoVord(angles, rotation, 0);
     }
     node.SetGlobalTranslation(KgeTVector(global[3][0], global[3][1], global[3][2]));
     node.SetGlobalRotation(KgeRVector(angles[0], angles[1], angles[2]));

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "content/kzeqmesh.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/kfiletransform_support.h"
 #include "scene/tests/scene_test_support.h"
 
 using namespace scenetest;
@@ -103,6 +106,51 @@ TEST_F(KZeqNodePivotTest, PreRotationDifferenceIsResampledIntoTheRotationCurvesO
             ASSERT_EQ(61, t->GetEulerRotationZ()->KeyGetCount());  // 2 s at 30 per second
             EXPECT_NEAR(90.0, t->GetEulerRotationZ()->KeyGetPtr(30)->GetValue(), 1e-4);
             EXPECT_EQ(std::vector<float>({0, 0, 10}), Values(t->GetTranslationX()));
+        }
+    }
+}
+
+// Both conversions read the rotation curves in the source set's order and write them in the
+// target set's: where a pre-rotation is resampled into them, the node turns as before at every
+// sample, in every Euler order, the same on both sides or not.
+TEST_F(KZeqNodePivotTest, PreRotationResampledInTheSetsRotationOrders) {
+    const std::pair<int, int> orders[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {3, 1}};
+    for (auto convert : {&KZeqNode::ConvertPivotAnimation, &KZeqNode::ConvertPivotAnimationRecursive}) {
+        for (const auto& [from, to] : orders) {
+            SCOPED_TRACE(std::string(convert == &KZeqNode::ConvertPivotAnimation ? "lighter" : "fuller") +
+                         ", orders " + std::to_string(from) + " to " + std::to_string(to));
+            KZeqNode* node = Animated();
+            KZeqTakeNode* take = node->GetTakeNode(1);
+            const float y[3] = {100, -40, 20}, z[3] = {-125, 60, 170};
+            for (int k = 0; k < 3; ++k) {
+                Key(take->GetEulerRotationY(), k, y[k]);
+                Key(take->GetEulerRotationZ(), k, z[k]);
+            }
+            node->SetRotationOrder(kSet0, static_cast<ERotationOrder>(from));
+            node->SetRotationOrder(kSet1, static_cast<ERotationOrder>(to));
+            node->SetPreRotation(kSet0, KZeqVector4(16, 10, -73, 0));
+            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            std::vector<zeqtest::Mat4> before;
+            zeqtest::FileTransformValues values;
+            values.preRotation[0] = 16, values.preRotation[1] = 10, values.preRotation[2] = -73;
+            values.rotationOrder = from;
+            for (int frame = 0; frame <= 60; ++frame) {
+                for (int c = 0; c < 3; ++c) values.r[c] = r[c]->Evaluate(Sec(frame / 30.0));
+                before.push_back(zeqtest::FileLocalMatrix(values));
+            }
+            (node->*convert)(kSet1, 30.0, false);
+            // The converter leaves new curves in the take.
+            KFCurve* converted[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            values = zeqtest::FileTransformValues();
+            values.rotationOrder = to;
+            for (int frame = 0; frame <= 60; ++frame) {
+                for (int c = 0; c < 3; ++c) values.r[c] = converted[c]->Evaluate(Sec(frame / 30.0));
+                const zeqtest::Mat4 after = zeqtest::FileLocalMatrix(values);
+                for (int i = 0; i < 3; ++i)
+                    for (int j = 0; j < 3; ++j)
+                        EXPECT_NEAR(after[i][j], before[static_cast<std::size_t>(frame)][i][j], 1e-5)
+                            << "frame " << frame;
+            }
         }
     }
 }

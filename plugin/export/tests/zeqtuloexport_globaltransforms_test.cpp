@@ -56,6 +56,23 @@ TEST_F(GlobalTransformTest, ChildrenChainThroughTheParentsStoredValues) {
     ExpectTriple(below->GetGlobalTranslation(), 10, 0, 0);
 }
 
+// A node turned within a hundredth of a degree of a quarter turn about Y keeps that turn in the
+// global rotation its children chain through, not the quarter turn.
+TEST_F(GlobalTransformTest, NearAQuarterTurnAboutYTheTurnIsKept) {
+    const double degrees[3] = {128.99, 90.0078, 31.26};
+    const double radians[3] = {degrees[0] * KM_DEG_TO_RAD, degrees[1] * KM_DEG_TO_RAD, degrees[2] * KM_DEG_TO_RAD};
+    TObject t = Transform("turned");
+    TFnTransform(t).setRotation(radians, 1);
+    ZeqTuloNode* node = Node(t);
+    mExport->ExtractGlobalTransforms(mExport->mRootNode);
+    double expected[4][4] = {}, rebuilt[4][4] = {};
+    KmXYZtoR(expected, degrees[0], degrees[1], degrees[2]);
+    const double* got = node->GetGlobalRotation();
+    KmXYZtoR(rebuilt, got[0], got[1], got[2]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(rebuilt[i][j], expected[i][j], 1e-9) << i << j;
+}
+
 TEST_F(GlobalTransformTest, MirrorNegatesAllThreeScales) {
     TObject t = Transform("mirror");
     const double mirror[3] = {-1, 1, 1};

@@ -53,6 +53,27 @@ TEST_F(TransformExportTest, PostRotationIsTheInverseOfTheRotateAxis) {
     }
 }
 
+// A post-rotation within a hundredth of a degree of a quarter turn about Y still undoes the rotate
+// axis to the doubles' rounding, not only as far as a decomposition that takes it for the quarter
+// turn itself (a thousandth of a radian).
+TEST_F(TransformExportTest, PostRotationNearAQuarterTurnAboutYUndoesTheRotateAxis) {
+    double post[4][4] = {}, axis[4][4] = {};
+    KmXYZtoR(post, 128.99, 90.0078, 31.26);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) axis[i][j] = post[j][i];
+    double angles[3];
+    KmRtoVXYZ(angles, axis);  // far from a quarter turn about Y: exact
+    TObject t = Transform("t");
+    SetRotateAxis(t, angles[0], angles[1], angles[2]);
+    ZeqTuloNode* node = Node(t);
+    mExport->ExportPivots(*node, KZeqNode::eSOURCE_SET);
+    const KZeqVector4 got = node->GetPostRotation(KZeqNode::eSOURCE_SET);
+    double undo[4][4] = {};
+    KmXYZtoR(undo, got[0], got[1], got[2]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(undo[i][j], post[i][j], 1e-9) << i << j;
+}
+
 TEST_F(TransformExportTest, PivotsAreInternalUnitsAndJointOrientIsThePreRotation) {
     standin::setUnits(TDistance::kInches, TAngle::kRadians, TTime::kNTSCFrame);
     TObject joint = standin::createNode("joint", "j");
@@ -242,6 +263,29 @@ TEST_F(TransformExportTest, TurnedSpotLightUnderAnotherRotationOrderKeepsItsDire
             host[j] += (k == 2 ? -1.0 : 0.0) * axis.matrix[k][j];
         }
     for (int j = 0; j < 3; ++j) EXPECT_NEAR(file[j], host[j], 1e-9) << j;
+}
+
+// A spot light whose post-rotation lies within a hundredth of a degree of a quarter turn about Y
+// gets that turn exactly, not the quarter turn.
+TEST_F(TransformExportTest, TurnedSpotLightNearAQuarterTurnAboutYKeepsItsTurn) {
+    // post = (turn . axis)^-1, so axis = turn^T . post^T.
+    double post[4][4] = {}, axis[4][4] = {};
+    KmXYZtoR(post, 128.99, 90.0078, 31.26);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) axis[i][j] += ZeqTuloUtility::LightAxes()[k][i] * post[j][k];
+    double angles[3];
+    KmRtoVXYZ(angles, axis);  // far from a quarter turn about Y: exact
+    TFnSpotLight spot;
+    TObject transform = TFnDagNode(spot.create()).parent(0);
+    SetRotateAxis(transform, angles[0], angles[1], angles[2]);
+    ZeqTuloNode* node = Node(transform, nullptr, mExport->mSdkManager.CreateKZeqLight());
+    mExport->ExportTransform(*mExport->mRootNode);
+    const KZeqVector4& got = node->GetPostRotation(KZeqNode::eSOURCE_SET);
+    double rebuilt[4][4] = {};
+    KmXYZtoR(rebuilt, got[0], got[1], got[2]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(rebuilt[i][j], post[i][j], 1e-9) << i << j;
 }
 
 using CameraTransformTest = TransformExportTest;

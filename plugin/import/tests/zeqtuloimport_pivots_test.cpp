@@ -1,6 +1,7 @@
 // Pivots and transform limits onto stand-in transforms.
 #include "zeqtuloimport_animation_test_support.h"
 
+#include "base/kgemath.h"
 #include "scene/kzeqnodelimits.h"
 
 using namespace zeqsdk_400;
@@ -75,6 +76,27 @@ INSTANTIATE_TEST_SUITE_P(PostRotations, RotateAxisTest,
                                            AxisCase{"XAndZ", {90, 0, 90}, {-90, -90, 0}},
                                            AxisCase{"General", {10, 20, 30}, {1.116055, -22.242181, -28.451775}}),
                          CaseName());
+
+// A rotate axis within a hundredth of a degree of a quarter turn about Y still undoes the
+// post-rotation to the doubles' rounding: an Euler decomposition that takes such a turn for the
+// quarter turn itself leaves up to a thousandth of a radian in the node and every node below.
+TEST_F(PivotTest, RotateAxisNearAQuarterTurnAboutYUndoesThePostRotation) {
+    double axis[4][4] = {}, post[4][4] = {};
+    KmXYZtoR(axis, 128.99, 90.0078, 31.26);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) post[i][j] = axis[j][i];
+    double angles[3];
+    KmRtoVXYZ(angles, post);  // far from a quarter turn about Y: exact
+    ZeqTuloNode* node = Pivoted("transform");
+    node->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 0));
+    mImport->ImportPivots(mTransform, *node);
+    TPoint got;
+    ZeqTuloUtility::GetRotateAxis(mTransform, got);
+    double undo[4][4] = {};
+    KmXYZtoR(undo, got.x, got.y, got.z);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(undo[i][j], axis[i][j], 1e-9) << i << j;
+}
 
 // ---- Limits.
 

@@ -254,6 +254,29 @@ TEST_F(ServicesTest, DroppedRotationLimitsSaidWhereBounded) {
     EXPECT_EQ(Log().find("Node unbounded: rotation limits"), std::string::npos) << Log();
 }
 
+// A spot light whose post-rotation, once the turn between the forward axes is out, lies within a
+// hundredth of a degree of a quarter turn about Y keeps that turn exactly, not the quarter turn.
+TEST_F(ServicesTest, LightAxisTurnOutNearAQuarterTurnAboutY) {
+    double kept[4][4] = {}, post[4][4] = {};
+    KmXYZtoR(kept, 128.99, 90.0078, 31.26);
+    // post . turn = kept, the turn a rotation: post = kept . turn^T.
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) post[i][j] += kept[i][k] * ZeqTuloUtility::LightAxes()[j][k];
+    double angles[3];
+    KmRtoVXYZ(angles, post);  // far from a quarter turn about Y: exact
+    ZeqTuloNode* spot = Add("spot", "light:2");
+    spot->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 0));
+    spot->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    mDriver.FillQuorbelNodeArray(mRoot);
+    mDriver.SetTuloPivotsRecursive(mRoot);
+    const KZeqVector4& got = spot->GetPostRotation(KZeqNode::eDESTINATION_SET);
+    double rebuilt[4][4] = {};
+    KmXYZtoR(rebuilt, got[0], got[1], got[2]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(rebuilt[i][j], kept[i][j], 1e-9) << i << j;
+}
+
 // The quarter turn between the file's and the host's forward axes comes out of the post-rotation of
 // spot and directional lights and of cameras without a target (what stays is the inverse of their
 // rotate axis); point lights, aimed cameras and other nodes keep theirs.

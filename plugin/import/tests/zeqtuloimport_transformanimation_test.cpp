@@ -95,6 +95,24 @@ TEST_F(TransformAnimationTest, GlobalTransformChainsFromTheParent) {
     EXPECT_NEAR(child->GetGlobalRotation()[2], 90.0, 1e-6);
 }
 
+// A node turned within a hundredth of a degree of a quarter turn about Y keeps that turn in the
+// global rotation its children chain through, not the quarter turn.
+TEST_F(TransformAnimationTest, GlobalRotationNearAQuarterTurnAboutYKeepsItsTurn) {
+    mBox = HostPath("transform", "box");
+    ZeqTuloNode* node = Node("box", &mBox);
+    KZeqTakeNode* take = node->GetCurrentTakeNode();
+    const float angles[3] = {128.99f, 90.0078f, 31.26f};
+    KFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+    for (int i = 0; i < 3; ++i) rotation[i]->SetValue(angles[i]);
+    mImport->ImportTransformAnimation(*node);
+    double expected[4][4] = {}, rebuilt[4][4] = {};
+    KmXYZtoR(expected, angles[0], angles[1], angles[2]);
+    const double* got = node->GetGlobalRotation();
+    KmXYZtoR(rebuilt, got[0], got[1], got[2]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(rebuilt[i][j], expected[i][j], 1e-9) << i << j;
+}
+
 struct GlobalCase {
     std::string name;
     double scale[3];

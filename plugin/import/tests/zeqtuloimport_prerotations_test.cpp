@@ -1,0 +1,327 @@
+// Pre-rotations in every rotation order, as a property over generated files. Each case writes nulls,
+// meshes, cameras and lights (not joints: their pre-rotation is the host's joint orient) with a
+// pre-rotation, rotation active or not, a rotation order of 0 to 5, at times a post-rotation or a
+// rotation pivot, some below others, keyed on their translation or rotation or not at all. The file's
+// world matrices come from its values through the format's own transform (kfiletransform_support.h,
+// written apart from the SDK), at the keys and between them: (a) the import puts each node there, a
+// camera or a spot or directional light turned onto the host's forward axis; (b) the host's export
+// holds, evaluated the same way, the file's world matrices again. The import resamples a
+// pre-rotation into the rotation curves of a node that is no joint. (The host has no spheric order.)
+#include "importtest_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "content/kzeqlight.h"
+#include "content/kzeqmesh.h"
+#include "fcurve/kfcurve.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqnodelimits.h"
+#include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/tests/kfiletransform_support.h"
+#include "plugin/import/zeqtuloimport.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+using zeqtest::Mat4;
+
+namespace {
+
+const unsigned kCases = 24;
+const int kNodesPerFile = 18;
+// At the keys (0 and 1 s, 0.5 s for rotation keys) and between them, on frames of both the host's
+// 24 and the import's 30 per second, where the resampled curves hold the file's values.
+const double kTimes[] = {0.0, 1.0 / 3.0, 0.5, 5.0 / 6.0, 1.0};
+
+// The file's camera looks down its +X, the host's down its -Z; the file's spot and directional
+// lights down their -Y, the host's down their -Z: the host's world matrix is the file's with this
+// turn first (its rows are the images of the host's axes).
+const Mat4 kHostCameraFromFile = {{{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}}};
+const Mat4 kHostLightFromFile = {{{1, 0, 0, 0}, {0, 0, -1, 0}, {0, 1, 0, 0}, {0, 0, 0, 1}}};
+
+// What the generator made of one node.
+struct Made {
+    std::string mName;
+    const Mat4* mTurn = nullptr;  // the host's turn, none for a node the host does not turn
+    std::string mAbout;           // its kind, order and keys, for the messages
+};
+
+struct Generated {
+    std::vector<Made> mNodes;
+    std::map<std::string, bool> mKinds;  // what the cases reach ("order 3 keyed rotation", ...)
+};
+
+class Generator {
+public:
+    Generator(KZeqSdkManager& manager, KZeqScene& scene, unsigned seed, bool keyed)
+        : mManager(manager), mScene(scene), mRandom(seed), mKeyed(keyed) {}
+
+    void Build() {
+        std::vector<KZeqNode*> nodes, parents;
+        std::vector<int> keys;
+        for (int i = 0; i < kNodesPerFile; ++i) {
+            // A third at the top, the rest below a null or mesh made before (a node below a camera
+            // or light the host turns takes the turn into its own values, which its pivots and
+            // rotation order do not take: the import says so).
+            KZeqNode* parent = parents.empty() || Pick(3) == 0 ? mScene.GetRootNode()
+                                                                : parents[Pick(static_cast<int>(parents.size()))];
+            const int kind = Pick(6);
+            const std::string name = "n" + std::to_string(i);
+            Made made{name, nullptr, ""};
+            KZeqNode* node = nullptr;
+            if (kind == 0) {
+                node = AddNode(mManager, parent, name.c_str(), "null");
+            } else if (kind == 1) {
+                node = AddTriangle(mManager, parent, name.c_str())->GetNode();
+            } else if (kind == 2) {
+                node = AddNode(mManager, parent, name.c_str(), "camera");
+                made.mTurn = &kHostCameraFromFile;
+            } else {
+                const int type = kind - 3;  // point, directional, spot
+                node = AddNode(mManager, parent, name.c_str(), ("light:" + std::to_string(type)).c_str());
+                if (type != KZeqLight::ePOINT) made.mTurn = &kHostLightFromFile;
+            }
+            // Every order in every file, the others drawn.
+            const int order = i < 6 ? i : Pick(6);
+            Values(*node, order, kind == 2);
+            const int key = mKeyed ? Pick(3) : 0;  // none, translation, rotation
+            static const char* const kKeys[] = {"not keyed", "keyed translation", "keyed rotation"};
+            static const char* const kKinds[] = {"null", "mesh", "camera", "point light", "directional light",
+                                                 "spot light"};
+            const std::string about = "order " + std::to_string(order) + " " + kKeys[key];
+            mOut.mKinds[about] = true;
+            made.mAbout = std::string(kKinds[kind]) + ", " + about + ", under " +
+                          parent->GetNameWithoutNameSpacePrefix().Buffer();
+            mOut.mNodes.push_back(made);
+            nodes.push_back(node);
+            keys.push_back(key);
+            if (kind < 2) parents.push_back(node);
+        }
+        if (!mKeyed) return;
+        // The take reaches the nodes that exist when it is made.
+        mScene.CreateTake("Take 001");
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            nodes[i]->SetCurrentTakeNode("Take 001");
+            KZeqTakeNode* take = nodes[i]->GetCurrentTakeNode();
+            if (keys[i] == 1) {
+                // A translation key is enough to resample the rotation.
+                Key(take->GetTranslationX(), 0.0, 0.0f);
+                Key(take->GetTranslationX(), 1.0, static_cast<float>(Value(-3, 3)));
+            } else if (keys[i] == 2) {
+                KFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(),
+                                        take->GetEulerRotationZ()};
+                for (KFCurve* curve : rotation)
+                    for (double t : {0.0, 0.5, 1.0}) Key(curve, t, static_cast<float>(Value(-180, 180)));
+            }
+        }
+    }
+
+    Generated mOut;
+
+private:
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRandom); }
+    double Value(double low, double high) { return std::uniform_real_distribution<double>(low, high)(mRandom); }
+    KZeqVector4 Any(double range) {
+        return KZeqVector4(Value(-range, range), Value(-range, range), Value(-range, range), 0);
+    }
+
+    // Wide rotations (whose other Euler solutions lie near zero), a pre-rotation (or at times none),
+    // rotation active in five nodes of six, a post-rotation or a rotation pivot and offset in one of
+    // three each. The scaling is uniform (a camera's 1, which the export leaves out).
+    void Values(KZeqNode& node, int order, bool camera) {
+        KZeqTakeNode* take = node.GetDefaultTakeNode();
+        KFCurve* translation[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* rotation[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+        const double uniform = camera ? 1.0 : Value(0.5, 2);
+        for (int axis = 0; axis < 3; ++axis) {
+            translation[axis]->SetValue(static_cast<float>(Value(-5, 5)));
+            rotation[axis]->SetValue(static_cast<float>(Value(-180, 180)));
+            scaling[axis]->SetValue(static_cast<float>(uniform));
+        }
+        const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+        node.SetPivotState(set, KZeqNode::ePIVOT_STATE_ACTIVE);
+        node.SetRotationOrder(set, static_cast<ERotationOrder>(order));
+        if (Pick(8) != 0) node.SetPreRotation(set, Any(180));
+        const bool active = Pick(6) != 0;
+        node.GetLimits().SetRotationLimitActive(active);
+        mOut.mKinds[active ? "rotation active" : "rotation inactive"] = true;
+        // The host turns every transform by its rotate axis, whether rotation is active or not.
+        if (active && Pick(3) == 0) {
+            node.SetPostRotation(set, Any(180));
+            mOut.mKinds["post-rotation"] = true;
+        }
+        if (Pick(3) == 0) {
+            node.SetRotationPivot(set, Any(2));
+            node.SetRotationOffset(set, Any(2));
+            mOut.mKinds["rotation pivot"] = true;
+        }
+    }
+
+    KZeqSdkManager& mManager;
+    KZeqScene& mScene;
+    std::mt19937 mRandom;
+    bool mKeyed;
+};
+
+// Every kind a generated file may hold.
+std::map<std::string, bool> AllKinds() {
+    std::map<std::string, bool> all;
+    for (int order = 0; order < 6; ++order)
+        for (const char* key : {"not keyed", "keyed translation", "keyed rotation"})
+            all["order " + std::to_string(order) + " " + key] = true;
+    for (const char* kind : {"rotation active", "rotation inactive", "post-rotation", "rotation pivot"})
+        all[kind] = true;
+    return all;
+}
+
+// Odd seeds hold a take, even ones none.
+bool KeyedCase(unsigned seed) { return seed % 2 == 1; }
+
+// The world matrices a Zeq file gives its models at each of kTimes (by name), from its values alone:
+// the current take's curves ("Take 001", else the default take) and the node's properties.
+std::map<std::string, std::vector<Mat4>> FileWorlds(const std::string& path) {
+    std::map<std::string, std::vector<Mat4>> worlds;
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return worlds;
+    scene.SetCurrentTake("Take 001");
+    KZeqNode* root = scene.GetRootNode();
+    for (std::size_t k = 0; k < std::size(kTimes); ++k) {
+        KTime time;
+        time.SetSecondDouble(kTimes[k]);
+        std::map<const KZeqNode*, Mat4> global;
+        VisitDepthFirst(root, [&](KZeqNode& node) {
+            if (&node == root) return;
+            KZeqTakeNode* take = node.GetCurrentTakeNode();
+            if (!take) take = node.GetDefaultTakeNode();
+            const auto at = [&](KFCurve* curve, double otherwise) {
+                return curve ? static_cast<double>(curve->Evaluate(time)) : otherwise;
+            };
+            KZeqNodeProperties& p = *node.GetPropertyHandler();
+            zeqtest::FileTransformValues v;
+            KFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+            for (int i = 0; i < 3; ++i) {
+                v.t[i] = at(t[i], 0.0);
+                v.r[i] = at(r[i], 0.0);
+                v.s[i] = at(s[i], 1.0);
+                v.rotationOffset[i] = p.RotationOffset.Value().mData[i];
+                v.rotationPivot[i] = p.RotationPivot.Value().mData[i];
+                v.preRotation[i] = p.PreRotation.Value().mData[i];
+                v.postRotation[i] = p.PostRotation.Value().mData[i];
+                v.scalingOffset[i] = p.ScalingOffset.Value().mData[i];
+                v.scalingPivot[i] = p.ScalingPivot.Value().mData[i];
+            }
+            v.rotationOrder = static_cast<int>(p.RotationOrder.Value());
+            v.rotationActive = p.RotationActive.Value();
+            Mat4 world = zeqtest::FileLocalMatrix(v);
+            const auto above = global.find(node.GetParent());
+            if (above != global.end()) world = zeqtest::Multiply(world, above->second);
+            global[&node] = world;
+            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(world);
+        });
+    }
+    return worlds;
+}
+
+// Within 1e-5 of the larger of the two and 10: float values of a few levels of nodes.
+::testing::AssertionResult Near(const Mat4& want, const Mat4& got) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (std::fabs(want[i][j] - got[i][j]) >
+                1e-5 * std::max({10.0, std::fabs(want[i][j]), std::fabs(got[i][j])}))
+                return ::testing::AssertionFailure()
+                       << "[" << i << "][" << j << "] " << got[i][j] << " where the file has " << want[i][j];
+    return ::testing::AssertionSuccess();
+}
+
+class PreRotationPropertyTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<unsigned> {
+protected:
+    // The host's world matrix of its node of that name at the time.
+    Mat4 HostWorld(const std::string& name, double seconds) {
+        TAnimControl::setCurrentTime(TTime(seconds, TTime::kSeconds));
+        TDagPath path;
+        Mat4 m{};
+        if (!TDagPath::getAPathTo(standin::find(HostPath(name)), path)) return m;
+        const TMatrix matrix = path.inclusiveMatrix();
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) m[i][j] = matrix.matrix[i][j];
+        return m;
+    }
+};
+
+TEST_P(PreRotationPropertyTest, LandAndComeBackWhereTheFileHasThem) {
+    const unsigned seed = GetParam();
+    Generated generated;
+    const std::string file = Write(
+        "prerotations",
+        [&](KZeqSdkManager& m, KZeqScene& s) {
+            Generator generator(m, s, seed, KeyedCase(seed));
+            generator.Build();
+            generated = generator.mOut;
+        },
+        seed % 4 == 3);  // some ASCII files, as other programs write them
+    const auto worlds = FileWorlds(file);
+    ASSERT_EQ(worlds.size(), generated.mNodes.size());
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    // A file without a take is imported without one.
+    ASSERT_TRUE(Run("file -f -new") &&
+                Run("ZEQImport -f \"" + file + "\"" + (KeyedCase(seed) ? " -take 0" : ""))) << Log();
+
+    // (a) Where the file has them, turned as the host's cameras and lights look.
+    for (const Made& made : generated.mNodes) {
+        ASSERT_FALSE(HostPath(made.mName).empty()) << made.mName << "\n" << Log();
+        const std::vector<Mat4>& want = worlds.at(made.mName);
+        for (std::size_t k = 0; k < std::size(kTimes); ++k) {
+            const Mat4 turned = made.mTurn ? zeqtest::Multiply(*made.mTurn, want[k]) : want[k];
+            EXPECT_TRUE(Near(turned, HostWorld(made.mName, kTimes[k])))
+                << made.mName << " (" << made.mAbout << ") imported, at " << kTimes[k] << " s";
+        }
+    }
+
+    // (b) The host's export: the file's world matrices again, at the same times.
+    const std::string back = mDirectory + "back.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + back + "\""));
+    const auto exported = FileWorlds(back);
+    for (const Made& made : generated.mNodes) {
+        const auto found = exported.find(made.mName);
+        ASSERT_NE(found, exported.end()) << made.mName;
+        for (std::size_t k = 0; k < std::size(kTimes); ++k)
+            EXPECT_TRUE(Near(worlds.at(made.mName)[k], found->second[k]))
+                << made.mName << " (" << made.mAbout << ") exported, at " << kTimes[k] << " s";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, PreRotationPropertyTest, ::testing::Range(1u, 1u + kCases),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                             return "Seed" + std::to_string(info.param);
+                         });
+
+// The seeds reach every order keyed in each way and not at all, and every other kind.
+TEST(PreRotationGeneratorTest, TheSeedsReachEveryKind) {
+    std::map<std::string, bool> missed = AllKinds();
+    for (unsigned seed = 1; seed <= kCases; ++seed) {
+        KZeqSdkManager manager;
+        Generator generator(manager, *manager.CreateKZeqScene(), seed, KeyedCase(seed));
+        generator.Build();
+        for (const auto& kind : generator.mOut.mKinds) missed.erase(kind.first);
+    }
+    std::string text;
+    for (const auto& kind : missed) text += "\"" + kind.first + "\" ";
+    EXPECT_EQ(text, "");
+}
+
+}  // namespace
