@@ -421,11 +421,11 @@ private:
     void ComputeGlobalStateUpward(unsigned int id);
     void ResetCaches();
     KZeqXMatrix& LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time);
-    // The translation, rotation and scaling a take holds (its default values without time); what
-    // it does not hold stays as given.
-    // The local full transform at time, of the default values without one.
+    // The full transform at time, of the default values without one.
     KZeqXMatrix EvaluateLocal(const KTime* time);
     KZeqXMatrix EvaluateGlobal(const KTime* time);
+    // The translation, rotation and scaling a take holds (its default values without time); what
+    // it does not hold stays as given.
     static void ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
                                     double* s);
     // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.

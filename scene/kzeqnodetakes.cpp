@@ -340,6 +340,12 @@ void Move(KZeqMatrix& m, const KZeqVector4& v, double sign) {
     for (int j = 0; j < 3; ++j) m.mData[3][j] += sign * v[j];
 }
 
+// The rotation order of the set as KVXRotationOrder codes it; spheric and unknown orders turn as XYZ.
+int EulerOrder(const KZeqNodeProperties::KZeqPivot& set) {
+    return set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX ? 2 * set.mRotationOrder
+                                                                               : KVXRotationOrder::eEulerXYZ;
+}
+
 }  // namespace
 
 KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) { return EvaluateLocal(&time); }
@@ -349,7 +355,7 @@ KZeqXMatrix KZeqNode::EvaluateGlobalTransform() { return EvaluateGlobal(nullptr)
 
 bool KZeqNode::NeedsFullTransform() const {
     const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
-    if (set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX) return true;
+    if (EulerOrder(set) != KVXRotationOrder::eEulerXYZ) return true;
     if (set.mPivotState != ePIVOT_STATE_ACTIVE) return false;
     const KZeqVector4* const zeros[] = {&set.mRotationOffset, &set.mRotationPivot,   &set.mPreRotation,
                                         &set.mPostRotation,   &set.mScalingOffset,   &set.mScalingPivot,
@@ -384,11 +390,9 @@ KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
     if (active) Move(m, set.mScalingOffset, 1.0);
     Move(m, rotationPivot, -1.0);
 
-    // Post-rotation undone, the rotation in the set's order, pre-rotation; a spheric order turns as XYZ.
-    const int order = set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX ? 2 * set.mRotationOrder
-                                                                                          : KVXRotationOrder::eEulerXYZ;
+    // Post-rotation undone, the rotation in the set's order, pre-rotation.
     KZeqMatrix rotation;
-    KVXRotationOrder(order).V2M(rotation.mData, KgeRVector(r[0], r[1], r[2]));
+    KVXRotationOrder(EulerOrder(set)).V2M(rotation.mData, KgeRVector(r[0], r[1], r[2]));
     if (active && PreAndPostRotationCount()) {
         KZeqMatrix pre, post, undone, turned;
         KmXYZtoR(pre.mData, set.mPreRotation[0], set.mPreRotation[1], set.mPreRotation[2]);

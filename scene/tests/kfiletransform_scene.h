@@ -43,19 +43,23 @@ inline const char* FeatureName(unsigned feature) {
 // Values a float holds exactly, so that what a curve keeps is what the reference is given.
 inline double Held(double v) { return static_cast<double>(static_cast<float>(v)); }
 
-// Generated values of the features asked, the rest neutral; scales stay away from zero.
+// Generated values of the features asked, the rest neutral; scales stay away from zero. Drawn
+// from the engine's raw numbers alone, which the standard fixes, so that every toolchain makes
+// the same values.
 inline FileTransformValues RandomFileValues(std::mt19937& random, unsigned features, int order) {
-    std::uniform_real_distribution<double> offset(-3.0, 3.0), angle(-170.0, 170.0), scale(0.5, 2.0);
-    std::bernoulli_distribution flip(0.2);
+    struct Range {
+        double mLow, mHigh;
+    };
+    const Range offset{-3.0, 3.0}, angle{-170.0, 170.0}, scale{0.5, 2.0};
     FileTransformValues v;
-    auto fill = [&](double(&out)[3], std::uniform_real_distribution<double>& d) {
-        for (double& x : out) x = Held(d(random));
+    auto fill = [&](double(&out)[3], const Range& range) {
+        for (double& x : out) x = Held(range.mLow + (range.mHigh - range.mLow) * (random() / 4294967296.0));
     };
     if (features & kTranslation) fill(v.t, offset);
     if (features & kRotation) fill(v.r, angle);
     if (features & kScaling) {
         fill(v.s, scale);
-        if (flip(random)) v.s[1] = -v.s[1];
+        if (random() % 5 == 0) v.s[1] = -v.s[1];
     }
     if (features & kPreRotation) fill(v.preRotation, angle);
     if (features & kPostRotation) fill(v.postRotation, angle);

@@ -310,7 +310,17 @@ void KZeqWriter3DS::ExportOneNode(KZeqNode* node) {
                 mTextureMapping = false;
                 KZeqDeformation::TriangulateInPlace(mManager, node);
             }
-            if (mesh3ds* mesh = ConvMeshZeqto3DS(node->GetMesh(), t, r, s, name.c_str())) {
+            // The keyframer holds the node's full local transform (below); the mesh matrix is its first frame.
+            KZeqVector4 mt = t, mr = r, ms = s;
+            KZeqXMatrix geometric;
+            const bool full = node->NeedsFullTransform();
+            if (full) {
+                const KZeqXMatrix local = node->EvaluateLocalTransform(KTime(0));
+                mt = local.GetT(), mr = local.GetR(), ms = local.GetS();
+                geometric = node->EvaluateGeometricTransform();
+            }
+            const KZeqXMatrix* shape = full ? &geometric : nullptr;
+            if (mesh3ds* mesh = ConvMeshZeqto3DS(node->GetMesh(), mt, mr, ms, name.c_str(), shape)) {
                 PutMesh3ds(mDatabase, mesh);
                 RelMeshObj3ds(&mesh);
             }

@@ -57,8 +57,9 @@ public:
     static void ConvRZeqto3DS(double* out, const KZeqVector4& v);
 
     // ---- Static records; each new, owned by the caller, null on failure --------------
+    // The vertices at t, r, s, and first at geometric when given.
     mesh3ds* ConvMeshZeqto3DS(KZeqMesh* mesh, const KZeqVector4& t, const KZeqVector4& r, const KZeqVector4& s,
-                              const char* name);
+                              const char* name, const KZeqXMatrix* geometric = nullptr);
     material3ds* ConvMaterialZeqto3DS(KZeqMesh* mesh, int material, int texture, int texture2);
     light3ds* ConvOmnilightZeqto3DS(KZeqLight* light, const KZeqVector4& t, const char* name);
     light3ds* ConvSpotlightZeqto3DS(KZeqLight* light, const KZeqVector4& t, const KZeqVector4& r,

@@ -145,7 +145,7 @@ std::string KZeqWriter3DS::UniqueMaterialName(const std::string& full) {
 }
 
 mesh3ds* KZeqWriter3DS::ConvMeshZeqto3DS(KZeqMesh* sceneMesh, const KZeqVector4& t, const KZeqVector4& r,
-                                         const KZeqVector4& s, const char* name) {
+                                         const KZeqVector4& s, const char* name, const KZeqXMatrix* geometric) {
     if (!sceneMesh) return nullptr;
     KZeqMesh* mesh = sceneMesh;
     const bool texturing = mTextureMapping && sceneMesh->GetTextureCount(0) > 0;
@@ -194,6 +194,13 @@ mesh3ds* KZeqWriter3DS::ConvMeshZeqto3DS(KZeqMesh* sceneMesh, const KZeqVector4&
     const double sr[3] = {r[0], r[1], r[2]}, ss[3] = {s[0], s[1], s[2]};
     RotationScale(m, sr, ss);
     const KZeqVector4* source = mesh->GetControlPoints();
+    // The node's own geometric transform is the mesh's shape: it goes into the points.
+    std::vector<KZeqVector4> shaped;
+    if (geometric) {
+        shaped.reserve(static_cast<std::size_t>(points));
+        for (int i = 0; i < points; ++i) shaped.push_back(geometric->MultT(source[i]));
+        source = shaped.data();
+    }
     std::vector<KZeqVector4> placed(static_cast<std::size_t>(points));
     for (int i = 0; i < points; ++i) {
         KZeqVector4& v = placed[static_cast<std::size_t>(i)];

@@ -90,6 +90,25 @@ std::string FileName(const KZeqNode* node) {
 
 void CutName(char* out, std::size_t room, const std::string& name) { CopyName3ds(out, room, name.c_str()); }
 
+// A local transform holds no shear: its translation, rotation and scaling give it exactly.
+void FullTransformCurves(MadeCurves& made, KZeqNode* node, bool animating, std::uint32_t count, KFCurve** t,
+                         KFCurve** r, KFCurve** s) {
+    KFCurve** const tracks[3] = {t, r, s};
+    for (KFCurve** track : tracks)
+        for (int a = 0; a < 3; ++a) track[a] = made.Keyed(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const KTime time = FrameTime(i);
+        const KZeqXMatrix local = animating ? node->EvaluateLocalTransform(time) : node->EvaluateLocalTransform();
+        const KZeqVector4 values[3] = {local.GetT(), local.GetR(), local.GetS()};
+        for (int c = 0; c < 3; ++c)
+            for (int a = 0; a < 3; ++a)
+                tracks[c][a]->KeyGetPtr(static_cast<int>(i))->SetTCB(time, static_cast<float>(values[c][a]), 0.0f,
+                                                                      0.0f, 0.0f);
+    }
+    for (KFCurve** track : tracks)
+        for (int a = 0; a < 3; ++a) track[a]->KeyModifyEnd(static_cast<int>(count));
+}
+
 }  // namespace motion3ds
 
 using namespace motion3ds;
@@ -98,16 +117,20 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
     if (!node) return nullptr;
     MadeCurves made;
     KFCurve *t[3], *r[3], *s[3];
-    KZeqVector4 T, R, S;
-    node->GetDefaultT(T);
-    node->GetDefaultR(R);
-    node->GetDefaultS(S);
     KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
     const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
-    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
-    TrackCurves(made, take, eROTATION3DS, R.mData, r);
-    TrackCurves(made, take, eSCALE3DS, S.mData, s);
+    if (node->NeedsFullTransform()) {
+        FullTransformCurves(made, node, take != nullptr, count, t, r, s);
+    } else {
+        KZeqVector4 T, R, S;
+        node->GetDefaultT(T);
+        node->GetDefaultR(R);
+        node->GetDefaultS(S);
+        TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+        TrackCurves(made, take, eROTATION3DS, R.mData, r);
+        TrackCurves(made, take, eSCALE3DS, S.mData, s);
+    }
     kfmesh3ds* record = nullptr;
     InitObjectMotion3ds(&record, count, count, count, 0, 0);
     if (Stop3ds() || !record || !record->pos || !record->rot || !record->scale) {

@@ -43,6 +43,10 @@ enum ETrack3ds { eTRANSLATION3DS, eROTATION3DS, eSCALE3DS, eCOLOR3DS };
 // A track's three curves: the take's where keyed and one-key curves of the defaults for the others;
 // without a take (a node written as static), one-key curves of the defaults.
 void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out);
+// One key a frame of the translation, Euler XYZ rotation and scaling that give the node's full local
+// transform, frames 0 to count - 1 (its default values alone when not animating).
+void FullTransformCurves(MadeCurves& made, KZeqNode* node, bool animating, std::uint32_t count, KFCurve** t,
+                         KFCurve** r, KFCurve** s);
 
 // Tracks hold one key per frame: an animation longer than this (about 55
 // minutes) is refused rather than resampled into gigabytes.

@@ -164,6 +164,15 @@ bool KZeqDeformation::TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node
     return done;
 }
 
+KZeqXMatrix KZeqDeformation::GetStaticPlacement(KZeqNode* node) {
+    bool full = false;
+    for (KZeqNode* at = node; at && !full; at = at->GetParent()) full = at->NeedsFullTransform();
+    if (!full)
+        return KZeqXMatrix(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
+                           node->GetGlobalS(KZeqNode::eSOURCE_SET));
+    return node->EvaluateGlobalTransform() * node->EvaluateGeometricTransform();
+}
+
 KZeqXMatrix KZeqDeformation::GetLocalPosition(KZeqNode* node) {
     if (!node) return KZeqXMatrix();
     KZeqVector4 t, r, s;

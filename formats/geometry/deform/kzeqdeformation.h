@@ -45,6 +45,12 @@ public:
     // exported next is deformed as before. False when it cannot.
     static bool TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node);
 
+    // Where a static export puts the node's control points: the global matrix of pivot set 0 as
+    // translation, rotation and scaling, unless the node or one above it needs the full
+    // transform; then its geometric transform followed by the full global transform of its
+    // default values.
+    static KZeqXMatrix GetStaticPlacement(KZeqNode* node);
+
     // The node's default translation, rotation and scaling as a matrix.
     static KZeqXMatrix GetLocalPosition(KZeqNode* node);
     // The local matrices of the node and its ancestors composed, the

@@ -204,8 +204,7 @@ void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
             return mesh->GetMaterial((*indices)[at]);
         };
         const KString name = Layer(node).c_str();
-        const KZeqXMatrix global(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
-                                 node->GetGlobalS(KZeqNode::eSOURCE_SET));
+        const KZeqXMatrix global = KZeqDeformation::GetStaticPlacement(node);
 
         // Deformation works on a copy: the scene keeps its rest shape.
         std::vector<KZeqVector4> points(mesh->GetControlPoints(), mesh->GetControlPoints() + count);

@@ -355,8 +355,7 @@ void KZeqWriterObj::WriteNode(KZeqNode* node) {
     const KZeqMesh::EMappingType textureMapping = mesh->GetTextureMappingType();
     const int positionBase = mNextPosition, textureBase = mNextTexture, normalBase = mNextNormal;
 
-    const KZeqXMatrix global(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
-                             node->GetGlobalS(KZeqNode::eSOURCE_SET));
+    const KZeqXMatrix global = KZeqDeformation::GetStaticPlacement(node);
     const KZeqXMatrix normalTransform = global.Inverse().Transpose();
     mOut << "g " << mGroupNames.Give(StatementWord(PlainName(*node))) << "\n";
 
