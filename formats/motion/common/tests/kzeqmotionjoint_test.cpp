@@ -218,6 +218,60 @@ TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), CaseName);
 
+// A joint turned within a twentieth of a degree of a quarter turn about Y, in
+// a scene whose top joint carries a pre-rotation: BVH files, with and without
+// translation channels, put the joints below it where they are, not where the
+// quarter turn itself would put them (a thousandth of a radian away).
+TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
+    const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
+    KZeqNode* parent = mScene->GetRootNode();
+    for (int n = 0; n < 4; ++n) {
+        FileTransformValues v;
+        for (int i = 0; i < 3; ++i) v.t[i] = t[n][i];
+        if (n == 0) v.preRotation[2] = 15.0;
+        KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
+        KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
+        skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
+        node->SetNodeAttribute(skeleton);
+        parent->AddChild(node);
+        zeqtest::SetFileValues(*node, v);
+        node->SetSelected(true);
+        Keys keys{{0.0, v}};
+        if (n == 1) {
+            // Turned from the first frame, from which files that write turns from a base pose take it.
+            FileTransformValues k = v;
+            k.r[0] = 30.0;
+            k.r[1] = 89.96875;
+            k.r[2] = 20.0;
+            keys = {{0.0, v}, {1.0, k}, {2.0, k}};
+            zeqtest::KeyFileValues(*node, kTake, keys);
+        }
+        mKeys.push_back(keys);
+        mNodes.push_back(node);
+        parent = node;
+    }
+    KZeqTakeInfo info;
+    info.mName = kTake;
+    KTime stop;
+    stop.SetSecondDouble(2.0);
+    info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
+    info.mReferenceTimeSpan = info.mLocalTimeSpan;
+    mScene->SetTakeInfo(info);
+    mScene->SetCurrentTake(kTake);
+    const Positions expected = Expected();
+    double size = 0.0;
+    for (const auto& p : expected[0])
+        for (double x : p) size = std::max(size, std::fabs(x));
+    Writers writers(mManager, mDir.Path());
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+    for (const char* way : {"bvh", "bvh-translation"}) {
+        ASSERT_TRUE(ReadBack(way, out, error)) << way << ": " << error;
+        EXPECT_TRUE(Placed(way, expected, out[way].mMessages, 1e-6 * size));
+    }
+}
+
 int Count(const std::string& text, const std::string& what) {
     int count = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
