@@ -97,11 +97,7 @@ protected:
                                  n == 0 ? 3.0 : zeqtest::Held(slant(random))};
             for (int i = 0; i < 3; ++i) v.t[i] = t[i];
             for (double& r : v.r) r = zeqtest::Held(angle(random));
-            KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
-            KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
-            skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
-            node->SetNodeAttribute(skeleton);
-            parent->AddChild(node);
+            KZeqNode* node = AddJoint(*parent, n);
             zeqtest::SetFileValues(*node, v);
             Keys keys{{0.0, v}};
             if (c.mKeyed) {
@@ -118,16 +114,29 @@ protected:
             parent = node;
         }
         for (KZeqNode* node : mNodes) node->SetSelected(true);
-        if (c.mKeyed) {
-            KZeqTakeInfo info;
-            info.mName = kTake;
-            KTime stop;
-            stop.SetSecondDouble(2.0);
-            info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
-            info.mReferenceTimeSpan = info.mLocalTimeSpan;
-            mScene->SetTakeInfo(info);
-            mScene->SetCurrentTake(kTake);
-        }
+        if (c.mKeyed) UseTake();
+    }
+
+    // Joint J<n> below parent, a skeleton root for n = 0 and a limb below.
+    KZeqNode* AddJoint(KZeqNode& parent, int n) {
+        KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
+        KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
+        skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
+        node->SetNodeAttribute(skeleton);
+        parent.AddChild(node);
+        return node;
+    }
+
+    // The keyed take, 0 to 2 s, made current.
+    void UseTake() {
+        KZeqTakeInfo info;
+        info.mName = kTake;
+        KTime stop;
+        stop.SetSecondDouble(2.0);
+        info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
+        info.mReferenceTimeSpan = info.mLocalTimeSpan;
+        mScene->SetTakeInfo(info);
+        mScene->SetCurrentTake(kTake);
     }
 
     // Where the file's own transforms put every joint at every frame.
@@ -229,16 +238,12 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
         FileTransformValues v;
         for (int i = 0; i < 3; ++i) v.t[i] = t[n][i];
         if (n == 0) v.preRotation[2] = 15.0;
-        KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
-        KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
-        skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
-        node->SetNodeAttribute(skeleton);
-        parent->AddChild(node);
+        KZeqNode* node = AddJoint(*parent, n);
         zeqtest::SetFileValues(*node, v);
         node->SetSelected(true);
         Keys keys{{0.0, v}};
         if (n == 1) {
-            // Turned from the first frame, from which files that write turns from a base pose take it.
+            // Still at frame 0; the near quarter turn from 1 s on.
             FileTransformValues k = v;
             k.r[0] = 30.0;
             k.r[1] = 89.96875;
@@ -250,14 +255,7 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
         mNodes.push_back(node);
         parent = node;
     }
-    KZeqTakeInfo info;
-    info.mName = kTake;
-    KTime stop;
-    stop.SetSecondDouble(2.0);
-    info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
-    info.mReferenceTimeSpan = info.mLocalTimeSpan;
-    mScene->SetTakeInfo(info);
-    mScene->SetCurrentTake(kTake);
+    UseTake();
     const Positions expected = Expected();
     double size = 0.0;
     for (const auto& p : expected[0])
