@@ -342,7 +342,9 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
             KmXYZtoR(rotation, r[0], r[1], r[2]);
             KgeSetRM(normalised, m);
             KmRR(both, normalised, rotation);
-            KmRtoVXYZ(r, both);
+            // The general extraction: the X-first one takes a turn within a tenth of a degree of
+            // a quarter turn about Y for the quarter turn itself.
+            KmRtoVord(r, both, 0);
         }
         // Rotation values: the inverse of the sampling, in the order of the dof list.
         const int order = EulerOrderFromOrderBuf(bone->mDof, bone->mDofCount);

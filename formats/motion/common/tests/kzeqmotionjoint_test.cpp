@@ -229,8 +229,9 @@ INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), C
 
 // A joint turned within a twentieth of a degree of a quarter turn about Y, in
 // a scene whose top joint carries a pre-rotation: BVH files, with and without
-// translation channels, put the joints below it where they are, not where the
-// quarter turn itself would put them (a thousandth of a radian away).
+// translation channels, and ASF/AMC files put the joints below it where they
+// are, not where the quarter turn itself would put them (a thousandth of a
+// radian away).
 TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
     const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
     KZeqNode* parent = mScene->GetRootNode();
@@ -264,7 +265,7 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
     std::map<std::string, Output> out;
     std::string error;
     ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
-    for (const char* way : {"bvh", "bvh-translation"}) {
+    for (const char* way : {"bvh", "bvh-translation", "asf"}) {
         ASSERT_TRUE(ReadBack(way, out, error)) << way << ": " << error;
         EXPECT_TRUE(Placed(way, expected, out[way].mMessages, 1e-6 * size));
     }
