@@ -314,7 +314,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         bool scaled = bone->mCurveNodes[2] != nullptr;
         if (full) {
             const KZeqXMatrix local = node->EvaluateLocalTransform(time);
-            const KZeqVector4 parts[3] = {local.GetT(), local.GetR(), local.GetS()};
+            const KZeqVector4 parts[3] = {local.GetT(), KZeqMotionJoint::Angles(local, 0), local.GetS()};
             for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
             scaled = true;
         } else if (node && !bone->mCurveNodes[0] && !bone->mCurveNodes[1] && !bone->mCurveNodes[2] &&

@@ -206,13 +206,8 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         const KZeqVector4 s = Scaled(matrix->GetS(), entry.second);
         KZeqVector4 r = matrix->GetR();
         if (mAnyFull) {
-            // Angles straight in the file's order by the general extraction: the X-first one takes
-            // a turn within a tenth of a degree of a quarter turn about Y for the quarter turn itself.
-            KZeqMatrix rotation;
-            KmQtoR(rotation, matrix->GetQ().mData);
-            double angles[3];
-            KmRtoVord(angles, rotation, zxyOrder ? kZXYChannelOrder : 0);
-            r = KZeqVector4(angles[0], angles[1], angles[2], 0.0);
+            // Straight in the file's order, a turn near a quarter turn about Y kept.
+            r = KZeqMotionJoint::Angles(*matrix, zxyOrder ? kZXYChannelOrder : 0);
         } else if (zxyOrder) {
             KZeqMatrix rotation;
             KmXYZtoR(rotation, r[0], r[1], r[2]);

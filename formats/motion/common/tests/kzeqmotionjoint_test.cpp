@@ -127,6 +127,9 @@ protected:
         return node;
     }
 
+    // The chain of the near-quarter-turn test, written and read back.
+    void WriteNearAQuarterTurn(bool full);
+
     // The keyed take, 0 to 2 s, made current.
     void UseTake() {
         KZeqTakeInfo info;
@@ -231,14 +234,27 @@ INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), C
 // a scene whose top joint carries a pre-rotation: BVH files, with and without
 // translation channels, and ASF/AMC files put the joints below it where they
 // are, not where the quarter turn itself would put them (a thousandth of a
-// radian away).
+// radian away). The turned joint is taken from its curves or, when it carries
+// a scaling pivot that moves nothing, from its full transform.
 TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
+    for (bool full : {false, true}) {
+        SCOPED_TRACE(full ? "full transform" : "curves");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        mNodes.clear();
+        mKeys.clear();
+        WriteNearAQuarterTurn(full);
+    }
+}
+
+void MotionJointWrite::WriteNearAQuarterTurn(bool full) {
     const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
     KZeqNode* parent = mScene->GetRootNode();
     for (int n = 0; n < 4; ++n) {
         FileTransformValues v;
         for (int i = 0; i < 3; ++i) v.t[i] = t[n][i];
         if (n == 0) v.preRotation[2] = 15.0;
+        if (n == 1 && full) v.scalingPivot[0] = 1.0;
         KZeqNode* node = AddJoint(*parent, n);
         zeqtest::SetFileValues(*node, v);
         node->SetSelected(true);
