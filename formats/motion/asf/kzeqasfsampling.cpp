@@ -97,7 +97,9 @@ void KZeqAsfNode::AddSampleFromDOF(const double* values, KTime time, double leng
         KmRR(local, mAxisMatrix, rotation);
         KmRR(local, mParentInvAxisMatrix, local);
         double angles[3];
-        KmRtoVXYZ(angles, local);
+        // The general extraction: the X-first one takes a turn within a tenth of a degree of a
+        // quarter turn about Y for the quarter turn itself.
+        KmRtoVord(angles, local, 0);
         if (mKeyContinuous) mContinuity.Apply(angles);
         for (int axis = 0; axis < 3; ++axis) mCurves[3 + axis]->KeyAppendFast(time, static_cast<float>(angles[axis]));
     }

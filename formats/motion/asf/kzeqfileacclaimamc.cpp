@@ -314,7 +314,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         bool scaled = bone->mCurveNodes[2] != nullptr;
         if (full) {
             const KZeqXMatrix local = node->EvaluateLocalTransform(time);
-            const KZeqVector4 parts[3] = {local.GetT(), local.GetR(), local.GetS()};
+            const KZeqVector4 parts[3] = {local.GetT(), KZeqMotionJoint::Angles(local, 0), local.GetS()};
             for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
             scaled = true;
         } else if (node && !bone->mCurveNodes[0] && !bone->mCurveNodes[1] && !bone->mCurveNodes[2] &&
@@ -342,7 +342,9 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
             KmXYZtoR(rotation, r[0], r[1], r[2]);
             KgeSetRM(normalised, m);
             KmRR(both, normalised, rotation);
-            KmRtoVXYZ(r, both);
+            // The general extraction: the X-first one takes a turn within a tenth of a degree of
+            // a quarter turn about Y for the quarter turn itself.
+            KmRtoVord(r, both, 0);
         }
         // Rotation values: the inverse of the sampling, in the order of the dof list.
         const int order = EulerOrderFromOrderBuf(bone->mDof, bone->mDofCount);

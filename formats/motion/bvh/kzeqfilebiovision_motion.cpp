@@ -98,7 +98,9 @@ void KBVHJoint::SetFrame(const double* values) {
         else
             PreRotate(m, code - eXrotation, values[i] * KM_DEG_TO_RAD);
     }
-    KmRtoVXYZ(mRotation, m);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a
+    // quarter turn about Y for the quarter turn itself.
+    KmRtoVord(mRotation, m, 0);
 }
 
 void KBVHJoint::AddFrame(int keyIndex, KTime time, bool fromZero) {

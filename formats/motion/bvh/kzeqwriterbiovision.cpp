@@ -205,7 +205,10 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         const KZeqVector4 t = Scaled(matrix->GetT(), entry.second);
         const KZeqVector4 s = Scaled(matrix->GetS(), entry.second);
         KZeqVector4 r = matrix->GetR();
-        if (zxyOrder) {
+        if (mAnyFull) {
+            // Straight in the file's order, a turn near a quarter turn about Y kept.
+            r = KZeqMotionJoint::Angles(*matrix, zxyOrder ? kZXYChannelOrder : 0);
+        } else if (zxyOrder) {
             KZeqMatrix rotation;
             KmXYZtoR(rotation, r[0], r[1], r[2]);
             double angles[3];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/kgemath.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
@@ -35,6 +36,14 @@ bool KZeqMotionJoint::HasFullTransformAround(KZeqNode& node) {
 
 KZeqXMatrix KZeqMotionJoint::Local(KZeqNode& node, KTime time) {
     return node.NeedsFullTransform() ? node.EvaluateLocalTransform(time) : node.GetLocalFromCurrentTake(time);
+}
+
+KZeqVector4 KZeqMotionJoint::Angles(const KZeqXMatrix& matrix, int order) {
+    KZeqMatrix rotation;
+    KmQtoR(rotation, matrix.GetQ().mData);
+    double angles[3];
+    KmRtoVord(angles, rotation, order);
+    return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
 }
 
 KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time) {

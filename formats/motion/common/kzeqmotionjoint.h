@@ -34,6 +34,11 @@ public:
     // The global matrix at time: the plain one of the current take (cached
     // there) unless the node or a parent holds more.
     static KZeqXMatrix Global(KZeqNode& node, KTime time);
+    // The Euler angles in degrees of the matrix's rotation for an order of
+    // KmEulerAxis, by the general extraction: GetR's X-first one takes a turn
+    // within a tenth of a degree of a quarter turn about Y for the quarter
+    // turn itself.
+    static KZeqVector4 Angles(const KZeqXMatrix& matrix, int order);
 };
 
 // The local states of a subtree frame by frame, as SetLocalStateFromCurrentTake

@@ -405,7 +405,9 @@ bool KZeqFileMotionAnalysisHtr::MinimizeRotationOffset(KZeqNode* node, const Kge
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) rotation[r][c] = -rotation[r][c];
     double angles[3];
-    KmRtoVXYZ(angles, rotation);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a
+    // quarter turn about Y for the quarter turn itself.
+    KmRtoVord(angles, rotation, 0);
     if (defaults) {
         const KZeqVector4 t(corrected[3][0], corrected[3][1], corrected[3][2], 0.0);
         node->SetDefaultT(t);

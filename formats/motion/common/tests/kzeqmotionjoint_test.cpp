@@ -97,11 +97,7 @@ protected:
                                  n == 0 ? 3.0 : zeqtest::Held(slant(random))};
             for (int i = 0; i < 3; ++i) v.t[i] = t[i];
             for (double& r : v.r) r = zeqtest::Held(angle(random));
-            KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
-            KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
-            skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
-            node->SetNodeAttribute(skeleton);
-            parent->AddChild(node);
+            KZeqNode* node = AddJoint(*parent, n);
             zeqtest::SetFileValues(*node, v);
             Keys keys{{0.0, v}};
             if (c.mKeyed) {
@@ -118,16 +114,32 @@ protected:
             parent = node;
         }
         for (KZeqNode* node : mNodes) node->SetSelected(true);
-        if (c.mKeyed) {
-            KZeqTakeInfo info;
-            info.mName = kTake;
-            KTime stop;
-            stop.SetSecondDouble(2.0);
-            info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
-            info.mReferenceTimeSpan = info.mLocalTimeSpan;
-            mScene->SetTakeInfo(info);
-            mScene->SetCurrentTake(kTake);
-        }
+        if (c.mKeyed) UseTake();
+    }
+
+    // Joint J<n> below parent, a skeleton root for n = 0 and a limb below.
+    KZeqNode* AddJoint(KZeqNode& parent, int n) {
+        KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(n)).c_str());
+        KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
+        skeleton->SetSkeletonType(n == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
+        node->SetNodeAttribute(skeleton);
+        parent.AddChild(node);
+        return node;
+    }
+
+    // The chain of the near-quarter-turn test, written and read back.
+    void WriteNearAQuarterTurn(bool full);
+
+    // The keyed take, 0 to 2 s, made current.
+    void UseTake() {
+        KZeqTakeInfo info;
+        info.mName = kTake;
+        KTime stop;
+        stop.SetSecondDouble(2.0);
+        info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
+        info.mReferenceTimeSpan = info.mLocalTimeSpan;
+        mScene->SetTakeInfo(info);
+        mScene->SetCurrentTake(kTake);
     }
 
     // Where the file's own transforms put every joint at every frame.
@@ -217,6 +229,63 @@ TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), CaseName);
+
+// A joint turned within a twentieth of a degree of a quarter turn about Y, in
+// a scene whose top joint carries a pre-rotation: BVH files, with and without
+// translation channels, and ASF/AMC files put the joints below it where they
+// are, not where the quarter turn itself would put them (a thousandth of a
+// radian away). The turned joint is taken from its curves or, when it carries
+// a scaling pivot that moves nothing, from its full transform.
+TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
+    for (bool full : {false, true}) {
+        SCOPED_TRACE(full ? "full transform" : "curves");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        mNodes.clear();
+        mKeys.clear();
+        WriteNearAQuarterTurn(full);
+    }
+}
+
+void MotionJointWrite::WriteNearAQuarterTurn(bool full) {
+    const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
+    KZeqNode* parent = mScene->GetRootNode();
+    for (int n = 0; n < 4; ++n) {
+        FileTransformValues v;
+        for (int i = 0; i < 3; ++i) v.t[i] = t[n][i];
+        if (n == 0) v.preRotation[2] = 15.0;
+        if (n == 1 && full) v.scalingPivot[0] = 1.0;
+        KZeqNode* node = AddJoint(*parent, n);
+        zeqtest::SetFileValues(*node, v);
+        node->SetSelected(true);
+        Keys keys{{0.0, v}};
+        if (n == 1) {
+            // Still at frame 0; the near quarter turn from 1 s on.
+            FileTransformValues k = v;
+            k.r[0] = 30.0;
+            k.r[1] = 89.96875;
+            k.r[2] = 20.0;
+            keys = {{0.0, v}, {1.0, k}, {2.0, k}};
+            zeqtest::KeyFileValues(*node, kTake, keys);
+        }
+        mKeys.push_back(keys);
+        mNodes.push_back(node);
+        parent = node;
+    }
+    UseTake();
+    const Positions expected = Expected();
+    double size = 0.0;
+    for (const auto& p : expected[0])
+        for (double x : p) size = std::max(size, std::fabs(x));
+    Writers writers(mManager, mDir.Path());
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+    for (const char* way : {"bvh", "bvh-translation", "asf"}) {
+        ASSERT_TRUE(ReadBack(way, out, error)) << way << ": " << error;
+        EXPECT_TRUE(Placed(way, expected, out[way].mMessages, 1e-6 * size));
+    }
+}
 
 int Count(const std::string& text, const std::string& what) {
     int count = 0;
