@@ -290,8 +290,10 @@ TEST_F(ZeqCompareFiles, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
     ZEQ_SKIP_UNLESS_ROOT("another user's link to a file of root's");
     const zeqtest::ExchangingUser other;
     if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
-    const zeqtest::RootsSecret roots(TempPath("links"));
-    const std::string zeq = roots.Unmade("scene.zeq"), group = TempPath("links/group"), link = group + "/scene.zeq";
+    // Where the other user can reach the group's folder, whatever folders lie above the build.
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    const zeqtest::RootsSecret roots(dir.Path());
+    const std::string zeq = roots.Unmade("scene.zeq"), group = (dir.Path() / "group").string(), link = group + "/scene.zeq";
     zeqiotest::MakeZeqFile(zeq, 6000, 1, "Takes: {;Current: \"A\";Take: \"A\";}");
     ASSERT_EQ(0, ::chmod(zeq.c_str(), 0600));
     const std::string before = zeqtest::ReadFile(zeq);
