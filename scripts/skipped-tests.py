@@ -7,7 +7,7 @@
 A test that skips says why in its output (GoogleTest's "Skipped" line, then the
 reason); a skip nobody reads would hide a test that CI never runs.
 
-With --totals, one line counts the tests of every report: "tests: 7618 passed,
+With --totals, one line counts the tests of every report: "tests: 7944 passed,
 0 failed, 12 skipped". A report that is missing or unreadable (its build failed
 before the tests ran) counts as one failed test. With --stopped (the run stopped before its
 end), at least one test counts as failed.

@@ -3,7 +3,7 @@
 # then optimised (-O2, with the standard library's checks), each in its own build directory.
 # Both builds run whatever the first one gives; the run ends with the skipped tests of each,
 # a line saying which build passed or failed, and a last line counting the tests of both
-# ("tests: 7618 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
+# ("tests: 7944 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
 # run that stops early (a package missing or not installed, a signal) ends with both lines too.
 # ZEQ_JOBS: parallel build and test jobs (default: all cores).
 # ZEQ_TEST_BUILD_DIR, ZEQ_TEST_O2_BUILD_DIR: the two build directories.
