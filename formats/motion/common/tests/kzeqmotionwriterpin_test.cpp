@@ -71,11 +71,17 @@ const PinCase kForked = {"forked",
                           {"htr", "050bb307cc2959f3"},
                           {"trc", "f7a7e98e9252c72b"}}};
 
-TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
+// A chain that forks, turning far about every axis, with end sites.
+ChainSpec ForkedSpec() {
     ChainSpec spec;
     spec.mBranchJoints = 2;
     spec.mEndSites = true;
     spec.mAmplitude = 170.0;
+    return spec;
+}
+
+TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
+    const ChainSpec spec = ForkedSpec();
     const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
     SelectAll(chain.Top());
     Check(kForked, spec.mFrames, spec.mRate);
@@ -85,10 +91,7 @@ TEST_F(MotionWriterPin, ForkedChainTurningAboutEveryAxis) {
 // without orients come, but every pivot, offset and extra rotation zero and
 // the order XYZ: the same files.
 TEST_F(MotionWriterPin, NeutralPivotsChangeNothing) {
-    ChainSpec spec;
-    spec.mBranchJoints = 2;
-    spec.mEndSites = true;
-    spec.mAmplitude = 170.0;
+    const ChainSpec spec = ForkedSpec();
     const zeqmotiontest::Chain chain = zeqmotiontest::MakeAnimatedChain(mManager, *mScene, spec);
     SelectAll(chain.Top());
     for (KZeqNode* node : chain.mNodes) {
