@@ -18,6 +18,9 @@ finished=0
 stopped="stopped before the end"
 # The process group of the step running now (configure, build, tests), "" between steps.
 step=""
+# The tests' temporary folder (their TMPDIR), made fresh for each test step and removed with it,
+# so that a run stopped midway leaves nothing of its tests in the system's temporary folder.
+tests_tmp=""
 # While a step is being started: the last background process before it. A signal taken between
 # the start and the noting of its group finds the step by $! instead.
 starting=""
@@ -90,6 +93,11 @@ run_step() {
     return $status
 }
 
+remove_tests_tmp() {
+    [ -z "$tests_tmp" ] || rm -rf -- "$tests_tmp" 2>/dev/null || true
+    tests_tmp=""
+}
+
 # Every run ends here: a run stopped early (a missing package, a failed install, a failing step,
 # a signal) with its closing lines as failed and a non-zero status; a finished one with its
 # verdict, and a non-zero status where either build failed or its counts cannot be given.
@@ -97,6 +105,7 @@ on_exit() {
     local verdict flag=""
     trap '' INT TERM HUP
     stop_step
+    remove_tests_tmp
     if [ "$finished" = 1 ]; then
         [ "$failed" = 0 ] && verdict=passed || verdict=failed
         verdict="$verdict (${outcomes[0]}; ${outcomes[1]})"
@@ -146,8 +155,14 @@ run_suite() {
         return 1
     fi
     local status=0
-    run_step ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 --output-junit "$report" ||
-        status=$?
+    # Others may pass it (tests acting as another user work below it) but not write in it.
+    tests_tmp=$(mktemp -d "${TMPDIR:-/tmp}/zeq-tests.XXXXXX") && chmod 0755 "$tests_tmp" || {
+        summaries+=("== $label build: no temporary folder for the tests, no tests ran")
+        return 1
+    }
+    run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
+        --output-junit "$report" || status=$?
+    remove_tests_tmp
     summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
     return $status
 }
