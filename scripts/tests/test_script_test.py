@@ -108,6 +108,8 @@ exit 0
 """,
     "ctest": """#!/bin/sh
 echo "ctest $*" >> "$STUB_LOG"
+echo "tmp: $TMPDIR" >> "$STUB_LOG"
+: > "$TMPDIR/left-by-the-tests"
 build=$2
 while [ $# -gt 0 ]; do [ "$1" = --output-junit ] && report=$2; shift; done
 step=tests:$build
@@ -175,7 +177,7 @@ class TestScript(unittest.TestCase):
     def environment(self, stub):
         env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
         env.update({"PATH": f"{self.bin}:{env.get('PATH', '/usr/bin:/bin')}", "STUB_LOG": str(self.log),
-                    "STUB_BIN": str(self.bin)})
+                    "STUB_BIN": str(self.bin), "TMPDIR": str(self.folder)})
         env.update({f"STUB_{k.upper()}": v for k, v in stub.items()})
         return env
 
@@ -237,6 +239,14 @@ class TestScript(unittest.TestCase):
 
 
 
+    def assertTestsTmpGone(self, calls):
+        """Each test step had a temporary folder of its own in TMPDIR, gone once the run ended."""
+        folders = [call[len("tmp: "):] for call in calls if call.startswith("tmp: ")]
+        self.assertTrue(folders, calls)
+        for folder in folders:
+            self.assertEqual(str(self.folder), os.path.dirname(folder), calls)
+            self.assertFalse(os.path.exists(folder), folder)
+
     def assertClosedWith(self, lines, verdict, counts):
         self.assertGreaterEqual(len(lines), 2, lines)
         self.assertEqual([f"zeq builds: {verdict}", f"tests: {counts}"], lines[-2:], "\n".join(lines))
@@ -247,6 +257,7 @@ class TestScript(unittest.TestCase):
         self.assertEqual(0, status)
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped")
         self.assertEqual(2, sum(call.startswith("ctest ") for call in calls))
+        self.assertTestsTmpGone(calls)
 
     def test_a_missing_package_without_root(self):
         status, lines, errors, calls = self.run_script(missing="libtiff-dev", uid="1000")
@@ -315,6 +326,8 @@ class TestScript(unittest.TestCase):
                 self.assertFalse(any(call.startswith(later) for call in calls), calls)
                 self.assertFalse(any(call.startswith("stub:") for call in calls), calls)
                 self.assertIn("ninja: build stopped: interrupted by user.", lines[:-2])
+                if hang.startswith("tests:"):
+                    self.assertTestsTmpGone(calls)
 
     def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
         # A terminal with tostop stops a background process group at its first line: the step
