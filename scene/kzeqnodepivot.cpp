@@ -123,8 +123,9 @@ struct Conversion {
     bool mConvert = false;  // whether the converter runs at all
 };
 
-// The converter's code of a set's rotation order: twice the node's for the Euler orders.
-int ConverterOrder(ERotationOrder order) { return 2 * order; }
+// The converter's code of a set's rotation order: twice the node's for the Euler orders. A node's
+// spheric XYZ composes as Euler XYZ; the converter's own spheric code turns by a rotation vector.
+int ConverterOrder(ERotationOrder order) { return order == eSPHERIC_XYZ ? 0 : 2 * order; }
 
 // The node of a take's tree that holds "T", "R" and "S".
 KFCurveNode* TransformNodeOf(KZeqTakeNode* take) {
@@ -245,10 +246,9 @@ void KZeqNode::ConvertOwnPivotAnimation(EPivotSet target, double frameRate, bool
         conversion.mConvert = true;
     }
     // What the converter resamples it reads in the source set's order and writes in the target's;
-    // a change of order alone is no reason to resample here. Spheric XYZ is read as Euler XYZ.
-    auto order = [](ERotationOrder o) { return o == eSPHERIC_XYZ ? 0 : ConverterOrder(o); };
-    conversion.mSourceOrder = order(S.mRotationOrder);
-    conversion.mDestOrder = order(D.mRotationOrder);
+    // a change of order alone is no reason to resample here.
+    conversion.mSourceOrder = ConverterOrder(S.mRotationOrder);
+    conversion.mDestOrder = ConverterOrder(D.mRotationOrder);
     ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }
 
@@ -313,7 +313,8 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
     }
     conversion.mSourceOrder = ConverterOrder(S.mRotationOrder);
     conversion.mDestOrder = ConverterOrder(D.mRotationOrder);
-    if (S.mRotationOrder != D.mRotationOrder) conversion.mConvert = true;
+    // Spheric XYZ and Euler XYZ turn alike: no reason to resample.
+    if (conversion.mSourceOrder != conversion.mDestOrder) conversion.mConvert = true;
     ShiftAndConvert(*this, v, conversion, frameRate, keyReduce);
 }
 

@@ -112,9 +112,11 @@ TEST_F(KZeqNodePivotTest, PreRotationDifferenceIsResampledIntoTheRotationCurvesO
 
 // Both conversions read the rotation curves in the source set's order and write them in the
 // target set's: where a pre-rotation is resampled into them, the node turns as before at every
-// sample, in every Euler order, the same on both sides or not.
+// sample, in every Euler order, the same on both sides or not, and in the spheric order, which
+// turns as Euler XYZ.
 TEST_F(KZeqNodePivotTest, PreRotationResampledInTheSetsRotationOrders) {
-    const std::pair<int, int> orders[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {3, 1}};
+    const std::pair<int, int> orders[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4},
+                                          {5, 5}, {3, 1}, {6, 6}, {6, 0}, {2, 6}};
     for (auto convert : {&KZeqNode::ConvertPivotAnimation, &KZeqNode::ConvertPivotAnimationRecursive}) {
         for (const auto& [from, to] : orders) {
             SCOPED_TRACE(std::string(convert == &KZeqNode::ConvertPivotAnimation ? "lighter" : "fuller") +

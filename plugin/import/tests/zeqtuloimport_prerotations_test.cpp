@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -309,6 +310,86 @@ INSTANTIATE_TEST_SUITE_P(Generated, PreRotationPropertyTest, ::testing::Range(1u
                          [](const ::testing::TestParamInfo<unsigned>& info) {
                              return "Seed" + std::to_string(info.param);
                          });
+
+// The spheric order (6) composes as Euler XYZ: a node of each kind that is no joint, in that order
+// with a pre-rotation, lands where the file has it (the order read as XYZ), as its twin in Euler XYZ
+// does, at the keys and between them; the host's export holds the file's world matrices again.
+// Rotation (30, 0, 0) after the pre-rotation (0, 0, 90) is the host's rotate (30, 0, 90).
+using SphericOrderTest = PreRotationPropertyTest;
+
+TEST_F(SphericOrderTest, TurnsAsEulerXYZ) {
+    const struct {
+        const char* mKind;
+        const Mat4* mTurn;
+        bool mKeyed;
+    } kinds[] = {{"null", nullptr, false},
+                 {"mesh", nullptr, false},
+                 {"camera", &kHostCameraFromFile, false},
+                 {"light:1", &kHostLightFromFile, false},  // directional
+                 {"light:2", &kHostLightFromFile, false},  // spot
+                 {"null", nullptr, true}};
+    const auto name = [](bool spheric, std::size_t k) { return (spheric ? "s" : "x") + std::to_string(k); };
+    const std::string file = Write("spheric", [&](KZeqSdkManager& m, KZeqScene& s) {
+        std::vector<std::pair<KZeqNode*, bool>> made;
+        for (std::size_t k = 0; k < std::size(kinds); ++k)
+            for (bool spheric : {true, false}) {
+                const std::string n = name(spheric, k);
+                KZeqNode* node = std::string(kinds[k].mKind) == "mesh"
+                                     ? AddTriangle(m, s.GetRootNode(), n.c_str())->GetNode()
+                                     : AddNode(m, s.GetRootNode(), n.c_str(), kinds[k].mKind);
+                const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+                node->SetPivotState(set, KZeqNode::ePIVOT_STATE_ACTIVE);
+                node->SetRotationOrder(set, spheric ? eSPHERIC_XYZ : eEULER_XYZ);
+                node->SetPreRotation(set, KZeqVector4(0, 0, 90, 0));
+                node->GetLimits().SetRotationLimitActive(true);
+                node->SetDefaultT(KZeqVector4(static_cast<double>(k), 1, -2, 0));
+                node->SetDefaultR(KZeqVector4(30, 0, 0, 0));
+                made.emplace_back(node, kinds[k].mKeyed);
+            }
+        s.CreateTake("Take 001");
+        for (const auto& [node, keyed] : made) {
+            if (!keyed) continue;
+            node->SetCurrentTakeNode("Take 001");
+            KZeqTakeNode* take = node->GetCurrentTakeNode();
+            const float keys[3][3] = {{30, 100, -20}, {0, 40, 10}, {0, -30, 60}};
+            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            for (int axis = 0; axis < 3; ++axis)
+                for (int i = 0; i < 3; ++i) Key(r[axis], 0.5 * i, keys[axis][i]);
+        }
+    });
+    const auto worlds = FileWorlds(file);
+    ASSERT_EQ(worlds.size(), 2 * std::size(kinds));
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
+    ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + file + "\" -take 0")) << Log();
+
+    std::istringstream rotate(HostAttr("s0.rotate"));
+    double angles[3] = {};
+    ASSERT_TRUE(rotate >> angles[0] >> angles[1] >> angles[2]) << HostAttr("s0.rotate");
+    EXPECT_NEAR(angles[0], 30, 1e-4);
+    EXPECT_NEAR(angles[1], 0, 1e-4);
+    EXPECT_NEAR(angles[2], 90, 1e-4);
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+        const std::string spheric = name(true, k), twin = name(false, k);
+        for (std::size_t t = 0; t < std::size(kTimes); ++t) {
+            const Mat4& want = worlds.at(spheric)[t];
+            const Mat4 host = HostWorld(spheric, kTimes[t]);
+            EXPECT_TRUE(Near(kinds[k].mTurn ? zeqtest::Multiply(*kinds[k].mTurn, want) : want, host))
+                << spheric << " (" << kinds[k].mKind << ") imported, at " << kTimes[t] << " s";
+            EXPECT_TRUE(Near(HostWorld(twin, kTimes[t]), host)) << spheric << " beside " << twin << " at " << kTimes[t];
+        }
+    }
+
+    const std::string back = mDirectory + "back.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + back + "\""));
+    const auto exported = FileWorlds(back);
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+        const auto found = exported.find(name(true, k));
+        ASSERT_NE(found, exported.end()) << name(true, k);
+        for (std::size_t t = 0; t < std::size(kTimes); ++t)
+            EXPECT_TRUE(Near(worlds.at(name(true, k))[t], found->second[t]))
+                << name(true, k) << " (" << kinds[k].mKind << ") exported, at " << kTimes[t] << " s";
+    }
+}
 
 // The seeds reach every order keyed in each way and not at all, and every other kind.
 TEST(PreRotationGeneratorTest, TheSeedsReachEveryKind) {
