@@ -1,7 +1,10 @@
 #include "importtest_support.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "content/kzeqcamera.h"
@@ -12,7 +15,9 @@
 #include "fcurve/kfcurve.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
+#include "io/kzeqimporter.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqnodeproperties.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
@@ -223,6 +228,75 @@ unsigned ShapeCount(const std::string& transform) {
     return shapes;
 }
 
+std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
+                                                             const std::vector<double>& times) {
+    std::map<std::string, std::vector<zeqtest::Mat4>> worlds;
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return worlds;
+    scene.SetCurrentTake("Take 001");
+    KZeqNode* root = scene.GetRootNode();
+    for (const double seconds : times) {
+        KTime time;
+        time.SetSecondDouble(seconds);
+        std::map<const KZeqNode*, zeqtest::Mat4> global;
+        VisitDepthFirst(root, [&](KZeqNode& node) {
+            if (&node == root) return;
+            KZeqTakeNode* take = node.GetCurrentTakeNode();
+            if (!take) take = node.GetDefaultTakeNode();
+            const auto at = [&](KFCurve* curve, double otherwise) {
+                return curve ? static_cast<double>(curve->Evaluate(time)) : otherwise;
+            };
+            KZeqNodeProperties& p = *node.GetPropertyHandler();
+            zeqtest::FileTransformValues v;
+            KFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+            for (int i = 0; i < 3; ++i) {
+                v.t[i] = at(t[i], 0.0);
+                v.r[i] = at(r[i], 0.0);
+                v.s[i] = at(s[i], 1.0);
+                v.rotationOffset[i] = p.RotationOffset.Value().mData[i];
+                v.rotationPivot[i] = p.RotationPivot.Value().mData[i];
+                v.preRotation[i] = p.PreRotation.Value().mData[i];
+                v.postRotation[i] = p.PostRotation.Value().mData[i];
+                v.scalingOffset[i] = p.ScalingOffset.Value().mData[i];
+                v.scalingPivot[i] = p.ScalingPivot.Value().mData[i];
+            }
+            v.rotationOrder = static_cast<int>(p.RotationOrder.Value());
+            v.rotationActive = p.RotationActive.Value();
+            zeqtest::Mat4 world = zeqtest::FileLocalMatrix(v);
+            const auto above = global.find(node.GetParent());
+            if (above != global.end()) world = zeqtest::Multiply(world, above->second);
+            global[&node] = world;
+            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(world);
+        });
+    }
+    return worlds;
+}
+
+::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (std::fabs(want[i][j] - got[i][j]) >
+                1e-5 * std::max({10.0, std::fabs(want[i][j]), std::fabs(got[i][j])}))
+                return ::testing::AssertionFailure()
+                       << "[" << i << "][" << j << "] " << got[i][j] << " where the file has " << want[i][j];
+    return ::testing::AssertionSuccess();
+}
+
+zeqtest::Mat4 HostWorld(const std::string& name, double seconds) {
+    TAnimControl::setCurrentTime(TTime(seconds, TTime::kSeconds));
+    TDagPath path;
+    zeqtest::Mat4 m{};
+    if (!TDagPath::getAPathTo(standin::find(HostPath(name)), path)) return m;
+    const TMatrix matrix = path.inclusiveMatrix();
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) m[i][j] = matrix.matrix[i][j];
+    return m;
+}
+
 }  // namespace importtest
 
 void ZeqTuloImportTest::SetUp() {
@@ -242,6 +316,37 @@ bool ZeqTuloImportTest::Run(const std::string& command, std::string* result) {
     const TStatus status = TGlobal::executeCommand(TString(command.c_str()), out, false, false);
     if (result) *result = out.length() > 0 ? out[0].asChar() : "";
     return static_cast<bool>(status);
+}
+
+void ImportModeTest::SetUp() {
+    ZeqTuloImportTest::SetUp();
+    LoadMode("kCreate");
+}
+
+void ImportModeTest::TearDown() {
+    LoadMode("kCreate");
+    ZeqTuloImportTest::TearDown();
+}
+
+void ImportModeTest::LoadMode(const std::string& mode) {
+    Unload();
+    std::string settings = Settings();
+    const std::string line = "kImportLoadMode = " + mode;
+    const std::size_t at = settings.find("kImportLoadMode = ");
+    if (at == std::string::npos)
+        settings = "[Tulo60]\n" + line + "\n";
+    else
+        settings.replace(at, settings.find('\n', at) - at, line);
+    std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << settings;
+    std::string error;
+    ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+    ASSERT_TRUE(Run("ZEQImportShowUI 0") && Run("ZEQExportShowUI 0"));
+}
+
+bool ImportModeTest::ImportAtZero(const std::string& path) {
+    if (!Run("ZEQImport -f \"" + path + "\" -take 0")) return false;
+    TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
+    return true;
 }
 
 void ImportDriverTest::SetUp() {

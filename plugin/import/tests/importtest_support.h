@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/tests/kfiletransform_support.h"
 #include "zeqtulo_test_support.h"
 
 class ZeqTuloUserParams;
@@ -73,6 +74,17 @@ std::vector<std::string> Warnings(const std::string& text);
 // How many NURBS surface shapes the transform has.
 unsigned ShapeCount(const std::string& transform);
 
+// The world matrices a Zeq file gives its models at each of the times (by name), from its values
+// alone: the take "Take 001" where the file has one, else the default take, through the format's
+// own transform (kfiletransform_support.h, written apart from the SDK).
+std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
+                                                             const std::vector<double>& times);
+// Within 1e-5 of the larger of the two and 10 (float values of a few levels of nodes), the last
+// column aside.
+::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got);
+// The host's world matrix of its node of that name at the time.
+zeqtest::Mat4 HostWorld(const std::string& name, double seconds);
+
 }  // namespace importtest
 
 // A module test whose scenes are written in its directory.
@@ -84,6 +96,19 @@ protected:
     // Runs a host script text; its status, and the string result when asked.
     bool Run(const std::string& command, std::string* result = nullptr);
     std::string Log() const { return ZeqTuloReadFile(mDirectory + "zeqtulolog.txt"); }
+};
+
+// Imports in the module's import modes.
+class ImportModeTest : public ZeqTuloImportTest {
+protected:
+    // The module keeps its settings over a reload without a settings file: every case starts and
+    // ends in the mode of a new scene.
+    void SetUp() override;
+    void TearDown() override;
+    // The module reads the import mode ("kCreate", "kMerge", "kExclusiveMerge") from its settings
+    // when it loads.
+    void LoadMode(const std::string& mode);
+    bool ImportAtZero(const std::string& path);
 };
 
 // A test of the driver linked into the test itself (its own user parameters: show-UI off, the

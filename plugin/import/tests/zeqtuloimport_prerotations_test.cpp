@@ -43,6 +43,7 @@ const int kNodesPerFile = 18;
 // At the keys (0 and 1 s, 0.5 s for rotation keys) and between them, on frames of both the host's
 // 24 and the import's 30 per second, where the resampled curves hold the file's values.
 const double kTimes[] = {0.0, 1.0 / 3.0, 0.5, 5.0 / 6.0, 1.0};
+std::vector<double> Times() { return {std::begin(kTimes), std::end(kTimes)}; }
 
 // The file's camera looks down its +X, the host's down its -Z; the file's spot and directional
 // lights down their -Y, the host's down their -Z: the host's world matrix is the file's with this
@@ -189,80 +190,7 @@ std::map<std::string, bool> AllKinds() {
 // Odd seeds hold a take, even ones none.
 bool KeyedCase(unsigned seed) { return seed % 2 == 1; }
 
-// The world matrices a Zeq file gives its models at each of kTimes (by name), from its values alone:
-// the current take's curves ("Take 001", else the default take) and the node's properties.
-std::map<std::string, std::vector<Mat4>> FileWorlds(const std::string& path) {
-    std::map<std::string, std::vector<Mat4>> worlds;
-    KZeqSdkManager manager;
-    KZeqScene& scene = *manager.CreateKZeqScene();
-    KZeqImporter* importer = manager.CreateKZeqImporter();
-    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return worlds;
-    scene.SetCurrentTake("Take 001");
-    KZeqNode* root = scene.GetRootNode();
-    for (std::size_t k = 0; k < std::size(kTimes); ++k) {
-        KTime time;
-        time.SetSecondDouble(kTimes[k]);
-        std::map<const KZeqNode*, Mat4> global;
-        VisitDepthFirst(root, [&](KZeqNode& node) {
-            if (&node == root) return;
-            KZeqTakeNode* take = node.GetCurrentTakeNode();
-            if (!take) take = node.GetDefaultTakeNode();
-            const auto at = [&](KFCurve* curve, double otherwise) {
-                return curve ? static_cast<double>(curve->Evaluate(time)) : otherwise;
-            };
-            KZeqNodeProperties& p = *node.GetPropertyHandler();
-            zeqtest::FileTransformValues v;
-            KFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-            KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
-            for (int i = 0; i < 3; ++i) {
-                v.t[i] = at(t[i], 0.0);
-                v.r[i] = at(r[i], 0.0);
-                v.s[i] = at(s[i], 1.0);
-                v.rotationOffset[i] = p.RotationOffset.Value().mData[i];
-                v.rotationPivot[i] = p.RotationPivot.Value().mData[i];
-                v.preRotation[i] = p.PreRotation.Value().mData[i];
-                v.postRotation[i] = p.PostRotation.Value().mData[i];
-                v.scalingOffset[i] = p.ScalingOffset.Value().mData[i];
-                v.scalingPivot[i] = p.ScalingPivot.Value().mData[i];
-            }
-            v.rotationOrder = static_cast<int>(p.RotationOrder.Value());
-            v.rotationActive = p.RotationActive.Value();
-            Mat4 world = zeqtest::FileLocalMatrix(v);
-            const auto above = global.find(node.GetParent());
-            if (above != global.end()) world = zeqtest::Multiply(world, above->second);
-            global[&node] = world;
-            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(world);
-        });
-    }
-    return worlds;
-}
-
-// Within 1e-5 of the larger of the two and 10: float values of a few levels of nodes.
-::testing::AssertionResult Near(const Mat4& want, const Mat4& got) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 3; ++j)
-            if (std::fabs(want[i][j] - got[i][j]) >
-                1e-5 * std::max({10.0, std::fabs(want[i][j]), std::fabs(got[i][j])}))
-                return ::testing::AssertionFailure()
-                       << "[" << i << "][" << j << "] " << got[i][j] << " where the file has " << want[i][j];
-    return ::testing::AssertionSuccess();
-}
-
-class PreRotationPropertyTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<unsigned> {
-protected:
-    // The host's world matrix of its node of that name at the time.
-    Mat4 HostWorld(const std::string& name, double seconds) {
-        TAnimControl::setCurrentTime(TTime(seconds, TTime::kSeconds));
-        TDagPath path;
-        Mat4 m{};
-        if (!TDagPath::getAPathTo(standin::find(HostPath(name)), path)) return m;
-        const TMatrix matrix = path.inclusiveMatrix();
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j) m[i][j] = matrix.matrix[i][j];
-        return m;
-    }
-};
+class PreRotationPropertyTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(PreRotationPropertyTest, LandAndComeBackWhereTheFileHasThem) {
     const unsigned seed = GetParam();
@@ -275,7 +203,7 @@ TEST_P(PreRotationPropertyTest, LandAndComeBackWhereTheFileHasThem) {
             generated = generator.mOut;
         },
         seed % 4 == 3);  // some ASCII files, as other programs write them
-    const auto worlds = FileWorlds(file);
+    const auto worlds = FileWorlds(file, Times());
     ASSERT_EQ(worlds.size(), generated.mNodes.size());
     ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
     // A file without a take is imported without one.
@@ -288,7 +216,7 @@ TEST_P(PreRotationPropertyTest, LandAndComeBackWhereTheFileHasThem) {
         const std::vector<Mat4>& want = worlds.at(made.mName);
         for (std::size_t k = 0; k < std::size(kTimes); ++k) {
             const Mat4 turned = made.mTurn ? zeqtest::Multiply(*made.mTurn, want[k]) : want[k];
-            EXPECT_TRUE(Near(turned, HostWorld(made.mName, kTimes[k])))
+            EXPECT_TRUE(NearWorld(turned, HostWorld(made.mName, kTimes[k])))
                 << made.mName << " (" << made.mAbout << ") imported, at " << kTimes[k] << " s";
         }
     }
@@ -296,12 +224,12 @@ TEST_P(PreRotationPropertyTest, LandAndComeBackWhereTheFileHasThem) {
     // (b) The host's export: the file's world matrices again, at the same times.
     const std::string back = mDirectory + "back.zeq";
     ASSERT_TRUE(Run("ZEQExport -f \"" + back + "\""));
-    const auto exported = FileWorlds(back);
+    const auto exported = FileWorlds(back, Times());
     for (const Made& made : generated.mNodes) {
         const auto found = exported.find(made.mName);
         ASSERT_NE(found, exported.end()) << made.mName;
         for (std::size_t k = 0; k < std::size(kTimes); ++k)
-            EXPECT_TRUE(Near(worlds.at(made.mName)[k], found->second[k]))
+            EXPECT_TRUE(NearWorld(worlds.at(made.mName)[k], found->second[k]))
                 << made.mName << " (" << made.mAbout << ") exported, at " << kTimes[k] << " s";
     }
 }
@@ -357,7 +285,7 @@ TEST_F(SphericOrderTest, TurnsAsEulerXYZ) {
                 for (int i = 0; i < 3; ++i) Key(r[axis], 0.5 * i, keys[axis][i]);
         }
     });
-    const auto worlds = FileWorlds(file);
+    const auto worlds = FileWorlds(file, Times());
     ASSERT_EQ(worlds.size(), 2 * std::size(kinds));
     ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQImportShowUI 0"));
     ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + file + "\" -take 0")) << Log();
@@ -373,20 +301,21 @@ TEST_F(SphericOrderTest, TurnsAsEulerXYZ) {
         for (std::size_t t = 0; t < std::size(kTimes); ++t) {
             const Mat4& want = worlds.at(spheric)[t];
             const Mat4 host = HostWorld(spheric, kTimes[t]);
-            EXPECT_TRUE(Near(kinds[k].mTurn ? zeqtest::Multiply(*kinds[k].mTurn, want) : want, host))
+            EXPECT_TRUE(NearWorld(kinds[k].mTurn ? zeqtest::Multiply(*kinds[k].mTurn, want) : want, host))
                 << spheric << " (" << kinds[k].mKind << ") imported, at " << kTimes[t] << " s";
-            EXPECT_TRUE(Near(HostWorld(twin, kTimes[t]), host)) << spheric << " beside " << twin << " at " << kTimes[t];
+            EXPECT_TRUE(NearWorld(HostWorld(twin, kTimes[t]), host))
+                << spheric << " beside " << twin << " at " << kTimes[t];
         }
     }
 
     const std::string back = mDirectory + "back.zeq";
     ASSERT_TRUE(Run("ZEQExport -f \"" + back + "\""));
-    const auto exported = FileWorlds(back);
+    const auto exported = FileWorlds(back, Times());
     for (std::size_t k = 0; k < std::size(kinds); ++k) {
         const auto found = exported.find(name(true, k));
         ASSERT_NE(found, exported.end()) << name(true, k);
         for (std::size_t t = 0; t < std::size(kTimes); ++t)
-            EXPECT_TRUE(Near(worlds.at(name(true, k))[t], found->second[t]))
+            EXPECT_TRUE(NearWorld(worlds.at(name(true, k))[t], found->second[t]))
                 << name(true, k) << " (" << kinds[k].mKind << ") exported, at " << kTimes[t] << " s";
     }
 }

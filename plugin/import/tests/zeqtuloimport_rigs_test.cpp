@@ -851,42 +851,6 @@ std::string WithoutCameraScaling(const std::string& dump, const std::string& sca
     return out;
 }
 
-// Imports in the module's import modes.
-class ImportModeTest : public ZeqTuloImportTest {
-protected:
-    // The module keeps its settings over a reload without a settings file: every case starts and
-    // ends in the mode of a new scene.
-    void SetUp() override {
-        ZeqTuloImportTest::SetUp();
-        LoadMode("kCreate");
-    }
-    void TearDown() override {
-        LoadMode("kCreate");
-        ZeqTuloImportTest::TearDown();
-    }
-    // The module reads the import mode ("kCreate", "kMerge", "kExclusiveMerge") from its settings
-    // when it loads.
-    void LoadMode(const std::string& mode) {
-        Unload();
-        std::string settings = Settings();
-        const std::string line = "kImportLoadMode = " + mode;
-        const std::size_t at = settings.find("kImportLoadMode = ");
-        if (at == std::string::npos)
-            settings = "[Tulo60]\n" + line + "\n";
-        else
-            settings.replace(at, settings.find('\n', at) - at, line);
-        std::ofstream(mDirectory + "zeqplugins6.0registry.txt") << settings;
-        std::string error;
-        ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
-        ASSERT_TRUE(Run("ZEQImportShowUI 0") && Run("ZEQExportShowUI 0"));
-    }
-    bool ImportAtZero(const std::string& path) {
-        if (!Run("ZEQImport -f \"" + path + "\" -take 0")) return false;
-        TAnimControl::setCurrentTime(TTime(0.0, TTime::kSeconds));
-        return true;
-    }
-};
-
 // The lines of the log about the file's nodes ("Node ...", "Camera ...", "Light ...") but those
 // saying that one of the host's own cameras is left out, which no mode makes.
 std::string NodeLines(const std::string& log) {
