@@ -340,12 +340,14 @@ void KZeqReaderZeq::MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* wa
         resampled->SetSelected(true);
         KFCurveKey key;
         int last = 0;
-        // Samples start, start + p, ... strictly before stop, counted so that no time overflows.
+        // Samples start, start + p, ... strictly before stop, counted so that no time overflows,
+        // then stop itself: the curve holds there, and after it, what the warp's end reads.
         const auto span = static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(start.Get());
         const auto step = static_cast<kULongLong>(period.Get());
         const kULongLong samples = span / step + (span % step != 0 ? 1 : 0);
-        for (kULongLong i = 0; i < samples; ++i) {
-            const KTime t(static_cast<kLongLong>(static_cast<kULongLong>(start.Get()) + i * step));
+        for (kULongLong i = 0; i <= samples; ++i) {
+            const KTime t =
+                i == samples ? stop : KTime(static_cast<kLongLong>(static_cast<kULongLong>(start.Get()) + i * step));
             KTime warped;
             warped.SetSecondDouble(warpCurve->Evaluate(t));
             key.Set(t, curve->Evaluate(warped), 8, 256, 0.0f, 0.0f, 0, 0.33333334f, 0.33333334f, 0.0f, 0.0f);

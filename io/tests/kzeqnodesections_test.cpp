@@ -596,15 +596,24 @@ TEST_F(SectionsTest, TimeWarpMerge) {
         EXPECT_EQ(nullptr, one.child->TimeWarpGet());
     }
     {
-        // Half speed over one second: samples strictly before its end, as linear weighted keys.
+        // Half speed over one second: samples at the plot period and at its end, as cubic keys.
         WarpedNode two({0.0, 1.0});
         KFCURVE_SetPlotPeriod(KTime(kSecond.Get() / 4));
         reader.MergeLayerAndTimeWarp(two.parent, nullptr);
         KFCurve* curve = two.child->FCurveGet();
-        ASSERT_EQ(4, curve->KeyGetCount());
+        ASSERT_EQ(5, curve->KeyGetCount());
         EXPECT_EQ(KTime(kSecond.Get() * 3 / 4), curve->KeyGet(3).GetTime());
         EXPECT_NEAR(3.75, curve->KeyGet(3).GetValue(), 1e-4);
         EXPECT_EQ(8u, curve->KeyGet(3).GetInterpolation());
+        // The warp's end reads the curve at 0.5 s: it holds 5 there and after, as the file means.
+        EXPECT_EQ(kSecond, curve->KeyGet(4).GetTime());
+        EXPECT_NEAR(5.0, curve->Evaluate(kSecond * 2), 1e-4);
+        // Off the period's grid, the end is a sample all the same.
+        WarpedNode off({0.0, 0.9});
+        reader.MergeLayerAndTimeWarp(off.parent, nullptr);
+        ASSERT_EQ(5, off.child->FCurveGet()->KeyGetCount());
+        EXPECT_EQ(off.warp->FCurveGet()->KeyGet(1).GetTime(), off.child->FCurveGet()->KeyGet(4).GetTime());
+        EXPECT_NEAR(4.5, off.child->FCurveGet()->KeyGet(4).GetValue(), 1e-4);
         // A plot period of zero would sample without end: nothing is resampled.
         WarpedNode zero({0.0, 1.0});
         KFCURVE_SetPlotPeriod(KTime(0));
@@ -680,8 +689,8 @@ TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
 // No writer writes "TimeWarps": a take holding one (half speed over one
 // second) that T's X channel names, read with the baking of option 10 off and
 // on. Off, T holds the warp and X its keys. On, X alone is resampled at the
-// plot period through T's warp, strictly before the warp's end; with a layer
-// (X + 5), T is plotted whole over the warp's interval, its end included.
+// plot period through T's warp, and at the warp's end; with a layer (X + 5),
+// T is plotted whole over the warp's interval, its end included.
 TEST_F(SectionsTest, TimeWarpsOfATake) {
     const std::string warp = "TimeWarps: {;Version: 100;TW: 1 {;Channel: \"W\" {;Default: 0;KeyVer: 4004;KeyCount: 2;"
                              "Key: 0,0,L,46186158000,0.5,L;};};};";
@@ -692,7 +701,7 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
     const KTime period = KFCURVE_GetPlotPeriod();
     KFCURVE_SetPlotPeriod(KTime(kSecond.Get() / 4));
     // Keys as "quarter:value".
-    const char* const expected[2][2] = {{"0:0 4:10 ", "0:0 1:1.25 2:2.5 3:3.75 "},
+    const char* const expected[2][2] = {{"0:0 4:10 ", "0:0 1:1.25 2:2.5 3:3.75 4:5 "},
                                         {"0:0 4:10 ", "0:5 1:6.25 2:7.5 3:8.75 4:10 "}};
     for (bool withLayer : {false, true}) {
         for (bool merge : {false, true}) {
