@@ -108,6 +108,12 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepCharacterPreLoad() {
 }
 
 ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
+    // The host plays plain curves: a take's layers and time warps come in baked into them. The
+    // file's own options are read first (as the read would), so that this one holds.
+    if (mImporter) {
+        mImporter->GetTakeCount();
+        mImporter->SetState(KZeqImporter::eMERGE_LAYER_AND_TIMEWARP, true);
+    }
     const bool read = mImporter && mScene && mImporter->Import(*mScene, nullptr);
     // What the reader set aside or left out, before the error of a read that failed.
     ShowReaderMessage(read);
