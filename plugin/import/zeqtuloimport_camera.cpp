@@ -308,11 +308,15 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
     std::vector<TObject> order{cameraHost};
     MovedNodes moved;
     moved.Add(&camera);
+    // A rig the host held whole is completed by nothing: its nodes and the user's stay in place.
+    bool complete = camera.mIsPresent;
     for (KZeqNode* target : {targets.mAim, targets.mUp})
         if (target) {
             order.push_back(HostObject(static_cast<ZeqTuloNode*>(target)));
             moved.Add(static_cast<ZeqTuloNode*>(target));
+            complete = complete && static_cast<ZeqTuloNode*>(target)->mIsPresent;
         }
+    if (complete) return;
     Arrange(group, order);
     // A camera made for the group took its name where the command made it (at the top, where
     // another node may hold it): in the group the name is its own.

@@ -396,12 +396,19 @@ void ZeqTuloImport::SettleLookAtRigs() {
         // host had into a group.
         const bool outside = !cameraHost.isNull() && targets.mHostGroup.isNull();
         if (outside && targets.mAim) {
-            const bool inGroup = TFnDagNode(cameraHost).parent(0).hasFn(TFn::kLookAt);
-            LogLine(("Camera " + name + ": it was in the host scene before, " +
-                     (inGroup ? "in a look-at group that does not hold its rig in the file's order"
-                              : "outside a look-at group") +
-                     "; the aim is left out and the camera keeps its orientation.")
-                        .c_str());
+            const TObject cameraGroup = TFnDagNode(cameraHost).parent(0);
+            const bool inGroup = cameraGroup.hasFn(TFn::kLookAt);
+            std::string line = "Camera " + name + ": it was in the host scene before, " +
+                               (inGroup ? "in a look-at group that does not hold its rig in the file's order"
+                                        : "outside a look-at group") +
+                               "; the aim is left out and the camera keeps its orientation";
+            // An aim the host has beside the camera stays there, a node as any other.
+            ZeqTuloNode* aim = static_cast<ZeqTuloNode*>(targets.mAim);
+            const TObject aimHost = aim->mIsPresent ? HostObject(aim) : TObject();
+            if (inGroup && !aimHost.isNull() && TFnDagNode(aimHost).parent(0) == cameraGroup)
+                line += "; " + ShortName(*aim) + " stays in " + TFnDependencyNode(cameraGroup).name().asChar() +
+                        " as a node of its own, taking the file's values";
+            LogLine((line + ".").c_str());
         }
         for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
             ZeqTuloNode* target = static_cast<ZeqTuloNode*>(role.mNode);

@@ -167,7 +167,9 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
             }
         }
         // The first group, in the host's order, holding nodes of the rig in the rig's order (and the
-        // user's, which stay).
+        // user's, which stay); else the first holding any of them (the user put a node of theirs
+        // before the camera, say), bound as a group the file names is: its nodes are the rig's
+        // nodes the host has, and the rig it does not hold in order is no rig the host aims.
         std::vector<std::size_t> candidates;
         for (const std::string& name : names) {
             const auto found = groupsHolding.find(name);
@@ -175,21 +177,24 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
                 candidates.insert(candidates.end(), found->second.begin(), found->second.end());
         }
         std::sort(candidates.begin(), candidates.end());
-        for (std::size_t index : candidates) {
-            Group& group = groups[index];
-            const std::string groupName = TFnDependencyNode(group.mObject).name().asChar();
-            const auto free = children.find(groupName);
-            if (free == children.end() || !(free->second == group.mObject)) continue;
-            TDagPath groupPath = parentPath;
-            if (!HoldsRigInOrder(group.mHeld, names) || !groupPath.push(group.mObject)) continue;
-            std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
-            for (ZeqTuloNode* node : rig)
-                if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))
-                    bound.push_back(node);
-            children.erase(free);
-            mImport->mCameraTargets[camera].mHostGroup = group.mObject;
-            break;
-        }
+        const auto free = [&](std::size_t index) {
+            const auto found = children.find(TFnDependencyNode(groups[index].mObject).name().asChar());
+            return found != children.end() && found->second == groups[index].mObject ? found : children.end();
+        };
+        auto chosen = std::find_if(candidates.begin(), candidates.end(), [&](std::size_t index) {
+            return free(index) != children.end() && HoldsRigInOrder(groups[index].mHeld, names);
+        });
+        if (chosen == candidates.end())
+            chosen = std::find_if(candidates.begin(), candidates.end(),
+                                  [&](std::size_t index) { return free(index) != children.end(); });
+        TDagPath groupPath = parentPath;
+        if (chosen == candidates.end() || !groupPath.push(groups[*chosen].mObject)) continue;
+        std::unordered_map<std::string, TObject> members = ChildrenByName(groupPath);
+        for (ZeqTuloNode* node : rig)
+            if (Bind(node, node->GetNameWithoutNameSpacePrefix().Buffer(), members, groupPath, filter))
+                bound.push_back(node);
+        children.erase(free(*chosen));
+        mImport->mCameraTargets[camera].mHostGroup = groups[*chosen].mObject;
     }
     return bound;
 }

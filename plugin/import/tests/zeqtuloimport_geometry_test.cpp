@@ -644,7 +644,15 @@ const MergeRigCase kMergeRigCases[] = {
     {"CameraAfterTheUsersNodeStays", "P(Cam@T T)", "+Mine>P Cam>P", "P(Cam@T T)", KZeqUserParams::kMerge,
      "Cam=|P|Cam T=|P|T Mine=|P|Mine", "P: T Mine Cam",
      "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig in the file's "
-     "order; the aim is left out and the camera keeps its orientation.",
+     "order; the aim is left out and the camera keeps its orientation; T stays in P as a node of its own, taking "
+     "the file's values.",
+     true},
+    {"CameraAfterTheUsersNodeStaysInTheHostsOwnGroup", "P(Cam@T T X)", "+Mine>camera1_group Cam>camera1_group",
+     "P(Cam@T T X)", KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam T=|P|camera1_group|T camera1_group1= Cam1= T1=",
+     "camera1_group: T Mine Cam",
+     "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig in the file's "
+     "order; the aim is left out and the camera keeps its orientation; T stays in camera1_group as a node of its "
+     "own, taking the file's values.",
      true},
     {"ExclusiveMakesNothing", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kExclusiveMerge,
      "Cam= A=|Rig|A", "Rig: A", "", false},
