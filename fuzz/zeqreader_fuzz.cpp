@@ -1,5 +1,6 @@
 // Zeq files through the importer: open, take queries, options (and their
-// "Summary" write-back), import with and without options, summary updates.
+// "Summary" write-back), import with and without options, summary updates,
+// and an import that bakes layers and time warps.
 //
 // Input: mode byte, password length byte (mod 16), the password, then the rest.
 // Modes: 0 the rest is the whole file; 1 and 2 the rest is the main section
@@ -209,6 +210,9 @@ void Exercise(const std::string& path, const std::string& password) {
         importer.Import(*scene, options);
         importer.ReleaseImportOptions(options);
     }
+    importer.Import(*scene);
+    // Layers and time warps baked into plain curves, as the host plug-in reads every file.
+    importer.SetState(KZeqImporter::eMERGE_LAYER_AND_TIMEWARP, true);
     importer.Import(*scene);
 }
 
