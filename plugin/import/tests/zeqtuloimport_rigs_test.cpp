@@ -867,6 +867,9 @@ protected:
     // The module reads the import mode ("kCreate", "kMerge", "kExclusiveMerge") from its settings
     // when it loads.
     void LoadMode(const std::string& mode) {
+        // Where SetUp failed before making the test's folder, a relative name would land in the
+        // folder the test runs in (the checkout).
+        ASSERT_FALSE(mDirectory.empty()) << "the test has no folder of its own";
         Unload();
         std::string settings = Settings();
         const std::string line = "kImportLoadMode = " + mode;
