@@ -3,7 +3,7 @@
 # then optimised (-O2, with the standard library's checks), each in its own build directory.
 # Both builds run whatever the first one gives; the run ends with the skipped tests of each,
 # a line saying which build passed or failed, and a last line counting the tests of both
-# ("tests: 7944 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
+# ("tests: 7959 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
 # run that stops early (a package missing or not installed, a signal) ends with both lines too.
 # Before its tests, each build's test-tmp loses what earlier runs left there (a stopped test's
 # folder, a failed plug-in test's folder kept for a look), unless another run of this script is
