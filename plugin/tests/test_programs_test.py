@@ -81,7 +81,9 @@ class TestPrograms(unittest.TestCase):
         environment = dict(self.environment, TMPDIR=str(temporary))
         status, output = self.run_program(IMPORT_TESTS, COPY_AFTER_MODULE, environment=environment)
         self.assertEqual(0, status, output)
-        self.assertIn("[  PASSED  ] 2 tests.", output)
+        # As another user than root, the copy's test skips (it needs root's files).
+        self.assertRegex(output, r"\[  PASSED  \] (2 tests|1 test)\.")
+        self.assertNotIn("[  FAILED  ]", output)
         self.assertEqual(set(), listing(temporary), "left in the temporary folder by a direct run")
         self.assertEqual(set(), listing(self.home))
 
