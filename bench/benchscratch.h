@@ -3,8 +3,8 @@
 
 // Where a benchmark program writes its files: a folder of its own (KScratchFolder: mode 0700, a name
 // nobody can guess, in $TMPDIR, else /tmp), made at first use and removed with everything in it
-// when the program ends, so a run leaves nothing behind and nobody can plant a link under one of
-// its names. Every file goes through fileio: fixtures by KWriteWholeFile, reads by the reader
+// when the program ends, or is stopped by SIGINT, SIGTERM or SIGHUP, so a run leaves nothing behind
+// and nobody can plant a link under one of its names. Every file goes through fileio: fixtures by KWriteWholeFile, reads by the reader
 // facility, removals in the held folder.
 
 #include <unistd.h>
@@ -24,7 +24,9 @@ class ScratchFolder {
 public:
     // Made at the first call; every file of the program goes here.
     static const zeqsdk_400::KScratchFolder& Get() {
-        static const zeqsdk_400::KScratchFolder folder("zeq-bench");
+        static zeqsdk_400::KScratchFolder folder("zeq-bench");
+        static const bool stopped = folder.RemoveWhenStopped();
+        (void)stopped;
         if (!folder.IsOpen()) {
             std::fprintf(stderr, "benchmark scratch folder: %s\n", folder.GetError());
             std::abort();

@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -50,7 +53,104 @@ const char* KScratchFolder::GetError() const {
     return mError.empty() ? "no name could be made" : mError.c_str();
 }
 
+namespace {
+
+// The folder RemoveWhenStopped removes on a stopping signal: descriptors of it and of the folder
+// holding it, and its name there, kept where a signal handler can reach them.
+int gStoppedFolder = -1;
+int gStoppedParent = -1;
+char gStoppedName[256];
+const int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Removes what this user owns below the folder open at fd, at most depth folders deep; only calls
+// a signal handler may make (the directory read through the system call itself, buffers on the
+// stack).
+void RemoveInside(int fd, int depth) {
+    // What is removed while the folder is read may hide a later name: read again until a pass
+    // removes nothing.
+    for (bool removed = true; removed;) {
+        removed = false;
+        const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (listing < 0) return;
+        alignas(8) char buffer[2048];
+        for (long n; (n = ::syscall(SYS_getdents64, listing, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; at < n;) {
+                struct Entry {
+                    std::uint64_t mInode;
+                    std::int64_t mOffset;
+                    unsigned short mLength;
+                    unsigned char mType;
+                    char mName[1];
+                };
+                const Entry* entry = reinterpret_cast<const Entry*>(buffer + at);
+                at += entry->mLength;
+                const char* name = entry->mName;
+                if ((name[0] == '.' && name[1] == '\0') || (name[0] == '.' && name[1] == '.' && name[2] == '\0'))
+                    continue;
+                struct stat st;
+                if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != ::geteuid()) continue;
+                if (S_ISDIR(st.st_mode) && depth > 0) {
+                    const int below = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (below >= 0) {
+                        RemoveInside(below, depth - 1);
+                        ::close(below);
+                    }
+                }
+                if (::unlinkat(fd, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0) removed = true;
+            }
+        }
+        ::close(listing);
+    }
+}
+
+void RemoveAndStop(int signal) {
+    if (gStoppedFolder >= 0) {
+        RemoveInside(gStoppedFolder, 64);
+        ::unlinkat(gStoppedParent, gStoppedName, AT_REMOVEDIR);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void ForgetWhenStopped() {
+    for (const int signal : kStoppingSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == &RemoveAndStop)
+            ::signal(signal, SIG_DFL);
+    }
+    for (int* fd : {&gStoppedFolder, &gStoppedParent}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+}  // namespace
+
+bool KScratchFolder::RemoveWhenStopped() {
+    if (!IsOpen() || mName.size() >= sizeof gStoppedName) return false;
+    ForgetWhenStopped();
+    gStoppedFolder = ::fcntl(mFolder.Get(), F_DUPFD_CLOEXEC, 0);
+    gStoppedParent = ::fcntl(mParent.Get(), F_DUPFD_CLOEXEC, 0);
+    if (gStoppedFolder < 0 || gStoppedParent < 0) {
+        ForgetWhenStopped();
+        return false;
+    }
+    std::memcpy(gStoppedName, mName.c_str(), mName.size() + 1);
+    mRemovedWhenStopped = true;
+    struct sigaction action {};
+    action.sa_handler = &RemoveAndStop;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signal : kStoppingSignals) ::sigaddset(&action.sa_mask, signal);
+    for (const int signal : kStoppingSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            ::sigaction(signal, &action, nullptr);
+    }
+    return true;
+}
+
 KScratchFolder::~KScratchFolder() {
+    if (mRemovedWhenStopped && mName == gStoppedName) ForgetWhenStopped();
     if (mName.empty()) return;
     KResolvedPath self;
     self.mDirectory.Reset(::fcntl(mParent.Get(), F_DUPFD_CLOEXEC, 0));

@@ -31,12 +31,18 @@ public:
     const std::string& GetPath() const { return mFolder.GetPath(); }
     std::string PathOf(const char* name) const { return mFolder.PathOf(name); }
     const KHeldFolder& GetFolder() const { return mFolder; }
+    // From now on, SIGINT, SIGTERM or SIGHUP (Ctrl-C, a stop, a closed terminal) that would end the
+    // process removes the folder first, as the object's end would, then ends the process as the
+    // signal does: a program stopped midway leaves nothing either. A signal the process ignores
+    // stays ignored. One folder of the process at a time; false when it cannot be held for it.
+    bool RemoveWhenStopped();
 
 private:
     KHeldFolder mFolder;
     KHeldFolder mParent;
     std::string mName;
     std::string mError;
+    bool mRemovedWhenStopped = false;
 };
 
 // Writes size bytes as the whole new content of path, as KFileReplacement

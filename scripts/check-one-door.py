@@ -481,6 +481,26 @@ def checked(root, builds):
     return sorted(result)
 
 
+def read_allowed(path):
+    """The entries of a list of allowed uses, "<file>|<text on the line>  # why" a line: [file,
+    text, times used] each."""
+    allowed = []
+    for line in path.read_text().splitlines():
+        entry = line.split("  #", 1)[0].strip()
+        if entry and not entry.startswith("#"):
+            file, _, text = entry.partition("|")
+            allowed.append([file.strip(), text.strip(), 0])
+    return allowed
+
+
+def is_allowed(allowed, rel, line):
+    """Whether an entry allows this line of rel; the entry's use is counted."""
+    entry = next((a for a in allowed if a[0] == rel and a[1] and a[1] in line), None)
+    if entry:
+        entry[2] += 1
+    return entry is not None
+
+
 def main(argv):
     args, builds = [], []
     i = 0
@@ -497,12 +517,7 @@ def main(argv):
             print(f"{build}: no compile_commands.json (configure with CMAKE_EXPORT_COMPILE_COMMANDS)",
                   file=sys.stderr)
             return 2
-    allowed = []
-    for line in (root / "scripts" / "one-door-allowed.txt").read_text().splitlines():
-        entry = line.split("  #", 1)[0].strip()
-        if entry and not entry.startswith("#"):
-            file, _, text = entry.partition("|")
-            allowed.append([file.strip(), text.strip(), 0])
+    allowed = read_allowed(root / "scripts" / "one-door-allowed.txt")
     # An alias of std::filesystem a header gives (fileio's too) is one wherever it is included.
     aliases = set()
     for rel in walk(root):
@@ -518,11 +533,8 @@ def main(argv):
             by_line.setdefault(number, set()).add(name)
         for number, names in sorted(by_line.items()):
             original = lines[number - 1] if number - 1 < len(lines) else ""
-            entry = next((a for a in allowed if a[0] == rel and a[1] and a[1] in original), None)
-            if entry:
-                entry[2] += 1
-                continue
-            found.append(f"{rel}:{number}: {', '.join(sorted(names))}: {original.strip()}")
+            if not is_allowed(allowed, rel, original):
+                found.append(f"{rel}:{number}: {', '.join(sorted(names))}: {original.strip()}")
     stale = [f"{a[0]}|{a[1]}" for a in allowed if a[2] == 0]
     settings = machine_settings(root)
     for line in found:

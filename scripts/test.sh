@@ -3,8 +3,12 @@
 # then optimised (-O2, with the standard library's checks), each in its own build directory.
 # Both builds run whatever the first one gives; the run ends with the skipped tests of each,
 # a line saying which build passed or failed, and a last line counting the tests of both
-# ("tests: 7944 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
+# ("tests: 7959 passed, 0 failed, 12 skipped"). The exit status is 0 only when both passed; a
 # run that stops early (a package missing or not installed, a signal) ends with both lines too.
+# Before its tests, each build's test-tmp loses what earlier runs left there (a stopped test's
+# folder, a failed plug-in test's folder kept for a look), unless another run of this script is
+# testing in that build folder. Each build folder keeps its tests' JUnit report (test-report.xml)
+# and what CTest printed (test.log).
 # ZEQ_JOBS: parallel build and test jobs (default: all cores).
 # ZEQ_TEST_BUILD_DIR, ZEQ_TEST_O2_BUILD_DIR: the two build directories.
 set -euo pipefail
@@ -21,6 +25,8 @@ step=""
 # The tests' temporary folder (their TMPDIR), made fresh for each test step and removed with it,
 # so that a run stopped midway leaves nothing of its tests in the system's temporary folder.
 tests_tmp=""
+# The descriptor of the lock on the build folder whose tests run now (hold_build), "" when none.
+held=""
 # While a step is being started: the last background process before it. A signal taken between
 # the start and the noting of its group finds the step by $! instead.
 starting=""
@@ -96,6 +102,36 @@ run_step() {
 remove_tests_tmp() {
     [ -z "$tests_tmp" ] || rm -rf -- "$tests_tmp" 2>/dev/null || true
     tests_tmp=""
+    # The build folder is no longer this run's.
+    [ -z "$held" ] || exec {held}>&-
+    held=""
+}
+
+# clear_leftovers <test-tmp>: removes what earlier runs left in a build's test-tmp, by the names
+# the suite gives there alone: a folder made fresh ("<name>-XXXXXX", six to eight characters nobody
+# can predict: a test stopped midway leaves it, and a failed plug-in test keeps its files there for
+# a look) and the plug-in tests' zeqtulo/ holding such folders.
+clear_leftovers() {
+    local entry name
+    for entry in "$1"/* "$1"/zeqtulo/*; do
+        name=${entry##*/}
+        if [[ $name =~ ^[A-Za-z0-9_.-]+-[A-Za-z0-9_]{6,8}$ ]] && [ -d "$entry" ] && [ ! -L "$entry" ]; then
+            rm -rf -- "$entry"
+        fi
+    done
+    [ ! -d "$1/zeqtulo" ] || [ -L "$1/zeqtulo" ] || rmdir -- "$1/zeqtulo" 2>/dev/null || true
+}
+
+# hold_build <build dir>: marks the build folder as used by this run's tests until they end (a lock
+# held open), and first clears what earlier runs left in its test-tmp, unless another run of this
+# script is testing in the same folder (which holds it too).
+hold_build() {
+    { exec {held}>>"$1/test-run.lock"; } 2>/dev/null || return 0
+    if flock -xn "$held"; then
+        clear_leftovers "$1/test-tmp"
+    fi
+    # Shared with other runs; waits only while another run clears.
+    flock -s "$held" || true
 }
 
 # Every run ends here: a run stopped early (a missing package, a failed install, a failing step,
@@ -135,7 +171,8 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 # run_suite <label> <build dir> <cmake options...>: configures, builds and runs the tests; fails
-# at the first step that fails, naming it. The JUnit report of its tests goes to reports.
+# at the first step that fails, naming it. The JUnit report of its tests goes to reports, and to
+# test-report.xml in the build folder, with CTest's output in test.log beside it.
 run_suite() {
     local label=$1 build=$2
     shift 2
@@ -144,7 +181,7 @@ run_suite() {
     local report
     report="$(cd "$build" && pwd)/test-report.xml"
     # A report of an earlier run would count for a build that fails now.
-    rm -f "$report"
+    rm -f "$report" "$(dirname "$report")/test.log"
     reports+=("$report")
     if ! run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
         summaries+=("== $label build: configuring failed, no tests ran")
@@ -160,8 +197,10 @@ run_suite() {
         summaries+=("== $label build: no temporary folder for the tests, no tests ran")
         return 1
     }
+    hold_build "$build"
+    # What CTest printed is kept beside the report.
     run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
-        --output-junit "$report" || status=$?
+        --output-junit "$report" --output-log "$(dirname "$report")/test.log" || status=$?
     remove_tests_tmp
     summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
     return $status

@@ -5,7 +5,7 @@
 using namespace zeqsdk_400;
 
 TEST(KLib, DirectoriesInitCountingAndLocalTime) {
-    KLib_SetConfigDirectory("/tmp/cfg");
+    KLib_SetConfigDirectory("/opt/cfg");
     KLib_SetConfigDirectory(nullptr);
     EXPECT_STREQ("", static_cast<char*>(KLib_GetConfigDirectory()));  // the writable form
     for (const char* master : {"/opt/plug", "/opt/plug/"}) {  // one '/' at the end

@@ -1,11 +1,15 @@
 // The scratch folder of benchmarks, fuzz targets and tools: private, under a name no one can
-// guess, in TMPDIR, and gone with the object, with what this user put in it.
+// guess, in TMPDIR, and gone with the object, with what this user put in it, or with the process
+// where a signal stops it.
 
 #include <sched.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -173,4 +177,42 @@ TEST(TestFolders, TwoRunsWithOneProcessIdNeverShareOne) {
     EXPECT_TRUE(fs::is_empty(*second));
     EXPECT_EQ("theirs", zeqtest::ReadFile(*first + "/planted"));
     for (const std::string& left : {*first, *second}) fs::remove_all(left);
+}
+
+// Stopped by SIGINT, SIGTERM or SIGHUP, a process that asked for it removes its folder, with what
+// it wrote there (in subfolders too), and ends by the signal; a signal it ignores stays ignored.
+TEST_F(ScratchFolderTest, GoesWhenTheProcessIsStopped) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        int ready[2];
+        ASSERT_EQ(0, ::pipe(ready));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            // Ignored before: the other signals still remove the folder.
+            if (signal != SIGHUP) ::signal(SIGHUP, SIG_IGN);
+            KScratchFolder folder("zeq-bench");
+            const bool made = folder.IsOpen() && folder.RemoveWhenStopped() &&
+                              KWriteWholeFile(folder.PathOf("a.bin").c_str(), "abc", 3) &&
+                              KCreateDirectory(folder.PathOf("deeper/still").c_str()) &&
+                              KWriteWholeFile(folder.PathOf("deeper/still/c.bin").c_str(), "c", 1);
+            if (!made || ::write(ready[1], "r", 1) != 1) ::_exit(3);
+            for (;;) ::pause();
+        }
+        ::close(ready[1]);
+        char answer = 0;
+        const bool made = ::read(ready[0], &answer, 1) == 1;
+        ::close(ready[0]);
+        EXPECT_TRUE(made) << "the child made no folder";
+        if (made) {
+            EXPECT_EQ(1u, Entries().size());
+            if (signal != SIGHUP) ::kill(child, SIGHUP);
+            ::kill(child, signal);
+        }
+        int status = 0;
+        ASSERT_EQ(child, ::waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_TRUE(Entries().empty());
+    }
 }

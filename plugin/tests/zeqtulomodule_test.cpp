@@ -187,6 +187,7 @@ protected:
 // Where the user's own folder cannot be made (a HOME that user may not write in, the root folder),
 // the warning gives the reason the folder was not made, and its path as it is.
 TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     Unload();
     const std::string home = mDirectory + "home";
     ASSERT_EQ(mkdir(home.c_str(), 0555), 0);

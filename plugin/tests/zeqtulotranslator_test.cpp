@@ -40,20 +40,29 @@ TEST(TranslatorCommand, PathIsEscaped) {
 
 using TranslatorModuleTest = ZeqTuloModuleTest;
 
+// A path as a script's quoted text holds it: '"' and '\\' escaped.
+std::string Escaped(const std::string& path) {
+    std::string text;
+    for (const char c : path) text += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string(1, c);
+    return text;
+}
+
 // Through the host's file command: the path, quote and all, reaches the command word for word, and
-// the command's answer (the import fails: no such file; the export writes the scene) is the
-// translator's answer.
+// the command's answer (the import fails: no such file in the test's own folder; the export writes
+// the scene) is the translator's answer.
 TEST_F(TranslatorModuleTest, FileCommandsRunTheCommandLines) {
     EXPECT_EQ(run("ZEQImportShowUI 0"), "");
-    EXPECT_EQ(run("file -import \"/tmp/odd \\\"scene\\\\.zeq\""), "<failed>");
-    EXPECT_TRUE(transcribed("command: \"ZEQImport -f \\\"/tmp/odd \\\\\\\"scene\\\\\\\\.zeq\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
+    const std::string odd = mDirectory + "odd \"scene\\.zeq";
+    EXPECT_EQ(run("file -import \"" + Escaped(odd) + "\""), "<failed>");
+    EXPECT_TRUE(transcribed("command: \"ZEQImport -f \\\"" + Escaped(Escaped(odd)) +
+                            "\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
     EXPECT_TRUE(transcribed("// Error: ZEQImport: "));
     const std::string out = mDirectory + "out.zeq";
     EXPECT_NE(run("ZEQExportShowUI 0"), "<failed>");
     EXPECT_NE(run("file -exportAll -type \"Zeq\" \"" + out + "\""), "<failed>");
     EXPECT_TRUE(transcribed("command: \"ZEQExport -f \\\"" + out + "\\\" -caller \\\"ZEQTuloTranslator\\\"\""));
     EXPECT_FALSE(ZeqTuloReadFile(out).empty());
-    EXPECT_EQ(run("file -import \"/tmp/notes.txt\""), "<failed>");
+    EXPECT_EQ(run("file -import \"" + mDirectory + "notes.txt\""), "<failed>");
     EXPECT_TRUE(transcribed("no file translator takes"));
 }
 

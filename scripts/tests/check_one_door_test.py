@@ -2,7 +2,6 @@
 """The one-door check over a small tree of its own: each way of naming a path to the system,
 planted in a copy, fails the check at its line; the clean tree, and what only tests use, pass."""
 import contextlib
-import importlib.util
 import io
 import json
 import os
@@ -16,18 +15,10 @@ import unittest
 # The check is loaded as a module: no cache of it is left in the checkout.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scratch import scratch_root  # noqa: E402
+from scratch import load_script, scratch_root  # noqa: E402
 
 
-def load_check():
-    path = pathlib.Path(__file__).resolve().parent.parent / "check-one-door.py"
-    spec = importlib.util.spec_from_file_location("check_one_door", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-CHECK = load_check()
+CHECK = load_script("check-one-door.py")
 
 # A product library (a C source and headers of other suffixes in it), a tool built with a scene
 # builder kept in tests/ (also a header beside it) and a source in a top-level folder named like

@@ -1,5 +1,7 @@
-"""Where the script tests make their folders."""
+"""Where the script tests make their folders, and how they load the scripts they test."""
+import importlib.util
 import os
+import pathlib
 
 
 def scratch_root():
@@ -9,3 +11,13 @@ def scratch_root():
     if root:
         os.makedirs(root, exist_ok=True)
     return root or None
+
+
+def load_script(name):
+    """A script of scripts/ (its name has a hyphen) loaded as a module, for its tests; no cache of
+    it is left in the checkout where the caller set sys.dont_write_bytecode first."""
+    path = pathlib.Path(__file__).resolve().parent.parent / name
+    spec = importlib.util.spec_from_file_location(name[:-len(".py")].replace("-", "_"), path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module

@@ -9,6 +9,7 @@ of leftovers looks; killed outright, the scripts it started are told by the syst
 (PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded: a script that does not
 stop fails the test in seconds."""
 import ctypes
+import fcntl
 import os
 import pathlib
 import pty
@@ -109,8 +110,10 @@ exit 0
     "ctest": """#!/bin/sh
 echo "ctest $*" >> "$STUB_LOG"
 echo "tmp: $TMPDIR" >> "$STUB_LOG"
+echo "tmp mode: $(stat -c %a "$TMPDIR")" >> "$STUB_LOG"
 : > "$TMPDIR/left-by-the-tests"
 build=$2
+echo "test-tmp of $build: $(cd "$build/test-tmp" 2>/dev/null && find . -mindepth 1 | sort | tr '\n' ' ')" >> "$STUB_LOG"
 while [ $# -gt 0 ]; do [ "$1" = --output-junit ] && report=$2; shift; done
 step=tests:$build
 . "$STUB_BIN/hang.sh"
@@ -240,9 +243,12 @@ class TestScript(unittest.TestCase):
 
 
     def assertTestsTmpGone(self, calls):
-        """Each test step had a temporary folder of its own in TMPDIR, gone once the run ended."""
+        """Each test step had a temporary folder of its own in TMPDIR, which others may pass (tests
+        acting as another user work below it) but not write in (0755), gone once the run ended."""
         folders = [call[len("tmp: "):] for call in calls if call.startswith("tmp: ")]
         self.assertTrue(folders, calls)
+        self.assertEqual(["755"] * len(folders), [call[len("tmp mode: "):] for call in calls
+                                                  if call.startswith("tmp mode: ")], calls)
         for folder in folders:
             self.assertEqual(str(self.folder), os.path.dirname(folder), calls)
             self.assertFalse(os.path.exists(folder), folder)
@@ -258,6 +264,37 @@ class TestScript(unittest.TestCase):
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped")
         self.assertEqual(2, sum(call.startswith("ctest ") for call in calls))
         self.assertTestsTmpGone(calls)
+
+    def test_what_earlier_runs_left_goes_at_the_start(self):
+        # A test stopped midway left its folder (a writer's temporary in it), a failed plug-in test
+        # its folder for a look, a script test its folder; the user's own files and a link stay.
+        scratch = self.script.parent.parent / "build" / "test" / "test-tmp"
+        elsewhere = self.folder / "elsewhere"
+        def plant():
+            for folder in ("fileio-Stopped-Ab12Cd", "zeqtulo/Suite.Failed-Xy34Zw", "one-door-abcd_123", "mine"):
+                (scratch / folder).mkdir(parents=True, exist_ok=True)
+            (scratch / "fileio-Stopped-Ab12Cd" / "deep.3ds.tmp123.abc").write_text("")
+            (scratch / "zeqtulo/Suite.Failed-Xy34Zw" / "zeqtulolog.txt").write_text("")
+            (scratch / "notes.txt").write_text("")
+            elsewhere.mkdir(exist_ok=True)
+            (elsewhere / "kept").write_text("")
+            (scratch / "linked-Ab12Cd").unlink(missing_ok=True)
+            (scratch / "linked-Ab12Cd").symlink_to(elsewhere)
+        kept = ["./linked-Ab12Cd", "./mine", "./notes.txt"]
+        plant()
+        status, _, _, calls = self.run_script()
+        self.assertEqual(0, status)
+        self.assertIn(f"test-tmp of build/test: {' '.join(kept)} ", calls)
+        self.assertTrue((elsewhere / "kept").exists())
+        # Another run testing in that build folder (holding it): nothing goes.
+        plant()
+        self.log.unlink()
+        with open(scratch.parent / "test-run.lock", "a") as lock:
+            fcntl.flock(lock, fcntl.LOCK_SH)
+            status, _, _, calls = self.run_script()
+        self.assertEqual(0, status)
+        self.assertIn("./fileio-Stopped-Ab12Cd/deep.3ds.tmp123.abc", next(c for c in calls if c.startswith("test-tmp of build/test:")))
+        self.assertTrue((scratch / "zeqtulo/Suite.Failed-Xy34Zw").exists())
 
     def test_a_missing_package_without_root(self):
         status, lines, errors, calls = self.run_script(missing="libtiff-dev", uid="1000")

@@ -38,6 +38,7 @@ protected:
 // are neither read nor rewritten through theirs (the unload says why, naming the link), the log is
 // not appended to, the export to their link fails, and what the links name stays as it was.
 TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     const zeqtest::ExchangingUser member;
     if (!member.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
     const zeqtest::RootsSecret secret(mDirectory + "root");
@@ -81,6 +82,7 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
 // Another user's data folder beside the file (their file in it) stays, and where the export
 // replaced the file it belongs to, the log says so; root's own goes with the file it belongs to.
 TEST_F(CommandExportLinksTest, AnotherUsersDataFolderStays) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     ASSERT_EQ(::chmod(mDirectory.c_str(), 01777), 0);
     const std::string target = mDirectory + "t.zeq", data = mDirectory + "t.zqd", theirs = data + "/theirs.bin";
     const std::string notice =
@@ -118,6 +120,7 @@ zeqsdk_400::zeqdetail::ZeqReplacementSeams* ModuleSeams(const std::string& path)
 // In the folder others may write (not sticky), another user exchanges the temporary's name with
 // a link of theirs just before the rename: the export fails and says why.
 TEST_F(CommandExportLinksTest, ANameExchangedJustBeforeTheRenameFailsTheExport) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     const zeqtest::ExchangingUser other;
     if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
     zeqsdk_400::zeqdetail::ZeqReplacementSeams* seams = ModuleSeams(Module());

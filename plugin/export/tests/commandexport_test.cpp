@@ -115,6 +115,7 @@ TEST_F(CommandExportTest, AFailedWriteSaysWhy) {
 // A full disk and a file that may not be written say the system's reason, in the host's output and
 // in the log, and leave the file as it was.
 TEST_F(CommandExportAsAnotherUserTest, AFullDiskOrAProtectedFileSaysWhy) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     ASSERT_NE(run("ZEQExportShowUI 0"), "<failed>");
     ASSERT_TRUE(standin::buildScene("cube"));
     const std::string log = mDirectory + "zeqtulolog.txt";

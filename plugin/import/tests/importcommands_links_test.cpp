@@ -24,6 +24,7 @@ protected:
 };
 
 TEST_F(CommandsLinksTest, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     const zeqtest::ExchangingUser other;
     if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
     const zeqtest::RootsSecret roots(mDirectory + "root");

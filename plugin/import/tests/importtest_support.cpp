@@ -329,6 +329,9 @@ void ImportModeTest::TearDown() {
 }
 
 void ImportModeTest::LoadMode(const std::string& mode) {
+    // Where SetUp failed before making the test's folder, a relative name would land in the
+    // folder the test runs in (the checkout).
+    ASSERT_FALSE(mDirectory.empty()) << "the test has no folder of its own";
     Unload();
     std::string settings = Settings();
     const std::string line = "kImportLoadMode = " + mode;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/tests/scratch_root.h"
+
 namespace zeqsdk_400 {
 namespace {
 
@@ -14,7 +16,8 @@ namespace {
 class DxfPairsTest : public testing::Test {
 protected:
     void Open(const std::string& text, std::size_t skip = 0) {
-        mFile = std::tmpfile();
+        // In a folder of the process's own: tmpfile() would use /tmp, whatever TMPDIR says.
+        mFile = std::fopen((zeqtest::ProcessScratchFolder("dxfpairs") / "pairs.dxf").c_str(), "w+b");
         ASSERT_TRUE(mFile);
         std::fwrite(text.data(), 1, text.size(), mFile);
         std::fseek(mFile, static_cast<long>(skip), SEEK_SET);

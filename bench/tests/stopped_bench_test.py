@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""A benchmark program stopped midway (SIGINT, SIGTERM, SIGHUP) removes its scratch folder with what
+it wrote there, and ends by the signal.
+
+    stopped_bench_test.py <benchmark program that writes files>
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.dont_write_bytecode = True
+PROGRAM = None
+# Bounds on waits for the program: a program that never writes, or never ends, fails the test.
+SECONDS = 120
+
+
+class StoppedBenchmark(unittest.TestCase):
+    def test_a_stopped_benchmark_leaves_nothing(self):
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(number.name):
+                root = os.environ.get("ZEQ_TEST_TMP") or None
+                if root:
+                    os.makedirs(root, exist_ok=True)
+                temporary = tempfile.mkdtemp(prefix="stopped-bench-", dir=root)
+                try:
+                    program = subprocess.Popen([PROGRAM], env=dict(os.environ, TMPDIR=temporary),
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                               start_new_session=True)
+                    try:
+                        # Stopped once its scratch folder holds a file.
+                        deadline = time.monotonic() + SECONDS
+                        while time.monotonic() < deadline and program.poll() is None and \
+                                not any(files for _, _, files in os.walk(temporary)):
+                            time.sleep(0.02)
+                        self.assertIsNone(program.poll(), "the benchmark ended before it was stopped")
+                        self.assertTrue(any(files for _, _, files in os.walk(temporary)), "nothing was written")
+                        program.send_signal(number)
+                        self.assertEqual(-number, program.wait(timeout=SECONDS))
+                    finally:
+                        if program.poll() is None:
+                            os.killpg(program.pid, signal.SIGKILL)
+                            program.wait()
+                    self.assertEqual([], os.listdir(temporary))
+                finally:
+                    shutil.rmtree(temporary, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    PROGRAM = os.path.abspath(sys.argv[1])
+    unittest.main(argv=sys.argv[:1])
