@@ -39,10 +39,12 @@ KZeqXMatrix KZeqMotionJoint::Local(KZeqNode& node, KTime time) {
 }
 
 KZeqVector4 KZeqMotionJoint::Angles(const KZeqXMatrix& matrix, int order) {
-    KZeqMatrix rotation;
-    KmQtoR(rotation, matrix.GetQ().mData);
+    // The rotation block as GetR divides it out (signed scaling), straight
+    // from the rows: a turn no other axis takes part in reads as exact zeros.
+    KZeqXMatrix rotation = matrix;
+    rotation.SetS(KZeqVector4(1.0, 1.0, 1.0, 0.0));
     double angles[3];
-    KmRtoVord(angles, rotation, order);
+    KmRtoVord(angles, rotation.mData, order);
     return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
 }
 
@@ -71,6 +73,13 @@ KZeqMotionJointStates::KZeqMotionJointStates(KZeqNode& root) : mRoot(root) {
 void KZeqMotionJointStates::Set(KTime time) const {
     mRoot.SetLocalStateFromCurrentTake(time, true);
     for (KZeqNode* node : mFull) node->SetLocalState(node->EvaluateLocalTransform(time));
+}
+
+void KZeqMotionJointStates::SetFromRoot(KTime time) const {
+    Set(time);
+    mRoot.SetGlobalState(KZeqXMatrix());
+    mRoot.SetGlobalStateId(0, true);
+    mRoot.SetGlobalStateId(1, false);
 }
 
 KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node) : mNode(node) {

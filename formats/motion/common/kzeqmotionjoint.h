@@ -49,6 +49,10 @@ public:
     explicit KZeqMotionJointStates(KZeqNode& root);
     // The states of the subtree at time in the current takes.
     void Set(KTime time) const;
+    // The same with the root as the origin: its global state the identity,
+    // and every global state below it to be worked out again (id 1).
+    void SetFromRoot(KTime time) const;
+    KZeqNode& GetRoot() const { return mRoot; }
 
 private:
     KZeqNode& mRoot;

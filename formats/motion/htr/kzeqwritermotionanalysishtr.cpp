@@ -334,10 +334,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
         motion->ProgressCallback(nullptr, "Converting HTR nodes", static_cast<float>(50LL * i / frames));
         const KTime time = start + period * i;
         // Full transforms folded in: the frames are taken from the global states.
-        states.Set(time);
-        reference->SetGlobalState(identityMatrix);
-        reference->SetGlobalStateId(0, true);
-        reference->SetGlobalStateId(1, false);
+        states.SetFromRoot(time);
         ConvertAnimation(root, copy, time, 1.0 / mFileUnit, offset, ok);
     }
     ConvertAnimationEnd(root, copy);

@@ -171,7 +171,8 @@ protected:
         std::vector<KZeqNode*> read;
         for (std::size_t j = 0; j < mNodes.size(); ++j) {
             const std::string name = "J" + std::to_string(j);
-            KZeqNode* node = FindWritten(*mBack, way, name, j == 0, j > 0 ? "J" + std::to_string(j - 1) : "");
+            KZeqNode* node = FindWritten(*mBack, way, name, j == 0, j > 0 ? "J" + std::to_string(j - 1) : "",
+                                         static_cast<int>(j));
             if (!node) return testing::AssertionFailure() << way << ": " << name << " is missing";
             read.push_back(node);
         }
