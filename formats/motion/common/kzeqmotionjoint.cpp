@@ -82,21 +82,24 @@ void KZeqMotionJointStates::SetFromRoot(KTime time) const {
     mRoot.SetGlobalStateId(1, false);
 }
 
-KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node) : mNode(node) {
-    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
-    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
-    mActive = state == KZeqNode::ePIVOT_STATE_ACTIVE;
+KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node)
+    : mNode(node),
+      mPre(node.GetPreRotation(KZeqNode::eSOURCE_SET)),
+      mPost(node.GetPostRotation(KZeqNode::eSOURCE_SET)),
+      mTranslationLimits(node.GetLimits().mTranslationLimits),
+      mScalingLimits(node.GetLimits().mScalingLimits),
+      mAxisLength(node.GetLimits().GetAxisLength()) {
     node.GetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
-    if (!mActive) return;
-    mPre = node.GetPreRotation(KZeqNode::eSOURCE_SET);
-    mPost = node.GetPostRotation(KZeqNode::eSOURCE_SET);
 }
 
 KZeqJointRotationsKept::~KZeqJointRotationsKept() {
     mNode.SetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
-    if (!mActive) return;
     mNode.SetPreRotation(KZeqNode::eSOURCE_SET, mPre);
     mNode.SetPostRotation(KZeqNode::eSOURCE_SET, mPost);
+    KZeqNodeLimits& limits = mNode.GetLimits();
+    limits.mTranslationLimits = mTranslationLimits;
+    limits.mScalingLimits = mScalingLimits;
+    limits.SetAxisLength(mAxisLength);
 }
 
 void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual) {

@@ -14,6 +14,7 @@
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqmatrix.h"
+#include "scene/kzeqnodelimits.h"
 #include "scene/kzeqnodeproperties.h"
 
 namespace zeqsdk_400 {
@@ -61,9 +62,9 @@ private:
 
 // While it lives, a node's automatic limits may be updated and read: they
 // keep their rotation default, axis and kind in pivot set 0's pre- and
-// post-rotation and rotation order. At its end it gives the node back its
-// rotation order, and its pre- and post-rotation when the set is active, so
-// that the node's transform stays what the scene says.
+// post-rotation and rotation order, the rest in the limits. At its end it
+// gives the node back all of them as they were, whether the set is active or
+// not: a writer leaves the caller's scene as it found it.
 class KZeqJointRotationsKept {
 public:
     explicit KZeqJointRotationsKept(KZeqNode& node);
@@ -73,10 +74,12 @@ public:
 
 private:
     KZeqNode& mNode;
-    bool mActive;
     KZeqVector4 mPre;
     KZeqVector4 mPost;
     ERotationOrder mOrder = eEULER_XYZ;
+    KZeqLimits mTranslationLimits;
+    KZeqLimits mScalingLimits;
+    double mAxisLength;
 };
 
 // What a writer's file cannot hold of the joints' transforms, said once per

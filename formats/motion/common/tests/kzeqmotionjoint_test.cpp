@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "content/kzeqskeleton.h"
+#include "scene/kzeqnodelimits.h"
 #include "formats/motion/common/tests/kzeqmotionwriters_support.h"
 #include "scene/kzeqtakeinfo.h"
 #include "scene/tests/kfiletransform_scene.h"
@@ -286,6 +287,47 @@ void MotionJointWrite::WriteNearAQuarterTurn(bool full) {
         ASSERT_TRUE(ReadBack(way, out, error)) << way << ": " << error;
         EXPECT_TRUE(Placed(way, expected, out[way].mMessages, 1e-6 * size));
     }
+}
+
+// What a writer might touch of a node while it works out the node's automatic
+// limits: pivot set 0's state, pre- and post-rotation and rotation order, and
+// the limits' own values.
+std::vector<double> LimitsAndRotations(KZeqNode& node) {
+    std::vector<double> values;
+    const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_ACTIVE;
+    ERotationOrder order = eEULER_XYZ;
+    node.GetPivotState(set, state);
+    node.GetRotationOrder(set, order);
+    values.push_back(state);
+    values.push_back(order);
+    KZeqNodeLimits& limits = node.GetLimits();
+    for (const KZeqVector4& v : {node.GetPreRotation(set), node.GetPostRotation(set),
+                                 limits.mTranslationLimits.GetLimitMin(), limits.mTranslationLimits.GetLimitMax(),
+                                 limits.mScalingLimits.GetLimitMin(), limits.mScalingLimits.GetLimitMax()})
+        values.insert(values.end(), v.mData, v.mData + 4);
+    values.push_back(limits.GetAxisLength());
+    return values;
+}
+
+// Writing changes nothing of the scene: the writers that work out a joint's
+// automatic limits (BVH and HTR) give every node back pivot set 0's pre- and
+// post-rotation and rotation order, whether the set is active or not, and the
+// limits' values.
+TEST_F(MotionJointWrite, WritersLeaveTheSceneAsItWas) {
+    MakeChain({zeqtest::kPreRotation | zeqtest::kPostRotation, 1, true, 4, 5});
+    // Values an inactive set keeps without their taking part.
+    mNodes[2]->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
+    mNodes[2]->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(12.0, -7.0, 3.0, 1.0));
+    mNodes[2]->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(-4.0, 9.0, 30.0, 1.0));
+    mNodes[3]->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
+    std::vector<std::vector<double>> before;
+    for (KZeqNode* node : mNodes) before.push_back(LimitsAndRotations(*node));
+    Writers writers(mManager, mDir.Path());
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+    for (std::size_t j = 0; j < mNodes.size(); ++j) EXPECT_EQ(before[j], LimitsAndRotations(*mNodes[j])) << "J" << j;
 }
 
 int Count(const std::string& text, const std::string& what) {
