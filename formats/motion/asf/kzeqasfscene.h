@@ -74,7 +74,8 @@ public:
     // refuses a node, nothing then left behind.
     KZeqNode* ASFToZEQ(KZeqSdkManager& manager, const char* takeName, bool withLimits);
     // Gives the node a take of that name (the default take for an empty name)
-    // carrying this bone's defaults and the curves it owns.
+    // carrying this bone's defaults, or the sample it is held at, and the
+    // curves it owns.
     bool SetKFCurvePointers(KZeqNode* node, const char* takeName);
     // Binds the bone to the node, and to its current-take "T", "R" and "S"
     // curve nodes unless that is the default take.
@@ -111,6 +112,10 @@ public:
     KZeqNode* mNode = nullptr;
     // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
     KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    // A motion of a single sample (translation, rotation) keys no curves: the
+    // bone is held at that sample, its values here, until the curves are deleted.
+    bool mHeld[2] = {false, false};
+    double mHeldValues[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     // Between Start and StopSamplingData: rotations keyed continuous, as the
     // unroll filter would make them, which is then left out.
     bool mKeyContinuous = false;

@@ -607,6 +607,37 @@ protected:
     }
 };
 
+// A one-frame AMC (what the writers make of a scene without takes) holds the
+// pose: read back with its skeleton, every joint is where the scene put it,
+// as with two frames. j0 at the origin, j1 (0, 2, 0) turned (30, 40, 50), j2
+// (0, 2, 0) below it, read back as j1's end.
+TEST_F(AcclaimRoundTrip, AOneFrameMotionReadsBackPosed) {
+    for (int frames : {1, 2}) {
+        SCOPED_TRACE(std::to_string(frames) + " frames");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        KZeqNode* parent = mScene->GetRootNode();
+        for (const char* name : {"j0", "j1", "j2"}) {
+            KZeqNode* node = mManager.CreateKZeqNode(name);
+            if (parent != mScene->GetRootNode()) node->SetDefaultT(KZeqVector4(0.0, 2.0, 0.0, 0.0));
+            parent->AddChild(node);
+            parent = node;
+        }
+        Find("j1")->SetDefaultR(KZeqVector4(30.0, 40.0, 50.0, 0.0));
+        std::vector<KZeqVector4> expected;
+        for (const char* name : {"j1", "j2"}) expected.push_back(Find(name)->EvaluateGlobalTransform().GetT());
+        WriteBoth(Find("j0"), frames, 30.0);
+        ReadBack(30.0);
+        for (int j = 0; j < 2; ++j) {
+            // The leaf, without motion of its own, is its parent bone's end.
+            KZeqNode* read = Find(j == 0 ? "j1" : "j1_End");
+            ASSERT_NE(read, nullptr);
+            const KZeqVector4 at = read->GetGlobalFromCurrentTake(KTime()).GetT();
+            for (int a = 0; a < 3; ++a) EXPECT_NEAR(at[a], expected[j][a], 1e-5) << read->GetName() << " axis " << a;
+        }
+    }
+}
+
 class AcclaimSampleRoundTrip : public AcclaimRoundTrip, public testing::WithParamInterface<SamplePair> {};
 
 TEST_P(AcclaimSampleRoundTrip, WrittenFilesReadBackAlike) {
