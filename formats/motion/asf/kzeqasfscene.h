@@ -14,6 +14,7 @@ namespace zeqsdk_400 {
 
 class KFCurve;
 class KFCurveNode;
+class KZeqCarriedScaling;
 class KZeqNode;
 class KZeqSdkManager;
 
@@ -159,8 +160,9 @@ public:
 
     // Builds the skeleton of the scene nodes under root (export) from their
     // default values, or for a node with a full transform (KZeqMotionJoint)
-    // from that transform at time in the current take; scaling is carried
-    // into the bone lengths.
+    // from that transform at time in the current take; scaling (the root's
+    // parent's) and the nodes' own are carried into the bone lengths as
+    // KZeqCarriedScaling says.
     void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling, KTime time = KTime());
     // Binds the bones to the scene nodes of the same names under root.
     void MergeZEQToASF(KZeqNode* root);
@@ -177,10 +179,11 @@ public:
 
 private:
     KZeqAsfNode* CreateRoot(KZeqNode* root);
-    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqVector4& scaling,
+    // scaling: what the node's parent carries into the node's offsets.
+    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqCarriedScaling& scaling,
                          KTime time);
     void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
-                   const KZeqVector4& scaling);
+                   const KZeqCarriedScaling& carried);
     void RemoveEndSite(KZeqAsfNode* bone);
     void RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone);
     bool MergeBone(KZeqSdkManager& manager, KZeqAsfNode* bone, KZeqNode* parentNode, const char* takeName,

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/kzeqmatrix.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/mov/kzeqfilecorvantismov.h"
 #include "io/kstreamoptionsmotion.h"
@@ -43,12 +44,16 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
     FillNodeArray(nodes, top);
     // Full transforms folded in: each node is written from its global state.
     const KZeqMotionJointStates states(*top);
+    KZeqJointNotes notes(options);
+    const KZeqJointShear shear(*top, KZeqJointShear::eROOT_ORIGIN, true);
     for (int k = 0; k < frames; ++k) {
         const KTime time = start + period * k;
         if (k % 64 == 0) options->ProgressCallback(nullptr, "Writing MOV animation frames", static_cast<float>(k * 100.0 / frames));
         states.SetFromRoot(time);
         if (!WriteFrame(nodes, time, t, r, s)) return WriteFailed();
+        shear.Check(time, notes);
     }
+    AddMessageLines(notes);
     return mFile->Flush() || WriteFailed();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/kzeqmatrix.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/vpm/kzeqfilepuppeteer.h"
 #include "io/kstreamoptionsmotion.h"
@@ -84,12 +85,16 @@ bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         return Refuse(eUnidentifiedError, noMemory);
     }
     mStates = std::make_unique<KZeqMotionJointStates>(*root);
+    KZeqJointNotes notes(options);
+    const KZeqJointShear shear(*root, KZeqJointShear::eROOT_ORIGIN, true);
     for (int i = 0; i < frames; ++i) {
         options->ProgressCallback(nullptr, "Computing VPM animation frames", static_cast<float>(i * 50.0 / frames));
         FillAnimationFrames(nodes, root, buffer.get() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count),
                             start + period * i);
+        shear.Check(start + period * i, notes);
     }
     mStates.reset();
+    AddMessageLines(notes);
     for (int j = 0; j < count; ++j) {
         options->ProgressCallback(nullptr, "Writing VPM nodes", static_cast<float>(50.0 + j * 50.0 / count));
         const KString full = nodes[j]->GetName();
