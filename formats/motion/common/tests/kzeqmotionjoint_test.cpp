@@ -112,18 +112,19 @@ protected:
             if (quarter) {
                 for (double& r : turned.r) r = 0.0;
                 turned.r[c.mIndex % 3] = c.mIndex % 2 ? -89.96875 : 89.96875;
-                if (!c.mKeyed) v = turned;
+                v = turned;
             }
             KZeqNode* node = AddJoint(*parent, n);
             zeqtest::SetFileValues(*node, v);
             Keys keys{{0.0, v}};
             if (c.mKeyed) {
                 // Rotation keyed; translation and scaling held, as a rotation-only file holds them.
-                // A quarter turn is reached at 1 s and held.
+                // A quarter turn, the first frame's (what a skeleton is built from), turns away and
+                // back.
                 for (double seconds : {1.0, 2.0}) {
                     FileTransformValues k = v;
                     for (double& r : k.r) r = zeqtest::Held(angle(random));
-                    keys.emplace_back(seconds, quarter ? turned : k);
+                    keys.emplace_back(seconds, quarter && seconds == 2.0 ? turned : k);
                 }
                 zeqtest::KeyFileValues(*node, kTake, keys);
             }
