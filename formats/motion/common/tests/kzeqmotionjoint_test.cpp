@@ -93,7 +93,6 @@ protected:
     void MakeChain(const JointCase& c) {
         std::mt19937 random(static_cast<unsigned>(1000 + c.mIndex));
         std::uniform_real_distribution<double> angle(-120.0, 120.0), slant(-2.0, 2.0);
-        KZeqNode* parent = mScene->GetRootNode();
         for (int n = 0; n < c.mJoints; ++n) {
             const bool carries = n == 1 || (n == 0 && c.mIndex % 2 == 1) || (n == c.mJoints - 1 && c.mIndex % 3 == 0);
             FileTransformValues v = zeqtest::RandomFileValues(random, carries ? c.mFeatures & zeqtest::kAllFeatures : 0u,
@@ -114,26 +113,34 @@ protected:
                 turned.r[c.mIndex % 3] = c.mIndex % 2 ? -89.96875 : 89.96875;
                 v = turned;
             }
-            KZeqNode* node = AddJoint(*parent, n);
-            zeqtest::SetFileValues(*node, v);
-            Keys keys{{0.0, v}};
+            Keys keys;
             if (c.mKeyed) {
                 // Rotation keyed; translation and scaling held, as a rotation-only file holds them.
                 // A quarter turn, the first frame's (what a skeleton is built from), turns away and
                 // back.
+                keys.emplace_back(0.0, v);
                 for (double seconds : {1.0, 2.0}) {
                     FileTransformValues k = v;
                     for (double& r : k.r) r = zeqtest::Held(angle(random));
                     keys.emplace_back(seconds, quarter && seconds == 2.0 ? turned : k);
                 }
-                zeqtest::KeyFileValues(*node, kTake, keys);
             }
-            mKeys.push_back(keys);
-            mNodes.push_back(node);
-            parent = node;
+            Append(v, keys);
         }
-        for (KZeqNode* node : mNodes) node->SetSelected(true);
         if (c.mKeyed) UseTake();
+    }
+
+    // The next joint of the chain, J<n> one bone below the last (the top
+    // first), given v and selected; keyed in the take at keys unless they are
+    // none, else left in the default take with v.
+    void Append(const FileTransformValues& v, const Keys& keys) {
+        const int n = static_cast<int>(mNodes.size());
+        KZeqNode* node = AddJoint(n == 0 ? *mScene->GetRootNode() : *mNodes.back(), n);
+        zeqtest::SetFileValues(*node, v);
+        node->SetSelected(true);
+        if (!keys.empty()) zeqtest::KeyFileValues(*node, kTake, keys);
+        mKeys.push_back(keys.empty() ? Keys{{0.0, v}} : keys);
+        mNodes.push_back(node);
     }
 
     // Joint J<n> below parent, a skeleton root for n = 0 and a limb below.
@@ -344,28 +351,17 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
 
 void MotionJointWrite::WriteNearAQuarterTurn(bool full, bool turnedTop) {
     const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
-    KZeqNode* parent = mScene->GetRootNode();
     for (int n = 0; n < 4; ++n) {
         FileTransformValues v;
         for (int i = 0; i < 3; ++i) v.t[i] = t[n][i];
         if (n == 0 && turnedTop) v.preRotation[2] = 15.0;
         if (n == 1 && full) v.scalingPivot[0] = 1.0;
-        KZeqNode* node = AddJoint(*parent, n);
-        zeqtest::SetFileValues(*node, v);
-        node->SetSelected(true);
-        Keys keys{{0.0, v}};
-        if (n == 1) {
-            // Still at frame 0; the near quarter turn from 1 s on.
-            FileTransformValues k = v;
-            k.r[0] = 30.0;
-            k.r[1] = 89.96875;
-            k.r[2] = 20.0;
-            keys = {{0.0, v}, {1.0, k}, {2.0, k}};
-            zeqtest::KeyFileValues(*node, kTake, keys);
-        }
-        mKeys.push_back(keys);
-        mNodes.push_back(node);
-        parent = node;
+        // Still at frame 0; the near quarter turn from 1 s on.
+        FileTransformValues k = v;
+        k.r[0] = 30.0;
+        k.r[1] = 89.96875;
+        k.r[2] = 20.0;
+        Append(v, n == 1 ? Keys{{0.0, v}, {1.0, k}, {2.0, k}} : Keys());
     }
     UseTake();
     const Positions expected = Expected();
@@ -470,24 +466,12 @@ TEST_F(MotionJointWrite, WhatMovesATurningJointIsSaidOnce) {
 // global transforms says so once, naming J2 and J0, whose scaling shears it,
 // whatever the number of frames; HTR and the writers of points say nothing.
 TEST_F(MotionJointWrite, ShearIsSaidOncePerNodeWithTheScaledNode) {
-    KZeqNode* parent = mScene->GetRootNode();
     for (int n = 0; n < 4; ++n) {
         FileTransformValues v;
         v.t[1] = n == 0 ? 0.0 : 10.0;
         if (n == 0) v.s[0] = 2.0;
-        KZeqNode* node = AddJoint(*parent, n);
-        zeqtest::SetFileValues(*node, v);
-        node->SetSelected(true);
-        Keys keys{{0.0, v}};
-        if (n == 2) {
-            FileTransformValues k = v;
-            k.r[2] = 45.0;
-            keys = {{0.0, k}, {2.0, k}};
-        }
-        zeqtest::KeyFileValues(*node, kTake, keys);
-        mKeys.push_back(keys);
-        mNodes.push_back(node);
-        parent = node;
+        if (n == 2) v.r[2] = 45.0;
+        Append(v, {{0.0, v}, {2.0, v}});
     }
     UseTake();
     Writers writers(mManager, mDir.Path());
