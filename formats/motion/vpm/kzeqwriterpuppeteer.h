@@ -25,7 +25,9 @@ struct KVPMFrame {
 
 // Puppeteer VPM export (row 13): one segment per selected node (optical
 // reference nodes left out), named after the last ':' of its name, one row a
-// frame of the options' range, relative to the export root.
+// frame of the options' range, relative to the export root. A node sheared by
+// an uneven scaling above it is written at its nearest and said once
+// (KZeqJointShear).
 class KZeqWriterPuppeteer : public KZeqMotionFileWriter<KZeqFilePuppeteer> {
 public:
     explicit KZeqWriterPuppeteer(KZeqSdkManager& manager);
