@@ -148,7 +148,8 @@ void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVect
     mAngleFactor = 1.0;
     KZeqAsfNode* bone = CreateRoot(root);
     if (!root) return;
-    const bool exact = KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsUneven(scaling);
+    const bool exact =
+        KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsUneven(scaling);
     RecursiveCreate(root, bone, withTranslation, KZeqCarriedScaling(exact, scaling), time);
     RemoveEndSite(bone);
 }

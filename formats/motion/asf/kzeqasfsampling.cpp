@@ -115,7 +115,8 @@ void KZeqAsfNode::StopSamplingData() {
         if (!curves[0] || curves[0]->KeyGetCount() != 1) continue;
         mHeld[group] = true;
         for (int axis = 0; axis < 3; ++axis)
-            mHeldValues[3 * group + axis] = curves[axis]->KeyGetCount() > 0 ? curves[axis]->KeyGetPtr(0)->GetValue() : 0.0;
+            mHeldValues[3 * group + axis] =
+                curves[axis]->KeyGetCount() > 0 ? curves[axis]->KeyGetPtr(0)->GetValue() : 0.0;
     }
     if (mCurves[0]) {
         if (mCurves[0]->KeyGetCount() <= 1)

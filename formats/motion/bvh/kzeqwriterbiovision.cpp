@@ -28,8 +28,8 @@ KZeqCarriedScaling Below(const KZeqCarriedScaling& carried, const KZeqXMatrix& m
                          bool zxyOrder) {
     const int order = zxyOrder ? kZXYChannelOrder : 0;
     if (!carried.IsExact()) return carried.Below(matrix, KZeqMatrix(), matrix.GetS());
-    const KZeqMatrix rotation = KZeqMotionJoint::Rotation(angles ? *angles : KZeqMotionJoint::Angles(matrix, order), order);
-    return carried.Below(matrix, rotation, matrix.GetS());
+    const KZeqVector4 written = angles ? *angles : KZeqMotionJoint::Angles(matrix, order);
+    return carried.Below(matrix, KZeqMotionJoint::Rotation(written, order), matrix.GetS());
 }
 
 }  // namespace
@@ -64,7 +64,8 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     mNotes = std::make_unique<KZeqJointNotes>(mOptions);
     mHeld.clear();
     mAnyFull = KZeqMotionJoint::HasFullTransformAround(*mRoot);
-    const KZeqJointShear shear(*mRoot, mFromGlobalPosition ? KZeqJointShear::eROOT_GLOBAL : KZeqJointShear::eROOT_LOCAL);
+    const KZeqJointShear shear(*mRoot,
+                               mFromGlobalPosition ? KZeqJointShear::eROOT_GLOBAL : KZeqJointShear::eROOT_LOCAL);
     mExact = shear.IsPossible();
 
     bool ok = WriteNode(mRoot, 0, rotationOnly, true, unit);

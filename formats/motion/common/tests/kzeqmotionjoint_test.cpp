@@ -1,8 +1,10 @@
 // Joints with pre- and post-rotations, rotation offsets and pivots, scaling
-// pivots and every rotation order, written through every motion writer that
-// places joints and read back with our readers: every joint where the file's
-// own transforms put it (evaluated apart from the SDK) at the keys and between
-// them, or named by the writer's message as not held.
+// offsets and pivots, every rotation order, turns near a quarter turn and
+// shear under an unevenly scaled joint, written through every motion writer
+// and read back with our readers: every joint where the file's own transforms
+// put it (evaluated apart from the SDK) at every frame, keys and between them,
+// or after the first frame (which every file places exactly) named by the
+// writer's message as not held.
 
 #include "formats/motion/common/kzeqmotionjoint.h"
 
@@ -14,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "content/kzeqskeleton.h"
-#include "scene/kzeqnodelimits.h"
 #include "formats/motion/common/tests/kzeqmotionwriters_support.h"
+#include "scene/kzeqnodelimits.h"
 #include "scene/kzeqtakeinfo.h"
 #include "scene/tests/kfiletransform_scene.h"
 
@@ -95,8 +97,8 @@ protected:
         std::uniform_real_distribution<double> angle(-120.0, 120.0), slant(-2.0, 2.0);
         for (int n = 0; n < c.mJoints; ++n) {
             const bool carries = n == 1 || (n == 0 && c.mIndex % 2 == 1) || (n == c.mJoints - 1 && c.mIndex % 3 == 0);
-            FileTransformValues v = zeqtest::RandomFileValues(random, carries ? c.mFeatures & zeqtest::kAllFeatures : 0u,
-                                                              carries ? c.mOrder : 0);
+            FileTransformValues v = zeqtest::RandomFileValues(
+                random, carries ? c.mFeatures & zeqtest::kAllFeatures : 0u, carries ? c.mOrder : 0);
             // A uniform scaling, which the formats carry into the offsets below; an uneven one
             // shears the children, which turn.
             if (carries && (c.mFeatures & zeqtest::kScalingPivot)) v.s[0] = v.s[1] = v.s[2] = 1.5;
@@ -340,7 +342,8 @@ INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), C
 TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
     for (bool turnedTop : {true, false})
         for (bool full : {false, true}) {
-            SCOPED_TRACE(std::string(full ? "full transform" : "curves") + (turnedTop ? ", top turned" : ", top still"));
+            SCOPED_TRACE(std::string(full ? "full transform" : "curves") +
+                         (turnedTop ? ", top turned" : ", top still"));
             mManager.DestroyKZeqScene(mScene, true);
             mScene = mManager.CreateKZeqScene();
             mNodes.clear();
