@@ -149,7 +149,7 @@ void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVect
     KZeqAsfNode* bone = CreateRoot(root);
     if (!root) return;
     const bool exact =
-        KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsUneven(scaling);
+        KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsNonUniform(scaling);
     RecursiveCreate(root, bone, withTranslation, KZeqCarriedScaling(exact, scaling), time);
     RemoveEndSite(bone);
 }

@@ -304,11 +304,12 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
                                    KZeqJointNotes* notes, bool exact) {
     double s[3] = {1.0, 1.0, 1.0};
     if (matrix) CarriedScaling(*matrix, s);
-    return WriteBone(scene, bone, time, matrix, KZeqCarriedScaling(exact, KZeqVector4(s[0], s[1], s[2], 1.0)), notes);
+    return WriteBone(scene, bone, time, matrix, true, KZeqCarriedScaling(exact, KZeqVector4(s[0], s[1], s[2], 1.0)),
+                     notes);
 }
 
 bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                                   const KZeqCarriedScaling& above, KZeqJointNotes* notes) {
+                                   bool turning, const KZeqCarriedScaling& above, KZeqJointNotes* notes) {
     // The scaling of the scene nodes, which the format lacks, is carried into
     // the translations of the bones below.
     double s[3] = {1.0, 1.0, 1.0};
@@ -358,9 +359,16 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
             double moved[3];
             for (int j = 0; j < 3; ++j) moved[j] = t[0] * m[0][j] + t[1] * m[1][j] + t[2] * m[2][j] + m[3][j];
             std::memcpy(t, moved, sizeof(moved));
+        }
+        if (matrix && turning) {
+            // The root turns with its parent's global matrix: the rotation left when its signed
+            // scaling is divided out (a mirror is carried in the scaling, not turned).
             KgeRMatrix rotation, normalised, both;
             KmXYZtoR(rotation, r[0], r[1], r[2]);
-            KgeSetRM(normalised, m);
+            KgeSetRM(normalised, *matrix);
+            if (s[0] < 0.0)
+                for (int i = 0; i < 3; ++i)
+                    for (int j = 0; j < 3; ++j) normalised[i][j] = -normalised[i][j];
             KmRR(both, normalised, rotation);
             // The general extraction: the X-first one takes a turn within a tenth of a degree of
             // a quarter turn about Y for the quarter turn itself.
@@ -398,7 +406,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         ok = Print(0, "\n") && ok;
     }
     for (int i = 0; i < bone->GetChildCount(); ++i)
-        ok = WriteBone(scene, bone->GetChild(i), time, &carried, below, notes) && ok;
+        ok = WriteBone(scene, bone->GetChild(i), time, &carried, false, below, notes) && ok;
     return ok;
 }
 

@@ -45,8 +45,9 @@ public:
 private:
     struct Reading;
 
-    // above: what the bone's parent carries.
-    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
+    // above: what the bone's parent carries. turning: matrix turns the bone
+    // too (the root's parent's global matrix), else it carries scaling alone.
+    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix, bool turning,
                    const KZeqCarriedScaling& above, KZeqJointNotes* notes);
 
     // The first line, past a leading comment line.

@@ -21,12 +21,12 @@ constexpr double kAligned = 1e-9;
 
 double Dot(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
-// Whether the node's scaling may be uneven at some time of its current take:
-// its default scaling is, or the take's; keyed scaling may be.
+// Whether the node's scaling may differ between axes at some time of its
+// current take: its default scaling does, or the take's; keyed scaling may.
 bool MayScaleUnevenly(KZeqNode& node) {
     KZeqVector4 scaling;
     node.GetDefaultS(scaling);
-    if (KZeqJointShear::IsUneven(scaling)) return true;
+    if (KZeqJointShear::IsNonUniform(scaling)) return true;
     KZeqTakeNode* take = node.GetCurrentTakeNode();
     if (!take || take == node.GetDefaultTakeNode()) return false;
     KFCurve* const curves[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
@@ -35,7 +35,7 @@ bool MayScaleUnevenly(KZeqNode& node) {
         if (curves[i]->KeyGetCount() > 0) return true;
         scaling[i] = curves[i]->GetValue();
     }
-    return KZeqJointShear::IsUneven(scaling);
+    return KZeqJointShear::IsNonUniform(scaling);
 }
 
 // The nearest node above node whose own scaling is uneven at time: the one
@@ -74,6 +74,10 @@ bool KZeqJointShear::IsSheared(const KZeqMatrix& matrix) {
 bool KZeqJointShear::IsUneven(const KZeqVector4& scaling) {
     const double a = std::fabs(scaling[0]), b = std::fabs(scaling[1]), c = std::fabs(scaling[2]);
     return std::max({a, b, c}) - std::min({a, b, c}) > kAligned * std::max({a, b, c});
+}
+
+bool KZeqJointShear::IsNonUniform(const KZeqVector4& scaling) {
+    return IsUneven(scaling) || (scaling[0] < 0.0) != (scaling[1] < 0.0) || (scaling[0] < 0.0) != (scaling[2] < 0.0);
 }
 
 void KZeqJointShear::Check(KTime time, KZeqJointNotes& notes) const {

@@ -7,8 +7,9 @@
 // a scaling). The files of joints carry a joint's scaling into the offsets of
 // the joints below it; per component, as they always did, that is right while
 // the rotations below keep the scaling's axes, and a matrix does it where they
-// do not, so that the first frame written puts every joint where the scene
-// does. Scenes whose scaling is even everywhere take neither path.
+// do not (a mirror of some axes as well), so that the first frame written
+// puts every joint where the scene does. Scenes scaled the same on every axis
+// everywhere take neither path.
 
 #include <vector>
 
@@ -37,8 +38,10 @@ public:
     KZeqJointShear(KZeqNode& root, EPlacement placement, bool selectedOnly = false);
 
     // Whether the subtree can shear: a node of it (or above it, placed where
-    // the scene puts it) scaled unevenly, or with keyed scaling. False for
-    // most scenes, and Check then costs nothing.
+    // the scene puts it) scaled otherwise than the same on every axis (in
+    // size or sign: a mirror of some axes does not shear, but the rotations
+    // below it turn what it carries), or with keyed scaling. False for most
+    // scenes, and Check then costs nothing.
     bool IsPossible() const { return mPossible; }
     // Names through notes the joints sheared at time that were not named yet.
     void Check(KTime time, KZeqJointNotes& notes) const;
@@ -47,6 +50,8 @@ public:
     static bool IsSheared(const KZeqMatrix& matrix);
     // Whether the scaling's components differ in size (a mirror is no unevenness).
     static bool IsUneven(const KZeqVector4& scaling);
+    // Whether they differ in size or sign.
+    static bool IsNonUniform(const KZeqVector4& scaling);
 
 private:
     KZeqNode& mRoot;

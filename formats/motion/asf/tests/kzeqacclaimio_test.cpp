@@ -638,6 +638,47 @@ TEST_F(AcclaimRoundTrip, AOneFrameMotionReadsBackPosed) {
     }
 }
 
+// From global position below a node scaled (1, -1, 1), a mirror, the root
+// mirrored too: the root turns as its parent's global matrix turns it, the
+// mirrors are carried into the offsets below (no joint turned by them), and
+// every joint read back is where the scene puts it.
+TEST_F(AcclaimRoundTrip, FromGlobalPositionBelowAMirrorEveryJointIsInPlace) {
+    KZeqNode* parent = mManager.CreateKZeqNode("mirror");
+    parent->SetDefaultS(KZeqVector4(1.0, -1.0, 1.0, 0.0));
+    mScene->GetRootNode()->AddChild(parent);
+    const double turns[3][3] = {{10.0, 20.0, 30.0}, {30.0, 40.0, 50.0}, {0.0, 0.0, 0.0}};
+    std::vector<KZeqNode*> joints;
+    for (int j = 0; j < 3; ++j) {
+        KZeqNode* node = mManager.CreateKZeqNode(("j" + std::to_string(j)).c_str());
+        // j1 at j0's origin: the root's bone needs no dummy to carry an offset.
+        node->SetDefaultT(j == 1 ? KZeqVector4() : KZeqVector4(0.5, j == 0 ? 1.0 : 2.0, 0.0, 0.0));
+        node->SetDefaultR(KZeqVector4(turns[j][0], turns[j][1], turns[j][2], 0.0));
+        parent->AddChild(node);
+        joints.push_back(parent = node);
+    }
+    joints[0]->SetDefaultS(KZeqVector4(1.0, -1.0, 1.0, 0.0));
+    std::vector<KZeqVector4> expected;
+    for (KZeqNode* node : joints) expected.push_back(node->EvaluateGlobalTransform().GetT());
+    joints[0]->SetSelected(true);
+    const auto global = [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+        options.SetTimeMode(KTime::eModeDefault, 30.0);
+        options.SetFrameCount(1);
+    };
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("out.asf"), global)) << mLastError;
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("out.amc"), global)) << mLastError;
+    mOptions->Destroy();
+    mOptions = nullptr;
+    ReadBack(30.0);
+    const char* const read[3] = {"root", "j1", "j1_End"};
+    for (int j = 0; j < 3; ++j) {
+        KZeqNode* node = Find(read[j]);
+        ASSERT_NE(node, nullptr) << read[j];
+        const KZeqVector4 at = node->GetGlobalFromCurrentTake(KTime()).GetT();
+        for (int a = 0; a < 3; ++a) EXPECT_NEAR(at[a], expected[j][a], 1e-5) << read[j] << " axis " << a;
+    }
+}
+
 class AcclaimSampleRoundTrip : public AcclaimRoundTrip, public testing::WithParamInterface<SamplePair> {};
 
 TEST_P(AcclaimSampleRoundTrip, WrittenFilesReadBackAlike) {

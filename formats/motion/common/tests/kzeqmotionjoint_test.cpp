@@ -70,8 +70,8 @@ std::vector<JointCase> Cases() {
     const unsigned all =
         kPreRotation | kPostRotation | kRotationOffset | kRotationPivot | kScalingOffset | kScalingPivot | kGeometric;
     const unsigned kinds[] = {0u,           kPreRotation,   kPostRotation,  kRotationOffset, kRotationPivot,
-                              kScalingOffset, kScalingPivot, kShear,        kQuarterTurn,    all,
-                              all | kShear};
+                              kScalingOffset, kScalingPivot, kGeometric,    kScaling,        kShear,
+                              kQuarterTurn,   all,           all | kShear};
     std::vector<JointCase> cases;
     for (unsigned kind : kinds)
         for (int order = 0; order < 6; ++order)
