@@ -1,3 +1,5 @@
+// Peripheral motion formats: BRD (in frame order and reversed), MOV and VPM read whole, with the
+// heap each sample keeps; and a skeleton written to each, with and without joint orients.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -5,13 +7,21 @@
 #include <map>
 #include <string>
 
+#include <cmath>
+
 #include "bench/benchscratch.h"
+#include "content/kzeqskeleton.h"
+#include "fcurve/kfcurve.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/brd/kzeqreaderascension.h"
 #include "io/kstreamoptionsmotion.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 
@@ -109,8 +119,80 @@ void BM_VpmImport(benchmark::State& state) {
            static_cast<double>(state.range(0)) * 50);
 }
 
+constexpr int kJoints = 20;
+
+// A chain of kJoints skeleton joints, each turning about all three axes over frames keyed at
+// 60 frames a second, all selected; with orients, each joint carries a pre-rotation as a host's
+// joint orient comes, so that the writers take it from its full transform.
+void MakeSkeleton(KZeqSdkManager& manager, KZeqScene& scene, int frames, bool orients) {
+    KZeqNode* parent = scene.GetRootNode();
+    KTime period;
+    period.SetSecondDouble(1.0 / 60.0);
+    for (int j = 0; j < kJoints; ++j) {
+        KZeqNode* node = manager.CreateKZeqNode(("J" + std::to_string(j)).c_str());
+        KZeqSkeleton* skeleton = manager.CreateKZeqSkeleton();
+        skeleton->SetSkeletonType(j == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
+        node->SetNodeAttribute(skeleton);
+        node->SetDefaultT(KZeqVector4(0.5 * (j % 3), 8.0, -0.25 * j, 0.0));
+        if (orients) {
+            node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+            node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(5.0 * j, -10.0, 15.0, 1.0));
+        }
+        node->CreateTakeNode("Take 001");
+        node->SetCurrentTakeNode("Take 001");
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        KFCurve* curves[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        for (int c = 0; c < 3; ++c) {
+            KTime time;
+            for (int f = 0; f < frames; ++f, time += period)
+                curves[c]->KeyAppendFast(time, static_cast<float>(60.0 * std::sin(0.01 * f + j + c)));
+        }
+        node->SetSelected(true);
+        parent->AddChild(node);
+        parent = node;
+    }
+    KZeqTakeInfo info;
+    info.mName = "Take 001";
+    info.mLocalTimeSpan = KTimeSpan(KTime(), period * (frames - 1));
+    info.mReferenceTimeSpan = info.mLocalTimeSpan;
+    scene.SetTakeInfo(info);
+    scene.SetCurrentTake("Take 001");
+}
+
+// A whole export of the skeleton (first argument: frames; second: 1 with joint orients), from
+// global position; items: joints written a second.
+void Export(benchmark::State& state, int row, const char* extension) {
+    ZeqRegisterFormats();
+    const int frames = static_cast<int>(state.range(0));
+    KZeqSdkManager manager;
+    KZeqScene* scene = manager.CreateKZeqScene();
+    MakeSkeleton(manager, *scene, frames, state.range(1) != 0);
+    const std::string path = Directory() + "/written." + extension;
+    for (auto _ : state) {
+        KZeqExporter exporter(manager);
+        exporter.Initialize(path.c_str());
+        exporter.SetFileFormat(row);
+        KStreamOptions* options = exporter.GetExportOptions();
+        KStreamOptionsMotion* motion = static_cast<KStreamOptionsMotion*>(options);
+        motion->SetTimeMode(KTime::eModeDefault, 60.0);
+        motion->SetFrameCount(frames);
+        motion->SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+        if (!exporter.Export(*scene, options)) state.SkipWithError("write failed");
+        exporter.ReleaseExportOptions(options);
+    }
+    zeqbench::RemoveFile(path);
+    state.SetItemsProcessed(state.iterations() * frames * kJoints);
+}
+
+void BM_MovWrite(benchmark::State& state) { Export(state, KZeqExporter::eCORVANTIS_MOV, "mov"); }
+void BM_BrdWrite(benchmark::State& state) { Export(state, KZeqExporter::eASCENSION_BRD, "brd"); }
+void BM_VpmWrite(benchmark::State& state) { Export(state, KZeqExporter::ePUPPETEER_VPM, "vpm"); }
+
 }  // namespace
 
+BENCHMARK(BM_MovWrite)->ArgsProduct({{1000, 10000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrdWrite)->ArgsProduct({{1000, 10000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VpmWrite)->ArgsProduct({{1000, 10000}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrdLoad)->Args({100000, 0})->Args({100000, 1})->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrdImport)->Args({100000, 0})->Args({100000, 1})->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_MovImport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);

@@ -8,6 +8,7 @@
 
 #include "fcurve/kfcurvenode.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "scene/kzeqnode.h"
 
@@ -36,7 +37,9 @@ KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
         return node->GetDefaultS(value);
     }
     const KZeqXMatrix local = node->EvaluateLocalTransform(time);
-    const KZeqVector4 folded = part == Part::kT ? local.GetT() : part == Part::kR ? local.GetR() : local.GetS();
+    const KZeqVector4 folded = part == Part::kT   ? local.GetT()
+                               : part == Part::kR ? KZeqMotionJoint::Angles(local, 0)
+                                                  : local.GetS();
     for (int i = 0; i < 3; ++i) value[i] = folded[i];
     return value;
 }
@@ -52,16 +55,16 @@ KZeqAsfNode* KZeqAsfScene::CreateRoot(KZeqNode* root) {
 }
 
 void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
-                             const KZeqVector4& scaling) {
+                             const KZeqCarriedScaling& carried) {
     KgeRMatrix rotationMatrix;
     KmXYZtoR(rotationMatrix, rotation[0], rotation[1], rotation[2]);
     KmRR(bone->mAxisMatrix, bone->mParentAxisMatrix, rotationMatrix);
     KmRi(bone->mInvAxisMatrix, bone->mAxisMatrix);
-    KmRtoVXYZ(bone->mAxis, bone->mAxisMatrix);
+    // The general extraction: the X-first one takes a turn within a tenth of a degree of a
+    // quarter turn about Y for the quarter turn itself.
+    KmRtoVord(bone->mAxis, bone->mAxisMatrix, 0);
     bone->mAxisOrder = 0;
-    KZeqVector4 t = translation;
-    for (int i = 0; i < 3; ++i) t[i] *= scaling[i];
-    bone->mPosition = MulRow(t, bone->mAxisMatrix);
+    bone->mPosition = MulRow(carried.Carry(translation), bone->mAxisMatrix);
     // Lengths are held in scene units, as a read skeleton holds them; the file
     // gets them in its own units.
     const double length = bone->mPosition.Length();
@@ -72,9 +75,17 @@ void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, 
 }
 
 void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation,
-                                   const KZeqVector4& scaling, KTime time) {
-    KZeqVector4 s = SkeletonValue(node, Part::kS, time);
-    for (int i = 0; i < 3; ++i) s[i] *= scaling[i];
+                                   const KZeqCarriedScaling& scaling, KTime time) {
+    // The node's scaling and rotation, carried into the offsets of the bones below.
+    const KZeqVector4 ownScaling = SkeletonValue(node, Part::kS, time);
+    const KZeqVector4 ownRotation = SkeletonValue(node, Part::kR, time);
+    KZeqMatrix rotation, block;
+    if (scaling.IsExact()) {
+        KmXYZtoR(rotation.mData, ownRotation[0], ownRotation[1], ownRotation[2]);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) block.mData[i][j] = ownScaling[i] * rotation.mData[i][j];
+    }
+    const KZeqCarriedScaling s = scaling.Below(block, rotation, ownScaling);
     const int count = node->GetChildCount();
 
     // A bone runs toward its children: when they do not share one offset, each
@@ -87,9 +98,8 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
     if (count >= 1 && bone == mRoot.get()) dummies = first.Length() > 0.0;
     for (int i = 1; i < count && !dummies; ++i) dummies = SkeletonValue(node->GetChild(i), Part::kT, time) != first;
     if (count >= 1) {
-        KZeqVector4 rotation;
-        if (bone != mRoot.get()) rotation = SkeletonValue(node, Part::kR, time);
-        SetupNode(bone, dummies ? KZeqVector4() : first, rotation, s);
+        // The root bone's rotation is the motion's alone.
+        SetupNode(bone, dummies ? KZeqVector4() : first, bone != mRoot.get() ? ownRotation : KZeqVector4(), s);
     }
 
     for (int i = 0; i < count; ++i) {
@@ -138,7 +148,9 @@ void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVect
     mAngleFactor = 1.0;
     KZeqAsfNode* bone = CreateRoot(root);
     if (!root) return;
-    RecursiveCreate(root, bone, withTranslation, scaling, time);
+    const bool exact =
+        KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsNonUniform(scaling);
+    RecursiveCreate(root, bone, withTranslation, KZeqCarriedScaling(exact, scaling), time);
     RemoveEndSite(bone);
 }
 

@@ -108,7 +108,16 @@ void KZeqAsfNode::AddSampleFromDOF(const double* values, KTime time, double leng
 void KZeqAsfNode::StopSamplingData() {
     for (KFCurve* curve : mCurves)
         if (curve) curve->KeyModifyEnd();
-    // A single sample is no animation: the bone keeps its default instead.
+    // A single sample is no animation, but a pose: the bone is held at it
+    // instead of keyed.
+    for (int group = 0; group < 2; ++group) {
+        KFCurve** curves = mCurves + 3 * group;
+        if (!curves[0] || curves[0]->KeyGetCount() != 1) continue;
+        mHeld[group] = true;
+        for (int axis = 0; axis < 3; ++axis)
+            mHeldValues[3 * group + axis] =
+                curves[axis]->KeyGetCount() > 0 ? curves[axis]->KeyGetPtr(0)->GetValue() : 0.0;
+    }
     if (mCurves[0]) {
         if (mCurves[0]->KeyGetCount() <= 1)
             DestroyThree(mCurves);
@@ -136,6 +145,7 @@ void KZeqAsfNode::StopSamplingData() {
 void KZeqAsfNode::DeleteCurves() {
     DestroyThree(mCurves);
     DestroyThree(mCurves + 3);
+    mHeld[0] = mHeld[1] = false;
 }
 
 void KZeqAsfNode::DeleteCurvesRecursive() {

@@ -256,8 +256,8 @@ bool KZeqAsfNode::SetKFCurvePointers(KZeqNode* node, const char* takeName) {
     KFCurveNode* transform = take ? take->GetKFCurveNode()->FindRecursive("Transform") : nullptr;
     if (!transform) return true;
     const double t[3] = {mLocalOffset[0], mLocalOffset[1], mLocalOffset[2]};
-    FillChannel(transform->FindRecursive("T"), t, mCurves);
-    FillChannel(transform->FindRecursive("R"), mDefaultRotation, mCurves + 3);
+    FillChannel(transform->FindRecursive("T"), mHeld[0] ? mHeldValues : t, mCurves);
+    FillChannel(transform->FindRecursive("R"), mHeld[1] ? mHeldValues + 3 : mDefaultRotation, mCurves + 3);
     return true;
 }
 

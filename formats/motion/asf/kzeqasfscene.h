@@ -14,6 +14,7 @@ namespace zeqsdk_400 {
 
 class KFCurve;
 class KFCurveNode;
+class KZeqCarriedScaling;
 class KZeqNode;
 class KZeqSdkManager;
 
@@ -74,7 +75,8 @@ public:
     // refuses a node, nothing then left behind.
     KZeqNode* ASFToZEQ(KZeqSdkManager& manager, const char* takeName, bool withLimits);
     // Gives the node a take of that name (the default take for an empty name)
-    // carrying this bone's defaults and the curves it owns.
+    // carrying this bone's defaults, or the sample it is held at, and the
+    // curves it owns.
     bool SetKFCurvePointers(KZeqNode* node, const char* takeName);
     // Binds the bone to the node, and to its current-take "T", "R" and "S"
     // curve nodes unless that is the default take.
@@ -111,6 +113,10 @@ public:
     KZeqNode* mNode = nullptr;
     // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
     KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    // A motion of a single sample (translation, rotation) keys no curves: the
+    // bone is held at that sample, its values here, until the curves are deleted.
+    bool mHeld[2] = {false, false};
+    double mHeldValues[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     // Between Start and StopSamplingData: rotations keyed continuous, as the
     // unroll filter would make them, which is then left out.
     bool mKeyContinuous = false;
@@ -154,8 +160,9 @@ public:
 
     // Builds the skeleton of the scene nodes under root (export) from their
     // default values, or for a node with a full transform (KZeqMotionJoint)
-    // from that transform at time in the current take; scaling is carried
-    // into the bone lengths.
+    // from that transform at time in the current take; scaling (the root's
+    // parent's) and the nodes' own are carried into the bone lengths as
+    // KZeqCarriedScaling says.
     void ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVector4& scaling, KTime time = KTime());
     // Binds the bones to the scene nodes of the same names under root.
     void MergeZEQToASF(KZeqNode* root);
@@ -172,10 +179,11 @@ public:
 
 private:
     KZeqAsfNode* CreateRoot(KZeqNode* root);
-    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqVector4& scaling,
+    // scaling: what the node's parent carries into the node's offsets.
+    void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqCarriedScaling& scaling,
                          KTime time);
     void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
-                   const KZeqVector4& scaling);
+                   const KZeqCarriedScaling& carried);
     void RemoveEndSite(KZeqAsfNode* bone);
     void RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone);
     bool MergeBone(KZeqSdkManager& manager, KZeqAsfNode* bone, KZeqNode* parentNode, const char* takeName,

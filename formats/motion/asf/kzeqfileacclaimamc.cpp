@@ -21,6 +21,7 @@
 
 #include "fcurve/kfcurvenode.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -293,19 +294,29 @@ bool KZeqFileAcclaimAmc::WriteHeader(KZeqAsfScene*, bool writeRate, double rate,
 }
 
 bool KZeqFileAcclaimAmc::WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
-                                    KZeqJointNotes* notes) {
+                                    KZeqJointNotes* notes, bool exact) {
     if (!scene || !scene->GetRoot()) return false;
     const bool ok = Print(0, "%d\n", frame);
-    return WriteBone(scene, scene->GetRoot(), time, matrix, notes) && ok;
+    return WriteBone(scene, scene->GetRoot(), time, matrix, notes, exact) && ok;
 }
 
 bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                                   KZeqJointNotes* notes) {
+                                   KZeqJointNotes* notes, bool exact) {
+    double s[3] = {1.0, 1.0, 1.0};
+    if (matrix) CarriedScaling(*matrix, s);
+    return WriteBone(scene, bone, time, matrix, true, KZeqCarriedScaling(exact, KZeqVector4(s[0], s[1], s[2], 1.0)),
+                     notes);
+}
+
+bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
+                                   bool turning, const KZeqCarriedScaling& above, KZeqJointNotes* notes) {
     // The scaling of the scene nodes, which the format lacks, is carried into
     // the translations of the bones below.
     double s[3] = {1.0, 1.0, 1.0};
     if (matrix) CarriedScaling(*matrix, s);
     KgeAMatrix carried = {{s[0], 0.0, 0.0, 0.0}, {0.0, s[1], 0.0, 0.0}, {0.0, 0.0, s[2], 0.0}, {0.0, 0.0, 0.0, 1.0}};
+    // The same followed as a matrix where a bone is turned under an uneven scaling.
+    KZeqCarriedScaling below = above;
     bool ok = true;
     if (bone->mDofCount > 0) {
         double t[16] = {0.0}, r[16] = {0.0}, v[16] = {1.0, 1.0, 1.0};
@@ -333,14 +344,31 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         }
         if (scaled)
             for (int i = 0; i < 3; ++i) carried[i][i] *= v[i];
-        if (matrix) {
+        if (above.IsExact()) {
+            KZeqMatrix rotation, block;
+            KmXYZtoR(rotation.mData, r[0], r[1], r[2]);
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) block.mData[i][j] = v[i] * rotation.mData[i][j];
+            below = above.Below(block, rotation, KZeqVector4(v[0], v[1], v[2], 1.0));
+        }
+        if (matrix && !above.IsAligned()) {
+            const KZeqVector4 moved = above.Carry(KZeqVector4(t[0], t[1], t[2], 0.0));
+            for (int j = 0; j < 3; ++j) t[j] = moved[j];
+        } else if (matrix) {
             const KgeAMatrix& m = *matrix;
             double moved[3];
             for (int j = 0; j < 3; ++j) moved[j] = t[0] * m[0][j] + t[1] * m[1][j] + t[2] * m[2][j] + m[3][j];
             std::memcpy(t, moved, sizeof(moved));
+        }
+        if (matrix && turning) {
+            // The root turns with its parent's global matrix: the rotation left when its signed
+            // scaling is divided out (a mirror is carried in the scaling, not turned).
             KgeRMatrix rotation, normalised, both;
             KmXYZtoR(rotation, r[0], r[1], r[2]);
-            KgeSetRM(normalised, m);
+            KgeSetRM(normalised, *matrix);
+            if (s[0] < 0.0)
+                for (int i = 0; i < 3; ++i)
+                    for (int j = 0; j < 3; ++j) normalised[i][j] = -normalised[i][j];
             KmRR(both, normalised, rotation);
             // The general extraction: the X-first one takes a turn within a tenth of a degree of
             // a quarter turn about Y for the quarter turn itself.
@@ -360,10 +388,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         for (int j = 0; j < 3; ++j)
             u[j] = t[0] * bone->mParentAxisMatrix[0][j] + t[1] * bone->mParentAxisMatrix[1][j] +
                    t[2] * bone->mParentAxisMatrix[2][j] - bone->mOffset[j];
-        if (full && notes && bone->TranslationDofCount() == 0)
-            notes->CheckHeldTranslation(*node, bone->mOffset, KZeqVector4(u[0] + bone->mOffset[0],
-                                                                          u[1] + bone->mOffset[1],
-                                                                          u[2] + bone->mOffset[2], 0.0));
+        if (full && notes && bone->TranslationDofCount() == 0) notes->CheckHeldTranslation(*node, time);
         const double toFile = 1.0 / scene->LengthToScene();
         for (int j = 0; j < 3; ++j)
             values[j] = (u[0] * bone->mInvAxisMatrix[0][j] + u[1] * bone->mInvAxisMatrix[1][j] +
@@ -381,7 +406,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         ok = Print(0, "\n") && ok;
     }
     for (int i = 0; i < bone->GetChildCount(); ++i)
-        ok = WriteBone(scene, bone->GetChild(i), time, &carried, notes) && ok;
+        ok = WriteBone(scene, bone->GetChild(i), time, &carried, false, below, notes) && ok;
     return ok;
 }
 

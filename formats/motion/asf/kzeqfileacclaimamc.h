@@ -12,6 +12,7 @@ namespace zeqsdk_400 {
 class KStreamOptionsMotion;
 class KZeqAsfNode;
 class KZeqAsfScene;
+class KZeqCarriedScaling;
 class KZeqJointNotes;
 
 // The Acclaim AMC motion text of an ASF skeleton: read into the bones'
@@ -33,14 +34,21 @@ public:
     // bound node's full transform (KZeqMotionJoint) where it has one, else the
     // curves bound, else (the node in its default take) the default values.
     // notes, when given, hear of the bones without translation dofs whose
-    // full transform moves them off the skeleton's offsets.
+    // full transform moves them off the skeleton's offsets. exact: the scaling
+    // carried into the translations of the bones below is followed as a
+    // matrix where a bone is turned under an uneven scaling (KZeqCarriedScaling).
     bool WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
-                    KZeqJointNotes* notes = nullptr);
+                    KZeqJointNotes* notes = nullptr, bool exact = false);
     bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                   KZeqJointNotes* notes = nullptr);
+                   KZeqJointNotes* notes = nullptr, bool exact = false);
 
 private:
     struct Reading;
+
+    // above: what the bone's parent carries. turning: matrix turns the bone
+    // too (the root's parent's global matrix), else it carries scaling alone.
+    bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix, bool turning,
+                   const KZeqCarriedScaling& above, KZeqJointNotes* notes);
 
     // The first line, past a leading comment line.
     bool LoadFirstLine();

@@ -8,6 +8,7 @@
 #include "formats/motion/asf/kzeqasfscene.h"
 #include "formats/motion/asf/kzeqfileacclaimamc.h"
 #include "formats/motion/asf/kzeqwriteracclaimasf.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -46,6 +47,7 @@ bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
     const bool global = motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
     KTime time = motion->GetStart();
     KZeqJointNotes notes(motion);
+    const KZeqJointShear shear(*root, global ? KZeqJointShear::eROOT_GLOBAL : KZeqJointShear::eROOT_LOCAL);
     for (int i = 1; i <= count; ++i) {
         motion->ProgressCallback(nullptr, "Writing AMC animation frames", static_cast<float>(i * 100.0 / count));
         KgeAMatrix parent;
@@ -57,7 +59,8 @@ bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
                 for (int c = 0; c < 4; ++c) parent[r][c] = values[r * 4 + c];
             matrix = &parent;
         }
-        ok = mFile->WriteFrame(asf, time, i, matrix, &notes) && ok;
+        ok = mFile->WriteFrame(asf, time, i, matrix, &notes, shear.IsPossible()) && ok;
+        shear.Check(time, notes);
         time = time + period;
     }
     ok = mFile->Flush() && ok;

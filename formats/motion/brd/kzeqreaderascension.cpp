@@ -20,13 +20,15 @@ struct Line {
     KFrameEntry mEntry;
 };
 
-// The rotation of a quaternion (x, y, z, w) as Euler XYZ degrees.
+// The rotation of a quaternion (x, y, z, w) as Euler XYZ degrees, by the
+// general extraction: the X-first one takes a turn within a tenth of a degree
+// of a quarter turn about Y for the quarter turn itself.
 KZeqVector4 EulerOf(const KZeqQuaternion& q) {
     KgeRMatrix m = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     const double components[4] = {q[0], q[1], q[2], q[3]};
     KmQtoR(m, components);
     double angles[3];
-    KmRtoVXYZ(angles, m);
+    KmRtoVord(angles, m, 0);
     return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
 }
 

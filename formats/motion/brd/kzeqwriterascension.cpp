@@ -5,6 +5,8 @@
 #include "base/kzeqmatrix.h"
 #include "fcurve/kfcurve.h"
 #include "formats/motion/brd/kzeqfileascension.h"
+#include "formats/motion/common/kzeqjointshear.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -38,15 +40,18 @@ bool KZeqWriterAscension::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
     if (!root) root = scene.GetRootNode();
     KArrayTemplate<KZeqNode*> nodes;
     FillNodeArray(nodes, root);
+    // Full transforms folded in: each node is written from its global state.
+    const KZeqMotionJointStates states(*root);
+    KZeqJointNotes notes(options);
+    const KZeqJointShear shear(*root, KZeqJointShear::eROOT_ORIGIN, true);
     for (int i = 0; i < frames; ++i) {
         const KTime time = start + period * i;
         if (i % 64 == 0) options->ProgressCallback(nullptr, "Writing BRD animation frames", static_cast<float>(i * 100.0 / frames));
-        root->SetLocalStateFromCurrentTake(time, true);
-        root->SetGlobalState(KZeqXMatrix());
-        root->SetGlobalStateId(0, true);
-        root->SetGlobalStateId(1, false);
+        states.SetFromRoot(time);
         if (!WriteFrame(nodes, time, i, skipOccluded)) return WriteFailed();
+        shear.Check(time, notes);
     }
+    AddMessageLines(notes);
     return mFile->Flush() || WriteFailed();
 }
 

@@ -17,7 +17,9 @@ class KZeqNode;
 // (optical reference nodes left out) with its position and quaternion
 // (w >= 0) relative to the export root; the sensor number is the node's place
 // in the list. With option 11 "ExportGapsAsValidData" at 0, occluded samples
-// are left out.
+// are left out. A node's full transform is folded in (KZeqMotionJoint); one
+// sheared by an uneven scaling above it is written at its nearest and said
+// once (KZeqJointShear).
 class KZeqWriterAscension : public KZeqMotionFileWriter<KZeqFileAscension> {
 public:
     explicit KZeqWriterAscension(KZeqSdkManager& manager);

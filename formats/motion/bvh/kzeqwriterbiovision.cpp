@@ -9,6 +9,7 @@
 #include "base/kzeqmatrix.h"
 #include "content/kzeqskeleton.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
+#include "formats/motion/common/kzeqjointshear.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -22,8 +23,13 @@ namespace {
 // when printed z, y, x: Y applied first, then X, then Z.
 constexpr int kZXYChannelOrder = 6;
 
-KZeqVector4 Scaled(const KZeqVector4& v, const KZeqVector4& scaling) {
-    return KZeqVector4(v[0] * scaling[0], v[1] * scaling[1], v[2] * scaling[2], v[3]);
+// What a joint written turned by matrix's rotation carries below it.
+KZeqCarriedScaling Below(const KZeqCarriedScaling& carried, const KZeqXMatrix& matrix, const KZeqVector4* angles,
+                         bool zxyOrder) {
+    const int order = zxyOrder ? kZXYChannelOrder : 0;
+    if (!carried.IsExact()) return carried.Below(matrix, KZeqMatrix(), matrix.GetS());
+    const KZeqVector4 written = angles ? *angles : KZeqMotionJoint::Angles(matrix, order);
+    return carried.Below(matrix, KZeqMotionJoint::Rotation(written, order), matrix.GetS());
 }
 
 }  // namespace
@@ -58,6 +64,9 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     mNotes = std::make_unique<KZeqJointNotes>(mOptions);
     mHeld.clear();
     mAnyFull = KZeqMotionJoint::HasFullTransformAround(*mRoot);
+    const KZeqJointShear shear(*mRoot,
+                               mFromGlobalPosition ? KZeqJointShear::eROOT_GLOBAL : KZeqJointShear::eROOT_LOCAL);
+    mExact = shear.IsPossible();
 
     bool ok = WriteNode(mRoot, 0, rotationOnly, true, unit);
     const int frames = mOptions->GetFrameCount();
@@ -69,6 +78,7 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
                                    static_cast<float>(static_cast<long long>(i) * 100 / frames));
         ok = mFile->PrintMotionFrameBegin() && WriteNodeMotion(mRoot, time, rotationOnly, true, unit) &&
              mFile->PrintMotionFrameEnd();
+        shear.Check(time, *mNotes);
         time += period;
     }
     // Text is buffered: a full disk may only show when it is pushed out.
@@ -77,6 +87,7 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
     mNotes.reset();
     mHeld.clear();
     mAnyFull = true;
+    mExact = false;
     mOptions = nullptr;
     mRoot = nullptr;
     mFromGlobalPosition = false;
@@ -118,10 +129,10 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
     struct Entry {
         KZeqNode* mNode;
         int mIndent;
-        KZeqVector4 mScaling;  // the node's own scaling times its ancestors' once opened
+        KZeqCarriedScaling mCarried;  // its parent's, or once opened its own
         bool mClose;
     };
-    std::vector<Entry> pending{{node, indent, scaling, false}};
+    std::vector<Entry> pending{{node, indent, KZeqCarriedScaling(mExact, scaling), false}};
     while (!pending.empty()) {
         const Entry entry = pending.back();
         pending.pop_back();
@@ -138,7 +149,7 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
                 const double az = axis[2] * KM_DEG_TO_RAD;
                 const KZeqVector4 site(std::cos(ay) * std::cos(az) * length, std::cos(ay) * std::sin(az) * length,
                                        -std::sin(ay) * length, 1.0);
-                if (!mFile->PrintJointEndSite(Scaled(site, entry.mScaling), entry.mIndent + 1)) return false;
+                if (!mFile->PrintJointEndSite(entry.mCarried.Carry(site), entry.mIndent + 1)) return false;
             }
             if (!mFile->PrintJointEnd(entry.mIndent)) return false;
             continue;
@@ -161,9 +172,8 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         const KZeqVector4 offset = !full && fixedTranslation && mOptions && HasTakeTranslation(current)
                                        ? current->GetLocalFromCurrentTake(mOptions->GetStart()).GetT()
                                        : matrix.GetT();
-        if (full && fixedTranslation) mHeld[current] = offset;
-        const KZeqVector4 t = Scaled(offset, entry.mScaling);
-        const KZeqVector4 s = Scaled(matrix.GetS(), entry.mScaling);
+        if (full && fixedTranslation) mHeld.insert(current);
+        const KZeqVector4 t = entry.mCarried.Carry(offset);
         // The root stays a joint, or the file would have no hierarchy.
         if (endSite) {
             if (!mFile->PrintJointEndSite(t, entry.mIndent)) return false;
@@ -171,9 +181,10 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         }
         const KString name = current->GetNameWithoutNameSpacePrefix();
         if (!mFile->PrintJointBegin(name.Buffer(), isRoot, t, entry.mIndent, rotationOnly, zxyOrder)) return false;
-        pending.push_back({current, entry.mIndent, s, true});
+        const KZeqCarriedScaling carried = Below(entry.mCarried, matrix, nullptr, zxyOrder);
+        pending.push_back({current, entry.mIndent, carried, true});
         for (int i = current->GetChildCount(); i-- > 0;)
-            pending.push_back({current->GetChild(i), entry.mIndent + 1, s, false});
+            pending.push_back({current->GetChild(i), entry.mIndent + 1, carried, false});
     }
     return true;
 }
@@ -181,9 +192,9 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
 bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder,
                                           const KZeqVector4& scaling) {
     if (!mFile || !node) return false;
-    std::vector<std::pair<KZeqNode*, KZeqVector4>> pending{{node, scaling}};
+    std::vector<std::pair<KZeqNode*, KZeqCarriedScaling>> pending{{node, KZeqCarriedScaling(mExact, scaling)}};
     while (!pending.empty()) {
-        const std::pair<KZeqNode*, KZeqVector4> entry = pending.back();
+        const std::pair<KZeqNode*, KZeqCarriedScaling> entry = pending.back();
         pending.pop_back();
         KZeqNode* current = entry.first;
         const bool isRoot = current == mRoot;
@@ -197,26 +208,16 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
             folded = KZeqMotionJoint::Global(*current, time);
         } else if (current->NeedsFullTransform()) {
             folded = current->EvaluateLocalTransform(time);
-            const auto held = mHeld.find(current);
-            if (held != mHeld.end() && mNotes) mNotes->CheckHeldTranslation(*current, held->second, folded.GetT());
+            if (mNotes && mHeld.count(current)) mNotes->CheckHeldTranslation(*current, time);
         } else {
             matrix = &current->GetLocalFromCurrentTake(time);
         }
-        const KZeqVector4 t = Scaled(matrix->GetT(), entry.second);
-        const KZeqVector4 s = Scaled(matrix->GetS(), entry.second);
-        KZeqVector4 r = matrix->GetR();
-        if (mAnyFull) {
-            // Straight in the file's order, a turn near a quarter turn about Y kept.
-            r = KZeqMotionJoint::Angles(*matrix, zxyOrder ? kZXYChannelOrder : 0);
-        } else if (zxyOrder) {
-            KZeqMatrix rotation;
-            KmXYZtoR(rotation, r[0], r[1], r[2]);
-            double angles[3];
-            KmRtoVord(angles, rotation, kZXYChannelOrder);
-            r = KZeqVector4(angles[0], angles[1], angles[2], 0.0);
-        }
+        const KZeqVector4 t = entry.second.Carry(matrix->GetT());
+        // Straight in the file's order, a turn near a quarter turn about any axis kept.
+        const KZeqVector4 r = KZeqMotionJoint::Angles(*matrix, zxyOrder ? kZXYChannelOrder : 0);
         if (!mFile->PrintMotion(isRoot, t, r, rotationOnly, zxyOrder)) return false;
-        for (int i = current->GetChildCount(); i-- > 0;) pending.emplace_back(current->GetChild(i), s);
+        const KZeqCarriedScaling carried = Below(entry.second, *matrix, &r, zxyOrder);
+        for (int i = current->GetChildCount(); i-- > 0;) pending.emplace_back(current->GetChild(i), carried);
     }
     return true;
 }

@@ -2,7 +2,7 @@
 #define ZEQ_FORMATS_MOTION_BVH_KZEQWRITERBIOVISION_H
 
 #include <memory>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "base/ktime.h"
 #include "base/kzeqvector.h"
@@ -27,7 +27,9 @@ public:
     // off and "ExportRequireSingleRootNode" on; the caller releases them.
     KStreamOptions* GetWriteOptions() override;
 
-    // The hierarchy of node (scaling: the product of the ancestors' scales).
+    // The hierarchy of node (scaling: the product of the ancestors' scales,
+    // carried into the offsets as KZeqCarriedScaling says; a joint turned
+    // under an uneven scaling has its children where the first frame puts them).
     // A joint written without translation channels (below the root with
     // "Translation" off, or an End Site) whose current take has translation
     // curves gets as OFFSET its translation in that take at the options'
@@ -52,13 +54,16 @@ private:
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;
     bool mFromGlobalPosition = false;
-    // The OFFSET of each joint with a full transform written without
-    // translation channels, checked frame by frame.
-    std::unordered_map<KZeqNode*, KZeqVector4> mHeld;
+    // The joints with a full transform written without translation channels,
+    // their OFFSET checked frame by frame.
+    std::unordered_set<KZeqNode*> mHeld;
     // False while no node of the write needs its full transform: the frames
     // are then taken as they always were. True outside a write, for callers
     // of WriteNodeMotion alone.
     bool mAnyFull = true;
+    // Whether a node may be scaled unevenly, the carried scaling then followed
+    // as a matrix (KZeqCarriedScaling).
+    bool mExact = false;
     std::unique_ptr<KZeqJointNotes> mNotes;
 };
 

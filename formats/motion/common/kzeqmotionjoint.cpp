@@ -39,11 +39,24 @@ KZeqXMatrix KZeqMotionJoint::Local(KZeqNode& node, KTime time) {
 }
 
 KZeqVector4 KZeqMotionJoint::Angles(const KZeqXMatrix& matrix, int order) {
-    KZeqMatrix rotation;
-    KmQtoR(rotation, matrix.GetQ().mData);
+    // The rotation block as GetR divides it out (signed scaling), straight
+    // from the rows: a turn no other axis takes part in reads as exact zeros.
+    KZeqXMatrix rotation = matrix;
+    rotation.SetS(KZeqVector4(1.0, 1.0, 1.0, 0.0));
     double angles[3];
-    KmRtoVord(angles, rotation, order);
+    KmRtoVord(angles, rotation.mData, order);
     return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
+}
+
+KZeqMatrix KZeqMotionJoint::Rotation(const KZeqVector4& angles, int order) {
+    // Angles come in the order's sequence; three distinct axes are built from the angles about X, Y and Z.
+    const int* axis = &KmEulerAxis[(order >= 0 && order < KM_EULER_ORDER_COUNT ? order : 0) * 3];
+    double byAxis[3] = {angles[0], angles[1], angles[2]};
+    if (axis[0] != axis[2])
+        for (int n = 0; n < 3; ++n) byAxis[axis[n]] = angles[n];
+    KZeqMatrix rotation;
+    KmIJKtoR(rotation.mData, byAxis[0], byAxis[1], byAxis[2], order);
+    return rotation;
 }
 
 KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time) {
@@ -73,47 +86,85 @@ void KZeqMotionJointStates::Set(KTime time) const {
     for (KZeqNode* node : mFull) node->SetLocalState(node->EvaluateLocalTransform(time));
 }
 
-KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node) : mNode(node) {
-    KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
-    node.GetPivotState(KZeqNode::eSOURCE_SET, state);
-    mActive = state == KZeqNode::ePIVOT_STATE_ACTIVE;
+void KZeqMotionJointStates::SetFromRoot(KTime time) const {
+    Set(time);
+    mRoot.SetGlobalState(KZeqXMatrix());
+    mRoot.SetGlobalStateId(0, true);
+    mRoot.SetGlobalStateId(1, false);
+}
+
+KZeqJointRotationsKept::KZeqJointRotationsKept(KZeqNode& node)
+    : mNode(node),
+      mPre(node.GetPreRotation(KZeqNode::eSOURCE_SET)),
+      mPost(node.GetPostRotation(KZeqNode::eSOURCE_SET)),
+      mTranslationLimits(node.GetLimits().mTranslationLimits),
+      mScalingLimits(node.GetLimits().mScalingLimits),
+      mAxisLength(node.GetLimits().GetAxisLength()) {
     node.GetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
-    if (!mActive) return;
-    mPre = node.GetPreRotation(KZeqNode::eSOURCE_SET);
-    mPost = node.GetPostRotation(KZeqNode::eSOURCE_SET);
 }
 
 KZeqJointRotationsKept::~KZeqJointRotationsKept() {
     mNode.SetRotationOrder(KZeqNode::eSOURCE_SET, mOrder);
-    if (!mActive) return;
     mNode.SetPreRotation(KZeqNode::eSOURCE_SET, mPre);
     mNode.SetPostRotation(KZeqNode::eSOURCE_SET, mPost);
+    KZeqNodeLimits& limits = mNode.GetLimits();
+    limits.mTranslationLimits = mTranslationLimits;
+    limits.mScalingLimits = mScalingLimits;
+    limits.SetAxisLength(mAxisLength);
 }
 
-void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual) {
-    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
-    if (std::fabs(held[0] - actual[0]) <= 1e-6 * size && std::fabs(held[1] - actual[1]) <= 1e-6 * size &&
-        std::fabs(held[2] - actual[2]) <= 1e-6 * size)
-        return;
+KZeqJointNotes::KZeqJointNotes(KStreamOptionsMotion* options)
+    : mOptions(options), mStart(options ? options->GetStart() : KTime()) {}
+
+void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time) {
     if (!node.NeedsFullTransform()) return;
+    for (const auto& [said, kind] : mSaid)
+        if (said == &node && kind == eHeld) return;
+    // The full transform's translation less the take's own: what the pivots and offsets add.
+    const auto added = [&node](KTime at) {
+        return node.EvaluateLocalTransform(at).GetT() - node.GetLocalFromCurrentTake(at).GetT();
+    };
+    auto start = mAtStart.find(&node);
+    if (start == mAtStart.end()) start = mAtStart.emplace(&node, added(mStart)).first;
+    const KZeqVector4& held = start->second;
+    const KZeqVector4 now = added(time);
+    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
+    if (std::fabs(held[0] - now[0]) <= 1e-6 * size && std::fabs(held[1] - now[1]) <= 1e-6 * size &&
+        std::fabs(held[2] - now[2]) <= 1e-6 * size)
+        return;
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
     if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return;
-    const bool rotation = NonZero(node.GetRotationPivot(KZeqNode::eSOURCE_SET));
-    const bool scaling = NonZero(node.GetScalingPivot(KZeqNode::eSOURCE_SET));
-    if (rotation || scaling)
-        NotHeld(node, rotation && scaling ? "rotation pivot and scaling pivot"
-                      : rotation          ? "rotation pivot"
-                                          : "scaling pivot");
+    std::vector<const char*> names;
+    if (NonZero(node.GetRotationPivot(KZeqNode::eSOURCE_SET))) names.push_back("rotation pivot");
+    if (NonZero(node.GetScalingOffset(KZeqNode::eSOURCE_SET))) names.push_back("scaling offset");
+    if (NonZero(node.GetScalingPivot(KZeqNode::eSOURCE_SET))) names.push_back("scaling pivot");
+    KString what;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        what += KString(i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    if (!what.IsEmpty()) NotHeld(node, what.Buffer());
+}
+
+bool KZeqJointNotes::Say(KZeqNode& node, EKind kind, const KString& text) {
+    for (const auto& [said, saidKind] : mSaid)
+        if (said == &node && saidKind == kind) return false;
+    mSaid.emplace_back(&node, kind);
+    if (mOptions) mOptions->MessageCallback(1, "Warning", text.Buffer(), "Ok", nullptr, nullptr, 0);
+    mLines.push_back(text);
+    return true;
 }
 
 void KZeqJointNotes::NotHeld(KZeqNode& node, const char* what) {
-    if (std::find(mSaid.begin(), mSaid.end(), &node) != mSaid.end()) return;
-    mSaid.push_back(&node);
-    const KString text = KString("\"") + node.GetNameWithoutNameSpacePrefix() + "\": " + what +
-                         " not held: the file keeps one offset for the joint, written where the first frame puts it.";
-    if (mOptions) mOptions->MessageCallback(1, "Warning", text.Buffer(), "Ok", nullptr, nullptr, 0);
-    mLines.push_back(text);
+    Say(node, eHeld,
+        KString("\"") + node.GetNameWithoutNameSpacePrefix() + "\": " + what +
+            " not held: the file keeps one offset for the joint, written where the first frame puts it.");
+}
+
+void KZeqJointNotes::ShearNotHeld(KZeqNode& node, KZeqNode& scaled) {
+    Say(node, eShear,
+        KString("\"") + node.GetNameWithoutNameSpacePrefix() + "\": shear from the uneven scaling of \"" +
+            scaled.GetNameWithoutNameSpacePrefix() +
+            "\" not held: the file keeps the nearest rotation and scaling.");
 }
 
 }  // namespace zeqsdk_400

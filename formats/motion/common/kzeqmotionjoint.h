@@ -9,11 +9,14 @@
 // of those, as the writers always took it; any other from the node's full
 // evaluation, whose translation, rotation and scaling fold all of it in.
 
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/kstring.h"
 #include "base/ktime.h"
 #include "base/kzeqmatrix.h"
+#include "scene/kzeqnodelimits.h"
 #include "scene/kzeqnodeproperties.h"
 
 namespace zeqsdk_400 {
@@ -39,6 +42,9 @@ public:
     // within a tenth of a degree of a quarter turn about Y for the quarter
     // turn itself.
     static KZeqVector4 Angles(const KZeqXMatrix& matrix, int order);
+    // The rotation of angles as Angles gives them for the order: the turn a
+    // file writes for a matrix.
+    static KZeqMatrix Rotation(const KZeqVector4& angles, int order);
 };
 
 // The local states of a subtree frame by frame, as SetLocalStateFromCurrentTake
@@ -49,6 +55,10 @@ public:
     explicit KZeqMotionJointStates(KZeqNode& root);
     // The states of the subtree at time in the current takes.
     void Set(KTime time) const;
+    // The same with the root as the origin: its global state the identity,
+    // and every global state below it to be worked out again (id 1).
+    void SetFromRoot(KTime time) const;
+    KZeqNode& GetRoot() const { return mRoot; }
 
 private:
     KZeqNode& mRoot;
@@ -57,9 +67,9 @@ private:
 
 // While it lives, a node's automatic limits may be updated and read: they
 // keep their rotation default, axis and kind in pivot set 0's pre- and
-// post-rotation and rotation order. At its end it gives the node back its
-// rotation order, and its pre- and post-rotation when the set is active, so
-// that the node's transform stays what the scene says.
+// post-rotation and rotation order, the rest in the limits. At its end it
+// gives the node back all of them as they were, whether the set is active or
+// not: a writer leaves the caller's scene as it found it.
 class KZeqJointRotationsKept {
 public:
     explicit KZeqJointRotationsKept(KZeqNode& node);
@@ -69,32 +79,49 @@ public:
 
 private:
     KZeqNode& mNode;
-    bool mActive;
     KZeqVector4 mPre;
     KZeqVector4 mPost;
     ERotationOrder mOrder = eEULER_XYZ;
+    KZeqLimits mTranslationLimits;
+    KZeqLimits mScalingLimits;
+    double mAxisLength;
 };
 
 // What a writer's file cannot hold of the joints' transforms, said once per
-// node through the options' message callback (a warning) and kept for the
-// writer's message.
+// node and kind through the options' message callback (a warning) and kept
+// for the writer's message.
 class KZeqJointNotes {
 public:
-    explicit KZeqJointNotes(KStreamOptionsMotion* options) : mOptions(options) {}
+    // Joints are held where the options' start puts them, the first frame
+    // written (time 0 without options).
+    explicit KZeqJointNotes(KStreamOptionsMotion* options);
 
-    // A joint written with one translation for the whole take (held), whose
-    // full transform puts it at actual: when they part, what of the node moves
-    // it, a rotation or scaling pivot, is not held. Nothing for a node
-    // without a full transform, as for one whose take moves it.
-    void CheckHeldTranslation(KZeqNode& node, const KZeqVector4& held, const KZeqVector4& actual);
+    // A joint written with one translation for the whole take, that of the
+    // start: when what its rotation pivot, scaling offset and scaling pivot
+    // add to its translation (they lie inside its rotation and scaling) parts
+    // at time from what they add at the start, those of them that are not
+    // zero are not held. Nothing for a node without a full transform, nor for
+    // one its take's translation alone moves (no file without translation
+    // channels holds that).
+    void CheckHeldTranslation(KZeqNode& node, KTime time);
     // Says once for node that what is not held.
     void NotHeld(KZeqNode& node, const char* what);
-    // What was said, one text per node.
+    // Says once for node that the shear the uneven scaling of scaled (one
+    // above it) gives it is not held.
+    void ShearNotHeld(KZeqNode& node, KZeqNode& scaled);
+    // What was said, one text per node and kind.
     const std::vector<KString>& GetLines() const { return mLines; }
 
 private:
+    enum EKind { eHeld, eShear };
+    // False when it was said already; else notes it and says text.
+    bool Say(KZeqNode& node, EKind kind, const KString& text);
+
     KStreamOptionsMotion* mOptions;
-    std::vector<KZeqNode*> mSaid;
+    KTime mStart;
+    std::vector<std::pair<KZeqNode*, EKind>> mSaid;
+    // What the pivots and offsets of a held joint add to its translation at the start.
+    std::unordered_map<KZeqNode*, KZeqVector4> mAtStart;
     std::vector<KString> mLines;
 };
 

@@ -53,13 +53,15 @@ void NormaliseRows(KgeAMatrix& m) {
 }
 
 // The global state of a node at the frame being converted: rows normalised,
-// the rotation rebuilt from its XYZ angles, the translation scaled.
+// the rotation rebuilt from its XYZ angles, the translation scaled. Angles are
+// read by the general extraction here and below: the X-first one takes a turn
+// within a tenth of a degree of a quarter turn about Y for the quarter turn.
 void GlobalState(KZeqNode* node, double factor, KgeAMatrix& out) {
     node->ComputeGlobalState(1, false);
     Copy(out, node->GetGlobalState());
     NormaliseRows(out);
     double angles[3];
-    KmRtoVXYZ(angles, out);
+    KmRtoVord(angles, out, 0);
     KmXYZtoR(out, angles[0], angles[1], angles[2]);
     for (int j = 0; j < 3; ++j) out[3][j] *= factor;
 }
@@ -158,7 +160,7 @@ void KZeqWriterMotionAnalysisHtr::ConvertBasePosition(KZeqNode* node, KZeqNode* 
     const double exportedLength = std::sqrt(bone[0] * bone[0] + bone[1] * bone[1] + bone[2] * bone[2]);
     KmRR(r0, r0, boneAxis);
     double angles[3];
-    KmRtoVXYZ(angles, r0);
+    KmRtoVord(angles, r0, 0);
 
     KgeAMatrix m, local;
     Identity(m);
@@ -179,7 +181,7 @@ void KZeqWriterMotionAnalysisHtr::ConvertBasePosition(KZeqNode* node, KZeqNode* 
     copy->SetDefaultT(KZeqVector4(local[3][0], local[3][1], local[3][2], 0.0));
     NormaliseRows(local);
     double rotation[3];
-    KmRtoVXYZ(rotation, local);
+    KmRtoVord(rotation, local, 0);
     copy->SetDefaultR(KZeqVector4(rotation[0], rotation[1], rotation[2], 0.0));
     copy->GetLimits().SetAxisLength(exportedLength);
     for (int i = 0; i < node->GetChildCount(); ++i) ConvertBasePosition(node->GetChild(i), copy->GetChild(i), pose, &m);
@@ -232,7 +234,7 @@ void KZeqWriterMotionAnalysisHtr::ConvertAnimation(KZeqNode* node, KZeqNode* cop
     KgeAMatrix rotation;
     Identity(rotation);
     KmRiR(rotation, b, l);
-    KmRtoVXYZ(values + 3, rotation);
+    KmRtoVord(values + 3, rotation, 0);
     KFCurve* const* curves = Curves(copy);
     for (int c = 0; c < 6; ++c) ok = curves[c]->KeyAppendFast(time, static_cast<float>(values[c])) >= 0 && ok;
     for (int i = 0; i < node->GetChildCount(); ++i)
@@ -334,10 +336,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
         motion->ProgressCallback(nullptr, "Converting HTR nodes", static_cast<float>(50LL * i / frames));
         const KTime time = start + period * i;
         // Full transforms folded in: the frames are taken from the global states.
-        states.Set(time);
-        reference->SetGlobalState(identityMatrix);
-        reference->SetGlobalStateId(0, true);
-        reference->SetGlobalStateId(1, false);
+        states.SetFromRoot(time);
         ConvertAnimation(root, copy, time, 1.0 / mFileUnit, offset, ok);
     }
     ConvertAnimationEnd(root, copy);

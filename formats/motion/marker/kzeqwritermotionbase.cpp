@@ -16,14 +16,9 @@ namespace zeqsdk_400 {
 
 namespace {
 
-// The root's state at a time (from the current take, full transforms folded
-// in by the root's states) or from the default take, with the root itself as
-// the origin.
-void SetRootState(KZeqNode* root, const KTime* time, const KZeqMotionJointStates* states = nullptr) {
-    if (time && states)
-        states->Set(*time);
-    else
-        root->SetLocalStateFromDefaultTake(true);
+// The root's state from the default take, with the root itself as the origin.
+void SetRootState(KZeqNode* root) {
+    root->SetLocalStateFromDefaultTake(true);
     root->SetGlobalState(KZeqXMatrix());
     root->SetGlobalStateId(0, true);
     root->SetGlobalStateId(1, false);
@@ -93,7 +88,7 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
     KZeqNode* root = options.GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == 1 ? nullptr : FindRootNode(scene);
     if (!root) root = scene.GetRootNode();
     if (!root) return Refuse(eUnidentifiedError, "The scene has no root node.");
-    SetRootState(root, nullptr);
+    SetRootState(root);
 
     std::vector<KZeqNode*> nodes;
     CollectSelectedNodes(root, nodes);
@@ -126,7 +121,8 @@ bool KZeqWriterMotionBase::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
         return WriteFailed();
     for (int i = 1; i <= frameCount; ++i) {
         options.ProgressCallback(nullptr, "Writing animation frames", static_cast<float>(i * 100.0 / frameCount));
-        SetRootState(root, &time, &states);
+        // Full transforms folded in: each node is sampled from its global state.
+        states.SetFromRoot(time);
         UpdateTranslationArray(sampled, time, points.data());
         if (!mFile->PrintAnimationFrame(points.data(), nodeCount, time, i)) return WriteFailed();
         time += period;

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "base/kzeqmatrix.h"
+#include "formats/motion/common/kzeqjointshear.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/mov/kzeqfilecorvantismov.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -40,15 +42,18 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
     if (!top) top = scene.GetRootNode();
     KArrayTemplate<KZeqNode*> nodes;
     FillNodeArray(nodes, top);
+    // Full transforms folded in: each node is written from its global state.
+    const KZeqMotionJointStates states(*top);
+    KZeqJointNotes notes(options);
+    const KZeqJointShear shear(*top, KZeqJointShear::eROOT_ORIGIN, true);
     for (int k = 0; k < frames; ++k) {
         const KTime time = start + period * k;
         if (k % 64 == 0) options->ProgressCallback(nullptr, "Writing MOV animation frames", static_cast<float>(k * 100.0 / frames));
-        top->SetLocalStateFromCurrentTake(time, true);
-        top->SetGlobalState(KZeqXMatrix());
-        top->SetGlobalStateId(0, true);
-        top->SetGlobalStateId(1, false);
+        states.SetFromRoot(time);
         if (!WriteFrame(nodes, time, t, r, s)) return WriteFailed();
+        shear.Check(time, notes);
     }
+    AddMessageLines(notes);
     return mFile->Flush() || WriteFailed();
 }
 
@@ -63,7 +68,8 @@ bool KZeqWriterCorvantisMov::WriteNode(KZeqNode* node, KTime, bool t, bool r, bo
     node->ComputeGlobalState(1, false);
     const KZeqXMatrix& global = node->GetGlobalState();
     bool ok = true;
-    const KZeqVector4 parts[3] = {t ? global.GetT() : KZeqVector4(), r ? global.GetR() : KZeqVector4(),
+    const KZeqVector4 parts[3] = {t ? global.GetT() : KZeqVector4(),
+                                  r ? KZeqMotionJoint::Angles(global, 0) : KZeqVector4(),
                                   s ? global.GetS() : KZeqVector4()};
     const bool wanted[3] = {t, r, s};
     for (int g = 0; g < 3; ++g)

@@ -15,7 +15,9 @@ class KZeqNode;
 
 // Corvantis MOV export (row 14): per frame the time, then for every selected
 // node (optical reference nodes left out) its global translation, rotation and
-// scaling as enabled (options 0 to 2), each value followed by a tab.
+// scaling as enabled (options 0 to 2), each value followed by a tab; a node's
+// full transform folded in (KZeqMotionJoint). A node sheared by an uneven
+// scaling above it is written at its nearest and said once (KZeqJointShear).
 class KZeqWriterCorvantisMov : public KZeqMotionFileWriter<KZeqFileCorvantisMov> {
 public:
     explicit KZeqWriterCorvantisMov(KZeqSdkManager& manager);

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "base/kzeqmatrix.h"
+#include "formats/motion/common/kzeqjointshear.h"
+#include "formats/motion/common/kzeqmotionjoint.h"
 #include "formats/motion/vpm/kzeqfilepuppeteer.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
@@ -43,14 +45,16 @@ void KZeqWriterPuppeteer::FillNodeArray(KArrayTemplate<KZeqNode*>& nodes, KZeqNo
 }
 
 void KZeqWriterPuppeteer::FillAnimationFrames(KArrayTemplate<KZeqNode*>& nodes, KZeqNode* root, KVPMFrame* row, KTime time) {
-    root->SetLocalStateFromCurrentTake(time, true);
-    root->SetGlobalState(KZeqXMatrix());
-    root->SetGlobalStateId(0, true);
-    root->SetGlobalStateId(1, false);
+    // Full transforms folded in: each node is sampled from its global state.
+    if (mStates && &mStates->GetRoot() == root)
+        mStates->SetFromRoot(time);
+    else
+        KZeqMotionJointStates(*root).SetFromRoot(time);
     for (int k = 0; k < nodes.GetCount(); ++k) {
         nodes[k]->ComputeGlobalState(1, false);
-        row[k].mTranslation = nodes[k]->GetGlobalState().GetT();
-        row[k].mRotation = nodes[k]->GetGlobalState().GetR();
+        const KZeqXMatrix& global = nodes[k]->GetGlobalState();
+        row[k].mTranslation = global.GetT();
+        row[k].mRotation = KZeqMotionJoint::Angles(global, 0);
     }
 }
 
@@ -80,11 +84,17 @@ bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         options->MessageCallback(kMessageChannel, "Error", noMemory, "OK", nullptr, nullptr, 0);
         return Refuse(eUnidentifiedError, noMemory);
     }
+    mStates = std::make_unique<KZeqMotionJointStates>(*root);
+    KZeqJointNotes notes(options);
+    const KZeqJointShear shear(*root, KZeqJointShear::eROOT_ORIGIN, true);
     for (int i = 0; i < frames; ++i) {
         options->ProgressCallback(nullptr, "Computing VPM animation frames", static_cast<float>(i * 50.0 / frames));
         FillAnimationFrames(nodes, root, buffer.get() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count),
                             start + period * i);
+        shear.Check(start + period * i, notes);
     }
+    mStates.reset();
+    AddMessageLines(notes);
     for (int j = 0; j < count; ++j) {
         options->ProgressCallback(nullptr, "Writing VPM nodes", static_cast<float>(50.0 + j * 50.0 / count));
         const KString full = nodes[j]->GetName();

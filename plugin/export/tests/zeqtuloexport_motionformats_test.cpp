@@ -1,6 +1,7 @@
 // A skeleton with joint orients, exported from the host program through the plug-in, then written
 // by the SDK's motion writers and read back: every joint where the host put it. The exporter keeps
-// a joint orient as the node's pre-rotation, which no motion format holds: the writers fold it in.
+// a joint orient as the node's pre-rotation, which no motion format holds: the writers fold it in,
+// those of joints and those of global transforms (VPM, MOV, BRD) alike.
 #include <cmath>
 #include <map>
 #include <memory>
@@ -79,12 +80,14 @@ TEST_F(MotionFormatsExport, SkinRigWithJointOrientsKeepsEveryJoint) {
     const std::map<std::string, std::array<double, 3>> expected = {
         {"hip", {0.0, 0.0, 0.0}}, {"knee", knee}, {"ankle", ankle}};
     const std::map<std::string, std::string> parents = {{"hip", ""}, {"knee", "hip"}, {"ankle", "knee"}};
+    // The place of each among the nodes written, for the files that keep no names.
+    const std::map<std::string, int> indices = {{"hip", 0}, {"knee", 1}, {"ankle", 2}};
 
     zeqmotionwriters::Writers writers(*mManager, mDirectory);
     std::map<std::string, zeqmotionwriters::Output> out;
     std::string error;
     const double rate = 30.0;
-    for (const char* name : {"bvh", "bvh-translation", "htr", "asf"}) {
+    for (const char* name : {"bvh", "bvh-translation", "htr", "asf", "vpm", "mov", "brd"}) {
         for (const zeqmotionwriters::Way& way : zeqmotionwriters::Ways()) {
             if (way.mName == std::string(name)) {
                 ASSERT_TRUE(writers.Write(*mScene, way, 2, rate, KTime(), out, error)) << error;
@@ -94,7 +97,8 @@ TEST_F(MotionFormatsExport, SkinRigWithJointOrientsKeepsEveryJoint) {
         mBack = mManager->CreateKZeqScene();
         ASSERT_TRUE(zeqmotionwriters::ReadWritten(*mManager, *mBack, name, out, 2, rate, error)) << name << ": " << error;
         for (const auto& [joint, place] : expected) {
-            KZeqNode* read = zeqmotionwriters::FindWritten(*mBack, name, joint, joint == "hip", parents.at(joint));
+            KZeqNode* read = zeqmotionwriters::FindWritten(*mBack, name, joint, joint == "hip", parents.at(joint),
+                                                           indices.at(joint));
             ASSERT_NE(read, nullptr) << name << ": " << joint;
             const KZeqVector4 p = read->GetGlobalFromCurrentTake(KTime()).GetT();
             for (int a = 0; a < 3; ++a) EXPECT_NEAR(p[a], place[a], 1e-4 * 8.0) << name << ": " << joint << " axis " << a;

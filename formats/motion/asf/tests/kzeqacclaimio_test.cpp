@@ -607,6 +607,78 @@ protected:
     }
 };
 
+// A one-frame AMC (what the writers make of a scene without takes) holds the
+// pose: read back with its skeleton, every joint is where the scene put it,
+// as with two frames. j0 at the origin, j1 (0, 2, 0) turned (30, 40, 50), j2
+// (0, 2, 0) below it, read back as j1's end.
+TEST_F(AcclaimRoundTrip, AOneFrameMotionReadsBackPosed) {
+    for (int frames : {1, 2}) {
+        SCOPED_TRACE(std::to_string(frames) + " frames");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        KZeqNode* parent = mScene->GetRootNode();
+        for (const char* name : {"j0", "j1", "j2"}) {
+            KZeqNode* node = mManager.CreateKZeqNode(name);
+            if (parent != mScene->GetRootNode()) node->SetDefaultT(KZeqVector4(0.0, 2.0, 0.0, 0.0));
+            parent->AddChild(node);
+            parent = node;
+        }
+        Find("j1")->SetDefaultR(KZeqVector4(30.0, 40.0, 50.0, 0.0));
+        std::vector<KZeqVector4> expected;
+        for (const char* name : {"j1", "j2"}) expected.push_back(Find(name)->EvaluateGlobalTransform().GetT());
+        WriteBoth(Find("j0"), frames, 30.0);
+        ReadBack(30.0);
+        for (int j = 0; j < 2; ++j) {
+            // The leaf, without motion of its own, is its parent bone's end.
+            KZeqNode* read = Find(j == 0 ? "j1" : "j1_End");
+            ASSERT_NE(read, nullptr);
+            const KZeqVector4 at = read->GetGlobalFromCurrentTake(KTime()).GetT();
+            for (int a = 0; a < 3; ++a) EXPECT_NEAR(at[a], expected[j][a], 1e-5) << read->GetName() << " axis " << a;
+        }
+    }
+}
+
+// From global position below a node scaled (1, -1, 1), a mirror, the root
+// mirrored too: the root turns as its parent's global matrix turns it, the
+// mirrors are carried into the offsets below (no joint turned by them), and
+// every joint read back is where the scene puts it.
+TEST_F(AcclaimRoundTrip, FromGlobalPositionBelowAMirrorEveryJointIsInPlace) {
+    KZeqNode* parent = mManager.CreateKZeqNode("mirror");
+    parent->SetDefaultS(KZeqVector4(1.0, -1.0, 1.0, 0.0));
+    mScene->GetRootNode()->AddChild(parent);
+    const double turns[3][3] = {{10.0, 20.0, 30.0}, {30.0, 40.0, 50.0}, {0.0, 0.0, 0.0}};
+    std::vector<KZeqNode*> joints;
+    for (int j = 0; j < 3; ++j) {
+        KZeqNode* node = mManager.CreateKZeqNode(("j" + std::to_string(j)).c_str());
+        // j1 at j0's origin: the root's bone needs no dummy to carry an offset.
+        node->SetDefaultT(j == 1 ? KZeqVector4() : KZeqVector4(0.5, j == 0 ? 1.0 : 2.0, 0.0, 0.0));
+        node->SetDefaultR(KZeqVector4(turns[j][0], turns[j][1], turns[j][2], 0.0));
+        parent->AddChild(node);
+        joints.push_back(parent = node);
+    }
+    joints[0]->SetDefaultS(KZeqVector4(1.0, -1.0, 1.0, 0.0));
+    std::vector<KZeqVector4> expected;
+    for (KZeqNode* node : joints) expected.push_back(node->EvaluateGlobalTransform().GetT());
+    joints[0]->SetSelected(true);
+    const auto global = [](KStreamOptionsMotion& options) {
+        options.SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+        options.SetTimeMode(KTime::eModeDefault, 30.0);
+        options.SetFrameCount(1);
+    };
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_ASF, Path("out.asf"), global)) << mLastError;
+    ASSERT_TRUE(Export(KZeqExporter::eACCLAIM_AMC, Path("out.amc"), global)) << mLastError;
+    mOptions->Destroy();
+    mOptions = nullptr;
+    ReadBack(30.0);
+    const char* const read[3] = {"root", "j1", "j1_End"};
+    for (int j = 0; j < 3; ++j) {
+        KZeqNode* node = Find(read[j]);
+        ASSERT_NE(node, nullptr) << read[j];
+        const KZeqVector4 at = node->GetGlobalFromCurrentTake(KTime()).GetT();
+        for (int a = 0; a < 3; ++a) EXPECT_NEAR(at[a], expected[j][a], 1e-5) << read[j] << " axis " << a;
+    }
+}
+
 class AcclaimSampleRoundTrip : public AcclaimRoundTrip, public testing::WithParamInterface<SamplePair> {};
 
 TEST_P(AcclaimSampleRoundTrip, WrittenFilesReadBackAlike) {

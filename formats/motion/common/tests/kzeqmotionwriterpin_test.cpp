@@ -32,7 +32,7 @@ protected:
     // Writes the scene every way and checks each listed hash.
     void Check(const PinCase& pin, int frames, double rate, KTime start = KTime()) {
         Writers writers(mManager, mDir.Path());
-        std::map<std::string, Output> out;
+        std::map<std::string, Output>& out = mOut;
         std::string error;
         ASSERT_TRUE(writers.WriteAll(*mScene, frames, rate, start, out, error)) << error;
         for (const auto& [way, output] : out) {
@@ -61,15 +61,22 @@ protected:
     KZeqSdkManager mManager;
     KZeqScene* mScene = mManager.CreateKZeqScene();
     zeqmotiontest::MotionTempDir mDir;
+    std::map<std::string, Output> mOut;  // what the last Check wrote
 };
 
 const PinCase kForked = {"forked",
                          {{"amc", "2c482f05beb0df7b"},
+                          {"aoa", "c6c1db4ac71d88e8"},
                           {"asf", "170f828049709e11"},
+                          {"brd", "c93a69ba8164507d"},
                           {"bvh", "2b6f1c532fd44438"},
                           {"bvh-translation", "1cb0971ebd46f333"},
-                          {"htr", "050bb307cc2959f3"},
-                          {"trc", "f7a7e98e9252c72b"}}};
+                          {"c3d", "447964c657890d84"},
+                          {"htr", "73a126ed56a7cd78"},
+                          {"mcd", "c6c1db4ac71d88e8"},
+                          {"mov", "c287f367a6f20268"},
+                          {"trc", "f7a7e98e9252c72b"},
+                          {"vpm", "b8f08abf208896ad"}}};
 
 // A chain that forks, turning far about every axis, with end sites.
 ChainSpec ForkedSpec() {
@@ -117,16 +124,36 @@ TEST_F(MotionWriterPin, MovingScaledChain) {
     chain.mNodes[2]->SetDefaultS(KZeqVector4(1.25, 1.25, 1.25, 0.0));
     Check({"moving",
            {{"amc", "343df713a7af4cd5"},
+            {"aoa", "4ddb8e85addc740a"},
             {"asf", "32e6a926b1c6b622"},
+            {"brd", "fb8cc02b757d6d90"},
             {"bvh", "999c188a650f6f71"},
-            {"bvh-translation", "83a9449c04c66b2b"},
-            {"htr", "362bcd65e3f644c4"},
-            {"trc", "9dc408a5d1b690a6"}}},
+            {"bvh-translation", "d8411e26922bf9b8"},
+            {"c3d", "f5b73d4e9bbe92d0"},
+            {"htr", "84c634b8f41f0d8a"},
+            {"mcd", "4ddb8e85addc740a"},
+            {"mov", "b1c11533e4f1fc75"},
+            {"trc", "9dc408a5d1b690a6"},
+            {"vpm", "7155c70031d8b58d"}}},
           spec.mFrames, spec.mRate);
+    // The joints below Joint1 turn under its uneven scaling, which shears them: with translation
+    // channels the file still puts every joint where the scene does, at every frame.
+    KZeqScene* back = mManager.CreateKZeqScene();
+    std::string error;
+    ASSERT_TRUE(ReadWritten(mManager, *back, "bvh-translation", mOut, spec.mFrames, spec.mRate, error)) << error;
+    for (const KTime time : chain.Times())
+        for (KZeqNode* node : chain.mNodes) {
+            KZeqNode* read = back->GetRootNode()->FindChild(node->GetName(), true);
+            ASSERT_NE(read, nullptr) << node->GetName();
+            const KZeqVector4 want = node->GetGlobalFromCurrentTake(time).GetT();
+            const KZeqVector4 got = read->GetGlobalFromCurrentTake(time).GetT();
+            for (int a = 0; a < 3; ++a) EXPECT_NEAR(got[a], want[a], 1e-3) << node->GetName() << " axis " << a;
+        }
+    mManager.DestroyKZeqScene(back, true);
 }
 
 TEST_F(MotionWriterPin, PosedSkeletonWithoutTakes) {
-    // Default values only: the pose every writer but AMC already writes.
+    // Default values only: the pose every writer writes, AMC included.
     KZeqNode* parent = mScene->GetRootNode();
     KZeqNode* top = nullptr;
     for (int n = 0; n < 4; ++n) {
@@ -139,11 +166,18 @@ TEST_F(MotionWriterPin, PosedSkeletonWithoutTakes) {
     }
     SelectAll(top);
     Check({"posed",
-           {{"asf", "69e7bebec1ab60ba"},
+           {{"amc", "a8126d83902bbcee"},
+            {"aoa", "601f1ed544f0407a"},
+            {"asf", "69e7bebec1ab60ba"},
+            {"brd", "11b7d54b28991671"},
             {"bvh", "6f227bc053968628"},
             {"bvh-translation", "95dbe34f50479a1e"},
-            {"htr", "8132380db2702011"},
-            {"trc", "6a0af3ae9d30d05d"}}},
+            {"c3d", "6922332d073fc42f"},
+            {"htr", "1bf9bfc5c91247fd"},
+            {"mcd", "601f1ed544f0407a"},
+            {"mov", "3a3a8c6cbad6c738"},
+            {"trc", "6a0af3ae9d30d05d"},
+            {"vpm", "b9dfc15610e87eab"}}},
           3, 30.0);
 }
 
@@ -152,11 +186,17 @@ TEST_F(MotionWriterPin, BiovisionSample) {
         GTEST_SKIP() << "sample files of bvh not found (ZEQ_TESTDATA_DIR)";
     Check({"bvh sample",
            {{"amc", "c4249d28a0d5cb9f"},
+            {"aoa", "01276bfcde703a08"},
             {"asf", "7a8b948f2c6b1e19"},
+            {"brd", "9d60e9468f72910d"},
             {"bvh", "85d4f500ba6b6ac6"},
             {"bvh-translation", "c5d25f81e414d76a"},
-            {"htr", "64d7d80eaf369144"},
-            {"trc", "fedf6f243bae41fe"}}},
+            {"c3d", "74f7446ab0e15022"},
+            {"htr", "3b7d7fae6b790c3b"},
+            {"mcd", "01276bfcde703a08"},
+            {"mov", "33e559ec849ae281"},
+            {"trc", "fedf6f243bae41fe"},
+            {"vpm", "463e29c92ca0db6e"}}},
           40, 120.0);
 }
 
@@ -165,11 +205,17 @@ TEST_F(MotionWriterPin, HtrSample) {
         GTEST_SKIP() << "sample files of htr not found (ZEQ_TESTDATA_DIR)";
     Check({"htr sample",
            {{"amc", "aa7acb335317eb87"},
+            {"aoa", "542426743d0ad50b"},
             {"asf", "33cc5530d2b02491"},
+            {"brd", "658f662b03dc88eb"},
             {"bvh", "12e03edc2cb1a1a0"},
             {"bvh-translation", "76b75a781f17ef63"},
-            {"htr", "a472ac7039430ae8"},
-            {"trc", "a175694930428705"}}},
+            {"c3d", "4eb51971bed0a4a1"},
+            {"htr", "b032cbf4d71db6fc"},
+            {"mcd", "542426743d0ad50b"},
+            {"mov", "18e0b12b9784888f"},
+            {"trc", "a175694930428705"},
+            {"vpm", "4697312b141f8213"}}},
           40, 60.0);
 }
 

@@ -1,8 +1,9 @@
 #ifndef ZEQ_FORMATS_MOTION_COMMON_TESTS_KZEQMOTIONWRITERS_SUPPORT_H
 #define ZEQ_FORMATS_MOTION_COMMON_TESTS_KZEQMOTIONWRITERS_SUPPORT_H
 
-// A scene's skeleton written through every motion writer that places joints
-// (BVH, HTR, ASF with its AMC, TRC), each file's text and what the writers said.
+// A scene's skeleton written through every motion writer (BVH with and without
+// translation channels, HTR, ASF with its AMC, and from global position TRC,
+// C3D, AOA, MCD, VPM, MOV and BRD), each file's text and what the writers said.
 
 #include <cstdint>
 #include <cstdio>
@@ -33,6 +34,12 @@ struct Way {
     std::function<void(KStreamOptionsMotion&)> mAdjust;
 };
 
+// The writers of points and sensors write each node where the scene puts it,
+// not where it lies from the top joint.
+inline void Global(KStreamOptionsMotion& options) {
+    options.SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
+}
+
 inline const std::vector<Way>& Ways() {
     static const std::vector<Way> ways = {
         {"bvh", KZeqExporter::eBIOVISION_BVH, "bvh", nullptr},
@@ -41,10 +48,13 @@ inline const std::vector<Way>& Ways() {
         {"htr", KZeqExporter::eMOTION_ANALYSIS_HTR, "htr", nullptr},
         // The AMC goes with the skeleton the ASF write leaves in the options.
         {"asf", KZeqExporter::eACCLAIM_ASF, "asf", nullptr},
-        {"trc", KZeqExporter::eMOTION_ANALYSIS_TRC, "trc",
-         [](KStreamOptionsMotion& o) {
-             o.SetOption(KStreamOptionsMotion::eExportFromGlobalPosition, KStreamOptionsMotion::eOn);
-         }},
+        {"trc", KZeqExporter::eMOTION_ANALYSIS_TRC, "trc", Global},
+        {"c3d", KZeqExporter::eVICON_C3D, "c3d", Global},
+        {"aoa", KZeqExporter::eADAPTIVE_OPTICS_AOA, "aoa", Global},
+        {"mcd", KZeqExporter::eSUPERFLUO_MCD, "mcd", Global},
+        {"vpm", KZeqExporter::ePUPPETEER_VPM, "vpm", Global},
+        {"mov", KZeqExporter::eCORVANTIS_MOV, "mov", Global},
+        {"brd", KZeqExporter::eASCENSION_BRD, "brd", Global},
     };
     return ways;
 }
@@ -157,17 +167,26 @@ inline bool ReadWritten(KZeqSdkManager& manager, KZeqScene& scene, const std::st
         if (!ok) error = "the ASF and AMC files do not read back";
         return ok;
     }
-    int row = KZeqImporter::eBIOVISION_BVH;
-    if (way == "htr") row = KZeqImporter::eMOTION_ANALYSIS_HTR;
-    if (way == "trc") row = KZeqImporter::eMOTION_ANALYSIS_TRC;
+    static const std::map<std::string, int> kRows = {
+        {"bvh", KZeqImporter::eBIOVISION_BVH},       {"bvh-translation", KZeqImporter::eBIOVISION_BVH},
+        {"htr", KZeqImporter::eMOTION_ANALYSIS_HTR}, {"trc", KZeqImporter::eMOTION_ANALYSIS_TRC},
+        {"c3d", KZeqImporter::eVICON_C3D},           {"aoa", KZeqImporter::eADAPTIVE_OPTICS_AOA},
+        {"mcd", KZeqImporter::eSUPERFLUO_MCD},       {"vpm", KZeqImporter::ePUPPETEER_VPM},
+        {"mov", KZeqImporter::eCORVANTIS_MOV},       {"brd", KZeqImporter::eASCENSION_BRD},
+    };
+    const int row = kRows.at(way);
     return zeqmotiontest::ImportMotion(manager, scene, row, out.at(way).mPath, nullptr, &error);
 }
 
 // The node a written joint comes back as: by its name, the top as "root" in
-// ASF, a leaf written without motion of its own as its parent's "_End".
+// ASF, a leaf written without motion of its own as its parent's "_End"; in
+// MOV and BRD, which keep no names, as "Marker<index>", index its place among
+// the nodes written (depth first).
 inline KZeqNode* FindWritten(KZeqScene& scene, const std::string& way, const std::string& name, bool top,
-                             const std::string& parent) {
+                             const std::string& parent, int index = -1) {
     KZeqNode* root = scene.GetRootNode();
+    if (way == "mov" || way == "brd") return root->FindChild(("Marker" + std::to_string(index)).c_str(), true);
+    if (way == "aoa" || way == "mcd") return root->FindChild(("Marker" + std::to_string(index + 1)).c_str(), true);
     KZeqNode* node = root->FindChild(top && way == "asf" ? "root" : name.c_str(), true);
     if (!node && !parent.empty()) node = root->FindChild((parent + "_End").c_str(), true);
     return node;
