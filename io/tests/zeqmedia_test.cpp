@@ -260,31 +260,10 @@ TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
     EXPECT_EQ(said.find("is not extracted"), said.rfind("is not extracted")) << said;
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
-std::vector<std::string> Listed(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) names.push_back(entry.path());
-    return names;
-}
-
-// Folders where another user may put a name: root's everybody may write, root's its group may
-// write with the other user in the group, and one of theirs.
-struct Place {
-    const char* mName;
-    uid_t mOwner;
-    mode_t mMode;
-    gid_t mGroup;
-};
-const Place kPlaces[] = {
-    {"root's folder everybody may write", 0, 0777, 0},
-    {"root's folder its group may write, the other user in the group", 0, 0775, zeqtest::kUnprivileged},
-    {"the other user's own folder", zeqtest::kUnprivileged, 0755, zeqtest::kUnprivileged},
-};
+using zeqtest::FolderOthersMayWrite;
+using zeqtest::kFoldersOthersMayWrite;
+using zeqtest::ListedBelow;
+using zeqtest::Occurrences;
 
 // What a read extracts goes where nobody named it to go. Another user's link in place of the
 // media folder, or on the way to the Zeq file (its folder), where another user may write, naming
@@ -296,7 +275,7 @@ TEST_F(MediaReadTest, NothingIsExtractedThroughAnotherUsersLink) {
     const std::string written = mDir / "read.zeq";
     ASSERT_TRUE(Write(kZeqFileCases[4], written));
     int index = 0;
-    for (const Place& place : kPlaces) {
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
         for (const bool onTheWay : {false, true}) {
             for (const uid_t owner : {zeqtest::kUnprivileged, uid_t(0)}) {
                 SCOPED_TRACE(std::string(place.mName) + (onTheWay ? ", on the way" : ", in the media folder's place") +
@@ -309,7 +288,7 @@ TEST_F(MediaReadTest, NothingIsExtractedThroughAnotherUsersLink) {
                 const std::string link = folder / (onTheWay ? "way" : "read.zqm");
                 std::filesystem::copy_file(written, (onTheWay ? roots : folder) / "read.zeq");
                 ASSERT_TRUE(zeqtest::MakeLinkOf(owner, roots, link));
-                const std::vector<std::string> before = Listed(roots);
+                const std::vector<std::string> before = ListedBelow(roots);
                 const std::string said =
                     ReadMediaSaying(onTheWay ? link + "/read.zeq" : (folder / "read.zeq").string(), *mScene);
                 if (owner == 0) {
@@ -317,9 +296,9 @@ TEST_F(MediaReadTest, NothingIsExtractedThroughAnotherUsersLink) {
                     EXPECT_EQ("wood B", zeqtest::ReadFile(roots / (onTheWay ? "read.zqm/b/wood.png" : "b/wood.png")));
                     continue;
                 }
-                EXPECT_EQ(1u, Count(said, "The embedded file \"b/wood.png\" is not extracted: ")) << said;
-                EXPECT_EQ(1u, Count(said, zeqtest::OthersLinkRefusal(link))) << said;
-                EXPECT_EQ(before, Listed(roots));
+                EXPECT_EQ(1u, Occurrences(said, "The embedded file \"b/wood.png\" is not extracted: ")) << said;
+                EXPECT_EQ(1u, Occurrences(said, zeqtest::OthersLinkRefusal(link))) << said;
+                EXPECT_EQ(before, ListedBelow(roots));
                 EXPECT_TRUE(secret.Intact());
             }
         }
@@ -342,7 +321,7 @@ TEST_F(MediaReadTest, AConvertedImageFollowsNoLinkOfAnotherUser) {
     const std::string path = mDir / "read.zeq", media = mDir / "read.zqm/b";
     ASSERT_TRUE(Write(kZeqFileCases[4], path));
     int index = 0;
-    for (const Place& place : kPlaces) {
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
         // The media folder is the reader's own: a folder of the other user's is not entered.
         if (place.mOwner != 0) continue;
         for (const uid_t owner : {zeqtest::kUnprivileged, uid_t(0)}) {
@@ -361,7 +340,7 @@ TEST_F(MediaReadTest, AConvertedImageFollowsNoLinkOfAnotherUser) {
                 EXPECT_FALSE(secret.Intact());
                 continue;
             }
-            EXPECT_EQ(1u, Count(said, "The embedded file \"" + media + "/wood.png\" is not converted: Cannot write \"" +
+            EXPECT_EQ(1u, Occurrences(said, "The embedded file \"" + media + "/wood.png\" is not converted: Cannot write \"" +
                                           link + "\": " + zeqtest::OthersLinkRefusal(link) + "."))
                 << said;
             EXPECT_EQ(media + "/wood.png", texture->GetFileName());
@@ -378,7 +357,7 @@ TEST_F(MediaReadTest, NoScratchFileThroughAnotherUsersLink) {
     mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
     const std::string image = mDir / "b/wood.png";
     Texture(image);
-    for (const Place& place : kPlaces) {
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
         SCOPED_TRACE(place.mName);
         const std::filesystem::path base = mDir.Path() / "scratch";
         std::filesystem::remove_all(base);
@@ -399,11 +378,11 @@ TEST_F(MediaReadTest, NoScratchFileThroughAnotherUsersLink) {
         ASSERT_TRUE(written);
         KString message;
         exporter.GetMessage(message);
-        EXPECT_EQ(1u, Count(message.Buffer(), "The media file \"" + image + "\" is embedded as it is, not converted: "
+        EXPECT_EQ(1u, Occurrences(message.Buffer(), "The media file \"" + image + "\" is embedded as it is, not converted: "
                                               "Cannot use the folder \"" + link + "\": " +
                                               zeqtest::OthersLinkRefusal(link) + "."))
             << message.Buffer();
-        EXPECT_EQ(std::vector<std::string>{secret.Path()}, Listed(roots));
+        EXPECT_EQ(std::vector<std::string>{secret.Path()}, ListedBelow(roots));
     }
 }
 

@@ -89,12 +89,6 @@ std::string RunHost(const std::string& scratch, const std::string& plugIns, cons
     return ZeqTuloReadFile(out);
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // The plug-in's folder is not sticky, and another user may write it: root's folder everybody may
 // write (0777), root's folder its group may write with that user in the group (0775), or that
 // user's own folder. Their links under the log's and the settings' names (to root's own files,
@@ -104,22 +98,11 @@ std::size_t Count(const std::string& text, const std::string& part) {
 // and its owner. Where only the settings' name is their link, the log, which can still be
 // written, says it too. Root's own links there are followed.
 TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWhereTheFolderIsNotSticky) {
-    struct Place {
-        const char* mName;
-        uid_t mOwner;
-        mode_t mMode;
-        gid_t mGroup;
-    };
-    const Place places[] = {
-        {"root's folder everybody may write", 0, 0777, 0},
-        {"root's folder its group may write, the other user in the group", 0, 0775, zeqtest::kUnprivileged},
-        {"the other user's own folder", zeqtest::kUnprivileged, 0755, zeqtest::kUnprivileged},
-    };
     enum class Links { kTheirs, kTheirSettingsOnly, kRoots };
     const std::string rootsLog = "root's log\n", rootsSettings = "[Tulo60]\nkImportHardEdges = 1\n";
     const std::string logName = "zeqtulolog.txt", settingsName = "zeqplugins6.0registry.txt";
     int index = 0;
-    for (const Place& place : places) {
+    for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
         for (const bool onTheWay : {false, true}) {
             for (const Links links : {Links::kTheirs, Links::kTheirSettingsOnly, Links::kRoots}) {
                 if (onTheWay && links == Links::kTheirSettingsOnly) continue;
@@ -165,8 +148,8 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
                     EXPECT_NE(rootsSettings, ZeqTuloReadFile(settings)) << "root's settings were not saved";
                     continue;
                 }
-                EXPECT_EQ(links == Links::kTheirs ? 1u : 0u, Count(said, logRefused)) << said;
-                EXPECT_EQ(1u, Count(said, settingsRefused)) << said;
+                EXPECT_EQ(links == Links::kTheirs ? 1u : 0u, zeqtest::Occurrences(said, logRefused)) << said;
+                EXPECT_EQ(1u, zeqtest::Occurrences(said, settingsRefused)) << said;
                 EXPECT_EQ(rootsLog, ZeqTuloReadFile(log));
                 EXPECT_EQ(rootsSettings, ZeqTuloReadFile(settings));
                 EXPECT_EQ(fs::path(log).parent_path(), fs::path(settings).parent_path());
@@ -175,7 +158,7 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
                     ++inRootsFolder;
                 EXPECT_EQ(onTheWay ? 4u : 3u, inRootsFolder) << "something was made in root's folder";
                 if (links == Links::kTheirSettingsOnly) {
-                    EXPECT_EQ(1u, Count(ZeqTuloReadFile(logLink), settingsRefused)) << ZeqTuloReadFile(logLink);
+                    EXPECT_EQ(1u, zeqtest::Occurrences(ZeqTuloReadFile(logLink), settingsRefused)) << ZeqTuloReadFile(logLink);
                 }
             }
         }
