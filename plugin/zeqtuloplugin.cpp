@@ -100,8 +100,9 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     if (gNothingKept) {
         // Settings would be lost without a word at every unload: said once, here.
         const std::string where =
-            *directory.Buffer() ? std::string(directory.Buffer()) + " (" + (refused.empty() ? std::strerror(errno) : refused) + ")"
-                                : std::string("the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)");
+            *directory.Buffer()
+                ? std::string(directory.Buffer()) + " (" + (refused.empty() ? std::strerror(errno) : refused) + ")"
+                : std::string("the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)");
         const char* path = std::getenv("TULO_PLUG_IN_PATH");
         const std::string text = std::string("Zeq: the settings and the log cannot be kept: they were looked for in a "
                                              "writable directory that holds ") +
@@ -134,7 +135,8 @@ TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* comm
     // Saved here rather than only when the library goes, so that a failure can still be said.
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     params->Save();
-    if (*params->GetSaveError().Buffer() && !gNothingKept) ZeqTuloSettingsNotSaved(params->GetSaveError().Buffer(), false);
+    if (*params->GetSaveError().Buffer() && !gNothingKept)
+        ZeqTuloSettingsNotSaved(params->GetSaveError().Buffer(), false);
     TFnPlugin fn(plugin);
     TStatus status = fn.deregisterFileTranslator(kTranslatorName);
     for (std::size_t i = 0; i < count; ++i) {

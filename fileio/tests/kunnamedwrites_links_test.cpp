@@ -155,7 +155,8 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
         for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
             for (const bool onTheWay : {false, true}) {
                 for (const uid_t linkOwner : {kNobody, kRoot}) {
-                    SCOPED_TRACE(std::string(write.mName) + "; " + place.mName + (onTheWay ? "; on the way" : "; at the end") +
+                    SCOPED_TRACE(std::string(write.mName) + "; " + place.mName +
+                                 (onTheWay ? "; on the way" : "; at the end") +
                                  (linkOwner == kRoot ? "; root's own link" : "; the other user's link"));
                     const fs::path base = dir.Path() / std::to_string(index++);
                     const zeqtest::RootsSecret secret(base);

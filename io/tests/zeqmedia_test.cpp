@@ -340,9 +340,9 @@ TEST_F(MediaReadTest, AConvertedImageFollowsNoLinkOfAnotherUser) {
                 EXPECT_FALSE(secret.Intact());
                 continue;
             }
-            EXPECT_EQ(1u, Occurrences(said, "The embedded file \"" + media + "/wood.png\" is not converted: Cannot write \"" +
-                                          link + "\": " + zeqtest::OthersLinkRefusal(link) + "."))
-                << said;
+            const std::string refused = "The embedded file \"" + media + "/wood.png\" is not converted: " +
+                                        "Cannot write \"" + link + "\": " + zeqtest::OthersLinkRefusal(link) + ".";
+            EXPECT_EQ(1u, Occurrences(said, refused)) << said;
             EXPECT_EQ(media + "/wood.png", texture->GetFileName());
             EXPECT_TRUE(secret.Intact());
         }
@@ -378,10 +378,9 @@ TEST_F(MediaReadTest, NoScratchFileThroughAnotherUsersLink) {
         ASSERT_TRUE(written);
         KString message;
         exporter.GetMessage(message);
-        EXPECT_EQ(1u, Occurrences(message.Buffer(), "The media file \"" + image + "\" is embedded as it is, not converted: "
-                                              "Cannot use the folder \"" + link + "\": " +
-                                              zeqtest::OthersLinkRefusal(link) + "."))
-            << message.Buffer();
+        const std::string refused = "The media file \"" + image + "\" is embedded as it is, not converted: " +
+                                    "Cannot use the folder \"" + link + "\": " + zeqtest::OthersLinkRefusal(link) + ".";
+        EXPECT_EQ(1u, Occurrences(message.Buffer(), refused)) << message.Buffer();
         EXPECT_EQ(std::vector<std::string>{secret.Path()}, ListedBelow(roots));
     }
 }

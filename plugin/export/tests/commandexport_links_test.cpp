@@ -1,7 +1,7 @@
 // ZEQExport as root in a folder another user may write: their link under the log's or the
-// settings' name in the plug-in's folder, sticky or not, or on the way to it, is not followed, their data folder beside the
-// file written stays (and the log says so), and a name of theirs exchanged with the
-// temporary just before its rename fails the export with the reason.
+// settings' name in the plug-in's folder, sticky or not, or on the way to it, is not followed,
+// their data folder beside the file written stays (and the log says so), and a name of theirs
+// exchanged with the temporary just before its rename fails the export with the reason.
 #include "zeqtuloexport_test_support.h"
 
 #include <dlfcn.h>
@@ -158,7 +158,8 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
                     ++inRootsFolder;
                 EXPECT_EQ(onTheWay ? 4u : 3u, inRootsFolder) << "something was made in root's folder";
                 if (links == Links::kTheirSettingsOnly) {
-                    EXPECT_EQ(1u, zeqtest::Occurrences(ZeqTuloReadFile(logLink), settingsRefused)) << ZeqTuloReadFile(logLink);
+                    const std::string logged = ZeqTuloReadFile(logLink);
+                    EXPECT_EQ(1u, zeqtest::Occurrences(logged, settingsRefused)) << logged;
                 }
             }
         }
