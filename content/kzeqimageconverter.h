@@ -43,6 +43,10 @@ public:
     // image converted from another file no more access than that one has.
     void LimitPermissions(mode_t permissions) { mPermissionLimit = permissions & 0777; }
     mode_t GetPermissionLimit() const { return mPermissionLimit; }
+    // Why a file to be written for this buffer was refused (WriteToTif: another user's link), ""
+    // when none was: its caller says it.
+    const KString& GetRefusal() const { return mRefusal; }
+    void SetRefusal(const KString& refusal) { mRefusal = refusal; }
     // width x height x channels, in 64 bits; 0 for negative sizes.
     long long GetDataSize() const;
 
@@ -57,6 +61,7 @@ public:
     bool mAllocated = false;
     const KHeldFolder* mFolder = nullptr;
     mode_t mPermissionLimit = 0777;
+    KString mRefusal;
 };
 
 // Direction 0 reads the named image file into the buffer, 1 writes the
@@ -98,8 +103,10 @@ bool ReadFromTif(KString fileName, ImageConverterBuffer& buffer, bool deleteFile
 // associated alpha. False, with no file made, for a buffer without data.
 // The file is replaced as KFileReplacement replaces one (complete or not at
 // all; another user's link in a shared sticky folder is not followed); where
-// the buffer holds a folder, it is written there by its name. It gets no more
-// permission than the buffer's limit.
+// the buffer holds a folder (what a read extracted), it is written there by its
+// name as a file nobody named (KNamedBy::eNobody: another user's link where others
+// may write is not followed). It gets no more permission than the buffer's limit.
+// A refusal is kept in the buffer (GetRefusal).
 bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer);
 // The same into the open file descriptor (read and write, at its start; it
 // stays the caller's).

@@ -216,9 +216,12 @@ bool WriteTif(int fd, const char* name, bool compress, ImageConverterBuffer& buf
 bool WriteToTif(KString fileName, bool compress, ImageConverterBuffer& buffer) {
     if (!Writable(buffer)) return false;
     KFileReplacement replacement;
-    const bool begun = buffer.GetFolder()
-                           ? replacement.Begin(*buffer.GetFolder(), ExtractFileName(fileName.Buffer()).Buffer())
-                           : replacement.Begin(fileName.Buffer());
+    // In a folder held (an extraction's) nobody named the image: another user's link there is not followed.
+    const bool begun = buffer.GetFolder() ? replacement.Begin(*buffer.GetFolder(),
+                                                              ExtractFileName(fileName.Buffer()).Buffer(),
+                                                              KNamedBy::eNobody)
+                                          : replacement.Begin(fileName.Buffer());
+    if (!begun) buffer.SetRefusal(replacement.GetError());
     if (begun) replacement.LimitPermissions(buffer.GetPermissionLimit());
     return begun && WriteTif(replacement.OpenDescriptor(), fileName.Buffer(), compress, buffer) && replacement.Commit();
 }

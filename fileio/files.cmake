@@ -23,5 +23,6 @@ zeq_add_test(fileio_files_tests
   LIBS zeq_fileio)
 # What another user of a shared folder may do to a file being replaced.
 if(TARGET fileio_files_tests)
-  target_sources(fileio_files_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfilereplacement_links_test.cpp)
+  target_sources(fileio_files_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfilereplacement_links_test.cpp
+                                            ${CMAKE_CURRENT_SOURCE_DIR}/tests/kunnamedwrites_links_test.cpp)
 endif()

@@ -148,11 +148,11 @@ KConfigFile::~KConfigFile() = default;
 bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* held) const {
     lines.clear();
     exists = false;
-    // Its folder may be one others write: another user's link there is not followed
-    // (KFileReplacement's rule, by which it is written too).
+    // Its folder may be one others write: nobody named the file, and another user's link there is
+    // not followed, as it is not to write it.
     KPathWalk walk;
     if (!held) {
-        if (!KWalkPath(mFilePath.Buffer(), walk)) return walk.mCode == ENOENT;
+        if (!KWalkPath(mFilePath.Buffer(), walk, true, false, KNamedBy::eNobody)) return walk.mCode == ENOENT;
         if (!walk.mExists) return true;
         held = &walk.mPlace;
     }
@@ -322,7 +322,7 @@ bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<
     // may be a shared one) and renamed over them only once complete; begun before
     // the lock, so that what a dead writer left there can go first.
     KFileReplacement replacement;
-    if (!replacement.Begin(mFilePath.Buffer())) {
+    if (!replacement.Begin(mFilePath.Buffer(), false, KNamedBy::eNobody)) {
         mError = replacement.GetError();
         return false;
     }

@@ -44,9 +44,12 @@ public:
     // seconds at most) and start from the file as it is on disk,
     // so concurrent writers lose no Set. A value that would not read back as
     // written (line breaks, ';', a leading '=') is refused. False when the file
-    // could not be written, GetError() saying why. In a folder that is sticky and
-    // that its group or others may write, another user's file or link (not the
-    // folder owner's) is neither read as settings nor replaced.
+    // could not be written, GetError() saying why. Nobody names a settings file
+    // (KNamedBy::eNobody): another user's link (not root's) in a folder another
+    // user may write, sticky or not, at the end of the path or on the way, is
+    // neither read through nor written through; nor, in a folder that is sticky
+    // and that its group or others may write, is another user's file (not the
+    // folder owner's).
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     // Several keys of one section in one rewrite, as Set would store them one by one; a refused
     // value is left out. False when one was refused or the file could not be written.

@@ -186,9 +186,6 @@ constexpr const char* kOthersFileAppended =
 // Why a file with other hard links, in a folder another user may write, is not appended to.
 constexpr const char* kHardLinked = "it has other hard links, in a folder others may write, and is not written to";
 
-// Why a write-back does not go through another user's symbolic link where others may write.
-constexpr const char* kOthersLinkWrittenThrough = " is another user's, in a folder others may write, and is not written through";
-
 // How a resolved file is to be written: replaced by a rename, appended to, or written where
 // it lies (a section written back into a file that was read).
 enum class EWrite { eReplace, eAppend, eInPlace };
@@ -253,16 +250,6 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
                     .c_str();
         return false;
     }
-    // Written back through a symbolic link another user put where they may write (a folder of
-    // theirs, or one its group or others may write, sticky or not), it would change a file of
-    // this user's that they cannot write: the same rule as for their hard links below.
-    if (how == EWrite::eInPlace && !walk.mOthersLink.empty()) {
-        code = EACCES;
-        error = (cannot + "the symbolic link " + Quoted(walk.mOthersLink.c_str()) + kOthersLinkWrittenThrough + ": " +
-                 std::strerror(code))
-                    .c_str();
-        return false;
-    }
     // Written through a hard link another user made to a file of this user's, it would
     // change where they cannot write (the system's rule for hard links, whatever its setting).
     if (how != EWrite::eReplace && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
@@ -297,7 +284,7 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
 }  // namespace
 
 bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError,
-                                     bool makeFolders, KResolvedPath* named) {
+                                     bool makeFolders, KResolvedPath* named, KNamedBy namedBy) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -308,13 +295,13 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
     }
     const KString given = KAbsolutePath(target);
     KPathWalk walk;
-    const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders);
+    const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders, namedBy);
     if (named) *named = std::move(walk.mNamed);
     return ResolveWalked(walk, walked, given.Buffer(), file, error, code);
 }
 
 bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
-                                     int* systemError, KResolvedPath* named) {
+                                     int* systemError, KResolvedPath* named, KNamedBy namedBy) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     code = 0;
@@ -324,7 +311,7 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
         return false;
     }
     KPathWalk walk;
-    const bool walked = folder.Walk(name, walk);
+    const bool walked = folder.Walk(name, walk, true, namedBy);
     if (named) *named = std::move(walk.mNamed);
     return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code);
 }
@@ -337,7 +324,7 @@ namespace {
 // for shared folders are the SDK's, applied on the look), a new one only as new. Never
 // waiting on a pipe, nor following a link, that took the name meanwhile. The descriptor, or
 // -1 with the reason in error and the system's error number in code (and errno).
-int OpenWhereItLies(const char* target, EWrite how, KString& error, int& code) {
+int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& error, int& code) {
     const auto fail = [&](const std::string& why, int number) {
         code = number;
         error = why.c_str();
@@ -352,7 +339,7 @@ int OpenWhereItLies(const char* target, EWrite how, KString& error, int& code) {
     for (int round = 0; round < 4; ++round) {
         KResolvedPath file;
         KPathWalk walk;
-        const bool walked = KWalkPath(given.Buffer(), walk);
+        const bool walked = KWalkPath(given.Buffer(), walk, true, false, namedBy);
         const bool existed = walked && walk.mExists;
         const struct stat looked = walk.mStat;
         if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, how)) {
@@ -397,10 +384,11 @@ int OpenWhereItLies(const char* target, EWrite how, KString& error, int& code) {
 
 }  // namespace
 
-std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError) {
+std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error, int* systemError,
+                                              KNamedBy namedBy) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
-    const int fd = OpenWhereItLies(target, EWrite::eAppend, error, code);
+    const int fd = OpenWhereItLies(target, EWrite::eAppend, namedBy, error, code);
     if (fd < 0) return nullptr;
     std::FILE* stream = ::fdopen(fd, "a");
     if (stream) return stream;
@@ -413,24 +401,25 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
 
 int KFileReplacement::OpenForWritingInPlace(const char* target, KString& error, int* systemError) {
     int ignored = 0;
-    return OpenWhereItLies(target, EWrite::eInPlace, error, systemError ? *systemError : ignored);
+    // Nobody asked for it: a section written back into a file that was read.
+    return OpenWhereItLies(target, EWrite::eInPlace, KNamedBy::eNobody, error, systemError ? *systemError : ignored);
 }
 
-bool KFileReplacement::Begin(const char* target, bool makeFolders) {
+bool KFileReplacement::Begin(const char* target, bool makeFolders, KNamedBy namedBy) {
     Discard();
     mError = "";
     mSystemError = 0;
     KResolvedPath file, named;
-    if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders, &named)) return false;
+    if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders, &named, namedBy)) return false;
     return BeginResolved(std::move(file), std::move(named), KAbsolutePath(target));
 }
 
-bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name) {
+bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name, KNamedBy namedBy) {
     Discard();
     mError = "";
     mSystemError = 0;
     KResolvedPath file, named;
-    if (!ResolveTarget(folder, name, file, mError, &mSystemError, &named)) return false;
+    if (!ResolveTarget(folder, name, file, mError, &mSystemError, &named, namedBy)) return false;
     return BeginResolved(std::move(file), std::move(named), KString(folder.PathOf(name).c_str()));
 }
 

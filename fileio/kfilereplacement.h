@@ -90,11 +90,13 @@ public:
     // before. False, with GetError() telling why and the target untouched,
     // when the target is refused (see above) or no file can be made there.
     // With makeFolders the folders the target's path names that are missing are
-    // made in the same walk (KWalkPath's).
-    bool Begin(const char* target, bool makeFolders = false);
+    // made in the same walk (KWalkPath's). namedBy: who chose the file (KNamedBy);
+    // one nobody named is not reached through another user's link where others
+    // may write, sticky folder or not.
+    bool Begin(const char* target, bool makeFolders = false, KNamedBy namedBy = KNamedBy::eUser);
     // The same for name (a file name, or a path below it) in folder: walked from
     // the folder held, as a companion of the file whose folder it is.
-    bool Begin(const KHeldFolder& folder, const char* name);
+    bool Begin(const KHeldFolder& folder, const char* name, KNamedBy namedBy = KNamedBy::eUser);
     // The folder the target names the file in, held (the folder of the name
     // given to Begin, where the file is a link's: a reader that opens the file
     // by that name finds what lies beside it there): false when no replacement
@@ -180,12 +182,14 @@ public:
     // this process may not write or another user's link in a shared sticky
     // folder), 0 when it has none.
     // named, when given, takes the target's own last component in the directory
-    // holding it (before any link there is followed).
+    // holding it (before any link there is followed). namedBy: who chose the file (KNamedBy).
     static bool ResolveTarget(const char* target, KResolvedPath& file, KString& error, int* systemError = nullptr,
-                              bool makeFolders = false, KResolvedPath* named = nullptr);
+                              bool makeFolders = false, KResolvedPath* named = nullptr,
+                              KNamedBy namedBy = KNamedBy::eUser);
     // The same for name walked from folder.
     static bool ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
-                              int* systemError = nullptr, KResolvedPath* named = nullptr);
+                              int* systemError = nullptr, KResolvedPath* named = nullptr,
+                              KNamedBy namedBy = KNamedBy::eUser);
     // Opens target for appending, as fopen's "a" does, under ResolveTarget's
     // rule (a file it refuses is not opened), creating a missing one (mode
     // 0666 less the umask) in the directory ResolveTarget holds; a pipe or
@@ -195,17 +199,19 @@ public:
     // owner (the system's rule for such files, whatever the machine's setting), an
     // immutable file, and, in a folder another user may write, a file with
     // other hard links (one of theirs to a file they may not write). An
-    // append-only file is appended to. Null,
+    // append-only file is appended to. namedBy: who chose the file (KNamedBy: a
+    // log nobody named is not reached through another user's link). Null,
     // with the reason in error and the system's error number in systemError
     // (0 without one), when it cannot.
-    static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr);
+    static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr,
+                                       KNamedBy namedBy = KNamedBy::eUser);
     // Opens an existing target for reading and writing where it lies (a
     // section written back into a file that was read), under OpenForAppending's
-    // rules, hard links included; an append-only file is refused too (it takes
-    // nothing but appends), and so is one reached through a symbolic link, at
-    // the end or on the way, that another user (not root) put in a folder
-    // another user may write, as their hard link is; a missing one is not made. The descriptor
-    // (closed on exec), or -1 as OpenForAppending fails.
+    // rules, hard links included, as a write nobody named (KNamedBy::eNobody: not
+    // through another user's link where others may write, as not through their hard
+    // link); an append-only file is refused too (it takes nothing but appends); a
+    // missing one is not made. The descriptor (closed on exec), or -1 as
+    // OpenForAppending fails.
     static int OpenForWritingInPlace(const char* target, KString& error, int* systemError = nullptr);
     // "<path>.tmp<pid>.<16 lowercase hex digits>", random past the process id.
     static KString TemporaryName(const KString& path);

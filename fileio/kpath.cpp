@@ -3,6 +3,7 @@
 #include <acl/libacl.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -561,6 +562,10 @@ bool KOthersMayWriteIn(const struct stat& folder) {
     return folder.st_uid != ::geteuid() || GroupOrOthersMayWrite(folder);
 }
 
+bool KIsOthersLink(const struct stat& entry, const struct stat& folder) {
+    return entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder);
+}
+
 namespace {
 
 // As the system bounds the links of one resolution.
@@ -615,6 +620,9 @@ struct WalkRules {
     const char* mSeparators = "/";
     // No link is followed anywhere (ELOOP).
     bool mNoLinks = false;
+    // Who chose what the walk is for: for a write nobody named, another user's link where others
+    // may write (KIsOthersLink) is not followed.
+    KNamedBy mNamedBy = KNamedBy::eUser;
     // What a directory made gets, less the umask, and the group it is to have.
     mode_t mFolderMode = 0777;
     gid_t mFolderGroup = kAnyGroup;
@@ -697,15 +705,22 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                 walk.mCode = errno;
                 return false;
             }
+            // Looked at through the descriptor whose text is followed: the link judged is the one read.
+            if (walk.mOthersLink.empty() && KIsOthersLink(st, folder)) {
+                walk.mOthersLink = candidate;
+                walk.mOthersLinkOwner = st.st_uid;
+                if (rules.mNamedBy == KNamedBy::eNobody) {
+                    walk.mCode = EACCES;
+                    walk.mOthersLinkRefused = true;
+                    return false;
+                }
+            }
             if (!KMayUseInSharedFolder(st, folder)) {
                 walk.mCode = EACCES;
                 walk.mRefusedLink = candidate;
                 return false;
             }
             if (rules.mOwnOnly && st.st_uid != self) return NotOwn(walk, candidate);
-            // Looked at through the descriptor whose text is followed: the link judged is the one read.
-            if (walk.mOthersLink.empty() && st.st_uid != self && st.st_uid != 0 && KOthersMayWriteIn(folder))
-                walk.mOthersLink = candidate;
             if (rules.mNoLinks) {
                 walk.mCode = ELOOP;
                 walk.mForeign = candidate;
@@ -762,9 +777,20 @@ bool Resolved(KPathWalk& walk) {
 
 std::string AbsolutePath(const char* path) { return KAbsolutePath(path).Buffer(); }
 
+// A user by name, for messages; by number where the system knows no name.
+std::string UserName(uid_t user) {
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name &&
+        *found->pw_name)
+        return found->pw_name;
+    return "user " + std::to_string(user);
+}
+
 }  // namespace
 
-bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFolders) {
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFolders, KNamedBy namedBy) {
     walk = KPathWalk();
     if (!path || !*path) {
         walk.mCode = ENOENT;
@@ -773,11 +799,16 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFold
     WalkRules rules;
     rules.mFollowLast = followLast;
     rules.mCreate = makeFolders;
+    rules.mNamedBy = namedBy;
     return WalkFrom(KDescriptor(), std::string(), AbsolutePath(path), walk, rules, nullptr) && Resolved(walk);
 }
 
 std::string KWalkRefusal(const KPathWalk& walk) {
     const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
+    if (walk.mOthersLinkRefused)
+        return "the symbolic link " + quoted(walk.mOthersLink) + " is another user's (" +
+               UserName(walk.mOthersLinkOwner) + "), in a folder others may write, and is not written through: " +
+               std::strerror(walk.mCode);
     if (!walk.mRefusedLink.empty())
         return "the symbolic link " + quoted(walk.mRefusedLink) +
                " is another user's, in a sticky folder others may write, and is not followed: " +
@@ -815,28 +846,40 @@ std::FILE* KOpenSourceFile(const char* path, KString* refusal, int* systemError,
     return StreamOf(KOpenSourceDescriptor(path, refusal, systemError, permissions), path, "rb", refusal, systemError);
 }
 
-int KCreateScratchFile() {
+int KCreateScratchFile(KString* refusal) {
     char directory[4096];
     KHeldFolder folder;
-    if (GetTempPath(sizeof(directory), directory) == 0 || !folder.Open(directory)) return -1;
+    const auto failed = [&](const std::string& why, int code) {
+        if (refusal) *refusal = why.c_str();
+        errno = code;
+        return -1;
+    };
+    if (GetTempPath(sizeof(directory), directory) == 0)
+        return failed("the temporary folder's name is too long", ENAMETOOLONG);
+    // Nobody named it: the data passing through is not put where another user's link leads.
+    if (!folder.Open(directory, false, 0777, kAnyGroup, KNamedBy::eNobody))
+        return failed(folder.GetError(), folder.GetSystemError() != 0 ? folder.GetSystemError() : EACCES);
     const int fd = ::openat(folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    if (fd >= 0) return fd;
+    const std::string cannot = "Cannot make a file in \"" + folder.GetPath() + "\": ";
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return failed(cannot + std::strerror(errno), errno);
     // Where the file system makes no unnamed file: a name no one can guess, gone at once.
     for (int round = 0; round < 16; ++round) {
         const KString name = KFileReplacement::TemporaryName("zeqscratch");
         const int named = ::openat(folder.Get(), name.Buffer(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (named < 0 && errno == EEXIST) continue;
-        if (named >= 0) ::unlinkat(folder.Get(), name.Buffer(), 0);
+        if (named < 0) return failed(cannot + std::strerror(errno), errno);
+        ::unlinkat(folder.Get(), name.Buffer(), 0);
         return named;
     }
-    errno = EEXIST;
-    return -1;
+    return failed(cannot + std::strerror(EEXIST), EEXIST);
 }
 
 // --- KHeldFolder ---------------------------------------------------------------------------------
 
-bool KHeldFolder::Fail(const std::string& error, int code) {
+bool KHeldFolder::Fail(const std::string& error, int code, const std::string& reason) {
     mError = error;
+    mReason = reason;
     mSystemError = code;
     errno = code != 0 ? code : EACCES;
     return false;
@@ -844,18 +887,17 @@ bool KHeldFolder::Fail(const std::string& error, int code) {
 
 namespace {
 
-// Holds what a walk (and final) resolved as a directory, into into/path; the reason otherwise.
+// Holds what a walk (and final) resolved as a directory, into into/path; the reason alone otherwise.
 bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& into, std::string& path,
-                std::string& error, int& code, const std::string& given) {
-    const std::string cannot = "Cannot use the folder \"" + given + "\": ";
+                std::string& reason, int& code) {
     if (!walked || !walk.mExists) {
         code = walk.mCode != 0 ? walk.mCode : ENOENT;
-        error = cannot + KWalkRefusal(walk);
+        reason = KWalkRefusal(walk);
         return false;
     }
     if (!S_ISDIR(walk.mStat.st_mode) || final.Get() < 0) {
         code = ENOTDIR;
-        error = cannot + "it is " + KFileKindOf(walk.mStat.st_mode) + ", not a directory";
+        reason = std::string("it is ") + KFileKindOf(walk.mStat.st_mode) + ", not a directory";
         return false;
     }
     into = std::move(final);
@@ -865,26 +907,31 @@ bool HoldWalked(KPathWalk& walk, bool walked, KDescriptor& final, KDescriptor& i
 
 }  // namespace
 
-bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode, gid_t folderGroup) {
+bool KHeldFolder::Open(const char* directory, bool create, mode_t folderMode, gid_t folderGroup, KNamedBy namedBy) {
     mDirectory.Reset();
     mError.clear();
+    mReason.clear();
     mSystemError = 0;
     if (!directory || !*directory) return Fail("No folder given", ENOENT);
     WalkRules rules;
     rules.mCreate = rules.mCreateLast = create;
     rules.mFolderMode = folderMode;
     rules.mFolderGroup = folderGroup;
+    rules.mNamedBy = namedBy;
     KPathWalk walk;
     KDescriptor final;
     const std::string given = AbsolutePath(directory);
     const bool walked = WalkFrom(KDescriptor(), std::string(), given, walk, rules, &final);
-    if (!HoldWalked(walk, walked, final, mDirectory, mPath, mError, mSystemError, given)) return Fail(mError, mSystemError);
+    std::string reason;
+    if (!HoldWalked(walk, walked, final, mDirectory, mPath, reason, mSystemError))
+        return Fail("Cannot use the folder \"" + given + "\": " + reason, mSystemError, reason);
     Resolved(walk);
     return true;
 }
 
 bool KHeldFolder::Hold(const KResolvedPath& file) {
     mError.clear();
+    mReason.clear();
     mSystemError = 0;
     mDirectory.Reset(::openat(file.mDirectory.Get(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (mDirectory.Get() < 0) return Fail("Cannot hold the folder of \"" + file.mPath + "\"", errno);
@@ -897,6 +944,7 @@ bool KHeldFolder::Duplicate(KHeldFolder& into) const {
     into.mDirectory.Reset(IsOpen() ? ::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0) : -1);
     into.mPath = mPath;
     into.mError.clear();
+    into.mReason.clear();
     into.mSystemError = 0;
     return into.IsOpen() || into.Fail("No folder held", EBADF);
 }
@@ -905,7 +953,7 @@ std::string KHeldFolder::PathOf(const char* name) const {
     return mPath == "/" ? "/" + std::string(name ? name : "") : mPath + "/" + (name ? name : "");
 }
 
-bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) const {
+bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast, KNamedBy namedBy) const {
     walk = KPathWalk();
     if (!IsOpen() || !relative || !*relative) {
         walk.mCode = !IsOpen() ? EBADF : ENOENT;
@@ -914,6 +962,7 @@ bool KHeldFolder::Walk(const char* relative, KPathWalk& walk, bool followLast) c
     WalkRules rules;
     rules.mFollowLast = followLast;
     rules.mSeparators = "/\\";
+    rules.mNamedBy = namedBy;
     KDescriptor from(::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0));
     return WalkFrom(std::move(from), mPath == "/" ? std::string() : mPath, relative, walk, rules, nullptr) &&
            Resolved(walk);
@@ -923,6 +972,7 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
                             bool followLinks, mode_t folderMode, gid_t folderGroup) const {
     into.mDirectory.Reset();
     into.mError.clear();
+    into.mReason.clear();
     into.mSystemError = 0;
     const std::string given = PathOf(relative);
     if (!IsOpen()) return into.Fail("Cannot use the folder \"" + given + "\": no folder held", EBADF);
@@ -934,6 +984,8 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     WalkRules rules;
     rules.mCreate = rules.mCreateLast = create;
     rules.mOwnOnly = ownOnly;
+    // Stricter than a write nobody named, whose refusal, naming a link's owner, is said first.
+    rules.mNamedBy = ownOnly ? KNamedBy::eNobody : KNamedBy::eUser;
     rules.mNoLinks = !followLinks;
     rules.mFolderMode = folderMode;
     rules.mFolderGroup = folderGroup;
@@ -942,8 +994,9 @@ bool KHeldFolder::OpenBelow(const char* relative, bool create, bool ownOnly, KHe
     KDescriptor final;
     const bool walked = WalkFrom(KDescriptor(::fcntl(mDirectory.Get(), F_DUPFD_CLOEXEC, 0)),
                                          mPath == "/" ? std::string() : mPath, relative, walk, rules, &final);
-    if (!HoldWalked(walk, walked, final, into.mDirectory, into.mPath, into.mError, into.mSystemError, given))
-        return into.Fail(into.mError, into.mSystemError);
+    std::string reason;
+    if (!HoldWalked(walk, walked, final, into.mDirectory, into.mPath, reason, into.mSystemError))
+        return into.Fail("Cannot use the folder \"" + given + "\": " + reason, into.mSystemError, reason);
     Resolved(walk);
     return true;
 }

@@ -11,6 +11,16 @@
 
 namespace zeqsdk_400 {
 
+// Who chose the file a write goes to.
+//  eUser: the user named it (an export's target, a file given to a command): its links are
+//   followed as the system follows them, another user's in a shared sticky folder excepted
+//   (KMayUseInSharedFolder).
+//  eNobody: the system writes it of its own accord (its log, its settings, a section written back
+//   into a file read, what a read extracts and converts, a scratch file): no link that another
+//   user put where another user may write (KIsOthersLink) is followed to it, sticky folder or not,
+//   at the end of the path or on the way: the write is refused, naming the link and its owner.
+enum class KNamedBy { eUser, eNobody };
+
 // Path helpers. Both '/' and '\' separate directories on input.
 
 // Text after the last '.' of the file part, "" when none.
@@ -161,6 +171,11 @@ bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder);
 // of this process's effective user, or one its group or others may write.
 bool KOthersMayWriteIn(const struct stat& folder);
 
+// The rule of a write nobody named, the one definition: a symbolic link (entry, as lstat describes
+// it) in folder is another user's, neither this process's effective user's nor root's (who needs
+// no one's link to write anywhere), where another user may put a name (KOthersMayWriteIn).
+bool KIsOthersLink(const struct stat& entry, const struct stat& folder);
+
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayUseInSharedFolder allows it, and
 // at most 40 of them. Each directory is opened (O_PATH, O_NOFOLLOW) in the one
@@ -177,11 +192,12 @@ struct KPathWalk {
     struct stat mStat {};
     // How many links were followed at the last component (0: none).
     int mFinalLinks = 0;
-    // The first link followed, anywhere on the way, that another user put where others may write
-    // (KOthersMayWriteIn): one neither of this process's effective user nor of root's, who
-    // needs no one's link to write anywhere. "" when none. A write the user did not ask for
-    // does not go through it.
+    // The first link, anywhere on the way, that another user put where others may write
+    // (KIsOthersLink), and its owner: "" when none. A walk for a write nobody named
+    // (KNamedBy::eNobody) stops there, not following it (mOthersLinkRefused, EACCES).
     std::string mOthersLink;
+    uid_t mOthersLinkOwner = 0;
+    bool mOthersLinkRefused = false;
     // The path ends in what can only name a directory: ".", "..", the root, or
     // a link's text ending in '/'.
     bool mDirectoryName = false;
@@ -204,8 +220,9 @@ struct KPathWalk {
 // before the last is missing or no directory. Without followLast a link as the
 // last component is not followed: mPlace names the link. With makeFolders, each
 // missing directory before the last component is made on the way (as
-// KCreateDirectory makes them).
-bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true, bool makeFolders = false);
+// KCreateDirectory makes them). namedBy: who chose what the walk is for (KNamedBy).
+bool KWalkPath(const char* path, KPathWalk& walk, bool followLast = true, bool makeFolders = false,
+               KNamedBy namedBy = KNamedBy::eUser);
 // KOpenFileForReading of what a walk resolved, opened in the directory it holds and
 // never through a link that took the name since (ELOOP).
 std::FILE* KOpenResolvedForReading(const KResolvedPath& file, const char* mode, KString* refusal = nullptr,
@@ -225,11 +242,12 @@ std::FILE* KOpenSourceFile(const char* path, KString* refusal = nullptr, int* sy
 int KOpenSourceDescriptor(const char* path, KString* refusal = nullptr, int* systemError = nullptr,
                           mode_t* permissions = nullptr);
 // A new file of this process's alone (0600), with no name anyone can reach, in
-// the temporary folder ("TMPDIR", walked as KWalkPath walks): for data that
+// the temporary folder ("TMPDIR", walked as KWalkPath walks for a file nobody
+// named: KNamedBy::eNobody): for data that
 // passes through a file on its way (an image converted before it is stored).
 // Gone when its descriptor is closed. The descriptor (read and write), or -1
-// with errno set.
-int KCreateScratchFile();
+// with errno set and refusal, when given, saying why.
+int KCreateScratchFile(KString* refusal = nullptr);
 // What a refused walk says, after "Cannot <verb> \"<path>\": " (the reason alone).
 std::string KWalkRefusal(const KPathWalk& walk);
 
@@ -249,8 +267,9 @@ public:
     // the same walk. False, with GetError() and GetSystemError() telling why.
     // folderMode: what a directory made gets (less the umask); folderGroup: the
     // group it is to have, else (KWithoutGroupBeyondOthers) no more group access
-    // than others.
-    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup);
+    // than others. namedBy: who chose the directory (KNamedBy), for what is made and written in it.
+    bool Open(const char* directory, bool create = false, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup,
+              KNamedBy namedBy = KNamedBy::eUser);
     // Holds the directory a resolved file lies in (its descriptor duplicated).
     bool Hold(const KResolvedPath& file);
     // A copy holding the same directory.
@@ -259,8 +278,9 @@ public:
     // "..") walked from here; with create, what is missing is made. With ownOnly,
     // every directory entered, and every link followed, must be this process's
     // effective user's: a folder another user made, or could have filled, is never
-    // entered (EACCES, the reason naming it). Without followLinks no link on the
-    // way is followed (ELOOP).
+    // entered (EACCES, the reason naming it; another user's link where others may
+    // write named as a write nobody named names it, KNamedBy::eNobody). Without
+    // followLinks no link on the way is followed (ELOOP).
     bool OpenBelow(const char* relative, bool create, bool ownOnly, KHeldFolder& into,
                    bool followLinks = true, mode_t folderMode = 0777, gid_t folderGroup = kAnyGroup) const;
 
@@ -270,10 +290,14 @@ public:
     // The path of name in it, for messages.
     std::string PathOf(const char* name) const;
     const char* GetError() const { return mError.c_str(); }
+    // The reason alone, after "Cannot use the folder \"<path>\": " (KWalkRefusal's), where a walk
+    // gave one; "" otherwise.
+    const char* GetReason() const { return mReason.c_str(); }
     int GetSystemError() const { return mSystemError; }
 
     // relative walked from here as KWalkPath walks a path.
-    bool Walk(const char* relative, KPathWalk& walk, bool followLast = true) const;
+    bool Walk(const char* relative, KPathWalk& walk, bool followLast = true,
+              KNamedBy namedBy = KNamedBy::eUser) const;
     // True when name here names a regular file (found as FileExist finds one).
     bool HasFile(const char* name) const;
     // Removes name here when it is this process's effective user's and no
@@ -287,11 +311,12 @@ public:
     bool LimitPermissions(const char* name, mode_t permissions) const;
 
 private:
-    bool Fail(const std::string& error, int code);
+    bool Fail(const std::string& error, int code, const std::string& reason = std::string());
 
     KDescriptor mDirectory;
     std::string mPath;
     std::string mError;
+    std::string mReason;
     int mSystemError = 0;
 };
 

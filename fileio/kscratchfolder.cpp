@@ -22,7 +22,8 @@ KScratchFolder::KScratchFolder(const char* prefix) {
         mError = "the temporary folder's name is too long";
         return;
     }
-    if (!mParent.Open(temporary)) {
+    // Nobody named it: it is not made where another user's link leads.
+    if (!mParent.Open(temporary, false, 0777, kAnyGroup, KNamedBy::eNobody)) {
         mError = std::string("Cannot open \"") + temporary + "\": " + std::strerror(errno);
         return;
     }

@@ -11,7 +11,8 @@
 namespace zeqsdk_400 {
 
 // A folder of this process's alone (mode 0700) under a name no one can guess,
-// made in the temporary folder ("TMPDIR", else /tmp, walked as KWalkPath walks)
+// made in the temporary folder ("TMPDIR", else /tmp, walked as KWalkPath walks
+// for a folder nobody named: KNamedBy::eNobody)
 // and held; what belongs to this process's user in it goes with the object.
 // Programs that write files of their own on the way (benchmarks, fuzz targets,
 // tools) write them here: another user of the machine can neither plant a link

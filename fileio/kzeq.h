@@ -387,7 +387,9 @@ public:
     // path with the extension ".zqm"). The copy is named by pRelativeFileName when
     // that is a clean relative path, else by the file part of pFileName (or the
     // name stored with the content); names that would leave the directory, and
-    // symbolic links on the way below it, are refused. The directory and those
+    // symbolic links on the way below it, are refused. Nobody named the copy: the
+    // way to the directory follows no link another user put where another user
+    // may write (KNamedBy::eNobody). The directory and those
     // below it are entered only where they are this process's effective user's
     // (made where missing): one another user made is refused, GetLastRefusal
     // saying so (and "" after an extraction that failed for any other reason). On success pFileName becomes the written file's full path

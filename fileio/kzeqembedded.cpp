@@ -159,9 +159,10 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         }
     }
     if (name.IsEmpty() || !IsConfinedName(name)) return Fail(eEmbeddedFileError);
-    // The media folder and the folders below it are entered only where they are the
-    // reader's own: in one another user made (or could fill, through a link of theirs)
-    // they could swap a file for a link while it is written or converted.
+    // Nobody named what a read extracts: the way to the media folder follows no link another user
+    // put where others may write (KNamedBy::eNobody). The media folder and the folders below it are
+    // entered only where they are the reader's own: in one another user made (or could fill,
+    // through a link of theirs) they could swap a file for a link while it is written or converted.
     const std::string_view nameText = View(name);
     const std::size_t cut = nameText.find_last_of("/\\");
     const std::string leaf(cut == std::string_view::npos ? nameText : nameText.substr(cut + 1));
@@ -179,7 +180,7 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
     const mode_t folderMode = fileMode | ((fileMode & 0444) >> 2);
     const bool held =
         !leaf.empty() && leaf != "." && leaf != ".." &&
-        parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode, group) &&
+        parent.Open(above.IsEmpty() ? "/" : above.Buffer(), true, folderMode, group, KNamedBy::eNobody) &&
         parent.OpenBelow(ExtractFileName(base.Buffer()).Buffer(), true, true, media, true, folderMode, group) &&
         (below.empty() ? media.Duplicate(folder)
                        : media.OpenBelow(below.c_str(), true, true, folder, false, folderMode, group));

@@ -81,6 +81,10 @@ KString KZeqReaderZeq::ReadMediaClip() {
                         folder.LimitPermissions(ExtractFileName(converted.Buffer()).Buffer(), limit);
                     if (converted != extracted) folder.RemoveFile(leaf.Buffer());
                     extracted = converted;
+                } else if (!buffer.GetRefusal().IsEmpty()) {
+                    // The image stays as extracted: said, with the reason.
+                    AddMessageLine(KString("The embedded file \"") + extracted + "\" is not converted: " +
+                                   buffer.GetRefusal() + ".");
                 }
             }
             return extracted;

@@ -72,8 +72,13 @@ bool KZeqWriterZeqBase::WriteMediaClip(KString& path, bool embed) {
         buffer.SetOriginalFormat(true);
         buffer.SetOriginalFileName(path);
         if (ZeqConvertImage(mManager, 0, path, buffer) && buffer.mData) {
-            converted.Reset(KCreateScratchFile());
-            if (converted.Get() >= 0) isConverted = WriteToTif(converted.Get(), true, buffer);
+            KString refusal;
+            converted.Reset(KCreateScratchFile(&refusal));
+            if (converted.Get() >= 0)
+                isConverted = WriteToTif(converted.Get(), true, buffer);
+            else  // The image goes in as it is: said, with the reason.
+                mMessage += KString("The media file \"") + path + "\" is embedded as it is, not converted: " + refusal +
+                            ".\n";
         }
     }
     const KString relative = file.GetRelativeFilePath(path.Buffer());

@@ -36,10 +36,10 @@ ZeqLogFile& ZeqLogFile::operator+=(const char* line) {
 
 void ZeqLogFile::OutputLog() {
     if (mLines.GetCount() == 0 || !mHasFolder) return;
-    // The log lies in a folder others may write (the plug-in's): another user's link
-    // there is not followed, and nothing but a regular file is written.
+    // Nobody named the log, and it may lie in a folder others may write (the plug-in's): another
+    // user's link there is not followed, and nothing but a regular file is written.
     KString refusal;
-    std::FILE* file = KFileReplacement::OpenForAppending(mPath.Buffer(), refusal);
+    std::FILE* file = KFileReplacement::OpenForAppending(mPath.Buffer(), refusal, nullptr, KNamedBy::eNobody);
     if (!file) {
         if (gRefusalReporter) gRefusalReporter(refusal.Buffer());
         return;

@@ -1,5 +1,7 @@
 #include "plugin/commandoptions.h"
 
+#include "plugin/zeqtuloplugin.h"
+
 TStatus CommandBoolOption::doIt(const TArgList& args) {
     bool on = false;
     if (args.length() != 1 || !SwitchArgument(args, 0, on)) return SyntaxError("needs one argument, 0 or 1");
@@ -17,8 +19,7 @@ TStatus CommandSetUserParams::doIt(const TArgList& args) {
     params->Save();
     // Set for this session either way; a setting that is not kept is said, and the command fails.
     if (!params->GetSaveError().IsEmpty()) {
-        TPxCommand::displayError(
-            TString((std::string("Zeq: the settings are not saved: ") + params->GetSaveError().Buffer()).c_str()));
+        ZeqTuloSettingsNotSaved(params->GetSaveError().Buffer(), true);
         return TStatus::kFailure;
     }
     return TStatus::kSuccess;

@@ -29,6 +29,24 @@ void WarnLogRefused(const char* reason) {
 bool gNothingKept = false;
 }  // namespace
 
+void ZeqTuloSettingsNotSaved(const char* reason, bool asError) {
+    // The reason said last: the unload does not say again what a command just said.
+    static std::string said;
+    const std::string why = reason ? reason : "";
+    if (!asError && why == said) return;
+    const TString text(("Zeq: the settings are not saved: " + why).c_str());
+    if (asError)
+        TPxCommand::displayError(text);
+    else
+        TPxCommand::displayWarning(text);
+    if (why == said) return;
+    said = why;
+    // In the log too, where it can be written (where it cannot, that is said once, as always).
+    zeqsdk_400::ZeqLogFile log("zeqtulolog.txt", "Zeq settings", true, false);
+    log += text.asChar();
+    log.OutputLog();
+}
+
 KString ZeqTuloPluginDirectory(const char* libraryFileName) {
     const char* env = std::getenv("TULO_PLUG_IN_PATH");
     const std::string dirs = env ? env : "";
@@ -70,18 +88,21 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
-    // The user's own folder is made on first use. Where that fails, its reason is the one said: a
-    // look for the folder afterwards would only find it missing.
-    int refused = 0;
+    // The user's own folder is made on first use, as a folder nobody named: not through another
+    // user's link where others may write. Where that fails, its reason is the one said: a look for
+    // the folder afterwards would only find it missing.
+    std::string refused;
+    zeqsdk_400::KHeldFolder made;
     if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()) &&
-        !zeqsdk_400::KCreateDirectory(directory.Buffer()))
-        refused = errno;
+        !made.Open(directory.Buffer(), true, 0777, zeqsdk_400::kAnyGroup, zeqsdk_400::KNamedBy::eNobody))
+        refused = *made.GetReason() ? made.GetReason() : std::strerror(made.GetSystemError());
     gNothingKept = !zeqsdk_400::KMayWriteIn(directory.Buffer());
     if (gNothingKept) {
         // Settings would be lost without a word at every unload: said once, here.
         const std::string where =
-            *directory.Buffer() ? std::string(directory.Buffer()) + " (" + std::strerror(refused != 0 ? refused : errno) + ")"
-                                : std::string("the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)");
+            *directory.Buffer()
+                ? std::string(directory.Buffer()) + " (" + (refused.empty() ? std::strerror(errno) : refused) + ")"
+                : std::string("the user's folder (neither XDG_CONFIG_HOME nor HOME is an absolute path)");
         const char* path = std::getenv("TULO_PLUG_IN_PATH");
         const std::string text = std::string("Zeq: the settings and the log cannot be kept: they were looked for in a "
                                              "writable directory that holds ") +
@@ -115,8 +136,7 @@ TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* comm
     ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
     params->Save();
     if (*params->GetSaveError().Buffer() && !gNothingKept)
-        TPxCommand::displayWarning(
-            TString((std::string("Zeq: the settings are not saved: ") + params->GetSaveError().Buffer()).c_str()));
+        ZeqTuloSettingsNotSaved(params->GetSaveError().Buffer(), false);
     TFnPlugin fn(plugin);
     TStatus status = fn.deregisterFileTranslator(kTranslatorName);
     for (std::size_t i = 0; i < count; ++i) {

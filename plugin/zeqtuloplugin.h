@@ -17,6 +17,11 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
 // translator and every command of the table.
 TStatus ZeqTuloUninitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count);
 
+// Says why the settings were not saved ("Zeq: the settings are not saved: <reason>"), as a command's
+// error or a warning, and puts it in the log where the log can be written; a warning that repeats
+// the reason said last is not said again.
+void ZeqTuloSettingsNotSaved(const char* reason, bool asError);
+
 // The first directory of TULO_PLUG_IN_PATH that is writable and holds the library file, ending
 // in "/"; else ZeqTuloUserDirectory().
 zeqsdk_400::KString ZeqTuloPluginDirectory(const char* libraryFileName);

@@ -74,6 +74,14 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// How often part stands in text (overlapping ones too): a message said once, not twice.
+inline std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); !part.empty() && at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 // A Zeq file's bytes without what differs between two writes of one content:
 // the header's creation time (to the millisecond) and a binary header's two
 // checksums over it.

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
@@ -62,6 +63,29 @@ inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_
     std::filesystem::create_directories(folder);
     return ::chown(folder.c_str(), owner, group == static_cast<gid_t>(-1) ? owner : group) == 0 &&
            ::chmod(folder.c_str(), mode) == 0;
+}
+
+// Folders without the sticky bit where another user (kUnprivileged) may put a name, each made as
+// MakeFolderOf(mOwner, folder, mMode, mGroup): root's that everybody may write, root's that its
+// group may write with that user in the group (their own), and one of theirs. A write nobody named
+// follows none of their links there.
+struct FolderOthersMayWrite {
+    const char* mName;
+    uid_t mOwner;
+    mode_t mMode;
+    gid_t mGroup;
+};
+inline constexpr FolderOthersMayWrite kFoldersOthersMayWrite[] = {
+    {"root's folder everybody may write", 0, 0777, 0},
+    {"root's folder its group may write, the other user in the group", 0, 0775, kUnprivileged},
+    {"the other user's own folder", kUnprivileged, 0755, kUnprivileged},
+};
+
+// Everything below folder, in the order listed: what was made there shows.
+inline std::vector<std::string> ListedBelow(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) names.push_back(entry.path());
+    return names;
 }
 
 // Another user (kUnprivileged, of group kUnprivileged), in a process of their own, who

@@ -8,6 +8,7 @@
 #ifndef ZEQ_FILEIO_TESTS_TEST_USERS_H
 #define ZEQ_FILEIO_TESTS_TEST_USERS_H
 
+#include <pwd.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -21,6 +22,23 @@ namespace zeqtest {
 inline constexpr uid_t kUnprivileged = 65534;
 
 inline bool IsRoot() { return ::geteuid() == 0; }
+
+// The name the system knows user by (a refusal names a link's owner so), else "user <number>".
+inline std::string UserName(uid_t user) {
+    char buffer[16384];
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer, sizeof(buffer), &found) == 0 && found && *found->pw_name)
+        return found->pw_name;
+    return "user " + std::to_string(user);
+}
+
+// What a write nobody named (a log, settings, a write-back, an extraction) says of the link of
+// another user's it does not follow.
+inline std::string OthersLinkRefusal(const std::string& link, uid_t owner = kUnprivileged) {
+    return "the symbolic link \"" + link + "\" is another user's (" + UserName(owner) +
+           "), in a folder others may write, and is not written through: Permission denied";
+}
 
 inline std::string NeedsRoot(const std::string& what) {
     return "needs root, for " + what + " (run as user " + std::to_string(::geteuid()) + ")";

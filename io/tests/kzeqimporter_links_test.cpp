@@ -63,8 +63,8 @@ Read Import(KZeqSdkManager& manager, const std::string& path) {
 }  // namespace
 
 // The other user plants their link in a group's 0775 folder, a group's 2775 one, a folder of
-// theirs and a sticky one of theirs everybody may write, naming root's file or, on the way, root's
-// folder. Root's import reads both takes through it, root's file stays byte for byte, and the
+// theirs, a sticky one of theirs everybody may write and one of root's everybody may write, naming
+// root's file or, on the way, root's folder. Root's import reads both takes through it, root's file stays byte for byte, and the
 // message says why once. Root's own links, in the group's folder and in theirs, take the "Summary".
 TEST(ImporterLinksTest, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
     ZEQ_SKIP_UNLESS_ROOT("another user's link to a file of root's");
@@ -86,7 +86,10 @@ TEST(ImporterLinksTest, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
         {"root's, its group may write, its group kept", 0, 02775, zeqtest::kUnprivileged, false},
         {"theirs", zeqtest::kUnprivileged, 0755, zeqtest::kUnprivileged, false},
         {"theirs, sticky, everybody may write", zeqtest::kUnprivileged, 01777, zeqtest::kUnprivileged, false},
+        {"root's, everybody may write", 0, 0777, 0, false},
         {"root's, its group may write; the link on the way", 0, 0775, zeqtest::kUnprivileged, true},
+        {"root's, everybody may write; the link on the way", 0, 0777, 0, true},
+        {"theirs; the link on the way", zeqtest::kUnprivileged, 0755, zeqtest::kUnprivileged, true},
     };
     KZeqSdkManager manager;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -100,16 +103,14 @@ TEST(ImporterLinksTest, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
         EXPECT_TRUE(read.mRead);
         EXPECT_EQ(2, read.mTakes);
         EXPECT_TRUE(before == zeqtest::ReadFile(zeq)) << "root's file was written";
-        const std::string refusal = "Cannot write \"" + path + "\": the symbolic link \"" + link +
-                                    "\" is another user's, in a folder others may write, and is not written "
-                                    "through: Permission denied.";
+        const std::string refusal = "Cannot write \"" + path + "\": " + zeqtest::OthersLinkRefusal(link) + ".";
         EXPECT_EQ(refusal, read.mMessage.substr(0, read.mMessage.find('\n')));
         EXPECT_EQ(read.mMessage.find(refusal), read.mMessage.rfind(refusal)) << read.mMessage;
     }
     EXPECT_EQ(0, SummariesOf(zeq));
 
     // Root's own links, where the other user may write too: a "Summary" as for root's own file.
-    const std::string ownIn[] = {dir / "f0", dir / "f2"};
+    const std::string ownIn[] = {dir / "f0", dir / "f2", dir / "f4"};
     for (const std::string& folder : ownIn) {
         SCOPED_TRACE(folder);
         const std::string own = RootsZeqFile(roots, "own" + folder.substr(folder.size() - 1) + ".zeq");

@@ -18,6 +18,8 @@
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
 #include "fileio/tests/kotheruseract.h"
+#include "fileio/tests/kplantedlinks.h"
+#include "fileio/tests/test_users.h"
 #include "io/kstreamoptionszeq.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqfields.h"
@@ -112,7 +114,19 @@ TEST_P(MediaTest, NamesAndEmbedding) {
 INSTANTIATE_TEST_SUITE_P(Forms, MediaTest, ::testing::ValuesIn(kZeqFileCases, kZeqFileCases + 5), ZeqFileCaseName);
 
 namespace {
-struct MediaReadTest : MediaTest {};
+struct MediaReadTest : MediaTest {
+    // ReadMediaOf, answering what the read said ("<not read>" when it failed).
+    std::string ReadMediaSaying(const std::string& path, KZeqScene& scene) {
+        KZeqImporter importer(mManager);
+        KZeqReaderZeq reader(mManager, importer);
+        if (!reader.FileOpen(path.c_str())) return "<not read>";
+        reader.SetIsBeforeVersion6WithMainSection(true);
+        if (!reader.GetZeqObject()->ProjectOpenMainSection() || !reader.ReadMedia(scene)) return "<not read>";
+        KString message;
+        reader.GetMessage(message);
+        return message.Buffer();
+    }
+};
 bool gConvertBack = true;
 
 // Reads any file as a 1 x 1 image; writes "converted" over the file when converting back is on.
@@ -244,6 +258,131 @@ TEST_F(MediaReadTest, AMediaFolderOfAnotherUserIsNotEntered) {
     EXPECT_TRUE(std::filesystem::is_empty(media));
     const std::string said = message.Buffer();
     EXPECT_EQ(said.find("is not extracted"), said.rfind("is not extracted")) << said;
+}
+
+using zeqtest::FolderOthersMayWrite;
+using zeqtest::kFoldersOthersMayWrite;
+using zeqtest::ListedBelow;
+using zeqtest::Occurrences;
+
+// What a read extracts goes where nobody named it to go. Another user's link in place of the
+// media folder, or on the way to the Zeq file (its folder), where another user may write, naming
+// root's folder (0700), is not followed: nothing is extracted there, and the read says why once,
+// naming the link and its owner. Root's own link there is followed.
+TEST_F(MediaReadTest, NothingIsExtractedThroughAnotherUsersLink) {
+    ZEQ_SKIP_UNLESS_ROOT("links of another user");
+    Texture(mDir / "b/wood.png");
+    const std::string written = mDir / "read.zeq";
+    ASSERT_TRUE(Write(kZeqFileCases[4], written));
+    int index = 0;
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
+        for (const bool onTheWay : {false, true}) {
+            for (const uid_t owner : {zeqtest::kUnprivileged, uid_t(0)}) {
+                SCOPED_TRACE(std::string(place.mName) + (onTheWay ? ", on the way" : ", in the media folder's place") +
+                             (owner == 0 ? ", root's own link" : ", their link"));
+                const std::filesystem::path base = mDir.Path() / ("case" + std::to_string(index++));
+                const zeqtest::RootsSecret secret(base);
+                const std::filesystem::path roots = std::filesystem::path(secret.Path()).parent_path();
+                const std::filesystem::path folder = base / "shared";
+                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                const std::string link = folder / (onTheWay ? "way" : "read.zqm");
+                std::filesystem::copy_file(written, (onTheWay ? roots : folder) / "read.zeq");
+                ASSERT_TRUE(zeqtest::MakeLinkOf(owner, roots, link));
+                const std::vector<std::string> before = ListedBelow(roots);
+                const std::string said =
+                    ReadMediaSaying(onTheWay ? link + "/read.zeq" : (folder / "read.zeq").string(), *mScene);
+                if (owner == 0) {
+                    EXPECT_EQ("", said);
+                    EXPECT_EQ("wood B", zeqtest::ReadFile(roots / (onTheWay ? "read.zqm/b/wood.png" : "b/wood.png")));
+                    continue;
+                }
+                EXPECT_EQ(1u, Occurrences(said, "The embedded file \"b/wood.png\" is not extracted: ")) << said;
+                EXPECT_EQ(1u, Occurrences(said, zeqtest::OthersLinkRefusal(link))) << said;
+                EXPECT_EQ(before, ListedBelow(roots));
+                EXPECT_TRUE(secret.Intact());
+            }
+        }
+    }
+}
+
+// An image converted on reading is written where it was extracted, as a file nobody named:
+// another user's link under its name, in a media folder (root's) another user may write, naming
+// root's file, is not followed: root's file stays, the read says why, and the texture keeps the
+// image extracted. Root's own link there is followed.
+TEST_F(MediaReadTest, AConvertedImageFollowsNoLinkOfAnotherUser) {
+    ZEQ_SKIP_UNLESS_ROOT("links of another user");
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction(
+        "png", [](int direction, KString& fileName, ImageConverterBuffer& buffer) {
+            if (direction == 0) return buffer.Init(1, 1, true, 0, 3), buffer.mData[0] = 10, 0;
+            fileName += ".png";
+            return WriteToTif(fileName, false, buffer) ? 0 : 1;
+        });
+    Texture(mDir / "b/wood.png");
+    const std::string path = mDir / "read.zeq", media = mDir / "read.zqm/b";
+    ASSERT_TRUE(Write(kZeqFileCases[4], path));
+    int index = 0;
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
+        // The media folder is the reader's own: a folder of the other user's is not entered.
+        if (place.mOwner != 0) continue;
+        for (const uid_t owner : {zeqtest::kUnprivileged, uid_t(0)}) {
+            SCOPED_TRACE(std::string(place.mName) + (owner == 0 ? ", root's own link" : ", their link"));
+            const zeqtest::RootsSecret secret(mDir.Path() / ("root" + std::to_string(index++)));
+            std::filesystem::remove_all(mDir.Path() / "read.zqm");
+            ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, media, place.mMode, place.mGroup));
+            const std::string link = media + "/wood.png.png";
+            ASSERT_TRUE(zeqtest::MakeLinkOf(owner, secret.Path(), link));
+            mScene = mManager.CreateKZeqScene();
+            KZeqTexture* texture = Texture("old.png", "wood");
+            const std::string said = ReadMediaSaying(path, *mScene);
+            if (owner == 0) {
+                EXPECT_EQ("", said);
+                EXPECT_EQ(link, texture->GetFileName());
+                EXPECT_FALSE(secret.Intact());
+                continue;
+            }
+            const std::string refused = "The embedded file \"" + media + "/wood.png\" is not converted: " +
+                                        "Cannot write \"" + link + "\": " + zeqtest::OthersLinkRefusal(link) + ".";
+            EXPECT_EQ(1u, Occurrences(said, refused)) << said;
+            EXPECT_EQ(media + "/wood.png", texture->GetFileName());
+            EXPECT_TRUE(secret.Intact());
+        }
+    }
+}
+
+// An image converted to be embedded passes through a scratch file nobody named: where the
+// temporary folder's path goes through another user's link where another user may write, no
+// scratch file is made there, the image is embedded as it is, and the export says why.
+TEST_F(MediaReadTest, NoScratchFileThroughAnotherUsersLink) {
+    ZEQ_SKIP_UNLESS_ROOT("links of another user");
+    mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
+    const std::string image = mDir / "b/wood.png";
+    Texture(image);
+    for (const FolderOthersMayWrite& place : kFoldersOthersMayWrite) {
+        SCOPED_TRACE(place.mName);
+        const std::filesystem::path base = mDir.Path() / "scratch";
+        std::filesystem::remove_all(base);
+        const zeqtest::RootsSecret secret(base);
+        const std::filesystem::path roots = std::filesystem::path(secret.Path()).parent_path();
+        ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, base / "shared", place.mMode, place.mGroup));
+        const std::string link = base / "shared/tmp";
+        ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, roots, link));
+        const char* former = std::getenv("TMPDIR");
+        const std::string kept = former ? former : "";
+        setenv("TMPDIR", link.c_str(), 1);
+        KZeqExporter exporter(mManager);
+        KStreamOptionsZeq options;
+        exporter.Initialize((mDir / "embedded.zeq").c_str()), exporter.SetFileFormat(kZeqFileCases[4].mExportRow);
+        exporter.SetExportOptionsInfo(&options), options.SetOption(KStreamOptionsZeq::eEMBED_MEDIA, true);
+        const bool written = exporter.Export(*mScene, &options);
+        former ? setenv("TMPDIR", kept.c_str(), 1) : unsetenv("TMPDIR");
+        ASSERT_TRUE(written);
+        KString message;
+        exporter.GetMessage(message);
+        const std::string refused = "The media file \"" + image + "\" is embedded as it is, not converted: " +
+                                    "Cannot use the folder \"" + link + "\": " + zeqtest::OthersLinkRefusal(link) + ".";
+        EXPECT_EQ(1u, Occurrences(message.Buffer(), refused)) << message.Buffer();
+        EXPECT_EQ(std::vector<std::string>{secret.Path()}, ListedBelow(roots));
+    }
 }
 
 // Extracted into a setgid folder, media and the folders made for them take the folder's group,

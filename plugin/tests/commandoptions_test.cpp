@@ -77,6 +77,8 @@ TEST_F(OptionCommandTest, WhatCannotBeKeptIsSaid) {
         EXPECT_TRUE(transcribed("// Error: Zeq: the settings are not saved: ") && transcribed(settings));
     }
     std::filesystem::remove_all(settings);
+    // It holds what was said of the settings: now a folder in its place.
+    std::filesystem::remove(log);
     std::filesystem::create_directories(log);
     ASSERT_TRUE(standin::buildScene("cube"));
     standin::clearTranscript();

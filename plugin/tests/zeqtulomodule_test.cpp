@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kplantedlinks.h"
 #include "fileio/tests/test_users.h"
 #include "plugin/zeqtuloplugin.h"
 
@@ -220,6 +221,66 @@ TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
     });
     if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(mDirectory);
     EXPECT_EQ("", *answer);
+}
+
+// The user's own folder for the settings and the log is one nobody named. Another user's link on
+// the way to it (HOME) or in its place (under XDG_CONFIG_HOME), where another user may write (root's
+// folder everybody may write, root's folder their group may write, their own folder), naming root's
+// folder (0700), is not followed: nothing is made or written in root's folder, and each refusal is
+// said once, naming the link and its owner (the command that saves says the settings', the unload
+// not again). Root's own link there is followed.
+TEST_F(ModuleAsAnotherUserTest, TheUsersFolderFollowsNoLinkOfAnotherUser) {
+    ZEQ_SKIP_UNLESS_ROOT("links of another user");
+    Unload();
+    const auto count = [](const std::string& part) {
+        int found = 0;
+        for (const std::string& line : standin::transcript()) found += line.find(part) != std::string::npos;
+        return found;
+    };
+    int index = 0;
+    for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
+        for (const bool inItsPlace : {false, true}) {
+            for (const uid_t owner : {zeqtest::kUnprivileged, uid_t(0)}) {
+                SCOPED_TRACE(std::string(place.mName) + (inItsPlace ? ", in its place" : ", on the way") +
+                             (owner == 0 ? ", root's own link" : ", their link"));
+                const std::string base = mOwnFolder + "users" + std::to_string(index++) + "/";
+                const zeqtest::RootsSecret secret(base);
+                const std::filesystem::path roots = std::filesystem::path(secret.Path()).parent_path();
+                const std::string folder = base + "shared", link = folder + (inItsPlace ? "/zeqtulo" : "/home");
+                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                ASSERT_TRUE(zeqtest::MakeLinkOf(owner, roots.string(), link));
+                const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr},
+                                                    {"XDG_CONFIG_HOME", inItsPlace ? folder.c_str() : nullptr},
+                                                    {"HOME", inItsPlace ? nullptr : link.c_str()}};
+                standin::clearTranscript();
+                std::string error;
+                ASSERT_TRUE(standin::loadPlugin(Module(), &error)) << error;
+                run(inItsPlace ? "ZEQSetUserParams 0 0" : "ZEQExportShowUI 0");
+                Unload();
+                const std::string settings =
+                    (inItsPlace ? roots : roots / ".config/zeqtulo") / "zeqplugins6.0registry.txt";
+                if (owner == 0) {
+                    EXPECT_EQ(0, count("is another user's"));
+                    EXPECT_NE("", ZeqTuloReadFile(settings));
+                    continue;
+                }
+                const std::string refusal = zeqtest::OthersLinkRefusal(link);
+                if (inItsPlace) {
+                    EXPECT_EQ(1, count("Zeq: the settings are not saved: Cannot write \"" + link +
+                                       "/zeqplugins6.0registry.txt\": " + refusal));
+                    EXPECT_EQ(1, count("Zeq: the log is not written: Cannot write \"" + link + "/zeqtulolog.txt\": " +
+                                       refusal));
+                    EXPECT_EQ(2, count(refusal));
+                } else {
+                    EXPECT_EQ(1, count("cannot be kept: "));
+                    EXPECT_EQ(1, count("then in " + link + "/.config/zeqtulo/ (" + refusal + ")"));
+                    EXPECT_EQ(1, count(refusal));
+                }
+                EXPECT_EQ(std::vector<std::string>{secret.Path()}, zeqtest::ListedBelow(roots));
+                EXPECT_TRUE(secret.Intact());
+            }
+        }
+    }
 }
 
 // With no folder to keep them in (no absolute HOME or XDG_CONFIG_HOME), start-up says so once, with

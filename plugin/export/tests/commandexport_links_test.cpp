@@ -1,13 +1,14 @@
 // ZEQExport as root in a folder another user may write: their link under the log's or the
-// settings' name in the plug-in's sticky folder is not followed, their data folder beside the
-// file written stays (and the log says so), and a name of theirs exchanged with the
-// temporary just before its rename fails the export with the reason.
+// settings' name in the plug-in's folder, sticky or not, or on the way to it, is not followed,
+// their data folder beside the file written stays (and the log says so), and a name of theirs
+// exchanged with the temporary just before its rename fails the export with the reason.
 #include "zeqtuloexport_test_support.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -75,6 +76,93 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
             EXPECT_TRUE(IsLink(log) && IsLink(settings) && IsLink(scene));
             EXPECT_NE(ZeqTuloReadFile(mDirectory + "cube.zeq"), "");
             ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+        }
+    }
+}
+
+// The host program run as a user runs it (in a process of its own, as the issue's reproduction
+// does), on the module in plugIns: what it printed.
+std::string RunHost(const std::string& scratch, const std::string& plugIns, const std::string& commands) {
+    const std::string out = scratch + "standin.out";
+    const std::string command = "TULO_PLUG_IN_PATH='" + plugIns + "' '" + TULO_STANDIN + "' --plugin zeqtulo " +
+                                commands + " > '" + out + "' 2>&1";
+    (void)std::system(command.c_str());
+    return ZeqTuloReadFile(out);
+}
+
+// The plug-in's folder is not sticky, and another user may write it: root's folder everybody may
+// write (0777), root's folder its group may write with that user in the group (0775), or that
+// user's own folder. Their links under the log's and the settings' names (to root's own files,
+// 0600 in a folder of root's alone), or their link on the way to the plug-in's folder (root's,
+// holding those files), are not followed: an export that fails (and so logs) and the unload leave
+// root's files byte for byte as they were, and the host says each refusal once, naming the link
+// and its owner. Where only the settings' name is their link, the log, which can still be
+// written, says it too. Root's own links there are followed.
+TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWhereTheFolderIsNotSticky) {
+    enum class Links { kTheirs, kTheirSettingsOnly, kRoots };
+    const std::string rootsLog = "root's log\n", rootsSettings = "[Tulo60]\nkImportHardEdges = 1\n";
+    const std::string logName = "zeqtulolog.txt", settingsName = "zeqplugins6.0registry.txt";
+    int index = 0;
+    for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
+        for (const bool onTheWay : {false, true}) {
+            for (const Links links : {Links::kTheirs, Links::kTheirSettingsOnly, Links::kRoots}) {
+                if (onTheWay && links == Links::kTheirSettingsOnly) continue;
+                SCOPED_TRACE(std::string(place.mName) + (onTheWay ? ", on the way" : ", at the end") +
+                             (links == Links::kTheirs              ? ", their links"
+                              : links == Links::kTheirSettingsOnly ? ", their settings link alone"
+                                                                   : ", root's own links"));
+                const std::string base = mOwnFolder + "case" + std::to_string(index++) + "/";
+                const zeqtest::RootsSecret secret(base);
+                const std::string log = secret.Unmade(logName), settings = secret.Unmade(settingsName);
+                zeqtest::WriteFile(log, rootsLog);
+                zeqtest::WriteFile(settings, rootsSettings);
+                for (const std::string& file : {log, settings}) ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
+                const std::string folder = base + "plug-ins";
+                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                const uid_t owner = links == Links::kRoots ? 0 : zeqtest::kUnprivileged;
+                std::string plugIns = folder + "/", logLink = plugIns + logName, settingsLink = plugIns + settingsName;
+                if (onTheWay) {
+                    ASSERT_EQ(0, ::symlink(Module().c_str(), secret.Unmade("libzeqtulo.so").c_str()));
+                    ASSERT_TRUE(zeqtest::MakeLinkOf(owner, fs::path(log).parent_path().string(), folder + "/way"));
+                    plugIns = folder + "/way/";
+                    logLink = settingsLink = folder + "/way";
+                } else {
+                    ASSERT_EQ(0, ::symlink(Module().c_str(), (plugIns + "libzeqtulo.so").c_str()));
+                    if (links != Links::kTheirSettingsOnly) {
+                        ASSERT_TRUE(zeqtest::MakeLinkOf(owner, log, logLink));
+                    }
+                    ASSERT_TRUE(zeqtest::MakeLinkOf(owner, settings, settingsLink));
+                }
+
+                const std::string said =
+                    RunHost(base, plugIns,
+                            "-c 'ZEQExportShowUI 0' -c 'standin_scene cube' -c 'ZEQExport -f \"" + folder +
+                                "/missing/cube.zeq\"'");
+                const std::string logRefused = "Zeq: the log is not written: Cannot write \"" + plugIns + logName +
+                                               "\": " + zeqtest::OthersLinkRefusal(logLink);
+                const std::string settingsRefused = "Zeq: the settings are not saved: Cannot write \"" + plugIns +
+                                                    settingsName + "\": " + zeqtest::OthersLinkRefusal(settingsLink);
+                EXPECT_NE(std::string::npos, said.find("ZEQExport")) << said;
+                if (links == Links::kRoots) {
+                    EXPECT_EQ(std::string::npos, said.find("is another user's")) << said;
+                    EXPECT_GT(ZeqTuloReadFile(log).size(), rootsLog.size()) << "root's log was not appended to";
+                    EXPECT_NE(rootsSettings, ZeqTuloReadFile(settings)) << "root's settings were not saved";
+                    continue;
+                }
+                EXPECT_EQ(links == Links::kTheirs ? 1u : 0u, zeqtest::Occurrences(said, logRefused)) << said;
+                EXPECT_EQ(1u, zeqtest::Occurrences(said, settingsRefused)) << said;
+                EXPECT_EQ(rootsLog, ZeqTuloReadFile(log));
+                EXPECT_EQ(rootsSettings, ZeqTuloReadFile(settings));
+                EXPECT_EQ(fs::path(log).parent_path(), fs::path(settings).parent_path());
+                std::size_t inRootsFolder = 0;
+                for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fs::path(log).parent_path()))
+                    ++inRootsFolder;
+                EXPECT_EQ(onTheWay ? 4u : 3u, inRootsFolder) << "something was made in root's folder";
+                if (links == Links::kTheirSettingsOnly) {
+                    const std::string logged = ZeqTuloReadFile(logLink);
+                    EXPECT_EQ(1u, zeqtest::Occurrences(logged, settingsRefused)) << logged;
+                }
+            }
         }
     }
 }
