@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Fails when a test run left behind what it made: an empty folder in the tests' scratch folder
 (a test's folder it never used, or one named after a parameterised test, whose "/" makes a folder
-of its own that removing the test's folder leaves), or a Python cache in the checkout's scripts/.
+of its own that removing the test's folder leaves), a Python cache in the checkout's scripts/, or
+anything else a test made in the checkout (what git does not know and does not ignore; a checkout
+without git is not looked at).
 
 CTest runs it twice, as the setup and the cleanup of every test:
 
@@ -33,8 +35,19 @@ def changed_since(path, stamp):
     return max(st.st_mtime_ns, st.st_ctime_ns) >= stamp
 
 
-def leftovers(stamp, scratch, source):
-    """What this run left: empty folders anywhere in scratch, and Python caches in scripts/."""
+def made_in_the_checkout(source):
+    """What git neither knows nor ignores in the checkout, a folder as one entry; [] without git."""
+    try:
+        listing = subprocess.run(["git", "-C", str(source), "ls-files", "-z", "--others", "--exclude-standard",
+                                  "--directory"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True)
+    except (OSError, subprocess.CalledProcessError):
+        return []
+    return [source / name.rstrip("/") for name in listing.stdout.decode(errors="replace").split("\0") if name]
+
+
+def leftovers(stamp, scratch, source, build=None):
+    """What this run left: empty folders anywhere in scratch, Python caches in scripts/, and what
+    tests made in the checkout (a test writing a relative name where it has no folder of its own)."""
     found = []
     for folder, dirs, files in os.walk(scratch):
         path = pathlib.Path(folder)
@@ -45,6 +58,14 @@ def leftovers(stamp, scratch, source):
             cache = pathlib.Path(folder, name)
             if name == "__pycache__" and changed_since(cache, stamp):
                 found.append(f"{cache}: a Python cache a test left in the checkout")
+    # A build folder inside the checkout under a name git does not ignore is the build's, not a test's.
+    builds = [pathlib.Path(p).resolve() for p in (build, scratch) if p]
+    for path in made_in_the_checkout(source):
+        resolved = path.resolve()
+        if any(b == resolved or b.is_relative_to(resolved) or resolved.is_relative_to(b) for b in builds):
+            continue
+        if changed_since(path, stamp) and path.name != "__pycache__":
+            found.append(f"{path}: made in the checkout by a test")
     return found
 
 
@@ -83,7 +104,7 @@ def main(argv):
     except OSError as error:
         print(f"no start of the run to compare with ({error}): run it with its setup", file=sys.stderr)
         return 2
-    found = leftovers(stamp, pathlib.Path(argv[2]), pathlib.Path(argv[3]))
+    found = leftovers(stamp, pathlib.Path(argv[2]), pathlib.Path(argv[3]), build)
     try:
         found += outside_the_run(ctest, build)
     except (OSError, subprocess.CalledProcessError, ValueError) as error:
@@ -94,7 +115,8 @@ def main(argv):
     if found:
         print(f"{len(found)} thing(s) left behind by the tests of this run", file=sys.stderr)
         return 1
-    print("the test run left no empty folder and no Python cache, and every test of the build was part of it")
+    print("the test run left no empty folder, no Python cache and nothing in the checkout, and every test of the build "
+          "was part of it")
     return 0
 
 

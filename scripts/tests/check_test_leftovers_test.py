@@ -119,6 +119,39 @@ class LeftoverCheck(unittest.TestCase):
         self.assertEqual(2, subprocess.run([sys.executable, str(CHECK), "check", str(self.stamp), str(self.scratch),
                                             str(self.source)], stdout=subprocess.PIPE, stderr=subprocess.PIPE).returncode)
 
+    @unittest.skipUnless(shutil.which("git"), "needs git, to tell the checkout's own files")
+    def test_what_a_test_made_in_the_checkout_is_found(self):
+        git = ["git", "-C", str(self.source), "-c", "user.name=t", "-c", "user.email=t@t"]
+        (self.source / ".gitignore").write_text("/build/\n")
+        (self.source / "plugin").mkdir()
+        (self.source / "plugin" / "kept.cpp").write_text("// tracked\n")
+        earlier = self.source / "notes.txt"
+        earlier.write_text("the developer's own, from before the run")
+        subprocess.run(["git", "init", "-q", str(self.source)], check=True)
+        subprocess.run(git + ["add", ".gitignore", "plugin/kept.cpp"], check=True)
+        subprocess.run(git + ["commit", "-qm", "checkout"], check=True)
+        self.start_after([earlier, self.source / "plugin" / "kept.cpp"])
+
+        # A test without a folder of its own writes relative names where it runs.
+        stray = self.source / "plugin" / "case0"
+        stray.mkdir()
+        (stray / "zeqtulolog.txt").write_text("log")
+        settings = self.source / "plugin" / "zeqplugins6.0registry.txt"
+        settings.write_text("[Tulo60]\n")
+        # The build folder, ignored or not, is the build's.
+        (self.source / "build" / "test-tmp").mkdir(parents=True)
+        build = self.source / "out"
+        build.mkdir()
+        (build / "test-report.xml").write_text("")
+        self.ctest.write_text(f"#!/bin/sh\n[ \"$3\" = '{build}' ] || exit 3\ncat '{self.listing}'\n")
+        status, out = self.check("--ctest", str(self.ctest), "--build", str(build))
+        self.assertEqual(1, status, out)
+        self.assertEqual(sorted([f"{stray}: made in the checkout by a test",
+                                 f"{settings}: made in the checkout by a test"]), sorted(out.splitlines()))
+        shutil.rmtree(stray)
+        settings.unlink()
+        self.assertEqual(0, self.check("--ctest", str(self.ctest), "--build", str(build))[0])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -99,6 +99,7 @@ std::string RunHost(const std::string& scratch, const std::string& plugIns, cons
 // and its owner. Where only the settings' name is their link, the log, which can still be
 // written, says it too. Root's own links there are followed.
 TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWhereTheFolderIsNotSticky) {
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     enum class Links { kTheirs, kTheirSettingsOnly, kRoots };
     const std::string rootsLog = "root's log\n", rootsSettings = "[Tulo60]\nkImportHardEdges = 1\n";
     const std::string logName = "zeqtulolog.txt", settingsName = "zeqplugins6.0registry.txt";
