@@ -65,6 +65,11 @@ inline std::vector<std::pair<unsigned, int>> FeatureCases() {
         cases.emplace_back(kAllFeatures, order);
     }
     for (int order = 0; order <= 6; ++order) cases.emplace_back(kTranslation | kRotation | kScaling, order);
+    const unsigned withTurns[] = {0, kRotation, kRotationPivot, kRotation | kRotationPivot, kRotation | kGeometric};
+    for (unsigned turn : {kNearQuarterTurnX, kNearQuarterTurnY, kNearQuarterTurnZ}) {
+        for (unsigned with : withTurns) cases.emplace_back(turn | with, 0);
+        for (int order = 1; order <= 6; ++order) cases.emplace_back(turn | kRotation, order);
+    }
     return cases;
 }
 
