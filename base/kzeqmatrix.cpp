@@ -124,6 +124,15 @@ KZeqVector4 KZeqXMatrix::GetR() const {
     return v;
 }
 
+KZeqVector4 KZeqXMatrix::GetEulerXYZ() const {
+    double rot[4][4];
+    double s[3];
+    RotationAndScale(rot, s);
+    KZeqVector4 v;
+    KmRtoVord(v.mData, rot, 0);
+    return v;
+}
+
 KZeqVector4 KZeqXMatrix::GetS() const {
     double s[3];
     bool usable[3];

@@ -56,6 +56,10 @@ public:
     KZeqVector4 GetT() const;
     KZeqVector4 GetR() const;
     KZeqVector4 GetS() const;
+    // The rotation as Euler XYZ angles in degrees by the general extraction (KmRtoVord), which
+    // keeps a turn within a tenth of a degree of a quarter turn about Y that GetR takes for the
+    // quarter turn itself.
+    KZeqVector4 GetEulerXYZ() const;
     // The rotation as a unit quaternion (x, y, z, w) with w >= 0.
     KZeqQuaternion GetQ() const;
 

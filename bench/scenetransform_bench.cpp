@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "content/kzeqskeleton.h"
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/kzeqtransformcache.h"
 
 using namespace zeqsdk_400;
 
@@ -82,5 +85,77 @@ void BM_PivotConversionTranslationOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_PivotConversionTranslationOnly)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Every node of the hierarchy below root, parents first.
+std::vector<KZeqNode*> Nodes(KZeqNode* root) {
+    std::vector<KZeqNode*> nodes, pending{root};
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        nodes.push_back(node);
+        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
+    }
+    return nodes;
+}
+
+// Each node's translation and rotation keyed at 0 and 1 s in a current take of its own.
+void KeyTake(const std::vector<KZeqNode*>& nodes) {
+    for (KZeqNode* node : nodes) {
+        KZeqTakeNode* take = node->CreateTakeNode("Take 001");
+        node->SetCurrentTakeNode("Take 001");
+        for (KFCurve* curve : {take->GetTranslationX(), take->GetEulerRotationZ()}) {
+            for (int second = 0; second < 2; ++second) {
+                KFCurveKey key{};
+                key.Set(KTime(0), static_cast<float>(second), KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0,
+                        KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+                KTime time;
+                time.SetSecondDouble(second);
+                curve->KeyAdd(time, key);
+            }
+        }
+    }
+}
+
+// What a writer asks at one time: every node's full global transform, each evaluated once
+// through a cache; the same count of evaluations whatever the depth (range 1: fan-out, the
+// count itself for one level, 1 for a chain).
+void BM_GlobalTransformsAtATime(benchmark::State& state) {
+    KZeqSdkManager manager;
+    const std::vector<KZeqNode*> nodes =
+        Nodes(Hierarchy(manager, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), true));
+    KeyTake(nodes);
+    KTime time;
+    time.SetSecondDouble(0.5);
+    for (auto _ : state) {
+        KZeqTransformCache cache(time);
+        for (KZeqNode* node : nodes) benchmark::DoNotOptimize(cache.Global(*node).mData[3][0]);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_GlobalTransformsAtATime)
+    ->Args({10000, 10000})
+    ->Args({40000, 40000})
+    ->Args({10000, 1})
+    ->Args({40000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
+// Each joint's full local transform at a time of its keyed current take, as the motion writers
+// ask frame by frame; the default takes hold their channels, as those of a scene read from a file do.
+void BM_LocalTransformsKeyed(benchmark::State& state) {
+    KZeqSdkManager manager;
+    const std::vector<KZeqNode*> nodes = Nodes(Hierarchy(manager, static_cast<int>(state.range(0)), 10, true));
+    for (KZeqNode* node : nodes) {
+        node->SetNodeAttribute(manager.CreateKZeqSkeleton());
+        node->GetDefaultTakeNode()->GetKFCurveNode();
+    }
+    KeyTake(nodes);
+    KTime time;
+    time.SetSecondDouble(0.5);
+    for (auto _ : state)
+        for (KZeqNode* node : nodes) benchmark::DoNotOptimize(node->EvaluateLocalTransform(time).mData[3][0]);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_LocalTransformsKeyed)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace

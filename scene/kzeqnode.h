@@ -289,7 +289,8 @@ public:
     // the rotation offset and the translation. Pre- and post-rotation count only while the
     // "RotationActive" property is on and "RotationSpaceForLimitOnly" off.
     KZeqXMatrix EvaluateLocalTransform(KTime time);
-    // The local transform, then the parents' up to the root.
+    // The local transform, then the parents' up to the root (for many nodes at one time, a
+    // KZeqTransformCache evaluates each node once).
     KZeqXMatrix EvaluateGlobalTransform(KTime time);
     // The same of the default values (the default take), whatever take is current: where a
     // static export places the node.
@@ -424,10 +425,12 @@ private:
     // The full transform at time, of the default values without one.
     KZeqXMatrix EvaluateLocal(const KTime* time);
     KZeqXMatrix EvaluateGlobal(const KTime* time);
-    // The translation, rotation and scaling a take holds (its default values without time); what
-    // it does not hold stays as given.
-    static void ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
-                                    double* s);
+    // The translation, rotation and scaling a take holds (its default values without time), but
+    // those of skip (bits 1 T, 2 R, 4 S); what it does not hold stays as given. The bits of those
+    // it gave whole.
+    static constexpr int kAllTransformChannels = 7;
+    static int ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
+                                   double* s, int skip = 0);
     // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
     bool PreAndPostRotationCount() const;
     // Scaling, rotation XYZ, then translation of a set's geometric values; identity when inactive.

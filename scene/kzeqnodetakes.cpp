@@ -11,6 +11,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqtransformcache.h"
 
 namespace zeqsdk_400 {
 
@@ -29,9 +30,9 @@ struct TransformChannel {
 };
 
 // The first three values of a channel node's run: its default values, or
-// its candidates at a time when hint is given.
-void ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
-    if (!node) return;
+// its candidates at a time when hint is given. How many it gave.
+int ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
+    if (!node) return 0;
     double local[8];
     std::vector<double> heap;
     const int count = node->GetChannelCount();
@@ -41,7 +42,9 @@ void ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
         values = heap.data();
     }
     double* end = time ? node->CandidateEvaluate(values, *time, hint) : node->GetValue(values);
-    for (int i = 0; i < 3 && values + i < end; ++i) out[i] = values[i];
+    int given = 0;
+    for (; given < 3 && values + given < end; ++given) out[given] = values[given];
+    return given;
 }
 
 // Scaling, then rotation about X, Y and Z, then translation: the twelve
@@ -228,22 +231,26 @@ void KZeqNode::AddChannels(KZeqTakeNode* take) {
 
 // ---- Matrices from the takes --------------------------------------------------------------
 
-void KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
-                                   double* s) {
+int KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
+                                  double* s, int skip) {
+    double* const out[3] = {t, r, s};
     if (take && !time && take->IsDeferred()) {
         // The default values of channels not made yet.
         const float* values = take->GetStandardValues();
-        for (int i = 0; i < 3; ++i) {
-            t[i] = values[KZeqTakeNode::eTX + i];
-            r[i] = values[KZeqTakeNode::eRX + i];
-            s[i] = values[KZeqTakeNode::eSX + i];
-        }
-    } else if (take) {
-        KFCurveNode* root = take->GetKFCurveNode();
-        ReadChannel(root->FindRecursive("T"), t, time, &hints[0]);
-        ReadChannel(root->FindRecursive("R"), r, time, &hints[1]);
-        ReadChannel(root->FindRecursive("S"), s, time, &hints[2]);
+        const int first[3] = {KZeqTakeNode::eTX, KZeqTakeNode::eRX, KZeqTakeNode::eSX};
+        for (int c = 0; c < 3; ++c)
+            if (!(skip & (1 << c)))
+                for (int i = 0; i < 3; ++i) out[c][i] = values[first[c] + i];
+        return kAllTransformChannels;
     }
+    if (!take) return 0;
+    static const char* const kNames[3] = {"T", "R", "S"};
+    KFCurveNode* root = take->GetKFCurveNode();
+    int whole = 0;
+    for (int c = 0; c < 3; ++c)
+        if (!(skip & (1 << c)) && ReadChannel(root->FindRecursive(kNames[c]), out[c], time, &hints[c]) == 3)
+            whole |= 1 << c;
+    return whole;
 }
 
 KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
@@ -369,10 +376,15 @@ bool KZeqNode::NeedsFullTransform() const {
 KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
     KZeqTakeNode* defaultTake = GetDefaultTakeNode();
-    ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, t, r, s);
     const int current = GetCurrentTakeNodeIndex();
     KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
-    if (time && take && take != defaultTake) ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s);
+    const bool timed = time && take && take != defaultTake;
+    // The current take's values over the default ones: a channel it holds whole needs none below it.
+    const int whole = timed ? ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s) : 0;
+    if (whole != kAllTransformChannels) {
+        ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, t, r, s, whole);
+        if (timed) ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s, whole);
+    }
 
     const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
     const bool active = set.mPivotState == ePIVOT_STATE_ACTIVE;
@@ -410,10 +422,9 @@ KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
 }
 
 KZeqXMatrix KZeqNode::EvaluateGlobal(const KTime* time) {
-    KZeqXMatrix global = EvaluateLocal(time);
-    for (KZeqNode* parent = GetParent(); parent; parent = parent->GetParent())
-        ThenBlock(global, parent->EvaluateLocal(time));
-    return global;
+    // Composed from the root down, as a cache of many nodes' transforms composes them: both answer alike.
+    KZeqTransformCache cache = time ? KZeqTransformCache(*time) : KZeqTransformCache();
+    return cache.Global(*this);
 }
 
 KZeqXMatrix KZeqNode::EvaluateGeometricTransform() const { return KZeqXMatrix(GeometricMatrix(Pivot(eSOURCE_SET))); }

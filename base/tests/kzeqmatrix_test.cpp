@@ -58,6 +58,8 @@ TEST_P(KZeqXMatrixDecomposeTest, RecomposesInvertsAndSettersKeepTheOtherParts) {
     EXPECT_TRUE(BlockNear(back.mData, m.mData, 1e-9, 4));
     back.SetTQS(t, m.GetQ(), s);
     EXPECT_TRUE(BlockNear(back.mData, m.mData, 1e-9, 4) && m.GetQ()[3] >= 0.0);
+    back.SetTRS(t, m.GetEulerXYZ(), s);
+    EXPECT_TRUE(BlockNear(back.mData, m.mData, 1e-9, 4));
     for (int i = 0; i < 3; ++i)  // all three negative exactly when the block mirrors
         EXPECT_TRUE(std::fabs(std::fabs(s[i]) - std::fabs(c[6 + i])) < 1e-12 && (s[i] < 0) == (c[6] * c[7] * c[8] < 0));
     const KZeqXMatrix inv = m.Inverse();
@@ -84,6 +86,19 @@ const Transform kTransforms[] = {
     {"GimbalLockMirrored", {0, 0, 0, -25, 90, 0, -1, 2, 3}}};
 INSTANTIATE_TEST_SUITE_P(Transforms, KZeqXMatrixDecomposeTest, ::testing::ValuesIn(kTransforms),
                          [](const ::testing::TestParamInfo<Transform>& info) { return info.param.mName; });
+
+// Within a tenth of a degree of a quarter turn about Y, either way and mirrored or not, the
+// general extraction gives angles that turn as the matrix does; GetR takes the quarter turn.
+TEST(KZeqXMatrixTest, GeneralEulerKeepsATurnNearAQuarterTurnAboutY) {
+    for (double y : {89.92, 89.96, 89.9999, -89.95})
+        for (double sx : {1.5, -1.5}) {
+            const KZeqXMatrix m(V(1, 2, 3), V(10, y, 20), V(sx, 2, 0.5));
+            EXPECT_TRUE(BlockNear(KZeqXMatrix(m.GetT(), m.GetEulerXYZ(), m.GetS()).mData, m.mData, 1e-9, 4))
+                << y << " " << sx;
+            const bool snapped = !BlockNear(KZeqXMatrix(m.GetT(), m.GetR(), m.GetS()).mData, m.mData, 1e-6, 4);
+            EXPECT_TRUE(snapped || std::fabs(std::fabs(y) - 90.0) < 1e-3) << y;
+        }
+}
 
 // Zero scales lose rows of the rotation: decomposition must stay finite and a
 // later SetS must bring a consistent rotation back.

@@ -49,7 +49,7 @@ void Accumulate(double* accumulated, const kfrotkey3ds& key) {
 KZeqVector4 EulerOf(const double* q) {
     KZeqXMatrix matrix;
     matrix.SetQ(KZeqQuaternion(q[0], q[1], q[2], q[3]));
-    return matrix.GetR();
+    return matrix.GetEulerXYZ();
 }
 
 // A track's keys are usable only with both arrays in place.

@@ -316,7 +316,7 @@ void KZeqWriter3DS::ExportOneNode(KZeqNode* node) {
             const bool full = node->NeedsFullTransform();
             if (full) {
                 const KZeqXMatrix local = node->EvaluateLocalTransform(KTime(0));
-                mt = local.GetT(), mr = local.GetR(), ms = local.GetS();
+                mt = local.GetT(), mr = local.GetEulerXYZ(), ms = local.GetS();
                 geometric = node->EvaluateGeometricTransform();
             }
             const KZeqXMatrix* shape = full ? &geometric : nullptr;

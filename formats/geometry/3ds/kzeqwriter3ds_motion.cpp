@@ -99,7 +99,7 @@ void FullTransformCurves(MadeCurves& made, KZeqNode* node, bool animating, std::
     for (std::uint32_t i = 0; i < count; ++i) {
         const KTime time = FrameTime(i);
         const KZeqXMatrix local = animating ? node->EvaluateLocalTransform(time) : node->EvaluateLocalTransform();
-        const KZeqVector4 values[3] = {local.GetT(), local.GetR(), local.GetS()};
+        const KZeqVector4 values[3] = {local.GetT(), local.GetEulerXYZ(), local.GetS()};
         for (int c = 0; c < 3; ++c)
             for (int a = 0; a < 3; ++a)
                 tracks[c][a]->KeyGetPtr(static_cast<int>(i))->SetTCB(time, static_cast<float>(values[c][a]), 0.0f,

@@ -56,7 +56,8 @@ void KZeqWriter3DS::ConvRZeqto3DS(double* out, const KZeqVector4& v) {
     const double swapped[4] = {q[0], -q[2], q[1], q[3]};
     double r[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     KmQtoR(r, swapped);
-    KmRtoVXYZ(out, r);
+    // The general extraction: a turn near a quarter turn about the file's Y stays what it is.
+    KmRtoVord(out, r, 0);
 }
 
 light3ds* KZeqWriter3DS::ConvOmnilightZeqto3DS(KZeqLight* light, const KZeqVector4& t, const char* name) {

@@ -50,15 +50,16 @@ private:
 };
 
 // Binding space to current space of one link's points.
-KZeqXMatrix VertexTransform(KZeqLink& link, const KZeqXMatrix& global, bool additive) {
+KZeqXMatrix VertexTransform(KZeqLink& link, const KZeqXMatrix& global, bool additive,
+                            KZeqStaticPlacement& placement) {
     KZeqXMatrix referenceInit, referenceCurrent = global, linkInit;
     link.GetTransformMatrix(referenceInit);
     if (additive && link.GetAssociateModel()) {
         link.GetTransformAssociateModelMatrix(referenceInit);
-        referenceCurrent = KZeqDeformation::GetGlobalPosition(link.GetAssociateModel());
+        referenceCurrent = placement.GlobalPosition(*link.GetAssociateModel());
     }
     link.GetTransformLinkMatrix(linkInit);
-    const KZeqXMatrix linkCurrent = KZeqDeformation::GetGlobalPosition(link.GetLink());
+    const KZeqXMatrix linkCurrent = placement.GlobalPosition(*link.GetLink());
     // Geometry at binding -> link space at binding; link space now -> geometry now.
     const KZeqXMatrix relativeInit = linkInit.Inverse() * referenceInit;
     const KZeqXMatrix relativeCurrent = referenceCurrent.Inverse() * linkCurrent;
@@ -97,8 +98,11 @@ void KZeqDeformation::ComputeShapeDeformation(KZeqGeometry* geometry, KZeqVector
 }
 
 void KZeqDeformation::ComputeLinkDeformation(const KZeqXMatrix& global, KZeqGeometry* geometry, KZeqVector4* points,
-                                             int count, const int* controlPoints) {
+                                             int count, const int* controlPoints, KZeqStaticPlacement* placement) {
     if (!geometry || !points || count <= 0 || geometry->GetLinkCount() == 0) return;
+    // Without the writer's, one for this geometry alone.
+    KZeqStaticPlacement own;
+    if (!placement) placement = &own;
     const int n = geometry->GetControlPointsCount();
     const KZeqLink::ELinkMode mode = geometry->GetLink(0)->GetLinkMode();
     const bool additive = mode == KZeqLink::eADDITIVE;
@@ -109,7 +113,7 @@ void KZeqDeformation::ComputeLinkDeformation(const KZeqXMatrix& global, KZeqGeom
     for (int l = 0; l < geometry->GetLinkCount(); ++l) {
         KZeqLink* link = geometry->GetLink(l);
         if (!link || !link->GetLink()) continue;
-        const KZeqXMatrix transform = VertexTransform(*link, global, additive);
+        const KZeqXMatrix transform = VertexTransform(*link, global, additive, *placement);
         const int* indices = link->GetControlPointIndices();
         const double* linkWeights = link->GetControlPointWeights();
         for (int i = 0; i < link->GetControlPointIndicesCount(); ++i) {
@@ -142,10 +146,10 @@ void KZeqDeformation::ComputeLinkDeformation(const KZeqXMatrix& global, KZeqGeom
 }
 
 void KZeqDeformation::Deform(const KZeqXMatrix& global, KZeqGeometry* geometry, KZeqVector4* points, int count,
-                             const int* controlPoints) {
+                             const int* controlPoints, KZeqStaticPlacement* placement) {
     if (!geometry) return;
     if (geometry->GetShapeCount() > 0) ComputeShapeDeformation(geometry, points, count, controlPoints);
-    if (geometry->GetLinkCount() > 0) ComputeLinkDeformation(global, geometry, points, count, controlPoints);
+    if (geometry->GetLinkCount() > 0) ComputeLinkDeformation(global, geometry, points, count, controlPoints, placement);
 }
 
 bool KZeqDeformation::TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node) {
@@ -164,15 +168,6 @@ bool KZeqDeformation::TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node
     return done;
 }
 
-KZeqXMatrix KZeqDeformation::GetStaticPlacement(KZeqNode* node) {
-    bool full = false;
-    for (KZeqNode* at = node; at && !full; at = at->GetParent()) full = at->NeedsFullTransform();
-    if (!full)
-        return KZeqXMatrix(node->GetGlobalT(KZeqNode::eSOURCE_SET, true), node->GetGlobalR(KZeqNode::eSOURCE_SET),
-                           node->GetGlobalS(KZeqNode::eSOURCE_SET));
-    return node->EvaluateGlobalTransform() * node->EvaluateGeometricTransform();
-}
-
 KZeqXMatrix KZeqDeformation::GetLocalPosition(KZeqNode* node) {
     if (!node) return KZeqXMatrix();
     KZeqVector4 t, r, s;
@@ -180,12 +175,9 @@ KZeqXMatrix KZeqDeformation::GetLocalPosition(KZeqNode* node) {
 }
 
 KZeqXMatrix KZeqDeformation::GetGlobalPosition(KZeqNode* node) {
-    // From the top down, so that no depth of tree recurses.
-    std::vector<KZeqNode*> chain;
-    for (KZeqNode* at = node; at; at = at->GetParent()) chain.push_back(at);
-    KZeqXMatrix global;
-    for (auto at = chain.rbegin(); at != chain.rend(); ++at) global = global * GetLocalPosition(*at);
-    return global;
+    if (!node) return KZeqXMatrix();
+    KZeqStaticPlacement placement;
+    return placement.GlobalPosition(*node);
 }
 
 void KZeqDeformation::MatrixScale(KZeqXMatrix& matrix, double factor) {
@@ -200,6 +192,26 @@ void KZeqDeformation::MatrixAddToDiagonal(KZeqXMatrix& matrix, double value) {
 void KZeqDeformation::MatrixAdd(KZeqXMatrix& matrix, const KZeqXMatrix& other) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) matrix.mData[i][j] += other.mData[i][j];
+}
+
+// ---- Static placement ---------------------------------------------------------------------------
+
+KZeqXMatrix KZeqStaticPlacement::Of(KZeqNode& node) {
+    if (mFull.FullTransformUp(node)) return mFull.Global(node) * node.EvaluateGeometricTransform();
+    // The pivot sets' matrices of the node's whole tree once, then each node's as computed.
+    KZeqNode* root =
+        KZeqComputeDown(mRoots, node, [](KZeqNode& at, KZeqNode* const* parent) { return parent ? *parent : &at; });
+    if (mComputed.insert(root).second) root->GetGlobalMatrix(KZeqNode::eSOURCE_SET, true);
+    KZeqXMatrix global(node.GetGlobalMatrix(KZeqNode::eSOURCE_SET, false));
+    for (int i = 0; i < 4; ++i) global.mData[i][3] = i == 3 ? 1.0 : 0.0;
+    return global;
+}
+
+const KZeqXMatrix& KZeqStaticPlacement::GlobalPosition(KZeqNode& node) {
+    // From the top down, the parent's applied last.
+    return KZeqComputeDown(mPositions, node, [](KZeqNode& at, const KZeqXMatrix* parent) {
+        return (parent ? *parent : KZeqXMatrix()) * KZeqDeformation::GetLocalPosition(&at);
+    });
 }
 
 }  // namespace zeqsdk_400

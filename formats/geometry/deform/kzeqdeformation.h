@@ -1,14 +1,39 @@
 #ifndef ZEQ_FORMATS_GEOMETRY_DEFORM_KZEQDEFORMATION_H
 #define ZEQ_FORMATS_GEOMETRY_DEFORM_KZEQDEFORMATION_H
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include "base/kzeqmatrix.h"
 #include "base/kzeqvector.h"
+#include "scene/kzeqtransformcache.h"
 
 namespace zeqsdk_400 {
 
 class KZeqGeometry;
 class KZeqNode;
 class KZeqSdkManager;
+
+// Where a static export places nodes, each node evaluated once while it lives (one write):
+// placing every node of a scene costs one evaluation per node, whatever the depth. The transforms
+// must not change while it is used.
+class KZeqStaticPlacement {
+public:
+    // Where a static export puts the node's control points: pivot set 0's global matrix, the whole
+    // product (a node turned under an unevenly scaled parent keeps its shear), unless the node or
+    // one above it needs the full transform; then its geometric transform followed by the full
+    // global transform of its default values.
+    KZeqXMatrix Of(KZeqNode& node);
+    // KZeqDeformation::GetGlobalPosition of the node.
+    const KZeqXMatrix& GlobalPosition(KZeqNode& node);
+
+private:
+    KZeqTransformCache mFull;
+    std::unordered_map<const KZeqNode*, KZeqXMatrix> mPositions;
+    // Each node's root, and the roots whose trees' pivot-set matrices are computed.
+    std::unordered_map<const KZeqNode*, KZeqNode*> mRoots;
+    std::unordered_set<const KZeqNode*> mComputed;
+};
 
 // A geometry as its blend shapes and skin links deform it, for writers that
 // export static meshes. Every operation works on an array of points that the
@@ -31,25 +56,22 @@ public:
     // one completes it with the entry as given, additive chains the
     // transforms. Links without a link node, pairs of weight 0 and indices
     // outside the geometry count for nothing; entries no pair reaches stay.
+    // The link nodes' global positions come from placement when given (a
+    // writer's, so that each is evaluated once per write).
     static void ComputeLinkDeformation(const KZeqXMatrix& global, KZeqGeometry* geometry, KZeqVector4* points,
-                                       int count, const int* controlPoints = nullptr);
+                                       int count, const int* controlPoints = nullptr,
+                                       KZeqStaticPlacement* placement = nullptr);
 
     // Shapes (when there are any), then links (when there are any): the
     // order every writer applies them in.
     static void Deform(const KZeqXMatrix& global, KZeqGeometry* geometry, KZeqVector4* points, int count,
-                       const int* controlPoints = nullptr);
+                       const int* controlPoints = nullptr, KZeqStaticPlacement* placement = nullptr);
 
     // Replaces the node's mesh, NURBS or patch by a triangulated mesh, as the
     // geometry converter does, then gives the new mesh's shapes the weights
     // the default take had (the converter starts them over), so that what is
     // exported next is deformed as before. False when it cannot.
     static bool TriangulateInPlace(KZeqSdkManager& manager, KZeqNode* node);
-
-    // Where a static export puts the node's control points: the global matrix of pivot set 0 as
-    // translation, rotation and scaling, unless the node or one above it needs the full
-    // transform; then its geometric transform followed by the full global transform of its
-    // default values.
-    static KZeqXMatrix GetStaticPlacement(KZeqNode* node);
 
     // The node's default translation, rotation and scaling as a matrix.
     static KZeqXMatrix GetLocalPosition(KZeqNode* node);

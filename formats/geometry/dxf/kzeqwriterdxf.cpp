@@ -155,7 +155,8 @@ bool KZeqWriterDxf::Write(KZeqScene& scene, KStreamOptions* options) {
     Group(0, "SECTION"), Group(2, "BLOCKS"), Group(0, "ENDSEC");
 
     Group(0, "SECTION"), Group(2, "ENTITIES");
-    for (int i = 0; i < root->GetChildCount(); ++i) WritePolyfaceMesh(root->GetChild(i), true);
+    KZeqStaticPlacement placement;
+    for (int i = 0; i < root->GetChildCount(); ++i) WritePolyfaceMesh(root->GetChild(i), true, placement);
     Group(0, "ENDSEC");
     Group(0, "EOF");
     if (!mOut.Flush()) {
@@ -188,7 +189,7 @@ void KZeqWriterDxf::WriteLayerTable(KZeqNode* start, bool recursive) {
     });
 }
 
-void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
+void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive, KZeqStaticPlacement& placement) {
     ForEachNode(start, recursive, [&](KZeqNode* node) {
         KZeqMesh* mesh = node->GetMesh();
         if (!mesh) return;
@@ -204,11 +205,11 @@ void KZeqWriterDxf::WritePolyfaceMesh(KZeqNode* start, bool recursive) {
             return mesh->GetMaterial((*indices)[at]);
         };
         const KString name = Layer(node).c_str();
-        const KZeqXMatrix global = KZeqDeformation::GetStaticPlacement(node);
+        const KZeqXMatrix global = placement.Of(*node);
 
         // Deformation works on a copy: the scene keeps its rest shape.
         std::vector<KZeqVector4> points(mesh->GetControlPoints(), mesh->GetControlPoints() + count);
-        if (mEvaluateDeformations) KZeqDeformation::Deform(global, mesh, points.data(), count);
+        if (mEvaluateDeformations) KZeqDeformation::Deform(global, mesh, points.data(), count, nullptr, &placement);
 
         if (count > kMostFaceIndex)
             mMessage += KString("Mesh \"") + name + "\" has more than " + kMostFaceIndex +

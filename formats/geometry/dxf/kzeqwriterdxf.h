@@ -12,6 +12,8 @@
 
 namespace zeqsdk_400 {
 
+class KZeqStaticPlacement;
+
 class KZeqNode;
 
 // Writes the meshes of a scene as an ASCII DXF file of release 10 layout:
@@ -39,7 +41,7 @@ public:
 private:
     // One node, then its subtree when asked.
     void WriteLayerTable(KZeqNode* node, bool recursive);
-    void WritePolyfaceMesh(KZeqNode* node, bool recursive);
+    void WritePolyfaceMesh(KZeqNode* node, bool recursive, KZeqStaticPlacement& placement);
     // The node's layer name, given on first use.
     const std::string& Layer(const KZeqNode* node);
     // A group code right-aligned in three characters, then its value.

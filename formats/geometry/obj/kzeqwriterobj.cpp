@@ -225,11 +225,12 @@ bool KZeqWriterObj::Write(KZeqScene& scene, KStreamOptions* options) {
     }
 
     // Depth first in child order, with a stack of its own.
+    KZeqStaticPlacement placement;
     std::vector<KZeqNode*> pending{root};
     while (!pending.empty()) {
         KZeqNode* node = pending.back();
         pending.pop_back();
-        WriteNode(node);
+        WriteNode(node, placement);
         for (int i = node->GetChildCount() - 1; i >= 0; --i) pending.push_back(node->GetChild(i));
     }
 
@@ -339,7 +340,7 @@ void KZeqWriterObj::CopyTextureFile(const char* path) {
     CopyTextureBeside(path, mReplacement, mTextures);
 }
 
-void KZeqWriterObj::WriteNode(KZeqNode* node) {
+void KZeqWriterObj::WriteNode(KZeqNode* node, KZeqStaticPlacement& placement) {
     KZeqMesh* mesh = node->GetMesh();
     if (!mesh) return;
     const int pointCount = mesh->GetControlPointsCount();
@@ -355,7 +356,7 @@ void KZeqWriterObj::WriteNode(KZeqNode* node) {
     const KZeqMesh::EMappingType textureMapping = mesh->GetTextureMappingType();
     const int positionBase = mNextPosition, textureBase = mNextTexture, normalBase = mNextNormal;
 
-    const KZeqXMatrix global = KZeqDeformation::GetStaticPlacement(node);
+    const KZeqXMatrix global = placement.Of(*node);
     const KZeqXMatrix normalTransform = global.Inverse().Transpose();
     mOut << "g " << mGroupNames.Give(StatementWord(PlainName(*node))) << "\n";
 
@@ -371,8 +372,8 @@ void KZeqWriterObj::WriteNode(KZeqNode* node) {
             const int k = map ? map[e] : static_cast<int>(e);
             if (k >= 0 && k < pointCount) tips[e] += points[static_cast<std::size_t>(k)];
         }
-        KZeqDeformation::Deform(global, mesh, points.data(), pointCount);
-        KZeqDeformation::Deform(global, mesh, tips.data(), static_cast<int>(tips.size()), map);
+        KZeqDeformation::Deform(global, mesh, points.data(), pointCount, nullptr, &placement);
+        KZeqDeformation::Deform(global, mesh, tips.data(), static_cast<int>(tips.size()), map, &placement);
         for (std::size_t e = 0; e < tips.size(); ++e) {
             const int k = map ? map[e] : static_cast<int>(e);
             if (k >= 0 && k < pointCount) normals.mValues[e] = tips[e] - points[static_cast<std::size_t>(k)];

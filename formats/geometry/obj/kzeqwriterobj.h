@@ -12,6 +12,8 @@
 
 namespace zeqsdk_400 {
 
+class KZeqStaticPlacement;
+
 class KZeqMaterial;
 class KZeqMesh;
 class KZeqNode;
@@ -50,7 +52,8 @@ private:
     // Triangulates what must be, depth first; notes whether any geometry has
     // materials or textures.
     void InitNodes(KZeqNode* root);
-    void WriteNode(KZeqNode* node);
+    // The node's mesh, placed as placement says (one for the whole write).
+    void WriteNode(KZeqNode* node, KZeqStaticPlacement& placement);
     // The material file beside the OBJ file, its name lower-cased, with its
     // header; false when it cannot be created.
     bool CreateMaterialFile();

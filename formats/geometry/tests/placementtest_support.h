@@ -46,7 +46,16 @@ struct PlacementCase {
     std::vector<std::pair<double, FileTransformValues>> mKeys[3];  // at 0, 1 and 2 s when keyed
 };
 
-// The feature sets of the cases: each alone, rotation alone and all together in every order.
+// Beyond the transform features of a case: the null and the second mesh of the chain turned
+// within a tenth of a degree of a quarter turn about one axis, at their default values and at
+// their keys, so that the first mesh's global turn and the second's local one lie that near (the
+// other two angles random with the rotation feature, else none, as for the first mesh).
+constexpr unsigned kNearQuarterTurnX = 1u << 16, kNearQuarterTurnY = 1u << 17, kNearQuarterTurnZ = 1u << 18;
+
+// The feature sets of the cases: each alone, rotation alone and all together in every order;
+// translation, rotation and uneven scaling together in every order (each mesh turned under an
+// unevenly scaled parent, sheared); turns near a quarter turn about each axis alone, with the
+// other angles (in every order), and with a rotation pivot or a geometric transform.
 inline std::vector<std::pair<unsigned, int>> FeatureCases() {
     std::vector<std::pair<unsigned, int>> cases;
     for (int i = 0; i < 10; ++i)
@@ -55,7 +64,36 @@ inline std::vector<std::pair<unsigned, int>> FeatureCases() {
         cases.emplace_back(kRotation, order);
         cases.emplace_back(kAllFeatures, order);
     }
+    for (int order = 0; order <= 6; ++order) cases.emplace_back(kTranslation | kRotation | kScaling, order);
+    const unsigned withTurns[] = {0, kRotation, kRotationPivot, kRotation | kRotationPivot, kRotation | kGeometric};
+    for (unsigned turn : {kNearQuarterTurnX, kNearQuarterTurnY, kNearQuarterTurnZ}) {
+        for (unsigned with : withTurns) cases.emplace_back(turn | with, 0);
+        for (int order = 1; order <= 6; ++order) cases.emplace_back(turn | kRotation, order);
+    }
     return cases;
+}
+
+// The names of a set's features, joined.
+inline std::string FeatureSetName(unsigned features) {
+    const unsigned transform = features & kAllFeatures;
+    std::string name = transform == kAllFeatures ? "all" : transform == 0 ? "none" : "";
+    for (int i = 0; i < 10 && transform != kAllFeatures; ++i)
+        if (transform & (1u << i)) name += (name.empty() ? "" : "+") + std::string(FeatureName(1u << i));
+    for (int axis = 0; axis < 3; ++axis)
+        if (features & (kNearQuarterTurnX << axis)) name += std::string(", near a quarter turn about ") + "XYZ"[axis];
+    return name;
+}
+
+// Node k of a chain turned within a tenth of a degree of a quarter turn (either way) about the
+// set's axis, if any.
+inline void TurnNearAQuarter(std::mt19937& random, unsigned features, int k, FileTransformValues& v) {
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(features & (kNearQuarterTurnX << axis))) continue;
+        if (!(features & kRotation)) v.r[0] = v.r[1] = v.r[2] = 0.0;
+        if (k == 1) continue;
+        const double off = 0.01 + 0.08 * (random() / 4294967296.0);
+        v.r[axis] = Held((random() % 2 ? 90.0 : -90.0) - off);
+    }
 }
 
 // Nodes without anything a take's local matrix leaves out: translation, rotation XYZ (or
@@ -96,13 +134,14 @@ inline std::vector<PlacementCase> AddPlacementCases(zeqsdk_400::KZeqSdkManager& 
             c.mFeatures = set.first;
             c.mOrder = set.second;
             c.mKeyed = keyed;
-            c.mName = std::string("P") + std::to_string(cases.size()) + " (" + FeatureName(set.first) + ", order " +
-                      std::to_string(set.second) + (keyed ? ", keyed)" : ")");
+            c.mName = std::string("P") + std::to_string(cases.size()) + " (" + FeatureSetName(set.first) +
+                      ", order " + std::to_string(set.second) + (keyed ? ", keyed)" : ")");
             KZeqNode* parent = scene.GetRootNode();
             for (int k = 0; k < 3; ++k) {
                 const std::string name = "P" + std::to_string(cases.size()) + "HBL"[k];
                 KZeqNode* node = manager.CreateKZeqNode(name.c_str());
-                c.mDefaults[k] = RandomFileValues(random, set.first, set.second);
+                c.mDefaults[k] = RandomFileValues(random, set.first & kAllFeatures, set.second);
+                TurnNearAQuarter(random, set.first, k, c.mDefaults[k]);
                 SetFileValues(*node, c.mDefaults[k]);
                 // Plain chains hold an inactive pivot set above active empty ones.
                 if (plain && k == 0) node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_REFERENCE);
@@ -115,6 +154,7 @@ inline std::vector<PlacementCase> AddPlacementCases(zeqsdk_400::KZeqSdkManager& 
                         std::copy(v.t, v.t + 3, keyedValues.t);
                         std::copy(v.r, v.r + 3, keyedValues.r);
                         std::copy(v.s, v.s + 3, keyedValues.s);
+                        TurnNearAQuarter(random, set.first, k, keyedValues);
                         c.mKeys[k].emplace_back(seconds, keyedValues);
                     }
                     KeyFileValues(*node, "Take 001", c.mKeys[k]);

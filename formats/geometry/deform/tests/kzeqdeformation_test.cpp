@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,22 @@ protected:
         for (const auto& pair : pairs) link->AddControlPointIndex(pair.first, pair.second);
         mMesh->AddLink(link);
         return link;
+    }
+    // A node under the root that the mesh's node is moved below.
+    KZeqNode* MeshBelow(const char* name) {
+        KZeqNode* parent = mManager.CreateKZeqNode(name);
+        mScene->GetRootNode()->AddChild(parent);
+        parent->AddChild(mNode);
+        return parent;
+    }
+    // Where placement puts (x, y, z) of node.
+    static KZeqVector4 Placed(KZeqStaticPlacement& placement, KZeqNode* node, double x, double y, double z) {
+        return placement.Of(*node).MultT(KZeqVector4(x, y, z, 1));
+    }
+    static void ExpectAt(const KZeqVector4& p, double x, double y, double z) {
+        EXPECT_NEAR(x, p[0], 1e-12);
+        EXPECT_NEAR(y, p[1], 1e-12);
+        EXPECT_NEAR(z, p[2], 1e-12);
     }
     void ExpectMovedBy(const std::vector<KZeqVector4>& points, const KZeqVector4& by, std::vector<int> which) {
         const KZeqVector4* base = mMesh->GetControlPoints();
@@ -190,6 +207,35 @@ TEST_F(DeformationTest, GlobalPositionComposesDefaultsFromTheTop) {
     child->SetDefaultT(KZeqVector4(1, 0, 0, 0));
     const KZeqVector4 origin = KZeqDeformation::GetGlobalPosition(child).MultT(KZeqVector4(0, 0, 0, 1));
     EXPECT_NEAR(12.0, origin[0], 1e-12);
+}
+
+// A parent scaled (2, 1, 1) holding a mesh turned (0, 0, 45): (0, 1, 0) turns to (-0.707,
+// 0.707, 0), which the parent stretches to (-1.414, 0.707, 0), a shear no translation, rotation
+// and scaling of the mesh's own can give.
+TEST_F(DeformationTest, StaticPlacementKeepsTheShearOfAMeshTurnedUnderAnUnevenlyScaledParent) {
+    MeshBelow("Scaled")->SetDefaultS(KZeqVector4(2, 1, 1, 0));
+    mNode->SetDefaultR(KZeqVector4(0, 0, 45, 0));
+    KZeqStaticPlacement placement;
+    ExpectAt(Placed(placement, mNode, 0, 1, 0), -std::sqrt(2.0), std::sqrt(0.5), 0);
+}
+
+// Below a node that needs the full transform, the full transform of the default values places
+// a node, its geometric transform first; each placement reads the tree as it stands when made.
+TEST_F(DeformationTest, StaticPlacementOfTheTreeAsItStands) {
+    KZeqNode* top = MeshBelow("Pivoted");
+    top->SetDefaultR(KZeqVector4(0, 0, 90, 0));
+    for (KZeqNode* node : {top, mNode}) node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    top->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 0, 0, 1));
+    mNode->SetGeometricTranslation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 3, 1));
+    KZeqStaticPlacement first;
+    ExpectAt(Placed(first, mBone, 0, 0, 0), 0, 0, 0);
+    // 3 along Z, then turned a quarter about Z round (1, 0, 0).
+    ExpectAt(Placed(first, mNode, 0, 0, 0), 1, -1, 3);
+    mBone->SetDefaultT(KZeqVector4(0, 7, 0, 0));
+    top->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 0, 1));
+    KZeqStaticPlacement second;
+    ExpectAt(Placed(second, mBone, 0, 0, 0), 0, 7, 0);
+    ExpectAt(Placed(second, mNode, 0, 0, 0), 0, 0, 3);
 }
 
 }  // namespace

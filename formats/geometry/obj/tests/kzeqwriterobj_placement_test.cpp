@@ -71,11 +71,12 @@ TEST_F(ObjPlacementTest, ThePeerFindsEveryVertexWhereTheFullTransformPutsIt) {
 #endif
 
 // Translation, rotation XYZ and scaling alone, keyed in a current take or not, under pivot sets
-// inactive or active and empty: the file as the writer has always written it.
+// inactive or active and empty: the file as the writer has always written it, but for the meshes
+// turned under an unevenly scaled parent (the first four chains), which keep their shear.
 TEST_F(ObjPlacementTest, ScenesWithoutPivotsAreWrittenAsBefore) {
     AddPlacementCases(mManager, *mScene, PlainCases(), 7, true);
     const std::string path = Write("plain.obj");
-    EXPECT_EQ(8408136108719450060ull, FileHash(path));
+    EXPECT_EQ(5525078594531339333ull, FileHash(path));
 }
 
 }  // namespace
