@@ -294,8 +294,12 @@ public:
         if (hasG) Linear(mGInverse, mGInverse);
     }
 
-    // The scaling, the rotation matrix and the translation of total.
-    void Extract(double* s, Matrix& r, double* t, const Matrix& total) const {
+    // The scaling, the rotation matrix and the translation of total. The scaling takes the
+    // signs of was (the scaling the total was made with) where they give a rotation: any other
+    // choice changes the rotation, which turns what lies between the two (pivots, offsets, a
+    // post-rotation) elsewhere. Otherwise a mirroring block is a rotation with all three
+    // scalings negated.
+    void Extract(double* s, Matrix& r, double* t, const Matrix& total, const double* was) const {
         Matrix z, q, n;
         CopyMatrix(z, total);
         if (mHasA) Then(z, mAInverse, z);
@@ -305,14 +309,16 @@ public:
 
         double lengths[3];
         SplitRows(n, lengths, q);
-        // A mirroring block is a rotation with all three scalings negated.
-        double sign = 1.0;
-        if (Determinant(n) * mDetRb < 0.0) {
-            sign = -1.0;
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j) n[i][j] = -n[i][j];
+        const bool mirrors = Determinant(n) * mDetRb < 0.0;
+        bool odd = false;  // whether was mirrors
+        for (int i = 0; i < 3; ++i) odd = odd != (was[i] < 0.0);
+        double sign[3];
+        for (int i = 0; i < 3; ++i)
+            sign[i] = odd == mirrors ? (was[i] < 0.0 ? -1.0 : 1.0) : mirrors ? -1.0 : 1.0;
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) n[i][j] *= sign[i];
+            s[i] = mKb[i] > 0.0 ? sign[i] * lengths[i] / mKb[i] : 0.0;
         }
-        for (int i = 0; i < 3; ++i) s[i] = mKb[i] > 0.0 ? sign * lengths[i] / mKb[i] : 0.0;
         if (mHasB)
             Then(r, mRbInverse, n);
         else
@@ -546,7 +552,7 @@ bool KFCurveFilterMatrixConverter::DoConvert(KFCurveNode& node) {
         Matrix t, r, s, total;
         TransformMatrices(t, r, s, in, sourceOrder);
         source.ComputeTotalMatrix(total, t, r, s);
-        destination.Extract(out + 6, r, out, total);
+        destination.Extract(out + 6, r, out, total, in + 6);
         KgeRVector angles;
         // Euler XYZ through the general extraction: the X-first one takes a turn within a tenth of
         // a degree of a quarter turn about Y for the quarter turn itself.

@@ -12,8 +12,9 @@ namespace zeqsdk_400 {
 // rotation and scaling change. The node is sampled at the resampling period;
 // at each sample the total matrix under the source set is decomposed under the
 // destination set into translation, rotation and scaling, written as keys of
-// new curves that replace the node's. Afterwards the rotation may be unrolled
-// and resampled and constant keys removed.
+// new curves that replace the node's; the scaling keeps the signs of the
+// sampled one wherever they fit the total. Afterwards the rotation may be
+// unrolled and resampled and constant keys removed.
 //
 // The total matrix of a set, read as applied to a point first to last:
 //   M7, M12^-1, M6, S, M5, M12, M11^-1, M4, R, M3, M11, pivot term, M2, T, M1, M0

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -202,4 +203,71 @@ TEST_F(KZeqNodePivotTest, TakeWithoutATranslationCurveShiftsTheOthers) {
     EXPECT_EQ(nullptr, node->GetTakeNode(1)->GetTranslationX());
     EXPECT_EQ(std::vector<float>({2}), Values(node->GetTakeNode(1)->GetTranslationY()));
     EXPECT_EQ(std::vector<float>({1, 1, 11}), Values(node->GetTakeNode(0)->GetTranslationX()));
+}
+
+// A scaling with negative axes keeps them through a resampled pre-rotation: another choice of signs
+// (all three negated for a mirror, none for two) changes the rotation, which then turns what lies
+// between the scaling and the rotation (the scaling pivot and offset, the rotation pivot, the
+// post-rotation) elsewhere. Keyed from one scaling to another on the same sides of zero, the node's
+// transform is the same before and after at every sample, in both conversions.
+TEST_F(KZeqNodePivotTest, NegativeScalingAxesKeptThroughAResampledPreRotation) {
+    const float scalings[][2][3] = {{{1, -2, 0.5f}, {2, -1, 1.5f}}, {{-1, -2, 0.5f}, {-2, -0.5f, 1}}};
+    for (auto convert : {&KZeqNode::ConvertPivotAnimation, &KZeqNode::ConvertPivotAnimationRecursive})
+        for (const auto& scaling : scalings) {
+            SCOPED_TRACE(std::string(convert == &KZeqNode::ConvertPivotAnimation ? "lighter" : "fuller") +
+                         ", scaling X " + std::to_string(scaling[0][0]));
+            KZeqNode* node = Animated();
+            KZeqTakeNode* take = node->GetTakeNode(1);
+            KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+            for (int axis = 0; axis < 3; ++axis)
+                for (int k = 0; k < 2; ++k) Key(s[axis], k, scaling[k][axis]);
+            zeqtest::FileTransformValues values;
+            const double pre[3] = {16, 10, -73}, post[3] = {20, -30, 40}, pivot[3] = {1, -1, 0.5},
+                         offset[3] = {0.3, 0.2, -0.1}, rotationPivot[3] = {0.5, 1, -1};
+            for (int i = 0; i < 3; ++i) {
+                values.preRotation[i] = pre[i];
+                values.postRotation[i] = post[i];
+                values.scalingPivot[i] = pivot[i];
+                values.scalingOffset[i] = offset[i];
+                values.rotationPivot[i] = rotationPivot[i];
+            }
+            for (KZeqNode::EPivotSet set : {kSet0, kSet1}) {
+                node->SetPostRotation(set, KZeqVector4(post[0], post[1], post[2], 0));
+                node->SetScalingPivot(set, KZeqVector4(pivot[0], pivot[1], pivot[2], 0));
+                node->SetScalingOffset(set, KZeqVector4(offset[0], offset[1], offset[2], 0));
+                node->SetRotationPivot(set, KZeqVector4(rotationPivot[0], rotationPivot[1], rotationPivot[2], 0));
+            }
+            node->SetPreRotation(kSet0, KZeqVector4(pre[0], pre[1], pre[2], 0));
+            // The transform at each frame of the second, from the take's curves and these values.
+            const auto locals = [&](const zeqtest::FileTransformValues& with) {
+                zeqtest::FileTransformValues v = with;
+                std::vector<zeqtest::Mat4> out;
+                for (int frame = 0; frame <= 30; ++frame) {
+                    KFCurve* curves[9] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ(),
+                                          take->GetEulerRotationX(), take->GetEulerRotationY(),
+                                          take->GetEulerRotationZ(), take->GetScaleX(), take->GetScaleY(),
+                                          take->GetScaleZ()};
+                    double* slots[9] = {&v.t[0], &v.t[1], &v.t[2], &v.r[0], &v.r[1],
+                                        &v.r[2], &v.s[0], &v.s[1], &v.s[2]};
+                    for (int c = 0; c < 9; ++c) *slots[c] = curves[c]->Evaluate(Sec(frame / 30.0));
+                    out.push_back(zeqtest::FileLocalMatrix(v));
+                }
+                return out;
+            };
+            const std::vector<zeqtest::Mat4> before = locals(values);
+            (node->*convert)(kSet1, 30.0, false);
+            for (double& angle : values.preRotation) angle = 0;
+            const std::vector<zeqtest::Mat4> after = locals(values);
+            // The first frame where they part, if any.
+            std::string parted;
+            for (std::size_t frame = 0; frame < before.size() && parted.empty(); ++frame)
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < 3; ++j)
+                        if (parted.empty() && std::fabs(after[frame][i][j] - before[frame][i][j]) > 1e-5)
+                            parted = "frame " + std::to_string(frame) + " [" + std::to_string(i) + "][" +
+                                     std::to_string(j) + "] " + std::to_string(after[frame][i][j]) + " where it was " +
+                                     std::to_string(before[frame][i][j]);
+            EXPECT_EQ(parted, "");
+            EXPECT_LT(take->GetScaleY()->Evaluate(Sec(0.5)), 0.0f);
+        }
 }
