@@ -1,5 +1,6 @@
 // Preparation services of the pass: the scale check, pivot states and sets, the "__Pre_" and
 // "__Post_" check and the hard-edge merge of mesh normals.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -93,6 +94,18 @@ bool RemoveAxisTurn(KZeqNode& node, bool aimed, const std::vector<KZeqVector4>& 
     const KZeqVector4 before = post;
     node.SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], post[3]));
     return KeepOriginThroughTurn(node, before, scalings, scalings);
+}
+
+// Whether one of the scalings differs on two axes the turn exchanges: the host turns the node after
+// its scaling, so that those axes take each other's scaling instead of keeping their own.
+bool ScalingCrossesTurn(const double (*turn)[4], const std::vector<KZeqVector4>& scalings) {
+    for (const KZeqVector4& s : scalings)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                if (turn[i][j] != 0 &&
+                    std::fabs(s[i] - s[j]) > 1e-9 * std::max({1.0, std::fabs(s[i]), std::fabs(s[j])}))
+                    return true;
+    return false;
 }
 
 }  // namespace
@@ -189,9 +202,14 @@ void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
             const bool origin = RemoveAxisTurn(n, aimed, scalings);
             bool varies = false;
             const KZeqXMatrix back = ChildrenCorrectionOverTime(n, before, scalings, varies);
-            const std::string about = std::string("the forward-axis turn of ") +
-                                      (n.GetCamera() ? "the camera " : "the light ") +
-                                      n.GetNameWithoutNameSpacePrefix().Buffer();
+            const std::string name = n.GetNameWithoutNameSpacePrefix().Buffer();
+            const std::string about =
+                std::string("the forward-axis turn of ") + (n.GetCamera() ? "the camera " : "the light ") + name;
+            if (ScalingCrossesTurn(AxisTurn(n, aimed), scalings))
+                NodeLine(n, (n.GetCamera() ? "Camera " : "Light ") + name +
+                                ": its scaling is not alike on the axes its forward-axis turn exchanges, and the host "
+                                "turns it after its scaling; its origin is where the file has it, its axes differ in "
+                                "length or direction.");
             if (!origin) NodeLine(n, "Node " + OriginAtOneTimeNote(n, about));
             for (int i = 0; i < n.GetChildCount(); ++i)
                 for (const std::string& note : ComposeNoted(*n.GetChild(i), back, about, varies))
