@@ -27,11 +27,12 @@ void CopyMatrix(KgeRMatrix& target, const KgeRMatrix& source) { std::memcpy(targ
 int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
 
 // What the skeleton is built from: the node's default translation, rotation
-// and scaling, or its full transform at time folded into them.
+// and scaling, or its full transform at time folded into them (also where
+// its take's layers and time warps play more than its curves).
 enum class Part { kT, kR, kS };
 KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
     KZeqVector4 value;
-    if (!node->NeedsFullTransform()) {
+    if (!node->NeedsFullTransform() && !node->IsTakeLayeredOrWarped()) {
         if (part == Part::kT) return node->GetDefaultT(value);
         if (part == Part::kR) return node->GetDefaultR(value);
         return node->GetDefaultS(value);
@@ -176,6 +177,7 @@ void KZeqAsfScene::ClearCurveNodes() {
         pending.pop_back();
         for (KFCurveNode*& node : bone->mCurveNodes) node = nullptr;
         bone->mNode = nullptr;
+        bone->mLayered = false;
         for (int i = 0; i < bone->GetChildCount(); ++i) pending.push_back(bone->GetChild(i));
     }
 }
