@@ -360,7 +360,9 @@ INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), C
 // written through every motion writer over the whole time the take plays (a warp may play on
 // after the curves' last key) and read back: every joint where the take puts it at every frame.
 // Joints below the top keep one offset (the formats without translation channels hold no more):
-// their translation layers add the same at every key.
+// their translation layers add the same at every key. A plain take (no warp, no layer) is among
+// the kinds; every joint's default values lie elsewhere than its take puts it, as a posed take's
+// do.
 struct LayeredJointCase {
     unsigned mKinds;  // of RandomTakeLayering
     int mOrder;
@@ -370,8 +372,10 @@ struct LayeredJointCase {
 };
 
 std::vector<LayeredJointCase> LayeredCases() {
+    std::vector<unsigned> kinds = zeqtest::TakeLayeringKinds();
+    kinds.insert(kinds.begin(), 0u);
     std::vector<LayeredJointCase> cases;
-    for (unsigned kind : zeqtest::TakeLayeringKinds())
+    for (unsigned kind : kinds)
         for (int order = 0; order <= 6; ++order)
             for (bool pre : {false, true}) {
                 const int index = static_cast<int>(cases.size());
@@ -410,7 +414,10 @@ protected:
             if (n > 0)
                 for (zeqtest::ScalarKeys& axis : layering.mLayerT)
                     for (auto& key : axis) key.second = axis.front().second;
-            Append(keys.front().second, keys);
+            FileTransformValues defaults = keys.front().second;
+            defaults.t[0] += 1.0;
+            defaults.r[2] += 10.0;
+            Append(defaults, keys);
             zeqtest::AddTakeLayering(*mNodes.back(), kTake, layering);
             mLayerings.push_back(layering);
         }
