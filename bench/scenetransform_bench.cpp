@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzeqtransformcache.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 
 using namespace zeqsdk_400;
 
@@ -140,6 +142,15 @@ BENCHMARK(BM_GlobalTransformsAtATime)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
+// Each node's full local transform at 0.5 s in its current take.
+void LocalTransformsAtATime(benchmark::State& state, const std::vector<KZeqNode*>& nodes) {
+    KTime time;
+    time.SetSecondDouble(0.5);
+    for (auto _ : state)
+        for (KZeqNode* node : nodes) benchmark::DoNotOptimize(node->EvaluateLocalTransform(time).mData[3][0]);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // Each joint's full local transform at a time of its keyed current take, as the motion writers
 // ask frame by frame; the default takes hold their channels, as those of a scene read from a file do.
 void BM_LocalTransformsKeyed(benchmark::State& state) {
@@ -150,12 +161,24 @@ void BM_LocalTransformsKeyed(benchmark::State& state) {
         node->GetDefaultTakeNode()->GetKFCurveNode();
     }
     KeyTake(nodes);
-    KTime time;
-    time.SetSecondDouble(0.5);
-    for (auto _ : state)
-        for (KZeqNode* node : nodes) benchmark::DoNotOptimize(node->EvaluateLocalTransform(time).mData[3][0]);
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    LocalTransformsAtATime(state, nodes);
 }
 BENCHMARK(BM_LocalTransformsKeyed)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same with each take holding a time warp on its whole transform, a translation layer and a
+// rotation layer, the nodes in the order ZYX, as a file read without merging them keeps them.
+void BM_LocalTransformsLayered(benchmark::State& state) {
+    KZeqSdkManager manager;
+    const std::vector<KZeqNode*> nodes = Nodes(Hierarchy(manager, static_cast<int>(state.range(0)), 10, true));
+    KeyTake(nodes);
+    std::mt19937 random(7);
+    const unsigned kinds = zeqtest::kLayerKinds | 1u << zeqtest::eWarpTransform;
+    for (KZeqNode* node : nodes) {
+        node->SetRotationOrder(KZeqNode::eSOURCE_SET, eEULER_ZYX);
+        zeqtest::AddTakeLayering(*node, "Take 001", zeqtest::RandomTakeLayering(random, kinds));
+    }
+    LocalTransformsAtATime(state, nodes);
+}
+BENCHMARK(BM_LocalTransformsLayered)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace

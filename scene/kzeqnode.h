@@ -300,6 +300,10 @@ public:
     // rotation and scaling alone (the local matrix of a take): a rotation order of other axes, or
     // pivot set 0 active with a pivot, offset, pre- or post-rotation or geometric transform.
     bool NeedsFullTransform() const;
+    // True when the current take's transform holds animation layers or time warps (on its
+    // channels, the whole transform or the take): it plays more than its base curves, which only
+    // the take's evaluation (EvaluateLocalTransform, GetLocalFromCurrentTake) composes.
+    bool IsTakeLayeredOrWarped();
     // What places the node's own geometry in the node: scaling, rotation XYZ, then translation of
     // pivot set 0's geometric values (identity while the set is inactive), before the global transform.
     KZeqXMatrix EvaluateGeometricTransform() const;
@@ -427,10 +431,10 @@ private:
     KZeqXMatrix EvaluateGlobal(const KTime* time);
     // The translation, rotation and scaling a take holds (its default values without time), but
     // those of skip (bits 1 T, 2 R, 4 S); what it does not hold stays as given. The bits of those
-    // it gave whole.
+    // it gave whole. Rotation layers compose in rotationOrder (a KVXRotationOrder code).
     static constexpr int kAllTransformChannels = 7;
-    static int ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
-                                   double* s, int skip = 0);
+    static int ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, int rotationOrder, double* t,
+                                   double* r, double* s, int skip = 0);
     // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
     bool PreAndPostRotationCount() const;
     // Scaling, rotation XYZ, then translation of a set's geometric values; identity when inactive.

@@ -1,6 +1,7 @@
 // The node's take channels, its local and global matrices per take, its
 // state records and the synchronisation of its properties with pivot set 0
 // and the limits.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -29,9 +30,28 @@ struct TransformChannel {
     double mPreset;
 };
 
+// The time the curves below node are read at: the time warps of node and of the curve nodes above
+// it (the whole transform's, the take's) bend it from the top down, as evaluating the take's tree
+// whole does; a channel's own warp bends it further as the channel is evaluated.
+KTime WarpedBelow(const KFCurveNode* node, KTime time) {
+    bool warped = false;
+    for (const KFCurveNode* n = node; n && !warped; n = n->GetParent()) warped = n->TimeWarpGet() != nullptr;
+    if (!warped) return time;
+    time = WarpedBelow(node->GetParent(), time);
+    KFCurveNode* warp = node->TimeWarpGet();
+    if (!warp) return time;
+    std::vector<double> values(static_cast<std::size_t>(std::max(warp->GetChannelCount(), 1)));
+    if (warp->CandidateEvaluate(values.data(), time) == values.data()) return time;
+    KTime at;
+    at.SetSecondDouble(values[0]);
+    return at;
+}
+
 // The first three values of a channel node's run: its default values, or
-// its candidates at a time when hint is given. How many it gave.
-int ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
+// its candidates at a time when hint is given. How many it gave. A rotation
+// node's layers compose in the order its angles turn in (rotationOrder, a
+// KVXRotationOrder code), whatever order the curve node was given.
+int ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint, int rotationOrder = -1) {
     if (!node) return 0;
     double local[8];
     std::vector<double> heap;
@@ -41,10 +61,25 @@ int ReadChannel(KFCurveNode* node, double* out, const KTime* time, int* hint) {
         heap.resize(static_cast<std::size_t>(count));
         values = heap.data();
     }
-    double* end = time ? node->CandidateEvaluate(values, *time, hint) : node->GetValue(values);
+    double* end = nullptr;
+    if (time) {
+        const int held = node->GetRotationOrder();
+        const bool reorder = rotationOrder >= 0 && held != rotationOrder;
+        if (reorder) node->SetRotationOrder(rotationOrder);
+        end = node->CandidateEvaluate(values, *time, hint);
+        if (reorder) node->SetRotationOrder(held);
+    } else {
+        end = node->GetValue(values);
+    }
     int given = 0;
     for (; given < 3 && values + given < end; ++given) out[given] = values[given];
     return given;
+}
+
+// The rotation order of the set as KVXRotationOrder codes it; spheric and unknown orders turn as XYZ.
+int EulerOrder(const KZeqNodeProperties::KZeqPivot& set) {
+    return set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX ? 2 * set.mRotationOrder
+                                                                               : KVXRotationOrder::eEulerXYZ;
 }
 
 // Scaling, then rotation about X, Y and Z, then translation: the twelve
@@ -231,8 +266,8 @@ void KZeqNode::AddChannels(KZeqTakeNode* take) {
 
 // ---- Matrices from the takes --------------------------------------------------------------
 
-int KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, double* t, double* r,
-                                  double* s, int skip) {
+int KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, int rotationOrder, double* t,
+                                  double* r, double* s, int skip) {
     double* const out[3] = {t, r, s};
     if (take && !time && take->IsDeferred()) {
         // The default values of channels not made yet.
@@ -247,15 +282,29 @@ int KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* t
     static const char* const kNames[3] = {"T", "R", "S"};
     KFCurveNode* root = take->GetKFCurveNode();
     int whole = 0;
-    for (int c = 0; c < 3; ++c)
-        if (!(skip & (1 << c)) && ReadChannel(root->FindRecursive(kNames[c]), out[c], time, &hints[c]) == 3)
+    // The channels share their parent: its warped time is worked out once.
+    const KFCurveNode* above = nullptr;
+    bool known = false;
+    KTime warped;
+    for (int c = 0; c < 3; ++c) {
+        if (skip & (1 << c)) continue;
+        KFCurveNode* node = root->FindRecursive(kNames[c]);
+        if (node && time && (!known || node->GetParent() != above)) {
+            above = node->GetParent();
+            warped = WarpedBelow(above, *time);
+            known = true;
+        }
+        if (ReadChannel(node, out[c], time ? &warped : nullptr, &hints[c], c == 1 ? rotationOrder : -1) == 3)
             whole |= 1 << c;
+    }
     return whole;
 }
 
 KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
-    ReadTransformValues(cache.mHints, take, time, t, r, s);
+    // Rotation layers compose as the full evaluation composes them (one total per time for both);
+    // the matrix turns that total as XYZ, as it always has.
+    ReadTransformValues(cache.mHints, take, time, EulerOrder(Pivot(eSOURCE_SET)), t, r, s);
     BuildLocal(cache.mLocal, t, r, s);
     cache.mLocalValid = true;
     if (time) cache.mLocalTime = *time;
@@ -347,12 +396,6 @@ void Move(KZeqMatrix& m, const KZeqVector4& v, double sign) {
     for (int j = 0; j < 3; ++j) m.mData[3][j] += sign * v[j];
 }
 
-// The rotation order of the set as KVXRotationOrder codes it; spheric and unknown orders turn as XYZ.
-int EulerOrder(const KZeqNodeProperties::KZeqPivot& set) {
-    return set.mRotationOrder > eEULER_XYZ && set.mRotationOrder <= eEULER_ZYX ? 2 * set.mRotationOrder
-                                                                               : KVXRotationOrder::eEulerXYZ;
-}
-
 }  // namespace
 
 KZeqXMatrix KZeqNode::EvaluateLocalTransform(KTime time) { return EvaluateLocal(&time); }
@@ -373,6 +416,28 @@ bool KZeqNode::NeedsFullTransform() const {
     return s[0] != 1.0 || s[1] != 1.0 || s[2] != 1.0;
 }
 
+namespace {
+
+bool LayeredOrWarped(const KFCurveNode& node) {
+    if (node.LayerGet() || node.TimeWarpGet()) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (LayeredOrWarped(*node.Get(i))) return true;
+    return false;
+}
+
+}  // namespace
+
+bool KZeqNode::IsTakeLayeredOrWarped() {
+    const int current = GetCurrentTakeNodeIndex();
+    // The default take gives its values alone; a deferred take holds plain channels.
+    if (current <= 0 || current >= GetTakeNodeCount() || GetTakeNode(current)->IsDeferred()) return false;
+    KFCurveNode* root = GetTakeNode(current)->GetKFCurveNode();
+    if (!root) return false;
+    if (root->TimeWarpGet()) return true;
+    KFCurveNode* transform = root->FindRecursive("Transform");
+    return transform && LayeredOrWarped(*transform);
+}
+
 KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
     KZeqTakeNode* defaultTake = GetDefaultTakeNode();
@@ -380,13 +445,14 @@ KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
     KZeqTakeNode* take = current >= 0 && current < GetTakeNodeCount() ? GetTakeNode(current) : nullptr;
     const bool timed = time && take && take != defaultTake;
     // The current take's values over the default ones: a channel it holds whole needs none below it.
-    const int whole = timed ? ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s) : 0;
+    const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
+    const int order = EulerOrder(set);
+    const int whole = timed ? ReadTransformValues(mCurrentTakeCache.mHints, take, time, order, t, r, s) : 0;
     if (whole != kAllTransformChannels) {
-        ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, t, r, s, whole);
-        if (timed) ReadTransformValues(mCurrentTakeCache.mHints, take, time, t, r, s, whole);
+        ReadTransformValues(mDefaultTakeCache.mHints, defaultTake, nullptr, order, t, r, s, whole);
+        if (timed) ReadTransformValues(mCurrentTakeCache.mHints, take, time, order, t, r, s, whole);
     }
 
-    const KZeqNodeProperties::KZeqPivot& set = Pivot(eSOURCE_SET);
     const bool active = set.mPivotState == ePIVOT_STATE_ACTIVE;
     const KZeqVector4 zero;
     const KZeqVector4& scalingPivot = active ? set.mScalingPivot : zero;
@@ -404,7 +470,7 @@ KZeqXMatrix KZeqNode::EvaluateLocal(const KTime* time) {
 
     // Post-rotation undone, the rotation in the set's order, pre-rotation.
     KZeqMatrix rotation;
-    KVXRotationOrder(EulerOrder(set)).V2M(rotation.mData, KgeRVector(r[0], r[1], r[2]));
+    KVXRotationOrder(order).V2M(rotation.mData, KgeRVector(r[0], r[1], r[2]));
     if (active && PreAndPostRotationCount()) {
         KZeqMatrix pre, post, undone, turned;
         KmXYZtoR(pre.mData, set.mPreRotation[0], set.mPreRotation[1], set.mPreRotation[2]);

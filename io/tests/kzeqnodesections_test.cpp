@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -37,6 +38,7 @@
 #include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/kzequserproperty.h"
+#include "scene/tests/kfiletakelayers_support.h"
 #include "scene/tests/kfiletransform_support.h"
 
 using namespace zeqsdk_400;
@@ -725,6 +727,81 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
         }
     }
     KFCURVE_SetPlotPeriod(period);
+}
+
+// A take's time warps and layers read without the baking (option 10 off, as the SDK's callers
+// read): the take's tree keeps them, and every model evaluates where the file puts it, at the keys,
+// between them and after the curves' last key, in every order with a pre-rotation and without.
+TEST_F(SectionsTest, UnmergedWarpsAndLayersPlayAsTheFileMeans) {
+    using namespace zeqtest;
+    std::mt19937 random(61);
+    const auto value = [&random](double range) { return FieldNumber(range * (random() / 2147483648.0 - 1.0)); };
+    for (unsigned kind : TakeLayeringKinds()) {
+        SCOPED_TRACE(TakeKindsName(kind));
+        struct Model {
+            FileTransformValues mValues;  // order and pre-rotation
+            ScalarKeys mT[3], mR[3];
+            TakeLayering mLayering;
+        };
+        std::vector<Model> models(14);
+        std::string objects, connections, takes;
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            Model& m = models[i];
+            m.mValues.rotationOrder = static_cast<int>(i % 7);
+            for (int axis = 0; axis < 3; ++axis) {
+                if (i >= 7) m.mValues.preRotation[axis] = std::stod(value(170));
+                for (double seconds : {0.0, 1.0, 2.0}) {
+                    m.mT[axis].emplace_back(seconds, std::stod(value(5)));
+                    m.mR[axis].emplace_back(seconds, std::stod(value(170)));
+                }
+            }
+            m.mLayering = RandomTakeLayering(random, kind);
+            const std::string name = "\"Model::N" + std::to_string(i) + "\"";
+            const double* pre = m.mValues.preRotation;
+            objects += "Model: " + name + ", \"Null\" {;Properties60: {;Property: \"RotationOrder\", \"enum\", \"\", " +
+                       std::to_string(m.mValues.rotationOrder) + ";Property: \"PreRotation\", \"Vector3D\", \"\", " +
+                       FieldNumber(pre[0]) + "," + FieldNumber(pre[1]) + "," + FieldNumber(pre[2]) +
+                       ";Property: \"RotationActive\", \"bool\", \"\", 1;};Type: \"Null\";};";
+            connections += "Connect: \"OO\", " + name + ", \"Model::Scene\";";
+            takes += TakeModelField(name, m.mT, m.mR, m.mLayering);
+        }
+        const std::string path = mDir / "layered.zeq";
+        MakeZeqFile(path, 6000, 0,
+                    "Definitions: {;ObjectType: \"Model\";};Objects: {;" + objects + "};Connections: {;" +
+                        connections + "};Takes: {;Current: \"T\";Take: \"T\" {;" + TimeWarpsField() + takes +
+                        "};};");
+        KZeqImporter importer(mManager);
+        ASSERT_TRUE(importer.Initialize(path.c_str()));
+        auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
+        ASSERT_FALSE(options->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP));
+        KZeqScene* scene = mManager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Import(*scene, options)) << importer.GetLastErrorString();
+        importer.ReleaseImportOptions(options);
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            const Model& m = models[i];
+            KZeqNode* node = scene->GetRootNode()->FindChild(("N" + std::to_string(i)).c_str());
+            ASSERT_TRUE(node && node->SetCurrentTakeNode("T")) << "N" << i;
+            EXPECT_TRUE(node->IsTakeLayeredOrWarped());
+            for (double seconds : {0.0, 0.5, 1.0, 1.25, 2.0, 3.0, 4.0}) {
+                const Mat4 expected = FileLocalMatrix(LayeredValues(m.mLayering, seconds, [&m](double at) {
+                    FileTransformValues v = m.mValues;
+                    for (int axis = 0; axis < 3; ++axis) {
+                        v.t[axis] = At(m.mT[axis], at);
+                        v.r[axis] = At(m.mR[axis], at);
+                    }
+                    return v;
+                }));
+                KTime time;
+                time.SetSecondDouble(seconds);
+                const KZeqXMatrix actual = node->EvaluateGlobalTransform(time);
+                for (int r = 0; r < 4; ++r)
+                    for (int c = 0; c < 3; ++c)
+                        EXPECT_NEAR(expected[r][c], actual.mData[r][c], 1e-4)
+                            << "N" << i << " (order " << m.mValues.rotationOrder << ") at " << seconds << " s, [" << r
+                            << "][" << c << "]";
+            }
+        }
+    }
 }
 
 // A model's rotation curves are in its rotation order: the merge of a layer on "R", or of a warp

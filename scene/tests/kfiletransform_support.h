@@ -7,10 +7,10 @@
 //
 // Row vectors (p' = p * M, translation in row 3). From the point outwards: inverse scaling pivot,
 // scaling, scaling pivot, scaling offset, inverse rotation pivot, inverse post-rotation, rotation
-// in the node's order, pre-rotation, rotation pivot, rotation offset, translation; then the
-// parent's global matrix. The geometric transform (scaling, rotation XYZ, translation) comes
-// before all of it, for what the node itself holds only. Pre- and post-rotation take part only
-// when rotation is active.
+// in the node's order (a rotation layer's turn first, in the same order), pre-rotation, rotation
+// pivot, rotation offset, translation; then the parent's global matrix. The geometric transform
+// (scaling, rotation XYZ, translation) comes before all of it, for what the node itself holds
+// only. Pre- and post-rotation take part only when rotation is active.
 
 #include <array>
 #include <cmath>
@@ -32,6 +32,7 @@ struct FileTransformValues {
     double geometricT[3]{};
     double geometricR[3]{};
     double geometricS[3]{1, 1, 1};
+    double layerRotation[3]{};  // a rotation layer's angles, which turn before r
     int rotationOrder = 0;  // 0 XYZ, 1 XZY, 2 YZX, 3 YXZ, 4 ZXY, 5 ZYX, 6 spheric (as XYZ)
     bool rotationActive = true;
 };
@@ -101,7 +102,8 @@ inline Mat4 FileLocalMatrix(const FileTransformValues& v) {
         TranslationMatrix(v.scalingPivot, -1.0),  ScalingMatrix(v.s),
         TranslationMatrix(v.scalingPivot),        TranslationMatrix(v.scalingOffset),
         TranslationMatrix(v.rotationPivot, -1.0), Transposed3(post),
-        EulerMatrix(v.r, v.rotationOrder),        pre,
+        EulerMatrix(v.layerRotation, v.rotationOrder), EulerMatrix(v.r, v.rotationOrder),
+        pre,
         TranslationMatrix(v.rotationPivot),       TranslationMatrix(v.rotationOffset),
         TranslationMatrix(v.t),
     };

@@ -1,6 +1,6 @@
 // The node's full transform against the test-only evaluation of the values the file holds: every
 // rotation order, every feature alone and all together, on chains, from default values and from
-// keys (at the keys and between them).
+// keys (at the keys and between them), and from takes with time warps and animation layers.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +11,7 @@
 
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 #include "scene/tests/kfiletransform_scene.h"
 #include "scene/tests/kfiletransform_support.h"
 #include "scene/tests/scene_test_support.h"
@@ -206,6 +207,55 @@ TEST_F(KZeqNodeEvaluationTest, TheOlderEvaluationsAreUnchanged) {
     const P origin = Apply(FromSdk(node->EvaluateLocalTransform(Sec(0))), {0, 0, 0});
     EXPECT_NEAR(3.0, origin[0], 1e-12);
     EXPECT_NEAR(-2.0, origin[1], 1e-12);
+}
+
+// A take's time warps and layers, as a file read without merging them keeps them: every node
+// where they put it, at the keys, between them and after the curves' last key (a warp may play
+// on), in every order with a pre-rotation and without. The take's local matrix of a node without
+// the full transform reads the same channels.
+TEST_F(KZeqNodeEvaluationTest, LayeredAndWarpedTakesAtEveryTime) {
+    for (int order = 0; order <= 6; ++order)
+        for (bool pre : {false, true})
+            for (unsigned kind : TakeLayeringKinds()) {
+                std::vector<std::vector<std::pair<double, FileTransformValues>>> keys(3);
+                std::vector<TakeLayering> layerings;
+                std::vector<FileTransformValues> defaults;
+                for (auto& nodeKeys : keys) {
+                    const FileTransformValues first = RandomFileValues(mRandom, pre ? kPreRotation : 0u, order);
+                    defaults.push_back(first);
+                    for (double seconds : {0.0, 1.0, 2.0}) {
+                        const FileTransformValues v =
+                            RandomFileValues(mRandom, kTranslation | kRotation | kScaling, order);
+                        FileTransformValues keyed = first;
+                        std::copy(v.t, v.t + 3, keyed.t);
+                        std::copy(v.r, v.r + 3, keyed.r);
+                        std::copy(v.s, v.s + 3, keyed.s);
+                        nodeKeys.emplace_back(seconds, keyed);
+                    }
+                    layerings.push_back(RandomTakeLayering(mRandom, kind));
+                }
+                const std::vector<KZeqNode*> nodes = Chain(defaults);
+                for (std::size_t i = 0; i < nodes.size(); ++i) {
+                    KeyFileValues(*nodes[i], "Take 001", keys[i]);
+                    AddTakeLayering(*nodes[i], "Take 001", layerings[i]);
+                }
+                for (double seconds : {0.0, 0.5, 1.0, 1.25, 2.0, 3.0, 4.0}) {
+                    std::vector<FileTransformValues> at;
+                    for (std::size_t i = 0; i < nodes.size(); ++i)
+                        at.push_back(LayeredValues(layerings[i], seconds,
+                                                   [&](double s) { return ValuesBetweenKeys(keys[i], s); }));
+                    for (std::size_t i = 0; i < nodes.size(); ++i) {
+                        const std::string what = TakeKindsName(kind) + ", order " + std::to_string(order) +
+                                                 (pre ? ", pre-rotation" : "") + ", node " + std::to_string(i) +
+                                                 " at " + std::to_string(seconds) + " s";
+                        ExpectSamePlacement(Global(at, i), nodes[i]->EvaluateGlobalTransform(Sec(seconds)), what,
+                                            1e-5);
+                        if (order == 0 && !pre)
+                            ExpectSamePlacement(Global(at, i), nodes[i]->GetGlobalFromCurrentTake(Sec(seconds)),
+                                                what + ", the take's local matrices", 1e-5);
+                    }
+                }
+            }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
 #include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -207,11 +208,13 @@ bool KZeqWriter3DS::InitWrite(KStreamOptions* options) {
 
     RenameAll();
     mTargets.clear();
+    KTime warpStart = KTime::Infinite(), warpStop = KTime::MinusInfinite();
     std::vector<KZeqNode*> pending{mRootNode};
     while (!pending.empty()) {
         KZeqNode* node = pending.back();
         pending.pop_back();
         if (!node) continue;
+        motion3ds::WidenOverTimeWarps(node->GetCurrentTakeNode(), warpStart, warpStop);
         const bool spot = mLights && node->GetLight() && node->GetLight()->GetLightType() == KZeqLight::eSPOT;
         const bool camera = mCamera && node->GetCamera();
         if (KZeqNode* target = (spot || camera) ? node->GetTarget() : nullptr) {
@@ -225,7 +228,11 @@ bool KZeqWriter3DS::InitWrite(KStreamOptions* options) {
     mExportAnim = mAnim;
     mAnimStart = KTime(0);
     mAnimStop = KTime(0);
-    if (mRootNode) mRootNode->GetAnimationInterval(mAnimStart, mAnimStop);
+    // A take plays as long as its keys and time warps run.
+    if (mRootNode && mRootNode->GetAnimationInterval(mAnimStart, mAnimStop) && warpStart <= warpStop) {
+        mAnimStart = std::min(mAnimStart, warpStart);
+        mAnimStop = std::max(mAnimStop, warpStop);
+    }
     if (mAnimStart == mAnimStop) {
         mExportAnim = false;
         mAnimStart = KTime(0);
@@ -285,7 +292,11 @@ void KZeqWriter3DS::ExportOneNode(KZeqNode* node) {
     node->GetDefaultT(t);
     node->GetDefaultR(r);
     node->GetDefaultS(s);
-    if (KZeqTakeNode* take = node->GetCurrentTakeNode()) {
+    if (node->IsTakeLayeredOrWarped()) {
+        // Its curves alone do not play the take's layers and time warps.
+        const KZeqXMatrix local = node->EvaluateLocalTransform(KTime(0));
+        t = local.GetT(), r = local.GetEulerXYZ(), s = local.GetS();
+    } else if (KZeqTakeNode* take = node->GetCurrentTakeNode()) {
         KFCurve* ct[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
         KFCurve* cr[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
         KFCurve* cs[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};

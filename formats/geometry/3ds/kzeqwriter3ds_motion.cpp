@@ -65,8 +65,30 @@ void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const do
     for (int a = 0; a < 3; ++a) out[a] = made.Use(scene[a], defaults[a]);
 }
 
+void WidenOverTimeWarps(KFCurveNode& node, KTime& start, KTime& stop) {
+    if (KFCurveNode* warp = node.TimeWarpGet()) warp->GetAnimationInterval(start, stop);
+    for (int i = 0; i < node.GetCount(); ++i) WidenOverTimeWarps(*node.Get(i), start, stop);
+    if (KFCurveNode* layer = node.LayerGet()) WidenOverTimeWarps(*layer, start, stop);
+}
+
+void WidenOverTimeWarps(KZeqTakeNode* take, KTime& start, KTime& stop) {
+    // A deferred take holds plain channels alone.
+    if (take && !take->IsDeferred() && take->GetKFCurveNode()) WidenOverTimeWarps(*take->GetKFCurveNode(), start, stop);
+}
+
+void PlayedTracks(MadeCurves& made, KZeqNode* node, KZeqTakeNode* take, std::uint32_t count, const double* T,
+                  const double* R, KFCurve** t, KFCurve** r) {
+    if (take && node->IsTakeLayeredOrWarped()) {
+        KFCurve *rotation[3], *scaling[3];
+        FullTransformCurves(made, node, true, count, t, r ? r : rotation, scaling);
+        return;
+    }
+    TrackCurves(made, take, eTRANSLATION3DS, T, t);
+    if (r) TrackCurves(made, take, eROTATION3DS, R, r);
+}
+
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop) {
-    if (take) take->GetAnimationInterval(start, stop);
+    if (take && take->GetAnimationInterval(start, stop)) WidenOverTimeWarps(take, start, stop);
     const long long frames = stop.GetFrame(true, KTime::eMode30);
     return frames < 0 ? 1u : static_cast<std::uint32_t>(std::min(frames + 1, kMaxFrames3ds));
 }
@@ -120,7 +142,7 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
     KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
     const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
-    if (node->NeedsFullTransform()) {
+    if (node->NeedsFullTransform() || (take && node->IsTakeLayeredOrWarped())) {
         FullTransformCurves(made, node, take != nullptr, count, t, r, s);
     } else {
         KZeqVector4 T, R, S;
@@ -157,7 +179,7 @@ kfomni3ds* KZeqWriter3DS::ConvOmnilightNodeZeqto3DS(KZeqNode* node) {
     KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
     const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
-    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
+    PlayedTracks(made, node, take, count, T.mData, nullptr, t, nullptr);
     TrackCurves(made, take, eCOLOR3DS, C, c);
     kfomni3ds* record = nullptr;
     InitOmnilightMotion3ds(&record, count, count);

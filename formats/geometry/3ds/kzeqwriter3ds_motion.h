@@ -43,6 +43,10 @@ enum ETrack3ds { eTRANSLATION3DS, eROTATION3DS, eSCALE3DS, eCOLOR3DS };
 // A track's three curves: the take's where keyed and one-key curves of the defaults for the others;
 // without a take (a node written as static), one-key curves of the defaults.
 void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out);
+// The translation and (with r) rotation tracks of a light, camera or target: TrackCurves, or where
+// the take holds layers or time warps, which its curves alone do not play, FullTransformCurves.
+void PlayedTracks(MadeCurves& made, KZeqNode* node, KZeqTakeNode* take, std::uint32_t count, const double* T,
+                  const double* R, KFCurve** t, KFCurve** r);
 // One key a frame of the translation, Euler XYZ rotation and scaling that give the node's full local
 // transform, frames 0 to count - 1 (its default values alone when not animating).
 void FullTransformCurves(MadeCurves& made, KZeqNode* node, bool animating, std::uint32_t count, KFCurve** t,
@@ -52,8 +56,11 @@ void FullTransformCurves(MadeCurves& made, KZeqNode* node, bool animating, std::
 // minutes) is refused rather than resampled into gigabytes.
 constexpr long long kMaxFrames3ds = 100000;
 
-// Widens start and stop over the take's keys; the frames 0 to stop at 30
-// frames per second, at least one and at most kMaxFrames3ds.
+// Widens start and stop over the keys of the time warps in the take: a warped
+// channel plays as long as its warp runs, which may be past its own last key.
+void WidenOverTimeWarps(KZeqTakeNode* take, KTime& start, KTime& stop);
+// Widens start and stop over the take's keys (and its time warps'); the frames
+// 0 to stop at 30 frames per second, at least one and at most kMaxFrames3ds.
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop);
 KTime FrameTime(std::uint32_t frame);
 // Rows of the rotation of Euler XYZ degrees, points as row vectors.

@@ -28,7 +28,7 @@ std::uint32_t TargetCurves(KZeqNode* target, bool animating, MadeCurves& made, K
     target->GetDefaultT(T);
     KZeqTakeNode* take = target->GetCurrentTakeNode();
     const std::uint32_t count = KeyCount(take, start, stop);
-    TrackCurves(made, animating ? take : nullptr, eTRANSLATION3DS, T.mData, curves);
+    PlayedTracks(made, target, animating ? take : nullptr, count, T.mData, nullptr, curves, nullptr);
     return count;
 }
 
@@ -78,8 +78,7 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
     KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
     const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
-    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
-    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    PlayedTracks(made, node, take, count, T.mData, R.mData, t, r);
     TrackCurves(made, take, eCOLOR3DS, C, c);
     cone = take ? made.Use(take->GetLightConeAngle(), coneAngle) : made.Default(coneAngle);
     KFCurve* roll = made.Default(0.0);
@@ -151,8 +150,7 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
     KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
     KTime start(0), stop(0);
     const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
-    TrackCurves(made, take, eTRANSLATION3DS, T.mData, t);
-    TrackCurves(made, take, eROTATION3DS, R.mData, r);
+    PlayedTracks(made, node, take, count, T.mData, R.mData, t, r);
     if (!take) {
         fov = made.Default(defaultFov);
         roll = made.Default(defaultRoll);

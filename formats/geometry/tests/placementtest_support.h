@@ -22,6 +22,7 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 #include "scene/tests/kfiletransform_scene.h"
 #include "scene/tests/kfiletransform_support.h"
 
@@ -44,6 +45,7 @@ struct PlacementCase {
     zeqsdk_400::KZeqNode* mNodes[3] = {nullptr, nullptr, nullptr};  // the null, its mesh, that mesh's mesh
     FileTransformValues mDefaults[3];
     std::vector<std::pair<double, FileTransformValues>> mKeys[3];  // at 0, 1 and 2 s when keyed
+    TakeLayering mLayerings[3];                                    // the keyed take's warps and layers
 };
 
 // Beyond the transform features of a case: the null and the second mesh of the chain turned
@@ -51,6 +53,22 @@ struct PlacementCase {
 // their keys, so that the first mesh's global turn and the second's local one lie that near (the
 // other two angles random with the rotation feature, else none, as for the first mesh).
 constexpr unsigned kNearQuarterTurnX = 1u << 16, kNearQuarterTurnY = 1u << 17, kNearQuarterTurnZ = 1u << 18;
+
+// Beyond them: the keyed take's time warps and layers, kinds of RandomTakeLayering shifted by
+// kTakeKindsShift, on every node of the chain.
+constexpr int kTakeKindsShift = 20;
+
+// A warp on the translation, the rotation or the whole transform, a translation layer, a rotation
+// layer, and both layers under a warp, on chains of every order with a pre-rotation and without
+// (the other features apart: the full transform composes them alike).
+inline std::vector<std::pair<unsigned, int>> TakeLayeringCases() {
+    std::vector<std::pair<unsigned, int>> cases;
+    for (unsigned kind : TakeLayeringKinds())
+        for (int order = 0; order <= 6; ++order)
+            for (unsigned pre : {0u, static_cast<unsigned>(kPreRotation)})
+                cases.emplace_back(pre | kind << kTakeKindsShift, order);
+    return cases;
+}
 
 // The feature sets of the cases: each alone, rotation alone and all together in every order;
 // translation, rotation and uneven scaling together in every order (each mesh turned under an
@@ -81,6 +99,7 @@ inline std::string FeatureSetName(unsigned features) {
         if (transform & (1u << i)) name += (name.empty() ? "" : "+") + std::string(FeatureName(1u << i));
     for (int axis = 0; axis < 3; ++axis)
         if (features & (kNearQuarterTurnX << axis)) name += std::string(", near a quarter turn about ") + "XYZ"[axis];
+    if (features >> kTakeKindsShift) name += ", " + TakeKindsName(features >> kTakeKindsShift);
     return name;
 }
 
@@ -94,6 +113,15 @@ inline void TurnNearAQuarter(std::mt19937& random, unsigned features, int k, Fil
         const double off = 0.01 + 0.08 * (random() / 4294967296.0);
         v.r[axis] = Held((random() % 2 ? 90.0 : -90.0) - off);
     }
+}
+
+// The feature cases and the take's warps and layers after them, for the static exports, which
+// write the default values whatever the current take plays.
+inline std::vector<std::pair<unsigned, int>> StaticExportCases() {
+    std::vector<std::pair<unsigned, int>> cases = FeatureCases();
+    const std::vector<std::pair<unsigned, int>> layered = TakeLayeringCases();
+    cases.insert(cases.end(), layered.begin(), layered.end());
+    return cases;
 }
 
 // Nodes without anything a take's local matrix leaves out: translation, rotation XYZ (or
@@ -158,6 +186,10 @@ inline std::vector<PlacementCase> AddPlacementCases(zeqsdk_400::KZeqSdkManager& 
                         c.mKeys[k].emplace_back(seconds, keyedValues);
                     }
                     KeyFileValues(*node, "Take 001", c.mKeys[k]);
+                    if (set.first >> kTakeKindsShift) {
+                        c.mLayerings[k] = RandomTakeLayering(random, set.first >> kTakeKindsShift);
+                        AddTakeLayering(*node, "Take 001", c.mLayerings[k]);
+                    }
                 }
                 parent->AddChild(node);
                 c.mNodes[k] = node;
@@ -169,9 +201,10 @@ inline std::vector<PlacementCase> AddPlacementCases(zeqsdk_400::KZeqSdkManager& 
     return cases;
 }
 
-// The values of node k of a case: its default values without a time, else its keys' at seconds.
+// The values of node k of a case: its default values without a time, else its take's at seconds.
 inline FileTransformValues CaseValues(const PlacementCase& c, int k, const double* seconds) {
-    return seconds && c.mKeyed ? ValuesBetweenKeys(c.mKeys[k], *seconds) : c.mDefaults[k];
+    if (!seconds || !c.mKeyed) return c.mDefaults[k];
+    return LayeredValues(c.mLayerings[k], *seconds, [&c, k](double at) { return ValuesBetweenKeys(c.mKeys[k], at); });
 }
 
 // Where the test-only evaluation puts the box of mesh node k (1 or 2) of a case.

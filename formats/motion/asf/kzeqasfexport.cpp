@@ -11,6 +11,7 @@
 #include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqtakenode.h"
 
 namespace zeqsdk_400 {
 
@@ -26,12 +27,18 @@ void CopyMatrix(KgeRMatrix& target, const KgeRMatrix& source) { std::memcpy(targ
 
 int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
 
-// What the skeleton is built from: the node's default translation, rotation
-// and scaling, or its full transform at time folded into them.
+// What the skeleton is built from: the node's default rotation and scaling
+// and its translation where its take puts it at time (when the take holds
+// one: a bone keeps one offset, the first frame's, as in the other joint
+// formats), or its full transform at time folded into them.
 enum class Part { kT, kR, kS };
 KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
     KZeqVector4 value;
     if (!node->NeedsFullTransform()) {
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        const bool taken = take && take != node->GetDefaultTakeNode() && take->GetTranslationX() &&
+                           take->GetTranslationY() && take->GetTranslationZ();
+        if (part == Part::kT && taken) return node->GetLocalFromCurrentTake(time).GetT();
         if (part == Part::kT) return node->GetDefaultT(value);
         if (part == Part::kR) return node->GetDefaultR(value);
         return node->GetDefaultS(value);
@@ -176,6 +183,7 @@ void KZeqAsfScene::ClearCurveNodes() {
         pending.pop_back();
         for (KFCurveNode*& node : bone->mCurveNodes) node = nullptr;
         bone->mNode = nullptr;
+        bone->mLayered = false;
         for (int i = 0; i < bone->GetChildCount(); ++i) pending.push_back(bone->GetChild(i));
     }
 }

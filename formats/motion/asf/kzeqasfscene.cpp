@@ -264,6 +264,7 @@ bool KZeqAsfNode::SetKFCurvePointers(KZeqNode* node, const char* takeName) {
 void KZeqAsfNode::GetKFCurvePointers(KZeqNode* node) {
     if (!node) return;
     mNode = node;
+    mLayered = node->IsTakeLayeredOrWarped();
     KZeqTakeNode* current = node->GetCurrentTakeNode();
     if (!current || current == node->GetDefaultTakeNode()) return;
     KFCurveNode* transform = current->GetKFCurveNode()->FindRecursive("Transform");

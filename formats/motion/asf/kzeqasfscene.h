@@ -111,6 +111,8 @@ public:
     KFCurveNode* mCurveNodes[3] = {nullptr, nullptr, nullptr};
     // The scene node bound for export, whatever its current take; not owned.
     KZeqNode* mNode = nullptr;
+    // Its current take holds layers or time warps, which its curve nodes alone do not play.
+    bool mLayered = false;
     // Translation X, Y, Z and rotation X, Y, Z from motion; owned until handed on.
     KFCurve* mCurves[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     // A motion of a single sample (translation, rotation) keys no curves: the

@@ -321,7 +321,8 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
     if (bone->mDofCount > 0) {
         double t[16] = {0.0}, r[16] = {0.0}, v[16] = {1.0, 1.0, 1.0};
         KZeqNode* node = bone->mNode;
-        const bool full = node && node->NeedsFullTransform();
+        // A take's layers and time warps play only through the node's evaluation.
+        const bool full = node && (node->NeedsFullTransform() || bone->mLayered);
         bool scaled = bone->mCurveNodes[2] != nullptr;
         if (full) {
             const KZeqXMatrix local = node->EvaluateLocalTransform(time);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "io/tests/zeqroundtrip.h"
+#include "scene/tests/kfiletakelayers_support.h"
 #include "scene/tests/kfiletransform_support.h"
 #include "tulo.h"
 
@@ -36,81 +37,33 @@ const unsigned kCases = 6;
 // The keys (0, 0.5 and 1 s), between them and after them, on frames of both the host's 24 and the
 // bake's 30 per second.
 const double kTimes[] = {0.0, 1.0 / 6.0, 1.0 / 3.0, 0.5, 2.0 / 3.0, 5.0 / 6.0, 1.0, 1.5};
-const long long kTicksPerSecond = 46186158000LL;
+const long long kTicksPerSecond = zeqtest::kFieldTicksPerSecond;
 
-// Linear keys (seconds, value), held before the first and after the last.
-using Keys = std::vector<std::pair<double, double>>;
+using Keys = zeqtest::ScalarKeys;
+using zeqtest::eNoLayer;
+using zeqtest::eNoWarp;
+using zeqtest::eRotationLayer;
+using zeqtest::eTranslationLayer;
+using zeqtest::eWarpTransform;
 
-double At(const Keys& keys, double t) {
-    if (t <= keys.front().first) return keys.front().second;
-    for (std::size_t i = 1; i < keys.size(); ++i)
-        if (t <= keys[i].first) {
-            const double u = (t - keys[i - 1].first) / (keys[i].first - keys[i - 1].first);
-            return keys[i - 1].second + u * (keys[i].second - keys[i - 1].second);
-        }
-    return keys.back().second;
-}
-
-// A warp maps a take's time to the time its curves are read at, in seconds: half speed, and
-// fast then slow.
-const Keys kWarps[] = {{{0, 0}, {1, 0.5}}, {{0, 0}, {0.5, 0.8}, {1, 1}}};
-
-std::string Number(double value) {
-    std::ostringstream text;
-    text.precision(9);
-    text << value;
-    return text.str();
-}
-
-// A channel of linear keys (times on sixths of a second, in exact ticks).
-std::string Channel(const char* name, const Keys& keys) {
-    std::string text = "Channel: \"" + std::string(name) + "\" {;Default: " + Number(keys.front().second) +
-                       ";KeyVer: 4004;KeyCount: " + std::to_string(keys.size()) + ";Key: ";
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        text += (i ? "," : "") + std::to_string(static_cast<long long>(keys[i].first * 6) * (kTicksPerSecond / 6)) +
-                "," + Number(keys[i].second) + ",L";
-    return text + ";};";
-}
-
-std::string Vector(const char* name, const Keys (&keys)[3], const std::string& rest) {
-    return "Channel: \"" + std::string(name) + "\" {;" + Channel("X", keys[0]) + Channel("Y", keys[1]) +
-           Channel("Z", keys[2]) + rest + "};";
-}
-
-std::string Layer(const char* name, const Keys (&keys)[3]) {
-    return "LayerChannel: \"" + std::string(name) + "\" {;LayerID: 1;" + Channel("X", keys[0]) +
-           Channel("Y", keys[1]) + Channel("Z", keys[2]) + "};";
-}
-
-enum EWarpPlace { eNoWarp, eTransform, eTranslation, eRotation };
-enum ELayers { eNoLayer = 0, eTranslationLayer = 1, eRotationLayer = 2 };
-
-struct BakedNode {
+struct BakedNode : zeqtest::TakeLayering {
     std::string mName;
     int mOrder = 0;
     double mPre[3] = {0, 0, 0};
     Keys mT[3], mR[3];
-    EWarpPlace mWarpPlace = eNoWarp;
-    int mWarp = 0;  // in kWarps
-    int mLayers = eNoLayer;
-    Keys mLayerT[3], mLayerR[3];
 
     // Where the file puts the node at the time.
     Mat4 World(double t) const {
-        const auto warped = [&](EWarpPlace place) {
-            return mWarpPlace == eTransform || mWarpPlace == place ? At(kWarps[mWarp], t) : t;
-        };
-        zeqtest::FileTransformValues v;
-        double layer[3] = {0, 0, 0};
-        for (int i = 0; i < 3; ++i) {
-            v.t[i] = At(mT[i], warped(eTranslation)) + (mLayers & eTranslationLayer ? At(mLayerT[i], t) : 0.0);
-            v.r[i] = At(mR[i], warped(eRotation));
-            v.preRotation[i] = mPre[i];
-            if (mLayers & eRotationLayer) layer[i] = At(mLayerR[i], t);
-        }
-        v.rotationOrder = mOrder;
-        // The layer's turn comes first: no scaling or pivot stands before the rotation here.
-        return zeqtest::Multiply(zeqtest::EulerMatrix(layer, mOrder), zeqtest::FileLocalMatrix(v));
+        return zeqtest::FileLocalMatrix(zeqtest::LayeredValues(*this, t, [this](double at) {
+            zeqtest::FileTransformValues v;
+            for (int i = 0; i < 3; ++i) {
+                v.t[i] = zeqtest::At(mT[i], at);
+                v.r[i] = zeqtest::At(mR[i], at);
+                v.preRotation[i] = mPre[i];
+            }
+            v.rotationOrder = mOrder;
+            return v;
+        }));
     }
 };
 
@@ -142,8 +95,9 @@ Generated Generate(unsigned seed) {
         }
         std::string about = "order " + std::to_string(node.mOrder) + (i >= 6 ? " pre-rotation" : "");
         if (Warped(seed)) {
-            // A node in six without: it comes in as it is beside the warped ones.
-            node.mWarpPlace = pick(6) == 0 ? eNoWarp : static_cast<EWarpPlace>(1 + pick(3));
+            // A node in six without: it comes in as it is beside the warped ones. The first two warps
+            // (the third plays past the times read).
+            node.mWarpPlace = pick(6) == 0 ? eNoWarp : static_cast<zeqtest::ETakeWarp>(1 + pick(3));
             node.mWarp = pick(2);
             static const char* const kPlaces[] = {"not warped", "warped transform", "warped translation",
                                                   "warped rotation"};
@@ -184,29 +138,14 @@ std::string Fields(const Generated& generated, bool plain) {
         const std::string model = "\"Model::" + node.mName + "\"";
         objects += "Model: " + model + ", \"Null\" {;Version: 232;Properties60: {;" +
                    "Property: \"RotationOrder\",\"Enum\",\"\"," + std::to_string(node.mOrder) + ";" +
-                   "Property: \"PreRotation\",\"Vector\",\"\"," + Number(node.mPre[0]) + "," +
-                   Number(node.mPre[1]) + "," + Number(node.mPre[2]) + ";" +
+                   "Property: \"PreRotation\",\"Vector\",\"\"," + zeqtest::FieldNumber(node.mPre[0]) + "," +
+                   zeqtest::FieldNumber(node.mPre[1]) + "," + zeqtest::FieldNumber(node.mPre[2]) + ";" +
                    "Property: \"RotationActive\",\"Bool\",\"\",1;};Type: \"Null\";};";
         connections += "Connect: \"OO\", " + model + ", \"Model::Scene\";";
-        const bool warped = !plain && node.mWarpPlace != eNoWarp;
-        const std::string id = "TimeWarpID: " + std::to_string(node.mWarp + 1) + ";";
-        const std::string t =
-            Vector("T", node.mT,
-                   (!plain && (node.mLayers & eTranslationLayer) ? Layer("T", node.mLayerT) : "") +
-                       (warped && node.mWarpPlace == eTranslation ? id : ""));
-        const std::string r = Vector("R", node.mR,
-                                     (!plain && (node.mLayers & eRotationLayer) ? Layer("R", node.mLayerR) : "") +
-                                         (warped && node.mWarpPlace == eRotation ? id : ""));
-        takes += "Model: " + model + " {;Version: 1.1;Channel: \"Transform\" {;" + t + r +
-                 (warped && node.mWarpPlace == eTransform ? id : "") + "};};";
+        const zeqtest::TakeLayering layering = plain ? zeqtest::TakeLayering() : zeqtest::TakeLayering(node);
+        takes += zeqtest::TakeModelField(model, node.mT, node.mR, layering);
     }
-    std::string warps;
-    if (!plain && generated.mWarped) {
-        warps = "TimeWarps: {;Version: 100;";
-        for (std::size_t w = 0; w < std::size(kWarps); ++w)
-            warps += "TW: " + std::to_string(w + 1) + " {;" + Channel("W", kWarps[w]) + "};";
-        warps += "};";
-    }
+    const std::string warps = !plain && generated.mWarped ? zeqtest::TimeWarpsField() : "";
     return "Definitions: {;ObjectType: \"Model\";};Objects: {;" + objects + "};Connections: {;" + connections +
            "};Takes: {;Current: \"Take 001\";Take: \"Take 001\" {;FileName: \"Take_001.tak\";LocalTime: 0," +
            std::to_string(kTicksPerSecond) + ";ReferenceTime: 0," + std::to_string(kTicksPerSecond) + ";" + warps +
@@ -232,7 +171,7 @@ TEST_F(TakeBakeExampleTest, HalfSpeedAndAnAddedFive) {
         node.mName = name;
         node.mT[0] = {{0, 0}, {1, 10}};
         node.mT[1] = node.mT[2] = node.mR[0] = node.mR[1] = node.mR[2] = {{0, 0}};
-        node.mWarpPlace = node.mName == "warped" ? eTransform : eNoWarp;
+        node.mWarpPlace = node.mName == "warped" ? eWarpTransform : eNoWarp;
         node.mLayers = node.mName == "layered" ? eTranslationLayer : eNoLayer;
         node.mLayerT[0] = {{0, 5}};
         node.mLayerT[1] = node.mLayerT[2] = node.mLayerR[0] = node.mLayerR[1] = node.mLayerR[2] = {{0, 0}};

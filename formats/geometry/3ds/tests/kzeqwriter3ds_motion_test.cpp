@@ -3,12 +3,14 @@
 // toolbox.
 
 #include <cmath>
+#include <random>
 
 #include "content/kzeqlink.h"
 #include "content/kzeqshape.h"
 #include "formats/geometry/3ds/kzeqwriter3ds.h"
 #include "formats/geometry/3ds/tests/k3dspeer.h"
 #include "formats/geometry/3ds/tests/k3dsscene.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 
 namespace zeq3dstest {
 namespace {
@@ -148,6 +150,65 @@ INSTANTIATE_TEST_SUITE_P(Targets, CameraRoundTrip, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "WithTarget" : "WithoutTarget");
                          });
+
+// A take's time warps and animation layers on an omnilight, a spotlight, a camera and its target:
+// the tracks hold them where the take puts them (the scene's evaluation, which its own tests hold
+// against the file's meaning) frame by frame until the longest warp ends (4 s), the computed
+// target along the spot's turned axis, and the static records where the first frame puts them.
+TEST_F(Motion3dsTest, LightsCamerasAndTargetsPlayTheTakesLayersAndWarps) {
+    using namespace zeqtest;
+    KZeqNode* omni = AddNode("Omni");
+    AddLight(omni, KZeqLight::ePOINT);
+    LinearKeys(Take(omni)->GetTranslationX(), {{0, 0}, {60, 4}});
+    KZeqNode* spot = AddNode("Spot");
+    AddLight(spot, KZeqLight::eSPOT);
+    LinearKeys(Take(spot)->GetTranslationY(), {{0, 5}, {60, 8}});
+    LinearKeys(Take(spot)->GetEulerRotationX(), {{0, 0}, {60, 60}});
+    KZeqNode* camera = AddNode("Cam");
+    AddCamera(camera)->SetApertureMode(KZeqCamera::eHORIZONTAL);
+    LinearKeys(Take(camera)->GetTranslationX(), {{0, -5}, {60, 5}});
+    KZeqNode* aim = AddNode("Aim");
+    LinearKeys(Take(aim)->GetTranslationZ(), {{0, -3}, {60, 3}});
+    camera->SetTarget(aim);
+    std::mt19937 random(12);
+    const std::pair<KZeqNode*, unsigned> layered[] = {{omni, kLayerKinds | 1u << eWarpTransform},
+                                                      {spot, eRotationLayer << 4 | 1u << eWarpRotation},
+                                                      {camera, eTranslationLayer << 4 | 1u << eWarpTranslation},
+                                                      {aim, eTranslationLayer << 4 | 1u << eWarpTransform}};
+    for (const auto& [node, kinds] : layered) {
+        TakeLayering layering = RandomTakeLayering(random, kinds);
+        layering.mWarp = 2;  // half speed over 4 s
+        AddTakeLayering(*node, "Take 001", layering);
+    }
+    const std::string path = WriteScene(NoRescale());
+    {
+        Written3ds file(path);
+        light3dsHeld light;
+        GetOmnilightByIndex3ds(file.Db(), 0, &light.mRecord);
+        camera3dsHeld lens;
+        GetCameraByIndex3ds(file.Db(), 0, &lens.mRecord);
+        ASSERT_TRUE(light.mRecord && lens.mRecord);
+        // The file's axes: Z up.
+        const auto scene = [](const point3ds& p) { return KZeqVector4(p.x, p.z, -p.y, 1.0); };
+        ExpectNear(scene(light->position), Position(omni, 0), 1e-4, "omnilight record");
+        ExpectNear(scene(lens->position), Position(camera, 0), 1e-4, "camera record");
+        ExpectNear(scene(lens->target), Position(aim, 0), 1e-4, "camera record's target");
+    }
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import3ds(path, NoRescale(), back));
+    KZeqNode* read[3] = {Find("Omni", back), Find("Spot", back), Find("Cam", back)};
+    ASSERT_TRUE(read[0] && read[1] && read[1]->GetTarget() && read[2] && read[2]->GetTarget());
+    for (long long f = 0; f <= 120; f += 5) {
+        const std::string at = " at frame " + std::to_string(f);
+        ExpectNear(Position(read[0], f), Position(omni, f), 1e-4, "omnilight" + at);
+        ExpectNear(Position(read[1], f), Position(spot, f), 1e-4, "spotlight" + at);
+        ExpectNear(Position(read[1]->GetTarget(), f),
+                   spot->GetGlobalFromCurrentTake(Frame30(f)).MultT(KZeqVector4(0, -10, 0, 1)), 1e-4,
+                   "spotlight's target" + at);
+        ExpectNear(Position(read[2], f), Position(camera, f), 1e-4, "camera" + at);
+        ExpectNear(Position(read[2]->GetTarget(), f), Position(aim, f), 1e-4, "camera's target" + at);
+    }
+}
 
 // TargetCameraAnim read and written: lib3ds places camera and target where the
 // scene does at frames 0, 30, 60 and 90, with fov 45 and roll 0; our reader

@@ -20,6 +20,20 @@ using zeqtest::SizeOf;
 
 // Frames at 30 per second: the keys at 0, 1 and 2 s and frames between them.
 const std::vector<float> kFrames = {0, 15, 30, 37, 60};
+// With time warps, also after the curves' last key, until the longest warp ends (4 s).
+const std::vector<float> kWarpedFrames = {0, 15, 30, 37, 60, 75, 90, 120};
+// Not a frame: the points as the mesh records store them, placed by the mesh matrix, which is the
+// node's own transform at the take's first frame.
+constexpr float kStoredPoints = -1;
+
+std::vector<Point3> StoredPoints(const PlacementCase& c, int k) {
+    const double first = 0.0;
+    const zeqtest::Mat4 m = zeqtest::Multiply(zeqtest::FileGeometricMatrix(c.mDefaults[k]),
+                                              zeqtest::FileLocalMatrix(zeqtest::CaseValues(c, k, &first)));
+    std::vector<Point3> points;
+    for (const Point3& p : zeqtest::BoxPoints()) points.push_back(zeqtest::Apply(m, p));
+    return points;
+}
 
 class Placement3dsTest : public Writer3dsTest {
 protected:
@@ -29,17 +43,22 @@ protected:
     }
     // Every mesh of every case at every frame against what read gives for the node of that name.
     template <class Read>
-    void ExpectCasesPlaced(const std::vector<PlacementCase>& cases, Read read) {
-        for (float frame : kFrames) {
+    void ExpectCasesPlaced(const std::vector<PlacementCase>& cases, Read read,
+                           const std::vector<float>& frames = kFrames) {
+        for (float frame : frames) {
             const double seconds = frame / 30.0;
             for (const PlacementCase& c : cases)
                 for (int k = 1; k <= 2; ++k) {
-                    const std::vector<Point3> expected = ExpectedPoints(c, k, &seconds);
+                    const std::vector<Point3> expected =
+                        frame == kStoredPoints ? StoredPoints(c, k) : ExpectedPoints(c, k, &seconds);
                     ExpectSamePoints(expected, read(Plain(c.mNodes[k]->GetName()), frame), 1e-4 * SizeOf(expected),
                                      c.mName + " node " + std::to_string(k) + " frame " + std::to_string(frame));
                 }
         }
     }
+    // Every mesh of every case at the frames, as lib3ds reads the file at path.
+    void ExpectPeerPlaces(const std::vector<PlacementCase>& cases, const std::string& path,
+                          const std::vector<float>& at);
 };
 
 TEST_F(Placement3dsTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
@@ -57,14 +76,65 @@ TEST_F(Placement3dsTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
 
 TEST_F(Placement3dsTest, Lib3dsFindsEveryVertexWhereTheFullTransformPutsIt) {
     SKIP_WITHOUT_LIB3DS();
-#ifdef ZEQ_HAVE_LIB3DS
     const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, zeqtest::FeatureCases(), 318);
+    ExpectPeerPlaces(cases, WriteScene(NoRescale()), kFrames);
+}
+
+// A take's time warps and animation layers, as a file read without merging them keeps them: every
+// mesh where the take puts it, frame by frame, until the last warp ends, read back by our reader
+// and lib3ds; writing leaves every node's evaluation as it was.
+TEST_F(Placement3dsTest, EveryVertexWhereTheTakesLayersAndWarpsPutIt) {
+    const std::vector<PlacementCase> cases =
+        AddPlacementCases(mManager, *mScene, zeqtest::TakeLayeringCases(), 319);
+    const auto evaluations = [&cases] {
+        std::vector<double> values;
+        for (float frame : kWarpedFrames)
+            for (const PlacementCase& c : cases)
+                for (KZeqNode* node : c.mNodes) {
+                    KTime time;
+                    time.SetSecondDouble(frame / 30.0);
+                    const KZeqXMatrix m = node->EvaluateGlobalTransform(time);
+                    for (const auto& row : m.mData) values.insert(values.end(), row, row + 4);
+                }
+        return values;
+    };
+    const std::vector<double> before = evaluations();
     const std::string path = WriteScene(NoRescale());
+    EXPECT_TRUE(before == evaluations()) << "writing changed the scene";
+    EXPECT_EQ(std::string(), mMessage.Buffer());
+    {
+        Written3ds file(path);
+        kfsets3dsHeld sets;
+        GetKfSets3ds(file.Db(), &sets.mRecord);
+        EXPECT_EQ(sets->anim.length, 120) << "the take plays until its longest warp ends, 4 s in";
+    }
+    KZeqScene* back = mManager.CreateKZeqScene();
+    ASSERT_TRUE(Import3ds(path, NoRescale(), back)) << mError;
+    ExpectCasesPlaced(
+        cases,
+        [&](const std::string& name, float frame) {
+            KZeqNode* node = Find(name, back);
+            const double seconds = frame / 30.0;
+            return node ? zeqtest::PlacedPoints(*node, &seconds) : std::vector<Point3>();
+        },
+        kWarpedFrames);
+#ifdef ZEQ_HAVE_LIB3DS
+    ExpectPeerPlaces(cases, path, kWarpedFrames);
+    ExpectPeerPlaces(cases, path, {kStoredPoints});
+#endif
+}
+
+void Placement3dsTest::ExpectPeerPlaces(const std::vector<PlacementCase>& cases, const std::string& path,
+                                        const std::vector<float>& at) {
+#ifdef ZEQ_HAVE_LIB3DS
     h::Scene peer;
     std::string error;
     ASSERT_TRUE(h::Load(path, peer, &error)) << error;
     std::vector<h::Frame> frames;
-    ASSERT_TRUE(h::Evaluate(path, kFrames, frames, &error)) << error;
+    std::vector<float> evaluated;
+    for (float frame : at)
+        if (frame != kStoredPoints) evaluated.push_back(frame);
+    ASSERT_TRUE(h::Evaluate(path, evaluated, frames, &error)) << error;
     std::map<std::string, const h::Mesh*> meshes;
     for (const h::Mesh& mesh : peer.meshes) meshes[mesh.name] = &mesh;
     std::map<std::string, std::size_t> nodes;  // object nodes by name, their index in a frame
@@ -75,7 +145,7 @@ TEST_F(Placement3dsTest, Lib3dsFindsEveryVertexWhereTheFullTransformPutsIt) {
         const h::Frame* at = nullptr;
         for (const h::Frame& f : frames)
             if (f.frame == frame) at = &f;
-        if (!at || !meshes.count(name) || !nodes.count(name)) return points;
+        if ((!at && frame != kStoredPoints) || !meshes.count(name) || !nodes.count(name)) return points;
         // lib3ds's placement: the node's matrix after its pivot, of the points the mesh matrix undoes.
         const h::Mesh& mesh = *meshes[name];
         const h::Node& node = peer.nodes[nodes[name]];
@@ -96,11 +166,18 @@ TEST_F(Placement3dsTest, Lib3dsFindsEveryVertexWhereTheFullTransformPutsIt) {
             if (mirrored) p[0] = -p[0];
             const double object[3] = {p[0] - node.pivot[0], p[1] - node.pivot[1], p[2] - node.pivot[2]};
             double world[3];
-            Apply(at->nodes[nodes[name]].matrix, object, world);
+            if (at) {
+                Apply(at->nodes[nodes[name]].matrix, object, world);
+            } else {
+                const KZeqVector4 stored = local.MultT(p);
+                for (int a = 0; a < 3; ++a) world[a] = stored[a];
+            }
             points.push_back({world[0], world[2], -world[1]});
         }
         return points;
-    });
+    }, at);
+#else
+    (void)cases, (void)path, (void)at;
 #endif
 }
 

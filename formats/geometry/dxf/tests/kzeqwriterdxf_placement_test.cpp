@@ -1,7 +1,7 @@
 // Where the DXF writer puts vertices of nodes with pivots, offsets, pre- and post-rotation,
 // rotation orders and geometric transforms: where the full transform of their default values
-// does, read back by our reader and the peer; and scenes without any of that as before, byte for
-// byte.
+// does (whatever time warps and animation layers the current take holds), read back by our reader
+// and the peer; and scenes without any of that as before, byte for byte.
 #include "formats/geometry/dxf/tests/dxfpeer.h"
 #include "formats/geometry/dxf/tests/dxftest_support.h"
 #include "formats/geometry/tests/placementtest_support.h"
@@ -22,7 +22,7 @@ protected:
 Point3 FromFile(const std::vector<double>& p) { return {p[0], p[2], -p[1]}; }
 
 TEST_F(DxfPlacementTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
-    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, FeatureCases(), 217);
+    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, StaticExportCases(), 217);
     const std::string path = Write("placed.dxf");
     KZeqScene* back = mManager.CreateKZeqScene();
     ASSERT_TRUE(Import(path, KZeqImporter::eAUTOCAD_DXF, [](KStreamOptionsBase& options) {
@@ -41,7 +41,7 @@ TEST_F(DxfPlacementTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
 
 TEST_F(DxfPlacementTest, ThePeerFindsEveryVertexWhereTheFullTransformPutsIt) {
     if (!PeerAvailable()) GTEST_SKIP() << "the peer DXF reader (python3-ezdxf) is not installed";
-    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, FeatureCases(), 218);
+    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, StaticExportCases(), 218);
     PeerSummary summary;
     ASSERT_TRUE(ReadWithPeer(Write("placed.dxf"), summary));
     // The meshes in the order the writer walks the scene: each case's two, case by case.

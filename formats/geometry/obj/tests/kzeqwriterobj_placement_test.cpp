@@ -1,7 +1,7 @@
 // Where the OBJ writer puts vertices of nodes with pivots, offsets, pre- and post-rotation,
 // rotation orders and geometric transforms: where the full transform of their default values
-// does, read back by our reader and the peer; and scenes without any of that as before, byte for
-// byte.
+// does (whatever time warps and animation layers the current take holds), read back by our reader
+// and the peer; and scenes without any of that as before, byte for byte.
 #include <map>
 
 #include "formats/geometry/obj/tests/objtest_support.h"
@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(ObjPlacementTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
-    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, FeatureCases(), 117);
+    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, StaticExportCases(), 117);
     const std::string path = Write("placed.obj");
     KZeqScene* back = mManager.CreateKZeqScene();
     ASSERT_TRUE(Import(path, KZeqImporter::eVONEX_OBJ, nullptr, back)) << mError;
@@ -48,7 +48,7 @@ TEST_F(ObjPlacementTest, OurReaderFindsEveryVertexWhereTheFullTransformPutsIt) {
 
 #ifdef ZEQ_HAVE_TINYOBJLOADER
 TEST_F(ObjPlacementTest, ThePeerFindsEveryVertexWhereTheFullTransformPutsIt) {
-    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, FeatureCases(), 118);
+    const std::vector<PlacementCase> cases = AddPlacementCases(mManager, *mScene, StaticExportCases(), 118);
     const std::string path = Write("placed.obj");
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;

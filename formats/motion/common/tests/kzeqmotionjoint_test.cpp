@@ -1,10 +1,10 @@
 // Joints with pre- and post-rotations, rotation offsets and pivots, scaling
-// offsets and pivots, every rotation order, turns near a quarter turn and
-// shear under an unevenly scaled joint, written through every motion writer
-// and read back with our readers: every joint where the file's own transforms
-// put it (evaluated apart from the SDK) at every frame, keys and between them,
-// or after the first frame (which every file places exactly) named by the
-// writer's message as not held.
+// offsets and pivots, every rotation order, turns near a quarter turn, shear
+// under an unevenly scaled joint and takes with time warps and animation
+// layers, written through every motion writer and read back with our readers:
+// every joint where the file's own transforms put it (evaluated apart from the
+// SDK) at every frame, keys and between them, or after the first frame (which
+// every file places exactly) named by the writer's message as not held.
 
 #include "formats/motion/common/kzeqmotionjoint.h"
 
@@ -19,6 +19,7 @@
 #include "formats/motion/common/tests/kzeqmotionwriters_support.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqtakeinfo.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 #include "scene/tests/kfiletransform_scene.h"
 
 namespace zeqmotionwriters {
@@ -82,7 +83,7 @@ std::vector<JointCase> Cases() {
     return cases;
 }
 
-class MotionJointWrite : public testing::TestWithParam<JointCase> {
+class MotionJointChain : public testing::Test {
 protected:
     void TearDown() override {
         mManager.DestroyKZeqScene(mScene, true);
@@ -158,27 +159,34 @@ protected:
     // The chain of the near-quarter-turn test, written and read back.
     void WriteNearAQuarterTurn(bool full, bool turnedTop);
 
-    // The keyed take, 0 to 2 s, made current.
-    void UseTake() {
+    // The keyed take, 0 to stop seconds, made current.
+    void UseTake(double seconds = 2.0) {
         KZeqTakeInfo info;
         info.mName = kTake;
         KTime stop;
-        stop.SetSecondDouble(2.0);
+        stop.SetSecondDouble(seconds);
         info.mLocalTimeSpan = KTimeSpan(KTime(), stop);
         info.mReferenceTimeSpan = info.mLocalTimeSpan;
         mScene->SetTakeInfo(info);
         mScene->SetCurrentTake(kTake);
     }
 
+    // Joint j's local matrix at seconds, as its keys (and its take's warp and layers) give it.
+    zeqtest::Mat4 LocalAt(std::size_t j, double seconds) const {
+        const Keys& keys = mKeys[j];
+        if (j >= mLayerings.size()) return zeqtest::FileLocalMatrix(zeqtest::ValuesBetweenKeys(keys, seconds));
+        return zeqtest::FileLocalMatrix(zeqtest::LayeredValues(
+            mLayerings[j], seconds, [&keys](double s) { return zeqtest::ValuesBetweenKeys(keys, s); }));
+    }
+
     // Where the file's own transforms put every joint at every frame.
-    Positions Expected() const {
+    Positions Expected(int frames = kFrames) const {
         Positions positions;
-        for (int f = 0; f < kFrames; ++f) {
+        for (int f = 0; f < frames; ++f) {
             std::vector<std::array<double, 3>> frame;
             zeqtest::Mat4 global = zeqtest::Identity();
-            for (const Keys& keys : mKeys) {
-                global = zeqtest::Multiply(zeqtest::FileLocalMatrix(zeqtest::ValuesBetweenKeys(keys, f / kRate)),
-                                           global);
+            for (std::size_t j = 0; j < mKeys.size(); ++j) {
+                global = zeqtest::Multiply(LocalAt(j, f / kRate), global);
                 frame.push_back({global[3][0], global[3][1], global[3][2]});
             }
             positions.push_back(frame);
@@ -193,9 +201,8 @@ protected:
         for (int f = 0; f < kFrames; ++f) {
             std::vector<Axes> frame;
             zeqtest::Mat4 global = zeqtest::Identity();
-            for (const Keys& keys : mKeys) {
-                global = zeqtest::Multiply(zeqtest::FileLocalMatrix(zeqtest::ValuesBetweenKeys(keys, f / kRate)),
-                                           global);
+            for (std::size_t j = 0; j < mKeys.size(); ++j) {
+                global = zeqtest::Multiply(LocalAt(j, f / kRate), global);
                 frame.push_back(UnitRows([&global](int r, int c) { return global[r][c]; }));
             }
             axes.push_back(frame);
@@ -250,10 +257,37 @@ protected:
         return testing::AssertionSuccess();
     }
 
-    bool ReadBack(const std::string& way, const std::map<std::string, Output>& out, std::string& error) {
+    bool ReadBack(const std::string& way, const std::map<std::string, Output>& out, std::string& error,
+                  int frames = kFrames) {
         mManager.DestroyKZeqScene(mBack, true);
         mBack = mManager.CreateKZeqScene();
-        return ReadWritten(mManager, *mBack, way, out, kFrames, kRate, error);
+        return ReadWritten(mManager, *mBack, way, out, frames, kRate, error);
+    }
+
+    // The largest coordinate of any joint at any frame.
+    static double SizeOf(const Positions& expected) {
+        double size = 0.0;
+        for (const auto& frame : expected)
+            for (const auto& p : frame)
+                for (double x : p) size = std::max(size, std::fabs(x));
+        return size;
+    }
+
+    // Every way's file read back and every joint placed (Placed) within 1e-4 of the size. Only
+    // the files that keep one offset a joint (BVH without translation channels, ASF with its AMC)
+    // may leave a joint named by their messages; the others place every joint at every frame,
+    // whatever they say of its axes.
+    void ExpectEveryWayPlaced(std::map<std::string, Output>& out, const Positions& expected) {
+        std::string error;
+        for (const Way& way : Ways()) {
+            ASSERT_TRUE(ReadBack(way.mName, out, error, static_cast<int>(expected.size())))
+                << way.mName << ": " << error;
+            const std::string name = way.mName;
+            const std::string messages = name == "bvh"   ? out[name].mMessages
+                                         : name == "asf" ? out["asf"].mMessages + out["amc"].mMessages
+                                                         : "";
+            EXPECT_TRUE(Placed(name, expected, messages, 1e-4 * SizeOf(expected)));
+        }
     }
 
     // Every joint of the read scene within tolerance of where it should be,
@@ -272,7 +306,7 @@ protected:
         int said = -1;  // the first joint the messages name: it and all below may be off
         for (std::size_t j = 0; j < mNodes.size() && said < 0; ++j)
             if (messages.find("\"J" + std::to_string(j) + "\":") != std::string::npos) said = static_cast<int>(j);
-        for (int f = 0; f < kFrames; ++f) {
+        for (int f = 0; f < static_cast<int>(expected.size()); ++f) {
             KTime time;
             time.SetSecondDouble(f / kRate);
             for (std::size_t j = 0; j < read.size(); ++j) {
@@ -294,15 +328,15 @@ protected:
     zeqmotiontest::MotionTempDir mDir;
     std::vector<KZeqNode*> mNodes;
     std::vector<Keys> mKeys;
+    std::vector<zeqtest::TakeLayering> mLayerings;  // the take's warps and layers, a joint each, when any
 };
+
+class MotionJointWrite : public MotionJointChain, public testing::WithParamInterface<JointCase> {};
 
 TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
     MakeChain(GetParam());
     const Positions expected = Expected();
-    double size = 0.0;
-    for (const auto& frame : expected)
-        for (const auto& p : frame)
-            for (double x : p) size = std::max(size, std::fabs(x));
+    const double size = SizeOf(expected);
     std::vector<KZeqVector4> before;
     for (KZeqNode* node : mNodes) before.push_back(node->EvaluateGlobalTransform(Between()).GetT());
     Writers writers(mManager, mDir.Path());
@@ -315,20 +349,117 @@ TEST_P(MotionJointWrite, EveryJointWhereItsTransformPutsIt) {
         const KZeqVector4 now = mNodes[j]->EvaluateGlobalTransform(Between()).GetT();
         for (int a = 0; a < 3; ++a) EXPECT_NEAR(now[a], before[j][a], 1e-9 * size) << "J" << j;
     }
-    for (const Way& way : Ways()) {
-        ASSERT_TRUE(ReadBack(way.mName, out, error)) << way.mName << ": " << error;
-        // Only the files that keep one offset a joint (BVH without translation channels, ASF
-        // with its AMC) may leave a joint named by their messages; the others place every joint
-        // at every frame, whatever they say of its axes.
-        const std::string name = way.mName;
-        const std::string messages = name == "bvh" ? out[name].mMessages
-                                     : name == "asf" ? out["asf"].mMessages + out["amc"].mMessages
-                                                     : "";
-        EXPECT_TRUE(Placed(name, expected, messages, 1e-4 * size));
-    }
+    ExpectEveryWayPlaced(out, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Chains, MotionJointWrite, testing::ValuesIn(Cases()), CaseName);
+
+// A take's time warps and animation layers, as a file read without merging them keeps them: a
+// warp on a joint's translation, its rotation or its whole transform, a translation layer, a
+// rotation layer, and both layers under a warp, in every order with a pre-rotation and without,
+// written through every motion writer over the whole time the take plays (a warp may play on
+// after the curves' last key) and read back: every joint where the take puts it at every frame.
+// Joints below the top keep one offset (the formats without translation channels hold no more):
+// their translation layers add the same at every key. A plain take (no warp, no layer) is among
+// the kinds; every joint's default values lie elsewhere than its take puts it, as a posed take's
+// do.
+struct LayeredJointCase {
+    unsigned mKinds;  // of RandomTakeLayering
+    int mOrder;
+    bool mPreRotation;
+    int mJoints;
+    int mIndex;
+};
+
+std::vector<LayeredJointCase> LayeredCases() {
+    std::vector<unsigned> kinds = zeqtest::TakeLayeringKinds();
+    kinds.insert(kinds.begin(), 0u);
+    std::vector<LayeredJointCase> cases;
+    for (unsigned kind : kinds)
+        for (int order = 0; order <= 6; ++order)
+            for (bool pre : {false, true}) {
+                const int index = static_cast<int>(cases.size());
+                cases.push_back({kind, order, pre, 3 + index % 4, index});
+            }
+    return cases;
+}
+
+std::string LayeredCaseName(const testing::TestParamInfo<LayeredJointCase>& info) {
+    static const char* const kOrders[] = {"XYZ", "XZY", "YZX", "YXZ", "ZXY", "ZYX", "spheric"};
+    const LayeredJointCase& c = info.param;
+    return zeqtest::TakeKindsName(c.mKinds) + "_" + kOrders[c.mOrder] + (c.mPreRotation ? "_pre_rotation_" : "_") +
+           std::to_string(c.mJoints) + "joints";
+}
+
+class MotionJointWriteLayered : public MotionJointChain, public testing::WithParamInterface<LayeredJointCase> {
+protected:
+    static constexpr int kLayeredFrames = 41;  // 0 to 4 s, as long as the longest warp plays
+
+    void MakeLayeredChain(const LayeredJointCase& c) {
+        std::mt19937 random(static_cast<unsigned>(2000 + c.mIndex));
+        std::uniform_real_distribution<double> angle(-120.0, 120.0), slant(-2.0, 2.0);
+        for (int n = 0; n < c.mJoints; ++n) {
+            FileTransformValues v =
+                zeqtest::RandomFileValues(random, c.mPreRotation ? zeqtest::kPreRotation : 0u, c.mOrder);
+            const double t[3] = {n == 0 ? 1.0 : zeqtest::Held(slant(random)), n == 0 ? 2.0 : 10.0,
+                                 n == 0 ? 3.0 : zeqtest::Held(slant(random))};
+            Keys keys;
+            for (double seconds : {0.0, 1.0, 2.0}) {
+                FileTransformValues k = v;
+                for (int i = 0; i < 3; ++i) k.t[i] = t[i] + (n == 0 ? zeqtest::Held(slant(random)) : 0.0);
+                for (double& r : k.r) r = zeqtest::Held(angle(random));
+                keys.emplace_back(seconds, k);
+            }
+            zeqtest::TakeLayering layering = zeqtest::RandomTakeLayering(random, c.mKinds);
+            if (n > 0)
+                for (zeqtest::ScalarKeys& axis : layering.mLayerT)
+                    for (auto& key : axis) key.second = axis.front().second;
+            FileTransformValues defaults = keys.front().second;
+            defaults.t[0] += 1.0;
+            defaults.r[2] += 10.0;
+            Append(defaults, keys);
+            zeqtest::AddTakeLayering(*mNodes.back(), kTake, layering);
+            mLayerings.push_back(layering);
+        }
+        UseTake(4.0);
+    }
+
+    // Every joint's global matrix at every frame, and what of its take a writer might touch.
+    std::vector<double> SceneState() const {
+        std::vector<double> state;
+        for (KZeqNode* node : mNodes) {
+            for (int f = 0; f < kLayeredFrames; ++f) {
+                KTime time;
+                time.SetSecondDouble(f / kRate);
+                const KZeqXMatrix global = node->EvaluateGlobalTransform(time);
+                for (const auto& row : global.mData) state.insert(state.end(), row, row + 4);
+            }
+            KFCurveNode* take = node->GetCurrentTakeNode()->GetKFCurveNode();
+            for (const char* channel : {"Transform", "T", "R", "S"}) {
+                KFCurveNode* curves = take->FindRecursive(channel);
+                state.push_back(curves->GetRotationOrder());
+                state.push_back(curves->GetLayerType());
+                state.push_back(curves->LayerGet() != nullptr);
+                state.push_back(curves->TimeWarpGet() != nullptr);
+            }
+        }
+        return state;
+    }
+};
+
+TEST_P(MotionJointWriteLayered, EveryJointWhereTheTakePlaysIt) {
+    MakeLayeredChain(GetParam());
+    const Positions expected = Expected(kLayeredFrames);
+    const std::vector<double> before = SceneState();
+    Writers writers(mManager, mDir.Path());
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kLayeredFrames, kRate, KTime(), out, error)) << error;
+    EXPECT_TRUE(before == SceneState()) << "writing changed the scene";
+    ExpectEveryWayPlaced(out, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Takes, MotionJointWriteLayered, testing::ValuesIn(LayeredCases()), LayeredCaseName);
 
 // A joint turned within a twentieth of a degree of a quarter turn about Y:
 // the joints below it are where they are, not where the quarter turn itself
@@ -352,7 +483,7 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
         }
 }
 
-void MotionJointWrite::WriteNearAQuarterTurn(bool full, bool turnedTop) {
+void MotionJointChain::WriteNearAQuarterTurn(bool full, bool turnedTop) {
     const double t[4][3] = {{1.0, 2.0, 3.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}, {0.0, 10.0, 0.0}};
     for (int n = 0; n < 4; ++n) {
         FileTransformValues v;
