@@ -103,6 +103,8 @@ bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {
     if (KString(node->GetName()).Find("_EndSite") >= 0) return true;
     KZeqTakeNode* take = node->GetCurrentTakeNode();
     if (!take || take == node->GetDefaultTakeNode()) return true;
+    // A layer moves a leaf whose base curves hold no keys.
+    if (node->IsTakeLayeredOrWarped()) return false;
     static const char* const kGroups[2] = {"T", "R"};
     static const char* const kAxes[3] = {"X", "Y", "Z"};
     for (const char* group : kGroups)

@@ -15,6 +15,7 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 
 namespace bvhtest {
 namespace {
@@ -229,6 +230,25 @@ TEST_F(BvhWrite, LeavesBecomeEndSitesUnlessAnimated) {
     MakeAnimatedChain(*still.mManager, *still.mScene, spec);
     ASSERT_TRUE(Write(still, 2, 30));
     EXPECT_EQ(ReadText(mPath).find("JOINT Joint2"), std::string::npos);
+
+    // A leaf whose base curves hold no keys but whose take turns it by a layer is animated: a
+    // joint of its own, turning as the take plays it (0 to 60 degrees about Z over a second).
+    zeqtest::TakeLayering layering;
+    layering.mLayers = zeqtest::eRotationLayer;
+    layering.mLayerR[0] = layering.mLayerR[1] = {{0.0, 0.0}, {1.0, 0.0}};
+    layering.mLayerR[2] = {{0.0, 0.0}, {1.0, 60.0}};
+    zeqtest::AddTakeLayering(*still.Find("Joint2"), spec.mTake.c_str(), layering);
+    ASSERT_TRUE(Write(still, 31, 30)) << mError;
+    ASSERT_NE(ReadText(mPath).find("JOINT Joint2"), std::string::npos) << ReadText(mPath);
+    Scene layered;
+    ASSERT_TRUE(ReadBack(layered)) << mError;
+    KTime second;
+    second.SetSecondDouble(1.0);
+    const KZeqXMatrix written = still.Find("Joint2")->EvaluateGlobalTransform(second);
+    const KZeqXMatrix read = layered.Find("Joint2")->GetGlobalFromCurrentTake(second);
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_NEAR(read.mData[row][column], written.mData[row][column], 1e-4) << row << " " << column;
 }
 
 // A lone unanimated node is still the file's root, with an End Site of its own.
