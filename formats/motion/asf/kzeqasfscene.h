@@ -15,6 +15,7 @@ namespace zeqsdk_400 {
 class KFCurve;
 class KFCurveNode;
 class KZeqCarriedScaling;
+class KZeqMotionJointLocals;
 class KZeqNode;
 class KZeqSdkManager;
 
@@ -179,13 +180,13 @@ public:
 
 private:
     KZeqAsfNode* CreateRoot(KZeqNode* root);
-    // scaling: what the node's parent carries into the node's offsets.
+    // scaling: what the node's parent carries into the node's offsets; locals: the full
+    // transforms at time, each evaluated once however many bones read it.
     void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqCarriedScaling& scaling,
-                         KTime time);
+                         KTime time, KZeqMotionJointLocals& locals);
     void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
                    const KZeqCarriedScaling& carried);
     void RemoveEndSite(KZeqAsfNode* bone);
-    void RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone);
     bool MergeBone(KZeqSdkManager& manager, KZeqAsfNode* bone, KZeqNode* parentNode, const char* takeName,
                    bool withLimits, MergeRecord& record);
 

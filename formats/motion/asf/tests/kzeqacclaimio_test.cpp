@@ -431,6 +431,36 @@ TEST_F(AcclaimWriters, BonesRunTowardTheChildren) {
         << text;
 }
 
+// A bone is bound to the first node of its name below its parent bone's node: two limbs with a
+// joint of one name each keep their own, and a joint named as its parent is not taken for it.
+TEST_F(AcclaimWriters, EachBoneIsBoundBelowItsParentsNode) {
+    KZeqNode* top = Node("top", nullptr);
+    KZeqNode* first = Node("N", Node("P", top), KZeqVector4(1, 0, 0, 0));
+    KZeqNode* second = Node("N", Node("Q", top), KZeqVector4(0, 1, 0, 0));
+    KZeqNode* third = Node("N", second, KZeqVector4(0, 0, 1, 0));
+    for (KZeqNode* node : {first, third}) Node("tip", node, KZeqVector4(2, 0, 0, 0));
+    KZeqAsfScene* asf = new KZeqAsfScene;
+    asf->ZEQToASF(top, false, KZeqVector4(1, 1, 1, 1));
+    asf->ClearCurveNodes();
+    asf->MergeZEQToASF(top);
+    // The bone of each path of names, and the node it must be bound to.
+    const auto bone = [asf](std::vector<const char*> path) {
+        KZeqAsfNode* at = asf->GetRoot();
+        for (const char* name : path) {
+            KZeqAsfNode* next = nullptr;
+            for (int i = 0; at && i < at->GetChildCount() && !next; ++i)
+                if (std::string(at->GetChild(i)->GetName()) == name) next = at->GetChild(i);
+            at = next;
+        }
+        return at ? at->mNode : nullptr;
+    };
+    EXPECT_EQ(top, bone({}));
+    EXPECT_EQ(first, bone({"P", "N"}));
+    EXPECT_EQ(second, bone({"Q", "N"}));
+    EXPECT_EQ(third, bone({"Q", "N", "N"}));
+    asf->Destroy();
+}
+
 TEST_F(AcclaimWriters, TheRootsOffsetGoesToADummy) {
     KZeqNode* top = Node("top", nullptr);
     top->SetSelected(true);
