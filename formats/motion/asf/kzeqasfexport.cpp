@@ -179,12 +179,10 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
 }
 
 void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
-    for (int i = bone->GetChildCount() - 1; i >= 0; --i) {
-        KZeqAsfNode* child = bone->GetChild(i);
-        if (child->GetChildCount() == 0 && child->mLength == 0.0 && KeyCount(child->mCurveNodes[0]) == 0 &&
-            KeyCount(child->mCurveNodes[1]) == 0)
-            bone->RemoveChild(child);
-    }
+    bone->RemoveChildren([](const KZeqAsfNode& child) {
+        return child.GetChildCount() == 0 && child.mLength == 0.0 && KeyCount(child.mCurveNodes[0]) == 0 &&
+               KeyCount(child.mCurveNodes[1]) == 0;
+    });
     for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
 }
 

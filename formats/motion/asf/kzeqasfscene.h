@@ -1,6 +1,7 @@
 #ifndef ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
 #define ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,13 @@ public:
     void AddChild(std::unique_ptr<KZeqAsfNode> child);
     // Hands the child back to the caller, parent cleared; null when not a child.
     std::unique_ptr<KZeqAsfNode> RemoveChild(KZeqAsfNode* child);
+    // Destroys the children drop(child) says, in one pass (the others keep their order).
+    template <class Drop>
+    void RemoveChildren(const Drop& drop) {
+        mChildren.erase(std::remove_if(mChildren.begin(), mChildren.end(),
+                                       [&drop](const std::unique_ptr<KZeqAsfNode>& child) { return drop(*child); }),
+                        mChildren.end());
+    }
     int GetChildCount() const { return static_cast<int>(mChildren.size()); }
     KZeqAsfNode* GetChild(int index) const { return mChildren[static_cast<std::size_t>(index)].get(); }
     KZeqAsfNode* GetParent() const { return mParent; }

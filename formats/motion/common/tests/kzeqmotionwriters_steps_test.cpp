@@ -23,7 +23,9 @@ namespace {
 constexpr const char* kTake = "Take 001";
 constexpr double kRate = 10.0;
 
-enum class Shape { kFlat, kDeep, kComb };
+// A fan keyed, a chain, a comb of turned teeth down a spine, a fan of joints without takes below
+// a hub (the first joint below the top: the bones of a hub, unlike the root's, share its offset).
+enum class Shape { kFlat, kDeep, kComb, kStill };
 
 struct StepCase {
     const char* mWay;
@@ -31,7 +33,7 @@ struct StepCase {
 };
 
 std::string CaseName(const StepCase& c) {
-    static const char* const kShapes[] = {"flat", "deep", "comb"};
+    static const char* const kShapes[] = {"flat", "deep", "comb", "still"};
     std::string name = std::string(c.mWay) + "_" + kShapes[static_cast<int>(c.mShape)];
     for (char& ch : name)
         if (ch == '-') ch = '_';
@@ -52,11 +54,11 @@ protected:
         for (KZeqScene* scene : mScenes) mManager.DestroyKZeqScene(scene, true);
     }
 
-    // A joint below parent, selected, keyed in the take from 0 to 1 s. Turned: with a joint
-    // orient, a rotation pivot and a keyed rotation, so that below an uneven scaling it is sheared
-    // and, where a file keeps one offset, its pivot's turn is not held; else (a joint of a comb's
-    // spine) with a rotation pivot alone, its full transform unturned.
-    KZeqNode* Joint(KZeqNode& parent, bool top, bool turned) {
+    // A joint below parent, selected, keyed in the take from 0 to 1 s unless still. Turned: with a
+    // joint orient, a rotation pivot and (keyed) a rotation, so that below an uneven scaling it is
+    // sheared and, where a file keeps one offset, its pivot's turn is not held; else (a joint of a
+    // comb's spine) with a rotation pivot alone, its full transform unturned.
+    KZeqNode* Joint(KZeqNode& parent, bool top, bool turned, bool still = false) {
         KZeqNode* node = mManager.CreateKZeqNode(("J" + std::to_string(mJoints++)).c_str());
         KZeqSkeleton* skeleton = mManager.CreateKZeqSkeleton();
         skeleton->SetSkeletonType(top ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
@@ -69,7 +71,7 @@ protected:
         zeqtest::SetFileValues(*node, v);
         zeqtest::FileTransformValues end = v;
         if (turned) end.r[0] = 30.0, end.r[1] = -20.0, end.r[2] = 45.0;
-        zeqtest::KeyFileValues(*node, kTake, {{0.0, v}, {1.0, end}});
+        if (!still) zeqtest::KeyFileValues(*node, kTake, {{0.0, v}, {1.0, end}});
         node->SetSelected(true);
         parent.AddChild(node);
         return node;
@@ -82,11 +84,11 @@ protected:
         KZeqNode* top = Joint(*scene->GetRootNode(), true, false);
         KZeqNode* at = top;
         for (int j = 0; j < n; ++j) {
-            if (shape == Shape::kComb && j % 2 == 0) {
-                at = Joint(*at, false, false);
+            if ((shape == Shape::kComb && j % 2 == 0) || (shape == Shape::kStill && j == 0)) {
+                at = Joint(*at, false, false, shape == Shape::kStill);
                 continue;
             }
-            KZeqNode* joint = Joint(shape == Shape::kFlat ? *top : *at, false, true);
+            KZeqNode* joint = Joint(shape == Shape::kFlat ? *top : *at, false, true, shape == Shape::kStill);
             if (shape == Shape::kDeep) at = joint;
         }
         KZeqTakeInfo info;
@@ -136,8 +138,9 @@ protected:
 class MotionWriterJointSteps : public MotionWriterSteps, public testing::WithParamInterface<StepCase> {};
 
 // Every joint named (sheared below J0, its pivot's turn not held where a file keeps one offset):
-// what was said is looked up for each joint at each frame, and the node that shears each tooth of
-// a comb lies up the spine; neither may cost a look through all the joints.
+// what was said is looked up for each joint at each frame, the node that shears each tooth of a
+// comb lies up the spine, and the still leaves of a fan are no bones of an ASF skeleton; none of
+// it may cost a look through all the joints.
 TEST_P(MotionWriterJointSteps, TwiceTheJointsCostAboutTwiceTheSteps) {
     const Way& way = FindWay(GetParam().mWay);
     constexpr int kJoints = 100, kFrames = 5;
@@ -155,7 +158,8 @@ TEST_P(MotionWriterJointSteps, TwiceTheJointsCostAboutTwiceTheSteps) {
 std::vector<StepCase> StepCases() {
     std::vector<StepCase> cases;
     for (const Way& way : Ways())
-        for (Shape shape : {Shape::kFlat, Shape::kDeep, Shape::kComb}) cases.push_back({way.mName, shape});
+        for (Shape shape : {Shape::kFlat, Shape::kDeep, Shape::kComb, Shape::kStill})
+            cases.push_back({way.mName, shape});
     return cases;
 }
 
