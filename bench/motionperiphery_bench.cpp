@@ -10,8 +10,7 @@
 #include <cmath>
 
 #include "bench/benchscratch.h"
-#include "content/kzeqskeleton.h"
-#include "fcurve/kfcurve.h"
+#include "bench/motionskeleton_bench_support.h"
 #include "formats/kzeqformats.h"
 #include "formats/motion/brd/kzeqreaderascension.h"
 #include "io/kstreamoptionsmotion.h"
@@ -20,8 +19,6 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
-#include "scene/kzeqtakeinfo.h"
-#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 
@@ -129,34 +126,18 @@ void MakeSkeleton(KZeqSdkManager& manager, KZeqScene& scene, int frames, bool or
     KTime period;
     period.SetSecondDouble(1.0 / 60.0);
     for (int j = 0; j < kJoints; ++j) {
-        KZeqNode* node = manager.CreateKZeqNode(("J" + std::to_string(j)).c_str());
-        KZeqSkeleton* skeleton = manager.CreateKZeqSkeleton();
-        skeleton->SetSkeletonType(j == 0 ? KZeqSkeleton::eROOT : KZeqSkeleton::eLIMB_NODE);
-        node->SetNodeAttribute(skeleton);
+        KZeqNode* node = motionskeletonbench::Joint(manager, j, j == 0);
         node->SetDefaultT(KZeqVector4(0.5 * (j % 3), 8.0, -0.25 * j, 0.0));
         if (orients) {
             node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
             node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(5.0 * j, -10.0, 15.0, 1.0));
         }
-        node->CreateTakeNode("Take 001");
-        node->SetCurrentTakeNode("Take 001");
-        KZeqTakeNode* take = node->GetCurrentTakeNode();
-        KFCurve* curves[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-        for (int c = 0; c < 3; ++c) {
-            KTime time;
-            for (int f = 0; f < frames; ++f, time += period)
-                curves[c]->KeyAppendFast(time, static_cast<float>(60.0 * std::sin(0.01 * f + j + c)));
-        }
-        node->SetSelected(true);
+        motionskeletonbench::KeyRotation(*node, frames, period,
+                                         [j](int f, int c) { return 60.0 * std::sin(0.01 * f + j + c); });
         parent->AddChild(node);
         parent = node;
     }
-    KZeqTakeInfo info;
-    info.mName = "Take 001";
-    info.mLocalTimeSpan = KTimeSpan(KTime(), period * (frames - 1));
-    info.mReferenceTimeSpan = info.mLocalTimeSpan;
-    scene.SetTakeInfo(info);
-    scene.SetCurrentTake("Take 001");
+    motionskeletonbench::UseTake(scene, frames, period);
 }
 
 // A whole export of the skeleton (first argument: frames; second: 1 with joint orients), from

@@ -463,7 +463,13 @@ bool KTextFile::Warning(const char* format, ...) {
 bool KTextFile::Print(int indent, const char* format, ...) {
     if (!mFile || !format) return false;
     errno = 0;
-    for (int i = 0; i < indent; ++i) std::fputs("  ", mFile);
+    // A block of blanks at a time: the lines of a deep hierarchy are mostly indentation.
+    static const std::string kBlanks(1024, ' ');
+    for (std::size_t left = indent > 0 ? 2 * static_cast<std::size_t>(indent) : 0; left > 0;) {
+        const std::size_t part = std::min(left, kBlanks.size());
+        std::fwrite(kBlanks.data(), 1, part, mFile);
+        left -= part;
+    }
     va_list args;
     va_start(args, format);
     std::vfprintf(mFile, format, args);

@@ -239,8 +239,10 @@ TEST_F(TextFileTest, MessagesAndPrint) {
     EXPECT_FALSE(mFile.Print(0, "nothing open\n"));
     ASSERT_FALSE(mFile.Open(out.c_str(), "w"));
     EXPECT_TRUE(mFile.Print(0, ":%s\n", "bonedata") && mFile.Print(2, "%s %d\n", "id", 3) && mFile.Print(-1, "end\n") &&
-                mFile.Close());
-    EXPECT_EQ(":bonedata\n    id 3\nend\n", ReadFile(out));
+                mFile.Print(512, "a\n") && mFile.Print(513, "b\n") && mFile.Print(1500, "c\n") && mFile.Close());
+    EXPECT_EQ(":bonedata\n    id 3\nend\n" + std::string(1024, ' ') + "a\n" + std::string(1026, ' ') + "b\n" +
+                  std::string(3000, ' ') + "c\n",
+              ReadFile(out));
 }
 
 // A stream opened elsewhere (on a file its writer created) is printed to and

@@ -1,9 +1,13 @@
 // The export side of the Acclaim skeleton: bones built from scene nodes, and
 // bones bound to the curves of the scene nodes of the same names.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "fcurve/kfcurvenode.h"
@@ -11,6 +15,7 @@
 #include "formats/motion/common/kzeqjointshear.h"
 #include "formats/motion/common/kzeqmotionjoint.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
 
 namespace zeqsdk_400 {
@@ -32,7 +37,7 @@ int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
 // one: a bone keeps one offset, the first frame's, as in the other joint
 // formats), or its full transform at time folded into them.
 enum class Part { kT, kR, kS };
-KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
+KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time, KZeqMotionJointLocals& locals) {
     KZeqVector4 value;
     if (!node->NeedsFullTransform()) {
         KZeqTakeNode* take = node->GetCurrentTakeNode();
@@ -43,13 +48,54 @@ KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time) {
         if (part == Part::kR) return node->GetDefaultR(value);
         return node->GetDefaultS(value);
     }
-    const KZeqXMatrix local = node->EvaluateLocalTransform(time);
+    const KZeqXMatrix& local = locals.Get(*node, time);
     const KZeqVector4 folded = part == Part::kT   ? local.GetT()
                                : part == Part::kR ? KZeqMotionJoint::Angles(local, 0)
                                                   : local.GetS();
     for (int i = 0; i < 3; ++i) value[i] = folded[i];
     return value;
 }
+
+// The nodes of a subtree by name, to find the first of a name below one of them in the order
+// KZeqNode::FindChild searches (depth first, children in order) without searching: a bone is
+// bound to its node in the time a lookup takes, however many nodes come before it.
+class SubtreeNames {
+public:
+    explicit SubtreeNames(KZeqNode& root) {
+        // Each node's place in the order, and the place after its last descendant.
+        std::vector<std::pair<KZeqNode*, int>> path{{&root, 0}};
+        mPlaces[&root] = {0, 0};
+        mNodes.push_back(&root);
+        while (!path.empty()) {
+            auto& [node, next] = path.back();
+            if (next == node->GetChildCount()) {
+                mPlaces[node].second = static_cast<int>(mNodes.size());
+                path.pop_back();
+                continue;
+            }
+            KZeqNode* child = node->GetChild(next++);
+            mPlaces[child] = {static_cast<int>(mNodes.size()), 0};
+            mByName[child->GetName()].push_back(static_cast<int>(mNodes.size()));
+            mNodes.push_back(child);
+            path.emplace_back(child, 0);
+        }
+    }
+
+    // As node->FindChild(name, true): the first node below node named so.
+    KZeqNode* Find(KZeqNode& node, const char* name) const {
+        const auto named = mByName.find(KZeqSdkManager::PrefixName("Model::", name).Buffer());
+        const auto place = mPlaces.find(&node);
+        if (named == mByName.end() || place == mPlaces.end()) return nullptr;
+        const auto [first, end] = place->second;
+        const auto found = std::upper_bound(named->second.begin(), named->second.end(), first);
+        return found != named->second.end() && *found < end ? mNodes[static_cast<std::size_t>(*found)] : nullptr;
+    }
+
+private:
+    std::vector<KZeqNode*> mNodes;  // in the search's order
+    std::unordered_map<const KZeqNode*, std::pair<int, int>> mPlaces;
+    std::unordered_map<std::string, std::vector<int>> mByName;  // places, ascending
+};
 
 }  // namespace
 
@@ -82,10 +128,10 @@ void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, 
 }
 
 void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation,
-                                   const KZeqCarriedScaling& scaling, KTime time) {
+                                   const KZeqCarriedScaling& scaling, KTime time, KZeqMotionJointLocals& locals) {
     // The node's scaling and rotation, carried into the offsets of the bones below.
-    const KZeqVector4 ownScaling = SkeletonValue(node, Part::kS, time);
-    const KZeqVector4 ownRotation = SkeletonValue(node, Part::kR, time);
+    const KZeqVector4 ownScaling = SkeletonValue(node, Part::kS, time, locals);
+    const KZeqVector4 ownRotation = SkeletonValue(node, Part::kR, time, locals);
     KZeqMatrix rotation, block;
     if (scaling.IsExact()) {
         KmXYZtoR(rotation.mData, ownRotation[0], ownRotation[1], ownRotation[2]);
@@ -101,9 +147,10 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
     // it needs dummies too, however many children share it.
     bool dummies = false;
     KZeqVector4 first;
-    if (count >= 1) first = SkeletonValue(node->GetChild(0), Part::kT, time);
+    if (count >= 1) first = SkeletonValue(node->GetChild(0), Part::kT, time, locals);
     if (count >= 1 && bone == mRoot.get()) dummies = first.Length() > 0.0;
-    for (int i = 1; i < count && !dummies; ++i) dummies = SkeletonValue(node->GetChild(i), Part::kT, time) != first;
+    for (int i = 1; i < count && !dummies; ++i)
+        dummies = SkeletonValue(node->GetChild(i), Part::kT, time, locals) != first;
     if (count >= 1) {
         // The root bone's rotation is the motion's alone.
         SetupNode(bone, dummies ? KZeqVector4() : first, bone != mRoot.get() ? ownRotation : KZeqVector4(), s);
@@ -121,7 +168,7 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
             dummy->mOffset = bone->mPosition;
             CopyMatrix(dummy->mParentAxisMatrix, bone->mAxisMatrix);
             CopyMatrix(dummy->mParentInvAxisMatrix, bone->mInvAxisMatrix);
-            SetupNode(dummy.get(), SkeletonValue(childNode, Part::kT, time), KZeqVector4(), s);
+            SetupNode(dummy.get(), SkeletonValue(childNode, Part::kT, time, locals), KZeqVector4(), s);
             parent = dummy.get();
             bone->AddChild(std::move(dummy));
         }
@@ -134,17 +181,15 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
         for (int code : {eDofRX, eDofRY, eDofRZ}) child->AddDof(code);
         KZeqAsfNode* created = child.get();
         parent->AddChild(std::move(child));
-        RecursiveCreate(childNode, created, withTranslation, s, time);
+        RecursiveCreate(childNode, created, withTranslation, s, time, locals);
     }
 }
 
 void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
-    for (int i = bone->GetChildCount() - 1; i >= 0; --i) {
-        KZeqAsfNode* child = bone->GetChild(i);
-        if (child->GetChildCount() == 0 && child->mLength == 0.0 && KeyCount(child->mCurveNodes[0]) == 0 &&
-            KeyCount(child->mCurveNodes[1]) == 0)
-            bone->RemoveChild(child);
-    }
+    bone->RemoveChildren([](const KZeqAsfNode& child) {
+        return child.GetChildCount() == 0 && child.mLength == 0.0 && KeyCount(child.mCurveNodes[0]) == 0 &&
+               KeyCount(child.mCurveNodes[1]) == 0;
+    });
     for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
 }
 
@@ -157,22 +202,9 @@ void KZeqAsfScene::ZEQToASF(KZeqNode* root, bool withTranslation, const KZeqVect
     if (!root) return;
     const bool exact =
         KZeqJointShear(*root, KZeqJointShear::eROOT_LOCAL).IsPossible() || KZeqJointShear::IsNonUniform(scaling);
-    RecursiveCreate(root, bone, withTranslation, KZeqCarriedScaling(exact, scaling), time);
+    KZeqMotionJointLocals locals;
+    RecursiveCreate(root, bone, withTranslation, KZeqCarriedScaling(exact, scaling), time, locals);
     RemoveEndSite(bone);
-}
-
-void KZeqAsfScene::RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone) {
-    for (int i = 0; i < bone->GetChildCount(); ++i) {
-        KZeqAsfNode* child = bone->GetChild(i);
-        if (KZeqNode* found = node->FindChild(child->GetName(), true)) {
-            CopyMatrix(child->mParentAxisMatrix, matrixBone->mAxisMatrix);
-            CopyMatrix(child->mParentInvAxisMatrix, matrixBone->mInvAxisMatrix);
-            child->GetKFCurvePointers(found);
-            RecursiveMerge(found, child, child);
-        } else {
-            RecursiveMerge(node, child, matrixBone);
-        }
-    }
 }
 
 void KZeqAsfScene::ClearCurveNodes() {
@@ -191,7 +223,29 @@ void KZeqAsfScene::ClearCurveNodes() {
 void KZeqAsfScene::MergeZEQToASF(KZeqNode* root) {
     if (!mRoot || !root) return;
     mRoot->GetKFCurvePointers(root);
-    RecursiveMerge(root, mRoot.get(), mRoot.get());
+    const SubtreeNames names(*root);
+    // Bone, the node it stands for (or its nearest bound bone's), the bone whose axes its children take.
+    struct Entry {
+        KZeqAsfNode* mBone;
+        KZeqNode* mNode;
+        KZeqAsfNode* mMatrixBone;
+    };
+    std::vector<Entry> pending{{mRoot.get(), root, mRoot.get()}};
+    while (!pending.empty()) {
+        const Entry entry = pending.back();
+        pending.pop_back();
+        for (int i = 0; i < entry.mBone->GetChildCount(); ++i) {
+            KZeqAsfNode* child = entry.mBone->GetChild(i);
+            if (KZeqNode* found = names.Find(*entry.mNode, child->GetName())) {
+                CopyMatrix(child->mParentAxisMatrix, entry.mMatrixBone->mAxisMatrix);
+                CopyMatrix(child->mParentInvAxisMatrix, entry.mMatrixBone->mInvAxisMatrix);
+                child->GetKFCurvePointers(found);
+                pending.push_back({child, found, child});
+            } else {
+                pending.push_back({child, entry.mNode, entry.mMatrixBone});
+            }
+        }
+    }
 }
 
 }  // namespace zeqsdk_400

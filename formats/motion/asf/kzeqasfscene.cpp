@@ -1,9 +1,11 @@
 #include "formats/motion/asf/kzeqasfscene.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "base/kstepcount.h"
 #include "content/kzeqskeleton.h"
 #include "fcurve/kfcurvenode.h"
 #include "scene/kzeqnode.h"
@@ -145,6 +147,7 @@ void KZeqAsfNode::AddChild(std::unique_ptr<KZeqAsfNode> child) {
 std::unique_ptr<KZeqAsfNode> KZeqAsfNode::RemoveChild(KZeqAsfNode* child) {
     for (auto it = mChildren.begin(); it != mChildren.end(); ++it) {
         if (it->get() != child) continue;
+        KCountSteps(KStepKind::eSearch, static_cast<std::uint64_t>(it - mChildren.begin()) + 1);
         std::unique_ptr<KZeqAsfNode> removed = std::move(*it);
         mChildren.erase(it);
         removed->mParent = nullptr;

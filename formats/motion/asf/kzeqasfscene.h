@@ -1,6 +1,7 @@
 #ifndef ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
 #define ZEQ_FORMATS_MOTION_ASF_KZEQASFSCENE_H
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace zeqsdk_400 {
 class KFCurve;
 class KFCurveNode;
 class KZeqCarriedScaling;
+class KZeqMotionJointLocals;
 class KZeqNode;
 class KZeqSdkManager;
 
@@ -56,6 +58,13 @@ public:
     void AddChild(std::unique_ptr<KZeqAsfNode> child);
     // Hands the child back to the caller, parent cleared; null when not a child.
     std::unique_ptr<KZeqAsfNode> RemoveChild(KZeqAsfNode* child);
+    // Destroys the children drop(child) says, in one pass (the others keep their order).
+    template <class Drop>
+    void RemoveChildren(const Drop& drop) {
+        mChildren.erase(std::remove_if(mChildren.begin(), mChildren.end(),
+                                       [&drop](const std::unique_ptr<KZeqAsfNode>& child) { return drop(*child); }),
+                        mChildren.end());
+    }
     int GetChildCount() const { return static_cast<int>(mChildren.size()); }
     KZeqAsfNode* GetChild(int index) const { return mChildren[static_cast<std::size_t>(index)].get(); }
     KZeqAsfNode* GetParent() const { return mParent; }
@@ -181,13 +190,13 @@ public:
 
 private:
     KZeqAsfNode* CreateRoot(KZeqNode* root);
-    // scaling: what the node's parent carries into the node's offsets.
+    // scaling: what the node's parent carries into the node's offsets; locals: the full
+    // transforms at time, each evaluated once however many bones read it.
     void RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation, const KZeqCarriedScaling& scaling,
-                         KTime time);
+                         KTime time, KZeqMotionJointLocals& locals);
     void SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, const KZeqVector4& rotation,
                    const KZeqCarriedScaling& carried);
     void RemoveEndSite(KZeqAsfNode* bone);
-    void RecursiveMerge(KZeqNode* node, KZeqAsfNode* bone, KZeqAsfNode* matrixBone);
     bool MergeBone(KZeqSdkManager& manager, KZeqAsfNode* bone, KZeqNode* parentNode, const char* takeName,
                    bool withLimits, MergeRecord& record);
 

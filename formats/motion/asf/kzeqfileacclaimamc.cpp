@@ -294,22 +294,23 @@ bool KZeqFileAcclaimAmc::WriteHeader(KZeqAsfScene*, bool writeRate, double rate,
 }
 
 bool KZeqFileAcclaimAmc::WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
-                                    KZeqJointNotes* notes, bool exact) {
+                                    KZeqJointNotes* notes, bool exact, KZeqMotionJointLocals* locals) {
     if (!scene || !scene->GetRoot()) return false;
     const bool ok = Print(0, "%d\n", frame);
-    return WriteBone(scene, scene->GetRoot(), time, matrix, notes, exact) && ok;
+    return WriteBone(scene, scene->GetRoot(), time, matrix, notes, exact, locals) && ok;
 }
 
 bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                                   KZeqJointNotes* notes, bool exact) {
+                                   KZeqJointNotes* notes, bool exact, KZeqMotionJointLocals* locals) {
     double s[3] = {1.0, 1.0, 1.0};
     if (matrix) CarriedScaling(*matrix, s);
     return WriteBone(scene, bone, time, matrix, true, KZeqCarriedScaling(exact, KZeqVector4(s[0], s[1], s[2], 1.0)),
-                     notes);
+                     notes, locals);
 }
 
 bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                                   bool turning, const KZeqCarriedScaling& above, KZeqJointNotes* notes) {
+                                   bool turning, const KZeqCarriedScaling& above, KZeqJointNotes* notes,
+                                   KZeqMotionJointLocals* locals) {
     // The scaling of the scene nodes, which the format lacks, is carried into
     // the translations of the bones below.
     double s[3] = {1.0, 1.0, 1.0};
@@ -325,7 +326,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         const bool full = node && (node->NeedsFullTransform() || bone->mLayered);
         bool scaled = bone->mCurveNodes[2] != nullptr;
         if (full) {
-            const KZeqXMatrix local = node->EvaluateLocalTransform(time);
+            const KZeqXMatrix local = locals ? locals->Get(*node, time) : node->EvaluateLocalTransform(time);
             const KZeqVector4 parts[3] = {local.GetT(), KZeqMotionJoint::Angles(local, 0), local.GetS()};
             for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
             scaled = true;
@@ -389,7 +390,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         for (int j = 0; j < 3; ++j)
             u[j] = t[0] * bone->mParentAxisMatrix[0][j] + t[1] * bone->mParentAxisMatrix[1][j] +
                    t[2] * bone->mParentAxisMatrix[2][j] - bone->mOffset[j];
-        if (full && notes && bone->TranslationDofCount() == 0) notes->CheckHeldTranslation(*node, time);
+        if (full && notes && bone->TranslationDofCount() == 0) notes->CheckHeldTranslation(*node, time, locals);
         const double toFile = 1.0 / scene->LengthToScene();
         for (int j = 0; j < 3; ++j)
             values[j] = (u[0] * bone->mInvAxisMatrix[0][j] + u[1] * bone->mInvAxisMatrix[1][j] +
@@ -407,7 +408,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         ok = Print(0, "\n") && ok;
     }
     for (int i = 0; i < bone->GetChildCount(); ++i)
-        ok = WriteBone(scene, bone->GetChild(i), time, &carried, false, below, notes) && ok;
+        ok = WriteBone(scene, bone->GetChild(i), time, &carried, false, below, notes, locals) && ok;
     return ok;
 }
 

@@ -14,6 +14,7 @@ class KZeqAsfNode;
 class KZeqAsfScene;
 class KZeqCarriedScaling;
 class KZeqJointNotes;
+class KZeqMotionJointLocals;
 
 // The Acclaim AMC motion text of an ASF skeleton: read into the bones'
 // curves, printed frame by frame from the bones' bound curve nodes.
@@ -37,10 +38,11 @@ public:
     // full transform moves them off the skeleton's offsets. exact: the scaling
     // carried into the translations of the bones below is followed as a
     // matrix where a bone is turned under an uneven scaling (KZeqCarriedScaling).
+    // locals, when given, has the full transforms the rest of the write shares.
     bool WriteFrame(KZeqAsfScene* scene, KTime time, int frame, const KgeAMatrix* matrix,
-                    KZeqJointNotes* notes = nullptr, bool exact = false);
+                    KZeqJointNotes* notes = nullptr, bool exact = false, KZeqMotionJointLocals* locals = nullptr);
     bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix,
-                   KZeqJointNotes* notes = nullptr, bool exact = false);
+                   KZeqJointNotes* notes = nullptr, bool exact = false, KZeqMotionJointLocals* locals = nullptr);
 
 private:
     struct Reading;
@@ -48,7 +50,7 @@ private:
     // above: what the bone's parent carries. turning: matrix turns the bone
     // too (the root's parent's global matrix), else it carries scaling alone.
     bool WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime time, const KgeAMatrix* matrix, bool turning,
-                   const KZeqCarriedScaling& above, KZeqJointNotes* notes);
+                   const KZeqCarriedScaling& above, KZeqJointNotes* notes, KZeqMotionJointLocals* locals);
 
     // The first line, past a leading comment line.
     bool LoadFirstLine();

@@ -47,20 +47,22 @@ bool KZeqWriterAcclaimAmc::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& o
     const bool global = motion->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
     KTime time = motion->GetStart();
     KZeqJointNotes notes(motion);
+    // Each full transform evaluated once a frame, for the bones, the notes and the shear check.
+    KZeqMotionJointLocals locals;
     const KZeqJointShear shear(*root, global ? KZeqJointShear::eROOT_GLOBAL : KZeqJointShear::eROOT_LOCAL);
     for (int i = 1; i <= count; ++i) {
         motion->ProgressCallback(nullptr, "Writing AMC animation frames", static_cast<float>(i * 100.0 / count));
         KgeAMatrix parent;
         const KgeAMatrix* matrix = nullptr;
         if (global && root->GetParent()) {
-            const KZeqXMatrix m = KZeqMotionJoint::Global(*root->GetParent(), time);
+            const KZeqXMatrix m = KZeqMotionJoint::Global(*root->GetParent(), time, &locals);
             const double* values = m;
             for (int r = 0; r < 4; ++r)
                 for (int c = 0; c < 4; ++c) parent[r][c] = values[r * 4 + c];
             matrix = &parent;
         }
-        ok = mFile->WriteFrame(asf, time, i, matrix, &notes, shear.IsPossible()) && ok;
-        shear.Check(time, notes);
+        ok = mFile->WriteFrame(asf, time, i, matrix, &notes, shear.IsPossible(), &locals) && ok;
+        shear.Check(time, notes, &locals);
         time = time + period;
     }
     ok = mFile->Flush() && ok;

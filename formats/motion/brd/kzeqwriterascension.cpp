@@ -49,7 +49,7 @@ bool KZeqWriterAscension::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         if (i % 64 == 0) options->ProgressCallback(nullptr, "Writing BRD animation frames", static_cast<float>(i * 100.0 / frames));
         states.SetFromRoot(time);
         if (!WriteFrame(nodes, time, i, skipOccluded)) return WriteFailed();
-        shear.Check(time, notes);
+        shear.Check(time, notes, &states.GetLocals());
     }
     AddMessageLines(notes);
     return mFile->Flush() || WriteFailed();

@@ -62,6 +62,8 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
         mOptions->GetOption(KStreamOptionsMotion::eExportFromGlobalPosition) == KStreamOptionsMotion::eOn;
     const KZeqVector4 unit(1.0, 1.0, 1.0, 1.0);
     mNotes = std::make_unique<KZeqJointNotes>(mOptions);
+    KZeqMotionJointLocals locals;
+    mLocals = &locals;
     mHeld.clear();
     mAnyFull = KZeqMotionJoint::HasFullTransformAround(*mRoot);
     const KZeqJointShear shear(*mRoot,
@@ -78,13 +80,14 @@ bool KZeqWriterBiovision::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& op
                                    static_cast<float>(static_cast<long long>(i) * 100 / frames));
         ok = mFile->PrintMotionFrameBegin() && WriteNodeMotion(mRoot, time, rotationOnly, true, unit) &&
              mFile->PrintMotionFrameEnd();
-        shear.Check(time, *mNotes);
+        shear.Check(time, *mNotes, mLocals);
         time += period;
     }
     // Text is buffered: a full disk may only show when it is pushed out.
     ok = ok && mFile->Flush();
     AddMessageLines(*mNotes);
     mNotes.reset();
+    mLocals = nullptr;
     mHeld.clear();
     mAnyFull = true;
     mExact = false;
@@ -162,7 +165,10 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
                                  : current->NeedsFullTransform();
         const KTime start = mOptions ? mOptions->GetStart() : KTime();
         KZeqXMatrix folded;
-        if (full) folded = global ? KZeqMotionJoint::Global(*current, start) : KZeqMotionJoint::Local(*current, start);
+        if (full)
+            folded = global ? KZeqMotionJoint::Global(*current, start, mLocals)
+                   : mLocals ? mLocals->Get(*current, start)
+                             : KZeqMotionJoint::Local(*current, start);
         const KZeqXMatrix& matrix = full     ? folded
                                     : global ? current->GetGlobalFromDefaultTake()
                                              : current->GetLocalFromDefaultTake();
@@ -207,10 +213,10 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
             matrix = isRoot && mFromGlobalPosition ? &current->GetGlobalFromCurrentTake(time)
                                                    : &current->GetLocalFromCurrentTake(time);
         } else if (isRoot && mFromGlobalPosition) {
-            folded = KZeqMotionJoint::Global(*current, time);
+            folded = KZeqMotionJoint::Global(*current, time, mLocals);
         } else if (current->NeedsFullTransform()) {
-            folded = current->EvaluateLocalTransform(time);
-            if (mNotes && mHeld.count(current)) mNotes->CheckHeldTranslation(*current, time);
+            folded = mLocals ? mLocals->Get(*current, time) : current->EvaluateLocalTransform(time);
+            if (mNotes && mHeld.count(current)) mNotes->CheckHeldTranslation(*current, time, mLocals);
         } else {
             matrix = &current->GetLocalFromCurrentTake(time);
         }

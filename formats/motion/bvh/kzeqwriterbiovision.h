@@ -65,6 +65,9 @@ private:
     // as a matrix (KZeqCarriedScaling).
     bool mExact = false;
     std::unique_ptr<KZeqJointNotes> mNotes;
+    // The full transforms of the write's frames, each evaluated once a frame
+    // for the file, the notes and the shear check; null outside a write.
+    KZeqMotionJointLocals* mLocals = nullptr;
 };
 
 }  // namespace zeqsdk_400

@@ -38,12 +38,9 @@ bool MayScaleUnevenly(KZeqNode& node) {
     return KZeqJointShear::IsNonUniform(scaling);
 }
 
-// The nearest node above node whose own scaling is uneven at time: the one
-// whose scaling shears it.
-KZeqNode& ScalingAbove(KZeqNode& node, KTime time) {
-    for (KZeqNode* above = node.GetParent(); above; above = above->GetParent())
-        if (KZeqJointShear::IsUneven(KZeqMotionJoint::Local(*above, time).GetS())) return *above;
-    return node.GetParent() ? *node.GetParent() : node;
+// The local matrix at time, shared through locals when given.
+KZeqXMatrix LocalAt(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals) {
+    return locals ? locals->Get(node, time) : KZeqMotionJoint::Local(node, time);
 }
 
 }  // namespace
@@ -80,24 +77,48 @@ bool KZeqJointShear::IsNonUniform(const KZeqVector4& scaling) {
     return IsUneven(scaling) || (scaling[0] < 0.0) != (scaling[1] < 0.0) || (scaling[0] < 0.0) != (scaling[2] < 0.0);
 }
 
-void KZeqJointShear::Check(KTime time, KZeqJointNotes& notes) const {
+void KZeqJointShear::Check(KTime time, KZeqJointNotes& notes, KZeqMotionJointLocals* locals) const {
     if (!mPossible) return;
-    // A node to look at with its parent's global matrix; the node whose
-    // scaling shears the parent, when it is sheared; whether that was said on
-    // the way down.
+    // A node to look at with its parent's global matrix; the nearest node
+    // above it and below the root whose own scaling is uneven (the one that
+    // shears it), else null; the node whose scaling shears the parent, when
+    // it is sheared; whether that was said on the way down.
     struct Entry {
         KZeqNode* mNode;
         KZeqXMatrix mParent;
+        KZeqNode* mUnevenAbove;
         KZeqNode* mScaling;
         bool mSaid;
     };
     KZeqXMatrix top;
     if (mPlacement != eROOT_ORIGIN)
-        top = mPlacement == eROOT_GLOBAL ? KZeqMotionJoint::Global(mRoot, time) : KZeqMotionJoint::Local(mRoot, time);
+        top = mPlacement == eROOT_GLOBAL ? KZeqMotionJoint::Global(mRoot, time, locals) : LocalAt(mRoot, time, locals);
+    // The nearest node from first up whose own scaling is uneven, or null.
+    const auto firstUneven = [&](KZeqNode* first) {
+        for (KZeqNode* at = first; at; at = at->GetParent())
+            if (IsUneven(LocalAt(*at, time, locals).GetS())) return at;
+        return static_cast<KZeqNode*>(nullptr);
+    };
+    // That from the root up, looked for once a frame at most.
+    KZeqNode* unevenFromRoot = nullptr;
+    bool rootLooked = false;
+    // The node whose scaling shears node: the nearest above it scaled unevenly, else its parent.
+    const auto shearing = [&](KZeqNode& node, KZeqNode* known) -> KZeqNode& {
+        KZeqNode* found = known;
+        if (!found && &node == &mRoot) {
+            found = firstUneven(mRoot.GetParent());
+        } else if (!found) {
+            if (!rootLooked) unevenFromRoot = firstUneven(&mRoot);
+            rootLooked = true;
+            found = unevenFromRoot;
+        }
+        return found ? *found : node.GetParent() ? *node.GetParent() : node;
+    };
     std::vector<Entry> pending;
-    const auto visit = [&](KZeqNode& node, KZeqXMatrix& global, KZeqNode* scaling, bool said) {
+    const auto visit = [&](KZeqNode& node, const KZeqXMatrix& local, KZeqXMatrix& global, KZeqNode* uneven,
+                           KZeqNode* scaling, bool said) {
         if (IsSheared(global)) {
-            if (!scaling) scaling = &ScalingAbove(node, time);
+            if (!scaling) scaling = &shearing(node, uneven);
             const bool written = !mSelectedOnly || (node.GetSelected(false) && !node.GetOpticalReference());
             if (!said && written) {
                 notes.ShearNotHeld(node, *scaling);
@@ -107,15 +128,20 @@ void KZeqJointShear::Check(KTime time, KZeqJointNotes& notes) const {
             scaling = nullptr;
             said = false;
         }
-        for (int i = node.GetChildCount(); i-- > 0;) pending.push_back({node.GetChild(i), global, scaling, said});
+        if (node.GetChildCount() == 0) return;
+        // Carried down from the nodes' own locals, so that no sheared joint walks up the tree
+        // for it; the root's is not always evaluated, and is looked at from above.
+        KZeqNode* unevenBelow = &node == &mRoot ? nullptr : IsUneven(local.GetS()) ? &node : uneven;
+        for (int i = node.GetChildCount(); i-- > 0;)
+            pending.push_back({node.GetChild(i), global, unevenBelow, scaling, said});
     };
-    visit(mRoot, top, nullptr, false);
+    visit(mRoot, top, top, nullptr, nullptr, false);
     while (!pending.empty()) {
         Entry entry = pending.back();
         pending.pop_back();
-        KZeqXMatrix local = KZeqMotionJoint::Local(*entry.mNode, time), global;
+        KZeqXMatrix local = LocalAt(*entry.mNode, time, locals), global;
         KZeqNode::ComputeGlobalMatrixZeqStyle(global, entry.mParent, local);
-        visit(*entry.mNode, global, entry.mScaling, entry.mSaid);
+        visit(*entry.mNode, local, global, entry.mUnevenAbove, entry.mScaling, entry.mSaid);
     }
 }
 

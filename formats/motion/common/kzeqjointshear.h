@@ -20,6 +20,7 @@
 namespace zeqsdk_400 {
 
 class KZeqJointNotes;
+class KZeqMotionJointLocals;
 class KZeqNode;
 
 // Finds the sheared joints of a subtree frame by frame and names each once
@@ -43,8 +44,9 @@ public:
     // below it turn what it carries), or with keyed scaling. False for most
     // scenes, and Check then costs nothing.
     bool IsPossible() const { return mPossible; }
-    // Names through notes the joints sheared at time that were not named yet.
-    void Check(KTime time, KZeqJointNotes& notes) const;
+    // Names through notes the joints sheared at time that were not named yet;
+    // the full transforms from locals when given (those the write evaluated).
+    void Check(KTime time, KZeqJointNotes& notes, KZeqMotionJointLocals* locals = nullptr) const;
 
     // Whether the 3x3 block's rows are not square to each other.
     static bool IsSheared(const KZeqMatrix& matrix);

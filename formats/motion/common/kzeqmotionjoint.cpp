@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/kgemath.h"
+#include "base/kstepcount.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
@@ -59,16 +60,29 @@ KZeqMatrix KZeqMotionJoint::Rotation(const KZeqVector4& angles, int order) {
     return rotation;
 }
 
-KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time) {
+KZeqXMatrix KZeqMotionJoint::Global(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals) {
     if (!HasFullTransformUp(node)) return node.GetGlobalFromCurrentTake(time);
+    const auto local = [&](KZeqNode& n) { return locals ? locals->Get(n, time) : Local(n, time); };
     std::vector<KZeqNode*> chain;
     for (KZeqNode* n = &node; n; n = n->GetParent()) chain.push_back(n);
-    KZeqXMatrix global = Local(*chain.back(), time);
+    KZeqXMatrix global = local(*chain.back());
     for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
-        KZeqXMatrix local = Local(**it, time), parent = global;
-        KZeqNode::ComputeGlobalMatrixZeqStyle(global, parent, local);
+        KZeqXMatrix below = local(**it), parent = global;
+        KZeqNode::ComputeGlobalMatrixZeqStyle(global, parent, below);
     }
     return global;
+}
+
+const KZeqXMatrix& KZeqMotionJointLocals::Get(KZeqNode& node, KTime time) {
+    if (!node.NeedsFullTransform()) return node.GetLocalFromCurrentTake(time);
+    KCountSteps(KStepKind::eSearch, 1);
+    const auto [at, added] = mFull.try_emplace(&node);
+    Evaluated& evaluated = at->second;
+    if (added || evaluated.mTime != time) {
+        evaluated.mTime = time;
+        evaluated.mLocal = node.EvaluateLocalTransform(time);
+    }
+    return evaluated.mLocal;
 }
 
 KZeqMotionJointStates::KZeqMotionJointStates(KZeqNode& root) : mRoot(root) {
@@ -76,14 +90,20 @@ KZeqMotionJointStates::KZeqMotionJointStates(KZeqNode& root) : mRoot(root) {
     while (!pending.empty()) {
         KZeqNode* node = pending.back();
         pending.pop_back();
-        if (node->NeedsFullTransform()) mFull.push_back(node);
+        mNodes.emplace_back(node, node->NeedsFullTransform());
         for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
     }
 }
 
 void KZeqMotionJointStates::Set(KTime time) const {
-    mRoot.SetLocalStateFromCurrentTake(time, true);
-    for (KZeqNode* node : mFull) node->SetLocalState(node->EvaluateLocalTransform(time));
+    // As SetLocalStateFromCurrentTake, but a full transform in place of the plain one.
+    for (const auto& [node, full] : mNodes) {
+        if (full)
+            node->SetLocalState(mLocals.Get(*node, time));
+        else
+            node->SetLocalState(node->GetCurrentTakeNodeIndex() == 0 ? node->GetLocalFromDefaultTake()
+                                                                      : node->GetLocalFromCurrentTake(time));
+    }
 }
 
 void KZeqMotionJointStates::SetFromRoot(KTime time) const {
@@ -116,13 +136,12 @@ KZeqJointRotationsKept::~KZeqJointRotationsKept() {
 KZeqJointNotes::KZeqJointNotes(KStreamOptionsMotion* options)
     : mOptions(options), mStart(options ? options->GetStart() : KTime()) {}
 
-void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time) {
-    if (!node.NeedsFullTransform()) return;
-    for (const auto& [said, kind] : mSaid)
-        if (said == &node && kind == eHeld) return;
+void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals) {
+    if (!node.NeedsFullTransform() || WasSaid(node, eHeld)) return;
     // The full transform's translation less the take's own: what the pivots and offsets add.
-    const auto added = [&node](KTime at) {
-        return node.EvaluateLocalTransform(at).GetT() - node.GetLocalFromCurrentTake(at).GetT();
+    const auto added = [&node, locals](KTime at) {
+        const KZeqVector4 full = locals ? locals->Get(node, at).GetT() : node.EvaluateLocalTransform(at).GetT();
+        return full - node.GetLocalFromCurrentTake(at).GetT();
     };
     auto start = mAtStart.find(&node);
     if (start == mAtStart.end()) start = mAtStart.emplace(&node, added(mStart)).first;
@@ -145,10 +164,17 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time) {
     if (!what.IsEmpty()) NotHeld(node, what.Buffer());
 }
 
+bool KZeqJointNotes::WasSaid(const KZeqNode& node, EKind kind) const {
+    KCountSteps(KStepKind::eSearch, 1);
+    const auto found = mSaid.find(&node);
+    return found != mSaid.end() && (found->second & (1u << kind));
+}
+
 bool KZeqJointNotes::Say(KZeqNode& node, EKind kind, const KString& text) {
-    for (const auto& [said, saidKind] : mSaid)
-        if (said == &node && saidKind == kind) return false;
-    mSaid.emplace_back(&node, kind);
+    KCountSteps(KStepKind::eSearch, 1);
+    unsigned& said = mSaid[&node];
+    if (said & (1u << kind)) return false;
+    said |= 1u << kind;
     if (mOptions) mOptions->MessageCallback(1, "Warning", text.Buffer(), "Ok", nullptr, nullptr, 0);
     mLines.push_back(text);
     return true;

@@ -22,6 +22,7 @@
 namespace zeqsdk_400 {
 
 class KStreamOptionsMotion;
+class KZeqMotionJointLocals;
 class KZeqNode;
 
 class KZeqMotionJoint {
@@ -35,8 +36,10 @@ public:
     // The local matrix at time in the node's current take.
     static KZeqXMatrix Local(KZeqNode& node, KTime time);
     // The global matrix at time: the plain one of the current take (cached
-    // there) unless the node or a parent holds more.
-    static KZeqXMatrix Global(KZeqNode& node, KTime time);
+    // there) unless the node or a parent holds more; the locals of the full
+    // transforms from locals when given. It walks all the node's ancestors:
+    // the writers ask it for the top of what they write, once a frame.
+    static KZeqXMatrix Global(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals = nullptr);
     // The Euler angles in degrees of the matrix's rotation for an order of
     // KmEulerAxis, by the general extraction: GetR's X-first one takes a turn
     // within a tenth of a degree of a quarter turn about Y for the quarter
@@ -47,9 +50,31 @@ public:
     static KZeqMatrix Rotation(const KZeqVector4& angles, int order);
 };
 
+// The local matrices of joints at one time after another, as
+// KZeqMotionJoint::Local gives them, each full transform evaluated once per
+// time however many parts of a write ask for it (the frame written, the
+// states, the shear check, the notes); a plain one each node keeps itself.
+// Those of EvaluateLocalTransform, bit for bit. The writers want locals, and
+// globals from the top they write (their states), where a KZeqTransformCache
+// gives globals from the scene's root. One per write: it does not see the
+// scene change.
+class KZeqMotionJointLocals {
+public:
+    // Valid until the node is asked for at another time. A full transform's
+    // lookup counts as a search step.
+    const KZeqXMatrix& Get(KZeqNode& node, KTime time);
+
+private:
+    struct Evaluated {
+        KTime mTime;
+        KZeqXMatrix mLocal;
+    };
+    std::unordered_map<const KZeqNode*, Evaluated> mFull;
+};
+
 // The local states of a subtree frame by frame, as SetLocalStateFromCurrentTake
-// sets them, from the full evaluation where a node needs it. The nodes that do
-// are found once: most scenes have none, and their frames cost what they did.
+// sets them, from the full evaluation (alone) where a node needs it. The
+// subtree and the nodes that do are found once.
 class KZeqMotionJointStates {
 public:
     explicit KZeqMotionJointStates(KZeqNode& root);
@@ -59,10 +84,15 @@ public:
     // and every global state below it to be worked out again (id 1).
     void SetFromRoot(KTime time) const;
     KZeqNode& GetRoot() const { return mRoot; }
+    // The full transforms evaluated for the states, for the rest of the
+    // write to share.
+    KZeqMotionJointLocals& GetLocals() const { return mLocals; }
 
 private:
     KZeqNode& mRoot;
-    std::vector<KZeqNode*> mFull;
+    // The subtree, parents first; whether each needs its full transform.
+    std::vector<std::pair<KZeqNode*, bool>> mNodes;
+    mutable KZeqMotionJointLocals mLocals;
 };
 
 // While it lives, a node's automatic limits may be updated and read: they
@@ -103,7 +133,8 @@ public:
     // zero are not held. Nothing for a node without a full transform, nor for
     // one its take's translation alone moves (no file without translation
     // channels holds that).
-    void CheckHeldTranslation(KZeqNode& node, KTime time);
+    // The full transforms from locals when given.
+    void CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals = nullptr);
     // Says once for node that what is not held.
     void NotHeld(KZeqNode& node, const char* what);
     // Says once for node that the shear the uneven scaling of scaled (one
@@ -114,12 +145,14 @@ public:
 
 private:
     enum EKind { eHeld, eShear };
+    bool WasSaid(const KZeqNode& node, EKind kind) const;
     // False when it was said already; else notes it and says text.
     bool Say(KZeqNode& node, EKind kind, const KString& text);
 
     KStreamOptionsMotion* mOptions;
     KTime mStart;
-    std::vector<std::pair<KZeqNode*, EKind>> mSaid;
+    // The kinds said of each node, a bit each: looked up for every joint at every frame.
+    std::unordered_map<const KZeqNode*, unsigned> mSaid;
     // What the pivots and offsets of a held joint add to its translation at the start.
     std::unordered_map<KZeqNode*, KZeqVector4> mAtStart;
     std::vector<KString> mLines;

@@ -191,7 +191,10 @@ bool KZeqWriterMotionAnalysisHtr::ConvertAnimationBegin(KZeqNode* node, KZeqNode
     if (IsEndSite(node)) return true;
     copy->CreateTakeNode("Current");
     copy->SetCurrentTakeNode("Current");
-    std::array<KFCurve*, 6>& curves = mCurves[copy];
+    Segment& segment = mSegments[copy];
+    copy->GetDefaultT(segment.mBaseT);
+    copy->GetDefaultR(segment.mBaseR);
+    std::array<KFCurve*, 6>& curves = segment.mCurves;
     for (int c = 0; c < 6; ++c) {
         curves[static_cast<std::size_t>(c)] = AnimationCurve(copy, c);
         if (!curves[static_cast<std::size_t>(c)]) return false;
@@ -208,9 +211,8 @@ void KZeqWriterMotionAnalysisHtr::ConvertAnimation(KZeqNode* node, KZeqNode* cop
     if (IsEndSite(node)) return;
     KgeAMatrix n, b, x, l;
     GlobalState(node, factor, n);
-    KZeqVector4 bt, br;
-    copy->GetDefaultT(bt);
-    copy->GetDefaultR(br);
+    const Segment& segment = mSegments[copy];
+    const KZeqVector4 &bt = segment.mBaseT, &br = segment.mBaseR;
     Identity(b);
     KmXYZtoR(b, br[0], br[1], br[2]);
     for (int j = 0; j < 3; ++j) b[3][j] = bt[j];
@@ -235,8 +237,8 @@ void KZeqWriterMotionAnalysisHtr::ConvertAnimation(KZeqNode* node, KZeqNode* cop
     Identity(rotation);
     KmRiR(rotation, b, l);
     KmRtoVord(values + 3, rotation, 0);
-    KFCurve* const* curves = Curves(copy);
-    for (int c = 0; c < 6; ++c) ok = curves[c]->KeyAppendFast(time, static_cast<float>(values[c])) >= 0 && ok;
+    for (std::size_t c = 0; c < 6; ++c)
+        ok = segment.mCurves[c]->KeyAppendFast(time, static_cast<float>(values[c])) >= 0 && ok;
     for (int i = 0; i < node->GetChildCount(); ++i)
         ConvertAnimation(node->GetChild(i), copy->GetChild(i), time, factor, &x, ok);
 }
@@ -328,7 +330,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
     const KZeqMotionJointStates states(*reference);
 
     const int frames = motion->GetFrameCount();
-    mCurves.clear();
+    mSegments.clear();
     const KTime start = motion->GetStart();
     const KTime period = motion->GetFramePeriod();
     bool ok = ConvertAnimationBegin(root, copy);
@@ -360,7 +362,7 @@ bool KZeqWriterMotionAnalysisHtr::WriteMotion(KZeqScene& scene, KStreamOptionsMo
         Refuse(eUnidentifiedError, "Out of memory");
     }
     mManager.DestroyKZeqNode(copy, true);
-    mCurves.clear();
+    mSegments.clear();
     mOptions = nullptr;
     mRoot = nullptr;
     return ok;

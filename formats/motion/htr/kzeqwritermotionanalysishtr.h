@@ -7,6 +7,7 @@
 
 #include "base/kgemath.h"
 #include "base/ktime.h"
+#include "base/kzeqvector.h"
 #include "formats/motion/common/kzeqmotionfileio.h"
 #include "formats/motion/htr/kzeqfilemotionanalysishtr.h"
 
@@ -45,10 +46,16 @@ private:
     bool WriteNodeBasePosition(KZeqNode* node, KZeqNode* copy);
     bool WriteNodeAnimation(KZeqNode* node, KZeqNode* copy, int frames, int& counter, int segments);
 
-    // The six animation curves of each copy node, looked up once.
-    KFCurve* const* Curves(KZeqNode* copy) { return mCurves[copy].data(); }
+    // Of each copy node, looked up once: its six animation curves, and its base translation and
+    // rotation (its default values once converted), read for every frame.
+    struct Segment {
+        std::array<KFCurve*, 6> mCurves{};
+        KZeqVector4 mBaseT;
+        KZeqVector4 mBaseR;
+    };
+    KFCurve* const* Curves(KZeqNode* copy) { return mSegments[copy].mCurves.data(); }
 
-    std::unordered_map<KZeqNode*, std::array<KFCurve*, 6>> mCurves;
+    std::unordered_map<KZeqNode*, Segment> mSegments;
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;
     // One file unit in scene units: a millimetre.

@@ -51,7 +51,7 @@ bool KZeqWriterCorvantisMov::WriteMotion(KZeqScene& scene, KStreamOptionsMotion&
         if (k % 64 == 0) options->ProgressCallback(nullptr, "Writing MOV animation frames", static_cast<float>(k * 100.0 / frames));
         states.SetFromRoot(time);
         if (!WriteFrame(nodes, time, t, r, s)) return WriteFailed();
-        shear.Check(time, notes);
+        shear.Check(time, notes, &states.GetLocals());
     }
     AddMessageLines(notes);
     return mFile->Flush() || WriteFailed();

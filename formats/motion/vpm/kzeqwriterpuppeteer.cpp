@@ -91,7 +91,7 @@ bool KZeqWriterPuppeteer::WriteMotion(KZeqScene& scene, KStreamOptionsMotion& mo
         options->ProgressCallback(nullptr, "Computing VPM animation frames", static_cast<float>(i * 50.0 / frames));
         FillAnimationFrames(nodes, root, buffer.get() + static_cast<std::size_t>(i) * static_cast<std::size_t>(count),
                             start + period * i);
-        shear.Check(start + period * i, notes);
+        shear.Check(start + period * i, notes, &mStates->GetLocals());
     }
     mStates.reset();
     AddMessageLines(notes);
