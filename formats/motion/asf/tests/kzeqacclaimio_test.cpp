@@ -36,6 +36,7 @@
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -431,6 +432,36 @@ TEST_F(AcclaimWriters, BonesRunTowardTheChildren) {
         << text;
 }
 
+// A bone is bound to the first node of its name below its parent bone's node: two limbs with a
+// joint of one name each keep their own, and a joint named as its parent is not taken for it.
+TEST_F(AcclaimWriters, EachBoneIsBoundBelowItsParentsNode) {
+    KZeqNode* top = Node("top", nullptr);
+    KZeqNode* first = Node("N", Node("P", top), KZeqVector4(1, 0, 0, 0));
+    KZeqNode* second = Node("N", Node("Q", top), KZeqVector4(0, 1, 0, 0));
+    KZeqNode* third = Node("N", second, KZeqVector4(0, 0, 1, 0));
+    for (KZeqNode* node : {first, third}) Node("tip", node, KZeqVector4(2, 0, 0, 0));
+    KZeqAsfScene* asf = new KZeqAsfScene;
+    asf->ZEQToASF(top, false, KZeqVector4(1, 1, 1, 1));
+    asf->ClearCurveNodes();
+    asf->MergeZEQToASF(top);
+    // The bone of each path of names, and the node it must be bound to.
+    const auto bone = [asf](std::vector<const char*> path) {
+        KZeqAsfNode* at = asf->GetRoot();
+        for (const char* name : path) {
+            KZeqAsfNode* next = nullptr;
+            for (int i = 0; at && i < at->GetChildCount() && !next; ++i)
+                if (std::string(at->GetChild(i)->GetName()) == name) next = at->GetChild(i);
+            at = next;
+        }
+        return at ? at->mNode : nullptr;
+    };
+    EXPECT_EQ(top, bone({}));
+    EXPECT_EQ(first, bone({"P", "N"}));
+    EXPECT_EQ(second, bone({"Q", "N"}));
+    EXPECT_EQ(third, bone({"Q", "N", "N"}));
+    asf->Destroy();
+}
+
 TEST_F(AcclaimWriters, TheRootsOffsetGoesToADummy) {
     KZeqNode* top = Node("top", nullptr);
     top->SetSelected(true);
@@ -636,6 +667,44 @@ TEST_F(AcclaimRoundTrip, AOneFrameMotionReadsBackPosed) {
             for (int a = 0; a < 3; ++a) EXPECT_NEAR(at[a], expected[j][a], 1e-5) << read->GetName() << " axis " << a;
         }
     }
+}
+
+// A leaf whose base curves hold no keys but whose take turns it by a layer moves: a bone of its
+// own, not dropped as a still leaf, turning as the take plays it (0 to 60 degrees about Z).
+TEST_F(AcclaimRoundTrip, ALeafTurnedByALayerAloneIsABone) {
+    KZeqNode* parent = mScene->GetRootNode();
+    for (const char* name : {"j0", "j1", "j2"}) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        if (parent != mScene->GetRootNode()) node->SetDefaultT(KZeqVector4(0.0, 2.0, 0.0, 0.0));
+        parent->AddChild(node);
+        node->CreateTakeNode("Take");
+        node->SetCurrentTakeNode("Take");
+        parent = node;
+    }
+    KZeqTakeInfo info;
+    info.mName = "Take";
+    KTime second;
+    second.SetSecondDouble(1.0);
+    info.mLocalTimeSpan = KTimeSpan(KTime(), second);
+    info.mReferenceTimeSpan = info.mLocalTimeSpan;
+    mScene->SetTakeInfo(info);
+    mScene->SetCurrentTake("Take");
+    zeqtest::TakeLayering layering;
+    layering.mLayers = zeqtest::eRotationLayer;
+    layering.mLayerR[0] = layering.mLayerR[1] = {{0.0, 0.0}, {1.0, 0.0}};
+    layering.mLayerR[2] = {{0.0, 0.0}, {1.0, 60.0}};
+    zeqtest::AddTakeLayering(*Find("j2"), "Take", layering);
+    const KZeqXMatrix written = Find("j2")->EvaluateGlobalTransform(second);
+    WriteBoth(Find("j0"), 31, 30.0);
+    std::ifstream in(Path("out.asf"));
+    const std::string asf((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NE(asf.find("name j2\n"), std::string::npos) << asf;
+    ReadBack(30.0);
+    ASSERT_NE(Find("j2"), nullptr);
+    const KZeqXMatrix read = Find("j2")->GetGlobalFromCurrentTake(second);
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_NEAR(read.mData[row][column], written.mData[row][column], 1e-4) << row << " " << column;
 }
 
 // From global position below a node scaled (1, -1, 1), a mirror, the root
