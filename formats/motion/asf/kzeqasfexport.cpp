@@ -99,6 +99,40 @@ private:
 
 }  // namespace
 
+bool KZeqAsfNode::MotionAt(KTime time, KZeqMotionJointLocals* locals, double* t, double* r, double* v) const {
+    KZeqNode* node = mNode;
+    bool scaled = mCurveNodes[2] != nullptr;
+    // A take's layers and time warps play only through the node's evaluation.
+    if (node && (node->NeedsFullTransform() || mLayered)) {
+        const KZeqXMatrix local = locals ? locals->Get(*node, time) : node->EvaluateLocalTransform(time);
+        const KZeqVector4 parts[3] = {local.GetT(), KZeqMotionJoint::Angles(local, 0), local.GetS()};
+        for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
+        return true;
+    }
+    if (node && !mCurveNodes[0] && !mCurveNodes[1] && !mCurveNodes[2] &&
+        node->GetCurrentTakeNode() == node->GetDefaultTakeNode()) {
+        // The static pose of a scene without takes.
+        KZeqVector4 parts[3];
+        node->GetDefaultT(parts[0]);
+        node->GetDefaultR(parts[1]);
+        node->GetDefaultS(parts[2]);
+        for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
+        scaled = true;
+    } else {
+        // A curve node gives a value for each channel it holds.
+        double values[3][16] = {};
+        double* const out[3] = {t, r, v};
+        for (int part = 0; part < 3; ++part) {
+            if (!mCurveNodes[part]) continue;
+            for (int i = 0; i < 3; ++i) values[part][i] = out[part][i];
+            mCurveNodes[part]->CandidateEvaluate(values[part], time);
+            for (int i = 0; i < 3; ++i) out[part][i] = values[part][i];
+        }
+    }
+    if (scaled) KZeqMotionJoint::MirrorAsTurn(r, v);
+    return scaled;
+}
+
 KZeqAsfNode* KZeqAsfScene::CreateRoot(KZeqNode* root) {
     auto bone = std::make_unique<KZeqAsfNode>("root");
     for (int code : {eDofTX, eDofTY, eDofTZ, eDofRX, eDofRY, eDofRZ}) bone->AddDof(code);
@@ -130,13 +164,18 @@ void KZeqAsfScene::SetupNode(KZeqAsfNode* bone, const KZeqVector4& translation, 
 void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withTranslation,
                                    const KZeqCarriedScaling& scaling, KTime time, KZeqMotionJointLocals& locals) {
     // The node's scaling and rotation, carried into the offsets of the bones below.
-    const KZeqVector4 ownScaling = SkeletonValue(node, Part::kS, time, locals);
+    KZeqVector4 ownScaling = SkeletonValue(node, Part::kS, time, locals);
     const KZeqVector4 ownRotation = SkeletonValue(node, Part::kR, time, locals);
     KZeqMatrix rotation, block;
     if (scaling.IsExact()) {
-        KmXYZtoR(rotation.mData, ownRotation[0], ownRotation[1], ownRotation[2]);
+        // As the motion turns and scales the bone at its first frame, so that the offsets below
+        // put every joint where the scene does then.
+        double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, v[3] = {1.0, 1.0, 1.0};
+        bone->MotionAt(time, &locals, t, r, v);
+        ownScaling = KZeqVector4(v[0], v[1], v[2], 1.0);
+        KmXYZtoR(rotation.mData, r[0], r[1], r[2]);
         for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) block.mData[i][j] = ownScaling[i] * rotation.mData[i][j];
+            for (int j = 0; j < 3; ++j) block.mData[i][j] = v[i] * rotation.mData[i][j];
     }
     const KZeqCarriedScaling s = scaling.Below(block, rotation, ownScaling);
     const int count = node->GetChildCount();

@@ -91,6 +91,11 @@ public:
     // curve nodes unless that is the default take.
     void GetKFCurvePointers(KZeqNode* node);
     void SetLimits(KZeqNode* node);
+    // The translation, rotation (X, Y, Z) and scaling the motion writes for the bound node at
+    // time: its full transform, its take's curves, or the static pose of a scene without takes;
+    // a mirror of some axes as KZeqMotionJoint::MirrorAsTurn reads it. False when the scaling is
+    // not known (v then left as given).
+    bool MotionAt(KTime time, KZeqMotionJointLocals* locals, double* t, double* r, double* v) const;
 
     // Motion sampling, each over the subtree.
     void CreateDataFromDOF();

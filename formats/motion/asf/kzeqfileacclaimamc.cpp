@@ -322,28 +322,8 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
     if (bone->mDofCount > 0) {
         double t[16] = {0.0}, r[16] = {0.0}, v[16] = {1.0, 1.0, 1.0};
         KZeqNode* node = bone->mNode;
-        // A take's layers and time warps play only through the node's evaluation.
         const bool full = node && (node->NeedsFullTransform() || bone->mLayered);
-        bool scaled = bone->mCurveNodes[2] != nullptr;
-        if (full) {
-            const KZeqXMatrix local = locals ? locals->Get(*node, time) : node->EvaluateLocalTransform(time);
-            const KZeqVector4 parts[3] = {local.GetT(), KZeqMotionJoint::Angles(local, 0), local.GetS()};
-            for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
-            scaled = true;
-        } else if (node && !bone->mCurveNodes[0] && !bone->mCurveNodes[1] && !bone->mCurveNodes[2] &&
-                   node->GetCurrentTakeNode() == node->GetDefaultTakeNode()) {
-            // The static pose of a scene without takes.
-            KZeqVector4 parts[3];
-            node->GetDefaultT(parts[0]);
-            node->GetDefaultR(parts[1]);
-            node->GetDefaultS(parts[2]);
-            for (int i = 0; i < 3; ++i) t[i] = parts[0][i], r[i] = parts[1][i], v[i] = parts[2][i];
-            scaled = true;
-        } else {
-            if (bone->mCurveNodes[0]) bone->mCurveNodes[0]->CandidateEvaluate(t, time);
-            if (bone->mCurveNodes[1]) bone->mCurveNodes[1]->CandidateEvaluate(r, time);
-            if (bone->mCurveNodes[2]) bone->mCurveNodes[2]->CandidateEvaluate(v, time);
-        }
+        const bool scaled = bone->MotionAt(time, locals, t, r, v);
         if (scaled)
             for (int i = 0; i < 3; ++i) carried[i][i] *= v[i];
         if (above.IsExact()) {

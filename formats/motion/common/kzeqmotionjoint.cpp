@@ -49,6 +49,13 @@ KZeqVector4 KZeqMotionJoint::Angles(const KZeqXMatrix& matrix, int order) {
     return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
 }
 
+void KZeqMotionJoint::MirrorAsTurn(double* r, double* s) {
+    if ((s[0] < 0.0) == (s[1] < 0.0) && (s[0] < 0.0) == (s[2] < 0.0)) return;
+    const KZeqXMatrix matrix(KZeqVector4(), KZeqVector4(r[0], r[1], r[2], 0.0), KZeqVector4(s[0], s[1], s[2], 0.0));
+    const KZeqVector4 angles = Angles(matrix, 0), scaling = matrix.GetS();
+    for (int i = 0; i < 3; ++i) r[i] = angles[i], s[i] = scaling[i];
+}
+
 KZeqMatrix KZeqMotionJoint::Rotation(const KZeqVector4& angles, int order) {
     // Angles come in the order's sequence; three distinct axes are built from the angles about X, Y and Z.
     const int* axis = &KmEulerAxis[(order >= 0 && order < KM_EULER_ORDER_COUNT ? order : 0) * 3];

@@ -48,6 +48,11 @@ public:
     // The rotation of angles as Angles gives them for the order: the turn a
     // file writes for a matrix.
     static KZeqMatrix Rotation(const KZeqVector4& angles, int order);
+    // Rotation r (X, Y, Z, degrees) and scaling s whose signs differ between
+    // axes (a mirror of some of them) as a matrix reads them: a turn and a
+    // scaling of one sign on every axis (negative for a mirror of one or three
+    // axes), whose sign turns nothing below it. Others are left as they are.
+    static void MirrorAsTurn(double* r, double* s);
 };
 
 // The local matrices of joints at one time after another, as

@@ -44,6 +44,7 @@ KTime Between() {
 // Kinds of joint beyond the file transform features, in bits of their own.
 constexpr unsigned kShear = 1u << 16;        // scaled unevenly (1.6, 0.7, 1.2), its children turned
 constexpr unsigned kQuarterTurn = 1u << 17;  // turned within 0.04 degrees of a quarter turn about one axis
+constexpr unsigned kMirror = 1u << 18;       // scaled -1 on one axis (by the case), its children turned
 
 struct JointCase {
     unsigned mFeatures;  // on the joints that carry them
@@ -55,9 +56,10 @@ struct JointCase {
 
 std::string CaseName(const testing::TestParamInfo<JointCase>& info) {
     static const char* const kOrders[] = {"XYZ", "XZY", "YZX", "YXZ", "ZXY", "ZYX"};
-    const unsigned features = info.param.mFeatures & ~(kShear | kQuarterTurn);
+    const unsigned features = info.param.mFeatures & ~(kShear | kQuarterTurn | kMirror);
     std::string name = features == 0 ? "" : zeqtest::FeatureName(features);
     if (info.param.mFeatures & kShear) name += name.empty() ? "shear" : "_shear";
+    if (info.param.mFeatures & kMirror) name += name.empty() ? "mirror" : "_mirror";
     if (info.param.mFeatures & kQuarterTurn) name += std::string("quarter_turn_") + "XYZ"[info.param.mIndex % 3];
     if (name.empty()) name = "order";
     for (char& c : name)
@@ -72,7 +74,7 @@ std::vector<JointCase> Cases() {
         kPreRotation | kPostRotation | kRotationOffset | kRotationPivot | kScalingOffset | kScalingPivot | kGeometric;
     const unsigned kinds[] = {0u,           kPreRotation,   kPostRotation,  kRotationOffset, kRotationPivot,
                               kScalingOffset, kScalingPivot, kGeometric,    kScaling,        kShear,
-                              kQuarterTurn,   all,           all | kShear};
+                              kQuarterTurn,   kMirror,       all,            all | kShear};
     std::vector<JointCase> cases;
     for (unsigned kind : kinds)
         for (int order = 0; order < 6; ++order)
@@ -104,6 +106,7 @@ protected:
             // shears the children, which turn.
             if (carries && (c.mFeatures & zeqtest::kScalingPivot)) v.s[0] = v.s[1] = v.s[2] = 1.5;
             if (carries && (c.mFeatures & kShear)) v.s[0] = 1.6, v.s[1] = 0.7, v.s[2] = 1.2;
+            if (carries && (c.mFeatures & kMirror)) v.s[c.mIndex % 3] = -1.0;
             const double t[3] = {n == 0 ? 1.0 : zeqtest::Held(slant(random)), n == 0 ? 2.0 : 10.0,
                                  n == 0 ? 3.0 : zeqtest::Held(slant(random))};
             for (int i = 0; i < 3; ++i) v.t[i] = t[i];
@@ -128,7 +131,11 @@ protected:
                     keys.emplace_back(seconds, quarter && seconds == 2.0 ? turned : k);
                 }
             }
-            Append(v, keys);
+            // A posed take: the defaults lie elsewhere than the first key (what a skeleton is
+            // built from is the first frame's).
+            FileTransformValues defaults = v;
+            if (c.mKeyed) defaults.r[0] += 15.0, defaults.r[2] -= 10.0;
+            Append(defaults, keys);
         }
         if (c.mKeyed) UseTake();
     }
