@@ -60,7 +60,8 @@ std::string CaseName(const testing::TestParamInfo<JointCase>& info) {
     std::string name = features == 0 ? "" : zeqtest::FeatureName(features);
     if (info.param.mFeatures & kShear) name += name.empty() ? "shear" : "_shear";
     if (info.param.mFeatures & kMirror) name += name.empty() ? "mirror" : "_mirror";
-    if (info.param.mFeatures & kQuarterTurn) name += std::string("quarter_turn_") + "XYZ"[info.param.mIndex % 3];
+    if (info.param.mFeatures & kQuarterTurn)
+        name += std::string(name.empty() ? "" : "_") + "quarter_turn_" + "XYZ"[info.param.mIndex % 3];
     if (name.empty()) name = "order";
     for (char& c : name)
         if (c == ' ' || c == '-') c = '_';
@@ -72,9 +73,23 @@ std::vector<JointCase> Cases() {
     using namespace zeqtest;
     const unsigned all =
         kPreRotation | kPostRotation | kRotationOffset | kRotationPivot | kScalingOffset | kScalingPivot | kGeometric;
-    const unsigned kinds[] = {0u,           kPreRotation,   kPostRotation,  kRotationOffset, kRotationPivot,
-                              kScalingOffset, kScalingPivot, kGeometric,    kScaling,        kShear,
-                              kQuarterTurn,   kMirror,       all,            all | kShear};
+    const unsigned kinds[] = {0u,
+                              kPreRotation,
+                              kPostRotation,
+                              kRotationOffset,
+                              kRotationPivot,
+                              kScalingOffset,
+                              kScalingPivot,
+                              kGeometric,
+                              kScaling,
+                              kShear,
+                              kQuarterTurn,
+                              kMirror,
+                              kMirror | kPreRotation,
+                              kMirror | kQuarterTurn,
+                              all,
+                              all | kShear,
+                              all | kMirror};
     std::vector<JointCase> cases;
     for (unsigned kind : kinds)
         for (int order = 0; order < 6; ++order)
