@@ -242,6 +242,9 @@ public:
     KFCurveNode* LayerGet() const { return mNextLayer; }
     // The node of that id in the chain from this node; null once a higher id is met.
     KFCurveNode* LayerGet(int layerId) const;
+    // This layer's channel that goes with child index of the base node: the one of the child's name,
+    // whatever channels the layer holds (null when it holds none of that name).
+    KFCurveNode* LayerChannelFor(const KFCurveNode* baseChild, int index) const;
     KFCurveNode* ObjectLayerGet() const { return mObjectLayer; }
     void ObjectLayerSet(KFCurveNode* node) { mObjectLayer = node ? node : this; }
     // A layer of this node's shape with empty curves holding the layer type's
@@ -521,6 +524,15 @@ private:
     bool EvaluateLayerRotation(KgeRMatrix& rotation, KTime time, int* last);
     bool EvaluateLayerQuaternion(KgeQuaternion& quaternion, KTime time, int* last);
     KTime WarpTime(KTime time, bool candidate);
+    // Writes over out (laid out as this node's run, neutral values already in it) the values
+    // layer holds for it: each channel from the layer's channel of the same name, read at the
+    // time as bent by the layer's time warps. Answers the position after this node's run.
+    double* FillLayerRun(KFCurveNode* layer, double* out, KTime time, bool candidate);
+    // Combines each layer of the chain, in order, into the run just evaluated (values; the
+    // children's values from channels to end), by layer type; a base quaternion node's layers
+    // compose into quaternion.
+    void CombineLayers(double* values, double* channels, const double* end, double* quaternion, KTime time,
+                       bool candidate);
     double* ScratchBuffer(int count, double* local, int localCount);
     // Values of the curves alone, depth first.
     int PlainRunLength() const;

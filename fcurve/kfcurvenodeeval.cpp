@@ -155,55 +155,7 @@ double* KFCurveNode::GeneralEvaluate(double* values, KTime time, int* last, bool
         for (int i = 0; i < count; ++i) out = mChildren[i]->GeneralEvaluate(out, time, last, candidate);
     }
 
-    if (mNextLayer) {
-        double local[kLocalValues];
-        double* layer = ScratchBuffer(mNextLayer->GetChannelCount(), local, kLocalValues);
-        const int layerCount = Count(layer, mNextLayer->GeneralEvaluate(layer, time, nullptr, candidate));
-        if (mFCurve) {
-            if (layerCount >= 1) {
-                if (mLayerType == KFCL_NOLAYER || mLayerType == KFCL_ADD)
-                    values[0] += layer[0];
-                else if (mLayerType == KFCL_MULT)
-                    values[0] *= layer[0];
-            }
-        } else {
-            // Only values both runs hold are combined.
-            const int written = Count(channels, out);
-            switch (mLayerType) {
-                case KFCL_NOLAYER:
-                case KFCL_ADD: {
-                    const int n = std::min({mNextLayer->GetCount(), layerCount, written});
-                    for (int i = 0; i < n; ++i) channels[i] += layer[i];
-                    break;
-                }
-                case KFCL_MULT: {
-                    const int n = std::min({mNextLayer->GetCount(), layerCount, written});
-                    for (int i = 0; i < n; ++i) channels[i] *= layer[i];
-                    break;
-                }
-                case KFCL_EULER_XYZ:
-                    if (written >= 3 && layerCount >= 3) {
-                        KgeRMatrix baseMatrix, layerMatrix, result;
-                        RotationOf(baseMatrix, mRotationOrder, channels);
-                        RotationOf(layerMatrix, mRotationOrder, layer);
-                        KmRR(result, baseMatrix, layerMatrix);
-                        AnglesOf(channels, mRotationOrder, result);
-                    }
-                    break;
-                case KFCL_QUAT: {
-                    double layerQuaternion[4] = {0.0, 0.0, 0.0, 1.0};
-                    std::memcpy(layerQuaternion, layer, sizeof(double) * static_cast<std::size_t>(std::min(layerCount, 4)));
-                    if (baseQuaternion)
-                        KmQQ(quaternion, quaternion, layerQuaternion);
-                    else if (written >= 4)
-                        KmQQ(channels, channels, layerQuaternion);
-                    break;
-                }
-                default:
-                    break;
-            }
-        }
-    }
+    if (mNextLayer) CombineLayers(values, channels, out, baseQuaternion ? quaternion : nullptr, time, candidate);
 
     if (baseQuaternion) {
         KgeRMatrix m;
@@ -220,6 +172,68 @@ double* KFCurveNode::GeneralEvaluate(double* values, KTime time, int* last, bool
     // A rotation node answers the end of its run like every other node, so
     // that the next sibling writes after its three values.
     return out;
+}
+
+double* KFCurveNode::FillLayerRun(KFCurveNode* layer, double* out, KTime time, bool candidate) {
+    if (layer && layer->mTimeWarp) time = layer->WarpTime(time, candidate);
+    if (mFCurve) {
+        if (KFCurve* curve = layer ? layer->mFCurve : nullptr)
+            *out = candidate ? curve->CandidateEvaluate(time) : curve->Evaluate(time);
+        ++out;
+    }
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) out = mChildren[i]->FillLayerRun(layer ? layer->LayerChannelFor(mChildren[i], i) : nullptr, out, time, candidate);
+    return out;
+}
+
+void KFCurveNode::CombineLayers(double* values, double* channels, const double* end, double* quaternion, KTime time,
+                                bool candidate) {
+    const int own = mFCurve ? 1 : 0;
+    const int size = PlainRunLength();
+    const int written = Count(channels, end);
+    double local[kLocalValues];
+    double* layer = ScratchBuffer(size, local, kLocalValues);
+    for (KFCurveNode* next = mNextLayer; next; next = next->mNextLayer) {
+        // Laid out as this node's run: a layer holding some channels leaves the others neutral.
+        GetZeroValues(layer, size);
+        FillLayerRun(next, layer, time, candidate);
+        if (own) {
+            if (mLayerType == KFCL_MULT)
+                values[0] *= layer[0];
+            else if (mLayerType == KFCL_NOLAYER || mLayerType == KFCL_ADD)
+                values[0] += layer[0];
+        }
+        double* given = layer + own;
+        const int held = size - own;
+        switch (mLayerType) {
+            case KFCL_NOLAYER:
+            case KFCL_ADD:
+                for (int i = 0; i < std::min(held, written); ++i) channels[i] += given[i];
+                break;
+            case KFCL_MULT:
+                for (int i = 0; i < std::min(held, written); ++i) channels[i] *= given[i];
+                break;
+            case KFCL_EULER_XYZ:
+                if (written >= 3 && held >= 3) {
+                    KgeRMatrix baseMatrix, layerMatrix, result;
+                    RotationOf(baseMatrix, mRotationOrder, channels);
+                    RotationOf(layerMatrix, mRotationOrder, given);
+                    KmRR(result, baseMatrix, layerMatrix);
+                    AnglesOf(channels, mRotationOrder, result);
+                }
+                break;
+            case KFCL_QUAT:
+                if (held >= 4) {
+                    if (quaternion)
+                        KmQQ(quaternion, quaternion, given);
+                    else if (written >= 4)
+                        KmQQ(channels, channels, given);
+                }
+                break;
+            default:
+                break;
+        }
+    }
 }
 
 double* KFCurveNode::RotationNodeEvaluate(double* values, KTime time, int* last, bool candidate) {

@@ -2,6 +2,7 @@
 // and the shared, reference-counted time-warp and layer links.
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <utility>
 
 #include "fcurve/kfcurve.h"
@@ -55,6 +56,14 @@ void KFCurveNode::LayerSet(KFCurveNode* node, bool destroyOldLayer) {
         if (destroyOldLayer && old->mReferenceCount < 1 && !old->mDestroying) old->Destroy();
     }
     mObjectLayer->CallbackAddEvent(KFCURVENODEEVENT_LAYER);
+}
+
+KFCurveNode* KFCurveNode::LayerChannelFor(const KFCurveNode* baseChild, int index) const {
+    if (!baseChild) return nullptr;
+    // Most layers hold the base's channels in its order: that place is looked at first.
+    KFCurveNode* same = Get(index);
+    if (same && strcasecmp(same->GetName(), baseChild->GetName()) == 0) return same;
+    return Get(Find(baseChild->GetName()));
 }
 
 KFCurveNode* KFCurveNode::LayerGet(int layerId) const {

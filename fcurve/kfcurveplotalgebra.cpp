@@ -60,19 +60,23 @@ int KFCurve_GetLayerValueCount(const KFCurveNode* node) {
 
 namespace plot {
 
-KFCurve* ValueCurve(const KFCurveNode* layer, int index) {
-    const int own = OwnCount(layer);
+KFCurve* ValueCurve(const KFCurveNode* layout, const KFCurveNode* layer, int index) {
+    const int own = OwnCount(layout);
     if (index < own) return layer->FCurveGet();
-    const KFCurveNode* child = layer->Get(index - own);
-    return child ? child->FCurveGet() : nullptr;
+    const KFCurveNode* channel = layout->Get(index - own);
+    // A quaternion's fourth value past the children it has is taken where it stands.
+    const KFCurveNode* held = channel && layer != layout ? layer->LayerChannelFor(channel, index - own)
+                                                          : layer->Get(index - own);
+    return held ? held->FCurveGet() : nullptr;
 }
 
-void EvaluateLayer(KFCurveNode* layer, double* out, KTime time, int* hints, int* sharedHint) {
-    const int count = KFCurve_GetLayerValueCount(layer);
-    layer->GetZeroValues(out, count);
+void EvaluateLayer(const KFCurveNode* layout, KFCurveNode* layer, double* out, KTime time, int* hints,
+                   int* sharedHint) {
+    const int count = KFCurve_GetLayerValueCount(layout);
+    layout->GetZeroValues(out, count);
     for (int i = 0; i < count; ++i) {
         // Channels without a curve keep the layer type's neutral value.
-        if (KFCurve* curve = ValueCurve(layer, i)) out[i] = curve->Evaluate(time, hints ? hints + i : sharedHint);
+        if (KFCurve* curve = ValueCurve(layout, layer, i)) out[i] = curve->Evaluate(time, hints ? hints + i : sharedHint);
     }
 }
 
@@ -86,9 +90,11 @@ int ChainCapacity(KFCurveNode* node) {
 void EvaluateInLayers(KFCurveNode* layer, double* values, double* scratch, KTime time, KArrayTemplate<int>* layers,
                       int index, int* hints, int hintStride, int* sharedHint) {
     int position = 0;  // the layer's place in the chain, for its hints
+    // Every layer's values are laid out as the first node's, channel by channel of one name.
+    KFCurveNode* const layout = layer;
     auto compose = [&](KFCurveNode* l) {
-        EvaluateLayer(l, scratch, time, hints ? hints + position * hintStride : nullptr, sharedHint);
-        AddValuesAlongLayerType(l, values, values, scratch);
+        EvaluateLayer(layout, l, scratch, time, hints ? hints + position * hintStride : nullptr, sharedHint);
+        AddValuesAlongLayerType(layout, values, values, scratch);
     };
     if (!layers) {
         for (; layer; layer = layer->LayerGet(), ++position) compose(layer);
@@ -273,8 +279,8 @@ void KFCurve_CandidateSolveInLayers(KFCurveNode* node, double* result, double* t
         node->GetZeroValues(values, capacity);
         for (int i = 0; i < chain.GetCount(); ++i) {
             KFCurveNode* layer = chain[i];
-            plot::EvaluateLayer(layer, buffer, time, nullptr, hint);
-            AddValuesAlongLayerType(layer, values, values, buffer);
+            plot::EvaluateLayer(node, layer, buffer, time, nullptr, hint);
+            AddValuesAlongLayerType(node, values, values, buffer);
         }
     };
     accumulate(base, below);

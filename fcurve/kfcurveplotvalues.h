@@ -13,15 +13,17 @@ class KFCurveNode;
 
 namespace plot {
 
-// The curve behind value index of a layer (its own curve, then one per
-// child); null when that channel has none.
-KFCurve* ValueCurve(const KFCurveNode* layer, int index);
+// The curve of a layer behind value index of layout's values (its own curve,
+// then one per child): the layer's channel of the name layout's channel has;
+// null when it holds none.
+KFCurve* ValueCurve(const KFCurveNode* layout, const KFCurveNode* layer, int index);
 
-// The layer's values at time (curves alone, no time warp) into out, which
-// holds KFCurve_GetLayerValueCount(layer) doubles; channels without a curve
-// give the layer type's neutral value. hints (one per value, may be null)
-// else sharedHint (may be null) serve as key search hints.
-void EvaluateLayer(KFCurveNode* layer, double* out, KTime time, int* hints, int* sharedHint);
+// The layer's values at time (curves alone, no time warp) into out, laid out
+// as layout's (KFCurve_GetLayerValueCount(layout) doubles); channels the layer
+// does not hold give the layer type's neutral value. hints (one per value, may
+// be null) else sharedHint (may be null) serve as key search hints.
+void EvaluateLayer(const KFCurveNode* layout, KFCurveNode* layer, double* out, KTime time, int* hints,
+                   int* sharedHint);
 
 // The size of a value buffer that any layer of the chain from node fits in.
 int ChainCapacity(KFCurveNode* node);

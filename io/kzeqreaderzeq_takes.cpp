@@ -13,6 +13,7 @@
 #include "content/kzeqmaterial.h"
 #include "content/kzeqtexture.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/kfcurvefiltertimeshift.h"
 #include "fcurve/kfcurvenode.h"
@@ -59,9 +60,6 @@ public:
 private:
     std::vector<KFCurveNode*> mHolders;
 };
-
-// Ten million keys: over three days at 30 frames a second.
-constexpr double kMaxResampledKeys = 1e7;
 
 // Beside a model named "Camera Switcher" the switcher's records bear the name the writer gave
 // them apart from it ("Model::Camera Switcher~1"), and the model's records its own.
@@ -292,21 +290,25 @@ bool KZeqReaderZeq::ReadTimeWarps(KZeq& file, KSet& set) {
     return file.FieldReadEnd();
 }
 
-void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inherited) {
-    if (!node) return;
-    KFCurveNode* warp = node->TimeWarpGet() ? node->TimeWarpGet() : inherited;
-    bool changed = false;
-    if (node->LayerGet()) {
-        MergeTimeWarpWithLayer(node, warp);
-        changed = true;
-    } else {
-        if (inherited) {
-            MergeTimeWarpWithoutLayer(node, warp);
-            changed = true;
-        }
-        for (int i = 0; i < node->GetCount(); ++i) MergeLayerAndTimeWarp(node->Get(i), warp);
-    }
-    if (!changed) return;
+namespace {
+
+// A node whose values the bake takes whole: one with layers or a curve of its own, or one whose
+// children are all plain channels (a vector). Above such nodes only time warps are passed down.
+bool IsChannelGroup(const KFCurveNode& node) {
+    if (node.FCurveGet() || node.LayerGet()) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (node.Get(i)->GetCount() > 0) return false;
+    return true;
+}
+
+bool WarpedInside(const KFCurveNode& node) {
+    if (node.TimeWarpGet()) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (WarpedInside(*node.Get(i))) return true;
+    return node.LayerGet() && WarpedInside(*node.LayerGet());
+}
+
+void FilterMerged(KFCurveNode* node) {
     KFCURVE_ApplyRotationFilter(node, KTime::MinusInfinite(), KTime::Infinite());
     if (KFCURVE_GetUseConstantKeyReducer()) {
         KFCurveFilterConstantKeyReducer reducer;
@@ -315,49 +317,40 @@ void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inheri
     }
 }
 
-void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {
-    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
-    (warp ? warp : node)->GetAnimationInterval(start, stop);
-    KFCurve_PlotInLayers(node, nullptr, 0, KFCURVE_PLOT_REPLACE_DESTINATION, start, stop, KFCURVE_GetPlotPeriod(),
-                         nullptr, nullptr, true, nullptr);
+void MergeBelow(KFCurveNode* node, std::vector<KFCurveNode*>& above) {
+    if (IsChannelGroup(*node)) {
+        // A group neither layered nor warped keeps its curves as they are.
+        if (!above.empty() || node->LayerGet() || WarpedInside(*node)) {
+            KFCurveNodeBake(node, above.data(), static_cast<int>(above.size()), KFCURVE_GetPlotPeriod());
+            FilterMerged(node);
+        }
+        return;
+    }
+    // Warps compose from the top down: this node's bends the time its children are read at.
+    KFCurveNode* own = node->TimeWarpGet();
+    if (own) above.push_back(own);
+    for (int i = 0; i < node->GetCount(); ++i) MergeBelow(node->Get(i), above);
+    if (own) {
+        above.pop_back();
+        node->TimeWarpSet(nullptr);
+    }
 }
 
-void KZeqReaderZeq::MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* warp) {
-    KFCurve* curve = node->FCurveGet();
-    KFCurve* warpCurve = warp ? warp->FCurveGet() : nullptr;
-    const KTime period = KFCURVE_GetPlotPeriod();
-    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
-    if (warp) warp->GetAnimationInterval(start, stop);
-    // A period of zero or less would sample without end, and a span of more
-    // samples than a curve sensibly holds would not end in time: nothing is
-    // resampled then.
-    const bool sampled = period > KTime(0) && start <= stop &&
-                         static_cast<double>(stop.Get()) - static_cast<double>(start.Get()) <
-                             static_cast<double>(period.Get()) * kMaxResampledKeys;
-    if (curve && warpCurve && curve->KeyGetCount() > 1 && warpCurve->KeyGetCount() > 1 && sampled) {
-        KFCurve* resampled = KFCurveCreate();
-        resampled->SetColor(curve->GetColor());
-        resampled->SetSelected(true);
-        KFCurveKey key;
-        int last = 0;
-        // Samples start, start + p, ... strictly before stop, counted so that no time overflows,
-        // then stop itself: the curve holds there, and after it, what the warp's end reads.
-        const auto span = static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(start.Get());
-        const auto step = static_cast<kULongLong>(period.Get());
-        const kULongLong samples = span / step + (span % step != 0 ? 1 : 0);
-        for (kULongLong i = 0; i <= samples; ++i) {
-            const KTime t =
-                i == samples ? stop : KTime(static_cast<kLongLong>(static_cast<kULongLong>(start.Get()) + i * step));
-            KTime warped;
-            warped.SetSecondDouble(warpCurve->Evaluate(t));
-            key.Set(t, curve->Evaluate(warped), 8, 256, 0.0f, 0.0f, 0, 0.33333334f, 0.33333334f, 0.0f, 0.0f);
-            resampled->KeyAdd(t, key, &last);
-        }
-        curve->CopyFrom(*resampled, true);
-        resampled->Destroy();
-    }
-    node->TimeWarpSet(nullptr);
+}  // namespace
+
+void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inherited) {
+    if (!node) return;
+    std::vector<KFCurveNode*> above;
+    if (inherited) above.push_back(inherited);
+    MergeBelow(node, above);
 }
+
+void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {
+    if (node) KFCurveNodeBake(node, &warp, warp ? 1 : 0, KFCURVE_GetPlotPeriod());
+}
+
+// Layered or not, a node is baked alike.
+void KZeqReaderZeq::MergeTimeWarpWithoutLayer(KFCurveNode* node, KFCurveNode* warp) { MergeTimeWarpWithLayer(node, warp); }
 
 bool ZeqReadTakes(KZeqReaderZeq& reader, KZeqScene& scene) { return reader.ReadAnimation(scene); }
 

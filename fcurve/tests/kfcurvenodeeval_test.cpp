@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fcurve/kfcurveplot.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 
 using namespace nodetest;
@@ -90,6 +91,44 @@ TEST(KFCurveNodeEvaluate, EulerAndQuaternionLayersComposeAsRotationsWhateverThei
     NodePtr narrow(Vector("V", nullptr, KFCL_ADD, {1, 2}));
     narrow->LayerSet(Vector("V", nullptr, KFCL_ADD, {10, 20, 30, 40, 50, 60, 70, 80}));
     ExpectNear(Eval(*narrow, KTime(0)), {11, 22});
+}
+
+// A layer as files hold it: only the channels it names, each a leaf holding a value.
+KFCurveNode* PartialLayer(const KFCurveNode& base, int id, std::initializer_list<std::pair<const char*, float>> channels) {
+    KFCurveNode* layer = KFCurveNodeCreate(base.GetName(), base.GetDataType(), base.GetLayerType(), id);
+    for (const auto& channel : channels) layer->Add(Leaf(channel.first, channel.second));
+    return layer;
+}
+
+TEST(KFCurveNodeEvaluate, ALayerHoldingSomeChannelsActsOnThoseOfItsNames) {
+    // Translation: a layer of Y alone adds to Y, not to X; a second layer of X and Z (in another
+    // order, one name in other case) adds to those.
+    NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {10, 0, 0}));
+    KFCurveNode* first = PartialLayer(*t, 1, {{"Y", 2}});
+    t->LayerSet(first);
+    ExpectNear(Eval(*t, KTime(0)), {10, 2, 0});
+    first->LayerSet(PartialLayer(*t, 2, {{"z", 5}, {"X", 1}, {"Other", 100}}));
+    ExpectNear(Eval(*t, KTime(0)), {11, 2, 5});
+
+    // Scaling: Z alone is multiplied, the others stay as they are.
+    NodePtr s(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {2, 3, 4}));
+    s->LayerSet(PartialLayer(*s, 1, {{"Z", 2}}));
+    ExpectNear(Eval(*s, KTime(0)), {2, 3, 8});
+
+    // Rotation: a layer of Y alone, and one of Z alone, turn about those axes.
+    for (int axis : {1, 2}) {
+        NodePtr r(Vector("R", &KDataTypeLclRotation, KFCL_EULER_XYZ, {30, 20, 10}));
+        r->LayerSet(PartialLayer(*r, 1, {{axis == 1 ? "Y" : "Z", 40}}));
+        const std::vector<double> expected = axis == 1 ? Compose(30, 20, 10, 0, 40, 0) : Compose(30, 20, 10, 0, 0, 40);
+        ExpectSameRotation(Eval(*r, KTime(0)).data(), expected.data(), 1e-4);
+    }
+
+    // The plot reads the layers the same way.
+    NodePtr plotted(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {10, 0, 0}));
+    plotted->LayerSet(PartialLayer(*plotted, 1, {{"Y", 2}}));
+    NodePtr result(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, 3));
+    ASSERT_TRUE(KFCurve_PlotInLayers(plotted.get(), nullptr, 0, 0, KTime(0), Sec(1.0), Sec(0.5), result.get()));
+    ExpectNear(Eval(*result, Sec(0.5)), {10, 2, 0});
 }
 
 TEST(KFCurveNodeEvaluate, TimeWarpBendsTheTimeHoweverWideItIs) {

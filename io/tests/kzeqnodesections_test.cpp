@@ -577,11 +577,17 @@ struct WarpedNode {
         child->FCurveSet(KFCurveCreate(), true);
         for (int i = 0; i < 3; ++i) Key(child->FCurveGet(), kSecond * i, static_cast<float>(i * 10));
         parent->TimeWarpSet(warp);
+        // As the take's reader holds its warps while it reads: the bake lets go of the parent's hold.
+        holder->TimeWarpSet(warp);
     }
-    ~WarpedNode() { parent->Destroy(); }  // the parent holds the warp
+    ~WarpedNode() {
+        parent->Destroy();
+        holder->Destroy();
+    }
     KFCurveNode* parent = KFCurveNodeCreate("Parent");
     KFCurveNode* child = KFCurveNodeCreate("X");
     KFCurveNode* warp = KFCurveNodeCreate("Warp");
+    KFCurveNode* holder = KFCurveNodeCreate("Holder");
 };
 
 }  // namespace
@@ -591,11 +597,13 @@ TEST_F(SectionsTest, TimeWarpMerge) {
     KZeqReaderZeq reader(mManager, importer);
     const KTime period = KFCURVE_GetPlotPeriod();
     {
-        // One warp key: the child keeps its keys and loses the warp.
+        // One warp key holds the take at one time (0.5 s): the child holds the value there, 5, as the
+        // take's evaluation gives it, and the parent loses the warp.
         WarpedNode one({1.0});
         reader.MergeLayerAndTimeWarp(one.parent, nullptr);
-        EXPECT_EQ(3, one.child->FCurveGet()->KeyGetCount());
-        EXPECT_EQ(nullptr, one.child->TimeWarpGet());
+        ASSERT_EQ(1, one.child->FCurveGet()->KeyGetCount());
+        EXPECT_NEAR(5.0, one.child->FCurveGet()->Evaluate(kSecond * 2), 1e-4);
+        EXPECT_EQ(nullptr, one.parent->TimeWarpGet());
     }
     {
         // Half speed over one second: samples at the plot period and at its end, as cubic keys.
@@ -616,12 +624,13 @@ TEST_F(SectionsTest, TimeWarpMerge) {
         ASSERT_EQ(5, off.child->FCurveGet()->KeyGetCount());
         EXPECT_EQ(off.warp->FCurveGet()->KeyGet(1).GetTime(), off.child->FCurveGet()->KeyGet(4).GetTime());
         EXPECT_NEAR(4.5, off.child->FCurveGet()->KeyGet(4).GetValue(), 1e-4);
-        // A plot period of zero would sample without end: nothing is resampled.
+        // A plot period of zero would sample without end: the ends alone are samples.
         WarpedNode zero({0.0, 1.0});
         KFCURVE_SetPlotPeriod(KTime(0));
         reader.MergeLayerAndTimeWarp(zero.parent, nullptr);
-        EXPECT_EQ(3, zero.child->FCurveGet()->KeyGetCount());
-        EXPECT_EQ(nullptr, zero.child->TimeWarpGet());
+        ASSERT_EQ(2, zero.child->FCurveGet()->KeyGetCount());
+        EXPECT_NEAR(5.0, zero.child->FCurveGet()->KeyGet(1).GetValue(), 1e-4);
+        EXPECT_EQ(nullptr, zero.parent->TimeWarpGet());
     }
     KFCURVE_SetPlotPeriod(period);
 }
@@ -690,9 +699,9 @@ TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
 
 // No writer writes "TimeWarps": a take holding one (half speed over one
 // second) that T's X channel names, read with the baking of option 10 off and
-// on. Off, T holds the warp and X its keys. On, X alone is resampled at the
-// plot period through T's warp, and at the warp's end; with a layer (X + 5),
-// T is plotted whole over the warp's interval, its end included.
+// on. Off, T holds the warp and X its keys. On, T is sampled at the plot
+// period through the warp over its interval, its end included, with a layer
+// (X + 5) or without; the warp and the layer are gone.
 TEST_F(SectionsTest, TimeWarpsOfATake) {
     const std::string warp = "TimeWarps: {;Version: 100;TW: 1 {;Channel: \"W\" {;Default: 0;KeyVer: 4004;KeyCount: 2;"
                              "Key: 0,0,L,46186158000,0.5,L;};};};";
@@ -716,9 +725,16 @@ TEST_F(SectionsTest, TimeWarpsOfATake) {
             KZeqNode* a = ReadTakeT(path, merge);
             ASSERT_NE(nullptr, a);
             KFCurveNode* t = a->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
-            ASSERT_TRUE(t && t->TimeWarpGet() && t->TimeWarpGet()->FCurveGet());
-            EXPECT_FLOAT_EQ(0.5f, t->TimeWarpGet()->FCurveGet()->Evaluate(kSecond));
-            EXPECT_EQ(withLayer, t->LayerGet() != nullptr);
+            ASSERT_NE(nullptr, t);
+            // What the bake has baked is gone from the take: nothing plays it twice.
+            if (merge) {
+                EXPECT_EQ(nullptr, t->TimeWarpGet());
+                EXPECT_EQ(nullptr, t->LayerGet());
+            } else {
+                ASSERT_TRUE(t->TimeWarpGet() && t->TimeWarpGet()->FCurveGet());
+                EXPECT_FLOAT_EQ(0.5f, t->TimeWarpGet()->FCurveGet()->Evaluate(kSecond));
+                EXPECT_EQ(withLayer, t->LayerGet() != nullptr);
+            }
             KFCurve* curve = a->GetCurrentTakeNode()->GetTranslationX();
             std::ostringstream keys;
             for (int i = 0; i < curve->KeyGetCount(); ++i)

@@ -1,0 +1,274 @@
+// Baking layers and time warps: the sample times (a grid, the span's end, and the take times of
+// every key through the warps above it), the node's evaluation at each, and the keys written back
+// into the curves the node already has, so that whoever holds those curves keeps them.
+#include "fcurve/kfcurvebake.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "base/kgemath.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+
+namespace zeqsdk_400 {
+
+namespace {
+
+// Ten million samples: over three days at 30 a second.
+constexpr kULongLong kMaxGridSamples = 10000000;
+// A span between two keys of a time warp is searched in this many parts: a cubic span may turn back.
+constexpr int kPartsPerSpan = 4;
+
+struct NodeDestroyer {
+    void operator()(KFCurveNode* node) const { node->Destroy(); }
+};
+
+// The base curves in the order of the node's values: its own, then each child's, depth first.
+void BaseCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
+    if (KFCurve* curve = node->FCurveGet()) out.push_back(curve);
+    for (int i = 0; i < node->GetCount(); ++i) BaseCurves(node->Get(i), out);
+}
+
+// Every curve of the tree and of the layer chains in it.
+void AllCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
+    if (KFCurve* curve = node->FCurveGet()) out.push_back(curve);
+    for (int i = 0; i < node->GetCount(); ++i) AllCurves(node->Get(i), out);
+    if (KFCurveNode* layer = node->LayerGet()) AllCurves(layer, out);
+}
+
+// The time warps the node's evaluation meets below its own: its children's, its layers' and theirs.
+void InnerWarps(KFCurveNode* node, bool self, std::vector<KFCurveNode*>& out) {
+    if (self && node->TimeWarpGet()) out.push_back(node->TimeWarpGet());
+    for (int i = 0; i < node->GetCount(); ++i) InnerWarps(node->Get(i), true, out);
+    if (KFCurveNode* layer = node->LayerGet()) InnerWarps(layer, true, out);
+}
+
+void ClearWarps(KFCurveNode* node) {
+    node->TimeWarpSet(nullptr);
+    for (int i = 0; i < node->GetCount(); ++i) ClearWarps(node->Get(i));
+}
+
+void AddKeyTimes(KFCurve* curve, std::vector<KTime>& out) {
+    for (int k = 0; k < curve->KeyGetCount(); ++k) out.push_back(curve->KeyGetPtr(k)->GetTime());
+}
+
+void SortUnique(std::vector<KTime>& times) {
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+}
+
+// What a time warp maps a time to, in seconds (the time itself when it gives no value).
+double WarpSeconds(KFCurveNode* warp, KTime time) {
+    double local[8];
+    std::vector<double> heap;
+    double* values = local;
+    if (warp->GetChannelCount() > 8) {
+        heap.resize(static_cast<std::size_t>(warp->GetChannelCount()));
+        values = heap.data();
+    }
+    int last = 0;
+    const double* end = warp->GeneralEvaluate(values, time, &last);
+    return end == values ? time.GetSecondDouble() : values[0];
+}
+
+// The times where the warp reaches each of targets (ascending): between its keys, part by part,
+// each target a part spans is bisected to the tick. A warp of fewer than two keys holds one time
+// and is crossed nowhere.
+void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector<KTime>& out) {
+    std::vector<KFCurve*> curves;
+    AllCurves(warp, curves);
+    std::vector<KTime> keys;
+    for (KFCurve* curve : curves) AddKeyTimes(curve, keys);
+    SortUnique(keys);
+    if (keys.size() < 2 || targets.empty()) return;
+    std::vector<double> values;
+    values.reserve(targets.size());
+    for (KTime target : targets) values.push_back(target.GetSecondDouble());
+    const auto bisect = [&](KTime lo, KTime hi, double fLo, double value) {
+        // fLo and the value at hi lie on either side of value (or one of them on it).
+        const bool below = fLo < value;
+        while (hi.Get() - lo.Get() > 1) {
+            const KTime mid(lo.Get() + (hi.Get() - lo.Get()) / 2);
+            const double f = WarpSeconds(warp, mid);
+            if (f == value) return mid;
+            if ((f < value) == below)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        return hi;
+    };
+    for (std::size_t k = 0; k + 1 < keys.size(); ++k) {
+        const kLongLong first = keys[k].Get(), span = keys[k + 1].Get() - first;
+        KTime a = keys[k];
+        double fa = WarpSeconds(warp, a);
+        for (int part = 1; part <= kPartsPerSpan; ++part) {
+            const KTime b = part == kPartsPerSpan ? keys[k + 1] : KTime(first + span / kPartsPerSpan * part);
+            const double fb = WarpSeconds(warp, b);
+            const double low = std::min(fa, fb), high = std::max(fa, fb);
+            for (auto it = std::lower_bound(values.begin(), values.end(), low); it != values.end() && *it <= high;
+                 ++it) {
+                if (fa == *it)
+                    out.push_back(a);
+                else if (fb == *it)
+                    out.push_back(b);
+                else
+                    out.push_back(bisect(a, b, fa, *it));
+            }
+            a = b;
+            fa = fb;
+        }
+    }
+}
+
+// The take times where the first count warps of the chain, applied in turn, reach each of targets.
+void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KTime> targets,
+                    std::vector<KTime>& out) {
+    for (; count > 0; --count) {
+        SortUnique(targets);
+        std::vector<KTime> found;
+        Preimages(chain[count - 1], targets, found);
+        targets.swap(found);
+    }
+    out.insert(out.end(), targets.begin(), targets.end());
+}
+
+// The sample times of the bake over [start, stop].
+std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& chain, KTime start, KTime stop,
+                               KTime period) {
+    std::vector<KTime> times;
+    if (period > KTime(0)) {
+        // The grid lies on whole periods of the take's time, so that every node baked at one period
+        // shares its samples (and a frame of that rate is one), wherever its keys begin.
+        const kLongLong p = period.Get();
+        const kLongLong offset = ((-(start.Get() % p)) % p + p) % p;
+        if (start.Get() <= KTime::kInfiniteTicks - offset && start.Get() + offset <= stop.Get()) {
+            const KTime first(start.Get() + offset);
+            const auto span = static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(first.Get());
+            const auto step = static_cast<kULongLong>(p);
+            if (span / step < kMaxGridSamples)
+                for (kULongLong i = 0; i <= span / step; ++i)
+                    times.push_back(KTime(static_cast<kLongLong>(static_cast<kULongLong>(first.Get()) + i * step)));
+        }
+    }
+    times.push_back(start);
+    times.push_back(stop);
+
+    // Keys of the node's curves, its layers and the warps below it lie where all the warps above
+    // them have taken the take's time; a warp's keys, where the warps above it have.
+    std::vector<KTime> inner;
+    std::vector<KFCurve*> curves;
+    AllCurves(node, curves);
+    std::vector<KFCurveNode*> below;
+    InnerWarps(node, false, below);
+    for (KFCurveNode* warp : below) AllCurves(warp, curves);
+    for (KFCurve* curve : curves) AddKeyTimes(curve, inner);
+    ChainPreimages(chain.data(), chain.size(), inner, times);
+    for (std::size_t j = 0; j < chain.size(); ++j) {
+        std::vector<KTime> keys;
+        std::vector<KFCurve*> own;
+        AllCurves(chain[j], own);
+        for (KFCurve* curve : own) AddKeyTimes(curve, keys);
+        ChainPreimages(chain.data(), j, keys, times);
+    }
+    times.erase(std::remove_if(times.begin(), times.end(), [&](KTime t) { return t < start || t > stop; }),
+                times.end());
+    SortUnique(times);
+    return times;
+}
+
+// A base quaternion node's run is its rotation as Euler XYZ angles; its curves hold the
+// quaternion, kept on the side of the previous one so that it does not flip.
+void ToQuaternion(const double* angles, double* quaternion, const double* previous) {
+    KgeRMatrix m;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) m[i][j] = i == j ? 1.0 : 0.0;
+    KmXYZtoR(m, angles[0], angles[1], angles[2]);
+    KmRtoQ(quaternion, m);
+    if (previous) {
+        double dot = 0.0;
+        for (int i = 0; i < 4; ++i) dot += quaternion[i] * previous[i];
+        if (dot < 0.0)
+            for (int i = 0; i < 4; ++i) quaternion[i] = -quaternion[i];
+    }
+}
+
+}  // namespace
+
+void KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period) {
+    if (!node) return;
+    std::vector<KFCurveNode*> chain(above, above + std::max(aboveCount, 0));
+    const std::size_t outer = chain.size();
+    if (node->TimeWarpGet()) chain.push_back(node->TimeWarpGet());
+
+    KTime start = KTime::Infinite(), stop = KTime::MinusInfinite();
+    if (!chain.empty()) {
+        // Before and after its keys the outermost warp holds its ends: so does everything below it.
+        chain.front()->GetAnimationInterval(start, stop);
+    } else {
+        node->GetAnimationInterval(start, stop);
+        std::vector<KFCurveNode*> below;
+        InnerWarps(node, false, below);
+        for (KFCurveNode* warp : below) warp->GetAnimationInterval(start, stop);
+    }
+    const bool constant = stop < start;
+    const std::vector<KTime> times =
+        constant ? std::vector<KTime>{KTime(0)} : SampleTimes(node, chain, start, stop, period);
+
+    std::vector<KFCurve*> curves;
+    BaseCurves(node, curves);
+    const int own = node->FCurveGet() ? 1 : 0;
+    const bool quaternion = node->GetLayerID() == 0 && node->GetLayerType() == KFCL_QUAT && node->GetCount() > 0;
+    const bool euler = node->GetLayerType() == KFCL_EULER_XYZ && !own;
+    std::unique_ptr<KFCurveNode, NodeDestroyer> baked(node->CloneTemplate(false, false, true, -1));
+    std::vector<double> run(static_cast<std::size_t>(std::max(node->GetChannelCount(), 1) + 4));
+    std::vector<double> values(curves.size() + 4);
+    double previous[4] = {0.0, 0.0, 0.0, 1.0};
+    bool first = true;
+    for (const KTime sample : times) {
+        KTime time = sample;
+        for (std::size_t i = 0; i < outer; ++i) time.SetSecondDouble(WarpSeconds(chain[i], time));
+        const double* end = node->GeneralEvaluate(run.data(), time, nullptr, false);
+        const std::size_t given = static_cast<std::size_t>(end - run.data());
+        std::fill(values.begin(), values.end(), 0.0);
+        if (quaternion && given >= static_cast<std::size_t>(own + 3)) {
+            if (own) values[0] = run[0];
+            ToQuaternion(run.data() + own, values.data() + own, first ? nullptr : previous);
+            std::copy(values.begin() + own, values.begin() + own + 4, previous);
+        } else {
+            std::copy(run.begin(), run.begin() + static_cast<std::ptrdiff_t>(std::min(given, curves.size())),
+                      values.begin());
+        }
+        first = false;
+        if (constant) {
+            for (std::size_t c = 0; c < curves.size(); ++c) {
+                curves[c]->KeyClear();
+                curves[c]->SetValue(static_cast<float>(values[c]));
+            }
+        } else {
+            baked->KeyAppend(sample, values.data(), euler);
+        }
+    }
+    if (!constant) {
+        std::vector<KFCurve*> made;
+        BaseCurves(baked.get(), made);
+        for (std::size_t c = 0; c < curves.size() && c < made.size(); ++c) {
+            KFCurve& curve = *curves[c];
+            float color[3];
+            std::copy(curve.GetColor(), curve.GetColor() + 3, color);
+            const bool selected = curve.GetSelected();
+            const int wasData = curve.GetWasData();
+            curve.CopyFrom(*made[c], true);
+            curve.SetColor(color);
+            curve.SetSelected(selected);
+            curve.SetWasData(wasData);
+            if (curve.KeyGetCount() > 0) curve.SetValue(curve.KeyGetPtr(0)->GetValue());
+        }
+    }
+    node->LayerSet(nullptr, true);
+    ClearWarps(node);
+}
+
+}  // namespace zeqsdk_400

@@ -1,0 +1,185 @@
+// Baking layers and time warps into plain keys: worked examples of what a take means, and that the
+// baked node plays it alone, at the grid, at its keys and at its ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "fcurve/kfcurvebake.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
+
+using namespace nodetest;
+
+namespace {
+
+const KTime kPeriod(kSecond / 30);
+// Euler ZXY as curve nodes code it (twice the node's order).
+constexpr int kZXY = 8;
+
+// A time warp of linear keys (take seconds, curve seconds), held as a take's reader holds its
+// warps, so that it outlives the nodes that let go of it.
+struct HeldWarp {
+    explicit HeldWarp(std::initializer_list<std::pair<double, float>> keys) : mHolder(Leaf("Holder")) {
+        KFCurveNode* warp = Leaf("W");
+        Keys(*warp->FCurveGet(), keys, kLinear);
+        mHolder->TimeWarpSet(warp);
+    }
+    KFCurveNode* get() const { return mHolder->TimeWarpGet(); }
+    NodePtr mHolder;
+};
+using Warp = HeldWarp;
+
+// A translation "T" whose X is keyed linearly; Y and Z hold 0.
+NodePtr Translation(std::initializer_list<std::pair<double, float>> x) {
+    NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, 3));
+    Keys(C(t, 0), x, kLinear);
+    return t;
+}
+
+// A layer of the node (id 1) holding only the channel named, keyed linearly or (no keys) at value.
+KFCurveNode* Layer(KFCurveNode& node, const char* channel, std::initializer_list<std::pair<double, float>> keys,
+                   float value = 0.0f) {
+    KFCurveNode* layer = KFCurveNodeCreate(node.GetName(), node.GetDataType(), node.GetLayerType(), 1);
+    KFCurveNode* leaf = Leaf(channel, value);
+    Keys(*leaf->FCurveGet(), keys, kLinear);
+    layer->Add(leaf);
+    node.LayerSet(layer);
+    return layer;
+}
+
+void Bake(KFCurveNode& node, std::initializer_list<KFCurveNode*> above = {}) {
+    const std::vector<KFCurveNode*> chain(above);
+    KFCurveNodeBake(&node, chain.data(), static_cast<int>(chain.size()), kPeriod);
+}
+
+// The baked X at each time.
+std::vector<double> XAt(KFCurveNode& node, std::initializer_list<double> seconds) {
+    std::vector<double> values;
+    for (double s : seconds) values.push_back(C(node, 0).Evaluate(Sec(s)));
+    return values;
+}
+
+void ExpectValues(const std::vector<double>& got, std::initializer_list<double> want) {
+    ASSERT_EQ(got.size(), want.size());
+    std::size_t i = 0;
+    for (double w : want) EXPECT_NEAR(got[i++], w, 1e-4) << "value " << i - 1;
+}
+
+bool Plain(const KFCurveNode& node) {
+    if (node.TimeWarpGet() || node.LayerGet()) return false;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (!Plain(*node.Get(i))) return false;
+    return true;
+}
+
+TEST(KFCurveNodeBake, WarpsComposeFromTheWholeTransformDown) {
+    // X keyed 0, 10, 0 at 0, 1, 2 s under the whole transform at half speed over 1 s: 0.5, 2.5, 5, 5, 5
+    // at 0.1, 0.5, 1, 1.5, 2 s, whether the vector and the channel carry an identity warp or not.
+    Warp half({{0, 0}, {1, 0.5f}}), identity({{0, 0}, {2, 2}});
+    for (int place = 0; place < 3; ++place) {
+        SCOPED_TRACE(place);
+        NodePtr t = Translation({{0, 0}, {1, 10}, {2, 0}});
+        if (place == 1) t->TimeWarpSet(identity.get());
+        if (place == 2) t->Get(0)->TimeWarpSet(identity.get());
+        Bake(*t, {half.get()});
+        ExpectValues(XAt(*t, {0.1, 0.5, 1, 1.5, 2}), {0.5, 2.5, 5, 5, 5});
+        EXPECT_TRUE(Plain(*t));
+    }
+    // Two half speeds, the transform's and the vector's: a quarter speed.
+    NodePtr t = Translation({{0, 0}, {1, 10}});
+    Warp halfAgain({{0, 0}, {1, 0.5f}});
+    t->TimeWarpSet(halfAgain.get());
+    Warp slow({{0, 0}, {2, 1}});
+    Bake(*t, {slow.get()});
+    ExpectValues(XAt(*t, {1, 2, 3}), {2.5, 5, 5});
+}
+
+TEST(KFCurveNodeBake, ALayerIsWarpedLikeItsBase) {
+    // X keyed 0, 10, 0 at 0, 1, 2 s with a layer of X from 0 to 4 over 2 s, the transform at half
+    // speed over 1 s: 3 at 0.5 s, 6 from 1 s on.
+    Warp half({{0, 0}, {1, 0.5f}});
+    NodePtr t = Translation({{0, 0}, {1, 10}, {2, 0}});
+    Layer(*t, "X", {{0, 0}, {2, 4}});
+    Bake(*t, {half.get()});
+    ExpectValues(XAt(*t, {0.5, 1, 1.5, 3}), {3, 6, 6, 6});
+    EXPECT_TRUE(Plain(*t));
+}
+
+TEST(KFCurveNodeBake, ALayerOfOneChannelReachesThatChannel) {
+    // A layer of Y alone from 0 to 4 over 2 s over X keyed 0, 10 at 0, 1 s: (10, 2, 0) at 1 s.
+    NodePtr t = Translation({{0, 0}, {1, 10}});
+    Layer(*t, "Y", {{0, 0}, {2, 4}});
+    Bake(*t);
+    ExpectValues({C(t, 0).Evaluate(Sec(1)), C(t, 1).Evaluate(Sec(1)), C(t, 2).Evaluate(Sec(1))}, {10, 2, 0});
+}
+
+TEST(KFCurveNodeBake, TheLastKeyOffTheGridIsASample) {
+    // X 0 at 0 s and 9.9 at 0.99 s with a layer from 0 to 1 over the same time: 10.9 at 0.99 s and
+    // after, not the value at 29/30 s.
+    NodePtr t = Translation({{0, 0}, {0.99, 9.9f}});
+    Layer(*t, "X", {{0, 0}, {0.99, 1}});
+    Bake(*t);
+    ExpectValues(XAt(*t, {0.99, 1.5}), {10.9, 10.9});
+    // Keys at 24 frames a second, between the 30 a second samples: each is a sample.
+    NodePtr frames = Translation({{0, 0}, {1.0 / 24, 5}, {3.0 / 24, -5}, {5.0 / 24, 7}});
+    Layer(*frames, "X", {{0, 1}}, 1.0f);
+    Bake(*frames);
+    ExpectValues(XAt(*frames, {1.0 / 24, 3.0 / 24, 5.0 / 24, 1}), {6, -4, 8, 8});
+}
+
+TEST(KFCurveNodeBake, AKeyUnderAWarpIsASampleWhereTheWarpReachesIt) {
+    // The warp runs fast, holds, then runs back: X's key at 0.5 s is reached at 0.25 s and 1.55 s
+    // (between the 1/30 s samples); the hold keeps 1 s from 0.5 to 1 s.
+    Warp warp({{0, 0}, {0.5, 1}, {1, 1}, {2.1, 0}});
+    NodePtr t = Translation({{0, 0}, {0.5, 10}, {1, 0}});
+    Bake(*t, {warp.get()});
+    const std::vector<KTime> times = Times(C(t, 0));
+    for (double s : {0.25, 1.55})
+        EXPECT_NE(std::find_if(times.begin(), times.end(), [s](KTime t) { return std::llabs((t - Sec(s)).Get()) <= 1; }),
+                  times.end())
+            << s;
+    ExpectValues(XAt(*t, {0.25, 0.6, 1.55, 2.1, 3}), {10, 0, 10, 0, 0});
+}
+
+TEST(KFCurveNodeBake, AConstantLayerCounts) {
+    // Layers without keys over channels without keys: translation X = 2, rotation Y = 45, scaling X
+    // = 2. The channels keep no key and hold the sums.
+    NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 0, 0}));
+    Layer(*t, "X", {}, 2.0f);
+    Bake(*t);
+    EXPECT_EQ(0, C(t, 0).KeyGetCount());
+    ExpectValues(Eval(*t, Sec(5)), {3, 0, 0});
+    NodePtr r(Vector("R", &KDataTypeLclRotation, KFCL_EULER_XYZ, {0, 0, 0}));
+    Layer(*r, "Y", {}, 45.0f);
+    Bake(*r);
+    ExpectValues(Eval(*r, Sec(5)), {0, 45, 0});
+    NodePtr s(Vector("S", &KDataTypeLclScaling, KFCL_MULT, {1, 1, 1}));
+    Layer(*s, "X", {}, 2.0f);
+    Bake(*s);
+    ExpectValues(Eval(*s, Sec(5)), {2, 1, 1});
+    EXPECT_TRUE(Plain(*t) && Plain(*r) && Plain(*s));
+}
+
+TEST(KFCurveNodeBake, RotationLayersStayContinuousAndTurnInTheNodesOrder) {
+    // A spin of the base about Z past 180 degrees, with a layer about X: the baked angles do not jump
+    // by a turn between samples, and every sample is the layered rotation in the node's order (ZXY).
+    NodePtr r(Vector("R", &KDataTypeLclRotation, KFCL_EULER_XYZ, 3));
+    r->SetRotationOrder(kZXY);
+    Keys(C(r, 2), {{0, 0}, {1, 350}}, kLinear);
+    Layer(*r, "X", {{0, 0}, {1, 30}});
+    NodePtr reference(r->Clone(true));
+    reference->LayerSet(r->LayerGet()->Clone(true));
+    Bake(*r);
+    const std::vector<float> z = Values(C(r, 2));
+    for (std::size_t i = 1; i < z.size(); ++i) EXPECT_LT(std::fabs(z[i] - z[i - 1]), 30.0f) << i;
+    for (double s : {0.0, 0.5, 0.9, 1.0}) {
+        const std::vector<double> baked = Eval(*r, Sec(s)), layered = Eval(*reference, Sec(s));
+        ExpectSameRotation(baked.data(), layered.data(), 1e-4, kZXY);
+    }
+}
+
+}  // namespace
