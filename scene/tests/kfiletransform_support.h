@@ -94,7 +94,9 @@ inline Mat4 Transposed3(const Mat4& r) {
     return m;
 }
 
-inline Mat4 FileLocalMatrix(const FileTransformValues& v) {
+// The local matrix with rotation standing for the node's turn (its layers' and its own), v.r and
+// v.layerRotation aside.
+inline Mat4 FileLocalMatrix(const FileTransformValues& v, const Mat4& rotation) {
     const double zero[3] = {0, 0, 0};
     const Mat4 pre = EulerMatrix(v.rotationActive ? v.preRotation : zero, 0);
     const Mat4 post = EulerMatrix(v.rotationActive ? v.postRotation : zero, 0);
@@ -102,14 +104,17 @@ inline Mat4 FileLocalMatrix(const FileTransformValues& v) {
         TranslationMatrix(v.scalingPivot, -1.0),  ScalingMatrix(v.s),
         TranslationMatrix(v.scalingPivot),        TranslationMatrix(v.scalingOffset),
         TranslationMatrix(v.rotationPivot, -1.0), Transposed3(post),
-        EulerMatrix(v.layerRotation, v.rotationOrder), EulerMatrix(v.r, v.rotationOrder),
-        pre,
+        rotation,                                 pre,
         TranslationMatrix(v.rotationPivot),       TranslationMatrix(v.rotationOffset),
         TranslationMatrix(v.t),
     };
     Mat4 m = Identity();
     for (const Mat4& step : steps) m = Multiply(m, step);
     return m;
+}
+
+inline Mat4 FileLocalMatrix(const FileTransformValues& v) {
+    return FileLocalMatrix(v, Multiply(EulerMatrix(v.layerRotation, v.rotationOrder), EulerMatrix(v.r, v.rotationOrder)));
 }
 
 inline Mat4 FileGeometricMatrix(const FileTransformValues& v) {

@@ -12,6 +12,7 @@
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/tests/kfiletakelayers_scene.h"
+#include "scene/tests/kfiletakemodel_scene.h"
 #include "scene/tests/kfiletransform_scene.h"
 #include "scene/tests/kfiletransform_support.h"
 #include "scene/tests/scene_test_support.h"
@@ -256,6 +257,37 @@ TEST_F(KZeqNodeEvaluationTest, LayeredAndWarpedTakesAtEveryTime) {
                     }
                 }
             }
+}
+
+// Generated takes with layers of one to three channels, constant and keyed, and time warps on the
+// whole transform, on a vector and on a channel, composed: every node where the take puts it, at
+// its keys, between them, at the warps' ends and after, in every order with a pre-rotation and
+// without, against the model's own evaluation (kfiletakemodel_support.h).
+TEST_F(KZeqNodeEvaluationTest, GeneratedLayersAndComposedWarpsAtEveryTime) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        ModelGenerator generator(seed);
+        ModelOptions options;
+        options.mChannelWarps = true;
+        options.mChain = seed % 3 == 0;
+        const ModelTake take = generator.Take(options);
+        std::vector<zeqsdk_400::KFCurveNode*> warps = MakeModelWarps(take);
+        std::vector<KZeqNode*> nodes;
+        for (const ModelNode& n : take.mNodes) {
+            KZeqNode* node = mManager.CreateKZeqNode(("seed" + std::to_string(seed) + n.mName).c_str());
+            if (n.mParent >= 0) {
+                EXPECT_TRUE(nodes[static_cast<std::size_t>(n.mParent)]->AddChild(node));
+            }
+            ApplyModelNode(*node, "Take 001", n, warps);
+            nodes.push_back(node);
+        }
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            for (double t : take.CheckTimes(i, false))
+                ExpectSamePlacement(take.World(i, t), nodes[i]->EvaluateGlobalTransform(Sec(t)),
+                                    "seed " + std::to_string(seed) + ", " + take.mNodes[i].mName + " (order " +
+                                        std::to_string(take.mNodes[i].mOrder) + ") at " + std::to_string(t) + " s",
+                                    1e-5);
+        DestroyModelWarps(warps);
+    }
 }
 
 }  // namespace
