@@ -218,6 +218,26 @@ struct ModelTake {
         return true;
     }
 
+    // The node's first and last key once baked: its vectors' spans, the keys of those not baked.
+    void KeySpan(const ModelNode& n, double& first, double& last) const {
+        first = 1e300;
+        last = -1e300;
+        for (int v = 0; v < 3; ++v) {
+            const ModelBakeSpan span = Span(n, v);
+            if (span.mConstant) continue;
+            if (span.mBaked) {
+                first = std::min(first, span.mStart);
+                last = std::max(last, span.mStop);
+                continue;
+            }
+            for (int a = 0; a < 3; ++a)
+                for (const auto& key : n.mV[v].mAxes[a].mKeys) {
+                    first = std::min(first, key.first);
+                    last = std::max(last, key.first);
+                }
+        }
+    }
+
     // Whether the node's world transform is exact at t: its own and every ancestor's.
     bool WorldExactAt(std::size_t node, double t) const {
         for (int i = static_cast<int>(node); i >= 0; i = mNodes[static_cast<std::size_t>(i)].mParent)
@@ -306,6 +326,11 @@ public:
             if (options.mPreRotations && Pick(2) == 0)
                 for (double& angle : n.mPre) angle = Value(-170, 170);
             for (int v = 0; v < 3; ++v) n.mV[v] = Vector(v, i == 0 && v == eModelT, options);
+            if (n.mKind == eModelCamera || n.mKind == eModelPointLight || n.mKind == eModelSpotLight) {
+                // Cameras and lights keep a scaling of 1, which the host holds in their shapes' place.
+                n.mV[eModelS] = ModelVector();
+                for (ModelCurve& axis : n.mV[eModelS].mAxes) axis.mDefault = 1.0;
+            }
             if (options.mLayersAndWarps && Pick(10) < 3) n.mWarp = Pick(static_cast<int>(take.mWarps.size()));
             take.mNodes.push_back(n);
         }
