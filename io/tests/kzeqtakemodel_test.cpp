@@ -67,7 +67,7 @@ TEST_P(TakeModelReadTest, EveryNodeWhereTheTakePutsItWithTheBakeAndWithout) {
     const ModelTake take = generator.Take(options);
     const std::string path = mDir / "take.zeq";
     // As text: the key lists are written by hand.
-    zeqiotest::MakeZeqFile(path, 6000, 0, ModelNullSceneFields(take));
+    zeqiotest::MakeZeqFile(path, 6000, 0, ModelSceneFields(take));
     for (bool bake : {false, true}) {
         SCOPED_TRACE(bake ? "baked" : "not baked");
         KZeqScene* scene = Read(path, bake);

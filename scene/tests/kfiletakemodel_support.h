@@ -457,16 +457,17 @@ inline std::string ModelTakesField(const ModelTake& take) {
     return text + "};};";
 }
 
-// Null models of the take's nodes with their rotation orders and pre-rotations, in their tree,
-// then the take: a whole main section.
-inline std::string ModelNullSceneFields(const ModelTake& take) {
+// Models of the take's nodes (joints as skeletons, the rest as nulls) with their rotation orders
+// and pre-rotations, in their tree, then the take: a whole main section.
+inline std::string ModelSceneFields(const ModelTake& take) {
     std::string objects, connections;
     for (const ModelNode& n : take.mNodes) {
         const std::string model = "\"Model::" + n.mName + "\"";
+        const std::string type = n.mKind != eModelJoint ? "Null" : n.mParent < 0 ? "Root" : "LimbNode";
         objects += "Model: " + model + ", \"Null\" {;Version: 232;Properties60: {;Property: \"RotationOrder\",\"Enum\",\"\"," +
                    std::to_string(n.mOrder) + ";Property: \"PreRotation\",\"Vector\",\"\"," + FieldNumber(n.mPre[0]) +
                    "," + FieldNumber(n.mPre[1]) + "," + FieldNumber(n.mPre[2]) +
-                   ";Property: \"RotationActive\",\"Bool\",\"\",1;};Type: \"Null\";};";
+                   ";Property: \"RotationActive\",\"Bool\",\"\",1;};Type: \"" + type + "\";};";
         const std::string parent =
             n.mParent < 0 ? "\"Model::Scene\"" : "\"Model::" + take.mNodes[static_cast<std::size_t>(n.mParent)].mName + "\"";
         connections += "Connect: \"OO\", " + model + ", " + parent + ";";
