@@ -75,8 +75,9 @@ double WarpSeconds(KFCurveNode* warp, KTime time) {
 
 // The times where the warp reaches each of targets (ascending): between its keys, part by part,
 // each target a part spans is bisected to the tick. A warp of fewer than two keys holds one time
-// and is crossed nowhere.
-void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector<KTime>& out) {
+// and is crossed nowhere. No more than limit times are found: a warp that runs back and forth
+// over many keys could otherwise ask for more samples than any grid.
+void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector<KTime>& out, std::size_t limit) {
     std::vector<KFCurve*> curves;
     AllCurves(warp, curves);
     std::vector<KTime> keys;
@@ -89,8 +90,10 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
     const auto bisect = [&](KTime lo, KTime hi, double fLo, double value) {
         // fLo and the value at hi lie on either side of value (or one of them on it).
         const bool below = fLo < value;
-        while (hi.Get() - lo.Get() > 1) {
-            const KTime mid(lo.Get() + (hi.Get() - lo.Get()) / 2);
+        // Differences of times are taken unsigned: keys may lie at the ends of the time line.
+        while (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get()) > 1) {
+            const KTime mid(static_cast<kLongLong>(static_cast<kULongLong>(lo.Get()) +
+                                                   (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get())) / 2));
             const double f = WarpSeconds(warp, mid);
             if (f == value) return mid;
             if ((f < value) == below)
@@ -101,15 +104,17 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
         return hi;
     };
     for (std::size_t k = 0; k + 1 < keys.size(); ++k) {
-        const kLongLong first = keys[k].Get(), span = keys[k + 1].Get() - first;
+        const auto first = static_cast<kULongLong>(keys[k].Get());
+        const kULongLong span = static_cast<kULongLong>(keys[k + 1].Get()) - first;
         KTime a = keys[k];
         double fa = WarpSeconds(warp, a);
-        for (int part = 1; part <= kPartsPerSpan; ++part) {
-            const KTime b = part == kPartsPerSpan ? keys[k + 1] : KTime(first + span / kPartsPerSpan * part);
+        for (int part = 1; part <= kPartsPerSpan && out.size() < limit; ++part) {
+            const KTime b = part == kPartsPerSpan ? keys[k + 1]
+                                                  : KTime(static_cast<kLongLong>(first + span / kPartsPerSpan * part));
             const double fb = WarpSeconds(warp, b);
             const double low = std::min(fa, fb), high = std::max(fa, fb);
-            for (auto it = std::lower_bound(values.begin(), values.end(), low); it != values.end() && *it <= high;
-                 ++it) {
+            for (auto it = std::lower_bound(values.begin(), values.end(), low);
+                 it != values.end() && *it <= high && out.size() < limit; ++it) {
                 if (fa == *it)
                     out.push_back(a);
                 else if (fb == *it)
@@ -129,7 +134,7 @@ void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KT
     for (; count > 0; --count) {
         SortUnique(targets);
         std::vector<KTime> found;
-        Preimages(chain[count - 1], targets, found);
+        Preimages(chain[count - 1], targets, found, kMaxGridSamples);
         targets.swap(found);
     }
     out.insert(out.end(), targets.begin(), targets.end());

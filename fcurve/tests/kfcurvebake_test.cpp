@@ -182,4 +182,23 @@ TEST(KFCurveNodeBake, RotationLayersStayContinuousAndTurnInTheNodesOrder) {
     }
 }
 
+TEST(KFCurveNodeBake, KeysAtTheEndsOfTheTimeLine) {
+    // A warp keyed at the first and last times the line holds, over a curve keyed there too: too
+    // long a span for a grid, its keys and ends alone are samples, and no difference of times
+    // overflows.
+    HeldWarp warp({});
+    KFCurve& w = *warp.get()->FCurveGet();
+    for (const KTime at : {KTime(KTime::kMinusInfiniteTicks + 1), KTime(0), KTime(KTime::kInfiniteTicks - 1)}) {
+        KFCurveKey key = MakeKey(static_cast<float>(at.GetSecondDouble() / 2), kLinear, KFCURVE_TANGEANT_USER);
+        w.KeyAdd(at, key);
+    }
+    NodePtr t = Translation({{0, 0}, {1, 10}});
+    KFCurveKey last = MakeKey(20.0f, kLinear, KFCURVE_TANGEANT_USER);
+    C(t, 0).KeyAdd(KTime(KTime::kInfiniteTicks - 1), last);
+    Bake(*t, {warp.get()});
+    EXPECT_TRUE(Plain(*t));
+    EXPECT_GE(C(t, 0).KeyGetCount(), 3);
+    EXPECT_NEAR(C(t, 0).Evaluate(KTime(0)), 0.0, 1e-4);
+}
+
 }  // namespace
