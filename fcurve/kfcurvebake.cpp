@@ -59,20 +59,6 @@ void SortUnique(std::vector<KTime>& times) {
     times.erase(std::unique(times.begin(), times.end()), times.end());
 }
 
-// What a time warp maps a time to, in seconds (the time itself when it gives no value).
-double WarpSeconds(KFCurveNode* warp, KTime time) {
-    double local[8];
-    std::vector<double> heap;
-    double* values = local;
-    if (warp->GetChannelCount() > 8) {
-        heap.resize(static_cast<std::size_t>(warp->GetChannelCount()));
-        values = heap.data();
-    }
-    int last = 0;
-    const double* end = warp->GeneralEvaluate(values, time, &last);
-    return end == values ? time.GetSecondDouble() : values[0];
-}
-
 // The times where the warp reaches each of targets (ascending): between its keys, part by part,
 // each target a part spans is bisected to the tick. A warp of fewer than two keys holds one time
 // and is crossed nowhere. No more than limit times are found: a warp that runs back and forth
@@ -94,7 +80,7 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
         while (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get()) > 1) {
             const KTime mid(static_cast<kLongLong>(static_cast<kULongLong>(lo.Get()) +
                                                    (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get())) / 2));
-            const double f = WarpSeconds(warp, mid);
+            const double f = KFCurveNodeWarpSeconds(warp, mid);
             if (f == value) return mid;
             if ((f < value) == below)
                 lo = mid;
@@ -107,11 +93,11 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
         const auto first = static_cast<kULongLong>(keys[k].Get());
         const kULongLong span = static_cast<kULongLong>(keys[k + 1].Get()) - first;
         KTime a = keys[k];
-        double fa = WarpSeconds(warp, a);
+        double fa = KFCurveNodeWarpSeconds(warp, a);
         for (int part = 1; part <= kPartsPerSpan && out.size() < limit; ++part) {
             const KTime b = part == kPartsPerSpan ? keys[k + 1]
                                                   : KTime(static_cast<kLongLong>(first + span / kPartsPerSpan * part));
-            const double fb = WarpSeconds(warp, b);
+            const double fb = KFCurveNodeWarpSeconds(warp, b);
             const double low = std::min(fa, fb), high = std::max(fa, fb);
             for (auto it = std::lower_bound(values.begin(), values.end(), low);
                  it != values.end() && *it <= high && out.size() < limit; ++it) {
@@ -234,7 +220,7 @@ void KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
     bool first = true;
     for (const KTime sample : times) {
         KTime time = sample;
-        for (std::size_t i = 0; i < outer; ++i) time.SetSecondDouble(WarpSeconds(chain[i], time));
+        for (std::size_t i = 0; i < outer; ++i) time = KFCurveNodeWarpTime(chain[i], time);
         const double* end = node->GeneralEvaluate(run.data(), time, nullptr, false);
         const std::size_t given = static_cast<std::size_t>(end - run.data());
         std::fill(values.begin(), values.end(), 0.0);

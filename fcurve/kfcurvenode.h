@@ -608,6 +608,12 @@ private:
 // A node of that data type (looked up by name; none when unknown).
 KFCurveNode* KFCurveNodeCreate(const char* name, const char* timeWarpName, const char* dataTypeName,
                                int layerType = KFCL_NOLAYER, int layerId = 0);
+// What a time-warp node maps time to, in seconds: the first value its evaluation gives (with
+// candidate, its candidates), or time itself when it gives none.
+double KFCurveNodeWarpSeconds(KFCurveNode* timeWarp, KTime time, bool candidate = false);
+// The same as a time of the take.
+KTime KFCurveNodeWarpTime(KFCurveNode* timeWarp, KTime time, bool candidate = false);
+
 // The time-warp name is the name, except for time-warp nodes, whose is empty.
 KFCurveNode* KFCurveNodeCreate(const char* name, KDataType* dataType = nullptr, int layerType = KFCL_NOLAYER,
                                int layerId = 0);

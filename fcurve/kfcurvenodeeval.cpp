@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "base/kvxrotationorder.h"
 #include "fcurve/kfcurve.h"
@@ -92,18 +93,32 @@ double* KFCurveNode::ScratchBuffer(int count, double* local, int localCount) {
     return mScratch.data();
 }
 
+double KFCurveNodeWarpSeconds(KFCurveNode* timeWarp, KTime time, bool candidate) {
+    if (!timeWarp) return time.GetSecondDouble();
+    double local[kLocalValues];
+    std::vector<double> heap;
+    double* values = local;
+    if (timeWarp->GetChannelCount() > kLocalValues) {
+        heap.resize(static_cast<std::size_t>(timeWarp->GetChannelCount()));
+        values = heap.data();
+    }
+    int last = 0;
+    const double* end = timeWarp->GeneralEvaluate(values, time, &last, candidate);
+    return end == values ? time.GetSecondDouble() : values[0];
+}
+
+KTime KFCurveNodeWarpTime(KFCurveNode* timeWarp, KTime time, bool candidate) {
+    if (!timeWarp) return time;
+    KTime warped;
+    warped.SetSecondDouble(KFCurveNodeWarpSeconds(timeWarp, time, candidate));
+    return warped;
+}
+
 KTime KFCurveNode::WarpTime(KTime time, bool candidate) {
     if (!mTimeWarp) return time;
-    // Keeps a time warp that leads back here from reusing this node's buffer.
+    // Keeps a time warp that leads back here from being evaluated in it again.
     EvaluationGuard guard(mEvaluating);
-    double local[kLocalValues];
-    double* values = ScratchBuffer(mTimeWarp->GetChannelCount(), local, kLocalValues);
-    int last = 0;
-    const double* end = mTimeWarp->GeneralEvaluate(values, time, &last, candidate);
-    if (end == values) return time;
-    KTime warped;
-    warped.SetSecondDouble(values[0]);
-    return warped;
+    return KFCurveNodeWarpTime(mTimeWarp, time, candidate);
 }
 
 double* KFCurveNode::Evaluate(double* values, KTime time, int* last) {

@@ -92,19 +92,6 @@ KFCurveNode* FindOrCreateDestination(KFCurveNode* node, int id) {
     return layer;
 }
 
-// The time at which a time warp maps time, in seconds; time itself when the
-// warp gives no value.
-KTime WarpedTime(KFCurveNode* timeWarp, std::vector<double>& buffer, KTime time) {
-    const int count = std::max(1, timeWarp->GetChannelCount());
-    if (static_cast<int>(buffer.size()) < count) buffer.resize(static_cast<std::size_t>(count));
-    int last = 0;
-    const double* end = timeWarp->GeneralEvaluate(buffer.data(), time, &last);
-    if (end == buffer.data()) return time;
-    KTime warped;
-    warped.SetSecondDouble(buffer[0]);
-    return warped;
-}
-
 // The merged layers the zeroing flag treats, in order.
 std::vector<KFCurveNode*> LayersToZero(KFCurveNode* node, KArrayTemplate<int>* layers, int destination,
                                        bool spareDestination) {
@@ -273,7 +260,7 @@ public:
 
 private:
     void Sample(KTime sample, bool atKey) {
-        const KTime time = mTimeWarp ? WarpedTime(mTimeWarp, mWarpBuffer, sample) : sample;
+        const KTime time = KFCurveNodeWarpTime(mTimeWarp, sample);
         double* values = mValues.data();
         if (!mTarget) {
             mNode->GetZeroValues(values, mCapacity);
@@ -319,7 +306,7 @@ private:
     int mValueCount = 0;
     int mCapacity = 0;
     std::vector<KFCurveNode*> mChain;
-    std::vector<double> mValues, mScratch, mTargetValues, mPrevious, mWarpBuffer;
+    std::vector<double> mValues, mScratch, mTargetValues, mPrevious;
     std::vector<int> mHints;
     int mHintStride = 0;
     int mTargetHint = 0;

@@ -38,13 +38,7 @@ KTime WarpedBelow(const KFCurveNode* node, KTime time) {
     for (const KFCurveNode* n = node; n && !warped; n = n->GetParent()) warped = n->TimeWarpGet() != nullptr;
     if (!warped) return time;
     time = WarpedBelow(node->GetParent(), time);
-    KFCurveNode* warp = node->TimeWarpGet();
-    if (!warp) return time;
-    std::vector<double> values(static_cast<std::size_t>(std::max(warp->GetChannelCount(), 1)));
-    if (warp->CandidateEvaluate(values.data(), time) == values.data()) return time;
-    KTime at;
-    at.SetSecondDouble(values[0]);
-    return at;
+    return KFCurveNodeWarpTime(node->TimeWarpGet(), time, true);
 }
 
 // The first three values of a channel node's run: its default values, or
