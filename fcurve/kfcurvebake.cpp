@@ -18,8 +18,9 @@ namespace {
 
 // Ten million samples: over three days at 30 a second.
 constexpr kULongLong kMaxGridSamples = 10000000;
-// A span between two keys of a time warp is searched in this many parts: a cubic span may turn back.
-constexpr int kPartsPerSpan = 4;
+// A span between two keys of a time warp is searched in parts of a period or so, at least four (a
+// cubic span may turn back) and at most this many.
+constexpr kULongLong kMinPartsPerSpan = 4, kMaxPartsPerSpan = 4096;
 
 struct NodeDestroyer {
     void operator()(KFCurveNode* node) const { node->Destroy(); }
@@ -59,11 +60,12 @@ void SortUnique(std::vector<KTime>& times) {
     times.erase(std::unique(times.begin(), times.end()), times.end());
 }
 
-// The times where the warp reaches each of targets (ascending): between its keys, part by part,
-// each target a part spans is bisected to the tick. A warp of fewer than two keys holds one time
+// The times where the warp reaches each of targets (ascending): between its keys, part by part
+// (parts of about a period, where a warp runs nearly straight), each target a part spans solved for. A warp of fewer than two keys holds one time
 // and is crossed nowhere. No more than limit times are found: a warp that runs back and forth
 // over many keys could otherwise ask for more samples than any grid.
-void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector<KTime>& out, std::size_t limit) {
+void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime period, std::vector<KTime>& out,
+               std::size_t limit) {
     std::vector<KFCurve*> curves;
     AllCurves(warp, curves);
     std::vector<KTime> keys;
@@ -73,30 +75,47 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
     std::vector<double> values;
     values.reserve(targets.size());
     for (KTime target : targets) values.push_back(target.GetSecondDouble());
-    const auto bisect = [&](KTime lo, KTime hi, double fLo, double value) {
-        // fLo and the value at hi lie on either side of value (or one of them on it).
-        const bool below = fLo < value;
-        // Differences of times are taken unsigned: keys may lie at the ends of the time line.
-        while (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get()) > 1) {
-            const KTime mid(static_cast<kLongLong>(static_cast<kULongLong>(lo.Get()) +
-                                                   (static_cast<kULongLong>(hi.Get()) - static_cast<kULongLong>(lo.Get())) / 2));
-            const double f = KFCurveNodeWarpSeconds(warp, mid);
-            if (f == value) return mid;
-            if ((f < value) == below)
-                lo = mid;
-            else
-                hi = mid;
+    // The time in [lo, hi] where the warp reaches value, fLo and fHi lying on either side of it:
+    // by false position, halving the residual of an end kept twice (straight warps are found at
+    // once, smooth ones in a few steps), until the warp gives value as closely as the floats of
+    // its curves tell (within a tenth of a microsecond of a second) or the span is a tick.
+    const auto solve = [&](KTime lo, KTime hi, double fLo, double fHi, double value) {
+        const double tolerance = 1e-7 * std::max(1.0, std::fabs(value));
+        long double a = static_cast<long double>(lo.Get()), b = static_cast<long double>(hi.Get());
+        long double fa = static_cast<long double>(fLo) - value, fb = static_cast<long double>(fHi) - value;
+        KTime best = std::fabs(static_cast<double>(fa)) <= std::fabs(static_cast<double>(fb)) ? lo : hi;
+        int kept = 0;  // which end was kept last: -1 a, 1 b
+        for (int step = 0; step < 200 && b - a > 1.0L; ++step) {
+            long double c = b - fb * (b - a) / (fb - fa);
+            // A step that makes no headway halves the span instead.
+            if (!(c > a && c < b)) c = a + (b - a) / 2;
+            const KTime at(static_cast<kLongLong>(std::llround(c)));
+            const long double fc = static_cast<long double>(KFCurveNodeWarpSeconds(warp, at)) - value;
+            best = at;
+            if (std::fabs(static_cast<double>(fc)) <= tolerance) break;
+            if ((fc < 0) == (fa < 0)) {
+                a = c;
+                fa = fc;
+                if (kept == -1) fb /= 2;
+                kept = -1;
+            } else {
+                b = c;
+                fb = fc;
+                if (kept == 1) fa /= 2;
+                kept = 1;
+            }
         }
-        return hi;
+        return best;
     };
     for (std::size_t k = 0; k + 1 < keys.size(); ++k) {
         const auto first = static_cast<kULongLong>(keys[k].Get());
         const kULongLong span = static_cast<kULongLong>(keys[k + 1].Get()) - first;
+        const kULongLong step = period > KTime(0) ? static_cast<kULongLong>(period.Get()) : span;
+        const kULongLong parts = std::min(std::max(span / std::max<kULongLong>(step, 1), kMinPartsPerSpan), kMaxPartsPerSpan);
         KTime a = keys[k];
         double fa = KFCurveNodeWarpSeconds(warp, a);
-        for (int part = 1; part <= kPartsPerSpan && out.size() < limit; ++part) {
-            const KTime b = part == kPartsPerSpan ? keys[k + 1]
-                                                  : KTime(static_cast<kLongLong>(first + span / kPartsPerSpan * part));
+        for (kULongLong part = 1; part <= parts && out.size() < limit; ++part) {
+            const KTime b = part == parts ? keys[k + 1] : KTime(static_cast<kLongLong>(first + span / parts * part));
             const double fb = KFCurveNodeWarpSeconds(warp, b);
             const double low = std::min(fa, fb), high = std::max(fa, fb);
             for (auto it = std::lower_bound(values.begin(), values.end(), low);
@@ -106,7 +125,7 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
                 else if (fb == *it)
                     out.push_back(b);
                 else
-                    out.push_back(bisect(a, b, fa, *it));
+                    out.push_back(solve(a, b, fa, fb, *it));
             }
             a = b;
             fa = fb;
@@ -115,12 +134,12 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, std::vector
 }
 
 // The take times where the first count warps of the chain, applied in turn, reach each of targets.
-void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KTime> targets,
+void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KTime> targets, KTime period,
                     std::vector<KTime>& out) {
     for (; count > 0; --count) {
         SortUnique(targets);
         std::vector<KTime> found;
-        Preimages(chain[count - 1], targets, found, kMaxGridSamples);
+        Preimages(chain[count - 1], targets, period, found, kMaxGridSamples);
         targets.swap(found);
     }
     out.insert(out.end(), targets.begin(), targets.end());
@@ -156,13 +175,13 @@ std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*
     InnerWarps(node, false, below);
     for (KFCurveNode* warp : below) AllCurves(warp, curves);
     for (KFCurve* curve : curves) AddKeyTimes(curve, inner);
-    ChainPreimages(chain.data(), chain.size(), inner, times);
+    ChainPreimages(chain.data(), chain.size(), inner, period, times);
     for (std::size_t j = 0; j < chain.size(); ++j) {
         std::vector<KTime> keys;
         std::vector<KFCurve*> own;
         AllCurves(chain[j], own);
         for (KFCurve* curve : own) AddKeyTimes(curve, keys);
-        ChainPreimages(chain.data(), j, keys, times);
+        ChainPreimages(chain.data(), j, keys, period, times);
     }
     times.erase(std::remove_if(times.begin(), times.end(), [&](KTime t) { return t < start || t > stop; }),
                 times.end());

@@ -95,6 +95,10 @@ double* KFCurveNode::ScratchBuffer(int count, double* local, int localCount) {
 
 double KFCurveNodeWarpSeconds(KFCurveNode* timeWarp, KTime time, bool candidate) {
     if (!timeWarp) return time.GetSecondDouble();
+    // Most warps are one curve, read directly.
+    KFCurve* curve = timeWarp->FCurveGet();
+    if (curve && timeWarp->GetCount() == 0 && !timeWarp->LayerGet() && !timeWarp->TimeWarpGet())
+        return candidate ? curve->CandidateEvaluate(time) : curve->Evaluate(time);
     double local[kLocalValues];
     std::vector<double> heap;
     double* values = local;
