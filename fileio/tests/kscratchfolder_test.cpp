@@ -2,6 +2,8 @@
 // guess, in TMPDIR, and gone with the object, with what this user put in it, or with the process
 // where a signal stops it.
 
+#include <dirent.h>
+#include <grp.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -199,6 +201,34 @@ namespace {
 }
 
 }  // namespace
+
+// A folder a test opens to the test user (everybody may write it, as tests make them) is open to
+// that user alone: another user of the machine, neither root nor the test user, may neither list
+// it nor put a name in it, while the test user may.
+TEST(TestFolders, OpenedToTheTestUserAlone) {
+    ZEQ_SKIP_UNLESS_ROOT("another user");
+    const zeqtest::TempDir open(zeqtest::TempDir::kOtherUsers);
+    ASSERT_EQ(0, ::chmod(open.Path().c_str(), 01777));
+    const auto tries = [&](const std::string& name) {
+        const bool listed = ::opendir(open.Path().c_str()) != nullptr;
+        const bool made = ::mkdir((open.Path() / name).c_str(), 0755) == 0;
+        return std::string(listed ? "listed " : "") + (made ? "made" : "");
+    };
+    const std::optional<std::string> testUser = zeqtest::AsUnprivileged(open.Path().string(), [&] { return tries("theirs"); });
+    ASSERT_TRUE(testUser.has_value()) << zeqtest::NoUnprivilegedUser(open.Path().string());
+    EXPECT_EQ("listed made", *testUser);
+    // A user the system does not know, as any other would be.
+    constexpr uid_t kAnother = 4243;
+    const std::optional<std::string> another = zeqtest::ChildAnswer([&]() -> std::optional<std::string> {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kAnother, kAnother, kAnother) != 0 ||
+            ::setresuid(kAnother, kAnother, kAnother) != 0)
+            return std::nullopt;
+        return tries("planted");
+    });
+    ASSERT_TRUE(another.has_value()) << "cannot become user " << kAnother;
+    EXPECT_EQ("", *another);
+    EXPECT_FALSE(fs::exists(open.Path() / "planted"));
+}
 
 // Stopped by SIGINT, SIGTERM or SIGHUP, a process that asked for it removes its folder, with what
 // it wrote there (in subfolders too), and ends by the signal; a signal it ignores stays ignored.

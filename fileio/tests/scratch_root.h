@@ -52,25 +52,18 @@ inline bool LetOnlyTheTestUserPass(const std::string& folder) {
     return ::setxattr(folder.c_str(), "system.posix_acl_access", value.data(), value.size(), 0) == 0;
 }
 
-// Whether a user other than this one, root and the test user may enter folder, as the system's
-// access list or mode says.
-inline bool OthersMayEnter(const std::filesystem::path& folder) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) return false;
-    char list[256];
-    // With a list, the mode's group bits are its mask: only its named user (the test user) has them.
-    const bool listed = ::getxattr(folder.c_str(), "system.posix_acl_access", list, sizeof(list)) > 0;
-    return (st.st_mode & S_IXOTH) != 0 || (!listed && (st.st_mode & S_IXGRP) != 0);
-}
-
 // The folder every fresh folder of this process lies in under root (made on first use and removed,
 // with what is in it, when the process ends): tests open folders to the test user (0777, a sticky
 // 01777, that user's own), and only that user may pass this one, so that no other user of the
 // machine may enter them, plant a name in them or list them. Where the file system keeps no access
-// list, others may pass (OthersMayEnter says so: a test listing such a folder passes over what
-// another user put there, saying it did). Run by another user than root, it is that user's alone.
+// list it is root's alone: the tests that need the test user skip, saying that user cannot reach the
+// folder. Run by another user than root, it is that user's alone.
 inline const std::filesystem::path& GateUnder(const std::filesystem::path& root) {
     struct Gate {
+        Gate(const std::filesystem::path& root, const std::filesystem::path& path)
+            : mRoot(root), mPath(path), mMaker(::getpid()) {}
+        Gate(const Gate&) = delete;
+        Gate& operator=(const Gate&) = delete;
         std::filesystem::path mRoot, mPath;
         pid_t mMaker;
         ~Gate() {
@@ -85,8 +78,8 @@ inline const std::filesystem::path& GateUnder(const std::filesystem::path& root)
     std::string name = (root / "tests-XXXXXX").string();
     if (!::mkdtemp(name.data()))
         throw std::filesystem::filesystem_error("no fresh folder", name, std::error_code(errno, std::generic_category()));
-    if (::geteuid() == 0 && !LetOnlyTheTestUserPass(name)) ::chmod(name.c_str(), 0711);
-    gates.push_back(std::make_unique<Gate>(Gate{root, std::filesystem::canonical(name), ::getpid()}));
+    if (::geteuid() == 0) LetOnlyTheTestUserPass(name);
+    gates.push_back(std::make_unique<Gate>(root, std::filesystem::canonical(name)));
     return gates.back()->mPath;
 }
 
