@@ -142,6 +142,22 @@ const Write kWrites[] = {
     {"a scratch file and folder", true, "inner", &Scratch},
 };
 
+// One case's files in base: root's file (its settings text for the settings' write) in a folder of
+// root's alone, with a folder "inner" beside it; the folder shared, of place's owner and mode.
+struct Case {
+    Case(const fs::path& base, const Write& write, const zeqtest::FolderOthersMayWrite& place)
+        : mSecret(base), mRoots(fs::path(mSecret.Path()).parent_path()), mFolder(base / "shared") {
+        fs::create_directory(mRoots / "inner");
+        if (write.mRun == &RewriteSettings) zeqtest::WriteFile(mSecret.Path(), "[s]\nk = root's\n");
+        mBefore = ReadFile(mSecret.Path());
+        mShared = zeqtest::MakeFolderOf(place.mOwner, mFolder, place.mMode, place.mGroup);
+    }
+    zeqtest::RootsSecret mSecret;
+    fs::path mRoots, mFolder;
+    std::string mBefore;
+    bool mShared = false;
+};
+
 }  // namespace
 
 // Another user's link (nobody's, as they would plant it) in each such folder, naming root's
@@ -160,14 +176,11 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
                     SCOPED_TRACE(std::string(write.mName) + "; " + place.mName +
                                  (onTheWay ? "; on the way" : "; at the end") +
                                  (linkOwner == kRoot ? "; root's own link" : "; the other user's link"));
-                    const fs::path base = dir.Path() / std::to_string(index++);
-                    const zeqtest::RootsSecret secret(base);
-                    const fs::path roots = fs::path(secret.Path()).parent_path();
-                    fs::create_directory(roots / "inner");
-                    if (write.mRun == &RewriteSettings) zeqtest::WriteFile(secret.Path(), "[s]\nk = root's\n");
-                    const std::string before = ReadFile(secret.Path());
-                    const fs::path folder = base / "shared";
-                    ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                    const Case made(dir.Path() / std::to_string(index++), write, place);
+                    ASSERT_TRUE(made.mShared);
+                    const zeqtest::RootsSecret& secret = made.mSecret;
+                    const fs::path &roots = made.mRoots, &folder = made.mFolder;
+                    const std::string& before = made.mBefore;
                     const std::string link = (folder / "link").string();
                     const bool toFolder = onTheWay || write.mIntoFolder;
                     ASSERT_TRUE(zeqtest::MakeLinkOf(linkOwner, toFolder ? roots.string() : secret.Path(), link));
@@ -235,14 +248,11 @@ TEST(UnnamedWrites, FollowNoLinkAnotherUserMayHavePutThere) {
                              (how == How::kRenamedByThem ? "; root's link renamed by them"
                               : how == How::kSecondName  ? "; a second name of root's link"
                                                          : "; root's link alone"));
-                const fs::path base = dir.Path() / std::to_string(index++);
-                const zeqtest::RootsSecret secret(base);
-                const fs::path roots = fs::path(secret.Path()).parent_path();
-                fs::create_directory(roots / "inner");
-                if (write.mRun == &RewriteSettings) zeqtest::WriteFile(secret.Path(), "[s]\nk = root's\n");
-                const std::string before = ReadFile(secret.Path());
-                const fs::path folder = base / "shared";
-                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                const Case made(dir.Path() / std::to_string(index++), write, place);
+                ASSERT_TRUE(made.mShared);
+                const zeqtest::RootsSecret& secret = made.mSecret;
+                const fs::path &roots = made.mRoots, &folder = made.mFolder;
+                const std::string& before = made.mBefore;
                 const std::string link = (folder / "link").string(), roots_link = (folder / "roots").string();
                 ASSERT_TRUE(zeqtest::MakeLinkOf(kRoot, write.mIntoFolder ? roots.string() : secret.Path(),
                                                 how == How::kRootsAlone ? link : roots_link));
