@@ -26,3 +26,9 @@ if(TARGET fileio_files_tests)
   target_sources(fileio_files_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfilereplacement_links_test.cpp
                                             ${CMAKE_CURRENT_SOURCE_DIR}/tests/kunnamedwrites_links_test.cpp)
 endif()
+# A test program started in the background by a script, SIGINT ignored, still stops its children.
+if(TARGET fileio_files_tests)
+  zeq_add_command_test(ScratchFolderTest.GoesWhenStartedWithSigintIgnored
+    ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/tests/background_start_test.py
+    $<TARGET_FILE:fileio_files_tests> ScratchFolderTest.GoesWhenTheProcessIsStopped)
+endif()

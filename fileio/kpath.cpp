@@ -566,6 +566,21 @@ bool KIsOthersLink(const struct stat& entry, const struct stat& folder) {
     return entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder);
 }
 
+const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& folder) {
+    if (KIsOthersLink(entry, folder)) return "is another user's, in a folder others may write,";
+    // A hard link bears the owner of the link it names: anyone who may put a name in the folder
+    // may have put it there.
+    if (entry.st_nlink > 1 && KOthersMayWriteIn(folder)) return "has more than one name, in a folder others may write,";
+    // Where it is not sticky, or is another user's, anyone who may write the folder may rename
+    // any link in it (root, and the folder's owner where it is sticky, may anyway).
+    const bool othersWrite = (folder.st_uid != ::geteuid() && folder.st_uid != 0) || GroupOrOthersMayWrite(folder);
+    const bool keptToOwners = (folder.st_mode & S_ISVTX) != 0 && (folder.st_uid == ::geteuid() || folder.st_uid == 0);
+    if (othersWrite && !keptToOwners)
+        return "is in a folder others may write that is not sticky (or is another user's), where they may rename a "
+               "link to its name,";
+    return nullptr;
+}
+
 namespace {
 
 // As the system bounds the links of one resolution.
@@ -715,6 +730,14 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                     return false;
                 }
             }
+            // Root's own link, or this user's, where another user may have put it under its name.
+            const char* untrusted = rules.mNamedBy == KNamedBy::eNobody ? KWhyLinkIsNotTrusted(st, folder) : nullptr;
+            if (untrusted) {
+                walk.mCode = EACCES;
+                walk.mUntrustedLink = candidate;
+                walk.mUntrustedWhy = untrusted;
+                return false;
+            }
             if (!KMayUseInSharedFolder(st, folder)) {
                 walk.mCode = EACCES;
                 walk.mRefusedLink = candidate;
@@ -809,6 +832,9 @@ std::string KWalkRefusal(const KPathWalk& walk) {
         return "the symbolic link " + quoted(walk.mOthersLink) + " is another user's (" +
                UserName(walk.mOthersLinkOwner) + "), in a folder others may write, and is not written through: " +
                std::strerror(walk.mCode);
+    if (!walk.mUntrustedLink.empty())
+        return "the symbolic link " + quoted(walk.mUntrustedLink) + " " + walk.mUntrustedWhy +
+               " and is not written through: " + std::strerror(walk.mCode);
     if (!walk.mRefusedLink.empty())
         return "the symbolic link " + quoted(walk.mRefusedLink) +
                " is another user's, in a sticky folder others may write, and is not followed: " +

@@ -17,8 +17,10 @@ namespace zeqsdk_400 {
 //   (KMayUseInSharedFolder).
 //  eNobody: the system writes it of its own accord (its log, its settings, a section written back
 //   into a file read, what a read extracts and converts, a scratch file): no link that another
-//   user put where another user may write (KIsOthersLink) is followed to it, sticky folder or not,
-//   at the end of the path or on the way: the write is refused, naming the link and its owner.
+//   user may have put under its name where another user may write (KWhyLinkIsNotTrusted) is
+//   followed to it, at the end of the path or on the way: the write is refused, naming the link
+//   and why (another user's, KIsOthersLink, sticky folder or not; any link with more than one
+//   name; any link in such a folder that is not sticky, where anyone may rename it).
 enum class KNamedBy { eUser, eNobody };
 
 // Path helpers. Both '/' and '\' separate directories on input.
@@ -175,6 +177,13 @@ bool KOthersMayWriteIn(const struct stat& folder);
 // it) in folder is another user's, neither this process's effective user's nor root's (who needs
 // no one's link to write anywhere), where another user may put a name (KOthersMayWriteIn).
 bool KIsOthersLink(const struct stat& entry, const struct stat& folder);
+// Why a write nobody named does not follow the symbolic link entry in folder (both as lstat
+// describes them): another user may have put it under its name. It is another user's
+// (KIsOthersLink); it has more than one name, where another user may put a name
+// (KOthersMayWriteIn): a hard link bears the owner of the link it names; or another user than
+// root may write the folder, and it is not sticky (or is another user's), so that they may
+// rename any link there. Null when none of these holds.
+const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayUseInSharedFolder allows it, and
@@ -207,6 +216,10 @@ struct KPathWalk {
     int mCode = 0;
     std::string mRefusedLink;
     std::string mUnreadableLink;
+    // For a write nobody named: the link not followed because another user may have put it under
+    // its name although it is not theirs, and why (KWhyLinkIsNotTrusted); "" when none.
+    std::string mUntrustedLink;
+    const char* mUntrustedWhy = "";
     // A directory or link of another user where only the effective user's are
     // entered (KHeldFolder::OpenBelow's ownOnly), "" otherwise.
     std::string mForeign;

@@ -2,10 +2,17 @@
 #include "tplugin.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <vector>
 
 #include "interp.h"
 #include "scene.h"
@@ -25,9 +32,54 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name without "/" is looked for in each directory of TULO_PLUG_IN_PATH; `searched` lists them.
-std::string locate(const std::string& name, std::string& searched) {
-    if (name.find('/') != std::string::npos) return access(name.c_str(), R_OK) == 0 ? name : "";
+std::string userName(uid_t user) {
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found && *found->pw_name)
+        return std::string("user ") + found->pw_name;
+    return "user " + std::to_string(user);
+}
+
+// Root and the user running the host may place code the host runs; another user's would run as
+// this one.
+bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
+
+// Why the plug-in file at path is not loaded, "" when it may be: the link under its name or the
+// file it leads to belongs to another user than root and the one running the host, or it is no
+// regular file (a named pipe would hold the load).
+std::string refusalOf(const std::string& path) {
+    const std::string why = "the plug-in file \"" + path + "\" is not loaded: ";
+    struct stat name, file;
+    if (::lstat(path.c_str(), &name) != 0) return why + std::strerror(errno);
+    if (S_ISLNK(name.st_mode) && !mayRun(name.st_uid))
+        return why + "the symbolic link is " + userName(name.st_uid) + "'s, neither root's nor this user's";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return why + std::strerror(errno);
+    const bool looked = ::fstat(fd, &file) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!looked) return why + std::strerror(error);
+    std::string what = "it is ";
+    if (S_ISLNK(name.st_mode)) {
+        char real[PATH_MAX];
+        what = std::string("it leads to \"") + (::realpath(path.c_str(), real) ? real : path.c_str()) + "\", which is ";
+    }
+    if (!S_ISREG(file.st_mode)) return why + what + "no regular file";
+    if (!mayRun(file.st_uid)) return why + what + userName(file.st_uid) + "'s, neither root's nor this user's";
+    return "";
+}
+
+// A name without "/" is looked for in each directory of TULO_PLUG_IN_PATH; `searched` lists them,
+// `refused` says why each file found there was passed over.
+std::string locate(const std::string& name, std::string& searched, std::vector<std::string>& refused) {
+    if (name.find('/') != std::string::npos) {
+        if (access(name.c_str(), R_OK) != 0) return "";
+        std::string why = refusalOf(name);
+        if (why.empty()) return name;
+        refused.push_back(why);
+        return "";
+    }
     const char* env = std::getenv("TULO_PLUG_IN_PATH");
     std::string dirs = env ? env : "";
     for (std::size_t start = 0; start <= dirs.size();) {
@@ -39,7 +91,10 @@ std::string locate(const std::string& name, std::string& searched) {
         searched += (searched.empty() ? "" : ", ") + dir;
         for (const std::string& file : {name, name + ".so", "lib" + name + ".so"}) {
             std::string path = dir + "/" + file;
-            if (access(path.c_str(), R_OK) == 0) return path;
+            if (access(path.c_str(), R_OK) != 0) continue;
+            std::string why = refusalOf(path);
+            if (why.empty()) return path;
+            refused.push_back(why);
         }
     }
     return "";
@@ -71,7 +126,13 @@ namespace tulo_detail {
 
 bool pluginLoad(const std::string& nameOrPath, std::string& error) {
     std::string searched;
-    std::string path = locate(nameOrPath, searched);
+    std::vector<std::string> refused;
+    std::string path = locate(nameOrPath, searched, refused);
+    std::string passedOver;
+    for (const std::string& why : refused) passedOver += (passedOver.empty() ? "" : "; ") + why;
+    if (path.empty() && !refused.empty()) return error = passedOver, false;
+    // Loaded from a later file all the same: what was passed over is said.
+    if (!refused.empty()) display("// Warning: " + passedOver);
     if (path.empty()) {
         error = "cannot find plug-in \"" + nameOrPath + "\"";
         if (nameOrPath.find('/') != std::string::npos) return false;

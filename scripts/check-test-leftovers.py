@@ -1,17 +1,22 @@
 #!/usr/bin/env python3
-"""Fails when a test run left behind what it made: an empty folder in the tests' scratch folder
+"""Fails when a test run left behind what it made: an empty folder in the run's scratch folder
 (a test's folder it never used, or one named after a parameterised test, whose "/" makes a folder
 of its own that removing the test's folder leaves), a Python cache in the checkout's scripts/, or
 anything else a test made in the checkout (what git does not know and does not ignore; a checkout
 without git is not looked at).
 
-CTest runs it twice, as the setup and the cleanup of every test:
+CTest runs it twice, as the setup and the cleanup of every test, each through in-test-run.sh, which
+gives every test of one run the run's own scratch folder (ZEQ_TEST_TMP):
 
-    check-test-leftovers.py start <stamp>
-    check-test-leftovers.py check <stamp> <scratch folder> <source root> --ctest CTEST --build BUILD
+    check-test-leftovers.py start
+    check-test-leftovers.py check <source root> --ctest CTEST --build BUILD
 
-Only what changed since the stamp counts: folders earlier runs left are not this run's. A folder
-copied in keeping its old times (cp -a) counts all the same: its status changed when it came.
+Everything in the run's scratch folder is the run's: another run in the same build folder at once
+has a folder of its own, which this check does not look at. In the checkout, only what changed
+since the run's start (its stamp, in its scratch folder) counts: what earlier runs left is not this
+run's. A folder copied in keeping its old times (cp -a) counts all the same: its status changed
+when it came. Once checked, the run's stamp goes, and its scratch folder too where nothing is left
+in it (what a failed test keeps for a look stays).
 
 It also fails for every test of the build (listed by CTEST) that is not part of the run (its
 setup and cleanup aside): CTest orders this check after those tests alone, so it would otherwise
@@ -45,13 +50,18 @@ def made_in_the_checkout(source):
     return [source / name.rstrip("/") for name in listing.stdout.decode(errors="replace").split("\0") if name]
 
 
+# The run's stamp in its scratch folder: when the run started.
+STAMP = ".run-started"
+
+
 def leftovers(stamp, scratch, source, build=None):
-    """What this run left: empty folders anywhere in scratch, Python caches in scripts/, and what
-    tests made in the checkout (a test writing a relative name where it has no folder of its own)."""
+    """What this run left: empty folders anywhere in its scratch folder, Python caches in scripts/,
+    and what tests made in the checkout (a test writing a relative name where it has no folder of
+    its own)."""
     found = []
     for folder, dirs, files in os.walk(scratch):
         path = pathlib.Path(folder)
-        if path != scratch and not dirs and not files and changed_since(path, stamp):
+        if path != scratch and not dirs and not files:
             found.append(f"{path}: an empty folder a test left")
     for folder, dirs, _ in os.walk(source / "scripts"):
         for name in dirs:
@@ -90,26 +100,38 @@ def outside_the_run(ctest, build):
 
 
 def main(argv):
-    if len(argv) == 2 and argv[0] == "start":
-        pathlib.Path(argv[1]).write_text("the test run started\n")
+    run = os.environ.get("ZEQ_TEST_TMP")
+    if not run:
+        print("no scratch folder of the run (ZEQ_TEST_TMP): run it through in-test-run.sh", file=sys.stderr)
+        return 2
+    scratch = pathlib.Path(run)
+    if argv == ["start"]:
+        scratch.mkdir(parents=True, exist_ok=True)
+        (scratch / STAMP).write_text("the test run started\n")
         return 0
     ctest = build = None
-    if len(argv) == 8 and argv[4] == "--ctest" and argv[6] == "--build":
-        ctest, build, argv = argv[5], argv[7], argv[:4]
-    if len(argv) != 4 or argv[0] != "check" or not ctest:
+    if len(argv) == 6 and argv[2] == "--ctest" and argv[4] == "--build":
+        ctest, build, argv = argv[3], argv[5], argv[:2]
+    if len(argv) != 2 or argv[0] != "check" or not ctest:
         print(__doc__, file=sys.stderr)
         return 2
     try:
-        stamp = pathlib.Path(argv[1]).stat().st_mtime_ns
+        stamp = (scratch / STAMP).stat().st_mtime_ns
     except OSError as error:
         print(f"no start of the run to compare with ({error}): run it with its setup", file=sys.stderr)
         return 2
-    found = leftovers(stamp, pathlib.Path(argv[2]), pathlib.Path(argv[3]), build)
+    found = leftovers(stamp, scratch, pathlib.Path(argv[1]), build)
     try:
         found += outside_the_run(ctest, build)
     except (OSError, subprocess.CalledProcessError, ValueError) as error:
         print(f"the tests of {build} cannot be listed: {error}", file=sys.stderr)
         return 2
+    # The run is over: its scratch folder goes where nothing is left in it.
+    (scratch / STAMP).unlink()
+    try:
+        scratch.rmdir()
+    except OSError:
+        pass
     for line in found:
         print(line)
     if found:

@@ -4,8 +4,9 @@
 Any user of the machine may make a name there first (a link to a file of their choosing, a pipe
 that blocks the reader, a folder in the way): every name a test reads, writes, makes or removes
 lies in a folder the test made fresh (mkdtemp) instead. Checked are the tests' sources (C and C++
-in a tests/ or testkit/ folder, Python and shell scripts in a tests/ folder) and the CMake files,
-for these spellings:
+in a tests/ or testkit/ folder, Python and shell scripts in a tests/ folder), the fuzz targets and
+what goes with them (everything in fuzz/: its sources, scripts, and the commands its CMake files'
+comments give to run them) and the CMake files, for these spellings:
   - a literal holding a name in the temporary folder ("/tmp/notes.txt", "/var/tmp/x",
     "/dev/shm/x", inside a longer text too: "file -import \\"/tmp/odd.zeq\\"");
   - the temporary folder joined with a name: the literal "/tmp" (or "/tmp/"), the TMPDIR setting
@@ -205,8 +206,16 @@ def cmake_hits(source):
     return found
 
 
+def fuzz_cmake_hits(source):
+    """(line, what) for a CMake file of the fuzz targets: its code as any CMake file's, and its
+    comments as the shell commands they show how to run a target with."""
+    comments = "\n".join(re.sub(r"^[^#]*#?", "", line) if "#" in line else "" for line in source.splitlines())
+    return cmake_hits(source) + shell_hits(comments)
+
+
 def checked(root):
-    """The files to check, repository-relative, and how: "c", "python", "shell" or "cmake"."""
+    """The files to check, repository-relative, and how: "c", "python", "shell", "cmake" or
+    "fuzz-cmake"."""
     def wanted(name):
         return pathlib.Path(name).suffix in C_SUFFIXES | {".py", ".sh", ".cmake"} or name == "CMakeLists.txt"
     for rel in ONE_DOOR.walk(root, wanted):
@@ -214,13 +223,14 @@ def checked(root):
             continue
         parts = rel.split("/")[:-1]
         suffix = pathlib.Path(rel).suffix
+        fuzz = parts[:1] == ["fuzz"]
         if suffix == ".cmake" or rel.endswith("CMakeLists.txt"):
-            yield rel, "cmake"
-        elif suffix in C_SUFFIXES and any(p in TEST_DIRS for p in parts):
+            yield rel, "fuzz-cmake" if fuzz else "cmake"
+        elif suffix in C_SUFFIXES and (fuzz or any(p in TEST_DIRS for p in parts)):
             yield rel, "c"
-        elif suffix == ".py" and "tests" in parts:
+        elif suffix == ".py" and (fuzz or "tests" in parts):
             yield rel, "python"
-        elif suffix == ".sh" and "tests" in parts:
+        elif suffix == ".sh" and (fuzz or "tests" in parts):
             yield rel, "shell"
 
 
@@ -232,7 +242,7 @@ def main(argv):
     for rel, kind in checked(root):
         source = (root / rel).read_text(errors="replace")
         hits = {"c": lambda s: code_hits(s, False), "python": lambda s: code_hits(s, True),
-                "shell": shell_hits, "cmake": cmake_hits}[kind](source)
+                "shell": shell_hits, "cmake": cmake_hits, "fuzz-cmake": fuzz_cmake_hits}[kind](source)
         lines = source.splitlines()
         for number, what in sorted(set(hits)):
             original = lines[number - 1] if number - 1 < len(lines) else ""

@@ -108,14 +108,16 @@ remove_tests_tmp() {
 }
 
 # clear_leftovers <test-tmp>: removes what earlier runs left in a build's test-tmp, by the names
-# the suite gives there alone: a folder made fresh ("<name>-XXXXXX", six to eight characters nobody
-# can predict: a test stopped midway leaves it, and a failed plug-in test keeps its files there for
-# a look) and the plug-in tests' zeqtulo/ holding such folders.
+# the suite gives there alone: a run's own folder ("run-<CTest's process id>-<its start time>", see
+# in-test-run.sh: a stopped run leaves it, and a failed plug-in test keeps its files there for a
+# look), and, of the layout before run folders, a folder made fresh ("<name>-XXXXXX", six to eight
+# characters nobody can predict) and the plug-in tests' zeqtulo/ holding such folders.
 clear_leftovers() {
     local entry name
     for entry in "$1"/* "$1"/zeqtulo/*; do
         name=${entry##*/}
-        if [[ $name =~ ^[A-Za-z0-9_.-]+-[A-Za-z0-9_]{6,8}$ ]] && [ -d "$entry" ] && [ ! -L "$entry" ]; then
+        if [[ $name =~ ^[A-Za-z0-9_.-]+-[A-Za-z0-9_]{6,8}$ || $name =~ ^run-[0-9]+-[0-9]+$ ]] && [ -d "$entry" ] &&
+            [ ! -L "$entry" ]; then
             rm -rf -- "$entry"
         fi
     done

@@ -5,6 +5,7 @@ it wrote there, and ends by the signal.
     stopped_bench_test.py <benchmark program that writes files>
 """
 import os
+import pathlib
 import shutil
 import signal
 import subprocess
@@ -14,6 +15,8 @@ import time
 import unittest
 
 sys.dont_write_bytecode = True
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "tests"))
+import ending  # noqa: E402
 PROGRAM = None
 # Bounds on waits for the program: a program that never writes, or never ends, fails the test.
 SECONDS = 120
@@ -28,9 +31,8 @@ class StoppedBenchmark(unittest.TestCase):
                     os.makedirs(root, exist_ok=True)
                 temporary = tempfile.mkdtemp(prefix="stopped-bench-", dir=root)
                 try:
-                    program = subprocess.Popen([PROGRAM], env=dict(os.environ, TMPDIR=temporary),
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                               start_new_session=True)
+                    program = ending.start([PROGRAM], env=dict(os.environ, TMPDIR=temporary),
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                     try:
                         # Stopped once its scratch folder holds a file.
                         deadline = time.monotonic() + SECONDS
@@ -43,8 +45,7 @@ class StoppedBenchmark(unittest.TestCase):
                         self.assertEqual(-number, program.wait(timeout=SECONDS))
                     finally:
                         if program.poll() is None:
-                            os.killpg(program.pid, signal.SIGKILL)
-                            program.wait()
+                            ending.end(program)
                     self.assertEqual([], os.listdir(temporary))
                 finally:
                     shutil.rmtree(temporary, ignore_errors=True)

@@ -69,10 +69,7 @@ inline void WriteFile(const std::string& path, const std::string& content) {
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadFile(const std::string& path) { return ReadRegularFile(path); }
 
 // How often part stands in text (overlapping ones too): a message said once, not twice.
 inline std::size_t Occurrences(const std::string& text, const std::string& part) {

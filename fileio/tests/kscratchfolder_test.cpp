@@ -2,11 +2,14 @@
 // guess, in TMPDIR, and gone with the object, with what this user put in it, or with the process
 // where a signal stops it.
 
+#include <dirent.h>
+#include <grp.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +144,8 @@ namespace {
 // namespace of its own) makes for its first test folder of another user's reach; left as it is,
 // as a run killed there leaves it. Nothing where no such namespace can be made.
 std::optional<std::string> FirstFolderOfARunAsProcess1() {
+    // The folder fresh folders lie in is this process's, made here: the child's would outlive it.
+    zeqtest::ScratchRoot(true);
     return zeqtest::ChildAnswer([]() -> std::optional<std::string> {
         if (::unshare(CLONE_NEWPID | (zeqtest::IsRoot() ? 0 : CLONE_NEWUSER)) != 0) return std::nullopt;
         return zeqtest::ChildAnswer([]() -> std::optional<std::string> {
@@ -179,8 +184,56 @@ TEST(TestFolders, TwoRunsWithOneProcessIdNeverShareOne) {
     for (const std::string& left : {*first, *second}) fs::remove_all(left);
 }
 
+namespace {
+
+// The child's status once it ended, waited for a minute at most: one that has not ended by then is
+// killed, and the wait fails.
+::testing::AssertionResult EndsWithin(pid_t child, int& status) {
+    for (int tenths = 0; tenths < 600; ++tenths) {
+        const pid_t ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == child) return ::testing::AssertionSuccess();
+        if (ended < 0) return ::testing::AssertionFailure() << "no child to wait for: " << std::strerror(errno);
+        ::usleep(100000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return ::testing::AssertionFailure() << "the child did not end; it was killed";
+}
+
+}  // namespace
+
+// A folder a test opens to the test user (everybody may write it, as tests make them) is open to
+// that user alone: another user of the machine, neither root nor the test user, may neither list
+// it nor put a name in it, while the test user may.
+TEST(TestFolders, OpenedToTheTestUserAlone) {
+    ZEQ_SKIP_UNLESS_ROOT("another user");
+    const zeqtest::TempDir open(zeqtest::TempDir::kOtherUsers);
+    ASSERT_EQ(0, ::chmod(open.Path().c_str(), 01777));
+    const auto tries = [&](const std::string& name) {
+        const bool listed = ::opendir(open.Path().c_str()) != nullptr;
+        const bool made = ::mkdir((open.Path() / name).c_str(), 0755) == 0;
+        return std::string(listed ? "listed " : "") + (made ? "made" : "");
+    };
+    const std::optional<std::string> testUser = zeqtest::AsUnprivileged(open.Path().string(), [&] { return tries("theirs"); });
+    ASSERT_TRUE(testUser.has_value()) << zeqtest::NoUnprivilegedUser(open.Path().string());
+    EXPECT_EQ("listed made", *testUser);
+    // A user the system does not know, as any other would be.
+    constexpr uid_t kAnother = 4243;
+    const std::optional<std::string> another = zeqtest::ChildAnswer([&]() -> std::optional<std::string> {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kAnother, kAnother, kAnother) != 0 ||
+            ::setresuid(kAnother, kAnother, kAnother) != 0)
+            return std::nullopt;
+        return tries("planted");
+    });
+    ASSERT_TRUE(another.has_value()) << "cannot become user " << kAnother;
+    EXPECT_EQ("", *another);
+    EXPECT_FALSE(fs::exists(open.Path() / "planted"));
+}
+
 // Stopped by SIGINT, SIGTERM or SIGHUP, a process that asked for it removes its folder, with what
 // it wrote there (in subfolders too), and ends by the signal; a signal it ignores stays ignored.
+// Each signal is taken as the default takes it first, whatever this process was started with (a
+// program started in the background by a script ignores SIGINT).
 TEST_F(ScratchFolderTest, GoesWhenTheProcessIsStopped) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
@@ -190,6 +243,7 @@ TEST_F(ScratchFolderTest, GoesWhenTheProcessIsStopped) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(ready[0]);
+            ::signal(signal, SIG_DFL);
             // Ignored before: the other signals still remove the folder.
             if (signal != SIGHUP) ::signal(SIGHUP, SIG_IGN);
             KScratchFolder folder("zeq-bench");
@@ -211,7 +265,7 @@ TEST_F(ScratchFolderTest, GoesWhenTheProcessIsStopped) {
             ::kill(child, signal);
         }
         int status = 0;
-        ASSERT_EQ(child, ::waitpid(child, &status, 0));
+        ASSERT_TRUE(EndsWithin(child, status));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_TRUE(Entries().empty());
     }

@@ -1,8 +1,9 @@
 // Writes nobody named (a log appended to, settings replaced, a section written back where it lies,
 // the folder an extraction writes in, a scratch file) follow no symbolic link that another user
-// put where another user may write, sticky folder or not, at the end of the path or on the way:
-// the write is refused, naming the link and its owner, and what the link names stays as it was.
-// Root's own link there is followed as before.
+// may have put where another user may write, at the end of the path or on the way: theirs, sticky
+// folder or not; root's own with a second name; root's own where the folder is not sticky (they may
+// rename it there). The write is refused, naming the link and why, and what the link names stays
+// as it was. Root's own link with one name in a sticky folder is followed as before.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -141,12 +142,29 @@ const Write kWrites[] = {
     {"a scratch file and folder", true, "inner", &Scratch},
 };
 
+// One case's files in base: root's file (its settings text for the settings' write) in a folder of
+// root's alone, with a folder "inner" beside it; the folder shared, of place's owner and mode.
+struct Case {
+    Case(const fs::path& base, const Write& write, const zeqtest::FolderOthersMayWrite& place)
+        : mSecret(base), mRoots(fs::path(mSecret.Path()).parent_path()), mFolder(base / "shared") {
+        fs::create_directory(mRoots / "inner");
+        if (write.mRun == &RewriteSettings) zeqtest::WriteFile(mSecret.Path(), "[s]\nk = root's\n");
+        mBefore = ReadFile(mSecret.Path());
+        mShared = zeqtest::MakeFolderOf(place.mOwner, mFolder, place.mMode, place.mGroup);
+    }
+    zeqtest::RootsSecret mSecret;
+    fs::path mRoots, mFolder;
+    std::string mBefore;
+    bool mShared = false;
+};
+
 }  // namespace
 
 // Another user's link (nobody's, as they would plant it) in each such folder, naming root's
 // file (0600, in a folder of root's alone) or, on the way, root's folder: every write nobody
 // named is refused with EACCES, saying once which link it does not follow and whose it is, and
-// root's folder stays byte for byte as it was. Root's own link in the same folder is followed.
+// root's folder stays byte for byte as it was. Root's own link in the same folder, which is not
+// sticky, is refused too: they may have renamed it there.
 TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
     ZEQ_SKIP_UNLESS_ROOT("links of another user");
     const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
@@ -158,14 +176,11 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
                     SCOPED_TRACE(std::string(write.mName) + "; " + place.mName +
                                  (onTheWay ? "; on the way" : "; at the end") +
                                  (linkOwner == kRoot ? "; root's own link" : "; the other user's link"));
-                    const fs::path base = dir.Path() / std::to_string(index++);
-                    const zeqtest::RootsSecret secret(base);
-                    const fs::path roots = fs::path(secret.Path()).parent_path();
-                    fs::create_directory(roots / "inner");
-                    if (write.mRun == &RewriteSettings) zeqtest::WriteFile(secret.Path(), "[s]\nk = root's\n");
-                    const std::string before = ReadFile(secret.Path());
-                    const fs::path folder = base / "shared";
-                    ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                    const Case made(dir.Path() / std::to_string(index++), write, place);
+                    ASSERT_TRUE(made.mShared);
+                    const zeqtest::RootsSecret& secret = made.mSecret;
+                    const fs::path &roots = made.mRoots, &folder = made.mFolder;
+                    const std::string& before = made.mBefore;
                     const std::string link = (folder / "link").string();
                     const bool toFolder = onTheWay || write.mIntoFolder;
                     ASSERT_TRUE(zeqtest::MakeLinkOf(linkOwner, toFolder ? roots.string() : secret.Path(), link));
@@ -174,14 +189,8 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
 
                     const Result result = write.mRun(path);
                     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-                    if (linkOwner == kRoot) {
-                        EXPECT_EQ("", result.mSaid);
-                        if (!write.mIntoFolder) {
-                            EXPECT_NE(before, ReadFile(secret.Path())) << "root's link not followed";
-                        }
-                        continue;
-                    }
-                    const std::string refusal = zeqtest::OthersLinkRefusal(link);
+                    const std::string refusal = linkOwner == kRoot ? zeqtest::RenamableLinkRefusal(link)
+                                                                   : zeqtest::OthersLinkRefusal(link);
                     EXPECT_EQ(EACCES, result.mCode) << result.mSaid;
                     // Said once, the last thing said: nothing was done through the link before.
                     EXPECT_EQ(result.mSaid.size() - refusal.size(), result.mSaid.find(refusal)) << result.mSaid;
@@ -193,8 +202,8 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
     }
 }
 
-// Root's own link where others may write is followed by a write nobody named of another user's
-// too: root needs no one's link to write anywhere.
+// Root's own link where others may write (a sticky folder, where only root may rename it) is followed
+// by a write nobody named of another user's too: root needs no one's link to write anywhere.
 TEST(UnnamedWrites, FollowRootsLinkForEveryUser) {
     ZEQ_SKIP_UNLESS_ROOT("root's link and another user");
     const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
@@ -207,11 +216,66 @@ TEST(UnnamedWrites, FollowRootsLinkForEveryUser) {
         const std::string file = (theirs / "file").string(), link = (shared / "link").string();
         zeqtest::WriteFile(file, "[s]\nk = theirs\n");
         ASSERT_EQ(0, ::chown(file.c_str(), kNobody, kNobody));
-        ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, shared, 0777, kRoot));
+        ASSERT_TRUE(zeqtest::MakeFolderOf(kRoot, shared, 01777, kRoot));
         ASSERT_TRUE(zeqtest::MakeLinkOf(kRoot, write.mIntoFolder ? theirs.string() : file, link));
         const std::optional<std::string> answer =
             zeqtest::AsUnprivileged(shared.string(), [&] { return write.mRun(link).mSaid; });
         if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(shared.string());
         EXPECT_EQ("", *answer);
+    }
+}
+
+// Root's own link, which another user renamed onto the name where the folder is not sticky, or to
+// which they gave a second name (a hard link, as the system lets them where its rule for hard links
+// is off: made here by root, which the rule does not bind) under the name, sticky folder or not: a
+// write nobody named follows neither, saying why, and root's file stays as it was. Root's own link
+// with one name in root's sticky folder is followed.
+TEST(UnnamedWrites, FollowNoLinkAnotherUserMayHavePutThere) {
+    ZEQ_SKIP_UNLESS_ROOT("another user and root's links");
+    const zeqtest::ExchangingUser other;
+    if (!other.Ready()) GTEST_SKIP() << zeqtest::NoOtherUser();
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    enum class How { kRenamedByThem, kSecondName, kRootsAlone };
+    int index = 0;
+    for (const Write& write : kWrites) {
+        for (const How how : {How::kRenamedByThem, How::kSecondName, How::kRootsAlone}) {
+            std::vector<zeqtest::FolderOthersMayWrite> places(std::begin(zeqtest::kFoldersOthersMayWrite),
+                                                              std::end(zeqtest::kFoldersOthersMayWrite));
+            if (how != How::kRenamedByThem) places.push_back({"root's sticky folder everybody may write", 0, 01777, 0});
+            if (how == How::kRootsAlone) places.erase(places.begin(), places.end() - 1);
+            for (const zeqtest::FolderOthersMayWrite& place : places) {
+                SCOPED_TRACE(std::string(write.mName) + "; " + place.mName +
+                             (how == How::kRenamedByThem ? "; root's link renamed by them"
+                              : how == How::kSecondName  ? "; a second name of root's link"
+                                                         : "; root's link alone"));
+                const Case made(dir.Path() / std::to_string(index++), write, place);
+                ASSERT_TRUE(made.mShared);
+                const zeqtest::RootsSecret& secret = made.mSecret;
+                const fs::path &roots = made.mRoots, &folder = made.mFolder;
+                const std::string& before = made.mBefore;
+                const std::string link = (folder / "link").string(), roots_link = (folder / "roots").string();
+                ASSERT_TRUE(zeqtest::MakeLinkOf(kRoot, write.mIntoFolder ? roots.string() : secret.Path(),
+                                                how == How::kRootsAlone ? link : roots_link));
+                if (how == How::kRenamedByThem) {
+                    ASSERT_EQ(0, other.PlantLink("/nowhere", link));
+                    ASSERT_EQ(0, other.Exchange(roots_link, link));
+                } else if (how == How::kSecondName) {
+                    ASSERT_EQ(0, ::link(roots_link.c_str(), link.c_str()));
+                }
+                const Result result = write.mRun(link);
+                if (how == How::kRootsAlone) {
+                    EXPECT_EQ("", result.mSaid);
+                    if (!write.mIntoFolder) {
+                        EXPECT_NE(before, ReadFile(secret.Path())) << "root's link not followed";
+                    }
+                    continue;
+                }
+                const std::string refusal = how == How::kSecondName ? zeqtest::HardLinkedLinkRefusal(link)
+                                                                    : zeqtest::RenamableLinkRefusal(link);
+                EXPECT_EQ(EACCES, result.mCode) << result.mSaid;
+                EXPECT_EQ(result.mSaid.size() - refusal.size(), result.mSaid.find(refusal)) << result.mSaid;
+                EXPECT_TRUE(before == ReadFile(secret.Path())) << "root's file was written";
+            }
+        }
     }
 }

@@ -16,10 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/tests/scratch_root.h"
+
 namespace zeqtest {
 
 // The user a test running as root becomes to be refused what others are: `nobody`.
-inline constexpr uid_t kUnprivileged = 65534;
+inline constexpr uid_t kUnprivileged = kTestUser;
 
 inline bool IsRoot() { return ::geteuid() == 0; }
 
@@ -38,6 +40,19 @@ inline std::string UserName(uid_t user) {
 inline std::string OthersLinkRefusal(const std::string& link, uid_t owner = kUnprivileged) {
     return "the symbolic link \"" + link + "\" is another user's (" + UserName(owner) +
            "), in a folder others may write, and is not written through: Permission denied";
+}
+
+// What a write nobody named says of a link that is not another user's but that another user may have
+// put under its name: one with more than one name (a hard link bears the owner of the link it names),
+// or one in a folder another user may write that is not sticky (where they may rename any link).
+inline std::string HardLinkedLinkRefusal(const std::string& link) {
+    return "the symbolic link \"" + link +
+           "\" has more than one name, in a folder others may write, and is not written through: Permission denied";
+}
+inline std::string RenamableLinkRefusal(const std::string& link) {
+    return "the symbolic link \"" + link +
+           "\" is in a folder others may write that is not sticky (or is another user's), where they may rename a "
+           "link to its name, and is not written through: Permission denied";
 }
 
 inline std::string NeedsRoot(const std::string& what) {

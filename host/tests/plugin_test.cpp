@@ -2,6 +2,10 @@
 // through scripts, unloaded; and the host program around it.
 #include "host_test_support.h"
 
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +13,7 @@
 #include <sstream>
 
 #include "fileio/tests/scratch_root.h"
+#include "fileio/tests/test_users.h"
 
 namespace {
 
@@ -79,6 +84,93 @@ TEST_F(PluginTest, RegistrationLeftAfterUnloadIsAFault) {
     EXPECT_FALSE(standin::unloadPlugin("tulo_test_plugin", &error));
     expectFaults({"registration left"});
     EXPECT_FALSE(standin::hasCommand("testEcho"));
+}
+
+// Code another user placed would run as the one running the host: a file of theirs under a plug-in's
+// name, a link of theirs there, or root's link to their file, is passed over (a named pipe too, which
+// would hold the load), and the host says which file and why; the search goes on to root's own link
+// to root's library, which is the one that runs.
+class PluginOwnerTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        ZEQ_SKIP_UNLESS_ROOT("another user's plug-in files");
+        folder = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "plugin-owners").string() + "/";
+        theirs = folder + "theirs/";
+        ASSERT_EQ(0, ::mkdir(theirs.c_str(), 0755));
+        ASSERT_TRUE(copy(TULO_TEST_PLUGIN, theirs + "copy.so"));
+        ASSERT_EQ(0, ::chown((theirs + "copy.so").c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        setenv("TULO_PLUG_IN_PATH", folder.substr(0, folder.size() - 1).c_str(), 1);
+        setenv("TULO_TEST_PLUGIN_LOG", "/dev/null", 1);
+    }
+    void TearDown() override {
+        if (!standin::loadedPlugins().empty()) {
+            EXPECT_TRUE(standin::unloadAllPlugins());
+        }
+        HostTest::TearDown();
+        std::error_code ec;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    }
+    static bool copy(const std::string& from, const std::string& to) {
+        std::ifstream in(from, std::ios::binary);
+        std::ofstream out(to, std::ios::binary);
+        return static_cast<bool>(out << in.rdbuf());
+    }
+    // Whether the library at path is the one loaded in this process (compared as a file).
+    static bool Loaded(const std::string& path) {
+        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (handle) ::dlclose(handle);
+        return handle != nullptr;
+    }
+    std::string folder, theirs;
+};
+
+TEST_F(PluginOwnerTest, AnotherUsersFileIsPassedOverAndSaid) {
+    const std::string name = folder + "tulo_test_plugin", second = folder + "tulo_test_plugin.so";
+    const std::string roots = folder + "libtulo_test_plugin.so";
+    ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, roots.c_str()));
+    const auto nobodys = " is user " + zeqtest::UserName(zeqtest::kUnprivileged) + "'s, neither root's nor this user's";
+    struct Case {
+        const char* what;
+        std::function<bool()> plant;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"their file", [&] { return copy(theirs + "copy.so", name) &&
+                                    ::chown(name.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged) == 0; },
+         "the plug-in file \"" + name + "\" is not loaded: it" + nobodys},
+        {"their link to root's library",
+         [&] { return ::symlink(TULO_TEST_PLUGIN, name.c_str()) == 0 &&
+                      ::lchown(name.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged) == 0; },
+         "the plug-in file \"" + name + "\" is not loaded: the symbolic link" + nobodys},
+        {"root's link to their file", [&] { return ::symlink((theirs + "copy.so").c_str(), name.c_str()) == 0; },
+         "the plug-in file \"" + name + "\" is not loaded: it leads to \"" + theirs + "copy.so\", which" + nobodys},
+        {"a named pipe", [&] { return ::mkfifo(name.c_str(), 0644) == 0; },
+         "the plug-in file \"" + name + "\" is not loaded: it is no regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        standin::clearTranscript();
+        ASSERT_TRUE(c.plant());
+        std::string error;
+        ASSERT_TRUE(standin::loadPlugin("tulo_test_plugin", &error)) << error;
+        EXPECT_TRUE(transcribed("// Warning: " + c.said));
+        EXPECT_TRUE(Loaded(TULO_TEST_PLUGIN));
+        EXPECT_FALSE(Loaded(theirs + "copy.so"));
+        EXPECT_TRUE(standin::unloadAllPlugins());
+        // Where nothing else is found, the load fails with the reason; by path too.
+        ASSERT_EQ(0, ::rename(name.c_str(), second.c_str()));
+        ASSERT_EQ(0, ::unlink(roots.c_str()));
+        EXPECT_FALSE(standin::loadPlugin("tulo_test_plugin", &error));
+        EXPECT_NE(std::string::npos, error.find(" is not loaded: ")) << error;
+        EXPECT_NE(std::string::npos, error.find(second)) << error;
+        EXPECT_FALSE(standin::loadPlugin(second, &error));
+        EXPECT_NE(std::string::npos, error.find("\"" + second + "\" is not loaded: ")) << error;
+        EXPECT_TRUE(standin::loadedPlugins().empty());
+        ASSERT_EQ(0, ::unlink(second.c_str()));
+        ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, roots.c_str()));
+    }
+    EXPECT_FALSE(Loaded(theirs + "copy.so"));
 }
 
 // The host program: exit 0 only when every step succeeded; --strict also needs no host fault. Its

@@ -13,13 +13,14 @@ having passed they leave nothing in test-tmp.
 import os
 import pathlib
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import unittest
 
 sys.dont_write_bytecode = True
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "tests"))
+import ending  # noqa: E402
 
 IMPORT_TESTS, SHELL_TESTS, WORKING_FOLDER = (None, None, None)
 # A test that imports through the module (which keeps it loaded), then one that loads its copy.
@@ -31,19 +32,13 @@ TIMEOUT = 300
 
 
 def start(program, arguments, environment, folder, output):
-    """The program started in a process group of its own (ended with what it started)."""
-    return subprocess.Popen([program, *arguments], cwd=folder, env=environment, stdout=output,
-                            stderr=subprocess.STDOUT, start_new_session=True)
+    """The program started, ended with this test however it is stopped (ending.start)."""
+    return ending.start([program, *arguments], cwd=folder, env=environment, stdout=output, stderr=subprocess.STDOUT)
 
 
 def finish(process):
-    """The process's exit status; it and its group are ended when it runs past the bound."""
-    try:
-        return process.wait(timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        os.killpg(process.pid, signal.SIGKILL)
-        process.wait()
-        return "no end within %d s" % TIMEOUT
+    """The process's exit status; it and what it started are ended when it runs past the bound."""
+    return ending.finish(process, TIMEOUT)
 
 
 def listing(folder):

@@ -4,6 +4,7 @@
 // functions linked into the test itself use the same host scene.
 #pragma once
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,11 +102,7 @@ inline std::string ZeqTuloTestDirectory(bool forOtherUsers = false) {
     return directory.string() + "/";
 }
 
-inline std::string ZeqTuloReadFile(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
+inline std::string ZeqTuloReadFile(const std::string& path) { return zeqtest::ReadRegularFile(path); }
 
 class ZeqTuloModuleTest : public HostTest {
 protected:
@@ -131,8 +128,17 @@ protected:
         }
         ASSERT_EQ(symlink(Module().c_str(), (mDirectory + "libzeqtulo.so").c_str()), 0);
         setenv("TULO_PLUG_IN_PATH", mDirectory.c_str(), 1);
+        LoadRootsModule();
+    }
+    // Loads the module through the test's own link in its folder (which a test may open to the test
+    // user: no name another user could put there is searched), and checks that it is that module
+    // which runs.
+    void LoadRootsModule() {
         std::string error;
-        ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+        ASSERT_TRUE(standin::loadPlugin(mDirectory + "libzeqtulo.so", &error)) << error;
+        void* loaded = ::dlopen(Module().c_str(), RTLD_NOW | RTLD_NOLOAD);
+        ASSERT_NE(nullptr, loaded) << Module() << " is not the module that was loaded";
+        ::dlclose(loaded);
     }
     void TearDown() override {
         std::string error;
@@ -197,8 +203,6 @@ inline int RunStandin(const std::string& directory, const std::string& args, std
                       "TULO_PLUG_IN_PATH='" + directory + "' '" + TULO_STANDIN + "' --plugin zeqtulo " + args +
                       " > '" + out + "' 2>&1";
     int status = std::system(cmd.c_str());
-    std::stringstream text;
-    text << std::ifstream(out).rdbuf();
-    output = text.str();
+    output = ZeqTuloReadFile(out);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -2,6 +2,11 @@
 // one build folder share none, and the plug-in's own folder lies in the test's.
 #include "zeqtulo_test_support.h"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,6 +43,32 @@ TEST(TestFolders, EachIsFreshAndLeavesAnotherRunsAlone) {
 TEST(TestFolders, ThePluginsOwnFolderIsInTheTests) {
     const std::string folder = ZeqTuloTestDirectory();
     EXPECT_EQ(folder + "zeqtulo/", std::string(ZeqTuloUserDirectory().Buffer()));
+}
+
+// The test kits read a regular file alone: a link is not followed (another user's, in a folder a test
+// opened to them, would lead anywhere) and a named pipe under the name is not waited on (the read,
+// in a child, ends at once).
+TEST(TestKits, ReadRegularFilesAloneWithoutFollowingOrWaiting) {
+    const fs::path folder = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "kit-reads");
+    const std::string file = (folder / "log.txt").string(), link = (folder / "link.txt").string(),
+                      pipe = (folder / "pipe.txt").string();
+    std::ofstream(file) << "logged";
+    ASSERT_EQ(0, ::symlink(file.c_str(), link.c_str()));
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    EXPECT_EQ("logged", ZeqTuloReadFile(file));
+    EXPECT_EQ("", ZeqTuloReadFile(link));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(ZeqTuloReadFile(pipe).empty() ? 0 : 1);
+    int status = -1;
+    for (int tenths = 0; tenths < 600 && ::waitpid(child, &status, WNOHANG) == 0; ++tenths) ::usleep(100000);
+    if (::waitpid(child, &status, WNOHANG) == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        ADD_FAILURE() << "the read waited on the named pipe";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::remove_all(folder);
 }
 
 }  // namespace

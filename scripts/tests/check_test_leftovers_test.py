@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""scripts/check-test-leftovers.py on a scratch folder and a checkout of its own: what a run left
-is found at any depth, whatever times it was copied with, what earlier runs left is not; a test
-outside the run (which the check could run beside) fails it, and so does a check not given the
-build's tests to look at."""
+"""scripts/check-test-leftovers.py on a build's test-tmp and a checkout of its own: what a run left
+in its own folder is found at any depth, whatever times it was copied with; what earlier runs left,
+and what another run at the same time is making in its own folder, is not; a test outside the run
+(which the check could run beside) fails it, and so does a check not given the build's tests to look
+at or its run's folder. in-test-run.sh gives every test of one CTest run one folder, and each run its
+own."""
 import os
 import pathlib
 import shutil
@@ -36,11 +38,12 @@ LISTING = """{"kind": "ctestInfo", "tests": [
 class LeftoverCheck(unittest.TestCase):
     def setUp(self):
         self.folder = pathlib.Path(tempfile.mkdtemp(prefix="leftover-check-", dir=scratch_root()))
-        self.scratch = self.folder / "build" / "test-tmp"
+        self.runs = self.folder / "build" / "test-tmp"
+        # This run's folder, as in-test-run.sh names it.
+        self.scratch = self.runs / "run-4242-1234567"
         self.source = self.folder / "source"
         (self.source / "scripts").mkdir(parents=True)
         self.scratch.mkdir(parents=True)
-        self.stamp = self.folder / "build" / "test-run-started"
         # CTest's listing of the build's tests, as the check asks it.
         self.ctest = self.folder / "ctest"
         self.listing = self.folder / "listing.json"
@@ -52,12 +55,20 @@ class LeftoverCheck(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.folder)
 
+    def script(self, *arguments, run=True):
+        """The check run with arguments in this run (its folder ZEQ_TEST_TMP, as in-test-run.sh gives
+        it): status and output."""
+        environment = {k: v for k, v in os.environ.items() if k != "ZEQ_TEST_TMP"}
+        if run:
+            environment["ZEQ_TEST_TMP"] = str(self.scratch)
+        result = subprocess.run([sys.executable, str(CHECK), *arguments], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, env=environment)
+        return result.returncode, result.stdout
+
     def check(self, *extra):
         """The check's status and output; given the build's tests unless extra says otherwise."""
         extra = extra or ("--ctest", str(self.ctest), "--build", str(self.folder))
-        result = subprocess.run([sys.executable, str(CHECK), "check", str(self.stamp), str(self.scratch),
-                                 str(self.source), *extra], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        return result.returncode, result.stdout
+        return self.script("check", str(self.source), *extra)
 
     def start_after(self, earlier):
         """Starts the run once the file system's clock has passed what earlier made: a file made at
@@ -69,10 +80,10 @@ class LeftoverCheck(unittest.TestCase):
             if probe.stat().st_mtime_ns > last:
                 break
         probe.unlink()
-        subprocess.run([sys.executable, str(CHECK), "start", str(self.stamp)], check=True)
+        self.assertEqual(0, self.script("start")[0])
 
-    def test_what_this_run_left_is_found_what_earlier_runs_left_is_not(self):
-        old_empty = self.scratch / "earlier" / "empty"
+    def test_what_this_run_left_is_found_what_earlier_and_other_runs_left_is_not(self):
+        old_empty = self.runs / "run-17-99" / "earlier" / "empty"
         old_empty.mkdir(parents=True)
         old_cache = self.source / "scripts" / "tests" / "__pycache__"
         old_cache.mkdir(parents=True)
@@ -90,18 +101,28 @@ class LeftoverCheck(unittest.TestCase):
         shutil.copytree(self.folder / "template", self.scratch / "copied", copy_function=shutil.copy2)
         shutil.copystat(template, self.scratch / "copied" / "deep")
         (self.source / "scripts" / "__pycache__").mkdir()
+        # Another run in the same build folder, started since, has a test's fresh folder in progress.
+        (self.runs / "run-4343-1234999" / "stopped-bench-x1y2z3").mkdir(parents=True)
         status, out = self.check()
         self.assertEqual(1, status, out)
         self.assertEqual(sorted([f"{deep}: an empty folder a test left",
                                  f"{self.scratch / 'copied' / 'deep'}: an empty folder a test left",
                                  f"{self.source / 'scripts' / '__pycache__'}: a Python cache a test left in the checkout"]),
                          sorted(out.splitlines()))
+        # The run is over: its stamp went, what it left stays for a look.
+        self.assertEqual(2, self.check()[0])
+        self.assertTrue(deep.is_dir())
 
-        # Emptied, the scratch folder passes; a cache written into an earlier one counts.
+        # Emptied, the run's folder passes, and goes; a cache written into an earlier one counts.
         shutil.rmtree(self.scratch / "zeqtulo")
         shutil.rmtree(self.scratch / "copied")
+        shutil.rmtree(kept)
         shutil.rmtree(self.source / "scripts" / "__pycache__")
+        self.start_after([old_cache])
         self.assertEqual(0, self.check()[0])
+        self.assertFalse(self.scratch.exists())
+        self.assertEqual(["run-17-99", "run-4343-1234999"], sorted(p.name for p in self.runs.iterdir()))
+        self.start_after([old_cache])
         (old_cache / "new.pyc").write_text("")
         self.assertEqual(1, self.check()[0])
 
@@ -113,11 +134,17 @@ class LeftoverCheck(unittest.TestCase):
         self.assertEqual(["Outside.NoProperties", "Outside.OtherFixture"],
                          [line.split(":")[0] for line in out.splitlines()])
         # Tests that cannot be listed are no pass, and a check not given them is no check.
+        self.script("start")
         self.ctest.write_text("#!/bin/sh\nexit 1\n")
         self.assertEqual(2, self.check()[0])
         self.assertEqual(2, self.check("--verbose")[0])
-        self.assertEqual(2, subprocess.run([sys.executable, str(CHECK), "check", str(self.stamp), str(self.scratch),
-                                            str(self.source)], stdout=subprocess.PIPE, stderr=subprocess.PIPE).returncode)
+        self.assertEqual(2, self.script("check", str(self.source))[0])
+        # Nor is one not told its run's folder.
+        self.ctest.write_text(f"#!/bin/sh\ncat '{self.listing}'\n")
+        self.listing.write_text(INSIDE)
+        self.assertEqual(2, self.script("check", str(self.source), "--ctest", str(self.ctest), "--build",
+                                        str(self.folder), run=False)[0])
+        self.assertEqual(0, self.check()[0])
 
     @unittest.skipUnless(shutil.which("git"), "needs git, to tell the checkout's own files")
     def test_what_a_test_made_in_the_checkout_is_found(self):
@@ -150,6 +177,7 @@ class LeftoverCheck(unittest.TestCase):
                                  f"{settings}: made in the checkout by a test"]), sorted(out.splitlines()))
         shutil.rmtree(stray)
         settings.unlink()
+        self.script("start")
         self.assertEqual(0, self.check("--ctest", str(self.ctest), "--build", str(build))[0])
 
 

@@ -27,6 +27,9 @@ TREE = {
     "scripts/tests/tool_test.py": "import tempfile\n",
     "tools/tests/road_test.sh": "#!/bin/sh\nset -u\n",
     "scripts/test-tmp-allowed.txt": "# <file>|<text>  # why\n",
+    "fuzz/road.cmake": "# Run it on a copy of its corpus:\n#   corpus=$(mktemp -d) && ./road_fuzz \"$corpus\"\n",
+    "fuzz/road_fuzz.cpp": "int Road() { return 0; }\n",
+    "fuzz/seed.sh": "#!/bin/sh\nset -eu\n",
 }
 
 # (name, file, code appended to it, the line the check must name, counted from the first line of
@@ -77,6 +80,10 @@ SPELLINGS = [
     ("ShellTmpdirBracedName", "tools/tests/road_test.sh", 'rm -rf "${TMPDIR:-/tmp}/road"\n', 1),
     ("ShellMktempFileTemplate", "tools/tests/road_test.sh", 'f=$(mktemp "$TMPDIR/road.XXXXXX")\n', 1),
     ("CMakeTestArgument", "CMakeLists.txt", "add_test(NAME Other COMMAND tool /tmp/other)\n", 1),
+    ("FuzzTargetSource", "fuzz/road_fuzz.cpp", 'const char* kSeed = "/tmp/road-seed";\n', 1),
+    ("FuzzSeedScript", "fuzz/seed.sh", 'out=/tmp/road-corpus\n', 1),
+    ("FuzzCommandInAComment", "fuzz/road.cmake",
+     "#   cp -r ../shared/testdata/road /tmp/road-corpus && ./road_fuzz /tmp/road-corpus\n", 1),
 ]
 
 # What names nothing directly in the temporary folder, or is no test's: the check passes.

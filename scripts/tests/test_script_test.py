@@ -271,8 +271,10 @@ class TestScript(unittest.TestCase):
         scratch = self.script.parent.parent / "build" / "test" / "test-tmp"
         elsewhere = self.folder / "elsewhere"
         def plant():
-            for folder in ("fileio-Stopped-Ab12Cd", "zeqtulo/Suite.Failed-Xy34Zw", "one-door-abcd_123", "mine"):
+            for folder in ("fileio-Stopped-Ab12Cd", "zeqtulo/Suite.Failed-Xy34Zw", "one-door-abcd_123", "mine",
+                           "run-4242-987654/zeqtulo/Suite.Failed-Xy34Zw", "run-4242"):
                 (scratch / folder).mkdir(parents=True, exist_ok=True)
+            (scratch / "run-4242-987654/zeqtulo/Suite.Failed-Xy34Zw" / "zeqtulolog.txt").write_text("")
             (scratch / "fileio-Stopped-Ab12Cd" / "deep.3ds.tmp123.abc").write_text("")
             (scratch / "zeqtulo/Suite.Failed-Xy34Zw" / "zeqtulolog.txt").write_text("")
             (scratch / "notes.txt").write_text("")
@@ -280,7 +282,7 @@ class TestScript(unittest.TestCase):
             (elsewhere / "kept").write_text("")
             (scratch / "linked-Ab12Cd").unlink(missing_ok=True)
             (scratch / "linked-Ab12Cd").symlink_to(elsewhere)
-        kept = ["./linked-Ab12Cd", "./mine", "./notes.txt"]
+        kept = ["./linked-Ab12Cd", "./mine", "./notes.txt", "./run-4242"]
         plant()
         status, _, _, calls = self.run_script()
         self.assertEqual(0, status)
@@ -295,6 +297,7 @@ class TestScript(unittest.TestCase):
         self.assertEqual(0, status)
         self.assertIn("./fileio-Stopped-Ab12Cd/deep.3ds.tmp123.abc", next(c for c in calls if c.startswith("test-tmp of build/test:")))
         self.assertTrue((scratch / "zeqtulo/Suite.Failed-Xy34Zw").exists())
+        self.assertTrue((scratch / "run-4242-987654/zeqtulo/Suite.Failed-Xy34Zw/zeqtulolog.txt").exists())
 
     def test_a_missing_package_without_root(self):
         status, lines, errors, calls = self.run_script(missing="libtiff-dev", uid="1000")
