@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -70,9 +69,7 @@ std::string WriteFile(const std::string& path, const ModelTake& take) {
         },
         true);
     EXPECT_TRUE(written) << objects;
-    std::ifstream in(objects);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    const std::string text = ZeqTuloReadFile(objects);
     std::remove(objects.c_str());
     // The takes close the main section; the summary after them would name the SDK's.
     const std::size_t at = text.find("\nTakes: {");
