@@ -39,7 +39,7 @@ ZeqTuloLookAtRig FindLookAtRig(KZeqNode* group) {
 
 ZeqTuloLookAtRig MakeLookAtRig(KZeqNode* group) {
     const int count = group ? group->GetChildCount() : 0;
-    KZeqNode* camera = count >= 2 ? group->GetChild(0) : nullptr;
+    KZeqNode* camera = HostAimsFirstNode(static_cast<std::size_t>(count)) ? group->GetChild(0) : nullptr;
     if (!camera || !camera->GetCamera()) return ZeqTuloLookAtRig();
     camera->SetTarget(group->GetChild(1));
     if (count > 2) camera->SetTargetUp(group->GetChild(2));

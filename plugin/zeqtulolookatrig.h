@@ -27,6 +27,10 @@ struct ZeqTuloLookAtRig {
 // the first in child order is.
 ZeqTuloLookAtRig FindLookAtRig(zeqsdk_400::KZeqNode* group);
 
+// Whether the host aims the first node of a look-at group of that many nodes: at the node after it,
+// its up node the one after that, whatever else the group holds (a node the user put in it).
+inline bool HostAimsFirstNode(std::size_t nodes) { return nodes >= 2; }
+
 // The rig of a host look-at group, whose children come in the host's order (camera, aim, up):
 // when the first child is a camera, its targets are set from that order, as the host aims it; the
 // answer is what FindLookAtRig finds in the group then (empty when the group holds more than a

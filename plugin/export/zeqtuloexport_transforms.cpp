@@ -1,6 +1,7 @@
 // Default transforms and transform animation of every node: pivots, limits and order first, then
 // the current values into the default take and, when anything of the node is animated, its curves
-// into "Take 001"; lights and cameras get their own channels and their forward-axis correction.
+// into "Take 001"; lights and cameras get their own channels and their forward-axis correction (a
+// camera's mirror in it too).
 #include <set>
 #include <string>
 #include <vector>
@@ -58,6 +59,25 @@ std::vector<KZeqVector4> HostScalings(const TFnTransform& transform) {
         out.push_back(scaling);
     }
     return out;
+}
+
+// What a turn holds of a camera's mirror, as the signs of a diagonal: a mirror of two axes is the
+// half turn about the third; of one axis or of three, the half turn that keeps the camera's view
+// (-Z) and up (+Y) where the mirror puts them, its right (X) left mirrored, which no turn holds.
+struct CameraMirror {
+    double mSigns[3] = {1, 1, 1};
+    bool mLost = false;  // a mirror of its right axis the turn leaves out
+    bool operator!=(const CameraMirror& o) const {
+        return mSigns[0] != o.mSigns[0] || mSigns[1] != o.mSigns[1] || mSigns[2] != o.mSigns[2];
+    }
+};
+
+CameraMirror MirrorOf(const KZeqVector4& scaling) {
+    CameraMirror mirror;
+    for (int i = 0; i < 3; ++i) mirror.mSigns[i] = scaling[i] < 0 ? -1 : 1;
+    mirror.mLost = mirror.mSigns[0] * mirror.mSigns[1] * mirror.mSigns[2] < 0;
+    if (mirror.mLost) mirror.mSigns[0] = -mirror.mSigns[0];
+    return mirror;
 }
 
 void ClearTo(KFCurve* curve, float value) {
@@ -164,6 +184,26 @@ TStatus ZeqTuloExport::ExportTransform(ZeqTuloNode& root) {
             // The node itself stays where the host has it, its turn and scaling changed about its pivots.
             if (!KeepOriginThroughTurn(node, hostPost, hostScalings, fileScalings) && mLog)
                 *mLog += ("ZEQ Export Warning: " + OriginAtOneTimeNote(node, about)).c_str();
+            // A camera's mirror goes into its turn (AdjustTransform), as the scaling has it now.
+            if (isCamera && turned && mLog) {
+                const std::string name = node.GetNameWithoutNameSpacePrefix().Buffer();
+                const CameraMirror now = MirrorOf(hostScalings[0]);
+                bool lost = false, changes = false;
+                for (const KZeqVector4& scaling : hostScalings) {
+                    lost = lost || MirrorOf(scaling).mLost;
+                    changes = changes || MirrorOf(scaling) != now;
+                }
+                if (lost)
+                    *mLog += ("ZEQ Export Warning: " + name +
+                              ": its scaling mirrors it in one axis or in three, which a camera cannot hold; it is "
+                              "written turned to look the same way with the same up, its image not mirrored.")
+                                 .c_str();
+                if (changes)
+                    *mLog += ("ZEQ Export Warning: " + name +
+                              ": its keyed scaling mirrors it differently at other times, which the turn written for "
+                              "it holds at the current time only; at other times it looks another way.")
+                                 .c_str();
+            }
             bool varies = false;
             const KZeqXMatrix above = ChildrenCorrectionOverTime(node, hostBefore, fileScalings, varies);
             if (!SameMatrix(above, KZeqXMatrix())) corrections.push_back({&node, above, about, varies, true});
@@ -226,7 +266,18 @@ void ZeqTuloExport::AdjustTransform(ZeqTuloNode& node, TFnTransform& transform, 
     const double (*axes)[4] = AxisTurn(*path, node);
     if (!axes) return;
     const TMatrix q = transform.rotateOrientation(TSpace::kTransform).asMatrix();
-    const TMatrix a = TMatrix(axes) * q;
+    TMatrix a(axes);
+    // A camera's scaling goes out as 1: its mirror, what a turn holds of it, turns the camera
+    // before its rotate axis, where the scaling mirrored it.
+    if (path->hasFn(kHostCamera)) {
+        double scaling[3] = {1, 1, 1};
+        transform.getScale(scaling);
+        const CameraMirror mirror = MirrorOf(KZeqVector4(scaling[0], scaling[1], scaling[2], 0));
+        TMatrix turn;
+        for (int i = 0; i < 3; ++i) turn.matrix[i][i] = mirror.mSigns[i];
+        a = a * turn;
+    }
+    a = a * q;
     KgeRMatrix inverse = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     KgeRMatrix block = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     for (int i = 0; i < 3; ++i)

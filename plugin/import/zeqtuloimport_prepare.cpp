@@ -204,9 +204,6 @@ bool HoldsRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
     return cameraHeld && HoldsRigInOrder(held, hosts);
 }
 
-// The host aims the first node of a look-at group of two or three (camera, aim, up).
-bool AimingGroupSize(std::size_t nodes) { return nodes >= 2 && nodes <= 3; }
-
 // A host node as a key of a set.
 std::uint64_t NodeKey(const TObject& node) { return (std::uint64_t{node.id()} << 32) | node.generation(); }
 
@@ -216,7 +213,7 @@ bool HostAims(const TObject& camera, const std::unordered_set<std::uint64_t>& jo
     const TObject group = TFnDagNode(camera).parent(0);
     if (group.isNull() || !group.hasFn(TFn::kLookAt) || joinedFirst.count(NodeKey(group))) return false;
     const std::vector<TObject> held = TransformChildren(group);
-    return AimingGroupSize(held.size()) && held[0] == camera;
+    return HostAimsFirstNode(held.size()) && held[0] == camera;
 }
 
 }  // namespace
@@ -443,7 +440,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
             std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);
             for (KZeqNode* target : {targets.mAim, targets.mUp})
                 if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
-            targets.mAimed = AimingGroupSize(count);
+            targets.mAimed = HostAimsFirstNode(count);
             if (cameraHost.isNull()) joinedFirst.insert(NodeKey(targets.mHostGroup));
         } else if (!cameraHost.isNull()) {
             standing.emplace_back(&targets, cameraHost);

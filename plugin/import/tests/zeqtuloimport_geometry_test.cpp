@@ -624,13 +624,13 @@ const MergeRigCase kMergeRigCases[] = {
      true},
     // A node of the user's in the look-at group the host made, or in the group of the file that
     // became one: the group binds as the rig the host has, aimed as the host aims its first node
-    // (a group of four at nothing), and the user's node stays there.
+    // (a group of four too), and the user's node stays there.
     {"UsersNodeInTheHostsOwnGroup", "P(Cam@T T X)", "+Mine>camera1_group", "P(Cam@T T X)", KZeqUserParams::kMerge,
      "Cam=|P|camera1_group|Cam T=|P|camera1_group|T Mine=|P|camera1_group|Mine camera1_group1= Cam1= T1=",
      "camera1_group: Cam T Mine", "", false},
     {"UsersNodeMakesTheHostsOwnGroupOfFour", "P(Cam@T^U T U X)", "+Mine>camera1_group", "P(Cam@T^U T U X)",
      KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam camera1_group1= Cam1=", "camera1_group: Cam T U Mine", "",
-     true},
+     false},
     {"UsersNodeInTheFilesGroup", "P(Cam@T T)", "+Mine>P", "P(Cam@T T)", KZeqUserParams::kMerge,
      "Cam=|P|Cam T=|P|T Mine=|P|Mine P1= Cam1=", "P: Cam T Mine", "", false},
     {"CameraJoinsBeforeTheUsersNode", "P(Cam@T T X)", "Cam +Mine>camera1_group", "P(Cam@T T X)",

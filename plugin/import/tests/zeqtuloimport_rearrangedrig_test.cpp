@@ -6,15 +6,22 @@
 // the host keeps one rig (one look-at group, one camera of the file), the user's node first in the
 // group with its place, the camera and the aim where the changed file puts them, and the log says
 // what becomes of the camera and its aim. Beside it: a merge of a complete rig with the user's
-// node between the camera and the aim moves nothing.
+// node between the camera and the aim moves nothing; and a node of the user's first, after the
+// camera or last in a rig with an up node or without one (below).
 #include "importtest_support.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <ostream>
+#include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
@@ -134,5 +141,168 @@ TEST_F(CompleteRigTest, AMergeMovesNoUsersNode) {
         EXPECT_EQ(Counts(), "1 5");
     }
 }
+
+// ---- A node of the user's in a look-at group, the rig with an up node or without one. The user
+// puts a null, a mesh or a light of theirs into the group: first, after the camera or last. The
+// host aims the first node of its group, whatever else the group holds: after the camera, the node
+// leaves the rig as it is, and a merge of the unchanged file changes nothing; first, it takes the
+// camera's aim away, and a merge gives the camera the file's orientation, turned onto the host's
+// forward axis, which the log says. A changed file arrives once either way.
+
+enum class Place { kFirst, kMiddle, kLast };
+
+struct UsersNodeCase {
+    bool mUp;           // the rig has an up node
+    Place mPlace;       // the user's node first in the group, after the camera or last
+    bool mFilesGroup;   // the file names the group ("Rig"), else the host makes it
+    bool mUnderParent;  // the rig hangs below the null Holder, else at the top
+    KZeqUserParams::ELoadMode mMode;
+};
+
+void PrintTo(const UsersNodeCase& c, std::ostream* out) {
+    const char* const places[] = {"first", "middle", "last"};
+    *out << (c.mUp ? "up " : "no up ") << places[static_cast<int>(c.mPlace)] << (c.mFilesGroup ? " file's" : " host's")
+         << (c.mUnderParent ? " below" : " top") << (c.mMode == KZeqUserParams::kMerge ? " merge" : " exclusive");
+}
+
+// cam40 aimed at cam40_aim, with its up node cam40_up when asked; the camera turned and keyed, the
+// rig's nodes moved by shift.
+importtest::Builder UpRig(const UsersNodeCase& c, double shift) {
+    return [c, shift](KZeqSdkManager& m, KZeqScene& s) {
+        std::string rig = c.mUp ? "cam40@cam40_aim^cam40_up cam40_aim cam40_up" : "cam40@cam40_aim cam40_aim";
+        if (c.mFilesGroup) rig = "Rig(" + rig + ")";
+        if (c.mUnderParent) rig = "Holder(" + rig + ")";
+        const SceneNodes nodes = BuildScene(m, s, rig);
+        KZeqNode* camera = nodes.at("cam40").mNode;
+        camera->SetDefaultR(KZeqVector4(0, 30, 0, 0));
+        camera->SetDefaultT(KZeqVector4(1 + shift, 2, 3, 0));
+        nodes.at("cam40_aim").mNode->SetDefaultT(KZeqVector4(5, shift, -2, 0));
+        if (c.mUp) nodes.at("cam40_up").mNode->SetDefaultT(KZeqVector4(1, 9 + shift, 3, 0));
+        if (c.mUnderParent) nodes.at("Holder").mNode->SetDefaultT(KZeqVector4(0, 0, 4, 0));
+        s.CreateTake("Take 001");
+        camera->SetCurrentTakeNode("Take 001");
+        KFCurve* x = camera->GetCurrentTakeNode()->GetTranslationX();
+        Key(x, 0.0, static_cast<float>(1 + shift));
+        Key(x, 1.0, static_cast<float>(4 + shift));
+    };
+}
+
+// The host's cameras but its own four.
+int FileCameras() {
+    int cameras = 0;
+    for (TItDag it(TItDag::kDepthFirst, TFn::kCamera); !it.isDone(); it.next()) {
+        TDagPath path;
+        it.getPath(path);
+        path.pop(1);
+        if (!ZeqTuloUtility::IsCameraNameReserved(TFnDependencyNode(path.node()).name().asChar())) ++cameras;
+    }
+    return cameras;
+}
+
+// The dump without rotate axis values.
+std::string WithoutRotateAxes(const std::string& dump) {
+    std::istringstream in(dump);
+    std::string out;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("  value rotateAxis.", 0) != 0) out += line + "\n";
+    return out;
+}
+
+class UsersNodeInRigTest : public ImportDriverTest, public ::testing::WithParamInterface<UsersNodeCase> {
+protected:
+    // The host's one look-at group: the file's, or the one the host made for the camera.
+    static std::string Group() {
+        TItDag it(TItDag::kDepthFirst, TFn::kLookAt);
+        return it.isDone() ? "" : TFnDependencyNode(it.item()).name().asChar();
+    }
+    // The group's nodes, the user's where the case puts it.
+    std::vector<std::string> Held() const {
+        std::vector<std::string> held{"cam40", "cam40_aim"};
+        if (GetParam().mUp) held.push_back("cam40_up");
+        const Place place = GetParam().mPlace;
+        const std::size_t at = place == Place::kFirst ? 0 : place == Place::kMiddle ? 1 : held.size();
+        held.insert(held.begin() + static_cast<std::ptrdiff_t>(at), "userNode");
+        return held;
+    }
+    // The user's node, of a kind each place gives another: a null, a mesh or a light.
+    void AddUsersNode() const {
+        TObject made;
+        switch (GetParam().mPlace) {
+        case Place::kFirst: made = standin::createNode("transform", "userNode"); break;
+        case Place::kMiddle: made = TFnDagNode(standin::createCube("userNode", false)).parent(0); break;
+        case Place::kLast:
+            made = TFnDagNode(TFnPointLight().create()).parent(0);
+            TFnDagNode(made).setName("userNode");
+            break;
+        }
+        TFnTransform(made).setTranslation(TVector(7, 8, 9), TSpace::kTransform);
+    }
+};
+
+TEST_P(UsersNodeInRigTest, MergesOfTheFileKeepTheRig) {
+    const UsersNodeCase& c = GetParam();
+    ASSERT_TRUE(Import(Write("first", UpRig(c, 0)), "Take 001"));
+    // The user's node into the group, then the nodes after its place out into it and back, as the
+    // host's commands rearrange a group.
+    AddUsersNode();
+    const std::string group = Group();
+    ASSERT_TRUE(Command("parent userNode " + group));
+    const std::vector<std::string> held = Held();
+    for (auto after = std::find(held.begin(), held.end(), "userNode") + 1; after != held.end(); ++after)
+        ASSERT_TRUE(Command("parent " + *after + " userNode") && Command("parent " + *after + " " + group)) << *after;
+    std::string order = group + ":";
+    for (const std::string& name : held) order += " " + name;
+    ASSERT_EQ(HostChildren(group), order);
+    const std::string before = standin::dump();
+
+    Params()->SetImportType(c.mMode);
+    std::remove((mDirectory + "zeqtulolog.txt").c_str());
+    ASSERT_TRUE(Import(Write("again", UpRig(c, 0)), "Take 001"));
+    if (c.mPlace != Place::kFirst) {
+        EXPECT_EQ(standin::dump(), before);
+        EXPECT_EQ(Log().find("Camera "), std::string::npos) << Log();
+    } else {
+        EXPECT_EQ(WithoutRotateAxes(standin::dump()), WithoutRotateAxes(before));
+        EXPECT_EQ(HostAttr("cam40.rotateAxisY"), "-90");
+        EXPECT_NE(Log().find("Camera cam40: it was in the host scene before, in a look-at group that does not hold "
+                             "its rig in the file's order; the aim is left out and the camera keeps its orientation"),
+                  std::string::npos)
+            << Log();
+    }
+
+    // A changed file arrives once: one camera of the file, the rig's nodes where it moved them.
+    ASSERT_TRUE(Import(Write("moved", UpRig(c, 1.5)), "Take 001"));
+    EXPECT_EQ(FileCameras(), 1);
+    EXPECT_EQ(HostChildren(group), order);
+    EXPECT_EQ(At("cam40.translate", 0), "2.5 2 3");
+    EXPECT_EQ(At("cam40.translate", 1), "5.5 2 3");
+    EXPECT_EQ(HostAttr("cam40_aim.translate"), "5 1.5 -2");
+    if (c.mUp) {
+        EXPECT_EQ(HostAttr("cam40_up.translate"), "1 10.5 3");
+    }
+    EXPECT_EQ(HostAttr("userNode.translate"), "7 8 9");
+    EXPECT_EQ(HostAttr("cam40.rotateAxisY"), c.mPlace == Place::kFirst ? "-90" : "0");
+}
+
+std::vector<UsersNodeCase> UsersNodeCases() {
+    std::vector<UsersNodeCase> cases;
+    for (bool up : {false, true})
+        for (Place place : {Place::kFirst, Place::kMiddle, Place::kLast})
+            for (bool filesGroup : {false, true})
+                for (bool underParent : {false, true})
+                    for (KZeqUserParams::ELoadMode mode : {KZeqUserParams::kMerge, KZeqUserParams::kExclusiveMerge})
+                        cases.push_back({up, place, filesGroup, underParent, mode});
+    return cases;
+}
+
+std::string UsersNodeCaseName(const ::testing::TestParamInfo<UsersNodeCase>& info) {
+    const UsersNodeCase& c = info.param;
+    const char* const places[] = {"First", "Middle", "Last"};
+    return std::string(c.mUp ? "Up" : "NoUp") + places[static_cast<int>(c.mPlace)] +
+           (c.mFilesGroup ? "FilesGroup" : "HostsGroup") + (c.mUnderParent ? "Below" : "Top") +
+           (c.mMode == KZeqUserParams::kMerge ? "Merge" : "ExclusiveMerge");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rigs, UsersNodeInRigTest, ::testing::ValuesIn(UsersNodeCases()), UsersNodeCaseName);
 
 }  // namespace

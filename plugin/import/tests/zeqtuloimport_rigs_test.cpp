@@ -946,7 +946,7 @@ protected:
     };
     // The part of its import a file is merged into: every other look-at group of two loses its aim
     // (its camera is aimed at nothing then), every other one of three that is a node of the file
-    // takes a node of the user's ("Extra<n>": the host aims a group of four at nothing), and so does
+    // takes a node of the user's ("Extra<n>": the host aims a group of four as one of three), and so does
     // every other look-at group the host made (which a merge finds by the rig's nodes it holds, and
     // completes before the user's node), each keeping the rest of its nodes and its parents; then
     // about a fifth of the other transforms go (each with what hangs below it), and the look-at
@@ -1010,12 +1010,12 @@ protected:
     }
 };
 
-// Whether the host aims the camera at the path: first in a look-at group of two or three nodes.
+// Whether the host aims the camera at the path: first in a look-at group of two nodes or more.
 bool AimedWhereItIs(const TDagPath& camera) {
     TDagPath group = camera;
     if (!group.pop(1) || group.length() == 0 || group.apiType() != TFn::kLookAt) return false;
     const std::vector<std::string> held = Children(group.node());
-    return held.size() >= 2 && held.size() <= 3 && held[0] == TFnDependencyNode(camera.node()).name().asChar();
+    return held.size() >= 2 && held[0] == TFnDependencyNode(camera.node()).name().asChar();
 }
 
 // How many cameras hold a place after the first in their look-at group.
