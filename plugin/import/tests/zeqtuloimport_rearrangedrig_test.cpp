@@ -147,7 +147,8 @@ TEST_F(CompleteRigTest, AMergeMovesNoUsersNode) {
 // host aims the first node of its group, whatever else the group holds: after the camera, the node
 // leaves the rig as it is, and a merge of the unchanged file changes nothing; first, it takes the
 // camera's aim away, and a merge gives the camera the file's orientation, turned onto the host's
-// forward axis, which the log says. A changed file arrives once either way.
+// forward axis, which the log says (merged again, the file then changes nothing). A changed file
+// arrives once either way.
 
 enum class Place { kFirst, kMiddle, kLast };
 
@@ -268,6 +269,10 @@ TEST_P(UsersNodeInRigTest, MergesOfTheFileKeepTheRig) {
                              "its rig in the file's order; the aim is left out and the camera keeps its orientation"),
                   std::string::npos)
             << Log();
+        // Once the host holds what the file says, a merge of it again changes nothing.
+        const std::string merged = standin::dump();
+        ASSERT_TRUE(Import(Write("again", UpRig(c, 0)), "Take 001"));
+        EXPECT_EQ(standin::dump(), merged);
     }
 
     // A changed file arrives once: one camera of the file, the rig's nodes where it moved them.
