@@ -10,4 +10,5 @@ zeq_add_test(fcurve_plot_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurveplot_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeyreducer_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvenearquarterturn_test.cpp
   LIBS zeq_fcurve)
