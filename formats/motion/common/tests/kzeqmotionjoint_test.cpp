@@ -585,6 +585,21 @@ int Count(const std::string& text, const std::string& what) {
     return count;
 }
 
+// Said once by the files that keep one offset a joint (BVH without translation channels, the AMC),
+// as a warning through the callback and in the exporter's message; nothing said by the others.
+void ExpectSaidByTheFilesOfOneOffset(std::map<std::string, Output>& out, const std::string& said) {
+    for (const char* way : {"bvh", "amc"}) {
+        ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
+        EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
+        EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
+    }
+    for (const Way& way : Ways()) {
+        if (way.mName == std::string("bvh")) continue;
+        EXPECT_TRUE(out[way.mName].mCallbacks.empty() && out[way.mName].mMessages.empty())
+            << way.mName << ": " << out[way.mName].mMessages;
+    }
+}
+
 // A turning joint's rotation pivot, scaling offset or scaling pivot moves its
 // origin (they lie inside its rotation): a file that keeps one offset for the
 // joint says so once, naming the joint and what moves it, as a warning through
@@ -603,16 +618,7 @@ TEST_F(MotionJointWrite, WhatMovesATurningJointIsSaidOnce) {
         std::map<std::string, Output> out;
         std::string error;
         ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
-        for (const char* way : {"bvh", "amc"}) {
-            ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
-            EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
-            EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
-        }
-        for (const Way& way : Ways()) {
-            if (way.mName == std::string("bvh")) continue;
-            EXPECT_TRUE(out[way.mName].mCallbacks.empty() && out[way.mName].mMessages.empty())
-                << way.mName << ": " << out[way.mName].mMessages;
-        }
+        ExpectSaidByTheFilesOfOneOffset(out, said);
     }
 }
 
@@ -651,16 +657,7 @@ TEST_F(MotionJointWrite, AMovingTranslationBelowTheTopIsSaidOnce) {
         std::map<std::string, Output> out;
         std::string error;
         ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
-        for (const char* way : {"bvh", "amc"}) {
-            ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
-            EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
-            EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
-        }
-        for (const Way& way : Ways()) {
-            if (way.mName == std::string("bvh")) continue;
-            EXPECT_TRUE(out[way.mName].mCallbacks.empty() && out[way.mName].mMessages.empty())
-                << way.mName << ": " << out[way.mName].mMessages;
-        }
+        ExpectSaidByTheFilesOfOneOffset(out, said);
         ASSERT_TRUE(ReadBack("bvh-translation", out, error)) << error;
         EXPECT_TRUE(Placed("bvh-translation", Expected(), "", 1e-4 * SizeOf(Expected())));
     }
