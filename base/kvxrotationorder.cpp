@@ -30,9 +30,7 @@ void KVXRotationOrder::V2M(KgeRMatrix& m, const KgeRVector& v) const {
 
 void KVXRotationOrder::M2V(KgeRVector& v, const KgeRMatrix& m) const {
     const int order = (mOrder >= 0 && mOrder < eOrderCount) ? mOrder : eEulerXYZ;
-    if (order == eEulerXYZ) {
-        KmRtoVXYZ(v.mData, m);
-    } else if (order == eSphericXYZ) {
+    if (order == eSphericXYZ) {
         double q[4];
         KmRtoQ(q, m);  // w >= 0: the angle stays within [0, 180]
         const double n = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);

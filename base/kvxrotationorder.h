@@ -23,7 +23,9 @@ public:
     // The rotation matrix of the angles: the 3x3 block, with zero translation
     // and (0, 0, 0, 1) as the fourth column.
     void V2M(KgeRMatrix& m, const KgeRVector& v) const;
-    // The angles of the 3x3 block of m, which must be a rotation.
+    // The angles of the 3x3 block of m, which must be a rotation. Every Euler order, XYZ among
+    // them, by the general extraction (KmRtoVord): a turn near a quarter turn about the middle
+    // axis is kept, not taken for the quarter turn.
     void M2V(KgeRVector& v, const KgeRMatrix& m) const;
 
 private:

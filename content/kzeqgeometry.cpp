@@ -431,7 +431,7 @@ void KZeqGeometry::ApplyPivot() {
         for (int j = 0; j < 3; ++j) r[i][j] = length != 0.0 ? p[i][j] / length : 0.0;
     }
     double angles[3];
-    KmRtoVXYZ(angles, r);
+    KmRtoVord(angles, r, 0);
     const double cx = std::cos(angles[0] * kDegreesToRadians), sx = std::sin(angles[0] * kDegreesToRadians);
     const double cy = std::cos(angles[1] * kDegreesToRadians), sy = std::sin(angles[1] * kDegreesToRadians);
     const double cz = std::cos(angles[2] * kDegreesToRadians), sz = std::sin(angles[2] * kDegreesToRadians);

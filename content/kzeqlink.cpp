@@ -58,7 +58,7 @@ void KZeqLink::Store(int set, int part, const KZeqVector4& value) {
 }
 
 void KZeqLink::StoreMatrix(int set, const KZeqXMatrix& matrix) {
-    Store(set, 1, matrix.GetR());
+    Store(set, 1, matrix.GetEulerXYZ());
     Store(set, 0, matrix.GetT());
     Store(set, 2, matrix.GetS());
 }

@@ -179,7 +179,7 @@ double* KFCurveNode::GeneralEvaluate(double* values, KTime time, int* last, bool
     if (baseQuaternion) {
         KgeRMatrix m;
         KmQtoR(m, quaternion);
-        KmRtoVXYZ(out, m);
+        KmRtoVord(out, m, 0);
         out += 3;
     }
 

@@ -150,7 +150,7 @@ bool AxisAlignmentInEulerAngle(double* origin, double* pointA, double* pointB, d
     GetQuaternionFromPositionToPosition(q, KgeTVector(u[0], u[1], u[2]), KgeTVector(w[0], w[1], w[2]));
     KgeRMatrix m;
     KmQtoR(m, q);
-    KmRtoVXYZ(rotation, m);
+    KmRtoVord(rotation, m, 0);
     return true;
 }
 

@@ -12,4 +12,5 @@ zeq_add_test(fcurve_plot_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvebake_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurveplot_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeyreducer_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvenearquarterturn_test.cpp
   LIBS zeq_fcurve)

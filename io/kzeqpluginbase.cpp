@@ -56,7 +56,7 @@ void KZeqPluginImportBase::CustomApplyWorldTransform(KZeqNode* node, KgeAMatrix&
     KZeqXMatrix transform;
     std::memcpy(static_cast<KgeAMatrix&>(transform), matrix, sizeof(KgeAMatrix));
     node->SetDefaultT(transform.GetT());
-    node->SetDefaultR(transform.GetR());
+    node->SetDefaultR(transform.GetEulerXYZ());
     node->SetDefaultS(transform.GetS());
     node->GetGlobalMatrix(KZeqNode::eSOURCE_SET, true);
 }

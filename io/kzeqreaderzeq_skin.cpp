@@ -60,7 +60,7 @@ KZeqXMatrix Then(const KZeqMatrix& first, const KZeqMatrix& second) {
 // keeps all three scales negative.
 KZeqXMatrix Normalised(const KZeqMatrix& matrix) {
     const KZeqXMatrix x(matrix);
-    return KZeqXMatrix(x.GetT(), x.GetR(), x.GetS());
+    return KZeqXMatrix(x.GetT(), x.GetEulerXYZ(), x.GetS());
 }
 
 }  // namespace

@@ -20,6 +20,6 @@ void ZeqTuloUtility::RemovePreAndPostFromRotation(KZeqNode* node, KZeqMatrix& ma
     KZeqMatrix withoutPre, product;
     KmAA(withoutPre.mData, preInverse.mData, matrix.mData);
     KmAA(product.mData, withoutPre.mData, postInverse.mData);
-    const KZeqVector4 rotation = KZeqXMatrix(product).GetR();
+    const KZeqVector4 rotation = KZeqXMatrix(product).GetEulerXYZ();
     matrix.SetTRS(translation, rotation, scaling);
 }

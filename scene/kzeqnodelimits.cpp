@@ -142,7 +142,7 @@ double Determinant(const KgeAMatrix& m) {
 
 KZeqVector4 EulerOf(const KgeRMatrix& m) {
     double v[3];
-    KmRtoVXYZ(v, m);
+    KmRtoVord(v, m, 0);
     return KZeqVector4(v[0], v[1], v[2], 0.0);
 }
 

@@ -85,7 +85,7 @@ bool RebuiltIsIdentity(const KZeqMatrix& m) {
         for (int j = 0; j < 3; ++j) normalised.mData[i][j] = k != 0.0 ? m.mData[i][j] / k : 0.0;
     }
     double angles[3];
-    KmRtoVXYZ(angles, normalised);
+    KmRtoVord(angles, normalised, 0);
     KZeqMatrix rebuilt;
     KmXYZtoR(rebuilt, angles[0], angles[1], angles[2]);
     for (int i = 0; i < 3; ++i)

@@ -571,7 +571,7 @@ void KZeqNode::SetLocalStateFromCurrentTake(KTime time, bool recursive) {
 void KZeqNode::SetDefaultTakeFromLocalState(bool recursive) {
     VisitSubtree(recursive, [](KZeqNode& node) {
         node.SetDefaultT(node.mLocalState.mMatrix.GetT());
-        node.SetDefaultR(node.mLocalState.mMatrix.GetR());
+        node.SetDefaultR(node.mLocalState.mMatrix.GetEulerXYZ());
         node.SetDefaultS(node.mLocalState.mMatrix.GetS());
         return true;
     });
@@ -582,7 +582,7 @@ void KZeqNode::SetCurrentTakeFromLocalState(KTime time, bool recursive) {
         const int current = node.GetCurrentTakeNodeIndex();
         KZeqTakeNode* take = current >= 0 && current < node.GetTakeNodeCount() ? node.GetTakeNode(current) : nullptr;
         if (!take) return true;
-        const KZeqVector4 parts[3] = {node.mLocalState.mMatrix.GetT(), node.mLocalState.mMatrix.GetR(),
+        const KZeqVector4 parts[3] = {node.mLocalState.mMatrix.GetT(), node.mLocalState.mMatrix.GetEulerXYZ(),
                                       node.mLocalState.mMatrix.GetS()};
         KFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
                               take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),

@@ -64,7 +64,7 @@ bool Rotation(KZeqMatrix& m, const double* angles) {
 void Decompose(const KgeAMatrix& m, double* scale, KgeAMatrix& rotation) {
     SplitScale(m, scale, rotation);
     double angles[3];
-    KmRtoVXYZ(angles, rotation);
+    KmRtoVord(angles, rotation, 0);
     KmXYZtoR(rotation, angles[0], angles[1], angles[2]);
 }
 
@@ -163,7 +163,7 @@ KZeqVector4 KZeqNode::GetGlobalR(EPivotSet set, bool force) {
     double scale[3], angles[3];
     KZeqMatrix rotation;
     SplitScale(GetGlobalMatrix(set, force), scale, rotation);
-    KmRtoVXYZ(angles, rotation);
+    KmRtoVord(angles, rotation, 0);
     return KZeqVector4(angles[0], angles[1], angles[2], 0.0);
 }
 

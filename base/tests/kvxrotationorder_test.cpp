@@ -42,7 +42,21 @@ TEST_P(RotationOrderTest, RoundTripsAndWritesAWholeMatrix) {
 INSTANTIATE_TEST_SUITE_P(AllOrders, RotationOrderTest, ::testing::Range(0, int(KVXRotationOrder::eOrderCount)),
                          OrderName);
 
-// Orders outside the table are Euler XYZ (through the XYZ kernels: X + Z at
+// Euler XYZ angles of a turn within a tenth of a degree of a quarter turn about Y, either way,
+// rebuild the turn, as every other order's do: no snap to the quarter turn itself.
+TEST(KVXRotationOrderTest, EulerXYZKeepsATurnNearAQuarterTurnAboutY) {
+    const KVXRotationOrder ro(KVXRotationOrder::eEulerXYZ);
+    for (double y : {89.9, 89.95, 89.99, 90.03, 90.08, -89.92, -89.95, -90.05, -90.1}) {
+        KgeRMatrix m, back;
+        KgeRVector v;
+        ro.V2M(m, KgeRVector(30, y, -20));
+        ro.M2V(v, m);
+        ro.V2M(back, v);
+        EXPECT_TRUE(BlockNear(back, m, 1e-12)) << y;
+    }
+}
+
+// Orders outside the table are Euler XYZ (X + Z at
 // gimbal lock); spheric XYZ is the rotation vector in degrees, the zero vector
 // the identity, and a half turn stays finite and rebuilds the matrix.
 TEST(KVXRotationOrderTest, EulerXYZFallbackAndSphericWorkedExamples) {

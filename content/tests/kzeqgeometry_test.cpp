@@ -200,6 +200,18 @@ TEST_F(GeometryTest, ApplyPivotMovesPointsWhollyAndTurnsNormalsOnly) {
         KZeqXMatrix kept;
         EXPECT_TRUE(p[3] == 5 && n[3] == 7 && mesh->GetPivot(kept) == pivot);
     }
+    // A turn within a tenth of a degree of a quarter turn about Y, either way, turns the normals
+    // as far: X goes where the pivot's first row says.
+    for (double y : {89.95, -90.05}) {
+        KZeqMesh* mesh = manager.CreateKZeqMesh();
+        mesh->InitControlPoints(1);
+        mesh->InitNormals();
+        mesh->GetNormals()[0] = KZeqVector4(1, 0, 0, 1);
+        const KZeqXMatrix pivot(KZeqVector4(), KZeqVector4(30, y, 20, 1), KZeqVector4(2, 2, 2, 1));
+        mesh->SetPivot(pivot);
+        mesh->ApplyPivot();
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(mesh->GetNormals()[0][i], pivot.mData[0][i] / 2, 1e-12) << y;
+    }
     // A flat pivot has rows of length 0: the normals stay numbers.
     KZeqMesh* flat = manager.CreateKZeqMesh();
     flat->InitControlPoints(1);

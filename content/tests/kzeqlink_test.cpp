@@ -84,6 +84,12 @@ TEST(KZeqLink, MatricesSplitIntoSetsAndCopiesFollowTheSteps) {
     EXPECT_TRUE(Near(link.GetTransformLinkR(r), 10, 20, 30) && Near(link.GetTransformLinkT(t), 1, 2, 3));
     KZeqXMatrix back;
     EXPECT_TRUE(link.GetTransformLinkMatrix(back) == matrix);
+    // Within a tenth of a degree of a quarter turn about Y the turn is kept, not the quarter turn.
+    const KZeqXMatrix turned(KZeqVector4(1, 2, 3, 1), KZeqVector4(10, -89.95, 30, 1), KZeqVector4(2, 2, 2, 1));
+    link.SetTransformMatrix(turned);
+    link.GetTransformMatrix(back);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(back.mData[i][j], turned.mData[i][j], 1e-12) << i << j;
 
     // A name without a node is not copied; everything else is.
     KZeqReaderZeq::SetLinkName(link, "Model::fromFile");

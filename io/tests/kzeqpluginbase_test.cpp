@@ -57,3 +57,14 @@ TEST_F(KZeqPluginImportBaseTest, RootNodesAndPreprocessing) {
     mDriver.Preprocess(nullptr);
     EXPECT_EQ(2, mDriver.mCalls);
 }
+
+// A correction turned within a tenth of a degree of a quarter turn about Y: the root takes that
+// turn, not the quarter turn.
+TEST_F(KZeqPluginImportBaseTest, ACorrectionNearAQuarterTurnIsKept) {
+    const KZeqXMatrix turned(KZeqVector4(1, 2, 3, 0), KZeqVector4(20, -89.95, 10, 0), KZeqVector4(2, 2, 2, 0));
+    std::memcpy(mDriver.mCorrection, turned.mData, sizeof(mDriver.mCorrection));
+    mDriver.Preprocess(mRoot);
+    const KgeAMatrix& placed = mRoot->GetGlobalMatrix(KZeqNode::eSOURCE_SET);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(placed[i][j], turned.mData[i][j], 1e-12) << i << j;
+}

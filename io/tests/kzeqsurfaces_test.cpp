@@ -68,7 +68,9 @@ struct SurfaceFileTest : ::testing::TestWithParam<ZeqFileCase> {
             for (int i = l; i < 16; i += 2) link->AddControlPointIndex(i, 0.125 * (i + 1));
             const double m = l == 2 ? -1.0 : 1.0;
             link->SetTransformMatrix(KZeqXMatrix(V(1, 2, 3, 1), V(10, 20 * l, 30, 1), V(m, 2 * m, 0.5 * m, 1)));
-            link->SetTransformLinkMatrix(KZeqXMatrix(V(-4, l, 6, 1), V(45, -30, 15 * l, 1), V(1.5, 1.5, 1.5, 1)));
+            // The last link's turn lies within a tenth of a degree of a quarter turn about Y.
+            link->SetTransformLinkMatrix(
+                KZeqXMatrix(V(-4, l, 6, 1), V(45, l == 2 ? -89.95 : -30, 15 * l, 1), V(1.5, 1.5, 1.5, 1)));
             link->SetAssociateModel(rig);
             link->SetTransformAssociateModelMatrix(KZeqXMatrix(V(0, 5, 0, 1), V(0, 90, 0, 1), V(2, 2, 2, 1)));
             if (l == 1) link->SetTransformParentMatrix(KZeqXMatrix(V(7, 8, 9, 1), V(5, 5, 5, 1), V(1, 1, 1, 1)));

@@ -48,6 +48,20 @@ TEST(RemovePreAndPost, PostRotationInXYZWhateverTheOrder) {
     EXPECT_TRUE(sheared == KZeqMatrix(KZeqVector4(4, 5, 6, 1), KZeqVector4(10, 20, 30, 0), KZeqVector4(1, 2, 3, 1)));
 }
 
+// The rotation left within a tenth of a degree of a quarter turn about Y is that turn, not the
+// quarter turn.
+TEST(RemovePreAndPost, ATurnNearAQuarterTurnAboutYIsKept) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    for (double y : {89.95, -90.05}) {
+        const KZeqMatrix turned(KZeqVector4(1, 2, 3, 1), KZeqVector4(20, y, 10, 0), KZeqVector4(2, 2, 2, 1));
+        KZeqMatrix m = turned;
+        ZeqTuloUtility::RemovePreAndPostFromRotation(node, m);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_NEAR(m.mData[i][j], turned.mData[i][j], 1e-12) << y << " " << i << j;
+    }
+}
+
 TEST(RemovePreAndPost, MirroredScalingStaysSigned) {
     ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
     KZeqNode* node = manager.CreateKZeqNode("n");

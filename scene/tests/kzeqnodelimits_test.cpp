@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "content/kzeqmarker.h"
 #include "content/kzeqmesh.h"
 #include "content/kzeqskeleton.h"
@@ -109,6 +111,23 @@ TEST_F(KZeqNodeLimitsTest, AutomaticLimitsOfALimbFromItsPoseAndItsLimbChild) {
     tip->GetLimits().UpdateAutomatic(tip);
     EXPECT_EQ(L::eROTATION_SPHERIC_XYZ, tip->GetLimits().GetRotationType());
     EXPECT_EQ(0.0, tip->GetLimits().GetAxisLength());
+}
+
+// The end turned within a tenth of a degree of a quarter turn about Y from the bone, either way:
+// the automatic rotation axis turns X onto it, not onto the quarter turn's direction.
+TEST_F(KZeqNodeLimitsTest, AutomaticAxisKeepsATurnNearAQuarterTurn) {
+    for (double y : {89.95, 90.03, -89.95, -90.05}) {
+        const double c = std::cos(y * M_PI / 180.0), s = std::sin(y * M_PI / 180.0);
+        KZeqNode* root = Node(nullptr, KZeqVector4(), Bone(KZeqSkeleton::eROOT));
+        KZeqNode* limb = Node(root, KZeqVector4(5, 0, 0, 0), Bone(KZeqSkeleton::eLIMB));
+        Node(limb, KZeqVector4(10 * c, 0, -10 * s, 0), Bone(KZeqSkeleton::eLIMB_NODE));
+        L& limits = limb->GetLimits();
+        limits.UpdateAutomatic(limb);
+        KZeqXMatrix axis(KZeqVector4(), limits.GetRotationAxis(), KZeqVector4(1, 1, 1, 0));
+        EXPECT_NEAR(axis.mData[0][0], c, 1e-9) << y;
+        EXPECT_NEAR(axis.mData[0][1], 0, 1e-9) << y;
+        EXPECT_NEAR(axis.mData[0][2], -s, 1e-9) << y;
+    }
 }
 
 TEST_F(KZeqNodeLimitsTest, EndPointFallsBackToTheLongestChildAndMirroringNegatesAllScales) {

@@ -6,6 +6,7 @@
 #include "fcurve/kfcurve.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 #include "scene/tests/scene_test_support.h"
 
 using namespace scenetest;
@@ -104,6 +105,36 @@ TEST_F(KZeqNodeTransformTest, AnimationIntervalWidensOverEveryNodeWithKeys) {
     EXPECT_EQ(std::vector<KTime>({Sec(1), Sec(3)}), std::vector<KTime>({start, stop}));
 }
 
+// A node turned within a tenth of a degree of a quarter turn about Y, either way: the angles of
+// its global rotation, and those a local state gives its default take and its current take's
+// keys, rebuild the turn, not the quarter turn.
+TEST_F(KZeqNodeTransformTest, NearAQuarterTurnAboutYIsKept) {
+    const auto near = [](const KgeAMatrix& a, const KgeAMatrix& b, double tolerance) {
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                if (std::fabs(a[i][j] - b[i][j]) > tolerance) return false;
+        return true;
+    };
+    for (double y : {89.95, 90.03, -89.95, -90.05}) {
+        const KZeqXMatrix turned = TRS({1, 2, 3, 0}, {30, y, 20, 0}, {1, 1, 1, 0});
+        KZeqNode* node = Node();
+        node->SetDefaultR(KZeqVector4(30, y, 20, 0));
+        EXPECT_TRUE(near(TRS({}, node->GetGlobalR(kSet0, true), {1, 1, 1, 0}), turned, 1e-12)) << y;
+
+        node->SetLocalState(turned);
+        node->SetDefaultTakeFromLocalState(false);
+        KZeqVector4 r;
+        EXPECT_TRUE(near(TRS({}, node->GetDefaultR(r), {1, 1, 1, 0}), turned, 1e-12)) << y;
+        node->CreateTakeNode("Take");
+        node->SetCurrentTakeNode("Take");
+        node->SetCurrentTakeFromLocalState(Sec(1), false);
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        const KZeqVector4 keyed(take->GetEulerRotationX()->Evaluate(Sec(1)), take->GetEulerRotationY()->Evaluate(Sec(1)),
+                                take->GetEulerRotationZ()->Evaluate(Sec(1)), 0);
+        EXPECT_TRUE(near(TRS({}, keyed, {1, 1, 1, 0}), turned, 1e-6)) << y;  // keys hold floats
+    }
+}
+
 struct VeltrixCase {
     const char* mName;
     KZeqXMatrix mParent, mLocal;
@@ -134,6 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
         VeltrixCase{"TurnedParentScalesPerAxis", TRS({}, {0, 0, 90, 0}, {2, 1, 1, 0}),
                     TRS({1, 0, 0, 0}, {}, {3, 5, 7, 0}), {0, 2, 0}, {6, 5, 7}},
         VeltrixCase{"GimbalLock", KZeqXMatrix(), TRS({}, {0, 90, 0, 0}, {2, 2, 2, 0}), {0, 0, 0}, {2, 2, 2}},
+        VeltrixCase{"NearAQuarterTurn", TRS({}, {0, 0, 10, 0}, {1, 1, 1, 0}),
+                    TRS({1, 0, 0, 0}, {30, -89.95, 20, 0}, {2, 2, 2, 0}), {0.984807753, 0.173648178, 0}, {2, 2, 2}},
         VeltrixCase{"MirroredChild", KZeqXMatrix(), TRS({}, {}, {-1, -2, -3, 0}), {0, 0, 0}, {-1, -2, -3}}),
     [](const ::testing::TestParamInfo<VeltrixCase>& info) { return std::string(info.param.mName); });
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/kgemath.h"
 #include "base/kstepcount.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/tests/kfiletransform_scene.h"
@@ -49,19 +50,43 @@ protected:
     int mCount = 0;
 };
 
-// A tree of a chain with a branch, asked from the leaves up and from the top down.
+// The node's local transforms (at time, or of the default values) composed from the root down by
+// hand: an evaluation that owes nothing to the cache, which EvaluateGlobalTransform is built on.
+KZeqXMatrix ComposedByHand(KZeqNode& node, const KTime* time) {
+    std::vector<KZeqNode*> chain;
+    for (KZeqNode* at = &node; at; at = at->GetParent()) chain.push_back(at);
+    KZeqXMatrix global;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        KZeqXMatrix local = time ? (*it)->EvaluateLocalTransform(*time) : (*it)->EvaluateLocalTransform();
+        if (it != chain.rbegin()) KmAA(local, global, local);
+        global = local;
+    }
+    return global;
+}
+
+// A tree of a chain with a branch, asked from the leaves up and from the top down, at two times
+// between the keys and of the default values, each answer as the locals compose.
 TEST_F(KZeqTransformCacheTest, AnswersWhatEachNodeEvaluatesBitForBit) {
     std::vector<KZeqNode*> nodes = Chain(6, kAllFeatures);
     const std::vector<KZeqNode*> branch = Chain(3, kTranslation | kRotation | kScaling, nodes[2]);
     nodes.insert(nodes.end(), branch.begin(), branch.end());
     for (bool leavesFirst : {true, false}) {
-        KZeqTransformCache atTime(Sec(0.25)), defaults;
-        for (std::size_t k = 0; k < nodes.size(); ++k) {
-            KZeqNode& node = *nodes[leavesFirst ? nodes.size() - 1 - k : k];
-            EXPECT_TRUE(SameBits(atTime.Global(node), node.EvaluateGlobalTransform(Sec(0.25)))) << node.GetName();
-            EXPECT_TRUE(SameBits(defaults.Global(node), node.EvaluateGlobalTransform())) << node.GetName();
+        KZeqTransformCache defaults;
+        for (double seconds : {0.25, 0.75}) {
+            const KTime time = Sec(seconds);
+            KZeqTransformCache atTime(time);
+            for (std::size_t k = 0; k < nodes.size(); ++k) {
+                KZeqNode& node = *nodes[leavesFirst ? nodes.size() - 1 - k : k];
+                const KZeqXMatrix expected = ComposedByHand(node, &time);
+                EXPECT_TRUE(SameBits(atTime.Global(node), expected)) << node.GetName() << " at " << seconds;
+                EXPECT_TRUE(SameBits(node.EvaluateGlobalTransform(time), expected)) << node.GetName();
+                EXPECT_TRUE(SameBits(defaults.Global(node), ComposedByHand(node, nullptr))) << node.GetName();
+            }
         }
     }
+    // The keys move every node: an answer that passed over the time would show.
+    const KTime quarter = Sec(0.25);
+    EXPECT_FALSE(SameBits(ComposedByHand(*nodes.back(), nullptr), ComposedByHand(*nodes.back(), &quarter)));
     // Each evaluation of a node stands alone: a changed parent shows at once.
     const KZeqXMatrix before = nodes.back()->EvaluateGlobalTransform();
     KZeqVector4 t;

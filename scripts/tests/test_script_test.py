@@ -425,6 +425,29 @@ class TestScript(unittest.TestCase):
         self.assertIn("ninja: build stopped: interrupted by user.", "\n".join(lines[:-2]))
         self.assertFalse(any(call.startswith(("ctest", "stub:")) for call in self.calls()), self.calls())
 
+    def test_each_build_keeps_what_ctest_printed_beside_its_report(self):
+        # CTest writes its output where --output-log says, as this stand-in does. A build that fails
+        # before its tests keeps no log of an earlier run.
+        stub = self.bin / "ctest"
+        stub.rename(self.bin / "ctest-stub")
+        stub.write_text('#!/bin/sh\nprevious=""\nfor arg; do\n'
+                        '  [ "$previous" = --output-log ] && echo "what ctest printed for $2" > "$arg"\n'
+                        '  previous=$arg\ndone\nexec "$STUB_BIN/ctest-stub" "$@"\n')
+        stub.chmod(stat.S_IRWXU)
+        builds = self.script.parent.parent / "build"
+        for fail, logged in [("", ["test", "test-o2"]), ("build:build/test", ["test-o2"])]:
+            with self.subTest(fail=fail):
+                for build in ("test", "test-o2"):
+                    (builds / build).mkdir(parents=True, exist_ok=True)
+                    (builds / build / "test.log").write_text("an earlier run's\n")
+                status, _, _, _ = self.run_script(fail=fail)
+                self.assertEqual(1 if fail else 0, status)
+                for build in ("test", "test-o2"):
+                    log, report = builds / build / "test.log", builds / build / "test-report.xml"
+                    self.assertEqual(build in logged, report.exists(), build)
+                    self.assertEqual(f"what ctest printed for build/{build}\n" if build in logged else None,
+                                     log.read_text() if log.exists() else None, build)
+
     def test_counts_that_cannot_be_given_fail_the_run(self):
         # The report script fails at its count: both builds passed, yet the run cannot say so.
         report = self.script.parent / "skipped-tests.py"

@@ -317,8 +317,8 @@ void KZeqAsfNode::SetLimits(KZeqNode* node) {
     }
     if (RotationDofCount() < 3) {
         double pre[3], axis[3];
-        KmRtoVXYZ(pre, r2);
-        KmRtoVXYZ(axis, e);
+        KmRtoVord(pre, r2, 0);
+        KmRtoVord(axis, e, 0);
         limits.SetAuto(KZeqNodeLimits::eR, false);
         limits.SetEnable(KZeqNodeLimits::eR, true);
         limits.SetDefault(KZeqNodeLimits::eR, KZeqVector4(pre[0], pre[1], pre[2], 0.0));

@@ -322,7 +322,6 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
     if (bone->mDofCount > 0) {
         double t[16] = {0.0}, r[16] = {0.0}, v[16] = {1.0, 1.0, 1.0};
         KZeqNode* node = bone->mNode;
-        const bool full = node && (node->NeedsFullTransform() || bone->mLayered);
         const bool scaled = bone->MotionAt(time, locals, t, r, v);
         if (scaled)
             for (int i = 0; i < 3; ++i) carried[i][i] *= v[i];
@@ -370,7 +369,7 @@ bool KZeqFileAcclaimAmc::WriteBone(KZeqAsfScene* scene, KZeqAsfNode* bone, KTime
         for (int j = 0; j < 3; ++j)
             u[j] = t[0] * bone->mParentAxisMatrix[0][j] + t[1] * bone->mParentAxisMatrix[1][j] +
                    t[2] * bone->mParentAxisMatrix[2][j] - bone->mOffset[j];
-        if (full && notes && bone->TranslationDofCount() == 0) notes->CheckHeldTranslation(*node, time, locals);
+        if (node && notes && bone->TranslationDofCount() == 0) notes->CheckHeldTranslation(*node, time, locals);
         const double toFile = 1.0 / scene->LengthToScene();
         for (int j = 0; j < 3; ++j)
             values[j] = (u[0] * bone->mInvAxisMatrix[0][j] + u[1] * bone->mInvAxisMatrix[1][j] +

@@ -267,7 +267,7 @@ bool KZeqFileBiovision::CreateNodes(KZeqSdkManager& manager, KZeqNode* parent, c
                 double m[4][4] = {};
                 double r[3];
                 KmQtoR(m, q);
-                KmRtoVXYZ(r, m);
+                KmRtoVord(r, m, 0);
                 const KZeqVector4 axis(r[0], r[1], r[2], 0.0);
                 limits.SetAuto(KZeqNodeLimits::eR, false);
                 limits.SetDefault(KZeqNodeLimits::eR, axis);

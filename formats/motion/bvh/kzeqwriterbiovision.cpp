@@ -180,7 +180,7 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         const KZeqVector4 offset = !full && fixedTranslation && mOptions && HasTakeTranslation(current)
                                        ? current->GetLocalFromCurrentTake(mOptions->GetStart()).GetT()
                                        : matrix.GetT();
-        if (full && fixedTranslation) mHeld.insert(current);
+        if (fixedTranslation) mHeld.insert(current);
         const KZeqVector4 t = entry.mCarried.Carry(offset);
         // The root stays a joint, or the file would have no hierarchy.
         if (endSite) {
@@ -203,6 +203,10 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
     return true;
 }
 
+void KZeqWriterBiovision::CheckHeldTranslation(KZeqNode& node, KTime time) {
+    if (mNotes && mHeld.count(&node)) mNotes->CheckHeldTranslation(node, time, mLocals);
+}
+
 bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotationOnly, bool zxyOrder,
                                           const KZeqVector4& scaling) {
     if (!mFile || !node) return false;
@@ -212,7 +216,10 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         pending.pop_back();
         KZeqNode* current = entry.first;
         const bool isRoot = current == mRoot;
-        if (!isRoot && IsEndSite(current)) continue;
+        if (!isRoot && IsEndSite(current)) {
+            CheckHeldTranslation(*current, time);
+            continue;
+        }
         KZeqXMatrix folded;
         const KZeqXMatrix* matrix = &folded;
         if (!mAnyFull) {
@@ -222,7 +229,6 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
             folded = KZeqMotionJoint::Global(*current, time, mLocals);
         } else if (current->NeedsFullTransform()) {
             folded = mLocals ? mLocals->Get(*current, time) : current->EvaluateLocalTransform(time);
-            if (mNotes && mHeld.count(current)) mNotes->CheckHeldTranslation(*current, time, mLocals);
         } else {
             matrix = &current->GetLocalFromCurrentTake(time);
         }
@@ -231,6 +237,8 @@ bool KZeqWriterBiovision::WriteNodeMotion(KZeqNode* node, KTime time, bool rotat
         const KZeqVector4 r = KZeqMotionJoint::Angles(*matrix, zxyOrder ? kZXYChannelOrder : 0);
         if (!mFile->PrintMotion(isRoot, t, r, rotationOnly, zxyOrder)) return false;
         const KZeqCarriedScaling carried = Below(entry.second, *matrix, &r, zxyOrder);
+        // After the matrix's last use: it may be the node's own cache of its take, which the check reads.
+        CheckHeldTranslation(*current, time);
         for (int i = current->GetChildCount(); i-- > 0;) pending.emplace_back(current->GetChild(i), carried);
     }
     return true;

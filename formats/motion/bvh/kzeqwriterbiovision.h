@@ -50,12 +50,15 @@ protected:
     bool WriteMotion(KZeqScene& scene, KStreamOptionsMotion& options) override;
 
 private:
+    // Says through the notes what of a joint held in mHeld the file cannot hold at time.
+    void CheckHeldTranslation(KZeqNode& node, KTime time);
+
     // For the time of one Write.
     KStreamOptionsMotion* mOptions = nullptr;
     KZeqNode* mRoot = nullptr;
     bool mFromGlobalPosition = false;
-    // The joints with a full transform written without translation channels,
-    // their OFFSET checked frame by frame.
+    // The joints below the root written without translation channels (or as
+    // end sites), their OFFSET checked frame by frame.
     std::unordered_set<KZeqNode*> mHeld;
     // False while no node of the write needs its full transform: the frames
     // are then taken as they always were. True outside a write, for callers

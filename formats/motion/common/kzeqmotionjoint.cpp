@@ -5,15 +5,25 @@
 
 #include "base/kgemath.h"
 #include "base/kstepcount.h"
+#include "fcurve/kfcurve.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
+#include "scene/kzeqtakenode.h"
 
 namespace zeqsdk_400 {
 
 namespace {
 
 bool NonZero(const KZeqVector4& v) { return v[0] != 0.0 || v[1] != 0.0 || v[2] != 0.0; }
+
+// Whether now lies farther from held than a millionth of held's size (at least 1) on an axis.
+bool Parts(const KZeqVector4& held, const KZeqVector4& now) {
+    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(held[i] - now[i]) > 1e-6 * size) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -143,21 +153,39 @@ KZeqJointRotationsKept::~KZeqJointRotationsKept() {
 KZeqJointNotes::KZeqJointNotes(KStreamOptionsMotion* options)
     : mOptions(options), mStart(options ? options->GetStart() : KTime()) {}
 
+KZeqVector4 KZeqJointNotes::TakeTranslation(KZeqNode& node, Start& start, KTime time) {
+    if (start.mPlayed) return node.GetLocalFromCurrentTake(time).GetT();
+    KZeqVector4 t = start.mTake;
+    for (int i = 0; i < 3; ++i)
+        if (start.mCurves[i]) t[i] = start.mCurves[i]->Evaluate(time, &start.mLast[i]);
+    return t;
+}
+
 void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals) {
-    if (!node.NeedsFullTransform() || WasSaid(node, eHeld)) return;
     // The full transform's translation less the take's own: what the pivots and offsets add.
     const auto added = [&node, locals](KTime at) {
         const KZeqVector4 full = locals ? locals->Get(node, at).GetT() : node.EvaluateLocalTransform(at).GetT();
         return full - node.GetLocalFromCurrentTake(at).GetT();
     };
-    auto start = mAtStart.find(&node);
-    if (start == mAtStart.end()) start = mAtStart.emplace(&node, added(mStart)).first;
-    const KZeqVector4& held = start->second;
-    const KZeqVector4 now = added(time);
-    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
-    if (std::fabs(held[0] - now[0]) <= 1e-6 * size && std::fabs(held[1] - now[1]) <= 1e-6 * size &&
-        std::fabs(held[2] - now[2]) <= 1e-6 * size)
-        return;
+    const auto [at, first] = mAtStart.try_emplace(&node);
+    Start& start = at->second;
+    if (first) {
+        // Only curves of two keys or more move; the default take moves nothing.
+        KZeqTakeNode* take = node.GetCurrentTakeNode();
+        if (take && take != node.GetDefaultTakeNode()) {
+            start.mPlayed = node.IsTakeLayeredOrWarped();
+            KFCurve* curves[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+            for (int i = 0; i < 3 && !start.mPlayed; ++i)
+                if (curves[i] && curves[i]->KeyGetCount() > 1) start.mCurves[i] = curves[i];
+        }
+        start.mTake = TakeTranslation(node, start, mStart);
+        start.mFull = node.NeedsFullTransform();
+        if (start.mFull) start.mAdded = added(mStart);
+    }
+    const bool moves = start.mPlayed || start.mCurves[0] || start.mCurves[1] || start.mCurves[2];
+    if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time)))
+        SayNotHeld(node, eMoved, "animated translation");
+    if (!start.mFull || WasSaid(node, eHeld) || !Parts(start.mAdded, added(time))) return;
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
     if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return;
@@ -187,8 +215,10 @@ bool KZeqJointNotes::Say(KZeqNode& node, EKind kind, const KString& text) {
     return true;
 }
 
-void KZeqJointNotes::NotHeld(KZeqNode& node, const char* what) {
-    Say(node, eHeld,
+void KZeqJointNotes::NotHeld(KZeqNode& node, const char* what) { SayNotHeld(node, eHeld, what); }
+
+void KZeqJointNotes::SayNotHeld(KZeqNode& node, EKind kind, const char* what) {
+    Say(node, kind,
         KString("\"") + node.GetNameWithoutNameSpacePrefix() + "\": " + what +
             " not held: the file keeps one offset for the joint, written where the first frame puts it.");
 }

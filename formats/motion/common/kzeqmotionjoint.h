@@ -21,6 +21,7 @@
 
 namespace zeqsdk_400 {
 
+class KFCurve;
 class KStreamOptionsMotion;
 class KZeqMotionJointLocals;
 class KZeqNode;
@@ -132,12 +133,11 @@ public:
     explicit KZeqJointNotes(KStreamOptionsMotion* options);
 
     // A joint written with one translation for the whole take, that of the
-    // start: when what its rotation pivot, scaling offset and scaling pivot
-    // add to its translation (they lie inside its rotation and scaling) parts
-    // at time from what they add at the start, those of them that are not
-    // zero are not held. Nothing for a node without a full transform, nor for
-    // one its take's translation alone moves (no file without translation
-    // channels holds that).
+    // start. When its take's translation (keys, layers, time warps) parts at
+    // time from that of the start, its animated translation is not held; when
+    // what its rotation pivot, scaling offset and scaling pivot add to its
+    // translation (they lie inside its rotation and scaling) parts from what
+    // they add at the start, those of them that are not zero are not held.
     // The full transforms from locals when given.
     void CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals = nullptr);
     // Says once for node that what is not held.
@@ -149,17 +149,31 @@ public:
     const std::vector<KString>& GetLines() const { return mLines; }
 
 private:
-    enum EKind { eHeld, eShear };
+    enum EKind { eHeld, eShear, eMoved };
+    // A held joint at the start. Its take's translation curves that may move it, read alone
+    // (with where the last reading found its keys), or whether the take plays layers or time
+    // warps, its evaluation then read; that translation. Whether it has a full transform, and
+    // what its pivots and offsets add.
+    struct Start {
+        KFCurve* mCurves[3] = {nullptr, nullptr, nullptr};
+        int mLast[3] = {0, 0, 0};
+        bool mPlayed = false;
+        bool mFull = false;
+        KZeqVector4 mTake;
+        KZeqVector4 mAdded;
+    };
+    // The take's translation of the node at time, as start reads it.
+    static KZeqVector4 TakeTranslation(KZeqNode& node, Start& start, KTime time);
     bool WasSaid(const KZeqNode& node, EKind kind) const;
     // False when it was said already; else notes it and says text.
     bool Say(KZeqNode& node, EKind kind, const KString& text);
+    void SayNotHeld(KZeqNode& node, EKind kind, const char* what);
 
     KStreamOptionsMotion* mOptions;
     KTime mStart;
     // The kinds said of each node, a bit each: looked up for every joint at every frame.
     std::unordered_map<const KZeqNode*, unsigned> mSaid;
-    // What the pivots and offsets of a held joint add to its translation at the start.
-    std::unordered_map<KZeqNode*, KZeqVector4> mAtStart;
+    std::unordered_map<KZeqNode*, Start> mAtStart;
     std::vector<KString> mLines;
 };
 

@@ -122,7 +122,7 @@ bool KZeqFileMotionAnalysisHtr::CreateNodes(KZeqSdkManager& manager, KZeqNode* p
         mSegmentOfNode[node] = i;
         node->SetNodeAttribute(LimbNode(manager));
         double angles[3];
-        KmRtoVXYZ(angles, segment.mBaseRotation);
+        KmRtoVord(angles, segment.mBaseRotation, 0);
         node->SetDefaultT(KZeqVector4(segment.mBaseTranslation.mData[0], segment.mBaseTranslation.mData[1],
                                       segment.mBaseTranslation.mData[2], 0.0));
         node->SetDefaultR(KZeqVector4(angles[0], angles[1], angles[2], 0.0));
@@ -195,7 +195,7 @@ void KZeqFileMotionAnalysisHtr::SetLimits(KZeqHtrSegment& segment) {
     Identity(axisMatrix);
     KmRR(axisMatrix, global, mBoneAxis);
     double axis[3];
-    KmRtoVXYZ(axis, axisMatrix);
+    KmRtoVord(axis, axisMatrix, 0);
     const KZeqVector4 axisVector(axis[0], axis[1], axis[2], 0.0);
     KZeqNodeLimits& limits = node->GetLimits();
     limits.SetAuto(KZeqNodeLimits::eT, false);
@@ -239,7 +239,7 @@ bool KZeqFileMotionAnalysisHtr::ReadFrame(KZeqHtrSegment& segment, int index, KT
     KmIJKtoR(m, r[0] * mRotationFactor, r[1] * mRotationFactor, r[2] * mRotationFactor, mRotationOrder);
     KmRR(m, segment.mBaseRotation, m);
     double angles[3];
-    KmRtoVXYZ(angles, m);
+    KmRtoVord(angles, m, 0);
     // Keys arrive in time order; they are appended as rows come, so that a
     // frame count the file does not hold reserves nothing.
     (void)index;
@@ -432,7 +432,7 @@ bool KZeqFileMotionAnalysisHtr::StoreRestPose(KZeqSdkManager& manager, KZeqScene
     if (!pose) return false;
     for (auto& segment : mSegments) {
         double angles[3];
-        KmRtoVXYZ(angles, segment->mBaseRotation);
+        KmRtoVord(angles, segment->mBaseRotation, 0);
         const KgeTVector& t = segment->mBaseTranslation;
         const KZeqMatrix matrix(KZeqVector4(t.mData[0], t.mData[1], t.mData[2], 0.0),
                                 KZeqVector4(angles[0], angles[1], angles[2], 0.0), KZeqVector4(1.0, 1.0, 1.0, 0.0));

@@ -18,6 +18,12 @@ Mat3 RefAxisRotation(int axis, double degrees) {
     return m;
 }
 
+const std::vector<double>& NearQuarterTurns() {
+    static const std::vector<double> turns = {89.9,   89.92,  89.95,  89.97,  90.0,   90.03,  90.05,  90.08,  90.1,
+                                              -89.9,  -89.92, -89.95, -89.97, -90.0,  -90.03, -90.05, -90.08, -90.1};
+    return turns;
+}
+
 Mat3 RefMultiply(const Mat3& a, const Mat3& b) {
     Mat3 m{};
     for (int i = 0; i < 3; ++i)

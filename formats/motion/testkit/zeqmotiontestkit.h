@@ -265,6 +265,9 @@ struct RefSkeleton {
 
 // The rotation of angle degrees about axis 0 (X), 1 (Y) or 2 (Z).
 Mat3 RefAxisRotation(int axis, double degrees);
+// Turns from 89.9 to 90.1 degrees either way (-89.95 among them): within 0.08 degrees of a quarter
+// turn about Y an X-first Euler extraction that snaps there takes them for the quarter turn.
+const std::vector<double>& NearQuarterTurns();
 Mat3 RefMultiply(const Mat3& a, const Mat3& b);
 // The world position of every joint for one row of values: each joint maps a
 // point p of its own space to its parent's as T + L p, L its local rotation

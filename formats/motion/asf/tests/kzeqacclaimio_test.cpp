@@ -386,6 +386,26 @@ TEST_F(AcclaimIO, LimitsOfAnRxOnlyBone) {
     EXPECT_TRUE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eR));
     EXPECT_FALSE(Find("a")->GetLimits().GetAuto(KZeqNodeLimits::eT));
     EXPECT_TRUE(Find("root")->GetLimits().GetAuto(KZeqNodeLimits::eT));
+
+    // b's axis turned a few hundredths of a degree about X: its limits' default rotation, E then
+    // that turn, lies as near a quarter turn about Y, and keeps the turn.
+    for (double x : {0.05, -0.03}) {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        std::string turned = kSkeleton;
+        turned.replace(turned.find("dof tx rz"), 9, "dof rx");
+        turned.replace(turned.find("axis 0 0 0 XYZ", turned.find("name b")), 14, "axis " + std::to_string(x) + " 0 0 XYZ");
+        ASSERT_TRUE(ImportAsf(Write("turned.asf", turned), [](KStreamOptionsMotion& options) {
+            options.SetOption(KStreamOptionsMotion::eImportLimits, KStreamOptionsMotion::eOn);
+        }));
+        KgeRMatrix axis, expected, read;
+        KmXYZtoR(axis, x, 0, 0);
+        KmRR(expected, axis, e);
+        const KZeqVector4 pre = Find("b")->GetLimits().GetDefault(KZeqNodeLimits::eR);
+        KmXYZtoR(read, pre[0], pre[1], pre[2]);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_NEAR(read[i][j], expected[i][j], 1e-12) << x << " " << i << j;
+    }
 }
 
 // ---- Writers ---------------------------------------------------------------------------------

@@ -309,6 +309,64 @@ TEST_F(BvhRead, LimitsDescribeTheBones) {
     EXPECT_TRUE(Find("Hips")->GetLimits().GetAuto(KZeqNodeLimits::eR));
 }
 
+// A chain whose joint B turns within a tenth of a degree of a quarter turn about each axis, either
+// way: by its rotation channel at the second frame, or as the bone to C, its only child, points
+// (one of the other axes turned that far). Every joint lies where the file puts it at both frames,
+// and B's bone axis (limits and pivots) turns X onto the bone: the turn is not taken for the
+// quarter turn, which would move them by a thousandth of their distance.
+TEST_F(BvhRead, NearAQuarterTurnAboutEachAxisIsKept) {
+    KTime period;
+    period.SetSecondDouble(1.0 / 30.0);
+    const std::vector<KTime> times = FrameTimes(KTime(), period, 2);
+    const std::vector<RefChannel> turns = {RefChannel::kRz, RefChannel::kRx, RefChannel::kRy};
+    for (int axis = 0; axis < 3; ++axis)
+        for (int bone = 0; bone < 3; ++bone)  // 0: turned by a frame; 1, 2: the axis that many after it turned
+            for (double angle : NearQuarterTurns()) {
+                const std::string trace = std::string(bone == 0 ? "frame" : "bone") + " turned " +
+                                          std::to_string(angle) + " about " + "XYZ"[axis];
+                Vec3 along = {0.3, 1.0, 0.2};
+                if (bone > 0) {
+                    Vec3 from = {0.0, 0.0, 0.0};
+                    from[static_cast<std::size_t>((axis + bone) % 3)] = 1.0;
+                    const Mat3 r = RefAxisRotation(axis, angle);
+                    for (int i = 0; i < 3; ++i) along[i] = r[i][0] * from[0] + r[i][1] * from[1] + r[i][2] * from[2];
+                }
+                RefSkeleton skeleton;
+                auto joint = [&skeleton](const char* name, int parent, Vec3 offset, std::vector<RefChannel> channels) {
+                    RefJoint j;
+                    j.mName = name;
+                    j.mParent = parent;
+                    j.mOffset = offset;
+                    j.mChannels = std::move(channels);
+                    skeleton.mJoints.push_back(j);
+                };
+                joint("A", -1, {0, 0, 0}, {RefChannel::kTx, RefChannel::kTy, RefChannel::kTz, RefChannel::kRz,
+                                           RefChannel::kRx, RefChannel::kRy});
+                joint("B", 0, {3, 10, 1}, turns);
+                joint("C", 1, {12 * along[0], 12 * along[1], 12 * along[2]}, turns);
+                joint("C_End", 2, {0, 5, 2}, {});
+                std::vector<std::vector<double>> rows = {{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                                         {1.5, 2, 3, 10, 0, 0, 0, 0, 0, 0, 0, 0}};
+                if (bone == 0) rows[1][6 + (axis + 1) % 3] = angle;  // B's rotations: Z, X, Y
+                mManager->DestroyKZeqScene(mScene, true);
+                mScene = mManager->CreateKZeqScene();
+                ASSERT_TRUE(Read("turned.bvh", MakeBvh(skeleton, rows))) << trace << ": " << mError;
+                CompareParts parts;
+                parts.mOffsets = false;
+                EXPECT_TRUE(CompareMotion(ReferenceSnapshot(skeleton, rows), SampleMotion(Find("A"), times), 1e-4,
+                                          parts))
+                    << trace;
+                const double length = std::sqrt(along[0] * along[0] + along[1] * along[1] + along[2] * along[2]);
+                KZeqNodeLimits& limits = Find("B")->GetLimits();
+                for (const KZeqVector4& r : {limits.GetRotationAxis(), limits.GetDefault(KZeqNodeLimits::eR)}) {
+                    KZeqMatrix m;
+                    KmXYZtoR(m, r[0], r[1], r[2]);
+                    // Row vectors: the image of X is the first row.
+                    for (int i = 0; i < 3; ++i) EXPECT_NEAR(m.mData[0][i], along[i] / length, 1e-9) << trace;
+                }
+            }
+}
+
 TEST_F(BvhRead, ReadOptionsComeFromTheMotionHeader) {
     WriteText(mDir / "h.bvh", MakeBvh(SmallSkeleton(), SomeRows(SmallSkeleton(), 5), 1.0 / 60.0));
     KZeqReaderBiovision reader(*mManager);

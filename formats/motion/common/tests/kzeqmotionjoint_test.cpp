@@ -585,6 +585,21 @@ int Count(const std::string& text, const std::string& what) {
     return count;
 }
 
+// Said once by the files that keep one offset a joint (BVH without translation channels, the AMC),
+// as a warning through the callback and in the exporter's message; nothing said by the others.
+void ExpectSaidByTheFilesOfOneOffset(std::map<std::string, Output>& out, const std::string& said) {
+    for (const char* way : {"bvh", "amc"}) {
+        ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
+        EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
+        EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
+    }
+    for (const Way& way : Ways()) {
+        if (way.mName == std::string("bvh")) continue;
+        EXPECT_TRUE(out[way.mName].mCallbacks.empty() && out[way.mName].mMessages.empty())
+            << way.mName << ": " << out[way.mName].mMessages;
+    }
+}
+
 // A turning joint's rotation pivot, scaling offset or scaling pivot moves its
 // origin (they lie inside its rotation): a file that keeps one offset for the
 // joint says so once, naming the joint and what moves it, as a warning through
@@ -603,16 +618,48 @@ TEST_F(MotionJointWrite, WhatMovesATurningJointIsSaidOnce) {
         std::map<std::string, Output> out;
         std::string error;
         ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
-        for (const char* way : {"bvh", "amc"}) {
-            ASSERT_EQ(out[way].mCallbacks.size(), 1u) << way << ": " << out[way].mMessages;
-            EXPECT_EQ(out[way].mCallbacks[0].rfind("Warning: " + said, 0), 0u) << way << ": " << out[way].mCallbacks[0];
-            EXPECT_EQ(Count(out[way].mMessages, said), 2) << way << ": " << out[way].mMessages;
+        ExpectSaidByTheFilesOfOneOffset(out, said);
+    }
+}
+
+// A joint below the top whose translation moves, by its keys (X from 0 to 2 over one frame) or by a
+// translation layer alone: BVH without translation channels and the AMC without translation degrees
+// of freedom keep one offset for it, and say so once, naming it, whatever the number of frames; a
+// joint keyed where it stays is not named. The files that hold it say nothing, and BVH with
+// translation channels places every joint at every frame.
+TEST_F(MotionJointWrite, AMovingTranslationBelowTheTopIsSaidOnce) {
+    const std::string said = "\"J1\": animated translation not held";
+    for (bool layered : {false, true}) {
+        SCOPED_TRACE(layered ? "a translation layer" : "keys");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        mNodes.clear();
+        mKeys.clear();
+        mLayerings.clear();
+        for (int n = 0; n < 4; ++n) {
+            FileTransformValues v;
+            v.t[1] = n == 0 ? 0.0 : 10.0;
+            v.r[2] = 20.0 * n;
+            FileTransformValues moved = v;
+            if (n == 1 && !layered) moved.t[0] = 2.0;
+            Append(v, {{0.0, v}, {0.1, moved}, {2.0, moved}});
+            zeqtest::TakeLayering layering;
+            if (n == 1 && layered) {
+                layering.mLayers = zeqtest::eTranslationLayer;
+                layering.mLayerT[0] = {{0.0, 0.0}, {0.1, 2.0}};
+                layering.mLayerT[1] = layering.mLayerT[2] = {{0.0, 0.0}};
+                zeqtest::AddTakeLayering(*mNodes.back(), kTake, layering);
+            }
+            mLayerings.push_back(layering);
         }
-        for (const Way& way : Ways()) {
-            if (way.mName == std::string("bvh")) continue;
-            EXPECT_TRUE(out[way.mName].mCallbacks.empty() && out[way.mName].mMessages.empty())
-                << way.mName << ": " << out[way.mName].mMessages;
-        }
+        UseTake();
+        Writers writers(mManager, mDir.Path());
+        std::map<std::string, Output> out;
+        std::string error;
+        ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+        ExpectSaidByTheFilesOfOneOffset(out, said);
+        ASSERT_TRUE(ReadBack("bvh-translation", out, error)) << error;
+        EXPECT_TRUE(Placed("bvh-translation", Expected(), "", 1e-4 * SizeOf(Expected())));
     }
 }
 

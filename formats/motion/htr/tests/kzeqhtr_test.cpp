@@ -224,6 +224,106 @@ TEST_F(HtrIO, JabJointsWhereTheFileSaysTheyAre) {
     }
 }
 
+// ---- Turns near a quarter turn -----------------------------------------------------------------
+
+// A chain of segments A, B and C (ending in C_End) whose B turns within a tenth of a degree of a
+// quarter turn about each axis, either way, by its base rotation or by the second frame's, with
+// the bones along each axis. Every node lies where the file's own transforms put it (plain
+// matrices, the end node one bone along C's axis) at both frames and in the default take, and the
+// rest pose holds each base position as the file gives it: the turn is not taken for the quarter
+// turn, which would move what lies below B by a thousandth of its distance.
+TEST_F(HtrIO, NearAQuarterTurnAboutEachAxisIsKept) {
+    using namespace zeqmotiontest;
+    static const char* const kNames[3] = {"A", "B", "C"};
+    KTime period;
+    period.SetSecondDouble(1.0 / 30.0);
+    const std::vector<KTime> times = FrameTimes(KTime(), period, 2);
+    for (int boneAxis = 0; boneAxis < 3; ++boneAxis)
+        for (bool inBase : {true, false})
+            for (int axis = 0; axis < 3; ++axis)
+                for (double angle : NearQuarterTurns()) {
+                    const std::string trace = std::string("bones along ") + "XYZ"[boneAxis] + ", " +
+                                              (inBase ? "base" : "frame") + " turned " + std::to_string(angle) +
+                                              " about " + "XYZ"[axis];
+                    // Millimetres and degrees: translation, rotation about X, Y and Z, length. A
+                    // frame's row: translation and rotation, added to the base position.
+                    double base[3][7] = {{10, 20, 30, 0, 0, 25, 100}, {40, -60, 80, 0, 0, 0, 150},
+                                         {70, 50, -30, 0, 0, 0, 120}};
+                    double second[3][6] = {{5, -3, 2, 20, 0, 0}, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}};
+                    (inBase ? base[1][3 + axis] : second[1][3 + axis]) = angle;
+                    char line[256];
+                    std::string text = std::string("[Header]\nFileType htr\nDataType HTRS\nFileVersion 1\n") +
+                                       "NumSegments 3\nNumFrames 2\nDataFrameRate 30\nEulerRotationOrder ZYX\n" +
+                                       "CalibrationUnits mm\nRotationUnits Degrees\nGlobalAxisofGravity Y\n" +
+                                       "BoneLengthAxis " + "XYZ"[boneAxis] + "\nScaleFactor 1.0\n" +
+                                       "[SegmentNames&Hierarchy]\nA\tGLOBAL\nB\tA\nC\tB\n[BasePosition]\n";
+                    for (int s = 0; s < 3; ++s) {
+                        std::snprintf(line, sizeof(line), "%s\t%.17g\t%.17g\t%.17g\t%.17g\t%.17g\t%.17g\t%.17g\n",
+                                      kNames[s], base[s][0], base[s][1], base[s][2], base[s][3], base[s][4],
+                                      base[s][5], base[s][6]);
+                        text += line;
+                    }
+                    for (int s = 0; s < 3; ++s) {
+                        const double* r = second[s];
+                        std::snprintf(line, sizeof(line), "[%s]\n0\t0 0 0 0 0 0 1\n1\t%.17g %.17g %.17g %.17g %.17g %.17g 1\n",
+                                      kNames[s], r[0], r[1], r[2], r[3], r[4], r[5]);
+                        text += line;
+                    }
+                    text += "[EndOfFile]\n";
+
+                    // The same in centimetres as the reference composes it: X turns first.
+                    RefSkeleton skeleton;
+                    skeleton.mRotationOrder = RefRotationOrder::kFirstListedFirst;
+                    skeleton.mPosition = RefPosition::kAddsToOffset;
+                    std::vector<std::vector<double>> rows(2);
+                    for (int s = 0; s < 3; ++s) {
+                        RefJoint joint;
+                        joint.mName = kNames[s];
+                        joint.mParent = s - 1;
+                        joint.mChannels = {RefChannel::kTx, RefChannel::kTy, RefChannel::kTz,
+                                           RefChannel::kRx, RefChannel::kRy, RefChannel::kRz};
+                        for (int i = 0; i < 3; ++i) joint.mOffset[i] = base[s][i] / 10.0;
+                        joint.mPre = RefMultiply(RefAxisRotation(2, base[s][5]),
+                                                 RefMultiply(RefAxisRotation(1, base[s][4]), RefAxisRotation(0, base[s][3])));
+                        skeleton.mJoints.push_back(joint);
+                        for (int c = 0; c < 6; ++c) {
+                            rows[0].push_back(0.0);
+                            rows[1].push_back(c < 3 ? second[s][c] / 10.0 : second[s][c]);
+                        }
+                    }
+                    RefJoint end;
+                    end.mName = "C_End";
+                    end.mParent = 2;
+                    end.mOffset[boneAxis] = base[2][6] / 10.0;
+                    skeleton.mJoints.push_back(end);
+
+                    mManager.DestroyKZeqScene(mScene, true);
+                    mScene = mManager.CreateKZeqScene();
+                    ASSERT_TRUE(Import(Write("turned.htr", text))) << trace << ": " << mLastError;
+                    CompareParts parts;
+                    parts.mOffsets = false;  // the rest offsets are taken out of the local values
+                    EXPECT_TRUE(CompareMotion(ReferenceSnapshot(skeleton, rows), SampleMotion(Find("A"), times), 1e-4,
+                                              parts))
+                        << trace;
+                    const std::vector<Vec3> rest = RefWorldPositions(skeleton, rows[0]);
+                    KZeqPose* pose = KZeqFileMotionAnalysisHtr::RetrieveRestPose(*mScene, "HTR:reference");
+                    ASSERT_TRUE(pose) << trace;
+                    for (std::size_t j = 0; j < skeleton.mJoints.size(); ++j) {
+                        const RefJoint& joint = skeleton.mJoints[j];
+                        const KZeqVector4 at = Find(joint.mName.c_str())->GetGlobalFromDefaultTake().GetT();
+                        for (int i = 0; i < 3; ++i) EXPECT_NEAR(at[i], rest[j][i], 1e-6) << trace << ", " << joint.mName;
+                        if (j == 3) continue;
+                        const int entry = pose->Find(joint.mName.c_str());
+                        ASSERT_GE(entry, 0) << trace << ", " << joint.mName;
+                        const KZeqMatrix& m = pose->GetMatrix(entry);
+                        // Rows of the pose's matrix, columns of the reference's.
+                        for (int r = 0; r < 3; ++r)
+                            for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.mData[r][c], joint.mPre[c][r], 1e-9) << trace;
+                        for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.mData[3][c], joint.mOffset[c], 1e-12) << trace;
+                    }
+                }
+}
+
 // ---- Round trips ------------------------------------------------------------------------------
 
 class HtrRoundTrip : public HtrIO {
