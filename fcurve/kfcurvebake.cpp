@@ -207,8 +207,12 @@ void ToQuaternion(const double* angles, double* quaternion, const double* previo
 
 }  // namespace
 
-void KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period) {
-    if (!node) return;
+bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period) {
+    if (!node) return false;
+    std::vector<KFCurveNode*> inner;
+    InnerWarps(node, true, inner);
+    // Neither layered nor warped: it plays alone already.
+    if (aboveCount <= 0 && !node->LayerGet() && inner.empty()) return false;
     std::vector<KFCurveNode*> chain(above, above + std::max(aboveCount, 0));
     const std::size_t outer = chain.size();
     if (node->TimeWarpGet()) chain.push_back(node->TimeWarpGet());
@@ -279,6 +283,7 @@ void KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
     }
     node->LayerSet(nullptr, true);
     ClearWarps(node);
+    return true;
 }
 
 }  // namespace zeqsdk_400

@@ -23,8 +23,9 @@ class KFCurveNode;
 // million periods, samples those times alone. A node whose animation holds no key is constant: its
 // curves keep no key and take that value as their default.
 //
-// Afterwards the node has no layer, and neither it nor anything below it a time warp.
-void KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period);
+// Afterwards the node has no layer, and neither it nor anything below it a time warp. Answers
+// false, changing nothing, for a node that no layer and no time warp reach (or a null one).
+bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period);
 
 }  // namespace zeqsdk_400
 

@@ -201,7 +201,10 @@ double* KFCurveNode::FillLayerRun(KFCurveNode* layer, double* out, KTime time, b
         ++out;
     }
     const int count = mChildren.GetCount();
-    for (int i = 0; i < count; ++i) out = mChildren[i]->FillLayerRun(layer ? layer->LayerChannelFor(mChildren[i], i) : nullptr, out, time, candidate);
+    for (int i = 0; i < count; ++i) {
+        KFCurveNode* channel = layer ? layer->LayerChannelFor(mChildren[i], i) : nullptr;
+        out = mChildren[i]->FillLayerRun(channel, out, time, candidate);
+    }
     return out;
 }
 

@@ -301,13 +301,6 @@ bool IsChannelGroup(const KFCurveNode& node) {
     return true;
 }
 
-bool WarpedInside(const KFCurveNode& node) {
-    if (node.TimeWarpGet()) return true;
-    for (int i = 0; i < node.GetCount(); ++i)
-        if (WarpedInside(*node.Get(i))) return true;
-    return node.LayerGet() && WarpedInside(*node.LayerGet());
-}
-
 void FilterMerged(KFCurveNode* node) {
     KFCURVE_ApplyRotationFilter(node, KTime::MinusInfinite(), KTime::Infinite());
     if (KFCURVE_GetUseConstantKeyReducer()) {
@@ -320,10 +313,8 @@ void FilterMerged(KFCurveNode* node) {
 void MergeBelow(KFCurveNode* node, std::vector<KFCurveNode*>& above) {
     if (IsChannelGroup(*node)) {
         // A group neither layered nor warped keeps its curves as they are.
-        if (!above.empty() || node->LayerGet() || WarpedInside(*node)) {
-            KFCurveNodeBake(node, above.data(), static_cast<int>(above.size()), KFCURVE_GetPlotPeriod());
+        if (KFCurveNodeBake(node, above.data(), static_cast<int>(above.size()), KFCURVE_GetPlotPeriod()))
             FilterMerged(node);
-        }
         return;
     }
     // Warps compose from the top down: this node's bends the time its children are read at.

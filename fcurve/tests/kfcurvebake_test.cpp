@@ -75,6 +75,14 @@ bool Plain(const KFCurveNode& node) {
     return true;
 }
 
+TEST(KFCurveNodeBake, ANodeNeitherLayeredNorWarpedIsLeftAsItIs) {
+    // Keys off the grid stay where they are: a take without layers or warps comes in as it is.
+    NodePtr t = Translation({{0, 0}, {0.41, 10}, {1.3, -2}});
+    EXPECT_FALSE(KFCurveNodeBake(t.get(), nullptr, 0, kPeriod));
+    EXPECT_EQ(Times(C(t, 0)), Secs({0, 0.41, 1.3}));
+    EXPECT_FALSE(KFCurveNodeBake(nullptr, nullptr, 0, kPeriod));
+}
+
 TEST(KFCurveNodeBake, WarpsComposeFromTheWholeTransformDown) {
     // X keyed 0, 10, 0 at 0, 1, 2 s under the whole transform at half speed over 1 s: 0.5, 2.5, 5, 5, 5
     // at 0.1, 0.5, 1, 1.5, 2 s, whether the vector and the channel carry an identity warp or not.
