@@ -154,6 +154,17 @@ TEST(KFCurveNodeBake, AKeyUnderAWarpIsASampleWhereTheWarpReachesIt) {
     ExpectValues(XAt(*t, {0.25, 0.6, 1.55, 2.1, 3}), {10, 0, 10, 0, 0});
 }
 
+TEST(KFCurveNodeBake, AKeyOfAWarpBelowTheOutermostIsASample) {
+    // X 0 to 10 over 2 s, the vector's warp at half speed for 1 s then holding, the transform's at
+    // 0.8 over 3 s: the vector's warp stops at 1.25 s, between the 1/30 s samples, at 2.5.
+    Warp whole({{0, 0}, {3, 2.4f}}), vector({{0, 0}, {1, 0.5f}});
+    NodePtr t = Translation({{0, 0}, {2, 10}});
+    t->TimeWarpSet(vector.get());
+    Bake(*t, {whole.get()});
+    EXPECT_NEAR(C(t, 0).Evaluate(Sec(1.25)), 2.5, 1e-4);
+    ExpectValues(XAt(*t, {0.625, 2, 3}), {1.25, 2.5, 2.5});
+}
+
 TEST(KFCurveNodeBake, AConstantLayerCounts) {
     // Layers without keys over channels without keys: translation X = 2, rotation Y = 45, scaling X
     // = 2. The channels keep no key and hold the sums.

@@ -110,29 +110,40 @@ struct ModelTake {
         }
     }
 
-    Mat4 Local(const ModelNode& n, double t) const {
-        FileTransformValues values;
-        values.rotationOrder = n.mOrder;
-        for (int a = 0; a < 3; ++a) values.preRotation[a] = n.mPre[a];
+    // A translation or scaling at take time t, its layers added or multiplied in.
+    std::array<double, 3> Vector(const ModelNode& n, int v, double t) const {
         double base[3];
         std::vector<std::array<double, 3>> layers;
-        Channels(n, eModelT, t, base, layers);
-        for (int a = 0; a < 3; ++a) {
-            values.t[a] = base[a];
-            for (const auto& layer : layers) values.t[a] += layer[a];
-        }
-        Channels(n, eModelS, t, base, layers);
-        for (int a = 0; a < 3; ++a) {
-            values.s[a] = base[a];
-            for (const auto& layer : layers) values.s[a] *= layer[a];
-        }
+        Channels(n, v, t, base, layers);
+        std::array<double, 3> values = {base[0], base[1], base[2]};
+        for (const auto& layer : layers)
+            for (std::size_t a = 0; a < 3; ++a) values[a] = v == eModelS ? values[a] * layer[a] : values[a] + layer[a];
+        return values;
+    }
+
+    // The rotation at take time t: its last layer first, down to the base rotation.
+    Mat4 Rotation(const ModelNode& n, double t) const {
+        double base[3];
+        std::vector<std::array<double, 3>> layers;
         Channels(n, eModelR, t, base, layers);
         Mat4 rotation = EulerMatrix(base, n.mOrder);
         for (const auto& layer : layers) {
             const double angles[3] = {layer[0], layer[1], layer[2]};
             rotation = Multiply(EulerMatrix(angles, n.mOrder), rotation);
         }
-        return FileLocalMatrix(values, rotation);
+        return rotation;
+    }
+
+    Mat4 Local(const ModelNode& n, double t) const {
+        FileTransformValues values;
+        values.rotationOrder = n.mOrder;
+        for (int a = 0; a < 3; ++a) values.preRotation[a] = n.mPre[a];
+        const std::array<double, 3> translation = Vector(n, eModelT, t), scaling = Vector(n, eModelS, t);
+        for (int a = 0; a < 3; ++a) {
+            values.t[a] = translation[static_cast<std::size_t>(a)];
+            values.s[a] = scaling[static_cast<std::size_t>(a)];
+        }
+        return FileLocalMatrix(values, Rotation(n, t));
     }
 
     Mat4 World(std::size_t node, double t) const {
@@ -281,14 +292,17 @@ struct ModelTake {
 // ---- Generated takes --------------------------------------------------------------------------
 
 // Time warps of the generated takes: half speed over 1 s (ending before the take's stop), fast
-// then holding then on, over 3 s at 0.8 (ending after the stop), one that runs back, and one that
-// changes nothing.
+// then holding then on, over 3 s at 0.8 (ending after the stop), one that runs back, one that
+// changes nothing, one that starts late (holding before), and one of a single key (holding
+// throughout). Under the one at 0.8 the keys of the others are reached off the 1/30 s grid.
 inline std::vector<ScalarKeys> ModelWarps() {
     return {{{0, 0}, {1, 0.5}},
             {{0, 0}, {0.4, 0.8}, {0.9, 0.8}, {1.5, 1.5}},
             {{0, 0}, {3, 2.4}},
             {{0, 0}, {0.6, 1.2}, {1.6, 0.3}},
-            {{0, 0}, {2, 2}}};
+            {{0, 0}, {2, 2}},
+            {{0.55, 0.2}, {1.75, 1.4}},
+            {{0.7, 0.35}}};
 }
 
 struct ModelOptions {
@@ -371,9 +385,11 @@ private:
         static const double kScales[3] = {5.0, 170.0, 0.5};
         static const double kLayerScales[3] = {3.0, 60.0, 0.4};
         ModelVector vector;
-        // At times a vector without keys, which only its layers (or nothing) move.
+        // At times a vector without keys, which only its layers (or nothing) move; at times one
+        // keyed from 0 s, which moves while warps read it early.
         const bool still = !fromZero && Pick(6) == 0;
-        for (int a = 0; a < 3; ++a) vector.mAxes[a] = Curve(v, !still && Pick(5) != 0, fromZero && a == 0, kScales[v]);
+        const bool early = fromZero || Pick(3) == 0;
+        for (int a = 0; a < 3; ++a) vector.mAxes[a] = Curve(v, !still && Pick(5) != 0, early && a == 0, kScales[v]);
         if (!options.mLayersAndWarps) return vector;
         const int layers = Pick(20) < 10 ? 0 : Pick(20) < 14 ? 1 : 2;
         for (int l = 0; l < layers; ++l) {
@@ -480,13 +496,35 @@ inline std::string ModelSceneFields(const ModelTake& take) {
 inline std::vector<std::string> ModelKinds(const ModelTake& take) {
     std::vector<std::string> kinds;
     static const char* const kVectors[3] = {"translation", "rotation", "scaling"};
+    const auto warpKinds = [&](int warp) {
+        const ScalarKeys& keys = take.mWarps[static_cast<std::size_t>(warp)];
+        if (keys.size() == 1) kinds.push_back("warp of one key");
+        if (keys.front().first > 0) kinds.push_back("warp starting late");
+    };
     for (const ModelNode& n : take.mNodes) {
         kinds.push_back("order " + std::to_string(n.mOrder));
         if (n.mWarp >= 0) kinds.push_back("warped transform");
+        if (n.mWarp >= 0) warpKinds(n.mWarp);
         for (int v = 0; v < 3; ++v) {
             const ModelVector& vector = n.mV[v];
             if (vector.mWarp >= 0) kinds.push_back(std::string("warped ") + kVectors[v] + (vector.mWarpAxis >= 0 ? " (on a channel)" : ""));
+            if (vector.mWarp >= 0) warpKinds(vector.mWarp);
             if (vector.mWarp >= 0 && n.mWarp >= 0) kinds.push_back("composed warps");
+            // A key of the vector's warp that the transform's reaches off the grid, while the vector
+            // moves there: a kink only a sample at it keeps.
+            const ModelBakeSpan span = take.Span(n, v);
+            if (vector.mWarp >= 0 && n.mWarp >= 0 && !span.mConstant)
+                for (const auto& key : take.mWarps[static_cast<std::size_t>(vector.mWarp)])
+                    for (double t : take.Reaching({n.mWarp}, 1, {key.first})) {
+                        const double frames = t * 30.0;
+                        if (std::fabs(frames - std::round(frames)) < 1e-7 || t <= span.mStart || t >= span.mStop) continue;
+                        const double at = At(take.mWarps[static_cast<std::size_t>(vector.mWarp)], key.first);
+                        for (int a = 0; a < 3; ++a) {
+                            const ScalarKeys& keys = vector.mAxes[a].mKeys;
+                            if (keys.size() > 1 && keys.front().first < at && at < keys.back().first)
+                                kinds.push_back("kink off the grid where the take moves");
+                        }
+                    }
             if (vector.mAxisWarp[0] >= 0 || vector.mAxisWarp[1] >= 0 || vector.mAxisWarp[2] >= 0)
                 kinds.push_back("channel warp");
             if (vector.mLayers.size() > 1) kinds.push_back("two layers");

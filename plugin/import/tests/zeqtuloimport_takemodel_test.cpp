@@ -150,7 +150,7 @@ TEST(TakeModelImportGeneratorTest, TheSeedsReachEveryKind) {
         for (const std::string& kind : ModelKinds(Generate(seed))) ++reached[kind];
     std::string missed;
     for (const char* kind :
-         {"warped transform", "warped translation", "warped rotation", "warped scaling",
+         {"warped transform", "warp starting late", "warp of one key", "warped translation", "warped rotation", "warped scaling",
           "warped rotation (on a channel)", "composed warps", "two layers", "translation layer of 1",
           "translation layer of 3", "rotation layer of 1", "rotation layer of 2", "scaling layer of 1", "constant layer",
           "constant layer over a vector without keys", "layer under a warp", "key at 24 a second", "key off the grid",
