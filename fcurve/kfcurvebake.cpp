@@ -22,6 +22,8 @@ constexpr kULongLong kMaxGridSamples = 10000000;
 // A span between two keys of a time warp is searched in parts of a period or so, at least four (a
 // cubic span may turn back) and at most this many.
 constexpr kULongLong kMinPartsPerSpan = 4, kMaxPartsPerSpan = 4096;
+// A microsecond: samples closer than this are one.
+constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
 
 struct NodeDestroyer {
     void operator()(KFCurveNode* node) const { node->Destroy(); }
@@ -233,7 +235,36 @@ std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*
     MergeInto(times, targets, scratch);
     times.erase(times.begin(), std::lower_bound(times.begin(), times.end(), start));
     times.erase(std::upper_bound(times.begin(), times.end(), stop), times.end());
+
+    // Times closer than kSameSample are one sample (the one at an end of the span, else the one on
+    // the grid, else the first): a time found through a warp beside another lies within the floats
+    // of the warp of it, and no host keeps two keys that close.
+    const auto rank = [&](KTime t) {
+        return t == start || t == stop ? 2 : period > KTime(0) && t.Get() % period.Get() == 0 ? 1 : 0;
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        if (static_cast<kULongLong>(times[i].Get()) - static_cast<kULongLong>(times[kept].Get()) >=
+            static_cast<kULongLong>(kSameSample.Get()))
+            times[++kept] = times[i];
+        else if (rank(times[i]) > rank(times[kept]))
+            times[kept] = times[i];
+    }
+    if (!times.empty()) times.resize(kept + 1);
     return times;
+}
+
+// Between two samples of one value the channel holds still: the segment is a line, so that it
+// holds there whatever its neighbours (and a host given the keys) make of the slopes around it.
+void HoldWhereHeld(KFCurve& curve) {
+    const int count = curve.KeyGetCount();
+    curve.KeyModifyBegin();
+    for (int k = 0; k + 1 < count; ++k) {
+        KFCurveKey* key = curve.KeyGetPtr(k);
+        if (key->GetValue() == curve.KeyGetPtr(k + 1)->GetValue()) key->SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+    }
+    curve.CallbackAddEvent(KFCURVEEVENT_KEY, -1);
+    curve.KeyModifyEnd();
 }
 
 // A base quaternion node's run is its rotation as Euler XYZ angles; its curves hold the
@@ -330,6 +361,7 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             curve.SetSelected(selected);
             curve.SetWasData(wasData);
             if (curve.KeyGetCount() > 0) curve.SetValue(curve.KeyGetPtr(0)->GetValue());
+            HoldWhereHeld(curve);
         }
     }
     node->LayerSet(nullptr, true);

@@ -16,6 +16,7 @@
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakenode.h"
+#include "scene/tests/kfiletakemodel_scene.h"
 #include "scene/tests/kfiletakemodel_support.h"
 #include "fileio/tests/fileio_test_support.h"
 
@@ -25,13 +26,6 @@ using namespace zeqtest;
 namespace {
 
 const unsigned kSeeds = 24;
-
-bool HoldsLayerOrWarp(const KFCurveNode& node) {
-    if (node.LayerGet() || node.TimeWarpGet()) return true;
-    for (int i = 0; i < node.GetCount(); ++i)
-        if (HoldsLayerOrWarp(*node.Get(i))) return true;
-    return false;
-}
 
 // Each baked vector at the times its own kinks lie (keys of its curves, its layers and the warps
 // below the outermost, reached through the warps: off the 1/30 s grid most of them), where the
