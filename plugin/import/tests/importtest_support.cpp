@@ -276,6 +276,30 @@ std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& 
     return worlds;
 }
 
+std::map<std::string, std::vector<zeqtest::Mat4>> SdkWorlds(const std::string& path,
+                                                            const std::vector<double>& times) {
+    std::map<std::string, std::vector<zeqtest::Mat4>> worlds;
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return worlds;
+    scene.SetCurrentTake("Take 001");
+    KZeqNode* root = scene.GetRootNode();
+    for (const double seconds : times) {
+        KTime time;
+        time.SetSecondDouble(seconds);
+        VisitDepthFirst(root, [&](KZeqNode& node) {
+            if (&node == root) return;
+            const KZeqXMatrix global = node.EvaluateGlobalTransform(time);
+            zeqtest::Mat4 world{};
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) world[i][j] = global.mData[i][j];
+            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(world);
+        });
+    }
+    return worlds;
+}
+
 ::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j)
