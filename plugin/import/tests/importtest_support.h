@@ -79,6 +79,8 @@ unsigned ShapeCount(const std::string& transform);
 // own transform (kfiletransform_support.h, written apart from the SDK).
 std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
                                                              const std::vector<double>& times);
+// The same by the SDK's own evaluation of the file (KZeqNode::EvaluateGlobalTransform).
+std::map<std::string, std::vector<zeqtest::Mat4>> SdkWorlds(const std::string& path, const std::vector<double>& times);
 // Within 1e-5 of the larger of the two and 10 (float values of a few levels of nodes), the last
 // column aside.
 ::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got);

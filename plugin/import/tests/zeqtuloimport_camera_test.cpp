@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fcurve/kfcurve.h"
 #include "io/kzeqexporter.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -18,6 +20,7 @@
 
 using namespace zeqsdk_400;
 using namespace importtest;
+using zeqtest::Mat4;
 
 namespace {
 
@@ -266,6 +269,93 @@ TEST_F(CameraTargetTest, TurnedInsideItsPivotsInPlace) {
             EXPECT_NEAR(world.matrix[3][1], 0, 1e-5) << kind[0] << " " << command;
             EXPECT_NEAR(world.matrix[3][2], 10.5, 1e-5) << kind[0] << " " << command;
         }
+    }
+}
+
+// A null or joint directly below a camera takes what the camera's forward-axis turn changes into
+// its own values: mirrored by its scaling, about a scaling pivot or not, keyed or not, it lands where
+// the file and the SDK's evaluation put it, as its twin below a null does, and nothing is said of
+// its place. The worked example: the camera at (1, 2, 3) turned (10, 20, 30), the child at
+// (0.5, -0.25, 0.75) turned (15, 0, 0), scaled (1.27, 1.25, -0.875) about the scaling pivot
+// (0.39, 0.42, 1.08), lands at (2.7213, 1.4610, 5.2012); the others are drawn, negative on each axis,
+// on two, on all three and on none; the last keyed from that scaling to (0.8, 1.6, -1.4) over 1 s.
+TEST_F(CameraTargetTest, MirroredChildScaledAboutAPivotInPlace) {
+    struct Child {
+        std::string mName;
+        const char* mKind;
+        KZeqVector4 mT, mR, mS, mPivot;
+    };
+    const Child example{"Kid", "null", KZeqVector4(0.5, -0.25, 0.75, 0), KZeqVector4(15, 0, 0, 0),
+                        KZeqVector4(1.27, 1.25, -0.875, 0), KZeqVector4(0.39, 0.42, 1.08, 0)};
+    std::vector<Child> children{example};
+    std::mt19937 random(132);
+    const auto value = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    const double kSigns[][3] = {{-1, 1, 1}, {1, -1, 1}, {1, 1, -1}, {-1, -1, 1}, {-1, -1, -1}, {1, 1, 1}};
+    for (const char* kind : {"null", "skeleton:2"})
+        for (const auto& signs : kSigns)
+            for (bool pivot : {true, false}) {
+                Child c{"c" + std::to_string(children.size()), kind, {}, {}, {}, {}};
+                for (int i = 0; i < 3; ++i) {
+                    c.mT[i] = value(-2, 2);
+                    c.mR[i] = value(-170, 170);
+                    c.mS[i] = signs[i] * value(0.5, 2);
+                    c.mPivot[i] = pivot ? value(-1.5, 1.5) : 0;
+                }
+                children.push_back(c);
+            }
+    children.push_back(example);
+    children.back().mName = "KidKeyed";
+    const std::vector<double> times = {0.0, 0.5, 1.0};
+    const std::string file = Write("mirrored_child", [&](KZeqSdkManager& m, KZeqScene& s) {
+        std::vector<KZeqNode*> made;
+        for (const char* above : {"Cam", "Nul"}) {
+            const bool camera = above == std::string("Cam");
+            KZeqNode* parent = AddNode(m, s.GetRootNode(), above, camera ? "camera" : "null");
+            parent->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+            parent->SetDefaultR(KZeqVector4(10, 20, 30, 0));
+            made.push_back(parent);
+            for (const Child& c : children) {
+                KZeqNode* node = AddNode(m, parent, (camera ? c.mName : c.mName + "_n").c_str(), c.mKind);
+                node->SetDefaultT(c.mT);
+                node->SetDefaultR(c.mR);
+                node->SetDefaultS(c.mS);
+                node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+                node->SetScalingPivot(KZeqNode::eSOURCE_SET, c.mPivot);
+                made.push_back(node);
+            }
+        }
+        // Every node in the take, its curves without keys but the last child's scaling.
+        s.CreateTake("Take 001");
+        for (KZeqNode* node : made) {
+            node->SetCurrentTakeNode("Take 001");
+            const std::string name = node->GetNameWithoutNameSpacePrefix().Buffer();
+            if (name != "KidKeyed" && name != "KidKeyed_n") continue;
+            KZeqTakeNode* take = node->GetCurrentTakeNode();
+            KFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+            const float to[3] = {0.8f, 1.6f, -1.4f};
+            for (int axis = 0; axis < 3; ++axis) {
+                Key(scaling[axis], 0.0, static_cast<float>(example.mS[axis]));
+                Key(scaling[axis], 1.0, to[axis]);
+            }
+        }
+    });
+    const auto worlds = FileWorlds(file, times), evaluated = SdkWorlds(file, times);
+    // Without the take (the default values, those of the take's start), then with it.
+    for (const bool take : {false, true}) {
+        ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + file + "\"" + (take ? " -take 0" : ""))) << Log();
+        const Mat4 kid = HostWorld("Kid", 0);
+        EXPECT_NEAR(kid[3][0], 2.7213, 1e-4);
+        EXPECT_NEAR(kid[3][1], 1.4610, 1e-4);
+        EXPECT_NEAR(kid[3][2], 5.2012, 1e-4);
+        for (const Child& c : children)
+            for (const std::string& name : {c.mName, c.mName + "_n"}) {
+                for (std::size_t k = 0; k < (take ? times.size() : 1); ++k) {
+                    const Mat4 host = HostWorld(name, times[k]);
+                    EXPECT_TRUE(NearWorld(worlds.at(name)[k], host)) << name << " at " << times[k] << ", take " << take;
+                    EXPECT_TRUE(NearWorld(evaluated.at(name)[k], host)) << name << " at " << times[k] << ", take " << take;
+                }
+                EXPECT_EQ(Log().find("Node " + name + ": the forward-axis turn"), std::string::npos) << Log();
+            }
     }
 }
 
