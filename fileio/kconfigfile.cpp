@@ -172,7 +172,8 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* hel
     const std::string why = KWhyFileIsNotTrusted(st, folder);
     if (!why.empty() || !KMayUseInSharedFolder(st, folder)) {
         if (!why.empty())
-            mRefusal = ("Cannot read \"" + held->mPath + "\": " + why + " and is not read: " + std::strerror(EACCES)).c_str();
+            mRefusal = ("Cannot read \"" + held->mPath + "\": " + why + " and is not read: " + std::strerror(EACCES))
+                           .c_str();
         std::fclose(file);
         return false;
     }

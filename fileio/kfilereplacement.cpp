@@ -381,8 +381,8 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
         if (st.st_nlink > 1 && ::fstat(file.mDirectory.Get(), &folder) != 0)
             return closeAndFail(cannot + std::strerror(errno), errno);
         if (st.st_nlink > 1 && KIsHardLinkedWhereOthersWrite(st, folder))
-            return closeAndFail(cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES),
-                                EACCES);
+            return closeAndFail(
+                cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES), EACCES);
         code = 0;
         error = "";
         return fd;
@@ -987,7 +987,8 @@ bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, cons
     if (!CanReplace(file, error)) return false;
     bool existed = false;
     Refusal refusal;
-    if (GiveFinalAttributes(descriptor, file, existed, refusal, limit, namedBy) && StillHolds(file, temporary, descriptor, refusal)) {
+    if (GiveFinalAttributes(descriptor, file, existed, refusal, limit, namedBy) &&
+        StillHolds(file, temporary, descriptor, refusal)) {
         BeforeRename(temporary, file);
         if (RenameWith(file.mDirectory.Get(), NameIn(temporary), file.mName.c_str(), 0) != 0) {
             refusal = {"", errno};

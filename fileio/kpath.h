@@ -20,7 +20,8 @@ namespace zeqsdk_400 {
 //   user may have put under its name where another user may write (KWhyLinkIsNotTrusted) is
 //   followed to it, at the end of the path or on the way: the write is refused, naming the link
 //   and why (another user's, KIsOthersLink, sticky folder or not; any link with more than one
-//   name; any link in such a folder that is not sticky, where anyone may rename it).
+//   name; any link in such a folder that is not sticky, where anyone may rename it). Nor is a
+//   file there read or written that another user may have put under its name (KWhyFileIsNotTrusted).
 enum class KNamedBy { eUser, eNobody };
 
 // Path helpers. Both '/' and '\' separate directories on input.

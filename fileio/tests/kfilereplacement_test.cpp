@@ -348,7 +348,8 @@ TEST_F(FileReplacementTest, NoFileWrittenGetsSetUserOrGroupId) {
                 WriteFile(path, "program");
                 ASSERT_EQ(0, ::chmod(path.c_str(), mode));
                 if (ModeOf(path) != mode)
-                    GTEST_SKIP() << "this user cannot give " << path << " the set-group-ID bit (its group is none of theirs)";
+                    GTEST_SKIP() << "this user cannot give " << path
+                                 << " the set-group-ID bit (its group is none of theirs)";
             }
             KFileReplacement main, side;
             ASSERT_TRUE(side.Begin(companion.c_str(), false, namedBy)) << side.GetError();

@@ -343,7 +343,8 @@ TEST(UnnamedWrites, UseNoFileOfAnotherUserWhereOthersMayWrite) {
                                                       std::end(zeqtest::kFoldersOthersMayWrite));
     places.push_back({"the other user's own sticky folder everybody may write", kNobody, 01777, kNobody});
     const std::string text = "[s]\nk = root's\n";
-    const std::string why = "it is another user's file (" + zeqtest::UserName(kNobody) + "), in a folder others may write,";
+    const std::string why =
+        "it is another user's file (" + zeqtest::UserName(kNobody) + "), in a folder others may write,";
     int index = 0;
     for (const Write& write : kWrites) {
         if (write.mIntoFolder) continue;

@@ -743,7 +743,9 @@ TEST_P(KZeqEmbedded, ReplacesNoFileAnotherUserMayHavePutInTheMediaFolder) {
     WriteFile(program, "#!/bin/sh\n");
     ASSERT_EQ(0, ::chmod(program.c_str(), 04755));
     for (const Kind kind : {Kind::kSecondName, Kind::kTheirs, Kind::kOwn}) {
-        SCOPED_TRACE(kind == Kind::kSecondName ? "a second name" : kind == Kind::kTheirs ? "theirs" : "the reader's own");
+        SCOPED_TRACE(kind == Kind::kSecondName ? "a second name"
+                     : kind == Kind::kTheirs   ? "theirs"
+                                               : "the reader's own");
         if (kind == Kind::kTheirs && !zeqtest::IsRoot()) continue;
         fs::remove_all(media);
         fs::create_directories(media);
@@ -757,7 +759,8 @@ TEST_P(KZeqEmbedded, ReplacesNoFileAnotherUserMayHavePutInTheMediaFolder) {
             if (kind == Kind::kTheirs) {
                 ASSERT_EQ(0, ::chown(file.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
             }
-            why = "it is another user's file (" + zeqtest::UserName(zeqtest::kUnprivileged) + "), in a folder others may write,";
+            why = "it is another user's file (" + zeqtest::UserName(zeqtest::kUnprivileged) +
+                  "), in a folder others may write,";
         }
         ASSERT_TRUE(mZeq.FieldReadResetPosition());
         const bool extracted = Extract("", "wood.tif");
