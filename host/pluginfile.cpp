@@ -3,11 +3,14 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <link.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -57,17 +60,43 @@ std::string userName(uid_t user) {
 // this one.
 bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
-bool groupOrOthersMayWrite(const struct stat& folder) { return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+// The folder's group is its owner's alone: the owner's primary group, named as the owner, listing
+// no other member (a user's private group, where a umask of 002 lets it write every folder made),
+// and no access list gives anyone else the write the group bits show.
+bool groupIsOwnersAlone(int at, const struct stat& folder) {
+    std::vector<char> users(16384), groups(16384);
+    struct passwd user;
+    struct passwd* owner = nullptr;
+    struct group group;
+    struct group* named = nullptr;
+    if (::getpwuid_r(folder.st_uid, &user, users.data(), users.size(), &owner) != 0 || !owner ||
+        owner->pw_gid != folder.st_gid)
+        return false;
+    if (::getgrgid_r(folder.st_gid, &group, groups.data(), groups.size(), &named) != 0 || !named ||
+        std::strcmp(named->gr_name, owner->pw_name) != 0)
+        return false;
+    for (char** member = named->gr_mem; member && *member; ++member)
+        if (std::strcmp(*member, owner->pw_name) != 0) return false;
+    // Under an access list the group bits are its mask, which covers every user and group it names.
+    const std::string held = "/proc/self/fd/" + std::to_string(at);
+    return ::getxattr(held.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+}
+
+bool groupOrOthersMayWrite(int at, const struct stat& folder) {
+    return (folder.st_mode & S_IWOTH) != 0 || ((folder.st_mode & S_IWGRP) != 0 && !groupIsOwnersAlone(at, folder));
+}
 
 // Another user may put a name in the folder, a hard link among them, sticky or not.
-bool othersMayWriteIn(const struct stat& folder) { return !mayRun(folder.st_uid) || groupOrOthersMayWrite(folder); }
+bool othersMayWriteIn(int at, const struct stat& folder) {
+    return !mayRun(folder.st_uid) || groupOrOthersMayWrite(at, folder);
+}
 
 // What the folder is when another user may rename anything in it ("" when none may): theirs, or
 // one they may write that is not sticky (in a sticky one of root's or this user's, each name is
 // kept to its owner).
-std::string renamableIn(const struct stat& folder) {
+std::string renamableIn(int at, const struct stat& folder) {
     if (!mayRun(folder.st_uid)) return "a folder of " + userName(folder.st_uid) + "'s";
-    if (groupOrOthersMayWrite(folder) && (folder.st_mode & S_ISVTX) == 0)
+    if ((folder.st_mode & S_ISVTX) == 0 && groupOrOthersMayWrite(at, folder))
         return "a folder others may write that is not sticky";
     return "";
 }
@@ -142,12 +171,12 @@ Descriptor judge(const std::string& path, std::string& refusal) {
         if (named.get() < 0 || ::fstat(named.get(), &st) != 0 || ::fstat(at.get(), &folder) != 0) return Descriptor();
         // The name given itself, a link on the way, or the file its links lead to.
         const bool given = last && !next.fromLink;
-        const std::string renamable = renamableIn(folder);
+        const std::string renamable = renamableIn(at.get(), folder);
         if (S_ISLNK(st.st_mode)) {
             const std::string link = given ? "the symbolic link" : "the symbolic link \"" + entry + "\"";
             if (!mayRun(st.st_uid))
                 note(link + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
-            else if (st.st_nlink > 1 && othersMayWriteIn(folder))
+            else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
                 note(link + " has more than one name, in a folder others may write");
             else if (!renamable.empty())
                 note(lies(link, renamable));
@@ -176,7 +205,7 @@ Descriptor judge(const std::string& path, std::string& refusal) {
             note(subject + " is no regular file");
         else if (!mayRun(st.st_uid))
             note(subject + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
-        else if (st.st_nlink > 1 && othersMayWriteIn(folder))
+        else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
             note(subject + " has other hard links, in a folder others may write");
         else if (!renamable.empty())
             note(lies(subject, renamable));
