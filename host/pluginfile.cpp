@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -252,8 +253,8 @@ bool PluginLibrary::load(PluginFile& file, const std::string& path, std::string&
     // (a library it held already keeps the name it was first loaded by, as after any load).
     link_map* map = nullptr;
     if (::dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && loaderName_ == map->l_name) {
-        shown_.reset(new char[path.size() + 1]);
-        std::memcpy(shown_.get(), path.c_str(), path.size() + 1);
+        shown_.reset(::strdup(path.c_str()));
+        if (!shown_) return true;
         map_ = map;
         loaderOwn_ = std::exchange(map->l_name, shown_.get());
     }
@@ -271,10 +272,14 @@ void PluginLibrary::close() {
         map_ = nullptr;
         return;
     }
-    // Still in memory (held by another handle, or kept for good): it keeps showing the path, and
-    // the descriptor stays open for good, since the loader knows the library by its number too and
-    // would take a later file opened under that number for it.
-    if (map_) map_->l_name = shown_.release();
+    // Still in memory (held by another handle, or kept for good): it keeps showing the path, its
+    // own name freed as the loader frees it, and the descriptor stays open for good, since the
+    // loader knows the library by its number too and would take a later file opened under that
+    // number for it.
+    if (map_) {
+        map_->l_name = shown_.release();
+        std::free(loaderOwn_);
+    }
     map_ = nullptr;
     descriptor_ = -1;
     ::dlclose(still);

@@ -2,6 +2,7 @@
 // Internal to the library.
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -62,10 +63,15 @@ private:
     std::string loaderName_;
     void* handle_ = nullptr;
     // Where the library shows the path it was found under: its entry, the loader's own name for
-    // it (put back before it is unloaded) and the path shown instead.
+    // it (put back before it is unloaded) and the path shown instead, allocated as the loader
+    // allocates its names: where the library outlives the plug-in, the loader frees it with the
+    // library.
+    struct Free {
+        void operator()(char* text) const { std::free(text); }
+    };
     link_map* map_ = nullptr;
     char* loaderOwn_ = nullptr;
-    std::unique_ptr<char[]> shown_;
+    std::unique_ptr<char, Free> shown_;
 };
 
 }  // namespace tulo_detail

@@ -179,14 +179,15 @@ protected:
     // The handle of the library loaded from the regular file path names now (compared as a file),
     // null when none is. The loader is asked under a name of its own, a link made for the asking:
     // it keeps knowing a library by every name it was asked for.
-    void* LoadedFrom(const std::string& path) {
+    // With held, the handle is the caller's to close.
+    void* LoadedFrom(const std::string& path, bool held = false) {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
         const std::string asked = folder + "asked-" + std::to_string(++asking);
         if (::symlink(path.c_str(), asked.c_str()) != 0) return nullptr;
         void* handle = ::dlopen(asked.c_str(), RTLD_NOW | RTLD_NOLOAD);
         ::unlink(asked.c_str());
-        if (handle) ::dlclose(handle);
+        if (handle && !held) ::dlclose(handle);
         return handle;
     }
     bool Loaded(const std::string& path) { return LoadedFrom(path) != nullptr; }
@@ -263,6 +264,27 @@ TEST_F(PluginFileTest, TheFileJudgedIsLoadedWhateverIsRenamedBeforeTheLoad) {
         EXPECT_TRUE(standin::unloadAllPlugins());
         standin::setBeforePluginLoad(nullptr);
     }
+}
+
+// A library that stays in memory when its plug-in unloads (another handle holds it) keeps showing
+// the path it was found under, and a file loaded next is that file, not the library the loader
+// still knows by the descriptor it was loaded through: two copies of the test plug-in, found the
+// same way (so that the host would open the second under the first one's number, were it free).
+TEST_F(PluginFileTest, ALibraryHeldElsewhereKeepsItsNameAndIsNotTakenForTheNext) {
+    const std::string first = folder + "a", second = folder + "b", file = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(first, 0755) && MakeFolder(second, 0755));
+    ASSERT_TRUE(copy(TULO_TEST_PLUGIN, first + file) && copy(TULO_TEST_PLUGIN, second + file));
+    std::string error;
+    ASSERT_TRUE(LoadSearching(first, error)) << error;
+    void* held = LoadedFrom(first + file, true);
+    ASSERT_NE(held, nullptr);
+    EXPECT_TRUE(standin::unloadAllPlugins());
+    EXPECT_EQ(Shown(first + file), first + file);
+    EXPECT_TRUE(LoadSearching(second, error)) << error;
+    EXPECT_TRUE(Loaded(second + file));
+    EXPECT_EQ(Shown(second + file), second + file);
+    EXPECT_TRUE(standin::unloadAllPlugins());
+    ::dlclose(held);
 }
 
 // A plug-in file in a folder where another user may rename it, or anything on the way to it, is
