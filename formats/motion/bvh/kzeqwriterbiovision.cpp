@@ -189,13 +189,12 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         }
         const KString name = current->GetNameWithoutNameSpacePrefix();
         if (!mFile->PrintJointBegin(name.Buffer(), isRoot, t, entry.mIndent, rotationOnly, zxyOrder)) return false;
-        // Where the carried scaling is followed as a matrix, the offsets below turn with the
-        // rotation the first frame writes, which the take may hold otherwise than the defaults.
+        // The offsets below scale as the first frame does (and, where the carried scaling is
+        // followed as a matrix, turn with the rotation it writes), which the take may hold
+        // otherwise than the defaults, keyed or not.
         KZeqXMatrix first;
-        if (!full && entry.mCarried.IsExact())
-            first = global ? current->GetGlobalFromCurrentTake(start) : current->GetLocalFromCurrentTake(start);
-        const KZeqCarriedScaling carried =
-            Below(entry.mCarried, !full && entry.mCarried.IsExact() ? first : matrix, nullptr, zxyOrder);
+        if (!full) first = global ? current->GetGlobalFromCurrentTake(start) : current->GetLocalFromCurrentTake(start);
+        const KZeqCarriedScaling carried = Below(entry.mCarried, full ? matrix : first, nullptr, zxyOrder);
         pending.push_back({current, entry.mIndent, carried, true});
         for (int i = current->GetChildCount(); i-- > 0;)
             pending.push_back({current->GetChild(i), entry.mIndent + 1, carried, false});
