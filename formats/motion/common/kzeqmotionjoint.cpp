@@ -17,13 +17,17 @@ namespace {
 
 bool NonZero(const KZeqVector4& v) { return v[0] != 0.0 || v[1] != 0.0 || v[2] != 0.0; }
 
-// Whether now lies farther from held than a millionth of held's size (at least 1) on an axis.
-bool Parts(const KZeqVector4& held, const KZeqVector4& now) {
-    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
-    for (int i = 0; i < 3; ++i)
-        if (std::fabs(held[i] - now[i]) > 1e-6 * size) return true;
-    return false;
+// Whether the held offset puts a joint farther from where the take has it than the files show: a
+// ten-thousandth of the offset's length, and at least that of a unit. The six significant digits
+// the files print, and the single precision of the curves the readers make (a few millionths of a
+// bone), move a joint less; such jitter is no animated translation.
+constexpr double kHeldTolerance = 1e-4;
+bool Parts(const KZeqVector4& held, const KZeqVector4& now, double offset) {
+    const double dx = held[0] - now[0], dy = held[1] - now[1], dz = held[2] - now[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz) > kHeldTolerance * std::max(1.0, offset);
 }
+
+double Length(const KZeqVector4& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 }  // namespace
 
@@ -181,11 +185,12 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotion
         start.mTake = TakeTranslation(node, start, mStart);
         start.mFull = node.NeedsFullTransform();
         if (start.mFull) start.mAdded = added(mStart);
+        start.mOffset = Length(start.mFull ? start.mTake + start.mAdded : start.mTake);
     }
     const bool moves = start.mPlayed || start.mCurves[0] || start.mCurves[1] || start.mCurves[2];
-    if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time)))
+    if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time), start.mOffset))
         SayNotHeld(node, eMoved, "animated translation");
-    if (!start.mFull || WasSaid(node, eHeld) || !Parts(start.mAdded, added(time))) return;
+    if (!start.mFull || WasSaid(node, eHeld) || !Parts(start.mAdded, added(time), start.mOffset)) return;
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
     if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return;

@@ -138,7 +138,9 @@ public:
     // what its rotation pivot, scaling offset and scaling pivot add to its
     // translation (they lie inside its rotation and scaling) parts from what
     // they add at the start, those of them that are not zero are not held.
-    // The full transforms from locals when given.
+    // Parting is by more than a ten-thousandth of the offset's length (at
+    // least of a unit): less is jitter the files do not show. The full
+    // transforms from locals when given.
     void CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals = nullptr);
     // Says once for node that what is not held.
     void NotHeld(KZeqNode& node, const char* what);
@@ -161,6 +163,7 @@ private:
         bool mFull = false;
         KZeqVector4 mTake;
         KZeqVector4 mAdded;
+        double mOffset = 0.0;  // the length of the offset written
     };
     // The take's translation of the node at time, as start reads it.
     static KZeqVector4 TakeTranslation(KZeqNode& node, Start& start, KTime time);
