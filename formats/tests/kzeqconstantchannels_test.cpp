@@ -36,7 +36,7 @@ void KeylessCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
 class ConstantChannels : public ExportRowTest {
 protected:
     // For the skeleton rows a chain of joints whose second joint holds constant translation and
-    // scaling, its third a constant turn; for the others a mesh and a null below an animated null,
+    // scaling, its third and its leaf a constant turn; for the others a mesh and a null below an animated null,
     // an omnilight, a spotlight and a camera with targets, each channel of theirs constant at a
     // value other than its default.
     void Build(bool still) {
@@ -55,6 +55,8 @@ protected:
         Hold(second->GetScaleX(), 1.5), Hold(second->GetScaleY(), 1.5), Hold(second->GetScaleZ(), 1.5);
         KZeqTakeNode* third = chain.mNodes[2]->GetCurrentTakeNode();
         Hold(third->GetEulerRotationX(), 30.0), Hold(third->GetEulerRotationZ(), -25.0);
+        KZeqTakeNode* leaf = chain.mNodes[3]->GetCurrentTakeNode();
+        Hold(leaf->GetEulerRotationX(), 15.0), Hold(leaf->GetEulerRotationY(), -40.0), Hold(leaf->GetEulerRotationZ(), 0.0);
     }
     // Still, without the animated null.
     void BuildNodes(bool still) {

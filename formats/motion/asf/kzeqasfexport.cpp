@@ -228,10 +228,10 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
 }
 
 void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
-    // A leaf moved by its take's layers or time warp alone is no still leaf.
+    // A leaf moved by its take's layers or time warp alone, or turned without keys, is no still leaf.
     bone->RemoveChildren([](const KZeqAsfNode& child) {
         return child.GetChildCount() == 0 && child.mLength == 0.0 && KeyCount(child.mCurveNodes[0]) == 0 &&
-               KeyCount(child.mCurveNodes[1]) == 0 && !child.mLayered;
+               !KZeqMotionJoint::Turns(child.mCurveNodes[1]) && !child.mLayered;
     });
     for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
 }

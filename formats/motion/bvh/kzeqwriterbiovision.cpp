@@ -8,6 +8,7 @@
 #include "base/kgemath.h"
 #include "base/kzeqmatrix.h"
 #include "content/kzeqskeleton.h"
+#include "fcurve/kfcurvenode.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
 #include "formats/motion/common/kzeqjointshear.h"
 #include "io/kstreamoptionsmotion.h"
@@ -108,12 +109,12 @@ bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {
     if (!take || take == node->GetDefaultTakeNode()) return true;
     // A layer moves a leaf whose base curves hold no keys.
     if (node->IsTakeLayeredOrWarped()) return false;
-    static const char* const kGroups[2] = {"T", "R"};
     static const char* const kAxes[3] = {"X", "Y", "Z"};
-    for (const char* group : kGroups)
-        for (const char* axis : kAxes)
-            if (take->IsChannelAnimated("Transform", group, axis)) return false;
-    return true;
+    for (const char* axis : kAxes)
+        if (take->IsChannelAnimated("Transform", "T", axis)) return false;
+    // A turn without keys is the leaf's as much as one keyed.
+    KFCurveNode* transform = take->GetKFCurveNode() ? take->GetKFCurveNode()->FindRecursive("Transform") : nullptr;
+    return !KZeqMotionJoint::Turns(transform ? transform->FindRecursive("R") : nullptr);
 }
 
 bool KZeqWriterBiovision::HasTakeTranslation(KZeqNode* node) {

@@ -6,6 +6,7 @@
 #include "base/kgemath.h"
 #include "base/kstepcount.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
@@ -34,6 +35,15 @@ double Length(const KZeqVector4& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1]
 bool KZeqMotionJoint::HasFullTransformUp(KZeqNode& node) {
     for (KZeqNode* n = &node; n; n = n->GetParent())
         if (n->NeedsFullTransform()) return true;
+    return false;
+}
+
+bool KZeqMotionJoint::Turns(const KFCurveNode* rotation) {
+    if (!rotation) return false;
+    for (int i = 0; i < rotation->GetCount(); ++i) {
+        const KFCurve* curve = rotation->Get(i)->FCurveGet();
+        if (curve && (curve->KeyGetCount() > 0 || curve->GetValue() != 0.0f)) return true;
+    }
     return false;
 }
 

@@ -22,6 +22,7 @@
 namespace zeqsdk_400 {
 
 class KFCurve;
+class KFCurveNode;
 class KStreamOptionsMotion;
 class KZeqMotionJointLocals;
 class KZeqNode;
@@ -54,6 +55,10 @@ public:
     // scaling of one sign on every axis (negative for a mirror of one or three
     // axes), whose sign turns nothing below it. Others are left as they are.
     static void MirrorAsTurn(double* r, double* s);
+    // Whether a take's rotation curve node ("R") turns its joint: a curve of it keyed, or holding a
+    // value other than 0 without keys (a constant channel, as the readers' constant-key reducer
+    // leaves one). A leaf that does not turn ends its file's chain; one that does keeps its turn.
+    static bool Turns(const KFCurveNode* rotation);
 };
 
 // The local matrices of joints at one time after another, as
