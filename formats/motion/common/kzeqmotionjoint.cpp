@@ -24,11 +24,8 @@ bool NonZero(const KZeqVector4& v) { return v[0] != 0.0 || v[1] != 0.0 || v[2] !
 // bone), move a joint less; such jitter is no animated translation.
 constexpr double kHeldTolerance = 1e-4;
 bool Parts(const KZeqVector4& held, const KZeqVector4& now, double offset) {
-    const double dx = held[0] - now[0], dy = held[1] - now[1], dz = held[2] - now[2];
-    return std::sqrt(dx * dx + dy * dy + dz * dz) > kHeldTolerance * std::max(1.0, offset);
+    return (held - now).Length() > kHeldTolerance * std::max(1.0, offset);
 }
-
-double Length(const KZeqVector4& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 }  // namespace
 
@@ -195,7 +192,7 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotion
         start.mTake = TakeTranslation(node, start, mStart);
         start.mFull = node.NeedsFullTransform();
         if (start.mFull) start.mAdded = added(mStart);
-        start.mOffset = Length(start.mFull ? start.mTake + start.mAdded : start.mTake);
+        start.mOffset = (start.mFull ? start.mTake + start.mAdded : start.mTake).Length();
     }
     const bool moves = start.mPlayed || start.mCurves[0] || start.mCurves[1] || start.mCurves[2];
     if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time), start.mOffset))
