@@ -36,6 +36,22 @@ bool HoldsLayerOrWarp(const KFCurveNode& node) {
 }
 
 // Reads files of generated takes, with the bake or without.
+// Every other seed a skeleton of one chain, so that nodes deep down sit below many warps.
+ModelOptions ReadOptions(unsigned seed) {
+    ModelOptions options;
+    options.mChain = seed % 2 == 0;
+    return options;
+}
+
+// Warps on channels as files hold them, late ones and one of one key besides; every third seed a chain.
+ModelOptions RoundTripOptions(unsigned seed) {
+    ModelOptions options;
+    options.mChain = seed % 3 == 0;
+    options.mChannelWarpsInFiles = true;
+    options.mLateWarps = true;
+    return options;
+}
+
 class TakeModelFiles {
 protected:
     // The file's scene read with the bake as asked; null with a failure.
@@ -66,10 +82,7 @@ class TakeModelReadTest : public TakeModelFiles, public ::testing::TestWithParam
 
 TEST_P(TakeModelReadTest, EveryNodeWhereTheTakePutsItWithTheBakeAndWithout) {
     ModelGenerator generator(GetParam());
-    ModelOptions options;
-    // Every other seed a skeleton of one chain, so that nodes deep down sit below many warps.
-    options.mChain = GetParam() % 2 == 0;
-    const ModelTake take = generator.Take(options);
+    const ModelTake take = generator.Take(ReadOptions(GetParam()));
     const std::string path = mDir / "take.zeq";
     // As text: the key lists are written by hand.
     zeqiotest::MakeZeqFile(path, 6000, 0, ModelSceneFields(take));
@@ -103,23 +116,29 @@ INSTANTIATE_TEST_SUITE_P(Generated, TakeModelReadTest, ::testing::Range(1u, 1u +
                              return "Seed" + std::to_string(info.param);
                          });
 
-TEST(TakeModelGeneratorTest, TheSeedsReachEveryKind) {
+// The kinds of those listed that the takes of seeds 1 to seeds, generated with options(seed), miss.
+std::string MissedKinds(unsigned seeds, ModelOptions (*options)(unsigned), std::initializer_list<const char*> kinds) {
     std::map<std::string, int> reached;
-    for (unsigned seed = 1; seed <= kSeeds; ++seed) {
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
         ModelGenerator generator(seed);
-        ModelOptions options;
-        options.mChain = seed % 2 == 0;
-        for (const std::string& kind : ModelKinds(generator.Take(options))) ++reached[kind];
+        for (const std::string& kind : ModelKinds(generator.Take(options(seed)))) ++reached[kind];
     }
     std::string missed;
-    for (const char* kind :
-         {"warped transform", "warped translation", "warped rotation", "warped scaling",
-          "warped translation (on a channel)", "warped rotation (on a channel)", "composed warps", "two layers",
-          "translation layer of 1", "translation layer of 2", "translation layer of 3", "rotation layer of 1",
-          "rotation layer of 2", "rotation layer of 3", "scaling layer of 1", "scaling layer of 3", "constant layer", "constant layer over a vector without keys",
-          "layer under a warp", "key at 24 a second", "key off the grid", "order 0", "order 5", "order 6"})
+    for (const char* kind : kinds)
         if (!reached.count(kind)) missed += std::string("\"") + kind + "\" ";
-    EXPECT_EQ(missed, "");
+    return missed;
+}
+
+TEST(TakeModelGeneratorTest, TheSeedsReachEveryKind) {
+    EXPECT_EQ(MissedKinds(kSeeds, ReadOptions,
+                          {"warped transform", "warped translation", "warped rotation", "warped scaling",
+                           "warped translation (on a channel)", "warped rotation (on a channel)", "composed warps",
+                           "two layers", "translation layer of 1", "translation layer of 2", "translation layer of 3",
+                           "rotation layer of 1", "rotation layer of 2", "rotation layer of 3", "scaling layer of 1",
+                           "scaling layer of 3", "constant layer", "constant layer over a vector without keys",
+                           "layer under a warp", "key at 24 a second", "key off the grid", "order 0", "order 5",
+                           "order 6"}),
+              "");
 }
 
 // ---- Through the writers ------------------------------------------------------------------------
@@ -174,11 +193,7 @@ TEST_P(TakeWarpsThroughTheWritersTest, EveryNodePlaysAsBeforeAndASecondTripChang
     for (unsigned seed = 1; seed <= kRoundTripSeeds; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         ModelGenerator generator(seed);
-        ModelOptions options;
-        options.mChain = seed % 3 == 0;
-        options.mChannelWarpsInFiles = true;
-        options.mLateWarps = true;
-        const ModelTake take = generator.Take(options);
+        const ModelTake take = generator.Take(RoundTripOptions(seed));
         const std::string source = mDir / "source.zeq", first = mDir / "first.zeq", second = mDir / "second.zeq";
         zeqiotest::MakeZeqFile(source, 6000, 0, ModelSceneFields(take));
         KZeqScene* read = Read(source, false);
@@ -227,23 +242,13 @@ INSTANTIATE_TEST_SUITE_P(Forms, TakeWarpsThroughTheWritersTest, ::testing::Value
                          zeqiotest::ZeqFileCaseName);
 
 TEST(TakeModelGeneratorTest, TheRoundTripSeedsReachEveryWarp) {
-    std::map<std::string, int> reached;
-    for (unsigned seed = 1; seed <= kRoundTripSeeds; ++seed) {
-        ModelGenerator generator(seed);
-        ModelOptions options;
-        options.mChain = seed % 3 == 0;
-        options.mChannelWarpsInFiles = true;
-        options.mLateWarps = true;
-        for (const std::string& kind : ModelKinds(generator.Take(options))) ++reached[kind];
-    }
-    std::string missed;
-    for (const char* kind :
-         {"warped transform", "warped translation", "warped rotation", "warped scaling", "composed warps",
-          "warped translation (on a channel)", "warped rotation (on a channel)", "vector warp on channels",
-          "vector warp on it and a channel", "channel warp", "two channel warps", "channel warp under its vector's",
-          "warp of one key", "warp starting late", "layer under a warp", "key off the grid"})
-        if (!reached.count(kind)) missed += std::string("\"") + kind + "\" ";
-    EXPECT_EQ(missed, "");
+    EXPECT_EQ(MissedKinds(kRoundTripSeeds, RoundTripOptions,
+                          {"warped transform", "warped translation", "warped rotation", "warped scaling",
+                           "composed warps", "warped translation (on a channel)", "warped rotation (on a channel)",
+                           "vector warp on channels", "vector warp on it and a channel", "channel warp",
+                           "two channel warps", "channel warp under its vector's", "warp of one key",
+                           "warp starting late", "layer under a warp", "key off the grid"}),
+              "");
 }
 
 }  // namespace
