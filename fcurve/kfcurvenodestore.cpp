@@ -102,8 +102,8 @@ KFCurveNode* KFCurveNodeSharedAxisWarp(const KFCurveNode& node) {
     const int count = node.GetCount();
     for (int i = 0; i < count; ++i) {
         const KFCurveNode& child = *node.Get(i);
-        KFCurveNode* warp = IsAxisChannel(child) ? child.TimeWarpGet() : nullptr;
-        if (!warp || warp == shared) continue;
+        KFCurveNode* warp = child.TimeWarpGet();
+        if (!warp || warp == shared || !IsAxisChannel(child)) continue;
         // Two different warps: each channel keeps its own.
         if (shared) return nullptr;
         shared = warp;
