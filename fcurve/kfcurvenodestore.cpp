@@ -4,6 +4,7 @@
 // channels against a template tree.
 #include <cstring>
 
+#include "base/kset.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvenode.h"
@@ -219,7 +220,9 @@ void KFCurveNode::ZeqInternalRetrieve(KZeq* file, bool onlyDefaults, bool create
     if (timeWarpId != 0)
         if (KFCurveNode* timeWarp = KFCurve_FindTWFromNickNumber(timeWarpId)) TimeWarpSet(timeWarp);
     // The channels read above may hold warps that are this node's: one warp said by its axis channels.
-    if (KFCurveNode* shared = KFCurveNodeSharedAxisWarp(*this)) {
+    // Without warps to name (no set, or an empty one) none was read.
+    const KSet* warps = KFCurve_GetTWSet();
+    if (KFCurveNode* shared = warps && warps->GetCount() > 0 ? KFCurveNodeSharedAxisWarp(*this) : nullptr) {
         TimeWarpSet(shared);
         const int count = mChildren.GetCount();
         for (int i = 0; i < count; ++i)

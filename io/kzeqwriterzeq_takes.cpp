@@ -138,6 +138,18 @@ void ForEachTakeObject(KZeqScene& scene, bool before6, Visit visit) {
     }
 }
 
+// Whether any take of the objects a take's records hold has a time warp: most scenes have none.
+bool TakesHoldWarps(KZeqScene& scene, bool before6) {
+    bool warped = false;
+    ForEachTakeObject(scene, before6, [&warped](KZeqTakeNodeContainer& object, const KZeqNode*) {
+        for (int i = 0; !warped && i < object.GetTakeNodeCount(); ++i) {
+            const KFCurveNode* tree = object.GetTakeNode(i)->GetMadeKFCurveNode();
+            warped = tree && HoldsWarp(*tree);
+        }
+    });
+    return warped;
+}
+
 // The switcher's record name, apart from a model below the root of its name ("Camera Switcher").
 KString SwitcherTakeName(const KZeqNode* switcher, const KZeqNode* root) {
     if (!switcher) return KString();
@@ -245,6 +257,7 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     scene.FillTakeNameArray(names);
     bool moved = false;
     const KString switcherName = SwitcherTakeName(scene.GetCameraSwitcher(), root);
+    const bool warped = TakesHoldWarps(scene, before6);
     for (int n = 0; n < names.GetCount(); ++n) {
         const KString name = *names[n];
         if (name == "Default") continue;
@@ -280,7 +293,7 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
         if (!info->mDescription.IsEmpty()) ZeqWriteFieldC(file, "Comments", info->mDescription.Buffer());
         if (info->GetTakeThumbnail()) WriteThumbnail(info->GetTakeThumbnail());
         TakeWarps warps(*this);
-        WriteTimeWarps(scene, name.Buffer());
+        if (warped) WriteTimeWarps(scene, name.Buffer());
         WriteSectionComment(file, "Models animation");
         if (KZeqNode* switcher = scene.GetCameraSwitcher())
             WriteTakeNode(*switcher, name.Buffer(), "Model", false, switcherName.Buffer());
