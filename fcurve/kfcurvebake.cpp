@@ -145,6 +145,40 @@ void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KT
     out.insert(out.end(), targets.begin(), targets.end());
 }
 
+// Key times read through one run of warps (outermost first).
+struct WarpedKeys {
+    std::vector<KFCurveNode*> mWarps;
+    std::vector<KTime> mKeys;
+};
+
+// Gathers the keys of node's curves, of its layers and of the warps below it into groups by the
+// warps the evaluation reads them through (group: the one of the warps above node). A channel's
+// warp bends its curve and its own layers; a vector's layers are read at the vector's time, each
+// through its own warps and its channels'.
+void GatherKeys(KFCurveNode* node, bool self, bool nextLayers, std::vector<WarpedKeys>& groups, std::size_t group) {
+    KFCurveNode* warp = self ? node->TimeWarpGet() : nullptr;
+    if (warp) {
+        std::vector<KFCurve*> own;
+        AllCurves(warp, own);
+        for (KFCurve* curve : own) AddKeyTimes(curve, groups[group].mKeys);
+        WarpedKeys below{groups[group].mWarps, {}};
+        below.mWarps.push_back(warp);
+        groups.push_back(std::move(below));
+        group = groups.size() - 1;
+    }
+    if (KFCurve* curve = node->FCurveGet()) AddKeyTimes(curve, groups[group].mKeys);
+    for (int i = 0; i < node->GetCount(); ++i) GatherKeys(node->Get(i), true, true, groups, group);
+    if (nextLayers)
+        for (KFCurveNode* layer = node->LayerGet(); layer; layer = layer->LayerGet())
+            GatherKeys(layer, true, false, groups, group);
+}
+
+std::vector<WarpedKeys> KeysBelow(KFCurveNode* node, const std::vector<KFCurveNode*>& chain) {
+    std::vector<WarpedKeys> groups{{chain, {}}};
+    GatherKeys(node, false, true, groups, 0);
+    return groups;
+}
+
 // The sample times of the bake over [start, stop].
 std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& chain, KTime start, KTime stop,
                                KTime period) {
@@ -168,14 +202,8 @@ std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*
 
     // Keys of the node's curves, its layers and the warps below it lie where all the warps above
     // them have taken the take's time; a warp's keys, where the warps above it have.
-    std::vector<KTime> inner;
-    std::vector<KFCurve*> curves;
-    AllCurves(node, curves);
-    std::vector<KFCurveNode*> below;
-    InnerWarps(node, false, below);
-    for (KFCurveNode* warp : below) AllCurves(warp, curves);
-    for (KFCurve* curve : curves) AddKeyTimes(curve, inner);
-    ChainPreimages(chain.data(), chain.size(), inner, period, times);
+    for (const WarpedKeys& group : KeysBelow(node, chain))
+        ChainPreimages(group.mWarps.data(), group.mWarps.size(), group.mKeys, period, times);
     for (std::size_t j = 0; j < chain.size(); ++j) {
         std::vector<KTime> keys;
         std::vector<KFCurve*> own;
