@@ -61,30 +61,31 @@ std::string userName(uid_t user) {
 // this one.
 bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
-// The folder's group is its owner's alone: the owner's primary group, named as the owner, listing
-// no other member (a user's private group, where a umask of 002 lets it write every folder made),
-// and no access list gives anyone else the write the group bits show.
-bool groupIsOwnersAlone(int at, const struct stat& folder) {
+// The group of the file or folder held is its owner's alone: the owner's primary group, named as
+// the owner, listing no other member (a user's private group, where a umask of 002 lets it write
+// everything made), and no access list gives anyone else the write the group bits show.
+bool groupIsOwnersAlone(int held, const struct stat& st) {
     std::vector<char> users(16384), groups(16384);
     struct passwd user;
     struct passwd* owner = nullptr;
     struct group group;
     struct group* named = nullptr;
-    if (::getpwuid_r(folder.st_uid, &user, users.data(), users.size(), &owner) != 0 || !owner ||
-        owner->pw_gid != folder.st_gid)
+    if (::getpwuid_r(st.st_uid, &user, users.data(), users.size(), &owner) != 0 || !owner ||
+        owner->pw_gid != st.st_gid)
         return false;
-    if (::getgrgid_r(folder.st_gid, &group, groups.data(), groups.size(), &named) != 0 || !named ||
+    if (::getgrgid_r(st.st_gid, &group, groups.data(), groups.size(), &named) != 0 || !named ||
         std::strcmp(named->gr_name, owner->pw_name) != 0)
         return false;
     for (char** member = named->gr_mem; member && *member; ++member)
         if (std::strcmp(*member, owner->pw_name) != 0) return false;
     // Under an access list the group bits are its mask, which covers every user and group it names.
-    const std::string held = "/proc/self/fd/" + std::to_string(at);
-    return ::getxattr(held.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+    const std::string name = "/proc/self/fd/" + std::to_string(held);
+    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
 }
 
-bool groupOrOthersMayWrite(int at, const struct stat& folder) {
-    return (folder.st_mode & S_IWOTH) != 0 || ((folder.st_mode & S_IWGRP) != 0 && !groupIsOwnersAlone(at, folder));
+// A user other than the owner may write the file or folder held.
+bool groupOrOthersMayWrite(int held, const struct stat& st) {
+    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && !groupIsOwnersAlone(held, st));
 }
 
 // Another user may put a name in the folder, a hard link among them, sticky or not.
@@ -206,6 +207,8 @@ Descriptor judge(const std::string& path, std::string& refusal) {
             note(subject + " is no regular file");
         else if (!mayRun(st.st_uid))
             note(subject + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
+        else if (groupOrOthersMayWrite(named.get(), st))
+            note(given ? "other users may write it" : subject + " other users may write");
         else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
             note(subject + " has other hard links, in a folder others may write");
         else if (!renamable.empty())

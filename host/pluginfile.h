@@ -13,11 +13,12 @@ namespace tulo_detail {
 // The file a plug-in path names, looked at once: the path is walked from the root one name at a
 // time, each folder held open and each link read through its own descriptor, and the file at the
 // end is held open. Code in it runs as the one running the host, so it is judged by who may have
-// put it, or anything on the way to it, under its name: a link of a user other than root and this
-// one, a file of such a user or anything but a regular file, a file or link with more than one
-// name in a folder another user may write (a hard link bears its file's owner, not its maker's),
-// and anything in a folder another user may rename it in (theirs, or one they may write that is
-// not sticky) are refused.
+// put it, or anything on the way to it, under its name, and who may write into it: a link of a
+// user other than root and this one, a file of such a user, one such a user may write (its group
+// counts unless it is the owner's alone) or anything but a regular file, a file or link with more
+// than one name in a folder another user may write (a hard link bears its file's owner, not its
+// maker's), and anything in a folder another user may rename it in (theirs, or one they may write
+// that is not sticky) are refused.
 class PluginFile {
 public:
     PluginFile() = default;
