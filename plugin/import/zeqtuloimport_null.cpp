@@ -119,7 +119,26 @@ TObject ZeqTuloImport::CreateNullGeometry(ZeqTuloNode* node) {
     TStatus status;
     TFnDagNode dag;
     TObject self = transform.object();
-    return dag.create("locator", self, &status);
+    const TObject locator = dag.create("locator", self, &status);
+    if (status) KeepRigMarksTrue(*node, locator);
+    return locator;
+}
+
+void ZeqTuloImport::KeepRigMarksTrue(const ZeqTuloNode& node, const TObject& locator) {
+    const std::string name = TFnDependencyNode(locator).name().asChar();
+    if (LocatorMark(name.c_str()) == ZeqTuloRigMark::eNone) return;
+    // A locator named as the camera command names an aim's or up node's tells the host which node
+    // of a look-at group is one: a null that is not, for the rig the file gives, takes another name.
+    const ZeqTuloCameraTargets* targets = nullptr;
+    int part = 0;
+    for (const auto& entry : mCameraTargets)
+        for (int role = 1; role <= 2 && !targets; ++role)
+            if ((role == 1 ? entry.second.mAim : entry.second.mUp) == &node) {
+                targets = &entry.second;
+                part = role;
+            }
+    if (NullMark(node, targets, part) == ZeqTuloRigMark::eNone)
+        TFnDagNode(locator).setName(TString((std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "_Shape").c_str()));
 }
 
 void ZeqTuloImport::CreateJointGeometry(ZeqTuloNode* node) {
