@@ -358,8 +358,8 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
     for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
         ZeqTuloNode* node = static_cast<ZeqTuloNode*>(role.mNode);
         if (node && HostObject(node).isNull() && role.mHow == ZeqTuloCameraTargets::eCommandNode)
-            RecordTargetNode(*this, MakeCommandLikeNode(group, RigMark(targets, role.IsUp(targets) ? 2 : 1, node), camera),
-                             node);
+            RecordTargetNode(
+                *this, MakeCommandLikeNode(group, RigMark(targets, role.IsUp(targets) ? 2 : 1, node), camera), node);
     }
     LeaveOutUnmadeTargets(*this, camera, targets);
     std::vector<TObject> order{cameraHost};

@@ -137,8 +137,9 @@ void ZeqTuloImport::KeepRigMarksTrue(const ZeqTuloNode& node, const TObject& loc
                 targets = &entry.second;
                 part = role;
             }
-    if (NullMark(node, targets, part) == ZeqTuloRigMark::eNone)
-        TFnDagNode(locator).setName(TString((std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "_Shape").c_str()));
+    if (NullMark(node, targets, part) != ZeqTuloRigMark::eNone) return;
+    const std::string plain = std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "_Shape";
+    TFnDagNode(locator).setName(TString(plain.c_str()));
 }
 
 void ZeqTuloImport::CreateJointGeometry(ZeqTuloNode* node) {

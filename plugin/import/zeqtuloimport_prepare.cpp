@@ -121,7 +121,8 @@ bool MadeAsNull(const KZeqNode& node) {
 ZeqTuloRigMark NullMark(const KZeqNode& node, const ZeqTuloCameraTargets* targets, int part) {
     const ZeqTuloRigMark named =
         LocatorMark((std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "Shape").c_str());
-    const ZeqTuloRigMark own = part == 1 ? ZeqTuloRigMark::eAim : part == 2 ? ZeqTuloRigMark::eUp : ZeqTuloRigMark::eNone;
+    const ZeqTuloRigMark own =
+        part == 1 ? ZeqTuloRigMark::eAim : part == 2 ? ZeqTuloRigMark::eUp : ZeqTuloRigMark::eNone;
     if (!targets || named != own) return ZeqTuloRigMark::eNone;
     if (part == 2 || !targets->mUp) return named;
     return RigMark(*targets, 2, targets->mUp) == ZeqTuloRigMark::eUp ? named : ZeqTuloRigMark::eNone;

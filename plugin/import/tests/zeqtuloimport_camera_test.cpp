@@ -178,9 +178,10 @@ TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
             if (targetName.empty()) return std::string("none");
             const bool held = !HostPath(targetName).empty() &&
                               TFnDagNode(standin::find(targetName)).parent(0) == TFnDagNode(camera).parent(0);
-            const bool leftOut = log.find("Camera " + name + ": the host cannot aim it at " + targetName) != std::string::npos ||
-                                 log.find("Camera " + name + ": the host cannot take " + targetName) != std::string::npos ||
-                                 log.find("Camera " + name + ": its up-vector target " + targetName) != std::string::npos;
+            const std::string about = "Camera " + name + ": ";
+            bool leftOut = false;
+            for (const char* said : {"the host cannot aim it at ", "the host cannot take ", "its up-vector target "})
+                leftOut = leftOut || log.find(about + said + targetName) != std::string::npos;
             return held && !leftOut ? targetName : std::string("none");
         };
         const std::string aim = taken(aimAndUp.first);

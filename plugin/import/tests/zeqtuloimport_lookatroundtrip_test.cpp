@@ -124,7 +124,8 @@ protected:
         std::vector<TObject> order;
         for (std::size_t slot = 0; slot <= rig.size(); ++slot) {
             for (std::size_t k = 0; k < c.mUsers.size(); ++k)
-                if (c.mUsers[k].mSlot == static_cast<int>(slot)) order.push_back(UsersNode(i, k, c.mUsers[k].mKind, group));
+                if (c.mUsers[k].mSlot == static_cast<int>(slot))
+                    order.push_back(UsersNode(i, k, c.mUsers[k].mKind, group));
             if (slot < rig.size()) order.push_back(rig[slot]);
         }
         // In the group's order, as the host's commands move nodes out and back.
@@ -192,7 +193,8 @@ protected:
                 const bool users = name.rfind("Mine", 0) == 0;
                 if (users && !shape.isNull()) {
                     text += " turned " + Turn(node) + ", " + shape.apiTypeStr() + " " + Name(shape);
-                    if (shape.hasFn(TFn::kMesh)) text += " of " + std::to_string(TFnMesh(shape).numVertices()) + " points";
+                    if (shape.hasFn(TFn::kMesh))
+                        text += " of " + std::to_string(TFnMesh(shape).numVertices()) + " points";
                     if (shape.hasFn(TFn::kPointLight))
                         text += " at " + std::to_string(TFnPointLight(shape).intensity()) + " intensity";
                 }
