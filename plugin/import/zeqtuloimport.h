@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/karray.h"
@@ -344,6 +345,10 @@ protected:
     // their place (FillQuorbelNodeArray).
     std::unordered_map<const zeqsdk_400::KZeqNode*, ZeqTuloCameraTargets> mCameraTargets;
     std::unordered_set<const zeqsdk_400::KZeqNode*> mCameraGroups;
+    // The cameras' targets as those cameras' targets and their parts (1 aim, 2 up node), made from
+    // mCameraTargets when first asked after the rigs are settled (KeepRigMarksTrue).
+    std::unordered_map<const zeqsdk_400::KZeqNode*, std::pair<const ZeqTuloCameraTargets*, int>> mTargetParts;
+    bool mTargetPartsMade = false;
     // What NodeLine and SayOnceBound hold until the file's nodes are bound (from the start of the
     // pass to SayHeldNodeLines).
     std::vector<std::function<void()>> mHeldLines;

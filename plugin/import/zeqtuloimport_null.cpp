@@ -1,6 +1,7 @@
 // Nulls (a transform with a locator), skeleton nodes and joints. A host node that cannot be made
 // ends its routine: the node keeps no path and later steps pass it by.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "content/kzeqskeleton.h"
@@ -129,15 +130,16 @@ void ZeqTuloImport::KeepRigMarksTrue(const ZeqTuloNode& node, const TObject& loc
     if (LocatorMark(name.c_str()) == ZeqTuloRigMark::eNone) return;
     // A locator named as the camera command names an aim's or up node's tells the host which node
     // of a look-at group is one: a null that is not, for the rig the file gives, takes another name.
-    const ZeqTuloCameraTargets* targets = nullptr;
-    int part = 0;
-    for (const auto& entry : mCameraTargets)
-        for (int role = 1; role <= 2 && !targets; ++role)
-            if ((role == 1 ? entry.second.mAim : entry.second.mUp) == &node) {
-                targets = &entry.second;
-                part = role;
-            }
-    if (NullMark(node, targets, part) != ZeqTuloRigMark::eNone) return;
+    if (!mTargetPartsMade)
+        for (const auto& [camera, targets] : mCameraTargets) {
+            if (targets.mAim) mTargetParts.emplace(targets.mAim, std::make_pair(&targets, 1));
+            if (targets.mUp) mTargetParts.emplace(targets.mUp, std::make_pair(&targets, 2));
+        }
+    mTargetPartsMade = true;
+    const auto found = mTargetParts.find(&node);
+    const bool target = found != mTargetParts.end();
+    const ZeqTuloCameraTargets* targets = target ? found->second.first : nullptr;
+    if (NullMark(node, targets, target ? found->second.second : 0) != ZeqTuloRigMark::eNone) return;
     const std::string plain = std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "_Shape";
     TFnDagNode(locator).setName(TString(plain.c_str()));
 }

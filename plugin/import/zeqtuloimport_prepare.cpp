@@ -388,6 +388,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
 void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mQuorbelNodeArray.Clear();
     mCameraTargets.clear();
+    mTargetParts.clear();
+    mTargetPartsMade = false;
     mCameraGroups.clear();
     if (!root) return;
     // The host's lights take no target: what the file aims them at is left out, and said.
