@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <stdexcept>
 
 #include "content/kzeqcamera.h"
@@ -30,6 +31,37 @@
 using namespace zeqsdk_400;
 
 namespace importtest {
+
+bool SameWords(const std::string& x, const std::string& y) {
+    std::istringstream wx(x), wy(y);
+    for (std::string u, v;;) {
+        const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
+        if (!more || !other) return more == other;
+        char* endU = nullptr;
+        char* endV = nullptr;
+        const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
+        if (u != v && !(!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)})))
+            return false;
+    }
+}
+
+::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> kept;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("time ", 0) != 0 && !(line.rfind("  limit ", 0) == 0 && line.find(" enabled 0 ") != std::string::npos))
+                kept.push_back(line);
+        return kept;
+    };
+    const std::vector<std::string> a = lines(want), b = lines(got);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
+        if (!SameWords(x, y))
+            return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
+    }
+    return ::testing::AssertionSuccess();
+}
 
 bool WriteScene(const std::string& path, const Builder& build, bool ascii, std::string* error) {
     return WriteSceneAs(path, build, ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY, error);

@@ -7,12 +7,15 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "io/kzeqexporter.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqtakenode.h"
@@ -36,11 +39,25 @@ struct AimCase {
 const int k6 = KZeqExporter::eZEQ_BINARY;
 
 const AimCase kAimCases[] = {
-    // A null holding only a camera and its targets is the camera's rig, whatever its name.
+    // A null holding a camera aimed at a node beside it is the camera's rig, whatever its name and
+    // whatever else of the user's it holds.
     {"MeshAimWithChild", "G(Cam@A A=mesh*(Kid=light))", k6, "G=|G Cam=|G|Cam A=|G|A Kid=|G|A|Kid", "G: Cam A", ""},
+    // The host takes an aim of the file's (no locator of its camera command) by its place after
+    // the camera, and a node after that for its up node: a node of the user's goes before the camera.
     {"MeshAimWithChildBesideAnother", "G(Cam@A A=mesh*(Kid=light) B)", k6,
-     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A Kid=|G|camera1_group|A|Kid B=|G|B", "camera1_group: Cam A",
-     ""},
+     "G=|G Cam=|G|Cam A=|G|A Kid=|G|A|Kid B=|G|B", "G: B Cam A", ""},
+    // A null of the user's named as the camera command names an up node carries no up node's
+    // locator: the host takes the rig's targets of the file's by their places.
+    {"UsersNullNamedAsAnUp", "G(Cam@A^B A=mesh B=light Other_up)", k6,
+     "G=|G Cam=|G|Cam A=|G|A B=|G|B Other_up=|G|Other_up", "G: Cam A B Other_up", ""},
+    // A bare aim and an up node of the file's own: the command's aim gives way to one without the
+    // aim's locator, so that the host takes the up node by its place.
+    {"BareAimOwnUp", "G(Cam@T^U T U=mesh)", k6, "G=|G Cam=|G|Cam T=|G|T U=|G|U", "G: Cam T U", ""},
+    // Holding another camera beside the rig, or two rigs, the null is the parent of its cameras.
+    {"AnotherCamera", "G(C=camera Cam@A A=mesh)", k6,
+     "G=|G C=|G|C Cam=|G|camera1_group|Cam A=|G|camera1_group|A", "camera1_group: Cam A", ""},
+    {"TwoRigsInANull", "G(Cam@A A=mesh C2@B B)", k6,
+     "G=|G Cam=|G|camera1_group1|Cam A=|G|camera1_group1|A C2=|G|camera1_group|C2 B=|G|camera1_group|B", "", ""},
     {"CameraAim", "Cam@C C=camera", k6, "Cam=|camera1_group|Cam C=|camera1_group|C", "camera1_group: Cam C", ""},
     {"LightAim", "Cam@L L=light*", k6, "Cam=|camera1_group|Cam L=|camera1_group|L", "camera1_group: Cam L", ""},
     {"SkeletonAim", "Cam@Hip Hip=joint(Knee=joint)", k6,
@@ -98,7 +115,9 @@ std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) 
 class CameraTargetTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<AimCase> {
 protected:
     // The case's file and the command importing it (with its take when it has one).
-    std::string ImportCommand(const AimCase& c, SceneNodes* nodes = nullptr) {
+    // The file's cameras' targets by the camera's name: aim and up node, "" for none.
+    using Targets = std::map<std::string, std::pair<std::string, std::string>>;
+    std::string ImportCommand(const AimCase& c, SceneNodes* nodes = nullptr, Targets* targets = nullptr) {
         const std::string path = mDirectory + c.name + ".zeq";
         std::string error;
         EXPECT_TRUE(WriteSceneAs(
@@ -106,6 +125,12 @@ protected:
             [&](KZeqSdkManager& m, KZeqScene& s) {
                 const SceneNodes made = BuildScene(m, s, c.mScene);
                 if (nodes) *nodes = made;
+                const auto name = [](const KZeqNode* node) {
+                    return node ? std::string(node->GetNameWithoutNameSpacePrefix().Buffer()) : std::string();
+                };
+                for (const auto& [camera, node] : made)
+                    if (targets && node.mNode->GetCamera())
+                        (*targets)[camera] = {name(node.mNode->GetTarget()), name(node.mNode->GetTargetUp())};
             },
             c.mRow, &error))
             << error;
@@ -117,7 +142,8 @@ protected:
 TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
     const AimCase& c = GetParam();
     SceneNodes nodes;
-    ASSERT_TRUE(Run(ImportCommand(c, &nodes)));
+    Targets targets;
+    ASSERT_TRUE(Run(ImportCommand(c, &nodes, &targets)));
     const std::string group = *c.mGroup ? std::string(c.mGroup, std::strchr(c.mGroup, ':')) : "";
     for (const auto& [name, hostPath] : Pairs(c.mPaths)) {
         ASSERT_EQ(HostPath(name), hostPath) << name;
@@ -140,6 +166,31 @@ TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
         EXPECT_EQ(static_cast<bool>(keyed), kind.back() == '*') << name;
     }
     ExpectGroupAndCameraLog(c.mGroup, c.mLog, Log());
+    // The host takes the targets in a camera's look-at group that the log does not leave out for
+    // the camera's aim and up node, and no other node for them.
+    const std::string log = Log();
+    for (const auto& [name, aimAndUp] : targets) {
+        if (HostPath(name).empty()) continue;
+        const TObject camera = standin::find(name);
+        const ZeqTuloHostRig rig = ReadHostRig(TFnDagNode(camera).parent(0));
+        if (!(rig.Camera() == camera)) continue;
+        const auto named = [](const TObject& node) {
+            return node.isNull() ? std::string("none") : std::string(TFnDependencyNode(node).name().asChar());
+        };
+        const auto taken = [&](const std::string& targetName) {
+            if (targetName.empty()) return std::string("none");
+            const bool held = !HostPath(targetName).empty() &&
+                              TFnDagNode(standin::find(targetName)).parent(0) == TFnDagNode(camera).parent(0);
+            const std::string about = "Camera " + name + ": ";
+            bool leftOut = false;
+            for (const char* said : {"the host cannot aim it at ", "the host cannot take ", "its up-vector target "})
+                leftOut = leftOut || log.find(about + said + targetName) != std::string::npos;
+            return held && !leftOut ? targetName : std::string("none");
+        };
+        const std::string aim = taken(aimAndUp.first);
+        EXPECT_EQ(named(rig.Aim()), aim) << name;
+        EXPECT_EQ(named(rig.Up()), aim == "none" ? "none" : taken(aimAndUp.second)) << name;
+    }
 }
 
 // The host program under --strict takes every one of these files, one after the other.
