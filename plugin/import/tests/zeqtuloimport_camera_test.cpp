@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
