@@ -1,6 +1,7 @@
 // AMC motion over the 31-bone capture skeleton, 10^4 and 10^5 frames: read
 // (options scan and frames), written, and a std::from_chars pass over the
-// same numbers as the floor any reader of the text has to pay.
+// same numbers as the floor any reader of the text has to pay; and skeletons
+// of thousands of bones read.
 #include <benchmark/benchmark.h>
 
 #include <charconv>
@@ -126,6 +127,31 @@ void BM_AmcWrite(benchmark::State& state) {
     state.counters["frames"] = static_cast<double>(state.range(0));
 }
 
+// The skeleton alone, of range(0) bones (copies of the capture layout): its bones found by name
+// in the hierarchy section, then made nodes of the scene.
+void BM_AsfRead(benchmark::State& state) {
+    ZeqRegisterFormats();
+    const int bones = static_cast<int>(state.range(0));
+    const std::string path = zeqbench::ScratchPath("skeleton" + std::to_string(bones)) + ".asf";
+    zeqbench::WriteFile(path, zeqacclaimsamples::SampleAsf(bones));
+    for (auto _ : state) {
+        KZeqSdkManager manager;
+        KZeqScene* scene = manager.CreateKZeqScene();
+        KZeqImporter asf(manager);
+        asf.SetFileFormat(KZeqImporter::eACCLAIM_ASF);
+        asf.Initialize(path.c_str());
+        auto* options = static_cast<KStreamOptionsMotion*>(asf.GetImportOptions());
+        if (!asf.Import(*scene, options)) std::abort();
+        state.PauseTiming();
+        options->Destroy();
+        manager.DestroyKZeqScene(scene, true);
+        state.ResumeTiming();
+    }
+    zeqbench::RemoveFile(path);
+    state.counters["bones"] = static_cast<double>(bones);
+}
+
+BENCHMARK(BM_AsfRead)->Arg(2500)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AmcRead)->Args({10000, 0})->Args({100000, 0})->Args({10000, 1})->Args({100000, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AmcFromChars)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AmcWrite)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -191,6 +191,41 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime perio
     if (!std::is_sorted(out.begin(), out.end())) std::sort(out.begin(), out.end());
 }
 
+// Curves whose keys the evaluation reads through one run of warps (outermost first).
+struct WarpedCurves {
+    std::vector<KFCurveNode*> mWarps;
+    std::vector<KFCurve*> mCurves;
+};
+
+// Gathers the curves of node, of its layers and of the warps below it into groups by the warps the
+// evaluation reads them through (group: the one of the warps above node); a warp's curves go with
+// the group above it. A channel's warp bends its curve and its own layers; a vector's layers are
+// read at the vector's time, each through its own warps and its channels'.
+void GatherCurves(KFCurveNode* node, bool self, bool nextLayers, std::vector<WarpedCurves>& groups,
+                  std::size_t group) {
+    KFCurveNode* warp = self ? node->TimeWarpGet() : nullptr;
+    if (warp) {
+        AllCurves(warp, groups[group].mCurves);
+        WarpedCurves below{groups[group].mWarps, {}};
+        below.mWarps.push_back(warp);
+        groups.push_back(std::move(below));
+        group = groups.size() - 1;
+    }
+    if (KFCurve* curve = node->FCurveGet()) groups[group].mCurves.push_back(curve);
+    for (int i = 0; i < node->GetCount(); ++i) GatherCurves(node->Get(i), true, true, groups, group);
+    if (nextLayers)
+        for (KFCurveNode* layer = node->LayerGet(); layer; layer = layer->LayerGet())
+            GatherCurves(layer, true, false, groups, group);
+}
+
+// The take times where the warp reaches each of targets (ascending, without repeats), in targets.
+void Through(KFCurveNode* warp, std::vector<KTime>& targets, KTime period, std::vector<KTime>& found) {
+    found.clear();
+    Preimages(warp, targets, period, found, kMaxGridSamples);
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    targets.swap(found);
+}
+
 // The sample times of the bake over [start, stop].
 std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& chain, KTime start, KTime stop,
                                KTime period) {
@@ -216,18 +251,19 @@ std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*
 
     // Keys of the node's curves, its layers and the warps below it lie where all the warps above
     // them have taken the take's time; a warp's keys, where the warps above it have. So the times
-    // are carried up the chain from the innermost warp, each warp's own keys joining them there.
-    std::vector<KFCurve*> curves;
-    AllCurves(node, curves);
-    std::vector<KFCurveNode*> below;
-    InnerWarps(node, false, below);
-    for (KFCurveNode* warp : below) AllCurves(warp, curves);
-    std::vector<KTime> targets = KeyTimes(curves), found;
+    // are carried up from the innermost warps to the node's chain, then up the chain, each warp of
+    // the chain's own keys joining them there.
+    std::vector<WarpedCurves> groups{{chain, {}}};
+    GatherCurves(node, false, true, groups, 0);
+    std::vector<KTime> targets, keys, found;
+    for (const WarpedCurves& group : groups) {
+        keys = KeyTimes(group.mCurves);
+        for (std::size_t level = group.mWarps.size(); level > chain.size(); --level)
+            Through(group.mWarps[level - 1], keys, period, found);
+        MergeInto(targets, keys, found);
+    }
     for (std::size_t level = chain.size(); level > 0; --level) {
-        found.clear();
-        Preimages(chain[level - 1], targets, period, found, kMaxGridSamples);
-        found.erase(std::unique(found.begin(), found.end()), found.end());
-        targets.swap(found);
+        Through(chain[level - 1], targets, period, found);
         std::vector<KFCurve*> own;
         AllCurves(chain[level - 1], own);
         MergeInto(targets, KeyTimes(own), found);

@@ -653,6 +653,15 @@ KFCurveNode* KFCurveNodeCreate(KZeq* file, KFCurveNode* templateNode, bool onlyD
 KFCurveNode* KFCurveNodeCreate(KZeq* file, bool onlyDefaults, bool color);
 // Reads the "LayerChannel" field of the current block, if any, as node's next layer.
 KFCurveNode* KFCurveNodeLayerCreate(KZeq* file, KFCurveNode* node, bool onlyDefaults);
+// The time warp that node's axis channels (its base children "X", "Y", "Z") say together, which a
+// file's reader makes node's own: the one warp they hold, when node has none or the same. Null when
+// they hold none, or warps that stay theirs (two different ones, or one beside another of node's),
+// each then composed under node's. A writer whose tree gives one cannot store it as it is.
+KFCurveNode* KFCurveNodeSharedAxisWarp(const KFCurveNode& node);
+// Bakes that warp into the axis channels holding it (KFCurveNodeBake at period), so that each plays
+// alone what it played under it and the node's arrangement is one a file holds. False, changing
+// nothing, when the channels say no warp together.
+bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period);
 
 // A node for a data type: layer type Euler rotation for rotation types,
 // multiplicative for scaling types, additive otherwise, layer id 0; with one

@@ -4,7 +4,9 @@
 // channels against a template tree.
 #include <cstring>
 
+#include "base/kset.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/kzeq.h"
@@ -53,6 +55,13 @@ KFCurveNode* MatchChannel(const KFCurveNode* templateNode, const KString& name) 
 
 bool Contains(const char* text, char c) { return std::strchr(text, c) != nullptr; }
 
+// A base channel named exactly "X", "Y" or "Z": one axis of the vector above it.
+bool IsAxisChannel(const KFCurveNode& node) {
+    if (node.GetLayerID() != 0) return false;
+    const char* name = node.GetName();
+    return (name[0] == 'X' || name[0] == 'Y' || name[0] == 'Z') && name[1] == '\0';
+}
+
 void WriteIntField(KZeq* file, const char* name, int value) {
     file->FieldWriteBegin(name);
     file->FieldWriteI(value);
@@ -87,6 +96,32 @@ bool KFCurveNode::ZeqStore(KZeq* file, bool onlyDefaults, bool shortNames, bool 
     file->FieldWriteBlockEnd();
     file->FieldWriteEnd();
     return false;
+}
+
+KFCurveNode* KFCurveNodeSharedAxisWarp(const KFCurveNode& node) {
+    KFCurveNode* shared = nullptr;
+    const int count = node.GetCount();
+    for (int i = 0; i < count; ++i) {
+        const KFCurveNode& child = *node.Get(i);
+        KFCurveNode* warp = child.TimeWarpGet();
+        if (!warp || warp == shared || !IsAxisChannel(child)) continue;
+        // Two different warps: each channel keeps its own.
+        if (shared) return nullptr;
+        shared = warp;
+    }
+    // One beside another of the node's own: the channels keep theirs, under the node's.
+    return shared && (!node.TimeWarpGet() || node.TimeWarpGet() == shared) ? shared : nullptr;
+}
+
+bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period) {
+    KFCurveNode* shared = KFCurveNodeSharedAxisWarp(node);
+    if (!shared) return false;
+    const int count = node.GetCount();
+    for (int i = 0; i < count; ++i) {
+        KFCurveNode* child = node.Get(i);
+        if (IsAxisChannel(*child) && child->TimeWarpGet() == shared) KFCurveNodeBake(child, nullptr, 0, period);
+    }
+    return true;
 }
 
 KFCurveNode* KFCurveNodeCreate(KZeq* file, KFCurveNode* templateNode, bool onlyDefaults, bool createMissing,
@@ -182,16 +217,16 @@ void KFCurveNode::ZeqInternalRetrieve(KZeq* file, bool onlyDefaults, bool create
     KFCurveNodeLayerCreate(file, this, onlyDefaults);
 
     const int timeWarpId = file->FieldReadI("TimeWarpID", 0);
-    if (timeWarpId != 0) {
-        if (KFCurveNode* timeWarp = KFCurve_FindTWFromNickNumber(timeWarpId)) {
-            // An axis channel's warp belongs to the vector it is part of.
-            const char* name = GetName();
-            const bool axis = std::strcmp(name, "X") == 0 || std::strcmp(name, "Y") == 0 || std::strcmp(name, "Z") == 0;
-            if (mParent && mLayerID == 0 && axis)
-                mParent->TimeWarpSet(timeWarp);
-            else
-                TimeWarpSet(timeWarp);
-        }
+    if (timeWarpId != 0)
+        if (KFCurveNode* timeWarp = KFCurve_FindTWFromNickNumber(timeWarpId)) TimeWarpSet(timeWarp);
+    // The channels read above may hold warps that are this node's: one warp said by its axis channels.
+    // Without warps to name (no set, or an empty one) none was read.
+    const KSet* warps = KFCurve_GetTWSet();
+    if (KFCurveNode* shared = warps && warps->GetCount() > 0 ? KFCurveNodeSharedAxisWarp(*this) : nullptr) {
+        TimeWarpSet(shared);
+        const int count = mChildren.GetCount();
+        for (int i = 0; i < count; ++i)
+            if (IsAxisChannel(*mChildren[i])) mChildren[i]->TimeWarpSet(nullptr);
     }
     file->FieldReadBlockEnd();
 

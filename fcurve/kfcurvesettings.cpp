@@ -67,16 +67,11 @@ bool KFCURVE_GetTCB4051EvalMode() { return gsTCB4051EvalMode; }
 void KFCURVE_SetTCB4051EvalMode(bool on) { gsTCB4051EvalMode = on; }
 
 void KFCurve_SetTWSet(KSet* set) { gTimeWarpSet = set; }
+KSet* KFCurve_GetTWSet() { return gTimeWarpSet; }
 
 KFCurveNode* KFCurve_FindTWFromNickNumber(int number) {
-    if (!gTimeWarpSet) return nullptr;
-    const int count = gTimeWarpSet->GetCount();
-    for (int i = 0; i < count; ++i) {
-        unsigned int key = 0;
-        const kReference value = gTimeWarpSet->GetFromIndex(i, &key);
-        if (key == static_cast<unsigned int>(number)) return reinterpret_cast<KFCurveNode*>(value);
-    }
-    return nullptr;
+    // A search, not a walk: a take may hold many warps and many channels naming them.
+    return gTimeWarpSet ? reinterpret_cast<KFCurveNode*>(gTimeWarpSet->Get(static_cast<unsigned int>(number))) : nullptr;
 }
 
 bool KFCurve_FindNickNumberFromTW(int& number, KFCurveNode* node) {

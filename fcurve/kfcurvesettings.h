@@ -56,6 +56,7 @@ extern bool gsTCB4051EvalMode;
 // are stored and read. The set is not owned: the caller keeps it alive while
 // curve nodes are stored or read, and may unset it with null.
 void KFCurve_SetTWSet(KSet* set);
+KSet* KFCurve_GetTWSet();
 // The time-warp node registered under a number; null when none or no registry.
 KFCurveNode* KFCurve_FindTWFromNickNumber(int number);
 // True, with its number, when the node is registered.

@@ -145,9 +145,10 @@ KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(ke
 
 KConfigFile::~KConfigFile() = default;
 
-bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* held) const {
+bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* held) {
     lines.clear();
     exists = false;
+    mRefusal = "";
     // Its folder may be one others write: nobody named the file, and another user's link there is
     // not followed, as it is not to write it.
     KPathWalk walk;
@@ -160,10 +161,19 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* hel
     // waited on.
     std::FILE* file = KOpenResolvedForReading(*held, "rb");
     if (!file) return errno == ENOENT;
-    // Nor is another user's file in a shared sticky folder: it is not this user's settings.
+    // Nor is a file another user may have put under its name, judged as it is open: it is not this
+    // user's settings (their file where they may put a name, or their hard link there, said; another
+    // user's in a shared sticky folder).
     struct stat st, folder;
-    if (::fstat(::fileno(file), &st) != 0 || ::fstat(held->mDirectory.Get(), &folder) != 0 ||
-        !KMayUseInSharedFolder(st, folder)) {
+    if (::fstat(::fileno(file), &st) != 0 || ::fstat(held->mDirectory.Get(), &folder) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    const std::string why = KWhyFileIsNotTrusted(st, folder);
+    if (!why.empty() || !KMayUseInSharedFolder(st, folder)) {
+        if (!why.empty())
+            mRefusal = ("Cannot read \"" + held->mPath + "\": " + why + " and is not read: " + std::strerror(EACCES))
+                           .c_str();
         std::fclose(file);
         return false;
     }
@@ -332,7 +342,9 @@ bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<
     // An unreadable settings file is not overwritten. Read where the replacement
     // holds it: the file it replaces, whatever took the path's name since.
     if (!LoadLines(lines, exists, &replacement.GetFile())) {
-        mError = ("The settings file \"" + std::string(replacement.GetFilePath()) + "\" cannot be read").c_str();
+        mError = *GetRefusal() ? mRefusal
+                               : KString(("The settings file \"" + std::string(replacement.GetFilePath()) +
+                                          "\" cannot be read").c_str());
         return false;
     }
     for (const auto& e : entries) PutEntry(lines, section, e.first, e.second);

@@ -49,7 +49,8 @@ public:
     // user may write, sticky or not, at the end of the path or on the way, is
     // neither read through nor written through; nor, in a folder that is sticky
     // and that its group or others may write, is another user's file (not the
-    // folder owner's).
+    // folder owner's); nor, where another user may put a name, their file or one
+    // with other hard links (KWhyFileIsNotTrusted).
     bool Set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     // Several keys of one section in one rewrite, as Set would store them one by one; a refused
     // value is left out. False when one was refused or the file could not be written.
@@ -58,12 +59,16 @@ public:
     const KString& GetFilePath() const { return mFilePath; }
     // Why the last Set failed; "" after one that succeeded.
     const char* GetError() const { return mError.Buffer(); }
+    // Why the last read did not use the settings file: another user may have put it under its name
+    // (KWhyFileIsNotTrusted): "Cannot read \"<path>\": <why> and is not read: Permission denied"; ""
+    // after a read that used it, found none, or failed for another reason.
+    const char* GetRefusal() const { return mRefusal.Buffer(); }
 
 private:
     using Lines = std::vector<std::string>;
 
     // Reads the file, where held names it when given (else by its path).
-    bool LoadLines(Lines& lines, bool& exists, const KResolvedPath* held = nullptr) const;
+    bool LoadLines(Lines& lines, bool& exists, const KResolvedPath* held = nullptr);
     // Puts each (key, line) in the section and writes the file once.
     bool Rewrite(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
     bool WriteLines(const Lines& lines, KFileReplacement& replacement) const;
@@ -75,6 +80,7 @@ private:
     Lines mCache;
     KString mValue;
     KString mError;
+    KString mRefusal;
 };
 
 }  // namespace zeqsdk_400

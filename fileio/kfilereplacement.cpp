@@ -183,8 +183,8 @@ namespace {
 constexpr const char* kOthersFileAppended =
     "it is another user's, in a sticky folder others may write, and is not written to";
 
-// Why a file with other hard links, in a folder another user may write, is not appended to.
-constexpr const char* kHardLinked = "it has other hard links, in a folder others may write, and is not written to";
+// What a file another user may have put under its name (KWhyFileIsNotTrusted) is not.
+constexpr const char* kNotWrittenTo = " and is not written to";
 
 // How a resolved file is to be written: replaced by a rename, appended to, or written where
 // it lies (a section written back into a file that was read).
@@ -208,7 +208,7 @@ const char* KeptFromChange(int at, const char* name) {
 // ResolveTarget. Every rule is applied here, before anything is opened, so that what is
 // refused is said with the SDK's reason whatever the system's settings would refuse first.
 bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KResolvedPath& file, KString& error,
-                   int& code, EWrite how = EWrite::eReplace) {
+                   int& code, KNamedBy namedBy, EWrite how = EWrite::eReplace) {
     const std::string cannot = "Cannot write " + Quoted(given.c_str()) + ": ";
     if (!walked) {
         code = walk.mCode;
@@ -250,11 +250,16 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
                     .c_str();
         return false;
     }
-    // Written through a hard link another user made to a file of this user's, it would
-    // change where they cannot write (the system's rule for hard links, whatever its setting).
-    if (how != EWrite::eReplace && walk.mStat.st_nlink > 1 && KOthersMayWriteIn(folder)) {
+    // Written through a hard link another user made to a file of this user's, it would change
+    // where they cannot write (the system's rule for hard links, whatever its setting); nor does a
+    // write nobody named replace one (the new content would take the linked file's mode), or use
+    // another user's file where they may put a name.
+    const bool untrusted = namedBy == KNamedBy::eNobody ||
+                           (how != EWrite::eReplace && KIsHardLinkedWhereOthersWrite(walk.mStat, folder));
+    const std::string why = untrusted ? KWhyFileIsNotTrusted(walk.mStat, folder) : std::string();
+    if (!why.empty()) {
         code = EACCES;
-        error = (cannot + kHardLinked + ": " + std::strerror(code)).c_str();
+        error = (cannot + why + kNotWrittenTo + ": " + std::strerror(code)).c_str();
         return false;
     }
     // A file the system keeps from change: said which (write access shows neither for
@@ -297,7 +302,7 @@ bool KFileReplacement::ResolveTarget(const char* target, KResolvedPath& file, KS
     KPathWalk walk;
     const bool walked = KWalkPath(given.Buffer(), walk, true, makeFolders, namedBy);
     if (named) *named = std::move(walk.mNamed);
-    return ResolveWalked(walk, walked, given.Buffer(), file, error, code);
+    return ResolveWalked(walk, walked, given.Buffer(), file, error, code, namedBy);
 }
 
 bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name, KResolvedPath& file, KString& error,
@@ -313,7 +318,7 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
     KPathWalk walk;
     const bool walked = folder.Walk(name, walk, true, namedBy);
     if (named) *named = std::move(walk.mNamed);
-    return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code);
+    return ResolveWalked(walk, walked, folder.PathOf(name), file, error, code, namedBy);
 }
 
 namespace {
@@ -342,7 +347,7 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
         const bool walked = KWalkPath(given.Buffer(), walk, true, false, namedBy);
         const bool existed = walked && walk.mExists;
         const struct stat looked = walk.mStat;
-        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, how)) {
+        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, namedBy, how)) {
             errno = code != 0 ? code : EINVAL;
             return -1;
         }
@@ -373,8 +378,11 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
         }
         // A hard link another user put under a new name meanwhile, or made since the look.
         struct stat folder;
-        if (st.st_nlink > 1 && (::fstat(file.mDirectory.Get(), &folder) != 0 || KOthersMayWriteIn(folder)))
-            return closeAndFail(cannot + kHardLinked + ": " + std::strerror(EACCES), EACCES);
+        if (st.st_nlink > 1 && ::fstat(file.mDirectory.Get(), &folder) != 0)
+            return closeAndFail(cannot + std::strerror(errno), errno);
+        if (st.st_nlink > 1 && KIsHardLinkedWhereOthersWrite(st, folder))
+            return closeAndFail(
+                cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES), EACCES);
         code = 0;
         error = "";
         return fd;
@@ -411,7 +419,7 @@ bool KFileReplacement::Begin(const char* target, bool makeFolders, KNamedBy name
     mSystemError = 0;
     KResolvedPath file, named;
     if (!ResolveTarget(target, file, mError, &mSystemError, makeFolders, &named, namedBy)) return false;
-    return BeginResolved(std::move(file), std::move(named), KAbsolutePath(target));
+    return BeginResolved(std::move(file), std::move(named), KAbsolutePath(target), namedBy);
 }
 
 bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name, KNamedBy namedBy) {
@@ -420,10 +428,11 @@ bool KFileReplacement::Begin(const KHeldFolder& folder, const char* name, KNamed
     mSystemError = 0;
     KResolvedPath file, named;
     if (!ResolveTarget(folder, name, file, mError, &mSystemError, &named, namedBy)) return false;
-    return BeginResolved(std::move(file), std::move(named), KString(folder.PathOf(name).c_str()));
+    return BeginResolved(std::move(file), std::move(named), KString(folder.PathOf(name).c_str()), namedBy);
 }
 
-bool KFileReplacement::BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target) {
+bool KFileReplacement::BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target,
+                                     KNamedBy namedBy) {
     RemoveStaleTemporaries(file);
     KString temporary;
     const int fd = CreateTemporary(file, temporary);
@@ -435,6 +444,7 @@ bool KFileReplacement::BeginResolved(KResolvedPath file, KResolvedPath named, co
         return false;
     }
     mTarget = target;
+    mNamedBy = namedBy;
     mOptional = false;
     mLimit = 07777;
     mFile = std::move(file);
@@ -703,8 +713,9 @@ std::string GroupName(gid_t gid) {
 // - Until then the temporary is 0600, its writer's alone; the list lets in no more than
 //   the old file does (its owner entry aside, which names the writer itself), so at no
 //   point does the temporary let in more than either.
-// - The mode last, after the owner (a change of owner clears the set-user-ID bit): it
-//   sets the list's owner, group class and others entries to the file's own.
+// - The mode last, after the owner: it sets the list's owner, group class and others entries to
+//   the file's own. Never the set-user-ID or set-group-ID bit: the new content is not the program
+//   that was given it (nor a program of the writer's choosing).
 bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFile& replaced, Refusal& refusal) {
     const Acl acl(replaced.AccessAcl());
     if (!acl && !Unsupported(errno)) {
@@ -736,7 +747,7 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
                    EPERM};
         return false;
     }
-    if (::fchmod(descriptor, file.st_mode & 07777) == 0) return true;
+    if (::fchmod(descriptor, file.st_mode & 07777 & ~(S_ISUID | S_ISGID)) == 0) return true;
     refusal = {"", errno};
     return false;
 }
@@ -780,14 +791,17 @@ bool GiveNewFileAttributes(int descriptor, const KResolvedPath& file, Refusal& r
 
 // Gives the complete temporary what the file it is to replace has, or what a new file
 // of its folder gets; existed says which. False with the reason when that fails or what
-// the name holds is no longer a regular file.
-bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal);
+// the name holds is no longer a regular file, or, for a write nobody named, a file another
+// user may have put under its name (KWhyFileIsNotTrusted), judged as the file whose
+// attributes it would take.
+bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal,
+                             KNamedBy namedBy);
 
 // GiveFinalAttributesAsIs, then no more permission than limit (a copy's source's): the
 // mode's, and with it the group class of an access control list.
 bool GiveFinalAttributes(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal,
-                         mode_t limit) {
-    if (!GiveFinalAttributesAsIs(descriptor, file, existed, refusal)) return false;
+                         mode_t limit, KNamedBy namedBy) {
+    if (!GiveFinalAttributesAsIs(descriptor, file, existed, refusal, namedBy)) return false;
     if ((limit & 0777) == 0777) return true;
     struct stat st;
     if (::fstat(descriptor, &st) == 0 && ::fchmod(descriptor, st.st_mode & 0777 & limit) == 0) return true;
@@ -795,7 +809,8 @@ bool GiveFinalAttributes(int descriptor, const KResolvedPath& file, bool& existe
     return false;
 }
 
-bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal) {
+bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& existed, Refusal& refusal,
+                             KNamedBy namedBy) {
     // A round more when another writer replaces the file between the look and the open.
     for (int round = 0; round < 4; ++round) {
         struct stat st;
@@ -811,7 +826,19 @@ bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& ex
             return false;
         }
         ReplacedFile replaced;
-        if (replaced.Open(file, st)) return GiveAttributesOf(descriptor, st, replaced, refusal);
+        if (replaced.Open(file, st)) {
+            struct stat folder {};
+            if (namedBy == KNamedBy::eNobody && ::fstat(file.mDirectory.Get(), &folder) != 0) {
+                refusal = {"", errno};
+                return false;
+            }
+            const std::string why = namedBy == KNamedBy::eNobody ? KWhyFileIsNotTrusted(st, folder) : std::string();
+            if (!why.empty()) {
+                refusal = {why + kNotWrittenTo, EACCES};
+                return false;
+            }
+            return GiveAttributesOf(descriptor, st, replaced, refusal);
+        }
         if (errno != ENOENT && errno != ESTALE && errno != ELOOP) {
             refusal = {"its access rights cannot be read", errno};
             return false;
@@ -954,13 +981,14 @@ bool KFileReplacement::LockForAWhile(int descriptor) {
 }
 
 bool KFileReplacement::PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
-                                  int& systemError, mode_t limit) {
+                                  int& systemError, mode_t limit, KNamedBy namedBy) {
     systemError = 0;
     // What took the name meanwhile is checked again: only a regular file goes.
     if (!CanReplace(file, error)) return false;
     bool existed = false;
     Refusal refusal;
-    if (GiveFinalAttributes(descriptor, file, existed, refusal, limit) && StillHolds(file, temporary, descriptor, refusal)) {
+    if (GiveFinalAttributes(descriptor, file, existed, refusal, limit, namedBy) &&
+        StillHolds(file, temporary, descriptor, refusal)) {
         BeforeRename(temporary, file);
         if (RenameWith(file.mDirectory.Get(), NameIn(temporary), file.mName.c_str(), 0) != 0) {
             refusal = {"", errno};
@@ -981,7 +1009,7 @@ void KFileReplacement::RemoveTemporary(int descriptor, const KString& temporary,
 
 KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
     if (last) {
-        if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError, mLimit)) return EPlaced::eOver;
+        if (PutInPlace(mDescriptor, mTemporary, mFile, mError, mSystemError, mLimit, mNamedBy)) return EPlaced::eOver;
         return EPlaced::eNot;
     }
     const int at = mFile.mDirectory.Get();
@@ -995,7 +1023,7 @@ KFileReplacement::EPlaced KFileReplacement::Place(bool last) {
             return EPlaced::eNot;
         }
         bool existed = false;
-        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal, mLimit) ||
+        if (!GiveFinalAttributes(mDescriptor, mFile, existed, refusal, mLimit, mNamedBy) ||
             !StillHolds(mFile, mTemporary, mDescriptor, refusal))
             break;
         BeforeRename(mTemporary, mFile);

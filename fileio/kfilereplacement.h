@@ -34,7 +34,10 @@ namespace zeqsdk_400 {
 // socket, or a link to one, is refused and left as it is, and so is a file
 // this process may not write ("Permission denied", as opening it would be;
 // root may). The file is replaced under its name: other hard links to it keep
-// the old content.
+// the old content. A file nobody named (KNamedBy::eNobody) that another user may
+// have put under its name is refused as well (KWhyFileIsNotTrusted: another
+// user's file, or one with other hard links, where another user may put a
+// name), on the look and again when its attributes are taken.
 //
 // The directory the file lies in is held open from Begin on (see KWalkPath),
 // and everything that follows is done in it, never by its path again: another
@@ -46,7 +49,8 @@ namespace zeqsdk_400 {
 // the name, it gets the replaced file's access control list, then its
 // extended attributes (every user one; those of other kinds where the process
 // may set them), its owner and group where the process may set them (root
-// may; others keep what they may choose), and its permission bits. The list
+// may; others keep what they may choose), and its permission bits, without the
+// set-user-ID and set-group-ID bits, which no file written gets. The list
 // goes first: a file system that keeps a file's list among its attributes in
 // a bounded space (ext4) holds them all in that order, as the old file does.
 // Where the list cannot be given, the replacement fails rather than let in
@@ -200,7 +204,8 @@ public:
     // immutable file, and, in a folder another user may write, a file with
     // other hard links (one of theirs to a file they may not write). An
     // append-only file is appended to. namedBy: who chose the file (KNamedBy: a
-    // log nobody named is not reached through another user's link). Null,
+    // log nobody named is not reached through another user's link, nor is
+    // another user's file used where they may put a name). Null,
     // with the reason in error and the system's error number in systemError
     // (0 without one), when it cannot.
     static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr,
@@ -232,9 +237,11 @@ public:
     // systemError (0 without one), when file is no longer a regular file, the
     // name temporary no longer holds the file open as descriptor, or any of
     // that fails; the temporary then stays where it is.
-    // limit: no more permission bits than these (LimitPermissions).
+    // limit: no more permission bits than these (LimitPermissions). namedBy: who chose the
+    // file (KNamedBy): for one nobody named, a file another user may have put under its
+    // name meanwhile (KWhyFileIsNotTrusted) is not replaced.
     static bool PutInPlace(int descriptor, const KString& temporary, const KResolvedPath& file, KString& error,
-                           int& systemError, mode_t limit = 07777);
+                           int& systemError, mode_t limit = 07777, KNamedBy namedBy = KNamedBy::eUser);
     // Removes the name temporary beside file while it holds the file open as
     // descriptor; what another user put under it stays.
     static void RemoveTemporary(int descriptor, const KString& temporary, const KResolvedPath& file);
@@ -261,7 +268,7 @@ private:
     // Drops what Place kept for an undo, once the whole group is in place.
     void Finish(EPlaced placed);
     // Begin's work once the file is resolved; target as GetTargetPath says it.
-    bool BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target);
+    bool BeginResolved(KResolvedPath file, KResolvedPath named, const KString& target, KNamedBy namedBy);
     // Records why the commit failed.
     void Failed(const std::string& why, int systemError);
     // True when name (in the file's directory) still holds the old content kept for an undo.
@@ -284,6 +291,8 @@ private:
     bool mOptional = false;
     // LimitPermissions'.
     mode_t mLimit = 07777;
+    // Begin's: who chose the file.
+    KNamedBy mNamedBy = KNamedBy::eUser;
 };
 
 namespace zeqdetail {

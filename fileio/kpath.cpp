@@ -570,7 +570,7 @@ const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& fo
     if (KIsOthersLink(entry, folder)) return "is another user's, in a folder others may write,";
     // A hard link bears the owner of the link it names: anyone who may put a name in the folder
     // may have put it there.
-    if (entry.st_nlink > 1 && KOthersMayWriteIn(folder)) return "has more than one name, in a folder others may write,";
+    if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "has more than one name, in a folder others may write,";
     // Where it is not sticky, or is another user's, anyone who may write the folder may rename
     // any link in it (root, and the folder's owner where it is sticky, may anyway).
     const bool othersWrite = (folder.st_uid != ::geteuid() && folder.st_uid != 0) || GroupOrOthersMayWrite(folder);
@@ -824,6 +824,18 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFold
     rules.mCreate = makeFolders;
     rules.mNamedBy = namedBy;
     return WalkFrom(KDescriptor(), std::string(), AbsolutePath(path), walk, rules, nullptr) && Resolved(walk);
+}
+
+bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const struct stat& folder) {
+    return entry.st_nlink > 1 && KOthersMayWriteIn(folder);
+}
+
+std::string KWhyFileIsNotTrusted(const struct stat& entry, const struct stat& folder) {
+    if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "it has other hard links, in a folder others may write,";
+    // Root's own needs no one's leave; nor does this user's.
+    if (entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder))
+        return "it is another user's file (" + UserName(entry.st_uid) + "), in a folder others may write,";
+    return std::string();
 }
 
 std::string KWalkRefusal(const KPathWalk& walk) {

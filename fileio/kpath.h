@@ -20,7 +20,8 @@ namespace zeqsdk_400 {
 //   user may have put under its name where another user may write (KWhyLinkIsNotTrusted) is
 //   followed to it, at the end of the path or on the way: the write is refused, naming the link
 //   and why (another user's, KIsOthersLink, sticky folder or not; any link with more than one
-//   name; any link in such a folder that is not sticky, where anyone may rename it).
+//   name; any link in such a folder that is not sticky, where anyone may rename it). Nor is a
+//   file there read or written that another user may have put under its name (KWhyFileIsNotTrusted).
 enum class KNamedBy { eUser, eNobody };
 
 // Path helpers. Both '/' and '\' separate directories on input.
@@ -184,6 +185,18 @@ bool KIsOthersLink(const struct stat& entry, const struct stat& folder);
 // root may write the folder, and it is not sticky (or is another user's), so that they may
 // rename any link there. Null when none of these holds.
 const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& folder);
+// A file (entry in folder, as lstat describes them) with other hard links where another user may put a
+// name (KOthersMayWriteIn): a hard link bears the owner of the file it names, so one of them may be
+// theirs, to a file of this user's that they may not write.
+bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const struct stat& folder);
+// The rule of an existing file a write nobody named would use (the log appended to, the settings read
+// and replaced, a section written back, a file extracted or converted over it), the one definition: why
+// it is not used, entry and folder as lstat describes them; "" when it is. Another user may have put it
+// under its name: it has other hard links there (KIsHardLinkedWhereOthersWrite), or it is another
+// user's (neither this process's effective user's nor root's), named with its owner, where another user
+// may put a name (KOthersMayWriteIn). The reason ends in a comma, before what is not done ("... and is
+// not written to").
+std::string KWhyFileIsNotTrusted(const struct stat& entry, const struct stat& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayUseInSharedFolder allows it, and

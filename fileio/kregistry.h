@@ -52,6 +52,8 @@ public:
     bool EndUpdate();
     // Why the file could not be written by the last write or EndUpdate that failed to.
     const char* GetError() const { return mFile ? mFile->GetError() : "no settings file is connected"; }
+    // Why the last read did not use the settings file (KConfigFile::GetRefusal); "" otherwise.
+    const char* GetRefusal() const { return mFile ? mFile->GetRefusal() : ""; }
 
     const KString& GetFileName() const { return mFileName; }
     const KString& GetSectionName() const { return mSectionName; }

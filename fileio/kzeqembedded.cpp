@@ -232,8 +232,20 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(intact ? eEmbeddedFileError : eFileCorrupted);
     }
-    struct stat st;
+    struct stat st, holding;
     const bool existed = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    // A file another user may have put under its name where they may write the folder (one of the
+    // reader's own that others may write) stays theirs, as for every write nobody named.
+    const std::string untrusted = existed && S_ISREG(st.st_mode) && ::fstat(dirFd, &holding) == 0
+                                      ? KWhyFileIsNotTrusted(st, holding)
+                                      : std::string();
+    if (!untrusted.empty()) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        const std::string said = "The embedded file \"" + std::string(name.Buffer()) +
+                                 "\" is not extracted: Cannot write \"" + folder.PathOf(leaf.c_str()) + "\": " +
+                                 untrusted + " and is not written to: " + std::strerror(EACCES);
+        return FailRefused(eEmbeddedFileError, said.c_str(), 0);
+    }
     if (::renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) {
         ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(eEmbeddedFileError);

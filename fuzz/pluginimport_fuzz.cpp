@@ -77,8 +77,9 @@ void DeleteSome(std::uint64_t hash) {
     }
 }
 
-// Puts a node of the user's into about half of the host's look-at groups, as the hash picks them:
-// the merge binds such a group as the rig the host has, and leaves the node the user's.
+// Puts a node of the user's into about half of the host's look-at groups, as the hash picks them,
+// at a place the hash picks (first, between the rig's nodes or last): the merge binds such a group
+// as the rig the host has, and leaves the node the user's.
 void AddUsersNodes(std::uint64_t hash) {
     std::vector<TObject> groups;
     unsigned index = 0;
@@ -87,7 +88,11 @@ void AddUsersNodes(std::uint64_t hash) {
         it.getPath(path);
         if (((hash >> ((index + 17) % 61)) & 1) == 0) groups.push_back(path.node());
     }
-    for (const TObject& group : groups) standin::createNode("transform", "userNull", group);
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        TObject node = standin::createNode("transform", "userNull");
+        TFnDagNode group(groups[i]);
+        group.addChild(node, static_cast<unsigned>((hash >> ((i + 29) % 61)) % (group.childCount() + 1)));
+    }
 }
 
 }  // namespace

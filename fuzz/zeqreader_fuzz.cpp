@@ -301,6 +301,15 @@ void WriteNodeSeeds(KZeqSdkManager& manager, const KHeldFolder& corpus) {
              "Key: 0,0,L,46186158000,0.5,L\n}\n}\n}\n"
              "Model: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\nChannel: \"T\" {\n"
              "Channel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\nKey: 0,1,L,100000,2,L\n}\n}\n}\n}\n}\n}\n");
+    // Warps on a vector's axis channels: two different ones on T's, and one under R's own.
+    TextSeed(corpus, "v58-text-axis-warps",
+             "Model: \"Model::A\" {\nType: \"Null\"\n}\nTakes:  {\nCurrent: \"T\"\nTake: \"T\" {\n"
+             "TimeWarps:  {\nVersion: 100\nTW: 1 {\nChannel: \"W\" {\nDefault: 0\nKeyVer: 4004\nKeyCount: 2\n"
+             "Key: 0,0,L,46186158000,0.5,L\n}\n}\nTW: 2 {\nChannel: \"W\" {\nDefault: 0\nKeyVer: 4004\nKeyCount: 1\n"
+             "Key: 23093079000,0.7,L\n}\n}\n}\nModel: \"Model::A\" {\nVersion: 1.1\nChannel: \"Transform\" {\n"
+             "Channel: \"T\" {\nChannel: \"X\" {\nDefault: 1\nTimeWarpID: 1\nKeyVer: 4004\nKeyCount: 2\n"
+             "Key: 0,1,L,100000,2,L\n}\nChannel: \"Y\" {\nDefault: 2\nTimeWarpID: 2\n}\n}\nChannel: \"R\" {\n"
+             "Channel: \"Z\" {\nDefault: 3\nTimeWarpID: 2\n}\nTimeWarpID: 1\n}\n}\n}\n}\n}\n");
 }
 
 // Limits, targets, a camera with a background, lights and an embedded

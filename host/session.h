@@ -17,6 +17,8 @@ class TPxFileTranslator;
 
 namespace tulo_detail {
 
+class PluginLibrary;
+
 // A command's result: nothing, one value or a list; values are ints (and bools), doubles or text.
 struct ResultValue {
     enum Type { Int, Double, Text } type = Int;
@@ -38,6 +40,7 @@ struct Result {
 struct Plugin {
     std::string name, path, vendor, version;
     void* handle = nullptr;
+    std::shared_ptr<PluginLibrary> library;  // what handle was loaded from (pluginfile.h)
     std::uint32_t generation = 0;
 };
 
@@ -72,6 +75,7 @@ struct Session {
     std::map<std::string, TranslatorReg> translators;
     std::vector<std::string> records;  // incidental commands kept as sent (bake, delete channels)
     std::function<void(const std::string&)> echo;
+    std::function<void(const std::string&)> beforePluginLoad;  // standin::setBeforePluginLoad
     Result* commandResult = nullptr;  // the result slot of the plug-in command that runs
     int displayedErrors = 0;          // error lines plug-in commands have shown so far
     int depth = 0;                    // nested executeCommand calls

@@ -125,6 +125,9 @@ bool unloadAllPlugins(std::string* error = nullptr);
 std::vector<std::string> loadedPlugins();
 bool hasCommand(const std::string& name);
 bool hasTranslator(const std::string& name);
+// Runs hook (while set; null clears it) once a plug-in file was found and judged and before it is
+// loaded, with the path it was found under: a test renames names there.
+void setBeforePluginLoad(std::function<void(const std::string& path)> hook);
 
 // ---- Geometry, shading and deformer builders (raw: they skip the API's validation where noted).
 

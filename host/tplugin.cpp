@@ -2,19 +2,14 @@
 #include "tplugin.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include "interp.h"
+#include "pluginfile.h"
 #include "scene.h"
 
 using namespace tulo_detail;
@@ -32,54 +27,16 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string userName(uid_t user) {
-    std::vector<char> buffer(16384);
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found && *found->pw_name)
-        return std::string("user ") + found->pw_name;
-    return "user " + std::to_string(user);
-}
-
-// Root and the user running the host may place code the host runs; another user's would run as
-// this one.
-bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
-
-// Why the plug-in file at path is not loaded, "" when it may be: the link under its name or the
-// file it leads to belongs to another user than root and the one running the host, or it is no
-// regular file (a named pipe would hold the load).
-std::string refusalOf(const std::string& path) {
-    const std::string why = "the plug-in file \"" + path + "\" is not loaded: ";
-    struct stat name, file;
-    if (::lstat(path.c_str(), &name) != 0) return why + std::strerror(errno);
-    if (S_ISLNK(name.st_mode) && !mayRun(name.st_uid))
-        return why + "the symbolic link is " + userName(name.st_uid) + "'s, neither root's nor this user's";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return why + std::strerror(errno);
-    const bool looked = ::fstat(fd, &file) == 0;
-    const int error = errno;
-    ::close(fd);
-    if (!looked) return why + std::strerror(error);
-    std::string what = "it is ";
-    if (S_ISLNK(name.st_mode)) {
-        char real[PATH_MAX];
-        what = std::string("it leads to \"") + (::realpath(path.c_str(), real) ? real : path.c_str()) + "\", which is ";
-    }
-    if (!S_ISREG(file.st_mode)) return why + what + "no regular file";
-    if (!mayRun(file.st_uid)) return why + what + userName(file.st_uid) + "'s, neither root's nor this user's";
-    return "";
-}
-
 // A name without "/" is looked for in each directory of TULO_PLUG_IN_PATH; `searched` lists them,
-// `refused` says why each file found there was passed over.
-std::string locate(const std::string& name, std::string& searched, std::vector<std::string>& refused) {
-    if (name.find('/') != std::string::npos) {
-        if (access(name.c_str(), R_OK) != 0) return "";
-        std::string why = refusalOf(name);
-        if (why.empty()) return name;
-        refused.push_back(why);
-        return "";
-    }
+// `refused` says why each file found there was passed over. The file taken is held open in `file`.
+std::string locate(const std::string& name, std::string& searched, std::vector<std::string>& refused,
+                   PluginFile& file) {
+    const auto take = [&](const std::string& path) {
+        file = PluginFile(path);
+        if (!file.refusal().empty()) refused.push_back(file.refusal());
+        return file.accepted();
+    };
+    if (name.find('/') != std::string::npos) return take(name) ? name : "";
     const char* env = std::getenv("TULO_PLUG_IN_PATH");
     std::string dirs = env ? env : "";
     for (std::size_t start = 0; start <= dirs.size();) {
@@ -89,13 +46,8 @@ std::string locate(const std::string& name, std::string& searched, std::vector<s
         start = colon + 1;
         if (dir.empty()) continue;
         searched += (searched.empty() ? "" : ", ") + dir;
-        for (const std::string& file : {name, name + ".so", "lib" + name + ".so"}) {
-            std::string path = dir + "/" + file;
-            if (access(path.c_str(), R_OK) != 0) continue;
-            std::string why = refusalOf(path);
-            if (why.empty()) return path;
-            refused.push_back(why);
-        }
+        for (const std::string& candidate : {name, name + ".so", "lib" + name + ".so"})
+            if (take(dir + "/" + candidate)) return dir + "/" + candidate;
     }
     return "";
 }
@@ -127,7 +79,8 @@ namespace tulo_detail {
 bool pluginLoad(const std::string& nameOrPath, std::string& error) {
     std::string searched;
     std::vector<std::string> refused;
-    std::string path = locate(nameOrPath, searched, refused);
+    PluginFile file;
+    std::string path = locate(nameOrPath, searched, refused, file);
     std::string passedOver;
     for (const std::string& why : refused) passedOver += (passedOver.empty() ? "" : "; ") + why;
     if (path.empty() && !refused.empty()) return error = passedOver, false;
@@ -144,12 +97,14 @@ bool pluginLoad(const std::string& nameOrPath, std::string& error) {
     Session& s = session();
     for (const Plugin& p : s.plugins)
         if (p.handle && p.path == path) return error = "plug-in \"" + path + "\" is loaded already", false;
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return error = dlerror(), false;
+    if (s.beforePluginLoad) s.beforePluginLoad(path);
+    auto library = std::make_shared<PluginLibrary>();
+    if (!library->load(file, path, error)) return false;
+    void* handle = library->handle();
     auto init = reinterpret_cast<TPluginEntry>(dlsym(handle, "initializePlugin"));
     auto uninit = reinterpret_cast<TPluginEntry>(dlsym(handle, "uninitializePlugin"));
     if (!init || !uninit) {
-        dlclose(handle);
+        library->close();
         return error = "\"" + path + "\" exports no initializePlugin and uninitializePlugin", false;
     }
     Plugin p;
@@ -158,13 +113,14 @@ bool pluginLoad(const std::string& nameOrPath, std::string& error) {
     if (p.name.size() > 3 && p.name.compare(p.name.size() - 3, 3, ".so") == 0) p.name.resize(p.name.size() - 3);
     if (p.name.size() > 3 && p.name.compare(0, 3, "lib") == 0) p.name.erase(0, 3);
     p.handle = handle;
+    p.library = library;
     p.generation = scene().nextGen++;
     s.plugins.push_back(p);
     std::size_t index = s.plugins.size() - 1;
     if (!init(objectOf(index))) {
         dropRegistrations(index);
         s.plugins[index].handle = nullptr;
-        dlclose(handle);
+        library->close();
         return error = "initializePlugin of \"" + path + "\" failed", false;
     }
     return true;
@@ -178,9 +134,8 @@ bool pluginUnload(std::size_t index, std::string& error) {
     std::vector<std::string> left = registrationsOf(index);
     for (const std::string& r : left) fault("registration left", p.name + ": " + r + " after uninitializePlugin");
     dropRegistrations(index);
-    void* handle = p.handle;
     s.plugins[index].handle = nullptr;
-    dlclose(handle);  // runs the library's static destructors
+    s.plugins[index].library->close();  // runs the library's static destructors
     if (!status) error = "uninitializePlugin of \"" + s.plugins[index].path + "\" failed";
     else if (!left.empty()) error = "\"" + s.plugins[index].name + "\" left registrations after unloading";
     return status && left.empty();
@@ -412,6 +367,9 @@ std::vector<std::string> loadedPlugins() {
 }
 
 bool hasCommand(const std::string& name) { return session().commands.count(name) != 0; }
+void setBeforePluginLoad(std::function<void(const std::string& path)> hook) {
+    session().beforePluginLoad = std::move(hook);
+}
 bool hasTranslator(const std::string& name) { return session().translators.count(name) != 0; }
 
 }  // namespace standin

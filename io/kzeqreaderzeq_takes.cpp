@@ -221,10 +221,8 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
         // Files before version 6 keep a material's shininess keys a hundred times larger.
         if (kind == 'A' && mBefore6)
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
-        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP)) {
-            if (kind == 'M' || kind == 'S') SayRotationOrder(node->GetKFCurveNode(), static_cast<KZeqNode&>(object));
-            MergeLayerAndTimeWarp(node->GetKFCurveNode(), nullptr);
-        }
+        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
+            ZeqMergeTakeTree(node->GetKFCurveNode(), kind == 'M' || kind == 'S' ? &static_cast<KZeqNode&>(object) : nullptr);
         if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
         file.FieldReadBlockEnd();
     }
@@ -334,6 +332,13 @@ void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inheri
     std::vector<KFCurveNode*> above;
     if (inherited) above.push_back(inherited);
     MergeBelow(node, above);
+}
+
+void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model) {
+    if (!tree) return;
+    if (model) SayRotationOrder(tree, *model);
+    std::vector<KFCurveNode*> above;
+    MergeBelow(tree, above);
 }
 
 void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {

@@ -7,6 +7,7 @@
 
 namespace zeqsdk_400 {
 
+class KFCurveNode;
 class KZeq;
 class KZeqSceneInfo;
 class KZeqSdkManager;
@@ -99,6 +100,11 @@ extern const int kZeqMainSectionRecordCount;
 
 // How many nodes lie below top, on a stack of its own: trees read from files may be deep.
 int ZeqCountNodesBelow(const KZeqNode& top);
+
+// A take's curve-node tree baked as the reader's "merge layers and time warps" option bakes it:
+// layers and time warps into plain curves, a model's rotation curves in its rotation order (model
+// null: in the order the tree holds). The writers bake what no file holds with it.
+void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model);
 
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.

@@ -5,14 +5,18 @@
 
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "content/kzeqgenericnode.h"
 #include "content/kzeqmaterial.h"
 #include "content/kzeqtexture.h"
+#include "base/kset.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvenode.h"
+#include "fcurve/kfcurvesettings.h"
 #include "io/kzeqexporter.h"
 #include "io/kzeqfields.h"
 #include "io/kzeqscenerecords.h"
@@ -45,6 +49,107 @@ KString TakeFileName(const KString& take) {
 
 bool IsUnset(const KTimeSpan& span) { return span.GetStart() == KTime(0) && span.GetStop() == KTime(0); }
 
+// ---- Time warps ----------------------------------------------------------------------------------
+//
+// A take's warps are written once each in its "TimeWarps" block ("TW" number { "Channel" ... }),
+// numbered from 1 in the order its records first name them, and each channel names its warp by
+// that number ("TimeWarpID"), as the reader reads them. What no file holds where it is (a warp
+// that a vector's axis channels say together beside none or the same of the vector, which the
+// reader would make the vector's; a warp of the take's whole tree; a warp's own warp) is written
+// baked into the curves it bends, in a copy of the tree: the scene keeps its own.
+
+struct NodeDestroyer {
+    void operator()(KFCurveNode* node) const { node->Destroy(); }
+};
+using NodeCopy = std::unique_ptr<KFCurveNode, NodeDestroyer>;
+
+// The tree whole: names, data types, layer types and ids, rotation orders, curves, children, layers
+// and time warps (shared).
+KFCurveNode* CopyWhole(const KFCurveNode& node) {
+    auto* copy =
+        new KFCurveNode(node.GetName(), node.GetTimeWarpName(), node.GetDataType(), node.GetLayerType(), node.GetLayerID());
+    copy->SetRotationOrder(node.GetRotationOrder());
+    copy->SetUseQuaternion(node.GetUseQuaternion());
+    if (KFCurve* curve = node.FCurveGet()) {
+        KFCurve* own = KFCurveCreate();
+        own->CopyFrom(*curve, true);
+        copy->FCurveSet(own, true);
+    }
+    for (int i = 0; i < node.GetCount(); ++i) copy->Add(CopyWhole(*node.Get(i)));
+    copy->TimeWarpSet(node.TimeWarpGet());
+    if (const KFCurveNode* layer = node.LayerGet()) copy->LayerSet(CopyWhole(*layer), true);
+    return copy;
+}
+
+// Whether a node a channel names as its warp holds a warp itself (its own, or below it).
+bool HoldsWarp(const KFCurveNode& node) {
+    if (node.TimeWarpGet()) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (HoldsWarp(*node.Get(i))) return true;
+    return node.LayerGet() && HoldsWarp(*node.LayerGet());
+}
+
+// Whether the tree (its layers included) holds warps that a vector's axis channels say together.
+bool HoldsSharedAxisWarp(const KFCurveNode& node) {
+    if (KFCurveNodeSharedAxisWarp(node)) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (HoldsSharedAxisWarp(*node.Get(i))) return true;
+    return node.LayerGet() && HoldsSharedAxisWarp(*node.LayerGet());
+}
+
+void BakeSharedAxisWarps(KFCurveNode& node) {
+    KFCurveNodeBakeSharedAxisWarp(node, KFCURVE_GetPlotPeriod());
+    for (int i = 0; i < node.GetCount(); ++i) BakeSharedAxisWarps(*node.Get(i));
+    if (KFCurveNode* layer = node.LayerGet()) BakeSharedAxisWarps(*layer);
+}
+
+// The warps the tree names, in the order met (a shared one each time).
+void NamedWarps(const KFCurveNode& node, std::vector<KFCurveNode*>& warps) {
+    if (KFCurveNode* warp = node.TimeWarpGet()) warps.push_back(warp);
+    for (int i = 0; i < node.GetCount(); ++i) NamedWarps(*node.Get(i), warps);
+    if (const KFCurveNode* layer = node.LayerGet()) NamedWarps(*layer, warps);
+}
+
+// The take node of that name an object's record stores (none for the default take).
+KZeqTakeNode* StoredTakeNode(KZeqTakeNodeContainer& object, const char* take) {
+    const int index = object.FindTakeNode(take);
+    KZeqTakeNode* node = index >= 0 ? object.GetTakeNode(index) : nullptr;
+    return node != object.GetDefaultTakeNode() ? node : nullptr;
+}
+
+// The objects whose records a take holds, in the order they are written.
+template <class Visit>
+void ForEachTakeObject(KZeqScene& scene, bool before6, Visit visit) {
+    if (KZeqNode* switcher = scene.GetCameraSwitcher()) visit(*switcher, static_cast<KZeqNode*>(switcher));
+    std::vector<KZeqNode*> pending;
+    if (KZeqNode* root = scene.GetRootNode())
+        for (int i = root->GetChildCount(); i-- > 0;) pending.push_back(root->GetChild(i));
+    while (!pending.empty()) {
+        KZeqNode* node = pending.back();
+        pending.pop_back();
+        visit(*node, node);
+        for (int i = node->GetChildCount(); i-- > 0;) pending.push_back(node->GetChild(i));
+    }
+    for (int i = 0; !before6 && i < scene.GetGenericNodeCount(); ++i)
+        if (KZeqGenericNode* generic = scene.GetGenericNode(i)) visit(*generic, static_cast<KZeqNode*>(nullptr));
+    if (KZeqEntity* entity = scene.GetEntity()) {
+        for (int i = 0; i < entity->GetTextureCount(); ++i) visit(*entity->GetTexture(i), static_cast<KZeqNode*>(nullptr));
+        for (int i = 0; i < entity->GetMaterialCount(); ++i) visit(*entity->GetMaterial(i), static_cast<KZeqNode*>(nullptr));
+    }
+}
+
+// Whether any take of the objects a take's records hold has a time warp: most scenes have none.
+bool TakesHoldWarps(KZeqScene& scene, bool before6) {
+    bool warped = false;
+    ForEachTakeObject(scene, before6, [&warped](KZeqTakeNodeContainer& object, const KZeqNode*) {
+        for (int i = 0; !warped && i < object.GetTakeNodeCount(); ++i) {
+            const KFCurveNode* tree = object.GetTakeNode(i)->GetMadeKFCurveNode();
+            warped = tree && HoldsWarp(*tree);
+        }
+    });
+    return warped;
+}
+
 // The switcher's record name, apart from a model below the root of its name ("Camera Switcher").
 KString SwitcherTakeName(const KZeqNode* switcher, const KZeqNode* root) {
     if (!switcher) return KString();
@@ -62,8 +167,82 @@ KString SwitcherTakeName(const KZeqNode* switcher, const KZeqNode* root) {
 
 }  // namespace
 
+// The numbers of the take's warps, installed for curve storage while its records are written, and
+// the copies its records store in place of trees holding warps no file holds where they are.
+struct KZeqWriterZeqBase::TakeWarps {
+    explicit TakeWarps(KZeqWriterZeqBase& writer) : mWriter(writer), mPrevious(KFCurve_GetTWSet()) {
+        writer.mTakeWarps = this;
+    }
+    ~TakeWarps() {
+        KFCurve_SetTWSet(mPrevious);
+        mWriter.mTakeWarps = nullptr;
+    }
+    TakeWarps(const TakeWarps&) = delete;
+    TakeWarps& operator=(const TakeWarps&) = delete;
+
+    KZeqWriterZeqBase& mWriter;
+    KSet* mPrevious;
+    KSet mNumbers{20};
+    std::unordered_map<const KZeqTakeNode*, NodeCopy> mCopies;
+};
+
+void KZeqWriterZeqBase::NoteBakedWarp(const char* where, const char* take) {
+    if (mBakedWarps++ == 0) mFirstBakedWarp = KString(where) + " in take \"" + take + "\"";
+}
+
+void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take) {
+    KZeq& file = *mFile;
+    const bool before6 = mFile->IsBeforeVersion6();
+    std::vector<KFCurveNode*> named;
+    std::unordered_set<KFCurveNode*> seen;
+    ForEachTakeObject(scene, before6, [&](KZeqTakeNodeContainer& object, const KZeqNode* model) {
+        // A deferred tree holds the standard channels alone, without warps.
+        KZeqTakeNode* node = StoredTakeNode(object, take);
+        KFCurveNode* tree = node ? node->GetMadeKFCurveNode() : nullptr;
+        std::vector<KFCurveNode*> warps;
+        if (tree) NamedWarps(*tree, warps);
+        if (warps.empty()) return;
+        const bool whole = tree->TimeWarpGet() != nullptr;
+        if (whole || HoldsSharedAxisWarp(*tree)) {
+            NodeCopy copy(CopyWhole(*tree));
+            if (whole)
+                ZeqMergeTakeTree(copy.get(), model);
+            else
+                BakeSharedAxisWarps(*copy);
+            NoteBakedWarp(object.GetName(), take);
+            warps.clear();
+            NamedWarps(*copy, warps);
+            mTakeWarps->mCopies[node] = std::move(copy);
+        }
+        for (KFCurveNode* warp : warps)
+            if (seen.insert(warp).second) named.push_back(warp);
+    });
+    if (named.empty()) return;
+    ZeqWriteBlockBegin(file, "TimeWarps");
+    ZeqWriteFieldI(file, "Version", 100);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        KFCurveNode* warp = named[i];
+        const int number = static_cast<int>(i) + 1;
+        NodeCopy baked;
+        if (HoldsWarp(*warp)) {
+            baked.reset(CopyWhole(*warp));
+            KFCurveNodeBake(baked.get(), nullptr, 0, KFCURVE_GetPlotPeriod());
+            NoteBakedWarp("a time warp", take);
+        }
+        file.FieldWriteBegin("TW");
+        file.FieldWriteI(number);
+        file.FieldWriteBlockBegin();
+        (baked ? baked.get() : warp)->ZeqStore(&file, false, true, true, "Channel", false, before6);
+        ZeqWriteBlockEnd(file);
+        mTakeWarps->mNumbers.Add(static_cast<unsigned int>(number), reinterpret_cast<kReference>(warp));
+    }
+    ZeqWriteBlockEnd(file);
+    KFCurve_SetTWSet(&mTakeWarps->mNumbers);
+}
+
 bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     KZeq& file = *mFile;
+    mBakedWarps = 0;
     const bool before6 = mFile->IsBeforeVersion6();
     const KString current = scene.GetCurrentTakeName();
     KZeqEntity* entity = scene.GetEntity();
@@ -78,6 +257,7 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     scene.FillTakeNameArray(names);
     bool moved = false;
     const KString switcherName = SwitcherTakeName(scene.GetCameraSwitcher(), root);
+    const bool warped = TakesHoldWarps(scene, before6);
     for (int n = 0; n < names.GetCount(); ++n) {
         const KString name = *names[n];
         if (name == "Default") continue;
@@ -112,6 +292,8 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
         ZeqWriteFieldTS(file, "ReferenceTime", info->mReferenceTimeSpan);
         if (!info->mDescription.IsEmpty()) ZeqWriteFieldC(file, "Comments", info->mDescription.Buffer());
         if (info->GetTakeThumbnail()) WriteThumbnail(info->GetTakeThumbnail());
+        TakeWarps warps(*this);
+        if (warped) WriteTimeWarps(scene, name.Buffer());
         WriteSectionComment(file, "Models animation");
         if (KZeqNode* switcher = scene.GetCameraSwitcher())
             WriteTakeNode(*switcher, name.Buffer(), "Model", false, switcherName.Buffer());
@@ -132,6 +314,12 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
         KGetGlobalProgress()->UpdateSection();
     }
     ZeqWriteBlockEnd(file);
+    if (mBakedWarps > 0)
+        mMessage += KString("Time warps that no Zeq file holds where they are (one that a vector's axis channels hold "
+                            "with none or the same on the vector; one on a take's whole animation; one on a time warp) "
+                            "are written baked into the curves they bend: ") +
+                    mFirstBakedWarp +
+                    (mBakedWarps > 1 ? KString(" and ") + KString(mBakedWarps - 1) + " more." : KString(".")) + "\n";
     for (int i = 0; i < names.GetCount(); ++i) delete names[i];
     // Spans were computed on their takes; the scene goes back to its own.
     if (moved) scene.SetCurrentTake(current.Buffer());
@@ -163,16 +351,29 @@ bool KZeqWriterZeqBase::WriteTakeNode(KZeqTakeNodeContainer& object, const char*
     file.FieldWriteBegin("Version") && file.FieldWriteD(1.1) && file.FieldWriteEnd();
     KZeqTakeNode* node = object.GetCurrentTakeNode();
     if (node && node != object.GetDefaultTakeNode()) {
+        // A tree holding warps no file holds where they are is written from its baked copy.
+        KFCurveNode* copy = nullptr;
+        if (mTakeWarps) {
+            const auto found = mTakeWarps->mCopies.find(node);
+            if (found != mTakeWarps->mCopies.end()) copy = found->second.get();
+        }
         // Before version 6 shininess keys are written a hundred times larger;
         // the curve is put back exactly afterwards.
-        KFCurve* shininess = material && before6 ? node->GetMaterialShininess() : nullptr;
+        KFCurveNode* shininessNode = copy && material && before6 ? copy->FindRecursive("Shininess") : nullptr;
+        KFCurve* shininess = !material || !before6 ? nullptr
+                             : copy               ? (shininessNode ? shininessNode->FCurveGet() : nullptr)
+                                                  : node->GetMaterialShininess();
         std::unique_ptr<KFCurve, void (*)(KFCurve*)> kept(nullptr, [](KFCurve* curve) { curve->Destroy(); });
         if (shininess) {
             kept.reset(KFCurveCreate());
             kept->CopyFrom(*shininess, true);
             shininess->KeyScaleValueAndTangeant(false, 100.0f);
         }
-        node->StoreChannels(mFile, false, true, true, true, before6);
+        if (copy)
+            for (int i = 0; i < copy->GetCount(); ++i)
+                copy->Get(i)->ZeqStore(mFile, false, true, true, "Channel", true, before6);
+        else
+            node->StoreChannels(mFile, false, true, true, true, before6);
         if (shininess) shininess->CopyFrom(*kept, true);
     }
     ZeqWriteBlockEnd(file);

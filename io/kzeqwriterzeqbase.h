@@ -139,6 +139,10 @@ public:
     // recordName when one is given.
     bool WriteTakeNode(KZeqTakeNodeContainer& object, const char* take, const char* fieldName, bool material,
                        const char* recordName = nullptr);
+    // The take's "TimeWarps" block, when its records name warps: each warp once, numbered from 1,
+    // then installed for curve storage until the take is written. Trees holding warps no file
+    // holds where they are get copies with those baked, which their records store.
+    void WriteTimeWarps(KZeqScene& scene, const char* take);
 
     // ---- Characters, control sets, constraints, character poses (kzeqwriterzeq_character.cpp) ----
     // A node counts for a link or an effector when it belongs to the entity;
@@ -221,6 +225,14 @@ private:
     // The last Write refused its scene or options: FileClose then discards the file.
     bool mRefused = false;
     std::unordered_set<const void*> mAnimated;
+
+    // The warps of the take being written (kzeqwriterzeq_takes.cpp).
+    struct TakeWarps;
+    TakeWarps* mTakeWarps = nullptr;
+    // How many trees (or warps) of this write were written with warps baked, and the first.
+    int mBakedWarps = 0;
+    KString mFirstBakedWarp;
+    void NoteBakedWarp(const char* where, const char* take);
 };
 
 // The object's property block (6.0). The properties that mirror a channel of

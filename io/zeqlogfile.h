@@ -21,7 +21,8 @@ public:
     // Writes the block now; the lines stay buffered. A log without lines
     // leaves the file untouched, and a file that cannot be opened is skipped,
     // as is one KFileReplacement::OpenForAppending refuses for a file nobody
-    // named (KNamedBy::eNobody: another user's link where others may write, a pipe).
+    // named (KNamedBy::eNobody: another user's link or file where others may write, a
+    // file with other hard links there, a pipe).
     void OutputLog();
     // Told the reason whenever a block cannot be written (null: nobody): its
     // program says it to the user. Process-wide.

@@ -21,21 +21,38 @@ KZeqXMatrix Corrected(const KZeqXMatrix& local, const KZeqXMatrix& correction) {
     return out;
 }
 
-// The translation, X-first angles and scaling of m. Close to gimbal lock the SDK's decomposition
-// takes the matrix for one (within 1e-6 of it), which would move a node composed there by up to a
-// tenth of a degree; these angles are exact up to the lock itself.
+// The translation, X-first angles and scaling of m, the scaling with the signs of was (the node's
+// own scaling) where they give a rotation: a scaling pivot scales about the same point only under
+// the same scaling, which a mirror taken as all three axes negated is not. Close to gimbal lock the
+// SDK's decomposition takes the matrix for one (within 1e-6 of it), which would move a node
+// composed there by up to a tenth of a degree; these angles are exact up to the lock itself.
 struct Parts {
     KZeqVector4 mT, mR, mS;
 };
-Parts Decompose(const KZeqXMatrix& m) {
+Parts Decompose(const KZeqXMatrix& m, const KZeqVector4& was) {
     Parts parts{m.GetT(), m.GetR(), m.GetS()};
-    const KZeqVector4& s = parts.mS;
+    KZeqVector4& s = parts.mS;
     if (s[0] == 0 || s[1] == 0 || s[2] == 0) return parts;
-    double r[3][3];
+    // GetS negates all three axes of a mirror.
+    const bool mirrors = s[0] < 0;
+    bool odd = false;
+    for (int i = 0; i < 3; ++i) odd = odd != (was[i] < 0);
+    bool resigned = false;
+    if (odd == mirrors)
+        for (int i = 0; i < 3; ++i) {
+            const double signedLength = was[i] < 0 ? -std::fabs(s[i]) : std::fabs(s[i]);
+            resigned = resigned || signedLength != s[i];
+            s[i] = signedLength;
+        }
+    double r[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) r[i][j] = m.mData[i][j] / s[i];
     const double cy = std::hypot(r[0][0], r[0][1]);
-    if (cy < 1e-12) return parts;
+    if (cy < 1e-12) {
+        // At the lock itself GetR's angles hold for its own signs only.
+        if (resigned) KmRtoVord(parts.mR.mData, r, 0);
+        return parts;
+    }
     const double toDegrees = 180.0 / M_PI;
     parts.mR = KZeqVector4(std::atan2(r[1][2], r[2][2]) * toDegrees, std::atan2(-r[0][2], cy) * toDegrees,
                            std::atan2(r[0][1], r[0][0]) * toDegrees, 0);
@@ -105,15 +122,19 @@ std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
 std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exact) {
     // Keys first, all read before any is written: a written key changes what the next reads.
     const std::vector<KTime> times = TransformKeyTimes(node);
+    KZeqTakeNode* take = node.GetCurrentTakeNode();
+    KFCurve* curves[9] = {};
+    if (take && take != node.GetDefaultTakeNode()) TransformCurves(*take, curves);
     std::vector<Parts> keyed;
     keyed.reserve(times.size());
     for (KTime t : times) {
         node.SetLocalStateFromCurrentTake(t, false);
-        keyed.push_back(Decompose(Corrected(node.GetLocalState(), above)));
+        KZeqVector4 scaling(1, 1, 1, 0);
+        for (int i = 0; i < 3; ++i)
+            if (KFCurve* curve = curves[6 + i])
+                scaling[i] = curve->KeyGetCount() > 0 ? curve->Evaluate(t) : curve->GetValue();
+        keyed.push_back(Decompose(Corrected(node.GetLocalState(), above), scaling));
     }
-    KZeqTakeNode* take = node.GetCurrentTakeNode();
-    KFCurve* curves[9] = {};
-    if (take && take != node.GetDefaultTakeNode()) TransformCurves(*take, curves);
     for (std::size_t k = 0; k < times.size(); ++k)
         for (int i = 0; i < 9; ++i) {
             const int key = curves[i] ? curves[i]->KeyInsert(times[k], nullptr) : -1;
@@ -128,7 +149,8 @@ std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exa
             Decompose(Corrected(KZeqXMatrix(KZeqMatrix(KZeqVector4(values[0], values[1], values[2], 1),
                                                        KZeqVector4(values[3], values[4], values[5], 1),
                                                        KZeqVector4(values[6], values[7], values[8], 1))),
-                                above));
+                                above),
+                      KZeqVector4(values[6], values[7], values[8], 0));
         for (int i = 0; i < 9; ++i)
             if (curves[i] && curves[i]->KeyGetCount() == 0) curves[i]->SetValue(static_cast<float>(Part(parts, i)));
     }
@@ -136,7 +158,7 @@ std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exa
     node.GetDefaultT(t), node.GetDefaultR(r), node.GetDefaultS(s);
     const KZeqXMatrix local(KZeqMatrix(t, r, s));
     const KZeqXMatrix corrected = Corrected(local, above);
-    const Parts parts = Decompose(corrected);
+    const Parts parts = Decompose(corrected, s);
     node.SetDefaultT(parts.mT);
     node.SetDefaultR(parts.mR);
     node.SetDefaultS(parts.mS);

@@ -27,24 +27,50 @@ void WarnLogRefused(const char* reason) {
 
 // Start-up said that the settings and the log cannot be kept: the unload does not say it again.
 bool gNothingKept = false;
-}  // namespace
 
-void ZeqTuloSettingsNotSaved(const char* reason, bool asError) {
-    // The reason said last: the unload does not say again what a command just said.
+// Says what befell the settings (what: "Zeq: the settings are not saved: ") and why, as a command's
+// error or a warning, and in the log where it can be written (where it cannot, that is said once, as
+// always). A warning that repeats the reason said last is not said: the unload does not say again
+// what start-up or a command just said.
+void SaySettings(const char* what, const char* reason, bool asError) {
     static std::string said;
     const std::string why = reason ? reason : "";
     if (!asError && why == said) return;
-    const TString text(("Zeq: the settings are not saved: " + why).c_str());
+    const TString text((what + why).c_str());
     if (asError)
         TPxCommand::displayError(text);
     else
         TPxCommand::displayWarning(text);
     if (why == said) return;
     said = why;
-    // In the log too, where it can be written (where it cannot, that is said once, as always).
     zeqsdk_400::ZeqLogFile log("zeqtulolog.txt", "Zeq settings", true, false);
     log += text.asChar();
     log.OutputLog();
+}
+
+std::string ReasonOf(const zeqsdk_400::KHeldFolder& folder) {
+    return *folder.GetReason() ? folder.GetReason() : std::strerror(folder.GetSystemError());
+}
+
+// Holds the user's own folder for the plug-in (directory, ending in "/"), made where missing as a
+// folder nobody named (through no link another user may have put where others may write), and used
+// only where it is this user's own, as the folder a read extracts media into: one another user made
+// first, where they may write the folder above it, is theirs to fill and empty. "" once held; else
+// the reason it is not used.
+std::string HoldUserFolder(std::string directory) {
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    const std::size_t slash = directory.rfind('/');
+    const std::string above = slash == 0 ? "/" : directory.substr(0, slash);
+    zeqsdk_400::KHeldFolder parent, own;
+    if (!parent.Open(above.c_str(), true, 0777, zeqsdk_400::kAnyGroup, zeqsdk_400::KNamedBy::eNobody))
+        return ReasonOf(parent);
+    if (!parent.OpenBelow(directory.c_str() + slash + 1, true, true, own)) return ReasonOf(own);
+    return std::string();
+}
+}  // namespace
+
+void ZeqTuloSettingsNotSaved(const char* reason, bool asError) {
+    SaySettings("Zeq: the settings are not saved: ", reason, asError);
 }
 
 KString ZeqTuloPluginDirectory(const char* libraryFileName) {
@@ -88,15 +114,11 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
     const KString directory = ZeqTuloPluginDirectory(libraryFileName);
-    // The user's own folder is made on first use, as a folder nobody named: not through another
-    // user's link where others may write. Where that fails, its reason is the one said: a look for
-    // the folder afterwards would only find it missing.
-    std::string refused;
-    zeqsdk_400::KHeldFolder made;
-    if (*directory.Buffer() && !zeqsdk_400::DirectoryExist(directory.Buffer()) &&
-        !made.Open(directory.Buffer(), true, 0777, zeqsdk_400::kAnyGroup, zeqsdk_400::KNamedBy::eNobody))
-        refused = *made.GetReason() ? made.GetReason() : std::strerror(made.GetSystemError());
-    gNothingKept = !zeqsdk_400::KMayWriteIn(directory.Buffer());
+    // The user's own folder is made on first use. Where it is refused, or cannot be made, its reason
+    // is the one said: a look for the folder afterwards would only find it missing, or writable.
+    const bool usersOwn = *directory.Buffer() && std::strcmp(directory.Buffer(), ZeqTuloUserDirectory().Buffer()) == 0;
+    const std::string refused = usersOwn ? HoldUserFolder(directory.Buffer()) : std::string();
+    gNothingKept = !refused.empty() || !zeqsdk_400::KMayWriteIn(directory.Buffer());
     if (gNothingKept) {
         // Settings would be lost without a word at every unload: said once, here.
         const std::string where =
@@ -115,8 +137,13 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     // No master directory, no log: it would otherwise land in the current folder, or fail again
     // at every run after start-up said it.
     zeqsdk_400::KLib_SetMasterDirectory(gNothingKept ? "" : directory.Buffer());
-    zeqsdk_400::KLib_SetConfigDirectory(directory.Buffer());
+    // Nor are settings read from, or written to, a folder refused.
+    zeqsdk_400::KLib_SetConfigDirectory(refused.empty() ? directory.Buffer() : "");
     ZeqTuloUserParams::Instance()->Load();
+    // A settings file another user may have put under its name is neither read nor saved: said once,
+    // here (its save, refused for that reason, is not said again).
+    const KString& notRead = ZeqTuloUserParams::Instance()->GetLoadRefusal();
+    if (!notRead.IsEmpty()) SaySettings("Zeq: the settings are neither read nor saved: ", notRead.Buffer(), false);
     status = fn.registerFileTranslator(kTranslatorName, "", ZeqTuloTranslator::creator, nullptr, nullptr);
     for (std::size_t i = 0; status && i < count; ++i) {
         status = fn.registerCommand(commands[i].mName, commands[i].mCreator);

@@ -161,6 +161,7 @@ KString ZeqTuloUserParams::Unescape(const char* text) {
 }
 
 void ZeqTuloUserParams::Load() {
+    mLoadRefusal = "";
     if (!HaveConfigurationDirectory()) return;
     KRegistry* registry = KRegistry::Instance();
     registry->Connect(GetRegistryPath().Buffer(), mSection.Buffer());
@@ -189,6 +190,7 @@ void ZeqTuloUserParams::Load() {
     }
     KString mode = GetStringParam(kImportLoadMode);
     mImportType = StringToLoadMode(mode);
+    mLoadRefusal = registry->GetRefusal();
     registry->Close();
 }
 
@@ -196,6 +198,11 @@ void ZeqTuloUserParams::Save() {
     mSaveError = "";
     if (!HaveConfigurationDirectory()) {
         mSaveError = "there is no folder to keep them in";
+        return;
+    }
+    // A file not read as this user's settings is not theirs to write either.
+    if (!mLoadRefusal.IsEmpty()) {
+        mSaveError = mLoadRefusal;
         return;
     }
     KRegistry* registry = KRegistry::Instance();

@@ -40,6 +40,9 @@ public:
     void Save() override;
     // Why the last Save left the settings file as it was; "" after one that wrote it.
     const zeqsdk_400::KString& GetSaveError() const { return mSaveError; }
+    // Why the last Load did not read the settings file: another user may have put it under its name
+    // (KConfigFile::GetRefusal). Such a file is not this user's: Save leaves it too, with this reason.
+    const zeqsdk_400::KString& GetLoadRefusal() const { return mLoadRefusal; }
     ESysUnits GetSystemUnitInfo() const override;
     double GetSystemScale(ESysUnits unit) const override;
 
@@ -58,6 +61,7 @@ private:
     static ZeqTuloUserParams smInstance;
     zeqsdk_400::KString mSection;
     zeqsdk_400::KString mSaveError;
+    zeqsdk_400::KString mLoadRefusal;
 };
 
 #endif

@@ -300,6 +300,8 @@ public:
     // rotation and scaling alone (the local matrix of a take): a rotation order of other axes, or
     // pivot set 0 active with a pivot, offset, pre- or post-rotation or geometric transform.
     bool NeedsFullTransform() const;
+    // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
+    bool PreAndPostRotationCount() const;
     // True when the current take's transform holds animation layers or time warps (on its
     // channels, the whole transform or the take): it plays more than its base curves, which only
     // the take's evaluation (EvaluateLocalTransform, GetLocalFromCurrentTake) composes.
@@ -435,8 +437,6 @@ private:
     static constexpr int kAllTransformChannels = 7;
     static int ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* time, int rotationOrder, double* t,
                                    double* r, double* s, int skip = 0);
-    // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
-    bool PreAndPostRotationCount() const;
     // Scaling, rotation XYZ, then translation of a set's geometric values; identity when inactive.
     static KZeqMatrix GeometricMatrix(const KZeqNodeProperties::KZeqPivot& set);
 

@@ -68,29 +68,13 @@ KZeqVector4 ParentPivot(const KZeqNodeProperties::KZeqPivot& set) {
     return TurnedBack(set.mRotationPivot, post);
 }
 
-// True when the rotation rebuilt from m's Euler XYZ angles (rows normalised,
-// negated when m mirrors) is the identity within 1e-6.
-bool RebuiltIsIdentity(const KZeqMatrix& m) {
-    double det = 0.0;
-    {
-        const auto& a = m.mData;
-        det = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) * a[2][0] + (a[0][2] * a[1][0] - a[0][0] * a[1][2]) * a[2][1] +
-              (a[0][0] * a[1][1] - a[0][1] * a[1][0]) * a[2][2];
-    }
-    KZeqMatrix normalised;
-    for (int i = 0; i < 3; ++i) {
-        const double length = std::sqrt(m.mData[i][0] * m.mData[i][0] + m.mData[i][1] * m.mData[i][1] +
-                                        m.mData[i][2] * m.mData[i][2]);
-        const double k = det >= 0.0 ? length : -length;
-        for (int j = 0; j < 3; ++j) normalised.mData[i][j] = k != 0.0 ? m.mData[i][j] / k : 0.0;
-    }
-    double angles[3];
-    KmRtoVord(angles, normalised, 0);
-    KZeqMatrix rebuilt;
-    KmXYZtoR(rebuilt, angles[0], angles[1], angles[2]);
+// True when the turn m (a product of rotations) is the identity within 1e-6: the two sets turn
+// alike there, and what differs of their pre- or post-rotations needs no resampling. Compared as the
+// matrix itself: Euler angles read out of it and turned back would give it again.
+bool IsIdentityTurn(const KZeqMatrix& m) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            if (std::fabs(rebuilt.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
+            if (std::fabs(m.mData[i][j] - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
     return true;
 }
 
@@ -290,7 +274,7 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
             Rotation(a, preS);
             Rotation(b, preD);
             Mul(m, a, Inverse(b));
-            if (!RebuiltIsIdentity(m)) {
+            if (!IsIdentityTurn(m)) {
                 conversion.Set(Converter::ePreRotation, m);
                 conversion.mConvert = true;
             } else {
@@ -303,7 +287,7 @@ void KZeqNode::ConvertOwnPivotAnimationFull(EPivotSet target, double frameRate, 
             Rotation(a, postS);
             Rotation(b, postD);
             Mul(m, b, Inverse(a));
-            if (!RebuiltIsIdentity(m)) {
+            if (!IsIdentityTurn(m)) {
                 conversion.Set(Converter::ePostRotation, m);
                 conversion.mConvert = true;
             } else {

@@ -140,8 +140,10 @@ hold_build() {
 # a signal) with its closing lines as failed and a non-zero status; a finished one with its
 # verdict, and a non-zero status where either build failed or its counts cannot be given.
 on_exit() {
-    local verdict flag=""
+    # Nothing cuts the closing short: a signal from here on is ignored (one taken before closes the
+    # run itself, see on_signal).
     trap '' INT TERM HUP
+    local verdict flag=""
     stop_step
     remove_tests_tmp
     if [ "$finished" = 1 ]; then
@@ -155,11 +157,20 @@ on_exit() {
     close_lines "$verdict" $flag || failed=1
     exit "$failed"
 }
+# A signal stops the run at once: nothing more of it starts, and the run closes. A closed terminal
+# sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first signal taken ignores the
+# rest before anything else. It closes the run itself rather than by exit: an exit run within the
+# exit trap (a signal taken as the run ends, before on_exit ignores them) would end the shell there,
+# its step running on and no closing lines said.
+on_signal() {
+    trap '' INT TERM HUP
+    trap - EXIT
+    on_exit
+}
 trap on_exit EXIT
-# A signal stops the run at once: nothing more of it starts (the exit trap closes it). Bash's
-# own handling of a terminating signal without a trap may end the shell without its exit trap
-# when the signal comes while it is still starting the command that sent it.
-trap 'exit 1' INT TERM HUP
+# Bash's own handling of a terminating signal without a trap may end the shell without its exit
+# trap when the signal comes while it is still starting the command that sent it.
+trap on_signal INT TERM HUP
 
 cd "$(dirname "$0")/.."
 source scripts/deps.sh

@@ -204,6 +204,23 @@ TEST(KFCurveNodeBake, SamplesWithinAMicrosecondAreOne) {
     }
 }
 
+TEST(KFCurveNodeBake, AChannelsKeysAreSamplesWhereItsOwnWarpReachesThem) {
+    // X keyed 0, 10, 0 at 0, 1, 2 s under a warp of its own, t / 1.01 over 2.02 s, which reaches X's
+    // peak at 1.01 s (between the 1/30 s samples, and no key of the warp); the vector's warp, at
+    // half speed over 4 s, lies above it: the peak is reached at 2.02 s. Y, unwarped by X's warp,
+    // follows the vector's alone. A layer of X is read at the vector's time, not through X's warp.
+    Warp own({{0, 0}, {2.02, 2}}), half({{0, 0}, {4, 2}});
+    NodePtr t = Translation({{0, 0}, {1, 10}, {2, 0}});
+    Keys(C(t, 1), {{0, 0}, {2, 20}}, kLinear);
+    t->Get(0)->TimeWarpSet(own.get());
+    t->TimeWarpSet(half.get());
+    Layer(*t, "X", {{0, 0}, {2, 4}});
+    Bake(*t);
+    ExpectValues(XAt(*t, {2.02, 3, 4}), {10 + 2.02, 10 * (2 - 1.5 / 1.01) + 3, 10 * (2 - 2 / 1.01) + 4});
+    ExpectValues({C(t, 1).Evaluate(Sec(3))}, {15});
+    EXPECT_TRUE(Plain(*t));
+}
+
 TEST(KFCurveNodeBake, AConstantLayerCounts) {
     // Layers without keys over channels without keys: translation X = 2, rotation Y = 45, scaling X
     // = 2. The channels keep no key and hold the sums.

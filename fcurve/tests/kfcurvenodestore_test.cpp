@@ -170,6 +170,67 @@ TEST_P(KFCurveNodeStore, TimeWarpsAreStoredByTheirNumberInTheRegistry) {
     KFCurve_SetTWSet(nullptr);
 }
 
+TEST_P(KFCurveNodeStore, AxisChannelsKeepTheirWarpsUnlessTheySayOneForTheirVector) {
+    // Every arrangement of no warp, warp 1 and warp 2 on T and its X, Y, Z, stored and read. Where
+    // the channels say one warp together (on one of them or the same on several) beside none of T's
+    // or the same, it is T's and the channels hold none; otherwise each keeps what it holds.
+    KFCurveNode* warps[3] = {nullptr, KFCurveNodeCreate("W1", &KDataTypeTimeWarp), KFCurveNodeCreate("W2", &KDataTypeTimeWarp)};
+    NodePtr holder(KFCurveNodeCreate("Holder"));
+    holder->Add(KFCurveNodeCreate("A")), holder->Add(KFCurveNodeCreate("B"));
+    holder->Get(0)->TimeWarpSet(warps[1]), holder->Get(1)->TimeWarpSet(warps[2]);
+    KSet registry;
+    registry.Add(1, reinterpret_cast<kReference>(warps[1]));
+    registry.Add(2, reinterpret_cast<kReference>(warps[2]));
+    KFCurve_SetTWSet(&registry);
+    for (int arrangement = 0; arrangement < 81; ++arrangement) {
+        int on[4];  // T, X, Y, Z
+        for (int i = 0, rest = arrangement; i < 4; ++i, rest /= 3) on[i] = rest % 3;
+        SCOPED_TRACE(::testing::Message() << "T " << on[0] << ", X Y Z " << on[1] << " " << on[2] << " " << on[3]);
+        NodePtr take = Root(Translation());
+        KFCurveNode* t = take->Get(0);
+        t->TimeWarpSet(warps[on[0]]);
+        for (int a = 0; a < 3; ++a) t->Get(a)->TimeWarpSet(warps[on[a + 1]]);
+        int said = 0;
+        bool two = false;
+        for (int a = 1; a < 4; ++a) {
+            if (on[a] == 0 || on[a] == said) continue;
+            two = two || said != 0;
+            said = on[a];
+        }
+        const bool vectors = said != 0 && !two && (on[0] == 0 || on[0] == said);
+        EXPECT_EQ(KFCurveNodeSharedAxisWarp(*t), vectors ? warps[said] : nullptr);
+        MemoryZeq stored(GetParam());
+        stored.Write([&](KZeq& zeq) { t->ZeqStore(&zeq, false, true, true, "Channel", true, false); });
+        NodePtr read = Root(Translation());
+        stored.ReadTake(read.get());
+        KFCurveNode* r = read->Get(0);
+        EXPECT_EQ(r->TimeWarpGet(), warps[vectors ? said : on[0]]);
+        for (int a = 0; a < 3; ++a) EXPECT_EQ(r->Get(a)->TimeWarpGet(), vectors ? nullptr : warps[on[a + 1]]) << a;
+    }
+    // A channel "X" with no vector above it, and the channels of a layer (ids of their own), keep theirs.
+    NodePtr take = Root(Leaf("X"));
+    take->Get(0)->TimeWarpSet(warps[1]);
+    KFCurveNode* t = Translation();
+    take->Add(t);
+    KFCurveNode* layer = LayerAt(*t, 1);
+    layer->Get(0)->TimeWarpSet(warps[2]);
+    file.Write([&](KZeq& zeq) {
+        for (int i = 0; i < take->GetCount(); ++i) take->Get(i)->ZeqStore(&zeq, false, true, true, "Channel", true, false);
+    });
+    NodePtr read = Root(Translation());
+    file.ReadTake(read.get());
+    EXPECT_EQ(read->TimeWarpGet(), nullptr);
+    ASSERT_NE(read->FindRecursive("X"), nullptr);
+    EXPECT_EQ(read->Get(read->Find("X"))->TimeWarpGet(), warps[1]);
+    ASSERT_NE(read->Get(0)->LayerGet(), nullptr);
+    EXPECT_EQ(read->Get(0)->TimeWarpGet(), nullptr);
+    EXPECT_EQ(read->Get(0)->LayerGet()->Get(0)->TimeWarpGet(), warps[2]);
+    take.reset();
+    read.reset();
+    holder.reset();
+    KFCurve_SetTWSet(nullptr);
+}
+
 TEST_P(KFCurveNodeStore, AChannelReadIntoAnExistingNodeRenamesItAndFillsItsChannels) {
     NodePtr written(Vector("Lcl Translation", &KDataTypeLclTranslation, KFCL_ADD, {1, 2, 3}));
     written->SetTimeWarpName("Move");

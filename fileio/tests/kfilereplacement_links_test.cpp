@@ -353,7 +353,8 @@ TEST(SwappedFolder, WhatTheWalkResolvedIsWhereTheWriteGoes) {
 // user left under its name), not replaced (the new content would be theirs to change), and
 // not read as settings; a sticky folder its group may write counts as shared too. The rule is
 // applied before anything is opened, so that the reason is the same whether or not the
-// system would have refused the open first.
+// system would have refused the open first. The settings, which nobody names, go further: no
+// file of another user's where they may put a name, sticky folder or not (UnnamedWrites).
 TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
     ZEQ_SKIP_UNLESS_ROOT("files of another user");
     struct Case {
@@ -362,14 +363,15 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         uid_t mFolderOwner;
         uid_t mFileOwner;
         bool mUsed;
+        bool mSettingsUsed;
     };
     const Case cases[] = {
-        {"another user's file in root's sticky folder", 01777, kRoot, kNobody, false},
-        {"the folder owner's file", 01777, kNobody, kNobody, true},
-        {"root's own file in another user's sticky folder", 01777, kNobody, kRoot, true},
-        {"another user's file in a folder without the sticky bit", 0777, kRoot, kNobody, true},
-        {"a member's file in a sticky folder its group may write", 01770, kRoot, kNobody, false},
-        {"a member's file in a sticky folder only its owner may write", 01750, kRoot, kNobody, true},
+        {"another user's file in root's sticky folder", 01777, kRoot, kNobody, false, false},
+        {"the folder owner's file", 01777, kNobody, kNobody, true, false},
+        {"root's own file in another user's sticky folder", 01777, kNobody, kRoot, true, true},
+        {"another user's file in a folder without the sticky bit", 0777, kRoot, kNobody, true, false},
+        {"a member's file in a sticky folder its group may write", 01770, kRoot, kNobody, false, false},
+        {"a member's file in a sticky folder only its owner may write", 01750, kRoot, kNobody, true, true},
     };
     const std::string theirs = "[s]\nk = theirs\n";
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
@@ -421,9 +423,9 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
         plant();
         KLib_SetConfigDirectory(folder.c_str());
         KConfigFile settings("file.ini", false);
-        EXPECT_STREQ(test.mUsed ? "theirs" : "none", settings.Get("s", "k", "none"));
-        EXPECT_EQ(test.mUsed, settings.Set("s", "k", "mine")) << settings.GetError();
-        EXPECT_EQ(test.mUsed ? "[s]\nk = mine\n" : theirs, ReadFile(file));
+        EXPECT_STREQ(test.mSettingsUsed ? "theirs" : "none", settings.Get("s", "k", "none"));
+        EXPECT_EQ(test.mSettingsUsed, settings.Set("s", "k", "mine")) << settings.GetError();
+        EXPECT_EQ(test.mSettingsUsed ? "[s]\nk = mine\n" : theirs, ReadFile(file));
     }
     KLib_SetConfigDirectory(configuration.c_str());
 }

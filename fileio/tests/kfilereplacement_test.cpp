@@ -306,8 +306,9 @@ TEST_F(FileReplacementTest, PrivateWhileWrittenThenTheFilesModeWhateverTheUmask)
 }
 
 // Root replacing a user's file leaves it the user's, once complete (until then
-// it is root's alone). The bits follow the owner: a change of owner clears the
-// set-user-ID bit.
+// it is root's alone), with its bits, set after the owner, but for the
+// set-user-ID and set-group-ID bits, which no file written gets (04755 gives
+// 0755, 02750 gives 0750).
 TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
     ZEQ_SKIP_UNLESS_ROOT("giving a file to another user");
     const auto theUsers = [](const std::string& path, mode_t mode) -> testing::AssertionResult {
@@ -318,7 +319,7 @@ TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
         return testing::AssertionFailure() << path << ": " << st.st_uid << ":" << st.st_gid << " " << std::oct
                                            << (st.st_mode & 07777);
     };
-    for (const mode_t mode : {0640, 04755}) {
+    for (const mode_t mode : {0640, 04755, 02750}) {
         WriteFile(mTarget, "the user's");
         ASSERT_EQ(0, ::chown(mTarget.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
         ASSERT_EQ(0, ::chmod(mTarget.c_str(), mode));
@@ -329,8 +330,38 @@ TEST_F(FileReplacementTest, RootKeepsTheOwnerAndGroup) {
         EXPECT_EQ(0u, during.st_uid);
         EXPECT_EQ(0600u, during.st_mode & 07777);
         ASSERT_TRUE(Put(replacement.GetTemporaryPath(), "root's") && replacement.Commit());
-        EXPECT_TRUE(theUsers(mTarget, mode));
+        EXPECT_TRUE(theUsers(mTarget, mode & 0777));
         EXPECT_EQ("root's", ReadFile(mTarget));
+    }
+}
+
+// No file written gets the set-user-ID or set-group-ID bit of the file it
+// replaces, whoever named it and whoever writes it: its new content is not the
+// program its owner gave them to. The file's other bits stay, alone or a
+// companion of a group.
+TEST_F(FileReplacementTest, NoFileWrittenGetsSetUserOrGroupId) {
+    const std::string companion = mDir / "scene.lib";
+    for (const mode_t mode : {04755, 02755, 06711}) {
+        for (const KNamedBy namedBy : {KNamedBy::eUser, KNamedBy::eNobody}) {
+            SCOPED_TRACE(std::to_string(mode) + (namedBy == KNamedBy::eUser ? ", named" : ", nobody named"));
+            for (const std::string& path : {mTarget, companion}) {
+                WriteFile(path, "program");
+                ASSERT_EQ(0, ::chmod(path.c_str(), mode));
+                if (ModeOf(path) != mode)
+                    GTEST_SKIP() << "this user cannot give " << path
+                                 << " the set-group-ID bit (its group is none of theirs)";
+            }
+            KFileReplacement main, side;
+            ASSERT_TRUE(side.Begin(companion.c_str(), false, namedBy)) << side.GetError();
+            ASSERT_TRUE(main.Begin(mTarget.c_str(), false, namedBy)) << main.GetError();
+            ASSERT_TRUE(Write(side, "new") && Write(main, "new"));
+            KFileReplacement* group[] = {&side, &main};
+            ASSERT_EQ(nullptr, KFileReplacement::CommitTogether(group, 2));
+            for (const std::string& path : {mTarget, companion}) {
+                EXPECT_EQ("new", ReadFile(path)) << path;
+                EXPECT_EQ(mode & 0777, ModeOf(path)) << path;
+            }
+        }
     }
 }
 

@@ -3,7 +3,9 @@
 // may have put where another user may write, at the end of the path or on the way: theirs, sticky
 // folder or not; root's own with a second name; root's own where the folder is not sticky (they may
 // rename it there). The write is refused, naming the link and why, and what the link names stays
-// as it was. Root's own link with one name in a sticky folder is followed as before.
+// as it was. Root's own link with one name in a sticky folder is followed as before. Nor is a file
+// used that another user may have put under the name where they may put one: theirs, or one with
+// other hard links (a second name of the writer's program).
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -278,4 +280,171 @@ TEST(UnnamedWrites, FollowNoLinkAnotherUserMayHavePutThere) {
             }
         }
     }
+}
+
+namespace {
+
+// What KConfigFile says of the settings file at path it does not read ("" where it reads it).
+std::string SettingsReadRefusal(const std::string& path) {
+    const std::string configuration = KLib_GetConfigDirectory();
+    KLib_SetConfigDirectory(fs::path(path).parent_path().c_str());
+    std::string refusal;
+    {
+        KConfigFile settings(fs::path(path).filename().c_str(), false);
+        settings.Get("s", "k", "none");
+        refusal = settings.GetRefusal();
+    }
+    KLib_SetConfigDirectory(configuration.c_str());
+    return refusal;
+}
+
+// The end of what a write nobody named says of a file another user may have put under its name (why,
+// from KWhyFileIsNotTrusted), and that it says it once: the last thing said.
+testing::AssertionResult SaidOnceLast(const Result& result, const std::string& file, const std::string& why) {
+    const std::string refusal = "\"" + file + "\": " + why + " and is not written to: Permission denied";
+    if (result.mCode == EACCES && result.mSaid.size() >= refusal.size() &&
+        result.mSaid.find(refusal) == result.mSaid.size() - refusal.size())
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "said (" << std::strerror(result.mCode) << "): " << result.mSaid;
+}
+
+constexpr const char* kProgram = "#!/bin/sh\nexit 0\n";
+
+// The writer's set-user-id program (04755) in a folder of the writer's alone, as RootsSecret keeps
+// root's file: what a second name of another user's, where they may put one, names.
+std::string MakeProgram(const zeqtest::RootsSecret& secret) {
+    const std::string program = secret.Unmade("program");
+    zeqtest::WriteFile(program, kProgram);
+    return ::chmod(program.c_str(), 04755) == 0 ? program : std::string();
+}
+
+// The program is as it was: its bytes, its mode, and names more links (the names given) than one.
+testing::AssertionResult ProgramIntact(const std::string& program, nlink_t names) {
+    struct stat st {};
+    if (::stat(program.c_str(), &st) != 0) return testing::AssertionFailure() << program << " is gone";
+    if (ReadFile(program) != kProgram || (st.st_mode & 07777) != 04755 || st.st_nlink != names)
+        return testing::AssertionFailure() << program << ": " << std::oct << (st.st_mode & 07777) << std::dec << ", "
+                                           << st.st_nlink << " names, \"" << ReadFile(program) << "\"";
+    return testing::AssertionSuccess();
+}
+
+}  // namespace
+
+// Another user's file (nobody's, 0666, as they would leave it) under the name of a file nobody named,
+// where they may put a name (root's folder everybody may write, root's folder their group may write,
+// their own folder, their own sticky folder everybody may write): it is not theirs to give root.
+// Neither read as settings nor written (appended to, replaced, written in place), the write refused
+// with EACCES and said once, naming its owner; the file stays theirs, byte for byte, with its mode.
+// Root's own file there is written.
+TEST(UnnamedWrites, UseNoFileOfAnotherUserWhereOthersMayWrite) {
+    ZEQ_SKIP_UNLESS_ROOT("files of another user");
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    std::vector<zeqtest::FolderOthersMayWrite> places(std::begin(zeqtest::kFoldersOthersMayWrite),
+                                                      std::end(zeqtest::kFoldersOthersMayWrite));
+    places.push_back({"the other user's own sticky folder everybody may write", kNobody, 01777, kNobody});
+    const std::string text = "[s]\nk = root's\n";
+    const std::string why =
+        "it is another user's file (" + zeqtest::UserName(kNobody) + "), in a folder others may write,";
+    int index = 0;
+    for (const Write& write : kWrites) {
+        if (write.mIntoFolder) continue;
+        for (const zeqtest::FolderOthersMayWrite& place : places) {
+            for (const uid_t owner : {kNobody, kRoot}) {
+                SCOPED_TRACE(std::string(write.mName) + "; " + place.mName + (owner == kRoot ? "; root's file" : ""));
+                const fs::path folder = dir.Path() / std::to_string(index++);
+                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+                const std::string file = (folder / "file").string();
+                zeqtest::WriteFile(file, text);
+                ASSERT_EQ(0, ::chown(file.c_str(), owner, owner));
+                ASSERT_EQ(0, ::chmod(file.c_str(), 0666));
+                const Result result = write.mRun(file);
+                if (owner == kRoot) {
+                    EXPECT_EQ("", result.mSaid);
+                    EXPECT_NE(text, ReadFile(file)) << "root's own file was not written";
+                    continue;
+                }
+                EXPECT_TRUE(SaidOnceLast(result, file, why));
+                if (write.mRun == &RewriteSettings) {
+                    EXPECT_EQ("Cannot read \"" + file + "\": " + why + " and is not read: Permission denied",
+                              SettingsReadRefusal(file));
+                }
+                struct stat st {};
+                ASSERT_EQ(0, ::lstat(file.c_str(), &st));
+                EXPECT_EQ(text, ReadFile(file));
+                EXPECT_EQ(kNobody, st.st_uid);
+                EXPECT_EQ(0666u, st.st_mode & 07777);
+            }
+        }
+    }
+}
+
+// The writer's set-user-id program with a second name under the name of a file nobody named, where
+// another user may put a name (as they could where the system's rule for hard links is off: made here
+// by the writer, whom the rule does not bind for a file of its own). No write nobody named goes to it:
+// not appended to, not written in place, not read as settings, and not replaced either, where the new
+// content would take the program's mode. Each is refused with EACCES and said once; the program keeps
+// its bytes, its mode and both names.
+TEST(UnnamedWrites, WriteNoFileWithOtherHardLinksWhereOthersMayWrite) {
+    const zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    std::vector<zeqtest::FolderOthersMayWrite> places = {
+        {"the writer's folder everybody may write", ::geteuid(), 0777, ::getegid()},
+        {"the writer's sticky folder everybody may write", ::geteuid(), 01777, ::getegid()},
+    };
+    // A folder their group may write, and their own: root alone gives them.
+    if (zeqtest::IsRoot()) places.insert(places.end(), std::begin(zeqtest::kFoldersOthersMayWrite) + 1,
+                                         std::end(zeqtest::kFoldersOthersMayWrite));
+    const std::string why = "it has other hard links, in a folder others may write,";
+    int index = 0;
+    for (const Write& write : kWrites) {
+        if (write.mIntoFolder) continue;
+        for (const zeqtest::FolderOthersMayWrite& place : places) {
+            SCOPED_TRACE(std::string(write.mName) + "; " + place.mName);
+            const fs::path base = dir.Path() / std::to_string(index++), folder = base / "shared";
+            const zeqtest::RootsSecret secret(base);
+            const std::string program = MakeProgram(secret), file = (folder / "file").string();
+            ASSERT_FALSE(program.empty()) << std::strerror(errno);
+            ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, 0755, place.mGroup));
+            ASSERT_EQ(0, ::link(program.c_str(), file.c_str())) << std::strerror(errno);
+            ASSERT_EQ(0, ::chmod(folder.c_str(), place.mMode));
+            const Result result = write.mRun(file);
+            EXPECT_TRUE(SaidOnceLast(result, file, why));
+            if (write.mRun == &RewriteSettings) {
+                EXPECT_EQ("Cannot read \"" + file + "\": " + why + " and is not read: Permission denied",
+                          SettingsReadRefusal(file));
+            }
+            EXPECT_TRUE(ProgramIntact(program, 2));
+            EXPECT_TRUE(fs::equivalent(program, file)) << "the name no longer holds the program";
+        }
+    }
+    if (!zeqtest::IsRoot()) GTEST_SKIP() << zeqtest::NeedsRoot("a folder of another user's (the other cases ran)");
+}
+
+// The name is free when the settings' replacement looks at it; once its temporary is named (a fixed
+// point between the look and the rename), a second name of the writer's set-user-id program is put
+// under it, in a folder others may write. The replacement, which would give its new content that
+// file's mode, is refused when it comes to take it, and the program keeps its bytes, its mode and its
+// names; nothing else is left in the folder.
+TEST(UnnamedWrites, ASecondNamePutThereAfterTheLookIsNotReplaced) {
+    const zeqtest::TempDir dir;
+    const zeqtest::RootsSecret secret(dir.Path());
+    const std::string program = MakeProgram(secret);
+    ASSERT_FALSE(program.empty()) << std::strerror(errno);
+    const fs::path folder = dir.Path() / "shared";
+    ASSERT_TRUE(zeqtest::MakeFolderOf(::geteuid(), folder, 0777, ::getegid()));
+    const std::string file = (folder / "file").string();
+    int made = -1;
+    Result result;
+    {
+        const zeqtest::AtTemporaryNamed seam([&](const std::string&) {
+            if (made < 0) made = ::link(program.c_str(), file.c_str()) == 0 ? 0 : errno;
+        });
+        result = Replace(file);
+    }
+    ASSERT_EQ(0, made) << std::strerror(made);
+    EXPECT_EQ(EACCES, result.mCode);
+    EXPECT_EQ("Cannot replace \"" + file +
+                  "\": it has other hard links, in a folder others may write, and is not written to: Permission denied",
+              result.mSaid);
+    EXPECT_TRUE(ProgramIntact(program, 2));
+    EXPECT_EQ(std::vector<std::string>{file}, zeqtest::ListedBelow(folder));
 }

@@ -2,6 +2,7 @@
 // versions and open errors, passwords and embedded files.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -726,6 +727,60 @@ TEST_P(KZeqEmbedded, ExtractsOnlyIntoTheReadersOwnFolders) {
         for (const auto& entry : fs::recursive_directory_iterator(mDir.Path() / test.mTheirs))
             EXPECT_FALSE(entry.is_regular_file()) << entry.path();
     }
+}
+
+// In the reader's own media folder, where others may write it, a file another user may have put
+// under the name extracted: a second name of the reader's set-user-id program, or (root only)
+// another user's file. It is not replaced: the extraction is refused, saying why, and the file stays
+// as it was. The reader's own file there is replaced, as before.
+TEST_P(KZeqEmbedded, ReplacesNoFileAnotherUserMayHavePutInTheMediaFolder) {
+    enum class Kind { kSecondName, kTheirs, kOwn };
+    WriteScene({"wood.tif"});
+    const fs::path media = mDir.Path() / "scene.zqm";
+    const std::string file = (media / "wood.tif").string();
+    const zeqtest::RootsSecret secret(mDir.Path() / "roots");
+    const std::string program = secret.Unmade("program");
+    WriteFile(program, "#!/bin/sh\n");
+    ASSERT_EQ(0, ::chmod(program.c_str(), 04755));
+    for (const Kind kind : {Kind::kSecondName, Kind::kTheirs, Kind::kOwn}) {
+        SCOPED_TRACE(kind == Kind::kSecondName ? "a second name"
+                     : kind == Kind::kTheirs   ? "theirs"
+                                               : "the reader's own");
+        if (kind == Kind::kTheirs && !zeqtest::IsRoot()) continue;
+        fs::remove_all(media);
+        fs::create_directories(media);
+        ASSERT_EQ(0, ::chmod(media.c_str(), 0777));
+        std::string before = "#!/bin/sh\n", why = "it has other hard links, in a folder others may write,";
+        if (kind == Kind::kSecondName) {
+            ASSERT_EQ(0, ::link(program.c_str(), file.c_str())) << std::strerror(errno);
+        } else {
+            before = kind == Kind::kTheirs ? "theirs" : "mine";
+            WriteFile(file, before);
+            if (kind == Kind::kTheirs) {
+                ASSERT_EQ(0, ::chown(file.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+            }
+            why = "it is another user's file (" + zeqtest::UserName(zeqtest::kUnprivileged) +
+                  "), in a folder others may write,";
+        }
+        ASSERT_TRUE(mZeq.FieldReadResetPosition());
+        const bool extracted = Extract("", "wood.tif");
+        for (const auto& entry : fs::directory_iterator(media))
+            EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+        if (kind == Kind::kOwn) {
+            EXPECT_TRUE(extracted) << mZeq.GetLastRefusal();
+            EXPECT_TRUE(ReadFile(file) == mContent);
+            continue;
+        }
+        EXPECT_FALSE(extracted);
+        EXPECT_EQ("The embedded file \"wood.tif\" is not extracted: Cannot write \"" + file + "\": " + why +
+                      " and is not written to: Permission denied",
+                  std::string(mZeq.GetLastRefusal()));
+        EXPECT_EQ(before, ReadFile(file));
+    }
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(program.c_str(), &st));
+    EXPECT_EQ(04755u, st.st_mode & 07777);
+    if (!zeqtest::IsRoot()) GTEST_SKIP() << zeqtest::NeedsRoot("a file of another user (the other cases ran)");
 }
 
 // An extracted file, and the folders made for it, get no more access than the Zeq file they

@@ -3,14 +3,27 @@
 #include "host_test_support.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
@@ -86,24 +99,18 @@ TEST_F(PluginTest, RegistrationLeftAfterUnloadIsAFault) {
     EXPECT_FALSE(standin::hasCommand("testEcho"));
 }
 
-// Code another user placed would run as the one running the host: a file of theirs under a plug-in's
-// name, a link of theirs there, or root's link to their file, is passed over (a named pipe too, which
-// would hold the load), and the host says which file and why; the search goes on to root's own link
-// to root's library, which is the one that runs.
-class PluginOwnerTest : public HostTest {
+// Plug-in files in a fresh folder of the test's own (TULO_PLUG_IN_PATH), loaded as the host finds
+// them; what runs is told by the file, never by a name.
+class PluginFileTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        ZEQ_SKIP_UNLESS_ROOT("another user's plug-in files");
-        folder = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "plugin-owners").string() + "/";
-        theirs = folder + "theirs/";
-        ASSERT_EQ(0, ::mkdir(theirs.c_str(), 0755));
-        ASSERT_TRUE(copy(TULO_TEST_PLUGIN, theirs + "copy.so"));
-        ASSERT_EQ(0, ::chown((theirs + "copy.so").c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        folder = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "plugin-files").string() + "/";
         setenv("TULO_PLUG_IN_PATH", folder.substr(0, folder.size() - 1).c_str(), 1);
         setenv("TULO_TEST_PLUGIN_LOG", "/dev/null", 1);
     }
     void TearDown() override {
+        standin::setBeforePluginLoad(nullptr);
         if (!standin::loadedPlugins().empty()) {
             EXPECT_TRUE(standin::unloadAllPlugins());
         }
@@ -111,18 +118,416 @@ protected:
         std::error_code ec;
         if (!folder.empty()) std::filesystem::remove_all(folder, ec);
     }
+    // Another file with the test plug-in's code, mode 0755 whatever the umask.
     static bool copy(const std::string& from, const std::string& to) {
         std::ifstream in(from, std::ios::binary);
         std::ofstream out(to, std::ios::binary);
-        return static_cast<bool>(out << in.rdbuf());
+        return static_cast<bool>(out << in.rdbuf()) && (out.close(), ::chmod(to.c_str(), 0755) == 0);
     }
-    // Whether the library at path is the one loaded in this process (compared as a file).
-    static bool Loaded(const std::string& path) {
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle) ::dlclose(handle);
-        return handle != nullptr;
+    // A folder of this user's, of mode mode (whatever the umask).
+    static bool MakeFolder(const std::string& path, mode_t mode) {
+        return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), mode) == 0;
     }
-    std::string folder, theirs;
+    // Gives a filled folder its mode, and to nobody where nobodys.
+    static bool SetFolder(const std::string& path, mode_t mode, bool nobodys) {
+        return ::chmod(path.c_str(), mode) == 0 &&
+               (!nobodys || ::chown(path.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged) == 0);
+    }
+    static constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
+    // A group this user may give a folder that other users are in: nobody's as root, else one of
+    // this user's other than its primary one (kNoGroup where it is in none).
+    static gid_t GroupOthersAreIn() {
+        if (zeqtest::IsRoot()) return zeqtest::kUnprivileged;
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+        const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+        for (const gid_t group : groups)
+            if (group != ::getegid()) return group;
+        return kNoGroup;
+    }
+    // This user's primary group where it is the user's alone: named as the user and listing no one
+    // else (a user's private group); kNoGroup otherwise.
+    static gid_t GroupOfOnesOwn() {
+        const struct passwd* user = ::getpwuid(::geteuid());
+        const struct group* group = user ? ::getgrgid(user->pw_gid) : nullptr;
+        if (!group || std::string(group->gr_name) != user->pw_name) return kNoGroup;
+        for (char** member = group->gr_mem; *member; ++member)
+            if (std::string(*member) != user->pw_name) return kNoGroup;
+        return user->pw_gid;
+    }
+    // Gives the test user write in the file or folder path through its access list (the mask then
+    // shows as the group's bits), written as the system stores it; false where the file system keeps
+    // no such list.
+    static bool LetTheTestUserWrite(const std::string& path) {
+        struct Entry {
+            std::uint16_t tag, permissions;
+            std::uint32_t id;
+        };
+        // The system's tags (user, named user, group, mask, others), in the order it wants them.
+        constexpr std::uint32_t kVersion = 2, kNoId = ~0u;
+        const Entry entries[] = {
+            {0x01, 7, kNoId}, {0x02, 7, zeqtest::kUnprivileged}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 5, kNoId}};
+        std::string value(reinterpret_cast<const char*>(&kVersion), sizeof(kVersion));
+        value.append(reinterpret_cast<const char*>(entries), sizeof(entries));
+        return ::setxattr(path.c_str(), "system.posix_acl_access", value.data(), value.size(), 0) == 0;
+    }
+    // Loads the test plug-in by its name, searched for in searched, from a fresh transcript.
+    static bool LoadSearching(const std::string& searched, std::string& error) {
+        setenv("TULO_PLUG_IN_PATH", searched.c_str(), 1);
+        standin::clearTranscript();
+        return standin::loadPlugin("tulo_test_plugin", &error);
+    }
+    // The handle of the library loaded from the regular file path names now (compared as a file),
+    // null when none is. The loader is asked under a name of its own, a link made for the asking:
+    // it keeps knowing a library by every name it was asked for.
+    // With held, the handle is the caller's to close.
+    void* LoadedFrom(const std::string& path, bool held = false) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+        const std::string asked = folder + "asked-" + std::to_string(++asking);
+        if (::symlink(path.c_str(), asked.c_str()) != 0) return nullptr;
+        void* handle = ::dlopen(asked.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        ::unlink(asked.c_str());
+        if (handle && !held) ::dlclose(handle);
+        return handle;
+    }
+    bool Loaded(const std::string& path) { return LoadedFrom(path) != nullptr; }
+    // The file the library loaded from path shows as its own (dladdr, as a plug-in finds itself).
+    std::string Shown(const std::string& path) {
+        void* handle = LoadedFrom(path);
+        Dl_info info{};
+        void* entry = handle ? ::dlsym(handle, "initializePlugin") : nullptr;
+        return entry && ::dladdr(entry, &info) && info.dli_fname ? info.dli_fname : "";
+    }
+    // Transcript lines holding text.
+    static int Said(const std::string& text) {
+        int lines = 0;
+        for (const std::string& line : standin::transcript()) lines += line.find(text) != std::string::npos;
+        return lines;
+    }
+    std::string folder;
+    int asking = 0;
+};
+
+// Renamed names between the look at a plug-in file and its load (at that fixed point) change
+// nothing of what runs: the file judged is the one loaded, and it shows the path it was found
+// under. A copy of the test plug-in (another file) is what the names are turned to.
+TEST_F(PluginFileTest, TheFileJudgedIsLoadedWhateverIsRenamedBeforeTheLoad) {
+    const std::string plugins = folder + "plugins", decoy = folder + "decoy", way = folder + "way";
+    const std::string file = "/libtulo_test_plugin.so";
+    // a and b take each other's names.
+    const auto exchange = [&](const std::string& a, const std::string& b) {
+        const std::string spare = folder + "spare";
+        return ::rename(a.c_str(), spare.c_str()) == 0 && ::rename(b.c_str(), a.c_str()) == 0 &&
+               ::rename(spare.c_str(), b.c_str()) == 0;
+    };
+    struct Case {
+        const char* what;
+        std::string searched;  // TULO_PLUG_IN_PATH
+        std::function<bool()> rename;
+        std::string decoyAfter;  // where the copy is once renamed
+    };
+    const Case cases[] = {
+        {"the link under the name exchanged with a link to the copy", plugins,
+         [&] { return exchange(plugins + file, plugins + "/other"); }, decoy + file},
+        {"the copy renamed onto the name", plugins,
+         [&] { return ::rename((decoy + file).c_str(), (plugins + file).c_str()) == 0; }, plugins + file},
+        {"the plug-in folder exchanged with the copy's", plugins, [&] { return exchange(plugins, decoy); },
+         plugins + file},
+        {"a folder link on the way turned to the copy's folder", way,
+         [&] {
+             return ::symlink(decoy.c_str(), (way + ".new").c_str()) == 0 &&
+                    ::rename((way + ".new").c_str(), way.c_str()) == 0;
+         },
+         decoy + file},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& made : {plugins, decoy, way}) std::filesystem::remove_all(made);
+        ASSERT_TRUE(MakeFolder(plugins, 0755) && MakeFolder(decoy, 0755));
+        ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (plugins + file).c_str()));
+        ASSERT_TRUE(copy(TULO_TEST_PLUGIN, decoy + file));
+        ASSERT_EQ(0, ::symlink((decoy + file).c_str(), (plugins + "/other").c_str()));
+        ASSERT_EQ(0, ::symlink(plugins.c_str(), way.c_str()));
+        setenv("TULO_PLUG_IN_PATH", c.searched.c_str(), 1);
+        bool renamed = false;
+        standin::setBeforePluginLoad([&](const std::string& path) {
+            EXPECT_EQ(path, c.searched + file);
+            renamed = c.rename();
+        });
+        std::string error;
+        ASSERT_TRUE(standin::loadPlugin("tulo_test_plugin", &error)) << error;
+        EXPECT_TRUE(renamed);
+        EXPECT_TRUE(Loaded(TULO_TEST_PLUGIN));
+        EXPECT_FALSE(Loaded(c.decoyAfter));
+        EXPECT_EQ(Shown(TULO_TEST_PLUGIN), c.searched + file);
+        EXPECT_EQ(run("testEcho ran"), "ran");
+        EXPECT_TRUE(standin::unloadAllPlugins());
+        standin::setBeforePluginLoad(nullptr);
+    }
+}
+
+// A library that stays in memory when its plug-in unloads (another handle holds it) keeps showing
+// the path it was found under, and a file loaded next is that file, not the library the loader
+// still knows by the descriptor it was loaded through: two copies of the test plug-in, found the
+// same way (so that the host would open the second under the first one's number, were it free).
+TEST_F(PluginFileTest, ALibraryHeldElsewhereKeepsItsNameAndIsNotTakenForTheNext) {
+    const std::string first = folder + "a", second = folder + "b", file = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(first, 0755) && MakeFolder(second, 0755));
+    ASSERT_TRUE(copy(TULO_TEST_PLUGIN, first + file) && copy(TULO_TEST_PLUGIN, second + file));
+    std::string error;
+    ASSERT_TRUE(LoadSearching(first, error)) << error;
+    void* held = LoadedFrom(first + file, true);
+    ASSERT_NE(held, nullptr);
+    EXPECT_TRUE(standin::unloadAllPlugins());
+    EXPECT_EQ(Shown(first + file), first + file);
+    EXPECT_TRUE(LoadSearching(second, error)) << error;
+    EXPECT_TRUE(Loaded(second + file));
+    EXPECT_EQ(Shown(second + file), second + file);
+    EXPECT_TRUE(standin::unloadAllPlugins());
+    ::dlclose(held);
+}
+
+// A plug-in file in a folder where another user may rename it, or anything on the way to it, is
+// passed over and said once: theirs, or one others may write that is not sticky (at the end or on
+// the way; a group others are in, or an access list, counts as others). In a sticky folder of one's
+// own each name is kept to its owner, and a group of one's own alone (a user's private group, with
+// a umask of 002) is no other user: the file is loaded. Root's (or this user's) own link to the
+// test plug-in stands under the name in each.
+TEST_F(PluginFileTest, AFolderWhereOthersMayRenameTheFileIsRefused) {
+    const std::string safe = folder + "safe", file = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(safe, 0755));
+    ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (safe + file).c_str()));
+    const std::string nobodys = "a folder of user " + zeqtest::UserName(zeqtest::kUnprivileged) + "'s";
+    const std::string notSticky = "a folder others may write that is not sticky";
+    enum class Owner { kOwn, kNobodys, kGroupOthersAreIn, kGroupOfOnesOwn, kGroupOfOnesOwnAndAList };
+    struct Case {
+        const char* what;
+        mode_t mode;
+        Owner owner;
+        bool onTheWay;  // the plug-ins lie in a folder of one's own (0755) in it
+        std::string refusedAs;  // "" where the file is loaded
+    };
+    const Case cases[] = {
+        {"everybody may write it", 0777, Owner::kOwn, false, notSticky},
+        {"sticky, everybody may write it", 01777, Owner::kOwn, false, ""},
+        {"everybody may write the folder above", 0777, Owner::kOwn, true, notSticky},
+        {"sticky folder above", 01777, Owner::kOwn, true, ""},
+        {"its group, others in it, may write it", 0775, Owner::kGroupOthersAreIn, false, notSticky},
+        {"its group, others in it, may write the folder above", 0775, Owner::kGroupOthersAreIn, true, notSticky},
+        {"its group, one's own alone, may write it", 0775, Owner::kGroupOfOnesOwn, false, ""},
+        {"its group, one's own alone, may write it, and an access list gives another user write", 0775,
+         Owner::kGroupOfOnesOwnAndAList, false, notSticky},
+        {"nobody's", 0755, Owner::kNobodys, false, nobodys},
+        {"nobody's, sticky", 01777, Owner::kNobodys, false, nobodys},
+        {"nobody's folder above", 0755, Owner::kNobodys, true, nobodys},
+    };
+    const gid_t shared = GroupOthersAreIn(), own = GroupOfOnesOwn();
+    std::string notRun;
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool runs = c.owner == Owner::kNobodys              ? zeqtest::IsRoot()
+                          : c.owner == Owner::kGroupOthersAreIn   ? shared != kNoGroup
+                          : c.owner == Owner::kOwn                ? true
+                                                                  : own != kNoGroup;
+        if (!runs) {
+            notRun += std::string(notRun.empty() ? "" : "; ") + c.what;
+            continue;
+        }
+        const std::string place = folder + "place" + std::to_string(index++);
+        const std::string plugins = c.onTheWay ? place + "/sub" : place;
+        ASSERT_TRUE(MakeFolder(place, 0755));
+        if (c.onTheWay) {
+            ASSERT_TRUE(MakeFolder(plugins, 0755));
+        }
+        ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (plugins + file).c_str()));
+        ASSERT_EQ(0, ::chmod(place.c_str(), c.mode));
+        if (c.owner == Owner::kNobodys) {
+            ASSERT_EQ(0, ::chown(place.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+        }
+        if (c.owner == Owner::kGroupOthersAreIn || c.owner == Owner::kGroupOfOnesOwn) {
+            ASSERT_EQ(0, ::chown(place.c_str(), -1, c.owner == Owner::kGroupOthersAreIn ? shared : own));
+        }
+        if (c.owner == Owner::kGroupOfOnesOwnAndAList) {
+            ASSERT_EQ(0, ::chown(place.c_str(), -1, own));
+            if (!LetTheTestUserWrite(place)) {
+                notRun += std::string(notRun.empty() ? "" : "; ") + c.what + " (no access lists here)";
+                continue;
+            }
+        }
+        std::string error;
+        ASSERT_TRUE(LoadSearching(plugins + ":" + safe, error)) << error;
+        const std::string subject = c.onTheWay ? "\"" + plugins + "\"" : "the symbolic link";
+        const std::string refusal = "the plug-in file \"" + plugins + file + "\" is not loaded: " + subject +
+                                    " lies in \"" + place + "\", " + c.refusedAs +
+                                    ", where they may put something else under its name";
+        EXPECT_EQ(c.refusedAs.empty() ? 0 : 1, Said("// Warning: " + refusal));
+        EXPECT_EQ(c.refusedAs.empty() ? 0 : 1, Said("is not loaded"));
+        EXPECT_EQ(Shown(TULO_TEST_PLUGIN), (c.refusedAs.empty() ? plugins : safe) + file);
+        EXPECT_TRUE(standin::unloadAllPlugins());
+        // Loaded by path, the reason is the load's failure.
+        if (!c.refusedAs.empty()) {
+            EXPECT_FALSE(standin::loadPlugin(plugins + file, &error));
+            EXPECT_EQ(error, refusal);
+        }
+    }
+    if (!notRun.empty()) GTEST_SKIP() << "not run here (the other cases ran): " << notRun;
+}
+
+// A plug-in file with more than one name, in a folder another user may write (sticky or not), may
+// be their hard link to any library of root's (a hard link bears its file's owner, not its
+// maker's): passed over and said, and the search goes on to the next name. In a folder of one's
+// own that no one else may write, it is loaded. A link with more than one name is passed over the
+// same way.
+TEST_F(PluginFileTest, AFileWithOtherNamesInAFolderOthersMayWriteIsRefused) {
+    const std::string first = "/tulo_test_plugin", safe = folder + "safe", last = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(safe, 0755));
+    ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (safe + last).c_str()));
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool nobodysFolder;
+        bool linkHardLinked;  // the second name is a symbolic link's to the test plug-in, else a copy's
+        const char* refusedAs;  // "" where the file is loaded
+    };
+    const char* hardLinked = "it has other hard links, in a folder others may write";
+    const Case cases[] = {
+        {"sticky, everybody may write it", 01777, false, false, hardLinked},
+        {"a link, sticky folder", 01777, false, true,
+         "the symbolic link has more than one name, in a folder others may write"},
+        {"one's own, no one else may write it", 0755, false, false, ""},
+        // Last: the one case that needs root.
+        {"nobody's", 0755, true, false, hardLinked},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.nobodysFolder && !zeqtest::IsRoot()) continue;
+        const std::string place = folder + "place" + std::to_string(index++), named = place + "/named";
+        ASSERT_TRUE(MakeFolder(place, 0755));
+        ASSERT_TRUE(c.linkHardLinked ? ::symlink(TULO_TEST_PLUGIN, named.c_str()) == 0 : copy(TULO_TEST_PLUGIN, named));
+        if (::link(named.c_str(), (place + first).c_str()) != 0)
+            GTEST_SKIP() << "cannot make a hard link in " << place << ": " << std::strerror(errno);
+        ASSERT_TRUE(SetFolder(place, c.mode, c.nobodysFolder));
+        std::string error;
+        ASSERT_TRUE(LoadSearching(place + ":" + safe, error)) << error;
+        if (*c.refusedAs) {
+            EXPECT_EQ(1, Said("// Warning: the plug-in file \"" + place + first + "\" is not loaded: " + c.refusedAs));
+            EXPECT_EQ(Shown(TULO_TEST_PLUGIN), safe + last);
+        } else {
+            EXPECT_EQ(0, Said("is not loaded"));
+            EXPECT_TRUE(Loaded(named));
+            EXPECT_EQ(Shown(named), place + first);
+        }
+        EXPECT_TRUE(standin::unloadAllPlugins());
+    }
+    if (!zeqtest::IsRoot()) GTEST_SKIP() << zeqtest::NeedsRoot("a folder of nobody's (the other cases ran)");
+}
+
+// A plug-in file another user may write into, whoever owns it, may hold their code by the time it
+// loads: passed over and said once, and the search goes on to the next name; loading it by path
+// fails with that reason. Its group counts as others unless it is the owner's private group (a
+// umask of 002 leaves every file so) with no access list. Each copy of the test plug-in stands
+// under the first name in a folder of one's own that no one else may write.
+TEST_F(PluginFileTest, AFileOthersMayWriteIsRefused) {
+    const std::string first = "/tulo_test_plugin", safe = folder + "safe", last = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(safe, 0755));
+    ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (safe + last).c_str()));
+    enum class Group { kAsMade, kOthersAreIn, kOnesOwn, kOnesOwnAndAList };
+    struct Case {
+        const char* what;
+        mode_t mode;
+        Group group;
+        bool linked;  // one's own link stands under the name, to the copy beside it
+        bool refused;
+    };
+    const Case cases[] = {
+        {"everybody may write it", 0666, Group::kAsMade, false, true},
+        {"others may write it, its group not", 0646, Group::kAsMade, false, true},
+        {"a link to one everybody may write", 0666, Group::kAsMade, true, true},
+        {"its group, others in it, may write it", 0664, Group::kOthersAreIn, false, true},
+        {"its group, one's own alone, may write it", 0775, Group::kOnesOwn, false, false},
+        {"its group, one's own alone, may write it, and an access list gives another user write", 0775,
+         Group::kOnesOwnAndAList, false, true},
+    };
+    const gid_t shared = GroupOthersAreIn(), own = GroupOfOnesOwn();
+    std::string notRun;
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const gid_t group = c.group == Group::kAsMade ? kNoGroup : c.group == Group::kOthersAreIn ? shared : own;
+        if (c.group != Group::kAsMade && group == kNoGroup) {
+            notRun += std::string(notRun.empty() ? "" : "; ") + c.what + " (no such group here)";
+            continue;
+        }
+        const std::string place = folder + "place" + std::to_string(index++), name = place + first;
+        const std::string copied = c.linked ? place + "/copy.so" : name;
+        ASSERT_TRUE(MakeFolder(place, 0755) && copy(TULO_TEST_PLUGIN, copied));
+        if (c.linked) {
+            ASSERT_EQ(0, ::symlink(copied.c_str(), name.c_str()));
+        }
+        ASSERT_EQ(0, ::chown(copied.c_str(), -1, group));
+        ASSERT_EQ(0, ::chmod(copied.c_str(), c.mode));
+        if (c.group == Group::kOnesOwnAndAList && !LetTheTestUserWrite(copied)) {
+            notRun += std::string(notRun.empty() ? "" : "; ") + c.what + " (no access lists here)";
+            continue;
+        }
+        std::string error;
+        ASSERT_TRUE(LoadSearching(place + ":" + safe, error)) << error;
+        const std::string refusal = "the plug-in file \"" + name + "\" is not loaded: " +
+                                    (c.linked ? "it leads to \"" + copied + "\", which other users may write"
+                                              : "other users may write it");
+        EXPECT_EQ(c.refused ? 1 : 0, Said("// Warning: " + refusal));
+        EXPECT_EQ(c.refused ? 1 : 0, Said("is not loaded"));
+        EXPECT_EQ(c.refused, !Loaded(copied));
+        EXPECT_EQ(Shown(TULO_TEST_PLUGIN), c.refused ? safe + last : "");
+        EXPECT_EQ(Shown(copied), c.refused ? "" : name);
+        EXPECT_TRUE(standin::unloadAllPlugins());
+        if (c.refused) {
+            EXPECT_FALSE(standin::loadPlugin(name, &error));
+            EXPECT_EQ(error, refusal);
+            EXPECT_TRUE(standin::unloadAllPlugins());
+        }
+    }
+    if (!notRun.empty()) GTEST_SKIP() << "not run here (the other cases ran): " << notRun;
+}
+
+// Code another user placed would run as the one running the host: a file of theirs under a plug-in's
+// name, a link of theirs there, or root's link to their file, is passed over (a named pipe too, which
+// would hold the load), and the host says which file and why; the search goes on to root's own link
+// to root's library, which is the one that runs.
+class PluginOwnerTest : public PluginFileTest {
+protected:
+    void SetUp() override {
+        PluginFileTest::SetUp();
+        ZEQ_SKIP_UNLESS_ROOT("another user's plug-in files");
+        theirs = folder + "theirs/";
+        ASSERT_EQ(0, ::mkdir(theirs.c_str(), 0755));
+        ASSERT_TRUE(copy(TULO_TEST_PLUGIN, theirs + "copy.so"));
+        ASSERT_EQ(0, ::chown((theirs + "copy.so").c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+    }
+    void TearDown() override {
+        if (pipeFed >= 0) ::close(pipeFed);
+        PluginFileTest::TearDown();
+    }
+    // A named pipe at path that a load taking it would not wait on: this test holds it open for
+    // writing with more than a library's header in it, so that the load reads that and fails.
+    bool PlantPipe(const std::string& path) {
+        if (::mkfifo(path.c_str(), 0644) != 0) return false;
+        pipeFed = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        return pipeFed >= 0;
+    }
+    // Before each load: the pipe, where there is one, holds something to read.
+    void FeedPipe() {
+        int held = 0;
+        const std::string junk(128, '#');
+        if (pipeFed >= 0 && ::ioctl(pipeFed, FIONREAD, &held) == 0 && held < 128) {
+            ASSERT_EQ(static_cast<ssize_t>(junk.size()), ::write(pipeFed, junk.data(), junk.size()));
+        }
+    }
+    std::string theirs;
+    int pipeFed = -1;
 };
 
 TEST_F(PluginOwnerTest, AnotherUsersFileIsPassedOverAndSaid) {
@@ -145,7 +550,7 @@ TEST_F(PluginOwnerTest, AnotherUsersFileIsPassedOverAndSaid) {
          "the plug-in file \"" + name + "\" is not loaded: the symbolic link" + nobodys},
         {"root's link to their file", [&] { return ::symlink((theirs + "copy.so").c_str(), name.c_str()) == 0; },
          "the plug-in file \"" + name + "\" is not loaded: it leads to \"" + theirs + "copy.so\", which" + nobodys},
-        {"a named pipe", [&] { return ::mkfifo(name.c_str(), 0644) == 0; },
+        {"a named pipe", [&] { return PlantPipe(name); },
          "the plug-in file \"" + name + "\" is not loaded: it is no regular file"},
     };
     for (const Case& c : cases) {
@@ -153,6 +558,7 @@ TEST_F(PluginOwnerTest, AnotherUsersFileIsPassedOverAndSaid) {
         standin::clearTranscript();
         ASSERT_TRUE(c.plant());
         std::string error;
+        FeedPipe();
         ASSERT_TRUE(standin::loadPlugin("tulo_test_plugin", &error)) << error;
         EXPECT_TRUE(transcribed("// Warning: " + c.said));
         EXPECT_TRUE(Loaded(TULO_TEST_PLUGIN));
@@ -161,16 +567,52 @@ TEST_F(PluginOwnerTest, AnotherUsersFileIsPassedOverAndSaid) {
         // Where nothing else is found, the load fails with the reason; by path too.
         ASSERT_EQ(0, ::rename(name.c_str(), second.c_str()));
         ASSERT_EQ(0, ::unlink(roots.c_str()));
+        FeedPipe();
         EXPECT_FALSE(standin::loadPlugin("tulo_test_plugin", &error));
         EXPECT_NE(std::string::npos, error.find(" is not loaded: ")) << error;
         EXPECT_NE(std::string::npos, error.find(second)) << error;
+        FeedPipe();
         EXPECT_FALSE(standin::loadPlugin(second, &error));
         EXPECT_NE(std::string::npos, error.find("\"" + second + "\" is not loaded: ")) << error;
         EXPECT_TRUE(standin::loadedPlugins().empty());
         ASSERT_EQ(0, ::unlink(second.c_str()));
         ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, roots.c_str()));
+        if (pipeFed >= 0) ::close(std::exchange(pipeFed, -1));
     }
     EXPECT_FALSE(Loaded(theirs + "copy.so"));
+}
+
+// Root's own link, in root's own folder that no one else may write, that leads on through another
+// user's link (which they may turn to any library at will) is passed over as theirs: at the end of
+// the path, and for a folder on the way.
+TEST_F(PluginOwnerTest, AChainThroughAnotherUsersLinkIsRefused) {
+    const std::string real = folder + "real", file = "/libtulo_test_plugin.so";
+    ASSERT_TRUE(MakeFolder(real, 0755));
+    ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (real + file).c_str()));
+    const auto theirLink = [&](const std::string& target, const std::string& link) {
+        return ::symlink(target.c_str(), link.c_str()) == 0 &&
+               ::lchown(link.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged) == 0;
+    };
+    const std::string nobodys =
+        " is user " + zeqtest::UserName(zeqtest::kUnprivileged) + "'s, neither root's nor this user's";
+    // The file: root's link under the first name, to their link, to root's library.
+    const std::string name = folder + "tulo_test_plugin";
+    ASSERT_TRUE(theirLink(TULO_TEST_PLUGIN, theirs + "flip"));
+    ASSERT_EQ(0, ::symlink((theirs + "flip").c_str(), name.c_str()));
+    std::string error;
+    ASSERT_TRUE(LoadSearching(folder.substr(0, folder.size() - 1) + ":" + real, error)) << error;
+    EXPECT_EQ(1, Said("// Warning: the plug-in file \"" + name + "\" is not loaded: the symbolic link \"" + theirs +
+                      "flip\"" + nobodys));
+    EXPECT_EQ(Shown(TULO_TEST_PLUGIN), real + file);
+    EXPECT_TRUE(standin::unloadAllPlugins());
+    // A folder on the way: root's link to their link to root's folder.
+    const std::string way = folder + "way";
+    ASSERT_TRUE(theirLink(real, theirs + "folder"));
+    ASSERT_EQ(0, ::symlink((theirs + "folder").c_str(), way.c_str()));
+    EXPECT_FALSE(LoadSearching(way, error));
+    EXPECT_EQ(error, "the plug-in file \"" + way + file + "\" is not loaded: the symbolic link \"" + theirs +
+                         "folder\"" + nobodys);
+    EXPECT_TRUE(standin::loadedPlugins().empty());
 }
 
 // The host program: exit 0 only when every step succeeded; --strict also needs no host fault. Its

@@ -697,7 +697,7 @@ TEST_F(SectionsTest, MaterialShininessBeforeVersion6) {
     }
 }
 
-// No writer writes "TimeWarps": a take holding one (half speed over one
+// A take holding a time warp (half speed over one
 // second) that T's X channel names, read with the baking of option 10 off and
 // on. Off, T holds the warp and X its keys. On, T is sampled at the plot
 // period through the warp over its interval, its end included, with a layer

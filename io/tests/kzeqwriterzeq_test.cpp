@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <tuple>
@@ -13,6 +14,8 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqnull.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "object/kdatatype.h"
 
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
@@ -29,6 +32,7 @@
 #include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
+#include "scene/tests/kfiletakelayers_scene.h"
 
 using namespace zeqsdk_400;
 using namespace zeqiotest;
@@ -384,3 +388,129 @@ TEST_F(WriterTest, PropertySourcesWrittenOnlyWhereThereAreSome) {
         }
     }
 }
+
+// ---- Time warps ------------------------------------------------------------------------------------
+
+namespace {
+
+// Translation X and Y of a node where its take puts them at a time.
+std::pair<double, double> XY(KZeqNode& node, double seconds) {
+    KTime time;
+    time.SetSecondDouble(seconds);
+    const KZeqXMatrix m = node.EvaluateGlobalTransform(time);
+    return {m.mData[3][0], m.mData[3][1]};
+}
+
+KFCurveNode* WarpNode(const zeqtest::ScalarKeys& keys) {
+    KFCurveNode* warp = KFCurveNodeCreate("W", &KDataTypeTimeWarp);
+    warp->FCurveSet(zeqtest::LinearCurve(keys), true);
+    return warp;
+}
+
+// Where the warps of a take made in memory lie, which no file holds there.
+enum EUnheldWarp { eOnXAlone, eOnTAndXAlike, eOnTheWholeTake, eOnAWarp };
+struct UnheldWarpRow {
+    const char* mName;
+    EUnheldWarp mPlace;
+};
+void PrintTo(const UnheldWarpRow& row, std::ostream* out) { *out << row.mName; }
+const UnheldWarpRow kUnheldWarpRows[] = {
+    {"OnXAlone", eOnXAlone}, {"OnTAndXAlike", eOnTAndXAlike}, {"OnTheWholeTake", eOnTheWholeTake}, {"OnAWarp", eOnAWarp}};
+
+struct UnheldWarpTest : WriterTest, ::testing::WithParamInterface<std::tuple<UnheldWarpRow, ZeqFileCase>> {};
+
+}  // namespace
+
+// The README's example, translation X from 0 to 10 over 1 s under a half-speed warp over that
+// second, read without the bake, written in each form and read again: 0, 2.5, 5 at 0, 0.5, 1 s and
+// 5 after, without the bake and with it. Nothing of it is baked on the way: the message is empty.
+TEST_P(WriterFormTest, TheReadmesWarpedTakeSurvivesTheWriter) {
+    const ZeqFileCase& form = GetParam();
+    const std::string source = mDir / "readme.zeq", path = mDir / "written.zeq";
+    MakeZeqFile(source, 6000, 0,
+                "Definitions: {;ObjectType: \"Model\";};Objects: {;Model: \"Model::A\", \"Null\" {;Type: \"Null\";};};"
+                "Connections: {;Connect: \"OO\", \"Model::A\", \"Model::Scene\";};Takes: {;Current: \"T\";Take: \"T\" {;"
+                "TimeWarps: {;Version: 100;TW: 1 {;Channel: \"W\" {;Default: 0;KeyVer: 4004;KeyCount: 2;"
+                "Key: 0,0,L,46186158000,0.5,L;};};};Model: \"Model::A\" {;Version: 1.1;Channel: \"Transform\" {;"
+                "Channel: \"T\" {;Channel: \"X\" {;Default: 0;KeyVer: 4004;KeyCount: 2;Key: 0,0,L,46186158000,10,L;};"
+                "TimeWarpID: 1;};};};};}");
+    std::string error, message;
+    KZeqScene* read = ReadZeqFile(mManager, source, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    ASSERT_TRUE(WriteZeqFile(mManager, *read, form, path, "", &error, &message)) << error;
+    EXPECT_EQ("", message);
+    for (bool bake : {false, true}) {
+        SCOPED_TRACE(bake ? "baked" : "not baked");
+        KZeqImporter importer(mManager);
+        ASSERT_TRUE(importer.Initialize(path.c_str())) << importer.GetLastErrorString();
+        auto* options = static_cast<KStreamOptionsZeq*>(importer.GetImportOptions());
+        ASSERT_NE(nullptr, options);
+        options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, bake);
+        KZeqScene* again = mManager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Import(*again, options)) << importer.GetLastErrorString();
+        importer.ReleaseImportOptions(options);
+        KZeqNode* a = again->GetRootNode()->FindChild("A");
+        ASSERT_TRUE(a && a->SetCurrentTakeNode("T"));
+        const double seconds[] = {0, 0.5, 1, 2}, expected[] = {0, 2.5, 5, 5};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(expected[i], XY(*a, seconds[i]).first, 1e-4) << seconds[i] << " s";
+    }
+}
+
+// Warps that no file holds where a take made in memory has them: the writer writes the curves
+// they bend baked (at 1/30 s, as the reader's bake does), so that the file plays as the take, and
+// says so once; the scene keeps its warps. X and Y are keyed 0 and 10 at 0 and 1 s; the warp runs
+// at half speed over 1 s.
+TEST_P(UnheldWarpTest, TheWriterBakesThemAndSaysSoOnce) {
+    const UnheldWarpRow& row = std::get<0>(GetParam());
+    const ZeqFileCase& form = std::get<1>(GetParam());
+    KZeqNode* node = mManager.CreateKZeqNode("A");
+    mScene->GetRootNode()->AddChild(node);
+    node->CreateTakeNode("Walk");
+    ASSERT_TRUE(node->SetCurrentTakeNode("Walk"));
+    KFCurveNode* root = node->GetCurrentTakeNode()->GetKFCurveNode();
+    KFCurveNode* t = root->FindRecursive("T");
+    ASSERT_TRUE(t && t->GetCount() == 3);
+    for (int a = 0; a < 2; ++a) t->Get(a)->FCurveSet(zeqtest::LinearCurve({{0, 0}, {1, 10}}), true);
+    KFCurveNode* half = WarpNode({{0, 0}, {1, 0.5}});
+    switch (row.mPlace) {
+        case eOnXAlone: t->Get(0)->TimeWarpSet(half); break;
+        case eOnTAndXAlike: t->TimeWarpSet(half), t->Get(0)->TimeWarpSet(half); break;
+        case eOnTheWholeTake: root->TimeWarpSet(half); break;
+        case eOnAWarp: {
+            // A warp that changes nothing, bent by the half-speed one.
+            KFCurveNode* same = WarpNode({{0, 0}, {2, 2}});
+            same->TimeWarpSet(half);
+            t->TimeWarpSet(same);
+            break;
+        }
+    }
+    const std::string path = mDir / "unheld.zeq";
+    std::string error, message;
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, path, "", &error, &message)) << error;
+    EXPECT_EQ(1u, std::count(message.begin(), message.end(), '\n')) << message;
+    EXPECT_NE(std::string::npos, message.find("no Zeq file holds")) << message;
+    const char* where = row.mPlace == eOnAWarp ? "baked into the curves they bend: a time warp in take \"Walk\"."
+                                              : "baked into the curves they bend: Model::A in take \"Walk\".";
+    EXPECT_NE(std::string::npos, message.find(where)) << message;
+    // The scene keeps what it had.
+    EXPECT_EQ(row.mPlace == eOnXAlone || row.mPlace == eOnTAndXAlike ? half : nullptr, t->Get(0)->TimeWarpGet());
+    EXPECT_EQ(row.mPlace == eOnTheWholeTake ? half : nullptr, root->TimeWarpGet());
+    EXPECT_EQ(2, t->Get(0)->FCurveGet()->KeyGetCount());
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    KZeqNode* again = read->GetRootNode()->FindChild("A");
+    ASSERT_TRUE(again && again->SetCurrentTakeNode("Walk") && node->SetCurrentTakeNode("Walk"));
+    for (double s : {0.0, 0.5, 0.8, 1.0, 1.5, 2.0, 3.0}) {
+        const auto want = XY(*node, s), got = XY(*again, s);
+        EXPECT_NEAR(want.first, got.first, 1e-4) << "X at " << s << " s";
+        EXPECT_NEAR(want.second, got.second, 1e-4) << "Y at " << s << " s";
+    }
+    // Written a second time, the take read back holds nothing the writer must bake.
+    ASSERT_TRUE(WriteZeqFile(mManager, *read, form, path, "", &error, &message)) << error;
+    EXPECT_EQ("", message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnheldWarpTest, ::testing::Combine(::testing::ValuesIn(kUnheldWarpRows), ::testing::ValuesIn(kZeqFileCases)),
+                         [](const ::testing::TestParamInfo<UnheldWarpTest::ParamType>& info) {
+                             return std::string(std::get<0>(info.param).mName) + "_" + std::get<1>(info.param).mName;
+                         });

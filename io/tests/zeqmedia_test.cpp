@@ -1,5 +1,6 @@
 // "Media": names shared by textures and camera backgrounds, embedding, extraction, conversion, skipped entries.
 
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include "content/kzeqcamera.h"
 #include "content/kzeqimageconverter.h"
 #include "content/kzeqtexture.h"
+#include "fileio/kpath.h"
 #include "fileio/kzeq.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kfileacl.h"
@@ -559,7 +561,8 @@ TEST_F(MediaReadTest, OriginalFormatSaysWhatTravels) {
 
 // A scratch file is made for an image converted on its way into the file, and for nothing else:
 // the temporary folder, watched, sees none while images are written by name (no embedding asked,
-// or an ASCII file) or embedded as they are (no converter takes them).
+// or an ASCII file) or embedded as they are (no converter takes them), though it is opened itself
+// meanwhile, as a file watcher opens each new folder; a file made in it counts.
 TEST_F(MediaReadTest, AScratchFileOnlyForAConvertedImage) {
     const std::string temporary = mDir / "scratch";
     std::filesystem::create_directories(temporary);
@@ -570,18 +573,29 @@ TEST_F(MediaReadTest, AScratchFileOnlyForAConvertedImage) {
         ~TemporaryFolder() { mFormer.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", mFormer.c_str(), 1); }
         std::string mFormer;
     } folder(temporary);
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const KDescriptor watched(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const int watch = watched.Get();
     ASSERT_GE(watch, 0);
     ASSERT_GE(::inotify_add_watch(watch, temporary.c_str(), IN_OPEN | IN_CREATE), 0);
-    // The files opened or made in the folder since the last call.
+    // The files opened or made in the folder since the last call: events naming an entry. The
+    // folder's own opening (a file watcher or an indexer reading it, here the test) is no scratch file.
     const auto opened = [watch] {
         int count = 0;
         alignas(inotify_event) char events[4096];
         for (ssize_t got; (got = ::read(watch, events, sizeof(events))) > 0;)
             for (char* at = events; at < events + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
-                ++count;
+                count += reinterpret_cast<inotify_event*>(at)->len > 0;
         return count;
     };
+    // As a file watcher does with each new folder: it opens it to read it.
+    const auto openTheFolder = [&temporary] {
+        const int folder = ::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return folder >= 0 && ::close(folder) == 0;
+    };
+    zeqtest::WriteFile(temporary + "/made", "made");
+    const int made = opened();
+    std::filesystem::remove(temporary + "/made");
+    if (made == 0) GTEST_SKIP() << "the file system reports no file made in a watched folder";
     for (int i = 0; i < 4; ++i) Texture(mDir / (i % 2 ? "a/wood.tif" : "b/wood.png"));
     const auto write = [&](const ZeqFileCase& form, bool embed) {
         KZeqExporter exporter(mManager);
@@ -594,12 +608,12 @@ TEST_F(MediaReadTest, AScratchFileOnlyForAConvertedImage) {
         {"binary, by name", 1, false}, {"ASCII, embedding asked", 0, true}, {"binary, embedded as they are", 1, true}};
     for (const auto& row : unconverted) {
         EXPECT_TRUE(write(kZeqFileCases[row.mForm], row.mEmbed)) << row.mWhat;
+        ASSERT_TRUE(openTheFolder());
         EXPECT_EQ(0, opened()) << row.mWhat;
     }
     mManager.CreateKZeqImageConverter()->RegisterConverterFunction("png", &KeepPathConverter);
     EXPECT_TRUE(write(kZeqFileCases[1], true));
     const int converted = opened();
-    ::close(watch);
     if (converted == 0) GTEST_SKIP() << "the file system reports no unnamed file made in a watched folder";
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }

@@ -35,7 +35,7 @@ const ZeqFileCase kZeqFileCases[6] = {
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info) { return info.param.mName; }
 
 bool WriteZeqFile(KZeqSdkManager& manager, KZeqScene& scene, const ZeqFileCase& form, const std::string& path,
-                  const char* password, std::string* error) {
+                  const char* password, std::string* error, std::string* message) {
     KZeqExporter exporter(manager);
     exporter.Initialize(path.c_str());
     exporter.SetPassword(password);
@@ -48,6 +48,14 @@ bool WriteZeqFile(KZeqSdkManager& manager, KZeqScene& scene, const ZeqFileCase& 
                              ? exporter.Export(scene)
                              : writer.FileCreate(path.c_str()) && writer.Write(scene, &options) && writer.FileClose();
     if (!written && error) *error = form.mExportRow >= 0 ? exporter.GetLastErrorString() : writer.GetLastErrorString();
+    if (message) {
+        KString text;
+        if (form.mExportRow >= 0)
+            exporter.GetMessage(text);
+        else
+            writer.GetMessage(text);
+        *message = text.Buffer();
+    }
     return written;
 }
 

@@ -29,9 +29,10 @@ struct ZeqFileCase {
 extern const ZeqFileCase kZeqFileCases[6];
 std::string ZeqFileCaseName(const testing::TestParamInfo<ZeqFileCase>& info);
 
-// False with the exporter's or writer's error text.
+// False with the exporter's or writer's error text; the message of the write when asked.
 bool WriteZeqFile(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& scene, const ZeqFileCase& form,
-                  const std::string& path, const char* password = "", std::string* error = nullptr);
+                  const std::string& path, const char* password = "", std::string* error = nullptr,
+                  std::string* message = nullptr);
 // A new scene of the manager read through the importer with its default
 // states; null with the importer's error text.
 zeqsdk_400::KZeqScene* ReadZeqFile(zeqsdk_400::KZeqSdkManager& manager, const std::string& path,

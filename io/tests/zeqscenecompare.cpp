@@ -73,6 +73,16 @@ void CompareCurveNode(const std::string& path, KFCurveNode* expected, KFCurveNod
         if (expected->Find(name.c_str()) < 0 && ("|" + std::string(extra) + "|").find("|" + name + "|") == std::string::npos)
             diff.mFields.push_back(path + "/" + name + ": only in the scene read");
     }
+    // Layers by id, each with its channels; time warps with theirs (where they are, not whom they are shared with).
+    diff.Check(path + ".layerType", expected->GetLayerType(), actual->GetLayerType());
+    KFCurveNode* layer = expected->LayerGet();
+    KFCurveNode* other = actual->LayerGet();
+    diff.Check(path + " next layer", layer ? layer->GetLayerID() : 0, other ? other->GetLayerID() : 0);
+    if (layer && other) CompareCurveNode(path + "~layer" + std::to_string(layer->GetLayerID()), layer, other, diff, extra);
+    KFCurveNode* warp = expected->TimeWarpGet();
+    KFCurveNode* read = actual->TimeWarpGet();
+    diff.Check(path + " time warp", warp != nullptr, read != nullptr);
+    if (warp && read) CompareCurveNode(path + "~warp", warp, read, diff, extra);
 }
 
 void CompareTakes(const std::string& path, KZeqTakeNodeContainer& expected, KZeqTakeNodeContainer& actual,

@@ -38,7 +38,7 @@ class TFnTransform;
 class ZeqTuloExportNodeIndex;
 
 // A camera of the export, by its own host path: its shape and its node. Whether a look-at group
-// steers it is the group's structure alone (plugin/zeqtulolookatrig.h).
+// steers it is what the host makes of the group (plugin/zeqtulolookatrig.h).
 struct KTuloExportCameraInfo {
     TObject mCameraObject;
     ZeqTuloNode* mCameraNode = nullptr;

@@ -47,16 +47,26 @@ double WholeFarPlane(double far) {
 }
 
 // The look-at group steering the camera: its host parent, when that is a look-at group whose node
-// holds the camera first, as the host's rig has it. Another camera in the group is no part of the
-// rig (it may be the rig's aim).
+// is the camera's parent and whose camera the host takes it for. Another camera in the group is no
+// part of the rig (it may be the rig's aim, or the user's).
 TObject LookAtOf(const ZeqTuloNode& node) {
     const TDagPath* path = node.GetDagPath();
     const KZeqNode* group = node.GetParent();
-    if (!path || !group || group->GetChildCount(false) == 0 || group->GetChild(0) != &node) return TObject();
-    const TDagPath* groupPath = static_cast<const ZeqTuloNode*>(group)->GetDagPath();
-    TDagPath parent = *path;
-    if (!groupPath || !parent.pop(1) || parent.length() == 0 || parent.apiType() != TFn::kLookAt) return TObject();
-    return parent.node() == groupPath->node() ? parent.node() : TObject();
+    const TDagPath* groupPath = group ? static_cast<const ZeqTuloNode*>(group)->GetDagPath() : nullptr;
+    TDagPath parent = path ? *path : TDagPath();
+    if (!path || !groupPath || !parent.pop(1) || parent.length() == 0 || parent.apiType() != TFn::kLookAt ||
+        !(parent.node() == groupPath->node()))
+        return TObject();
+    return ReadHostRig(parent.node()).Camera() == path->node() ? parent.node() : TObject();
+}
+
+// The node of the group's child that stands for the host node; null when none does.
+KZeqNode* ChildFor(KZeqNode& group, const TObject& host) {
+    for (int i = 0; !host.isNull() && i < group.GetChildCount(); ++i) {
+        const TDagPath* path = static_cast<ZeqTuloNode*>(group.GetChild(i))->GetDagPath();
+        if (path && path->node() == host) return group.GetChild(i);
+    }
+    return nullptr;
 }
 
 // Focal lengths to fields of view: the values, and the user tangents by the chain rule, the slope
@@ -128,10 +138,16 @@ void ZeqTuloExport::ExportCameraAttributesDefaults(ZeqTuloNode& node) {
     attribute->SetApertureWidth(width);
     attribute->SetSpecificDistance(camera.focusDistance());
 
-    if (LookAtOf(node).isNull()) return;
-    // The group's aim and up nodes, in the host's order, become the camera's targets.
-    MakeLookAtRig(node.GetParent());
-    for (KZeqNode* target : {node.GetTarget(), node.GetTargetUp()})
+    const TObject lookAt = LookAtOf(node);
+    if (lookAt.isNull()) return;
+    // The aim and up node the host knows in the group, wherever they stand, become the camera's
+    // targets; the user's nodes beside them stay nodes of the group.
+    const ZeqTuloHostRig rig = ReadHostRig(lookAt);
+    KZeqNode* aim = ChildFor(*node.GetParent(), rig.Aim());
+    KZeqNode* upNode = aim ? ChildFor(*node.GetParent(), rig.Up()) : nullptr;
+    if (aim) node.SetTarget(aim);
+    if (upNode) node.SetTargetUp(upNode);
+    for (KZeqNode* target : {aim, upNode})
         if (target) target->SetVisibility(node.GetVisibility());
 }
 

@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/karray.h"
@@ -20,6 +21,7 @@
 #include "base/ktime.h"
 #include "io/kzeqpluginbase.h"
 #include "plugin/zeqtulocompose.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
 #include "tfnanimcurve.h"
@@ -175,11 +177,12 @@ public:
     // Whether the camera's look-at group in the host stands for this camera group of the file.
     bool IsHostCameraGroup(const zeqsdk_400::KZeqNode* node) const { return mCameraGroups.count(node) > 0; }
     // The group of the file that holds the camera and the targets the host takes into its look-at
-    // group, and nothing else; null when there is none (the host then makes a group of its own).
+    // group (its rig, FindLookAtRig), and maybe the user's nodes; null when there is none (the
+    // host then makes a group of its own).
     zeqsdk_400::KZeqNode* FileLookAtGroup(const zeqsdk_400::KZeqNode* camera) const;
     // Once the merge has bound the file's nodes to the host's: each camera's rig against the host
-    // scene. A rig whose look-at group the host has already (holding nothing but nodes of the rig,
-    // in the rig's order) is completed there; a target bound to a host node elsewhere, or of a
+    // scene. A rig whose look-at group the host has already (the host taking its nodes there for
+    // the rig's, HoldsRig) is completed there; a target bound to a host node elsewhere, or of a
     // camera bound outside a look-at group, stays as the host has it and is left out, with a log
     // line; a bare target left out so comes in as a node of its own.
     void SettleLookAtRigs();
@@ -200,6 +203,9 @@ public:
     // ---- Nulls, skeletons and joints (zeqtuloimport_null.cpp)
     void CreateSkeletonGeometry(ZeqTuloNode& node, int type);
     TObject CreateNullGeometry(ZeqTuloNode* node);
+    // Renames the locator of a null it made that carries a mark of a look-at rig (NullMark) the
+    // null does not play in the file's rigs.
+    void KeepRigMarksTrue(const ZeqTuloNode& node, const TObject& locator);
     void CreateJointGeometry(ZeqTuloNode* node);
     // ---- NURBS surfaces (zeqtuloimport_nurbs.cpp)
     static void GetNURBData(zeqsdk_400::KZeqNurb* nurb, zeqsdk_400::KZeqVector4* points, TPointArray& cvs,
@@ -215,6 +221,9 @@ public:
     // Completes the camera's rig in the host's look-at group it comes into: makes its bare targets
     // that the host lacks and puts camera, aim and up node there in this order.
     void JoinLookAtGroup(ZeqTuloNode& camera);
+    // Puts the nodes of each look-at group the import made for a camera group of the file (the
+    // rig's and the user's) in the file group's order.
+    void ArrangeLookAtGroups();
     // Takes the scene's root out of each camera's and light's aim and up-vector targets: a host
     // warning and a log line per node and property when no target is left, a log line otherwise.
     void DropRootAsTarget();
@@ -336,6 +345,10 @@ protected:
     // their place (FillQuorbelNodeArray).
     std::unordered_map<const zeqsdk_400::KZeqNode*, ZeqTuloCameraTargets> mCameraTargets;
     std::unordered_set<const zeqsdk_400::KZeqNode*> mCameraGroups;
+    // The cameras' targets as those cameras' targets and their parts (1 aim, 2 up node), made from
+    // mCameraTargets when first asked after the rigs are settled (KeepRigMarksTrue).
+    std::unordered_map<const zeqsdk_400::KZeqNode*, std::pair<const ZeqTuloCameraTargets*, int>> mTargetParts;
+    bool mTargetPartsMade = false;
     // What NodeLine and SayOnceBound hold until the file's nodes are bound (from the start of the
     // pass to SayHeldNodeLines).
     std::vector<std::function<void()>> mHeldLines;
@@ -348,6 +361,25 @@ protected:
 
     friend class ZeqTuloMergeNodeMatcher;
 };
+
+// ---- The cameras' rigs in the host's look-at groups (zeqtuloimport_prepare.cpp)
+// The mark (plugin/zeqtulolookatrig.h) the host node of a node of the camera's rig carries (part
+// 0 camera, 1 aim, 2 up node): that of the host node it has, else of the one the import makes for
+// it: a camera; a bare target as the camera command makes it, its locator named for its part (an
+// aim's not where the rig's up node carries no up node's locator: the host takes such a rig by
+// its nodes' places); any other target as the import makes that node.
+ZeqTuloRigMark RigMark(const ZeqTuloCameraTargets& targets, int part, const zeqsdk_400::KZeqNode* node);
+// The mark the locator of a null the import makes carries: the one its name gives ("<name>Shape"),
+// where that is the mark of the part it plays in the rig of the camera whose targets are given
+// (part 1 aim, 2 up node), an aim's only as RigMark gives one to the command's node; else none.
+ZeqTuloRigMark NullMark(const zeqsdk_400::KZeqNode& node, const ZeqTuloCameraTargets* targets, int part);
+// What the host makes of a look-at group once the import has put the camera's rig in it
+// (JoinLookAtGroup; rig: the camera, aim and up node, null where there is none): a rig the group
+// holds whole stays as it stands; else the nodes it lacks are made there and the camera, aim and
+// up node stand first, the group's other nodes after them. at: where each of the rig's nodes then
+// stands, -1 for one the host has outside the group (it stays there) or none.
+ZeqTuloRigPlaces CompletedRigPlaces(const TObject& group, ZeqTuloNode* const (&rig)[3],
+                                    const ZeqTuloCameraTargets& targets, int (&at)[3]);
 
 // ---- Scene preparation (zeqtuloimport_prepare.cpp): free functions of the import.
 bool IsOldVersion(zeqsdk_400::KZeqNode* root, zeqsdk_400::KZeqImporter* importer);

@@ -101,14 +101,19 @@ void Arrange(const TObject& group, const std::vector<TObject>& order) {
     }
 }
 
-// An up node as the camera command makes it, for a group whose command node gave way: a transform
-// with a locator at the end of the group.
-TObject MakeCommandLikeNode(const TObject& group) {
+// A target as the camera command makes it, for a group whose command node gave way or lacks it: a
+// transform with a locator at the end of the group, the locator named for the node's part (mark)
+// after the camera as the command names it, or not.
+TObject MakeCommandLikeNode(const TObject& group, ZeqTuloRigMark mark, const ZeqTuloNode& camera) {
     TStatus status;
     TFnTransform transform;
     const TObject made = transform.create(group, &status);
     if (!status) return TObject();
-    TFnDagNode().create("locator", made, &status);
+    const TObject locator = TFnDagNode().create("locator", made, &status);
+    if (status && (mark == ZeqTuloRigMark::eAim || mark == ZeqTuloRigMark::eUp))
+        TFnDagNode(locator).setName(TString((std::string(camera.GetNameWithoutNameSpacePrefix().Buffer()) +
+                                             (mark == ZeqTuloRigMark::eAim ? "_aimShape" : "_upShape"))
+                                                .c_str()));
     return made;
 }
 
@@ -125,6 +130,51 @@ void LeaveOutUnmadeTargets(ZeqTuloImport& driver, const ZeqTuloNode& camera, Zeq
     }
     // The up-vector target goes with the aim.
     if (!targets.mAim) targets.Roles()[1].LeaveOut();
+}
+
+// Whether the host takes the nodes, in this order, for the rig whose parts (0 camera, 1 aim, 2 up
+// node, -1 none) they play.
+bool HostTakesRig(const std::vector<TObject>& nodes, const std::vector<int>& parts) {
+    std::vector<ZeqTuloRigMark> marks;
+    int at[3] = {-1, -1, -1};
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        marks.push_back(HostRigMark(nodes[i]));
+        if (parts[i] >= 0) at[parts[i]] = static_cast<int>(i);
+    }
+    const ZeqTuloRigPlaces places = HostRigPlaces(marks);
+    return places.mCamera == at[0] && places.mAim == at[1] && places.mUp == at[2];
+}
+
+// The nodes with the rig's together, camera, aim and up node in this order, ahead of every other
+// camera: the host takes targets of the file's (no locator of the command's) by their places after
+// the camera, and with no up node of the rig's, takes none only where no node follows the aim. The
+// nodes of the user's before the camera stay before it, where the host takes the rig so; else all
+// but cameras go before it.
+std::vector<TObject> RigTogether(const std::vector<TObject>& nodes, const std::vector<int>& parts) {
+    for (bool usersFirst : {false, true}) {
+        std::vector<TObject> before, rig(3), after;
+        bool cameraMet = false;
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            if (parts[i] >= 0) {
+                rig[static_cast<std::size_t>(parts[i])] = nodes[i];
+                cameraMet = cameraMet || parts[i] == 0;
+            } else if ((!cameraMet || usersFirst) && HostRigMark(nodes[i]) != ZeqTuloRigMark::eCamera) {
+                before.push_back(nodes[i]);
+            } else {
+                after.push_back(nodes[i]);
+            }
+        }
+        std::vector<int> placed(before.size(), -1);
+        for (std::size_t part = 0; part < rig.size(); ++part)
+            if (!rig[part].isNull()) {
+                before.push_back(rig[part]);
+                placed.push_back(static_cast<int>(part));
+            }
+        before.insert(before.end(), after.begin(), after.end());
+        placed.resize(before.size(), -1);
+        if (usersFirst || HostTakesRig(before, placed)) return before;
+    }
+    return nodes;
 }
 
 }  // namespace
@@ -227,7 +277,9 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
 
     // The selection holds camera, aim (or camera, up, aim) as the call made them. A target that
     // comes in as itself takes the place of the command's node; the group keeps the order camera,
-    // aim, up, so the up node gives way too when the aim does.
+    // aim, up, so the up node gives way too when the aim does. The command's aim gives way to one
+    // without the aim's locator where the up node comes in as itself without an up node's: the
+    // host takes such a rig by its nodes' places (RigMark).
     MovedNodes moved;
     moved.Add(&node);
     if (target && !hostGroup.isNull()) {
@@ -236,17 +288,21 @@ void ZeqTuloImport::CreateCameraGeometry(ZeqTuloNode& node) {
         if (selected > 2) selection.getDependNode(1, upNode);
         const bool ownAim = targets.mAimHow == ZeqTuloCameraTargets::eOwnNode;
         const bool ownUp = up && targets.mUpHow == ZeqTuloCameraTargets::eOwnNode;
+        const ZeqTuloRigMark aimMark = RigMark(targets, 1, targets.mAim);
+        const bool plainAim = !ownAim && aimMark != ZeqTuloRigMark::eAim;
+        if ((ownAim || plainAim) && !aimNode.isNull()) TGlobal::deleteNode(aimNode);
         if (ownAim) {
-            if (!aimNode.isNull()) TGlobal::deleteNode(aimNode);
             aimNode = HostObject(static_cast<ZeqTuloNode*>(targets.mAim));
             moved.Add(static_cast<ZeqTuloNode*>(targets.mAim));
             Reparent(aimNode, hostGroup);
         } else {
+            if (plainAim) aimNode = MakeCommandLikeNode(hostGroup, aimMark, node);
             RecordTargetNode(*this, aimNode, targets.mAim);
         }
-        if (up && (ownAim || ownUp)) {
+        if (up && (ownAim || ownUp || plainAim)) {
             if (!upNode.isNull()) TGlobal::deleteNode(upNode);
-            upNode = ownUp ? HostObject(static_cast<ZeqTuloNode*>(targets.mUp)) : MakeCommandLikeNode(hostGroup);
+            upNode = ownUp ? HostObject(static_cast<ZeqTuloNode*>(targets.mUp))
+                           : MakeCommandLikeNode(hostGroup, RigMark(targets, 2, targets.mUp), node);
         }
         if (ownUp) {
             moved.Add(static_cast<ZeqTuloNode*>(targets.mUp));
@@ -302,7 +358,8 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
     for (const ZeqTuloCameraTargets::Role& role : targets.Roles()) {
         ZeqTuloNode* node = static_cast<ZeqTuloNode*>(role.mNode);
         if (node && HostObject(node).isNull() && role.mHow == ZeqTuloCameraTargets::eCommandNode)
-            RecordTargetNode(*this, MakeCommandLikeNode(group), node);
+            RecordTargetNode(
+                *this, MakeCommandLikeNode(group, RigMark(targets, role.IsUp(targets) ? 2 : 1, node), camera), node);
     }
     LeaveOutUnmadeTargets(*this, camera, targets);
     std::vector<TObject> order{cameraHost};
@@ -324,4 +381,52 @@ void ZeqTuloImport::JoinLookAtGroup(ZeqTuloNode& camera) {
     TFnDagNode cameraSet(cameraHost);
     if (!camera.mIsPresent && !(cameraSet.name() == name)) cameraSet.setName(name);
     moved.Refresh();
+}
+
+void ZeqTuloImport::ArrangeLookAtGroups() {
+    for (const KZeqNode* entry : mCameraGroups) {
+        const ZeqTuloNode* group = static_cast<const ZeqTuloNode*>(entry);
+        const TObject host = HostObject(group);
+        if (host.isNull()) continue;
+        const ZeqTuloLookAtRig rig = FindLookAtRig(const_cast<KZeqNode*>(entry));
+        const auto partOf = [&rig](const TObject& node) {
+            for (int part = 0; part < 3; ++part) {
+                const KZeqNode* of = part == 0 ? rig.mCamera : part == 1 ? rig.mAim : rig.mUp;
+                if (of && HostObject(static_cast<const ZeqTuloNode*>(of)) == node) return part;
+            }
+            return -1;
+        };
+        // A group the import made holds the file group's nodes, the user's among them, in the
+        // file's order; into a group the host had, the nodes this import made go where the file
+        // has them among the host's, which stay as they stand.
+        std::vector<TObject> order = group->mIsPresent ? TransformChildren(host) : std::vector<TObject>();
+        std::size_t next = 0;
+        MovedNodes moved;
+        for (int i = 0; i < group->GetChildCount(); ++i) {
+            ZeqTuloNode* child = static_cast<ZeqTuloNode*>(group->GetChild(i));
+            const TObject object = HostObject(child);
+            if (object.isNull() || !(TFnDagNode(object).parent(0) == host)) continue;
+            moved.Add(child);
+            const auto at = std::find(order.begin(), order.end(), object);
+            if (!group->mIsPresent) {
+                order.push_back(object);
+            } else if (child->mIsPresent && at != order.end()) {
+                next = static_cast<std::size_t>(at - order.begin()) + 1;
+            } else if (at != order.end()) {
+                order.erase(at);
+                next = std::min(next, order.size());
+                order.insert(order.begin() + static_cast<std::ptrdiff_t>(next++), object);
+            }
+        }
+        std::vector<int> parts;
+        for (const TObject& node : order) parts.push_back(partOf(node));
+        // Where the host would take other nodes for the rig's, a group the host had keeps the made
+        // nodes at its end, and one the import made holds the rig together.
+        if (!HostTakesRig(order, parts)) {
+            if (group->mIsPresent) continue;
+            order = RigTogether(order, parts);
+        }
+        Arrange(host, order);
+        moved.Refresh();
+    }
 }

@@ -63,6 +63,7 @@ TStatus ZeqTuloImport::ImportGeometry() {
             ZeqTuloNode* node = reinterpret_cast<ZeqTuloNode*>(mQuorbelNodeArray[i]);
             if (node && node->mIsPresent) JoinLookAtGroup(*node);
         }
+        ArrangeLookAtGroups();
     }
     TGlobal::executeCommand("namespace -set \":\"", false, false);
     return TStatus::kSuccess;
@@ -83,6 +84,18 @@ void ZeqTuloImport::ImportOwnGeometry(ZeqTuloNode* node) {
     SetNodeNamespace(*node);
     // The camera makes its own group.
     if (IsExcludedZeqRoot(node) || IsHostCameraGroup(node)) return;
+    // A camera's look-at group comes with the camera: a node going into one (a node of the user's,
+    // or a camera whose own group goes there) comes in once that camera made it.
+    ZeqTuloNode* into = parent;
+    if (into && IsHostCameraGroup(into) && FindLookAtRig(into).mCamera == node)
+        into = static_cast<ZeqTuloNode*>(into->GetParent());
+    if (into && IsHostCameraGroup(into) && !into->GetDagPath()) {
+        const ZeqTuloLookAtRig rig = FindLookAtRig(into);
+        if (rig && node != rig.mCamera && node != rig.mAim && node != rig.mUp) {
+            ImportGeometry(static_cast<ZeqTuloNode*>(rig.mCamera));
+            SetNodeNamespace(*node);
+        }
+    }
 
     switch (AttributeType(node)) {
         case -1:

@@ -1,6 +1,7 @@
 // Nulls (a transform with a locator), skeleton nodes and joints. A host node that cannot be made
 // ends its routine: the node keeps no path and later steps pass it by.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "content/kzeqskeleton.h"
@@ -119,7 +120,28 @@ TObject ZeqTuloImport::CreateNullGeometry(ZeqTuloNode* node) {
     TStatus status;
     TFnDagNode dag;
     TObject self = transform.object();
-    return dag.create("locator", self, &status);
+    const TObject locator = dag.create("locator", self, &status);
+    if (status) KeepRigMarksTrue(*node, locator);
+    return locator;
+}
+
+void ZeqTuloImport::KeepRigMarksTrue(const ZeqTuloNode& node, const TObject& locator) {
+    const std::string name = TFnDependencyNode(locator).name().asChar();
+    if (LocatorMark(name.c_str()) == ZeqTuloRigMark::eNone) return;
+    // A locator named as the camera command names an aim's or up node's tells the host which node
+    // of a look-at group is one: a null that is not, for the rig the file gives, takes another name.
+    if (!mTargetPartsMade)
+        for (const auto& [camera, targets] : mCameraTargets) {
+            if (targets.mAim) mTargetParts.emplace(targets.mAim, std::make_pair(&targets, 1));
+            if (targets.mUp) mTargetParts.emplace(targets.mUp, std::make_pair(&targets, 2));
+        }
+    mTargetPartsMade = true;
+    const auto found = mTargetParts.find(&node);
+    const bool target = found != mTargetParts.end();
+    const ZeqTuloCameraTargets* targets = target ? found->second.first : nullptr;
+    if (NullMark(node, targets, target ? found->second.second : 0) != ZeqTuloRigMark::eNone) return;
+    const std::string plain = std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "_Shape";
+    TFnDagNode(locator).setName(TString(plain.c_str()));
 }
 
 void ZeqTuloImport::CreateJointGeometry(ZeqTuloNode* node) {

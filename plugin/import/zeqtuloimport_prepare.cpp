@@ -1,7 +1,9 @@
 // Scene preparation: the old-version test, skin-link counts, deforming nulls made joints, the host's
 // own cameras left out and their names kept for them, the name-to-node set with the cameras' targets
 // and the tree order of bind-pose records.
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -100,6 +102,76 @@ const ZeqTuloCameraTargets* ZeqTuloImport::GetCameraTargets(const KZeqNode* came
 
 namespace {
 
+// Whether the import makes the node as a null: a transform and a locator named after it.
+bool MadeAsNull(const KZeqNode& node) {
+    const KZeqNodeAttribute* attribute = node.GetNodeAttribute();
+    switch (attribute ? attribute->GetAttributeType() : KZeqNodeAttribute::eNULL) {
+    case KZeqNodeAttribute::eMESH:
+    case KZeqNodeAttribute::eNURB:
+    case KZeqNodeAttribute::ePATCH:
+    case KZeqNodeAttribute::eSKELETON:
+    case KZeqNodeAttribute::eLIGHT:
+    case KZeqNodeAttribute::eCAMERA: return false;
+    default: return true;
+    }
+}
+
+}  // namespace
+
+ZeqTuloRigMark NullMark(const KZeqNode& node, const ZeqTuloCameraTargets* targets, int part) {
+    const ZeqTuloRigMark named =
+        LocatorMark((std::string(node.GetNameWithoutNameSpacePrefix().Buffer()) + "Shape").c_str());
+    const ZeqTuloRigMark own =
+        part == 1 ? ZeqTuloRigMark::eAim : part == 2 ? ZeqTuloRigMark::eUp : ZeqTuloRigMark::eNone;
+    if (!targets || named != own) return ZeqTuloRigMark::eNone;
+    if (part == 2 || !targets->mUp) return named;
+    return RigMark(*targets, 2, targets->mUp) == ZeqTuloRigMark::eUp ? named : ZeqTuloRigMark::eNone;
+}
+
+ZeqTuloRigMark RigMark(const ZeqTuloCameraTargets& targets, int part, const KZeqNode* node) {
+    if (!node) return ZeqTuloRigMark::eNone;
+    const TObject host = HostObject(static_cast<const ZeqTuloNode*>(node));
+    if (!host.isNull()) return HostRigMark(host);
+    if (part == 0 || node->GetCamera()) return ZeqTuloRigMark::eCamera;
+    if ((part == 1 ? targets.mAimHow : targets.mUpHow) != ZeqTuloCameraTargets::eCommandNode)
+        return MadeAsNull(*node) ? NullMark(*node, &targets, part) : ZeqTuloRigMark::eNone;
+    if (part == 2) return ZeqTuloRigMark::eUp;
+    return !targets.mUp || RigMark(targets, 2, targets.mUp) == ZeqTuloRigMark::eUp ? ZeqTuloRigMark::eAim
+                                                                                  : ZeqTuloRigMark::eNone;
+}
+
+ZeqTuloRigPlaces CompletedRigPlaces(const TObject& group, ZeqTuloNode* const (&rig)[3],
+                                    const ZeqTuloCameraTargets& targets, int (&at)[3]) {
+    const std::vector<TObject> held = ReadHostRig(group).mNodes;
+    const auto place = [&held](const TObject& node) {
+        const auto found = std::find(held.begin(), held.end(), node);
+        return found == held.end() ? -1 : static_cast<int>(found - held.begin());
+    };
+    // The rig's nodes that come into the group: those it holds, and those the import makes.
+    TObject hosts[3];
+    bool comes[3], whole = true;
+    for (int part = 0; part < 3; ++part) {
+        hosts[part] = rig[part] && rig[part]->mIsPresent ? HostObject(rig[part]) : TObject();
+        comes[part] = rig[part] && (hosts[part].isNull() || place(hosts[part]) >= 0);
+        whole = whole && (!comes[part] || !hosts[part].isNull());
+    }
+    std::vector<ZeqTuloRigMark> marks;
+    if (whole) {
+        for (const TObject& node : held) marks.push_back(HostRigMark(node));
+        for (int part = 0; part < 3; ++part) at[part] = comes[part] ? place(hosts[part]) : -1;
+        return HostRigPlaces(marks);
+    }
+    for (int part = 0; part < 3; ++part) {
+        at[part] = comes[part] ? static_cast<int>(marks.size()) : -1;
+        if (comes[part]) marks.push_back(RigMark(targets, part, rig[part]));
+    }
+    for (const TObject& node : held)
+        if (std::find(std::begin(hosts), std::end(hosts), node) == std::end(hosts)) marks.push_back(HostRigMark(node));
+    return HostRigPlaces(marks);
+}
+
+namespace {
+
 std::string ShortName(const KZeqNode& node) { return node.GetNameWithoutNameSpacePrefix().Buffer(); }
 
 // The host takes an up node only with an aim.
@@ -189,31 +261,28 @@ private:
     std::vector<KZeqNode*> mCommandNodes;
 };
 
-// Whether the host node is a look-at group that holds the rig (camera, aim, up: the ones the host
-// has) as a merge binds it (HoldsRigInOrder), the camera first when the host has it; the user's
-// nodes beside them stay.
-bool HoldsRig(const TObject& group, ZeqTuloNode* const (&rig)[3]) {
+// Whether the host takes a look-at group, once the import has put the camera's rig in it
+// (CompletedRigPlaces), for the rig the file has: every node of the rig that comes into the group
+// in its part. A node of the rig the host has elsewhere is left out of it, and stands in no way.
+bool HoldsRig(const TObject& group, ZeqTuloNode* const (&rig)[3], const ZeqTuloCameraTargets& targets) {
     if (!group.hasFn(TFn::kLookAt)) return false;
-    const std::vector<TObject> held = TransformChildren(group);
-    std::vector<TObject> hosts;
-    for (ZeqTuloNode* node : rig) {
-        const TObject host = node && node->mIsPresent ? HostObject(node) : TObject();
-        if (!host.isNull()) hosts.push_back(host);
-    }
-    const bool cameraHeld = !rig[0]->mIsPresent || (!held.empty() && held[0] == HostObject(rig[0]));
-    return cameraHeld && HoldsRigInOrder(held, hosts);
+    int at[3];
+    const ZeqTuloRigPlaces places = CompletedRigPlaces(group, rig, targets, at);
+    if (rig[0]->mIsPresent && at[0] < 0) return false;
+    return places.mCamera == at[0] && (!rig[1] || at[1] < 0 || places.mAim == at[1]) &&
+           (!rig[2] || at[2] < 0 || places.mUp == at[2]);
 }
 
 // A host node as a key of a set.
 std::uint64_t NodeKey(const TObject& node) { return (std::uint64_t{node.id()} << 32) | node.generation(); }
 
-// Whether the host aims the camera it had once the import is done: first in its look-at group,
+// Whether the host aims the camera it had once the import is done: the camera of its look-at group,
 // which keeps its nodes but for a camera of the file coming in first (one of joinedFirst).
 bool HostAims(const TObject& camera, const std::unordered_set<std::uint64_t>& joinedFirst) {
     const TObject group = TFnDagNode(camera).parent(0);
-    if (group.isNull() || !group.hasFn(TFn::kLookAt) || joinedFirst.count(NodeKey(group))) return false;
-    const std::vector<TObject> held = TransformChildren(group);
-    return HostAimsFirstNode(held.size()) && held[0] == camera;
+    if (group.isNull() || joinedFirst.count(NodeKey(group))) return false;
+    const ZeqTuloHostRig rig = ReadHostRig(group);
+    return rig.mPlaces.Aims() && rig.Camera() == camera;
 }
 
 }  // namespace
@@ -319,6 +388,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
 void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
     mQuorbelNodeArray.Clear();
     mCameraTargets.clear();
+    mTargetParts.clear();
+    mTargetPartsMade = false;
     mCameraGroups.clear();
     if (!root) return;
     // The host's lights take no target: what the file aims them at is left out, and said.
@@ -355,11 +426,10 @@ void ZeqTuloImport::FillQuorbelNodeArray(KZeqNode* root) {
 KZeqNode* ZeqTuloImport::FileLookAtGroup(const KZeqNode* camera) const {
     KZeqNode* group = camera ? camera->GetParent() : nullptr;
     const ZeqTuloCameraTargets* targets = GetCameraTargets(camera);
-    if (!targets || FindLookAtRig(group).mCamera != camera) return nullptr;
-    // It stands for the camera's look-at group when the camera took every other node of it.
-    const int taken = 1 + (targets->mAim && targets->mAim->GetParent() == group ? 1 : 0) +
-                      (targets->mUp && targets->mUp->GetParent() == group ? 1 : 0);
-    return taken == group->GetChildCount() ? group : nullptr;
+    const ZeqTuloLookAtRig rig = FindLookAtRig(group);
+    if (!targets || rig.mCamera != camera) return nullptr;
+    // It stands for the camera's look-at group when the camera took every other node of its rig.
+    return targets->mAim == rig.mAim && targets->mUp == rig.mUp ? group : nullptr;
 }
 
 void ZeqTuloImport::SettleLookAtRigs() {
@@ -383,7 +453,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
         if (group && group->mIsPresent) targets.mHostGroup = HostObject(group);
         ZeqTuloNode* const rig[] = {&camera, static_cast<ZeqTuloNode*>(targets.mAim),
                                     static_cast<ZeqTuloNode*>(targets.mUp)};
-        if (!targets.mHostGroup.isNull() && !HoldsRig(targets.mHostGroup, rig)) targets.mHostGroup = TObject();
+        if (!targets.mHostGroup.isNull() && !HoldsRig(targets.mHostGroup, rig, targets)) targets.mHostGroup = TObject();
         // A group of the file bound to a host node that cannot hold the rig is a node as any other:
         // the camera's own look-at group comes in below it.
         if (group && group->mIsPresent && targets.mHostGroup.isNull()) mCameraGroups.erase(group);
@@ -396,7 +466,7 @@ void ZeqTuloImport::SettleLookAtRigs() {
             const TObject cameraGroup = TFnDagNode(cameraHost).parent(0);
             const bool inGroup = cameraGroup.hasFn(TFn::kLookAt);
             std::string line = "Camera " + name + ": it was in the host scene before, " +
-                               (inGroup ? "in a look-at group that does not hold its rig in the file's order"
+                               (inGroup ? "in a look-at group that does not hold its rig as the file has it"
                                         : "outside a look-at group") +
                                "; the aim is left out and the camera keeps its orientation";
             // An aim the host has beside the camera stays there, a node as any other.
@@ -435,12 +505,13 @@ void ZeqTuloImport::SettleLookAtRigs() {
                      " was in the host scene before, as no look-at group of this camera alone; the camera's "
                      "look-at group comes in below it.")
                         .c_str());
-        // Aimed when the camera ends first in a look-at group the host aims with.
+        // Aimed when the host takes the camera for its look-at group's camera, with an aim.
         if (!targets.mHostGroup.isNull()) {
-            std::size_t count = TransformChildren(targets.mHostGroup).size() + (cameraHost.isNull() ? 1 : 0);
-            for (KZeqNode* target : {targets.mAim, targets.mUp})
-                if (target && HostObject(static_cast<ZeqTuloNode*>(target)).isNull()) ++count;
-            targets.mAimed = HostAimsFirstNode(count);
+            ZeqTuloNode* const joined[] = {&camera, static_cast<ZeqTuloNode*>(targets.mAim),
+                                           static_cast<ZeqTuloNode*>(targets.mUp)};
+            int at[3];
+            const ZeqTuloRigPlaces places = CompletedRigPlaces(targets.mHostGroup, joined, targets, at);
+            targets.mAimed = places.Aims() && places.mCamera == at[0];
             if (cameraHost.isNull()) joinedFirst.insert(NodeKey(targets.mHostGroup));
         } else if (!cameraHost.isNull()) {
             standing.emplace_back(&targets, cameraHost);

@@ -183,6 +183,15 @@ void ZeqTuloImport::ValidatePreAndPostJoints(KZeqNode* node) {
 }
 
 void ZeqTuloImport::SetTuloPivotsRecursive(KZeqNode* node) {
+    // A pre- or post-rotation counts only while the node's "RotationActive" is on (and
+    // "RotationSpaceForLimitOnly" off), as the SDK evaluates the node: otherwise the host takes none
+    // either. All first: what a node passes to its children reads theirs.
+    VisitDepthFirst<KZeqNode>(node, [](KZeqNode& n) {
+        if (n.PreAndPostRotationCount()) return;
+        const KZeqVector4 zero(0, 0, 0, 0);
+        n.SetPreRotation(KZeqNode::eSOURCE_SET, zero);
+        n.SetPostRotation(KZeqNode::eSOURCE_SET, zero);
+    });
     VisitDepthFirst<KZeqNode>(node, [&](KZeqNode& n) {
         const KZeqNode::EPivotSet from = KZeqNode::eSOURCE_SET, to = KZeqNode::eDESTINATION_SET;
         const ZeqTuloCameraTargets* targets = GetCameraTargets(&n);

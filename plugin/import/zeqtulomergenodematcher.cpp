@@ -128,6 +128,23 @@ bool ZeqTuloMergeNodeMatcher::Bind(ZeqTuloNode* node, const char* name, std::uno
     return true;
 }
 
+namespace {
+
+// Whether each node of the rig (by name: camera, aim, up) the group holds is the one the host takes
+// for that part.
+template <class Group>
+bool HoldsRigInItsParts(const Group& group, const std::vector<std::string>& rig) {
+    const int parts[] = {group.mPlaces.mCamera, group.mPlaces.mAim, group.mPlaces.mUp};
+    for (std::size_t part = 0; part < rig.size(); ++part) {
+        if (rig[part].empty()) continue;
+        const auto found = std::find(group.mHeld.begin(), group.mHeld.end(), rig[part]);
+        if (found != group.mHeld.end() && static_cast<int>(found - group.mHeld.begin()) != parts[part]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
                                                              std::unordered_map<std::string, TObject>& children,
                                                              const TDagPath& parentPath, TFn::Type filter) {
@@ -138,6 +155,7 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
     struct Group {
         TObject mObject;
         std::vector<std::string> mHeld;
+        ZeqTuloRigPlaces mPlaces;  // what the host makes of it
     };
     std::vector<Group> groups;
     std::unordered_map<std::string, std::vector<std::size_t>> groupsHolding;
@@ -148,31 +166,33 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
         // A camera in a group of the file finds its rig through the group's name.
         if (!camera || camera->GetDagPath() || !targets || !targets->mAim || mImport->FileLookAtGroup(camera))
             continue;
+        // The rig's nodes left to bind, and their names by part ("" for none).
         std::vector<ZeqTuloNode*> rig{camera};
+        std::vector<std::string> names{camera->GetNameWithoutNameSpacePrefix().Buffer(), "", ""};
         for (KZeqNode* target : {targets->mAim, targets->mUp})
-            if (target && target->GetParent() == &parent && !static_cast<ZeqTuloNode*>(target)->GetDagPath())
+            if (target && target->GetParent() == &parent && !static_cast<ZeqTuloNode*>(target)->GetDagPath()) {
                 rig.push_back(static_cast<ZeqTuloNode*>(target));
-        std::vector<std::string> names;
-        for (ZeqTuloNode* node : rig) names.push_back(node->GetNameWithoutNameSpacePrefix().Buffer());
+                names[target == targets->mAim ? 1 : 2] = target->GetNameWithoutNameSpacePrefix().Buffer();
+            }
         if (!indexed) {
             indexed = true;
             for (unsigned c = 0; c < parentPath.childCount(); ++c) {
                 const TObject object = parentPath.child(c);
                 if (!object.hasFn(TFn::kLookAt)) continue;
-                Group group{object, {}};
-                for (const TObject& node : TransformChildren(object))
-                    group.mHeld.push_back(TFnDependencyNode(node).name().asChar());
+                const ZeqTuloHostRig rig = ReadHostRig(object);
+                Group group{object, {}, rig.mPlaces};
+                for (const TObject& node : rig.mNodes) group.mHeld.push_back(TFnDependencyNode(node).name().asChar());
                 for (const std::string& held : group.mHeld) groupsHolding[held].push_back(groups.size());
                 groups.push_back(std::move(group));
             }
         }
-        // The first group, in the host's order, holding nodes of the rig in the rig's order (and the
-        // user's, which stay); else the first holding any of them (the user put a node of theirs
-        // before the camera, say), bound as a group the file names is: its nodes are the rig's
-        // nodes the host has, and the rig it does not hold in order is no rig the host aims.
+        // The first group, in the host's order, holding nodes of the rig each in its part as the
+        // host takes them (and the user's, which stay); else the first holding any of them, bound
+        // as a group the file names is: its nodes are the rig's nodes the host has, and the rig
+        // it does not hold so is no rig the host aims.
         std::vector<std::size_t> candidates;
         for (const std::string& name : names) {
-            const auto found = groupsHolding.find(name);
+            const auto found = name.empty() ? groupsHolding.end() : groupsHolding.find(name);
             if (found != groupsHolding.end())
                 candidates.insert(candidates.end(), found->second.begin(), found->second.end());
         }
@@ -182,7 +202,7 @@ std::vector<ZeqTuloNode*> ZeqTuloMergeNodeMatcher::BindRigs(KZeqNode& parent,
             return found != children.end() && found->second == groups[index].mObject ? found : children.end();
         };
         auto chosen = std::find_if(candidates.begin(), candidates.end(), [&](std::size_t index) {
-            return free(index) != children.end() && HoldsRigInOrder(groups[index].mHeld, names);
+            return free(index) != children.end() && HoldsRigInItsParts(groups[index], names);
         });
         if (chosen == candidates.end())
             chosen = std::find_if(candidates.begin(), candidates.end(),

@@ -45,7 +45,7 @@ private:
     bool Bind(ZeqTuloNode* node, const char* name, std::unordered_map<std::string, TObject>& children,
               const TDagPath& parentPath, TFn::Type filter);
     // Binds the rigs of the parent's cameras left unbound to the host's look-at groups not bound yet
-    // among children (below parentPath) whose nodes, in order, are nodes of the rig; the nodes bound.
+    // among children (below parentPath) that hold nodes of the rig; the nodes bound.
     std::vector<ZeqTuloNode*> BindRigs(zeqsdk_400::KZeqNode& parent, std::unordered_map<std::string, TObject>& children,
                                        const TDagPath& parentPath, TFn::Type filter);
 };

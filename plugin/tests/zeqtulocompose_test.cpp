@@ -174,4 +174,32 @@ TEST(ComposeIntoLocalTest, CloseToGimbalLock) {
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(after.mData[i][j], want.mData[i][j], 1e-6) << i << j;
 }
 
+// A node mirrored on one axis keeps its scaling's signs through a turn composed into it, at the
+// lock as away from it: a scaling pivot scales about the same point only under the same scaling.
+TEST(ComposeIntoLocalTest, MirroredKeepsItsSigns) {
+    for (const KZeqVector4& rotation : {KZeqVector4(10, 20, 30, 0), KZeqVector4(0, 90, 0, 0)}) {
+        ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+        KZeqNode* node = manager.CreateZeqTuloNode("mirrored", nullptr);
+        node->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+        node->SetDefaultR(rotation);
+        node->SetDefaultS(KZeqVector4(1.5, 2, -0.5, 0));
+        KZeqVector4 t, r, s;
+        node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+        const KZeqXMatrix before(t, r, s);
+        // A turn about Z and a move: the locked node's X axis, along Z, stays at the lock.
+        KZeqXMatrix above(KZeqVector4(5, 0, 0, 0), KZeqVector4(0, 0, 40, 0), KZeqVector4(1, 1, 1, 0));
+        bool exact = false;
+        ComposeIntoLocal(*node, above, &exact);
+        EXPECT_TRUE(exact);
+        node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+        EXPECT_NEAR(s[0], 1.5, 1e-9);
+        EXPECT_NEAR(s[1], 2, 1e-9);
+        EXPECT_NEAR(s[2], -0.5, 1e-9);
+        const KZeqXMatrix after(t, r, s), want = above * before;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j)
+                EXPECT_NEAR(after.mData[i][j], want.mData[i][j], 1e-6) << i << j << " turned " << rotation[1];
+    }
+}
+
 }  // namespace

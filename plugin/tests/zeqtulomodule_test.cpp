@@ -3,7 +3,10 @@
 #include "zeqtulo_test_support.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -179,6 +182,13 @@ TEST_F(ModuleTest, PluginDirectoryIsTheFirstFitting) {
     EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "");
 }
 
+// How many lines the host's output holds with part in them.
+int Said(const std::string& part) {
+    int found = 0;
+    for (const std::string& line : standin::transcript()) found += line.find(part) != std::string::npos;
+    return found;
+}
+
 // Tests that load the module as another user too, in a folder that user reaches.
 class ModuleAsAnotherUserTest : public ZeqTuloModuleTest {
 protected:
@@ -226,19 +236,14 @@ TEST_F(ModuleAsAnotherUserTest, ASettingsFolderThatCannotBeMadeSaysWhy) {
 // The user's own folder for the settings and the log is one nobody named. Another user's link on
 // the way to it (HOME) or in its place (under XDG_CONFIG_HOME), where another user may write (root's
 // folder everybody may write, root's folder their group may write, their own folder), naming root's
-// folder (0700), is not followed: nothing is made or written in root's folder, and each refusal is
-// said once, naming the link and its owner (the command that saves says the settings', the unload
-// not again). Nor is root's own link there, which they may have renamed onto the name (the folder
-// is not sticky).
+// folder (0700), is not followed: nothing is made or written in root's folder, and start-up says
+// once that the settings and the log cannot be kept, naming the link and its owner (neither the
+// command that saves nor the unload says it again). Nor is root's own link there, which they may
+// have renamed onto the name (the folder is not sticky).
 TEST_F(ModuleAsAnotherUserTest, TheUsersFolderFollowsNoLinkOfAnotherUser) {
     ZEQ_SKIP_UNLESS_ROOT("links of another user");
     ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     Unload();
-    const auto count = [](const std::string& part) {
-        int found = 0;
-        for (const std::string& line : standin::transcript()) found += line.find(part) != std::string::npos;
-        return found;
-    };
     int index = 0;
     for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
         for (const bool inItsPlace : {false, true}) {
@@ -264,20 +269,121 @@ TEST_F(ModuleAsAnotherUserTest, TheUsersFolderFollowsNoLinkOfAnotherUser) {
                 EXPECT_EQ("", ZeqTuloReadFile(settings));
                 const std::string refusal =
                     owner == 0 ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
-                if (inItsPlace) {
-                    EXPECT_EQ(1, count("Zeq: the settings are not saved: Cannot write \"" + link +
-                                       "/zeqplugins6.0registry.txt\": " + refusal));
-                    EXPECT_EQ(1, count("Zeq: the log is not written: Cannot write \"" + link + "/zeqtulolog.txt\": " +
-                                       refusal));
-                    EXPECT_EQ(2, count(refusal));
-                } else {
-                    EXPECT_EQ(1, count("cannot be kept: "));
-                    EXPECT_EQ(1, count("then in " + link + "/.config/zeqtulo/ (" + refusal + ")"));
-                    EXPECT_EQ(1, count(refusal));
-                }
+                EXPECT_EQ(1, Said("cannot be kept: "));
+                EXPECT_EQ(1, Said("then in " + link + (inItsPlace ? "/" : "/.config/zeqtulo/") + " (" + refusal + ")"));
+                EXPECT_EQ(1, Said(refusal));
                 EXPECT_EQ(std::vector<std::string>{secret.Path()}, zeqtest::ListedBelow(roots));
                 EXPECT_TRUE(secret.Intact());
             }
+        }
+    }
+}
+
+// The user's own folder "zeqtulo/" that another user made first, in a folder of root's where others
+// may write (0777, and sticky 01777), is not used: start-up says once that the settings and the log
+// cannot be kept, as a read says of a media folder another user made, and nothing of root's is
+// written in it (the command that saves and the unload say nothing more). Root's own folder there,
+// or one it makes, keeps them.
+TEST_F(ModuleAsAnotherUserTest, ASettingsFolderAnotherUserMadeIsNotUsed) {
+    ZEQ_SKIP_UNLESS_ROOT("a folder of another user");
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
+    Unload();
+    int index = 0;
+    for (const mode_t mode : {0777, 01777}) {
+        for (const bool theirs : {true, false}) {
+            SCOPED_TRACE(std::string(mode == 0777 ? "0777" : "01777") + (theirs ? ", theirs" : ", none yet"));
+            const std::string config = mOwnFolder + "config" + std::to_string(index++), folder = config + "/zeqtulo";
+            ASSERT_TRUE(zeqtest::MakeFolderOf(0, config, mode, 0));
+            if (theirs) {
+                ASSERT_TRUE(zeqtest::MakeFolderOf(zeqtest::kUnprivileged, folder, 0777));
+            }
+            const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr}, {"XDG_CONFIG_HOME", config.c_str()}};
+            standin::clearTranscript();
+            std::string error;
+            ASSERT_TRUE(standin::loadPlugin(Module(), &error)) << error;
+            run("ZEQSetUserParams 0 0");
+            Unload();
+            const std::string settings = ZeqTuloReadFile(folder + "/zeqplugins6.0registry.txt");
+            if (!theirs) {
+                EXPECT_NE(settings.find("kExportShowUI = 0"), std::string::npos) << settings;
+                EXPECT_EQ(0, Said("cannot be kept"));
+                continue;
+            }
+            EXPECT_TRUE(std::filesystem::is_empty(folder)) << "root's files were written in their folder";
+            EXPECT_EQ(1, Said("cannot be kept: "));
+            EXPECT_EQ(1, Said("then in " + folder + "/ (the folder \"" + folder +
+                              "\" belongs to another user and is not entered: Permission denied)"));
+            EXPECT_EQ(1, Said("belongs to another user"));
+        }
+    }
+}
+
+// In the plug-in's folder on TULO_PLUG_IN_PATH, where another user may put a name (root's folder
+// everybody may write, root's folder their group may write, their own folder), their files under the
+// names of the settings and the log (0666, theirs: the settings turn root's export dialog off), or
+// second names of root's set-user-id program there (as they could make them where the system's rule
+// for hard links is off: made here by root, whom the rule does not bind), are neither read nor
+// written: start-up says once that the settings are neither read nor saved, and once that the log is
+// not written, naming the file and why, and the unload says nothing more. Their files stay theirs,
+// byte for byte, with their mode; the program keeps its bytes, its mode and its names.
+TEST_F(ModuleAsAnotherUserTest, AnotherUsersSettingsAndLogAreNotUsed) {
+    ZEQ_SKIP_UNLESS_ROOT("files of another user");
+    ZEQ_IN_A_PROCESS_OF_ITS_OWN();
+    Unload();
+    const std::string theirs = "[Tulo60]\nkExportShowUI = 0\nkExportEmbedTextures = 1\n";
+    int index = 0;
+    for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
+        for (const bool linked : {false, true}) {
+            SCOPED_TRACE(std::string(place.mName) + (linked ? ", root's program linked" : ", their files"));
+            const std::string base = mOwnFolder + "plugins" + std::to_string(index++) + "/";
+            const zeqtest::RootsSecret secret(base);
+            const std::string program = secret.Unmade("program"), folder = base + "shared/";
+            zeqtest::WriteFile(program, "#!/bin/sh\nexit 0\n");
+            ASSERT_EQ(0, ::chmod(program.c_str(), 04755));
+            ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, 0755, place.mGroup));
+            ASSERT_EQ(0, ::symlink(Module().c_str(), (folder + "libzeqtulo.so").c_str()));
+            const std::string settings = folder + "zeqplugins6.0registry.txt", log = folder + "zeqtulolog.txt";
+            for (const std::string& file : {settings, log}) {
+                if (linked) {
+                    ASSERT_EQ(0, ::link(program.c_str(), file.c_str())) << std::strerror(errno);
+                    continue;
+                }
+                zeqtest::WriteFile(file, theirs);
+                ASSERT_EQ(0, ::chown(file.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+                ASSERT_EQ(0, ::chmod(file.c_str(), 0666));
+            }
+            ASSERT_EQ(0, ::chmod(folder.c_str(), place.mMode));
+            const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", folder.c_str()}};
+            standin::clearTranscript();
+            std::string error;
+            ASSERT_TRUE(standin::loadPlugin(Module(), &error)) << error;
+            // Their settings turn the export's dialog off: it is asked all the same.
+            standin::dialogs().clear();
+            standin::dialogs().push("Cancel", "ZEQ Export Options");
+            run("standin_scene cube; ZEQExport -f \"" + mOwnFolder + "out.zeq\"");
+            ASSERT_EQ(1u, standin::dialogs().records().size());
+            EXPECT_EQ("ZEQ Export Options", standin::dialogs().records()[0].title);
+            Unload();
+            const std::string why = linked ? "it has other hard links, in a folder others may write,"
+                                           : "it is another user's file (nobody), in a folder others may write,";
+            EXPECT_EQ(1, Said("// Warning: Zeq: the settings are neither read nor saved: Cannot read \"" + settings +
+                              "\": " + why + " and is not read: Permission denied"));
+            EXPECT_EQ(1, Said("// Warning: Zeq: the log is not written: Cannot write \"" + log + "\": " + why +
+                              " and is not written to: Permission denied"));
+            EXPECT_EQ(2, Said(why));
+            struct stat programs {};
+            ASSERT_EQ(0, ::stat(program.c_str(), &programs));
+            for (const std::string& file : {settings, log}) {
+                struct stat st {};
+                ASSERT_EQ(0, ::lstat(file.c_str(), &st)) << file;
+                EXPECT_EQ(linked ? "#!/bin/sh\nexit 0\n" : theirs, ZeqTuloReadFile(file)) << file;
+                EXPECT_EQ(linked ? 0u : zeqtest::kUnprivileged, st.st_uid) << file;
+                EXPECT_EQ(linked ? 04755u : 0666u, st.st_mode & 07777) << file;
+                if (linked) {
+                    EXPECT_EQ(programs.st_ino, st.st_ino) << file << " no longer names the program";
+                }
+            }
+            EXPECT_EQ(linked ? 3u : 1u, programs.st_nlink);
         }
     }
 }

@@ -2,9 +2,9 @@
 #define ZEQ_SCENE_TESTS_KFILETAKEMODEL_SCENE_H
 
 // A generated take (kfiletakemodel_support.h) made in memory on a scene node, as a reader that does
-// not bake makes it from a file, and with warps of a channel's own, which no file holds: each warp a
-// curve node of its own (shared by the channels that name it), each layer the next layer of its
-// vector holding the channels the model gives it.
+// not bake makes it from a file, with warps of a channel's own in any arrangement (some no file
+// holds): each warp a curve node of its own (shared by the channels that name it), each layer the
+// next layer of its vector holding the channels the model gives it.
 
 #include <vector>
 

@@ -12,9 +12,11 @@
 // neutral. Translation layers add, scaling layers multiply; a rotation turns by its last layer
 // first, then the one before, and so on down to the base rotation, all in the node's order (spheric
 // as XYZ). Curves are linear between their keys and held outside them; one without keys holds its
-// default. In a file a warp written on an axis channel (X, Y or Z of a vector) is its vector's, as
-// the reader takes it: the generator writes a vector's warp there at times, and gives channels
-// warps of their own in takes made in memory only.
+// default. In a file the warps written on a vector's axis channels (X, Y or Z) are the vector's
+// where they say one warp together (one channel's, or the same on several) beside none of the
+// vector's or the same: the generator writes a vector's warp there at times. Otherwise each channel
+// keeps its own, under the vector's: files hold them so (two different warps on a vector's
+// channels, or one beside a different one of the vector's); takes made in memory hold them anyhow.
 //
 // When a bake is exact. The bake of a vector (layered, or under a warp) holds at whole 1/30 s, at
 // the start and end of its span (the outermost warp's keys, or else its curves' and layers' keys)
@@ -55,7 +57,10 @@ struct ModelVector {
     std::vector<ModelLayer> mLayers;
     int mWarp = -1;      // the vector's warp (an index into the take's warps), or none
     int mWarpAxis = -1;  // in a file, the axis channel that carries the vector's warp (-1: the vector)
-    int mAxisWarp[3] = {-1, -1, -1};  // each channel's own, in memory only
+    // In a file, further places that carry the vector's warp too: bit a the axis channel a, bit 3 the
+    // vector itself.
+    unsigned mWarpAlso = 0;
+    int mAxisWarp[3] = {-1, -1, -1};  // each channel's own
 };
 
 // What the host makes of a node; the model only reads transforms.
@@ -179,16 +184,32 @@ struct ModelTake {
         if (n.mWarp >= 0) chain.push_back(n.mWarp);
         if (vector.mWarp >= 0) chain.push_back(vector.mWarp);
         ModelBakeSpan span;
-        std::vector<double> keys;
+        // Every key, for the span; those read at the vector's time, and those a channel's own warp
+        // bends further, as the take reaches them.
+        std::vector<double> keys, plain, reached;
         for (int a = 0; a < 3; ++a) {
-            for (const auto& key : vector.mAxes[a].mKeys) keys.push_back(key.first);
+            std::vector<double> axis;
+            for (const auto& key : vector.mAxes[a].mKeys) axis.push_back(key.first);
+            keys.insert(keys.end(), axis.begin(), axis.end());
             if (vector.mAxisWarp[a] >= 0) {
                 span.mBaked = true;
-                for (const auto& key : mWarps[static_cast<std::size_t>(vector.mAxisWarp[a])]) keys.push_back(key.first);
+                for (const auto& key : mWarps[static_cast<std::size_t>(vector.mAxisWarp[a])]) {
+                    keys.push_back(key.first);
+                    plain.push_back(key.first);
+                }
+                std::vector<int> own = chain;
+                own.push_back(vector.mAxisWarp[a]);
+                const std::vector<double> through = Reaching(own, own.size(), axis);
+                reached.insert(reached.end(), through.begin(), through.end());
+            } else {
+                plain.insert(plain.end(), axis.begin(), axis.end());
             }
             for (const ModelLayer& layer : vector.mLayers)
                 if (layer.mHas[a])
-                    for (const auto& key : layer.mAxes[a].mKeys) keys.push_back(key.first);
+                    for (const auto& key : layer.mAxes[a].mKeys) {
+                        keys.push_back(key.first);
+                        plain.push_back(key.first);
+                    }
         }
         span.mBaked = span.mBaked || !chain.empty() || !vector.mLayers.empty();
         if (!span.mBaked) return span;
@@ -203,12 +224,13 @@ struct ModelTake {
             span.mStart = *std::min_element(keys.begin(), keys.end());
             span.mStop = *std::max_element(keys.begin(), keys.end());
         }
-        span.mKinks = Reaching(chain, chain.size(), keys);
+        span.mKinks = Reaching(chain, chain.size(), plain);
+        span.mKinks.insert(span.mKinks.end(), reached.begin(), reached.end());
         for (std::size_t j = 0; j < chain.size(); ++j) {
             std::vector<double> warpKeys;
             for (const auto& key : mWarps[static_cast<std::size_t>(chain[j])]) warpKeys.push_back(key.first);
-            const std::vector<double> reached = Reaching(chain, j, warpKeys);
-            span.mKinks.insert(span.mKinks.end(), reached.begin(), reached.end());
+            const std::vector<double> through = Reaching(chain, j, warpKeys);
+            span.mKinks.insert(span.mKinks.end(), through.begin(), through.end());
         }
         span.mKinks.push_back(span.mStart);
         span.mKinks.push_back(span.mStop);
@@ -292,24 +314,30 @@ struct ModelTake {
 // ---- Generated takes --------------------------------------------------------------------------
 
 // Time warps of the generated takes: half speed over 1 s (ending before the take's stop), fast
-// then holding then on, over 3 s at 0.8 (ending after the stop), one that runs back, one that
-// changes nothing, one that starts late (holding before), and one of a single key (holding
-// throughout). Under the one at 0.8 the keys of the others are reached off the 1/30 s grid.
+// then holding then on, over 3 s at 0.8 (ending after the stop), one that runs back, and one that
+// changes nothing. Under the one at 0.8 the keys of the others are reached off the 1/30 s grid.
 inline std::vector<ScalarKeys> ModelWarps() {
     return {{{0, 0}, {1, 0.5}},
             {{0, 0}, {0.4, 0.8}, {0.9, 0.8}, {1.5, 1.5}},
             {{0, 0}, {3, 2.4}},
             {{0, 0}, {0.6, 1.2}, {1.6, 0.3}},
-            {{0, 0}, {2, 2}},
-            {{0.55, 0.2}, {1.75, 1.4}},
-            {{0.7, 0.35}}};
+            {{0, 0}, {2, 2}}};
 }
+
+// Warps that start late (not at 0 s), one of them also ending after the take's stop, and one of one
+// key, which holds the take at one time.
+inline std::vector<ScalarKeys> ModelLateWarps() { return {{{0.5, 0}, {1.7, 1.5}}, {{0.8, 0.2}, {2.6, 2.0}}, {{0.7, 0.9}}}; }
 
 struct ModelOptions {
     int mNodes = 12;
     std::vector<EModelKind> mKinds = {eModelNull};  // drawn in turn
     bool mChain = false;         // each node below the one before (a skeleton); else a third at the top
-    bool mChannelWarps = false;  // warps of a channel's own (takes made in memory only)
+    bool mChannelWarps = false;  // warps of a channel's own, in any arrangement (takes made in memory)
+    // Warps as files hold them: channels' own (two different on a vector's channels, or one beside
+    // a different one of the vector's), and a vector's written on several of its channels or on
+    // them and the vector alike.
+    bool mChannelWarpsInFiles = false;
+    bool mLateWarps = false;  // ModelLateWarps() among the take's warps, and vectors keyed from 0 s
     bool mPreRotations = true;
     bool mLayersAndWarps = true;  // else a plain take, its keys as generated
 };
@@ -321,6 +349,9 @@ public:
     ModelTake Take(const ModelOptions& options) {
         ModelTake take;
         take.mWarps = ModelWarps();
+        if (options.mLateWarps)
+            for (const ScalarKeys& warp : ModelLateWarps()) take.mWarps.push_back(warp);
+        const int warps = static_cast<int>(take.mWarps.size());
         for (int i = 0; i < options.mNodes; ++i) {
             ModelNode n;
             n.mName = "n" + std::to_string(i);
@@ -339,7 +370,7 @@ public:
             n.mOrder = i % 7;
             if (options.mPreRotations && Pick(2) == 0)
                 for (double& angle : n.mPre) angle = Value(-170, 170);
-            for (int v = 0; v < 3; ++v) n.mV[v] = Vector(v, i == 0 && v == eModelT, options);
+            for (int v = 0; v < 3; ++v) n.mV[v] = Vector(v, i == 0 && v == eModelT, options, warps);
             if (n.mKind == eModelCamera || n.mKind == eModelPointLight || n.mKind == eModelSpotLight) {
                 // Cameras and lights keep a scaling of 1, which the host holds in their shapes' place.
                 n.mV[eModelS] = ModelVector();
@@ -381,14 +412,14 @@ private:
         return curve;
     }
 
-    ModelVector Vector(int v, bool fromZero, const ModelOptions& options) {
+    ModelVector Vector(int v, bool fromZero, const ModelOptions& options, int warps) {
         static const double kScales[3] = {5.0, 170.0, 0.5};
         static const double kLayerScales[3] = {3.0, 60.0, 0.4};
         ModelVector vector;
-        // At times a vector without keys, which only its layers (or nothing) move; at times one
-        // keyed from 0 s, which moves while warps read it early.
+        // At times a vector without keys, which only its layers (or nothing) move; among late warps
+        // at times one keyed from 0 s, which moves while warps read it early.
         const bool still = !fromZero && Pick(6) == 0;
-        const bool early = fromZero || Pick(3) == 0;
+        const bool early = fromZero || (options.mLateWarps && Pick(3) == 0);
         for (int a = 0; a < 3; ++a) vector.mAxes[a] = Curve(v, !still && Pick(5) != 0, early && a == 0, kScales[v]);
         if (!options.mLayersAndWarps) return vector;
         const int layers = Pick(20) < 10 ? 0 : Pick(20) < 14 ? 1 : 2;
@@ -403,13 +434,43 @@ private:
             vector.mLayers.push_back(layer);
         }
         if (Pick(4) == 0) {
-            vector.mWarp = Pick(static_cast<int>(ModelWarps().size()));
+            vector.mWarp = Pick(warps);
             if (Pick(2) == 0) vector.mWarpAxis = Pick(3);
         }
         if (options.mChannelWarps)
             for (int a = 0; a < 3; ++a)
-                if (Pick(5) == 0) vector.mAxisWarp[a] = Pick(static_cast<int>(ModelWarps().size()));
+                if (Pick(5) == 0) vector.mAxisWarp[a] = Pick(warps);
+        if (options.mChannelWarpsInFiles) FileWarps(vector, warps);
         return vector;
+    }
+
+    // Warps of a vector's channels arranged as files hold them, at times; or its warp written on
+    // several of its channels, or on them and the vector alike.
+    void FileWarps(ModelVector& vector, int warps) {
+        switch (Pick(3)) {
+            case 0: {
+                // A channel's own beside a different one: another channel's, or the vector's.
+                vector.mWarpAxis = -1;
+                const int a = Pick(3);
+                vector.mAxisWarp[a] = Pick(warps);
+                if (vector.mWarp >= 0 && Pick(2) == 0) {
+                    if (vector.mAxisWarp[a] == vector.mWarp) vector.mAxisWarp[a] = (vector.mWarp + 1) % warps;
+                    break;
+                }
+                const int b = (a + 1 + Pick(2)) % 3;
+                vector.mAxisWarp[b] = Pick(warps);
+                // The same on both beside none of the vector's or the same is the vector's.
+                if (vector.mAxisWarp[b] == vector.mAxisWarp[a] && (vector.mWarp < 0 || vector.mWarp == vector.mAxisWarp[a]))
+                    vector.mAxisWarp[b] = (vector.mAxisWarp[a] + 1) % warps;
+                break;
+            }
+            case 1:
+                if (vector.mWarp < 0) vector.mWarp = Pick(warps);
+                vector.mWarpAlso = 1u + static_cast<unsigned>(Pick(15));
+                break;
+            default:
+                break;
+        }
     }
 
     std::mt19937 mRandom;
@@ -438,8 +499,11 @@ inline std::string ModelWarpId(int warp) { return "TimeWarpID: " + std::to_strin
 inline std::string ModelVectorField(const char* name, const ModelVector& v) {
     static const char* const kAxes[3] = {"X", "Y", "Z"};
     std::string text = "Channel: \"" + std::string(name) + "\" {;";
-    for (int a = 0; a < 3; ++a)
-        text += ModelChannelField(kAxes[a], v.mAxes[a], v.mWarp >= 0 && v.mWarpAxis == a ? ModelWarpId(v.mWarp) : "");
+    for (int a = 0; a < 3; ++a) {
+        const bool vectors = v.mWarp >= 0 && (v.mWarpAxis == a || (v.mWarpAlso >> a & 1u) != 0);
+        text += ModelChannelField(kAxes[a], v.mAxes[a],
+                                  vectors ? ModelWarpId(v.mWarp) : v.mAxisWarp[a] >= 0 ? ModelWarpId(v.mAxisWarp[a]) : "");
+    }
     // Each layer in the block of the one below it.
     std::string layers;
     for (std::size_t l = v.mLayers.size(); l-- > 0;) {
@@ -450,7 +514,7 @@ inline std::string ModelVectorField(const char* name, const ModelVector& v) {
                  layers + "};";
     }
     text += layers;
-    if (v.mWarp >= 0 && v.mWarpAxis < 0) text += ModelWarpId(v.mWarp);
+    if (v.mWarp >= 0 && (v.mWarpAxis < 0 || (v.mWarpAlso & 8u) != 0)) text += ModelWarpId(v.mWarp);
     return text + "};";
 }
 
@@ -496,19 +560,12 @@ inline std::string ModelSceneFields(const ModelTake& take) {
 inline std::vector<std::string> ModelKinds(const ModelTake& take) {
     std::vector<std::string> kinds;
     static const char* const kVectors[3] = {"translation", "rotation", "scaling"};
-    const auto warpKinds = [&](int warp) {
-        const ScalarKeys& keys = take.mWarps[static_cast<std::size_t>(warp)];
-        if (keys.size() == 1) kinds.push_back("warp of one key");
-        if (keys.front().first > 0) kinds.push_back("warp starting late");
-    };
     for (const ModelNode& n : take.mNodes) {
         kinds.push_back("order " + std::to_string(n.mOrder));
         if (n.mWarp >= 0) kinds.push_back("warped transform");
-        if (n.mWarp >= 0) warpKinds(n.mWarp);
         for (int v = 0; v < 3; ++v) {
             const ModelVector& vector = n.mV[v];
             if (vector.mWarp >= 0) kinds.push_back(std::string("warped ") + kVectors[v] + (vector.mWarpAxis >= 0 ? " (on a channel)" : ""));
-            if (vector.mWarp >= 0) warpKinds(vector.mWarp);
             if (vector.mWarp >= 0 && n.mWarp >= 0) kinds.push_back("composed warps");
             // A key of the vector's warp that the transform's reaches off the grid, while the vector
             // moves there: a kink only a sample at it keeps.
@@ -525,8 +582,25 @@ inline std::vector<std::string> ModelKinds(const ModelTake& take) {
                                 kinds.push_back("kink off the grid where the take moves");
                         }
                     }
-            if (vector.mAxisWarp[0] >= 0 || vector.mAxisWarp[1] >= 0 || vector.mAxisWarp[2] >= 0)
-                kinds.push_back("channel warp");
+            int own = 0;
+            for (int a = 0; a < 3; ++a) own += vector.mAxisWarp[a] >= 0;
+            if (own > 0) kinds.push_back(vector.mWarp >= 0 ? "channel warp under its vector's" : "channel warp");
+            if (own > 1) kinds.push_back("two channel warps");
+            if (vector.mWarp >= 0) {
+                const bool onVector = vector.mWarpAxis < 0 || (vector.mWarpAlso & 8u) != 0;
+                int onAxes = vector.mWarpAxis >= 0;
+                for (int a = 0; a < 3; ++a) onAxes += a != vector.mWarpAxis && (vector.mWarpAlso >> a & 1u) != 0;
+                if (onVector && onAxes > 0) kinds.push_back("vector warp on it and a channel");
+                if (!onVector && onAxes > 1) kinds.push_back("vector warp on channels");
+            }
+            std::vector<int> used = {n.mWarp, vector.mWarp};
+            used.insert(used.end(), vector.mAxisWarp, vector.mAxisWarp + 3);
+            for (int w : used) {
+                if (w < 0) continue;
+                const ScalarKeys& keys = take.mWarps[static_cast<std::size_t>(w)];
+                if (keys.size() == 1) kinds.push_back("warp of one key");
+                if (keys.front().first > 0.0) kinds.push_back("warp starting late");
+            }
             if (vector.mLayers.size() > 1) kinds.push_back("two layers");
             for (const ModelLayer& layer : vector.mLayers) {
                 const int held = layer.mHas[0] + layer.mHas[1] + layer.mHas[2];

@@ -176,6 +176,10 @@ TEST_F(KZeqNodePivotTest, FullerTestsTheRotationPivotExactlyAndTheRestWithinATol
         {"scaling offset", [](KZeqNode* n) { n->SetScalingOffset(kSet0, KZeqVector4(0, 1e-3, 0, 0)); }, true, false},
         {"rotation orders", [](KZeqNode* n) { n->SetRotationOrder(kSet1, eEULER_ZYX); }, true, false},
         {"equal pre-rotations", [](KZeqNode* n) { Pre(n, 30, 30); }, false, true},
+        {"pre-rotations a hair apart", [](KZeqNode* n) { Pre(n, 30, 30 + 1e-5); }, false, true},
+        {"pre-rotations near a quarter turn apart", [](KZeqNode* n) { Pre(n, 89.95, 0); }, true, true},
+        {"post-rotations near a quarter turn apart",
+         [](KZeqNode* n) { n->SetPostRotation(kSet0, KZeqVector4(0, -89.95, 0, 0)); }, true, true},
         {"rotation inactive", [](KZeqNode* n) { Pre(n, 30, 0)->RotationActive.Value() = false; }, false, true},
         {"limits only", [](KZeqNode* n) { Pre(n, 30, 0)->RotationSpaceForLimitOnly.Value() = true; }, false, true},
     };

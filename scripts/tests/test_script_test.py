@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """scripts/test.sh over stand-ins for the package tools, CMake and CTest: every run ends with
-its two closing lines (the verdict, then the counts), and with status 1 wherever anything
-failed: a missing package, a failed install, a build step, a test, a signal.
+its two closing lines (the verdict, then the counts), once however many signals come, and with
+status 1 wherever anything failed: a missing package, a failed install, a build step, a test, a
+signal.
 
 Whatever it starts ends with it: stopped (SIGTERM, SIGINT, SIGHUP), it stops the scripts it runs
 and removes its folder, which lies in the build's test-tmp (ZEQ_TEST_TMP) where the run's check
@@ -68,6 +69,8 @@ def stop_groups(groups):
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
 # ("configure:build/test", "build:build/test-o2", "tests:build/test", "signal:build/test-o2").
+# Where test.sh is made to run at-exit first in its exit trap (hook_at_exit), that sends test.sh
+# the signals $STUB_AT_EXIT names ("HUP INT"), once, before the trap may ignore them.
 # Where $STUB_HANG names its step, it runs until it is stopped, as a long build does, with a
 # worker of its own as CMake runs Ninja: both note their process ids, then the step says it is
 # ready. The worker waits in short sleeps: a SIGTERM that comes while the shell starts a command
@@ -86,6 +89,12 @@ echo "[1/2] $step under way"
 wait $worker
 echo "stub: $step ran to its end" >> "$STUB_LOG"
 exit 0
+""",
+    "at-exit": """#!/bin/sh
+[ -n "$STUB_AT_EXIT" ] && [ ! -e "$STUB_LOG.at-exit" ] || exit 0
+: > "$STUB_LOG.at-exit"
+for number in $STUB_AT_EXIT; do kill -"$number" $PPID; done
+echo "at exit: $STUB_AT_EXIT" >> "$STUB_LOG"
 """,
     "id": """#!/bin/sh
 if [ "$1" = -u ]; then echo "${STUB_UID:-1000}"; else exec /usr/bin/id "$@"; fi
@@ -235,10 +244,30 @@ class TestScript(unittest.TestCase):
                 out, _ = script.communicate(timeout=STOP_SECONDS)
             except subprocess.TimeoutExpired:
                 return None
+            running = [pid for pid in pathlib.Path(f"{self.log}.pids").read_text().split() if runs(pid)]
         finally:
             self.end(script)
-        pids = pathlib.Path(f"{self.log}.pids").read_text().split()
-        return script.returncode, out.splitlines(), self.calls(), [pid for pid in pids if runs(pid)]
+            self.end_step()
+        return script.returncode, out.splitlines(), self.calls(), running
+
+    def end_step(self):
+        """Nothing of a step test.sh left running (in a process group of its own) runs on."""
+        pids = pathlib.Path(f"{self.log}.pids")
+        for pid in pids.read_text().split() if pids.exists() else []:
+            if runs(pid):
+                os.kill(int(pid), signal.SIGKILL)
+
+    def hook_at_exit(self):
+        """test.sh made to run the at-exit stand-in first in its exit trap: the signals it sends come
+        as the run closes, before the trap's first command, each at that point."""
+        text = self.script.read_text()
+        anchor = "on_exit() {\n"
+        self.assertEqual(1, text.count(anchor), "test.sh has no exit trap to hook")
+        self.script.write_text(text.replace(anchor, anchor + '    "$STUB_BIN/at-exit"\n'))
+
+    def forget_calls(self):
+        for extra in ("", ".ready", ".pids", ".at-exit"):
+            pathlib.Path(f"{self.log}{extra}").unlink(missing_ok=True)
 
 
 
@@ -349,9 +378,7 @@ class TestScript(unittest.TestCase):
                  "<none>"),
                 ("configure:build/test-o2", signal.SIGHUP, False, "; sanitizer: passed", "2 passed, 1 failed, 1 skipped",
                  "cmake --build build/test-o2")]:
-            self.log.unlink(missing_ok=True)
-            for extra in (".ready", ".pids"):
-                pathlib.Path(f"{self.log}{extra}").unlink(missing_ok=True)
+            self.forget_calls()
             # A script that does not stop fails at once, without the other cases' waits.
             stopped = self.stop_script(hang, number, whole_group)
             if stopped is None:
@@ -368,6 +395,50 @@ class TestScript(unittest.TestCase):
                 self.assertIn("ninja: build stopped: interrupted by user.", lines[:-2])
                 if hang.startswith("tests:"):
                     self.assertTestsTmpGone(calls)
+
+    def test_signals_close_together_close_the_run_once(self):
+        # A closed terminal sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first
+        # signal comes while a step is under way, the rest as the run closes. A second signal taken
+        # there ended the script at once, its step running on, its tests' folder left, no lines said.
+        self.hook_at_exit()
+        for hang, verdict, counts in [
+                ("configure:build/test", "", "0 passed, 1 failed, 0 skipped"),
+                ("build:build/test-o2", "; sanitizer: passed", "2 passed, 1 failed, 1 skipped"),
+                ("tests:build/test", "", "0 passed, 1 failed, 0 skipped")]:
+            for first, rest in [(signal.SIGHUP, "HUP"), (signal.SIGTERM, "HUP INT")]:
+                self.forget_calls()
+                stopped = self.stop_script(hang, first, False, at_exit=rest)
+                with self.subTest(hang=hang, signals=f"{first.name[3:]} {rest}"):
+                    self.assertIsNotNone(stopped, f"test.sh went on for {STOP_SECONDS} s after the signals, or "
+                                                  f"left its output open to its step: {self.calls()}")
+                    status, lines, calls, running = stopped
+                    self.assertIn(f"at exit: {rest}", calls)
+                    self.assertEqual(1, status)
+                    self.assertClosedWith(lines, f"failed (stopped before the end{verdict})", counts)
+                    self.assertEqual([], running)
+                    if hang.startswith("tests:"):
+                        self.assertTestsTmpGone(calls)
+
+    def test_signals_as_the_run_closes_by_itself(self):
+        # The run ended, finished or stopped early, and is closing when the signals come: it closes
+        # once, with its own verdict.
+        self.hook_at_exit()
+        for stub, status, verdict, counts in [
+                ({}, 0, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped"),
+                ({"fail": "tests:build/test-o2"}, 1, "failed (sanitizer: passed; optimised: failed)",
+                 "3 passed, 1 failed, 2 skipped"),
+                ({"missing": "libtiff-dev", "uid": "1000"}, 1,
+                 "failed (the packages the build needs are not installed: no build ran)",
+                 "0 passed, 1 failed, 0 skipped")]:
+            for signals in ("HUP HUP", "TERM HUP INT"):
+                self.forget_calls()
+                with self.subTest(stub=stub, signals=signals):
+                    ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
+                    self.assertIn(f"at exit: {signals}", calls)
+                    self.assertEqual(status, ended)
+                    self.assertClosedWith(lines, verdict, counts)
+                    if "missing" not in stub:
+                        self.assertTestsTmpGone(calls)
 
     def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
         # A terminal with tostop stops a background process group at its first line: the step

@@ -255,8 +255,15 @@ void KZeqWriter3DS::RenameAll() {
     for (int i = 0; i < mManager.GetKZeqMaterialCount(); ++i) Shorten(materials, mManager.GetKZeqMaterial(i), 15);
 }
 
-bool KZeqWriter3DS::Animating(KZeqNode* node) const {
-    return mExportAnim && mAnim && node && node->GetCurrentTakeNode() && node->GetCurrentTakeNode()->GetKFCurveNode();
+bool KZeqWriter3DS::Animating(KZeqNode* node) const { return mExportAnim && CurvesTake(node); }
+
+KZeqTakeNode* KZeqWriter3DS::CurvesTake(KZeqNode* node) const {
+    KZeqTakeNode* take = mAnim && node ? node->GetCurrentTakeNode() : nullptr;
+    return take && take->GetKFCurveNode() ? take : nullptr;
+}
+
+std::uint32_t KZeqWriter3DS::FrameCount(KZeqNode* node, KTime& start, KTime& stop) const {
+    return Animating(node) ? motion3ds::KeyCount(node->GetCurrentTakeNode(), start, stop) : 1;
 }
 
 std::string KZeqWriter3DS::ParentName(KZeqNode* node, bool rootCase) const {

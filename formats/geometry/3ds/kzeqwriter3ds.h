@@ -24,6 +24,7 @@ class KZeqLight;
 class KZeqMesh;
 class KZeqNode;
 class KZeqScene;
+class KZeqTakeNode;
 
 // Writes a scene as a 3D Studio mesh file through the 3DS toolkit. Before the
 // walk every node name of the manager is cut to 7 characters and every
@@ -135,6 +136,11 @@ private:
                             std::uint32_t count) const;
     // False when the node lacks a take node while animating: it is then written as static.
     bool Animating(KZeqNode* node) const;
+    // The take whose curves the node's tracks hold: its current take unless animation is turned
+    // off (then its defaults); when the scene's keys span no time, that take at frame 0 alone.
+    KZeqTakeNode* CurvesTake(KZeqNode* node) const;
+    // The frames of the node's tracks: those of its take's keys while animating, else one.
+    std::uint32_t FrameCount(KZeqNode* node, KTime& start, KTime& stop) const;
 
     file3ds* mFile3ds = nullptr;
     database3ds* mDatabase = nullptr;

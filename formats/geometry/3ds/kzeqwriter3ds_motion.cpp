@@ -1,6 +1,7 @@
 // Keyframer motion of mesh, dummy, omnilight, spotlight and camera nodes:
-// their curves (or one-key curves of their defaults) resampled at every frame,
-// with the node's name, its parent's and, for spots and cameras, the target.
+// their curves (or one-key curves of their defaults where they have none)
+// resampled at every frame, with the node's name, its parent's and, for spots
+// and cameras, the target.
 
 #include "formats/geometry/3ds/kzeqwriter3ds_motion.h"
 
@@ -42,7 +43,7 @@ KFCurve* MadeCurves::Keyed(std::uint32_t count) {
 }
 
 KFCurve* MadeCurves::Use(KFCurve* curve, double fallback) {
-    return curve && curve->KeyGetCount() > 0 ? curve : Default(fallback);
+    return curve ? curve : Default(fallback);
 }
 
 void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out) {
@@ -139,9 +140,9 @@ kfmesh3ds* KZeqWriter3DS::ConvMeshNodeZeqto3DS(KZeqNode* node) {
     if (!node) return nullptr;
     MadeCurves made;
     KFCurve *t[3], *r[3], *s[3];
-    KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
+    KZeqTakeNode* take = CurvesTake(node);
     KTime start(0), stop(0);
-    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    const std::uint32_t count = FrameCount(node, start, stop);
     if (node->NeedsFullTransform() || (take && node->IsTakeLayeredOrWarped())) {
         FullTransformCurves(made, node, take != nullptr, count, t, r, s);
     } else {
@@ -176,9 +177,9 @@ kfomni3ds* KZeqWriter3DS::ConvOmnilightNodeZeqto3DS(KZeqNode* node) {
     KZeqColor colour;
     if (KZeqLight* light = node->GetLight()) light->GetDefaultColor(colour);
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    KZeqTakeNode* take = Animating(node) ? node->GetCurrentTakeNode() : nullptr;
+    KZeqTakeNode* take = CurvesTake(node);
     KTime start(0), stop(0);
-    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    const std::uint32_t count = FrameCount(node, start, stop);
     PlayedTracks(made, node, take, count, T.mData, nullptr, t, nullptr);
     TrackCurves(made, take, eCOLOR3DS, C, c);
     kfomni3ds* record = nullptr;

@@ -17,8 +17,8 @@ class KZeqTakeNode;
 
 namespace motion3ds {
 
-// Curves a conversion makes for slots the scene leaves unkeyed; they go when
-// the conversion ends, the scene's own curves are never touched.
+// Curves a conversion makes for slots the scene holds no curve for; they go
+// when the conversion ends, the scene's own curves are never touched.
 class MadeCurves {
 public:
     MadeCurves() = default;
@@ -30,7 +30,8 @@ public:
     KFCurve* Default(double value);
     // Room for count keys, to be written through KeyGetPtr and closed with KeyModifyEnd(count).
     KFCurve* Keyed(std::uint32_t count);
-    // The curve when it has keys, else a default curve of fallback.
+    // The curve, keyed or not (without keys it holds its own value, as the
+    // take's evaluation gives it); a default curve of fallback where there is none.
     KFCurve* Use(KFCurve* curve, double fallback);
 
 private:
@@ -40,8 +41,8 @@ private:
 // The channel triples of the motion records.
 enum ETrack3ds { eTRANSLATION3DS, eROTATION3DS, eSCALE3DS, eCOLOR3DS };
 
-// A track's three curves: the take's where keyed and one-key curves of the defaults for the others;
-// without a take (a node written as static), one-key curves of the defaults.
+// A track's three curves: the take's where it holds them and one-key curves of the defaults for the
+// others; without a take (animation turned off), one-key curves of the defaults.
 void TrackCurves(MadeCurves& made, KZeqTakeNode* take, ETrack3ds track, const double* defaults, KFCurve** out);
 // The translation and (with r) rotation tracks of a light, camera or target: TrackCurves, or where
 // the take holds layers or time warps, which its curves alone do not play, FullTransformCurves.

@@ -20,15 +20,14 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// The target node's curves: its keyed translation curves one by one, or its
+// The target node's translation curves one by one from `take` (its curves take, or null), or its
 // default translation; target count from the interval shared with the node.
-std::uint32_t TargetCurves(KZeqNode* target, bool animating, MadeCurves& made, KTime& start, KTime& stop,
+std::uint32_t TargetCurves(KZeqNode* target, KZeqTakeNode* take, MadeCurves& made, KTime& start, KTime& stop,
                            KFCurve** curves) {
     KZeqVector4 T;
     target->GetDefaultT(T);
-    KZeqTakeNode* take = target->GetCurrentTakeNode();
-    const std::uint32_t count = KeyCount(take, start, stop);
-    PlayedTracks(made, target, animating ? take : nullptr, count, T.mData, nullptr, curves, nullptr);
+    const std::uint32_t count = KeyCount(target->GetCurrentTakeNode(), start, stop);
+    PlayedTracks(made, target, take, count, T.mData, nullptr, curves, nullptr);
     return count;
 }
 
@@ -74,10 +73,9 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
         coneAngle = light->GetDefaultConeAngle();
     }
     const double C[3] = {colour.mRed, colour.mGreen, colour.mBlue};
-    const bool animating = Animating(node);
-    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
+    KZeqTakeNode* take = CurvesTake(node);
     KTime start(0), stop(0);
-    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    const std::uint32_t count = FrameCount(node, start, stop);
     PlayedTracks(made, node, take, count, T.mData, R.mData, t, r);
     TrackCurves(made, take, eCOLOR3DS, C, c);
     cone = take ? made.Use(take->GetLightConeAngle(), coneAngle) : made.Default(coneAngle);
@@ -87,7 +85,7 @@ kfspot3ds* KZeqWriter3DS::ConvSpotlightNodeZeqto3DS(KZeqNode* node) {
     std::uint32_t targetCount = count;
     KZeqNode* targetNode = node->GetTarget();
     if (targetNode)
-        targetCount = TargetCurves(targetNode, animating, made, start, stop, target);
+        targetCount = TargetCurves(targetNode, CurvesTake(targetNode), made, start, stop, target);
     else
         ComputedTarget(t, r, 1, -10.0, count, made, target);
 
@@ -147,9 +145,9 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
                     camera, animating ? camera->GetDefaultFieldOfView() : camera->GetAngleOfView());
         }
     }
-    KZeqTakeNode* take = animating ? node->GetCurrentTakeNode() : nullptr;
+    KZeqTakeNode* take = CurvesTake(node);
     KTime start(0), stop(0);
-    const std::uint32_t count = take ? KeyCount(take, start, stop) : 1;
+    const std::uint32_t count = FrameCount(node, start, stop);
     PlayedTracks(made, node, take, count, T.mData, R.mData, t, r);
     if (!take) {
         fov = made.Default(defaultFov);
@@ -157,7 +155,9 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
     } else {
         KFCurve* sceneFov = take->GetCameraFieldOfView();
         const int keys = sceneFov ? sceneFov->KeyGetCount() : 0;
-        if (keys > 0 && vertical && camera) {
+        if (sceneFov && keys == 0 && vertical && camera) {
+            fov = made.Default(HorizontalFieldOfView(camera, sceneFov->GetValue()));
+        } else if (keys > 0 && vertical && camera) {
             // A converted copy: the scene's own curve keeps its vertical angles.
             fov = made.Keyed(static_cast<std::uint32_t>(keys));
             for (int k = 0; k < keys; ++k) {
@@ -177,7 +177,7 @@ kfcamera3ds* KZeqWriter3DS::ConvCameraNodeZeqto3DS(KZeqNode* node) {
     KZeqNode* targetNode = node->GetTarget();
     KFCurve* computedRoll = nullptr;
     if (targetNode) {
-        targetCount = TargetCurves(targetNode, animating, made, start, stop, target);
+        targetCount = TargetCurves(targetNode, CurvesTake(targetNode), made, start, stop, target);
     } else {
         ComputedTarget(t, r, 0, 10.0, count, made, target);
         // Without a target the file's roll also carries the camera's tilt.

@@ -32,18 +32,21 @@ void CopyMatrix(KgeRMatrix& target, const KgeRMatrix& source) { std::memcpy(targ
 
 int KeyCount(const KFCurveNode* node) { return node ? node->KeyGetCount() : 0; }
 
-// What the skeleton is built from: the node's default rotation and scaling
-// and its translation where its take puts it at time (when the take holds
-// one: a bone keeps one offset, the first frame's, as in the other joint
-// formats), or its full transform at time folded into them.
+// What the skeleton is built from: the node's default rotation, and its
+// translation and scaling where its take puts them at time (when the take holds
+// them, keyed or not: a bone keeps one offset, the first frame's, as in the
+// other joint formats), or its full transform at time folded into them.
 enum class Part { kT, kR, kS };
 KZeqVector4 SkeletonValue(KZeqNode* node, Part part, KTime time, KZeqMotionJointLocals& locals) {
     KZeqVector4 value;
     if (!node->NeedsFullTransform()) {
         KZeqTakeNode* take = node->GetCurrentTakeNode();
-        const bool taken = take && take != node->GetDefaultTakeNode() && take->GetTranslationX() &&
-                           take->GetTranslationY() && take->GetTranslationZ();
-        if (part == Part::kT && taken) return node->GetLocalFromCurrentTake(time).GetT();
+        const bool current = take && take != node->GetDefaultTakeNode();
+        if (part == Part::kT && current && take->GetTranslationX() && take->GetTranslationY() &&
+            take->GetTranslationZ())
+            return node->GetLocalFromCurrentTake(time).GetT();
+        if (part == Part::kS && current && take->GetScaleX() && take->GetScaleY() && take->GetScaleZ())
+            return node->GetLocalFromCurrentTake(time).GetS();
         if (part == Part::kT) return node->GetDefaultT(value);
         if (part == Part::kR) return node->GetDefaultR(value);
         return node->GetDefaultS(value);
@@ -225,10 +228,10 @@ void KZeqAsfScene::RecursiveCreate(KZeqNode* node, KZeqAsfNode* bone, bool withT
 }
 
 void KZeqAsfScene::RemoveEndSite(KZeqAsfNode* bone) {
-    // A leaf moved by its take's layers or time warp alone is no still leaf.
+    // A leaf moved by its take's layers or time warp alone, or turned without keys, is no still leaf.
     bone->RemoveChildren([](const KZeqAsfNode& child) {
         return child.GetChildCount() == 0 && child.mLength == 0.0 && KeyCount(child.mCurveNodes[0]) == 0 &&
-               KeyCount(child.mCurveNodes[1]) == 0 && !child.mLayered;
+               !KZeqMotionJoint::Turns(child.mCurveNodes[1]) && !child.mLayered;
     });
     for (int i = bone->GetChildCount() - 1; i >= 0; --i) RemoveEndSite(bone->GetChild(i));
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "base/kstepcount.h"
 #include "content/kzeqskeleton.h"
@@ -128,14 +129,18 @@ int KZeqAsfNode::RotationDofCount() const {
 KZeqAsfNode* KZeqAsfNode::Find(const char* name) {
     if (!name) return nullptr;
     std::vector<KZeqAsfNode*> pending{this};
-    while (!pending.empty()) {
+    std::uint64_t steps = 0;
+    KZeqAsfNode* found = nullptr;
+    while (!pending.empty() && !found) {
         KZeqAsfNode* node = pending.back();
         pending.pop_back();
-        if (std::strcmp(node->mName, name) == 0) return node;
-        for (auto child = node->mChildren.rbegin(); child != node->mChildren.rend(); ++child)
+        ++steps;
+        if (std::strcmp(node->mName, name) == 0) found = node;
+        for (auto child = node->mChildren.rbegin(); child != node->mChildren.rend() && !found; ++child)
             pending.push_back(child->get());
     }
-    return nullptr;
+    KCountSteps(KStepKind::eSearch, steps);
+    return found;
 }
 
 void KZeqAsfNode::AddChild(std::unique_ptr<KZeqAsfNode> child) {
@@ -157,9 +162,18 @@ std::unique_ptr<KZeqAsfNode> KZeqAsfNode::RemoveChild(KZeqAsfNode* child) {
 }
 
 bool KZeqAsfNode::IsSelfOrAncestorOf(const KZeqAsfNode* node) const {
-    for (; node; node = node->mParent)
-        if (node == this) return true;
-    return false;
+    std::uint64_t steps = 0;
+    bool found = false;
+    for (; node && !found; node = node->mParent, ++steps) found = node == this;
+    KCountSteps(KStepKind::eWalk, steps);
+    return found;
+}
+
+bool KZeqAsfNode::IsDeeperThan(int levels) const {
+    int depth = 0;
+    for (const KZeqAsfNode* node = mParent; node && depth <= levels; node = node->mParent) ++depth;
+    KCountSteps(KStepKind::eWalk, static_cast<std::uint64_t>(depth));
+    return depth > levels;
 }
 
 int KZeqAsfNode::GetHeight() const {
@@ -172,6 +186,52 @@ int KZeqAsfNode::GetHeight() const {
         for (const auto& child : node->mChildren) pending.emplace_back(child.get(), depth + 1);
     }
     return height;
+}
+
+// ---- KZeqAsfBoneIndex -------------------------------------------------------------------------
+
+KZeqAsfBoneIndex::KZeqAsfBoneIndex(KZeqAsfNode& root) : mRoot(root) {
+    // Depth first from the root, as its Find searches.
+    std::vector<KZeqAsfNode*> pending{&root};
+    while (!pending.empty()) {
+        KZeqAsfNode* bone = pending.back();
+        pending.pop_back();
+        const auto [at, first] = mByName.emplace(std::string_view(bone->mName), bone);
+        if (!first) at->second = nullptr;
+        for (auto child = bone->mChildren.rbegin(); child != bone->mChildren.rend(); ++child)
+            pending.push_back(child->get());
+    }
+    for (std::size_t i = 0; i < root.mChildren.size(); ++i) mPlaces[root.mChildren[i].get()] = i;
+}
+
+KZeqAsfBoneIndex::~KZeqAsfBoneIndex() { CloseGaps(); }
+
+KZeqAsfNode* KZeqAsfBoneIndex::Find(const char* name) {
+    KCountSteps(KStepKind::eSearch, 1);
+    const auto found = mByName.find(std::string_view(name));
+    if (found == mByName.end()) return nullptr;
+    if (found->second) return found->second;
+    CloseGaps();
+    return mRoot.Find(name);
+}
+
+void KZeqAsfBoneIndex::Move(KZeqAsfNode& child, KZeqAsfNode& parent) {
+    const auto place = mPlaces.find(&child);
+    if (place == mPlaces.end()) return;
+    std::unique_ptr<KZeqAsfNode> moved = std::move(mRoot.mChildren[place->second]);
+    mPlaces.erase(place);
+    mGaps = true;
+    moved->mParent = nullptr;
+    parent.AddChild(std::move(moved));
+}
+
+void KZeqAsfBoneIndex::CloseGaps() {
+    if (!mGaps) return;
+    auto& children = mRoot.mChildren;
+    children.erase(std::remove(children.begin(), children.end(), nullptr), children.end());
+    mPlaces.clear();
+    for (std::size_t i = 0; i < children.size(); ++i) mPlaces[children[i].get()] = i;
+    mGaps = false;
 }
 
 void KZeqAsfNode::ComputeAxisMatrix() {
@@ -192,20 +252,28 @@ void KZeqAsfNode::SetupPosition() {
 }
 
 void KZeqAsfNode::RemoveDummy() {
-    for (int i = GetChildCount() - 1; i >= 0; --i) {
-        KZeqAsfNode* dummy = GetChild(i);
+    // From the last child to the first; a dummy's children follow the others, the last dummy's
+    // first. One pass over the list, however many of thousands of children dissolve.
+    std::vector<std::unique_ptr<KZeqAsfNode>> kept, moved;
+    for (auto it = mChildren.rbegin(); it != mChildren.rend(); ++it) {
+        std::unique_ptr<KZeqAsfNode> dummy = std::move(*it);
         dummy->RemoveDummy();
-        if (dummy->mDofCount != 0) continue;
-        std::unique_ptr<KZeqAsfNode> owned = RemoveChild(dummy);
-        for (auto& child : owned->mChildren) {
-            std::memcpy(child->mParentAxisMatrix, owned->mParentAxisMatrix, sizeof(KgeRMatrix));
-            std::memcpy(child->mParentInvAxisMatrix, owned->mParentInvAxisMatrix, sizeof(KgeRMatrix));
-            child->mOffset += owned->mOffset;
-            child->mLocalOffset = MulRow(child->mOffset, child->mParentInvAxisMatrix);
-            AddChild(std::move(child));
+        if (dummy->mDofCount != 0) {
+            kept.push_back(std::move(dummy));
+            continue;
         }
-        owned->mChildren.clear();
+        for (auto& child : dummy->mChildren) {
+            std::memcpy(child->mParentAxisMatrix, dummy->mParentAxisMatrix, sizeof(KgeRMatrix));
+            std::memcpy(child->mParentInvAxisMatrix, dummy->mParentInvAxisMatrix, sizeof(KgeRMatrix));
+            child->mOffset += dummy->mOffset;
+            child->mLocalOffset = MulRow(child->mOffset, child->mParentInvAxisMatrix);
+            child->mParent = this;
+            moved.push_back(std::move(child));
+        }
+        dummy->mChildren.clear();
     }
+    mChildren.assign(std::make_move_iterator(kept.rbegin()), std::make_move_iterator(kept.rend()));
+    for (auto& child : moved) mChildren.push_back(std::move(child));
 }
 
 // ---- Scene nodes ------------------------------------------------------------------------------

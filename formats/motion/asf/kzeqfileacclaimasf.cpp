@@ -20,6 +20,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "formats/motion/asf/kzeqasfscene.h"
 
@@ -362,6 +363,10 @@ KZeqFileAcclaimAsf::ESection KZeqFileAcclaimAsf::ReadBone() {
 KZeqFileAcclaimAsf::ESection KZeqFileAcclaimAsf::ReadHierarchy() {
     Tokens& t = *mTokens;
     bool inList = false;
+    // Bones by name: thousands of them hang below one another in time linear in their number.
+    KZeqAsfNode* root = mScene->GetRoot();
+    std::optional<KZeqAsfBoneIndex> bones;
+    if (root) bones.emplace(*root);
     while (NextLine()) {
         if (AtSection()) return ESection::kNext;
         if (!inList) {
@@ -385,17 +390,22 @@ KZeqFileAcclaimAsf::ESection KZeqFileAcclaimAsf::ReadHierarchy() {
         }
         // The bones already hang below the root.
         if (std::strcmp(parentName, "root") == 0) continue;
-        KZeqAsfNode* root = mScene->GetRoot();
-        KZeqAsfNode* parent = root ? root->Find(parentName) : nullptr;
+        KZeqAsfNode* parent = bones ? bones->Find(parentName) : nullptr;
         if (!parent) {
             Error("Unknown parent bone name (%s)\n", parentName);
             return ESection::kError;
         }
         char childName[KZeqAsfNode::kMaxNameLength + 1];
         while (GetString(childName, KZeqAsfNode::kMaxNameLength)) {
-            KZeqAsfNode* child = root->Find(childName);
+            KZeqAsfNode* child = bones->Find(childName);
             if (!child) {
                 Error("Unknown child bone name (%s)\n", childName);
+                return ESection::kError;
+            }
+            // Bones never climb: a parent this deep makes a skeleton the read refuses, and the
+            // walk below stays short.
+            if (parent->IsDeeperThan(KZeqAsfScene::kMaxDepth)) {
+                Error("Skeleton hierarchy too deep\n");
                 return ESection::kError;
             }
             // "A B" after "B A" would make a loop that no walk of the tree leaves.
@@ -404,7 +414,7 @@ KZeqFileAcclaimAsf::ESection KZeqFileAcclaimAsf::ReadHierarchy() {
                 return ESection::kError;
             }
             // A child attached elsewhere already stays there.
-            if (child->GetParent() == root) parent->AddChild(root->RemoveChild(child));
+            if (child->GetParent() == root) bones->Move(*child, *parent);
         }
     }
     return IsEndOfFile() ? ESection::kEnd : ESection::kError;

@@ -8,6 +8,7 @@
 #include "base/kgemath.h"
 #include "base/kzeqmatrix.h"
 #include "content/kzeqskeleton.h"
+#include "fcurve/kfcurvenode.h"
 #include "formats/motion/bvh/kzeqfilebiovision.h"
 #include "formats/motion/common/kzeqjointshear.h"
 #include "io/kstreamoptionsmotion.h"
@@ -108,12 +109,12 @@ bool KZeqWriterBiovision::IsEndSite(KZeqNode* node) {
     if (!take || take == node->GetDefaultTakeNode()) return true;
     // A layer moves a leaf whose base curves hold no keys.
     if (node->IsTakeLayeredOrWarped()) return false;
-    static const char* const kGroups[2] = {"T", "R"};
     static const char* const kAxes[3] = {"X", "Y", "Z"};
-    for (const char* group : kGroups)
-        for (const char* axis : kAxes)
-            if (take->IsChannelAnimated("Transform", group, axis)) return false;
-    return true;
+    for (const char* axis : kAxes)
+        if (take->IsChannelAnimated("Transform", "T", axis)) return false;
+    // A turn without keys is the leaf's as much as one keyed.
+    KFCurveNode* transform = take->GetKFCurveNode() ? take->GetKFCurveNode()->FindRecursive("Transform") : nullptr;
+    return !KZeqMotionJoint::Turns(transform ? transform->FindRecursive("R") : nullptr);
 }
 
 bool KZeqWriterBiovision::HasTakeTranslation(KZeqNode* node) {
@@ -189,13 +190,12 @@ bool KZeqWriterBiovision::WriteNode(KZeqNode* node, int indent, bool rotationOnl
         }
         const KString name = current->GetNameWithoutNameSpacePrefix();
         if (!mFile->PrintJointBegin(name.Buffer(), isRoot, t, entry.mIndent, rotationOnly, zxyOrder)) return false;
-        // Where the carried scaling is followed as a matrix, the offsets below turn with the
-        // rotation the first frame writes, which the take may hold otherwise than the defaults.
+        // The offsets below scale as the first frame does (and, where the carried scaling is
+        // followed as a matrix, turn with the rotation it writes), which the take may hold
+        // otherwise than the defaults, keyed or not.
         KZeqXMatrix first;
-        if (!full && entry.mCarried.IsExact())
-            first = global ? current->GetGlobalFromCurrentTake(start) : current->GetLocalFromCurrentTake(start);
-        const KZeqCarriedScaling carried =
-            Below(entry.mCarried, !full && entry.mCarried.IsExact() ? first : matrix, nullptr, zxyOrder);
+        if (!full) first = global ? current->GetGlobalFromCurrentTake(start) : current->GetLocalFromCurrentTake(start);
+        const KZeqCarriedScaling carried = Below(entry.mCarried, full ? matrix : first, nullptr, zxyOrder);
         pending.push_back({current, entry.mIndent, carried, true});
         for (int i = current->GetChildCount(); i-- > 0;)
             pending.push_back({current->GetChild(i), entry.mIndent + 1, carried, false});

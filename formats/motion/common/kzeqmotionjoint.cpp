@@ -6,6 +6,7 @@
 #include "base/kgemath.h"
 #include "base/kstepcount.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
 #include "io/kstreamoptionsmotion.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodeproperties.h"
@@ -17,12 +18,13 @@ namespace {
 
 bool NonZero(const KZeqVector4& v) { return v[0] != 0.0 || v[1] != 0.0 || v[2] != 0.0; }
 
-// Whether now lies farther from held than a millionth of held's size (at least 1) on an axis.
-bool Parts(const KZeqVector4& held, const KZeqVector4& now) {
-    const double size = std::max({1.0, std::fabs(held[0]), std::fabs(held[1]), std::fabs(held[2])});
-    for (int i = 0; i < 3; ++i)
-        if (std::fabs(held[i] - now[i]) > 1e-6 * size) return true;
-    return false;
+// Whether the held offset puts a joint farther from where the take has it than the files show: a
+// ten-thousandth of the offset's length, and at least that of a unit. The six significant digits
+// the files print, and the single precision of the curves the readers make (a few millionths of a
+// bone), move a joint less; such jitter is no animated translation.
+constexpr double kHeldTolerance = 1e-4;
+bool Parts(const KZeqVector4& held, const KZeqVector4& now, double offset) {
+    return (held - now).Length() > kHeldTolerance * std::max(1.0, offset);
 }
 
 }  // namespace
@@ -30,6 +32,15 @@ bool Parts(const KZeqVector4& held, const KZeqVector4& now) {
 bool KZeqMotionJoint::HasFullTransformUp(KZeqNode& node) {
     for (KZeqNode* n = &node; n; n = n->GetParent())
         if (n->NeedsFullTransform()) return true;
+    return false;
+}
+
+bool KZeqMotionJoint::Turns(const KFCurveNode* rotation) {
+    if (!rotation) return false;
+    for (int i = 0; i < rotation->GetCount(); ++i) {
+        const KFCurve* curve = rotation->Get(i)->FCurveGet();
+        if (curve && (curve->KeyGetCount() > 0 || curve->GetValue() != 0.0f)) return true;
+    }
     return false;
 }
 
@@ -181,11 +192,12 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotion
         start.mTake = TakeTranslation(node, start, mStart);
         start.mFull = node.NeedsFullTransform();
         if (start.mFull) start.mAdded = added(mStart);
+        start.mOffset = (start.mFull ? start.mTake + start.mAdded : start.mTake).Length();
     }
     const bool moves = start.mPlayed || start.mCurves[0] || start.mCurves[1] || start.mCurves[2];
-    if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time)))
+    if (moves && !WasSaid(node, eMoved) && Parts(start.mTake, TakeTranslation(node, start, time), start.mOffset))
         SayNotHeld(node, eMoved, "animated translation");
-    if (!start.mFull || WasSaid(node, eHeld) || !Parts(start.mAdded, added(time))) return;
+    if (!start.mFull || WasSaid(node, eHeld) || !Parts(start.mAdded, added(time), start.mOffset)) return;
     KZeqNode::EPivotState state = KZeqNode::ePIVOT_STATE_REFERENCE;
     node.GetPivotState(KZeqNode::eSOURCE_SET, state);
     if (state != KZeqNode::ePIVOT_STATE_ACTIVE) return;

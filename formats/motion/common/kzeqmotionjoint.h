@@ -22,6 +22,7 @@
 namespace zeqsdk_400 {
 
 class KFCurve;
+class KFCurveNode;
 class KStreamOptionsMotion;
 class KZeqMotionJointLocals;
 class KZeqNode;
@@ -54,6 +55,10 @@ public:
     // scaling of one sign on every axis (negative for a mirror of one or three
     // axes), whose sign turns nothing below it. Others are left as they are.
     static void MirrorAsTurn(double* r, double* s);
+    // Whether a take's rotation curve node ("R") turns its joint: a curve of it keyed, or holding a
+    // value other than 0 without keys (a constant channel, as the readers' constant-key reducer
+    // leaves one). A leaf that does not turn ends its file's chain; one that does keeps its turn.
+    static bool Turns(const KFCurveNode* rotation);
 };
 
 // The local matrices of joints at one time after another, as
@@ -138,7 +143,9 @@ public:
     // what its rotation pivot, scaling offset and scaling pivot add to its
     // translation (they lie inside its rotation and scaling) parts from what
     // they add at the start, those of them that are not zero are not held.
-    // The full transforms from locals when given.
+    // Parting is by more than a ten-thousandth of the offset's length (at
+    // least of a unit): less is jitter the files do not show. The full
+    // transforms from locals when given.
     void CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotionJointLocals* locals = nullptr);
     // Says once for node that what is not held.
     void NotHeld(KZeqNode& node, const char* what);
@@ -161,6 +168,7 @@ private:
         bool mFull = false;
         KZeqVector4 mTake;
         KZeqVector4 mAdded;
+        double mOffset = 0.0;  // the length of the offset written
     };
     // The take's translation of the node at time, as start reads it.
     static KZeqVector4 TakeTranslation(KZeqNode& node, Start& start, KTime time);

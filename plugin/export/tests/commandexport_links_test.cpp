@@ -83,12 +83,14 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
     }
 }
 
-// The host program run as a user runs it (in a process of its own), on root's module through
-// root's own link in plugIns: what it printed.
-std::string RunHost(const std::string& scratch, const std::string& plugIns, const std::string& commands) {
+// The host program run as a user runs it (in a process of its own), on root's module with plugIns
+// (where root's own link to it is) as the plug-in's folder: what it printed. The module is loaded
+// from its own folder, since the host loads none from a folder others may write that is not sticky.
+std::string RunHost(const std::string& scratch, const std::string& module, const std::string& plugIns,
+                    const std::string& commands) {
     const std::string out = scratch + "standin.out";
-    const std::string command = "TULO_PLUG_IN_PATH='" + plugIns + "' '" + TULO_STANDIN + "' --plugin '" + plugIns +
-                                "libzeqtulo.so' " + commands + " > '" + out + "' 2>&1";
+    const std::string command = "TULO_PLUG_IN_PATH='" + plugIns + "' '" + TULO_STANDIN + "' --plugin '" + module +
+                                "' " + commands + " > '" + out + "' 2>&1";
     (void)std::system(command.c_str());
     return ZeqTuloReadFile(out);
 }
@@ -140,7 +142,7 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
                 }
 
                 const std::string said =
-                    RunHost(base, plugIns,
+                    RunHost(base, Module(), plugIns,
                             "-c 'ZEQExportShowUI 0' -c 'standin_scene cube' -c 'ZEQExport -f \"" + folder +
                                 "/missing/cube.zeq\"'");
                 const auto refusal = [&](const std::string& link) {

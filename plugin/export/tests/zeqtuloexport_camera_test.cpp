@@ -1,10 +1,11 @@
-// Camera export: planes, film fits, projection, look-at targets by child index, field-of-view
+// Camera export: planes, film fits, projection, look-at targets as the host knows them, field-of-view
 // curves from the focal length (values and user tangents), roll from the look-at twist.
 #include "zeqtuloexport_anim_support.h"
 
 #include <cmath>
 
 #include "plugin/export/zeqtuloexport_tables.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "tfncamera.h"
 
 using namespace zeqsdk_400;
@@ -152,6 +153,35 @@ TEST_F(LookAtTest, TargetsByChildIndex) {
     mExport->ExportCamera(*full);
     EXPECT_EQ(full->GetTarget(), mChildren[0]);
     EXPECT_EQ(full->GetTargetUp(), mChildren[1]);
+}
+
+// The aim and up node the camera command marked by their locators are the camera's targets
+// wherever they stand; the user's nodes beside them (a null's locator of its own among them) and
+// the camera's place in the group change nothing.
+TEST_F(LookAtTest, TargetsByTheirLocatorsWhereverTheyStand) {
+    mGroup = standin::createNode("lookAt", "rig_group");
+    ZeqTuloNode* groupNode = Node(mGroup);
+    const auto located = [&](const char* name, const char* locator) {
+        TObject node = Transform(name, mGroup);
+        standin::createNode("locator", locator, node);
+        return Node(node, groupNode);
+    };
+    ZeqTuloNode* mine = located("mine", "mineShape");
+    ZeqTuloNode* camera = Camera("cam", mGroup, groupNode);
+    ZeqTuloNode* up = located("target2", "camera1_upShape");
+    ZeqTuloNode* other = located("other", "otherShape");
+    ZeqTuloNode* aim = located("target1", "camera1_aimShape");
+    mExport->ExportCamera(*camera);
+    EXPECT_EQ(camera->GetTarget(), aim);
+    EXPECT_EQ(camera->GetTargetUp(), up);
+    for (ZeqTuloNode* node : {mine, other}) {
+        EXPECT_EQ(node->GetTarget(), nullptr);
+    }
+    // The whole group reads back as the rig, the user's nodes beside it.
+    const ZeqTuloLookAtRig rig = FindLookAtRig(groupNode);
+    EXPECT_EQ(rig.mCamera, camera);
+    EXPECT_EQ(rig.mAim, aim);
+    EXPECT_EQ(rig.mUp, up);
 }
 
 // Only the group's first camera is the rig's: a camera serving as its aim keeps no target.

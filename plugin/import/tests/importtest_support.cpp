@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <stdexcept>
 
 #include "content/kzeqcamera.h"
@@ -29,6 +31,37 @@
 using namespace zeqsdk_400;
 
 namespace importtest {
+
+bool SameWords(const std::string& x, const std::string& y) {
+    std::istringstream wx(x), wy(y);
+    for (std::string u, v;;) {
+        const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
+        if (!more || !other) return more == other;
+        char* endU = nullptr;
+        char* endV = nullptr;
+        const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
+        if (u != v && !(!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)})))
+            return false;
+    }
+}
+
+::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> kept;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("time ", 0) != 0 && !(line.rfind("  limit ", 0) == 0 && line.find(" enabled 0 ") != std::string::npos))
+                kept.push_back(line);
+        return kept;
+    };
+    const std::vector<std::string> a = lines(want), b = lines(got);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
+        if (!SameWords(x, y))
+            return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
+    }
+    return ::testing::AssertionSuccess();
+}
 
 bool WriteScene(const std::string& path, const Builder& build, bool ascii, std::string* error) {
     return WriteSceneAs(path, build, ascii ? KZeqExporter::eZEQ_ASCII : KZeqExporter::eZEQ_BINARY, error);
@@ -228,8 +261,13 @@ unsigned ShapeCount(const std::string& transform) {
     return shapes;
 }
 
-std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
-                                                             const std::vector<double>& times) {
+namespace {
+
+// The file read by the SDK, its take "Take 001" current where it has one: each node's world matrix
+// at each of the times by name, world(node, time, its parent's world or null) giving it, parents first.
+using WorldOf = std::function<zeqtest::Mat4(KZeqNode&, KTime, const zeqtest::Mat4*)>;
+std::map<std::string, std::vector<zeqtest::Mat4>> Worlds(const std::string& path, const std::vector<double>& times,
+                                                         const WorldOf& world) {
     std::map<std::string, std::vector<zeqtest::Mat4>> worlds;
     KZeqSdkManager manager;
     KZeqScene& scene = *manager.CreateKZeqScene();
@@ -243,37 +281,57 @@ std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& 
         std::map<const KZeqNode*, zeqtest::Mat4> global;
         VisitDepthFirst(root, [&](KZeqNode& node) {
             if (&node == root) return;
-            KZeqTakeNode* take = node.GetCurrentTakeNode();
-            if (!take) take = node.GetDefaultTakeNode();
-            const auto at = [&](KFCurve* curve, double otherwise) {
-                return curve ? static_cast<double>(curve->Evaluate(time)) : otherwise;
-            };
-            KZeqNodeProperties& p = *node.GetPropertyHandler();
-            zeqtest::FileTransformValues v;
-            KFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
-            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
-            KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
-            for (int i = 0; i < 3; ++i) {
-                v.t[i] = at(t[i], 0.0);
-                v.r[i] = at(r[i], 0.0);
-                v.s[i] = at(s[i], 1.0);
-                v.rotationOffset[i] = p.RotationOffset.Value().mData[i];
-                v.rotationPivot[i] = p.RotationPivot.Value().mData[i];
-                v.preRotation[i] = p.PreRotation.Value().mData[i];
-                v.postRotation[i] = p.PostRotation.Value().mData[i];
-                v.scalingOffset[i] = p.ScalingOffset.Value().mData[i];
-                v.scalingPivot[i] = p.ScalingPivot.Value().mData[i];
-            }
-            v.rotationOrder = static_cast<int>(p.RotationOrder.Value());
-            v.rotationActive = p.RotationActive.Value();
-            zeqtest::Mat4 world = zeqtest::FileLocalMatrix(v);
             const auto above = global.find(node.GetParent());
-            if (above != global.end()) world = zeqtest::Multiply(world, above->second);
-            global[&node] = world;
-            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(world);
+            const zeqtest::Mat4 m = world(node, time, above != global.end() ? &above->second : nullptr);
+            global[&node] = m;
+            worlds[node.GetNameWithoutNameSpacePrefix().Buffer()].push_back(m);
         });
     }
     return worlds;
+}
+
+}  // namespace
+
+std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
+                                                             const std::vector<double>& times) {
+    return Worlds(path, times, [](KZeqNode& node, KTime time, const zeqtest::Mat4* above) {
+        KZeqTakeNode* take = node.GetCurrentTakeNode();
+        if (!take) take = node.GetDefaultTakeNode();
+        const auto at = [&](KFCurve* curve, double otherwise) {
+            return curve ? static_cast<double>(curve->Evaluate(time)) : otherwise;
+        };
+        KZeqNodeProperties& p = *node.GetPropertyHandler();
+        zeqtest::FileTransformValues v;
+        KFCurve* t[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+        KFCurve* s[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+        for (int i = 0; i < 3; ++i) {
+            v.t[i] = at(t[i], 0.0);
+            v.r[i] = at(r[i], 0.0);
+            v.s[i] = at(s[i], 1.0);
+            v.rotationOffset[i] = p.RotationOffset.Value().mData[i];
+            v.rotationPivot[i] = p.RotationPivot.Value().mData[i];
+            v.preRotation[i] = p.PreRotation.Value().mData[i];
+            v.postRotation[i] = p.PostRotation.Value().mData[i];
+            v.scalingOffset[i] = p.ScalingOffset.Value().mData[i];
+            v.scalingPivot[i] = p.ScalingPivot.Value().mData[i];
+        }
+        v.rotationOrder = static_cast<int>(p.RotationOrder.Value());
+        v.rotationActive = p.RotationActive.Value();
+        const zeqtest::Mat4 local = zeqtest::FileLocalMatrix(v);
+        return above ? zeqtest::Multiply(local, *above) : local;
+    });
+}
+
+std::map<std::string, std::vector<zeqtest::Mat4>> SdkWorlds(const std::string& path,
+                                                            const std::vector<double>& times) {
+    return Worlds(path, times, [](KZeqNode& node, KTime time, const zeqtest::Mat4*) {
+        const KZeqXMatrix global = node.EvaluateGlobalTransform(time);
+        zeqtest::Mat4 world{};
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) world[i][j] = global.mData[i][j];
+        return world;
+    });
 }
 
 ::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got) {

@@ -74,11 +74,19 @@ std::vector<std::string> Warnings(const std::string& text);
 // How many NURBS surface shapes the transform has.
 unsigned ShapeCount(const std::string& transform);
 
+// Two texts alike word by word, numbers within 1e-5 relative (what a float file rounds).
+bool SameWords(const std::string& x, const std::string& y);
+// Two dumps of the host alike, line by line (SameWords). Left out: the playback range, which
+// follows the take's keys, and the value of a disabled limit, which does nothing.
+::testing::AssertionResult SameDump(const std::string& want, const std::string& got);
+
 // The world matrices a Zeq file gives its models at each of the times (by name), from its values
 // alone: the take "Take 001" where the file has one, else the default take, through the format's
 // own transform (kfiletransform_support.h, written apart from the SDK).
 std::map<std::string, std::vector<zeqtest::Mat4>> FileWorlds(const std::string& path,
                                                              const std::vector<double>& times);
+// The same by the SDK's own evaluation of the file (KZeqNode::EvaluateGlobalTransform).
+std::map<std::string, std::vector<zeqtest::Mat4>> SdkWorlds(const std::string& path, const std::vector<double>& times);
 // Within 1e-5 of the larger of the two and 10 (float values of a few levels of nodes), the last
 // column aside.
 ::testing::AssertionResult NearWorld(const zeqtest::Mat4& want, const zeqtest::Mat4& got);

@@ -6,11 +6,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "fcurve/kfcurve.h"
 #include "io/kzeqexporter.h"
+#include "plugin/zeqtulolookatrig.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqtakenode.h"
@@ -18,6 +23,7 @@
 
 using namespace zeqsdk_400;
 using namespace importtest;
+using zeqtest::Mat4;
 
 namespace {
 
@@ -33,11 +39,25 @@ struct AimCase {
 const int k6 = KZeqExporter::eZEQ_BINARY;
 
 const AimCase kAimCases[] = {
-    // A null holding only a camera and its targets is the camera's rig, whatever its name.
+    // A null holding a camera aimed at a node beside it is the camera's rig, whatever its name and
+    // whatever else of the user's it holds.
     {"MeshAimWithChild", "G(Cam@A A=mesh*(Kid=light))", k6, "G=|G Cam=|G|Cam A=|G|A Kid=|G|A|Kid", "G: Cam A", ""},
+    // The host takes an aim of the file's (no locator of its camera command) by its place after
+    // the camera, and a node after that for its up node: a node of the user's goes before the camera.
     {"MeshAimWithChildBesideAnother", "G(Cam@A A=mesh*(Kid=light) B)", k6,
-     "G=|G Cam=|G|camera1_group|Cam A=|G|camera1_group|A Kid=|G|camera1_group|A|Kid B=|G|B", "camera1_group: Cam A",
-     ""},
+     "G=|G Cam=|G|Cam A=|G|A Kid=|G|A|Kid B=|G|B", "G: B Cam A", ""},
+    // A null of the user's named as the camera command names an up node carries no up node's
+    // locator: the host takes the rig's targets of the file's by their places.
+    {"UsersNullNamedAsAnUp", "G(Cam@A^B A=mesh B=light Other_up)", k6,
+     "G=|G Cam=|G|Cam A=|G|A B=|G|B Other_up=|G|Other_up", "G: Cam A B Other_up", ""},
+    // A bare aim and an up node of the file's own: the command's aim gives way to one without the
+    // aim's locator, so that the host takes the up node by its place.
+    {"BareAimOwnUp", "G(Cam@T^U T U=mesh)", k6, "G=|G Cam=|G|Cam T=|G|T U=|G|U", "G: Cam T U", ""},
+    // Holding another camera beside the rig, or two rigs, the null is the parent of its cameras.
+    {"AnotherCamera", "G(C=camera Cam@A A=mesh)", k6,
+     "G=|G C=|G|C Cam=|G|camera1_group|Cam A=|G|camera1_group|A", "camera1_group: Cam A", ""},
+    {"TwoRigsInANull", "G(Cam@A A=mesh C2@B B)", k6,
+     "G=|G Cam=|G|camera1_group1|Cam A=|G|camera1_group1|A C2=|G|camera1_group|C2 B=|G|camera1_group|B", "", ""},
     {"CameraAim", "Cam@C C=camera", k6, "Cam=|camera1_group|Cam C=|camera1_group|C", "camera1_group: Cam C", ""},
     {"LightAim", "Cam@L L=light*", k6, "Cam=|camera1_group|Cam L=|camera1_group|L", "camera1_group: Cam L", ""},
     {"SkeletonAim", "Cam@Hip Hip=joint(Knee=joint)", k6,
@@ -95,7 +115,9 @@ std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) 
 class CameraTargetTest : public ZeqTuloImportTest, public ::testing::WithParamInterface<AimCase> {
 protected:
     // The case's file and the command importing it (with its take when it has one).
-    std::string ImportCommand(const AimCase& c, SceneNodes* nodes = nullptr) {
+    // The file's cameras' targets by the camera's name: aim and up node, "" for none.
+    using Targets = std::map<std::string, std::pair<std::string, std::string>>;
+    std::string ImportCommand(const AimCase& c, SceneNodes* nodes = nullptr, Targets* targets = nullptr) {
         const std::string path = mDirectory + c.name + ".zeq";
         std::string error;
         EXPECT_TRUE(WriteSceneAs(
@@ -103,6 +125,12 @@ protected:
             [&](KZeqSdkManager& m, KZeqScene& s) {
                 const SceneNodes made = BuildScene(m, s, c.mScene);
                 if (nodes) *nodes = made;
+                const auto name = [](const KZeqNode* node) {
+                    return node ? std::string(node->GetNameWithoutNameSpacePrefix().Buffer()) : std::string();
+                };
+                for (const auto& [camera, node] : made)
+                    if (targets && node.mNode->GetCamera())
+                        (*targets)[camera] = {name(node.mNode->GetTarget()), name(node.mNode->GetTargetUp())};
             },
             c.mRow, &error))
             << error;
@@ -114,7 +142,8 @@ protected:
 TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
     const AimCase& c = GetParam();
     SceneNodes nodes;
-    ASSERT_TRUE(Run(ImportCommand(c, &nodes)));
+    Targets targets;
+    ASSERT_TRUE(Run(ImportCommand(c, &nodes, &targets)));
     const std::string group = *c.mGroup ? std::string(c.mGroup, std::strchr(c.mGroup, ':')) : "";
     for (const auto& [name, hostPath] : Pairs(c.mPaths)) {
         ASSERT_EQ(HostPath(name), hostPath) << name;
@@ -137,6 +166,31 @@ TEST_P(CameraTargetTest, EveryModelComesInInItsPlace) {
         EXPECT_EQ(static_cast<bool>(keyed), kind.back() == '*') << name;
     }
     ExpectGroupAndCameraLog(c.mGroup, c.mLog, Log());
+    // The host takes the targets in a camera's look-at group that the log does not leave out for
+    // the camera's aim and up node, and no other node for them.
+    const std::string log = Log();
+    for (const auto& [name, aimAndUp] : targets) {
+        if (HostPath(name).empty()) continue;
+        const TObject camera = standin::find(name);
+        const ZeqTuloHostRig rig = ReadHostRig(TFnDagNode(camera).parent(0));
+        if (!(rig.Camera() == camera)) continue;
+        const auto named = [](const TObject& node) {
+            return node.isNull() ? std::string("none") : std::string(TFnDependencyNode(node).name().asChar());
+        };
+        const auto taken = [&](const std::string& targetName) {
+            if (targetName.empty()) return std::string("none");
+            const bool held = !HostPath(targetName).empty() &&
+                              TFnDagNode(standin::find(targetName)).parent(0) == TFnDagNode(camera).parent(0);
+            const std::string about = "Camera " + name + ": ";
+            bool leftOut = false;
+            for (const char* said : {"the host cannot aim it at ", "the host cannot take ", "its up-vector target "})
+                leftOut = leftOut || log.find(about + said + targetName) != std::string::npos;
+            return held && !leftOut ? targetName : std::string("none");
+        };
+        const std::string aim = taken(aimAndUp.first);
+        EXPECT_EQ(named(rig.Aim()), aim) << name;
+        EXPECT_EQ(named(rig.Up()), aim == "none" ? "none" : taken(aimAndUp.second)) << name;
+    }
 }
 
 // The host program under --strict takes every one of these files, one after the other.
@@ -266,6 +320,93 @@ TEST_F(CameraTargetTest, TurnedInsideItsPivotsInPlace) {
             EXPECT_NEAR(world.matrix[3][1], 0, 1e-5) << kind[0] << " " << command;
             EXPECT_NEAR(world.matrix[3][2], 10.5, 1e-5) << kind[0] << " " << command;
         }
+    }
+}
+
+// A null or joint directly below a camera takes what the camera's forward-axis turn changes into
+// its own values: mirrored by its scaling, about a scaling pivot or not, keyed or not, it lands where
+// the file and the SDK's evaluation put it, as its twin below a null does, and nothing is said of
+// its place. The worked example: the camera at (1, 2, 3) turned (10, 20, 30), the child at
+// (0.5, -0.25, 0.75) turned (15, 0, 0), scaled (1.27, 1.25, -0.875) about the scaling pivot
+// (0.39, 0.42, 1.08), lands at (2.7213, 1.4610, 5.2012); the others are drawn, negative on each axis,
+// on two, on all three and on none; the last keyed from that scaling to (0.8, 1.6, -1.4) over 1 s.
+TEST_F(CameraTargetTest, MirroredChildScaledAboutAPivotInPlace) {
+    struct Child {
+        std::string mName;
+        const char* mKind;
+        KZeqVector4 mT, mR, mS, mPivot;
+    };
+    const Child example{"Kid", "null", KZeqVector4(0.5, -0.25, 0.75, 0), KZeqVector4(15, 0, 0, 0),
+                        KZeqVector4(1.27, 1.25, -0.875, 0), KZeqVector4(0.39, 0.42, 1.08, 0)};
+    std::vector<Child> children{example};
+    std::mt19937 random(132);
+    const auto value = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    const double kSigns[][3] = {{-1, 1, 1}, {1, -1, 1}, {1, 1, -1}, {-1, -1, 1}, {-1, -1, -1}, {1, 1, 1}};
+    for (const char* kind : {"null", "skeleton:2"})
+        for (const auto& signs : kSigns)
+            for (bool pivot : {true, false}) {
+                Child c{"c" + std::to_string(children.size()), kind, {}, {}, {}, {}};
+                for (int i = 0; i < 3; ++i) {
+                    c.mT[i] = value(-2, 2);
+                    c.mR[i] = value(-170, 170);
+                    c.mS[i] = signs[i] * value(0.5, 2);
+                    c.mPivot[i] = pivot ? value(-1.5, 1.5) : 0;
+                }
+                children.push_back(c);
+            }
+    children.push_back(example);
+    children.back().mName = "KidKeyed";
+    const std::vector<double> times = {0.0, 0.5, 1.0};
+    const std::string file = Write("mirrored_child", [&](KZeqSdkManager& m, KZeqScene& s) {
+        std::vector<KZeqNode*> made;
+        for (const char* above : {"Cam", "Nul"}) {
+            const bool camera = above == std::string("Cam");
+            KZeqNode* parent = AddNode(m, s.GetRootNode(), above, camera ? "camera" : "null");
+            parent->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+            parent->SetDefaultR(KZeqVector4(10, 20, 30, 0));
+            made.push_back(parent);
+            for (const Child& c : children) {
+                KZeqNode* node = AddNode(m, parent, (camera ? c.mName : c.mName + "_n").c_str(), c.mKind);
+                node->SetDefaultT(c.mT);
+                node->SetDefaultR(c.mR);
+                node->SetDefaultS(c.mS);
+                node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+                node->SetScalingPivot(KZeqNode::eSOURCE_SET, c.mPivot);
+                made.push_back(node);
+            }
+        }
+        // Every node in the take, its curves without keys but the last child's scaling.
+        s.CreateTake("Take 001");
+        for (KZeqNode* node : made) {
+            node->SetCurrentTakeNode("Take 001");
+            const std::string name = node->GetNameWithoutNameSpacePrefix().Buffer();
+            if (name != "KidKeyed" && name != "KidKeyed_n") continue;
+            KZeqTakeNode* take = node->GetCurrentTakeNode();
+            KFCurve* scaling[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+            const float to[3] = {0.8f, 1.6f, -1.4f};
+            for (int axis = 0; axis < 3; ++axis) {
+                Key(scaling[axis], 0.0, static_cast<float>(example.mS[axis]));
+                Key(scaling[axis], 1.0, to[axis]);
+            }
+        }
+    });
+    const auto worlds = FileWorlds(file, times), evaluated = SdkWorlds(file, times);
+    // Without the take (the default values, those of the take's start), then with it.
+    for (const bool take : {false, true}) {
+        ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + file + "\"" + (take ? " -take 0" : ""))) << Log();
+        const Mat4 kid = HostWorld("Kid", 0);
+        EXPECT_NEAR(kid[3][0], 2.7213, 1e-4);
+        EXPECT_NEAR(kid[3][1], 1.4610, 1e-4);
+        EXPECT_NEAR(kid[3][2], 5.2012, 1e-4);
+        for (const Child& c : children)
+            for (const std::string& name : {c.mName, c.mName + "_n"}) {
+                for (std::size_t k = 0; k < (take ? times.size() : 1); ++k) {
+                    const Mat4 host = HostWorld(name, times[k]);
+                    EXPECT_TRUE(NearWorld(worlds.at(name)[k], host)) << name << " at " << times[k] << ", take " << take;
+                    EXPECT_TRUE(NearWorld(evaluated.at(name)[k], host)) << name << " at " << times[k] << ", take " << take;
+                }
+                EXPECT_EQ(Log().find("Node " + name + ": the forward-axis turn"), std::string::npos) << Log();
+            }
     }
 }
 

@@ -376,7 +376,8 @@ TEST_F(GeometryTest, LightsOfEachType) {
 }
 
 // Cameras through the host's camera command: 1, 2 or 3 nodes, named after the scene's nodes; the
-// group moves under the parent's host node; a camera under the root stays where it was made.
+// group moves under the parent's host node (a parent of two rigs); a camera under the root stays
+// where it was made.
 TEST_F(GeometryTest, CamerasWithAimAndUp) {
     ASSERT_TRUE(Import(Write("cameras", [](KZeqSdkManager& m, KZeqScene& s) {
         KZeqNode* rig = AddNode(m, s.GetRootNode(), "rig");
@@ -384,6 +385,7 @@ TEST_F(GeometryTest, CamerasWithAimAndUp) {
         plain->GetCamera()->SetProjectionType(KZeqCameraTypes::eORTHOGONAL);
         KZeqNode* aimed = AddNode(m, rig, "Aimed", "camera");
         aimed->SetTarget(AddNode(m, rig, "AimedTarget"));
+        AddNode(m, rig, "Other", "camera")->SetTarget(AddNode(m, rig, "OtherTarget"));
         KZeqNode* full = AddNode(m, s.GetRootNode(), "Full", "camera");
         full->SetTarget(AddNode(m, s.GetRootNode(), "FullTarget"));
         full->SetTargetUp(AddNode(m, s.GetRootNode(), "FullUp"));
@@ -393,6 +395,7 @@ TEST_F(GeometryTest, CamerasWithAimAndUp) {
     // The host names each group after the camera it made ("camera1"), before the camera is renamed.
     EXPECT_EQ(HostPath("Aimed"), "|rig|camera1_group|Aimed");
     EXPECT_EQ(HostPath("AimedTarget"), "|rig|camera1_group|AimedTarget");
+    EXPECT_EQ(HostPath("Other"), "|rig|camera1_group1|Other");
     EXPECT_EQ(HostPath("Full"), "|camera1_group|Full");
     EXPECT_EQ(HostPath("FullTarget"), "|camera1_group|FullTarget");
     EXPECT_EQ(HostPath("FullUp"), "|camera1_group|FullUp");
@@ -585,8 +588,8 @@ struct MergeRigCase {
     const char* name;
     const char* mFirst;    // BuildScene's notation, imported into a new scene
     const char* mDeleted;  // host nodes deleted after that, by name; "+name": a transform made at the top,
-                           // "+name>group" one of the user's in group; "name>group": the node moved to
-                           // the end of group
+                           // "+name>group" one of the user's in group ("+name=camera>group" a camera);
+                           // "name>group": the node moved to the end of group
     const char* mMerged;   // the file merged then
     KZeqUserParams::ELoadMode mMode;
     const char* mPaths;  // "name=|host|path ...", "name=" for none
@@ -606,8 +609,8 @@ const MergeRigCase kMergeRigCases[] = {
      KZeqUserParams::kMerge, "Cam=|Rig|Cam A=|Rig|A U=|Rig|U Rig1=", "Rig: Cam A U", "", false},
     {"HostsOwnGroupBoundAgain", "Cam@T T", "", "Cam@T T", KZeqUserParams::kMerge,
      "Cam=|camera1_group|Cam T=|camera1_group|T camera1_group1=", "camera1_group: Cam T", "", false},
-    {"CameraJoinsTheHostsOwnGroup", "P(Cam@T^U T U X)", "Cam", "P(Cam@T^U T U X)", KZeqUserParams::kMerge,
-     "Cam=|P|camera1_group|Cam T=|P|camera1_group|T", "camera1_group: Cam T U", "", false},
+    {"CameraJoinsTheHostsOwnGroup", "Cam@T^U T U X", "Cam", "Cam@T^U T U X", KZeqUserParams::kMerge,
+     "Cam=|camera1_group|Cam T=|camera1_group|T", "camera1_group: Cam T U", "", false},
     {"BareAimMadeInItsGroup", "Rig(Cam@T^U T U)", "T", "Rig(Cam@T^U T U)", KZeqUserParams::kMerge,
      "Cam=|Rig|Cam T=|Rig|T U=|Rig|U", "Rig: Cam T U", "", false},
     {"BareAimOutsideAGroupStays", "Rig(T)", "", "Rig(Cam@T T)", KZeqUserParams::kMerge,
@@ -623,36 +626,39 @@ const MergeRigCase kMergeRigCases[] = {
      "keeps its orientation.",
      true},
     // A node of the user's in the look-at group the host made, or in the group of the file that
-    // became one: the group binds as the rig the host has, aimed as the host aims its first node
-    // (a group of four too), and the user's node stays there.
-    {"UsersNodeInTheHostsOwnGroup", "P(Cam@T T X)", "+Mine>camera1_group", "P(Cam@T T X)", KZeqUserParams::kMerge,
-     "Cam=|P|camera1_group|Cam T=|P|camera1_group|T Mine=|P|camera1_group|Mine camera1_group1= Cam1= T1=",
+    // became one: the group binds as the rig the host has, aimed as the host aims its camera (a
+    // group of four too), and the user's node stays there.
+    {"UsersNodeInTheHostsOwnGroup", "Cam@T T X", "+Mine>camera1_group", "Cam@T T X", KZeqUserParams::kMerge,
+     "Cam=|camera1_group|Cam T=|camera1_group|T Mine=|camera1_group|Mine camera1_group1= Cam1= T1=",
      "camera1_group: Cam T Mine", "", false},
-    {"UsersNodeMakesTheHostsOwnGroupOfFour", "P(Cam@T^U T U X)", "+Mine>camera1_group", "P(Cam@T^U T U X)",
-     KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam camera1_group1= Cam1=", "camera1_group: Cam T U Mine", "",
+    {"UsersNodeMakesTheHostsOwnGroupOfFour", "Cam@T^U T U X", "+Mine>camera1_group", "Cam@T^U T U X",
+     KZeqUserParams::kMerge, "Cam=|camera1_group|Cam camera1_group1= Cam1=", "camera1_group: Cam T U Mine", "",
      false},
     {"UsersNodeInTheFilesGroup", "P(Cam@T T)", "+Mine>P", "P(Cam@T T)", KZeqUserParams::kMerge,
      "Cam=|P|Cam T=|P|T Mine=|P|Mine P1= Cam1=", "P: Cam T Mine", "", false},
-    {"CameraJoinsBeforeTheUsersNode", "P(Cam@T T X)", "Cam +Mine>camera1_group", "P(Cam@T T X)",
-     KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam Mine=|P|camera1_group|Mine camera1_group1=",
+    // A node of the user's the file's group holds, made again, goes where the file has it.
+    {"UsersNodeOfTheFileMadeAgainInItsPlace", "P(Cam@T X T)", "X", "P(Cam@T X T)", KZeqUserParams::kMerge,
+     "Cam=|P|Cam X=|P|X T=|P|T X1=", "P: Cam X T", "", false},
+    {"CameraJoinsBeforeTheUsersNode", "Cam@T T X", "Cam +Mine>camera1_group", "Cam@T T X",
+     KZeqUserParams::kMerge, "Cam=|camera1_group|Cam Mine=|camera1_group|Mine camera1_group1=",
      "camera1_group: Cam T Mine", "", false},
-    {"UsersNodeInTheHostsOwnGroupExclusive", "P(Cam@T T X)", "+Mine>camera1_group", "P(Cam@T T X)",
-     KZeqUserParams::kExclusiveMerge, "Cam=|P|camera1_group|Cam camera1_group1=", "camera1_group: Cam T Mine", "",
+    {"UsersNodeInTheHostsOwnGroupExclusive", "Cam@T T X", "+Mine>camera1_group", "Cam@T T X",
+     KZeqUserParams::kExclusiveMerge, "Cam=|camera1_group|Cam camera1_group1=", "camera1_group: Cam T Mine", "",
      false},
-    // The camera after the user's node in its group is no rig of the file's: it stays, and the log
-    // says where it is.
-    {"CameraAfterTheUsersNodeStays", "P(Cam@T T)", "+Mine>P Cam>P", "P(Cam@T T)", KZeqUserParams::kMerge,
-     "Cam=|P|Cam T=|P|T Mine=|P|Mine", "P: T Mine Cam",
-     "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig in the file's "
-     "order; the aim is left out and the camera keeps its orientation; T stays in P as a node of its own, taking "
-     "the file's values.",
-     true},
-    {"CameraAfterTheUsersNodeStaysInTheHostsOwnGroup", "P(Cam@T T X)", "+Mine>camera1_group Cam>camera1_group",
-     "P(Cam@T T X)", KZeqUserParams::kMerge, "Cam=|P|camera1_group|Cam T=|P|camera1_group|T camera1_group1= Cam1= T1=",
-     "camera1_group: T Mine Cam",
-     "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig in the file's "
-     "order; the aim is left out and the camera keeps its orientation; T stays in camera1_group as a node of its "
-     "own, taking the file's values.",
+    // The camera after the user's node in its group is the group's camera all the same, aimed at
+    // its aim: the merge changes nothing there.
+    {"CameraAfterTheUsersNodeKeepsItsAim", "P(Cam@T T)", "+Mine>P Cam>P", "P(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|P|Cam T=|P|T Mine=|P|Mine", "P: T Mine Cam", "", false},
+    {"CameraAfterTheUsersNodeKeepsItsAimInTheHostsOwnGroup", "Cam@T T X", "+Mine>camera1_group Cam>camera1_group",
+     "Cam@T T X", KZeqUserParams::kMerge, "Cam=|camera1_group|Cam T=|camera1_group|T camera1_group1= Cam1= T1=",
+     "camera1_group: T Mine Cam", "", false},
+    // A camera of the user's first in the group is the one the host aims: the file's camera stays,
+    // and the log says where it is.
+    {"UsersCameraFirstTakesTheAim", "P(Cam@T T)", "+Mine=camera>P Cam>P T>P", "P(Cam@T T)", KZeqUserParams::kMerge,
+     "Cam=|P|Cam T=|P|T Mine=|P|Mine", "P: Mine Cam T",
+     "Camera Cam: it was in the host scene before, in a look-at group that does not hold its rig as the file has "
+     "it; the aim is left out and the camera keeps its orientation; T stays in P as a node of its own, taking the "
+     "file's values.",
      true},
     {"ExclusiveMakesNothing", "Rig(Cam@A A=mesh)", "Cam", "Rig(Cam@A A=mesh)", KZeqUserParams::kExclusiveMerge,
      "Cam= A=|Rig|A", "Rig: A", "", false},
@@ -673,7 +679,10 @@ TEST_P(MergeRigTest, BindsTheRigByName) {
             ASSERT_FALSE(group.isNull()) << name;
         }
         if (name[0] == '+') {
-            standin::createNode("transform", name.substr(1, into - 1), group);
+            const std::string made = name.substr(1, into - 1);
+            const std::size_t kind = made.find("=camera");
+            const TObject node = standin::createNode("transform", made.substr(0, kind), group);
+            if (kind != std::string::npos) standin::createNode("camera", "", node);
         } else if (into != std::string::npos) {
             TObject node = standin::find(name.substr(0, into));
             TFnDagNode(group).removeChild(node);

@@ -210,7 +210,7 @@ private:
         const bool active = Pick(6) != 0;
         node.GetLimits().SetRotationLimitActive(active);
         mOut.mKinds[active ? "rotation active" : "rotation inactive"] = true;
-        // The host turns every transform by its rotate axis, whether rotation is active or not.
+        // A post-rotation where rotation is on (RotationActiveTest takes it off).
         const bool post = active && Pick(3) == 0 && !plain;
         if (post) {
             node.SetPostRotation(set, Any(180));
@@ -569,6 +569,157 @@ TEST_F(TurnedScalingTest, SaysWhatItCannotHold) {
             EXPECT_TRUE(NearWorld(worlds.at(n.mName)[k], exported.at(n.mName)[k]))
                 << n.mName << " exported, at " << kTimes[k] << " s";
     }
+}
+
+// "RotationActive" off, the file's pre- and post-rotation take no part in its node's transform (in
+// the SDK's evaluation as in the format's own), and the host takes none either. A node of each
+// kind (null, joint, mesh, camera, point, directional and spot light) with a pre-rotation, a
+// post-rotation or both, rotation on or off, its rotation keyed where it has both, and a null below
+// each: every one lands where the file and the SDK put it, at the keys and between them; from the
+// host's export, the same again. The worked example: a null at (1, 2, 3) with the post-rotation
+// (45, 0, 0) and rotation off puts its child at (0, 1, 0) at (1, 3, 3), not at (1, 2.7071, 2.2929).
+using RotationActiveTest = PreRotationPropertyTest;
+
+TEST_F(RotationActiveTest, PreAndPostRotationCountOnlyWhileActive) {
+    const struct {
+        const char* mKind;
+        const Mat4* mTurn;
+    } kinds[] = {{"null", nullptr},
+                 {"skeleton:2", nullptr},
+                 {"mesh", nullptr},
+                 {"camera", &kHostCameraFromFile},
+                 {"light:0", nullptr},
+                 {"light:1", &kHostLightFromFile},
+                 {"light:2", &kHostLightFromFile}};
+    const char* const kWhat[] = {"pre", "post", "both"};
+    struct Placed {
+        std::string mName;
+        const Mat4* mTurn;
+    };
+    std::vector<Placed> placed{{"Ex", nullptr}, {"ExKid", nullptr}};
+    const std::string file = Write("rotationactive", [&](KZeqSdkManager& m, KZeqScene& s) {
+        const KZeqNode::EPivotSet set = KZeqNode::eSOURCE_SET;
+        KZeqNode* example = AddNode(m, s.GetRootNode(), "Ex");
+        example->SetDefaultT(KZeqVector4(1, 2, 3, 0));
+        example->SetPivotState(set, KZeqNode::ePIVOT_STATE_ACTIVE);
+        example->SetPostRotation(set, KZeqVector4(45, 0, 0, 0));
+        example->GetLimits().SetRotationLimitActive(false);
+        AddNode(m, example, "ExKid")->SetDefaultT(KZeqVector4(0, 1, 0, 0));
+        std::vector<KZeqNode*> keyed;
+        double place = 0;
+        for (const auto& kind : kinds)
+            for (bool active : {false, true})
+                for (const char* what : kWhat) {
+                    const std::string name = std::string("n") + std::to_string(placed.size());
+                    KZeqNode* node = std::string(kind.mKind) == "mesh"
+                                         ? AddTriangle(m, s.GetRootNode(), name.c_str())->GetNode()
+                                         : AddNode(m, s.GetRootNode(), name.c_str(), kind.mKind);
+                    node->SetDefaultT(KZeqVector4(place += 2, 1, -1, 0));
+                    node->SetDefaultR(KZeqVector4(20, -30, 40, 0));
+                    node->SetPivotState(set, KZeqNode::ePIVOT_STATE_ACTIVE);
+                    if (what != std::string("post")) node->SetPreRotation(set, KZeqVector4(30, 45, -60, 0));
+                    if (what != std::string("pre")) node->SetPostRotation(set, KZeqVector4(-20, 35, 50, 0));
+                    node->GetLimits().SetRotationLimitActive(active);
+                    KZeqNode* kid = AddNode(m, node, (name + "Kid").c_str());
+                    kid->SetDefaultT(KZeqVector4(0.5, 1, -0.25, 0));
+                    kid->SetDefaultR(KZeqVector4(0, 0, 25, 0));
+                    placed.push_back({name, kind.mTurn});
+                    placed.push_back({name + "Kid", nullptr});
+                    if (what == std::string("both")) keyed.push_back(node);
+                }
+        s.CreateTake("Take 001");
+        for (KZeqNode* node : keyed) {
+            node->SetCurrentTakeNode("Take 001");
+            KZeqTakeNode* take = node->GetCurrentTakeNode();
+            const float keys[3][2] = {{20, 110}, {-30, 15}, {40, -35}};
+            KFCurve* r[3] = {take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ()};
+            for (int axis = 0; axis < 3; ++axis)
+                for (int i = 0; i < 2; ++i) Key(r[axis], i, keys[axis][i]);
+        }
+    });
+    const auto worlds = FileWorlds(file, Times()), evaluated = SdkWorlds(file, Times());
+    ASSERT_EQ(worlds.size(), placed.size());
+    ASSERT_TRUE(Run("ZEQExportShowUI 0"));
+    const std::string back = mDirectory + "back.zeq";
+    for (const bool again : {false, true}) {
+        const std::string from = again ? back : file, road = again ? "exported and imported again" : "imported";
+        ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + from + "\" -take 0")) << Log();
+        EXPECT_EQ(Log().find(" differ"), std::string::npos) << Log();
+        for (const Placed& node : placed)
+            for (std::size_t k = 0; k < std::size(kTimes); ++k) {
+                const Mat4 host = HostWorld(node.mName, kTimes[k]);
+                const auto turned = [&](const Mat4& m) { return node.mTurn ? zeqtest::Multiply(*node.mTurn, m) : m; };
+                EXPECT_TRUE(NearWorld(turned(worlds.at(node.mName)[k]), host))
+                    << node.mName << " " << road << ", at " << kTimes[k] << " s";
+                EXPECT_TRUE(NearWorld(turned(evaluated.at(node.mName)[k]), host))
+                    << node.mName << " " << road << ", at " << kTimes[k] << " s";
+            }
+        const Mat4 kid = HostWorld("ExKid", 0);
+        EXPECT_NEAR(kid[3][0], 1, 1e-6);
+        EXPECT_NEAR(kid[3][1], 3, 1e-6);
+        EXPECT_NEAR(kid[3][2], 3, 1e-6);
+        if (!again) {
+            ASSERT_TRUE(Run("ZEQExport -f \"" + back + "\""));
+        }
+    }
+}
+
+// The host's joint orient and rotate axis go out as a pre- and a post-rotation with "RotationActive"
+// on, so that they count in the file as in the host: a joint with an orient, a transform and a
+// camera with a rotate axis, each holding a child, are in the file where the host has them, and
+// come back there.
+TEST_F(RotationActiveTest, TheHostsOrientAndRotateAxisGoOutActive) {
+    ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("file -f -new") && Run("camera"));
+    const TObject joint = standin::createNode("joint", "j");
+    const TObject transform = standin::createNode("transform", "t");
+    const TObject camera = standin::find("camera1");
+    const auto set = [](const TObject& node, const char* attribute, double x, double y, double z) {
+        TFnDependencyNode fn(node);
+        const double values[3] = {x, y, z};
+        for (int axis = 0; axis < 3; ++axis)
+            fn.findPlug((std::string(attribute) + "XYZ"[axis]).c_str()).setValue(values[axis] * M_PI / 180);
+    };
+    set(joint, "jointOrient", 30, 45, -60);
+    set(transform, "rotateAxis", -20, 35, 50);
+    set(camera, "rotateAxis", 10, -25, 70);
+    double place = 0;
+    for (const TObject& node : {joint, transform, camera}) {
+        TFnTransform(node).setTranslation(TVector(place += 2, 1, -1), TSpace::kTransform);
+        set(node, "rotate", 20, -30, 40);
+        const TObject kid = standin::createNode("transform", TFnDependencyNode(node).name().asChar() + std::string("Kid"), node);
+        TFnTransform(kid).setTranslation(TVector(0.5, 1, -0.25), TSpace::kTransform);
+    }
+    const struct {
+        const char* mName;
+        const Mat4* mTurn;
+    } nodes[] = {{"j", nullptr}, {"jKid", nullptr}, {"t", nullptr}, {"tKid", nullptr},
+                 {"camera1", &kHostCameraFromFile}, {"camera1Kid", nullptr}};
+    std::map<std::string, Mat4> host;
+    for (const auto& node : nodes) host[node.mName] = HostWorld(node.mName, 0);
+
+    const std::string file = mDirectory + "host.zeq";
+    ASSERT_TRUE(Run("ZEQExport -f \"" + file + "\""));
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    ASSERT_TRUE(importer->Initialize(file.c_str()) && importer->Import(scene));
+    int counted = 0;
+    VisitDepthFirst(scene.GetRootNode(), [&](KZeqNode& node) {
+        const std::string name = node.GetNameWithoutNameSpacePrefix().Buffer();
+        if (name != "j" && name != "t" && name != "camera1") return;
+        EXPECT_TRUE(node.PreAndPostRotationCount()) << name;
+        ++counted;
+    });
+    EXPECT_EQ(counted, 3);
+    const auto worlds = FileWorlds(file, {0.0}), evaluated = SdkWorlds(file, {0.0});
+    for (const auto& node : nodes) {
+        const auto turned = [&](const Mat4& m) { return node.mTurn ? zeqtest::Multiply(*node.mTurn, m) : m; };
+        EXPECT_TRUE(NearWorld(host[node.mName], turned(worlds.at(node.mName)[0]))) << node.mName << " in the file";
+        EXPECT_TRUE(NearWorld(host[node.mName], turned(evaluated.at(node.mName)[0]))) << node.mName << " by the SDK";
+    }
+    ASSERT_TRUE(Run("file -f -new") && Run("ZEQImport -f \"" + file + "\"")) << Log();
+    for (const auto& node : nodes)
+        EXPECT_TRUE(NearWorld(host[node.mName], HostWorld(node.mName, 0))) << node.mName << " imported again";
 }
 
 // The seeds reach every order keyed in each way and not at all, and every other kind; asked for

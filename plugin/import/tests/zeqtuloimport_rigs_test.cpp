@@ -601,11 +601,15 @@ TEST_P(RigPropertyTest, ArriveInPlaceAndComeBackAlike) {
         const std::vector<std::string> cameras = HostPathsOf(aimed.mPath);
         ASSERT_EQ(cameras.size(), 1u) << aimed.mCamera;
         TDagPath group;
-        ASSERT_TRUE(TDagPath::getAPathTo(standin::find(cameras[0]), group) && group.pop(1));
-        const std::vector<std::string> held =
-            group.length() > 0 && group.apiType() == TFn::kLookAt ? Children(group.node()) : std::vector<std::string>();
-        const bool aimKept = !aimed.mAim.empty() && held.size() > 1 && held[0] == aimed.mCamera && held[1] == aimed.mAim;
-        const bool upKept = !aimed.mUp.empty() && aimKept && held.size() > 2 && held[2] == aimed.mUp;
+        const TObject camera = standin::find(cameras[0]);
+        ASSERT_TRUE(TDagPath::getAPathTo(camera, group) && group.pop(1));
+        // What the host makes of the camera's look-at group.
+        const ZeqTuloHostRig rig = group.length() > 0 ? ReadHostRig(group.node()) : ZeqTuloHostRig();
+        const auto named = [](const TObject& node, const std::string& name) {
+            return !node.isNull() && name == TFnDependencyNode(node).name().asChar();
+        };
+        const bool aimKept = !aimed.mAim.empty() && rig.Camera() == camera && named(rig.Aim(), aimed.mAim);
+        const bool upKept = !aimed.mUp.empty() && aimKept && named(rig.Up(), aimed.mUp);
         aimKeptOf[aimed.mPath] = aimKept;
         const std::string about = "Camera " + aimed.mCamera + ": ";
         if (!aimed.mAim.empty() && !aimKept) {
@@ -738,20 +742,6 @@ State HostState() {
     return state;
 }
 
-// Two texts alike word by word, numbers within 1e-5 relative (what a float file rounds).
-bool SameWords(const std::string& x, const std::string& y) {
-    std::istringstream wx(x), wy(y);
-    for (std::string u, v;;) {
-        const bool more = static_cast<bool>(wx >> u), other = static_cast<bool>(wy >> v);
-        if (!more || !other) return more == other;
-        char* endU = nullptr;
-        char* endV = nullptr;
-        const double p = std::strtod(u.c_str(), &endU), q = std::strtod(v.c_str(), &endV);
-        if (u != v && !(!*endU && !*endV && std::fabs(p - q) <= 1e-5 * std::max({1.0, std::fabs(p), std::fabs(q)})))
-            return false;
-    }
-}
-
 // With values false, the nodes alone: their paths, kinds and what look-at groups hold. With
 // exported, what the scene's own export merged back may change: a camera's own scaling, which the
 // export writes as 1 (the nodes below it take it in), and the place of a node the export's log
@@ -778,26 +768,6 @@ bool SameWords(const std::string& x, const std::string& y) {
     }
     if (gone.empty() && added.empty() && differ.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "gone:" << gone << "\nnew:" << added << differ;
-}
-
-// Two dumps of the host alike, line by line (SameWords). Left out: the playback range, which
-// follows the take's keys, and the value of a disabled limit, which does nothing.
-::testing::AssertionResult SameDump(const std::string& want, const std::string& got) {
-    const auto lines = [](const std::string& text) {
-        std::vector<std::string> kept;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("time ", 0) != 0 && !(line.rfind("  limit ", 0) == 0 && line.find(" enabled 0 ") != std::string::npos))
-                kept.push_back(line);
-        return kept;
-    };
-    const std::vector<std::string> a = lines(want), b = lines(got);
-    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-        const std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
-        if (!SameWords(x, y))
-            return ::testing::AssertionFailure() << "line " << i + 1 << ": " << x << "\n  against " << y;
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // The dump less what the scene's own export merged back may change (SameState's exported): the
@@ -1010,12 +980,12 @@ protected:
     }
 };
 
-// Whether the host aims the camera at the path: first in a look-at group of two nodes or more.
+// Whether the host aims the camera at the path: the camera of its look-at group, with an aim.
 bool AimedWhereItIs(const TDagPath& camera) {
     TDagPath group = camera;
-    if (!group.pop(1) || group.length() == 0 || group.apiType() != TFn::kLookAt) return false;
-    const std::vector<std::string> held = Children(group.node());
-    return held.size() >= 2 && held[0] == TFnDependencyNode(camera.node()).name().asChar();
+    if (!group.pop(1) || group.length() == 0) return false;
+    const ZeqTuloHostRig rig = ReadHostRig(group.node());
+    return rig.mPlaces.Aims() && rig.Camera() == camera.node();
 }
 
 // How many cameras hold a place after the first in their look-at group.

@@ -13,6 +13,7 @@
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
+#include "scene/kzeqnodeproperties.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzequserproperty.h"
 #include "scene/kzeqtakenode.h"
@@ -36,6 +37,12 @@ protected:
         property->ModifyFlag(KZeqUserProperty::eUSER, true);
         node.AddProperty(property);
         return property;
+    }
+    // Rotation active, as a file read with "RotationActive" on leaves the node: its pre- and
+    // post-rotation count.
+    static void RotationOn(KZeqNode* node) {
+        node->GetLimits().SetRotationLimitActive(true);
+        node->GetPropertyHandler()->RotationActive.Value() = true;
     }
     static std::string AttributeOf(ZeqTuloNode& node, const char* label) {
         const KString* name = node.GetUserPropertyName(label);
@@ -211,12 +218,20 @@ TEST_F(ServicesTest, HostPivotsAndDroppedLimits) {
     node->SetRotationPivot(KZeqNode::eSOURCE_SET, KZeqVector4(1, 2, 3, 0));
     node->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
     node->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 20, 0, 0));
-    node->GetLimits().SetRotationLimitActive(true);
+    RotationOn(node);
     ZeqTuloNode* joint = Add("joint", "skeleton:2");
     joint->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 40, 0));
     joint->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 30, 0));
-    joint->GetLimits().SetRotationLimitActive(true);
+    RotationOn(joint);
+    // Rotation off: its pre- and post-rotation count for nothing, in either set.
+    ZeqTuloNode* off = Add("off", "skeleton:2");
+    off->SetPreRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 40, 0));
+    off->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(0, 0, 30, 0));
     mDriver.SetTuloPivotsRecursive(mRoot);
+    for (KZeqNode::EPivotSet set : {KZeqNode::eSOURCE_SET, KZeqNode::eDESTINATION_SET}) {
+        EXPECT_EQ(off->GetPreRotation(set)[2], 0);
+        EXPECT_EQ(off->GetPostRotation(set)[2], 0);
+    }
     EXPECT_EQ(node->GetRotationPivot(KZeqNode::eDESTINATION_SET)[2], 3);
     EXPECT_EQ(node->GetPreRotation(KZeqNode::eDESTINATION_SET)[0], 0);
     EXPECT_EQ(node->GetPostRotation(KZeqNode::eDESTINATION_SET)[1], 20);
@@ -268,6 +283,7 @@ TEST_F(ServicesTest, LightAxisTurnOutNearAQuarterTurnAboutY) {
     ZeqTuloNode* spot = Add("spot", "light:2");
     spot->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(angles[0], angles[1], angles[2], 0));
     spot->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+    RotationOn(spot);
     mDriver.FillQuorbelNodeArray(mRoot);
     mDriver.SetTuloPivotsRecursive(mRoot);
     const KZeqVector4& got = spot->GetPostRotation(KZeqNode::eDESTINATION_SET);
@@ -307,8 +323,10 @@ TEST_F(ServicesTest, LightAndCameraAxisTurnsComeOut) {
     aimed->SetPostRotation(KZeqNode::eSOURCE_SET, KZeqVector4(10, 0, 0, 0));
     // Post-rotations as the export writes them, in effect; the node set decides which cameras the
     // host aims.
-    for (ZeqTuloNode* node : {spot, sun, point, camera, aimed})
+    for (ZeqTuloNode* node : {spot, sun, point, camera, aimed}) {
         node->SetPivotState(KZeqNode::eSOURCE_SET, KZeqNode::ePIVOT_STATE_ACTIVE);
+        RotationOn(node);
+    }
     mDriver.FillQuorbelNodeArray(mRoot);
     mDriver.SetTuloPivotsRecursive(mRoot);
     auto expect = [](ZeqTuloNode* node, double x, double y, double z) {

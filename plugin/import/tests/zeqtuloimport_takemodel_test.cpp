@@ -50,6 +50,7 @@ ModelTake Generate(unsigned seed) {
     ModelGenerator generator(seed);
     ModelOptions options;
     options.mKinds = {eModelNull, eModelMesh, eModelJoint, eModelCamera, eModelPointLight, eModelSpotLight};
+    options.mLateWarps = true;
     return generator.Take(options);
 }
 

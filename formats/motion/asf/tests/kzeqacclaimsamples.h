@@ -41,24 +41,40 @@ inline const SampleBone* SampleBones(int& count) {
     return kBones;
 }
 
-inline std::string SampleAsf() {
+// A skeleton of `bones` bones: copies of the capture layout one after another, each hanging from
+// the root, the names of copy c numbered c ("lfemur3"; the first copy's as they are), the last copy
+// cut short; its hierarchy one line per bone.
+inline std::string SampleAsf(int bones) {
     std::string text =
         ":version 1.10\n:name VICON\n:units\n  mass 1.0\n  length 0.45\n  angle deg\n:documentation\n  made on the spot\n"
         ":root\n   order TX TY TZ RX RY RZ\n   axis XYZ\n   position 0 0 0\n   orientation 0 0 0\n:bonedata\n";
     int count = 0;
-    const SampleBone* bones = SampleBones(count);
+    const SampleBone* layout = SampleBones(count);
+    const auto Named = [](const char* name, int copy) {
+        return copy == 0 || std::string(name) == "root" ? std::string(name) : name + std::to_string(copy);
+    };
+    std::string hierarchy = ":hierarchy\n  begin\n";
     char line[256];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(line, sizeof(line), "  begin\n    id %d\n    name %s\n    direction %s\n    length %g\n", i + 1,
-                      bones[i].mName, bones[i].mDirection, bones[i].mLength);
+    for (int b = 0; b < bones; ++b) {
+        const SampleBone& bone = layout[b % count];
+        const int copy = b / count;
+        const std::string name = Named(bone.mName, copy);
+        std::snprintf(line, sizeof(line), "  begin\n    id %d\n    name %s\n    direction %s\n    length %g\n", b + 1,
+                      name.c_str(), bone.mDirection, bone.mLength);
         text += line;
         text += "    axis 0 0 20 XYZ\n";
-        if (*bones[i].mDofs) text += std::string("    dof ") + bones[i].mDofs + "\n";
+        if (*bone.mDofs) text += std::string("    dof ") + bone.mDofs + "\n";
         text += "  end\n";
+        hierarchy += "    " + Named(bone.mParent, copy) + " " + name + "\n";
     }
-    text += ":hierarchy\n  begin\n";
-    for (int i = 0; i < count; ++i) text += std::string("    ") + bones[i].mParent + " " + bones[i].mName + "\n";
-    return text + "  end\n";
+    return text + hierarchy + "  end\n";
+}
+
+// The capture layout once.
+inline std::string SampleAsf() {
+    int count = 0;
+    SampleBones(count);
+    return SampleAsf(count);
 }
 
 // count frames numbered from 1, every value a smooth function of frame and channel.

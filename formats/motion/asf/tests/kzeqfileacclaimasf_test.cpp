@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -10,8 +12,10 @@
 
 #include <unistd.h>
 
+#include "base/kstepcount.h"
 #include "fileio/tests/scratch_root.h"
 #include "formats/motion/asf/kzeqasfscene.h"
+#include "formats/motion/asf/tests/kzeqacclaimsamples.h"
 
 namespace zeqsdk_400 {
 namespace {
@@ -168,6 +172,85 @@ TEST(KZeqFileAcclaimAsf, DummyBonesDissolveIntoTheirParents) {
     // femur now starts where hip ended: its offset grew by hip's.
     EXPECT_NEAR(femur->mLocalOffset[0], 2.54, 1e-12);
     EXPECT_NEAR(removed.Bone("tibia")->mLocalOffset[1], -5.08, 1e-12);
+}
+
+// Bones named alike are found as a search from the root finds them, which the section's own moves
+// change: "z x" takes the first x (below p in the file); then the search meets the second x first,
+// and "p x" takes that one.
+TEST(KZeqFileAcclaimAsf, BonesNamedAlikeAreFoundInTheOrderOfTheTree) {
+    Parsed parsed;
+    Parse(parsed, Asf("", Bone("p", "1 0 0", "1") + Bone("x", "0 1 0", "2") + Bone("x", "0 0 1", "3") +
+                              Bone("z", "1 0 0", "4"),
+                      "  z x\n  p x\n"));
+    ASSERT_TRUE(parsed.mOk);
+    const KZeqAsfNode* root = parsed.mScene->GetRoot();
+    ASSERT_EQ(root->GetChildCount(), 2);
+    const KZeqAsfNode* p = root->GetChild(0);
+    const KZeqAsfNode* z = root->GetChild(1);
+    EXPECT_STREQ(p->GetName(), "p");
+    EXPECT_STREQ(z->GetName(), "z");
+    ASSERT_EQ(p->GetChildCount(), 1);
+    ASSERT_EQ(z->GetChildCount(), 1);
+    EXPECT_NEAR(z->GetChild(0)->mLength, 2 * 2.54, 1e-12);
+    EXPECT_NEAR(p->GetChild(0)->mLength, 3 * 2.54, 1e-12);
+}
+
+// The steps of reading a skeleton (bones searched for by name, bones walked up from a parent):
+// twice the bones cost about twice the steps, for copies of the capture layout and for chains
+// as deep as a skeleton may be; and for one chain deeper than that, which is refused.
+TEST(KZeqFileAcclaimAsf, ThousandsOfBonesReadInStepsLinearInTheirNumber) {
+    const auto Steps = [](const std::string& text, bool ok) {
+        KStepCountScope search(KStepKind::eSearch);
+        std::uint64_t walked = 0;
+        {
+            KStepCountScope walk(KStepKind::eWalk);
+            Parsed parsed;
+            Parse(parsed, text);
+            EXPECT_EQ(parsed.mOk, ok) << (parsed.mErrors.empty() ? "" : parsed.mErrors[0]);
+            walked = walk.GetSteps();
+        }
+        return search.GetSteps() + walked;
+    };
+    // Chains of `length` bones below the root, `bones` in all.
+    const auto Chains = [](int bones, int length) {
+        std::string text, hierarchy;
+        for (int i = 0; i < bones; ++i) {
+            text += Bone("b" + std::to_string(i), "1 0 0", "1");
+            if (i % length) hierarchy += "  b" + std::to_string(i - 1) + " b" + std::to_string(i) + "\n";
+        }
+        return Asf("", text, hierarchy);
+    };
+    struct Shape {
+        const char* mName;
+        std::function<std::string(int)> mText;
+        bool mOk;
+    };
+    const Shape shapes[] = {
+        {"capture layout", [](int n) { return zeqacclaimsamples::SampleAsf(n); }, true},
+        {"chains", [&](int n) { return Chains(n, KZeqAsfScene::kMaxDepth); }, true},
+        {"too deep", [&](int n) { return Chains(n, n); }, false},
+    };
+    for (const Shape& shape : shapes) {
+        const std::uint64_t once = Steps(shape.mText(1500), shape.mOk);
+        const std::uint64_t twice = Steps(shape.mText(3000), shape.mOk);
+        EXPECT_GT(once, 1500u) << shape.mName;
+        EXPECT_LT(twice, 2.3 * static_cast<double>(once)) << shape.mName << ": " << once << " then " << twice;
+    }
+}
+
+// Dummies among other bones: the others keep their order, the dummies' children follow them, the
+// last dummy's first.
+TEST(KZeqFileAcclaimAsf, DummiesAmongBonesLeaveTheirChildrenAfterTheOthers) {
+    Parsed parsed;
+    Parse(parsed, Asf("", Bone("a", "1 0 0", "1") + Bone("d1", "1 0 0", "1", "") + Bone("b", "1 0 0", "1") +
+                              Bone("d2", "1 0 0", "1", "") + Bone("c1", "0 1 0", "1") + Bone("c2", "0 1 0", "1"),
+                      "  d1 c1\n  d2 c2\n"));
+    ASSERT_TRUE(parsed.mOk);
+    const KZeqAsfNode* root = parsed.mScene->GetRoot();
+    std::vector<std::string> names;
+    for (int i = 0; i < root->GetChildCount(); ++i) names.emplace_back(root->GetChild(i)->GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c2", "c1"}));
+    EXPECT_EQ(parsed.Bone("c1")->GetParent(), root);
 }
 
 struct RefusedCase {

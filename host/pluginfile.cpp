@@ -1,0 +1,297 @@
+// A plug-in library file judged as it was opened, and the library loaded from that open file.
+#include "pluginfile.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <link.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace tulo_detail {
+
+namespace {
+
+// As the system bounds the links of one resolution.
+constexpr int kMostLinks = 40;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+Descriptor openHeld(int at, const char* name) {
+    return Descriptor(::openat(at, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
+std::string userName(uid_t user) {
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found && *found->pw_name)
+        return std::string("user ") + found->pw_name;
+    return "user " + std::to_string(user);
+}
+
+// Root and the user running the host may place code the host runs; another user's would run as
+// this one.
+bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
+
+// The group of the file or folder held is its owner's alone: the owner's primary group, named as
+// the owner, listing no other member (a user's private group, where a umask of 002 lets it write
+// everything made), and no access list gives anyone else the write the group bits show.
+bool groupIsOwnersAlone(int held, const struct stat& st) {
+    std::vector<char> users(16384), groups(16384);
+    struct passwd user;
+    struct passwd* owner = nullptr;
+    struct group group;
+    struct group* named = nullptr;
+    if (::getpwuid_r(st.st_uid, &user, users.data(), users.size(), &owner) != 0 || !owner ||
+        owner->pw_gid != st.st_gid)
+        return false;
+    if (::getgrgid_r(st.st_gid, &group, groups.data(), groups.size(), &named) != 0 || !named ||
+        std::strcmp(named->gr_name, owner->pw_name) != 0)
+        return false;
+    for (char** member = named->gr_mem; member && *member; ++member)
+        if (std::strcmp(*member, owner->pw_name) != 0) return false;
+    // Under an access list the group bits are its mask, which covers every user and group it names.
+    const std::string name = "/proc/self/fd/" + std::to_string(held);
+    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+}
+
+// A user other than the owner may write the file or folder held.
+bool groupOrOthersMayWrite(int held, const struct stat& st) {
+    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && !groupIsOwnersAlone(held, st));
+}
+
+// Another user may put a name in the folder, a hard link among them, sticky or not.
+bool othersMayWriteIn(int at, const struct stat& folder) {
+    return !mayRun(folder.st_uid) || groupOrOthersMayWrite(at, folder);
+}
+
+// What the folder is when another user may rename anything in it ("" when none may): theirs, or
+// one they may write that is not sticky (in a sticky one of root's or this user's, each name is
+// kept to its owner).
+std::string renamableIn(int at, const struct stat& folder) {
+    if (!mayRun(folder.st_uid)) return "a folder of " + userName(folder.st_uid) + "'s";
+    if ((folder.st_mode & S_ISVTX) == 0 && groupOrOthersMayWrite(at, folder))
+        return "a folder others may write that is not sticky";
+    return "";
+}
+
+// A component still to walk, and whether a link's text gave it.
+struct Pending {
+    std::string part;
+    bool fromLink;
+};
+
+// Pushes the components of text so that the first comes off first; a text ending in '/' ends in
+// "." (what it names must be a folder).
+void pushComponents(const std::string& text, std::vector<Pending>& pending, bool fromLink) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!text.empty() && text.back() == '/') parts.push_back(".");
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back({std::move(*part), fromLink});
+}
+
+// The walk of PluginFile: the file held open, or why it is refused (refusal), or neither where
+// nothing this user may read stands under the name.
+Descriptor judge(const std::string& path, std::string& refusal) {
+    std::string text = path;
+    if (text.empty()) return Descriptor();
+    if (text.front() != '/') {
+        char here[PATH_MAX];
+        if (!::getcwd(here, sizeof here)) return Descriptor();
+        text = std::string(here) + "/" + text;
+    }
+    // The first reason met on the way: said only where the path leads to something, so that a
+    // name that names nothing is passed over without a word, as it is elsewhere.
+    std::string why;
+    const auto note = [&](const std::string& reason) {
+        if (why.empty()) why = reason;
+    };
+    const auto verdict = [&](Descriptor file) {
+        if (why.empty()) return file;
+        refusal = "the plug-in file \"" + path + "\" is not loaded: " + why;
+        return Descriptor();
+    };
+    std::vector<Pending> pending;
+    pushComponents(text, pending, false);
+    Descriptor at(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    std::string resolved;  // the path of the folder held, free of links; "" for the root
+    int links = 0;
+    while (!pending.empty() && at.get() >= 0) {
+        const Pending next = std::move(pending.back());
+        pending.pop_back();
+        const bool last = pending.empty();
+        if (next.part == "." || next.part == "..") {
+            if (next.part == "..") {
+                at = openHeld(at.get(), "..");
+                resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
+            }
+            if (!last) continue;
+            note("it is no regular file");
+            return verdict(Descriptor());
+        }
+        const std::string entry = resolved + "/" + next.part;
+        const auto lies = [&](const std::string& what, const std::string& renamable) {
+            return what + " lies in \"" + (resolved.empty() ? std::string("/") : resolved) + "\", " + renamable +
+                   ", where they may put something else under its name";
+        };
+        // Nothing under the name, or nothing this user may look at, is passed over without a word.
+        Descriptor named = openHeld(at.get(), next.part.c_str());
+        struct stat st, folder;
+        if (named.get() < 0 || ::fstat(named.get(), &st) != 0 || ::fstat(at.get(), &folder) != 0) return Descriptor();
+        // The name given itself, a link on the way, or the file its links lead to.
+        const bool given = last && !next.fromLink;
+        const std::string renamable = renamableIn(at.get(), folder);
+        if (S_ISLNK(st.st_mode)) {
+            const std::string link = given ? "the symbolic link" : "the symbolic link \"" + entry + "\"";
+            if (!mayRun(st.st_uid))
+                note(link + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
+            else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
+                note(link + " has more than one name, in a folder others may write");
+            else if (!renamable.empty())
+                note(lies(link, renamable));
+            if (++links > kMostLinks) return Descriptor();
+            std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+            const ssize_t length = ::readlinkat(named.get(), "", target.data(), target.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return Descriptor();
+            target.resize(static_cast<std::size_t>(length));
+            if (target.front() == '/') {
+                at = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                resolved.clear();
+            }
+            pushComponents(target, pending, true);
+            continue;
+        }
+        const std::string subject = given ? "it" : last ? "it leads to \"" + entry + "\", which" : "\"" + entry + "\"";
+        if (!last) {
+            if (!S_ISDIR(st.st_mode)) return Descriptor();
+            if (!renamable.empty()) note(lies(subject, renamable));
+            at = std::move(named);
+            resolved = entry;
+            continue;
+        }
+        // A named pipe would hold the load; a device is no library either.
+        if (!S_ISREG(st.st_mode))
+            note(subject + " is no regular file");
+        else if (!mayRun(st.st_uid))
+            note(subject + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
+        else if (groupOrOthersMayWrite(named.get(), st))
+            note(given ? "other users may write it" : subject + " other users may write");
+        else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
+            note(subject + " has other hard links, in a folder others may write");
+        else if (!renamable.empty())
+            note(lies(subject, renamable));
+        if (why.empty() && ::faccessat(at.get(), next.part.c_str(), R_OK, 0) != 0) return Descriptor();
+        return verdict(std::move(named));
+    }
+    return Descriptor();
+}
+
+}  // namespace
+
+PluginFile::PluginFile(const std::string& path) { descriptor_ = judge(path, refusal_).release(); }
+
+PluginFile::~PluginFile() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+PluginFile::PluginFile(PluginFile&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), refusal_(std::move(other.refusal_)) {}
+
+PluginFile& PluginFile::operator=(PluginFile&& other) noexcept {
+    if (this != &other) {
+        if (descriptor_ >= 0) ::close(descriptor_);
+        descriptor_ = std::exchange(other.descriptor_, -1);
+        refusal_ = std::move(other.refusal_);
+    }
+    return *this;
+}
+
+int PluginFile::release() { return std::exchange(descriptor_, -1); }
+
+bool PluginLibrary::load(PluginFile& file, const std::string& path, std::string& error) {
+    descriptor_ = file.release();
+    loaderName_ = "/proc/self/fd/" + std::to_string(descriptor_);
+    handle_ = ::dlopen(loaderName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) {
+        error = ::dlerror();
+        for (std::size_t at; (at = error.find(loaderName_)) != std::string::npos;)
+            error.replace(at, loaderName_.size(), path);
+        ::close(std::exchange(descriptor_, -1));
+        return false;
+    }
+    // Where the loader took it in just now under the descriptor's name, it shows the path instead
+    // (a library it held already keeps the name it was first loaded by, as after any load).
+    link_map* map = nullptr;
+    if (::dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && loaderName_ == map->l_name) {
+        shown_.reset(::strdup(path.c_str()));
+        if (!shown_) return true;
+        map_ = map;
+        loaderOwn_ = std::exchange(map->l_name, shown_.get());
+    }
+    return true;
+}
+
+void PluginLibrary::close() {
+    if (!handle_) return;
+    // The loader frees its own name with the library.
+    if (map_) map_->l_name = loaderOwn_;
+    ::dlclose(std::exchange(handle_, nullptr));
+    void* still = ::dlopen(loaderName_.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!still) {
+        ::close(std::exchange(descriptor_, -1));
+        map_ = nullptr;
+        return;
+    }
+    // Still in memory (held by another handle, or kept for good): it keeps showing the path, its
+    // own name freed as the loader frees it, and the descriptor stays open for good, since the
+    // loader knows the library by its number too and would take a later file opened under that
+    // number for it.
+    if (map_) {
+        map_->l_name = shown_.release();
+        std::free(loaderOwn_);
+    }
+    map_ = nullptr;
+    descriptor_ = -1;
+    ::dlclose(still);
+}
+
+PluginLibrary::~PluginLibrary() {
+    // Loaded still when the host ends: the library keeps what it shows, and the descriptor.
+    if (handle_) (void)shown_.release();
+    else if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+}  // namespace tulo_detail
