@@ -56,8 +56,10 @@ bool InvertBlock(double (*inv)[3], const double (*a)[4]) {
 // m = m . E_axis(angle): post-multiplies by the elementary row-vector rotation
 // about one axis, which mixes two columns only.
 inline void PostRotate(double (*m)[4], int axis, double angle) {
-    const int u = (axis + 1) % 3;
-    const int v = (axis + 2) % 3;
+    // The two other axes in cyclic order, without a division.
+    static constexpr int kNext[3] = {1, 2, 0};
+    const int u = kNext[axis];
+    const int v = kNext[u];
     const double c = std::cos(angle);
     const double s = std::sin(angle);
     for (int r = 0; r < 3; ++r) {
@@ -68,8 +70,16 @@ inline void PostRotate(double (*m)[4], int axis, double angle) {
     }
 }
 
+// std::floor without a library call where the value converts exactly (the turns between two
+// angles), else std::floor itself.
+inline double Floor(double x) {
+    if (!(std::fabs(x) < 4503599627370496.0)) return std::floor(x);  // 2^52 and beyond, or not a number
+    const double truncated = static_cast<double>(static_cast<long long>(x));
+    return truncated > x ? truncated - 1.0 : truncated;
+}
+
 inline double NearestTurn(double value, double ref) {
-    return value + 360.0 * std::floor((ref - value) / 360.0 + 0.5);
+    return value + 360.0 * Floor((ref - value) / 360.0 + 0.5);
 }
 
 }  // namespace

@@ -89,4 +89,60 @@ BENCHMARK(BM_TransformThreeLayers)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMi
 void BM_TransformThreeLayersCandidate(benchmark::State& state) { Evaluate(state, true); }
 BENCHMARK(BM_TransformThreeLayersCandidate)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// "Transform" with "T", "R" and "S" whose two layers hold their channels in another order than
+// the base, as files hold them: the translation's and the scaling's some of them (the first Z and
+// X, the second Y alone), the rotation's all three (Z, X, Y and Y, Z, X); the whole transform
+// under a time warp.
+KFCurveNode* MakePartlyLayeredTransform() {
+    KFCurveNode* transform = KFCurveNodeCreate("Transform");
+    transform->Add(MakeVector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    transform->Add(MakeVector("R", &KDataTypeLclRotation, KFCL_EULER_XYZ));
+    transform->Add(MakeVector("S", &KDataTypeLclScaling, KFCL_MULT));
+    static const char* const kAxes[3] = {"X", "Y", "Z"};
+    static const int kHeld[2][3] = {{2, 0, -1}, {1, -1, -1}};
+    static const int kHeldRotation[2][3] = {{2, 0, 1}, {1, 2, 0}};
+    for (int part = 0; part < 3; ++part) {
+        KFCurveNode* node = transform->Get(part);
+        for (int axis = 0; axis < 3; ++axis)
+            FillCurve(node->Get(axis)->FCurveGet(), static_cast<float>(axis), part == 2 ? 0.01f : 1.0f);
+        KFCurveNode* below = node;
+        for (int id = 1; id <= 2; ++id) {
+            KFCurveNode* layer = KFCurveNodeCreate(node->GetName(), node->GetDataType(), node->GetLayerType(), id);
+            for (int axis : part == 1 ? kHeldRotation[id - 1] : kHeld[id - 1]) {
+                if (axis < 0) continue;
+                KFCurveNode* channel = KFCurveNodeCreate(kAxes[axis], nullptr, KFCL_NOLAYER, id);
+                channel->FCurveSet(KFCurveCreate(), true);
+                FillCurve(channel->FCurveGet(), static_cast<float>(axis + id), part == 2 ? 0.01f : 1.0f);
+                layer->Add(channel);
+            }
+            below->LayerSet(layer, true);
+            below = layer;
+        }
+    }
+    KFCurveNode* warp = KFCurveNodeCreate("W", &KDataTypeTimeWarp);
+    warp->FCurveSet(KFCurveCreate(), true);
+    warp->FCurveGet()->KeyAppendFast(KTime(0), 0.0f);
+    warp->FCurveGet()->KeyAppendFast(KTime(kKeys * kFrame), static_cast<float>(kKeys / 30.0 * 0.8));
+    transform->TimeWarpSet(warp);
+    return transform;
+}
+
+// Evaluates that tree at state.range(0) times spread over its keys.
+void BM_TransformPartialLayers(benchmark::State& state) {
+    const long long samples = state.range(0);
+    KFCurveNode* transform = MakePartlyLayeredTransform();
+    double values[9];
+    const kLongLong step = kFrame * kKeys / samples + 1;
+    transform->GeneralEvaluate(values, KTime(0));
+    for (auto _ : state) {
+        for (long long i = 0; i < samples; ++i) {
+            transform->GeneralEvaluate(values, KTime(i * step));
+            benchmark::DoNotOptimize(values);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * samples);
+    transform->Destroy();
+}
+BENCHMARK(BM_TransformPartialLayers)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

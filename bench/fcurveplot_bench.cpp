@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvefilterkeyreducer.h"
@@ -47,12 +48,46 @@ KFCurveNode* LayeredNode(const char* name, int layerType, int frames) {
     return node;
 }
 
-// Plots the T, R and S nodes of a transform, each with three layers, into
+// A node of one layer type whose two layers hold its channels in another order than the base, as
+// files hold them: some of them (the first Z and X, the second Y alone), all three for a rotation
+// (Z, X, Y and Y, Z, X); each channel keyed every few frames.
+KFCurveNode* PartlyLayeredNode(const char* name, int layerType, int frames) {
+    static const char* const kNames[] = {"X", "Y", "Z"};
+    const std::vector<std::vector<int>> held = layerType == KFCL_EULER_XYZ
+                                                    ? std::vector<std::vector<int>>{{2, 0, 1}, {1, 2, 0}}
+                                                    : std::vector<std::vector<int>>{{2, 0}, {1}};
+    KFCurveNode* node = KFCurveNodeCreate(name, static_cast<KDataType*>(nullptr), layerType, 0);
+    const float base = layerType == KFCL_MULT ? 1.0f : 0.0f;
+    const float amplitude = layerType == KFCL_EULER_XYZ ? 30.0f : 0.5f;
+    for (int c = 0; c < 3; ++c) {
+        KFCurveNode* leaf = KFCurveNodeCreate(kNames[c], static_cast<KDataType*>(nullptr));
+        leaf->FCurveSet(KFCurveCreate(), true);
+        KeyEvery(leaf->FCurveGet(), frames, 5 + c, base, amplitude, 0.7f * c);
+        node->Add(leaf);
+    }
+    KFCurveNode* below = node;
+    for (std::size_t l = 0; l < held.size(); ++l) {
+        const int id = static_cast<int>(l + 1);
+        KFCurveNode* layer = KFCurveNodeCreate(name, static_cast<KDataType*>(nullptr), layerType, id);
+        for (int c : held[l]) {
+            KFCurveNode* leaf = KFCurveNodeCreate(kNames[c], static_cast<KDataType*>(nullptr), KFCL_NOLAYER, id);
+            leaf->FCurveSet(KFCurveCreate(), true);
+            KeyEvery(leaf->FCurveGet(), frames, 7 + 2 * c, base, amplitude, 0.7f * (id + c));
+            layer->Add(leaf);
+        }
+        below->LayerSet(layer, true);
+        below = layer;
+    }
+    return node;
+}
+
+// Plots the T, R and S nodes of a transform, each with three layers (or as made), into
 // result nodes every frame (size = frames).
-void PlotTransform(benchmark::State& state, bool smart, bool timeWarp) {
+void PlotTransform(benchmark::State& state, bool smart, bool timeWarp,
+                   KFCurveNode* (*make)(const char*, int, int) = LayeredNode) {
     const int frames = static_cast<int>(state.range(0));
-    NodePtr nodes[3] = {NodePtr(LayeredNode("T", KFCL_ADD, frames)), NodePtr(LayeredNode("R", KFCL_EULER_XYZ, frames)),
-                        NodePtr(LayeredNode("S", KFCL_MULT, frames))};
+    NodePtr nodes[3] = {NodePtr(make("T", KFCL_ADD, frames)), NodePtr(make("R", KFCL_EULER_XYZ, frames)),
+                        NodePtr(make("S", KFCL_MULT, frames))};
     if (timeWarp) {
         for (NodePtr& node : nodes) {
             KFCurveNode* warp = KFCurveNodeCreate("Warp", static_cast<KDataType*>(nullptr));
@@ -80,6 +115,11 @@ void BM_SmartPlotTransform(benchmark::State& state) { PlotTransform(state, true,
 BENCHMARK(BM_PlotTransform)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotTransformTimeWarped)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmartPlotTransform)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
+
+// The same plot of T, R and S nodes whose layers hold their channels in another order, some of
+// them or all (size = frames).
+void BM_PlotPartialLayers(benchmark::State& state) { PlotTransform(state, false, false, PartlyLayeredNode); }
+BENCHMARK(BM_PlotPartialLayers)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
 
 // Reduces a densely keyed wavy curve to Bezier keys (size = keys).
 void BM_KeyReducer(benchmark::State& state) {

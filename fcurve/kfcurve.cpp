@@ -282,11 +282,14 @@ int KFCurve::KeySet(int index, const KFCurveKey& key) {
 }
 
 int KFCurve::KeyAdd(KTime time, KFCurveKey& key, int* last) {
-    if (!InitBuffers(mKeyCount + 1)) return -1;
+    if ((mKeyCount >> kBlockShift) > mLastAllocatedBlock && !InitBuffers(mKeyCount + 1)) return -1;
     ResetCandidate();
     const int count = mKeyCount;
     int i = 0;
-    if (count > 0) {
+    // Keys added in order (a copy, a replacement) go after the last one without a search.
+    if (count > 0 && KeyTime(count - 1) < time) {
+        i = count;
+    } else if (count > 0) {
         i = static_cast<int>(std::ceil(KeyFind(time, last)));
         // The fraction is a double and may round onto a neighbour: settle the
         // insertion point on the key times themselves.
@@ -323,21 +326,38 @@ int KFCurve::KeyAdd(KTime time, KFCurveKey& key, int* last) {
     return i;
 }
 
+namespace {
+
+// The record every appended key starts from, made once: encoding its weights is most of the cost
+// of a key. Reached through a pointer set on first use, so that appends are not slowed by it.
+std::atomic<const KFCurveKey*> gAppendedKey{nullptr};
+
+[[gnu::noinline]] const KFCurveKey* MakeAppendedKey() {
+    static const KFCurveKey made = [] {
+        KFCurveKey key{};
+        key.Set(KTime(), 0.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
+                KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+        return key;
+    }();
+    return &made;
+}
+
+}  // namespace
+
 int KFCurve::KeyAppendFast(KTime time, float value) {
     const int i = mKeyCount;
-    if (!InitBuffers(i + 1)) return -1;
+    // Most appends land in a block already there.
+    if (__builtin_expect((i >> kBlockShift) > mLastAllocatedBlock, 0) && !InitBuffers(i + 1)) return -1;
+    const KFCurveKey* appended = gAppendedKey.load(std::memory_order_acquire);
+    if (__builtin_expect(!appended, 0)) {
+        appended = MakeAppendedKey();
+        gAppendedKey.store(appended, std::memory_order_release);
+    }
     ++mKeyCount;
     // The slot may hold a removed key: start from a clean record so that no
     // stale flag (velocity, focus) carries over.
-    // The record is made once: encoding its weights is most of the cost of a key.
-    static const KFCurveKey kAppended = [] {
-        KFCurveKey made{};
-        made.Set(KTime(), 0.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
-                 KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
-        return made;
-    }();
     KFCurveKey* key = KeyGetPtr(i);
-    *key = kAppended;
+    *key = *appended;
     key->SetTime(time);
     key->SetValue(value);
     ++mUpdateId;

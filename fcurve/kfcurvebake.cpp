@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -21,10 +22,47 @@ constexpr kULongLong kMaxGridSamples = 10000000;
 // A span between two keys of a time warp is searched in parts of a period or so, at least four (a
 // cubic span may turn back) and at most this many.
 constexpr kULongLong kMinPartsPerSpan = 4, kMaxPartsPerSpan = 4096;
+// A microsecond: samples closer than this are one.
+constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
 
 struct NodeDestroyer {
     void operator()(KFCurveNode* node) const { node->Destroy(); }
 };
+
+// A time warp read at many times: straight from its curve when it is one curve alone.
+struct WarpReader {
+    explicit WarpReader(KFCurveNode* warp) : mWarp(warp), mCurve(KFCurveNodeWarpCurve(warp)) {}
+    double Seconds(KTime time) const { return mCurve ? mCurve->Evaluate(time) : KFCurveNodeWarpSeconds(mWarp, time); }
+    KTime Time(KTime time) const {
+        KTime warped;
+        warped.SetSecondDouble(Seconds(time));
+        return warped;
+    }
+    KFCurveNode* mWarp;
+    KFCurve* mCurve;
+};
+
+// The first of the ascending values at or above low, looked for from hint outward: the parts of a
+// warp are met one after another, each near the one before.
+std::size_t FirstAtLeast(const std::vector<double>& values, double low, std::size_t hint) {
+    const std::size_t n = values.size();
+    std::size_t lo = 0, hi = n;
+    hint = std::min(hint, n);
+    if (hint < n && values[hint] < low) {
+        std::size_t step = 1;
+        lo = hint + 1;
+        while (lo + step < n && values[lo + step - 1] < low) lo += step, step *= 2;
+        hi = std::min(lo + step, n);
+    } else {
+        std::size_t step = 1;
+        hi = hint;
+        while (hi >= step && !(values[hi - step] < low)) hi -= step, step *= 2;
+        lo = hi >= step ? hi - step + 1 : 0;
+    }
+    return static_cast<std::size_t>(std::lower_bound(values.begin() + static_cast<std::ptrdiff_t>(lo),
+                                                     values.begin() + static_cast<std::ptrdiff_t>(hi), low) -
+                                    values.begin());
+}
 
 // The base curves in the order of the node's values: its own, then each child's, depth first.
 void BaseCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
@@ -51,27 +89,40 @@ void ClearWarps(KFCurveNode* node) {
     for (int i = 0; i < node->GetCount(); ++i) ClearWarps(node->Get(i));
 }
 
-void AddKeyTimes(KFCurve* curve, std::vector<KTime>& out) {
-    for (int k = 0; k < curve->KeyGetCount(); ++k) out.push_back(curve->KeyGetPtr(k)->GetTime());
+// Merges the times of list (ascending) into sorted (ascending, without repeats), keeping it so.
+void MergeInto(std::vector<KTime>& sorted, const std::vector<KTime>& list, std::vector<KTime>& scratch) {
+    // The channels of a vector mostly share their key times.
+    if (list.empty() || list == sorted) return;
+    scratch.clear();
+    scratch.reserve(sorted.size() + list.size());
+    std::merge(sorted.begin(), sorted.end(), list.begin(), list.end(), std::back_inserter(scratch));
+    scratch.erase(std::unique(scratch.begin(), scratch.end()), scratch.end());
+    sorted.swap(scratch);
 }
 
-void SortUnique(std::vector<KTime>& times) {
-    std::sort(times.begin(), times.end());
-    times.erase(std::unique(times.begin(), times.end()), times.end());
+// The key times of the curves, ascending without repeats: each curve's keys are in order already.
+std::vector<KTime> KeyTimes(const std::vector<KFCurve*>& curves) {
+    std::vector<KTime> times, keys, scratch;
+    for (KFCurve* curve : curves) {
+        keys.resize(static_cast<std::size_t>(curve->KeyGetCount()));
+        for (int k = 0; k < curve->KeyGetCount(); ++k) keys[static_cast<std::size_t>(k)] = curve->KeyGetPtr(k)->GetTime();
+        MergeInto(times, keys, scratch);
+    }
+    return times;
 }
 
-// The times where the warp reaches each of targets (ascending): between its keys, part by part
-// (parts of about a period, where a warp runs nearly straight), each target a part spans solved for. A warp of fewer than two keys holds one time
-// and is crossed nowhere. No more than limit times are found: a warp that runs back and forth
-// over many keys could otherwise ask for more samples than any grid.
+// The times where the warp reaches each of targets (ascending), ascending (repeats where two
+// parts meet): between its keys, part by part (parts of about a period, where a warp runs nearly
+// straight), each target a part spans solved for. A warp of fewer than two keys holds one time and
+// is crossed nowhere. No more than limit times are found: a warp that runs back and forth over many
+// keys could otherwise ask for more samples than any grid.
 void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime period, std::vector<KTime>& out,
                std::size_t limit) {
     std::vector<KFCurve*> curves;
     AllCurves(warp, curves);
-    std::vector<KTime> keys;
-    for (KFCurve* curve : curves) AddKeyTimes(curve, keys);
-    SortUnique(keys);
+    const std::vector<KTime> keys = KeyTimes(curves);
     if (keys.size() < 2 || targets.empty()) return;
+    const WarpReader reader(warp);
     std::vector<double> values;
     values.reserve(targets.size());
     for (KTime target : targets) values.push_back(target.GetSecondDouble());
@@ -90,7 +141,7 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime perio
             // A step that makes no headway halves the span instead.
             if (!(c > a && c < b)) c = a + (b - a) / 2;
             const KTime at(static_cast<kLongLong>(std::llround(c)));
-            const long double fc = static_cast<long double>(KFCurveNodeWarpSeconds(warp, at)) - value;
+            const long double fc = static_cast<long double>(reader.Seconds(at)) - value;
             best = at;
             if (std::fabs(static_cast<double>(fc)) <= tolerance) break;
             if ((fc < 0) == (fa < 0)) {
@@ -113,12 +164,15 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime perio
         const kULongLong step = period > KTime(0) ? static_cast<kULongLong>(period.Get()) : span;
         const kULongLong parts = std::min(std::max(span / std::max<kULongLong>(step, 1), kMinPartsPerSpan), kMaxPartsPerSpan);
         KTime a = keys[k];
-        double fa = KFCurveNodeWarpSeconds(warp, a);
+        double fa = reader.Seconds(a);
+        std::size_t hint = 0;
         for (kULongLong part = 1; part <= parts && out.size() < limit; ++part) {
             const KTime b = part == parts ? keys[k + 1] : KTime(static_cast<kLongLong>(first + span / parts * part));
-            const double fb = KFCurveNodeWarpSeconds(warp, b);
+            const double fb = reader.Seconds(b);
             const double low = std::min(fa, fb), high = std::max(fa, fb);
-            for (auto it = std::lower_bound(values.begin(), values.end(), low);
+            const std::size_t from = out.size();
+            hint = FirstAtLeast(values, low, hint);
+            for (auto it = values.begin() + static_cast<std::ptrdiff_t>(hint);
                  it != values.end() && *it <= high && out.size() < limit; ++it) {
                 if (fa == *it)
                     out.push_back(a);
@@ -127,56 +181,49 @@ void Preimages(KFCurveNode* warp, const std::vector<KTime>& targets, KTime perio
                 else
                     out.push_back(solve(a, b, fa, fb, *it));
             }
+            // A part where the warp runs back meets the targets latest first.
+            if (fb < fa) std::reverse(out.begin() + static_cast<std::ptrdiff_t>(from), out.end());
             a = b;
             fa = fb;
         }
     }
+    // Only a part that turns within itself leaves its times out of order.
+    if (!std::is_sorted(out.begin(), out.end())) std::sort(out.begin(), out.end());
 }
 
-// The take times where the first count warps of the chain, applied in turn, reach each of targets.
-void ChainPreimages(KFCurveNode* const* chain, std::size_t count, std::vector<KTime> targets, KTime period,
-                    std::vector<KTime>& out) {
-    for (; count > 0; --count) {
-        SortUnique(targets);
-        std::vector<KTime> found;
-        Preimages(chain[count - 1], targets, period, found, kMaxGridSamples);
-        targets.swap(found);
-    }
-    out.insert(out.end(), targets.begin(), targets.end());
-}
-
-// Key times read through one run of warps (outermost first).
-struct WarpedKeys {
+// Curves whose keys the evaluation reads through one run of warps (outermost first).
+struct WarpedCurves {
     std::vector<KFCurveNode*> mWarps;
-    std::vector<KTime> mKeys;
+    std::vector<KFCurve*> mCurves;
 };
 
-// Gathers the keys of node's curves, of its layers and of the warps below it into groups by the
-// warps the evaluation reads them through (group: the one of the warps above node). A channel's
-// warp bends its curve and its own layers; a vector's layers are read at the vector's time, each
-// through its own warps and its channels'.
-void GatherKeys(KFCurveNode* node, bool self, bool nextLayers, std::vector<WarpedKeys>& groups, std::size_t group) {
+// Gathers the curves of node, of its layers and of the warps below it into groups by the warps the
+// evaluation reads them through (group: the one of the warps above node); a warp's curves go with
+// the group above it. A channel's warp bends its curve and its own layers; a vector's layers are
+// read at the vector's time, each through its own warps and its channels'.
+void GatherCurves(KFCurveNode* node, bool self, bool nextLayers, std::vector<WarpedCurves>& groups,
+                  std::size_t group) {
     KFCurveNode* warp = self ? node->TimeWarpGet() : nullptr;
     if (warp) {
-        std::vector<KFCurve*> own;
-        AllCurves(warp, own);
-        for (KFCurve* curve : own) AddKeyTimes(curve, groups[group].mKeys);
-        WarpedKeys below{groups[group].mWarps, {}};
+        AllCurves(warp, groups[group].mCurves);
+        WarpedCurves below{groups[group].mWarps, {}};
         below.mWarps.push_back(warp);
         groups.push_back(std::move(below));
         group = groups.size() - 1;
     }
-    if (KFCurve* curve = node->FCurveGet()) AddKeyTimes(curve, groups[group].mKeys);
-    for (int i = 0; i < node->GetCount(); ++i) GatherKeys(node->Get(i), true, true, groups, group);
+    if (KFCurve* curve = node->FCurveGet()) groups[group].mCurves.push_back(curve);
+    for (int i = 0; i < node->GetCount(); ++i) GatherCurves(node->Get(i), true, true, groups, group);
     if (nextLayers)
         for (KFCurveNode* layer = node->LayerGet(); layer; layer = layer->LayerGet())
-            GatherKeys(layer, true, false, groups, group);
+            GatherCurves(layer, true, false, groups, group);
 }
 
-std::vector<WarpedKeys> KeysBelow(KFCurveNode* node, const std::vector<KFCurveNode*>& chain) {
-    std::vector<WarpedKeys> groups{{chain, {}}};
-    GatherKeys(node, false, true, groups, 0);
-    return groups;
+// The take times where the warp reaches each of targets (ascending, without repeats), in targets.
+void Through(KFCurveNode* warp, std::vector<KTime>& targets, KTime period, std::vector<KTime>& found) {
+    found.clear();
+    Preimages(warp, targets, period, found, kMaxGridSamples);
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    targets.swap(found);
 }
 
 // The sample times of the bake over [start, stop].
@@ -192,29 +239,68 @@ std::vector<KTime> SampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*
             const KTime first(start.Get() + offset);
             const auto span = static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(first.Get());
             const auto step = static_cast<kULongLong>(p);
-            if (span / step < kMaxGridSamples)
-                for (kULongLong i = 0; i <= span / step; ++i)
-                    times.push_back(KTime(static_cast<kLongLong>(static_cast<kULongLong>(first.Get()) + i * step)));
+            if (span / step < kMaxGridSamples) {
+                times.resize(static_cast<std::size_t>(span / step + 1));
+                for (std::size_t i = 0; i < times.size(); ++i)
+                    times[i] = KTime(static_cast<kLongLong>(static_cast<kULongLong>(first.Get()) + i * step));
+            }
         }
     }
-    times.push_back(start);
-    times.push_back(stop);
+    std::vector<KTime> scratch;
+    MergeInto(times, {start, stop}, scratch);
 
     // Keys of the node's curves, its layers and the warps below it lie where all the warps above
-    // them have taken the take's time; a warp's keys, where the warps above it have.
-    for (const WarpedKeys& group : KeysBelow(node, chain))
-        ChainPreimages(group.mWarps.data(), group.mWarps.size(), group.mKeys, period, times);
-    for (std::size_t j = 0; j < chain.size(); ++j) {
-        std::vector<KTime> keys;
-        std::vector<KFCurve*> own;
-        AllCurves(chain[j], own);
-        for (KFCurve* curve : own) AddKeyTimes(curve, keys);
-        ChainPreimages(chain.data(), j, keys, period, times);
+    // them have taken the take's time; a warp's keys, where the warps above it have. So the times
+    // are carried up from the innermost warps to the node's chain, then up the chain, each warp of
+    // the chain's own keys joining them there.
+    std::vector<WarpedCurves> groups{{chain, {}}};
+    GatherCurves(node, false, true, groups, 0);
+    std::vector<KTime> targets, keys, found;
+    for (const WarpedCurves& group : groups) {
+        keys = KeyTimes(group.mCurves);
+        for (std::size_t level = group.mWarps.size(); level > chain.size(); --level)
+            Through(group.mWarps[level - 1], keys, period, found);
+        MergeInto(targets, keys, found);
     }
-    times.erase(std::remove_if(times.begin(), times.end(), [&](KTime t) { return t < start || t > stop; }),
-                times.end());
-    SortUnique(times);
+    for (std::size_t level = chain.size(); level > 0; --level) {
+        Through(chain[level - 1], targets, period, found);
+        std::vector<KFCurve*> own;
+        AllCurves(chain[level - 1], own);
+        MergeInto(targets, KeyTimes(own), found);
+    }
+    MergeInto(times, targets, scratch);
+    times.erase(times.begin(), std::lower_bound(times.begin(), times.end(), start));
+    times.erase(std::upper_bound(times.begin(), times.end(), stop), times.end());
+
+    // Times closer than kSameSample are one sample (the one at an end of the span, else the one on
+    // the grid, else the first): a time found through a warp beside another lies within the floats
+    // of the warp of it, and no host keeps two keys that close.
+    const auto rank = [&](KTime t) {
+        return t == start || t == stop ? 2 : period > KTime(0) && t.Get() % period.Get() == 0 ? 1 : 0;
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        if (static_cast<kULongLong>(times[i].Get()) - static_cast<kULongLong>(times[kept].Get()) >=
+            static_cast<kULongLong>(kSameSample.Get()))
+            times[++kept] = times[i];
+        else if (rank(times[i]) > rank(times[kept]))
+            times[kept] = times[i];
+    }
+    if (!times.empty()) times.resize(kept + 1);
     return times;
+}
+
+// Between two samples of one value the channel holds still: the segment is a line, so that it
+// holds there whatever its neighbours (and a host given the keys) make of the slopes around it.
+void HoldWhereHeld(KFCurve& curve) {
+    const int count = curve.KeyGetCount();
+    curve.KeyModifyBegin();
+    for (int k = 0; k + 1 < count; ++k) {
+        KFCurveKey* key = curve.KeyGetPtr(k);
+        if (key->GetValue() == curve.KeyGetPtr(k + 1)->GetValue()) key->SetInterpolation(KFCURVE_INTERPOLATION_LINEAR);
+    }
+    curve.CallbackAddEvent(KFCURVEEVENT_KEY, -1);
+    curve.KeyModifyEnd();
 }
 
 // A base quaternion node's run is its rotation as Euler XYZ angles; its curves hold the
@@ -265,13 +351,16 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
     const bool quaternion = node->GetLayerID() == 0 && node->GetLayerType() == KFCL_QUAT && node->GetCount() > 0;
     const bool euler = node->GetLayerType() == KFCL_EULER_XYZ && !own;
     std::unique_ptr<KFCurveNode, NodeDestroyer> baked(node->CloneTemplate(false, false, true, -1));
+    std::vector<KFCurve*> made;
+    BaseCurves(baked.get(), made);
     std::vector<double> run(static_cast<std::size_t>(std::max(node->GetChannelCount(), 1) + 4));
     std::vector<double> values(curves.size() + 4);
+    std::vector<WarpReader> warps(chain.begin(), chain.begin() + static_cast<std::ptrdiff_t>(outer));
     double previous[4] = {0.0, 0.0, 0.0, 1.0};
     bool first = true;
     for (const KTime sample : times) {
         KTime time = sample;
-        for (std::size_t i = 0; i < outer; ++i) time = KFCurveNodeWarpTime(chain[i], time);
+        for (const WarpReader& warp : warps) time = warp.Time(time);
         const double* end = node->GeneralEvaluate(run.data(), time, nullptr, false);
         const std::size_t given = static_cast<std::size_t>(end - run.data());
         std::fill(values.begin(), values.end(), 0.0);
@@ -290,12 +379,13 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
                 curves[c]->SetValue(static_cast<float>(values[c]));
             }
         } else {
-            baked->KeyAppend(sample, values.data(), euler);
+            // The samples ascend: each is appended to the curves as it comes, a rotation kept
+            // continuous with the one before.
+            if (euler) baked->GetContinuousRotation(values.data(), values.data(), sample);
+            for (std::size_t c = 0; c < made.size(); ++c) made[c]->KeyAppendFast(sample, static_cast<float>(values[c]));
         }
     }
     if (!constant) {
-        std::vector<KFCurve*> made;
-        BaseCurves(baked.get(), made);
         for (std::size_t c = 0; c < curves.size() && c < made.size(); ++c) {
             KFCurve& curve = *curves[c];
             float color[3];
@@ -307,6 +397,7 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             curve.SetSelected(selected);
             curve.SetWasData(wasData);
             if (curve.KeyGetCount() > 0) curve.SetValue(curve.KeyGetPtr(0)->GetValue());
+            HoldWhereHeld(curve);
         }
     }
     node->LayerSet(nullptr, true);

@@ -19,9 +19,12 @@ class KFCurveNode;
 // sample at the span's start and end, and at every time of the
 // take where a key of the node's curves or layers, or of a time warp between the outermost and
 // them, falls (found through the warps above it, which may run back or hold), so that the baked
-// curves pass through the values there. A period that is not positive, or a span of more than ten
-// million periods, samples those times alone. A node whose animation holds no key is constant: its
-// curves keep no key and take that value as their default.
+// curves pass through the values there. Samples closer than a microsecond are one: the one at an
+// end of the span, else the one on the grid, else the first. A period that is not positive, or a
+// span of more than ten million periods, samples those times alone. The keys are cubic with
+// automatic tangents, except that a key followed by one of its value is linear: the curve holds
+// between them. A node whose animation holds no key is constant: its curves keep no key and take
+// that value as their default.
 //
 // Afterwards the node has no layer, and neither it nor anything below it a time warp. Answers
 // false, changing nothing, for a node that no layer and no time warp reach (or a null one).

@@ -21,6 +21,29 @@ struct KFCurveNode::CallbackRecord {
     bool mEnabled = true;
 };
 
+// The channels of each layer met that go with a node's children, and the node's neutral run, as
+// of the epochs of links and names; a layer whose names may change unheard is looked up again on
+// every use. Most nodes have a few children and layers: those are held in place.
+struct KFCurveNode::LayerChannelCache {
+    static constexpr int kFew = 4;
+    struct Layer {
+        const KFCurveNode* mLayer = nullptr;
+        bool mVolatile = false;
+        KFCurveNode* mFew[kFew] = {};
+        std::vector<KFCurveNode*> mMany;  // only for more than kFew children
+        KFCurveNode** Channels() { return mMany.empty() ? mFew : mMany.data(); }
+    };
+    static constexpr int kLayers = 4;
+    std::uint64_t mLinkEpoch = 0;
+    std::uint64_t mNameEpoch = 0;
+    Layer mLayers[kLayers];
+    int mLayerCount = 0;
+    int mZeroCount = -1;  // the neutral run's length, once asked
+    double mFewZeros[kFew] = {};
+    std::vector<double> mManyZeros;
+    double* Zeros() { return mZeroCount > kFew ? mManyZeros.data() : mFewZeros; }
+};
+
 namespace {
 
 int UpperByte(char c) { return std::toupper(static_cast<unsigned char>(c)); }
@@ -35,6 +58,9 @@ int CompareNoCase(const char* a, const char* b) {
 }
 
 KNameEpoch gNameEpoch;
+// Advanced by every change of a node's children, its curve or its layer type, and by every node
+// destroyed (a layer's channels are kept by the layer's address).
+KNameEpoch gLinkEpoch;
 
 bool EqualsNoCase(std::string_view segment, const char* name) {
     std::size_t i = 0;
@@ -101,6 +127,7 @@ KFCurveNode::KFCurveNode(KFCurveNode* source) : mObjectLayer(this), mTemplate(so
 }
 
 KFCurveNode::~KFCurveNode() {
+    LinksChanged();
     mDestroying = true;
     CallbackAddEvent(KFCURVENODEEVENT_DESTROY);
     mCallback.reset();
@@ -188,6 +215,7 @@ void KFCurveNode::Clear() {
     KFCurveNode* next = std::exchange(mNextLayer, nullptr);
     ReleaseReference(next);
     mObjectLayer = this;
+    LinksChanged();
 }
 
 bool KFCurveNode::IsAncestorOrSelf(const KFCurveNode* node) const {
@@ -200,6 +228,7 @@ int KFCurveNode::InsertChild(int index, KFCurveNode* node) {
     if (!node || IsAncestorOrSelf(node)) return -1;
     const int count = mChildren.GetCount();
     const int at = mChildren.InsertAt(index, node);
+    LinksChanged();
     if (mChildIndex && at >= 0) {
         // Appended, the index grows; anything else moves the positions after it.
         if (at == count && mChildIndex->GetCount() == count)
@@ -229,6 +258,7 @@ void KFCurveNode::Remove(int index) {
     if (index < 0 || index >= mChildren.GetCount()) return;
     KFCurveNode* child = mChildren[index];
     mChildren.RemoveAt(index);
+    LinksChanged();
     if (mChildIndex) mChildIndex->Drop();
     if (!GetContainerType() && child->mParent == this) child->mParent = nullptr;
 }
@@ -283,6 +313,71 @@ bool KFCurveNode::IsNameVolatile() const {
 }
 
 void KFCurveNode::NamesMayChange() { gNameEpoch.Advance(); }
+
+void KFCurveNode::LinksChanged() { gLinkEpoch.Advance(); }
+
+KFCurveNode::LayerChannelCache* KFCurveNode::CurrentLayerCache() const {
+    LayerChannelCache* cache = mLayerChannels.get();
+    return cache && cache->mLinkEpoch == gLinkEpoch.Get() && cache->mNameEpoch == gNameEpoch.Get() ? cache : nullptr;
+}
+
+KFCurveNode::LayerChannelCache& KFCurveNode::RenewedLayerCache() const {
+    if (!mLayerChannels) mLayerChannels = std::make_unique<LayerChannelCache>();
+    LayerChannelCache& cache = *mLayerChannels;
+    if (cache.mLinkEpoch != gLinkEpoch.Get() || cache.mNameEpoch != gNameEpoch.Get()) {
+        cache.mLinkEpoch = gLinkEpoch.Get();
+        cache.mNameEpoch = gNameEpoch.Get();
+        cache.mZeroCount = -1;
+        cache.mLayerCount = 0;
+    }
+    return cache;
+}
+
+const double* KFCurveNode::LayerZeros(int& count) const {
+    LayerChannelCache* current = CurrentLayerCache();
+    if (!current || current->mZeroCount < 0) {
+        LayerChannelCache& cache = RenewedLayerCache();
+        const int length = PlainRunLength();
+        if (length > LayerChannelCache::kFew) cache.mManyZeros.resize(static_cast<std::size_t>(length));
+        cache.mZeroCount = length;
+        GetZeroValues(cache.Zeros(), length);
+        current = &cache;
+    }
+    count = current->mZeroCount;
+    return current->Zeros();
+}
+
+KFCurveNode* const* KFCurveNode::LayerChannelsOf(const KFCurveNode* layer) const {
+    const int count = mChildren.GetCount();
+    if (count == 0) return nullptr;
+    if (LayerChannelCache* current = CurrentLayerCache())
+        for (int l = 0; l < current->mLayerCount; ++l)
+            if (current->mLayers[l].mLayer == layer && !current->mLayers[l].mVolatile) return current->mLayers[l].Channels();
+    LayerChannelCache& cache = RenewedLayerCache();
+    LayerChannelCache::Layer* entry = nullptr;
+    for (int l = 0; l < cache.mLayerCount; ++l)
+        if (cache.mLayers[l].mLayer == layer) entry = &cache.mLayers[l];
+    if (!entry) {
+        // A longer chain than is held starts the list again.
+        if (cache.mLayerCount == LayerChannelCache::kLayers) cache.mLayerCount = 0;
+        entry = &cache.mLayers[cache.mLayerCount++];
+        entry->mLayer = layer;
+    }
+    if (count > LayerChannelCache::kFew)
+        entry->mMany.resize(static_cast<std::size_t>(count));
+    else
+        entry->mMany.clear();
+    KFCurveNode** channels = entry->Channels();
+    bool isVolatile = false;
+    for (int i = 0; i < count; ++i) {
+        channels[i] = layer ? layer->LayerChannelFor(mChildren[i], i) : nullptr;
+        isVolatile = isVolatile || mChildren[i]->IsNameVolatile();
+    }
+    for (int i = 0; layer && i < layer->mChildren.GetCount(); ++i)
+        isVolatile = isVolatile || layer->mChildren[i]->IsNameVolatile();
+    entry->mVolatile = isVolatile;
+    return channels;
+}
 
 int KFCurveNode::Find(KFCurveNode* node) const { return mChildren.Find(node); }
 
@@ -425,6 +520,8 @@ KFCurve* KFCurveNode::FCurveSet(KFCurve* curve, bool destroyOldCurve) {
     // Nothing is replaced, so nothing is handed back for the caller to destroy.
     if (curve == mFCurve) return nullptr;
     KFCurve* old = std::exchange(mFCurve, curve);
+    // A channel with a curve or without takes a place in its node's run or none.
+    LinksChanged();
     if (destroyOldCurve && old) {
         old->Destroy();
         old = nullptr;

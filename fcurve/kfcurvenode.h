@@ -245,6 +245,11 @@ public:
     // This layer's channel that goes with child index of the base node: the one of the child's name,
     // whatever channels the layer holds (null when it holds none of that name).
     KFCurveNode* LayerChannelFor(const KFCurveNode* baseChild, int index) const;
+    // The same seen from the base node: each channel of layer that goes with this node's children,
+    // in their order (null where it holds none; no array when the node has no children). Found
+    // once per layer and kept while no node's children, curves or names change, so that
+    // evaluating or plotting a layered node compares no names per sample.
+    KFCurveNode* const* LayerChannelsOf(const KFCurveNode* layer) const;
     KFCurveNode* ObjectLayerGet() const { return mObjectLayer; }
     void ObjectLayerSet(KFCurveNode* node) { mObjectLayer = node ? node : this; }
     // A layer of this node's shape with empty curves holding the layer type's
@@ -490,6 +495,7 @@ public:
 
 private:
     struct CallbackRecord;
+    struct LayerChannelCache;
 
     // A node holding borrowed, a record lent by the node it is cloned from.
     KFCurveNode(NameInfo* borrowed, int layerType, int layerId);
@@ -516,6 +522,15 @@ private:
     // Makes every index of children's names stale: a name may have changed, or may change later
     // through a record given out or shared.
     static void NamesMayChange();
+    // Makes every layer's channels found for a node stale: a node's children, curve or layer type
+    // changed, or a node is destroyed.
+    static void LinksChanged();
+    // The neutral values (GetZeroValues) of the run layers fill, count (PlainRunLength) of them,
+    // kept with the layer channels.
+    const double* LayerZeros(int& count) const;
+    // The cache of layer channels while it is current (else null), and made current (emptied).
+    LayerChannelCache* CurrentLayerCache() const;
+    LayerChannelCache& RenewedLayerCache() const;
     void ApplyLayerZeroValues(KFCurveNode* source, int layerType, int& index);
 
     // Evaluation helpers (kfcurvenodeeval.cpp).
@@ -534,6 +549,9 @@ private:
     void CombineLayers(double* values, double* channels, const double* end, double* quaternion, KTime time,
                        bool candidate);
     double* ScratchBuffer(int count, double* local, int localCount);
+    // The children's runs one after another from out: a plain channel (a leaf with a curve, neither
+    // warped nor layered) read straight from its curve, as its own evaluation reads it.
+    double* EvaluateChildren(double* out, KTime time, int* last, bool candidate);
     // Values of the curves alone, depth first.
     int PlainRunLength() const;
     // Values layers combine: the node's curve, then one per child (four for a quaternion).
@@ -553,6 +571,9 @@ private:
     void ReplaceRotation(KFCurveNode* source, KTime start, KTime stop, bool exactSpan, bool keyStartEnd);
     // Euler rotation node of three channel curves (resp. quaternion node of four).
     bool HasChannelCurves(int count) const;
+    // Turns angles (for the node's three channel curves) into those of the same rotation nearest
+    // the previous key's (GetContinuousRotation).
+    void ContinueRotation(double* angles, KFCurve* const* curves, KTime time);
 
     // Candidate helpers (kfcurvenodecandidate.cpp).
     // end (null: none) bounds the values read.
@@ -577,6 +598,8 @@ private:
     KArrayTemplate<KFCurveNode*> mChildren{4};
     // Made for a node with many children, when one is first looked for by name.
     mutable std::unique_ptr<KNameIndex> mChildIndex;
+    // Made for a node with layers, when it is first evaluated with them.
+    mutable std::unique_ptr<LayerChannelCache> mLayerChannels;
     KFCurve* mFCurve = nullptr;
     KFCurveNode* mTimeWarp = nullptr;
     KFCurveNode* mNextLayer = nullptr;
@@ -611,6 +634,9 @@ KFCurveNode* KFCurveNodeCreate(const char* name, const char* timeWarpName, const
 // What a time-warp node maps time to, in seconds: the first value its evaluation gives (with
 // candidate, its candidates), or time itself when it gives none.
 double KFCurveNodeWarpSeconds(KFCurveNode* timeWarp, KTime time, bool candidate = false);
+// The curve a time warp reads time from when it is that curve alone (most are), so that a caller
+// reading it at many times may go to the curve (null otherwise, and for no warp).
+KFCurve* KFCurveNodeWarpCurve(KFCurveNode* timeWarp);
 // The same as a time of the take.
 KTime KFCurveNodeWarpTime(KFCurveNode* timeWarp, KTime time, bool candidate = false);
 

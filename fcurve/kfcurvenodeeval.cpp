@@ -93,11 +93,15 @@ double* KFCurveNode::ScratchBuffer(int count, double* local, int localCount) {
     return mScratch.data();
 }
 
+KFCurve* KFCurveNodeWarpCurve(KFCurveNode* timeWarp) {
+    KFCurve* curve = timeWarp ? timeWarp->FCurveGet() : nullptr;
+    return curve && timeWarp->GetCount() == 0 && !timeWarp->LayerGet() && !timeWarp->TimeWarpGet() ? curve : nullptr;
+}
+
 double KFCurveNodeWarpSeconds(KFCurveNode* timeWarp, KTime time, bool candidate) {
     if (!timeWarp) return time.GetSecondDouble();
     // Most warps are one curve, read directly.
-    KFCurve* curve = timeWarp->FCurveGet();
-    if (curve && timeWarp->GetCount() == 0 && !timeWarp->LayerGet() && !timeWarp->TimeWarpGet())
+    if (KFCurve* curve = KFCurveNodeWarpCurve(timeWarp))
         return candidate ? curve->CandidateEvaluate(time) : curve->Evaluate(time);
     double local[kLocalValues];
     std::vector<double> heap;
@@ -171,7 +175,7 @@ double* KFCurveNode::GeneralEvaluate(double* values, KTime time, int* last, bool
     } else if (mLayerType == KFCL_EULER_XYZ) {
         out = RotationNodeEvaluate(out, time, last, candidate);
     } else {
-        for (int i = 0; i < count; ++i) out = mChildren[i]->GeneralEvaluate(out, time, last, candidate);
+        out = EvaluateChildren(out, time, last, candidate);
     }
 
     if (mNextLayer) CombineLayers(values, channels, out, baseQuaternion ? quaternion : nullptr, time, candidate);
@@ -193,6 +197,20 @@ double* KFCurveNode::GeneralEvaluate(double* values, KTime time, int* last, bool
     return out;
 }
 
+double* KFCurveNode::EvaluateChildren(double* out, KTime time, int* last, bool candidate) {
+    const int count = mChildren.GetCount();
+    for (int i = 0; i < count; ++i) {
+        KFCurveNode* child = mChildren[i];
+        // Candidates go the whole way: a channel keeps its total candidate.
+        if (!candidate && child->mFCurve && child->mChildren.GetCount() == 0 && !child->mNextLayer &&
+            !child->mTimeWarp && child->mLayerType != KFCL_EULER_XYZ && child->mLayerType != KFCL_QUAT)
+            *out++ = child->mFCurve->Evaluate(time, last);
+        else
+            out = child->GeneralEvaluate(out, time, last, candidate);
+    }
+    return out;
+}
+
 double* KFCurveNode::FillLayerRun(KFCurveNode* layer, double* out, KTime time, bool candidate) {
     if (layer && layer->mTimeWarp) time = layer->WarpTime(time, candidate);
     if (mFCurve) {
@@ -201,9 +219,21 @@ double* KFCurveNode::FillLayerRun(KFCurveNode* layer, double* out, KTime time, b
         ++out;
     }
     const int count = mChildren.GetCount();
+    KFCurveNode* const* channels = layer && count > 0 ? LayerChannelsOf(layer) : nullptr;
     for (int i = 0; i < count; ++i) {
-        KFCurveNode* channel = layer ? layer->LayerChannelFor(mChildren[i], i) : nullptr;
-        out = mChildren[i]->FillLayerRun(channel, out, time, candidate);
+        KFCurveNode* child = mChildren[i];
+        KFCurveNode* channel = channels ? channels[i] : nullptr;
+        if (child->mChildren.GetCount() != 0) {
+            out = child->FillLayerRun(channel, out, time, candidate);
+            continue;
+        }
+        // A leaf, as its own FillLayerRun reads it.
+        if (!child->mFCurve) continue;
+        if (KFCurve* curve = channel ? channel->mFCurve : nullptr) {
+            const KTime at = channel->mTimeWarp ? channel->WarpTime(time, candidate) : time;
+            *out = candidate ? curve->CandidateEvaluate(at) : curve->Evaluate(at);
+        }
+        ++out;
     }
     return out;
 }
@@ -211,13 +241,14 @@ double* KFCurveNode::FillLayerRun(KFCurveNode* layer, double* out, KTime time, b
 void KFCurveNode::CombineLayers(double* values, double* channels, const double* end, double* quaternion, KTime time,
                                 bool candidate) {
     const int own = mFCurve ? 1 : 0;
-    const int size = PlainRunLength();
+    int size = 0;
+    const double* zeros = LayerZeros(size);
     const int written = Count(channels, end);
     double local[kLocalValues];
     double* layer = ScratchBuffer(size, local, kLocalValues);
     for (KFCurveNode* next = mNextLayer; next; next = next->mNextLayer) {
         // Laid out as this node's run: a layer holding some channels leaves the others neutral.
-        GetZeroValues(layer, size);
+        std::copy(zeros, zeros + size, layer);
         FillLayerRun(next, layer, time, candidate);
         if (own) {
             if (mLayerType == KFCL_MULT)
@@ -280,11 +311,7 @@ double* KFCurveNode::RotationNodeEvaluate(double* values, KTime time, int* last,
     } else {
         asRotation = false;
     }
-    if (!asRotation) {
-        double* out = values;
-        for (int i = 0; i < count; ++i) out = mChildren[i]->GeneralEvaluate(out, time, last, candidate);
-        return out;
-    }
+    if (!asRotation) return EvaluateChildren(values, time, last, candidate);
 
     // The rotation between the two keys as one rotation: the keys' rotations
     // (and their outer neighbours, or the keys themselves at the ends) relative

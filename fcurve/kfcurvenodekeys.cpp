@@ -31,6 +31,30 @@ KTime LastKeyTime(const KFCurve& curve) { return curve.KeyGetPtr(curve.KeyGetCou
 using keyindex::CountAtOrBefore;
 using keyindex::CountBefore;
 
+float LastKeyValue(const KFCurve& curve) { return curve.KeyGetPtr(curve.KeyGetCount() - 1)->GetValue(); }
+
+// Whether the curves' last keys share one time, before t: the key before t of them all.
+bool AppendsAfterOneKey(KFCurve* const* curves, KTime t) {
+    if (curves[0]->KeyGetCount() == 0) return false;
+    const KTime last = LastKeyTime(*curves[0]);
+    for (int i = 1; i < 3; ++i)
+        if (curves[i]->KeyGetCount() == 0 || LastKeyTime(*curves[i]) != last) return false;
+    return last < t;
+}
+
+// A key at time at the end of the curve, or put in its place (replacing one at that time) when
+// keys lie at or after it: an append would break the key order.
+void AppendKey(KFCurve& curve, KTime time, float value) {
+    if (curve.KeyGetCount() == 0 || LastKeyTime(curve) < time) {
+        curve.KeyAppendFast(time, value);
+        return;
+    }
+    KFCurveKey key{};
+    key.Set(time, value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
+            KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
+    curve.KeyAdd(time, key);
+}
+
 // Time of the last key strictly before t; the curve has one.
 KTime LastKeyTimeBefore(const KFCurve& curve, KTime t) { return curve.KeyGetPtr(CountBefore(curve, t) - 1)->GetTime(); }
 
@@ -195,27 +219,15 @@ double* KFCurveNode::KeyAdd(KTime time, double* values) {
 
 double* KFCurveNode::KeyAppend(KTime time, double* values, bool continuousRotation) {
     if (!values) return values;
-    if (mFCurve) {
-        const float value = static_cast<float>(*values++);
-        const int keys = mFCurve->KeyGetCount();
-        if (keys == 0 || LastKeyTime(*mFCurve) < time) {
-            mFCurve->KeyAppendFast(time, value);
-        } else {
-            // Out of order: an append would break the key order, so the key is
-            // put in its place (replacing one at the same time).
-            KFCurveKey key{};
-            key.Set(time, value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0.0f, 0.0f,
-                    KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
-            mFCurve->KeyAdd(time, key);
-        }
-    }
-    const int count = mChildren.GetCount();
-    if (continuousRotation && HasChannelCurves(3)) {
-        double triple[3];
-        GetContinuousRotation(triple, values, time);
-        for (int i = 0; i < 3; ++i) mChildren[i]->KeyAppend(time, triple + i, false);
+    if (mFCurve) AppendKey(*mFCurve, time, static_cast<float>(*values++));
+    KFCurve* curves[3];
+    if (continuousRotation && ChildCurves(*this, 3, curves)) {
+        double angles[3] = {values[0], values[1], values[2]};
+        ContinueRotation(angles, curves, time);
+        for (int i = 0; i < 3; ++i) AppendKey(*curves[i], time, static_cast<float>(angles[i]));
         return values + 3;
     }
+    const int count = mChildren.GetCount();
     for (int i = 0; i < count; ++i) values = mChildren[i]->KeyAppend(time, values, false);
     return values;
 }
@@ -224,13 +236,24 @@ void KFCurveNode::GetContinuousRotation(double* out, double* values, KTime time)
     if (!out || !values) return;
     const double in[3] = {values[0], values[1], values[2]};
     std::memcpy(out, in, sizeof(in));
+    KFCurve* curves[3];
+    if (ChildCurves(*this, 3, curves)) ContinueRotation(out, curves, time);
+}
+
+void KFCurveNode::ContinueRotation(double* angles, KFCurve* const* curves, KTime time) {
     const int* axis = EulerAxisOf(mRotationOrder);
-    if (!axis || !HasChannelCurves(3)) return;
-    const KTime previous = GetPrevKeyTime(time);
-    // Without an earlier key the values are their own reference.
+    if (!axis) return;
+    const double in[3] = {angles[0], angles[1], angles[2]};
     double reference[3] = {in[0], in[1], in[2]};
-    if (previous != time) Evaluate(reference, previous);
-    KVNGetContinuousRotation(out, in, reference, axis);
+    if (AppendsAfterOneKey(curves, time)) {
+        // Keys appended in order, all three at each time: the previous key holds the reference.
+        for (int i = 0; i < 3; ++i) reference[i] = LastKeyValue(*curves[i]);
+    } else {
+        const KTime previous = GetPrevKeyTime(time);
+        // Without an earlier key the values are their own reference.
+        if (previous != time) Evaluate(reference, previous);
+    }
+    KVNGetContinuousRotation(angles, in, reference, axis);
 }
 
 void KFCurveNode::IsKeyRecursive(KTime& time, int& counted, int& keyed, int* last, bool* mask, double tolerance) {

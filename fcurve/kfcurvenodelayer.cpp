@@ -29,6 +29,8 @@ void KFCurveNode::ReleaseReference(KFCurveNode* node) {
 
 void KFCurveNode::SetLayerType(int layerType, KFCurveNode* objectLayer) {
     if (layerType == mLayerType) return;
+    // The neutral values of the node's run change with it.
+    LinksChanged();
     const int count = mChildren.GetCount();
     if (count == 3 && layerType == KFCL_QUAT) {
         KFCurveNode* w = KFCurveNodeCreate("W", &KDataTypeNumber, KFCL_NOLAYER, mLayerID);

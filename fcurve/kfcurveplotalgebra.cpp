@@ -60,23 +60,25 @@ int KFCurve_GetLayerValueCount(const KFCurveNode* node) {
 
 namespace plot {
 
-KFCurve* ValueCurve(const KFCurveNode* layout, const KFCurveNode* layer, int index) {
-    const int own = OwnCount(layout);
-    if (index < own) return layer->FCurveGet();
-    const KFCurveNode* channel = layout->Get(index - own);
-    // A quaternion's fourth value past the children it has is taken where it stands.
-    const KFCurveNode* held = channel && layer != layout ? layer->LayerChannelFor(channel, index - own)
-                                                          : layer->Get(index - own);
-    return held ? held->FCurveGet() : nullptr;
-}
-
 void EvaluateLayer(const KFCurveNode* layout, KFCurveNode* layer, double* out, KTime time, int* hints,
                    int* sharedHint) {
     const int count = KFCurve_GetLayerValueCount(layout);
     layout->GetZeroValues(out, count);
+    const int own = OwnCount(layout);
+    const int children = layout->GetCount();
+    // The layer's channels of the layout's names, found once for all samples.
+    KFCurveNode* const* channels = layer != layout ? layout->LayerChannelsOf(layer) : nullptr;
     for (int i = 0; i < count; ++i) {
+        KFCurve* curve = nullptr;
+        if (i < own) {
+            curve = layer->FCurveGet();
+        } else {
+            // A quaternion's fourth value past the children it has is taken where it stands.
+            const KFCurveNode* held = channels && i - own < children ? channels[i - own] : layer->Get(i - own);
+            curve = held ? held->FCurveGet() : nullptr;
+        }
         // Channels without a curve keep the layer type's neutral value.
-        if (KFCurve* curve = ValueCurve(layout, layer, i)) out[i] = curve->Evaluate(time, hints ? hints + i : sharedHint);
+        if (curve) out[i] = curve->Evaluate(time, hints ? hints + i : sharedHint);
     }
 }
 

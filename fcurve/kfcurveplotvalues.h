@@ -13,14 +13,10 @@ class KFCurveNode;
 
 namespace plot {
 
-// The curve of a layer behind value index of layout's values (its own curve,
-// then one per child): the layer's channel of the name layout's channel has;
-// null when it holds none.
-KFCurve* ValueCurve(const KFCurveNode* layout, const KFCurveNode* layer, int index);
-
 // The layer's values at time (curves alone, no time warp) into out, laid out
-// as layout's (KFCurve_GetLayerValueCount(layout) doubles); channels the layer
-// does not hold give the layer type's neutral value. hints (one per value, may
+// as layout's (KFCurve_GetLayerValueCount(layout) doubles): its own curve, then
+// the layer's channel of each layout channel's name; channels the layer does
+// not hold give the layer type's neutral value. hints (one per value, may
 // be null) else sharedHint (may be null) serve as key search hints.
 void EvaluateLayer(const KFCurveNode* layout, KFCurveNode* layer, double* out, KTime time, int* hints,
                    int* sharedHint);

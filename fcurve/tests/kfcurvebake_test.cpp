@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fcurve/kfcurvebake.h"
+#include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 
 using namespace nodetest;
@@ -152,6 +153,55 @@ TEST(KFCurveNodeBake, AKeyUnderAWarpIsASampleWhereTheWarpReachesIt) {
                   times.end())
             << s;
     ExpectValues(XAt(*t, {0.25, 0.6, 1.55, 2.1, 3}), {10, 0, 10, 0, 0});
+}
+
+TEST(KFCurveNodeBake, AKeyOfAWarpBelowTheOutermostIsASample) {
+    // X 0 to 10 over 2 s, the vector's warp at half speed for 1 s then holding, the transform's at
+    // 0.8 over 3 s: the vector's warp stops at 1.25 s, between the 1/30 s samples, at 2.5.
+    Warp whole({{0, 0}, {3, 2.4f}}), vector({{0, 0}, {1, 0.5f}});
+    NodePtr t = Translation({{0, 0}, {2, 10}});
+    t->TimeWarpSet(vector.get());
+    Bake(*t, {whole.get()});
+    EXPECT_NEAR(C(t, 0).Evaluate(Sec(1.25)), 2.5, 1e-4);
+    ExpectValues(XAt(*t, {0.625, 2, 3}), {1.25, 2.5, 2.5});
+}
+
+TEST(KFCurveNodeBake, AStretchThatHoldsHoldsBetweenItsKeysAndAfterTheReducer) {
+    // X 0 to 10 over 1 s under a warp that runs, holds from 0.5 to 1 s, and runs on: X holds 5
+    // there. The samples of the stretch join it with lines, so that it holds between them, and
+    // once the reader's reducer has kept only its ends, between those: whatever the slopes the
+    // keys around it take (the one at 1 s heads for 10).
+    Warp warp({{0, 0}, {0.5, 0.5f}, {1, 0.5f}, {1.5, 1}});
+    NodePtr t = Translation({{0, 0}, {1, 10}});
+    Bake(*t, {warp.get()});
+    KFCurve& x = C(t, 0);
+    for (int k = 0; k + 1 < x.KeyGetCount(); ++k) {
+        const bool held = x.KeyGetPtr(k)->GetValue() == x.KeyGetPtr(k + 1)->GetValue();
+        EXPECT_EQ(held, x.KeyGetPtr(k)->GetInterpolation() == KFCURVE_INTERPOLATION_LINEAR) << k;
+    }
+    KFCurveFilterConstantKeyReducer reducer;
+    reducer.SetKeepFirstAndLastKeys(true);
+    reducer.Apply(*t, true);
+    const std::vector<KTime> times = Times(x);
+    EXPECT_EQ(std::count_if(times.begin(), times.end(), [](KTime k) { return k > Sec(0.5) && k < Sec(1); }), 0);
+    for (double s : {0.51, 0.6, 0.7543, 0.9, 0.99}) EXPECT_EQ(x.Evaluate(Sec(s)), 5.0f) << s;
+}
+
+TEST(KFCurveNodeBake, SamplesWithinAMicrosecondAreOne) {
+    // Keys at whole thirtieths under a warp that changes nothing, or runs a float's width fast:
+    // each key's time, found through the warp's floats, lies beside its grid sample (after it or
+    // a tenth of a microsecond before it); the grid sample stands for both.
+    for (const float end : {2.0f, 2.0000002f}) {
+        SCOPED_TRACE(end);
+        Warp warp({{0, 0}, {2, end}});
+        NodePtr t = Translation({{0, 0}, {25.0 / 30, 10}, {1.3, -2}, {2, 0}});
+        Bake(*t, {warp.get()});
+        const std::vector<KTime> times = Times(C(t, 0));
+        for (std::size_t k = 1; k < times.size(); ++k)
+            EXPECT_GE((times[k] - times[k - 1]).GetSecondDouble(), 1e-6) << times[k].GetSecondDouble();
+        EXPECT_NE(std::find(times.begin(), times.end(), KTime(25 * (kSecond / 30))), times.end());
+        ExpectValues(XAt(*t, {25.0 / 30, 1.3}), {10, -2});
+    }
 }
 
 TEST(KFCurveNodeBake, AChannelsKeysAreSamplesWhereItsOwnWarpReachesThem) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -129,6 +130,47 @@ TEST(KFCurveNodeEvaluate, ALayerHoldingSomeChannelsActsOnThoseOfItsNames) {
     NodePtr result(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, 3));
     ASSERT_TRUE(KFCurve_PlotInLayers(plotted.get(), nullptr, 0, 0, KTime(0), Sec(1.0), Sec(0.5), result.get()));
     ExpectNear(Eval(*result, Sec(0.5)), {10, 2, 0});
+}
+
+TEST(KFCurveNodeEvaluate, ALayersChannelsAreFoundAgainWhenTheTreeOrANameChanges) {
+    // Translation (10, 0, 0) with a layer holding Y = 2: each change below, made right after an
+    // evaluation that matched the channels by name, is seen by the next evaluation and plot.
+    NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {10, 0, 0}));
+    KFCurveNode* layer = PartialLayer(*t, 1, {{"Y", 2}});
+    t->LayerSet(layer);
+    NodePtr z(Leaf("Z", 5)), result(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, 3));
+    NodePtr other(PartialLayer(*t, 1, {{"Z", 4}, {"Y", 2}})), removed, first;
+    const auto plotted = [&] {
+        EXPECT_TRUE(KFCurve_PlotInLayers(t.get(), nullptr, 0, 0, KTime(0), Sec(1.0), Sec(0.5), result.get()));
+        return Eval(*result, Sec(0.5));
+    };
+    const auto changed = [](KFCurveNode& node, std::initializer_list<double> before,
+                            const std::function<void()>& change, std::initializer_list<double> after) {
+        ExpectNear(Eval(node, KTime(0)), before);
+        change();
+        ExpectNear(Eval(node, KTime(0)), after);
+    };
+    // A channel added to the layer, then taken out (and kept).
+    changed(*t, {10, 2, 0}, [&] { layer->Add(z.release()); }, {10, 2, 5});
+    ExpectNear(plotted(), {10, 2, 5});
+    changed(*t, {10, 2, 5}, [&] { removed.reset(layer->Get(1)), layer->Remove(1); }, {10, 2, 0});
+    // Another layer in its place (the first kept).
+    changed(*t, {10, 2, 0}, [&] { first.reset(t->LayerGet()), t->LayerSet(other.release(), false); }, {10, 2, 4});
+    ExpectNear(plotted(), {10, 2, 4});
+    // Its Y renamed X through the name record, twice: a record once given out may change unseen.
+    KFCurveNode::NameInfo* name = t->LayerGet()->Get(1)->GetNameInfo();
+    changed(*t, {10, 2, 4}, [&] { name->mName = "X"; }, {12, 0, 4});
+    changed(*t, {12, 0, 4}, [&] { name->mName = "y"; }, {10, 2, 4});
+    ExpectNear(plotted(), {10, 2, 4});
+
+    // A base channel given a curve: the base's run, which the layer's values are laid out as,
+    // grows by its value.
+    NodePtr grown(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, {1, 0, 0}));
+    KFCurve* x = grown->Get(0)->FCurveSet(nullptr, false);
+    grown->LayerSet(PartialLayer(*grown, 1, {{"Z", 5}}));
+    changed(*grown, {0, 5}, [&] { grown->Get(0)->FCurveSet(x, true); }, {1, 0, 5});
+    // Its layer type made multiplying: the channels the layer lacks are multiplied by 1.
+    changed(*grown, {1, 0, 5}, [&] { grown->SetLayerType(KFCL_MULT); }, {1, 0, 0});
 }
 
 TEST(KFCurveNodeEvaluate, TimeWarpBendsTheTimeHoweverWideItIs) {

@@ -320,6 +320,10 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         int in = i == 0 ? kind.mOwn : carried;
         int out = kind.mOwn;
         if (i == n - 1 && n > 1) in = out = kind.mOwn == kSmooth ? kClamped : carried;
+        // After a linear key the take runs straight up to this one (a held stretch holds): so does
+        // the host, this key taking the line in.
+        if (i > 0 && !kind.mExplicit && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_LINEAR)
+            in = kLinear;
 
         TStatus added;
         TTime time(0.0, TTime::kSeconds);

@@ -19,6 +19,14 @@
 
 namespace zeqtest {
 
+// Whether a layer or a time warp is left anywhere in the tree (a bake leaves none).
+inline bool HoldsLayerOrWarp(const zeqsdk_400::KFCurveNode& node) {
+    if (node.LayerGet() || node.TimeWarpGet()) return true;
+    for (int i = 0; i < node.GetCount(); ++i)
+        if (HoldsLayerOrWarp(*node.Get(i))) return true;
+    return false;
+}
+
 inline zeqsdk_400::KFCurve* ModelCurveOf(const ModelCurve& model) {
     zeqsdk_400::KFCurve* curve = model.mKeys.empty() ? zeqsdk_400::KFCurveCreate() : LinearCurve(model.mKeys);
     curve->SetValue(static_cast<float>(model.mDefault));

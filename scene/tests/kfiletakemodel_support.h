@@ -115,29 +115,40 @@ struct ModelTake {
         }
     }
 
-    Mat4 Local(const ModelNode& n, double t) const {
-        FileTransformValues values;
-        values.rotationOrder = n.mOrder;
-        for (int a = 0; a < 3; ++a) values.preRotation[a] = n.mPre[a];
+    // A translation or scaling at take time t, its layers added or multiplied in.
+    std::array<double, 3> Vector(const ModelNode& n, int v, double t) const {
         double base[3];
         std::vector<std::array<double, 3>> layers;
-        Channels(n, eModelT, t, base, layers);
-        for (int a = 0; a < 3; ++a) {
-            values.t[a] = base[a];
-            for (const auto& layer : layers) values.t[a] += layer[a];
-        }
-        Channels(n, eModelS, t, base, layers);
-        for (int a = 0; a < 3; ++a) {
-            values.s[a] = base[a];
-            for (const auto& layer : layers) values.s[a] *= layer[a];
-        }
+        Channels(n, v, t, base, layers);
+        std::array<double, 3> values = {base[0], base[1], base[2]};
+        for (const auto& layer : layers)
+            for (std::size_t a = 0; a < 3; ++a) values[a] = v == eModelS ? values[a] * layer[a] : values[a] + layer[a];
+        return values;
+    }
+
+    // The rotation at take time t: its last layer first, down to the base rotation.
+    Mat4 Rotation(const ModelNode& n, double t) const {
+        double base[3];
+        std::vector<std::array<double, 3>> layers;
         Channels(n, eModelR, t, base, layers);
         Mat4 rotation = EulerMatrix(base, n.mOrder);
         for (const auto& layer : layers) {
             const double angles[3] = {layer[0], layer[1], layer[2]};
             rotation = Multiply(EulerMatrix(angles, n.mOrder), rotation);
         }
-        return FileLocalMatrix(values, rotation);
+        return rotation;
+    }
+
+    Mat4 Local(const ModelNode& n, double t) const {
+        FileTransformValues values;
+        values.rotationOrder = n.mOrder;
+        for (int a = 0; a < 3; ++a) values.preRotation[a] = n.mPre[a];
+        const std::array<double, 3> translation = Vector(n, eModelT, t), scaling = Vector(n, eModelS, t);
+        for (int a = 0; a < 3; ++a) {
+            values.t[a] = translation[static_cast<std::size_t>(a)];
+            values.s[a] = scaling[static_cast<std::size_t>(a)];
+        }
+        return FileLocalMatrix(values, Rotation(n, t));
     }
 
     Mat4 World(std::size_t node, double t) const {
@@ -304,7 +315,7 @@ struct ModelTake {
 
 // Time warps of the generated takes: half speed over 1 s (ending before the take's stop), fast
 // then holding then on, over 3 s at 0.8 (ending after the stop), one that runs back, and one that
-// changes nothing.
+// changes nothing. Under the one at 0.8 the keys of the others are reached off the 1/30 s grid.
 inline std::vector<ScalarKeys> ModelWarps() {
     return {{{0, 0}, {1, 0.5}},
             {{0, 0}, {0.4, 0.8}, {0.9, 0.8}, {1.5, 1.5}},
@@ -326,7 +337,7 @@ struct ModelOptions {
     // a different one of the vector's), and a vector's written on several of its channels or on
     // them and the vector alike.
     bool mChannelWarpsInFiles = false;
-    bool mLateWarps = false;  // ModelLateWarps() among the take's warps
+    bool mLateWarps = false;  // ModelLateWarps() among the take's warps, and vectors keyed from 0 s
     bool mPreRotations = true;
     bool mLayersAndWarps = true;  // else a plain take, its keys as generated
 };
@@ -405,9 +416,11 @@ private:
         static const double kScales[3] = {5.0, 170.0, 0.5};
         static const double kLayerScales[3] = {3.0, 60.0, 0.4};
         ModelVector vector;
-        // At times a vector without keys, which only its layers (or nothing) move.
+        // At times a vector without keys, which only its layers (or nothing) move; among late warps
+        // at times one keyed from 0 s, which moves while warps read it early.
         const bool still = !fromZero && Pick(6) == 0;
-        for (int a = 0; a < 3; ++a) vector.mAxes[a] = Curve(v, !still && Pick(5) != 0, fromZero && a == 0, kScales[v]);
+        const bool early = fromZero || (options.mLateWarps && Pick(3) == 0);
+        for (int a = 0; a < 3; ++a) vector.mAxes[a] = Curve(v, !still && Pick(5) != 0, early && a == 0, kScales[v]);
         if (!options.mLayersAndWarps) return vector;
         const int layers = Pick(20) < 10 ? 0 : Pick(20) < 14 ? 1 : 2;
         for (int l = 0; l < layers; ++l) {
@@ -554,6 +567,21 @@ inline std::vector<std::string> ModelKinds(const ModelTake& take) {
             const ModelVector& vector = n.mV[v];
             if (vector.mWarp >= 0) kinds.push_back(std::string("warped ") + kVectors[v] + (vector.mWarpAxis >= 0 ? " (on a channel)" : ""));
             if (vector.mWarp >= 0 && n.mWarp >= 0) kinds.push_back("composed warps");
+            // A key of the vector's warp that the transform's reaches off the grid, while the vector
+            // moves there: a kink only a sample at it keeps.
+            const ModelBakeSpan span = take.Span(n, v);
+            if (vector.mWarp >= 0 && n.mWarp >= 0 && !span.mConstant)
+                for (const auto& key : take.mWarps[static_cast<std::size_t>(vector.mWarp)])
+                    for (double t : take.Reaching({n.mWarp}, 1, {key.first})) {
+                        const double frames = t * 30.0;
+                        if (std::fabs(frames - std::round(frames)) < 1e-7 || t <= span.mStart || t >= span.mStop) continue;
+                        const double at = At(take.mWarps[static_cast<std::size_t>(vector.mWarp)], key.first);
+                        for (int a = 0; a < 3; ++a) {
+                            const ScalarKeys& keys = vector.mAxes[a].mKeys;
+                            if (keys.size() > 1 && keys.front().first < at && at < keys.back().first)
+                                kinds.push_back("kink off the grid where the take moves");
+                        }
+                    }
             int own = 0;
             for (int a = 0; a < 3; ++a) own += vector.mAxisWarp[a] >= 0;
             if (own > 0) kinds.push_back(vector.mWarp >= 0 ? "channel warp under its vector's" : "channel warp");

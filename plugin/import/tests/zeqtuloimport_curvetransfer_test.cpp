@@ -3,6 +3,9 @@
 // curves, locked and driven plugs, and keys the host refuses.
 #include "zeqtuloimport_animation_test_support.h"
 
+#include <utility>
+#include <vector>
+
 #include "fcurve/kfcurveutils.h"
 #include "plugin/import/zeqtuloimport_curvetransfer.h"
 #include "tglobal.h"
@@ -117,6 +120,28 @@ TEST_F(CurveTransferTest, TypesFollowTheKeyBeforeAndLocksFollowTheTypes) {
     EXPECT_NEAR(y / x, 2.0 / 24, 1e-6);
     host.getTangent(3, x, y, false);
     EXPECT_NEAR(y / x, -2.0 / 24, 1e-6);
+}
+
+// After a linear key the Zeq curve runs straight to the next key, whatever that key's own kind: so
+// does the host, the next key taking the line in. A stretch that holds, ended by an automatic
+// key whose next neighbour has moved on, holds in the host as in the SDK.
+TEST_F(CurveTransferTest, AKeyAfterALinearKeyTakesTheLineIn) {
+    // 2 held from 0 to 0.5 s, then automatic; a line from 3 at 0.6 s down to 0 at the last key.
+    const unsigned linear = KFCURVE_INTERPOLATION_LINEAR, cubic = KFCURVE_INTERPOLATION_CUBIC;
+    const std::pair<double, unsigned> keys[] = {{0.0, linear}, {0.5, cubic}, {0.6, linear}, {1.0, cubic}};
+    const float values[] = {2.0f, 2.0f, 3.0f, 0.0f};
+    for (int k = 0; k < 4; ++k) AddKey(mCurve, keys[k].first, values[k], keys[k].second);
+    ASSERT_TRUE(Transfer("scaleX", mCurve));
+    TFnAnimCurve host = HostCurve("scaleX");
+    const int in[] = {host.inTangentType(1), host.outTangentType(1), host.inTangentType(3)};
+    EXPECT_EQ(std::vector<int>(in, in + 3),
+              std::vector<int>({TFnAnimCurve::kTangentLinear, TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentLinear}));
+    for (double s : {0.1, 0.25, 0.4, 0.49, 0.7, 0.85, 0.95}) {
+        KTime time;
+        time.SetSecondDouble(s);
+        EXPECT_NEAR(host.evaluate(TTime(s, TTime::kSeconds)), mCurve.Evaluate(time), 1e-6) << s;
+    }
+    EXPECT_NEAR(host.evaluate(TTime(0.4, TTime::kSeconds)), 2.0, 1e-9);
 }
 
 // ---- Explicit tangents under both unit settings: the host curve evaluates as the Zeq curve does.

@@ -5,22 +5,30 @@
 // lights in every rotation order: the host puts every node where the take puts it (the model's own
 // evaluation, kfiletakemodel_support.h) at the times the bake holds exactly (its keys, its grid, its
 // ends and after them) after the import, after merging the file into its own import in both modes,
-// and after the host's export imported again.
+// and after the host's export imported again. What the bake leaves on the SDK's take after the
+// import; a stretch that holds, held in the host too, with no two keys crowding.
 #include "importtest_support.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "content/kzeqmesh.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "io/kzeqimporter.h"
+#include "plugin/import/zeqtuloimport.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "scene/tests/kfiletakemodel_scene.h"
 #include "scene/tests/kfiletakemodel_support.h"
 #include "scene/tests/kfiletransform_scene.h"
 #include "tulo.h"
@@ -42,6 +50,7 @@ ModelTake Generate(unsigned seed) {
     ModelGenerator generator(seed);
     ModelOptions options;
     options.mKinds = {eModelNull, eModelMesh, eModelJoint, eModelCamera, eModelPointLight, eModelSpotLight};
+    options.mLateWarps = true;
     return generator.Take(options);
 }
 
@@ -144,13 +153,131 @@ INSTANTIATE_TEST_SUITE_P(Generated, TakeModelImportTest, ::testing::Range(1u, 1u
                              return "Seed" + std::to_string(info.param);
                          });
 
+// Every curve the host holds keys no two keys closer than a microsecond; the log leaves no key out.
+void ExpectKeysApart(const std::string& log) {
+    for (TItDependencyNodes it(0); !it.isDone(); it.next()) {
+        TStatus status;
+        TFnAnimCurve curve(it.item(), &status);
+        if (!status) continue;
+        for (unsigned k = 1; k < curve.numKeys(); ++k)
+            EXPECT_GE(curve.time(k).as(TTime::kSeconds) - curve.time(k - 1).as(TTime::kSeconds), 1e-6)
+                << curve.name().asChar() << " key " << k;
+    }
+    EXPECT_EQ(log.find("left out"), std::string::npos) << log;
+}
+
+// A translation Y that holds -2.359375 from 0 to 7/30 s and has moved on by the next key, a quarter
+// of a frame later, in a take with a translation layer and a warp on the whole transform that
+// changes nothing (its floats put each key's time beside its frame): the host holds where the take
+// holds, between the frames of both rates and off them, as the SDK's bake of the file plays it,
+// and keys no two keys closer than a microsecond.
+TEST_F(ImportModeTest, AStretchThatHoldsHoldsInTheHost) {
+    ModelTake take;
+    take.mWarps = {{{0, 0}, {2, 2}}};
+    ModelNode n;
+    n.mName = "held";
+    n.mWarp = 0;
+    n.mV[eModelT].mAxes[0].mKeys = {{0, 0}, {2, 4}};
+    n.mV[eModelT].mAxes[1].mKeys = {{0, -2.359375}, {7.0 / 30, -2.359375}, {0.25, -2}, {1, 3}, {2, 3}};
+    n.mV[eModelT].mLayers.resize(1);
+    n.mV[eModelT].mLayers[0].mHas[0] = true;
+    n.mV[eModelT].mLayers[0].mAxes[0].mKeys = {{0, 0}, {1, 1}};
+    for (ModelCurve& axis : n.mV[eModelS].mAxes) axis.mDefault = 1;
+    take.mNodes.push_back(n);
+    const std::string file = WriteFile(mDirectory + "held.zeq", take);
+    ASSERT_TRUE(Run("file -f -new") && ImportAtZero(file)) << Log();
+
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    ASSERT_TRUE(importer->Initialize(file.c_str()));
+    importer->GetTakeCount();
+    importer->SetState(KZeqImporter::eMERGE_LAYER_AND_TIMEWARP, true);
+    ASSERT_TRUE(importer->Import(scene));
+    KZeqNode* node = scene.GetRootNode()->FindChild("held", true);
+    ASSERT_TRUE(node && node->SetCurrentTakeNode("Take 001"));
+    KFCurve* y = node->GetCurrentTakeNode()->GetTranslationY();
+    ASSERT_NE(y, nullptr);
+    for (double t : {1.0 / 30, 3.0 / 30, 6.0 / 30, 1.0 / 24, 3.0 / 24, 5.0 / 24, 0.1, 0.21, 0.22, 0.23}) {
+        KTime time;
+        time.SetSecondDouble(t);
+        TAnimControl::setCurrentTime(TTime(t, TTime::kSeconds));
+        const double host = std::stod(HostAttr(HostPath("held") + ".translateY"));
+        EXPECT_NEAR(host, y->Evaluate(time), 1e-6) << t;
+        EXPECT_NEAR(host, -2.359375, 1e-6) << t;
+    }
+    ExpectKeysApart(Log());
+}
+
+// What the bake leaves on the take, once the import is done with it: no layer and no warp on any
+// node's channels, which something evaluating the take would play a second time; and where the
+// import changed nothing else of a node (no pre-rotation, no turn of a camera or light, on it or
+// above it), the SDK's evaluation of the take puts it where the host does.
+class InspectedImport : public ZeqTuloImport {
+public:
+    // Runs the pass, handing the SDK's scene to inspect before the pass lets it go.
+    bool Run(const std::function<void(KZeqScene&)>& inspect) {
+        for (int i = 0; i < kImportStepCount; ++i) {
+            const ImportStep& step = kImportSteps[i];
+            if (std::string(step.mName) == "destroy the scene" && mScene) inspect(*mScene);
+            if ((this->*step.mRun)() == eStepFail) return false;
+        }
+        return true;
+    }
+};
+
+bool ImportedAsItIs(const ModelTake& take, std::size_t node) {
+    for (int i = static_cast<int>(node); i >= 0; i = take.mNodes[static_cast<std::size_t>(i)].mParent) {
+        const ModelNode& n = take.mNodes[static_cast<std::size_t>(i)];
+        if (n.mPre[0] != 0 || n.mPre[1] != 0 || n.mPre[2] != 0) return false;
+        if (n.mKind != eModelNull && n.mKind != eModelMesh && n.mKind != eModelJoint) return false;
+    }
+    return true;
+}
+
+class TakeModelBakeLeftTest : public ImportDriverTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(TakeModelBakeLeftTest, NothingIsLeftToPlayTwice) {
+    const ModelTake take = Generate(GetParam());
+    const std::string file = WriteFile(mDirectory + "take.zeq", take);
+    InspectedImport driver;
+    driver.OpenProject(TString(file.c_str()));
+    driver.SetTakeName("Take 001");
+    int compared = 0;
+    ASSERT_TRUE(driver.Run([&](KZeqScene& scene) {
+        for (std::size_t i = 0; i < take.mNodes.size(); ++i) {
+            const ModelNode& n = take.mNodes[i];
+            KZeqNode* node = scene.GetRootNode()->FindChild(n.mName.c_str(), true);
+            ASSERT_TRUE(node && node->SetCurrentTakeNode("Take 001")) << n.mName;
+            EXPECT_FALSE(HoldsLayerOrWarp(*node->GetCurrentTakeNode()->GetKFCurveNode())) << n.mName;
+            if (!ImportedAsItIs(take, i)) continue;
+            for (double t : take.CheckTimes(i, true)) {
+                KTime time;
+                time.SetSecondDouble(t);
+                const KZeqXMatrix global = node->EvaluateGlobalTransform(time);
+                Mat4 sdk;
+                for (int r = 0; r < 4; ++r)
+                    for (int c = 0; c < 4; ++c) sdk[r][c] = global.mData[r][c];
+                ASSERT_TRUE(NearWorld(sdk, HostWorld(n.mName, t))) << n.mName << " at " << t << " s";
+                ++compared;
+            }
+        }
+    })) << Log();
+    EXPECT_GT(compared, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, TakeModelBakeLeftTest, ::testing::Range(1u, 1u + 4),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                             return "Seed" + std::to_string(info.param);
+                         });
+
 TEST(TakeModelImportGeneratorTest, TheSeedsReachEveryKind) {
     std::map<std::string, int> reached;
     for (unsigned seed = 1; seed <= kSeeds; ++seed)
         for (const std::string& kind : ModelKinds(Generate(seed))) ++reached[kind];
     std::string missed;
     for (const char* kind :
-         {"warped transform", "warped translation", "warped rotation", "warped scaling",
+         {"warped transform", "warp starting late", "warp of one key", "warped translation", "warped rotation", "warped scaling",
           "warped rotation (on a channel)", "composed warps", "two layers", "translation layer of 1",
           "translation layer of 3", "rotation layer of 1", "rotation layer of 2", "scaling layer of 1", "constant layer",
           "constant layer over a vector without keys", "layer under a warp", "key at 24 a second", "key off the grid",
