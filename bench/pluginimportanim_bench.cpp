@@ -1,5 +1,6 @@
 // The import's animation through the stand-in: the animation pass over many keyed transforms, one
-// long TCB curve resampled onto a host curve, and the blend-shape targets of a big mesh.
+// long TCB curve resampled onto a host curve, the blend-shape targets of a big mesh, and a whole
+// import of takes with layers and time warps.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -13,12 +14,14 @@
 #include "plugin/import/zeqtuloimport.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
+#include "pluginimport_bench_support.h"
 #include "scene/kzeqtakenode.h"
 #include "standin.h"
 #include "tfnanimcurve.h"
 #include "tfndagnode.h"
 #include "tfntransform.h"
 #include "tunits.h"
+#include "zeqlayered_bench_support.h"
 
 using namespace zeqsdk_400;
 
@@ -146,5 +149,36 @@ void BM_BlendShapeTargets(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * shapes * (side + 1) * (side + 1));
 }
 BENCHMARK(BM_BlendShapeTargets)->Arg(30)->Arg(315)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The whole import, read and bake included, of the layered file's nulls (zeqlayered_bench_support.h),
+// each with a take of size frames holding layers and time warps (the file written once).
+void BM_ImportLayeredTakes(benchmark::State& state) {
+    const int frames = static_cast<int>(state.range(0));
+    const std::string file = importbench::Directory("pluginimportanim") + "layered" + std::to_string(frames) + ".zeq";
+    if (!zeqlayeredbench::WriteLayeredFile(file, frames)) {
+        state.SkipWithError("the file could not be written");
+        return;
+    }
+    double read = 0;
+    for (auto _ : state) {
+        importbench::Prepare();
+        importbench::TimedImport driver;
+        driver.OpenProject(TString(file.c_str()));
+        driver.SetTakeName("Take 001");
+        driver.Run();
+        read += driver.mRead;
+        state.SetIterationTime(driver.mTotal);
+        // The last null's translation baked onto a host curve: one key a frame at least.
+        const std::string last = "n" + std::to_string(zeqlayeredbench::kLayeredModels - 1) + ".translateX";
+        if (TFnAnimCurve(standin::plug(last)).numKeys() < static_cast<unsigned>(frames)) {
+            state.SkipWithError("the take did not come baked");
+            break;
+        }
+    }
+    state.counters["read_s"] = read / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(zeqlayeredbench::kLayeredModels) * frames);
+    zeqbench::RemoveFile(file);
+}
+BENCHMARK(BM_ImportLayeredTakes)->Arg(1000)->Arg(30000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

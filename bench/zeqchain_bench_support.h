@@ -3,7 +3,7 @@
 
 // A binary 6.0 Zeq file holding a chain of null models n0 (under the root), n1 under n0, and so on,
 // whose connections come in one of four orders, for the benchmarks of reads that must not grow
-// faster than n log n whatever the order.
+// faster than n log n whatever the order; the null models of such a file written for others too.
 
 #include <algorithm>
 #include <random>
@@ -56,18 +56,20 @@ inline std::vector<std::pair<int, int>> ChainLinks(int depth, int order) {
     return links;
 }
 
-// False when the file could not be written.
-inline bool WriteChainFile(const std::string& path, int depth, int order) {
+// The model n<i>'s name in the file; -1 the root's.
+inline std::string NullModelName(int i) { return i < 0 ? std::string("Model::Scene") : "Model::n" + std::to_string(i); }
+
+// The main section's null models n0 .. n(count - 1) and their links (child, parent; -1 the root),
+// in that order.
+inline void WriteNullModels(zeqsdk_400::KZeq& file, int count, const std::vector<std::pair<int, int>>& links) {
     using namespace zeqsdk_400;
-    auto name = [](int i) { return i < 0 ? std::string("Model::Scene") : "Model::n" + std::to_string(i); };
-    KZeq file;
-    if (!file.ProjectCreate(path.c_str(), true, false)) return false;
+    const auto name = NullModelName;
     ZeqWriteBlockBegin(file, "Definitions");
     ZeqWriteBlockBegin(file, "ObjectType", "Model");
     ZeqWriteBlockEnd(file);
     ZeqWriteBlockEnd(file);
     ZeqWriteBlockBegin(file, "Objects");
-    for (int i = 0; i < depth; ++i) {
+    for (int i = 0; i < count; ++i) {
         file.FieldWriteBegin("Model");
         file.FieldWriteC(name(i).c_str()), file.FieldWriteC("Null");
         file.FieldWriteBlockBegin();
@@ -76,12 +78,19 @@ inline bool WriteChainFile(const std::string& path, int depth, int order) {
     }
     ZeqWriteBlockEnd(file);
     ZeqWriteBlockBegin(file, "Connections");
-    for (const auto& link : ChainLinks(depth, order)) {
+    for (const auto& link : links) {
         file.FieldWriteBegin("Connect");
         file.FieldWriteC("OO"), file.FieldWriteC(name(link.first).c_str()), file.FieldWriteC(name(link.second).c_str());
         file.FieldWriteEnd();
     }
     ZeqWriteBlockEnd(file);
+}
+
+// False when the file could not be written.
+inline bool WriteChainFile(const std::string& path, int depth, int order) {
+    zeqsdk_400::KZeq file;
+    if (!file.ProjectCreate(path.c_str(), true, false)) return false;
+    WriteNullModels(file, depth, ChainLinks(depth, order));
     return file.ProjectClose();
 }
 

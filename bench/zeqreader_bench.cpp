@@ -1,15 +1,15 @@
 // The options of a binary Zeq file with N top-level "Model" records (each
 // with a small block) and N / 100 takes: parsed from the main section (which
 // writes the "Summary" back), then read from that "Summary". The bake of a
-// take's layers and time warps into plain curves.
+// take's layers and time warps into plain curves, alone and in a whole read.
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <memory>
 #include <string>
 
 #include "bench/benchscratch.h"
+#include "bench/zeqlayered_bench_support.h"
+#include "bench/zeqreadback_bench_support.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 #include "fileio/kzeq.h"
@@ -17,7 +17,10 @@
 #include "io/kzeqfields.h"
 #include "io/kzeqimporter.h"
 #include "io/kzeqreaderzeq.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 
@@ -90,60 +93,7 @@ BENCHMARK(BM_OptionsFromSummary)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(bench
 
 namespace {
 
-struct NodeDeleter {
-    void operator()(KFCurveNode* node) const { node->Destroy(); }
-};
-using NodePtr = std::unique_ptr<KFCurveNode, NodeDeleter>;
-
-constexpr kLongLong kFrame = 1539538600LL;  // 1/30 s
-
-KFCurveNode* Leaf(const char* name, int frames, int step, float amplitude) {
-    KFCurveNode* leaf = KFCurveNodeCreate(name, static_cast<KDataType*>(nullptr));
-    KFCurve* curve = KFCurveCreate();
-    curve->KeyModifyBegin();
-    // Keys every few frames and a bit off them, as a 24 a second take's fall between the samples.
-    for (int f = 0; f <= frames; f += step)
-        curve->KeyAppendFast(KTime(f * kFrame + (f % 3) * kFrame / 4), amplitude * std::sin(0.05f * static_cast<float>(f)));
-    curve->KeyModifyEnd();
-    leaf->FCurveSet(curve, true);
-    return leaf;
-}
-
-KFCurveNode* Warp(float scale, int frames) {
-    KFCurveNode* warp = KFCurveNodeCreate("W", static_cast<KDataType*>(nullptr));
-    warp->FCurveSet(KFCurveCreate(), true);
-    warp->FCurveGet()->KeyAppendFast(KTime(0), 0.0f);
-    warp->FCurveGet()->KeyAppendFast(KTime(frames * kFrame), static_cast<float>(frames / 30.0 * scale));
-    return warp;
-}
-
-// A take node's tree of size frames: T, R and S keyed every few frames, each with a layer of one
-// or two channels, the translation under a warp of its own and the whole transform under another.
-NodePtr LayeredTake(int frames, KFCurveNode* holder) {
-    NodePtr root(KFCurveNodeCreate("Take"));
-    KFCurveNode* transform = KFCurveNodeCreate("Transform");
-    static const char* const kVectors[3] = {"T", "R", "S"};
-    static const int kTypes[3] = {KFCL_ADD, KFCL_EULER_XYZ, KFCL_MULT};
-    for (int v = 0; v < 3; ++v) {
-        KFCurveNode* vector = KFCurveNodeCreate(kVectors[v], static_cast<KDataType*>(nullptr), kTypes[v], 0);
-        for (const char* axis : {"X", "Y", "Z"}) vector->Add(Leaf(axis, frames, 5 + v, v == 1 ? 60.0f : 2.0f));
-        KFCurveNode* layer = KFCurveNodeCreate(kVectors[v], static_cast<KDataType*>(nullptr), kTypes[v], 1);
-        layer->Add(Leaf("Y", frames, 7, v == 1 ? 20.0f : 0.5f));
-        if (v != 2) layer->Add(Leaf("Z", frames, 9, v == 1 ? 20.0f : 0.5f));
-        vector->LayerSet(layer, true);
-        transform->Add(vector);
-    }
-    KFCurveNode* own = Warp(0.8f, frames);
-    holder->Add(KFCurveNodeCreate("Hold"));
-    holder->Get(holder->GetCount() - 1)->TimeWarpSet(own);
-    transform->Get(0)->TimeWarpSet(own);
-    KFCurveNode* whole = Warp(0.9f, frames);
-    holder->Add(KFCurveNodeCreate("Hold"));
-    holder->Get(holder->GetCount() - 1)->TimeWarpSet(whole);
-    transform->TimeWarpSet(whole);
-    root->Add(transform);
-    return root;
-}
+using namespace zeqlayeredbench;
 
 // The reader's bake of a take's layers and time warps into plain curves (size = frames).
 void BM_BakeLayersAndWarps(benchmark::State& state) {
@@ -162,5 +112,31 @@ void BM_BakeLayersAndWarps(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(frames));
 }
 BENCHMARK(BM_BakeLayersAndWarps)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The models of the scene whose translation came baked: one key a frame at least (the file keys it
+// every few frames).
+int BakedModels(KZeqScene& scene, int frames) {
+    int baked = 0;
+    KZeqNode* root = scene.GetRootNode();
+    for (int i = 0; i < root->GetChildCount(); ++i) {
+        KZeqTakeNode* take = root->GetChild(i)->GetCurrentTakeNode();
+        if (take && take->GetTranslationX()->KeyGetCount() >= frames) ++baked;
+    }
+    return baked;
+}
+
+// A whole read with the bake of a file of kLayeredModels nulls, each with a layered and warped take
+// of size frames.
+void BM_ReadLayeredTakes(benchmark::State& state) {
+    const int frames = static_cast<int>(state.range(0));
+    const std::string path = Scratch("layered", frames);
+    const bool written = WriteLayeredFile(path, frames);
+    zeqbench::ReadBack(
+        state, written ? path : "", kLayeredModels, [frames](KZeqScene& scene) { return BakedModels(scene, frames); },
+        true);
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(kLayeredModels) * frames);
+    if (written) zeqbench::RemoveFile(path);
+}
+BENCHMARK(BM_ReadLayeredTakes)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
