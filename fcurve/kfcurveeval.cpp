@@ -176,7 +176,9 @@ struct SegmentMemo {
     unsigned char before[12];
     unsigned char after[12];
 };
-constexpr int kSegmentMemoBits = 6;
+// 256 slots: the few dozen curves of a node's channels, layers and warps, evaluated together
+// per sample by a bake or a plot, then seldom share one.
+constexpr int kSegmentMemoBits = 8;
 struct SegmentMemoTable {
     SegmentMemo entries[1 << kSegmentMemoBits];
 };
