@@ -31,8 +31,9 @@ struct ZeqTuloLookAtRig {
 };
 
 // The rig the node is the group of, its camera's targets saying which child is which; empty when
-// it is none. The group is a null or a node without attribute; the camera is its first child
-// aimed at another child (the aim), its up node the camera's up node when the group holds it.
+// it is none. The group is a null or a node without attribute; the camera is the first of its
+// cameras aimed at another of its children (the aim), wherever it stands, its up node the camera's
+// up node when the group holds it.
 // Every other child is the user's, as the export writes a host look-at group holding the user's
 // nodes; a group holding more than a rig and another camera is the parent of its cameras.
 ZeqTuloLookAtRig FindLookAtRig(zeqsdk_400::KZeqNode* group);
