@@ -7,6 +7,20 @@ namespace zeqsdk_400 {
 
 class KFCurveNode;
 
+// What a bake covers besides the animation's keys, and who reads the node afterwards.
+struct KFCurveBakeSpan {
+    // The take's own span (its local time): within it the baked node plays what the take plays,
+    // past the keys too (a repeating or slope-keeping extrapolation, a warp running on). Empty (start
+    // after stop), the keys alone set the span.
+    KTime mStart = KTime::Infinite();
+    KTime mStop = KTime::MinusInfinite();
+    // Time warps that stay above the node and read it once baked (outermost first): the node is baked
+    // in its own time, with samples where these warps take the take's grid, so that it plays exactly
+    // at the take's frames through them.
+    KFCurveNode* const* mReaders = nullptr;
+    int mReaderCount = 0;
+};
+
 // Bakes a curve node's animation layers and time warps into its base curves, so that the node
 // then plays alone what it played with them: its curves take, as keys, the values its evaluation
 // (GeneralEvaluate, layers combined channel by channel, time warps composed from the outermost
@@ -14,21 +28,30 @@ class KFCurveNode;
 // below it are its evaluation's).
 //
 // The samples lie on whole periods of the take's time (0, period, 2 x period, ...) within the span
-// the animation covers: the outermost time warp's keys when one reaches the node, else the keys of
-// the node's curves, of its layers and of the time warps below it. Besides the grid there is a
-// sample at the span's start and end, and at every time of the
-// take where a key of the node's curves or layers, or of a time warp between the outermost and
-// them, falls (found through the warps above it, which may run back or hold), so that the baked
-// curves pass through the values there. Samples closer than a microsecond are one: the one at an
-// end of the span, else the one on the grid, else the first. A period that is not positive, or a
-// span of more than ten million periods, samples those times alone. The keys are cubic with
-// automatic tangents, except that a key followed by one of its value is linear: the curve holds
-// between them. A node whose animation holds no key is constant: its curves keep no key and take
-// that value as their default.
+// the animation covers (the outermost time warp's keys when one reaches the node, else the keys of
+// the node's curves, of its layers and of the time warps below it; widened to span's take span).
+// Besides the grid there is a sample at the span's start and end, and at every time of the take
+// where a key of the node's curves or layers, or of a time warp between the outermost and them,
+// falls (their repeats in extrapolation cycles too; found through the warps above it, which may
+// run back or hold), so that the baked curves pass through the values there. Samples closer than a
+// microsecond are one: where the take may jump, else the one at an end of the span, else the one
+// on the grid, else the first. A period that is not positive, or a span of more than ten million
+// periods, samples those times alone.
+//
+// Between two samples the keys play the take's own shape: each key's slopes are the take's on each
+// side of it, read off the samples (and, on a short stretch, a few more evaluations) between the
+// keys of the take around it, so that a key where the take turns sharply has two; a stretch whose
+// curve would leave the values the take spans there, where the take runs one way, is kept to them.
+// A key followed by one of its value (within a float's rounding) whose slopes hold is flat, and the
+// next takes its value: the curve holds between them. Where the take jumps, the curve jumps at the same time: the value
+// before up to it (a constant key a microsecond before, or the held key before), the value after
+// from it. A node whose animation holds no key is constant: its curves keep no key and take that
+// value as their default.
 //
 // Afterwards the node has no layer, and neither it nor anything below it a time warp. Answers
 // false, changing nothing, for a node that no layer and no time warp reach (or a null one).
-bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period);
+bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period,
+                     const KFCurveBakeSpan* span = nullptr);
 
 }  // namespace zeqsdk_400
 

@@ -725,4 +725,20 @@ void KFCurveNode::DeliverEvent(KFCurveNodeEvent event) {
     }
 }
 
+KFCurveNode* KFCurveNodeCopyWhole(const KFCurveNode& node) {
+    auto* copy =
+        new KFCurveNode(node.GetName(), node.GetTimeWarpName(), node.GetDataType(), node.GetLayerType(), node.GetLayerID());
+    copy->SetRotationOrder(node.GetRotationOrder());
+    copy->SetUseQuaternion(node.GetUseQuaternion());
+    if (KFCurve* curve = node.FCurveGet()) {
+        KFCurve* own = KFCurveCreate();
+        own->CopyFrom(*curve, true);
+        copy->FCurveSet(own, true);
+    }
+    for (int i = 0; i < node.GetCount(); ++i) copy->Add(KFCurveNodeCopyWhole(*node.Get(i)));
+    copy->TimeWarpSet(node.TimeWarpGet());
+    if (const KFCurveNode* layer = node.LayerGet()) copy->LayerSet(KFCurveNodeCopyWhole(*layer), true);
+    return copy;
+}
+
 }  // namespace zeqsdk_400

@@ -13,6 +13,7 @@ namespace zeqsdk_400 {
 
 class KDataType;
 class KFCurve;
+struct KFCurveBakeSpan;
 class KFCurveKey;
 class KFCurveNode;
 class KNameIndex;
@@ -414,6 +415,9 @@ public:
     // key before time (the values themselves when there is none). Spheric XYZ
     // (rotation order 12) and other nodes copy values unchanged.
     void GetContinuousRotation(double* out, double* values, KTime time);
+    // The Euler triple equivalent to angles that is closest to reference, in the node's rotation
+    // order (angles unchanged for spheric XYZ).
+    void ContinueRotationFrom(double* angles, const double* reference) const;
     // 0 when no enabled channel has a key at time, 2 when every enabled channel
     // with a curve has one, 1 otherwise. tolerance is a distance in key
     // positions (0: exactly at a key). last is a key search hint.
@@ -643,6 +647,9 @@ KTime KFCurveNodeWarpTime(KFCurveNode* timeWarp, KTime time, bool candidate = fa
 // The time-warp name is the name, except for time-warp nodes, whose is empty.
 KFCurveNode* KFCurveNodeCreate(const char* name, KDataType* dataType = nullptr, int layerType = KFCL_NOLAYER,
                                int layerId = 0);
+// A copy of the tree whole: names, data types, layer types and ids, rotation orders, curves,
+// children, layers and time warps (shared with the tree's).
+KFCurveNode* KFCurveNodeCopyWhole(const KFCurveNode& node);
 KFCurveNode* KFCurveNodeCreate(KFCurveNode* source);
 // Reads the next "Channel" field of the current block into the matching child
 // of templateNode (or, when none matches and createMissing allows it, into a new
@@ -659,9 +666,11 @@ KFCurveNode* KFCurveNodeLayerCreate(KZeq* file, KFCurveNode* node, bool onlyDefa
 // each then composed under node's. A writer whose tree gives one cannot store it as it is.
 KFCurveNode* KFCurveNodeSharedAxisWarp(const KFCurveNode& node);
 // Bakes that warp into the axis channels holding it (KFCurveNodeBake at period), so that each plays
-// alone what it played under it and the node's arrangement is one a file holds. False, changing
-// nothing, when the channels say no warp together.
-bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period);
+// alone what it played under it and the node's arrangement is one a file holds. span: the take's
+// span and the warps that read the node (its own last), which stay: each channel is baked in the
+// node's time, sampled where they take the take's frames, so that through them it plays what it
+// played at every frame. False, changing nothing, when the channels say no warp together.
+bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period, const KFCurveBakeSpan* span = nullptr);
 
 // A node for a data type: layer type Euler rotation for rotation types,
 // multiplicative for scaling types, additive otherwise, layer id 0; with one

@@ -256,6 +256,13 @@ void KFCurveNode::ContinueRotation(double* angles, KFCurve* const* curves, KTime
     KVNGetContinuousRotation(angles, in, reference, axis);
 }
 
+void KFCurveNode::ContinueRotationFrom(double* angles, const double* reference) const {
+    const int* axis = EulerAxisOf(mRotationOrder);
+    if (!axis) return;
+    const double in[3] = {angles[0], angles[1], angles[2]};
+    KVNGetContinuousRotation(angles, in, reference, axis);
+}
+
 void KFCurveNode::IsKeyRecursive(KTime& time, int& counted, int& keyed, int* last, bool* mask, double tolerance) {
     if (mFCurve && (!mask || *mask)) {
         ++counted;

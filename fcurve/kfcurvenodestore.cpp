@@ -113,13 +113,13 @@ KFCurveNode* KFCurveNodeSharedAxisWarp(const KFCurveNode& node) {
     return shared && (!node.TimeWarpGet() || node.TimeWarpGet() == shared) ? shared : nullptr;
 }
 
-bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period) {
+bool KFCurveNodeBakeSharedAxisWarp(KFCurveNode& node, KTime period, const KFCurveBakeSpan* span) {
     KFCurveNode* shared = KFCurveNodeSharedAxisWarp(node);
     if (!shared) return false;
     const int count = node.GetCount();
     for (int i = 0; i < count; ++i) {
         KFCurveNode* child = node.Get(i);
-        if (IsAxisChannel(*child) && child->TimeWarpGet() == shared) KFCurveNodeBake(child, nullptr, 0, period);
+        if (IsAxisChannel(*child) && child->TimeWarpGet() == shared) KFCurveNodeBake(child, nullptr, 0, period, span);
     }
     return true;
 }

@@ -222,7 +222,8 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
         if (kind == 'A' && mBefore6)
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
         if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
-            ZeqMergeTakeTree(node->GetKFCurveNode(), kind == 'M' || kind == 'S' ? &static_cast<KZeqNode&>(object) : nullptr);
+            ZeqMergeTakeTree(node->GetKFCurveNode(), kind == 'M' || kind == 'S' ? &static_cast<KZeqNode&>(object) : nullptr,
+                             &take.mLocalTimeSpan);
         if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
         file.FieldReadBlockEnd();
     }
@@ -308,17 +309,17 @@ void FilterMerged(KFCurveNode* node) {
     }
 }
 
-void MergeBelow(KFCurveNode* node, std::vector<KFCurveNode*>& above) {
+void MergeBelow(KFCurveNode* node, std::vector<KFCurveNode*>& above, const KFCurveBakeSpan& span) {
     if (IsChannelGroup(*node)) {
         // A group neither layered nor warped keeps its curves as they are.
-        if (KFCurveNodeBake(node, above.data(), static_cast<int>(above.size()), KFCURVE_GetPlotPeriod()))
+        if (KFCurveNodeBake(node, above.data(), static_cast<int>(above.size()), KFCURVE_GetPlotPeriod(), &span))
             FilterMerged(node);
         return;
     }
     // Warps compose from the top down: this node's bends the time its children are read at.
     KFCurveNode* own = node->TimeWarpGet();
     if (own) above.push_back(own);
-    for (int i = 0; i < node->GetCount(); ++i) MergeBelow(node->Get(i), above);
+    for (int i = 0; i < node->GetCount(); ++i) MergeBelow(node->Get(i), above, span);
     if (own) {
         above.pop_back();
         node->TimeWarpSet(nullptr);
@@ -331,14 +332,17 @@ void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inheri
     if (!node) return;
     std::vector<KFCurveNode*> above;
     if (inherited) above.push_back(inherited);
-    MergeBelow(node, above);
+    MergeBelow(node, above, KFCurveBakeSpan());
 }
 
-void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model) {
+void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take) {
     if (!tree) return;
     if (model) SayRotationOrder(tree, *model);
     std::vector<KFCurveNode*> above;
-    MergeBelow(tree, above);
+    // Within the take its animation plays past its keys too; a take without a span has its keys'.
+    KFCurveBakeSpan span;
+    if (take && take->GetStart() < take->GetStop()) span.mStart = take->GetStart(), span.mStop = take->GetStop();
+    MergeBelow(tree, above, span);
 }
 
 void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {

@@ -14,6 +14,7 @@ class KZeqSdkManager;
 class KZeqNode;
 class KZeqTakeInfo;
 class KZeqThumbnail;
+class KTimeSpan;
 
 // The small document records of Zeq files, read and written field for field
 // the same way by the reader and both writers:
@@ -103,8 +104,9 @@ int ZeqCountNodesBelow(const KZeqNode& top);
 
 // A take's curve-node tree baked as the reader's "merge layers and time warps" option bakes it:
 // layers and time warps into plain curves, a model's rotation curves in its rotation order (model
-// null: in the order the tree holds). The writers bake what no file holds with it.
-void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model);
+// null: in the order the tree holds), over the take's span (its local time; none or an empty one:
+// the keys' alone). The writers bake what no file holds with it.
+void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take = nullptr);
 
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.

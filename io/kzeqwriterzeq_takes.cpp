@@ -63,24 +63,6 @@ struct NodeDestroyer {
 };
 using NodeCopy = std::unique_ptr<KFCurveNode, NodeDestroyer>;
 
-// The tree whole: names, data types, layer types and ids, rotation orders, curves, children, layers
-// and time warps (shared).
-KFCurveNode* CopyWhole(const KFCurveNode& node) {
-    auto* copy =
-        new KFCurveNode(node.GetName(), node.GetTimeWarpName(), node.GetDataType(), node.GetLayerType(), node.GetLayerID());
-    copy->SetRotationOrder(node.GetRotationOrder());
-    copy->SetUseQuaternion(node.GetUseQuaternion());
-    if (KFCurve* curve = node.FCurveGet()) {
-        KFCurve* own = KFCurveCreate();
-        own->CopyFrom(*curve, true);
-        copy->FCurveSet(own, true);
-    }
-    for (int i = 0; i < node.GetCount(); ++i) copy->Add(CopyWhole(*node.Get(i)));
-    copy->TimeWarpSet(node.TimeWarpGet());
-    if (const KFCurveNode* layer = node.LayerGet()) copy->LayerSet(CopyWhole(*layer), true);
-    return copy;
-}
-
 // Whether a node a channel names as its warp holds a warp itself (its own, or below it).
 bool HoldsWarp(const KFCurveNode& node) {
     if (node.TimeWarpGet()) return true;
@@ -97,10 +79,24 @@ bool HoldsSharedAxisWarp(const KFCurveNode& node) {
     return node.LayerGet() && HoldsSharedAxisWarp(*node.LayerGet());
 }
 
-void BakeSharedAxisWarps(KFCurveNode& node) {
-    KFCurveNodeBakeSharedAxisWarp(node, KFCURVE_GetPlotPeriod());
-    for (int i = 0; i < node.GetCount(); ++i) BakeSharedAxisWarps(*node.Get(i));
-    if (KFCurveNode* layer = node.LayerGet()) BakeSharedAxisWarps(*layer);
+// Bakes the warps that a vector's axis channels hold together, each channel in its vector's time
+// under the warps that read it (above, outermost first; the tree's, then its vector's own), which
+// stay: take, the take's span. A layer is read at its base's time, each of a chain alike.
+void BakeSharedAxisWarps(KFCurveNode& node, std::vector<KFCurveNode*>& above, const KTimeSpan& take, bool layers) {
+    KFCurveNode* own = node.TimeWarpGet();
+    if (own) above.push_back(own);
+    KFCurveBakeSpan span;
+    span.mStart = take.GetStart(), span.mStop = take.GetStop();
+    span.mReaders = above.data(), span.mReaderCount = static_cast<int>(above.size());
+    KFCurveNodeBakeSharedAxisWarp(node, KFCURVE_GetPlotPeriod(), &span);
+    for (int i = 0; i < node.GetCount(); ++i) BakeSharedAxisWarps(*node.Get(i), above, take, true);
+    if (own) above.pop_back();
+    if (!layers) return;
+    // The layers are read at the node's time, after its own warp.
+    if (own) above.push_back(own);
+    for (KFCurveNode* layer = node.LayerGet(); layer; layer = layer->LayerGet())
+        BakeSharedAxisWarps(*layer, above, take, false);
+    if (own) above.pop_back();
 }
 
 // The warps the tree names, in the order met (a shared one each time).
@@ -190,7 +186,7 @@ void KZeqWriterZeqBase::NoteBakedWarp(const char* where, const char* take) {
     if (mBakedWarps++ == 0) mFirstBakedWarp = KString(where) + " in take \"" + take + "\"";
 }
 
-void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take) {
+void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take, const KTimeSpan& span) {
     KZeq& file = *mFile;
     const bool before6 = mFile->IsBeforeVersion6();
     std::vector<KFCurveNode*> named;
@@ -204,11 +200,12 @@ void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take) {
         if (warps.empty()) return;
         const bool whole = tree->TimeWarpGet() != nullptr;
         if (whole || HoldsSharedAxisWarp(*tree)) {
-            NodeCopy copy(CopyWhole(*tree));
+            NodeCopy copy(KFCurveNodeCopyWhole(*tree));
+            std::vector<KFCurveNode*> above;
             if (whole)
-                ZeqMergeTakeTree(copy.get(), model);
+                ZeqMergeTakeTree(copy.get(), model, &span);
             else
-                BakeSharedAxisWarps(*copy);
+                BakeSharedAxisWarps(*copy, above, span, true);
             NoteBakedWarp(object.GetName(), take);
             warps.clear();
             NamedWarps(*copy, warps);
@@ -225,7 +222,7 @@ void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take) {
         const int number = static_cast<int>(i) + 1;
         NodeCopy baked;
         if (HoldsWarp(*warp)) {
-            baked.reset(CopyWhole(*warp));
+            baked.reset(KFCurveNodeCopyWhole(*warp));
             KFCurveNodeBake(baked.get(), nullptr, 0, KFCURVE_GetPlotPeriod());
             NoteBakedWarp("a time warp", take);
         }
@@ -293,7 +290,7 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
         if (!info->mDescription.IsEmpty()) ZeqWriteFieldC(file, "Comments", info->mDescription.Buffer());
         if (info->GetTakeThumbnail()) WriteThumbnail(info->GetTakeThumbnail());
         TakeWarps warps(*this);
-        if (warped) WriteTimeWarps(scene, name.Buffer());
+        if (warped) WriteTimeWarps(scene, name.Buffer(), info->mLocalTimeSpan);
         WriteSectionComment(file, "Models animation");
         if (KZeqNode* switcher = scene.GetCameraSwitcher())
             WriteTakeNode(*switcher, name.Buffer(), "Model", false, switcherName.Buffer());

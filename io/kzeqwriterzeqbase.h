@@ -6,6 +6,7 @@
 
 #include "base/karray.h"
 #include "base/kstring.h"
+#include "base/ktime.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -142,7 +143,7 @@ public:
     // The take's "TimeWarps" block, when its records name warps: each warp once, numbered from 1,
     // then installed for curve storage until the take is written. Trees holding warps no file
     // holds where they are get copies with those baked, which their records store.
-    void WriteTimeWarps(KZeqScene& scene, const char* take);
+    void WriteTimeWarps(KZeqScene& scene, const char* take, const KTimeSpan& span);
 
     // ---- Characters, control sets, constraints, character poses (kzeqwriterzeq_character.cpp) ----
     // A node counts for a link or an effector when it belongs to the entity;

@@ -224,6 +224,8 @@ struct ModelTake {
             span.mStart = *std::min_element(keys.begin(), keys.end());
             span.mStop = *std::max_element(keys.begin(), keys.end());
         }
+        // Within the take's span (its local time, from 0) the bake plays the take past its keys too.
+        if (mStop > 0.0) span.mStart = std::min(span.mStart, 0.0), span.mStop = std::max(span.mStop, mStop);
         span.mKinks = Reaching(chain, chain.size(), plain);
         span.mKinks.insert(span.mKinks.end(), reached.begin(), reached.end());
         for (std::size_t j = 0; j < chain.size(); ++j) {
