@@ -156,7 +156,8 @@ bool KZeqWriter3DS::Write(KZeqScene& scene, KStreamOptions* options) {
         Abandon();
         return false;
     }
-    const long long frames = mAnimStop.GetFrame(true, KTime::eMode30) + 1;
+    const long long lastFrame = motion3ds::FrameReaching(mAnimStop);
+    const long long frames = lastFrame + 1;
     if (mExportAnim && frames > motion3ds::kMaxFrames3ds) {
         Fail(eUnidentifiedError, "The animation runs " + std::to_string(frames) +
                                      " frames at 30 frames per second, more than the " +
@@ -185,7 +186,7 @@ bool KZeqWriter3DS::Write(KZeqScene& scene, KStreamOptions* options) {
     InitKfSets3ds(&settings);
     if (settings) {
         // The tracks run at 30 frames per second, so the length counts those frames.
-        settings->anim.length = static_cast<std::int32_t>(mAnimStop.GetFrame(true, KTime::eMode30));
+        settings->anim.length = static_cast<std::int32_t>(lastFrame);
         PutKfSets3ds(mDatabase, settings);
         ReleaseKfSets3ds(&settings);
     }

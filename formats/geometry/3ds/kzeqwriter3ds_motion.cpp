@@ -90,8 +90,15 @@ void PlayedTracks(MadeCurves& made, KZeqNode* node, KZeqTakeNode* take, std::uin
 
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop) {
     if (take && take->GetAnimationInterval(start, stop)) WidenOverTimeWarps(take, start, stop);
-    const long long frames = stop.GetFrame(true, KTime::eMode30);
+    const long long frames = FrameReaching(stop);
     return frames < 0 ? 1u : static_cast<std::uint32_t>(std::min(frames + 1, kMaxFrames3ds));
+}
+
+long long FrameReaching(KTime time) {
+    // The ceiling of (ticks - 1) / ticks a frame: neither side overflows, even at the infinities.
+    const long long ticks = time.Get() - 1;
+    const long long frame = ticks / kTicksPerFrame30;
+    return ticks % kTicksPerFrame30 > 0 ? frame + 1 : frame;
 }
 
 KTime FrameTime(std::uint32_t frame) { return KTime(static_cast<long long>(frame) * kTicksPerFrame30); }

@@ -60,8 +60,12 @@ constexpr long long kMaxFrames3ds = 100000;
 // Widens start and stop over the keys of the time warps in the take: a warped
 // channel plays as long as its warp runs, which may be past its own last key.
 void WidenOverTimeWarps(KZeqTakeNode* take, KTime& start, KTime& stop);
-// Widens start and stop over the take's keys (and its time warps'); the frames
-// 0 to stop at 30 frames per second, at least one and at most kMaxFrames3ds.
+// The frame at 30 frames per second that reaches a time: the first at or after it, so that the
+// frame holds what the take plays there. A time within a tick of a frame is that frame: a time
+// set from seconds may come a tick short of the frame it names.
+long long FrameReaching(KTime time);
+// Widens start and stop over the take's keys (and its time warps'); the frames 0 to the one
+// reaching stop, at least one and at most kMaxFrames3ds.
 std::uint32_t KeyCount(KZeqTakeNode* take, KTime& start, KTime& stop);
 KTime FrameTime(std::uint32_t frame);
 // Rows of the rotation of Euler XYZ degrees, points as row vectors.

@@ -447,7 +447,8 @@ TEST_F(Writer3dsTest, UVPerPolygonConvertsACopyAndLeavesTheSceneMesh) {
 
 // ---- Motion ------------------------------------------------------------------------------
 
-TEST_F(Writer3dsTest, KeysToOnePointOhTwoSecondsGive31) {
+// The last key 1.02 s in: the tracks run to frame 31, the first at or after it.
+TEST_F(Writer3dsTest, KeysToOnePointOhTwoSecondsReachFrame31) {
     KZeqNode* node = AddNode("Moving");
     AddQuad(node);
     LinearKeys(Take(node)->GetTranslationX(), {{0, 0}, {30.6, 10}});
@@ -455,11 +456,11 @@ TEST_F(Writer3dsTest, KeysToOnePointOhTwoSecondsGive31) {
     Written3ds file(path);
     kfmesh3dsHeld motion;
     GetObjectMotionByIndex3ds(file.Db(), 0, &motion.mRecord);
-    EXPECT_EQ(motion->npkeys, 31u);
-    EXPECT_EQ(motion->nrkeys, 31u);
+    EXPECT_EQ(motion->npkeys, 32u);
+    EXPECT_EQ(motion->nrkeys, 32u);
     kfsets3dsHeld sets;
     GetKfSets3ds(file.Db(), &sets.mRecord);
-    EXPECT_EQ(sets->anim.length, 30) << "counted at 30 frames per second";
+    EXPECT_EQ(sets->anim.length, 31) << "counted at 30 frames per second";
 }
 
 TEST_F(Writer3dsTest, UnwritablePathFailsAndLeavesTheTargetAlone) {
