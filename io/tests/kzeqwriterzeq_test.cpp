@@ -510,6 +510,65 @@ TEST_P(UnheldWarpTest, TheWriterBakesThemAndSaysSoOnce) {
     EXPECT_EQ("", message);
 }
 
+// Two models in both takes, each baked (A's warp on its whole take, B's on X alone), and B's
+// rotation under a warp that the half-speed one bends: per take A's tree, B's tree and that warp
+// are baked, six in the file. The writer says so in one line naming the first and counting the five others; the file
+// plays as the scene.
+TEST_P(WriterFormTest, WarpsBakedInSeveralModelsAndTakesAreSaidOnce) {
+    const ZeqFileCase& form = GetParam();
+    KFCurveNode* half = WarpNode({{0, 0}, {1, 0.5}});
+    KFCurveNode* same = WarpNode({{0, 0}, {2, 2}});
+    same->TimeWarpSet(half);
+    std::vector<KZeqNode*> nodes;
+    for (const char* name : {"A", "B"}) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        mScene->GetRootNode()->AddChild(node);
+        nodes.push_back(node);
+        for (const char* take : {"Walk", "Run"}) {
+            node->CreateTakeNode(take);
+            ASSERT_TRUE(node->SetCurrentTakeNode(take));
+            KFCurveNode* root = node->GetCurrentTakeNode()->GetKFCurveNode();
+            KFCurveNode* t = root->FindRecursive("T");
+            ASSERT_TRUE(t && t->GetCount() == 3);
+            for (int a = 0; a < 2; ++a) t->Get(a)->FCurveSet(zeqtest::LinearCurve({{0, 0}, {1, 10.0 + a}}), true);
+            if (nodes.size() == 1) {
+                root->TimeWarpSet(half);
+            } else {
+                t->Get(0)->TimeWarpSet(half);
+                root->FindRecursive("R")->TimeWarpSet(same);
+            }
+        }
+    }
+    const std::string path = mDir / "several.zeq";
+    std::string error, message;
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, path, "", &error, &message)) << error;
+    KArrayTemplate<KString*> takes;
+    mScene->FillTakeNameArray(takes);
+    std::string first;
+    for (int i = 0; i < takes.GetCount(); ++i) {
+        if (first.empty() && *takes[i] != "Default") first = takes[i]->Buffer();
+        delete takes[i];
+    }
+    EXPECT_EQ("Time warps that no Zeq file holds where they are (one that a vector's axis channels hold with none or "
+              "the same on the vector; one on a take's whole animation; one on a time warp) are written baked into "
+              "the curves they bend: Model::A in take \"" + first + "\" and 5 more.\n",
+              message);
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (KZeqNode* node : nodes) {
+        KZeqNode* again = read->GetRootNode()->FindChild(node->GetName());
+        ASSERT_NE(nullptr, again) << node->GetName();
+        for (const char* take : {"Walk", "Run"}) {
+            ASSERT_TRUE(again->SetCurrentTakeNode(take) && node->SetCurrentTakeNode(take));
+            for (double s : {0.0, 0.5, 1.0, 2.0, 3.0}) {
+                const auto want = XY(*node, s), got = XY(*again, s);
+                EXPECT_NEAR(want.first, got.first, 1e-4) << node->GetName() << " X in " << take << " at " << s << " s";
+                EXPECT_NEAR(want.second, got.second, 1e-4) << node->GetName() << " Y in " << take << " at " << s << " s";
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, UnheldWarpTest, ::testing::Combine(::testing::ValuesIn(kUnheldWarpRows), ::testing::ValuesIn(kZeqFileCases)),
                          [](const ::testing::TestParamInfo<UnheldWarpTest::ParamType>& info) {
                              return std::string(std::get<0>(info.param).mName) + "_" + std::get<1>(info.param).mName;
