@@ -686,6 +686,41 @@ TEST_F(MotionJointWrite, TranslationJitterIsNoAnimatedTranslation) {
     ExpectSaidByTheFilesOfOneOffset(out, "\"J2\": animated translation not held");
 }
 
+// A joint's offset is measured where its take holds it, whether a channel holds its value by keys or
+// without: J1 lies 10 along Y, keyed there or held there with no keys (Y and Z), and its X trembles by
+// 5e-4 (5e-5 of that offset): not named either way; J2's X moves by 0.05 and is named either way.
+TEST_F(MotionJointWrite, AChannelHeldWithoutKeysSaysWhatItSaysKeyed) {
+    for (bool keyed : {true, false}) {
+        SCOPED_TRACE(keyed ? "Y and Z keyed" : "Y and Z held without keys");
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        mNodes.clear();
+        mKeys.clear();
+        for (int n = 0; n < 4; ++n) {
+            FileTransformValues v;
+            v.t[1] = n == 0 ? 0.0 : 10.0;
+            v.r[2] = 20.0 * n;
+            FileTransformValues moved = v;
+            if (n == 1) moved.t[0] = 5e-4;
+            if (n == 2) moved.t[0] = 0.05;
+            Append(v, {{0.0, v}, {0.5, moved}, {1.0, v}, {2.0, v}});
+            if (keyed || n != 1) continue;
+            KZeqTakeNode* take = mNodes.back()->GetCurrentTakeNode();
+            for (KFCurve* held : {take->GetTranslationY(), take->GetTranslationZ()}) held->KeyClear();
+            take->GetTranslationY()->SetValue(10.0f);
+            take->GetTranslationZ()->SetValue(0.0f);
+        }
+        UseTake();
+        Writers writers(mManager, mDir.Path());
+        std::map<std::string, Output> out;
+        std::string error;
+        ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+        ExpectSaidByTheFilesOfOneOffset(out, "\"J2\": animated translation not held");
+        ASSERT_TRUE(ReadBack("bvh-translation", out, error)) << error;
+        EXPECT_TRUE(Placed("bvh-translation", Expected(), "", 1e-4 * SizeOf(Expected())));
+    }
+}
+
 // Capture data read back: the HTR files' joints tremble by at most a few millionths of their
 // bones (jab.HTR's head by 2e-5 of 10.9), which BVH and the AMC leave unsaid; run.htr's feet move
 // by 0.3 units, which they say.
