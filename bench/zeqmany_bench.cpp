@@ -50,15 +50,14 @@ void BM_ReadTakes(benchmark::State& state) {
 BENCHMARK(BM_ReadTakes)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
     ->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The scene of n takes written: each take's record looked for and stored by name, in the take
-// section and in the "Summary"; a search in place per take made the write quadratic.
-void BM_WriteTakes(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    const std::string path = zeqbench::ScratchPath("writetakes" + std::to_string(n) + ".zeq");
+// The write alone of the scene build makes, as binary 6.0 to name in the scratch folder; n items.
+template <class Build>
+void WriteScenes(benchmark::State& state, const std::string& name, int n, Build build) {
+    const std::string path = zeqbench::ScratchPath(name);
     KZeqSdkManager manager;
     for (auto _ : state) {
         state.PauseTiming();
-        KZeqScene* scene = zeqmanybench::ManyScene(manager, zeqmanybench::TakeBuilder(n));
+        KZeqScene* scene = zeqmanybench::ManyScene(manager, build);
         state.ResumeTiming();
         if (!zeqmanybench::WriteBinary(manager, *scene, path)) {
             state.SkipWithError("the file could not be written");
@@ -70,6 +69,13 @@ void BM_WriteTakes(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
+
+// The scene of n takes written: each take's record looked for and stored by name, in the take
+// section and in the "Summary"; a search in place per take made the write quadratic.
+void BM_WriteTakes(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    WriteScenes(state, "writetakes" + std::to_string(n) + ".zeq", n, zeqmanybench::TakeBuilder(n));
+}
 BENCHMARK(BM_WriteTakes)->Arg(2500)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The scene of n null models below the root, each keyed in one take with its translation under a
@@ -78,8 +84,6 @@ BENCHMARK(BM_WriteTakes)->Arg(2500)->Arg(10000)->Arg(100000)->Unit(benchmark::kM
 void BM_WriteTakeWarps(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const int warps = state.range(1) ? 16 : n;
-    const std::string path = zeqbench::ScratchPath("writetakewarps" + std::to_string(n) + ".zeq");
-    KZeqSdkManager manager;
     const auto build = [n, warps](KZeqSdkManager& maker, KZeqScene& scene, KZeqNode& first) {
         std::vector<KZeqNode*> nodes{&first};
         for (int i = 1; i < n; ++i) {
@@ -106,19 +110,7 @@ void BM_WriteTakeWarps(benchmark::State& state) {
             take->GetKFCurveNode()->FindRecursive("T")->TimeWarpSet(made[static_cast<std::size_t>(i % warps)]);
         }
     };
-    for (auto _ : state) {
-        state.PauseTiming();
-        KZeqScene* scene = zeqmanybench::ManyScene(manager, build);
-        state.ResumeTiming();
-        if (!zeqmanybench::WriteBinary(manager, *scene, path)) {
-            state.SkipWithError("the file could not be written");
-            break;
-        }
-        state.PauseTiming();
-        manager.DestroyKZeqScene(scene, true);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * n);
+    WriteScenes(state, "writetakewarps" + std::to_string(n) + ".zeq", n, build);
 }
 BENCHMARK(BM_WriteTakeWarps)
     ->ArgNames({"models", "shared16"})
