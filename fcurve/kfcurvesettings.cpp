@@ -24,6 +24,7 @@ bool gPlotTranslationOnRootOnly = false;
 bool gPreciseTimeDiscontinuities = false;
 
 KSet* gTimeWarpSet = nullptr;
+const KFCurveTWNumbers* gTimeWarpNumbers = nullptr;
 
 }  // namespace
 
@@ -66,8 +67,27 @@ void KFCURVE_SetPreciseTimeDiscontinuities(bool precise) { gPreciseTimeDiscontin
 bool KFCURVE_GetTCB4051EvalMode() { return gsTCB4051EvalMode; }
 void KFCURVE_SetTCB4051EvalMode(bool on) { gsTCB4051EvalMode = on; }
 
-void KFCurve_SetTWSet(KSet* set) { gTimeWarpSet = set; }
+void KFCurve_SetTWSet(KSet* set) { KFCurve_SetTWSet(set, nullptr); }
 KSet* KFCurve_GetTWSet() { return gTimeWarpSet; }
+
+void KFCurve_SetTWSet(KSet* set, const KFCurveTWNumbers* numbers) {
+    gTimeWarpSet = set;
+    gTimeWarpNumbers = set ? numbers : nullptr;
+}
+const KFCurveTWNumbers* KFCurve_GetTWNumbers() { return gTimeWarpNumbers; }
+
+KFCurveTWNumbers KFCurve_TWNumbersOf(const KSet& set) {
+    KFCurveTWNumbers numbers;
+    const int count = set.GetCount();
+    numbers.reserve(static_cast<std::size_t>(count));
+    // In ascending order: the first number a node is met under stays.
+    for (int i = 0; i < count; ++i) {
+        unsigned int key = 0;
+        const kReference value = set.GetFromIndex(i, &key);
+        numbers.emplace(reinterpret_cast<const KFCurveNode*>(value), static_cast<int>(key));
+    }
+    return numbers;
+}
 
 KFCurveNode* KFCurve_FindTWFromNickNumber(int number) {
     // A search, not a walk: a take may hold many warps and many channels naming them.
@@ -76,6 +96,12 @@ KFCurveNode* KFCurve_FindTWFromNickNumber(int number) {
 
 bool KFCurve_FindNickNumberFromTW(int& number, KFCurveNode* node) {
     if (!node || !gTimeWarpSet) return false;
+    if (gTimeWarpNumbers) {
+        const auto found = gTimeWarpNumbers->find(node);
+        if (found == gTimeWarpNumbers->end()) return false;
+        number = found->second;
+        return true;
+    }
     const int count = gTimeWarpSet->GetCount();
     for (int i = 0; i < count; ++i) {
         unsigned int key = 0;

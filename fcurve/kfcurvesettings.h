@@ -1,6 +1,8 @@
 #ifndef ZEQ_FCURVE_KFCURVESETTINGS_H
 #define ZEQ_FCURVE_KFCURVESETTINGS_H
 
+#include <unordered_map>
+
 #include "base/ktime.h"
 
 namespace zeqsdk_400 {
@@ -57,9 +59,18 @@ extern bool gsTCB4051EvalMode;
 // curve nodes are stored or read, and may unset it with null.
 void KFCurve_SetTWSet(KSet* set);
 KSet* KFCurve_GetTWSet();
+// The numbers of a set's nodes by node, each the lowest it is registered under.
+using KFCurveTWNumbers = std::unordered_map<const KFCurveNode*, int>;
+KFCurveTWNumbers KFCurve_TWNumbersOf(const KSet& set);
+// Installs the set with its numbers by node (KFCurve_TWNumbersOf of it), so that
+// storing finds each channel's number at once where a walk of the set per channel
+// makes a take of many warps quadratic. Both stay the caller's, unchanged while
+// installed; KFCurve_SetTWSet(set) installs a set alone.
+void KFCurve_SetTWSet(KSet* set, const KFCurveTWNumbers* numbers);
+const KFCurveTWNumbers* KFCurve_GetTWNumbers();
 // The time-warp node registered under a number; null when none or no registry.
 KFCurveNode* KFCurve_FindTWFromNickNumber(int number);
-// True, with its number, when the node is registered.
+// True, with its lowest number, when the node is registered.
 bool KFCurve_FindNickNumberFromTW(int& number, KFCurveNode* node);
 
 }  // namespace zeqsdk_400

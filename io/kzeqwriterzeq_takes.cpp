@@ -166,11 +166,12 @@ KString SwitcherTakeName(const KZeqNode* switcher, const KZeqNode* root) {
 // The numbers of the take's warps, installed for curve storage while its records are written, and
 // the copies its records store in place of trees holding warps no file holds where they are.
 struct KZeqWriterZeqBase::TakeWarps {
-    explicit TakeWarps(KZeqWriterZeqBase& writer) : mWriter(writer), mPrevious(KFCurve_GetTWSet()) {
+    explicit TakeWarps(KZeqWriterZeqBase& writer)
+        : mWriter(writer), mPrevious(KFCurve_GetTWSet()), mPreviousNumbers(KFCurve_GetTWNumbers()) {
         writer.mTakeWarps = this;
     }
     ~TakeWarps() {
-        KFCurve_SetTWSet(mPrevious);
+        KFCurve_SetTWSet(mPrevious, mPreviousNumbers);
         mWriter.mTakeWarps = nullptr;
     }
     TakeWarps(const TakeWarps&) = delete;
@@ -178,7 +179,9 @@ struct KZeqWriterZeqBase::TakeWarps {
 
     KZeqWriterZeqBase& mWriter;
     KSet* mPrevious;
+    const KFCurveTWNumbers* mPreviousNumbers;
     KSet mNumbers{20};
+    KFCurveTWNumbers mNumberOf;  // of mNumbers, once they are all in
     std::unordered_map<const KZeqTakeNode*, NodeCopy> mCopies;
 };
 
@@ -234,7 +237,8 @@ void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take, const
         mTakeWarps->mNumbers.Add(static_cast<unsigned int>(number), reinterpret_cast<kReference>(warp));
     }
     ZeqWriteBlockEnd(file);
-    KFCurve_SetTWSet(&mTakeWarps->mNumbers);
+    mTakeWarps->mNumberOf = KFCurve_TWNumbersOf(mTakeWarps->mNumbers);
+    KFCurve_SetTWSet(&mTakeWarps->mNumbers, &mTakeWarps->mNumberOf);
 }
 
 bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {

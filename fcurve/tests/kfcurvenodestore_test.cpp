@@ -146,14 +146,32 @@ TEST_P(KFCurveNodeStore, TimeWarpsAreStoredByTheirNumberInTheRegistry) {
     int number = -1;
     EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, warp)) << "no registry";
     KSet registry;
+    registry.Add(9, reinterpret_cast<kReference>(warp));
     registry.Add(3, reinterpret_cast<kReference>(stranger.get()));
     registry.Add(7, reinterpret_cast<kReference>(warp));
+    // Found alike by a walk of the set and by its numbers by node: a warp under two numbers by the
+    // lower.
+    const KFCurveTWNumbers numbers = KFCurve_TWNumbersOf(registry);
+    for (const KFCurveTWNumbers* installed : {static_cast<const KFCurveTWNumbers*>(nullptr), &numbers}) {
+        SCOPED_TRACE(installed ? "numbers by node" : "a walk of the set");
+        KFCurve_SetTWSet(&registry, installed);
+        EXPECT_EQ(KFCurve_GetTWNumbers(), installed);
+        number = -1;
+        EXPECT_TRUE(KFCurve_FindNickNumberFromTW(number, warp));
+        EXPECT_EQ(number, 7);
+        EXPECT_TRUE(KFCurve_FindNickNumberFromTW(number, stranger.get()));
+        EXPECT_EQ(number, 3);
+        EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, nullptr));
+        EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, unknown));
+        EXPECT_EQ(number, 3);
+    }
+    // A set installed alone, or none, leaves no numbers of another.
+    KFCurve_SetTWSet(nullptr, &numbers);
+    EXPECT_TRUE(KFCurve_GetTWNumbers() == nullptr && !KFCurve_FindNickNumberFromTW(number, warp));
+    KFCurve_SetTWSet(&registry, &numbers);
     KFCurve_SetTWSet(&registry);
-    EXPECT_TRUE(KFCurve_FindNickNumberFromTW(number, warp));
-    EXPECT_EQ(number, 7);
-    EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, nullptr));
-    EXPECT_FALSE(KFCurve_FindNickNumberFromTW(number, unknown));
-    EXPECT_EQ(number, 7);
+    EXPECT_EQ(KFCurve_GetTWNumbers(), nullptr);
+    KFCurve_SetTWSet(&registry, &numbers);
 
     // A registered warp is written by number and found again on reading; one
     // the registry does not hold is not written.

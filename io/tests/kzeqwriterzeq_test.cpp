@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -17,6 +20,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "object/kdatatype.h"
 
+#include "fileio/kzeqbinary.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "io/kstreamoptionsmotion.h"
 #include "io/kstreamoptionszeq.h"
@@ -510,7 +514,194 @@ TEST_P(UnheldWarpTest, TheWriterBakesThemAndSaysSoOnce) {
     EXPECT_EQ("", message);
 }
 
+// Two models in both takes, each baked (A's warp on its whole take, B's on X alone), and B's
+// rotation under a warp that the half-speed one bends: per take A's tree, B's tree and that warp
+// are baked, six in the file. The writer says so in one line naming the first and counting the five others; the file
+// plays as the scene.
+TEST_P(WriterFormTest, WarpsBakedInSeveralModelsAndTakesAreSaidOnce) {
+    const ZeqFileCase& form = GetParam();
+    KFCurveNode* half = WarpNode({{0, 0}, {1, 0.5}});
+    KFCurveNode* same = WarpNode({{0, 0}, {2, 2}});
+    same->TimeWarpSet(half);
+    std::vector<KZeqNode*> nodes;
+    for (const char* name : {"A", "B"}) {
+        KZeqNode* node = mManager.CreateKZeqNode(name);
+        mScene->GetRootNode()->AddChild(node);
+        nodes.push_back(node);
+        for (const char* take : {"Walk", "Run"}) {
+            node->CreateTakeNode(take);
+            ASSERT_TRUE(node->SetCurrentTakeNode(take));
+            KFCurveNode* root = node->GetCurrentTakeNode()->GetKFCurveNode();
+            KFCurveNode* t = root->FindRecursive("T");
+            ASSERT_TRUE(t && t->GetCount() == 3);
+            for (int a = 0; a < 2; ++a) t->Get(a)->FCurveSet(zeqtest::LinearCurve({{0, 0}, {1, 10.0 + a}}), true);
+            if (nodes.size() == 1) {
+                root->TimeWarpSet(half);
+            } else {
+                t->Get(0)->TimeWarpSet(half);
+                root->FindRecursive("R")->TimeWarpSet(same);
+            }
+        }
+    }
+    const std::string path = mDir / "several.zeq";
+    std::string error, message;
+    ASSERT_TRUE(WriteZeqFile(mManager, *mScene, form, path, "", &error, &message)) << error;
+    KArrayTemplate<KString*> takes;
+    mScene->FillTakeNameArray(takes);
+    std::string first;
+    for (int i = 0; i < takes.GetCount(); ++i) {
+        if (first.empty() && *takes[i] != "Default") first = takes[i]->Buffer();
+        delete takes[i];
+    }
+    EXPECT_EQ("Time warps that no Zeq file holds where they are (one that a vector's axis channels hold with none or "
+              "the same on the vector; one on a take's whole animation; one on a time warp) are written baked into "
+              "the curves they bend: Model::A in take \"" + first + "\" and 5 more.\n",
+              message);
+    KZeqScene* read = ReadZeqFile(mManager, path, "", &error);
+    ASSERT_NE(nullptr, read) << error;
+    for (KZeqNode* node : nodes) {
+        KZeqNode* again = read->GetRootNode()->FindChild(node->GetName());
+        ASSERT_NE(nullptr, again) << node->GetName();
+        for (const char* take : {"Walk", "Run"}) {
+            ASSERT_TRUE(again->SetCurrentTakeNode(take) && node->SetCurrentTakeNode(take));
+            for (double s : {0.0, 0.5, 1.0, 2.0, 3.0}) {
+                const auto want = XY(*node, s), got = XY(*again, s);
+                EXPECT_NEAR(want.first, got.first, 1e-4) << node->GetName() << " X in " << take << " at " << s << " s";
+                EXPECT_NEAR(want.second, got.second, 1e-4) << node->GetName() << " Y in " << take << " at " << s << " s";
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, UnheldWarpTest, ::testing::Combine(::testing::ValuesIn(kUnheldWarpRows), ::testing::ValuesIn(kZeqFileCases)),
                          [](const ::testing::TestParamInfo<UnheldWarpTest::ParamType>& info) {
                              return std::string(std::get<0>(info.param).mName) + "_" + std::get<1>(info.param).mName;
                          });
+
+// ---- A scene without warps -------------------------------------------------------------------------
+
+namespace {
+
+// The null model A keyed in the takes "Walk" and "Run": translation X (linear keys off the frames),
+// rotation Z and scaling Y, and in "Walk" a translation layer.
+KZeqScene* WarpFreeScene(KZeqSdkManager& manager) {
+    KZeqScene* scene = manager.CreateKZeqScene();
+    KZeqNode* a = manager.CreateKZeqNode("A");
+    a->SetNodeAttribute(manager.CreateKZeqNull());
+    scene->GetRootNode()->AddChild(a);
+    const KTime second(46186158000LL);
+    for (const char* name : {"Walk", "Run"}) {
+        scene->CreateTake(name);
+        KZeqTakeInfo info;
+        info.mName = name;
+        info.mLocalTimeSpan = info.mReferenceTimeSpan = KTimeSpan(KTime(0), second);
+        scene->SetTakeInfo(info);
+        const float pace = name[0] == 'W' ? 1.0f : 2.5f;
+        a->CreateTakeNode(name);
+        a->SetCurrentTakeNode(name);
+        KZeqTakeNode* take = a->GetCurrentTakeNode();
+        take->GetKFCurveNode()->FindRecursive("X")->FCurveSet(zeqtest::LinearCurve({{0, 0}, {0.51, 4 * pace}, {1, 10}}),
+                                                              true);
+        take->GetEulerRotationZ()->KeyAppendFast(KTime(0), 0.0f);
+        take->GetEulerRotationZ()->KeyAppendFast(KTime(second.Get() / 3), 30 * pace);
+        take->GetScaleY()->KeyAppendFast(KTime(0), 1.0f);
+        take->GetScaleY()->KeyAppendFast(second, pace);
+    }
+    zeqtest::TakeLayering layering;
+    layering.mLayers = zeqtest::eTranslationLayer;
+    layering.mLayerT[0] = {{0.0, 0.0}, {0.5, 2.0}};
+    layering.mLayerT[1] = layering.mLayerT[2] = {{0.0, 0.0}};
+    zeqtest::AddTakeLayering(*a, "Walk", layering);
+    scene->SetCurrentTake("Walk");
+    return scene;
+}
+
+// The little-endian number of size bytes at.
+std::uint64_t Load(const std::string& bytes, std::size_t at, int size) {
+    std::uint64_t value = 0;
+    for (int i = size; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+// The file's bytes with what differs between two writes of one scene made alike: the time stamp in
+// its header (and the checksums over it) and, in an encrypted file, each section's random nonce, its
+// body deciphered (and the checksum of its stored bytes). Empty when the layout is not the one read.
+std::string Normalised(std::string bytes, bool binary) {
+    using namespace zeqdetail;
+    const std::string stamp = "CreationTimeStamp";
+    const std::size_t name = bytes.find(stamp);
+    if (name == std::string::npos) return {};
+    const std::size_t values = name + stamp.size();
+    if (!binary) {
+        const std::size_t end = bytes.find('\n', values);
+        return end == std::string::npos ? std::string() : bytes.replace(values, end - values, ": 0,0,0,0,0,0,0");
+    }
+    if (bytes.size() < kFixedHeaderSize) return {};
+    // Seven values of a run: 'i', the count, then the values.
+    const std::uint64_t record = Load(bytes, 20, 4);
+    if (record > bytes.size() - kFixedHeaderSize || values + 33 > kFixedHeaderSize + record || bytes[values] != 'i' || Load(bytes, values + 1, 4) != 7) return {};
+    bytes.replace(values + 5, 28, 28, '\0');
+    bytes.replace(24, 8, 8, '\0');
+    const bool encrypted = (Load(bytes, 16, 4) & kFileFlagEncrypted) != 0;
+    std::uint8_t key[kKeySize];
+    BuiltInKey(key);
+    std::set<std::uint64_t> deciphered;
+    for (std::size_t slot = kSlotOffset; slot < kSlotOffset + 2 * kSlotSize; slot += kSlotSize) {
+        const std::uint64_t table = Load(bytes, slot, 8), length = Load(bytes, slot + 8, 8);
+        if (length == 0) continue;
+        if (table > bytes.size() || length > bytes.size() - table || length < kTableOverhead ||
+            Load(bytes, table + 4, 4) != (length - kTableOverhead) / kTableEntrySize)
+            return {};
+        for (std::uint64_t entry = table + 8; entry + kTableEntrySize <= table + length - 4; entry += kTableEntrySize) {
+            const std::uint64_t offset = Load(bytes, entry, 8), stored = Load(bytes, entry + 8, 8);
+            if (offset > bytes.size() || stored > bytes.size() - offset) return {};
+            if (encrypted && deciphered.insert(offset).second) {
+                ZeqCtrCipher cipher;
+                cipher.SetKey(key, reinterpret_cast<const std::uint8_t*>(&bytes[entry + 80]));
+                cipher.Apply(reinterpret_cast<std::uint8_t*>(&bytes[offset]), stored, 0);
+            }
+            bytes.replace(entry + 16, 4, 4, '\0');
+            bytes.replace(entry + 80, kNonceSize, kNonceSize, '\0');
+        }
+        bytes.replace(table + length - 4, 4, 4, '\0');
+    }
+    return bytes;
+}
+
+// Where two files first differ, with some bytes of each around it.
+std::string FirstDifference(const std::string& stored, const std::string& written) {
+    const auto at = static_cast<std::size_t>(
+        std::mismatch(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(std::min(stored.size(), written.size())),
+                      written.begin()).first - stored.begin());
+    const auto around = [at](const std::string& bytes) {
+        std::string shown;
+        for (std::size_t i = at < 24 ? 0 : at - 24; i < std::min(bytes.size(), at + 40); ++i)
+            shown += std::isprint(static_cast<unsigned char>(bytes[i])) ? bytes[i] : '.';
+        return shown;
+    };
+    return "sizes " + std::to_string(stored.size()) + " and " + std::to_string(written.size()) + ", first difference at " +
+           std::to_string(at) + ":\n  stored  " + around(stored) + "\n  written " + around(written);
+}
+
+struct WarpFreeFileTest : ::testing::TestWithParam<ZeqFileCase> {
+    zeqtest::TempDir mDir;
+};
+
+}  // namespace
+
+// A scene without warps, written in each form, is the file the writers wrote before they wrote warps
+// (tests/data/warpfree-<form>.zeq, stored then), byte for byte but for the time stamp and, in the
+// encrypted forms, the random nonces: the take records gain nothing, not even an empty block.
+TEST_P(WarpFreeFileTest, WritesTheBytesItWroteBeforeWarpsWereWritten) {
+    const ZeqFileCase& form = GetParam();
+    KZeqSdkManager manager;
+    KZeqScene* scene = WarpFreeScene(manager);
+    const std::string path = mDir / "warpfree.zeq";
+    std::string error;
+    ASSERT_TRUE(WriteZeqFile(manager, *scene, form, path, "", &error)) << error;
+    const std::string stored =
+        Normalised(zeqtest::ReadFile(std::string(ZEQ_IO_TEST_DATA) + "/warpfree-" + form.mName + ".zeq"), form.mMode != 0);
+    const std::string written = Normalised(zeqtest::ReadFile(path), form.mMode != 0);
+    ASSERT_FALSE(stored.empty() || written.empty());
+    EXPECT_TRUE(stored == written) << FirstDifference(stored, written);
+}
+INSTANTIATE_TEST_SUITE_P(Forms, WarpFreeFileTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);

@@ -189,6 +189,9 @@ void KZeqJointNotes::CheckHeldTranslation(KZeqNode& node, KTime time, KZeqMotion
             for (int i = 0; i < 3 && !start.mPlayed; ++i)
                 if (curves[i] && curves[i]->KeyGetCount() > 1) start.mCurves[i] = curves[i];
         }
+        // A channel without keys holds the take's value: the offset is measured from there, as it is
+        // where the channel is keyed.
+        start.mTake = node.GetLocalFromCurrentTake(mStart).GetT();
         start.mTake = TakeTranslation(node, start, mStart);
         start.mFull = node.NeedsFullTransform();
         if (start.mFull) start.mAdded = added(mStart);

@@ -183,6 +183,28 @@ protected:
     // The chain of the near-quarter-turn test, written and read back.
     void WriteNearAQuarterTurn(bool full, bool turnedTop);
 
+    // Joint n of a chain standing still: 10 along Y below the last (the top at the origin), turned
+    // 20n degrees about Z.
+    static FileTransformValues Standing(int n) {
+        FileTransformValues v;
+        v.t[1] = n == 0 ? 0.0 : 10.0;
+        v.r[2] = 20.0 * n;
+        return v;
+    }
+
+    // An empty scene in place of the chain made, for a test's next case.
+    void StartAgain() {
+        mManager.DestroyKZeqScene(mScene, true);
+        mScene = mManager.CreateKZeqScene();
+        mNodes.clear();
+        mKeys.clear();
+        mLayerings.clear();
+    }
+
+    // The chain written every way: said once by the files of one offset alone, and every joint
+    // placed at every frame by BVH with translation channels.
+    void ExpectSaidAndPlaced(const std::string& said);
+
     // The keyed take, 0 to stop seconds, made current.
     void UseTake(double seconds = 2.0) {
         KZeqTakeInfo info;
@@ -499,10 +521,7 @@ TEST_F(MotionJointWrite, NearAQuarterTurnAboutYTheTurnIsKept) {
         for (bool full : {false, true}) {
             SCOPED_TRACE(std::string(full ? "full transform" : "curves") +
                          (turnedTop ? ", top turned" : ", top still"));
-            mManager.DestroyKZeqScene(mScene, true);
-            mScene = mManager.CreateKZeqScene();
-            mNodes.clear();
-            mKeys.clear();
+            StartAgain();
             WriteNearAQuarterTurn(full, turnedTop);
         }
 }
@@ -602,6 +621,16 @@ void ExpectSaidByTheFilesOfOneOffset(std::map<std::string, Output>& out, const s
     }
 }
 
+void MotionJointChain::ExpectSaidAndPlaced(const std::string& said) {
+    Writers writers(mManager, mDir.Path());
+    std::map<std::string, Output> out;
+    std::string error;
+    ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
+    ExpectSaidByTheFilesOfOneOffset(out, said);
+    ASSERT_TRUE(ReadBack("bvh-translation", out, error)) << error;
+    EXPECT_TRUE(Placed("bvh-translation", Expected(), "", 1e-4 * SizeOf(Expected())));
+}
+
 // A turning joint's rotation pivot, scaling offset or scaling pivot moves its
 // origin (they lie inside its rotation): a file that keeps one offset for the
 // joint says so once, naming the joint and what moves it, as a warning through
@@ -611,10 +640,7 @@ TEST_F(MotionJointWrite, WhatMovesATurningJointIsSaidOnce) {
     for (unsigned feature : {zeqtest::kRotationPivot, zeqtest::kScalingOffset, zeqtest::kScalingPivot}) {
         const std::string said = std::string("\"J1\": ") + zeqtest::FeatureName(feature) + " not held";
         SCOPED_TRACE(said);
-        mManager.DestroyKZeqScene(mScene, true);
-        mScene = mManager.CreateKZeqScene();
-        mNodes.clear();
-        mKeys.clear();
+        StartAgain();
         MakeChain({feature, 0, true, 3, 2});
         Writers writers(mManager, mDir.Path());
         std::map<std::string, Output> out;
@@ -633,15 +659,9 @@ TEST_F(MotionJointWrite, AMovingTranslationBelowTheTopIsSaidOnce) {
     const std::string said = "\"J1\": animated translation not held";
     for (bool layered : {false, true}) {
         SCOPED_TRACE(layered ? "a translation layer" : "keys");
-        mManager.DestroyKZeqScene(mScene, true);
-        mScene = mManager.CreateKZeqScene();
-        mNodes.clear();
-        mKeys.clear();
-        mLayerings.clear();
+        StartAgain();
         for (int n = 0; n < 4; ++n) {
-            FileTransformValues v;
-            v.t[1] = n == 0 ? 0.0 : 10.0;
-            v.r[2] = 20.0 * n;
+            const FileTransformValues v = Standing(n);
             FileTransformValues moved = v;
             if (n == 1 && !layered) moved.t[0] = 2.0;
             Append(v, {{0.0, v}, {0.1, moved}, {2.0, moved}});
@@ -655,13 +675,7 @@ TEST_F(MotionJointWrite, AMovingTranslationBelowTheTopIsSaidOnce) {
             mLayerings.push_back(layering);
         }
         UseTake();
-        Writers writers(mManager, mDir.Path());
-        std::map<std::string, Output> out;
-        std::string error;
-        ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
-        ExpectSaidByTheFilesOfOneOffset(out, said);
-        ASSERT_TRUE(ReadBack("bvh-translation", out, error)) << error;
-        EXPECT_TRUE(Placed("bvh-translation", Expected(), "", 1e-4 * SizeOf(Expected())));
+        ExpectSaidAndPlaced(said);
     }
 }
 
@@ -670,9 +684,7 @@ TEST_F(MotionJointWrite, AMovingTranslationBelowTheTopIsSaidOnce) {
 // moves by 0.05 (5 thousandths of its offset) and is, once, by the files of one offset.
 TEST_F(MotionJointWrite, TranslationJitterIsNoAnimatedTranslation) {
     for (int n = 0; n < 4; ++n) {
-        FileTransformValues v;
-        v.t[1] = n == 0 ? 0.0 : 10.0;
-        v.r[2] = 20.0 * n;
+        const FileTransformValues v = Standing(n);
         FileTransformValues moved = v, back = v;
         if (n == 1) moved.t[1] = 10.00005, back.t[0] = -4e-5;
         if (n == 2) moved.t[1] = 10.05;
@@ -684,6 +696,30 @@ TEST_F(MotionJointWrite, TranslationJitterIsNoAnimatedTranslation) {
     std::string error;
     ASSERT_TRUE(writers.WriteAll(*mScene, kFrames, kRate, KTime(), out, error)) << error;
     ExpectSaidByTheFilesOfOneOffset(out, "\"J2\": animated translation not held");
+}
+
+// A joint's offset is measured where its take holds it, whether a channel holds its value by keys or
+// without: J1 lies 10 along Y, keyed there or held there with no keys (Y and Z), and its X trembles by
+// 5e-4 (5e-5 of that offset): not named either way; J2's X moves by 0.05 and is named either way.
+TEST_F(MotionJointWrite, AChannelHeldWithoutKeysSaysWhatItSaysKeyed) {
+    for (bool keyed : {true, false}) {
+        SCOPED_TRACE(keyed ? "Y and Z keyed" : "Y and Z held without keys");
+        StartAgain();
+        for (int n = 0; n < 4; ++n) {
+            const FileTransformValues v = Standing(n);
+            FileTransformValues moved = v;
+            if (n == 1) moved.t[0] = 5e-4;
+            if (n == 2) moved.t[0] = 0.05;
+            Append(v, {{0.0, v}, {0.5, moved}, {1.0, v}, {2.0, v}});
+            if (keyed || n != 1) continue;
+            KZeqTakeNode* take = mNodes.back()->GetCurrentTakeNode();
+            for (KFCurve* held : {take->GetTranslationY(), take->GetTranslationZ()}) held->KeyClear();
+            take->GetTranslationY()->SetValue(10.0f);
+            take->GetTranslationZ()->SetValue(0.0f);
+        }
+        UseTake();
+        ExpectSaidAndPlaced("\"J2\": animated translation not held");
+    }
 }
 
 // Capture data read back: the HTR files' joints tremble by at most a few millionths of their
