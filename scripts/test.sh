@@ -20,17 +20,11 @@ failed=0
 finished=0
 # Why a run that stops early stopped, for its verdict line.
 stopped="stopped before the end"
-# The process group of the step running now (configure, build, tests), "" between steps.
-step=""
 # The tests' temporary folder (their TMPDIR), made fresh for each test step and removed with it,
 # so that a run stopped midway leaves nothing of its tests in the system's temporary folder.
 tests_tmp=""
 # The descriptor of the lock on the build folder whose tests run now (hold_build), "" when none.
 held=""
-# While a step is being started: the last background process before it. A signal taken between
-# the start and the noting of its group finds the step by $! instead.
-starting=""
-before=""
 
 # close_lines <verdict> [--stopped]: the skipped tests of each build, the verdict line and the
 # counts line. Without the report script (python3 missing) the counts line says one failed.
@@ -40,63 +34,6 @@ close_lines() {
     echo "zeq builds: $1"
     python3 scripts/skipped-tests.py --totals ${2:+"$2"} "${reports[@]}" ||
         { echo "tests: 0 passed, 1 failed, 0 skipped"; return 1; }
-}
-
-# group_runs <pgid>: whether a process of the group still runs (a zombie has ended).
-group_runs() {
-    local stat line fields
-    for stat in /proc/[0-9]*/stat; do
-        read -r line 2>/dev/null <"$stat" || continue
-        # After the command's closing parenthesis: state, parent, process group.
-        read -r -a fields <<<"${line##*) }"
-        [ "${fields[2]:-}" = "$1" ] && [ "${fields[0]}" != Z ] && return 0
-    done
-    return 1
-}
-
-# stop_step: ends the running step's whole process group and waits until none of it runs, so
-# that nothing of the run goes on or prints after the closing lines. What ignores SIGTERM for
-# ten seconds gets SIGKILL.
-stop_step() {
-    # Closing the terminal during the build found the step started but not yet noted: it went on,
-    # its parent gone, compiling on.
-    [ -n "$step" ] || [ -z "$starting" ] || [ "${!:-}" = "$before" ] || step=$!
-    [ -n "$step" ] || return 0
-    local group=$step tenths=0
-    step=""
-    kill -TERM -- "-$group" 2>/dev/null || true
-    # A stopped process takes SIGTERM only once it goes on.
-    kill -CONT -- "-$group" 2>/dev/null || true
-    while group_runs "$group" && [ $tenths -lt 150 ]; do
-        [ $tenths -ne 100 ] || kill -KILL -- "-$group" 2>/dev/null || true
-        sleep 0.1
-        tenths=$((tenths + 1))
-    done
-    wait "$group" 2>/dev/null || true
-}
-
-# run_step <command...>: runs the command as a step of its own process group. Tools that catch
-# Ctrl-C (CMake, Ninja) exit with a status as if they had failed, which would let the run go on
-# to its next build: here the signal reaches this script alone, whose trap stops the step and
-# the run. The shell's wait returns at once on a trapped signal, so SIGTERM to this script alone
-# is not held up until the step ends either. Out of the terminal's foreground, the step would be
-# stopped at its first line where the terminal stops background writers (stty tostop): it writes
-# all the same.
-run_step() {
-    set -m
-    before=${!:-}
-    starting=1
-    (
-        trap '' TTOU
-        "$@"
-    ) </dev/null &
-    step=$!
-    starting=""
-    set +m
-    local status=0
-    wait "$step" || status=$?
-    step=""
-    return $status
 }
 
 remove_tests_tmp() {
@@ -140,11 +77,8 @@ hold_build() {
 # a signal) with its closing lines as failed and a non-zero status; a finished one with its
 # verdict, and a non-zero status where either build failed or its counts cannot be given.
 on_exit() {
-    # Nothing cuts the closing short: a signal from here on is ignored (one taken before closes the
-    # run itself, see on_signal).
-    trap '' INT TERM HUP
+    zeq_closing
     local verdict flag=""
-    stop_step
     remove_tests_tmp
     if [ "$finished" = 1 ]; then
         [ "$failed" = 0 ] && verdict=passed || verdict=failed
@@ -157,24 +91,13 @@ on_exit() {
     close_lines "$verdict" $flag || failed=1
     exit "$failed"
 }
-# A signal stops the run at once: nothing more of it starts, and the run closes. A closed terminal
-# sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first signal taken ignores the
-# rest before anything else. It closes the run itself rather than by exit: an exit run within the
-# exit trap (a signal taken as the run ends, before on_exit ignores them) would end the shell there,
-# its step running on and no closing lines said.
-on_signal() {
-    trap '' INT TERM HUP
-    trap - EXIT
-    on_exit
-}
-trap on_exit EXIT
-# Bash's own handling of a terminating signal without a trap may end the shell without its exit
-# trap when the signal comes while it is still starting the command that sent it.
-trap on_signal INT TERM HUP
+source "$(dirname "$0")/steps.sh"
+# A signal stops the run at once (its step, and nothing more of it starts), and the run closes.
+zeq_close_with on_exit
 
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-if ! run_step zeq_ensure_packages; then
+if ! zeq_run_step zeq_ensure_packages; then
     stopped="the packages the build needs are not installed: no build ran"
     exit 1
 fi
@@ -196,11 +119,11 @@ run_suite() {
     # A report of an earlier run would count for a build that fails now.
     rm -f "$report" "$(dirname "$report")/test.log"
     reports+=("$report")
-    if ! run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
+    if ! zeq_run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
         summaries+=("== $label build: configuring failed, no tests ran")
         return 1
     fi
-    if ! run_step cmake --build "$build" -j "$jobs"; then
+    if ! zeq_run_step cmake --build "$build" -j "$jobs"; then
         summaries+=("== $label build: the build failed, no tests ran")
         return 1
     fi
@@ -212,7 +135,7 @@ run_suite() {
     }
     hold_build "$build"
     # What CTest printed is kept beside the report.
-    run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
+    zeq_run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
         --output-junit "$report" --output-log "$(dirname "$report")/test.log" || status=$?
     remove_tests_tmp
     summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")

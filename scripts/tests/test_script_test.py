@@ -9,7 +9,6 @@ and removes its folder, which lies in the build's test-tmp (ZEQ_TEST_TMP) where 
 of leftovers looks; killed outright, the scripts it started are told by the system
 (PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded: a script that does not
 stop fails the test in seconds."""
-import ctypes
 import fcntl
 import os
 import pathlib
@@ -27,45 +26,13 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
+from scriptprocs import (FOLDERS, RUNNING, STOP_SECONDS, end_with_a_stop, end_with_this_test,  # noqa: E402
+                         group_runs, kill_noted, runs, stop_groups)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
-# How long a stand-in's step may take to say it is under way, and a stopped script to end (it
-# ends in about a second: its step ends half a second after SIGTERM).
+# How long a stand-in's step may take to say it is under way.
 READY_SECONDS = 20
-STOP_SECONDS = 10
-# The script's process groups (test.sh's own; a terminal's session) while they run.
-RUNNING = set()
-# The tests' folders while they are there.
-FOLDERS = set()
-PR_SET_PDEATHSIG = 1
 
-
-def end_with_this_test():
-    """In a child about to run test.sh: SIGTERM when this test's process ends, however it ends,
-    so that test.sh stops its step (in a process group of its own) and exits."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
-    # The parent may have ended before the request was made.
-    if os.getppid() == 1:
-        os._exit(1)
-
-
-def stop_groups(groups):
-    """SIGTERM to each group (test.sh stops its step and exits), SIGKILL to what still runs after
-    STOP_SECONDS."""
-    for group in groups:
-        try:
-            os.killpg(group, signal.SIGTERM)
-        except OSError:
-            pass
-    deadline = time.monotonic() + STOP_SECONDS
-    for group in groups:
-        while time.monotonic() < deadline and group_runs(group):
-            time.sleep(0.05)
-        try:
-            os.killpg(group, signal.SIGKILL)
-        except OSError:
-            pass
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
 # ("configure:build/test", "build:build/test-o2", "tests:build/test", "signal:build/test-o2").
@@ -145,34 +112,13 @@ exit $((failed * 8))
 }
 
 
-def runs(pid):
-    """Whether the process runs (a zombie has ended)."""
-    try:
-        return pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
-    except (OSError, IndexError):
-        return False
-
-
-def group_runs(group):
-    """Whether a process of the group runs."""
-    for stat_file in pathlib.Path("/proc").glob("[0-9]*/stat"):
-        try:
-            fields = stat_file.read_text().rsplit(")", 1)[1].split()
-        except (OSError, IndexError):
-            continue
-        if fields[2] == str(group) and fields[0] != "Z":
-            return True
-    return False
-
-
-
 class TestScript(unittest.TestCase):
     def setUp(self):
         self.folder = pathlib.Path(tempfile.mkdtemp(prefix="test-script-", dir=scratch_root()))
         FOLDERS.add(self.folder)
         tree = self.folder / "tree" / "scripts"
         tree.mkdir(parents=True)
-        for name in ("test.sh", "deps.sh", "skipped-tests.py"):
+        for name in ("test.sh", "steps.sh", "deps.sh", "skipped-tests.py"):
             shutil.copy(SCRIPTS / name, tree / name)
         self.script = tree / "test.sh"
         self.bin = self.folder / "bin"
@@ -253,9 +199,7 @@ class TestScript(unittest.TestCase):
     def end_step(self):
         """Nothing of a step test.sh left running (in a process group of its own) runs on."""
         pids = pathlib.Path(f"{self.log}.pids")
-        for pid in pids.read_text().split() if pids.exists() else []:
-            if runs(pid):
-                os.kill(int(pid), signal.SIGKILL)
+        kill_noted(pids.read_text().split() if pids.exists() else [])
 
     def hook_at_exit(self):
         """test.sh made to run the at-exit stand-in first in its exit trap: the signals it sends come
@@ -529,17 +473,6 @@ class TestScript(unittest.TestCase):
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "0 passed, 1 failed, 0 skipped")
 
 
-def stopped(number, _frame):
-    """A stopped test ends what it started and removes its folders, then dies by the signal."""
-    signal.signal(number, signal.SIG_IGN)
-    stop_groups(list(RUNNING))
-    for folder in list(FOLDERS):
-        shutil.rmtree(folder, ignore_errors=True)
-    signal.signal(number, signal.SIG_DFL)
-    os.kill(os.getpid(), number)
-
-
 if __name__ == "__main__":
-    for caught in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(caught, stopped)
+    end_with_a_stop()
     unittest.main()
