@@ -8,7 +8,8 @@
 # Before its tests, each build's test-tmp loses what earlier runs left there (a stopped test's
 # folder, a failed plug-in test's folder kept for a look), unless another run of this script is
 # testing in that build folder. Each build folder keeps its tests' JUnit report (test-report.xml)
-# and what CTest printed (test.log).
+# and what CTest printed (test.log), each written whole in a folder of the run's own and moved into
+# place once its tests ended; the run counts its own tests, whatever another run writes meanwhile.
 # ZEQ_JOBS: parallel build and test jobs (default: all cores).
 # ZEQ_TEST_BUILD_DIR, ZEQ_TEST_O2_BUILD_DIR: the two build directories.
 set -euo pipefail
@@ -25,6 +26,9 @@ stopped="stopped before the end"
 tests_tmp=""
 # The descriptor of the lock on the build folder whose tests run now (hold_build), "" when none.
 held=""
+# The folders in the build folders where CTest writes this run's report and log (and its
+# temporaries), removed when the run closes: a stopped CTest leaves nothing of them behind.
+outputs=()
 
 # close_lines <verdict> [--stopped]: the skipped tests of each build, the verdict line and the
 # counts line. Without the report script (python3 missing) the counts line says one failed.
@@ -89,6 +93,7 @@ on_exit() {
         verdict="failed ($stopped$([ ${#outcomes[@]} -eq 0 ] || printf '; %s' "${outcomes[@]}"))"
     fi
     close_lines "$verdict" $flag || failed=1
+    [ ${#outputs[@]} -eq 0 ] || rm -rf -- "${outputs[@]}" 2>/dev/null || true
     exit "$failed"
 }
 source "$(dirname "$0")/steps.sh"
@@ -106,39 +111,62 @@ jobs=${ZEQ_JOBS:-$(nproc)}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
+# publish <own folder> <build dir>: the build folder's test-report.xml and test.log become this
+# run's, each moved into place whole; where this run has none (no tests ran), an earlier run's goes,
+# lest it stand for this one. The run keeps its own report (another link to it) for its counts.
+publish() {
+    local name
+    for name in test-report.xml test.log; do
+        if [ -f "$1/$name" ]; then
+            { ln "$1/$name" "$1/$name.done" 2>/dev/null || cp "$1/$name" "$1/$name.done"; } &&
+                mv -f "$1/$name.done" "$2/$name"
+        else
+            rm -f "$2/$name"
+        fi
+    done
+}
+
 # run_suite <label> <build dir> <cmake options...>: configures, builds and runs the tests; fails
 # at the first step that fails, naming it. The JUnit report of its tests goes to reports, and to
 # test-report.xml in the build folder, with CTest's output in test.log beside it.
 run_suite() {
-    local label=$1 build=$2
+    local label=$1 build=$2 own
     shift 2
     echo "== $label build in $build"
     mkdir -p "$build"
-    local report
-    report="$(cd "$build" && pwd)/test-report.xml"
-    # A report of an earlier run would count for a build that fails now.
-    rm -f "$report" "$(dirname "$report")/test.log"
-    reports+=("$report")
+    # Another run's report may lie at the build folder's name: this run counts its own alone. Noted
+    # as it is made, so that a run stopped at once removes it all the same.
+    outputs+=("$(cd "$build" && mktemp -d "$PWD/test-output.XXXXXX")")
+    own=${outputs[-1]}
+    reports+=("${own:+$own/test-report.xml}")
+    if [ -z "$own" ]; then
+        summaries+=("== $label build: no folder for its tests' report, no tests ran")
+        return 1
+    fi
     if ! zeq_run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
         summaries+=("== $label build: configuring failed, no tests ran")
+        publish "$own" "$build"
         return 1
     fi
     if ! zeq_run_step cmake --build "$build" -j "$jobs"; then
         summaries+=("== $label build: the build failed, no tests ran")
+        publish "$own" "$build"
         return 1
     fi
     local status=0
     # Others may pass it (tests acting as another user work below it) but not write in it.
     tests_tmp=$(mktemp -d "${TMPDIR:-/tmp}/zeq-tests.XXXXXX") && chmod 0755 "$tests_tmp" || {
         summaries+=("== $label build: no temporary folder for the tests, no tests ran")
+        publish "$own" "$build"
         return 1
     }
     hold_build "$build"
     # What CTest printed is kept beside the report.
     zeq_run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
-        --output-junit "$report" --output-log "$(dirname "$report")/test.log" || status=$?
+        --output-junit "$own/test-report.xml" --output-log "$own/test.log" || status=$?
     remove_tests_tmp
-    summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
+    publish "$own" "$build"
+    summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$own/test-report.xml")")
     return $status
 }
 

@@ -43,8 +43,15 @@ READY_SECONDS = 20
 # ready. The worker waits in short sleeps: a SIGTERM that comes while the shell starts a command
 # is taken by the shell's trap, and would be lost to a long sleep started in the background. Like CMake and Ninja, the step exits with a status on Ctrl-C; on SIGTERM it ends at once,
 # its worker a moment later, saying that the build stopped.
+# Where $STUB_PAUSE names its step, it says so ($STUB_LOG.paused) and waits there until the test
+# lets it go on ($STUB_LOG.go), so that another run acts while this one stands at that point.
+# CTest's stand-in writes its report and log through temporaries beside them, as CTest does.
 STUBS = {
-    "hang.sh": """case " $STUB_HANG " in *" $step "*) ;; *) return 0;; esac
+    "hang.sh": """case " $STUB_PAUSE " in *" $step "*)
+  : > "$STUB_LOG.paused"
+  while [ ! -e "$STUB_LOG.go" ]; do sleep 0.02; done;;
+esac
+case " $STUB_HANG " in *" $step "*) ;; *) return 0;; esac
 trap 'echo "stub: $step interrupted" >> "$STUB_LOG"; exit 2' INT
 sh -c 'trap "sleep 0.5; echo \\"ninja: build stopped: interrupted by user.\\"; exit 2" TERM
        echo $$ >> "$STUB_LOG.pids"; while :; do sleep 0.05; done' &
@@ -90,7 +97,12 @@ echo "tmp mode: $(stat -c %a "$TMPDIR")" >> "$STUB_LOG"
 : > "$TMPDIR/left-by-the-tests"
 build=$2
 echo "test-tmp of $build: $(cd "$build/test-tmp" 2>/dev/null && find . -mindepth 1 | sort | tr '\n' ' ')" >> "$STUB_LOG"
-while [ $# -gt 0 ]; do [ "$1" = --output-junit ] && report=$2; shift; done
+while [ $# -gt 0 ]; do
+  case $1 in --output-junit) report=$2;; --output-log) log=$2;; esac
+  shift
+done
+: > "$report.tmp"
+: > "$log.tmpAb12C"
 step=tests:$build
 . "$STUB_BIN/hang.sh"
 case " $STUB_FAIL " in *" signal:$build "*) kill -TERM $PPID; exit 1;; esac
@@ -106,7 +118,9 @@ case " $STUB_FAIL " in *" tests:$build "*) failed=1;; esac
     echo '<testcase name="A.AlsoPasses" status="run"><system-out>ok</system-out></testcase>'
   fi
   echo '</testsuite>'
-} > "$report"
+} > "$report.tmp"
+mv "$report.tmp" "$report"
+rm "$log.tmpAb12C"
 exit $((failed * 8))
 """,
 }
@@ -178,10 +192,7 @@ class TestScript(unittest.TestCase):
         RUNNING.add(script.pid)
         try:
             # The step says when it is under way; a script that ends before is a failure of its own.
-            deadline = time.monotonic() + READY_SECONDS
-            while not ready.exists() and script.poll() is None and time.monotonic() < deadline:
-                time.sleep(0.01)
-            self.assertTrue(ready.exists(), f"{hang} never started: {self.calls()}")
+            self.assertTrue(self.reached(ready, script), f"{hang} never started: {self.calls()}")
             if whole_group:
                 os.killpg(script.pid, signal_number)
             else:
@@ -195,6 +206,14 @@ class TestScript(unittest.TestCase):
             self.end(script)
             self.end_step()
         return script.returncode, out.splitlines(), self.calls(), running
+
+    def reached(self, said, script):
+        """Whether a stand-in of the running script made the file said (at a point of its own) within
+        READY_SECONDS; False at once where the script ended before."""
+        deadline = time.monotonic() + READY_SECONDS
+        while not said.exists() and script.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.01)
+        return said.exists()
 
     def end_step(self):
         """Nothing of a step test.sh left running (in a process group of its own) runs on."""
@@ -226,6 +245,14 @@ class TestScript(unittest.TestCase):
             self.assertEqual(str(self.folder), os.path.dirname(folder), calls)
             self.assertFalse(os.path.exists(folder), folder)
 
+    def assertOnlyFinalOutputs(self, *builds):
+        """Of the runs' tests' reports and logs, the build folders hold the final names alone: no
+        run's own folder, no temporary of a stopped CTest."""
+        for build in builds:
+            folder = self.script.parent.parent / "build" / build
+            self.assertLessEqual(set(os.listdir(folder)), {"test-run.lock", "test-tmp", "test-report.xml", "test.log"},
+                                 build)
+
     def assertClosedWith(self, lines, verdict, counts):
         self.assertGreaterEqual(len(lines), 2, lines)
         self.assertEqual([f"zeq builds: {verdict}", f"tests: {counts}"], lines[-2:], "\n".join(lines))
@@ -237,6 +264,39 @@ class TestScript(unittest.TestCase):
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped")
         self.assertEqual(2, sum(call.startswith("ctest ") for call in calls))
         self.assertTestsTmpGone(calls)
+        self.assertOnlyFinalOutputs("test", "test-o2")
+
+    def test_two_runs_at_once_count_their_own_tests(self):
+        # The first run's sanitizer tests passed; it stands at its optimised build while a second
+        # run, whose sanitizer tests fail, runs whole in the same checkout. Each counts its own tests
+        # (the second's start took the first's report away, and the first counted the second's),
+        # and each build folder ends with the report of the run whose tests there ended last.
+        paused, go = pathlib.Path(f"{self.log}.paused"), pathlib.Path(f"{self.log}.go")
+        first = subprocess.Popen(["bash", str(self.script)], env=self.environment({"pause": "build:build/test-o2"}),
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0,
+                                 preexec_fn=end_with_this_test)
+        RUNNING.add(first.pid)
+        try:
+            self.assertTrue(self.reached(paused, first), f"the first run never reached its optimised build: "
+                                                         f"{self.calls()}")
+            self.log = self.folder / "second-calls.log"
+            status, lines, _, _ = self.run_script(fail="tests:build/test")
+            self.assertEqual(1, status)
+            self.assertClosedWith(lines, "failed (sanitizer: failed; optimised: passed)", "3 passed, 1 failed, 2 skipped")
+            go.touch()
+            try:
+                out, _ = first.communicate(timeout=READY_SECONDS)
+            except subprocess.TimeoutExpired:
+                self.fail(f"the first run did not end within {READY_SECONDS} s once let go")
+        finally:
+            self.end(first)
+        self.assertEqual(0, first.returncode)
+        self.assertClosedWith(out.splitlines(), "passed (sanitizer: passed; optimised: passed)",
+                              "4 passed, 0 failed, 2 skipped")
+        builds = self.script.parent.parent / "build"
+        self.assertIn("A.Fails", (builds / "test" / "test-report.xml").read_text())
+        self.assertNotIn("A.Fails", (builds / "test-o2" / "test-report.xml").read_text())
+        self.assertOnlyFinalOutputs("test", "test-o2")
 
     def test_what_earlier_runs_left_goes_at_the_start(self):
         # A test stopped midway left its folder (a writer's temporary in it), a failed plug-in test
@@ -339,6 +399,7 @@ class TestScript(unittest.TestCase):
                 self.assertIn("ninja: build stopped: interrupted by user.", lines[:-2])
                 if hang.startswith("tests:"):
                     self.assertTestsTmpGone(calls)
+                    self.assertOnlyFinalOutputs("test", "test-o2")
 
     def test_signals_close_together_close_the_run_once(self):
         # A closed terminal sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first
