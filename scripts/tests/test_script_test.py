@@ -494,6 +494,7 @@ class TestScript(unittest.TestCase):
                 stop_groups([pid])
                 os.waitpid(pid, 0)
             RUNNING.discard(pid)
+            self.end_step()
         status = os.waitstatus_to_exitcode(status)
         lines = out.decode(errors="replace").replace("\r", "").splitlines()
         self.assertEqual(1, status)
