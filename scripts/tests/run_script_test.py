@@ -15,19 +15,16 @@ import stat
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
-from scriptprocs import (FOLDERS, RUNNING, STOP_SECONDS, end_with_a_stop, end_with_this_test,  # noqa: E402
-                         group_of, group_runs, kill_noted, runs, stop_groups)
+from scriptprocs import (FOLDERS, STOP_SECONDS, end, end_with_a_stop, group_of, group_runs, kill_noted,  # noqa: E402
+                         reached, runs, start, stop)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 SECONDS = 60
-# How long a stand-in's stage may take to say it is under way.
-READY_SECONDS = 20
 
 # Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
 # stand-in of the stage $STUB_HANG names runs until it is stopped, with a worker of its own (as
@@ -112,38 +109,19 @@ class RunScript(unittest.TestCase):
         ready = pathlib.Path(f"{pids}.ready")
         for said in (pids, ready):
             said.unlink(missing_ok=True)
-
-        # Its own process group, Ctrl-C's default action whatever this test inherited.
-        def child():
-            signal.signal(signal.SIGINT, signal.SIG_DFL)
-            end_with_this_test()
-
-        script = subprocess.Popen(["bash", str(self.folder / "tree" / "scripts" / "run.sh")],
-                                  env=self.environment({"hang": stage, "pids": str(pids)}), stdout=subprocess.PIPE,
-                                  stderr=subprocess.STDOUT, text=True, process_group=0, preexec_fn=child)
-        RUNNING.add(script.pid)
+        script = start(["bash", str(self.folder / "tree" / "scripts" / "run.sh")],
+                       self.environment({"hang": stage, "pids": str(pids)}), stderr=subprocess.STDOUT)
         try:
             # The stage says when it is under way; a script that ends before is a failure of its own.
-            deadline = time.monotonic() + READY_SECONDS
-            while not ready.exists() and script.poll() is None and time.monotonic() < deadline:
-                time.sleep(0.01)
-            self.assertTrue(ready.exists(), f"stage {stage} never started")
+            self.assertTrue(reached(ready, script), f"stage {stage} never started")
             stage_group = group_of(pids.read_text().split()[0])
-            if whole_group:
-                os.killpg(script.pid, signal_number)
-            else:
-                script.send_signal(signal_number)
-            try:
-                out, _ = script.communicate(timeout=STOP_SECONDS)
-            except subprocess.TimeoutExpired:
+            out = stop(script, signal_number, whole_group)
+            if out is None:
                 return None
             running = [pid for pid in pids.read_text().split() if runs(pid)]
             return script.returncode, out.splitlines(), stage_group, running
         finally:
-            if script.poll() is None or group_runs(script.pid):
-                stop_groups([script.pid])
-            script.wait()
-            RUNNING.discard(script.pid)
+            end(script)
             kill_noted(pids.read_text().split() if pids.exists() else [])
 
     def stage_lines(self, lines):

@@ -7,10 +7,12 @@ import os
 import pathlib
 import shutil
 import signal
+import subprocess
 import time
 
-# How long a stopped script may take to end (it ends in about a second: its step ends half a
-# second after SIGTERM).
+# How long a stand-in's step may take to say it is under way, and a stopped script to end (it
+# ends in about a second: its step ends half a second after SIGTERM).
+READY_SECONDS = 20
 STOP_SECONDS = 10
 # The scripts' process groups (the script's own; a terminal's session) while they run.
 RUNNING = set()
@@ -78,6 +80,50 @@ def stop_groups(groups):
             os.killpg(group, signal.SIGKILL)
         except OSError:
             pass
+
+
+def start(command, env, stderr=subprocess.PIPE):
+    """The script started in a process group of its own, its output read by the test (text), with
+    Ctrl-C's default action whatever this test inherited, and ended with this test."""
+    def child():
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
+        end_with_this_test()
+
+    script = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=stderr, text=True, process_group=0,
+                              preexec_fn=child)
+    RUNNING.add(script.pid)
+    return script
+
+
+def reached(said, script):
+    """Whether a stand-in of the running script made the file said (at a point of its own) within
+    READY_SECONDS; False at once where the script ended before."""
+    deadline = time.monotonic() + READY_SECONDS
+    while not said.exists() and script.poll() is None and time.monotonic() < deadline:
+        time.sleep(0.01)
+    return said.exists()
+
+
+def stop(script, signal_number, whole_group):
+    """The script sent the signal (to its process group, as Ctrl-C sends it, or to it alone): its
+    standard output once it ended, or None where it went on for STOP_SECONDS or left its output
+    open to what it started."""
+    if whole_group:
+        os.killpg(script.pid, signal_number)
+    else:
+        script.send_signal(signal_number)
+    try:
+        return script.communicate(timeout=STOP_SECONDS)[0]
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def end(script):
+    """Nothing of the script's group runs on."""
+    if script.poll() is None or group_runs(script.pid):
+        stop_groups([script.pid])
+    script.wait()
+    RUNNING.discard(script.pid)
 
 
 def kill_noted(pids):

@@ -26,12 +26,10 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
-from scriptprocs import (FOLDERS, RUNNING, STOP_SECONDS, end_with_a_stop, end_with_this_test,  # noqa: E402
-                         group_runs, kill_noted, runs, stop_groups)
+from scriptprocs import (FOLDERS, READY_SECONDS, RUNNING, STOP_SECONDS, end, end_with_a_stop,  # noqa: E402
+                         end_with_this_test, kill_noted, reached, runs, start, stop, stop_groups)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
-# How long a stand-in's step may take to say it is under way.
-READY_SECONDS = 20
 
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
@@ -158,62 +156,36 @@ class TestScript(unittest.TestCase):
 
     def run_script(self, **stub):
         """test.sh's status, its output's lines and the stand-ins' calls."""
-        script = subprocess.Popen(["bash", str(self.script)], env=self.environment(stub), stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, text=True, process_group=0, preexec_fn=end_with_this_test)
-        RUNNING.add(script.pid)
+        script = start(["bash", str(self.script)], self.environment(stub))
         try:
-            out, errors = script.communicate(timeout=READY_SECONDS)
-        except subprocess.TimeoutExpired:
-            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
+            out, errors = self.communicate(script)
         finally:
-            self.end(script)
+            end(script)
         return script.returncode, out.splitlines(), errors, self.calls()
 
-    def end(self, script):
-        """Nothing of the script's group runs on."""
-        if script.poll() is None or group_runs(script.pid):
-            stop_groups([script.pid])
-        script.wait()
-        RUNNING.discard(script.pid)
+    def communicate(self, script):
+        """The output and errors of the script, which ends by itself within READY_SECONDS."""
+        try:
+            return script.communicate(timeout=READY_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
 
     def stop_script(self, hang, signal_number, whole_group, **stub):
         """test.sh run until the step hang is under way, then sent the signal (to its process group,
         as Ctrl-C sends it, or to the script alone): its status, its output's lines, the calls, and
         the processes of the step still running after the script ended."""
-        ready = pathlib.Path(f"{self.log}.ready")
-        # Its own process group, Ctrl-C's default action whatever this test inherited.
-        def child():
-            signal.signal(signal.SIGINT, signal.SIG_DFL)
-            end_with_this_test()
-
-        script = subprocess.Popen(["bash", str(self.script)], env=self.environment(dict(stub, hang=hang)),
-                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0,
-                                  preexec_fn=child)
-        RUNNING.add(script.pid)
+        script = start(["bash", str(self.script)], self.environment(dict(stub, hang=hang)))
         try:
             # The step says when it is under way; a script that ends before is a failure of its own.
-            self.assertTrue(self.reached(ready, script), f"{hang} never started: {self.calls()}")
-            if whole_group:
-                os.killpg(script.pid, signal_number)
-            else:
-                script.send_signal(signal_number)
-            try:
-                out, _ = script.communicate(timeout=STOP_SECONDS)
-            except subprocess.TimeoutExpired:
+            self.assertTrue(reached(pathlib.Path(f"{self.log}.ready"), script), f"{hang} never started: {self.calls()}")
+            out = stop(script, signal_number, whole_group)
+            if out is None:
                 return None
             running = [pid for pid in pathlib.Path(f"{self.log}.pids").read_text().split() if runs(pid)]
         finally:
-            self.end(script)
+            end(script)
             self.end_step()
         return script.returncode, out.splitlines(), self.calls(), running
-
-    def reached(self, said, script):
-        """Whether a stand-in of the running script made the file said (at a point of its own) within
-        READY_SECONDS; False at once where the script ended before."""
-        deadline = time.monotonic() + READY_SECONDS
-        while not said.exists() and script.poll() is None and time.monotonic() < deadline:
-            time.sleep(0.01)
-        return said.exists()
 
     def end_step(self):
         """Nothing of a step test.sh left running (in a process group of its own) runs on."""
@@ -272,24 +244,17 @@ class TestScript(unittest.TestCase):
         # (the second's start took the first's report away, and the first counted the second's),
         # and each build folder ends with the report of the run whose tests there ended last.
         paused, go = pathlib.Path(f"{self.log}.paused"), pathlib.Path(f"{self.log}.go")
-        first = subprocess.Popen(["bash", str(self.script)], env=self.environment({"pause": "build:build/test-o2"}),
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0,
-                                 preexec_fn=end_with_this_test)
-        RUNNING.add(first.pid)
+        first = start(["bash", str(self.script)], self.environment({"pause": "build:build/test-o2"}))
         try:
-            self.assertTrue(self.reached(paused, first), f"the first run never reached its optimised build: "
-                                                         f"{self.calls()}")
+            self.assertTrue(reached(paused, first), f"the first run never reached its optimised build: {self.calls()}")
             self.log = self.folder / "second-calls.log"
             status, lines, _, _ = self.run_script(fail="tests:build/test")
             self.assertEqual(1, status)
             self.assertClosedWith(lines, "failed (sanitizer: failed; optimised: passed)", "3 passed, 1 failed, 2 skipped")
             go.touch()
-            try:
-                out, _ = first.communicate(timeout=READY_SECONDS)
-            except subprocess.TimeoutExpired:
-                self.fail(f"the first run did not end within {READY_SECONDS} s once let go")
+            out, _ = self.communicate(first)
         finally:
-            self.end(first)
+            end(first)
         self.assertEqual(0, first.returncode)
         self.assertClosedWith(out.splitlines(), "passed (sanitizer: passed; optimised: passed)",
                               "4 passed, 0 failed, 2 skipped")
