@@ -69,7 +69,7 @@ stage() {
 on_exit() {
     zeq_closing
     case $ended in
-        passed) say "Main job passed; the whole output is in $log" && exit 0 ;;
+        passed) say "Main job passed; the whole output is in $log"; exit 0 ;;
         failed) exit 1 ;;
     esac
     [ -z "$name" ] || stage_said "stopped after"
