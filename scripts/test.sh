@@ -8,7 +8,8 @@
 # Before its tests, each build's test-tmp loses what earlier runs left there (a stopped test's
 # folder, a failed plug-in test's folder kept for a look), unless another run of this script is
 # testing in that build folder. Each build folder keeps its tests' JUnit report (test-report.xml)
-# and what CTest printed (test.log).
+# and what CTest printed (test.log), each written whole in a folder of the run's own and moved into
+# place once its tests ended; the run counts its own tests, whatever another run writes meanwhile.
 # ZEQ_JOBS: parallel build and test jobs (default: all cores).
 # ZEQ_TEST_BUILD_DIR, ZEQ_TEST_O2_BUILD_DIR: the two build directories.
 set -euo pipefail
@@ -20,17 +21,14 @@ failed=0
 finished=0
 # Why a run that stops early stopped, for its verdict line.
 stopped="stopped before the end"
-# The process group of the step running now (configure, build, tests), "" between steps.
-step=""
 # The tests' temporary folder (their TMPDIR), made fresh for each test step and removed with it,
 # so that a run stopped midway leaves nothing of its tests in the system's temporary folder.
 tests_tmp=""
 # The descriptor of the lock on the build folder whose tests run now (hold_build), "" when none.
 held=""
-# While a step is being started: the last background process before it. A signal taken between
-# the start and the noting of its group finds the step by $! instead.
-starting=""
-before=""
+# The folders in the build folders where CTest writes this run's report and log (and its
+# temporaries), removed when the run closes: a stopped CTest leaves nothing of them behind.
+outputs=()
 
 # close_lines <verdict> [--stopped]: the skipped tests of each build, the verdict line and the
 # counts line. Without the report script (python3 missing) the counts line says one failed.
@@ -40,63 +38,6 @@ close_lines() {
     echo "zeq builds: $1"
     python3 scripts/skipped-tests.py --totals ${2:+"$2"} "${reports[@]}" ||
         { echo "tests: 0 passed, 1 failed, 0 skipped"; return 1; }
-}
-
-# group_runs <pgid>: whether a process of the group still runs (a zombie has ended).
-group_runs() {
-    local stat line fields
-    for stat in /proc/[0-9]*/stat; do
-        read -r line 2>/dev/null <"$stat" || continue
-        # After the command's closing parenthesis: state, parent, process group.
-        read -r -a fields <<<"${line##*) }"
-        [ "${fields[2]:-}" = "$1" ] && [ "${fields[0]}" != Z ] && return 0
-    done
-    return 1
-}
-
-# stop_step: ends the running step's whole process group and waits until none of it runs, so
-# that nothing of the run goes on or prints after the closing lines. What ignores SIGTERM for
-# ten seconds gets SIGKILL.
-stop_step() {
-    # Closing the terminal during the build found the step started but not yet noted: it went on,
-    # its parent gone, compiling on.
-    [ -n "$step" ] || [ -z "$starting" ] || [ "${!:-}" = "$before" ] || step=$!
-    [ -n "$step" ] || return 0
-    local group=$step tenths=0
-    step=""
-    kill -TERM -- "-$group" 2>/dev/null || true
-    # A stopped process takes SIGTERM only once it goes on.
-    kill -CONT -- "-$group" 2>/dev/null || true
-    while group_runs "$group" && [ $tenths -lt 150 ]; do
-        [ $tenths -ne 100 ] || kill -KILL -- "-$group" 2>/dev/null || true
-        sleep 0.1
-        tenths=$((tenths + 1))
-    done
-    wait "$group" 2>/dev/null || true
-}
-
-# run_step <command...>: runs the command as a step of its own process group. Tools that catch
-# Ctrl-C (CMake, Ninja) exit with a status as if they had failed, which would let the run go on
-# to its next build: here the signal reaches this script alone, whose trap stops the step and
-# the run. The shell's wait returns at once on a trapped signal, so SIGTERM to this script alone
-# is not held up until the step ends either. Out of the terminal's foreground, the step would be
-# stopped at its first line where the terminal stops background writers (stty tostop): it writes
-# all the same.
-run_step() {
-    set -m
-    before=${!:-}
-    starting=1
-    (
-        trap '' TTOU
-        "$@"
-    ) </dev/null &
-    step=$!
-    starting=""
-    set +m
-    local status=0
-    wait "$step" || status=$?
-    step=""
-    return $status
 }
 
 remove_tests_tmp() {
@@ -140,11 +81,8 @@ hold_build() {
 # a signal) with its closing lines as failed and a non-zero status; a finished one with its
 # verdict, and a non-zero status where either build failed or its counts cannot be given.
 on_exit() {
-    # Nothing cuts the closing short: a signal from here on is ignored (one taken before closes the
-    # run itself, see on_signal).
-    trap '' INT TERM HUP
+    zeq_closing
     local verdict flag=""
-    stop_step
     remove_tests_tmp
     if [ "$finished" = 1 ]; then
         [ "$failed" = 0 ] && verdict=passed || verdict=failed
@@ -155,26 +93,16 @@ on_exit() {
         verdict="failed ($stopped$([ ${#outcomes[@]} -eq 0 ] || printf '; %s' "${outcomes[@]}"))"
     fi
     close_lines "$verdict" $flag || failed=1
+    [ ${#outputs[@]} -eq 0 ] || rm -rf -- "${outputs[@]}" 2>/dev/null || true
     exit "$failed"
 }
-# A signal stops the run at once: nothing more of it starts, and the run closes. A closed terminal
-# sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first signal taken ignores the
-# rest before anything else. It closes the run itself rather than by exit: an exit run within the
-# exit trap (a signal taken as the run ends, before on_exit ignores them) would end the shell there,
-# its step running on and no closing lines said.
-on_signal() {
-    trap '' INT TERM HUP
-    trap - EXIT
-    on_exit
-}
-trap on_exit EXIT
-# Bash's own handling of a terminating signal without a trap may end the shell without its exit
-# trap when the signal comes while it is still starting the command that sent it.
-trap on_signal INT TERM HUP
+source "$(dirname "$0")/steps.sh"
+# A signal stops the run at once (its step, and nothing more of it starts), and the run closes.
+zeq_close_with on_exit
 
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-if ! run_step zeq_ensure_packages; then
+if ! zeq_run_step zeq_ensure_packages; then
     stopped="the packages the build needs are not installed: no build ran"
     exit 1
 fi
@@ -183,39 +111,62 @@ jobs=${ZEQ_JOBS:-$(nproc)}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
+# publish <own folder> <build dir>: the build folder's test-report.xml and test.log become this
+# run's, each moved into place whole; where this run has none (no tests ran), an earlier run's goes,
+# lest it stand for this one. The run keeps its own report (another link to it) for its counts.
+publish() {
+    local name
+    for name in test-report.xml test.log; do
+        if [ -f "$1/$name" ]; then
+            { ln "$1/$name" "$1/$name.done" 2>/dev/null || cp "$1/$name" "$1/$name.done"; } &&
+                mv -f "$1/$name.done" "$2/$name"
+        else
+            rm -f "$2/$name"
+        fi
+    done
+}
+
 # run_suite <label> <build dir> <cmake options...>: configures, builds and runs the tests; fails
 # at the first step that fails, naming it. The JUnit report of its tests goes to reports, and to
 # test-report.xml in the build folder, with CTest's output in test.log beside it.
 run_suite() {
-    local label=$1 build=$2
+    local label=$1 build=$2 own
     shift 2
     echo "== $label build in $build"
     mkdir -p "$build"
-    local report
-    report="$(cd "$build" && pwd)/test-report.xml"
-    # A report of an earlier run would count for a build that fails now.
-    rm -f "$report" "$(dirname "$report")/test.log"
-    reports+=("$report")
-    if ! run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
-        summaries+=("== $label build: configuring failed, no tests ran")
+    # Another run's report may lie at the build folder's name: this run counts its own alone. Noted
+    # as it is made, so that a run stopped at once removes it all the same.
+    outputs+=("$(cd "$build" && mktemp -d "$PWD/test-output.XXXXXX")")
+    own=${outputs[-1]}
+    reports+=("${own:+$own/test-report.xml}")
+    if [ -z "$own" ]; then
+        summaries+=("== $label build: no folder for its tests' report, no tests ran")
         return 1
     fi
-    if ! run_step cmake --build "$build" -j "$jobs"; then
+    if ! zeq_run_step cmake -S . -B "$build" -G Ninja -DZEQ_WERROR=ON -DZEQ_BUILD_TESTS=ON "$@"; then
+        summaries+=("== $label build: configuring failed, no tests ran")
+        publish "$own" "$build"
+        return 1
+    fi
+    if ! zeq_run_step cmake --build "$build" -j "$jobs"; then
         summaries+=("== $label build: the build failed, no tests ran")
+        publish "$own" "$build"
         return 1
     fi
     local status=0
     # Others may pass it (tests acting as another user work below it) but not write in it.
     tests_tmp=$(mktemp -d "${TMPDIR:-/tmp}/zeq-tests.XXXXXX") && chmod 0755 "$tests_tmp" || {
         summaries+=("== $label build: no temporary folder for the tests, no tests ran")
+        publish "$own" "$build"
         return 1
     }
     hold_build "$build"
     # What CTest printed is kept beside the report.
-    run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
-        --output-junit "$report" --output-log "$(dirname "$report")/test.log" || status=$?
+    zeq_run_step env TMPDIR="$tests_tmp" ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 600 \
+        --output-junit "$own/test-report.xml" --output-log "$own/test.log" || status=$?
     remove_tests_tmp
-    summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$report")")
+    publish "$own" "$build"
+    summaries+=("$(python3 scripts/skipped-tests.py "$label build" "$own/test-report.xml")")
     return $status
 }
 

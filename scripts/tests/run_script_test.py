@@ -2,10 +2,15 @@
 """scripts/run.sh over stand-ins for CMake and the main job's programs: the terminal gets the
 stages and the verdict alone, and the log it names gets all the stages printed (the host's results,
 the listed differences) with those lines; a failing stage shows its last lines, its name and the
-log, and the status is 1."""
+log, and the status is 1. Stopped at any stage (Ctrl-C, SIGTERM, SIGHUP), it ends that stage's
+whole process group before it ends, and says so.
+
+Whatever it starts ends with it, as the test script's test does (see scriptprocs.py); its waits
+are bounded."""
 import os
 import pathlib
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -15,16 +20,31 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
+from scriptprocs import (FOLDERS, STOP_SECONDS, end, end_with_a_stop, group_of, group_runs, kill_noted,  # noqa: E402
+                         reached, runs, start, stop)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 SECONDS = 60
 
-# Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails.
+# Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
+# stand-in of the stage $STUB_HANG names runs until it is stopped, with a worker of its own (as
+# CMake runs Ninja) writing into the log: both note their process ids in $STUB_PIDS, then it says
+# it is under way ($STUB_PIDS.ready).
 STUBS = {
+    "bin/hang.sh": """[ "$STUB_HANG" = "$stage" ] || return 0
+sh -c 'echo $$ >> "$STUB_PIDS"; while :; do echo "$0: still writing"; sleep 0.05; done' "$stage" &
+echo $$ >> "$STUB_PIDS"
+while [ $(wc -l < "$STUB_PIDS") -lt 2 ]; do sleep 0.01; done
+: > "$STUB_PIDS.ready"
+wait
+""",
     "bin/dpkg-query": "#!/bin/sh\nprintf 'install ok installed'\n",
-    "bin/cmake": "#!/bin/sh\nfor i in $(seq 40); do echo \"-- configuring line $i\"; done\n",
-    "build/tools/zeqroundtrip": "#!/bin/sh\necho 'Round trip: 9 curves of 1000 keys'\n",
+    "bin/cmake": "#!/bin/sh\nstage=build . \"$STUB_BIN/hang.sh\"\n"
+                 "for i in $(seq 40); do echo \"-- configuring line $i\"; done\n",
+    "build/tools/zeqroundtrip": "#!/bin/sh\nstage='SDK round trip' . \"$STUB_BIN/hang.sh\"\n"
+                                "echo 'Round trip: 9 curves of 1000 keys'\n",
     "build/host/tulo-standin": """#!/bin/sh
+stage='plug-in road' . "$STUB_BIN/hang.sh"
 n=0
 for a in "$@"; do
   [ "$a" = -c ] || continue
@@ -50,9 +70,10 @@ echo "Comparison passed: 30 difference(s), 0 unexpected, 0 from known faults, 0 
 class RunScript(unittest.TestCase):
     def setUp(self):
         self.folder = pathlib.Path(tempfile.mkdtemp(prefix="run-script-", dir=scratch_root()))
+        FOLDERS.add(self.folder)
         scripts = self.folder / "tree" / "scripts"
         scripts.mkdir(parents=True)
-        for name in ("run.sh", "deps.sh", "plugin-road.sh"):
+        for name in ("run.sh", "steps.sh", "deps.sh", "plugin-road.sh"):
             shutil.copy(SCRIPTS / name, scripts / name)
         for rel, text in STUBS.items():
             path = self.folder / rel
@@ -64,15 +85,44 @@ class RunScript(unittest.TestCase):
 
     def tearDown(self):
         shutil.rmtree(self.folder)
+        FOLDERS.discard(self.folder)
 
-    def run_script(self, **stub):
+    def environment(self, stub):
         env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
         env.update({"PATH": f"{self.folder / 'bin'}:{env.get('PATH', '/usr/bin:/bin')}",
-                    "ZEQ_RUN_BUILD_DIR": str(self.folder / "build"), "ZEQ_RUN_OUTPUT_DIR": str(self.out)})
+                    "ZEQ_RUN_BUILD_DIR": str(self.folder / "build"), "ZEQ_RUN_OUTPUT_DIR": str(self.out),
+                    "STUB_BIN": str(self.folder / "bin")})
         env.update({f"STUB_{k.upper()}": v for k, v in stub.items()})
-        result = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "run.sh")], env=env,
+        return env
+
+    def run_script(self, **stub):
+        result = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "run.sh")], env=self.environment(stub),
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=SECONDS)
         return result.returncode, result.stdout.splitlines()
+
+    def stop_script(self, stage, signal_number, whole_group):
+        """run.sh run until the stage is under way, then sent the signal (to its process group, as
+        Ctrl-C sends it, or to the script alone): its status and output's lines, or None where it
+        went on for STOP_SECONDS; the stage's process group, and its processes still running once
+        run.sh ended."""
+        pids = self.folder / "stage.pids"
+        ready = pathlib.Path(f"{pids}.ready")
+        for said in (pids, ready):
+            said.unlink(missing_ok=True)
+        script = start(["bash", str(self.folder / "tree" / "scripts" / "run.sh")],
+                       self.environment({"hang": stage, "pids": str(pids)}), stderr=subprocess.STDOUT)
+        try:
+            # The stage says when it is under way; a script that ends before is a failure of its own.
+            self.assertTrue(reached(ready, script), f"stage {stage} never started")
+            stage_group = group_of(pids.read_text().split()[0])
+            out = stop(script, signal_number, whole_group)
+            if out is None:
+                return None
+            running = [pid for pid in pids.read_text().split() if runs(pid)]
+            return script.returncode, out.splitlines(), stage_group, running
+        finally:
+            end(script)
+            kill_noted(pids.read_text().split() if pids.exists() else [])
 
     def stage_lines(self, lines):
         return [line for line in lines if line.startswith("== stage ")]
@@ -110,6 +160,31 @@ class RunScript(unittest.TestCase):
         log = self.log.read_text().splitlines()
         self.assertEqual([lines[-18], lines[-1]], log[-2:])
 
+    def test_a_signal_at_any_stage_stops_its_whole_group(self):
+        # SIGTERM or SIGHUP to the script alone ended it at once, its stage going on (the build's
+        # Ninja, reparented, wrote into the log after it); Ctrl-C ended it without a word.
+        for number, stage, signal_number, whole_group in [
+                (1, "build", signal.SIGTERM, False),
+                (2, "SDK round trip", signal.SIGHUP, False),
+                (3, "plug-in road", signal.SIGINT, True)]:
+            with self.subTest(stage=stage, signal=signal_number.name, whole_group=whole_group):
+                stopped = self.stop_script(stage, signal_number, whole_group)
+                self.assertIsNotNone(stopped, f"run.sh went on for {STOP_SECONDS} s after the signal")
+                status, lines, stage_group, running = stopped
+                # Nothing of the stage runs once the script ended, so nothing writes into the log
+                # after its closing lines, which end it.
+                self.assertEqual([], running)
+                self.assertFalse(group_runs(stage_group), f"the stage's group {stage_group} runs on")
+                self.assertEqual(1, status, lines)
+                self.assertRegex(lines[-2], rf"^== stage {number}/4, {stage}: stopped after \d+\.\d\d s$")
+                self.assertEqual(f"Main job stopped before the end; the whole output is in {self.log}", lines[-1])
+                self.assertEqual(1, sum(line.startswith("Main job stopped") for line in lines), lines)
+                self.assertFalse(any(line.startswith(f"== stage {number + 1}/4") for line in lines), lines)
+                log = self.log.read_text().splitlines()
+                self.assertIn(f"{stage}: still writing", log)
+                self.assertEqual(lines[-2:], log[-2:])
+
 
 if __name__ == "__main__":
+    end_with_a_stop()
     unittest.main()

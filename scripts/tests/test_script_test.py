@@ -9,7 +9,6 @@ and removes its folder, which lies in the build's test-tmp (ZEQ_TEST_TMP) where 
 of leftovers looks; killed outright, the scripts it started are told by the system
 (PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded: a script that does not
 stop fails the test in seconds."""
-import ctypes
 import fcntl
 import os
 import pathlib
@@ -27,45 +26,11 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
+from scriptprocs import (FOLDERS, READY_SECONDS, RUNNING, STOP_SECONDS, end, end_with_a_stop,  # noqa: E402
+                         end_with_this_test, kill_noted, reached, runs, start, stop, stop_groups)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
-# How long a stand-in's step may take to say it is under way, and a stopped script to end (it
-# ends in about a second: its step ends half a second after SIGTERM).
-READY_SECONDS = 20
-STOP_SECONDS = 10
-# The script's process groups (test.sh's own; a terminal's session) while they run.
-RUNNING = set()
-# The tests' folders while they are there.
-FOLDERS = set()
-PR_SET_PDEATHSIG = 1
 
-
-def end_with_this_test():
-    """In a child about to run test.sh: SIGTERM when this test's process ends, however it ends,
-    so that test.sh stops its step (in a process group of its own) and exits."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
-    # The parent may have ended before the request was made.
-    if os.getppid() == 1:
-        os._exit(1)
-
-
-def stop_groups(groups):
-    """SIGTERM to each group (test.sh stops its step and exits), SIGKILL to what still runs after
-    STOP_SECONDS."""
-    for group in groups:
-        try:
-            os.killpg(group, signal.SIGTERM)
-        except OSError:
-            pass
-    deadline = time.monotonic() + STOP_SECONDS
-    for group in groups:
-        while time.monotonic() < deadline and group_runs(group):
-            time.sleep(0.05)
-        try:
-            os.killpg(group, signal.SIGKILL)
-        except OSError:
-            pass
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
 # ("configure:build/test", "build:build/test-o2", "tests:build/test", "signal:build/test-o2").
@@ -76,8 +41,15 @@ def stop_groups(groups):
 # ready. The worker waits in short sleeps: a SIGTERM that comes while the shell starts a command
 # is taken by the shell's trap, and would be lost to a long sleep started in the background. Like CMake and Ninja, the step exits with a status on Ctrl-C; on SIGTERM it ends at once,
 # its worker a moment later, saying that the build stopped.
+# Where $STUB_PAUSE names its step, it says so ($STUB_LOG.paused) and waits there until the test
+# lets it go on ($STUB_LOG.go), so that another run acts while this one stands at that point.
+# CTest's stand-in writes its report and log through temporaries beside them, as CTest does.
 STUBS = {
-    "hang.sh": """case " $STUB_HANG " in *" $step "*) ;; *) return 0;; esac
+    "hang.sh": """case " $STUB_PAUSE " in *" $step "*)
+  : > "$STUB_LOG.paused"
+  while [ ! -e "$STUB_LOG.go" ]; do sleep 0.02; done;;
+esac
+case " $STUB_HANG " in *" $step "*) ;; *) return 0;; esac
 trap 'echo "stub: $step interrupted" >> "$STUB_LOG"; exit 2' INT
 sh -c 'trap "sleep 0.5; echo \\"ninja: build stopped: interrupted by user.\\"; exit 2" TERM
        echo $$ >> "$STUB_LOG.pids"; while :; do sleep 0.05; done' &
@@ -123,7 +95,12 @@ echo "tmp mode: $(stat -c %a "$TMPDIR")" >> "$STUB_LOG"
 : > "$TMPDIR/left-by-the-tests"
 build=$2
 echo "test-tmp of $build: $(cd "$build/test-tmp" 2>/dev/null && find . -mindepth 1 | sort | tr '\n' ' ')" >> "$STUB_LOG"
-while [ $# -gt 0 ]; do [ "$1" = --output-junit ] && report=$2; shift; done
+while [ $# -gt 0 ]; do
+  case $1 in --output-junit) report=$2;; --output-log) log=$2;; esac
+  shift
+done
+: > "$report.tmp"
+: > "$log.tmpAb12C"
 step=tests:$build
 . "$STUB_BIN/hang.sh"
 case " $STUB_FAIL " in *" signal:$build "*) kill -TERM $PPID; exit 1;; esac
@@ -139,31 +116,12 @@ case " $STUB_FAIL " in *" tests:$build "*) failed=1;; esac
     echo '<testcase name="A.AlsoPasses" status="run"><system-out>ok</system-out></testcase>'
   fi
   echo '</testsuite>'
-} > "$report"
+} > "$report.tmp"
+mv "$report.tmp" "$report"
+rm "$log.tmpAb12C"
 exit $((failed * 8))
 """,
 }
-
-
-def runs(pid):
-    """Whether the process runs (a zombie has ended)."""
-    try:
-        return pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
-    except (OSError, IndexError):
-        return False
-
-
-def group_runs(group):
-    """Whether a process of the group runs."""
-    for stat_file in pathlib.Path("/proc").glob("[0-9]*/stat"):
-        try:
-            fields = stat_file.read_text().rsplit(")", 1)[1].split()
-        except (OSError, IndexError):
-            continue
-        if fields[2] == str(group) and fields[0] != "Z":
-            return True
-    return False
-
 
 
 class TestScript(unittest.TestCase):
@@ -172,7 +130,7 @@ class TestScript(unittest.TestCase):
         FOLDERS.add(self.folder)
         tree = self.folder / "tree" / "scripts"
         tree.mkdir(parents=True)
-        for name in ("test.sh", "deps.sh", "skipped-tests.py"):
+        for name in ("test.sh", "steps.sh", "deps.sh", "skipped-tests.py"):
             shutil.copy(SCRIPTS / name, tree / name)
         self.script = tree / "test.sh"
         self.bin = self.folder / "bin"
@@ -198,64 +156,41 @@ class TestScript(unittest.TestCase):
 
     def run_script(self, **stub):
         """test.sh's status, its output's lines and the stand-ins' calls."""
-        script = subprocess.Popen(["bash", str(self.script)], env=self.environment(stub), stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, text=True, process_group=0, preexec_fn=end_with_this_test)
-        RUNNING.add(script.pid)
+        script = start(["bash", str(self.script)], self.environment(stub))
         try:
-            out, errors = script.communicate(timeout=READY_SECONDS)
-        except subprocess.TimeoutExpired:
-            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
+            out, errors = self.communicate(script)
         finally:
-            self.end(script)
+            end(script)
         return script.returncode, out.splitlines(), errors, self.calls()
 
-    def end(self, script):
-        """Nothing of the script's group runs on."""
-        if script.poll() is None or group_runs(script.pid):
-            stop_groups([script.pid])
-        script.wait()
-        RUNNING.discard(script.pid)
+    def communicate(self, script):
+        """The output and errors of the script, which ends by itself within READY_SECONDS."""
+        try:
+            return script.communicate(timeout=READY_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
 
     def stop_script(self, hang, signal_number, whole_group, **stub):
         """test.sh run until the step hang is under way, then sent the signal (to its process group,
         as Ctrl-C sends it, or to the script alone): its status, its output's lines, the calls, and
         the processes of the step still running after the script ended."""
-        ready = pathlib.Path(f"{self.log}.ready")
-        # Its own process group, Ctrl-C's default action whatever this test inherited.
-        def child():
-            signal.signal(signal.SIGINT, signal.SIG_DFL)
-            end_with_this_test()
-
-        script = subprocess.Popen(["bash", str(self.script)], env=self.environment(dict(stub, hang=hang)),
-                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0,
-                                  preexec_fn=child)
-        RUNNING.add(script.pid)
+        script = start(["bash", str(self.script)], self.environment(dict(stub, hang=hang)))
         try:
             # The step says when it is under way; a script that ends before is a failure of its own.
-            deadline = time.monotonic() + READY_SECONDS
-            while not ready.exists() and script.poll() is None and time.monotonic() < deadline:
-                time.sleep(0.01)
-            self.assertTrue(ready.exists(), f"{hang} never started: {self.calls()}")
-            if whole_group:
-                os.killpg(script.pid, signal_number)
-            else:
-                script.send_signal(signal_number)
-            try:
-                out, _ = script.communicate(timeout=STOP_SECONDS)
-            except subprocess.TimeoutExpired:
+            self.assertTrue(reached(pathlib.Path(f"{self.log}.ready"), script), f"{hang} never started: {self.calls()}")
+            out = stop(script, signal_number, whole_group)
+            if out is None:
                 return None
             running = [pid for pid in pathlib.Path(f"{self.log}.pids").read_text().split() if runs(pid)]
         finally:
-            self.end(script)
+            end(script)
             self.end_step()
         return script.returncode, out.splitlines(), self.calls(), running
 
     def end_step(self):
         """Nothing of a step test.sh left running (in a process group of its own) runs on."""
         pids = pathlib.Path(f"{self.log}.pids")
-        for pid in pids.read_text().split() if pids.exists() else []:
-            if runs(pid):
-                os.kill(int(pid), signal.SIGKILL)
+        kill_noted(pids.read_text().split() if pids.exists() else [])
 
     def hook_at_exit(self):
         """test.sh made to run the at-exit stand-in first in its exit trap: the signals it sends come
@@ -282,6 +217,14 @@ class TestScript(unittest.TestCase):
             self.assertEqual(str(self.folder), os.path.dirname(folder), calls)
             self.assertFalse(os.path.exists(folder), folder)
 
+    def assertOnlyFinalOutputs(self, *builds):
+        """Of the runs' tests' reports and logs, the build folders hold the final names alone: no
+        run's own folder, no temporary of a stopped CTest."""
+        for build in builds:
+            folder = self.script.parent.parent / "build" / build
+            self.assertLessEqual(set(os.listdir(folder)), {"test-run.lock", "test-tmp", "test-report.xml", "test.log"},
+                                 build)
+
     def assertClosedWith(self, lines, verdict, counts):
         self.assertGreaterEqual(len(lines), 2, lines)
         self.assertEqual([f"zeq builds: {verdict}", f"tests: {counts}"], lines[-2:], "\n".join(lines))
@@ -293,6 +236,32 @@ class TestScript(unittest.TestCase):
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped")
         self.assertEqual(2, sum(call.startswith("ctest ") for call in calls))
         self.assertTestsTmpGone(calls)
+        self.assertOnlyFinalOutputs("test", "test-o2")
+
+    def test_two_runs_at_once_count_their_own_tests(self):
+        # The first run's sanitizer tests passed; it stands at its optimised build while a second
+        # run, whose sanitizer tests fail, runs whole in the same checkout. Each counts its own tests
+        # (the second's start took the first's report away, and the first counted the second's),
+        # and each build folder ends with the report of the run whose tests there ended last.
+        paused, go = pathlib.Path(f"{self.log}.paused"), pathlib.Path(f"{self.log}.go")
+        first = start(["bash", str(self.script)], self.environment({"pause": "build:build/test-o2"}))
+        try:
+            self.assertTrue(reached(paused, first), f"the first run never reached its optimised build: {self.calls()}")
+            self.log = self.folder / "second-calls.log"
+            status, lines, _, _ = self.run_script(fail="tests:build/test")
+            self.assertEqual(1, status)
+            self.assertClosedWith(lines, "failed (sanitizer: failed; optimised: passed)", "3 passed, 1 failed, 2 skipped")
+            go.touch()
+            out, _ = self.communicate(first)
+        finally:
+            end(first)
+        self.assertEqual(0, first.returncode)
+        self.assertClosedWith(out.splitlines(), "passed (sanitizer: passed; optimised: passed)",
+                              "4 passed, 0 failed, 2 skipped")
+        builds = self.script.parent.parent / "build"
+        self.assertIn("A.Fails", (builds / "test" / "test-report.xml").read_text())
+        self.assertNotIn("A.Fails", (builds / "test-o2" / "test-report.xml").read_text())
+        self.assertOnlyFinalOutputs("test", "test-o2")
 
     def test_what_earlier_runs_left_goes_at_the_start(self):
         # A test stopped midway left its folder (a writer's temporary in it), a failed plug-in test
@@ -395,6 +364,7 @@ class TestScript(unittest.TestCase):
                 self.assertIn("ninja: build stopped: interrupted by user.", lines[:-2])
                 if hang.startswith("tests:"):
                     self.assertTestsTmpGone(calls)
+                    self.assertOnlyFinalOutputs("test", "test-o2")
 
     def test_signals_close_together_close_the_run_once(self):
         # A closed terminal sends SIGHUP more than once, and Ctrl-C may follow SIGTERM: the first
@@ -489,6 +459,7 @@ class TestScript(unittest.TestCase):
                 stop_groups([pid])
                 os.waitpid(pid, 0)
             RUNNING.discard(pid)
+            self.end_step()
         status = os.waitstatus_to_exitcode(status)
         lines = out.decode(errors="replace").replace("\r", "").splitlines()
         self.assertEqual(1, status)
@@ -529,17 +500,6 @@ class TestScript(unittest.TestCase):
         self.assertClosedWith(lines, "passed (sanitizer: passed; optimised: passed)", "0 passed, 1 failed, 0 skipped")
 
 
-def stopped(number, _frame):
-    """A stopped test ends what it started and removes its folders, then dies by the signal."""
-    signal.signal(number, signal.SIG_IGN)
-    stop_groups(list(RUNNING))
-    for folder in list(FOLDERS):
-        shutil.rmtree(folder, ignore_errors=True)
-    signal.signal(number, signal.SIG_DFL)
-    os.kill(os.getpid(), number)
-
-
 if __name__ == "__main__":
-    for caught in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(caught, stopped)
+    end_with_a_stop()
     unittest.main()
