@@ -238,8 +238,8 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     }
     const int at = walk.mPlace.mDirectory.Get();
     const char* name = walk.mPlace.mName.c_str();
-    struct stat folder;
-    if (::fstat(at, &folder) != 0) {
+    KFolderLook folder;
+    if (!KLookAtFolder(at, folder)) {
         code = errno;
         error = (cannot + std::strerror(code)).c_str();
         return false;
@@ -377,8 +377,8 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
             continue;
         }
         // A hard link another user put under a new name meanwhile, or made since the look.
-        struct stat folder;
-        if (st.st_nlink > 1 && ::fstat(file.mDirectory.Get(), &folder) != 0)
+        KFolderLook folder;
+        if (st.st_nlink > 1 && !KLookAtFolder(file.mDirectory.Get(), folder))
             return closeAndFail(cannot + std::strerror(errno), errno);
         if (st.st_nlink > 1 && KIsHardLinkedWhereOthersWrite(st, folder))
             return closeAndFail(
@@ -827,8 +827,8 @@ bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& ex
         }
         ReplacedFile replaced;
         if (replaced.Open(file, st)) {
-            struct stat folder {};
-            if (namedBy == KNamedBy::eNobody && ::fstat(file.mDirectory.Get(), &folder) != 0) {
+            KFolderLook folder;
+            if (namedBy == KNamedBy::eNobody && !KLookAtFolder(file.mDirectory.Get(), folder)) {
                 refusal = {"", errno};
                 return false;
             }
@@ -858,10 +858,11 @@ bool StillNames(int at, const char* name, int descriptor) {
 // True when file names nothing or a regular file, as a rename over it needs; else
 // false with the reason in error.
 bool CanReplace(const KResolvedPath& file, KString& error) {
-    struct stat st, folder;
+    struct stat st;
+    KFolderLook folder;
     if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     if (S_ISREG(st.st_mode)) {
-        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayUseInSharedFolder(st, folder)) return true;
+        if (!KLookAtFolder(file.mDirectory.Get(), folder) || KMayUseInSharedFolder(st, folder)) return true;
         error = (Quoted(file.mPath.c_str()) + " is not replaced: " + kOthersFile).c_str();
         return false;
     }
