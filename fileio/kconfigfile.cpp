@@ -164,8 +164,9 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* hel
     // Nor is a file another user may have put under its name, judged as it is open: it is not this
     // user's settings (their file where they may put a name, or their hard link there, said; another
     // user's in a shared sticky folder).
-    struct stat st, folder;
-    if (::fstat(::fileno(file), &st) != 0 || ::fstat(held->mDirectory.Get(), &folder) != 0) {
+    struct stat st;
+    KFolderLook folder;
+    if (::fstat(::fileno(file), &st) != 0 || !KLookAtFolder(held->mDirectory.Get(), folder)) {
         std::fclose(file);
         return false;
     }

@@ -190,6 +190,10 @@ constexpr const char* kNotWrittenTo = " and is not written to";
 // it lies (a section written back into a file that was read).
 enum class EWrite { eReplace, eAppend, eInPlace };
 
+// The permissions of a file the system writes, replaced or where it lies: those of mode, never
+// its set-user-ID or set-group-ID bit (a program whose content changed keeps no one's rights).
+mode_t WithoutSetIdBits(mode_t mode) { return mode & 07777 & ~(S_ISUID | S_ISGID); }
+
 // What the system keeps from change in the file name in the directory at ("immutable",
 // "append-only"), null for neither or where the file system does not say. Looked at,
 // never opened.
@@ -238,8 +242,8 @@ bool ResolveWalked(KPathWalk& walk, bool walked, const std::string& given, KReso
     }
     const int at = walk.mPlace.mDirectory.Get();
     const char* name = walk.mPlace.mName.c_str();
-    struct stat folder;
-    if (::fstat(at, &folder) != 0) {
+    KFolderLook folder;
+    if (!KLookAtFolder(at, folder)) {
         code = errno;
         error = (cannot + std::strerror(code)).c_str();
         return false;
@@ -377,12 +381,24 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
             continue;
         }
         // A hard link another user put under a new name meanwhile, or made since the look.
-        struct stat folder;
-        if (st.st_nlink > 1 && ::fstat(file.mDirectory.Get(), &folder) != 0)
+        KFolderLook folder;
+        if (st.st_nlink > 1 && !KLookAtFolder(file.mDirectory.Get(), folder))
             return closeAndFail(cannot + std::strerror(errno), errno);
         if (st.st_nlink > 1 && KIsHardLinkedWhereOthersWrite(st, folder))
             return closeAndFail(
                 cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES), EACCES);
+        // Nor does it keep a set-user-ID or set-group-ID bit once written into: the system clears
+        // them as it is written only for a writer without the right to keep them, and root has it.
+        // A writer who may not change the mode (another user's file) is such a writer; one who may
+        // not otherwise (an append-only file) is refused.
+        if (WithoutSetIdBits(st.st_mode) != (st.st_mode & 07777) &&
+            ::fchmod(fd, WithoutSetIdBits(st.st_mode)) != 0 &&
+            (errno != EPERM || st.st_uid == ::geteuid() || ::geteuid() == 0)) {
+            const int number = errno;
+            return closeAndFail(cannot + "its set-user-ID and set-group-ID bits cannot be cleared: " +
+                                    std::strerror(number),
+                                number);
+        }
         code = 0;
         error = "";
         return fd;
@@ -747,7 +763,7 @@ bool GiveAttributesOf(int descriptor, const struct stat& file, const ReplacedFil
                    EPERM};
         return false;
     }
-    if (::fchmod(descriptor, file.st_mode & 07777 & ~(S_ISUID | S_ISGID)) == 0) return true;
+    if (::fchmod(descriptor, WithoutSetIdBits(file.st_mode)) == 0) return true;
     refusal = {"", errno};
     return false;
 }
@@ -827,8 +843,8 @@ bool GiveFinalAttributesAsIs(int descriptor, const KResolvedPath& file, bool& ex
         }
         ReplacedFile replaced;
         if (replaced.Open(file, st)) {
-            struct stat folder {};
-            if (namedBy == KNamedBy::eNobody && ::fstat(file.mDirectory.Get(), &folder) != 0) {
+            KFolderLook folder;
+            if (namedBy == KNamedBy::eNobody && !KLookAtFolder(file.mDirectory.Get(), folder)) {
                 refusal = {"", errno};
                 return false;
             }
@@ -858,10 +874,11 @@ bool StillNames(int at, const char* name, int descriptor) {
 // True when file names nothing or a regular file, as a rename over it needs; else
 // false with the reason in error.
 bool CanReplace(const KResolvedPath& file, KString& error) {
-    struct stat st, folder;
+    struct stat st;
+    KFolderLook folder;
     if (::fstatat(file.mDirectory.Get(), file.mName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     if (S_ISREG(st.st_mode)) {
-        if (::fstat(file.mDirectory.Get(), &folder) != 0 || KMayUseInSharedFolder(st, folder)) return true;
+        if (!KLookAtFolder(file.mDirectory.Get(), folder) || KMayUseInSharedFolder(st, folder)) return true;
         error = (Quoted(file.mPath.c_str()) + " is not replaced: " + kOthersFile).c_str();
         return false;
     }

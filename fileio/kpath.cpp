@@ -3,15 +3,18 @@
 #include <acl/libacl.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -514,20 +517,88 @@ bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft) {
            ::unlinkat(at, name, AT_REMOVEDIR) == 0;
 }
 
+bool KLookAtFolder(int descriptor, KFolderLook& folder) {
+    folder.mDescriptor = descriptor;
+    return ::fstat(descriptor, &folder.mStat) == 0;
+}
+
+bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
+                         const std::vector<std::string>& members, const std::vector<KUserEntry>& users) {
+    const KUserEntry* own = nullptr;
+    for (const KUserEntry& user : users) {
+        if (user.mUid == owner && !own) own = &user;
+        if (user.mUid != owner && user.mGroup == group) return false;
+    }
+    if (!own || own->mGroup != group || own->mName != groupName) return false;
+    for (const std::string& member : members) {
+        bool owners = false;
+        for (const KUserEntry& user : users) {
+            if (user.mName != member) continue;
+            if (user.mUid != owner) return false;
+            owners = true;
+        }
+        if (!owners) return false;
+    }
+    return true;
+}
+
 namespace {
 
-// Users other than the folder's owner may put names in it: its group or others may write it.
-bool GroupOrOthersMayWrite(const struct stat& folder) { return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+// Every entry of the user database; false where it cannot be read whole. Enumerated under a lock:
+// the database's enumeration is one per process.
+bool AllUsers(std::vector<KUserEntry>& users) {
+    static std::mutex enumeration;
+    const std::lock_guard<std::mutex> held(enumeration);
+    users.clear();
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    ::setpwent();
+    int code;
+    while ((code = ::getpwent_r(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+        if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
+        else if (code == ERANGE) break;
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+    }
+    ::endpwent();
+    return code == ENOENT;
+}
+
+// The folder's group is its owner's alone by the system's database (KGroupIsOwnersAlone), and no
+// access list gives anyone else the write its group bits show. The host's stand-in judges its
+// plug-in files by the same rule in code of its own, as it takes nothing of the SDK.
+bool OwnersAloneByDatabase(const KFolderLook& folder) {
+    std::vector<char> buffer(16384);
+    struct group group;
+    struct group* named = nullptr;
+    std::vector<KUserEntry> users;
+    if (::getgrgid_r(folder.mStat.st_gid, &group, buffer.data(), buffer.size(), &named) != 0 || !named ||
+        !AllUsers(users))
+        return false;
+    std::vector<std::string> members;
+    for (char** member = named->gr_mem; member && *member; ++member) members.emplace_back(*member);
+    if (!KGroupIsOwnersAlone(folder.mStat.st_uid, folder.mStat.st_gid, named->gr_name, members, users)) return false;
+    // Under an access list the group bits are its mask, which covers every user and group it names.
+    const std::string name = "/proc/self/fd/" + std::to_string(folder.mDescriptor);
+    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+}
+
+// Users other than the folder's owner may put names in it: others may write it, or its group may
+// and is not its owner's alone.
+bool GroupOrOthersMayWrite(const KFolderLook& folder) {
+    const mode_t mode = folder.mStat.st_mode;
+    return (mode & S_IWOTH) != 0 || ((mode & S_IWGRP) != 0 && !OwnersAloneByDatabase(folder));
+}
 
 }  // namespace
 
-bool KIsSharedStickyFolder(const struct stat& folder) {
-    return (folder.st_mode & S_ISVTX) != 0 && GroupOrOthersMayWrite(folder);
+bool KIsSharedStickyFolder(const KFolderLook& folder) {
+    return (folder.mStat.st_mode & S_ISVTX) != 0 && GroupOrOthersMayWrite(folder);
 }
 
-bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder) {
+bool KMayUseInSharedFolder(const struct stat& entry, const KFolderLook& folder) {
     if (!KIsSharedStickyFolder(folder)) return true;
-    return entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
+    return entry.st_uid == ::geteuid() || entry.st_uid == folder.mStat.st_uid;
 }
 
 mode_t KPermissionsOf(int descriptor, mode_t mode) {
@@ -555,26 +626,27 @@ mode_t KPermissionsOf(int descriptor, mode_t mode) {
     return (mode & ~S_IRWXG) | ((entryBits & maskBits) << 3);
 }
 
-bool KOthersMayWriteIn(const struct stat& folder) {
+bool KOthersMayWriteIn(const KFolderLook& folder) {
     // Wider than the shared sticky folders, sticky or not: a hard link bears the owner of the
     // file it names, so the owner that tells another user's link or file there from the
     // writer's own tells nothing here; whoever may put a name in the folder may put the link.
-    return folder.st_uid != ::geteuid() || GroupOrOthersMayWrite(folder);
+    return folder.mStat.st_uid != ::geteuid() || GroupOrOthersMayWrite(folder);
 }
 
-bool KIsOthersLink(const struct stat& entry, const struct stat& folder) {
+bool KIsOthersLink(const struct stat& entry, const KFolderLook& folder) {
     return entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder);
 }
 
-const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& folder) {
+const char* KWhyLinkIsNotTrusted(const struct stat& entry, const KFolderLook& folder) {
     if (KIsOthersLink(entry, folder)) return "is another user's, in a folder others may write,";
     // A hard link bears the owner of the link it names: anyone who may put a name in the folder
     // may have put it there.
     if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "has more than one name, in a folder others may write,";
     // Where it is not sticky, or is another user's, anyone who may write the folder may rename
     // any link in it (root, and the folder's owner where it is sticky, may anyway).
-    const bool othersWrite = (folder.st_uid != ::geteuid() && folder.st_uid != 0) || GroupOrOthersMayWrite(folder);
-    const bool keptToOwners = (folder.st_mode & S_ISVTX) != 0 && (folder.st_uid == ::geteuid() || folder.st_uid == 0);
+    const uid_t owner = folder.mStat.st_uid;
+    const bool othersWrite = (owner != ::geteuid() && owner != 0) || GroupOrOthersMayWrite(folder);
+    const bool keptToOwners = (folder.mStat.st_mode & S_ISVTX) != 0 && (owner == ::geteuid() || owner == 0);
     if (othersWrite && !keptToOwners)
         return "is in a folder others may write that is not sticky (or is another user's), where they may rename a "
                "link to its name,";
@@ -715,8 +787,8 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
             return true;
         }
         if (S_ISLNK(st.st_mode) && (rules.mFollowLast || !last)) {
-            struct stat folder;
-            if (::fstat(at.Get(), &folder) != 0) {
+            KFolderLook folder;
+            if (!KLookAtFolder(at.Get(), folder)) {
                 walk.mCode = errno;
                 return false;
             }
@@ -826,11 +898,11 @@ bool KWalkPath(const char* path, KPathWalk& walk, bool followLast, bool makeFold
     return WalkFrom(KDescriptor(), std::string(), AbsolutePath(path), walk, rules, nullptr) && Resolved(walk);
 }
 
-bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const struct stat& folder) {
+bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const KFolderLook& folder) {
     return entry.st_nlink > 1 && KOthersMayWriteIn(folder);
 }
 
-std::string KWhyFileIsNotTrusted(const struct stat& entry, const struct stat& folder) {
+std::string KWhyFileIsNotTrusted(const struct stat& entry, const KFolderLook& folder) {
     if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "it has other hard links, in a folder others may write,";
     // Root's own needs no one's leave; nor does this user's.
     if (entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder))

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/kstring.h"
 
@@ -160,43 +161,69 @@ class KHeldFolder;
 bool KRemoveDirectory(const char* directory, bool* othersLeft = nullptr);
 bool KRemoveDirectory(const KResolvedPath& directory, bool* othersLeft = nullptr);
 
-// The folders in which another user's name is not trusted: sticky, and one its group or
-// others may write (/tmp, 01770, a group's 01730). There the sticky bit keeps each name to
-// its owner, so the owner of a link or file tells who put it there.
-bool KIsSharedStickyFolder(const struct stat& folder);
+// A folder looked at: held open (any descriptor of it, O_PATH too) and as fstat describes it. Who
+// besides its owner may write in it is read from both: its mode, and the group database and access
+// list its group bits leave open (KGroupIsOwnersAlone).
+struct KFolderLook {
+    int mDescriptor = -1;
+    struct stat mStat {};
+};
+// Looks at the folder held by descriptor; false, errno set, where fstat fails.
+bool KLookAtFolder(int descriptor, KFolderLook& folder);
+
+// A user of the system's database, as KGroupIsOwnersAlone reads it.
+struct KUserEntry {
+    std::string mName;
+    uid_t mUid;
+    gid_t mGroup;  // primary
+};
+// The group numbered group, named groupName, listing members, is the user owner's alone: the primary
+// group of owner's entry (the first that bears the number), named as that entry, and no user other
+// than owner has it as primary group or is listed in it (a listed name that no entry of owner's
+// bears is another user). users: every entry the database holds. A folder whose group is so, by the
+// system's database, and that no access list opens further, counts its group's write as its owner's
+// (a user's private group, where a umask of 002 leaves every folder writable to it).
+bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
+                         const std::vector<std::string>& members, const std::vector<KUserEntry>& users);
+
+// The folders in which another user's name is not trusted: sticky, and one another user may write
+// through its group or others (/tmp, 01770, a group's 01730; not a group of its owner's alone). There
+// the sticky bit keeps each name to its owner, so the owner of a link or file tells who put it there.
+bool KIsSharedStickyFolder(const KFolderLook& folder);
 // The system's rules for symbolic links and regular files in sticky folders (protected links
 // and files; a named pipe is refused wherever it is), one rule for both at its strictest,
 // whatever the machine's settings: in a shared sticky folder (above), a link is followed, and
 // an existing file written, made or read as one's own, only when it belongs to this process's
-// effective user or to the folder's owner. entry and folder as lstat describes them.
-bool KMayUseInSharedFolder(const struct stat& entry, const struct stat& folder);
+// effective user or to the folder's owner. entry as lstat describes it.
+bool KMayUseInSharedFolder(const struct stat& entry, const KFolderLook& folder);
 // A folder where another user may put a name, a hard link among them, sticky or not: one not
-// of this process's effective user, or one its group or others may write.
-bool KOthersMayWriteIn(const struct stat& folder);
+// of this process's effective user, or one another user may write through its group (not its
+// owner's alone) or others.
+bool KOthersMayWriteIn(const KFolderLook& folder);
 
 // The rule of a write nobody named, the one definition: a symbolic link (entry, as lstat describes
 // it) in folder is another user's, neither this process's effective user's nor root's (who needs
 // no one's link to write anywhere), where another user may put a name (KOthersMayWriteIn).
-bool KIsOthersLink(const struct stat& entry, const struct stat& folder);
-// Why a write nobody named does not follow the symbolic link entry in folder (both as lstat
-// describes them): another user may have put it under its name. It is another user's
+bool KIsOthersLink(const struct stat& entry, const KFolderLook& folder);
+// Why a write nobody named does not follow the symbolic link entry in folder (entry as lstat
+// describes it): another user may have put it under its name. It is another user's
 // (KIsOthersLink); it has more than one name, where another user may put a name
 // (KOthersMayWriteIn): a hard link bears the owner of the link it names; or another user than
 // root may write the folder, and it is not sticky (or is another user's), so that they may
 // rename any link there. Null when none of these holds.
-const char* KWhyLinkIsNotTrusted(const struct stat& entry, const struct stat& folder);
-// A file (entry in folder, as lstat describes them) with other hard links where another user may put a
+const char* KWhyLinkIsNotTrusted(const struct stat& entry, const KFolderLook& folder);
+// A file (entry in folder, as lstat describes it) with other hard links where another user may put a
 // name (KOthersMayWriteIn): a hard link bears the owner of the file it names, so one of them may be
 // theirs, to a file of this user's that they may not write.
-bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const struct stat& folder);
+bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const KFolderLook& folder);
 // The rule of an existing file a write nobody named would use (the log appended to, the settings read
 // and replaced, a section written back, a file extracted or converted over it), the one definition: why
-// it is not used, entry and folder as lstat describes them; "" when it is. Another user may have put it
-// under its name: it has other hard links there (KIsHardLinkedWhereOthersWrite), or it is another
-// user's (neither this process's effective user's nor root's), named with its owner, where another user
-// may put a name (KOthersMayWriteIn). The reason ends in a comma, before what is not done ("... and is
+// it is not used, entry as lstat describes it; "" when it is. Another user may have put it under its
+// name: it has other hard links there (KIsHardLinkedWhereOthersWrite), or it is another user's
+// (neither this process's effective user's nor root's), named with its owner, where another user may
+// put a name (KOthersMayWriteIn). The reason ends in a comma, before what is not done ("... and is
 // not written to").
-std::string KWhyFileIsNotTrusted(const struct stat& entry, const struct stat& folder);
+std::string KWhyFileIsNotTrusted(const struct stat& entry, const KFolderLook& folder);
 
 // Where a path leads: its symbolic links followed one component at a time, as
 // the system follows them, but each only where KMayUseInSharedFolder allows it, and

@@ -232,11 +232,12 @@ bool KZeq::Impl::ReadEmbedded(KString& fileName, const KString& relativeName, co
         ::unlinkat(dirFd, temp.c_str(), 0);
         return Fail(intact ? eEmbeddedFileError : eFileCorrupted);
     }
-    struct stat st, holding;
+    struct stat st;
+    KFolderLook holding;
     const bool existed = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     // A file another user may have put under its name where they may write the folder (one of the
     // reader's own that others may write) stays theirs, as for every write nobody named.
-    const std::string untrusted = existed && S_ISREG(st.st_mode) && ::fstat(dirFd, &holding) == 0
+    const std::string untrusted = existed && S_ISREG(st.st_mode) && KLookAtFolder(dirFd, holding)
                                       ? KWhyFileIsNotTrusted(st, holding)
                                       : std::string();
     if (!untrusted.empty()) {

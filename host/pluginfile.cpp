@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -61,47 +62,70 @@ std::string userName(uid_t user) {
 // this one.
 bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
-// The group of the file or folder held is its owner's alone: the owner's primary group, named as
-// the owner, listing no other member (a user's private group, where a umask of 002 lets it write
-// everything made), and no access list gives anyone else the write the group bits show.
-bool groupIsOwnersAlone(int held, const struct stat& st) {
-    std::vector<char> users(16384), groups(16384);
-    struct passwd user;
-    struct passwd* owner = nullptr;
+// Every entry of the user database; false where it cannot be read whole. Enumerated under a lock:
+// the database's enumeration is one per process.
+bool allUsers(std::vector<UserEntry>& users) {
+    static std::mutex enumeration;
+    const std::lock_guard<std::mutex> held(enumeration);
+    users.clear();
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    ::setpwent();
+    int code;
+    while ((code = ::getpwent_r(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+        if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
+        else if (code == ERANGE) break;
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+    }
+    ::endpwent();
+    return code == ENOENT;
+}
+
+// The group of the file or folder held is its owner's alone by the system's database (a user's
+// private group, where a umask of 002 lets it write everything made), and no access list gives
+// anyone else the write the group bits show. The SDK's writes judge folders by the same rule, in
+// code of their own: the host takes nothing of the SDK.
+bool ownersAloneByDatabase(int held, const struct stat& st) {
+    std::vector<char> buffer(16384);
     struct group group;
     struct group* named = nullptr;
-    if (::getpwuid_r(st.st_uid, &user, users.data(), users.size(), &owner) != 0 || !owner ||
-        owner->pw_gid != st.st_gid)
+    std::vector<UserEntry> users;
+    if (::getgrgid_r(st.st_gid, &group, buffer.data(), buffer.size(), &named) != 0 || !named || !allUsers(users))
         return false;
-    if (::getgrgid_r(st.st_gid, &group, groups.data(), groups.size(), &named) != 0 || !named ||
-        std::strcmp(named->gr_name, owner->pw_name) != 0)
-        return false;
-    for (char** member = named->gr_mem; member && *member; ++member)
-        if (std::strcmp(*member, owner->pw_name) != 0) return false;
+    std::vector<std::string> members;
+    for (char** member = named->gr_mem; member && *member; ++member) members.emplace_back(*member);
+    if (!groupIsOwnersAlone(st.st_uid, st.st_gid, named->gr_name, members, users)) return false;
     // Under an access list the group bits are its mask, which covers every user and group it names.
     const std::string name = "/proc/self/fd/" + std::to_string(held);
     return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
 }
 
-// A user other than the owner may write the file or folder held.
-bool groupOrOthersMayWrite(int held, const struct stat& st) {
-    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && !groupIsOwnersAlone(held, st));
-}
+// A folder on the walk, judged once as it is entered: who else may put a name in it or rename one.
+struct Folder {
+    Descriptor held;
+    struct stat st {};
+    // Another user may put a name in it, a hard link among them, sticky or not.
+    bool othersMayWriteIn = false;
+    // What it is when another user may rename anything in it ("" when none may): theirs, or one
+    // they may write that is not sticky (in a sticky one of root's or this user's, each name is
+    // kept to its owner).
+    std::string renamable;
 
-// Another user may put a name in the folder, a hard link among them, sticky or not.
-bool othersMayWriteIn(int at, const struct stat& folder) {
-    return !mayRun(folder.st_uid) || groupOrOthersMayWrite(at, folder);
-}
-
-// What the folder is when another user may rename anything in it ("" when none may): theirs, or
-// one they may write that is not sticky (in a sticky one of root's or this user's, each name is
-// kept to its owner).
-std::string renamableIn(int at, const struct stat& folder) {
-    if (!mayRun(folder.st_uid)) return "a folder of " + userName(folder.st_uid) + "'s";
-    if ((folder.st_mode & S_ISVTX) == 0 && groupOrOthersMayWrite(at, folder))
-        return "a folder others may write that is not sticky";
-    return "";
-}
+    bool enter(Descriptor folder) {
+        held = std::move(folder);
+        if (held.get() < 0 || ::fstat(held.get(), &st) != 0) {
+            held.reset();
+            return false;
+        }
+        const bool othersWrite = othersMayWrite(held.get(), st);
+        othersMayWriteIn = !mayRun(st.st_uid) || othersWrite;
+        renamable = !mayRun(st.st_uid)                            ? "a folder of " + userName(st.st_uid) + "'s"
+                    : (st.st_mode & S_ISVTX) == 0 && othersWrite ? "a folder others may write that is not sticky"
+                                                                  : "";
+        return true;
+    }
+};
 
 // A component still to walk, and whether a link's text gave it.
 struct Pending {
@@ -124,8 +148,9 @@ void pushComponents(const std::string& text, std::vector<Pending>& pending, bool
 }
 
 // The walk of PluginFile: the file held open, or why it is refused (refusal), or neither where
-// nothing this user may read stands under the name.
-Descriptor judge(const std::string& path, std::string& refusal) {
+// nothing this user may read stands under the name. Each folder is judged as it is entered and
+// walked on as held, so that what stands under its path afterwards changes nothing.
+Descriptor judge(const std::string& path, std::string& refusal, const PluginFile::FolderJudged& judged) {
     std::string text = path;
     if (text.empty()) return Descriptor();
     if (text.front() != '/') {
@@ -146,60 +171,65 @@ Descriptor judge(const std::string& path, std::string& refusal) {
     };
     std::vector<Pending> pending;
     pushComponents(text, pending, false);
-    Descriptor at(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    Folder at;
     std::string resolved;  // the path of the folder held, free of links; "" for the root
+    const auto enter = [&](Descriptor folder) {
+        if (!at.enter(std::move(folder))) return false;
+        if (judged) judged(resolved.empty() ? "/" : resolved);
+        return true;
+    };
     int links = 0;
-    while (!pending.empty() && at.get() >= 0) {
+    if (!enter(Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)))) return Descriptor();
+    while (!pending.empty()) {
         const Pending next = std::move(pending.back());
         pending.pop_back();
         const bool last = pending.empty();
         if (next.part == "." || next.part == "..") {
             if (next.part == "..") {
-                at = openHeld(at.get(), "..");
                 resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
+                if (!enter(openHeld(at.held.get(), ".."))) return Descriptor();
             }
             if (!last) continue;
             note("it is no regular file");
             return verdict(Descriptor());
         }
         const std::string entry = resolved + "/" + next.part;
-        const auto lies = [&](const std::string& what, const std::string& renamable) {
-            return what + " lies in \"" + (resolved.empty() ? std::string("/") : resolved) + "\", " + renamable +
+        const auto lies = [&](const std::string& what) {
+            return what + " lies in \"" + (resolved.empty() ? std::string("/") : resolved) + "\", " + at.renamable +
                    ", where they may put something else under its name";
         };
         // Nothing under the name, or nothing this user may look at, is passed over without a word.
-        Descriptor named = openHeld(at.get(), next.part.c_str());
-        struct stat st, folder;
-        if (named.get() < 0 || ::fstat(named.get(), &st) != 0 || ::fstat(at.get(), &folder) != 0) return Descriptor();
+        Descriptor named = openHeld(at.held.get(), next.part.c_str());
+        struct stat st;
+        if (named.get() < 0 || ::fstat(named.get(), &st) != 0) return Descriptor();
         // The name given itself, a link on the way, or the file its links lead to.
         const bool given = last && !next.fromLink;
-        const std::string renamable = renamableIn(at.get(), folder);
         if (S_ISLNK(st.st_mode)) {
             const std::string link = given ? "the symbolic link" : "the symbolic link \"" + entry + "\"";
             if (!mayRun(st.st_uid))
                 note(link + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
-            else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
+            else if (st.st_nlink > 1 && at.othersMayWriteIn)
                 note(link + " has more than one name, in a folder others may write");
-            else if (!renamable.empty())
-                note(lies(link, renamable));
+            else if (!at.renamable.empty())
+                note(lies(link));
             if (++links > kMostLinks) return Descriptor();
             std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
             const ssize_t length = ::readlinkat(named.get(), "", target.data(), target.size());
             if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return Descriptor();
             target.resize(static_cast<std::size_t>(length));
-            if (target.front() == '/') {
-                at = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-                resolved.clear();
-            }
             pushComponents(target, pending, true);
+            if (target.front() == '/') {
+                resolved.clear();
+                if (!enter(Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)))) return Descriptor();
+            }
             continue;
         }
         const std::string subject = given ? "it" : last ? "it leads to \"" + entry + "\", which" : "\"" + entry + "\"";
         if (!last) {
             if (!S_ISDIR(st.st_mode)) return Descriptor();
-            if (!renamable.empty()) note(lies(subject, renamable));
-            at = std::move(named);
+            if (!at.renamable.empty()) note(lies(subject));
             resolved = entry;
+            if (!enter(std::move(named))) return Descriptor();
             continue;
         }
         // A named pipe would hold the load; a device is no library either.
@@ -207,13 +237,13 @@ Descriptor judge(const std::string& path, std::string& refusal) {
             note(subject + " is no regular file");
         else if (!mayRun(st.st_uid))
             note(subject + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
-        else if (groupOrOthersMayWrite(named.get(), st))
+        else if (othersMayWrite(named.get(), st))
             note(given ? "other users may write it" : subject + " other users may write");
-        else if (st.st_nlink > 1 && othersMayWriteIn(at.get(), folder))
+        else if (st.st_nlink > 1 && at.othersMayWriteIn)
             note(subject + " has other hard links, in a folder others may write");
-        else if (!renamable.empty())
-            note(lies(subject, renamable));
-        if (why.empty() && ::faccessat(at.get(), next.part.c_str(), R_OK, 0) != 0) return Descriptor();
+        else if (!at.renamable.empty())
+            note(lies(subject));
+        if (why.empty() && ::faccessat(at.held.get(), next.part.c_str(), R_OK, 0) != 0) return Descriptor();
         return verdict(std::move(named));
     }
     return Descriptor();
@@ -221,7 +251,33 @@ Descriptor judge(const std::string& path, std::string& refusal) {
 
 }  // namespace
 
-PluginFile::PluginFile(const std::string& path) { descriptor_ = judge(path, refusal_).release(); }
+bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
+                        const std::vector<std::string>& members, const std::vector<UserEntry>& users) {
+    const UserEntry* own = nullptr;
+    for (const UserEntry& user : users) {
+        if (user.uid == owner && !own) own = &user;
+        if (user.uid != owner && user.group == group) return false;
+    }
+    if (!own || own->group != group || own->name != groupName) return false;
+    for (const std::string& member : members) {
+        bool owners = false;
+        for (const UserEntry& user : users) {
+            if (user.name != member) continue;
+            if (user.uid != owner) return false;
+            owners = true;
+        }
+        if (!owners) return false;
+    }
+    return true;
+}
+
+bool othersMayWrite(int held, const struct stat& st) {
+    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && !ownersAloneByDatabase(held, st));
+}
+
+PluginFile::PluginFile(const std::string& path, const FolderJudged& judged) {
+    descriptor_ = judge(path, refusal_, judged).release();
+}
 
 PluginFile::~PluginFile() {
     if (descriptor_ >= 0) ::close(descriptor_);

@@ -2,27 +2,37 @@
 // Internal to the library.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct link_map;
 
 namespace tulo_detail {
 
 // The file a plug-in path names, looked at once: the path is walked from the root one name at a
-// time, each folder held open and each link read through its own descriptor, and the file at the
-// end is held open. Code in it runs as the one running the host, so it is judged by who may have
-// put it, or anything on the way to it, under its name, and who may write into it: a link of a
-// user other than root and this one, a file of such a user, one such a user may write (its group
-// counts unless it is the owner's alone) or anything but a regular file, a file or link with more
-// than one name in a folder another user may write (a hard link bears its file's owner, not its
-// maker's), and anything in a folder another user may rename it in (theirs, or one they may write
-// that is not sticky) are refused.
+// time, each folder judged as it is entered and held open (the next name is opened in it, never by
+// a path again), each link read through its own descriptor, and the file at the end is held open.
+// Code in it runs as the one running the host, so it is judged by who may have put it, or anything
+// on the way to it, under its name, and who may write into it: a link of a user other than root and
+// this one, a file of such a user, one such a user may write (its group counts unless it is the
+// owner's alone: othersMayWrite) or anything but a regular file, a file or link with more than one
+// name in a folder another user may write (a hard link bears its file's owner, not its maker's),
+// and anything in a folder another user may rename it in (theirs, or one they may write that is not
+// sticky) are refused.
 class PluginFile {
 public:
+    // Called with a folder's path (free of links) on the walk once the folder is judged, before the
+    // next name in it is opened: a test swaps folders there.
+    using FolderJudged = std::function<void(const std::string& folder)>;
+
     PluginFile() = default;
-    explicit PluginFile(const std::string& path);
+    explicit PluginFile(const std::string& path, const FolderJudged& judged = {});
     ~PluginFile();
     PluginFile(PluginFile&& other) noexcept;
     PluginFile& operator=(PluginFile&& other) noexcept;
@@ -41,6 +51,25 @@ private:
     int descriptor_ = -1;
     std::string refusal_;
 };
+
+// A user of the system's database, as groupIsOwnersAlone reads it.
+struct UserEntry {
+    std::string name;
+    uid_t uid;
+    gid_t group;  // primary
+};
+
+// The group numbered group, named groupName, listing members, is the user owner's alone: the
+// primary group of owner's entry (the first that bears the number), named as that entry, and no
+// user other than owner has it as primary group or is listed in it (a listed name that no entry of
+// owner's bears is another user). users: every entry the database holds.
+bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
+                        const std::vector<std::string>& members, const std::vector<UserEntry>& users);
+
+// A user other than the owner of the file or folder held (st as fstat describes it) may write it:
+// others may, or its group may and is not the owner's alone by the system's user and group
+// database, or an access list may give another the write its group bits show.
+bool othersMayWrite(int held, const struct stat& st);
 
 // A library loaded from an accepted PluginFile. The loader is given the open file by its name in
 // /proc/self/fd, so that a name changed after the look changes nothing of what runs; the library

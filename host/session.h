@@ -76,6 +76,7 @@ struct Session {
     std::vector<std::string> records;  // incidental commands kept as sent (bake, delete channels)
     std::function<void(const std::string&)> echo;
     std::function<void(const std::string&)> beforePluginLoad;  // standin::setBeforePluginLoad
+    std::function<void(const std::string&)> duringPluginWalk;  // standin::setDuringPluginWalk
     Result* commandResult = nullptr;  // the result slot of the plug-in command that runs
     int displayedErrors = 0;          // error lines plug-in commands have shown so far
     int depth = 0;                    // nested executeCommand calls

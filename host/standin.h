@@ -128,6 +128,10 @@ bool hasTranslator(const std::string& name);
 // Runs hook (while set; null clears it) once a plug-in file was found and judged and before it is
 // loaded, with the path it was found under: a test renames names there.
 void setBeforePluginLoad(std::function<void(const std::string& path)> hook);
+// Runs hook (while set; null clears it) on the walk of a plug-in path each time a folder on it was
+// judged, before the next name in it is opened, with the folder's path (free of links): a test
+// swaps folders there.
+void setDuringPluginWalk(std::function<void(const std::string& folder)> hook);
 
 // ---- Geometry, shading and deformer builders (raw: they skip the API's validation where noted).
 

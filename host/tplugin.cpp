@@ -32,7 +32,7 @@ std::string baseName(const std::string& path) {
 std::string locate(const std::string& name, std::string& searched, std::vector<std::string>& refused,
                    PluginFile& file) {
     const auto take = [&](const std::string& path) {
-        file = PluginFile(path);
+        file = PluginFile(path, session().duringPluginWalk);
         if (!file.refusal().empty()) refused.push_back(file.refusal());
         return file.accepted();
     };
@@ -369,6 +369,9 @@ std::vector<std::string> loadedPlugins() {
 bool hasCommand(const std::string& name) { return session().commands.count(name) != 0; }
 void setBeforePluginLoad(std::function<void(const std::string& path)> hook) {
     session().beforePluginLoad = std::move(hook);
+}
+void setDuringPluginWalk(std::function<void(const std::string& folder)> hook) {
+    session().duringPluginWalk = std::move(hook);
 }
 bool hasTranslator(const std::string& name) { return session().translators.count(name) != 0; }
 

@@ -28,6 +28,7 @@
 
 #include "fileio/kchainedfile.h"
 #include "fileio/kzeq.h"
+#include "fileio/tests/kownmounts.h"
 #include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
 #include "fuzz/fuzz_support.h"
@@ -109,43 +110,6 @@ inline bool InChild(const std::function<bool()>& body, rlim_t fileLimit = 0,
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Everything left to read on fd, which is then closed.
-inline std::string ReadToEnd(int fd) {
-    std::string text;
-    char block[4096];
-    for (ssize_t n; (n = ::read(fd, block, sizeof(block))) > 0;) text.append(block, static_cast<std::size_t>(n));
-    ::close(fd);
-    return text;
-}
-
-// Runs body in a child process and answers its text, or nothing when body answered nothing (the
-// child could not set up what the test needs: the caller skips then). A child that dies answers
-// why. Tests in the child report through the text, not through assertions.
-inline std::optional<std::string> ChildAnswer(const std::function<std::optional<std::string>()>& body) {
-    constexpr int kNothing = 77;
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe to the child";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        const std::optional<std::string> answer = body();
-        if (!answer) ::_exit(kNothing);
-        for (std::size_t done = 0; done < answer->size();) {
-            const ssize_t n = ::write(fds[1], answer->data() + done, answer->size() - done);
-            if (n <= 0) ::_exit(3);
-            done += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    const std::string text = ReadToEnd(fds[0]);
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) return "no child process";
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kNothing) return std::nullopt;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child ended with status " + std::to_string(status);
-    return text;
-}
-
 // Runs body in a child process as a user other than root: this process's own, or kUnprivileged
 // when this process is root. Answers what body answers ("" for success, else what failed), or
 // nothing when the child cannot become that user or write in directory (NoUnprivilegedUser says
@@ -161,33 +125,6 @@ inline std::optional<std::string> AsUnprivileged(const std::string& directory,
         if (::access(directory.c_str(), W_OK | X_OK) != 0) return std::nullopt;
         return body();
     });
-}
-
-// Gives the calling process (a child: ChildAnswer's body) mounts of its own, none of them shared
-// back: a mount namespace of its own, and where this process is not root a user namespace of its
-// own too, whose root it is (its user and group mapped to 0), as an unprivileged user may make
-// one. False where the system allows neither.
-inline bool InMountsOfItsOwn() {
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
-    if (uid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0) return false;
-    } else {
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
-        const auto put = [](const char* file, const std::string& text) {
-            std::ofstream out(file);
-            return static_cast<bool>(out << text << std::flush);
-        };
-        if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
-            return false;
-    }
-    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
-
-// Why a test that needs InMountsOfItsOwn skips.
-inline std::string NoMountsOfItsOwn() {
-    return IsRoot() ? "no mount namespace can be made here" : "no user namespace can be made here, for a mount";
 }
 
 // Runs body in a child process in which directory (which exists) is a small memory file system

@@ -118,7 +118,8 @@ TEST_P(PlantedLink, IsFollowedOnlyAsTheSystemsRuleForSharedFoldersHasIt) {
         const fs::path base = mDir.Path() / std::to_string(index++);
         const zeqtest::RootsSecret secret(base);
         const fs::path folder = base / "shared";
-        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode));
+        // Of a group the other user is in, their primary group: where it may write, so may they.
+        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode, kNobody));
         std::string target = (folder / "t.out").string(), link = target;
         const std::string unmade = secret.Unmade("new");
         switch (test.mWhere) {
@@ -380,7 +381,8 @@ TEST(SharedFolderFiles, AreUsedOnlyAsTheSystemsRuleHasIt) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.mName);
         const fs::path folder = dir.Path() / std::to_string(index++);
-        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode));
+        // Of the group the other user is in, their primary group ("a member's").
+        ASSERT_TRUE(zeqtest::MakeFolderOf(test.mFolderOwner, folder, test.mFolderMode, kNobody));
         const std::string file = (folder / "file.ini").string();
         const auto plant = [&] {
             WriteFile(file, theirs);
@@ -478,6 +480,60 @@ TEST(WrittenWhereItLies, AMissingFileIsMadeOnlyToBeAppendedTo) {
     }
 }
 
+// No file the system writes into keeps a set-user-ID or set-group-ID bit, as no replaced one does:
+// appended to (the log) or written in place (a section written back), it takes the content and
+// loses both bits, and nothing else of its mode. The system clears them itself only for a writer
+// without the right to keep them, and root has it: only a run as root tells. Another user who may
+// write the file (by its group) but not change its mode is such a writer: the write goes ahead, and
+// the system clears them.
+TEST(WrittenWhereItLies, KeepsNoSetUserOrGroupIdBit) {
+    ZEQ_SKIP_UNLESS_ROOT("a writer the system leaves set-user-ID bits to");
+    struct Case {
+        const char* mName;
+        mode_t mBefore;
+        mode_t mAfter;
+        bool mByAnotherUser;  // nobody, by the group, of root's file
+    };
+    const Case cases[] = {
+        {"both bits", 06755, 0755, false},
+        {"set-user-ID alone", 04700, 0700, false},
+        {"set-group-ID without group execute", 02640, 0640, false},
+        {"both bits, another user writing by the group", 06775, 0775, true},
+    };
+    zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    // Where the other user writes: their own folder, which root's file lies in.
+    const fs::path theirs = dir.Path() / "theirs";
+    ASSERT_TRUE(zeqtest::MakeFolderOf(kNobody, theirs, 0755));
+    int index = 0;
+    for (const WhereItLies way : {WhereItLies::kAppend, WhereItLies::kInPlace}) {
+        for (const Case& test : cases) {
+            SCOPED_TRACE(std::string(test.mName) + (way == WhereItLies::kAppend ? ", appended" : ", in place"));
+            const fs::path folder = test.mByAnotherUser ? theirs : dir.Path();
+            const std::string file = (folder / ("program" + std::to_string(index++))).string();
+            WriteFile(file, "old");
+            ASSERT_EQ(0, ::chown(file.c_str(), 0, test.mByAnotherUser ? kNobody : 0));
+            ASSERT_EQ(0, ::chmod(file.c_str(), test.mBefore));
+            std::string error;
+            if (test.mByAnotherUser) {
+                const std::optional<std::string> answer = zeqtest::AsUnprivileged(theirs, [&] {
+                    int code = 0;
+                    return WriteWhereItLies(file, way, code);
+                });
+                if (!answer) GTEST_SKIP() << zeqtest::NoUnprivilegedUser(theirs);
+                error = *answer;
+            } else {
+                int code = 0;
+                error = WriteWhereItLies(file, way, code);
+            }
+            EXPECT_EQ("", error);
+            EXPECT_EQ(Written("old", way), ReadFile(file));
+            struct stat st {};
+            ASSERT_EQ(0, ::stat(file.c_str(), &st));
+            EXPECT_EQ(test.mAfter, st.st_mode & 07777);
+        }
+    }
+}
+
 // The system's rule for hard links, whatever the machine's setting (fs.protected_hardlinks): a
 // name with other hard links, in a folder another user may write, may be their link to a file
 // of the writer's that they may not write themselves; appended to (the log) or written in
@@ -503,15 +559,26 @@ TEST(SharedFolderHardLinks, AreNotWrittenWhereTheyLie) {
         {"a link in another user's folder", 0755, true, true, false},
     };
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
+    // A group whose write counts as another user's, whatever the user database holds (one of the
+    // writer's own alone would count as the writer's).
+    const gid_t shared = zeqtest::GroupOthersAreIn();
+    std::string notRun;
     int index = 0;
     for (const WhereItLies way : {WhereItLies::kAppend, WhereItLies::kInPlace}) {
         for (const Case& test : cases) {
             SCOPED_TRACE(std::string(test.mName) + (way == WhereItLies::kAppend ? ", appended" : ", in place"));
             if (test.mTheirs && !zeqtest::IsRoot()) continue;
+            const bool groupWrites = (test.mFolderMode & S_IWGRP) != 0;
+            if (groupWrites && shared == zeqtest::kNoGroup) {
+                if (way == WhereItLies::kAppend)
+                    notRun += std::string("; not run: ") + test.mName + " (this user is in no group but its own)";
+                continue;
+            }
             const fs::path base = dir.Path() / std::to_string(index++);
             const zeqtest::RootsSecret secret(base);
             const fs::path folder = base / "plug-ins";
-            ASSERT_TRUE(zeqtest::MakeFolderOf(test.mTheirs ? kNobody : ::geteuid(), folder, 0755));
+            ASSERT_TRUE(zeqtest::MakeFolderOf(test.mTheirs ? kNobody : ::geteuid(), folder, 0755,
+                                              groupWrites ? shared : zeqtest::kNoGroup));
             const std::string log = (folder / "log.txt").string();
             const std::string before = test.mLinked ? zeqtest::RootsSecret::kText : "old";
             if (test.mLinked)
@@ -536,7 +603,8 @@ TEST(SharedFolderHardLinks, AreNotWrittenWhereTheyLie) {
             }
         }
     }
-    if (!zeqtest::IsRoot()) GTEST_SKIP() << zeqtest::NeedsRoot("a folder of another user (the other cases ran)");
+    if (!zeqtest::IsRoot())
+        GTEST_SKIP() << zeqtest::NeedsRoot("a folder of another user (the other cases ran)") << notRun;
 }
 
 // Once the walk has looked at the file (nlink 1), a hard link to it is made elsewhere, at that

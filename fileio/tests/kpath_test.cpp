@@ -17,6 +17,7 @@
 
 #include "fileio/kfilereplacement.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kgroupcases.h"
 #include "fileio/tests/kpipewatchdog.h"
 #include "fileio/tests/kunixsocket.h"
 
@@ -306,6 +307,65 @@ TEST(Directories, RemoveRefusesRootCurrentAndParent) {
     for (const char* path : {"/", "//", ".", "./", "..", "x/../.."}) EXPECT_FALSE(KRemoveDirectory(path)) << path;
     fs::current_path(previous);
     EXPECT_TRUE(fs::is_directory(dir / "a/b"));
+}
+
+// The SDK's rule of a group that is its owner's alone, held to the worked cases the host stand-in's
+// own is held to.
+class GroupRule : public testing::TestWithParam<zeqtest::GroupRuleCase> {};
+
+TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
+    const zeqtest::GroupRuleCase& c = GetParam();
+    std::vector<KUserEntry> users;
+    for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
+    EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, c.mGroupName, c.mMembers, users));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRuleCases()),
+                         [](const testing::TestParamInfo<zeqtest::GroupRuleCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
+// Writes nobody named, under a user database of the test's own (mounted over the system's in a
+// child with mounts of its own; run by another user than root, in a user namespace whose root that
+// user is), in a folder of mode 0775 whose group is its owner's primary group: another user may
+// write in it where a second user has that group as primary group (what its member list never
+// shows) or is listed in it, and then neither the owner's link there is followed (another user may
+// rename a link to its name) nor a file with other hard links appended to; where neither holds the
+// group is the owner's alone and both are written, as in a folder only its owner may write.
+TEST(UnnamedWritesInAGroupsFolder, CountTheGroupAsOthersWhereAnotherUserHasIt) {
+    TempDir dir;
+    int index = 0;
+    for (const zeqtest::GroupDatabaseCase& c : zeqtest::GroupDatabaseCases()) {
+        SCOPED_TRACE(c.mName);
+        const std::string folder = (dir.Path() / ("place" + std::to_string(index++))).string();
+        const std::string link = folder + "/link", log = folder + "/log.txt";
+        fs::create_directories(folder);
+        WriteFile(folder + "/real.txt", "real\n");
+        WriteFile(log, "log\n");
+        ASSERT_EQ(0, ::symlink("real.txt", link.c_str()));
+        ASSERT_EQ(0, ::link(log.c_str(), (folder + "/other-name").c_str()));
+        const std::optional<std::string> answer =
+            zeqtest::UnderGroupDatabase(c, folder, [&](uid_t owner, gid_t group) -> std::optional<std::string> {
+                if (::lchown(link.c_str(), owner, group) != 0 || ::chown(folder.c_str(), owner, group) != 0 ||
+                    ::chmod(folder.c_str(), 0775) != 0)
+                    return std::nullopt;
+                std::string said;
+                for (const std::string& path : {link, log}) {
+                    KString error;
+                    std::FILE* file =
+                        KFileReplacement::OpenForAppending(path.c_str(), error, nullptr, KNamedBy::eNobody);
+                    said += (said.empty() ? "" : "; ") + std::string(file ? "written" : error.Buffer());
+                    if (file) std::fclose(file);
+                }
+                return said;
+            });
+        if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+        EXPECT_EQ(*answer, c.mOthersMayWrite ? "Cannot write \"" + link + "\": " + zeqtest::RenamableLinkRefusal(link) +
+                                                   "; Cannot write \"" + log +
+                                                   "\": it has other hard links, in a folder others may write, and is "
+                                                   "not written to: Permission denied"
+                                             : std::string("written; written"));
+    }
 }
 
 }  // namespace

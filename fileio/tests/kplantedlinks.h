@@ -50,18 +50,23 @@ private:
     std::string mPath;
 };
 
+// The group what a test gives owner gets where no group is given: this user's own (its effective
+// group, whatever its number) for this user's, else the group numbered as owner (root's; nobody's,
+// as root gives it), which that user has as primary group.
+inline gid_t GroupOf(uid_t owner) { return owner == ::geteuid() ? ::getegid() : static_cast<gid_t>(owner); }
+
 // A symbolic link at link naming target that belongs to owner, as one that user made would
 // (root makes it and gives it away: the rule looks at the link's owner alone).
 inline bool MakeLinkOf(uid_t owner, const std::string& target, const std::string& link) {
-    return ::symlink(target.c_str(), link.c_str()) == 0 && ::lchown(link.c_str(), owner, owner) == 0;
+    return ::symlink(target.c_str(), link.c_str()) == 0 && ::lchown(link.c_str(), owner, GroupOf(owner)) == 0;
 }
 
-// A folder of owner's that everybody may write, with mode (01777: sticky, as /tmp is), of the
-// group numbered as owner, or of group where one is given.
+// A folder of owner's that everybody may write, with mode (01777: sticky, as /tmp is), of
+// GroupOf(owner), or of group where one is given.
 inline bool MakeFolderOf(uid_t owner, const std::filesystem::path& folder, mode_t mode = 01777,
                          gid_t group = static_cast<gid_t>(-1)) {
     std::filesystem::create_directories(folder);
-    return ::chown(folder.c_str(), owner, group == static_cast<gid_t>(-1) ? owner : group) == 0 &&
+    return ::chown(folder.c_str(), owner, group == static_cast<gid_t>(-1) ? GroupOf(owner) : group) == 0 &&
            ::chmod(folder.c_str(), mode) == 0;
 }
 

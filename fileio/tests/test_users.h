@@ -12,7 +12,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +55,21 @@ inline std::string RenamableLinkRefusal(const std::string& link) {
     return "the symbolic link \"" + link +
            "\" is in a folder others may write that is not sticky (or is another user's), where they may rename a "
            "link to its name, and is not written through: Permission denied";
+}
+
+inline constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
+
+// A group this user may give a file or folder whose write counts as another user's, whatever the
+// user database holds: kUnprivileged's as root (that user's primary group), else one of this user's
+// other than its primary one (never its owner's alone); kNoGroup where it is in none.
+inline gid_t GroupOthersAreIn() {
+    if (IsRoot()) return kUnprivileged;
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+    for (const gid_t group : groups)
+        if (group != ::getegid()) return group;
+    return kNoGroup;
 }
 
 inline std::string NeedsRoot(const std::string& what) {

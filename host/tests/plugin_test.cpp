@@ -25,8 +25,11 @@
 #include <utility>
 #include <vector>
 
+#include "fileio/tests/kgroupcases.h"
+#include "fileio/tests/kownmounts.h"
 #include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
+#include "pluginfile.h"
 
 namespace {
 
@@ -133,27 +136,24 @@ protected:
         return ::chmod(path.c_str(), mode) == 0 &&
                (!nobodys || ::chown(path.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged) == 0);
     }
-    static constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
-    // A group this user may give a folder that other users are in: nobody's as root, else one of
-    // this user's other than its primary one (kNoGroup where it is in none).
-    static gid_t GroupOthersAreIn() {
-        if (zeqtest::IsRoot()) return zeqtest::kUnprivileged;
-        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-        const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-        groups.resize(static_cast<std::size_t>(std::max(count, 0)));
-        for (const gid_t group : groups)
-            if (group != ::getegid()) return group;
-        return kNoGroup;
-    }
-    // This user's primary group where it is the user's alone: named as the user and listing no one
-    // else (a user's private group); kNoGroup otherwise.
+    static constexpr gid_t kNoGroup = zeqtest::kNoGroup;
+    static gid_t GroupOthersAreIn() { return zeqtest::GroupOthersAreIn(); }
+    // This user's primary group where it is the user's alone: named as the user, listing no one else
+    // and no other user's primary group (a user's private group); kNoGroup otherwise.
     static gid_t GroupOfOnesOwn() {
         const struct passwd* user = ::getpwuid(::geteuid());
         const struct group* group = user ? ::getgrgid(user->pw_gid) : nullptr;
         if (!group || std::string(group->gr_name) != user->pw_name) return kNoGroup;
+        const std::string name = user->pw_name;
+        const gid_t own = user->pw_gid;
         for (char** member = group->gr_mem; *member; ++member)
-            if (std::string(*member) != user->pw_name) return kNoGroup;
-        return user->pw_gid;
+            if (*member != name) return kNoGroup;
+        bool alone = true;
+        ::setpwent();
+        while (const struct passwd* other = ::getpwent())
+            alone = alone && (other->pw_gid != own || other->pw_uid == ::geteuid());
+        ::endpwent();
+        return alone ? own : kNoGroup;
     }
     // Gives the test user write in the file or folder path through its access list (the mask then
     // shows as the group's bits), written as the system stores it; false where the file system keeps
@@ -373,6 +373,104 @@ TEST_F(PluginFileTest, AFolderWhereOthersMayRenameTheFileIsRefused) {
         }
     }
     if (!notRun.empty()) GTEST_SKIP() << "not run here (the other cases ran): " << notRun;
+}
+
+// A folder swapped on the path (renamed away, another put under its name) once the walk judged it
+// and before it opens the next name in it changes nothing of what is walked: the walk goes on in
+// the folder it judged, and the file found there is the one loaded. A copy of the test plug-in
+// stands in the folder put in its place, at the same path.
+TEST_F(PluginFileTest, AFolderSwappedOnThePathAfterItWasJudgedChangesNothingOfTheWalk) {
+    const std::string outer = folder + "outer", inner = outer + "/inner", file = "/libtulo_test_plugin.so";
+    for (const std::string& swapped : {outer, inner}) {
+        SCOPED_TRACE("swapped: " + swapped);
+        std::filesystem::remove_all(outer);
+        std::filesystem::remove_all(outer + ".away");
+        ASSERT_TRUE(MakeFolder(outer, 0755) && MakeFolder(inner, 0755));
+        ASSERT_EQ(0, ::symlink(TULO_TEST_PLUGIN, (inner + file).c_str()));
+        // The other folder, with what the path names below it, a copy under the plug-in's name.
+        const std::string decoy = folder + "decoy", decoyFile = decoy + inner.substr(swapped.size()) + file;
+        std::filesystem::remove_all(decoy);
+        ASSERT_TRUE(MakeFolder(decoy, 0755));
+        if (swapped == outer) {
+            ASSERT_TRUE(MakeFolder(decoy + "/inner", 0755));
+        }
+        ASSERT_TRUE(copy(TULO_TEST_PLUGIN, decoyFile));
+        int judged = 0;
+        bool done = false;
+        standin::setDuringPluginWalk([&](const std::string& path) {
+            if (path != swapped) return;
+            ++judged;
+            done = ::rename(swapped.c_str(), (outer + ".away").c_str()) == 0 &&
+                   ::rename(decoy.c_str(), swapped.c_str()) == 0;
+        });
+        std::string error;
+        const bool loaded = standin::loadPlugin(inner + file, &error);
+        standin::setDuringPluginWalk(nullptr);
+        ASSERT_TRUE(loaded) << error;
+        EXPECT_EQ(judged, 1);
+        ASSERT_TRUE(done);
+        const std::string decoyNow = inner + file;
+        EXPECT_TRUE(Loaded(TULO_TEST_PLUGIN));
+        EXPECT_FALSE(Loaded(decoyNow));
+        EXPECT_EQ(Shown(TULO_TEST_PLUGIN), inner + file);
+        EXPECT_TRUE(standin::unloadAllPlugins());
+    }
+}
+
+// The host's own rule of a group that is its owner's alone, held to the worked cases the SDK's is
+// held to.
+class GroupRule : public ::testing::TestWithParam<zeqtest::GroupRuleCase> {};
+
+TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
+    const zeqtest::GroupRuleCase& c = GetParam();
+    std::vector<tulo_detail::UserEntry> users;
+    for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
+    EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, c.mGroupName, c.mMembers, users));
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRuleCases()),
+                         [](const ::testing::TestParamInfo<zeqtest::GroupRuleCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
+// The host's judgement under a user database of the test's own (mounted over the system's in a
+// child with mounts of its own; run by another user than root, in a user namespace whose root that
+// user is): a plug-in file of mode 0775 whose group is its owner's primary group is another user's
+// to write where a second user has that group as primary group (what the member list never shows)
+// or is listed in it, and its owner's alone where neither holds. As root, the whole walk refuses or
+// accepts the file; elsewhere the folders above the test's are no user's there, and the file alone
+// is judged.
+TEST_F(PluginFileTest, AGroupAnotherUserHasAsPrimaryGroupCountsAsOthers) {
+    const bool root = zeqtest::IsRoot();
+    const std::string name = "/libtulo_test_plugin.so";
+    int index = 0;
+    for (const zeqtest::GroupDatabaseCase& c : zeqtest::GroupDatabaseCases()) {
+        SCOPED_TRACE(c.mName);
+        const std::string place = folder + "place" + std::to_string(index++), path = place + name;
+        ASSERT_TRUE(MakeFolder(place, 0755) && copy(TULO_TEST_PLUGIN, path));
+        const std::optional<std::string> answer =
+            zeqtest::UnderGroupDatabase(c, place, [&](uid_t owner, gid_t group) -> std::optional<std::string> {
+                if (::chown(path.c_str(), owner, group) != 0 || ::chmod(path.c_str(), 0775) != 0) return std::nullopt;
+                const int held = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+                struct stat st {};
+                if (held < 0 || ::fstat(held, &st) != 0) return "cannot look at " + path;
+                std::string said = std::string("others may write: ") +
+                                   (tulo_detail::othersMayWrite(held, st) ? "yes" : "no");
+                ::close(held);
+                if (root) {
+                    const tulo_detail::PluginFile file(path);
+                    said += std::string("; loaded: ") + (file.accepted() ? "yes" : "no") + "; " + file.refusal();
+                }
+                return said;
+            });
+        if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+        std::string expected = std::string("others may write: ") + (c.mOthersMayWrite ? "yes" : "no");
+        if (root)
+            expected += c.mOthersMayWrite
+                            ? "; loaded: no; the plug-in file \"" + path + "\" is not loaded: other users may write it"
+                            : "; loaded: yes; ";
+        EXPECT_EQ(*answer, expected);
+    }
 }
 
 // A plug-in file with more than one name, in a folder another user may write (sticky or not), may

@@ -8,10 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/klib.h"
 #include "fileio/tests/scratch_root.h"
+#include "fileio/tests/test_users.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
 
@@ -107,4 +109,25 @@ TEST_F(KZeqUserNotificationTest, NoLogLinesWhileClosedNoFileWithoutLinesAndAnOpe
     EXPECT_EQ("entry L+ all1+ init ready pre clear post init ready entry L+ entry L+ ", notes->mCalls);
     notes.reset();  // destroyed open
     EXPECT_NE(std::string::npos, Log().find("\t[L] M left open\n"));
+}
+
+// The log a run appends to keeps no set-user-ID or set-group-ID bit, whatever its mode was: a
+// program under its name would stay one with the log's lines in it. The system clears them on a
+// write only for a writer without the right to keep them, and root has it: only root tells.
+TEST_F(KZeqUserNotificationTest, ALogAppendedToKeepsNoSetIdBit) {
+    ZEQ_SKIP_UNLESS_ROOT("a writer the system leaves set-user-ID bits to");
+    const std::string log = mDir + "notes.txt";
+    std::ofstream(log) << "before\n";
+    ASSERT_EQ(0, ::chmod(log.c_str(), 06755));
+    Recorder notes;
+    notes.InitAccumulator();
+    notes.AddEntry("L", "M");
+    notes.AddDetail(0, KString("logged"), true);
+    notes.Output(0, false);
+    notes.ClearAccumulator();
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(log.c_str(), &st));
+    EXPECT_EQ(0755u, st.st_mode & 07777);
+    EXPECT_EQ(0u, Log().find("before\n\n\nDate: ")) << Log();
+    EXPECT_NE(std::string::npos, Log().find("\t[L] M logged\n")) << Log();
 }
