@@ -31,6 +31,11 @@ constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
 // too, so that a cubic through four points reads its slopes (a key a tenth of a millisecond from
 // another may still turn there), unless it is shorter than four microseconds: its ends tell them.
 constexpr kLongLong kShortStretch = 4 * (KTime::kTicksPerSecond / 1000000);
+// A short stretch (four points or fewer) whose steps between two points of a channel change by more
+// than this part of its range turns too fast for them to tell its shape: it is read again in the
+// middle of each gap, up to kRefinements times over.
+constexpr double kFastStretch = 0.05;
+constexpr int kRefinements = 3;
 
 // What a sample time is.
 enum : unsigned char {
@@ -47,9 +52,6 @@ struct Mark {
 
 struct NodeDestroyer {
     void operator()(KFCurveNode* node) const { node->Destroy(); }
-};
-struct CurveDestroyer {
-    void operator()(KFCurve* curve) const { curve->Destroy(); }
 };
 
 // A time warp read at many times: straight from its curve when it is one curve alone.
@@ -781,6 +783,9 @@ public:
 
     // Writes the keys of channel c into curve (which holds none).
     void Write(std::size_t c, KFCurve& curve) const;
+    // The middles of the gaps between the points of the short stretches the take runs through too
+    // fast for them (kFastStretch), ascending.
+    void Fast(std::vector<KTime>& middles) const;
 
 private:
     double At(std::size_t point, std::size_t c) const { return mRows[point * mStride + c]; }
@@ -807,6 +812,7 @@ private:
     std::vector<std::size_t> mSampleAt;  // the point of each sample
     std::vector<double> mX;              // the points' times in seconds from the first
     std::vector<double> mTolerance;      // of each channel
+    std::vector<double> mRange;          // of each channel: its largest value less its least
     // Where the take may jump: each such sample's entry (else -1), and of each entry the values on
     // each side and whether each channel jumps.
     std::vector<int> mJump;
@@ -831,10 +837,17 @@ BakedKeys::BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>&
     // A float's rounding of each channel's largest value: a layer that cancels its base leaves
     // holds that differ in the last bits of the values it cancelled.
     mTolerance.assign(stride, 0.0);
+    mRange.assign(stride * 2, 0.0);
     double* tolerance = mTolerance.data();
+    double* least = mRange.data() + stride;
+    double* range = mRange.data();
+    std::copy_n(rows, stride, least), std::copy_n(rows, stride, range);
     for (const double* row = rows; row != rows + count * stride; row += stride)
-        for (std::size_t c = 0; c < stride; ++c) tolerance[c] = std::max(tolerance[c], std::fabs(row[c]));
-    for (std::size_t c = 0; c < stride; ++c) tolerance[c] *= 4.0 * FLT_EPSILON;
+        for (std::size_t c = 0; c < stride; ++c) {
+            tolerance[c] = std::max(tolerance[c], std::fabs(row[c]));
+            least[c] = std::min(least[c], row[c]), range[c] = std::max(range[c], row[c]);
+        }
+    for (std::size_t c = 0; c < stride; ++c) tolerance[c] *= 4.0 * FLT_EPSILON, range[c] -= least[c];
     FindJumps();
     FindSlopes();
 }
@@ -939,6 +952,42 @@ void BakedKeys::FindSlopes() {
     // Before the first key and after the last the curve holds: their outer slopes are the inner ones.
     std::copy_n(rightSlopes, stride, leftSlopes);
     if (n > 1) std::copy_n(leftSlopes + (n - 1) * stride, stride, rightSlopes + (n - 1) * stride);
+}
+
+void BakedKeys::Fast(std::vector<KTime>& middles) const {
+    middles.clear();
+    const std::size_t n = mSamples.size(), stride = mStride;
+    const Point* points = mPoints.data();
+    const Mark* samples = mSamples.data();
+    const std::size_t* sampleAt = mSampleAt.data();
+    const double* range = mRange.data();
+    const double* tolerance = mTolerance.data();
+    std::size_t nodes[4];
+    std::size_t from = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (!Bounds(samples[i]) && i + 1 < n) continue;
+        std::size_t count = 0;
+        for (std::size_t p = sampleAt[from]; p <= sampleAt[i] && count <= 4; ++p)
+            if (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit) {
+                if (count < 4) nodes[count] = p;
+                ++count;
+            }
+        if (count <= 4) {
+            // The take turns fast where its steps between the points change by much.
+            bool fast = false;
+            for (std::size_t c = 0; c < stride && !fast && count >= 3; ++c) {
+                double v[4];
+                for (std::size_t k = 0; k < count; ++k) v[k] = k == 0 ? After(from, c) : k + 1 == count ? Before(i, c) : At(nodes[k], c);
+                for (std::size_t k = 2; k < count && !fast; ++k)
+                    fast = std::fabs(v[k] - 2.0 * v[k - 1] + v[k - 2]) > kFastStretch * range[c] + 64.0 * tolerance[c];
+            }
+            for (std::size_t k = 0; fast && k + 1 < count; ++k) {
+                const kLongLong a = points[nodes[k]].mTime.Get(), b = points[nodes[k + 1]].mTime.Get();
+                if (b - a >= kShortStretch) middles.push_back(KTime(a + (b - a) / 2));
+            }
+        }
+        from = i;
+    }
 }
 
 void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
@@ -1060,9 +1109,8 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
         readerGrid = ReaderGrid(*span, period, lo, hi);
         if (!(hi < lo)) start = std::min(start, lo), stop = std::max(stop, hi);
     }
-    const std::vector<Mark> samples =
+    std::vector<Mark> samples =
         constant ? std::vector<Mark>{{KTime(0), kAtEnd}} : SampleMarks(node, chain, start, stop, period, readerGrid);
-    const std::vector<Point> points = constant ? std::vector<Point>{{KTime(0), PointKind::eSample}} : EvaluationPoints(samples);
 
     std::vector<KFCurve*> curves;
     BaseCurves(node, curves);
@@ -1070,15 +1118,12 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
     const bool quaternion = node->GetLayerID() == 0 && node->GetLayerType() == KFCL_QUAT && node->GetCount() > 0;
     const bool euler = ThreeAngles(*node);
     const std::size_t stride = curves.size();
-    // Every value is written before it is read.
-    const std::unique_ptr<double[]> rows(new double[points.size() * stride]);
     std::vector<double> run(static_cast<std::size_t>(std::max(node->GetChannelCount(), 1) + 4));
     std::vector<double> values(stride + 4);
     std::vector<WarpReader> warps(chain.begin(), chain.begin() + static_cast<std::ptrdiff_t>(outer));
-    double previous[4] = {0.0, 0.0, 0.0, 1.0};
-    double* row = rows.get();
-    for (std::size_t p = 0; p < points.size(); ++p, row += stride) {
-        KTime time = points[p].mTime;
+    // The node's values at a time into row, a rotation kept continuous with the row before (null
+    // for the first), as its keys hold it.
+    const auto evaluateAt = [&](KTime time, const double* before, double* row) {
         for (const WarpReader& warp : warps) time = warp.Time(time);
         const double* end = node->GeneralEvaluate(run.data(), time, nullptr, false);
         const std::size_t given = static_cast<std::size_t>(end - run.data());
@@ -1086,19 +1131,23 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
         std::fill(value, value + stride + 4, 0.0);
         if (quaternion && given >= static_cast<std::size_t>(own + 3)) {
             if (own) value[0] = run[0];
-            ToQuaternion(run.data() + own, value + own, p == 0 ? nullptr : previous);
-            std::copy(value + own, value + own + 4, previous);
+            ToQuaternion(run.data() + own, value + own, before ? before + own : nullptr);
         } else {
             std::copy(run.data(), run.data() + std::min(given, stride), value);
         }
-        // A rotation is kept continuous with the one before, as its keys hold it.
-        if (euler && p > 0) {
+        if (euler && before) {
             double reference[3];
-            for (int c = 0; c < 3; ++c) reference[c] = static_cast<float>(row[c - static_cast<std::ptrdiff_t>(stride)]);
+            for (int c = 0; c < 3; ++c) reference[c] = static_cast<float>(before[c]);
             node->ContinueRotationFrom(value, reference);
         }
         std::copy(value, value + stride, row);
-    }
+    };
+    std::vector<Point> points =
+        constant ? std::vector<Point>{{KTime(0), PointKind::eSample}} : EvaluationPoints(samples);
+    // Every value is written before it is read.
+    std::unique_ptr<double[]> rows(new double[points.size() * stride]);
+    for (std::size_t p = 0; p < points.size(); ++p)
+        evaluateAt(points[p].mTime, p == 0 ? nullptr : rows.get() + (p - 1) * stride, rows.get() + p * stride);
 
     if (constant) {
         for (std::size_t c = 0; c < stride; ++c) {
@@ -1106,21 +1155,47 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             curves[c]->SetValue(static_cast<float>(rows[c]));
         }
     } else {
-        const BakedKeys keys(samples, points, rows.get(), stride);
-        std::unique_ptr<KFCurve, CurveDestroyer> made(KFCurveCreate());
+        // Where the points do not tell the take's shape, more are read between them, each evaluated
+        // alone and continued from the point before it.
+        std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride));
+        std::vector<KTime> middles;
+        std::vector<Mark> more, scratch;
+        for (int round = 0; round < kRefinements; ++round) {
+            baked->Fast(middles);
+            if (middles.empty()) break;
+            std::vector<Point> merged;
+            merged.reserve(points.size() + middles.size());
+            std::unique_ptr<double[]> wider(new double[(points.size() + middles.size()) * stride]);
+            double* row = wider.get();
+            auto next = middles.begin();
+            for (std::size_t p = 0; p < points.size(); ++p) {
+                for (; next != middles.end() && *next < points[p].mTime; ++next, row += stride) {
+                    merged.push_back({*next, PointKind::eSample});
+                    evaluateAt(*next, row - stride, row);
+                }
+                merged.push_back(points[p]);
+                std::copy_n(rows.get() + p * stride, stride, row);
+                row += stride;
+            }
+            points.swap(merged);
+            rows.swap(wider);
+            more.clear();
+            for (const KTime middle : middles) more.push_back({middle, 0});
+            MergeMarks(samples, more, scratch);
+            baked.reset(new BakedKeys(samples, points, rows.get(), stride));
+        }
+        const BakedKeys& keys = *baked;
         for (std::size_t c = 0; c < stride; ++c) {
+            // The curve keeps its colour, selection and was-data; it holds before and after its keys.
             KFCurve& curve = *curves[c];
-            made->KeyClear();
-            keys.Write(c, *made);
-            float color[3];
-            std::copy(curve.GetColor(), curve.GetColor() + 3, color);
-            const bool selected = curve.GetSelected();
-            const int wasData = curve.GetWasData();
-            made->SetValue(made->KeyGetCount() > 0 ? made->KeyGetPtr(0)->GetValue() : curve.GetValue());
-            curve.CopyFrom(*made, true);
-            curve.SetColor(color);
-            curve.SetSelected(selected);
-            curve.SetWasData(wasData);
+            curve.KeyClear();
+            curve.CandidateClear();
+            curve.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_CONSTANT);
+            curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_CONSTANT);
+            curve.SetPreExtrapolationCount(0);
+            curve.SetPostExtrapolationCount(0);
+            keys.Write(c, curve);
+            if (curve.KeyGetCount() > 0) curve.SetValue(curve.KeyGetPtr(0)->GetValue());
         }
     }
     node->LayerSet(nullptr, true);

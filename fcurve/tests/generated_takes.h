@@ -46,6 +46,7 @@ public:
 
     // Key times over [0, end]: on the grid, off it, and pairs a tenth of a millisecond apart.
     std::vector<double> Times(int count, double end) {
+        mPairs.clear();
         std::vector<double> times;
         for (int i = 0; i < count; ++i) {
             const double t = Uniform(0, end);
@@ -59,6 +60,7 @@ public:
                 default:
                     times.push_back(t);
                     times.push_back(t + 1e-4);
+                    mPairs.push_back(t + 1e-4);
                     break;
             }
         }
@@ -73,9 +75,14 @@ public:
     // slope. Steps (constant keys) only where allowed.
     void Key(KFCurve& curve, const std::vector<double>& times, double amplitude, bool steps) {
         curve.KeyModifyBegin();
+        float last = 0.0f;
         for (double t : times) {
             KFCurveKey key{};
-            const float value = static_cast<float>(Uniform(-amplitude, amplitude));
+            // The second key of a close pair moves on a little, as a key nudged past another.
+            const bool second = std::find(mPairs.begin(), mPairs.end(), t) != mPairs.end();
+            const float value = static_cast<float>(second ? last + Uniform(-0.05, 0.05) * amplitude
+                                                          : Uniform(-amplitude, amplitude));
+            last = value;
             const int kind = Pick(10);
             if (kind < 5)
                 key.Set(KTime(), value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0, 0, KFCURVE_WEIGHTED_NONE,
@@ -88,8 +95,8 @@ public:
                         KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
             else
                 key.Set(KTime(), value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER,
-                        static_cast<float>(Uniform(-3 * amplitude, 3 * amplitude)),
-                        static_cast<float>(Uniform(-3 * amplitude, 3 * amplitude)), KFCURVE_WEIGHTED_NONE,
+                        static_cast<float>(Uniform(-amplitude, amplitude)),
+                        static_cast<float>(Uniform(-amplitude, amplitude)), KFCURVE_WEIGHTED_NONE,
                         KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
             curve.KeyAdd(At(t), key);
         }
@@ -99,7 +106,10 @@ public:
         const bool cycles = times.size() > 1 && times.back() - times.front() >= 0.2;
         if (after == 3 && cycles) curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
         if (after == 3 && cycles) curve.SetPostExtrapolationCount(0xFFFFFFFFu);
-        if (after == 4) curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
+        if (after == 4 && times.size() > 1 && times.back() - times[times.size() - 2] >= 0.1) {
+            curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
+            curve.SetPostExtrapolationCount(0xFFFFFFFFu);
+        }
     }
 
     // A time warp held by a holder of the take's (a take's reader holds its warps so), running
@@ -141,6 +151,7 @@ public:
             case 6:  // ending early, keeping its slope
                 key(0, 0, line), key(b, b * Uniform(0.7, 1.2), line);
                 curve.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
+                curve.SetPostExtrapolationCount(0xFFFFFFFFu);
                 break;
             default:  // what changes nothing
                 key(0, 0, line), key(end, end, line);
@@ -151,6 +162,7 @@ public:
     }
 
     std::vector<NodePtr> mHolders;
+    std::vector<double> mPairs;  // the second times of the close pairs of the last times made
     std::mt19937 mRandom;
 };
 

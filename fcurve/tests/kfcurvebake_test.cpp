@@ -11,6 +11,7 @@
 #include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
+#include "fcurve/tests/generated_takes.h"
 
 using namespace nodetest;
 
@@ -276,6 +277,188 @@ TEST(KFCurveNodeBake, KeysAtTheEndsOfTheTimeLine) {
     EXPECT_TRUE(Plain(*t));
     EXPECT_GE(C(t, 0).KeyGetCount(), 3);
     EXPECT_NEAR(C(t, 0).Evaluate(KTime(0)), 0.0, 1e-4);
+}
+
+}  // namespace
+
+namespace {
+
+// A warp of keys (take seconds, curve seconds, interpolation), held as a take's reader holds it.
+struct KeyedWarp {
+    struct Key {
+        double mAt;
+        float mValue;
+        unsigned int mInterpolation;
+    };
+    explicit KeyedWarp(std::initializer_list<Key> keys) : mHolder(Leaf("Holder")) {
+        KFCurveNode* warp = Leaf("W");
+        for (const Key& key : keys)
+            Add(*warp->FCurveGet(), key.mAt,
+                MakeKey(key.mValue, key.mInterpolation,
+                        key.mInterpolation == kConstant ? KFCURVE_CONSTANT_STANDARD : KFCURVE_TANGEANT_USER));
+        mHolder->TimeWarpSet(warp);
+    }
+    KFCurveNode* get() const { return mHolder->TimeWarpGet(); }
+    NodePtr mHolder;
+};
+
+void BakeOver(KFCurveNode& node, std::initializer_list<KFCurveNode*> above, double seconds) {
+    const std::vector<KFCurveNode*> chain(above);
+    KFCurveBakeSpan span;
+    span.mStart = KTime(0);
+    span.mStop = Sec(seconds);
+    KFCurveNodeBake(&node, chain.data(), static_cast<int>(chain.size()), kPeriod, &span);
+}
+
+TEST(KFCurveNodeBake, BetweenItsSamplesItPlaysTheTake) {
+    // X keyed 0 at 1 s, 10 at 1.0001 s and 0 at 2 s (linear) under a warp that changes nothing: the
+    // take runs up in a tenth of a millisecond, then down its line, 9.95 at 1.005 s and 9.9 at 1.01 s.
+    // Its keys are two samples, and the curve between them and after them keeps to the take's lines.
+    Warp identity({{0, 0}, {3, 3}});
+    NodePtr t = Translation({{1, 0}, {1.0001, 10}, {2, 0}});
+    Bake(*t, {identity.get()});
+    const auto take = [](double s) {
+        return s <= 1 ? 0.0 : s <= 1.0001 ? 10 * (s - 1) / 0.0001 : s < 2 ? 10 - 10 * (s - 1.0001) / 0.9999 : 0.0;
+    };
+    for (double s : {1.005, 1.01, 1.02, 1.00005, 1.3, 1.9}) EXPECT_NEAR(C(t, 0).Evaluate(Sec(s)), take(s), 1e-3) << s;
+    for (double s = 0.9; s < 2.1; s += 0.0007) {
+        const double x = C(t, 0).Evaluate(Sec(s));
+        EXPECT_TRUE(x >= -1e-4 && x <= 10 + 1e-4) << s << ": " << x;
+    }
+    // Where the take turns, the key keeps a slope on each side.
+    const int peak = static_cast<int>(std::lround(C(t, 0).KeyFind(Sec(1.0001))));
+    EXPECT_NEAR(C(t, 0).KeyGetLeftDerivative(peak), 1e5, 1e3);
+    EXPECT_NEAR(C(t, 0).KeyGetRightDerivative(peak), -10.0001, 1e-2);
+}
+
+TEST(KFCurveNodeBake, WhereTheTakeJumpsTheCurveJumpsThen) {
+    // A warp that holds 0 up to 0.51 s (a constant key off the grid) and jumps to 0.8 there, running
+    // on at speed 1, over X = t: X is 0 up to 0.51 s and runs on from 0.8 there.
+    {
+        KeyedWarp warp({{0, 0, kConstant}, {0.51, 0.8f, kLinear}, {2, 2.29f, kLinear}});
+        NodePtr t = Translation({{0, 0}, {3, 3}});
+        Bake(*t, {warp.get()});
+        for (double s : {0.3, 0.5, 0.5099}) EXPECT_NEAR(C(t, 0).Evaluate(Sec(s)), 0.0, 1e-4) << s;
+        for (double s : {0.51, 0.5101, 0.515, 0.52, 0.6}) EXPECT_NEAR(C(t, 0).Evaluate(Sec(s)), 0.8 + (s - 0.51), 1e-4) << s;
+    }
+    // A constant key of X under a warp of speed 0.98: X steps from 0 to 1 where the warp reaches
+    // 0.5 s, at 0.5 / 0.98 s.
+    {
+        Warp slow({{0, 0}, {2, 1.96f}});
+        NodePtr t(Vector("T", &KDataTypeLclTranslation, KFCL_ADD, 3));
+        Keys(C(t, 0), {{0, 0}, {0.5, 1}, {2, 1}}, kConstant);
+        Bake(*t, {slow.get()});
+        const double step = 0.5 / 0.98;
+        for (double s : {0.2, 0.5, step - 1e-5}) EXPECT_EQ(C(t, 0).Evaluate(Sec(s)), 0.0f) << s;
+        for (double s : {step + 1e-5, step + 0.01, 0.6, 1.9}) EXPECT_EQ(C(t, 0).Evaluate(Sec(s)), 1.0f) << s;
+    }
+}
+
+TEST(KFCurveNodeBake, AHoldThatALayerMakesByCancellingItsBaseHolds) {
+    // X runs 4 a second to 4 at 1 s and on to 8 at 2 s; a layer of X runs back 4 a second from 1 s:
+    // X holds 4 from 1 to 2 s, its values there differing in their last bits. The baked keys there
+    // share one value and are flat: the curve holds 4 between them.
+    NodePtr t = Translation({{0, 0}, {1, 4}, {2, 8}});
+    Layer(*t, "X", {{0, 0}, {1, 0}, {2, -4}});
+    Bake(*t);
+    const KFCurve& x = C(t, 0);
+    for (int k = 0; k < x.KeyGetCount(); ++k) {
+        if (x.KeyGetPtr(k)->GetTime() < Sec(1)) continue;
+        EXPECT_EQ(x.KeyGetPtr(k)->GetValue(), 4.0f) << k;
+    }
+    for (double s = 1.0; s <= 2.0; s += 0.0013) EXPECT_EQ(C(t, 0).Evaluate(Sec(s)), 4.0f) << s;
+}
+
+TEST(KFCurveNodeBake, WithinTheTakeItPlaysPastItsKeys) {
+    // X keyed 0 to 10 over 1 s, repeating, beside a layer of Y holding 1, in a take of 3 s: 5 at
+    // 1.5 s and 0 again at 2 s. Given no span, the bake covers the keys alone and holds 10.
+    for (const bool span : {true, false}) {
+        SCOPED_TRACE(span);
+        NodePtr t = Translation({{0, 0}, {1, 10}});
+        C(t, 0).SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        C(t, 0).SetPostExtrapolationCount(0xFFFFFFFFu);
+        Layer(*t, "Y", {}, 1.0f);
+        if (span)
+            BakeOver(*t, {}, 3);
+        else
+            Bake(*t);
+        if (span)
+            ExpectValues(XAt(*t, {0.5, 1.5, 2.0, 2.25, 2.999}), {5, 5, 0, 2.5, 9.99});
+        else
+            ExpectValues(XAt(*t, {0.5, 1.5, 2.0}), {5, 10, 10});
+    }
+    // A warp keyed over 1 s at speed 1 that keeps its slope, over X keyed 0 to 20 over 2 s: 15 at
+    // 1.5 s in a take of 2 s.
+    Warp warp({{0, 0}, {1, 1}});
+    warp.get()->FCurveGet()->SetPostExtrapolation(KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
+    warp.get()->FCurveGet()->SetPostExtrapolationCount(0xFFFFFFFFu);
+    NodePtr t = Translation({{0, 0}, {2, 20}});
+    BakeOver(*t, {warp.get()}, 2);
+    ExpectValues(XAt(*t, {0.5, 1.5, 2.0}), {5, 15, 20});
+}
+
+TEST(KFCurveNodeBake, UnderTheWarpsThatReadItItPlaysTheTakeAtEveryFrame) {
+    // X keyed 0, 10, -5 at 0, 0.7, 1.5 s under a warp of its own running at 0.7, read through warps
+    // that stay: the whole transform's, starting late and running at 1.3. Baked in its own time
+    // with those readers given, X plays through them at every frame of the take what it played
+    // before, and between the frames within a thousandth of its span.
+    Warp own({{0, 0}, {3, 2.1f}}), reader({{0.2, 0}, {2.5, 2.99f}});
+    NodePtr t = Translation({{0, 0}, {0.7, 10}, {1.5, -5}});
+    KFCurveNode* x = t->Get(0);
+    Keys(C(t, 0), {}, kLinear);
+    x->TimeWarpSet(own.get());
+    NodePtr reference(KFCurveNodeCopyWhole(*x));
+    KFCurveNode* readers[1] = {reader.get()};
+    KFCurveBakeSpan span;
+    span.mStart = KTime(0);
+    span.mStop = Sec(2.5);
+    span.mReaders = readers;
+    span.mReaderCount = 1;
+    ASSERT_TRUE(KFCurveNodeBake(x, nullptr, 0, kPeriod, &span));
+    EXPECT_EQ(nullptr, x->TimeWarpGet());
+    const auto through = [&](KFCurveNode& node, double s) {
+        std::vector<double> v(2, 0.0);
+        node.GeneralEvaluate(v.data(), KFCurveNodeWarpTime(reader.get(), Sec(s)), nullptr, false);
+        return v[0];
+    };
+    for (int frame = 0; frame <= 75; ++frame)
+        EXPECT_NEAR(through(*x, frame / 30.0), through(*reference, frame / 30.0), 1e-4) << frame;
+    for (double s = 0.01; s < 2.5; s += 0.0137) EXPECT_NEAR(through(*x, s), through(*reference, s), 0.015) << s;
+}
+
+// The takes of generatedtakes, baked as the reader bakes them: between its samples and past its
+// keys, within the take's span, the baked vector plays the take. Most within a thousandth of the
+// take's size, every one within a fortieth, and never far outside what the take spans between two
+// of its samples (where it turns fast right by a key of its, a cubic through the samples nearest
+// may still miss its turn by a little).
+TEST(KFCurveNodeBake, GeneratedTakesPlayTheTakeBetweenTheirSamplesAndPastTheirKeys) {
+    constexpr unsigned kTakes = 200;
+    unsigned close = 0;
+    for (unsigned seed = 0; seed < kTakes; ++seed) {
+        generatedtakes::Take take = generatedtakes::MakeTake(seed);
+        NodePtr reference(KFCurveNodeCopyWhole(*take.mVector));
+        KFCurveNode* above[1] = {take.mAbove};
+        KFCurveBakeSpan span;
+        span.mStart = KTime(0);
+        span.mStop = generatedtakes::At(take.mSeconds);
+        KFCurveNodeBake(take.mVector.get(), above, take.mAbove ? 1 : 0, kPeriod, &span);
+        ASSERT_TRUE(Plain(*take.mVector)) << seed;
+        std::vector<double> keys;
+        for (int c = 0; c < 3; ++c)
+            for (KTime k : Times(C(*take.mVector, c))) keys.push_back(k.GetSecondDouble());
+        const generatedtakes::Measure m = generatedtakes::Compare(
+            [&](double s) {
+                std::vector<double> v(8, 0.0);
+                take.mVector->GeneralEvaluate(v.data(), generatedtakes::At(s), nullptr, false);
+                v.resize(3);
+                return v;
+            },
+            [&](double s) { return generatedtakes::TakeAt(take, *reference, s); }, keys, take.mSeconds);
+        close += m.mError <= 1e-3;
+        EXPECT_LE(m.mError, 0.025) << "take " << seed;
+        EXPECT_LE(m.mOutside, 0.01) << "take " << seed;
+    }
+    EXPECT_GE(close, kTakes * 95 / 100);
 }
 
 }  // namespace
