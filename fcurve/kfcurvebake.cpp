@@ -701,11 +701,8 @@ struct Stencil {
 // The weights of the derivative at x[k] of the polynomial through N nodes: those of the Lagrange
 // bases' derivatives, which sum to zero, so that they apply to the differences y[j] - y[k] without
 // cancelling large values.
-template <int N>
-void LagrangeWeights(const double* x, int k, double* w) {
-    double toK[N];
-#pragma GCC unroll 5
-    for (int i = 0; i < N; ++i) toK[i] = x[k] - x[i];
+template <int N, int K>
+void LagrangeWeights(const double* x, double* w) {
 #pragma GCC unroll 5
     for (int j = 0; j < N; ++j) {
         double above = 1.0, below = 1.0;
@@ -713,9 +710,27 @@ void LagrangeWeights(const double* x, int k, double* w) {
         for (int i = 0; i < N; ++i) {
             if (i == j) continue;
             below *= x[j] - x[i];
-            above *= i == k ? 1.0 : toK[i];
+            if (i != K) above *= x[K] - x[i];
         }
-        w[j] = j == k ? 0.0 : above / below;
+        w[j] = j == K ? 0.0 : above / below;
+    }
+}
+
+template <int N>
+void LagrangeWeights(const double* x, int k, double* w) {
+    switch (k) {
+        case 0:
+            return LagrangeWeights<N, 0>(x, w);
+        case 1:
+            return LagrangeWeights<N, 1>(x, w);
+        case 2:
+            return LagrangeWeights<N, 2>(x, w);
+        case 3:
+            if constexpr (N > 3) return LagrangeWeights<N, 3>(x, w);
+            break;
+        default:
+            if constexpr (N > 4) return LagrangeWeights<N, 4>(x, w);
+            break;
     }
 }
 
@@ -761,13 +776,16 @@ Stencil MakeStencil(const kLongLong* ticks, const double* x, int count, int k) {
 // Whether a cubic stretch from v0 to v1 over length with slopes m0 and m1 that follow its chord
 // runs one way; if not, the slopes are cut (keeping their ratio) until it does, so that it stays
 // between its ends as the take does there.
-void KeepOneWay(double v0, double v1, double length, double& m0, double& m1) {
-    const double chord = (v1 - v0) / length;
-    if (chord == 0.0 || m0 * chord < 0.0 || m1 * chord < 0.0) return;
+inline void KeepOneWay(double v0, double v1, double length, double& m0, double& m1) {
+    const double rise = v1 - v0;
+    // Slopes that together rise no more than three chords run one way, or turn against the chord
+    // (the take turns there): most stretches.
+    if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise)) return;
+    if (rise == 0.0 || m0 * rise < 0.0 || m1 * rise < 0.0) return;
+    const double chord = rise / length;
     const double a = m0 / chord, b = m1 / chord;
     // The cubic runs one way inside the triangle a + b <= 3, or where its derivative's
     // minimum stays at or above zero.
-    if (a + b <= 3.0) return;
     if (a + b - 2.0 > 0.0 && a - (2.0 * a + b - 3.0) * (2.0 * a + b - 3.0) / (3.0 * (a + b - 2.0)) >= 0.0) return;
     const double cut = 3.0 / std::sqrt(a * a + b * b);
     m0 *= cut;
@@ -937,6 +955,10 @@ void BakedKeys::FindSlopes() {
                     case 4:
                         slope = w[0] * (v[0] - at[c]) + w[1] * (v[stride] - at[c]) + w[2] * (v[2 * stride] - at[c]) +
                                 w[3] * (v[3 * stride] - at[c]);
+                        break;
+                    case 5:
+                        slope = w[0] * (v[0] - at[c]) + w[1] * (v[stride] - at[c]) + w[3] * (v[3 * stride] - at[c]) +
+                                w[4] * (v[4 * stride] - at[c]);
                         break;
                     default:
                         slope = 0.0;
