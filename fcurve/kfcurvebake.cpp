@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -23,7 +22,7 @@ namespace {
 // Ten million samples: over three days at 30 a second.
 constexpr kULongLong kMaxGridSamples = 10000000;
 // A span between two keys of a time warp is searched in parts of a period or so, at least four (a
-// cubic span may turn back) and at most this many.
+// cubic span may turn back) and at most this many (see WarpParts).
 constexpr kULongLong kMinPartsPerSpan = 4, kMaxPartsPerSpan = 4096;
 // A microsecond: samples closer than this are one, and a jump is held up to this before it.
 constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
@@ -48,10 +47,6 @@ enum : unsigned char {
 struct Mark {
     KTime mTime;
     unsigned char mFlags;
-};
-
-struct NodeDestroyer {
-    void operator()(KFCurveNode* node) const { node->Destroy(); }
 };
 
 // A time warp read at many times: straight from its curve when it is one curve alone.

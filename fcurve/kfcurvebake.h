@@ -34,19 +34,20 @@ struct KFCurveBakeSpan {
 // where a key of the node's curves or layers, or of a time warp between the outermost and them,
 // falls (their repeats in extrapolation cycles too; found through the warps above it, which may
 // run back or hold), so that the baked curves pass through the values there. Samples closer than a
-// microsecond are one: where the take may jump, else the one at an end of the span, else the one
-// on the grid, else the first. A period that is not positive, or a span of more than ten million
+// microsecond are one: the one at an end of the span, else the one on the grid, else where the take
+// may jump, else the first. A period that is not positive, or a span of more than ten million
 // periods, samples those times alone.
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each
-// side of it, read off the samples (and, on a short stretch, a few more evaluations) between the
-// keys of the take around it, so that a key where the take turns sharply has two; a stretch whose
-// curve would leave the values the take spans there, where the take runs one way, is kept to them.
-// A key followed by one of its value (within a float's rounding) whose slopes hold is flat, and the
-// next takes its value: the curve holds between them. Where the take jumps, the curve jumps at the same time: the value
-// before up to it (a constant key a microsecond before, or the held key before), the value after
-// from it. A node whose animation holds no key is constant: its curves keep no key and take that
-// value as their default.
+// side of it, read off the samples (and, on a short stretch or one the take turns fast through, a
+// few more evaluations) between the keys of the take around it, so that a key where the take turns
+// sharply has two; a stretch whose curve would leave the values the take spans there, where the
+// take runs one way, is kept to them. A key followed by one of its value (within a float's
+// rounding) whose slopes hold is flat, and the next takes its value: the curve holds between them.
+// Where the take jumps, the curve jumps at the same time: the value before up to it (a constant key
+// a microsecond before, or the held key before), the value after from it. A node whose animation
+// holds no key is constant: its curves keep no key and take that value as their default. The
+// curves hold before their first key and after their last.
 //
 // Afterwards the node has no layer, and neither it nor anything below it a time warp. Answers
 // false, changing nothing, for a node that no layer and no time warp reach (or a null one).
