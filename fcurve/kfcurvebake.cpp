@@ -42,6 +42,10 @@ enum : unsigned char {
     kAtEnd = 2,    // the span's start or end
     kAtKey = 4,    // a key is reached: the take may turn
     kMayStep = 8,  // the take may jump: a constant key ends, or a repeated cycle starts again
+    // The curve holds before the key (its first, before which it holds) or after it (its last, or a
+    // constant one): the sample goes on that side of the key, where the value is the key's own.
+    kFlatBefore = 16,
+    kFlatAfter = 32,
 };
 
 struct Mark {
@@ -173,6 +177,13 @@ unsigned char KeyFlags(const KFCurve& curve, int k, bool repeats) {
             flags |= kMayStep;
     }
     if (repeats && (k == 0 || k == curve.KeyGetCount() - 1)) flags |= kMayStep;
+    const auto holds = [](int extrapolation, unsigned int count) {
+        return extrapolation == KFCURVE_EXTRAPOLATION_CONSTANT || count == 0;
+    };
+    if (k == 0 && holds(curve.GetPreExtrapolation(), curve.GetPreExtrapolationCount())) flags |= kFlatBefore;
+    if ((k == curve.KeyGetCount() - 1 && holds(curve.GetPostExtrapolation(), curve.GetPostExtrapolationCount())) ||
+        (key->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key->GetConstantMode() != KFCURVE_CONSTANT_NEXT))
+        flags |= kFlatAfter;
     return flags;
 }
 
@@ -403,6 +414,22 @@ KTime SolveCrossing(const WarpReader& reader, KTime lo, KTime hi, double fLo, do
     return KTime(b);
 }
 
+// Where a curve holds on one side of target (its first or last key, a constant one), the tick
+// beside the crossing on that side, where the time the evaluation reads under the warp lies on
+// target or that side of it: the sample there takes the key's own value, however the warp's floats
+// step over the key's time.
+KTime SolveOnFlatSide(const WarpReader& reader, KTime lo, KTime hi, double fLo, double fHi, double value,
+                      const Mark& target) {
+    const KTime crossing = SolveCrossing(reader, lo, hi, fLo, fHi, value, target.mTime);
+    if (crossing <= lo) return crossing;
+    const KTime read = reader.Time(crossing);
+    // At the crossing the warp's time lies at or after target when it runs forth, before when back.
+    const bool after = !(read < target.mTime);
+    const bool wantAfter = (target.mFlags & kFlatAfter) != 0;
+    if (after == wantAfter || read == target.mTime) return crossing;
+    return KTime(crossing.Get() - 1);
+}
+
 // The times where the warp, cut into parts, reaches each of targets (ascending), ascending with the
 // targets' flags (repeats where two parts meet merged): each target a part spans solved for, one
 // where the take may jump to the tick. No more than limit times are found: a warp that runs back
@@ -433,6 +460,8 @@ void Preimages(const WarpReader& reader, const std::vector<WarpPoint>& points, c
                 at = a;
             else if (target.mFlags & kMayStep)
                 at = SolveCrossing(reader, a, b, fa, fb, values[i], target.mTime);
+            else if (target.mFlags & (kFlatBefore | kFlatAfter))
+                at = SolveOnFlatSide(reader, a, b, fa, fb, values[i], target);
             else
                 at = Solve(reader, a, b, fa, fb, values[i]);
             out.push_back({at, target.mFlags});
@@ -563,7 +592,7 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
     // an identity warp's floats lies a few nanoseconds off its frame), and no host keeps two keys
     // that close. Where the take may jump the sample keeps looking about it.
     const auto rank = [](unsigned char flags) {
-        return flags & kAtEnd ? 3 : flags & kOnGrid ? 2 : flags & kMayStep ? 1 : 0;
+        return flags & kAtEnd ? 4 : flags & (kFlatBefore | kFlatAfter) ? 3 : flags & kOnGrid ? 2 : flags & kMayStep ? 1 : 0;
     };
     std::size_t kept = 0;
     for (std::size_t i = 1; i < times.size(); ++i) {
