@@ -324,6 +324,12 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         // the host, this key taking the line in.
         if (i > 0 && !kind.mExplicit && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_LINEAR)
             in = kLinear;
+        // A cubic key with written tangents shapes the segment after it up to this one, which ends
+        // with the curve's slope there: a step or a line after it has no slope of its own for that
+        // side, which is written too, where the host's own slope of the carried type would bend the
+        // segment (a baked hold ended by a step would dip). An automatic key keeps the host's own.
+        const bool writtenIn = i > 0 && key.GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC &&
+                               KindOf(*curve.KeyGetPtr(i - 1), kGlobal).mExplicit;
 
         TStatus added;
         TTime time(0.0, TTime::kSeconds);
@@ -338,11 +344,11 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         // An explicit key's two sides are both written (both fixed): unbroken, they stay locked,
         // whatever type the previous key carried into its in-side.
         const bool lock = (!kind.mBroken && (in == out || kind.mExplicit)) || i == 0 || i == n - 1;
-        if (kind.mExplicit) {
+        if (kind.mExplicit || writtenIn) {
             // Unlocked while the two sides are written one by one.
             host.setTangentsLocked(index, false);
             if (weighted) host.setWeightsLocked(index, false);
-            for (int side = 0; side < 2; ++side) {
+            for (int side = 0; side < (kind.mExplicit ? 2 : 1); ++side) {
                 const bool inSide = side == 0;
                 const double d = inSide ? curve.EvaluateLeftDerivative(keyTime, &hint)
                                         : curve.EvaluateRightDerivative(keyTime, &hint);

@@ -108,7 +108,8 @@ TEST_F(CurveTransferTest, TypesFollowTheKeyBeforeAndLocksFollowTheTypes) {
     EXPECT_EQ(host.inTangentType(1), TFnAnimCurve::kTangentFixed);
     EXPECT_TRUE(host.tangentsLocked(2));   // in 1, out 1
     EXPECT_FALSE(host.tangentsLocked(3));  // broken
-    EXPECT_EQ(host.inTangentType(4), TFnAnimCurve::kTangentSmooth);  // carried from the user-break key
+    // Written with the slope the user-break key's segment ends with (not the type it carried).
+    EXPECT_EQ(host.inTangentType(4), TFnAnimCurve::kTangentFixed);
     EXPECT_EQ(host.outTangentType(4), TFnAnimCurve::kTangentStep);
     EXPECT_FALSE(host.tangentsLocked(4));
     // The last key of a smooth kind is clamped.
@@ -142,6 +143,29 @@ TEST_F(CurveTransferTest, AKeyAfterALinearKeyTakesTheLineIn) {
         EXPECT_NEAR(host.evaluate(TTime(s, TTime::kSeconds)), mCurve.Evaluate(time), 1e-6) << s;
     }
     EXPECT_NEAR(host.evaluate(TTime(0.4, TTime::kSeconds)), 2.0, 1e-9);
+}
+
+// A key with written tangents shapes the segment after it up to the next key, whatever that key's
+// own kind: a step or a line after it takes the segment's end slope in, as the Zeq curve does. 2
+// held from 0 s to a step at 0.5 s (a baked hold: a flat user-break key, then a constant key), then
+// from 5 at 1 s falling at 4 a second into a linear key reached at 20 a second, down to 0 at 1.5 s.
+TEST_F(CurveTransferTest, AStepOrALineAfterWrittenTangentsTakesTheirSegmentsEndSlopeIn) {
+    AddUserKey(mCurve, 0.0, 2.0f, true);
+    AddKey(mCurve, 0.5, 2.0f, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD);
+    AddUserKey(mCurve, 1.0, 5.0f);
+    AddKey(mCurve, 1.5, 0.0f, KFCURVE_INTERPOLATION_LINEAR);
+    AddKey(mCurve, 2.0, 1.0f);
+    SetDerivatives(mCurve, 0, 0.0f, 0.0f);
+    SetDerivatives(mCurve, 1, 0.0f, 0.0f);
+    SetDerivatives(mCurve, 2, -4.0f, -4.0f);
+    SetDerivatives(mCurve, 3, -20.0f, 2.0f);
+    ASSERT_TRUE(Transfer("scaleX", mCurve));
+    TFnAnimCurve host = HostCurve("scaleX");
+    for (int i = 0; i <= 100; ++i) {
+        const double s = i * 0.02;
+        EXPECT_NEAR(host.evaluate(TTime(s, TTime::kSeconds)), mCurve.Evaluate(Seconds(s)), 1e-5) << s;
+    }
+    EXPECT_NEAR(host.evaluate(TTime(0.25, TTime::kSeconds)), 2.0, 1e-9);
 }
 
 // ---- Explicit tangents under both unit settings: the host curve evaluates as the Zeq curve does.

@@ -1,0 +1,288 @@
+// Takes made at random (generatedtakes::MakeTake: keys on and off the grid, close pairs, steps,
+// repeating and slope-keeping extrapolation, warps running fast, late, back, holding, jumping or of
+// one key, layers, some cancelling their base) on a null, written by the SDK as a Zeq file and
+// imported into the host at 24, 30 and 60 frames a second. The import bakes the take into plain
+// curves with explicit tangents: the host's translation curves play the take (its own evaluation,
+// unbaked) between the bake's samples and past the keys up to the take's end, hold where it holds
+// and step where it steps.
+#include "importtest_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+#include "fcurve/tests/fcurvenode_test_support.h"
+#include "fcurve/tests/generated_takes.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqtakeinfo.h"
+#include "scene/kzeqtakenode.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using generatedtakes::Take;
+
+namespace {
+
+constexpr unsigned kSeeds = 25;
+
+struct Rate {
+    const char* mName;
+    int mUnit;  // the host's time unit
+};
+void PrintTo(const Rate& rate, std::ostream* out) { *out << rate.mName; }
+const Rate kRates[] = {{"Film24", TTime::kFilm}, {"Ntsc30", TTime::kNTSCFrame}, {"Field60", TTime::kNTSCField}};
+
+// A null "N" whose take "Take 001" over [0, the take's seconds] holds the take's translation (its
+// curves, layer and warps) under "Transform", which carries the warp above; written by the SDK
+// (which writes a warp of X alone, which no file holds there, baked into X).
+void WriteTake(const std::string& path, Take& take) {
+    std::string error;
+    const bool written = importtest::WriteScene(
+        path,
+        [&take](KZeqSdkManager& manager, KZeqScene& scene) {
+            KZeqNode* node = importtest::AddNode(manager, scene.GetRootNode(), "N");
+            KZeqTakeNode* takeNode = node->CreateTakeNode("Take 001");
+            node->SetCurrentTakeNode("Take 001");
+            KFCurveNode* root = takeNode->GetKFCurveNode();
+            root->FindRecursive("Transform")->TimeWarpSet(take.mAbove);
+            KFCurveNode* t = root->FindRecursive("T");
+            KFCurveNode& from = *take.mVector;
+            for (int a = 0; a < 3; ++a) {
+                KFCurve* curve = KFCurveCreate();
+                curve->CopyFrom(*from.Get(a)->FCurveGet());
+                t->Get(a)->FCurveSet(curve, true);
+                t->Get(a)->TimeWarpSet(from.Get(a)->TimeWarpGet());
+            }
+            t->TimeWarpSet(from.TimeWarpGet());
+            if (from.LayerGet()) {
+                KFCurveNode* layer = KFCurveNodeCopyWhole(*from.LayerGet());
+                t->LayerSet(layer, true);
+                layer->ObjectLayerSet(t->ObjectLayerGet());
+            }
+            KZeqTakeInfo info;
+            info.mName = "Take 001";
+            info.mLocalTimeSpan.Set(KTime(0), generatedtakes::At(take.mSeconds));
+            scene.SetTakeInfo(info);
+        },
+        false, &error);
+    ASSERT_TRUE(written) << error;
+}
+
+// What a take holds, for the messages of a failure.
+std::string Kinds(const Take& take) {
+    std::string kinds;
+    if (take.mAbove) kinds += " warp above;";
+    if (take.mVector->TimeWarpGet()) kinds += " warp on the vector;";
+    if (take.mVector->Get(0)->TimeWarpGet()) kinds += " warp on X;";
+    if (take.mVector->LayerGet()) kinds += " layer;";
+    return kinds;
+}
+
+// The host's translation of "N": its curves (their keys' times), or its values where a channel
+// has none.
+class HostTranslation {
+public:
+    HostTranslation() {
+        static const char* const kPlugs[3] = {"N.translateX", "N.translateY", "N.translateZ"};
+        for (int a = 0; a < 3; ++a) {
+            TPlug plug = standin::plug(kPlugs[a]);
+            TStatus status;
+            mCurves[a] = TFnAnimCurve(plug, &status);
+            mAnimated[a] = static_cast<bool>(status);
+            if (!mAnimated[a]) plug.getValue(mStatic[a]);
+            for (unsigned k = 0; mAnimated[a] && k < mCurves[a].numKeys(); ++k)
+                mKeys.push_back(mCurves[a].time(k).as(TTime::kSeconds));
+        }
+    }
+    std::vector<double> At(double seconds) const {
+        std::vector<double> values(3);
+        for (int a = 0; a < 3; ++a)
+            values[static_cast<std::size_t>(a)] =
+                mAnimated[a] ? mCurves[a].evaluate(TTime(seconds, TTime::kSeconds)) : mStatic[a];
+        return values;
+    }
+    double At(double seconds, int axis) const { return At(seconds)[static_cast<std::size_t>(axis)]; }
+    const std::vector<double>& Keys() const { return mKeys; }
+
+private:
+    TFnAnimCurve mCurves[3];
+    bool mAnimated[3] = {false, false, false};
+    double mStatic[3] = {0, 0, 0};
+    std::vector<double> mKeys;
+};
+
+// Whether the import bakes the take: a take of neither layer nor warp comes in as it is, its
+// automatic tangents the host's own smooth ones.
+bool Baked(const Take& take) {
+    return take.mAbove || take.mVector->TimeWarpGet() || take.mVector->Get(0)->TimeWarpGet() || take.mVector->LayerGet();
+}
+
+class GeneratedTakeImportTest : public ImportModeTest, public ::testing::WithParamInterface<Rate> {
+protected:
+    void SetUp() override {
+        ImportModeTest::SetUp();
+        standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, GetParam().mUnit);
+    }
+    // The take written and imported into a new scene; false with a failure said.
+    bool Import(Take& take) {
+        const std::string path = mDirectory + "take.zeq";
+        WriteTake(path, take);
+        if (::testing::Test::HasFatalFailure()) return false;
+        const bool imported = Run("file -f -new") && ImportAtZero(path) && !importtest::HostPath("N").empty();
+        EXPECT_TRUE(imported) << Log();
+        return imported;
+    }
+    using Check = std::function<void(const Take&, KFCurveNode& reference, const HostTranslation&, const std::string&)>;
+    // Each of kSeeds generated takes the import bakes, imported: the check given the take, an
+    // unbaked copy of its translation, the host's and a name for messages.
+    void ForEachBakedTake(const Check& check) {
+        unsigned done = 0;
+        for (unsigned seed = 0; done < kSeeds; ++seed) {
+            Take take = generatedtakes::MakeTake(seed);
+            if (!Baked(take)) continue;
+            ++done;
+            const generatedtakes::NodePtr reference(KFCurveNodeCopyWhole(*take.mVector));
+            if (!Import(take)) return;
+            check(take, *reference, HostTranslation(),
+                  "take " + std::to_string(seed) + " (" + Kinds(take) + ") at " + GetParam().mName);
+        }
+    }
+};
+
+// Where the take holds between two of the host's keys (its values there within a float's rounding
+// of each other), the host holds the same: no dip, however small. The largest distance found, as a
+// part of the value held (at least 1).
+double WorstHold(const HostTranslation& host, const std::function<std::vector<double>(double)>& take,
+                 std::vector<double> keys, double seconds, double* at) {
+    keys.push_back(0), keys.push_back(seconds);
+    std::sort(keys.begin(), keys.end());
+    double worst = 0;
+    for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+        const double a = std::max(keys[i], 0.0), b = std::min(keys[i + 1], seconds);
+        if (b - a < 1e-5) continue;
+        std::vector<std::vector<double>> original, played;
+        for (int k = 0; k <= 16; ++k) {
+            const double t = a + 2.5e-6 + (b - a - 5e-6) * k / 16;
+            original.push_back(take(t));
+            played.push_back(host.At(t));
+        }
+        for (std::size_t c = 0; c < 3; ++c) {
+            double low = HUGE_VAL, high = -HUGE_VAL;
+            for (const auto& v : original) low = std::min(low, v[c]), high = std::max(high, v[c]);
+            const double scale = std::max(1.0, std::fabs(high));
+            if (high - low > 4e-7 * scale) continue;
+            for (std::size_t k = 0; k < played.size(); ++k) {
+                const double d = std::fabs(played[k][c] - original[k][c]) / scale;
+                if (d > worst) worst = d, *at = a + 2.5e-6 + (b - a - 5e-6) * static_cast<double>(k) / 16;
+            }
+        }
+    }
+    return worst;
+}
+
+// Between the bake's samples and past the take's keys, up to its end, the host plays the take:
+// most takes within a thousandth of the take's size, every one within a fortieth, never a
+// hundredth outside what the take spans between two of the host's keys.
+TEST_P(GeneratedTakeImportTest, TheHostPlaysTheTakeBetweenItsFramesAndPastItsKeys) {
+    unsigned close = 0;
+    ForEachBakedTake([&](const Take& take, KFCurveNode& reference, const HostTranslation& host, const std::string& what) {
+        const generatedtakes::Measure m = generatedtakes::Compare(
+            [&](double s) { return host.At(s); },
+            [&](double s) { return generatedtakes::TakeAt(take, reference, s); }, host.Keys(), take.mSeconds);
+        close += m.mError <= 1e-3;
+        EXPECT_LE(m.mError, 0.025) << what << ", size " << m.mSize;
+        EXPECT_LE(m.mOutside, 0.01) << what << ", size " << m.mSize;
+    });
+    EXPECT_GE(close, kSeeds * 19 / 20);
+}
+
+// Where the take holds between two of the host's keys, the host holds its value there, within a
+// float's rounding (a hundred times over): a dip of a few thousandths of the move the take stops
+// on passes the measure above, not this.
+TEST_P(GeneratedTakeImportTest, WhereTheTakeHoldsTheHostHolds) {
+    ForEachBakedTake([&](const Take& take, KFCurveNode& reference, const HostTranslation& host, const std::string& what) {
+        double at = 0;
+        const auto original = [&](double s) { return generatedtakes::TakeAt(take, reference, s); };
+        EXPECT_LE(WorstHold(host, original, host.Keys(), take.mSeconds, &at), 1e-5) << what << ", at " << at << " s";
+    });
+}
+
+// ---- Worked cases.
+
+// A take of its own: a translation whose channels hold no key, in a take of the span.
+Take MadeTake(double seconds) {
+    Take take;
+    take.mSeconds = seconds;
+    take.mVector.reset(nodetest::Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    return take;
+}
+
+// A warp of keys (take seconds, curve seconds, interpolation) above the take's translation.
+void WarpAbove(Take& take, std::initializer_list<std::tuple<double, float, unsigned>> keys) {
+    take.mHolders.emplace_back(nodetest::Leaf("Holder"));
+    KFCurveNode* warp = nodetest::Leaf("W");
+    for (const auto& [at, value, interpolation] : keys)
+        nodetest::Add(*warp->FCurveGet(), at,
+                      nodetest::MakeKey(value, interpolation,
+                                        interpolation == nodetest::kConstant ? KFCURVE_CONSTANT_STANDARD
+                                                                             : KFCURVE_TANGEANT_USER));
+    take.mHolders.back()->TimeWarpSet(warp);
+    take.mAbove = warp;
+}
+
+// X runs 4 a second to 4 at 1 s and on to 8 at 2 s; a layer of X runs back 4 a second from 1 s: X
+// holds 4 from 1 to 2 s, its values there differing in their last bits. The host holds 4 there,
+// between its frames and on them.
+TEST_P(GeneratedTakeImportTest, AHoldThatALayerMakesByCancellingItsBaseHolds) {
+    Take take = MadeTake(3);
+    nodetest::Keys(nodetest::C(*take.mVector, 0), {{0, 0}, {1, 4}, {2, 8}}, nodetest::kLinear);
+    KFCurveNode* layer = KFCurveNodeCreate("T", &KDataTypeLclTranslation, KFCL_ADD, 1);
+    KFCurveNode* x = KFCurveNodeCreate("X", static_cast<KDataType*>(nullptr), KFCL_NOLAYER, 1);
+    x->FCurveSet(KFCurveCreate(), true);
+    nodetest::Keys(*x->FCurveGet(), {{0, 0}, {1, 0}, {2, -4}}, nodetest::kLinear);
+    layer->Add(x);
+    take.mVector->LayerSet(layer, true);
+    ASSERT_TRUE(Import(take));
+    const HostTranslation host;
+    for (double s = 1.0; s <= 2.0; s += 0.0013) EXPECT_NEAR(host.At(s, 0), 4.0, 1e-6) << s << " s";
+    for (double s : {0.5, 2.5}) EXPECT_NEAR(host.At(s, 0), 4.0 * std::min(s, 1.0), 1e-4) << s << " s";
+}
+
+// Where the take steps the host steps at the same time: the value before up to it, the value
+// after from it. A warp holds 0 up to 0.51 s (a constant key off the grid) and jumps to 0.8
+// there, running on at speed 1, over X = t.
+TEST_P(GeneratedTakeImportTest, WhereAWarpStepsOffTheGridTheHostStepsThen) {
+    Take take = MadeTake(2);
+    nodetest::Keys(nodetest::C(*take.mVector, 0), {{0, 0}, {3, 3}}, nodetest::kLinear);
+    WarpAbove(take, {{0, 0.0f, nodetest::kConstant}, {0.51, 0.8f, nodetest::kLinear}, {2, 2.29f, nodetest::kLinear}});
+    ASSERT_TRUE(Import(take));
+    const HostTranslation host;
+    for (double s : {0.0, 0.3, 0.5, 0.5099, 0.509999}) EXPECT_NEAR(host.At(s, 0), 0.0, 1e-4) << s << " s";
+    for (double s : {0.51, 0.510001, 0.5101, 0.515, 0.52, 0.6, 1.0, 1.99})
+        EXPECT_NEAR(host.At(s, 0), 0.8 + (s - 0.51), 1e-4) << s << " s";
+}
+
+// A constant key of X under a warp running at 0.98: X steps from 0 to 1 where the warp reaches
+// 0.5 s, at 0.5 / 0.98 s, between the frames of every rate.
+TEST_P(GeneratedTakeImportTest, WhereAChannelStepsUnderAWarpTheHostStepsThen) {
+    Take take = MadeTake(2);
+    nodetest::Keys(nodetest::C(*take.mVector, 0), {{0, 0}, {0.5, 1}, {2, 1}}, nodetest::kConstant);
+    WarpAbove(take, {{0, 0.0f, nodetest::kLinear}, {2, 1.96f, nodetest::kLinear}});
+    ASSERT_TRUE(Import(take));
+    const HostTranslation host;
+    const double step = 0.5 / 0.98;
+    for (double s : {0.2, 0.5, step - 1e-5}) EXPECT_EQ(host.At(s, 0), 0.0) << s << " s";
+    for (double s : {step + 1e-5, step + 0.01, 0.6, 1.9}) EXPECT_EQ(host.At(s, 0), 1.0) << s << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, GeneratedTakeImportTest, ::testing::ValuesIn(kRates),
+                         [](const ::testing::TestParamInfo<Rate>& info) { return std::string(info.param.mName); });
+
+}  // namespace
