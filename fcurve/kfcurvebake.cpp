@@ -586,13 +586,18 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
     times.erase(std::upper_bound(times.begin(), times.end(), stop, [](KTime t, Mark m) { return t < m.mTime; }),
                 times.end());
 
-    // Times closer than kSameSample are one sample (the one at an end of the span, else the one on
-    // the grid, else where the take may jump, else the first), which is all they are: a time found
+    // Times closer than kSameSample are one sample (the one at an end of the span, else a key its
+    // curve holds beside, else the one on the grid, else where the take may jump, else the first),
+    // which is all they are: a time found
     // through a warp beside another lies within the floats of the warp of it (a jump found through
     // an identity warp's floats lies a few nanoseconds off its frame), and no host keeps two keys
     // that close. Where the take may jump the sample keeps looking about it.
     const auto rank = [](unsigned char flags) {
-        return flags & kAtEnd ? 4 : flags & (kFlatBefore | kFlatAfter) ? 3 : flags & kOnGrid ? 2 : flags & kMayStep ? 1 : 0;
+        return flags & kAtEnd                                           ? 4
+               : (flags & (kFlatBefore | kFlatAfter)) && !(flags & kMayStep) ? 3
+               : flags & kOnGrid                                         ? 2
+               : flags & kMayStep                                        ? 1
+                                                                         : 0;
     };
     std::size_t kept = 0;
     for (std::size_t i = 1; i < times.size(); ++i) {
@@ -660,13 +665,15 @@ bool ThreeAngles(const KFCurveNode& node) {
 }
 
 // Where the node is evaluated: its samples (the keys), points inside a short stretch (to read its
-// slopes) and, half a microsecond about a sample where the take may jump, the values it leaves and
-// takes: it may jump on either side of the sample (a repeated cycle may start again on either side
-// of its first key, a warp reach a key over many ticks or its floats move it off a frame).
+// slopes) and, just under a microsecond about a sample where the take may jump, the values it
+// leaves and takes: it may jump anywhere a sample stands for (a repeated cycle may start again on
+// either side of its first key, a warp reach a key over many ticks or its floats move it off a
+// frame, a key beside it have been kept for it).
 enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter };
 
-// How far about a sample where the take may jump the values on each side are read.
-constexpr KTime kAboutJump(kSameSample.Get() / 2);
+// How far about a sample where the take may jump the values on each side are read: short of the
+// samples beside it.
+constexpr KTime kAboutJump(kSameSample.Get() - 1);
 struct Point {
     KTime mTime;
     PointKind mKind;
@@ -910,7 +917,7 @@ void BakedKeys::FindJumps() {
             const double at = At(p, c);
             const double left = before ? At(p - 1, c) : at;
             // The value after the jump: at the sample, unless the take jumps just after it (a
-            // value at the sample alone, no wider than the half microsecond after it, is left out).
+            // value at the sample alone, between two jumps, is left out).
             const double right = after && std::fabs(At(p + 1, c) - at) > mTolerance[c] ? At(p + 1, c) : at;
             const bool step = std::fabs(right - left) > mTolerance[c];
             mJumpBefore.push_back(step ? left : at);
