@@ -241,17 +241,34 @@ private:
                 return;
             }
         }
+        // A key holds the next one's incoming side: its auto parameter while the next stays auto
+        // for older readers, its slope where they get the next with explicit slopes.
+        if (mVersion5 && IsCubicAuto(i + 1))
+            nextLeft = IsFlatAuto(i + 1) ? key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE)
+                                         : mCurve.KeyGetLeftDerivative(i + 1);
         Pair(record, key, tangent, right, nextLeft);
     }
 
-    // A flat auto key for readers of older files: 'd' and the next key's
-    // incoming slope before a user key, else 'a'. False for a key with slopes.
+    bool IsCubicAuto(int i) const {
+        const KFCurveKey* key = i < mCurve.KeyGetCount() ? mCurve.KeyGetPtr(i) : nullptr;
+        return key && IsCubic(key) && IsAutoMode(key->GetTangeantMode());
+    }
+
+    // An auto key whose parameters are both 0, which older readers get as auto (the others with
+    // explicit slopes).
+    bool IsFlatAuto(int i) const {
+        return mCurve.KeyGetPtr(i)->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
+               (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
+    }
+
+    // A flat auto key for readers of older files: 'd' and the next key's incoming slope before a
+    // key they get with explicit slopes, else 'a'. False for a key with slopes.
     bool AddFlatAutoForOlderReaders(KZeqRecordWriter& record, int i, const KFCurveKey* key) {
-        const bool flat = key->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE) == 0.0f &&
-                          (i == 0 || mCurve.KeyGetPtr(i - 1)->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE) == 0.0f);
-        if (!flat) return false;
+        if (!IsFlatAuto(i)) return false;
         const KFCurveKey* next = i + 1 < mCurve.KeyGetCount() ? mCurve.KeyGetPtr(i + 1) : nullptr;
-        if (next && IsCubic(next) && (next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0) {
+        const bool explicitNext = next && IsCubic(next) &&
+                                  ((next->GetTangeantMode() & KFCURVE_TANGEANT_USER) != 0 || !IsFlatAuto(i + 1));
+        if (explicitNext) {
             const unsigned int weights = key->GetTangeantWeightMode();
             Begin(record, static_cast<KeyShape>(kOne + WeightCount(weights)), key);
             record.Char(2, 'U');

@@ -230,13 +230,15 @@ inline Take MakeTake(unsigned seed) {
 
 // The take's values (X, Y, Z) at a time of the take: through the warp above, then the vector's
 // evaluation.
-inline std::vector<double> TakeAt(const Take& take, KFCurveNode& vector, double seconds) {
-    KTime t = At(seconds);
+inline std::vector<double> TakeAt(const Take& take, KFCurveNode& vector, KTime t) {
     if (take.mAbove) t = KFCurveNodeWarpTime(take.mAbove, t);
     std::vector<double> values(8, 0.0);
     vector.GeneralEvaluate(values.data(), t, nullptr, false);
     values.resize(3);
     return values;
+}
+inline std::vector<double> TakeAt(const Take& take, KFCurveNode& vector, double seconds) {
+    return TakeAt(take, vector, At(seconds));
 }
 
 // How a baked channel plays the take: the largest error between its keys where the take runs

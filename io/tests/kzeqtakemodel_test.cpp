@@ -83,21 +83,9 @@ class TakeModelFiles {
 protected:
     // The file's scene read with the bake as asked; null with a failure.
     KZeqScene* Read(const std::string& path, bool bake) {
-        KZeqImporter importer(mManager);
-        auto* options =
-            importer.Initialize(path.c_str()) ? static_cast<KStreamOptionsZeq*>(importer.GetImportOptions()) : nullptr;
-        if (!options) {
-            ADD_FAILURE() << "no options for " << path;
-            return nullptr;
-        }
-        options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, bake);
-        KZeqScene* scene = mManager.CreateKZeqScene();
-        const bool read = importer.Import(*scene, options);
-        importer.ReleaseImportOptions(options);
-        if (!read) {
-            ADD_FAILURE() << "not read: " << importer.GetLastErrorString();
-            return nullptr;
-        }
+        std::string error;
+        KZeqScene* scene = ReadZeqFileMerging(mManager, path, bake, &error);
+        if (!scene) ADD_FAILURE() << "not read: " << path << ": " << error;
         return scene;
     }
 

@@ -69,6 +69,24 @@ KZeqScene* ReadZeqFile(KZeqSdkManager& manager, const std::string& path, const c
     return nullptr;
 }
 
+KZeqScene* ReadZeqFileMerging(KZeqSdkManager& manager, const std::string& path, bool merge, std::string* error) {
+    KZeqImporter importer(manager);
+    auto* options =
+        importer.Initialize(path.c_str()) ? static_cast<KStreamOptionsZeq*>(importer.GetImportOptions()) : nullptr;
+    if (!options) {
+        if (error) *error = importer.GetLastErrorString();
+        return nullptr;
+    }
+    options->SetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP, merge);
+    KZeqScene* scene = manager.CreateKZeqScene();
+    const bool read = importer.Import(*scene, options);
+    importer.ReleaseImportOptions(options);
+    if (read) return scene;
+    if (error) *error = importer.GetLastErrorString();
+    manager.DestroyKZeqScene(scene, true);
+    return nullptr;
+}
+
 // Copies the current block of one field file into another, value by value.
 static void CopyBlock(KZeq& from, KZeq& to) {
     for (int i = 0; i < from.FieldGetBlockFieldCount(); ++i) {
