@@ -586,18 +586,14 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
     times.erase(std::upper_bound(times.begin(), times.end(), stop, [](KTime t, Mark m) { return t < m.mTime; }),
                 times.end());
 
-    // Times closer than kSameSample are one sample (the one at an end of the span, else a key its
-    // curve holds beside, else the one on the grid, else where the take may jump, else the first),
+    // Times closer than kSameSample are one sample (the one at an end of the span, else the one on
+    // the grid, else where the take may jump, else a key its curve holds beside, else the first),
     // which is all they are: a time found
     // through a warp beside another lies within the floats of the warp of it (a jump found through
     // an identity warp's floats lies a few nanoseconds off its frame), and no host keeps two keys
     // that close. Where the take may jump the sample keeps looking about it.
     const auto rank = [](unsigned char flags) {
-        return flags & kAtEnd                                           ? 4
-               : (flags & (kFlatBefore | kFlatAfter)) && !(flags & kMayStep) ? 3
-               : flags & kOnGrid                                         ? 2
-               : flags & kMayStep                                        ? 1
-                                                                         : 0;
+        return flags & kAtEnd ? 4 : flags & kOnGrid ? 3 : flags & kMayStep ? 2 : flags & (kFlatBefore | kFlatAfter) ? 1 : 0;
     };
     std::size_t kept = 0;
     for (std::size_t i = 1; i < times.size(); ++i) {
@@ -847,9 +843,12 @@ private:
         const int jump = mJump.data()[i];
         return jump < 0 ? At(mSampleAt.data()[i], c) : mJumpAfter.data()[static_cast<std::size_t>(jump) * mStride + c];
     }
-    bool Jumps(std::size_t i, std::size_t c) const {
+    // How the take jumps at sample i in channel c: not, at the sample (from the value before it), or
+    // just after it (the sample playing the value before).
+    enum : char { kNoJump, kJumpsAt, kJumpsAfter };
+    char Jumps(std::size_t i, std::size_t c) const {
         const int jump = mJump.data()[i];
-        return jump >= 0 && mJumpSteps.data()[static_cast<std::size_t>(jump) * mStride + c] != 0;
+        return jump < 0 ? static_cast<char>(kNoJump) : mJumpSteps.data()[static_cast<std::size_t>(jump) * mStride + c];
     }
     void FindJumps();
     void FindSlopes();
@@ -916,13 +915,20 @@ void BakedKeys::FindJumps() {
         for (std::size_t c = 0; c < mStride; ++c) {
             const double at = At(p, c);
             const double left = before ? At(p - 1, c) : at;
-            // The value after the jump: at the sample, unless the take jumps just after it (a
-            // value at the sample alone, between two jumps, is left out).
-            const double right = after && std::fabs(At(p + 1, c) - at) > mTolerance[c] ? At(p + 1, c) : at;
+            // The value after the jump: at the sample, unless the take jumps just after it, the
+            // sample still playing the value before (a repeated cycle starting again after its last
+            // key, a warp reaching a key a few ticks after a frame): the jump then follows the sample.
+            // A value at the sample alone, between two jumps, is left out.
+            const bool later = after && std::fabs(At(p + 1, c) - at) > mTolerance[c];
+            const double right = later ? At(p + 1, c) : at;
             const bool step = std::fabs(right - left) > mTolerance[c];
             mJumpBefore.push_back(step ? left : at);
             mJumpAfter.push_back(step ? right : at);
-            mJumpSteps.push_back(step);
+            // Where both sides move, the jump is on the side that moves most (the take runs on
+            // over the microsecond looked across).
+            mJumpSteps.push_back(static_cast<char>(!step                                          ? kNoJump
+                                                   : later && std::fabs(right - at) > std::fabs(at - left) ? kJumpsAfter
+                                                                                                      : kJumpsAt));
             jumps = jumps || step;
         }
         if (jumps) {
@@ -1080,9 +1086,16 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
     float value = static_cast<float>(After(0, c));
     for (std::size_t i = 0; i + 1 < n; ++i) {
         const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
-        const KTime t0 = samples[i].mTime, t1 = samples[i + 1].mTime;
+        KTime t0 = samples[i].mTime;
+        const KTime t1 = samples[i + 1].mTime;
+        double length = x[q] - x[p];
+        if (Jumps(i, c) == kJumpsAfter) {
+            // The sample holds the value before; the jump follows it, short of the next sample.
+            key(hold, t0, static_cast<float>(Before(i, c)), 0.0f, 0.0f);
+            t0 = KTime(t0.Get() + kAboutJump.Get());
+            length -= kAboutJump.GetSecondDouble();
+        }
         const double v0 = value, v1 = Before(i + 1, c);
-        const double length = x[q] - x[p];
         double m0 = rightSlope[i * stride], m1 = leftSlope[(i + 1) * stride];
         bool held = std::fabs(v1 - v0) <= tolerance && std::fabs(m0) * length <= tolerance &&
                     std::fabs(m1) * length <= tolerance;
@@ -1102,7 +1115,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             }
         }
         const float next = static_cast<float>(After(i + 1, c));
-        if (Jumps(i + 1, c)) {
+        if (Jumps(i + 1, c) == kJumpsAt) {
             // The value before up to the jump, the value after from it.
             const KTime held0(t1.Get() - kSameSample.Get());
             if (held || !(t0 < held0)) {
@@ -1117,6 +1130,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             // Holds still between them whatever the slopes around: the keys share one value and the
             // stretch is flat (cubic, so that a host given it pairs its ends with their neighbours').
             key(cubic, t0, value, 0.0f, 0.0f);
+            if (Jumps(i + 1, c) == kJumpsAfter) value = next;
         } else {
             if (!turns) KeepOneWay(v0, v1, length, m0, m1);
             key(cubic, t0, value, static_cast<float>(m0), static_cast<float>(m1));

@@ -34,8 +34,8 @@ struct KFCurveBakeSpan {
 // where a key of the node's curves or layers, or of a time warp between the outermost and them,
 // falls (their repeats in extrapolation cycles too; found through the warps above it, which may
 // run back or hold), so that the baked curves pass through the values there. Samples closer than a
-// microsecond are one: the one at an end of the span, else a key its curve holds beside (sampled on
-// that side of it), else the one on the grid, else where the take may jump, else the first. A period that is not positive, or a span of more than ten million
+// microsecond are one: the one at an end of the span, else the one on the grid, else where the take
+// may jump, else a key its curve holds beside (sampled on that side of it), else the first. A period that is not positive, or a span of more than ten million
 // periods, samples those times alone.
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each

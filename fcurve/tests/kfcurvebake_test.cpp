@@ -356,6 +356,28 @@ TEST(KFCurveNodeBake, WhereTheTakeJumpsTheCurveJumpsThen) {
     }
 }
 
+TEST(KFCurveNodeBake, WhereTheTakeJumpsJustAfterAFrameTheFrameKeepsTheValueBefore) {
+    // X runs from 0 at 0.0356 s to 10 at 1 s, repeating, under a warp that changes nothing or runs a
+    // float's width slow: at the frame of 1 s the take still plays 10 (the cycle starts again just
+    // after it, a few ticks later through the slow warp), and so does the baked curve, which jumps
+    // to the cycle's start right after.
+    for (const float end : {2.5f, 2.4999999f}) {
+        SCOPED_TRACE(end);
+        Warp warp({{0, 0}, {2.5, end}});
+        NodePtr t = Translation({{0.0356, 0}, {1, 10}});
+        C(t, 0).SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        C(t, 0).SetPostExtrapolationCount(0xFFFFFFFFu);
+        NodePtr reference(KFCurveNodeCopyWhole(*t));
+        BakeOver(*t, {warp.get()}, 2);
+        for (const double s : {0.9, 1.0, 1.00001, 1.1}) {
+            std::vector<double> take(4, 0.0);
+            reference->GeneralEvaluate(take.data(), KFCurveNodeWarpTime(warp.get(), Sec(s)), nullptr, false);
+            EXPECT_NEAR(C(t, 0).Evaluate(Sec(s)), take[0], 1e-3) << s;
+        }
+        EXPECT_NEAR(C(t, 0).Evaluate(Sec(1.0)), 10.0, 1e-4);
+    }
+}
+
 TEST(KFCurveNodeBake, AHoldThatALayerMakesByCancellingItsBaseHolds) {
     // X runs 4 a second to 4 at 1 s and on to 8 at 2 s; a layer of X runs back 4 a second from 1 s:
     // X holds 4 from 1 to 2 s, its values there differing in their last bits. The baked keys there
