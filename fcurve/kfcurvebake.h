@@ -19,6 +19,9 @@ struct KFCurveBakeSpan {
     // at the take's frames through them.
     KFCurveNode* const* mReaders = nullptr;
     int mReaderCount = 0;
+    // Set (never cleared) when what the take plays within its span asks for more samples than a
+    // bake takes: the node is then baked over its keys alone.
+    bool* mCut = nullptr;
 };
 
 // Bakes a curve node's animation layers and time warps into its base curves, so that the node
@@ -29,14 +32,19 @@ struct KFCurveBakeSpan {
 //
 // The samples lie on whole periods of the take's time (0, period, 2 x period, ...) within the span
 // the animation covers (the outermost time warp's keys when one reaches the node, else the keys of
-// the node's curves, of its layers and of the time warps below it; widened to span's take span).
+// the node's curves, of its layers and of the time warps below it), widened to span's take span as
+// far as the take may still change there (a curve cycling or keeping its slope, as many spans as its
+// count says, endless by default; a warp moving, and, keeping its slope, still reading times where
+// the curves below it change): past that it holds, and a held tail is one sample.
 // Besides the grid there is a sample at the span's start and end, and at every time of the take
 // where a key of the node's curves or layers, or of a time warp between the outermost and them,
-// falls (their repeats in extrapolation cycles too; found through the warps above it, which may
-// run back or hold), so that the baked curves pass through the values there. Samples closer than a
-// microsecond are one: the one at an end of the span, else the one on the grid, else where the take
-// may jump, else a key its curve holds beside (sampled on that side of it), else the first. A period that is not positive, or a span of more than ten million
-// periods, samples those times alone.
+// falls (their images in extrapolation cycles too, however many cycles there are, and where the
+// cycles or a kept slope end; found through the warps above it, which may run back or hold), so
+// that the baked curves pass through the values there. Samples closer than a microsecond are one:
+// the one at an end of the span, else the one on the grid, else where the take may jump, else a key
+// its curve holds beside (sampled on that side of it), else the first; where two keys meet so, the
+// take may jump there. A period that is not positive, or a span of more than ten million periods,
+// samples those times alone; a take's span that would ask for more is left to the keys (mCut).
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each
 // side of it, read off the samples (and, on a short stretch or one the take turns fast through, a

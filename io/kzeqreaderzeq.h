@@ -415,6 +415,9 @@ private:
     bool mBefore6 = false;
     // A take file read during this read was damaged (mError says so).
     bool mDamagedTakeFile = false;
+    // Objects of the take being read whose bake was left to their keys (the first one named).
+    int mCutBakes = 0;
+    KString mFirstCutBake;
     // Why the file refused a "Summary" written back while its options were read: said in the
     // next read's message, once.
     KString mWriteBackRefusal;

@@ -174,6 +174,7 @@ bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo
         ++counter;
     };
     mImporter.ProgressUpdate(nullptr, message.Buffer(), "", 0.0f);
+    mCutBakes = 0;
     if (KZeqThumbnail* thumbnail = ZeqReadThumbnail(file, mManager)) take->SetTakeThumbnail(thumbnail);
     KZeqEntity* entity = scene.GetEntity();
     const KString switcher = ZeqSwitcherTakeName([this](const char* name) { return FindIndexedNode(name) != nullptr; });
@@ -200,6 +201,12 @@ bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo
             file.FieldReadEnd();
         }
     }
+    if (mCutBakes > 0)
+        AddMessageLine(KString("Take \"") + take->mImportName + "\": " + mFirstCutBake +
+                       (mCutBakes > 1 ? KString(" and ") + KString(mCutBakes - 1) + " more" : KString()) +
+                       " play more within the take's span than a bake takes (over ten million samples: a curve or "
+                       "a time warp cycling or keeping its slope past its keys); their layers and time warps are "
+                       "baked over their keys alone.");
     return true;
 }
 
@@ -221,9 +228,11 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
         // Files before version 6 keep a material's shininess keys a hundred times larger.
         if (kind == 'A' && mBefore6)
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
-        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP))
+        if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP) &&
             ZeqMergeTakeTree(node->GetKFCurveNode(), kind == 'M' || kind == 'S' ? &static_cast<KZeqNode&>(object) : nullptr,
-                             &take.mLocalTimeSpan);
+                             &take.mLocalTimeSpan) &&
+            mCutBakes++ == 0)
+            mFirstCutBake = object.GetName();
         if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
         file.FieldReadBlockEnd();
     }
@@ -335,14 +344,17 @@ void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inheri
     MergeBelow(node, above, KFCurveBakeSpan());
 }
 
-void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take) {
-    if (!tree) return;
+bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take) {
+    if (!tree) return false;
     if (model) SayRotationOrder(tree, *model);
     std::vector<KFCurveNode*> above;
     // Within the take its animation plays past its keys too; a take without a span has its keys'.
     KFCurveBakeSpan span;
+    bool cut = false;
+    span.mCut = &cut;
     if (take && take->GetStart() < take->GetStop()) span.mStart = take->GetStart(), span.mStop = take->GetStop();
     MergeBelow(tree, above, span);
+    return cut;
 }
 
 void KZeqReaderZeq::MergeTimeWarpWithLayer(KFCurveNode* node, KFCurveNode* warp) {

@@ -105,8 +105,10 @@ int ZeqCountNodesBelow(const KZeqNode& top);
 // A take's curve-node tree baked as the reader's "merge layers and time warps" option bakes it:
 // layers and time warps into plain curves, a model's rotation curves in its rotation order (model
 // null: in the order the tree holds), over the take's span (its local time; none or an empty one:
-// the keys' alone). The writers bake what no file holds with it.
-void ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take = nullptr);
+// the keys' alone). The writers bake what no file holds with it. True when a node's animation
+// plays more within the take's span than a bake takes (KFCurveBakeSpan::mCut): that node is baked
+// over its keys alone.
+bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take = nullptr);
 
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.

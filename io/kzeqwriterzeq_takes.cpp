@@ -82,20 +82,23 @@ bool HoldsSharedAxisWarp(const KFCurveNode& node) {
 // Bakes the warps that a vector's axis channels hold together, each channel in its vector's time
 // under the warps that read it (above, outermost first; the tree's, then its vector's own), which
 // stay: take, the take's span. A layer is read at its base's time, each of a chain alike.
-void BakeSharedAxisWarps(KFCurveNode& node, std::vector<KFCurveNode*>& above, const KTimeSpan& take, bool layers) {
+// cut: set where a channel plays more within the take than a bake takes (baked over its keys).
+void BakeSharedAxisWarps(KFCurveNode& node, std::vector<KFCurveNode*>& above, const KTimeSpan& take, bool layers,
+                         bool& cut) {
     KFCurveNode* own = node.TimeWarpGet();
     if (own) above.push_back(own);
     KFCurveBakeSpan span;
     span.mStart = take.GetStart(), span.mStop = take.GetStop();
     span.mReaders = above.data(), span.mReaderCount = static_cast<int>(above.size());
+    span.mCut = &cut;
     KFCurveNodeBakeSharedAxisWarp(node, KFCURVE_GetPlotPeriod(), &span);
-    for (int i = 0; i < node.GetCount(); ++i) BakeSharedAxisWarps(*node.Get(i), above, take, true);
+    for (int i = 0; i < node.GetCount(); ++i) BakeSharedAxisWarps(*node.Get(i), above, take, true, cut);
     if (own) above.pop_back();
     if (!layers) return;
     // The layers are read at the node's time, after its own warp.
     if (own) above.push_back(own);
     for (KFCurveNode* layer = node.LayerGet(); layer; layer = layer->LayerGet())
-        BakeSharedAxisWarps(*layer, above, take, false);
+        BakeSharedAxisWarps(*layer, above, take, false, cut);
     if (own) above.pop_back();
 }
 
@@ -205,11 +208,13 @@ void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take, const
         if (whole || HoldsSharedAxisWarp(*tree)) {
             NodeCopy copy(KFCurveNodeCopyWhole(*tree));
             std::vector<KFCurveNode*> above;
+            bool cut = false;
             if (whole)
-                ZeqMergeTakeTree(copy.get(), model, &span);
+                cut = ZeqMergeTakeTree(copy.get(), model, &span);
             else
-                BakeSharedAxisWarps(*copy, above, span, true);
+                BakeSharedAxisWarps(*copy, above, span, true, cut);
             NoteBakedWarp(object.GetName(), take);
+            if (cut && mCutBakes++ == 0) mFirstCutBake = KString(object.GetName()) + " in take \"" + take + "\"";
             warps.clear();
             NamedWarps(*copy, warps);
             mTakeWarps->mCopies[node] = std::move(copy);
@@ -244,6 +249,7 @@ void KZeqWriterZeqBase::WriteTimeWarps(KZeqScene& scene, const char* take, const
 bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
     KZeq& file = *mFile;
     mBakedWarps = 0;
+    mCutBakes = 0;
     const bool before6 = mFile->IsBeforeVersion6();
     const KString current = scene.GetCurrentTakeName();
     KZeqEntity* entity = scene.GetEntity();
@@ -321,6 +327,11 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
                             "are written baked into the curves they bend: ") +
                     mFirstBakedWarp +
                     (mBakedWarps > 1 ? KString(" and ") + KString(mBakedWarps - 1) + " more." : KString(".")) + "\n";
+    if (mCutBakes > 0)
+        mMessage += KString("Of those, ") + mFirstCutBake +
+                    (mCutBakes > 1 ? KString(" and ") + KString(mCutBakes - 1) + " more" : KString()) +
+                    " play more within their take's span than a bake takes (over ten million samples: a curve or a "
+                    "time warp cycling or keeping its slope past its keys): they are baked over their keys alone.\n";
     for (int i = 0; i < names.GetCount(); ++i) delete names[i];
     // Spans were computed on their takes; the scene goes back to its own.
     if (moved) scene.SetCurrentTake(current.Buffer());

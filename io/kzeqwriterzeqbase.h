@@ -233,6 +233,9 @@ private:
     // How many trees (or warps) of this write were written with warps baked, and the first.
     int mBakedWarps = 0;
     KString mFirstBakedWarp;
+    // Of the baked warps, those whose animation the bake left to its keys (the first one named).
+    int mCutBakes = 0;
+    KString mFirstCutBake;
     void NoteBakedWarp(const char* where, const char* take);
 };
 

@@ -1,0 +1,81 @@
+#ifndef ZEQ_FCURVE_KFCURVEBAKETIMES_H
+#define ZEQ_FCURVE_KFCURVEBAKETIMES_H
+
+// Where the bake of layers and time warps samples a node; shared by the bake's source files, not
+// part of the library's interface.
+
+#include <vector>
+
+#include "base/ktime.h"
+#include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvenode.h"
+
+namespace zeqsdk_400 {
+
+struct KFCurveBakeSpan;
+
+namespace bake {
+
+// Ten million samples: over three days at 30 a second.
+constexpr kULongLong kMaxGridSamples = 10000000;
+// A microsecond: samples closer than this are one, and a jump is held up to this before it.
+constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
+
+// What a sample time is.
+enum : unsigned char {
+    kOnGrid = 1,   // a whole period of the take, or its image through the warps that read the node
+    kAtEnd = 2,    // an end of what the bake covers
+    kAtKey = 4,    // a key is reached: the take may turn
+    kMayStep = 8,  // the take may jump: a constant key ends, or a repeated cycle starts again
+    // The curve holds before the key (its first, before which it holds) or after it (its last, or a
+    // constant one): the sample goes on that side of the key, where the value is the key's own.
+    kFlatBefore = 16,
+    kFlatAfter = 32,
+};
+
+struct Mark {
+    KTime mTime;
+    unsigned char mFlags;
+};
+
+// A time warp read at many times: straight from its curve when it is one curve alone.
+struct WarpReader {
+    explicit WarpReader(KFCurveNode* warp) : mWarp(warp), mCurve(KFCurveNodeWarpCurve(warp)) {}
+    double Seconds(KTime time) const { return mCurve ? mCurve->Evaluate(time) : KFCurveNodeWarpSeconds(mWarp, time); }
+    // The time the evaluation reads under the warp.
+    KTime Time(KTime time) const {
+        KTime warped;
+        warped.SetSecondDouble(Seconds(time));
+        return warped;
+    }
+    KFCurveNode* mWarp;
+    KFCurve* mCurve;
+};
+
+// Merges list (ascending, without repeats) into sorted (the same): a time in both takes both's flags.
+void MergeMarks(std::vector<Mark>& sorted, const std::vector<Mark>& list, std::vector<Mark>& scratch);
+
+// The time warps the node's evaluation meets below its own: its children's, its layers' and theirs
+// (and its own, with self).
+void InnerWarps(KFCurveNode* node, bool self, std::vector<KFCurveNode*>& out);
+
+// The times a bake of node samples, ascending, at least a microsecond apart.
+struct SampleTimes {
+    std::vector<Mark> mSamples;
+    // The animation holds no key: it plays one value (sampled at time 0).
+    bool mConstant = false;
+    // What the take plays within its span asks for more samples than kMaxGridSamples: the samples
+    // cover the keys alone, as a bake without the take's span does.
+    bool mCut = false;
+};
+
+// The sample times of node under the warps of chain (outermost first; those above the node, then
+// its own) at period, over span (see KFCurveNodeBake).
+SampleTimes BakeSampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& chain, KTime period,
+                            const KFCurveBakeSpan& span);
+
+}  // namespace bake
+
+}  // namespace zeqsdk_400
+
+#endif
