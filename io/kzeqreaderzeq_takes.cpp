@@ -202,11 +202,11 @@ bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo
         }
     }
     if (mCutBakes > 0)
-        AddMessageLine(KString("Take \"") + take->mImportName + "\": " + mFirstCutBake +
-                       (mCutBakes > 1 ? KString(" and ") + KString(mCutBakes - 1) + " more" : KString()) +
-                       " play more within the take's span than a bake takes (over ten million samples: a curve or "
-                       "a time warp cycling or keeping its slope past its keys); their layers and time warps are "
-                       "baked over their keys alone.");
+        AddMessageLine(KString("Take \"") + take->mImportName + "\": the animation of " + mFirstCutBake +
+                       (mCutBakes > 1 ? KString(" (and of ") + KString(mCutBakes - 1) + " more)" : KString()) +
+                       " plays more within the take's span than a bake takes (over ten million samples: a curve or "
+                       "a time warp cycling or keeping its slope past its keys); its layers and time warps are "
+                       "baked over its keys alone.");
     return true;
 }
 

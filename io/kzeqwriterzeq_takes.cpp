@@ -328,10 +328,10 @@ bool KZeqWriterZeqBase::WriteAnimation(KZeqScene& scene) {
                     mFirstBakedWarp +
                     (mBakedWarps > 1 ? KString(" and ") + KString(mBakedWarps - 1) + " more." : KString(".")) + "\n";
     if (mCutBakes > 0)
-        mMessage += KString("Of those, ") + mFirstCutBake +
-                    (mCutBakes > 1 ? KString(" and ") + KString(mCutBakes - 1) + " more" : KString()) +
-                    " play more within their take's span than a bake takes (over ten million samples: a curve or a "
-                    "time warp cycling or keeping its slope past its keys): they are baked over their keys alone.\n";
+        mMessage += KString("Of those, the animation of ") + mFirstCutBake +
+                    (mCutBakes > 1 ? KString(" (and of ") + KString(mCutBakes - 1) + " more)" : KString()) +
+                    " plays more within its take's span than a bake takes (over ten million samples: a curve or a "
+                    "time warp cycling or keeping its slope past its keys): it is baked over its keys alone.\n";
     for (int i = 0; i < names.GetCount(); ++i) delete names[i];
     // Spans were computed on their takes; the scene goes back to its own.
     if (moved) scene.SetCurrentTake(current.Buffer());

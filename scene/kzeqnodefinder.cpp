@@ -1,5 +1,6 @@
 #include "scene/kzeqnodefinder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -90,17 +91,31 @@ KZeqNodeFinderBadScale::ECode KZeqNodeFinderBadScale::CheckCurve(KFCurve* curves
     }
     bool boneScale = false, nonUniform = false;
     int hints[3] = {0, 0, 0};
-    for (KTime t = start; t <= stop;) {
+    // Every key counts, and every period from the first key to the last; where that would be more
+    // than kMostFrames periods (keys hours apart, or at the ends of the time line), whole periods
+    // far enough apart that the walk takes that many steps: a number in a file sets no length of
+    // a walk.
+    constexpr kULongLong kMostFrames = 1u << 20;
+    const auto check = [&](KTime t) {
         count = 0;
         for (int i = 0; i < 3; ++i)
             if (curves[i]) values[count++] = curves[i]->Evaluate(t, &hints[i]);
         const ECode code = CheckValue(values, count);
-        if (code == eNegativeScale) return code;
         boneScale = boneScale || code == eBoneScale;
         nonUniform = nonUniform || code == eNonUniformScale;
-        // The last sample may lie within one period of the largest time.
+        return code != eNegativeScale;
+    };
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; curves[i] && k < curves[i]->KeyGetCount(); ++k)
+            if (!check(curves[i]->KeyGetPtr(k)->GetTime())) return eNegativeScale;
+    const kULongLong period = static_cast<kULongLong>(std::max<kLongLong>(mPeriod.Get(), 1));
+    const kULongLong frames = (static_cast<kULongLong>(stop.Get()) - static_cast<kULongLong>(start.Get())) / period;
+    const kULongLong step = frames < kMostFrames ? period : (frames / kMostFrames + 1) * period;
+    for (KTime t = start; t <= stop;) {
+        if (!check(t)) return eNegativeScale;
+        // The last sample may lie within one step of the largest time.
         kLongLong next;
-        if (__builtin_add_overflow(t.Get(), mPeriod.Get(), &next)) break;
+        if (__builtin_add_overflow(t.Get(), static_cast<kLongLong>(step), &next)) break;
         t = KTime(next);
     }
     return nonUniform ? eNonUniformScale : boneScale ? eBoneScale : eNone;

@@ -69,7 +69,8 @@ KZeqScene* ReadZeqFile(KZeqSdkManager& manager, const std::string& path, const c
     return nullptr;
 }
 
-KZeqScene* ReadZeqFileMerging(KZeqSdkManager& manager, const std::string& path, bool merge, std::string* error) {
+KZeqScene* ReadZeqFileMerging(KZeqSdkManager& manager, const std::string& path, bool merge, std::string* error,
+                              std::string* message) {
     KZeqImporter importer(manager);
     auto* options =
         importer.Initialize(path.c_str()) ? static_cast<KStreamOptionsZeq*>(importer.GetImportOptions()) : nullptr;
@@ -81,6 +82,11 @@ KZeqScene* ReadZeqFileMerging(KZeqSdkManager& manager, const std::string& path, 
     KZeqScene* scene = manager.CreateKZeqScene();
     const bool read = importer.Import(*scene, options);
     importer.ReleaseImportOptions(options);
+    if (message) {
+        KString text;
+        importer.GetMessage(text);
+        *message = text.Buffer();
+    }
     if (read) return scene;
     if (error) *error = importer.GetLastErrorString();
     manager.DestroyKZeqScene(scene, true);

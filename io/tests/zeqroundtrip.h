@@ -38,9 +38,10 @@ bool WriteZeqFile(zeqsdk_400::KZeqSdkManager& manager, zeqsdk_400::KZeqScene& sc
 zeqsdk_400::KZeqScene* ReadZeqFile(zeqsdk_400::KZeqSdkManager& manager, const std::string& path,
                                    const char* password = "", std::string* error = nullptr);
 // The same with the bake of the takes' layers and time warps into plain curves (the option
-// eMERGE_LAYER_AND_TIMEWARP) or without it, as asked, whatever the importer's default.
+// eMERGE_LAYER_AND_TIMEWARP) or without it, as asked, whatever the importer's default; the
+// importer's message when asked.
 zeqsdk_400::KZeqScene* ReadZeqFileMerging(zeqsdk_400::KZeqSdkManager& manager, const std::string& path, bool merge,
-                                          std::string* error = nullptr);
+                                          std::string* error = nullptr, std::string* message = nullptr);
 // The main section of the field file at from written again at to in the
 // mode (0 ASCII, 1 binary, 2 encrypted), protected by the password when one
 // is given; false when either file fails.

@@ -92,6 +92,33 @@ TEST(KZeqNodeFinder, AnimatedScaleSampledUpToTheLastTime) {
     EXPECT_EQ(KZeqNodeFinderBadScale::eNone, finder.CheckCurve(axes));
 }
 
+// Keys at both ends of the time line (a take's span a bake reached): the walk takes whole periods
+// far enough apart that it ends, and still sees what lies between the keys and at them.
+TEST(KZeqNodeFinder, AScalingKeyedAcrossTheWholeTimeLineIsWalkedInBoundedSteps) {
+    KZeqSdkManager manager;
+    KZeqNode* node = manager.CreateKZeqNode("n");
+    KZeqTakeNode* take = node->CreateTakeNode("T1");
+    node->SetCurrentTakeNode("T1");
+    KFCurve* axes[3] = {take->GetScaleX(), take->GetScaleY(), take->GetScaleZ()};
+    KFCurveKey key{};
+    key.Set(KTime(0), 1.0f, KFCURVE_INTERPOLATION_LINEAR, 0, 0, 0, 0, 0, 0, 0, 0);
+    for (KFCurve* axis : axes) {
+        axis->KeyAdd(KTime(KTime::kMinusInfiniteTicks + 1), key);
+        axis->KeyAdd(KTime(KTime::kInfiniteTicks - 1), key);
+    }
+    KZeqNodeFinderBadScale finder;
+    finder.SetCheckBoneScale(false);
+    EXPECT_EQ(KZeqNodeFinderBadScale::eNone, finder.CheckCurve(axes));
+    // Y rises to 3 and back over the middle of the line: between the keys of X and Z.
+    key.SetValue(3.0f);
+    axes[1]->KeyAdd(KTime(0), key);
+    EXPECT_EQ(KZeqNodeFinderBadScale::eNonUniformScale, finder.CheckCurve(axes));
+    // A key below zero, a tick wide, is met at the key.
+    key.SetValue(-1.0f);
+    axes[1]->KeyAdd(KTime(12345), key);
+    EXPECT_EQ(KZeqNodeFinderBadScale::eNegativeScale, finder.CheckCurve(axes));
+}
+
 // The current take's scaling is animated only where its curves hold keys: a static non-uniform
 // scale under a keyed translation is static, said once; a keyed uniform scaling with a non-uniform
 // value without keys is nothing; keyed non-uniform scaling is animated.
