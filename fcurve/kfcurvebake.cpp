@@ -73,7 +73,9 @@ bool ThreeAngles(const KFCurveNode& node) {
 // leaves and takes: it may jump anywhere a sample stands for (a repeated cycle may start again on
 // either side of its first key, a warp reach a key over many ticks or its floats move it off a
 // frame, a key beside it have been kept for it).
-enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter };
+// A probe is read where the curve between two samples would stray outside the values of its ends:
+// it tells whether the take turns there, and nothing else.
+enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter, eProbe };
 
 // How far about a sample where the take may jump the values on each side are read: short of the
 // samples beside it.
@@ -211,23 +213,60 @@ Stencil MakeStencil(const kLongLong* ticks, const double* x, int count, int k) {
     return stencil;
 }
 
-// Whether a cubic stretch from v0 to v1 over length with slopes m0 and m1 that follow its chord
-// runs one way; if not, the slopes are cut (keeping their ratio) until it does, so that it stays
-// between its ends as the take does there.
-inline void KeepOneWay(double v0, double v1, double length, double& m0, double& m1) {
+// How far the cubic from 0 to 1 whose end slopes are a and b times its chord's strays outside
+// [0, 1] (0 where it stays within), and where: its extrema are the roots of its derivative.
+double Excursion(double a, double b, double* where = nullptr) {
+    const double c3 = a + b - 2.0, c2 = 3.0 - 2.0 * a - b;
+    const auto h = [&](double u) { return ((c3 * u + c2) * u + a) * u; };
+    double roots[2];
+    int count = 0;
+    const double qa = 3.0 * c3, qb = 2.0 * c2, qc = a;
+    if (std::fabs(qa) < 1e-12) {
+        if (qb != 0.0) roots[count++] = -qc / qb;
+    } else {
+        const double d = qb * qb - 4.0 * qa * qc;
+        if (d >= 0.0) {
+            const double r = std::sqrt(d);
+            roots[count++] = (-qb - r) / (2.0 * qa);
+            roots[count++] = (-qb + r) / (2.0 * qa);
+        }
+    }
+    double worst = 0.0;
+    for (int k = 0; k < count; ++k) {
+        if (!(roots[k] > 0.0 && roots[k] < 1.0)) continue;
+        const double v = h(roots[k]);
+        const double out = std::max(v - 1.0, -v);
+        if (out > worst) {
+            worst = out;
+            if (where) *where = roots[k];
+        }
+    }
+    return worst;
+}
+
+// A cubic stretch from v0 to v1 over length whose slopes m0 and m1 follow its chord, but which
+// would stray outside the values of its ends by more than tolerance, has its slopes cut (keeping
+// their ratio) just enough that it stays within them, as the take does there when it runs one way.
+// True when it cut them; where, when given, is then the part of the stretch where it strayed most.
+inline bool KeepOneWay(double v0, double v1, double length, double& m0, double& m1, double tolerance,
+                       double* where = nullptr) {
     const double rise = v1 - v0;
     // Slopes that together rise no more than three chords run one way, or turn against the chord
     // (the take turns there): most stretches.
-    if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise)) return;
-    if (rise == 0.0 || m0 * rise < 0.0 || m1 * rise < 0.0) return;
+    if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise)) return false;
+    if (rise == 0.0 || m0 * rise < 0.0 || m1 * rise < 0.0) return false;
     const double chord = rise / length;
     const double a = m0 / chord, b = m1 / chord;
-    // The cubic runs one way inside the triangle a + b <= 3, or where its derivative's
-    // minimum stays at or above zero.
-    if (a + b - 2.0 > 0.0 && a - (2.0 * a + b - 3.0) * (2.0 * a + b - 3.0) / (3.0 * (a + b - 2.0)) >= 0.0) return;
-    const double cut = 3.0 / std::sqrt(a * a + b * b);
-    m0 *= cut;
-    m1 *= cut;
+    if (Excursion(a, b, where) * std::fabs(rise) <= tolerance) return false;
+    // Within the triangle a + b <= 3 the cubic runs one way: the cut lies between there and here.
+    double low = 3.0 / (a + b), high = 1.0;
+    for (int step = 0; step < 40 && high - low > 1e-9; ++step) {
+        const double middle = 0.5 * (low + high);
+        (Excursion(a * middle, b * middle) > 0.0 ? high : low) = middle;
+    }
+    m0 *= low;
+    m1 *= low;
+    return true;
 }
 
 // The keys of a node's channels, from their values at the evaluation points (a row of stride
@@ -242,6 +281,11 @@ public:
     // The middles of the gaps between the points of the short stretches the take runs through too
     // fast for them (kFastStretch), ascending.
     void Fast(std::vector<KTime>& middles) const;
+    // The times, ascending, where a curve between two samples would stray outside the values of
+    // its ends (its slopes being the take's) though no point read between them shows the take
+    // turning there: probed there, the take tells whether it turns too, or runs one way and the
+    // curve is to be kept to those values.
+    void Overshoots(std::vector<KTime>& fits) const;
 
 private:
     double At(std::size_t point, std::size_t c) const { return mRows[point * mStride + c]; }
@@ -263,6 +307,16 @@ private:
     }
     void FindJumps();
     void FindSlopes();
+    // The curve between samples i and i + 1 of channel c, starting from value from.
+    struct Gap {
+        KTime mStart;          // after the value before, where the take jumps just after sample i
+        double mLength = 0.0;  // in seconds, up to a jump at sample i + 1 held a microsecond before it
+        double mFrom = 0.0, mTo = 0.0;
+        double mRight = 0.0, mLeft = 0.0;  // the slopes at its start and end
+        bool mHeld = false;   // the take holds still over it
+        bool mTurns = false;  // points read inside it show the take turning
+    };
+    Gap Describe(std::size_t i, std::size_t c, double from) const;
 
     const std::vector<Mark>& mSamples;
     const std::vector<Point>& mPoints;
@@ -463,6 +517,66 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
     }
 }
 
+BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) const {
+    const std::size_t p = mSampleAt[i], q = mSampleAt[i + 1];
+    const Point* points = mPoints.data();
+    const double tolerance = mTolerance[c];
+    Gap gap;
+    gap.mStart = mSamples[i].mTime;
+    gap.mLength = mX[q] - mX[p];
+    if (Jumps(i, c) == kJumpsAfter) {
+        gap.mStart = KTime(gap.mStart.Get() + kAboutJump.Get());
+        gap.mLength -= kAboutJump.GetSecondDouble();
+    }
+    const double length = gap.mLength;
+    gap.mFrom = from, gap.mTo = Before(i + 1, c);
+    gap.mRight = mRight[i * mStride + c], gap.mLeft = mLeft[(i + 1) * mStride + c];
+    const double v0 = gap.mFrom, v1 = gap.mTo;
+    gap.mHeld = std::fabs(v1 - v0) <= tolerance && std::fabs(gap.mRight) * length <= tolerance &&
+                std::fabs(gap.mLeft) * length <= tolerance;
+    // Points read inside the stretch tell whether the take turns there: their values do not run one
+    // way from v0 to v1.
+    if (q > p + 1) {
+        double last = v0;
+        const double way = v1 - v0;
+        for (std::size_t r = p + 1; r <= q; ++r) {
+            if (points[r].mKind != PointKind::eFit && points[r].mKind != PointKind::eProbe && r != q) continue;
+            const double v = r == q ? v1 : At(r, c);
+            gap.mHeld = gap.mHeld && std::fabs(v - v0) <= tolerance;
+            gap.mTurns = gap.mTurns || (v - last) * way < -tolerance * std::fabs(way) ||
+                         (way == 0.0 && std::fabs(v - v0) > tolerance);
+            last = v;
+        }
+    }
+    // A jump at the next sample is held up to a microsecond before it.
+    if (Jumps(i + 1, c) == kJumpsAt) gap.mLength -= kSameSample.GetSecondDouble();
+    return gap;
+}
+
+void BakedKeys::Overshoots(std::vector<KTime>& fits) const {
+    fits.clear();
+    const std::size_t n = mSamples.size();
+    for (std::size_t c = 0; c < mStride; ++c) {
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            // A stretch read there already is known to run one way, or to turn.
+            bool probed = false;
+            for (std::size_t r = mSampleAt[i] + 1; r < mSampleAt[i + 1] && !probed; ++r)
+                probed = mPoints[r].mKind == PointKind::eProbe;
+            if (probed) continue;
+            const Gap gap = Describe(i, c, After(i, c));
+            double m0 = gap.mRight, m1 = gap.mLeft, at = 0.5;
+            if (gap.mHeld || gap.mTurns || gap.mLength <= 0.0 ||
+                !KeepOneWay(gap.mFrom, gap.mTo, gap.mLength, m0, m1, mTolerance[c], &at))
+                continue;
+            const kLongLong ticks = static_cast<kLongLong>(at * gap.mLength * static_cast<double>(KTime::kTicksPerSecond));
+            if (ticks >= kSameSample.Get() && gap.mLength * KTime::kTicksPerSecond - ticks >= kSameSample.Get())
+                fits.push_back(KTime(gap.mStart.Get() + ticks));
+        }
+    }
+    std::sort(fits.begin(), fits.end());
+    fits.erase(std::unique(fits.begin(), fits.end()), fits.end());
+}
+
 void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
     const std::size_t n = mSamples.size(), stride = mStride;
     std::size_t steps = 0;
@@ -490,44 +604,21 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
         cubicBefore = &kind == &cubic;
         nextLeft = leftOfNext;
     };
-    const std::size_t* sampleAt = mSampleAt.data();
     const Mark* samples = mSamples.data();
-    const Point* points = mPoints.data();
-    const double* x = mX.data();
-    const double* leftSlope = mLeft.data() + c;
     const double* rightSlope = mRight.data() + c;
-    const double tolerance = mTolerance.data()[c];
+    const double tolerance = mTolerance[c];
     float value = static_cast<float>(After(0, c));
     for (std::size_t i = 0; i + 1 < n; ++i) {
-        const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
-        KTime t0 = samples[i].mTime;
-        const KTime t1 = samples[i + 1].mTime;
-        double length = x[q] - x[p];
+        const Gap gap = Describe(i, c, value);
         if (Jumps(i, c) == kJumpsAfter) {
             // The sample holds the value before; the jump follows it, short of the next sample.
-            key(hold, t0, static_cast<float>(Before(i, c)), 0.0f, 0.0f);
-            t0 = KTime(t0.Get() + kAboutJump.Get());
-            length -= kAboutJump.GetSecondDouble();
+            key(hold, samples[i].mTime, static_cast<float>(Before(i, c)), 0.0f, 0.0f);
         }
-        const double v0 = value, v1 = Before(i + 1, c);
-        double m0 = rightSlope[i * stride], m1 = leftSlope[(i + 1) * stride];
-        bool held = std::fabs(v1 - v0) <= tolerance && std::fabs(m0) * length <= tolerance &&
-                    std::fabs(m1) * length <= tolerance;
-        // Points read inside the stretch tell whether the take turns there: their values do not
-        // run one way from v0 to v1.
-        bool turns = false;
-        if (q > p + 1) {
-            double last = v0;
-            const double way = v1 - v0;
-            for (std::size_t r = p + 1; r <= q; ++r) {
-                if (points[r].mKind != PointKind::eFit && r != q) continue;
-                const double v = r == q ? v1 : At(r, c);
-                held = held && std::fabs(v - v0) <= tolerance;
-                turns = turns || (v - last) * way < -tolerance * std::fabs(way) ||
-                        (way == 0.0 && std::fabs(v - v0) > tolerance);
-                last = v;
-            }
-        }
+        const KTime t0 = gap.mStart, t1 = samples[i + 1].mTime;
+        const double v0 = gap.mFrom, v1 = gap.mTo;
+        double m0 = gap.mRight, m1 = gap.mLeft;
+        const double length = gap.mLength;
+        const bool held = gap.mHeld, turns = gap.mTurns;
         const float next = static_cast<float>(After(i + 1, c));
         if (Jumps(i + 1, c) == kJumpsAt) {
             // The value before up to the jump, the value after from it.
@@ -535,7 +626,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             if (held || !(t0 < held0)) {
                 key(hold, t0, value, 0.0f, 0.0f);
             } else {
-                if (!turns) KeepOneWay(v0, v1, length - kSameSample.GetSecondDouble(), m0, m1);
+                if (!turns) KeepOneWay(v0, v1, length, m0, m1, tolerance);
                 key(cubic, t0, value, static_cast<float>(m0), static_cast<float>(m1));
                 key(hold, held0, static_cast<float>(v1), 0.0f, 0.0f);
             }
@@ -546,7 +637,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             key(cubic, t0, value, 0.0f, 0.0f);
             if (Jumps(i + 1, c) == kJumpsAfter) value = next;
         } else {
-            if (!turns) KeepOneWay(v0, v1, length, m0, m1);
+            if (!turns) KeepOneWay(v0, v1, length, m0, m1, tolerance);
             key(cubic, t0, value, static_cast<float>(m0), static_cast<float>(m1));
             value = next;
         }
@@ -622,20 +713,35 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
         // Where the points do not tell the take's shape, more are read between them, each evaluated
         // alone and continued from the point before it.
         std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride));
-        std::vector<KTime> middles;
+        std::vector<KTime> middles, fits;
+        std::vector<Point> added;
         std::vector<Mark> more, scratch;
-        for (int round = 0; round < kRefinements; ++round) {
+        for (int round = 0; round <= kRefinements; ++round) {
+            // The take's shape first; then, where the curves would stray, whether the take turns.
             baked->Fast(middles);
-            if (middles.empty()) break;
+            if (middles.empty() || round == kRefinements) {
+                middles.clear();
+                baked->Overshoots(fits);
+            } else {
+                fits.clear();
+            }
+            if (middles.empty() && fits.empty()) break;
+            // Samples in the middles; probes where the curves would stray.
+            added.clear();
+            for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
+            for (const KTime fit : fits) added.push_back({fit, PointKind::eProbe});
+            std::sort(added.begin(), added.end(), [](Point a, Point b) { return a.mTime < b.mTime; });
             std::vector<Point> merged;
-            merged.reserve(points.size() + middles.size());
-            std::unique_ptr<double[]> wider(new double[(points.size() + middles.size()) * stride]);
+            merged.reserve(points.size() + added.size());
+            std::unique_ptr<double[]> wider(new double[(points.size() + added.size()) * stride]);
             double* row = wider.get();
-            auto next = middles.begin();
+            auto next = added.begin();
             for (std::size_t p = 0; p < points.size(); ++p) {
-                for (; next != middles.end() && *next < points[p].mTime; ++next, row += stride) {
-                    merged.push_back({*next, PointKind::eSample});
-                    evaluateAt(*next, row - stride, row);
+                for (; next != added.end() && !(points[p].mTime < next->mTime); ++next) {
+                    if (next->mTime == points[p].mTime || (!merged.empty() && merged.back().mTime == next->mTime)) continue;
+                    merged.push_back(*next);
+                    evaluateAt(next->mTime, row - stride, row);
+                    row += stride;
                 }
                 merged.push_back(points[p]);
                 std::copy_n(rows.get() + p * stride, stride, row);
@@ -644,7 +750,12 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             points.swap(merged);
             rows.swap(wider);
             more.clear();
-            for (const KTime middle : middles) more.push_back({middle, 0});
+            for (const KTime middle : middles) {
+                // A middle that met a point already read is no sample of its own.
+                const auto at = std::lower_bound(points.begin(), points.end(), middle,
+                                                 [](Point point, KTime t) { return point.mTime < t; });
+                if (at != points.end() && at->mTime == middle && at->mKind == PointKind::eSample) more.push_back({middle, 0});
+            }
             MergeMarks(samples, more, scratch);
             baked.reset(new BakedKeys(samples, points, rows.get(), stride));
         }

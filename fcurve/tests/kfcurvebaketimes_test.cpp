@@ -260,6 +260,35 @@ TEST(KFCurveNodeBakeTimes, AValueTheTakeShowsForOneTickIsNoSpike) {
     EXPECT_LT(WorstBetween(baked, 0, 3, {0, 2}), 1e-3);
 }
 
+TEST(KFCurveNodeBakeTimes, ACurveIsKeptToTheValuesOfItsEndsOnlyWhereTheTakeRunsOneWay) {
+    // X rises from 0 to 10 over 0.072 s, steeply at first (a weighted slope) and flat at the end:
+    // it runs one way, and so does the baked X, never above 10, though the take's slopes at the
+    // samples about its knee would carry a cubic past it.
+    {
+        NodePtr t = Translation({});
+        const double at = 0.1 + 0.033050907523982202;
+        Add(C(t, 0), at,
+            MakeKey(0.0f, kCubic, KFCURVE_TANGEANT_USER, 175.017075f, 0.0f, KFCURVE_WEIGHTED_ALL, 0.330000013f,
+                    0.869856238f));
+        Add(C(t, 0), at + 0.072182896170878877, MakeKey(10.0f, kCubic, KFCURVE_TANGEANT_USER));
+        Baked baked(std::move(t), {}, 0, 1);
+        double most = 0.0;
+        for (double s = 0.1; s < 0.6; s += 0.0001) most = std::max(most, baked.Played(s));
+        EXPECT_LE(most, 10.0 + 1e-4);
+    }
+    // X is a cubic rising from -33.375 to 33.375 over 0.3 s that turns up and down again by a
+    // hundredth between 0.14 and 0.16 s, inside the gap between two samples whose slopes both
+    // rise. Read there, the take shows its turn, and the baked X keeps it.
+    {
+        NodePtr t = Translation({});
+        Add(C(t, 0), 0, MakeKey(-33.375f, kCubic, KFCURVE_TANGEANT_USER, 672.5f, 672.5f));
+        Add(C(t, 0), 0.3, MakeKey(33.375f, kCubic, KFCURVE_TANGEANT_USER));
+        Baked baked(std::move(t), {}, 0, 1);
+        ASSERT_GT(baked.Take(0.1413), baked.Take(0.1667));
+        for (double s : {0.135, 0.1413, 0.15, 0.1587, 0.165}) EXPECT_NEAR(baked.Played(s), baked.Take(s), 1e-4) << s;
+    }
+}
+
 TEST(KFCurveNodeBakeTimes, PastItsKeysTheBakeGoesAsFarAsTheTakeChanges) {
     // Keys within 2 s in a take of 27.8 hours: where the take holds, one sample stands for the rest.
     const double day = 100000.0;
