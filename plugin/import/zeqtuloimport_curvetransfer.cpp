@@ -67,6 +67,58 @@ KeyKind KindOf(const KFCurveKey& key, int carried) {
     return {carried, false, false, false};
 }
 
+// The host takes key times within a nanosecond of each other for one: a step key added beside a
+// key stays ten times that away, whatever the rounding of the times in seconds.
+constexpr kLongLong kHostKeyGap = KTime::kTicksPerSecond / 100000000;  // 10 ns
+
+// The host's frame (one of its time unit) in ticks; 0 where ticks cannot hold one.
+kLongLong HostFrame() {
+    const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
+    return std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18 ? std::llround(ticks) : 0;
+}
+
+// After a constant key in "next" mode the take plays the next key's value, its own at the key's
+// time alone; a host step holds a key's value from its time on. So the key keeps its own value (it
+// ends the segment before it) and a step key of the next value follows it kHostKeyGap later, or on
+// the host's first frame after it where that comes sooner, the key then going kHostKeyGap before
+// that frame (where the host's key before it leaves room): every frame plays what the take plays.
+struct NextValueStep {
+    bool mTaken = false;
+    kLongLong mKey = 0;   // the key's own time on the host
+    kLongLong mStep = 0;  // the step to the next value
+};
+
+NextValueStep StepToNextValue(KFCurve& curve, int i, bool hasPrevious, kLongLong previous, kLongLong frame) {
+    const KFCurveKey& key = *curve.KeyGetPtr(i);
+    NextValueStep step;
+    step.mKey = key.GetTime().Get();
+    if (i + 1 >= curve.KeyGetCount() || key.GetInterpolation() != KFCURVE_INTERPOLATION_CONSTANT ||
+        key.GetConstantMode() != KFCURVE_CONSTANT_NEXT)
+        return step;
+    const KFCurveKey& after = *curve.KeyGetPtr(i + 1);
+    if (after.GetValue() == key.GetValue() || !std::isfinite(after.GetValue())) return step;
+    // In 128 bits: times at the ends of the time line stay in range.
+    const __int128 t0 = key.GetTime().Get(), t1 = after.GetTime().Get();
+    __int128 own = t0, at = t0 + kHostKeyGap;
+    if (frame > 0) {
+        const __int128 below = t0 / frame - (t0 % frame < 0 ? 1 : 0);
+        const __int128 next = (below + 1) * frame;
+        const __int128 earliest =
+            hasPrevious ? static_cast<__int128>(previous) + kHostKeyGap : KTime::kMinusInfiniteTicks;
+        if (next < at && next - kHostKeyGap >= earliest) {
+            own = next - kHostKeyGap;
+            at = next;
+        }
+    }
+    if (t1 - at < kHostKeyGap) return step;
+    step.mTaken = true;
+    step.mKey = static_cast<kLongLong>(own);
+    step.mStep = static_cast<kLongLong>(at);
+    return step;
+}
+
+TTime HostTime(kLongLong ticks) { return TTime(KTime(ticks).GetSecondDouble(), TTime::kSeconds); }
+
 // The resampling period: a rate that is not positive (or too fast for a tick) takes 30 per second.
 KTime PeriodOf(double rate) {
     KTime period;
@@ -125,9 +177,7 @@ TStatus ResampleTuloCurve(TFnAnimCurve& host, KFCurve& curve, double valueDiviso
     for (long long k = 0; k < count; ++k) {
         const KTime t(start.Get() + k * period.Get());
         TStatus added;
-        TTime time(0.0, TTime::kSeconds);
-        time.setValue(t.GetSecondDouble());
-        host.addKey(time, curve.Evaluate(t, &hint) / valueDivisor, kGlobal, kGlobal, nullptr, &added);
+        host.addKey(HostTime(t.Get()), curve.Evaluate(t, &hint) / valueDivisor, kGlobal, kGlobal, nullptr, &added);
         if (!added) ++skipped;
     }
     if (skipped > 0) {
@@ -307,6 +357,9 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
     const double secondsPerUnit = 1.0 / ZeqTuloUtility::TimeUnitRatio();
     const float unitsPerSecond = static_cast<float>(TTime(1.0, TTime::kSeconds).as(TTime::uiUnit()));
 
+    const kLongLong frame = HostFrame();
+    bool hostKeyed = false;
+    kLongLong lastHostKey = 0;  // the time of the host's last key
     int carried = kGlobal;
     int skipped = 0;
     int hint = 0;  // the derivatives are read in key order
@@ -315,6 +368,7 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         const KTime keyTime = key.GetTime();
         const double seconds = keyTime.GetSecondDouble();
         const KeyKind kind = KindOf(key, carried);
+        const NextValueStep step = StepToNextValue(curve, i, hostKeyed, lastHostKey, frame);
         if (key.GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC && key.GetTangeantMode() == KFCURVE_TANGEANT_AUTO)
             carried = kSmooth;
         int in = i == 0 ? kind.mOwn : carried;
@@ -332,14 +386,25 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
                                KindOf(*curve.KeyGetPtr(i - 1), kGlobal).mExplicit;
 
         TStatus added;
-        TTime time(0.0, TTime::kSeconds);
-        time.setValue(seconds);
-        const unsigned index = host.addKey(time, key.GetValue() / valueDivisor, in, out, nullptr, &added);
+        const unsigned index =
+            host.addKey(HostTime(step.mKey), key.GetValue() / valueDivisor, in, out, nullptr, &added);
         if (!added) {
             // A key the host refuses (a value that is not a number, a time too close to the
             // previous key) is left out; the others still go.
             ++skipped;
             continue;
+        }
+        hostKeyed = true;
+        lastHostKey = step.mKey;
+        if (step.mTaken) {
+            const double next = curve.KeyGetPtr(i + 1)->GetValue() / valueDivisor;
+            const unsigned stepIndex = host.addKey(HostTime(step.mStep), next, kStep, kStep, nullptr, &added);
+            if (added) {
+                host.setTangentsLocked(stepIndex, true);
+                lastHostKey = step.mStep;
+            } else {
+                ++skipped;
+            }
         }
         // An explicit key's two sides are both written (both fixed): unbroken, they stay locked,
         // whatever type the previous key carried into its in-side.

@@ -26,7 +26,12 @@ TStatus ZeqTuloImport::ImportAnimationVisibility(ZeqTuloNode& node) {
             for (int i = 0; i < visibility->KeyGetCount(); ++i) {
                 KFCurveKey* key = visibility->KeyGetPtr(i);
                 key->SetValue(static_cast<float>(OnOff(key->GetValue())));
+                // A constant key taking the next key's value keeps doing so; any other holds its
+                // own (the bit of "next" is an automatic tangent's on a cubic key).
+                const bool next = key->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT &&
+                                  key->GetConstantMode() == KFCURVE_CONSTANT_NEXT;
                 key->SetInterpolation(KFCURVE_INTERPOLATION_CONSTANT);
+                key->SetConstantMode(next ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD);
             }
             SetTuloCurve(plug, *visibility, TFnAnimCurve::kAnimCurveTU, 1.0, 1.0);
         }

@@ -94,7 +94,7 @@ TEST_F(CurveTransferTest, TypesFollowTheKeyBeforeAndLocksFollowTheTypes) {
     AddUserKey(mCurve, 1.0, 1.0f);
     AddUserKey(mCurve, 2.0, 2.0f);
     AddUserKey(mCurve, 3.0, 1.0f, true);
-    AddKey(mCurve, 4.0, 5.0f, KFCURVE_INTERPOLATION_CONSTANT);
+    AddKey(mCurve, 4.0, 5.0f, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD);
     AddKey(mCurve, 5.0, 0.0f);
     SetDerivatives(mCurve, 1, 0.5f, 0.5f);
     SetDerivatives(mCurve, 2, 1.0f, 1.0f);

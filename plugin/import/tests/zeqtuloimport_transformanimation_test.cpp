@@ -219,6 +219,20 @@ TEST_F(VisibilityTest, KeysBecomeOnOffSteps) {
     }
 }
 
+// A constant key taking the next key's value still does: shown at 0 s, hidden from then to 0.5 s
+// (the automatic keys above, made steps, hold their own).
+TEST_F(VisibilityTest, AConstantKeyTakingTheNextValueKeepsItsMode) {
+    ZeqTuloNode* node = Box();
+    KFCurve& curve = *node->GetCurrentTakeNode()->GetVisibility();
+    AddKey(curve, 0.0, 1.0f, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_NEXT);
+    AddKey(curve, 0.5, 0.0f, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD);
+    AddKey(curve, 1.0, 1.0f);
+    EXPECT_TRUE(mImport->ImportAnimationVisibility(*node));
+    TFnAnimCurve host = Curve("visibility");
+    for (double s : {-1.0, 0.0, 1.0, 2.0}) EXPECT_EQ(host.evaluate(TTime(s, TTime::kSeconds)), 1.0) << s;
+    for (double s : {1.0 / 24, 0.25, 0.5, 0.99}) EXPECT_EQ(host.evaluate(TTime(s, TTime::kSeconds)), 0.0) << s;
+}
+
 TEST_F(VisibilityTest, DefaultTakeGivesOnlyTheStaticValue) {
     ZeqTuloNode* node = Box();
     node->SetCurrentTakeNode(0);

@@ -1,0 +1,163 @@
+// Constant keys that take the next key's value ("next" mode) on a null's scaling Z, written by the
+// SDK and imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's
+// evaluation of the file's curve plays on every frame, between frames, around each key, before the
+// first key and after the last; the file the export then writes plays it too.
+#include "importtest_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fcurve/kfcurve.h"
+#include "io/kzeqimporter.h"
+#include "scene/kzeqnode.h"
+#include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakenode.h"
+#include "tulo.h"
+
+using namespace zeqsdk_400;
+using namespace importtest;
+
+namespace {
+
+constexpr kLongLong kSecond = KTime::kTicksPerSecond;
+enum Kind { kNext, kHold, kLine };  // constant next, constant standard, linear
+
+// A key at seconds plus frames of the host plus ticks.
+struct Key {
+    double mSeconds;
+    int mFrames;
+    kLongLong mTicks;
+    float mValue;
+    Kind mKind;
+};
+struct Case {
+    const char* mName;
+    std::vector<Key> mKeys;
+};
+const Case kCases[] = {
+    {"WorkedExample", {{0, 0, 0, 1, kNext}, {1, 0, 0, 2, kHold}, {1.5, 0, 0, 1.5f, kHold}}},
+    {"LastKey", {{0, 0, 0, 1, kHold}, {0.5, 0, 0, 2, kLine}, {1, 0, 0, 3, kNext}}},
+    // One whose next value is its own among them.
+    {"SeveralInARow",
+     {{0, 0, 0, 1, kNext}, {0.5, 0, 0, 2, kNext}, {1, 0, 0, 3, kNext}, {1.5, 0, 0, 3, kNext}, {2, 0, 0, 5, kNext}}},
+    // The next key a frame later, or as close as the host holds two keys apart (2 ns).
+    {"NextKeyAFrameLater", {{0.5, 0, 0, 1, kNext}, {0.5, 1, 0, 2, kHold}, {1, 0, 0, 3, kHold}}},
+    {"NextKeyJustApart", {{0.5, 0, 0, 1, kNext}, {0.5, 0, 92, 2, kLine}, {1, 0, 0, 3, kHold}}},
+    // The take plays the next value on the frame a tick after the key; the line before ends at its own.
+    {"ATickBeforeAFrame", {{0, 0, 0, 0, kLine}, {0.5, 0, -1, 4, kNext}, {1, 0, 0, 8, kHold}, {1.5, 0, 0, 6, kHold}}},
+    {"FirstKeyATickBeforeAFrame", {{0.5, 0, -1, 4, kNext}, {1, 0, 0, 8, kHold}}},
+    // A tick after a frame, and between two: their own values live on no frame.
+    {"OffTheFrames",
+     {{0, 0, 0, 0, kLine}, {0.5, 0, 1, 4, kNext}, {0.5, 2, 1000000, 8, kNext}, {1, 0, 0, 2, kLine}, {2, 0, 0, 0, kLine}}},
+};
+
+// The scaling Z curve of "N" in the file's take "Take 001", as the SDK reads it.
+bool ReadCurve(const std::string& path, KFCurve& out) {
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return false;
+    scene.SetCurrentTake("Take 001");
+    for (int i = 0; i < manager.GetKZeqNodeCount(); ++i) {
+        KZeqNode* node = manager.GetKZeqNode(i);
+        KFCurve* curve = node->GetCurrentTakeNode() ? node->GetCurrentTakeNode()->GetScaleZ() : nullptr;
+        if (std::string(node->GetNameWithoutNameSpacePrefix().Buffer()) != "N" || !curve) continue;
+        out.CopyFrom(*curve);
+        return out.KeyGetCount() > 0;
+    }
+    return false;
+}
+
+class NextKeyImportTest : public ImportModeTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        ImportModeTest::SetUp();
+        standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, GetParam());
+    }
+    kLongLong Frame() const { return std::llround(kSecond / TTime::unitsPerSecond(GetParam())); }
+    // The keys on N's scaling Z, written, read back by the SDK into mFileCurve and imported.
+    void Import(const std::vector<Key>& keys) {
+        mFile = Write("next", [&](KZeqSdkManager& manager, KZeqScene& scene) {
+            KZeqNode* node = BuildScene(manager, scene, "N").at("N").mNode;
+            scene.CreateTake("Take 001");
+            node->SetCurrentTakeNode("Take 001");
+            for (const Key& k : keys) {
+                const KTime time(std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
+                KFCurveKey key;
+                key.Set(time, k.mValue, k.mKind == kLine ? KFCURVE_INTERPOLATION_LINEAR : KFCURVE_INTERPOLATION_CONSTANT,
+                        k.mKind == kNext ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD, 0, 0,
+                        KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+                node->GetCurrentTakeNode()->GetScaleZ()->KeyAdd(time, key);
+            }
+        });
+        ASSERT_TRUE(ReadCurve(mFile, mFileCurve));
+        ASSERT_TRUE(Run("file -f -new") && ImportAtZero(mFile)) << Log();
+        TStatus status;
+        mHost = TFnAnimCurve(standin::plug("N.scaleZ"), &status);
+        ASSERT_TRUE(status) << Log();
+    }
+    double Host(kLongLong t) const { return mHost.evaluate(TTime(double(t) / double(kSecond), TTime::kSeconds)); }
+    // Where got differs from the file's curve: on every frame from a second before the first key to
+    // a second after the last and in the middle of each, and a microsecond before, at and after each key.
+    std::string Differences(const std::function<double(kLongLong)>& got) {
+        const kLongLong frame = Frame(), n = mFileCurve.KeyGetCount();
+        std::vector<kLongLong> times;
+        const kLongLong first = mFileCurve.KeyGetPtr(0)->GetTime().Get();
+        const kLongLong last = mFileCurve.KeyGetPtr(n - 1)->GetTime().Get();
+        for (kLongLong f = (first - kSecond) / frame - 1; f * frame <= last + kSecond; ++f)
+            times.insert(times.end(), {f * frame, f * frame + frame / 2});
+        for (int k = 0; k < n; ++k)
+            for (kLongLong d : {-kSecond / 1000000, kLongLong(0), kSecond / 1000000})
+                times.push_back(mFileCurve.KeyGetPtr(k)->GetTime().Get() + d);
+        std::string differences;
+        for (const kLongLong t : times) {
+            const double want = mFileCurve.Evaluate(KTime(t)), value = got(t);
+            if (std::fabs(want - value) > 1e-5 * std::max(1.0, std::fabs(want)))
+                differences +=
+                    " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(want);
+        }
+        return differences;
+    }
+
+    std::string mFile;
+    KFCurve mFileCurve;
+    TFnAnimCurve mHost;
+};
+
+// 1 at 0 s (next), 2 at 1 s, 1.5 at 1.5 s: 1 at 0 s and before, 2 from the first frame to 1.5 s.
+TEST_P(NextKeyImportTest, TheWorkedExamplePlaysTheNextValueFromTheFirstFrame) {
+    Import(kCases[0].mKeys);
+    if (HasFatalFailure()) return;
+    for (kLongLong t : {-kSecond, kLongLong(0)}) EXPECT_EQ(Host(t), 1.0) << t;
+    for (kLongLong t : {Frame(), kSecond / 2, kSecond * 3 / 2 - Frame()}) EXPECT_EQ(Host(t), 2.0) << t;
+}
+
+TEST_P(NextKeyImportTest, EveryCasePlaysAsTheFileAndExportsSo) {
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.mName);
+        Import(c.mKeys);
+        if (HasFatalFailure()) return;
+        EXPECT_EQ(Differences([this](kLongLong t) { return Host(t); }), "");
+        if (registered != "1") continue;  // a build without the exporter
+        const std::string exported = mDirectory + "exported.zeq";
+        ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + exported + "\"")) << Log();
+        KFCurve written;
+        ASSERT_TRUE(ReadCurve(exported, written));
+        EXPECT_EQ(Differences([&written](kLongLong t) { return written.Evaluate(KTime(t)); }), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, NextKeyImportTest, ::testing::Values(TTime::kFilm, TTime::kNTSCFrame, TTime::kNTSCField),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == TTime::kFilm        ? "Film24"
+                                                : info.param == TTime::kNTSCFrame ? "Ntsc30"
+                                                                                  : "Field60");
+                         });
+
+}  // namespace
