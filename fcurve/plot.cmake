@@ -10,6 +10,7 @@ target_sources(zeq_fcurve PRIVATE
 zeq_add_test(fcurve_plot_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvebake_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/take_reference_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurveplot_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeyreducer_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvenearquarterturn_test.cpp
