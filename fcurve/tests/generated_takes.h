@@ -178,9 +178,26 @@ public:
         }
     }
 
+    // The ways a warp runs over the take.
+    enum WarpKind {
+        kFasterOrSlower,
+        kStartingLate,
+        kRunningBack,
+        kHolding,
+        kJumping,
+        kOneKey,
+        kEndingEarly,
+        kRepeating,
+        kMirroring,
+        kNextAtStart,
+        kStepping,
+        kChangingNothing,
+        kWarpKinds
+    };
+
     // A time warp held by a holder of the take's (a take's reader holds its warps so), running
-    // over [0, end] in one of several ways.
-    KFCurveNode* Warp(double end) {
+    // over [0, end] in one of those ways (kWarpKinds: any).
+    KFCurveNode* Warp(double end, int kind = kWarpKinds) {
         mHolders.emplace_back(KFCurveNodeCreate("Holder"));
         KFCurveNode* warp = KFCurveNodeCreate("W", static_cast<KDataType*>(nullptr));
         warp->FCurveSet(KFCurveCreate(), true);
@@ -200,53 +217,54 @@ public:
         const unsigned int line = KFCURVE_INTERPOLATION_LINEAR, cubic = KFCURVE_INTERPOLATION_CUBIC,
                            constant = KFCURVE_INTERPOLATION_CONSTANT;
         const double a = Uniform(0.1, 0.45) * end, b = Uniform(0.55, 0.9) * end;
-        switch (Pick(12)) {
-            case 0:  // faster or slower
+        switch (kind == kWarpKinds ? Pick(kWarpKinds) : kind) {
+            case kFasterOrSlower:
                 key(At(0), 0, Chance(0.5) ? line : cubic), key(At(end), end * Uniform(0.6, 1.4), line);
                 break;
-            case 1:  // starting late, before it holding or running on
+            case kStartingLate:  // before it holding or running on
                 key(At(a), 0, line), key(At(end), end - a, line);
                 if (Chance(0.5)) extrapolate(true, KFCURVE_EXTRAPOLATION_KEEP_SLOPE, kEndless);
                 break;
-            case 2:  // running back
+            case kRunningBack:
                 key(At(0), 0, cubic), key(At(a), a * 1.3, cubic), key(At(end), Uniform(0, a), line);
                 break;
-            case 3:  // holding
+            case kHolding:
                 key(At(0), 0, line), key(At(a), a, line), key(At(b), a, line), key(At(end), end - (b - a), line);
                 break;
-            case 4:  // jumping (off the grid) and running on
+            case kJumping:  // off the grid, and running on
                 key(At(0), 0, line),
                     key(At(a), a, constant, Chance(0.5) ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD),
                     key(At(b + 0.0123), b + 0.3, line), key(At(end), end + 0.3, line);
                 break;
-            case 5:  // one key
+            case kOneKey:
                 key(At(a), Uniform(0, end), line);
                 break;
-            case 6:  // ending early, keeping its slope
+            case kEndingEarly:  // keeping its slope
                 key(At(0), 0, line), key(At(b), b * Uniform(0.7, 1.2), line);
                 extrapolate(false, KFCURVE_EXTRAPOLATION_KEEP_SLOPE, kEndless);
                 break;
-            case 7:  // repeating a stretch of the take (a period mostly off the grid), or mirroring it
-            case 8: {
+            case kRepeating:  // a stretch of the take (a period mostly off the grid), or mirroring it
+            case kMirroring: {
                 double period = Uniform(0.25, 0.6) * end;
                 if (Chance(0.25)) period = std::round(period / kFrame) * kFrame;
                 const double from = Uniform(0, 0.3) * end;
                 key(At(0), from, Chance(0.5) ? line : cubic), key(At(period), from + period * Uniform(0.6, 1.4), line);
-                const int mode = Chance(0.6) ? KFCURVE_EXTRAPOLATION_REPETITION : KFCURVE_EXTRAPOLATION_MIRROR;
+                const bool repeat = kind == kWarpKinds ? Chance(0.6) : kind == kRepeating;
+                const int mode = repeat ? KFCURVE_EXTRAPOLATION_REPETITION : KFCURVE_EXTRAPOLATION_MIRROR;
                 extrapolate(false, mode, Chance(0.6) ? kEndless : 1 + Pick(3));
                 break;
             }
-            case 9:  // a constant key taking the next one's value at the take's start
+            case kNextAtStart:  // a constant key taking the next one's value at the take's start
                 key(KTime(0), Uniform(0, end), constant, KFCURVE_CONSTANT_NEXT), key(At(a), a, line),
                     key(At(end), end, line);
                 break;
-            case 10: {  // jumping in two keys under a microsecond apart
+            case kStepping: {  // jumping in two keys under a microsecond apart
                 const double jump = (Chance(0.5) ? 1 : -1) * Uniform(0.1, 0.4);
                 key(At(0), 0, line), key(At(a), a, line), key(KTime(At(a).Get() + kUnderAMicrosecond), a + jump, line),
                     key(At(end), end + jump, line);
                 break;
             }
-            default:  // what changes nothing
+            default:  // kChangingNothing
                 key(At(0), 0, line), key(At(end), end, line);
                 break;
         }

@@ -44,13 +44,17 @@ Values Played(KZeqNode& node, KTime time) {
     return {m.mData[3][0], m.mData[3][1], m.mData[3][2]};
 }
 
-// Gives the vector's axis channels one warp together (the X's or a new one) and the vector none:
-// an arrangement no file holds, which the writer bakes into the channels, in the vector's time,
-// under the transform's warp (the take's, a new one, or with none above: without one).
+// Gives the vector's axis channels one warp together and the vector none: an arrangement no file
+// holds, which the writer bakes into the channels, in the vector's time. Under the transform's warp
+// (the take's or a new one) the X's warp or a new one; with no warp above, one that runs on past its
+// keys (keeping its slope, repeating, mirroring), so that only the take's span says how far the
+// writer's bake must go.
 void ShareAxisWarp(generatedtakes::Take& take, unsigned seed, bool above) {
-    generatedtakes::Maker maker(seed + 7919);
-    KFCurveNode* shared = take.mVector->Get(0)->TimeWarpGet();
-    if (!shared) shared = maker.Warp(take.mSeconds);
+    using Maker = generatedtakes::Maker;
+    Maker maker(seed + 7919);
+    KFCurveNode* shared = above ? take.mVector->Get(0)->TimeWarpGet() : nullptr;
+    const int pastItsKeys[3] = {Maker::kEndingEarly, Maker::kRepeating, Maker::kMirroring};
+    if (!shared) shared = maker.Warp(take.mSeconds, above ? Maker::kWarpKinds : pastItsKeys[seed / 6 % 3]);
     for (int c = 0; c < 3; ++c) take.mVector->Get(c)->TimeWarpSet(shared);
     take.mVector->TimeWarpSet(nullptr);
     if (!above) take.mAbove = nullptr;
