@@ -55,8 +55,8 @@ public:
             mKeys.push_back(key);
         }
         for (int i = 0; i < static_cast<int>(mKeys.size()); ++i) {
-            mKeys[static_cast<std::size_t>(i)].mRight = RightDerivative(i);
-            mKeys[static_cast<std::size_t>(i)].mLeft = LeftDerivative(i);
+            mKeys[static_cast<std::size_t>(i)].mRight = Derivative(i, false);
+            mKeys[static_cast<std::size_t>(i)].mLeft = Derivative(i, true);
         }
     }
 
@@ -163,35 +163,25 @@ private:
         return Mid(a, toRight, toLeft);
     }
 
-    double RightDerivative(int i) const {
+    // Key i's derivative on one side, read off the segment there: a linear segment's slope, a cubic
+    // one's stored derivative or automatic parameter (the incoming side held on the key before, read
+    // as the key's own mode says when it is cubic). An end key's outer side is its inner one.
+    double Derivative(int i, bool left) const {
         const int n = static_cast<int>(mKeys.size());
         if (n < 2) return 0;
-        if (i >= n - 1) return LeftDerivative(i);
-        const Key& k = K(i);
-        if (k.mInterpolation == KFCURVE_INTERPOLATION_LINEAR) return Slope(i, i + 1);
-        if (!Cubic(k)) return 0;
-        if (User(k)) return k.mData0;
-        if (!Auto(k)) return 0;
-        double toLeft = 0, toRight = 0;
-        Around(i, toLeft, toRight);
-        return RightFromAuto(k.mData0, toLeft, toRight);
-    }
-
-    // The incoming tangent of key i lives on the key before it.
-    double LeftDerivative(int i) const {
-        const int n = static_cast<int>(mKeys.size());
-        if (n < 2) return 0;
-        if (i <= 0) return RightDerivative(0);
-        const Key& p = K(i - 1);
-        const Key& k = K(i);
-        if (p.mInterpolation == KFCURVE_INTERPOLATION_LINEAR) return Slope(i - 1, i);
-        if (!Cubic(p)) return 0;
-        const Key& says = Cubic(k) ? k : p;  // whose mode reads the slot
-        if (User(says)) return p.mData1;
+        if (left && i <= 0) return Derivative(0, false);
+        if (!left && i >= n - 1) return Derivative(i, true);
+        const int first = left ? i - 1 : i;
+        const Key& from = K(first);
+        if (from.mInterpolation == KFCURVE_INTERPOLATION_LINEAR) return Slope(first, first + 1);
+        if (!Cubic(from)) return 0;
+        const Key& says = left && Cubic(K(i)) ? K(i) : from;
+        const double slot = left ? from.mData1 : from.mData0;
+        if (User(says)) return slot;
         if (!Auto(says)) return 0;
         double toLeft = 0, toRight = 0;
         Around(i, toLeft, toRight);
-        return LeftFromAuto(p.mData1, toLeft, toRight);
+        return left ? LeftFromAuto(slot, toLeft, toRight) : RightFromAuto(slot, toLeft, toRight);
     }
 
     // Within the keys: the key's own value at its time, else its segment.
