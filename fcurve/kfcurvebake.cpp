@@ -77,8 +77,11 @@ bool ThreeAngles(const KFCurveNode& node) {
 // it tells whether the take turns there, and nothing else.
 enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter, eProbe };
 
-// How far about a sample where the take may jump the values on each side are read: short of the
-// samples beside it.
+// Where the take may jump about a sample, the values on each side are read a microsecond off it,
+// past all the keys the sample stands for (a key a tick short of a microsecond off may show its
+// own value for a tick alone), at most at the samples beside it; a jump just after a sample is
+// keyed a tick short of that, before the next sample.
+constexpr KTime kReadAbout(kSameSample);
 constexpr KTime kAboutJump(kSameSample.Get() - 1);
 struct Point {
     KTime mTime;
@@ -95,7 +98,7 @@ std::vector<Point> EvaluationPoints(const std::vector<Mark>& samples) {
     points.push_back({samples[0].mTime, PointKind::eSample});
     // The take may jump right after its first instant (a constant key of the next value there).
     if ((samples[0].mFlags & kMayStep) && samples.size() > 1)
-        points.push_back({KTime(samples[0].mTime.Get() + kAboutJump.Get()), PointKind::eAfter});
+        points.push_back({KTime(samples[0].mTime.Get() + kReadAbout.Get()), PointKind::eAfter});
     std::size_t previous = 0;
     for (std::size_t i = 1; i < samples.size(); ++i) {
         if (!Bounds(samples[i]) && i + 1 < samples.size()) continue;
@@ -116,11 +119,11 @@ std::vector<Point> EvaluationPoints(const std::vector<Mark>& samples) {
             for (std::size_t s = previous + 1; s < i; ++s) points.push_back({samples[s].mTime, PointKind::eSample});
         }
         const bool mayStep = (samples[i].mFlags & kMayStep) != 0;
-        if (mayStep && points.back().mTime.Get() < b.Get() - kAboutJump.Get())
-            points.push_back({KTime(b.Get() - kAboutJump.Get()), PointKind::eBefore});
+        if (mayStep && points.back().mTime.Get() < b.Get() - kReadAbout.Get())
+            points.push_back({KTime(b.Get() - kReadAbout.Get()), PointKind::eBefore});
         points.push_back({b, PointKind::eSample});
-        if (mayStep && i + 1 < samples.size() && b.Get() <= KTime::kInfiniteTicks - kAboutJump.Get())
-            points.push_back({KTime(b.Get() + kAboutJump.Get()), PointKind::eAfter});
+        if (mayStep && i + 1 < samples.size() && b.Get() <= KTime::kInfiniteTicks - kReadAbout.Get())
+            points.push_back({KTime(b.Get() + kReadAbout.Get()), PointKind::eAfter});
         previous = i;
     }
     return points;
@@ -372,8 +375,12 @@ void BakedKeys::FindJumps() {
     for (std::size_t i = 0; i < n; ++i) {
         if (!(mSamples[i].mFlags & kMayStep)) continue;
         const std::size_t p = mSampleAt[i];
-        const bool before = p > 0 && points[p - 1].mKind == PointKind::eBefore;
-        const bool after = p + 1 < count && points[p + 1].mKind == PointKind::eAfter;
+        // The value before: a microsecond before, or, where the sample before lies closer, read a
+        // microsecond after that one.
+        const bool before = p > 0 && (points[p - 1].mKind == PointKind::eBefore ||
+                                      (points[p - 1].mKind == PointKind::eAfter && points[p - 1].mTime < points[p].mTime));
+        const std::size_t next = p + 1;  // the point a microsecond on
+        const bool after = next < count && points[next].mKind == PointKind::eAfter;
         if (!before && !after) continue;
         const auto entry = mJumpSteps.size() / mStride;
         bool jumps = false;
@@ -383,20 +390,30 @@ void BakedKeys::FindJumps() {
             // The value after the jump: at the sample, unless the take jumps just after it, the
             // sample still playing the value before (a repeated cycle starting again after its last
             // key, a warp reaching a key a few ticks after a frame): the jump then follows the sample.
-            const bool later = after && std::fabs(At(p + 1, c) - at) > mTolerance[c];
-            const double right = later ? At(p + 1, c) : at;
+            const bool later = after && std::fabs(At(next, c) - at) > mTolerance[c];
+            const double right = later ? At(next, c) : at;
             const bool step = std::fabs(right - left) > mTolerance[c];
             // The take leaves a value and takes it again about the sample: what it shows at the
             // sample alone (a tick at a mirrored cycle's key of the next value) is no value of it.
             const bool alone = !step && before && later;
             const double kept = step || alone ? left : at;
-            mJumpBefore.push_back(kept);
-            mJumpAfter.push_back(step ? right : kept);
             // Where both sides move, the jump is on the side that moves most (the take runs on
-            // over the microsecond looked across).
-            mJumpSteps.push_back(static_cast<char>(!step                                          ? kNoJump
-                                                   : later && std::fabs(right - at) > std::fabs(at - left) ? kJumpsAfter
-                                                                                                      : kJumpsAt));
+            // over the microsecond looked across): after it, the value a microsecond on; at it, the
+            // sample's own.
+            const bool justAfter = step && later && std::fabs(right - at) > std::fabs(at - left);
+            // Jumping at the sample and moving on within the microsecond after it, the take either
+            // ramps on from the sample's value towards the next sample (the curve starts from the
+            // sample's value), or moves again within the microsecond (a ramp that ends there, or
+            // the sample's value lasting less than that): the curve starts from the value after.
+            bool again = false;
+            if (step && later && !justAfter) {
+                const std::size_t q = mSampleAt[i + 1];
+                const double toward = at + (At(q, c) - at) * (mX[next] - mX[p]) / (mX[q] - mX[p]);
+                again = std::fabs(right - toward) > 0.25 * std::fabs(right - at);
+            }
+            mJumpBefore.push_back(kept);
+            mJumpAfter.push_back(justAfter || again ? right : step ? at : kept);
+            mJumpSteps.push_back(static_cast<char>(!step ? kNoJump : justAfter ? kJumpsAfter : kJumpsAt));
             jumps = jumps || step || alone;
         }
         if (jumps) {
@@ -440,12 +457,25 @@ void BakedKeys::FindSlopes() {
             y[c] = After(from, c);
             y[(count - 1) * stride + c] = Before(i, c);
         }
+        // An end of the stretch where the take jumps, far closer to the node beside it than the
+        // nodes beyond lie (the value a jump takes, read a microsecond on, a hundred microseconds
+        // from a sample), tells the slopes further in nothing but its own microsecond: they are
+        // read without it.
+        const auto crowds = [&](std::size_t a, std::size_t b, std::size_t c) {
+            return count >= 5 && (x[b] - x[a]) * 64.0 < x[c] - x[b];
+        };
+        const std::size_t lowest = mJump[from] >= 0 && crowds(0, 1, 2) ? 1 : 0;
+        const std::size_t highest = mJump[i] >= 0 && crowds(count - 1, count - 2, count - 3) ? count - 2 : count - 1;
         std::size_t sample = from;
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t p = nodes[k];
             if (points[p].mKind != PointKind::eSample) continue;
             while (sampleAt[sample] < p) ++sample;
-            const Stencil stencil = MakeStencil(ticks.get(), x.get(), static_cast<int>(count), static_cast<int>(k));
+            // The nodes the slope at k is read from: the crowding end left out, unless k is it.
+            const std::size_t first = k < lowest ? 0 : lowest, last = k > highest ? count - 1 : highest;
+            Stencil stencil = MakeStencil(ticks.get() + first, x.get() + first, static_cast<int>(last - first + 1),
+                                          static_cast<int>(k - first));
+            stencil.mFirst += first;
             const double* v = y.get() + stencil.mFirst * stride;
             const double* at = y.get() + k * stride;
             double* left = k > 0 ? leftSlopes + sample * stride : nullptr;
