@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "fcurve/kfcurvebake.h"
@@ -118,11 +119,22 @@ bool Cycles(int extrapolation) {
 // A count of extrapolation cycles (or of spans a slope is kept over) that never ends.
 constexpr unsigned int kEndless = 0xFFFFFFFFu;
 
+// Whether keys a and b of the curve lie within ten microseconds (b may be no key).
+bool Close(const KFCurve& curve, int a, int b) {
+    constexpr kULongLong kClose = 10 * static_cast<kULongLong>(kSameSample.Get());
+    if (b < 0 || b >= curve.KeyGetCount()) return false;
+    const kLongLong ta = curve.KeyGetPtr(a)->GetTime().Get(), tb = curve.KeyGetPtr(b)->GetTime().Get();
+    return (ta < tb ? static_cast<kULongLong>(tb) - static_cast<kULongLong>(ta)
+                    : static_cast<kULongLong>(ta) - static_cast<kULongLong>(tb)) < kClose;
+}
+
 // What key k is to the take wherever the curve plays it, in its own place or in a cycle: the take
-// jumps where a constant key ends, and where one that takes the next value begins.
+// jumps where a constant key ends, and where one that takes the next value begins; it may run
+// steeply past a key close to another.
 unsigned char StepFlags(const KFCurve& curve, int k) {
     unsigned char flags = kAtKey;
     const KFCurveKey* key = curve.KeyGetPtr(k);
+    if (Close(curve, k, k - 1) || Close(curve, k, k + 1)) flags |= kSteep;
     if (key->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key->GetConstantMode() == KFCURVE_CONSTANT_NEXT)
         flags |= kMayStep;
     if (k > 0) {
@@ -134,33 +146,48 @@ unsigned char StepFlags(const KFCurve& curve, int k) {
     return flags;
 }
 
-bool HoldsAfter(const KFCurveKey& key) {
-    return key.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key.GetConstantMode() != KFCURVE_CONSTANT_NEXT;
+// The side of key k (in the curve's own time) where the curve plays the key's value, or nearly:
+// after a constant key, before one that a constant key of the next value leads to, and, of a key
+// close to another on one side alone, the other side (the take runs steeply to that other key).
+unsigned char SideFlags(const KFCurve& curve, int k) {
+    const KFCurveKey& key = *curve.KeyGetPtr(k);
+    unsigned char flags = 0;
+    if (key.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key.GetConstantMode() != KFCURVE_CONSTANT_NEXT)
+        flags |= kFlatAfter;
+    if (k > 0) {
+        const KFCurveKey& before = *curve.KeyGetPtr(k - 1);
+        if (before.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && before.GetConstantMode() == KFCURVE_CONSTANT_NEXT)
+            flags |= kFlatBefore;
+    }
+    const bool closeBefore = Close(curve, k, k - 1), closeAfter = Close(curve, k, k + 1);
+    if (closeAfter && !closeBefore) flags |= kFlatBefore;
+    if (closeBefore && !closeAfter) flags |= kFlatAfter;
+    return flags;
 }
 
-// The flags of key k of the curve itself: besides its steps, a repeated cycle starts again at the
-// first and last keys, and the curve holds before the first and after the last where its
-// extrapolation does.
+// The flags of key k of the curve itself: besides its steps and sides, a repeated cycle starts
+// again at the first and last keys, and the curve holds before the first and after the last where
+// its extrapolation does.
 unsigned char KeyFlags(const KFCurve& curve, int k, bool repeats) {
-    unsigned char flags = StepFlags(curve, k);
+    unsigned char flags = StepFlags(curve, k) | SideFlags(curve, k);
     if (repeats && (k == 0 || k == curve.KeyGetCount() - 1)) flags |= kMayStep;
     const auto holds = [](int extrapolation, unsigned int count) {
         return extrapolation == KFCURVE_EXTRAPOLATION_CONSTANT || count == 0;
     };
     if (k == 0 && holds(curve.GetPreExtrapolation(), curve.GetPreExtrapolationCount())) flags |= kFlatBefore;
-    if ((k == curve.KeyGetCount() - 1 && holds(curve.GetPostExtrapolation(), curve.GetPostExtrapolationCount())) ||
-        HoldsAfter(*curve.KeyGetPtr(k)))
+    if (k == curve.KeyGetCount() - 1 && holds(curve.GetPostExtrapolation(), curve.GetPostExtrapolationCount()))
         flags |= kFlatAfter;
     return flags;
 }
 
 // The flags of key k's image in a cycle of the extrapolation mode: a repeated cycle starts again at
-// its first and last keys; a mirrored one runs through the key the other way, so that a constant
-// key holds its value before its image.
+// its first and last keys; a mirrored one runs through the key the other way, its sides swapped.
 unsigned char ImageFlags(const KFCurve& curve, int k, int mode, bool mirrored) {
     unsigned char flags = StepFlags(curve, k);
     if (mode == KFCURVE_EXTRAPOLATION_REPETITION && (k == 0 || k == curve.KeyGetCount() - 1)) flags |= kMayStep;
-    if (HoldsAfter(*curve.KeyGetPtr(k))) flags |= mirrored ? kFlatBefore : kFlatAfter;
+    const unsigned char sides = SideFlags(curve, k);
+    if (sides & kFlatAfter) flags |= mirrored ? kFlatBefore : kFlatAfter;
+    if (sides & kFlatBefore) flags |= mirrored ? kFlatAfter : kFlatBefore;
     return flags;
 }
 
@@ -503,6 +530,8 @@ void Preimages(const WarpReader& reader, const std::vector<WarpPoint>& points, c
                 at = SolveCrossing(reader, a, b, fa, fb, values[i], target.mTime);
             else if (target.mFlags & (kFlatBefore | kFlatAfter))
                 at = SolveOnFlatSide(reader, a, b, fa, fb, values[i], target);
+            else if (target.mFlags & kSteep)
+                at = SolveCrossing(reader, a, b, fa, fb, values[i], target.mTime);
             else
                 at = Solve(reader, a, b, fa, fb, values[i]);
             out.push_back({at, target.mFlags});

@@ -31,6 +31,9 @@ enum : unsigned char {
     // constant one): the sample goes on that side of the key, where the value is the key's own.
     kFlatBefore = 16,
     kFlatAfter = 32,
+    // A key within ten microseconds of another of its curve: the take may run steeply past it, so
+    // that where a warp reads it is found to the tick.
+    kSteep = 64,
 };
 
 struct Mark {
