@@ -534,7 +534,12 @@ void Preimages(const WarpReader& reader, const std::vector<WarpPoint>& points, c
                 at = SolveCrossing(reader, a, b, fa, fb, values[i], target.mTime);
             else
                 at = Solve(reader, a, b, fa, fb, values[i]);
-            out.push_back({at, target.mFlags});
+            // Where the warp runs back, the side of a key the curve holds on is the other side in
+            // the time the warp reads.
+            unsigned char flags = target.mFlags;
+            const unsigned char sides = flags & (kFlatBefore | kFlatAfter);
+            if (fb < fa && sides != 0 && sides != (kFlatBefore | kFlatAfter)) flags ^= kFlatBefore | kFlatAfter;
+            out.push_back({at, flags});
         }
         // A part where the warp runs back meets the targets latest first.
         if (fb < fa) std::reverse(out.begin() + static_cast<std::ptrdiff_t>(from), out.end());

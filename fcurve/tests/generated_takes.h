@@ -447,15 +447,19 @@ Measure Compare(Baked baked, Original take, std::vector<double> keys, double sec
     for (const Step& step : Steps(take, seconds, size)) {
         const std::size_t c = static_cast<std::size_t>(step.mChannel);
 
-        // A microsecond before and after the step the baked channel plays what the take plays
-        // within a microsecond of then: a bake keeps no two samples closer, so that what the take
-        // does within a microsecond of a step (a ramp of keys that close, another step) it may
-        // play up to a microsecond early or late.
+        // A microsecond before and after the step the baked channel plays within what the take
+        // plays within a microsecond of then: a bake keeps no two samples closer, so that what the
+        // take does within a microsecond of a step (a ramp of keys that close, another step) it
+        // may play up to a microsecond early or late.
         for (double t : {step.mFrom - 1e-6, step.mTo + 1e-6}) {
             if (t < 0 || t > seconds) continue;
             const double played = baked(t)[c];
-            double e = HUGE_VAL;
-            for (int k = -10; k <= 10; ++k) e = std::min(e, std::fabs(played - take(t + k * 1e-7)[c]) / size);
+            double low = HUGE_VAL, high = -HUGE_VAL;
+            for (int k = -10; k <= 10; ++k) {
+                const double v = take(t + k * 1e-7)[c];
+                low = std::min(low, v), high = std::max(high, v);
+            }
+            const double e = std::max(0.0, std::max(played - high, low - played)) / size;
             if (e > m.mStep) m.mStep = e, m.mStepAt = (step.mFrom + step.mTo) / 2;
         }
         ++m.mSteps;
