@@ -317,7 +317,9 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     const zeqtest::GroupRuleCase& c = GetParam();
     std::vector<KUserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
-    EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, c.mGroupName, c.mMembers, users));
+    std::vector<KGroupEntry> entries;
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
+    EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRuleCases()),
