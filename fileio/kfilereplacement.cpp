@@ -389,11 +389,14 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
                 cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES), EACCES);
         // Nor does it keep a set-user-ID or set-group-ID bit once written into: the system clears
         // them as it is written only for a writer without the right to keep them, and root has it.
-        // A writer who may not change the mode (another user's file) is such a writer; one who may
-        // not otherwise (an append-only file) is refused.
-        if (WithoutSetIdBits(st.st_mode) != (st.st_mode & 07777) &&
-            ::fchmod(fd, WithoutSetIdBits(st.st_mode)) != 0 &&
-            (errno != EPERM || st.st_uid == ::geteuid() || ::geteuid() == 0)) {
+        // A writer who may not change the mode (another user's file) is such a writer, but the
+        // system leaves a set-group-ID bit without group execute to a member of the file's group;
+        // such a writer there, and one who may not change the mode otherwise (an append-only file),
+        // is refused.
+        const mode_t bits = st.st_mode & 07777;
+        const bool systemClears = (bits & S_ISGID) == 0 || (bits & S_IXGRP) != 0;
+        if (WithoutSetIdBits(bits) != bits && ::fchmod(fd, WithoutSetIdBits(bits)) != 0 &&
+            (errno != EPERM || st.st_uid == ::geteuid() || ::geteuid() == 0 || !systemClears)) {
             const int number = errno;
             return closeAndFail(cannot + "its set-user-ID and set-group-ID bits cannot be cleared: " +
                                     std::strerror(number),
