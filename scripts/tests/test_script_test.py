@@ -414,17 +414,16 @@ class TestScript(unittest.TestCase):
         # The run ended by itself and said its closing lines; the signals come as it exits. Taken
         # there, they closed the run again, saying its lines twice.
         self.hook_at_exit(after='    close_lines "$verdict" $flag || failed=1\n')
-        for stub, status, verdict, counts in [
-                ({}, 0, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped"),
-                ({"fail": "tests:build/test-o2"}, 1, "failed (sanitizer: passed; optimised: failed)",
+        for stub, signals, status, verdict, counts in [
+                ({}, "HUP HUP", 0, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped"),
+                ({"fail": "tests:build/test-o2"}, "TERM HUP INT", 1, "failed (sanitizer: passed; optimised: failed)",
                  "3 passed, 1 failed, 2 skipped")]:
-            for signals in ("HUP HUP", "TERM HUP INT"):
-                self.forget_calls()
-                with self.subTest(stub=stub, signals=signals):
-                    ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
-                    self.assertIn(f"at exit: {signals}", calls)
-                    self.assertEqual(status, ended)
-                    self.assertClosedWith(lines, verdict, counts)
+            self.forget_calls()
+            with self.subTest(stub=stub, signals=signals):
+                ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
+                self.assertIn(f"at exit: {signals}", calls)
+                self.assertEqual(status, ended)
+                self.assertClosedWith(lines, verdict, counts)
 
     def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
         # A terminal with tostop stops a background process group at its first line: the step
