@@ -29,12 +29,13 @@ SECONDS = 60
 
 # Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
 # stand-in of the stage $STUB_HANG runs until it is stopped, with a worker of its own (as CMake
-# runs Ninja) writing into the log, which on SIGTERM ends a moment later, with a last line (as
-# Ninja says it stopped): both note their process ids in $STUB_PIDS, then it says it is under way
-# ($STUB_PIDS.ready).
+# runs Ninja) writing into the log, which on SIGTERM ends a moment later, with a last line in the
+# log (as Ninja says it stopped; whatever the stage pipes its output through has ended by then, and
+# its writes there fail without ending it):
+# both note their process ids in $STUB_PIDS, then it says it is under way ($STUB_PIDS.ready).
 STUBS = {
     "bin/hang.sh": """[ "$STUB_HANG" = "$stage" ] || return 0
-sh -c 'trap "sleep 0.5; echo \\"$0: stopped\\"; exit 2" TERM
+sh -c 'trap "sleep 0.5; echo \\"$0: stopped\\" >> \\"$ZEQ_RUN_OUTPUT_DIR/main-job.log\\"; exit 2" TERM; trap "" PIPE
        echo $$ >> "$STUB_PIDS"; while :; do echo "$0: still writing"; sleep 0.05; done' "$stage" &
 echo $$ >> "$STUB_PIDS"
 while [ $(wc -l < "$STUB_PIDS") -lt 2 ]; do sleep 0.01; done
