@@ -7,11 +7,14 @@
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -445,6 +448,32 @@ char* KFgets(char* buffer, int size, std::FILE* stream) {
     }
     buffer[count] = '\0';
     return count > 0 ? buffer : nullptr;
+}
+
+bool KMappedFile(const void* address, dev_t& device, ino_t& inode) {
+    std::FILE* maps = KOpenFileForReading("/proc/self/maps", "r");
+    if (!maps) return false;
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    char* line = nullptr;
+    std::size_t size = 0;
+    bool found = false;
+    // "start-end permissions offset major:minor inode path", numbers in hexadecimal but the inode.
+    while (!found && ::getline(&line, &size, maps) > 0) {
+        unsigned long long start = 0, end = 0, offset = 0, node = 0;
+        unsigned int major = 0, minor = 0;
+        char permissions[8];
+        if (std::sscanf(line, "%llx-%llx %7s %llx %x:%x %llu", &start, &end, permissions, &offset, &major, &minor,
+                        &node) != 7 ||
+            at < start || at >= end)
+            continue;
+        found = node != 0;
+        device = makedev(major, minor);
+        inode = static_cast<ino_t>(node);
+        break;
+    }
+    std::free(line);
+    std::fclose(maps);
+    return found;
 }
 
 unsigned int GetTempPath(unsigned int size, char* buffer) {

@@ -87,6 +87,10 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal = null
 // The same as a stdio stream, null on failure.
 std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal = nullptr,
                                int* systemError = nullptr);
+// The device and inode of the file mapped at address in this process (the code of a library loaded),
+// as the system's list of the process's mappings gives them; false where no file is mapped there or
+// the list cannot be read.
+bool KMappedFile(const void* address, dev_t& device, ino_t& inode);
 // One line of at most size - 1 characters; LF, CR and CRLF end a line (CRLF becomes LF). Null at the end.
 char* KFgets(char* buffer, int size, std::FILE* stream);
 // "TMPDIR" with a trailing '/', else a fixed default; never writes more than size bytes. Answers the length.
