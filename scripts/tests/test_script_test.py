@@ -401,14 +401,7 @@ class TestScript(unittest.TestCase):
                  "failed (the packages the build needs are not installed: no build ran)",
                  "0 passed, 1 failed, 0 skipped")]:
             for signals in ("HUP HUP", "TERM HUP INT"):
-                self.forget_calls()
-                with self.subTest(stub=stub, signals=signals):
-                    ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
-                    self.assertIn(f"at exit: {signals}", calls)
-                    self.assertEqual(status, ended)
-                    self.assertClosedWith(lines, verdict, counts)
-                    if "missing" not in stub:
-                        self.assertTestsTmpGone(calls)
+                self.assertClosesOnceWithSignals(stub, signals, status, verdict, counts)
 
     def test_signals_once_the_closing_lines_are_said(self):
         # The run ended by itself and said its closing lines; the signals come as it exits. Taken
@@ -418,12 +411,19 @@ class TestScript(unittest.TestCase):
                 ({}, "HUP HUP", 0, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped"),
                 ({"fail": "tests:build/test-o2"}, "TERM HUP INT", 1, "failed (sanitizer: passed; optimised: failed)",
                  "3 passed, 1 failed, 2 skipped")]:
-            self.forget_calls()
-            with self.subTest(stub=stub, signals=signals):
-                ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
-                self.assertIn(f"at exit: {signals}", calls)
-                self.assertEqual(status, ended)
-                self.assertClosedWith(lines, verdict, counts)
+            self.assertClosesOnceWithSignals(stub, signals, status, verdict, counts)
+
+    def assertClosesOnceWithSignals(self, stub, signals, status, verdict, counts):
+        """test.sh run with the stand-ins of stub, at-exit sending it the signals where it is hooked,
+        closes once, with its own verdict and status."""
+        self.forget_calls()
+        with self.subTest(stub=stub, signals=signals):
+            ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
+            self.assertIn(f"at exit: {signals}", calls)
+            self.assertEqual(status, ended)
+            self.assertClosedWith(lines, verdict, counts)
+            if "missing" not in stub:
+                self.assertTestsTmpGone(calls)
 
     def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
         # A terminal with tostop stops a background process group at its first line: the step
