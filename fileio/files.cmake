@@ -1,7 +1,9 @@
-# Paths, settings files, the settings registry and the text tokenizer.
+# Paths, settings files, the settings registry, the folders a program keeps its own files in and the
+# text tokenizer.
 target_sources(zeq_fileio PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/kconfigfile.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kfilereplacement.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/kownfolders.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kregistry.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/kscratchfolder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ktextfile.cpp

@@ -11,6 +11,7 @@
 
 #include "base/klib.h"
 #include "fileio/kfilereplacement.h"
+#include "fileio/kownfolders.h"
 #include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
@@ -141,6 +142,10 @@ KConfigFile::KConfigFile(const char* name, bool keepInMemory) : mKeepInMemory(ke
     // Without a configuration directory the current one is used, never the root.
     std::string path = directory.empty() ? file : directory + (directory.back() == '/' ? "" : "/") + file;
     mFilePath = KString(path.c_str(), path.size());
+    if (const KHeldFolder* held = KGetConfigFolder()) {
+        held->Duplicate(mFolder);
+        mName = file;
+    }
 }
 
 KConfigFile::~KConfigFile() = default;
@@ -153,7 +158,9 @@ bool KConfigFile::LoadLines(Lines& lines, bool& exists, const KResolvedPath* hel
     // not followed, as it is not to write it.
     KPathWalk walk;
     if (!held) {
-        if (!KWalkPath(mFilePath.Buffer(), walk, true, false, KNamedBy::eNobody)) return walk.mCode == ENOENT;
+        const bool walked = mFolder.IsOpen() ? mFolder.Walk(mName.c_str(), walk, true, KNamedBy::eNobody)
+                                             : KWalkPath(mFilePath.Buffer(), walk, true, false, KNamedBy::eNobody);
+        if (!walked) return walk.mCode == ENOENT;
         if (!walk.mExists) return true;
         held = &walk.mPlace;
     }
@@ -333,7 +340,9 @@ bool KConfigFile::Rewrite(std::string_view section, const std::vector<std::pair<
     // may be a shared one) and renamed over them only once complete; begun before
     // the lock, so that what a dead writer left there can go first.
     KFileReplacement replacement;
-    if (!replacement.Begin(mFilePath.Buffer(), false, KNamedBy::eNobody)) {
+    const bool begun = mFolder.IsOpen() ? replacement.Begin(mFolder, mName.c_str(), KNamedBy::eNobody)
+                                        : replacement.Begin(mFilePath.Buffer(), false, KNamedBy::eNobody);
+    if (!begun) {
         mError = replacement.GetError();
         return false;
     }

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/kstring.h"
+#include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
 
 class KFileReplacement;
-struct KResolvedPath;
 
 // An INI-style settings file in the configuration directory:
 //
@@ -22,7 +22,9 @@ struct KResolvedPath;
 class KConfigFile {
 public:
     // The file is KLib_GetConfigDirectory() + "/" + name (the current directory
-    // when none is set). A leading '@' makes the file per computer: "@name.ext"
+    // when none is set), found in the folder held for that directory where one is
+    // (KGetConfigFolder: read and written there, never by the directory's path
+    // again). A leading '@' makes the file per computer: "@name.ext"
     // becomes "name@<host>.ext". With keepInMemory false the file is read and
     // written on every call; with true it is read once and kept.
     KConfigFile(const char* name, bool keepInMemory);
@@ -75,6 +77,9 @@ private:
     const Lines* CurrentLines(Lines& scratch);
 
     KString mFilePath;
+    // The configuration folder held when the object was made, and the file's name in it.
+    KHeldFolder mFolder;
+    std::string mName;
     bool mKeepInMemory;
     bool mLoaded = false;
     Lines mCache;

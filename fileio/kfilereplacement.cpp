@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -327,13 +328,15 @@ bool KFileReplacement::ResolveTarget(const KHeldFolder& folder, const char* name
 
 namespace {
 
-// Opens target to be written where it lies, appended to or in place (how), under
-// ResolveWalked's rules for that; a missing file is made only to be appended to. What was
-// looked at is opened, and only that: an existing file without O_CREAT (the system's rules
-// for shared folders are the SDK's, applied on the look), a new one only as new. Never
-// waiting on a pipe, nor following a link, that took the name meanwhile. The descriptor, or
-// -1 with the reason in error and the system's error number in code (and errno).
-int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& error, int& code) {
+// Opens the file a walk leads to (walkTo, walking what given names, given made absolute) to be
+// written where it lies, appended to or in place (how), under ResolveWalked's rules for that; a
+// missing file is made only to be appended to. What was looked at is opened, and only that: an
+// existing file without O_CREAT (the system's rules for shared folders are the SDK's, applied on
+// the look), a new one only as new. Never waiting on a pipe, nor following a link, that took the
+// name meanwhile. The descriptor, or -1 with the reason in error and the system's error number in
+// code (and errno).
+int OpenWhereItLies(const std::string& given, const std::function<bool(KPathWalk&)>& walkTo, EWrite how,
+                    KNamedBy namedBy, KString& error, int& code) {
     const auto fail = [&](const std::string& why, int number) {
         code = number;
         error = why.c_str();
@@ -342,16 +345,14 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
     };
     code = 0;
     error = "";
-    if (!target || !*target) return fail("No file name given", 0);
-    const KString given = KAbsolutePath(target);
     // A round more when the name changes between the look and the open.
     for (int round = 0; round < 4; ++round) {
         KResolvedPath file;
         KPathWalk walk;
-        const bool walked = KWalkPath(given.Buffer(), walk, true, false, namedBy);
+        const bool walked = walkTo(walk);
         const bool existed = walked && walk.mExists;
         const struct stat looked = walk.mStat;
-        if (!ResolveWalked(walk, walked, given.Buffer(), file, error, code, namedBy, how)) {
+        if (!ResolveWalked(walk, walked, given, file, error, code, namedBy, how)) {
             errno = code != 0 ? code : EINVAL;
             return -1;
         }
@@ -389,11 +390,14 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
                 cannot + KWhyFileIsNotTrusted(st, folder) + kNotWrittenTo + ": " + std::strerror(EACCES), EACCES);
         // Nor does it keep a set-user-ID or set-group-ID bit once written into: the system clears
         // them as it is written only for a writer without the right to keep them, and root has it.
-        // A writer who may not change the mode (another user's file) is such a writer; one who may
-        // not otherwise (an append-only file) is refused.
-        if (WithoutSetIdBits(st.st_mode) != (st.st_mode & 07777) &&
-            ::fchmod(fd, WithoutSetIdBits(st.st_mode)) != 0 &&
-            (errno != EPERM || st.st_uid == ::geteuid() || ::geteuid() == 0)) {
+        // A writer who may not change the mode (another user's file) is such a writer, but the
+        // system leaves a set-group-ID bit without group execute to a member of the file's group;
+        // such a writer there, and one who may not change the mode otherwise (an append-only file),
+        // is refused.
+        const mode_t bits = st.st_mode & 07777;
+        const bool systemClears = (bits & S_ISGID) == 0 || (bits & S_IXGRP) != 0;
+        if (WithoutSetIdBits(bits) != bits && ::fchmod(fd, WithoutSetIdBits(bits)) != 0 &&
+            (errno != EPERM || st.st_uid == ::geteuid() || ::geteuid() == 0 || !systemClears)) {
             const int number = errno;
             return closeAndFail(cannot + "its set-user-ID and set-group-ID bits cannot be cleared: " +
                                     std::strerror(number),
@@ -403,7 +407,33 @@ int OpenWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& e
         error = "";
         return fd;
     }
-    return fail("Cannot write " + Quoted(given.Buffer()) + ": other writers change it meanwhile", EAGAIN);
+    return fail("Cannot write " + Quoted(given.c_str()) + ": other writers change it meanwhile", EAGAIN);
+}
+
+// OpenWhereItLies for target, a path; none given is refused.
+int OpenPathWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& error, int& code) {
+    if (!target || !*target) {
+        code = 0;
+        error = "No file name given";
+        errno = EINVAL;
+        return -1;
+    }
+    const std::string given = KAbsolutePath(target).Buffer();
+    return OpenWhereItLies(
+        given, [&](KPathWalk& walk) { return KWalkPath(given.c_str(), walk, true, false, namedBy); }, how, namedBy,
+        error, code);
+}
+
+// The stream OpenForAppending answers for the file open as fd (given: its path, for messages).
+std::FILE* AppendingStream(int fd, const std::string& given, KString& error, int& code) {
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, "a");
+    if (stream) return stream;
+    code = errno;
+    error = ("Cannot write " + Quoted(given.c_str()) + ": " + std::strerror(code)).c_str();
+    ::close(fd);
+    errno = code;
+    return nullptr;
 }
 
 }  // namespace
@@ -412,21 +442,32 @@ std::FILE* KFileReplacement::OpenForAppending(const char* target, KString& error
                                               KNamedBy namedBy) {
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
-    const int fd = OpenWhereItLies(target, EWrite::eAppend, namedBy, error, code);
-    if (fd < 0) return nullptr;
-    std::FILE* stream = ::fdopen(fd, "a");
-    if (stream) return stream;
-    code = errno;
-    error = (std::string("Cannot write ") + Quoted(KAbsolutePath(target).Buffer()) + ": " + std::strerror(code)).c_str();
-    ::close(fd);
-    errno = code;
-    return nullptr;
+    const int fd = OpenPathWhereItLies(target, EWrite::eAppend, namedBy, error, code);
+    return AppendingStream(fd, fd < 0 ? std::string() : KAbsolutePath(target).Buffer(), error, code);
+}
+
+std::FILE* KFileReplacement::OpenForAppending(const KHeldFolder& folder, const char* name, KString& error,
+                                              int* systemError, KNamedBy namedBy) {
+    int ignored = 0;
+    int& code = systemError ? *systemError : ignored;
+    if (!name || !*name) {
+        code = 0;
+        error = "No file name given";
+        errno = EINVAL;
+        return nullptr;
+    }
+    const std::string given = folder.PathOf(name);
+    const int fd = OpenWhereItLies(
+        given, [&](KPathWalk& walk) { return folder.Walk(name, walk, true, namedBy); }, EWrite::eAppend, namedBy,
+        error, code);
+    return AppendingStream(fd, given, error, code);
 }
 
 int KFileReplacement::OpenForWritingInPlace(const char* target, KString& error, int* systemError) {
     int ignored = 0;
     // Nobody asked for it: a section written back into a file that was read.
-    return OpenWhereItLies(target, EWrite::eInPlace, KNamedBy::eNobody, error, systemError ? *systemError : ignored);
+    return OpenPathWhereItLies(target, EWrite::eInPlace, KNamedBy::eNobody, error,
+                               systemError ? *systemError : ignored);
 }
 
 bool KFileReplacement::Begin(const char* target, bool makeFolders, KNamedBy namedBy) {

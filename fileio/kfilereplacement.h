@@ -210,6 +210,10 @@ public:
     // (0 without one), when it cannot.
     static std::FILE* OpenForAppending(const char* target, KString& error, int* systemError = nullptr,
                                        KNamedBy namedBy = KNamedBy::eUser);
+    // The same for name (a file name, or a path below it) in folder: walked from the folder held,
+    // never by its path (a log in the folder a program keeps its own files in).
+    static std::FILE* OpenForAppending(const KHeldFolder& folder, const char* name, KString& error,
+                                       int* systemError = nullptr, KNamedBy namedBy = KNamedBy::eUser);
     // Opens an existing target for reading and writing where it lies (a
     // section written back into a file that was read), under OpenForAppending's
     // rules, hard links included, as a write nobody named (KNamedBy::eNobody: not

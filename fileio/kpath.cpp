@@ -7,11 +7,14 @@
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -447,6 +450,32 @@ char* KFgets(char* buffer, int size, std::FILE* stream) {
     return count > 0 ? buffer : nullptr;
 }
 
+bool KMappedFile(const void* address, dev_t& device, ino_t& inode) {
+    std::FILE* maps = KOpenFileForReading("/proc/self/maps", "r");
+    if (!maps) return false;
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    char* line = nullptr;
+    std::size_t size = 0;
+    bool found = false;
+    // "start-end permissions offset major:minor inode path", numbers in hexadecimal but the inode.
+    while (!found && ::getline(&line, &size, maps) > 0) {
+        unsigned long long start = 0, end = 0, offset = 0, node = 0;
+        unsigned int major = 0, minor = 0;
+        char permissions[8];
+        if (std::sscanf(line, "%llx-%llx %7s %llx %x:%x %llu", &start, &end, permissions, &offset, &major, &minor,
+                        &node) != 7 ||
+            at < start || at >= end)
+            continue;
+        found = node != 0;
+        device = makedev(major, minor);
+        inode = static_cast<ino_t>(node);
+        break;
+    }
+    std::free(line);
+    std::fclose(maps);
+    return found;
+}
+
 unsigned int GetTempPath(unsigned int size, char* buffer) {
     const char* env = std::getenv("TMPDIR");
     std::string path = env && *env ? env : kDefaultTempPath;
@@ -522,62 +551,83 @@ bool KLookAtFolder(int descriptor, KFolderLook& folder) {
     return ::fstat(descriptor, &folder.mStat) == 0;
 }
 
-bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
-                         const std::vector<std::string>& members, const std::vector<KUserEntry>& users) {
+bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<KGroupEntry>& entries,
+                         const std::vector<KUserEntry>& users) {
+    // A number that entries of several names bear is not one user's alone.
+    if (entries.empty()) return false;
+    for (const KGroupEntry& entry : entries)
+        if (entry.mName != entries.front().mName) return false;
     const KUserEntry* own = nullptr;
     for (const KUserEntry& user : users) {
         if (user.mUid == owner && !own) own = &user;
         if (user.mUid != owner && user.mGroup == group) return false;
     }
-    if (!own || own->mGroup != group || own->mName != groupName) return false;
-    for (const std::string& member : members) {
-        bool owners = false;
-        for (const KUserEntry& user : users) {
-            if (user.mName != member) continue;
-            if (user.mUid != owner) return false;
-            owners = true;
+    if (!own || own->mGroup != group || own->mName != entries.front().mName) return false;
+    for (const KGroupEntry& entry : entries) {
+        for (const std::string& member : entry.mMembers) {
+            bool owners = false;
+            for (const KUserEntry& user : users) {
+                if (user.mName != member) continue;
+                if (user.mUid != owner) return false;
+                owners = true;
+            }
+            if (!owners) return false;
         }
-        if (!owners) return false;
     }
     return true;
 }
 
 namespace {
 
-// Every entry of the user database; false where it cannot be read whole. Enumerated under a lock:
-// the database's enumeration is one per process.
-bool AllUsers(std::vector<KUserEntry>& users) {
+// Walks a database of the system through its enumeration (open, next, close), handing each entry to
+// take; each entry's text grows the buffer as it needs, to 1 MiB. False where the database cannot be
+// read whole: an entry not read may be the one that gives another user the group. Under a lock: each
+// database's enumeration is one per process.
+template <typename Entry, typename Take>
+bool Enumerate(void (*open)(), int (*next)(Entry*, char*, std::size_t, Entry**), void (*close)(), const Take& take) {
     static std::mutex enumeration;
     const std::lock_guard<std::mutex> held(enumeration);
-    users.clear();
     std::vector<char> buffer(16384);
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    ::setpwent();
+    Entry entry;
+    Entry* found = nullptr;
+    open();
     int code;
-    while ((code = ::getpwent_r(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+    while ((code = next(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
         if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
         else if (code == ERANGE) break;
-        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+        else take(*found);
     }
-    ::endpwent();
+    close();
     return code == ENOENT;
 }
 
-// The folder's group is its owner's alone by the system's database (KGroupIsOwnersAlone), and no
+// Every entry of the user database; false where it cannot be read whole.
+bool AllUsers(std::vector<KUserEntry>& users) {
+    users.clear();
+    return Enumerate<struct passwd>(::setpwent, ::getpwent_r, ::endpwent, [&](const struct passwd& user) {
+        users.push_back({user.pw_name, user.pw_uid, user.pw_gid});
+    });
+}
+
+// Every entry of the group database that bears the number group; false where it cannot be read whole.
+bool GroupsNumbered(gid_t group, std::vector<KGroupEntry>& entries) {
+    entries.clear();
+    return Enumerate<struct group>(::setgrent, ::getgrent_r, ::endgrent, [&](const struct group& found) {
+        if (found.gr_gid != group) return;
+        entries.push_back({found.gr_name, {}});
+        for (char** member = found.gr_mem; member && *member; ++member) entries.back().mMembers.emplace_back(*member);
+    });
+}
+
+// The folder's group is its owner's alone by the system's databases (KGroupIsOwnersAlone), and no
 // access list gives anyone else the write its group bits show. The host's stand-in judges its
 // plug-in files by the same rule in code of its own, as it takes nothing of the SDK.
 bool OwnersAloneByDatabase(const KFolderLook& folder) {
-    std::vector<char> buffer(16384);
-    struct group group;
-    struct group* named = nullptr;
+    std::vector<KGroupEntry> entries;
     std::vector<KUserEntry> users;
-    if (::getgrgid_r(folder.mStat.st_gid, &group, buffer.data(), buffer.size(), &named) != 0 || !named ||
-        !AllUsers(users))
+    if (!GroupsNumbered(folder.mStat.st_gid, entries) || !AllUsers(users) ||
+        !KGroupIsOwnersAlone(folder.mStat.st_uid, folder.mStat.st_gid, entries, users))
         return false;
-    std::vector<std::string> members;
-    for (char** member = named->gr_mem; member && *member; ++member) members.emplace_back(*member);
-    if (!KGroupIsOwnersAlone(folder.mStat.st_uid, folder.mStat.st_gid, named->gr_name, members, users)) return false;
     // Under an access list the group bits are its mask, which covers every user and group it names.
     const std::string name = "/proc/self/fd/" + std::to_string(folder.mDescriptor);
     return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;

@@ -87,6 +87,10 @@ int KOpenRegularFile(const char* path, const char* mode, KString* refusal = null
 // The same as a stdio stream, null on failure.
 std::FILE* KOpenFileForReading(const char* path, const char* mode, KString* refusal = nullptr,
                                int* systemError = nullptr);
+// The device and inode of the file mapped at address in this process (the code of a library loaded),
+// as the system's list of the process's mappings gives them; false where no file is mapped there or
+// the list cannot be read.
+bool KMappedFile(const void* address, dev_t& device, ino_t& inode);
 // One line of at most size - 1 characters; LF, CR and CRLF end a line (CRLF becomes LF). Null at the end.
 char* KFgets(char* buffer, int size, std::FILE* stream);
 // "TMPDIR" with a trailing '/', else a fixed default; never writes more than size bytes. Answers the length.
@@ -177,14 +181,21 @@ struct KUserEntry {
     uid_t mUid;
     gid_t mGroup;  // primary
 };
-// The group numbered group, named groupName, listing members, is the user owner's alone: the primary
-// group of owner's entry (the first that bears the number), named as that entry, and no user other
-// than owner has it as primary group or is listed in it (a listed name that no entry of owner's
-// bears is another user). users: every entry the database holds. A folder whose group is so, by the
-// system's database, and that no access list opens further, counts its group's write as its owner's
-// (a user's private group, where a umask of 002 leaves every folder writable to it).
-bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
-                         const std::vector<std::string>& members, const std::vector<KUserEntry>& users);
+// An entry of the system's group database, as KGroupIsOwnersAlone reads it.
+struct KGroupEntry {
+    std::string mName;
+    std::vector<std::string> mMembers;
+};
+// The group numbered group is the user owner's alone: the entries bearing the number (every one: the
+// system gives a user each number whose entry lists them, and `groupadd -o` gives a number a second
+// name) are one group (entries of one name, as two sources list it), the primary group of owner's
+// entry (the first that bears the number), named as that entry; and no user other than owner has it
+// as primary group or is listed in an entry of it (a listed name that no entry of owner's bears is
+// another user). users: every entry the user database holds. A folder whose group is so, by the
+// system's databases read whole, and that no access list opens further, counts its group's write as
+// its owner's (a user's private group, where a umask of 002 leaves every folder writable to it).
+bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<KGroupEntry>& entries,
+                         const std::vector<KUserEntry>& users);
 
 // The folders in which another user's name is not trusted: sticky, and one another user may write
 // through its group or others (/tmp, 01770, a group's 01730; not a group of its owner's alone). There

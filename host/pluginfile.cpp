@@ -62,24 +62,44 @@ std::string userName(uid_t user) {
 // this one.
 bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
-// Every entry of the user database; false where it cannot be read whole. Enumerated under a lock:
-// the database's enumeration is one per process.
-bool allUsers(std::vector<UserEntry>& users) {
+// Walks a database of the system through its enumeration (open, next, close), handing each entry
+// to take; each entry's text grows the buffer as it needs, to 1 MiB. False where the database cannot
+// be read whole: an entry not read may be the one that gives another user the group. Under a lock:
+// each database's enumeration is one per process.
+template <typename Entry, typename Take>
+bool enumerate(void (*open)(), int (*next)(Entry*, char*, std::size_t, Entry**), void (*close)(), const Take& take) {
     static std::mutex enumeration;
     const std::lock_guard<std::mutex> held(enumeration);
-    users.clear();
     std::vector<char> buffer(16384);
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    ::setpwent();
+    Entry entry;
+    Entry* found = nullptr;
+    open();
     int code;
-    while ((code = ::getpwent_r(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+    while ((code = next(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
         if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
         else if (code == ERANGE) break;
-        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+        else take(*found);
     }
-    ::endpwent();
+    close();
     return code == ENOENT;
+}
+
+// Every entry of the user database; false where it cannot be read whole.
+bool allUsers(std::vector<UserEntry>& users) {
+    users.clear();
+    return enumerate<struct passwd>(::setpwent, ::getpwent_r, ::endpwent, [&](const struct passwd& user) {
+        users.push_back({user.pw_name, user.pw_uid, user.pw_gid});
+    });
+}
+
+// Every entry of the group database that bears the number group; false where it cannot be read whole.
+bool groupsNumbered(gid_t group, std::vector<GroupEntry>& entries) {
+    entries.clear();
+    return enumerate<struct group>(::setgrent, ::getgrent_r, ::endgrent, [&](const struct group& found) {
+        if (found.gr_gid != group) return;
+        entries.push_back({found.gr_name, {}});
+        for (char** member = found.gr_mem; member && *member; ++member) entries.back().members.emplace_back(*member);
+    });
 }
 
 // The group of the file or folder held is its owner's alone by the system's database (a user's
@@ -87,15 +107,11 @@ bool allUsers(std::vector<UserEntry>& users) {
 // anyone else the write the group bits show. The SDK's writes judge folders by the same rule, in
 // code of their own: the host takes nothing of the SDK.
 bool ownersAloneByDatabase(int held, const struct stat& st) {
-    std::vector<char> buffer(16384);
-    struct group group;
-    struct group* named = nullptr;
+    std::vector<GroupEntry> entries;
     std::vector<UserEntry> users;
-    if (::getgrgid_r(st.st_gid, &group, buffer.data(), buffer.size(), &named) != 0 || !named || !allUsers(users))
+    if (!groupsNumbered(st.st_gid, entries) || !allUsers(users) ||
+        !groupIsOwnersAlone(st.st_uid, st.st_gid, entries, users))
         return false;
-    std::vector<std::string> members;
-    for (char** member = named->gr_mem; member && *member; ++member) members.emplace_back(*member);
-    if (!groupIsOwnersAlone(st.st_uid, st.st_gid, named->gr_name, members, users)) return false;
     // Under an access list the group bits are its mask, which covers every user and group it names.
     const std::string name = "/proc/self/fd/" + std::to_string(held);
     return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
@@ -251,22 +267,28 @@ Descriptor judge(const std::string& path, std::string& refusal, const PluginFile
 
 }  // namespace
 
-bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
-                        const std::vector<std::string>& members, const std::vector<UserEntry>& users) {
+bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>& entries,
+                        const std::vector<UserEntry>& users) {
+    // A number that entries of several names bear is not one user's alone.
+    if (entries.empty()) return false;
+    for (const GroupEntry& entry : entries)
+        if (entry.name != entries.front().name) return false;
     const UserEntry* own = nullptr;
     for (const UserEntry& user : users) {
         if (user.uid == owner && !own) own = &user;
         if (user.uid != owner && user.group == group) return false;
     }
-    if (!own || own->group != group || own->name != groupName) return false;
-    for (const std::string& member : members) {
-        bool owners = false;
-        for (const UserEntry& user : users) {
-            if (user.name != member) continue;
-            if (user.uid != owner) return false;
-            owners = true;
+    if (!own || own->group != group || own->name != entries.front().name) return false;
+    for (const GroupEntry& entry : entries) {
+        for (const std::string& member : entry.members) {
+            bool owners = false;
+            for (const UserEntry& user : users) {
+                if (user.name != member) continue;
+                if (user.uid != owner) return false;
+                owners = true;
+            }
+            if (!owners) return false;
         }
-        if (!owners) return false;
     }
     return true;
 }

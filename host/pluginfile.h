@@ -59,12 +59,20 @@ struct UserEntry {
     gid_t group;  // primary
 };
 
-// The group numbered group, named groupName, listing members, is the user owner's alone: the
-// primary group of owner's entry (the first that bears the number), named as that entry, and no
-// user other than owner has it as primary group or is listed in it (a listed name that no entry of
-// owner's bears is another user). users: every entry the database holds.
-bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::string& groupName,
-                        const std::vector<std::string>& members, const std::vector<UserEntry>& users);
+// An entry of the system's group database, as groupIsOwnersAlone reads it.
+struct GroupEntry {
+    std::string name;
+    std::vector<std::string> members;
+};
+
+// The group numbered group is the user owner's alone: the entries bearing the number (every one:
+// the system gives a user each number whose entry lists them, and `groupadd -o` gives a number a
+// second name) are one group (entries of one name, as two sources list it), the primary group of
+// owner's entry (the first that bears the number), named as that entry; and no user other than
+// owner has it as primary group or is listed in an entry of it (a listed name that no entry of
+// owner's bears is another user). users: every entry the user database holds.
+bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>& entries,
+                        const std::vector<UserEntry>& users);
 
 // A user other than the owner of the file or folder held (st as fstat describes it) may write it:
 // others may, or its group may and is not the owner's alone by the system's user and group

@@ -9,6 +9,7 @@
 
 #include "base/klib.h"
 #include "fileio/kfilereplacement.h"
+#include "fileio/kownfolders.h"
 
 namespace zeqsdk_400 {
 
@@ -22,7 +23,9 @@ ZeqLogFile::ZeqLogFile(const char* fileName, const char* title, bool append, boo
       mTitle(title ? title : ""),
       mAppend(append),
       mWriteOnDestroy(writeOnDestroy) {
-    mPath += fileName ? fileName : "";
+    mName = fileName ? fileName : "";
+    mPath += mName;
+    if (const KHeldFolder* held = KGetMasterFolder()) held->Duplicate(mFolder);
 }
 
 ZeqLogFile::~ZeqLogFile() {
@@ -39,7 +42,10 @@ void ZeqLogFile::OutputLog() {
     // Nobody named the log, and it may lie in a folder others may write (the plug-in's): another
     // user's link there is not followed, and nothing but a regular file is written.
     KString refusal;
-    std::FILE* file = KFileReplacement::OpenForAppending(mPath.Buffer(), refusal, nullptr, KNamedBy::eNobody);
+    std::FILE* file =
+        mFolder.IsOpen()
+            ? KFileReplacement::OpenForAppending(mFolder, mName.Buffer(), refusal, nullptr, KNamedBy::eNobody)
+            : KFileReplacement::OpenForAppending(mPath.Buffer(), refusal, nullptr, KNamedBy::eNobody);
     if (!file) {
         if (gRefusalReporter) gRefusalReporter(refusal.Buffer());
         return;

@@ -2,14 +2,16 @@
 #define ZEQ_IO_ZEQLOGFILE_H
 
 #include "base/kstring.h"
+#include "fileio/kpath.h"
 
 namespace zeqsdk_400 {
 
 // The text log of one run: lines are buffered and written as one block,
 // headed by the date and the title, each line indented by a tab. The file is
-// the master directory followed directly by the file name; without a master
-// directory there is no log (a bare name would land in whatever folder the
-// program happens to run in).
+// the master directory followed directly by the file name, found in the folder
+// held for it where one is (KGetMasterFolder: never by the directory's path
+// again); without a master directory there is no log (a bare name would land in
+// whatever folder the program happens to run in).
 class ZeqLogFile {
 public:
     ZeqLogFile(const char* fileName, const char* title, bool append, bool writeOnDestroy);
@@ -31,6 +33,9 @@ public:
 private:
     KString mPath;
     bool mHasFolder;
+    // The master folder held when the log was made, and the file's name in it.
+    KHeldFolder mFolder;
+    KString mName;
     KString mTitle;
     bool mAppend;
     bool mWriteOnDestroy;

@@ -30,7 +30,8 @@ std::string LibraryFileName() {
 }  // namespace
 
 extern "C" TStatus initializePlugin(TObject plugin) {
-    return ZeqTuloInitialize(plugin, Commands().data(), Commands().size(), LibraryFileName().c_str());
+    return ZeqTuloInitialize(plugin, Commands().data(), Commands().size(), LibraryFileName().c_str(),
+                             reinterpret_cast<const void*>(&LibraryFileName));
 }
 
 extern "C" TStatus uninitializePlugin(TObject plugin) {

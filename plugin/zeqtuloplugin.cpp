@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
-#include "base/klib.h"
+#include "fileio/kownfolders.h"
 #include "fileio/kpath.h"
 #include "io/zeqlogfile.h"
 #include "plugin/zeqtulotranslator.h"
@@ -52,20 +53,40 @@ std::string ReasonOf(const zeqsdk_400::KHeldFolder& folder) {
     return *folder.GetReason() ? folder.GetReason() : std::strerror(folder.GetSystemError());
 }
 
-// Holds the user's own folder for the plug-in (directory, ending in "/"), made where missing as a
-// folder nobody named (through no link another user may have put where others may write), and used
+// Holds the user's own folder for the plug-in (directory, ending in "/") in own, made where missing as
+// a folder nobody named (through no link another user may have put where others may write), and used
 // only where it is this user's own, as the folder a read extracts media into: one another user made
 // first, where they may write the folder above it, is theirs to fill and empty. "" once held; else
 // the reason it is not used.
-std::string HoldUserFolder(std::string directory) {
+std::string HoldUserFolder(std::string directory, zeqsdk_400::KHeldFolder& own) {
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
     const std::size_t slash = directory.rfind('/');
     const std::string above = slash == 0 ? "/" : directory.substr(0, slash);
-    zeqsdk_400::KHeldFolder parent, own;
+    zeqsdk_400::KHeldFolder parent;
     if (!parent.Open(above.c_str(), true, 0777, zeqsdk_400::kAnyGroup, zeqsdk_400::KNamedBy::eNobody))
         return ReasonOf(parent);
     if (!parent.OpenBelow(directory.c_str() + slash + 1, true, true, own)) return ReasonOf(own);
     return std::string();
+}
+
+// A directory's text without the slashes that end it ("/" stays).
+std::string WithoutEndingSlashes(std::string directory) {
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    return directory;
+}
+
+// Whether TULO_PLUG_IN_PATH names directory.
+bool OnPluginPath(const std::string& directory) {
+    const char* env = std::getenv("TULO_PLUG_IN_PATH");
+    const std::string dirs = env ? env : "";
+    for (std::size_t start = 0; start < dirs.size();) {
+        std::size_t colon = dirs.find(':', start);
+        if (colon == std::string::npos) colon = dirs.size();
+        const std::string dir = dirs.substr(start, colon - start);
+        start = colon + 1;
+        if (!dir.empty() && WithoutEndingSlashes(dir) == WithoutEndingSlashes(directory)) return true;
+    }
+    return false;
 }
 }  // namespace
 
@@ -73,19 +94,22 @@ void ZeqTuloSettingsNotSaved(const char* reason, bool asError) {
     SaySettings("Zeq: the settings are not saved: ", reason, asError);
 }
 
-KString ZeqTuloPluginDirectory(const char* libraryFileName) {
-    const char* env = std::getenv("TULO_PLUG_IN_PATH");
-    const std::string dirs = env ? env : "";
-    const std::string file = libraryFileName ? libraryFileName : "";
-    for (std::size_t start = 0; start < dirs.size() && !file.empty();) {
-        std::size_t colon = dirs.find(':', start);
-        if (colon == std::string::npos) colon = dirs.size();
-        std::string dir = dirs.substr(start, colon - start);
-        start = colon + 1;
-        if (dir.empty()) continue;
-        if (dir.back() != '/') dir += '/';
-        if (zeqsdk_400::KMayWriteIn(dir.c_str()) && zeqsdk_400::FileExist((dir + file).c_str()))
-            return KString(dir.c_str());
+KString ZeqTuloPluginDirectory(const ZeqTuloLoadedFrom& loaded, zeqsdk_400::KHeldFolder& folder) {
+    folder = zeqsdk_400::KHeldFolder();
+    // The host names the root folder by an empty text.
+    const std::string directory = loaded.mFolder.empty() ? std::string("/") : WithoutEndingSlashes(loaded.mFolder);
+    zeqsdk_400::KHeldFolder held;
+    if (loaded.mKnown && OnPluginPath(directory) && zeqsdk_400::KMayWriteIn(directory.c_str()) &&
+        held.Open(directory.c_str(), false, 0777, zeqsdk_400::kAnyGroup, zeqsdk_400::KNamedBy::eNobody)) {
+        for (const std::string& name : loaded.mNames) {
+            zeqsdk_400::KPathWalk walk;
+            if (name.empty() || name.find('/') != std::string::npos ||
+                !held.Walk(name.c_str(), walk, true, zeqsdk_400::KNamedBy::eNobody) || !walk.mExists ||
+                walk.mStat.st_dev != loaded.mDevice || walk.mStat.st_ino != loaded.mInode)
+                continue;
+            folder = std::move(held);
+            return KString((directory == "/" ? directory : directory + "/").c_str());
+        }
     }
     return ZeqTuloUserDirectory();
 }
@@ -109,15 +133,25 @@ KString ZeqTuloUserDirectory() {
 }
 
 TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* commands, std::size_t count,
-                          const char* libraryFileName) {
+                          const char* libraryFileName, const void* libraryAddress) {
     TStatus status;
     TFnPlugin fn(plugin, "Vonex", "6.0", "Any", &status);
     if (!status) return status;
-    const KString directory = ZeqTuloPluginDirectory(libraryFileName);
+    // The file the host judged and loaded, under the names it looks for, the loader's first.
+    ZeqTuloLoadedFrom loaded;
+    loaded.mFolder = fn.loadPath().asChar();
+    const std::string name = fn.name().asChar();
+    for (const std::string& candidate :
+         {std::string(libraryFileName ? libraryFileName : ""), "lib" + name + ".so", name + ".so", name})
+        loaded.mNames.push_back(candidate);
+    loaded.mKnown = zeqsdk_400::KMappedFile(libraryAddress, loaded.mDevice, loaded.mInode);
+    // Held from here on: what is written there goes to the folder judged, whatever takes its name.
+    zeqsdk_400::KHeldFolder held;
+    const KString directory = ZeqTuloPluginDirectory(loaded, held);
     // The user's own folder is made on first use. Where it is refused, or cannot be made, its reason
     // is the one said: a look for the folder afterwards would only find it missing, or writable.
-    const bool usersOwn = *directory.Buffer() && std::strcmp(directory.Buffer(), ZeqTuloUserDirectory().Buffer()) == 0;
-    const std::string refused = usersOwn ? HoldUserFolder(directory.Buffer()) : std::string();
+    const bool usersOwn = *directory.Buffer() && !held.IsOpen();
+    const std::string refused = usersOwn ? HoldUserFolder(directory.Buffer(), held) : std::string();
     gNothingKept = !refused.empty() || !zeqsdk_400::KMayWriteIn(directory.Buffer());
     if (gNothingKept) {
         // Settings would be lost without a word at every unload: said once, here.
@@ -136,9 +170,9 @@ TStatus ZeqTuloInitialize(const TObject& plugin, const ZeqTuloCommandRow* comman
     zeqsdk_400::ZeqLogFile::SetRefusalReporter(&WarnLogRefused);
     // No master directory, no log: it would otherwise land in the current folder, or fail again
     // at every run after start-up said it.
-    zeqsdk_400::KLib_SetMasterDirectory(gNothingKept ? "" : directory.Buffer());
+    zeqsdk_400::KSetMasterFolder(gNothingKept || !held.IsOpen() ? nullptr : &held);
     // Nor are settings read from, or written to, a folder refused.
-    zeqsdk_400::KLib_SetConfigDirectory(refused.empty() ? directory.Buffer() : "");
+    zeqsdk_400::KSetConfigFolder(held.IsOpen() ? &held : nullptr);
     ZeqTuloUserParams::Instance()->Load();
     // A settings file another user may have put under its name is neither read nor saved: said once,
     // here (its save, refused for that reason, is not said again).

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/klib.h"
+#include "fileio/kownfolders.h"
 #include "fileio/kregistry.h"
 #include "tunits.h"
 
@@ -53,6 +54,8 @@ ZeqTuloUserParams::ZeqTuloUserParams() {
     // Built before this object, so they are destroyed after its last save.
     KRegistry::Instance();
     KLib_GetConfigDirectory();
+    KGetConfigFolder();
+    KGetMasterFolder();
     char section[16];
     std::snprintf(section, sizeof section, "Tulo%2d", 60);
     mSection = section;

@@ -485,7 +485,8 @@ TEST(WrittenWhereItLies, AMissingFileIsMadeOnlyToBeAppendedTo) {
 // loses both bits, and nothing else of its mode. The system clears them itself only for a writer
 // without the right to keep them, and root has it: only a run as root tells. Another user who may
 // write the file (by its group) but not change its mode is such a writer: the write goes ahead, and
-// the system clears them.
+// the system clears them; but a set-group-ID bit without group execute it leaves to a member of the
+// file's group, so that file is not written, the refusal saying why, and stays as it was.
 TEST(WrittenWhereItLies, KeepsNoSetUserOrGroupIdBit) {
     ZEQ_SKIP_UNLESS_ROOT("a writer the system leaves set-user-ID bits to");
     struct Case {
@@ -493,12 +494,14 @@ TEST(WrittenWhereItLies, KeepsNoSetUserOrGroupIdBit) {
         mode_t mBefore;
         mode_t mAfter;
         bool mByAnotherUser;  // nobody, by the group, of root's file
+        bool mRefused;
     };
     const Case cases[] = {
-        {"both bits", 06755, 0755, false},
-        {"set-user-ID alone", 04700, 0700, false},
-        {"set-group-ID without group execute", 02640, 0640, false},
-        {"both bits, another user writing by the group", 06775, 0775, true},
+        {"both bits", 06755, 0755, false, false},
+        {"set-user-ID alone", 04700, 0700, false, false},
+        {"set-group-ID without group execute", 02640, 0640, false, false},
+        {"both bits, another user writing by the group", 06775, 0775, true, false},
+        {"set-group-ID without group execute, another user writing by the group", 02660, 02660, true, true},
     };
     zeqtest::TempDir dir(zeqtest::TempDir::kOtherUsers);
     // Where the other user writes: their own folder, which root's file lies in.
@@ -525,8 +528,12 @@ TEST(WrittenWhereItLies, KeepsNoSetUserOrGroupIdBit) {
                 int code = 0;
                 error = WriteWhereItLies(file, way, code);
             }
-            EXPECT_EQ("", error);
-            EXPECT_EQ(Written("old", way), ReadFile(file));
+            EXPECT_EQ(test.mRefused ? "Cannot write \"" + file +
+                                          "\": its set-user-ID and set-group-ID bits cannot be cleared: " +
+                                          std::strerror(EPERM)
+                                    : std::string(),
+                      error);
+            EXPECT_EQ(test.mRefused ? std::string("old") : Written("old", way), ReadFile(file));
             struct stat st {};
             ASSERT_EQ(0, ::stat(file.c_str(), &st));
             EXPECT_EQ(test.mAfter, st.st_mode & 07777);

@@ -309,6 +309,22 @@ TEST(Directories, RemoveRefusesRootCurrentAndParent) {
     EXPECT_TRUE(fs::is_directory(dir / "a/b"));
 }
 
+// The file mapped where code lies is the program's own file; where no file is mapped (the heap, or
+// nothing at all) there is none.
+TEST(MappedFiles, AreKnownByTheirDeviceAndInode) {
+    if (!fs::exists("/proc/self/maps")) GTEST_SKIP() << "the system lists no mappings of a process here (no /proc)";
+    struct stat program {};
+    ASSERT_EQ(0, ::stat("/proc/self/exe", &program));
+    dev_t device = 0;
+    ino_t inode = 0;
+    ASSERT_TRUE(KMappedFile(reinterpret_cast<const void*>(&KMappedFile), device, inode));
+    EXPECT_EQ(program.st_dev, device);
+    EXPECT_EQ(program.st_ino, inode);
+    const std::vector<char> heap(1u << 20);
+    EXPECT_FALSE(KMappedFile(heap.data(), device, inode));
+    EXPECT_FALSE(KMappedFile(nullptr, device, inode));
+}
+
 // The SDK's rule of a group that is its owner's alone, held to the worked cases the host stand-in's
 // own is held to.
 class GroupRule : public testing::TestWithParam<zeqtest::GroupRuleCase> {};
@@ -317,7 +333,9 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     const zeqtest::GroupRuleCase& c = GetParam();
     std::vector<KUserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
-    EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, c.mGroupName, c.mMembers, users));
+    std::vector<KGroupEntry> entries;
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
+    EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRuleCases()),

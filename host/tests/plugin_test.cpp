@@ -425,7 +425,9 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     const zeqtest::GroupRuleCase& c = GetParam();
     std::vector<tulo_detail::UserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
-    EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, c.mGroupName, c.mMembers, users));
+    std::vector<tulo_detail::GroupEntry> entries;
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
+    EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRuleCases()),

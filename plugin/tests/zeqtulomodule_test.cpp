@@ -2,10 +2,13 @@
 // file the unload leaves, and the host program's run of a command.
 #include "zeqtulo_test_support.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -149,37 +152,77 @@ TEST_F(ModuleTest, WithoutAPluginDirectoryTheUsersFolderKeepsTheSettings) {
     EXPECT_NE(kept.find("kExportShowUI = 0"), std::string::npos) << kept;
 }
 
-// The plug-in directory: the first entry that is writable and holds the library, else the user's
-// own folder ($XDG_CONFIG_HOME, else $HOME/.config, each only when absolute).
-TEST_F(ModuleTest, PluginDirectoryIsTheFirstFitting) {
-    std::string empty = mDirectory + "empty/", other = mDirectory + "other/";
-    mkdir(empty.c_str(), 0755);
-    mkdir(other.c_str(), 0755);
-    std::ofstream(other + "libzeqtulo.so") << "x";
+// What the host says it loaded: the library file at path, under its names.
+ZeqTuloLoadedFrom LoadedFrom(const std::string& folder, const std::string& path,
+                             std::vector<std::string> names = {"libzeqtulo.so"}) {
+    ZeqTuloLoadedFrom loaded;
+    loaded.mFolder = folder;
+    loaded.mNames = std::move(names);
+    struct stat st {};
+    loaded.mKnown = ::stat(path.c_str(), &st) == 0;
+    loaded.mDevice = st.st_dev;
+    loaded.mInode = st.st_ino;
+    return loaded;
+}
+
+// The plug-in directory: the folder the host loaded the library from, where TULO_PLUG_IN_PATH names
+// it (its last slash or not) and one of the library's names there leads to the file loaded (device
+// and inode; through a link too). A folder listed before it holding a file of that name, or a second
+// name of the file, is not it; nor is the folder loaded from where TULO_PLUG_IN_PATH does not name
+// it, where the file there is another, or where the file loaded is not known. Else the user's own
+// folder ($XDG_CONFIG_HOME, else $HOME/.config, each only when absolute).
+TEST_F(ModuleTest, PluginDirectoryIsTheFolderLoadedFrom) {
+    const std::string loaded = mDirectory + "loaded/", other = mDirectory + "other/", second = mDirectory + "second/",
+                      linked = mDirectory + "linked/", library = loaded + "libzeqtulo.so";
+    for (const std::string& folder : {loaded, other, second, linked}) ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+    std::ofstream(library) << "the library";
+    std::ofstream(other + "libzeqtulo.so") << "another";
+    ASSERT_EQ(0, ::link(library.c_str(), (second + "libzeqtulo.so").c_str()));
+    ASSERT_EQ(0, ::symlink(library.c_str(), (linked + "libzeqtulo.so").c_str()));
     const ScopedEnvironment environment{{"XDG_CONFIG_HOME", nullptr}, {"HOME", "/home/u"}};
-    setenv("TULO_PLUG_IN_PATH", ("/nonexistent:" + empty + ":" + other.substr(0, other.size() - 1) + ":" + mDirectory).c_str(), 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), other.c_str());
-    setenv("TULO_PLUG_IN_PATH", (empty + ":").c_str(), 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    const std::string users = "/home/u/.config/zeqtulo/";
+    const auto directory = [](const ZeqTuloLoadedFrom& from, bool held = true) {
+        zeqsdk_400::KHeldFolder folder;
+        const std::string found = ZeqTuloPluginDirectory(from, folder).Buffer();
+        if (folder.IsOpen() != held) return "held: " + std::to_string(folder.IsOpen()) + ", " + found;
+        return !held || folder.GetPath() + "/" == found ? found : "held " + folder.GetPath() + ", " + found;
+    };
+    setenv("TULO_PLUG_IN_PATH",
+           ("/nonexistent:" + other + ":" + second + ":" + loaded.substr(0, loaded.size() - 1) + ":" + mDirectory).c_str(),
+           1);
+    EXPECT_EQ(loaded, directory(LoadedFrom(loaded, library)));
+    EXPECT_EQ(loaded, directory(LoadedFrom(loaded.substr(0, loaded.size() - 1), library)));
+    EXPECT_EQ(loaded, directory(LoadedFrom(loaded, library, {"zeqtulo", "libzeqtulo.so"})));
+    EXPECT_EQ(second, directory(LoadedFrom(second, library)));
+    EXPECT_EQ(users, directory(LoadedFrom(other, library), false));
+    EXPECT_EQ(users, directory(LoadedFrom(loaded, library, {"zeqtulo", "zeqtulo.so"}), false));
+    ZeqTuloLoadedFrom unknown = LoadedFrom(loaded, library);
+    unknown.mKnown = false;
+    EXPECT_EQ(users, directory(unknown, false));
+    setenv("TULO_PLUG_IN_PATH", (other + ":" + second + ":" + linked).c_str(), 1);
+    EXPECT_EQ(users, directory(LoadedFrom(loaded, library), false));
+    EXPECT_EQ(linked, directory(LoadedFrom(linked, library)));
     unsetenv("TULO_PLUG_IN_PATH");
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    EXPECT_EQ(users, directory(LoadedFrom(loaded, library), false));
+    // The user's own folder, not held here: start-up holds it.
+    const ZeqTuloLoadedFrom elsewhere = LoadedFrom("/nonexistent", library);
     setenv("XDG_CONFIG_HOME", "/home/u/settings/", 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/settings/zeqtulo/");
+    EXPECT_EQ("/home/u/settings/zeqtulo/", directory(elsewhere, false));
     setenv("XDG_CONFIG_HOME", "relative", 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    EXPECT_EQ(users, directory(elsewhere, false));
     // A trailing slash is not doubled.
     unsetenv("XDG_CONFIG_HOME");
     for (const char* home : {"/", "//"}) {
         setenv("HOME", home, 1);
-        EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/.config/zeqtulo/") << home;
+        EXPECT_EQ("/.config/zeqtulo/", directory(elsewhere, false)) << home;
     }
     setenv("HOME", "/home/u/", 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/home/u/.config/zeqtulo/");
+    EXPECT_EQ(users, directory(elsewhere, false));
     setenv("XDG_CONFIG_HOME", "/", 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "/zeqtulo/");
+    EXPECT_EQ("/zeqtulo/", directory(elsewhere, false));
     unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", "", 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), "");
+    EXPECT_EQ("", directory(elsewhere, false));
 }
 
 // How many lines the host's output holds with part in them.
@@ -187,6 +230,97 @@ int Said(const std::string& part) {
     int found = 0;
     for (const std::string& line : standin::transcript()) found += line.find(part) != std::string::npos;
     return found;
+}
+
+// The names in folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The settings and the log go to the folder the host loaded the plug-in from. A folder
+// TULO_PLUG_IN_PATH names before it, holding a file under the plug-in's name that the host passes
+// over, gets neither: one others may write, one in a folder others may write that is not sticky, one
+// with a second name in a sticky folder others may write; as root, another user's in their folder,
+// and another user's link in a sticky folder of root's.
+TEST_F(ModuleTest, TheSettingsAndTheLogGoWhereThePluginWasLoadedFrom) {
+    Unload();
+    struct Case {
+        const char* mWhat;
+        mode_t mFolderMode;
+        mode_t mFileMode;
+        bool mSecondName;   // the file has a second name in the folder
+        bool mTheirs;       // the file (a link to the module where mFolderMode is sticky) is nobody's
+        bool mTheirFolder;  // and so is the folder
+    };
+    const Case cases[] = {
+        {"a file others may write", 0755, 0777, false, false, false},
+        {"a folder others may write that is not sticky", 0777, 0755, false, false, false},
+        {"a second name in a sticky folder others may write", 01777, 0755, true, false, false},
+        // Last: the cases that need root.
+        {"another user's file in their folder", 0755, 0755, false, true, true},
+        {"another user's link in root's sticky folder", 01777, 0755, false, true, false},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        if (c.mTheirs && !zeqtest::IsRoot()) continue;
+        SCOPED_TRACE(c.mWhat);
+        const std::string refused = mDirectory + "refused" + std::to_string(index++), file = refused + "/libzeqtulo.so";
+        ASSERT_EQ(0, mkdir(refused.c_str(), 0755));
+        if (c.mTheirs && !c.mTheirFolder) {
+            ASSERT_TRUE(zeqtest::MakeLinkOf(zeqtest::kUnprivileged, ZEQTULO_MODULE, file));
+        } else {
+            std::ofstream(file) << "not the plug-in";
+            ASSERT_EQ(0, ::chmod(file.c_str(), c.mFileMode));
+            if (c.mSecondName) {
+                ASSERT_EQ(0, ::link(file.c_str(), (refused + "/second").c_str()));
+            }
+            if (c.mTheirs) {
+                ASSERT_EQ(0, ::chown(file.c_str(), zeqtest::kUnprivileged, zeqtest::kUnprivileged));
+            }
+        }
+        ASSERT_TRUE(zeqtest::MakeFolderOf(c.mTheirFolder ? zeqtest::kUnprivileged : ::geteuid(), refused,
+                                          c.mFolderMode));
+        const std::vector<std::string> planted = NamesIn(refused);
+        for (const char* name : {"zeqplugins6.0registry.txt", "zeqtulolog.txt"}) std::remove((mDirectory + name).c_str());
+        setenv("TULO_PLUG_IN_PATH", (refused + ":" + mDirectory).c_str(), 1);
+        standin::clearTranscript();
+        std::string error;
+        ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
+        EXPECT_EQ(1, Said("// Warning: the plug-in file \"" + file + "\" is not loaded: "));
+        EXPECT_EQ(run("ZEQSetUserParams 0 0"), "");
+        EXPECT_EQ(run("standin_scene cube; ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
+        Unload();
+        EXPECT_EQ(planted, NamesIn(refused));
+        EXPECT_NE(Settings().find("kExportShowUI = 0"), std::string::npos) << Settings();
+        EXPECT_NE(ZeqTuloReadFile(mDirectory + "zeqtulolog.txt").find("cube.zeq"), std::string::npos);
+    }
+}
+
+// The user's own folder for the settings and the log is held from start-up on: a folder put under
+// its name afterwards (exchanged with it, as a user who may write the folder above it may do; as
+// root, a folder of another user's everybody may write) gets nothing. The command that saves, the
+// log of a failed export and the unload all write in the folder start-up judged, under the name it
+// has now.
+TEST_F(ModuleTest, TheUsersFolderIsHeldFromStartUp) {
+    Unload();
+    const std::string config = mDirectory + "config", folder = config + "/zeqtulo", decoy = config + "/decoy";
+    ASSERT_EQ(0, mkdir(config.c_str(), 0755));
+    ASSERT_TRUE(zeqtest::MakeFolderOf(zeqtest::IsRoot() ? zeqtest::kUnprivileged : ::geteuid(), decoy, 0777));
+    const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", nullptr}, {"XDG_CONFIG_HOME", config.c_str()}};
+    std::string error;
+    ASSERT_TRUE(standin::loadPlugin(ZEQTULO_MODULE, &error)) << error;
+    ASSERT_EQ(0, ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, decoy.c_str(), RENAME_EXCHANGE))
+        << std::strerror(errno);
+    EXPECT_EQ(run("ZEQSetUserParams 0 0"), "");
+    EXPECT_EQ(run("standin_scene cube; ZEQExport -f \"" + mDirectory + "missing/cube.zeq\""), "<failed>");
+    Unload();
+    EXPECT_EQ(std::vector<std::string>{}, NamesIn(folder));
+    EXPECT_EQ((std::vector<std::string>{"zeqplugins6.0registry.txt", "zeqtulolog.txt"}), NamesIn(decoy));
+    EXPECT_NE(ZeqTuloReadFile(decoy + "/zeqplugins6.0registry.txt").find("kExportShowUI = 0"), std::string::npos);
+    EXPECT_NE(ZeqTuloReadFile(decoy + "/zeqtulolog.txt").find("cube.zeq"), std::string::npos);
 }
 
 // Tests that load the module as another user too, in a folder that user reaches.
@@ -318,21 +452,28 @@ TEST_F(ModuleAsAnotherUserTest, ASettingsFolderAnotherUserMadeIsNotUsed) {
     }
 }
 
-// In the plug-in's folder on TULO_PLUG_IN_PATH, where another user may put a name (root's folder
-// everybody may write, root's folder their group may write, their own folder), their files under the
-// names of the settings and the log (0666, theirs: the settings turn root's export dialog off), or
-// second names of root's set-user-id program there (as they could make them where the system's rule
-// for hard links is off: made here by root, whom the rule does not bind), are neither read nor
-// written: start-up says once that the settings are neither read nor saved, and once that the log is
-// not written, naming the file and why, and the unload says nothing more. Their files stay theirs,
-// byte for byte, with their mode; the program keeps its bytes, its mode and its names.
+// The plug-in's folders on TULO_PLUG_IN_PATH where another user may put a name that the host loads
+// root's plug-in from: sticky, and root's (in a folder of theirs, or one not sticky, they might put
+// something else under the plug-in's name, and the host loads nothing there).
+constexpr zeqtest::FolderOthersMayWrite kStickyPluginFolders[] = {
+    {"root's sticky folder everybody may write", 0, 01777, 0},
+    {"root's sticky folder its group may write, the other user in the group", 0, 01775, zeqtest::kUnprivileged},
+};
+
+// In the plug-in's folder on TULO_PLUG_IN_PATH, where another user may put a name, their files
+// under the names of the settings and the log (0666, theirs: the settings turn root's export dialog
+// off), or second names of root's set-user-id program there (as they could make them where the
+// system's rule for hard links is off: made here by root, whom the rule does not bind), are neither
+// read nor written: start-up says once that the settings are neither read nor saved, and once that
+// the log is not written, naming the file and why, and the unload says nothing more. Their files
+// stay theirs, byte for byte, with their mode; the program keeps its bytes, its mode and its names.
 TEST_F(ModuleAsAnotherUserTest, AnotherUsersSettingsAndLogAreNotUsed) {
     ZEQ_SKIP_UNLESS_ROOT("files of another user");
     ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     Unload();
     const std::string theirs = "[Tulo60]\nkExportShowUI = 0\nkExportEmbedTextures = 1\n";
     int index = 0;
-    for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
+    for (const zeqtest::FolderOthersMayWrite& place : kStickyPluginFolders) {
         for (const bool linked : {false, true}) {
             SCOPED_TRACE(std::string(place.mName) + (linked ? ", root's program linked" : ", their files"));
             const std::string base = mOwnFolder + "plugins" + std::to_string(index++) + "/";
@@ -356,7 +497,7 @@ TEST_F(ModuleAsAnotherUserTest, AnotherUsersSettingsAndLogAreNotUsed) {
             const ScopedEnvironment environment{{"TULO_PLUG_IN_PATH", folder.c_str()}};
             standin::clearTranscript();
             std::string error;
-            ASSERT_TRUE(standin::loadPlugin(Module(), &error)) << error;
+            ASSERT_TRUE(standin::loadPlugin("zeqtulo", &error)) << error;
             // Their settings turn the export's dialog off: it is asked all the same.
             standin::dialogs().clear();
             standin::dialogs().push("Cancel", "ZEQ Export Options");
@@ -364,13 +505,16 @@ TEST_F(ModuleAsAnotherUserTest, AnotherUsersSettingsAndLogAreNotUsed) {
             ASSERT_EQ(1u, standin::dialogs().records().size());
             EXPECT_EQ("ZEQ Export Options", standin::dialogs().records()[0].title);
             Unload();
-            const std::string why = linked ? "it has other hard links, in a folder others may write,"
-                                           : "it is another user's file (nobody), in a folder others may write,";
+            // In a sticky folder their file is kept to them before anything else is looked at.
+            const std::string settingsWhy = linked ? "it has other hard links, in a folder others may write,"
+                                                   : "it is another user's file (nobody), in a folder others may write,";
+            const std::string logWhy =
+                linked ? settingsWhy : "it is another user's, in a sticky folder others may write, and is not written to";
             EXPECT_EQ(1, Said("// Warning: Zeq: the settings are neither read nor saved: Cannot read \"" + settings +
-                              "\": " + why + " and is not read: Permission denied"));
-            EXPECT_EQ(1, Said("// Warning: Zeq: the log is not written: Cannot write \"" + log + "\": " + why +
-                              " and is not written to: Permission denied"));
-            EXPECT_EQ(2, Said(why));
+                              "\": " + settingsWhy + " and is not read: Permission denied"));
+            EXPECT_EQ(1, Said("// Warning: Zeq: the log is not written: Cannot write \"" + log + "\": " + logWhy +
+                              (linked ? " and is not written to" : "") + ": Permission denied"));
+            EXPECT_EQ(linked ? 2 : 1, Said(settingsWhy));
             struct stat programs {};
             ASSERT_EQ(0, ::stat(program.c_str(), &programs));
             for (const std::string& file : {settings, log}) {
@@ -413,7 +557,7 @@ TEST_F(ModuleTest, WithNoFolderNoLogIsWrittenAnywhere) {
     }
 }
 
-// An entry this user may not write is passed over.
+// A folder loaded from that this user may not write is passed over.
 TEST_F(ModuleTest, PluginDirectoryPassesOverOneThatCannotBeWritten) {
     ZEQ_SKIP_IF_ROOT("a folder its user may not write");
     std::string other = mDirectory + "other/";
@@ -421,7 +565,10 @@ TEST_F(ModuleTest, PluginDirectoryPassesOverOneThatCannotBeWritten) {
     std::ofstream(other + "libzeqtulo.so") << "x";
     chmod(other.c_str(), 0555);
     setenv("TULO_PLUG_IN_PATH", (other + ":" + mDirectory).c_str(), 1);
-    EXPECT_STREQ(ZeqTuloPluginDirectory("libzeqtulo.so").Buffer(), mDirectory.c_str());
+    zeqsdk_400::KHeldFolder folder;
+    EXPECT_STREQ(ZeqTuloPluginDirectory(LoadedFrom(other, other + "libzeqtulo.so"), folder).Buffer(),
+                 ZeqTuloUserDirectory().Buffer());
+    EXPECT_FALSE(folder.IsOpen());
     chmod(other.c_str(), 0755);
 }
 

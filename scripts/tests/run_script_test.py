@@ -15,6 +15,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.dont_write_bytecode = True
@@ -27,12 +28,15 @@ SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 SECONDS = 60
 
 # Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
-# stand-in of the stage $STUB_HANG names runs until it is stopped, with a worker of its own (as
-# CMake runs Ninja) writing into the log: both note their process ids in $STUB_PIDS, then it says
-# it is under way ($STUB_PIDS.ready).
+# stand-in of the stage $STUB_HANG runs until it is stopped, with a worker of its own (as CMake
+# runs Ninja) writing into the log, which on SIGTERM ends a moment later, with a last line in the
+# log (as Ninja says it stopped; whatever the stage pipes its output through has ended by then, and
+# its writes there fail without ending it):
+# both note their process ids in $STUB_PIDS, then it says it is under way ($STUB_PIDS.ready).
 STUBS = {
     "bin/hang.sh": """[ "$STUB_HANG" = "$stage" ] || return 0
-sh -c 'echo $$ >> "$STUB_PIDS"; while :; do echo "$0: still writing"; sleep 0.05; done' "$stage" &
+sh -c 'trap "sleep 0.5; echo \\"$0: stopped\\" >> \\"$ZEQ_RUN_OUTPUT_DIR/main-job.log\\"; exit 2" TERM; trap "" PIPE
+       echo $$ >> "$STUB_PIDS"; while :; do echo "$0: still writing"; sleep 0.05; done' "$stage" &
 echo $$ >> "$STUB_PIDS"
 while [ $(wc -l < "$STUB_PIDS") -lt 2 ]; do sleep 0.01; done
 : > "$STUB_PIDS.ready"
@@ -118,7 +122,12 @@ class RunScript(unittest.TestCase):
             out = stop(script, signal_number, whole_group)
             if out is None:
                 return None
-            running = [pid for pid in pids.read_text().split() if runs(pid)]
+            noted = pids.read_text().split()
+            running = [pid for pid in noted if runs(pid)]
+            # What run.sh left running ends before the log is read, its last line in it.
+            deadline = time.monotonic() + STOP_SECONDS
+            while any(runs(pid) for pid in noted) and time.monotonic() < deadline:
+                time.sleep(0.05)
             return script.returncode, out.splitlines(), stage_group, running
         finally:
             end(script)
@@ -180,8 +189,10 @@ class RunScript(unittest.TestCase):
                 self.assertEqual(f"Main job stopped before the end; the whole output is in {self.log}", lines[-1])
                 self.assertEqual(1, sum(line.startswith("Main job stopped") for line in lines), lines)
                 self.assertFalse(any(line.startswith(f"== stage {number + 1}/4") for line in lines), lines)
+                # The stage's last line comes before the job's: it waited until the stage ended.
                 log = self.log.read_text().splitlines()
                 self.assertIn(f"{stage}: still writing", log)
+                self.assertIn(f"{stage}: stopped", log)
                 self.assertEqual(lines[-2:], log[-2:])
 
 

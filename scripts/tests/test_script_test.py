@@ -34,8 +34,9 @@ SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 
 # Each stand-in logs its call to $STUB_LOG and fails where $STUB_FAIL names its step
 # ("configure:build/test", "build:build/test-o2", "tests:build/test", "signal:build/test-o2").
-# Where test.sh is made to run at-exit first in its exit trap (hook_at_exit), that sends test.sh
-# the signals $STUB_AT_EXIT names ("HUP INT"), once, before the trap may ignore them.
+# Where test.sh is made to run at-exit in its exit trap (hook_at_exit), that sends test.sh the
+# signals $STUB_AT_EXIT names ("HUP INT"), once: first, before the trap may ignore them, or once the
+# run said its closing lines.
 # Where $STUB_HANG names its step, it runs until it is stopped, as a long build does, with a
 # worker of its own as CMake runs Ninja: both note their process ids, then the step says it is
 # ready. The worker waits in short sleeps: a SIGTERM that comes while the shell starts a command
@@ -192,13 +193,12 @@ class TestScript(unittest.TestCase):
         pids = pathlib.Path(f"{self.log}.pids")
         kill_noted(pids.read_text().split() if pids.exists() else [])
 
-    def hook_at_exit(self):
-        """test.sh made to run the at-exit stand-in first in its exit trap: the signals it sends come
-        as the run closes, before the trap's first command, each at that point."""
+    def hook_at_exit(self, after="on_exit() {\n"):
+        """test.sh made to run the at-exit stand-in in its exit trap, after the line given (first,
+        by default): the signals it sends come as the run closes, each at that point."""
         text = self.script.read_text()
-        anchor = "on_exit() {\n"
-        self.assertEqual(1, text.count(anchor), "test.sh has no exit trap to hook")
-        self.script.write_text(text.replace(anchor, anchor + '    "$STUB_BIN/at-exit"\n'))
+        self.assertEqual(1, text.count(after), f"test.sh's exit trap has no {after!r} to hook")
+        self.script.write_text(text.replace(after, after + '    "$STUB_BIN/at-exit"\n'))
 
     def forget_calls(self):
         for extra in ("", ".ready", ".pids", ".at-exit"):
@@ -401,14 +401,29 @@ class TestScript(unittest.TestCase):
                  "failed (the packages the build needs are not installed: no build ran)",
                  "0 passed, 1 failed, 0 skipped")]:
             for signals in ("HUP HUP", "TERM HUP INT"):
-                self.forget_calls()
-                with self.subTest(stub=stub, signals=signals):
-                    ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
-                    self.assertIn(f"at exit: {signals}", calls)
-                    self.assertEqual(status, ended)
-                    self.assertClosedWith(lines, verdict, counts)
-                    if "missing" not in stub:
-                        self.assertTestsTmpGone(calls)
+                self.assertClosesOnceWithSignals(stub, signals, status, verdict, counts)
+
+    def test_signals_once_the_closing_lines_are_said(self):
+        # The run ended by itself and said its closing lines; the signals come as it exits. Taken
+        # there, they closed the run again, saying its lines twice.
+        self.hook_at_exit(after='    close_lines "$verdict" $flag || failed=1\n')
+        for stub, signals, status, verdict, counts in [
+                ({}, "HUP HUP", 0, "passed (sanitizer: passed; optimised: passed)", "4 passed, 0 failed, 2 skipped"),
+                ({"fail": "tests:build/test-o2"}, "TERM HUP INT", 1, "failed (sanitizer: passed; optimised: failed)",
+                 "3 passed, 1 failed, 2 skipped")]:
+            self.assertClosesOnceWithSignals(stub, signals, status, verdict, counts)
+
+    def assertClosesOnceWithSignals(self, stub, signals, status, verdict, counts):
+        """test.sh run with the stand-ins of stub, at-exit sending it the signals where it is hooked,
+        closes once, with its own verdict and status."""
+        self.forget_calls()
+        with self.subTest(stub=stub, signals=signals):
+            ended, lines, _, calls = self.run_script(**stub, at_exit=signals)
+            self.assertIn(f"at exit: {signals}", calls)
+            self.assertEqual(status, ended)
+            self.assertClosedWith(lines, verdict, counts)
+            if "missing" not in stub:
+                self.assertTestsTmpGone(calls)
 
     def test_ctrl_c_at_a_terminal_that_stops_background_writers(self):
         # A terminal with tostop stops a background process group at its first line: the step

@@ -1,5 +1,5 @@
 // ZEQExport as root in a folder another user may write: their link under the log's or the
-// settings' name in the plug-in's folder, sticky or not, or on the way to it, is not followed,
+// settings' name in the plug-in's folder, sticky or not, is not followed,
 // their data folder beside the file written stays (and the log says so), and a name of theirs
 // exchanged with the temporary just before its rename fails the export with the reason.
 #include "zeqtuloexport_test_support.h"
@@ -83,27 +83,27 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUser) {
     }
 }
 
-// The host program run as a user runs it (in a process of its own), on root's module with plugIns
-// (where root's own link to it is) as the plug-in's folder: what it printed. The module is loaded
-// from its own folder, since the host loads none from a folder others may write that is not sticky.
-std::string RunHost(const std::string& scratch, const std::string& module, const std::string& plugIns,
+// The host program run as a user runs it (in a process of its own), on root's module loaded by path
+// with configHome as XDG_CONFIG_HOME (its "zeqtulo" the plug-in's folder) and no TULO_PLUG_IN_PATH:
+// what it printed.
+std::string RunHost(const std::string& scratch, const std::string& module, const std::string& configHome,
                     const std::string& commands) {
     const std::string out = scratch + "standin.out";
-    const std::string command = "TULO_PLUG_IN_PATH='" + plugIns + "' '" + TULO_STANDIN + "' --plugin '" + module +
-                                "' " + commands + " > '" + out + "' 2>&1";
+    const std::string command = "env -u TULO_PLUG_IN_PATH XDG_CONFIG_HOME='" + configHome + "' '" + TULO_STANDIN +
+                                "' --plugin '" + module + "' " + commands + " > '" + out + "' 2>&1";
     (void)std::system(command.c_str());
     return ZeqTuloReadFile(out);
 }
 
-// The plug-in's folder is not sticky, and another user may write it: root's folder everybody may
-// write (0777), root's folder its group may write with that user in the group (0775), or that
-// user's own folder. Their links under the log's and the settings' names (to root's own files,
-// 0600 in a folder of root's alone), or their link on the way to the plug-in's folder (root's,
-// holding those files), are not followed: an export that fails (and so logs) and the unload leave
-// root's files byte for byte as they were, and the host says each refusal once, naming the link
-// and its owner. Where only the settings' name is their link, the log, which can still be
-// written, says it too. Nor are root's own links there, which they may have renamed onto the
-// names: said as such.
+// The plug-in's folder, the user's own ($XDG_CONFIG_HOME/zeqtulo, root's), is not sticky, and another
+// user may write it: root's folder everybody may write (0777), or root's folder its group may write
+// with that user in the group (0775). (A folder of theirs is not entered at all; nor does the host
+// load the plug-in from such a folder on TULO_PLUG_IN_PATH.) Their links under the log's and the
+// settings' names (to root's own files, 0600 in a folder of root's alone) are not followed: an export
+// that fails (and so logs) and the unload leave root's files byte for byte as they were, and the host
+// says each refusal once, naming the link and its owner. Where only the settings' name is their link,
+// the log, which can still be written, says it too. Nor are root's own links there, which they may
+// have renamed onto the names: said as such.
 TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWhereTheFolderIsNotSticky) {
     ZEQ_IN_A_PROCESS_OF_ITS_OWN();
     enum class Links { kTheirs, kTheirSettingsOnly, kRoots };
@@ -111,62 +111,52 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
     const std::string logName = "zeqtulolog.txt", settingsName = "zeqplugins6.0registry.txt";
     int index = 0;
     for (const zeqtest::FolderOthersMayWrite& place : zeqtest::kFoldersOthersMayWrite) {
-        for (const bool onTheWay : {false, true}) {
-            for (const Links links : {Links::kTheirs, Links::kTheirSettingsOnly, Links::kRoots}) {
-                if (onTheWay && links == Links::kTheirSettingsOnly) continue;
-                SCOPED_TRACE(std::string(place.mName) + (onTheWay ? ", on the way" : ", at the end") +
-                             (links == Links::kTheirs              ? ", their links"
-                              : links == Links::kTheirSettingsOnly ? ", their settings link alone"
-                                                                   : ", root's own links"));
-                const std::string base = mOwnFolder + "case" + std::to_string(index++) + "/";
-                const zeqtest::RootsSecret secret(base);
-                const std::string log = secret.Unmade(logName), settings = secret.Unmade(settingsName);
-                zeqtest::WriteFile(log, rootsLog);
-                zeqtest::WriteFile(settings, rootsSettings);
-                for (const std::string& file : {log, settings}) ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
-                const std::string folder = base + "plug-ins";
-                ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
-                const uid_t owner = links == Links::kRoots ? 0 : zeqtest::kUnprivileged;
-                std::string plugIns = folder + "/", logLink = plugIns + logName, settingsLink = plugIns + settingsName;
-                if (onTheWay) {
-                    ASSERT_EQ(0, ::symlink(Module().c_str(), secret.Unmade("libzeqtulo.so").c_str()));
-                    ASSERT_TRUE(zeqtest::MakeLinkOf(owner, fs::path(log).parent_path().string(), folder + "/way"));
-                    plugIns = folder + "/way/";
-                    logLink = settingsLink = folder + "/way";
-                } else {
-                    ASSERT_EQ(0, ::symlink(Module().c_str(), (plugIns + "libzeqtulo.so").c_str()));
-                    if (links != Links::kTheirSettingsOnly) {
-                        ASSERT_TRUE(zeqtest::MakeLinkOf(owner, log, logLink));
-                    }
-                    ASSERT_TRUE(zeqtest::MakeLinkOf(owner, settings, settingsLink));
-                }
+        if (place.mOwner != 0) continue;
+        for (const Links links : {Links::kTheirs, Links::kTheirSettingsOnly, Links::kRoots}) {
+            SCOPED_TRACE(std::string(place.mName) + (links == Links::kTheirs              ? ", their links"
+                                                     : links == Links::kTheirSettingsOnly ? ", their settings link alone"
+                                                                                          : ", root's own links"));
+            const std::string base = mOwnFolder + "case" + std::to_string(index++) + "/";
+            const zeqtest::RootsSecret secret(base);
+            const std::string log = secret.Unmade(logName), settings = secret.Unmade(settingsName);
+            zeqtest::WriteFile(log, rootsLog);
+            zeqtest::WriteFile(settings, rootsSettings);
+            for (const std::string& file : {log, settings}) ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
+            const std::string config = base + "config", folder = config + "/zeqtulo";
+            ASSERT_TRUE(zeqtest::MakeFolderOf(0, config, 0755));
+            ASSERT_TRUE(zeqtest::MakeFolderOf(place.mOwner, folder, place.mMode, place.mGroup));
+            const uid_t owner = links == Links::kRoots ? 0 : zeqtest::kUnprivileged;
+            const std::string plugIns = folder + "/", logLink = plugIns + logName, settingsLink = plugIns + settingsName;
+            if (links != Links::kTheirSettingsOnly) {
+                ASSERT_TRUE(zeqtest::MakeLinkOf(owner, log, logLink));
+            }
+            ASSERT_TRUE(zeqtest::MakeLinkOf(owner, settings, settingsLink));
 
-                const std::string said =
-                    RunHost(base, Module(), plugIns,
-                            "-c 'ZEQExportShowUI 0' -c 'standin_scene cube' -c 'ZEQExport -f \"" + folder +
-                                "/missing/cube.zeq\"'");
-                const auto refusal = [&](const std::string& link) {
-                    return links == Links::kRoots ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
-                };
-                const std::string logRefused = "Zeq: the log is not written: Cannot write \"" + plugIns + logName +
-                                               "\": " + refusal(logLink);
-                const std::string settingsRefused = "Zeq: the settings are not saved: Cannot write \"" + plugIns +
-                                                    settingsName + "\": " + refusal(settingsLink);
-                EXPECT_NE(std::string::npos, said.find("ZEQExport")) << said;
-                EXPECT_EQ(std::string::npos, said.find("is not loaded")) << said;
-                EXPECT_EQ(links != Links::kTheirSettingsOnly ? 1u : 0u, zeqtest::Occurrences(said, logRefused)) << said;
-                EXPECT_EQ(1u, zeqtest::Occurrences(said, settingsRefused)) << said;
-                EXPECT_EQ(rootsLog, ZeqTuloReadFile(log));
-                EXPECT_EQ(rootsSettings, ZeqTuloReadFile(settings));
-                EXPECT_EQ(fs::path(log).parent_path(), fs::path(settings).parent_path());
-                std::size_t inRootsFolder = 0;
-                for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fs::path(log).parent_path()))
-                    ++inRootsFolder;
-                EXPECT_EQ(onTheWay ? 4u : 3u, inRootsFolder) << "something was made in root's folder";
-                if (links == Links::kTheirSettingsOnly) {
-                    const std::string logged = ZeqTuloReadFile(logLink);
-                    EXPECT_EQ(1u, zeqtest::Occurrences(logged, settingsRefused)) << logged;
-                }
+            const std::string said =
+                RunHost(base, Module(), config,
+                        "-c 'ZEQExportShowUI 0' -c 'standin_scene cube' -c 'ZEQExport -f \"" + folder +
+                            "/missing/cube.zeq\"'");
+            const auto refusal = [&](const std::string& link) {
+                return links == Links::kRoots ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
+            };
+            const std::string logRefused =
+                "Zeq: the log is not written: Cannot write \"" + plugIns + logName + "\": " + refusal(logLink);
+            const std::string settingsRefused = "Zeq: the settings are not saved: Cannot write \"" + plugIns +
+                                                settingsName + "\": " + refusal(settingsLink);
+            EXPECT_NE(std::string::npos, said.find("ZEQExport")) << said;
+            EXPECT_EQ(std::string::npos, said.find("is not loaded")) << said;
+            EXPECT_EQ(std::string::npos, said.find("cannot be kept")) << said;
+            EXPECT_EQ(links != Links::kTheirSettingsOnly ? 1u : 0u, zeqtest::Occurrences(said, logRefused)) << said;
+            EXPECT_EQ(1u, zeqtest::Occurrences(said, settingsRefused)) << said;
+            EXPECT_EQ(rootsLog, ZeqTuloReadFile(log));
+            EXPECT_EQ(rootsSettings, ZeqTuloReadFile(settings));
+            std::size_t inRootsFolder = 0;
+            for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fs::path(log).parent_path()))
+                ++inRootsFolder;
+            EXPECT_EQ(3u, inRootsFolder) << "something was made in root's folder";
+            if (links == Links::kTheirSettingsOnly) {
+                const std::string logged = ZeqTuloReadFile(logLink);
+                EXPECT_EQ(1u, zeqtest::Occurrences(logged, settingsRefused)) << logged;
             }
         }
     }
