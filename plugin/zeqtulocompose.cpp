@@ -69,6 +69,27 @@ void TransformCurves(KZeqTakeNode& take, KFCurve* (&curves)[9]) {
 
 double Part(const Parts& parts, int i) { return (i < 3 ? parts.mT : i < 6 ? parts.mR : parts.mS)[i % 3]; }
 
+// The values of the nine curves: at time where a curve has keys (with a time), else its value; the
+// neutral value for a curve missing.
+void ValuesOf(KFCurve* const (&curves)[9], const KTime* time, double (&values)[9]) {
+    for (int i = 0; i < 9; ++i) {
+        KFCurve* curve = curves[i];
+        if (!curve)
+            values[i] = i < 6 ? 0.0 : 1.0;
+        else
+            values[i] = time && curve->KeyGetCount() > 0 ? curve->Evaluate(*time) : curve->GetValue();
+    }
+}
+
+// Translation, rotation X first and scaling of the nine values.
+KZeqXMatrix XFirstMatrix(const double (&values)[9]) {
+    return KZeqXMatrix(KZeqMatrix(KZeqVector4(values[0], values[1], values[2], 1),
+                                  KZeqVector4(values[3], values[4], values[5], 1),
+                                  KZeqVector4(values[6], values[7], values[8], 1)));
+}
+
+KZeqVector4 ScalingOf(const double (&values)[9]) { return KZeqVector4(values[6], values[7], values[8], 0); }
+
 bool IsZero(const KZeqVector4& v) { return v[0] == 0 && v[1] == 0 && v[2] == 0; }
 
 bool Near(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::max(std::fabs(a), std::fabs(b))); }
@@ -119,6 +140,14 @@ std::vector<KTime> TransformKeyTimes(KZeqNode& node) {
     return out;
 }
 
+KZeqXMatrix TakeValuesMatrix(KZeqNode& node, KTime time) {
+    KFCurve* curves[9] = {};
+    if (KZeqTakeNode* take = node.GetCurrentTakeNode()) TransformCurves(*take, curves);
+    double values[9];
+    ValuesOf(curves, &time, values);
+    return XFirstMatrix(values);
+}
+
 std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exact) {
     // Keys first, all read before any is written: a written key changes what the next reads.
     const std::vector<KTime> times = TransformKeyTimes(node);
@@ -128,12 +157,9 @@ std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exa
     std::vector<Parts> keyed;
     keyed.reserve(times.size());
     for (KTime t : times) {
-        node.SetLocalStateFromCurrentTake(t, false);
-        KZeqVector4 scaling(1, 1, 1, 0);
-        for (int i = 0; i < 3; ++i)
-            if (KFCurve* curve = curves[6 + i])
-                scaling[i] = curve->KeyGetCount() > 0 ? curve->Evaluate(t) : curve->GetValue();
-        keyed.push_back(Decompose(Corrected(node.GetLocalState(), above), scaling));
+        double values[9];
+        ValuesOf(curves, &t, values);
+        keyed.push_back(Decompose(Corrected(XFirstMatrix(values), above), ScalingOf(values)));
     }
     for (std::size_t k = 0; k < times.size(); ++k)
         for (int i = 0; i < 9; ++i) {
@@ -142,15 +168,9 @@ std::size_t ComposeIntoLocal(KZeqNode& node, const KZeqXMatrix& above, bool* exa
         }
     // The current take's values where it has no key: what the take gives between and without keys.
     if (take && take != node.GetDefaultTakeNode()) {
-        double values[9] = {0, 0, 0, 0, 0, 0, 1, 1, 1};
-        for (int i = 0; i < 9; ++i)
-            if (curves[i]) values[i] = curves[i]->GetValue();
-        const Parts parts =
-            Decompose(Corrected(KZeqXMatrix(KZeqMatrix(KZeqVector4(values[0], values[1], values[2], 1),
-                                                       KZeqVector4(values[3], values[4], values[5], 1),
-                                                       KZeqVector4(values[6], values[7], values[8], 1))),
-                                above),
-                      KZeqVector4(values[6], values[7], values[8], 0));
+        double values[9];
+        ValuesOf(curves, nullptr, values);
+        const Parts parts = Decompose(Corrected(XFirstMatrix(values), above), ScalingOf(values));
         for (int i = 0; i < 9; ++i)
             if (curves[i] && curves[i]->KeyGetCount() == 0) curves[i]->SetValue(static_cast<float>(Part(parts, i)));
     }

@@ -18,6 +18,9 @@ class KZeqNode;
 // Every key time of the node's translation, rotation and scaling curves in the current take (none
 // when that is the default take).
 std::vector<zeqsdk_400::KTime> TransformKeyTimes(zeqsdk_400::KZeqNode& node);
+// Translation, rotation (X first) and scaling of the node's current take at time (its default
+// values in the default take) as one matrix: its pivots and rotation order take no part.
+zeqsdk_400::KZeqXMatrix TakeValuesMatrix(zeqsdk_400::KZeqNode& node, zeqsdk_400::KTime time);
 // Composes above after the node's local transform (the node's own applied first): into its
 // default translation, rotation and scaling, into the values the current take holds where it has
 // no key and, key by key, into its transform keys of the current take. The number of key times;

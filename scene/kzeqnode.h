@@ -251,7 +251,8 @@ public:
     // "Transform" with "T", "R", "S" and "Visibility", the other animatable
     // properties, then the attribute's channels.
     void AddChannels(KZeqTakeNode* take) override;
-    // Cached until SetCurrentTakeNode or a copy.
+    // The local matrix of a take: scaling, the rotation in pivot set 0's order (spheric as XYZ),
+    // translation; no pivots. Cached until SetCurrentTakeNode or a copy.
     KZeqXMatrix& GetLocalFromDefaultTake();
     KZeqXMatrix& GetGlobalFromDefaultTake();
     KZeqXMatrix& GetLocalFromCurrentTake(KTime time);
@@ -269,6 +270,7 @@ public:
     void ComputeLocalState(unsigned int id, bool recursive);
     void SetLocalStateFromDefaultTake(bool recursive);
     void SetLocalStateFromCurrentTake(KTime time, bool recursive);
+    // These two write the angles in the node's order, as the local matrix of a take reads them.
     void SetDefaultTakeFromLocalState(bool recursive);
     // Default values in the default take, else one key per curve at time.
     void SetCurrentTakeFromLocalState(KTime time, bool recursive);
@@ -297,8 +299,8 @@ public:
     KZeqXMatrix EvaluateLocalTransform();
     KZeqXMatrix EvaluateGlobalTransform();
     // True when the node's own full transform may differ from its translation, Euler XYZ
-    // rotation and scaling alone (the local matrix of a take): a rotation order of other axes, or
-    // pivot set 0 active with a pivot, offset, pre- or post-rotation or geometric transform.
+    // rotation and scaling alone: a rotation order of other axes, or pivot set 0 active with a
+    // pivot, offset, pre- or post-rotation or geometric transform.
     bool NeedsFullTransform() const;
     // Pre- and post-rotation take part in the transform: rotation is active, and not for limits only.
     bool PreAndPostRotationCount() const;

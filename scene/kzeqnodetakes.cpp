@@ -76,20 +76,31 @@ int EulerOrder(const KZeqNodeProperties::KZeqPivot& set) {
                                                                                : KVXRotationOrder::eEulerXYZ;
 }
 
-// Scaling, then rotation about X, Y and Z, then translation: the twelve
-// entries of an affine matrix; the fourth column is left as it is.
-void BuildLocal(KZeqXMatrix& matrix, const double* t, const double* r, const double* s) {
-    const double rx = r[0] * KM_DEG_TO_RAD, ry = r[1] * KM_DEG_TO_RAD, rz = r[2] * KM_DEG_TO_RAD;
-    const double cx = std::cos(rx), sx = std::sin(rx), cy = std::cos(ry), sy = std::sin(ry);
-    const double cz = std::cos(rz), sz = std::sin(rz);
-    const double rows[3][3] = {{cy * cz, cy * sz, -sy},
-                               {sx * sy * cz - cx * sz, sx * sy * sz + cx * cz, sx * cy},
-                               {cx * sy * cz + sx * sz, cx * sy * sz - sx * cz, cx * cy}};
+// Scaling, then the rotation in order (a KVXRotationOrder code; XYZ: about X,
+// Y and Z), then translation: the twelve entries of an affine matrix; the
+// fourth column is left as it is. The angles are the node's in its order, so
+// that every triple that spells one turn (as a bake's unroll may spell it)
+// gives one matrix.
+void BuildLocal(KZeqXMatrix& matrix, const double* t, const double* r, const double* s, int order) {
+    double rows[4][4];
+    if (order == KVXRotationOrder::eEulerXYZ)
+        KmXYZtoR(rows, r[0], r[1], r[2]);
+    else
+        KVXRotationOrder(order).V2M(rows, KgeRVector(r[0], r[1], r[2]));
     KgeAMatrix& m = matrix;
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) m[i][j] = s[i] * rows[i][j];
         m[3][i] = t[i];
     }
+}
+
+// The angles in order that BuildLocal turns the rotation of matrix with.
+KZeqVector4 LocalAngles(const KZeqXMatrix& matrix, int order) {
+    KZeqXMatrix turn = matrix;
+    turn.SetS(KZeqVector4(1.0, 1.0, 1.0, 0.0));
+    KgeRVector angles;
+    KVXRotationOrder(order).M2V(angles, turn.mData);
+    return KZeqVector4(angles.mData[0], angles.mData[1], angles.mData[2], 0.0);
 }
 
 void CopyAffine(KZeqXMatrix& to, const KZeqXMatrix& from) {
@@ -296,10 +307,11 @@ int KZeqNode::ReadTransformValues(int* hints, KZeqTakeNode* take, const KTime* t
 
 KZeqXMatrix& KZeqNode::LocalMatrix(KZeqTRSCache& cache, KZeqTakeNode* take, const KTime* time) {
     double t[3] = {0.0, 0.0, 0.0}, r[3] = {0.0, 0.0, 0.0}, s[3] = {1.0, 1.0, 1.0};
-    // Rotation layers compose as the full evaluation composes them (one total per time for both);
-    // the matrix turns that total as XYZ, as it always has.
-    ReadTransformValues(cache.mHints, take, time, EulerOrder(Pivot(eSOURCE_SET)), t, r, s);
-    BuildLocal(cache.mLocal, t, r, s);
+    // Rotation layers compose, and the matrix turns, as the full evaluation does (one total per
+    // time for both).
+    const int order = EulerOrder(Pivot(eSOURCE_SET));
+    ReadTransformValues(cache.mHints, take, time, order, t, r, s);
+    BuildLocal(cache.mLocal, t, r, s, order);
     cache.mLocalValid = true;
     if (time) cache.mLocalTime = *time;
     return cache.mLocal;
@@ -571,7 +583,7 @@ void KZeqNode::SetLocalStateFromCurrentTake(KTime time, bool recursive) {
 void KZeqNode::SetDefaultTakeFromLocalState(bool recursive) {
     VisitSubtree(recursive, [](KZeqNode& node) {
         node.SetDefaultT(node.mLocalState.mMatrix.GetT());
-        node.SetDefaultR(node.mLocalState.mMatrix.GetEulerXYZ());
+        node.SetDefaultR(LocalAngles(node.mLocalState.mMatrix, EulerOrder(node.Pivot(eSOURCE_SET))));
         node.SetDefaultS(node.mLocalState.mMatrix.GetS());
         return true;
     });
@@ -582,8 +594,9 @@ void KZeqNode::SetCurrentTakeFromLocalState(KTime time, bool recursive) {
         const int current = node.GetCurrentTakeNodeIndex();
         KZeqTakeNode* take = current >= 0 && current < node.GetTakeNodeCount() ? node.GetTakeNode(current) : nullptr;
         if (!take) return true;
-        const KZeqVector4 parts[3] = {node.mLocalState.mMatrix.GetT(), node.mLocalState.mMatrix.GetEulerXYZ(),
-                                      node.mLocalState.mMatrix.GetS()};
+        const KZeqXMatrix& state = node.mLocalState.mMatrix;
+        const KZeqVector4 parts[3] = {state.GetT(), LocalAngles(state, EulerOrder(node.Pivot(eSOURCE_SET))),
+                                      state.GetS()};
         KFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
                               take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
                               take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};

@@ -320,9 +320,8 @@ void ZeqTuloImport::LeaveOutHostCameras(KZeqNode& root) {
         const bool keyed = !TransformKeyTimes(*camera).empty();
         KTime time;
         if (keyed) time.SetSecondDouble(TAnimControl::currentTime().as(TTime::kSeconds));
-        camera->SetLocalStateFromCurrentTake(time, false);
         // Its translation, rotation and scaling: its pivots and rotation order take no part.
-        const KZeqXMatrix above = camera->GetLocalState();
+        const KZeqXMatrix above = TakeValuesMatrix(*camera, time);
         const bool moves = !SameMatrix(above, KZeqXMatrix());
         std::vector<KZeqNode*> children;
         for (int i = 0; i < camera->GetChildCount(); ++i) children.push_back(camera->GetChild(i));

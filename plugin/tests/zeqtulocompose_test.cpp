@@ -8,11 +8,13 @@
 #include <string>
 
 #include "base/kgemath.h"
+#include "fcurve/kfcurve.h"
 #include "plugin/zeqtulocompose.h"
 #include "plugin/zeqtulonode.h"
 #include "plugin/zeqtulosdkmanager.h"
 #include "plugin/zeqtuloutility.h"
 #include "scene/kzeqnode.h"
+#include "scene/kzeqtakenode.h"
 
 using namespace zeqsdk_400;
 
@@ -200,6 +202,52 @@ TEST(ComposeIntoLocalTest, MirroredKeepsItsSigns) {
             for (int j = 0; j < 3; ++j)
                 EXPECT_NEAR(after.mData[i][j], want.mData[i][j], 1e-6) << i << j << " turned " << rotation[1];
     }
+}
+
+// A node turned in another order than XYZ, keyed: its keys, like its default values, are read
+// and written as X-first angles (its rotation order takes no part), so each key holds the composed
+// matrix of its own values.
+TEST(ComposeIntoLocalTest, KeysComposeAsTheDefaultValuesInAnyOrder) {
+    ZeqTuloSdkManager manager(ZeqTuloSdkManager::eImport);
+    KZeqNode* node = manager.CreateZeqTuloNode("keyed", nullptr);
+    node->SetRotationOrder(kSet, eEULER_ZYX);
+    node->SetDefaultR(KZeqVector4(15, -25, 35, 0));
+    KZeqTakeNode* take = node->CreateTakeNode("Take 001");
+    KFCurve* curves[9] = {take->GetTranslationX(),   take->GetTranslationY(),   take->GetTranslationZ(),
+                          take->GetEulerRotationX(), take->GetEulerRotationY(), take->GetEulerRotationZ(),
+                          take->GetScaleX(),         take->GetScaleY(),         take->GetScaleZ()};
+    const float keyed[2][9] = {{1, 2, 3, 30, 50, -70, 1, 2, 1}, {-1, 0, 4, 120, -40, 10, 1.5f, 1, 0.5f}};
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 9; ++i) {
+            KFCurveKey key{};
+            key.Set(KTime(), keyed[k][i], KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0,
+                    KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+            curves[i]->KeyAdd(KTime(k * KTime::kTicksPerSecond), key);
+        }
+    node->SetCurrentTakeNode("Take 001");
+    const auto matrixOf = [](const double* v) {
+        return KZeqXMatrix(KZeqVector4(v[0], v[1], v[2], 0), KZeqVector4(v[3], v[4], v[5], 0),
+                           KZeqVector4(v[6], v[7], v[8], 0));
+    };
+    const KZeqXMatrix above(KZeqVector4(5, 0, 0, 0), KZeqVector4(0, 0, 40, 0), KZeqVector4(1, 1, 1, 0));
+    KZeqVector4 t, r, s;
+    node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+    const KZeqXMatrix heldBefore(t, r, s);
+    EXPECT_EQ(2u, ComposeIntoLocal(*node, above));
+    for (int k = 0; k < 2; ++k) {
+        double before[9], after[9];
+        for (int i = 0; i < 9; ++i) {
+            before[i] = keyed[k][i];
+            after[i] = curves[i]->Evaluate(KTime(k * KTime::kTicksPerSecond));
+        }
+        const KZeqXMatrix got = matrixOf(after), want = above * matrixOf(before);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_NEAR(got.mData[i][j], want.mData[i][j], 1e-5) << "key " << k << i << j;
+    }
+    node->GetDefaultT(t), node->GetDefaultR(r), node->GetDefaultS(s);
+    const KZeqXMatrix held(t, r, s), heldWant = above * heldBefore;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(held.mData[i][j], heldWant.mData[i][j], 1e-6) << "default " << i << j;
 }
 
 }  // namespace
