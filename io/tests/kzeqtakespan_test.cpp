@@ -32,7 +32,7 @@ using NodePtr = std::unique_ptr<KFCurveNode, NodeDestroyer>;
 // Five nulls whose take holds layers and time warps that hold, jump, repeat and keep their slopes,
 // all keyed within 2 s, over a take of 2 s.
 const std::string kTakeFile =
-    std::string(ZEQ_IO_TEST_DATA) + "/../../../fuzz/corpus/plugin_import_fuzz/take_warp_steps_and_cycles_ascii.zeq";
+    std::string(ZEQ_FUZZ_CORPUS) + "/plugin_import_fuzz/take_warp_steps_and_cycles_ascii.zeq";
 
 // The same file with the take's span [start, stop] (ticks).
 std::string WithSpan(long long start, long long stop) {
