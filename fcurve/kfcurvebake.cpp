@@ -29,6 +29,9 @@ constexpr kLongLong kShortStretch = 4 * (KTime::kTicksPerSecond / 1000000);
 // middle of each gap, up to kRefinements times over.
 constexpr double kFastStretch = 0.05;
 constexpr int kRefinements = 3;
+// In a long stretch, where the slopes read about a node disagree by more than this part of a
+// channel's range over a gap, the gaps beside it are read again in their middles.
+constexpr double kUnsure = 1e-3;
 
 // The base curves in the order of the node's values: its own, then each child's, depth first.
 void BaseCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
@@ -284,6 +287,8 @@ public:
     // The middles of the gaps between the points of the short stretches the take runs through too
     // fast for them (kFastStretch), ascending.
     void Fast(std::vector<KTime>& middles) const;
+    // The same of a long stretch from sample from to sample to (see kUnsure).
+    void Unsure(std::size_t from, std::size_t to, std::vector<KTime>& middles) const;
     // The times, ascending, where a curve between two samples would stray outside the values of
     // its ends (its slopes being the take's) though no point read between them shows the take
     // turning there: probed there, the take tells whether it turns too, or runs one way and the
@@ -335,6 +340,7 @@ private:
     std::vector<double> mJumpBefore, mJumpAfter;
     std::vector<char> mJumpSteps;
     std::vector<double> mLeft, mRight;  // the slopes on each side of each sample, a row of stride
+    mutable std::vector<std::size_t> mScratchNodes;
 };
 
 BakedKeys::BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
@@ -542,8 +548,48 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
                 const kLongLong a = points[nodes[k]].mTime.Get(), b = points[nodes[k + 1]].mTime.Get();
                 if (b - a >= kShortStretch) middles.push_back(KTime(a + (b - a) / 2));
             }
+        } else {
+            Unsure(from, i, middles);
         }
         from = i;
+    }
+    std::sort(middles.begin(), middles.end());
+    middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
+}
+
+void BakedKeys::Unsure(std::size_t from, std::size_t to, std::vector<KTime>& middles) const {
+    const Point* points = mPoints.data();
+    std::vector<std::size_t>& nodes = mScratchNodes;
+    nodes.clear();
+    for (std::size_t p = mSampleAt[from]; p <= mSampleAt[to]; ++p)
+        if (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit) nodes.push_back(p);
+    const std::size_t count = nodes.size();
+    const auto value = [&](std::size_t k, std::size_t c) {
+        return k == 0 ? After(from, c) : k + 1 == count ? Before(to, c) : At(nodes[k], c);
+    };
+    for (std::size_t k = 2; k + 2 < count; ++k) {
+        // The slope at k read from the four nodes about it reaching back and from the four
+        // reaching on: where they disagree, the take is no cubic of the nodes' spacing there.
+        double x[5], a[4], b[4];
+        for (int j = 0; j < 5; ++j) x[j] = mX[nodes[k - 2 + static_cast<std::size_t>(j)]];
+        LagrangeWeights<4>(x, 2, a);
+        LagrangeWeights<4>(x + 1, 1, b);
+        const double h = std::min(x[2] - x[1], x[3] - x[2]);
+        bool unsure = false;
+        for (std::size_t c = 0; c < mStride && !unsure; ++c) {
+            const double at = value(k, c);
+            double sa = 0.0, sb = 0.0;
+            for (int j = 0; j < 4; ++j) {
+                sa += a[j] * (value(k - 2 + static_cast<std::size_t>(j), c) - at);
+                sb += b[j] * (value(k - 1 + static_cast<std::size_t>(j), c) - at);
+            }
+            unsure = std::fabs(sa - sb) * h > kUnsure * mRange[c] + 64.0 * mTolerance[c];
+        }
+        if (!unsure) continue;
+        for (std::size_t g = k - 1; g <= k; ++g) {
+            const kLongLong t0 = points[nodes[g]].mTime.Get(), t1 = points[nodes[g + 1]].mTime.Get();
+            if (t1 - t0 >= kShortStretch) middles.push_back(KTime(t0 + (t1 - t0) / 2));
+        }
     }
 }
 

@@ -12,7 +12,6 @@ zeq_add_test(fcurve_plot_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvebake_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvebaketimes_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/tests/zz_scratch_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/take_reference_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurveplot_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/kfcurvefilterkeyreducer_test.cpp
