@@ -76,9 +76,7 @@ bool ThreeAngles(const KFCurveNode& node) {
 // leaves and takes: it may jump anywhere a sample stands for (a repeated cycle may start again on
 // either side of its first key, a warp reach a key over many ticks or its floats move it off a
 // frame, a key beside it have been kept for it).
-// A probe is read where the curve between two samples would stray outside the values of its ends:
-// it tells whether the take turns there, and nothing else.
-enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter, eProbe };
+enum class PointKind : unsigned char { eSample, eFit, eBefore, eAfter };
 
 // Where the take may jump about a sample, the values on each side are read a microsecond off it,
 // past all the keys the sample stands for (a key a tick short of a microsecond off may show its
@@ -275,25 +273,114 @@ inline bool KeepOneWay(double v0, double v1, double length, double& m0, double& 
     return true;
 }
 
+// Of each channel of rows (count rows of stride values, and those added): a float's rounding of
+// its largest value (a layer that cancels its base leaves holds that differ in the last bits of
+// the values it cancelled), and its range, its largest value less its least.
+struct ChannelScales {
+    ChannelScales(const double* rows, std::size_t count, std::size_t stride)
+        : mLargest(stride, 0.0), mLeast(rows, rows + stride), mMost(rows, rows + stride) {
+        Add(rows, count);
+    }
+    void Add(const double* rows, std::size_t count) {
+        const std::size_t stride = mLargest.size();
+        for (const double* row = rows; row != rows + count * stride; row += stride)
+            for (std::size_t c = 0; c < stride; ++c) {
+                mLargest[c] = std::max(mLargest[c], std::fabs(row[c]));
+                mLeast[c] = std::min(mLeast[c], row[c]), mMost[c] = std::max(mMost[c], row[c]);
+            }
+        mTolerance.resize(stride), mRange.resize(stride);
+        for (std::size_t c = 0; c < stride; ++c) mTolerance[c] = mLargest[c] * 4.0 * FLT_EPSILON, mRange[c] = mMost[c] - mLeast[c];
+    }
+    std::vector<double> mLargest, mLeast, mMost;
+    std::vector<double> mTolerance, mRange;
+};
+
+// The middles of the gaps about the nodes of the long stretches (five nodes or more) where the
+// slope read from the four nodes reaching back and from the four reaching on disagree by more than
+// kUnsure of a channel's range over a gap: the take is no cubic of the nodes' spacing there. Read
+// before the slopes are, so that they are read off the middles too; a node beside an end where the
+// take may jump is left to the jump's values.
+void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
+                   std::size_t stride, const ChannelScales& scales, std::vector<KTime>& middles) {
+    middles.clear();
+    const std::vector<double>& tolerance = scales.mTolerance;
+    const std::vector<double>& range = scales.mRange;
+    std::vector<std::size_t> nodes;
+    std::size_t from = 0;
+    for (std::size_t i = 1, p = 0; i < samples.size(); ++i) {
+        if (!Bounds(samples[i]) && i + 1 < samples.size()) continue;
+        nodes.clear();
+        for (; p < points.size() && !(samples[i].mTime < points[p].mTime); ++p)
+            if (!(points[p].mTime < samples[from].mTime) &&
+                (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit))
+                nodes.push_back(p);
+        --p;  // the end is the next stretch's start
+        const std::size_t count = nodes.size();
+        const std::size_t lowest = (samples[from].mFlags & kMayStep) ? 3 : 2;
+        const std::size_t room = (samples[i].mFlags & kMayStep) ? 3 : 2;
+        for (std::size_t k = lowest; count >= 5 && k + room < count; ++k) {
+            const kLongLong t0 = points[nodes[k - 2]].mTime.Get(), t1 = points[nodes[k - 1]].mTime.Get(),
+                            t2 = points[nodes[k]].mTime.Get(), t3 = points[nodes[k + 1]].mTime.Get(),
+                            t4 = points[nodes[k + 2]].mTime.Get();
+            const kLongLong step = t1 - t0;
+            const bool even = t2 - t1 == step && t3 - t2 == step && t4 - t3 == step;
+            double a[4], b[4], h = 0.0;
+            if (!even) {
+                const double x[5] = {0.0, static_cast<double>(t1 - t0), static_cast<double>(t2 - t0),
+                                     static_cast<double>(t3 - t0), static_cast<double>(t4 - t0)};
+                LagrangeWeights<4>(x, 2, a);
+                LagrangeWeights<4>(x + 1, 1, b);
+                h = std::min(x[2] - x[1], x[3] - x[2]);
+            }
+            bool unsure = false;
+            for (std::size_t c = 0; c < stride && !unsure; ++c) {
+                const double v0 = rows[nodes[k - 2] * stride + c], v1 = rows[nodes[k - 1] * stride + c],
+                             v2 = rows[nodes[k] * stride + c], v3 = rows[nodes[k + 1] * stride + c],
+                             v4 = rows[nodes[k + 2] * stride + c];
+                double disagreement;
+                if (even) {
+                    disagreement = std::fabs(v0 - 4.0 * v1 + 6.0 * v2 - 4.0 * v3 + v4) * (1.0 / 6.0);
+                } else {
+                    const double sa = a[0] * (v0 - v2) + a[1] * (v1 - v2) + a[3] * (v3 - v2);
+                    const double sb = b[0] * (v1 - v2) + b[2] * (v3 - v2) + b[3] * (v4 - v2);
+                    disagreement = std::fabs(sa - sb) * h;
+                }
+                unsure = disagreement > kUnsure * range[c] + 64.0 * tolerance[c];
+            }
+            if (!unsure) continue;
+            for (std::size_t g = k - 1; g <= k; ++g) {
+                const kLongLong ta = points[nodes[g]].mTime.Get(), tb = points[nodes[g + 1]].mTime.Get();
+                if (tb - ta >= kShortStretch) middles.push_back(KTime(ta + (tb - ta) / 2));
+            }
+        }
+        from = i;
+    }
+    std::sort(middles.begin(), middles.end());
+    middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
+}
+
 // The keys of a node's channels, from their values at the evaluation points (a row of stride
 // values a point).
 class BakedKeys {
 public:
+    // tolerance and range: of each channel of rows (see ChannelScales).
     BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
-              std::size_t stride);
+              std::size_t stride, const std::vector<double>& tolerance, const std::vector<double>& range);
 
+    // The point of sample i.
+    std::size_t SampleAt(std::size_t i) const { return mSampleAt[i]; }
     // Writes the keys of channel c into curve (which holds none).
     void Write(std::size_t c, KFCurve& curve) const;
     // The middles of the gaps between the points of the short stretches the take runs through too
     // fast for them (kFastStretch), ascending.
     void Fast(std::vector<KTime>& middles) const;
-    // The same of a long stretch from sample from to sample to (see kUnsure).
-    void Unsure(std::size_t from, std::size_t to, std::vector<KTime>& middles) const;
-    // The times, ascending, where a curve between two samples would stray outside the values of
-    // its ends (its slopes being the take's) though no point read between them shows the take
-    // turning there: probed there, the take tells whether it turns too, or runs one way and the
-    // curve is to be kept to those values.
-    void Overshoots(std::vector<KTime>& fits) const;
+    // The stretches between two samples (by the first one), ascending, where a curve would stray
+    // outside the values of its ends (its slopes being the take's) though no point read between
+    // them shows the take turning there, and the times: probed there, the take tells whether it
+    // turns too, or runs one way and the curve is to be kept to those values.
+    void Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& times) const;
+    // The values of the take at those times (a row of stride each).
+    void AddProbes(const std::vector<std::size_t>& gaps, const std::vector<double>& rows);
 
 private:
     double At(std::size_t point, std::size_t c) const { return mRows[point * mStride + c]; }
@@ -332,20 +419,21 @@ private:
     std::size_t mStride;
     std::vector<std::size_t> mSampleAt;  // the point of each sample
     std::vector<double> mX;              // the points' times in seconds from the first
-    std::vector<double> mTolerance;      // of each channel
-    std::vector<double> mRange;          // of each channel: its largest value less its least
+    const std::vector<double>& mTolerance;  // of each channel
+    const std::vector<double>& mRange;      // of each channel (see ChannelScales)
     // Where the take may jump: each such sample's entry (else -1), and of each entry the values on
     // each side and whether each channel jumps.
     std::vector<int> mJump;
     std::vector<double> mJumpBefore, mJumpAfter;
     std::vector<char> mJumpSteps;
     std::vector<double> mLeft, mRight;  // the slopes on each side of each sample, a row of stride
-    mutable std::vector<std::size_t> mScratchNodes;
+    std::vector<std::size_t> mProbeGaps;  // the stretches probed, ascending
+    std::vector<double> mProbeRows;       // what the take plays at each probe, a row of stride
 };
 
 BakedKeys::BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
-                     std::size_t stride)
-    : mSamples(samples), mPoints(points), mRows(rows), mStride(stride) {
+                     std::size_t stride, const std::vector<double>& tolerance, const std::vector<double>& range)
+    : mSamples(samples), mPoints(points), mRows(rows), mStride(stride), mTolerance(tolerance), mRange(range) {
     const std::size_t n = samples.size(), count = points.size();
     mSampleAt.resize(n);
     mX.resize(count);
@@ -356,20 +444,6 @@ BakedKeys::BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>&
         mX[p] = static_cast<double>(static_cast<kULongLong>(point[p].mTime.Get()) - static_cast<kULongLong>(first)) /
                 static_cast<double>(KTime::kTicksPerSecond);
     }
-    // A float's rounding of each channel's largest value: a layer that cancels its base leaves
-    // holds that differ in the last bits of the values it cancelled.
-    mTolerance.assign(stride, 0.0);
-    mRange.assign(stride * 2, 0.0);
-    double* tolerance = mTolerance.data();
-    double* least = mRange.data() + stride;
-    double* range = mRange.data();
-    std::copy_n(rows, stride, least), std::copy_n(rows, stride, range);
-    for (const double* row = rows; row != rows + count * stride; row += stride)
-        for (std::size_t c = 0; c < stride; ++c) {
-            tolerance[c] = std::max(tolerance[c], std::fabs(row[c]));
-            least[c] = std::min(least[c], row[c]), range[c] = std::max(range[c], row[c]);
-        }
-    for (std::size_t c = 0; c < stride; ++c) tolerance[c] *= 4.0 * FLT_EPSILON, range[c] -= least[c];
     FindJumps();
     FindSlopes();
 }
@@ -548,65 +622,27 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
                 const kLongLong a = points[nodes[k]].mTime.Get(), b = points[nodes[k + 1]].mTime.Get();
                 if (b - a >= kShortStretch) middles.push_back(KTime(a + (b - a) / 2));
             }
-        } else {
-            Unsure(from, i, middles);
         }
         from = i;
     }
-    std::sort(middles.begin(), middles.end());
-    middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
 }
 
-void BakedKeys::Unsure(std::size_t from, std::size_t to, std::vector<KTime>& middles) const {
-    const Point* points = mPoints.data();
-    std::vector<std::size_t>& nodes = mScratchNodes;
-    nodes.clear();
-    for (std::size_t p = mSampleAt[from]; p <= mSampleAt[to]; ++p)
-        if (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit) nodes.push_back(p);
-    const std::size_t count = nodes.size();
-    const auto value = [&](std::size_t k, std::size_t c) {
-        return k == 0 ? After(from, c) : k + 1 == count ? Before(to, c) : At(nodes[k], c);
-    };
-    for (std::size_t k = 2; k + 2 < count; ++k) {
-        // The slope at k read from the four nodes about it reaching back and from the four
-        // reaching on: where they disagree, the take is no cubic of the nodes' spacing there.
-        double x[5], a[4], b[4];
-        for (int j = 0; j < 5; ++j) x[j] = mX[nodes[k - 2 + static_cast<std::size_t>(j)]];
-        LagrangeWeights<4>(x, 2, a);
-        LagrangeWeights<4>(x + 1, 1, b);
-        const double h = std::min(x[2] - x[1], x[3] - x[2]);
-        bool unsure = false;
-        for (std::size_t c = 0; c < mStride && !unsure; ++c) {
-            const double at = value(k, c);
-            double sa = 0.0, sb = 0.0;
-            for (int j = 0; j < 4; ++j) {
-                sa += a[j] * (value(k - 2 + static_cast<std::size_t>(j), c) - at);
-                sb += b[j] * (value(k - 1 + static_cast<std::size_t>(j), c) - at);
-            }
-            unsure = std::fabs(sa - sb) * h > kUnsure * mRange[c] + 64.0 * mTolerance[c];
-        }
-        if (!unsure) continue;
-        for (std::size_t g = k - 1; g <= k; ++g) {
-            const kLongLong t0 = points[nodes[g]].mTime.Get(), t1 = points[nodes[g + 1]].mTime.Get();
-            if (t1 - t0 >= kShortStretch) middles.push_back(KTime(t0 + (t1 - t0) / 2));
-        }
-    }
-}
 
-BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) const {
-    const std::size_t p = mSampleAt[i], q = mSampleAt[i + 1];
+[[gnu::always_inline]] inline BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) const {
+    const std::size_t* sampleAt = mSampleAt.data();
+    const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
     const Point* points = mPoints.data();
-    const double tolerance = mTolerance[c];
+    const double tolerance = mTolerance.data()[c];
     Gap gap;
-    gap.mStart = mSamples[i].mTime;
-    gap.mLength = mX[q] - mX[p];
+    gap.mStart = mSamples.data()[i].mTime;
+    gap.mLength = mX.data()[q] - mX.data()[p];
     if (Jumps(i, c) == kJumpsAfter) {
         gap.mStart = KTime(gap.mStart.Get() + kAboutJump.Get());
         gap.mLength -= kAboutJump.GetSecondDouble();
     }
     const double length = gap.mLength;
     gap.mFrom = from, gap.mTo = Before(i + 1, c);
-    gap.mRight = mRight[i * mStride + c], gap.mLeft = mLeft[(i + 1) * mStride + c];
+    gap.mRight = mRight.data()[i * mStride + c], gap.mLeft = mLeft.data()[(i + 1) * mStride + c];
     const double v0 = gap.mFrom, v1 = gap.mTo;
     gap.mHeld = std::fabs(v1 - v0) <= tolerance && std::fabs(gap.mRight) * length <= tolerance &&
                 std::fabs(gap.mLeft) * length <= tolerance;
@@ -616,7 +652,7 @@ BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) co
         double last = v0;
         const double way = v1 - v0;
         for (std::size_t r = p + 1; r <= q; ++r) {
-            if (points[r].mKind != PointKind::eFit && points[r].mKind != PointKind::eProbe && r != q) continue;
+            if (points[r].mKind != PointKind::eFit && r != q) continue;
             const double v = r == q ? v1 : At(r, c);
             gap.mHeld = gap.mHeld && std::fabs(v - v0) <= tolerance;
             gap.mTurns = gap.mTurns || (v - last) * way < -tolerance * std::fabs(way) ||
@@ -624,39 +660,73 @@ BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) co
             last = v;
         }
     }
+    // The take probed inside the stretch turns where it leaves the values of the stretch's ends.
+    const std::size_t* probes = mProbeGaps.data();
+    const std::size_t* probe = mProbeGaps.empty() ? probes : std::lower_bound(probes, probes + mProbeGaps.size(), i);
+    if (probe != probes + mProbeGaps.size() && *probe == i) {
+        const double v = mProbeRows.data()[static_cast<std::size_t>(probe - probes) * mStride + c];
+        const double margin = tolerance * std::max(1.0, std::fabs(v1 - v0));
+        gap.mTurns = gap.mTurns || v > std::max(v0, v1) + margin || v < std::min(v0, v1) - margin;
+    }
     // A jump at the next sample is held up to a microsecond before it.
     if (Jumps(i + 1, c) == kJumpsAt) gap.mLength -= kSameSample.GetSecondDouble();
     return gap;
 }
 
-void BakedKeys::Overshoots(std::vector<KTime>& fits) const {
-    fits.clear();
-    const std::size_t n = mSamples.size();
-    for (std::size_t c = 0; c < mStride; ++c) {
-        for (std::size_t i = 0; i + 1 < n; ++i) {
-            // A stretch read there already is known to run one way, or to turn.
-            bool probed = false;
-            for (std::size_t r = mSampleAt[i] + 1; r < mSampleAt[i + 1] && !probed; ++r)
-                probed = mPoints[r].mKind == PointKind::eProbe;
-            if (probed) continue;
+void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& times) const {
+    gaps.clear(), times.clear();
+    const std::size_t n = mSamples.size(), stride = mStride;
+    const double* rows = mRows;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const std::size_t p = mSampleAt[i], q = mSampleAt[i + 1];
+        const double length = mX[q] - mX[p];
+        const double* right = mRight.data() + i * stride;
+        const double* left = mLeft.data() + (i + 1) * stride;
+        const bool plain = mJump[i] < 0 && mJump[i + 1] < 0;
+        for (std::size_t c = 0; c < stride; ++c) {
+            // Most stretches run one way or turn at an end (slopes that rise no more than three
+            // chords, or turn against the chord): no cut, known without looking inside.
+            const double rise = plain ? rows[q * stride + c] - rows[p * stride + c] : Before(i + 1, c) - After(i, c);
+            const double m0 = right[c], m1 = left[c];
+            if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise) || m0 * rise < 0.0 || m1 * rise < 0.0)
+                continue;
+            // A stretch probed already is known to run one way, or to turn.
+            if (std::binary_search(mProbeGaps.begin(), mProbeGaps.end(), i)) break;
             const Gap gap = Describe(i, c, After(i, c));
-            double m0 = gap.mRight, m1 = gap.mLeft, at = 0.5;
+            double cut0 = gap.mRight, cut1 = gap.mLeft, at = 0.5;
             if (gap.mHeld || gap.mTurns || gap.mLength <= 0.0 ||
-                !KeepOneWay(gap.mFrom, gap.mTo, gap.mLength, m0, m1, mTolerance[c], &at))
+                !KeepOneWay(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mTolerance[c], &at))
                 continue;
             const kLongLong ticks = static_cast<kLongLong>(at * gap.mLength * static_cast<double>(KTime::kTicksPerSecond));
-            if (ticks >= kSameSample.Get() && gap.mLength * KTime::kTicksPerSecond - ticks >= kSameSample.Get())
-                fits.push_back(KTime(gap.mStart.Get() + ticks));
+            if (ticks >= kSameSample.Get() && gap.mLength * KTime::kTicksPerSecond - ticks >= kSameSample.Get()) {
+                gaps.push_back(i), times.push_back(KTime(gap.mStart.Get() + ticks));
+                break;  // one probe a stretch
+            }
         }
     }
-    std::sort(fits.begin(), fits.end());
-    fits.erase(std::unique(fits.begin(), fits.end()), fits.end());
+}
+
+void BakedKeys::AddProbes(const std::vector<std::size_t>& gaps, const std::vector<double>& rows) {
+    // Both ascend by gap, and no gap is probed twice.
+    std::vector<std::size_t> mergedGaps;
+    std::vector<double> mergedRows;
+    mergedGaps.reserve(mProbeGaps.size() + gaps.size());
+    std::size_t a = 0, b = 0;
+    while (a < mProbeGaps.size() || b < gaps.size()) {
+        const bool first = b == gaps.size() || (a < mProbeGaps.size() && mProbeGaps[a] < gaps[b]);
+        const std::size_t gap = first ? mProbeGaps[a] : gaps[b];
+        const double* row = first ? mProbeRows.data() + a++ * mStride : rows.data() + b++ * mStride;
+        mergedGaps.push_back(gap);
+        mergedRows.insert(mergedRows.end(), row, row + mStride);
+    }
+    mProbeGaps.swap(mergedGaps);
+    mProbeRows.swap(mergedRows);
 }
 
 void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
     const std::size_t n = mSamples.size(), stride = mStride;
     std::size_t steps = 0;
-    for (std::size_t j = c; j < mJumpSteps.size(); j += stride) steps += mJumpSteps[j] != 0;
+    for (std::size_t j = c; j < mJumpSteps.size(); j += stride) steps += mJumpSteps.data()[j] != 0;
     KFCurveKey cubic{};
     cubic.Set(KTime(), 0.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, 0.0f, 0.0f, KFCURVE_WEIGHTED_NONE,
               KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0.0f, 0.0f);
@@ -787,36 +857,27 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
         }
     } else {
         // Where the points do not tell the take's shape, more are read between them, each evaluated
-        // alone and continued from the point before it.
-        std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride));
-        std::vector<KTime> middles, fits;
+        // alone and continued from the point before it: samples, and probes where the curves would
+        // stray.
         std::vector<Point> added;
         std::vector<Mark> more, scratch;
-        for (int round = 0; round <= kRefinements; ++round) {
-            // The take's shape first; then, where the curves would stray, whether the take turns.
-            baked->Fast(middles);
-            if (middles.empty() || round == kRefinements) {
-                middles.clear();
-                baked->Overshoots(fits);
-            } else {
-                fits.clear();
-            }
-            if (middles.empty() && fits.empty()) break;
-            // Samples in the middles; probes where the curves would stray.
-            added.clear();
-            for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
-            for (const KTime fit : fits) added.push_back({fit, PointKind::eProbe});
+        ChannelScales scales(rows.get(), points.size(), stride);
+        const auto read = [&]() {
             std::sort(added.begin(), added.end(), [](Point a, Point b) { return a.mTime < b.mTime; });
             std::vector<Point> merged;
             merged.reserve(points.size() + added.size());
             std::unique_ptr<double[]> wider(new double[(points.size() + added.size()) * stride]);
             double* row = wider.get();
             auto next = added.begin();
+            more.clear();
             for (std::size_t p = 0; p < points.size(); ++p) {
                 for (; next != added.end() && !(points[p].mTime < next->mTime); ++next) {
+                    // A time met already is read no more: a middle there is no sample of its own.
                     if (next->mTime == points[p].mTime || (!merged.empty() && merged.back().mTime == next->mTime)) continue;
                     merged.push_back(*next);
+                    if (next->mKind == PointKind::eSample) more.push_back({next->mTime, 0});
                     evaluateAt(next->mTime, row - stride, row);
+                    scales.Add(row, 1);
                     row += stride;
                 }
                 merged.push_back(points[p]);
@@ -825,15 +886,32 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             }
             points.swap(merged);
             rows.swap(wider);
-            more.clear();
-            for (const KTime middle : middles) {
-                // A middle that met a point already read is no sample of its own.
-                const auto at = std::lower_bound(points.begin(), points.end(), middle,
-                                                 [](Point point, KTime t) { return point.mTime < t; });
-                if (at != points.end() && at->mTime == middle && at->mKind == PointKind::eSample) more.push_back({middle, 0});
-            }
             MergeMarks(samples, more, scratch);
-            baked.reset(new BakedKeys(samples, points, rows.get(), stride));
+        };
+        std::vector<KTime> middles, fits;
+        UnsureMiddles(samples, points, rows.get(), stride, scales, middles);
+        if (!middles.empty()) {
+            added.clear();
+            for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
+            read();
+        }
+        std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride, scales.mTolerance, scales.mRange));
+        for (int round = 0; round < kRefinements; ++round) {
+            baked->Fast(middles);
+            if (middles.empty()) break;
+            added.clear();
+            for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
+            read();
+            baked.reset(new BakedKeys(samples, points, rows.get(), stride, scales.mTolerance, scales.mRange));
+        }
+        // Once the take's shape is read, where the curves would stray, whether the take turns.
+        std::vector<std::size_t> gaps;
+        baked->Overshoots(gaps, fits);
+        if (!gaps.empty()) {
+            std::vector<double> probed(gaps.size() * stride);
+            for (std::size_t f = 0; f < gaps.size(); ++f)
+                evaluateAt(fits[f], rows.get() + baked->SampleAt(gaps[f]) * stride, probed.data() + f * stride);
+            baked->AddProbes(gaps, probed);
         }
         const BakedKeys& keys = *baked;
         for (std::size_t c = 0; c < stride; ++c) {

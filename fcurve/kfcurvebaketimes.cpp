@@ -128,48 +128,46 @@ bool Close(const KFCurve& curve, int a, int b) {
                     : static_cast<kULongLong>(ta) - static_cast<kULongLong>(tb)) < kClose;
 }
 
-// What key k is to the take wherever the curve plays it, in its own place or in a cycle: the take
-// jumps where a constant key ends, and where one that takes the next value begins; it may run
-// steeply past a key close to another.
-unsigned char StepFlags(const KFCurve& curve, int k) {
-    unsigned char flags = kAtKey;
-    const KFCurveKey* key = curve.KeyGetPtr(k);
-    if (Close(curve, k, k - 1) || Close(curve, k, k + 1)) flags |= kSteep;
-    if (key->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key->GetConstantMode() == KFCURVE_CONSTANT_NEXT)
-        flags |= kMayStep;
-    if (k > 0) {
-        const KFCurveKey* before = curve.KeyGetPtr(k - 1);
-        if (before->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT &&
-            before->GetConstantMode() != KFCURVE_CONSTANT_NEXT)
-            flags |= kMayStep;
-    }
-    return flags;
-}
-
-// The side of key k (in the curve's own time) where the curve plays the key's value, or nearly:
-// after a constant key, before one that a constant key of the next value leads to, and, of a key
-// close to another on one side alone, the other side (the take runs steeply to that other key).
-unsigned char SideFlags(const KFCurve& curve, int k) {
+// What key k is to the take wherever the curve plays it, in its own place or in a cycle (step),
+// and on which side of it (in the curve's own time) the curve plays the key's value, or nearly
+// (sides). The take jumps where a constant key ends, and where one that takes the next value
+// begins; it may run steeply past a key close to another. The curve holds the key's value after a
+// constant key, and before one that a constant key of the next value leads to; of a key close to
+// another on one side alone, it plays nearly the key's value on the other side (the take runs
+// steeply to that other key).
+void KeyKind(const KFCurve& curve, int k, unsigned char& step, unsigned char& sides) {
     const KFCurveKey& key = *curve.KeyGetPtr(k);
-    unsigned char flags = 0;
-    if (key.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && key.GetConstantMode() != KFCURVE_CONSTANT_NEXT)
-        flags |= kFlatAfter;
+    const bool closeBefore = Close(curve, k, k - 1), closeAfter = Close(curve, k, k + 1);
+    const bool constant = key.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT;
+    const bool next = constant && key.GetConstantMode() == KFCURVE_CONSTANT_NEXT;
+    step = kAtKey, sides = 0;
+    if (closeBefore || closeAfter) step |= kSteep;
+    if (next) step |= kMayStep;
+    if (constant && !next) sides |= kFlatAfter;
     if (k > 0) {
         const KFCurveKey& before = *curve.KeyGetPtr(k - 1);
-        if (before.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT && before.GetConstantMode() == KFCURVE_CONSTANT_NEXT)
-            flags |= kFlatBefore;
+        if (before.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT) {
+            if (before.GetConstantMode() == KFCURVE_CONSTANT_NEXT)
+                sides |= kFlatBefore;
+            else
+                step |= kMayStep;
+        }
     }
-    const bool closeBefore = Close(curve, k, k - 1), closeAfter = Close(curve, k, k + 1);
-    if (closeAfter && !closeBefore) flags |= kFlatBefore;
-    if (closeBefore && !closeAfter) flags |= kFlatAfter;
-    return flags;
+    if (closeAfter && !closeBefore) sides |= kFlatBefore;
+    if (closeBefore && !closeAfter) sides |= kFlatAfter;
+}
+
+unsigned char Swapped(unsigned char sides) {
+    return static_cast<unsigned char>(((sides & kFlatBefore) ? kFlatAfter : 0) | ((sides & kFlatAfter) ? kFlatBefore : 0));
 }
 
 // The flags of key k of the curve itself: besides its steps and sides, a repeated cycle starts
 // again at the first and last keys, and the curve holds before the first and after the last where
 // its extrapolation does.
 unsigned char KeyFlags(const KFCurve& curve, int k, bool repeats) {
-    unsigned char flags = StepFlags(curve, k) | SideFlags(curve, k);
+    unsigned char step, sides;
+    KeyKind(curve, k, step, sides);
+    unsigned char flags = step | sides;
     if (repeats && (k == 0 || k == curve.KeyGetCount() - 1)) flags |= kMayStep;
     const auto holds = [](int extrapolation, unsigned int count) {
         return extrapolation == KFCURVE_EXTRAPOLATION_CONSTANT || count == 0;
@@ -180,15 +178,14 @@ unsigned char KeyFlags(const KFCurve& curve, int k, bool repeats) {
     return flags;
 }
 
-// The flags of key k's image in a cycle of the extrapolation mode: a repeated cycle starts again at
-// its first and last keys; a mirrored one runs through the key the other way, its sides swapped.
-unsigned char ImageFlags(const KFCurve& curve, int k, int mode, bool mirrored) {
-    unsigned char flags = StepFlags(curve, k);
-    if (mode == KFCURVE_EXTRAPOLATION_REPETITION && (k == 0 || k == curve.KeyGetCount() - 1)) flags |= kMayStep;
-    const unsigned char sides = SideFlags(curve, k);
-    if (sides & kFlatAfter) flags |= mirrored ? kFlatBefore : kFlatAfter;
-    if (sides & kFlatBefore) flags |= mirrored ? kFlatAfter : kFlatBefore;
-    return flags;
+// The flags of key k's image in a cycle of the extrapolation mode, running forth and running back
+// (mirrored: its sides swapped): a repeated cycle starts again at its first and last keys.
+void ImageFlags(const KFCurve& curve, int k, int mode, unsigned char& forth, unsigned char& back) {
+    unsigned char step, sides;
+    KeyKind(curve, k, step, sides);
+    if (mode == KFCURVE_EXTRAPOLATION_REPETITION && (k == 0 || k == curve.KeyGetCount() - 1)) step |= kMayStep;
+    forth = step | sides;
+    back = step | Swapped(sides);
 }
 
 // Scratch space of one bake, reused from list to list.
@@ -234,10 +231,8 @@ void SideImages(const KFCurve& curve, bool after, KTime lo, KTime hi, std::vecto
     flags.resize(static_cast<std::size_t>(n));
     back.resize(static_cast<std::size_t>(n));
     const bool mirror = mode == KFCURVE_EXTRAPOLATION_MIRROR;
-    for (int k = 0; k < n; ++k) {
-        flags[static_cast<std::size_t>(k)] = ImageFlags(curve, k, mode, false);
-        back[static_cast<std::size_t>(k)] = ImageFlags(curve, k, mode, true);
-    }
+    for (int k = 0; k < n; ++k)
+        ImageFlags(curve, k, mode, flags[static_cast<std::size_t>(k)], back[static_cast<std::size_t>(k)]);
     // The cycles that [lo, hi] meets, from the earliest on the time line.
     const Wide cycles = (reach + span - 1) / span;
     const Wide near = after ? static_cast<Wide>(lo.Get()) - tn.Get() : static_cast<Wide>(t0.Get()) - hi.Get();
@@ -536,9 +531,9 @@ void Preimages(const WarpReader& reader, const std::vector<WarpPoint>& points, c
                 at = Solve(reader, a, b, fa, fb, values[i]);
             // Where the warp runs back, the side of a key the curve holds on is the other side in
             // the time the warp reads.
-            unsigned char flags = target.mFlags;
-            const unsigned char sides = flags & (kFlatBefore | kFlatAfter);
-            if (fb < fa && sides != 0 && sides != (kFlatBefore | kFlatAfter)) flags ^= kFlatBefore | kFlatAfter;
+            const unsigned char sides = target.mFlags & (kFlatBefore | kFlatAfter);
+            const unsigned char flags = fb < fa ? static_cast<unsigned char>((target.mFlags & ~sides) | Swapped(sides))
+                                                : target.mFlags;
             out.push_back({at, flags});
         }
         // A part where the warp runs back meets the targets latest first.
