@@ -298,8 +298,7 @@ struct ChannelScales {
 // The middles of the gaps about the nodes of the long stretches (five nodes or more) where the
 // slope read from the four nodes reaching back and from the four reaching on disagree by more than
 // kUnsure of a channel's range over a gap: the take is no cubic of the nodes' spacing there. Read
-// before the slopes are, so that they are read off the middles too; a node beside an end where the
-// take may jump is left to the jump's values.
+// before the slopes are, so that they are read off the middles too.
 void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
                    std::size_t stride, const ChannelScales& scales, std::vector<KTime>& middles) {
     middles.clear();
@@ -316,9 +315,15 @@ void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& p
                 nodes.push_back(p);
         --p;  // the end is the next stretch's start
         const std::size_t count = nodes.size();
-        const std::size_t lowest = (samples[from].mFlags & kMayStep) ? 3 : 2;
-        const std::size_t room = (samples[i].mFlags & kMayStep) ? 3 : 2;
-        for (std::size_t k = lowest; count >= 5 && k + room < count; ++k) {
+        if (count < 5) {
+            from = i;
+            continue;
+        }
+        // Where the take may jump at an end, the stretch starts on what it takes a microsecond
+        // after, and ends on what it leaves a microsecond before.
+        if (nodes[0] + 1 < points.size() && points[nodes[0] + 1].mKind == PointKind::eAfter) ++nodes[0];
+        if (nodes[count - 1] > 0 && points[nodes[count - 1] - 1].mKind == PointKind::eBefore) --nodes[count - 1];
+        for (std::size_t k = 2; k + 2 < count; ++k) {
             const kLongLong t0 = points[nodes[k - 2]].mTime.Get(), t1 = points[nodes[k - 1]].mTime.Get(),
                             t2 = points[nodes[k]].mTime.Get(), t3 = points[nodes[k + 1]].mTime.Get(),
                             t4 = points[nodes[k + 2]].mTime.Get();
@@ -348,7 +353,9 @@ void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& p
                 unsure = disagreement > kUnsure * range[c] + 64.0 * tolerance[c];
             }
             if (!unsure) continue;
-            for (std::size_t g = k - 1; g <= k; ++g) {
+            // The gaps beside k, and the end gaps of the stretch, which no window is about.
+            const std::size_t first = k == 2 ? 0 : k - 1, last = k + 3 == count ? count - 2 : k;
+            for (std::size_t g = first; g <= last; ++g) {
                 const kLongLong ta = points[nodes[g]].mTime.Get(), tb = points[nodes[g + 1]].mTime.Get();
                 if (tb - ta >= kShortStretch) middles.push_back(KTime(ta + (tb - ta) / 2));
             }
@@ -402,7 +409,8 @@ private:
     }
     void FindJumps();
     void FindSlopes();
-    // The curve between samples i and i + 1 of channel c, starting from value from.
+    // The curve between samples i and i + 1 of channel c, starting from value from; probe, the
+    // take's values where it was probed between them (or null).
     struct Gap {
         KTime mStart;          // after the value before, where the take jumps just after sample i
         double mLength = 0.0;  // in seconds, up to a jump at sample i + 1 held a microsecond before it
@@ -411,7 +419,13 @@ private:
         bool mHeld = false;   // the take holds still over it
         bool mTurns = false;  // points read inside it show the take turning
     };
-    Gap Describe(std::size_t i, std::size_t c, double from) const;
+    Gap Describe(std::size_t i, std::size_t c, double from, const double* probe) const;
+    // The take's values where the stretch after sample i was probed, or null.
+    const double* Probe(std::size_t i) const {
+        const auto at = std::lower_bound(mProbeGaps.begin(), mProbeGaps.end(), i);
+        return at != mProbeGaps.end() && *at == i ? mProbeRows.data() + static_cast<std::size_t>(at - mProbeGaps.begin()) * mStride
+                                                  : nullptr;
+    }
 
     const std::vector<Mark>& mSamples;
     const std::vector<Point>& mPoints;
@@ -628,7 +642,8 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
 }
 
 
-[[gnu::always_inline]] inline BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from) const {
+[[gnu::always_inline]] inline BakedKeys::Gap BakedKeys::Describe(std::size_t i, std::size_t c, double from,
+                                                                const double* probe) const {
     const std::size_t* sampleAt = mSampleAt.data();
     const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
     const Point* points = mPoints.data();
@@ -661,10 +676,8 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
         }
     }
     // The take probed inside the stretch turns where it leaves the values of the stretch's ends.
-    const std::size_t* probes = mProbeGaps.data();
-    const std::size_t* probe = mProbeGaps.empty() ? probes : std::lower_bound(probes, probes + mProbeGaps.size(), i);
-    if (probe != probes + mProbeGaps.size() && *probe == i) {
-        const double v = mProbeRows.data()[static_cast<std::size_t>(probe - probes) * mStride + c];
+    if (probe) {
+        const double v = probe[c];
         const double margin = tolerance * std::max(1.0, std::fabs(v1 - v0));
         gap.mTurns = gap.mTurns || v > std::max(v0, v1) + margin || v < std::min(v0, v1) - margin;
     }
@@ -691,8 +704,8 @@ void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& t
             if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise) || m0 * rise < 0.0 || m1 * rise < 0.0)
                 continue;
             // A stretch probed already is known to run one way, or to turn.
-            if (std::binary_search(mProbeGaps.begin(), mProbeGaps.end(), i)) break;
-            const Gap gap = Describe(i, c, After(i, c));
+            if (Probe(i)) break;
+            const Gap gap = Describe(i, c, After(i, c), nullptr);
             double cut0 = gap.mRight, cut1 = gap.mLeft, at = 0.5;
             if (gap.mHeld || gap.mTurns || gap.mLength <= 0.0 ||
                 !KeepOneWay(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mTolerance[c], &at))
@@ -754,8 +767,11 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
     const double* rightSlope = mRight.data() + c;
     const double tolerance = mTolerance[c];
     float value = static_cast<float>(After(0, c));
+    std::size_t probe = 0;  // the next stretch probed
     for (std::size_t i = 0; i + 1 < n; ++i) {
-        const Gap gap = Describe(i, c, value);
+        while (probe < mProbeGaps.size() && mProbeGaps.data()[probe] < i) ++probe;
+        const bool probed = probe < mProbeGaps.size() && mProbeGaps.data()[probe] == i;
+        const Gap gap = Describe(i, c, value, probed ? mProbeRows.data() + probe * stride : nullptr);
         if (Jumps(i, c) == kJumpsAfter) {
             // The sample holds the value before; the jump follows it, short of the next sample.
             key(hold, samples[i].mTime, static_cast<float>(Before(i, c)), 0.0f, 0.0f);
