@@ -84,8 +84,10 @@ constexpr int kLayeredModels = 10;
 
 // A binary 6.0 file of null models n0, n1, ... under the root (as zeqchainbench writes them), each
 // with its own LayeredTake of frames in the take "Take 001" (warps in the take's "TimeWarps" block,
-// named by number). False when it could not be written.
-inline bool WriteLayeredFile(const std::string& path, int frames, int models = kLayeredModels) {
+// named by number), over a take of spanFrames (the keys' frames when not given). False when it
+// could not be written.
+inline bool WriteLayeredFile(const std::string& path, int frames, int models = kLayeredModels,
+                             long long spanFrames = -1) {
     NodePtr holder(KFCurveNodeCreate("Holder"));
     std::vector<NodePtr> takes;
     for (int i = 0; i < models; ++i) takes.push_back(LayeredTake(frames, holder.get()));
@@ -97,7 +99,7 @@ inline bool WriteLayeredFile(const std::string& path, int frames, int models = k
     ZeqWriteBlockBegin(file, "Takes");
     ZeqWriteFieldC(file, "Current", "Take 001");
     ZeqWriteBlockBegin(file, "Take", "Take 001");
-    const KTimeSpan span(KTime(0), KTime(frames * kFrame));
+    const KTimeSpan span(KTime(0), KTime((spanFrames < 0 ? frames : spanFrames) * kFrame));
     ZeqWriteFieldTS(file, "LocalTime", span);
     ZeqWriteFieldTS(file, "ReferenceTime", span);
     // The store names a channel's warp by its number in the set installed.

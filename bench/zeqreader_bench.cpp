@@ -11,6 +11,7 @@
 #include "bench/zeqlayered_bench_support.h"
 #include "bench/zeqreadback_bench_support.h"
 #include "fcurve/kfcurve.h"
+#include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurvenode.h"
 #include "fileio/kzeq.h"
 #include "io/kstreamoptionszeq.h"
@@ -138,5 +139,42 @@ void BM_ReadLayeredTakes(benchmark::State& state) {
     if (written) zeqbench::RemoveFile(path);
 }
 BENCHMARK(BM_ReadLayeredTakes)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+// A whole read with the bake of a file of kLayeredModels nulls keyed over their first 2 s, in a take
+// of size hours: past the keys the take holds, and the read costs what the keys ask.
+void BM_ReadLongSpanTake(benchmark::State& state) {
+    const long long hours = state.range(0);
+    const std::string path = Scratch("longspan", static_cast<int>(hours));
+    const bool written = WriteLayeredFile(path, 60, kLayeredModels, hours * 3600 * 30);
+    zeqbench::ReadBack(
+        state, written ? path : "", kLayeredModels, [](KZeqScene& scene) { return BakedModels(scene, 60); }, true);
+    if (written) zeqbench::RemoveFile(path);
+}
+BENCHMARK(BM_ReadLongSpanTake)->Arg(0)->Arg(28)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// The bake of a translation repeating every second, beside a layer, over a span of size seconds:
+// each cycle the span holds costs what one does, whatever the count (endless here).
+void BM_BakeCycles(benchmark::State& state) {
+    const long long seconds = state.range(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        NodePtr vector(KFCurveNodeCreate("T", static_cast<KDataType*>(nullptr), KFCL_ADD, 0));
+        for (const char* axis : {"X", "Y", "Z"}) vector->Add(Leaf(axis, 30, 5, 2.0f));
+        KFCurve& x = *vector->Get(0)->FCurveGet();
+        x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        x.SetPostExtrapolationCount(0xFFFFFFFFu);
+        KFCurveNode* layer = KFCurveNodeCreate("T", static_cast<KDataType*>(nullptr), KFCL_ADD, 1);
+        layer->Add(Leaf("Y", 30, 7, 0.5f));
+        vector->LayerSet(layer, true);
+        KFCurveBakeSpan span;
+        span.mStart = KTime(0);
+        span.mStop = KTime(seconds * 30 * kFrame);
+        state.ResumeTiming();
+        KFCurveNodeBake(vector.get(), nullptr, 0, KTime(kFrame), &span);
+        benchmark::DoNotOptimize(x.KeyGetCount());
+    }
+    state.SetItemsProcessed(state.iterations() * seconds);
+}
+BENCHMARK(BM_BakeCycles)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -31,7 +31,7 @@ constexpr double kFastStretch = 0.05;
 constexpr int kRefinements = 3;
 // In a long stretch, where the slopes read about a node disagree by more than this part of a
 // channel's range over a gap, the gaps beside it are read again in their middles.
-constexpr double kUnsure = 1e-3;
+constexpr double kUnsure = 3e-3;
 
 // The base curves in the order of the node's values: its own, then each child's, depth first.
 void BaseCurves(KFCurveNode* node, std::vector<KFCurve*>& out) {
@@ -283,13 +283,20 @@ struct ChannelScales {
     }
     void Add(const double* rows, std::size_t count) {
         const std::size_t stride = mLargest.size();
+        if (count == 0) return;
+        double* largest = mLargest.data();
+        double* least = mLeast.data();
+        double* most = mMost.data();
         for (const double* row = rows; row != rows + count * stride; row += stride)
             for (std::size_t c = 0; c < stride; ++c) {
-                mLargest[c] = std::max(mLargest[c], std::fabs(row[c]));
-                mLeast[c] = std::min(mLeast[c], row[c]), mMost[c] = std::max(mMost[c], row[c]);
+                const double v = row[c];
+                if (std::fabs(v) > largest[c]) largest[c] = std::fabs(v);
+                if (v < least[c]) least[c] = v;
+                if (v > most[c]) most[c] = v;
             }
         mTolerance.resize(stride), mRange.resize(stride);
-        for (std::size_t c = 0; c < stride; ++c) mTolerance[c] = mLargest[c] * 4.0 * FLT_EPSILON, mRange[c] = mMost[c] - mLeast[c];
+        for (std::size_t c = 0; c < stride; ++c)
+            mTolerance.data()[c] = largest[c] * 4.0 * FLT_EPSILON, mRange.data()[c] = most[c] - least[c];
     }
     std::vector<double> mLargest, mLeast, mMost;
     std::vector<double> mTolerance, mRange;
@@ -302,46 +309,51 @@ struct ChannelScales {
 void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
                    std::size_t stride, const ChannelScales& scales, std::vector<KTime>& middles) {
     middles.clear();
-    const std::vector<double>& tolerance = scales.mTolerance;
-    const std::vector<double>& range = scales.mRange;
-    std::vector<std::size_t> nodes;
+    // What a channel's slopes may disagree by over a gap.
+    std::vector<double> limits(stride);
+    for (std::size_t c = 0; c < stride; ++c)
+        limits[c] = kUnsure * scales.mRange.data()[c] + 64.0 * scales.mTolerance.data()[c];
+    const double* limit = limits.data();
+    const Point* point = points.data();
+    const std::size_t total = points.size();
+    std::vector<kLongLong> ticks;
+    std::vector<const double*> values;
     std::size_t from = 0;
     for (std::size_t i = 1, p = 0; i < samples.size(); ++i) {
         if (!Bounds(samples[i]) && i + 1 < samples.size()) continue;
-        nodes.clear();
-        for (; p < points.size() && !(samples[i].mTime < points[p].mTime); ++p)
-            if (!(points[p].mTime < samples[from].mTime) &&
-                (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit))
-                nodes.push_back(p);
+        ticks.clear(), values.clear();
+        const KTime start = samples[from].mTime, end = samples[i].mTime;
+        for (; p < total && !(end < point[p].mTime); ++p)
+            if (!(point[p].mTime < start) && (point[p].mKind == PointKind::eSample || point[p].mKind == PointKind::eFit)) {
+                // Where the take may jump at an end, the stretch starts on what it takes a
+                // microsecond after, and ends on what it leaves a microsecond before.
+                std::size_t q = p;
+                if (point[p].mTime == start && p + 1 < total && point[p + 1].mKind == PointKind::eAfter) q = p + 1;
+                if (point[p].mTime == end && p > 0 && point[p - 1].mKind == PointKind::eBefore) q = p - 1;
+                ticks.push_back(point[q].mTime.Get());
+                values.push_back(rows + q * stride);
+            }
         --p;  // the end is the next stretch's start
-        const std::size_t count = nodes.size();
-        if (count < 5) {
-            from = i;
-            continue;
-        }
-        // Where the take may jump at an end, the stretch starts on what it takes a microsecond
-        // after, and ends on what it leaves a microsecond before.
-        if (nodes[0] + 1 < points.size() && points[nodes[0] + 1].mKind == PointKind::eAfter) ++nodes[0];
-        if (nodes[count - 1] > 0 && points[nodes[count - 1] - 1].mKind == PointKind::eBefore) --nodes[count - 1];
+        const std::size_t count = ticks.size();
+        from = i;
+        if (count < 5) continue;
+        const kLongLong* t = ticks.data();
+        const double* const* v = values.data();
         for (std::size_t k = 2; k + 2 < count; ++k) {
-            const kLongLong t0 = points[nodes[k - 2]].mTime.Get(), t1 = points[nodes[k - 1]].mTime.Get(),
-                            t2 = points[nodes[k]].mTime.Get(), t3 = points[nodes[k + 1]].mTime.Get(),
-                            t4 = points[nodes[k + 2]].mTime.Get();
-            const kLongLong step = t1 - t0;
-            const bool even = t2 - t1 == step && t3 - t2 == step && t4 - t3 == step;
+            const kLongLong step = t[k - 1] - t[k - 2];
+            const bool even = t[k] - t[k - 1] == step && t[k + 1] - t[k] == step && t[k + 2] - t[k + 1] == step;
             double a[4], b[4], h = 0.0;
             if (!even) {
-                const double x[5] = {0.0, static_cast<double>(t1 - t0), static_cast<double>(t2 - t0),
-                                     static_cast<double>(t3 - t0), static_cast<double>(t4 - t0)};
+                const double x[5] = {0.0, static_cast<double>(t[k - 1] - t[k - 2]), static_cast<double>(t[k] - t[k - 2]),
+                                     static_cast<double>(t[k + 1] - t[k - 2]), static_cast<double>(t[k + 2] - t[k - 2])};
                 LagrangeWeights<4>(x, 2, a);
                 LagrangeWeights<4>(x + 1, 1, b);
                 h = std::min(x[2] - x[1], x[3] - x[2]);
             }
+            const double *r0 = v[k - 2], *r1 = v[k - 1], *r2 = v[k], *r3 = v[k + 1], *r4 = v[k + 2];
             bool unsure = false;
             for (std::size_t c = 0; c < stride && !unsure; ++c) {
-                const double v0 = rows[nodes[k - 2] * stride + c], v1 = rows[nodes[k - 1] * stride + c],
-                             v2 = rows[nodes[k] * stride + c], v3 = rows[nodes[k + 1] * stride + c],
-                             v4 = rows[nodes[k + 2] * stride + c];
+                const double v0 = r0[c], v1 = r1[c], v2 = r2[c], v3 = r3[c], v4 = r4[c];
                 double disagreement;
                 if (even) {
                     disagreement = std::fabs(v0 - 4.0 * v1 + 6.0 * v2 - 4.0 * v3 + v4) * (1.0 / 6.0);
@@ -350,17 +362,14 @@ void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& p
                     const double sb = b[0] * (v1 - v2) + b[2] * (v3 - v2) + b[3] * (v4 - v2);
                     disagreement = std::fabs(sa - sb) * h;
                 }
-                unsure = disagreement > kUnsure * range[c] + 64.0 * tolerance[c];
+                unsure = disagreement > limit[c];
             }
             if (!unsure) continue;
             // The gaps beside k, and the end gaps of the stretch, which no window is about.
             const std::size_t first = k == 2 ? 0 : k - 1, last = k + 3 == count ? count - 2 : k;
-            for (std::size_t g = first; g <= last; ++g) {
-                const kLongLong ta = points[nodes[g]].mTime.Get(), tb = points[nodes[g + 1]].mTime.Get();
-                if (tb - ta >= kShortStretch) middles.push_back(KTime(ta + (tb - ta) / 2));
-            }
+            for (std::size_t g = first; g <= last; ++g)
+                if (t[g + 1] - t[g] >= kShortStretch) middles.push_back(KTime(t[g] + (t[g + 1] - t[g]) / 2));
         }
-        from = i;
     }
     std::sort(middles.begin(), middles.end());
     middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
@@ -689,17 +698,21 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
 void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& times) const {
     gaps.clear(), times.clear();
     const std::size_t n = mSamples.size(), stride = mStride;
-    const double* rows = mRows;
+    const std::size_t* sampleAt = mSampleAt.data();
+    const int* jump = mJump.data();
+    const double* x = mX.data();
     for (std::size_t i = 0; i + 1 < n; ++i) {
-        const std::size_t p = mSampleAt[i], q = mSampleAt[i + 1];
-        const double length = mX[q] - mX[p];
+        const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
+        const double length = x[q] - x[p];
         const double* right = mRight.data() + i * stride;
         const double* left = mLeft.data() + (i + 1) * stride;
-        const bool plain = mJump[i] < 0 && mJump[i + 1] < 0;
+        const double* from = mRows + p * stride;
+        const double* to = mRows + q * stride;
+        const bool plain = jump[i] < 0 && jump[i + 1] < 0;
         for (std::size_t c = 0; c < stride; ++c) {
             // Most stretches run one way or turn at an end (slopes that rise no more than three
             // chords, or turn against the chord): no cut, known without looking inside.
-            const double rise = plain ? rows[q * stride + c] - rows[p * stride + c] : Before(i + 1, c) - After(i, c);
+            const double rise = plain ? to[c] - from[c] : Before(i + 1, c) - After(i, c);
             const double m0 = right[c], m1 = left[c];
             if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise) || m0 * rise < 0.0 || m1 * rise < 0.0)
                 continue;
@@ -884,22 +897,30 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             merged.reserve(points.size() + added.size());
             std::unique_ptr<double[]> wider(new double[(points.size() + added.size()) * stride]);
             double* row = wider.get();
-            auto next = added.begin();
             more.clear();
-            for (std::size_t p = 0; p < points.size(); ++p) {
-                for (; next != added.end() && !(points[p].mTime < next->mTime); ++next) {
-                    // A time met already is read no more: a middle there is no sample of its own.
-                    if (next->mTime == points[p].mTime || (!merged.empty() && merged.back().mTime == next->mTime)) continue;
-                    merged.push_back(*next);
-                    if (next->mKind == PointKind::eSample) more.push_back({next->mTime, 0});
-                    evaluateAt(next->mTime, row - stride, row);
-                    scales.Add(row, 1);
-                    row += stride;
-                }
-                merged.push_back(points[p]);
-                std::copy_n(rows.get() + p * stride, stride, row);
+            // The points up to each one added are copied whole; a time met already is read no
+            // more (a middle there is no sample of its own).
+            std::size_t copied = 0;
+            const auto copyUpTo = [&](std::size_t end) {
+                merged.insert(merged.end(), points.begin() + static_cast<std::ptrdiff_t>(copied),
+                              points.begin() + static_cast<std::ptrdiff_t>(end));
+                std::copy_n(rows.get() + copied * stride, (end - copied) * stride, row);
+                row += (end - copied) * stride;
+                copied = end;
+            };
+            for (const Point& next : added) {
+                const auto at = std::lower_bound(points.begin() + static_cast<std::ptrdiff_t>(copied), points.end(),
+                                                 next.mTime, [](const Point& point, KTime t) { return point.mTime < t; });
+                copyUpTo(static_cast<std::size_t>(at - points.begin()));
+                if ((at != points.end() && at->mTime == next.mTime) || (!merged.empty() && merged.back().mTime == next.mTime))
+                    continue;
+                merged.push_back(next);
+                if (next.mKind == PointKind::eSample) more.push_back({next.mTime, 0});
+                evaluateAt(next.mTime, row - stride, row);
+                scales.Add(row, 1);
                 row += stride;
             }
+            copyUpTo(points.size());
             points.swap(merged);
             rows.swap(wider);
             MergeMarks(samples, more, scratch);

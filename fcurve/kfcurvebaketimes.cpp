@@ -118,39 +118,39 @@ bool Cycles(int extrapolation) {
 // A count of extrapolation cycles (or of spans a slope is kept over) that never ends.
 constexpr unsigned int kEndless = 0xFFFFFFFFu;
 
-// Whether keys a and b of the curve lie within ten microseconds (b may be no key).
-bool Close(const KFCurve& curve, int a, int b) {
-    constexpr kULongLong kClose = 10 * static_cast<kULongLong>(kSameSample.Get());
-    if (b < 0 || b >= curve.KeyGetCount()) return false;
-    const kLongLong ta = curve.KeyGetPtr(a)->GetTime().Get(), tb = curve.KeyGetPtr(b)->GetTime().Get();
-    return (ta < tb ? static_cast<kULongLong>(tb) - static_cast<kULongLong>(ta)
-                    : static_cast<kULongLong>(ta) - static_cast<kULongLong>(tb)) < kClose;
-}
-
 // What key k is to the take wherever the curve plays it, in its own place or in a cycle (step),
 // and on which side of it (in the curve's own time) the curve plays the key's value, or nearly
 // (sides). The take jumps where a constant key ends, and where one that takes the next value
-// begins; it may run steeply past a key close to another. The curve holds the key's value after a
-// constant key, and before one that a constant key of the next value leads to; of a key close to
-// another on one side alone, it plays nearly the key's value on the other side (the take runs
-// steeply to that other key).
+// begins, and may step across two keys closer than a microsecond (one sample); it may run steeply
+// past a key within ten microseconds of another. The curve holds the key's value after a constant
+// key, and before one that a constant key of the next value leads to; of a key close to another
+// on one side alone, it plays nearly the key's value on the other side (the take runs steeply to
+// that other key).
 void KeyKind(const KFCurve& curve, int k, unsigned char& step, unsigned char& sides) {
     const KFCurveKey& key = *curve.KeyGetPtr(k);
-    const bool closeBefore = Close(curve, k, k - 1), closeAfter = Close(curve, k, k + 1);
+    const KFCurveKey* before = k > 0 ? curve.KeyGetPtr(k - 1) : nullptr;
+    const KFCurveKey* after = k + 1 < curve.KeyGetCount() ? curve.KeyGetPtr(k + 1) : nullptr;
+    // How far a neighbour lies, in ticks (past any bound where there is none).
+    const auto gap = [&](const KFCurveKey* other) {
+        if (!other) return ~kULongLong(0);
+        const kLongLong a = key.GetTime().Get(), b = other->GetTime().Get();
+        return a < b ? static_cast<kULongLong>(b) - static_cast<kULongLong>(a)
+                     : static_cast<kULongLong>(a) - static_cast<kULongLong>(b);
+    };
+    const kULongLong gapBefore = gap(before), gapAfter = gap(after);
+    const auto same = static_cast<kULongLong>(kSameSample.Get());
+    const bool closeBefore = gapBefore < 10 * same, closeAfter = gapAfter < 10 * same;
     const bool constant = key.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT;
     const bool next = constant && key.GetConstantMode() == KFCURVE_CONSTANT_NEXT;
     step = kAtKey, sides = 0;
     if (closeBefore || closeAfter) step |= kSteep;
-    if (next) step |= kMayStep;
+    if (gapBefore < same || gapAfter < same || next) step |= kMayStep;
     if (constant && !next) sides |= kFlatAfter;
-    if (k > 0) {
-        const KFCurveKey& before = *curve.KeyGetPtr(k - 1);
-        if (before.GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT) {
-            if (before.GetConstantMode() == KFCURVE_CONSTANT_NEXT)
-                sides |= kFlatBefore;
-            else
-                step |= kMayStep;
-        }
+    if (before && before->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT) {
+        if (before->GetConstantMode() == KFCURVE_CONSTANT_NEXT)
+            sides |= kFlatBefore;
+        else
+            step |= kMayStep;
     }
     if (closeAfter && !closeBefore) sides |= kFlatBefore;
     if (closeBefore && !closeAfter) sides |= kFlatAfter;
@@ -781,21 +781,17 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
     // which is all they are: a time found through a warp beside another lies within the floats of
     // the warp of it (a jump found through an identity warp's floats lies a few nanoseconds off its
     // frame), and no host keeps two keys that close. Where the take may jump the sample keeps
-    // looking about it; so it does where two keys meet, which may make a step of two keys.
+    // looking about it (two keys of a curve that close may make a step: see KeyKind).
     const auto rank = [](unsigned char flags) {
         return flags & kAtEnd ? 4 : flags & kOnGrid ? 3 : flags & kMayStep ? 2 : flags & (kFlatBefore | kFlatAfter) ? 1 : 0;
     };
     std::size_t kept = 0;
-    unsigned char keyed = times.empty() ? 0 : times[0].mFlags & kAtKey;
     for (std::size_t i = 1; i < times.size(); ++i) {
         if (static_cast<kULongLong>(times[i].mTime.Get()) - static_cast<kULongLong>(times[kept].mTime.Get()) >=
             static_cast<kULongLong>(kSameSample.Get())) {
             times[++kept] = times[i];
-            keyed = times[i].mFlags & kAtKey;
         } else {
-            unsigned char flags = times[kept].mFlags | times[i].mFlags;
-            if (keyed & times[i].mFlags) flags |= kMayStep;
-            keyed |= times[i].mFlags & kAtKey;
+            const unsigned char flags = times[kept].mFlags | times[i].mFlags;
             if (rank(times[i].mFlags) > rank(times[kept].mFlags)) times[kept] = times[i];
             times[kept].mFlags = flags;
         }
