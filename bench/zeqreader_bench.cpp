@@ -154,20 +154,26 @@ BENCHMARK(BM_ReadLongSpanTake)->Arg(0)->Arg(28)->Arg(50000)->Unit(benchmark::kMi
 
 // The bake of a translation repeating every second, beside a layer, over a span of size seconds:
 // each cycle the span holds costs what one does, whatever the count (endless here).
+// A repeating X under a layer; the span runs a period before the keys to
+// `seconds` after. A count of 0 is endless: within the same span it must cost
+// what one cycle does.
 void BM_BakeCycles(benchmark::State& state) {
     const long long seconds = state.range(0);
+    const unsigned count = state.range(1) == 0 ? 0xFFFFFFFFu : static_cast<unsigned>(state.range(1));
     for (auto _ : state) {
         state.PauseTiming();
         NodePtr vector(KFCurveNodeCreate("T", static_cast<KDataType*>(nullptr), KFCL_ADD, 0));
         for (const char* axis : {"X", "Y", "Z"}) vector->Add(Leaf(axis, 30, 5, 2.0f));
         KFCurve& x = *vector->Get(0)->FCurveGet();
+        x.SetPreExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        x.SetPreExtrapolationCount(count);
         x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-        x.SetPostExtrapolationCount(0xFFFFFFFFu);
+        x.SetPostExtrapolationCount(count);
         KFCurveNode* layer = KFCurveNodeCreate("T", static_cast<KDataType*>(nullptr), KFCL_ADD, 1);
         layer->Add(Leaf("Y", 30, 7, 0.5f));
         vector->LayerSet(layer, true);
         KFCurveBakeSpan span;
-        span.mStart = KTime(0);
+        span.mStart = KTime(-30 * kFrame);
         span.mStop = KTime(seconds * 30 * kFrame);
         state.ResumeTiming();
         KFCurveNodeBake(vector.get(), nullptr, 0, KTime(kFrame), &span);
@@ -175,6 +181,13 @@ void BM_BakeCycles(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * seconds);
 }
-BENCHMARK(BM_BakeCycles)->Arg(1)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BakeCycles)
+    ->Args({2, 1})
+    ->Args({2, 0})
+    ->Args({1000, 1})
+    ->Args({100, 0})
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
