@@ -17,9 +17,8 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "tests"))
 import ending  # noqa: E402
+from scratch import WAIT_SECONDS  # noqa: E402
 PROGRAM = None
-# Bounds on waits for the program: a program that never writes, or never ends, fails the test.
-SECONDS = 120
 
 
 class StoppedBenchmark(unittest.TestCase):
@@ -34,15 +33,16 @@ class StoppedBenchmark(unittest.TestCase):
                     program = ending.start([PROGRAM], env=dict(os.environ, TMPDIR=temporary),
                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                     try:
-                        # Stopped once its scratch folder holds a file.
-                        deadline = time.monotonic() + SECONDS
+                        # Stopped once its scratch folder holds a file; a program that never writes, or
+                        # never ends, fails the test.
+                        deadline = time.monotonic() + WAIT_SECONDS
                         while time.monotonic() < deadline and program.poll() is None and \
                                 not any(files for _, _, files in os.walk(temporary)):
                             time.sleep(0.02)
                         self.assertIsNone(program.poll(), "the benchmark ended before it was stopped")
                         self.assertTrue(any(files for _, _, files in os.walk(temporary)), "nothing was written")
                         program.send_signal(number)
-                        self.assertEqual(-number, program.wait(timeout=SECONDS))
+                        self.assertEqual(-number, program.wait(timeout=WAIT_SECONDS))
                     finally:
                         if program.poll() is None:
                             ending.end(program)

@@ -22,6 +22,7 @@
 
 #include "fileio/kscratchfolder.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "fileio/tests/kwaits.h"
 
 using namespace zeqsdk_400;
 namespace fs = std::filesystem;
@@ -184,24 +185,6 @@ TEST(TestFolders, TwoRunsWithOneProcessIdNeverShareOne) {
     for (const std::string& left : {*first, *second}) fs::remove_all(left);
 }
 
-namespace {
-
-// The child's status once it ended, waited for a minute at most: one that has not ended by then is
-// killed, and the wait fails.
-::testing::AssertionResult EndsWithin(pid_t child, int& status) {
-    for (int tenths = 0; tenths < 600; ++tenths) {
-        const pid_t ended = ::waitpid(child, &status, WNOHANG);
-        if (ended == child) return ::testing::AssertionSuccess();
-        if (ended < 0) return ::testing::AssertionFailure() << "no child to wait for: " << std::strerror(errno);
-        ::usleep(100000);
-    }
-    ::kill(child, SIGKILL);
-    ::waitpid(child, &status, 0);
-    return ::testing::AssertionFailure() << "the child did not end; it was killed";
-}
-
-}  // namespace
-
 // A folder a test opens to the test user (everybody may write it, as tests make them) is open to
 // that user alone: another user of the machine, neither root nor the test user, may neither list
 // it nor put a name in it, while the test user may.
@@ -265,7 +248,7 @@ TEST_F(ScratchFolderTest, GoesWhenTheProcessIsStopped) {
             ::kill(child, signal);
         }
         int status = 0;
-        ASSERT_TRUE(EndsWithin(child, status));
+        ASSERT_TRUE(zeqtest::ChildEnds(child, status));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_TRUE(Entries().empty());
     }

@@ -21,14 +21,13 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "tests"))
 import ending  # noqa: E402
+from scratch import WAIT_SECONDS  # noqa: E402
 
 IMPORT_TESTS, SHELL_TESTS, WORKING_FOLDER = (None, None, None)
 # A test that imports through the module (which keeps it loaded), then one that loads its copy.
 COPY_AFTER_MODULE = "CommandsTest.ImportSetsThePlaybackRangeFromTheTake:CommandsLinksTest.*"
 # Tests that keep settings in the plug-in's folder, unload and load the module again.
 SETTINGS = "ModuleTest.SettingsSurviveAReload:OptionCommandTest.*:Commands/OptionCommand.*:TranslatorModuleTest.*"
-# Each run is bounded: a run that hangs fails the test.
-TIMEOUT = 300
 
 
 def start(program, arguments, environment, folder, output):
@@ -37,8 +36,9 @@ def start(program, arguments, environment, folder, output):
 
 
 def finish(process):
-    """The process's exit status; it and what it started are ended when it runs past the bound."""
-    return ending.finish(process, TIMEOUT)
+    """The process's exit status; it and what it started are ended when it runs past the bound (a run
+    that hangs fails the test)."""
+    return ending.finish(process, WAIT_SECONDS)
 
 
 def listing(folder):

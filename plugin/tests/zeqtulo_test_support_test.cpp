@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "fileio/tests/kwaits.h"
 #include "plugin/zeqtuloplugin.h"
 
 namespace {
@@ -61,12 +62,7 @@ TEST(TestKits, ReadRegularFilesAloneWithoutFollowingOrWaiting) {
     ASSERT_GE(child, 0);
     if (child == 0) ::_exit(ZeqTuloReadFile(pipe).empty() ? 0 : 1);
     int status = -1;
-    for (int tenths = 0; tenths < 600 && ::waitpid(child, &status, WNOHANG) == 0; ++tenths) ::usleep(100000);
-    if (::waitpid(child, &status, WNOHANG) == 0) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-        ADD_FAILURE() << "the read waited on the named pipe";
-    }
+    EXPECT_TRUE(zeqtest::ChildEnds(child, status)) << "the read waited on the named pipe";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     fs::remove_all(folder);
 }

@@ -13,10 +13,9 @@ import unittest
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import ending  # noqa: E402
+from scratch import WAIT_SECONDS  # noqa: E402
 
 PROGRAM = FILTER = None
-# A program that never ends fails the test.
-SECONDS = 300
 
 
 def as_in_the_background():
@@ -29,10 +28,11 @@ class BackgroundStart(unittest.TestCase):
         program = ending.start([PROGRAM, f"--gtest_filter={FILTER}"], stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, text=True, preexec_fn=as_in_the_background)
         try:
-            output, _ = program.communicate(timeout=SECONDS)
+            # A program that never ends fails the test.
+            output, _ = program.communicate(timeout=WAIT_SECONDS)
         except subprocess.TimeoutExpired:
             ending.end(program)
-            self.fail(f"no end within {SECONDS} s")
+            self.fail(f"no end within {WAIT_SECONDS} s")
         self.assertEqual(0, program.returncode, output)
         self.assertIn("[  PASSED  ]", output)
         self.assertNotIn("[  FAILED  ]", output)

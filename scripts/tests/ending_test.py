@@ -22,7 +22,7 @@ import unittest
 sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from scratch import scratch_root  # noqa: E402
+from scratch import WAIT_SECONDS, scratch_root  # noqa: E402
 
 # A test that starts a shell running a sleep of its own, notes both process ids, and waits; a deaf
 # one ignores SIGTERM, as a test would that does not end its programs itself.
@@ -44,11 +44,11 @@ case.folder = pathlib.Path({folder!r})
 def held(test):
     pathlib.Path({ready!r} + ".part").write_text(str(test.pid))
     os.replace({ready!r} + ".part", {ready!r})
-    time.sleep(ending_test.SECONDS)
+    time.sleep(ending_test.WAIT_SECONDS)
 case.stopped(held, deaf={deaf})
 """
-# Bounds on the waits: a test that never starts its program, or a process that never ends, fails.
-SECONDS = 30
+# Each wait is bounded (WAIT_SECONDS): a test that never starts its program, or a process that never
+# ends, fails.
 PR_SET_PDEATHSIG = 1
 # The process groups of the tests this one runs, while they may run.
 GROUPS = set()
@@ -107,8 +107,8 @@ def end_tests():
 
 
 def wait_until(condition):
-    """Whether condition() came true within SECONDS."""
-    deadline = time.monotonic() + SECONDS
+    """Whether condition() came true within WAIT_SECONDS."""
+    deadline = time.monotonic() + WAIT_SECONDS
     while not condition() and time.monotonic() < deadline:
         time.sleep(0.02)
     return condition()
@@ -141,7 +141,7 @@ class Ending(unittest.TestCase):
             self.assertEqual([test.pid, test.pid], [group(pid) for pid in started],
                              "the test's programs left its process group")
             stop(test)
-            test.wait(timeout=SECONDS)
+            test.wait(timeout=WAIT_SECONDS)
             if both:
                 wait_until(lambda: not runs(started[0]))
                 return started
@@ -197,7 +197,7 @@ class Ending(unittest.TestCase):
             started = [int(ready.read_text())] + [int(pid) for pid in (folder / "pids").read_text().split()]
             NOTED.update(started)
             stop(this)
-            this.wait(timeout=SECONDS)
+            this.wait(timeout=WAIT_SECONDS)
             wait_until(lambda: not any(runs(pid) for pid in started))
             return [pid for pid in started if runs(pid)]
         finally:

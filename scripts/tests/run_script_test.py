@@ -20,12 +20,11 @@ import unittest
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scratch import scratch_root  # noqa: E402
-from scriptprocs import (FOLDERS, STOP_SECONDS, end, end_with_a_stop, group_of, group_runs, kill_noted,  # noqa: E402
-                         reached, runs, start, stop)
+from scratch import WAIT_SECONDS, scratch_root  # noqa: E402
+from scriptprocs import (FOLDERS, end, end_with_a_stop, group_of, group_runs, kill_noted, reached, runs,  # noqa: E402
+                         start, stop)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
-SECONDS = 60
 
 # Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
 # stand-in of the stage $STUB_HANG runs until it is stopped, with a worker of its own (as CMake
@@ -101,13 +100,13 @@ class RunScript(unittest.TestCase):
 
     def run_script(self, **stub):
         result = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "run.sh")], env=self.environment(stub),
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=SECONDS)
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=WAIT_SECONDS)
         return result.returncode, result.stdout.splitlines()
 
     def stop_script(self, stage, signal_number, whole_group):
         """run.sh run until the stage is under way, then sent the signal (to its process group, as
         Ctrl-C sends it, or to the script alone): its status and output's lines, or None where it
-        went on for STOP_SECONDS; the stage's process group, and its processes still running once
+        went on for WAIT_SECONDS; the stage's process group, and its processes still running once
         run.sh ended."""
         pids = self.folder / "stage.pids"
         ready = pathlib.Path(f"{pids}.ready")
@@ -125,7 +124,7 @@ class RunScript(unittest.TestCase):
             noted = pids.read_text().split()
             running = [pid for pid in noted if runs(pid)]
             # What run.sh left running ends before the log is read, its last line in it.
-            deadline = time.monotonic() + STOP_SECONDS
+            deadline = time.monotonic() + WAIT_SECONDS
             while any(runs(pid) for pid in noted) and time.monotonic() < deadline:
                 time.sleep(0.05)
             return script.returncode, out.splitlines(), stage_group, running
@@ -178,7 +177,7 @@ class RunScript(unittest.TestCase):
                 (3, "plug-in road", signal.SIGINT, True)]:
             with self.subTest(stage=stage, signal=signal_number.name, whole_group=whole_group):
                 stopped = self.stop_script(stage, signal_number, whole_group)
-                self.assertIsNotNone(stopped, f"run.sh went on for {STOP_SECONDS} s after the signal")
+                self.assertIsNotNone(stopped, f"run.sh went on for {WAIT_SECONDS} s after the signal")
                 status, lines, stage_group, running = stopped
                 # Nothing of the stage runs once the script ended, so nothing writes into the log
                 # after its closing lines, which end it.

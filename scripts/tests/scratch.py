@@ -1,7 +1,15 @@
-"""Where the script tests make their folders, and how they load the scripts they test."""
+"""Where the script tests make their folders, how long they wait, and how they load the scripts
+they test."""
 import importlib.util
 import os
 import pathlib
+
+# The bound on each wait of a script test (for a step to start or end, a program to end, a build):
+# minutes, as a loaded machine may need for what takes a moment on an idle one. A wait ends as soon
+# as what it waits for happens; one that reaches the bound fails the test with its own message,
+# before CTest's time for the test (half an hour, cmake/ZeqHelpers.cmake) ends it. The tests' C++
+# programs wait less (fileio/tests/kwaits.h), so that a script test running one sees it fail.
+WAIT_SECONDS = 300
 
 
 def scratch_root():

@@ -10,10 +10,12 @@ import signal
 import subprocess
 import time
 
-# How long a stand-in's step may take to say it is under way, and a stopped script to end (it
-# ends in about a second: its step ends half a second after SIGTERM).
-READY_SECONDS = 20
-STOP_SECONDS = 10
+from scratch import WAIT_SECONDS
+
+# How long a script this test stops as it cleans up may take to end before SIGKILL: the checks wait
+# WAIT_SECONDS for a script to end (in about a second: its step ends half a second after SIGTERM),
+# this only tidies, and a stopped test ends soon.
+CLEANUP_SECONDS = 10
 # The scripts' process groups (the script's own; a terminal's session) while they run.
 RUNNING = set()
 # The tests' folders while they are there.
@@ -66,13 +68,13 @@ def group_runs(group):
 
 def stop_groups(groups):
     """SIGTERM to each group (the script stops its step and exits), SIGKILL to what still runs
-    after STOP_SECONDS."""
+    after CLEANUP_SECONDS."""
     for group in groups:
         try:
             os.killpg(group, signal.SIGTERM)
         except OSError:
             pass
-    deadline = time.monotonic() + STOP_SECONDS
+    deadline = time.monotonic() + CLEANUP_SECONDS
     for group in groups:
         while time.monotonic() < deadline and group_runs(group):
             time.sleep(0.05)
@@ -97,8 +99,8 @@ def start(command, env, stderr=subprocess.PIPE):
 
 def reached(said, script):
     """Whether a stand-in of the running script made the file said (at a point of its own) within
-    READY_SECONDS; False at once where the script ended before."""
-    deadline = time.monotonic() + READY_SECONDS
+    WAIT_SECONDS; False at once where the script ended before."""
+    deadline = time.monotonic() + WAIT_SECONDS
     while not said.exists() and script.poll() is None and time.monotonic() < deadline:
         time.sleep(0.01)
     return said.exists()
@@ -106,14 +108,14 @@ def reached(said, script):
 
 def stop(script, signal_number, whole_group):
     """The script sent the signal (to its process group, as Ctrl-C sends it, or to it alone): its
-    standard output once it ended, or None where it went on for STOP_SECONDS or left its output
+    standard output once it ended, or None where it went on for WAIT_SECONDS or left its output
     open to what it started."""
     if whole_group:
         os.killpg(script.pid, signal_number)
     else:
         script.send_signal(signal_number)
     try:
-        return script.communicate(timeout=STOP_SECONDS)[0]
+        return script.communicate(timeout=WAIT_SECONDS)[0]
     except subprocess.TimeoutExpired:
         return None
 

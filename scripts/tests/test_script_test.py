@@ -7,8 +7,8 @@ signal.
 Whatever it starts ends with it: stopped (SIGTERM, SIGINT, SIGHUP), it stops the scripts it runs
 and removes its folder, which lies in the build's test-tmp (ZEQ_TEST_TMP) where the run's check
 of leftovers looks; killed outright, the scripts it started are told by the system
-(PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded: a script that does not
-stop fails the test in seconds."""
+(PR_SET_PDEATHSIG) and stop their steps themselves. Its waits are bounded (WAIT_SECONDS, minutes
+as a loaded machine may need): a script that does not stop fails the test."""
 import fcntl
 import os
 import pathlib
@@ -25,9 +25,9 @@ import unittest
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scratch import scratch_root  # noqa: E402
-from scriptprocs import (FOLDERS, READY_SECONDS, RUNNING, STOP_SECONDS, end, end_with_a_stop,  # noqa: E402
-                         end_with_this_test, kill_noted, reached, runs, start, stop, stop_groups)
+from scratch import WAIT_SECONDS, scratch_root  # noqa: E402
+from scriptprocs import (FOLDERS, RUNNING, end, end_with_a_stop, end_with_this_test, kill_noted, reached,  # noqa: E402
+                         runs, start, stop, stop_groups)
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 
@@ -165,11 +165,11 @@ class TestScript(unittest.TestCase):
         return script.returncode, out.splitlines(), errors, self.calls()
 
     def communicate(self, script):
-        """The output and errors of the script, which ends by itself within READY_SECONDS."""
+        """The output and errors of the script, which ends by itself within WAIT_SECONDS."""
         try:
-            return script.communicate(timeout=READY_SECONDS)
+            return script.communicate(timeout=WAIT_SECONDS)
         except subprocess.TimeoutExpired:
-            self.fail(f"test.sh did not end within {READY_SECONDS} s: {self.calls()}")
+            self.fail(f"test.sh did not end within {WAIT_SECONDS} s: {self.calls()}")
 
     def stop_script(self, hang, signal_number, whole_group, **stub):
         """test.sh run until the step hang is under way, then sent the signal (to its process group,
@@ -351,7 +351,7 @@ class TestScript(unittest.TestCase):
             # A script that does not stop fails at once, without the other cases' waits.
             stopped = self.stop_script(hang, number, whole_group)
             if stopped is None:
-                self.fail(f"{hang}, {number.name}: test.sh went on for {STOP_SECONDS} s after the signal, or left "
+                self.fail(f"{hang}, {number.name}: test.sh went on for {WAIT_SECONDS} s after the signal, or left "
                           f"its output open: {self.calls()}")
             with self.subTest(hang=hang, signal=number.name, whole_group=whole_group):
                 status, lines, calls, running = stopped
@@ -379,7 +379,7 @@ class TestScript(unittest.TestCase):
                 self.forget_calls()
                 stopped = self.stop_script(hang, first, False, at_exit=rest)
                 with self.subTest(hang=hang, signals=f"{first.name[3:]} {rest}"):
-                    self.assertIsNotNone(stopped, f"test.sh went on for {STOP_SECONDS} s after the signals, or "
+                    self.assertIsNotNone(stopped, f"test.sh went on for {WAIT_SECONDS} s after the signals, or "
                                                   f"left its output open to its step: {self.calls()}")
                     status, lines, calls, running = stopped
                     self.assertIn(f"at exit: {rest}", calls)
@@ -462,11 +462,11 @@ class TestScript(unittest.TestCase):
             return False
         status = None
         try:
-            read(ready.exists, READY_SECONDS)
+            read(ready.exists, WAIT_SECONDS)
             self.assertTrue(ready.exists(), out.decode(errors="replace"))
             os.write(terminal, b"\x03")
-            self.assertTrue(read(lambda: False, STOP_SECONDS),
-                            f"test.sh went on for {STOP_SECONDS} s after Ctrl-C: {out.decode(errors='replace')}")
+            self.assertTrue(read(lambda: False, WAIT_SECONDS),
+                            f"test.sh went on for {WAIT_SECONDS} s after Ctrl-C: {out.decode(errors='replace')}")
             _, status = os.waitpid(pid, 0)
         finally:
             os.close(terminal)
