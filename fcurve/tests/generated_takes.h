@@ -483,6 +483,7 @@ struct Figures {
     void Expect() const {
         EXPECT_GE(mClose * 100, mTakes * 97) << mClose << " of " << mTakes << " within a thousandth";
         ::testing::Test::RecordProperty("takes", static_cast<int>(mTakes));
+        ::testing::Test::RecordProperty("within_a_thousandth", static_cast<int>(mClose));
         ::testing::Test::RecordProperty("skipped", static_cast<int>(mSkipped));
     }
 };
