@@ -57,6 +57,36 @@ struct TakeSpanTest : ::testing::Test {
     zeqtest::TempDir mDir;
 };
 
+// A scene of one null A in "Take 001" whose X runs linear 0 to 10 over a second and repeats
+// without end; returns X, key holding the keys' interpolation.
+KFCurve& RepeatingX(KZeqSdkManager& manager, KZeqScene*& scene, KFCurveKey& key) {
+    scene = manager.CreateKZeqScene();
+    scene->CreateTake("Take 001");
+    KZeqNode* node = manager.CreateKZeqNode("A");
+    node->SetNodeAttribute(manager.CreateKZeqNull());
+    scene->GetRootNode()->AddChild(node);
+    node->CreateTakeNode("Take 001");
+    node->SetCurrentTakeNode("Take 001");
+    KFCurve& x = *node->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T")->Get(0)->FCurveGet();
+    key.Set(KTime(0), 0.0f, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_NONE,
+            KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+    x.KeyAdd(KTime(0), key);
+    key.SetValue(10.0f);
+    x.KeyAdd(KTime::OneSecond(), key);
+    x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+    x.SetPostExtrapolationCount(0xFFFFFFFFu);
+    return x;
+}
+
+// Takes the span of the whole time line, or of ten seconds.
+void SetSpan(KZeqScene& scene, bool whole) {
+    KZeqTakeInfo info;
+    info.mName = "Take 001";
+    info.mLocalTimeSpan = info.mReferenceTimeSpan =
+        whole ? KTimeSpan(KTime::MinusInfinite(), KTime::Infinite()) : KTimeSpan(KTime(0), KTime(KTime::kTicksPerSecond * 10));
+    scene.SetTakeInfo(info);
+}
+
 TEST_F(TakeSpanTest, ASpanFarPastTheKeysWhereTheTakeHoldsCostsWhatItsKeysAsk) {
     // 27.8 hours, and the whole time line: past 2 s the take holds, so each baked curve holds few
     // keys, and the baked scene plays what the file's animation plays, at the keys and far past.
@@ -103,30 +133,13 @@ TEST_F(TakeSpanTest, ATakeThatChangesOverMoreThanABakeTakesIsBakedOverItsKeysAnd
         const std::string path = mDir / "endless.zeq";
         {
             KZeqSdkManager manager;
-            KZeqScene* scene = manager.CreateKZeqScene();
-            scene->CreateTake("Take 001");
-            KZeqNode* node = manager.CreateKZeqNode("A");
-            node->SetNodeAttribute(manager.CreateKZeqNull());
-            scene->GetRootNode()->AddChild(node);
-            node->CreateTakeNode("Take 001");
-            node->SetCurrentTakeNode("Take 001");
-            KFCurveNode* t = node->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
-            KFCurve& x = *t->Get(0)->FCurveGet();
+            KZeqScene* scene = nullptr;
             KFCurveKey key{};
-            key.Set(KTime(0), 0.0f, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_NONE,
-                    KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
-            x.KeyAdd(KTime(0), key);
-            key.SetValue(10.0f);
-            x.KeyAdd(KTime::OneSecond(), key);
-            x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-            x.SetPostExtrapolationCount(0xFFFFFFFFu);
+            KFCurve& x = RepeatingX(manager, scene, key);
+            KFCurveNode* t = scene->GetRootNode()->FindChild("A")->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
             t->CreateLayerAt(1);
             t->LayerGet(1)->Get(0)->FCurveGet()->CopyFrom(x);
-            KZeqTakeInfo info;
-            info.mName = "Take 001";
-            info.mLocalTimeSpan = info.mReferenceTimeSpan =
-                whole ? KTimeSpan(KTime::MinusInfinite(), KTime::Infinite()) : KTimeSpan(KTime(0), KTime(KTime::kTicksPerSecond * 10));
-            scene->SetTakeInfo(info);
+            SetSpan(*scene, whole);
             std::string error;
             ASSERT_TRUE(WriteZeqFile(manager, *scene, kZeqFileCases[1], path, "", &error)) << error;
         }
@@ -150,23 +163,10 @@ TEST_F(TakeSpanTest, AWriterThatBakesSuchATakeSaysSo) {
     // A warp on the take's whole tree, which no file holds there, over X repeating without end in a
     // take over the whole time line: the writer bakes X over its keys and says so.
     KZeqSdkManager manager;
-    KZeqScene* scene = manager.CreateKZeqScene();
-    scene->CreateTake("Take 001");
-    KZeqNode* node = manager.CreateKZeqNode("A");
-    node->SetNodeAttribute(manager.CreateKZeqNull());
-    scene->GetRootNode()->AddChild(node);
-    node->CreateTakeNode("Take 001");
-    node->SetCurrentTakeNode("Take 001");
-    KFCurveNode* tree = node->GetCurrentTakeNode()->GetKFCurveNode();
-    KFCurve& x = *tree->FindRecursive("T")->Get(0)->FCurveGet();
+    KZeqScene* scene = nullptr;
     KFCurveKey key{};
-    key.Set(KTime(0), 0.0f, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_NONE,
-            KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
-    x.KeyAdd(KTime(0), key);
-    key.SetValue(10.0f);
-    x.KeyAdd(KTime::OneSecond(), key);
-    x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
-    x.SetPostExtrapolationCount(0xFFFFFFFFu);
+    RepeatingX(manager, scene, key);
+    KFCurveNode* tree = scene->GetRootNode()->FindChild("A")->GetCurrentTakeNode()->GetKFCurveNode();
     NodePtr holder(KFCurveNodeCreate("Holder"));
     KFCurveNode* warp = KFCurveNodeCreate("W", static_cast<KDataType*>(nullptr));
     warp->FCurveSet(KFCurveCreate(), true);
@@ -178,10 +178,7 @@ TEST_F(TakeSpanTest, AWriterThatBakesSuchATakeSaysSo) {
     warp->FCurveGet()->SetPostExtrapolationCount(0xFFFFFFFFu);
     holder->TimeWarpSet(warp);
     tree->TimeWarpSet(warp);
-    KZeqTakeInfo info;
-    info.mName = "Take 001";
-    info.mLocalTimeSpan = info.mReferenceTimeSpan = KTimeSpan(KTime::MinusInfinite(), KTime::Infinite());
-    scene->SetTakeInfo(info);
+    SetSpan(*scene, true);
     std::string error, message;
     ASSERT_TRUE(WriteZeqFile(manager, *scene, kZeqFileCases[1], mDir / "written.zeq", "", &error, &message)) << error;
     EXPECT_NE(message.find("Of those, the animation of Model::A in take \"Take 001\" plays more within its take's span than "
