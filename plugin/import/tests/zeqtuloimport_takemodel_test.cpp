@@ -209,6 +209,44 @@ TEST_F(ImportModeTest, AStretchThatHoldsHoldsInTheHost) {
     ExpectKeysApart(Log());
 }
 
+// A warped and layered take, its scaling keyed, whose span is the whole time line (plus and minus
+// 9e18 ticks) while its keys lie within 2 s: the import ends with the take, which the host plays at
+// its keys and holds far past them, its curves keyed as the take plays (not over the span).
+TEST_F(ImportModeTest, ATakeOverTheWholeTimeLineImportsWhatItPlays) {
+    ModelTake take;
+    take.mWarps = {{{0, 0}, {2, 2}}};
+    ModelNode n;
+    n.mName = "far";
+    n.mWarp = 0;
+    n.mV[eModelT].mAxes[0].mKeys = {{0, 0}, {2, 4}};
+    n.mV[eModelT].mLayers.resize(1);
+    n.mV[eModelT].mLayers[0].mHas[0] = true;
+    n.mV[eModelT].mLayers[0].mAxes[0].mKeys = {{0, 0}, {1, 1}};
+    n.mV[eModelS].mAxes[0].mKeys = {{0, 1}, {1, 2}};
+    for (int a = 1; a < 3; ++a) n.mV[eModelS].mAxes[a].mDefault = 1;
+    take.mNodes.push_back(n);
+    std::string text = ZeqTuloReadFile(WriteFile(mDirectory + "far.zeq", take));
+    const std::string span = "0," + std::to_string(ModelTicks(take.mStop));
+    for (const char* field : {"LocalTime: ", "ReferenceTime: "}) {
+        const std::size_t at = text.find(field + span);
+        ASSERT_NE(at, std::string::npos) << field;
+        text.replace(at + std::string(field).size(), span.size(), "-9000000000000000000,9000000000000000000");
+    }
+    const std::string file = mDirectory + "far.zeq";
+    std::ofstream(file) << text;
+    ASSERT_TRUE(Run("file -f -new") && ImportAtZero(file)) << Log();
+    EXPECT_EQ(Log().find("than a bake takes"), std::string::npos) << Log();
+    for (double t : {0.0, 0.5, 1.0, 1.5, 2.0}) ASSERT_TRUE(NearWorld(take.World(0, t), HostWorld("far", t))) << t;
+    for (double t : {10.0, 1e6}) ASSERT_TRUE(NearWorld(take.World(0, 2.0), HostWorld("far", t))) << t;
+    for (TItDependencyNodes it(0); !it.isDone(); it.next()) {
+        TStatus status;
+        TFnAnimCurve curve(it.item(), &status);
+        if (status) {
+            EXPECT_LT(curve.numKeys(), 300u) << curve.name().asChar();
+        }
+    }
+}
+
 // What the bake leaves on the take, once the import is done with it: no layer and no warp on any
 // node's channels, which something evaluating the take would play a second time; and where the
 // import changed nothing else of a node (no pre-rotation, no turn of a camera or light, on it or
