@@ -248,29 +248,13 @@ double Excursion(double a, double b, double* where = nullptr) {
     return worst;
 }
 
-// A cubic stretch from v0 to v1 over length whose slopes m0 and m1 follow its chord, but which
-// would stray outside the values of its ends by more than tolerance, has its slopes cut (keeping
-// their ratio) just enough that it stays within them, as the take does there when it runs one way.
-// True when it cut them; where, when given, is then the part of the stretch where it strayed most.
-inline bool KeepOneWay(double v0, double v1, double length, double& m0, double& m1, double tolerance,
-                       double* where = nullptr) {
-    const double rise = v1 - v0;
-    // Slopes that together rise no more than three chords run one way, or turn against the chord
-    // (the take turns there): most stretches.
-    if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise)) return false;
-    if (rise == 0.0 || m0 * rise < 0.0 || m1 * rise < 0.0) return false;
-    const double chord = rise / length;
-    const double a = m0 / chord, b = m1 / chord;
-    if (Excursion(a, b, where) * std::fabs(rise) <= tolerance) return false;
-    // Within the triangle a + b <= 3 the cubic runs one way: the cut lies between there and here.
-    double low = 3.0 / (a + b), high = 1.0;
-    for (int step = 0; step < 40 && high - low > 1e-9; ++step) {
-        const double middle = 0.5 * (low + high);
-        (Excursion(a * middle, b * middle) > 0.0 ? high : low) = middle;
-    }
-    m0 *= low;
-    m1 *= low;
-    return true;
+// Whether a cubic stretch rising by rise over length with end slopes m0 and m1 may stray outside the
+// values of its ends: not where the slopes together rise no more than three chords (it runs one way),
+// nor where one turns against the chord or there is none (the take turns there). Most stretches,
+// known without looking inside.
+inline bool MayStray(double rise, double m0, double m1, double length) {
+    return (std::fabs(m0) + std::fabs(m1)) * length > 3.0 * std::fabs(rise) && rise != 0.0 && m0 * rise >= 0.0 &&
+           m1 * rise >= 0.0;
 }
 
 // Of each channel of rows (count rows of stride values, and those added): a float's rounding of
@@ -710,12 +694,8 @@ void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& t
         const double* to = mRows + q * stride;
         const bool plain = jump[i] < 0 && jump[i + 1] < 0;
         for (std::size_t c = 0; c < stride; ++c) {
-            // Most stretches run one way or turn at an end (slopes that rise no more than three
-            // chords, or turn against the chord): no cut, known without looking inside.
             const double rise = plain ? to[c] - from[c] : Before(i + 1, c) - After(i, c);
-            const double m0 = right[c], m1 = left[c];
-            if ((std::fabs(m0) + std::fabs(m1)) * length <= 3.0 * std::fabs(rise) || m0 * rise < 0.0 || m1 * rise < 0.0)
-                continue;
+            if (!MayStray(rise, right[c], left[c], length)) continue;
             // A stretch probed already is known to run one way, or to turn.
             if (Probe(i)) break;
             const Gap gap = Describe(i, c, After(i, c), nullptr);
@@ -823,6 +803,25 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
 }
 
 }  // namespace
+
+bool bake::KeepOneWay(double v0, double v1, double length, double& m0, double& m1, double tolerance,
+                      double* where) {
+    const double rise = v1 - v0;
+    if (!MayStray(rise, m0, m1, length)) return false;
+    const double chord = rise / length;
+    const double a = m0 / chord, b = m1 / chord;
+    if (Excursion(a, b, where) * std::fabs(rise) <= tolerance) return false;
+    // Within the triangle a + b <= 3 the cubic runs one way: the cut lies between there and here.
+    double low = 3.0 / (a + b), high = 1.0;
+    for (int step = 0; step < 40 && high - low > 1e-9; ++step) {
+        const double middle = 0.5 * (low + high);
+        (Excursion(a * middle, b * middle) > 0.0 ? high : low) = middle;
+    }
+    m0 *= low;
+    m1 *= low;
+    return true;
+}
+
 
 bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period,
                      const KFCurveBakeSpan* span) {

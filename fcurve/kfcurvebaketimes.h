@@ -1,8 +1,8 @@
 #ifndef ZEQ_FCURVE_KFCURVEBAKETIMES_H
 #define ZEQ_FCURVE_KFCURVEBAKETIMES_H
 
-// Where the bake of layers and time warps samples a node; shared by the bake's source files, not
-// part of the library's interface.
+// Where the bake of layers and time warps samples a node, and how it keeps a baked stretch one
+// way; shared by the bake's source files, not part of the library's interface.
 
 #include <vector>
 
@@ -76,6 +76,14 @@ struct SampleTimes {
 // its own) at period, over span (see KFCurveNodeBake).
 SampleTimes BakeSampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& chain, KTime period,
                             const KFCurveBakeSpan& span);
+
+// A cubic stretch from v0 to v1 over length seconds whose slopes m0 and m1 follow its chord, but
+// which would stray outside the values of its ends by more than tolerance, has its slopes cut
+// (keeping their ratio) just enough that it stays within them, as the take does there when it runs
+// one way. True when it cut them; where, when given, is then the part of the stretch where it
+// strayed most.
+bool KeepOneWay(double v0, double v1, double length, double& m0, double& m1, double tolerance,
+                double* where = nullptr);
 
 }  // namespace bake
 

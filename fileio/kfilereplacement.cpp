@@ -410,14 +410,17 @@ int OpenWhereItLies(const std::string& given, const std::function<bool(KPathWalk
     return fail("Cannot write " + Quoted(given.c_str()) + ": other writers change it meanwhile", EAGAIN);
 }
 
+// The refusal of a write to no name: -1.
+int NoNameGiven(KString& error, int& code) {
+    code = 0;
+    error = "No file name given";
+    errno = EINVAL;
+    return -1;
+}
+
 // OpenWhereItLies for target, a path; none given is refused.
 int OpenPathWhereItLies(const char* target, EWrite how, KNamedBy namedBy, KString& error, int& code) {
-    if (!target || !*target) {
-        code = 0;
-        error = "No file name given";
-        errno = EINVAL;
-        return -1;
-    }
+    if (!target || !*target) return NoNameGiven(error, code);
     const std::string given = KAbsolutePath(target).Buffer();
     return OpenWhereItLies(
         given, [&](KPathWalk& walk) { return KWalkPath(given.c_str(), walk, true, false, namedBy); }, how, namedBy,
@@ -451,9 +454,7 @@ std::FILE* KFileReplacement::OpenForAppending(const KHeldFolder& folder, const c
     int ignored = 0;
     int& code = systemError ? *systemError : ignored;
     if (!name || !*name) {
-        code = 0;
-        error = "No file name given";
-        errno = EINVAL;
+        NoNameGiven(error, code);
         return nullptr;
     }
     const std::string given = folder.PathOf(name);

@@ -53,13 +53,19 @@ std::string ReasonOf(const zeqsdk_400::KHeldFolder& folder) {
     return *folder.GetReason() ? folder.GetReason() : std::strerror(folder.GetSystemError());
 }
 
+// A directory's text without the slashes that end it ("/" stays).
+std::string WithoutEndingSlashes(std::string directory) {
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    return directory;
+}
+
 // Holds the user's own folder for the plug-in (directory, ending in "/") in own, made where missing as
 // a folder nobody named (through no link another user may have put where others may write), and used
 // only where it is this user's own, as the folder a read extracts media into: one another user made
 // first, where they may write the folder above it, is theirs to fill and empty. "" once held; else
 // the reason it is not used.
 std::string HoldUserFolder(std::string directory, zeqsdk_400::KHeldFolder& own) {
-    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    directory = WithoutEndingSlashes(std::move(directory));
     const std::size_t slash = directory.rfind('/');
     const std::string above = slash == 0 ? "/" : directory.substr(0, slash);
     zeqsdk_400::KHeldFolder parent;
@@ -67,12 +73,6 @@ std::string HoldUserFolder(std::string directory, zeqsdk_400::KHeldFolder& own) 
         return ReasonOf(parent);
     if (!parent.OpenBelow(directory.c_str() + slash + 1, true, true, own)) return ReasonOf(own);
     return std::string();
-}
-
-// A directory's text without the slashes that end it ("/" stays).
-std::string WithoutEndingSlashes(std::string directory) {
-    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    return directory;
 }
 
 // Whether TULO_PLUG_IN_PATH names directory.

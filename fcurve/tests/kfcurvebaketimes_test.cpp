@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fcurve/kfcurvebake.h"
+#include "fcurve/kfcurvebaketimes.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 
 using namespace nodetest;
@@ -287,6 +288,45 @@ TEST(KFCurveNodeBakeTimes, ACurveIsKeptToTheValuesOfItsEndsOnlyWhereTheTakeRunsO
         ASSERT_GT(baked.Take(0.1413), baked.Take(0.1667));
         for (double s : {0.135, 0.1413, 0.15, 0.1587, 0.165}) EXPECT_NEAR(baked.Played(s), baked.Take(s), 1e-4) << s;
     }
+}
+
+// The cut itself, on a cubic from 0 to 10 over a second: slopes of 50 and 5 carry it to 10.64;
+// cut just enough, keeping their ratio, it stays within [0, 10] (a hundredth steeper, it would
+// not). Slopes within three chords, slopes that turn against the chord, a stretch that does not
+// rise and an overshoot within the tolerance are left as they are.
+TEST(KFCurveNodeBakeTimes, OneWaySlopesAreCutJustEnoughToStayWithinTheEnds) {
+    // The Hermite cubic from 0 to 10 over [0, 1] with end slopes m0 and m1: its least and most.
+    const auto extremes = [](double m0, double m1) {
+        double low = 0.0, high = 10.0;
+        for (int k = 0; k <= 20000; ++k) {
+            const double u = k / 20000.0, u2 = u * u, u3 = u2 * u;
+            const double v = 10.0 * (-2 * u3 + 3 * u2) + m0 * (u3 - 2 * u2 + u) + m1 * (u3 - u2);
+            low = std::min(low, v), high = std::max(high, v);
+        }
+        return std::make_pair(low, high);
+    };
+    ASSERT_GT(extremes(50.0, 5.0).second, 10.6);
+    double m0 = 50.0, m1 = 5.0, where = -1.0;
+    ASSERT_TRUE(bake::KeepOneWay(0.0, 10.0, 1.0, m0, m1, 1e-9, &where));
+    EXPECT_NEAR(m0 / m1, 10.0, 1e-9);
+    EXPECT_GT(where, 0.0);
+    EXPECT_LT(where, 1.0);
+    EXPECT_GE(extremes(m0, m1).first, -1e-9);
+    EXPECT_LE(extremes(m0, m1).second, 10.0 + 1e-9);
+    EXPECT_GT(extremes(m0 * 1.01, m1 * 1.01).second, 10.0 + 1e-6);
+
+    const std::pair<double, double> kept[] = {{15.0, 15.0}, {-5.0, 60.0}, {60.0, -5.0}, {40.0, 40.0}};
+    for (const auto& [a, b] : kept) {
+        double x = a, y = b;
+        EXPECT_FALSE(bake::KeepOneWay(0.0, 10.0, 1.0, x, y, 1e-9)) << a << ", " << b;
+        EXPECT_EQ(x, a);
+        EXPECT_EQ(y, b);
+    }
+    double flat0 = 50.0, flat1 = 5.0;
+    EXPECT_FALSE(bake::KeepOneWay(3.0, 3.0, 1.0, flat0, flat1, 1e-9));
+    double loose0 = 50.0, loose1 = 5.0;
+    EXPECT_FALSE(bake::KeepOneWay(0.0, 10.0, 1.0, loose0, loose1, 1.0));
+    EXPECT_EQ(loose0, 50.0);
 }
 
 TEST(KFCurveNodeBakeTimes, PastItsKeysTheBakeGoesAsFarAsTheTakeChanges) {
