@@ -252,10 +252,30 @@ double Excursion(double a, double b, double* where = nullptr) {
 // values of its ends: not where the slopes together rise no more than three chords (it runs one way),
 // nor where one turns against the chord or there is none (the take turns there). Most stretches,
 // known without looking inside.
-inline bool MayStray(double rise, double m0, double m1, double length) {
+[[gnu::always_inline]] inline bool MayStray(double rise, double m0, double m1, double length) {
     return (std::fabs(m0) + std::fabs(m1)) * length > 3.0 * std::fabs(rise) && rise != 0.0 && m0 * rise >= 0.0 &&
            m1 * rise >= 0.0;
 }
+
+// KeepOneWay, inline where the bake writes its keys (the cut is read for every stretch).
+[[gnu::always_inline]] inline bool KeepWithinEnds(double v0, double v1, double length, double& m0, double& m1, double tolerance,
+                           double* where = nullptr) {
+    const double rise = v1 - v0;
+    if (!MayStray(rise, m0, m1, length)) return false;
+    const double chord = rise / length;
+    const double a = m0 / chord, b = m1 / chord;
+    if (Excursion(a, b, where) * std::fabs(rise) <= tolerance) return false;
+    // Within the triangle a + b <= 3 the cubic runs one way: the cut lies between there and here.
+    double low = 3.0 / (a + b), high = 1.0;
+    for (int step = 0; step < 40 && high - low > 1e-9; ++step) {
+        const double middle = 0.5 * (low + high);
+        (Excursion(a * middle, b * middle) > 0.0 ? high : low) = middle;
+    }
+    m0 *= low;
+    m1 *= low;
+    return true;
+}
+
 
 // Of each channel of rows (count rows of stride values, and those added): a float's rounding of
 // its largest value (a layer that cancels its base leaves holds that differ in the last bits of
@@ -701,7 +721,7 @@ void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& t
             const Gap gap = Describe(i, c, After(i, c), nullptr);
             double cut0 = gap.mRight, cut1 = gap.mLeft, at = 0.5;
             if (gap.mHeld || gap.mTurns || gap.mLength <= 0.0 ||
-                !KeepOneWay(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mTolerance[c], &at))
+                !KeepWithinEnds(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mTolerance[c], &at))
                 continue;
             const kLongLong ticks = static_cast<kLongLong>(at * gap.mLength * static_cast<double>(KTime::kTicksPerSecond));
             if (ticks >= kSameSample.Get() && gap.mLength * KTime::kTicksPerSecond - ticks >= kSameSample.Get()) {
@@ -781,7 +801,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             if (held || !(t0 < held0)) {
                 key(hold, t0, value, 0.0f, 0.0f);
             } else {
-                if (!turns) KeepOneWay(v0, v1, length, m0, m1, tolerance);
+                if (!turns) KeepWithinEnds(v0, v1, length, m0, m1, tolerance);
                 key(cubic, t0, value, static_cast<float>(m0), static_cast<float>(m1));
                 key(hold, held0, static_cast<float>(v1), 0.0f, 0.0f);
             }
@@ -792,7 +812,7 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
             key(cubic, t0, value, 0.0f, 0.0f);
             if (Jumps(i + 1, c) == kJumpsAfter) value = next;
         } else {
-            if (!turns) KeepOneWay(v0, v1, length, m0, m1, tolerance);
+            if (!turns) KeepWithinEnds(v0, v1, length, m0, m1, tolerance);
             key(cubic, t0, value, static_cast<float>(m0), static_cast<float>(m1));
             value = next;
         }
@@ -806,22 +826,8 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
 
 bool bake::KeepOneWay(double v0, double v1, double length, double& m0, double& m1, double tolerance,
                       double* where) {
-    const double rise = v1 - v0;
-    if (!MayStray(rise, m0, m1, length)) return false;
-    const double chord = rise / length;
-    const double a = m0 / chord, b = m1 / chord;
-    if (Excursion(a, b, where) * std::fabs(rise) <= tolerance) return false;
-    // Within the triangle a + b <= 3 the cubic runs one way: the cut lies between there and here.
-    double low = 3.0 / (a + b), high = 1.0;
-    for (int step = 0; step < 40 && high - low > 1e-9; ++step) {
-        const double middle = 0.5 * (low + high);
-        (Excursion(a * middle, b * middle) > 0.0 ? high : low) = middle;
-    }
-    m0 *= low;
-    m1 *= low;
-    return true;
+    return KeepWithinEnds(v0, v1, length, m0, m1, tolerance, where);
 }
-
 
 bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCount, KTime period,
                      const KFCurveBakeSpan* span) {
