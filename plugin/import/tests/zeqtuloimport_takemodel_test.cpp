@@ -166,6 +166,21 @@ void ExpectKeysApart(const std::string& log) {
     EXPECT_EQ(log.find("left out"), std::string::npos) << log;
 }
 
+// A node named name under a warp on its whole transform that changes nothing (0 to 2 s), its
+// translation X keyed from 0 to 4 over 2 s beneath a layer of X keyed from 0 to 1 over 1 s; the warp
+// added to take.
+ModelNode WarpedAndLayered(ModelTake& take, const char* name) {
+    take.mWarps = {{{0, 0}, {2, 2}}};
+    ModelNode n;
+    n.mName = name;
+    n.mWarp = 0;
+    n.mV[eModelT].mAxes[0].mKeys = {{0, 0}, {2, 4}};
+    n.mV[eModelT].mLayers.resize(1);
+    n.mV[eModelT].mLayers[0].mHas[0] = true;
+    n.mV[eModelT].mLayers[0].mAxes[0].mKeys = {{0, 0}, {1, 1}};
+    return n;
+}
+
 // A translation Y that holds -2.359375 from 0 to 7/30 s and has moved on by the next key, a quarter
 // of a frame later, in a take with a translation layer and a warp on the whole transform that
 // changes nothing (its floats put each key's time beside its frame): the host holds where the take
@@ -173,15 +188,8 @@ void ExpectKeysApart(const std::string& log) {
 // and keys no two keys closer than a microsecond.
 TEST_F(ImportModeTest, AStretchThatHoldsHoldsInTheHost) {
     ModelTake take;
-    take.mWarps = {{{0, 0}, {2, 2}}};
-    ModelNode n;
-    n.mName = "held";
-    n.mWarp = 0;
-    n.mV[eModelT].mAxes[0].mKeys = {{0, 0}, {2, 4}};
+    ModelNode n = WarpedAndLayered(take, "held");
     n.mV[eModelT].mAxes[1].mKeys = {{0, -2.359375}, {7.0 / 30, -2.359375}, {0.25, -2}, {1, 3}, {2, 3}};
-    n.mV[eModelT].mLayers.resize(1);
-    n.mV[eModelT].mLayers[0].mHas[0] = true;
-    n.mV[eModelT].mLayers[0].mAxes[0].mKeys = {{0, 0}, {1, 1}};
     for (ModelCurve& axis : n.mV[eModelS].mAxes) axis.mDefault = 1;
     take.mNodes.push_back(n);
     const std::string file = WriteFile(mDirectory + "held.zeq", take);
@@ -214,14 +222,7 @@ TEST_F(ImportModeTest, AStretchThatHoldsHoldsInTheHost) {
 // its keys and holds far past them, its curves keyed as the take plays (not over the span).
 TEST_F(ImportModeTest, ATakeOverTheWholeTimeLineImportsWhatItPlays) {
     ModelTake take;
-    take.mWarps = {{{0, 0}, {2, 2}}};
-    ModelNode n;
-    n.mName = "far";
-    n.mWarp = 0;
-    n.mV[eModelT].mAxes[0].mKeys = {{0, 0}, {2, 4}};
-    n.mV[eModelT].mLayers.resize(1);
-    n.mV[eModelT].mLayers[0].mHas[0] = true;
-    n.mV[eModelT].mLayers[0].mAxes[0].mKeys = {{0, 0}, {1, 1}};
+    ModelNode n = WarpedAndLayered(take, "far");
     n.mV[eModelS].mAxes[0].mKeys = {{0, 1}, {1, 2}};
     for (int a = 1; a < 3; ++a) n.mV[eModelS].mAxes[a].mDefault = 1;
     take.mNodes.push_back(n);
