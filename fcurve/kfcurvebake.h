@@ -41,10 +41,12 @@ struct KFCurveBakeSpan {
 // falls (their images in extrapolation cycles too, however many cycles there are, and where the
 // cycles or a kept slope end; found through the warps above it, which may run back or hold), so
 // that the baked curves pass through the values there. Samples closer than a microsecond are one:
-// the one at an end of the span, else the one on the grid, else where the take may jump, else a key
-// its curve holds beside (sampled on that side of it), else the first; where two keys meet so, the
-// take may jump there. A period that is not positive, or a span of more than ten million periods,
-// samples those times alone; a take's span that would ask for more is left to the keys (mCut).
+// the one where span's readers take a frame of the take (read there, it plays that frame, even a
+// few ticks past a jump), else the one at an end of the span, else the one on the grid, else where
+// the take may jump, else a key its curve holds beside (sampled on that side of it), else the
+// first; where two keys meet so, the take may jump there. A period that is not positive, or a span
+// of more than ten million periods, samples those times alone; a take's span that would ask for
+// more is left to the keys (mCut).
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each
 // side of it, read off the samples (and, on a short stretch or one the take turns fast through, a

@@ -776,13 +776,16 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
     times.erase(std::upper_bound(times.begin(), times.end(), stop, [](KTime t, Mark m) { return t < m.mTime; }),
                 times.end());
 
-    // Times closer than kSameSample are one sample (the one at an end of the span, else the one on
-    // the grid, else where the take may jump, else a key its curve holds beside, else the first),
-    // which is all they are: a time found through a warp beside another lies within the floats of
-    // the warp of it (a jump found through an identity warp's floats lies a few nanoseconds off its
-    // frame), and no host keeps two keys that close. Where the take may jump the sample keeps
-    // looking about it (two keys of a curve that close may make a step: see KeyKind).
+    // Times closer than kSameSample are one sample (the one where the warps that read the node take a
+    // frame, which must play what the take plays there however near a step, else the one at an end
+    // of the span, else the one on the grid, else where the take may jump, else a key its curve
+    // holds beside, else the first), which is all they are: a time found through a warp beside
+    // another lies within the floats of the warp of it (a jump found through an identity warp's
+    // floats lies a few nanoseconds off its frame), and no host keeps two keys that close. Where the
+    // take may jump the sample keeps looking about it (two keys of a curve that close may make a
+    // step: see KeyKind).
     const auto rank = [](unsigned char flags) {
+        if (flags & kRead) return 5;
         return flags & kAtEnd ? 4 : flags & kOnGrid ? 3 : flags & kMayStep ? 2 : flags & (kFlatBefore | kFlatAfter) ? 1 : 0;
     };
     std::size_t kept = 0;
@@ -822,7 +825,7 @@ std::vector<Mark> ReaderGrid(const KFCurveBakeSpan& span, KTime period, const Re
     for (const Mark& mark : grid) {
         KTime time = mark.mTime;
         for (const WarpReader& reader : readers) time = reader.Time(time);
-        images.push_back({time, kOnGrid});
+        images.push_back({time, static_cast<unsigned char>(kOnGrid | kRead)});
         lo = std::min(lo, time), hi = std::max(hi, time);
     }
     Normalize(images);

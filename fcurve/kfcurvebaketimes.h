@@ -34,6 +34,9 @@ enum : unsigned char {
     // A key within ten microseconds of another of its curve: the take may run steeply past it, so
     // that where a warp reads it is found to the tick.
     kSteep = 64,
+    // A frame of the take as the warps that read the node take it: what the node plays there is what
+    // they play at the frame, so it is the sample that stands for any time beside it.
+    kRead = 128,
 };
 
 struct Mark {

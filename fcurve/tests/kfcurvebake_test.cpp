@@ -452,6 +452,38 @@ TEST(KFCurveNodeBake, UnderTheWarpsThatReadItItPlaysTheTakeAtEveryFrame) {
     for (double s = 0.01; s < 2.5; s += 0.0137) EXPECT_NEAR(through(*x, s), through(*reference, s), 0.02) << s;
 }
 
+TEST(KFCurveNodeBake, ThroughAReaderHoldingJustPastAStepItPlaysTheTakeAfterTheStep) {
+    // X keyed 0 to 20 over 2 s under a warp of its own that steps at 0.2 s (a constant key of the
+    // next value: 0.2 s there alone, 1.5 s right after), read through a warp holding a float's 0.2 s,
+    // a few ticks past it, before its first key at 0.2 s: the take plays 15 for seven frames, then
+    // runs on. Baked in its own time with that reader given, X plays the take at every frame.
+    KeyedWarp own({{0, 0, kLinear}, {0.2, 0.2f, kConstant}, {1.5, 1.5f, kLinear}});
+    KFCurve& steps = *own.get()->FCurveGet();
+    steps.KeyModifyBegin();
+    steps.KeyGetPtr(1)->SetConstantMode(KFCURVE_CONSTANT_NEXT);
+    steps.KeyModifyEnd();
+    Warp reader({{0.2, 0.2f}, {1, 1}});
+    NodePtr t = Translation({{0, 0}, {2, 20}});
+    KFCurveNode* x = t->Get(0);
+    x->TimeWarpSet(own.get());
+    NodePtr reference(KFCurveNodeCopyWhole(*x));
+    KFCurveNode* readers[1] = {reader.get()};
+    KFCurveBakeSpan span;
+    span.mStart = KTime(0);
+    span.mStop = Sec(1);
+    span.mReaders = readers;
+    span.mReaderCount = 1;
+    ASSERT_TRUE(KFCurveNodeBake(x, nullptr, 0, kPeriod, &span));
+    const auto through = [&](KFCurveNode& node, int frame) {
+        std::vector<double> v(2, 0.0);
+        node.GeneralEvaluate(v.data(), KFCurveNodeWarpTime(reader.get(), Sec(frame / 30.0)), nullptr, false);
+        return v[0];
+    };
+    ASSERT_EQ(through(*reference, 0), 15.0);
+    for (int frame = 0; frame <= 30; ++frame)
+        EXPECT_NEAR(through(*x, frame), through(*reference, frame), 1e-5) << frame;
+}
+
 // The takes of generatedtakes, baked as the reader bakes them, against what they play worked out
 // from their keys apart from the SDK's evaluation: between the samples and past the keys, within
 // the take's span, the baked vector plays the take, each within a hundredth of its size, nearly all

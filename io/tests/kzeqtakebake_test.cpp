@@ -357,6 +357,61 @@ TEST_P(TakeFilesTest, ChannelsSharingAWarpUnderTheTransformsPlayTheSceneAtEveryF
     EXPECT_LE(between.mError, 1e-3);
 }
 
+// The transform's warp holds before its first key (0.2 s) at a float's 0.2 s, a few ticks past
+// 0.2 s, then runs on; below it a warp steps there, a constant key of the next value at 0.2 s
+// (after a key at 0 s, or first): the take reads the channels past the step for its first frames
+// (X 15, not the 2 of 0.2 s). Where X, Y and Z share that warp, which the writer bakes into them,
+// and where the vector holds it, as a file does, the file plays the take exactly at every frame,
+// as written and baked on reading.
+TEST_P(TakeFilesTest, AWarpSteppingWhereTheTransformsHoldsPlaysTheTakeAtEveryFrame) {
+    constexpr unsigned int kLinear = KFCURVE_INTERPOLATION_LINEAR;
+    const std::initializer_list<KeyAt> keys[3] = {
+        {{0, 0, kLinear}, {2, 20, kLinear}}, {{0, 5, kLinear}, {2, -15, kLinear}}, {{0, 1, kLinear}, {2, 4, kLinear}}};
+    for (const bool keyBefore : {true, false}) {
+        for (const bool channels : {true, false}) {
+            SCOPED_TRACE(std::string(keyBefore ? "a key before the step" : "the step first") +
+                         (channels ? ", the channels' warp" : ", the vector's warp"));
+            DestroyScenes();
+            generatedtakes::Take take;
+            take.mSeconds = 1;
+            take.mVector.reset(KFCurveNodeCreate("T", &KDataTypeLclTranslation, KFCL_ADD, 0));
+            KFCurveNode* warp = keyBefore ? TakeWarp(take, {{0, 0, kLinear},
+                                                            {0.2, 0.2f, KFCURVE_INTERPOLATION_CONSTANT},
+                                                            {1.5, 1.5f, kLinear}})
+                                          : TakeWarp(take, {{0.2, 0.2f, KFCURVE_INTERPOLATION_CONSTANT},
+                                                            {1.5, 1.5f, kLinear}});
+            KFCurve& steps = *warp->FCurveGet();
+            steps.KeyModifyBegin();
+            steps.KeyGetPtr(keyBefore ? 1 : 0)->SetConstantMode(KFCURVE_CONSTANT_NEXT);
+            steps.KeyModifyEnd();
+            for (int c = 0; c < 3; ++c) {
+                KFCurveNode* channel = KFCurveNodeCreate(c == 0 ? "X" : c == 1 ? "Y" : "Z",
+                                                         static_cast<KDataType*>(nullptr), KFCL_NOLAYER, 0);
+                channel->FCurveSet(KFCurveCreate(), true);
+                KeyCurve(*channel->FCurveGet(), keys[c]);
+                if (channels) channel->TimeWarpSet(warp);
+                take.mVector->Add(channel);
+            }
+            if (!channels) take.mVector->TimeWarpSet(warp);
+            take.mAbove = TakeWarp(take, {{0.2, 0.2f, kLinear}, {1, 1, kLinear}});
+            const takereference::Take reference = generatedtakes::Reference(take);
+            ASSERT_EQ(reference.At(Frame(0))[0], 15.0);
+            const Files files = WriteAndRead(take);
+            ASSERT_TRUE(files.mAsWritten && files.mBaked);
+            EXPECT_EQ(channels, !files.mMessage.empty()) << files.mMessage;
+            for (KTime frame : Frames(take.mSeconds)) {
+                const Values want = reference.At(frame), written = Played(*files.mAsWritten, frame),
+                             baked = Played(*files.mBaked, frame);
+                const kLongLong f = frame.Get() / kFrameTicks;
+                for (int c = 0; c < 3; ++c) {
+                    EXPECT_NEAR(want[c], written[c], 1e-5) << "XYZ"[c] << " as written, frame " << f;
+                    EXPECT_NEAR(want[c], baked[c], 1e-5) << "XYZ"[c] << " baked on reading, frame " << f;
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, TakeFilesTest, ::testing::ValuesIn(kZeqFileCases), ZeqFileCaseName);
 
 }  // namespace
