@@ -210,8 +210,9 @@ TEST_F(CurveConversionTest, AKeyAndAStepKeyOfTheNextValueGoOutAsANextKey) {
     for (const double at : {0.51, 0.5}) {
         SCOPED_TRACE(at);
         const double key = at == 0.5 ? at - gap : at;
-        const TFnAnimCurve host = Curve(at == 0.5 ? "translateX" : "translateY",
-                                        {{0, 0, 4, 4}, {key, 5, 4, 5}, {key + gap, 8, 5, 5}, {1, 8, 2, 2}, {1.5, 2, 2, 2}});
+        const std::vector<HostKey> keys = {
+            {0, 0, 4, 4}, {key, 5, 4, 5}, {key + gap, 8, 5, 5}, {1, 8, 2, 2}, {1.5, 2, 2, 2}};
+        const TFnAnimCurve host = Curve(at == 0.5 ? "translateX" : "translateY", keys);
         Convert(host);
         ASSERT_EQ(mCurve.KeyGetCount(), 4);
         const KFCurveKey& next = *mCurve.KeyGetPtr(1);

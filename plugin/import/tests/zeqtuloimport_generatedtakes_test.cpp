@@ -376,7 +376,8 @@ TEST_P(GeneratedTakeImportTest, KeyedTakesPlayAsTheFileInTheHostAndThroughTheExp
             for (int k = 0; k < curve.KeyGetCount(); ++k) {
                 const double value = curve.KeyGetPtr(k)->GetValue();
                 low = std::min(low, value), high = std::max(high, value);
-                for (kLongLong d : {-KTime::kTicksPerSecond / 1000000, kLongLong(0), KTime::kTicksPerSecond / 1000000})
+                const kLongLong microsecond = KTime::kTicksPerSecond / 1000000;
+                for (kLongLong d : {-microsecond, kLongLong(0), microsecond})
                     times.push_back(curve.KeyGetPtr(k)->GetTime().Get() + d);
             }
             range[a] = std::max(high - low, 1e-2);
@@ -397,13 +398,13 @@ TEST_P(GeneratedTakeImportTest, KeyedTakesPlayAsTheFileInTheHostAndThroughTheExp
             const std::vector<double> played = host.At(KTime(t).GetSecondDouble());
             for (int a = 0; a < 3; ++a) {
                 const std::size_t c = static_cast<std::size_t>(a);
-                EXPECT_NEAR(played[c], want[c], 1e-6 * range[a])
-                    << "take " << seed << ", axis " << a << ", host at " << t << " ticks, " << GetParam().mName;
+                const std::string where = "take " + std::to_string(seed) + ", axis " + std::to_string(a) + ", at " +
+                                          std::to_string(t) + " ticks, " + GetParam().mName;
+                EXPECT_NEAR(played[c], want[c], 1e-6 * range[a]) << "host, " << where;
                 worstHost = std::max(worstHost, std::fabs(played[c] - want[c]) / range[a]);
                 if (written) {
                     const double value = exported[a].Evaluate(KTime(t));
-                    EXPECT_NEAR(value, want[c], 1e-6 * range[a])
-                        << "take " << seed << ", axis " << a << ", exported at " << t << " ticks, " << GetParam().mName;
+                    EXPECT_NEAR(value, want[c], 1e-6 * range[a]) << "exported, " << where;
                     worstExported = std::max(worstExported, std::fabs(value - want[c]) / range[a]);
                 }
             }
