@@ -11,6 +11,7 @@
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/kfcurvenode.h"
 #include "plugin/zeqtulouserparams.h"
+#include "plugin/zeqtuloutility.h"
 
 using namespace zeqsdk_400;
 
@@ -266,6 +267,27 @@ void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned co
     }
 }
 
+// The import keeps a constant key taking the next key's value as two host keys: the key holding its
+// own value and, ten nanoseconds on, a step key holding the next key's. Such a pair goes out as that
+// one key again, so that no slope reads the jump between them. The limit allows the times' rounding.
+constexpr kLongLong kStepPairTicks = KTime::kTicksPerSecond / 100000000 + 2;
+
+bool StepsToNextValue(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, unsigned count, KTime time,
+                      KTime next) {
+    if (i + 2 >= count || types.mOut[i] != kStep || types.mOut[i + 1] != kStep) return false;
+    return (next - time).Get() <= kStepPairTicks && host.value(i + 1) == host.value(i + 2);
+}
+
+// Where the step key stands on one of the host's frames, the import moved the key back to the gap
+// before it from where it was, up to the frame: it goes out a tick before the frame, the latest time
+// that plays the next value there (and a key a tick before a frame comes back where it was).
+KTime NextKeyTime(KTime key, KTime step) {
+    const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
+    if (!(std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18)) return key;
+    const kLongLong frame = std::llround(ticks);
+    return step.Get() % frame == 0 && step.Get() - 1 > key.Get() ? KTime(step.Get() - 1) : key;
+}
+
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
               double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
@@ -277,6 +299,8 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
     curve.KeyModifyBegin();
     Carried carried;
     int written = 0;
+    // The written keys whose next key's arriving slope was read from the host.
+    std::vector<bool> arrivingRead(count, false);
     KTime next = KeyTime(host, 0);
     for (unsigned i = 0; i < count; ++i) {
         const KTime time = next;
@@ -284,6 +308,14 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         if (!last) next = KeyTime(host, i + 1);
         // Host times beyond the tick range collapse onto one another: the first of them stays.
         if (written > 0 && time <= curve.KeyGetPtr(written - 1)->GetTime()) continue;
+        if (!last && StepsToNextValue(host, types, i, count, time, next)) {
+            WriteKey(curve.KeyGetPtr(written), NextKeyTime(time, next), static_cast<float>(host.value(i) * scale),
+                     KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_NEXT, 0.0f, 0.0f);
+            carried = {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
+            ++written;
+            next = KeyTime(host, ++i + 1);
+            continue;
+        }
         const double dt = last ? 0.0 : next.GetSecondDouble() - time.GetSecondDouble();
 
         // Only fixed and clamped out-tangents carry a slope (or, weighted, a length) of their own.
@@ -301,6 +333,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             const Tangent in = ReadTangent(host, i + 1, true, units);
             nextLeft = in.mSlope;
             nextLeftWeight = WeightOf(in.mSeconds, dt);
+            arrivingRead[static_cast<std::size_t>(written)] = true;
         }
         WriteKey(curve.KeyGetPtr(written), time, static_cast<float>(host.value(i) * scale), carried.mInterpolation,
                  carried.mTangentMode, static_cast<float>(carried.mRightDerivative * scale),
@@ -324,6 +357,15 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             curve.KeySetLeftAuto(i, 0.0f);
             curve.KeySetRightAuto(i, 0.0f);
         }
+    }
+    // After an automatic key a key that is not cubic takes its arriving slope from the automatic
+    // key's parameter: the slope read from the host goes there as that parameter.
+    for (int i = 0; i + 1 < written; ++i) {
+        const KFCurveKey* key = curve.KeyGetPtr(i);
+        if (arrivingRead[static_cast<std::size_t>(i)] && key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC &&
+            (key->GetTangeantMode() & KFCURVE_TANGEANT_AUTO) &&
+            curve.KeyGetPtr(i + 1)->GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC)
+            curve.KeySetLeftDerivative(i + 1, key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
     }
 }
 

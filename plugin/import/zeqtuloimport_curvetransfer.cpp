@@ -360,6 +360,7 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
     const kLongLong frame = HostFrame();
     bool hostKeyed = false;
     kLongLong lastHostKey = 0;  // the time of the host's last key
+    bool afterStep = false;     // the host's last key is a step key added for a "next" key
     int carried = kGlobal;
     int skipped = 0;
     int hint = 0;  // the derivatives are read in key order
@@ -384,6 +385,12 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         // segment (a baked hold ended by a step would dip). An automatic key keeps the host's own.
         const bool writtenIn = i > 0 && key.GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC &&
                                KindOf(*curve.KeyGetPtr(i - 1), kGlobal).mExplicit;
+        // The host's smooth slope reads the keys on either side: beside a step key added for a
+        // "next" key it would read the jump ten nanoseconds long. The side of such a neighbour that
+        // shapes a segment is written, as the take's curve has it.
+        const auto readsNeighbours = [](int type) { return type == kSmooth || type == kGlobal || type == kClamped; };
+        const bool writtenBeforeStep = step.mTaken && i > 0 && !writtenIn && readsNeighbours(in);
+        const bool writtenAfterStep = afterStep && i < n - 1 && !kind.mExplicit && readsNeighbours(out);
 
         TStatus added;
         const unsigned index =
@@ -396,24 +403,30 @@ TStatus ZeqTuloImport::SetTuloCurve(TFnAnimCurve& host, KFCurve& curve, double v
         }
         hostKeyed = true;
         lastHostKey = step.mKey;
+        afterStep = false;
         if (step.mTaken) {
             const double next = curve.KeyGetPtr(i + 1)->GetValue() / valueDivisor;
             const unsigned stepIndex = host.addKey(HostTime(step.mStep), next, kStep, kStep, nullptr, &added);
             if (added) {
                 host.setTangentsLocked(stepIndex, true);
                 lastHostKey = step.mStep;
+                afterStep = true;
             } else {
                 ++skipped;
             }
         }
         // An explicit key's two sides are both written (both fixed): unbroken, they stay locked,
         // whatever type the previous key carried into its in-side.
-        const bool lock = (!kind.mBroken && (in == out || kind.mExplicit)) || i == 0 || i == n - 1;
-        if (kind.mExplicit || writtenIn) {
+        // A side written beside a step key leaves the other the host's own: they part.
+        const bool lock = ((!kind.mBroken && (in == out || kind.mExplicit)) || i == 0 || i == n - 1) &&
+                          !writtenBeforeStep && !writtenAfterStep;
+        const bool writeIn = kind.mExplicit || writtenIn || writtenBeforeStep;
+        const bool writeOut = kind.mExplicit || writtenAfterStep;
+        if (writeIn || writeOut) {
             // Unlocked while the two sides are written one by one.
             host.setTangentsLocked(index, false);
             if (weighted) host.setWeightsLocked(index, false);
-            for (int side = 0; side < (kind.mExplicit ? 2 : 1); ++side) {
+            for (int side = writeIn ? 0 : 1; side < (writeOut ? 2 : 1); ++side) {
                 const bool inSide = side == 0;
                 const double d = inSide ? curve.EvaluateLeftDerivative(keyTime, &hint)
                                         : curve.EvaluateRightDerivative(keyTime, &hint);

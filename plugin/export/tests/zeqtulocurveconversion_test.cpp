@@ -46,6 +46,7 @@ protected:
         ZeqTuloSetFCurve(host, mCurve, force, scale, mOptions);
     }
     double Seconds(int key) const { return mCurve.KeyGetPtr(key)->GetTime().GetSecondDouble(); }
+    static KTime Ticks(double seconds) { return KTime(std::llround(seconds * double(KTime::kTicksPerSecond))); }
 
     TFnTransform mTransform;
     KFCurve mCurve;
@@ -197,6 +198,41 @@ TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CONSTANT));
     EXPECT_EQ(mCurve.KeyGetPtr(0)->GetConstantMode(), unsigned(KFCURVE_CONSTANT_STANDARD));
     EXPECT_FLOAT_EQ(mCurve.Evaluate(KTime::OneSecond() / KTime(2)), 1.0f);
+}
+
+// A key holding its value followed 10 ns later by a step key of the next key's value (how the
+// import brings in a constant key taking the next key's value) goes out as that one key, so that
+// the automatic key before it reads no slope across the 10 ns; the slope the host arrives at it
+// with (smooth there, 16 a second) is the one the file plays. On a frame of the host's the step
+// is where the next value starts: the key goes out a tick before it.
+TEST_F(CurveConversionTest, AKeyAndAStepKeyOfTheNextValueGoOutAsANextKey) {
+    const double gap = 1e-8;
+    for (const double at : {0.51, 0.5}) {
+        SCOPED_TRACE(at);
+        const double key = at == 0.5 ? at - gap : at;
+        const std::vector<HostKey> keys = {
+            {0, 0, 4, 4}, {key, 5, 4, 5}, {key + gap, 8, 5, 5}, {1, 8, 2, 2}, {1.5, 2, 2, 2}};
+        const TFnAnimCurve host = Curve(at == 0.5 ? "translateX" : "translateY", keys);
+        Convert(host);
+        ASSERT_EQ(mCurve.KeyGetCount(), 4);
+        const KFCurveKey& next = *mCurve.KeyGetPtr(1);
+        EXPECT_EQ(next.GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CONSTANT));
+        EXPECT_EQ(next.GetConstantMode(), unsigned(KFCURVE_CONSTANT_NEXT));
+        EXPECT_EQ(next.GetValue(), 5.0f);
+        const KTime atTicks = Ticks(at);
+        EXPECT_EQ(next.GetTime().Get(), at == 0.5 ? atTicks.Get() - 1 : atTicks.Get());
+        for (double t : {0.1, 0.25, 0.4, at + 0.01, 0.75, 1.25})
+            EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
+    }
+}
+
+// Step keys that do not make such a pair stay apart: farther than 10 ns, or of another value than
+// the key after them.
+TEST_F(CurveConversionTest, StepKeysThatMakeNoNextKeyStayApart) {
+    Convert(Curve("translateX", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-7, 8, 5, 5}, {1, 8, 2, 2}}));
+    EXPECT_EQ(mCurve.KeyGetCount(), 4);
+    Convert(Curve("translateY", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-8, 7, 5, 5}, {1, 8, 2, 2}}));
+    EXPECT_EQ(mCurve.KeyGetCount(), 4);
 }
 
 TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {

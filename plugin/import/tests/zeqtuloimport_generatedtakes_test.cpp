@@ -5,11 +5,13 @@
 // 24, 30 and 60 frames a second. The import bakes the take into plain curves with explicit
 // tangents: the host's translation curves play the take (worked out from its keys apart from the
 // SDK's evaluation) between the bake's samples and past the keys up to the take's end, hold where
-// it holds and step where it steps.
+// it holds and step where it steps. Takes of keys alone, automatic keys beside constant keys taking
+// the next key's value, come in key for key and play the take in the host and through the export.
 #include "importtest_support.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -20,8 +22,10 @@
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/tests/fcurvenode_test_support.h"
 #include "fcurve/tests/generated_takes.h"
+#include "io/kzeqimporter.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
+#include "scene/kzeqsdkmanager.h"
 #include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
 #include "tulo.h"
@@ -278,6 +282,142 @@ TEST_P(GeneratedTakeImportTest, WhereAChannelStepsUnderAWarpTheHostStepsThen) {
     const double step = 0.5 / 0.98;
     for (double s : {0.2, 0.5, step - 1e-5}) EXPECT_EQ(host.At(s, 0), 0.0) << s << " s";
     for (double s : {step + 1e-5, step + 0.01, 0.6, 1.9}) EXPECT_EQ(host.At(s, 0), 1.0) << s << " s";
+}
+
+// ---- Keys that come in as they are: automatic keys beside "next" keys.
+
+// A take of keys alone (no layer, no warp), which comes in key for key: each channel's keys evenly
+// spaced (mostly off the frames), of every kind the import copies, one constant key taking the next
+// key's value with automatic keys on either side. Evenly spaced, a key's smooth slope in the host
+// is the file's automatic one (the mean of the slopes on either side); a user key before an
+// automatic one leaves that key's parameter 0, that mean.
+Take KeyedTake(unsigned seed) {
+    generatedtakes::Maker maker(seed);
+    Take take;
+    take.mVector.reset(nodetest::Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
+    enum { kAuto, kLine, kNext, kHold, kUser, kKinds };
+    for (int a = 0; a < 3; ++a) {
+        const int n = 3 + maker.Pick(6);
+        const kLongLong spacing = generatedtakes::At(maker.Uniform(0.1, 0.4)).Get();
+        const kLongLong start = generatedtakes::At(maker.Uniform(0, 0.5)).Get();
+        std::vector<int> kinds(static_cast<std::size_t>(n));
+        for (int& kind : kinds) kind = maker.Pick(kKinds);
+        const std::size_t next = static_cast<std::size_t>(maker.Pick(n - 1));
+        kinds[next] = kNext;
+        kinds[next + 1] = kAuto;
+        if (next > 0) kinds[next - 1] = kAuto;
+        // A user key after a linear one goes out sampled, which these takes do not measure.
+        for (std::size_t k = 1; k < kinds.size(); ++k)
+            if (kinds[k] == kUser && kinds[k - 1] == kLine) kinds[k] = kHold;
+        KFCurve& curve = nodetest::C(*take.mVector, a);
+        curve.KeyModifyBegin();
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            const double value = maker.Uniform(-10, 10);
+            const bool autoAfter = k + 1 < kinds.size() && kinds[k + 1] == kAuto;
+            using generatedtakes::KeyOf;
+            KFCurveKey key =
+                kinds[k] == kAuto   ? KeyOf(value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO)
+                : kinds[k] == kLine ? KeyOf(value, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER)
+                : kinds[k] == kNext ? KeyOf(value, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_NEXT)
+                : kinds[k] == kHold ? KeyOf(value, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD)
+                                    : KeyOf(value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER,
+                                            maker.Uniform(-10, 10), autoAfter ? 0 : maker.Uniform(-10, 10));
+            curve.KeyAdd(KTime(start + static_cast<kLongLong>(k) * spacing), key);
+        }
+        curve.KeyModifyEnd();
+        take.mSeconds = std::max(take.mSeconds, KTime(start + (n - 1) * spacing).GetSecondDouble() + 0.5);
+    }
+    return take;
+}
+
+// The translation curves of "N" in the file's take "Take 001", as the SDK reads them.
+bool ReadTranslation(const std::string& path, KFCurve (&out)[3]) {
+    KZeqSdkManager manager;
+    KZeqScene& scene = *manager.CreateKZeqScene();
+    KZeqImporter* importer = manager.CreateKZeqImporter();
+    if (!importer->Initialize(path.c_str()) || !importer->Import(scene)) return false;
+    scene.SetCurrentTake("Take 001");
+    for (int i = 0; i < manager.GetKZeqNodeCount(); ++i) {
+        KZeqNode* node = manager.GetKZeqNode(i);
+        KZeqTakeNode* take = node->GetCurrentTakeNode();
+        if (std::string(node->GetNameWithoutNameSpacePrefix().Buffer()) != "N" || !take) continue;
+        KFCurve* curves[3] = {take->GetTranslationX(), take->GetTranslationY(), take->GetTranslationZ()};
+        for (int a = 0; a < 3; ++a) {
+            if (!curves[a]) return false;
+            out[a].CopyFrom(*curves[a]);
+        }
+        return true;
+    }
+    return false;
+}
+
+// Each keyed take imported plays in the host what the take plays, within a millionth of each
+// channel's range, on every frame, between frames and a microsecond about each key; the file the
+// export then writes plays it too, each "next" key going out as one key again.
+TEST_P(GeneratedTakeImportTest, KeyedTakesPlayAsTheFileInTheHostAndThroughTheExport) {
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    const kLongLong frame = std::llround(KTime::kTicksPerSecond / TTime::unitsPerSecond(GetParam().mUnit));
+    // The largest differences found, as parts of the channel's range, for the test's record.
+    double worstHost = 0, worstExported = 0;
+    for (unsigned seed = 0; seed < kSeeds; ++seed) {
+        Take take = KeyedTake(seed);
+        const takereference::Take reference = generatedtakes::Reference(take);
+        ASSERT_TRUE(reference.Readable());
+        if (!Import(take)) return;
+        const HostTranslation host;
+        std::vector<kLongLong> times;
+        for (kLongLong t = 0; t <= generatedtakes::At(take.mSeconds).Get(); t += frame)
+            times.insert(times.end(), {t, t + frame / 2});
+        double range[3];
+        for (int a = 0; a < 3; ++a) {
+            KFCurve& curve = nodetest::C(*take.mVector, a);
+            double low = HUGE_VAL, high = -HUGE_VAL;
+            for (int k = 0; k < curve.KeyGetCount(); ++k) {
+                const double value = curve.KeyGetPtr(k)->GetValue();
+                low = std::min(low, value), high = std::max(high, value);
+                const kLongLong microsecond = KTime::kTicksPerSecond / 1000000;
+                for (kLongLong d : {-microsecond, kLongLong(0), microsecond})
+                    times.push_back(curve.KeyGetPtr(k)->GetTime().Get() + d);
+            }
+            range[a] = std::max(high - low, 1e-2);
+        }
+        KFCurve exported[3];
+        bool written = false;
+        if (registered == "1") {
+            const std::string path = mDirectory + "exported.zeq";
+            ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + path + "\"")) << Log();
+            ASSERT_TRUE(ReadTranslation(path, exported));
+            written = true;
+            for (int a = 0; a < 3; ++a)
+                EXPECT_EQ(exported[a].KeyGetCount(), nodetest::C(*take.mVector, a).KeyGetCount())
+                    << "take " << seed << ", axis " << a;
+        }
+        for (const kLongLong t : times) {
+            const std::vector<double> want = reference.At(KTime(t));
+            const std::vector<double> played = host.At(KTime(t).GetSecondDouble());
+            for (int a = 0; a < 3; ++a) {
+                const std::size_t c = static_cast<std::size_t>(a);
+                const std::string where = "take " + std::to_string(seed) + ", axis " + std::to_string(a) + ", at " +
+                                          std::to_string(t) + " ticks, " + GetParam().mName;
+                EXPECT_NEAR(played[c], want[c], 1e-6 * range[a]) << "host, " << where;
+                worstHost = std::max(worstHost, std::fabs(played[c] - want[c]) / range[a]);
+                if (written) {
+                    const double value = exported[a].Evaluate(KTime(t));
+                    EXPECT_NEAR(value, want[c], 1e-6 * range[a]) << "exported, " << where;
+                    worstExported = std::max(worstExported, std::fabs(value - want[c]) / range[a]);
+                }
+            }
+        }
+        if (HasFailure()) return;
+    }
+    const auto text = [](double value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.3g", value);
+        return std::string(buffer);
+    };
+    RecordProperty("worst_host", text(worstHost));
+    RecordProperty("worst_exported", text(worstExported));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, GeneratedTakeImportTest, ::testing::ValuesIn(kRates),

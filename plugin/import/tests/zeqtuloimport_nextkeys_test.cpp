@@ -1,13 +1,15 @@
-// Constant keys that take the next key's value ("next" mode) on a null's scaling Z, written by the
-// SDK and imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's
-// evaluation of the file's curve plays on every frame, between frames, around each key, before the
-// first key and after the last; the file the export then writes plays it too.
+// Constant keys that take the next key's value ("next" mode), alone and beside automatic keys, on a
+// null's scaling Z, written by the SDK and imported into the host at 24, 30 and 60 frames a second:
+// the host plays what the SDK's evaluation of the file's curve plays on every frame, between frames,
+// around each key, before the first key and after the last; the file the export then writes plays
+// it too.
 #include "importtest_support.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
@@ -24,7 +26,7 @@ using namespace importtest;
 namespace {
 
 constexpr kLongLong kSecond = KTime::kTicksPerSecond;
-enum Kind { kNext, kHold, kLine };  // constant next, constant standard, linear
+enum Kind { kNext, kHold, kLine, kAuto };  // constant next, constant standard, linear, cubic automatic
 
 // A key at seconds plus frames of the host plus ticks.
 struct Key {
@@ -53,6 +55,13 @@ const Case kCases[] = {
     // A tick after a frame, and between two: their own values live on no frame.
     {"OffTheFrames",
      {{0, 0, 0, 0, kLine}, {0.5, 0, 1, 4, kNext}, {0.5, 2, 1000000, 8, kNext}, {1, 0, 0, 2, kLine}, {2, 0, 0, 0, kLine}}},
+    // Automatic keys beside a "next" key keep the slopes the file gives them: 2.625 at 0.25 s in the
+    // first, 5.5625 at 1.25 s in the second.
+    {"AutoBefore", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kLine}}},
+    {"AutoAfter", {{0, 0, 0, 0, kLine}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kAuto}, {1.5, 0, 0, 2, kLine}}},
+    {"AutoAroundAndOffTheFrames",
+     {{0, 0, 0, 1, kAuto}, {0.5, 0, -1, 4, kNext}, {1, 0, 0, 8, kAuto}, {1.5, 0, 0, 6, kAuto}, {2, 0, 0, 3, kNext},
+      {2.5, 0, 0, -2, kAuto}}},
 };
 
 // The scaling Z curve of "N" in the file's take "Take 001", as the SDK reads it.
@@ -88,9 +97,14 @@ protected:
             for (const Key& k : keys) {
                 const KTime time(std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
                 KFCurveKey key;
-                key.Set(time, k.mValue, k.mKind == kLine ? KFCURVE_INTERPOLATION_LINEAR : KFCURVE_INTERPOLATION_CONSTANT,
-                        k.mKind == kNext ? KFCURVE_CONSTANT_NEXT : KFCURVE_CONSTANT_STANDARD, 0, 0,
-                        KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+                key.Set(time, k.mValue,
+                        k.mKind == kLine   ? KFCURVE_INTERPOLATION_LINEAR
+                        : k.mKind == kAuto ? KFCURVE_INTERPOLATION_CUBIC
+                                           : KFCURVE_INTERPOLATION_CONSTANT,
+                        k.mKind == kNext   ? KFCURVE_CONSTANT_NEXT
+                        : k.mKind == kAuto ? KFCURVE_TANGEANT_AUTO
+                                           : KFCURVE_CONSTANT_STANDARD,
+                        0, 0, KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
                 node->GetCurrentTakeNode()->GetScaleZ()->KeyAdd(time, key);
             }
         });
@@ -101,10 +115,17 @@ protected:
         ASSERT_TRUE(status) << Log();
     }
     double Host(kLongLong t) const { return mHost.evaluate(TTime(double(t) / double(kSecond), TTime::kSeconds)); }
-    // Where got differs from the file's curve: on every frame from a second before the first key to
-    // a second after the last and in the middle of each, and a microsecond before, at and after each key.
+    // Where got differs from the file's curve by more than a millionth of the range of its keys'
+    // values: on every frame from a second before the first key to a second after the last and in
+    // the middle of each, and a microsecond before, at and after each key.
     std::string Differences(const std::function<double(kLongLong)>& got) {
         const kLongLong frame = Frame(), n = mFileCurve.KeyGetCount();
+        double low = HUGE_VAL, high = -HUGE_VAL;
+        for (int k = 0; k < n; ++k) {
+            const double value = mFileCurve.KeyGetPtr(k)->GetValue();
+            low = std::min(low, value), high = std::max(high, value);
+        }
+        const double tolerance = 1e-6 * std::max(high - low, 1.0);
         std::vector<kLongLong> times;
         const kLongLong first = mFileCurve.KeyGetPtr(0)->GetTime().Get();
         const kLongLong last = mFileCurve.KeyGetPtr(n - 1)->GetTime().Get();
@@ -116,7 +137,7 @@ protected:
         std::string differences;
         for (const kLongLong t : times) {
             const double want = mFileCurve.Evaluate(KTime(t)), value = got(t);
-            if (std::fabs(want - value) > 1e-5 * std::max(1.0, std::fabs(want)))
+            if (!(std::fabs(want - value) <= tolerance))
                 differences +=
                     " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(want);
         }
@@ -150,6 +171,29 @@ TEST_P(NextKeyImportTest, EveryCasePlaysAsTheFileAndExportsSo) {
         KFCurve written;
         ASSERT_TRUE(ReadCurve(exported, written));
         EXPECT_EQ(Differences([&written](kLongLong t) { return written.Evaluate(KTime(t)); }), "");
+    }
+}
+
+// The worked values of automatic keys beside a "next" key, in the host and in the file it exports.
+TEST_P(NextKeyImportTest, AutomaticKeysBesideANextKeyPlayTheFilesSlopes) {
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    const auto worked = {std::make_tuple(kCases[8], 0.25, 2.625), std::make_tuple(kCases[9], 1.25, 5.5625)};
+    for (const auto& [c, seconds, want] : worked) {
+        SCOPED_TRACE(c.mName);
+        Import(c.mKeys);
+        if (HasFatalFailure()) return;
+        const kLongLong t = std::llround(seconds * kSecond);
+        EXPECT_NEAR(mFileCurve.Evaluate(KTime(t)), want, 1e-6);
+        EXPECT_NEAR(Host(t), want, 1e-6);
+        if (registered != "1") continue;
+        const std::string exported = mDirectory + "exported.zeq";
+        ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + exported + "\"")) << Log();
+        KFCurve written;
+        ASSERT_TRUE(ReadCurve(exported, written));
+        EXPECT_NEAR(written.Evaluate(KTime(t)), want, 1e-6);
+        // The pair of host keys went out as the file's one "next" key.
+        EXPECT_EQ(written.KeyGetCount(), mFileCurve.KeyGetCount());
     }
 }
 
