@@ -701,9 +701,8 @@ bool LoginGrants(const char* name, gid_t primary, gid_t group) {
     return false;
 }
 
-// Every user of /etc/passwd, read on a stream of the rule's own, each but owner with what login
-// grants them of group; false where it cannot be read whole.
-bool AllUsers(uid_t owner, gid_t group, std::vector<KUserEntry>& users) {
+// Every user of /etc/passwd, read on a stream of the rule's own; false where it cannot be read whole.
+bool AllUsers(std::vector<KUserEntry>& users) {
     users.clear();
     std::FILE* stream = std::fopen("/etc/passwd", "re");
     if (!stream) return false;
@@ -714,8 +713,7 @@ bool AllUsers(uid_t owner, gid_t group, std::vector<KUserEntry>& users) {
     while ((code = ::fgetpwent_r(stream, &entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
         if (code == ERANGE && buffer.size() < kLongestEntry) buffer.resize(buffer.size() * 2);
         else if (code == ERANGE) break;
-        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid,
-                              found->pw_uid != owner && LoginGrants(found->pw_name, found->pw_gid, group)});
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
     }
     std::fclose(stream);
     return code == ENOENT;
@@ -726,8 +724,12 @@ bool AllUsers(uid_t owner, gid_t group, std::vector<KUserEntry>& users) {
 bool KGroupIsOwnersAloneBySystem(uid_t owner, gid_t group) {
     std::vector<KGroupEntry> entries;
     std::vector<KUserEntry> users;
-    return GroupsNumbered(group, entries) && AllUsers(owner, group, users) &&
-           KGroupIsOwnersAlone(owner, group, entries, users);
+    if (!GroupsNumbered(group, entries) || !AllUsers(users) || !KGroupIsOwnersAlone(owner, group, entries, users))
+        return false;
+    // What login grants each other user is asked only where the rest leaves the group the owner's.
+    for (KUserEntry& user : users)
+        user.mGranted = user.mUid != owner && LoginGrants(user.mName.c_str(), user.mGroup, group);
+    return KGroupIsOwnersAlone(owner, group, entries, users);
 }
 
 namespace {

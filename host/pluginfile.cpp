@@ -187,9 +187,8 @@ bool loginGrants(const char* name, gid_t primary, gid_t group) {
     return false;
 }
 
-// Every user of /etc/passwd, read on a stream of the rule's own, each but owner with what login
-// grants them of group; false where it cannot be read whole.
-bool allUsers(uid_t owner, gid_t group, std::vector<UserEntry>& users) {
+// Every user of /etc/passwd, read on a stream of the rule's own; false where it cannot be read whole.
+bool allUsers(std::vector<UserEntry>& users) {
     users.clear();
     std::FILE* stream = std::fopen("/etc/passwd", "re");
     if (!stream) return false;
@@ -200,8 +199,7 @@ bool allUsers(uid_t owner, gid_t group, std::vector<UserEntry>& users) {
     while ((code = ::fgetpwent_r(stream, &entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
         if (code == ERANGE && buffer.size() < kLongestEntry) buffer.resize(buffer.size() * 2);
         else if (code == ERANGE) break;
-        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid,
-                              found->pw_uid != owner && loginGrants(found->pw_name, found->pw_gid, group)});
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
     }
     std::fclose(stream);
     return code == ENOENT;
@@ -426,8 +424,12 @@ bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>&
 bool groupIsOwnersAloneBySystem(uid_t owner, gid_t group) {
     std::vector<GroupEntry> entries;
     std::vector<UserEntry> users;
-    return groupsNumbered(group, entries) && allUsers(owner, group, users) &&
-           groupIsOwnersAlone(owner, group, entries, users);
+    if (!groupsNumbered(group, entries) || !allUsers(users) || !groupIsOwnersAlone(owner, group, entries, users))
+        return false;
+    // What login grants each other user is asked only where the rest leaves the group the owner's.
+    for (UserEntry& user : users)
+        user.granted = user.uid != owner && loginGrants(user.name.c_str(), user.group, group);
+    return groupIsOwnersAlone(owner, group, entries, users);
 }
 
 bool othersMayWrite(int held, const struct stat& st) { return writersOf(held, st) != Writers::owner; }
