@@ -12,6 +12,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -553,14 +554,14 @@ bool KLookAtFolder(int descriptor, KFolderLook& folder) {
 
 bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<KGroupEntry>& entries,
                          const std::vector<KUserEntry>& users) {
-    // A number that entries of several names bear is not one user's alone.
+    // A number that entries of several names bear is not one user's alone, nor one a password gives.
     if (entries.empty()) return false;
     for (const KGroupEntry& entry : entries)
-        if (entry.mName != entries.front().mName) return false;
+        if (entry.mName != entries.front().mName || entry.mPassword) return false;
     const KUserEntry* own = nullptr;
     for (const KUserEntry& user : users) {
         if (user.mUid == owner && !own) own = &user;
-        if (user.mUid != owner && user.mGroup == group) return false;
+        if (user.mUid != owner && (user.mGroup == group || user.mGranted)) return false;
     }
     if (!own || own->mGroup != group || own->mName != entries.front().mName) return false;
     for (const KGroupEntry& entry : entries) {
@@ -579,65 +580,204 @@ bool KGroupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<KGroupEntry
 
 namespace {
 
-// Walks a database of the system through its enumeration (open, next, close), handing each entry to
-// take; each entry's text grows the buffer as it needs, to 1 MiB. False where the database cannot be
-// read whole: an entry not read may be the one that gives another user the group. Under a lock: each
-// database's enumeration is one per process.
-template <typename Entry, typename Take>
-bool Enumerate(void (*open)(), int (*next)(Entry*, char*, std::size_t, Entry**), void (*close)(), const Take& take) {
-    static std::mutex enumeration;
-    const std::lock_guard<std::mutex> held(enumeration);
-    std::vector<char> buffer(16384);
-    Entry entry;
-    Entry* found = nullptr;
-    open();
-    int code;
-    while ((code = next(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
-        if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
-        else if (code == ERANGE) break;
-        else take(*found);
+// The longest entry of a database read: one longer leaves it unread (an entry not read may be the one
+// that gives another user the group).
+constexpr std::size_t kLongestEntry = 1u << 20;
+
+// A database file read on a stream of the rule's own (no position the process shares with other
+// threads listing it), each line handed to take without its end; false where it cannot be read
+// whole. absent (when given) is set where the file cannot be opened for want of it or of leave.
+template <typename Take>
+bool EachLine(const char* file, const Take& take, bool* absent = nullptr) {
+    std::FILE* stream = std::fopen(file, "re");
+    if (!stream) {
+        if (absent) *absent = errno == ENOENT || errno == EACCES;
+        return false;
     }
-    close();
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    bool whole = true;
+    for (ssize_t length; whole && (length = ::getline(&line, &capacity, stream)) >= 0;) {
+        const std::size_t size = static_cast<std::size_t>(length);
+        if (size > kLongestEntry) whole = false;
+        else take(std::string_view(line, line[size - 1] == '\n' ? size - 1 : size));
+    }
+    whole = whole && !std::ferror(stream);
+    std::free(line);
+    std::fclose(stream);
+    return whole;
+}
+
+// The fields of a line of the group or gshadow file.
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(':', start);
+        fields.push_back(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) return fields;
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> Members(std::string_view list) {
+    std::vector<std::string> members;
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string_view::npos) end = list.size();
+        if (end > start) members.emplace_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return members;
+}
+
+// A password field that lets a user who knows it take the group (neither empty, shadowed nor locked).
+bool GivesThePassword(std::string_view password, bool shadowed) {
+    return !password.empty() && password.front() != '!' && password.front() != '*' && (shadowed || password != "x");
+}
+
+// Every entry of the group database that bears the number group: each line of /etc/group as login
+// reads it (a line beginning with '#' among them: login grants it, though a listing skips it as a
+// comment), and the entry the system answers for the number from whatever source it asks.
+bool GroupsNumbered(gid_t group, std::vector<KGroupEntry>& entries) {
+    entries.clear();
+    const bool whole = EachLine("/etc/group", [&](std::string_view line) {
+        const std::vector<std::string_view> fields = Fields(line);
+        if (fields.size() < 3 || fields[2].empty()) return;
+        const std::string number(fields[2]);
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(number.c_str(), &end, 10);
+        if (end == number.c_str() || *end != '\0' || errno != 0 || value != group) return;
+        entries.push_back({std::string(fields[0]), fields.size() > 3 ? Members(fields[3]) : std::vector<std::string>(),
+                           GivesThePassword(fields[1], false)});
+    });
+    if (!whole) return false;
+    std::vector<char> buffer(16384);
+    struct group entry;
+    struct group* found = nullptr;
+    int code;
+    while ((code = ::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < kLongestEntry)
+        buffer.resize(buffer.size() * 2);
+    if (code != 0 && code != ENOENT && code != ESRCH) return false;
+    if (code == 0 && found) {
+        entries.push_back({found->gr_name, {}, GivesThePassword(found->gr_passwd ? found->gr_passwd : "", false)});
+        for (char** member = found->gr_mem; member && *member; ++member) entries.back().mMembers.emplace_back(*member);
+    }
+    // Members and administrators in gshadow, and a password there, give the group too (sg); where this
+    // user may not read it, only what the rest grants is known.
+    std::vector<KGroupEntry> shadowed;
+    bool absent = false;
+    const bool read = EachLine(
+        "/etc/gshadow",
+        [&](std::string_view line) {
+            const std::vector<std::string_view> fields = Fields(line);
+            bool ours = false;
+            for (const KGroupEntry& numbered : entries) ours = ours || numbered.mName == fields[0];
+            if (!ours) return;
+            shadowed.push_back({std::string(fields[0]), {}, fields.size() > 1 && GivesThePassword(fields[1], true)});
+            for (std::size_t field = 2; field < 4 && field < fields.size(); ++field)
+                for (std::string& member : Members(fields[field]))
+                    shadowed.back().mMembers.push_back(std::move(member));
+        },
+        &absent);
+    if (!read && !absent) return false;
+    entries.insert(entries.end(), shadowed.begin(), shadowed.end());
+    return true;
+}
+
+// Whether login grants the user name (primary group primary) the group, from every source the
+// system asks; an answer too long to take counts as granting it.
+bool LoginGrants(const char* name, gid_t primary, gid_t group) {
+    std::vector<gid_t> groups(64);
+    int count = static_cast<int>(groups.size());
+    while (::getgrouplist(name, primary, groups.data(), &count) < 0) {
+        if (count > (1 << 20)) return true;
+        groups.resize(std::max<std::size_t>(static_cast<std::size_t>(count), groups.size() * 2));
+        count = static_cast<int>(groups.size());
+    }
+    for (int at = 0; at < count; ++at)
+        if (groups[static_cast<std::size_t>(at)] == group) return true;
+    return false;
+}
+
+// Every user of /etc/passwd, read on a stream of the rule's own; false where it cannot be read whole.
+bool AllUsers(std::vector<KUserEntry>& users) {
+    users.clear();
+    std::FILE* stream = std::fopen("/etc/passwd", "re");
+    if (!stream) return false;
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    int code;
+    while ((code = ::fgetpwent_r(stream, &entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+        if (code == ERANGE && buffer.size() < kLongestEntry) buffer.resize(buffer.size() * 2);
+        else if (code == ERANGE) break;
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+    }
+    std::fclose(stream);
     return code == ENOENT;
 }
 
-// Every entry of the user database; false where it cannot be read whole.
-bool AllUsers(std::vector<KUserEntry>& users) {
-    users.clear();
-    return Enumerate<struct passwd>(::setpwent, ::getpwent_r, ::endpwent, [&](const struct passwd& user) {
-        users.push_back({user.pw_name, user.pw_uid, user.pw_gid});
-    });
-}
+}  // namespace
 
-// Every entry of the group database that bears the number group; false where it cannot be read whole.
-bool GroupsNumbered(gid_t group, std::vector<KGroupEntry>& entries) {
-    entries.clear();
-    return Enumerate<struct group>(::setgrent, ::getgrent_r, ::endgrent, [&](const struct group& found) {
-        if (found.gr_gid != group) return;
-        entries.push_back({found.gr_name, {}});
-        for (char** member = found.gr_mem; member && *member; ++member) entries.back().mMembers.emplace_back(*member);
-    });
-}
-
-// The folder's group is its owner's alone by the system's databases (KGroupIsOwnersAlone), and no
-// access list gives anyone else the write its group bits show. The host's stand-in judges its
-// plug-in files by the same rule in code of its own, as it takes nothing of the SDK.
-bool OwnersAloneByDatabase(const KFolderLook& folder) {
+bool KGroupIsOwnersAloneBySystem(uid_t owner, gid_t group) {
     std::vector<KGroupEntry> entries;
     std::vector<KUserEntry> users;
-    if (!GroupsNumbered(folder.mStat.st_gid, entries) || !AllUsers(users) ||
-        !KGroupIsOwnersAlone(folder.mStat.st_uid, folder.mStat.st_gid, entries, users))
+    if (!GroupsNumbered(group, entries) || !AllUsers(users) || !KGroupIsOwnersAlone(owner, group, entries, users))
         return false;
-    // Under an access list the group bits are its mask, which covers every user and group it names.
+    // What login grants each other user is asked only where the rest leaves the group the owner's.
+    for (KUserEntry& user : users)
+        user.mGranted = user.mUid != owner && LoginGrants(user.mName.c_str(), user.mGroup, group);
+    return KGroupIsOwnersAlone(owner, group, entries, users);
+}
+
+namespace {
+
+// Who besides its owner may write the folder: none, its group (where that is not its owner's alone),
+// or others (by its mode or an access list).
+enum class EWriters { eOwner, eGroup, eOthers };
+
+// Who may write the folder besides its owner. Its group counts as others' unless it is the owner's
+// alone: for root, who may change any mode, none is; elsewhere by the system's databases
+// (KGroupIsOwnersAloneBySystem). Where it is, an access list may still give anyone else the write
+// its group bits show (they are then its mask, which covers every user and group it names). The
+// host's stand-in judges its plug-in files by the same rule in code of its own, as it takes nothing
+// of the SDK.
+EWriters WritersOf(const KFolderLook& folder) {
+    const mode_t mode = folder.mStat.st_mode;
+    if ((mode & S_IWOTH) != 0) return EWriters::eOthers;
+    if ((mode & S_IWGRP) == 0) return EWriters::eOwner;
+    if (::geteuid() == 0 || !KGroupIsOwnersAloneBySystem(folder.mStat.st_uid, folder.mStat.st_gid))
+        return EWriters::eGroup;
     const std::string name = "/proc/self/fd/" + std::to_string(folder.mDescriptor);
-    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA
+               ? EWriters::eOwner
+               : EWriters::eOthers;
 }
 
 // Users other than the folder's owner may put names in it: others may write it, or its group may
 // and is not its owner's alone.
-bool GroupOrOthersMayWrite(const KFolderLook& folder) {
-    const mode_t mode = folder.mStat.st_mode;
-    return (mode & S_IWOTH) != 0 || ((mode & S_IWGRP) != 0 && !OwnersAloneByDatabase(folder));
+bool GroupOrOthersMayWrite(const KFolderLook& folder) { return WritersOf(folder) != EWriters::eOwner; }
+
+// A group by name, for messages; by number where the system knows no name.
+std::string GroupName(gid_t group) {
+    std::vector<char> buffer(16384);
+    struct group entry;
+    struct group* found = nullptr;
+    if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->gr_name &&
+        *found->gr_name)
+        return found->gr_name;
+    return "group " + std::to_string(group);
+}
+
+// Who else may put a name in a folder where KOthersMayWriteIn holds, for messages: "others", or,
+// where only its group's write makes it so, that group, as what the group may hold.
+std::string FolderOthersWrite(const KFolderLook& folder) {
+    if (folder.mStat.st_uid == ::geteuid() && WritersOf(folder) == EWriters::eGroup)
+        return "a folder its group (" + GroupName(folder.mStat.st_gid) +
+               ") may write, a group that may hold other users";
+    return "a folder others may write";
 }
 
 }  // namespace
@@ -687,20 +827,23 @@ bool KIsOthersLink(const struct stat& entry, const KFolderLook& folder) {
     return entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder);
 }
 
-const char* KWhyLinkIsNotTrusted(const struct stat& entry, const KFolderLook& folder) {
-    if (KIsOthersLink(entry, folder)) return "is another user's, in a folder others may write,";
+std::string KWhyLinkIsNotTrusted(const struct stat& entry, const KFolderLook& folder) {
+    if (KIsOthersLink(entry, folder)) return "is another user's, in " + FolderOthersWrite(folder) + ",";
     // A hard link bears the owner of the link it names: anyone who may put a name in the folder
     // may have put it there.
-    if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "has more than one name, in a folder others may write,";
+    if (KIsHardLinkedWhereOthersWrite(entry, folder))
+        return "has more than one name, in " + FolderOthersWrite(folder) + ",";
     // Where it is not sticky, or is another user's, anyone who may write the folder may rename
     // any link in it (root, and the folder's owner where it is sticky, may anyway).
     const uid_t owner = folder.mStat.st_uid;
     const bool othersWrite = (owner != ::geteuid() && owner != 0) || GroupOrOthersMayWrite(folder);
     const bool keptToOwners = (folder.mStat.st_mode & S_ISVTX) != 0 && (owner == ::geteuid() || owner == 0);
+    if (othersWrite && !keptToOwners && owner == ::geteuid() && WritersOf(folder) == EWriters::eGroup)
+        return "is in " + FolderOthersWrite(folder) + ", that is not sticky, where they may rename a link to its name,";
     if (othersWrite && !keptToOwners)
         return "is in a folder others may write that is not sticky (or is another user's), where they may rename a "
                "link to its name,";
-    return nullptr;
+    return std::string();
 }
 
 namespace {
@@ -853,8 +996,9 @@ bool WalkFrom(KDescriptor at, std::string resolved, std::string_view text, KPath
                 }
             }
             // Root's own link, or this user's, where another user may have put it under its name.
-            const char* untrusted = rules.mNamedBy == KNamedBy::eNobody ? KWhyLinkIsNotTrusted(st, folder) : nullptr;
-            if (untrusted) {
+            const std::string untrusted =
+                rules.mNamedBy == KNamedBy::eNobody ? KWhyLinkIsNotTrusted(st, folder) : std::string();
+            if (!untrusted.empty()) {
                 walk.mCode = EACCES;
                 walk.mUntrustedLink = candidate;
                 walk.mUntrustedWhy = untrusted;
@@ -953,10 +1097,11 @@ bool KIsHardLinkedWhereOthersWrite(const struct stat& entry, const KFolderLook& 
 }
 
 std::string KWhyFileIsNotTrusted(const struct stat& entry, const KFolderLook& folder) {
-    if (KIsHardLinkedWhereOthersWrite(entry, folder)) return "it has other hard links, in a folder others may write,";
+    if (KIsHardLinkedWhereOthersWrite(entry, folder))
+        return "it has other hard links, in " + FolderOthersWrite(folder) + ",";
     // Root's own needs no one's leave; nor does this user's.
     if (entry.st_uid != ::geteuid() && entry.st_uid != 0 && KOthersMayWriteIn(folder))
-        return "it is another user's file (" + UserName(entry.st_uid) + "), in a folder others may write,";
+        return "it is another user's file (" + UserName(entry.st_uid) + "), in " + FolderOthersWrite(folder) + ",";
     return std::string();
 }
 

@@ -10,11 +10,13 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <cstdio>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,59 +64,178 @@ std::string userName(uid_t user) {
 // this one.
 bool mayRun(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
-// Walks a database of the system through its enumeration (open, next, close), handing each entry
-// to take; each entry's text grows the buffer as it needs, to 1 MiB. False where the database cannot
-// be read whole: an entry not read may be the one that gives another user the group. Under a lock:
-// each database's enumeration is one per process.
-template <typename Entry, typename Take>
-bool enumerate(void (*open)(), int (*next)(Entry*, char*, std::size_t, Entry**), void (*close)(), const Take& take) {
-    static std::mutex enumeration;
-    const std::lock_guard<std::mutex> held(enumeration);
-    std::vector<char> buffer(16384);
-    Entry entry;
-    Entry* found = nullptr;
-    open();
-    int code;
-    while ((code = next(&entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
-        if (code == ERANGE && buffer.size() < (1u << 20)) buffer.resize(buffer.size() * 2);
-        else if (code == ERANGE) break;
-        else take(*found);
+// The longest entry of a database read: one longer leaves it unread (an entry not read may be the one
+// that gives another user the group).
+constexpr std::size_t kLongestEntry = 1u << 20;
+
+// A database file read on a stream of the rule's own (no position the process shares with other
+// threads listing it), each line handed to take without its end; false where it cannot be read
+// whole. absent (when given) is set where the file cannot be opened for want of it or of leave.
+template <typename Take>
+bool eachLine(const char* file, const Take& take, bool* absent = nullptr) {
+    std::FILE* stream = std::fopen(file, "re");
+    if (!stream) {
+        if (absent) *absent = errno == ENOENT || errno == EACCES;
+        return false;
     }
-    close();
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    bool whole = true;
+    for (ssize_t length; whole && (length = ::getline(&line, &capacity, stream)) >= 0;) {
+        const std::size_t size = static_cast<std::size_t>(length);
+        if (size > kLongestEntry) whole = false;
+        else take(std::string_view(line, line[size - 1] == '\n' ? size - 1 : size));
+    }
+    whole = whole && !std::ferror(stream);
+    std::free(line);
+    std::fclose(stream);
+    return whole;
+}
+
+// The fields of a line of the group or gshadow file.
+std::vector<std::string_view> fieldsOf(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(':', start);
+        fields.push_back(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) return fields;
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> membersOf(std::string_view list) {
+    std::vector<std::string> members;
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string_view::npos) end = list.size();
+        if (end > start) members.emplace_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return members;
+}
+
+// A password field that lets a user who knows it take the group (neither empty, shadowed nor locked).
+bool givesThePassword(std::string_view password, bool shadowed) {
+    return !password.empty() && password.front() != '!' && password.front() != '*' && (shadowed || password != "x");
+}
+
+// Every entry of the group database that bears the number group: each line of /etc/group as login
+// reads it (a line beginning with '#' among them: login grants it, though a listing skips it as a
+// comment), the entry the system answers for the number from whatever source it asks, and the
+// gshadow entries of their names where this user may read it; false where something cannot be read.
+bool groupsNumbered(gid_t group, std::vector<GroupEntry>& entries) {
+    entries.clear();
+    const bool whole = eachLine("/etc/group", [&](std::string_view line) {
+        const std::vector<std::string_view> fields = fieldsOf(line);
+        if (fields.size() < 3 || fields[2].empty()) return;
+        const std::string number(fields[2]);
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(number.c_str(), &end, 10);
+        if (end == number.c_str() || *end != '\0' || errno != 0 || value != group) return;
+        entries.push_back({std::string(fields[0]),
+                           fields.size() > 3 ? membersOf(fields[3]) : std::vector<std::string>(),
+                           givesThePassword(fields[1], false)});
+    });
+    if (!whole) return false;
+    std::vector<char> buffer(16384);
+    struct group entry;
+    struct group* found = nullptr;
+    int code;
+    while ((code = ::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < kLongestEntry)
+        buffer.resize(buffer.size() * 2);
+    if (code != 0 && code != ENOENT && code != ESRCH) return false;
+    if (code == 0 && found) {
+        entries.push_back({found->gr_name, {}, givesThePassword(found->gr_passwd ? found->gr_passwd : "", false)});
+        for (char** member = found->gr_mem; member && *member; ++member) entries.back().members.emplace_back(*member);
+    }
+    // Members and administrators in gshadow, and a password there, give the group too (sg); where this
+    // user may not read it, only what the rest grants is known.
+    std::vector<GroupEntry> shadowed;
+    bool absent = false;
+    const bool read = eachLine(
+        "/etc/gshadow",
+        [&](std::string_view line) {
+            const std::vector<std::string_view> fields = fieldsOf(line);
+            bool ours = false;
+            for (const GroupEntry& numbered : entries) ours = ours || numbered.name == fields[0];
+            if (!ours) return;
+            shadowed.push_back({std::string(fields[0]), {}, fields.size() > 1 && givesThePassword(fields[1], true)});
+            for (std::size_t field = 2; field < 4 && field < fields.size(); ++field)
+                for (std::string& member : membersOf(fields[field]))
+                    shadowed.back().members.push_back(std::move(member));
+        },
+        &absent);
+    if (!read && !absent) return false;
+    entries.insert(entries.end(), shadowed.begin(), shadowed.end());
+    return true;
+}
+
+// Whether login grants the user name (primary group primary) the group, from every source the
+// system asks; an answer too long to take counts as granting it.
+bool loginGrants(const char* name, gid_t primary, gid_t group) {
+    std::vector<gid_t> groups(64);
+    int count = static_cast<int>(groups.size());
+    while (::getgrouplist(name, primary, groups.data(), &count) < 0) {
+        if (count > (1 << 20)) return true;
+        groups.resize(std::max<std::size_t>(static_cast<std::size_t>(count), groups.size() * 2));
+        count = static_cast<int>(groups.size());
+    }
+    for (int at = 0; at < count; ++at)
+        if (groups[static_cast<std::size_t>(at)] == group) return true;
+    return false;
+}
+
+// Every user of /etc/passwd, read on a stream of the rule's own; false where it cannot be read whole.
+bool allUsers(std::vector<UserEntry>& users) {
+    users.clear();
+    std::FILE* stream = std::fopen("/etc/passwd", "re");
+    if (!stream) return false;
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    int code;
+    while ((code = ::fgetpwent_r(stream, &entry, buffer.data(), buffer.size(), &found)) == 0 || code == ERANGE) {
+        if (code == ERANGE && buffer.size() < kLongestEntry) buffer.resize(buffer.size() * 2);
+        else if (code == ERANGE) break;
+        else users.push_back({found->pw_name, found->pw_uid, found->pw_gid});
+    }
+    std::fclose(stream);
     return code == ENOENT;
 }
 
-// Every entry of the user database; false where it cannot be read whole.
-bool allUsers(std::vector<UserEntry>& users) {
-    users.clear();
-    return enumerate<struct passwd>(::setpwent, ::getpwent_r, ::endpwent, [&](const struct passwd& user) {
-        users.push_back({user.pw_name, user.pw_uid, user.pw_gid});
-    });
-}
+// Who besides its owner may write the file or folder: none, its group (where that is not its
+// owner's alone), or others (by its mode or an access list).
+enum class Writers { owner, group, others };
 
-// Every entry of the group database that bears the number group; false where it cannot be read whole.
-bool groupsNumbered(gid_t group, std::vector<GroupEntry>& entries) {
-    entries.clear();
-    return enumerate<struct group>(::setgrent, ::getgrent_r, ::endgrent, [&](const struct group& found) {
-        if (found.gr_gid != group) return;
-        entries.push_back({found.gr_name, {}});
-        for (char** member = found.gr_mem; member && *member; ++member) entries.back().members.emplace_back(*member);
-    });
-}
-
-// The group of the file or folder held is its owner's alone by the system's database (a user's
-// private group, where a umask of 002 lets it write everything made), and no access list gives
-// anyone else the write the group bits show. The SDK's writes judge folders by the same rule, in
-// code of their own: the host takes nothing of the SDK.
-bool ownersAloneByDatabase(int held, const struct stat& st) {
-    std::vector<GroupEntry> entries;
-    std::vector<UserEntry> users;
-    if (!groupsNumbered(st.st_gid, entries) || !allUsers(users) ||
-        !groupIsOwnersAlone(st.st_uid, st.st_gid, entries, users))
-        return false;
-    // Under an access list the group bits are its mask, which covers every user and group it names.
+// Who may write the file or folder held besides its owner. Its group counts as others' unless it is
+// the owner's alone: for root, who may change any mode, none is; elsewhere by the system's databases
+// (groupIsOwnersAloneBySystem). Where it is, an access list may still give anyone else the write the
+// group bits show (they are then its mask, which covers every user and group it names). The SDK's
+// writes judge folders by the same rule, in code of their own: the host takes nothing of the SDK.
+Writers writersOf(int held, const struct stat& st) {
+    if ((st.st_mode & S_IWOTH) != 0) return Writers::others;
+    if ((st.st_mode & S_IWGRP) == 0) return Writers::owner;
+    if (::geteuid() == 0 || !groupIsOwnersAloneBySystem(st.st_uid, st.st_gid)) return Writers::group;
     const std::string name = "/proc/self/fd/" + std::to_string(held);
-    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA;
+    return ::getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) < 0 && errno == ENODATA ? Writers::owner
+                                                                                                    : Writers::others;
+}
+
+// A group by name, for messages; by number where the system knows no name.
+std::string groupName(gid_t group) {
+    std::vector<char> buffer(16384);
+    struct group entry;
+    struct group* found = nullptr;
+    if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) == 0 && found && *found->gr_name)
+        return found->gr_name;
+    return "group " + std::to_string(group);
+}
+
+// Why its group's write counts as other users', for messages.
+std::string groupMayHoldOthers(gid_t group) {
+    return "its group (" + groupName(group) + ") may write, a group that may hold other users";
 }
 
 // A folder on the walk, judged once as it is entered: who else may put a name in it or rename one.
@@ -123,6 +244,8 @@ struct Folder {
     struct stat st {};
     // Another user may put a name in it, a hard link among them, sticky or not.
     bool othersMayWriteIn = false;
+    // Who else may, for messages: others, or its group, that may hold other users.
+    std::string writable;
     // What it is when another user may rename anything in it ("" when none may): theirs, or one
     // they may write that is not sticky (in a sticky one of root's or this user's, each name is
     // kept to its owner).
@@ -134,11 +257,14 @@ struct Folder {
             held.reset();
             return false;
         }
-        const bool othersWrite = othersMayWrite(held.get(), st);
-        othersMayWriteIn = !mayRun(st.st_uid) || othersWrite;
-        renamable = !mayRun(st.st_uid)                            ? "a folder of " + userName(st.st_uid) + "'s"
-                    : (st.st_mode & S_ISVTX) == 0 && othersWrite ? "a folder others may write that is not sticky"
-                                                                  : "";
+        const Writers writers = writersOf(held.get(), st);
+        othersMayWriteIn = !mayRun(st.st_uid) || writers != Writers::owner;
+        writable = mayRun(st.st_uid) && writers == Writers::group ? "a folder " + groupMayHoldOthers(st.st_gid)
+                                                                    : "a folder others may write";
+        renamable = !mayRun(st.st_uid) ? "a folder of " + userName(st.st_uid) + "'s"
+                    : (st.st_mode & S_ISVTX) != 0 || writers == Writers::owner ? ""
+                    : writers == Writers::group ? writable + ", that is not sticky"
+                                                : "a folder others may write that is not sticky";
         return true;
     }
 };
@@ -225,7 +351,7 @@ Descriptor judge(const std::string& path, std::string& refusal, const PluginFile
             if (!mayRun(st.st_uid))
                 note(link + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
             else if (st.st_nlink > 1 && at.othersMayWriteIn)
-                note(link + " has more than one name, in a folder others may write");
+                note(link + " has more than one name, in " + at.writable);
             else if (!at.renamable.empty())
                 note(lies(link));
             if (++links > kMostLinks) return Descriptor();
@@ -253,10 +379,12 @@ Descriptor judge(const std::string& path, std::string& refusal, const PluginFile
             note(subject + " is no regular file");
         else if (!mayRun(st.st_uid))
             note(subject + " is " + userName(st.st_uid) + "'s, neither root's nor this user's");
-        else if (othersMayWrite(named.get(), st))
-            note(given ? "other users may write it" : subject + " other users may write");
+        else if (const Writers writers = writersOf(named.get(), st); writers != Writers::owner)
+            note(writers == Writers::others ? (given ? "other users may write it" : subject + " other users may write")
+                 : given ? "its group (" + groupName(st.st_gid) + ") may write it, a group that may hold other users"
+                         : subject + " " + groupMayHoldOthers(st.st_gid));
         else if (st.st_nlink > 1 && at.othersMayWriteIn)
-            note(subject + " has other hard links, in a folder others may write");
+            note(subject + " has other hard links, in " + at.writable);
         else if (!at.renamable.empty())
             note(lies(subject));
         if (why.empty() && ::faccessat(at.held.get(), next.part.c_str(), R_OK, 0) != 0) return Descriptor();
@@ -269,14 +397,14 @@ Descriptor judge(const std::string& path, std::string& refusal, const PluginFile
 
 bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>& entries,
                         const std::vector<UserEntry>& users) {
-    // A number that entries of several names bear is not one user's alone.
+    // A number that entries of several names bear is not one user's alone, nor one a password gives.
     if (entries.empty()) return false;
     for (const GroupEntry& entry : entries)
-        if (entry.name != entries.front().name) return false;
+        if (entry.name != entries.front().name || entry.password) return false;
     const UserEntry* own = nullptr;
     for (const UserEntry& user : users) {
         if (user.uid == owner && !own) own = &user;
-        if (user.uid != owner && user.group == group) return false;
+        if (user.uid != owner && (user.group == group || user.granted)) return false;
     }
     if (!own || own->group != group || own->name != entries.front().name) return false;
     for (const GroupEntry& entry : entries) {
@@ -293,9 +421,18 @@ bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>&
     return true;
 }
 
-bool othersMayWrite(int held, const struct stat& st) {
-    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && !ownersAloneByDatabase(held, st));
+bool groupIsOwnersAloneBySystem(uid_t owner, gid_t group) {
+    std::vector<GroupEntry> entries;
+    std::vector<UserEntry> users;
+    if (!groupsNumbered(group, entries) || !allUsers(users) || !groupIsOwnersAlone(owner, group, entries, users))
+        return false;
+    // What login grants each other user is asked only where the rest leaves the group the owner's.
+    for (UserEntry& user : users)
+        user.granted = user.uid != owner && loginGrants(user.name.c_str(), user.group, group);
+    return groupIsOwnersAlone(owner, group, entries, users);
 }
+
+bool othersMayWrite(int held, const struct stat& st) { return writersOf(held, st) != Writers::owner; }
 
 PluginFile::PluginFile(const std::string& path, const FolderJudged& judged) {
     descriptor_ = judge(path, refusal_, judged).release();

@@ -39,7 +39,9 @@ zeq_plugin_road() {
     zeq_road_steps "$out"
     rm -rf "$plugdir" "$out"/{before,import1,import2}.dump "$out"/rich{,-again}.zeq "$out"/road.{txt,status} \
         "$out"/takes.txt
-    mkdir -p "$plugdir"
+    # 0755 whatever the umask: a folder its group may write is one the host refuses plug-ins from
+    # (where the group is not the user's alone, and always for root).
+    (umask 022 && mkdir -p -m 0755 "$plugdir")
     # The settings file and the plug-in's log land beside the library.
     ln -s "$(cd "$build/plugin" && pwd)/libzeqtulo.so" "$plugdir/libzeqtulo.so"
     for i in "${!zeq_step_texts[@]}"; do args+=(-c "${zeq_step_texts[$i]}"); done
@@ -61,8 +63,19 @@ zeq_plugin_road() {
                                 on && /^\/\/ Error:/ {print "  " $0}
                                 $0 ~ "^// Progress: -c argument " n " failed" {on = 0}' "$out/road.txt"
         else
-            echo "run: the host program failed (exit status $status) after the steps had run:"
-            grep -E '^(tulo-standin:|// Host fault:|// Error:)' "$out/road.txt" | sed 's/^/  /' || true
+            # The last step started, if any, and whether it ended.
+            local last when
+            last=$(sed -n 's|^// Progress: -c argument \([0-9]*\) started.*|\1|p' "$out/road.txt" | tail -1)
+            if [ -z "$last" ]; then
+                when="before any step ran (the plug-in was not loaded, or the host did not start)"
+            elif ! grep -q "^// Progress: -c argument $last succeeded" "$out/road.txt"; then
+                when="during step $last, \"${zeq_step_names[$((last - 1))]}\""
+            else
+                when="after the steps had run"
+            fi
+            echo "run: the host program failed (exit status $status) $when:"
+            grep -E '^(tulo-standin:|// Host fault:|// Error:|// Warning:.*is not loaded)' "$out/road.txt" |
+                sed 's/^/  /' || true
         fi
         return 1
     fi
@@ -93,7 +106,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         echo "usage: scripts/plugin-road.sh BUILD_DIR OUTPUT_DIR" >&2
         exit 2
     fi
-    mkdir -p "$2"
+    (umask 022 && mkdir -p "$2")
     zeq_out=$(cd "$2" && pwd)
     zeq_plugin_road "$1" "$zeq_out"
     zeq_compare_road "$1" "$zeq_out"

@@ -603,9 +603,10 @@ TEST(SharedFolderHardLinks, AreNotWrittenWhereTheyLie) {
             EXPECT_EQ(test.mUsed ? Written(before, way) : before, ReadFile(log));
             if (!test.mUsed) {
                 EXPECT_EQ(EACCES, code);
-                EXPECT_EQ("Cannot write \"" + log +
-                              "\": it has other hard links, in a folder others may write, and is not written to: "
-                              "Permission denied",
+                EXPECT_EQ("Cannot write \"" + log + "\": it has other hard links, in " +
+                              zeqtest::FolderOthersWrite(test.mTheirs ? kNobody : ::geteuid(), test.mFolderMode,
+                                                         groupWrites ? shared : ::getegid()) +
+                              ", and is not written to: Permission denied",
                           error);
             }
         }

@@ -5,12 +5,15 @@
 #ifndef ZEQ_FILEIO_TESTS_KGROUPCASES_H
 #define ZEQ_FILEIO_TESTS_KGROUPCASES_H
 
+#include <grp.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fileio/tests/kownmounts.h"
@@ -30,9 +33,17 @@ struct GroupCaseEntry {
     std::vector<std::string> mMembers;
 };
 
+// An entry of gshadow: name, password ("" none, "!" locked), members.
+struct GroupCaseShadow {
+    std::string mName;
+    std::string mPassword;
+    std::vector<std::string> mMembers;
+};
+
 // Whether the group numbered mGroup, whose entries (every one bearing the number) are mEntries, is
 // mOwner's alone, where the user database holds ann (1000, group 1000), bob (1001, group 1001) and
-// mMore.
+// mMore, and gshadow mShadow; mListedBeside: judged while another thread of the process lists the
+// group database.
 struct GroupRuleCase {
     const char* mName;
     uid_t mOwner;
@@ -40,6 +51,8 @@ struct GroupRuleCase {
     std::vector<GroupCaseEntry> mEntries;
     std::vector<GroupCaseUser> mMore;
     bool mAlone;
+    std::vector<GroupCaseShadow> mShadow = {};
+    bool mListedBeside = false;
 
     std::vector<GroupCaseUser> Users() const {
         std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
@@ -75,8 +88,112 @@ inline const std::vector<GroupRuleCase>& GroupRuleCases() {
         // Two sources listing one group.
         {"OneEntryListedTwice", 1000, 1000, {{"ann", {}}, {"ann", {"ann"}}}, {}, true},
         {"OneEntryListedTwiceTheSecondTimeWithAnotherUser", 1000, 1000, {{"ann", {}}, {"ann", {"bob"}}}, {}, false},
+        // A listing skips a line beginning with '#' as a comment; login grants it.
+        {"AGroupLineBeginningWithAHash", 0, 0, {{"root", {}}, {"#x", {"bob"}}}, {{"root", 0, 0}}, false},
+        {"AGroupLineBeginningWithAHashListingTheOwner", 1000, 1000, {{"ann", {}}, {"#ann", {"ann"}}}, {}, false},
+        // sg gives the group to a member gshadow alone lists, and to whoever knows its password.
+        {"AMemberGshadowAloneLists", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "", {"bob"}}}},
+        {"AGroupPassword", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "$6$salt$hash", {}}}},
+        {"AGshadowEntryLockedListingTheOwner", 1000, 1000, {{"ann", {}}}, {}, true, {{"ann", "!", {"ann"}}}},
+        // A membership login grants that the group's entry does not show (here: root's group as the
+        // primary group of a user the group lists nowhere).
+        {"AMembershipTheListingDoesNotShow", 0, 0, {{"root", {"root"}}}, {{"root", 0, 0}, {"daemon", 1, 0}}, false},
+        // Judged while another thread lists the group database: its place in the listing is not the rule's.
+        {"ASecondEntryListingAUserBesideAListingThread", 1000, 1000, {{"ann", {}}, {"ops", {"bob"}}}, {}, false, {},
+         true},
+        {"ThePrivateGroupBesideAListingThread", 1000, 1000, {{"ann", {}}}, {}, true, {}, true},
     };
     return cases;
+}
+
+// The passwd, group and gshadow lines of c's database (each user's own group beside it where no
+// entry names it, a run of groups of no one's before the case's, so that a listing has some way to go).
+inline void GroupRuleDatabase(const GroupRuleCase& c, std::string& passwd, std::string& groups,
+                              std::string& gshadow) {
+    passwd.clear();
+    groups.clear();
+    gshadow.clear();
+    for (int filler = 0; filler < 64; ++filler) groups += "zeqfiller" + std::to_string(filler) + ":x:" +
+                                                          std::to_string(20000 + filler) + ":\n";
+    for (const GroupCaseUser& user : c.Users()) {
+        passwd += user.mName + ":x:" + std::to_string(user.mUid) + ":" + std::to_string(user.mGroup) + "::/:/bin/sh\n";
+        if (user.mGroup != c.mGroup) groups += user.mName + ":x:" + std::to_string(user.mGroup) + ":\n";
+    }
+    const auto listed = [](const std::vector<std::string>& names) {
+        std::string list;
+        for (const std::string& name : names) list += (list.empty() ? "" : ",") + name;
+        return list;
+    };
+    for (const GroupCaseEntry& entry : c.mEntries)
+        groups += entry.mName + ":x:" + std::to_string(c.mGroup) + ":" + listed(entry.mMembers) + "\n";
+    for (const GroupCaseShadow& entry : c.mShadow)
+        gshadow += entry.mName + ":" + entry.mPassword + "::" + listed(entry.mMembers) + "\n";
+}
+
+// Whether login grants a user of c's database other than its owner the group: what the system
+// itself says (getgrouplist, as login asks it), in a process under that database.
+inline bool LoginGrantsAnother(const GroupRuleCase& c) {
+    for (const GroupCaseUser& user : c.Users()) {
+        if (user.mUid == c.mOwner) continue;
+        std::vector<gid_t> granted(256);
+        int count = static_cast<int>(granted.size());
+        if (::getgrouplist(user.mName.c_str(), user.mGroup, granted.data(), &count) < 0) return true;
+        for (int at = 0; at < count; ++at)
+            if (granted[static_cast<std::size_t>(at)] == c.mGroup) return true;
+    }
+    return false;
+}
+
+// Lists the group database (setgrent, getgrent, endgrent) over and over on a thread of its own, as
+// another part of a program may, until it is destroyed.
+class GroupListingThread {
+public:
+    GroupListingThread()
+        : mThread([this] {
+              while (!mStop) {
+                  ::setgrent();
+                  while (::getgrent()) {
+                  }
+                  ::endgrent();
+              }
+          }) {}
+    ~GroupListingThread() {
+        mStop = true;
+        mThread.join();
+    }
+    GroupListingThread(const GroupListingThread&) = delete;
+    GroupListingThread& operator=(const GroupListingThread&) = delete;
+
+private:
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
+
+// Judges c by judge (a definition's rule by the system's databases: owner, group) in a child with
+// mounts of its own, under c's database, 50 times (while another thread lists the group database
+// with setgrent, getgrent and endgrent, where mListedBeside), against the expectation: the owner's
+// alone only where login grants no other user the group (getgrouplist, asked there) and the table
+// holds it the owner's alone (what login grants never shows: a gshadow member, a password, another
+// name bearing the number). Answers "" where every verdict agrees, else what disagreed; nothing
+// where no such child can be made.
+inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c, const std::string& folder,
+                                                         const std::function<bool(uid_t, gid_t)>& judge) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (!InMountsOfItsOwn()) return std::nullopt;
+        std::string passwd, groups, gshadow;
+        GroupRuleDatabase(c, passwd, groups, gshadow);
+        if (!WithUserDatabase(folder, passwd, groups, "ann", gshadow)) return std::nullopt;
+        const bool granted = LoginGrantsAnother(c);
+        const bool expected = c.mAlone && !granted;
+        std::optional<GroupListingThread> lister;
+        if (c.mListedBeside) lister.emplace();
+        int wrong = 0;
+        for (int call = 0; call < 50; ++call) wrong += judge(c.mOwner, c.mGroup) != expected ? 1 : 0;
+        lister.reset();
+        if (wrong == 0) return std::string();
+        return std::to_string(wrong) + " of 50 verdicts not \"" + (expected ? "alone" : "not alone") +
+               "\" (login grants another user the group: " + (granted ? "yes" : "no") + ")";
+    });
 }
 
 // A user database for a file or folder of owner's whose group is group: owner ("zeqowner") has it
@@ -125,20 +242,47 @@ inline void GroupDatabase(const GroupDatabaseCase& c, uid_t owner, gid_t group, 
              ":\n" + (c.mSecondEntryListsSecond ? "zeqshared:x:" + std::to_string(group) + ":zeqsecond\n" : "");
 }
 
+// The user and group a process under a database of the test's becomes (AsAnotherUser): not root,
+// for whom no group is its owner's alone.
+inline constexpr uid_t kDatabaseOwner = 4240;
+inline constexpr gid_t kDatabaseGroup = 4240;
+
 // Runs body in a child with mounts of its own (InMountsOfItsOwn) under the user database of c, its
-// files written in folder, with the owner's number and group there (this process's: 0 in a user
-// namespace); answers as ChildAnswer, nothing where no such child can be made.
+// files written in folder, as the owner (kDatabaseOwner, of group kDatabaseGroup: AsAnotherUser, to
+// whom this process's files belong there); answers as ChildAnswer, nothing where no such child can
+// be made.
 inline std::optional<std::string> UnderGroupDatabase(
     const GroupDatabaseCase& c, const std::string& folder,
     const std::function<std::optional<std::string>(uid_t owner, gid_t group)>& body) {
     return ChildAnswer([&]() -> std::optional<std::string> {
         if (!InMountsOfItsOwn()) return std::nullopt;
-        const uid_t owner = ::geteuid();
-        const gid_t group = ::getegid();
         std::string passwd, groups;
-        GroupDatabase(c, owner, group, passwd, groups);
-        if (!WithUserDatabase(folder, passwd, groups, "zeqowner")) return std::nullopt;
-        return body(owner, group);
+        GroupDatabase(c, kDatabaseOwner, kDatabaseGroup, passwd, groups);
+        if (!WithUserDatabase(folder, passwd, groups, "zeqowner") || !AsAnotherUser(kDatabaseOwner, kDatabaseGroup))
+            return std::nullopt;
+        return body(kDatabaseOwner, kDatabaseGroup);
+    });
+}
+
+// Runs body as UnderGroupDatabase does, as the owner of a folder of mode 0775 whose group is the
+// owner's private group, under a database where a second entry bearing the group's number, after
+// many groups of no one's, lists a second user: a folder others may write (the listing's end is what
+// tells it).
+inline std::optional<std::string> UnderASecondEntryAfterMany(const std::string& folder,
+                                                             const std::function<std::optional<std::string>()>& body) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (!InMountsOfItsOwn()) return std::nullopt;
+        const std::string owner = std::to_string(kDatabaseOwner), group = std::to_string(kDatabaseGroup);
+        std::string groups = "zeqowner:x:" + group + ":\n";
+        for (int filler = 0; filler < 200; ++filler)
+            groups += "zeqfiller" + std::to_string(filler) + ":x:" + std::to_string(20000 + filler) + ":\n";
+        groups += "zeqsecond:x:4242:\nzeqshared:x:" + group + ":zeqsecond\n";
+        const std::string passwd =
+            "zeqowner:x:" + owner + ":" + group + "::/:/bin/sh\nzeqsecond:x:4242:4242::/:/bin/sh\n";
+        if (!WithUserDatabase(folder, passwd, groups, "zeqowner") || !AsAnotherUser(kDatabaseOwner, kDatabaseGroup) ||
+            ::chmod(folder.c_str(), 0775) != 0)
+            return std::nullopt;
+        return body();
     });
 }
 

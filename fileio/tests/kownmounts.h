@@ -79,6 +79,23 @@ inline bool InMountsOfItsOwn() {
     return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
+// In a process with mounts of its own (InMountsOfItsOwn), once they are made: the process becomes
+// user and group (not root), in a user namespace of its own that maps them to this process's user and
+// group, so that what this process owns is theirs there. False where no such namespace can be made.
+inline bool AsAnotherUser(uid_t user, gid_t group) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWUSER) != 0) return false;
+    const auto put = [](const char* file, const std::string& text) {
+        std::ofstream out(file);
+        return static_cast<bool>(out << text << std::flush);
+    };
+    return put("/proc/self/setgroups", "deny") &&
+           put("/proc/self/uid_map", std::to_string(user) + " " + std::to_string(uid) + " 1") &&
+           put("/proc/self/gid_map", std::to_string(group) + " " + std::to_string(gid) + " 1") &&
+           ::geteuid() == user;
+}
+
 // Why a test that needs InMountsOfItsOwn skips.
 inline std::string NoMountsOfItsOwn() {
     return ::geteuid() == 0 ? "no mount namespace can be made here"
@@ -86,11 +103,13 @@ inline std::string NoMountsOfItsOwn() {
 }
 
 // In a process with mounts of its own (InMountsOfItsOwn): the system's user database is passwdLines
-// and groupLines, written in folder (a fresh one of the test's) and mounted over
-// /etc/passwd and /etc/group; false where that cannot be done, or where the database is not read
-// from them (another source answers first), which the user name witness (listed there) tells.
+// and groupLines (and gshadowLines), written in folder (a fresh one of the test's) and mounted over
+// /etc/passwd, /etc/group and /etc/gshadow, readable to all; false where that cannot be done, or
+// where the database is not read from them (another source answers first), which the user name
+// witness (listed there) tells.
 inline bool WithUserDatabase(const std::string& folder, const std::string& passwdLines,
-                             const std::string& groupLines, const std::string& witness) {
+                             const std::string& groupLines, const std::string& witness,
+                             const std::string& gshadowLines = "") {
     const auto mountOver = [&](const std::string& name, const std::string& text, const char* over) {
         const std::string file = folder + "/" + name;
         std::ofstream out(file);
@@ -98,6 +117,10 @@ inline bool WithUserDatabase(const std::string& folder, const std::string& passw
                ::mount(file.c_str(), over, nullptr, MS_BIND, nullptr) == 0;
     };
     if (!mountOver("passwd", passwdLines, "/etc/passwd") || !mountOver("group", groupLines, "/etc/group"))
+        return false;
+    // Where the system keeps no gshadow, there is none to mount over (one is written only to be read).
+    if ((::access("/etc/gshadow", F_OK) == 0 || !gshadowLines.empty()) &&
+        !mountOver("gshadow", gshadowLines, "/etc/gshadow"))
         return false;
     char buffer[4096];
     struct passwd entry;

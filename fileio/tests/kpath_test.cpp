@@ -335,7 +335,21 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<KGroupEntry> entries;
     for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
     EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
+}
+
+// The same cases as the system's databases, mounted in a child with mounts of its own, judged by the
+// rule that reads them (beside a thread listing the group database where the case says so): the
+// group is the owner's alone only where login grants no other user it, as the system says.
+TEST_P(GroupRule, HoldsUnderTheSystemsOwnDatabase) {
+    const zeqtest::GroupRuleCase& c = GetParam();
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::JudgedUnderItsDatabase(c, dir.Path().string(), KGroupIsOwnersAloneBySystem);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRuleCases()),
@@ -378,12 +392,55 @@ TEST(UnnamedWritesInAGroupsFolder, CountTheGroupAsOthersWhereAnotherUserHasIt) {
                 return said;
             });
         if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
-        EXPECT_EQ(*answer, c.mOthersMayWrite ? "Cannot write \"" + link + "\": " + zeqtest::RenamableLinkRefusal(link) +
-                                                   "; Cannot write \"" + log +
-                                                   "\": it has other hard links, in a folder others may write, and is "
-                                                   "not written to: Permission denied"
+        const std::string where = "a folder its group (zeqowner) may write, a group that may hold other users";
+        EXPECT_EQ(*answer, c.mOthersMayWrite ? "Cannot write \"" + link +
+                                                   "\": " + zeqtest::RenamableLinkRefusal(link, where) +
+                                                   "; Cannot write \"" + log + "\": it has other hard links, in " +
+                                                   where + ", and is not written to: Permission denied"
                                              : std::string("written; written"));
     }
+}
+
+// For root, who may change any mode, a folder its group may write is one others may write, whatever
+// the group: a file with other hard links there is not written, the group named as the reason.
+TEST(UnnamedWritesInAGroupsFolder, CountEveryGroupAsOthersForRoot) {
+    ZEQ_SKIP_UNLESS_ROOT("root's own rule");
+    TempDir dir;
+    const std::string folder = (dir.Path() / "place").string(), log = folder + "/log.txt";
+    fs::create_directories(folder);
+    WriteFile(log, "log\n");
+    ASSERT_EQ(0, ::link(log.c_str(), (folder + "/other-name").c_str()));
+    ASSERT_EQ(0, ::chown(folder.c_str(), 0, 0));
+    ASSERT_EQ(0, ::chmod(folder.c_str(), 0775));
+    KString error;
+    std::FILE* file = KFileReplacement::OpenForAppending(log.c_str(), error, nullptr, KNamedBy::eNobody);
+    if (file) std::fclose(file);
+    EXPECT_EQ(nullptr, file);
+    EXPECT_EQ("Cannot write \"" + log + "\": it has other hard links, in a folder its group (" + zeqtest::GroupName(0) +
+                  ") may write, a group that may hold other users, and is not written to: Permission denied",
+              std::string(error.Buffer()));
+}
+
+// The rule read beside another thread of the program listing the group database, 20,000 times, as a
+// non-root owner whose private group a second entry of its number, after 200 others, lists another
+// user in: never once the owner's alone (the listing's place in the database is not the rule's).
+TEST(UnnamedWritesInAGroupsFolder, JudgeTheGroupAlikeBesideAThreadListingGroups) {
+    TempDir dir;
+    const std::string folder = (dir.Path() / "place").string();
+    fs::create_directories(folder);
+    const std::optional<std::string> answer =
+        zeqtest::UnderASecondEntryAfterMany(folder, [&]() -> std::optional<std::string> {
+            const int held = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            KFolderLook look;
+            if (held < 0 || !KLookAtFolder(held, look)) return "cannot look at " + folder;
+            const zeqtest::GroupListingThread lister;
+            int wrong = 0;
+            for (int call = 0; call < 20000; ++call) wrong += KOthersMayWriteIn(look) ? 0 : 1;
+            ::close(held);
+            return std::to_string(wrong) + " wrong";
+        });
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("0 wrong", *answer);
 }
 
 }  // namespace

@@ -191,8 +191,11 @@ TEST(UnnamedWrites, FollowNoLinkOfAnotherUserWhereOthersMayWrite) {
 
                     const Result result = write.mRun(path);
                     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-                    const std::string refusal = linkOwner == kRoot ? zeqtest::RenamableLinkRefusal(link)
-                                                                   : zeqtest::OthersLinkRefusal(link);
+                    const std::string refusal =
+                        linkOwner == kRoot
+                            ? zeqtest::RenamableLinkRefusal(
+                                  link, zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup))
+                            : zeqtest::OthersLinkRefusal(link);
                     EXPECT_EQ(EACCES, result.mCode) << result.mSaid;
                     // Said once, the last thing said: nothing was done through the link before.
                     EXPECT_EQ(result.mSaid.size() - refusal.size(), result.mSaid.find(refusal)) << result.mSaid;
@@ -272,8 +275,9 @@ TEST(UnnamedWrites, FollowNoLinkAnotherUserMayHavePutThere) {
                     }
                     continue;
                 }
-                const std::string refusal = how == How::kSecondName ? zeqtest::HardLinkedLinkRefusal(link)
-                                                                    : zeqtest::RenamableLinkRefusal(link);
+                const std::string where = zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup);
+                const std::string refusal = how == How::kSecondName ? zeqtest::HardLinkedLinkRefusal(link, where)
+                                                                    : zeqtest::RenamableLinkRefusal(link, where);
                 EXPECT_EQ(EACCES, result.mCode) << result.mSaid;
                 EXPECT_EQ(result.mSaid.size() - refusal.size(), result.mSaid.find(refusal)) << result.mSaid;
                 EXPECT_TRUE(before == ReadFile(secret.Path())) << "root's file was written";
@@ -343,12 +347,12 @@ TEST(UnnamedWrites, UseNoFileOfAnotherUserWhereOthersMayWrite) {
                                                       std::end(zeqtest::kFoldersOthersMayWrite));
     places.push_back({"the other user's own sticky folder everybody may write", kNobody, 01777, kNobody});
     const std::string text = "[s]\nk = root's\n";
-    const std::string why =
-        "it is another user's file (" + zeqtest::UserName(kNobody) + "), in a folder others may write,";
     int index = 0;
     for (const Write& write : kWrites) {
         if (write.mIntoFolder) continue;
         for (const zeqtest::FolderOthersMayWrite& place : places) {
+            const std::string why = "it is another user's file (" + zeqtest::UserName(kNobody) + "), in " +
+                                    zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup) + ",";
             for (const uid_t owner : {kNobody, kRoot}) {
                 SCOPED_TRACE(std::string(write.mName) + "; " + place.mName + (owner == kRoot ? "; root's file" : ""));
                 const fs::path folder = dir.Path() / std::to_string(index++);
@@ -393,12 +397,13 @@ TEST(UnnamedWrites, WriteNoFileWithOtherHardLinksWhereOthersMayWrite) {
     // A folder their group may write, and their own: root alone gives them.
     if (zeqtest::IsRoot()) places.insert(places.end(), std::begin(zeqtest::kFoldersOthersMayWrite) + 1,
                                          std::end(zeqtest::kFoldersOthersMayWrite));
-    const std::string why = "it has other hard links, in a folder others may write,";
     int index = 0;
     for (const Write& write : kWrites) {
         if (write.mIntoFolder) continue;
         for (const zeqtest::FolderOthersMayWrite& place : places) {
             SCOPED_TRACE(std::string(write.mName) + "; " + place.mName);
+            const std::string why = "it has other hard links, in " +
+                                    zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup) + ",";
             const fs::path base = dir.Path() / std::to_string(index++), folder = base / "shared";
             const zeqtest::RootsSecret secret(base);
             const std::string program = MakeProgram(secret), file = (folder / "file").string();

@@ -8,7 +8,9 @@
 #ifndef ZEQ_FILEIO_TESTS_TEST_USERS_H
 #define ZEQ_FILEIO_TESTS_TEST_USERS_H
 
+#include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -37,6 +39,25 @@ inline std::string UserName(uid_t user) {
     return "user " + std::to_string(user);
 }
 
+// The name the system knows group by, else "group <number>".
+inline std::string GroupName(gid_t group) {
+    char buffer[16384];
+    struct group entry;
+    struct group* found = nullptr;
+    if (::getgrgid_r(group, &entry, buffer, sizeof(buffer), &found) == 0 && found && *found->gr_name)
+        return found->gr_name;
+    return "group " + std::to_string(group);
+}
+
+// How a refusal names a folder (of owner, mode and group) where another user may put a name: by
+// others, or by its group where its group's write alone makes it so for this user (for root, every
+// group's; for another user, one the system does not confirm as the folder owner's alone).
+inline std::string FolderOthersWrite(uid_t owner, mode_t mode, gid_t group) {
+    if (owner == ::geteuid() && (mode & S_IWOTH) == 0 && (mode & S_IWGRP) != 0)
+        return "a folder its group (" + GroupName(group) + ") may write, a group that may hold other users";
+    return "a folder others may write";
+}
+
 // What a write nobody named (a log, settings, a write-back, an extraction) says of the link of
 // another user's it does not follow.
 inline std::string OthersLinkRefusal(const std::string& link, uid_t owner = kUnprivileged) {
@@ -47,11 +68,18 @@ inline std::string OthersLinkRefusal(const std::string& link, uid_t owner = kUnp
 // What a write nobody named says of a link that is not another user's but that another user may have
 // put under its name: one with more than one name (a hard link bears the owner of the link it names),
 // or one in a folder another user may write that is not sticky (where they may rename any link).
-inline std::string HardLinkedLinkRefusal(const std::string& link) {
-    return "the symbolic link \"" + link +
-           "\" has more than one name, in a folder others may write, and is not written through: Permission denied";
+// folder: how the folder is named (FolderOthersWrite).
+inline std::string HardLinkedLinkRefusal(const std::string& link,
+                                         const std::string& folder = "a folder others may write") {
+    return "the symbolic link \"" + link + "\" has more than one name, in " + folder +
+           ", and is not written through: Permission denied";
 }
-inline std::string RenamableLinkRefusal(const std::string& link) {
+inline std::string RenamableLinkRefusal(const std::string& link,
+                                        const std::string& folder = "a folder others may write") {
+    if (folder != "a folder others may write")
+        return "the symbolic link \"" + link + "\" is in " + folder +
+               ", that is not sticky, where they may rename a link to its name, and is not written through: "
+               "Permission denied";
     return "the symbolic link \"" + link +
            "\" is in a folder others may write that is not sticky (or is another user's), where they may rename a "
            "link to its name, and is not written through: Permission denied";

@@ -313,11 +313,13 @@ TEST_F(PluginFileTest, AFolderWhereOthersMayRenameTheFileIsRefused) {
         {"sticky, everybody may write it", 01777, Owner::kOwn, false, ""},
         {"everybody may write the folder above", 0777, Owner::kOwn, true, notSticky},
         {"sticky folder above", 01777, Owner::kOwn, true, ""},
-        {"its group, others in it, may write it", 0775, Owner::kGroupOthersAreIn, false, notSticky},
-        {"its group, others in it, may write the folder above", 0775, Owner::kGroupOthersAreIn, true, notSticky},
-        {"its group, one's own alone, may write it", 0775, Owner::kGroupOfOnesOwn, false, ""},
+        {"its group, others in it, may write it", 0775, Owner::kGroupOthersAreIn, false, "group"},
+        {"its group, others in it, may write the folder above", 0775, Owner::kGroupOthersAreIn, true, "group"},
+        // For root, who may change any mode, no group is its own alone.
+        {"its group, one's own alone, may write it", 0775, Owner::kGroupOfOnesOwn, false,
+         zeqtest::IsRoot() ? "group" : ""},
         {"its group, one's own alone, may write it, and an access list gives another user write", 0775,
-         Owner::kGroupOfOnesOwnAndAList, false, notSticky},
+         Owner::kGroupOfOnesOwnAndAList, false, zeqtest::IsRoot() ? "group" : notSticky},
         {"nobody's", 0755, Owner::kNobodys, false, nobodys},
         {"nobody's, sticky", 01777, Owner::kNobodys, false, nobodys},
         {"nobody's folder above", 0755, Owner::kNobodys, true, nobodys},
@@ -359,8 +361,14 @@ TEST_F(PluginFileTest, AFolderWhereOthersMayRenameTheFileIsRefused) {
         std::string error;
         ASSERT_TRUE(LoadSearching(plugins + ":" + safe, error)) << error;
         const std::string subject = c.onTheWay ? "\"" + plugins + "\"" : "the symbolic link";
+        // Where its group's write alone counts as others', the group is named as the reason.
+        const std::string refusedAs =
+            c.refusedAs == "group" ? "a folder its group (" +
+                                         zeqtest::GroupName(c.owner == Owner::kGroupOthersAreIn ? shared : own) +
+                                         ") may write, a group that may hold other users, that is not sticky"
+                                   : c.refusedAs;
         const std::string refusal = "the plug-in file \"" + plugins + file + "\" is not loaded: " + subject +
-                                    " lies in \"" + place + "\", " + c.refusedAs +
+                                    " lies in \"" + place + "\", " + refusedAs +
                                     ", where they may put something else under its name";
         EXPECT_EQ(c.refusedAs.empty() ? 0 : 1, Said("// Warning: " + refusal));
         EXPECT_EQ(c.refusedAs.empty() ? 0 : 1, Said("is not loaded"));
@@ -427,7 +435,23 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<tulo_detail::GroupEntry> entries;
     for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
     EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
+}
+
+// The same cases as the system's databases, mounted in a child with mounts of its own, judged by the
+// host's rule that reads them (beside a thread listing the group database where the case says so):
+// the group is the owner's alone only where login grants no other user it, as the system says.
+TEST_P(GroupRule, HoldsUnderTheSystemsOwnDatabase) {
+    const zeqtest::GroupRuleCase& c = GetParam();
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::JudgedUnderItsDatabase(c, dir, tulo_detail::groupIsOwnersAloneBySystem);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRuleCases()),
@@ -468,11 +492,48 @@ TEST_F(PluginFileTest, AGroupAnotherUserHasAsPrimaryGroupCountsAsOthers) {
         if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
         std::string expected = std::string("others may write: ") + (c.mOthersMayWrite ? "yes" : "no");
         if (root)
-            expected += c.mOthersMayWrite
-                            ? "; loaded: no; the plug-in file \"" + path + "\" is not loaded: other users may write it"
-                            : "; loaded: yes; ";
+            expected += c.mOthersMayWrite ? "; loaded: no; the plug-in file \"" + path +
+                                                "\" is not loaded: its group (zeqowner) may write it, a group "
+                                                "that may hold other users"
+                                          : "; loaded: yes; ";
         EXPECT_EQ(*answer, expected);
     }
+}
+
+// For root, who may change any mode, a plug-in file of root's its group may write is one others may
+// write, whatever the group: not loaded, the group named as the reason.
+TEST_F(PluginFileTest, EveryGroupCountsAsOthersForRoot) {
+    ZEQ_SKIP_UNLESS_ROOT("root's own rule");
+    const std::string path = folder + "libtulo_test_plugin.so";
+    ASSERT_TRUE(copy(TULO_TEST_PLUGIN, path));
+    ASSERT_EQ(0, ::chown(path.c_str(), 0, 0));
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0775));
+    const tulo_detail::PluginFile file(path);
+    EXPECT_FALSE(file.accepted());
+    EXPECT_EQ("the plug-in file \"" + path + "\" is not loaded: its group (" + zeqtest::GroupName(0) +
+                  ") may write it, a group that may hold other users",
+              file.refusal());
+}
+
+// The host's rule read beside another thread of the program listing the group database, 20,000
+// times, as a non-root owner whose private group a second entry of its number, after 200 others,
+// lists another user in: never once the owner's alone.
+TEST_F(PluginFileTest, TheGroupIsJudgedAlikeBesideAThreadListingGroups) {
+    const std::string place = folder + "place";
+    ASSERT_TRUE(MakeFolder(place, 0755));
+    const std::optional<std::string> answer =
+        zeqtest::UnderASecondEntryAfterMany(place, [&]() -> std::optional<std::string> {
+            const int held = ::open(place.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            struct stat st {};
+            if (held < 0 || ::fstat(held, &st) != 0) return "cannot look at " + place;
+            const zeqtest::GroupListingThread lister;
+            int wrong = 0;
+            for (int call = 0; call < 20000; ++call) wrong += tulo_detail::othersMayWrite(held, st) ? 0 : 1;
+            ::close(held);
+            return std::to_string(wrong) + " wrong";
+        });
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("0 wrong", *answer);
 }
 
 // A plug-in file with more than one name, in a folder another user may write (sticky or not), may
@@ -547,7 +608,9 @@ TEST_F(PluginFileTest, AFileOthersMayWriteIsRefused) {
         {"others may write it, its group not", 0646, Group::kAsMade, false, true},
         {"a link to one everybody may write", 0666, Group::kAsMade, true, true},
         {"its group, others in it, may write it", 0664, Group::kOthersAreIn, false, true},
-        {"its group, one's own alone, may write it", 0775, Group::kOnesOwn, false, false},
+        {"a link to one its group, others in it, may write", 0664, Group::kOthersAreIn, true, true},
+        // For root, who may change any mode, no group is its own alone.
+        {"its group, one's own alone, may write it", 0775, Group::kOnesOwn, false, zeqtest::IsRoot()},
         {"its group, one's own alone, may write it, and an access list gives another user write", 0775,
          Group::kOnesOwnAndAList, false, true},
     };
@@ -575,9 +638,15 @@ TEST_F(PluginFileTest, AFileOthersMayWriteIsRefused) {
         }
         std::string error;
         ASSERT_TRUE(LoadSearching(place + ":" + safe, error)) << error;
-        const std::string refusal = "the plug-in file \"" + name + "\" is not loaded: " +
-                                    (c.linked ? "it leads to \"" + copied + "\", which other users may write"
-                                              : "other users may write it");
+        // Where its group's write alone counts as others', the group is named as the reason.
+        const bool byGroup = (c.mode & S_IWOTH) == 0 && (c.group == Group::kOthersAreIn || zeqtest::IsRoot());
+        const std::string theGroup = "its group (" + zeqtest::GroupName(group) + ") may write";
+        const std::string refusal =
+            "the plug-in file \"" + name + "\" is not loaded: " +
+            (c.linked    ? "it leads to \"" + copied + "\", which " +
+                            (byGroup ? theGroup + ", a group that may hold other users" : "other users may write")
+             : byGroup ? theGroup + " it, a group that may hold other users"
+                       : "other users may write it");
         EXPECT_EQ(c.refused ? 1 : 0, Said("// Warning: " + refusal));
         EXPECT_EQ(c.refused ? 1 : 0, Said("is not loaded"));
         EXPECT_EQ(c.refused, !Loaded(copied));

@@ -232,9 +232,10 @@ TEST_F(ImporterTest, NoSummaryIsWrittenBackThroughAnotherUsersHardLink) {
         EXPECT_TRUE(before == zeqtest::ReadFile(zeq)) << "root's file was written";
         KString message;
         importer.GetMessage(message);
-        const std::string refusal = "Cannot write \"" + links[i] +
-                                    "\": it has other hard links, in a folder others may write, and is not "
-                                    "written to: Permission denied.";
+        const std::string refusal =
+            "Cannot write \"" + links[i] + "\": it has other hard links, in " +
+            zeqtest::FolderOthersWrite(folders[i].mOwner, folders[i].mMode, folders[i].mGroup) +
+            ", and is not written to: Permission denied.";
         const std::string said = message.Buffer();
         EXPECT_EQ(refusal, said.substr(0, said.find('\n')));
         EXPECT_EQ(said.find(refusal), said.rfind(refusal)) << said;

@@ -294,8 +294,8 @@ TEST_F(MediaReadTest, NothingIsExtractedThroughAnotherUsersLink) {
                 const std::vector<std::string> before = ListedBelow(roots);
                 const std::string said =
                     ReadMediaSaying(onTheWay ? link + "/read.zeq" : (folder / "read.zeq").string(), *mScene);
-                const std::string refusal =
-                    owner == 0 ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
+                const std::string refusal = owner == 0 ? zeqtest::RenamableLinkRefusal(link, zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup))
+                                                       : zeqtest::OthersLinkRefusal(link);
                 EXPECT_EQ(1u, Occurrences(said, "The embedded file \"b/wood.png\" is not extracted: ")) << said;
                 EXPECT_EQ(1u, Occurrences(said, refusal)) << said;
                 EXPECT_EQ(before, ListedBelow(roots));
@@ -336,7 +336,10 @@ TEST_F(MediaReadTest, AConvertedImageFollowsNoLinkOfAnotherUser) {
             const std::string said = ReadMediaSaying(path, *mScene);
             const std::string refused =
                 "The embedded file \"" + media + "/wood.png\" is not converted: " + "Cannot write \"" + link +
-                "\": " + (owner == 0 ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link)) + ".";
+                "\": " +
+                (owner == 0 ? zeqtest::RenamableLinkRefusal(link, zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup))
+                            : zeqtest::OthersLinkRefusal(link)) +
+                ".";
             EXPECT_EQ(1u, Occurrences(said, refused)) << said;
             EXPECT_EQ(media + "/wood.png", texture->GetFileName());
             EXPECT_TRUE(secret.Intact());

@@ -401,8 +401,8 @@ TEST_F(ModuleAsAnotherUserTest, TheUsersFolderFollowsNoLinkOfAnotherUser) {
                 const std::string settings =
                     (inItsPlace ? roots : roots / ".config/zeqtulo") / "zeqplugins6.0registry.txt";
                 EXPECT_EQ("", ZeqTuloReadFile(settings));
-                const std::string refusal =
-                    owner == 0 ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
+                const std::string refusal = owner == 0 ? zeqtest::RenamableLinkRefusal(link, zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup))
+                                                       : zeqtest::OthersLinkRefusal(link);
                 EXPECT_EQ(1, Said("cannot be kept: "));
                 EXPECT_EQ(1, Said("then in " + link + (inItsPlace ? "/" : "/.config/zeqtulo/") + " (" + refusal + ")"));
                 EXPECT_EQ(1, Said(refusal));
@@ -506,8 +506,9 @@ TEST_F(ModuleAsAnotherUserTest, AnotherUsersSettingsAndLogAreNotUsed) {
             EXPECT_EQ("ZEQ Export Options", standin::dialogs().records()[0].title);
             Unload();
             // In a sticky folder their file is kept to them before anything else is looked at.
-            const std::string settingsWhy = linked ? "it has other hard links, in a folder others may write,"
-                                                   : "it is another user's file (nobody), in a folder others may write,";
+            const std::string where = zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup);
+            const std::string settingsWhy = linked ? "it has other hard links, in " + where + ","
+                                                   : "it is another user's file (nobody), in " + where + ",";
             const std::string logWhy =
                 linked ? settingsWhy : "it is another user's, in a sticky folder others may write, and is not written to";
             EXPECT_EQ(1, Said("// Warning: Zeq: the settings are neither read nor saved: Cannot read \"" + settings +

@@ -48,6 +48,12 @@ wait
                                 "echo 'Round trip: 9 curves of 1000 keys'\n",
     "build/host/tulo-standin": """#!/bin/sh
 stage='plug-in road' . "$STUB_BIN/hang.sh"
+if [ "$STUB_FAIL" = tulo-standin ]; then
+  echo "// Warning: the plug-in file \\"$TULO_PLUG_IN_PATH/libzeqtulo.so\\" is not loaded: other users may write it"
+  echo "tulo-standin: no plug-in zeqtulo on the path" >&2
+  echo "tulo-standin: not run after the failure: -c argument 1" >&2
+  exit 1
+fi
 n=0
 for a in "$@"; do
   [ "$a" = -c ] || continue
@@ -167,6 +173,25 @@ class RunScript(unittest.TestCase):
         self.assertEqual(8, len(self.stage_lines(lines)), lines)
         log = self.log.read_text().splitlines()
         self.assertEqual([lines[-18], lines[-1]], log[-2:])
+
+    def test_the_plugin_road_says_when_the_host_failed_before_any_step(self):
+        status, lines = self.run_script(fail="tulo-standin")
+        self.assertEqual(1, status, lines)
+        log = self.log.read_text()
+        self.assertIn("run: the host program failed (exit status 1) before any step ran", log)
+        self.assertNotIn("after the steps had run", log)
+        self.assertIn("  tulo-standin: no plug-in zeqtulo on the path", log)
+        self.assertIn("is not loaded: other users may write it", log)
+
+    def test_the_plugin_roads_folders_are_0755_whatever_the_umask(self):
+        previous = os.umask(0o002)
+        try:
+            status, lines = self.run_script()
+        finally:
+            os.umask(previous)
+        self.assertEqual(0, status, lines)
+        for folder in (self.out, self.out / "plugin"):
+            self.assertEqual(0o755, stat.S_IMODE(folder.stat().st_mode), folder)
 
     def test_a_signal_at_any_stage_stops_its_whole_group(self):
         # SIGTERM or SIGHUP to the script alone ended it at once, its stage going on (the build's

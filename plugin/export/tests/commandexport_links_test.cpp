@@ -137,7 +137,8 @@ TEST_F(CommandExportLinksTest, TheLogAndTheSettingsFollowNoLinkOfAnotherUserWher
                         "-c 'ZEQExportShowUI 0' -c 'standin_scene cube' -c 'ZEQExport -f \"" + folder +
                             "/missing/cube.zeq\"'");
             const auto refusal = [&](const std::string& link) {
-                return links == Links::kRoots ? zeqtest::RenamableLinkRefusal(link) : zeqtest::OthersLinkRefusal(link);
+                return links == Links::kRoots ? zeqtest::RenamableLinkRefusal(link, zeqtest::FolderOthersWrite(place.mOwner, place.mMode, place.mGroup))
+                                              : zeqtest::OthersLinkRefusal(link);
             };
             const std::string logRefused =
                 "Zeq: the log is not written: Cannot write \"" + plugIns + logName + "\": " + refusal(logLink);
