@@ -7,6 +7,9 @@ namespace zeqsdk_400 {
 
 class KFCurveNode;
 
+// The most samples a take's span widens a bake to, unless told fewer: over three days at 30 a second.
+constexpr kULongLong kKFCurveBakeMostSamples = 10000000;
+
 // What a bake covers besides the animation's keys, and who reads the node afterwards.
 struct KFCurveBakeSpan {
     // The take's own span (its local time): within it the baked node plays what the take plays,
@@ -22,6 +25,9 @@ struct KFCurveBakeSpan {
     // Set (never cleared) when what the take plays within its span asks for more samples than a
     // bake takes: the node is then baked over its keys alone.
     bool* mCut = nullptr;
+    // The most samples (so keys a channel, about) the take's span may widen the bake to: ten
+    // million, or fewer for a reader whose curves cost more a key (no more than ten million count).
+    kULongLong mMostSamples = kKFCurveBakeMostSamples;
 };
 
 // Bakes a curve node's animation layers and time warps into its base curves, so that the node
