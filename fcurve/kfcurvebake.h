@@ -50,7 +50,8 @@ struct KFCurveBakeSpan {
 // the one at an end of the span, else the one on the grid, else where the take may jump, else a key
 // its curve holds beside (sampled on that side of it), else the first; where two keys meet so, the
 // take may jump there. A period that is not positive, or a span of more than ten million periods,
-// samples those times alone; a take's span that would ask for more is left to the keys (mCut).
+// samples those times alone; a take's span that would ask for more than span's mMostSamples is left
+// to the keys (mCut).
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each
 // side of it, read off the samples (and, on a short stretch or one the take turns fast through, a
@@ -58,6 +59,9 @@ struct KFCurveBakeSpan {
 // sharply has two; a stretch whose curve would leave the values the take spans there, where the
 // take runs one way, is kept to them. A key followed by one of its value (within a float's
 // rounding) whose slopes hold is flat, and the next takes its value: the curve holds between them.
+// That rounding, and the range a stretch's shape is judged against, are those of the values near
+// it (the keys' span; past it, each doubling of the distance from the keys), so that the keyed part
+// bakes alike however far a take's span carries the tail and whatever values the tail reaches.
 // Where the take jumps, the curve jumps at the same time: the value before up to it (a constant key
 // a microsecond before, or the held key before), the value after from it. A node whose animation
 // holds no key is constant: its curves keep no key and take that value as their default. The
