@@ -277,33 +277,110 @@ double Excursion(double a, double b, double* where = nullptr) {
 }
 
 
-// Of each channel of rows (count rows of stride values, and those added): a float's rounding of
-// its largest value (a layer that cancels its base leaves holds that differ in the last bits of
-// the values it cancelled), and its range, its largest value less its least.
+// Of each channel, over each region of the bake: a float's rounding of its largest value (a layer
+// that cancels its base leaves holds that differ in the last bits of the values it cancelled), and
+// its range, its largest value less its least. The keys' own span is one region; past it, where the
+// take runs on (a cycle, a kept slope) over a span however long, each doubling of the distance from
+// the keys is another, so that the values a long tail reaches scale neither the keyed part nor the
+// tail nearer the keys. A stretch between two samples takes the region it lies in (one reaching
+// into the keys, theirs); the points of a stretch, its ends too, count in its region.
 struct ChannelScales {
-    ChannelScales(const double* rows, std::size_t count, std::size_t stride)
-        : mLargest(stride, 0.0), mLeast(rows, rows + stride), mMost(rows, rows + stride) {
-        Add(rows, count);
+    ChannelScales(KTime keysStart, KTime keysStop, std::size_t stride)
+        : mKeysStart(keysStart), mKeysStop(keysStop), mStride(stride) {
+        const kULongLong length = static_cast<kULongLong>(keysStop.Get()) - static_cast<kULongLong>(keysStart.Get());
+        mUnit = std::max<kULongLong>(length, static_cast<kULongLong>(KTime::kTicksPerSecond));
     }
-    void Add(const double* rows, std::size_t count) {
-        const std::size_t stride = mLargest.size();
-        if (count == 0) return;
-        double* largest = mLargest.data();
-        double* least = mLeast.data();
-        double* most = mMost.data();
-        for (const double* row = rows; row != rows + count * stride; row += stride)
-            for (std::size_t c = 0; c < stride; ++c) {
-                const double v = row[c];
-                if (std::fabs(v) > largest[c]) largest[c] = std::fabs(v);
-                if (v < least[c]) least[c] = v;
-                if (v > most[c]) most[c] = v;
+    // The scales of the rows of points (stride values a point) of the samples.
+    void Compute(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows) {
+        const std::size_t n = samples.size(), stride = mStride;
+        mWithinKeys = n > 0 && !(samples.front().mTime < mKeysStart) && !(mKeysStop < samples.back().mTime);
+        int dense[kRegionIds];
+        std::fill(dense, dense + kRegionIds, -1);
+        mGapRegion.assign(n, 0);
+        std::size_t regions = 0;
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            const int id = RegionId(samples[i].mTime, samples[i + 1].mTime);
+            if (dense[id] < 0) dense[id] = static_cast<int>(regions++);
+            mGapRegion[i] = static_cast<std::size_t>(dense[id]);
+        }
+        if (n > 1) mGapRegion[n - 1] = mGapRegion[n - 2];
+        regions = std::max<std::size_t>(regions, 1);
+        mLargest.assign(regions * stride, 0.0);
+        mLeast.assign(regions * stride, HUGE_VAL);
+        mMost.assign(regions * stride, -HUGE_VAL);
+        const auto add = [&](std::size_t region, std::size_t from, std::size_t to) {
+            double* largest = mLargest.data() + region * stride;
+            double* least = mLeast.data() + region * stride;
+            double* most = mMost.data() + region * stride;
+            for (const double* row = rows + from * stride; row != rows + to * stride; row += stride)
+                for (std::size_t c = 0; c < stride; ++c) {
+                    const double v = row[c];
+                    if (std::fabs(v) > largest[c]) largest[c] = std::fabs(v);
+                    if (v < least[c]) least[c] = v;
+                    if (v > most[c]) most[c] = v;
+                }
+        };
+        if (n < 2 || regions == 1) {
+            add(0, 0, points.size());
+        } else {
+            // The points from each sample to the next, both ends included.
+            std::size_t p = 0;
+            for (std::size_t i = 0; i + 1 < n; ++i) {
+                const std::size_t from = p;
+                ++p;
+                while (p < points.size() && points[p].mKind != PointKind::eSample) ++p;
+                add(mGapRegion[i], from, std::min(p + 1, points.size()));
             }
-        mTolerance.resize(stride), mRange.resize(stride);
-        for (std::size_t c = 0; c < stride; ++c)
-            mTolerance.data()[c] = largest[c] * 4.0 * FLT_EPSILON, mRange.data()[c] = most[c] - least[c];
+        }
+        mTolerance.resize(regions * stride), mRange.resize(regions * stride);
+        for (std::size_t k = 0; k < regions * stride; ++k)
+            mTolerance[k] = mLargest[k] * 4.0 * FLT_EPSILON, mRange[k] = mMost[k] - mLeast[k];
     }
+    // A point added among the others: where the samples lie within the keys' span (one region,
+    // as any added between them), it counts at once.
+    void Add(const double* row) {
+        if (!mWithinKeys) return;
+        for (std::size_t c = 0; c < mStride; ++c) {
+            const double v = row[c];
+            if (std::fabs(v) > mLargest[c]) mLargest[c] = std::fabs(v);
+            if (v < mLeast[c]) mLeast[c] = v;
+            if (v > mMost[c]) mMost[c] = v;
+        }
+    }
+    // After points were added: the scales of them all.
+    void Update(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows) {
+        if (!mWithinKeys) return Compute(samples, points, rows);
+        mGapRegion.assign(samples.size(), 0);
+        for (std::size_t c = 0; c < mStride; ++c)
+            mTolerance[c] = mLargest[c] * 4.0 * FLT_EPSILON, mRange[c] = mMost[c] - mLeast[c];
+    }
+    // The tolerance and the range of each channel over the stretch after sample i.
+    const double* Tolerance(std::size_t i) const { return mTolerance.data() + mGapRegion.data()[i] * mStride; }
+    const double* Range(std::size_t i) const { return mRange.data() + mGapRegion.data()[i] * mStride; }
+
+    KTime mKeysStart, mKeysStop;
+    std::size_t mStride;
+    bool mWithinKeys = false;  // every sample lies within the keys' span: one region
+    kULongLong mUnit;  // the first region past the keys on each side: their span, a second at least
+    std::vector<std::size_t> mGapRegion;  // of each sample, the region of the stretch after it (the last: before it)
     std::vector<double> mLargest, mLeast, mMost;
-    std::vector<double> mTolerance, mRange;
+    std::vector<double> mTolerance, mRange;  // a row of stride a region
+
+private:
+    // The keys' span (0); past the keys (odd) or before them (even), by the doubling of the
+    // distance from them.
+    static constexpr int kRegionIds = 1 + 2 * 65;
+    int RegionId(KTime t0, KTime t1) const {
+        const auto doubling = [this](kULongLong distance) {
+            const kULongLong q = distance / mUnit;
+            return q == 0 ? 0 : 64 - __builtin_clzll(q);
+        };
+        if (!(t0 < mKeysStop))
+            return 1 + 2 * doubling(static_cast<kULongLong>(t0.Get()) - static_cast<kULongLong>(mKeysStop.Get()));
+        if (!(mKeysStart < t1))
+            return 2 + 2 * doubling(static_cast<kULongLong>(mKeysStart.Get()) - static_cast<kULongLong>(t1.Get()));
+        return 0;
+    }
 };
 
 // The middles of the gaps about the nodes of the long stretches (five nodes or more) where the
@@ -313,11 +390,9 @@ struct ChannelScales {
 void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
                    std::size_t stride, const ChannelScales& scales, std::vector<KTime>& middles) {
     middles.clear();
-    // What a channel's slopes may disagree by over a gap.
-    std::vector<double> limits(stride);
-    for (std::size_t c = 0; c < stride; ++c)
-        limits[c] = kUnsure * scales.mRange.data()[c] + 64.0 * scales.mTolerance.data()[c];
-    const double* limit = limits.data();
+    // What a channel's slopes may disagree by over a gap, in each region.
+    std::vector<double> limits(scales.mRange.size());
+    for (std::size_t k = 0; k < limits.size(); ++k) limits[k] = kUnsure * scales.mRange[k] + 64.0 * scales.mTolerance[k];
     const Point* point = points.data();
     const std::size_t total = points.size();
     std::vector<kLongLong> ticks;
@@ -339,6 +414,7 @@ void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& p
             }
         --p;  // the end is the next stretch's start
         const std::size_t count = ticks.size();
+        const double* limit = limits.data() + scales.mGapRegion[from] * stride;
         from = i;
         if (count < 5) continue;
         const kLongLong* t = ticks.data();
@@ -383,9 +459,9 @@ void UnsureMiddles(const std::vector<Mark>& samples, const std::vector<Point>& p
 // values a point).
 class BakedKeys {
 public:
-    // tolerance and range: of each channel of rows (see ChannelScales).
+    // scales: of the channels of rows over each stretch.
     BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
-              std::size_t stride, const std::vector<double>& tolerance, const std::vector<double>& range);
+              std::size_t stride, const ChannelScales& scales);
 
     // The point of sample i.
     std::size_t SampleAt(std::size_t i) const { return mSampleAt[i]; }
@@ -446,8 +522,7 @@ private:
     std::size_t mStride;
     std::vector<std::size_t> mSampleAt;  // the point of each sample
     std::vector<double> mX;              // the points' times in seconds from the first
-    const std::vector<double>& mTolerance;  // of each channel
-    const std::vector<double>& mRange;      // of each channel (see ChannelScales)
+    const ChannelScales& mScales;
     // Where the take may jump: each such sample's entry (else -1), and of each entry the values on
     // each side and whether each channel jumps.
     std::vector<int> mJump;
@@ -459,8 +534,8 @@ private:
 };
 
 BakedKeys::BakedKeys(const std::vector<Mark>& samples, const std::vector<Point>& points, const double* rows,
-                     std::size_t stride, const std::vector<double>& tolerance, const std::vector<double>& range)
-    : mSamples(samples), mPoints(points), mRows(rows), mStride(stride), mTolerance(tolerance), mRange(range) {
+                     std::size_t stride, const ChannelScales& scales)
+    : mSamples(samples), mPoints(points), mRows(rows), mStride(stride), mScales(scales) {
     const std::size_t n = samples.size(), count = points.size();
     mSampleAt.resize(n);
     mX.resize(count);
@@ -491,15 +566,19 @@ void BakedKeys::FindJumps() {
         if (!before && !after) continue;
         const auto entry = mJumpSteps.size() / mStride;
         bool jumps = false;
+        // A jump between two regions is told by the finer of their scales.
+        const double* tolerance = mScales.Tolerance(i);
+        const double* earlier = mScales.Tolerance(i > 0 ? i - 1 : i);
         for (std::size_t c = 0; c < mStride; ++c) {
+            const double tolerance_c = std::min(tolerance[c], earlier[c]);
             const double at = At(p, c);
             const double left = before ? At(p - 1, c) : at;
             // The value after the jump: at the sample, unless the take jumps just after it, the
             // sample still playing the value before (a repeated cycle starting again after its last
             // key, a warp reaching a key a few ticks after a frame): the jump then follows the sample.
-            const bool later = after && std::fabs(At(next, c) - at) > mTolerance[c];
+            const bool later = after && std::fabs(At(next, c) - at) > tolerance_c;
             const double right = later ? At(next, c) : at;
-            const bool step = std::fabs(right - left) > mTolerance[c];
+            const bool step = std::fabs(right - left) > tolerance_c;
             // The take leaves a value and takes it again about the sample: what it shows at the
             // sample alone (a tick at a mirrored cycle's key of the next value) is no value of it.
             const bool alone = !step && before && later;
@@ -624,12 +703,12 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
     const Point* points = mPoints.data();
     const Mark* samples = mSamples.data();
     const std::size_t* sampleAt = mSampleAt.data();
-    const double* range = mRange.data();
-    const double* tolerance = mTolerance.data();
     std::size_t nodes[4];
     std::size_t from = 0;
     for (std::size_t i = 1; i < n; ++i) {
         if (!Bounds(samples[i]) && i + 1 < n) continue;
+        const double* range = mScales.Range(from);
+        const double* tolerance = mScales.Tolerance(from);
         std::size_t count = 0;
         for (std::size_t p = sampleAt[from]; p <= sampleAt[i] && count <= 4; ++p)
             if (points[p].mKind == PointKind::eSample || points[p].mKind == PointKind::eFit) {
@@ -660,7 +739,7 @@ void BakedKeys::Fast(std::vector<KTime>& middles) const {
     const std::size_t* sampleAt = mSampleAt.data();
     const std::size_t p = sampleAt[i], q = sampleAt[i + 1];
     const Point* points = mPoints.data();
-    const double tolerance = mTolerance.data()[c];
+    const double tolerance = mScales.Tolerance(i)[c];
     Gap gap;
     gap.mStart = mSamples.data()[i].mTime;
     gap.mLength = mX.data()[q] - mX.data()[p];
@@ -721,7 +800,7 @@ void BakedKeys::Overshoots(std::vector<std::size_t>& gaps, std::vector<KTime>& t
             const Gap gap = Describe(i, c, After(i, c), nullptr);
             double cut0 = gap.mRight, cut1 = gap.mLeft, at = 0.5;
             if (gap.mHeld || gap.mTurns || gap.mLength <= 0.0 ||
-                !KeepWithinEnds(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mTolerance[c], &at))
+                !KeepWithinEnds(gap.mFrom, gap.mTo, gap.mLength, cut0, cut1, mScales.Tolerance(i)[c], &at))
                 continue;
             const kLongLong ticks = static_cast<kLongLong>(at * gap.mLength * static_cast<double>(KTime::kTicksPerSecond));
             if (ticks >= kSameSample.Get() && gap.mLength * KTime::kTicksPerSecond - ticks >= kSameSample.Get()) {
@@ -778,13 +857,13 @@ void BakedKeys::Write(std::size_t c, KFCurve& curve) const {
     };
     const Mark* samples = mSamples.data();
     const double* rightSlope = mRight.data() + c;
-    const double tolerance = mTolerance[c];
     float value = static_cast<float>(After(0, c));
     std::size_t probe = 0;  // the next stretch probed
     for (std::size_t i = 0; i + 1 < n; ++i) {
         while (probe < mProbeGaps.size() && mProbeGaps.data()[probe] < i) ++probe;
         const bool probed = probe < mProbeGaps.size() && mProbeGaps.data()[probe] == i;
         const Gap gap = Describe(i, c, value, probed ? mProbeRows.data() + probe * stride : nullptr);
+        const double tolerance = mScales.Tolerance(i)[c];
         if (Jumps(i, c) == kJumpsAfter) {
             // The sample holds the value before; the jump follows it, short of the next sample.
             key(hold, samples[i].mTime, static_cast<float>(Before(i, c)), 0.0f, 0.0f);
@@ -895,7 +974,8 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
         // stray.
         std::vector<Point> added;
         std::vector<Mark> more, scratch;
-        ChannelScales scales(rows.get(), points.size(), stride);
+        ChannelScales scales(times.mKeysStart, times.mKeysStop, stride);
+        scales.Compute(samples, points, rows.get());
         const auto read = [&]() {
             std::sort(added.begin(), added.end(), [](Point a, Point b) { return a.mTime < b.mTime; });
             std::vector<Point> merged;
@@ -922,13 +1002,14 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
                 merged.push_back(next);
                 if (next.mKind == PointKind::eSample) more.push_back({next.mTime, 0});
                 evaluateAt(next.mTime, row - stride, row);
-                scales.Add(row, 1);
+                scales.Add(row);
                 row += stride;
             }
             copyUpTo(points.size());
             points.swap(merged);
             rows.swap(wider);
             MergeMarks(samples, more, scratch);
+            scales.Update(samples, points, rows.get());
         };
         std::vector<KTime> middles, fits;
         UnsureMiddles(samples, points, rows.get(), stride, scales, middles);
@@ -937,14 +1018,14 @@ bool KFCurveNodeBake(KFCurveNode* node, KFCurveNode* const* above, int aboveCoun
             for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
             read();
         }
-        std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride, scales.mTolerance, scales.mRange));
+        std::unique_ptr<BakedKeys> baked(new BakedKeys(samples, points, rows.get(), stride, scales));
         for (int round = 0; round < kRefinements; ++round) {
             baked->Fast(middles);
             if (middles.empty()) break;
             added.clear();
             for (const KTime middle : middles) added.push_back({middle, PointKind::eSample});
             read();
-            baked.reset(new BakedKeys(samples, points, rows.get(), stride, scales.mTolerance, scales.mRange));
+            baked.reset(new BakedKeys(samples, points, rows.get(), stride, scales));
         }
         // Once the take's shape is read, where the curves would stray, whether the take turns.
         std::vector<std::size_t> gaps;

@@ -7,6 +7,9 @@ namespace zeqsdk_400 {
 
 class KFCurveNode;
 
+// The most samples a take's span widens a bake to, unless told fewer: over three days at 30 a second.
+constexpr kULongLong kKFCurveBakeMostSamples = 10000000;
+
 // What a bake covers besides the animation's keys, and who reads the node afterwards.
 struct KFCurveBakeSpan {
     // The take's own span (its local time): within it the baked node plays what the take plays,
@@ -22,6 +25,9 @@ struct KFCurveBakeSpan {
     // Set (never cleared) when what the take plays within its span asks for more samples than a
     // bake takes: the node is then baked over its keys alone.
     bool* mCut = nullptr;
+    // The most samples (so keys a channel, about) the take's span may widen the bake to: ten
+    // million, or fewer for a reader whose curves cost more a key (no more than ten million count).
+    kULongLong mMostSamples = kKFCurveBakeMostSamples;
 };
 
 // Bakes a curve node's animation layers and time warps into its base curves, so that the node
@@ -46,7 +52,7 @@ struct KFCurveBakeSpan {
 // the take may jump, else a key its curve holds beside (sampled on that side of it), else the
 // first; where two keys meet so, the take may jump there. A period that is not positive, or a span
 // of more than ten million periods, samples those times alone; a take's span that would ask for
-// more is left to the keys (mCut).
+// more than span's mMostSamples is left to the keys (mCut).
 //
 // Between two samples the keys play the take's own shape: each key's slopes are the take's on each
 // side of it, read off the samples (and, on a short stretch or one the take turns fast through, a
@@ -54,6 +60,9 @@ struct KFCurveBakeSpan {
 // sharply has two; a stretch whose curve would leave the values the take spans there, where the
 // take runs one way, is kept to them. A key followed by one of its value (within a float's
 // rounding) whose slopes hold is flat, and the next takes its value: the curve holds between them.
+// That rounding, and the range a stretch's shape is judged against, are those of the values near
+// it (the keys' span; past it, each doubling of the distance from the keys), so that the keyed part
+// bakes alike however far a take's span carries the tail and whatever values the tail reaches.
 // Where the take jumps, the curve jumps at the same time: the value before up to it (a constant key
 // a microsecond before, or the held key before), the value after from it. A node whose animation
 // holds no key is constant: its curves keep no key and take that value as their default. The

@@ -808,7 +808,7 @@ std::vector<Mark> SampleMarks(KFCurveNode* node, const std::vector<KFCurveNode*>
 // plays where it may change (active, in the take's time); its ends are read wherever they lie.
 // tooLong: that grid is longer than its limit.
 std::vector<Mark> ReaderGrid(const KFCurveBakeSpan& span, KTime period, const Reach& active, KTime& lo, KTime& hi,
-                             bool& tooLong) {
+                             kULongLong most, bool& tooLong) {
     std::vector<Mark> images;
     lo = KTime::Infinite(), hi = KTime::MinusInfinite();
     tooLong = false;
@@ -817,8 +817,8 @@ std::vector<Mark> ReaderGrid(const KFCurveBakeSpan& span, KTime period, const Re
     span.mReaders[0]->GetAnimationInterval(start, stop);
     std::vector<Mark> grid;
     const KTime from = std::max(start, active.mLo), to = std::min(stop, active.mHi);
-    tooLong = GridCount(from, to, period) > kMaxGridSamples;
-    Grid(from, to, period, grid);
+    tooLong = GridCount(from, to, period) > most;
+    if (!tooLong) Grid(from, to, period, grid);
     if (!(stop < start)) grid.push_back({start, kOnGrid}), grid.push_back({stop, kOnGrid});
     std::vector<WarpReader> readers(span.mReaders, span.mReaders + span.mReaderCount);
     images.reserve(grid.size());
@@ -854,6 +854,8 @@ SampleTimes BakeSampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& 
         return result;
     }
     const KTime keysStart = start, keysStop = stop;
+    result.mKeysStart = keysStart, result.mKeysStop = keysStop;
+    const kULongLong most = std::min(span.mMostSamples, kMaxGridSamples);
     // Within the take the node plays what the take plays, past its keys too, as far as the take may
     // still change: a held tail is one sample, however long the take.
     const Reach active = ActiveReach(node, chain);
@@ -866,16 +868,16 @@ SampleTimes BakeSampleTimes(KFCurveNode* node, const std::vector<KFCurveNode*>& 
         Reach read = active;
         for (int r = span.mReaderCount; r > 0; --r) read = ThroughWarp(span.mReaders[r - 1], read);
         KTime lo, hi;
-        readerGrid = ReaderGrid(span, period, read, lo, hi, result.mCut);
+        readerGrid = ReaderGrid(span, period, read, lo, hi, most, result.mCut);
         // Where the node holds, the readers read what its baked curves hold.
         lo = std::max(lo, active.mLo), hi = std::min(hi, active.mHi);
         if (!(hi < lo)) start = std::min(start, lo), stop = std::max(stop, hi);
     }
     const bool widened = start < keysStart || keysStop < stop;
-    result.mCut = widened && (result.mCut || GridCount(start, stop, period) > kMaxGridSamples);
+    result.mCut = widened && (result.mCut || GridCount(start, stop, period) > most);
     bool tooMany = false;
     if (!result.mCut) result.mSamples = SampleMarks(node, chain, start, stop, period, readerGrid, tooMany);
-    if (result.mCut || (tooMany && widened)) {
+    if (result.mCut || (widened && (tooMany || result.mSamples.size() > most))) {
         // More than the grid's limit: the keys alone, as without the take's span.
         result.mCut = true;
         readerGrid.clear();

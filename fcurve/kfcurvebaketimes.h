@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ktime.h"
+#include "fcurve/kfcurvebake.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
 
@@ -16,8 +17,9 @@ struct KFCurveBakeSpan;
 
 namespace bake {
 
-// Ten million samples: over three days at 30 a second.
-constexpr kULongLong kMaxGridSamples = 10000000;
+// Ten million samples: over three days at 30 a second. A take's span widens a bake up to its
+// own bound (KFCurveBakeSpan::mMostSamples, this by default).
+constexpr kULongLong kMaxGridSamples = kKFCurveBakeMostSamples;
 // A microsecond: samples closer than this are one, and a jump is held up to this before it.
 constexpr KTime kSameSample(KTime::kTicksPerSecond / 1000000);
 
@@ -70,9 +72,13 @@ struct SampleTimes {
     std::vector<Mark> mSamples;
     // The animation holds no key: it plays one value (sampled at time 0).
     bool mConstant = false;
-    // What the take plays within its span asks for more samples than kMaxGridSamples: the samples
-    // cover the keys alone, as a bake without the take's span does.
+    // What the take plays within its span asks for more samples than the span's bound (see
+    // KFCurveBakeSpan::mMostSamples): the samples cover the keys alone, as a bake without the take's
+    // span does.
     bool mCut = false;
+    // The span of the keys (the outermost warp's, when one reaches the node): past it the take runs
+    // on only where the take's span widened the bake.
+    KTime mKeysStart, mKeysStop;
 };
 
 // The sample times of node under the warps of chain (outermost first; those above the node, then

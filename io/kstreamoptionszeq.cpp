@@ -20,6 +20,7 @@ KStreamOptionsZeq& KStreamOptionsZeq::operator=(const KStreamOptionsZeq& other) 
     mPasswordProtection = other.mPasswordProtection;
     mPassword = other.mPassword;
     mTemplate = other.mTemplate;
+    mMostBakeSamples = other.mMostBakeSamples;
     for (int i = 0; i < eContentCountCount; ++i) mContentCounts[i] = other.mContentCounts[i];
     for (int i = 0; i < eOptionCount; ++i) mOptions[i] = other.mOptions[i];
     return *this;
@@ -33,6 +34,7 @@ void KStreamOptionsZeq::Reset() {
     mPasswordProtection = false;
     mPassword.Empty();
     mTemplate = false;
+    mMostBakeSamples = kKFCurveBakeMostSamples;
     for (int& count : mContentCounts) count = 0;
     for (int i = 0; i < eOptionCount; ++i) mOptions[i] = i <= ePIVOT;
 }

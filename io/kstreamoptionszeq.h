@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/kstring.h"
+#include "fcurve/kfcurvebake.h"
 #include "object/kstreamoptions.h"
 
 namespace zeqsdk_400 {
@@ -72,6 +73,11 @@ public:
     void SetPassword(const char* password) { mPassword = password ? password : ""; }
     bool GetTemplate() const { return mTemplate; }
     void SetTemplate(bool on) { mTemplate = on; }
+    // The most samples (so keys a channel, about) a take's span may widen the read's bake of its
+    // layers and time warps to (KFCurveBakeSpan::mMostSamples): ten million, fewer for a reader
+    // whose curves cost more a key; past it the bake covers the keys alone, and the read says so.
+    kULongLong GetMostBakeSamples() const { return mMostBakeSamples; }
+    void SetMostBakeSamples(kULongLong most) { mMostBakeSamples = most; }
 
 private:
     KStreamOptionsZeq(const KStreamOptionsZeq&) = delete;
@@ -82,6 +88,7 @@ private:
     bool mPasswordProtection = false;
     KString mPassword;
     bool mTemplate = false;
+    kULongLong mMostBakeSamples = kKFCurveBakeMostSamples;
     bool mOptions[eOptionCount];
     int mContentCounts[eContentCountCount];
 };

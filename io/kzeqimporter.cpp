@@ -227,6 +227,7 @@ void KZeqImporter::SetImportOptionsInfo(KStreamOptionsZeq* options) {
     for (const auto& info : mTakeInfos) options->AddTakeInfo(*info);
     options->SetCurrentTake(mCurrentTake.Buffer());
     options->SetPassword(mPassword.Buffer());
+    options->SetMostBakeSamples(mMostBakeSamples);
     for (int i = 0; i < eImportStateCount; ++i) options->SetOption(i, mStates[i]);
 }
 
@@ -282,6 +283,7 @@ bool KZeqImporter::Import(KZeqScene& scene, KStreamOptions* options) {
             mOptionsRead = true;
             KStreamOptionsZeq* read = static_cast<KStreamOptionsZeq*>(owned);
             if (read->GetPassword().IsEmpty()) read->SetPassword(mPassword.Buffer());
+            read->SetMostBakeSamples(mMostBakeSamples);
             options = owned;
         }
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/kstring.h"
+#include "fcurve/kfcurvebake.h"
 #include "io/kzeqio.h"
 
 namespace zeqsdk_400 {
@@ -84,6 +85,10 @@ public:
     void ResetConfiguration();
     void SetPassword(const char* password) { mPassword = password ? password : ""; }
     const KString& GetPassword() const { return mPassword; }
+    // The bound of the bake of a take's layers and time warps (KStreamOptionsZeq::SetMostBakeSamples)
+    // for a read without options; it stays, as the password does.
+    void SetMostBakeSamples(kULongLong most) { mMostBakeSamples = most; }
+    kULongLong GetMostBakeSamples() const { return mMostBakeSamples; }
 
     // Versions 1 to 4 answer 5.0.0.
     void GetFileVersion(int& major, int& minor, int& revision) const;
@@ -130,6 +135,7 @@ private:
     std::unique_ptr<KZeqReader> mReader;
     bool mOptionsRead = false;
     KString mPassword;
+    kULongLong mMostBakeSamples = kKFCurveBakeMostSamples;
     std::vector<std::unique_ptr<KZeqTakeInfo>> mTakeInfos;
     KZeqSceneInfo* mSceneInfo = nullptr;
     KString mCurrentTake;

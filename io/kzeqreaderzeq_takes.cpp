@@ -204,9 +204,10 @@ bool KZeqReaderZeq::ReadNodeAnimation(KZeq& file, KZeqScene& scene, KZeqTakeInfo
     if (mCutBakes > 0)
         AddMessageLine(KString("Take \"") + take->mImportName + "\": the animation of " + mFirstCutBake +
                        (mCutBakes > 1 ? KString(" (and of ") + KString(mCutBakes - 1) + " more)" : KString()) +
-                       " plays more within the take's span than a bake takes (over ten million samples: a curve or "
-                       "a time warp cycling or keeping its slope past its keys); its layers and time warps are "
-                       "baked over its keys alone.");
+                       " plays more within the take's span than a bake takes (over " +
+                       ZeqBakeBoundText(mOptions ? mOptions->GetMostBakeSamples() : kKFCurveBakeMostSamples) +
+                       " samples: a curve or a time warp cycling or keeping its slope past its keys); its layers and "
+                       "time warps are baked over its keys alone.");
     return true;
 }
 
@@ -230,7 +231,7 @@ void KZeqReaderZeq::ReadTakeNodeRecord(KZeq& file, KZeqTakeNodeContainer& object
             if (KFCurve* shininess = node->GetMaterialShininess()) shininess->KeyScaleValueAndTangeant(false, 0.01f);
         if (kind != 'G' && mOptions && mOptions->GetOption(KStreamOptionsZeq::eMERGE_LAYER_AND_TIMEWARP) &&
             ZeqMergeTakeTree(node->GetKFCurveNode(), kind == 'M' || kind == 'S' ? &static_cast<KZeqNode&>(object) : nullptr,
-                             &take.mLocalTimeSpan) &&
+                             &take.mLocalTimeSpan, mOptions->GetMostBakeSamples()) &&
             mCutBakes++ == 0)
             mFirstCutBake = object.GetName();
         if (named) TakeStoredChannels(*named, node), mRecordChannels.clear();
@@ -344,7 +345,22 @@ void KZeqReaderZeq::MergeLayerAndTimeWarp(KFCurveNode* node, KFCurveNode* inheri
     MergeBelow(node, above, KFCurveBakeSpan());
 }
 
-bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take) {
+KString ZeqBakeBoundText(kULongLong most) {
+    if (most >= kKFCurveBakeMostSamples) return "ten million";
+    // Thousands set apart, as the user reads them: written from the last digit back.
+    char text[32];
+    char* at = text + sizeof(text) - 1;
+    *at = '\0';
+    int digits = 0;
+    do {
+        if (digits > 0 && digits % 3 == 0) *--at = ',';
+        *--at = static_cast<char>('0' + most % 10);
+        most /= 10, ++digits;
+    } while (most > 0);
+    return at;
+}
+
+bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take, kULongLong mostSamples) {
     if (!tree) return false;
     if (model) SayRotationOrder(tree, *model);
     std::vector<KFCurveNode*> above;
@@ -352,6 +368,7 @@ bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan*
     KFCurveBakeSpan span;
     bool cut = false;
     span.mCut = &cut;
+    span.mMostSamples = mostSamples;
     if (take && take->GetStart() < take->GetStop()) span.mStart = take->GetStart(), span.mStop = take->GetStop();
     MergeBelow(tree, above, span);
     return cut;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/kstring.h"
+#include "fcurve/kfcurvebake.h"
 
 namespace zeqsdk_400 {
 
@@ -106,9 +107,12 @@ int ZeqCountNodesBelow(const KZeqNode& top);
 // layers and time warps into plain curves, a model's rotation curves in its rotation order (model
 // null: in the order the tree holds), over the take's span (its local time; none or an empty one:
 // the keys' alone). The writers bake what no file holds with it. True when a node's animation
-// plays more within the take's span than a bake takes (KFCurveBakeSpan::mCut): that node is baked
-// over its keys alone.
-bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take = nullptr);
+// plays more within the take's span than a bake takes (KFCurveBakeSpan::mCut; mostSamples, its
+// mMostSamples): that node is baked over its keys alone.
+bool ZeqMergeTakeTree(KFCurveNode* tree, const KZeqNode* model, const KTimeSpan* take = nullptr,
+                      kULongLong mostSamples = kKFCurveBakeMostSamples);
+// How the messages of a cut bake name its bound: "ten million", else its digits ("250,000").
+KString ZeqBakeBoundText(kULongLong most);
 
 // A user property's name without its " (Real)" (or other type) suffix: the
 // name a 5.8 file stores it and its channels under.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -56,13 +57,13 @@ void Extrapolate(KFCurve& curve, bool after, int mode, unsigned int count = kEnd
 
 // The take as it plays before the bake, and the bake over [from, to] seconds under above.
 struct Baked {
-    Baked(NodePtr node, std::initializer_list<KFCurveNode*> above, double from, double to)
+    Baked(NodePtr node, std::initializer_list<KFCurveNode*> above, double from, double to, KTime period = kPeriod)
         : mNode(std::move(node)), mTake(KFCurveNodeCopyWhole(*mNode)), mAbove(above) {
         KFCurveBakeSpan span;
         span.mStart = Sec(from);
         span.mStop = Sec(to);
         span.mCut = &mCut;
-        EXPECT_TRUE(KFCurveNodeBake(mNode.get(), mAbove.data(), static_cast<int>(mAbove.size()), kPeriod, &span));
+        EXPECT_TRUE(KFCurveNodeBake(mNode.get(), mAbove.data(), static_cast<int>(mAbove.size()), period, &span));
     }
     double Take(double s, int channel = 0) const { return Values(*mTake, Sec(s), true)[static_cast<std::size_t>(channel)]; }
     double Played(double s, int channel = 0) const {
@@ -366,6 +367,55 @@ TEST(KFCurveNodeBakeTimes, PastItsKeysTheBakeGoesAsFarAsTheTakeChanges) {
         EXPECT_LE(C(t, 0).KeyGetCount(), 100);
         EXPECT_NEAR(C(t, 0).Evaluate(Sec(0.5)), 5.0, 1e-4);
     }
+}
+
+TEST(KFCurveNodeBakeTimes, AKeptSlopeAsLongAsTheTakeLeavesTheKeyedPartAsInAShortTake) {
+    // X turns within its 2 s of keys and leaves them steeply, keeping that slope without end: over
+    // an hour it runs to over a million. The keyed part bakes the same whatever the span, its peak
+    // and its dip kept, at frames and sampled every second alike (over 27.8 hours, so).
+    const std::pair<double, KTime> cases[] = {{10.0, kPeriod},       {3600.0, kPeriod},        {10.0, KTime(kSecond)},
+                                              {35000.0, KTime(kSecond)}, {100000.0, KTime(kSecond)}};
+    for (const auto& [seconds, period] : cases) {
+        NodePtr t = Translation({{0, 0}, {1, 9}, {1.6f, 0.4f}, {2, 1}, {2.05f, 20}}, kCubic);
+        Extrapolate(C(t, 0), true, KFCURVE_EXTRAPOLATION_KEEP_SLOPE);
+        Baked baked(std::move(t), {}, 0, seconds, period);
+        EXPECT_FALSE(baked.mCut);
+        double low = HUGE_VAL, high = -HUGE_VAL;
+        for (double s = 0; s <= 2.05; s += 0.001) low = std::min(low, baked.Take(s)), high = std::max(high, baked.Take(s));
+        const std::string at = std::to_string(seconds) + " s at " + std::to_string(period.GetSecondDouble());
+        EXPECT_LT(WorstBetween(baked, 0.0, 2.05), 1e-3 * (high - low)) << at;
+        EXPECT_NEAR(baked.Played(1.0), 9.0, 1e-3 * (high - low)) << at;
+        // The tail still runs on as the take does, within the floats of its values.
+        for (const double s : {2.5, seconds / 2, seconds})
+            EXPECT_NEAR(baked.Played(s), baked.Take(s), 1e-3 + 1e-6 * std::fabs(baked.Take(s))) << s << ", " << at;
+    }
+}
+
+TEST(KFCurveNodeBakeTimes, ATakesSpanWidensTheBakeUpToTenMillionSamplesOrTheBoundItSays) {
+    // X repeats every second without end; sampled every second, a span of n seconds asks for n + 1
+    // samples. Over ten million the bake covers the keys alone; a million and one (more than a
+    // tenth of the bound; ten million would cost a test too much), the span.
+    NodePtr t = Translation({{0, 0}, {1, 10}});
+    Extrapolate(C(t, 0), true, KFCURVE_EXTRAPOLATION_REPETITION);
+    const auto times = [&](double seconds, kULongLong most) {
+        KFCurveBakeSpan span;
+        span.mStart = Sec(0);
+        span.mStop = Sec(seconds);
+        if (most) span.mMostSamples = most;
+        return bake::BakeSampleTimes(t.get(), {}, KTime(kSecond), span);
+    };
+    {
+        const bake::SampleTimes under = times(1000000, 0);
+        EXPECT_FALSE(under.mCut);
+        EXPECT_EQ(under.mSamples.size(), 1000001u);
+    }
+    const bake::SampleTimes over = times(10000000, 0);
+    EXPECT_TRUE(over.mCut);
+    EXPECT_LE(over.mSamples.size(), 2u);
+    // A reader that takes fewer says so; no more than ten million count.
+    EXPECT_FALSE(times(999, 1000).mCut);
+    EXPECT_TRUE(times(1000, 1000).mCut);
+    EXPECT_TRUE(times(10000000, 100000000).mCut);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "fcurve/kfcurvenode.h"
 #include "fcurve/kfcurvesettings.h"
 #include "fileio/tests/fileio_test_support.h"
+#include "io/kzeqimporter.h"
 #include "io/tests/zeqroundtrip.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqscene.h"
@@ -186,6 +187,53 @@ TEST_F(TakeSpanTest, AWriterThatBakesSuchATakeSaysSo) {
               std::string::npos)
         << message;
     tree->TimeWarpSet(nullptr);
+}
+
+TEST_F(TakeSpanTest, AnImporterBoundingTheBakeBakesALongerTakeOverItsKeysAndSaysItsBound) {
+    // X repeating over an hour beside a layer: 108,001 samples at 30 a second, within the read's
+    // ten million. An importer told fewer (as the host's import is) bakes the keys alone and says
+    // so, naming its bound; told more, the hour.
+    const std::string path = mDir / "hour.zeq";
+    {
+        KZeqSdkManager manager;
+        KZeqScene* scene = nullptr;
+        KFCurveKey key{};
+        KFCurve& x = RepeatingX(manager, scene, key);
+        KFCurveNode* t = scene->GetRootNode()->FindChild("A")->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
+        t->CreateLayerAt(1);
+        t->LayerGet(1)->Get(0)->FCurveGet()->CopyFrom(x);
+        KZeqTakeInfo info;
+        info.mName = "Take 001";
+        info.mLocalTimeSpan = info.mReferenceTimeSpan = KTimeSpan(KTime(0), KTime(KTime::kTicksPerSecond * 3600));
+        scene->SetTakeInfo(info);
+        std::string error;
+        ASSERT_TRUE(WriteZeqFile(manager, *scene, kZeqFileCases[1], path, "", &error)) << error;
+    }
+    for (const kULongLong most : {kULongLong(100000), kULongLong(110000), kKFCurveBakeMostSamples}) {
+        SCOPED_TRACE(most);
+        KZeqSdkManager manager;
+        KZeqImporter importer(manager);
+        ASSERT_TRUE(importer.Initialize(path.c_str()));
+        importer.GetTakeCount();
+        importer.SetState(KZeqImporter::eMERGE_LAYER_AND_TIMEWARP, true);
+        if (most != kKFCurveBakeMostSamples) importer.SetMostBakeSamples(most);
+        KZeqScene* scene = manager.CreateKZeqScene();
+        ASSERT_TRUE(importer.Import(*scene));
+        KString message;
+        importer.GetMessage(message);
+        const bool cut = most == 100000;
+        EXPECT_EQ(cut, std::string(message.Buffer()).find("plays more within the take's span than a bake takes (over 100,000 "
+                                                          "samples: ") != std::string::npos)
+            << message.Buffer();
+        if (!cut) {
+            EXPECT_EQ(std::string(message.Buffer()).find("plays more"), std::string::npos) << message.Buffer();
+        }
+        KZeqNode* node = scene->GetRootNode()->FindChild("A");
+        ASSERT_TRUE(node && node->SetCurrentTakeNode("Take 001"));
+        KFCurve& x = *node->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T")->Get(0)->FCurveGet();
+        EXPECT_NEAR(x.Evaluate(KTime(KTime::kTicksPerSecond * 3599 + KTime::kTicksPerSecond / 2)), cut ? 20.0 : 10.0, 1e-3);
+        EXPECT_LE(x.KeyGetCount(), cut ? 100 : 250000);
+    }
 }
 
 }  // namespace

@@ -107,12 +107,20 @@ ZeqTuloImport::EStepResult ZeqTuloImport::StepCharacterPreLoad() {
     return eStepNext;
 }
 
+// The most samples a take's span widens the bake of its layers and time warps to, so keys a
+// channel: the host takes each key at a cost the SDK's curves do not, so that a take cycling over a
+// day (millions of keys a channel) would import for minutes in gigabytes. At this bound (over two
+// hours at 30 a second) the worst such file imports within seconds and a few hundred megabytes;
+// past it the bake covers the keys alone, and the import says so.
+constexpr kULongLong kHostBakeSamples = 250000;
+
 ZeqTuloImport::EStepResult ZeqTuloImport::StepReadFile() {
     // The host plays plain curves: a take's layers and time warps come in baked into them. The
     // file's own options are read first (as the read would), so that this one holds.
     if (mImporter) {
         mImporter->GetTakeCount();
         mImporter->SetState(KZeqImporter::eMERGE_LAYER_AND_TIMEWARP, true);
+        mImporter->SetMostBakeSamples(kHostBakeSamples);
     }
     const bool read = mImporter && mScene && mImporter->Import(*mScene, nullptr);
     // What the reader set aside or left out, before the error of a read that failed.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "fcurve/kfcurve.h"
 #include "scene/kzeqentity.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqsdkmanager.h"
@@ -117,6 +118,47 @@ TEST(KZeqNodeFinder, AScalingKeyedAcrossTheWholeTimeLineIsWalkedInBoundedSteps) 
     key.SetValue(-1.0f);
     axes[1]->KeyAdd(KTime(12345), key);
     EXPECT_EQ(KZeqNodeFinderBadScale::eNegativeScale, finder.CheckCurve(axes));
+}
+
+// The walk over a scaling keyed across more than 2^20 periods takes at most 2^20 steps (and every
+// key): over 2^20 x 1000 periods of 1/24 s it steps 1001 periods. A dip below zero between two keys
+// a period apart is met where a step lands in it, and not where none does.
+TEST(KZeqNodeFinder, TheWalkOfALongScalingTakesAMillionStepsAndNoMore) {
+    KTime frame;
+    frame.SetSecondDouble(1.0 / 24.0);
+    const kLongLong period = frame.Get();
+    const kLongLong frames = (1LL << 20) * 1000;
+    const auto scaling = [&](kLongLong dipAt, KFCurve& x) {
+        KFCurveKey key{};
+        key.Set(KTime(0), 1.0f, KFCURVE_INTERPOLATION_LINEAR, 0, 0, 0, 0, 0, 0, 0, 0);
+        x.KeyAdd(KTime(0), key);
+        x.KeyAdd(KTime(frames * period), key);
+        // Down and up again steeply: at the middle, 1 - 400 / 24 / 4 below zero.
+        key.Set(KTime(dipAt - period / 2), 1.0f, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, -400.0f, 400.0f,
+                KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+        x.KeyAdd(KTime(dipAt - period / 2), key);
+        key.Set(KTime(dipAt + period / 2), 1.0f, KFCURVE_INTERPOLATION_LINEAR, 0, 0, 0, 0, 0, 0, 0, 0);
+        x.KeyAdd(KTime(dipAt + period / 2), key);
+        ASSERT_LT(x.Evaluate(KTime(dipAt)), 0.0f);
+    };
+    KZeqNodeFinderBadScale finder;
+    finder.SetCheckBoneScale(false);
+    // At 1001 periods a step lands (a walk of 10 times fewer steps, 10001 periods each, misses it).
+    {
+        KFCurve* x = KFCurveCreate();
+        scaling(1001 * period, *x);
+        KFCurve* axes[3] = {x, nullptr, nullptr};
+        EXPECT_EQ(KZeqNodeFinderBadScale::eNegativeScale, finder.CheckCurve(axes));
+        x->Destroy();
+    }
+    // At 101 periods none does (a walk of 10 times more steps, 101 periods each, would meet it).
+    {
+        KFCurve* x = KFCurveCreate();
+        scaling(101 * period, *x);
+        KFCurve* axes[3] = {x, nullptr, nullptr};
+        EXPECT_EQ(KZeqNodeFinderBadScale::eNone, finder.CheckCurve(axes));
+        x->Destroy();
+    }
 }
 
 // The current take's scaling is animated only where its curves hold keys: a static non-uniform

@@ -19,14 +19,17 @@
 #include <vector>
 
 #include "content/kzeqmesh.h"
+#include "content/kzeqnull.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
+#include "io/kzeqexporter.h"
 #include "io/kzeqimporter.h"
 #include "plugin/import/zeqtuloimport.h"
 #include "scene/kzeqnode.h"
 #include "scene/kzeqnodelimits.h"
 #include "scene/kzeqscene.h"
 #include "scene/kzeqsdkmanager.h"
+#include "scene/kzeqtakeinfo.h"
 #include "scene/kzeqtakenode.h"
 #include "scene/tests/kfiletakemodel_scene.h"
 #include "scene/tests/kfiletakemodel_support.h"
@@ -215,6 +218,52 @@ TEST_F(ImportModeTest, AStretchThatHoldsHoldsInTheHost) {
         EXPECT_NEAR(host, -2.359375, 1e-6) << t;
     }
     ExpectKeysApart(Log());
+}
+
+// X repeating 0 to 10 every second without end beside a layer that doubles it, over a take of three
+// hours: 324,001 samples at 30 a second, within what the SDK's read bakes but past what the host
+// takes a channel. The import bakes the keys alone, quickly, and says so with its bound.
+TEST_F(ImportModeTest, ATakeThatChangesOverMoreThanTheHostTakesImportsItsKeysAndSaysSo) {
+    const std::string file = mDirectory + "hours.zeq";
+    {
+        KZeqSdkManager manager;
+        KZeqScene* scene = manager.CreateKZeqScene();
+        scene->CreateTake("Take 001");
+        KZeqNode* node = manager.CreateKZeqNode("hours");
+        node->SetNodeAttribute(manager.CreateKZeqNull());
+        scene->GetRootNode()->AddChild(node);
+        node->CreateTakeNode("Take 001");
+        node->SetCurrentTakeNode("Take 001");
+        KFCurveNode* t = node->GetCurrentTakeNode()->GetKFCurveNode()->FindRecursive("T");
+        KFCurve& x = *t->Get(0)->FCurveGet();
+        KFCurveKey key{};
+        key.Set(KTime(0), 0.0f, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER, 0, 0, KFCURVE_WEIGHTED_NONE,
+                KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+        x.KeyAdd(KTime(0), key);
+        key.SetValue(10.0f);
+        x.KeyAdd(KTime::OneSecond(), key);
+        x.SetPostExtrapolation(KFCURVE_EXTRAPOLATION_REPETITION);
+        x.SetPostExtrapolationCount(0xFFFFFFFFu);
+        t->CreateLayerAt(1);
+        t->LayerGet(1)->Get(0)->FCurveGet()->CopyFrom(x);
+        KZeqTakeInfo info;
+        info.mName = "Take 001";
+        info.mLocalTimeSpan = info.mReferenceTimeSpan = KTimeSpan(KTime(0), KTime(KTime::kTicksPerSecond * 3 * 3600));
+        scene->SetTakeInfo(info);
+        KZeqExporter exporter(manager);
+        ASSERT_TRUE(exporter.Initialize(file.c_str()));
+        exporter.SetFileFormat(KZeqExporter::eZEQ_BINARY);
+        ASSERT_TRUE(exporter.Export(*scene));
+    }
+    ASSERT_TRUE(Run("file -f -new") && ImportAtZero(file)) << Log();
+    EXPECT_NE(Log().find("Take \"Take 001\": the animation of Model::hours plays more within the take's span than a bake "
+                         "takes (over 250,000 samples: "),
+              std::string::npos)
+        << Log();
+    for (const double t : {0.5, 2.5, 3600.5}) {
+        TAnimControl::setCurrentTime(TTime(t, TTime::kSeconds));
+        EXPECT_NEAR(std::stod(HostAttr(HostPath("hours") + ".translateX")), t < 1 ? 10.0 : 20.0, 1e-4) << t;
+    }
 }
 
 // A warped and layered take, its scaling keyed, whose span is the whole time line (plus and minus
