@@ -53,7 +53,11 @@ TEST_F(CommandsLinksTest, NoSummaryIsWrittenBackThroughAnotherUsersLink) {
     ASSERT_EQ(0, ::symlink(zeq.c_str(), own.c_str()));
     ASSERT_TRUE(Run("ZEQImport -f \"" + own + "\""));
     EXPECT_TRUE(before == zeqtest::ReadFile(zeq)) << "ZEQImport wrote root's file";
-    EXPECT_NE(Log().find("Cannot write \"" + own + "\": " + zeqtest::RenamableLinkRefusal(own) + "."), std::string::npos)
+    struct stat folder{};
+    ASSERT_EQ(0, ::stat(group.c_str(), &folder));
+    const std::string where = zeqtest::FolderOthersWrite(folder.st_uid, folder.st_mode, folder.st_gid);
+    EXPECT_NE(Log().find("Cannot write \"" + own + "\": " + zeqtest::RenamableLinkRefusal(own, where) + "."),
+              std::string::npos)
         << Log();
     // In a folder of root's alone it is: the "Summary" is written, without a word.
     const std::string alone = roots.Unmade("own.zeq");
