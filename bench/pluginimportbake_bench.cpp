@@ -8,18 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "base/klib.h"
 #include "bench/benchscratch.h"
-#include "bench/zeqchain_bench_support.h"
+#include "bench/commandimport_bench_support.h"
 #include "bench/zeqlayered_bench_support.h"
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvenode.h"
-#include "fileio/kzeq.h"
-#include "io/kzeqfields.h"
-#include "plugin/import/importcommands.h"
-#include "plugin/zeqtulouserparams.h"
-#include "standin.h"
-#include "tplugin.h"
 
 using namespace zeqsdk_400;
 using namespace zeqlayeredbench;
@@ -74,79 +67,18 @@ std::string WriteRepeatingFile(bool warped, long long seconds) {
     const std::string path =
         zeqbench::ScratchPath(std::string(warped ? "warp" : "curve") + std::to_string(seconds) + ".zeq");
     NodePtr holder(KFCurveNodeCreate("Holder"));
-    NodePtr take = RepeatingTake(warped, holder.get());
-    KZeq file;
-    if (!file.ProjectCreate(path.c_str(), true, false)) return "";
-    zeqchainbench::WriteNullModels(file, 1, {{0, -1}});
-    ZeqWriteBlockBegin(file, "Takes");
-    ZeqWriteFieldC(file, "Current", "Take 001");
-    ZeqWriteBlockBegin(file, "Take", "Take 001");
+    std::vector<NodePtr> takes;
+    takes.push_back(RepeatingTake(warped, holder.get()));
     KTime stop;
     stop.SetSecondDouble(static_cast<double>(seconds));
-    const KTimeSpan span(KTime(0), stop);
-    ZeqWriteFieldTS(file, "LocalTime", span);
-    ZeqWriteFieldTS(file, "ReferenceTime", span);
-    KSet numbers;
-    ZeqWriteBlockBegin(file, "TimeWarps");
-    ZeqWriteFieldI(file, "Version", 100);
-    for (int w = 0; w < holder->GetCount(); ++w) {
-        KFCurveNode* warp = holder->Get(w)->TimeWarpGet();
-        file.FieldWriteBegin("TW");
-        file.FieldWriteI(w + 1);
-        file.FieldWriteBlockBegin();
-        warp->ZeqStore(&file, false, true, true, "Channel", false, false);
-        ZeqWriteBlockEnd(file);
-        numbers.Add(static_cast<unsigned int>(w + 1), reinterpret_cast<kReference>(warp));
-    }
-    ZeqWriteBlockEnd(file);
-    KFCurve_SetTWSet(&numbers);
-    ZeqWriteBlockBegin(file, "Model", zeqchainbench::NullModelName(0).c_str());
-    ZeqWriteFieldDn(file, "Version", {1.1});
-    take->Get(0)->ZeqStore(&file, false, true, true, "Channel", false, false);
-    ZeqWriteBlockEnd(file);
-    KFCurve_SetTWSet(nullptr);
-    ZeqWriteBlockEnd(file);
-    ZeqWriteBlockEnd(file);
-    return file.ProjectClose() ? path : "";
-}
-
-void Prepare() {
-    standin::reset();
-    standin::resetSession();
-    standin::takeFaults();
-    ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
-    params->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
-    params->SetImportType(KZeqUserParams::kCreate);
-}
-
-bool Import(const std::string& path) {
-    TArgList args;
-    args.append("-f");
-    args.append(TString(path.c_str()));
-    const bool imported = CommandImport().doIt(args);
-    CommandImportBase::DeleteDriver();
-    return imported && standin::takeFaults().empty();
+    return WriteTakesFile(path, holder.get(), takes, KTimeSpan(KTime(0), stop)) ? path : "";
 }
 
 void TimeImport(benchmark::State& state, bool warped) {
-    static const bool folder = [] {
-        KLib_SetMasterDirectory((zeqbench::ScratchFolder::Path() + "/").c_str());
-        return true;
-    }();
-    (void)folder;
+    commandimportbench::UsePluginFolder();
     const std::string path = WriteRepeatingFile(warped, state.range(0));
-    if (path.empty()) {
-        state.SkipWithError("the file could not be written");
-        return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        Prepare();
-        state.ResumeTiming();
-        if (!Import(path)) state.SkipWithError("the import failed");
-    }
-    Prepare();
-    zeqbench::RemoveFile(path);
+    commandimportbench::TimeImports(state, path);
+    if (!path.empty()) zeqbench::RemoveFile(path);
 }
 
 // Size: the take's seconds (100000: 27.8 hours; 5750 and 7250: about the longest each file bakes

@@ -7,65 +7,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/klib.h"
-#include "bench/benchscratch.h"
-#include "plugin/import/importcommands.h"
-#include "plugin/zeqtulouserparams.h"
-#include "standin.h"
-#include "tplugin.h"
+#include "bench/commandimport_bench_support.h"
 #include "zeqmany_bench_support.h"
 
 using namespace zeqsdk_400;
 
 namespace {
 
-// The plug-in's folder (its log and settings) in the program's scratch folder.
-void UsePluginFolder() {
-    static const bool done = [] {
-        KLib_SetMasterDirectory((zeqbench::ScratchFolder::Path() + "/").c_str());
-        return true;
-    }();
-    (void)done;
-}
-
-// The stand-in emptied (outside the clock: it ends what the import before made), the import in the
-// create mode without dialogs.
-void Prepare() {
-    standin::reset();
-    standin::resetSession();
-    standin::takeFaults();
-    ZeqTuloUserParams* params = ZeqTuloUserParams::Instance();
-    params->SetBoolParam(ZeqTuloUserParams::kImportShowUI, false);
-    params->SetImportType(KZeqUserParams::kCreate);
-}
-
-// ZEQImport -f path [-take take]; false when it failed or the host saw a fault.
-bool Import(const std::string& path, int take) {
-    TArgList args;
-    args.append("-f");
-    args.append(TString(path.c_str()));
-    if (take >= 0) {
-        args.append("-take");
-        args.append(std::to_string(take).c_str());
-    }
-    const bool imported = CommandImport().doIt(args);
-    CommandImportBase::DeleteDriver();
-    return imported && standin::takeFaults().empty();
-}
-
 void TimeImports(benchmark::State& state, const std::string& path, int take) {
-    UsePluginFolder();
-    if (path.empty()) {
-        state.SkipWithError("the file could not be written");
-        return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        Prepare();
-        state.ResumeTiming();
-        if (!Import(path, take)) state.SkipWithError("the import failed");
-    }
-    Prepare();
+    commandimportbench::TimeImports(state, path, take);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

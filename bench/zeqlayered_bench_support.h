@@ -82,24 +82,20 @@ inline NodePtr LayeredTake(int frames, KFCurveNode* holder) {
 // The null models of the files the whole reads and imports take.
 constexpr int kLayeredModels = 10;
 
-// A binary 6.0 file of null models n0, n1, ... under the root (as zeqchainbench writes them), each
-// with its own LayeredTake of frames in the take "Take 001" (warps in the take's "TimeWarps" block,
-// named by number), over a take of spanFrames (the keys' frames when not given). False when it
-// could not be written.
-inline bool WriteLayeredFile(const std::string& path, int frames, int models = kLayeredModels,
-                             long long spanFrames = -1) {
-    NodePtr holder(KFCurveNodeCreate("Holder"));
-    std::vector<NodePtr> takes;
-    for (int i = 0; i < models; ++i) takes.push_back(LayeredTake(frames, holder.get()));
+// A binary 6.0 file of null models n0, n1, ... under the root (as zeqchainbench writes them), the
+// take of each one of takes in "Take 001" over span, the warps holder holds in the take's
+// "TimeWarps" block (named by number). False when it could not be written.
+inline bool WriteTakesFile(const std::string& path, KFCurveNode* holder, const std::vector<NodePtr>& takes,
+                           const KTimeSpan& span) {
     KZeq file;
     if (!file.ProjectCreate(path.c_str(), true, false)) return false;
+    const int models = static_cast<int>(takes.size());
     std::vector<std::pair<int, int>> links;
     for (int i = 0; i < models; ++i) links.emplace_back(i, -1);
     zeqchainbench::WriteNullModels(file, models, links);
     ZeqWriteBlockBegin(file, "Takes");
     ZeqWriteFieldC(file, "Current", "Take 001");
     ZeqWriteBlockBegin(file, "Take", "Take 001");
-    const KTimeSpan span(KTime(0), KTime((spanFrames < 0 ? frames : spanFrames) * kFrame));
     ZeqWriteFieldTS(file, "LocalTime", span);
     ZeqWriteFieldTS(file, "ReferenceTime", span);
     // The store names a channel's warp by its number in the set installed.
@@ -127,6 +123,17 @@ inline bool WriteLayeredFile(const std::string& path, int frames, int models = k
     ZeqWriteBlockEnd(file);
     ZeqWriteBlockEnd(file);
     return file.ProjectClose();
+}
+
+// WriteTakesFile of models null models, each with its own LayeredTake of frames, over a take of
+// spanFrames (the keys' frames when not given).
+inline bool WriteLayeredFile(const std::string& path, int frames, int models = kLayeredModels,
+                             long long spanFrames = -1) {
+    NodePtr holder(KFCurveNodeCreate("Holder"));
+    std::vector<NodePtr> takes;
+    for (int i = 0; i < models; ++i) takes.push_back(LayeredTake(frames, holder.get()));
+    return WriteTakesFile(path, holder.get(), takes,
+                          KTimeSpan(KTime(0), KTime((spanFrames < 0 ? frames : spanFrames) * kFrame)));
 }
 
 }  // namespace zeqlayeredbench
