@@ -42,8 +42,10 @@ zeq_plugin_road() {
     # 0755 whatever the umask: a folder its group may write is one the host refuses plug-ins from
     # (where the group is not the user's alone, and always for root).
     (umask 022 && mkdir -p -m 0755 "$plugdir")
-    # The settings file and the plug-in's log land beside the library.
-    ln -s "$(cd "$build/plugin" && pwd)/libzeqtulo.so" "$plugdir/libzeqtulo.so"
+    # A copy, 0755, not a link: the host judges the folders of the file it loads, and the build's
+    # own (made under the user's umask) may be group-writable. The settings file and the plug-in's
+    # log land beside it.
+    install -m 0755 "$build/plugin/libzeqtulo.so" "$plugdir/libzeqtulo.so"
     for i in "${!zeq_step_texts[@]}"; do args+=(-c "${zeq_step_texts[$i]}"); done
     # The host's status through a file: the pipeline's own is tee's, or stops the caller under
     # errexit and pipefail before the failure could be named.

@@ -18,7 +18,7 @@ build=${ZEQ_RUN_BUILD_DIR:-build/release}
 out=${ZEQ_RUN_OUTPUT_DIR:-build/roundtrip}
 # Made 0755 whatever the umask: the plug-in road's folder lies in it, and the host refuses plug-ins
 # from a folder its group may write (where the group is not the user's alone, and always for root).
-(umask 022 && mkdir -p "$out")
+(umask 022 && mkdir -p "$out") && chmod go-w "$out"
 out=$(cd "$out" && pwd)
 log=$out/main-job.log
 # How the job ended: "" until it does, "passed", or "failed" (the failing stage said so).

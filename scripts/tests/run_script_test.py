@@ -192,6 +192,18 @@ class RunScript(unittest.TestCase):
         self.assertEqual(0, status, lines)
         for folder in (self.out, self.out / "plugin"):
             self.assertEqual(0o755, stat.S_IMODE(folder.stat().st_mode), folder)
+        # The host judges the folders of the file it loads: a copy in the road's own, not a link into
+        # the build's, which the umask left group-writable.
+        plugin = self.out / "plugin" / "libzeqtulo.so"
+        self.assertFalse(plugin.is_symlink(), plugin)
+        self.assertEqual(0o755, stat.S_IMODE(plugin.lstat().st_mode), plugin)
+
+    def test_an_output_folder_its_group_may_write_is_closed_to_it(self):
+        self.out.mkdir(mode=0o775)
+        self.out.chmod(0o775)
+        status, lines = self.run_script()
+        self.assertEqual(0, status, lines)
+        self.assertEqual(0o755, stat.S_IMODE(self.out.stat().st_mode))
 
     def test_a_signal_at_any_stage_stops_its_whole_group(self):
         # SIGTERM or SIGHUP to the script alone ended it at once, its stage going on (the build's
