@@ -8,6 +8,173 @@
 # checks the dumps, the two files and the take answers against tools/expected-differences.txt and
 # tools/known-faults.txt.
 
+# zeq_user_name UID: the user's name, else "user UID".
+zeq_user_name() {
+    local name
+    name=$(getent passwd "$1" 2>/dev/null | cut -d: -f1) || true
+    printf '%s' "${name:-user $1}"
+}
+
+# zeq_group_name GID: the group's name, else "group GID".
+zeq_group_name() {
+    local name
+    name=$(getent group "$1" 2>/dev/null | cut -d: -f1) || true
+    printf '%s' "${name:-group $1}"
+}
+
+# zeq_group_alone GID: whether the group is this user's private group alone as the system's listings
+# show it: named as the user, the user's primary group, no other user's, listing no one else. Never
+# for root, who may change any mode. The host judges more closely (gshadow, what login grants) and
+# refuses the plug-in where this missed a way in.
+zeq_group_alone() {
+    local gid=$1 uid me name members member
+    local -a listed=()
+    uid=$(id -u) me=$(id -un)
+    [ "$uid" != 0 ] && [ "$gid" = "$(id -g)" ] || return 1
+    IFS=: read -r name _ _ members < <(getent group "$gid") || return 1
+    [ "$name" = "$me" ] || return 1
+    IFS=, read -r -a listed <<<"$members"
+    for member in "${listed[@]}"; do [ -z "$member" ] || [ "$member" = "$me" ] || return 1; done
+    ! getent passwd | awk -F: -v g="$gid" -v u="$uid" '$4 == g && $3 != u {found = 1} END {exit !found}'
+}
+
+# zeq_output_folder PATH WHAT [WHERE]: the folder the job writes in, set as zeq_out (absolute, free of
+# links), and zeq_out_note, said beside it where it is not PATH itself: PATH as it is where only
+# this user (and root) may write it, made where missing (0755, whatever the umask), or a folder made
+# fresh in it where others may write it and it is sticky (as the system's temporary folder), so that
+# nothing of another user's there is followed or replaced. It changes the mode of nothing it did not
+# make. Where the host would refuse the plug-in from there (a folder on the way in which another
+# user may rename what it holds: theirs, or one others, or a group that is not this user's alone,
+# may write and that is not sticky), where a link on the way is another user's in a folder others
+# may write, or where the job may not write, it says why and what to do (WHAT names the folder:
+# 'run: the output folder'; WHERE, after its advice, where to name another: ' in ZEQ_RUN_OUTPUT_DIR'),
+# changes nothing, and returns 1.
+zeq_output_folder() {
+    local given=$1 what=$2 named=${3:-} uid here next part target owner group mode writers shared links=0 first
+    local -a queue=() rest=()
+    zeq_out="" zeq_out_note=""
+    uid=$(id -u)
+    zeq_out_refuse() {
+        printf '%s "%s" is not used: %s; %s%s.\n' "$what" "$given" "$1" "$2" "$named" >&2
+        return 1
+    }
+    # zeq_out_look FOLDER: its owner, group, mode (octal), who else may write it ("others", "group" or "")
+    # and whether that is so of a folder that is not sticky ("shared").
+    zeq_out_look() {
+        local stamp
+        stamp=$(stat -c '%u %g %a' -- "$1" 2>/dev/null) || return 1
+        read -r owner group mode <<<"$stamp"
+        writers=""
+        if (((8#$mode & 8#002) != 0)); then writers=others
+        elif (((8#$mode & 8#020) != 0)) && ! zeq_group_alone "$group"; then writers=group
+        fi
+        shared=$(( (8#$mode & 8#1000) == 0 ))
+    }
+    # zeq_out_holds FOLDER [NAME]: refuses the folder (said as NAME, "it" for the one named) as one the
+    # job's names lie in where another user may rename them, as the host refuses a plug-in there.
+    zeq_out_holds() {
+        local said=${2:-\"$1\"} why="" advice=""
+        local so="they may rename what the job puts in it, and the host loads no plug-in from there"
+        if ! zeq_out_look "$1"; then
+            why="$said cannot be looked at" advice="name a folder you may reach"
+        elif [ "$owner" != 0 ] && [ "$owner" != "$uid" ]; then
+            why="$said is $(zeq_user_name "$owner")'s, neither yours nor root's: ${so/they/its owner}"
+            advice="name a folder of your own"
+        elif [ "$writers" = others ] && [ "$shared" = 1 ]; then
+            why="others may write $said and it is not sticky: $so"
+            advice="take their write away (chmod o-w \"$1\") or name another folder"
+        elif [ "$writers" = group ] && [ "$shared" = 1 ]; then
+            why="its group ($(zeq_group_name "$group")) may write $said, a group that may hold other users, and it"
+            why+=" is not sticky: $so"
+            advice="take its group's write away (chmod g-w \"$1\") or name another folder"
+        fi
+        [ -z "$why" ] || zeq_out_refuse "$why" "$advice"
+    }
+    zeq_out_push() {
+        local -a split=()
+        IFS=/ read -r -a split <<<"$1"
+        queue=("${split[@]}" "${queue[@]}")
+    }
+    [ -n "$given" ] || { zeq_out_refuse "no folder is named" "name one"; return 1; }
+    if [[ $given == /* ]]; then zeq_out_push "$given"; else zeq_out_push "$(pwd -P)/$given"; fi
+    here=/
+    while [ ${#queue[@]} -gt 0 ]; do
+        part=${queue[0]}
+        queue=("${queue[@]:1}")
+        case $part in
+            "" | .) continue ;;
+            ..) here=$(dirname -- "$here"); continue ;;
+        esac
+        zeq_out_holds "$here" || return 1
+        next=${here%/}/$part
+        if [ -L "$next" ]; then
+            # Followed only where no one else may have put it: another user's link in a folder
+            # others may write is theirs to point anywhere.
+            local linker
+            linker=$(stat -c %u -- "$next" 2>/dev/null) ||
+                { zeq_out_refuse "\"$next\" cannot be looked at" "name a folder you may reach"; return 1; }
+            if [ -n "$writers" ] && [ "$linker" != "$uid" ] && [ "$linker" != "$owner" ]; then
+                zeq_out_refuse "the link \"$next\" is $(zeq_user_name "$linker")'s, in a folder others may write" \
+                    "name the folder it leads to, if you trust it, or another"
+                return 1
+            fi
+            links=$((links + 1))
+            [ "$links" -le 40 ] || { zeq_out_refuse "its links lead round in a circle" "name the folder itself"; return 1; }
+            target=$(readlink -- "$next")
+            [[ $target != /* ]] || here=/
+            zeq_out_push "$target"
+            continue
+        fi
+        if [ -e "$next" ]; then
+            [ -d "$next" ] || { zeq_out_refuse "\"$next\" is no folder" "name a folder"; return 1; }
+            here=$next
+            continue
+        fi
+        rest=("$part")
+        for part in "${queue[@]}"; do
+            case $part in
+                "" | .) ;;
+                # Made, the name would be walked back out of again, into a folder it was not judged for.
+                ..) zeq_out_refuse "it climbs out of \"${here%/}/${rest[0]}\", which is missing" "name it without .."
+                    return 1 ;;
+                *) rest+=("$part") ;;
+            esac
+        done
+        break
+    done
+    local said=\"$here\"
+    [ ${#rest[@]} -ne 0 ] || said=it
+    zeq_out_holds "$here" "$said" || return 1
+    if [ ! -w "$here" ] || [ ! -x "$here" ]; then
+        zeq_out_refuse "you may not write in $said" "name a folder you may write"
+        return 1
+    fi
+    if [ ${#rest[@]} -eq 0 ]; then
+        if [ -n "$writers" ]; then
+            # Sticky, and others may write it: the job's names there would meet theirs.
+            zeq_out=$(mktemp -d -- "${here%/}/zeq-main-job.XXXXXX") ||
+                { zeq_out_refuse "no folder could be made in it" "name another"; return 1; }
+            zeq_out_note="a folder of its own in \"$here\", which others may write"
+        else
+            zeq_out=$here
+        fi
+        return 0
+    fi
+    # What is missing is made, 0755 (mkdir, which makes a name only where none stands, in a folder
+    # others may write: one of theirs that appeared meanwhile is not taken for the job's).
+    first=${here%/}/${rest[0]}
+    if ! (umask 022 && mkdir -- "$first") 2>/dev/null; then
+        zeq_out_refuse "\"$first\" could not be made" "name another folder"
+        return 1
+    fi
+    local IFS=/
+    if [ ${#rest[@]} -gt 1 ] && ! (umask 022 && mkdir -p -- "$first/${rest[*]:1}"); then
+        zeq_out_refuse "\"$first/${rest[*]:1}\" could not be made" "name another folder"
+        return 1
+    fi
+    zeq_out=$(cd -- "$first/${rest[*]:1}" && pwd -P)
+}
+
 # A path as a quoted word of the host's scripts.
 zeq_quote() {
     local s=${1//\\/\\\\}
@@ -108,8 +275,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         echo "usage: scripts/plugin-road.sh BUILD_DIR OUTPUT_DIR" >&2
         exit 2
     fi
-    (umask 022 && mkdir -p "$2")
-    zeq_out=$(cd "$2" && pwd)
+    zeq_output_folder "$2" "plugin-road.sh: the output folder" || exit 1
     zeq_plugin_road "$1" "$zeq_out"
     zeq_compare_road "$1" "$zeq_out"
 fi

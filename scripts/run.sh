@@ -15,11 +15,10 @@ source scripts/deps.sh
 source scripts/plugin-road.sh
 
 build=${ZEQ_RUN_BUILD_DIR:-build/release}
-out=${ZEQ_RUN_OUTPUT_DIR:-build/roundtrip}
-# Made 0755 whatever the umask: the plug-in road's folder lies in it, and the host refuses plug-ins
-# from a folder its group may write (where the group is not the user's alone, and always for root).
-(umask 022 && mkdir -p "$out") && chmod go-w "$out"
-out=$(cd "$out" && pwd)
+# Judged before anything runs, as the host will judge the plug-in road's folder in it; made 0755
+# where missing, whatever the umask, and otherwise used as it is.
+zeq_output_folder "${ZEQ_RUN_OUTPUT_DIR:-build/roundtrip}" "run: the output folder" " in ZEQ_RUN_OUTPUT_DIR" || exit 1
+out=$zeq_out
 log=$out/main-job.log
 # How the job ended: "" until it does, "passed", or "failed" (the failing stage said so).
 ended=""
@@ -89,7 +88,7 @@ build_release() {
 
 main() {
     : >"$log"
-    say "Main job: output in $out"
+    say "Main job: output in $out${zeq_out_note:+, $zeq_out_note}"
     stage 1 build build_release
     # An animated take, then a whole scene (nodes, meshes, materials, textures, animated takes),
     # through binary, ASCII and encrypted Zeq files and back.

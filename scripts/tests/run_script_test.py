@@ -7,11 +7,14 @@ whole process group before it ends, and says so.
 
 Whatever it starts ends with it, as the test script's test does (see scriptprocs.py); its waits
 are bounded."""
+import grp
 import os
 import pathlib
+import pwd
 import shutil
 import signal
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -26,18 +29,37 @@ from scriptprocs import (FOLDERS, end, end_with_a_stop, group_of, group_runs, ki
 
 SCRIPTS = pathlib.Path(__file__).resolve().parent.parent
 
+
+def group_is_mine_alone(gid):
+    """Whether the group is this user's private group, no one else's: never for root."""
+    me = pwd.getpwuid(os.getuid())
+    try:
+        group = grp.getgrgid(gid)
+    except KeyError:
+        return False
+    return (os.getuid() != 0 and gid == me.pw_gid and group.gr_name == me.pw_name
+            and all(member == me.pw_name for member in group.gr_mem)
+            and all(user.pw_gid != gid or user.pw_uid == me.pw_uid for user in pwd.getpwall()))
+
 # Each stand-in prints what its program would, at length; $STUB_FAIL names one that fails. The
 # stand-in of the stage $STUB_HANG runs until it is stopped, with a worker of its own (as CMake
 # runs Ninja) writing into the log, which on SIGTERM ends a moment later, with a last line in the
 # log (as Ninja says it stopped; whatever the stage pipes its output through has ended by then, and
 # its writes there fail without ending it):
-# both note their process ids in $STUB_PIDS, then it says it is under way ($STUB_PIDS.ready).
+# both note their process ids in $STUB_PIDS, then it says it is under way ($STUB_PIDS.ready) once
+# the worker's first line has gone through whatever the stage pipes it through into the log, where
+# the test looks for it (waiting at most as long as a test waits for a step).
 STUBS = {
     "bin/hang.sh": """[ "$STUB_HANG" = "$stage" ] || return 0
 sh -c 'trap "sleep 0.5; echo \\"$0: stopped\\" >> \\"$ZEQ_RUN_OUTPUT_DIR/main-job.log\\"; exit 2" TERM; trap "" PIPE
        echo $$ >> "$STUB_PIDS"; while :; do echo "$0: still writing"; sleep 0.05; done' "$stage" &
 echo $$ >> "$STUB_PIDS"
 while [ $(wc -l < "$STUB_PIDS") -lt 2 ]; do sleep 0.01; done
+n=0
+until grep -qxF "$stage: still writing" "$ZEQ_RUN_OUTPUT_DIR/main-job.log" || [ $n -ge 30000 ]; do
+  sleep 0.01
+  n=$((n + 1))
+done
 : > "$STUB_PIDS.ready"
 wait
 """,
@@ -198,12 +220,38 @@ class RunScript(unittest.TestCase):
         self.assertFalse(plugin.is_symlink(), plugin)
         self.assertEqual(0o755, stat.S_IMODE(plugin.lstat().st_mode), plugin)
 
-    def test_an_output_folder_its_group_may_write_is_closed_to_it(self):
-        self.out.mkdir(mode=0o775)
+    def test_a_folder_its_group_may_write_keeps_its_mode(self):
+        # The job once closed it to its group, whoever's it was.
+        self.out.mkdir()
         self.out.chmod(0o775)
         status, lines = self.run_script()
-        self.assertEqual(0, status, lines)
-        self.assertEqual(0o755, stat.S_IMODE(self.out.stat().st_mode))
+        self.assertEqual(0o775, stat.S_IMODE(self.out.stat().st_mode))
+        if group_is_mine_alone(self.out.stat().st_gid):
+            self.assertEqual(0, status, lines)
+            self.assertEqual(f"Main job: output in {self.out}", lines[0])
+        else:
+            group = grp.getgrgid(self.out.stat().st_gid).gr_name
+            self.assertEqual(1, status, lines)
+            self.assertEqual([f'run: the output folder "{self.out}" is not used: its group ({group}) may write it, '
+                              'a group that may hold other users, and it is not sticky: they may rename what the '
+                              'job puts in it, and the host loads no plug-in from there; take its group\'s write '
+                              f'away (chmod g-w "{self.out}") or name another folder in ZEQ_RUN_OUTPUT_DIR.'], lines)
+            self.assertEqual([], list(self.out.iterdir()))
+
+    def test_the_plugin_road_alone_judges_its_folder_alike(self):
+        self.out.mkdir()
+        self.out.chmod(0o777)
+        env = self.environment({})
+        road = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "plugin-road.sh"),
+                               str(self.folder / "build"), str(self.out)], env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True, timeout=WAIT_SECONDS)
+        self.assertEqual(1, road.returncode, road.stdout)
+        self.assertEqual(f'plugin-road.sh: the output folder "{self.out}" is not used: others may write it and it is '
+                         'not sticky: they may rename what the job puts in it, and the host loads no plug-in from '
+                         f'there; take their write away (chmod o-w "{self.out}") or name another folder.\n',
+                         road.stdout)
+        self.assertEqual(0o777, stat.S_IMODE(self.out.stat().st_mode))
+        self.assertEqual([], list(self.out.iterdir()))
 
     def test_a_signal_at_any_stage_stops_its_whole_group(self):
         # SIGTERM or SIGHUP to the script alone ended it at once, its stage going on (the build's
@@ -230,6 +278,137 @@ class RunScript(unittest.TestCase):
                 self.assertIn(f"{stage}: still writing", log)
                 self.assertIn(f"{stage}: stopped", log)
                 self.assertEqual(lines[-2:], log[-2:])
+
+
+# The user a test running as root runs the job as, and a user number no one of the system bears.
+NOBODY = 65534
+
+
+def free_uid():
+    taken = {user.pw_uid for user in pwd.getpwall()}
+    return next(uid for uid in range(4242, 60000) if uid not in taken)
+
+
+def others_can_pass(path):
+    """Whether every folder from the root down to path lets others pass."""
+    path = pathlib.Path(path).resolve()
+    return all(folder.stat().st_mode & stat.S_IXOTH for folder in [path, *path.parents])
+
+
+def let_only_nobody_pass(folder):
+    """An access list on the folder (root's, 0700) that lets nobody pass it and no one else, written
+    as the system stores it; False where the file system keeps none."""
+    entries = [(0x01, 7, 0xFFFFFFFF), (0x02, 1, NOBODY), (0x04, 0, 0xFFFFFFFF), (0x10, 1, 0xFFFFFFFF),
+               (0x20, 0, 0xFFFFFFFF)]
+    value = struct.pack("<I", 2) + b"".join(struct.pack("<HHI", *entry) for entry in entries)
+    try:
+        os.setxattr(folder, "system.posix_acl_access", value)
+    except OSError:
+        return False
+    return True
+
+
+def as_nobody():
+    os.setgroups([])
+    os.setgid(NOBODY)
+    os.setuid(NOBODY)
+
+
+class OutputFolders(unittest.TestCase):
+    """The main job given a folder of its user's, of root's or of another user's, as root and as
+    another user: the folder keeps its mode and owner, and the job runs in it (in a folder of its
+    own made there where others may write it and it is sticky) or is refused before it starts with
+    the reason, leaving nothing in it."""
+
+    def setUp(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root, to make folders of other users and run the job as one")
+        parent = next((p for p in (scratch_root(), tempfile.gettempdir()) if p and others_can_pass(p)), None)
+        if parent is None:
+            self.skipTest("no temporary folder the user nobody may reach")
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="run-folders-", dir=parent))
+        FOLDERS.add(self.folder)
+        if not let_only_nobody_pass(self.folder):
+            self.skipTest("the file system keeps no access lists: the user nobody cannot reach the test's folder")
+        scripts = self.folder / "tree" / "scripts"
+        scripts.mkdir(parents=True, mode=0o755)
+        for name in ("run.sh", "steps.sh", "deps.sh", "plugin-road.sh"):
+            shutil.copy(SCRIPTS / name, scripts / name)
+        for rel, text in STUBS.items():
+            path = self.folder / rel
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.parent.chmod(0o755)
+            path.write_text(text)
+            path.chmod(0o755)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+        FOLDERS.discard(self.folder)
+
+    def run_in(self, out, runner):
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
+        env.update({"PATH": f"{self.folder / 'bin'}:{env.get('PATH', '/usr/bin:/bin')}",
+                    "ZEQ_RUN_BUILD_DIR": str(self.folder / "build"), "ZEQ_RUN_OUTPUT_DIR": str(out),
+                    "STUB_BIN": str(self.folder / "bin")})
+        result = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "run.sh")], env=env, cwd=self.folder,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=WAIT_SECONDS,
+                                preexec_fn=as_nobody if runner == NOBODY else None)
+        return result.returncode, result.stdout.splitlines()
+
+    def test_each_folder_keeps_its_mode_and_is_used_or_refused(self):
+        other = free_uid()
+        nogroup = pwd.getpwuid(NOBODY).pw_gid
+        refused_theirs = "it is {}'s, neither yours nor root's: its owner may rename what the job puts in it"
+        refused_group = ("its group ({}) may write it, a group that may hold other users, and it is not sticky: "
+                         "they may rename what the job puts in it")
+        fresh, as_it_is = "fresh", "as it is"
+        nobody, root_group = pwd.getpwuid(NOBODY).pw_name, grp.getgrgid(0).gr_name
+        # runner, the folder's owner, group and mode, the outcome.
+        cases = [
+            (0, NOBODY, nogroup, 0o1777, refused_theirs.format(nobody)),
+            (0, NOBODY, nogroup, 0o775, refused_theirs.format(nobody)),
+            (0, NOBODY, nogroup, 0o755, refused_theirs.format(nobody)),
+            (0, 0, 0, 0o1777, fresh),
+            (0, 0, 0, 0o775, refused_group.format(root_group)),
+            (0, 0, 0, 0o755, as_it_is),
+            (NOBODY, 0, 0, 0o1777, fresh),
+            (NOBODY, 0, 0, 0o775, refused_group.format(root_group)),
+            (NOBODY, 0, 0, 0o755, "you may not write in it"),
+            (NOBODY, other, other, 0o1777, refused_theirs.format(f"user {other}")),
+            (NOBODY, other, other, 0o775, refused_theirs.format(f"user {other}")),
+            (NOBODY, other, other, 0o755, refused_theirs.format(f"user {other}")),
+            (NOBODY, NOBODY, nogroup, 0o1777, fresh),
+            (NOBODY, NOBODY, nogroup, 0o775, refused_group.format(grp.getgrgid(nogroup).gr_name)),
+            (NOBODY, NOBODY, nogroup, 0o755, as_it_is),
+        ]
+        for number, (runner, owner, group, mode, outcome) in enumerate(cases):
+            with self.subTest(runner=runner, owner=owner, mode=oct(mode)):
+                out = self.folder / f"out-{number}"
+                out.mkdir()
+                os.chown(out, owner, group)
+                out.chmod(mode)
+                status, lines = self.run_in(out, runner)
+                after = out.stat()
+                self.assertEqual((owner, group, mode), (after.st_uid, after.st_gid, stat.S_IMODE(after.st_mode)))
+                if outcome not in (fresh, as_it_is):
+                    self.assertEqual(1, status, lines)
+                    self.assertEqual(1, len(lines), lines)
+                    self.assertTrue(lines[0].startswith(f'run: the output folder "{out}" is not used: {outcome}'),
+                                    lines)
+                    self.assertEqual([], list(out.iterdir()))
+                    continue
+                self.assertEqual(0, status, lines)
+                if outcome == as_it_is:
+                    self.assertEqual(f"Main job: output in {out}", lines[0])
+                    job = out
+                else:
+                    [job] = list(out.iterdir())
+                    self.assertRegex(job.name, r"^zeq-main-job\.\w{6}$")
+                    self.assertEqual(f'Main job: output in {job}, a folder of its own in "{out}", which others may '
+                                     'write', lines[0])
+                    self.assertEqual((runner, 0o700), (job.stat().st_uid, stat.S_IMODE(job.stat().st_mode)))
+                self.assertEqual(f"Main job passed; the whole output is in {job / 'main-job.log'}", lines[-1])
+                self.assertEqual(runner, (job / "main-job.log").stat().st_uid)
 
 
 if __name__ == "__main__":
