@@ -288,6 +288,13 @@ KTime NextKeyTime(KTime key, KTime step) {
     return step.Get() % frame == 0 && step.Get() - 1 > key.Get() ? KTime(step.Get() - 1) : key;
 }
 
+// Whether the host arrives at key i with a slope of its own (a fixed, flat or step in-tangent), not
+// the slope its keys give, which is all an automatic key at the end of the keys takes.
+bool ArrivesWithOwnSlope(const TangentTypes& types, unsigned i) {
+    const int in = types.mIn[i];
+    return in == kFixed || in == kFlat || in == kStep;
+}
+
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
               double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
@@ -323,12 +330,18 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         const bool ownTangent = type == kFixed || type == kClamped;
         const Tangent out = ownTangent ? ReadTangent(host, i, false, units) : Tangent();
         ApplyOutTangent(host, type, i, count, curveType, out, carried);
+        // Written automatic, a last key takes the slope its keys give: where the host arrives at it
+        // with a slope of its own, it goes out a user key holding that slope.
+        if (last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
+            carried.mTangentMode == KFCURVE_TANGEANT_AUTO && i > 0 && ArrivesWithOwnSlope(types, i))
+            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, ReadTangent(host, i, true, units).mSlope};
         double nextLeft = 0;
         float nextLeftWeight = KFCURVE_DEFAULT_WEIGHT;
         // Between two cubic auto keys the auto pass below sets the arriving slope itself.
         const bool autoPair = !weighted && !last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
                               carried.mTangentMode == KFCURVE_TANGEANT_AUTO &&
-                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal);
+                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal) &&
+                              !(i + 2 == count && ArrivesWithOwnSlope(types, i + 1));
         if (!last && !autoPair) {
             const Tangent in = ReadTangent(host, i + 1, true, units);
             nextLeft = in.mSlope;

@@ -192,6 +192,34 @@ TEST_F(CurveConversionTest, ClampedLastKeyIsCubicAuto) {
     EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER));
 }
 
+// A last key whose out-tangent would make it an automatic key but which the host arrives at with a
+// slope of its own (a fixed in-tangent, as the import writes after a user-break key) keeps that
+// slope: 0, 9 at 0.5 s leaving with 4 a second, -8 at 1 s arrived at with 18 play -43/9 at 5/6 s,
+// after a user-break key and after a smooth one alike.
+TEST_F(CurveConversionTest, ALastKeyArrivedAtWithASlopeOfItsOwnKeepsIt) {
+    const char* const plugs[] = {"translateX", "translateY", "translateZ", "scaleX"};
+    int plug = 0;
+    for (const int lastOut : {4, 8}) {
+        for (const bool breakBefore : {true, false}) {
+            SCOPED_TRACE(std::to_string(lastOut) + (breakBefore ? " after a user-break key" : " after a smooth key"));
+            TFnAnimCurve host = Curve(plugs[plug++], {{0, 0, 4, 4}, {0.5, 9, 4, 4}, {1, -8, 4, lastOut}});
+            if (breakBefore) {
+                standin::setKeyTangent(host.object(), 1, true, 12.0, 0);
+                standin::setKeyTangent(host.object(), 1, false, 4.0, 0);
+                host.setTangentsLocked(1, false);
+            }
+            standin::setKeyTangent(host.object(), 2, true, 18.0, 0);
+            Convert(host);
+            ASSERT_EQ(mCurve.KeyGetCount(), 3);
+            if (breakBefore) {
+                EXPECT_NEAR(host.evaluate(TTime(5.0 / 6, TTime::kSeconds)), -43.0 / 9, 1e-9);
+            }
+            for (double t : {0.25, 0.6, 0.75, 5.0 / 6, 0.95, 1.0, 1.5})
+                EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
+        }
+    }
+}
+
 TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
     Convert(Curve("visibility", {{0, 1, 5, 5}, {1, 0, 5, 5}}));
     ASSERT_EQ(mCurve.KeyGetCount(), 2);

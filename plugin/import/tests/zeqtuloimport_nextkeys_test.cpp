@@ -1,8 +1,8 @@
-// Constant keys that take the next key's value ("next" mode), alone and beside automatic keys, on a
-// null's scaling Z, written by the SDK and imported into the host at 24, 30 and 60 frames a second:
-// the host plays what the SDK's evaluation of the file's curve plays on every frame, between frames,
-// around each key, before the first key and after the last; the file the export then writes plays
-// it too.
+// Constant keys that take the next key's value ("next" mode), alone and beside automatic keys, and
+// user-break keys before a last key that is not cubic, on a null's scaling Z, written by the SDK and
+// imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's evaluation
+// of the file's curve plays on every frame, between frames, around each key, before the first key
+// and after the last; the file the export then writes plays it too.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -26,7 +26,9 @@ using namespace importtest;
 namespace {
 
 constexpr kLongLong kSecond = KTime::kTicksPerSecond;
-enum Kind { kNext, kHold, kLine, kAuto };  // constant next, constant standard, linear, cubic automatic
+// Constant next, constant standard, linear, cubic automatic, and cubic user-break (leaving with a
+// slope of 4 a second, the next key arriving with 18).
+enum Kind { kNext, kHold, kLine, kAuto, kBreak };
 
 // A key at seconds plus frames of the host plus ticks.
 struct Key {
@@ -62,6 +64,11 @@ const Case kCases[] = {
     {"AutoAroundAndOffTheFrames",
      {{0, 0, 0, 1, kAuto}, {0.5, 0, -1, 4, kNext}, {1, 0, 0, 8, kAuto}, {1.5, 0, 0, 6, kAuto}, {2, 0, 0, 3, kNext},
       {2.5, 0, 0, -2, kAuto}}},
+    // A user-break key arriving at a last key that is not cubic with its own slope: -43/9 at 5/6 s.
+    {"BreakBeforeLastHold", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kHold}}},
+    {"BreakBeforeLastNext", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kNext}}},
+    {"BreakBeforeLastLine", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kLine}}},
+    {"BreakOffTheFrames", {{0.5, 0, 7, 1, kBreak}, {1, 1, 1000000, 3, kBreak}, {1.5, 0, -1, -2, kNext}}},
 };
 
 // The scaling Z curve of "N" in the file's take "Take 001", as the SDK reads it.
@@ -96,15 +103,18 @@ protected:
             node->SetCurrentTakeNode("Take 001");
             for (const Key& k : keys) {
                 const KTime time(std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
+                const bool cubic = k.mKind == kAuto || k.mKind == kBreak;
                 KFCurveKey key;
                 key.Set(time, k.mValue,
-                        k.mKind == kLine   ? KFCURVE_INTERPOLATION_LINEAR
-                        : k.mKind == kAuto ? KFCURVE_INTERPOLATION_CUBIC
-                                           : KFCURVE_INTERPOLATION_CONSTANT,
-                        k.mKind == kNext   ? KFCURVE_CONSTANT_NEXT
-                        : k.mKind == kAuto ? KFCURVE_TANGEANT_AUTO
-                                           : KFCURVE_CONSTANT_STANDARD,
-                        0, 0, KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+                        k.mKind == kLine ? KFCURVE_INTERPOLATION_LINEAR
+                        : cubic          ? KFCURVE_INTERPOLATION_CUBIC
+                                         : KFCURVE_INTERPOLATION_CONSTANT,
+                        k.mKind == kNext    ? KFCURVE_CONSTANT_NEXT
+                        : k.mKind == kAuto  ? KFCURVE_TANGEANT_AUTO
+                        : k.mKind == kBreak ? KFCURVE_TANGEANT_USER_BREAK
+                                            : KFCURVE_CONSTANT_STANDARD,
+                        k.mKind == kBreak ? 4.0f : 0.0f, k.mKind == kBreak ? 18.0f : 0.0f, KFCURVE_WEIGHTED_NONE,
+                        KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
                 node->GetCurrentTakeNode()->GetScaleZ()->KeyAdd(time, key);
             }
         });
@@ -115,6 +125,19 @@ protected:
         ASSERT_TRUE(status) << Log();
     }
     double Host(kLongLong t) const { return mHost.evaluate(TTime(double(t) / double(kSecond), TTime::kSeconds)); }
+    // The host's curve written by the export and read back by the SDK; false (nothing checked) in a
+    // build without the exporter.
+    bool Exported(KFCurve& written) {
+        std::string registered;
+        Run("exists ZEQExport", &registered);
+        if (registered != "1") return false;
+        const std::string exported = mDirectory + "exported.zeq";
+        const bool ran = Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + exported + "\"");
+        EXPECT_TRUE(ran) << Log();
+        const bool read = ran && ReadCurve(exported, written);
+        EXPECT_TRUE(read);
+        return read;
+    }
     // Where got differs from the file's curve by more than a millionth of the range of its keys'
     // values: on every frame from a second before the first key to a second after the last and in
     // the middle of each, and a microsecond before, at and after each key.
@@ -194,6 +217,27 @@ TEST_P(NextKeyImportTest, AutomaticKeysBesideANextKeyPlayTheFilesSlopes) {
         EXPECT_NEAR(written.Evaluate(KTime(t)), want, 1e-6);
         // The pair of host keys went out as the file's one "next" key.
         EXPECT_EQ(written.KeyGetCount(), mFileCurve.KeyGetCount());
+    }
+}
+
+// 0 at 0 s (automatic), 9 at 0.5 s (user-break, leaving with 4 a second, arriving at the next key
+// with 18), -8 at 1 s (constant, "next" or linear): -43/9 at 5/6 s, in the file, the host and the
+// file the export writes, whatever the last key's kind.
+TEST_P(NextKeyImportTest, AUserBreakKeyArrivesAtALastKeyThatIsNotCubicWithItsOwnSlope) {
+    const kLongLong t = kSecond * 5 / 6;
+    for (const char* name : {"BreakBeforeLastHold", "BreakBeforeLastNext", "BreakBeforeLastLine"}) {
+        SCOPED_TRACE(name);
+        const Case* c = std::find_if(std::begin(kCases), std::end(kCases),
+                                     [name](const Case& each) { return std::string(each.mName) == name; });
+        ASSERT_NE(c, std::end(kCases));
+        Import(c->mKeys);
+        if (HasFatalFailure()) return;
+        EXPECT_NEAR(mFileCurve.Evaluate(KTime(t)), -43.0 / 9, 1e-5);
+        EXPECT_NEAR(Host(t), -43.0 / 9, 1e-5);
+        KFCurve written;
+        if (Exported(written)) {
+            EXPECT_NEAR(written.Evaluate(KTime(t)), -43.0 / 9, 1e-5);
+        }
     }
 }
 
