@@ -3,6 +3,7 @@
 // reduction. Keys are reserved once and written in place.
 #include "plugin/export/zeqtulocurveconversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -295,6 +296,27 @@ bool ArrivesWithOwnSlope(const TangentTypes& types, unsigned i) {
     return in == kFixed || in == kFlat || in == kStep;
 }
 
+// The slope arriving at key i + 1 (not cubic) from the automatic key i, as that key's parameter. The
+// parameter is read against the slopes on either side of key i + 1 and held in a float: beside a
+// steep one (a step key ten nanoseconds on) it cannot give the slope back, and key i goes out a user
+// key holding the slopes it has.
+void KeepArrivingSlope(KFCurve& curve, int i, float slope) {
+    curve.KeySetLeftDerivative(i + 1, slope);
+    const KFCurveKey& key = *curve.KeyGetPtr(i);
+    const KFCurveKey& next = *curve.KeyGetPtr(i + 1);
+    const double chord =
+        (static_cast<double>(next.GetValue()) - key.GetValue()) / (next.GetTime() - key.GetTime()).GetSecondDouble();
+    const double scale = std::max(std::fabs(static_cast<double>(slope)), std::fabs(chord));
+    if (std::fabs(curve.KeyGetLeftDerivative(i + 1) - static_cast<double>(slope)) <= 1e-6 * scale) return;
+    const float left = curve.KeyGetLeftDerivative(i), right = curve.KeyGetRightDerivative(i);
+    curve.KeyGetPtr(i)->SetTangeantMode(KFCURVE_TANGEANT_USER_BREAK);
+    // A cubic key before holds the slope arriving at key i, read as key i's mode says.
+    if (i > 0 && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC)
+        curve.KeySetLeftDerivative(i, left);
+    curve.KeySetRightDerivative(i, right);
+    curve.KeySetLeftDerivative(i + 1, slope);
+}
+
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
               double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
@@ -378,7 +400,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         if (arrivingRead[static_cast<std::size_t>(i)] && key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC &&
             (key->GetTangeantMode() & KFCURVE_TANGEANT_AUTO) &&
             curve.KeyGetPtr(i + 1)->GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC)
-            curve.KeySetLeftDerivative(i + 1, key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
+            KeepArrivingSlope(curve, i, key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
     }
 }
 

@@ -255,12 +255,16 @@ TEST_F(CurveConversionTest, AKeyAndAStepKeyOfTheNextValueGoOutAsANextKey) {
 }
 
 // Step keys that do not make such a pair stay apart: farther than 10 ns, or of another value than
-// the key after them.
+// the key after them. The smooth key before plays as in the host all the same, though the step just
+// after the key it arrives at is far steeper than any slope a float parameter gives back beside it.
 TEST_F(CurveConversionTest, StepKeysThatMakeNoNextKeyStayApart) {
     Convert(Curve("translateX", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-7, 8, 5, 5}, {1, 8, 2, 2}}));
     EXPECT_EQ(mCurve.KeyGetCount(), 4);
-    Convert(Curve("translateY", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-8, 7, 5, 5}, {1, 8, 2, 2}}));
+    const TFnAnimCurve host = Curve("translateY", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-8, 7, 5, 5}, {1, 8, 2, 2}});
+    Convert(host);
     EXPECT_EQ(mCurve.KeyGetCount(), 4);
+    for (double t : {0.1, 0.25, 1.0 / 3, 0.45, 0.75})
+        EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
 }
 
 TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {

@@ -2,7 +2,8 @@
 // user-break keys before a last key that is not cubic, on a null's scaling Z, written by the SDK and
 // imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's evaluation
 // of the file's curve plays on every frame, between frames, around each key, before the first key
-// and after the last; the file the export then writes plays it too.
+// and after the last; the file the export then writes plays it too, and after the step key of a
+// "next" key is given another value in the host.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -138,10 +139,13 @@ protected:
         EXPECT_TRUE(read);
         return read;
     }
-    // Where got differs from the file's curve by more than a millionth of the range of its keys'
-    // values: on every frame from a second before the first key to a second after the last and in
-    // the middle of each, and a microsecond before, at and after each key.
     std::string Differences(const std::function<double(kLongLong)>& got) {
+        return Differences([this](kLongLong t) { return mFileCurve.Evaluate(KTime(t)); }, got);
+    }
+    // Where got differs from want (the file's curve above) by more than a millionth of the range of
+    // the file's key values: on every frame from a second before the first key to a second after
+    // the last and in the middle of each, and a microsecond before, at and after each key.
+    std::string Differences(const std::function<double(kLongLong)>& want, const std::function<double(kLongLong)>& got) {
         const kLongLong frame = Frame(), n = mFileCurve.KeyGetCount();
         double low = HUGE_VAL, high = -HUGE_VAL;
         for (int k = 0; k < n; ++k) {
@@ -159,10 +163,10 @@ protected:
                 times.push_back(mFileCurve.KeyGetPtr(k)->GetTime().Get() + d);
         std::string differences;
         for (const kLongLong t : times) {
-            const double want = mFileCurve.Evaluate(KTime(t)), value = got(t);
-            if (!(std::fabs(want - value) <= tolerance))
+            const double wanted = want(t), value = got(t);
+            if (!(std::fabs(wanted - value) <= tolerance))
                 differences +=
-                    " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(want);
+                    " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(wanted);
         }
         return differences;
     }
@@ -238,6 +242,29 @@ TEST_P(NextKeyImportTest, AUserBreakKeyArrivesAtALastKeyThatIsNotCubicWithItsOwn
         if (Exported(written)) {
             EXPECT_NEAR(written.Evaluate(KTime(t)), -43.0 / 9, 1e-5);
         }
+    }
+}
+
+// 0 at 0 s (automatic), 5 at 0.5 s ("next"), 8 at 1 s (linear): the host plays 94/27 at 1/3 s. Given
+// another value in the host, the step key the import added 10 ns after the "next" key (6), or the
+// key after it (9), no longer makes one key with it: the export plays what the host plays all the
+// same.
+TEST_P(NextKeyImportTest, AStepKeyThatNoLongerMakesANextKeyExportsAsTheHostPlaysIt) {
+    const std::vector<Key> keys = {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kLine}};
+    for (const auto& [index, value] : {std::make_pair(2u, 6.0), std::make_pair(3u, 9.0)}) {
+        SCOPED_TRACE(index);
+        Import(keys);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(mHost.numKeys(), 4u);
+        ASSERT_TRUE(mHost.setValue(index, value));
+        const kLongLong t = kSecond / 3;
+        EXPECT_NEAR(Host(t), 94.0 / 27, 1e-6);
+        KFCurve written;
+        if (!Exported(written)) continue;
+        EXPECT_NEAR(written.Evaluate(KTime(t)), 94.0 / 27, 1e-6);
+        EXPECT_EQ(Differences([this](kLongLong at) { return Host(at); },
+                              [&written](kLongLong at) { return written.Evaluate(KTime(at)); }),
+                  "");
     }
 }
 
