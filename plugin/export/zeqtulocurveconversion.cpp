@@ -270,23 +270,38 @@ void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned co
 
 // The import keeps a constant key taking the next key's value as two host keys: the key holding its
 // own value and, ten nanoseconds on, a step key holding the next key's. Such a pair goes out as that
-// one key again, so that no slope reads the jump between them. The limit allows the times' rounding.
-constexpr kLongLong kStepPairTicks = KTime::kTicksPerSecond / 100000000 + 2;
+// one key again, so that no slope reads the jump between them.
+constexpr kLongLong kStepPairTicks = KTime::kTicksPerSecond / 100000000;
+
+// How far a host time near t may come back from the tick the import gave it, beyond the half tick
+// of its rounding: the host keeps seconds in a double, whose last bits the way there and back loses
+// (none near the start of the time line, some thirty ticks 700,000 s on, thousands at its ends).
+kLongLong HostRoundingTicks(KTime t) {
+    return static_cast<kLongLong>(std::ldexp(std::fabs(static_cast<double>(t.Get())), -50));
+}
 
 bool StepsToNextValue(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, unsigned count, KTime time,
                       KTime next) {
     if (i + 2 >= count || types.mOut[i] != kStep || types.mOut[i + 1] != kStep) return false;
-    return (next - time).Get() <= kStepPairTicks && host.value(i + 1) == host.value(i + 2);
+    // The gap, give or take the rounding of both times.
+    const kLongLong window = kStepPairTicks + 2 + 2 * HostRoundingTicks(next);
+    return (next - time).Get() <= window && host.value(i + 1) == host.value(i + 2);
 }
 
 // Where the step key stands on one of the host's frames, the import moved the key back to the gap
 // before it from where it was, up to the frame: it goes out a tick before the frame, the latest time
-// that plays the next value there (and a key a tick before a frame comes back where it was).
+// that plays the next value there (and a key a tick before a frame comes back where it was). Far
+// along the time line a step on a frame comes back within the rounding of it.
 KTime NextKeyTime(KTime key, KTime step) {
     const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
     if (!(std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18)) return key;
-    const kLongLong frame = std::llround(ticks);
-    return step.Get() % frame == 0 && step.Get() - 1 > key.Get() ? KTime(step.Get() - 1) : key;
+    const __int128 frame = std::llround(ticks);
+    __int128 past = static_cast<__int128>(step.Get()) % frame;
+    if (past < 0) past += frame;
+    const __int128 nearest = past <= frame / 2 ? step.Get() - past : step.Get() - past + frame;
+    const __int128 off = nearest > step.Get() ? nearest - step.Get() : step.Get() - nearest;
+    const bool onFrame = off <= HostRoundingTicks(step) && nearest <= KTime::kInfiniteTicks;
+    return onFrame && nearest - 1 > key.Get() ? KTime(static_cast<kLongLong>(nearest - 1)) : key;
 }
 
 // Whether the host arrives at key i with a slope of its own (a fixed, flat or step in-tangent), not

@@ -2,8 +2,8 @@
 // user-break keys before a last key that is not cubic, on a null's scaling Z, written by the SDK and
 // imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's evaluation
 // of the file's curve plays on every frame, between frames, around each key, before the first key
-// and after the last; the file the export then writes plays it too, and after the step key of a
-// "next" key is given another value in the host.
+// and after the last; the file the export then writes plays it too, near the start of the time line
+// and far along it, and after the step key of a "next" key is given another value in the host.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -96,14 +96,15 @@ protected:
         standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, GetParam());
     }
     kLongLong Frame() const { return std::llround(kSecond / TTime::unitsPerSecond(GetParam())); }
-    // The keys on N's scaling Z, written, read back by the SDK into mFileCurve and imported.
-    void Import(const std::vector<Key>& keys) {
+    // The keys on N's scaling Z, offset ticks later, written, read back by the SDK into mFileCurve and
+    // imported.
+    void Import(const std::vector<Key>& keys, kLongLong offset = 0) {
         mFile = Write("next", [&](KZeqSdkManager& manager, KZeqScene& scene) {
             KZeqNode* node = BuildScene(manager, scene, "N").at("N").mNode;
             scene.CreateTake("Take 001");
             node->SetCurrentTakeNode("Take 001");
             for (const Key& k : keys) {
-                const KTime time(std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
+                const KTime time(offset + std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
                 const bool cubic = k.mKind == kAuto || k.mKind == kBreak;
                 KFCurveKey key;
                 key.Set(time, k.mValue,
@@ -144,8 +145,10 @@ protected:
     }
     // Where got differs from want (the file's curve above) by more than a millionth of the range of
     // the file's key values: on every frame from a second before the first key to a second after
-    // the last and in the middle of each, and a microsecond before, at and after each key.
-    std::string Differences(const std::function<double(kLongLong)>& want, const std::function<double(kLongLong)>& got) {
+    // the last and in the middle of each, and a microsecond before, at and after each key; those
+    // within clear of a key of the file's aside.
+    std::string Differences(const std::function<double(kLongLong)>& want, const std::function<double(kLongLong)>& got,
+                            kLongLong clear = 0) {
         const kLongLong frame = Frame(), n = mFileCurve.KeyGetCount();
         double low = HUGE_VAL, high = -HUGE_VAL;
         for (int k = 0; k < n; ++k) {
@@ -163,6 +166,10 @@ protected:
                 times.push_back(mFileCurve.KeyGetPtr(k)->GetTime().Get() + d);
         std::string differences;
         for (const kLongLong t : times) {
+            bool nearKey = false;
+            for (int k = 0; k < n; ++k)
+                nearKey = nearKey || std::llabs(mFileCurve.KeyGetPtr(k)->GetTime().Get() - t) < clear;
+            if (nearKey) continue;
             const double wanted = want(t), value = got(t);
             if (!(std::fabs(wanted - value) <= tolerance))
                 differences +=
@@ -265,6 +272,55 @@ TEST_P(NextKeyImportTest, AStepKeyThatNoLongerMakesANextKeyExportsAsTheHostPlays
         EXPECT_EQ(Differences([this](kLongLong at) { return Host(at); },
                               [&written](kLongLong at) { return written.Evaluate(KTime(at)); }),
                   "");
+    }
+}
+
+// Four of the last bits of a time's seconds in a double, in ticks: the farthest a key the host holds
+// comes back from its time (a bit is 5 ticks 700,000 s on, 86 at 10,000,000 s, 1,376 at the ends).
+double HostBits(kLongLong t) {
+    const double seconds = std::fabs(double(t) / double(kSecond));
+    return 4 * (std::nextafter(seconds, HUGE_VAL) - seconds) * double(kSecond);
+}
+
+// Far along the time line, and to its ends, where the host's times in seconds round to many ticks:
+// away from the keys (by a tenth of a microsecond) every case plays in the host as the file, where
+// the host holds every key (not two 2 ns apart 40,000,000 s on) and the 10 ns between a "next" key
+// and its step key (not at the ends); the file the export writes plays as the host, each "next" key
+// and its step key one key again where the file has it. 0, 5, 8 at 700,000 s, 700,000.5 s and
+// 700,001 s play 94/27 a third of a second on.
+TEST_P(NextKeyImportTest, FarAlongTheTimeLineEveryCasePlaysAsTheHostAndExportsSo) {
+    const kLongLong clear = kSecond / 10000000;
+    for (const double seconds : {7.0e5, 1.0e7, -4.0e7, 1.9e8}) {
+        const kLongLong offset = std::llround(seconds) * kSecond;
+        for (const Case& c : kCases) {
+            SCOPED_TRACE(std::string(c.mName) + " at " + std::to_string(seconds) + " s");
+            Import(c.mKeys, offset);
+            if (HasFatalFailure()) return;
+            const auto host = [this](kLongLong t) { return Host(t); };
+            const bool holdsEveryKey = mHost.numKeys() >= unsigned(mFileCurve.KeyGetCount());
+            if (holdsEveryKey && HostBits(offset) / 4 < kSecond / 100000000) {
+                EXPECT_EQ(Differences([this](kLongLong t) { return mFileCurve.Evaluate(KTime(t)); }, host, clear),
+                          "");
+            }
+            KFCurve written;
+            if (!Exported(written)) continue;
+            EXPECT_EQ(Differences(host, [&](kLongLong t) { return written.Evaluate(KTime(t)); }, clear), "");
+            if (!holdsEveryKey) continue;
+            ASSERT_EQ(written.KeyGetCount(), mFileCurve.KeyGetCount());
+            for (int k = 0; k < written.KeyGetCount(); ++k) {
+                const kLongLong want = mFileCurve.KeyGetPtr(k)->GetTime().Get();
+                EXPECT_LE(std::fabs(double(written.KeyGetPtr(k)->GetTime().Get() - want)), HostBits(want)) << k;
+            }
+        }
+    }
+    const kLongLong offset = 700000 * kSecond;
+    Import({{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kLine}}, offset);
+    if (HasFatalFailure()) return;
+    const kLongLong t = offset + kSecond / 3;
+    EXPECT_NEAR(Host(t), 94.0 / 27, 1e-6);
+    KFCurve written;
+    if (Exported(written)) {
+        EXPECT_NEAR(written.Evaluate(KTime(t)), 94.0 / 27, 1e-6);
     }
 }
 
