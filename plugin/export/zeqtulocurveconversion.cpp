@@ -3,6 +3,7 @@
 // reduction. Keys are reserved once and written in place.
 #include "plugin/export/zeqtulocurveconversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -269,23 +270,66 @@ void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned co
 
 // The import keeps a constant key taking the next key's value as two host keys: the key holding its
 // own value and, ten nanoseconds on, a step key holding the next key's. Such a pair goes out as that
-// one key again, so that no slope reads the jump between them. The limit allows the times' rounding.
-constexpr kLongLong kStepPairTicks = KTime::kTicksPerSecond / 100000000 + 2;
+// one key again, so that no slope reads the jump between them.
+constexpr kLongLong kStepPairTicks = KTime::kTicksPerSecond / 100000000;
+
+// How far a host time near t may come back from the tick the import gave it, beyond the half tick
+// of its rounding: the host keeps seconds in a double, whose last bits the way there and back loses
+// (none near the start of the time line, some thirty ticks 700,000 s on, thousands at its ends).
+kLongLong HostRoundingTicks(KTime t) {
+    return static_cast<kLongLong>(std::ldexp(std::fabs(static_cast<double>(t.Get())), -50));
+}
 
 bool StepsToNextValue(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, unsigned count, KTime time,
                       KTime next) {
     if (i + 2 >= count || types.mOut[i] != kStep || types.mOut[i + 1] != kStep) return false;
-    return (next - time).Get() <= kStepPairTicks && host.value(i + 1) == host.value(i + 2);
+    // The gap, give or take the rounding of both times.
+    const kLongLong window = kStepPairTicks + 2 + 2 * HostRoundingTicks(next);
+    return (next - time).Get() <= window && host.value(i + 1) == host.value(i + 2);
 }
 
 // Where the step key stands on one of the host's frames, the import moved the key back to the gap
 // before it from where it was, up to the frame: it goes out a tick before the frame, the latest time
-// that plays the next value there (and a key a tick before a frame comes back where it was).
+// that plays the next value there (and a key a tick before a frame comes back where it was). Far
+// along the time line a step on a frame comes back within the rounding of it.
 KTime NextKeyTime(KTime key, KTime step) {
     const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
     if (!(std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18)) return key;
-    const kLongLong frame = std::llround(ticks);
-    return step.Get() % frame == 0 && step.Get() - 1 > key.Get() ? KTime(step.Get() - 1) : key;
+    const __int128 frame = std::llround(ticks);
+    __int128 past = static_cast<__int128>(step.Get()) % frame;
+    if (past < 0) past += frame;
+    const __int128 nearest = past <= frame / 2 ? step.Get() - past : step.Get() - past + frame;
+    const __int128 off = nearest > step.Get() ? nearest - step.Get() : step.Get() - nearest;
+    const bool onFrame = off <= HostRoundingTicks(step) && nearest <= KTime::kInfiniteTicks;
+    return onFrame && nearest - 1 > key.Get() ? KTime(static_cast<kLongLong>(nearest - 1)) : key;
+}
+
+// Whether the host arrives at key i with a slope of its own (a fixed, flat or step in-tangent), not
+// the slope its keys give, which is all an automatic key at the end of the keys takes.
+bool ArrivesWithOwnSlope(const TangentTypes& types, unsigned i) {
+    const int in = types.mIn[i];
+    return in == kFixed || in == kFlat || in == kStep;
+}
+
+// The slope arriving at key i + 1 (not cubic) from the automatic key i, as that key's parameter. The
+// parameter is read against the slopes on either side of key i + 1 and held in a float: beside a
+// steep one (a step key ten nanoseconds on) it cannot give the slope back, and key i goes out a user
+// key holding the slopes it has.
+void KeepArrivingSlope(KFCurve& curve, int i, float slope) {
+    curve.KeySetLeftDerivative(i + 1, slope);
+    const KFCurveKey& key = *curve.KeyGetPtr(i);
+    const KFCurveKey& next = *curve.KeyGetPtr(i + 1);
+    const double chord =
+        (static_cast<double>(next.GetValue()) - key.GetValue()) / (next.GetTime() - key.GetTime()).GetSecondDouble();
+    const double scale = std::max(std::fabs(static_cast<double>(slope)), std::fabs(chord));
+    if (std::fabs(curve.KeyGetLeftDerivative(i + 1) - static_cast<double>(slope)) <= 1e-6 * scale) return;
+    const float left = curve.KeyGetLeftDerivative(i), right = curve.KeyGetRightDerivative(i);
+    curve.KeyGetPtr(i)->SetTangeantMode(KFCURVE_TANGEANT_USER_BREAK);
+    // A cubic key before holds the slope arriving at key i, read as key i's mode says.
+    if (i > 0 && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC)
+        curve.KeySetLeftDerivative(i, left);
+    curve.KeySetRightDerivative(i, right);
+    curve.KeySetLeftDerivative(i + 1, slope);
 }
 
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
@@ -323,12 +367,18 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         const bool ownTangent = type == kFixed || type == kClamped;
         const Tangent out = ownTangent ? ReadTangent(host, i, false, units) : Tangent();
         ApplyOutTangent(host, type, i, count, curveType, out, carried);
+        // Written automatic, a last key takes the slope its keys give: where the host arrives at it
+        // with a slope of its own, it goes out a user key holding that slope.
+        if (last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
+            carried.mTangentMode == KFCURVE_TANGEANT_AUTO && i > 0 && ArrivesWithOwnSlope(types, i))
+            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, ReadTangent(host, i, true, units).mSlope};
         double nextLeft = 0;
         float nextLeftWeight = KFCURVE_DEFAULT_WEIGHT;
         // Between two cubic auto keys the auto pass below sets the arriving slope itself.
         const bool autoPair = !weighted && !last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
                               carried.mTangentMode == KFCURVE_TANGEANT_AUTO &&
-                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal);
+                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal) &&
+                              !(i + 2 == count && ArrivesWithOwnSlope(types, i + 1));
         if (!last && !autoPair) {
             const Tangent in = ReadTangent(host, i + 1, true, units);
             nextLeft = in.mSlope;
@@ -365,7 +415,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         if (arrivingRead[static_cast<std::size_t>(i)] && key->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC &&
             (key->GetTangeantMode() & KFCURVE_TANGEANT_AUTO) &&
             curve.KeyGetPtr(i + 1)->GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC)
-            curve.KeySetLeftDerivative(i + 1, key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
+            KeepArrivingSlope(curve, i, key->GetDataFloat(KFCURVEKEY_NEXT_LEFT_DERIVATIVE));
     }
 }
 

@@ -192,6 +192,34 @@ TEST_F(CurveConversionTest, ClampedLastKeyIsCubicAuto) {
     EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER));
 }
 
+// A last key whose out-tangent would make it an automatic key but which the host arrives at with a
+// slope of its own (a fixed in-tangent, as the import writes after a user-break key) keeps that
+// slope: 0, 9 at 0.5 s leaving with 4 a second, -8 at 1 s arrived at with 18 play -43/9 at 5/6 s,
+// after a user-break key and after a smooth one alike.
+TEST_F(CurveConversionTest, ALastKeyArrivedAtWithASlopeOfItsOwnKeepsIt) {
+    const char* const plugs[] = {"translateX", "translateY", "translateZ", "scaleX"};
+    int plug = 0;
+    for (const int lastOut : {4, 8}) {
+        for (const bool breakBefore : {true, false}) {
+            SCOPED_TRACE(std::to_string(lastOut) + (breakBefore ? " after a user-break key" : " after a smooth key"));
+            TFnAnimCurve host = Curve(plugs[plug++], {{0, 0, 4, 4}, {0.5, 9, 4, 4}, {1, -8, 4, lastOut}});
+            if (breakBefore) {
+                standin::setKeyTangent(host.object(), 1, true, 12.0, 0);
+                standin::setKeyTangent(host.object(), 1, false, 4.0, 0);
+                host.setTangentsLocked(1, false);
+            }
+            standin::setKeyTangent(host.object(), 2, true, 18.0, 0);
+            Convert(host);
+            ASSERT_EQ(mCurve.KeyGetCount(), 3);
+            if (breakBefore) {
+                EXPECT_NEAR(host.evaluate(TTime(5.0 / 6, TTime::kSeconds)), -43.0 / 9, 1e-9);
+            }
+            for (double t : {0.25, 0.6, 0.75, 5.0 / 6, 0.95, 1.0, 1.5})
+                EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
+        }
+    }
+}
+
 TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {
     Convert(Curve("visibility", {{0, 1, 5, 5}, {1, 0, 5, 5}}));
     ASSERT_EQ(mCurve.KeyGetCount(), 2);
@@ -227,12 +255,16 @@ TEST_F(CurveConversionTest, AKeyAndAStepKeyOfTheNextValueGoOutAsANextKey) {
 }
 
 // Step keys that do not make such a pair stay apart: farther than 10 ns, or of another value than
-// the key after them.
+// the key after them. The smooth key before plays as in the host all the same, though the step just
+// after the key it arrives at is far steeper than any slope a float parameter gives back beside it.
 TEST_F(CurveConversionTest, StepKeysThatMakeNoNextKeyStayApart) {
     Convert(Curve("translateX", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-7, 8, 5, 5}, {1, 8, 2, 2}}));
     EXPECT_EQ(mCurve.KeyGetCount(), 4);
-    Convert(Curve("translateY", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-8, 7, 5, 5}, {1, 8, 2, 2}}));
+    const TFnAnimCurve host = Curve("translateY", {{0, 0, 4, 4}, {0.5, 5, 4, 5}, {0.5 + 1e-8, 7, 5, 5}, {1, 8, 2, 2}});
+    Convert(host);
     EXPECT_EQ(mCurve.KeyGetCount(), 4);
+    for (double t : {0.1, 0.25, 1.0 / 3, 0.45, 0.75})
+        EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
 }
 
 TEST_F(CurveConversionTest, WeightsAreTangentSecondsOverThreeSegments) {

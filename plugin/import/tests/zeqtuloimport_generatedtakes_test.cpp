@@ -6,7 +6,8 @@
 // tangents: the host's translation curves play the take (worked out from its keys apart from the
 // SDK's evaluation) between the bake's samples and past the keys up to the take's end, hold where
 // it holds and step where it steps. Takes of keys alone, automatic keys beside constant keys taking
-// the next key's value, come in key for key and play the take in the host and through the export.
+// the next key's value and user-break keys before a last key that is not cubic, come in key for key
+// and play the take in the host and through the export.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -288,14 +289,15 @@ TEST_P(GeneratedTakeImportTest, WhereAChannelStepsUnderAWarpTheHostStepsThen) {
 
 // A take of keys alone (no layer, no warp), which comes in key for key: each channel's keys evenly
 // spaced (mostly off the frames), of every kind the import copies, one constant key taking the next
-// key's value with automatic keys on either side. Evenly spaced, a key's smooth slope in the host
-// is the file's automatic one (the mean of the slopes on either side); a user key before an
-// automatic one leaves that key's parameter 0, that mean.
+// key's value with automatic keys on either side and, in about half the channels, a user-break key
+// (its slopes apart) before a last key that is constant, "next" or linear. Evenly spaced, a key's
+// smooth slope in the host is the file's automatic one (the mean of the slopes on either side); a
+// user key before an automatic one leaves that key's parameter 0, that mean.
 Take KeyedTake(unsigned seed) {
     generatedtakes::Maker maker(seed);
     Take take;
     take.mVector.reset(nodetest::Vector("T", &KDataTypeLclTranslation, KFCL_ADD));
-    enum { kAuto, kLine, kNext, kHold, kUser, kKinds };
+    enum { kAuto, kLine, kNext, kHold, kUser, kKinds, kBreak = kKinds };
     for (int a = 0; a < 3; ++a) {
         const int n = 3 + maker.Pick(6);
         const kLongLong spacing = generatedtakes::At(maker.Uniform(0.1, 0.4)).Get();
@@ -306,9 +308,14 @@ Take KeyedTake(unsigned seed) {
         kinds[next] = kNext;
         kinds[next + 1] = kAuto;
         if (next > 0) kinds[next - 1] = kAuto;
+        if (maker.Chance(0.5) && next + 4 <= kinds.size()) {
+            const int lastKinds[3] = {kHold, kNext, kLine};
+            kinds[kinds.size() - 2] = kBreak;
+            kinds.back() = lastKinds[maker.Pick(3)];
+        }
         // A user key after a linear one goes out sampled, which these takes do not measure.
         for (std::size_t k = 1; k < kinds.size(); ++k)
-            if (kinds[k] == kUser && kinds[k - 1] == kLine) kinds[k] = kHold;
+            if ((kinds[k] == kUser || kinds[k] == kBreak) && kinds[k - 1] == kLine) kinds[k] = kHold;
         KFCurve& curve = nodetest::C(*take.mVector, a);
         curve.KeyModifyBegin();
         for (std::size_t k = 0; k < kinds.size(); ++k) {
@@ -320,8 +327,11 @@ Take KeyedTake(unsigned seed) {
                 : kinds[k] == kLine ? KeyOf(value, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER)
                 : kinds[k] == kNext ? KeyOf(value, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_NEXT)
                 : kinds[k] == kHold ? KeyOf(value, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD)
-                                    : KeyOf(value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER,
-                                            maker.Uniform(-10, 10), autoAfter ? 0 : maker.Uniform(-10, 10));
+                : kinds[k] == kBreak
+                    ? KeyOf(value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER_BREAK, maker.Uniform(-10, 10),
+                            maker.Uniform(-10, 10))
+                    : KeyOf(value, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, maker.Uniform(-10, 10),
+                            autoAfter ? 0 : maker.Uniform(-10, 10));
             curve.KeyAdd(KTime(start + static_cast<kLongLong>(k) * spacing), key);
         }
         curve.KeyModifyEnd();

@@ -1,8 +1,9 @@
-// Constant keys that take the next key's value ("next" mode), alone and beside automatic keys, on a
-// null's scaling Z, written by the SDK and imported into the host at 24, 30 and 60 frames a second:
-// the host plays what the SDK's evaluation of the file's curve plays on every frame, between frames,
-// around each key, before the first key and after the last; the file the export then writes plays
-// it too.
+// Constant keys that take the next key's value ("next" mode), alone and beside automatic keys, and
+// user-break keys before a last key that is not cubic, on a null's scaling Z, written by the SDK and
+// imported into the host at 24, 30 and 60 frames a second: the host plays what the SDK's evaluation
+// of the file's curve plays on every frame, between frames, around each key, before the first key
+// and after the last; the file the export then writes plays it too, near the start of the time line
+// and far along it, and after the step key of a "next" key is given another value in the host.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -26,7 +27,9 @@ using namespace importtest;
 namespace {
 
 constexpr kLongLong kSecond = KTime::kTicksPerSecond;
-enum Kind { kNext, kHold, kLine, kAuto };  // constant next, constant standard, linear, cubic automatic
+// Constant next, constant standard, linear, cubic automatic, and cubic user-break (leaving with a
+// slope of 4 a second, the next key arriving with 18).
+enum Kind { kNext, kHold, kLine, kAuto, kBreak };
 
 // A key at seconds plus frames of the host plus ticks.
 struct Key {
@@ -62,6 +65,11 @@ const Case kCases[] = {
     {"AutoAroundAndOffTheFrames",
      {{0, 0, 0, 1, kAuto}, {0.5, 0, -1, 4, kNext}, {1, 0, 0, 8, kAuto}, {1.5, 0, 0, 6, kAuto}, {2, 0, 0, 3, kNext},
       {2.5, 0, 0, -2, kAuto}}},
+    // A user-break key arriving at a last key that is not cubic with its own slope: -43/9 at 5/6 s.
+    {"BreakBeforeLastHold", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kHold}}},
+    {"BreakBeforeLastNext", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kNext}}},
+    {"BreakBeforeLastLine", {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 9, kBreak}, {1, 0, 0, -8, kLine}}},
+    {"BreakOffTheFrames", {{0.5, 0, 7, 1, kBreak}, {1, 1, 1000000, 3, kBreak}, {1.5, 0, -1, -2, kNext}}},
 };
 
 // The scaling Z curve of "N" in the file's take "Take 001", as the SDK reads it.
@@ -88,23 +96,27 @@ protected:
         standin::setUnits(TDistance::kCentimeters, TAngle::kDegrees, GetParam());
     }
     kLongLong Frame() const { return std::llround(kSecond / TTime::unitsPerSecond(GetParam())); }
-    // The keys on N's scaling Z, written, read back by the SDK into mFileCurve and imported.
-    void Import(const std::vector<Key>& keys) {
+    // The keys on N's scaling Z, offset ticks later, written, read back by the SDK into mFileCurve and
+    // imported.
+    void Import(const std::vector<Key>& keys, kLongLong offset = 0) {
         mFile = Write("next", [&](KZeqSdkManager& manager, KZeqScene& scene) {
             KZeqNode* node = BuildScene(manager, scene, "N").at("N").mNode;
             scene.CreateTake("Take 001");
             node->SetCurrentTakeNode("Take 001");
             for (const Key& k : keys) {
-                const KTime time(std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
+                const KTime time(offset + std::llround(k.mSeconds * kSecond) + k.mFrames * Frame() + k.mTicks);
+                const bool cubic = k.mKind == kAuto || k.mKind == kBreak;
                 KFCurveKey key;
                 key.Set(time, k.mValue,
-                        k.mKind == kLine   ? KFCURVE_INTERPOLATION_LINEAR
-                        : k.mKind == kAuto ? KFCURVE_INTERPOLATION_CUBIC
-                                           : KFCURVE_INTERPOLATION_CONSTANT,
-                        k.mKind == kNext   ? KFCURVE_CONSTANT_NEXT
-                        : k.mKind == kAuto ? KFCURVE_TANGEANT_AUTO
-                                           : KFCURVE_CONSTANT_STANDARD,
-                        0, 0, KFCURVE_WEIGHTED_NONE, KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
+                        k.mKind == kLine ? KFCURVE_INTERPOLATION_LINEAR
+                        : cubic          ? KFCURVE_INTERPOLATION_CUBIC
+                                         : KFCURVE_INTERPOLATION_CONSTANT,
+                        k.mKind == kNext    ? KFCURVE_CONSTANT_NEXT
+                        : k.mKind == kAuto  ? KFCURVE_TANGEANT_AUTO
+                        : k.mKind == kBreak ? KFCURVE_TANGEANT_USER_BREAK
+                                            : KFCURVE_CONSTANT_STANDARD,
+                        k.mKind == kBreak ? 4.0f : 0.0f, k.mKind == kBreak ? 18.0f : 0.0f, KFCURVE_WEIGHTED_NONE,
+                        KFCURVE_DEFAULT_WEIGHT, KFCURVE_DEFAULT_WEIGHT, 0, 0);
                 node->GetCurrentTakeNode()->GetScaleZ()->KeyAdd(time, key);
             }
         });
@@ -115,10 +127,28 @@ protected:
         ASSERT_TRUE(status) << Log();
     }
     double Host(kLongLong t) const { return mHost.evaluate(TTime(double(t) / double(kSecond), TTime::kSeconds)); }
-    // Where got differs from the file's curve by more than a millionth of the range of its keys'
-    // values: on every frame from a second before the first key to a second after the last and in
-    // the middle of each, and a microsecond before, at and after each key.
+    // The host's curve written by the export and read back by the SDK; false (nothing checked) in a
+    // build without the exporter.
+    bool Exported(KFCurve& written) {
+        std::string registered;
+        Run("exists ZEQExport", &registered);
+        if (registered != "1") return false;
+        const std::string exported = mDirectory + "exported.zeq";
+        const bool ran = Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + exported + "\"");
+        EXPECT_TRUE(ran) << Log();
+        const bool read = ran && ReadCurve(exported, written);
+        EXPECT_TRUE(read);
+        return read;
+    }
     std::string Differences(const std::function<double(kLongLong)>& got) {
+        return Differences([this](kLongLong t) { return mFileCurve.Evaluate(KTime(t)); }, got);
+    }
+    // Where got differs from want (the file's curve above) by more than a millionth of the range of
+    // the file's key values: on every frame from a second before the first key to a second after
+    // the last and in the middle of each, and a microsecond before, at and after each key; those
+    // within clear of a key of the file's aside.
+    std::string Differences(const std::function<double(kLongLong)>& want, const std::function<double(kLongLong)>& got,
+                            kLongLong clear = 0) {
         const kLongLong frame = Frame(), n = mFileCurve.KeyGetCount();
         double low = HUGE_VAL, high = -HUGE_VAL;
         for (int k = 0; k < n; ++k) {
@@ -136,10 +166,14 @@ protected:
                 times.push_back(mFileCurve.KeyGetPtr(k)->GetTime().Get() + d);
         std::string differences;
         for (const kLongLong t : times) {
-            const double want = mFileCurve.Evaluate(KTime(t)), value = got(t);
-            if (!(std::fabs(want - value) <= tolerance))
+            bool nearKey = false;
+            for (int k = 0; k < n; ++k)
+                nearKey = nearKey || std::llabs(mFileCurve.KeyGetPtr(k)->GetTime().Get() - t) < clear;
+            if (nearKey) continue;
+            const double wanted = want(t), value = got(t);
+            if (!(std::fabs(wanted - value) <= tolerance))
                 differences +=
-                    " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(want);
+                    " at " + std::to_string(t) + " ticks " + std::to_string(value) + " for " + std::to_string(wanted);
         }
         return differences;
     }
@@ -194,6 +228,99 @@ TEST_P(NextKeyImportTest, AutomaticKeysBesideANextKeyPlayTheFilesSlopes) {
         EXPECT_NEAR(written.Evaluate(KTime(t)), want, 1e-6);
         // The pair of host keys went out as the file's one "next" key.
         EXPECT_EQ(written.KeyGetCount(), mFileCurve.KeyGetCount());
+    }
+}
+
+// 0 at 0 s (automatic), 9 at 0.5 s (user-break, leaving with 4 a second, arriving at the next key
+// with 18), -8 at 1 s (constant, "next" or linear): -43/9 at 5/6 s, in the file, the host and the
+// file the export writes, whatever the last key's kind.
+TEST_P(NextKeyImportTest, AUserBreakKeyArrivesAtALastKeyThatIsNotCubicWithItsOwnSlope) {
+    const kLongLong t = kSecond * 5 / 6;
+    for (const char* name : {"BreakBeforeLastHold", "BreakBeforeLastNext", "BreakBeforeLastLine"}) {
+        SCOPED_TRACE(name);
+        const Case* c = std::find_if(std::begin(kCases), std::end(kCases),
+                                     [name](const Case& each) { return std::string(each.mName) == name; });
+        ASSERT_NE(c, std::end(kCases));
+        Import(c->mKeys);
+        if (HasFatalFailure()) return;
+        EXPECT_NEAR(mFileCurve.Evaluate(KTime(t)), -43.0 / 9, 1e-5);
+        EXPECT_NEAR(Host(t), -43.0 / 9, 1e-5);
+        KFCurve written;
+        if (Exported(written)) {
+            EXPECT_NEAR(written.Evaluate(KTime(t)), -43.0 / 9, 1e-5);
+        }
+    }
+}
+
+// 0 at 0 s (automatic), 5 at 0.5 s ("next"), 8 at 1 s (linear): the host plays 94/27 at 1/3 s. Given
+// another value in the host, the step key the import added 10 ns after the "next" key (6), or the
+// key after it (9), no longer makes one key with it: the export plays what the host plays all the
+// same.
+TEST_P(NextKeyImportTest, AStepKeyThatNoLongerMakesANextKeyExportsAsTheHostPlaysIt) {
+    const std::vector<Key> keys = {{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kLine}};
+    for (const auto& [index, value] : {std::make_pair(2u, 6.0), std::make_pair(3u, 9.0)}) {
+        SCOPED_TRACE(index);
+        Import(keys);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(mHost.numKeys(), 4u);
+        ASSERT_TRUE(mHost.setValue(index, value));
+        const kLongLong t = kSecond / 3;
+        EXPECT_NEAR(Host(t), 94.0 / 27, 1e-6);
+        KFCurve written;
+        if (!Exported(written)) continue;
+        EXPECT_NEAR(written.Evaluate(KTime(t)), 94.0 / 27, 1e-6);
+        EXPECT_EQ(Differences([this](kLongLong at) { return Host(at); },
+                              [&written](kLongLong at) { return written.Evaluate(KTime(at)); }),
+                  "");
+    }
+}
+
+// Four of the last bits of a time's seconds in a double, in ticks: the farthest a key the host holds
+// comes back from its time (a bit is 5 ticks 700,000 s on, 86 at 10,000,000 s, 1,376 at the ends).
+double HostBits(kLongLong t) {
+    const double seconds = std::fabs(double(t) / double(kSecond));
+    return 4 * (std::nextafter(seconds, HUGE_VAL) - seconds) * double(kSecond);
+}
+
+// Far along the time line, and to its ends, where the host's times in seconds round to many ticks:
+// away from the keys (by a tenth of a microsecond) every case plays in the host as the file, where
+// the host holds every key (not two 2 ns apart 40,000,000 s on) and the 10 ns between a "next" key
+// and its step key (not at the ends); the file the export writes plays as the host, each "next" key
+// and its step key one key again where the file has it. 0, 5, 8 at 700,000 s, 700,000.5 s and
+// 700,001 s play 94/27 a third of a second on.
+TEST_P(NextKeyImportTest, FarAlongTheTimeLineEveryCasePlaysAsTheHostAndExportsSo) {
+    const kLongLong clear = kSecond / 10000000;
+    for (const double seconds : {7.0e5, 1.0e7, -4.0e7, 1.9e8}) {
+        const kLongLong offset = std::llround(seconds) * kSecond;
+        for (const Case& c : kCases) {
+            SCOPED_TRACE(std::string(c.mName) + " at " + std::to_string(seconds) + " s");
+            Import(c.mKeys, offset);
+            if (HasFatalFailure()) return;
+            const auto host = [this](kLongLong t) { return Host(t); };
+            const bool holdsEveryKey = mHost.numKeys() >= unsigned(mFileCurve.KeyGetCount());
+            if (holdsEveryKey && HostBits(offset) / 4 < kSecond / 100000000) {
+                EXPECT_EQ(Differences([this](kLongLong t) { return mFileCurve.Evaluate(KTime(t)); }, host, clear),
+                          "");
+            }
+            KFCurve written;
+            if (!Exported(written)) continue;
+            EXPECT_EQ(Differences(host, [&](kLongLong t) { return written.Evaluate(KTime(t)); }, clear), "");
+            if (!holdsEveryKey) continue;
+            ASSERT_EQ(written.KeyGetCount(), mFileCurve.KeyGetCount());
+            for (int k = 0; k < written.KeyGetCount(); ++k) {
+                const kLongLong want = mFileCurve.KeyGetPtr(k)->GetTime().Get();
+                EXPECT_LE(std::fabs(double(written.KeyGetPtr(k)->GetTime().Get() - want)), HostBits(want)) << k;
+            }
+        }
+    }
+    const kLongLong offset = 700000 * kSecond;
+    Import({{0, 0, 0, 0, kAuto}, {0.5, 0, 0, 5, kNext}, {1, 0, 0, 8, kLine}}, offset);
+    if (HasFatalFailure()) return;
+    const kLongLong t = offset + kSecond / 3;
+    EXPECT_NEAR(Host(t), 94.0 / 27, 1e-6);
+    KFCurve written;
+    if (Exported(written)) {
+        EXPECT_NEAR(written.Evaluate(KTime(t)), 94.0 / 27, 1e-6);
     }
 }
 
