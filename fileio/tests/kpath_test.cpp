@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/kfilereplacement.h"
+#include "fileio/kgrouprule.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kgroupcases.h"
 #include "fileio/tests/kpipewatchdog.h"

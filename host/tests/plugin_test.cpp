@@ -29,6 +29,7 @@
 #include "fileio/tests/kownmounts.h"
 #include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
+#include "grouprule.h"
 #include "pluginfile.h"
 
 namespace {
