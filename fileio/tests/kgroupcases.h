@@ -6,9 +6,11 @@
 #define ZEQ_FILEIO_TESTS_KGROUPCASES_H
 
 #include <grp.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <atomic>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -27,23 +29,29 @@ struct GroupCaseUser {
     gid_t mGroup;
 };
 
-// An entry of the group database bearing the case's number: name, members.
+// An entry of the group database bearing the case's number: name, members, password ("x": in gshadow).
 struct GroupCaseEntry {
     std::string mName;
     std::vector<std::string> mMembers;
+    std::string mPassword = "x";
 };
 
-// An entry of gshadow: name, password ("" none, "!" locked), members.
+// An entry of gshadow: name, password ("" none, "!" locked), members, administrators; mPastTheBound:
+// its line made longer than the rule reads (a run of empty members after the rest).
 struct GroupCaseShadow {
     std::string mName;
     std::string mPassword;
     std::vector<std::string> mMembers;
+    std::vector<std::string> mAdministrators = {};
+    bool mPastTheBound = false;
 };
 
 // Whether the group numbered mGroup, whose entries (every one bearing the number) are mEntries, is
 // mOwner's alone, where the user database holds ann (1000, group 1000), bob (1001, group 1001) and
 // mMore, and gshadow mShadow; mListedBeside: judged while another thread of the process lists the
-// group database.
+// group database. mGroupLines: lines of the group file as they stand, after the entries, which only
+// the system's own reading of them judges; mMemberships: files of the user database's drop-in folder
+// /run/userdb ("user:group.membership").
 struct GroupRuleCase {
     const char* mName;
     uid_t mOwner;
@@ -53,11 +61,19 @@ struct GroupRuleCase {
     bool mAlone;
     std::vector<GroupCaseShadow> mShadow = {};
     bool mListedBeside = false;
+    std::vector<std::string> mGroupLines = {};
+    std::vector<std::string> mMemberships = {};
 
     std::vector<GroupCaseUser> Users() const {
         std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
         users.insert(users.end(), mMore.begin(), mMore.end());
         return users;
+    }
+    // No entry is longer than the rule reads: one that is leaves a database it cannot judge.
+    bool ReadWhole() const {
+        for (const GroupCaseShadow& entry : mShadow)
+            if (entry.mPastTheBound) return false;
+        return true;
     }
 };
 
@@ -95,6 +111,24 @@ inline const std::vector<GroupRuleCase>& GroupRuleCases() {
         {"AMemberGshadowAloneLists", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "", {"bob"}}}},
         {"AGroupPassword", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "$6$salt$hash", {}}}},
         {"AGshadowEntryLockedListingTheOwner", 1000, 1000, {{"ann", {}}}, {}, true, {{"ann", "!", {"ann"}}}},
+        // sg gives the group to an administrator gshadow lists, and to whoever knows a password the group
+        // file itself holds (on a second line of the name, which the system's answer for the number never
+        // shows).
+        {"AnAdministratorGshadowAloneLists", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "!", {}, {"bob"}}}},
+        {"AGroupFilePassword", 1000, 1000, {{"ann", {}, "$6$salt$hash"}}, {}, false},
+        {"AGroupFilePasswordOnASecondLineOfTheName", 1000, 1000, {{"ann", {}}, {"ann", {}, "$6$salt$hash"}}, {},
+         false},
+        // A gshadow entry longer than the rule reads may list anyone: others'.
+        {"AGshadowEntryLongerThanTheRuleReads", 1000, 1000, {{"ann", {}}}, {}, true, {{"ann", "!", {"ann"}, {}, true}}},
+        // Login reads a line's number leniently: blanks and zeros before it, and none at all on a line
+        // beginning with '+' or '-', read as 0 (root's group, to whomever the line lists).
+        {"ASecondLineOfTheNumberWithABlankBeforeItListingAUser", 1000, 1000, {{"ann", {}}}, {}, true, {}, false,
+         {"ops:x: 01000:bob"}},
+        {"ALineBeginningWithAPlusWithoutANumberListingAUser", 0, 0, {{"root", {}}}, {{"root", 0, 0}}, true, {}, false,
+         {"+root:x::bob"}},
+        // Login asks the user database too, whose drop-in folders grant memberships of their own.
+        {"AMembershipOfTheUserDatabasesDropIns", 1000, 1000, {{"ann", {}}}, {}, true, {}, false, {},
+         {"bob:ann.membership"}},
         // A membership login grants that the group's entry does not show (here: root's group as the
         // primary group of a user the group lists nowhere).
         {"AMembershipTheListingDoesNotShow", 0, 0, {{"root", {"root"}}}, {{"root", 0, 0}, {"daemon", 1, 0}}, false},
@@ -125,9 +159,12 @@ inline void GroupRuleDatabase(const GroupRuleCase& c, std::string& passwd, std::
         return list;
     };
     for (const GroupCaseEntry& entry : c.mEntries)
-        groups += entry.mName + ":x:" + std::to_string(c.mGroup) + ":" + listed(entry.mMembers) + "\n";
+        groups += entry.mName + ":" + entry.mPassword + ":" + std::to_string(c.mGroup) + ":" + listed(entry.mMembers) +
+                  "\n";
+    for (const std::string& line : c.mGroupLines) groups += line + "\n";
     for (const GroupCaseShadow& entry : c.mShadow)
-        gshadow += entry.mName + ":" + entry.mPassword + "::" + listed(entry.mMembers) + "\n";
+        gshadow += entry.mName + ":" + entry.mPassword + ":" + listed(entry.mAdministrators) + ":" +
+                   listed(entry.mMembers) + (entry.mPastTheBound ? std::string(2u << 20, ',') : "") + "\n";
 }
 
 // Whether login grants a user of c's database other than its owner the group: what the system
@@ -172,10 +209,10 @@ private:
 // Judges c by judge (a definition's rule by the system's databases: owner, group) in a child with
 // mounts of its own, under c's database, 50 times (while another thread lists the group database
 // with setgrent, getgrent and endgrent, where mListedBeside), against the expectation: the owner's
-// alone only where login grants no other user the group (getgrouplist, asked there) and the table
+// alone only where login grants no other user the group (getgrouplist, asked there), the table
 // holds it the owner's alone (what login grants never shows: a gshadow member, a password, another
-// name bearing the number). Answers "" where every verdict agrees, else what disagreed; nothing
-// where no such child can be made.
+// name bearing the number) and no entry is longer than the rule reads. Answers "" where every
+// verdict agrees, else what disagreed; nothing where no such child can be made.
 inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c, const std::string& folder,
                                                          const std::function<bool(uid_t, gid_t)>& judge) {
     return ChildAnswer([&]() -> std::optional<std::string> {
@@ -183,8 +220,16 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         std::string passwd, groups, gshadow;
         GroupRuleDatabase(c, passwd, groups, gshadow);
         if (!WithUserDatabase(folder, passwd, groups, "ann", gshadow)) return std::nullopt;
+        if (!c.mMemberships.empty()) {
+            if (!WithRunOfItsOwn(folder + "/run") || ::mkdir("/run/userdb", 0755) != 0) return std::nullopt;
+            for (const std::string& name : c.mMemberships) {
+                // An empty one masks the name instead.
+                std::ofstream out("/run/userdb/" + name);
+                if (!(out << "{}\n" << std::flush)) return std::nullopt;
+            }
+        }
         const bool granted = LoginGrantsAnother(c);
-        const bool expected = c.mAlone && !granted;
+        const bool expected = c.mAlone && !granted && c.ReadWhole();
         std::optional<GroupListingThread> lister;
         if (c.mListedBeside) lister.emplace();
         int wrong = 0;

@@ -335,9 +335,13 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     std::vector<KUserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<KGroupEntry> entries;
-    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
-    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow) {
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
+        entries.back().mMembers.insert(entries.back().mMembers.end(), entry.mAdministrators.begin(),
+                                       entry.mAdministrators.end());
+    }
     EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 

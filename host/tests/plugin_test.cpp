@@ -435,9 +435,13 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     std::vector<tulo_detail::UserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<tulo_detail::GroupEntry> entries;
-    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
-    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow) {
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
+        entries.back().members.insert(entries.back().members.end(), entry.mAdministrators.begin(),
+                                       entry.mAdministrators.end());
+    }
     EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
