@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "fileio/tests/kownmounts.h"
+#include "fileio/tests/kunixsocket.h"
 
 namespace zeqtest {
 
@@ -169,17 +171,18 @@ inline void GroupRuleDatabase(const GroupRuleCase& c, std::string& passwd, std::
 
 // Whether login grants a user of c's database other than its owner the group: what the system
 // itself says (getgrouplist, as login asks it), in a process under that database.
-inline bool LoginGrantsAnother(const GroupRuleCase& c) {
-    for (const GroupCaseUser& user : c.Users()) {
-        if (user.mUid == c.mOwner) continue;
+inline bool LoginGrantsAnother(const std::vector<GroupCaseUser>& users, uid_t owner, gid_t group) {
+    for (const GroupCaseUser& user : users) {
+        if (user.mUid == owner) continue;
         std::vector<gid_t> granted(256);
         int count = static_cast<int>(granted.size());
         if (::getgrouplist(user.mName.c_str(), user.mGroup, granted.data(), &count) < 0) return true;
         for (int at = 0; at < count; ++at)
-            if (granted[static_cast<std::size_t>(at)] == c.mGroup) return true;
+            if (granted[static_cast<std::size_t>(at)] == group) return true;
     }
     return false;
 }
+inline bool LoginGrantsAnother(const GroupRuleCase& c) { return LoginGrantsAnother(c.Users(), c.mOwner, c.mGroup); }
 
 // Lists the group database (setgrent, getgrent, endgrent) over and over on a thread of its own, as
 // another part of a program may, until it is destroyed.
@@ -238,6 +241,153 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         if (wrong == 0) return std::string();
         return std::to_string(wrong) + " of 50 verdicts not \"" + (expected ? "alone" : "not alone") +
                "\" (login grants another user the group: " + (granted ? "yes" : "no") + ")";
+    });
+}
+
+// Writes text as the whole of file (a fresh folder's, or one mounted from there), in place: a file
+// mounted over another's name stays mounted.
+inline bool Rewrite(const std::string& file, const std::string& text) {
+    std::ofstream out(file, std::ios::trunc);
+    return static_cast<bool>(out << text << std::flush);
+}
+
+// Makes path below /run (in a process whose /run is its own: WithRunOfItsOwn) with the folders on the
+// way: a drop-in record of the user database ("userdb/...", holding "{}": an empty one masks its name),
+// else a socket, as a daemon leaves one.
+inline bool MakeInRun(const std::string& path) {
+    for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+        if (::mkdir(("/run/" + path.substr(0, slash)).c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (path.rfind("userdb/", 0) == 0) return Rewrite("/run/" + path, "{}\n");
+    return BoundUnixSocket("/run/" + path).IsBound();
+}
+
+// Whom the rule asks whether login grants ann's group (1000) to them, by what the system's sources of
+// groups are, where the user database holds ann, bob and cat (1000 to 1002, each of a group of its
+// own) and the group file their groups and mGroupLines: the name service switch's lines mSwitch beside
+// the user database's ("": the group file and the user database alone), and in a /run of its own the
+// sockets and drop-in records mRun names (MakeInRun). mAsked: bob and cat both where a source answers that the rule cannot see.
+struct LoginAskCase {
+    const char* mName;
+    std::vector<std::string> mGroupLines;
+    std::string mSwitch;
+    std::vector<std::string> mRun;
+    std::vector<std::string> mAsked;
+};
+
+inline void PrintTo(const LoginAskCase& c, std::ostream* out) { *out << c.mName; }
+
+inline const std::vector<LoginAskCase>& LoginAskCases() {
+    static const std::vector<LoginAskCase> cases = {
+        {"NoOneWhereNoLineMayBearTheNumber", {"ops:x:2000:bob"}, "", {}, {}},
+        {"AMemberOfALineOfTheNumber", {"ops:x:1000:bob"}, "", {}, {"bob"}},
+        {"AMemberAfterABlank", {"ops:x:1000: cat"}, "", {}, {"cat"}},
+        {"AMemberOfALineBeginningWithAHash", {"#ops:x:1000:cat"}, "", {}, {"cat"}},
+        // Login reads a number leniently; plain digits alone name another beyond doubt.
+        {"ZerosBeforeAnotherNumber", {"ops:x:02000:bob"}, "", {}, {}},
+        {"ABlankBeforeANumber", {"ops:x: 2000:bob"}, "", {}, {"bob"}},
+        {"ASignBeforeANumber", {"ops:x:+2000:bob"}, "", {}, {"bob"}},
+        {"ANumberPast32Bits", {"ops:x:4294969296:bob"}, "", {}, {"bob"}},
+        {"NoNumberOnAPlusLine", {"+ops:x::bob"}, "", {}, {"bob"}},
+        // The name service switch: any source but the group file and the user database may grant anyone.
+        {"ActionsBetweenTheSources", {}, "group: files [SUCCESS=merge] systemd\n", {}, {}},
+        {"AnotherSourceOfGroups", {}, "group: files ldap\n", {}, {"bob", "cat"}},
+        {"AnotherSourceOfLoginsGroups", {}, "group: files systemd\ninitgroups: files sss\n", {}, {"bob", "cat"}},
+        {"NoSourceOfGroupsNamed", {}, "hosts: files\n", {}, {"bob", "cat"}},
+        // A cache daemon answers from its cache; the user database from its services and drop-in records.
+        {"ACacheDaemonsSocket", {}, "", {"nscd/socket"}, {"bob", "cat"}},
+        {"TheServiceOfDynamicUsers", {}, "", {"systemd/userdb/io.systemd.DynamicUser"}, {}},
+        {"AnotherUserDatabaseService", {}, "", {"systemd/userdb/io.systemd.Home"}, {"bob", "cat"}},
+        {"ADropInMembership", {}, "", {"userdb/bob:ann.membership"}, {"bob"}},
+        {"ADropInGroupRecord", {}, "", {"userdb/ops.group"}, {"bob", "cat"}},
+    };
+    return cases;
+}
+
+// The users of LoginAskCase, and its name service switch.
+inline const std::vector<GroupCaseUser>& LoginAskUsers() {
+    static const std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}, {"cat", 1002, 1002}};
+    return users;
+}
+inline std::string LoginAskSwitch(const std::string& group) { return "passwd: files\n" + group; }
+
+// Whom asked (a definition's list of the users its rule asks login about: owner, group, names; false
+// where the databases cannot be read) names under c's sources, in a child with mounts of its own
+// (folder: a fresh one of the test's): the names joined by ",", or why there are none; nothing where no
+// such child can be made.
+inline std::optional<std::string> AskedUnderItsSources(
+    const LoginAskCase& c, const std::string& folder,
+    const std::function<bool(uid_t, gid_t, std::vector<std::string>&)>& asked) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (!InMountsOfItsOwn()) return std::nullopt;
+        std::string passwd, groups;
+        for (const GroupCaseUser& user : LoginAskUsers()) {
+            const std::string id = std::to_string(user.mUid);
+            passwd += user.mName + ":x:" + id + ":" + id + "::/:/bin/sh\n";
+            groups += user.mName + ":x:" + id + ":\n";
+        }
+        for (const std::string& line : c.mGroupLines) groups += line + "\n";
+        const std::string nsswitch = folder + "/nsswitch.conf";
+        if (!Rewrite(nsswitch, LoginAskSwitch(c.mSwitch.empty() ? "group: files systemd\n" : c.mSwitch)) ||
+            ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
+            !WithUserDatabase(folder, passwd, groups, "ann") || !WithRunOfItsOwn(folder + "/run"))
+            return std::nullopt;
+        for (const std::string& path : c.mRun)
+            if (!MakeInRun(path)) return std::nullopt;
+        std::vector<std::string> names;
+        if (!asked(1000, 1000, names)) return std::string("the databases cannot be read");
+        std::string joined;
+        for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+        return joined;
+    });
+}
+
+// Judges ann's group (1000) by judge (a definition's rule by the system's databases) in a child with
+// mounts of its own, as each file it rests on changes in place, each change undone before the next
+// (and a drop-in membership kept, emptied and filled again), against the expectation at each step:
+// the owner's alone where the files say so and login grants no other user the group. Answers "" where
+// every verdict agrees, else the steps that disagreed; nothing where no such child can be made.
+inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& folder,
+                                                         const std::function<bool(uid_t, gid_t)>& judge) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        const std::string passwd = "ann:x:1000:1000::/:/bin/sh\nbob:x:1001:1001::/:/bin/sh\n";
+        const std::string groups = "ann:x:1000:\nbob:x:1001:\n";
+        const std::string nsswitch = folder + "/nsswitch.conf";
+        if (!InMountsOfItsOwn() || !Rewrite(nsswitch, LoginAskSwitch("group: files systemd\n")) ||
+            ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
+            !WithUserDatabase(folder, passwd, groups, "ann", "ann:!::\n") || !WithRunOfItsOwn(folder + "/run") ||
+            ::mkdir("/run/userdb", 0755) != 0)
+            return std::nullopt;
+        const std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
+        const std::string membership = "/run/userdb/bob:ann.membership";
+        // What each step writes where, and whether the files alone leave the group ann's.
+        const struct {
+            const char* mStep;
+            std::string mFile;
+            std::string mText;
+            bool mAlone;
+        } steps[] = {
+            {"as it stands", nsswitch, LoginAskSwitch("group: files systemd\n"), true},
+            {"bob listed in the group file", folder + "/group", "ann:x:1000:bob\nbob:x:1001:\n", false},
+            {"the group file undone", folder + "/group", groups, true},
+            {"a user of the group as primary group", folder + "/passwd", passwd + "svc:x:1002:1000::/:/bin/sh\n",
+             false},
+            {"the user database undone", folder + "/passwd", passwd, true},
+            {"bob listed in gshadow", folder + "/gshadow", "ann:!::bob\n", false},
+            {"gshadow undone", folder + "/gshadow", "ann:!::\n", true},
+            {"a drop-in membership of bob's", membership, "{}\n", true},
+            {"the membership emptied", membership, "", true},
+            {"the membership filled again", membership, "{}\n", true},
+            {"the user database left out of the switch", nsswitch, LoginAskSwitch("group: files\n"), true},
+        };
+        std::string wrong;
+        for (const auto& step : steps) {
+            if (!Rewrite(step.mFile, step.mText)) return std::nullopt;
+            const bool expected = step.mAlone && !LoginGrantsAnother(users, 1000, 1000);
+            if (judge(1000, 1000) != expected || judge(1000, 1000) != expected)
+                wrong += std::string(wrong.empty() ? "" : "; ") + step.mStep + ": not \"" +
+                         (expected ? "alone" : "not alone") + "\"";
+        }
+        return wrong;
     });
 }
 

@@ -362,6 +362,35 @@ INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRul
                              return std::string(info.param.mName);
                          });
 
+// A verdict read from the system's databases stands only while the files it rests on stay the same.
+TEST(GroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::JudgedAsItsFilesChange(dir.Path().string(), KGroupIsOwnersAloneBySystem);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
+}
+
+// Whom the rule asks whether login grants the group: those the group file or the user database's
+// drop-in memberships may name, and everyone where a source of groups answers that it cannot see.
+class GroupRuleLogin : public testing::TestWithParam<zeqtest::LoginAskCase> {};
+
+TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::AskedUnderItsSources(c, dir.Path().string(), KLoginAskedAbout);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    std::string expected;
+    for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
+    EXPECT_EQ(expected, *answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, GroupRuleLogin, testing::ValuesIn(zeqtest::LoginAskCases()),
+                         [](const testing::TestParamInfo<zeqtest::LoginAskCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
 // Writes nobody named, under a user database of the test's own (mounted over the system's in a
 // child with mounts of its own; run by another user than root, in a user namespace whose root that
 // user is), in a folder of mode 0775 whose group is its owner's primary group: another user may

@@ -464,6 +464,40 @@ INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRule
                              return std::string(info.param.mName);
                          });
 
+// A verdict read from the system's databases stands only while the files it rests on stay the same.
+TEST(GroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::JudgedAsItsFilesChange(dir, tulo_detail::groupIsOwnersAloneBySystem);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
+}
+
+// Whom the host's rule asks whether login grants the group: those the group file or the user
+// database's drop-in memberships may name, and everyone where a source of groups answers that it
+// cannot see.
+class GroupRuleLogin : public ::testing::TestWithParam<zeqtest::LoginAskCase> {};
+
+TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::AskedUnderItsSources(c, dir, tulo_detail::loginAskedAbout);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    std::string expected;
+    for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
+    EXPECT_EQ(expected, *answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, GroupRuleLogin, ::testing::ValuesIn(zeqtest::LoginAskCases()),
+                         [](const ::testing::TestParamInfo<zeqtest::LoginAskCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
 // The host's judgement under a user database of the test's own (mounted over the system's in a
 // child with mounts of its own; run by another user than root, in a user namespace whose root that
 // user is): a plug-in file of mode 0775 whose group is its owner's primary group is another user's
