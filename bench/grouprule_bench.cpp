@@ -1,10 +1,13 @@
-// The host's start-up (tulo-standin loading the plug-in from TULO_PLUG_IN_PATH, running nothing and
-// unloading it) as a user other than root whose plug-in file and folder its private group may write,
-// so that the group rule judges them, under a user database of n users and n groups: each run in a
-// child with mounts of its own, the database mounted over the system's, as that user (a user
-// namespace that maps this process's user to it). Time is the host program's alone, from its start
-// to its end. The whole walk to the plug-in is this user's there only where this process is root,
-// whose files (the root folder, /tmp) the namespace maps to the user; elsewhere the benchmark skips.
+// What the rule of a group that is its owner's alone costs under a user database of n users and n
+// groups, each run in a child with mounts of its own, the database mounted over the system's:
+//  - the host's start-up (tulo-standin loading the plug-in from TULO_PLUG_IN_PATH, running nothing
+//    and unloading it) as a user other than root whose plug-in file and folder its private group may
+//    write, so that the rule judges them: as that user (a user namespace that maps this process's
+//    user to it). Time is the host program's alone, from its start to its end. The whole walk to the
+//    plug-in is this user's there only where this process is root, whose files (the root folder,
+//    /tmp) the namespace maps to the user; elsewhere the benchmark skips;
+//  - one judgement of the SDK's rule of that group: the first, which reads the databases, or one
+//    after it while they stay the same.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "bench/benchscratch.h"
+#include "fileio/kgrouprule.h"
 #include "fileio/tests/kownmounts.h"
 
 namespace {
@@ -47,7 +51,8 @@ std::optional<double> StartHost(const std::string& plugins, const std::string& h
     const std::string program = TULO_STANDIN;
     std::vector<std::string> arguments = {program, "--plugin", "zeqtulo", "--strict"};
     std::vector<std::string> settings = {"TULO_PLUG_IN_PATH=" + plugins, "HOME=" + home,
-                                         "XDG_CONFIG_HOME=" + home + "/.config", "TMPDIR=" + home, "PATH=/usr/bin:/bin"};
+                                         "XDG_CONFIG_HOME=" + home + "/.config", "TMPDIR=" + home,
+                                         "PATH=/usr/bin:/bin"};
     std::vector<char*> argv, envp;
     for (std::string& a : arguments) argv.push_back(a.data());
     for (std::string& s : settings) envp.push_back(s.data());
@@ -105,5 +110,46 @@ void BM_HostStartUnderManyUsers(benchmark::State& state) {
 }
 // 3: hardly any database, the start-up's own cost for scale.
 BENCHMARK(BM_HostStartUnderManyUsers)->Arg(3)->Arg(2000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_GroupJudgement(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const bool after = state.range(1) != 0;
+    const std::string folder = zeqbench::MakeFolder("judge-" + std::to_string(n));
+    std::string passwd, groups, gshadow;
+    Database(n, passwd, groups, gshadow);
+    for (auto _ : state) {
+        const std::optional<std::string> answer = zeqtest::ChildAnswer([&]() -> std::optional<std::string> {
+            if (!zeqtest::InMountsOfItsOwn() ||
+                !zeqtest::WithUserDatabase(folder, passwd, groups, "zeqowner", gshadow))
+                return std::nullopt;
+            // After the first, the mean of many: each is too short to time alone.
+            const int judgements = after ? 1000 : 1;
+            if (after) zeqsdk_400::KGroupIsOwnersAloneBySystem(kUser, kGroup);
+            bool alone = true;
+            const auto start = std::chrono::steady_clock::now();
+            for (int judgement = 0; judgement < judgements; ++judgement)
+                alone = zeqsdk_400::KGroupIsOwnersAloneBySystem(kUser, kGroup) && alone;
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / judgements;
+            return alone ? std::to_string(seconds) : std::string("not alone");
+        });
+        if (!answer) {
+            state.SkipWithError("no mounts of its own can be made here");
+            return;
+        }
+        if (*answer == "not alone" || answer->empty() || answer->find("status") != std::string::npos) {
+            state.SkipWithError("the user's private group was not judged its alone");
+            return;
+        }
+        state.SetIterationTime(std::strtod(answer->c_str(), nullptr));
+    }
+    state.counters["users"] = n;
+}
+// {n, 0}: the first judgement; {n, 1}: one after it. A child process each time: a fixed count.
+BENCHMARK(BM_GroupJudgement)
+    ->ArgsProduct({{2000, 5000}, {0, 1}})
+    ->Iterations(20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
