@@ -265,7 +265,8 @@ inline bool MakeInRun(const std::string& path) {
 // groups are, where the user database holds ann, bob and cat (1000 to 1002, each of a group of its
 // own) and the group file their groups and mGroupLines: the name service switch's lines mSwitch beside
 // the user database's ("": the group file and the user database alone), and in a /run of its own the
-// sockets and drop-in records mRun names (MakeInRun). mAsked: bob and cat both where a source answers that the rule cannot see.
+// sockets and drop-in records mRun names (MakeInRun). mAsked: bob and cat both where a source answers
+// that the rule cannot see.
 struct LoginAskCase {
     const char* mName;
     std::vector<std::string> mGroupLines;
@@ -303,10 +304,19 @@ inline const std::vector<LoginAskCase>& LoginAskCases() {
     return cases;
 }
 
-// The users of LoginAskCase, and its name service switch.
+// The users of LoginAskCase, their passwd and group lines, and its name service switch.
 inline const std::vector<GroupCaseUser>& LoginAskUsers() {
     static const std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}, {"cat", 1002, 1002}};
     return users;
+}
+inline void LoginAskDatabase(std::string& passwd, std::string& groups) {
+    passwd.clear();
+    groups.clear();
+    for (const GroupCaseUser& user : LoginAskUsers()) {
+        const std::string id = std::to_string(user.mUid);
+        passwd += user.mName + ":x:" + id + ":" + id + "::/:/bin/sh\n";
+        groups += user.mName + ":x:" + id + ":\n";
+    }
 }
 inline std::string LoginAskSwitch(const std::string& group) { return "passwd: files\n" + group; }
 
@@ -320,11 +330,7 @@ inline std::optional<std::string> AskedUnderItsSources(
     return ChildAnswer([&]() -> std::optional<std::string> {
         if (!InMountsOfItsOwn()) return std::nullopt;
         std::string passwd, groups;
-        for (const GroupCaseUser& user : LoginAskUsers()) {
-            const std::string id = std::to_string(user.mUid);
-            passwd += user.mName + ":x:" + id + ":" + id + "::/:/bin/sh\n";
-            groups += user.mName + ":x:" + id + ":\n";
-        }
+        LoginAskDatabase(passwd, groups);
         for (const std::string& line : c.mGroupLines) groups += line + "\n";
         const std::string nsswitch = folder + "/nsswitch.conf";
         if (!Rewrite(nsswitch, LoginAskSwitch(c.mSwitch.empty() ? "group: files systemd\n" : c.mSwitch)) ||
@@ -342,22 +348,22 @@ inline std::optional<std::string> AskedUnderItsSources(
 }
 
 // Judges ann's group (1000) by judge (a definition's rule by the system's databases) in a child with
-// mounts of its own, as each file it rests on changes in place, each change undone before the next
-// (and a drop-in membership kept, emptied and filled again), against the expectation at each step:
-// the owner's alone where the files say so and login grants no other user the group. Answers "" where
-// every verdict agrees, else the steps that disagreed; nothing where no such child can be made.
+// mounts of its own, under LoginAskCase's database, as each file it rests on changes in place, each
+// change undone before the next (and a drop-in membership kept, emptied and filled again), against
+// the expectation at each step: the owner's alone where the files say so and login grants no other
+// user the group. Answers "" where every verdict agrees, else the steps that disagreed; nothing where
+// no such child can be made.
 inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& folder,
                                                          const std::function<bool(uid_t, gid_t)>& judge) {
     return ChildAnswer([&]() -> std::optional<std::string> {
-        const std::string passwd = "ann:x:1000:1000::/:/bin/sh\nbob:x:1001:1001::/:/bin/sh\n";
-        const std::string groups = "ann:x:1000:\nbob:x:1001:\n";
+        std::string passwd, groups;
+        LoginAskDatabase(passwd, groups);
         const std::string nsswitch = folder + "/nsswitch.conf";
         if (!InMountsOfItsOwn() || !Rewrite(nsswitch, LoginAskSwitch("group: files systemd\n")) ||
             ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
             !WithUserDatabase(folder, passwd, groups, "ann", "ann:!::\n") || !WithRunOfItsOwn(folder + "/run") ||
             ::mkdir("/run/userdb", 0755) != 0)
             return std::nullopt;
-        const std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
         const std::string membership = "/run/userdb/bob:ann.membership";
         // What each step writes where, and whether the files alone leave the group ann's.
         const struct {
@@ -367,7 +373,7 @@ inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& fold
             bool mAlone;
         } steps[] = {
             {"as it stands", nsswitch, LoginAskSwitch("group: files systemd\n"), true},
-            {"bob listed in the group file", folder + "/group", "ann:x:1000:bob\nbob:x:1001:\n", false},
+            {"bob listed in the group file", folder + "/group", "ann:x:1000:bob\n" + groups, false},
             {"the group file undone", folder + "/group", groups, true},
             {"a user of the group as primary group", folder + "/passwd", passwd + "svc:x:1002:1000::/:/bin/sh\n",
              false},
@@ -382,7 +388,7 @@ inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& fold
         std::string wrong;
         for (const auto& step : steps) {
             if (!Rewrite(step.mFile, step.mText)) return std::nullopt;
-            const bool expected = step.mAlone && !LoginGrantsAnother(users, 1000, 1000);
+            const bool expected = step.mAlone && !LoginGrantsAnother(LoginAskUsers(), 1000, 1000);
             if (judge(1000, 1000) != expected || judge(1000, 1000) != expected)
                 wrong += std::string(wrong.empty() ? "" : "; ") + step.mStep + ": not \"" +
                          (expected ? "alone" : "not alone") + "\"";
